@@ -1,0 +1,96 @@
+# Shared build settings and helper functions of the Strandwork build.
+
+set(SW_WARNINGS -Wall -Wextra)
+if(SW_WERROR)
+  list(APPEND SW_WARNINGS -Werror)
+endif()
+
+if(SW_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr
+                      -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize=vptr)
+endif()
+
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+
+# sw_library(NAME <name> [QT] [SOURCES ...] [LIBS ...])
+# A static library of the current folder. Without SOURCES every *.cpp of the
+# folder is compiled. QT turns on moc/uic/rcc; Qt-free folders never pass it.
+function(sw_library)
+  cmake_parse_arguments(A "QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT A_SOURCES)
+    file(GLOB A_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    list(APPEND A_SOURCES ${hdrs})
+  endif()
+  add_library(${A_NAME} STATIC ${A_SOURCES})
+  target_compile_options(${A_NAME} PRIVATE ${SW_WARNINGS})
+  target_include_directories(${A_NAME} PUBLIC ${CMAKE_SOURCE_DIR})
+  if(A_QT)
+    set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+  endif()
+  target_link_libraries(${A_NAME} PUBLIC ${A_LIBS})
+endfunction()
+
+# sw_program(NAME <name> [QT] SOURCES ... [LIBS ...])
+# A program; it is placed in the build's bin/ folder, beside strandwork.
+function(sw_program)
+  cmake_parse_arguments(A "QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${A_NAME} ${A_SOURCES})
+  target_compile_options(${A_NAME} PRIVATE ${SW_WARNINGS})
+  target_include_directories(${A_NAME} PRIVATE ${CMAKE_SOURCE_DIR})
+  if(A_QT)
+    set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+  endif()
+  set_target_properties(${A_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  target_link_libraries(${A_NAME} PRIVATE ${A_LIBS})
+endfunction()
+
+# sw_tests(PREFIX <prefix> [QT] [LIBS ...] [LABELS ...])
+# Every test_<name>.cpp of the current folder becomes one GoogleTest program
+# and one ctest test named <prefix>_<name>; run one alone with
+# ctest -R '^<prefix>_<name>$'.  Extra sources shared by the folder's tests
+# may be given as SOURCES.
+function(sw_tests)
+  cmake_parse_arguments(A "QT" "PREFIX" "LIBS;SOURCES;ENVIRONMENT" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
+  foreach(src ${tests})
+    get_filename_component(stem ${src} NAME_WE)
+    string(REGEX REPLACE "^test_" "" stem ${stem})
+    set(name ${A_PREFIX}_${stem})
+    add_executable(${name} ${src} ${A_SOURCES})
+    target_compile_options(${name} PRIVATE ${SW_WARNINGS})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    if(A_QT)
+      set_target_properties(${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+    endif()
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gmock Threads::Threads)
+    if(NOT "GTest::gtest_main" IN_LIST A_LIBS)
+      target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SW_SOURCE_DIR=${CMAKE_SOURCE_DIR};SW_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures;SW_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${A_ENVIRONMENT}"
+      TIMEOUT 300)
+  endforeach()
+endfunction()
+
+# sw_benchmarks([LIBS ...])
+# Every bench_<name>.cpp of the current folder becomes the Google Benchmark
+# program bench_<name> in the build's bench/ folder.
+function(sw_benchmarks)
+  cmake_parse_arguments(A "QT" "" "LIBS" ${ARGN})
+  file(GLOB benches CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/bench_*.cpp)
+  foreach(src ${benches})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_compile_options(${name} PRIVATE ${SW_WARNINGS})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+    if(A_QT)
+      set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    endif()
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    target_link_libraries(${name} PRIVATE ${A_LIBS} benchmark::benchmark benchmark::benchmark_main)
+  endforeach()
+endfunction()

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets up, builds a release build in build/ and starts Strandwork.
+# Arguments after -- are passed on to the program:  ./run.sh -- Project.kxp
+set -euo pipefail
+cd "$(dirname "$0")"
+bash cmake/install-deps.sh
+if [ ! -f build/build.ninja ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+fi
+cmake --build build
+args=()
+if [ "${1:-}" = "--" ]; then shift; args=("$@"); fi
+exec build/bin/strandwork "${args[@]}"
