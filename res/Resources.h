@@ -1,0 +1,27 @@
+#pragma once
+// The program's resources: the string table, menus, accelerators, toolbar
+// descriptions, dialog descriptions (.ui), icons and cursors.  They are
+// compiled into the program under ":/res/"; a language resource file
+// "<program stem><CODE>.rcc" beside the program, once loaded, is mapped
+// under ":/lang/" and replaces every resource it holds.
+
+#include <QByteArray>
+#include <QString>
+
+namespace res {
+
+// The resource path of a resource given by its path below res/
+// ("dialogs/d2104.ui", "menus/m1.menu"): the language file's copy when one
+// is loaded and has it, else the built-in one.  Empty when neither exists.
+QString Path(const QString& relative);
+// The bytes of a resource; empty (and ok false) when it is missing.
+QByteArray Data(const QString& relative, bool* ok = nullptr);
+
+// Loads "<program stem><code>.rcc" from programFolder (code is a
+// three-letter language code such as "ENU").  False when there is no such
+// file or it is not a resource file; the built-in resources stay then.
+bool LoadLanguage(const QString& programFolder, const QString& programStem, const QString& code);
+void UnloadLanguage();
+bool LanguageLoaded();
+
+} // namespace res
