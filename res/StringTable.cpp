@@ -90,8 +90,9 @@ QString LoadResString(unsigned id)
     std::lock_guard guard(t.lock);
     if (!t.loaded) {
         res::LoadTable(res::BuiltinPath(QStringLiteral("strings.tab")), t.builtin);
-        if (res::LanguageLoaded())
-            res::LoadTable(res::LanguagePath(QStringLiteral("strings.tab")), t.language);
+        // Without a language file there is nothing under ":/lang/"; asking
+        // Qt rather than res::LanguageLoaded() keeps this thread-safe.
+        res::LoadTable(res::LanguagePath(QStringLiteral("strings.tab")), t.language);
         t.loaded = true;
     }
     auto it = t.language.constFind(id);
