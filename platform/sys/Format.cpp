@@ -459,19 +459,19 @@ private:
         uint64_t mag = neg ? 0 - bits : bits;
         std::string digits = Digits(mag, base, upper);
         if (mag == 0 && s.precision != 0)
-            digits = "0";
+            digits.assign(1, '0');
         if (s.precision >= 0 && digits.size() < size_t(s.precision))
             digits.insert(0, size_t(s.precision) - digits.size(), '0');
         if (isSigned) {
             if (neg)
-                prefix = "-";
+                prefix.push_back('-');
             else if (s.plus)
-                prefix = "+";
+                prefix.push_back('+');
             else if (s.space)
-                prefix = " ";
+                prefix.push_back(' ');
         }
         if (s.alt && mag != 0 && base == 16 && s.conv != 'p')
-            prefix += upper ? "0X" : "0x";
+            prefix.append(1, '0').append(1, upper ? 'X' : 'x');
         if (s.alt && base == 8 && (digits.empty() || digits[0] != '0'))
             digits.insert(0, 1, '0');
         if (s.precision >= 0)
