@@ -17,8 +17,7 @@ class StoreFile
 public:
     StoreFile()
     {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "sw-bench-XXXXXX").string();
+        std::string tmpl = (std::filesystem::temp_directory_path() / "sw-bench-XXXXXX").string();
         if (!mkdtemp(tmpl.data()))
             throw std::runtime_error("mkdtemp failed");
         m_dir = tmpl;
@@ -30,8 +29,8 @@ public:
                 std::u16string name = u"Value" + Num(v);
                 switch (v % 4) {
                 case 0:
-                    sys::Profile::WriteString(section, name, u"C:\\Program\\Tarvane\\Příklad " +
-                                                                 Num(k * 100 + v));
+                    sys::Profile::WriteString(section, name,
+                                              u"C:\\Program\\Tarvane\\Příklad " + Num(k * 100 + v));
                     break;
                 case 1:
                     sys::Profile::WriteInt(section, name, k * 100 + v);

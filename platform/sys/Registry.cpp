@@ -19,7 +19,16 @@
 
 namespace sys {
 
-const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000001u));
+// The root's handle is the address of an object, so that it is constant
+// initialised and usable from other files' static initialisers.  Other
+// handles are numbers from the handle table and never dereferenced.
+struct RegKeyHandle
+{
+};
+namespace {
+RegKeyHandle g_currentUser;
+}
+const HKEY HKEY_CURRENT_USER = &g_currentUser;
 
 namespace {
 
@@ -340,12 +349,10 @@ LONG RegCloseKey(HKEY key)
         return ERROR_SUCCESS;
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
-    return s.handles.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS
-                                                             : ERROR_INVALID_HANDLE;
+    return s.handles.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-LONG RegQueryValueEx(HKEY key, std::u16string_view name, uint32_t* type, void* data,
-                     uint32_t* size)
+LONG RegQueryValueEx(HKEY key, std::u16string_view name, uint32_t* type, void* data, uint32_t* size)
 {
     if (data && !size)
         return ERROR_INVALID_PARAMETER;
@@ -607,7 +614,10 @@ private:
 
 } // namespace
 
-std::u16string AppKeyPath() { return u"Software\\ORNA\\Strandwork"; }
+std::u16string AppKeyPath()
+{
+    return u"Software\\ORNA\\Strandwork";
+}
 
 std::u16string GetString(std::u16string_view section, std::u16string_view entry,
                          std::u16string_view defaultValue)
@@ -619,8 +629,7 @@ std::u16string GetString(std::u16string_view section, std::u16string_view entry,
     return std::u16string(defaultValue);
 }
 
-bool WriteString(std::u16string_view section, std::u16string_view entry,
-                 std::u16string_view value)
+bool WriteString(std::u16string_view section, std::u16string_view entry, std::u16string_view value)
 {
     SectionKey key(section, true);
     return key.get() && RegSetString(key.get(), entry, value) == ERROR_SUCCESS;
@@ -638,7 +647,8 @@ int32_t GetInt(std::u16string_view section, std::u16string_view entry, int32_t d
 bool WriteInt(std::u16string_view section, std::u16string_view entry, int32_t value)
 {
     SectionKey key(section, true);
-    return key.get() && RegSetDword(key.get(), entry, static_cast<uint32_t>(value)) == ERROR_SUCCESS;
+    return key.get() &&
+           RegSetDword(key.get(), entry, static_cast<uint32_t>(value)) == ERROR_SUCCESS;
 }
 
 bool GetBinary(std::u16string_view section, std::u16string_view entry, std::vector<uint8_t>& data)

@@ -108,7 +108,8 @@ std::string FilePath();
 // Reloads the store from its file (or from path), dropping unsaved
 // changes.  A file that cannot be parsed leaves the store empty, is kept
 // beside itself under another name, and the reason goes to standard error;
-// the result is false then.
+// the result is false then.  LoadFrom makes path the store's file: later
+// flushes write there.
 bool Load();
 bool LoadFrom(const std::string& path);
 // Writes the store when it has changed (Flush) or always (Save).

@@ -137,7 +137,10 @@ bool DecodeFile(std::string_view bytes, std::u16string& text, ParseError& err)
 
 // ---- Parsing ---------------------------------------------------------------
 
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t';
+}
 
 std::u16string_view TrimRight(std::u16string_view s)
 {
@@ -206,7 +209,7 @@ public:
             std::u16string_view t = TrimLeft(TrimRight(line));
             if (t.empty() || t.front() == u';')
                 continue;
-            bool ok = t.front() == u'[' ? KeyLine(t)
+            bool ok = t.front() == u'['                          ? KeyLine(t)
                       : (t.front() == u'"' || t.front() == u'@') ? ValueLine(t)
                                                                  : Fail("unexpected text");
             if (!ok)
@@ -253,8 +256,7 @@ private:
                 parts.push_back(t.substr(start, end - start));
             start = end + 1;
         }
-        if (parts.empty() ||
-            !(EqualsNoCase(parts[0], kRoot) || EqualsNoCase(parts[0], kRootShort)))
+        if (parts.empty() || !(EqualsNoCase(parts[0], kRoot) || EqualsNoCase(parts[0], kRootShort)))
             return Fail("the key \"" + ToUtf8(t) + "\" is not under HKEY_CURRENT_USER");
         if (parts.size() - 1 > kMaxKeyDepth)
             return Fail("the key path is too deep");
@@ -352,7 +354,8 @@ private:
             type = 3; // REG_BINARY
             if (!rest.empty() && rest.front() == u'(') {
                 size_t close = rest.find(u')');
-                if (close == std::u16string_view::npos || !ParseHex(rest.substr(1, close - 1), 8, type))
+                if (close == std::u16string_view::npos ||
+                    !ParseHex(rest.substr(1, close - 1), 8, type))
                     return Fail("a bad value type in \"hex(...)\"");
                 rest.remove_prefix(close + 1);
             }
@@ -421,7 +424,9 @@ public:
 
     void Key(const Node& node, std::u16string& path)
     {
-        if (node.listed || !node.values.empty()) {
+        // A key that only leads to listed keys need not be written; a
+        // leaf always is, or it would be lost.
+        if (node.listed || !node.values.empty() || (node.children.empty() && node.depth > 0)) {
             m_out += u'[';
             m_out += path;
             m_out += u"]\r\n";
@@ -487,9 +492,9 @@ private:
         }
         static const char16_t digits[] = u"0123456789abcdef";
         if (v.type == 4 && v.data.size() == 4) {
-            uint32_t d = static_cast<uint32_t>(v.data[0]) | (static_cast<uint32_t>(v.data[1]) << 8) |
-                         (static_cast<uint32_t>(v.data[2]) << 16) |
-                         (static_cast<uint32_t>(v.data[3]) << 24);
+            uint32_t d =
+                static_cast<uint32_t>(v.data[0]) | (static_cast<uint32_t>(v.data[1]) << 8) |
+                (static_cast<uint32_t>(v.data[2]) << 16) | (static_cast<uint32_t>(v.data[3]) << 24);
             m_out += u"dword:";
             for (int shift = 28; shift >= 0; shift -= 4)
                 m_out += digits[(d >> shift) & 0xF];

@@ -32,7 +32,12 @@ bool ParseFile(std::string_view bytes, Node& root, ParseError& err);
 // them.
 std::string FormatFile(const Node& root);
 
-enum class ReadStatus { Ok, Missing, Failed };
+enum class ReadStatus
+{
+    Ok,
+    Missing,
+    Failed
+};
 // Reads a whole file; errno tells why it failed.
 ReadStatus ReadWholeFile(const std::string& path, std::string& bytes);
 

@@ -102,8 +102,9 @@ TEST_F(Registry, NamesAreFoundInAnyCaseAndKeepTheirCreationCase)
 {
     Key k;
     bool created = false;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, u"Software\\ORNA\\x", KEY_ALL_ACCESS, &k.h, &created),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyEx(HKEY_CURRENT_USER, u"Software\\ORNA\\x", KEY_ALL_ACCESS, &k.h, &created),
+        ERROR_SUCCESS);
     EXPECT_TRUE(created);
     EXPECT_EQ(RegSetString(k.h, u"Žluťoučký", u"kůň"), ERROR_SUCCESS);
 
@@ -121,9 +122,9 @@ TEST_F(Registry, NamesAreFoundInAnyCaseAndKeepTheirCreationCase)
     EXPECT_EQ(RegEnumValue(o.h, 1, name), ERROR_NO_MORE_ITEMS);
 
     Key again;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, u"software\\Orna\\X", KEY_ALL_ACCESS, &again.h,
-                             &created),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyEx(HKEY_CURRENT_USER, u"software\\Orna\\X", KEY_ALL_ACCESS, &again.h, &created),
+        ERROR_SUCCESS);
     EXPECT_FALSE(created);
     Key orna;
     ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, u"Software\\ORNA", KEY_READ, &orna.h), ERROR_SUCCESS);
@@ -348,7 +349,8 @@ TEST_F(Registry, TheFixtureLoadsAndSavesByteIdentically)
     WriteFile(File(), original);
 
     // Loaded lazily on first use.
-    EXPECT_EQ(Profile::GetString(u"Options", u"Quoted"), u"say \"ahoj\" \\ and \\\\server\\share \"");
+    EXPECT_EQ(Profile::GetString(u"Options", u"Quoted"),
+              u"say \"ahoj\" \\ and \\\\server\\share \"");
     EXPECT_EQ(Profile::GetString(u"Options", u"Empty", u"default"), u"");
     EXPECT_EQ(Profile::GetString(u"", u""), u"Výchozí hodnota");
     EXPECT_EQ(Profile::GetString(u"options", u"PŘÍLIŠ ŽLUŤOUČKÝ KŮŇ"), u"úpěl ďábelské ódy");
@@ -530,6 +532,33 @@ TEST_F(Registry, FlushWritesAtomicallyAndKeepsPermissionBits)
     EXPECT_EQ(FilesIn(Folder()), std::vector<std::string>{"Strandwork.reg"}); // no temporaries
 }
 
+TEST_F(Registry, ChangesAreSavedAtExit)
+{
+    EXPECT_EXIT(
+        {
+            Profile::WriteInt(u"Options", u"Saved", 5);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(Profile::GetInt(u"Options", u"Saved", 0), 5);
+}
+
+TEST_F(Registry, AnEmptyKeyLeftByADeletionIsKept)
+{
+    WriteFile(File(), ReadFile(Fixture("all-types.reg")));
+    Key k;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, Profile::AppKeyPath() + u"\\Case\\MODE\\Deeper",
+                           KEY_ALL_ACCESS, &k.h),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteTree(k.h, u"Still"), ERROR_SUCCESS);
+    ASSERT_TRUE(RegistryStore::Flush());
+    ASSERT_TRUE(RegistryStore::Load());
+    Key again;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, Profile::AppKeyPath() + u"\\Case\\MODE\\Deeper",
+                           KEY_READ, &again.h),
+              ERROR_SUCCESS);
+}
+
 TEST_F(Registry, ProfileCallsActLikeTheFrameworkOnes)
 {
     EXPECT_EQ(Profile::GetInt(u"Settings", u"PreviewPages", 3), 3);
@@ -538,9 +567,9 @@ TEST_F(Registry, ProfileCallsActLikeTheFrameworkOnes)
     EXPECT_FALSE(Profile::GetBinary(u"Formats", u"Table", data));
     // Reading does not create the section.
     Key none;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, u"Software\\ORNA\\Strandwork\\Settings", KEY_READ,
-                           &none.h),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        RegOpenKeyEx(HKEY_CURRENT_USER, u"Software\\ORNA\\Strandwork\\Settings", KEY_READ, &none.h),
+        ERROR_FILE_NOT_FOUND);
 
     EXPECT_TRUE(Profile::WriteInt(u"Settings", u"PreviewPages", -2));
     EXPECT_EQ(Profile::GetInt(u"settings", u"previewpages", 3), -2);
@@ -553,9 +582,9 @@ TEST_F(Registry, ProfileCallsActLikeTheFrameworkOnes)
     EXPECT_EQ(data, (std::vector<uint8_t>{1, 2, 3}));
 
     Key k;
-    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, u"Software\\ORNA\\Strandwork\\Settings", KEY_READ,
-                           &k.h),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegOpenKeyEx(HKEY_CURRENT_USER, u"Software\\ORNA\\Strandwork\\Settings", KEY_READ, &k.h),
+        ERROR_SUCCESS);
     uint32_t type = 0;
     ASSERT_EQ(RegQueryValueEx(k.h, u"PreviewPages", &type, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(type, REG_DWORD);
@@ -568,7 +597,8 @@ TEST_F(Registry, CallsFromSeveralThreadsDoNotInterfere)
         threads.emplace_back([t] {
             std::u16string section = u"T" + std::u16string(1, static_cast<char16_t>(u'0' + t));
             for (int i = 0; i < 200; ++i) {
-                std::u16string name = u"v" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                std::u16string name = u"v" +
+                                      std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
                                       std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
                 Profile::WriteInt(section, name, i);
                 if (i % 50 == 0)
@@ -581,8 +611,8 @@ TEST_F(Registry, CallsFromSeveralThreadsDoNotInterfere)
     ASSERT_TRUE(RegistryStore::Load());
     for (int t = 0; t < 4; ++t) {
         Key k;
-        std::u16string path = Profile::AppKeyPath() + u"\\T" +
-                              std::u16string(1, static_cast<char16_t>(u'0' + t));
+        std::u16string path =
+            Profile::AppKeyPath() + u"\\T" + std::u16string(1, static_cast<char16_t>(u'0' + t));
         ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, path, KEY_READ, &k.h), ERROR_SUCCESS);
         uint32_t values = 0;
         ASSERT_EQ(RegQueryInfoKey(k.h, nullptr, &values), ERROR_SUCCESS);
