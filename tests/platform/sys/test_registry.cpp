@@ -595,11 +595,10 @@ TEST_F(Registry, CallsFromSeveralThreadsDoNotInterfere)
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t] {
-            std::u16string section = u"T" + std::u16string(1, static_cast<char16_t>(u'0' + t));
+            std::u16string section = {u'T', static_cast<char16_t>(u'0' + t)};
             for (int i = 0; i < 200; ++i) {
-                std::u16string name = u"v" +
-                                      std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
-                                      std::u16string(1, static_cast<char16_t>(u'a' + i / 26));
+                std::u16string name = {u'v', static_cast<char16_t>(u'A' + i % 26),
+                                       static_cast<char16_t>(u'a' + i / 26)};
                 Profile::WriteInt(section, name, i);
                 if (i % 50 == 0)
                     RegistryStore::Flush();
@@ -611,8 +610,8 @@ TEST_F(Registry, CallsFromSeveralThreadsDoNotInterfere)
     ASSERT_TRUE(RegistryStore::Load());
     for (int t = 0; t < 4; ++t) {
         Key k;
-        std::u16string path =
-            Profile::AppKeyPath() + u"\\T" + std::u16string(1, static_cast<char16_t>(u'0' + t));
+        std::u16string path = Profile::AppKeyPath();
+        path += {u'\\', u'T', static_cast<char16_t>(u'0' + t)};
         ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, path, KEY_READ, &k.h), ERROR_SUCCESS);
         uint32_t values = 0;
         ASSERT_EQ(RegQueryInfoKey(k.h, nullptr, &values), ERROR_SUCCESS);
