@@ -532,6 +532,20 @@ TEST_F(Registry, FlushWritesAtomicallyAndKeepsPermissionBits)
     EXPECT_EQ(FilesIn(Folder()), std::vector<std::string>{"Strandwork.reg"}); // no temporaries
 }
 
+TEST_F(Registry, ASymbolicLinkToTheFileStaysALink)
+{
+    testsupport::TempDir elsewhere;
+    std::string target = elsewhere / "real.reg";
+    WriteFile(target, "Windows Registry Editor Version 5.00\r\n\r\n");
+    fs::create_directories(Folder());
+    fs::create_symlink(target, File());
+    ASSERT_TRUE(Profile::WriteInt(u"Options", u"Count", 3));
+    ASSERT_TRUE(RegistryStore::Flush());
+    EXPECT_TRUE(fs::is_symlink(File()));
+    EXPECT_NE(ReadFile(target).find(Wide("\"Count\"=dword:00000003")), std::string::npos);
+    EXPECT_EQ(FilesIn(elsewhere.Path()), std::vector<std::string>{"real.reg"});
+}
+
 TEST_F(Registry, ChangesAreSavedAtExit)
 {
     EXPECT_EXIT(
