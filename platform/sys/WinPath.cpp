@@ -146,7 +146,7 @@ struct Rules
             } else if (p[i] == C(':')) {
                 spec = i + 1;
                 if (spec < p.size() && Sep(p[spec]))
-                    spec++;
+                    i = spec++; // the root's separator stays
             }
         }
         if (spec >= p.size())
