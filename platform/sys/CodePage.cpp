@@ -4,6 +4,7 @@
 #include "platform/sys/LastError.h"
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -229,11 +230,36 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
     const unsigned char* reverse = cp->Reverse();
     out.resize(text.size());
     char* dst = out.data();
-    size_t o = 0;
-    bool lost = false;
     const size_t n = text.size();
-    for (size_t i = 0; i < n; ++i) {
-        const char16_t c = text[i];
+    const char16_t* const src = text.data();
+    unsigned char* const udst = reinterpret_cast<unsigned char*>(dst);
+    // Fast path, one byte per unit, block by block; from the first block
+    // that holds an unmappable unit on, the careful loop takes over.
+    constexpr size_t kBlock = 16384;
+    size_t i = 0;
+    for (; i < n; i += kBlock) {
+        const size_t end = i + kBlock < n ? i + kBlock : n;
+        for (size_t k = i; k < end; ++k)
+            udst[k] = reverse[src[k]];
+        // A 0 byte is either U+0000 or an unmappable unit.
+        bool bad = false;
+        for (const char* z = dst + i; (z = static_cast<const char*>(
+                                           std::memchr(z, 0, static_cast<size_t>(dst + end - z))));
+             ++z) {
+            if (src[z - dst] != 0) {
+                bad = true;
+                break;
+            }
+        }
+        if (bad)
+            break;
+    }
+    if (i > n)
+        i = n;
+    size_t o = i;
+    bool lost = false;
+    for (; i < n; ++i) {
+        const char16_t c = src[i];
         const unsigned char b = reverse[c];
         if (b != 0 || c == 0) {
             dst[o++] = static_cast<char>(b);
@@ -242,7 +268,7 @@ bool EncodeCodePage(unsigned codePage, std::u16string_view text, std::string& ou
         lost = true;
         dst[o++] = '?';
         // A surrogate pair is one character: one "?".
-        if (IsHigh(c) && i + 1 < n && IsLow(text[i + 1]))
+        if (IsHigh(c) && i + 1 < n && IsLow(src[i + 1]))
             ++i;
     }
     out.resize(o);

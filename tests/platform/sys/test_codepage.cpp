@@ -142,3 +142,26 @@ TEST(CodePage, Utf8StrictAndLenient)
     EXPECT_EQ(utf8, "a?b");
     EXPECT_TRUE(lossy);
 }
+
+TEST(CodePage, LongTextsTakeTheSameRules)
+{
+    // Long enough for several blocks of the fast path; the loss sits late.
+    std::u16string text(100000, u'\u0161');
+    std::string out;
+    bool lossy = true;
+    ASSERT_TRUE(EncodeCodePage(1250, text, out, &lossy));
+    EXPECT_EQ(out, std::string(100000, '\x9A'));
+    EXPECT_FALSE(lossy);
+    text[70000] = 0;
+    text[90000] = 0xD83D;
+    text[90001] = 0xDE00;
+    ASSERT_TRUE(EncodeCodePage(1250, text, out, &lossy));
+    ASSERT_EQ(out.size(), 99999u);
+    EXPECT_EQ(out[70000], '\0');
+    EXPECT_EQ(out[90000], '?');
+    EXPECT_EQ(out[90001], '\x9A');
+    EXPECT_TRUE(lossy);
+    std::u16string back;
+    ASSERT_TRUE(DecodeCodePage(1250, out, back));
+    EXPECT_EQ(back.size(), out.size());
+}
