@@ -70,11 +70,13 @@ size_t FindExtension(std::string_view path);
 size_t FindFileName(std::u16string_view path);
 size_t FindFileName(std::string_view path);
 
-// --- In-place edits (false: nothing changed, or the result would be too long)
+// --- In-place edits (each says what its false means; on a failure for
+// length the path is left as it was) -----------------------------------------
 
 // Joins `more` to `path` (separators at the start of `more` are skipped
 // unless it is a UNC path; a drive path, UNC path or "/" path in `more`
-// stands for itself) and canonicalises the result.
+// stands for itself) and canonicalises the result.  False when the result
+// would be too long.
 bool Append(std::u16string& path, std::u16string_view more);
 bool Append(std::string& path, std::string_view more);
 // Cuts the last component and its separator ("C:\a\b" -> "C:\a",
@@ -82,13 +84,15 @@ bool Append(std::string& path, std::string_view more);
 bool RemoveFileSpec(std::u16string& path);
 bool RemoveFileSpec(std::string& path);
 // Replaces the extension (or appends `ext` when there is none); `ext`
-// includes its ".".
+// includes its ".".  False when the result would be too long.
 bool RenameExtension(std::u16string& path, std::u16string_view ext);
 bool RenameExtension(std::string& path, std::string_view ext);
-// Leaves only the root; false (path emptied) for a path without a root.
+// Leaves only the root; false for a path without a root (what is left then
+// is "" for a relative path, "C:" for "C:x").
 bool StripToRoot(std::u16string& path);
 bool StripToRoot(std::string& path);
 // Adds a trailing separator unless there is one or the path is empty.
+// False when the result would be too long.
 bool AddBackslash(std::u16string& path);
 bool AddBackslash(std::string& path);
 // Removes one trailing separator unless the path is a root.  True when one
@@ -109,8 +113,12 @@ std::optional<std::string> Combine(std::string_view dir, std::string_view file);
 std::optional<std::u16string> Canonicalize(std::u16string_view path);
 std::optional<std::string> Canonicalize(std::string_view path);
 // The path that leads from `from` to `to`; each is a folder when its flag
-// says so, else its file name is dropped first.  nullopt when the two have
-// no common root (other drive or share, native and Windows form).
+// says so, else its file name is dropped first ("C:\p\" to "C:\q\f.txt"
+// gives "..\q\f.txt", to "C:\p\f.txt" ".\f.txt").  From a drive or share
+// root the Windows-form result begins with "\" ("\q\f.txt"), which callers
+// drop; a native result never does.  nullopt when the two have no common
+// root (other drive or share, native and Windows form, relative paths
+// without a common first folder) or the result would be too long.
 std::optional<std::u16string> RelativePathTo(std::u16string_view from, bool fromIsFolder,
                                              std::u16string_view to, bool toIsFolder);
 std::optional<std::string> RelativePathTo(std::string_view from, bool fromIsFolder,
