@@ -13,28 +13,29 @@ namespace compout {
 
 namespace {
 
-bool IndexLess(const MapEntry* a, const MapEntry* b)
+using NameKey = CMapFile::NameKey;
+
+uint64_t PrefixOf(const char16_t* folded, size_t length)
 {
-    return NameLess(a->name, b->name);
+    uint64_t p = 0;
+    for (size_t i = 0; i < 4; ++i)
+        p = (p << 16) | (i < length ? folded[i] : 0u);
+    return p;
 }
 
-std::vector<MapEntry*> SortedIndex(std::vector<MapEntry>& entries)
+bool KeyLess(const NameKey& a, const NameKey& b)
 {
-    std::vector<MapEntry*> index;
-    index.reserve(entries.size());
-    for (MapEntry& e : entries)
-        index.push_back(&e);
-    std::stable_sort(index.begin(), index.end(), IndexLess);
-    return index;
+    if (a.prefix != b.prefix)
+        return a.prefix < b.prefix;
+    return std::u16string_view(a.key, a.length) < std::u16string_view(b.key, b.length);
 }
 
-// Merges two sorted indexes; on equal names the entries of `first` come first.
-std::vector<MapEntry*> Merge(const std::vector<MapEntry*>& first, const std::vector<MapEntry*>& second)
+// Merges two sorted key lists; on equal names the keys of `first` come first.
+std::vector<NameKey> Merge(const std::vector<NameKey>& first, const std::vector<NameKey>& second)
 {
-    std::vector<MapEntry*> out;
+    std::vector<NameKey> out;
     out.reserve(first.size() + second.size());
-    std::merge(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(out),
-               IndexLess);
+    std::merge(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(out), KeyLess);
     return out;
 }
 
@@ -60,13 +61,43 @@ uint32_t TypeOfWord(std::string_view word)
 
 } // namespace
 
-MapEntry* FindInIndex(const std::vector<MapEntry*>& index, std::u16string_view name)
+// The search keys of a table's entries, sorted by name (stable: equal
+// names keep their file order).  The folded names go into `arena`.
+CMapFile::Keys CMapFile::MakeKeys(std::vector<MapEntry>& entries, std::unique_ptr<char16_t[]>& arena)
 {
-    auto it = std::lower_bound(index.begin(), index.end(), name,
-                               [](const MapEntry* e, std::u16string_view n) { return NameLess(e->name, n); });
-    if (it == index.end() || CompareNames((*it)->name, name) != 0)
+    size_t total = 0;
+    for (const MapEntry& e : entries)
+        total += e.name.size();
+    arena = std::make_unique<char16_t[]>(total + 1);
+    Keys keys;
+    keys.reserve(entries.size());
+    char16_t* out = arena.get();
+    for (MapEntry& e : entries) {
+        for (size_t i = 0; i < e.name.size(); ++i)
+            out[i] = FoldCase(e.name[i]);
+        keys.push_back({PrefixOf(out, e.name.size()), out, static_cast<uint32_t>(e.name.size()), &e});
+        out += e.name.size();
+    }
+    std::stable_sort(keys.begin(), keys.end(), KeyLess);
+    return keys;
+}
+
+MapEntry* CMapFile::Search(const Keys& keys, std::u16string_view name)
+{
+    char16_t local[64];
+    std::u16string heap;
+    char16_t* folded = local;
+    if (name.size() > std::size(local)) {
+        heap.resize(name.size());
+        folded = heap.data();
+    }
+    for (size_t i = 0; i < name.size(); ++i)
+        folded[i] = FoldCase(name[i]);
+    const NameKey probe{PrefixOf(folded, name.size()), folded, static_cast<uint32_t>(name.size()), nullptr};
+    auto it = std::lower_bound(keys.begin(), keys.end(), probe, KeyLess);
+    if (it == keys.end() || KeyLess(probe, *it))
         return nullptr;
-    return *it;
+    return it->entry;
 }
 
 CMapFile::CMapFile() = default;
@@ -76,6 +107,9 @@ CMapFile::CMapFile(std::u16string path) : m_path(std::move(path)) {}
 bool CMapFile::Clear()
 {
     m_index = {};
+    m_keys = {};
+    for (auto& arena : m_arenas)
+        arena.reset();
     m_symbols = {};
     m_bits = {};
     m_offsets = {};
@@ -93,7 +127,7 @@ bool CMapFile::Fail(uint32_t line, std::string reason)
 
 const MapEntry* CMapFile::FindName(std::u16string_view name) const
 {
-    return FindInIndex(m_index, name);
+    return Search(m_keys, name);
 }
 
 bool CMapFile::Load(const char16_t* path)
@@ -202,7 +236,7 @@ bool CMapFile::LoadFile()
         e.selector = static_cast<uint16_t>(selector);
         e.address = address;
     }
-    const std::vector<MapEntry*> symbolIndex = SortedIndex(m_symbols.entries);
+    const Keys symbolKeys = MakeKeys(m_symbols.entries, m_arenas[0]);
 
     // Bit fields: "%s %s", the bit and the variable that holds it.  A bit
     // whose variable is not a symbol is skipped (it still counts).
@@ -215,7 +249,7 @@ bool CMapFile::LoadFile()
         Scan s(line);
         if (!s.Word(name) || !s.Word(word))
             return Fail(m_reader.LineNumber(), "bad bit field record");
-        MapEntry* holder = FindInIndex(symbolIndex, sys::AnsiToWide(word));
+        MapEntry* holder = Search(symbolKeys, sys::AnsiToWide(word));
         if (!holder)
             continue;
         MapEntry& e = m_bits.entries.emplace_back();
@@ -225,7 +259,7 @@ bool CMapFile::LoadFile()
         e.selector = holder->selector;
         e.address = holder->address;
     }
-    const std::vector<MapEntry*> bitSymbolIndex = Merge(SortedIndex(m_bits.entries), symbolIndex);
+    const Keys bitSymbolKeys = Merge(MakeKeys(m_bits.entries, m_arenas[1]), symbolKeys);
 
     // Structure offsets (version 2): "%s %xH".
     if (m_version >= 2) {
@@ -260,7 +294,7 @@ bool CMapFile::LoadFile()
             return Fail(m_reader.LineNumber(), "bad bit weight record");
         if (bit < 0 || bit > 7)
             return Fail(m_reader.LineNumber(), "bit number outside 0 to 7");
-        MapEntry* e = FindInIndex(bitSymbolIndex, sys::AnsiToWide(name));
+        MapEntry* e = Search(bitSymbolKeys, sys::AnsiToWide(name));
         if (!e)
             continue;
         e->bitNumber = static_cast<uint8_t>(bit);
@@ -292,8 +326,11 @@ bool CMapFile::LoadFile()
     }
 
     // The index: constants, offsets, bits, symbols for equal names.
-    m_index = Merge(Merge(SortedIndex(m_constants.entries), SortedIndex(m_offsets.entries)),
-                    bitSymbolIndex);
+    m_keys = Merge(Merge(MakeKeys(m_constants.entries, m_arenas[3]), MakeKeys(m_offsets.entries, m_arenas[2])),
+                   bitSymbolKeys);
+    m_index.reserve(m_keys.size());
+    for (const NameKey& k : m_keys)
+        m_index.push_back(k.entry);
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,7 +104,21 @@ public:
     bool FindSymbol(const char16_t* text, SymbolInfo* info) const;
     bool FindSymbol(std::u16string_view text, SymbolInfo* info) const;
 
+    // A search key of the index: the name folded to lower case, with its
+    // first four units packed for a quick first comparison.
+    struct NameKey
+    {
+        uint64_t prefix;
+        const char16_t* key;
+        uint32_t length;
+        MapEntry* entry;
+    };
+
 private:
+    using Keys = std::vector<NameKey>;
+    Keys MakeKeys(std::vector<MapEntry>& entries, std::unique_ptr<char16_t[]>& arena);
+    static MapEntry* Search(const Keys& keys, std::u16string_view name);
+
     bool LoadFile();
     bool Fail(uint32_t line, std::string reason);
     bool ReadSectionHeader(std::string_view keyword, uint32_t& count, bool endAllowed,
@@ -118,11 +133,10 @@ private:
     Table m_offsets;
     Table m_constants;
     std::vector<MapEntry*> m_index;
+    Keys m_keys;  // the index as search keys
+    std::unique_ptr<char16_t[]> m_arenas[4];  // folded names of the four tables
     LoadError m_loadError;
     CBufferedFileReader m_reader;
 };
-
-// Searches a name-sorted index: the first entry of a run of equal names.
-MapEntry* FindInIndex(const std::vector<MapEntry*>& index, std::u16string_view name);
 
 } // namespace compout
