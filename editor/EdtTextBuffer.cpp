@@ -3,6 +3,8 @@
 #include "editor/EdtCodePages.h"
 #include "editor/EdtTextTypeHook.h"
 
+#include "res/StringTable.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -580,21 +582,12 @@ bool CEdtTextBuffer::GetRedoDescription(std::u16string& text, int position) cons
 
 // ---------------------------------------------------------------- descriptions
 
-#if __has_include("res/StringTable.h")
-#include "res/StringTable.h"
-#define EDT_HAVE_STRING_TABLE 1
-#endif
-
 bool CEdtTextBuffer::GetActionDescription(int action, std::u16string& text) const
 {
     text.clear();
     unsigned id = EDT_IDS_ACTION_UNKNOWN;
     if (action >= EDT_ACTION_PASTE && action <= EDT_ACTION_SPELL)
         id += static_cast<unsigned>(action);
-#ifdef EDT_HAVE_STRING_TABLE
     text = LoadResString(id).toStdU16String();
-#else
-    (void)id;
-#endif
     return !text.empty();
 }

@@ -361,3 +361,38 @@ TEST(EdtTextBuffer, ManyLinesStayInOrder)
     EXPECT_EQ(Line(b, 2500), u"mid");
     EXPECT_EQ(Line(b, 5001), u"");
 }
+
+TEST(EdtTextBuffer, ActionDescriptions)
+{
+    CEdtTextBuffer b;
+    std::u16string t;
+    EXPECT_TRUE(b.GetActionDescription(EDT_ACTION_PASTE, t));
+    EXPECT_EQ(t, u"vložení");
+    EXPECT_TRUE(b.GetActionDescription(EDT_ACTION_SPELL, t));
+    EXPECT_EQ(t, u"kontrolu pravopisu");
+    EXPECT_TRUE(b.GetActionDescription(EDT_ACTION_SWAPCASE, t));
+    EXPECT_EQ(t, u"prohození malá/velká");
+    EXPECT_TRUE(b.GetActionDescription(0, t));
+    EXPECT_EQ(t, u"Neznámý");
+    EXPECT_TRUE(b.GetActionDescription(20, t));
+    EXPECT_EQ(t, u"Neznámý");
+
+    b.InitNew();
+    EXPECT_FALSE(b.GetUndoDescription(t));
+    EXPECT_TRUE(t.empty());
+    int el = 0, ec = 0;
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"ab", el, ec, EDT_ACTION_CUT));
+    b.BeginUndoGroup();
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"x", el, ec, EDT_ACTION_INDENT));
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"y", el, ec, EDT_ACTION_TYPING));
+    b.FlushUndoGroup(nullptr);
+    EXPECT_TRUE(b.GetUndoDescription(t));
+    EXPECT_EQ(t, u"odsazení");  // the action of the group's first record
+    EXPECT_TRUE(b.GetUndoDescription(t, 1));
+    EXPECT_EQ(t, u"vyjmutí");
+    EXPECT_FALSE(b.GetRedoDescription(t));
+    EdtPoint caret;
+    ASSERT_TRUE(b.Undo(caret));
+    EXPECT_TRUE(b.GetRedoDescription(t));
+    EXPECT_EQ(t, u"odsazení");
+}
