@@ -482,37 +482,14 @@ std::string FormatFile(const Node& root)
     return bytes;
 }
 
-ReadStatus ReadWholeFile(const std::string& path, std::string& bytes)
+ReadStatus ReadStoreFile(const std::string& path, std::string& bytes)
 {
-    bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    std::optional<std::string> content = ReadWholeFile(path);
+    if (!content) {
+        errno = static_cast<int>(GetLastError());
         return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-    struct stat st;
-    bool statOk = ::fstat(fd, &st) == 0;
-    if (!statOk || !S_ISREG(st.st_mode)) {
-        int saved = statOk ? EISDIR : errno;
-        ::close(fd);
-        errno = saved;
-        return ReadStatus::Failed;
     }
-    bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int saved = errno;
-            ::close(fd);
-            errno = saved;
-            return ReadStatus::Failed;
-        }
-        if (n == 0)
-            break;
-        bytes.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
+    bytes = std::move(*content);
     return ReadStatus::Ok;
 }
 
