@@ -141,6 +141,7 @@ StatusBar* MainFrameBase::CreateStatusBar(const std::vector<uint32_t>& paneIds)
     if (!m_status) {
         m_status = new StatusBar(this);
         setStatusBar(m_status);
+        m_status->show();
     }
     m_status->SetIndicators(paneIds);
     return m_status;

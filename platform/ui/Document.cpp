@@ -609,6 +609,8 @@ void DocTemplate::AddDocument(Document* doc)
 void DocTemplate::RemoveDocument(Document* doc)
 {
     m_docs.erase(std::remove(m_docs.begin(), m_docs.end(), doc), m_docs.end());
+    if (doc->m_template == this)
+        doc->m_template = nullptr;
 }
 
 bool DocTemplate::SaveAllModified()

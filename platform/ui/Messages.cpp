@@ -74,33 +74,35 @@ protected:
     {
         if (e->type() != kWakeEvent)
             return QObject::event(e);
+        // Both stay valid even when a handler destroys the target.
+        std::shared_ptr<Queue> queue = m_queue;
+        MessageHandler handler = m_handler;
         {
-            std::lock_guard l(m_queue->lock);
-            m_queue->wakePending = false;
+            std::lock_guard l(queue->lock);
+            queue->wakePending = false;
         }
         // Deliver a bounded batch so the rest of the user interface keeps
         // running; what is left gets another wake-up.
         for (int n = 0; n < 4096; ++n) {
             Message m;
             {
-                std::lock_guard l(m_queue->lock);
-                if (m_queue->messages.empty() || !m_queue->port)
+                std::lock_guard l(queue->lock);
+                if (queue->messages.empty() || queue->port != this)
                     return true;
-                m = std::move(m_queue->messages.front());
-                m_queue->messages.pop_front();
+                m = std::move(queue->messages.front());
+                queue->messages.pop_front();
                 // A handler that runs a nested loop still gets the later
                 // messages there.
-                if (!m_queue->messages.empty() && !m_queue->wakePending) {
-                    m_queue->wakePending = true;
+                if (!queue->messages.empty() && !queue->wakePending) {
+                    queue->wakePending = true;
                     QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
                 }
             }
-            MessageHandler handler = m_handler; // the handler may end the registration
             handler(m.msg, m.wParam, m.lParam, m.record.get());
         }
-        std::lock_guard l(m_queue->lock);
-        if (!m_queue->messages.empty() && !m_queue->wakePending && m_queue->port) {
-            m_queue->wakePending = true;
+        std::lock_guard l(queue->lock);
+        if (!queue->messages.empty() && !queue->wakePending && queue->port == this) {
+            queue->wakePending = true;
             QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
         }
         return true;

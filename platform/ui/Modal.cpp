@@ -11,6 +11,14 @@ namespace ui {
 namespace {
 int g_depth = 0;
 bool g_held = false;
+bool g_reissuePending = false;
+
+// A held request issued again: not a new request.
+class ReissuedQuit : public QEvent
+{
+public:
+    ReissuedQuit() : QEvent(QEvent::Quit) {}
+};
 // Counts the quit requests that arrived; a pump compares before and after.
 int g_quitArrivals = 0;
 
@@ -23,7 +31,16 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
-        if (e->type() == QEvent::Quit && watched == QCoreApplication::instance() && g_depth > 0) {
+        if (e->type() != QEvent::Quit || watched != QCoreApplication::instance())
+            return false;
+        if (dynamic_cast<ReissuedQuit*>(e)) {
+            g_reissuePending = false;
+            if (g_depth > 0)
+                return true; // still nested: issued again when that ends
+            g_held = false;
+            return false; // the outermost loop quits
+        }
+        if (g_depth > 0) {
             g_held = true;
             ++g_quitArrivals;
             return true; // kept, not lost
@@ -41,10 +58,10 @@ void EnsureGuard()
 
 void Leave()
 {
-    if (--g_depth == 0 && g_held) {
-        g_held = false;
-        // Issued again to the outermost loop.
-        QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    if (--g_depth == 0 && g_held && !g_reissuePending) {
+        g_reissuePending = true;
+        // Issued again; the outermost loop takes it.
+        QCoreApplication::postEvent(QCoreApplication::instance(), new ReissuedQuit);
     }
 }
 } // namespace

@@ -104,7 +104,8 @@ QString StatusBar::MessageText() const { return currentMessage(); }
 
 void StatusBar::UpdateCmdUI()
 {
-    if (!isVisible())
+    // Shown, or about to be shown with its visible window.
+    if (isHidden() || !window()->isVisible())
         return;
     std::vector<CommandTarget*> route = CurrentRoute();
     for (size_t i = 0; i < m_ids.size(); ++i) {
