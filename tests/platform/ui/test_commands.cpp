@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using namespace ui;
 
 namespace {
@@ -298,8 +301,12 @@ TEST(StatusBar, PanesTakeTheirTextFromUpdateHandlersAndTheMessagePaneShowsPrompt
     EXPECT_EQ(bar->GetPaneText(1), QStringLiteral("ř. 1"));
     caret = 12;
     IdleUpdater::Instance().Invalidate();
-    for (int i = 0; i < 50 && bar->GetPaneText(1) != QStringLiteral("ř. 12"); ++i)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    // The idle updater runs by itself once the queue is idle.
+    const int passes = IdleUpdater::Instance().PassCount();
+    for (int i = 0; i < 400 && IdleUpdater::Instance().PassCount() == passes; ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     EXPECT_EQ(bar->GetPaneText(1), QStringLiteral("ř. 12"));
     EXPECT_TRUE(bar->GetPaneText(2).isEmpty());
 
