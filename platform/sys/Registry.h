@@ -26,6 +26,7 @@ constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
 constexpr LONG ERROR_ACCESS_DENIED = 5;
 constexpr LONG ERROR_INVALID_HANDLE = 6;
+constexpr LONG ERROR_WRITE_FAULT = 29; // the store's file could not be written
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
@@ -107,7 +108,8 @@ std::string FilePath();
 // Reloads the store from its file (or from path), dropping unsaved
 // changes.  A file that cannot be parsed leaves the store empty, is kept
 // beside itself under another name, and the reason goes to standard error;
-// the result is false then.
+// the result is false then.  LoadFrom makes path the store's file: later
+// flushes write there.
 bool Load();
 bool LoadFrom(const std::string& path);
 // Writes the store when it has changed (Flush) or always (Save).

@@ -1,0 +1,71 @@
+#pragma once
+// The registry store's tree in memory (internal to platform/sys).
+//
+// Keys and values keep the order in which they were created (or read from
+// the file) and the case of their names; lookups go through the names'
+// case fold.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace sys::reg {
+
+// The case fold used for key and value names: ASCII, Latin-1, Latin
+// Extended-A, Greek and Cyrillic letters compare equal to their other case.
+char16_t FoldChar(char16_t c);
+std::u16string Fold(std::u16string_view name);
+
+struct Value
+{
+    std::u16string name;
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+};
+
+struct Node : std::enable_shared_from_this<Node>
+{
+    std::u16string name;
+    // Levels below HKEY_CURRENT_USER (which is 0).
+    uint32_t depth = 0;
+    // Written as a section of its own even without values (a key that the
+    // file listed or that was created through the calls).
+    bool listed = false;
+    // Removed from the tree; handles still holding it see ERROR_KEY_DELETED.
+    bool deleted = false;
+
+    std::vector<std::shared_ptr<Node>> children;
+    std::vector<Value> values;
+
+    Node* FindChild(std::u16string_view name) const;
+    // Returns the child, creating it (unlisted) when missing.
+    Node* ChildOrNew(std::u16string_view name, bool* created = nullptr);
+    // Detaches the child and marks its whole subtree deleted; false when
+    // there is no such child.
+    bool RemoveChild(std::u16string_view name);
+
+    const Value* FindValue(std::u16string_view name) const;
+    // Sets (or adds at the end) a value; false when the value already held
+    // exactly this type and data.
+    bool SetValue(std::u16string_view name, uint32_t type, std::vector<uint8_t> data);
+    bool RemoveValue(std::u16string_view name);
+    // Removes every value and subkey.
+    bool Clear();
+
+    // Marks this node and everything below it deleted.
+    void MarkDeleted();
+
+private:
+    int ChildIndex(std::u16string_view name) const;
+    int ValueIndex(std::u16string_view name) const;
+    void ReindexChildren();
+    void ReindexValues();
+
+    std::unordered_map<std::u16string, uint32_t> m_childIndex;
+    std::unordered_map<std::u16string, uint32_t> m_valueIndex;
+};
+
+} // namespace sys::reg
