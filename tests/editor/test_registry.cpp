@@ -23,7 +23,7 @@ protected:
     static void Reload()
     {
         sys::RegistryStore::Reset();
-        sys::RegistryStore::Load();
+        ASSERT_TRUE(sys::RegistryStore::Load());
     }
     testsupport::ScopedConfigHome home;
 };
@@ -226,8 +226,11 @@ TEST_F(Registry, ValueEnumeration)
     uint32_t type = 0;
     std::vector<std::pair<std::u16string, std::u16string>> seen;
     for (bool ok = key.EnumFirstValue(name, &type, &text); ok;
-         ok = key.EnumNextValue(name, &type, &text))
+         ok = key.EnumNextValue(name, &type, &text)) {
         seen.emplace_back(name, text);
+        EXPECT_EQ(type, name == u"count" ? REG_DWORD : name == u"bin" ? REG_BINARY : REG_SZ);
+    }
+    const std::u16string firstName = seen.empty() ? u"" : seen[0].first;
     ASSERT_EQ(seen.size(), 4u);
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen[0], std::make_pair(std::u16string(u"bin"), std::u16string()));
@@ -236,7 +239,7 @@ TEST_F(Registry, ValueEnumeration)
     EXPECT_EQ(seen[3], std::make_pair(std::u16string(u"if"), std::u16string(u"if () {\r\n}")));
     // Starting again gives the first one again.
     ASSERT_TRUE(key.EnumFirstValue(name));
-    EXPECT_EQ(name, seen.size() ? name : name);
+    EXPECT_EQ(name, firstName);
     name = u"keep";
     while (key.EnumNextValue(name)) {
     }
