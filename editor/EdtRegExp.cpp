@@ -172,6 +172,10 @@ struct RegExp
     Lead lead = Lead::None;
     char16_t leadChar = 0;
     std::vector<char16_t> leadFolded; // every unit whose upper case is leadChar's
+    // The literal characters every match begins with (leadChar first), and
+    // their upper case.
+    std::u16string prefix;
+    std::u16string prefixUpper;
 };
 
 namespace {
@@ -200,7 +204,9 @@ struct Frag
 struct UnitInfo
 {
     bool literal = false;  // a literal character ...
+    char16_t ch = 0;       // ... this one ...
     bool optional = false; // ... that carries *, @ or ?
+    bool anyOperator = false;
     bool bol = false;      // a ^ without operators
 };
 
@@ -225,8 +231,11 @@ public:
         if (!firstIsAlternative) {
             if (first.literal && !first.optional) {
                 m_re.lead = Lead::Literal;
-                m_re.leadChar = m_leadChar;
-                const char16_t up = m_t.upper[m_leadChar];
+                m_re.leadChar = first.ch;
+                m_re.prefix = m_prefix;
+                for (char16_t c : m_prefix)
+                    m_re.prefixUpper.push_back(m_t.upper[c]);
+                const char16_t up = m_t.upper[first.ch];
                 for (uint32_t u = 0; u < 65536; ++u)
                     if (m_t.upper[u] == up)
                         m_re.leadFolded.push_back(char16_t(u));
@@ -342,6 +351,12 @@ private:
                     return false;
                 if (units == 1 && firstIsAlternative)
                     *firstIsAlternative = true;
+                if (first) {
+                    // The last item is the first of an alternative.
+                    if (m_prefixOpen && int(m_prefix.size()) == units)
+                        m_prefix.pop_back();
+                    m_prefixOpen = false;
+                }
                 std::vector<Frag> chain{last};
                 do {
                     ++m_pos;
@@ -357,8 +372,17 @@ private:
                 continue;
             }
             Frag u;
-            if (!ParseUnit(u, units == 0 ? first : nullptr))
+            UnitInfo info;
+            if (!ParseUnit(u, first ? &info : nullptr))
                 return false;
+            if (first) {
+                if (units == 0)
+                    *first = info;
+                if (m_prefixOpen && info.literal && !info.anyOperator)
+                    m_prefix.push_back(info.ch);
+                else
+                    m_prefixOpen = false;
+            }
             if (haveLast)
                 seq = Concat(seq, last);
             last = u;
@@ -378,6 +402,7 @@ private:
         bool literal = false;
         if (!ParseAtom(a, literal))
             return false;
+        const char16_t ch = literal ? m_re.nodes[size_t(a.start)].ch : 0;
         bool optional = false;
         bool anyOperator = false;
         while (!AtEnd() && IsOperator(m_e[m_pos])) {
@@ -391,7 +416,9 @@ private:
         }
         if (info) {
             info->literal = literal;
+            info->ch = ch;
             info->optional = optional;
+            info->anyOperator = anyOperator;
             info->bol = !anyOperator && m_re.nodes[size_t(a.start)].op == OpBol;
         }
         result = a;
@@ -506,10 +533,6 @@ private:
         const int32_t n = NewNode(OpChar);
         m_re.nodes[size_t(n)].ch = ch;
         m_re.nodes[size_t(n)].chUpper = m_t.upper[ch];
-        if (m_leadUnset) {
-            m_leadChar = ch;
-            m_leadUnset = false;
-        }
         return Single(n, true);
     }
 
@@ -655,8 +678,8 @@ private:
     size_t m_pos = 0;
     int m_depth = 0;
     int m_groups = 0;
-    char16_t m_leadChar = 0;
-    bool m_leadUnset = true;
+    std::u16string m_prefix;
+    bool m_prefixOpen = true;
 };
 
 // ---------------------------------------------------------------------------
@@ -749,7 +772,7 @@ private:
     {
         switch (m_re.lead) {
         case Lead::Bol: return p == 0;
-        case Lead::Literal: return p < m_length && IsLeadChar(m_text[p]);
+        case Lead::Literal: return p < m_length && IsLeadChar(m_text[p]) && PrefixAt(m_re, m_text, m_length, p, m_case);
         default: return p <= m_length;
         }
     }
@@ -768,12 +791,36 @@ private:
             return -1;
         switch (m_re.lead) {
         case Lead::Bol: return from == 0 ? 0 : -1;
-        case Lead::Literal: return FindLead(m_re, m_text, m_length, from, m_case);
+        case Lead::Literal: return FindLeadStart(m_re, m_text, m_length, from, m_case);
         default: return from;
         }
     }
 
 public:
+    // Whether the literal prefix stands at p.
+    static bool PrefixAt(const RegExp& re, const char16_t* text, int length, int p,
+                         bool caseSensitive)
+    {
+        const size_t n = re.prefix.size();
+        if (size_t(length - p) < n)
+            return false;
+        if (caseSensitive)
+            return std::equal(re.prefix.begin(), re.prefix.end(), text + p);
+        const CharTables& t = Tables();
+        for (size_t i = 0; i < n; ++i)
+            if (t.upper[text[size_t(p) + i]] != re.prefixUpper[i])
+                return false;
+        return true;
+    }
+    // The first position from on where a match can begin.
+    static int FindLeadStart(const RegExp& re, const char16_t* text, int length, int from,
+                             bool caseSensitive)
+    {
+        int p = FindLead(re, text, length, from, caseSensitive);
+        while (p >= 0 && !PrefixAt(re, text, length, p, caseSensitive))
+            p = FindLead(re, text, length, p + 1, caseSensitive);
+        return p;
+    }
     static int FindLead(const RegExp& re, const char16_t* text, int length, int from,
                         bool caseSensitive)
     {
@@ -967,7 +1014,7 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
     if (compiled->lead == Lead::Bol && start != 0)
         return false;
     if (compiled->lead == Lead::Literal) {
-        if (Runner::FindLead(*compiled, text, length, start, flags & REGEXP_CASE_SENSITIVE) < 0)
+        if (Runner::FindLeadStart(*compiled, text, length, start, flags & REGEXP_CASE_SENSITIVE) < 0)
             return false;
     }
     try {

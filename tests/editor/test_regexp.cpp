@@ -145,6 +145,24 @@ TEST(RegExp, GroupsAndBrackets)
     });
 }
 
+TEST(RegExp, LiteralLedSearch)
+{
+    Check({
+        {u"Motor_\\d+:", u"motor_ Motor_x Motor_12:", 0, 1, 15, 24},
+        {u"Motor_\\d+:", u"MOTOR_7:", 0, 0, 0, 8},
+        {u"Motor_\\d+:", u"MOTOR_7:", 0, 1, NO, 0},
+        {u"abc|d", u"abd abc", 0, 0, 0, 3},
+        {u"abc|d", u"abx", 0, 0, NO, 0},
+        {u"aab", u"aaab", 0, 0, 1, 4},
+        {u"ab*c", u"xac", 0, 0, 1, 3},
+        {u"a+b", u"xaab", 0, 0, 1, 4},
+        {u"a\\Cb", u"AB Ab", 0, 0, 3, 5},
+        {u"sx", u"\u017fX", 0, 0, 0, 2},
+        {u"ab", u"xxab", 3, 0, NO, 0},
+        {u"ab", u"abab", 1, 0, 2, 4},
+    });
+}
+
 TEST(RegExp, AnchorsAndWords)
 {
     Check({
