@@ -9,7 +9,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiArea>
-#include <QSaveFile>
+#include <QBuffer>
+
+#include "res/StringTable.h"
+
+#include "platform/sys/FileIO.h"
+#include "platform/sys/WinPath.h"
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -17,21 +22,7 @@
 namespace ui {
 
 namespace {
-std::function<QString(uint32_t)> g_textSource;
 DocManager* g_current = nullptr;
-
-QString BuiltinText(uint32_t id)
-{
-    switch (id) {
-    case IDS_UNEXPECTED_FORMAT: return QStringLiteral("Unexpected file format.");
-    case IDS_FILE_NOT_FOUND: return QStringLiteral("%1 was not found.");
-    case IDS_FAILED_TO_OPEN: return QStringLiteral("Dokument se nepodařilo otevřít.");
-    case IDS_FAILED_TO_SAVE: return QStringLiteral("Dokument se nepodařilo uložit.");
-    case IDS_ASK_TO_SAVE: return QStringLiteral("Uložit změny do %1?");
-    case IDS_UNTITLED: return QStringLiteral("Bez názvu");
-    default: return {};
-    }
-}
 
 QString CleanPath(const QString& path)
 {
@@ -42,17 +33,7 @@ QString CleanPath(const QString& path)
 }
 } // namespace
 
-QString FrameworkText(uint32_t id)
-{
-    if (g_textSource) {
-        QString t = g_textSource(id);
-        if (!t.isEmpty())
-            return t;
-    }
-    return BuiltinText(id);
-}
-
-void SetFrameworkTextSource(std::function<QString(uint32_t)> source) { g_textSource = std::move(source); }
+QString FrameworkText(uint32_t id) { return LoadResString(id); }
 
 // ---------------------------------------------------------------- Archive
 
@@ -202,23 +183,22 @@ bool Document::OnOpenDocument(const QString& path)
 
 bool Document::OnSaveDocument(const QString& path)
 {
-    // Written beside and renamed over the old file: a failure keeps it.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        ReportSaveLoadException(path, FileError::generic, true, IDS_FAILED_TO_SAVE);
-        return false;
-    }
+    // Serialised into memory first and written with the atomic file write:
+    // a failure keeps the old file.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     try {
-        Archive ar(file, true, this);
+        Archive ar(buffer, true, this);
         Serialize(ar);
     } catch (const ArchiveException& e) {
-        file.cancelWriting();
         ReportSaveLoadException(path, e.CauseCode() == ArchiveException::generic ? FileError::generic
                                                                                  : FileError::badFormat,
                                 true, IDS_FAILED_TO_SAVE);
         return false;
     }
-    if (!file.commit()) {
+    std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    const QByteArray& bytes = buffer.data();
+    if (!native || !sys::AtomicWriteFile(*native, std::string_view(bytes.constData(), size_t(bytes.size())))) {
         ReportSaveLoadException(path, FileError::generic, true, IDS_FAILED_TO_SAVE);
         return false;
     }

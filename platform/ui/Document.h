@@ -29,16 +29,14 @@ class View;
 class AccelTable;
 
 // The framework's texts (also in res/strings/framework.strings).
-constexpr uint32_t IDS_UNEXPECTED_FORMAT = 4455;  // "Unexpected file format."
-constexpr uint32_t IDS_FILE_NOT_FOUND = 4456;     // "%1 was not found."
-constexpr uint32_t IDS_FAILED_TO_OPEN = 4457;     // "Dokument se nepodařilo otevřít."
-constexpr uint32_t IDS_FAILED_TO_SAVE = 4458;     // "Dokument se nepodařilo uložit."
-constexpr uint32_t IDS_ASK_TO_SAVE = 4459;        // "Uložit změny do %1?"
-constexpr uint32_t IDS_UNTITLED = 4460;           // "Bez názvu"
+constexpr uint32_t IDS_UNEXPECTED_FORMAT = 4500;  // "Unexpected file format."
+constexpr uint32_t IDS_FILE_NOT_FOUND = 4501;     // "%1 was not found."
+constexpr uint32_t IDS_FAILED_TO_OPEN = 4502;     // "Dokument se nepodařilo otevřít."
+constexpr uint32_t IDS_FAILED_TO_SAVE = 4503;     // "Dokument se nepodařilo uložit."
+constexpr uint32_t IDS_ASK_TO_SAVE = 4504;        // "Uložit změny do %1?"
+constexpr uint32_t IDS_UNTITLED = 4505;           // "Bez názvu"
+// A framework text from the string table.
 QString FrameworkText(uint32_t id);
-// The application replaces the source of framework texts with the string
-// table; unknown ids fall back to the built-in ones.
-void SetFrameworkTextSource(std::function<QString(uint32_t)> source);
 
 // Raised by Serialize for a bad file; reported as "Unexpected file format."
 // (badFormat, endOfFile) or with the default message of the call (generic).
