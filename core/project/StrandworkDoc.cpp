@@ -229,6 +229,7 @@ bool CStrandworkDoc::LoadProjectFile(const QString& path)
 bool CStrandworkDoc::OnSaveDocument(const QString& path)
 {
     m_lossyValue.reset();
+    m_workspaceLossyValue.reset();
     const std::u16string target = U16(path);
     KxpArchive ar(true, target);
     try {
@@ -254,8 +255,12 @@ bool CStrandworkDoc::OnSaveDocument(const QString& path)
 
 void CStrandworkDoc::NoteLossy(const KxpArchive& ar)
 {
-    if (ar.HadLossyCharacter() && !m_lossyValue)
+    // The project file's own value comes first, then the workspace file's.
+    if (ar.HadLossyCharacter())
         m_lossyValue = ar.FirstLossyValue();
+    else if (m_workspaceLossyValue)
+        m_lossyValue = m_workspaceLossyValue;
+    m_workspaceLossyValue.reset();
 }
 
 void CStrandworkDoc::OnCloseDocument()
@@ -382,7 +387,8 @@ void CStrandworkDoc::WorkspaceStep(KxpArchive& ar, int version)
             ReportSaveLoadException(qpath, ui::FileError::generic, true, failId);
             return;
         }
-        NoteLossy(ws);
+        if (ws.HadLossyCharacter())
+            m_workspaceLossyValue = ws.FirstLossyValue();
         return;
     }
 

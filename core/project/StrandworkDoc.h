@@ -56,7 +56,7 @@ constexpr unsigned IDS_PRJ_SUPPORT_DUPLICATE = 4302;
 constexpr unsigned IDS_PRJ_COPY_FAILED = 4392;
 constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
 constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
-constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4690;
+constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
 
 // The framework's save command.
 constexpr uint32_t ID_FILE_SAVE_CMD = 57603;
@@ -143,7 +143,8 @@ private:
 
     core::ProjectData m_data;
     core::WorkspaceDocuments m_workspaceDocs;
-    std::optional<std::u16string> m_lossyValue; // first replaced value of this save
+    std::optional<std::u16string> m_lossyValue;          // first replaced value of this save
+    std::optional<std::u16string> m_workspaceLossyValue; // the same in the workspace file
     bool m_closingGuard = false;
     bool m_isOpenProject = false;
     bool m_buildCancel = false;
