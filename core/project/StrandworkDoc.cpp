@@ -103,7 +103,8 @@ void CStrandworkDoc::BroadcastUpdate(ui::View* sender, long hint, QObject* objec
         if (ProjectHost* host = GetProjectHost())
             host->UpdatePlcViews(sender, hint, object);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -132,11 +133,13 @@ bool CStrandworkDoc::QueryCloseProject()
     if (!open) {
         bool others = false;
         for (const char* ext : {".txt", ".plc"}) {
-            if (ui::DocTemplate* t = TemplateOf(QString::fromLatin1(ext)); t && t->GetDocumentCount() > 0)
+            if (ui::DocTemplate* t = TemplateOf(QString::fromLatin1(ext));
+                t && t->GetDocumentCount() > 0)
                 others = true;
         }
         if (others) {
-            if (ui::Prompt(LoadResString(IDS_PRJ_CLOSE_DOCUMENTS), LoadResString(IDS_PRJ_CLOSE_DOCUMENTS_CAPTION),
+            if (ui::Prompt(LoadResString(IDS_PRJ_CLOSE_DOCUMENTS),
+                           LoadResString(IDS_PRJ_CLOSE_DOCUMENTS_CAPTION),
                            ui::MB_YESNO | ui::MB_ICONQUESTION, MainWindow()) != ui::IDYES)
                 return false;
             ui::DocManager* mgr = ui::DocManager::Current();
@@ -148,8 +151,8 @@ bool CStrandworkDoc::QueryCloseProject()
         }
     } else if (open != this) {
         if (ui::Prompt(FormatResString(IDS_PRJ_CLOSE_PROJECT, open->GetPathName()),
-                       LoadResString(IDS_PRJ_CLOSE_PROJECT_CAPTION), ui::MB_YESNO | ui::MB_ICONQUESTION,
-                       MainWindow()) != ui::IDYES)
+                       LoadResString(IDS_PRJ_CLOSE_PROJECT_CAPTION),
+                       ui::MB_YESNO | ui::MB_ICONQUESTION, MainWindow()) != ui::IDYES)
             return false;
         m_closingGuard = true;
         const bool closed = host->CloseProject(false);
@@ -217,8 +220,10 @@ bool CStrandworkDoc::LoadProjectFile(const QString& path)
         ReportSaveLoadException(path, ui::FileError::badFormat, false, ui::IDS_FAILED_TO_OPEN);
         return false;
     } catch (const ui::ArchiveException& e) {
-        ReportSaveLoadException(path, e.CauseCode() == ui::ArchiveException::generic ? ui::FileError::generic
-                                                                                     : ui::FileError::badFormat,
+        ReportSaveLoadException(path,
+                                e.CauseCode() == ui::ArchiveException::generic
+                                    ? ui::FileError::generic
+                                    : ui::FileError::badFormat,
                                 false, ui::IDS_FAILED_TO_OPEN);
         return false;
     }
@@ -247,8 +252,8 @@ bool CStrandworkDoc::OnSaveDocument(const QString& path)
     SetModifiedFlag(false);
     BroadcastUpdate(nullptr, HINT_ALL);
     if (m_lossyValue)
-        ui::Prompt(FormatResString(IDS_PRJ_CHARS_REPLACED, *m_lossyValue), {}, ui::MB_OK | ui::MB_ICONEXCLAMATION,
-                   MainWindow());
+        ui::Prompt(FormatResString(IDS_PRJ_CHARS_REPLACED, *m_lossyValue), {},
+                   ui::MB_OK | ui::MB_ICONEXCLAMATION, MainWindow());
     m_lossyValue.reset();
     return true;
 }
@@ -305,13 +310,18 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
         if (m_data.FormatVersion < kCurrentProjectFormat) {
             // No is the default answer: an unattended run never converts.
             if (ui::Prompt(LoadResString(IDS_PRJ_CONVERT), LoadResString(IDS_PRJ_CONVERT_CAPTION),
-                           ui::MB_YESNO | ui::MB_ICONQUESTION | ui::MB_DEFBUTTON2, MainWindow()) == ui::IDYES)
+                           ui::MB_YESNO | ui::MB_ICONQUESTION | ui::MB_DEFBUTTON2,
+                           MainWindow()) == ui::IDYES)
                 m_data.FormatVersion = kCurrentProjectFormat;
         }
         WriteProjectHeader(ar, m_data.FormatVersion);
         switch (m_data.FormatVersion) {
-        case 6: WriteProjectV6(ar); break;
-        case 5: WriteProjectV5(ar); break;
+        case 6:
+            WriteProjectV6(ar);
+            break;
+        case 5:
+            WriteProjectV5(ar);
+            break;
         default:
             // Formats 1 to 4 arrive with their own writers.
             throw ui::ArchiveException(ui::ArchiveException::generic, "no writer of this format");
@@ -321,15 +331,20 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
 
     const int version = ReadProjectHeader(ar);
     if (static_cast<unsigned>(version) > static_cast<unsigned>(kCurrentProjectFormat)) {
-        ui::Prompt(LoadResString(IDS_PRJ_NEWER_VERSION), {}, ui::MB_OK | ui::MB_ICONEXCLAMATION, MainWindow());
+        ui::Prompt(LoadResString(IDS_PRJ_NEWER_VERSION), {}, ui::MB_OK | ui::MB_ICONEXCLAMATION,
+                   MainWindow());
         ThrowFormatError(ar);
     }
     if (version == 0)
         ThrowFormatError(ar);
     m_data.FormatVersion = version;
     switch (version) {
-    case 6: ReadProjectV6(ar); break;
-    case 5: ReadProjectV5(ar); break;
+    case 6:
+        ReadProjectV6(ar);
+        break;
+    case 5:
+        ReadProjectV5(ar);
+        break;
     default:
         // Formats 1 to 4 arrive with their own readers.
         ThrowFormatError(ar);
@@ -452,12 +467,30 @@ void CStrandworkDoc::ReadWorkspaceV5(KxpArchive& ar)
 
 // ------------------------------------------------------------ Adding files
 
-bool CStrandworkDoc::AddExistingSourceFile(const QString& path) { return AddFile(path, ListKind::Source, false); }
-void CStrandworkDoc::AddNewSourceFile(const QString& path) { AddFile(path, ListKind::Source, true); }
-bool CStrandworkDoc::AddExistingHeaderFile(const QString& path) { return AddFile(path, ListKind::Header, false); }
-void CStrandworkDoc::AddNewHeaderFile(const QString& path) { AddFile(path, ListKind::Header, true); }
-bool CStrandworkDoc::AddExistingSupportFile(const QString& path) { return AddFile(path, ListKind::Support, false); }
-void CStrandworkDoc::AddNewSupportFile(const QString& path) { AddFile(path, ListKind::Support, true); }
+bool CStrandworkDoc::AddExistingSourceFile(const QString& path)
+{
+    return AddFile(path, ListKind::Source, false);
+}
+void CStrandworkDoc::AddNewSourceFile(const QString& path)
+{
+    AddFile(path, ListKind::Source, true);
+}
+bool CStrandworkDoc::AddExistingHeaderFile(const QString& path)
+{
+    return AddFile(path, ListKind::Header, false);
+}
+void CStrandworkDoc::AddNewHeaderFile(const QString& path)
+{
+    AddFile(path, ListKind::Header, true);
+}
+bool CStrandworkDoc::AddExistingSupportFile(const QString& path)
+{
+    return AddFile(path, ListKind::Support, false);
+}
+void CStrandworkDoc::AddNewSupportFile(const QString& path)
+{
+    AddFile(path, ListKind::Support, true);
+}
 
 bool CStrandworkDoc::AddFile(const QString& path, ListKind kind, bool createNew)
 {
@@ -480,9 +513,15 @@ bool CStrandworkDoc::AddFile(const QString& path, ListKind kind, bool createNew)
     };
     unsigned dupId = 0;
     switch (kind) {
-    case ListKind::Source: dupId = duplicate(m_data.SourceFiles) ? IDS_PRJ_SOURCE_DUPLICATE : 0; break;
-    case ListKind::Header: dupId = duplicate(m_data.HeaderFiles) ? IDS_PRJ_HEADER_DUPLICATE : 0; break;
-    case ListKind::Support: dupId = duplicate(m_data.SupportFiles) ? IDS_PRJ_SUPPORT_DUPLICATE : 0; break;
+    case ListKind::Source:
+        dupId = duplicate(m_data.SourceFiles) ? IDS_PRJ_SOURCE_DUPLICATE : 0;
+        break;
+    case ListKind::Header:
+        dupId = duplicate(m_data.HeaderFiles) ? IDS_PRJ_HEADER_DUPLICATE : 0;
+        break;
+    case ListKind::Support:
+        dupId = duplicate(m_data.SupportFiles) ? IDS_PRJ_SUPPORT_DUPLICATE : 0;
+        break;
     }
     if (dupId) {
         ui::Prompt(LoadResString(dupId), {}, ui::MB_OK | ui::MB_ICONERROR, MainWindow());
@@ -492,12 +531,15 @@ bool CStrandworkDoc::AddFile(const QString& path, ListKind kind, bool createNew)
     if (createNew) {
         std::optional<std::string> native = Native(*full);
         if (native && sys::FileExists(*native) &&
-            ui::Prompt(FormatResString(IDS_PRJ_OVERWRITE, *full), LoadResString(IDS_PRJ_OVERWRITE_CAPTION),
-                       ui::MB_YESNO | ui::MB_ICONQUESTION, MainWindow()) != ui::IDYES)
+            ui::Prompt(FormatResString(IDS_PRJ_OVERWRITE, *full),
+                       LoadResString(IDS_PRJ_OVERWRITE_CAPTION), ui::MB_YESNO | ui::MB_ICONQUESTION,
+                       MainWindow()) != ui::IDYES)
             return false;
-        int fd = native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
+        int fd =
+            native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
         if (fd < 0) {
-            ui::Prompt(FormatResString(IDS_PRJ_CREATE_FAILED, *full), {}, ui::MB_OK | ui::MB_ICONERROR, MainWindow());
+            ui::Prompt(FormatResString(IDS_PRJ_CREATE_FAILED, *full), {},
+                       ui::MB_OK | ui::MB_ICONERROR, MainWindow());
             return false;
         }
         ::close(fd);

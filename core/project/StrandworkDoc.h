@@ -15,7 +15,8 @@
 #include <optional>
 
 // Update hints of the project document's views.
-enum ProjectHint : long {
+enum ProjectHint : long
+{
     HINT_ALL = 0,             // everything changed
     HINT_GENERAL = 1,         // general settings
     HINT_ASM_LINK = 2,        // assembler and linker settings
@@ -106,8 +107,14 @@ public:
     // --- The project and workspace files -----------------------------------
     // The whole project file; a bad file throws core::ProjectFormatError.
     void Serialize(core::KxpArchive& ar);
-    static bool ReadLine(core::KxpArchive& ar, std::u16string& line) { return core::ReadLine(ar, line); }
-    static void WriteLine(core::KxpArchive& ar, std::u16string_view text) { core::WriteLine(ar, text); }
+    static bool ReadLine(core::KxpArchive& ar, std::u16string& line)
+    {
+        return core::ReadLine(ar, line);
+    }
+    static void WriteLine(core::KxpArchive& ar, std::u16string_view text)
+    {
+        core::WriteLine(ar, text);
+    }
     void WriteProjectV6(core::KxpArchive& ar);
     void ReadProjectV6(core::KxpArchive& ar);
     void WriteProjectV5(core::KxpArchive& ar);
@@ -134,7 +141,12 @@ public:
     void OnUpdateFileSave(ui::CmdUI& cmdUi);
 
 private:
-    enum class ListKind { Source, Header, Support };
+    enum class ListKind
+    {
+        Source,
+        Header,
+        Support
+    };
     bool AddFile(const QString& path, ListKind kind, bool createNew);
     bool LoadProjectFile(const QString& path);
     void WorkspaceStep(core::KxpArchive& ar, int version);

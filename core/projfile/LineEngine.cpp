@@ -80,8 +80,7 @@ bool IsLineSpace(char16_t c)
     return c == u' ' || (c >= 0x09 && c <= 0x0D);
 }
 
-bool SplitStringLine(std::u16string_view line, std::u16string_view& key,
-                     std::u16string_view& value)
+bool SplitStringLine(std::u16string_view line, std::u16string_view& key, std::u16string_view& value)
 {
     size_t i = 0;
     const size_t n = line.size();

@@ -8,8 +8,7 @@ namespace core {
 
 namespace {
 
-constexpr const char* kTimePattern =
-    "ProjectSettingsModificationTime = %d. %d. %d, %d:%d:%d";
+constexpr const char* kTimePattern = "ProjectSettingsModificationTime = %d. %d. %d, %d:%d:%d";
 
 // The 25 settings of the body, in file order.
 struct StringSetting
@@ -95,7 +94,8 @@ std::vector<int64_t> ModificationTimeFields(int64_t time)
     time_t t = static_cast<time_t>(time);
     if (static_cast<int64_t>(t) != time || !localtime_r(&t, &tm))
         return {0, 0, 0, -1, -1, -1};
-    return {tm.tm_mday, tm.tm_mon + 1, int64_t(tm.tm_year) + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return {tm.tm_mday, tm.tm_mon + 1, int64_t(tm.tm_year) + 1900,
+            tm.tm_hour, tm.tm_min,     tm.tm_sec};
 }
 
 std::optional<int64_t> ModificationTimeFromFields(const std::vector<int64_t>& f)
@@ -208,8 +208,8 @@ void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, bool v6)
         d.*s.field = ReadStringLine(ar, s.key);
 
     const FixedKeyword fixedKeywords[] = {
-        {u"PathXPDDK", &ProjectData::PathXPDDK}, {u"AsmFlags", &ProjectData::AsmFlags},
-        {u"LinkFlags", &ProjectData::LinkFlags}, {u"Debug", &ProjectData::AllowDebug},
+        {u"PathXPDDK", &ProjectData::PathXPDDK},          {u"AsmFlags", &ProjectData::AsmFlags},
+        {u"LinkFlags", &ProjectData::LinkFlags},          {u"Debug", &ProjectData::AllowDebug},
         {u"Config", v6 ? nullptr : &ProjectData::Config}, {u"Target", &ProjectData::Target},
     };
     int64_t pairs = ReadNumber(ar, "AddKeyWordsCount = %d");

@@ -11,8 +11,7 @@ namespace {
 const char* const kCountKeys[WorkspaceDocuments::KindCount] = {
     "TXTDocumentsCount", "PLCDocumentsCount", "INCDocumentsCount", "BINDocumentsCount"};
 
-constexpr const char* kPlacementPattern =
-    "FramePlacement = %d, %d, %d, %d, %d, %d, %d, %d, %d";
+constexpr const char* kPlacementPattern = "FramePlacement = %d, %d, %d, %d, %d, %d, %d, %d, %d";
 constexpr const char* kSplitterPattern = "SplitterConfig = %d, %d, %d, %d";
 constexpr const char* kCaretPattern = "CursorPos = %d, %d";
 
@@ -79,9 +78,9 @@ void WriteWorkspace(KxpArchive& ar, const ProjectData& d, const WorkspaceDocumen
         const std::vector<WorkspaceDocument>& list = docs.lists[kind];
         WriteNumberLine(ar, kCountKeys[kind], static_cast<int64_t>(list.size()));
         for (const WorkspaceDocument& doc : list) {
-            WriteStringLine(ar, "DocumentPath", doc.storedPath.empty()
-                                                    ? StoredDocumentPath(projectDir, doc.path)
-                                                    : doc.storedPath);
+            WriteStringLine(ar, "DocumentPath",
+                            doc.storedPath.empty() ? StoredDocumentPath(projectDir, doc.path)
+                                                   : doc.storedPath);
             WriteNumberLine(ar, "FrameCount", static_cast<int64_t>(doc.frames.size()));
             for (const WorkspaceFrame& f : doc.frames) {
                 WriteNumbersLine(ar, "FramePlacement",

@@ -46,7 +46,14 @@ struct WorkspaceDocument
 
 struct WorkspaceDocuments
 {
-    enum Kind { Text = 0, PlcSource = 1, PlcHeader = 2, Binary = 3, KindCount = 4 };
+    enum Kind
+    {
+        Text = 0,
+        PlcSource = 1,
+        PlcHeader = 2,
+        Binary = 3,
+        KindCount = 4
+    };
     // In file order: text, PLC source, PLC header, binary.
     std::array<std::vector<WorkspaceDocument>, KindCount> lists;
     bool operator==(const WorkspaceDocuments&) const = default;
@@ -64,8 +71,8 @@ void WriteWorkspace(KxpArchive& ar, const ProjectData& data, const WorkspaceDocu
 // as its line has been read, so after a ProjectFormatError `data` and
 // `docs` hold exactly what the file gave before the bad line.  `docs` is
 // emptied first.
-void ReadWorkspace(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
-                   int formatVersion, std::u16string_view projectDir);
+void ReadWorkspace(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs, int formatVersion,
+                   std::u16string_view projectDir);
 
 // The full path of a stored "DocumentPath" value: a drive or share root
 // unchanged, anything else appended to the project folder (a relative

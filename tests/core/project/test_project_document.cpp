@@ -106,7 +106,8 @@ void WriteSample(const testsupport::TempDir& dir, const std::string& name = "Lis
     WorkspaceFrame f;
     f.placement = {1, -1, -1, -1, -1, 0, 0, 300, 200};
     f.carets = {{2, 5}};
-    docs.lists[WorkspaceDocuments::PlcSource].push_back({{}, Q(dir / "Main.plc").toStdU16String(), {f}});
+    docs.lists[WorkspaceDocuments::PlcSource].push_back(
+        {{}, Q(dir / "Main.plc").toStdU16String(), {f}});
     WriteWorkspace(ws, d, docs, 6, Q(dir.Path() + "/").toStdU16String());
     dir.Write(name + ".kxw", ws.Bytes());
 }
@@ -196,13 +197,15 @@ TEST_F(DocTest, BadProjectFiles)
         std::vector<QString> texts;
     };
     const QString unexpected = QStringLiteral("Unexpected file format.");
-    const QString newer = QStringLiteral("Projekt byl vytvořen v novější verzi aplikace Strandwork!");
+    const QString newer =
+        QStringLiteral("Projekt byl vytvořen v novější verzi aplikace Strandwork!");
     std::vector<Case> cases = {
         {"Strandwork project\r\nProjectFormatVersion = 7\r\n", {newer, unexpected}},
         {"Strandwork project\r\nProjectFormatVersion = -1\r\n", {newer, unexpected}},
         {"Strandwork project\r\nProjectFormatVersion = 0\r\n", {unexpected}},
         {"\xEF\xBB\xBFStrandwork project\r\nProjectFormatVersion = 6\r\n", {unexpected}},
-        {"Strandwork project\r\nProjectFormatVersion = 6\r\nPLCSourceFilesCount = 0\r\n", {unexpected}},
+        {"Strandwork project\r\nProjectFormatVersion = 6\r\nPLCSourceFilesCount = 0\r\n",
+         {unexpected}},
     };
     for (const Case& c : cases) {
         dir.Write("Bad.kxp", c.bytes);
@@ -220,7 +223,8 @@ TEST_F(DocTest, BadProjectFiles)
     ui::ScriptedPrompts prompts;
     auto doc = NewDoc();
     EXPECT_FALSE(doc->OnOpenDocument(Q(dir / "Missing.kxp")));
-    EXPECT_EQ(Texts(prompts), std::vector<QString>{Q(dir / "Missing.kxp") + QStringLiteral(" was not found.")});
+    EXPECT_EQ(Texts(prompts),
+              std::vector<QString>{Q(dir / "Missing.kxp") + QStringLiteral(" was not found.")});
 }
 
 TEST_F(DocTest, SaveRoundTripKeepsWorkspaceSection)
@@ -243,7 +247,9 @@ TEST_F(DocTest, SaveRoundTripKeepsWorkspaceSection)
     EXPECT_EQ(host.hints, std::vector<long>{0});
     // Without a port the documents section is written back as it was read.
     EXPECT_EQ(dir.Read("Lis.kxw"), kxw);
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat((dir / "Lis.kxp").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 
@@ -267,7 +273,8 @@ TEST_F(DocTest, LossyCharactersWarnOncePerSave)
     ASSERT_TRUE(doc->OnSaveDocument(doc->GetPathName()));
     ASSERT_EQ(prompts.Asked().size(), 1u);
     EXPECT_EQ(prompts.Asked()[0].text,
-              QStringLiteral("Některé znaky nelze uložit v kódové stránce 1250 a byly nahrazeny znakem „?“: Lis \u4E2D"))
+              QStringLiteral("Některé znaky nelze uložit v kódové stránce 1250 a byly nahrazeny "
+                             "znakem „?“: Lis \u4E2D"))
         << prompts.Asked()[0].text.toStdString();
     EXPECT_NE(dir.Read("Lis.kxp").find("PLCComment = Lis ?\r\n"), std::string::npos);
     doc->OnCloseDocument();
@@ -312,7 +319,8 @@ TEST_F(DocTest, OpeningWhileAnotherProjectIsOpen)
     EXPECT_FALSE(b->OnOpenDocument(Q(dir / "B.kxp")));
     EXPECT_EQ(host.open, a.get());
     ASSERT_EQ(prompts.Asked().size(), 1u);
-    EXPECT_EQ(prompts.Asked()[0].text, QStringLiteral("Má se projekt \"%1\" uzavřít?").arg(Q(dir / "A.kxp")));
+    EXPECT_EQ(prompts.Asked()[0].text,
+              QStringLiteral("Má se projekt \"%1\" uzavřít?").arg(Q(dir / "A.kxp")));
     // Yes closes the old project; the new one becomes the open project.
     prompts.Add(ui::IDYES);
     EXPECT_TRUE(b->OnOpenDocument(Q(dir / "B.kxp")));
@@ -332,7 +340,8 @@ TEST_F(DocTest, OldTimeLineOpensWithLoadTime)
     WriteSample(dir);
     std::string kxp = dir.Read("Lis.kxp");
     size_t at = kxp.find("ProjectSettingsModificationTime");
-    kxp.replace(at, kxp.find("\r\n", at) - at, "ProjectSettingsModificationTime = 0. 0. 0, -1:-1:-1");
+    kxp.replace(at, kxp.find("\r\n", at) - at,
+                "ProjectSettingsModificationTime = 0. 0. 0, -1:-1:-1");
     dir.Write("Lis.kxp", kxp);
     ui::ScriptedPrompts prompts;
     auto doc = NewDoc();
@@ -395,7 +404,8 @@ TEST_F(DocTest, AddingFiles)
     doc->Data().SettingsModificationTime = time;
     EXPECT_TRUE(doc->AddExistingSupportFile(Q(dir / "data.bin")));
     EXPECT_EQ(doc->Data().SettingsModificationTime, time);
-    EXPECT_EQ(doc->Data().SupportFiles.back(), (SupportFileEntry{u"data.bin", u"./data.bin", u"", 0, 0, 0}));
+    EXPECT_EQ(doc->Data().SupportFiles.back(),
+              (SupportFileEntry{u"data.bin", u"./data.bin", u"", 0, 0, 0}));
     doc->OnCloseDocument();
 }
 

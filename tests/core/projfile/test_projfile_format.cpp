@@ -55,15 +55,17 @@ void ClearWorkspacePart(ProjectData& d, bool keepConfig)
 }
 
 // A minimal format 6 file with the given lines in place of the body parts.
-std::string File6(const std::string& lists, const std::string& keywords,
-                  const std::string& time = "ProjectSettingsModificationTime = 1. 2. 2003, 4:5:6\r\n")
+std::string
+File6(const std::string& lists, const std::string& keywords,
+      const std::string& time = "ProjectSettingsModificationTime = 1. 2. 2003, 4:5:6\r\n")
 {
     std::string s = "Strandwork project\r\nProjectFormatVersion = 6\r\n" + time + lists;
-    for (const char* k : {"PLCComment", "PathOutput", "PathTemp", "FileExe", "FileMap", "FileMP2",
-                          "PLCOutputName", "CPU", "Clock", "Machine", "Axis", "DifCount", "IOType",
-                          "Protocol", "PathBorland", "TasmParams", "TlinkParams", "NameTasm",
-                          "NameTlink", "PathLib", "PathTarvane", "TarvaneVer", "NameCreateMap",
-                          "NameJoin", "AllowDebug"})
+    for (const char* k :
+         {"PLCComment",  "PathOutput",    "PathTemp",      "FileExe",   "FileMap",
+          "FileMP2",     "PLCOutputName", "CPU",           "Clock",     "Machine",
+          "Axis",        "DifCount",      "IOType",        "Protocol",  "PathBorland",
+          "TasmParams",  "TlinkParams",   "NameTasm",      "NameTlink", "PathLib",
+          "PathTarvane", "TarvaneVer",    "NameCreateMap", "NameJoin",  "AllowDebug"})
         s += std::string(k) + " = v" + k + "\r\n";
     return s + keywords;
 }
@@ -108,9 +110,12 @@ TEST(ProjfileFormat, WrittenLines)
     ProjectData d = RichProject();
     std::string s = Save(d, 6);
     EXPECT_EQ(s.rfind("Strandwork project\r\nProjectFormatVersion = 6\r\n"
-                      "ProjectSettingsModificationTime = ", 0), 0u);
-    EXPECT_NE(s.find("\r\nPLCSourceFilesCount = 2\r\nFileName = Main.plc\r\nFilePath = Main.plc\r\n"),
-              std::string::npos);
+                      "ProjectSettingsModificationTime = ",
+                      0),
+              0u);
+    EXPECT_NE(
+        s.find("\r\nPLCSourceFilesCount = 2\r\nFileName = Main.plc\r\nFilePath = Main.plc\r\n"),
+        std::string::npos);
     EXPECT_NE(s.find("FileType = -1\r\nTransferType = 0\r\nNeedReload = 2147483647\r\n"),
               std::string::npos);
     EXPECT_NE(s.find("AddKeyWordsCount = 7\r\nKeyWord = Opt\r\nValue = \"x\"\r\n"),
@@ -147,8 +152,8 @@ TEST(ProjfileFormat, TimeLine)
     EXPECT_FALSE(ModificationTimeFromFields({0, 0, 0, -1, -1, -1}));
     EXPECT_FALSE(ModificationTimeFromFields({1, 1, 1969, 0, 0, 0}));
     EXPECT_FALSE(ModificationTimeFromFields({1, 1, -2147483648LL, 0, 0, 0}));
-    EXPECT_FALSE(ModificationTimeFromFields({2147483647, 2147483647, 2147483647, 2147483647,
-                                             2147483647, 2147483647}));
+    EXPECT_FALSE(ModificationTimeFromFields(
+        {2147483647, 2147483647, 2147483647, 2147483647, 2147483647, 2147483647}));
 
     // A file carrying the writer's own fallback line still opens, with the
     // time of loading.
@@ -171,7 +176,8 @@ TEST(ProjfileFormat, Header)
     };
     EXPECT_EQ(version("STRANDWORK PROJECT\r\nProjectFormatVersion = 6\r\n"), 6);
     EXPECT_EQ(version("Strandwork project\nProjectFormatVersion=-1"), -1);
-    EXPECT_THROW(version(" Strandwork project\r\nProjectFormatVersion = 6\r\n"), ProjectFormatError);
+    EXPECT_THROW(version(" Strandwork project\r\nProjectFormatVersion = 6\r\n"),
+                 ProjectFormatError);
     EXPECT_THROW(version("\xEF\xBB\xBFStrandwork project\r\nProjectFormatVersion = 6\r\n"),
                  ProjectFormatError);
     EXPECT_THROW(version("Strandwork project\r\nProjectFormatVersion = \r\n"), ProjectFormatError);
@@ -279,7 +285,8 @@ TEST(ProjfileFormat, CompilerVersion)
     EXPECT_EQ(d.TarvaneVerMajor, 0);
 
     // The reader recomputes.
-    std::string file = File6(kNoLists, "AddKeyWordsCount = 1\r\nKeyWord = Target\r\nValue = \"CNC\"\r\n");
+    std::string file =
+        File6(kNoLists, "AddKeyWordsCount = 1\r\nKeyWord = Target\r\nValue = \"CNC\"\r\n");
     file.replace(file.find("TarvaneVer = vTarvaneVer"), 24, "TarvaneVer = 6.40");
     d = Load(file);
     EXPECT_EQ(d.TarvaneVerMajor, 6);

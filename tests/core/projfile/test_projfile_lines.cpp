@@ -47,12 +47,13 @@ TEST(ProjfileLines, WriteLineEncodesAndRecordsLoss)
     KxpArchive ar(true, u"/p/x.kxp");
     WriteStringLine(ar, "PLCComment", u"Příliš žluťoučký");
     EXPECT_FALSE(ar.HadLossyCharacter());
-    WriteStringLine(ar, "CPU", u"a\u20ACb\u4E2D");  // euro exists in 1250, the CJK sign not
+    WriteStringLine(ar, "CPU", u"a\u20ACb\u4E2D"); // euro exists in 1250, the CJK sign not
     WriteStringLine(ar, "Clock", u"\u4E00");
     EXPECT_TRUE(ar.HadLossyCharacter());
     EXPECT_EQ(ar.FirstLossyValue(), u"a\u20ACb\u4E2D");
     EXPECT_EQ(ar.Bytes(), "PLCComment = P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD\r\n"
-                          "CPU = a\x80" "b?\r\nClock = ?\r\n");
+                          "CPU = a\x80"
+                          "b?\r\nClock = ?\r\n");
 }
 
 TEST(ProjfileLines, ValuesWithLineBreaksStayOneLine)

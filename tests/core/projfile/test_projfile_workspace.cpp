@@ -41,11 +41,13 @@ WorkspaceDocuments SampleDocs()
 {
     WorkspaceDocuments docs;
     docs.lists[WorkspaceDocuments::PlcSource] = {
-        {{}, u"/home/u/proj/Main.plc", {Frame(2, 2, {{1, 2}, {3, 4}, {5, 6}, {7, 8}}),
-                                        Frame(1, 1, {{0, 9}})}},
+        {{},
+         u"/home/u/proj/Main.plc",
+         {Frame(2, 2, {{1, 2}, {3, 4}, {5, 6}, {7, 8}}), Frame(1, 1, {{0, 9}})}},
         {{}, u"/home/u/proj/src/Osy.plc", {Frame(1, 1, {{4, 4}})}}};
     docs.lists[WorkspaceDocuments::PlcHeader] = {{{}, u"/home/u/shared/Defs.inc", {}}};
-    docs.lists[WorkspaceDocuments::Binary] = {{{}, u"/opt/data/x.bin", {Frame(2, 1, {{16, 1}, {32, 0}})}}};
+    docs.lists[WorkspaceDocuments::Binary] = {
+        {{}, u"/opt/data/x.bin", {Frame(2, 1, {{16, 1}, {32, 0}})}}};
     return docs;
 }
 
@@ -71,7 +73,9 @@ TEST(ProjfileWorkspace, RoundTrip)
     for (int version : {5, 6}) {
         std::string bytes = Save(d, docs, version);
         EXPECT_EQ(bytes.rfind(version == 6 ? "Config = Lis\r\nPlaquesCount = 2\r\n"
-                                           : "PlaquesCount = 2\r\n", 0), 0u);
+                                           : "PlaquesCount = 2\r\n",
+                              0),
+                  0u);
         ProjectData back;
         SetProjectDefaults(back, d.SettingsModificationTime);
         back.Config = version == 6 ? u"x" : d.Config;
@@ -101,28 +105,34 @@ TEST(ProjfileWorkspace, WrittenLines)
 {
     ProjectData d = RichProject();
     std::string s = Save(d, SampleDocs(), 6);
-    EXPECT_NE(s.find("BrkLine = -294967296\r\nWatchInterval = 40000\r\nWatchMechInterval = 250\r\n"
-                     "WatchRegsOnLineInterval = 65535\r\nDisplayAsHex = 0\r\nWatchPLCRegsInSrc = 7\r\n"),
-              std::string::npos);
-    EXPECT_NE(s.find("TXTDocumentsCount = 0\r\nPLCDocumentsCount = 2\r\n"
-                     "DocumentPath = ./Main.plc\r\nFrameCount = 2\r\n"
-                     "FramePlacement = 1, -1, -1, -8, -30, 10, 20, 610, 420\r\n"
-                     "SplitterConfig = 2, 2, 200, 100\r\n"
-                     "CursorPos = 1, 2\r\nCursorPos = 3, 4\r\nCursorPos = 5, 6\r\nCursorPos = 7, 8\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        s.find("BrkLine = -294967296\r\nWatchInterval = 40000\r\nWatchMechInterval = 250\r\n"
+               "WatchRegsOnLineInterval = 65535\r\nDisplayAsHex = 0\r\nWatchPLCRegsInSrc = 7\r\n"),
+        std::string::npos);
+    EXPECT_NE(
+        s.find("TXTDocumentsCount = 0\r\nPLCDocumentsCount = 2\r\n"
+               "DocumentPath = ./Main.plc\r\nFrameCount = 2\r\n"
+               "FramePlacement = 1, -1, -1, -8, -30, 10, 20, 610, 420\r\n"
+               "SplitterConfig = 2, 2, 200, 100\r\n"
+               "CursorPos = 1, 2\r\nCursorPos = 3, 4\r\nCursorPos = 5, 6\r\nCursorPos = 7, 8\r\n"),
+        std::string::npos);
     EXPECT_NE(s.find("DocumentPath = ./src/Osy.plc\r\n"), std::string::npos);
-    EXPECT_NE(s.find("INCDocumentsCount = 1\r\nDocumentPath = ../shared/Defs.inc\r\nFrameCount = 0\r\n"),
-              std::string::npos);
-    EXPECT_TRUE(s.ends_with("BINDocumentsCount = 1\r\nDocumentPath = ../../../opt/data/x.bin\r\n"
-                            "FrameCount = 1\r\nFramePlacement = 1, -1, -1, -8, -30, 10, 20, 610, 420\r\n"
-                            "SplitterConfig = 2, 1, 200, 100\r\nCursorPos = 16, 1\r\nCursorPos = 32, 0\r\n"));
+    EXPECT_NE(
+        s.find("INCDocumentsCount = 1\r\nDocumentPath = ../shared/Defs.inc\r\nFrameCount = 0\r\n"),
+        std::string::npos);
+    EXPECT_TRUE(s.ends_with(
+        "BINDocumentsCount = 1\r\nDocumentPath = ../../../opt/data/x.bin\r\n"
+        "FrameCount = 1\r\nFramePlacement = 1, -1, -1, -8, -30, 10, 20, 610, 420\r\n"
+        "SplitterConfig = 2, 1, 200, 100\r\nCursorPos = 16, 1\r\nCursorPos = 32, 0\r\n"));
 }
 
 TEST(ProjfileWorkspace, CaretsArePaddedAndCut)
 {
     WorkspaceDocuments docs;
-    docs.lists[0] = {{{}, u"/home/u/proj/a.txt", {Frame(2, 1, {{5, 5}}), Frame(1, 1, {{1, 1}, {2, 2}}),
-                                                  Frame(0, 3, {{1, 1}})}}};
+    docs.lists[0] = {
+        {{},
+         u"/home/u/proj/a.txt",
+         {Frame(2, 1, {{5, 5}}), Frame(1, 1, {{1, 1}, {2, 2}}), Frame(0, 3, {{1, 1}})}}};
     ProjectData d;
     SetProjectDefaults(d, 0);
     std::string s = Save(d, docs, 6);
@@ -131,8 +141,9 @@ TEST(ProjfileWorkspace, CaretsArePaddedAndCut)
               std::string::npos);
     EXPECT_NE(s.find("SplitterConfig = 1, 1, 200, 100\r\nCursorPos = 1, 1\r\nFramePlacement"),
               std::string::npos);
-    EXPECT_TRUE(s.ends_with("SplitterConfig = 0, 3, 200, 100\r\nPLCDocumentsCount = 0\r\nINCDocumentsCount = 0\r\n"
-                            "BINDocumentsCount = 0\r\n"));
+    EXPECT_TRUE(s.ends_with(
+        "SplitterConfig = 0, 3, 200, 100\r\nPLCDocumentsCount = 0\r\nINCDocumentsCount = 0\r\n"
+        "BINDocumentsCount = 0\r\n"));
     WorkspaceDocuments back;
     Load(s, d, back, 6);
     EXPECT_EQ(back.lists[0][0].frames[0].carets.size(), 2u);
@@ -147,10 +158,11 @@ TEST(ProjfileWorkspace, PagesAndSelection)
     ProjectData d;
     SetProjectDefaults(d, 0);
     WorkspaceDocuments docs;
-    std::string tail = "WatchMechsCount = 0\r\nBrksCount = 0\r\nWatchInterval = -1\r\n"
-                       "WatchMechInterval = 1\r\nWatchRegsOnLineInterval = 2\r\nDisplayAsHex = 0\r\n"
-                       "WatchPLCRegsInSrc = 0\r\nOlnkConnectionString =\r\nTXTDocumentsCount = 0\r\n"
-                       "PLCDocumentsCount = 0\r\nINCDocumentsCount = 0\r\nBINDocumentsCount = 0\r\n";
+    std::string tail =
+        "WatchMechsCount = 0\r\nBrksCount = 0\r\nWatchInterval = -1\r\n"
+        "WatchMechInterval = 1\r\nWatchRegsOnLineInterval = 2\r\nDisplayAsHex = 0\r\n"
+        "WatchPLCRegsInSrc = 0\r\nOlnkConnectionString =\r\nTXTDocumentsCount = 0\r\n"
+        "PLCDocumentsCount = 0\r\nINCDocumentsCount = 0\r\nBINDocumentsCount = 0\r\n";
     // A page count of 0 keeps the default page; the selection line is
     // consumed whatever it holds.
     Load("PlaquesCount = 0\r\nwhatever\r\n" + tail, d, docs, 5);
@@ -223,13 +235,15 @@ TEST(ProjfileWorkspace, DocumentPaths)
     EXPECT_EQ(ResolveDocumentPath(u"C:\\Proj\\", u"sub\\x.plc"), u"C:\\Proj\\sub\\x.plc");
     // An empty value is the project folder itself, which names no document.
     std::u16string empty = ResolveDocumentPath(kDir, u"");
-    EXPECT_TRUE(empty == u"/home/u/proj/" || empty == u"/home/u/proj") << std::string(empty.begin(), empty.end());
+    EXPECT_TRUE(empty == u"/home/u/proj/" || empty == u"/home/u/proj")
+        << std::string(empty.begin(), empty.end());
 
     EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\", u"C:\\Proj\\sub\\x.plc"), u".\\sub\\x.plc");
     EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\", u"C:\\Other\\x.plc"), u"..\\Other\\x.plc");
     EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\", u"D:\\x.plc"), u"D:\\x.plc");
     EXPECT_EQ(StoredDocumentPath(u"C:\\", u"C:\\x.plc"), u"x.plc");
     // The project moved: a relative stored path follows it.
-    EXPECT_EQ(ResolveDocumentPath(u"/mnt/new/proj/", StoredDocumentPath(kDir, u"/home/u/proj/s/a.plc")),
-              u"/mnt/new/proj/s/a.plc");
+    EXPECT_EQ(
+        ResolveDocumentPath(u"/mnt/new/proj/", StoredDocumentPath(kDir, u"/home/u/proj/s/a.plc")),
+        u"/mnt/new/proj/s/a.plc");
 }
