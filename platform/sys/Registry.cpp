@@ -133,7 +133,7 @@ bool Store::LoadLocked(const std::string& file)
     saveBlocked = false;
 
     std::string bytes;
-    switch (reg::ReadWholeFile(file, bytes)) {
+    switch (reg::ReadStoreFile(file, bytes)) {
     case reg::ReadStatus::Missing:
         return true;
     case reg::ReadStatus::Failed:

@@ -1,5 +1,9 @@
 #include "platform/sys/RegistryFile.h"
 
+#include "platform/sys/CodePage.h"
+#include "platform/sys/FileIO.h"
+#include "platform/sys/LastError.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -19,92 +23,6 @@ constexpr std::u16string_view kRootShort = u"HKCU";
 constexpr size_t kHexWrapColumn = 77;
 
 // ---- Text encodings of the file -------------------------------------------
-
-bool DecodeUtf8(std::string_view in, std::u16string& out, size_t& badOffset)
-{
-    out.clear();
-    out.reserve(in.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    size_t n = in.size();
-    size_t i = 0;
-    while (i < n) {
-        unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        size_t len;
-        uint32_t cp;
-        uint32_t min;
-        if ((b & 0xE0) == 0xC0) {
-            len = 2, cp = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3, cp = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4, cp = b & 0x07, min = 0x10000;
-        } else {
-            badOffset = i;
-            return false;
-        }
-        if (i + len > n) {
-            badOffset = i;
-            return false;
-        }
-        for (size_t k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) {
-                badOffset = i;
-                return false;
-            }
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            badOffset = i;
-            return false;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i += len;
-    }
-    return true;
-}
-
-// UTF-8 for messages; a lone surrogate becomes U+FFFD.
-std::string ToUtf8(std::u16string_view s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t cp = s[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
 
 bool DecodeFile(std::string_view bytes, std::u16string& text, ParseError& err)
 {
@@ -127,9 +45,8 @@ bool DecodeFile(std::string_view bytes, std::u16string& text, ParseError& err)
     }
     if (starts("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
-    size_t bad = 0;
-    if (!DecodeUtf8(bytes, text, bad)) {
-        err = {0, "invalid UTF-8 at byte " + std::to_string(bad)};
+    if (!Utf8ToUtf16(bytes, text)) {
+        err = {0, "the text is neither UTF-16 with a byte-order mark nor valid UTF-8"};
         return false;
     }
     return true;
@@ -257,7 +174,7 @@ private:
             start = end + 1;
         }
         if (parts.empty() || !(EqualsNoCase(parts[0], kRoot) || EqualsNoCase(parts[0], kRootShort)))
-            return Fail("the key \"" + ToUtf8(t) + "\" is not under HKEY_CURRENT_USER");
+            return Fail("the key \"" + Utf16ToUtf8Lenient(t) + "\" is not under HKEY_CURRENT_USER");
         if (parts.size() - 1 > kMaxKeyDepth)
             return Fail("the key path is too deep");
         for (size_t i = 1; i < parts.size(); ++i)
@@ -534,88 +451,6 @@ private:
     std::u16string& m_out;
 };
 
-// ---- Atomic file write -----------------------------------------------------
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// Writes a file so that readers see either the old or the new contents:
-// a temporary file in the same folder, fsync, rename over the target, fsync
-// of the folder.  A replaced file keeps its permission bits; a symbolic link
-// is followed and its target replaced.  errno tells why it failed.
-bool WriteFileAtomically(const std::string& nativePath, std::string_view bytes)
-{
-    namespace fs = std::filesystem;
-    std::string target = nativePath;
-    struct stat st;
-    bool exists = false;
-    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        std::error_code ec;
-        fs::path resolved = fs::weakly_canonical(target, ec);
-        if (ec) {
-            errno = ec.value();
-            return false;
-        }
-        target = resolved.string();
-    }
-    if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) {
-            errno = EISDIR;
-            return false;
-        }
-        exists = true;
-    }
-
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + ".tmp" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-
-    auto fail = [&] {
-        int saved = errno;
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temp.c_str());
-        errno = saved;
-        return false;
-    };
-    if (exists && ::fchmod(fd, st.st_mode & 07777) != 0)
-        return fail();
-    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0)
-        return fail();
-    int rc = ::close(fd);
-    fd = -1;
-    if (rc != 0 || ::rename(temp.c_str(), target.c_str()) != 0)
-        return fail();
-
-    std::string folder = fs::path(target).parent_path().string();
-    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
-}
-
 } // namespace
 
 bool ParseFile(std::string_view bytes, Node& root, ParseError& err)
@@ -647,37 +482,14 @@ std::string FormatFile(const Node& root)
     return bytes;
 }
 
-ReadStatus ReadWholeFile(const std::string& path, std::string& bytes)
+ReadStatus ReadStoreFile(const std::string& path, std::string& bytes)
 {
-    bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    std::optional<std::string> content = ReadWholeFile(path);
+    if (!content) {
+        errno = static_cast<int>(GetLastError());
         return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-    struct stat st;
-    bool statOk = ::fstat(fd, &st) == 0;
-    if (!statOk || !S_ISREG(st.st_mode)) {
-        int saved = statOk ? EISDIR : errno;
-        ::close(fd);
-        errno = saved;
-        return ReadStatus::Failed;
     }
-    bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int saved = errno;
-            ::close(fd);
-            errno = saved;
-            return ReadStatus::Failed;
-        }
-        if (n == 0)
-            break;
-        bytes.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
+    bytes = std::move(*content);
     return ReadStatus::Ok;
 }
 
@@ -691,7 +503,10 @@ bool WriteStoreFile(const std::string& path, std::string_view bytes)
         errno = ec.value();
         return false;
     }
-    return WriteFileAtomically(path, bytes);
+    if (AtomicWriteFile(path, bytes))
+        return true;
+    errno = static_cast<int>(GetLastError());
+    return false;
 }
 
 } // namespace sys::reg

@@ -39,7 +39,7 @@ enum class ReadStatus
     Failed
 };
 // Reads a whole file; errno tells why it failed.
-ReadStatus ReadWholeFile(const std::string& path, std::string& bytes);
+ReadStatus ReadStoreFile(const std::string& path, std::string& bytes);
 
 // Writes the bytes to path atomically (temporary file in the same folder,
 // fsync, rename; the permission bits of a replaced file are kept), creating

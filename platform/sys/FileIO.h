@@ -1,0 +1,40 @@
+#pragma once
+// Whole-file operations on native paths (UTF-8, as WinPath::ToNative gives
+// them) and the program's own folder.  Failures leave an errno value in the
+// thread's last error (platform/sys/LastError.h).
+
+#include "platform/sys/Time.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sys {
+
+// Writes the file through a temporary file in the same folder, which is
+// flushed to disk and then renamed over the target, so that readers see the
+// old or the new content and never a part.  A replaced file keeps its
+// permission bits; a new file gets 0666 less the umask.  When the target is
+// a symbolic link, the file it points to is replaced.  On failure nothing is
+// left behind and the old file is untouched.
+bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes);
+
+// The whole content of a file; nullopt on failure.
+std::optional<std::string> ReadWholeFile(const std::string& nativePath);
+
+bool FileExists(const std::string& nativePath);       // any kind of entry
+bool IsRegularFile(const std::string& nativePath);    // follows links
+bool IsDirectory(const std::string& nativePath);      // follows links
+
+// The last-write time of a file; nullopt on failure.
+std::optional<FileTime> GetFileWriteTime(const std::string& nativePath);
+
+// The folder of the running program (no trailing "/").
+std::string ProgramFolder();
+
+// A program that is named "X.exe" in stored settings: "X.exe" in the folder,
+// else "X" (the ".exe" dropped, without regard to case).  The native path of
+// the regular file found, or nullopt.  `folder` is a native path.
+std::optional<std::string> FindProgram(const std::string& folder, std::string_view name);
+
+} // namespace sys
