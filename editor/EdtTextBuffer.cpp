@@ -1,0 +1,593 @@
+#include "editor/EdtTextBuffer.h"
+
+#include "editor/EdtCodePages.h"
+#include "editor/EdtTextTypeHook.h"
+
+#include "res/StringTable.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+
+// ---------------------------------------------------------------- contexts
+
+void InsertContext::RecalcPoint(EdtPoint& pt) const
+{
+    if (pt.line < begin.line)
+        return;
+    if (pt.line > begin.line) {
+        pt.line += end.line - begin.line;
+        return;
+    }
+    if (pt.ch <= begin.ch)
+        return;
+    pt.line = end.line;
+    pt.ch += end.ch - begin.ch;
+}
+
+void DeleteContext::RecalcPoint(EdtPoint& pt) const
+{
+    if (pt.line < begin.line)
+        return;
+    if (pt.line > end.line) {
+        pt.line -= end.line - begin.line;
+        return;
+    }
+    if (pt.line == end.line && pt.ch >= end.ch) {
+        pt.line = begin.line;
+        pt.ch = begin.ch + (pt.ch - end.ch);
+        return;
+    }
+    // Inside the removed range.
+    if (pt.line == begin.line) {
+        if (pt.ch > begin.ch)
+            pt.ch = begin.ch;
+        return;
+    }
+    pt = begin;
+}
+
+// ---------------------------------------------------------------- life cycle
+
+CEdtTextBuffer::CEdtTextBuffer()
+{
+    int enc = GetEdtDefaultEncoding();
+    m_unicode = GetEdtDefaultUnicode();
+    if (enc == 13) {
+        m_unicode = true;
+        m_codePage = -1;
+    } else {
+        SetCodePage(enc);
+    }
+}
+
+CEdtTextBuffer::~CEdtTextBuffer() = default;
+
+void CEdtTextBuffer::ResetUndo()
+{
+    m_undo.clear();
+    m_undoPos = 0;
+    m_savedPos = 0;
+    m_groupOpen = false;
+    m_groupStartPending = false;
+    m_groupRecords = 0;
+    m_undoLimit = kUndoLimit;
+}
+
+bool CEdtTextBuffer::InitNew(int crlfMode)
+{
+    m_lines.Clear();
+    m_lines.PushBack(edt::Line{});
+    if (crlfMode >= 0)
+        m_crlfMode = crlfMode;
+    m_initialized = true;
+    m_readOnly = false;
+    m_loadedFromFile = false;
+    ResetUndo();
+    m_modified = false;
+    m_lastChange = {-1, -1};
+    UpdateViews(nullptr, nullptr, EDT_UPD_RESET, -1);
+    return true;
+}
+
+void CEdtTextBuffer::FreeAll()
+{
+    m_lines.Clear();
+    ResetUndo();
+    m_initialized = false;
+    m_loadedFromFile = false;
+    m_lastChange = {-1, -1};
+}
+
+void CEdtTextBuffer::AddView(IEdtBufferListener* view)
+{
+    m_views.push_back(view);
+}
+
+void CEdtTextBuffer::RemoveView(IEdtBufferListener* view)
+{
+    auto it = std::find(m_views.begin(), m_views.end(), view);
+    if (it != m_views.end())
+        m_views.erase(it);
+}
+
+void CEdtTextBuffer::UpdateViews(IEdtBufferListener* sourceView, const UpdateContext* context,
+                                 uint32_t flags, int line)
+{
+    // A copy: a view may detach itself while it is being told.
+    std::vector<IEdtBufferListener*> views = m_views;
+    for (IEdtBufferListener* v : views)
+        v->UpdateView(sourceView, context, flags, line);
+}
+
+// ---------------------------------------------------------------- queries
+
+void CEdtTextBuffer::CheckLine(int line) const
+{
+    if (line < 0 || line >= m_lines.Size())
+        throw std::out_of_range("CEdtTextBuffer: line index out of range");
+}
+
+int CEdtTextBuffer::GetLineCount() const
+{
+    return m_lines.Size();
+}
+
+int CEdtTextBuffer::GetLineLength(int line) const
+{
+    CheckLine(line);
+    return static_cast<int>(m_lines.At(line).text.size());
+}
+
+const char16_t* CEdtTextBuffer::GetLineChars(int line) const
+{
+    CheckLine(line);
+    return m_lines.At(line).text.data();
+}
+
+uint32_t CEdtTextBuffer::GetLineFlags(int line) const
+{
+    CheckLine(line);
+    return m_lines.At(line).flags;
+}
+
+void CEdtTextBuffer::SetCRLFMode(int mode)
+{
+    if (mode >= 0)
+        m_crlfMode = mode;
+}
+
+void CEdtTextBuffer::SetModified(bool modified)
+{
+    m_modified = modified;
+}
+
+void CEdtTextBuffer::SetCodePage(int codePage)
+{
+    m_codePage = codePage >= -1 && codePage <= 12 ? codePage : -1;
+}
+
+bool CEdtTextBuffer::CanUndo() const
+{
+    return m_undoPos > 0;
+}
+
+bool CEdtTextBuffer::CanRedo() const
+{
+    return m_undoPos < static_cast<int>(m_undo.size());
+}
+
+bool CEdtTextBuffer::ValidPoint(int line, int ch) const
+{
+    return line >= 0 && line < m_lines.Size() && ch >= 0 &&
+           ch <= static_cast<int>(m_lines.At(line).text.size());
+}
+
+std::vector<std::u16string> CEdtTextBuffer::RangePieces(int startLine, int startChar, int endLine,
+                                                        int endChar) const
+{
+    std::vector<std::u16string> pieces;
+    if (startLine == endLine) {
+        const auto& t = m_lines.At(startLine).text;
+        pieces.emplace_back(t.substr(static_cast<size_t>(startChar),
+                                     static_cast<size_t>(endChar - startChar)));
+        return pieces;
+    }
+    pieces.reserve(static_cast<size_t>(endLine - startLine) + 1);
+    pieces.emplace_back(m_lines.At(startLine).text.substr(static_cast<size_t>(startChar)));
+    for (int l = startLine + 1; l < endLine; ++l)
+        pieces.push_back(m_lines.At(l).text);
+    pieces.emplace_back(m_lines.At(endLine).text.substr(0, static_cast<size_t>(endChar)));
+    return pieces;
+}
+
+void CEdtTextBuffer::GetText(int startLine, int startChar, int endLine, int endChar,
+                             std::u16string& text, std::u16string_view lineEnd) const
+{
+    text.clear();
+    if (!ValidPoint(startLine, startChar) || !ValidPoint(endLine, endChar) ||
+        endLine < startLine || (endLine == startLine && endChar < startChar))
+        return;
+    if (startLine == endLine) {
+        const auto& t = m_lines.At(startLine).text;
+        text.assign(t, static_cast<size_t>(startChar), static_cast<size_t>(endChar - startChar));
+        return;
+    }
+    size_t total = 0;
+    for (int l = startLine; l <= endLine; ++l)
+        total += m_lines.At(l).text.size() + lineEnd.size();
+    text.reserve(total);
+    text.append(m_lines.At(startLine).text, static_cast<size_t>(startChar));
+    for (int l = startLine + 1; l < endLine; ++l) {
+        text.append(lineEnd);
+        text.append(m_lines.At(l).text);
+    }
+    text.append(lineEnd);
+    text.append(m_lines.At(endLine).text, 0, static_cast<size_t>(endChar));
+}
+
+int CEdtTextBuffer::FindLineWithFlag(uint32_t mask) const
+{
+    for (int l = 0; l < m_lines.Size(); ++l)
+        if (m_lines.At(l).flags & mask)
+            return l;
+    return -1;
+}
+
+static bool OneBit(uint32_t v)
+{
+    return v != 0 && (v & (v - 1)) == 0;
+}
+
+int CEdtTextBuffer::GetLineWithFlag(uint32_t flag) const
+{
+    return OneBit(flag) ? FindLineWithFlag(flag) : -1;
+}
+
+int CEdtTextBuffer::FindNextBookmarkLine(int line) const
+{
+    int n = m_lines.Size();
+    if (n == 0)
+        return -1;
+    int start = line < 0 || line >= n ? 0 : line;
+    if (line >= 0 && line < n && (m_lines.At(line).flags & EDT_LF_BOOKMARK_UNNAMED))
+        start = (line + 1) % n;
+    for (int i = 0; i < n; ++i) {
+        int l = (start + i) % n;
+        if (m_lines.At(l).flags & EDT_LF_BOOKMARK_UNNAMED)
+            return l;
+    }
+    return -1;
+}
+
+int CEdtTextBuffer::FindPrevBookmarkLine(int line) const
+{
+    int n = m_lines.Size();
+    if (n == 0)
+        return -1;
+    int start = line < 0 || line >= n ? n - 1 : line;
+    if (line >= 0 && line < n && (m_lines.At(line).flags & EDT_LF_BOOKMARK_UNNAMED))
+        start = (line - 1 + n) % n;
+    for (int i = 0; i < n; ++i) {
+        int l = ((start - i) % n + n) % n;
+        if (m_lines.At(l).flags & EDT_LF_BOOKMARK_UNNAMED)
+            return l;
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------- changes
+
+// Splits inserted text into line pieces: at each CR, a CR LF counting as one
+// line end; a lone LF stays in the text.
+static std::vector<std::u16string> SplitPieces(std::u16string_view text)
+{
+    std::vector<std::u16string> pieces;
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r')
+            continue;
+        pieces.emplace_back(text.substr(from, i - from));
+        if (i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        from = i + 1;
+    }
+    pieces.emplace_back(text.substr(from));
+    return pieces;
+}
+
+bool CEdtTextBuffer::InternalInsertLines(IEdtBufferListener* view, int line, int ch,
+                                         const std::vector<std::u16string>& pieces, int& endLine,
+                                         int& endChar)
+{
+    if (!ValidPoint(line, ch) || pieces.empty())
+        return false;
+    constexpr int64_t kMax = std::numeric_limits<int>::max();
+    if (static_cast<int64_t>(m_lines.Size()) + static_cast<int64_t>(pieces.size()) - 1 > kMax)
+        return false;
+    edt::Line& first = m_lines.At(line);
+    std::u16string tail = first.text.substr(static_cast<size_t>(ch));
+    if (pieces.size() == 1) {
+        if (static_cast<int64_t>(first.text.size()) + static_cast<int64_t>(pieces[0].size()) > kMax)
+            return false;
+        first.text.insert(static_cast<size_t>(ch), pieces[0]);
+        endLine = line;
+        endChar = ch + static_cast<int>(pieces[0].size());
+    } else {
+        if (static_cast<int64_t>(ch) + static_cast<int64_t>(pieces[0].size()) > kMax ||
+            static_cast<int64_t>(pieces.back().size() + tail.size()) > kMax)
+            return false;
+        std::vector<edt::Line> added;
+        added.reserve(pieces.size() - 1);
+        for (size_t i = 1; i < pieces.size(); ++i)
+            added.push_back(edt::Line{pieces[i], 0});
+        endLine = line + static_cast<int>(pieces.size()) - 1;
+        endChar = static_cast<int>(added.back().text.size());
+        added.back().text += tail;
+        first.text.resize(static_cast<size_t>(ch));
+        first.text += pieces[0];
+        m_lines.Insert(line + 1, std::move(added));
+    }
+    InsertContext ctx({ch, line}, {endChar, endLine});
+    UpdateViews(view, &ctx, endLine != line ? EDT_UPD_LINES : EDT_UPD_LINE, line);
+    if (!m_modified)
+        SetModified(true);
+    m_lastChange = {endChar, endLine};
+    return true;
+}
+
+bool CEdtTextBuffer::InternalInsertText(IEdtBufferListener* view, int line, int ch,
+                                        std::u16string_view text, int& endLine, int& endChar)
+{
+    if (!ValidPoint(line, ch))
+        return false;
+    return InternalInsertLines(view, line, ch, SplitPieces(text), endLine, endChar);
+}
+
+bool CEdtTextBuffer::InternalDeleteText(IEdtBufferListener* view, int startLine, int startChar,
+                                        int endLine, int endChar)
+{
+    if (!ValidPoint(startLine, startChar) || !ValidPoint(endLine, endChar) ||
+        endLine < startLine || (endLine == startLine && endChar < startChar))
+        return false;
+    edt::Line& first = m_lines.At(startLine);
+    if (startLine == endLine) {
+        first.text.erase(static_cast<size_t>(startChar), static_cast<size_t>(endChar - startChar));
+    } else {
+        std::u16string tail = m_lines.At(endLine).text.substr(static_cast<size_t>(endChar));
+        edt::Line& head = m_lines.At(startLine);
+        head.text.resize(static_cast<size_t>(startChar));
+        head.text += tail;
+        m_lines.Erase(startLine + 1, endLine - startLine);
+    }
+    DeleteContext ctx({startChar, startLine}, {endChar, endLine});
+    UpdateViews(view, &ctx, startLine == endLine ? EDT_UPD_LINE : EDT_UPD_LINES, startLine);
+    if (!m_modified)
+        SetModified(true);
+    m_lastChange = {startChar, startLine};
+    return true;
+}
+
+bool CEdtTextBuffer::InsertText(IEdtBufferListener* view, int line, int ch,
+                                std::u16string_view text, int& endLine, int& endChar, int action)
+{
+    if (m_readOnly || !ValidPoint(line, ch))
+        return false;
+    if (!InternalInsertText(view, line, ch, text, endLine, endChar))
+        return false;
+    bool ownGroup = !m_groupOpen;
+    if (ownGroup)
+        BeginUndoGroup(false);
+    AddUndoRecord(true, {ch, line}, {endChar, endLine}, text, action, {});
+    if (ownGroup)
+        FlushUndoGroup(view);
+    return true;
+}
+
+bool CEdtTextBuffer::DeleteText(IEdtBufferListener* view, int startLine, int startChar,
+                                int endLine, int endChar, int action)
+{
+    if (m_readOnly)
+        return false;
+    if (!ValidPoint(startLine, startChar) || !ValidPoint(endLine, endChar) ||
+        endLine < startLine || (endLine == startLine && endChar < startChar))
+        return false;
+    std::u16string text;
+    GetText(startLine, startChar, endLine, endChar, text);
+    std::vector<std::u16string> pieces = RangePieces(startLine, startChar, endLine, endChar);
+    if (!InternalDeleteText(view, startLine, startChar, endLine, endChar))
+        return false;
+    bool ownGroup = !m_groupOpen;
+    if (ownGroup)
+        BeginUndoGroup(false);
+    AddUndoRecord(false, {startChar, startLine}, {endChar, endLine}, text, action,
+                  std::move(pieces));
+    if (ownGroup)
+        FlushUndoGroup(view);
+    return true;
+}
+
+void CEdtTextBuffer::SetLineFlag(int line, uint32_t flag, bool set, bool removeFromOtherLines)
+{
+    if (!OneBit(flag))
+        return;
+    if (line == -1) {
+        line = FindLineWithFlag(flag);
+        if (line < 0)
+            return;
+        removeFromOtherLines = false;
+    }
+    if (line < 0 || line >= m_lines.Size())
+        return;
+    uint32_t old = m_lines.At(line).flags;
+    uint32_t now = set ? (old | flag) : (old & ~flag);
+    if (now == old)
+        return;
+    if (removeFromOtherLines && set) {
+        int other = FindLineWithFlag(flag);
+        if (other >= 0) {
+            m_lines.At(other).flags &= ~flag;
+            UpdateViews(nullptr, nullptr, EDT_UPD_FLAGS, other);
+        }
+    }
+    m_lines.At(line).flags = now;
+    UpdateViews(nullptr, nullptr, EDT_UPD_FLAGS, line);
+}
+
+// ---------------------------------------------------------------- undo
+
+void CEdtTextBuffer::BeginUndoGroup(bool mergeWithPrevious)
+{
+    m_groupOpen = true;
+    m_groupRecords = 0;
+    m_groupStartPending = !(mergeWithPrevious && m_undoPos > 0);
+}
+
+void CEdtTextBuffer::FlushUndoGroup(IEdtBufferListener* view)
+{
+    if (view && m_undoPos > 0) {
+        m_groupStartPending = true;
+        if (m_groupRecords > 0) {
+            const UndoRecord& rec = m_undo[static_cast<size_t>(m_undoPos) - 1];
+            view->OnEditOperation(rec.action, rec.text);
+        }
+    }
+    m_groupOpen = false;
+    m_groupRecords = 0;
+}
+
+void CEdtTextBuffer::DropOldestGroups()
+{
+    // Records of the open group (from its starting record on) are never
+    // dropped.
+    size_t openStart = m_undo.size();
+    if (m_groupOpen && !m_groupStartPending && !m_undo.empty()) {
+        openStart = 0;
+        for (size_t i = m_undo.size(); i-- > 0;)
+            if (m_undo[i].flags & kUndoGroupStart) {
+                openStart = i;
+                break;
+            }
+    }
+    size_t drop = 0;
+    while (m_undo.size() - drop >= static_cast<size_t>(m_undoLimit) && drop < openStart) {
+        size_t next = drop + 1;
+        while (next < m_undo.size() && !(m_undo[next].flags & kUndoGroupStart))
+            ++next;
+        if (next > openStart)
+            break;
+        drop = next;
+    }
+    if (drop == 0)
+        return;
+    m_undo.erase(m_undo.begin(), m_undo.begin() + static_cast<std::ptrdiff_t>(drop));
+    m_undoPos -= static_cast<int>(drop);
+    if (m_savedPos >= static_cast<int>(drop))
+        m_savedPos -= static_cast<int>(drop);
+    else
+        m_savedPos = -1;
+}
+
+void CEdtTextBuffer::AddUndoRecord(bool insert, EdtPoint start, EdtPoint end,
+                                   std::u16string_view text, int action,
+                                   std::vector<std::u16string>&& pieces)
+{
+    if (m_undoPos < static_cast<int>(m_undo.size())) {
+        if (m_savedPos > m_undoPos)
+            m_savedPos = -1;
+        m_undo.erase(m_undo.begin() + m_undoPos, m_undo.end());
+    }
+    if (static_cast<int>(m_undo.size()) >= m_undoLimit)
+        DropOldestGroups();
+    UndoRecord rec;
+    rec.flags = insert ? kUndoInsert : 0;
+    if (m_groupStartPending || m_undo.empty()) {
+        m_groupStartPending = false;
+        rec.flags |= kUndoGroupStart;
+    }
+    rec.start = start;
+    rec.end = end;
+    rec.action = action;
+    rec.text.assign(text);
+    rec.pieces = std::move(pieces);
+    m_undo.push_back(std::move(rec));
+    m_undoPos = static_cast<int>(m_undo.size());
+    ++m_groupRecords;
+}
+
+void CEdtTextBuffer::ApplyRecord(const UndoRecord& rec, bool revert, EdtPoint& caret)
+{
+    int el = 0;
+    int ec = 0;
+    bool remove = (rec.flags & kUndoInsert) ? revert : !revert;
+    if (remove) {
+        InternalDeleteText(nullptr, rec.start.line, rec.start.ch, rec.end.line, rec.end.ch);
+        caret = rec.start;
+    } else {
+        if (!rec.pieces.empty())
+            InternalInsertLines(nullptr, rec.start.line, rec.start.ch, rec.pieces, el, ec);
+        else
+            InternalInsertText(nullptr, rec.start.line, rec.start.ch, rec.text, el, ec);
+        caret = rec.end;
+    }
+}
+
+bool CEdtTextBuffer::Undo(EdtPoint& caret)
+{
+    if (m_readOnly || m_undoPos <= 0)
+        return false;
+    while (m_undoPos > 0) {
+        const UndoRecord& rec = m_undo[static_cast<size_t>(--m_undoPos)];
+        ApplyRecord(rec, true, caret);
+        if (rec.flags & kUndoGroupStart)
+            break;
+    }
+    SetModified(m_undoPos != m_savedPos);
+    return true;
+}
+
+bool CEdtTextBuffer::Redo(EdtPoint& caret)
+{
+    if (m_readOnly || m_undoPos >= static_cast<int>(m_undo.size()))
+        return false;
+    do {
+        const UndoRecord& rec = m_undo[static_cast<size_t>(m_undoPos++)];
+        ApplyRecord(rec, false, caret);
+    } while (m_undoPos < static_cast<int>(m_undo.size()) &&
+             !(m_undo[static_cast<size_t>(m_undoPos)].flags & kUndoGroupStart));
+    SetModified(m_undoPos != m_savedPos);
+    return true;
+}
+
+bool CEdtTextBuffer::GetUndoDescription(std::u16string& text, int position) const
+{
+    text.clear();
+    int pos = position == 0 ? m_undoPos : position;
+    if (pos <= 0 || pos > static_cast<int>(m_undo.size()))
+        return false;
+    int i = pos - 1;
+    while (i > 0 && !(m_undo[static_cast<size_t>(i)].flags & kUndoGroupStart))
+        --i;
+    return GetActionDescription(m_undo[static_cast<size_t>(i)].action, text);
+}
+
+bool CEdtTextBuffer::GetRedoDescription(std::u16string& text, int position) const
+{
+    text.clear();
+    int pos = position == 0 ? m_undoPos : position;
+    if (pos < 0 || pos >= static_cast<int>(m_undo.size()))
+        return false;
+    return GetActionDescription(m_undo[static_cast<size_t>(pos)].action, text);
+}
+
+// ---------------------------------------------------------------- descriptions
+
+bool CEdtTextBuffer::GetActionDescription(int action, std::u16string& text) const
+{
+    text.clear();
+    unsigned id = EDT_IDS_ACTION_UNKNOWN;
+    if (action >= EDT_ACTION_PASTE && action <= EDT_ACTION_SPELL)
+        id += static_cast<unsigned>(action);
+    text = LoadResString(id).toStdU16String();
+    return !text.empty();
+}

@@ -1,0 +1,233 @@
+#pragma once
+// The text buffer of one open source file: lines with per-line flag words,
+// undo/redo history, the modified state and the views that show it, plus
+// loading and saving in code pages and line-end styles (EdtTextFile.cpp).
+// See docs/editor-buffer.md.
+
+#include "editor/EdtLineStore.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TextTypeDef;  // completed by the source-type table
+
+// A text position: character index in the line and line index, both from 0.
+struct EdtPoint
+{
+    int ch = 0;
+    int line = 0;
+    bool operator==(const EdtPoint&) const = default;
+};
+
+// Update flags sent to the views.
+constexpr uint32_t EDT_UPD_LINE = 0x0101;   // text changed within one line
+constexpr uint32_t EDT_UPD_LINES = 0x0003;  // lines added or removed
+constexpr uint32_t EDT_UPD_FLAGS = 0x0300;  // a line's flags changed
+constexpr uint32_t EDT_UPD_RESET = 0x1000;  // whole text replaced; line -1
+
+// Line flags.
+constexpr uint32_t EDT_LF_BOOKMARK(int n) { return 1u << n; }  // n = 0..9
+constexpr uint32_t EDT_LF_BOOKMARK_UNNAMED = 0x80000;
+
+// Undo action codes.
+enum : int {
+    EDT_ACTION_PASTE = 1,
+    EDT_ACTION_DELETE_SELECTION,
+    EDT_ACTION_CUT,
+    EDT_ACTION_TYPING,
+    EDT_ACTION_BACKSPACE,
+    EDT_ACTION_INDENT,
+    EDT_ACTION_DRAGDROP,
+    EDT_ACTION_REPLACE,
+    EDT_ACTION_DELETE,
+    EDT_ACTION_AUTOINDENT,
+    EDT_ACTION_AUTOCOMPLETE,
+    EDT_ACTION_AUTOEXPAND,
+    EDT_ACTION_LOWERCASE,
+    EDT_ACTION_UPPERCASE,
+    EDT_ACTION_SWAPCASE,
+    EDT_ACTION_CAPITALIZE,
+    EDT_ACTION_SENTENCECASE,
+    EDT_ACTION_CODEPAGE,
+    EDT_ACTION_SPELL,  // 19
+};
+
+// String-table id of the description of action 0 ("Neznámý"); codes 1-19
+// follow it.
+constexpr unsigned EDT_IDS_ACTION_UNKNOWN = 4470;
+
+// Carries the range of an insertion or deletion to the views and moves
+// their points across it.
+class UpdateContext
+{
+public:
+    UpdateContext(EdtPoint b, EdtPoint e) : begin(b), end(e) {}
+    virtual ~UpdateContext() = default;
+    virtual void RecalcPoint(EdtPoint& pt) const = 0;
+
+    EdtPoint begin;
+    EdtPoint end;
+};
+
+class InsertContext : public UpdateContext
+{
+public:
+    using UpdateContext::UpdateContext;
+    void RecalcPoint(EdtPoint& pt) const override;
+};
+
+class DeleteContext : public UpdateContext
+{
+public:
+    using UpdateContext::UpdateContext;
+    void RecalcPoint(EdtPoint& pt) const override;
+};
+
+// How the buffer reaches the views that show it.
+class IEdtBufferListener
+{
+public:
+    virtual void UpdateView(IEdtBufferListener* sourceView, const UpdateContext* context,
+                            uint32_t flags, int line) = 0;
+    virtual void OnEditOperation(int action, std::u16string_view text)
+    {
+        (void)action;
+        (void)text;
+    }
+    virtual bool SelectTextType(const TextTypeDef* type)
+    {
+        (void)type;
+        return false;
+    }
+
+protected:
+    ~IEdtBufferListener() = default;
+};
+
+class CEdtTextBuffer
+{
+public:
+    CEdtTextBuffer();
+    virtual ~CEdtTextBuffer();
+    CEdtTextBuffer(const CEdtTextBuffer&) = delete;
+    CEdtTextBuffer& operator=(const CEdtTextBuffer&) = delete;
+
+    bool InitNew(int crlfMode = 0);
+    void FreeAll();
+
+    void AddView(IEdtBufferListener* view);
+    void RemoveView(IEdtBufferListener* view);
+    void UpdateViews(IEdtBufferListener* sourceView, const UpdateContext* context, uint32_t flags,
+                     int line);
+
+    // Line accessors; a line outside 0 .. count-1 throws std::out_of_range.
+    int GetLineCount() const;
+    int GetLineLength(int line) const;
+    const char16_t* GetLineChars(int line) const;  // not NUL-terminated
+    uint32_t GetLineFlags(int line) const;
+
+    bool GetReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    int GetCRLFMode() const { return m_crlfMode; }
+    void SetCRLFMode(int mode);
+    bool IsModified() const { return m_modified; }
+    virtual void SetModified(bool modified);
+    bool IsInitialized() const { return m_initialized; }
+    bool GetUnicode() const { return m_unicode; }
+    void SetUnicode(bool unicode) { m_unicode = unicode; }
+    int GetCodePage() const { return m_codePage; }
+    void SetCodePage(int codePage);  // -1..12; anything else becomes -1
+    bool GetLoadedFromFile() const { return m_loadedFromFile; }
+
+    bool CanUndo() const;
+    bool CanRedo() const;
+    EdtPoint GetLastChangePos() const { return m_lastChange; }
+
+    // The text of a range, lines joined with lineEnd; empty for a range
+    // outside the text.
+    void GetText(int startLine, int startChar, int endLine, int endChar, std::u16string& text,
+                 std::u16string_view lineEnd = u"\r\n") const;
+
+    int FindLineWithFlag(uint32_t mask) const;
+    int GetLineWithFlag(uint32_t flag) const;
+    int FindNextBookmarkLine(int line) const;
+    int FindPrevBookmarkLine(int line) const;
+
+    bool InsertText(IEdtBufferListener* view, int line, int ch, std::u16string_view text,
+                    int& endLine, int& endChar, int action);
+    bool DeleteText(IEdtBufferListener* view, int startLine, int startChar, int endLine,
+                    int endChar, int action);
+    void SetLineFlag(int line, uint32_t flag, bool set, bool removeFromOtherLines);
+
+    void BeginUndoGroup(bool mergeWithPrevious = false);
+    void FlushUndoGroup(IEdtBufferListener* view);
+    bool Undo(EdtPoint& caret);
+    bool Redo(EdtPoint& caret);
+    bool GetUndoDescription(std::u16string& text, int position = 0) const;
+    bool GetRedoDescription(std::u16string& text, int position = 0) const;
+    virtual bool GetActionDescription(int action, std::u16string& text) const;
+
+    // Files (EdtTextFile.cpp).
+    bool LoadFromFile(std::u16string_view path, int crlfMode = -1);
+    bool SaveToFile(std::u16string_view path, int crlfMode = -1, bool clearModified = true,
+                    int* replacedChars = nullptr);
+    int CountUnmappableChars() const;
+    void SetTextTypeFromFileName(std::u16string_view path);
+
+    static constexpr int kUndoLimit = 1024;
+
+protected:
+    bool InternalInsertText(IEdtBufferListener* view, int line, int ch, std::u16string_view text,
+                            int& endLine, int& endChar);
+    // Inserts pieces as lines: the first joins line at ch, each further one
+    // becomes a line of its own.
+    bool InternalInsertLines(IEdtBufferListener* view, int line, int ch,
+                             const std::vector<std::u16string>& pieces, int& endLine,
+                             int& endChar);
+    bool InternalDeleteText(IEdtBufferListener* view, int startLine, int startChar, int endLine,
+                            int endChar);
+    void AddUndoRecord(bool insert, EdtPoint start, EdtPoint end, std::u16string_view text,
+                       int action, std::vector<std::u16string>&& pieces);
+
+private:
+    struct UndoRecord
+    {
+        uint32_t flags = 0;  // 0x001 insertion, 0x100 starts a group
+        EdtPoint start;
+        EdtPoint end;
+        int action = 0;
+        std::u16string text;                 // as inserted, or the removed text joined by CR LF
+        std::vector<std::u16string> pieces;  // a deletion's removed lines, as they were
+    };
+    static constexpr uint32_t kUndoInsert = 0x001;
+    static constexpr uint32_t kUndoGroupStart = 0x100;
+
+    bool ValidPoint(int line, int ch) const;
+    void CheckLine(int line) const;
+    void ResetUndo();
+    void DropOldestGroups();
+    // The removed lines of a range, as separate pieces.
+    std::vector<std::u16string> RangePieces(int startLine, int startChar, int endLine,
+                                            int endChar) const;
+    void ApplyRecord(const UndoRecord& rec, bool revert, EdtPoint& caret);
+
+    bool m_unicode = false;
+    int m_codePage = -1;
+    bool m_initialized = false;
+    bool m_readOnly = false;
+    bool m_modified = false;
+    bool m_loadedFromFile = false;
+    int m_crlfMode = 0;
+    int m_undoLimit = kUndoLimit;
+    edt::LineStore m_lines;
+    std::vector<UndoRecord> m_undo;
+    int m_undoPos = 0;
+    int m_savedPos = 0;
+    bool m_groupOpen = false;
+    bool m_groupStartPending = false;
+    int m_groupRecords = 0;  // records added by the open group
+    EdtPoint m_lastChange{-1, -1};
+    std::vector<IEdtBufferListener*> m_views;
+};

@@ -1,0 +1,328 @@
+// Loading and saving text files: line-end styles, UTF-16, code pages, the
+// safe save and failed loads.
+
+#include "editor/EdtCodePages.h"
+#include "editor/EdtTextBuffer.h"
+#include "editor/EdtTextTypeHook.h"
+
+#include "tests/support/platform/TempDir.h"
+
+#include <QString>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::u16string U16(const std::string& s)
+{
+    return QString::fromStdString(s).toStdU16String();
+}
+
+std::u16string Line(const CEdtTextBuffer& b, int l)
+{
+    return std::u16string(b.GetLineChars(l), static_cast<size_t>(b.GetLineLength(l)));
+}
+
+std::vector<std::string> Names(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const TextTypeDef* const kTypeA = reinterpret_cast<const TextTypeDef*>(0x1000);
+
+EdtTextTypeInfo TestLookup(std::u16string_view path)
+{
+    if (path.ends_with(u".852"))
+        return {kTypeA, 4};
+    if (path.ends_with(u".uni"))
+        return {kTypeA, 13};
+    return {};
+}
+
+class TypeView : public IEdtBufferListener
+{
+public:
+    void UpdateView(IEdtBufferListener*, const UpdateContext*, uint32_t flags, int) override
+    {
+        events.push_back("update " + std::to_string(flags));
+    }
+    bool SelectTextType(const TextTypeDef* type) override
+    {
+        events.push_back(type ? "type A" : "type none");
+        return true;
+    }
+    std::vector<std::string> events;
+};
+
+// Loads bytes, saves them again and gives what was written.
+std::string RoundTrip(testsupport::TempDir& dir, const std::string& bytes, int codePage = -1,
+                      CEdtTextBuffer* out = nullptr)
+{
+    dir.Write("rt.txt", bytes);
+    CEdtTextBuffer local;
+    CEdtTextBuffer& b = out ? *out : local;
+    b.SetCodePage(codePage);
+    EXPECT_TRUE(b.LoadFromFile(U16(dir / "rt.txt")));
+    EXPECT_TRUE(b.SaveToFile(U16(dir / "rt.txt")));
+    return dir.Read("rt.txt");
+}
+
+} // namespace
+
+TEST(EdtTextFile, LineEndStyles)
+{
+    testsupport::TempDir dir;
+    CEdtTextBuffer b;
+    // DOS: a lone LF stays inside its line and is written back unchanged.
+    EXPECT_EQ(RoundTrip(dir, "a\r\nb\nc\r\nd", -1, &b), "a\r\nb\nc\r\nd");
+    EXPECT_EQ(b.GetCRLFMode(), 0);
+    ASSERT_EQ(b.GetLineCount(), 3);
+    EXPECT_EQ(Line(b, 1), u"b\nc");
+    // MAC: one line per CR.
+    EXPECT_EQ(RoundTrip(dir, "a\rb\rc\r", -1, &b), "a\rb\rc\r");
+    EXPECT_EQ(b.GetCRLFMode(), 2);
+    EXPECT_EQ(b.GetLineCount(), 4);
+    EXPECT_EQ(Line(b, 3), u"");
+    // UNIX.
+    EXPECT_EQ(RoundTrip(dir, "a\nb\r\n", -1, &b), "a\nb\r\n");
+    EXPECT_EQ(b.GetCRLFMode(), 1);
+    EXPECT_EQ(Line(b, 1), u"b\r");
+    // No line end: one DOS line and none written.
+    EXPECT_EQ(RoundTrip(dir, "single", -1, &b), "single");
+    EXPECT_EQ(b.GetCRLFMode(), 0);
+    EXPECT_EQ(b.GetLineCount(), 1);
+    // Empty file: one empty line.
+    EXPECT_EQ(RoundTrip(dir, "", -1, &b), "");
+    EXPECT_EQ(b.GetLineCount(), 1);
+    // CR CR LF in a DOS file: a CR character, then the line end.
+    EXPECT_EQ(RoundTrip(dir, "x\r\ny\r\r\nz", -1, &b), "x\r\ny\r\r\nz");
+    ASSERT_EQ(b.GetLineCount(), 3);
+    EXPECT_EQ(Line(b, 1), u"y\r");
+    // A first CR at the very end of the first block: the next byte decides.
+    std::string longLine(32767, 'a');
+    EXPECT_EQ(RoundTrip(dir, longLine + "\r\nb", -1, &b), longLine + "\r\nb");
+    EXPECT_EQ(b.GetCRLFMode(), 0);
+    EXPECT_EQ(b.GetLineCount(), 2);
+
+    // An imposed style and a style given on saving.
+    dir.Write("f.txt", "a\r\nb");
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "f.txt"), 1));
+    EXPECT_EQ(b.GetCRLFMode(), 1);
+    EXPECT_EQ(Line(b, 0), u"a\r");
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "f.txt"), 2));
+    EXPECT_EQ(dir.Read("f.txt"), "a\r\rb");
+}
+
+TEST(EdtTextFile, Utf16)
+{
+    testsupport::TempDir dir;
+    CEdtTextBuffer b;
+    std::string file("\xFF\xFE" "a\0\x0D\x01\r\0\n\0b\0", 12);
+    EXPECT_EQ(RoundTrip(dir, file, -1, &b), file);
+    EXPECT_TRUE(b.GetUnicode());
+    ASSERT_EQ(b.GetLineCount(), 2);
+    EXPECT_EQ(Line(b, 0), u"a\u010D");
+    // Odd length: the last byte is one character.
+    std::string odd("\xFF\xFE" "a\0Z", 5);
+    dir.Write("odd.txt", odd);
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "odd.txt")));
+    EXPECT_EQ(Line(b, 0), u"aZ");
+    // Forced: a file without the mark is read as UTF-16 and saved with it.
+    SetEdtForceUnicode(true);
+    dir.Write("f.txt", std::string("h\0i\0", 4));
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "f.txt")));
+    SetEdtForceUnicode(false);
+    EXPECT_EQ(Line(b, 0), u"hi");
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "f.txt")));
+    EXPECT_EQ(dir.Read("f.txt"), std::string("\xFF\xFEh\0i\0", 6));
+}
+
+TEST(EdtTextFile, CodePagesOnLoadAndSave)
+{
+    testsupport::TempDir dir;
+    CEdtTextBuffer b;
+    std::string bytes = "\x41\xAC\x9F\xC8\x80\xF5";
+    EXPECT_EQ(RoundTrip(dir, bytes, 4, &b), bytes);
+    EXPECT_EQ(Line(b, 0), u"A\u010C\u010D\uF7C8\u20AC\u00A7");
+    EXPECT_EQ(b.GetCodePage(), 4);
+
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
+    for (int cp = -1; cp < EDT_CODEPAGE_ROWS; ++cp)
+        EXPECT_EQ(RoundTrip(dir, all, cp), all) << "code page " << cp;
+
+    // Typed text the file's code page lacks: replaced and counted.
+    b.InitNew();
+    b.SetCodePage(0);
+    int el = 0, ec = 0;
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"Žluťoučký kůň\r\n\u4E00", el, ec, 1));
+    EXPECT_EQ(b.CountUnmappableChars(), 7);
+    int replaced = -1;
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "s.txt"), -1, true, &replaced));
+    EXPECT_EQ(replaced, 7);
+    EXPECT_EQ(dir.Read("s.txt"), "Zlutoucky kun\r\n.");
+    b.SetUnicode(true);
+    EXPECT_EQ(b.CountUnmappableChars(), 0);
+}
+
+TEST(EdtTextFile, SourceTypeHook)
+{
+    testsupport::TempDir dir;
+    EXPECT_EQ(LookupEdtTextType(u"x.852").type, nullptr);
+    SetEdtTextTypeLookup(&TestLookup);
+    CEdtTextBuffer b;
+    TypeView v1, v2;
+    b.AddView(&v1);
+    b.AddView(&v2);
+    dir.Write("a.852", "\xAC");
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "a.852")));
+    EXPECT_EQ(Line(b, 0), u"Č");
+    EXPECT_EQ(b.GetCodePage(), 4);
+    EXPECT_EQ(v1.events, (std::vector<std::string>{"type A", "update 4096"}));
+    EXPECT_EQ(v2.events, v1.events);
+    // A UTF-16 file goes through no table even when the type names one.
+    dir.Write("b.852", std::string("\xFF\xFE\xAC\0", 4));
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "b.852")));
+    EXPECT_EQ(Line(b, 0), u"\u00AC");
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "b.852")));
+    EXPECT_EQ(dir.Read("b.852"), std::string("\xFF\xFE\xAC\0", 4));
+    // A default encoding of 13 reads the file as UTF-16.
+    dir.Write("c.uni", std::string("o\0k\0", 4));
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "c.uni")));
+    EXPECT_TRUE(b.GetUnicode());
+    EXPECT_EQ(b.GetCodePage(), -1);
+    EXPECT_EQ(Line(b, 0), u"ok");
+    v1.events.clear();
+    b.SetTextTypeFromFileName(u"plain.txt");
+    EXPECT_EQ(v1.events, (std::vector<std::string>{"type none"}));
+    SetEdtTextTypeLookup(nullptr);
+
+    // The editor-wide default of 13 starts new buffers as UTF-16.
+    SetEdtDefaultEncoding(13);
+    CEdtTextBuffer u;
+    EXPECT_TRUE(u.GetUnicode());
+    EXPECT_EQ(u.GetCodePage(), -1);
+    SetEdtDefaultEncoding(7);
+    CEdtTextBuffer r;
+    EXPECT_EQ(r.GetCodePage(), 7);
+    SetEdtDefaultEncoding(-1);
+}
+
+TEST(EdtTextFile, FailedLoadChangesNothing)
+{
+    testsupport::TempDir dir;
+    dir.Write("good.txt", "one\r\ntwo");
+    CEdtTextBuffer b;
+    b.SetCodePage(3);
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "good.txt")));
+    EXPECT_TRUE(b.GetLoadedFromFile());
+    EXPECT_FALSE(b.GetReadOnly());
+    int el = 0, ec = 0;
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"X", el, ec, 1));
+    fs::create_directory(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(b.LoadFromFile(U16(dir / "folder")));
+    EXPECT_FALSE(b.LoadFromFile(U16(dir / "fifo")));  // answers at once
+    EXPECT_FALSE(b.LoadFromFile(U16(dir / "missing.txt")));
+    EXPECT_EQ(b.GetLineCount(), 2);
+    EXPECT_EQ(Line(b, 0), u"Xone");
+    EXPECT_TRUE(b.IsModified());
+    EXPECT_TRUE(b.CanUndo());
+    EXPECT_EQ(b.GetCodePage(), 3);
+    EXPECT_TRUE(b.GetLoadedFromFile());
+
+    // A new load starts a fresh history; a read-only file loads read-only.
+    ::chmod((dir / "good.txt").c_str(), 0444);
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "good.txt")));
+    EXPECT_FALSE(b.CanUndo());
+    EXPECT_FALSE(b.IsModified());
+    EXPECT_TRUE(b.GetReadOnly());
+    EXPECT_EQ(b.GetLastChangePos(), (EdtPoint{-1, -1}));
+}
+
+TEST(EdtTextFile, SafeSave)
+{
+    testsupport::TempDir dir;
+    dir.Write("t.txt", "old\r\n");
+    ::chmod((dir / "t.txt").c_str(), 0640);
+    CEdtTextBuffer b;
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "t.txt")));
+    int el = 0, ec = 0;
+    ASSERT_TRUE(b.InsertText(nullptr, 1, 0, u"new", el, ec, 1));
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "t.txt")));
+    EXPECT_EQ(dir.Read("t.txt"), "old\r\nnew");
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"t.txt"}));  // no backup, no temp
+    struct stat st;
+    ASSERT_EQ(::stat((dir / "t.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_FALSE(b.IsModified());
+
+    // A link is saved to the file it names and stays a link.
+    fs::create_directory(dir / "real");
+    dir.Write("real/r.txt", "r");
+    fs::create_symlink("real/r.txt", dir / "link.txt");
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "link.txt")));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+    EXPECT_EQ(dir.Read("real/r.txt"), "old\r\nnew");
+
+    // Refused targets are left as they are, and nothing is left behind.
+    dir.Write("ro.txt", "keep");
+    ::chmod((dir / "ro.txt").c_str(), 0444);
+    EXPECT_FALSE(b.SaveToFile(U16(dir / "ro.txt")));
+    EXPECT_EQ(dir.Read("ro.txt"), "keep");
+    EXPECT_FALSE(b.SaveToFile(U16(dir / "real")));
+    EXPECT_FALSE(b.SaveToFile(U16(dir / "nofolder/x.txt")));
+    EXPECT_EQ(Names(dir.Path()),
+              (std::vector<std::string>{"link.txt", "real", "ro.txt", "t.txt"}));
+    EXPECT_EQ(Names(dir / "real"), (std::vector<std::string>{"r.txt"}));
+
+    // A failing rename (target is a folder in the way after the checks is
+    // hard to stage; a folder without write access for the temporary file
+    // is, unless we are root).
+    if (::geteuid() != 0) {
+        fs::create_directory(dir / "locked");
+        dir.Write("locked/l.txt", "l");
+        ::chmod((dir / "locked").c_str(), 0555);
+        EXPECT_FALSE(b.SaveToFile(U16(dir / "locked/l.txt")));
+        EXPECT_EQ(dir.Read("locked/l.txt"), "l");
+        ::chmod((dir / "locked").c_str(), 0755);
+    }
+}
+
+TEST(EdtTextFile, SavedPositionFollowsHistory)
+{
+    testsupport::TempDir dir;
+    CEdtTextBuffer b;
+    b.InitNew();
+    int el = 0, ec = 0;
+    EdtPoint caret;
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"a", el, ec, 4));
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "h.txt")));
+    EXPECT_FALSE(b.IsModified());
+    // Save, change, undo: not modified; one more undo: modified.
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 1, u"b", el, ec, 4));
+    ASSERT_TRUE(b.Undo(caret));
+    EXPECT_FALSE(b.IsModified());
+    ASSERT_TRUE(b.Undo(caret));
+    EXPECT_TRUE(b.IsModified());
+    // Save, undo, type, undo, redo: the text differs from the file.
+    ASSERT_TRUE(b.Redo(caret));
+    EXPECT_FALSE(b.IsModified());
+    ASSERT_TRUE(b.Undo(caret));
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"c", el, ec, 4));
+    ASSERT_TRUE(b.Undo(caret));
+    EXPECT_TRUE(b.IsModified());
+    ASSERT_TRUE(b.Redo(caret));
+    EXPECT_TRUE(b.IsModified());
+}
