@@ -117,9 +117,22 @@ void UdpFaultRelay::Run()
                 }
                 if (f.hold || (f.drop > 0 && m_rng.Chance(f.drop)))
                     continue;
-                if (f.corrupt > 0 && !bytes.empty() && m_rng.Chance(f.corrupt))
-                    bytes[m_rng.Below(uint32_t(bytes.size()))] ^=
-                        static_cast<uint8_t>(1u << m_rng.Below(8));
+                if (f.corrupt > 0 && !bytes.empty() && m_rng.Chance(f.corrupt)) {
+                    auto spots = f.corruptDetectable ? linkpump::DetectableSpots(bytes)
+                                                     : std::vector<linkpump::BitSpot>{};
+                    if (!spots.empty()) {
+                        const auto& spot = spots[m_rng.Below(uint32_t(spots.size()))];
+                        uint8_t mask = spot.mask, bit = 0;
+                        int pick = int(m_rng.Below(uint32_t(__builtin_popcount(mask))));
+                        for (int i = 0; i < 8; ++i)
+                            if ((mask >> i) & 1 && pick-- == 0)
+                                bit = uint8_t(1u << i);
+                        bytes[spot.index] ^= bit;
+                    } else if (!f.corruptDetectable) {
+                        bytes[m_rng.Below(uint32_t(bytes.size()))] ^=
+                            static_cast<uint8_t>(1u << m_rng.Below(8));
+                    }
+                }
                 int copies = (f.duplicate > 0 && m_rng.Chance(f.duplicate)) ? 2 : 1;
                 std::vector<std::vector<uint8_t>> out;
                 if (!m_hasHeld[d] && f.reorder > 0 && m_rng.Chance(f.reorder)) {

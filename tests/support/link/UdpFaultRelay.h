@@ -28,6 +28,11 @@ public:
         double duplicate = 0;
         double reorder = 0; // held back and delivered after the next one
         double corrupt = 0; // one seeded bit flipped
+        // Flip only bits that the frame structure or a check detects (see
+        // linkpump::DetectableSpots); anywhere otherwise.  The acknowledgement
+        // byte is covered by no check: a flip there can free a frame that
+        // never arrived, which the wire protocol cannot recover.
+        bool corruptDetectable = false;
         uint32_t delayMs = 0;
         bool hold = false;  // nothing passes (silence)
     };
