@@ -20,7 +20,8 @@ std::string Output(const std::string& file, bool diagnostics)
     std::string out;
     for (size_t i = 0; i < kLines; ++i) {
         if (diagnostics && i % 10 == 0)
-            out += file + "(" + std::to_string(i % 5000 + 1) + ") : error e1001: unknown symbol\r\n";
+            out +=
+                file + "(" + std::to_string(i % 5000 + 1) + ") : error e1001: unknown symbol\r\n";
         else
             out += "Tarv: prekladam modul " + std::to_string(i) + " a kontroluji symboly ...\r\n";
     }
@@ -37,12 +38,14 @@ void Parse(benchmark::State& state, bool diagnostics)
         std::string pending;
         for (size_t pos = 0; pos < text.size(); pos += 999) {
             const size_t n = std::min<size_t>(999, text.size() - pos);
-            benchmark::DoNotOptimize(core::ParseBuildOutputLine(text.data() + pos, n, pending, &sink));
+            benchmark::DoNotOptimize(
+                core::ParseBuildOutputLine(text.data() + pos, n, pending, &sink));
         }
         core::ParseBuildOutputLine(nullptr, 0, pending, &sink);
     }
     state.SetItemsProcessed(int64_t(state.iterations() * kLines));
-    state.counters["lines/s"] = benchmark::Counter(double(state.iterations() * kLines), benchmark::Counter::kIsRate);
+    state.counters["lines/s"] =
+        benchmark::Counter(double(state.iterations() * kLines), benchmark::Counter::kIsRate);
 }
 
 void BM_ParsePlainLines(benchmark::State& state)
@@ -63,8 +66,10 @@ void BM_RunnerThroughPilvex(benchmark::State& state)
 {
     constexpr int64_t kToolLines = 1000000;
     testsupport::TempDir dir;
-    dir.Write("Many.bat", "yes \"$(printf 'Tarv: radek vystupu prekladace s nejakym textem navic\\r')\" | head -n " +
-                              std::to_string(kToolLines) + "\n");
+    dir.Write(
+        "Many.bat",
+        "yes \"$(printf 'Tarv: radek vystupu prekladace s nejakym textem navic\\r')\" | head -n " +
+            std::to_string(kToolLines) + "\n");
     const char* env = std::getenv("SW_BIN_DIR");
     const std::string bin = std::string(env ? env : SW_BENCH_BIN_DIR) + "/";
     testsupport::NullSink sink;
@@ -75,13 +80,15 @@ void BM_RunnerThroughPilvex(benchmark::State& state)
             return;
         }
         sys::Process process;
-        if (!core::StartBuildProcess({sys::Utf8ToUtf16Lenient(dir / "Many.bat")}, sys::Utf8ToUtf16Lenient(dir.Path()),
-                                     pipes, sys::Utf8ToUtf16Lenient(bin), &sink, process)) {
+        if (!core::StartBuildProcess({sys::Utf8ToUtf16Lenient(dir / "Many.bat")},
+                                     sys::Utf8ToUtf16Lenient(dir.Path()), pipes,
+                                     sys::Utf8ToUtf16Lenient(bin), &sink, process)) {
             state.SkipWithError("Pilvex did not start");
             return;
         }
         bool cancel = false;
-        const int code = core::RunBuildProcess(pipes, process, cancel, [] { return true; }, {}, &sink);
+        const int code = core::RunBuildProcess(
+            pipes, process, cancel, [] { return true; }, {}, &sink);
         if (code != 0) {
             state.SkipWithError("the tool failed");
             return;

@@ -76,8 +76,8 @@ std::optional<int> NewestPelmarVersion(const std::vector<std::u16string>& folder
     return best;
 }
 
-std::optional<std::pair<int, int>> NewestPlcVersion(const std::vector<std::u16string>& folders, int major,
-                                                    int minor)
+std::optional<std::pair<int, int>> NewestPlcVersion(const std::vector<std::u16string>& folders,
+                                                    int major, int minor)
 {
     std::optional<std::pair<int, int>> best;
     for (const std::u16string& f : folders) {

@@ -20,8 +20,8 @@ std::vector<std::u16string> ListSubfolders(const std::string& nativeFolder);
 std::optional<int> NewestPelmarVersion(const std::vector<std::u16string>& folders, int current);
 // The highest "PLC<major digit><1-3 minor digits>" above (major, minor),
 // compared major first.
-std::optional<std::pair<int, int>> NewestPlcVersion(const std::vector<std::u16string>& folders, int major,
-                                                    int minor);
+std::optional<std::pair<int, int>> NewestPlcVersion(const std::vector<std::u16string>& folders,
+                                                    int major, int minor);
 
 // The settings time (whole seconds since 1970) as the last instant of its
 // second, so that an output of the same second counts as older.

@@ -72,8 +72,9 @@ bool TryMarkerForm(const LineBuffers& b, OutputSink* sink)
     if (digits)
         lineNumber = int(negative ? -n : n);
     const size_t close = b.text.find(u')', open);
-    const std::u16string_view message =
-        close == std::u16string::npos ? std::u16string_view() : std::u16string_view(b.text).substr(close + 1);
+    const std::u16string_view message = close == std::u16string::npos
+                                            ? std::u16string_view()
+                                            : std::u16string_view(b.text).substr(close + 1);
     if (sink)
         sink->AppendTaggedLine(b.text, name, lineNumber, 1, {}, {}, message);
     return true;
@@ -90,8 +91,8 @@ bool TryCompilerForm(LineBuffers& b, OutputSink* sink)
     b.lowerAnsi = sys::WideToAnsi(std::u16string_view(b.lower).substr(open));
     int lineNumber = 0;
     char kind[51] = {}, code[51] = {}, message[501] = {};
-    const int n = std::sscanf(b.lowerAnsi.c_str(), "(%d) : %50s %50[^: ]: %500[^\r\n]", &lineNumber, kind, code,
-                              message);
+    const int n = std::sscanf(b.lowerAnsi.c_str(), "(%d) : %50s %50[^: ]: %500[^\r\n]", &lineNumber,
+                              kind, code, message);
     if (n < 3)
         return false;
     if (!std::strstr(kind, "error") && !std::strstr(kind, "warning"))
@@ -131,8 +132,8 @@ void HandleLine(std::string_view line, bool hadEnd, int& result, OutputSink* sin
         b.lower[i] = Lower(b.text[i]);
     if (TryMarkerForm(b, sink))
         return;
-    if (b.lower.find(u"**error**") == std::u16string::npos && b.lower.find(u"*warning*") == std::u16string::npos &&
-        TryCompilerForm(b, sink))
+    if (b.lower.find(u"**error**") == std::u16string::npos &&
+        b.lower.find(u"*warning*") == std::u16string::npos && TryCompilerForm(b, sink))
         return;
     if (sink)
         sink->AppendText(b.text);

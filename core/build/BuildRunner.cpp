@@ -72,8 +72,8 @@ bool StartBuildProcess(const std::vector<std::u16string>& argv, const std::u16st
     const std::string folder = Native(programFolder);
     const auto helper = sys::FindProgram(folder, "Pilvex.exe");
     if (!helper) {
-        const std::u16string shown =
-            sys::WinPath::Combine(programFolder, u"Pilvex.exe").value_or(programFolder + u"Pilvex.exe");
+        const std::u16string shown = sys::WinPath::Combine(programFolder, u"Pilvex.exe")
+                                         .value_or(programFolder + u"Pilvex.exe");
         if (sink)
             sink->AppendText(sys::Format(Str(IDS_BUILD_HELPER_MISSING), shown));
         return false;
@@ -91,15 +91,17 @@ bool StartBuildProcess(const std::vector<std::u16string>& argv, const std::u16st
     o.workingFolder = Native(workingFolder);
     if (!process.Spawn(o)) {
         if (sink)
-            sink->AppendText(sys::Format(Str(IDS_BUILD_COMMAND_FAILED), JoinCommandLine(shown),
-                                         sys::Utf8ToUtf16Lenient(sys::ErrorText(sys::GetLastError()))));
+            sink->AppendText(
+                sys::Format(Str(IDS_BUILD_COMMAND_FAILED), JoinCommandLine(shown),
+                            sys::Utf8ToUtf16Lenient(sys::ErrorText(sys::GetLastError()))));
         return false;
     }
     return true;
 }
 
-int RunBuildProcess(BuildPipes& pipes, sys::Process& process, bool& cancel, const std::function<bool()>& pump,
-                    const std::function<void()>& quitRefused, OutputSink* sink)
+int RunBuildProcess(BuildPipes& pipes, sys::Process& process, bool& cancel,
+                    const std::function<bool()>& pump, const std::function<void()>& quitRefused,
+                    OutputSink* sink)
 {
     std::string pending;
     int result = 0;

@@ -42,7 +42,8 @@ bool StartBuildProcess(const std::vector<std::u16string>& argv, const std::u16st
 // asked to quit, after which `quitRefused` is called; a set cancel flag
 // sends one stop request, is cleared and appends 4396.  Returns the exit
 // code when it is not 0, else the tool's last nonzero result value.
-int RunBuildProcess(BuildPipes& pipes, sys::Process& process, bool& cancel, const std::function<bool()>& pump,
-                    const std::function<void()>& quitRefused, OutputSink* sink);
+int RunBuildProcess(BuildPipes& pipes, sys::Process& process, bool& cancel,
+                    const std::function<bool()>& pump, const std::function<void()>& quitRefused,
+                    OutputSink* sink);
 
 } // namespace core

@@ -66,8 +66,7 @@ public:
             m_badValue = value;
         Line(fmt, value, rest...);
     }
-    template <class... A>
-    void Line(std::u16string_view fmt, const A&... args)
+    template <class... A> void Line(std::u16string_view fmt, const A&... args)
     {
         m_bytes += sys::WideToAnsi(sys::Format(fmt, args...));
     }
@@ -97,14 +96,15 @@ bool UsesLinkedProgram(const ProjectData& data)
 std::u16string CompilerFolder(const ProjectData& data, const AppSettings& app)
 {
     const std::u16string& base = data.PathTarvane.empty() ? app.PathTarvane : data.PathTarvane;
-    const std::u16string name = IsHaldorTarget(data)
-                                    ? sys::Format(u"Pelmar%04d", data.PelmarVer)
-                                    : sys::Format(u"PLC%01d%03d", data.TarvaneVerMajor, data.TarvaneVerMinor);
+    const std::u16string name =
+        IsHaldorTarget(data)
+            ? sys::Format(u"Pelmar%04d", data.PelmarVer)
+            : sys::Format(u"PLC%01d%03d", data.TarvaneVerMajor, data.TarvaneVerMinor);
     return Joined(base, name);
 }
 
-bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath, const AppSettings& app,
-                  const std::u16string& makeFilePath, OutputSink* sink)
+bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath,
+                  const AppSettings& app, const std::u16string& makeFilePath, OutputSink* sink)
 {
     if (data.SourceFiles.empty()) {
         Append(sink, Str(IDS_MAKE_NO_SOURCE));
@@ -162,12 +162,14 @@ bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath
     w.Line(u"  IOType\t= %s\t\t; %s\r\n", data.IOType, Str(4366));
     w.Line(u"  Protocol\t= %s\t\t; %s\r\n\r\n", data.Protocol, Str(4367));
     w.Section(4368);
-    w.Path(u"  PathBorland\t= %s\t\t; %s\r\n", orOption(data.PathBorland, app.PathBorlandBin), Str(4369));
+    w.Path(u"  PathBorland\t= %s\t\t; %s\r\n", orOption(data.PathBorland, app.PathBorlandBin),
+           Str(4369));
     w.Line(u"  Tasm\t \"%s\"\t\t; %s\r\n", data.TasmParams, Str(4370));
     w.Line(u"  Tlink\t \"%s\"\t\t; %s\r\n", data.TlinkParams, Str(4371));
     w.Line(u"  NameTasm\t= %s\t\t; %s\r\n", data.NameTasm, Str(4372));
     w.Line(u"  NameTlink\t= %s\t\t; %s\r\n", data.NameTlink, Str(4373));
-    w.Path(u"  PathLib\t= %s\t\t; %s\r\n\r\n", orOption(data.PathLib, app.PathBorlandLib), Str(4374));
+    w.Path(u"  PathLib\t= %s\t\t; %s\r\n\r\n", orOption(data.PathLib, app.PathBorlandLib),
+           Str(4374));
     w.Section(4375);
     w.Path(u"  PathXPDDK\t= %s\t\t; %s\r\n", orOption(data.PathXPDDK, app.PathWinXPDDK), Str(4376));
     w.Line(u"  AsmFlags\t= \"%s\"\t\t; %s\r\n", data.AsmFlags, Str(4377));

@@ -122,8 +122,9 @@ bool IsProjectFolderOrAbove(const std::string& folder, const std::string& inner)
 {
     if (folder.empty() || folder == "/")
         return true;
-    return inner == folder || (inner.size() > folder.size() && inner.compare(0, folder.size(), folder) == 0 &&
-                               inner[folder.size()] == '/');
+    return inner == folder ||
+           (inner.size() > folder.size() && inner.compare(0, folder.size(), folder) == 0 &&
+            inner[folder.size()] == '/');
 }
 
 } // namespace
@@ -175,7 +176,8 @@ bool CStrandworkDoc::BuildPlc()
     std::u16string shortTemp = sys::WinPath::GetShortPathName(*temp);
     sys::WinPath::AddBackslash(shortTemp);
 
-    const std::u16string makeFile = sys::WinPath::Combine(shortTemp, u"Make.knf").value_or(shortTemp);
+    const std::u16string makeFile =
+        sys::WinPath::Combine(shortTemp, u"Make.knf").value_or(shortTemp);
     Out(u"Make.knf\r\n");
     if (!core::WriteMakeKnf(m_data, projectPath, Settings(), makeFile, sink))
         return fail();
@@ -336,7 +338,8 @@ void CStrandworkDoc::CleanBuildOutput()
     const std::u16string projectFolder = U16(GetProjectDir());
     const std::string projectNative = RealFolder(NativeOr(projectFolder));
     const auto temp = sys::WinPath::Combine(projectFolder, m_data.PathTemp);
-    if (!temp || NativeOr(*temp).empty() || IsProjectFolderOrAbove(RealFolder(NativeOr(*temp)), projectNative)) {
+    if (!temp || NativeOr(*temp).empty() ||
+        IsProjectFolderOrAbove(RealFolder(NativeOr(*temp)), projectNative)) {
         Out(sys::Format(Str(IDS_CLEAN_TEMP_INVALID), m_data.PathTemp));
         return;
     }
@@ -346,8 +349,8 @@ void CStrandworkDoc::CleanBuildOutput()
         Out(sys::Format(Str(IDS_CLEAN_OUTPUT_INVALID), m_data.PathOutput));
         return;
     }
-    if (ui::Prompt(Q(sys::Format(Str(IDS_CLEAN_ASK), *temp, *output)), {}, ui::MB_YESNO | ui::MB_ICONQUESTION) !=
-        ui::IDYES)
+    if (ui::Prompt(Q(sys::Format(Str(IDS_CLEAN_ASK), *temp, *output)), {},
+                   ui::MB_YESNO | ui::MB_ICONQUESTION) != ui::IDYES)
         return;
     for (const std::u16string& folder : {*temp, *output}) {
         const std::string native = NativeOr(folder);

@@ -254,9 +254,12 @@ bool Process::Spawn(const SpawnOptions& options)
                 if (moved < 0)
                     ChildFail(report.write, 2);
                 const int old = fd;
-                if (in == old) in = moved;
-                if (out == old) out = moved;
-                if (err == old) err = moved;
+                if (in == old)
+                    in = moved;
+                if (out == old)
+                    out = moved;
+                if (err == old)
+                    err = moved;
             }
         };
         lift(in);

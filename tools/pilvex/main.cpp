@@ -122,7 +122,9 @@ int main(int argc, char** argv)
 
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) < 0)
         return 127;
-    struct sigaction sa{};
+    struct sigaction sa
+    {
+    };
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
@@ -164,7 +166,8 @@ int main(int argc, char** argv)
     ::close(report[1]);
     if (child < 0) {
         const int err = errno;
-        Say("Pilvex: příkaz " + tool + " nelze spustit (" + sys::ErrorText(uint32_t(err)) + ")\r\n");
+        Say("Pilvex: příkaz " + tool + " nelze spustit (" + sys::ErrorText(uint32_t(err)) +
+            ")\r\n");
         return 127;
     }
     // Also from here, so that a signal to the group never misses it.
@@ -179,7 +182,8 @@ int main(int argc, char** argv)
         int status;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
-        Say("Pilvex: příkaz " + tool + " nelze spustit (" + sys::ErrorText(uint32_t(err)) + ")\r\n");
+        Say("Pilvex: příkaz " + tool + " nelze spustit (" + sys::ErrorText(uint32_t(err)) +
+            ")\r\n");
         return 127;
     }
 
@@ -229,7 +233,8 @@ int main(int argc, char** argv)
                 size_t from = 0;
                 bool request = false;
                 for (;;) {
-                    const void* hit = ::memmem(window.data() + from, window.size() - from, kStop, sizeof kStop);
+                    const void* hit =
+                        ::memmem(window.data() + from, window.size() - from, kStop, sizeof kStop);
                     if (!hit)
                         break;
                     request = true;

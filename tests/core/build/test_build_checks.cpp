@@ -10,18 +10,21 @@ using namespace core;
 
 TEST(BuildChecks, PlcVersionScan)
 {
-    const std::vector<std::u16string> folders{u"PLC5120", u"PLC6349", u"plc6400", u"PLC7", u"PLC6x00", u"PLC61234",
-                                              u"XPLC9999"};
+    const std::vector<std::u16string> folders{u"PLC5120", u"PLC6349",  u"plc6400", u"PLC7",
+                                              u"PLC6x00", u"PLC61234", u"XPLC9999"};
     const auto v = NewestPlcVersion(folders, 6, 349);
     ASSERT_TRUE(v);
     EXPECT_EQ(*v, std::make_pair(6, 400));
     EXPECT_FALSE(NewestPlcVersion(folders, 6, 400));
-    EXPECT_EQ(NewestPlcVersion({u"PLC632"}, 0, 0), std::make_pair(6, 32)); // one to three minor digits
+    EXPECT_EQ(NewestPlcVersion({u"PLC632"}, 0, 0),
+              std::make_pair(6, 32)); // one to three minor digits
 }
 
 TEST(BuildChecks, PelmarVersionScan)
 {
-    EXPECT_EQ(NewestPelmarVersion({u"Pelmar0632", u"PELMAR0700", u"Pelmar12345", u"Pelmar", u"Pelmarx1"}, 632), 700);
+    EXPECT_EQ(NewestPelmarVersion(
+                  {u"Pelmar0632", u"PELMAR0700", u"Pelmar12345", u"Pelmar", u"Pelmarx1"}, 632),
+              700);
     EXPECT_FALSE(NewestPelmarVersion({u"Pelmar0632"}, 632));
     EXPECT_EQ(NewestPelmarVersion({u"Pelmar7"}, 0), 7);
 }
@@ -48,7 +51,9 @@ TEST(BuildChecks, SettingsTimeStandsForTheEndOfItsSecond)
 
 TEST(BuildChecks, PlcBinTokenizer)
 {
-    EXPECT_EQ(ParsePlcBinNames(u"PLC.BIN\r\n  \"Lod kap.exe\" comment\r\n\t a.bin b.bin\n\n\"\"\r\n\"open\r\nlast"),
-              (std::vector<std::u16string>{u"PLC.BIN", u"Lod kap.exe", u"a.bin", u"open", u"last"}));
+    EXPECT_EQ(
+        ParsePlcBinNames(
+            u"PLC.BIN\r\n  \"Lod kap.exe\" comment\r\n\t a.bin b.bin\n\n\"\"\r\n\"open\r\nlast"),
+        (std::vector<std::u16string>{u"PLC.BIN", u"Lod kap.exe", u"a.bin", u"open", u"last"}));
     EXPECT_TRUE(ParsePlcBinNames(u" \r\n\t").empty());
 }

@@ -52,7 +52,8 @@ TEST(MakeKnf, HaldorGoldenByteForByte)
     testsupport::TempDir dir;
     ProjectData d = Defaults();
     d.PLCComment = u"Lis č. 5";
-    d.SourceFiles = {{u"Main.plc", u"Main.plc"}, {u"Io.plc", u"src\\Io.plc"}, {u"Osy.plc", u"src\\Osy.plc"}};
+    d.SourceFiles = {
+        {u"Main.plc", u"Main.plc"}, {u"Io.plc", u"src\\Io.plc"}, {u"Osy.plc", u"src\\Osy.plc"}};
     d.ExtraKeywords = {{u"Opt", u"3"}, {u"Ladit", u"\"ano\""}};
     CaptureSink sink;
     ASSERT_TRUE(WriteMakeKnf(d, kProject, Options(), Make(dir), &sink));
@@ -123,16 +124,19 @@ TEST(MakeKnf, PathsOutsideTheCodePageAreRefusedButCommentsAreNot)
     d.SourceFiles.push_back({u"Ωmega.plc", u"Ωmega.plc"});
     std::remove((dir / "Make.knf").c_str());
     EXPECT_FALSE(WriteMakeKnf(d, kProject, Options(), Make(dir), &sink));
-    EXPECT_EQ(sink.All(),
-              "Chyba: Cesta Ωmega.plc obsahuje znaky, které nelze zapsat v kódové stránce 1250.\r\n");
+    EXPECT_EQ(
+        sink.All(),
+        "Chyba: Cesta Ωmega.plc obsahuje znaky, které nelze zapsat v kódové stránce 1250.\r\n");
     EXPECT_FALSE(sys::FileExists(dir / "Make.knf"));
 
     d.SourceFiles.pop_back();
     d.PathOutput = u"Výstup★";
     sink.entries.clear();
     EXPECT_FALSE(WriteMakeKnf(d, kProject, Options(), Make(dir), &sink));
-    EXPECT_EQ(sink.All(), "Chyba: Cesta C:\\Projekty\\Lis\\Výstup★\\ obsahuje znaky, které nelze zapsat v kódové "
-                          "stránce 1250.\r\n");
+    EXPECT_EQ(
+        sink.All(),
+        "Chyba: Cesta C:\\Projekty\\Lis\\Výstup★\\ obsahuje znaky, které nelze zapsat v kódové "
+        "stránce 1250.\r\n");
 
     d.PathOutput = u"Output";
     sink.entries.clear();
@@ -148,5 +152,6 @@ TEST(MakeKnf, FileThatCannotBeCreatedNamesTheSystemReason)
     d.SourceFiles = {{u"Main.plc", u"Main.plc"}};
     CaptureSink sink;
     EXPECT_FALSE(WriteMakeKnf(d, kProject, Options(), Make(dir), &sink));
-    EXPECT_EQ(sink.All(), "Chyba: Soubor " + dir / "Make.knf" + " se nepodařilo vytvořit (Is a directory)\r\n");
+    EXPECT_EQ(sink.All(),
+              "Chyba: Soubor " + dir / "Make.knf" + " se nepodařilo vytvořit (Is a directory)\r\n");
 }

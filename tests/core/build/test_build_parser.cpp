@@ -67,9 +67,10 @@ TEST_F(Parser, UpperCaseKindWordGivesTheMessageFromTheLowerCaseCopy)
 TEST_F(Parser, AbsentFilesOtherKindWordsAndShortLinesArePlain)
 {
     CaptureSink sink;
-    const std::string lines = dir.Path() + "/Missing.plc(12) : error e1001: unknown symbol\r\n" + main +
-                              "(4) : note n1: see here\r\n" + main + "(5) : fatal f1: stop\r\n" + main +
-                              "(6) : error\r\n" + "(7) : error e1: no file\r\n" + "\r\n";
+    const std::string lines = dir.Path() + "/Missing.plc(12) : error e1001: unknown symbol\r\n" +
+                              main + "(4) : note n1: see here\r\n" + main +
+                              "(5) : fatal f1: stop\r\n" + main + "(6) : error\r\n" +
+                              "(7) : error e1: no file\r\n" + "\r\n";
     Feed(lines, sink);
     EXPECT_EQ(sink.Tagged(), 0u);
     EXPECT_EQ(sink.entries.size(), 6u);
@@ -94,7 +95,9 @@ TEST_F(Parser, MarkerFormsAreTaggedWithTheTextAfterTheParenthesis)
 TEST_F(Parser, MarkerAtTheLineEndOrWithoutFileIsPlain)
 {
     CaptureSink sink;
-    Feed("fatal **ERROR**\r\n**ERROR** no file here\r\n**ERROR** " + dir.Path() + "/nope(1) x\r\nend **error**", sink);
+    Feed("fatal **ERROR**\r\n**ERROR** no file here\r\n**ERROR** " + dir.Path() +
+             "/nope(1) x\r\nend **error**",
+         sink);
     EXPECT_EQ(sink.Tagged(), 0u);
     EXPECT_EQ(sink.entries.size(), 4u);
     EXPECT_EQ(sink.entries[3].text, u"end **error**"); // the last line lacks its line end
@@ -109,13 +112,15 @@ TEST_F(Parser, ResultLinesAreNotShownAndTheLastNonzeroValueCounts)
     EXPECT_EQ(Feed("$ReturnVal -1$\r\n", sink), -1);
     EXPECT_EQ(Feed("$ReturnVal 0$\r\n", sink), 0);
     EXPECT_TRUE(sink.entries.empty());
-    EXPECT_EQ(Feed(" $ReturnVal 4$\r\n$ReturnVal x$\r\n", sink), 0); // not from the first character: shown
+    EXPECT_EQ(Feed(" $ReturnVal 4$\r\n$ReturnVal x$\r\n", sink),
+              0); // not from the first character: shown
     EXPECT_EQ(sink.entries.size(), 2u);
 }
 
 TEST_F(Parser, EverySplitPositionGivesTheSameLines)
 {
-    const std::string input = "Tarv: řádek 1\r\n" + main + "(2) : warning w2: pozor\r\n$ReturnVal 5$\r\nkonec\r\n";
+    const std::string input =
+        "Tarv: řádek 1\r\n" + main + "(2) : warning w2: pozor\r\n$ReturnVal 5$\r\nkonec\r\n";
     const std::string ansi = sys::WideToAnsi(U(input));
     CaptureSink whole;
     ASSERT_EQ(Feed(ansi, whole), 5);

@@ -27,7 +27,8 @@ std::u16string BinDir()
 }
 
 // A tool script in the folder.
-std::u16string Tool(const testsupport::TempDir& dir, const std::string& name, const std::string& body)
+std::u16string Tool(const testsupport::TempDir& dir, const std::string& name,
+                    const std::string& body)
 {
     dir.Write(name, "#!/bin/sh\n" + body);
     chmod((dir / name).c_str(), 0755);
@@ -41,8 +42,8 @@ struct Result
     int quitRefusals = 0;
 };
 
-Result RunTool(const std::vector<std::u16string>& argv, const testsupport::TempDir& dir, CaptureSink& sink,
-               std::function<bool(int turn)> pump = {}, bool* cancel = nullptr)
+Result RunTool(const std::vector<std::u16string>& argv, const testsupport::TempDir& dir,
+               CaptureSink& sink, std::function<bool(int turn)> pump = {}, bool* cancel = nullptr)
 {
     Result r;
     BuildPipes pipes;
@@ -65,15 +66,19 @@ TEST(Runner, ExitZeroWithNonzeroResultFailsAndNoResultLineSucceeds)
 {
     testsupport::TempDir dir;
     CaptureSink sink;
-    EXPECT_EQ(RunTool({Tool(dir, "a", "printf 'hi\\r\\n$ReturnVal 1$\\r\\n'\n")}, dir, sink).code, 1);
+    EXPECT_EQ(RunTool({Tool(dir, "a", "printf 'hi\\r\\n$ReturnVal 1$\\r\\n'\n")}, dir, sink).code,
+              1);
     EXPECT_EQ(sink.All(), "hi\r\n");
     EXPECT_EQ(RunTool({Tool(dir, "b", "printf 'no result\\r\\n'\n")}, dir, sink).code, 0);
-    EXPECT_EQ(RunTool({Tool(dir, "c", "printf '$ReturnVal 0$\\r\\n'; exit 3\n")}, dir, sink).code, 3);
+    EXPECT_EQ(RunTool({Tool(dir, "c", "printf '$ReturnVal 0$\\r\\n'; exit 3\n")}, dir, sink).code,
+              3);
     // A later zero result does not clear an earlier failure.
-    EXPECT_EQ(RunTool({Tool(dir, "d", "printf '$ReturnVal 2$\\r\\n'; sleep 0.3; printf '$ReturnVal 0$\\r\\n'\n")},
-                      dir, sink)
-                  .code,
-              2);
+    EXPECT_EQ(
+        RunTool({Tool(dir, "d",
+                      "printf '$ReturnVal 2$\\r\\n'; sleep 0.3; printf '$ReturnVal 0$\\r\\n'\n")},
+                dir, sink)
+            .code,
+        2);
     // The last line without a line end is flushed at the end.
     sink.entries.clear();
     EXPECT_EQ(RunTool({Tool(dir, "e", "printf 'tail'\n")}, dir, sink).code, 0);
@@ -84,8 +89,9 @@ TEST(Runner, ManyLinesArriveInOrderAndTheQuitRequestIsRefused)
 {
     testsupport::TempDir dir;
     CaptureSink sink;
-    const Result r = RunTool({Tool(dir, "many", "i=0; while [ $i -lt 20000 ]; do echo \"line $i\"; i=$((i+1)); done\n")},
-                             dir, sink, [](int turn) { return turn != 0; });
+    const Result r = RunTool(
+        {Tool(dir, "many", "i=0; while [ $i -lt 20000 ]; do echo \"line $i\"; i=$((i+1)); done\n")},
+        dir, sink, [](int turn) { return turn != 0; });
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.quitRefusals, 1);
     ASSERT_EQ(sink.entries.size(), 20000u);
@@ -100,13 +106,17 @@ TEST(Runner, MissingHelperAndFailedStart)
     BuildPipes pipes;
     ASSERT_TRUE(pipes.Create());
     sys::Process process;
-    EXPECT_FALSE(StartBuildProcess({u"x"}, U(dir.Path()), pipes, U(dir.Path() + "/"), &sink, process));
-    EXPECT_EQ(sink.All(), "Chyba: Soubor Pilvex.exe nebyl nalezen! (\"" + dir.Path() + "/Pilvex.exe\")");
+    EXPECT_FALSE(
+        StartBuildProcess({u"x"}, U(dir.Path()), pipes, U(dir.Path() + "/"), &sink, process));
+    EXPECT_EQ(sink.All(),
+              "Chyba: Soubor Pilvex.exe nebyl nalezen! (\"" + dir.Path() + "/Pilvex.exe\")");
 
     sink.entries.clear();
-    EXPECT_FALSE(StartBuildProcess({u"x y"}, U(dir.Path() + "/missing folder"), pipes, BinDir(), &sink, process));
-    EXPECT_EQ(sink.All(), "Chyba: Příkaz \"" + std::string(std::getenv("SW_BIN_DIR")) +
-                              "/Pilvex \"x y\"\" se nepodařilo provést (No such file or directory)\r\n");
+    EXPECT_FALSE(StartBuildProcess({u"x y"}, U(dir.Path() + "/missing folder"), pipes, BinDir(),
+                                   &sink, process));
+    EXPECT_EQ(sink.All(),
+              "Chyba: Příkaz \"" + std::string(std::getenv("SW_BIN_DIR")) +
+                  "/Pilvex \"x y\"\" se nepodařilo provést (No such file or directory)\r\n");
 }
 
 TEST(Runner, TwoCancelsWriteExactlyTwoStopRequests)
@@ -138,7 +148,8 @@ TEST(Runner, TwoCancelsWriteExactlyTwoStopRequests)
     EXPECT_FALSE(cancel);
     const std::string stop(kStopRequest, sizeof kStopRequest);
     EXPECT_EQ(*sys::ReadWholeFile(record), stop + stop);
-    EXPECT_EQ(sink.All(), "Překlad projektu byl přerušen...\r\nPřeklad projektu byl přerušen...\r\n");
+    EXPECT_EQ(sink.All(),
+              "Překlad projektu byl přerušen...\r\nPřeklad projektu byl přerušen...\r\n");
 }
 
 TEST(Runner, CancelStopsAToolThroughPilvex)
@@ -146,18 +157,20 @@ TEST(Runner, CancelStopsAToolThroughPilvex)
     testsupport::TempDir dir;
     CaptureSink sink;
     bool cancel = false;
-    const Result r = RunTool({Tool(dir, "slow", "echo start; sleep 30\n")}, dir, sink,
-                             [&](int turn) {
-                                 if (turn == 1)
-                                     cancel = true;
-                                 return true;
-                             },
-                             &cancel);
+    const Result r = RunTool(
+        {Tool(dir, "slow", "echo start; sleep 30\n")}, dir, sink,
+        [&](int turn) {
+            if (turn == 1)
+                cancel = true;
+            return true;
+        },
+        &cancel);
     EXPECT_EQ(r.code, 130);
     EXPECT_EQ(sink.All(), "start\r\nPřeklad projektu byl přerušen...\r\n");
 }
 
 TEST(Runner, JoinedCommandLineQuotesElementsWithBlanks)
 {
-    EXPECT_EQ(JoinCommandLine({u"/a/Pilvex", u"/x y/Tarv.exe", u"m"}), u"/a/Pilvex \"/x y/Tarv.exe\" m");
+    EXPECT_EQ(JoinCommandLine({u"/a/Pilvex", u"/x y/Tarv.exe", u"m"}),
+              u"/a/Pilvex \"/x y/Tarv.exe\" m");
 }

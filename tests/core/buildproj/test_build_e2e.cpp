@@ -31,7 +31,8 @@ public:
     BuildHost()
     {
         SetProjectHost(this);
-        settings.PathTarvane = sys::Utf8ToUtf16Lenient(std::string(std::getenv("SW_TARVANE")) + "/");
+        settings.PathTarvane =
+            sys::Utf8ToUtf16Lenient(std::string(std::getenv("SW_TARVANE")) + "/");
         programFolder = QString::fromUtf8(std::getenv("SW_BIN_DIR")) + "/";
     }
     ~BuildHost() override { SetProjectHost(nullptr); }
@@ -121,19 +122,23 @@ TEST_F(E2E, OkBuildsAndAFollowingConditionalBuildDoesNotRunTheCompiler)
     Open("ok");
     ASSERT_TRUE(doc->BuildPlc()) << Out();
     const std::string out = Out();
-    EXPECT_EQ(out.rfind("-------------------- Tvorba PLC: " + dir / "Lis.kxp" + " --------------------\r\n"
-                        "Make.knf\r\nSpouštím Tarv.exe (=> Make.bat)...\r\nTarv: překládám 2 souborů\r\n",
-                        0),
-              0u)
+    EXPECT_EQ(
+        out.rfind(
+            "-------------------- Tvorba PLC: " + dir / "Lis.kxp" +
+                " --------------------\r\n"
+                "Make.knf\r\nSpouštím Tarv.exe (=> Make.bat)...\r\nTarv: překládám 2 souborů\r\n",
+            0),
+        0u)
         << out;
     EXPECT_NE(out.find("Spouštím Make.bat ...\r\nSpojuji PLC...\r\n"), std::string::npos) << out;
     EXPECT_TRUE(EndsWith(out, kSuccess)) << out;
     EXPECT_FALSE(doc->IsBuilding());
     EXPECT_TRUE(EndsWith(Line("PathBin"), "Pelmar0632/System/")) << Line("PathBin");
-    for (const char* f : {"Output/PLC.BIN", "Output/LOD_KAP.exe", "Output/PLCBIN.txt", "Temp/LOD_KAP.MP2",
-                          "Temp/LOD_KAP.MAP", "Temp/Main.LS1", "Temp/Make.bat"})
+    for (const char* f : {"Output/PLC.BIN", "Output/LOD_KAP.exe", "Output/PLCBIN.txt",
+                          "Temp/LOD_KAP.MP2", "Temp/LOD_KAP.MAP", "Temp/Main.LS1", "Temp/Make.bat"})
         EXPECT_TRUE(Exists(f)) << f;
-    EXPECT_EQ(dir.Read("Temp/LOD_KAP.MP2").substr(0, 39), "$MP2 02\r\n[SYMBOL_TABLE 3]\r\n1H 100H BYTE");
+    EXPECT_EQ(dir.Read("Temp/LOD_KAP.MP2").substr(0, 39),
+              "$MP2 02\r\n[SYMBOL_TABLE 3]\r\n1H 100H BYTE");
 
     host.sink.entries.clear();
     EXPECT_TRUE(doc->BuildIfNeeded());
@@ -230,8 +235,8 @@ TEST_F(E2E, MissingHelperCompilerFolderAndMakeFile)
     testsupport::TempDir empty;
     host.programFolder = QString::fromStdString(empty.Path() + "/");
     EXPECT_FALSE(doc->BuildPlc());
-    EXPECT_NE(Out().find("Chyba: Soubor Pilvex.exe nebyl nalezen! (\"" + empty.Path() + "/Pilvex.exe\")" +
-                         std::string(kFailure)),
+    EXPECT_NE(Out().find("Chyba: Soubor Pilvex.exe nebyl nalezen! (\"" + empty.Path() +
+                         "/Pilvex.exe\")" + std::string(kFailure)),
               std::string::npos)
         << Out();
     EXPECT_EQ(Out().find("Spouštím Make.bat"), std::string::npos);
@@ -249,8 +254,8 @@ TEST_F(E2E, MissingHelperCompilerFolderAndMakeFile)
     fs::create_directories(dir / "Temp/Make.knf");
     host.sink.entries.clear();
     EXPECT_FALSE(doc->BuildPlc());
-    EXPECT_NE(Out().find("Chyba: Soubor " + dir / "Temp/Make.knf" + " se nepodařilo vytvořit (Is a directory)\r\n" +
-                         kFailure),
+    EXPECT_NE(Out().find("Chyba: Soubor " + dir / "Temp/Make.knf" +
+                         " se nepodařilo vytvořit (Is a directory)\r\n" + kFailure),
               std::string::npos)
         << Out();
 }
@@ -260,7 +265,8 @@ TEST_F(E2E, OutputFolderNamingAFileAndAFailedSave)
     Open("ok");
     dir.Write("Output", "a file");
     EXPECT_FALSE(doc->BuildPlc());
-    EXPECT_NE(Out().find("Chyba: Nepodařilo se vytvořit adresář pro výstupní soubory (" + dir / "Output" + ")\r\n"),
+    EXPECT_NE(Out().find("Chyba: Nepodařilo se vytvořit adresář pro výstupní soubory (" +
+                         dir / "Output" + ")\r\n"),
               std::string::npos)
         << Out();
     host.saveResult = false;
@@ -269,7 +275,8 @@ TEST_F(E2E, OutputFolderNamingAFileAndAFailedSave)
     EXPECT_EQ(Out(), "Chyba: Nepodařilo se uložit některé soubory.\r\n");
     host.sink.entries.clear();
     EXPECT_FALSE(doc->BuildPlc());
-    EXPECT_TRUE(EndsWith(Out(), std::string("Chyba: Nepodařilo se uložit některé soubory.\r\n") + kFailure));
+    EXPECT_TRUE(EndsWith(Out(), std::string("Chyba: Nepodařilo se uložit některé soubory.\r\n") +
+                                    kFailure));
 }
 
 TEST_F(E2E, CancelDuringTheCompilerRunAndReentryThroughThePump)
@@ -301,7 +308,8 @@ TEST_F(E2E, CancelDuringTheCompilerRunAndReentryThroughThePump)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(reentered, 1);
     ASSERT_EQ(prompts.Asked().size(), 1u);
-    EXPECT_EQ(prompts.Asked()[0].text, QStringLiteral("Strandwork nemůže být ukončen, neboť probíhá překlad PLC!"));
+    EXPECT_EQ(prompts.Asked()[0].text,
+              QStringLiteral("Strandwork nemůže být ukončen, neboť probíhá překlad PLC!"));
     EXPECT_EQ(prompts.Asked()[0].style, uint32_t(ui::MB_OK | ui::MB_ICONEXCLAMATION));
     EXPECT_NE(Out().find("Překlad projektu byl přerušen...\r\n"), std::string::npos);
     EXPECT_TRUE(EndsWith(Out(), kFailure)) << Out();
@@ -326,8 +334,9 @@ TEST_F(E2E, CleanAsksOnceAndReportsWhatItCouldNotDelete)
     host.sink.entries.clear();
     doc->CleanBuildOutput();
     ASSERT_EQ(yes.Asked().size(), 1u);
-    EXPECT_EQ(yes.Asked()[0].text, QString::fromStdString("Vymazat obsah adresářů \r\n" + dir / "Temp" + "\r\na\r\n" +
-                                                          dir / "Output" + "?"));
+    EXPECT_EQ(yes.Asked()[0].text,
+              QString::fromStdString("Vymazat obsah adresářů \r\n" + dir / "Temp" + "\r\na\r\n" +
+                                     dir / "Output" + "?"));
     EXPECT_EQ(Out(), "Nepodařilo se smazat soubor " + dir / "Temp/sub" + "\r\n");
     EXPECT_FALSE(Exists("Output/PLC.BIN"));
     EXPECT_FALSE(Exists("Temp/Make.knf"));
@@ -345,7 +354,8 @@ TEST_F(E2E, CleanRefusesTheProjectFolderItsAncestorsAndRoots)
         doc->Data().PathTemp = temp;
         host.sink.entries.clear();
         doc->CleanBuildOutput();
-        EXPECT_EQ(Out(), "Neplatná cesta k adresáři dočasných souborů (" + sys::Utf16ToUtf8Lenient(temp) + ")!\r\n");
+        EXPECT_EQ(Out(), "Neplatná cesta k adresáři dočasných souborů (" +
+                             sys::Utf16ToUtf8Lenient(temp) + ")!\r\n");
     }
     doc->Data().PathTemp = u"Temp";
     doc->Data().PathOutput = u".";
@@ -370,7 +380,8 @@ TEST_F(E2E, CompilerVersionUpdateTakesTheNewestFolderAndTheBuildUsesIt)
     EXPECT_EQ(doc->Data().PelmarVer, 700);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_FALSE(doc->BuildPlc());
-    EXPECT_NE(Out().find("Pelmar0700/System/Tarv.exe nelze spustit"), std::string::npos) << Out(); // no Tarv there
+    EXPECT_NE(Out().find("Pelmar0700/System/Tarv.exe nelze spustit"), std::string::npos)
+        << Out(); // no Tarv there
 
     doc->Data().Target = u"DOS";
     doc->Data().TarvaneVer = u"6.349";

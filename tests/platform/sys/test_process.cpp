@@ -66,7 +66,8 @@ TEST(Process, RedirectsStandardHandlesWithOneEndForOutputAndError)
     ASSERT_TRUE(CreatePipe(in));
     ASSERT_TRUE(CreatePipe(out));
     SpawnOptions o;
-    o.argv = {"/bin/sh", "-c", "read x; echo \"got $x in $(pwd) $SW_PROC_TEST\"; echo err >&2; exit 3"};
+    o.argv = {"/bin/sh", "-c",
+              "read x; echo \"got $x in $(pwd) $SW_PROC_TEST\"; echo err >&2; exit 3"};
     o.stdinFd = in.read;
     o.stdoutFd = out.write;
     o.stderrFd = out.write;

@@ -1,1 +1,3 @@
-namespace testsupport { void CaptureSinkAnchor() {} }
+namespace testsupport {
+void CaptureSinkAnchor() {}
+} // namespace testsupport

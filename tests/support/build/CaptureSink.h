@@ -22,12 +22,16 @@ struct OutputEntry
 class CaptureSink : public core::OutputSink
 {
 public:
-    void AppendText(std::u16string_view text) override { entries.push_back({false, std::u16string(text), {}, 0, 0, {}}); }
-    void AppendTaggedLine(std::u16string_view lineText, std::u16string_view filePath, int lineNumber, int column,
-                          std::u16string_view, std::u16string_view, std::u16string_view message) override
+    void AppendText(std::u16string_view text) override
     {
-        entries.push_back({true, std::u16string(lineText), std::u16string(filePath), lineNumber, column,
-                           std::u16string(message)});
+        entries.push_back({false, std::u16string(text), {}, 0, 0, {}});
+    }
+    void AppendTaggedLine(std::u16string_view lineText, std::u16string_view filePath,
+                          int lineNumber, int column, std::u16string_view, std::u16string_view,
+                          std::u16string_view message) override
+    {
+        entries.push_back({true, std::u16string(lineText), std::u16string(filePath), lineNumber,
+                           column, std::u16string(message)});
     }
     void ClearAll() override { entries.clear(); }
 

@@ -132,7 +132,7 @@ std::string Trim(const std::string& s)
 struct MakeFile
 {
     std::map<std::string, std::string> values; // the last of each keyword
-    std::vector<std::string> extSources;        // FilePlcExt, in order
+    std::vector<std::string> extSources;       // FilePlcExt, in order
     bool Has(const std::string& k) const { return values.count(k) != 0; }
     std::string Get(const std::string& k) const
     {
@@ -159,7 +159,8 @@ bool ReadMakeFile(const std::string& path, MakeFile& mf)
         std::string value;
         if (p < line.size() && line[p] == '=') {
             const size_t end = line.find('\t', p + 1);
-            value = Trim(line.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1));
+            value = Trim(
+                line.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1));
         } else if (p < line.size() && line[p] == '"') {
             const size_t end = line.find('"', p + 1);
             value = line.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1);
@@ -274,8 +275,8 @@ int Compile(const std::string& makeFile, const std::string& batchFile)
     }
     const std::vector<Source> sources = ReadSources(mf);
     Line("Tarv: překládám " + std::to_string(sources.size()) + " souborů");
-    for (const char* k : {"Target", "FilePlc", "PathUser", "PathOutput", "PathTemp", "PathLst", "PathMap",
-                          "FileMP2", "PlcOutputName"}) {
+    for (const char* k : {"Target", "FilePlc", "PathUser", "PathOutput", "PathTemp", "PathLst",
+                          "PathMap", "FileMP2", "PlcOutputName"}) {
         if (!mf.Has(k)) {
             Line("**ERROR** " + makeFile + "(1) Chybí klíčové slovo " + k);
             bad = true;
@@ -360,21 +361,24 @@ int Link(const std::string& makeFile)
             }
             if (name == "#tarv-symbol") {
                 const size_t blank = arg.find(' ');
-                symbols.push_back({arg.substr(0, blank),
-                                   blank == std::string::npos ? "BYTE" : Trim(arg.substr(blank + 1))});
+                symbols.push_back({arg.substr(0, blank), blank == std::string::npos
+                                                             ? "BYTE"
+                                                             : Trim(arg.substr(blank + 1))});
             } else if (name == "MECH_BEGIN") {
                 symbols.push_back({Trim(arg), "MECH"});
             }
         }
     }
     const std::string out = mf.Get("PathOutput"), map = mf.Get("PathMap");
-    bool ok = WriteOut(Join(out, mf.Get("PlcOutputName")), "PLCIMAGE" + std::to_string(sources.size()));
+    bool ok =
+        WriteOut(Join(out, mf.Get("PlcOutputName")), "PLCIMAGE" + std::to_string(sources.size()));
     ok &= WriteOut(Join(out, mf.Has("FileExe") ? mf.Get("FileExe") : "LOD_KAP.exe"), "MZ");
     std::string mapText = "$MP2 02\r\n[SYMBOL_TABLE " + std::to_string(symbols.size()) + "]\r\n";
     for (size_t i = 0; i < symbols.size(); ++i) {
         char addr[32];
         std::snprintf(addr, sizeof addr, "%XH", unsigned(0x100 + 0x10 * i));
-        mapText += "1H " + std::string(addr) + " " + symbols[i].type + " " + symbols[i].name + "\r\n";
+        mapText +=
+            "1H " + std::string(addr) + " " + symbols[i].type + " " + symbols[i].name + "\r\n";
     }
     mapText += "[BIT_FIELDS 0]\r\n[STRUCTURE_OFFSETS 0]\r\n[BIT_WEIGHTS 0]\r\n[CONSTANTS 0]\r\n";
     if (mf.Has("FileMap"))

@@ -49,7 +49,10 @@ struct PilvexRun
     }
     ~PilvexRun() { ClosePipe(in), ClosePipe(out); }
 
-    void Send(const std::string& bytes) { EXPECT_TRUE(WriteAll(in.write, bytes.data(), bytes.size())); }
+    void Send(const std::string& bytes)
+    {
+        EXPECT_TRUE(WriteAll(in.write, bytes.data(), bytes.size()));
+    }
 
     // Reads until the first line is complete.
     std::string FirstLine()
@@ -99,8 +102,8 @@ bool GroupAlive(pid_t group)
                 continue;
             char state = 0;
             int ppid = 0, pgrp = 0;
-            if (sscanf(stat.c_str() + close + 1, " %c %d %d", &state, &ppid, &pgrp) == 3 && pgrp == group &&
-                state != 'Z')
+            if (sscanf(stat.c_str() + close + 1, " %c %d %d", &state, &ppid, &pgrp) == 3 &&
+                pgrp == group && state != 'Z')
                 alive = true;
         }
         closedir(d);
@@ -151,7 +154,8 @@ TEST(Pilvex, FindsTheToolWithoutExeAndInPath)
 TEST(Pilvex, RunsBatchFilesThroughShAndKeepsTheOrderOfOutputAndError)
 {
     testsupport::TempDir dir;
-    dir.Write("Make.BAT", "echo one $1\necho two >&2\necho three\nread x || echo stdin-empty\nexit 4\n");
+    dir.Write("Make.BAT",
+              "echo one $1\necho two >&2\necho three\nread x || echo stdin-empty\nexit 4\n");
     PilvexRun r({"Make.BAT", "arg"}, dir.Path());
     EXPECT_EQ(r.Finish(), 4);
     EXPECT_EQ(r.output, "one arg\ntwo\nthree\nstdin-empty\n");
@@ -162,7 +166,8 @@ TEST(Pilvex, ToolThatCannotStartGivesOneHundredTwentySeven)
     testsupport::TempDir dir;
     PilvexRun r({"nope.exe"}, dir.Path());
     EXPECT_EQ(r.Finish(), 127);
-    EXPECT_EQ(r.output, "Pilvex: p\xF8\xEDkaz nope.exe nelze spustit (No such file or directory)\r\n");
+    EXPECT_EQ(r.output,
+              "Pilvex: p\xF8\xEDkaz nope.exe nelze spustit (No such file or directory)\r\n");
 }
 
 TEST(Pilvex, SignalEndedToolGivesOneHundredTwentyEightPlusN)
