@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -436,21 +437,23 @@ struct Runner
     }
 
     // True when the job may go on (the callback said 0 and nobody ended it).
+    // For a receive job the sender's final message is no reason to stop.
+    bool Stopped() const { return j->ended || (j->send && j->peerFinal); }
     bool Progress(uint32_t done, uint32_t total)
     {
         {
             std::unique_lock<std::mutex> lk(s->m);
-            if (j->ended || j->peerFinal || !j->progress)
-                return !j->ended && !j->peerFinal;
+            if (Stopped() || !j->progress)
+                return !Stopped();
             j->inProgress = true;
         }
         const int r = j->progress(j->handle, j->context, done, total);
         std::lock_guard<std::mutex> g(s->m);
         j->inProgress = false;
         j->cv.notify_all();
-        if (r != 0 && !j->ended && !j->peerFinal)
+        if (r != 0 && !Stopped())
             j->ended = OXFR_CANCELLED;
-        return !j->ended && !j->peerFinal;
+        return !Stopped();
     }
 
     int Peer()
@@ -585,9 +588,7 @@ struct Runner
             done += uint32_t(msg.size() - 11);
             if (!Progress(done, total)) {
                 lk.lock();
-                if (j->ended)
-                    return FailReceive(lk, *j->ended, ackNo);
-                return PeerEnded(lk, ackNo, expected);
+                return FailReceive(lk, *j->ended, ackNo);
             }
             lk.lock();
             ++j->granted;

@@ -337,3 +337,63 @@ inline std::string Hex(const Bytes& b)
 }
 
 } // namespace oxfrtest
+
+#include "tests/support/link/LinkFrameDecoder.h"
+#include "tests/support/link/UdpFaultRelay.h"
+#include "tests/support/platform/PtyPair.h"
+
+namespace oxfrtest {
+
+// Two sessions over UDP on 127.0.0.1 through a fault relay.
+struct UdpSessionPair
+{
+    uint16_t portA = testsupport::PickFreeUdpPort();
+    uint16_t portB = testsupport::PickFreeUdpPort();
+    testsupport::UdpFaultRelay relay;
+    Recorder recA, recB;
+    OxfrSession a = nullptr, b = nullptr;
+    bool established = false;
+
+    static std::string Conn(uint16_t local, uint16_t remote)
+    {
+        return "Type = UDP; RemoteIP = 127.0.0.1; RemotePort = " + std::to_string(remote) +
+               "; LocalPort = " + std::to_string(local) + "; W = 20;";
+    }
+    explicit UdpSessionPair(double drop = 0, uint64_t seed = 1) : relay(portA, portB, seed)
+    {
+        testsupport::UdpFaultRelay::Faults f;
+        f.drop = drop;
+        relay.SetFaults(0, f);
+        relay.SetFaults(1, f);
+        a = OxfrOpenSessionA(&recA, Conn(portA, relay.PortFacingA()).c_str(), 1000);
+        b = OxfrOpenSessionA(&recB, Conn(portB, relay.PortFacingB()).c_str(), 1000);
+        if (!a || !b)
+            return;
+        Recorder::Install(a);
+        Recorder::Install(b);
+        OlnkResumeSession(a);
+        OlnkResumeSession(b);
+        established = WaitUntil([&] { return OxfrIsEstablished(a) && OxfrIsEstablished(b); }, 20000);
+    }
+    ~UdpSessionPair()
+    {
+        if (a)
+            OxfrCloseSession(a);
+        if (b)
+            OxfrCloseSession(b);
+        relay.Stop();
+    }
+    // Every message A sent, in order (from the relay's capture).
+    std::vector<Bytes> MessagesFrom(int direction)
+    {
+        std::vector<Bytes> out;
+        for (const auto& d : relay.Capture())
+            if (d.direction == direction)
+                for (const auto& f : testsupport::LinkFrameDecoder::DecodeDatagram(d.bytes))
+                    if (!f.data.empty())
+                        out.push_back(f.data);
+        return out;
+    }
+};
+
+} // namespace oxfrtest
