@@ -3,6 +3,7 @@
 
 #include "oxfr_test_util.h"
 
+#include "platform/sys/Sync.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <dirent.h>
@@ -41,6 +42,15 @@ TEST(OxfrSession, EventsPushedMessagesRepliesAndMalformedInput)
     ASSERT_TRUE(sp.peer->Send({0, 5, 0, 0x05, 1, 0, 0, 0, 0, 0x80, 0})); // no such job
     Recorder& r = sp.rec;
     ASSERT_TRUE(r.WaitFor([&] { return r.transfers.size() == 1; }));
+    // The last three messages come after the transfer result; wait until the
+    // session thread has counted them too.
+    OxfrCounters c;
+    for (int i = 0; i < 500; ++i) {
+        OxfrGetCounters(sp.s, &c);
+        if (c.malformed >= 2 && c.unknownJob >= 1)
+            break;
+        sys::Sleep(10);
+    }
     std::lock_guard<std::mutex> g(r.m);
     EXPECT_EQ(r.events, std::vector<uint8_t>{7});
     ASSERT_EQ(r.pushed2.size(), 1u);
@@ -51,8 +61,6 @@ TEST(OxfrSession, EventsPushedMessagesRepliesAndMalformedInput)
     EXPECT_EQ(r.replies[0].data, (Bytes{1, 2, 3}));
     EXPECT_EQ(r.transfers[0].status, -12);
     EXPECT_TRUE(r.transfers[0].data.empty()); // cut to the message
-    OxfrCounters c;
-    OxfrGetCounters(sp.s, &c);
     EXPECT_EQ(c.malformed, 2u);
     EXPECT_EQ(c.unknownJob, 1u);
 }
