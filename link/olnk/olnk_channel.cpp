@@ -1,0 +1,789 @@
+// The link channel: send window, acknowledgements, link states, delivery,
+// the receive ring and the request queues.  See docs/link-protocol.md.
+
+#include "link/olnk/olnk_internal.h"
+
+#include "platform/sys/LastError.h"
+#include "platform/sys/Time.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <thread>
+
+namespace {
+
+using Lock = std::unique_lock<std::mutex>;
+
+uint8_t Seq(uint32_t v) { return static_cast<uint8_t>(v & 0x7F); }
+
+uint32_t Now(const OlnkChannelImpl* c) { return c->clock(); }
+
+void SetState(OlnkChannelImpl* c, uint8_t state)
+{
+    c->linkState = state;
+    c->stateTick = Now(c);
+}
+
+uint8_t SeqAt(const OlnkChannelImpl* c, uint8_t offset)
+{
+    return c->slots[(c->first + offset) % c->W].frame[7];
+}
+
+void CompleteSend(OlnkSendRequest* r, uint8_t result)
+{
+    r->result = result;
+    if (r->event)
+        r->event->Set();
+}
+
+void CompleteReceive(OlnkReceiveRequest* r, uint8_t status)
+{
+    r->status = status;
+    if (r->event)
+        r->event->Set();
+}
+
+void FailQueue(OlnkSendRequest*& head, OlnkSendRequest*& tail, uint8_t status)
+{
+    OlnkSendRequest* r = head;
+    head = tail = nullptr;
+    while (r) {
+        OlnkSendRequest* next = r->next;
+        r->next = nullptr;
+        CompleteSend(r, status);
+        r = next;
+    }
+}
+
+void FailRequests(OlnkChannelImpl* c, uint8_t status)
+{
+    if (OlnkReceiveRequest* r = c->pendingReceive) {
+        c->pendingReceive = nullptr;
+        CompleteReceive(r, status);
+    }
+    FailQueue(c->urgentHead, c->urgentTail, status);
+    FailQueue(c->normalHead, c->normalTail, status);
+}
+
+// The effects of a reset: sequence numbers back to 0, waiting requests end
+// with status 252, the window is emptied.  The ring and the statistics stay.
+void ResetLink(OlnkChannelImpl* c)
+{
+    c->R = 0;
+    c->nakRequest = 0;
+    c->lastTransmitted = 0;
+    c->lastBuilt = 0;
+    FailRequests(c, OLNK_STATUS_RESET);
+    c->count = 0;
+    c->txOffset = 0;
+    c->sentCount = 0;
+    c->slotFreeCv.notify_all();
+}
+
+void FreeFirst(OlnkChannelImpl* c, uint8_t k)
+{
+    if (k == 0)
+        return;
+    c->first = static_cast<uint8_t>((c->first + k) % c->W);
+    c->count = static_cast<uint8_t>(c->count - k);
+    c->sentCount = static_cast<uint8_t>(c->sentCount - k);
+    c->txOffset = c->txOffset > k ? static_cast<uint8_t>(c->txOffset - k) : 0;
+    c->slotFreeCv.notify_all();
+}
+
+void Enqueue(OlnkSendRequest*& head, OlnkSendRequest*& tail, OlnkSendRequest* r)
+{
+    r->next = nullptr;
+    if (tail)
+        tail->next = r;
+    else
+        head = r;
+    tail = r;
+}
+
+OlnkSendRequest* Dequeue(OlnkSendRequest*& head, OlnkSendRequest*& tail)
+{
+    OlnkSendRequest* r = head;
+    head = r->next;
+    if (!head)
+        tail = nullptr;
+    r->next = nullptr;
+    return r;
+}
+
+void BuildRequest(OlnkChannelImpl* c, OlnkSendRequest* r)
+{
+    const uint8_t seq = OlnkBuildFrame(c, r->length, r->data, r->reliable != 0, false);
+    CompleteSend(r, seq);
+}
+
+void ServeUrgent(OlnkChannelImpl* c)
+{
+    while (c->urgentHead && c->count < c->W)
+        BuildRequest(c, Dequeue(c->urgentHead, c->urgentTail));
+}
+
+void ServeNormal(OlnkChannelImpl* c)
+{
+    while (c->normalHead && c->count < c->W && c->count <= c->W / 2)
+        BuildRequest(c, Dequeue(c->normalHead, c->normalTail));
+}
+
+// Copies the first ring message out; the caller checked that there is one.
+uint16_t TakeFromRing(OlnkChannelImpl* c, uint16_t* length, uint16_t capacity, uint8_t* buffer)
+{
+    OlnkRingSlot& s = c->ring[c->ringFirst];
+    const uint16_t n = std::min(s.length, capacity);
+    if (n)
+        std::memcpy(buffer, s.data, n);
+    *length = s.length;
+    c->ringFirst = static_cast<uint8_t>((c->ringFirst + 1) % OLNK_RING_SIZE);
+    --c->ringCount;
+    c->stats.GetPackets += 1;
+    c->stats.GetBytes += n;
+    return n;
+}
+
+bool ValidChannel(OlnkChannel ch)
+{
+    if (!ch) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return false;
+    }
+    return true;
+}
+
+// Waits on cv until ready() or the deadline; false on time-out.
+template <class Pred>
+bool WaitUntil(Lock& lk, std::condition_variable& cv, uint32_t timeoutMs, Pred ready)
+{
+    if (ready())
+        return true;
+    if (timeoutMs == 0)
+        return false;
+    if (timeoutMs == sys::INFINITE) {
+        cv.wait(lk, ready);
+        return true;
+    }
+    return cv.wait_for(lk, std::chrono::milliseconds(timeoutMs), ready);
+}
+
+struct BlockingCall
+{
+    OlnkChannelImpl* c;
+    explicit BlockingCall(OlnkChannelImpl* ch) : c(ch) { ++c->blockingCalls; }
+    ~BlockingCall()
+    {
+        if (--c->blockingCalls == 0 && c->closing)
+            c->callsCv.notify_all();
+    }
+};
+
+int CloseOrDestroy(OlnkChannel c)
+{
+    {
+        Lock lk(c->mutex);
+        c->stop = true;
+        c->closing = true;
+    }
+    c->sendEvent.Set();
+    if (c->ioThread) {
+        sys::WaitFor(*c->ioThread);
+        c->ioThread.reset();
+    }
+    if (c->closeHook)
+        c->closeHook();
+    {
+        Lock lk(c->mutex);
+        FailRequests(c, OLNK_STATUS_CLOSED);
+        c->slotFreeCv.notify_all();
+        c->ringReadyCv.notify_all();
+        c->callsCv.wait(lk, [c] { return c->blockingCalls == 0; });
+    }
+    delete c;
+    return 1;
+}
+
+} // namespace
+
+// ---- Building and sending ------------------------------------------------------
+
+uint8_t OlnkBuildFrame(OlnkChannel c, uint16_t length, const void* data, bool reliable,
+                       bool connect)
+{
+    const uint16_t n = std::min<uint16_t>(length, OLNK_MAX_DATA);
+    const uint8_t seq = Seq(c->lastBuilt + 1u);
+    c->lastBuilt = seq;
+    OlnkSlot& slot = c->slots[(c->first + c->count) % c->W];
+    uint8_t* f = slot.frame;
+    const uint16_t control =
+        static_cast<uint16_t>(n | (reliable ? 0x400 : 0) | (connect ? 0x800 : 0));
+    f[0] = 0xF9;
+    f[1] = 0xFD;
+    f[2] = OLNK_HEADER_SIZE;
+    f[3] = 0x01;
+    f[4] = 0; // acknowledgement byte and header check: at transmission
+    f[5] = static_cast<uint8_t>(control & 0xFF);
+    f[6] = static_cast<uint8_t>(control >> 8);
+    f[7] = seq;
+    f[8] = f[9] = 0;
+    size_t pos = OLNK_HEADER_SIZE;
+    uint16_t crc = 0;
+    const auto* p = static_cast<const uint8_t*>(data);
+    for (uint16_t i = 0; i < n; ++i) {
+        const uint8_t b = p[i];
+        f[pos++] = b;
+        if (b == 0xF9 || b == 0xFE)
+            f[pos++] = b;
+        crc = OlnkCrcUpdate(crc, b);
+    }
+    f[pos++] = 0xFE;
+    f[pos++] = static_cast<uint8_t>(crc & 0xFF);
+    f[pos++] = static_cast<uint8_t>(crc >> 8);
+    slot.length = static_cast<uint16_t>(pos);
+    ++c->count;
+    c->stats.PutBytes += n;
+    if (n > 0)
+        c->stats.PutPackets += 1;
+    if (connect)
+        c->peerConnectSeen = false;
+    return seq;
+}
+
+int OlnkSend(OlnkChannel c, uint16_t length, const void* data, uint32_t reliable,
+             uint32_t timeoutMs)
+{
+    if (!ValidChannel(c))
+        return -1;
+    if (length > OLNK_MAX_DATA || (length > 0 && !data)) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return -1;
+    }
+    Lock lk(c->mutex);
+    bool ready;
+    {
+        BlockingCall call(c);
+        ready = WaitUntil(lk, c->slotFreeCv, timeoutMs, [c] {
+            return c->closing || c->linkState == OLNK_STATE_RESET_BY_PEER || c->count < c->W;
+        });
+    }
+    if (c->closing) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return -1;
+    }
+    if (c->linkState == OLNK_STATE_RESET_BY_PEER) {
+        sys::SetLastError(OLNK_E_RESET);
+        return -1;
+    }
+    if (!ready) {
+        sys::SetLastError(OLNK_E_TIMEOUT);
+        return -1;
+    }
+    const uint8_t seq = OlnkBuildFrame(c, length, data, reliable != 0, false);
+    c->sendEvent.Set();
+    return seq;
+}
+
+int OlnkSendAsync(OlnkChannel c, OlnkSendRequest* r, int8_t priority)
+{
+    if (!ValidChannel(c))
+        return 0;
+    if (!r || r->length > OLNK_MAX_DATA || (r->length > 0 && !r->data)) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return 0;
+    }
+    Lock lk(c->mutex);
+    if (c->closing) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return 0;
+    }
+    if (c->linkState == OLNK_STATE_RESET_BY_PEER) {
+        sys::SetLastError(OLNK_E_RESET);
+        return 0;
+    }
+    r->next = nullptr;
+    // A request never overtakes one queued before it.
+    if (priority >= 0) {
+        if (!c->normalHead && c->count + 1 < c->W) {
+            r->result = OlnkBuildFrame(c, r->length, r->data, r->reliable != 0, false);
+            c->sendEvent.Set();
+            return 1;
+        }
+        Enqueue(c->normalHead, c->normalTail, r);
+    } else {
+        if (!c->urgentHead && c->count < c->W) {
+            r->result = OlnkBuildFrame(c, r->length, r->data, r->reliable != 0, false);
+            c->sendEvent.Set();
+            return 1;
+        }
+        Enqueue(c->urgentHead, c->urgentTail, r);
+    }
+    c->sendEvent.Set();
+    sys::SetLastError(OLNK_E_PENDING);
+    return 0;
+}
+
+// ---- Receiving --------------------------------------------------------------------
+
+int OlnkReceive(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buffer,
+                uint32_t timeoutMs)
+{
+    if (!ValidChannel(c))
+        return 0;
+    if (!length || (capacity > 0 && !buffer)) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return 0;
+    }
+    Lock lk(c->mutex);
+    bool ready;
+    {
+        BlockingCall call(c);
+        ready = WaitUntil(lk, c->ringReadyCv, timeoutMs,
+                          [c] { return c->closing || c->ringCount > 0; });
+    }
+    if (c->closing) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return 0;
+    }
+    if (!ready) {
+        sys::SetLastError(OLNK_E_TIMEOUT);
+        return 0;
+    }
+    TakeFromRing(c, length, capacity, static_cast<uint8_t*>(buffer));
+    return 1;
+}
+
+int OlnkReceiveAsync(OlnkChannel c, OlnkReceiveRequest* r)
+{
+    if (!ValidChannel(c))
+        return 0;
+    if (!r || (r->capacity > 0 && !r->buffer)) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return 0;
+    }
+    Lock lk(c->mutex);
+    if (c->closing) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return 0;
+    }
+    if (c->pendingReceive) {
+        sys::SetLastError(OLNK_E_TOO_MANY_ASYNC);
+        return 0;
+    }
+    r->next = nullptr;
+    if (c->ringCount > 0) {
+        TakeFromRing(c, &r->length, r->capacity, r->buffer);
+        r->status = 0;
+        return 1;
+    }
+    c->pendingReceive = r;
+    sys::SetLastError(OLNK_E_PENDING);
+    return 0;
+}
+
+int OlnkCancelAsync(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    Lock lk(c->mutex);
+    FailRequests(c, OLNK_STATUS_CANCELLED);
+    return 1;
+}
+
+// ---- Link states --------------------------------------------------------------------
+
+int OlnkConnect(OlnkChannel c, uint16_t length, const void* data)
+{
+    if (!ValidChannel(c))
+        return 0;
+    if (length > OLNK_MAX_DATA || (length > 0 && !data)) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return 0;
+    }
+    Lock lk(c->mutex);
+    if (c->closing) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return 0;
+    }
+    switch (c->linkState) {
+    case OLNK_STATE_RESET_BY_US:
+        sys::SetLastError(OLNK_E_SECOND_RESET);
+        return 0;
+    case OLNK_STATE_RESET_BY_PEER:
+        // Answers the peer's reset; the window is empty since that reset.
+        SetState(c, OLNK_STATE_RESET_DONE);
+        break;
+    case OLNK_STATE_RESET_DONE:
+        if (c->peerConnectSeen)
+            break; // answers the peer's connect frame: no reset
+        [[fallthrough]];
+    default:
+        ResetLink(c);
+        SetState(c, OLNK_STATE_RESET_BY_US);
+        break;
+    }
+    {
+        BlockingCall call(c);
+        c->slotFreeCv.wait(lk, [c] { return c->closing || c->count < c->W; });
+    }
+    if (c->closing) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return 0;
+    }
+    OlnkBuildFrame(c, length, data, true, true);
+    c->sendEvent.Set();
+    return 1;
+}
+
+int OlnkCheckConnectTimeout(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    Lock lk(c->mutex);
+    if (c->linkState == OLNK_STATE_RESET_DONE &&
+        static_cast<uint32_t>(Now(c) - c->stateTick) > OLNK_RESET_WINDOW_MS)
+        SetState(c, OLNK_STATE_RUNNING);
+    return 1;
+}
+
+int OlnkGetLinkState(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return -1;
+    Lock lk(c->mutex);
+    return c->linkState;
+}
+
+int OlnkGetStatistics(OlnkChannel c, OlnkStatistics* record)
+{
+    if (!ValidChannel(c))
+        return 0;
+    if (!record) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return 0;
+    }
+    OlnkStatistics s;
+    {
+        Lock lk(c->mutex);
+        s = c->stats;
+    }
+    s.size = sizeof(OlnkStatistics);
+    s.HeaderErr += c->rxHeaderErr.load(std::memory_order_relaxed);
+    s.ProgramErr += c->rxProgramErr.load(std::memory_order_relaxed) +
+                    c->programErr.load(std::memory_order_relaxed);
+    s.SendBytes += c->sendBytes.load(std::memory_order_relaxed);
+    s.RecBytes += c->recBytes.load(std::memory_order_relaxed);
+    const uint64_t start =
+        (static_cast<uint64_t>(s.start.dwHighDateTime) << 32) | s.start.dwLowDateTime;
+    const uint64_t now = sys::GetSystemTimeAsFileTime();
+    s.ConnectionTime = now > start ? now - start : 0;
+    const size_t n = std::min<size_t>(record->size, sizeof(OlnkStatistics));
+    std::memcpy(record, &s, n);
+    return 1;
+}
+
+// ---- Acknowledgements and delivery ------------------------------------------------
+
+void OlnkProcessAck(OlnkChannel c, uint8_t ack)
+{
+    if (ack & 0x80) {
+        if (c->count == 0)
+            return;
+        // Counts only for a frame transmitted at least once (or the one just
+        // before the window, which frees nothing).
+        const uint8_t d = Seq(ack - SeqAt(c, 0));
+        if (d < c->sentCount)
+            FreeFirst(c, static_cast<uint8_t>(d + 1));
+        return;
+    }
+    c->stats.NAKs += 1;
+    if (c->count == 0)
+        return;
+    // Counts only for a transmitted frame or the one just after them.
+    const uint8_t d = Seq(ack - SeqAt(c, 0));
+    if (d > c->sentCount)
+        return;
+    FreeFirst(c, d);
+    c->txOffset = 0;
+    c->lastTransmitted = Seq(ack - 1u);
+}
+
+void OlnkDeliverFrame(OlnkChannel c, bool good)
+{
+    Lock lk(c->mutex);
+    c->stats.RecPackets += 1;
+    if (!good)
+        c->stats.DataErr += 1;
+    const uint8_t* h = c->rxHeader;
+    const uint8_t ack = h[4];
+    const uint16_t control = static_cast<uint16_t>(h[5] | (h[6] << 8));
+    const uint8_t s = Seq(h[7]);
+    const bool reliable = control & 0x400;
+    const bool connect = control & 0x800;
+    const uint16_t n = c->rxDataCount;
+
+    switch (c->linkState) {
+    case OLNK_STATE_RESET_BY_PEER:
+        // Only the peer's in-order connect frame, so that a full ring cannot
+        // keep the link here for ever.
+        if (!connect || s != Seq(c->R + 1u))
+            return;
+        break;
+    case OLNK_STATE_RESET_BY_US:
+        if (!connect)
+            return;
+        SetState(c, OLNK_STATE_RESET_DONE);
+        c->peerConnectSeen = true;
+        break;
+    case OLNK_STATE_RUNNING:
+        if (connect) {
+            ResetLink(c);
+            SetState(c, OLNK_STATE_RESET_BY_PEER);
+        }
+        break;
+    default:
+        break;
+    }
+
+    if (Seq(c->R - s) < c->W) {
+        // A repeat: only its acknowledgement byte counts.
+    } else if (s != Seq(c->R + 1u)) {
+        c->nakRequest = Seq(c->R + 1u);
+        c->ackNeeded = true;
+        c->stats.HeaderErr += 1;
+    } else {
+        if (s == 0 && c->linkState == OLNK_STATE_RESET_DONE)
+            SetState(c, OLNK_STATE_RUNNING);
+        if (connect && c->linkState == OLNK_STATE_RESET_DONE)
+            c->peerConnectSeen = true;
+        if (good && n > 0) {
+            c->ackNeeded = true;
+            if (OlnkReceiveRequest* r = c->pendingReceive) {
+                c->pendingReceive = nullptr;
+                const uint16_t copied = std::min(n, r->capacity);
+                if (copied)
+                    std::memcpy(r->buffer, c->rxData, copied);
+                r->length = n;
+                c->stats.GetPackets += 1;
+                c->stats.GetBytes += copied;
+                c->R = s;
+                CompleteReceive(r, 0);
+            } else if (c->ringCount < OLNK_RING_SIZE) {
+                OlnkRingSlot& slot = c->ring[(c->ringFirst + c->ringCount) % OLNK_RING_SIZE];
+                std::memcpy(slot.header, h, OLNK_HEADER_SIZE);
+                std::memcpy(slot.data, c->rxData, n);
+                slot.length = n;
+                ++c->ringCount;
+                c->R = s;
+                c->ringReadyCv.notify_one();
+            } else {
+                c->nakRequest = s; // the ring is full: asked for again
+            }
+        } else if (good) {
+            c->R = s;
+        } else {
+            c->nakRequest = s;
+            if (reliable)
+                c->ackNeeded = true;
+            else
+                c->R = s; // taken as received, its data dropped
+        }
+    }
+    OlnkProcessAck(c, ack);
+    ServeUrgent(c);
+}
+
+// ---- Transport side -------------------------------------------------------------------
+
+OlnkChannel OlnkCreateChannel(uint8_t window, std::span<const uint8_t> connectData,
+                              const OlnkChannelOptions& options)
+{
+    if (window < 1 || window > OLNK_MAX_WINDOW || connectData.size() > OLNK_MAX_DATA) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return nullptr;
+    }
+    auto* c = new (std::nothrow) OlnkChannelImpl;
+    if (!c) {
+        sys::SetLastError(OLNK_E_OUTOFMEMORY);
+        return nullptr;
+    }
+    c->slots.reset(new (std::nothrow) OlnkSlot[window]);
+    c->ring.reset(new (std::nothrow) OlnkRingSlot[OLNK_RING_SIZE]);
+    if (!c->slots || !c->ring) {
+        delete c;
+        sys::SetLastError(OLNK_E_OUTOFMEMORY);
+        return nullptr;
+    }
+    c->W = window;
+    c->transportKind = options.transportKind;
+    c->udpMode = options.udpMode;
+    c->clock = options.clock ? options.clock : [] { return sys::GetTickCount(); };
+    c->stats.size = sizeof(OlnkStatistics);
+    const uint64_t start = sys::GetSystemTimeAsFileTime();
+    c->stats.start.dwLowDateTime = static_cast<uint32_t>(start);
+    c->stats.start.dwHighDateTime = static_cast<uint32_t>(start >> 32);
+    Lock lk(c->mutex);
+    if (options.passive) {
+        SetState(c, OLNK_STATE_RUNNING);
+    } else {
+        SetState(c, OLNK_STATE_RESET_BY_US);
+        OlnkBuildFrame(c, static_cast<uint16_t>(connectData.size()), connectData.data(), true,
+                       true);
+        c->sendEvent.Set();
+    }
+    return c;
+}
+
+int OlnkDestroyChannel(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    return CloseOrDestroy(c);
+}
+
+int OlnkCloseChannel(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    return CloseOrDestroy(c);
+}
+
+int OlnkStartIoThread(OlnkChannel c, std::function<uint32_t()> body)
+{
+    if (!ValidChannel(c))
+        return 0;
+    if (!body || c->ioThread) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return 0;
+    }
+    c->ioThread = std::make_unique<sys::Thread>(std::move(body));
+    return 1;
+}
+
+int OlnkSetCloseHook(OlnkChannel c, std::function<void()> hook)
+{
+    if (!ValidChannel(c))
+        return 0;
+    c->closeHook = std::move(hook);
+    return 1;
+}
+
+int OlnkNextFrame(OlnkChannel c, uint8_t* buffer, uint16_t* length, OlnkFrameMode mode)
+{
+    if (!ValidChannel(c))
+        return 0;
+    if (!buffer || !length) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return 0;
+    }
+    *length = 0;
+    Lock lk(c->mutex);
+    ServeNormal(c);
+    if (mode != OlnkFrameMode::None) {
+        // Give a producer the chance to fill the window, without the lock.
+        for (int i = 0; i < 4 && c->count == 0; ++i) {
+            lk.unlock();
+            std::this_thread::yield();
+            lk.lock();
+            ServeNormal(c);
+        }
+        // An empty frame carries the acknowledgement.  Not while reset by the
+        // peer: it would drop it, and the connect frame needs the slot.
+        if (c->count == 0 && c->linkState != OLNK_STATE_RESET_BY_PEER)
+            OlnkBuildFrame(c, 0, nullptr, false, false);
+    }
+    if (c->count == 0)
+        return 1;
+    bool carrier = false;
+    if (c->txOffset >= c->count) {
+        if (mode == OlnkFrameMode::None)
+            return 1;
+        if (mode == OlnkFrameMode::Idle)
+            c->txOffset = 0; // go back N
+        else
+            carrier = true; // resend the first frame without going back
+    }
+    const uint8_t offset = carrier ? 0 : c->txOffset;
+    OlnkSlot& slot = c->slots[(c->first + offset) % c->W];
+    uint8_t* f = slot.frame;
+    const uint8_t seq = f[7];
+    if (mode == OlnkFrameMode::None && Seq(seq - c->lastTransmitted) > c->W)
+        return 1;
+    if (c->nakRequest == Seq(c->R + 1u)) {
+        f[4] = c->nakRequest;
+        c->nakRequest = c->R;
+    } else {
+        f[4] = static_cast<uint8_t>(c->R | 0x80);
+    }
+    const uint16_t crc = OlnkCrc(f, 8);
+    f[8] = static_cast<uint8_t>(crc & 0xFF);
+    f[9] = static_cast<uint8_t>(crc >> 8);
+    if (!carrier) {
+        c->lastTransmitted = seq;
+        ++c->txOffset;
+        c->sentCount = std::max(c->sentCount, c->txOffset);
+    }
+    std::memcpy(buffer, f, slot.length);
+    *length = slot.length;
+    c->stats.SendPackets += 1;
+    return 1;
+}
+
+bool OlnkTakeAckNeeded(OlnkChannel c) { return c && c->ackNeeded.exchange(false); }
+
+int OlnkGetSendEventFd(OlnkChannel c) { return c ? c->sendEvent.Fd() : -1; }
+
+bool OlnkTakeSendEvent(OlnkChannel c) { return c && c->sendEvent.TryTake(); }
+
+bool OlnkStopRequested(OlnkChannel c) { return !c || c->stop.load(); }
+
+void OlnkAddSendBytes(OlnkChannel c, uint64_t bytes)
+{
+    if (c)
+        c->sendBytes.fetch_add(bytes, std::memory_order_relaxed);
+}
+
+void OlnkAddRecBytes(OlnkChannel c, uint64_t bytes)
+{
+    if (c)
+        c->recBytes.fetch_add(bytes, std::memory_order_relaxed);
+}
+
+void OlnkAddProgramErr(OlnkChannel c)
+{
+    if (c)
+        c->programErr.fetch_add(1, std::memory_order_relaxed);
+}
+
+uint8_t OlnkGetTransportKind(OlnkChannel c) { return c ? c->transportKind : 0; }
+uint8_t OlnkGetUdpMode(OlnkChannel c) { return c ? c->udpMode : 0; }
+uint8_t OlnkGetWindow(OlnkChannel c) { return c ? c->W : 0; }
+
+// ---- Holder class ------------------------------------------------------------------
+
+bool COlnkChannel::Attach(OlnkChannel ch)
+{
+    if (m_ch || !ch) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return false;
+    }
+    m_ch = ch;
+    return true;
+}
+
+OlnkChannel COlnkChannel::Detach()
+{
+    OlnkChannel ch = m_ch;
+    m_ch = nullptr;
+    return ch;
+}
+
+int COlnkChannel::Close()
+{
+    if (!m_ch)
+        return 1;
+    OlnkChannel ch = Detach();
+    return OlnkCloseChannel(ch);
+}

@@ -1,0 +1,105 @@
+#pragma once
+// Inside the link channel: the channel record and the functions that only
+// the library (and its tests) call.  See docs/link-protocol.md.
+
+#include "link/olnk/olnk.h"
+#include "link/olnk/olnk_transport.h"
+#include "platform/sys/PollableEvent.h"
+#include "platform/sys/Sync.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+struct OlnkSlot
+{
+    uint16_t length; // total bytes of the frame
+    uint8_t frame[OLNK_MAX_FRAME];
+};
+
+struct OlnkRingSlot
+{
+    uint8_t header[OLNK_HEADER_SIZE]; // bytes 0-9 as received (0 and 1 unset)
+    uint16_t length;
+    uint8_t data[OLNK_MAX_DATA];
+};
+
+struct OlnkChannelImpl
+{
+    uint8_t W = 1;
+    uint8_t transportKind = 0;
+    uint8_t udpMode = 0;
+    std::function<uint32_t()> clock;
+
+    // Guards everything below but the receiver and the atomics.
+    std::mutex mutex;
+    std::condition_variable slotFreeCv;  // window slot freed, reset, closing
+    std::condition_variable ringReadyCv; // ring message, closing
+    std::condition_variable callsCv;     // blocking calls left
+
+    OlnkStatistics stats{};
+
+    // Receiver, touched only by the thread that feeds bytes.
+    uint8_t rxState = 0;
+    uint16_t rxCrc = 0;
+    uint8_t rxHeaderLength = 0;
+    uint8_t rxHeaderCount = 0;
+    uint16_t rxDataCount = 0;
+    uint16_t rxDataLength = 0;
+    uint8_t rxHeader[OLNK_HEADER_SIZE] = {};
+    uint8_t rxData[OLNK_MAX_DATA] = {};
+    std::atomic<uint64_t> rxHeaderErr{0};
+    std::atomic<uint64_t> rxProgramErr{0};
+    std::atomic<uint64_t> sendBytes{0};
+    std::atomic<uint64_t> recBytes{0};
+    std::atomic<uint64_t> programErr{0};
+
+    // Link state.
+    uint8_t linkState = OLNK_STATE_RESET_BY_US;
+    uint32_t stateTick = 0;
+    bool peerConnectSeen = false; // a connect frame arrived since we built ours
+
+    // Receive side.
+    uint8_t R = 0;
+    uint8_t nakRequest = 0;
+    std::atomic<bool> ackNeeded{false};
+
+    // Send window.
+    std::unique_ptr<OlnkSlot[]> slots;
+    uint8_t first = 0;      // slot of the first unacknowledged frame
+    uint8_t count = 0;      // frames in the window
+    uint8_t txOffset = 0;   // next frame to transmit, counted from first
+    uint8_t sentCount = 0;  // frames from first transmitted at least once
+    uint8_t lastTransmitted = 0;
+    uint8_t lastBuilt = 0;
+
+    // Receive ring.
+    std::unique_ptr<OlnkRingSlot[]> ring;
+    uint8_t ringFirst = 0;
+    uint8_t ringCount = 0;
+
+    OlnkReceiveRequest* pendingReceive = nullptr;
+    OlnkSendRequest* urgentHead = nullptr;
+    OlnkSendRequest* urgentTail = nullptr;
+    OlnkSendRequest* normalHead = nullptr;
+    OlnkSendRequest* normalTail = nullptr;
+
+    sys::PollableEvent sendEvent;
+    std::atomic<bool> stop{false};
+    bool closing = false;
+    int blockingCalls = 0;
+
+    std::unique_ptr<sys::Thread> ioThread;
+    std::function<void()> closeHook;
+};
+
+// Builds a frame into the next window slot; the caller holds the mutex and
+// has checked that a slot is free.  Lengths over 1023 are cut to 1023.
+// Returns the frame's sequence number.
+uint8_t OlnkBuildFrame(OlnkChannel ch, uint16_t length, const void* data, bool reliable,
+                       bool connect);
+// A completed frame from the receiver (takes the mutex).
+void OlnkDeliverFrame(OlnkChannel ch, bool goodData);
+// Applies a received acknowledgement byte; the caller holds the mutex.
+void OlnkProcessAck(OlnkChannel ch, uint8_t ack);

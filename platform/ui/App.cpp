@@ -1,0 +1,193 @@
+#include "platform/ui/App.h"
+
+#include "platform/ui/Accel.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Modal.h"
+#include "platform/ui/StatusBar.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMenuBar>
+
+namespace ui {
+
+namespace {
+Application* g_app = nullptr;
+}
+
+Application::Application()
+{
+    g_app = this;
+    SetRouteProvider([] { return g_app ? g_app->CommandRoute() : std::vector<CommandTarget*>{}; });
+}
+
+Application::~Application()
+{
+    if (g_app == this) {
+        g_app = nullptr;
+        SetRouteProvider({});
+    }
+}
+
+Application* Application::Instance() { return g_app; }
+
+bool Application::OnIdle(long count)
+{
+    if (count == 0)
+        IdleUpdater::Instance().RunPass();
+    return false;
+}
+
+bool Application::PumpMessages()
+{
+    return ui::PumpMessages([this](long count) { return OnIdle(count); });
+}
+
+int Application::Run()
+{
+    if (!InitInstance()) {
+        ExitInstance();
+        return 1;
+    }
+    QApplication::exec();
+    return ExitInstance();
+}
+
+void Application::AddDocTemplate(std::unique_ptr<DocTemplate> tmpl)
+{
+    if (m_mainWnd)
+        tmpl->SetMdiArea(m_mainWnd->MdiArea());
+    m_docs.AddDocTemplate(std::move(tmpl));
+}
+
+View* FocusedView()
+{
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (auto* v = qobject_cast<View*>(w))
+            return v;
+    if (Application* app = Application::Instance())
+        if (MainFrameBase* frame = app->GetMainWnd())
+            return frame->GetActiveView();
+    return nullptr;
+}
+
+std::vector<CommandTarget*> Application::CommandRoute() const
+{
+    std::vector<CommandTarget*> route;
+    if (View* v = FocusedView()) {
+        route.push_back(v);
+        if (Document* d = v->GetDocument())
+            route.push_back(d);
+        if (ChildFrame* f = v->GetParentFrame())
+            route.push_back(f);
+    } else if (m_mainWnd) {
+        if (ChildFrame* f = m_mainWnd->MDIGetActive())
+            route.push_back(f);
+    }
+    if (m_mainWnd)
+        route.push_back(m_mainWnd);
+    route.push_back(const_cast<Application*>(this));
+    return route;
+}
+
+// ----------------------------------------------------------- MainFrameBase
+
+MainFrameBase::MainFrameBase(QWidget* parent) : QMainWindow(parent), m_area(new QMdiArea(this))
+{
+    setCentralWidget(m_area);
+    if (Application* app = Application::Instance()) {
+        if (!app->GetMainWnd())
+            app->SetMainWnd(this);
+        for (int i = 0; i < app->Documents().TemplateCount(); ++i)
+            app->Documents().Template(i)->SetMdiArea(m_area);
+    }
+    QApplication::instance()->installEventFilter(this);
+}
+
+MainFrameBase::~MainFrameBase() = default;
+
+bool MainFrameBase::LoadFrame(uint32_t resourceId)
+{
+    if (auto menu = Menu::Load(resourceId)) {
+        if (!m_menu)
+            m_menu = new MenuBarAdapter(menuBar(), this);
+        m_menu->SetMenu(std::move(menu));
+    }
+    if (auto accel = AccelTable::Load(resourceId))
+        m_accel = std::move(accel);
+    return true;
+}
+
+ChildFrame* MainFrameBase::MDIGetActive() const { return qobject_cast<ChildFrame*>(m_area->activeSubWindow()); }
+
+View* MainFrameBase::GetActiveView() const
+{
+    ChildFrame* f = MDIGetActive();
+    return f ? f->GetActiveView() : nullptr;
+}
+
+Document* MainFrameBase::GetActiveDocument() const
+{
+    View* v = GetActiveView();
+    return v ? v->GetDocument() : nullptr;
+}
+
+void MainFrameBase::SetAccelerators(std::unique_ptr<AccelTable> table) { m_accel = std::move(table); }
+
+StatusBar* MainFrameBase::CreateStatusBar(const std::vector<uint32_t>& paneIds)
+{
+    if (!m_status) {
+        m_status = new StatusBar(this);
+        setStatusBar(m_status);
+        m_status->show();
+    }
+    m_status->SetIndicators(paneIds);
+    return m_status;
+}
+
+bool MainFrameBase::TranslateAccelerator(QKeyEvent* e)
+{
+    std::vector<const AccelTable*> tables;
+    View* v = FocusedView();
+    if (v) {
+        tables.push_back(v->Accelerators());
+        if (ChildFrame* f = v->GetParentFrame())
+            tables.push_back(f->Accelerators());
+    }
+    tables.push_back(m_accel.get());
+    uint16_t cmd = ui::TranslateAccelerator(*e, tables);
+    if (!cmd)
+        return false;
+    // A disabled command is not run.
+    CmdUI probe(cmd);
+    UpdateCommandUI(probe);
+    if (probe.Enabled())
+        SendCommand(cmd);
+    return true;
+}
+
+bool MainFrameBase::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(watched);
+        // Keys of this frame's windows only, and not while a modal dialog runs.
+        if (w->window() == this && !QApplication::activeModalWidget())
+            if (TranslateAccelerator(static_cast<QKeyEvent*>(e)))
+                return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void MainFrameBase::closeEvent(QCloseEvent* e)
+{
+    Application* app = Application::Instance();
+    if (app && !app->Documents().CloseAllDocuments()) {
+        e->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(e);
+}
+
+} // namespace ui

@@ -1,0 +1,96 @@
+#pragma once
+// The application base and the MDI main-frame base that the program's
+// application object and main frame derive from.
+
+#include "platform/ui/Command.h"
+#include "platform/ui/Document.h"
+
+#include <QMainWindow>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class QMdiArea;
+
+namespace ui {
+
+class AccelTable;
+class MainFrameBase;
+class MenuBarAdapter;
+class StatusBar;
+
+class Application : public QObject, public CommandTarget
+{
+    Q_OBJECT
+public:
+    // Create after the QApplication; there is one at a time.
+    Application();
+    ~Application() override;
+    static Application* Instance();
+
+    virtual bool InitInstance() { return true; }
+    virtual int ExitInstance() { return 0; }
+    // Idle processing; true asks for more idle calls.  The base runs the
+    // idle updater once (count 0).
+    virtual bool OnIdle(long count);
+    // Pumps the waiting events (see ui::PumpMessages); false once per quit
+    // request that arrived meanwhile.
+    bool PumpMessages();
+    // InitInstance, the event loop, ExitInstance; the exit code.
+    int Run();
+
+    DocManager& Documents() { return m_docs; }
+    void AddDocTemplate(std::unique_ptr<DocTemplate> tmpl);
+    MainFrameBase* GetMainWnd() const { return m_mainWnd; }
+    void SetMainWnd(MainFrameBase* frame) { m_mainWnd = frame; }
+
+    // The route of commands: the focused view (or the active frame's
+    // view), its document, its frame, the main frame, the application.
+    std::vector<CommandTarget*> CommandRoute() const;
+
+private:
+    DocManager m_docs;
+    QPointer<MainFrameBase> m_mainWnd;
+};
+
+class MainFrameBase : public QMainWindow, public CommandTarget
+{
+    Q_OBJECT
+public:
+    explicit MainFrameBase(QWidget* parent = nullptr);
+    ~MainFrameBase() override;
+
+    // Loads the frame's menu (menus/<id>.menu) and accelerators
+    // (accel/<id>.accel); missing ones leave the frame without them.
+    virtual bool LoadFrame(uint32_t resourceId);
+    QMdiArea* MdiArea() const { return m_area; }
+    ChildFrame* MDIGetActive() const;
+    View* GetActiveView() const;
+    Document* GetActiveDocument() const;
+    MenuBarAdapter* MenuAdapter() const { return m_menu; }
+    void SetAccelerators(std::unique_ptr<AccelTable> table);
+    const AccelTable* Accelerators() const { return m_accel.get(); }
+    // Builds the status bar with the given pane ids (0 = the message pane).
+    StatusBar* CreateStatusBar(const std::vector<uint32_t>& paneIds);
+    StatusBar* GetStatusBar() const { return m_status; }
+
+    // Translates a key press through the focused view's table, its frame's
+    // and the main frame's; sends the command and returns true when found.
+    bool TranslateAccelerator(QKeyEvent* e);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    QMdiArea* m_area;
+    MenuBarAdapter* m_menu = nullptr;
+    std::unique_ptr<AccelTable> m_accel;
+    StatusBar* m_status = nullptr;
+};
+
+// The view that has the keyboard focus, or the active frame's view.
+View* FocusedView();
+
+} // namespace ui

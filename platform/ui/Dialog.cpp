@@ -1,0 +1,420 @@
+#include "platform/ui/Dialog.h"
+
+#include "platform/ui/Modal.h"
+#include "platform/ui/Prompt.h"
+#include "res/Resources.h"
+
+#include <QAbstractButton>
+#include <QBuffer>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QUiLoader>
+#include <QVBoxLayout>
+
+namespace ui {
+
+QString ValidationText(uint32_t id)
+{
+    switch (id) {
+    case IDP_PARSE_INT_RANGE: return QStringLiteral("Zadejte prosím celé číslo v rozsahu od %1 do %2.");
+    case IDP_PARSE_UINT: return QStringLiteral("Zadejte prosím celé kladné číslo.");
+    default: return {};
+    }
+}
+
+QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error)
+{
+    bool ok = false;
+    QByteArray data = res::Data(QStringLiteral("dialogs/%1.ui").arg(id), &ok);
+    if (!ok) {
+        if (error)
+            *error = QStringLiteral("dialog resource %1 not found").arg(id);
+        return nullptr;
+    }
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QUiLoader loader;
+    QWidget* w = loader.load(&buffer, parent);
+    if (!w && error)
+        *error = QStringLiteral("dialog resource %1: %2").arg(id).arg(loader.errorString());
+    return w;
+}
+
+// ----------------------------------------------------------- DataExchange
+
+void DataExchange::Fail(QWidget* control)
+{
+    m_failed = true;
+    if (control)
+        control->setFocus();
+}
+
+void DataExchange::Text(int id, QString& value)
+{
+    if (m_failed)
+        return;
+    QWidget* w = m_dialog->GetDlgItem(id);
+    if (!w)
+        return;
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        m_save ? void(value = e->text()) : e->setText(value);
+    else if (auto* t = qobject_cast<QPlainTextEdit*>(w))
+        m_save ? void(value = t->toPlainText()) : t->setPlainText(value);
+    else if (auto* t2 = qobject_cast<QTextEdit*>(w))
+        m_save ? void(value = t2->toPlainText()) : t2->setPlainText(value);
+    else if (auto* c = qobject_cast<QComboBox*>(w))
+        m_save ? void(value = c->currentText()) : c->setCurrentText(value);
+    else if (auto* l = qobject_cast<QLabel*>(w))
+        m_save ? void(value = l->text()) : l->setText(value);
+    else if (auto* b = qobject_cast<QAbstractButton*>(w))
+        m_save ? void(value = b->text()) : b->setText(value);
+    else
+        m_save ? void(value = w->windowTitle()) : w->setWindowTitle(value);
+}
+
+void DataExchange::Int(int id, int& value, int minimum, int maximum)
+{
+    if (m_failed)
+        return;
+    QWidget* w = m_dialog->GetDlgItem(id);
+    if (auto* s = qobject_cast<QSpinBox*>(w)) {
+        if (m_save)
+            value = s->value();
+        else
+            s->setValue(value);
+        return;
+    }
+    if (!m_save) {
+        QString t = QString::number(value);
+        Text(id, t);
+        return;
+    }
+    QString t;
+    Text(id, t);
+    bool ok = false;
+    qlonglong v = t.trimmed().toLongLong(&ok, 10);
+    if (!ok || v < minimum || v > maximum) {
+        Prompt(ValidationText(IDP_PARSE_INT_RANGE).arg(minimum).arg(maximum), {}, MB_ICONEXCLAMATION);
+        Fail(w);
+        return;
+    }
+    value = int(v);
+}
+
+void DataExchange::UInt(int id, uint32_t& value, uint32_t maximum)
+{
+    if (m_failed)
+        return;
+    QWidget* w = m_dialog->GetDlgItem(id);
+    if (!m_save) {
+        QString t = QString::number(value);
+        Text(id, t);
+        return;
+    }
+    QString t;
+    Text(id, t);
+    t = t.trimmed();
+    bool ok = !t.isEmpty() && t[0].isDigit();
+    qulonglong v = ok ? t.toULongLong(&ok, 10) : 0;
+    if (!ok) {
+        Prompt(ValidationText(IDP_PARSE_UINT), {}, MB_ICONEXCLAMATION);
+        Fail(w);
+        return;
+    }
+    if (v > maximum) {
+        Prompt(ValidationText(IDP_PARSE_INT_RANGE).arg(0).arg(maximum), {}, MB_ICONEXCLAMATION);
+        Fail(w);
+        return;
+    }
+    value = uint32_t(v);
+}
+
+void DataExchange::Check(int id, int& value)
+{
+    if (m_failed)
+        return;
+    auto* b = qobject_cast<QAbstractButton*>(m_dialog->GetDlgItem(id));
+    if (!b)
+        return;
+    if (auto* c = qobject_cast<QCheckBox*>(b)) {
+        if (m_save)
+            value = int(c->checkState()) == Qt::PartiallyChecked ? 2 : c->isChecked() ? 1 : 0;
+        else if (value == 2) {
+            c->setTristate(true);
+            c->setCheckState(Qt::PartiallyChecked);
+        } else
+            c->setChecked(value != 0);
+        return;
+    }
+    if (m_save)
+        value = b->isChecked() ? 1 : 0;
+    else
+        b->setChecked(value != 0);
+}
+
+void DataExchange::ListIndex(int id, int& value)
+{
+    if (m_failed)
+        return;
+    QWidget* w = m_dialog->GetDlgItem(id);
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        m_save ? void(value = c->currentIndex()) : c->setCurrentIndex(value);
+    else if (auto* l = qobject_cast<QListWidget*>(w))
+        m_save ? void(value = l->currentRow()) : l->setCurrentRow(value);
+    else if (auto* r = qobject_cast<QRadioButton*>(w)) {
+        // A radio group begins at the named button: its auto-exclusive
+        // siblings in the order of the form.
+        QList<QRadioButton*> group;
+        for (QObject* o : r->parent()->children())
+            if (auto* rb = qobject_cast<QRadioButton*>(o))
+                group.push_back(rb);
+        int start = int(group.indexOf(r));
+        if (m_save) {
+            value = -1;
+            for (int i = start; i < group.size(); ++i)
+                if (group[i]->isChecked()) {
+                    value = i - start;
+                    break;
+                }
+        } else if (value >= 0 && start + value < group.size()) {
+            group[start + value]->setChecked(true);
+        }
+    }
+}
+
+// ----------------------------------------------------------------- Dialog
+
+Dialog::Dialog(uint32_t templateId, QWidget* parent) : QDialog(parent), m_id(templateId)
+{
+    m_form = LoadForm(templateId, this, &m_error);
+    if (!m_form)
+        return;
+    // The form is the dialog's only child; its title and size are the dialog's.
+    m_form->setWindowFlags(Qt::Widget);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_form);
+    setWindowTitle(m_form->windowTitle());
+    resize(m_form->size());
+    if (auto* ok = qobject_cast<QAbstractButton*>(GetDlgItem(IDOK_BUTTON)))
+        connect(ok, &QAbstractButton::clicked, this, [this] { OnOK(); });
+    if (auto* cancel = qobject_cast<QAbstractButton*>(GetDlgItem(IDCANCEL_BUTTON)))
+        connect(cancel, &QAbstractButton::clicked, this, [this] { OnCancel(); });
+    const auto boxes = m_form->findChildren<QDialogButtonBox*>();
+    for (QDialogButtonBox* box : boxes) {
+        connect(box, &QDialogButtonBox::accepted, this, [this] { OnOK(); });
+        connect(box, &QDialogButtonBox::rejected, this, [this] { OnCancel(); });
+    }
+}
+
+Dialog::~Dialog() = default;
+
+QWidget* Dialog::GetDlgItem(int id) const
+{
+    if (!m_form)
+        return nullptr;
+    return m_form->findChild<QWidget*>(QStringLiteral("c%1").arg(id));
+}
+
+bool Dialog::UpdateData(bool save)
+{
+    DataExchange dx(this, save);
+    DoDataExchange(dx);
+    return !dx.Failed();
+}
+
+bool Dialog::OnInitDialog()
+{
+    UpdateData(false);
+    return true;
+}
+
+void Dialog::OnOK()
+{
+    if (!UpdateData(true))
+        return;
+    done(QDialog::Accepted);
+}
+
+void Dialog::OnCancel() { done(QDialog::Rejected); }
+
+int Dialog::DoModal()
+{
+    if (!m_form)
+        return -1;
+    OnInitDialog();
+    NestedLoopScope scope;
+    return exec();
+}
+
+int Dialog::BeginModal()
+{
+    if (!m_form)
+        return -1;
+    OnInitDialog();
+    return ui::BeginModal(this);
+}
+
+void Dialog::RunModal() { ui::RunModal(this); }
+
+int Dialog::EndModal() { return ui::EndModal(this); }
+
+// ----------------------------------------------------------- PropertyPage
+
+PropertyPage::PropertyPage(uint32_t templateId, const QString& caption) : Dialog(templateId)
+{
+    if (!caption.isEmpty())
+        setWindowTitle(caption);
+}
+
+PropertySheet* PropertyPage::Sheet() const
+{
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* s = qobject_cast<PropertySheet*>(w))
+            return s;
+    return nullptr;
+}
+
+void PropertyPage::SetModified(bool modified)
+{
+    m_modified = modified;
+    if (PropertySheet* s = Sheet())
+        s->PageChanged();
+}
+
+bool PropertyPage::OnSetActive()
+{
+    if (!m_created) {
+        m_created = true;
+        OnInitDialog();
+    }
+    return true;
+}
+
+// ---------------------------------------------------------- PropertySheet
+
+PropertySheet::PropertySheet(const QString& caption, QWidget* parent, int startPage)
+    : QDialog(parent), m_tabs(new QTabWidget(this)),
+      m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this)),
+      m_startPage(startPage)
+{
+    setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addWidget(m_buttons);
+    m_buttons->button(QDialogButtonBox::Apply)->setEnabled(false);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &PropertySheet::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &PropertySheet::reject);
+    connect(m_buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this, [this] { Apply(); });
+    connect(m_tabs, &QTabWidget::currentChanged, this, &PropertySheet::OnTabChanged);
+}
+
+void PropertySheet::AddPage(PropertyPage* page)
+{
+    m_pages.push_back(page);
+    page->setWindowFlags(Qt::Widget);
+    m_switching = true;
+    m_tabs->addTab(page, page->windowTitle());
+    m_switching = false;
+}
+
+int PropertySheet::GetPageCount() const { return int(m_pages.size()); }
+
+PropertyPage* PropertySheet::GetPage(int index) const
+{
+    return index >= 0 && index < GetPageCount() ? m_pages[size_t(index)] : nullptr;
+}
+
+int PropertySheet::GetActiveIndex() const { return m_current; }
+
+bool PropertySheet::SetActivePage(int index)
+{
+    if (!GetPage(index))
+        return false;
+    if (index == m_current)
+        return true;
+    if (PropertyPage* old = GetPage(m_current))
+        if (!old->OnKillActive())
+            return false;
+    if (!GetPage(index)->OnSetActive())
+        return false;
+    m_current = index;
+    m_switching = true;
+    m_tabs->setCurrentIndex(index);
+    m_switching = false;
+    return true;
+}
+
+void PropertySheet::OnTabChanged(int index)
+{
+    if (m_switching)
+        return;
+    int old = m_current;
+    if (!SetActivePage(index)) {
+        // Refused: the old page stays in front.
+        m_switching = true;
+        m_tabs->setCurrentIndex(old);
+        m_switching = false;
+    }
+}
+
+void PropertySheet::PageChanged()
+{
+    bool any = false;
+    for (PropertyPage* p : m_pages)
+        any = any || p->IsModified();
+    m_buttons->button(QDialogButtonBox::Apply)->setEnabled(any);
+}
+
+bool PropertySheet::Apply()
+{
+    if (PropertyPage* p = GetActivePage())
+        if (!p->OnKillActive())
+            return false;
+    for (PropertyPage* p : m_pages)
+        if (p->Created() && !p->OnApply())
+            return false;
+    PageChanged();
+    return true;
+}
+
+void PropertySheet::accept()
+{
+    if (PropertyPage* p = GetActivePage())
+        if (!p->OnKillActive())
+            return; // the page stays active with its message
+    for (PropertyPage* p : m_pages)
+        if (p->Created())
+            p->OnOK();
+    QDialog::accept();
+}
+
+void PropertySheet::reject()
+{
+    for (PropertyPage* p : m_pages)
+        if (p->Created())
+            p->OnCancel();
+    QDialog::reject();
+}
+
+int PropertySheet::DoModal()
+{
+    m_current = -1;
+    if (!SetActivePage(std::clamp(m_startPage, 0, std::max(0, GetPageCount() - 1))))
+        SetActivePage(0);
+    NestedLoopScope scope;
+    return exec();
+}
+
+} // namespace ui

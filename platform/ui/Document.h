@@ -1,0 +1,316 @@
+#pragma once
+// Documents, views, MDI child frames and multi-document templates over
+// QMdiArea, and the document manager with its templates.
+
+#include "platform/ui/Command.h"
+
+#include <QMdiSubWindow>
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+class QIODevice;
+#include <QMdiArea>
+
+namespace ui {
+
+class ChildFrame;
+class DocTemplate;
+class Document;
+class View;
+class AccelTable;
+
+// The framework's texts (also in res/strings/framework.strings).
+constexpr uint32_t IDS_UNEXPECTED_FORMAT = 4500;  // "Unexpected file format."
+constexpr uint32_t IDS_FILE_NOT_FOUND = 4501;     // "%1 was not found."
+constexpr uint32_t IDS_FAILED_TO_OPEN = 4502;     // "Dokument se nepodařilo otevřít."
+constexpr uint32_t IDS_FAILED_TO_SAVE = 4503;     // "Dokument se nepodařilo uložit."
+constexpr uint32_t IDS_ASK_TO_SAVE = 4504;        // "Uložit změny do %1?"
+constexpr uint32_t IDS_UNTITLED = 4505;           // "Bez názvu"
+// A framework text from the string table.
+QString FrameworkText(uint32_t id);
+
+// Raised by Serialize for a bad file; reported as "Unexpected file format."
+// (badFormat, endOfFile) or with the default message of the call (generic).
+class ArchiveException : public std::runtime_error
+{
+public:
+    enum Cause { generic, badFormat, endOfFile };
+    explicit ArchiveException(Cause cause, const std::string& what = "archive error")
+        : std::runtime_error(what), m_cause(cause)
+    {
+    }
+    Cause CauseCode() const { return m_cause; }
+
+private:
+    Cause m_cause;
+};
+
+// The serialisation entry point: the file of a document open for reading
+// or writing.
+class Archive
+{
+public:
+    Archive(QIODevice& device, bool storing, Document* doc) : m_device(device), m_storing(storing), m_doc(doc) {}
+    bool IsStoring() const { return m_storing; }
+    bool IsLoading() const { return !m_storing; }
+    QIODevice& Device() { return m_device; }
+    Document* GetDocument() const { return m_doc; }
+    // 8-bit text lines: reads one line without its end (false at the end of
+    // the file); writes one line with "\r\n".
+    bool ReadString(QByteArray& line);
+    void WriteString(const QByteArray& text);
+    void Write(const void* data, qint64 size);
+    // Reads exactly size bytes or raises endOfFile.
+    void Read(void* data, qint64 size);
+
+private:
+    QIODevice& m_device;
+    bool m_storing;
+    Document* m_doc;
+};
+
+// What went wrong while a file was opened or saved.
+enum class FileError { none, notFound, badFormat, generic };
+
+class Document : public QObject, public CommandTarget
+{
+    Q_OBJECT
+public:
+    Document();
+    ~Document() override;
+
+    const QString& GetPathName() const { return m_path; }
+    // Sets the path and the title (the file name); with addToRecent the
+    // recent-file hook of the document manager is called.
+    virtual void SetPathName(const QString& path, bool addToRecent = true);
+    const QString& GetTitle() const { return m_title; }
+    virtual void SetTitle(const QString& title);
+    bool IsModified() const { return m_modified; }
+    virtual void SetModifiedFlag(bool modified = true);
+    DocTemplate* GetDocTemplate() const { return m_template; }
+    bool AutoDelete() const { return m_autoDelete; }
+    void SetAutoDelete(bool on) { m_autoDelete = on; }
+
+    const std::vector<View*>& Views() const { return m_views; }
+    View* FirstView() const { return m_views.empty() ? nullptr : m_views.front(); }
+    void AddView(View* view);
+    void RemoveView(View* view);
+    // Calls OnUpdate of every view but the sender.
+    void UpdateAllViews(View* sender, long hint = 0, QObject* object = nullptr);
+    // The frames that show this document's views.
+    std::vector<ChildFrame*> Frames() const;
+
+    virtual bool OnNewDocument();
+    virtual bool OnOpenDocument(const QString& path);
+    virtual bool OnSaveDocument(const QString& path);
+    // Closes the frames, empties the document, removes it from its template
+    // and (with auto-delete) deletes it later.
+    virtual void OnCloseDocument();
+    virtual void DeleteContents() {}
+    virtual void Serialize(Archive& ar);
+    // Asks to save a modified document (Yes saves, No discards, Cancel
+    // keeps it open); false to stay open.
+    virtual bool SaveModified();
+    // Whether the document may close now; close-all asks each document.
+    virtual bool CanCloseDocument() { return SaveModified(); }
+    // Whether frame may close (asks only when it is the document's last).
+    virtual bool CanCloseFrame(ChildFrame* frame);
+    // Saves under path, or asks for a name (save as) when path is empty;
+    // replace makes the new name the document's.
+    virtual bool DoSave(const QString& path, bool replace = true);
+    bool DoFileSave();
+    // The name for "save as"; empty when the user cancelled.
+    virtual QString DoPromptFileName(const QString& suggested);
+    // Reports a failed load or save with the framework's texts; defaultId is
+    // the message for failures without a text of their own.
+    virtual void ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId);
+    virtual void OnChangedViewList();
+
+private:
+    friend class DocTemplate;
+    QString m_path;
+    QString m_title;
+    bool m_modified = false;
+    bool m_autoDelete = true;
+    bool m_closing = false;
+    DocTemplate* m_template = nullptr;
+    std::vector<View*> m_views;
+};
+
+class View : public QWidget, public CommandTarget
+{
+    Q_OBJECT
+public:
+    explicit View(QWidget* parent = nullptr);
+    ~View() override;
+
+    Document* GetDocument() const { return m_document; }
+    // The child frame around the view; null when it lives elsewhere (in a
+    // docking bar).
+    ChildFrame* GetParentFrame() const;
+    virtual void OnInitialUpdate() { OnUpdate(nullptr, 0, nullptr); }
+    virtual void OnUpdate(View* sender, long hint, QObject* object);
+    virtual void OnActivateView(bool /*activate*/) {}
+    // The view's own accelerator table (translated before its frame's).
+    virtual const AccelTable* Accelerators() const { return nullptr; }
+
+private:
+    friend class Document;
+    Document* m_document = nullptr;
+};
+
+// The nine numbers of a window placement: show state, minimised position,
+// maximised position and the normal rectangle.
+struct WindowPlacement
+{
+    int showCmd = 1; // 1 normal, 2 minimised, 3 maximised
+    int minX = -1, minY = -1;
+    int maxX = -1, maxY = -1;
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_SHOWMAXIMIZED = 3;
+
+class SplitterWnd;
+
+class ChildFrame : public QMdiSubWindow, public CommandTarget
+{
+    Q_OBJECT
+public:
+    explicit ChildFrame(QWidget* parent = nullptr);
+    ~ChildFrame() override;
+
+    Document* GetActiveDocument() const;
+    View* GetActiveView() const;
+    void SetActiveView(View* view);
+    // The client: one view (the template's view class), or a splitter when
+    // the frame is split.  Derived frames override to build a splitter.
+    virtual bool OnCreateClient(Document* doc, DocTemplate* tmpl);
+    SplitterWnd* Splitter() const;
+
+    WindowPlacement GetWindowPlacement() const;
+    void SetWindowPlacement(const WindowPlacement& wp);
+    virtual const AccelTable* Accelerators() const { return nullptr; }
+    // Updates the caption from the document's title.
+    virtual void OnUpdateFrameTitle();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void RememberNormal();
+    QPointer<View> m_activeView;
+    QRect m_normal;
+    QPoint m_minPos{-1, -1}, m_maxPos{-1, -1};
+};
+
+// A multi-document template: the document string, the factories of the
+// document, frame and view classes, and the open documents.
+class DocTemplate
+{
+public:
+    using DocFactory = std::function<Document*()>;
+    using FrameFactory = std::function<ChildFrame*()>;
+    using ViewFactory = std::function<View*()>;
+
+    enum DocStringIndex { windowTitle, docName, fileNewName, filterName, filterExt, regFileTypeId, regFileTypeName };
+    enum Confidence {
+        noAttempt,
+        maybeAttemptForeign,
+        maybeAttemptNative,
+        yesAttemptForeign,
+        yesAttemptNative,
+        yesAlreadyOpen
+    };
+
+    // docString is the template's string-table text ("\nText\n...\n.txt\n\n");
+    // without a frame factory the documents have no frame of their own.
+    DocTemplate(uint32_t resourceId, const QString& docString, DocFactory doc, FrameFactory frame, ViewFactory view);
+    virtual ~DocTemplate();
+
+    uint32_t ResourceId() const { return m_resourceId; }
+    bool GetDocString(QString& out, DocStringIndex index) const;
+    // "Textové soubory (*.txt)" with its pattern, for file dialogs.
+    QString FileFilter() const;
+
+    // already open > extension match > no match.
+    virtual Confidence MatchDocType(const QString& path, Document*& match) const;
+    // Opens path (empty: a new document).  The recent-file hook runs only
+    // after a successful open and only with addToRecent.
+    virtual Document* OpenDocumentFile(const QString& path, bool makeVisible = true, bool addToRecent = true);
+    virtual Document* CreateNewDocument();
+    // A new frame for doc (based on other when given); null without a frame
+    // class or when the client cannot be made.
+    virtual ChildFrame* CreateNewFrame(Document* doc, ChildFrame* other = nullptr);
+    virtual void InitialUpdateFrame(ChildFrame* frame, Document* doc, bool makeVisible = true);
+
+    virtual int GetDocumentCount() const { return int(m_docs.size()); }
+    const std::vector<Document*>& Documents() const { return m_docs; }
+    void AddDocument(Document* doc);
+    void RemoveDocument(Document* doc);
+    bool SaveAllModified();
+    bool CloseAllDocuments();
+
+    View* CreateView() const { return m_viewFactory ? m_viewFactory() : nullptr; }
+    // The MDI area the frames go into (the main frame sets it).
+    void SetMdiArea(QMdiArea* area) { m_area = area; }
+    QMdiArea* MdiArea() const { return m_area; }
+
+private:
+    uint32_t m_resourceId;
+    QStringList m_strings;
+    DocFactory m_docFactory;
+    FrameFactory m_frameFactory;
+    ViewFactory m_viewFactory;
+    std::vector<Document*> m_docs;
+    QPointer<QMdiArea> m_area;
+};
+
+// The templates of the application and what works across them.
+class DocManager
+{
+public:
+    DocManager();
+    ~DocManager();
+    DocManager(const DocManager&) = delete;
+    DocManager& operator=(const DocManager&) = delete;
+
+    void AddDocTemplate(std::unique_ptr<DocTemplate> tmpl); // owned
+    int TemplateCount() const { return int(m_templates.size()); }
+    DocTemplate* Template(int index) const;
+
+    // Opens path with the best-matching template, or with templateIndex
+    // (>= 0) when it is reached before a template that has the document
+    // open; shows the failure message when no template takes it.
+    Document* OpenDocumentFile(const QString& path, int templateIndex = -1, bool addToRecent = true);
+    std::vector<Document*> Documents() const;
+    // Asks every modified document; false when one of them refuses.
+    bool SaveAllModified();
+    // Closes all documents; stops at the first that refuses to close.
+    bool CloseAllDocuments();
+
+    // Called with the path after a successful open or save under a new name.
+    void SetRecentFileHook(std::function<void(const QString&)> hook) { m_recent = std::move(hook); }
+    void AddToRecentFileList(const QString& path);
+
+    static DocManager* Current();
+
+private:
+    std::vector<std::unique_ptr<DocTemplate>> m_templates;
+    std::function<void(const QString&)> m_recent;
+};
+
+} // namespace ui

@@ -1,0 +1,40 @@
+#pragma once
+// The status bar: panes by id whose texts come from update handlers, and
+// the message pane (id 0) that shows a command's prompt while a menu item is
+// highlighted and the idle text otherwise.
+
+#include "platform/ui/Command.h"
+
+#include <QStatusBar>
+
+#include <vector>
+
+class QLabel;
+
+namespace ui {
+
+class StatusBar : public QStatusBar, public UpdateClient
+{
+    Q_OBJECT
+public:
+    explicit StatusBar(QWidget* parent = nullptr);
+    ~StatusBar() override;
+
+    void SetIndicators(const std::vector<uint32_t>& ids);
+    int CommandToIndex(uint32_t id) const; // -1 when there is no such pane
+    uint32_t GetItemID(int index) const;
+    QString GetPaneText(int index) const;
+    bool SetPaneText(int index, const QString& text);
+    void SetIdleText(const QString& text);
+    const QString& IdleText() const { return m_idle; }
+    QString MessageText() const;
+
+    void UpdateCmdUI() override;
+
+private:
+    std::vector<uint32_t> m_ids;
+    std::vector<QLabel*> m_panes; // null for the message pane
+    QString m_idle;
+};
+
+} // namespace ui

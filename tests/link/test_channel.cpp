@@ -1,0 +1,553 @@
+// Channel behaviour through the pump harness: window, acknowledgements,
+// NAKs, ring, resets, wrap, statistics and the numbered decisions of
+// docs/link-protocol.md.
+
+#include "link/olnk/olnk_internal.h"
+#include "link_test_util.h"
+#include "tests/support/link_pump/link_pump.h"
+
+#include "platform/sys/LastError.h"
+
+#include <gtest/gtest.h>
+
+using namespace linktest;
+using linkpump::Pump;
+using linkpump::Side;
+
+namespace {
+
+struct Guard
+{
+    OlnkChannel ch;
+    explicit Guard(OlnkChannel c) : ch(c) {}
+    ~Guard() { OlnkDestroyChannel(ch); }
+    operator OlnkChannel() const { return ch; }
+};
+
+uint8_t SeqOf(const Bytes& f) { return f.size() > 7 ? f[7] : 0xFF; }
+
+// A frame from the peer that carries only an acknowledgement byte.
+Bytes PeerAck(uint8_t ack, uint8_t seq = 1)
+{
+    FrameSpec s;
+    s.ack = ack;
+    s.seq = seq;
+    s.reliable = false;
+    return Encode(s);
+}
+
+void SendN(OlnkChannel ch, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const uint8_t b = static_cast<uint8_t>(i);
+        ASSERT_GE(OlnkSend(ch, 1, &b, 1, 0), 0);
+    }
+}
+
+} // namespace
+
+TEST(LinkChannel, TwoFreshPeersConnectAndExchange)
+{
+    linkpump::Config cfg;
+    cfg.connectA = Str("hello from A");
+    Pump p(cfg);
+    EXPECT_EQ(p.linkState(Side::A), OLNK_STATE_RESET_BY_US);
+    ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 50));
+    EXPECT_EQ(p.linkState(Side::A), OLNK_STATE_RESET_DONE);
+    EXPECT_EQ(p.linkState(Side::B), OLNK_STATE_RESET_DONE);
+    p.send(Side::A, Str("one"));
+    p.send(Side::B, Str("two"));
+    std::vector<Bytes> atA, atB;
+    ASSERT_TRUE(p.runUntil(
+        [&] {
+            for (auto& m : p.received(Side::A))
+                atA.push_back(m);
+            for (auto& m : p.received(Side::B))
+                atB.push_back(m);
+            return atA.size() == 1 && atB.size() == 2;
+        },
+        50));
+    EXPECT_EQ(atB[0], Str("hello from A")); // the connect message
+    EXPECT_EQ(atB[1], Str("one"));
+    EXPECT_EQ(atA[0], Str("two"));
+}
+
+TEST(LinkChannel, PassivePeerAnswersTheReset)
+{
+    linkpump::Config cfg;
+    cfg.passiveB = true;
+    cfg.connectA = Str("CONN");
+    cfg.autoConnect = false;
+    Pump p(cfg);
+    EXPECT_EQ(p.linkState(Side::B), OLNK_STATE_RUNNING);
+    ASSERT_TRUE(p.runUntil([&] { return p.linkState(Side::B) == OLNK_STATE_RESET_BY_PEER; }, 5));
+    // In state 1 sending fails until the upper layer connects.
+    const uint8_t x = 1;
+    sys::SetLastError(0);
+    EXPECT_EQ(OlnkSend(p.b(), 1, &x, 1, 0), -1);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
+    OlnkSendRequest req;
+    req.length = 1;
+    req.data = &x;
+    EXPECT_EQ(OlnkSendAsync(p.b(), &req, 0), 0);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
+    EXPECT_EQ(p.received(Side::B), std::vector<Bytes>{Str("CONN")});
+    ASSERT_EQ(OlnkConnect(p.b(), 0, nullptr), 1);
+    EXPECT_EQ(p.linkState(Side::B), OLNK_STATE_RESET_DONE);
+    ASSERT_TRUE(p.runUntil([&] { return p.linkState(Side::A) == OLNK_STATE_RESET_DONE; }, 10));
+    // A second connect while our own reset runs fails.
+    Guard fresh(OlnkCreateChannel(4, {}));
+    EXPECT_EQ(OlnkConnect(fresh, 0, nullptr), 0);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_SECOND_RESET);
+}
+
+TEST(LinkChannel, ConnectInStateZeroFailsWaitingRequestsAndDropsFrames)
+{
+    linkpump::Config cfg;
+    cfg.passiveA = cfg.passiveB = true;
+    cfg.autoConnect = false;
+    Pump p(cfg);
+    uint8_t buf[8];
+    sys::Event ev(true, false);
+    OlnkReceiveRequest rx;
+    rx.capacity = sizeof buf;
+    rx.buffer = buf;
+    rx.event = &ev;
+    EXPECT_EQ(OlnkReceiveAsync(p.b(), &rx), 0);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_PENDING);
+    OlnkReceiveRequest second = rx;
+    EXPECT_EQ(OlnkReceiveAsync(p.b(), &second), 0);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_TOO_MANY_ASYNC);
+
+    ASSERT_EQ(OlnkConnect(p.a(), 0, nullptr), 1);
+    p.transfer(Side::A, OlnkFrameMode::None);
+    EXPECT_EQ(p.linkState(Side::B), OLNK_STATE_RESET_BY_PEER);
+    EXPECT_TRUE(ev.IsSet());
+    EXPECT_EQ(rx.status, OLNK_STATUS_RESET);
+    // Every other frame is dropped until OlnkConnect.
+    FrameSpec s;
+    s.seq = 2;
+    s.data = Str("dropped");
+    Feed(p.b(), Encode(s));
+    EXPECT_TRUE(Drain(p.b()).empty());
+    ASSERT_EQ(OlnkConnect(p.b(), 0, nullptr), 1);
+    ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 10));
+}
+
+TEST(LinkChannel, WindowOfOneServesTheNormalQueueOnlyWhenEmpty)
+{
+    Guard ch(Passive(1));
+    const uint8_t x = 7;
+    OlnkSendRequest r1, r2;
+    r1.length = r2.length = 1;
+    r1.data = r2.data = &x;
+    EXPECT_EQ(OlnkSendAsync(ch, &r1, 0), 0); // W - 1 = 0 frames: queued
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_PENDING);
+    EXPECT_EQ(OlnkSendAsync(ch, &r2, 0), 0);
+    Bytes f = Next(ch);
+    EXPECT_EQ(SeqOf(f), 1);
+    EXPECT_EQ(r1.result, 1);
+    EXPECT_TRUE(Next(ch).empty()); // r2 waits for the empty window
+    Feed(ch, PeerAck(0x81));
+    EXPECT_EQ(SeqOf(Next(ch)), 2);
+    EXPECT_EQ(r2.result, 2);
+}
+
+TEST(LinkChannel, WindowOf127TakesEveryOtherNumberAsARepeat)
+{
+    for (uint8_t w : {uint8_t(20), uint8_t(127)}) {
+        Guard ch(Passive(w));
+        FrameSpec s;
+        s.seq = 30; // R is 0: 30 is neither R + 1 nor within W behind R for W = 20
+        s.data = Str("late");
+        Feed(ch, Encode(s));
+        const OlnkStatistics st = Stats(ch);
+        EXPECT_EQ(st.HeaderErr, w == 127 ? 0u : 1u);
+        EXPECT_EQ(OlnkTakeAckNeeded(ch), w != 127);
+        EXPECT_TRUE(Drain(ch).empty());
+        s.seq = 1;
+        s.data = Str("in order");
+        Feed(ch, Encode(s));
+        EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("in order")});
+    }
+}
+
+TEST(LinkChannel, NakFreesEarlierFramesAndResendsFromIt)
+{
+    Guard ch(Passive());
+    SendN(ch, 5);
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(SeqOf(Next(ch)), i);
+    Feed(ch, PeerAck(0x03)); // NAK 3: 1 and 2 arrived
+    EXPECT_EQ(Stats(ch).NAKs, 1u);
+    EXPECT_EQ(ch.ch->count, 3);
+    EXPECT_EQ(SeqOf(Next(ch)), 3);
+    EXPECT_EQ(SeqOf(Next(ch)), 4);
+    Feed(ch, PeerAck(0x03, 2)); // NAK of the first frame: everything again
+    EXPECT_EQ(ch.ch->count, 3);
+    EXPECT_EQ(SeqOf(Next(ch)), 3);
+    // A NAK with an empty window changes nothing.
+    Guard empty(Passive());
+    Feed(empty, PeerAck(0x05));
+    EXPECT_EQ(Stats(empty).NAKs, 1u);
+    EXPECT_TRUE(Next(empty).empty());
+}
+
+TEST(LinkChannel, BadDataCheckNaksReliableAndDropsUnreliable)
+{
+    Guard ch(Passive());
+    FrameSpec s;
+    s.data = Str("abc");
+    s.badDataCheck = true;
+    Feed(ch, Encode(s));
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+    Bytes f = Next(ch, OlnkFrameMode::Idle);
+    EXPECT_EQ(f[4], 0x01); // NAK 1: asked for again
+    s.badDataCheck = false;
+    Feed(ch, Encode(s));
+    EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("abc")});
+
+    s.seq = 2;
+    s.reliable = false;
+    s.badDataCheck = true;
+    OlnkTakeAckNeeded(ch);
+    Feed(ch, Encode(s));
+    EXPECT_FALSE(OlnkTakeAckNeeded(ch));
+    EXPECT_EQ(Next(ch, OlnkFrameMode::Idle)[4], 0x82); // acknowledged, data lost
+    EXPECT_TRUE(Drain(ch).empty());
+    EXPECT_EQ(Stats(ch).DataErr, 2u);
+}
+
+TEST(LinkChannel, FullRingNaksAndDeliversLater)
+{
+    linkpump::Config cfg;
+    Pump p(cfg);
+    ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 50));
+    for (int i = 0; i < 15; ++i)
+        p.send(Side::A, Bytes{uint8_t(i)});
+    for (int i = 0; i < 60; ++i)
+        p.turn();
+    EXPECT_EQ(p.b()->ringCount, OLNK_RING_SIZE);
+    std::vector<Bytes> got = p.received(Side::B);
+    ASSERT_TRUE(p.runUntil(
+        [&] {
+            for (auto& m : p.received(Side::B))
+                got.push_back(m);
+            return got.size() == 15;
+        },
+        200));
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(got[i], Bytes{uint8_t(i)});
+}
+
+TEST(LinkChannel, SequenceWrapsAndFrameZeroEndsState3)
+{
+    Pump p;
+    ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 50));
+    for (int i = 0; i < 300; ++i)
+        p.send(Side::A, Bytes{uint8_t(i), uint8_t(i >> 8)});
+    std::vector<Bytes> got;
+    bool sawZero = false;
+    p.onFrame = [&](Side from, const Bytes& f) { sawZero |= from == Side::A && f[7] == 0; };
+    ASSERT_TRUE(p.runUntil(
+        [&] {
+            for (auto& m : p.received(Side::B))
+                got.push_back(m);
+            return got.size() == 300;
+        },
+        2000));
+    EXPECT_TRUE(sawZero);
+    EXPECT_LT(p.now() - 1000, OLNK_RESET_WINDOW_MS); // not the time-out
+    EXPECT_EQ(p.linkState(Side::B), OLNK_STATE_RUNNING);
+    for (int i = 0; i < 300; ++i)
+        EXPECT_EQ(got[i], (Bytes{uint8_t(i), uint8_t(i >> 8)}));
+}
+
+TEST(LinkChannel, State3EndsAfterTheResetWindow)
+{
+    Pump p;
+    ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 50));
+    p.faults(Side::A).hold = p.faults(Side::B).hold = true;
+    const uint32_t entered = p.a()->stateTick;
+    p.advance(entered + OLNK_RESET_WINDOW_MS - p.now());
+    OlnkCheckConnectTimeout(p.a());
+    EXPECT_EQ(p.linkState(Side::A), OLNK_STATE_RESET_DONE);
+    p.advance(1);
+    OlnkCheckConnectTimeout(p.a());
+    EXPECT_EQ(p.linkState(Side::A), OLNK_STATE_RUNNING);
+}
+
+TEST(LinkChannel, MessageCutToCapacityReportsFullLength)
+{
+    Guard ch(Passive());
+    FrameSpec s;
+    s.data = Bytes(100, 0x42);
+    Feed(ch, Encode(s));
+    uint8_t buf[10];
+    uint16_t len = 0;
+    ASSERT_EQ(OlnkReceive(ch, &len, sizeof buf, buf, 0), 1);
+    EXPECT_EQ(len, 100);
+    EXPECT_EQ(buf[9], 0x42);
+    // The same through a waiting asynchronous receive.
+    OlnkReceiveRequest r;
+    r.capacity = 5;
+    r.buffer = buf;
+    EXPECT_EQ(OlnkReceiveAsync(ch, &r), 0);
+    s.seq = 2;
+    Feed(ch, Encode(s));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.length, 100);
+    // Decision 8: both hand-overs count.
+    const OlnkStatistics st = Stats(ch);
+    EXPECT_EQ(st.GetPackets, 2u);
+    EXPECT_EQ(st.GetBytes, 15u);
+}
+
+// Decision 3: an acknowledgement for frames never transmitted is ignored.
+TEST(LinkChannel, ForgedAckDoesNotFreeUnsentFrames)
+{
+    Guard ch(Passive());
+    SendN(ch, 5);
+    EXPECT_EQ(SeqOf(Next(ch)), 1);
+    EXPECT_EQ(SeqOf(Next(ch)), 2);
+    Feed(ch, PeerAck(0x85)); // ACK 5: 3 to 5 were never sent
+    EXPECT_EQ(ch.ch->count, 5);
+    Feed(ch, PeerAck(0x04, 2)); // NAK 4: beyond the frame after the sent ones
+    EXPECT_EQ(ch.ch->count, 5);
+    Feed(ch, PeerAck(0x82, 3)); // ACK 2: counts
+    EXPECT_EQ(ch.ch->count, 3);
+    EXPECT_EQ(SeqOf(Next(ch)), 3);
+}
+
+// Decision 4: an ACK alone never causes a retransmission; Ack mode carries
+// the acknowledgement on the first frame without going back.
+TEST(LinkChannel, AckDoesNotRewindTheTransmitPosition)
+{
+    Guard ch(Passive());
+    SendN(ch, 3);
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(SeqOf(Next(ch)), i);
+    Feed(ch, PeerAck(0x81));
+    EXPECT_TRUE(Next(ch).empty());
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Ack)), 2); // carrier
+    EXPECT_TRUE(Next(ch).empty());
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 2); // go back N
+    EXPECT_EQ(SeqOf(Next(ch)), 3);
+    // Ack mode with an empty window builds an empty frame.
+    Feed(ch, PeerAck(0x83, 2));
+    const Bytes e = Next(ch, OlnkFrameMode::Ack);
+    EXPECT_EQ(e.size(), 13u);
+    EXPECT_EQ(SeqOf(e), 4);
+}
+
+// Decision 5: a peer reset that meets a full ring still completes.
+TEST(LinkChannel, PeerResetWithAFullRingCompletes)
+{
+    linkpump::Config cfg;
+    cfg.passiveA = cfg.passiveB = true;
+    cfg.autoConnect = false;
+    Pump p(cfg);
+    for (int i = 0; i < 10; ++i)
+        p.send(Side::A, Bytes{uint8_t(i)});
+    for (int i = 0; i < 30; ++i)
+        p.turn();
+    ASSERT_EQ(p.b()->ringCount, OLNK_RING_SIZE);
+    ASSERT_EQ(OlnkConnect(p.a(), 4, "CONN"), 1);
+    for (int i = 0; i < 10; ++i)
+        p.turn();
+    EXPECT_EQ(p.linkState(Side::B), OLNK_STATE_RESET_BY_PEER);
+    std::vector<Bytes> got = p.received(Side::B);
+    EXPECT_EQ(got.size(), 10u);
+    ASSERT_TRUE(p.runUntil(
+        [&] {
+            for (auto& m : p.received(Side::B))
+                got.push_back(m);
+            return got.size() == 11;
+        },
+        20));
+    EXPECT_EQ(got.back(), Str("CONN"));
+    ASSERT_EQ(OlnkConnect(p.b(), 0, nullptr), 1);
+    ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 10));
+}
+
+// Decision 6: this side in state 3 starts a new reset while the peer runs
+// in state 0; the reset must come through with sequence number 1.
+TEST(LinkChannel, ResetFromState3ReachesARunningPeer)
+{
+    linkpump::Config cfg;
+    cfg.passiveA = true;
+    cfg.connectB = Str("first");
+    Pump p(cfg);
+    // B resets, A answers: A built its connect frame last.
+    ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 20));
+    EXPECT_EQ(p.received(Side::A), std::vector<Bytes>{Str("first")});
+    // B's state 3 ends first (the peer's clock runs its own course).
+    p.faults(Side::A).hold = p.faults(Side::B).hold = true;
+    p.advance(OLNK_RESET_WINDOW_MS + 1);
+    OlnkCheckConnectTimeout(p.b());
+    p.faults(Side::A).hold = p.faults(Side::B).hold = false;
+    ASSERT_EQ(p.linkState(Side::B), OLNK_STATE_RUNNING);
+    ASSERT_EQ(p.linkState(Side::A), OLNK_STATE_RESET_DONE);
+    ASSERT_EQ(OlnkConnect(p.a(), 6, "second"), 1);
+    EXPECT_EQ(p.linkState(Side::A), OLNK_STATE_RESET_BY_US);
+    std::vector<Bytes> got;
+    ASSERT_TRUE(p.runUntil(
+        [&] {
+            for (auto& m : p.received(Side::B))
+                got.push_back(m);
+            return !got.empty() && got.back() == Str("second") && p.connected();
+        },
+        100));
+
+    // Answering a peer's connect frame in state 3 builds ours without a reset.
+    Pump q;
+    ASSERT_TRUE(q.runUntil([&] { return q.connected(); }, 20));
+    ASSERT_TRUE(q.a()->peerConnectSeen);
+    ASSERT_EQ(OlnkConnect(q.a(), 0, nullptr), 1);
+    EXPECT_EQ(q.linkState(Side::A), OLNK_STATE_RESET_DONE);
+}
+
+// Decision 9: an over-long message is refused, not cut.
+TEST(LinkChannel, OverLongMessagesAreRefused)
+{
+    Guard ch(Passive());
+    const Bytes big(1024, 1);
+    sys::SetLastError(0);
+    EXPECT_EQ(OlnkSend(ch, 1024, big.data(), 1, 0), -1);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_INVALIDARG);
+    OlnkSendRequest r;
+    r.length = 1024;
+    r.data = big.data();
+    EXPECT_EQ(OlnkSendAsync(ch, &r, 0), 0);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_INVALIDARG);
+    EXPECT_EQ(OlnkSend(ch, 1023, big.data(), 1, 0), 1);
+}
+
+TEST(LinkChannel, NullHandles)
+{
+    uint16_t len;
+    uint8_t buf[4];
+    OlnkStatistics st{};
+    sys::SetLastError(0);
+    EXPECT_EQ(OlnkSend(nullptr, 1, buf, 1, 0), -1);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_HANDLE);
+    sys::SetLastError(0);
+    EXPECT_EQ(OlnkReceive(nullptr, &len, 4, buf, 0), 0);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_HANDLE);
+    EXPECT_EQ(OlnkConnect(nullptr, 0, nullptr), 0);
+    EXPECT_EQ(OlnkGetStatistics(nullptr, &st), 0);
+    EXPECT_EQ(OlnkCancelAsync(nullptr), 0);
+    EXPECT_EQ(OlnkCheckConnectTimeout(nullptr), 0);
+    EXPECT_EQ(OlnkCloseChannel(nullptr), 0);
+    EXPECT_EQ(OlnkGetLinkState(nullptr), -1);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_HANDLE);
+    COlnkChannel holder;
+    EXPECT_FALSE(holder.Attach(nullptr));
+    EXPECT_TRUE(holder.Attach(Passive()));
+    EXPECT_FALSE(holder.Attach(holder.Handle()));
+    EXPECT_EQ(holder.Send(1, buf, 1, 0), 1);
+}
+
+// The check cannot see a flipped bit before the last 14 data bits: such a
+// message arrives changed.  A change that claims to detect it must change
+// this test on purpose.
+TEST(LinkChannel, DocumentedLimitOfTheDataCheck)
+{
+    Guard tx(Passive());
+    Guard rx(Passive());
+    const Bytes msg(20, 0x41);
+    ASSERT_EQ(OlnkSend(tx, 20, msg.data(), 1, 0), 1);
+    Bytes f = Next(tx);
+    f[10 + 9] ^= 0x01;
+    Feed(rx, f);
+    Bytes expect = msg;
+    expect[9] = 0x40;
+    EXPECT_EQ(Drain(rx), std::vector<Bytes>{expect});
+    EXPECT_EQ(Stats(rx).DataErr, 0u);
+    EXPECT_EQ(Stats(rx).HeaderErr, 0u);
+    ASSERT_EQ(OlnkSend(tx, 3, "xyz", 1, 0), 2);
+    Feed(rx, Next(tx));
+    EXPECT_EQ(Drain(rx), std::vector<Bytes>{Str("xyz")});
+}
+
+TEST(LinkChannel, StatisticsAddUp)
+{
+    linkpump::Config cfg;
+    cfg.seed = 5;
+    Pump p(cfg);
+    p.faults(Side::A).drop = 0.1;
+    p.faults(Side::A).corrupt = 0.1;
+    p.faults(Side::B).corrupt = 0.1;
+    ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 200));
+    linkpump::Rng rng(1);
+    for (int i = 0; i < 200; ++i)
+        p.send(Side::A, rng.RandomBytes(1 + rng.Below(300)));
+    size_t got = 0;
+    uint64_t frames = 0, bytes = 0;
+    p.onFrame = [&](Side from, const Bytes& f) {
+        if (from == Side::A) {
+            ++frames;
+            bytes += f.size();
+        }
+    };
+    ASSERT_TRUE(p.runUntil(
+        [&] {
+            got += p.received(Side::B).size();
+            return got == 200;
+        },
+        5000));
+    const OlnkStatistics a = Stats(p.a());
+    const OlnkStatistics b = Stats(p.b());
+    EXPECT_EQ(a.size, 120u);
+    EXPECT_EQ(a.PutPackets, 200u);     // messages built with data
+    EXPECT_EQ(b.GetPackets, 200u);     // messages handed over
+    EXPECT_GE(a.SendPackets, frames);  // every frame taken counts
+    EXPECT_GT(b.HeaderErr + b.DataErr, 0u);
+    EXPECT_GT(b.RecPackets, 0u);
+    EXPECT_GE(b.RecBytes, a.SendBytes - bytes); // bytes of dropped frames are missing
+    // A short copy copies only what the caller's record holds.
+    OlnkStatistics part{};
+    part.size = 24;
+    part.SendBytes = 77;
+    ASSERT_EQ(OlnkGetStatistics(p.a(), &part), 1);
+    EXPECT_EQ(part.size, 120u);
+    EXPECT_EQ(part.SendBytes, 77u);
+    EXPECT_EQ(part.start.dwHighDateTime, a.start.dwHighDateTime);
+}
+
+TEST(LinkChannel, CancelAndCloseEndEveryRequest)
+{
+    OlnkChannel ch = Passive(2);
+    const uint8_t x = 1;
+    sys::Event e1(true, false), e2(true, false), e3(true, false);
+    OlnkSendRequest urgent[3], normal;
+    for (auto& r : urgent) {
+        r.length = 1;
+        r.data = &x;
+        r.event = &e1;
+    }
+    EXPECT_EQ(OlnkSendAsync(ch, &urgent[0], -1), 1);
+    EXPECT_EQ(OlnkSendAsync(ch, &urgent[1], -1), 1);
+    EXPECT_EQ(OlnkSendAsync(ch, &urgent[2], -1), 0); // window full: queued
+    normal.length = 1;
+    normal.data = &x;
+    normal.event = &e2;
+    EXPECT_EQ(OlnkSendAsync(ch, &normal, 0), 0);
+    // Urgent requests are served after a received frame frees a slot.
+    Next(ch);
+    Feed(ch, PeerAck(0x81));
+    EXPECT_TRUE(e1.IsSet());
+    EXPECT_EQ(urgent[2].result, 3);
+    EXPECT_FALSE(e2.IsSet());
+    EXPECT_EQ(OlnkCancelAsync(ch), 1);
+    EXPECT_EQ(normal.result, OLNK_STATUS_CANCELLED);
+    uint8_t buf[4];
+    OlnkReceiveRequest rx;
+    rx.capacity = 4;
+    rx.buffer = buf;
+    rx.event = &e3;
+    EXPECT_EQ(OlnkReceiveAsync(ch, &rx), 0);
+    EXPECT_EQ(OlnkCloseChannel(ch), 1);
+    EXPECT_TRUE(e3.IsSet());
+    EXPECT_EQ(rx.status, OLNK_STATUS_CLOSED);
+}

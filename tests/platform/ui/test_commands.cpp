@@ -1,0 +1,328 @@
+// Commands and their routing, update handlers, menus, accelerators and the
+// status bar, with a real main frame, MDI child and view.
+#include "platform/ui/Accel.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/StatusBar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusTipEvent>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace ui;
+
+namespace {
+
+constexpr uint32_t ID_BUILD = 33846;
+constexpr uint32_t ID_OPEN = 57601;
+constexpr uint32_t ID_SAVE = 57603;
+
+// Every target of the route records what reached it.
+std::vector<std::string> g_log;
+
+class TestDoc : public Document
+{
+public:
+    TestDoc() { MapCommand(ID_SAVE, [] { g_log.push_back("doc"); }); }
+};
+
+class TestView : public View
+{
+public:
+    TestView() { MapCommand(ID_BUILD, [] { g_log.push_back("view"); }); }
+};
+
+class TestFrame : public ChildFrame
+{
+public:
+    TestFrame() { MapCommand(ID_SAVE, [] { g_log.push_back("frame"); }); }
+};
+
+class TestMain : public MainFrameBase
+{
+public:
+    TestMain() { MapCommand(ID_OPEN, [] { g_log.push_back("main"); }); }
+};
+
+class TestApp : public Application
+{
+public:
+    TestApp()
+    {
+        MapCommand(ID_BUILD, [] { g_log.push_back("app"); });
+        MapCommand(ID_OPEN, [] { g_log.push_back("app"); });
+        MapCommandRange(100, 199, [](uint32_t id) { g_log.push_back("range" + std::to_string(id)); });
+    }
+};
+
+struct World
+{
+    TestApp app;
+    TestMain main;
+    Document* doc = nullptr;
+    World()
+    {
+        app.AddDocTemplate(std::make_unique<DocTemplate>(
+            5, QStringLiteral("\nPLC\nZdrojový soubor PLC\nZdrojové soubory PLC (*.plc)\n.plc\nPLCfile\n"),
+            [] { return new TestDoc; }, [] { return new TestFrame; }, [] { return new TestView; }));
+        main.resize(800, 600);
+        main.show();
+        doc = app.Documents().Template(0)->OpenDocumentFile({});
+        QApplication::processEvents();
+        g_log.clear();
+    }
+    ~World() { g_log.clear(); }
+};
+
+} // namespace
+
+TEST(Commands, RoutingReachesViewDocumentFrameMainFrameApplicationInOrder)
+{
+    World w;
+    ASSERT_NE(w.doc, nullptr);
+    std::vector<CommandTarget*> route = CurrentRoute();
+    ASSERT_EQ(route.size(), 5u);
+    EXPECT_NE(dynamic_cast<TestView*>(route[0]), nullptr);
+    EXPECT_EQ(route[1], w.doc);
+    EXPECT_NE(dynamic_cast<TestFrame*>(route[2]), nullptr);
+    EXPECT_EQ(route[3], &w.main);
+    EXPECT_EQ(route[4], &w.app);
+
+    // The first that handles a command wins.
+    EXPECT_TRUE(SendCommand(ID_BUILD)); // view before the application
+    EXPECT_TRUE(SendCommand(ID_SAVE));  // document before the frame
+    EXPECT_TRUE(SendCommand(ID_OPEN));  // main frame before the application
+    EXPECT_TRUE(SendCommand(150));      // a range of the application
+    EXPECT_FALSE(SendCommand(40001));   // nobody
+    EXPECT_EQ(g_log, (std::vector<std::string>{"view", "doc", "main", "range150"}));
+}
+
+TEST(Commands, UnhandledCommandIsDisabledAndUpdateHandlerWins)
+{
+    World w;
+    CmdUI none(40001);
+    UpdateCommandUI(none);
+    EXPECT_FALSE(none.Enabled());
+
+    CmdUI handled(ID_SAVE);
+    UpdateCommandUI(handled);
+    EXPECT_TRUE(handled.Enabled());
+
+    // An update handler further down the route decides over a command
+    // handler of the view.
+    w.app.MapUpdate(ID_BUILD, [](CmdUI& ui) { ui.Enable(false); });
+    CmdUI build(ID_BUILD);
+    EXPECT_TRUE(UpdateCommandUI(build));
+    EXPECT_FALSE(build.Enabled());
+}
+
+TEST(Commands, UpdateHandlerReachesTheMenuItem)
+{
+    World w;
+    ASSERT_TRUE(w.main.LoadFrame(9001));
+    MenuBarAdapter* adapter = w.main.MenuAdapter();
+    ASSERT_NE(adapter, nullptr);
+    Menu* model = adapter->GetMenu();
+    ASSERT_EQ(model->ItemCount(), 2);
+    Menu* file = model->SubMenu(0);
+    Menu* project = model->SubMenu(1);
+
+    int seenIndex = -1;
+    Menu* seenMenu = nullptr;
+    w.app.MapUpdate(ID_OPEN, [&](CmdUI& ui) {
+        seenIndex = ui.Index();
+        seenMenu = ui.GetMenu();
+        ui.Enable(false);
+        ui.SetCheck(1);
+        ui.SetText(QStringLiteral("&Otevřít projekt...\tCtrl+O"));
+    });
+    // An update handler may rebuild its menu: here it adds an item after itself.
+    w.app.MapUpdate(57616, [](CmdUI& ui) {
+        if (ui.GetMenu()->ItemCount() == 1)
+            ui.GetMenu()->AppendItem(57617, QStringLiteral("Soubor 2"));
+        ui.Enable(true);
+    });
+
+    QMenu* qfile = adapter->QMenuOf(file);
+    ASSERT_NE(qfile, nullptr);
+    adapter->UpdatePopup(qfile);
+    EXPECT_EQ(seenMenu, file);
+    EXPECT_EQ(seenIndex, 0);
+
+    QList<QAction*> actions = qfile->actions();
+    ASSERT_GE(actions.size(), 5);
+    EXPECT_FALSE(actions[0]->isEnabled());
+    EXPECT_TRUE(actions[0]->isChecked());
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("&Otevřít projekt...\tCtrl+O"));
+    EXPECT_TRUE(actions[1]->isEnabled());      // the document handles save
+    EXPECT_TRUE(actions[1]->font().bold());    // the default item
+    EXPECT_FALSE(actions[4]->isEnabled());     // 40001: no handler
+    EXPECT_TRUE(file->Item(0)->flags & MF_GRAYED);
+
+    QMenu* recent = adapter->QMenuOf(file->SubMenu(3));
+    ASSERT_NE(recent, nullptr);
+    adapter->UpdatePopup(recent);
+    EXPECT_EQ(file->SubMenu(3)->ItemCount(), 2);
+    EXPECT_EQ(recent->actions().size(), 2);
+
+    QMenu* qproject = adapter->QMenuOf(project);
+    adapter->UpdatePopup(qproject);
+    EXPECT_TRUE(qproject->actions()[0]->isEnabled()); // the view handles build
+    EXPECT_FALSE(qproject->actions()[1]->isEnabled());
+
+    // Choosing the item sends the command through the route.
+    qproject->actions()[0]->trigger();
+    EXPECT_EQ(g_log, std::vector<std::string>{"view"});
+}
+
+TEST(Commands, PostedCommandRunsAfterTheCurrentHandlerReturns)
+{
+    World w;
+    w.app.MapCommand(120, [] {
+        g_log.push_back("first begins");
+        PostCommand(121);
+        g_log.push_back("first ends");
+    });
+    w.app.MapCommand(121, [] { g_log.push_back("posted"); });
+    SendCommand(120);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"first begins", "first ends"}));
+    QApplication::processEvents();
+    EXPECT_EQ(g_log, (std::vector<std::string>{"first begins", "first ends", "posted"}));
+}
+
+TEST(Menus, SerialNumbersAreNeverReusedAndBadResourcesFailClearly)
+{
+    uint64_t first;
+    {
+        auto a = Menu::Load(9001);
+        ASSERT_NE(a, nullptr);
+        first = a->Serial();
+        EXPECT_NE(a->SubMenu(0)->Serial(), first);
+    }
+    auto b = Menu::Load(9001);
+    EXPECT_GT(b->Serial(), first);
+    auto clone = b->Clone();
+    EXPECT_NE(clone->Serial(), b->Serial());
+    EXPECT_EQ(clone->SubMenu(0)->ItemCount(), b->SubMenu(0)->ItemCount());
+
+    QString error;
+    EXPECT_EQ(Menu::Load(4242, &error), nullptr);
+    EXPECT_TRUE(error.contains(QLatin1String("4242")));
+    EXPECT_EQ(Menu::Load(9002, &error), nullptr);
+    EXPECT_TRUE(error.contains(QLatin1String("END")));
+    EXPECT_EQ(Menu::Parse("POPUP \"x\" MENUITEM abc \"y\" END", &error), nullptr);
+    EXPECT_EQ(Menu::Parse("MENUITEM 5 \"unterminated", &error), nullptr);
+    EXPECT_EQ(Menu::Parse("END", &error), nullptr);
+
+    auto m = Menu::Parse("MENUITEM 7 \"A \\\"q\\\"\\tF1\" CHECKED GRAYED\nSEPARATOR\n");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->ItemCount(), 2);
+    EXPECT_EQ(m->Item(0)->text, QStringLiteral("A \"q\"\tF1"));
+    EXPECT_EQ(m->Item(0)->flags, uint32_t(MF_CHECKED | MF_GRAYED));
+    EXPECT_TRUE(m->Item(1)->flags & MF_SEPARATOR);
+    EXPECT_EQ(m->ItemId(5), 0u);
+    EXPECT_FALSE(m->RemoveItem(5));
+    EXPECT_EQ(PlainMenuText(QStringLiteral("&Save && close\tCtrl+S")), QStringLiteral("Save & close"));
+}
+
+TEST(Accelerators, TableMapsQtKeysToCommandsViewFirst)
+{
+    auto table = AccelTable::Load(9001);
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->Entries().size(), 3u);
+    EXPECT_EQ(table->Entries()[0].flags, 0x0D);
+    EXPECT_EQ(table->Entries()[0].key, 0x74);
+
+    QKeyEvent ctrlShiftF5(QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(table->Translate(ctrlShiftF5), ID_BUILD);
+    QKeyEvent ctrlF5(QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier);
+    EXPECT_EQ(table->Translate(ctrlF5), 0);
+    QKeyEvent ctrlO(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(table->Translate(ctrlO), ID_OPEN);
+
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_A), 'A');
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_7), '7');
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F24), 0x87);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Home), 0x24);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Delete), 0x2E);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_5, true), 0x65);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Plus, true), 0x6B);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Exclam), '1');
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Comma), 0xBC);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_BraceLeft), 0xDB);
+    EXPECT_EQ(VirtualKeyFromQt(Qt::Key_unknown), 0);
+    EXPECT_EQ(VirtualKeyFromName(QStringLiteral("f5")), 0x74);
+
+    QString error;
+    EXPECT_EQ(AccelTable::Load(4242, &error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(AccelTable::Parse("0x0D 0x74", &error), nullptr);
+    EXPECT_EQ(AccelTable::Parse("1 NoSuchKey 5", &error), nullptr);
+    EXPECT_EQ(AccelTable::Parse("1 0x74 70000", &error), nullptr);
+
+    // The view's own table comes before its frame's.
+    AccelTable view({{FVIRTKEY | FCONTROL, 0x41, 1}});
+    AccelTable frame({{FVIRTKEY | FCONTROL, 0x41, 2}, {FVIRTKEY, 0x70, 3}});
+    QKeyEvent ctrlA(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    EXPECT_EQ(TranslateAccelerator(ctrlA, {&view, &frame}), 1);
+    EXPECT_EQ(TranslateAccelerator(f1, {&view, nullptr, &frame}), 3);
+}
+
+TEST(Accelerators, KeyPressInTheMainFrameRunsTheCommand)
+{
+    World w;
+    w.main.LoadFrame(9001);
+    w.main.activateWindow();
+    View* v = w.main.GetActiveView();
+    ASSERT_NE(v, nullptr);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+    QApplication::sendEvent(v, &press);
+    EXPECT_EQ(g_log, std::vector<std::string>{"view"});
+}
+
+TEST(StatusBar, PanesTakeTheirTextFromUpdateHandlersAndTheMessagePaneShowsPrompts)
+{
+    World w;
+    StatusBar* bar = w.main.CreateStatusBar({0, 59137, 59138});
+    EXPECT_EQ(bar->CommandToIndex(59138), 2);
+    EXPECT_EQ(bar->CommandToIndex(5), -1);
+    int caret = 1;
+    w.app.MapUpdate(59137, [&](CmdUI& ui) { ui.SetText(QStringLiteral("ř. %1").arg(caret)); });
+    IdleUpdater::Instance().RunPass();
+    EXPECT_EQ(bar->GetPaneText(1), QStringLiteral("ř. 1"));
+    caret = 12;
+    IdleUpdater::Instance().Invalidate();
+    // The idle updater runs by itself once the queue is idle.
+    const int passes = IdleUpdater::Instance().PassCount();
+    for (int i = 0; i < 400 && IdleUpdater::Instance().PassCount() == passes; ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(bar->GetPaneText(1), QStringLiteral("ř. 12"));
+    EXPECT_TRUE(bar->GetPaneText(2).isEmpty());
+
+    EXPECT_EQ(bar->MessageText(), bar->IdleText());
+    SetCommandPromptSource([](uint32_t id) {
+        return id == ID_OPEN ? QStringLiteral("Otevře existující dokument\nOtevřít") : QString();
+    });
+    w.main.LoadFrame(9001);
+    QMenu* file = w.main.MenuAdapter()->QMenuOf(w.main.MenuAdapter()->GetMenu()->SubMenu(0));
+    QAction* open = file->actions()[0];
+    EXPECT_EQ(open->statusTip(), QStringLiteral("Otevře existující dokument"));
+    QStatusTipEvent tip(open->statusTip());
+    QApplication::sendEvent(&w.main, &tip);
+    EXPECT_EQ(bar->MessageText(), QStringLiteral("Otevře existující dokument"));
+    QStatusTipEvent none{QString()};
+    QApplication::sendEvent(&w.main, &none);
+    EXPECT_EQ(bar->MessageText(), bar->IdleText());
+    SetCommandPromptSource({});
+}
