@@ -6,15 +6,19 @@
 #include "platform/sys/FileWatch.h"
 #include "tests/support/platform/TempDir.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QString>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -47,14 +51,17 @@ void Pump(int ms)
     WaitFor([] { return false; }, ms);
 }
 
+// Writes a file in chunks with pauses, as a slow program would save it.
 void WriteSlowly(const std::string& path, int parts)
 {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
     for (int i = 0; i < parts; ++i) {
-        f << "more text " << i << "\n";
-        f.flush();
+        std::string chunk = "more text " + std::to_string(i) + "\n";
+        ASSERT_EQ(::write(fd, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
         QThread::msleep(30);
     }
+    ::close(fd);
 }
 
 struct Call
@@ -67,7 +74,12 @@ struct Call
 class TestMonitor : public CFileChangeMonitor
 {
 public:
+    explicit TestMonitor(int* counter = nullptr) : m_counter(counter) {}
     ~TestMonitor() override { Stop(); }
+    bool AllOnUiThread() const
+    {
+        return std::all_of(calls.begin(), calls.end(), [](const Call& c) { return c.onUiThread; });
+    }
     std::vector<Call> calls;
     std::function<void(uint32_t, const std::u16string&)> during;
     int depth = 0;
@@ -77,12 +89,17 @@ protected:
     void OnFileChanged(uint32_t flags, const std::u16string& path) override
     {
         calls.push_back({flags, path, QThread::currentThread() == qApp->thread()});
+        if (m_counter)
+            ++*m_counter;
         ++depth;
         maxDepth = std::max(maxDepth, depth);
         if (during)
             during(flags, path);
         --depth;
     }
+
+private:
+    int* m_counter = nullptr;
 };
 
 class FileChangeMonitorTest : public ::testing::Test
@@ -94,10 +111,19 @@ protected:
         static char arg0[] = "test";
         static char* argv[] = {arg0, nullptr};
         if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
+            new QApplication(argc, argv);
     }
     testsupport::TempDir dir;
 };
+
+// Waits for the first notification, then lets later ones (that must not
+// come) arrive.
+bool WaitForCalls(TestMonitor& mon, size_t n, int ms = 5000)
+{
+    bool ok = WaitFor([&] { return mon.calls.size() >= n; }, ms);
+    Pump(400);
+    return ok;
+}
 
 } // namespace
 
@@ -128,7 +154,7 @@ TEST(FileWatch, MasksAndStopSignal)
     EXPECT_TRUE(w.SleepUnlessStopped(1));
 }
 
-TEST_F(FileChangeMonitorTest, OutsideSaveGivesOneNotificationOnTheUiThread)
+TEST_F(FileChangeMonitorTest, TenChunkedWritesGiveOneNotification)
 {
     dir.Write("a.txt", "start");
     dir.Write("other.txt", "o");
@@ -137,38 +163,70 @@ TEST_F(FileChangeMonitorTest, OutsideSaveGivesOneNotificationOnTheUiThread)
     mon.Start();
     mon.Start();  // already running: nothing happens
     EXPECT_TRUE(mon.IsRunning());
-    WriteSlowly(dir / "a.txt", 5);
-    ASSERT_TRUE(WaitFor([&] { return !mon.calls.empty(); }, 5000));
-    Pump(600);
+    WriteSlowly(dir / "a.txt", 10);
+    ASSERT_TRUE(WaitForCalls(mon, 1));
     ASSERT_EQ(mon.calls.size(), 1u);
     EXPECT_EQ(mon.calls[0].flags, FCM_TIME | FCM_SIZE);
     EXPECT_EQ(mon.calls[0].path, U16(dir / "a.txt"));
-    EXPECT_TRUE(mon.calls[0].onUiThread);
     // A change of another file of the folder says nothing.
     dir.Write("other.txt", "changed");
-    Pump(600);
+    Pump(500);
     EXPECT_EQ(mon.calls.size(), 1u);
+    EXPECT_TRUE(mon.AllOnUiThread());
     mon.Stop();
     mon.Stop();
     EXPECT_FALSE(mon.IsRunning());
+}
+
+TEST_F(FileChangeMonitorTest, TruncateOlderTimeAndReplacement)
+{
+    dir.Write("t.txt", "some text");
+    std::string t = dir / "t.txt";
+    TestMonitor mon;
+    mon.AddFile(U16(t));
+    mon.Start();
+    // Truncated: size and time.
+    ASSERT_EQ(::truncate(t.c_str(), 2), 0);
+    ASSERT_TRUE(WaitForCalls(mon, 1));
+    ASSERT_EQ(mon.calls.size(), 1u);
+    EXPECT_EQ(mon.calls[0].flags & FCM_SIZE, FCM_SIZE);
+    // Touched with an older time: the time differs, the size does not.
+    timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, t.c_str(), times, 0), 0);
+    ASSERT_TRUE(WaitForCalls(mon, 2));
+    ASSERT_EQ(mon.calls.size(), 2u);
+    EXPECT_EQ(mon.calls[1].flags, FCM_TIME);
+    // A new file renamed over the old one.
+    dir.Write("t.new", "other contents");
+    ASSERT_EQ(::rename((dir / "t.new").c_str(), t.c_str()), 0);
+    ASSERT_TRUE(WaitForCalls(mon, 3));
+    ASSERT_EQ(mon.calls.size(), 3u);
+    EXPECT_EQ(mon.calls[2].flags, FCM_TIME | FCM_SIZE);
+    EXPECT_TRUE(mon.AllOnUiThread());
 }
 
 TEST_F(FileChangeMonitorTest, DeletedFileIsReportedOnceAndDropped)
 {
     dir.Write("d.txt", "x");
     TestMonitor mon;
-    mon.AddFile(U16(dir / "d.txt"));
+    std::u16string d = U16(dir / "d.txt");
+    mon.AddFile(d);
+    bool watchedDuringCall = true;
+    mon.during = [&](uint32_t, const std::u16string& path) { watchedDuringCall = mon.IsWatching(path); };
     mon.Start();
     fs::remove(dir / "d.txt");
     ASSERT_TRUE(WaitFor([&] { return !mon.calls.empty(); }, 6000));
     EXPECT_EQ(mon.calls[0].flags, FCM_GONE);
-    EXPECT_FALSE(mon.IsWatching(U16(dir / "d.txt")));
+    EXPECT_FALSE(watchedDuringCall);  // unregistered before the call
+    EXPECT_FALSE(mon.IsWatching(d));
+    EXPECT_FALSE(mon.HasFolder(U16(dir.Path() + "/")));
     dir.Write("d.txt", "back");
-    Pump(600);
+    Pump(500);
     EXPECT_EQ(mon.calls.size(), 1u);
+    EXPECT_TRUE(mon.AllOnUiThread());
 }
 
-TEST_F(FileChangeMonitorTest, FileReplacedByFolder)
+TEST_F(FileChangeMonitorTest, FileReplacedByFolderIsReportedOnce)
 {
     dir.Write("f.txt", "x");
     TestMonitor mon;
@@ -176,49 +234,79 @@ TEST_F(FileChangeMonitorTest, FileReplacedByFolder)
     mon.Start();
     fs::remove(dir / "f.txt");
     fs::create_directory(dir / "f.txt");
-    ASSERT_TRUE(WaitFor([&] { return !mon.calls.empty(); }, 6000));
-    EXPECT_EQ(mon.calls.back().flags, FCM_FOLDER);
+    ASSERT_TRUE(WaitForCalls(mon, 1));
+    ASSERT_EQ(mon.calls.size(), 1u);
+    EXPECT_EQ(mon.calls[0].flags, FCM_FOLDER);
+    // Further changes in the folder while it stays a folder: nothing more.
+    dir.Write("other.txt", "o");
+    Pump(500);
+    EXPECT_EQ(mon.calls.size(), 1u);
+    EXPECT_TRUE(mon.AllOnUiThread());
 }
 
-TEST_F(FileChangeMonitorTest, RegistrationsAndOwnSave)
+TEST_F(FileChangeMonitorTest, RegistrationsAndFolders)
 {
     dir.Write("a.txt", "a");
     dir.Write("b.txt", "b");
     TestMonitor mon;
     std::u16string a = U16(dir / "a.txt");
     std::u16string b = U16(dir / "b.txt");
+    std::u16string folder = U16(dir.Path() + "/");
+    // The same path twice, removed once: unregistered.
     mon.AddFile(a);
     mon.AddFile(a);
     mon.RemoveFile(a);
     EXPECT_FALSE(mon.IsWatching(a));
+    EXPECT_FALSE(mon.HasFolder(folder));
     mon.RemoveFile(a);  // unregistered: ignored
+    // Two files of one folder: removing one keeps the other.
     mon.AddFile(a);
     mon.AddFile(b);
     mon.RemoveFile(a);
+    EXPECT_TRUE(mon.HasFolder(folder));
+    EXPECT_TRUE(mon.IsWatching(b));
+    // A folder that cannot be watched: registered, not watched, no error.
+    mon.AddFile(U16(dir / "missing/x.txt"));
     mon.Start();
-    // Adding a file of a new folder while running restarts the worker.
-    fs::create_directory(dir / "sub");
-    dir.Write("sub/c.txt", "c");
-    mon.AddFile(U16(dir / "sub/c.txt"));
     EXPECT_TRUE(mon.IsRunning());
 
-    WriteSlowly(dir / "a.txt", 2);
-    WriteSlowly(dir / "b.txt", 2);
+    // A new folder while running: its watch is added, and a change made in
+    // the old folder just before is not lost.
+    fs::create_directory(dir / "sub");
+    dir.Write("sub/c.txt", "c");
+    dir.Write("b.txt", "bb");
+    mon.AddFile(U16(dir / "sub/c.txt"));
+    ASSERT_TRUE(WaitForCalls(mon, 1));
+    WriteSlowly(dir / "a.txt", 2);  // not registered
     WriteSlowly(dir / "sub/c.txt", 2);
-    ASSERT_TRUE(WaitFor([&] { return mon.calls.size() >= 2; }, 5000));
-    Pump(400);
+    ASSERT_TRUE(WaitForCalls(mon, 2));
     ASSERT_EQ(mon.calls.size(), 2u);
-    std::set<std::u16string> paths{mon.calls[0].path, mon.calls[1].path};
-    EXPECT_EQ(paths, (std::set<std::u16string>{b, U16(dir / "sub/c.txt")}));
+    EXPECT_EQ(mon.calls[0].path, b);
+    EXPECT_EQ(mon.calls[1].path, U16(dir / "sub/c.txt"));
+    EXPECT_TRUE(mon.AllOnUiThread());
+}
 
-    // The document's own save is never reported.
-    mon.calls.clear();
+TEST_F(FileChangeMonitorTest, OwnSaveIsNotReported)
+{
+    dir.Write("s.txt", "s");
+    TestMonitor mon;
+    std::u16string s = U16(dir / "s.txt");
+    mon.AddFile(s);
+    mon.Start();
+    // The document's save: Stop, RemoveFile, save, AddFile, Start.
     mon.Stop();
-    mon.RemoveFile(b);
-    WriteSlowly(dir / "b.txt", 3);
-    mon.AddFile(b);
+    mon.RemoveFile(s);
+    WriteSlowly(dir / "s.txt", 3);
+    mon.AddFile(s);
     mon.Start();
     Pump(700);
+    EXPECT_TRUE(mon.calls.empty());
+    // A notification queued for the old registration is dropped too.
+    WriteSlowly(dir / "s.txt", 1);
+    QThread::msleep(500);  // examined and posted, not yet delivered
+    mon.RemoveFile(s);
+    mon.AddFile(s);
+    Pump(500);
     EXPECT_TRUE(mon.calls.empty());
 }
 
@@ -233,31 +321,55 @@ TEST_F(FileChangeMonitorTest, NotReenteredWhileTheQuestionIsOpen)
         if (changedAgain)
             return;
         changedAgain = true;
-        // The user ponders the question: the file changes twice more and
-        // the event loop runs.
+        // The user ponders the question: the file changes twice more while
+        // a nested event loop runs.
         WriteSlowly(dir / "q.txt", 2);
         Pump(500);
         WriteSlowly(dir / "q.txt", 4);
         Pump(500);
+        EXPECT_EQ(mon.calls.size(), 1u);
     };
     mon.Start();
     WriteSlowly(dir / "q.txt", 1);
     ASSERT_TRUE(WaitFor([&] { return mon.calls.size() >= 2; }, 8000));
-    Pump(500);
+    Pump(400);
     EXPECT_EQ(mon.calls.size(), 2u);
     EXPECT_EQ(mon.maxDepth, 1);
+    EXPECT_TRUE(mon.AllOnUiThread());
 }
 
-TEST_F(FileChangeMonitorTest, DestroyedWithNotificationsQueued)
+TEST_F(FileChangeMonitorTest, StopDuringTheRetryReturnsAtOnce)
+{
+    dir.Write("r.txt", "r");
+    TestMonitor mon;
+    mon.AddFile(U16(dir / "r.txt"));
+    mon.Start();
+    fs::remove(dir / "r.txt");
+    QThread::msleep(500);  // settled; the worker waits 2 s to try again
+    QElapsedTimer t;
+    t.start();
+    mon.Stop();
+    EXPECT_LT(t.elapsed(), 1500);  // well before the retry would have ended
+    EXPECT_FALSE(mon.IsRunning());
+    Pump(200);
+    EXPECT_TRUE(mon.calls.empty());
+    EXPECT_TRUE(mon.IsWatching(U16(dir / "r.txt")));
+}
+
+TEST_F(FileChangeMonitorTest, DestroyedWithANotificationQueued)
 {
     dir.Write("z.txt", "z");
+    int records = ui::LiveMessageRecords();
+    int delivered = 0;
     {
-        TestMonitor mon;
+        TestMonitor mon(&delivered);
         mon.AddFile(U16(dir / "z.txt"));
         mon.Start();
         WriteSlowly(dir / "z.txt", 1);
         QThread::msleep(500);  // the worker posts; nobody delivers yet
+        EXPECT_EQ(ui::LiveMessageRecords(), records + 1);
     }
-    Pump(100);  // the queued notification is dropped with the target
-    SUCCEED();
+    EXPECT_EQ(ui::LiveMessageRecords(), records);  // the record was freed
+    Pump(100);
+    EXPECT_EQ(delivered, 0);
 }
