@@ -109,7 +109,14 @@ std::string TempName(const std::string& folder)
     return name + ".tmp";
 }
 
+edt::SaveTestHook g_saveTestHook = nullptr;
+
 } // namespace
+
+void edt::SetSaveTestHook(SaveTestHook hook)
+{
+    g_saveTestHook = hook;
+}
 
 bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
 {
@@ -351,6 +358,8 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
     }
     ok = ok && WriteAll(fd, out) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
+    if (ok && g_saveTestHook)
+        g_saveTestHook(temp, target);
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());

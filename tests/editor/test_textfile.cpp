@@ -13,10 +13,15 @@
 #include <QString>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -81,11 +86,32 @@ std::string RoundTrip(testsupport::TempDir& dir, const std::string& bytes, int c
     return dir.Read("rt.txt");
 }
 
+// The temporary files of saving ("CRE" + 6 characters + ".tmp") below a
+// folder.
+int CountTempFiles(const std::string& dir)
+{
+    int n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        std::string name = e.path().filename().string();
+        if (name.size() == 13 && name.starts_with("CRE") && name.ends_with(".tmp"))
+            ++n;
+    }
+    return n;
+}
+
+// Every test gets a fresh folder; no temporary file of a save may be left
+// in it.
+class TextFileTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { EXPECT_EQ(CountTempFiles(dir.Path()), 0); }
+    testsupport::TempDir dir;
+};
+
 } // namespace
 
-TEST(EdtTextFile, LineEndStyles)
+TEST_F(TextFileTest, LineEndStyles)
 {
-    testsupport::TempDir dir;
     CEdtTextBuffer b;
     // DOS: a lone LF stays inside its line and is written back unchanged.
     EXPECT_EQ(RoundTrip(dir, "a\r\nb\nc\r\nd", -1, &b), "a\r\nb\nc\r\nd");
@@ -127,9 +153,8 @@ TEST(EdtTextFile, LineEndStyles)
     EXPECT_EQ(dir.Read("f.txt"), "a\r\rb");
 }
 
-TEST(EdtTextFile, Utf16)
+TEST_F(TextFileTest, Utf16)
 {
-    testsupport::TempDir dir;
     CEdtTextBuffer b;
     std::string file("\xFF\xFE" "a\0\x0D\x01\r\0\n\0b\0", 12);
     EXPECT_EQ(RoundTrip(dir, file, -1, &b), file);
@@ -151,9 +176,8 @@ TEST(EdtTextFile, Utf16)
     EXPECT_EQ(dir.Read("f.txt"), std::string("\xFF\xFEh\0i\0", 6));
 }
 
-TEST(EdtTextFile, CodePagesOnLoadAndSave)
+TEST_F(TextFileTest, CodePagesOnLoadAndSave)
 {
-    testsupport::TempDir dir;
     CEdtTextBuffer b;
     std::string bytes = "\x41\xAC\x9F\xC8\x80\xF5";
     EXPECT_EQ(RoundTrip(dir, bytes, 4, &b), bytes);
@@ -180,9 +204,8 @@ TEST(EdtTextFile, CodePagesOnLoadAndSave)
     EXPECT_EQ(b.CountUnmappableChars(), 0);
 }
 
-TEST(EdtTextFile, SourceTypeHook)
+TEST_F(TextFileTest, SourceTypeHook)
 {
-    testsupport::TempDir dir;
     EXPECT_EQ(LookupEdtTextType(u"x.852").type, nullptr);
     SetEdtTextTypeLookup(&TestLookup);
     CEdtTextBuffer b;
@@ -223,9 +246,8 @@ TEST(EdtTextFile, SourceTypeHook)
     SetEdtDefaultEncoding(-1);
 }
 
-TEST(EdtTextFile, FailedLoadChangesNothing)
+TEST_F(TextFileTest, FailedLoadChangesNothing)
 {
-    testsupport::TempDir dir;
     dir.Write("good.txt", "one\r\ntwo");
     CEdtTextBuffer b;
     b.SetCodePage(3);
@@ -255,9 +277,8 @@ TEST(EdtTextFile, FailedLoadChangesNothing)
     EXPECT_EQ(b.GetLastChangePos(), (EdtPoint{-1, -1}));
 }
 
-TEST(EdtTextFile, SafeSave)
+TEST_F(TextFileTest, SafeSave)
 {
-    testsupport::TempDir dir;
     dir.Write("t.txt", "old\r\n");
     ::chmod((dir / "t.txt").c_str(), 0640);
     CEdtTextBuffer b;
@@ -290,23 +311,10 @@ TEST(EdtTextFile, SafeSave)
     EXPECT_EQ(Names(dir.Path()),
               (std::vector<std::string>{"link.txt", "real", "ro.txt", "t.txt"}));
     EXPECT_EQ(Names(dir / "real"), (std::vector<std::string>{"r.txt"}));
-
-    // A failing rename (target is a folder in the way after the checks is
-    // hard to stage; a folder without write access for the temporary file
-    // is, unless we are root).
-    if (::geteuid() != 0) {
-        fs::create_directory(dir / "locked");
-        dir.Write("locked/l.txt", "l");
-        ::chmod((dir / "locked").c_str(), 0555);
-        EXPECT_FALSE(b.SaveToFile(U16(dir / "locked/l.txt")));
-        EXPECT_EQ(dir.Read("locked/l.txt"), "l");
-        ::chmod((dir / "locked").c_str(), 0755);
-    }
 }
 
-TEST(EdtTextFile, SavedPositionFollowsHistory)
+TEST_F(TextFileTest, SavedPositionFollowsHistory)
 {
-    testsupport::TempDir dir;
     CEdtTextBuffer b;
     b.InitNew();
     int el = 0, ec = 0;
@@ -330,6 +338,268 @@ TEST(EdtTextFile, SavedPositionFollowsHistory)
     ASSERT_TRUE(b.Redo(caret));
     EXPECT_TRUE(b.IsModified());
 }
+
+namespace {
+
+// A text of random lines (fixed seed) joined by the given line ends; the
+// lines hold the byte values of chars.
+std::string RandomLines(std::mt19937& gen, int lines, const std::string& chars,
+                        const std::vector<std::string>& ends)
+{
+    std::uniform_int_distribution<int> len(0, 60);
+    std::uniform_int_distribution<size_t> ch(0, chars.size() - 1);
+    std::uniform_int_distribution<size_t> end(0, ends.size() - 1);
+    std::string out;
+    for (int l = 0; l < lines; ++l) {
+        for (int i = len(gen); i > 0; --i)
+            out += chars[ch(gen)];
+        if (l + 1 < lines)
+            out += ends[end(gen)];
+    }
+    return out;
+}
+
+std::string Utf16Le(const std::u16string& units, bool mark = true)
+{
+    std::string out = mark ? "\xFF\xFE" : "";
+    for (char16_t u : units) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    }
+    return out;
+}
+
+struct CorpusFile
+{
+    std::string name;
+    std::string bytes;
+    int codePage = -1;
+    int style = -1;      // the style the load must find, -1: not checked
+    int lines = -1;      // the line count it must give, -1: not checked
+};
+
+std::vector<CorpusFile> Corpus()
+{
+    std::mt19937 gen(20240611);
+    std::string printable;
+    for (int c = 0x20; c < 0x7F; ++c)
+        printable += static_cast<char>(c);
+    std::string withCr = printable + "\r";
+    std::string withLf = printable + "\n";
+    std::string accented = printable + "\x8A\x9A\xC8\xE8\xD8\xF8\xE1\xED";
+    std::vector<CorpusFile> c;
+    c.push_back({"dos", RandomLines(gen, 500, accented, {"\r\n"}), -1, 0, 500});
+    c.push_back({"dos-lone-lf", "x\r\n" + RandomLines(gen, 300, withLf, {"\r\n"}), -1, 0, 301});
+    c.push_back({"unix-with-cr", "a\n" + RandomLines(gen, 300, withCr, {"\n"}), -1, 1, 301});
+    c.push_back({"mac-with-lf", "a\r" + RandomLines(gen, 300, withLf, {"\r"}), -1, 2, 301});
+    c.push_back({"mixed", "x\r\n" + RandomLines(gen, 400, printable, {"\r\n", "\n", "\r"}), -1, 0, -1});
+    c.push_back({"cr-cr-lf", "x\r\na\r\r\nb\r\r\r\n\r\r\nc\r", -1, 0, 5});
+    c.push_back({"no-line-end", "just one line", -1, 0, 1});
+    c.push_back({"trailing-line-end", "a\r\nb\r\n", -1, 0, 3});
+    c.push_back({"empty", "", -1, 0, 1});
+    c.push_back({"only-line-ends", "\n\n\n", -1, 1, 4});
+    // The first line fills the first block but one byte: CR is the block's
+    // last byte, LF the next block's first.
+    c.push_back({"first-line-32767", std::string(32767, 'a') + "\r\nb\r\nc", -1, 0, 3});
+    c.push_back({"first-cr-at-block-end-mac", std::string(32767, 'a') + "\rb\rc", -1, 2, 3});
+    c.push_back({"first-cr-at-block-end-unix", std::string(32767, 'a') + "\r\n", -1, 0, 2});
+    c.push_back({"no-line-end-in-first-block", std::string(40000, 'a') + "\nb", -1, 0, 1});
+    // CR LF across later block boundaries.
+    {
+        std::string s = "x\r\n";
+        s += std::string(65535 - s.size(), 'y');
+        s += "\r\nz";
+        s += std::string(98303 - s.size(), 'w');
+        s += "\r\n\r\n";
+        c.push_back({"crlf-across-blocks", s, -1, 0, 5});
+    }
+    {
+        std::string s = "x\r";
+        s += std::string(65535 - s.size(), 'y');
+        s += "\r\n";
+        c.push_back({"mac-cr-lf-across-blocks", s, -1, 2, 3});
+    }
+    {
+        std::uniform_int_distribution<int> ch(0x20, 0xFF);
+        std::string big;
+        for (int i = 0; i < 1000000; ++i)
+            big += static_cast<char>(ch(gen));
+        c.push_back({"million-character-line", "head\r\n" + big + "\r\ntail", -1, 0, 3});
+    }
+    // UTF-16 with the mark: surrogate pairs, lone surrogates, U+0000, all
+    // three line ends.
+    {
+        std::u16string u = u"first\r\n";
+        std::uniform_int_distribution<int> unit(0, 0xFFFF);
+        std::uniform_int_distribution<int> kind(0, 9);
+        for (int i = 0; i < 20000; ++i) {
+            switch (kind(gen)) {
+            case 0: u += u"\U0001F600"; break;                   // a pair
+            case 1: u += static_cast<char16_t>(0xD800 + i % 1024); break;  // lone high
+            case 2: u += static_cast<char16_t>(0xDC00 + i % 1024); break;  // lone low
+            case 3: u += u'\0'; break;
+            case 4: u += i % 2 ? u"\r\n" : u"\n"; break;
+            case 5: u += u'\r'; break;
+            default: u += static_cast<char16_t>(unit(gen)); break;
+            }
+        }
+        c.push_back({"utf16", Utf16Le(u), -1, 0, -1});
+        // The first CR is the first block's last unit.
+        std::u16string b(16382, u'a');
+        c.push_back({"utf16-cr-lf-across-first-block", Utf16Le(b + u"\r\nb\rc\n"), -1, 0, 2});
+        c.push_back({"utf16-empty", "\xFF\xFE", -1, 0, 1});
+    }
+    // Every byte value, and random binary junk, in every code page.
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int cp = -1; cp < EDT_CODEPAGE_ROWS; ++cp) {
+        std::string junk;
+        for (int i = 0; i < 70000; ++i)
+            junk += static_cast<char>(byte(gen));
+        if (junk[0] == '\xFF' && junk[1] == '\xFE')
+            junk[0] = 'x';
+        c.push_back({"all-bytes-" + std::to_string(cp), all, cp, -1, -1});
+        c.push_back({"junk-" + std::to_string(cp), junk, cp, -1, -1});
+    }
+    return c;
+}
+
+} // namespace
+
+TEST_F(TextFileTest, CorpusRoundTripsByteForByte)
+{
+    for (const CorpusFile& f : Corpus()) {
+        SCOPED_TRACE(f.name);
+        dir.Write("in-" + f.name, f.bytes);
+        CEdtTextBuffer b;
+        b.SetCodePage(f.codePage);
+        ASSERT_TRUE(b.LoadFromFile(U16(dir / ("in-" + f.name)), -1));
+        if (f.style >= 0) {
+            EXPECT_EQ(b.GetCRLFMode(), f.style);
+        }
+        if (f.lines >= 0) {
+            EXPECT_EQ(b.GetLineCount(), f.lines);
+        }
+        EXPECT_EQ(b.GetCodePage(), f.codePage);
+        ASSERT_TRUE(b.SaveToFile(U16(dir / ("out-" + f.name))));
+        std::string out = dir.Read("out-" + f.name);
+        EXPECT_TRUE(out == f.bytes) << "sizes " << out.size() << " and " << f.bytes.size();
+    }
+}
+
+TEST_F(TextFileTest, LinesAtBlockBoundaries)
+{
+    CEdtTextBuffer b;
+    dir.Write("m.txt", "head\r\n" + std::string(1000000, 'q') + "\r\ntail");
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "m.txt")));
+    ASSERT_EQ(b.GetLineCount(), 3);
+    EXPECT_EQ(b.GetLineLength(1), 1000000);
+    EXPECT_EQ(Line(b, 2), u"tail");
+    // A CR LF split by a block boundary is one line end.
+    std::string s = "x\r\n" + std::string(32764, 'y') + "\r\nz";
+    ASSERT_EQ(s[32767], '\r');
+    dir.Write("s.txt", s);
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "s.txt")));
+    ASSERT_EQ(b.GetLineCount(), 3);
+    EXPECT_EQ(b.GetLineLength(1), 32764);
+    EXPECT_EQ(Line(b, 2), u"z");
+    // A file that ends in a lone CR keeps it as a character (DOS).
+    dir.Write("e.txt", "a\r\nb\r");
+    ASSERT_TRUE(b.LoadFromFile(U16(dir / "e.txt")));
+    EXPECT_EQ(Line(b, 1), u"b\r");
+}
+
+TEST_F(TextFileTest, LineEndModeOutsideTheStylesWritesCrLf)
+{
+    CEdtTextBuffer b;
+    b.InitNew();
+    int el = 0, ec = 0;
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"a\rb", el, ec, EDT_ACTION_PASTE));
+    b.SetCRLFMode(7);
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "x.txt"), -1));
+    EXPECT_EQ(dir.Read("x.txt"), "a\r\nb");
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "x.txt"), 1));
+    EXPECT_EQ(dir.Read("x.txt"), "a\nb");
+    EXPECT_EQ(b.GetCRLFMode(), 7);
+}
+
+namespace {
+void PutFolderAtTarget(const std::string&, const std::string& target)
+{
+    fs::create_directory(target);
+    std::ofstream(target + "/inner.txt") << "inner";
+}
+} // namespace
+
+TEST_F(TextFileTest, FailedWriteAndFailedRenameLeaveTheTarget)
+{
+    dir.Write("w.txt", "original\r\n");
+    std::u16string w = U16(dir / "w.txt");
+
+    // A write that fails half-way: a child process with a small file-size
+    // limit (SIGXFSZ ignored, so write fails with EFBIG).
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        CEdtTextBuffer b;
+        bool loaded = b.LoadFromFile(w);
+        int el = 0, ec = 0;
+        bool inserted = b.InsertText(nullptr, 0, 0, std::u16string(200000, u'x'), el, ec, 1);
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        bool saved = b.SaveToFile(w);
+        ::_exit(loaded && inserted && !saved && b.IsModified() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(dir.Read("w.txt"), "original\r\n");
+
+    // A rename that fails: a non-empty folder appears at the target's name
+    // after the temporary file was written.
+    CEdtTextBuffer b;
+    ASSERT_TRUE(b.LoadFromFile(w));
+    int el = 0, ec = 0;
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"new ", el, ec, 1));
+    edt::SetSaveTestHook(&PutFolderAtTarget);
+    EXPECT_FALSE(b.SaveToFile(U16(dir / "n.txt")));
+    edt::SetSaveTestHook(nullptr);
+    EXPECT_TRUE(fs::is_directory(dir / "n.txt"));
+    EXPECT_EQ(dir.Read("n.txt/inner.txt"), "inner");
+    EXPECT_TRUE(b.IsModified());
+    EXPECT_EQ(dir.Read("w.txt"), "original\r\n");
+    // The save works again once the hook is gone.
+    ASSERT_TRUE(b.SaveToFile(w));
+    EXPECT_EQ(dir.Read("w.txt"), "new original\r\n");
+    EXPECT_FALSE(b.IsModified());
+}
+
+TEST_F(TextFileTest, BadPathsToLoadAnswerAtOnce)
+{
+    CEdtTextBuffer b;
+    b.InitNew(2);
+    int el = 0, ec = 0;
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"keep\rme", el, ec, 1));
+    fs::create_directory(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);  // a read would wait for a writer
+    for (std::string bad : {dir / "missing.txt", dir / "folder", dir / "fifo",
+                            std::string("/dev/null"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(b.LoadFromFile(U16(bad)));
+        ASSERT_EQ(b.GetLineCount(), 2);
+        EXPECT_EQ(Line(b, 0), u"keep");
+        EXPECT_EQ(Line(b, 1), u"me");
+        EXPECT_EQ(b.GetCRLFMode(), 2);
+        EXPECT_TRUE(b.IsModified());
+        EXPECT_TRUE(b.CanUndo());
+        EXPECT_FALSE(b.GetLoadedFromFile());
+    }
+}
+
 
 // ---------------------------------------------------------------- code pages
 
