@@ -1,0 +1,7 @@
+#include "core/common/OutputSink.h"
+
+namespace core {
+
+OutputSink::~OutputSink() = default;
+
+} // namespace core

@@ -1,0 +1,18 @@
+#include "core/project/ProjectHost.h"
+
+namespace {
+ProjectHost* g_host = nullptr;
+}
+
+WorkspaceDocumentsPort::~WorkspaceDocumentsPort() = default;
+ProjectHost::~ProjectHost() = default;
+
+void SetProjectHost(ProjectHost* host)
+{
+    g_host = host;
+}
+
+ProjectHost* GetProjectHost()
+{
+    return g_host;
+}

@@ -1,0 +1,85 @@
+#pragma once
+// What the project document needs from the application, and the port
+// through which the document views reopen and collect the documents of the
+// workspace file.  The application object implements ProjectHost; tests
+// install their own.
+
+#include "core/common/AppSettings.h"
+#include "core/common/OutputSink.h"
+#include "core/projfile/Workspace.h"
+
+#include <QString>
+
+class QObject;
+namespace ui {
+class View;
+}
+
+class CStrandworkDoc;
+
+// Reopens and collects the open text, PLC source, PLC header and binary
+// documents for the workspace file.
+class WorkspaceDocumentsPort
+{
+public:
+    virtual ~WorkspaceDocumentsPort();
+
+    // The open documents of the four templates:
+    // - documents in each template's document order, each with its full
+    //   path and an empty storedPath;
+    // - a document without a path (never saved) is left out;
+    // - frames are the distinct parent frames of the document's views, in
+    //   view order, each with its nine placement numbers, its splitter
+    //   numbers and one caret per pane (rows outer, columns inner).
+    virtual core::WorkspaceDocuments Collect(const QString& projectDir) = 0;
+
+    // Reopens and arranges the documents read from the workspace file:
+    // - works per kind, in file order;
+    // - a path that is empty or names a folder gives no document, and
+    //   neither does a file that does not exist (silently);
+    // - a document that is already open is not opened a second time: it is
+    //   activated and its frames are left as they are;
+    // - otherwise the document is opened through its template, visible;
+    // - frame 1 is the frame that the opening created; further frames are
+    //   created by the template;
+    // - placements are set as read but clamped into the visible area of the
+    //   MDI area;
+    // - with more than one column the splitter is split into two columns
+    //   with the read width of column 0, then with more than one row into
+    //   two rows with the read height of row 0; each pane that exists takes
+    //   its caret (text panes clamp it into the text; binary panes set the
+    //   byte position, then the caret area).
+    virtual void Apply(const core::WorkspaceDocuments& docs) = 0;
+};
+
+class ProjectHost
+{
+public:
+    virtual ~ProjectHost();
+
+    // The open project (null when none); making a document the open
+    // project; forgetting it.  ClearProjectDoc must forget the document
+    // whenever it is the open project.
+    virtual CStrandworkDoc* GetProjectDoc() = 0;
+    virtual bool SetProjectDoc(CStrandworkDoc* doc) = 0;
+    virtual bool ClearProjectDoc() = 0;
+    // Closes the open project with its documents (refused while a build
+    // runs); `ending` is true when the program ends.
+    virtual bool CloseProject(bool ending) = 0;
+    virtual void OnFileSaveAll() = 0;
+    // Passes a hint to every view of every open PLC source document.
+    virtual void UpdatePlcViews(ui::View* sender, long hint, QObject* object) = 0;
+    // The output window; may be null (callers then skip the output).
+    virtual core::OutputSink* GetOutputCtrl() = 0;
+    virtual const core::AppSettings& GetAppSettings() = 0;
+    // Handles the waiting events; false when the program was asked to end.
+    virtual bool PumpMessages() = 0;
+    // The folder of the running program with a trailing separator.
+    virtual QString GetProgramFolder() = 0;
+    // May be null: the document then keeps the documents section as read.
+    virtual WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() = 0;
+};
+
+// The one process-wide host (null until set).
+void SetProjectHost(ProjectHost* host);
+ProjectHost* GetProjectHost();

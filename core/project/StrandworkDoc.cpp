@@ -1,0 +1,603 @@
+#include "core/project/StrandworkDoc.h"
+
+#include "core/projfile/ProjectFormat.h"
+#include "platform/sys/FileIO.h"
+#include "platform/sys/WinPath.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Prompt.h"
+#include "res/StringTable.h"
+
+#include <QDir>
+#include <QIODevice>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+using namespace core;
+
+namespace {
+
+std::u16string U16(const QString& s)
+{
+    return s.toStdU16String();
+}
+
+QString Q(std::u16string_view s)
+{
+    return QString::fromUtf16(s.data(), qsizetype(s.size()));
+}
+
+int64_t Now()
+{
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+// The folder of a file path with its trailing separator ("" when none).
+std::u16string FolderOf(std::u16string path)
+{
+    if (!sys::WinPath::RemoveFileSpec(path))
+        return {};
+    sys::WinPath::AddBackslash(path);
+    return path;
+}
+
+std::optional<std::string> Native(std::u16string_view path)
+{
+    return sys::WinPath::ToNative(path);
+}
+
+// A template of the application's document manager by its extension.
+ui::DocTemplate* TemplateOf(const QString& ext)
+{
+    ui::DocManager* mgr = ui::DocManager::Current();
+    if (!mgr)
+        return nullptr;
+    for (int i = 0; i < mgr->TemplateCount(); ++i) {
+        ui::DocTemplate* t = mgr->Template(i);
+        QString e;
+        if (t && t->GetDocString(e, ui::DocTemplate::filterExt) &&
+            e.compare(ext, Qt::CaseInsensitive) == 0)
+            return t;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CStrandworkDoc::CStrandworkDoc()
+{
+    MapUpdate(ID_FILE_SAVE_CMD, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
+}
+
+CStrandworkDoc::~CStrandworkDoc()
+{
+    // Never leave the application pointing at a deleted project.
+    if (ProjectHost* host = GetProjectHost(); host && host->GetProjectDoc() == this)
+        host->ClearProjectDoc();
+}
+
+QWidget* CStrandworkDoc::MainWindow() const
+{
+    ui::Application* app = ui::Application::Instance();
+    return app ? static_cast<QWidget*>(app->GetMainWnd()) : nullptr;
+}
+
+void CStrandworkDoc::OnUpdateFileSave(ui::CmdUI& cmdUi)
+{
+    cmdUi.Enable(IsModified());
+}
+
+void CStrandworkDoc::BroadcastUpdate(ui::View* sender, long hint, QObject* object)
+{
+    UpdateAllViews(sender, hint, object);
+    switch (hint) {
+    case HINT_ALL:
+    case HINT_DEBUG_DISPLAY:
+    case HINT_DEBUG_STATE:
+    case HINT_BREAKPOINT:
+    case HINT_MECH_WATCH:
+    case HINT_LINE_REGS_WATCH:
+        if (ProjectHost* host = GetProjectHost())
+            host->UpdatePlcViews(sender, hint, object);
+        break;
+    default:
+        break;
+    }
+}
+
+void CStrandworkDoc::SetSettingsModified()
+{
+    SetModifiedFlag(true);
+    m_data.SettingsModificationTime = Now();
+}
+
+void CStrandworkDoc::SetProjectDefaults()
+{
+    core::SetProjectDefaults(m_data, Now());
+}
+
+QString CStrandworkDoc::GetProjectDir() const
+{
+    return Q(FolderOf(U16(GetPathName())));
+}
+
+bool CStrandworkDoc::QueryCloseProject()
+{
+    ProjectHost* host = GetProjectHost();
+    if (!host)
+        return false;
+    CStrandworkDoc* open = host->GetProjectDoc();
+    if (!open) {
+        bool others = false;
+        for (const char* ext : {".txt", ".plc"}) {
+            if (ui::DocTemplate* t = TemplateOf(QString::fromLatin1(ext));
+                t && t->GetDocumentCount() > 0)
+                others = true;
+        }
+        if (others) {
+            if (ui::Prompt(LoadResString(IDS_PRJ_CLOSE_DOCUMENTS),
+                           LoadResString(IDS_PRJ_CLOSE_DOCUMENTS_CAPTION),
+                           ui::MB_YESNO | ui::MB_ICONQUESTION, MainWindow()) != ui::IDYES)
+                return false;
+            ui::DocManager* mgr = ui::DocManager::Current();
+            if (!mgr || !mgr->SaveAllModified())
+                return false;
+            m_closingGuard = true;
+            mgr->CloseAllDocuments();
+            m_closingGuard = false;
+        }
+    } else if (open != this) {
+        if (ui::Prompt(FormatResString(IDS_PRJ_CLOSE_PROJECT, open->GetPathName()),
+                       LoadResString(IDS_PRJ_CLOSE_PROJECT_CAPTION),
+                       ui::MB_YESNO | ui::MB_ICONQUESTION, MainWindow()) != ui::IDYES)
+            return false;
+        m_closingGuard = true;
+        const bool closed = host->CloseProject(false);
+        m_closingGuard = false;
+        if (!closed)
+            return false;
+    }
+    if (OutputSink* out = host->GetOutputCtrl())
+        out->ClearAll();
+    if (!host->SetProjectDoc(this))
+        return false;
+    m_isOpenProject = true;
+    return true;
+}
+
+bool CStrandworkDoc::OnNewDocument()
+{
+    if (!ui::Document::OnNewDocument())
+        return false;
+    SetProjectDefaults();
+    // new projects need the new-project dialog, not built yet
+    return false;
+}
+
+bool CStrandworkDoc::OnOpenDocument(const QString& path)
+{
+    SetProjectDefaults();
+    m_workspaceDocs = {};
+    // The framework adds the path to the recent list once the open succeeded.
+    SetPathName(path, false);
+    if (!QueryCloseProject())
+        return false;
+    if (!LoadProjectFile(GetPathName())) {
+        ProjectHost* host = GetProjectHost();
+        if (m_isOpenProject && host && host->GetProjectDoc() == this && host->ClearProjectDoc())
+            m_isOpenProject = false;
+        return false;
+    }
+    QDir::setCurrent(GetProjectDir());
+    if (ProjectHost* host = GetProjectHost()) {
+        if (WorkspaceDocumentsPort* port = host->GetWorkspaceDocumentsPort())
+            port->Apply(m_workspaceDocs);
+    }
+    return true;
+}
+
+bool CStrandworkDoc::LoadProjectFile(const QString& path)
+{
+    const std::u16string p = U16(path);
+    std::optional<std::string> native = Native(p);
+    if (!native || !sys::FileExists(*native)) {
+        ReportSaveLoadException(path, ui::FileError::notFound, false, ui::IDS_FAILED_TO_OPEN);
+        return false;
+    }
+    std::optional<std::string> bytes = sys::ReadWholeFile(*native);
+    if (!bytes) {
+        ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN);
+        return false;
+    }
+    SetModifiedFlag(true); // dirty while it loads
+    try {
+        KxpArchive ar(false, p, std::move(*bytes));
+        Serialize(ar);
+    } catch (const ProjectFormatError&) {
+        ReportSaveLoadException(path, ui::FileError::badFormat, false, ui::IDS_FAILED_TO_OPEN);
+        return false;
+    } catch (const ui::ArchiveException& e) {
+        ReportSaveLoadException(path,
+                                e.CauseCode() == ui::ArchiveException::generic
+                                    ? ui::FileError::generic
+                                    : ui::FileError::badFormat,
+                                false, ui::IDS_FAILED_TO_OPEN);
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CStrandworkDoc::OnSaveDocument(const QString& path)
+{
+    m_lossyValue.reset();
+    m_workspaceLossyValue.reset();
+    const std::u16string target = U16(path);
+    KxpArchive ar(true, target);
+    try {
+        Serialize(ar);
+    } catch (const std::exception&) {
+        ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
+        return false;
+    }
+    NoteLossy(ar);
+    std::optional<std::string> native = Native(target);
+    if (!native || !sys::AtomicWriteFile(*native, ar.Bytes())) {
+        ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
+        return false;
+    }
+    SetModifiedFlag(false);
+    BroadcastUpdate(nullptr, HINT_ALL);
+    if (m_lossyValue)
+        ui::Prompt(FormatResString(IDS_PRJ_CHARS_REPLACED, *m_lossyValue), {},
+                   ui::MB_OK | ui::MB_ICONEXCLAMATION, MainWindow());
+    m_lossyValue.reset();
+    return true;
+}
+
+void CStrandworkDoc::NoteLossy(const KxpArchive& ar)
+{
+    // The project file's own value comes first, then the workspace file's.
+    if (ar.HadLossyCharacter())
+        m_lossyValue = ar.FirstLossyValue();
+    else if (m_workspaceLossyValue)
+        m_lossyValue = m_workspaceLossyValue;
+    m_workspaceLossyValue.reset();
+}
+
+void CStrandworkDoc::OnCloseDocument()
+{
+    if (m_closingGuard)
+        return;
+    // Stopping debugging and the link join here with the communication.
+    ProjectHost* host = GetProjectHost();
+    if (host && host->GetProjectDoc() == this && host->ClearProjectDoc())
+        m_isOpenProject = false;
+    ui::Document::OnCloseDocument();
+}
+
+void CStrandworkDoc::Serialize(ui::Archive& ar)
+{
+    // The framework's own archive: the whole file passes through memory.
+    QIODevice& dev = ar.Device();
+    QString name;
+    if (auto* file = qobject_cast<QFileDevice*>(&dev))
+        name = file->fileName();
+    if (name.isEmpty())
+        name = GetPathName();
+    try {
+        if (ar.IsStoring()) {
+            KxpArchive kxp(true, U16(name));
+            Serialize(kxp);
+            NoteLossy(kxp);
+            ar.Write(kxp.Bytes().data(), qint64(kxp.Bytes().size()));
+        } else {
+            QByteArray all = dev.readAll();
+            KxpArchive kxp(false, U16(name), std::string(all.constData(), size_t(all.size())));
+            Serialize(kxp);
+        }
+    } catch (const ProjectFormatError& e) {
+        throw ui::ArchiveException(ui::ArchiveException::badFormat, e.what());
+    }
+}
+
+void CStrandworkDoc::Serialize(KxpArchive& ar)
+{
+    if (ar.IsStoring()) {
+        if (m_data.FormatVersion < kCurrentProjectFormat) {
+            // No is the default answer: an unattended run never converts.
+            if (ui::Prompt(LoadResString(IDS_PRJ_CONVERT), LoadResString(IDS_PRJ_CONVERT_CAPTION),
+                           ui::MB_YESNO | ui::MB_ICONQUESTION | ui::MB_DEFBUTTON2,
+                           MainWindow()) == ui::IDYES)
+                m_data.FormatVersion = kCurrentProjectFormat;
+        }
+        WriteProjectHeader(ar, m_data.FormatVersion);
+        switch (m_data.FormatVersion) {
+        case 6:
+            WriteProjectV6(ar);
+            break;
+        case 5:
+            WriteProjectV5(ar);
+            break;
+        default:
+            // Formats 1 to 4 arrive with their own writers.
+            throw ui::ArchiveException(ui::ArchiveException::generic, "no writer of this format");
+        }
+        return;
+    }
+
+    const int version = ReadProjectHeader(ar);
+    if (static_cast<unsigned>(version) > static_cast<unsigned>(kCurrentProjectFormat)) {
+        ui::Prompt(LoadResString(IDS_PRJ_NEWER_VERSION), {}, ui::MB_OK | ui::MB_ICONEXCLAMATION,
+                   MainWindow());
+        ThrowFormatError(ar);
+    }
+    if (version == 0)
+        ThrowFormatError(ar);
+    m_data.FormatVersion = version;
+    switch (version) {
+    case 6:
+        ReadProjectV6(ar);
+        break;
+    case 5:
+        ReadProjectV5(ar);
+        break;
+    default:
+        // Formats 1 to 4 arrive with their own readers.
+        ThrowFormatError(ar);
+    }
+    BroadcastUpdate(nullptr, HINT_ALL);
+}
+
+void CStrandworkDoc::WriteProjectV6(KxpArchive& ar)
+{
+    WriteProjectBodyV6(ar, m_data);
+    WorkspaceStep(ar, 6);
+}
+
+void CStrandworkDoc::WriteProjectV5(KxpArchive& ar)
+{
+    WriteProjectBodyV5(ar, m_data);
+    WorkspaceStep(ar, 5);
+}
+
+void CStrandworkDoc::ReadProjectV6(KxpArchive& ar)
+{
+    ReadProjectBodyV6(ar, m_data, Now());
+    WorkspaceStep(ar, 6);
+}
+
+void CStrandworkDoc::ReadProjectV5(KxpArchive& ar)
+{
+    ReadProjectBodyV5(ar, m_data, Now());
+    WorkspaceStep(ar, 5);
+}
+
+void CStrandworkDoc::WorkspaceStep(KxpArchive& ar, int version)
+{
+    const bool saving = ar.IsStoring();
+    const unsigned failId = saving ? IDS_PRJ_WORKSPACE_SAVE_FAILED : IDS_PRJ_WORKSPACE_LOAD_FAILED;
+    std::optional<std::u16string> path = sys::WinPath::Canonicalize(ar.GetPath());
+    if (!path || !sys::WinPath::RenameExtension(*path, u".kxw")) {
+        ReportSaveLoadException(Q(ar.GetPath()), ui::FileError::generic, saving, failId);
+        return;
+    }
+    const QString qpath = Q(*path);
+    std::optional<std::string> native = Native(*path);
+    if (saving) {
+        KxpArchive ws(true, *path);
+        try {
+            if (version >= 6)
+                WriteWorkspaceV6(ws);
+            else
+                WriteWorkspaceV5(ws);
+        } catch (const std::exception&) {
+            ReportSaveLoadException(qpath, ui::FileError::generic, true, failId);
+            return;
+        }
+        if (!native || !sys::AtomicWriteFile(*native, ws.Bytes())) {
+            ReportSaveLoadException(qpath, ui::FileError::generic, true, failId);
+            return;
+        }
+        if (ws.HadLossyCharacter())
+            m_workspaceLossyValue = ws.FirstLossyValue();
+        return;
+    }
+
+    m_workspaceDocs = {};
+    if (!native || !sys::FileExists(*native)) {
+        ReportSaveLoadException(qpath, ui::FileError::notFound, false, failId);
+        return;
+    }
+    std::optional<std::string> bytes = sys::ReadWholeFile(*native);
+    if (!bytes) {
+        ReportSaveLoadException(qpath, ui::FileError::generic, false, failId);
+        return;
+    }
+    KxpArchive ws(false, *path, std::move(*bytes));
+    try {
+        if (version >= 6)
+            ReadWorkspaceV6(ws);
+        else
+            ReadWorkspaceV5(ws);
+    } catch (const ProjectFormatError&) {
+        ReportSaveLoadException(qpath, ui::FileError::badFormat, false, failId);
+    }
+}
+
+namespace {
+
+std::u16string WorkspaceDir(const KxpArchive& ar)
+{
+    // The folder of the workspace file is the project folder of the file
+    // being written or read (also when saving under a new name).
+    return FolderOf(ar.GetPath());
+}
+
+} // namespace
+
+void CStrandworkDoc::WriteWorkspaceV6(KxpArchive& ar)
+{
+    const std::u16string dir = WorkspaceDir(ar);
+    ProjectHost* host = GetProjectHost();
+    WorkspaceDocumentsPort* port = host ? host->GetWorkspaceDocumentsPort() : nullptr;
+    WriteWorkspace(ar, m_data, port ? port->Collect(Q(dir)) : m_workspaceDocs, 6, dir);
+}
+
+void CStrandworkDoc::WriteWorkspaceV5(KxpArchive& ar)
+{
+    const std::u16string dir = WorkspaceDir(ar);
+    ProjectHost* host = GetProjectHost();
+    WorkspaceDocumentsPort* port = host ? host->GetWorkspaceDocumentsPort() : nullptr;
+    WriteWorkspace(ar, m_data, port ? port->Collect(Q(dir)) : m_workspaceDocs, 5, dir);
+}
+
+void CStrandworkDoc::ReadWorkspaceV6(KxpArchive& ar)
+{
+    ReadWorkspace(ar, m_data, m_workspaceDocs, 6, WorkspaceDir(ar));
+}
+
+void CStrandworkDoc::ReadWorkspaceV5(KxpArchive& ar)
+{
+    ReadWorkspace(ar, m_data, m_workspaceDocs, 5, WorkspaceDir(ar));
+}
+
+// ------------------------------------------------------------ Adding files
+
+bool CStrandworkDoc::AddExistingSourceFile(const QString& path)
+{
+    return AddFile(path, ListKind::Source, false);
+}
+void CStrandworkDoc::AddNewSourceFile(const QString& path)
+{
+    AddFile(path, ListKind::Source, true);
+}
+bool CStrandworkDoc::AddExistingHeaderFile(const QString& path)
+{
+    return AddFile(path, ListKind::Header, false);
+}
+void CStrandworkDoc::AddNewHeaderFile(const QString& path)
+{
+    AddFile(path, ListKind::Header, true);
+}
+bool CStrandworkDoc::AddExistingSupportFile(const QString& path)
+{
+    return AddFile(path, ListKind::Support, false);
+}
+void CStrandworkDoc::AddNewSupportFile(const QString& path)
+{
+    AddFile(path, ListKind::Support, true);
+}
+
+bool CStrandworkDoc::AddFile(const QString& path, ListKind kind, bool createNew)
+{
+    std::optional<std::u16string> full = sys::WinPath::Canonicalize(U16(path));
+    if (!full)
+        return false;
+    std::u16string rel = *full;
+    if (auto r = sys::WinPath::RelativePathTo(U16(GetProjectDir()), true, *full, false)) {
+        rel = std::move(*r);
+        if (!rel.empty() && rel[0] == u'\\')
+            rel.erase(0, 1);
+    }
+    const std::u16string name = rel.substr(sys::WinPath::FindFileName(rel));
+
+    auto duplicate = [&](const auto& list) {
+        for (const auto& e : list)
+            if (EqualsNoCase(e.FileName, name))
+                return true;
+        return false;
+    };
+    unsigned dupId = 0;
+    switch (kind) {
+    case ListKind::Source:
+        dupId = duplicate(m_data.SourceFiles) ? IDS_PRJ_SOURCE_DUPLICATE : 0;
+        break;
+    case ListKind::Header:
+        dupId = duplicate(m_data.HeaderFiles) ? IDS_PRJ_HEADER_DUPLICATE : 0;
+        break;
+    case ListKind::Support:
+        dupId = duplicate(m_data.SupportFiles) ? IDS_PRJ_SUPPORT_DUPLICATE : 0;
+        break;
+    }
+    if (dupId) {
+        ui::Prompt(LoadResString(dupId), {}, ui::MB_OK | ui::MB_ICONERROR, MainWindow());
+        return false;
+    }
+
+    if (createNew) {
+        std::optional<std::string> native = Native(*full);
+        if (native && sys::FileExists(*native) &&
+            ui::Prompt(FormatResString(IDS_PRJ_OVERWRITE, *full),
+                       LoadResString(IDS_PRJ_OVERWRITE_CAPTION), ui::MB_YESNO | ui::MB_ICONQUESTION,
+                       MainWindow()) != ui::IDYES)
+            return false;
+        int fd =
+            native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
+        if (fd < 0) {
+            ui::Prompt(FormatResString(IDS_PRJ_CREATE_FAILED, *full), {},
+                       ui::MB_OK | ui::MB_ICONERROR, MainWindow());
+            return false;
+        }
+        ::close(fd);
+    }
+
+    switch (kind) {
+    case ListKind::Source:
+        m_data.SourceFiles.push_back({name, rel});
+        SetSettingsModified();
+        BroadcastUpdate(nullptr, HINT_SOURCE_LIST);
+        break;
+    case ListKind::Header:
+        m_data.HeaderFiles.push_back({name, rel});
+        SetSettingsModified();
+        BroadcastUpdate(nullptr, HINT_HEADER_LIST);
+        break;
+    case ListKind::Support:
+        m_data.SupportFiles.push_back({name, rel, {}, 0, 0, 0});
+        SetModifiedFlag(true); // the settings modification time stays
+        BroadcastUpdate(nullptr, HINT_SUPPORT_LIST);
+        break;
+    }
+    return true;
+}
+
+bool CStrandworkDoc::CopyProjectFiles(const QString& templatePath, const QString& destFolder)
+{
+    if (!OnOpenDocument(templatePath))
+        return false;
+    const std::u16string from = FolderOf(U16(templatePath));
+    const std::u16string to = U16(destFolder);
+    auto copyOne = [&](auto& entry) {
+        std::optional<std::u16string> src = sys::WinPath::Combine(from, entry.FilePath);
+        std::optional<std::u16string> dst = sys::WinPath::Combine(to, entry.FileName);
+        bool ok = false;
+        if (src && dst) {
+            std::optional<std::string> nsrc = Native(*src), ndst = Native(*dst);
+            std::optional<std::string> bytes;
+            if (nsrc && ndst && (bytes = sys::ReadWholeFile(*nsrc)))
+                ok = sys::AtomicWriteFile(*ndst, *bytes);
+        }
+        if (!ok) {
+            ui::Prompt(FormatResString(IDS_PRJ_COPY_FAILED, src.value_or(entry.FilePath),
+                                       dst.value_or(entry.FileName)),
+                       {}, ui::MB_OK | ui::MB_ICONERROR, MainWindow());
+            return false;
+        }
+        entry.FilePath = entry.FileName;
+        return true;
+    };
+    for (auto& e : m_data.SourceFiles)
+        if (!copyOne(e))
+            return false;
+    for (auto& e : m_data.HeaderFiles)
+        if (!copyOne(e))
+            return false;
+    for (auto& e : m_data.SupportFiles)
+        if (!copyOne(e))
+            return false;
+    return true;
+}

@@ -1,0 +1,165 @@
+#pragma once
+// The project document: the one open project of the application.  It
+// holds the project data, the build and debugging flags, loads and saves
+// the project file (".kxp") and the workspace file (".kxw") beside it, and
+// adds files to the project.  See docs/project-files.md.
+
+#include "core/project/ProjectHost.h"
+#include "core/projfile/LineEngine.h"
+#include "core/projfile/ProjectData.h"
+#include "core/projfile/Workspace.h"
+#include "platform/ui/Document.h"
+
+#include <QString>
+
+#include <optional>
+
+// Update hints of the project document's views.
+enum ProjectHint : long
+{
+    HINT_ALL = 0,             // everything changed
+    HINT_GENERAL = 1,         // general settings
+    HINT_ASM_LINK = 2,        // assembler and linker settings
+    HINT_HARDWARE = 3,        // hardware settings
+    HINT_COMPILER = 4,        // compiler settings
+    HINT_LINK = 5,            // link settings
+    HINT_DEBUG_DISPLAY = 6,   // debug display settings
+    HINT_SOURCE_LIST = 7,     // PLC source file list
+    HINT_HEADER_LIST = 8,     // PLC header file list
+    HINT_SUPPORT_LIST = 9,    // support file list
+    HINT_DEBUG_STATE = 10,    // debugging started or stopped
+    HINT_BREAKPOINT = 11,     // a breakpoint set or cleared
+    HINT_WATCH_PAGES = 12,    // watch pages changed
+    HINT_MECH_WATCH = 13,     // mechanism watch changed
+    HINT_LINE_REGS_WATCH = 14 // register watch of lines changed
+};
+
+// String-table ids of the project document.
+constexpr unsigned IDS_PRJ_DIR_NOT_EMPTY = 4284;
+constexpr unsigned IDS_PRJ_CONTINUE = 4285;
+constexpr unsigned IDS_PRJ_DIR_CREATE_FAILED = 4286;
+constexpr unsigned IDS_PRJ_KNF_FILTER = 4287;
+constexpr unsigned IDS_PRJ_CLOSE_PROJECT = 4288;
+constexpr unsigned IDS_PRJ_CLOSE_PROJECT_CAPTION = 4289;
+constexpr unsigned IDS_PRJ_CLOSE_DOCUMENTS = 4290;
+constexpr unsigned IDS_PRJ_CLOSE_DOCUMENTS_CAPTION = 4291;
+constexpr unsigned IDS_PRJ_DEFAULT_COMMENT = 4292;
+constexpr unsigned IDS_PRJ_PAGE_NAME = 4293;
+constexpr unsigned IDS_PRJ_CONVERT = 4294;
+constexpr unsigned IDS_PRJ_CONVERT_CAPTION = 4295;
+constexpr unsigned IDS_PRJ_NEWER_VERSION = 4296;
+constexpr unsigned IDS_PRJ_SOURCE_DUPLICATE = 4297;
+constexpr unsigned IDS_PRJ_OVERWRITE = 4298;
+constexpr unsigned IDS_PRJ_OVERWRITE_CAPTION = 4299;
+constexpr unsigned IDS_PRJ_CREATE_FAILED = 4300;
+constexpr unsigned IDS_PRJ_HEADER_DUPLICATE = 4301;
+constexpr unsigned IDS_PRJ_SUPPORT_DUPLICATE = 4302;
+constexpr unsigned IDS_PRJ_COPY_FAILED = 4392;
+constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
+constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
+constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
+
+// The framework's save command.
+constexpr uint32_t ID_FILE_SAVE_CMD = 57603;
+
+class CStrandworkDoc : public ui::Document
+{
+    Q_OBJECT
+public:
+    CStrandworkDoc();
+    ~CStrandworkDoc() override;
+
+    core::ProjectData& Data() { return m_data; }
+    const core::ProjectData& Data() const { return m_data; }
+
+    // --- Flags -----------------------------------------------------------
+    bool IsOpenProject() const { return m_isOpenProject; }
+    bool IsClosingGuardSet() const { return m_closingGuard; }
+    // The stop-build command sets the cancel flag; the tool runner reads
+    // and clears it.
+    void RequestBuildStop() { m_buildCancel = true; }
+    bool IsBuildStopRequested() const { return m_buildCancel; }
+    void ClearBuildStop() { m_buildCancel = false; }
+    bool IsBuilding() const { return m_building; }
+    void SetBuilding(bool on) { m_building = on; }
+    bool IsDebugging() const { return m_debugging; }
+
+    // --- Operations ------------------------------------------------------
+    // Updates the views of the project and, for hints 0, 6, 10, 11, 13 and
+    // 14, every view of the open PLC source documents.
+    void BroadcastUpdate(ui::View* sender, long hint, QObject* object = nullptr);
+    // Marks the document modified and stores the current time as the
+    // settings modification time.
+    virtual void SetSettingsModified();
+    void SetProjectDefaults();
+    // The folder of the project file with its trailing separator.
+    QString GetProjectDir() const;
+    // Makes room for this document as the open project; true when it became
+    // the open project.
+    bool QueryCloseProject();
+
+    bool OnNewDocument() override;
+    bool OnOpenDocument(const QString& path) override;
+    bool OnSaveDocument(const QString& path) override;
+    void OnCloseDocument() override;
+    void Serialize(ui::Archive& ar) override;
+
+    // --- The project and workspace files -----------------------------------
+    // The whole project file; a bad file throws core::ProjectFormatError.
+    void Serialize(core::KxpArchive& ar);
+    static bool ReadLine(core::KxpArchive& ar, std::u16string& line)
+    {
+        return core::ReadLine(ar, line);
+    }
+    static void WriteLine(core::KxpArchive& ar, std::u16string_view text)
+    {
+        core::WriteLine(ar, text);
+    }
+    void WriteProjectV6(core::KxpArchive& ar);
+    void ReadProjectV6(core::KxpArchive& ar);
+    void WriteProjectV5(core::KxpArchive& ar);
+    void ReadProjectV5(core::KxpArchive& ar);
+    void WriteWorkspaceV6(core::KxpArchive& ar);
+    void WriteWorkspaceV5(core::KxpArchive& ar);
+    void ReadWorkspaceV6(core::KxpArchive& ar);
+    void ReadWorkspaceV5(core::KxpArchive& ar);
+    // The documents section as last read (kept and written back unchanged
+    // while no document views can reopen it).
+    const core::WorkspaceDocuments& WorkspaceSection() const { return m_workspaceDocs; }
+
+    // --- Adding files -----------------------------------------------------
+    bool AddExistingSourceFile(const QString& path);
+    void AddNewSourceFile(const QString& path);
+    bool AddExistingHeaderFile(const QString& path);
+    void AddNewHeaderFile(const QString& path);
+    bool AddExistingSupportFile(const QString& path);
+    void AddNewSupportFile(const QString& path);
+    // Opens the template project into this document and copies its files
+    // into destFolder; true when all were copied.
+    bool CopyProjectFiles(const QString& templatePath, const QString& destFolder);
+
+    void OnUpdateFileSave(ui::CmdUI& cmdUi);
+
+private:
+    enum class ListKind
+    {
+        Source,
+        Header,
+        Support
+    };
+    bool AddFile(const QString& path, ListKind kind, bool createNew);
+    bool LoadProjectFile(const QString& path);
+    void WorkspaceStep(core::KxpArchive& ar, int version);
+    void NoteLossy(const core::KxpArchive& ar);
+    QWidget* MainWindow() const;
+
+    core::ProjectData m_data;
+    core::WorkspaceDocuments m_workspaceDocs;
+    std::optional<std::u16string> m_lossyValue;          // first replaced value of this save
+    std::optional<std::u16string> m_workspaceLossyValue; // the same in the workspace file
+    bool m_closingGuard = false;
+    bool m_isOpenProject = false;
+    bool m_buildCancel = false;
+    bool m_debugging = false;
+    bool m_building = false;
+};

@@ -1,0 +1,176 @@
+#include "core/projfile/Workspace.h"
+
+#include "platform/sys/WinPath.h"
+
+#include <stdexcept>
+
+namespace core {
+
+namespace {
+
+const char* const kCountKeys[WorkspaceDocuments::KindCount] = {
+    "TXTDocumentsCount", "PLCDocumentsCount", "INCDocumentsCount", "BINDocumentsCount"};
+
+constexpr const char* kPlacementPattern = "FramePlacement = %d, %d, %d, %d, %d, %d, %d, %d, %d";
+constexpr const char* kSplitterPattern = "SplitterConfig = %d, %d, %d, %d";
+constexpr const char* kCaretPattern = "CursorPos = %d, %d";
+
+int64_t NonNegative(int64_t v)
+{
+    return v > 0 ? v : 0;
+}
+
+std::string Pattern(const char* key)
+{
+    return std::string(key) + " = %d";
+}
+
+} // namespace
+
+std::u16string ResolveDocumentPath(std::u16string_view projectDir, std::u16string_view stored)
+{
+    if (sys::WinPath::IsRoot(stored))
+        return std::u16string(stored);
+    std::u16string path(projectDir);
+    if (!sys::WinPath::Append(path, stored))
+        return {};
+    return path;
+}
+
+std::u16string StoredDocumentPath(std::u16string_view projectDir, std::u16string_view path)
+{
+    if (auto rel = sys::WinPath::RelativePathTo(projectDir, true, path, false)) {
+        // From a drive root the relative path begins with a separator.
+        if (!rel->empty() && (*rel)[0] == u'\\')
+            rel->erase(0, 1);
+        return std::move(*rel);
+    }
+    return std::u16string(path);
+}
+
+void WriteWorkspace(KxpArchive& ar, const ProjectData& d, const WorkspaceDocuments& docs,
+                    int formatVersion, std::u16string_view projectDir)
+{
+    if (formatVersion >= 6)
+        WriteStringLine(ar, "Config", d.Config);
+    WriteNumberLine(ar, "PlaquesCount", static_cast<int64_t>(d.WatchPlaques.size()));
+    for (const WatchPlaque& p : d.WatchPlaques) {
+        WriteStringLine(ar, "PlaqueName", p.Name);
+        WriteNumberLine(ar, "WatchCount", static_cast<int64_t>(p.VarNames.size()));
+        for (const std::u16string& v : p.VarNames)
+            WriteStringLine(ar, "VarName", v);
+    }
+    WriteNumberLine(ar, "SelectedPlaque", d.SelectedPlaque);
+    WriteNumberLine(ar, "WatchMechsCount", static_cast<int64_t>(d.WatchedMechanisms.size()));
+    for (const std::u16string& m : d.WatchedMechanisms)
+        WriteStringLine(ar, "MechName", m);
+    WriteNumberLine(ar, "BrksCount", static_cast<int64_t>(d.Breakpoints.size()));
+    for (uint32_t b : d.Breakpoints)
+        WriteNumberLine(ar, "BrkLine", static_cast<int32_t>(b));
+    WriteNumberLine(ar, "WatchInterval", d.WatchInterval);
+    WriteNumberLine(ar, "WatchMechInterval", d.WatchMechInterval);
+    WriteNumberLine(ar, "WatchRegsOnLineInterval", d.WatchRegsOnLineInterval);
+    WriteNumberLine(ar, "DisplayAsHex", d.DisplayAsHex);
+    WriteNumberLine(ar, "WatchPLCRegsInSrc", d.WatchPLCRegsInSrc);
+    WriteStringLine(ar, "OlnkConnectionString", d.OlnkConnectionString);
+
+    for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
+        const std::vector<WorkspaceDocument>& list = docs.lists[kind];
+        WriteNumberLine(ar, kCountKeys[kind], static_cast<int64_t>(list.size()));
+        for (const WorkspaceDocument& doc : list) {
+            WriteStringLine(ar, "DocumentPath",
+                            doc.storedPath.empty() ? StoredDocumentPath(projectDir, doc.path)
+                                                   : doc.storedPath);
+            WriteNumberLine(ar, "FrameCount", static_cast<int64_t>(doc.frames.size()));
+            for (const WorkspaceFrame& f : doc.frames) {
+                WriteNumbersLine(ar, "FramePlacement",
+                                 std::vector<int64_t>(f.placement.begin(), f.placement.end()));
+                WriteNumbersLine(ar, "SplitterConfig",
+                                 {f.columns, f.rows, f.column0Width, f.row0Height});
+                const int64_t panes = NonNegative(f.rows) * NonNegative(f.columns);
+                if (panes > kMaxPanes)
+                    throw std::length_error("a frame with more panes than a window can have");
+                for (int64_t i = 0; i < panes; ++i) {
+                    std::pair<int32_t, int32_t> c{0, 0};
+                    if (static_cast<uint64_t>(i) < f.carets.size())
+                        c = f.carets[static_cast<size_t>(i)];
+                    WriteNumbersLine(ar, "CursorPos", {c.first, c.second});
+                }
+            }
+        }
+    }
+}
+
+void ReadWorkspace(KxpArchive& ar, ProjectData& d, WorkspaceDocuments& docs, int formatVersion,
+                   std::u16string_view projectDir)
+{
+    docs = WorkspaceDocuments{};
+    if (formatVersion >= 6)
+        d.Config = ReadStringLine(ar, "Config");
+
+    const int64_t pages = ReadNumber(ar, "PlaquesCount = %d");
+    if (pages > 0)
+        d.WatchPlaques.clear();
+    for (int64_t i = 0; i < pages; ++i) {
+        WatchPlaque page;
+        page.Name = ReadStringLine(ar, "PlaqueName");
+        const int64_t vars = ReadNumber(ar, "WatchCount = %d");
+        for (int64_t v = 0; v < vars; ++v)
+            page.VarNames.push_back(ReadStringLine(ar, "VarName"));
+        d.WatchPlaques.push_back(std::move(page));
+    }
+    if (pages > 0) {
+        d.SelectedPlaque = static_cast<int>(ReadNumber(ar, "SelectedPlaque = %d"));
+    } else {
+        std::u16string ignored;
+        ReadLine(ar, ignored);
+    }
+
+    const int64_t mechs = ReadNumber(ar, "WatchMechsCount = %d");
+    for (int64_t i = 0; i < mechs; ++i)
+        d.WatchedMechanisms.push_back(ReadStringLine(ar, "MechName"));
+    const int64_t brks = ReadNumber(ar, "BrksCount = %d");
+    for (int64_t i = 0; i < brks; ++i)
+        d.Breakpoints.push_back(static_cast<uint32_t>(ReadNumber(ar, "BrkLine = %d")));
+
+    d.WatchInterval = static_cast<uint16_t>(ReadNumber(ar, "WatchInterval = %hd"));
+    d.WatchMechInterval = static_cast<uint16_t>(ReadNumber(ar, "WatchMechInterval = %hd"));
+    d.WatchRegsOnLineInterval =
+        static_cast<uint16_t>(ReadNumber(ar, "WatchRegsOnLineInterval = %hd"));
+    d.DisplayAsHex = static_cast<int32_t>(ReadNumber(ar, "DisplayAsHex = %d"));
+    d.WatchPLCRegsInSrc = static_cast<int32_t>(ReadNumber(ar, "WatchPLCRegsInSrc = %d"));
+    d.OlnkConnectionString = ReadStringLine(ar, "OlnkConnectionString");
+
+    for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
+        std::vector<WorkspaceDocument>& list = docs.lists[kind];
+        const int64_t count = ReadNumber(ar, Pattern(kCountKeys[kind]));
+        for (int64_t i = 0; i < count; ++i) {
+            WorkspaceDocument& doc = list.emplace_back();
+            doc.storedPath = ReadStringLine(ar, "DocumentPath");
+            doc.path = ResolveDocumentPath(projectDir, doc.storedPath);
+            const int64_t frames = ReadNumber(ar, "FrameCount = %d");
+            for (int64_t fi = 0; fi < frames; ++fi) {
+                std::vector<int64_t> p = ReadNumberLine(ar, kPlacementPattern);
+                WorkspaceFrame& f = doc.frames.emplace_back();
+                for (size_t k = 0; k < f.placement.size(); ++k)
+                    f.placement[k] = static_cast<int32_t>(p[k]);
+                std::vector<int64_t> s = ReadNumberLine(ar, kSplitterPattern);
+                f.splitterRead = true;
+                f.columns = static_cast<int32_t>(s[0]);
+                f.rows = static_cast<int32_t>(s[1]);
+                f.column0Width = static_cast<int32_t>(s[2]);
+                f.row0Height = static_cast<int32_t>(s[3]);
+                const int64_t rows = NonNegative(f.rows), cols = NonNegative(f.columns);
+                for (int64_t r = 0; r < rows; ++r) {
+                    for (int64_t c = 0; c < cols; ++c) {
+                        std::vector<int64_t> xy = ReadNumberLine(ar, kCaretPattern);
+                        f.carets.emplace_back(static_cast<int32_t>(xy[0]),
+                                              static_cast<int32_t>(xy[1]));
+                    }
+                }
+            }
+        }
+    }
+}
+
+} // namespace core

@@ -1,0 +1,42 @@
+#pragma once
+// The editor's own regular expressions over UTF-16 text (see
+// docs/editor-regexp.md for the dialect and the matching rules).
+//
+// Compiling and searching keep all their working state per call or in the
+// compiled object: one compiled expression serves one search at a time,
+// different ones may be used on different threads.  Matching runs in time
+// proportional to text length x expression length and never recurses on
+// the text.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct RegExp; // opaque compiled expression
+
+// Flags of RegExpSearch.
+constexpr uint32_t REGEXP_CASE_SENSITIVE = 0x1;
+
+// Number of entries of a group array: 0-63 the starts of groups 0-63,
+// 64-127 their ends; -1 = the group did not take part.
+constexpr int REGEXP_GROUP_ENTRIES = 128;
+constexpr int REGEXP_MAX_GROUPS = 64;
+
+// The compiled expression, or nullptr when the expression is empty,
+// malformed, too large (longer than 65,535 characters, more than 63
+// capturing groups, brackets nested deeper than 256) or memory ran out.
+RegExp* RegExpCompile(std::u16string_view expression);
+void RegExpFree(RegExp* compiled);
+
+// Searches text[0..length) from start on for the leftmost match.  Fills all
+// 128 group entries (all -1 when nothing is found).  A null expression, a
+// negative length or a start outside 0..length finds nothing.
+bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int start,
+                  int groups[REGEXP_GROUP_ENTRIES], uint32_t flags);
+
+// Builds the replacement text for a match of text (length characters) with
+// the given groups.  Returns 0 with the result, or -1 with an empty result
+// (a group that did not take part or lies outside the text, a malformed
+// number, a final backslash).
+int RegExpSubstitute(std::u16string_view replacement, const char16_t* text, int length,
+                     const int groups[REGEXP_GROUP_ENTRIES], std::u16string& result);
