@@ -121,7 +121,7 @@ protected:
 bool WaitForCalls(TestMonitor& mon, size_t n, int ms = 5000)
 {
     bool ok = WaitFor([&] { return mon.calls.size() >= n; }, ms);
-    Pump(400);
+    Pump(300);
     return ok;
 }
 
@@ -170,7 +170,7 @@ TEST_F(FileChangeMonitorTest, TenChunkedWritesGiveOneNotification)
     EXPECT_EQ(mon.calls[0].path, U16(dir / "a.txt"));
     // A change of another file of the folder says nothing.
     dir.Write("other.txt", "changed");
-    Pump(500);
+    Pump(400);
     EXPECT_EQ(mon.calls.size(), 1u);
     EXPECT_TRUE(mon.AllOnUiThread());
     mon.Stop();
@@ -221,7 +221,7 @@ TEST_F(FileChangeMonitorTest, DeletedFileIsReportedOnceAndDropped)
     EXPECT_FALSE(mon.IsWatching(d));
     EXPECT_FALSE(mon.HasFolder(U16(dir.Path() + "/")));
     dir.Write("d.txt", "back");
-    Pump(500);
+    Pump(400);
     EXPECT_EQ(mon.calls.size(), 1u);
     EXPECT_TRUE(mon.AllOnUiThread());
 }
@@ -239,7 +239,7 @@ TEST_F(FileChangeMonitorTest, FileReplacedByFolderIsReportedOnce)
     EXPECT_EQ(mon.calls[0].flags, FCM_FOLDER);
     // Further changes in the folder while it stays a folder: nothing more.
     dir.Write("other.txt", "o");
-    Pump(500);
+    Pump(400);
     EXPECT_EQ(mon.calls.size(), 1u);
     EXPECT_TRUE(mon.AllOnUiThread());
 }
@@ -299,7 +299,7 @@ TEST_F(FileChangeMonitorTest, OwnSaveIsNotReported)
     WriteSlowly(dir / "s.txt", 3);
     mon.AddFile(s);
     mon.Start();
-    Pump(700);
+    Pump(500);
     EXPECT_TRUE(mon.calls.empty());
     // A notification queued for the old registration is dropped too.
     WriteSlowly(dir / "s.txt", 1);
@@ -324,9 +324,9 @@ TEST_F(FileChangeMonitorTest, NotReenteredWhileTheQuestionIsOpen)
         // The user ponders the question: the file changes twice more while
         // a nested event loop runs.
         WriteSlowly(dir / "q.txt", 2);
-        Pump(500);
+        Pump(400);
         WriteSlowly(dir / "q.txt", 4);
-        Pump(500);
+        Pump(400);
         EXPECT_EQ(mon.calls.size(), 1u);
     };
     mon.Start();
