@@ -1,9 +1,117 @@
 #include "editor/EdtLineStore.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <limits>
+#include <stdexcept>
 
 namespace edt {
+
+// ---------------------------------------------------------------- LineText
+
+void LineText::Reserve(size_t need)
+{
+    if (m_capacity && need <= m_capacity)
+        return;
+    if (need > std::numeric_limits<uint32_t>::max())
+        throw std::length_error("line too long");
+    size_t cap = std::max<size_t>(need, m_capacity ? m_capacity + m_capacity / 2 : need);
+    cap = std::min<size_t>(std::max<size_t>(cap, 8), std::numeric_limits<uint32_t>::max());
+    auto* fresh = new char16_t[cap];
+    if (m_size)
+        std::memcpy(fresh, m_data, m_size * sizeof(char16_t));
+    Free();
+    m_data = fresh;
+    m_capacity = static_cast<uint32_t>(cap);
+}
+
+void LineText::Assign(std::u16string_view text)
+{
+    if (text.empty()) {
+        Free();
+        m_data = nullptr;
+        m_size = 0;
+        m_capacity = 0;
+        return;
+    }
+    if (!m_capacity || text.size() > m_capacity) {
+        Free();
+        m_data = nullptr;
+        m_size = 0;
+        m_capacity = 0;
+        Reserve(text.size());
+    }
+    std::memmove(m_data, text.data(), text.size() * sizeof(char16_t));
+    m_size = static_cast<uint32_t>(text.size());
+}
+
+void LineText::Insert(size_t at, std::u16string_view text)
+{
+    if (text.empty())
+        return;
+    // The text may point into this line: keep a copy while moving.
+    std::u16string copy;
+    if (m_data && text.data() >= m_data && text.data() < m_data + m_size) {
+        copy.assign(text);
+        text = copy;
+    }
+    Reserve(m_size + text.size());
+    std::memmove(m_data + at + text.size(), m_data + at, (m_size - at) * sizeof(char16_t));
+    std::memcpy(m_data + at, text.data(), text.size() * sizeof(char16_t));
+    m_size += static_cast<uint32_t>(text.size());
+}
+
+void LineText::Erase(size_t at, size_t count)
+{
+    if (count == 0)
+        return;
+    if (!m_capacity) {
+        if (at + count == m_size) {  // a borrowed text can simply get shorter
+            m_size = static_cast<uint32_t>(at);
+            return;
+        }
+        Reserve(m_size);
+    }
+    std::memmove(m_data + at, m_data + at + count, (m_size - at - count) * sizeof(char16_t));
+    m_size -= static_cast<uint32_t>(count);
+}
+
+void LineText::Truncate(size_t size)
+{
+    if (size < m_size)
+        Erase(size, m_size - size);
+}
+
+// ---------------------------------------------------------------- Arena
+
+char16_t* Arena::Reserve(size_t n, char16_t* keepFrom)
+{
+    if (m_end && static_cast<size_t>(m_limit - m_end) >= n)
+        return keepFrom;
+    size_t keep = keepFrom ? static_cast<size_t>(m_end - keepFrom) : 0;
+    size_t size = std::max(kChunk, 2 * (keep + n));
+    std::unique_ptr<char16_t[]> chunk(new char16_t[size]);  // not zeroed: pages stay untouched
+    char16_t* base = chunk.get();
+    if (keep)
+        std::memcpy(base, keepFrom, keep * sizeof(char16_t));
+    m_chunks.push_back(std::move(chunk));
+    m_end = base + keep;
+    m_limit = base + size;
+    return keepFrom ? base : nullptr;
+}
+
+// ---------------------------------------------------------------- LineStore
+
+LineStore::LineStore() = default;
+LineStore::~LineStore() = default;
+
+Arena& LineStore::GetArena()
+{
+    if (!m_arena)
+        m_arena = std::make_unique<Arena>();
+    return *m_arena;
+}
 
 size_t LineStore::Locate(int index, size_t& offset) const
 {
@@ -32,6 +140,7 @@ void LineStore::Clear()
     m_blocks.clear();
     m_starts.clear();
     m_size = 0;
+    m_arena.reset();
 }
 
 void LineStore::Swap(LineStore& other) noexcept
@@ -39,6 +148,7 @@ void LineStore::Swap(LineStore& other) noexcept
     m_blocks.swap(other.m_blocks);
     m_starts.swap(other.m_starts);
     std::swap(m_size, other.m_size);
+    m_arena.swap(other.m_arena);
 }
 
 void LineStore::PushBack(Line&& line)

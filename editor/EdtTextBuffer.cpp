@@ -188,16 +188,16 @@ std::vector<std::u16string> CEdtTextBuffer::RangePieces(int startLine, int start
 {
     std::vector<std::u16string> pieces;
     if (startLine == endLine) {
-        const auto& t = m_lines.At(startLine).text;
+        std::u16string_view t = m_lines.At(startLine).text.view();
         pieces.emplace_back(t.substr(static_cast<size_t>(startChar),
                                      static_cast<size_t>(endChar - startChar)));
         return pieces;
     }
     pieces.reserve(static_cast<size_t>(endLine - startLine) + 1);
-    pieces.emplace_back(m_lines.At(startLine).text.substr(static_cast<size_t>(startChar)));
+    pieces.emplace_back(m_lines.At(startLine).text.view().substr(static_cast<size_t>(startChar)));
     for (int l = startLine + 1; l < endLine; ++l)
-        pieces.push_back(m_lines.At(l).text);
-    pieces.emplace_back(m_lines.At(endLine).text.substr(0, static_cast<size_t>(endChar)));
+        pieces.emplace_back(m_lines.At(l).text.view());
+    pieces.emplace_back(m_lines.At(endLine).text.view().substr(0, static_cast<size_t>(endChar)));
     return pieces;
 }
 
@@ -209,21 +209,21 @@ void CEdtTextBuffer::GetText(int startLine, int startChar, int endLine, int endC
         endLine < startLine || (endLine == startLine && endChar < startChar))
         return;
     if (startLine == endLine) {
-        const auto& t = m_lines.At(startLine).text;
-        text.assign(t, static_cast<size_t>(startChar), static_cast<size_t>(endChar - startChar));
+        std::u16string_view t = m_lines.At(startLine).text.view();
+        text.assign(t.substr(static_cast<size_t>(startChar), static_cast<size_t>(endChar - startChar)));
         return;
     }
     size_t total = 0;
     for (int l = startLine; l <= endLine; ++l)
         total += m_lines.At(l).text.size() + lineEnd.size();
     text.reserve(total);
-    text.append(m_lines.At(startLine).text, static_cast<size_t>(startChar));
+    text.append(m_lines.At(startLine).text.view().substr(static_cast<size_t>(startChar)));
     for (int l = startLine + 1; l < endLine; ++l) {
         text.append(lineEnd);
-        text.append(m_lines.At(l).text);
+        text.append(m_lines.At(l).text.view());
     }
     text.append(lineEnd);
-    text.append(m_lines.At(endLine).text, 0, static_cast<size_t>(endChar));
+    text.append(m_lines.At(endLine).text.view().substr(0, static_cast<size_t>(endChar)));
 }
 
 int CEdtTextBuffer::FindLineWithFlag(uint32_t mask) const
@@ -306,26 +306,26 @@ bool CEdtTextBuffer::InternalInsertLines(IEdtBufferListener* view, int line, int
     if (static_cast<int64_t>(m_lines.Size()) + static_cast<int64_t>(pieces.size()) - 1 > kMax)
         return false;
     edt::Line& first = m_lines.At(line);
-    std::u16string tail = first.text.substr(static_cast<size_t>(ch));
     if (pieces.size() == 1) {
         if (static_cast<int64_t>(first.text.size()) + static_cast<int64_t>(pieces[0].size()) > kMax)
             return false;
-        first.text.insert(static_cast<size_t>(ch), pieces[0]);
+        first.text.Insert(static_cast<size_t>(ch), pieces[0]);
         endLine = line;
         endChar = ch + static_cast<int>(pieces[0].size());
     } else {
+        std::u16string tail(first.text.view().substr(static_cast<size_t>(ch)));
         if (static_cast<int64_t>(ch) + static_cast<int64_t>(pieces[0].size()) > kMax ||
             static_cast<int64_t>(pieces.back().size() + tail.size()) > kMax)
             return false;
         std::vector<edt::Line> added;
         added.reserve(pieces.size() - 1);
         for (size_t i = 1; i < pieces.size(); ++i)
-            added.push_back(edt::Line{pieces[i], 0});
+            added.push_back(edt::Line{edt::LineText(pieces[i]), 0});
         endLine = line + static_cast<int>(pieces.size()) - 1;
         endChar = static_cast<int>(added.back().text.size());
-        added.back().text += tail;
-        first.text.resize(static_cast<size_t>(ch));
-        first.text += pieces[0];
+        added.back().text.Append(tail);
+        first.text.Truncate(static_cast<size_t>(ch));
+        first.text.Append(pieces[0]);
         m_lines.Insert(line + 1, std::move(added));
     }
     InsertContext ctx({ch, line}, {endChar, endLine});
@@ -352,12 +352,11 @@ bool CEdtTextBuffer::InternalDeleteText(IEdtBufferListener* view, int startLine,
         return false;
     edt::Line& first = m_lines.At(startLine);
     if (startLine == endLine) {
-        first.text.erase(static_cast<size_t>(startChar), static_cast<size_t>(endChar - startChar));
+        first.text.Erase(static_cast<size_t>(startChar), static_cast<size_t>(endChar - startChar));
     } else {
-        std::u16string tail = m_lines.At(endLine).text.substr(static_cast<size_t>(endChar));
-        edt::Line& head = m_lines.At(startLine);
-        head.text.resize(static_cast<size_t>(startChar));
-        head.text += tail;
+        std::u16string tail(m_lines.At(endLine).text.view().substr(static_cast<size_t>(endChar)));
+        first.text.Truncate(static_cast<size_t>(startChar));
+        first.text.Append(tail);
         m_lines.Erase(startLine + 1, endLine - startLine);
     }
     DeleteContext ctx({startChar, startLine}, {endChar, endLine});

@@ -106,6 +106,14 @@ protected:
     ~IEdtBufferListener() = default;
 };
 
+namespace edt {
+// Test hook of SaveToFile: called after the temporary file was written,
+// flushed and closed, just before it is renamed over the target (both
+// native paths).  nullptr: none.
+using SaveTestHook = void (*)(const std::string& tempPath, const std::string& targetPath);
+void SetSaveTestHook(SaveTestHook hook);
+} // namespace edt
+
 class CEdtTextBuffer
 {
 public:

@@ -12,30 +12,33 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
+#include <memory>
 #include <new>
 #include <random>
 
 namespace {
 
-constexpr size_t kFirstBlock = 32768;  // bytes that decide the line-end style
+constexpr size_t kBlock = 32768;  // bytes read at a time; the first block decides the style
 
-bool ReadAll(int fd, std::string& data, off_t sizeHint)
+// Reads until the block is full or the file ends (a short read is not the
+// end); the number of bytes, or -1 on a read error.
+ssize_t ReadBlock(int fd, unsigned char* buf, size_t size)
 {
-    if (sizeHint > 0)
-        data.reserve(static_cast<size_t>(sizeHint));
-    char chunk[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
+    size_t got = 0;
+    while (got < size) {
+        ssize_t n = ::read(fd, buf + got, size - got);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return -1;
         }
         if (n == 0)
-            return true;
-        data.append(chunk, static_cast<size_t>(n));
+            break;
+        got += static_cast<size_t>(n);
     }
+    return static_cast<ssize_t>(got);
 }
 
 bool WriteAll(int fd, const std::string& data)
@@ -55,21 +58,23 @@ bool WriteAll(int fd, const std::string& data)
     return true;
 }
 
-// The line-end style of the text: the first CR or LF among the units of the
-// first block decides; a CR at the block's end looks at the next unit.
-int DetectStyle(const std::u16string& units, size_t blockUnits)
+// The line-end style from the first block: of the units decoded so far
+// (available), the first blockUnits are the block's.  The first CR or LF
+// decides; a CR as the block's last unit looks at the next unit when the
+// file goes on.  -1 while more units are needed.
+int DetectStyle(const char16_t* text, size_t available, size_t blockUnits, bool atEnd)
 {
-    size_t end = std::min(units.size(), blockUnits);
-    for (size_t i = 0; i < end; ++i) {
-        if (units[i] == u'\n')
+    size_t count = std::min(available, blockUnits);
+    for (size_t i = 0; i < count; ++i) {
+        if (text[i] == u'\n')
             return 1;
-        if (units[i] == u'\r') {
-            if (i + 1 < units.size())
-                return units[i + 1] == u'\n' ? 0 : 2;
-            return 2;
+        if (text[i] == u'\r') {
+            if (i + 1 < available)
+                return text[i + 1] == u'\n' ? 0 : 2;
+            return atEnd ? 2 : -1;
         }
     }
-    return 0;
+    return count == blockUnits || atEnd ? 0 : -1;
 }
 
 // The file the path names, through symbolic links; empty on failure.
@@ -104,7 +109,14 @@ std::string TempName(const std::string& folder)
     return name + ".tmp";
 }
 
+edt::SaveTestHook g_saveTestHook = nullptr;
+
 } // namespace
+
+void edt::SetSaveTestHook(SaveTestHook hook)
+{
+    g_saveTestHook = hook;
+}
 
 bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
 {
@@ -131,65 +143,120 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             return false;
-        std::string data;
-        bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd, data, st.st_size);
-        ::close(fd);
-        if (!ok)
+        struct FdCloser
+        {
+            int fd;
+            ~FdCloser() { ::close(fd); }
+        } closer{fd};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
             return false;
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-        // Units of the text.
-        std::u16string units;
-        size_t blockUnits = kFirstBlock;
-        size_t first = 0;
-        if (!utf16 && data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0xFF &&
-            static_cast<unsigned char>(data[1]) == 0xFE)
-            utf16 = true;
-        if (utf16) {
-            units.resize((data.size() + 1) / 2);
-            for (size_t i = 0; i + 1 < data.size(); i += 2)
-                units[i / 2] = static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
-                                                     (static_cast<unsigned char>(data[i + 1]) << 8));
-            if (data.size() % 2)
-                units.back() = static_cast<unsigned char>(data.back());
-            blockUnits = kFirstBlock / 2;
-            if (!units.empty() && units[0] == 0xFEFF)
-                first = 1;
-        } else {
-            const edt::CodePageMap& map = edt::CodePageMap::Get(codePage);
-            units.resize(data.size());
-            for (size_t i = 0; i < data.size(); ++i)
-                units[i] = map.Load(static_cast<unsigned char>(data[i]));
-        }
-        std::string().swap(data);
-
-        int mode = crlfMode;
-        if (mode < 0 || mode > 2)
-            mode = DetectStyle(units, blockUnits);
-
-        // The lines, built aside.
+        // The lines are built aside: their text goes into the new store's
+        // arena block by block, and each line borrows its range of it.
         edt::LineStore lines;
-        size_t start = first;
-        auto addLine = [&](size_t from, size_t to) {
-            if (to - from > static_cast<size_t>(INT_MAX) || lines.Size() == INT_MAX)
+        edt::Arena& arena = lines.GetArena();
+        std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
+        const edt::CodePageMap* map = nullptr;
+        int mode = crlfMode >= 0 && crlfMode <= 2 ? crlfMode : -1;
+        size_t blockUnits = kBlock;  // units of the first block
+        char16_t* lineStart = nullptr;  // the line being read
+        char16_t* scan = nullptr;       // its next unit to look at
+        bool first = true;
+        bool atEnd = false;
+        auto addLine = [&lines](const char16_t* from, const char16_t* to) {
+            size_t len = static_cast<size_t>(to - from);
+            if (len > static_cast<size_t>(INT_MAX) || lines.Size() == INT_MAX)
                 return false;
-            lines.PushBack(edt::Line{units.substr(from, to - from), 0});
+            lines.PushBack(edt::Line{edt::LineText::Borrowed(from, len), 0});
             return true;
         };
-        for (size_t i = first; i < units.size(); ++i) {
-            char16_t u = units[i];
-            if (mode == 0) {
-                if (u != u'\r' || i + 1 >= units.size() || units[i + 1] != u'\n')
-                    continue;
-                if (!addLine(start, i))
-                    return false;
-                start = ++i + 1;
-            } else if (u == (mode == 1 ? u'\n' : u'\r')) {
-                if (!addLine(start, i))
-                    return false;
-                start = i + 1;
+        while (!atEnd) {
+            ssize_t got = ReadBlock(fd, block.get(), kBlock);
+            if (got < 0)
+                return false;
+            atEnd = static_cast<size_t>(got) < kBlock;
+            const unsigned char* bytes = block.get();
+            size_t n = static_cast<size_t>(got);
+            if (first) {
+                bool mark = n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+                utf16 = utf16 || mark;
+                if (utf16) {
+                    blockUnits = kBlock / 2;
+                    if (mark) {  // skipped
+                        bytes += 2;
+                        n -= 2;
+                        blockUnits -= 1;
+                    }
+                } else {
+                    map = &edt::CodePageMap::Get(codePage);
+                }
             }
+            size_t units = utf16 ? (n + 1) / 2 : n;
+            size_t scanOffset = static_cast<size_t>(scan - lineStart);
+            char16_t* moved = arena.Reserve(units, lineStart);
+            lineStart = first ? arena.End() : moved;
+            scan = lineStart + scanOffset;
+            first = false;
+            char16_t* out = arena.End();
+            if (utf16) {
+                for (size_t i = 0; i + 1 < n; i += 2)
+                    *out++ = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+                if (n % 2)  // odd length: the last byte is one unit
+                    *out++ = bytes[n - 1];
+            } else {
+                for (size_t i = 0; i < n; ++i)
+                    out[i] = map->Load(bytes[i]);
+                out += n;
+            }
+            arena.Advance(units);
+            char16_t* end = arena.End();
+
+            if (mode < 0) {
+                // Still in the first line: it starts the text.
+                mode = DetectStyle(lineStart, static_cast<size_t>(end - lineStart), blockUnits,
+                                   atEnd);
+                if (mode < 0)
+                    continue;
+            }
+            char16_t* p = scan;
+            if (mode == 0) {
+                // CR LF; a CR not followed by LF is a character, so a CR
+                // before CR LF is one too.
+                for (;;) {
+                    while (p < end && *p != u'\r')
+                        ++p;
+                    if (p == end)
+                        break;
+                    if (p + 1 == end) {
+                        if (!atEnd)
+                            break;  // the next block decides
+                        ++p;
+                        continue;
+                    }
+                    if (p[1] == u'\n') {
+                        if (!addLine(lineStart, p))
+                            return false;
+                        p += 2;
+                        lineStart = p;
+                    } else {
+                        ++p;
+                    }
+                }
+            } else {
+                const char16_t sep = mode == 1 ? u'\n' : u'\r';
+                for (; p < end; ++p)
+                    if (*p == sep) {
+                        if (!addLine(lineStart, p))
+                            return false;
+                        lineStart = p + 1;
+                    }
+            }
+            scan = p;
         }
-        if (!addLine(start, units.size()))
+        if (mode < 0)
+            mode = 0;
+        if (!addLine(lineStart, arena.End()))  // the last line (empty after a final line end)
             return false;
 
         // Swap the new text in.
@@ -250,7 +317,7 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
                 if (l > 0)
                     for (char16_t u : lineEnd)
                         put(u);
-                for (char16_t u : m_lines.At(l).text)
+                for (char16_t u : m_lines.At(l).text.view())
                     put(u);
             }
         } else {
@@ -259,7 +326,7 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
                 if (l > 0)
                     for (char16_t u : lineEnd)
                         out += static_cast<char>(u);
-                for (char16_t u : m_lines.At(l).text) {
+                for (char16_t u : m_lines.At(l).text.view()) {
                     uint16_t s = map.Save(u);
                     out += static_cast<char>(s & 0xFF);
                     if (s & edt::CodePageMap::kReplaced)
@@ -291,6 +358,8 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
     }
     ok = ok && WriteAll(fd, out) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
+    if (ok && g_saveTestHook)
+        g_saveTestHook(temp, target);
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
@@ -318,7 +387,7 @@ int CEdtTextBuffer::CountUnmappableChars() const
     const edt::CodePageMap& map = edt::CodePageMap::Get(m_codePage);
     int count = 0;
     for (int l = 0; l < m_lines.Size(); ++l)
-        for (char16_t u : m_lines.At(l).text)
+        for (char16_t u : m_lines.At(l).text.view())
             if (map.Save(u) & edt::CodePageMap::kReplaced)
                 ++count;
     return count;

@@ -3,7 +3,6 @@
 #include "platform/sys/FileWatch.h"
 #include "platform/sys/WinPath.h"
 
-#include <QMetaObject>
 #include <QObject>
 
 #include <sys/stat.h>
@@ -23,7 +22,8 @@ std::u16string FolderOf(std::u16string_view path)
     return pos == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, pos + 1));
 }
 
-// Stat of a path: 0 ok, 1 folder, -1 cannot be examined.
+// Stat of a path: 0 a file, 1 a folder, -1 cannot be examined (time and
+// size 0).
 int Examine(const std::u16string& path, int64_t& writeTime, int64_t& size)
 {
     writeTime = 0;
@@ -45,13 +45,21 @@ CFileChangeMonitor::CFileChangeMonitor()
     : m_alive(std::make_shared<bool>(true)), m_target(new QObject)
 {
     m_target->setObjectName(QStringLiteral("CFileChangeMonitor"));
+    m_handle = ui::RegisterMessageTarget(
+        m_target, [this](uint32_t msg, uintptr_t, intptr_t, ui::MessageRecord* record) -> intptr_t {
+            auto* rec = dynamic_cast<FileChangedRecord*>(record);
+            if (msg == WM_EDT_FILECHANGED && rec)
+                Deliver(rec->path, rec->registration);
+            return 0;
+        });
 }
 
 CFileChangeMonitor::~CFileChangeMonitor()
 {
     Stop();
     *m_alive = false;
-    delete m_target;  // drops notifications still queued for it
+    ui::UnregisterMessageTarget(m_handle);  // drops the notifications still queued
+    delete m_target;
 }
 
 bool CFileChangeMonitor::IsWatching(std::u16string_view path) const
@@ -60,34 +68,49 @@ bool CFileChangeMonitor::IsWatching(std::u16string_view path) const
     return m_files.count(std::u16string(path)) != 0;
 }
 
+bool CFileChangeMonitor::HasFolder(std::u16string_view folder) const
+{
+    std::lock_guard lock(m_mutex);
+    return std::any_of(m_folders.begin(), m_folders.end(),
+                       [&](const FolderRec& f) { return f.folder == folder; });
+}
+
 void CFileChangeMonitor::AddFile(std::u16string_view pathView, bool watchSubtree, uint32_t filter)
 {
     std::u16string path(pathView);
     FileRec rec;
     rec.folder = FolderOf(path);
     ::Examine(path, rec.writeTime, rec.size);
-    bool newFolder = false;
+    uint32_t mask = 0;
     {
         std::lock_guard lock(m_mutex);
         if (m_files.count(path))
             return;
         rec.registration = ++m_nextRegistration;
-        m_gone.erase(path);
         auto it = std::find_if(m_folders.begin(), m_folders.end(),
                                [&](const FolderRec& f) { return f.folder == rec.folder; });
         if (it != m_folders.end()) {
             ++it->refs;
             it->subtree = it->subtree || watchSubtree;
+            if ((it->filter | filter) != it->filter)
+                mask = sys::FileWatch::MaskForFilter(it->filter | filter);
             it->filter |= filter;
         } else {
             m_folders.push_back(FolderRec{rec.folder, 1, watchSubtree, filter});
-            newFolder = true;
+            mask = sys::FileWatch::MaskForFilter(filter);
         }
-        m_files.emplace(path, std::move(rec));
+        m_files.emplace(path, rec);
     }
-    if (newFolder && IsRunning()) {
-        Stop();
-        Start();
+    // A new folder (or a wider filter) while running: the running worker's
+    // notification descriptor gets the watch, so nothing of the folders
+    // already watched is lost.
+    if (mask && m_watch) {
+        std::optional<std::string> native = sys::WinPath::ToNative(rec.folder);
+        int id = native ? m_watch->Add(*native, mask) : -1;
+        if (id >= 0) {
+            std::lock_guard lock(m_mutex);
+            m_folderOfWatch[id] = rec.folder;
+        }
     }
 }
 
@@ -98,8 +121,18 @@ void CFileChangeMonitor::RemoveLocked(const std::u16string& path)
         return;
     auto f = std::find_if(m_folders.begin(), m_folders.end(),
                           [&](const FolderRec& r) { return r.folder == it->second.folder; });
-    if (f != m_folders.end() && --f->refs <= 0)
+    if (f != m_folders.end() && --f->refs <= 0) {
+        for (auto w = m_folderOfWatch.begin(); w != m_folderOfWatch.end();) {
+            if (w->second == f->folder) {
+                if (m_watch)
+                    m_watch->Remove(w->first);
+                w = m_folderOfWatch.erase(w);
+            } else {
+                ++w;
+            }
+        }
         m_folders.erase(f);
+    }
     m_files.erase(it);
 }
 
@@ -107,7 +140,6 @@ void CFileChangeMonitor::RemoveFile(std::u16string_view pathView)
 {
     std::u16string path(pathView);
     std::lock_guard lock(m_mutex);
-    m_gone.erase(path);
     RemoveLocked(path);
 }
 
@@ -119,10 +151,9 @@ void CFileChangeMonitor::Start()
     if (!watch->IsOpen())
         return;
     // Armed here, so that a change right after Start is seen.
-    std::map<int, std::u16string> folderOfWatch;
-    Arm(*watch, folderOfWatch);
+    Arm(*watch);
     m_watch = std::move(watch);
-    m_thread = std::thread(&CFileChangeMonitor::WorkerMain, this, m_watch.get(), std::move(folderOfWatch));
+    m_thread = std::thread(&CFileChangeMonitor::WorkerMain, this, m_watch.get());
 }
 
 void CFileChangeMonitor::Stop()
@@ -131,38 +162,50 @@ void CFileChangeMonitor::Stop()
         return;
     m_watch->Stop();
     m_thread.join();
+    std::lock_guard lock(m_mutex);
     m_watch.reset();
+    m_folderOfWatch.clear();
 }
 
 // ---------------------------------------------------------------- worker
 
-void CFileChangeMonitor::Arm(sys::FileWatch& watch, std::map<int, std::u16string>& folderOfWatch)
+void CFileChangeMonitor::Arm(sys::FileWatch& watch)
 {
     std::vector<FolderRec> folders;
     {
         std::lock_guard lock(m_mutex);
         folders = m_folders;
     }
-    folderOfWatch.clear();
+    std::vector<std::pair<int, std::u16string>> armed;
     for (const FolderRec& f : folders) {
         std::optional<std::string> native = sys::WinPath::ToNative(f.folder);
         if (!native)
             continue;  // a folder that cannot be watched is not watched
         int id = watch.Add(*native, sys::FileWatch::MaskForFilter(f.filter));
         if (id >= 0)
-            folderOfWatch[id] = f.folder;
+            armed.emplace_back(id, f.folder);
+    }
+    std::lock_guard lock(m_mutex);
+    for (auto& [id, folder] : armed) {
+        bool registered = std::any_of(m_folders.begin(), m_folders.end(),
+                                      [&](const FolderRec& f) { return f.folder == folder; });
+        if (registered)
+            m_folderOfWatch[id] = folder;
+        else
+            watch.Remove(id);  // unregistered meanwhile
     }
 }
 
-void CFileChangeMonitor::WorkerMain(sys::FileWatch* watch, std::map<int, std::u16string> folderOfWatch)
+void CFileChangeMonitor::WorkerMain(sys::FileWatch* watch)
 {
+    using sys::FileWatch;
     std::vector<int> fired;
     for (;;) {
         fired.clear();
         auto r = watch->Wait(-1, fired);
-        if (r == sys::FileWatch::Result::Stopped || r == sys::FileWatch::Result::Error)
+        if (r == FileWatch::Result::Stopped || r == FileWatch::Result::Error)
             return;
-        if (r == sys::FileWatch::Result::Timeout)
+        if (r == FileWatch::Result::Timeout)
             continue;
         // Let a burst of events (one save in several writes) settle.
         auto first = std::chrono::steady_clock::now();
@@ -174,27 +217,34 @@ void CFileChangeMonitor::WorkerMain(sys::FileWatch* watch, std::map<int, std::u1
             if (wait <= 0)
                 break;
             r = watch->Wait(wait, fired);
-            if (r == sys::FileWatch::Result::Stopped || r == sys::FileWatch::Result::Error)
+            if (r == FileWatch::Result::Stopped || r == FileWatch::Result::Error)
                 return;
-            if (r == sys::FileWatch::Result::Timeout)
+            if (r == FileWatch::Result::Timeout)
                 break;
         }
-        std::set<std::u16string> folders;
-        for (int id : fired) {
-            auto it = folderOfWatch.find(id);
-            if (it != folderOfWatch.end())
-                folders.insert(it->second);
-        }
-        for (const std::u16string& folder : folders) {
-            Examine(*watch, folder);
-            if (!watch->SleepUnlessStopped(0))
+        if (std::find(fired.begin(), fired.end(), FileWatch::kOverflow) != fired.end()) {
+            // Events were lost: every registered file is examined.
+            if (!Examine(*watch, nullptr))
                 return;
+        } else {
+            std::set<std::u16string> folders;
+            {
+                std::lock_guard lock(m_mutex);
+                for (int id : fired) {
+                    auto it = m_folderOfWatch.find(id);
+                    if (it != m_folderOfWatch.end())
+                        folders.insert(it->second);
+                }
+            }
+            for (const std::u16string& folder : folders)
+                if (!Examine(*watch, &folder))
+                    return;
         }
-        Arm(*watch, folderOfWatch);  // a folder that was removed and made again gets a new watch
+        Arm(*watch);  // a folder that was removed and made again gets a new watch
     }
 }
 
-void CFileChangeMonitor::Examine(sys::FileWatch& watch, const std::u16string& folder)
+bool CFileChangeMonitor::Examine(sys::FileWatch& watch, const std::u16string* folder)
 {
     struct Item
     {
@@ -205,7 +255,7 @@ void CFileChangeMonitor::Examine(sys::FileWatch& watch, const std::u16string& fo
     {
         std::lock_guard lock(m_mutex);
         for (const auto& [path, rec] : m_files)
-            if (rec.folder == folder)
+            if ((!folder || rec.folder == *folder) && !rec.goneReported)
                 items.push_back({path, rec});
     }
     for (const Item& item : items) {
@@ -214,71 +264,65 @@ void CFileChangeMonitor::Examine(sys::FileWatch& watch, const std::u16string& fo
         int state = ::Examine(item.path, time, size);
         if (state < 0) {
             if (!watch.SleepUnlessStopped(kRetryMs))
-                return;
+                return false;
             state = ::Examine(item.path, time, size);
         }
         uint32_t flags = 0;
-        if (state == 1) {
-            flags = FCM_FOLDER;
-        } else if (state < 0) {
+        {
             std::lock_guard lock(m_mutex);
             auto it = m_files.find(item.path);
-            if (it == m_files.end() || it->second.registration != item.rec.registration)
+            if (it == m_files.end() || it->second.registration != item.rec.registration ||
+                it->second.goneReported)
                 continue;
-            RemoveLocked(item.path);
-            m_gone[item.path] = item.rec.registration;
-            flags = FCM_GONE;
-        } else {
-            if (time != item.rec.writeTime)
-                flags |= FCM_TIME;
-            if (size != item.rec.size)
-                flags |= FCM_SIZE;
-            if (flags) {
-                std::lock_guard lock(m_mutex);
-                auto it = m_files.find(item.path);
-                if (it == m_files.end() || it->second.registration != item.rec.registration)
-                    continue;
-                it->second.writeTime = time;
-                it->second.size = size;
+            FileRec& rec = it->second;
+            if (state < 0) {
+                rec.goneReported = true;  // unregistered when it is delivered
+                flags = FCM_GONE;
+            } else if (state == 1) {
+                if (!rec.folderReported)
+                    flags = FCM_FOLDER;
+                rec.folderReported = true;
+            } else {
+                rec.folderReported = false;
+                if (time != rec.writeTime)
+                    flags |= FCM_TIME;
+                if (size != rec.size)
+                    flags |= FCM_SIZE;
+                rec.writeTime = time;
+                rec.size = size;
             }
         }
         if (flags)
             Queue(item.path, item.rec.registration, flags);
     }
+    return true;
 }
 
 void CFileChangeMonitor::Queue(const std::u16string& path, uint64_t registration, uint32_t flags)
 {
-    bool post = false;
     {
         std::lock_guard lock(m_mutex);
-        auto [it, inserted] = m_pending.try_emplace(path);
-        if (!inserted && it->second.registration != registration)
-            it->second.flags = 0;  // an older registration's flags do not carry over
-        it->second.flags |= flags;
-        it->second.registration = registration;
-        post = inserted;
+        auto it = m_pending.find(path);
+        if (it != m_pending.end() && it->second.registration == registration) {
+            it->second.flags |= flags;  // one notification per path stays queued
+            return;
+        }
+        // A new notification (an older registration's flags do not carry over).
+        m_pending[path] = Pending{flags, registration};
     }
-    if (post)
-        Post(path);
-}
-
-void CFileChangeMonitor::Post(const std::u16string& path)
-{
-    // Queued onto the target's (UI) thread; dropped when the target is gone.
-    QMetaObject::invokeMethod(
-        m_target, [this, path] { Deliver(path); }, Qt::QueuedConnection);
+    ui::PostMessageTo(m_handle, WM_EDT_FILECHANGED, 0, 0,
+                      std::make_unique<FileChangedRecord>(path, registration));
 }
 
 // ---------------------------------------------------------------- UI thread
 
-void CFileChangeMonitor::Deliver(const std::u16string& path)
+void CFileChangeMonitor::Deliver(const std::u16string& path, uint64_t registration)
 {
     if (m_delivering.count(path))
         return;  // taken up when the running notification returns
     std::shared_ptr<bool> alive = m_alive;
     m_delivering.insert(path);
-    for (;;) {
+    for (bool firstRound = true;; firstRound = false) {
         uint32_t flags = 0;
         bool valid = false;
         {
@@ -286,24 +330,20 @@ void CFileChangeMonitor::Deliver(const std::u16string& path)
             auto it = m_pending.find(path);
             if (it == m_pending.end())
                 break;
+            if (firstRound && it->second.registration != registration)
+                break;  // a newer notification is on its way
             flags = it->second.flags;
-            uint64_t registration = it->second.registration;
+            uint64_t current = it->second.registration;
             m_pending.erase(it);
             auto f = m_files.find(path);
-            if (f != m_files.end() && f->second.registration == registration) {
-                valid = true;
-            } else if (flags & FCM_GONE) {
-                auto g = m_gone.find(path);
-                if (g != m_gone.end() && g->second == registration) {
-                    valid = true;
-                    m_gone.erase(g);
-                }
-            }
+            valid = f != m_files.end() && f->second.registration == current;
+            if (valid && (flags & FCM_GONE))
+                RemoveLocked(path);
         }
         if (valid && flags) {
             OnFileChanged(flags, path);
             if (!*alive)
-                return;
+                return;  // the monitor was destroyed by the notification
         }
     }
     m_delivering.erase(path);

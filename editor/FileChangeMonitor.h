@@ -4,6 +4,8 @@
 // editor.  A worker thread waits for the folders' change notifications;
 // see docs/editor-buffer.md.
 
+#include "platform/ui/Messages.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -24,8 +26,17 @@ constexpr uint32_t FCM_GONE = 0x08;    // cannot be examined (twice, 2 s apart);
 constexpr uint32_t FCM_FOLDER = 0x10;  // the path now names a folder
 
 // The message that carries a notification to the monitor's target on the
-// UI thread (WM_APP + 40).
-constexpr unsigned WM_EDT_FILECHANGED = 0x8000 + 40;
+// UI thread, with a FileChangedRecord.
+constexpr uint32_t WM_EDT_FILECHANGED = ui::WM_APP + 40;
+
+// The record of WM_EDT_FILECHANGED: the path and the registration number it
+// was examined under.
+struct FileChangedRecord : ui::MessageRecord
+{
+    FileChangedRecord(std::u16string p, uint64_t r) : path(std::move(p)), registration(r) {}
+    std::u16string path;
+    uint64_t registration = 0;
+};
 
 class CFileChangeMonitor
 {
@@ -41,7 +52,8 @@ public:
     void Stop();
 
     bool IsRunning() const { return m_thread.joinable(); }
-    bool IsWatching(std::u16string_view path) const;
+    bool IsWatching(std::u16string_view path) const;        // path registered
+    bool HasFolder(std::u16string_view folder) const;       // a folder record exists
 
 protected:
     // Always on the UI thread; never re-entered for the same path.
@@ -54,6 +66,8 @@ private:
         uint64_t registration = 0;
         int64_t writeTime = 0;  // ns
         int64_t size = 0;
+        bool folderReported = false;  // 0x10 sent while the path stays a folder
+        bool goneReported = false;    // 0x08 sent; unregistered on delivery
     };
     struct FolderRec
     {
@@ -68,24 +82,27 @@ private:
         uint64_t registration = 0;
     };
 
-    void Arm(sys::FileWatch& watch, std::map<int, std::u16string>& folderOfWatch);
-    void WorkerMain(sys::FileWatch* watch, std::map<int, std::u16string> folderOfWatch);
-    void Examine(sys::FileWatch& watch, const std::u16string& folder);
+    // Watches every folder of the records (again: a folder made anew gets
+    // a new watch); watches of folders no longer registered are removed.
+    void Arm(sys::FileWatch& watch);
+    void WorkerMain(sys::FileWatch* watch);
+    // False when the stop signal came.
+    bool Examine(sys::FileWatch& watch, const std::u16string* folder);
     void Queue(const std::u16string& path, uint64_t registration, uint32_t flags);
     void RemoveLocked(const std::u16string& path);
-    void Post(const std::u16string& path);
-    void Deliver(const std::u16string& path);  // UI thread
+    void Deliver(const std::u16string& path, uint64_t registration);  // UI thread
 
     mutable std::mutex m_mutex;  // guards the collections below
     std::map<std::u16string, FileRec> m_files;
     std::vector<FolderRec> m_folders;
     std::map<std::u16string, Pending> m_pending;
-    std::map<std::u16string, uint64_t> m_gone;  // unregistered by the worker
+    std::map<int, std::u16string> m_folderOfWatch;  // watch id -> folder
     uint64_t m_nextRegistration = 0;
 
     std::set<std::u16string> m_delivering;  // UI thread only
     std::shared_ptr<bool> m_alive;
     QObject* m_target = nullptr;  // message target on the UI thread
-    std::unique_ptr<sys::FileWatch> m_watch;
+    ui::MessageHandle m_handle = 0;
+    std::unique_ptr<sys::FileWatch> m_watch;  // while running
     std::thread m_thread;
 };

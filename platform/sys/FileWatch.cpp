@@ -83,8 +83,10 @@ FileWatch::Result FileWatch::Wait(int timeoutMs, std::vector<int>& fired)
             break;
         for (ssize_t off = 0; off < len;) {
             const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
-            if (ev->wd >= 0 && std::find(fired.begin(), fired.end(), ev->wd) == fired.end())
-                fired.push_back(ev->wd);
+            int id = (ev->mask & IN_Q_OVERFLOW) ? kOverflow : ev->wd;
+            if ((id >= 0 || id == kOverflow) &&
+                std::find(fired.begin(), fired.end(), id) == fired.end())
+                fired.push_back(id);
             any = true;
             off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
         }

@@ -31,6 +31,10 @@ public:
     int Add(const std::string& nativeFolder, uint32_t mask);
     void Remove(int watchId);
 
+    // Put into fired by Wait when the kernel's event queue overflowed and
+    // events were lost.
+    static constexpr int kOverflow = -1;
+
     enum class Result { Events, Stopped, Timeout, Error };
     // Waits up to timeoutMs (-1 = no limit) for events or the stop signal;
     // the ids of the watches that had events are added to fired (a watch

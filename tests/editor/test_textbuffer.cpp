@@ -2,8 +2,13 @@
 
 #include "editor/EdtTextBuffer.h"
 
+#include "tests/support/platform/TempDir.h"
+
+#include <QString>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -395,4 +400,186 @@ TEST(EdtTextBuffer, ActionDescriptions)
     ASSERT_TRUE(b.Undo(caret));
     EXPECT_TRUE(b.GetRedoDescription(t));
     EXPECT_EQ(t, u"odsazení");
+}
+
+// ---------------------------------------------------------------- property test
+
+namespace {
+
+constexpr char16_t kBreak = u'\uFFFF';  // a line break in the flat model
+
+// The buffer's text with kBreak between the lines.
+std::u16string Flat(const CEdtTextBuffer& b)
+{
+    std::u16string t;
+    int last = b.GetLineCount() - 1;
+    b.GetText(0, 0, last, b.GetLineLength(last), t, std::u16string(1, kBreak));
+    return t;
+}
+
+// Inserted text as the model sees it: CR LF and a lone CR break the line,
+// a lone LF does not.
+std::u16string AsModel(std::u16string_view text)
+{
+    std::u16string m;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r') {
+            m += text[i];
+            continue;
+        }
+        m += kBreak;
+        if (i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+    }
+    return m;
+}
+
+size_t Offset(const std::u16string& model, int line, int ch)
+{
+    size_t pos = 0;
+    for (int l = 0; l < line; ++l)
+        pos = model.find(kBreak, pos) + 1;
+    return pos + static_cast<size_t>(ch);
+}
+
+std::u16string RandomText(std::mt19937& gen)
+{
+    static const std::u16string kTokens[] = {u"a", u"xyz", u"\r\n", u"\r", u"\n", u"Žluť",
+                                             std::u16string(1, u'\0'), u"long piece of text"};
+    std::uniform_int_distribution<size_t> token(0, std::size(kTokens) - 1);
+    std::uniform_int_distribution<int> count(1, 4);
+    std::u16string t;
+    for (int i = count(gen); i > 0; --i)
+        t += kTokens[token(gen)];
+    return t;
+}
+
+struct Edits
+{
+    CEdtTextBuffer& b;
+    std::mt19937& gen;
+    std::u16string& model;
+
+    int Pick(int hi) { return std::uniform_int_distribution<int>(0, hi)(gen); }
+
+    // One random change, applied to the buffer and the model.
+    void Change()
+    {
+        int line = Pick(b.GetLineCount() - 1);
+        int ch = Pick(b.GetLineLength(line));
+        int el = 0, ec = 0;
+        if (Pick(1) == 0) {
+            std::u16string t = RandomText(gen);
+            ASSERT_TRUE(b.InsertText(nullptr, line, ch, t, el, ec, EDT_ACTION_TYPING));
+            model.insert(Offset(model, line, ch), AsModel(t));
+        } else {
+            int line2 = std::min(b.GetLineCount() - 1, line + Pick(2));
+            int ch2 = Pick(b.GetLineLength(line2));
+            if (line2 == line && ch2 < ch)
+                std::swap(ch, ch2);
+            size_t from = Offset(model, line, ch);
+            size_t to = Offset(model, line2, ch2);
+            ASSERT_TRUE(b.DeleteText(nullptr, line, ch, line2, ch2, EDT_ACTION_DELETE));
+            model.erase(from, to - from);
+        }
+    }
+};
+
+} // namespace
+
+TEST(EdtTextBuffer, RandomEditsUndoRedoAndSavesMatchAFlatModel)
+{
+    testsupport::TempDir dir;
+    // Start files in each style; the UNIX and MAC ones hold the other
+    // styles' line-end characters inside their lines.
+    const std::vector<std::pair<std::string, std::string>> starts = {
+        {"dos.txt", "PROGRAM\r\n  LD A\r\n\r\n  ST\nB\r\nEND"},
+        {"unix.txt", "PROGRAM\r\n  LD A\r\n\n  ST\rB\nEND\n"},
+        {"mac.txt", "PROGRAM\r  LD A\n\r\r  ST\r\nB\rEND"},
+    };
+    RecordingView view;
+    long steps = 0;
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        for (const auto& [name, bytes] : starts) {
+            SCOPED_TRACE(name + " seed " + std::to_string(seed));
+            std::mt19937 gen(seed * 7919u + static_cast<unsigned>(name.size()));
+            dir.Write(name, bytes);
+            CEdtTextBuffer b;
+            b.AddView(&view);
+            ASSERT_TRUE(b.LoadFromFile(QString::fromStdString(dir / name).toStdU16String()));
+            const std::u16string start = Flat(b);
+            std::u16string model = start;
+            std::u16string saved = start;
+            std::vector<std::u16string> states{start};  // text after each group
+            size_t pos = 0;
+            int records = 0;
+            Edits edits{b, gen, model};
+            auto commit = [&](bool merge) {
+                states.resize(pos + 1);
+                if (merge && pos > 0) {
+                    states[pos] = model;
+                } else {
+                    states.push_back(model);
+                    ++pos;
+                }
+            };
+            for (int step = 0; step < 700 && records < 1000; ++step, ++steps) {
+                int what = edits.Pick(99);
+                EdtPoint caret;
+                if (what < 50) {  // one change, its own group
+                    ASSERT_NO_FATAL_FAILURE(edits.Change());
+                    ++records;
+                    commit(false);
+                } else if (what < 62) {  // a group of changes
+                    bool merge = edits.Pick(3) == 0;
+                    b.BeginUndoGroup(merge);
+                    int n = 1 + edits.Pick(3);
+                    for (int i = 0; i < n; ++i)
+                        ASSERT_NO_FATAL_FAILURE(edits.Change());
+                    b.FlushUndoGroup(&view);
+                    records += n;
+                    commit(merge && pos > 0);
+                } else if (what < 76) {
+                    ASSERT_EQ(b.Undo(caret), pos > 0);
+                    if (pos > 0)
+                        model = states[--pos];
+                } else if (what < 88) {
+                    ASSERT_EQ(b.Redo(caret), pos + 1 < states.size());
+                    if (pos + 1 < states.size())
+                        model = states[++pos];
+                } else if (what < 89) {  // a save (each one waits for fsync)
+                    ASSERT_TRUE(b.SaveToFile(QString::fromStdString(dir / "saved.txt").toStdU16String()));
+                    EXPECT_FALSE(b.IsModified());
+                    saved = model;
+                } else if (what < 95) {  // undo then redo gives the same text
+                    if (b.CanUndo()) {
+                        ASSERT_TRUE(b.Undo(caret));
+                        ASSERT_TRUE(b.Redo(caret));
+                    }
+                } else {  // refused changes change nothing
+                    int el = 0, ec = 0;
+                    int lines = b.GetLineCount();
+                    EXPECT_FALSE(b.InsertText(nullptr, lines, 0, u"x", el, ec, 1));
+                    EXPECT_FALSE(b.InsertText(nullptr, 0, b.GetLineLength(0) + 1, u"x", el, ec, 1));
+                    EXPECT_FALSE(b.DeleteText(nullptr, lines - 1, 0, lines, 0, 1));
+                    b.SetReadOnly(true);
+                    EXPECT_FALSE(b.InsertText(nullptr, 0, 0, u"x", el, ec, 1));
+                    EXPECT_FALSE(b.DeleteText(nullptr, 0, 0, 0, b.GetLineLength(0), 1));
+                    EXPECT_FALSE(b.Undo(caret));
+                    EXPECT_FALSE(b.Redo(caret));
+                    b.SetReadOnly(false);
+                }
+                ASSERT_EQ(Flat(b), model) << "step " << step;
+                if (!b.IsModified()) {
+                    ASSERT_EQ(model, saved) << "not modified, but differs at step " << step;
+                }
+            }
+            EdtPoint caret;
+            while (b.Undo(caret)) {
+            }
+            EXPECT_EQ(Flat(b), start);
+            b.RemoveView(&view);
+        }
+    }
+    EXPECT_GT(steps, 5000);
 }
