@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace sys {
 class Event;
@@ -185,6 +186,9 @@ public:
     COlnkChannel& operator=(const COlnkChannel&) = delete;
     ~COlnkChannel() { Close(); }
 
+    // Opens the channel a wide connection string names (OlnkOpenChannelW,
+    // declared in link/olnk/olnk_open.h).  Fails when a handle is already held.
+    bool Open(const char16_t* connectionString, std::span<const uint8_t> connectData = {});
     // Fails when a handle is already held or ch is null.
     bool Attach(OlnkChannel ch);
     OlnkChannel Detach();
