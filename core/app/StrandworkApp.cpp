@@ -145,6 +145,7 @@ CStrandworkApp::~CStrandworkApp()
         SetProjectHost(nullptr);
     if (m_unattended)
         ui::SetUnattended(false);
+    delete GetMainWnd();
     if (g_theApp == this)
         g_theApp = nullptr;
 }
@@ -169,7 +170,7 @@ bool CStrandworkApp::InitInstance()
     LoadLanguageDll(QCoreApplication::applicationFilePath());
     Trace("LoadLanguageDll");
     // 5.
-    m_cmdInfo.Parse(QCoreApplication::arguments().mid(1));
+    m_cmdInfo.Parse(m_ownArguments ? m_arguments : QCoreApplication::arguments().mid(1));
     if (m_cmdInfo.m_nShellCommand == CAppCommandLineInfo::FileNew)
         m_cmdInfo.m_nShellCommand = CAppCommandLineInfo::FileNothing;
     Trace("ParseCommandLine");

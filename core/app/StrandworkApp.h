@@ -107,6 +107,9 @@ public:
     bool OnOpenRecentFile(uint32_t id);
 
     const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }
+    // The parameters InitInstance parses instead of the process's own
+    // (tests).
+    void SetArguments(const QStringList& params) { m_arguments = params; m_ownArguments = true; }
     bool IsUnattended() const { return m_unattended; }
     CKXMultiDocTemplate* Template(int order) const { return m_templates[order]; }
     const QString& HelpPath(int index) const { return m_helpPaths[index]; }
@@ -137,6 +140,8 @@ private:
     std::unique_ptr<CRecentProjectList> m_pRecentFileList;
     int m_nPreviewPages = 0;
     CAppCommandLineInfo m_cmdInfo;
+    QStringList m_arguments;
+    bool m_ownArguments = false;
     bool m_unattended = false;
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;
     int m_exitStatus = 0;
