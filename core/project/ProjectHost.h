@@ -66,7 +66,8 @@ public:
     // Closes the open project with its documents (refused while a build
     // runs); `ending` is true when the program ends.
     virtual bool CloseProject(bool ending) = 0;
-    virtual void OnFileSaveAll() = 0;
+    // Saves every modified document; false when a save failed.
+    virtual bool OnFileSaveAll() = 0;
     // Passes a hint to every view of every open PLC source document.
     virtual void UpdatePlcViews(ui::View* sender, long hint, QObject* object) = 0;
     // The output window; may be null (callers then skip the output).

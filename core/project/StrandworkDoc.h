@@ -140,6 +140,24 @@ public:
 
     void OnUpdateFileSave(ui::CmdUI& cmdUi);
 
+    // --- The build (docs/build.md) ------------------------------------------
+    // Output goes to the host's output window (nothing when it has none).
+    // While a build runs, BuildPlc and BuildIfNeeded return false at once
+    // and CleanBuildOutput does nothing.
+    // Writes "Make.knf" and runs the compiler and the produced batch file
+    // through Pilvex; true when both ended with 0.
+    bool BuildPlc();
+    // Builds unless CheckDependencies finds the outputs up to date.
+    bool BuildIfNeeded();
+    // True when every output is present and not older than every input.
+    bool CheckDependencies();
+    // Empties the temporary and output folders after asking.
+    void CleanBuildOutput();
+    // Moves TarvaneVer to the newest installed compiler version.
+    void UpdateToNewestCompilerVersion();
+    // Writes the make file of the project to path.
+    bool WriteMakeKnf(const QString& path);
+
 private:
     enum class ListKind
     {

@@ -44,7 +44,7 @@ public:
             open->OnCloseDocument();
         return true;
     }
-    void OnFileSaveAll() override {}
+    bool OnFileSaveAll() override { return true; }
     void UpdatePlcViews(ui::View*, long hint, QObject*) override { hints.push_back(hint); }
     OutputSink* GetOutputCtrl() override { return nullptr; }
     const AppSettings& GetAppSettings() override { return settings; }

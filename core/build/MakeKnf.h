@@ -1,0 +1,33 @@
+#pragma once
+// The compiler's keyword file "Make.knf" and the compiler folder of a
+// project.  See docs/build.md.
+
+#include "core/common/AppSettings.h"
+#include "core/common/OutputSink.h"
+#include "core/projfile/ProjectData.h"
+
+#include <string>
+
+namespace core {
+
+// True for the target "Haldor" (ASCII letters compared without case).
+bool IsHaldorTarget(const ProjectData& data);
+// True when the make file names the linked program ("FileExe") and the
+// dependency check wants it newer than the inputs: a target other than
+// "Haldor" with a compiler version below 6.349.
+bool UsesLinkedProgram(const ProjectData& data);
+
+// The project's PathTarvane (or the option "PathTarvane" when that is
+// empty) with "Pelmar%04d" (Haldor) or "PLC%01d%03d" appended; without
+// "System".
+std::u16string CompilerFolder(const ProjectData& data, const AppSettings& app);
+
+// Writes the make file (created anew, code page 1250, CR LF).  On failure
+// the reason goes to the sink and false is returned: no source file (4461),
+// a path value that code page 1250 cannot hold (4462), a file that cannot
+// be created or written (4387).  projectFilePath is written as given;
+// makeFilePath may be in Windows or native form.
+bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath,
+                  const AppSettings& app, const std::u16string& makeFilePath, OutputSink* sink);
+
+} // namespace core

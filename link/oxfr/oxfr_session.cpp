@@ -1,0 +1,982 @@
+// The session: its thread, the dispatch by class, the reply queue, the link
+// requests, the file-transfer client and the server's request handling.
+
+#include "link/oxfr/oxfr_internal.h"
+
+#include "platform/sys/CodePage.h"
+#include "platform/sys/LastError.h"
+#include "platform/sys/WinPath.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if __has_include("link/olnk/olnk_open.h")
+#include "link/olnk/olnk_open.h"
+#define OXFR_HAVE_OPEN 1
+#endif
+
+using namespace oxfr;
+
+namespace {
+
+constexpr size_t kQueueLimit = 256;
+constexpr size_t kWorkLimit = 256;
+constexpr int kWorkers = 4;
+
+int Fail(uint32_t code)
+{
+    sys::SetLastError(code);
+    return 0;
+}
+
+// ---- Sending ---------------------------------------------------------------------------
+
+// Sends the head of the queue while slots are free (session thread).
+void DrainQueue(OxfrSessionImpl* s)
+{
+    for (;;) {
+        Bytes msg;
+        {
+            std::lock_guard<std::mutex> g(s->m);
+            if (s->queue.empty() || s->sending)
+                return;
+            msg = std::move(s->queue.front());
+            s->queue.pop_front();
+            s->sending = true;
+        }
+        const int r = OlnkSend(s->ch, uint16_t(msg.size()), msg.data(), 1, 0);
+        const uint32_t e = r < 0 ? sys::GetLastError() : 0;
+        std::lock_guard<std::mutex> g(s->m);
+        s->sending = false;
+        if (r < 0) {
+            if (e == OLNK_E_TIMEOUT) {
+                s->queue.push_front(std::move(msg)); // no slot yet: try again later
+                return;
+            }
+            ++s->dropped; // fails at once (a reset): drop it, go on
+        }
+    }
+}
+
+// ---- Callbacks ---------------------------------------------------------------------------
+
+void Idle(OxfrSessionImpl* s)
+{
+    OxfrIdleCallback cb;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        cb = s->scb.idle;
+    }
+    if (cb)
+        cb(s->user);
+}
+
+// ---- Server -------------------------------------------------------------------------------
+
+void WorkerLoop(OxfrSessionImpl* s)
+{
+    for (;;) {
+        Bytes req;
+        ShareList shares;
+        {
+            std::unique_lock<std::mutex> lk(s->m);
+            s->workCv.wait(lk, [&] { return s->workStop || !s->work.empty(); });
+            if (s->workStop)
+                return;
+            req = std::move(s->work.front());
+            s->work.pop_front();
+            shares = s->shares.List();
+        }
+        SendReply(s, ServeSimple(shares, req.data(), req.size()));
+    }
+}
+
+void ServeJobRequest(OxfrSessionImpl* s, const uint8_t* m, size_t n)
+{
+    const uint8_t code = m[2];
+    const uint32_t param = U32(m + 3);
+    const auto path = n >= 12 ? TakeWirePath(m, n, 12) : std::nullopt;
+    ShareList shares;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        shares = s->shares.List();
+    }
+    if (!path)
+        return SendReply(s, FileReply(code, param, OXFR_PATH_REFUSED));
+    const uint8_t peer = m[7];
+    std::unique_ptr<JobIo> io;
+    uint32_t err = 0;
+    uint8_t failure = OXFR_STREAM_ERROR;
+    if (code == OXFR_CODE_LIST) {
+        Bytes file;
+        const uint8_t st = BuildListing(shares, *path, file);
+        if (st != 0)
+            return SendReply(s, FileReply(code, param, st));
+        std::string tmp = TempFolder() + "/KX2XXXXXX";
+        const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+        bool ok = fd >= 0;
+        if (ok) {
+            ok = ::write(fd, file.data(), file.size()) == ssize_t(file.size());
+            ::close(fd);
+            if (ok)
+                io = OpenFileSource(tmp, true, err);
+            if (!io)
+                ::unlink(tmp.c_str());
+        }
+        if (!io)
+            return SendReply(s, FileReply(code, param, OXFR_TEMP_FAILED));
+    } else {
+        MappedPath mp;
+        if (!MapPath(shares, *path, mp))
+            return SendReply(s, FileReply(code, param, code == OXFR_CODE_PUT ? OXFR_DEST_REFUSED
+                                                                             : OXFR_PATH_REFUSED));
+        if (code == OXFR_CODE_GET) {
+            io = OpenFileSource(mp.native, false, err);
+            if (!io)
+                return SendReply(s, FileReply(code, param, OXFR_NO_STREAM));
+        } else {
+            struct stat st;
+            if (mp.shareRoot || !IsValidNewName(mp.lastName) ||
+                (::stat(mp.native.c_str(), &st) == 0 && !S_ISREG(st.st_mode)))
+                return SendReply(s, FileReply(code, param, OXFR_DEST_REFUSED));
+            io = OpenFileSink(mp.native, err);
+            if (!io)
+                return SendReply(s, FileReply(code, param, OXFR_DEST_REFUSED));
+            failure = OXFR_DEST_REFUSED;
+        }
+    }
+    Job* job;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        job = NewJobLocked(s, code != OXFR_CODE_PUT);
+        if (job) {
+            job->code = code;
+            job->param = param;
+            job->peer = peer;
+            job->heard = true;
+            job->ioFailure = failure;
+            job->io = std::move(io);
+        }
+    }
+    if (!job) {
+        if (io)
+            io->Discard();
+        return SendReply(s, FileReply(code, param, OXFR_NO_STREAM));
+    }
+    StartJob(s, job);
+}
+
+void ServeRequest(OxfrSessionImpl* s, const uint8_t* m, size_t n)
+{
+    const uint8_t code = m[2];
+    const uint32_t param = U32(m + 3);
+    if (code > 8)
+        return SendReply(s, FileReply(code, param, OXFR_UNKNOWN_COMMAND));
+    if (code == OXFR_CODE_LIST || code == OXFR_CODE_GET || code == OXFR_CODE_PUT)
+        return ServeJobRequest(s, m, n);
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        if (s->work.size() < kWorkLimit && !s->workStop) {
+            if (s->workers.empty())
+                for (int i = 0; i < kWorkers; ++i)
+                    s->workers.emplace_back(WorkerLoop, s);
+            s->work.emplace_back(m, m + n);
+            s->workCv.notify_one();
+            return;
+        }
+    }
+    SendReply(s, FileReply(code, param, FailureStatus(code)));
+}
+
+// ---- Dispatch ------------------------------------------------------------------------------
+
+void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n)
+{
+    OxfrPeerResetCallback cb;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        if (n >= 11 && U16(m + 7) >= 4)
+            s->peerValue = U16(m + 9);
+        cb = s->scb.peerReset;
+    }
+    const uint8_t status = cb ? uint8_t(cb(s->user)) : OXFR_NOT_IMPLEMENTED;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        EndAllJobsLocked(s, OXFR_RESET);
+        s->queue.clear(); // replies meant for the peer's previous session
+    }
+    const Bytes reply = ConnectReply(U32(m + 3), status);
+    OlnkConnect(s->ch, uint16_t(reply.size()), reply.data());
+}
+
+void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n)
+{
+    if (n < 7) {
+        ++s->malformed;
+        return;
+    }
+    const uint8_t cls = m[0], type = m[1], code = m[2];
+    const uint32_t param = U32(m + 3);
+    switch (cls) {
+    case 0:
+        if (type == 0) {
+            if (code == 0)
+                PeerReset(s, m, n);
+            else
+                SendReply(s, ShortReply(0, code, param, OXFR_UNKNOWN_COMMAND));
+        } else if (type == 1) {
+            if (n < 8) {
+                ++s->malformed;
+            } else if (code != 0) {
+                ++s->ignored;
+            } else {
+                std::lock_guard<std::mutex> g(s->m);
+                if (n >= 12 && U16(m + 8) >= 4)
+                    s->peerValue = U16(m + 10);
+                s->established = true;
+            }
+        } else if (type == 3) {
+            OxfrLinkEventCallback cb;
+            {
+                std::lock_guard<std::mutex> g(s->m);
+                cb = s->scb.linkEvent;
+            }
+            if (cb)
+                cb(s->user, code);
+        } else if (type == 4 || type == 5) {
+            DispatchJobMessage(s, m, n);
+        }
+        return;
+    case 1:
+        if (type == 0) {
+            SendReply(s, ShortReply(1, code, param, OXFR_UNKNOWN_COMMAND));
+        } else if (type == 1) {
+            if (n < 8) {
+                ++s->malformed;
+                return;
+            }
+            const int8_t status = int8_t(m[7]);
+            if (code == 2) {
+                if (status < 0)
+                    FailRequesterJob(s, true, 2, param, uint8_t(status));
+                else
+                    ++s->ignored;
+                return;
+            }
+            OxfrReplyCallback cb;
+            {
+                std::lock_guard<std::mutex> g(s->m);
+                cb = s->lcb.reply;
+            }
+            if (cb)
+                cb(s->user, code, status, param, m + 8, n - 8);
+        } else if (type == 2 || type == 3) {
+            OxfrPushCallback cb;
+            {
+                std::lock_guard<std::mutex> g(s->m);
+                cb = type == 2 ? s->lcb.pushed2 : s->lcb.pushed3;
+            }
+            if (cb)
+                cb(s->user, code, param, m + 7, n - 7);
+        }
+        return;
+    case 2:
+        if (type == 0) {
+            ServeRequest(s, m, n);
+        } else if (type == 1) {
+            if (n < 10) {
+                ++s->malformed;
+                return;
+            }
+            const int8_t status = int8_t(m[7]);
+            if (code == OXFR_CODE_LIST || code == OXFR_CODE_GET || code == OXFR_CODE_PUT) {
+                if (status < 0)
+                    FailRequesterJob(s, false, code, param, uint8_t(status));
+                else
+                    ++s->ignored;
+                return;
+            }
+            OxfrTransferCallback cb;
+            {
+                std::lock_guard<std::mutex> g(s->m);
+                cb = s->tcb.result;
+            }
+            const size_t len = std::min<size_t>(U16(m + 8), n - 10);
+            if (cb)
+                cb(s->user, code, status, param, m + 10, len);
+        }
+        return;
+    default:
+        if (type == 0)
+            SendReply(s, ShortReply(cls, code, param, OXFR_UNKNOWN_CLASS));
+        else
+            ++s->ignored;
+        return;
+    }
+}
+
+void SessionThread(OxfrSessionImpl* s)
+{
+    std::vector<uint8_t> buf(kMaxMessage);
+    while (!s->stop) {
+        Idle(s);
+        DrainQueue(s);
+        bool queued;
+        {
+            std::lock_guard<std::mutex> g(s->m);
+            queued = !s->queue.empty();
+        }
+        uint16_t len = 0;
+        if (OlnkReceive(s->ch, &len, uint16_t(buf.size()), buf.data(), queued ? 10 : 100)) {
+            Dispatch(s, buf.data(), std::min<size_t>(len, buf.size()));
+            ReapJobs(s, false);
+        } else {
+            const uint32_t e = sys::GetLastError();
+            if (e == OLNK_E_HANDLE)
+                break;
+            if (e != OLNK_E_TIMEOUT)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    Idle(s);
+}
+
+// ---- Client helpers ------------------------------------------------------------------------------
+
+uint32_t SendNowErr(OxfrSessionImpl* s, const Bytes& msg)
+{
+    return SendNow(s, msg, s->timeoutMs);
+}
+
+int SendRequest(OxfrSession s, const Bytes& msg)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (const uint32_t e = SendNowErr(s, msg))
+        return Fail(e);
+    return 1;
+}
+
+bool WireOk(std::string_view p) { return p.size() <= kMaxWirePath && p.find('\0') == p.npos; }
+
+std::string ToWire(const char16_t* p) { return p ? sys::WideToAnsi(p) : std::string(); }
+
+std::optional<std::string> ToLocal(const char16_t* p)
+{
+    if (!p)
+        return std::nullopt;
+    return sys::Utf16ToUtf8Lenient(p);
+}
+
+int Simple1(OxfrSession s, uint8_t code, uint32_t param, const char* path)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!path)
+        return Fail(OLNK_E_INVALIDARG);
+    if (!WireOk(path))
+        return Fail(OLNK_E_BAD_PATH);
+    return SendRequest(s, FileRequest(code, param, path));
+}
+
+int Simple2(OxfrSession s, uint8_t code, uint32_t param, const char* a, const char* b)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!a || !b)
+        return Fail(OLNK_E_INVALIDARG);
+    if (!WireOk(a) || !WireOk(b))
+        return Fail(OLNK_E_BAD_PATH);
+    return SendRequest(s, FileRequest2(code, param, a, b));
+}
+
+// Starts a requester job and sends its request.
+int StartRequesterJob(OxfrSession s, bool send, uint8_t code, uint32_t param, Deliver deliver,
+                      std::unique_ptr<JobIo> io, OxfrProgress progress, std::uintptr_t context,
+                      uint32_t* handle, const std::function<Bytes(uint8_t)>& request)
+{
+    Job* job;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        job = NewJobLocked(s, send);
+        if (job) {
+            job->requester = true;
+            job->code = code;
+            job->param = param;
+            job->deliver = deliver;
+            job->progress = progress;
+            job->context = context;
+            job->io = std::move(io);
+        }
+    }
+    if (!job) {
+        if (io)
+            io->Discard();
+        return Fail(s->closing ? OLNK_E_HANDLE : OLNK_E_OUTOFMEMORY);
+    }
+    if (const uint32_t e = SendNowErr(s, request(job->id))) {
+        DropJob(s, job);
+        return Fail(e);
+    }
+    if (handle)
+        *handle = job->handle;
+    StartJob(s, job);
+    return 1;
+}
+
+int ListImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
+             uint32_t* job, const std::string& remote)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!WireOk(remote))
+        return Fail(OLNK_E_BAD_PATH);
+    uint32_t err = 0;
+    auto io = OpenListingSink(err);
+    if (!io)
+        return Fail(err);
+    return StartRequesterJob(s, false, OXFR_CODE_LIST, param, Deliver::Transfer, std::move(io),
+                             progress, context, job,
+                             [&](uint8_t id) { return FileJobRequest(OXFR_CODE_LIST, param, id, remote); });
+}
+
+int GetImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
+            uint32_t* job, const std::string& remote, const std::string& local)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!WireOk(remote))
+        return Fail(OLNK_E_BAD_PATH);
+    uint32_t err = 0;
+    auto io = OpenFileSink(local, err);
+    if (!io)
+        return Fail(err);
+    return StartRequesterJob(s, false, OXFR_CODE_GET, param, Deliver::Transfer, std::move(io),
+                             progress, context, job,
+                             [&](uint8_t id) { return FileJobRequest(OXFR_CODE_GET, param, id, remote); });
+}
+
+int PutImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
+            uint32_t* job, const std::string& local, const std::string& remote)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!WireOk(remote))
+        return Fail(OLNK_E_BAD_PATH);
+    uint32_t err = 0;
+    auto io = OpenFileSource(local, false, err);
+    if (!io)
+        return Fail(err);
+    return StartRequesterJob(s, true, OXFR_CODE_PUT, param, Deliver::Transfer, std::move(io),
+                             progress, context, job,
+                             [&](uint8_t id) { return FileJobRequest(OXFR_CODE_PUT, param, id, remote); });
+}
+
+int RequestNone(OxfrSession s, uint8_t code, uint32_t param)
+{
+    return SendRequest(s, Header(1, 0, code, param));
+}
+
+int RequestByte(OxfrSession s, uint8_t code, uint32_t param, uint8_t v)
+{
+    Bytes b = Header(1, 0, code, param);
+    b.push_back(v);
+    return SendRequest(s, b);
+}
+
+int RequestBlock(OxfrSession s, uint8_t code, uint32_t param, const void* block)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!block)
+        return Fail(OLNK_E_INVALIDARG);
+    const auto* p = static_cast<const uint8_t*>(block);
+    const uint16_t len = U16(p);
+    if (len < 2 || len > kMaxRequestBlock)
+        return Fail(OLNK_E_INVALIDARG);
+    Bytes b = Header(1, 0, code, param);
+    b.insert(b.end(), p, p + len);
+    return SendRequest(s, b);
+}
+
+int RequestRaw(OxfrSession s, uint8_t code, uint32_t param, const void* values, size_t n)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!values)
+        return Fail(OLNK_E_INVALIDARG);
+    Bytes b = Header(1, 0, code, param);
+    const auto* p = static_cast<const uint8_t*>(values);
+    b.insert(b.end(), p, p + n);
+    return SendRequest(s, b);
+}
+
+OxfrSession NewSession(void* user, OlnkChannel ch, uint32_t timeoutMs)
+{
+    auto* s = new (std::nothrow) OxfrSessionImpl;
+    if (!s) {
+        OlnkCloseChannel(ch);
+        sys::SetLastError(OLNK_E_OUTOFMEMORY);
+        return nullptr;
+    }
+    s->user = user;
+    s->ch = ch;
+    s->timeoutMs = timeoutMs;
+    return s;
+}
+
+} // namespace
+
+// ---- Shared with the jobs ------------------------------------------------------------------------
+
+namespace oxfr {
+
+uint32_t SendNow(OxfrSessionImpl* s, const Bytes& msg, uint32_t timeoutMs)
+{
+    if (OlnkSend(s->ch, uint16_t(msg.size()), msg.data(), 1, timeoutMs) >= 0)
+        return 0;
+    return sys::GetLastError();
+}
+
+void SendReply(OxfrSessionImpl* s, Bytes msg)
+{
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        if (!s->queue.empty() || s->sending) {
+            if (s->queue.size() >= kQueueLimit)
+                ++s->dropped;
+            else
+                s->queue.push_back(std::move(msg));
+            return;
+        }
+        s->sending = true;
+    }
+    const int r = OlnkSend(s->ch, uint16_t(msg.size()), msg.data(), 1, 0);
+    const uint32_t e = r < 0 ? sys::GetLastError() : 0;
+    std::lock_guard<std::mutex> g(s->m);
+    s->sending = false;
+    if (r < 0) {
+        if (e == OLNK_E_TIMEOUT)
+            s->queue.push_front(std::move(msg));
+        else
+            ++s->dropped;
+    }
+}
+
+} // namespace oxfr
+
+// ---- Session ---------------------------------------------------------------------------------------
+
+const uint8_t* OxfrConnectData(size_t* length)
+{
+    static const Bytes msg = ConnectMessage();
+    if (length)
+        *length = msg.size();
+    return msg.data();
+}
+
+OxfrSession OxfrOpenSessionOnChannel(void* user, OlnkChannel channel, uint32_t timeoutMs)
+{
+    if (!channel) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return nullptr;
+    }
+    return NewSession(user, channel, timeoutMs);
+}
+
+OxfrSession OxfrOpenSessionA(void* user, const char* connectionString, uint32_t timeoutMs)
+{
+#ifdef OXFR_HAVE_OPEN
+    if (!connectionString) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return nullptr;
+    }
+    size_t n = 0;
+    const uint8_t* d = OxfrConnectData(&n);
+    OlnkChannel ch = OlnkOpenChannelA(connectionString, std::span<const uint8_t>(d, n));
+    if (!ch)
+        return nullptr;
+    return NewSession(user, ch, timeoutMs);
+#else
+    (void)user;
+    (void)connectionString;
+    (void)timeoutMs;
+    sys::SetLastError(OLNK_E_INVALIDARG); // no transports in this build
+    return nullptr;
+#endif
+}
+
+OxfrSession OxfrOpenSessionW(void* user, const char16_t* connectionString, uint32_t timeoutMs)
+{
+    if (!connectionString) {
+        sys::SetLastError(OLNK_E_INVALIDARG);
+        return nullptr;
+    }
+    const std::string utf8 = sys::Utf16ToUtf8Lenient(connectionString);
+    return OxfrOpenSessionA(user, utf8.c_str(), timeoutMs);
+}
+
+int OlnkResumeSession(OxfrSession s)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    std::lock_guard<std::mutex> g(s->m);
+    if (!s->resumed) {
+        s->resumed = true;
+        s->thread = std::thread(SessionThread, s);
+    }
+    return 1;
+}
+
+int OxfrCloseSession(OxfrSession s)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        s->closing = true;
+        EndAllJobsLocked(s, OXFR_CLOSED);
+    }
+    ReapJobs(s, true); // jobs deliver their results and end
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        s->workStop = true;
+        s->workCv.notify_all();
+    }
+    for (auto& w : s->workers)
+        w.join();
+    s->stop = true;
+    if (s->thread.joinable())
+        s->thread.join();
+    // Jobs the session thread started while closing.
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        EndAllJobsLocked(s, OXFR_CLOSED);
+    }
+    for (;;) {
+        ReapJobs(s, true);
+        std::lock_guard<std::mutex> g(s->m);
+        if (s->jobs.empty())
+            break;
+    }
+    OlnkCloseChannel(s->ch);
+    delete s;
+    return 1;
+}
+
+int OxfrSetSessionCallbacks(OxfrSession s, const OxfrSessionCallbacks* t)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    std::lock_guard<std::mutex> g(s->m);
+    s->scb = t ? *t : OxfrSessionCallbacks{};
+    return 1;
+}
+
+int OxfrSetLinkCallbacks(OxfrSession s, const OxfrLinkCallbacks* t)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    std::lock_guard<std::mutex> g(s->m);
+    s->lcb = t ? *t : OxfrLinkCallbacks{};
+    return 1;
+}
+
+int OxfrSetTransferCallbacks(OxfrSession s, const OxfrTransferCallbacks* t)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    std::lock_guard<std::mutex> g(s->m);
+    s->tcb = t ? *t : OxfrTransferCallbacks{};
+    return 1;
+}
+
+OlnkChannel OxfrGetChannel(OxfrSession s)
+{
+    if (!s) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return nullptr;
+    }
+    return s->ch;
+}
+
+bool OxfrIsEstablished(OxfrSession s) { return s && s->established; }
+
+int OxfrGetCounters(OxfrSession s, OxfrCounters* out)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!out)
+        return Fail(OLNK_E_INVALIDARG);
+    out->malformed = s->malformed;
+    out->unknownJob = s->unknownJob;
+    out->ignoredReplies = s->ignored;
+    out->droppedReplies = s->dropped;
+    return 1;
+}
+
+int OxfrSetJobTimeout(OxfrSession s, uint32_t ms)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    s->jobTimeoutMs = ms;
+    return 1;
+}
+
+static int EndJobByHandle(OxfrSession s, uint32_t handle, uint8_t status)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    std::unique_lock<std::mutex> lk(s->m);
+    Job* j = s->slots[handle & 0xFF];
+    if (!j || j->handle != handle || handle == 0)
+        return 1;
+    EndJobLocked(s, j, status);
+    if (j->threadId != std::this_thread::get_id()) {
+        ++j->waiters;
+        j->cv.wait(lk, [&] { return !j->inProgress; });
+        --j->waiters;
+    }
+    return 1;
+}
+
+int OxfrCancelJob(OxfrSession s, uint32_t job) { return EndJobByHandle(s, job, OXFR_CANCELLED); }
+int OxfrEndJob(OxfrSession s, uint32_t job, uint8_t status)
+{
+    return EndJobByHandle(s, job, status);
+}
+
+// ---- Link requests ------------------------------------------------------------------------------
+
+#define NONE(name, code) \
+    int OlnkRequest##name(OxfrSession s, uint32_t p) { return RequestNone(s, code, p); }
+#define BYTE(name, code) \
+    int OlnkRequest##name(OxfrSession s, uint32_t p, uint8_t v) { return RequestByte(s, code, p, v); }
+#define BLOCK(name, code)                                             \
+    int OlnkRequest##name(OxfrSession s, uint32_t p, const void* b) \
+    {                                                                 \
+        return RequestBlock(s, code, p, b);                           \
+    }
+NONE(GetStatus, 0)
+NONE(GetPLCInfo, 1)
+NONE(ClearPLC, 3)
+NONE(SleepPLC, 4)
+NONE(WakePLC, 5)
+NONE(RunPLC, 6)
+NONE(StopPLC, 7)
+NONE(BreakPLC, 8)
+NONE(StepPLC, 9)
+BYTE(BackupPLCData, 10)
+BLOCK(SetBrkAtLine, 11)
+BLOCK(SetBrksAtLine, 12)
+NONE(13, 13)
+BLOCK(14, 14)
+NONE(15, 15)
+BLOCK(Watch, 16)
+BLOCK(17, 17)
+BLOCK(18, 18)
+BLOCK(WatchRegsOnLine, 19)
+BYTE(20, 20)
+BLOCK(WatchMech, 21)
+BLOCK(GetVar, 22)
+BLOCK(SetVar, 23)
+BLOCK(GetMech, 24)
+BLOCK(SetMech, 25)
+NONE(GetRegs, 26)
+BLOCK(GetRegsOnLine, 29)
+NONE(GetPLCInfoEx, 30)
+#undef NONE
+#undef BYTE
+#undef BLOCK
+
+int OlnkRequestSetRegs(OxfrSession s, uint32_t p, const void* v) { return RequestRaw(s, 27, p, v, 5); }
+int OlnkRequestSetVarBits(OxfrSession s, uint32_t p, const void* v)
+{
+    return RequestRaw(s, 28, p, v, 8);
+}
+
+int OlnkRequestTransferPLC(OxfrSession s, uint32_t param, const void* image, uint32_t size,
+                           OxfrProgress progress, std::uintptr_t context, uint32_t* job)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!image && size)
+        return Fail(OLNK_E_INVALIDARG);
+    auto io = OpenMemorySource(static_cast<const uint8_t*>(image), size);
+    return StartRequesterJob(s, true, 2, param, Deliver::Reply, std::move(io), progress, context,
+                             job, [&](uint8_t id) { return TransferPlcRequest(param, id, size); });
+}
+
+// ---- File-transfer client ------------------------------------------------------------------------
+
+int OxfrCopyA(OxfrSession s, uint32_t p, const char* a, const char* b) { return Simple2(s, 0, p, a, b); }
+int OxfrMoveA(OxfrSession s, uint32_t p, const char* a, const char* b) { return Simple2(s, 8, p, a, b); }
+int OxfrCreateDirA(OxfrSession s, uint32_t p, const char* a) { return Simple1(s, 1, p, a); }
+int OxfrDeleteA(OxfrSession s, uint32_t p, const char* a) { return Simple1(s, 2, p, a); }
+int OxfrGetFileInfoA(OxfrSession s, uint32_t p, const char* a) { return Simple1(s, 5, p, a); }
+int OxfrRemoveDirA(OxfrSession s, uint32_t p, const char* a) { return Simple1(s, 7, p, a); }
+
+#define W1(name)                                                       \
+    int Oxfr##name##W(OxfrSession s, uint32_t p, const char16_t* a)    \
+    {                                                                  \
+        if (!a)                                                        \
+            return Fail(OLNK_E_INVALIDARG);                            \
+        return Oxfr##name##A(s, p, ToWire(a).c_str());                 \
+    }
+#define W2(name)                                                                       \
+    int Oxfr##name##W(OxfrSession s, uint32_t p, const char16_t* a, const char16_t* b) \
+    {                                                                                  \
+        if (!a || !b)                                                                  \
+            return Fail(OLNK_E_INVALIDARG);                                            \
+        return Oxfr##name##A(s, p, ToWire(a).c_str(), ToWire(b).c_str());              \
+    }
+W2(Copy)
+W2(Move)
+W1(CreateDir)
+W1(Delete)
+W1(GetFileInfo)
+W1(RemoveDir)
+#undef W1
+#undef W2
+
+int OxfrListA(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j, const char* r)
+{
+    if (!r)
+        return Fail(OLNK_E_INVALIDARG);
+    return ListImpl(s, p, pr, c, j, r);
+}
+int OxfrListW(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
+              const char16_t* r)
+{
+    if (!r)
+        return Fail(OLNK_E_INVALIDARG);
+    return ListImpl(s, p, pr, c, j, ToWire(r));
+}
+int OxfrGetA(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
+             const char* r, const char* l)
+{
+    if (!r || !l)
+        return Fail(OLNK_E_INVALIDARG);
+    return GetImpl(s, p, pr, c, j, r, l);
+}
+int OxfrGetW(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
+             const char16_t* r, const char16_t* l)
+{
+    const auto local = ToLocal(l);
+    if (!r || !local)
+        return Fail(OLNK_E_INVALIDARG);
+    return GetImpl(s, p, pr, c, j, ToWire(r), *local);
+}
+int OxfrPutA(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
+             const char* l, const char* r)
+{
+    if (!r || !l)
+        return Fail(OLNK_E_INVALIDARG);
+    return PutImpl(s, p, pr, c, j, l, r);
+}
+int OxfrPutW(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
+             const char16_t* l, const char16_t* r)
+{
+    const auto local = ToLocal(l);
+    if (!r || !local)
+        return Fail(OLNK_E_INVALIDARG);
+    return PutImpl(s, p, pr, c, j, *local, ToWire(r));
+}
+
+// ---- Shares ----------------------------------------------------------------------------------------
+
+int OxfrAddShareA(OxfrSession s, const char* directory, const char* name, uint32_t access)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!directory || !name)
+        return Fail(OLNK_E_INVALIDARG);
+    std::lock_guard<std::mutex> g(s->m);
+    if (const uint32_t e = s->shares.Add(directory, name, access))
+        return Fail(e);
+    return 1;
+}
+
+int OxfrAddShareW(OxfrSession s, const char16_t* directory, const char16_t* name, uint32_t access)
+{
+    const auto dir = ToLocal(directory);
+    if (!dir || !name)
+        return Fail(OLNK_E_INVALIDARG);
+    bool lossy = false;
+    const std::string wire = sys::WideToAnsi(name, &lossy);
+    if (lossy)
+        return Fail(OLNK_E_BAD_PATH);
+    return OxfrAddShareA(s, dir->c_str(), wire.c_str(), access);
+}
+
+int OxfrRemoveShareA(OxfrSession s, const char* name)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!name)
+        return Fail(OLNK_E_INVALIDARG);
+    std::lock_guard<std::mutex> g(s->m);
+    if (const uint32_t e = s->shares.Remove(name))
+        return Fail(e);
+    return 1;
+}
+
+int OxfrRemoveShareW(OxfrSession s, const char16_t* name)
+{
+    if (!name)
+        return Fail(OLNK_E_INVALIDARG);
+    return OxfrRemoveShareA(s, ToWire(name).c_str());
+}
+
+int OxfrGetShareCount(OxfrSession s)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    std::lock_guard<std::mutex> g(s->m);
+    return int(s->shares.Count());
+}
+
+template <class T, class Conv>
+static int CopyShares(OxfrSession s, T* out, uint32_t capacity, Conv conv)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    if (!out && capacity)
+        return Fail(OLNK_E_INVALIDARG);
+    ShareList list;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        list = s->shares.List();
+    }
+    uint32_t n = 0;
+    for (const Share& sh : list) {
+        if (n == capacity)
+            break;
+        T& e = out[n++];
+        std::memset(&e, 0, sizeof e);
+        conv(sh, e);
+        e.access = sh.access;
+    }
+    return int(n);
+}
+
+int OxfrGetSharesA(OxfrSession s, OxfrShareA* shares, uint32_t capacity)
+{
+    return CopyShares(s, shares, capacity, [](const Share& sh, OxfrShareA& e) {
+        std::memcpy(e.name, sh.name.data(), std::min<size_t>(sh.name.size(), 259));
+        std::memcpy(e.directory, sh.dir.data(), std::min<size_t>(sh.dir.size(), 4095));
+    });
+}
+
+int OxfrGetSharesW(OxfrSession s, OxfrShareW* shares, uint32_t capacity)
+{
+    return CopyShares(s, shares, capacity, [](const Share& sh, OxfrShareW& e) {
+        const std::u16string n = sys::AnsiToWide(sh.name);
+        const std::u16string d = sys::Utf8ToUtf16Lenient(sh.dir);
+        std::copy_n(n.begin(), std::min<size_t>(n.size(), 259), e.name);
+        std::copy_n(d.begin(), std::min<size_t>(d.size(), 4095), e.directory);
+    });
+}

@@ -1,0 +1,105 @@
+// The session: handshakes, link events, pushed messages, the reply queue,
+// close and reset while jobs run.
+
+#include "oxfr_test_util.h"
+
+#include "tests/support/platform/TempDir.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+using namespace oxfrtest;
+
+TEST(OxfrSession, HandshakeAgainstAPassivePeerAndBetweenTwoSessions)
+{
+    {
+        SessionAndPeer sp;
+        ASSERT_TRUE(sp.established);
+        EXPECT_EQ(sp.rec.peerResets, 0);
+        EXPECT_EQ(sp.peer->connects.load(), 1);
+        EXPECT_EQ(OlnkResumeSession(sp.s), 1); // a second call does nothing
+    }
+    UdpSessionPair p;
+    ASSERT_TRUE(p.established);
+    EXPECT_EQ(p.recA.peerResets, 1);
+    EXPECT_EQ(p.recB.peerResets, 1);
+    EXPECT_EQ(OxfrCloseSession(nullptr), 0);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_HANDLE);
+}
+
+TEST(OxfrSession, EventsPushedMessagesRepliesAndMalformedInput)
+{
+    SessionAndPeer sp;
+    ASSERT_TRUE(sp.established);
+    ASSERT_TRUE(sp.peer->Send({0, 3, 7, 0, 0, 0, 0}));
+    ASSERT_TRUE(sp.peer->Send({1, 2, 16, 9, 0, 0, 0, 0xAA, 0xBB}));
+    ASSERT_TRUE(sp.peer->Send({1, 3, 21, 9, 0, 0, 0}));
+    ASSERT_TRUE(sp.peer->Send({1, 1, 0, 4, 0, 0, 0, 0, 1, 2, 3}));
+    ASSERT_TRUE(sp.peer->Send({2, 1, 2, 5, 0, 0, 0, 0xF4, 9, 0})); // length beyond the message
+    ASSERT_TRUE(sp.peer->Send({1, 1, 0}));                         // short
+    ASSERT_TRUE(sp.peer->Send({0, 4, 0, 0x85, 0, 0, 0, 0, 0, 1}));  // short job message
+    ASSERT_TRUE(sp.peer->Send({0, 5, 0, 0x05, 1, 0, 0, 0, 0, 0x80, 0})); // no such job
+    Recorder& r = sp.rec;
+    ASSERT_TRUE(r.WaitFor([&] { return r.transfers.size() == 1; }));
+    std::lock_guard<std::mutex> g(r.m);
+    EXPECT_EQ(r.events, std::vector<uint8_t>{7});
+    ASSERT_EQ(r.pushed2.size(), 1u);
+    EXPECT_EQ(r.pushed2[0].data, (Bytes{0xAA, 0xBB}));
+    ASSERT_EQ(r.pushed3.size(), 1u);
+    EXPECT_TRUE(r.pushed3[0].data.empty());
+    ASSERT_EQ(r.replies.size(), 1u);
+    EXPECT_EQ(r.replies[0].data, (Bytes{1, 2, 3}));
+    EXPECT_EQ(r.transfers[0].status, -12);
+    EXPECT_TRUE(r.transfers[0].data.empty()); // cut to the message
+    OxfrCounters c;
+    OxfrGetCounters(sp.s, &c);
+    EXPECT_EQ(c.malformed, 2u);
+    EXPECT_EQ(c.unknownJob, 1u);
+}
+
+TEST(OxfrSession, RepliesThatCannotLeaveAtOnceKeepTheirOrder)
+{
+    SessionAndPeer sp;
+    ASSERT_TRUE(sp.established);
+    // Many requests at once: more answers than the window holds.
+    for (uint8_t i = 0; i < 60; ++i)
+        ASSERT_TRUE(sp.peer->Send({1, 0, 7, i, 0, 0, 0}));
+    for (uint8_t i = 0; i < 60; ++i) {
+        Bytes m;
+        ASSERT_TRUE(sp.peer->Receive(m));
+        EXPECT_EQ(Hex(m), Hex({1, 1, 7, i, 0, 0, 0, 0x81}));
+    }
+}
+
+TEST(OxfrSession, CloseAndResetWhileJobsRun)
+{
+    testsupport::TempDir local;
+    local.Write("f.bin", std::string(100000, 'x'));
+    {
+        SessionAndPeer sp;
+        ASSERT_TRUE(sp.established);
+        ASSERT_EQ(OxfrGetA(sp.s, 1, nullptr, 0, nullptr, "\\D\\f", (local / "got").c_str()), 1);
+        ASSERT_EQ(OxfrPutA(sp.s, 2, nullptr, 0, nullptr, (local / "f.bin").c_str(), "\\D\\f"), 1);
+        Bytes m;
+        ASSERT_TRUE(sp.peer->Receive(m));
+        ASSERT_TRUE(sp.peer->Receive(m));
+        // The peer resets: both jobs end with 133, no partial files.
+        OlnkConnect(sp.peer->Channel(), 11, OxfrConnectData(nullptr));
+        ASSERT_TRUE(sp.rec.WaitFor([&] { return sp.rec.transfers.size() == 2; }));
+        for (auto& t : sp.rec.Transfers())
+            EXPECT_EQ(uint8_t(t.status), OXFR_RESET);
+        EXPECT_EQ(sp.rec.peerResets, 1);
+        // New jobs, then close: 132 each.
+        ASSERT_EQ(OxfrGetA(sp.s, 3, nullptr, 0, nullptr, "\\D\\f", (local / "got").c_str()), 1);
+        OxfrCloseSession(sp.s);
+        sp.s = nullptr;
+        ASSERT_EQ(sp.rec.Transfers().size(), 3u);
+        EXPECT_EQ(uint8_t(sp.rec.Transfers()[2].status), OXFR_CLOSED);
+    }
+    int n = 0;
+    DIR* d = ::opendir(local.Path().c_str());
+    while (dirent* e = ::readdir(d))
+        n += e->d_name[0] != '.';
+    ::closedir(d);
+    EXPECT_EQ(n, 1);
+}

@@ -1,0 +1,3 @@
+namespace testsupport {
+void CaptureSinkAnchor() {}
+} // namespace testsupport

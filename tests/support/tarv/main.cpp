@@ -1,0 +1,429 @@
+// Tarv: the stand-in compiler of the build tests.
+//
+//   Tarv <make file> <batch file>   "compiles": checks the make file, scans
+//                                   the sources for test directives, writes
+//                                   the diagnostics and the batch file
+//   Tarv --link <make file>         writes the outputs of a build
+//
+// Everything it writes to standard output is code page 1250 with CR LF.
+// The directives ("#tarv-error TEXT", "#tarv-lines N", ...) are listed in
+// docs/build.md.
+
+#include "platform/sys/CodePage.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string g_out; // standard output, buffered
+
+void Flush()
+{
+    size_t done = 0;
+    while (done < g_out.size()) {
+        const ssize_t n = ::write(1, g_out.data() + done, g_out.size() - done);
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    g_out.clear();
+}
+
+// A line given in UTF-8 (paths, our own texts) written in code page 1250.
+void Line(const std::string& utf8)
+{
+    g_out += sys::WideToAnsi(sys::Utf8ToUtf16Lenient(utf8));
+    g_out += "\r\n";
+    if (g_out.size() > 65536)
+        Flush();
+}
+
+// A line already in code page 1250.
+void RawLine(const std::string& ansi)
+{
+    g_out += ansi;
+    g_out += "\r\n";
+    if (g_out.size() > 65536)
+        Flush();
+}
+
+std::string Ansi(const std::string& utf8)
+{
+    return sys::WideToAnsi(sys::Utf8ToUtf16Lenient(utf8));
+}
+
+std::string FromAnsi(const std::string& ansi)
+{
+    return sys::Utf16ToUtf8Lenient(sys::AnsiToWide(ansi));
+}
+
+std::string Slashes(std::string s)
+{
+    for (char& c : s)
+        if (c == '\\')
+            c = '/';
+    return s;
+}
+
+// A make-file value (code page 1250, either separator) joined to a folder.
+std::string Join(const std::string& folderAnsi, const std::string& valueAnsi)
+{
+    std::string value = Slashes(FromAnsi(valueAnsi));
+    if (!value.empty() && value[0] == '/')
+        return value;
+    std::string folder = Slashes(FromAnsi(folderAnsi));
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder + value;
+}
+
+bool ReadFile(const std::string& path, std::string& out)
+{
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        return false;
+    std::ostringstream s;
+    s << f.rdbuf();
+    out = s.str();
+    return true;
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string l = text.substr(pos, end - pos);
+        if (!l.empty() && l.back() == '\r')
+            l.pop_back();
+        lines.push_back(l);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::string Trim(const std::string& s)
+{
+    size_t a = 0, b = s.size();
+    while (a < b && (s[a] == ' ' || s[a] == '\t'))
+        ++a;
+    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t'))
+        --b;
+    return s.substr(a, b - a);
+}
+
+struct MakeFile
+{
+    std::map<std::string, std::string> values; // the last of each keyword
+    std::vector<std::string> extSources;       // FilePlcExt, in order
+    bool Has(const std::string& k) const { return values.count(k) != 0; }
+    std::string Get(const std::string& k) const
+    {
+        auto it = values.find(k);
+        return it == values.end() ? std::string() : it->second;
+    }
+};
+
+bool ReadMakeFile(const std::string& path, MakeFile& mf)
+{
+    std::string text;
+    if (!ReadFile(path, text))
+        return false;
+    for (const std::string& line : SplitLines(text)) {
+        if (line.empty() || line[0] == ';' || line.compare(0, 2, "  ") != 0)
+            continue;
+        const size_t tab = line.find('\t', 2);
+        if (tab == std::string::npos)
+            continue;
+        const std::string key = line.substr(2, tab - 2);
+        size_t p = tab + 1;
+        while (p < line.size() && line[p] == ' ')
+            ++p;
+        std::string value;
+        if (p < line.size() && line[p] == '=') {
+            const size_t end = line.find('\t', p + 1);
+            value = Trim(
+                line.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1));
+        } else if (p < line.size() && line[p] == '"') {
+            const size_t end = line.find('"', p + 1);
+            value = line.substr(p + 1, end == std::string::npos ? std::string::npos : end - p - 1);
+        } else {
+            continue;
+        }
+        if (key == "FilePlcExt")
+            mf.extSources.push_back(value);
+        else
+            mf.values[key] = value;
+    }
+    return true;
+}
+
+struct Source
+{
+    std::string path; // native, absolute
+    std::string name; // file name without folder (code page 1250)
+    std::vector<std::string> lines;
+    bool found = false;
+};
+
+std::vector<Source> ReadSources(const MakeFile& mf)
+{
+    std::vector<std::string> values;
+    if (mf.Has("FilePlc"))
+        values.push_back(mf.Get("FilePlc"));
+    values.insert(values.end(), mf.extSources.begin(), mf.extSources.end());
+    std::vector<Source> out;
+    for (const std::string& v : values) {
+        Source s;
+        s.path = Join(mf.Get("PathUser"), v);
+        std::error_code ec;
+        const fs::path abs = fs::absolute(s.path, ec);
+        if (!ec)
+            s.path = abs.lexically_normal().string();
+        const std::string slashed = Slashes(v);
+        const size_t slash = slashed.rfind('/');
+        s.name = slash == std::string::npos ? v : v.substr(slash + 1);
+        std::string text;
+        s.found = ReadFile(s.path, text);
+        if (s.found)
+            s.lines = SplitLines(text);
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+// The directive of a source line ("#tarv-error" and so on) and its argument.
+bool Directive(const std::string& line, std::string& name, std::string& arg)
+{
+    size_t p = 0;
+    while (p < line.size() && (line[p] == ' ' || line[p] == '\t'))
+        ++p;
+    std::string word;
+    if (line.compare(p, 6, "#tarv-") == 0 || line.compare(p, 10, "MECH_BEGIN") == 0) {
+        size_t e = p;
+        while (e < line.size() && line[e] != ' ' && line[e] != '\t')
+            ++e;
+        name = line.substr(p, e - p);
+        while (e < line.size() && (line[e] == ' ' || line[e] == '\t'))
+            ++e;
+        arg = line.substr(e);
+        return true;
+    }
+    return false;
+}
+
+struct Symbol
+{
+    std::string name;
+    std::string type;
+};
+
+std::string SelfPath()
+{
+    char buf[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, size_t(n)) : std::string("Tarv");
+}
+
+std::string ShellQuote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+bool WriteOut(const std::string& path, const std::string& bytes)
+{
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), std::streamsize(bytes.size()));
+    return bool(f);
+}
+
+int Compile(const std::string& makeFile, const std::string& batchFile)
+{
+    MakeFile mf;
+    bool bad = false;
+    if (!ReadMakeFile(makeFile, mf)) {
+        Line("**ERROR** " + makeFile + "(1) Soubor nelze číst");
+        Line("$ReturnVal 1$");
+        Flush();
+        return 0;
+    }
+    const std::vector<Source> sources = ReadSources(mf);
+    Line("Tarv: překládám " + std::to_string(sources.size()) + " souborů");
+    for (const char* k : {"Target", "FilePlc", "PathUser", "PathOutput", "PathTemp", "PathLst",
+                          "PathMap", "FileMP2", "PlcOutputName"}) {
+        if (!mf.Has(k)) {
+            Line("**ERROR** " + makeFile + "(1) Chybí klíčové slovo " + k);
+            bad = true;
+        }
+    }
+    int returnVal = -1, exitCode = 0, sleepMs = 0;
+    bool exitSet = false;
+    for (const Source& s : sources) {
+        if (!s.found) {
+            Line(s.path + "(1) : error T0001: Soubor nenalezen");
+            bad = true;
+            continue;
+        }
+        const std::string where = Ansi(s.path);
+        for (size_t i = 0; i < s.lines.size(); ++i) {
+            std::string name, arg;
+            if (!Directive(s.lines[i], name, arg))
+                continue;
+            const std::string at = where + "(" + std::to_string(i + 1) + ")";
+            if (name == "#tarv-error") {
+                RawLine(at + " : error T1001: " + arg);
+                bad = true;
+            } else if (name == "#tarv-warning") {
+                RawLine(at + " : warning T2001: " + arg);
+            } else if (name == "#tarv-marker") {
+                RawLine("**ERROR** " + at + " " + arg);
+                bad = true;
+            } else if (name == "#tarv-lines") {
+                const long n = std::atol(arg.c_str());
+                for (long k = 1; k <= n; ++k)
+                    Line("Tarv: řádek " + std::to_string(k));
+            } else if (name == "#tarv-sleep") {
+                sleepMs += std::atoi(arg.c_str());
+            } else if (name == "#tarv-returnval") {
+                returnVal = std::atoi(arg.c_str());
+            } else if (name == "#tarv-exit") {
+                exitCode = std::atoi(arg.c_str());
+                exitSet = true;
+            }
+        }
+    }
+    Flush();
+    if (sleepMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+    const int r = returnVal >= 0 ? returnVal : (bad ? 1 : 0);
+    if (!exitSet)
+        Line("$ReturnVal " + std::to_string(r) + "$");
+    Flush();
+    if (r == 0) {
+        const std::string script = "printf 'Spojuji PLC...\\r\\n'\nexec " + ShellQuote(SelfPath()) +
+                                   " --link " + ShellQuote(makeFile) + "\n";
+        if (!WriteOut(batchFile, script)) {
+            Line("**ERROR** " + batchFile + "(1) Soubor nelze vytvořit");
+            Flush();
+            return 1;
+        }
+    }
+    return exitCode;
+}
+
+int Link(const std::string& makeFile)
+{
+    MakeFile mf;
+    if (!ReadMakeFile(makeFile, mf)) {
+        Line("**ERROR** " + makeFile + "(1) Soubor nelze číst");
+        Line("$ReturnVal 1$");
+        Flush();
+        return 1;
+    }
+    const std::vector<Source> sources = ReadSources(mf);
+    std::vector<Symbol> symbols;
+    for (const Source& s : sources) {
+        for (size_t i = 0; i < s.lines.size(); ++i) {
+            std::string name, arg;
+            if (!Directive(s.lines[i], name, arg))
+                continue;
+            if (name == "#tarv-link-error") {
+                RawLine("**ERROR** " + Ansi(s.path) + "(" + std::to_string(i + 1) + ") " + arg);
+                Line("$ReturnVal 1$");
+                Flush();
+                return 1;
+            }
+            if (name == "#tarv-symbol") {
+                const size_t blank = arg.find(' ');
+                symbols.push_back({arg.substr(0, blank), blank == std::string::npos
+                                                             ? "BYTE"
+                                                             : Trim(arg.substr(blank + 1))});
+            } else if (name == "MECH_BEGIN") {
+                symbols.push_back({Trim(arg), "MECH"});
+            }
+        }
+    }
+    const std::string out = mf.Get("PathOutput"), map = mf.Get("PathMap");
+    bool ok =
+        WriteOut(Join(out, mf.Get("PlcOutputName")), "PLCIMAGE" + std::to_string(sources.size()));
+    ok &= WriteOut(Join(out, mf.Has("FileExe") ? mf.Get("FileExe") : "LOD_KAP.exe"), "MZ");
+    std::string mapText = "$MP2 02\r\n[SYMBOL_TABLE " + std::to_string(symbols.size()) + "]\r\n";
+    for (size_t i = 0; i < symbols.size(); ++i) {
+        char addr[32];
+        std::snprintf(addr, sizeof addr, "%XH", unsigned(0x100 + 0x10 * i));
+        mapText +=
+            "1H " + std::string(addr) + " " + symbols[i].type + " " + symbols[i].name + "\r\n";
+    }
+    mapText += "[BIT_FIELDS 0]\r\n[STRUCTURE_OFFSETS 0]\r\n[BIT_WEIGHTS 0]\r\n[CONSTANTS 0]\r\n";
+    if (mf.Has("FileMap"))
+        ok &= WriteOut(Join(map, mf.Get("FileMap")), mapText);
+    ok &= WriteOut(Join(map, mf.Get("FileMP2")), mapText);
+    // The listing: PathLst + FilePlc with the extension ".LS1".
+    std::string listing = Join(mf.Get("PathLst"), mf.Get("FilePlc"));
+    const size_t slash = listing.rfind('/');
+    const size_t dot = listing.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        listing += ".LS1";
+    else
+        listing = listing.substr(0, dot) + ".LS1";
+    std::string ls = "$LS1 01\r\n";
+    unsigned number = 0;
+    for (const Source& s : sources) {
+        ls += "[" + s.name + "]\r\n";
+        for (const std::string& l : s.lines) {
+            char head[32];
+            std::snprintf(head, sizeof head, "%8u %c    ", ++number, ' ');
+            ls += head + l + "\r\n";
+        }
+    }
+    ok &= WriteOut(listing, ls);
+    ok &= WriteOut(Join(out, "PLCBIN.txt"), mf.Get("PlcOutputName") + "\r\n");
+    if (!ok) {
+        Line("**ERROR** " + makeFile + "(1) Výstupní soubory nelze zapsat");
+        Line("$ReturnVal 1$");
+        Flush();
+        return 1;
+    }
+    Line("$ReturnVal 0$");
+    Flush();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--link") == 0)
+        return Link(argv[2]);
+    if (argc == 3)
+        return Compile(argv[1], argv[2]);
+    Line("Tarv: použití: Tarv <make file> <batch file> | Tarv --link <make file>");
+    Flush();
+    return 2;
+}
