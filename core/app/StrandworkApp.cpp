@@ -3,6 +3,7 @@
 #include "core/common/StartupTrace.h"
 #include "core/project/StrandworkDoc.h"
 #include "editor/EdtCodePages.h"
+#include "editor/EdtSettings.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/SplashWnd.h"
@@ -268,8 +269,8 @@ void CStrandworkApp::LoadStdProfileSettings(int count)
 
 void CStrandworkApp::LoadEditorSettings()
 {
-    // The editor's settings loader (EdtLoadSettings of editor/EdtSettings.h)
-    // is called here once it is part of the editor library.
+    EdtLoadSettings();
+    Trace("EdtLoadSettings");
 }
 
 void CStrandworkApp::CreateTemplates()
@@ -312,9 +313,7 @@ void CStrandworkApp::RunStartupSwitches()
         return;
     if (m_cmdInfo.CheckTarvaneVer) {
         Trace("CheckTarvaneVer");
-        // The project moves to the newest installed compiler version here
-        // (UpdateToNewestCompilerVersion of the build driver) once that is
-        // part of the core.
+        m_pProjectDoc->UpdateToNewestCompilerVersion();
     }
     if (m_cmdInfo.Build || m_cmdInfo.Make) {
         const bool conditional = !m_cmdInfo.Build;
@@ -328,11 +327,9 @@ void CStrandworkApp::RunStartupSwitches()
 
 bool CStrandworkApp::StartupBuild(bool conditional)
 {
-    // The build driver (BuildPlc, and BuildIfNeeded for a conditional
-    // build) is called here once it is part of the core.
-    (void)conditional;
-    WriteStderr(QStringLiteral("strandwork: the build driver is not part of this program yet"));
-    return false;
+    if (!m_pProjectDoc)
+        return false;
+    return conditional ? m_pProjectDoc->BuildIfNeeded() : m_pProjectDoc->BuildPlc();
 }
 
 void CStrandworkApp::PostCloseMainWindow()

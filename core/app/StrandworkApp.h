@@ -66,7 +66,7 @@ public:
     bool SetProjectDoc(CStrandworkDoc* doc) override;
     bool ClearProjectDoc() override;
     bool CloseProject(bool ending) override;
-    void OnFileSaveAll() override { SaveAll(); }
+    bool OnFileSaveAll() override { return SaveAll(); }
     void UpdatePlcViews(ui::View* sender, long hint, QObject* object) override;
     core::OutputSink* GetOutputCtrl() override;
     const core::AppSettings& GetAppSettings() override;

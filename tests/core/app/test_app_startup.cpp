@@ -21,7 +21,7 @@ std::vector<std::string> Expected(bool withFile)
         t.push_back("Splash");
     for (const char* s : {"OleInit", "HelpPaths", "InitContextMenuManager", "AddMenu 4140/1029", "AddMenu 4141/1031",
                           "AddMenu 4142/1033", "AddMenu 4143/555", "AddMenu 4144/543", "AddMenu 4145/1027",
-                          "InitKeyboardManager", "LoadStdProfileSettings", "SetEdtDefaultUnicode", "Template 2",
+                          "InitKeyboardManager", "LoadStdProfileSettings", "EdtLoadSettings", "SetEdtDefaultUnicode", "Template 2",
                           "Template 3", "Template 4", "Template 5", "Template 6", "MainFrame", "DragAcceptFiles",
                           "ProcessShellCommand", "ShowWindow"})
         t.push_back(s);
@@ -120,7 +120,8 @@ TEST_F(AppTest, ProjectPointerAndClose)
     }
     EXPECT_EQ(app->GetProjectDoc(), doc);
 
-    // Output is copied to standard output only in unattended mode.
+    // The output pane shows the text with its line ends.
+    app->OutputControl()->ClearAll();
     app->GetOutputCtrl()->AppendText(u"Řádek\r\n");
     EXPECT_EQ(app->OutputControl()->Text(), QStringLiteral("Řádek\n"));
 
