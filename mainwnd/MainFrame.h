@@ -26,8 +26,8 @@ public:
     bool LoadFrame(uint32_t resourceId) override { return LoadFrame(resourceId, 0x00CF8000); }
 
     // Hands the project to the bars (the stand-in only remembers it).
-    bool AttachProject(CStrandworkDoc* doc);
-    bool DetachProject();
+    virtual bool AttachProject(CStrandworkDoc* doc);
+    virtual bool DetachProject();
     CStrandworkDoc* AttachedProject() const { return m_project; }
 
     // The output control; null before the frame is loaded.

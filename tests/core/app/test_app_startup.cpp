@@ -268,3 +268,43 @@ TEST_F(LanguageTest, LocaleFallback)
 }
 
 } // namespace
+
+namespace {
+
+// A main frame whose bars refuse the project.
+class RefusingFrame : public CMainFrame
+{
+public:
+    bool AttachProject(CStrandworkDoc*) override { return false; }
+    bool DetachProject() override
+    {
+        ++detaches;
+        return false;
+    }
+    int detaches = 0;
+};
+
+TEST_F(AppTest, RefusedAttachLeavesNoProject)
+{
+    app = std::make_unique<CStrandworkApp>();
+    auto* frame = new RefusingFrame;
+    app->SetMainWnd(frame);
+    CStrandworkDoc doc;
+    EXPECT_FALSE(app->SetProjectDoc(&doc));
+    EXPECT_EQ(app->GetProjectDoc(), nullptr);
+    EXPECT_EQ(frame->detaches, 1);
+}
+
+TEST_F(AppTest, ClearForgetsTheProjectWhateverTheFrameSays)
+{
+    app = std::make_unique<CStrandworkApp>();
+    CStrandworkDoc doc;
+    ASSERT_TRUE(app->SetProjectDoc(&doc)); // no main frame: nothing refuses
+    auto* frame = new RefusingFrame;
+    app->SetMainWnd(frame);
+    EXPECT_TRUE(app->ClearProjectDoc());
+    EXPECT_EQ(app->GetProjectDoc(), nullptr);
+    EXPECT_EQ(frame->detaches, 1);
+}
+
+} // namespace
