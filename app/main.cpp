@@ -1,22 +1,28 @@
+// The program: one application object for the life of the process, its
+// start-up, the event loop and its exit.  See docs/application.md.
+
+#include "core/app/StrandworkApp.h"
+
 #include <QApplication>
-#include <QMainWindow>
-#include <QMdiArea>
 
-#include "res/StringTable.h"
-
-// String-table id of the main window's title.
-constexpr unsigned IDS_MAIN_TITLE = 4455;
+namespace {
+// The one application object; it is never destroyed before the process ends.
+CStrandworkApp* g_app = nullptr;
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Strandwork"));
     QApplication::setOrganizationName(QStringLiteral("ORNA"));
+    CStrandworkApp::InstallCloseOnSignal();
 
-    QMainWindow frame;
-    frame.setWindowTitle(LoadResString(IDS_MAIN_TITLE));
-    frame.setCentralWidget(new QMdiArea(&frame));
-    frame.resize(1024, 700);
-    frame.show();
-    return app.exec();
+    g_app = new CStrandworkApp;
+    int status = 0;
+    if (g_app->InitInstance())
+        QApplication::exec();
+    else
+        status = kExitInitFailed;
+    g_app->ExitInstance();
+    return status;
 }

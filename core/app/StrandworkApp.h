@@ -1,0 +1,153 @@
+#pragma once
+// The application object: start-up, exit, the open project, the recent
+// lists and the services every part reaches through it (output window,
+// options record, PLC views, message pumping).  See docs/application.md.
+
+#include "core/app/AppCommandLineInfo.h"
+#include "core/app/CrashReporter.h"
+#include "core/app/RecentProjectList.h"
+#include "core/project/ProjectHost.h"
+#include "platform/ui/App.h"
+#include "uilib/KVTWorkspace.h"
+
+#include <QString>
+
+#include <memory>
+
+class CFontColorPage;
+class CMainFrame;
+class COutputCtrl;
+class CStrandworkDoc;
+namespace ui {
+class Document;
+}
+
+// String-table ids of the application object.
+constexpr unsigned IDS_CTXMENU_EDITOR_PLC = 4140;
+constexpr unsigned IDS_CTXMENU_EDITOR = 4141;
+constexpr unsigned IDS_CTXMENU_BIN_EDITOR = 4142;
+constexpr unsigned IDS_CTXMENU_OUTPUT = 4143;
+constexpr unsigned IDS_CTXMENU_EXPLORER = 4144;
+constexpr unsigned IDS_CTXMENU_WATCH = 4145;
+constexpr unsigned IDS_SAVE_FAILED = 4152;
+constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
+constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
+constexpr unsigned IDS_PROJECT_MISSING = 4177;
+
+// Commands handled here.
+constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
+constexpr uint32_t ID_PROJECT_CLOSE = 33774;
+
+// The exit status of a start-up that failed.
+constexpr int kExitInitFailed = 3;
+
+// The framework's multi-document template with the number of its documents.
+class CKXMultiDocTemplate : public ui::DocTemplate
+{
+public:
+    using ui::DocTemplate::DocTemplate;
+    int GetDocumentCount() const override { return int(Documents().size()); }
+};
+
+class CStrandworkApp : public ui::Application, public CKVTWorkspace, public ProjectHost
+{
+    Q_OBJECT
+public:
+    CStrandworkApp();
+    ~CStrandworkApp() override;
+    static CStrandworkApp* Instance();
+
+    bool InitInstance() override;
+    int ExitInstance() override;
+    bool OnIdle(long count) override;
+
+    // --- ProjectHost -------------------------------------------------------
+    CStrandworkDoc* GetProjectDoc() override { return m_pProjectDoc; }
+    bool SetProjectDoc(CStrandworkDoc* doc) override;
+    bool ClearProjectDoc() override;
+    bool CloseProject(bool ending) override;
+    bool OnFileSaveAll() override { return SaveAll(); }
+    void UpdatePlcViews(ui::View* sender, long hint, QObject* object) override;
+    core::OutputSink* GetOutputCtrl() override;
+    const core::AppSettings& GetAppSettings() override;
+    bool PumpMessages() override { return ui::Application::PumpMessages(); }
+    QString GetProgramFolder() override;
+    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return nullptr; }
+
+    // Saves every modified document (project, PLC sources, headers, binary,
+    // text); true when every save succeeded.
+    bool SaveAll();
+
+    CFontColorPage* GetFontColorPage() { return nullptr; }
+    CMainFrame* MainFrame() const;
+    // The output control itself, without the copy to standard output.
+    COutputCtrl* OutputControl() const;
+
+    // Reads a string value of any length from "Software\ORNA\Strandwork\<section>".
+    QString GetLongProfileString(const QString& section, const QString& entry, const QString& defaultValue);
+    // Loads the language resource file for "Options"/"Language" (see
+    // docs/application.md); true when one was loaded.
+    bool LoadLanguageDll(const QString& programPath);
+    // "<program path without its extension><code>.rcc".
+    static QString LanguageFileName(const QString& programPath, const QString& code);
+
+    // Opens path with the template of index (or the best match for -1);
+    // a document open already is activated and returned.
+    ui::Document* OpenDocumentWithTemplate(const QString& path, int templateIndex);
+    ui::Document* OpenDocumentFile(const QString& path);
+
+    static int CrashCallback();
+
+    void SetResetWorkspace(bool on) { m_bResetWorkspace = on; }
+    bool ResetWorkspace() const { return m_bResetWorkspace; }
+
+    CRecentProjectList* RecentList() const { return m_pRecentFileList.get(); }
+    // The recent-list commands; false when nothing was opened.
+    bool OnOpenRecentProject(uint32_t id);
+    bool OnOpenRecentFile(uint32_t id);
+
+    const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }
+    // The parameters InitInstance parses instead of the process's own
+    // (tests).
+    void SetArguments(const QStringList& params) { m_arguments = params; m_ownArguments = true; }
+    bool IsUnattended() const { return m_unattended; }
+    CKXMultiDocTemplate* Template(int order) const { return m_templates[order]; }
+    const QString& HelpPath(int index) const { return m_helpPaths[index]; }
+    int PreviewPages() const { return m_nPreviewPages; }
+    // The exit status the run ends with (see main).
+    int ExitStatus() const { return m_exitStatus; }
+
+    // Makes SIGTERM and SIGINT close the main window as the window
+    // manager's close would.
+    static void InstallCloseOnSignal();
+
+private:
+    class UnattendedOutput;
+    void LoadStdProfileSettings(int count);
+    void LoadEditorSettings();
+    void CreateTemplates();
+    bool ProcessShellCommand();
+    void RunStartupSwitches();
+    bool StartupBuild(bool conditional);
+    void LeaveUnattended();
+    void PostCloseMainWindow();
+
+    crashreport::Handle* m_hCrashReporter = nullptr;
+    QString m_helpPaths[3];
+    CKXMultiDocTemplate* m_templates[5] = {};
+    CStrandworkDoc* m_pProjectDoc = nullptr;
+    bool m_bResetWorkspace = false;
+    std::unique_ptr<CRecentProjectList> m_pRecentFileList;
+    int m_nPreviewPages = 0;
+    CAppCommandLineInfo m_cmdInfo;
+    QStringList m_arguments;
+    bool m_ownArguments = false;
+    bool m_unattended = false;
+    std::unique_ptr<UnattendedOutput> m_unattendedOutput;
+    int m_exitStatus = 0;
+};
+
+// The application's open project (null when none).
+CStrandworkDoc* GetProjectDoc();
+const core::AppSettings* GetAppSettings();
+CFontColorPage* GetFontColorPage();

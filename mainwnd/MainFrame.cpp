@@ -1,0 +1,133 @@
+#include "mainwnd/MainFrame.h"
+
+#include "core/project/ProjectHost.h"
+#include "mainwnd/OutputCtrl.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/Menu.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMdiArea>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+const char16_t kOptions[] = u"Options";
+
+std::u16string ProgramParent()
+{
+    QDir dir(QCoreApplication::applicationDirPath());
+    dir.cdUp();
+    QString p = dir.absolutePath();
+    if (!p.endsWith(QLatin1Char('/')))
+        p += QLatin1Char('/');
+    return p.toStdU16String();
+}
+} // namespace
+
+CMainFrame::CMainFrame()
+{
+    setAcceptDrops(true);
+    LoadSettings();
+    connect(MdiArea(), &QMdiArea::subWindowActivated, this, [this] { UpdateFrameTitle(); });
+    UpdateFrameTitle();
+    resize(1024, 700);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+std::u16string CMainFrame::DefaultPathTarvane() { return ProgramParent() + u"Tarvane\\"; }
+std::u16string CMainFrame::DefaultPathTemplates() { return ProgramParent() + u"Templates\\"; }
+
+void CMainFrame::LoadSettings()
+{
+    using sys::Profile::GetString;
+    m_settings.PathBorlandBin = GetString(kOptions, u"PathBorlandBin", u"C:\\Tasm\\Bin\\");
+    m_settings.PathBorlandLib = GetString(kOptions, u"PathBorlandLib", u"C:\\Tasm\\Lib\\");
+    m_settings.PathTarvane = GetString(kOptions, u"PathTarvane", DefaultPathTarvane());
+    m_settings.PathTemplates = GetString(kOptions, u"PathTemplates", DefaultPathTemplates());
+    m_settings.PathWinXPDDK = GetString(kOptions, u"PathWinXPDDK", u"C:\\WINDDK\\2600\\");
+    m_settings.OlnkConnectionString =
+        GetString(kOptions, u"OlnkConnectionString", u"P = Com1; B = 115200; W = 20;");
+    m_settings.Language = GetString(kOptions, u"Language", u"Default");
+}
+
+bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
+{
+    if (!ui::Menu::Load(resourceId))
+        return false;
+    m_style = style;
+    ui::MainFrameBase::LoadFrame(resourceId);
+    if (!m_output) {
+        m_outputBar = new QDockWidget(this);
+        m_outputBar->setObjectName(QStringLiteral("OutputBar"));
+        m_outputBar->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+        m_output = new COutputCtrl(m_outputBar);
+        m_outputBar->setWidget(m_output);
+        addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
+    }
+    UpdateFrameTitle();
+    return true;
+}
+
+bool CMainFrame::AttachProject(CStrandworkDoc* doc)
+{
+    m_project = doc;
+    UpdateFrameTitle();
+    return true;
+}
+
+bool CMainFrame::DetachProject()
+{
+    m_project = nullptr;
+    UpdateFrameTitle();
+    return true;
+}
+
+void CMainFrame::UpdateFrameTitle()
+{
+    QString title = QStringLiteral("Strandwork");
+    if (ui::Document* doc = GetActiveDocument())
+        title += QStringLiteral(" - ") + doc->GetTitle();
+    setWindowTitle(title);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e)
+{
+    ProjectHost* host = GetProjectHost();
+    if (host && !host->CloseProject(true)) {
+        e->ignore();
+        return;
+    }
+    ui::MainFrameBase::closeEvent(e);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e)
+{
+    QStringList paths;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    e->acceptProposedAction();
+    OpenDroppedFiles(paths);
+}
+
+void CMainFrame::OpenDroppedFiles(const QStringList& paths)
+{
+    ui::Application* app = ui::Application::Instance();
+    if (!app)
+        return;
+    activateWindow();
+    for (const QString& p : paths)
+        app->Documents().OpenDocumentFile(p);
+}

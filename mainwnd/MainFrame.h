@@ -1,0 +1,57 @@
+#pragma once
+// Stand-in for the main frame: an MDI main window with the menu bar of menu
+// resource 1, the output pane docked at the bottom and the options record.
+// The real main frame with its status bar, toolbars, docking bars,
+// connection watch and options sheet will replace this file.
+
+#include "core/common/AppSettings.h"
+#include "platform/ui/App.h"
+
+#include <QPointer>
+
+class CStrandworkDoc;
+class COutputCtrl;
+class QDockWidget;
+
+class CMainFrame : public ui::MainFrameBase
+{
+    Q_OBJECT
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Builds the menu bar from menu resource resourceId and the output
+    // pane; false when that menu resource is missing.
+    bool LoadFrame(uint32_t resourceId, uint32_t style);
+    bool LoadFrame(uint32_t resourceId) override { return LoadFrame(resourceId, 0x00CF8000); }
+
+    // Hands the project to the bars (the stand-in only remembers it).
+    virtual bool AttachProject(CStrandworkDoc* doc);
+    virtual bool DetachProject();
+    CStrandworkDoc* AttachedProject() const { return m_project; }
+
+    // The output control; null before the frame is loaded.
+    COutputCtrl* GetOutputCtrl() const { return m_output; }
+    core::AppSettings& Settings() { return m_settings; }
+    // Loads the options record from "Options" (done when the frame is made).
+    void LoadSettings();
+    // The defaults of the options that depend on where the program is.
+    static std::u16string DefaultPathTarvane();
+    static std::u16string DefaultPathTemplates();
+
+    // Opens the files dropped on the window.
+    void OpenDroppedFiles(const QStringList& paths);
+    void UpdateFrameTitle();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+private:
+    core::AppSettings m_settings;
+    QPointer<COutputCtrl> m_output;
+    QDockWidget* m_outputBar = nullptr;
+    CStrandworkDoc* m_project = nullptr;
+    uint32_t m_style = 0;
+};

@@ -1,0 +1,115 @@
+#!/bin/sh
+# Unattended runs of the real program: "-Build" and "-Make" on copies of the
+# fixture projects with the real Pilvex and the stand-in compiler Tarv.
+# Arguments: the program, the stand-in compiler folder, the fixtures folder.
+set -u
+BIN=$1
+TARVANE=$2
+FIX=$3
+
+work=$(mktemp -d)
+pids=""
+cleanup() {
+    for p in $pids; do kill -KILL "$p" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME="$work/config"
+export XDG_STATE_HOME="$work/state"
+unset LC_ALL LC_MESSAGES LANG
+mkdir -p "$XDG_CONFIG_HOME/ORNA"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\ORNA\\Strandwork\\Options]\r\n"PathTarvane"="%s/"\r\n' \
+    "$TARVANE" >"$XDG_CONFIG_HOME/ORNA/Strandwork.reg"
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+show() {
+    echo "--- stdout:"; cat "$1.out"; echo "--- stderr:"; cat "$1.err"
+}
+# Waits until file holds text (at most 60 s); 0 when it does.
+wait_for() {
+    i=0
+    while [ $i -lt 600 ]; do
+        grep -q "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+        i=$((i + 1))
+    done
+    return 1
+}
+
+# 1. A build that succeeds ends the program with status 0.
+cp -r "$FIX/build/ok" "$work/ok"
+timeout 120 "$BIN" -Build "$work/ok/Lis.kxp" >"$work/b1.out" 2>"$work/b1.err" </dev/null
+rc=$?
+[ $rc -eq 0 ] || { fail "build of ok: status $rc"; show "$work/b1"; }
+grep -q "Tvorba PLC skončila bez chyb." "$work/b1.out" || { fail "build of ok: no success line"; show "$work/b1"; }
+grep -q "Tarv: překládám" "$work/b1.out" || fail "build of ok: no compiler output"
+for f in Output/PLC.BIN Output/LOD_KAP.exe Output/PLCBIN.txt Temp/LOD_KAP.MAP; do
+    [ -f "$work/ok/$f" ] || fail "build of ok: $f missing"
+done
+if grep -q "$(printf '\r')" "$work/b1.out"; then fail "build of ok: CR in standard output"; fi
+
+# 2. "Make" right after: up to date, "OK", the compiler does not run.
+timeout 120 "$BIN" -Make "$work/ok/Lis.kxp" >"$work/m1.out" 2>"$work/m1.err" </dev/null
+rc=$?
+[ $rc -eq 0 ] || { fail "make of ok: status $rc"; show "$work/m1"; }
+grep -qx "OK" "$work/m1.out" || { fail "make of ok: no OK"; show "$work/m1"; }
+if grep -q "Tarv:" "$work/m1.out"; then fail "make of ok: the compiler ran"; fi
+
+# 3. A build that fails keeps the program open; SIGTERM ends it with 0.
+cp -r "$FIX/build/fail" "$work/fail"
+"$BIN" -Build "$work/fail/Lis.kxp" >"$work/b2.out" 2>"$work/b2.err" </dev/null &
+pid=$!
+pids="$pids $pid"
+if wait_for "$work/b2.out" "Při tvorbě PLC došlo k chybám."; then
+    sleep 0.5
+    if kill -0 $pid 2>/dev/null; then
+        kill -TERM $pid
+        wait $pid
+        rc=$?
+        [ $rc -eq 0 ] || { fail "failed build: status $rc after SIGTERM"; show "$work/b2"; }
+    else
+        wait $pid
+        fail "failed build: the program ended by itself (status $?)"
+    fi
+else
+    fail "failed build: no failure line"
+    show "$work/b2"
+fi
+
+# 4. "-Build" without a file: an ordinary run, ended with SIGTERM.
+"$BIN" -Build >"$work/n.out" 2>"$work/n.err" </dev/null &
+pid=$!
+pids="$pids $pid"
+sleep 3
+if kill -0 $pid 2>/dev/null; then
+    kill -TERM $pid
+    wait $pid
+    rc=$?
+    [ $rc -eq 0 ] || { fail "no file: status $rc after SIGTERM"; show "$work/n"; }
+else
+    wait $pid
+    fail "no file: the program ended by itself (status $?)"
+    show "$work/n"
+fi
+
+# 5. A project that does not exist, or a folder: status 3, message on stderr.
+timeout 60 "$BIN" -Build "$work/none/Lis.kxp" >"$work/x.out" 2>"$work/x.err" </dev/null
+rc=$?
+[ $rc -eq 3 ] || { fail "missing project: status $rc"; show "$work/x"; }
+[ -s "$work/x.err" ] || fail "missing project: nothing on standard error"
+timeout 60 "$BIN" -Build "$work/ok" >"$work/y.out" 2>"$work/y.err" </dev/null
+rc=$?
+[ $rc -eq 3 ] || { fail "folder as project: status $rc"; show "$work/y"; }
+
+# 6. An unknown flag is reported and ignored.
+timeout 60 "$BIN" -Nonsense -Build "$work/none.kxp" >"$work/u.out" 2>"$work/u.err" </dev/null
+grep -q "Nonsense" "$work/u.err" || fail "unknown flag: no line on standard error"
+
+[ $failures -eq 0 ] && echo "all unattended runs passed"
+exit $failures
