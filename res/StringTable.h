@@ -23,8 +23,8 @@ namespace res {
 // with table left empty, when the bytes are not a well-formed table.
 bool ParseStringTable(const QByteArray& bytes, QHash<unsigned, QString>& table);
 
-// Drops the loaded tables; the next LoadResString reads them again.  Called
-// when the language resource file changes.
+// Reads the texts of the loaded language resource file (none when no file
+// is loaded).  Called when the language resource file changes.
 void ReloadStringTable();
 
 namespace detail {

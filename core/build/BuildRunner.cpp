@@ -8,7 +8,7 @@
 #include "platform/sys/LastError.h"
 #include "platform/sys/Time.h"
 #include "platform/sys/WinPath.h"
-#include "res/StringTable.h"
+#include "res/text/TextTable.h"
 
 namespace core {
 
@@ -22,7 +22,7 @@ constexpr size_t kChunk = 999;
 
 std::u16string Str(unsigned id)
 {
-    return LoadResString(id).toStdU16String();
+    return res::LoadText(id);
 }
 
 std::string Native(const std::u16string& path)

@@ -5,7 +5,7 @@
 #include "platform/sys/Format.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
-#include "res/StringTable.h"
+#include "res/text/TextTable.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,7 +19,7 @@ namespace {
 
 std::u16string Str(unsigned id)
 {
-    return LoadResString(id).toStdU16String();
+    return res::LoadText(id);
 }
 
 void Append(OutputSink* sink, const std::u16string& text)

@@ -1,7 +1,7 @@
 #include "core/projfile/ProjectData.h"
 
 #include "core/projfile/LineEngine.h"
-#include "res/StringTable.h"
+#include "res/text/TextTable.h"
 
 namespace core {
 
@@ -27,7 +27,7 @@ void SetProjectDefaults(ProjectData& d, int64_t now)
     d.FormatVersion = 6;
     d.SettingsModificationTime = now;
 
-    d.PLCComment = LoadResString(4292).toStdU16String();
+    d.PLCComment = res::LoadText(4292);
     d.Config = u"Default";
     d.Target = u"Haldor";
     d.PathOutput = u"Output";
@@ -62,7 +62,7 @@ void SetProjectDefaults(ProjectData& d, int64_t now)
     d.NameJoin = u"TarvJoin.exe";
 
     WatchPlaque page;
-    page.Name = FormatResString(4293, 0).toStdU16String();
+    page.Name = res::FormatText(4293, 0);
     d.WatchPlaques.push_back(std::move(page));
     d.SelectedPlaque = 0;
 
