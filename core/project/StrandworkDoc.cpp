@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -145,8 +146,15 @@ bool CStrandworkDoc::QueryCloseProject()
             ui::DocManager* mgr = ui::DocManager::Current();
             if (!mgr || !mgr->SaveAllModified())
                 return false;
+            // Every modified document was saved or discarded just now: close
+            // them all without asking a second time.  The guard keeps this
+            // document's own close from running.
             m_closingGuard = true;
-            mgr->CloseAllDocuments();
+            for (ui::Document* doc : mgr->Documents()) {
+                const std::vector<ui::Document*> now = mgr->Documents();
+                if (std::find(now.begin(), now.end(), doc) != now.end())
+                    doc->OnCloseDocument();
+            }
             m_closingGuard = false;
         }
     } else if (open != this) {
