@@ -169,7 +169,7 @@ private:
     core::WorkspaceDocuments m_workspaceDocs;
     std::optional<std::u16string> m_lossyValue;          // first replaced value of this save
     std::optional<std::u16string> m_workspaceLossyValue; // the same in the workspace file
-    bool m_forCopying = false; // a template is being opened for copying
+    bool m_forCopying = false;                           // a template is being opened for copying
     bool m_closingGuard = false;
     bool m_isOpenProject = false;
     bool m_buildCancel = false;

@@ -125,9 +125,10 @@ void ReadWorkspace(KxpArchive& ar, ProjectData& d, WorkspaceDocuments& docs, int
     if (pages > 0) {
         // A selection outside the pages read selects the first page.
         const int64_t selected = ReadNumber(ar, "SelectedPlaque = %d");
-        d.SelectedPlaque = (selected < -1 || selected >= static_cast<int64_t>(d.WatchPlaques.size()))
-                               ? 0
-                               : static_cast<int>(selected);
+        d.SelectedPlaque =
+            (selected < -1 || selected >= static_cast<int64_t>(d.WatchPlaques.size()))
+                ? 0
+                : static_cast<int>(selected);
     } else {
         std::u16string ignored;
         ReadLine(ar, ignored);

@@ -166,9 +166,9 @@ TEST_F(DocTest, CopyProjectFilesFromATemplate)
     EXPECT_TRUE(port.applied.empty()); // the template's documents are not reopened
     EXPECT_EQ(doc->WorkspaceSection(), WorkspaceDocuments{});
     EXPECT_EQ(doc->Data().Breakpoints, (std::vector<uint32_t>{12, 250, 1024}));
-    EXPECT_EQ(FolderEntries(dest.Path()),
-              (std::vector<std::string>{"Defs.inc", "Main.plc", "Osy.plc", "obraz.bin",
-                                        "texty.txt"}));
+    EXPECT_EQ(
+        FolderEntries(dest.Path()),
+        (std::vector<std::string>{"Defs.inc", "Main.plc", "Osy.plc", "obraz.bin", "texty.txt"}));
     EXPECT_EQ(dest.Read("Osy.plc"), "osy");
     EXPECT_EQ(dest.Read("obraz.bin"), std::string("\0\1\2", 3));
     EXPECT_EQ(doc->Data().SourceFiles[1].FilePath, u"Osy.plc");
@@ -200,10 +200,9 @@ TEST_F(DocTest, CopyProjectFilesRefusesCollisionsAndReportsFailures)
     ui::ScriptedPrompts prompts;
     auto doc = NewDoc();
     EXPECT_FALSE(doc->CopyProjectFiles(Q(tmpl / "Lis.kxp"), Q(dest.Path())));
-    EXPECT_EQ(Texts(prompts), std::vector<QString>{QStringLiteral(
-                                  "Soubor %1 se nepodařilo zkopírovat do %2!")
-                                                       .arg(Q(tmpl / "inc/MAIN.PLC"),
-                                                            Q(dest / "MAIN.PLC"))});
+    EXPECT_EQ(Texts(prompts),
+              std::vector<QString>{QStringLiteral("Soubor %1 se nepodařilo zkopírovat do %2!")
+                                       .arg(Q(tmpl / "inc/MAIN.PLC"), Q(dest / "MAIN.PLC"))});
     EXPECT_TRUE(FolderEntries(dest.Path()).empty()); // nothing copied
     doc->OnCloseDocument();
 
@@ -248,8 +247,9 @@ TEST_F(DocTest, AddingFilesComparesNamesOverCodePageLetters)
     const size_t before = Texts(prompts).size();
     doc->AddNewSourceFile(Q(dir / "missing/folder/n.plc"));
     ASSERT_EQ(Texts(prompts).size(), before + 1);
-    EXPECT_EQ(Texts(prompts).back(),
-              QStringLiteral("Soubor %1 se nepodařilo vytvořit!").arg(Q(dir / "missing/folder/n.plc")));
+    EXPECT_EQ(
+        Texts(prompts).back(),
+        QStringLiteral("Soubor %1 se nepodařilo vytvořit!").arg(Q(dir / "missing/folder/n.plc")));
     EXPECT_EQ(doc->Data().SourceFiles.size(), 3u);
     doc->OnCloseDocument();
 }

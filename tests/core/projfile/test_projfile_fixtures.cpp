@@ -109,8 +109,8 @@ TEST(ProjfileFixtures, Format6ReadsAsWritten)
                   {u"texty.txt", u"texty.txt", u"\\PLC\\TEXT\\texty.txt", 3, 2, 0}}));
     EXPECT_EQ(d.PLCComment, u"Řízení ohýbacího lisu č. 2 – žluťoučký kůň");
     EXPECT_EQ(d.PathBorland, u"");
-    EXPECT_EQ(d.ExtraKeywords, (std::vector<KeywordPair>{{u"Optimize", u"2"},
-                                                         {u"Define", u"\"LIS_2\" /DX"}}));
+    EXPECT_EQ(d.ExtraKeywords,
+              (std::vector<KeywordPair>{{u"Optimize", u"2"}, {u"Define", u"\"LIS_2\" /DX"}}));
     EXPECT_EQ(d.AsmFlags, u"/c /Zm /Gd /nologo");
     EXPECT_EQ(d.Target, u"Haldor");
     EXPECT_EQ(d.PelmarVer, 632);
@@ -145,7 +145,8 @@ TEST(ProjfileFixtures, Format6ReadsAsWritten)
     ASSERT_EQ(bin[0].frames.size(), 1u);
     EXPECT_EQ(bin[0].frames[0].columns, 2);
     EXPECT_EQ(bin[0].frames[0].rows, 1);
-    EXPECT_EQ(bin[0].frames[0].carets, (std::vector<std::pair<int32_t, int32_t>>{{16, 0}, {128, 1}}));
+    EXPECT_EQ(bin[0].frames[0].carets,
+              (std::vector<std::pair<int32_t, int32_t>>{{16, 0}, {128, 1}}));
 }
 
 TEST(ProjfileFixtures, ResavedByteIdentical)

@@ -243,12 +243,9 @@ TEST(ProjfileWorkspace, DocumentPaths)
     EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\", u"D:\\x.plc"), u"D:\\x.plc");
     // From a root the path is never stored beginning with a separator.
     EXPECT_EQ(StoredDocumentPath(u"C:\\", u"C:\\x.plc"), u".\\x.plc");
-    EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\A\\", u"C:\\Other\\x.plc"),
-              u"..\\..\\Other\\x.plc");
-    EXPECT_EQ(StoredDocumentPath(u"\\\\srv\\share\\p\\", u"\\\\srv\\share\\x.plc"),
-              u"..\\x.plc");
-    EXPECT_EQ(StoredDocumentPath(u"\\\\srv\\share\\", u"\\\\srv\\share\\x.plc"),
-              u".\\x.plc");
+    EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\A\\", u"C:\\Other\\x.plc"), u"..\\..\\Other\\x.plc");
+    EXPECT_EQ(StoredDocumentPath(u"\\\\srv\\share\\p\\", u"\\\\srv\\share\\x.plc"), u"..\\x.plc");
+    EXPECT_EQ(StoredDocumentPath(u"\\\\srv\\share\\", u"\\\\srv\\share\\x.plc"), u".\\x.plc");
     // The project moved: a relative stored path follows it.
     EXPECT_EQ(
         ResolveDocumentPath(u"/mnt/new/proj/", StoredDocumentPath(kDir, u"/home/u/proj/s/a.plc")),
@@ -281,9 +278,8 @@ TEST(ProjfileWorkspace, SelectionOutsideThePagesSelectsTheFirst)
 TEST(ProjfileWorkspace, DocumentsWithoutAPathAreNotWritten)
 {
     WorkspaceDocuments docs;
-    docs.lists[WorkspaceDocuments::Text] = {{{}, u"", {Frame(1, 1, {{1, 1}})}},
-                                            {{}, u"/home/u/proj/a.txt", {}},
-                                            {{}, u"", {}}};
+    docs.lists[WorkspaceDocuments::Text] = {
+        {{}, u"", {Frame(1, 1, {{1, 1}})}}, {{}, u"/home/u/proj/a.txt", {}}, {{}, u"", {}}};
     ProjectData d;
     SetProjectDefaults(d, 0);
     const std::string s = Save(d, docs, 6);
