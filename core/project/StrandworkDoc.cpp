@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -145,8 +146,15 @@ bool CStrandworkDoc::QueryCloseProject()
             ui::DocManager* mgr = ui::DocManager::Current();
             if (!mgr || !mgr->SaveAllModified())
                 return false;
+            // Every modified document was saved or discarded just now: close
+            // them all without asking a second time.  The guard keeps this
+            // document's own close from running.
             m_closingGuard = true;
-            mgr->CloseAllDocuments();
+            for (ui::Document* doc : mgr->Documents()) {
+                const std::vector<ui::Document*> now = mgr->Documents();
+                if (std::find(now.begin(), now.end(), doc) != now.end())
+                    doc->OnCloseDocument();
+            }
             m_closingGuard = false;
         }
     } else if (open != this) {
@@ -179,19 +187,33 @@ bool CStrandworkDoc::OnNewDocument()
 
 bool CStrandworkDoc::OnOpenDocument(const QString& path)
 {
+    return OnOpenDocument(path, false);
+}
+
+bool CStrandworkDoc::OnOpenDocument(const QString& path, bool forCopying)
+{
     SetProjectDefaults();
     m_workspaceDocs = {};
-    // The framework adds the path to the recent list once the open succeeded.
+    // The framework adds the path to the recent list once the open
+    // succeeded; a template opened for copying never reaches it.
     SetPathName(path, false);
     if (!QueryCloseProject())
         return false;
-    if (!LoadProjectFile(GetPathName())) {
+    m_forCopying = forCopying;
+    const bool loaded = LoadProjectFile(GetPathName());
+    m_forCopying = false;
+    if (!loaded) {
         ProjectHost* host = GetProjectHost();
         if (m_isOpenProject && host && host->GetProjectDoc() == this && host->ClearProjectDoc())
             m_isOpenProject = false;
         return false;
     }
     QDir::setCurrent(GetProjectDir());
+    if (forCopying) {
+        // The template's documents are neither reopened nor kept.
+        m_workspaceDocs = {};
+        return true;
+    }
     if (ProjectHost* host = GetProjectHost()) {
         if (WorkspaceDocumentsPort* port = host->GetWorkspaceDocumentsPort())
             port->Apply(m_workspaceDocs);
@@ -323,7 +345,7 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
             WriteProjectV5(ar);
             break;
         default:
-            // Formats 1 to 4 arrive with their own writers.
+            // older formats are not writable yet
             throw ui::ArchiveException(ui::ArchiveException::generic, "no writer of this format");
         }
         return;
@@ -346,7 +368,7 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
         ReadProjectV5(ar);
         break;
     default:
-        // Formats 1 to 4 arrive with their own readers.
+        // older formats are not readable yet
         ThrowFormatError(ar);
     }
     BroadcastUpdate(nullptr, HINT_ALL);
@@ -409,7 +431,9 @@ void CStrandworkDoc::WorkspaceStep(KxpArchive& ar, int version)
 
     m_workspaceDocs = {};
     if (!native || !sys::FileExists(*native)) {
-        ReportSaveLoadException(qpath, ui::FileError::notFound, false, failId);
+        // A template opened for copying may well have no workspace file.
+        if (!m_forCopying)
+            ReportSaveLoadException(qpath, ui::FileError::notFound, false, failId);
         return;
     }
     std::optional<std::string> bytes = sys::ReadWholeFile(*native);
@@ -497,17 +521,14 @@ bool CStrandworkDoc::AddFile(const QString& path, ListKind kind, bool createNew)
     std::optional<std::u16string> full = sys::WinPath::Canonicalize(U16(path));
     if (!full)
         return false;
-    std::u16string rel = *full;
-    if (auto r = sys::WinPath::RelativePathTo(U16(GetProjectDir()), true, *full, false)) {
-        rel = std::move(*r);
-        if (!rel.empty() && rel[0] == u'\\')
-            rel.erase(0, 1);
-    }
+    // Never a path from the shared root alone: ".." components, or the full
+    // path when no relative path can be formed.
+    const std::u16string rel = ProjectRelativePath(U16(GetProjectDir()), *full);
     const std::u16string name = rel.substr(sys::WinPath::FindFileName(rel));
 
     auto duplicate = [&](const auto& list) {
         for (const auto& e : list)
-            if (EqualsNoCase(e.FileName, name))
+            if (EqualsFileNameNoCase(e.FileName, name))
                 return true;
         return false;
     };
@@ -567,37 +588,57 @@ bool CStrandworkDoc::AddFile(const QString& path, ListKind kind, bool createNew)
 
 bool CStrandworkDoc::CopyProjectFiles(const QString& templatePath, const QString& destFolder)
 {
-    if (!OnOpenDocument(templatePath))
+    if (!OnOpenDocument(templatePath, true))
         return false;
     const std::u16string from = FolderOf(U16(templatePath));
-    const std::u16string to = U16(destFolder);
-    auto copyOne = [&](auto& entry) {
-        std::optional<std::u16string> src = sys::WinPath::Combine(from, entry.FilePath);
-        std::optional<std::u16string> dst = sys::WinPath::Combine(to, entry.FileName);
+    std::u16string to = U16(destFolder);
+    sys::WinPath::AddBackslash(to);
+
+    struct Copy
+    {
+        std::u16string* filePath;
+        const std::u16string* fileName;
+        std::u16string src, dst;
+    };
+    std::vector<Copy> copies;
+    auto collect = [&](auto& list) {
+        for (auto& e : list) {
+            Copy c{&e.FilePath, &e.FileName, ProjectFullPath(from, e.FilePath),
+                   sys::WinPath::Combine(to, e.FileName).value_or(std::u16string())};
+            copies.push_back(std::move(c));
+        }
+    };
+    collect(m_data.SourceFiles);
+    collect(m_data.HeaderFiles);
+    collect(m_data.SupportFiles);
+    auto copyFailed = [&](const Copy& c) {
+        ui::Prompt(FormatResString(IDS_PRJ_COPY_FAILED, c.src.empty() ? *c.filePath : c.src,
+                                   c.dst.empty() ? *c.fileName : c.dst),
+                   {}, ui::MB_OK | ui::MB_ICONERROR, MainWindow());
+        return false;
+    };
+
+    // Two entries with one destination name would overwrite each other:
+    // refuse before anything is copied.
+    for (size_t j = 0; j < copies.size(); ++j) {
+        for (size_t i = 0; i < j; ++i) {
+            if (EqualsFileNameNoCase(*copies[i].fileName, *copies[j].fileName))
+                return copyFailed(copies[j]);
+        }
+    }
+
+    for (Copy& c : copies) {
         bool ok = false;
-        if (src && dst) {
-            std::optional<std::string> nsrc = Native(*src), ndst = Native(*dst);
+        if (!c.src.empty() && !c.dst.empty()) {
+            std::optional<std::string> nsrc = Native(c.src), ndst = Native(c.dst);
             std::optional<std::string> bytes;
-            if (nsrc && ndst && (bytes = sys::ReadWholeFile(*nsrc)))
+            if (nsrc && ndst && sys::IsRegularFile(*nsrc) && (bytes = sys::ReadWholeFile(*nsrc)))
                 ok = sys::AtomicWriteFile(*ndst, *bytes);
         }
-        if (!ok) {
-            ui::Prompt(FormatResString(IDS_PRJ_COPY_FAILED, src.value_or(entry.FilePath),
-                                       dst.value_or(entry.FileName)),
-                       {}, ui::MB_OK | ui::MB_ICONERROR, MainWindow());
-            return false;
-        }
-        entry.FilePath = entry.FileName;
-        return true;
-    };
-    for (auto& e : m_data.SourceFiles)
-        if (!copyOne(e))
-            return false;
-    for (auto& e : m_data.HeaderFiles)
-        if (!copyOne(e))
-            return false;
-    for (auto& e : m_data.SupportFiles)
-        if (!copyOne(e))
-            return false;
+        if (!ok)
+            return copyFailed(c);
+        *c.filePath = *c.fileName; // the file now lies in the project folder
+    }
+    QDir::setCurrent(destFolder);
     return true;
 }

@@ -100,6 +100,10 @@ public:
 
     bool OnNewDocument() override;
     bool OnOpenDocument(const QString& path) override;
+    // forCopying: a template opened by CopyProjectFiles.  The workspace's
+    // data part is read, but its documents are neither reopened nor kept,
+    // and a missing workspace file is not reported.
+    bool OnOpenDocument(const QString& path, bool forCopying);
     bool OnSaveDocument(const QString& path) override;
     void OnCloseDocument() override;
     void Serialize(ui::Archive& ar) override;
@@ -128,14 +132,22 @@ public:
     const core::WorkspaceDocuments& WorkspaceSection() const { return m_workspaceDocs; }
 
     // --- Adding files -----------------------------------------------------
+    // Each takes the full path.  FilePath becomes the path relative to the
+    // project folder (".." components where needed, the full path when no
+    // relative path can be formed); FileName its last component.  A
+    // FileName already in the same list (ASCII and code page 1250 letters
+    // in any case) is refused with the list's message.
     bool AddExistingSourceFile(const QString& path);
     void AddNewSourceFile(const QString& path);
     bool AddExistingHeaderFile(const QString& path);
     void AddNewHeaderFile(const QString& path);
     bool AddExistingSupportFile(const QString& path);
     void AddNewSupportFile(const QString& path);
-    // Opens the template project into this document and copies its files
-    // into destFolder; true when all were copied.
+    // Opens the template project into this document (for copying) and
+    // copies its files into destFolder under their file names; true when
+    // all were copied.  Two entries with the same file name (any case) are
+    // refused before anything is copied.  Afterwards destFolder is the
+    // current directory.
     bool CopyProjectFiles(const QString& templatePath, const QString& destFolder);
 
     void OnUpdateFileSave(ui::CmdUI& cmdUi);
@@ -175,6 +187,7 @@ private:
     core::WorkspaceDocuments m_workspaceDocs;
     std::optional<std::u16string> m_lossyValue;          // first replaced value of this save
     std::optional<std::u16string> m_workspaceLossyValue; // the same in the workspace file
+    bool m_forCopying = false;                           // a template is being opened for copying
     bool m_closingGuard = false;
     bool m_isOpenProject = false;
     bool m_buildCancel = false;

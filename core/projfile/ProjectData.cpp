@@ -1,9 +1,111 @@
 #include "core/projfile/ProjectData.h"
 
 #include "core/projfile/LineEngine.h"
+#include "platform/sys/CodePage.h"
+#include "platform/sys/WinPath.h"
 #include "res/text/TextTable.h"
 
+#include <algorithm>
+#include <array>
+#include <optional>
+
 namespace core {
+
+namespace {
+
+// The small letter of a capital letter of ASCII or code page 1250; any
+// other character unchanged.
+char16_t FileNameLower(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
+    // The characters of the upper half of the code page.
+    static const std::array<char16_t, 128> upper = [] {
+        std::array<char16_t, 128> t{};
+        for (int b = 0; b < 128; ++b) {
+            const char byte = static_cast<char>(0x80 + b);
+            std::u16string w = sys::AnsiToWide(std::string_view(&byte, 1));
+            t[size_t(b)] = w.size() == 1 ? w[0] : 0;
+        }
+        return t;
+    }();
+    bool inCodePage = false;
+    for (char16_t u : upper) {
+        if (u == c) {
+            inCodePage = true;
+            break;
+        }
+    }
+    if (!inCodePage)
+        return c;
+    // Latin-1 capitals (all but the multiplication sign).
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        return char16_t(c + 0x20);
+    // Latin Extended-A: capitals are odd in these two runs, even elsewhere.
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return (c & 1) ? char16_t(c + 1) : c;
+    if (c >= 0x100 && c <= 0x177)
+        return (c & 1) ? c : char16_t(c + 1);
+    return c;
+}
+
+} // namespace
+
+bool EqualsFileNameNoCase(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FileNameLower(a[i]) != FileNameLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::u16string ProjectRelativePath(std::u16string_view projectDir, std::u16string_view fullPath)
+{
+    std::optional<std::u16string> rel =
+        sys::WinPath::RelativePathTo(projectDir, true, fullPath, false);
+    if (!rel)
+        return std::u16string(fullPath);
+    const bool leadingSep = !rel->empty() && sys::WinPath::IsSeparator((*rel)[0]);
+    if (!leadingSep)
+        return std::move(*rel);
+    if (rel->size() > 1 && sys::WinPath::IsSeparator((*rel)[1]))
+        return std::u16string(fullPath);
+    // Relative to the shared root only: climb from the project folder to
+    // the root with ".." components.
+    const std::u16string root = sys::WinPath::GetRoot(projectDir);
+    std::u16string_view below = projectDir.substr(std::min(root.size(), projectDir.size()));
+    size_t ups = 0;
+    bool inName = false;
+    for (char16_t c : below) {
+        if (sys::WinPath::IsSeparator(c)) {
+            inName = false;
+        } else if (!inName) {
+            inName = true;
+            ++ups;
+        }
+    }
+    std::u16string out;
+    const char16_t sep = (*rel)[0];
+    if (ups == 0)
+        out = u".";
+    for (size_t i = 0; i < ups; ++i) {
+        if (i)
+            out.push_back(sep);
+        out += u"..";
+    }
+    return out + *rel;
+}
+
+std::u16string ProjectFullPath(std::u16string_view projectDir, std::u16string_view filePath)
+{
+    std::u16string path(projectDir);
+    if (!sys::WinPath::Append(path, filePath))
+        return {};
+    return path;
+}
 
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b)
 {

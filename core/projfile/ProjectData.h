@@ -121,5 +121,19 @@ void RecomputeCompilerVersion(ProjectData& data);
 
 // ASCII-only case-insensitive comparison, as keys and targets are compared.
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
+// Case-insensitive over ASCII and the letters of code page 1250 ("Ř" equals
+// "ř"), as file names of the file lists are compared.
+bool EqualsFileNameNoCase(std::u16string_view a, std::u16string_view b);
+
+// The FilePath of a file for the project folder `projectDir` (with its
+// trailing separator): the path relative to the folder, with ".."
+// components where needed.  A relative path that would begin with a single
+// separator (the two share only the root) is never returned; the full path
+// is returned when no relative path can be formed.
+std::u16string ProjectRelativePath(std::u16string_view projectDir, std::u16string_view fullPath);
+// The full path of a FilePath: joined to the project folder by the path
+// append rule, so a full path stands for itself.  Empty when the result is
+// not a valid path.
+std::u16string ProjectFullPath(std::u16string_view projectDir, std::u16string_view filePath);
 
 } // namespace core

@@ -2,6 +2,7 @@
 
 #include "platform/sys/WinPath.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace core {
@@ -39,13 +40,7 @@ std::u16string ResolveDocumentPath(std::u16string_view projectDir, std::u16strin
 
 std::u16string StoredDocumentPath(std::u16string_view projectDir, std::u16string_view path)
 {
-    if (auto rel = sys::WinPath::RelativePathTo(projectDir, true, path, false)) {
-        // From a drive root the relative path begins with a separator.
-        if (!rel->empty() && (*rel)[0] == u'\\')
-            rel->erase(0, 1);
-        return std::move(*rel);
-    }
-    return std::u16string(path);
+    return ProjectRelativePath(projectDir, path);
 }
 
 void WriteWorkspace(KxpArchive& ar, const ProjectData& d, const WorkspaceDocuments& docs,
@@ -75,9 +70,17 @@ void WriteWorkspace(KxpArchive& ar, const ProjectData& d, const WorkspaceDocumen
     WriteStringLine(ar, "OlnkConnectionString", d.OlnkConnectionString);
 
     for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
+        // A document without a path (never saved) is not written, and only
+        // the written documents are counted.
         const std::vector<WorkspaceDocument>& list = docs.lists[kind];
-        WriteNumberLine(ar, kCountKeys[kind], static_cast<int64_t>(list.size()));
+        auto hasPath = [](const WorkspaceDocument& doc) {
+            return !doc.storedPath.empty() || !doc.path.empty();
+        };
+        WriteNumberLine(ar, kCountKeys[kind],
+                        static_cast<int64_t>(std::count_if(list.begin(), list.end(), hasPath)));
         for (const WorkspaceDocument& doc : list) {
+            if (!hasPath(doc))
+                continue;
             WriteStringLine(ar, "DocumentPath",
                             doc.storedPath.empty() ? StoredDocumentPath(projectDir, doc.path)
                                                    : doc.storedPath);
@@ -120,7 +123,12 @@ void ReadWorkspace(KxpArchive& ar, ProjectData& d, WorkspaceDocuments& docs, int
         d.WatchPlaques.push_back(std::move(page));
     }
     if (pages > 0) {
-        d.SelectedPlaque = static_cast<int>(ReadNumber(ar, "SelectedPlaque = %d"));
+        // A selection outside the pages read selects the first page.
+        const int64_t selected = ReadNumber(ar, "SelectedPlaque = %d");
+        d.SelectedPlaque =
+            (selected < -1 || selected >= static_cast<int64_t>(d.WatchPlaques.size()))
+                ? 0
+                : static_cast<int>(selected);
     } else {
         std::u16string ignored;
         ReadLine(ar, ignored);

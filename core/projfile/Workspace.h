@@ -60,7 +60,10 @@ struct WorkspaceDocuments
 };
 
 // Writes the workspace file of format 5 or 6 (6 begins with "Config").
-// `projectDir` is the project folder with its trailing separator.
+// `projectDir` is the project folder with its trailing separator.  A
+// document with neither a stored nor a full path is left out (and not
+// counted); each frame gets exactly rows x columns caret lines, missing
+// carets written as "0, 0" and extra ones dropped.
 // Throws std::length_error for a frame that claims more panes than a
 // window can have (more than kMaxPanes), so nothing absurd is written.
 constexpr int64_t kMaxPanes = 65536;
@@ -70,7 +73,8 @@ void WriteWorkspace(KxpArchive& ar, const ProjectData& data, const WorkspaceDocu
 // Reads the workspace file of format 5 or 6.  Every item is stored as soon
 // as its line has been read, so after a ProjectFormatError `data` and
 // `docs` hold exactly what the file gave before the bad line.  `docs` is
-// emptied first.
+// emptied first.  Once pages were read, a "SelectedPlaque" below -1 or at
+// or above the page count selects page 0.
 void ReadWorkspace(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs, int formatVersion,
                    std::u16string_view projectDir);
 

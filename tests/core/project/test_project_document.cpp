@@ -1,92 +1,18 @@
 // The project document over real files in a temporary folder, with a test
 // host and scripted prompts.
-#include "core/project/StrandworkDoc.h"
+#include "ProjectTest.h"
 #include "core/projfile/ProjectFormat.h"
 #include "platform/sys/CodePage.h"
-#include "platform/ui/Prompt.h"
-#include "tests/support/platform/TempDir.h"
-
-#include <QDir>
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace core;
+using doctest::DocTest;
 
 namespace {
 
-class TestHost : public ProjectHost
-{
-public:
-    TestHost() { SetProjectHost(this); }
-    ~TestHost() override { SetProjectHost(nullptr); }
-
-    CStrandworkDoc* GetProjectDoc() override { return open; }
-    bool SetProjectDoc(CStrandworkDoc* doc) override
-    {
-        open = doc;
-        return true;
-    }
-    bool ClearProjectDoc() override
-    {
-        ++clears;
-        open = nullptr;
-        return true;
-    }
-    bool CloseProject(bool) override
-    {
-        ++closeCalls;
-        if (!allowClose)
-            return false;
-        if (open)
-            open->OnCloseDocument();
-        return true;
-    }
-    bool OnFileSaveAll() override { return true; }
-    void UpdatePlcViews(ui::View*, long hint, QObject*) override { hints.push_back(hint); }
-    OutputSink* GetOutputCtrl() override { return nullptr; }
-    const AppSettings& GetAppSettings() override { return settings; }
-    bool PumpMessages() override { return true; }
-    QString GetProgramFolder() override { return QStringLiteral("/usr/bin/"); }
-    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return port; }
-
-    CStrandworkDoc* open = nullptr;
-    int clears = 0;
-    int closeCalls = 0;
-    bool allowClose = true;
-    std::vector<long> hints;
-    AppSettings settings;
-    WorkspaceDocumentsPort* port = nullptr;
-};
-
-class RecordingPort : public WorkspaceDocumentsPort
-{
-public:
-    WorkspaceDocuments Collect(const QString&) override { return collected; }
-    void Apply(const WorkspaceDocuments& docs) override
-    {
-        applied.push_back(docs);
-        cwdAtApply = QDir::currentPath();
-    }
-    WorkspaceDocuments collected;
-    std::vector<WorkspaceDocuments> applied;
-    QString cwdAtApply;
-};
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-std::vector<QString> Texts(const ui::ScriptedPrompts& p)
-{
-    std::vector<QString> t;
-    for (const auto& q : p.Asked())
-        t.push_back(q.text);
-    return t;
-}
+using namespace doctest;
 
 // A format 6 project with its workspace file, written by the writers.
 void WriteSample(const testsupport::TempDir& dir, const std::string& name = "Lis")
@@ -111,21 +37,6 @@ void WriteSample(const testsupport::TempDir& dir, const std::string& name = "Lis
     WriteWorkspace(ws, d, docs, 6, Q(dir.Path() + "/").toStdU16String());
     dir.Write(name + ".kxw", ws.Bytes());
 }
-
-struct DocTest : ::testing::Test
-{
-    testsupport::TempDir dir;
-    TestHost host;
-    QString savedCwd = QDir::currentPath();
-    ~DocTest() override { QDir::setCurrent(savedCwd); }
-
-    std::unique_ptr<CStrandworkDoc> NewDoc()
-    {
-        auto doc = std::make_unique<CStrandworkDoc>();
-        doc->SetAutoDelete(false);
-        return doc;
-    }
-};
 
 } // namespace
 
@@ -421,4 +332,113 @@ TEST_F(DocTest, ClosingGuardSkipsOwnClose)
     EXPECT_FALSE(doc->IsDebugging());
     doc->OnCloseDocument();
     EXPECT_EQ(host.open, nullptr);
+}
+
+namespace {
+
+class RecordingView : public ui::View
+{
+public:
+    void OnUpdate(ui::View*, long hint, QObject*) override { hints.push_back(hint); }
+    std::vector<long> hints;
+};
+
+class RecordingSink : public OutputSink
+{
+public:
+    void AppendText(std::u16string_view) override {}
+    void AppendTaggedLine(std::u16string_view, std::u16string_view, int, int, std::u16string_view,
+                          std::u16string_view, std::u16string_view) override
+    {
+    }
+    void ClearAll() override { ++clears; }
+    int clears = 0;
+};
+
+std::unique_ptr<ui::DocTemplate> PlainTemplate(uint32_t id, const char* ext)
+{
+    return std::make_unique<ui::DocTemplate>(
+        id, QStringLiteral("\nDoc\nDoc\nDoc (*%1)\n%1\n\n").arg(QLatin1String(ext)),
+        [] { return new ui::Document; }, nullptr, nullptr);
+}
+
+} // namespace
+
+TEST_F(DocTest, HintsReachTheViewsAndThePlcViews)
+{
+    auto doc = NewDoc();
+    RecordingView view;
+    doc->AddView(&view);
+    for (long hint = HINT_ALL; hint <= HINT_LINE_REGS_WATCH; ++hint)
+        doc->BroadcastUpdate(nullptr, hint);
+    EXPECT_EQ(view.hints.size(), 15u);
+    EXPECT_EQ(host.hints, (std::vector<long>{0, 6, 10, 11, 13, 14}));
+    // The sender's own view is skipped; the PLC views still get the hint.
+    view.hints.clear();
+    doc->BroadcastUpdate(&view, HINT_BREAKPOINT);
+    EXPECT_TRUE(view.hints.empty());
+    EXPECT_EQ(host.hints.back(), HINT_BREAKPOINT);
+    doc->RemoveView(&view);
+}
+
+TEST_F(DocTest, OpeningWithOnlyTextDocumentsOpen)
+{
+    WriteSample(dir);
+    ui::DocManager manager;
+    manager.AddDocTemplate(PlainTemplate(1, ".txt"));
+    manager.AddDocTemplate(PlainTemplate(2, ".bin"));
+    std::vector<QString> recent;
+    manager.SetRecentFileHook([&](const QString& p) { recent.push_back(p); });
+    RecordingSink sink;
+    host.output = &sink;
+    ui::Document* text = manager.Template(0)->CreateNewDocument();
+    ui::DocTemplate* textTemplate = manager.Template(0);
+
+    // No keeps the documents and opens nothing.
+    ui::ScriptedPrompts prompts({ui::IDNO});
+    auto doc = NewDoc();
+    EXPECT_FALSE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
+    ASSERT_EQ(prompts.Asked().size(), 1u);
+    EXPECT_EQ(prompts.Asked()[0].text,
+              QStringLiteral("Uzavřít všechny otevřené dokumenty a otevřít projekt?"));
+    EXPECT_EQ(prompts.Asked()[0].caption, QStringLiteral("Uzavřít dokumenty?"));
+    EXPECT_EQ(textTemplate->GetDocumentCount(), 1);
+    EXPECT_EQ(host.open, nullptr);
+    EXPECT_EQ(sink.clears, 0);
+
+    // A modified document whose save is cancelled keeps everything.
+    text->SetModifiedFlag(true);
+    prompts.Add(ui::IDYES);
+    prompts.Add(ui::IDCANCEL);
+    EXPECT_FALSE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
+    EXPECT_EQ(textTemplate->GetDocumentCount(), 1);
+    EXPECT_EQ(host.open, nullptr);
+
+    // Yes (and No to saving the text) closes the documents, the project
+    // opens; the project document in its own template is not closed with
+    // them.
+    manager.AddDocTemplate(std::make_unique<ui::DocTemplate>(
+        6, QStringLiteral("\nProjekt\nProjekt\nProjekt (*.kxp)\n.kxp\n\n"),
+        [] { return new CStrandworkDoc; }, nullptr, nullptr));
+    auto* project = static_cast<CStrandworkDoc*>(manager.Template(2)->CreateNewDocument());
+    prompts.Add(ui::IDYES);
+    prompts.Add(ui::IDNO);
+    EXPECT_TRUE(project->OnOpenDocument(Q(dir / "Lis.kxp")));
+    EXPECT_EQ(textTemplate->GetDocumentCount(), 0);
+    EXPECT_EQ(manager.Template(2)->GetDocumentCount(), 1);
+    EXPECT_EQ(host.open, project);
+    EXPECT_TRUE(project->IsOpenProject());
+    EXPECT_EQ(sink.clears, 1);
+    EXPECT_TRUE(recent.empty()); // the framework adds it after the open
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // With only a binary document open nothing is asked.
+    project->OnCloseDocument();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    manager.Template(1)->CreateNewDocument();
+    ui::ScriptedPrompts quiet;
+    auto again = NewDoc();
+    EXPECT_TRUE(again->OnOpenDocument(Q(dir / "Lis.kxp")));
+    EXPECT_TRUE(quiet.Asked().empty());
+    again->OnCloseDocument();
 }

@@ -4,7 +4,10 @@
 
 #include "core/projfile/ProjectData.h"
 #include "platform/sys/CodePage.h"
+#include "platform/sys/FileIO.h"
 
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace projtest {
@@ -44,6 +47,26 @@ inline core::ProjectData RichProject()
 inline std::string Ansi(std::u16string_view text)
 {
     return sys::WideToAnsi(text);
+}
+
+// The time zone of the fixtures (their times lie outside the repeated
+// daylight-saving hour).
+inline void UseFixtureTimeZone()
+{
+    ::setenv("TZ", "Europe/Prague", 1);
+    ::tzset();
+}
+
+// The folder of the hand-written project fixtures (no trailing "/").
+inline std::string FixtureDir(const std::string& sub)
+{
+    const char* root = std::getenv("SW_FIXTURES");
+    return std::string(root ? root : "tests/fixtures") + "/project/" + sub;
+}
+
+inline std::string ReadFixture(const std::string& sub, const std::string& name)
+{
+    return sys::ReadWholeFile(FixtureDir(sub) + "/" + name).value_or(std::string());
 }
 
 } // namespace projtest

@@ -293,3 +293,37 @@ TEST(ProjfileFormat, CompilerVersion)
     EXPECT_EQ(d.TarvaneVerMinor, 40);
     EXPECT_EQ(d.PelmarVer, 0);
 }
+
+TEST(ProjfileFormat, WrittenVectors)
+{
+    projtest::UseFixtureTimeZone();
+    // 2024-03-05 09:05:07 local time, without leading zeros.
+    std::tm tm{};
+    tm.tm_mday = 5;
+    tm.tm_mon = 2;
+    tm.tm_year = 124;
+    tm.tm_hour = 9;
+    tm.tm_min = 5;
+    tm.tm_sec = 7;
+    tm.tm_isdst = -1;
+    ProjectData d;
+    SetProjectDefaults(d, std::mktime(&tm));
+    const std::string s = Save(d, 6);
+    EXPECT_NE(s.find("\r\nProjectSettingsModificationTime = 5. 3. 2024, 9:5:7\r\n"),
+              std::string::npos);
+    // The same instant in UTC is 8:05:07 (winter time in the fixtures' zone).
+    EXPECT_EQ(d.SettingsModificationTime, 1709625907);
+    EXPECT_EQ(Load(s).SettingsModificationTime, 1709625907);
+
+    // "AddKeyWordsCount" is the extra pairs plus 5 (format 6) or 6 (format 5).
+    d.ExtraKeywords = {{u"A", u"1"}, {u"B", u"2"}, {u"C", u"3"}};
+    EXPECT_NE(Save(d, 6).find("\r\nAddKeyWordsCount = 8\r\n"), std::string::npos);
+    EXPECT_NE(Save(d, 5).find("\r\nAddKeyWordsCount = 9\r\n"), std::string::npos);
+
+    // A fixed keyword loses its quotes, an extra one keeps them.
+    ProjectData r = Load(File6(kNoLists, "AddKeyWordsCount = 2\r\n"
+                                         "KeyWord = AsmFlags\r\nValue = \"/c /D\"X\" /Zm\"\r\n"
+                                         "KeyWord = MyFlags\r\nValue = \"/c /D\"X\" /Zm\"\r\n"));
+    EXPECT_EQ(r.AsmFlags, u"/c /D X  /Zm");
+    EXPECT_EQ(r.ExtraKeywords, (std::vector<KeywordPair>{{u"MyFlags", u"\"/c /D\"X\" /Zm\""}}));
+}

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace core;
 
 namespace {
@@ -145,4 +147,67 @@ TEST(ProjfileLines, NumberLines)
     EXPECT_THROW(ReadNumberLine(ar, "FramePlacement = %d, %d, %d"), ProjectFormatError);
     EXPECT_EQ(ReadNumber(ar, "A = %d"), 1);
     EXPECT_THROW(ReadNumber(ar, "A = %d"), ProjectFormatError); // end of the file
+}
+
+TEST(ProjfileLines, MatcherTable)
+{
+    // String lines: {line, key, value or nullptr for a format error}.
+    struct StringCase
+    {
+        const char* line;
+        const char* key;
+        const char16_t* value;
+    };
+    const StringCase strings[] = {
+        {"PLCComment =  ab  ", "PLCComment", u"ab  "},
+        {"plccomment = x", "PLCComment", u"x"},
+        {"\t PathTemp \t = \t", "PathTemp", u""},
+        {"PathTemp Temp", "PathTemp", u""},
+        {"PathTemp= Temp", "PathTemp", nullptr},
+        {"PathTemps = Temp", "PathTemp", nullptr},
+        {"", "PathTemp", nullptr},
+        {"\xA0PathTemp = x", "PathTemp", nullptr}, // a no-break space is no white space
+    };
+    for (const StringCase& c : strings) {
+        KxpArchive ar(false, u"/p/x.kxp", c.line);
+        if (c.value)
+            EXPECT_EQ(ReadStringLine(ar, c.key), c.value) << c.line;
+        else
+            EXPECT_THROW(ReadStringLine(ar, c.key), ProjectFormatError) << c.line;
+    }
+
+    // Number lines: {line, pattern, value or nothing for a format error}.
+    struct NumberCase
+    {
+        const char* line;
+        const char* pattern;
+        std::optional<int64_t> value;
+    };
+    const NumberCase numbers[] = {
+        {"FileType = 3abc", "FileType = %d", 3},
+        {"filetype = 3", "FileType = %d", std::nullopt},
+        {"FileType=3", "FileType = %d", 3},
+        {"FileType = \t -3", "FileType = %d", -3},
+        {"FileType = - 3", "FileType = %d", std::nullopt},
+        {"FileType = 0x10", "FileType = %d", 0},
+        {"FileType = -2147483649", "FileType = %d", std::nullopt},
+        {"FileType : 3", "FileType = %d", std::nullopt},
+        {"WatchInterval = 40000", "WatchInterval = %hd", 40000},
+        {"WatchInterval = -1", "WatchInterval = %hd", 65535},
+        {"PLCSourceFilesCount = -3", "PLCSourceFilesCount = %d", -3},
+    };
+    for (const NumberCase& c : numbers) {
+        KxpArchive ar(false, u"/p/x.kxp", c.line);
+        if (c.value)
+            EXPECT_EQ(ReadNumber(ar, c.pattern), *c.value) << c.line;
+        else
+            EXPECT_THROW(ReadNumber(ar, c.pattern), ProjectFormatError) << c.line;
+    }
+
+    // A lone CR ends the line; the next byte begins the next line.
+    KxpArchive ar(false, u"/p/x.kxp", "FileType = 3\rPathTemp = \nx\r\n");
+    EXPECT_EQ(ReadNumber(ar, "FileType = %d"), 3);
+    EXPECT_EQ(ReadStringLine(ar, "PathTemp"), u"");
+    EXPECT_EQ(ReadStringLine(ar, "x"), u"");
+    EXPECT_TRUE(ar.AtEnd());
 }

@@ -241,9 +241,52 @@ TEST(ProjfileWorkspace, DocumentPaths)
     EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\", u"C:\\Proj\\sub\\x.plc"), u".\\sub\\x.plc");
     EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\", u"C:\\Other\\x.plc"), u"..\\Other\\x.plc");
     EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\", u"D:\\x.plc"), u"D:\\x.plc");
-    EXPECT_EQ(StoredDocumentPath(u"C:\\", u"C:\\x.plc"), u"x.plc");
+    // From a root the path is never stored beginning with a separator.
+    EXPECT_EQ(StoredDocumentPath(u"C:\\", u"C:\\x.plc"), u".\\x.plc");
+    EXPECT_EQ(StoredDocumentPath(u"C:\\Proj\\A\\", u"C:\\Other\\x.plc"), u"..\\..\\Other\\x.plc");
+    EXPECT_EQ(StoredDocumentPath(u"\\\\srv\\share\\p\\", u"\\\\srv\\share\\x.plc"), u"..\\x.plc");
+    EXPECT_EQ(StoredDocumentPath(u"\\\\srv\\share\\", u"\\\\srv\\share\\x.plc"), u".\\x.plc");
     // The project moved: a relative stored path follows it.
     EXPECT_EQ(
         ResolveDocumentPath(u"/mnt/new/proj/", StoredDocumentPath(kDir, u"/home/u/proj/s/a.plc")),
         u"/mnt/new/proj/s/a.plc");
+}
+
+TEST(ProjfileWorkspace, SelectionOutsideThePagesSelectsTheFirst)
+{
+    const std::string tail =
+        "WatchMechsCount = 0\r\nBrksCount = 0\r\nWatchInterval = 40000\r\n"
+        "WatchMechInterval = 1\r\nWatchRegsOnLineInterval = 2\r\nDisplayAsHex = 5\r\n"
+        "WatchPLCRegsInSrc = -2\r\nOlnkConnectionString = x\r\nTXTDocumentsCount = 0\r\n"
+        "PLCDocumentsCount = 0\r\nINCDocumentsCount = 0\r\nBINDocumentsCount = 0\r\n";
+    const std::string pages = "PlaquesCount = 2\r\nPlaqueName = A\r\nWatchCount = 0\r\n"
+                              "PlaqueName = B\r\nWatchCount = 0\r\n";
+    for (auto [selected, expected] : std::vector<std::pair<int, int>>{
+             {-2, 0}, {-1, -1}, {0, 0}, {1, 1}, {2, 0}, {2147483647, 0}}) {
+        ProjectData d;
+        SetProjectDefaults(d, 0);
+        WorkspaceDocuments docs;
+        Load(pages + "SelectedPlaque = " + std::to_string(selected) + "\r\n" + tail, d, docs, 5);
+        EXPECT_EQ(d.SelectedPlaque, expected) << selected;
+        EXPECT_EQ(d.WatchInterval, 40000);
+        // Display flags keep any stored number.
+        EXPECT_EQ(d.DisplayAsHex, 5);
+        EXPECT_EQ(d.WatchPLCRegsInSrc, -2);
+    }
+}
+
+TEST(ProjfileWorkspace, DocumentsWithoutAPathAreNotWritten)
+{
+    WorkspaceDocuments docs;
+    docs.lists[WorkspaceDocuments::Text] = {
+        {{}, u"", {Frame(1, 1, {{1, 1}})}}, {{}, u"/home/u/proj/a.txt", {}}, {{}, u"", {}}};
+    ProjectData d;
+    SetProjectDefaults(d, 0);
+    const std::string s = Save(d, docs, 6);
+    EXPECT_NE(s.find("TXTDocumentsCount = 1\r\nDocumentPath = ./a.txt\r\nFrameCount = 0\r\n"
+                     "PLCDocumentsCount = 0\r\n"),
+              std::string::npos);
+    WorkspaceDocuments back;
+    Load(s, d, back, 6);
+    EXPECT_EQ(back.lists[WorkspaceDocuments::Text].size(), 1u);
 }

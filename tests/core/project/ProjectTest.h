@@ -1,0 +1,136 @@
+#pragma once
+// Helpers of the project document tests: a host that records calls, a
+// workspace port that records what it is given, and the test fixture with
+// a temporary folder.
+
+#include "core/project/StrandworkDoc.h"
+#include "platform/sys/FileIO.h"
+#include "platform/ui/Prompt.h"
+#include "tests/support/platform/TempDir.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace doctest {
+
+using namespace core;
+
+class TestHost : public ProjectHost
+{
+public:
+    TestHost() { SetProjectHost(this); }
+    ~TestHost() override { SetProjectHost(nullptr); }
+
+    CStrandworkDoc* GetProjectDoc() override { return open; }
+    bool SetProjectDoc(CStrandworkDoc* doc) override
+    {
+        open = doc;
+        return true;
+    }
+    bool ClearProjectDoc() override
+    {
+        ++clears;
+        open = nullptr;
+        return true;
+    }
+    bool CloseProject(bool) override
+    {
+        ++closeCalls;
+        if (!allowClose)
+            return false;
+        if (open)
+            open->OnCloseDocument();
+        return true;
+    }
+    bool OnFileSaveAll() override { return true; }
+    void UpdatePlcViews(ui::View*, long hint, QObject*) override { hints.push_back(hint); }
+    OutputSink* GetOutputCtrl() override { return output; }
+    const AppSettings& GetAppSettings() override { return settings; }
+    bool PumpMessages() override { return true; }
+    QString GetProgramFolder() override { return QStringLiteral("/usr/bin/"); }
+    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return port; }
+
+    CStrandworkDoc* open = nullptr;
+    int clears = 0;
+    int closeCalls = 0;
+    bool allowClose = true;
+    std::vector<long> hints;
+    AppSettings settings;
+    WorkspaceDocumentsPort* port = nullptr;
+    OutputSink* output = nullptr;
+};
+
+class RecordingPort : public WorkspaceDocumentsPort
+{
+public:
+    WorkspaceDocuments Collect(const QString&) override { return collected; }
+    void Apply(const WorkspaceDocuments& docs) override
+    {
+        applied.push_back(docs);
+        cwdAtApply = QDir::currentPath();
+    }
+    WorkspaceDocuments collected;
+    std::vector<WorkspaceDocuments> applied;
+    QString cwdAtApply;
+};
+
+inline QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+inline std::vector<QString> Texts(const ui::ScriptedPrompts& p)
+{
+    std::vector<QString> t;
+    for (const auto& q : p.Asked())
+        t.push_back(q.text);
+    return t;
+}
+
+// The hand-written fixtures of the project files.
+inline std::string FixtureDir(const std::string& sub)
+{
+    const char* root = std::getenv("SW_FIXTURES");
+    return std::string(root ? root : "tests/fixtures") + "/project/" + sub;
+}
+inline std::string ReadFixture(const std::string& sub, const std::string& name)
+{
+    return sys::ReadWholeFile(FixtureDir(sub) + "/" + name).value_or(std::string());
+}
+// Copies Lis.kxp and Lis.kxw of a fixture folder into dir.
+inline void CopyFixture(const testsupport::TempDir& dir, const std::string& sub)
+{
+    dir.Write("Lis.kxp", ReadFixture(sub, "Lis.kxp"));
+    dir.Write("Lis.kxw", ReadFixture(sub, "Lis.kxw"));
+}
+
+struct DocTest : ::testing::Test
+{
+    testsupport::TempDir dir;
+    TestHost host;
+    QString savedCwd = QDir::currentPath();
+    DocTest()
+    {
+        // The fixtures' times are local times of this zone.
+        ::setenv("TZ", "Europe/Prague", 1);
+        ::tzset();
+    }
+    ~DocTest() override { QDir::setCurrent(savedCwd); }
+
+    std::unique_ptr<CStrandworkDoc> NewDoc()
+    {
+        auto doc = std::make_unique<CStrandworkDoc>();
+        doc->SetAutoDelete(false);
+        return doc;
+    }
+};
+
+} // namespace doctest
