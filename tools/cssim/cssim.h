@@ -227,6 +227,7 @@ struct Record
 class Recorder
 {
 public:
+    Recorder();
     std::vector<Record> all() const;
     // The first record (from the oldest) that matches, waiting up to timeout.
     std::optional<Record> waitFor(const std::function<bool(const Record&)>& pred,
@@ -240,7 +241,7 @@ public:
 private:
     friend class Simulator;
     struct Impl;
-    std::shared_ptr<Impl> m_impl = std::make_shared<Impl>();
+    std::shared_ptr<Impl> m_impl;
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
