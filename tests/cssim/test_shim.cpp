@@ -75,6 +75,12 @@ TEST_F(ShimFixture, HeaderFaultsCountAsHeaderErrors)
     before = Stats().HeaderErr;
     sim->shim().inject(cssim::Shim::BadFrame({1, 2, 3}, 5, 0x01, 100));
     EXPECT_TRUE(WaitStat(&OlnkStatistics::HeaderErr, before));
+    // A datagram from a foreign port is ignored without counting.
+    const uint64_t rec = Stats().RecBytes;
+    sim->shim().sendForeign(cssim::Shim::BadFrame({1, 2, 3}, 10, 0x02, 100));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(Stats().HeaderErr, before + 1);
+    (void)rec;
 }
 
 TEST_F(ShimFixture, DataCheckCatchesTheLastByteOnly)

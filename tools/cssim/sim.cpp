@@ -100,6 +100,7 @@ struct Shim::Impl
     std::vector<TargetedFault> targeted;
     std::atomic<uint64_t> matched{0};
     testsupport::UdpFaultRelay::Faults faults[2];
+    uint16_t ourPort = 0;
 
     bool Matches(const FrameMatch& fm, int dir, const testsupport::DecodedFrame& f)
     {
@@ -225,7 +226,8 @@ void Shim::inject(const Bytes& bytes)
 }
 void Shim::sendForeign(const Bytes& bytes)
 {
-    (void)bytes;
+    if (m_impl && m_impl->relay)
+        m_impl->relay->SendForeign(m_impl->ourPort, bytes);
 }
 uint64_t Shim::matched() const { return m_impl ? m_impl->matched.load() : 0; }
 
@@ -1408,6 +1410,7 @@ bool Simulator::start()
                 m_error = OLNK_E_UNEXPECTED;
                 return false;
             }
+            si.ourPort = m_config.peerPort;
             Shim::Impl* raw = &si;
             si.relay->SetFilter([raw](int d, std::vector<uint8_t>& b, uint32_t& delay) {
                 return raw->Filter(d, b, delay);
