@@ -68,6 +68,17 @@ void UdpFaultRelay::Forward(int direction, std::vector<uint8_t> bytes)
         ++m_forwarded[direction];
 }
 
+void UdpFaultRelay::SetFilter(Filter f)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_filter = std::move(f);
+}
+
+void UdpFaultRelay::Inject(int direction, const std::vector<uint8_t>& bytes)
+{
+    Forward(direction, bytes);
+}
+
 void UdpFaultRelay::Run()
 {
     std::vector<uint8_t> buf(65536);
@@ -115,7 +126,31 @@ void UdpFaultRelay::Run()
                     f = m_faults[d];
                     m_capture.push_back({now, d, bytes});
                 }
-                if (f.hold || (f.drop > 0 && m_rng.Chance(f.drop)))
+                if (f.hold)
+                    continue;
+                Filter filter;
+                {
+                    std::lock_guard<std::mutex> g(m_lock);
+                    filter = m_filter;
+                }
+                uint32_t extraDelay = 0;
+                int extraCopies = 0;
+                if (filter) {
+                    const Verdict v = filter(d, bytes, extraDelay);
+                    if (v == Verdict::Drop)
+                        continue;
+                    if (v == Verdict::Duplicate)
+                        extraCopies = 1;
+                    if (v == Verdict::Hold && !m_hasHeld[d]) {
+                        m_held[d] = bytes;
+                        m_hasHeld[d] = true;
+                        m_heldSince[d] = now;
+                        continue;
+                    }
+                    if (v != Verdict::Delay)
+                        extraDelay = 0;
+                }
+                if (f.drop > 0 && m_rng.Chance(f.drop))
                     continue;
                 if (f.corrupt > 0 && !bytes.empty() && m_rng.Chance(f.corrupt)) {
                     auto spots = f.corruptDetectable ? linkpump::DetectableSpots(bytes)
@@ -133,7 +168,7 @@ void UdpFaultRelay::Run()
                             static_cast<uint8_t>(1u << m_rng.Below(8));
                     }
                 }
-                int copies = (f.duplicate > 0 && m_rng.Chance(f.duplicate)) ? 2 : 1;
+                int copies = ((f.duplicate > 0 && m_rng.Chance(f.duplicate)) ? 2 : 1) + extraCopies;
                 std::vector<std::vector<uint8_t>> out;
                 if (!m_hasHeld[d] && f.reorder > 0 && m_rng.Chance(f.reorder)) {
                     m_held[d] = bytes;
@@ -148,9 +183,14 @@ void UdpFaultRelay::Run()
                     m_hasHeld[d] = false;
                 }
                 for (auto& o : out) {
-                    if (f.delayMs)
-                        m_queue.push_back({now + std::chrono::milliseconds(f.delayMs), d,
-                                           std::move(o)});
+                    if (f.delayMs || extraDelay) {
+                        Queued q{now + std::chrono::milliseconds(f.delayMs + extraDelay), d,
+                                 std::move(o)};
+                        auto at = std::upper_bound(
+                            m_queue.begin(), m_queue.end(), q,
+                            [](const Queued& a, const Queued& b) { return a.due < b.due; });
+                        m_queue.insert(at, std::move(q));
+                    }
                     else
                         Forward(d, std::move(o));
                 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -63,6 +64,16 @@ public:
     uint16_t SendForeign(uint16_t port, const std::vector<uint8_t>& bytes);
     void Stop();
 
+    // A hook that sees every datagram (after the capture, before the random
+    // faults) and may change its bytes.  Returns what to do with it.
+    enum class Verdict { Pass, Drop, Duplicate, Delay, Hold };
+    using Filter = std::function<Verdict(int direction, std::vector<uint8_t>& bytes,
+                                         uint32_t& delayMs)>;
+    void SetFilter(Filter f);
+    // Sends a datagram to the endpoint that direction leads to (0: to B,
+    // 1: to A) from the relay's port facing it, as if it had been forwarded.
+    void Inject(int direction, const std::vector<uint8_t>& bytes);
+
 private:
     struct Queued
     {
@@ -80,6 +91,7 @@ private:
     sys::UdpSocket m_foreign;
     mutable std::mutex m_lock;
     Faults m_faults[2];
+    Filter m_filter;
     std::vector<Datagram> m_capture;
     std::deque<Queued> m_queue; // delayed datagrams (thread only)
     std::vector<uint8_t> m_held[2];
