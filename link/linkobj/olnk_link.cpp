@@ -1098,7 +1098,7 @@ bool COlnkLink::GetLastPLCInfo(bool extended, void* buffer, uint32_t capacity, u
     const auto& info = extended ? d->info30 : d->info1;
     if (!info)
         return false;
-    if (buffer && capacity)
+    if (buffer && capacity && !info->empty())
         std::memcpy(buffer, info->data(), std::min<size_t>(capacity, info->size()));
     if (length)
         *length = uint32_t(info->size());
