@@ -1,0 +1,358 @@
+#include "link/linkobj/olnk_link_logic.h"
+
+#include "platform/sys/CodePage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <tuple>
+
+namespace linkobj {
+
+namespace {
+
+uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+void Put16(Bytes& b, uint32_t v)
+{
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v)
+{
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+uint16_t Period(uint32_t ms) { return uint16_t(std::min<uint32_t>(ms, 65535)); }
+
+auto WatchKey(const WatchEntry& e) { return std::make_tuple(e.area, e.address, e.length); }
+auto MechKey(const MechEntry& e) { return std::make_tuple(e.address, e.number); }
+
+template <class T, class Less> bool InsertSorted(std::vector<T>& list, const T& e, Less less)
+{
+    if (list.size() >= kMaxListEntries)
+        return false;
+    list.insert(std::upper_bound(list.begin(), list.end(), e, less), e);
+    return true;
+}
+template <class T> bool RemoveFirst(std::vector<T>& list, const T& e)
+{
+    auto it = std::find(list.begin(), list.end(), e);
+    if (it == list.end())
+        return false;
+    list.erase(it);
+    return true;
+}
+void Copy(void* out, const uint8_t* p, size_t n)
+{
+    if (n)
+        std::memcpy(out, p, n);
+}
+} // namespace
+
+bool InsertWatch(std::vector<WatchEntry>& list, const WatchEntry& e)
+{
+    return InsertSorted(list, e, [](const WatchEntry& a, const WatchEntry& b) { return WatchKey(a) < WatchKey(b); });
+}
+bool RemoveWatch(std::vector<WatchEntry>& list, const WatchEntry& e) { return RemoveFirst(list, e); }
+bool InsertMech(std::vector<MechEntry>& list, const MechEntry& e)
+{
+    return InsertSorted(list, e, [](const MechEntry& a, const MechEntry& b) { return MechKey(a) < MechKey(b); });
+}
+bool RemoveMech(std::vector<MechEntry>& list, const MechEntry& e) { return RemoveFirst(list, e); }
+bool InsertLine(std::vector<uint32_t>& list, uint32_t index)
+{
+    return InsertSorted(list, index, std::less<uint32_t>());
+}
+bool RemoveLine(std::vector<uint32_t>& list, uint32_t index) { return RemoveFirst(list, index); }
+
+std::vector<WatchEntry> MergeWatch(const std::vector<WatchEntry>& sorted)
+{
+    std::vector<WatchEntry> out;
+    for (const WatchEntry& e : sorted) {
+        if (!out.empty()) {
+            WatchEntry& cur = out.back();
+            const uint64_t curEnd = uint64_t(cur.address) + cur.length;
+            const uint64_t end = std::max<uint64_t>(curEnd, uint64_t(e.address) + e.length);
+            if (e.area == cur.area && e.address <= curEnd && end - cur.address <= kMaxMergedLength) {
+                cur.length = uint32_t(end - cur.address);
+                continue;
+            }
+        }
+        out.push_back(e);
+    }
+    return out;
+}
+
+Bytes WatchBlock(const std::vector<WatchEntry>& merged, uint32_t periodMs)
+{
+    const size_t n = std::min(merged.size(), kMaxWatchSent);
+    Bytes b;
+    Put16(b, uint32_t(6 + 8 * n));
+    Put16(b, Period(periodMs));
+    Put16(b, uint32_t(n));
+    for (size_t i = 0; i < n; ++i) {
+        Put32(b, merged[i].address);
+        Put16(b, merged[i].area);
+        Put16(b, std::min<uint32_t>(merged[i].length, 65535));
+    }
+    return b;
+}
+
+std::vector<MechEntry> DistinctMech(const std::vector<MechEntry>& sorted)
+{
+    std::vector<MechEntry> out(sorted);
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+std::vector<uint32_t> DistinctLines(const std::vector<uint32_t>& sorted)
+{
+    std::vector<uint32_t> out(sorted);
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+Bytes MechBlock(const std::vector<MechEntry>& distinct, uint32_t periodMs)
+{
+    const size_t n = std::min(distinct.size(), kMaxListSent);
+    Bytes b;
+    Put16(b, uint32_t(6 + 6 * n));
+    Put16(b, Period(periodMs));
+    Put16(b, uint32_t(n));
+    for (size_t i = 0; i < n; ++i) {
+        Put32(b, distinct[i].address);
+        Put16(b, distinct[i].number);
+    }
+    return b;
+}
+
+Bytes LineBlock(const std::vector<uint32_t>& distinct, uint32_t periodMs)
+{
+    const size_t n = std::min(distinct.size(), kMaxListSent);
+    Bytes b;
+    Put16(b, uint32_t(6 + 4 * n));
+    Put16(b, Period(periodMs));
+    Put16(b, uint32_t(n));
+    for (size_t i = 0; i < n; ++i)
+        Put32(b, distinct[i]);
+    return b;
+}
+
+Bytes BreakpointBlock(const std::set<uint32_t>& set)
+{
+    Bytes b;
+    Put16(b, uint32_t(4 + 4 * set.size()));
+    Put16(b, uint32_t(set.size()));
+    for (uint32_t i : set)
+        Put32(b, i);
+    return b;
+}
+
+uint16_t BlockLength(const void* block) { return block ? U16(static_cast<const uint8_t*>(block)) : 0; }
+
+bool ParseBreakpointBlock(const void* block, std::vector<uint32_t>& indices)
+{
+    if (!block)
+        return false;
+    const auto* p = static_cast<const uint8_t*>(block);
+    const uint16_t len = U16(p);
+    if (len < 4)
+        return false;
+    const uint16_t n = U16(p + 2);
+    if (n > kMaxBreakpoints || len != 4 + 4 * n)
+        return false;
+    indices.clear();
+    for (uint16_t i = 0; i < n; ++i)
+        indices.push_back(U32(p + 4 + 4 * i));
+    return true;
+}
+
+bool ValidGetVar(const void* r) { return r && BlockLength(r) == 10; }
+
+bool ValidSetVar(const void* r)
+{
+    if (!r)
+        return false;
+    const auto* p = static_cast<const uint8_t*>(r);
+    const uint16_t len = U16(p);
+    if (len < 11 || len > 18)
+        return false;
+    return U16(p + 8) == len - 10;
+}
+
+bool ValidGetMech(const void* r)
+{
+    if (!r)
+        return false;
+    const auto* p = static_cast<const uint8_t*>(r);
+    const uint16_t n = U16(p + 4);
+    return n >= 1 && n <= kMaxListSent && U16(p) == 6 + 6 * n;
+}
+
+bool ValidSetMech(const void* r) { return r && BlockLength(r) == 9; }
+
+bool ValidGetRegsOnLine(const void* r)
+{
+    if (!r)
+        return false;
+    const auto* p = static_cast<const uint8_t*>(r);
+    const uint16_t n = U16(p + 4);
+    // The block form of a request holds at most 1016 bytes.
+    return n >= 1 && 6 + 4 * uint32_t(n) <= 1016 && U16(p) == 6 + 4 * n;
+}
+
+// ---- Pushes -------------------------------------------------------------------------
+
+void PushState::Sent(uint32_t wireParam)
+{
+    sent = true;
+    param = wireParam;
+    statusHeld = false;
+    status = 0;
+    pushHeld = false;
+    push.clear();
+}
+
+bool PushState::Reply(uint32_t wireParam, int8_t replyStatus)
+{
+    if (!sent || wireParam != param)
+        return false;
+    statusHeld = true;
+    status = replyStatus;
+    return true;
+}
+
+bool PushState::Push(uint32_t wireParam, const uint8_t* data, size_t length)
+{
+    if (!sent || wireParam != param)
+        return false;
+    push.assign(data, data + length);
+    pushHeld = true;
+    return true;
+}
+
+int8_t ReadWatchValue(const std::vector<WatchEntry>& list, const std::vector<WatchEntry>& mergedSent,
+                      const PushState& st, uint16_t area, uint32_t address, uint32_t count, void* out,
+                      uint32_t outSize)
+{
+    auto it = std::find_if(list.begin(), list.end(),
+                           [&](const WatchEntry& e) { return e.area == area && e.address == address; });
+    if (it == list.end())
+        return -1;
+    const uint64_t want = uint64_t(count) * it->length;
+    // Its merged entry in the arrangement of the latest Watch.
+    size_t index = mergedSent.size();
+    for (size_t i = 0; i < mergedSent.size(); ++i) {
+        const WatchEntry& m = mergedSent[i];
+        if (m.area == area && m.address <= address &&
+            uint64_t(address) + it->length <= uint64_t(m.address) + m.length) {
+            index = i;
+            break;
+        }
+    }
+    if (index == mergedSent.size())
+        return -1; // not part of the latest Watch
+    if (index >= kMaxWatchSent)
+        return -3;
+    if (st.statusHeld && st.status < 0)
+        return st.status;
+    if (!st.pushHeld)
+        return -1;
+    // {u16 n, per entry: i8 status, length bytes}
+    const Bytes& p = st.push;
+    if (p.size() < 2 || U16(p.data()) <= index)
+        return -1;
+    size_t off = 2;
+    for (size_t i = 0; i < index; ++i)
+        off += 1 + mergedSent[i].length;
+    if (off + 1 + mergedSent[index].length > p.size())
+        return -1;
+    const int8_t entryStatus = int8_t(p[off]);
+    if (entryStatus < 0)
+        return entryStatus;
+    const uint64_t skip = address - mergedSent[index].address;
+    if (want > outSize || skip + want > mergedSent[index].length || !out)
+        return -1;
+    Copy(out, p.data() + off + 1 + skip, size_t(want));
+    return 0;
+}
+
+int8_t ReadMechState(const std::vector<MechEntry>& list, const std::vector<MechEntry>& distinctSent,
+                     const PushState& st, uint16_t number, uint32_t address, MechStateRecord* out)
+{
+    const MechEntry e{address, number};
+    if (std::find(list.begin(), list.end(), e) == list.end())
+        return -1;
+    auto it = std::find(distinctSent.begin(), distinctSent.end(), e);
+    if (it == distinctSent.end())
+        return -1;
+    const size_t index = size_t(it - distinctSent.begin());
+    if (index >= kMaxListSent)
+        return -3;
+    if (st.statusHeld && st.status < 0)
+        return st.status;
+    if (!st.pushHeld)
+        return -1;
+    const Bytes& p = st.push;
+    const size_t off = 2 + 5 * index;
+    if (p.size() < 2 || U16(p.data()) <= index || off + 5 > p.size() || !out)
+        return -1;
+    out->running = p[off];
+    out->index = U32(p.data() + off + 1);
+    return 0;
+}
+
+int8_t ReadLineRegs(const std::vector<uint32_t>& list, const std::vector<uint32_t>& distinctSent,
+                    const PushState& st, uint32_t index, LineRegsRecord* out)
+{
+    if (std::find(list.begin(), list.end(), index) == list.end())
+        return -1;
+    auto it = std::find(distinctSent.begin(), distinctSent.end(), index);
+    if (it == distinctSent.end())
+        return -1;
+    const size_t i = size_t(it - distinctSent.begin());
+    if (i >= kMaxListSent)
+        return -3;
+    if (st.statusHeld && st.status < 0)
+        return st.status;
+    if (!st.pushHeld)
+        return -1;
+    const Bytes& p = st.push;
+    const size_t off = 2 + 6 * i;
+    if (p.size() < 2 || U16(p.data()) <= i || off + 6 > p.size() || !out)
+        return -1;
+    out->activity = p[off];
+    out->rlo = p[off + 1];
+    out->dr = int32_t(U32(p.data() + off + 2));
+    return 0;
+}
+
+bool ConvertFileInfo(const uint8_t* data, size_t length, FileListRecord& out)
+{
+    if (!data || length < 29)
+        return false;
+    const uint16_t recLen = U16(data);
+    if (recLen < 29 || recLen > length)
+        return false;
+    const auto* shortName = reinterpret_cast<const char*>(data + 14);
+    const size_t shortLen = strnlen(shortName, 14);
+    if (shortLen == 14)
+        return false;
+    const auto* name = reinterpret_cast<const char*>(data + 28);
+    const size_t nameLen = strnlen(name, recLen - 28);
+    if (nameLen == size_t(recLen - 28))
+        return false;
+    std::memset(&out, 0, sizeof out);
+    out.length = sizeof(FileListRecord);
+    out.folder = U32(data + 2);
+    out.dosTime = U16(data + 6);
+    out.dosDate = U16(data + 8);
+    out.size = U32(data + 10);
+    const std::u16string s = sys::AnsiToWide(std::string_view(shortName, shortLen));
+    const std::u16string l = sys::AnsiToWide(std::string_view(name, nameLen));
+    std::memcpy(out.shortName, s.data(), std::min<size_t>(s.size(), 13) * 2);
+    std::memcpy(out.name, l.data(), std::min<size_t>(l.size(), 255) * 2);
+    return true;
+}
+
+} // namespace linkobj

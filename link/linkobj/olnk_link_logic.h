@@ -1,0 +1,104 @@
+#pragma once
+// The pure pieces of the link object: the watch, mechanism, line and
+// breakpoint lists with their request blocks, the pairing of pushed data
+// with the latest list sent, the reads of pushed values, the validation of
+// callers' blocks and the conversion of the wire file information.  No
+// threads, no session: tested directly.
+
+#include "link/linkobj/olnk_link.h"
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+namespace linkobj {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kMaxListEntries = 512; // watch, mechanism and line lists
+constexpr size_t kMaxWatchSent = 126;   // merged watch entries sent
+constexpr size_t kMaxListSent = 168;    // mechanisms and lines sent
+constexpr size_t kMaxBreakpoints = 253;
+constexpr uint32_t kMaxMergedLength = 65535;
+
+struct WatchEntry
+{
+    uint16_t area = 0;
+    uint32_t address = 0;
+    uint32_t length = 0;
+    bool operator==(const WatchEntry&) const = default;
+};
+struct MechEntry
+{
+    uint32_t address = 0;
+    uint16_t number = 0;
+    bool operator==(const MechEntry&) const = default;
+};
+
+// Multisets kept sorted (watch: area, address, length; mechanisms: address,
+// number; lines: index).  Insert fails when the list holds kMaxListEntries.
+bool InsertWatch(std::vector<WatchEntry>& list, const WatchEntry& e);
+bool RemoveWatch(std::vector<WatchEntry>& list, const WatchEntry& e);
+bool InsertMech(std::vector<MechEntry>& list, const MechEntry& e);
+bool RemoveMech(std::vector<MechEntry>& list, const MechEntry& e);
+bool InsertLine(std::vector<uint32_t>& list, uint32_t index);
+bool RemoveLine(std::vector<uint32_t>& list, uint32_t index);
+
+// Entries of one area whose ranges touch or overlap become one range
+// covering both, never longer than 65 535 bytes.  Input sorted.
+std::vector<WatchEntry> MergeWatch(const std::vector<WatchEntry>& sorted);
+// {u16 6 + 8n, u16 period, u16 n, n x {u32 address, u16 area, u16 length}}
+// of the first 126 merged entries; the period clamped to 65 535.
+Bytes WatchBlock(const std::vector<WatchEntry>& merged, uint32_t periodMs);
+// The distinct entries of a sorted multiset.
+std::vector<MechEntry> DistinctMech(const std::vector<MechEntry>& sorted);
+std::vector<uint32_t> DistinctLines(const std::vector<uint32_t>& sorted);
+// {u16 6 + 6n, u16 period, u16 n, n x {u32 address, u16 number}}, first 168.
+Bytes MechBlock(const std::vector<MechEntry>& distinct, uint32_t periodMs);
+// {u16 6 + 4n, u16 period, u16 n, n x u32 index}, first 168.
+Bytes LineBlock(const std::vector<uint32_t>& distinct, uint32_t periodMs);
+// {u16 4 + 4n, u16 n, n x u32 index}.
+Bytes BreakpointBlock(const std::set<uint32_t>& set);
+
+// ---- Validation of callers' blocks (false: refused with 0xE0020003) ---------
+bool ParseBreakpointBlock(const void* block, std::vector<uint32_t>& indices);
+bool ValidGetVar(const void* record);
+bool ValidSetVar(const void* record);
+bool ValidGetMech(const void* record);
+bool ValidSetMech(const void* record);
+bool ValidGetRegsOnLine(const void* record);
+uint16_t BlockLength(const void* block);
+
+// ---- The latest list sent and the pushes that belong to it ----------------
+struct PushState
+{
+    bool sent = false;      // a request of this list was accepted
+    uint32_t param = 0;     // its slot number on the wire
+    bool statusHeld = false;
+    int8_t status = 0;      // the status of its reply
+    bool pushHeld = false;
+    Bytes push;             // the latest push of its parameter
+
+    void Sent(uint32_t wireParam);
+    // True (and stored) when the reply belongs to the latest request.
+    bool Reply(uint32_t wireParam, int8_t replyStatus);
+    // True (and stored) when the push belongs to the latest request.
+    bool Push(uint32_t wireParam, const uint8_t* data, size_t length);
+};
+
+// The local reads, in the documented order of checks.
+int8_t ReadWatchValue(const std::vector<WatchEntry>& list, const std::vector<WatchEntry>& mergedSent,
+                      const PushState& st, uint16_t area, uint32_t address, uint32_t count,
+                      void* out, uint32_t outSize);
+int8_t ReadMechState(const std::vector<MechEntry>& list, const std::vector<MechEntry>& distinctSent,
+                     const PushState& st, uint16_t number, uint32_t address, MechStateRecord* out);
+int8_t ReadLineRegs(const std::vector<uint32_t>& list, const std::vector<uint32_t>& distinctSent,
+                    const PushState& st, uint32_t index, LineRegsRecord* out);
+
+// The wire information record {u16 length (name + 29), u32 flag, u16 time,
+// u16 date, u32 size, 14-byte short name, name} as a FileListRecord; false
+// when malformed (length below 29 or beyond the data, a name without its
+// zero).
+bool ConvertFileInfo(const uint8_t* data, size_t length, FileListRecord& out);
+
+} // namespace linkobj

@@ -1,0 +1,45 @@
+#include "link/ui/LinkMessages.h"
+
+static_assert(WM_LINK_STATE == ui::WM_LINK_STATE);
+static_assert(WM_LINK_RESULT == ui::WM_LINK_RESULT);
+static_assert(WM_LINK_NOTIFY == ui::WM_LINK_NOTIFY);
+static_assert(WM_XFER_RESULT == ui::WM_XFER_RESULT);
+
+namespace linkui {
+
+namespace {
+class BridgeRecord : public ui::MessageRecord
+{
+public:
+    explicit BridgeRecord(std::unique_ptr<LinkMessageRecord> r) : inner(std::move(r)) {}
+    std::unique_ptr<LinkMessageRecord> inner;
+};
+} // namespace
+
+bool BridgePoster::Post(uint32_t target, uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                        std::unique_ptr<LinkMessageRecord> record)
+{
+    std::unique_ptr<ui::MessageRecord> r;
+    if (record)
+        r = std::make_unique<BridgeRecord>(std::move(record));
+    return ui::PostMessageTo(target, message, wParam, lParam, std::move(r));
+}
+
+ILinkWindowPoster* WindowPoster()
+{
+    static BridgePoster poster;
+    return &poster;
+}
+
+LinkWindow::LinkWindow(QObject* target, ui::MessageHandler handler)
+    : m_handle(ui::RegisterMessageTarget(target, std::move(handler))), m_owned(true)
+{
+}
+
+LinkWindow::~LinkWindow()
+{
+    if (m_owned && m_handle)
+        ui::UnregisterMessageTarget(m_handle);
+}
+
+} // namespace linkui
