@@ -1,11 +1,10 @@
 #include "core/compout/BufferedFileReader.h"
 
+#include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace compout {
@@ -32,27 +31,15 @@ bool CBufferedFileReader::OpenNative(const std::string& nativePath)
 {
     Close();
     m_error.clear();
-    int fd;
-    do {
-        fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    uint64_t size = 0;
+    const int fd = sys::OpenForReading(nativePath, size);
     if (fd < 0) {
-        m_error = std::string("cannot open the file: ") + std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        m_error = std::string("cannot open the file: ") + std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        m_error = "cannot open the file: it is a folder";
-        ::close(fd);
+        m_error = errno == EISDIR ? std::string("cannot open the file: it is a folder")
+                                  : std::string("cannot open the file: ") + std::strerror(errno);
         return false;
     }
     m_fd = fd;
-    m_size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    m_size = size;
     if (m_buffer.size() != kBufferSize)
         m_buffer.resize(kBufferSize);
     m_pos = m_len = 0;
