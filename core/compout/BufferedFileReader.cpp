@@ -1,11 +1,10 @@
 #include "core/compout/BufferedFileReader.h"
 
+#include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace compout {
@@ -32,35 +31,19 @@ bool CBufferedFileReader::OpenNative(const std::string& nativePath)
 {
     Close();
     m_error.clear();
-    int fd;
-    do {
-        fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    uint64_t size = 0;
+    const int fd = sys::OpenForReading(nativePath, size);
     if (fd < 0) {
-        m_error = std::string("cannot open the file: ") + std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        m_error = std::string("cannot open the file: ") + std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        m_error = "cannot open the file: it is a folder";
-        ::close(fd);
+        m_error = errno == EISDIR ? std::string("cannot open the file: it is a folder")
+                                  : std::string("cannot open the file: ") + std::strerror(errno);
         return false;
     }
     m_fd = fd;
-    m_size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    m_size = size;
     if (m_buffer.size() != kBufferSize)
         m_buffer.resize(kBufferSize);
-    m_pos = m_len = 0;
-    m_eof = m_atEnd = false;
     m_readErrno = 0;
-    m_consumed = 0;
-    m_currentLine = 1;
-    m_lineNumber = 0;
+    StartOver();
     return true;
 }
 
@@ -79,12 +62,17 @@ bool CBufferedFileReader::Rewind()
         return Fail("the file is not open");
     if (::lseek(m_fd, 0, SEEK_SET) != 0)
         return Fail(std::string("cannot rewind the file: ") + std::strerror(errno));
+    StartOver();
+    return true;
+}
+
+void CBufferedFileReader::StartOver()
+{
     m_pos = m_len = 0;
     m_eof = m_atEnd = false;
     m_consumed = 0;
     m_currentLine = 1;
     m_lineNumber = 0;
-    return true;
 }
 
 uint64_t CBufferedFileReader::RemainingBytes() const
@@ -167,12 +155,22 @@ bool CBufferedFileReader::ReadRest(std::string& line, int c)
 
 bool CBufferedFileReader::ReadMapLine(std::string& line)
 {
+    return ReadLine(line, true);
+}
+
+bool CBufferedFileReader::ReadListingLine(std::string& line)
+{
+    return ReadLine(line, false);
+}
+
+bool CBufferedFileReader::ReadLine(std::string& line, bool mapLine)
+{
     line.clear();
     if (m_atEnd)
         return true;
     for (;;) {
         int c = GetChar();
-        while (c == ' ' || c == '\t')
+        while (mapLine && (c == ' ' || c == '\t'))
             c = GetChar();
         m_lineNumber = m_currentLine;
         if (c == kFail)
@@ -186,7 +184,7 @@ bool CBufferedFileReader::ReadMapLine(std::string& line)
                 return false;
             continue;
         }
-        if (c == ';') {
+        if (mapLine && c == ';') {
             do
                 c = GetChar();
             while (c >= 0 && c != '\r');
@@ -194,29 +192,6 @@ bool CBufferedFileReader::ReadMapLine(std::string& line)
                 return false;
             if (c == kFail)
                 return ReadFailed();
-            continue;
-        }
-        return ReadRest(line, c);
-    }
-}
-
-bool CBufferedFileReader::ReadListingLine(std::string& line)
-{
-    line.clear();
-    if (m_atEnd)
-        return true;
-    for (;;) {
-        const int c = GetChar();
-        m_lineNumber = m_currentLine;
-        if (c == kFail)
-            return ReadFailed();
-        if (c == kEnd) {
-            m_atEnd = true;
-            return true;
-        }
-        if (c == '\r') {
-            if (!ExpectLf())
-                return false;
             continue;
         }
         return ReadRest(line, c);

@@ -65,6 +65,10 @@ private:
         return Refill();
     }
     int Refill();
+    // Back to the start of the file as it was opened.
+    void StartOver();
+    // ReadMapLine (mapLine) or ReadListingLine.
+    bool ReadLine(std::string& line, bool mapLine);
     bool Fail(std::string reason);
     bool ReadFailed();
     bool ExpectLf();

@@ -15,6 +15,7 @@
 
 #include "core/compout/MapFile.h"
 #include "core/compout/NameCompare.h"
+#include "platform/sys/HexDigit.h"
 
 namespace compout {
 
@@ -27,17 +28,6 @@ constexpr std::u16string_view kTypeWords[] = {u"BYTE", u"WORD", u"HIGH", u"DWRD"
 // The entry type that each type word gives.
 constexpr uint32_t kTypeOfTypeWord[] = {kTypeByte, kTypeWord, kTypeByte, kTypeDword, kTypeQword, kTypeReal};
 constexpr unsigned kHigh = 2;
-
-int HexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
 
 bool EndsWord(char16_t c)
 {
@@ -284,7 +274,7 @@ private:
     void LexNumber()
     {
         const size_t start = m_pos;
-        while (m_pos < m_text.size() && HexValue(m_text[m_pos]) >= 0)
+        while (m_pos < m_text.size() && sys::HexDigitValue(m_text[m_pos]) >= 0)
             ++m_pos;
         const std::u16string_view run = m_text.substr(start, m_pos - start);
         unsigned base = 10;
@@ -298,7 +288,7 @@ private:
         uint64_t v = 0;
         m_tok = Tok::Number;
         for (char16_t ch : run) {
-            const int d = HexValue(ch);
+            const int d = sys::HexDigitValue(ch);
             if (d >= static_cast<int>(base)) {
                 if (base == 10)
                     break;  // decimal takes the run's leading decimal digits

@@ -1,12 +1,11 @@
 #include "core/compout/ListingFile.h"
 
+#include "core/compout/LoadFrame.h"
 #include "core/compout/NameCompare.h"
 #include "core/compout/Scan.h"
 #include "platform/sys/CodePage.h"
 
 #include <algorithm>
-#include <new>
-#include <stdexcept>
 
 namespace compout {
 
@@ -113,30 +112,13 @@ bool CListingFile::Clear()
 
 bool CListingFile::Fail(uint32_t line, std::string reason)
 {
-    m_loadError.line = line;
-    m_loadError.reason = std::move(reason);
-    return false;
+    return SetLoadError(m_loadError, line, std::move(reason));
 }
 
 bool CListingFile::Load(const CMapFile& map, const char16_t* path)
 {
     Clear();
-    m_loadError = {};
-    if (path)
-        m_path = path;
-    bool ok = false;
-    if (m_path.empty()) {
-        Fail(0, "no path");
-    } else {
-        try {
-            ok = LoadFile(map);
-        } catch (const std::bad_alloc&) {
-            ok = Fail(m_reader.LineNumber(), "out of memory");
-        } catch (const std::length_error&) {
-            ok = Fail(m_reader.LineNumber(), "out of memory");
-        }
-    }
-    m_reader.Close();
+    const bool ok = RunLoad(m_path, path, m_loadError, m_reader, [&] { return LoadFile(map); });
     if (!ok)
         Clear();
     return ok;

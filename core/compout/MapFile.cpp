@@ -1,13 +1,12 @@
 #include "core/compout/MapFile.h"
 
+#include "core/compout/LoadFrame.h"
 #include "core/compout/NameCompare.h"
 #include "core/compout/Scan.h"
 #include "platform/sys/CodePage.h"
 
 #include <algorithm>
 #include <iterator>
-#include <new>
-#include <stdexcept>
 
 namespace compout {
 
@@ -120,9 +119,7 @@ bool CMapFile::Clear()
 
 bool CMapFile::Fail(uint32_t line, std::string reason)
 {
-    m_loadError.line = line;
-    m_loadError.reason = std::move(reason);
-    return false;
+    return SetLoadError(m_loadError, line, std::move(reason));
 }
 
 const MapEntry* CMapFile::FindName(std::u16string_view name) const
@@ -133,22 +130,7 @@ const MapEntry* CMapFile::FindName(std::u16string_view name) const
 bool CMapFile::Load(const char16_t* path)
 {
     Clear();
-    m_loadError = {};
-    if (path)
-        m_path = path;
-    bool ok = false;
-    if (m_path.empty()) {
-        Fail(0, "no path");
-    } else {
-        try {
-            ok = LoadFile();
-        } catch (const std::bad_alloc&) {
-            ok = Fail(m_reader.LineNumber(), "out of memory");
-        } catch (const std::length_error&) {
-            ok = Fail(m_reader.LineNumber(), "out of memory");
-        }
-    }
-    m_reader.Close();
+    const bool ok = RunLoad(m_path, path, m_loadError, m_reader, [&] { return LoadFile(); });
     if (!ok)
         Clear();
     return ok;

@@ -1,21 +1,8 @@
 #include "core/compout/Scan.h"
 
+#include "platform/sys/HexDigit.h"
+
 namespace compout {
-
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 bool Scan::Word(std::string_view& word)
 {
@@ -33,12 +20,12 @@ bool Scan::Hex(uint32_t max, uint32_t& value)
     if (m_i < m_s.size() && m_s[m_i] == '+')
         ++m_i;
     if (m_i + 2 < m_s.size() && m_s[m_i] == '0' && (m_s[m_i + 1] == 'x' || m_s[m_i + 1] == 'X') &&
-        HexDigit(m_s[m_i + 2]) >= 0)
+        sys::HexDigitValue(m_s[m_i + 2]) >= 0)
         m_i += 2;
     uint64_t v = 0;
     size_t digits = 0;
     for (; m_i < m_s.size(); ++m_i, ++digits) {
-        const int d = HexDigit(m_s[m_i]);
+        const int d = sys::HexDigitValue(m_s[m_i]);
         if (d < 0)
             break;
         v = v * 16 + static_cast<uint64_t>(d);

@@ -146,6 +146,14 @@ uint16_t TakeFromRing(OlnkChannelImpl* c, uint16_t* length, uint16_t capacity, u
     return n;
 }
 
+// Leaves code in the thread's last error and returns result, the failure
+// value of the call (0, or -1 for OlnkSend).
+int Fail(uint32_t code, int result = 0)
+{
+    sys::SetLastError(code);
+    return result;
+}
+
 bool ValidChannel(OlnkChannel ch)
 {
     if (!ch) {
@@ -257,10 +265,8 @@ int OlnkSend(OlnkChannel c, uint16_t length, const void* data, uint32_t reliable
 {
     if (!ValidChannel(c))
         return -1;
-    if (length > OLNK_MAX_DATA || (length > 0 && !data)) {
-        sys::SetLastError(OLNK_E_INVALIDARG);
-        return -1;
-    }
+    if (length > OLNK_MAX_DATA || (length > 0 && !data))
+        return Fail(OLNK_E_INVALIDARG, -1);
     Lock lk(c->mutex);
     bool ready;
     {
@@ -269,18 +275,12 @@ int OlnkSend(OlnkChannel c, uint16_t length, const void* data, uint32_t reliable
             return c->closing || c->linkState == OLNK_STATE_RESET_BY_PEER || c->count < c->W;
         });
     }
-    if (c->closing) {
-        sys::SetLastError(OLNK_E_HANDLE);
-        return -1;
-    }
-    if (c->linkState == OLNK_STATE_RESET_BY_PEER) {
-        sys::SetLastError(OLNK_E_RESET);
-        return -1;
-    }
-    if (!ready) {
-        sys::SetLastError(OLNK_E_TIMEOUT);
-        return -1;
-    }
+    if (c->closing)
+        return Fail(OLNK_E_HANDLE, -1);
+    if (c->linkState == OLNK_STATE_RESET_BY_PEER)
+        return Fail(OLNK_E_RESET, -1);
+    if (!ready)
+        return Fail(OLNK_E_TIMEOUT, -1);
     const uint8_t seq = OlnkBuildFrame(c, length, data, reliable != 0, false);
     c->sendEvent.Set();
     return seq;
@@ -290,19 +290,13 @@ int OlnkSendAsync(OlnkChannel c, OlnkSendRequest* r, int8_t priority)
 {
     if (!ValidChannel(c))
         return 0;
-    if (!r || r->length > OLNK_MAX_DATA || (r->length > 0 && !r->data)) {
-        sys::SetLastError(OLNK_E_INVALIDARG);
-        return 0;
-    }
+    if (!r || r->length > OLNK_MAX_DATA || (r->length > 0 && !r->data))
+        return Fail(OLNK_E_INVALIDARG);
     Lock lk(c->mutex);
-    if (c->closing) {
-        sys::SetLastError(OLNK_E_HANDLE);
-        return 0;
-    }
-    if (c->linkState == OLNK_STATE_RESET_BY_PEER) {
-        sys::SetLastError(OLNK_E_RESET);
-        return 0;
-    }
+    if (c->closing)
+        return Fail(OLNK_E_HANDLE);
+    if (c->linkState == OLNK_STATE_RESET_BY_PEER)
+        return Fail(OLNK_E_RESET);
     r->next = nullptr;
     // A request never overtakes one queued before it.
     if (priority >= 0) {
@@ -332,10 +326,8 @@ int OlnkReceive(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buffer
 {
     if (!ValidChannel(c))
         return 0;
-    if (!length || (capacity > 0 && !buffer)) {
-        sys::SetLastError(OLNK_E_INVALIDARG);
-        return 0;
-    }
+    if (!length || (capacity > 0 && !buffer))
+        return Fail(OLNK_E_INVALIDARG);
     Lock lk(c->mutex);
     bool ready;
     {
@@ -343,14 +335,10 @@ int OlnkReceive(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buffer
         ready = WaitUntil(lk, c->ringReadyCv, timeoutMs,
                           [c] { return c->closing || c->ringCount > 0; });
     }
-    if (c->closing) {
-        sys::SetLastError(OLNK_E_HANDLE);
-        return 0;
-    }
-    if (!ready) {
-        sys::SetLastError(OLNK_E_TIMEOUT);
-        return 0;
-    }
+    if (c->closing)
+        return Fail(OLNK_E_HANDLE);
+    if (!ready)
+        return Fail(OLNK_E_TIMEOUT);
     TakeFromRing(c, length, capacity, static_cast<uint8_t*>(buffer));
     return 1;
 }
@@ -359,19 +347,13 @@ int OlnkReceiveAsync(OlnkChannel c, OlnkReceiveRequest* r)
 {
     if (!ValidChannel(c))
         return 0;
-    if (!r || (r->capacity > 0 && !r->buffer)) {
-        sys::SetLastError(OLNK_E_INVALIDARG);
-        return 0;
-    }
+    if (!r || (r->capacity > 0 && !r->buffer))
+        return Fail(OLNK_E_INVALIDARG);
     Lock lk(c->mutex);
-    if (c->closing) {
-        sys::SetLastError(OLNK_E_HANDLE);
-        return 0;
-    }
-    if (c->pendingReceive) {
-        sys::SetLastError(OLNK_E_TOO_MANY_ASYNC);
-        return 0;
-    }
+    if (c->closing)
+        return Fail(OLNK_E_HANDLE);
+    if (c->pendingReceive)
+        return Fail(OLNK_E_TOO_MANY_ASYNC);
     r->next = nullptr;
     if (c->ringCount > 0) {
         TakeFromRing(c, &r->length, r->capacity, r->buffer);
@@ -398,19 +380,14 @@ int OlnkConnect(OlnkChannel c, uint16_t length, const void* data)
 {
     if (!ValidChannel(c))
         return 0;
-    if (length > OLNK_MAX_DATA || (length > 0 && !data)) {
-        sys::SetLastError(OLNK_E_INVALIDARG);
-        return 0;
-    }
+    if (length > OLNK_MAX_DATA || (length > 0 && !data))
+        return Fail(OLNK_E_INVALIDARG);
     Lock lk(c->mutex);
-    if (c->closing) {
-        sys::SetLastError(OLNK_E_HANDLE);
-        return 0;
-    }
+    if (c->closing)
+        return Fail(OLNK_E_HANDLE);
     switch (c->linkState) {
     case OLNK_STATE_RESET_BY_US:
-        sys::SetLastError(OLNK_E_SECOND_RESET);
-        return 0;
+        return Fail(OLNK_E_SECOND_RESET);
     case OLNK_STATE_RESET_BY_PEER:
         // Answers the peer's reset; the window is empty since that reset.
         SetState(c, OLNK_STATE_RESET_DONE);
@@ -428,10 +405,8 @@ int OlnkConnect(OlnkChannel c, uint16_t length, const void* data)
         BlockingCall call(c);
         c->slotFreeCv.wait(lk, [c] { return c->closing || c->count < c->W; });
     }
-    if (c->closing) {
-        sys::SetLastError(OLNK_E_HANDLE);
-        return 0;
-    }
+    if (c->closing)
+        return Fail(OLNK_E_HANDLE);
     OlnkBuildFrame(c, length, data, true, true);
     c->sendEvent.Set();
     return 1;
@@ -460,10 +435,8 @@ int OlnkGetStatistics(OlnkChannel c, OlnkStatistics* record)
 {
     if (!ValidChannel(c))
         return 0;
-    if (!record) {
-        sys::SetLastError(OLNK_E_INVALIDARG);
-        return 0;
-    }
+    if (!record)
+        return Fail(OLNK_E_INVALIDARG);
     OlnkStatistics s;
     {
         Lock lk(c->mutex);
@@ -654,10 +627,8 @@ int OlnkStartIoThread(OlnkChannel c, std::function<uint32_t()> body)
 {
     if (!ValidChannel(c))
         return 0;
-    if (!body || c->ioThread) {
-        sys::SetLastError(OLNK_E_INVALIDARG);
-        return 0;
-    }
+    if (!body || c->ioThread)
+        return Fail(OLNK_E_INVALIDARG);
     c->ioThread = std::make_unique<sys::Thread>(std::move(body));
     return 1;
 }
@@ -674,10 +645,8 @@ int OlnkNextFrame(OlnkChannel c, uint8_t* buffer, uint16_t* length, OlnkFrameMod
 {
     if (!ValidChannel(c))
         return 0;
-    if (!buffer || !length) {
-        sys::SetLastError(OLNK_E_INVALIDARG);
-        return 0;
-    }
+    if (!buffer || !length)
+        return Fail(OLNK_E_INVALIDARG);
     *length = 0;
     Lock lk(c->mutex);
     ServeNormal(c);

@@ -2,6 +2,7 @@
 
 #include "link/olnk/olnk.h"
 
+#include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
 
 #include <cstdarg>
@@ -45,41 +46,6 @@ std::string TextOf(uint32_t code, uint32_t language)
     return sys::ErrorText(code);
 }
 
-// Decodes UTF-8 (the texts are well formed) to UTF-16.
-std::u16string Widen(const std::string& s)
-{
-    std::u16string out;
-    for (size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        uint32_t cp;
-        int extra;
-        if (b < 0x80) {
-            cp = b;
-            extra = 0;
-        } else if ((b & 0xE0) == 0xC0) {
-            cp = b & 0x1F;
-            extra = 1;
-        } else if ((b & 0xF0) == 0xE0) {
-            cp = b & 0x0F;
-            extra = 2;
-        } else {
-            cp = b & 0x07;
-            extra = 3;
-        }
-        ++i;
-        for (int k = 0; k < extra && i < s.size(); ++k, ++i)
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 uint32_t OlnkGetErrorTextA(uint32_t code, uint32_t language, char* buffer, uint32_t size)
@@ -104,7 +70,7 @@ uint32_t OlnkGetErrorTextW(uint32_t code, uint32_t language, char16_t* buffer, u
         sys::SetLastError(OLNK_E_INVALIDARG);
         return 0;
     }
-    const std::u16string text = Widen(TextOf(code, language));
+    const std::u16string text = sys::Utf8ToUtf16Lenient(TextOf(code, language));
     const size_t n = std::min<size_t>(text.size(), size - 1);
     text.copy(buffer, n);
     buffer[n] = u'\0';

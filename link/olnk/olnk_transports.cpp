@@ -55,6 +55,22 @@ struct IoBase
         ch->stop = true;
         return static_cast<uint32_t>(err);
     }
+
+    // Sizes the I/O thread's receive and frame buffers.  When memory runs
+    // out it tells the opener (OLNK_E_OUTOFMEMORY in startError) and returns
+    // false: the thread then ends with startError.
+    bool AllocateBuffers(std::vector<uint8_t>& rx, size_t rxSize, std::vector<uint8_t>& frame)
+    {
+        try {
+            rx.resize(rxSize);
+            frame.resize(OLNK_MAX_FRAME);
+        } catch (const std::bad_alloc&) {
+            startError = OLNK_E_OUTOFMEMORY;
+            started.Set();
+            return false;
+        }
+        return true;
+    }
 };
 
 struct SerialIo : IoBase
@@ -76,14 +92,8 @@ uint32_t OlnkSerialThread(SerialIo& io)
 {
     OlnkChannel ch = io.ch;
     std::vector<uint8_t> readBuf, frame;
-    try {
-        readBuf.resize(kSerialReadChunk);
-        frame.resize(OLNK_MAX_FRAME);
-    } catch (const std::bad_alloc&) {
-        io.startError = OLNK_E_OUTOFMEMORY;
-        io.started.Set();
+    if (!io.AllocateBuffers(readBuf, kSerialReadChunk, frame))
         return io.startError;
-    }
     io.started.Set();
 
     // Line time of one byte: start bit, 8 data bits, 2 stop bits.
@@ -192,14 +202,8 @@ uint32_t OlnkUdpThread(UdpIo& io)
 {
     OlnkChannel ch = io.ch;
     std::vector<uint8_t> rxBuf, frame;
-    try {
-        rxBuf.resize(kUdpBufferSize);
-        frame.resize(OLNK_MAX_FRAME);
-    } catch (const std::bad_alloc&) {
-        io.startError = OLNK_E_OUTOFMEMORY;
-        io.started.Set();
+    if (!io.AllocateBuffers(rxBuf, kUdpBufferSize, frame))
         return io.startError;
-    }
     // One step below normal priority where the system allows.
     errno = 0;
     int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));

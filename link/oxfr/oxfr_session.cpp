@@ -667,31 +667,30 @@ int OxfrCloseSession(OxfrSession s)
     return 1;
 }
 
-int OxfrSetSessionCallbacks(OxfrSession s, const OxfrSessionCallbacks* t)
+// Sets one set of the session's callbacks (none when t is null).
+template <class T>
+static int SetCallbacks(OxfrSession s, T OxfrSessionImpl::*member, const T* t)
 {
     if (!s)
         return Fail(OLNK_E_HANDLE);
     std::lock_guard<std::mutex> g(s->m);
-    s->scb = t ? *t : OxfrSessionCallbacks{};
+    s->*member = t ? *t : T{};
     return 1;
+}
+
+int OxfrSetSessionCallbacks(OxfrSession s, const OxfrSessionCallbacks* t)
+{
+    return SetCallbacks(s, &OxfrSessionImpl::scb, t);
 }
 
 int OxfrSetLinkCallbacks(OxfrSession s, const OxfrLinkCallbacks* t)
 {
-    if (!s)
-        return Fail(OLNK_E_HANDLE);
-    std::lock_guard<std::mutex> g(s->m);
-    s->lcb = t ? *t : OxfrLinkCallbacks{};
-    return 1;
+    return SetCallbacks(s, &OxfrSessionImpl::lcb, t);
 }
 
 int OxfrSetTransferCallbacks(OxfrSession s, const OxfrTransferCallbacks* t)
 {
-    if (!s)
-        return Fail(OLNK_E_HANDLE);
-    std::lock_guard<std::mutex> g(s->m);
-    s->tcb = t ? *t : OxfrTransferCallbacks{};
-    return 1;
+    return SetCallbacks(s, &OxfrSessionImpl::tcb, t);
 }
 
 OlnkChannel OxfrGetChannel(OxfrSession s)

@@ -110,22 +110,43 @@ bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes)
     return true;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& nativePath)
+int OpenForReading(const std::string& nativePath, uint64_t& size)
 {
-    int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    size = 0;
+    int fd;
+    do {
+        fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         SetLastErrorFromErrno();
-        return std::nullopt;
+        return -1;
     }
-    std::string out;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = errno;
+    else if (S_ISDIR(st.st_mode))
+        err = EISDIR;
+    if (err) {
         ::close(fd);
-        SetLastError(EISDIR);
-        return std::nullopt;
+        SetLastError(static_cast<uint32_t>(err));
+        errno = err;
+        return -1;
     }
-    if (st.st_size > 0)
-        out.reserve(static_cast<size_t>(st.st_size));
+    if (S_ISREG(st.st_mode))
+        size = static_cast<uint64_t>(st.st_size);
+    return fd;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& nativePath)
+{
+    uint64_t size = 0;
+    int fd = OpenForReading(nativePath, size);
+    if (fd < 0)
+        return std::nullopt;
+    std::string out;
+    if (size > 0)
+        out.reserve(static_cast<size_t>(size));
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);

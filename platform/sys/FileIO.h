@@ -5,6 +5,7 @@
 
 #include "platform/sys/Time.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,12 @@ namespace sys {
 // a symbolic link, the file it points to is replaced.  On failure nothing is
 // left behind and the old file is untouched.
 bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes);
+
+// Opens an existing file, not a folder, for reading (close-on-exec, open
+// retried on EINTR) and gives its size (0 when it is no regular file).  The
+// descriptor, or -1 with the errno value (EISDIR for a folder) in errno and
+// in the thread's last error.
+int OpenForReading(const std::string& nativePath, uint64_t& size);
 
 // The whole content of a file; nullopt on failure.
 std::optional<std::string> ReadWholeFile(const std::string& nativePath);

@@ -215,14 +215,32 @@ LONG Resolve(Store& s, HKEY key, Node*& node, uint32_t& access)
     return ERROR_SUCCESS;
 }
 
-// Resolves and checks that the handle grants the access bits needed.
-LONG Access(Store& s, HKEY key, uint32_t needed, Node*& node)
+// Runs f(store, node, access) with the store locked and loaded, on the key
+// behind the handle and the access it grants.  Every Reg* call on a key
+// goes through here.
+template <class F>
+LONG WithResolvedKey(HKEY key, F&& f)
 {
-    uint32_t access = 0;
-    LONG rc = Resolve(s, key, node, access);
-    if (rc == ERROR_SUCCESS && (access & needed) != needed)
-        rc = ERROR_ACCESS_DENIED;
-    return rc;
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    s.EnsureLoaded();
+    Node* node;
+    uint32_t access;
+    if (LONG rc = Resolve(s, key, node, access))
+        return rc;
+    return f(s, node, access);
+}
+
+// The same, as f(store, node), when the handle grants the access bits
+// needed (0: any open key).
+template <class F>
+LONG WithKey(HKEY key, uint32_t needed, F&& f)
+{
+    return WithResolvedKey(key, [&](Store& s, Node* node, uint32_t access) -> LONG {
+        if ((access & needed) != needed)
+            return ERROR_ACCESS_DENIED;
+        return f(s, node);
+    });
 }
 
 HKEY NewHandle(Store& s, Node* node, uint32_t access)
@@ -284,23 +302,18 @@ LONG RegOpenKeyEx(HKEY parent, std::u16string_view subKey, uint32_t access, HKEY
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    uint32_t parentAccess;
-    if (LONG rc = Resolve(s, parent, node, parentAccess))
-        return rc;
-    std::vector<std::u16string_view> parts;
-    if (!SplitKeyPath(subKey, parts))
-        return ERROR_INVALID_PARAMETER;
-    for (auto part : parts) {
-        node = node->FindChild(part);
-        if (!node)
-            return ERROR_FILE_NOT_FOUND;
-    }
-    *result = NewHandle(s, node, access);
-    return ERROR_SUCCESS;
+    return WithKey(parent, 0, [&](Store& s, Node* node) {
+        std::vector<std::u16string_view> parts;
+        if (!SplitKeyPath(subKey, parts))
+            return ERROR_INVALID_PARAMETER;
+        for (auto part : parts) {
+            node = node->FindChild(part);
+            if (!node)
+                return ERROR_FILE_NOT_FOUND;
+        }
+        *result = NewHandle(s, node, access);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegCreateKeyEx(HKEY parent, std::u16string_view subKey, uint32_t access, HKEY* result,
@@ -311,36 +324,31 @@ LONG RegCreateKeyEx(HKEY parent, std::u16string_view subKey, uint32_t access, HK
     *result = nullptr;
     if (created)
         *created = false;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    uint32_t parentAccess;
-    if (LONG rc = Resolve(s, parent, node, parentAccess))
-        return rc;
-    std::vector<std::u16string_view> parts;
-    if (!SplitKeyPath(subKey, parts) || node->depth + parts.size() > reg::kMaxKeyDepth)
-        return ERROR_INVALID_PARAMETER;
-    size_t existing = 0;
-    for (Node* n = node; existing < parts.size(); ++existing) {
-        n = n->FindChild(parts[existing]);
-        if (!n)
-            break;
-    }
-    if (existing < parts.size() && !(parentAccess & KEY_CREATE_SUB_KEY))
-        return ERROR_ACCESS_DENIED;
-    bool isNew = false;
-    for (auto part : parts) {
-        node = node->ChildOrNew(part, &isNew);
-        if (isNew) {
-            node->listed = true;
-            s.dirty = true;
+    return WithResolvedKey(parent, [&](Store& s, Node* node, uint32_t parentAccess) {
+        std::vector<std::u16string_view> parts;
+        if (!SplitKeyPath(subKey, parts) || node->depth + parts.size() > reg::kMaxKeyDepth)
+            return ERROR_INVALID_PARAMETER;
+        size_t existing = 0;
+        for (Node* n = node; existing < parts.size(); ++existing) {
+            n = n->FindChild(parts[existing]);
+            if (!n)
+                break;
         }
-    }
-    if (created)
-        *created = isNew;
-    *result = NewHandle(s, node, access);
-    return ERROR_SUCCESS;
+        if (existing < parts.size() && !(parentAccess & KEY_CREATE_SUB_KEY))
+            return ERROR_ACCESS_DENIED;
+        bool isNew = false;
+        for (auto part : parts) {
+            node = node->ChildOrNew(part, &isNew);
+            if (isNew) {
+                node->listed = true;
+                s.dirty = true;
+            }
+        }
+        if (created)
+            *created = isNew;
+        *result = NewHandle(s, node, access);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegCloseKey(HKEY key)
@@ -356,28 +364,24 @@ LONG RegQueryValueEx(HKEY key, std::u16string_view name, uint32_t* type, void* d
 {
     if (data && !size)
         return ERROR_INVALID_PARAMETER;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    if (LONG rc = Access(s, key, KEY_QUERY_VALUE, node))
-        return rc;
-    const reg::Value* v = node->FindValue(name);
-    if (!v)
-        return ERROR_FILE_NOT_FOUND;
-    if (type)
-        *type = v->type;
-    if (!size)
-        return ERROR_SUCCESS;
-    auto needed = static_cast<uint32_t>(v->data.size());
-    if (data && *size < needed) {
+    return WithKey(key, KEY_QUERY_VALUE, [&](Store&, Node* node) {
+        const reg::Value* v = node->FindValue(name);
+        if (!v)
+            return ERROR_FILE_NOT_FOUND;
+        if (type)
+            *type = v->type;
+        if (!size)
+            return ERROR_SUCCESS;
+        auto needed = static_cast<uint32_t>(v->data.size());
+        if (data && *size < needed) {
+            *size = needed;
+            return ERROR_MORE_DATA;
+        }
+        if (data && needed)
+            std::memcpy(data, v->data.data(), needed);
         *size = needed;
-        return ERROR_MORE_DATA;
-    }
-    if (data && needed)
-        std::memcpy(data, v->data.data(), needed);
-    *size = needed;
-    return ERROR_SUCCESS;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegSetValueEx(HKEY key, std::u16string_view name, uint32_t type, const void* data,
@@ -387,118 +391,89 @@ LONG RegSetValueEx(HKEY key, std::u16string_view name, uint32_t type, const void
         return ERROR_INVALID_PARAMETER;
     if (!ValidName(name, reg::kMaxValueName))
         return ERROR_INVALID_PARAMETER;
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    if (LONG rc = Access(s, key, KEY_SET_VALUE, node))
-        return rc;
-    const auto* p = static_cast<const uint8_t*>(data);
-    if (node->SetValue(name, type, std::vector<uint8_t>(p, p + size)))
-        s.dirty = true;
-    return ERROR_SUCCESS;
+    return WithKey(key, KEY_SET_VALUE, [&](Store& s, Node* node) {
+        const auto* p = static_cast<const uint8_t*>(data);
+        if (node->SetValue(name, type, std::vector<uint8_t>(p, p + size)))
+            s.dirty = true;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegDeleteValue(HKEY key, std::u16string_view name)
 {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    if (LONG rc = Access(s, key, KEY_SET_VALUE, node))
-        return rc;
-    if (!node->RemoveValue(name))
-        return ERROR_FILE_NOT_FOUND;
-    s.dirty = true;
-    return ERROR_SUCCESS;
+    return WithKey(key, KEY_SET_VALUE, [&](Store& s, Node* node) {
+        if (!node->RemoveValue(name))
+            return ERROR_FILE_NOT_FOUND;
+        s.dirty = true;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegDeleteTree(HKEY key, std::u16string_view subKey)
 {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    if (LONG rc = Access(s, key, KEY_SET_VALUE, node))
-        return rc;
-    std::vector<std::u16string_view> parts;
-    if (!SplitKeyPath(subKey, parts))
-        return ERROR_INVALID_PARAMETER;
-    if (parts.empty()) {
-        if (node->Clear())
-            s.dirty = true;
-        return ERROR_SUCCESS;
-    }
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        node = node->FindChild(parts[i]);
-        if (!node)
+    return WithKey(key, KEY_SET_VALUE, [&](Store& s, Node* node) {
+        std::vector<std::u16string_view> parts;
+        if (!SplitKeyPath(subKey, parts))
+            return ERROR_INVALID_PARAMETER;
+        if (parts.empty()) {
+            if (node->Clear())
+                s.dirty = true;
+            return ERROR_SUCCESS;
+        }
+        for (size_t i = 0; i + 1 < parts.size(); ++i) {
+            node = node->FindChild(parts[i]);
+            if (!node)
+                return ERROR_FILE_NOT_FOUND;
+        }
+        if (!node->RemoveChild(parts.back()))
             return ERROR_FILE_NOT_FOUND;
-    }
-    if (!node->RemoveChild(parts.back()))
-        return ERROR_FILE_NOT_FOUND;
-    s.dirty = true;
-    return ERROR_SUCCESS;
+        s.dirty = true;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegEnumKeyEx(HKEY key, uint32_t index, std::u16string& name)
 {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    if (LONG rc = Access(s, key, KEY_ENUMERATE_SUB_KEYS, node))
-        return rc;
-    if (index >= node->children.size())
-        return ERROR_NO_MORE_ITEMS;
-    name = node->children[index]->name;
-    return ERROR_SUCCESS;
+    return WithKey(key, KEY_ENUMERATE_SUB_KEYS, [&](Store&, Node* node) {
+        if (index >= node->children.size())
+            return ERROR_NO_MORE_ITEMS;
+        name = node->children[index]->name;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegEnumValue(HKEY key, uint32_t index, std::u16string& name, uint32_t* type,
                   std::vector<uint8_t>* data)
 {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    if (LONG rc = Access(s, key, KEY_QUERY_VALUE, node))
-        return rc;
-    if (index >= node->values.size())
-        return ERROR_NO_MORE_ITEMS;
-    const reg::Value& v = node->values[index];
-    name = v.name;
-    if (type)
-        *type = v.type;
-    if (data)
-        *data = v.data;
-    return ERROR_SUCCESS;
+    return WithKey(key, KEY_QUERY_VALUE, [&](Store&, Node* node) {
+        if (index >= node->values.size())
+            return ERROR_NO_MORE_ITEMS;
+        const reg::Value& v = node->values[index];
+        name = v.name;
+        if (type)
+            *type = v.type;
+        if (data)
+            *data = v.data;
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegQueryInfoKey(HKEY key, uint32_t* subKeys, uint32_t* values)
 {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    if (LONG rc = Access(s, key, KEY_QUERY_VALUE, node))
-        return rc;
-    if (subKeys)
-        *subKeys = static_cast<uint32_t>(node->children.size());
-    if (values)
-        *values = static_cast<uint32_t>(node->values.size());
-    return ERROR_SUCCESS;
+    return WithKey(key, KEY_QUERY_VALUE, [&](Store&, Node* node) {
+        if (subKeys)
+            *subKeys = static_cast<uint32_t>(node->children.size());
+        if (values)
+            *values = static_cast<uint32_t>(node->values.size());
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegFlushKey(HKEY key)
 {
-    Store& s = TheStore();
-    std::lock_guard lock(s.mutex);
-    s.EnsureLoaded();
-    Node* node;
-    uint32_t access;
-    if (LONG rc = Resolve(s, key, node, access))
-        return rc;
-    return s.FlushLocked() ? ERROR_SUCCESS : WriteError();
+    return WithKey(key, 0, [](Store& s, Node*) {
+        return s.FlushLocked() ? ERROR_SUCCESS : WriteError();
+    });
 }
 
 bool RegGetString(HKEY key, std::u16string_view name, std::u16string& value)

@@ -2,6 +2,7 @@
 
 #include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
+#include "platform/sys/HexDigit.h"
 #include "platform/sys/LastError.h"
 
 #include <atomic>
@@ -73,17 +74,6 @@ std::u16string_view TrimLeft(std::u16string_view s)
     return s;
 }
 
-int HexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 // Parses 1..maxDigits hex digits making up all of s.
 bool ParseHex(std::u16string_view s, size_t maxDigits, uint32_t& value)
 {
@@ -91,7 +81,7 @@ bool ParseHex(std::u16string_view s, size_t maxDigits, uint32_t& value)
         return false;
     value = 0;
     for (char16_t c : s) {
-        int d = HexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0)
             return false;
         value = (value << 4) | static_cast<uint32_t>(d);

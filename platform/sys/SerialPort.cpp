@@ -1,5 +1,6 @@
 #include "platform/sys/SerialPort.h"
 
+#include "platform/sys/Descriptor.h"
 #include "platform/sys/LastError.h"
 
 // The kernel's termios2 (arbitrary rates); <termios.h> would clash with it,
@@ -41,14 +42,6 @@ bool Fail()
     return false;
 }
 
-IoStatus FailIo(int err)
-{
-    if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR)
-        return IoStatus::WouldBlock;
-    SetLastError(static_cast<uint32_t>(err));
-    return IoStatus::Failed;
-}
-
 } // namespace
 
 SerialPort::~SerialPort() { Close(); }
@@ -83,11 +76,7 @@ bool SerialPort::Open(std::string_view name)
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return Fail();
-    auto undo = [fd](int err) {
-        ::close(fd);
-        SetLastError(static_cast<uint32_t>(err));
-        return false;
-    };
+    auto undo = [fd](int err) { return CloseFailedOpen(fd, err); };
     // A device that is not a terminal is no serial port.
     struct termios2 t {};
     if (::ioctl(fd, TCGETS2, &t) != 0)
@@ -182,7 +171,7 @@ IoStatus SerialPort::Read(void* buffer, size_t capacity, size_t& got)
     got = 0;
     ssize_t n = ::read(m_fd, buffer, capacity);
     if (n < 0)
-        return FailIo(errno);
+        return IoFailure(errno);
     if (n == 0) {
         // Raw mode with VMIN 0 reads 0 both when nothing is there and after
         // a hang-up (an unplugged adapter, a closed pseudo-terminal master).
@@ -202,7 +191,7 @@ IoStatus SerialPort::Write(const void* data, size_t size, size_t& written)
     written = 0;
     ssize_t n = ::write(m_fd, data, size);
     if (n < 0)
-        return FailIo(errno);
+        return IoFailure(errno);
     if (n == 0 && size > 0)
         return IoStatus::WouldBlock;
     written = static_cast<size_t>(n);

@@ -1,5 +1,6 @@
 #include "platform/sys/UdpSocket.h"
 
+#include "platform/sys/Descriptor.h"
 #include "platform/sys/LastError.h"
 
 #include <arpa/inet.h>
@@ -22,14 +23,6 @@ sockaddr_in MakeAddress(Ipv4Address address, uint16_t port)
     return sa;
 }
 
-IoStatus FailIo(int err)
-{
-    if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR)
-        return IoStatus::WouldBlock;
-    SetLastError(static_cast<uint32_t>(err));
-    return IoStatus::Failed;
-}
-
 } // namespace
 
 UdpSocket::~UdpSocket() { Close(); }
@@ -43,12 +36,8 @@ bool UdpSocket::Open(uint16_t localPort, Ipv4Address bindAddress)
         return false;
     }
     sockaddr_in sa = MakeAddress(bindAddress, localPort);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        int err = errno;
-        ::close(fd);
-        SetLastError(static_cast<uint32_t>(err));
-        return false;
-    }
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0)
+        return CloseFailedOpen(fd, errno);
     m_fd = fd;
     return true;
 }
@@ -77,7 +66,7 @@ IoStatus UdpSocket::SendTo(const void* data, size_t size, Ipv4Address address, u
     ssize_t n = ::sendto(m_fd, data, size, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa),
                          sizeof sa);
     if (n < 0)
-        return FailIo(errno);
+        return IoFailure(errno);
     return IoStatus::Ok;
 }
 
@@ -89,7 +78,7 @@ IoStatus UdpSocket::ReceiveFrom(void* buffer, size_t capacity, size_t& got,
     socklen_t len = sizeof sa;
     ssize_t n = ::recvfrom(m_fd, buffer, capacity, 0, reinterpret_cast<sockaddr*>(&sa), &len);
     if (n < 0)
-        return FailIo(errno);
+        return IoFailure(errno);
     got = static_cast<size_t>(n);
     std::memcpy(fromAddress.data(), &sa.sin_addr.s_addr, 4);
     fromPort = ntohs(sa.sin_port);

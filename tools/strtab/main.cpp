@@ -13,6 +13,8 @@
 // lengths count UTF-16 units from the start of the texts.  All numbers are
 // little-endian.
 
+#include "platform/sys/CodePage.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -43,52 +45,6 @@ void Error(const Place& p, const std::string& msg)
 {
     std::cerr << p.file << ":" << p.line << ": error: " << msg << "\n";
     g_failed = true;
-}
-
-// Strict UTF-8 to UTF-16; false on an invalid sequence.
-bool Utf8ToUtf16(const std::string& s, std::u16string& out)
-{
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        uint32_t cp;
-        size_t n;
-        if (c < 0x80) {
-            cp = c;
-            n = 1;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            cp = c & 0x1F;
-            n = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            cp = c & 0x0F;
-            n = 3;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            cp = c & 0x07;
-            n = 4;
-        } else {
-            return false;
-        }
-        if (i + n > s.size())
-            return false;
-        for (size_t k = 1; k < n; ++k) {
-            unsigned char t = static_cast<unsigned char>(s[i + k]);
-            if ((t & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i += n;
-    }
-    return true;
 }
 
 bool Unescape(const std::string& in, std::string& out, std::string& why)
@@ -156,7 +112,7 @@ void ReadFile(const std::string& file, std::map<uint32_t, Entry>& table)
             continue;
         }
         std::u16string text;
-        if (!Utf8ToUtf16(raw, text)) {
+        if (!sys::Utf8ToUtf16(raw, text)) {
             Error(here, "the text is not valid UTF-8");
             continue;
         }
