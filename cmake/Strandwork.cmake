@@ -50,7 +50,8 @@ endfunction()
 # Every test_<name>.cpp of the current folder becomes one GoogleTest program
 # and one ctest test named <prefix>_<name>; run one alone with
 # ctest -R '^<prefix>_<name>$'.  Extra sources shared by the folder's tests
-# may be given as SOURCES.
+# may be given as SOURCES.  Tests never see the user's own settings: their
+# XDG_CONFIG_HOME and XDG_STATE_HOME point into the build folder.
 function(sw_tests)
   cmake_parse_arguments(A "QT" "PREFIX" "LIBS;SOURCES;ENVIRONMENT" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
@@ -71,7 +72,7 @@ function(sw_tests)
     endif()
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SW_SOURCE_DIR=${CMAKE_SOURCE_DIR};SW_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures;SW_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${A_ENVIRONMENT}"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-home/state;SW_SOURCE_DIR=${CMAKE_SOURCE_DIR};SW_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures;SW_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${A_ENVIRONMENT}"
       TIMEOUT 300)
   endforeach()
 endfunction()
