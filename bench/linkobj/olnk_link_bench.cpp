@@ -1,8 +1,9 @@
 // Round trip of GetStatus from the call to the handled WM_LINK_RESULT,
-// through the message bridge and a control system over 127.0.0.1 that
-// answers at once.  Reports the median and the 99th percentile (target:
-// median at most 2 ms).
+// through the message bridge and the control-system simulator (tools/cssim)
+// over UDP on 127.0.0.1.  Reports the median and the 99th percentile
+// (target: median at most 2 ms).
 #include "tests/linkobj/link_test_env.h"
+#include "tools/cssim/cssim.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,23 +15,24 @@ static void BM_GetStatusRoundTrip(benchmark::State& state)
 {
     App();
     const uint16_t ours = testsupport::PickFreeUdpPort();
-    const uint16_t theirs = testsupport::PickFreeUdpPort();
-    RawPeer peer(theirs, ours);
+    cssim::Config cfg;
+    cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+    cfg.peerPort = ours;
+    cfg.recording = false;
+    cssim::Simulator sim(cfg);
+    if (!sim.start()) {
+        state.SkipWithError("the simulator does not start");
+        return;
+    }
+    sim.plc().setFlags(cssim::FLAG_LOADED);
     COlnkLink link(linkui::WindowPoster());
-    link.Open(333, Wide(Conn(ours, theirs)).c_str(), 1000);
+    link.Open(333, Wide(Conn(ours, sim.publicPort())).c_str(), 1000);
     link.InitInterface(0);
     link.Start();
     if (!Pump([&] { return link.IsEstablished(); })) {
         state.SkipWithError("no connection");
         return;
     }
-    std::atomic<bool> stop{false};
-    std::thread responder([&] {
-        Bytes m;
-        while (!stop)
-            if (peer.Receive(m, 50) && m.size() >= 7 && m[2] == 0)
-                peer.Reply(0, U32(m.data() + 3), 0, {10, 0, 2, 0, 0, 0, 0, 0, 0, 0});
-    });
     Target target;
     std::vector<double> us;
     for (auto _ : state) {
@@ -41,8 +43,7 @@ static void BM_GetStatusRoundTrip(benchmark::State& state)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
     }
-    stop = true;
-    responder.join();
+    link.Close();
     std::sort(us.begin(), us.end());
     if (!us.empty()) {
         state.counters["median_us"] = us[us.size() / 2];

@@ -415,7 +415,7 @@ struct Impl
             if (st >= 0) {
                 PlcStatusRecord n{};
                 std::memcpy(&n, data ? data : reinterpret_cast<const uint8_t*>(""), std::min<size_t>(len, 10));
-                const bool changed = n.length != status.length || n.flags != status.flags;
+                const bool changed = n.length != status.length || n.flags != status.flags || n.index != status.index;
                 status = n;
                 if (changed)
                     ToList(posts, 1, WM_LINK_NOTIFY, 0);
