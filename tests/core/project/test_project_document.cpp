@@ -334,6 +334,22 @@ TEST_F(DocTest, ClosingGuardSkipsOwnClose)
     EXPECT_EQ(host.open, nullptr);
 }
 
+TEST_F(DocTest, SaveCommandIsEnabledExactlyWhileModified)
+{
+    auto doc = NewDoc();
+    ui::CmdUI save(ID_FILE_SAVE_CMD);
+    ASSERT_TRUE(doc->UpdateCommand(save));
+    EXPECT_FALSE(save.Enabled());
+    doc->SetSettingsModified();
+    ui::CmdUI again(ID_FILE_SAVE_CMD);
+    ASSERT_TRUE(doc->UpdateCommand(again));
+    EXPECT_TRUE(again.Enabled());
+    doc->SetModifiedFlag(false);
+    ui::CmdUI cleared(ID_FILE_SAVE_CMD);
+    ASSERT_TRUE(doc->UpdateCommand(cleared));
+    EXPECT_FALSE(cleared.Enabled());
+}
+
 namespace {
 
 class RecordingView : public ui::View
