@@ -332,4 +332,24 @@ TEST_F(AppTest, UnattendedCloseGoesOnAfterAFailedSave)
     EXPECT_NE(err.find(FormatResString(IDS_SAVE_FAILED, Q(kxp)).toStdString()), std::string::npos) << err;
 }
 
+// Save all: a document that cannot be written gets message 4152 with its
+// path, and the command reports the failure.
+TEST_F(AppTest, SaveAllNamesTheFileThatCouldNotBeSaved)
+{
+    const std::string kxp = WriteProject();
+    ui::ScriptedPrompts prompts; // the project opens without its workspace file
+    ASSERT_TRUE(Start({Q(kxp)}));
+    CStrandworkDoc* doc = app->GetProjectDoc();
+    ASSERT_NE(doc, nullptr);
+    const size_t before = prompts.Asked().size();
+    EXPECT_TRUE(app->SaveAll()); // nothing modified: nothing asked
+    EXPECT_EQ(prompts.Asked().size(), before);
+    doc->SetModifiedFlag(true);
+    ASSERT_TRUE(QDir(QString::fromStdString(dir.Path())).removeRecursively());
+    EXPECT_FALSE(app->SaveAll());
+    ASSERT_FALSE(prompts.Asked().empty());
+    EXPECT_EQ(prompts.Asked().back().text, FormatResString(IDS_SAVE_FAILED, Q(kxp)));
+    EXPECT_TRUE(doc->IsModified());
+}
+
 } // namespace
