@@ -440,13 +440,23 @@ bool CStrandworkApp::CloseProject(bool ending)
                    ui::MB_OK | ui::MB_ICONWARNING, GetMainWnd());
         return false;
     }
-    bool saved = m_pProjectDoc->DoFileSave();
-    if (!saved && m_unattended) {
-        WriteStderr(FormatResString(IDS_SAVE_FAILED, m_pProjectDoc->GetPathName()));
-        saved = true;
-    }
-    if (!saved || !Documents().SaveAllModified())
+    if (m_unattended) {
+        // Nothing stops the close of an unattended run: a failed save is
+        // written to standard error and the document is closed as it is on
+        // disk (otherwise the framework's save question would fail again
+        // and keep the program open for ever).
+        auto giveUp = [](ui::Document* d) {
+            WriteStderr(FormatResString(IDS_SAVE_FAILED, d->GetPathName()));
+            d->SetModifiedFlag(false);
+        };
+        if (!m_pProjectDoc->DoFileSave())
+            giveUp(m_pProjectDoc);
+        for (ui::Document* d : Documents().Documents())
+            if (!d->SaveModified())
+                giveUp(d);
+    } else if (!m_pProjectDoc->DoFileSave() || !Documents().SaveAllModified()) {
         return false;
+    }
     if (!Documents().CloseAllDocuments())
         return false;
     if (core::OutputSink* out = GetOutputCtrl())

@@ -19,6 +19,8 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 namespace ui {
 
 namespace {
@@ -30,6 +32,17 @@ QString CleanPath(const QString& path)
     if (p.size() >= 2 && p.startsWith(QLatin1Char('"')) && p.endsWith(QLatin1Char('"')))
         p = p.mid(1, p.size() - 2);
     return p.isEmpty() ? p : QDir::cleanPath(QFileInfo(p).absoluteFilePath());
+}
+
+// Two full paths name the same file when they are equal, or when both exist
+// and are one file (a link or another spelling of it).
+bool SameFile(const QString& a, const QString& b)
+{
+    if (a == b)
+        return true;
+    struct stat sa{}, sb{};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 } // namespace
 
@@ -489,7 +502,7 @@ DocTemplate::Confidence DocTemplate::MatchDocType(const QString& path, Document*
     match = nullptr;
     QString clean = CleanPath(path);
     for (Document* d : m_docs) {
-        if (!d->GetPathName().isEmpty() && d->GetPathName() == clean) {
+        if (!d->GetPathName().isEmpty() && SameFile(d->GetPathName(), clean)) {
             match = d;
             return yesAlreadyOpen;
         }

@@ -9,6 +9,7 @@
 #include "plcviews/PLCDoc.h"
 #include "res/StringTable.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace {
@@ -305,6 +306,50 @@ TEST_F(AppTest, ClearForgetsTheProjectWhateverTheFrameSays)
     EXPECT_TRUE(app->ClearProjectDoc());
     EXPECT_EQ(app->GetProjectDoc(), nullptr);
     EXPECT_EQ(frame->detaches, 1);
+}
+
+} // namespace
+
+namespace {
+
+// An unattended run never stops at a failed save while it closes: the
+// failure goes to standard error and the project closes.
+TEST_F(AppTest, UnattendedCloseGoesOnAfterAFailedSave)
+{
+    const std::string kxp = WriteProject();
+    ASSERT_TRUE(Start({QStringLiteral("-Make"), Q(kxp)}));
+    CStrandworkDoc* doc = app->GetProjectDoc();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(app->IsUnattended());
+    doc->SetModifiedFlag(true);
+    // The project's folder goes: no save can succeed.
+    ASSERT_TRUE(QDir(QString::fromStdString(dir.Path())).removeRecursively());
+    ::testing::internal::CaptureStderr();
+    const bool closed = app->CloseProject(true);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(app->GetProjectDoc(), nullptr);
+    EXPECT_NE(err.find(FormatResString(IDS_SAVE_FAILED, Q(kxp)).toStdString()), std::string::npos) << err;
+}
+
+// Save all: a document that cannot be written gets message 4152 with its
+// path, and the command reports the failure.
+TEST_F(AppTest, SaveAllNamesTheFileThatCouldNotBeSaved)
+{
+    const std::string kxp = WriteProject();
+    ui::ScriptedPrompts prompts; // the project opens without its workspace file
+    ASSERT_TRUE(Start({Q(kxp)}));
+    CStrandworkDoc* doc = app->GetProjectDoc();
+    ASSERT_NE(doc, nullptr);
+    const size_t before = prompts.Asked().size();
+    EXPECT_TRUE(app->SaveAll()); // nothing modified: nothing asked
+    EXPECT_EQ(prompts.Asked().size(), before);
+    doc->SetModifiedFlag(true);
+    ASSERT_TRUE(QDir(QString::fromStdString(dir.Path())).removeRecursively());
+    EXPECT_FALSE(app->SaveAll());
+    ASSERT_FALSE(prompts.Asked().empty());
+    EXPECT_EQ(prompts.Asked().back().text, FormatResString(IDS_SAVE_FAILED, Q(kxp)));
+    EXPECT_TRUE(doc->IsModified());
 }
 
 } // namespace

@@ -119,6 +119,13 @@ TEST(Documents, TemplatesRankPathsAndOpeningTwiceGivesTheSameDocument)
     Document* d2 = w.app.Documents().OpenDocumentFile(QStringLiteral("\"") + a + QStringLiteral("\""));
     EXPECT_EQ(d2, d1);
     EXPECT_EQ(w.plc->GetDocumentCount(), 1);
+    // Another spelling of the same file (a link to it) is the same document:
+    // two documents on one file would overwrite each other's saves.
+    const QString link = QDir(QString::fromStdString(w.dir.Path())).filePath(QStringLiteral("link.plc"));
+    ASSERT_TRUE(QFile::link(a, link));
+    EXPECT_EQ(w.plc->MatchDocType(link, match), DocTemplate::yesAlreadyOpen);
+    EXPECT_EQ(w.app.Documents().OpenDocumentFile(link), d1);
+    EXPECT_EQ(w.plc->GetDocumentCount(), 1);
 
     // A forced template takes the file whatever its extension.
     Document* asText = w.app.Documents().OpenDocumentFile(t, 1);
