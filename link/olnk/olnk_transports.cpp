@@ -224,12 +224,14 @@ uint32_t OlnkUdpThread(UdpIo& io)
             return false;
         }
         pendingLen = 0;
-        if (s == sys::IoStatus::Failed) {
+        // A failed datagram counts as this side's transmission for the idle
+        // cadence: a send that keeps failing is retried on the idle turns,
+        // not in a busy loop.
+        lastTx = Clock::now();
+        if (s == sys::IoStatus::Failed)
             OlnkAddProgramErr(ch); // go-back-N sends it again later
-        } else {
+        else
             OlnkAddSendBytes(ch, len);
-            lastTx = Clock::now();
-        }
         return true;
     };
 

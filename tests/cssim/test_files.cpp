@@ -3,7 +3,9 @@
 
 #include "tests/support/platform/TempDir.h"
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,6 +219,64 @@ TEST_F(FilesFixture, JobFaults)
     p->sim->scriptJobs(js);
     EXPECT_EQ(uint8_t(Get("\\DATA\\BIG.BIN", local / "reset").status), 133);
     EXPECT_TRUE(ReadFile(local / "reset").empty());
+}
+
+// A send job that sends more blocks than granted: our receive job ends with
+// 136 and keeps nothing.  A job that writes quickly grants a block for each
+// one written, so the excess might fit in time; its first progress call
+// therefore holds it (granting nothing more) until our session has taken the
+// excess block and the one after it, whose check has then run.
+struct HoldFirstBlock
+{
+    OlnkChannel ch;
+    uint64_t until;
+    bool held = false;
+};
+
+uint64_t HandedOver(OlnkChannel ch)
+{
+    OlnkStatistics st{};
+    st.size = sizeof st;
+    OlnkGetStatistics(ch, &st);
+    return st.GetPackets;
+}
+
+int HoldProgress(uint32_t, std::uintptr_t context, uint32_t, uint32_t)
+{
+    auto* h = reinterpret_cast<HoldFirstBlock*>(context);
+    if (h->held)
+        return 0;
+    h->held = true;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (HandedOver(h->ch) < h->until && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return 0;
+}
+
+TEST_F(FilesFixture, MoreBlocksThanGrantedGive136)
+{
+    share.Write("BIG.BIN", std::string(30000, 'z')); // 59 blocks
+    local.Write("kept", "old");
+    Start();
+    cssim::JobScript js;
+    js.exceedCredits = 10;
+    p->sim->scriptJobs(js);
+    HoldFirstBlock hold{OxfrGetChannel(p->s), 0};
+    // The size message, the 20 granted blocks, the excess block and one more.
+    hold.until = HandedOver(hold.ch) + 1 + 20 + 2;
+    const uint32_t prm = ++param;
+    ASSERT_EQ(OxfrGetA(p->s, prm, &HoldProgress, reinterpret_cast<std::uintptr_t>(&hold), nullptr,
+                       "\\DATA\\BIG.BIN", (local / "kept").c_str()),
+              1);
+    EXPECT_EQ(uint8_t(Wait(prm).status), 136);
+    EXPECT_EQ(ReadFile(local / "kept"), "old");
+    // The simulator's job got our final acknowledgement of 136.
+    EXPECT_TRUE(p->sim->recorder().waitFor(
+        [](const cssim::Record& r) {
+            return r.direction == 0 && r.bytes.size() >= 11 && r.bytes[0] == 0 && r.bytes[1] == 5
+                   && r.bytes[4] == 136;
+        },
+        std::chrono::seconds(5)));
 }
 
 } // namespace

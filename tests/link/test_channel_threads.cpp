@@ -121,8 +121,10 @@ TEST(LinkChannelThreads, CloseWhileRequestsWait)
         recvErr = sys::GetLastError();
         return 0u;
     });
-    // Both are blocked inside the library before the close.
-    for (int i = 0; i < 500; ++i) {
+    // Both are blocked inside the library before the close (closing earlier
+    // would let a late thread call into a freed channel).  Waits for that
+    // condition, however long a loaded machine takes to start the threads.
+    for (;;) {
         {
             std::lock_guard<std::mutex> g(ch->mutex);
             if (ch->blockingCalls == 2)

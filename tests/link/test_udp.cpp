@@ -195,6 +195,24 @@ TEST(Udp, BothIdleSidesKeepSendingAndReceiving)
     EXPECT_LE(a1.SendPackets - a0.SendPackets, 100u);
 }
 
+// A datagram that can never go (here: to the broadcast address without
+// permission) counts in ProgramErr; the thread keeps its idle cadence
+// instead of retrying at full speed.
+TEST(Udp, FailingSendsAreCountedWithoutSpinning)
+{
+    uint16_t pa = PickFreeUdpPort();
+    Pair p;
+    p.a = OlnkOpenUdp(20, OLNK_MODE_CLIENT, {255, 255, 255, 255}, 5000, pa, {});
+    ASSERT_TRUE(p.a);
+    ASSERT_TRUE(WaitUntil([&] { return Stats(p.a).ProgramErr >= 2; }, 10000));
+    sys::Sleep(1000);
+    const OlnkStatistics s = Stats(p.a);
+    EXPECT_EQ(s.SendBytes, 0u);
+    // About two failed sends a second; a retry loop would make millions.
+    EXPECT_LE(s.ProgramErr, 200u);
+    EXPECT_EQ(OlnkGetLinkState(p.a), OLNK_STATE_RESET_BY_US);
+}
+
 TEST(Udp, PortInUseFailsAndLeavesNoThread)
 {
     uint16_t pa = PickFreeUdpPort();

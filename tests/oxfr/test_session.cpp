@@ -97,6 +97,12 @@ TEST(OxfrSession, CloseAndResetWhileJobsRun)
         for (auto& t : sp.rec.Transfers())
             EXPECT_EQ(uint8_t(t.status), OXFR_RESET);
         EXPECT_EQ(sp.rec.peerResets, 1);
+        // The session answers the reset after it has ended the jobs; until
+        // then its channel is reset by the peer and requests fail with
+        // 0xE0020007.  Wait for the answer, not for time.
+        ASSERT_TRUE(WaitUntil([&] {
+            return OlnkGetLinkState(OxfrGetChannel(sp.s)) != OLNK_STATE_RESET_BY_PEER;
+        }));
         // New jobs, then close: 132 each.
         ASSERT_EQ(OxfrGetA(sp.s, 3, nullptr, 0, nullptr, "\\D\\f", (local / "got").c_str()), 1);
         OxfrCloseSession(sp.s);
