@@ -277,13 +277,18 @@ int8_t ReadWatchValue(const std::vector<WatchEntry>& list, const std::vector<Wat
     return 0;
 }
 
-int8_t ReadMechState(const std::vector<MechEntry>& list, const std::vector<MechEntry>& distinctSent,
-                     const PushState& st, uint16_t number, uint32_t address, MechStateRecord* out)
+namespace {
+
+// Finds the record of a listed entry in the latest push of a list whose
+// arrangement holds each entry once: {u16 n, n records of recordSize bytes}.
+// Returns 0 with rec set, or the status the read reports.
+template <class T>
+int8_t FindPushRecord(const std::vector<T>& list, const std::vector<T>& distinctSent, const PushState& st,
+                      const T& entry, size_t recordSize, const uint8_t*& rec)
 {
-    const MechEntry e{address, number};
-    if (std::find(list.begin(), list.end(), e) == list.end())
+    if (std::find(list.begin(), list.end(), entry) == list.end())
         return -1;
-    auto it = std::find(distinctSent.begin(), distinctSent.end(), e);
+    auto it = std::find(distinctSent.begin(), distinctSent.end(), entry);
     if (it == distinctSent.end())
         return -1;
     const size_t index = size_t(it - distinctSent.begin());
@@ -294,36 +299,39 @@ int8_t ReadMechState(const std::vector<MechEntry>& list, const std::vector<MechE
     if (!st.pushHeld)
         return -1;
     const Bytes& p = st.push;
-    const size_t off = 2 + 5 * index;
-    if (p.size() < 2 || U16(p.data()) <= index || off + 5 > p.size() || !out)
+    const size_t off = 2 + recordSize * index;
+    if (p.size() < 2 || U16(p.data()) <= index || off + recordSize > p.size())
         return -1;
-    out->running = p[off];
-    out->index = U32(p.data() + off + 1);
+    rec = p.data() + off;
+    return 0;
+}
+
+} // namespace
+
+int8_t ReadMechState(const std::vector<MechEntry>& list, const std::vector<MechEntry>& distinctSent,
+                     const PushState& st, uint16_t number, uint32_t address, MechStateRecord* out)
+{
+    const uint8_t* rec = nullptr;
+    if (const int8_t r = FindPushRecord(list, distinctSent, st, MechEntry{address, number}, 5, rec); r != 0)
+        return r;
+    if (!out)
+        return -1;
+    out->running = rec[0];
+    out->index = U32(rec + 1);
     return 0;
 }
 
 int8_t ReadLineRegs(const std::vector<uint32_t>& list, const std::vector<uint32_t>& distinctSent,
                     const PushState& st, uint32_t index, LineRegsRecord* out)
 {
-    if (std::find(list.begin(), list.end(), index) == list.end())
+    const uint8_t* rec = nullptr;
+    if (const int8_t r = FindPushRecord(list, distinctSent, st, index, 6, rec); r != 0)
+        return r;
+    if (!out)
         return -1;
-    auto it = std::find(distinctSent.begin(), distinctSent.end(), index);
-    if (it == distinctSent.end())
-        return -1;
-    const size_t i = size_t(it - distinctSent.begin());
-    if (i >= kMaxListSent)
-        return -3;
-    if (st.statusHeld && st.status < 0)
-        return st.status;
-    if (!st.pushHeld)
-        return -1;
-    const Bytes& p = st.push;
-    const size_t off = 2 + 6 * i;
-    if (p.size() < 2 || U16(p.data()) <= i || off + 6 > p.size() || !out)
-        return -1;
-    out->activity = p[off];
-    out->rlo = p[off + 1];
-    out->dr = int32_t(U32(p.data() + off + 2));
+    out->activity = rec[0];
+    out->rlo = rec[1];
+    out->dr = int32_t(U32(rec + 2));
     return 0;
 }
 
