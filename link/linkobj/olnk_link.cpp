@@ -276,6 +276,28 @@ struct Impl
                       [block = std::move(block), fn](OxfrSession s, uint32_t w) { return fn(s, w, block.data()); });
     }
 
+    // Sends a copy of a caller's request block once its check has passed.
+    int CheckedBlock(bool valid, uint8_t code, uint32_t window, std::uintptr_t param, const void* r,
+                     int (*fn)(OxfrSession, uint32_t, const void*))
+    {
+        if (!valid)
+            return Fail(OLNK_LINK_E_ARG);
+        const auto* b = static_cast<const uint8_t*>(r);
+        return Block(code, window, param, Bytes(b, b + BlockLength(r)), fn);
+    }
+
+    // Changes a watch list under the lock, then sends the
+    // list when asked to; a change that is refused fails with E_ARG.
+    template <class Change, class Commit> int ChangeList(Change change, int sendNow, Commit commit)
+    {
+        {
+            std::lock_guard<std::mutex> g(m);
+            if (!change())
+                return Fail(OLNK_LINK_E_ARG);
+        }
+        return sendNow ? commit() : 1;
+    }
+
     // Sends a list block built under the lock from the list's arrangement;
     // the push state and the arrangement follow the latest request (both
     // restored when the send fails).
@@ -903,23 +925,15 @@ int COlnkLink::AddWatch(uint32_t w, std::uintptr_t p, uint16_t area, uint32_t ad
 {
     if (size == 0 || size > linkobj::kMaxMergedLength)
         return linkobj::Fail(OLNK_LINK_E_ARG);
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (!linkobj::InsertWatch(d->watch, {area, address, size}))
-            return linkobj::Fail(OLNK_LINK_E_ARG);
-    }
-    return sendNow ? CommitWatch(w, p) : 1;
+    return d->ChangeList([&] { return linkobj::InsertWatch(d->watch, {area, address, size}); }, sendNow,
+                         [&] { return CommitWatch(w, p); });
 }
 
 int COlnkLink::RemoveWatch(uint32_t w, std::uintptr_t p, uint16_t area, uint32_t address, uint32_t size,
                            int sendNow)
 {
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (!linkobj::RemoveWatch(d->watch, {area, address, size}))
-            return linkobj::Fail(OLNK_LINK_E_ARG);
-    }
-    return sendNow ? CommitWatch(w, p) : 1;
+    return d->ChangeList([&] { return linkobj::RemoveWatch(d->watch, {area, address, size}); }, sendNow,
+                         [&] { return CommitWatch(w, p); });
 }
 
 int COlnkLink::CommitWatch(uint32_t w, std::uintptr_t p)
@@ -947,22 +961,14 @@ int COlnkLink::SetWatchMechPeriod(uint32_t w, std::uintptr_t p, uint32_t ms, int
 
 int COlnkLink::AddWatchMech(uint32_t w, std::uintptr_t p, uint16_t number, uint32_t address, int sendNow)
 {
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (!linkobj::InsertMech(d->mech, {address, number}))
-            return linkobj::Fail(OLNK_LINK_E_ARG);
-    }
-    return sendNow ? CommitWatchMech(w, p) : 1;
+    return d->ChangeList([&] { return linkobj::InsertMech(d->mech, {address, number}); }, sendNow,
+                         [&] { return CommitWatchMech(w, p); });
 }
 
 int COlnkLink::RemoveWatchMech(uint32_t w, std::uintptr_t p, uint16_t number, uint32_t address, int sendNow)
 {
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (!linkobj::RemoveMech(d->mech, {address, number}))
-            return linkobj::Fail(OLNK_LINK_E_ARG);
-    }
-    return sendNow ? CommitWatchMech(w, p) : 1;
+    return d->ChangeList([&] { return linkobj::RemoveMech(d->mech, {address, number}); }, sendNow,
+                         [&] { return CommitWatchMech(w, p); });
 }
 
 int COlnkLink::CommitWatchMech(uint32_t w, std::uintptr_t p)
@@ -990,22 +996,14 @@ int COlnkLink::SetWatchRegsOnLinePeriod(uint32_t w, std::uintptr_t p, uint32_t m
 
 int COlnkLink::AddWatchRegsOnLine(uint32_t w, std::uintptr_t p, uint32_t index, int sendNow)
 {
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (!linkobj::InsertLine(d->lines, index))
-            return linkobj::Fail(OLNK_LINK_E_ARG);
-    }
-    return sendNow ? CommitWatchRegsOnLine(w, p) : 1;
+    return d->ChangeList([&] { return linkobj::InsertLine(d->lines, index); }, sendNow,
+                         [&] { return CommitWatchRegsOnLine(w, p); });
 }
 
 int COlnkLink::RemoveWatchRegsOnLine(uint32_t w, std::uintptr_t p, uint32_t index, int sendNow)
 {
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (!linkobj::RemoveLine(d->lines, index))
-            return linkobj::Fail(OLNK_LINK_E_ARG);
-    }
-    return sendNow ? CommitWatchRegsOnLine(w, p) : 1;
+    return d->ChangeList([&] { return linkobj::RemoveLine(d->lines, index); }, sendNow,
+                         [&] { return CommitWatchRegsOnLine(w, p); });
 }
 
 int COlnkLink::CommitWatchRegsOnLine(uint32_t w, std::uintptr_t p)
@@ -1022,26 +1020,15 @@ int8_t COlnkLink::GetWatchRegsOnLine(uint32_t index, LineRegsRecord* out)
 }
 
 // Inspect and register commands.
-namespace {
-linkobj::Bytes CopyBlock(const void* r)
-{
-    const auto* b = static_cast<const uint8_t*>(r);
-    return linkobj::Bytes(b, b + linkobj::BlockLength(r));
-}
-} // namespace
 
 int COlnkLink::GetVar(uint32_t w, std::uintptr_t p, const void* r)
 {
-    if (!linkobj::ValidGetVar(r))
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    return d->Block(22, w, p, CopyBlock(r), OlnkRequestGetVar);
+    return d->CheckedBlock(linkobj::ValidGetVar(r), 22, w, p, r, OlnkRequestGetVar);
 }
 
 int COlnkLink::SetVar(uint32_t w, std::uintptr_t p, const void* r)
 {
-    if (!linkobj::ValidSetVar(r))
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    return d->Block(23, w, p, CopyBlock(r), OlnkRequestSetVar);
+    return d->CheckedBlock(linkobj::ValidSetVar(r), 23, w, p, r, OlnkRequestSetVar);
 }
 
 int COlnkLink::SetVarBits(uint32_t w, std::uintptr_t p, const void* r)
@@ -1054,25 +1041,19 @@ int COlnkLink::SetVarBits(uint32_t w, std::uintptr_t p, const void* r)
 
 int COlnkLink::GetMech(uint32_t w, std::uintptr_t p, const void* r)
 {
-    if (!linkobj::ValidGetMech(r))
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    return d->Block(24, w, p, CopyBlock(r), OlnkRequestGetMech);
+    return d->CheckedBlock(linkobj::ValidGetMech(r), 24, w, p, r, OlnkRequestGetMech);
 }
 
 int COlnkLink::SetMech(uint32_t w, std::uintptr_t p, const void* r)
 {
-    if (!linkobj::ValidSetMech(r))
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    return d->Block(25, w, p, CopyBlock(r), OlnkRequestSetMech);
+    return d->CheckedBlock(linkobj::ValidSetMech(r), 25, w, p, r, OlnkRequestSetMech);
 }
 
 int COlnkLink::GetRegs(uint32_t w, std::uintptr_t p) { return d->Simple(26, w, p, OlnkRequestGetRegs); }
 
 int COlnkLink::GetRegsOnLine(uint32_t w, std::uintptr_t p, const void* r)
 {
-    if (!linkobj::ValidGetRegsOnLine(r))
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    return d->Block(29, w, p, CopyBlock(r), OlnkRequestGetRegsOnLine);
+    return d->CheckedBlock(linkobj::ValidGetRegsOnLine(r), 29, w, p, r, OlnkRequestGetRegsOnLine);
 }
 
 int COlnkLink::SetRegs(uint32_t w, std::uintptr_t p, uint8_t rlo, int32_t dr)
