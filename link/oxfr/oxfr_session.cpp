@@ -427,52 +427,43 @@ int StartRequesterJob(OxfrSession s, bool send, uint8_t code, uint32_t param, De
     return 1;
 }
 
-int ListImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
-             uint32_t* job, const std::string& remote)
+// Starts a file job naming a remote path: checks the handle and the path,
+// opens the job's local side, then sends the request.
+int FileJobImpl(OxfrSession s, bool send, uint8_t code, uint32_t param, OxfrProgress progress,
+                std::uintptr_t context, uint32_t* job, const std::string& remote,
+                const std::function<std::unique_ptr<JobIo>(uint32_t&)>& open)
 {
     if (!s)
         return Fail(OLNK_E_HANDLE);
     if (!WireOk(remote))
         return Fail(OLNK_E_BAD_PATH);
     uint32_t err = 0;
-    auto io = OpenListingSink(err);
+    auto io = open(err);
     if (!io)
         return Fail(err);
-    return StartRequesterJob(s, false, OXFR_CODE_LIST, param, Deliver::Transfer, std::move(io),
-                             progress, context, job,
-                             [&](uint8_t id) { return FileJobRequest(OXFR_CODE_LIST, param, id, remote); });
+    return StartRequesterJob(s, send, code, param, Deliver::Transfer, std::move(io), progress, context, job,
+                             [&](uint8_t id) { return FileJobRequest(code, param, id, remote); });
+}
+
+int ListImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
+             uint32_t* job, const std::string& remote)
+{
+    return FileJobImpl(s, false, OXFR_CODE_LIST, param, progress, context, job, remote,
+                       [](uint32_t& err) { return OpenListingSink(err); });
 }
 
 int GetImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
             uint32_t* job, const std::string& remote, const std::string& local)
 {
-    if (!s)
-        return Fail(OLNK_E_HANDLE);
-    if (!WireOk(remote))
-        return Fail(OLNK_E_BAD_PATH);
-    uint32_t err = 0;
-    auto io = OpenFileSink(local, err);
-    if (!io)
-        return Fail(err);
-    return StartRequesterJob(s, false, OXFR_CODE_GET, param, Deliver::Transfer, std::move(io),
-                             progress, context, job,
-                             [&](uint8_t id) { return FileJobRequest(OXFR_CODE_GET, param, id, remote); });
+    return FileJobImpl(s, false, OXFR_CODE_GET, param, progress, context, job, remote,
+                       [&](uint32_t& err) { return OpenFileSink(local, err); });
 }
 
 int PutImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
             uint32_t* job, const std::string& local, const std::string& remote)
 {
-    if (!s)
-        return Fail(OLNK_E_HANDLE);
-    if (!WireOk(remote))
-        return Fail(OLNK_E_BAD_PATH);
-    uint32_t err = 0;
-    auto io = OpenFileSource(local, false, err);
-    if (!io)
-        return Fail(err);
-    return StartRequesterJob(s, true, OXFR_CODE_PUT, param, Deliver::Transfer, std::move(io),
-                             progress, context, job,
-                             [&](uint8_t id) { return FileJobRequest(OXFR_CODE_PUT, param, id, remote); });
+    return FileJobImpl(s, true, OXFR_CODE_PUT, param, progress, context, job, remote,
+                       [&](uint32_t& err) { return OpenFileSource(local, false, err); });
 }
 
 int RequestNone(OxfrSession s, uint8_t code, uint32_t param)
