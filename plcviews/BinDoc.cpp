@@ -1,8 +1,8 @@
 #include "plcviews/BinDoc.h"
 
-#include <QFile>
+#include "plcviews/StandInView.h"
+
 #include <QPlainTextEdit>
-#include <QVBoxLayout>
 
 bool CBinDoc::OnNewDocument()
 {
@@ -10,17 +10,7 @@ bool CBinDoc::OnNewDocument()
     return true;
 }
 
-bool CBinDoc::OnOpenDocument(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        ReportSaveLoadException(path, f.exists() ? ui::FileError::generic : ui::FileError::notFound, false,
-                                ui::IDS_FAILED_TO_OPEN);
-        return false;
-    }
-    m_bytes = f.readAll();
-    return true;
-}
+bool CBinDoc::OnOpenDocument(const QString& path) { return ReadStandInFile(*this, path, m_bytes); }
 
 QString HexDump(const QByteArray& bytes)
 {
@@ -41,18 +31,7 @@ QString HexDump(const QByteArray& bytes)
     return out;
 }
 
-CBinView::CBinView() : m_edit(new QPlainTextEdit(this))
-{
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_edit);
-    m_edit->setReadOnly(true);
-    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont font(QStringLiteral("Monospace"));
-    font.setStyleHint(QFont::TypeWriter);
-    m_edit->setFont(font);
-    setFocusProxy(m_edit);
-}
+CBinView::CBinView() : m_edit(MakeStandInEdit(this)) {}
 
 void CBinView::OnUpdate(ui::View*, long, QObject*)
 {

@@ -1,10 +1,9 @@
 #include "plcviews/StructuredTextDoc.h"
 
 #include "platform/sys/CodePage.h"
+#include "plcviews/StandInView.h"
 
-#include <QFile>
 #include <QPlainTextEdit>
-#include <QVBoxLayout>
 
 CStructuredTextDoc::CStructuredTextDoc() = default;
 
@@ -16,31 +15,16 @@ bool CStructuredTextDoc::OnNewDocument()
 
 bool CStructuredTextDoc::OnOpenDocument(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        ReportSaveLoadException(path, f.exists() ? ui::FileError::generic : ui::FileError::notFound, false,
-                                ui::IDS_FAILED_TO_OPEN);
+    QByteArray bytes;
+    if (!ReadStandInFile(*this, path, bytes))
         return false;
-    }
-    const QByteArray bytes = f.readAll();
     std::u16string text;
     sys::DecodeCodePage(1250, std::string_view(bytes.constData(), size_t(bytes.size())), text);
     m_text = QString::fromStdU16String(text);
     return true;
 }
 
-CStructuredTextView::CStructuredTextView() : m_edit(new QPlainTextEdit(this))
-{
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_edit);
-    m_edit->setReadOnly(true);
-    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont font(QStringLiteral("Monospace"));
-    font.setStyleHint(QFont::TypeWriter);
-    m_edit->setFont(font);
-    setFocusProxy(m_edit);
-}
+CStructuredTextView::CStructuredTextView() : m_edit(MakeStandInEdit(this)) {}
 
 void CStructuredTextView::OnUpdate(ui::View*, long, QObject*)
 {
