@@ -26,7 +26,7 @@ static void BM_GetStatusRoundTrip(benchmark::State& state)
     }
     sim.plc().setFlags(cssim::FLAG_LOADED);
     COlnkLink link(linkui::WindowPoster());
-    link.Open(333, Wide(Conn(ours, sim.publicPort())).c_str(), 1000);
+    link.Open(333, Wide(UdpLoopbackConn(ours, sim.publicPort())).c_str(), 1000);
     link.InitInterface(0);
     link.Start();
     if (!Pump([&] { return link.IsEstablished(); })) {

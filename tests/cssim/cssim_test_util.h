@@ -3,6 +3,8 @@
 // session of our own against a simulator over UDP on 127.0.0.1.
 #include "link/olnk/olnk_open.h"
 #include "link/oxfr/oxfr.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/link/MessageQueue.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tools/cssim/cssim.h"
 
@@ -32,22 +34,8 @@ inline Bytes Hex(const std::string& s)
     return b;
 }
 
-inline std::string ToHex(const Bytes& b)
-{
-    std::string s;
-    char t[4];
-    for (size_t i = 0; i < b.size(); ++i) {
-        std::snprintf(t, sizeof t, i ? " %02X" : "%02X", b[i]);
-        s += t;
-    }
-    return s;
-}
-
-inline std::string UdpConn(uint16_t local, uint16_t remote)
-{
-    return "Type = UDP; RemoteIP = 127.0.0.1; RemotePort = " + std::to_string(remote) +
-           "; LocalPort = " + std::to_string(local) + "; W = 20;";
-}
+using testsupport::HexText;
+using testsupport::UdpLoopbackConn;
 
 // A raw peer: one channel (active: it sends the connect message at start)
 // and a thread that queues every message it receives.
@@ -66,9 +54,7 @@ public:
                 uint16_t len = 0;
                 if (!OlnkReceive(m_ch, &len, 1023, buf.data(), 20))
                     continue;
-                std::lock_guard<std::mutex> g(m_m);
-                m_in.emplace_back(buf.begin(), buf.begin() + std::min<size_t>(len, 1023));
-                m_cv.notify_all();
+                m_in.Add(Bytes(buf.begin(), buf.begin() + std::min<size_t>(len, 1023)));
             }
         });
     }
@@ -85,18 +71,7 @@ public:
     // The next message that matches (others stay queued).
     std::optional<Bytes> Next(const std::function<bool(const Bytes&)>& pred, int ms = 5000)
     {
-        std::unique_lock<std::mutex> lk(m_m);
-        std::optional<Bytes> out;
-        m_cv.wait_for(lk, std::chrono::milliseconds(ms), [&] {
-            for (auto it = m_in.begin(); it != m_in.end(); ++it)
-                if (pred(*it)) {
-                    out = *it;
-                    m_in.erase(it);
-                    return true;
-                }
-            return false;
-        });
-        return out;
+        return m_in.Next(pred, ms);
     }
     std::optional<Bytes> Reply(uint8_t code, int ms = 5000)
     {
@@ -106,20 +81,14 @@ public:
     {
         return Next([kind](const Bytes& b) { return b.size() >= 7 && b[0] == 1 && b[1] == 2 && b[2] == kind; }, ms);
     }
-    void Clear()
-    {
-        std::lock_guard<std::mutex> g(m_m);
-        m_in.clear();
-    }
+    void Clear() { m_in.Clear(); }
     OlnkChannel Channel() const { return m_ch; }
 
 private:
     OlnkChannel m_ch = nullptr;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    std::mutex m_m;
-    std::condition_variable m_cv;
-    std::deque<Bytes> m_in;
+    testsupport::MessageQueue m_in;
 };
 
 // Collects what our session's callbacks deliver.
@@ -226,7 +195,7 @@ struct SimAndSession
         sim = std::make_unique<cssim::Simulator>(cfg);
         if (!sim->start())
             return;
-        s = OxfrOpenSessionA(&res, UdpConn(ourPort, sim->publicPort()).c_str(), 1000);
+        s = OxfrOpenSessionA(&res, UdpLoopbackConn(ourPort, sim->publicPort()).c_str(), 1000);
         if (!s)
             return;
         res.Install(s);

@@ -87,7 +87,7 @@ TEST(CssimCli, ServesASessionAndEndsOnSigterm)
     ASSERT_GT(c.pid, 0);
     ASSERT_NE(c.ReadUntil(c.out, "cssim ready\n", 10000).find("cssim ready"), std::string::npos);
     Results res;
-    OxfrSession s = OxfrOpenSessionA(&res, UdpConn(ourPort, simPort).c_str(), 1000);
+    OxfrSession s = OxfrOpenSessionA(&res, UdpLoopbackConn(ourPort, simPort).c_str(), 1000);
     ASSERT_TRUE(s);
     res.Install(s);
     OlnkResumeSession(s);

@@ -19,12 +19,12 @@ struct PlcFixture : ::testing::Test
         cfg.peerPort = ourPort;
         sim = std::make_unique<cssim::Simulator>(cfg);
         ASSERT_TRUE(sim->start());
-        peer = std::make_unique<RawLinkPeer>(UdpConn(ourPort, sim->publicPort()));
+        peer = std::make_unique<RawLinkPeer>(UdpLoopbackConn(ourPort, sim->publicPort()));
         ASSERT_TRUE(peer->Ok());
         // The simulator answers our connect message with the connect reply.
         auto r = peer->Next([](const Bytes& b) { return b.size() >= 2 && b[0] == 0 && b[1] == 1; });
         ASSERT_TRUE(r);
-        EXPECT_EQ(ToHex(*r), "00 01 00 00 00 00 00 00 04 00 01 00");
+        EXPECT_EQ(HexText(*r), "00 01 00 00 00 00 00 00 04 00 01 00");
     }
     void TearDown() override
     {
@@ -45,7 +45,7 @@ TEST_F(PlcFixture, DocumentVectors)
 {
     sim->plc().setFlags(0x000E);
     sim->plc().setPosition(57);
-    EXPECT_EQ(ToHex(Ask("01 00 00 03 00 00 00")), "01 01 00 03 00 00 00 00 0A 00 0E 00 39 00 00 00 00 00");
+    EXPECT_EQ(HexText(Ask("01 00 00 03 00 00 00")), "01 01 00 03 00 00 00 00 0A 00 0E 00 39 00 00 00 00 00");
     // The same record pushed after a change.
     peer->Clear();
     sim->plc().setFlags(0x0006);
@@ -54,58 +54,58 @@ TEST_F(PlcFixture, DocumentVectors)
         return b.size() == 17 && b[1] == 2 && b[2] == 0 && b[9] == 0x0E;
     });
     ASSERT_TRUE(pushed);
-    EXPECT_EQ(ToHex(*pushed), "01 02 00 00 00 00 00 0A 00 0E 00 39 00 00 00 00 00");
+    EXPECT_EQ(HexText(*pushed), "01 02 00 00 00 00 00 0A 00 0E 00 39 00 00 00 00 00");
 
     // GetVar of 0x1234 at 0x200 in area 3.
     sim->plc().writeMemory(3, 0x200, {0x34, 0x12});
-    EXPECT_EQ(ToHex(Ask("01 00 16 09 00 00 00 0A 00 00 02 00 00 03 00 02 00")),
+    EXPECT_EQ(HexText(Ask("01 00 16 09 00 00 00 0A 00 00 02 00 00 03 00 02 00")),
               "01 01 16 09 00 00 00 00 04 00 34 12");
-    EXPECT_EQ(ToHex(Ask("01 00 0C 04 00 00 00 0C 00 02 00 11 00 00 00 FF E0 F5 05")),
+    EXPECT_EQ(HexText(Ask("01 00 0C 04 00 00 00 0C 00 02 00 11 00 00 00 FF E0 F5 05")),
               "01 01 0C 04 00 00 00 FE 02 00 00 FF");
     EXPECT_EQ(sim->plc().breakpoints(), std::vector<uint32_t>{17});
 
     sim->plc().setRegs(1, -2);
-    EXPECT_EQ(ToHex(Ask("01 00 1A 00 00 00 00")), "01 01 1A 00 00 00 00 00 01 FE FF FF FF");
-    EXPECT_EQ(ToHex(Ask("01 00 1B 00 00 00 00 78 56 34 12 01")), "01 01 1B 00 00 00 00 00");
+    EXPECT_EQ(HexText(Ask("01 00 1A 00 00 00 00")), "01 01 1A 00 00 00 00 00 01 FE FF FF FF");
+    EXPECT_EQ(HexText(Ask("01 00 1B 00 00 00 00 78 56 34 12 01")), "01 01 1B 00 00 00 00 00");
     EXPECT_EQ(sim->plc().dr(), 0x12345678);
     EXPECT_EQ(sim->plc().rlo(), 1);
 
     sim->plc().writeMemory(3, 0x200, {0xF0});
-    EXPECT_EQ(ToHex(Ask("01 00 1C 00 00 00 00 00 02 00 00 03 00 08 08")), "01 01 1C 00 00 00 00 00");
+    EXPECT_EQ(HexText(Ask("01 00 1C 00 00 00 00 00 02 00 00 03 00 08 08")), "01 01 1C 00 00 00 00 00");
     EXPECT_EQ(sim->plc().readMemory(3, 0x200, 1), Bytes{0xF8});
 
-    EXPECT_EQ(ToHex(Ask("01 00 19 00 00 00 00 09 00 40 00 00 00 03 00 01")), "01 01 19 00 00 00 00 00");
+    EXPECT_EQ(HexText(Ask("01 00 19 00 00 00 00 09 00 40 00 00 00 03 00 01")), "01 01 19 00 00 00 00 00");
     sim->plc().setMechanism(0x40, 3, 1, 57);
-    EXPECT_EQ(ToHex(Ask("01 00 18 06 00 00 00 0C 00 00 00 01 00 40 00 00 00 03 00")),
+    EXPECT_EQ(HexText(Ask("01 00 18 06 00 00 00 0C 00 00 00 01 00 40 00 00 00 03 00")),
               "01 01 18 06 00 00 00 00 07 00 01 39 00 00 00");
 
     sim->plc().executeLine(57, 1, 5);
-    EXPECT_EQ(ToHex(Ask("01 00 1D 08 00 00 00 0A 00 00 00 01 00 39 00 00 00")),
+    EXPECT_EQ(HexText(Ask("01 00 1D 08 00 00 00 0A 00 00 00 01 00 39 00 00 00")),
               "01 01 1D 08 00 00 00 00 07 00 01 05 00 00 00");
 }
 
 TEST_F(PlcFixture, WatchPushesCarryTheirParameterAndLayout)
 {
     sim->plc().writeMemory(1, 100, {1, 2, 3, 4, 5, 6});
-    EXPECT_EQ(ToHex(Ask("01 00 10 05 01 00 00 0E 00 C8 00 01 00 64 00 00 00 01 00 06 00")),
+    EXPECT_EQ(HexText(Ask("01 00 10 05 01 00 00 0E 00 C8 00 01 00 64 00 00 00 01 00 06 00")),
               "01 01 10 05 01 00 00 00");
     auto p1 = peer->Push(1);
     ASSERT_TRUE(p1);
-    EXPECT_EQ(ToHex(*p1), "01 02 01 05 01 00 00 01 00 00 01 02 03 04 05 06");
+    EXPECT_EQ(HexText(*p1), "01 02 01 05 01 00 00 01 00 00 01 02 03 04 05 06");
 
     sim->plc().setMechanism(0x40, 3, 1, 57);
-    EXPECT_EQ(ToHex(Ask("01 00 15 06 02 00 00 0C 00 F4 01 01 00 40 00 00 00 03 00")),
+    EXPECT_EQ(HexText(Ask("01 00 15 06 02 00 00 0C 00 F4 01 01 00 40 00 00 00 03 00")),
               "01 01 15 06 02 00 00 00");
     auto p5 = peer->Push(5);
     ASSERT_TRUE(p5);
-    EXPECT_EQ(ToHex(*p5), "01 02 05 06 02 00 00 01 00 01 39 00 00 00");
+    EXPECT_EQ(HexText(*p5), "01 02 05 06 02 00 00 01 00 01 39 00 00 00");
 
     sim->plc().executeLine(57, 1, 5);
-    EXPECT_EQ(ToHex(Ask("01 00 13 07 03 00 00 0A 00 FA 00 01 00 39 00 00 00")),
+    EXPECT_EQ(HexText(Ask("01 00 13 07 03 00 00 0A 00 FA 00 01 00 39 00 00 00")),
               "01 01 13 07 03 00 00 00");
     auto p4 = peer->Push(4);
     ASSERT_TRUE(p4);
-    EXPECT_EQ(ToHex(*p4), "01 02 04 07 03 00 00 01 00 00 01 05 00 00 00");
+    EXPECT_EQ(HexText(*p4), "01 02 04 07 03 00 00 01 00 00 01 05 00 00 00");
     // Each push ages the line by 16.
     auto p4b = peer->Push(4);
     ASSERT_TRUE(p4b);
@@ -113,7 +113,7 @@ TEST_F(PlcFixture, WatchPushesCarryTheirParameterAndLayout)
 
     // A replaced watch stops the old push: after the reply to the new list,
     // only pushes with the new parameter come.
-    EXPECT_EQ(ToHex(Ask("01 00 10 06 01 00 00 0E 00 32 00 01 00 64 00 00 00 01 00 06 00")),
+    EXPECT_EQ(HexText(Ask("01 00 10 06 01 00 00 0E 00 32 00 01 00 64 00 00 00 01 00 06 00")),
               "01 01 10 06 01 00 00 00");
     peer->Clear();
     for (int i = 0; i < 4; ++i) {
@@ -142,9 +142,9 @@ TEST_F(PlcFixture, PushIntervalWithinLooseBounds)
 
 TEST_F(PlcFixture, CommandsAndTheirStatuses)
 {
-    EXPECT_EQ(ToHex(Ask("01 00 06 01 00 00 00")), "01 01 06 01 00 00 00 FF"); // not loaded
-    EXPECT_EQ(ToHex(Ask("01 00 08 01 00 00 00")), "01 01 08 01 00 00 00 FE"); // not running
-    EXPECT_EQ(ToHex(Ask("01 00 09 01 00 00 00")), "01 01 09 01 00 00 00 FE"); // not loaded
+    EXPECT_EQ(HexText(Ask("01 00 06 01 00 00 00")), "01 01 06 01 00 00 00 FF"); // not loaded
+    EXPECT_EQ(HexText(Ask("01 00 08 01 00 00 00")), "01 01 08 01 00 00 00 FE"); // not running
+    EXPECT_EQ(HexText(Ask("01 00 09 01 00 00 00")), "01 01 09 01 00 00 00 FE"); // not loaded
     sim->plc().setFlags(cssim::FLAG_LOADED);
     EXPECT_EQ(Ask("01 00 06 01 00 00 00")[7], 0);
     EXPECT_EQ(sim->plc().flags(), cssim::FLAG_LOADED | cssim::FLAG_RUNNING);
@@ -168,8 +168,8 @@ TEST_F(PlcFixture, CommandsAndTheirStatuses)
     EXPECT_EQ(sim->plc().flags(), 0);
     for (const char* q : {"01 00 0E 01 00 00 00 02 00", "01 00 0F 01 00 00 00", "01 00 14 01 00 00 00 00"})
         EXPECT_EQ(Ask(q)[7], 0x80) << q;
-    EXPECT_EQ(ToHex(Ask("01 00 1F 01 00 00 00")), "01 01 1F 01 00 00 00 81");
-    EXPECT_EQ(ToHex(Ask("01 00 FF 01 00 00 00")), "01 01 FF 01 00 00 00 81");
+    EXPECT_EQ(HexText(Ask("01 00 1F 01 00 00 00")), "01 01 1F 01 00 00 00 81");
+    EXPECT_EQ(HexText(Ask("01 00 FF 01 00 00 00")), "01 01 FF 01 00 00 00 81");
 }
 
 TEST_F(PlcFixture, BadBlocksAndLimits)
@@ -203,7 +203,7 @@ TEST_F(PlcFixture, BadBlocksAndLimits)
     EXPECT_TRUE(peer->Send(Hex("05 00 09 07 00 00 00")));
     auto u = peer->Next([](const Bytes& b) { return b[0] == 5; });
     ASSERT_TRUE(u);
-    EXPECT_EQ(ToHex(*u), "05 01 09 07 00 00 00 82");
+    EXPECT_EQ(HexText(*u), "05 01 09 07 00 00 00 82");
 }
 
 TEST_F(PlcFixture, InformationRecords)
@@ -230,7 +230,7 @@ TEST_F(PlcFixture, InformationRecords)
     auto ex = sim->plc().infoEx();
     ex.answer = 129;
     sim->plc().setInfoEx(ex);
-    EXPECT_EQ(ToHex(Ask("01 00 1E 02 00 00 00")), "01 01 1E 02 00 00 00 81");
+    EXPECT_EQ(HexText(Ask("01 00 1E 02 00 00 00")), "01 01 1E 02 00 00 00 81");
 }
 
 TEST_F(PlcFixture, ScriptedReplies)
@@ -244,12 +244,12 @@ TEST_F(PlcFixture, ScriptedReplies)
     s.twice = true;
     s.extra = {0xAA};
     sim->scriptRequest(26, s);
-    EXPECT_EQ(ToHex(Ask("01 00 1A 01 00 00 00")), "01 01 1A 02 00 00 00 00 00 00 00 00 00 AA");
+    EXPECT_EQ(HexText(Ask("01 00 1A 01 00 00 00")), "01 01 1A 02 00 00 00 00 00 00 00 00 00 AA");
     EXPECT_TRUE(peer->Reply(26));
     s = {};
     s.cut = 3;
     sim->scriptRequest(26, s);
-    EXPECT_EQ(ToHex(Ask("01 00 1A 01 00 00 00")), "01 01 1A 01 00 00 00 00 00 00");
+    EXPECT_EQ(HexText(Ask("01 00 1A 01 00 00 00")), "01 01 1A 01 00 00 00 00 00 00");
     s = {};
     s.drop = true;
     sim->scriptRequest(26, s);
@@ -259,19 +259,19 @@ TEST_F(PlcFixture, ScriptedReplies)
     s = {};
     s.data = Bytes{1, 2, 3};
     sim->scriptRequest(7, s);
-    EXPECT_EQ(ToHex(Ask("01 00 07 01 00 00 00")), "01 01 07 01 00 00 00 00 01 02 03");
+    EXPECT_EQ(HexText(Ask("01 00 07 01 00 00 00")), "01 01 07 01 00 00 00 00 01 02 03");
     // Pushes by script.
     sim->push(2, 9, {7, 7});
     auto p = peer->Push(2);
     ASSERT_TRUE(p);
-    EXPECT_EQ(ToHex(*p), "01 02 02 09 00 00 00 07 07");
+    EXPECT_EQ(HexText(*p), "01 02 02 09 00 00 00 07 07");
     sim->pushType3(4, 1, {});
     EXPECT_TRUE(peer->Next([](const Bytes& b) { return b[0] == 1 && b[1] == 3 && b[2] == 4; }));
     peer->Clear();
     sim->plc().hitBreakpoint(12);
     auto st = peer->Push(0);
     ASSERT_TRUE(st);
-    EXPECT_EQ(ToHex(*st), "01 02 00 00 00 00 00 0A 00 08 00 0C 00 00 00 00 00");
+    EXPECT_EQ(HexText(*st), "01 02 00 00 00 00 00 0A 00 08 00 0C 00 00 00 00 00");
 }
 
 } // namespace

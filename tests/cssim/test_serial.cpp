@@ -28,7 +28,7 @@ TEST(CssimSerial, StatusListingAndGet)
     ASSERT_EQ(OlnkRequestGetStatus(s, 1), 1);
     auto st = res.Reply(0, 1);
     ASSERT_TRUE(st);
-    EXPECT_EQ(ToHex(st->data), "0A 00 02 00 00 00 00 00 00 00");
+    EXPECT_EQ(HexText(st->data), "0A 00 02 00 00 00 00 00 00 00");
     ASSERT_EQ(OxfrListA(s, 2, nullptr, 0, nullptr, "\\DATA\\"), 1);
     auto l = res.Transfer(2);
     ASSERT_TRUE(l);

@@ -63,7 +63,7 @@ TEST_F(Interop, IdenticalListingFiles)
         ASSERT_EQ(ours.status, 0) << path;
         // ... and the simulator's own listing writer, fetched by our session.
         const std::string theirs = OurSessionLists(path, ++prm);
-        EXPECT_EQ(ToHex(ours.data), ToHex(Bytes(theirs.begin(), theirs.end()))) << path;
+        EXPECT_EQ(HexText(ours.data), HexText(Bytes(theirs.begin(), theirs.end()))) << path;
     }
 }
 
@@ -96,10 +96,10 @@ TEST_F(Interop, GetPutAndRefusedPaths)
     // Our side answers class-1 requests with 129 and unknown classes with 130.
     auto r1 = p->sim->client().request(Hex("01 00 07 05 00 00 00"));
     ASSERT_TRUE(r1);
-    EXPECT_EQ(ToHex(*r1), "01 01 07 05 00 00 00 81");
+    EXPECT_EQ(HexText(*r1), "01 01 07 05 00 00 00 81");
     auto r3 = p->sim->client().request(Hex("03 00 09 07 00 00 00"));
     ASSERT_TRUE(r3);
-    EXPECT_EQ(ToHex(*r3), "03 01 09 07 00 00 00 82");
+    EXPECT_EQ(HexText(*r3), "03 01 09 07 00 00 00 82");
     // A link event reaches our callback.
     p->sim->client().linkEvent(5);
     EXPECT_TRUE(p->res.WaitFor([&] { return !p->res.events.empty(); }, 5000));

@@ -20,7 +20,7 @@ struct ShimFixture : ::testing::Test
         sim = std::make_unique<cssim::Simulator>(cfg);
         ASSERT_TRUE(sim->start());
         ASSERT_TRUE(sim->shim().ok());
-        peer = std::make_unique<RawLinkPeer>(UdpConn(ourPort, sim->publicPort()));
+        peer = std::make_unique<RawLinkPeer>(UdpLoopbackConn(ourPort, sim->publicPort()));
         ASSERT_TRUE(peer->Ok());
         ASSERT_TRUE(peer->Next([](const Bytes& b) { return b.size() >= 2 && b[0] == 0 && b[1] == 1; }));
     }

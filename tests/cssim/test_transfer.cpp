@@ -5,22 +5,13 @@ using namespace cssimtest;
 
 namespace {
 
-Bytes Module(uint16_t type, uint16_t len, uint16_t sum, uint16_t size = 40)
-{
-    Bytes m(size, 0x11);
-    m[0] = 0xFA; m[1] = 0xFE; m[2] = 0xFF; m[3] = 0xF9;
-    m[4] = uint8_t(type); m[5] = uint8_t(type >> 8); m[6] = 6; m[7] = 0xF9;
-    m[12] = uint8_t(size); m[13] = uint8_t(size >> 8);
-    m[24] = uint8_t(len); m[25] = uint8_t(len >> 8);
-    m[26] = uint8_t(sum); m[27] = uint8_t(sum >> 8);
-    return m;
-}
+using testsupport::PlcImageModule;
 const Bytes kEnd{0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8};
 
 Bytes Image()
 {
-    Bytes img = Module(0xA520, 1000, 0xFFFF, 2000);
-    Bytes b = Module(0xA500, 234, 0x0002, 3000);
+    Bytes img = PlcImageModule(0xA520, 1000, 0xFFFF, 2000);
+    Bytes b = PlcImageModule(0xA500, 234, 0x0002, 3000);
     img.insert(img.end(), b.begin(), b.end());
     img.insert(img.end(), kEnd.begin(), kEnd.end());
     return img;
@@ -63,7 +54,7 @@ TEST(CssimImage, ChainWalk)
     far[12] = 0xFF;
     far[13] = 0xFF;
     EXPECT_FALSE(cssim::Plc::CheckImage(far, l, c));
-    Bytes zero = Module(0xA520, 1, 1, 40);
+    Bytes zero = PlcImageModule(0xA520, 1, 1, 40);
     zero[12] = zero[13] = 0;
     zero.insert(zero.end(), kEnd.begin(), kEnd.end());
     EXPECT_FALSE(cssim::Plc::CheckImage(zero, l, c)); // no endless walk

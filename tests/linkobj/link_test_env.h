@@ -7,6 +7,8 @@
 #include "link/olnk/olnk_open.h"
 #include "link/oxfr/oxfr.h"
 #include "link/ui/LinkMessages.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/link/MessageQueue.h"
 #include "tests/support/platform/PtyPair.h"
 
 #include <QCoreApplication>
@@ -122,24 +124,9 @@ inline void Put32(Bytes& b, uint32_t v)
         b.push_back(uint8_t(v >> (8 * i)));
 }
 
-inline std::string Hex(const Bytes& b, size_t from = 0)
-{
-    std::string s;
-    char t[4];
-    for (size_t i = from; i < b.size(); ++i) {
-        std::snprintf(t, sizeof t, "%02X", b[i]);
-        if (i > from)
-            s += ' ';
-        s += t;
-    }
-    return s;
-}
+using testsupport::HexText;
+using testsupport::UdpLoopbackConn;
 
-inline std::string Conn(uint16_t local, uint16_t remote)
-{
-    return "Type = UDP; RemoteIP = 127.0.0.1; RemotePort = " + std::to_string(remote) +
-           "; LocalPort = " + std::to_string(local) + "; W = 20;";
-}
 inline std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 // A control system made of a passive channel: it answers connect messages
@@ -168,20 +155,8 @@ public:
     }
     bool Ok() const { return m_ch != nullptr; }
     bool Send(const Bytes& m) { return OlnkSend(m_ch, uint16_t(m.size()), m.data(), 1, 2000) >= 0; }
-    bool Receive(Bytes& out, int ms = 5000)
-    {
-        std::unique_lock<std::mutex> lk(m_m);
-        if (!m_cv.wait_for(lk, std::chrono::milliseconds(ms), [&] { return !m_in.empty(); }))
-            return false;
-        out = std::move(m_in.front());
-        m_in.pop_front();
-        return true;
-    }
-    size_t Pending()
-    {
-        std::lock_guard<std::mutex> g(m_m);
-        return m_in.size();
-    }
+    bool Receive(Bytes& out, int ms = 5000) { return m_in.Receive(out, ms); }
+    size_t Pending() { return m_in.Pending(); }
     // Resets the link from this side: the other side sees a peer reset.
     // A channel still in link state 3 after its own connect takes a connect
     // frame as an ordinary one; it leaves state 3 on an in-order frame
@@ -232,18 +207,14 @@ private:
             }
             if (msg.size() >= 3 && msg[0] == 0 && msg[1] == 1 && msg[2] == 0)
                 continue; // a connect reply
-            std::lock_guard<std::mutex> g(m_m);
-            m_in.push_back(std::move(msg));
-            m_cv.notify_all();
+            m_in.Add(std::move(msg));
         }
     }
     Bytes m_connect;
     OlnkChannel m_ch = nullptr;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    std::mutex m_m;
-    std::condition_variable m_cv;
-    std::deque<Bytes> m_in;
+    testsupport::MessageQueue m_in;
 };
 
 } // namespace linktest

@@ -26,7 +26,7 @@ protected:
         peer = std::make_unique<RawPeer>(theirs, ours);
         ASSERT_TRUE(peer->Ok());
         link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        const std::u16string cs = Wide(Conn(ours, theirs));
+        const std::u16string cs = Wide(UdpLoopbackConn(ours, theirs));
         ASSERT_EQ(link->Open(333, cs.c_str(), 1000), 1);
         for (uint16_t id : {0, 1, 2, 258})
             ASSERT_EQ(link->InitInterface(id), 1);
@@ -115,7 +115,7 @@ TEST_F(LinkPeer, RepliesReachTheRequestingTargetWithCopies)
     EXPECT_EQ(g.rec.status, 0);
     EXPECT_EQ(g.rec.parameter, 77u);
     EXPECT_EQ(g.rec.extra, nullptr);
-    EXPECT_EQ(Hex(g.data), "0A 00 0E 00 39 00 00 00 00 00");
+    EXPECT_EQ(HexText(g.data), "0A 00 0E 00 39 00 00 00 00 00");
     EXPECT_EQ(list1.Of(WM_LINK_NOTIFY)[0].msg, 0x800Bu);
     EXPECT_EQ(list1.Of(WM_LINK_NOTIFY)[0].lParam, 0);
     EXPECT_EQ(list0.Count(WM_LINK_NOTIFY), 0u);
@@ -153,12 +153,12 @@ TEST_F(LinkPeer, RepliesReachTheRequestingTargetWithCopies)
     // The word-and-byte form of SetRegs; the byte of BackupPLC.
     ASSERT_EQ(pl->SetRegs(target.handle, 0, 1, 0x12345678), 1);
     Next(m, 27);
-    EXPECT_EQ(Hex(m, 7), "78 56 34 12 01");
+    EXPECT_EQ(HexText(m, 7), "78 56 34 12 01");
     EXPECT_EQ(pl->BackupPLC(target.handle, 0, 256), 0);
     EXPECT_EQ(sys::GetLastError(), 0xE0020003u);
     ASSERT_EQ(pl->BackupPLC(target.handle, 0, 1), 1);
     Next(m, 10);
-    EXPECT_EQ(Hex(m, 7), "01");
+    EXPECT_EQ(HexText(m, 7), "01");
 
     // Bad blocks are refused and nothing is sent.
     const uint8_t getVar11[12] = {11, 0};
@@ -173,10 +173,10 @@ TEST_F(LinkPeer, RepliesReachTheRequestingTargetWithCopies)
     const uint8_t getVar[10] = {10, 0, 0, 2, 0, 0, 3, 0, 2, 0};
     ASSERT_EQ(pl->GetVar(target.handle, 9, getVar), 1);
     wire = Next(m, 22);
-    EXPECT_EQ(Hex(m, 7), "0A 00 00 02 00 00 03 00 02 00");
+    EXPECT_EQ(HexText(m, 7), "0A 00 00 02 00 00 03 00 02 00");
     peer->Reply(22, wire, 0, {4, 0, 0x34, 0x12});
     ASSERT_TRUE(Pump([&] { return target.Count(WM_LINK_RESULT) == 5; }));
-    EXPECT_EQ(Hex(target.Of(WM_LINK_RESULT)[4].data), "04 00 34 12");
+    EXPECT_EQ(HexText(target.Of(WM_LINK_RESULT)[4].data), "04 00 34 12");
 }
 
 TEST_F(LinkPeer, UntrustedRepliesAreIgnoredAndCounted)
@@ -209,7 +209,7 @@ TEST_F(LinkPeer, WatchListMergedAndPushesPaired)
     ASSERT_EQ(pl->CommitWatch(target.handle, 0), 1);
     Bytes m;
     const uint32_t wire = Next(m, 16);
-    EXPECT_EQ(Hex(m, 7), "16 00 C8 00 02 00 64 00 00 00 01 00 06 00 00 00 00 00 02 00 01 00");
+    EXPECT_EQ(HexText(m, 7), "16 00 C8 00 02 00 64 00 00 00 01 00 06 00 00 00 00 00 02 00 01 00");
     peer->Reply(16, wire, 0);
     uint8_t v[8] = {};
     ASSERT_TRUE(Pump([&] { return target.Count(WM_LINK_RESULT) == 1; }));
@@ -258,7 +258,7 @@ TEST_F(LinkPeer, MechanismsAndLines)
     ASSERT_EQ(pl->AddWatchMech(target.handle, 0, 3, 0x40, 1), 1);
     Bytes m;
     const uint32_t mw = Next(m, 21);
-    EXPECT_EQ(Hex(m, 7), "0C 00 F4 01 01 00 40 00 00 00 03 00");
+    EXPECT_EQ(HexText(m, 7), "0C 00 F4 01 01 00 40 00 00 00 03 00");
     peer->Reply(21, mw, 0);
     peer->Push(5, mw, {1, 0, 1, 57, 0, 0, 0});
     ASSERT_TRUE(Pump([&] { return list1.Count(WM_LINK_NOTIFY) == 1; }));
@@ -272,7 +272,7 @@ TEST_F(LinkPeer, MechanismsAndLines)
     ASSERT_EQ(pl->AddWatchRegsOnLine(target.handle, 0, 57, 0), 1);
     ASSERT_EQ(pl->RemoveWatchRegsOnLine(target.handle, 0, 57, 1), 1); // another view's line stays
     const uint32_t lw = Next(m, 19);
-    EXPECT_EQ(Hex(m, 7), "0A 00 FA 00 01 00 39 00 00 00");
+    EXPECT_EQ(HexText(m, 7), "0A 00 FA 00 01 00 39 00 00 00");
     peer->Push(4, lw, {1, 0, 0, 1, 5, 0, 0, 0});
     ASSERT_TRUE(Pump([&] { return list1.Count(WM_LINK_NOTIFY) == 2; }));
     LineRegsRecord lr{};
@@ -293,10 +293,10 @@ TEST_F(LinkPeer, Breakpoints)
     ASSERT_EQ(pl->SetBrkAtLine(target.handle, 0, rec(99, 1).data()), 1);
     Bytes m;
     Next(m, 12);
-    EXPECT_EQ(Hex(m, 7), "08 00 01 00 63 00 00 00");
+    EXPECT_EQ(HexText(m, 7), "08 00 01 00 63 00 00 00");
     ASSERT_EQ(pl->SetBrkAtLine(target.handle, 0, rec(17, 1).data()), 1);
     const uint32_t wire = Next(m, 12);
-    EXPECT_EQ(Hex(m, 7), "0C 00 02 00 11 00 00 00 63 00 00 00");
+    EXPECT_EQ(HexText(m, 7), "0C 00 02 00 11 00 00 00 63 00 00 00");
     // Unchanged: nothing sent.
     ASSERT_EQ(pl->SetBrkAtLine(target.handle, 0, rec(17, 1).data()), 1);
     ASSERT_EQ(pl->SetBrkAtLine(target.handle, 0, rec(5, 0).data()), 1);
@@ -325,7 +325,7 @@ TEST_F(LinkPeer, Breakpoints)
     EXPECT_EQ(m.size(), 7u);
     ASSERT_EQ(pl->SetBrkAtLine(target.handle, 0, rec(3, 1).data()), 1);
     Next(m, 12);
-    EXPECT_EQ(Hex(m, 7), "08 00 01 00 03 00 00 00");
+    EXPECT_EQ(HexText(m, 7), "08 00 01 00 03 00 00 00");
 }
 
 TEST_F(LinkPeer, PeerResetLinkEventAndClose)
@@ -410,12 +410,12 @@ struct FilePeer : ::testing::Test
         App();
         const uint16_t ours = testsupport::PickFreeUdpPort();
         const uint16_t theirs = testsupport::PickFreeUdpPort();
-        server = OxfrOpenSessionA(nullptr, Conn(theirs, ours).c_str(), 1000);
+        server = OxfrOpenSessionA(nullptr, UdpLoopbackConn(theirs, ours).c_str(), 1000);
         ASSERT_NE(server, nullptr);
         ASSERT_EQ(OxfrAddShareA(server, share.Path().c_str(), "DATA", 0), 1);
         OlnkResumeSession(server);
         link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        ASSERT_EQ(link->Open(333, Wide(Conn(ours, theirs)).c_str(), 1000), 1);
+        ASSERT_EQ(link->Open(333, Wide(UdpLoopbackConn(ours, theirs)).c_str(), 1000), 1);
         ASSERT_EQ(link->Start(), 1);
         ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }, 20000));
         fc = static_cast<IOxfrC*>(link->Query(OLNK_IID_OXFRC));

@@ -2,6 +2,7 @@
 // blocks, the callers' block checks, push pairing and the local reads, and
 // the file-information conversion.
 #include "link/linkobj/olnk_link_logic.h"
+#include "tests/support/link/LinkTestText.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +11,9 @@
 
 using namespace linkobj;
 
+using testsupport::HexText;
+
 namespace {
-std::string Hex(const Bytes& b)
-{
-    std::string s;
-    char t[4];
-    for (size_t i = 0; i < b.size(); ++i) {
-        std::snprintf(t, sizeof t, "%02X", b[i]);
-        s += (i ? " " : "") + std::string(t);
-    }
-    return s;
-}
 std::vector<WatchEntry> Sorted(std::initializer_list<WatchEntry> in)
 {
     std::vector<WatchEntry> l;
@@ -49,7 +42,7 @@ TEST(LinkLogic, WatchMergeJoinsTouchingAndOverlappingRangesOfOneArea)
 TEST(LinkLogic, WatchBlockLayoutAndCutAt126)
 {
     const Bytes b = WatchBlock(MergeWatch(Sorted({{1, 100, 4}, {1, 104, 2}, {1, 102, 2}})), 200);
-    EXPECT_EQ(Hex(b), "0E 00 C8 00 01 00 64 00 00 00 01 00 06 00");
+    EXPECT_EQ(HexText(b), "0E 00 C8 00 01 00 64 00 00 00 01 00 06 00");
     std::vector<WatchEntry> many;
     for (uint32_t i = 0; i < 130; ++i)
         many.push_back({1, i * 10, 2});
@@ -77,13 +70,13 @@ TEST(LinkLogic, ListsAreBoundedMultisets)
     InsertLine(lines, 7);
     EXPECT_TRUE(RemoveLine(lines, 7));
     EXPECT_EQ(DistinctLines(lines), (std::vector<uint32_t>{7, 9}));
-    EXPECT_EQ(Hex(LineBlock(DistinctLines(lines), 250)), "0E 00 FA 00 02 00 07 00 00 00 09 00 00 00");
+    EXPECT_EQ(HexText(LineBlock(DistinctLines(lines), 250)), "0E 00 FA 00 02 00 07 00 00 00 09 00 00 00");
 
     std::vector<MechEntry> mech;
     InsertMech(mech, {0x40, 3});
     InsertMech(mech, {0x40, 3});
     InsertMech(mech, {0x10, 9});
-    EXPECT_EQ(Hex(MechBlock(DistinctMech(mech), 500)),
+    EXPECT_EQ(HexText(MechBlock(DistinctMech(mech), 500)),
               "12 00 F4 01 02 00 10 00 00 00 09 00 40 00 00 00 03 00");
     std::vector<MechEntry> big;
     for (uint32_t i = 0; i < 200; ++i)
@@ -97,8 +90,8 @@ TEST(LinkLogic, ListsAreBoundedMultisets)
 
 TEST(LinkLogic, BreakpointBlocksAndCallersBlocks)
 {
-    EXPECT_EQ(Hex(BreakpointBlock({99, 17})), "0C 00 02 00 11 00 00 00 63 00 00 00");
-    EXPECT_EQ(Hex(BreakpointBlock({})), "04 00 00 00");
+    EXPECT_EQ(HexText(BreakpointBlock({99, 17})), "0C 00 02 00 11 00 00 00 63 00 00 00");
+    EXPECT_EQ(HexText(BreakpointBlock({})), "04 00 00 00");
     std::vector<uint32_t> idx;
     const uint8_t good[] = {0x08, 0, 1, 0, 5, 0, 0, 0};
     ASSERT_TRUE(ParseBreakpointBlock(good, idx));

@@ -17,23 +17,14 @@ using namespace linktest;
 
 namespace {
 
-Bytes Module(uint16_t type, uint16_t len, uint16_t sum, uint16_t size)
-{
-    Bytes m(size, 0x11);
-    m[0] = 0xFA; m[1] = 0xFE; m[2] = 0xFF; m[3] = 0xF9;
-    m[4] = uint8_t(type); m[5] = uint8_t(type >> 8); m[6] = 6; m[7] = 0xF9;
-    m[12] = uint8_t(size); m[13] = uint8_t(size >> 8);
-    m[24] = uint8_t(len); m[25] = uint8_t(len >> 8);
-    m[26] = uint8_t(sum); m[27] = uint8_t(sum >> 8);
-    return m;
-}
+using testsupport::PlcImageModule;
 
 // A PLC image that passes the simulator's chain walk, with `opaque` bytes
 // after its last module.
 Bytes Image(size_t opaque = 0)
 {
-    Bytes img = Module(0xA520, 1000, 0xFFFF, 2000);
-    Bytes b = Module(0xA500, 234, 0x0002, 3000);
+    Bytes img = PlcImageModule(0xA520, 1000, 0xFFFF, 2000);
+    Bytes b = PlcImageModule(0xA500, 234, 0x0002, 3000);
     img.insert(img.end(), b.begin(), b.end());
     img.insert(img.end(), opaque, 0);
     img.insert(img.end(), {0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8});
@@ -64,7 +55,7 @@ protected:
         sim = std::make_unique<cssim::Simulator>(cfg);
         ASSERT_TRUE(sim->start());
         link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        ASSERT_EQ(link->Open(333, Wide(Conn(ours, sim->publicPort())).c_str(), 1000), 1);
+        ASSERT_EQ(link->Open(333, Wide(UdpLoopbackConn(ours, sim->publicPort())).c_str(), 1000), 1);
         for (uint16_t id : {0, 1, 2, 258})
             ASSERT_EQ(link->InitInterface(id), 1);
         ASSERT_EQ(link->Start(), 1);
@@ -147,7 +138,7 @@ TEST_F(SimLink, PlcRequestsGiveOneResultEachWithTheirData)
     EXPECT_EQ(g.rec.status, 0);
     EXPECT_EQ(g.rec.parameter, 77u);
     EXPECT_EQ(g.rec.extra, nullptr);
-    EXPECT_EQ(Hex(g.data), "0A 00 0E 00 39 00 00 00 00 00");
+    EXPECT_EQ(HexText(g.data), "0A 00 0E 00 39 00 00 00 00 00");
     PlcStatusRecord s{};
     ASSERT_TRUE(pl->GetLastStatus(&s));
     EXPECT_EQ(uint16_t{s.flags}, 0x0E);
@@ -215,7 +206,7 @@ TEST_F(SimLink, PlcRequestsGiveOneResultEachWithTheirData)
     EXPECT_EQ(g.rec.status, 0);
     ASSERT_EQ(pl->BackupPLC(target.handle, 12, 7), 1);
     EXPECT_EQ(Result(++n).rec.status, -2);
-    EXPECT_EQ(Hex(Request(10).payload()), "07");
+    EXPECT_EQ(HexText(Request(10).payload()), "07");
     ASSERT_EQ(pl->ClearPLC(target.handle, 13), 1);
     g = Result(++n);
     EXPECT_EQ(g.rec.kind, 3);
@@ -230,19 +221,19 @@ TEST_F(SimLink, PlcRequestsGiveOneResultEachWithTheirData)
     g = Result(++n);
     EXPECT_EQ(g.rec.kind, 22);
     EXPECT_EQ(g.rec.parameter, 14u);
-    EXPECT_EQ(Hex(g.data), "04 00 34 12");
+    EXPECT_EQ(HexText(g.data), "04 00 34 12");
     const uint8_t setVar[12] = {12, 0, 0x10, 0, 0, 0, 3, 0, 2, 0, 0xCD, 0xAB};
     ASSERT_EQ(pl->SetVar(target.handle, 15, setVar), 1);
     g = Result(++n);
     EXPECT_EQ(g.rec.kind, 23);
     EXPECT_EQ(g.rec.status, 0);
-    EXPECT_EQ(Hex(sim->plc().readMemory(3, 0x10, 2)), "CD AB");
+    EXPECT_EQ(HexText(sim->plc().readMemory(3, 0x10, 2)), "CD AB");
     const uint8_t bits[8] = {0, 2, 0, 0, 3, 0, 0x08, 0x08};
     ASSERT_EQ(pl->SetVarBits(target.handle, 16, bits), 1);
     g = Result(++n);
     EXPECT_EQ(g.rec.kind, 28);
-    EXPECT_EQ(Hex(Request(28).payload()), "00 02 00 00 03 00 08 08");
-    EXPECT_EQ(Hex(sim->plc().readMemory(3, 0x200, 1)), "3C");
+    EXPECT_EQ(HexText(Request(28).payload()), "00 02 00 00 03 00 08 08");
+    EXPECT_EQ(HexText(sim->plc().readMemory(3, 0x200, 1)), "3C");
     const uint8_t outside[10] = {10, 0, 0xFF, 0xFF, 0, 0, 3, 0, 2, 0};
     ASSERT_EQ(pl->GetVar(target.handle, 17, outside), 1);
     g = Result(++n);
@@ -255,7 +246,7 @@ TEST_F(SimLink, PlcRequestsGiveOneResultEachWithTheirData)
     ASSERT_EQ(pl->GetMech(target.handle, 18, getMech), 1);
     g = Result(++n);
     EXPECT_EQ(g.rec.kind, 24);
-    EXPECT_EQ(Hex(g.data), "07 00 01 39 00 00 00");
+    EXPECT_EQ(HexText(g.data), "07 00 01 39 00 00 00");
     const uint8_t setMech[9] = {9, 0, 0x40, 0, 0, 0, 3, 0, 0};
     ASSERT_EQ(pl->SetMech(target.handle, 19, setMech), 1);
     EXPECT_EQ(Result(++n).rec.kind, 25);
@@ -266,10 +257,10 @@ TEST_F(SimLink, PlcRequestsGiveOneResultEachWithTheirData)
     g = Result(++n);
     EXPECT_EQ(g.rec.kind, 26);
     EXPECT_EQ(g.rec.parameter, item); // pointer-sized, back whole
-    EXPECT_EQ(Hex(g.data), "01 FE FF FF FF");
+    EXPECT_EQ(HexText(g.data), "01 FE FF FF FF");
     ASSERT_EQ(pl->SetRegs(target.handle, 20, 1, 0x12345678), 1);
     EXPECT_EQ(Result(++n).rec.kind, 27);
-    EXPECT_EQ(Hex(Request(27).payload()), "78 56 34 12 01");
+    EXPECT_EQ(HexText(Request(27).payload()), "78 56 34 12 01");
     EXPECT_EQ(sim->plc().rlo(), 1);
     EXPECT_EQ(sim->plc().dr(), 0x12345678);
     sim->plc().executeLine(57, 1, 5);
@@ -277,7 +268,7 @@ TEST_F(SimLink, PlcRequestsGiveOneResultEachWithTheirData)
     ASSERT_EQ(pl->GetRegsOnLine(target.handle, 21, lines), 1);
     g = Result(++n);
     EXPECT_EQ(g.rec.kind, 29);
-    EXPECT_EQ(Hex(g.data), "07 00 01 05 00 00 00");
+    EXPECT_EQ(HexText(g.data), "07 00 01 05 00 00 00");
 
     // Forced statuses, and an older control system without the extended record.
     cssim::RequestScript forced;
@@ -344,7 +335,7 @@ TEST_F(SimLink, WatchMergedByTheLinkAndPushedBySimulator)
     Put32(expected, wire);
     for (uint8_t b : {0x0E, 0x00, 0xC8, 0x00, 0x01, 0x00, 0x64, 0x00, 0x00, 0x00, 0x01, 0x00, 0x06, 0x00})
         expected.push_back(b);
-    EXPECT_EQ(Hex(req.bytes), Hex(expected));
+    EXPECT_EQ(HexText(req.bytes), HexText(expected));
     EXPECT_EQ(sim->plc().watch().interval, 200);
     EXPECT_EQ(sim->plc().watch().parameter, wire);
 
@@ -353,9 +344,9 @@ TEST_F(SimLink, WatchMergedByTheLinkAndPushedBySimulator)
     EXPECT_EQ(list0.Count(WM_LINK_NOTIFY), 0u);
     uint8_t v[8] = {};
     EXPECT_EQ(pl->GetWatchValue(1, 102, 1, v, 8), 0);
-    EXPECT_EQ(Hex(Bytes(v, v + 2)), "03 04");
+    EXPECT_EQ(HexText(Bytes(v, v + 2)), "03 04");
     EXPECT_EQ(pl->GetWatchValue(1, 100, 1, v, 8), 0);
-    EXPECT_EQ(Hex(Bytes(v, v + 4)), "01 02 03 04");
+    EXPECT_EQ(HexText(Bytes(v, v + 4)), "01 02 03 04");
     EXPECT_EQ(pl->GetWatchValue(1, 100, 3, v, 8), -1); // 12 bytes do not fit
     EXPECT_EQ(pl->GetWatchValue(1, 101, 1, v, 8), -1); // not in the list
     // The simulator's memory changes: the next push carries it.
@@ -412,7 +403,7 @@ TEST_F(SimLink, MechanismsAndLineRegistersFromPushes)
     ASSERT_EQ(pl->AddWatchMech(target.handle, 0, 3, 0x40, 0), 1);
     ASSERT_EQ(pl->AddWatchMech(target.handle, 0, 3, 0x40, 1), 1);
     EXPECT_EQ(Result(1).rec.kind, 21);
-    EXPECT_EQ(Hex(Request(21).payload()), "0C 00 F4 01 01 00 40 00 00 00 03 00");
+    EXPECT_EQ(HexText(Request(21).payload()), "0C 00 F4 01 01 00 40 00 00 00 03 00");
     EXPECT_EQ(sim->plc().watchMech().interval, 500);
     MechStateRecord ms{};
     ASSERT_TRUE(Pump([&] { return pl->GetWatchMechState(3, 0x40, &ms) == 0; }));
@@ -432,7 +423,7 @@ TEST_F(SimLink, MechanismsAndLineRegistersFromPushes)
     // Another view's line stays.
     ASSERT_EQ(pl->RemoveWatchRegsOnLine(target.handle, 0, 57, 1), 1);
     EXPECT_EQ(Result(2).rec.kind, 19);
-    EXPECT_EQ(Hex(Request(19).payload()), "0A 00 FA 00 01 00 39 00 00 00");
+    EXPECT_EQ(HexText(Request(19).payload()), "0A 00 FA 00 01 00 39 00 00 00");
     LineRegsRecord lr{};
     ASSERT_TRUE(Pump([&] { return pl->GetWatchRegsOnLine(57, &lr) == 0; }));
     EXPECT_EQ(lr.rlo, 1);
@@ -464,7 +455,7 @@ TEST_F(SimLink, BreakpointsFollowTheSimulator)
     Got g = Result(2);
     EXPECT_EQ(g.rec.status, 0);
     EXPECT_EQ(g.rec.parameter, 2u);
-    EXPECT_EQ(Hex(Request(12).payload()), "0C 00 02 00 11 00 00 00 63 00 00 00");
+    EXPECT_EQ(HexText(Request(12).payload()), "0C 00 02 00 11 00 00 00 63 00 00 00");
     EXPECT_EQ(sim->plc().breakpoints(), (std::vector<uint32_t>{17, 99}));
     EXPECT_EQ(pl->GetBrkState(17), 0);
     EXPECT_EQ(pl->GetBrkState(99), 0);

@@ -7,6 +7,8 @@
 #include "link/oxfr/oxfr.h"
 #include "link/oxfr/oxfr_messages.h"
 #include "platform/sys/LastError.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/link/MessageQueue.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,6 +30,7 @@
 namespace oxfrtest {
 
 using Bytes = std::vector<uint8_t>;
+using testsupport::HexText;
 
 struct LoopOptions
 {
@@ -255,20 +258,8 @@ public:
     OlnkChannel Channel() const { return m_ch; }
     bool Send(const Bytes& m) { return OlnkSend(m_ch, uint16_t(m.size()), m.data(), 1, 2000) >= 0; }
     // The next message (excluding connect messages, which are answered).
-    bool Receive(Bytes& out, int ms = 5000)
-    {
-        std::unique_lock<std::mutex> lk(m_m);
-        if (!m_cv.wait_for(lk, std::chrono::milliseconds(ms), [&] { return !m_in.empty(); }))
-            return false;
-        out = std::move(m_in.front());
-        m_in.pop_front();
-        return true;
-    }
-    size_t Pending()
-    {
-        std::lock_guard<std::mutex> g(m_m);
-        return m_in.size();
-    }
+    bool Receive(Bytes& out, int ms = 5000) { return m_in.Receive(out, ms); }
+    size_t Pending() { return m_in.Pending(); }
     bool answerConnect = true;
     std::atomic<int> connects{0};
 
@@ -287,17 +278,13 @@ private:
                 OlnkConnect(m_ch, uint16_t(r.size()), r.data());
                 continue;
             }
-            std::lock_guard<std::mutex> g(m_m);
-            m_in.push_back(std::move(msg));
-            m_cv.notify_all();
+            m_in.Add(std::move(msg));
         }
     }
     OlnkChannel m_ch;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    std::mutex m_m;
-    std::condition_variable m_cv;
-    std::deque<Bytes> m_in;
+    testsupport::MessageQueue m_in;
 };
 
 // A session against a raw peer.
@@ -324,19 +311,6 @@ struct SessionAndPeer
     }
 };
 
-inline std::string Hex(const Bytes& b)
-{
-    std::string s;
-    char t[4];
-    for (size_t i = 0; i < b.size(); ++i) {
-        std::snprintf(t, sizeof t, "%02X", b[i]);
-        if (i)
-            s += ' ';
-        s += t;
-    }
-    return s;
-}
-
 } // namespace oxfrtest
 
 #include "tests/support/link/LinkFrameDecoder.h"
@@ -355,19 +329,14 @@ struct UdpSessionPair
     OxfrSession a = nullptr, b = nullptr;
     bool established = false;
 
-    static std::string Conn(uint16_t local, uint16_t remote)
-    {
-        return "Type = UDP; RemoteIP = 127.0.0.1; RemotePort = " + std::to_string(remote) +
-               "; LocalPort = " + std::to_string(local) + "; W = 20;";
-    }
     explicit UdpSessionPair(double drop = 0, uint64_t seed = 1) : relay(portA, portB, seed)
     {
         testsupport::UdpFaultRelay::Faults f;
         f.drop = drop;
         relay.SetFaults(0, f);
         relay.SetFaults(1, f);
-        a = OxfrOpenSessionA(&recA, Conn(portA, relay.PortFacingA()).c_str(), 1000);
-        b = OxfrOpenSessionA(&recB, Conn(portB, relay.PortFacingB()).c_str(), 1000);
+        a = OxfrOpenSessionA(&recA, testsupport::UdpLoopbackConn(portA, relay.PortFacingA()).c_str(), 1000);
+        b = OxfrOpenSessionA(&recB, testsupport::UdpLoopbackConn(portB, relay.PortFacingB()).c_str(), 1000);
         if (!a || !b)
             return;
         Recorder::Install(a);

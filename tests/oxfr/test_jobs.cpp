@@ -159,17 +159,17 @@ TEST(OxfrJobs, A2024ByteFileTravelsInFourBlocks)
     };
     std::vector<Bytes> fromServer = collect(1, 4);
     ASSERT_EQ(fromServer.size(), 6u);
-    EXPECT_EQ(Hex(Bytes(fromServer[0].begin(), fromServer[0].begin() + 17)),
+    EXPECT_EQ(HexText(Bytes(fromServer[0].begin(), fromServer[0].begin() + 17)),
               "00 04 01 80 00 00 00 00 00 0A 00 00 00 E8 07 00 00");
-    EXPECT_EQ(Hex(Bytes(fromServer[1].begin(), fromServer[1].begin() + 11)),
+    EXPECT_EQ(HexText(Bytes(fromServer[1].begin(), fromServer[1].begin() + 11)),
               "00 04 00 80 00 00 00 00 00 00 02");
-    EXPECT_EQ(Hex(Bytes(fromServer[4].begin(), fromServer[4].begin() + 11)),
+    EXPECT_EQ(HexText(Bytes(fromServer[4].begin(), fromServer[4].begin() + 11)),
               "00 04 00 80 00 03 00 00 00 E8 01");
-    EXPECT_EQ(Hex(fromServer[5]), "00 04 00 80 00 04 00 00 00 00 00");
+    EXPECT_EQ(HexText(fromServer[5]), "00 04 00 80 00 04 00 00 00 00 00");
     std::vector<Bytes> acks = collect(0, 5);
     ASSERT_EQ(acks.size(), 6u);
-    EXPECT_EQ(Hex(acks[0]), "00 05 00 00 14 00 00 00 00 80 00");
-    EXPECT_EQ(Hex(acks[5]), "00 05 00 00 00 05 00 00 00 80 00");
+    EXPECT_EQ(HexText(acks[0]), "00 05 00 00 14 00 00 00 00 80 00");
+    EXPECT_EQ(HexText(acks[5]), "00 05 00 00 00 05 00 00 00 80 00");
 }
 
 TEST(OxfrJobs, CancelMissingFileRefusedWriteAndTimeStamp)
@@ -271,5 +271,5 @@ TEST(OxfrJobs, APeerThatStopsGrantingGives134)
         got.push_back(m);
     ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(got[0][2], 1);
-    EXPECT_EQ(Hex(got[3]), "00 04 00 90 86 00 00 00 00 00 00");
+    EXPECT_EQ(HexText(got[3]), "00 04 00 90 86 00 00 00 00 00 00");
 }

@@ -43,35 +43,35 @@ void SetStamp(const std::string& path)
 
 TEST(OxfrMessages, BuildersGiveTheDocumentedBytes)
 {
-    EXPECT_EQ(Hex(oxfr::Header(1, 0, 7, 5)), "01 00 07 05 00 00 00");
+    EXPECT_EQ(HexText(oxfr::Header(1, 0, 7, 5)), "01 00 07 05 00 00 00");
     Bytes backup = oxfr::Header(1, 0, 10, 9);
     backup.push_back(0);
-    EXPECT_EQ(Hex(backup), "01 00 0A 09 00 00 00 00");
-    EXPECT_EQ(Hex(oxfr::TransferPlcRequest(2, 3, 0x1234)),
+    EXPECT_EQ(HexText(backup), "01 00 0A 09 00 00 00 00");
+    EXPECT_EQ(HexText(oxfr::TransferPlcRequest(2, 3, 0x1234)),
               "01 00 02 02 00 00 00 03 00 00 00 00 06 00 34 12 00 00");
-    EXPECT_EQ(Hex(oxfr::ConnectMessage()), "00 00 00 00 00 00 00 04 00 01 00");
-    EXPECT_EQ(Hex(oxfr::ConnectReply(0, 0)), "00 01 00 00 00 00 00 00 04 00 01 00");
-    EXPECT_EQ(Hex(oxfr::ShortReply(1, 7, 5, 129)), "01 01 07 05 00 00 00 81");
-    EXPECT_EQ(Hex(oxfr::ShortReply(3, 9, 7, 130)), "03 01 09 07 00 00 00 82");
-    EXPECT_EQ(Hex(oxfr::FileReply(9, 10, 129)), "02 01 09 0A 00 00 00 81 00 00");
-    EXPECT_EQ(Hex(oxfr::FileJobRequest(4, 1, 0x80, "\\DATA\\a.txt")),
+    EXPECT_EQ(HexText(oxfr::ConnectMessage()), "00 00 00 00 00 00 00 04 00 01 00");
+    EXPECT_EQ(HexText(oxfr::ConnectReply(0, 0)), "00 01 00 00 00 00 00 00 04 00 01 00");
+    EXPECT_EQ(HexText(oxfr::ShortReply(1, 7, 5, 129)), "01 01 07 05 00 00 00 81");
+    EXPECT_EQ(HexText(oxfr::ShortReply(3, 9, 7, 130)), "03 01 09 07 00 00 00 82");
+    EXPECT_EQ(HexText(oxfr::FileReply(9, 10, 129)), "02 01 09 0A 00 00 00 81 00 00");
+    EXPECT_EQ(HexText(oxfr::FileJobRequest(4, 1, 0x80, "\\DATA\\a.txt")),
               "02 00 04 01 00 00 00 80 00 00 00 00 5C 44 41 54 41 5C 61 2E 74 78 74 00");
-    EXPECT_EQ(Hex(oxfr::FileReply(4, 1, 245)), "02 01 04 01 00 00 00 F5 00 00");
-    EXPECT_EQ(Hex(oxfr::SizeMessage(0x80, 5, 2024, 0x6DAF, 0x586F)),
+    EXPECT_EQ(HexText(oxfr::FileReply(4, 1, 245)), "02 01 04 01 00 00 00 F5 00 00");
+    EXPECT_EQ(HexText(oxfr::SizeMessage(0x80, 5, 2024, 0x6DAF, 0x586F)),
               "00 04 01 80 00 00 00 00 00 0A 00 05 00 E8 07 00 00 AF 6D 6F 58");
-    EXPECT_EQ(Hex(oxfr::AckMessage(5, 20, 0, 0x80)), "00 05 00 05 14 00 00 00 00 80 00");
+    EXPECT_EQ(HexText(oxfr::AckMessage(5, 20, 0, 0x80)), "00 05 00 05 14 00 00 00 00 80 00");
     Bytes block(512, 0x41);
     Bytes d0 = oxfr::DataMessage(0x80, 0, 0, block.data(), 512);
-    EXPECT_EQ(Hex(Bytes(d0.begin(), d0.begin() + 11)), "00 04 00 80 00 00 00 00 00 00 02");
+    EXPECT_EQ(HexText(Bytes(d0.begin(), d0.begin() + 11)), "00 04 00 80 00 00 00 00 00 00 02");
     Bytes d3 = oxfr::DataMessage(0x80, 0, 3, block.data(), 488);
     EXPECT_EQ(d3.size(), 11u + 488);
-    EXPECT_EQ(Hex(Bytes(d3.begin(), d3.begin() + 11)), "00 04 00 80 00 03 00 00 00 E8 01");
-    EXPECT_EQ(Hex(oxfr::DataMessage(0x80, 0, 4, nullptr, 0)), "00 04 00 80 00 04 00 00 00 00 00");
-    EXPECT_EQ(Hex(oxfr::AckMessage(5, 0, 5, 0x80)), "00 05 00 05 00 05 00 00 00 80 00");
-    EXPECT_EQ(Hex(oxfr::FileJobRequest(6, 2, 3, "\\DATA\\b.bin")),
+    EXPECT_EQ(HexText(Bytes(d3.begin(), d3.begin() + 11)), "00 04 00 80 00 03 00 00 00 E8 01");
+    EXPECT_EQ(HexText(oxfr::DataMessage(0x80, 0, 4, nullptr, 0)), "00 04 00 80 00 04 00 00 00 00 00");
+    EXPECT_EQ(HexText(oxfr::AckMessage(5, 0, 5, 0x80)), "00 05 00 05 00 05 00 00 00 80 00");
+    EXPECT_EQ(HexText(oxfr::FileJobRequest(6, 2, 3, "\\DATA\\b.bin")),
               "02 00 06 02 00 00 00 03 00 00 00 00 5C 44 41 54 41 5C 62 2E 62 69 6E 00");
-    EXPECT_EQ(Hex(oxfr::AckMessage(3, 20, 0, 0x81)), "00 05 00 03 14 00 00 00 00 81 00");
-    EXPECT_EQ(Hex(oxfr::InfoRecord(0, 0x6DAF, 0x586F, 2024, "A.TXT", "A.TXT")),
+    EXPECT_EQ(HexText(oxfr::AckMessage(3, 20, 0, 0x81)), "00 05 00 03 14 00 00 00 00 81 00");
+    EXPECT_EQ(HexText(oxfr::InfoRecord(0, 0x6DAF, 0x586F, 2024, "A.TXT", "A.TXT")),
               "22 00 00 00 00 00 AF 6D 6F 58 E8 07 00 00 41 2E 54 58 54 00 00 00 00 00 00 00 00 00 "
               "41 2E 54 58 54 00");
 }
@@ -85,7 +85,7 @@ TEST(OxfrMessages, TheFirstFrameOfASession)
     uint16_t len = 0;
     OlnkNextFrame(ch, frame.data(), &len, OlnkFrameMode::None);
     frame.resize(len);
-    EXPECT_EQ(Hex(frame),
+    EXPECT_EQ(HexText(frame),
               "F9 FD 0A 01 80 0B 0C 01 04 B0 00 00 00 00 00 00 00 04 00 01 00 FE 00 04");
     OlnkDestroyChannel(ch);
 }
@@ -97,15 +97,15 @@ TEST(OxfrMessages, RequestsOnTheWire)
     Bytes m;
     ASSERT_EQ(OlnkRequestStopPLC(sp.s, 5), 1);
     ASSERT_TRUE(sp.peer->Receive(m));
-    EXPECT_EQ(Hex(m), "01 00 07 05 00 00 00");
+    EXPECT_EQ(HexText(m), "01 00 07 05 00 00 00");
     ASSERT_EQ(OlnkRequestBackupPLCData(sp.s, 9, 0), 1);
     ASSERT_TRUE(sp.peer->Receive(m));
-    EXPECT_EQ(Hex(m), "01 00 0A 09 00 00 00 00");
+    EXPECT_EQ(HexText(m), "01 00 0A 09 00 00 00 00");
     const uint8_t block[6] = {6, 0, 1, 2, 3, 4};
     ASSERT_EQ(OlnkRequestWatch(sp.s, 1, block), 1);
     ASSERT_TRUE(sp.peer->Receive(m));
     EXPECT_EQ(m.size(), 13u);
-    EXPECT_EQ(Hex(m), "01 00 10 01 00 00 00 06 00 01 02 03 04");
+    EXPECT_EQ(HexText(m), "01 00 10 01 00 00 00 06 00 01 02 03 04");
     const uint8_t regs[5] = {1, 2, 3, 4, 5};
     ASSERT_EQ(OlnkRequestSetRegs(sp.s, 2, regs), 1);
     ASSERT_TRUE(sp.peer->Receive(m));
@@ -137,20 +137,20 @@ TEST(OxfrMessages, FixedAnswersOnTheWire)
     Bytes m;
     ASSERT_TRUE(sp.peer->Send(H("01 00 07 05 00 00 00")));
     ASSERT_TRUE(sp.peer->Receive(m));
-    EXPECT_EQ(Hex(m), "01 01 07 05 00 00 00 81");
+    EXPECT_EQ(HexText(m), "01 01 07 05 00 00 00 81");
     ASSERT_TRUE(sp.peer->Send(H("03 00 09 07 00 00 00")));
     ASSERT_TRUE(sp.peer->Receive(m));
-    EXPECT_EQ(Hex(m), "03 01 09 07 00 00 00 82");
+    EXPECT_EQ(HexText(m), "03 01 09 07 00 00 00 82");
     ASSERT_TRUE(sp.peer->Send(H("02 00 09 0A 00 00 00")));
     ASSERT_TRUE(sp.peer->Receive(m));
-    EXPECT_EQ(Hex(m), "02 01 09 0A 00 00 00 81 00 00");
+    EXPECT_EQ(HexText(m), "02 01 09 0A 00 00 00 81 00 00");
     ASSERT_TRUE(sp.peer->Send(H("00 00 04 0B 00 00 00")));
     ASSERT_TRUE(sp.peer->Receive(m));
-    EXPECT_EQ(Hex(m), "00 01 04 0B 00 00 00 81");
+    EXPECT_EQ(HexText(m), "00 01 04 0B 00 00 00 81");
     // The read request for a share that does not exist: refused with 245.
     ASSERT_TRUE(sp.peer->Send(oxfr::FileJobRequest(4, 1, 0x80, "\\DATA\\a.txt")));
     ASSERT_TRUE(sp.peer->Receive(m));
-    EXPECT_EQ(Hex(m), "02 01 04 01 00 00 00 F5 00 00");
+    EXPECT_EQ(HexText(m), "02 01 04 01 00 00 00 F5 00 00");
     // Answers are never answered: one answer each, nothing more.
     ASSERT_TRUE(sp.peer->Send(H("03 01 09 07 00 00 00 82")));
     ASSERT_TRUE(sp.peer->Send(H("00 01 04 0B 00 00 00 81")));
@@ -165,7 +165,7 @@ TEST(OxfrMessages, FileInformationReply)
     oxfr::ShareTable t;
     ASSERT_EQ(t.Add(dir.Path(), "DATA", 0), 0u);
     const Bytes req = oxfr::FileRequest(5, 7, "\\DATA\\A.TXT");
-    EXPECT_EQ(Hex(oxfr::ServeSimple(t.List(), req.data(), req.size())),
+    EXPECT_EQ(HexText(oxfr::ServeSimple(t.List(), req.data(), req.size())),
               "02 01 05 07 00 00 00 00 22 00 22 00 00 00 00 00 AF 6D 6F 58 E8 07 00 00 41 2E 54 "
               "58 54 00 00 00 00 00 00 00 00 00 41 2E 54 58 54 00");
 }

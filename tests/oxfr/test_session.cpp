@@ -75,7 +75,7 @@ TEST(OxfrSession, RepliesThatCannotLeaveAtOnceKeepTheirOrder)
     for (uint8_t i = 0; i < 60; ++i) {
         Bytes m;
         ASSERT_TRUE(sp.peer->Receive(m));
-        EXPECT_EQ(Hex(m), Hex({1, 1, 7, i, 0, 0, 0, 0x81}));
+        EXPECT_EQ(HexText(m), HexText({1, 1, 7, i, 0, 0, 0, 0x81}));
     }
 }
 
