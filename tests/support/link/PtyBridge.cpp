@@ -15,27 +15,12 @@ PtyBridge::PtyBridge() : PtyBridge(Options{}) {}
 
 PtyBridge::PtyBridge(Options options) : m_options(options)
 {
-    if (::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0)
-        m_wake[0] = m_wake[1] = -1;
-    m_thread = std::thread([this] { Run(); });
+    m_worker.Start([this] { Run(); });
 }
 
 PtyBridge::~PtyBridge() { Stop(); }
 
-void PtyBridge::Stop()
-{
-    if (m_thread.joinable()) {
-        m_stop = true;
-        char c = 1;
-        [[maybe_unused]] auto n = ::write(m_wake[1], &c, 1);
-        m_thread.join();
-    }
-    for (int& fd : m_wake) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-}
+void PtyBridge::Stop() { m_worker.Stop(); }
 
 void PtyBridge::SetFaults(int direction, const Faults& f)
 {
@@ -46,9 +31,8 @@ void PtyBridge::SetFaults(int direction, const Faults& f)
 void PtyBridge::CloseMaster(int side)
 {
     m_closeRequest[side] = true;
-    char c = 1;
-    [[maybe_unused]] auto n = ::write(m_wake[1], &c, 1);
-    while (!m_closed[side] && m_thread.joinable())
+    m_worker.Wake();
+    while (!m_closed[side] && m_worker.Running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -70,7 +54,7 @@ void PtyBridge::Run()
     constexpr size_t kMaxPending = 1 << 16;
     uint8_t buf[4096];
 
-    while (!m_stop) {
+    while (!m_worker.StopRequested()) {
         for (int side = 0; side < 2; ++side) {
             if (m_closeRequest[side] && !m_closed[side]) {
                 pairs[side]->CloseMaster();
@@ -80,7 +64,7 @@ void PtyBridge::Run()
         Clock::time_point now = Clock::now();
         int timeout = -1;
         pollfd fds[5];
-        fds[0] = {m_wake[0], POLLIN, 0};
+        fds[0] = {m_worker.WakeFd(), POLLIN, 0};
         for (int d = 0; d < 2; ++d) {
             int src = pairs[d]->MasterFd(), dst = pairs[1 - d]->MasterFd();
             bool room = pending[d].size() - pendingOff[d] < kMaxPending;
@@ -97,10 +81,8 @@ void PtyBridge::Run()
         int r = ::poll(fds, 5, timeout);
         if (r < 0 && errno != EINTR)
             break;
-        if (fds[0].revents & POLLIN) {
-            while (::read(m_wake[0], buf, sizeof buf) > 0) {
-            }
-        }
+        if (fds[0].revents & POLLIN)
+            m_worker.Drain();
         for (int d = 0; d < 2; ++d) {
             if (fds[1 + d].fd >= 0 && (fds[1 + d].revents & (POLLIN | POLLHUP | POLLERR))) {
                 ssize_t n = ::read(fds[1 + d].fd, buf, sizeof buf);

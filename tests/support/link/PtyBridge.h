@@ -4,6 +4,7 @@
 // optionally at line rate (baud / 11 bytes per second per direction) and
 // with seeded byte faults.  Every byte that crosses is captured.
 
+#include "tests/support/link/WakeableThread.h"
 #include "tests/support/platform/PtyPair.h"
 
 #include <atomic>
@@ -70,11 +71,9 @@ private:
     mutable std::mutex m_lock; // faults, capture, master closing
     std::vector<Chunk> m_capture;
     std::atomic<uint64_t> m_crossed[2] = {0, 0};
-    std::atomic<bool> m_stop{false};
     std::atomic<bool> m_closeRequest[2] = {false, false};
     std::atomic<bool> m_closed[2] = {false, false};
-    int m_wake[2] = {-1, -1}; // pipe to wake the thread
-    std::thread m_thread;
+    WakeableThread m_worker;
 };
 
 } // namespace testsupport

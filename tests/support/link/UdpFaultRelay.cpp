@@ -14,32 +14,19 @@ UdpFaultRelay::UdpFaultRelay(uint16_t portA, uint16_t portB, uint64_t seed)
     : m_endpoint{portA, portB}, m_rng(seed)
 {
     m_ok = m_sock[0].Open(0, sys::kIpv4Loopback) && m_sock[1].Open(0, sys::kIpv4Loopback)
-           && m_foreign.Open(0, sys::kIpv4Loopback) && ::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) == 0;
+           && m_foreign.Open(0, sys::kIpv4Loopback) && m_worker.PipeOk();
     if (!m_ok)
         return;
     for (int i = 0; i < 2; ++i) {
         m_sock[i].SetBufferSizes(1 << 20, 1 << 20);
         m_portFacing[i] = m_sock[i].LocalPort();
     }
-    m_thread = std::thread([this] { Run(); });
+    m_worker.Start([this] { Run(); });
 }
 
 UdpFaultRelay::~UdpFaultRelay() { Stop(); }
 
-void UdpFaultRelay::Stop()
-{
-    if (m_thread.joinable()) {
-        m_stop = true;
-        char c = 1;
-        [[maybe_unused]] auto n = ::write(m_wake[1], &c, 1);
-        m_thread.join();
-    }
-    for (int& fd : m_wake) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-}
+void UdpFaultRelay::Stop() { m_worker.Stop(); }
 
 void UdpFaultRelay::SetFaults(int direction, const Faults& f)
 {
@@ -82,7 +69,7 @@ void UdpFaultRelay::Inject(int direction, const std::vector<uint8_t>& bytes)
 void UdpFaultRelay::Run()
 {
     std::vector<uint8_t> buf(65536);
-    while (!m_stop) {
+    while (!m_worker.StopRequested()) {
         Clock::time_point now = Clock::now();
         int timeout = -1;
         auto until = [&](Clock::time_point t) {
@@ -97,15 +84,12 @@ void UdpFaultRelay::Run()
             if (m_hasHeld[d])
                 until(m_heldSince[d] + std::chrono::milliseconds(20));
         }
-        pollfd fds[3] = {{m_wake[0], POLLIN, 0}, {m_sock[0].Fd(), POLLIN, 0},
+        pollfd fds[3] = {{m_worker.WakeFd(), POLLIN, 0}, {m_sock[0].Fd(), POLLIN, 0},
                          {m_sock[1].Fd(), POLLIN, 0}};
         if (::poll(fds, 3, timeout) < 0 && errno != EINTR)
             break;
-        if (fds[0].revents & POLLIN) {
-            char c[64];
-            while (::read(m_wake[0], c, sizeof c) > 0) {
-            }
-        }
+        if (fds[0].revents & POLLIN)
+            m_worker.Drain();
         now = Clock::now();
         for (int d = 0; d < 2; ++d) {
             if (!(fds[1 + d].revents & POLLIN))

@@ -6,6 +6,7 @@
 // datagrams; every datagram is captured with time, direction and bytes.
 
 #include "platform/sys/UdpSocket.h"
+#include "tests/support/link/WakeableThread.h"
 #include "tests/support/link_pump/link_pump.h"
 
 #include <atomic>
@@ -98,10 +99,8 @@ private:
     bool m_hasHeld[2] = {false, false};
     std::chrono::steady_clock::time_point m_heldSince[2];
     std::atomic<uint64_t> m_forwarded[2] = {0, 0};
-    std::atomic<bool> m_stop{false};
-    int m_wake[2] = {-1, -1};
     linkpump::Rng m_rng; // the pump harness generator: a seed reproduces a run
-    std::thread m_thread;
+    WakeableThread m_worker;
 };
 
 } // namespace testsupport
