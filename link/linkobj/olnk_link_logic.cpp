@@ -35,6 +35,12 @@ template <class T, class Less> bool InsertSorted(std::vector<T>& list, const T& 
     list.insert(std::upper_bound(list.begin(), list.end(), e, less), e);
     return true;
 }
+template <class T> std::vector<T> Distinct(const std::vector<T>& sorted)
+{
+    std::vector<T> out(sorted);
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
 template <class T> bool RemoveFirst(std::vector<T>& list, const T& e)
 {
     auto it = std::find(list.begin(), list.end(), e);
@@ -99,18 +105,8 @@ Bytes WatchBlock(const std::vector<WatchEntry>& merged, uint32_t periodMs)
     return b;
 }
 
-std::vector<MechEntry> DistinctMech(const std::vector<MechEntry>& sorted)
-{
-    std::vector<MechEntry> out(sorted);
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
-}
-std::vector<uint32_t> DistinctLines(const std::vector<uint32_t>& sorted)
-{
-    std::vector<uint32_t> out(sorted);
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
-}
+std::vector<MechEntry> DistinctMech(const std::vector<MechEntry>& sorted) { return Distinct(sorted); }
+std::vector<uint32_t> DistinctLines(const std::vector<uint32_t>& sorted) { return Distinct(sorted); }
 
 Bytes MechBlock(const std::vector<MechEntry>& distinct, uint32_t periodMs)
 {
