@@ -1115,14 +1115,20 @@ int COlnkLink::Move(uint32_t w, std::uintptr_t p, const char16_t* src, const cha
 }
 
 namespace {
+// The wire form of a caller's remote path: 0, or the error it fails with.
+uint32_t RemotePath(const char16_t* path, std::string& wire)
+{
+    if (!path)
+        return OLNK_LINK_E_ARG;
+    wire = linkobj::WirePath(path);
+    return WireOk(wire) ? 0 : OLNK_E_BAD_PATH;
+}
 int OnePath(Impl& d, uint8_t code, uint32_t w, std::uintptr_t p, const char16_t* path,
             int (*fn)(OxfrSession, uint32_t, const char*))
 {
-    if (!path)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    const std::string a = linkobj::WirePath(path);
-    if (!WireOk(a))
-        return linkobj::Fail(OLNK_E_BAD_PATH);
+    std::string a;
+    if (const uint32_t e = RemotePath(path, a))
+        return linkobj::Fail(e);
     return d.Xfer(code, w, p, false, [&](OxfrSession s, uint32_t wire) { return fn(s, wire, a.c_str()); });
 }
 std::optional<std::string> Local(const char16_t* p)
@@ -1152,11 +1158,9 @@ int COlnkLink::RemoveDir(uint32_t w, std::uintptr_t p, const char16_t* path)
 
 int COlnkLink::List(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job, const char16_t* pattern)
 {
-    if (!pattern)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    const std::string a = linkobj::WirePath(pattern);
-    if (!WireOk(a))
-        return linkobj::Fail(OLNK_E_BAD_PATH);
+    std::string a;
+    if (const uint32_t e = RemotePath(pattern, a))
+        return linkobj::Fail(e);
     return d->Xfer(OXFR_CODE_LIST, w, p, true, [&](OxfrSession s, uint32_t wire) {
         return OxfrListA(s, wire, progress, p, job, a.c_str());
     });
@@ -1165,11 +1169,9 @@ int COlnkLink::List(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_
 int COlnkLink::Get(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job,
                    const char16_t* remotePath, const char16_t* localPath)
 {
-    if (!remotePath)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    const std::string a = linkobj::WirePath(remotePath);
-    if (!WireOk(a))
-        return linkobj::Fail(OLNK_E_BAD_PATH);
+    std::string a;
+    if (const uint32_t e = RemotePath(remotePath, a))
+        return linkobj::Fail(e);
     const auto local = Local(localPath);
     if (!local)
         return linkobj::Fail(OLNK_LINK_E_ARG);
@@ -1181,11 +1183,9 @@ int COlnkLink::Get(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t
 int COlnkLink::Put(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job,
                    const char16_t* localPath, const char16_t* remotePath)
 {
-    if (!remotePath)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    const std::string a = linkobj::WirePath(remotePath);
-    if (!WireOk(a))
-        return linkobj::Fail(OLNK_E_BAD_PATH);
+    std::string a;
+    if (const uint32_t e = RemotePath(remotePath, a))
+        return linkobj::Fail(e);
     const auto local = Local(localPath);
     if (!local)
         return linkobj::Fail(OLNK_LINK_E_ARG);
