@@ -16,7 +16,7 @@ constexpr int kMaxField = 32767;
 
 enum class Size { None, Char, Short, Int32, Int64, Wide, Narrow, Long };
 
-struct Spec
+struct Conversion
 {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = 0;
@@ -108,13 +108,13 @@ public:
                 continue;
             }
             size_t start = i++;
-            Spec spec;
-            if (!Parse(fmt, i, spec)) {
+            Conversion conv;
+            if (!Parse(fmt, i, conv)) {
                 // An unknown or unfinished directive is kept as it is.
                 m_out.append(fmt.substr(start, i - start));
                 continue;
             }
-            Convert(spec);
+            Convert(conv);
         }
         return std::move(m_out);
     }
@@ -161,7 +161,7 @@ private:
 
     // Parses what follows "%"; i ends after the directive.  False for an
     // unknown conversion.
-    bool Parse(View f, size_t& i, Spec& s)
+    bool Parse(View f, size_t& i, Conversion& s)
     {
         for (; i < f.size(); ++i) {
             Ch c = f[i];
@@ -242,7 +242,7 @@ private:
 
     // Pads body (holding a prefix of prefixLen units that zeros go after) to
     // the field width.
-    void Emit(const Spec& s, Str body, size_t prefixLen = 0)
+    void Emit(const Conversion& s, Str body, size_t prefixLen = 0)
     {
         size_t width = static_cast<size_t>(s.width);
         if (body.size() < width) {
@@ -301,7 +301,7 @@ private:
         return std::string(p, buf + sizeof buf);
     }
 
-    void Convert(Spec s)
+    void Convert(Conversion s)
     {
         if (s.conv == '%') {
             m_out.push_back(Ch('%'));
@@ -500,17 +500,17 @@ std::u16string FormatMessageV(std::u16string_view fmt, std::span<const FmtArg> a
         }
         size_t index = size_t(d - u'1');
         i += 2;
-        std::u16string spec = u"%s";
+        std::u16string conv = u"%s";
         if (i < fmt.size() && fmt[i] == u'!') {
             size_t close = fmt.find(u'!', i + 1);
             if (close != std::u16string_view::npos) {
-                spec = u"%";
-                spec.append(fmt.substr(i + 1, close - i - 1));
+                conv = u"%";
+                conv.append(fmt.substr(i + 1, close - i - 1));
                 i = close + 1;
             }
         }
         if (index < args.size())
-            out += FormatV(spec, args.subspan(index));
+            out += FormatV(conv, args.subspan(index));
     }
     return out;
 }

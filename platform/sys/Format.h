@@ -120,8 +120,8 @@ std::string FormatA(std::string_view fmt, const Args&... args)
 }
 
 // FormatMessage-style inserts: %1 .. %9 is the argument of that number (a
-// string as it is, a number as its decimal text), %1!spec! formats it with
-// the printf conversion spec ("%1!04d!"), %% is "%".  A missing argument
+// string as it is, a number as its decimal text), %1!fmt! formats it with
+// the printf conversion ("%1!04d!"), %% is "%".  A missing argument
 // gives nothing; any other "%" sequence is kept as it is.
 std::u16string FormatMessageV(std::u16string_view fmt, std::span<const FmtArg> args);
 
