@@ -135,23 +135,23 @@ struct Rules
 
     static bool RemoveFileSpec(S& p)
     {
-        size_t spec = 0, i = 0;
+        size_t cut = 0, i = 0;
         if (i < p.size() && Sep(p[i]))
-            spec = ++i;
+            cut = ++i;
         if (i < p.size() && Sep(p[i]))
-            spec = ++i;
+            cut = ++i;
         for (; i < p.size(); ++i) {
             if (Sep(p[i])) {
-                spec = i;
+                cut = i;
             } else if (p[i] == C(':')) {
-                spec = i + 1;
-                if (spec < p.size() && Sep(p[spec]))
-                    i = spec++; // the root's separator stays
+                cut = i + 1;
+                if (cut < p.size() && Sep(p[cut]))
+                    i = cut++; // the root's separator stays
             }
         }
-        if (spec >= p.size())
+        if (cut >= p.size())
             return false;
-        p.resize(spec);
+        p.resize(cut);
         return true;
     }
 
