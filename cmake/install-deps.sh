@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Strandwork needs.
-# Quiet and quick when everything is there already; runs `apt-get update`
-# only when an install fails.
+# Installs the Debian packages that configuring, building, testing and running
+# Strandwork need on a minimal Debian 12. Quiet and quick when everything is
+# there already; runs `apt-get update` only when an install fails.
+# The test setup_packages (tests/setup/) checks that this list is complete.
 set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-tools-dev libgl-dev
+  qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth fonts-dejavu-core
 )
 
 missing=()
@@ -21,11 +22,18 @@ done
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "install-deps: missing packages ${missing[*]}; run as root: apt-get install --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
   SUDO="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
 echo "Installing: ${missing[*]}" >&2
 if ! $SUDO apt-get install -y --no-install-recommends "${missing[@]}" </dev/null; then
-  $SUDO apt-get update </dev/null
-  $SUDO apt-get install -y --no-install-recommends "${missing[@]}" </dev/null
+  if ! { $SUDO apt-get update </dev/null &&
+         $SUDO apt-get install -y --no-install-recommends "${missing[@]}" </dev/null; }; then
+    echo "install-deps: could not install ${missing[*]}; run by hand: ${SUDO:+sudo }apt-get update && ${SUDO:+sudo }apt-get install --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
 fi
