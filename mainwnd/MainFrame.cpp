@@ -70,6 +70,9 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
         m_outputBar->setWidget(m_output);
         addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
     }
+    // The editor's line-end and caret panes.
+    if (!GetStatusBar())
+        CreateStatusBar({0, 37903, 37902});
     UpdateFrameTitle();
     return true;
 }
