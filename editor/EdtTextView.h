@@ -222,6 +222,7 @@ public:
     // Ends the incremental search (the edit view has one).
     virtual void EndIncrementalSearch() {}
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    QSize sizeHint() const override { return {640, 400}; }
 
 protected:
     // ---- Qt events

@@ -4,6 +4,8 @@
 
 #include "res/Resources.h"
 
+#include <QScrollBar>
+
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -439,6 +441,10 @@ void CEdtTextView::paintEvent(QPaintEvent* e)
 {
     QPainter p(this);
     const QRect client = ClientRect();
+    if (m_vbar->isVisible() && m_hbar->isVisible())  // the corner between the bars
+        p.fillRect(QRect(client.right() + 1, client.bottom() + 1, width() - client.width(),
+                         height() - client.height()),
+                   palette().color(QPalette::Window));
     p.setClipRect(client);
     PrepareSelBounds();
     g_paintClock.start();

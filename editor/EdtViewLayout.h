@@ -79,7 +79,7 @@ public:
     size_t MemoryBytes() const;
 
 private:
-    static int64_t Eff(int32_t v) { return v < 0 ? 1 : v; }
+    static int64_t Eff(int32_t v) { return v < 1 ? 1 : v; }
     struct Block
     {
         std::vector<int32_t> v;
