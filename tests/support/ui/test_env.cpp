@@ -64,7 +64,7 @@ TEST(UiEnvironment, MainFrameShot)
     EXPECT_TRUE(s.Frame()->isVisible());
 }
 
-TEST(UiEnvironment, ScreenshotCasesRunOnlyWithShotSet)
+TEST(UiEnvironment, ScreenshotCasesNeedTheVariable)
 {
     const ::testing::TestSuite* suite = ::testing::UnitTest::GetInstance()->current_test_suite();
     const ::testing::TestResult* shot = nullptr;
