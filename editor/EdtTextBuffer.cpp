@@ -76,6 +76,7 @@ void CEdtTextBuffer::ResetUndo()
 
 bool CEdtTextBuffer::InitNew(int crlfMode)
 {
+    ++m_changeCount;
     m_lines.Clear();
     m_lines.PushBack(edt::Line{});
     if (crlfMode >= 0)
@@ -92,6 +93,7 @@ bool CEdtTextBuffer::InitNew(int crlfMode)
 
 void CEdtTextBuffer::FreeAll()
 {
+    ++m_changeCount;
     m_lines.Clear();
     ResetUndo();
     m_initialized = false;
@@ -328,6 +330,7 @@ bool CEdtTextBuffer::InternalInsertLines(IEdtBufferListener* view, int line, int
         first.text.Append(pieces[0]);
         m_lines.Insert(line + 1, std::move(added));
     }
+    ++m_changeCount;
     InsertContext ctx({ch, line}, {endChar, endLine});
     UpdateViews(view, &ctx, endLine != line ? EDT_UPD_LINES : EDT_UPD_LINE, line);
     if (!m_modified)
@@ -359,6 +362,7 @@ bool CEdtTextBuffer::InternalDeleteText(IEdtBufferListener* view, int startLine,
         first.text.Append(tail);
         m_lines.Erase(startLine + 1, endLine - startLine);
     }
+    ++m_changeCount;
     DeleteContext ctx({startChar, startLine}, {endChar, endLine});
     UpdateViews(view, &ctx, startLine == endLine ? EDT_UPD_LINE : EDT_UPD_LINES, startLine);
     if (!m_modified)
@@ -442,8 +446,9 @@ void CEdtTextBuffer::BeginUndoGroup(bool mergeWithPrevious)
     m_groupStartPending = !(mergeWithPrevious && m_undoPos > 0);
 }
 
-void CEdtTextBuffer::FlushUndoGroup(IEdtBufferListener* view)
+bool CEdtTextBuffer::FlushUndoGroup(IEdtBufferListener* view)
 {
+    const bool added = m_groupOpen && m_groupRecords > 0;
     if (view && m_undoPos > 0) {
         m_groupStartPending = true;
         if (m_groupRecords > 0) {
@@ -453,6 +458,17 @@ void CEdtTextBuffer::FlushUndoGroup(IEdtBufferListener* view)
     }
     m_groupOpen = false;
     m_groupRecords = 0;
+    return added;
+}
+
+bool CEdtTextBuffer::GetLastUndoRecord(int& action, EdtPoint& end) const
+{
+    if (m_undoPos <= 0 || m_undoPos > static_cast<int>(m_undo.size()))
+        return false;
+    const UndoRecord& rec = m_undo[static_cast<size_t>(m_undoPos) - 1];
+    action = rec.action;
+    end = (rec.flags & kUndoInsert) ? rec.end : rec.start;
+    return true;
 }
 
 void CEdtTextBuffer::DropOldestGroups()

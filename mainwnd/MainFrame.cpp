@@ -72,7 +72,7 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
     }
     // The editor's line-end and caret panes.
     if (!GetStatusBar())
-        CreateStatusBar({0, 37903, 37902});
+        CreateStatusBar({0, 37903, 59140, 37901, 37902});
     UpdateFrameTitle();
     return true;
 }
