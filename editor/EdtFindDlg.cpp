@@ -56,6 +56,13 @@ CFindTextDlg::CFindTextDlg(CEdtTextView* view) : ui::Dialog(IDD, view), m_view(v
         connect(m_combo, &QComboBox::editTextChanged, this, [this] { UpdateControls(); });
 }
 
+CFindTextDlg::~CFindTextDlg()
+{
+    // The combo stores its text when it goes, after the form.
+    if (m_combo)
+        m_combo->disconnect(this);
+}
+
 void CFindTextDlg::SetFlags(uint32_t flags)
 {
     m_matchCase = (flags & EDT_FIND_MATCH_CASE) ? 1 : 0;

@@ -23,6 +23,7 @@ class CFindTextDlg : public ui::Dialog
 public:
     static constexpr uint32_t IDD = 8601;
     explicit CFindTextDlg(CEdtTextView* view);
+    ~CFindTextDlg() override;
     bool OnInitDialog() override;
     void DoDataExchange(ui::DataExchange& dx) override;
     void OnOK() override;

@@ -327,6 +327,15 @@ CEditReplaceDlg::CEditReplaceDlg(CEdtEditView* view) : ui::Dialog(IDD, view), m_
             w->installEventFilter(this);
 }
 
+CEditReplaceDlg::~CEditReplaceDlg()
+{
+    for (CHistoryCombo* c : {m_find, m_replace})
+        if (c) {
+            c->disconnect(this);
+            c->removeEventFilter(this);
+        }
+}
+
 void CEditReplaceDlg::SetFlags(uint32_t flags)
 {
     m_matchCase = (flags & EDT_FIND_MATCH_CASE) ? 1 : 0;

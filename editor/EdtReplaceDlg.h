@@ -16,6 +16,7 @@ class CEditReplaceDlg : public ui::Dialog
 public:
     static constexpr uint32_t IDD = 8602;
     explicit CEditReplaceDlg(CEdtEditView* view);
+    ~CEditReplaceDlg() override;
     bool OnInitDialog() override;
     void DoDataExchange(ui::DataExchange& dx) override;
     void OnOK() override;  // Enter: the default button's action
