@@ -76,6 +76,7 @@ void CEdtTextView::Init()
 
     m_disableDragAndDrop = (GetEdtGeneralFlags() & 0x80) != 0;
     m_accel = ui::AccelTable::Load(IDR_EDT_ACCEL);
+    TextInClipboard();  // starts watching the clipboard
 
     CEdtTextView::ResetView();
     ApplyTextType(GetTextTypeDef(0));

@@ -164,6 +164,9 @@ public:
     virtual void OnUpdateSibling(CEdtTextView* updater, bool horz);
     // Whether the idle filler still has work (cookies, lengths, wrap).
     bool IsFillerBusy() const;
+    // Whether every line is drawn in its exact colours (all cookies known,
+    // nothing drawn provisionally waits).
+    bool AreColoursExact() const { return m_cookiesKnown >= GetLineCount() && m_provisional.empty(); }
     // Runs the idle filler to its end (tests and benchmarks).
     void FinishFiller();
     // Bytes held by the per-line caches.

@@ -44,15 +44,20 @@ void WatchClipboard()
     QObject::connect(qApp, &QObject::destroyed, [] { g_clipboardWatched = false; });
 }
 
-std::u16string WithLF(const std::u16string& text)
+// The text with LF line ends, as text is exchanged on this system.
+QString WithLF(const std::u16string& text)
 {
-    std::u16string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+    QString out(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    qsizetype n = 0;
+    const size_t size = text.size();
+    for (size_t i = 0; i < size; ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
             continue;
-        out.push_back(text[i]);
+        d[n++] = c;
     }
+    out.truncate(n);
     return out;
 }
 
@@ -324,10 +329,11 @@ bool CEdtTextView::PutToClipboard(const std::u16string& text)
         return false;
     WatchClipboard();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString lf = QString::fromStdU16String(WithLF(text));
+    const QString lf = WithLF(text);
     QClipboard* cb = QGuiApplication::clipboard();
     cb->setText(lf);
-    const bool ok = cb->text() == lf;
+    const QMimeData* d = cb->mimeData();
+    const bool ok = d && d->hasText() && cb->text().size() == lf.size();
     QApplication::restoreOverrideCursor();
     return ok;
 }
@@ -384,7 +390,7 @@ void CEdtTextView::StartDrag()
         m_buffer->BeginUndoGroup();
     auto* drag = new QDrag(this);
     auto* mime = new QMimeData;
-    mime->setText(QString::fromStdU16String(WithLF(text)));
+    mime->setText(WithLF(text));
     drag->setMimeData(mime);
     m_draggingText = true;
     g_dragSource = this;

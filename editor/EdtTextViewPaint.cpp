@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -55,9 +56,12 @@ bool AllAscii(const std::u16string& s)
     return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; });
 }
 
-// Paint-time budget for filling missing parse cookies.
+// Paint-time budget for filling missing parse cookies: well inside the
+// 50 ms a paint may wait, so that a jump far ahead still paints at once;
+// the idle filler brings the exact colours right after.
 QElapsedTimer g_paintClock;
-constexpr int kPaintCookieBudgetMs = 50;
+constexpr int kPaintCookieBudgetMs = 4;
+constexpr int kPaintCookieNearLines = 4096;
 
 } // namespace
 
@@ -147,17 +151,35 @@ const QFont& CEdtTextView::GetFont(bool italic, bool bold)
             return f;
         };
         std::u16string face(lf.faceName);
-        std::unique_ptr<QFont> f;
-        if (face != u"FixedSys") {
-            QFont base(QString::fromStdU16String(face));
-            base.setStyleHint(QFont::TypeWriter);
-            f = make(base);
-            if (!QFontInfo(*f).fixedPitch())
-                f.reset();
+        // Resolving a family is slow: the fonts made once are kept for
+        // every view.
+        static std::map<std::pair<std::u16string, int>, QFont> made;
+        static QObject* madeFor = nullptr;  // the application they belong to
+        if (madeFor != QCoreApplication::instance()) {
+            made.clear();
+            madeFor = QCoreApplication::instance();
+            if (madeFor)
+                QObject::connect(madeFor, &QObject::destroyed, [] {
+                    made.clear();
+                    madeFor = nullptr;
+                });
         }
-        if (!f)
-            f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        m_fonts[size_t(slot)] = std::move(f);
+        const auto key = std::make_pair(face, px * 4 + slot);
+        auto it = made.find(key);
+        if (it == made.end()) {
+            std::unique_ptr<QFont> f;
+            if (face != u"FixedSys") {
+                QFont base(QString::fromStdU16String(face));
+                base.setStyleHint(QFont::TypeWriter);
+                f = make(base);
+                if (!QFontInfo(*f).fixedPitch())
+                    f.reset();
+            }
+            if (!f)
+                f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            it = made.emplace(key, *f).first;
+        }
+        m_fonts[size_t(slot)] = std::make_unique<QFont>(it->second);
         m_fontFits[size_t(slot)] = -1;
     }
     return *m_fonts[size_t(slot)];
@@ -306,8 +328,11 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
         if (line - 1 < m_cookiesKnown) {
             cookie = m_cookies[size_t(line) - 1];
         } else {
-            while (m_cookiesKnown <= line - 1 && (!g_paintClock.isValid() ||
-                                                  g_paintClock.elapsed() < kPaintCookieBudgetMs))
+            // Far below the known cookies (a jump right after opening) the
+            // line waits for the filler instead of the paint.
+            const bool near = line - 1 - m_cookiesKnown < kPaintCookieNearLines;
+            while (near && m_cookiesKnown <= line - 1 &&
+                   (!g_paintClock.isValid() || g_paintClock.elapsed() < kPaintCookieBudgetMs))
                 GetParseCookie(std::min(line - 1, m_cookiesKnown + 255));
             if (line - 1 < m_cookiesKnown) {
                 cookie = m_cookies[size_t(line) - 1];

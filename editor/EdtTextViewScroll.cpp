@@ -62,10 +62,17 @@ int CEdtTextView::GetSubLines(int line)
 void CEdtTextView::ComputeSubLines(int line)
 {
     EnsureCacheSize();
-    if (m_wrapWidth == WrapWidth() && m_subLines.Get(line) >= 0)
+    if (m_wrapWidth != WrapWidth()) {
+        m_wrapWidth = WrapWidth();
+        m_subLines.Fill(0, m_subLines.Size(), -1);
+        m_wrapScan = 0;
+    } else if (m_subLines.Get(line) >= 0) {
         return;
-    std::vector<int> breaks;
-    GetLineBreaks(line, breaks);
+    }
+    // The count alone: no break list is built.
+    int count = 0;
+    WrapLine(line, m_wrapWidth, nullptr, count);
+    m_subLines.Set(line, std::max(count, 0) + 1);
 }
 
 int CEdtTextView::GetSubLineCount()

@@ -309,3 +309,31 @@ TEST(TextViewPaint, BadInputDrawsSafely)
     bare.resize(100, 100);
     (void)Render(&bare);
 }
+
+TEST(TextViewPaint, GeneralFlagsAndFolderFromTheStore)
+{
+    EdtLoadSettings();
+    EXPECT_EQ(GetEdtGeneralFlags(), 0x200u);
+    EXPECT_TRUE(GetEdtGeneralFolder().empty());
+    SetEdtGeneralFlags(0x280);
+    SetEdtGeneralFolder(u"/opt/spell");
+    EdtSaveSettings();
+    SetEdtGeneralFlags(0);
+    SetEdtGeneralFolder(u"");
+    EdtLoadSettings();
+    EXPECT_EQ(GetEdtGeneralFlags(), 0x280u);
+    EXPECT_EQ(GetEdtGeneralFolder(), u"/opt/spell");
+    // Bit 0x80: a new view starts with drag and drop off.
+    CEdtTextView off;
+    EXPECT_TRUE(off.GetDisableDragAndDrop());
+    // A folder longer than 1,024 characters is ignored.
+    SetEdtGeneralFolder(std::u16string(1025, u'x'));
+    EdtSaveSettings();
+    EdtLoadSettings();
+    EXPECT_TRUE(GetEdtGeneralFolder().empty());
+    SetEdtGeneralFlags(0x200);
+    SetEdtGeneralFolder(u"");
+    CEdtTextView on;
+    EXPECT_FALSE(on.GetDisableDragAndDrop());
+    ResetSourceTypes();
+}
