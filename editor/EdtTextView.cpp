@@ -274,7 +274,7 @@ void CEdtTextView::ResetCaches()
 {
     m_cookies.clear();
     m_cookiesKnown = 0;
-    m_provisional.clear();
+    m_provisionalFrom = INT_MAX;
     const int n = GetLineCount();
     m_lengths.Reset(n, -1);
     m_subLines.Reset(n, -1);
@@ -338,7 +338,6 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
     m_cookiesKnown = std::min(m_cookiesKnown, line);
     if (m_cookies.size() > size_t(count))
         m_cookies.resize(size_t(count));
-    m_provisional.clear();
     int oldLength = -1;
     if (flags & 0x100) {
         // One line changed.

@@ -26,6 +26,7 @@
 #include <QPointer>
 
 #include <array>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <string>
@@ -166,7 +167,7 @@ public:
     bool IsFillerBusy() const;
     // Whether every line is drawn in its exact colours (all cookies known,
     // nothing drawn provisionally waits).
-    bool AreColoursExact() const { return m_cookiesKnown >= GetLineCount() && m_provisional.empty(); }
+    bool AreColoursExact() const { return m_cookiesKnown >= GetLineCount() && m_provisionalFrom == INT_MAX; }
     // Runs the idle filler to its end (tests and benchmarks).
     void FinishFiller();
     // Bytes held by the per-line caches.
@@ -348,7 +349,7 @@ private:
     int m_lengthScan = 0;             // the filler's next line for lengths
     int m_wrapScan = 0;               // the filler's next line for sub-lines
     int m_wrapWidth = -1;
-    std::vector<int> m_provisional;   // lines drawn with a guessed cookie
+    int m_provisionalFrom = INT_MAX;  // first line drawn with a guessed cookie
     QTimer* m_filler = nullptr;
     TextBlockList m_blocks;
 

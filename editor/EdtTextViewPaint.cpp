@@ -338,7 +338,7 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
                 cookie = m_cookies[size_t(line) - 1];
             } else {
                 cookie = m_cookiesKnown > 0 ? m_cookies[size_t(m_cookiesKnown) - 1] : 0;
-                m_provisional.push_back(line);
+                m_provisionalFrom = std::min(m_provisionalFrom, line);
                 StartFiller();
             }
         }

@@ -245,12 +245,17 @@ bool CEdtTextView::RunFillerSlice(int budgetMs)
     while (m_cookiesKnown < n) {
         const int stop = std::min(n, m_cookiesKnown + 256);
         GetParseCookie(stop - 1);
-        if (!m_provisional.empty() && m_cookiesKnown > *std::min_element(m_provisional.begin(), m_provisional.end())) {
-            m_provisional.clear();
+        if (m_cookiesKnown > m_provisionalFrom) {
+            // Lines drawn with a guessed cookie get their exact colours.
+            m_provisionalFrom = INT_MAX;
             update();
         }
         if (t.elapsed() >= budgetMs)
             return true;
+    }
+    if (m_provisionalFrom != INT_MAX) {
+        m_provisionalFrom = INT_MAX;
+        update();
     }
     // 2. Expanded lengths and the maximum.
     bool grew = false;

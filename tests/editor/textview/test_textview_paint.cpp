@@ -337,3 +337,22 @@ TEST(TextViewPaint, GeneralFlagsAndFolderFromTheStore)
     EXPECT_FALSE(on.GetDisableDragAndDrop());
     ResetSourceTypes();
 }
+
+TEST(TextViewPaint, AJumpFarAheadPaintsAtOnceAndColoursFollow)
+{
+    std::u16string text;
+    for (int i = 0; i < 20000; ++i)
+        text += u"LOD X ; comment\r\n";
+    text += u"DATA";
+    auto v = MakeView(u"");
+    v->SetTextType(std::u16string_view(u"plc"));
+    SetText(v->buffer, text);  // the filler has not run yet
+    EXPECT_FALSE(v->AreColoursExact());
+    PressKey(v.get(), Qt::Key_End, Qt::ControlModifier);
+    (void)Render(v.get());  // drawn with the nearest known cookie
+    ASSERT_TRUE(WaitFor([&] { return v->AreColoursExact(); }, 10000, "the exact colours"));
+    const QImage img = Render(v.get());
+    const int row = v->GetCursorPos().line - v->GetTopLine();
+    EXPECT_TRUE(RectHasColor(img, Row(*v, row), QColor(0, 0, 0xFF), 5));
+    EXPECT_EQ(v->GetParseCookie(20000), ParseLinePlc(u"DATA", v->GetParseCookie(19999), nullptr));
+}
