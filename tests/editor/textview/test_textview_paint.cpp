@@ -356,3 +356,34 @@ TEST(TextViewPaint, AJumpFarAheadPaintsAtOnceAndColoursFollow)
     EXPECT_TRUE(RectHasColor(img, Row(*v, row), QColor(0, 0, 0xFF), 5));
     EXPECT_EQ(v->GetParseCookie(20000), ParseLinePlc(u"DATA", v->GetParseCookie(19999), nullptr));
 }
+
+TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
+{
+    auto v = MakeView(Numbered(10));
+    v->FinishFiller();
+    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    v->SetCursorPos({2, 5});
+    v->SetSelection({1, 5}, {2, 5});
+    int el, ec;
+    ASSERT_TRUE(v->buffer.InsertText(nullptr, 0, 0, u"a\r\nb\r\n", el, ec, 0));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 7}));
+    EdtPoint s, e;
+    v->GetSelection(s, e);
+    EXPECT_EQ(s, (EdtPoint{1, 7}));
+    // A longer line raises the maximum at once; the longest shrinking
+    // lets the filler find the new one.
+    ASSERT_TRUE(v->buffer.InsertText(nullptr, 3, 0, u"\tlonger", el, ec, 0));
+    EXPECT_EQ(v->GetMaxLineLength(), 16);
+    ASSERT_TRUE(v->buffer.DeleteText(nullptr, 3, 0, 3, 7, 0));
+    v->FinishFiller();
+    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    ASSERT_TRUE(v->buffer.DeleteText(nullptr, 0, 0, 2, 0, 0));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 5}));
+    EXPECT_EQ(v->GetLineActualLength(9), 6);
+    EXPECT_EQ(v->GetLineActualLength(10), 0);  // outside: 0
+    // Tabs in the actual length follow the tab size.
+    SetText(v->buffer, u"\tx");
+    EXPECT_EQ(v->GetLineActualLength(0), 5);
+    v->SetTabSize(8);
+    EXPECT_EQ(v->GetLineActualLength(0), 9);
+}
