@@ -21,6 +21,7 @@
 #include "platform/ui/Document.h"
 
 #include <QColor>
+#include <QCursor>
 #include <QFont>
 #include <QPixmap>
 #include <QPointer>
@@ -355,6 +356,8 @@ private:
 
     QPixmap m_icons;
     bool m_iconsLoaded = false;
+    QCursor m_marginCursor;
+    bool m_marginCursorLoaded = false;
     std::unique_ptr<ui::AccelTable> m_accel;
     std::unique_ptr<EdtViewLines> m_lines;
 

@@ -206,7 +206,11 @@ void CEdtTextView::mouseMoveEvent(QMouseEvent* e)
     }
     // The cursor shape.
     if (pos.x() < GetMarginWidth()) {
-        setCursor(ui::LoadCursor(IDR_EDT_MARGIN_CURSOR, Qt::ArrowCursor));
+        if (!m_marginCursorLoaded) {
+            m_marginCursor = ui::LoadCursor(IDR_EDT_MARGIN_CURSOR, Qt::ArrowCursor);
+            m_marginCursorLoaded = true;
+        }
+        setCursor(m_marginCursor);
     } else if (IsInsideSelection(ClientToText(pos + QPoint(GetCharWidth() / 2, 0)))) {
         if (!m_disableDragAndDrop)
             setCursor(Qt::ArrowCursor);
