@@ -54,6 +54,8 @@ void CEdtTextView::Init()
     m_hbar = new QScrollBar(Qt::Horizontal, this);
     connect(m_vbar, &QScrollBar::valueChanged, this, [this](int v) { OnVScroll(v); });
     connect(m_hbar, &QScrollBar::valueChanged, this, [this](int v) { OnHScroll(v); });
+    KeepOneLineOnPageSteps(m_vbar, this);
+    KeepOneLineOnPageSteps(m_hbar, this);
 
     m_filler = new QTimer(this);
     m_filler->setInterval(0);

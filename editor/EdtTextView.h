@@ -323,6 +323,7 @@ private:
     bool RunFillerSlice(int budgetMs);
     void OnFillerTimer();
     void ConnectScrollBars();
+    static void KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context);
     void LayoutScrollBars();
     void OnVScroll(int value);
     void OnHScroll(int value);

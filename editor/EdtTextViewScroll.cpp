@@ -342,6 +342,19 @@ int CEdtTextView::GetScreenChars()
     return m_screenChars;
 }
 
+// A page step moves by one less than the page, so that a line stays in
+// view; the thumb keeps the page's size.
+void CEdtTextView::KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context)
+{
+    QObject::connect(bar, &QAbstractSlider::actionTriggered, context, [bar](int action) {
+        const int step = std::max(bar->pageStep() - 1, 1);
+        if (action == QAbstractSlider::SliderPageStepAdd)
+            bar->setSliderPosition(std::min(bar->value() + step, bar->maximum()));
+        else if (action == QAbstractSlider::SliderPageStepSub)
+            bar->setSliderPosition(std::max(bar->value() - step, bar->minimum()));
+    });
+}
+
 void CEdtTextView::ConnectScrollBars()
 {
     m_splitter = nullptr;
@@ -360,15 +373,19 @@ void CEdtTextView::ConnectScrollBars()
         if (m_sharedV)
             disconnect(m_sharedV, nullptr, this, nullptr);
         m_sharedV = v;
-        if (v)
+        if (v) {
             connect(v, &QScrollBar::valueChanged, this, [this](int x) { OnVScroll(x); });
+            KeepOneLineOnPageSteps(v, this);
+        }
     }
     if (h != m_sharedH) {
         if (m_sharedH)
             disconnect(m_sharedH, nullptr, this, nullptr);
         m_sharedH = h;
-        if (h)
+        if (h) {
             connect(h, &QScrollBar::valueChanged, this, [this](int x) { OnHScroll(x); });
+            KeepOneLineOnPageSteps(h, this);
+        }
     }
     LayoutScrollBars();
 }

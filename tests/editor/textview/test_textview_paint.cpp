@@ -116,6 +116,11 @@ TEST(TextViewPaint, WheelResizeAndScrollBars)
     ASSERT_NE(vbar, nullptr);
     EXPECT_EQ(vbar->value(), 4);
     EXPECT_TRUE(vbar->isEnabled());
+    // A page step keeps one line of the old page in view.
+    vbar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(v->GetTopSubLine(), 4 + v->GetScreenLines() - 1);
+    vbar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(v->GetTopSubLine(), 4);
     // Resizing keeps the top line.
     v->resize(300, 200);
     PumpEvents();
