@@ -205,6 +205,8 @@ public:
     virtual bool TextInClipboard();
     virtual bool PutToClipboard(const std::u16string& text);
     virtual bool GetFromClipboard(std::u16string& text);
+    // Puts text that already has LF line ends; false for an empty text.
+    bool SetClipboardText(const QString& lfText);
     virtual bool PrepareDragData(std::u16string& text);
     virtual Qt::DropActions GetDropEffect();
     virtual void OnDropSource(Qt::DropAction effect);

@@ -308,7 +308,31 @@ void CEdtTextView::OnEditCopy()
     if (!IsSelection())
         return;
     PrepareSelBounds();
-    PutToClipboard(GetText(m_drawSelStart, m_drawSelEnd));
+    if (!m_buffer) {
+        PutToClipboard(GetText(m_drawSelStart, m_drawSelEnd));
+        return;
+    }
+    // The selection straight into the clipboard's text with LF line ends:
+    // one copy of the text, however large.
+    const EdtPoint a = m_drawSelStart, b = m_drawSelEnd;
+    const int last = std::min(b.line, GetLineCount() - 1);
+    qsizetype size = 0;
+    for (int line = a.line; line <= last; ++line)
+        size += GetLineLength(line) + (line < last ? 1 : 0);
+    QString text(size, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype n = 0;
+    for (int line = a.line; line <= last; ++line) {
+        const int len = GetLineLength(line);
+        const int from = line == a.line ? std::clamp(a.ch, 0, len) : 0;
+        const int to = line == last ? std::clamp(b.ch, from, len) : len;
+        std::copy(GetLineChars(line) + from, GetLineChars(line) + to, out + n);
+        n += to - from;
+        if (line < last)
+            out[n++] = u'\n';
+    }
+    text.truncate(n);
+    SetClipboardText(text);
 }
 
 void CEdtTextView::OnEditSelectAll()
@@ -331,9 +355,15 @@ bool CEdtTextView::PutToClipboard(const std::u16string& text)
 {
     if (text.empty())
         return false;
+    return SetClipboardText(WithLF(text));
+}
+
+bool CEdtTextView::SetClipboardText(const QString& lf)
+{
+    if (lf.isEmpty())
+        return false;
     WatchClipboard();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString lf = WithLF(text);
     QClipboard* cb = QGuiApplication::clipboard();
     cb->setText(lf);
     const QMimeData* d = cb->mimeData();
