@@ -342,6 +342,7 @@ private:
     EdtLogFont m_logFont{};
     std::array<std::unique_ptr<QFont>, 4> m_fonts;
     std::array<int, 4> m_fontFits{};  // 1 when an ASCII run may be drawn whole
+    std::array<int, 4> m_fontAscent{};
     int m_lineHeight = -1, m_charWidth = -1;
     int m_screenLines = -1, m_screenChars = -1;
     std::vector<uint32_t> m_cookies;  // valid below m_cookiesKnown

@@ -46,9 +46,15 @@ int ScreenDpiY()
     return 96;
 }
 
+// The cells as a QString without a copy (valid while s is unchanged).
 QString Cells(const std::u16string& s)
 {
-    return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+    return QString::fromRawData(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+}
+
+bool AllBlank(const std::u16string& s)
+{
+    return std::all_of(s.begin(), s.end(), [](char16_t c) { return c == u' '; });
 }
 
 bool AllAscii(const std::u16string& s)
@@ -307,6 +313,9 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
     QColor lineText, lineBack;
     const bool lineColours = GetLineColors(line, lineText, lineBack);
     const QColor rest = lineColours ? lineBack : GetColor(EDT_CLR_WHITESPACE);
+    const QColor rowBack = lineColours ? lineBack : GetColor(EDT_CLR_BACKGROUND);
+    int fontSlot = -1;  // what the painter holds
+    QColor pen;
     const bool selShown = m_focused || m_showInactiveSelection;
     auto selected = [&](int ch) {
         const EdtPoint pt{ch, line};
@@ -370,6 +379,7 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
         advance(s0);
         const int base = col;
         const int y = rect.top() + sub * lh;
+        p.fillRect(QRect(rect.left(), y, rect.width(), lh), rowBack);
         const int visFirst = base + m_offsetChar;
         const int visLast = visFirst + screenChars;
         int drawnTo = rect.left();  // right edge of what is painted
@@ -409,18 +419,32 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
             if (!cells.empty()) {
                 const int x = rect.left() + (first - visFirst) * cw;
                 const int w = static_cast<int>(cells.size()) * cw;
-                p.fillRect(QRect(x, y, w, lh), bg);
+                if (bg != rowBack)
+                    p.fillRect(QRect(x, y, w, lh), bg);
                 drawnTo = x + w;
+                if (AllBlank(cells)) {
+                    pos = segEnd;
+                    if (pos >= runEnd)
+                        ++bi;
+                    continue;
+                }
                 const bool bold = GetBold(b.colorIndex), italic = GetItalic(b.colorIndex);
                 const QFont& f = GetFont(italic, bold);
                 const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
                 if (m_fontFits[size_t(slot)] < 0) {
                     QFontMetrics fm(f);
                     m_fontFits[size_t(slot)] = fm.horizontalAdvance(QStringLiteral("Xi.W")) == 4 * cw ? 1 : 0;
+                    m_fontAscent[size_t(slot)] = fm.ascent();
                 }
-                p.setFont(f);
-                p.setPen(fg);
-                const int baseline = y + QFontMetrics(f).ascent();
+                if (slot != fontSlot) {
+                    p.setFont(f);
+                    fontSlot = slot;
+                }
+                if (fg != pen) {
+                    p.setPen(fg);
+                    pen = fg;
+                }
+                const int baseline = y + m_fontAscent[size_t(slot)];
                 if (m_fontFits[size_t(slot)] == 1 && AllAscii(cells)) {
                     p.drawText(QPoint(x, baseline), Cells(cells));
                 } else {
