@@ -56,6 +56,8 @@ void CEdtTextView::Init()
     m_hbar = new QScrollBar(Qt::Horizontal, this);
     connect(m_vbar, &QScrollBar::valueChanged, this, [this](int v) { OnVScroll(v); });
     connect(m_hbar, &QScrollBar::valueChanged, this, [this](int v) { OnHScroll(v); });
+    KeepOneLineOnPageSteps(m_vbar, this);
+    KeepOneLineOnPageSteps(m_hbar, this);
 
     m_filler = new QTimer(this);
     m_filler->setInterval(0);
@@ -78,6 +80,7 @@ void CEdtTextView::Init()
 
     m_disableDragAndDrop = (GetEdtGeneralFlags() & 0x80) != 0;
     m_accel = ui::AccelTable::Load(IDR_EDT_ACCEL);
+    TextInClipboard();  // starts watching the clipboard
 
     CEdtTextView::ResetView();
     ApplyTextType(GetTextTypeDef(0));
@@ -276,7 +279,7 @@ void CEdtTextView::ResetCaches()
 {
     m_cookies.clear();
     m_cookiesKnown = 0;
-    m_provisional.clear();
+    m_provisionalFrom = INT_MAX;
     const int n = GetLineCount();
     m_lengths.Reset(n, -1);
     m_subLines.Reset(n, -1);
@@ -340,8 +343,8 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
     m_cookiesKnown = std::min(m_cookiesKnown, line);
     if (m_cookies.size() > size_t(count))
         m_cookies.resize(size_t(count));
-    m_provisional.clear();
     int oldLength = -1;
+    int insertedLines = 0;
     if (flags & 0x100) {
         // One line changed.
         EnsureCacheSize();
@@ -354,6 +357,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         const auto* del = dynamic_cast<const DeleteContext*>(context);
         if (ins && ins->end.line >= ins->begin.line) {
             const int n = ins->end.line - ins->begin.line;
+            insertedLines = n;
             oldLength = m_lengths.Get(line);
             m_lengths.Insert(line + 1, n, -1);
             m_subLines.Insert(line + 1, n, -1);
@@ -374,18 +378,21 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         }
         EnsureCacheSize();
     }
-    // The maximum rises with a longer line; a change of the longest line
-    // makes it unknown.
+    // The maximum rises with a longer line; when the longest line shrinks
+    // or goes, the filler looks for the new one.
     if (line < count) {
-        const int now = GetLineActualLength(line);
-        if (m_maxLength >= 0 && oldLength >= m_maxLength && now < oldLength) {
+        const int current = m_maxLength >= 0 ? m_maxLength : m_maxKnown;
+        int longest = 0;
+        for (int i = line; i <= std::min(line + insertedLines, count - 1); ++i)
+            longest = std::max(longest, GetLineActualLength(i));
+        if (oldLength >= current && current > 0 && GetLineActualLength(line) < oldLength) {
             m_maxLength = -1;
             m_maxKnown = 0;
             m_lengthScan = 0;
-        } else if (now > m_maxKnown) {
-            m_maxKnown = now;
+        } else if (longest > current) {
+            m_maxKnown = std::max(m_maxKnown, longest);
             if (m_maxLength >= 0)
-                m_maxLength = now;
+                m_maxLength = longest;
         }
         if (m_wordWrap)
             m_wrapScan = std::min(m_wrapScan, line);

@@ -21,11 +21,13 @@
 #include "platform/ui/Document.h"
 
 #include <QColor>
+#include <QCursor>
 #include <QFont>
 #include <QPixmap>
 #include <QPointer>
 
 #include <array>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <string>
@@ -186,6 +188,9 @@ public:
     virtual void OnUpdateSibling(CEdtTextView* updater, bool horz);
     // Whether the idle filler still has work (cookies, lengths, wrap).
     bool IsFillerBusy() const;
+    // Whether every line is drawn in its exact colours (all cookies known,
+    // nothing drawn provisionally waits).
+    bool AreColoursExact() const { return m_cookiesKnown >= GetLineCount() && m_provisionalFrom == INT_MAX; }
     // Runs the idle filler to its end (tests and benchmarks).
     void FinishFiller();
     // Bytes held by the per-line caches.
@@ -222,6 +227,8 @@ public:
     virtual bool TextInClipboard();
     virtual bool PutToClipboard(const std::u16string& text);
     virtual bool GetFromClipboard(std::u16string& text);
+    // Puts text that already has LF line ends; false for an empty text.
+    bool SetClipboardText(const QString& lfText);
     virtual bool PrepareDragData(std::u16string& text);
     virtual Qt::DropActions GetDropEffect();
     virtual void OnDropSource(Qt::DropAction effect);
@@ -379,6 +386,7 @@ private:
     bool RunFillerSlice(int budgetMs);
     void OnFillerTimer();
     void ConnectScrollBars();
+    static void KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context);
     void LayoutScrollBars();
     void OnVScroll(int value);
     void OnHScroll(int value);
@@ -398,6 +406,7 @@ private:
     EdtLogFont m_logFont{};
     std::array<std::unique_ptr<QFont>, 4> m_fonts;
     std::array<int, 4> m_fontFits{};  // 1 when an ASCII run may be drawn whole
+    std::array<int, 4> m_fontAscent{};
     int m_lineHeight = -1, m_charWidth = -1;
     int m_screenLines = -1, m_screenChars = -1;
     std::vector<uint32_t> m_cookies;  // valid below m_cookiesKnown
@@ -409,12 +418,14 @@ private:
     int m_lengthScan = 0;             // the filler's next line for lengths
     int m_wrapScan = 0;               // the filler's next line for sub-lines
     int m_wrapWidth = -1;
-    std::vector<int> m_provisional;   // lines drawn with a guessed cookie
+    int m_provisionalFrom = INT_MAX;  // first line drawn with a guessed cookie
     QTimer* m_filler = nullptr;
     TextBlockList m_blocks;
 
     QPixmap m_icons;
     bool m_iconsLoaded = false;
+    QCursor m_marginCursor;
+    bool m_marginCursorLoaded = false;
     std::unique_ptr<ui::AccelTable> m_accel;
     std::unique_ptr<EdtViewLines> m_lines;
 

@@ -44,15 +44,20 @@ void WatchClipboard()
     QObject::connect(qApp, &QObject::destroyed, [] { g_clipboardWatched = false; });
 }
 
-std::u16string WithLF(const std::u16string& text)
+// The text with LF line ends, as text is exchanged on this system.
+QString WithLF(const std::u16string& text)
 {
-    std::u16string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+    QString out(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    qsizetype n = 0;
+    const size_t size = text.size();
+    for (size_t i = 0; i < size; ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
             continue;
-        out.push_back(text[i]);
+        d[n++] = c;
     }
+    out.truncate(n);
     return out;
 }
 
@@ -201,7 +206,11 @@ void CEdtTextView::mouseMoveEvent(QMouseEvent* e)
     }
     // The cursor shape.
     if (pos.x() < GetMarginWidth()) {
-        setCursor(ui::LoadCursor(IDR_EDT_MARGIN_CURSOR, Qt::ArrowCursor));
+        if (!m_marginCursorLoaded) {
+            m_marginCursor = ui::LoadCursor(IDR_EDT_MARGIN_CURSOR, Qt::ArrowCursor);
+            m_marginCursorLoaded = true;
+        }
+        setCursor(m_marginCursor);
     } else if (IsInsideSelection(ClientToText(pos + QPoint(GetCharWidth() / 2, 0)))) {
         if (!m_disableDragAndDrop)
             setCursor(Qt::ArrowCursor);
@@ -299,7 +308,31 @@ void CEdtTextView::OnEditCopy()
     if (!IsSelection())
         return;
     PrepareSelBounds();
-    PutToClipboard(GetText(m_drawSelStart, m_drawSelEnd));
+    if (!m_buffer) {
+        PutToClipboard(GetText(m_drawSelStart, m_drawSelEnd));
+        return;
+    }
+    // The selection straight into the clipboard's text with LF line ends:
+    // one copy of the text, however large.
+    const EdtPoint a = m_drawSelStart, b = m_drawSelEnd;
+    const int last = std::min(b.line, GetLineCount() - 1);
+    qsizetype size = 0;
+    for (int line = a.line; line <= last; ++line)
+        size += GetLineLength(line) + (line < last ? 1 : 0);
+    QString text(size, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype n = 0;
+    for (int line = a.line; line <= last; ++line) {
+        const int len = GetLineLength(line);
+        const int from = line == a.line ? std::clamp(a.ch, 0, len) : 0;
+        const int to = line == last ? std::clamp(b.ch, from, len) : len;
+        std::copy(GetLineChars(line) + from, GetLineChars(line) + to, out + n);
+        n += to - from;
+        if (line < last)
+            out[n++] = u'\n';
+    }
+    text.truncate(n);
+    SetClipboardText(text);
 }
 
 void CEdtTextView::OnEditSelectAll()
@@ -322,12 +355,19 @@ bool CEdtTextView::PutToClipboard(const std::u16string& text)
 {
     if (text.empty())
         return false;
+    return SetClipboardText(WithLF(text));
+}
+
+bool CEdtTextView::SetClipboardText(const QString& lf)
+{
+    if (lf.isEmpty())
+        return false;
     WatchClipboard();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString lf = QString::fromStdU16String(WithLF(text));
     QClipboard* cb = QGuiApplication::clipboard();
     cb->setText(lf);
-    const bool ok = cb->text() == lf;
+    const QMimeData* d = cb->mimeData();
+    const bool ok = d && d->hasText() && cb->text().size() == lf.size();
     QApplication::restoreOverrideCursor();
     return ok;
 }
@@ -384,7 +424,7 @@ void CEdtTextView::StartDrag()
         m_buffer->BeginUndoGroup();
     auto* drag = new QDrag(this);
     auto* mime = new QMimeData;
-    mime->setText(QString::fromStdU16String(WithLF(text)));
+    mime->setText(WithLF(text));
     drag->setMimeData(mime);
     m_draggingText = true;
     g_dragSource = this;

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -45,9 +46,15 @@ int ScreenDpiY()
     return 96;
 }
 
+// The cells as a QString without a copy (valid while s is unchanged).
 QString Cells(const std::u16string& s)
 {
-    return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+    return QString::fromRawData(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+}
+
+bool AllBlank(const std::u16string& s)
+{
+    return std::all_of(s.begin(), s.end(), [](char16_t c) { return c == u' '; });
 }
 
 bool AllAscii(const std::u16string& s)
@@ -55,9 +62,12 @@ bool AllAscii(const std::u16string& s)
     return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; });
 }
 
-// Paint-time budget for filling missing parse cookies.
+// Paint-time budget for filling missing parse cookies: well inside the
+// 50 ms a paint may wait, so that a jump far ahead still paints at once;
+// the idle filler brings the exact colours right after.
 QElapsedTimer g_paintClock;
-constexpr int kPaintCookieBudgetMs = 50;
+constexpr int kPaintCookieBudgetMs = 4;
+constexpr int kPaintCookieNearLines = 4096;
 
 } // namespace
 
@@ -147,17 +157,35 @@ const QFont& CEdtTextView::GetFont(bool italic, bool bold)
             return f;
         };
         std::u16string face(lf.faceName);
-        std::unique_ptr<QFont> f;
-        if (face != u"FixedSys") {
-            QFont base(QString::fromStdU16String(face));
-            base.setStyleHint(QFont::TypeWriter);
-            f = make(base);
-            if (!QFontInfo(*f).fixedPitch())
-                f.reset();
+        // Resolving a family is slow: the fonts made once are kept for
+        // every view.
+        static std::map<std::pair<std::u16string, int>, QFont> made;
+        static QObject* madeFor = nullptr;  // the application they belong to
+        if (madeFor != QCoreApplication::instance()) {
+            made.clear();
+            madeFor = QCoreApplication::instance();
+            if (madeFor)
+                QObject::connect(madeFor, &QObject::destroyed, [] {
+                    made.clear();
+                    madeFor = nullptr;
+                });
         }
-        if (!f)
-            f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        m_fonts[size_t(slot)] = std::move(f);
+        const auto key = std::make_pair(face, px * 4 + slot);
+        auto it = made.find(key);
+        if (it == made.end()) {
+            std::unique_ptr<QFont> f;
+            if (face != u"FixedSys") {
+                QFont base(QString::fromStdU16String(face));
+                base.setStyleHint(QFont::TypeWriter);
+                f = make(base);
+                if (!QFontInfo(*f).fixedPitch())
+                    f.reset();
+            }
+            if (!f)
+                f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            it = made.emplace(key, *f).first;
+        }
+        m_fonts[size_t(slot)] = std::make_unique<QFont>(it->second);
         m_fontFits[size_t(slot)] = -1;
     }
     return *m_fonts[size_t(slot)];
@@ -285,6 +313,9 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
     QColor lineText, lineBack;
     const bool lineColours = GetLineColors(line, lineText, lineBack);
     const QColor rest = lineColours ? lineBack : GetColor(EDT_CLR_WHITESPACE);
+    const QColor rowBack = lineColours ? lineBack : GetColor(EDT_CLR_BACKGROUND);
+    int fontSlot = -1;  // what the painter holds
+    QColor pen;
     const bool selShown = m_focused || m_showInactiveSelection;
     auto selected = [&](int ch) {
         const EdtPoint pt{ch, line};
@@ -306,14 +337,17 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
         if (line - 1 < m_cookiesKnown) {
             cookie = m_cookies[size_t(line) - 1];
         } else {
-            while (m_cookiesKnown <= line - 1 && (!g_paintClock.isValid() ||
-                                                  g_paintClock.elapsed() < kPaintCookieBudgetMs))
+            // Far below the known cookies (a jump right after opening) the
+            // line waits for the filler instead of the paint.
+            const bool near = line - 1 - m_cookiesKnown < kPaintCookieNearLines;
+            while (near && m_cookiesKnown <= line - 1 &&
+                   (!g_paintClock.isValid() || g_paintClock.elapsed() < kPaintCookieBudgetMs))
                 GetParseCookie(std::min(line - 1, m_cookiesKnown + 255));
             if (line - 1 < m_cookiesKnown) {
                 cookie = m_cookies[size_t(line) - 1];
             } else {
                 cookie = m_cookiesKnown > 0 ? m_cookies[size_t(m_cookiesKnown) - 1] : 0;
-                m_provisional.push_back(line);
+                m_provisionalFrom = std::min(m_provisionalFrom, line);
                 StartFiller();
             }
         }
@@ -345,6 +379,7 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
         advance(s0);
         const int base = col;
         const int y = rect.top() + sub * lh;
+        p.fillRect(QRect(rect.left(), y, rect.width(), lh), rowBack);
         const int visFirst = base + m_offsetChar;
         const int visLast = visFirst + screenChars;
         int drawnTo = rect.left();  // right edge of what is painted
@@ -384,18 +419,32 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
             if (!cells.empty()) {
                 const int x = rect.left() + (first - visFirst) * cw;
                 const int w = static_cast<int>(cells.size()) * cw;
-                p.fillRect(QRect(x, y, w, lh), bg);
+                if (bg != rowBack)
+                    p.fillRect(QRect(x, y, w, lh), bg);
                 drawnTo = x + w;
+                if (AllBlank(cells)) {
+                    pos = segEnd;
+                    if (pos >= runEnd)
+                        ++bi;
+                    continue;
+                }
                 const bool bold = GetBold(b.colorIndex), italic = GetItalic(b.colorIndex);
                 const QFont& f = GetFont(italic, bold);
                 const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
                 if (m_fontFits[size_t(slot)] < 0) {
                     QFontMetrics fm(f);
                     m_fontFits[size_t(slot)] = fm.horizontalAdvance(QStringLiteral("Xi.W")) == 4 * cw ? 1 : 0;
+                    m_fontAscent[size_t(slot)] = fm.ascent();
                 }
-                p.setFont(f);
-                p.setPen(fg);
-                const int baseline = y + QFontMetrics(f).ascent();
+                if (slot != fontSlot) {
+                    p.setFont(f);
+                    fontSlot = slot;
+                }
+                if (fg != pen) {
+                    p.setPen(fg);
+                    pen = fg;
+                }
+                const int baseline = y + m_fontAscent[size_t(slot)];
                 if (m_fontFits[size_t(slot)] == 1 && AllAscii(cells)) {
                     p.drawText(QPoint(x, baseline), Cells(cells));
                 } else {

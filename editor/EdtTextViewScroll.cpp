@@ -62,10 +62,17 @@ int CEdtTextView::GetSubLines(int line)
 void CEdtTextView::ComputeSubLines(int line)
 {
     EnsureCacheSize();
-    if (m_wrapWidth == WrapWidth() && m_subLines.Get(line) >= 0)
+    if (m_wrapWidth != WrapWidth()) {
+        m_wrapWidth = WrapWidth();
+        m_subLines.Fill(0, m_subLines.Size(), -1);
+        m_wrapScan = 0;
+    } else if (m_subLines.Get(line) >= 0) {
         return;
-    std::vector<int> breaks;
-    GetLineBreaks(line, breaks);
+    }
+    // The count alone: no break list is built.
+    int count = 0;
+    WrapLine(line, m_wrapWidth, nullptr, count);
+    m_subLines.Set(line, std::max(count, 0) + 1);
 }
 
 int CEdtTextView::GetSubLineCount()
@@ -238,12 +245,17 @@ bool CEdtTextView::RunFillerSlice(int budgetMs)
     while (m_cookiesKnown < n) {
         const int stop = std::min(n, m_cookiesKnown + 256);
         GetParseCookie(stop - 1);
-        if (!m_provisional.empty() && m_cookiesKnown > *std::min_element(m_provisional.begin(), m_provisional.end())) {
-            m_provisional.clear();
+        if (m_cookiesKnown > m_provisionalFrom) {
+            // Lines drawn with a guessed cookie get their exact colours.
+            m_provisionalFrom = INT_MAX;
             update();
         }
         if (t.elapsed() >= budgetMs)
             return true;
+    }
+    if (m_provisionalFrom != INT_MAX) {
+        m_provisionalFrom = INT_MAX;
+        update();
     }
     // 2. Expanded lengths and the maximum.
     bool grew = false;
@@ -330,6 +342,19 @@ int CEdtTextView::GetScreenChars()
     return m_screenChars;
 }
 
+// A page step moves by one less than the page, so that a line stays in
+// view; the thumb keeps the page's size.
+void CEdtTextView::KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context)
+{
+    QObject::connect(bar, &QAbstractSlider::actionTriggered, context, [bar](int action) {
+        const int step = std::max(bar->pageStep() - 1, 1);
+        if (action == QAbstractSlider::SliderPageStepAdd)
+            bar->setSliderPosition(std::min(bar->value() + step, bar->maximum()));
+        else if (action == QAbstractSlider::SliderPageStepSub)
+            bar->setSliderPosition(std::max(bar->value() - step, bar->minimum()));
+    });
+}
+
 void CEdtTextView::ConnectScrollBars()
 {
     m_splitter = nullptr;
@@ -348,15 +373,19 @@ void CEdtTextView::ConnectScrollBars()
         if (m_sharedV)
             disconnect(m_sharedV, nullptr, this, nullptr);
         m_sharedV = v;
-        if (v)
+        if (v) {
             connect(v, &QScrollBar::valueChanged, this, [this](int x) { OnVScroll(x); });
+            KeepOneLineOnPageSteps(v, this);
+        }
     }
     if (h != m_sharedH) {
         if (m_sharedH)
             disconnect(m_sharedH, nullptr, this, nullptr);
         m_sharedH = h;
-        if (h)
+        if (h) {
             connect(h, &QScrollBar::valueChanged, this, [this](int x) { OnHScroll(x); });
+            KeepOneLineOnPageSteps(h, this);
+        }
     }
     LayoutScrollBars();
 }

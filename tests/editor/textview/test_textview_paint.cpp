@@ -116,6 +116,11 @@ TEST(TextViewPaint, WheelResizeAndScrollBars)
     ASSERT_NE(vbar, nullptr);
     EXPECT_EQ(vbar->value(), 4);
     EXPECT_TRUE(vbar->isEnabled());
+    // A page step keeps one line of the old page in view.
+    vbar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(v->GetTopSubLine(), 4 + v->GetScreenLines() - 1);
+    vbar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(v->GetTopSubLine(), 4);
     // Resizing keeps the top line.
     v->resize(300, 200);
     PumpEvents();
@@ -308,4 +313,82 @@ TEST(TextViewPaint, BadInputDrawsSafely)
     EXPECT_TRUE(bare.GetText({0, 0}, {9, 9}).empty());
     bare.resize(100, 100);
     (void)Render(&bare);
+}
+
+TEST(TextViewPaint, GeneralFlagsAndFolderFromTheStore)
+{
+    EdtLoadSettings();
+    EXPECT_EQ(GetEdtGeneralFlags(), 0x200u);
+    EXPECT_TRUE(GetEdtGeneralFolder().empty());
+    SetEdtGeneralFlags(0x280);
+    SetEdtGeneralFolder(u"/opt/spell");
+    EdtSaveSettings();
+    SetEdtGeneralFlags(0);
+    SetEdtGeneralFolder(u"");
+    EdtLoadSettings();
+    EXPECT_EQ(GetEdtGeneralFlags(), 0x280u);
+    EXPECT_EQ(GetEdtGeneralFolder(), u"/opt/spell");
+    // Bit 0x80: a new view starts with drag and drop off.
+    CEdtTextView off;
+    EXPECT_TRUE(off.GetDisableDragAndDrop());
+    // A folder longer than 1,024 characters is ignored.
+    SetEdtGeneralFolder(std::u16string(1025, u'x'));
+    EdtSaveSettings();
+    EdtLoadSettings();
+    EXPECT_TRUE(GetEdtGeneralFolder().empty());
+    SetEdtGeneralFlags(0x200);
+    SetEdtGeneralFolder(u"");
+    CEdtTextView on;
+    EXPECT_FALSE(on.GetDisableDragAndDrop());
+    ResetSourceTypes();
+}
+
+TEST(TextViewPaint, AJumpFarAheadPaintsAtOnceAndColoursFollow)
+{
+    std::u16string text;
+    for (int i = 0; i < 20000; ++i)
+        text += u"LOD X ; comment\r\n";
+    text += u"DATA";
+    auto v = MakeView(u"");
+    v->SetTextType(std::u16string_view(u"plc"));
+    SetText(v->buffer, text);  // the filler has not run yet
+    EXPECT_FALSE(v->AreColoursExact());
+    PressKey(v.get(), Qt::Key_End, Qt::ControlModifier);
+    (void)Render(v.get());  // drawn with the nearest known cookie
+    ASSERT_TRUE(WaitFor([&] { return v->AreColoursExact(); }, 10000, "the exact colours"));
+    const QImage img = Render(v.get());
+    const int row = v->GetCursorPos().line - v->GetTopLine();
+    EXPECT_TRUE(RectHasColor(img, Row(*v, row), QColor(0, 0, 0xFF), 5));
+    EXPECT_EQ(v->GetParseCookie(20000), ParseLinePlc(u"DATA", v->GetParseCookie(19999), nullptr));
+}
+
+TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
+{
+    auto v = MakeView(Numbered(10));
+    v->FinishFiller();
+    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    v->SetCursorPos({2, 5});
+    v->SetSelection({1, 5}, {2, 5});
+    int el, ec;
+    ASSERT_TRUE(v->buffer.InsertText(nullptr, 0, 0, u"a\r\nb\r\n", el, ec, 0));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 7}));
+    EdtPoint s, e;
+    v->GetSelection(s, e);
+    EXPECT_EQ(s, (EdtPoint{1, 7}));
+    // A longer line raises the maximum at once; the longest shrinking
+    // lets the filler find the new one.
+    ASSERT_TRUE(v->buffer.InsertText(nullptr, 3, 0, u"\tlonger", el, ec, 0));
+    EXPECT_EQ(v->GetMaxLineLength(), 16);
+    ASSERT_TRUE(v->buffer.DeleteText(nullptr, 3, 0, 3, 7, 0));
+    v->FinishFiller();
+    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    ASSERT_TRUE(v->buffer.DeleteText(nullptr, 0, 0, 2, 0, 0));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 5}));
+    EXPECT_EQ(v->GetLineActualLength(9), 6);
+    EXPECT_EQ(v->GetLineActualLength(10), 0);  // outside: 0
+    // Tabs in the actual length follow the tab size.
+    SetText(v->buffer, u"\tx");
+    EXPECT_EQ(v->GetLineActualLength(0), 5);
+    v->SetTabSize(8);
+    EXPECT_EQ(v->GetLineActualLength(0), 9);
 }
