@@ -4,9 +4,15 @@
 
 #include "EditViewTest.h"
 
+#include "editor/EdtCodePageDlg.h"
+#include "editor/EdtParser.h"
 #include "editor/EdtRegistry.h"
 #include "editor/EdtTextCase.h"
 #include "platform/ui/Command.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -121,4 +127,58 @@ TEST(EditCmds, GoToLastChangeAndKeyboardSelection)
     EXPECT_TRUE(v->GetKeyboardSelectionMode());
     PressKey(v.get(), Qt::Key_Delete);
     EXPECT_FALSE(v->GetKeyboardSelectionMode());
+}
+
+TEST(EditCmds, CodePageDialogConvertsTheSelection)
+{
+    auto v = MakeEditView(u"\u010Derven\u00E9\r\nx");
+    v->SetSelection({0, 0}, {7, 0});
+    OnNextModal<CCodePageDlg>([](CCodePageDlg* d) {
+        auto* src = FindChild<QComboBox>(d, QStringLiteral("c1043"));
+        auto* dst = FindChild<QComboBox>(d, QStringLiteral("c8606"));
+        ASSERT_EQ(src->count(), 14);
+        EXPECT_EQ(src->currentIndex(), CCodePageDlg::RememberedSource());
+        // "Unicode" has no table: OK and "&Převést" are off.
+        dst->setCurrentIndex(13);
+        EXPECT_FALSE(FindChild<QPushButton>(d, QStringLiteral("c1"))->isEnabled());
+        EXPECT_FALSE(FindChild<QPushButton>(d, QStringLiteral("c3"))->isEnabled());
+        dst->setCurrentIndex(0);  // ASCII: without diacritics
+        Click(FindChild<QPushButton>(d, QStringLiteral("c3")));
+        EXPECT_EQ(FindChild<QPlainTextEdit>(d, QStringLiteral("c1045"))->toPlainText(), QStringLiteral("cervene"));
+        Click(FindChild<QPushButton>(d, QStringLiteral("c1")));
+    });
+    RunCmd(*v, ID_EDT_CHANGE_CODEPAGE);
+    EXPECT_EQ(AllText(*v), u"cervene\r\nx");
+    EXPECT_EQ(SelectedText(*v), QStringLiteral("cervene"));
+}
+
+namespace {
+class CountingParser : public CEdtParser
+{
+public:
+    uint32_t ParseLine(uint32_t cookie, int line, CEdtTextBlock* blocks) override
+    {
+        lastLine = line;
+        hadBlocks = blocks != nullptr;
+        return cookie + 1;
+    }
+    int lastLine = -1;
+    bool hadBlocks = false;
+};
+} // namespace
+
+TEST(EditCmds, TheParserViewHasItsOwnParser)
+{
+    CEdtEditViewEx v;
+    TextBlockList blocks;
+    EXPECT_EQ(v.ParseLineWithParser(5, 0, &blocks), 0u);
+    CountingParser p;
+    EXPECT_EQ(v.SetSyntaxParser(&p), nullptr);
+    EXPECT_EQ(v.ParseLineWithParser(5, 3, &blocks), 6u);
+    EXPECT_EQ(p.lastLine, 3);
+    EXPECT_TRUE(p.hadBlocks);
+    EXPECT_EQ(v.ParseLineWithParser(1, 0, nullptr), 2u);
+    EXPECT_FALSE(p.hadBlocks);
+    EXPECT_EQ(v.SetSyntaxParser(nullptr), &p);
+    EXPECT_EQ(v.GetParser(), nullptr);  // the word-wrap parser is another
 }
