@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -260,7 +261,10 @@ void CEdtEditView::OnEditReplace()
     std::u16string findText;
     uint32_t lastFlags = 0;
     GetLastSearch(findText, lastFlags);
-    CEditReplaceDlg dlg(this);
+    // On the heap: the view (the dialog's parent) may go while it runs.
+    QPointer<CEdtEditView> self(this);
+    QPointer<CEditReplaceDlg> dlgp = new CEditReplaceDlg(this);
+    CEditReplaceDlg& dlg = *dlgp;
     ReplaceState& r = m_replace;
     r = ReplaceState{};
     PrepareSelBounds();
@@ -290,10 +294,13 @@ void CEdtEditView::OnEditReplace()
     dlg.SetFlags(flags);
     m_replaceTracked = true;  // the block and start follow every change
     dlg.DoModal();
+    if (!self || !dlgp)
+        return;
     m_replaceTracked = false;
     flags = dlg.Flags();
     RememberReplaceFlags(flags);
     SetLastSearch(dlg.m_findText.toStdU16String(), flags);
+    delete dlgp;
     EdtPoint a, b;
     if (GetSavedSelection(a, b)) {
         m_anchor = a;

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 
 #include <dlfcn.h>
 
@@ -24,7 +25,8 @@ constexpr uint32_t IDS_SPELL_ERROR_TITLE = 4576;
 constexpr uint32_t IDS_SPELL_FINISHED = 4577;    // "Spellchecking finished."
 constexpr uint32_t IDS_SPELL_TITLE = 4578;
 
-// The process's one library and block.
+// The process's one library and block; the view that runs the check.
+QPointer<CEdtEditView> g_spellView;
 void* g_library = nullptr;
 WispellFn g_init = nullptr, g_check = nullptr, g_config = nullptr;
 WispellBlock g_block;
@@ -38,7 +40,7 @@ class CEdtSpellSession
 public:
     static int NextLine(WispellBlock* b)
     {
-        auto* v = static_cast<CEdtEditView*>(b->view);
+        CEdtEditView* v = g_spellView;  // gone when the view went meanwhile
         if (!v || b->line < 0 || b->line >= v->GetLineCount() || !v->m_buffer) {
             g_lineText.clear();
             b->lineText = g_lineText.c_str();
@@ -58,7 +60,7 @@ public:
 
     static int Action(int code, WispellBlock* b)
     {
-        auto* v = static_cast<CEdtEditView*>(b->view);
+        CEdtEditView* v = g_spellView;
         if (!v || !v->m_buffer)
             return 0;
         if (code == 1 && b->word) {
@@ -138,7 +140,12 @@ void CEdtEditView::OnToolsSpelling()
     g_block.lineText = nullptr;
     g_block.word = nullptr;
     m_buffer->BeginUndoGroup();
+    QPointer<CEdtEditView> self(this);
+    g_spellView = this;
     const int result = g_check(&g_block);
+    g_spellView = nullptr;
+    if (!self)
+        return;  // the view went while the library's dialog ran
     const bool changed = m_buffer->FlushUndoGroup(this);
     g_block.view = nullptr;
     g_block.ownerWindow = nullptr;
@@ -166,14 +173,21 @@ void CEdtEditView::OnEditChangeCodePage()
             sample.resize(i + 1);
             break;
         }
-    CCodePageDlg dlg(this);
-    dlg.SetSample(sample);
+    QPointer<CEdtEditView> self(this);
+    QPointer<CCodePageDlg> dlg = new CCodePageDlg(this);
+    dlg->SetSample(sample);
     QApplication::restoreOverrideCursor();
-    if (dlg.DoModal() != QDialog::Accepted)
+    const int answer = dlg->DoModal();
+    if (!self || !dlg)
+        return;  // the view went while the dialog ran
+    const int source = dlg->Source(), target = dlg->Target();
+    const bool letters = dlg->LettersOnly();
+    delete dlg;
+    if (answer != QDialog::Accepted)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::u16string out;
-    if (ConvertCodePageString(text, out, dlg.Source(), dlg.Target(), dlg.LettersOnly()) == 0) {
+    if (ConvertCodePageString(text, out, source, target, letters) == 0) {
         m_buffer->BeginUndoGroup();
         int el = a.line, ec = a.ch;
         if (m_buffer->DeleteText(this, a.line, a.ch, b.line, b.ch, EDT_ACTION_CODEPAGE) &&

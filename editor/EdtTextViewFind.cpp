@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 
 #include <algorithm>
@@ -92,7 +93,7 @@ public:
     {
         if (m_dialog) {
             m_dialog->hide();
-            delete m_dialog;
+            delete m_dialog.data();
         }
     }
     bool Step(int done, int total)
@@ -100,6 +101,8 @@ public:
         if (m_cancel)
             return false;
         if (!m_dialog) {
+            if (m_shown)
+                return false;  // the dialog went with its window
             if (m_timer.elapsed() < g_progressDelay)
                 return true;
             m_dialog = new ui::Dialog(IDS_EDT_SEARCHING, m_owner ? m_owner->window() : nullptr);
@@ -107,6 +110,7 @@ public:
             if (auto* label = m_dialog->findChild<QLabel*>(QStringLiteral("c4580")))
                 label->setText(m_text);
             QObject::connect(m_dialog, &QDialog::finished, [this] { m_cancel = true; });
+            m_shown = true;
             m_dialog->setWindowModality(Qt::ApplicationModal);
             m_dialog->show();
             m_last.start();
@@ -123,6 +127,8 @@ public:
 private:
     void Update(int done, int total)
     {
+        if (!m_dialog)
+            return;
         if (auto* bar = m_dialog->findChild<QProgressBar*>()) {
             bar->setRange(0, std::max(total, 1));
             bar->setValue(std::clamp(done, 0, std::max(total, 1)));
@@ -130,11 +136,12 @@ private:
         QApplication::processEvents();
     }
 
-    QWidget* m_owner;
+    QPointer<QWidget> m_owner;
     QString m_text;
     QElapsedTimer m_timer, m_last;
-    ui::Dialog* m_dialog = nullptr;
+    QPointer<ui::Dialog> m_dialog;  // guarded: its window may go first
     bool m_cancel = false;
+    bool m_shown = false;
 };
 
 } // namespace
@@ -527,13 +534,19 @@ void CEdtTextView::OnEditFind()
         if (s >= 0 && e > s)
             text = GetText({s, m_cursorPos.line}, {e, m_cursorPos.line});
     }
-    CFindTextDlg dlg(this);
-    dlg.m_text = QString::fromStdU16String(text);
-    dlg.SetFlags(flags);
-    dlg.m_current = m_cursorPos;
-    dlg.DoModal();
-    flags = dlg.Flags();
-    SetLastSearch(dlg.m_text.toStdU16String(), flags);
+    // On the heap: the view (the dialog's parent) may go while it runs,
+    // when the program is ended from outside.
+    QPointer<CEdtTextView> self(this);
+    QPointer<CFindTextDlg> dlg = new CFindTextDlg(this);
+    dlg->m_text = QString::fromStdU16String(text);
+    dlg->SetFlags(flags);
+    dlg->m_current = m_cursorPos;
+    dlg->DoModal();
+    if (!self || !dlg)
+        return;
+    flags = dlg->Flags();
+    SetLastSearch(dlg->m_text.toStdU16String(), flags);
+    delete dlg;
     EdtReg::SaveNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"FindFlags", flags);
 }
 

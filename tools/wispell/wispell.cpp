@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -170,11 +171,23 @@ bool Skipped(const std::u16string& w)
     return !lower;
 }
 
+// A message box of the library, on the heap for the same reason as the dialog.
+void ShowBox(QMessageBox::Icon icon, const QString& text, QWidget* owner, const char* name)
+{
+    QPointer<QMessageBox> box = new QMessageBox(icon, QStringLiteral("WIspell"), text, QMessageBox::Ok, owner);
+    box->setObjectName(QLatin1String(name));
+    box->exec();
+    delete box;
+}
+
 enum class Answer { change, ignore, ignoreAll, cancel };
 
 Answer Ask(QWidget* owner, const QString& word, QString& replacement)
 {
-    QDialog dlg(owner);
+    // On the heap: the owner may go while the dialog runs (the program ended
+    // from outside), and takes the dialog with it.
+    QPointer<QDialog> guard = new QDialog(owner);
+    QDialog& dlg = *guard;
     dlg.setObjectName(QStringLiteral("wispellDialog"));
     dlg.setWindowTitle(QStringLiteral("WIspell"));
     dlg.setModal(true);
@@ -199,7 +212,7 @@ Answer Ask(QWidget* owner, const QString& word, QString& replacement)
     grid->addWidget(list, 2, 1);
     auto* buttons = new QVBoxLayout;
     Answer answer = Answer::cancel;
-    auto button = [&](const char* name, const QString& text, Answer a) {
+    auto button = [&buttons, &dlg, &answer](const char* name, const QString& text, Answer a) {
         auto* b = new QPushButton(text);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
@@ -228,9 +241,13 @@ Answer Ask(QWidget* owner, const QString& word, QString& replacement)
     top->addLayout(grid, 1);
     top->addLayout(buttons);
     changeTo->setFocus();
-    if (dlg.exec() != QDialog::Accepted && answer != Answer::cancel)
+    const int result = dlg.exec();
+    if (!guard)
+        return Answer::cancel;
+    if (result != QDialog::Accepted)
         answer = Answer::cancel;  // Esc or the window's close
     replacement = changeTo->text();
+    delete guard;
     return answer;
 }
 
@@ -249,11 +266,8 @@ WISPELL_EXPORT int SpellCheck(WispellBlock* block)
     auto* owner = static_cast<QWidget*>(block->ownerWindow);
     LoadDictionaries(BlockFolder(block));
     if (g_dicts.empty()) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("WIspell"),
-                        QStringLiteral("Nenalezen žádný slovník. Hledáno:\n") + g_looked.join(u'\n'),
-                        QMessageBox::Ok, owner);
-        box.setObjectName(QStringLiteral("wispellNoDictionary"));
-        box.exec();
+        ShowBox(QMessageBox::Warning, QStringLiteral("Nenalezen žádný slovník. Hledáno:\n") + g_looked.join(u'\n'),
+                owner, "wispellNoDictionary");
         return 1;
     }
     std::u16string text, word, replacement;
@@ -313,11 +327,8 @@ WISPELL_EXPORT int SpellConfig(WispellBlock* block)
     QStringList files;
     for (const auto& d : g_dicts)
         files << d->aff << d->dic;
-    QMessageBox box(QMessageBox::Information, QStringLiteral("WIspell"),
-                    files.isEmpty() ? QStringLiteral("Nenalezen žádný slovník.")
-                                    : QStringLiteral("Slovníky:\n") + files.join(u'\n'),
-                    QMessageBox::Ok, block ? static_cast<QWidget*>(block->ownerWindow) : nullptr);
-    box.setObjectName(QStringLiteral("wispellConfig"));
-    box.exec();
+    ShowBox(QMessageBox::Information,
+            files.isEmpty() ? QStringLiteral("Nenalezen žádný slovník.") : QStringLiteral("Slovníky:\n") + files.join(u'\n'),
+            block ? static_cast<QWidget*>(block->ownerWindow) : nullptr, "wispellConfig");
     return 0;
 }
