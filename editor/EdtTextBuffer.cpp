@@ -71,6 +71,7 @@ void CEdtTextBuffer::ResetUndo()
     m_groupOpen = false;
     m_groupStartPending = false;
     m_groupRecords = 0;
+    m_lastGroupStart = 0;
     m_undoLimit = kUndoLimit;
 }
 
@@ -476,14 +477,8 @@ void CEdtTextBuffer::DropOldestGroups()
     // Records of the open group (from its starting record on) are never
     // dropped.
     size_t openStart = m_undo.size();
-    if (m_groupOpen && !m_groupStartPending && !m_undo.empty()) {
-        openStart = 0;
-        for (size_t i = m_undo.size(); i-- > 0;)
-            if (m_undo[i].flags & kUndoGroupStart) {
-                openStart = i;
-                break;
-            }
-    }
+    if (m_groupOpen && !m_groupStartPending && !m_undo.empty())
+        openStart = m_lastGroupStart;  // kept by AddUndoRecord: no scan of a long group
     size_t drop = 0;
     while (m_undo.size() - drop >= static_cast<size_t>(m_undoLimit) && drop < openStart) {
         size_t next = drop + 1;
@@ -496,6 +491,7 @@ void CEdtTextBuffer::DropOldestGroups()
     if (drop == 0)
         return;
     m_undo.erase(m_undo.begin(), m_undo.begin() + static_cast<std::ptrdiff_t>(drop));
+    m_lastGroupStart = m_lastGroupStart >= drop ? m_lastGroupStart - drop : 0;
     m_undoPos -= static_cast<int>(drop);
     if (m_savedPos >= static_cast<int>(drop))
         m_savedPos -= static_cast<int>(drop);
@@ -511,6 +507,12 @@ void CEdtTextBuffer::AddUndoRecord(bool insert, EdtPoint start, EdtPoint end,
         if (m_savedPos > m_undoPos)
             m_savedPos = -1;
         m_undo.erase(m_undo.begin() + m_undoPos, m_undo.end());
+        m_lastGroupStart = 0;
+        for (size_t i = m_undo.size(); i-- > 0;)
+            if (m_undo[i].flags & kUndoGroupStart) {
+                m_lastGroupStart = i;
+                break;
+            }
     }
     if (static_cast<int>(m_undo.size()) >= m_undoLimit)
         DropOldestGroups();
@@ -519,6 +521,7 @@ void CEdtTextBuffer::AddUndoRecord(bool insert, EdtPoint start, EdtPoint end,
     if (m_groupStartPending || m_undo.empty()) {
         m_groupStartPending = false;
         rec.flags |= kUndoGroupStart;
+        m_lastGroupStart = m_undo.size();
     }
     rec.start = start;
     rec.end = end;

@@ -243,6 +243,7 @@ private:
     bool m_groupOpen = false;
     bool m_groupStartPending = false;
     int m_groupRecords = 0;  // records added by the open group
+    size_t m_lastGroupStart = 0;  // index of the newest group-start record
     EdtPoint m_lastChange{-1, -1};
     uint64_t m_changeCount = 0;
     std::vector<IEdtBufferListener*> m_views;

@@ -461,8 +461,10 @@ bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
     m_anchor = m_cursorPos;
     m_idealCharPos = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
     SetSelection(pt, end);
+    const int top = m_topSubLine, offset = m_offsetChar;
     EnsureVisible(m_cursorPos);
-    UpdateCaret();
+    if (top == m_topSubLine && offset == m_offsetChar)
+        UpdateCaret();  // a scroll has placed it already
     return true;
 }
 
