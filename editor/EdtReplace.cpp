@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <climits>
+
 namespace {
 
 bool Before(EdtPoint a, EdtPoint b)
@@ -209,7 +211,7 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
             const int last = GetLineCount() - 1;
             const EdtPoint blockBegin = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
             const EdtPoint blockEnd = r.scope == 0 ? r.blockEnd
-                                      : part == 0  ? EdtPoint{GetLineLength(last), last}
+                                      : part == 0  ? EdtPoint{INT_MAX, last}  // the text's end
                                                    : m_replaceLimit;
             EdtPoint found;
             auto step = [&](int done, int) { return progress(pos.line + done, total); };

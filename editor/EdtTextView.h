@@ -241,6 +241,7 @@ public:
     using FindProgressFn = std::function<bool(int done, int total)>;
     bool FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap,
                   EdtPoint& found, const FindProgressFn& progress = {});
+    // A block end with the char INT_MAX stands for the end of its line.
     bool FindTextInBlock(std::u16string_view text, EdtPoint start, EdtPoint blockStart,
                          EdtPoint blockEnd, uint32_t flags, bool wrap, EdtPoint& found,
                          const FindProgressFn& progress = {});

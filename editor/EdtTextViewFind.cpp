@@ -24,12 +24,15 @@
 #include <QProgressBar>
 
 #include <algorithm>
+#include <climits>
 #include <array>
 
 
 namespace {
 
 int g_progressDelay = 500;
+// A block end at the end of its line, whatever the line's length.
+constexpr int kLineEnd = INT_MAX;
 bool g_incStatusShown = false;
 
 bool Before(EdtPoint a, EdtPoint b)
@@ -205,8 +208,9 @@ void CEdtTextView::SetLastSearch(std::u16string_view text, uint32_t flags)
 bool CEdtTextView::FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap,
                             EdtPoint& found, const FindProgressFn& progress)
 {
-    const int last = GetLineCount() - 1;
-    return FindTextInBlock(text, start, {0, 0}, {GetLineLength(last), last}, flags, wrap, found,
+    // The end of the last line without reading it: a jump to the last line
+    // and back would cost two lookups in the line store for every search.
+    return FindTextInBlock(text, start, {0, 0}, {kLineEnd, GetLineCount() - 1}, flags, wrap, found,
                            progress);
 }
 
@@ -325,7 +329,8 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
     const int count = GetLineCount();
     auto clampPt = [&](EdtPoint p) {
         p.line = std::clamp(p.line, 0, count - 1);
-        p.ch = std::clamp(p.ch, 0, GetLineLength(p.line));
+        if (p.ch != kLineEnd)  // kLineEnd: the line's end, whatever its length
+            p.ch = std::clamp(p.ch, 0, GetLineLength(p.line));
         return p;
     };
     blockStart = clampPt(blockStart);
@@ -387,7 +392,8 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
                 const int begin = l == from.line ? from.ch : 0;
                 // A match must end at or before the block end; a multi-line
                 // match is checked below.
-                const int limit = (l == blockEnd.line && f.regexJoin == 0) ? blockEnd.ch : -1;
+                const int limit =
+                    (l == blockEnd.line && f.regexJoin == 0 && blockEnd.ch != kLineEnd) ? blockEnd.ch : -1;
                 if (MatchLine(l, begin, limit, false, pos, len)) {
                     line = l;
                     break;
@@ -398,7 +404,7 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
             for (int l = from.line; l >= blockStart.line; --l) {
                 if (!tick())
                     return false;
-                const int limit = l == from.line ? from.ch : -1;
+                const int limit = l == from.line && from.ch != kLineEnd ? from.ch : -1;
                 const int begin = l == blockStart.line ? blockStart.ch : 0;
                 if (MatchLine(l, begin, limit, true, pos, len)) {
                     line = l;
