@@ -4,6 +4,9 @@
 #include "plcviews/StandInView.h"
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
+
+#include <algorithm>
 
 CStructuredTextDoc::CStructuredTextDoc() = default;
 
@@ -30,4 +33,21 @@ void CStructuredTextView::OnUpdate(ui::View*, long, QObject*)
 {
     if (auto* doc = qobject_cast<CStructuredTextDoc*>(GetDocument()))
         m_edit->setPlainText(doc->Text());
+}
+
+void CStructuredTextView::ClampTextPos(EdtPoint pos)
+{
+    QTextDocument* text = m_edit->document();
+    QTextBlock block = text->findBlockByNumber(std::clamp(pos.line, 0, text->blockCount() - 1));
+    int ch = std::clamp(pos.ch, 0, std::max(0, block.length() - 1));
+    QTextCursor c(block);
+    c.setPosition(block.position() + ch);
+    m_edit->setTextCursor(c);
+    m_edit->ensureCursorVisible();
+}
+
+EdtPoint CStructuredTextView::GetCursorPos() const
+{
+    QTextCursor c = m_edit->textCursor();
+    return EdtPoint{c.positionInBlock(), c.blockNumber()};
 }

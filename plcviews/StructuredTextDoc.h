@@ -4,6 +4,7 @@
 // document is never modified.  The editor's text document and view with
 // their split child frame will replace this file.
 
+#include "editor/EdtTextBuffer.h"
 #include "platform/ui/Document.h"
 
 #include <QString>
@@ -34,6 +35,11 @@ public:
     CStructuredTextView();
     void OnUpdate(ui::View* sender, long hint, QObject* object) override;
     QPlainTextEdit* Edit() const { return m_edit; }
+    // Clamps (character, line) into the text, moves the text cursor there
+    // and scrolls it into view.
+    void ClampTextPos(EdtPoint pos);
+    // The text cursor as (character, line), counted from 0.
+    EdtPoint GetCursorPos() const;
 
 private:
     QPlainTextEdit* m_edit;

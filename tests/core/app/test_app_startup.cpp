@@ -56,7 +56,11 @@ TEST_F(AppTest, StartupOrderWithoutFile)
     EXPECT_TRUE(app->GetAppSettings().PathTarvane.ends_with(u"/Tarvane\\"));
     EXPECT_NE(app->GetOutputCtrl(), nullptr);
     EXPECT_EQ(app->GetProjectDoc(), nullptr);
-    EXPECT_EQ(app->GetFontColorPage(), nullptr);
+    // The main frame's font and colour registry, with the output window's
+    // category.
+    ASSERT_NE(app->GetFontColorPage(), nullptr);
+    EXPECT_EQ(app->GetFontColorPage(), GetFontColorPage());
+    EXPECT_NE(app->GetFontColorPage()->FindCategory(QStringLiteral("OutputWindow")), nullptr);
 }
 
 TEST_F(AppTest, StartupWithFileShowsNoSplashOrTips)
