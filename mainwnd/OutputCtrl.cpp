@@ -150,10 +150,21 @@ void COutputCtrl::Insert(std::u16string_view text, const QTextCharFormat& format
 
 void COutputCtrl::FollowEnd()
 {
-    QTextCursor c = textCursor();
-    c.movePosition(QTextCursor::End);
-    setTextCursor(c);
-    ensureCursorVisible();
+    // The caret follows the text by itself once it is at the end.
+    const QTextCursor cur = textCursor();
+    if (cur.hasSelection() || cur.position() != document()->characterCount() - 1) {
+        QTextCursor c(document());
+        c.movePosition(QTextCursor::End);
+        setTextCursor(c);
+    }
+    // Scroll to the last line.  Without updates the scroll does not copy the
+    // window's pixels line by line; the view is drawn once at the next paint.
+    QScrollBar* bar = verticalScrollBar();
+    if (bar->value() != bar->maximum()) {
+        viewport()->setUpdatesEnabled(false);
+        bar->setValue(bar->maximum());
+        viewport()->setUpdatesEnabled(true);
+    }
 }
 
 void COutputCtrl::AppendText(std::u16string_view text)

@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -59,6 +61,11 @@ CFontColorPageDlg::CFontColorPageDlg(CFontColorPage* registry) : ui::PropertyPag
     m_textColor = Replace(GetDlgItem(IDC_TEXTCOLOR), new CColorEdit(this, IDC_TEXTCOLOR));
     m_backColor = Replace(GetDlgItem(IDC_BACKCOLOR), new CColorEdit(this, IDC_BACKCOLOR));
     m_sample = Replace(GetDlgItem(IDC_SAMPLE), new CFormatSampleStatic(this));
+    // The labels of the swatches take them as their buddies.
+    if (auto* label = findChild<QLabel*>(QStringLiteral("lblText")))
+        label->setBuddy(m_textColor);
+    if (auto* label = findChild<QLabel*>(QStringLiteral("lblBack")))
+        label->setBuddy(m_backColor);
     if (!m_categories || !m_items || !m_font || !m_size || !m_charset || !m_styles[0] || !m_styles[1] ||
         !m_styles[2] || !m_styles[3])
         return; // a damaged template: the page stays empty
@@ -219,7 +226,11 @@ unsigned CFontColorPageDlg::CharsetNameId(int charSet)
 std::vector<std::pair<int, unsigned>> CFontColorPageDlg::CharsetsOf(const QString& face)
 {
     std::vector<int> values;
-    const auto systems = QFontDatabase::writingSystems(face);
+    // A face that is not installed offers what its substitute offers.
+    QString family = face;
+    if (!QFontDatabase::families().contains(face))
+        family = QFontInfo(QFont(face)).family();
+    const auto systems = QFontDatabase::writingSystems(family);
     for (QFontDatabase::WritingSystem ws : systems) {
         switch (ws) {
         case QFontDatabase::Latin: values.insert(values.end(), {0, 238, 186, 162}); break;
