@@ -1,13 +1,13 @@
 // The font and colour registry: registration, the profile overlay and round
 // trip, listeners, the "Formát" page's OK, Cancel and defaults, and the
 // colour swatch.
-#include "WindowTest.h"
 #include "mainwnd/fontcolor/ColorEdit.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "mainwnd/fontcolor/FontColorPageDlg.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Dialog.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/ui/UiTest.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,9 +25,21 @@
 #include <filesystem>
 #include <fstream>
 
+using namespace testsupport::ui;
+
 namespace {
 
 const QString kCat = QStringLiteral("OutputWindow");
+
+// Shows w's window and makes it active, so that its widgets take the focus.
+void ShowActive(QWidget* w)
+{
+    QWidget* top = w->window();
+    top->show();
+    top->activateWindow();
+    QApplication::setActiveWindow(top);
+    WaitFor([top] { return top->isVisible(); }, 2000, "window shown");
+}
 
 class Listener : public QWidget, public CFontColorListener
 {
@@ -329,32 +341,43 @@ TEST_F(FontColorTest, ColorEditSpaceOpensDialogAndNotifiesOnce)
         EXPECT_EQ(id, 1015);
         ++notified;
     });
-    wintest::ShowActive(&edit);
-    wintest::OnNextModal([](QWidget* w) {
-        auto* dlg = qobject_cast<QColorDialog*>(w);
-        if (!dlg)
-            return false;
+    ShowActive(&edit);
+    OnNextModal<QColorDialog>([](QColorDialog* dlg) {
         dlg->setCurrentColor(QColor(0x12, 0x34, 0x56));
         dlg->accept();
-        return true;
     });
-    wintest::PressKey(&edit, Qt::Key_Space);
+    PressKey(&edit, Qt::Key_Space);
     EXPECT_EQ(notified, 1);
     EXPECT_EQ(edit.GetColor(), 0x563412u);
     // The same colour again: no notification.
-    wintest::OnNextModal([](QWidget* w) {
-        auto* dlg = qobject_cast<QColorDialog*>(w);
-        if (!dlg)
-            return false;
-        dlg->accept();
-        return true;
-    });
-    wintest::PressKey(&edit, Qt::Key_Space);
+    OnNextModal<QColorDialog>([](QColorDialog* dlg) { dlg->accept(); });
+    PressKey(&edit, Qt::Key_Space);
     EXPECT_EQ(notified, 1);
     // An auto-repeated Space opens nothing.
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
     QApplication::sendEvent(&edit, &repeat);
     EXPECT_EQ(notified, 1);
+}
+
+} // namespace
+
+namespace {
+
+// The "Formát" page with the item "Chyba/odkaz" selected (only with
+// SW_SHOT set).
+TEST_F(FontColorTest, FontPageShot)
+{
+    CFontColorPage reg;
+    ASSERT_TRUE(reg.AddCategory(kCat, QStringLiteral("Okno výstupu"), QStringLiteral("Courier New"), 10, 238, 0));
+    ASSERT_TRUE(reg.AddItem(kCat, QStringLiteral("Text"), QStringLiteral("Text"), 0x646464, 0xFFFFFF, 0, 0, 0, 0));
+    ASSERT_TRUE(reg.AddItem(kCat, QStringLiteral("Tag"), QStringLiteral("Chyba/odkaz"), 0x0000FF, 0xFFFFFF, 1, 0, 0, 0));
+    reg.LoadSettings(QStringLiteral("Formats"));
+    ui::PropertySheet sheet(QStringLiteral("Možnosti aplikace Strandwork..."));
+    ui::PropertyPage* page = reg.CreatePage();
+    sheet.AddPage(page);
+    ASSERT_TRUE(sheet.SetActivePage(0));
+    FindChild<QListWidget>(page, QStringLiteral("c1008"))->setCurrentRow(1);
+    HoldForScreenshot(&sheet);
 }
 
 } // namespace

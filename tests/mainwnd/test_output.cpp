@@ -1,7 +1,6 @@
 // The output window: exact text after ClearAll, following the output, the
 // tag limit and cuts, long paths, wrap-around, jumps into stand-in and
 // rich-edit documents, beeps, re-applied formats and the context menu.
-#include "WindowTest.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/RichEdit.h"
 #include "platform/sys/Registry.h"
@@ -10,22 +9,57 @@
 #include "platform/ui/Prompt.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/ui/UiTest.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+using namespace testsupport::ui;
 
 namespace {
 
 const QString kCat = QStringLiteral("OutputWindow");
+
+// Shows w's window and makes it active, so that its widgets take the focus.
+void ShowActive(QWidget* w)
+{
+    QWidget* top = w->window();
+    top->show();
+    top->activateWindow();
+    QApplication::setActiveWindow(top);
+    WaitFor([top] { return top->isVisible(); }, 2000, "window shown");
+}
+
+// Runs act on the popup menu as soon as it is shown.
+void OnPopup(std::function<void(QMenu*)> act)
+{
+    auto* timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, act, started] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu || started->elapsed() > 5000) {
+            timer->stop();
+            timer->deleteLater();
+            if (menu)
+                act(menu);
+            else
+                ADD_FAILURE() << "no popup menu";
+        }
+    });
+    timer->start(10);
+}
 
 std::u16string U(const QString& s) { return s.toStdU16String(); }
 
@@ -91,10 +125,10 @@ TEST_F(OutputTest, LastLineStaysVisible)
     QFontMetrics fm(ctrl->TextFormat().font());
     host.resize(400, fm.lineSpacing() * 10 + 10);
     ctrl->resize(host.size());
-    wintest::ShowActive(&host);
+    ShowActive(&host);
     for (int i = 0; i < 200; ++i)
         ctrl->AppendText(QStringLiteral("line %1\r\n").arg(i).toStdU16String());
-    wintest::PumpEvents();
+    PumpEvents();
     EXPECT_GT(ctrl->verticalScrollBar()->value(), 0);
     EXPECT_TRUE(ctrl->viewport()->rect().contains(ctrl->cursorRect()));
     EXPECT_GE(ctrl->GetLastVisibleLine(), ctrl->GetLineCount() - 1);
@@ -130,9 +164,9 @@ TEST_F(OutputTest, TagLimitCutsAndRanges)
     EXPECT_EQ(ctrl->TagAt(lastStart), -1);
     EXPECT_EQ(QTextCursor(ctrl->document()->lastBlock().previous()).charFormat().foreground(),
               ctrl->TextFormat().foreground());
-    wintest::ShowActive(&host);
+    ShowActive(&host);
     int beeps = ui::BeepCount();
-    wintest::DoubleClick(ctrl->viewport(), PointOf(lastStart + 1));
+    DoubleClick(ctrl->viewport(), PointOf(lastStart + 1));
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     EXPECT_EQ(ctrl->CurrentTag(), -1);
 
@@ -169,17 +203,17 @@ TEST_F(OutputTest, PrevAfterAppendAndDoubleClickOnCurrent)
 
     // A double-click on the current tag selects it again; Enter on plain
     // text beeps.
-    wintest::ShowActive(&host);
+    ShowActive(&host);
     ctrl->SelectTag(-1);
-    wintest::DoubleClick(ctrl->viewport(), PointOf(t->start));
+    DoubleClick(ctrl->viewport(), PointOf(t->start));
     EXPECT_EQ(ctrl->CurrentTag(), 1);
-    wintest::DoubleClick(ctrl->viewport(), PointOf(t->start + 1));
+    DoubleClick(ctrl->viewport(), PointOf(t->start + 1));
     EXPECT_EQ(ctrl->CurrentTag(), 1);
     QTextCursor c(ctrl->document());
     c.setPosition(t->end + 1);
     ctrl->setTextCursor(c);
     int beeps = ui::BeepCount();
-    wintest::PressKey(ctrl, Qt::Key_Return);
+    PressKey(ctrl, Qt::Key_Return);
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     EXPECT_EQ(ctrl->CurrentTag(), 1);
 }
@@ -232,7 +266,7 @@ protected:
         dock->setWidget(ctrl);
         frame->addDockWidget(Qt::BottomDockWidgetArea, dock);
         frame->resize(800, 600);
-        wintest::ShowActive(frame);
+        ShowActive(frame);
     }
     void TearDown() override
     {
@@ -264,12 +298,12 @@ TEST_F(OutputJumpTest, JumpsIntoStandInAndRichEditDocuments)
     auto* view = qobject_cast<CStructuredTextView*>(ui::FocusedView());
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->GetCursorPos(), (EdtPoint{2, 3}));
-    EXPECT_TRUE(wintest::WaitFor([view] { return view->isAncestorOf(QApplication::focusWidget()); }, 2000,
+    EXPECT_TRUE(WaitFor([view] { return view->isAncestorOf(QApplication::focusWidget()); }, 2000,
                                  "focus in the text view"));
 
     // A double-click on the tag jumps too, after the position was moved.
     view->ClampTextPos(EdtPoint{0, 0});
-    wintest::DoubleClick(ctrl->viewport(), PointOf(ctrl->Tag(0)->start + 2));
+    DoubleClick(ctrl->viewport(), PointOf(ctrl->Tag(0)->start + 2));
     EXPECT_EQ(view->GetCursorPos(), (EdtPoint{2, 3}));
 
     EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("E2")));
@@ -282,10 +316,10 @@ TEST_F(OutputJumpTest, JumpsIntoStandInAndRichEditDocuments)
 
     // A file that does not exist: the framework's message, the tag is still
     // selected and its message returned.
-    ui::ScriptedPrompts prompts({ui::IDOK});
+    PromptScript prompts({ui::IDOK});
     EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("E3")));
     EXPECT_EQ(ctrl->CurrentTag(), 2);
-    EXPECT_EQ(prompts.Asked().size(), 1u);
+    EXPECT_EQ(prompts.Texts().size(), 1u);
 
     // After a font change every tag still jumps.
     std::vector<FontColorCategory> edit = registry.Current();
@@ -300,14 +334,10 @@ TEST_F(OutputJumpTest, ContextMenuOffersItsItemsAndCopy)
     ctrl->AppendText(u"copy me\r\n");
     ctrl->setFocus();
     std::vector<std::pair<QString, bool>> seen;
-    wintest::OnNextModal([&seen](QWidget* w) {
-        auto* menu = qobject_cast<QMenu*>(w);
-        if (!menu)
-            return false;
+    OnPopup([&seen](QMenu* menu) {
         for (QAction* a : menu->actions())
             seen.emplace_back(a->isSeparator() ? QStringLiteral("-") : a->text(), a->isEnabled());
         menu->close();
-        return true;
     });
     ctrl->ShowContextMenu(ctrl->mapToGlobal(QPoint(5, 5)));
     const std::vector<QString> texts = {QStringLiteral("&Kopírovat"),
@@ -325,13 +355,10 @@ TEST_F(OutputJumpTest, ContextMenuOffersItsItemsAndCopy)
 
     // With a selection, copy is enabled and copies.
     ctrl->selectAll();
-    wintest::OnNextModal([](QWidget* w) {
-        auto* menu = qobject_cast<QMenu*>(w);
-        if (!menu || !menu->actions().at(0)->isEnabled())
-            return false;
+    OnPopup([](QMenu* menu) {
+        EXPECT_TRUE(menu->actions().at(0)->isEnabled());
         menu->setActiveAction(menu->actions().at(0));
-        wintest::PressKey(menu, Qt::Key_Return);
-        return true;
+        PressKey(menu, Qt::Key_Return);
     });
     QApplication::clipboard()->clear();
     ctrl->ShowContextMenu(ctrl->mapToGlobal(QPoint(5, 5)));

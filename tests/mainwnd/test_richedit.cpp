@@ -1,13 +1,25 @@
 // The rich-edit classes: the last visible line of the plain control, the
 // view's defaults and the document's items and view.
-#include "WindowTest.h"
 #include "mainwnd/RichEdit.h"
+#include "tests/support/ui/UiTest.h"
 
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
 
+using namespace testsupport::ui;
+
 namespace {
+
+// Shows w's window and makes it active, so that its widgets take the focus.
+void ShowActive(QWidget* w)
+{
+    QWidget* top = w->window();
+    top->show();
+    top->activateWindow();
+    QApplication::setActiveWindow(top);
+    WaitFor([top] { return top->isVisible(); }, 2000, "window shown");
+}
 
 TEST(RichEdit, LastVisibleLine)
 {
@@ -20,17 +32,17 @@ TEST(RichEdit, LastVisibleLine)
     EXPECT_EQ(ctrl->GetDlgCtrlID(), 5u);
     EXPECT_TRUE(ctrl->isReadOnly());
     EXPECT_EQ(ctrl->lineWrapMode(), QPlainTextEdit::NoWrap);
-    wintest::ShowActive(&host);
+    ShowActive(&host);
     // Few lines: none lies below the bottom, so the line count.
     ctrl->setPlainText(QStringLiteral("a\nb\nc"));
-    wintest::PumpEvents();
+    PumpEvents();
     EXPECT_EQ(ctrl->GetLastVisibleLine(), 3);
     // Many lines: the first one at or below the bottom.
     QStringList lines;
     for (int i = 0; i < 100; ++i)
         lines << QString::number(i);
     ctrl->setPlainText(lines.join(QLatin1Char('\n')));
-    wintest::PumpEvents();
+    PumpEvents();
     const int last = ctrl->GetLastVisibleLine();
     const int lineHeight = QFontMetrics(ctrl->font()).lineSpacing();
     EXPECT_GT(last, 0);
