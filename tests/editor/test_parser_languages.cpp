@@ -311,3 +311,63 @@ TEST(EditorParserLanguages, SamplesCarryTheSameCookies)
         EXPECT_TRUE(coloured) << rc.sample;
     }
 }
+
+// Every line of up to three characters (four with SW_PARSER_EXHAUSTIVE set) over the characters the scans look
+// for, under every cookie a parser can receive: the bounds hold and the
+// cookie is the same without a list.
+TEST(EditorParserLanguages, ShortLinesExhaustive)
+{
+    ResetSourceTypes();
+    static const char16_t kChars[] = u"a1.<>?%/*\"'#;|&${}(:!\\ -R";
+    const size_t n = std::size(kChars) - 1;
+    const uint32_t maxLen = std::getenv("SW_PARSER_EXHAUSTIVE") ? 4 : 3;
+    TextBlockList list;
+    std::u16string line;
+    for (uint32_t len = 0; len <= maxLen; ++len) {
+        size_t total = 1;
+        for (uint32_t k = 0; k < len; ++k)
+            total *= n;
+        line.assign(len, u' ');
+        for (size_t code = 0; code < total; ++code) {
+            size_t c = code;
+            for (uint32_t k = 0; k < len; ++k, c /= n)
+                line[k] = kChars[c % n];
+            for (const RowCase& rc : kRows) {
+                for (uint32_t cookie : {0u, rc.bits}) {
+                    CheckLine(rc, Row(rc.row)->parser, line, cookie, list);
+                    if (HasFatalFailure())
+                        return;
+                }
+            }
+        }
+    }
+}
+
+// Long lines that repeat a short pattern: the block bound is tightest there.
+TEST(EditorParserLanguages, RepeatedPatterns)
+{
+    ResetSourceTypes();
+    static const char16_t kChars[] = u"a1.<>?%/*\"'#;|&${}(:!\\ -R";
+    const size_t n = std::size(kChars) - 1;
+    const uint32_t maxPattern = std::getenv("SW_PARSER_EXHAUSTIVE") ? 3 : 2;
+    TextBlockList list;
+    for (uint32_t plen = 1; plen <= maxPattern; ++plen) {
+        size_t total = 1;
+        for (uint32_t k = 0; k < plen; ++k)
+            total *= n;
+        std::u16string pattern(plen, u' ');
+        for (size_t code = 0; code < total; ++code) {
+            size_t c = code;
+            for (uint32_t k = 0; k < plen; ++k, c /= n)
+                pattern[k] = kChars[c % n];
+            std::u16string line;
+            while (line.size() < 60)
+                line += pattern;
+            for (const RowCase& rc : kRows) {
+                CheckLine(rc, Row(rc.row)->parser, line, 0, list);
+                if (HasFatalFailure())
+                    return;
+            }
+        }
+    }
+}
