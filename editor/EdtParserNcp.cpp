@@ -57,7 +57,7 @@ public:
         return p;
     }
 
-    bool IsValueAhead(size_t p) const
+    bool IsNcpValueAhead(size_t p) const
     {
         p = SkipBlanks(p);
         if (p >= m_len)
@@ -66,12 +66,12 @@ public:
         return c == u'+' || c == u'-' || c == u'.' || IsDigit(c);
     }
 
-    bool IsRParameterAhead(size_t p) const
+    bool IsNcpRParameterAhead(size_t p) const
     {
         p = SkipBlanks(p);
         if (p >= m_len || (m_text[p] != u'r' && m_text[p] != u'R'))
             return false;
-        return IsValueAhead(p + 1);
+        return IsNcpValueAhead(p + 1);
     }
 
     // Digits and at most one point from p on.
@@ -161,7 +161,7 @@ void ProgramTokens(const NcpLine& line, size_t i, TextBlockList& blocks)
             j = line.SkipNumber(i + 1);
             colour = EDT_CLR_NUMBER;
         } else if ((c == u'r' || c == u'R') &&
-                   (line.IsValueAhead(i + 1) || line.At(i + 1) == u'@')) {
+                   (line.IsNcpValueAhead(i + 1) || line.At(i + 1) == u'@')) {
             j = i + 2;
             if (!(i > 0 && line.At(i - 1) == u'@'))
                 j = line.SkipNumber(j);
@@ -169,8 +169,8 @@ void ProgramTokens(const NcpLine& line, size_t i, TextBlockList& blocks)
         } else if (c == u'/' || c == u'!') {
             colour = EDT_CLR_NCADDR;
         } else if (IsNcpAddressLetter(c) &&
-                   (i + 1 >= len || line.At(i + 1) <= 0x22 || line.IsValueAhead(i + 1) ||
-                    line.IsRParameterAhead(i + 1))) {
+                   (i + 1 >= len || line.At(i + 1) <= 0x22 || line.IsNcpValueAhead(i + 1) ||
+                    line.IsNcpRParameterAhead(i + 1))) {
             colour = EDT_CLR_NCADDR;
         } else if (c == u'\'') {
             j = line.SkipQuoted(i + 1, u'\'', false);
