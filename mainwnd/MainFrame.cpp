@@ -4,6 +4,8 @@
 #include "mainwnd/OutputCtrl.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/StatusBar.h"
+#include "uilib/KVTToolBar.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -11,9 +13,11 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHBoxLayout>
 #include <QMdiArea>
 #include <QMimeData>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace {
 const char16_t kOptions[] = u"Options";
@@ -62,6 +66,10 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
         return false;
     m_style = style;
     ui::MainFrameBase::LoadFrame(resourceId);
+    if (!GetStatusBar())
+        CreateStatusBar({0});
+    if (!m_mainBar)
+        CreateToolBars();
     if (!m_output) {
         m_outputBar = new QDockWidget(this);
         m_outputBar->setObjectName(QStringLiteral("OutputBar"));
@@ -72,6 +80,41 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
     }
     UpdateFrameTitle();
     return true;
+}
+
+void CMainFrame::CreateToolBars()
+{
+    // The global toolbar options are read once; nothing is saved yet.
+    CKVTToolBar::LoadParameters(QString());
+
+    // The bars stand in one plain row above the MDI area.
+    QWidget* area = takeCentralWidget();
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* row = new QWidget(central);
+    row->setObjectName(QStringLiteral("ToolBarRow"));
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->setSpacing(0);
+    column->addWidget(row);
+    column->addWidget(area, 1);
+
+    m_mainBar = new CKVTToolBar(row);
+    m_mainBar->setObjectName(QStringLiteral("MainToolBar"));
+    m_mainBar->CreateEx(row, 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
+    m_mainBar->LoadToolBar(1);
+    m_debugBar = new CKVTToolBar(row);
+    m_debugBar->setObjectName(QStringLiteral("DebugToolBar"));
+    m_debugBar->CreateEx(row, 0x830, 0x50402834, QMargins(0, 0, 0, 0), 0xE824);
+    m_debugBar->LoadToolBar(1017);
+    // The images of the menu commands reach the shared strips.
+    CKVTToolBar::LoadSharedImages(1019);
+    rowLayout->addWidget(m_mainBar);
+    rowLayout->addWidget(m_debugBar);
+    rowLayout->addStretch(1);
 }
 
 bool CMainFrame::AttachProject(CStrandworkDoc* doc)

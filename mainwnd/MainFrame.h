@@ -6,14 +6,16 @@
 
 #include "core/common/AppSettings.h"
 #include "platform/ui/App.h"
+#include "uilib/KvtFrameHooks.h"
 
 #include <QPointer>
 
 class CStrandworkDoc;
 class COutputCtrl;
+class CKVTToolBar;
 class QDockWidget;
 
-class CMainFrame : public ui::MainFrameBase
+class CMainFrame : public ui::MainFrameBase, public KvtFrameHooks
 {
     Q_OBJECT
 public:
@@ -32,6 +34,10 @@ public:
 
     // The output control; null before the frame is loaded.
     COutputCtrl* GetOutputCtrl() const { return m_output; }
+    // The main toolbar (id 0xE800, resource 1) and the debug toolbar (id
+    // 0xE824, resource 1017); null before the frame is loaded.
+    CKVTToolBar* GetMainToolBar() const { return m_mainBar; }
+    CKVTToolBar* GetDebugToolBar() const { return m_debugBar; }
     core::AppSettings& Settings() { return m_settings; }
     // Loads the options record from "Options" (done when the frame is made).
     void LoadSettings();
@@ -49,7 +55,11 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
+    void CreateToolBars();
+
     core::AppSettings m_settings;
+    CKVTToolBar* m_mainBar = nullptr;
+    CKVTToolBar* m_debugBar = nullptr;
     QPointer<COutputCtrl> m_output;
     QDockWidget* m_outputBar = nullptr;
     CStrandworkDoc* m_project = nullptr;

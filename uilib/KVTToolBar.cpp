@@ -144,6 +144,19 @@ void CKVTToolBar::CleanUp()
     CKVTCommandImageMap::Instance().RemoveAll();
 }
 
+bool CKVTToolBar::LoadSharedImages(uint32_t resourceId)
+{
+    auto res = ToolbarResource::Load(resourceId);
+    CKVTToolbarImageList* normal = GetSharedImages(IMAGES_NORMAL);
+    if (!res || !normal->Load(resourceId))
+        return false;
+    int index = normal->FirstIndexOf(resourceId);
+    for (uint32_t id : res->ids)
+        if (id)
+            CKVTCommandImageMap::Instance().SetImage(id, index++, false);
+    return true;
+}
+
 bool CKVTToolBar::IsCommandPermitted(uint32_t id)
 {
     return std::find(s_nonPermitted.begin(), s_nonPermitted.end(), id) == s_nonPermitted.end();

@@ -194,6 +194,9 @@ public:
     static bool LoadParameters(const QString& profile);
     static bool SaveParameters(const QString& profile);
     static void CleanUp();
+    // Loads the images of a toolbar resource into the shared strips and the
+    // command-image map without making a bar of it (images for the menus).
+    static bool LoadSharedImages(uint32_t resourceId);
     // The system sounds "MenuCommand" and "MenuPopup": nothing on this system.
     static void PlaySystemSound(const char* name) { (void)name; }
 
