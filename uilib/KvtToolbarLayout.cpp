@@ -31,8 +31,8 @@ QSize KvtToolbarLayout::CalcSize(const std::vector<KvtLayoutButton>& buttons, co
     bool rowStart = true, prevSep = false;
     for (const KvtLayoutButton& b : buttons) {
         int w = Along(b, horz);
-        if (b.separator && (rowStart || prevSep))
-            w = 0;
+        if (b.separator && (rowStart || prevSep || (b.wrap && horz)))
+            w = 0; // hidden, or drawn as the line between two rows
         along += w;
         prevSep = b.separator;
         rowStart = false;
@@ -173,6 +173,8 @@ std::vector<int> KvtToolbarLayout::Reposition(std::vector<KvtLayoutButton>& butt
             const bool hideSep = b.separator && (k == i || prevSep);
             if (hideSep)
                 sz = QSize(0, 0);
+            else if (b.separator && b.wrap && horz)
+                sz.setWidth(0); // drawn as a line under its row
             prevSep = b.separator;
             b.rect = horz ? QRect(along, across, sz.width(), sz.height())
                           : QRect(across, along, sz.width(), sz.height());
