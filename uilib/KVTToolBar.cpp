@@ -680,6 +680,8 @@ void CKVTToolBar::AdjustLayout()
         CalcMaxLabelHeight();
         rebar->SetChildMinSize(this, CalcDynamicLayout(-1, LM_HORZ | LM_HORZDOCK));
     } else {
+        // What the frame's layout recalculation does: the size and the wraps.
+        CalcDynamicLayout(-1, horz ? LM_HORZ | LM_HORZDOCK : LM_VERTDOCK);
         updateGeometry();
     }
     RepositionButtons();
