@@ -9,6 +9,8 @@
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTDrawingData.h"
 
+#include "tests/support/ui/UiTest.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
@@ -22,11 +24,7 @@ void Send(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons)
     QApplication::sendEvent(w, &e);
 }
 
-void Click(QWidget* w, QPoint pos)
-{
-    Send(w, QEvent::MouseButtonPress, pos, Qt::LeftButton);
-    Send(w, QEvent::MouseButtonRelease, pos, Qt::NoButton);
-}
+using testsupport::ui::Click;
 
 struct Frame : ui::MainFrameBase
 {
@@ -135,7 +133,7 @@ TEST_F(Toolbar, PaintsTheEtchedLookAndTheGripper)
 {
     ui::IdleUpdater::Instance().RunPass();
     const CKVTDrawingData& dd = CKVTDrawingData::Instance();
-    const QImage img = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage img = testsupport::ui::Render(bar).convertToFormat(QImage::Format_RGB32);
     const QRect disabled = bar->GetItemRect(bar->CommandToIndex(57603));
     int hi = 0, shadow = 0, text = 0;
     for (int y = disabled.top(); y <= disabled.bottom(); ++y)
@@ -160,7 +158,7 @@ TEST_F(Toolbar, PaintsTheEtchedLookAndTheGripper)
     };
     EXPECT_EQ(gripLines(img), 2);
     CKVTToolBar::SetLook2000(true);
-    EXPECT_EQ(gripLines(bar->grab().toImage().convertToFormat(QImage::Format_RGB32)), 1);
+    EXPECT_EQ(gripLines(testsupport::ui::Render(bar).convertToFormat(QImage::Format_RGB32)), 1);
 }
 
 TEST_F(Toolbar, SizesFollowLargeIconsAndLabels)
