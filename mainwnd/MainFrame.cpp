@@ -13,7 +13,6 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QHBoxLayout>
 #include <QMdiArea>
 #include <QMimeData>
 #include <QUrl>
@@ -21,6 +20,65 @@
 
 namespace {
 const char16_t kOptions[] = u"Options";
+
+// The plain row of toolbars above the MDI area: the bars stand side by side
+// at their own size and wrap to a new line when the window is too narrow.
+class ToolBarRow : public QWidget
+{
+public:
+    explicit ToolBarRow(QWidget* parent) : QWidget(parent)
+    {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    void Add(QWidget* bar)
+    {
+        m_bars.push_back(bar);
+        Arrange();
+    }
+    QSize sizeHint() const override { return QSize(Place(QWIDGETSIZE_MAX, false).width(), Place(width(), false).height()); }
+    QSize minimumSizeHint() const override { return QSize(0, Place(width(), false).height()); }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { Arrange(); }
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::LayoutRequest) {
+            Arrange();
+            updateGeometry();
+        }
+        return QWidget::event(e);
+    }
+
+private:
+    void Arrange()
+    {
+        const int h = Place(width(), true).height();
+        if (h != height())
+            updateGeometry();
+    }
+    // Lays the bars out in lines of the given width; the size taken.
+    QSize Place(int available, bool apply) const
+    {
+        int x = 0, y = 0, line = 0, widest = 0;
+        for (QWidget* bar : m_bars) {
+            if (bar->isHidden())
+                continue;
+            const QSize s = bar->sizeHint();
+            if (x > 0 && x + s.width() > available) {
+                x = 0;
+                y += line;
+                line = 0;
+            }
+            if (apply)
+                const_cast<QWidget*>(bar)->setGeometry(x, y, s.width(), s.height());
+            x += s.width();
+            widest = std::max(widest, x);
+            line = std::max(line, s.height());
+        }
+        return QSize(widest, y + line);
+    }
+    std::vector<QWidget*> m_bars;
+};
 
 std::u16string ProgramParent()
 {
@@ -94,11 +152,8 @@ void CMainFrame::CreateToolBars()
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    auto* row = new QWidget(central);
+    auto* row = new ToolBarRow(central);
     row->setObjectName(QStringLiteral("ToolBarRow"));
-    auto* rowLayout = new QHBoxLayout(row);
-    rowLayout->setContentsMargins(0, 0, 0, 0);
-    rowLayout->setSpacing(0);
     column->addWidget(row);
     column->addWidget(area, 1);
 
@@ -112,9 +167,8 @@ void CMainFrame::CreateToolBars()
     m_debugBar->LoadToolBar(1017);
     // The images of the menu commands reach the shared strips.
     CKVTToolBar::LoadSharedImages(1019);
-    rowLayout->addWidget(m_mainBar);
-    rowLayout->addWidget(m_debugBar);
-    rowLayout->addStretch(1);
+    row->Add(m_mainBar);
+    row->Add(m_debugBar);
 }
 
 bool CMainFrame::AttachProject(CStrandworkDoc* doc)
