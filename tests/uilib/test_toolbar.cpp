@@ -204,9 +204,43 @@ TEST_F(Toolbar, ButtonListRules)
     EXPECT_EQ(bar->GetHotButton(), 5);
     EXPECT_FALSE(bar->RemoveButton(100));
 
-    // The frame hears of a reset.
     EXPECT_TRUE(bar->RestoreOriginalState());
     EXPECT_EQ(bar->GetCount(), n);
+
+    // A missing or malformed resource: FALSE, and the bar keeps its buttons.
+    EXPECT_FALSE(bar->LoadToolBar(9101));
+    EXPECT_FALSE(bar->LoadToolBar(4242));
+    EXPECT_EQ(bar->GetCount(), n);
+    EXPECT_EQ(bar->GetResourceId(), 9100u);
+}
+
+TEST_F(Toolbar, MenuSizesAndLockedBars)
+{
+    bar->SetMenuMode(true);
+    CKVTToolBar::SetMenuSizes(QSize(-1, -1), QSize(-1, -1));
+    EXPECT_EQ(bar->GetColumnWidth(), CKVTToolBar::GetDefaultButtonSize().width());
+    EXPECT_EQ(bar->GetRowHeight(), CKVTToolBar::GetDefaultButtonSize().height());
+    CKVTToolBar::SetMenuSizes(QSize(30, 25), QSize(-1, -1));
+    EXPECT_EQ(bar->GetColumnWidth(), 30);
+    EXPECT_EQ(bar->GetRowHeight(), 25);
+    CKVTToolBar::SetMenuSizes(QSize(-1, -1), QSize(-1, -1));
+    bar->SetMenuMode(false);
+
+    // A locked bar draws from its own lists and never shows a selection.
+    const int shared = CKVTToolBar::GetSharedImages(CKVTToolBar::IMAGES_NORMAL)->GetImageCount();
+    auto* locked = new CKVTToolBar(frame);
+    locked->CreateEx(frame, 0x830, 0x50002834, QMargins(1, 1, 1, 1), 0xE830);
+    ASSERT_TRUE(locked->LoadToolBar(1017, 0, 0, 0, true));
+    EXPECT_EQ(locked->OwnImages(CKVTToolBar::IMAGES_NORMAL).GetImageCount(), 11);
+    EXPECT_EQ(CKVTToolBar::GetSharedImages(CKVTToolBar::IMAGES_NORMAL)->GetImageCount(), shared);
+    locked->resize(400, 30);
+    locked->AdjustLayout();
+    const QImage before = testsupport::ui::Render(locked);
+    CKVTToolBar::SetCustomizeMode(true);
+    locked->SetSelectedButton(0);
+    const QImage during = testsupport::ui::Render(locked);
+    CKVTToolBar::SetCustomizeMode(false);
+    EXPECT_EQ(before, during);
 }
 
 TEST(ToolbarStatics, RarelyUsedAndFrameworkCommands)
