@@ -4,6 +4,7 @@ static_assert(WM_LINK_STATE == ui::WM_LINK_STATE);
 static_assert(WM_LINK_RESULT == ui::WM_LINK_RESULT);
 static_assert(WM_LINK_NOTIFY == ui::WM_LINK_NOTIFY);
 static_assert(WM_XFER_RESULT == ui::WM_XFER_RESULT);
+static_assert(linkui::WM_XFER_PROGRESS == 0x801F);
 
 namespace linkui {
 
@@ -40,6 +41,18 @@ LinkWindow::~LinkWindow()
 {
     if (m_owned && m_handle)
         ui::UnregisterMessageTarget(m_handle);
+}
+
+int PostProgress(uint32_t, std::uintptr_t context, uint32_t done, uint32_t total)
+{
+    const std::intptr_t l = std::intptr_t(uint64_t(done) | uint64_t(total) << 32);
+    ui::PostMessageTo(TargetOfParam(context), WM_XFER_PROGRESS, ValueOfParam(context), l);
+    return 0;
+}
+
+IOlnkControl* ControlOf(IOxfrC* link)
+{
+    return dynamic_cast<IOlnkControl*>(link);
 }
 
 } // namespace linkui
