@@ -12,7 +12,10 @@
 #include "tests/support/platform/TempDir.h"
 #include "tools/cssim/cssim.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +45,32 @@ inline bool Pump(const std::function<bool()>& pred, int ms = 20000)
     return true;
 }
 inline void PumpFor(int ms) { Pump([] { return false; }, ms); }
+
+// Runs act on the next modal window once it is shown (polled every 5 ms).
+inline void OnNextModal(std::function<void(QWidget*)> act)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        if (QWidget* w = QApplication::activeModalWidget(); w && w->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            act(w);
+        }
+    });
+    timer->start(5);
+}
+
+inline void ClickButton(QWidget* root, const char* name)
+{
+    auto* b = root->findChild<QAbstractButton*>(QString::fromLatin1(name));
+    ASSERT_NE(b, nullptr) << name;
+    b->click();
+}
+inline void SendKey(QWidget* w, Qt::Key key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+}
 
 inline std::u16string W(const std::string& s) { return sys::Utf8ToUtf16Lenient(s); }
 inline std::string U(std::u16string_view s) { return sys::Utf16ToUtf8Lenient(s); }
