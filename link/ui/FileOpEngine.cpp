@@ -346,6 +346,8 @@ void FileOpEngine::End(bool ok)
     m_ended = true;
     m_endOk = ok;
     m_task = LocalTask::None;
+    if (m_sliceTimer)
+        m_sliceTimer->stop();
     m_copy.Abort();
     m_copying = false;
     if (m_registered && m_control)
@@ -622,13 +624,16 @@ bool FileOpEngine::ClassifyLocalFile(FileOpItem& item, const sys::LocalEntry& en
 void FileOpEngine::ScheduleLocal(LocalTask task)
 {
     m_task = task;
-    if (m_slicePending)
-        return;
-    m_slicePending = true;
-    QTimer::singleShot(0, &m_ctx, [this] {
-        m_slicePending = false;
-        RunLocalSlice();
-    });
+    // A zero timer (not a posted call) runs after the waiting input, paint
+    // and timer events, so the window stays responsive between slices.
+    if (!m_sliceTimer) {
+        m_sliceTimer = new QTimer(&m_ctx);
+        m_sliceTimer->setSingleShot(true);
+        m_sliceTimer->setInterval(0);
+        QObject::connect(m_sliceTimer, &QTimer::timeout, &m_ctx, [this] { RunLocalSlice(); });
+    }
+    if (!m_sliceTimer->isActive())
+        m_sliceTimer->start();
 }
 
 void FileOpEngine::RunLocalSlice()
@@ -639,7 +644,7 @@ void FileOpEngine::RunLocalSlice()
     clock.start();
     const LocalTask task = m_task;
     bool complete = false;
-    while (!complete && clock.elapsed() < kSliceMs) {
+    while (!complete && clock.elapsed() < m_sliceMs) {
         switch (task) {
         case LocalTask::Scan: complete = LocalScanUnit(); break;
         case LocalTask::Folders: complete = LocalFolderUnit(); break;

@@ -15,6 +15,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+class QTimer;
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -95,6 +97,10 @@ public:
     const std::u16string& Headline() const { return m_headline; }
     const std::u16string& CurrentItem() const { return m_current; }
     uint64_t TotalSum() const;
+
+    // The length of a slice of local work (about 50 ms; tests shorten it
+    // to see the work between slices).
+    void SetSliceMilliseconds(int ms) { m_sliceMs = ms; }
     uint64_t DoneSum() const;
 
 private:
@@ -183,7 +189,8 @@ private:
     std::u16string m_caption, m_headline, m_current;
 
     LocalTask m_task = LocalTask::None;
-    bool m_slicePending = false;
+    QTimer* m_sliceTimer = nullptr; // owned by m_ctx
+    int m_sliceMs = 50;
     size_t m_cursor = 0;
     sys::LocalFileCopy m_copy;
     bool m_copying = false;
