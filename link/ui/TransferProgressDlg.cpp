@@ -229,6 +229,8 @@ void CTransferProgressDlg::StepA()
             } else {
                 it.transfer = true;
                 it.send = it.type == 5;
+                if (it.send)
+                    it.total = info.size; // the bar counts the file before its first progress
             }
             break;
         }
@@ -309,6 +311,8 @@ void CTransferProgressDlg::Decide(XferFileItem& it, const FileListRecord* remote
     it.decided = true;
     it.transfer = d.transfer;
     it.send = d.send;
+    if (d.transfer && d.send)
+        it.total = local.size;
     if (d.error) {
         m_result = false;
         Out(FormatResString(4190, QString::fromStdU16String(it.localPath)));
@@ -345,6 +349,7 @@ void CTransferProgressDlg::OnResult(const LinkResultRecord& r)
                 Out(FormatResString(4190, QString::fromStdU16String(it.localPath)));
             } else {
                 it.transfer = it.send = true;
+                it.total = local.size;
             }
         } else {
             FileListRecord info;
