@@ -56,7 +56,9 @@ inline uint32_t ValueOfParam(std::uintptr_t param) { return uint32_t(param & 0xF
 
 // A LinkProgress for requests made with ProgressParam: posts
 // WM_XFER_PROGRESS to the target named in the context and returns 0.  Never
-// blocks; a post to a target that is gone is dropped.
+// blocks; a post to a target that is gone is dropped.  Reports of one job
+// thread are coalesced: the first of a request and the final one
+// (done == total) always go, the others at most every 10 ms.
 int PostProgress(uint32_t job, std::uintptr_t context, uint32_t done, uint32_t total);
 
 // The control face of the link object behind a transfer client, or null.

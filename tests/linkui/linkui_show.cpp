@@ -1,7 +1,7 @@
 // Review program of the link's windows: starts the control-system
 // simulator in process with a share DATA on a temporary folder filled with
 // sample files, opens a link to it, and shows the window its argument
-// names: "fileop" (copying a big file slowly), "xfer" (twelve transfers,
+// names: "fileop" (copying a 64 MiB file over a slowed link), "xfer" (twelve transfers,
 // five in flight) or "connerr".
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/ConnectionErrorDlg.h"
@@ -71,6 +71,7 @@ int main(int argc, char** argv)
     cfg.udpLocalPort = testsupport::PickFreeUdpPort();
     cfg.peerPort = ours;
     cfg.shares = {{"DATA", shareDir}};
+    cfg.shim = what == QStringLiteral("fileop");
     cssim::Simulator sim(cfg);
     if (!sim.start()) {
         std::fprintf(stderr, "the simulator did not start\n");
@@ -103,9 +104,14 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    cssim::FileScript slow;
-    slow.blockDelayMs = 0;
-    sim.scriptFile(4, "", slow);
+    // Slowed down so that the window stays a while: every data frame to
+    // our side is held back a little.
+    cssim::TargetedFault slow;
+    slow.match.direction = 1;
+    slow.action = cssim::FrameAction::Delay;
+    slow.count = 1u << 30;
+    slow.delayMs = 1;
+    sim.shim().addTargeted(slow);
     std::u16string names[] = {u"VELKY.BIN"};
     linkui::CFileOpDlg dlg;
     dlg.Copy(fc, u"\\DATA\\", sys::Utf8ToUtf16Lenient(localDir), names, nullptr, 1, nullptr, nullptr);
