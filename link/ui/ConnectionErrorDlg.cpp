@@ -5,7 +5,6 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
-#include <QPointer>
 
 namespace linkui {
 
@@ -26,7 +25,7 @@ private:
     CConnectionErrorDlg* m_owner;
 };
 
-CConnectionErrorDlg::~CConnectionErrorDlg() { delete m_window; }
+CConnectionErrorDlg::~CConnectionErrorDlg() { delete m_window.data(); }
 
 bool CConnectionErrorDlg::Create(QWidget* parent)
 {

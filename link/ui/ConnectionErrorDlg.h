@@ -5,6 +5,7 @@
 
 #include "platform/ui/Dialog.h"
 
+#include <QPointer>
 #include <QString>
 
 namespace linkui {
@@ -39,12 +40,12 @@ public:
     void OnCancel(); // "&Ignorovat"
     void OnHelp();   // "&Nápověda"
 
-    ui::Dialog* Window() const { return m_window; }
+    ui::Dialog* Window() const { return m_window.data(); }
     bool Ignored() const { return m_ignore; }
 
 private:
     class Form;
-    ui::Dialog* m_window = nullptr;
+    QPointer<ui::Dialog> m_window; // also deleted with its parent
     IConnectionOwner* m_owner = nullptr;
     bool m_ignore = false;
 };

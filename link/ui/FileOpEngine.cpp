@@ -441,7 +441,7 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
                 ScanComplete();
         } else if (m_stage == Stage::Folders) {
             if (MeansMissing(r.status)) {
-                if (!m_link->CreateDir(m_target, Param(i), it.target.c_str())) {
+                if (!m_link || !m_link->CreateDir(m_target, Param(i), it.target.c_str())) {
                     it.finished = true;
                     it.inProgress = false;
                     --m_requests;
@@ -843,7 +843,7 @@ bool FileOpEngine::RemoteScanStep()
                 return false;
             it.inProgress = true;
             ++m_requests;
-            if (!m_link->GetFileInfo(m_target, Param(i), it.source.c_str())) {
+            if (!m_link || !m_link->GetFileInfo(m_target, Param(i), it.source.c_str())) {
                 it.inProgress = false;
                 it.finished = true;
                 --m_requests;
@@ -858,7 +858,7 @@ bool FileOpEngine::RemoteScanStep()
         it.inProgress = true;
         ++m_jobs;
         const std::u16string pattern = it.source + u"\\*.*";
-        if (!m_link->List(m_target, Param(i), nullptr, &it.job, pattern.c_str())) {
+        if (!m_link || !m_link->List(m_target, Param(i), nullptr, &it.job, pattern.c_str())) {
             it.inProgress = false;
             it.finished = true;
             it.job = 0;
@@ -962,8 +962,10 @@ void FileOpEngine::TransferStep()
         if (it.kind != 2 || it.finished || it.inProgress)
             continue;
         int ok = 0;
-        std::u16string_view err;
-        if (m_phase == 6 && m_operation == OpMove) {
+        std::u16string_view err = kErrCommXfer;
+        if (!m_link) {
+            // Nothing can be started without a link.
+        } else if (m_phase == 6 && m_operation == OpMove) {
             SetCurrent(FormatLine(kMoving, it.source, it.target));
             ok = m_link->Move(m_target, Param(i), it.source.c_str(), it.target.c_str());
             err = kErrCommMove;
@@ -1051,8 +1053,9 @@ void FileOpEngine::RemoteDeleteStep()
         }
         SetCurrent(FormatLine(kRemoving, it.source));
         const bool folder = it.kind == 1;
-        const int ok = folder ? m_link->RemoveDir(m_target, Param(i), it.source.c_str())
-                              : m_link->Delete(m_target, Param(i), it.source.c_str());
+        const int ok = !m_link ? 0
+                       : folder ? m_link->RemoveDir(m_target, Param(i), it.source.c_str())
+                                : m_link->Delete(m_target, Param(i), it.source.c_str());
         if (ok) {
             it.inProgress = true;
             ++m_requests;
