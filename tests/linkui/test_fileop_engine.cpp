@@ -330,3 +330,22 @@ TEST_F(Engine, APeerResetDuringAnOperationFailsItsItems)
     EXPECT_TRUE(lines.Has("Nepodařilo se přenést soubor \\DATA\\r\\1.bin\r\n")) << lines.All();
     EXPECT_EQ(ReadFile(local / "1.bin"), "old");
 }
+
+TEST_F(Engine, AbortedJobsLeaveExistingTargetsAsTheyWere)
+{
+    WriteFile(share / "g/f.bin", Pattern(20000, 7));
+    WriteFile(local / "f.bin", "old local");
+    WriteFile(local / "src/f.bin", Pattern(20000, 8));
+    WriteFile(share / "p/f.bin", "old remote");
+    cssim::JobScript js;
+    js.abortAfter = 3;
+    sim->scriptJobs(js);
+    EXPECT_FALSE(Copy("\\DATA\\g", local.Path(), {u"f.bin"}));
+    EXPECT_TRUE(lines.Has("Nepodařilo se přenést soubor \\DATA\\g\\f.bin\r\n")) << lines.All();
+    EXPECT_EQ(ReadFile(local / "f.bin"), "old local");
+    lines.lines.clear();
+    sim->scriptJobs(js);
+    EXPECT_FALSE(Copy(local / "src", "\\DATA\\p", {u"f.bin"}));
+    EXPECT_TRUE(lines.Has("Nepodařilo se přenést soubor " + (local / "src/f.bin") + "\r\n")) << lines.All();
+    EXPECT_EQ(ReadFile(share / "p/f.bin"), "old remote");
+}
