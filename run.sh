@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds a release build in build/ and starts Strandwork.
 # Arguments after -- are passed on to the program:  ./run.sh -- Project.kxp
+# Without a display the program says so in one line (xvfb-run ./run.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 bash cmake/install-deps.sh

@@ -46,12 +46,19 @@ function(sw_program)
   target_link_libraries(${A_NAME} PRIVATE ${A_LIBS})
 endfunction()
 
+# The test-support libraries that bring their own main() for the test
+# programs that link them (in place of GTest::gtest_main): support_ui
+# creates the application of the window tests (docs/testing.md).
+set(SW_TEST_MAIN_LIBS support_ui)
+
 # sw_tests(PREFIX <prefix> [QT] [LIBS ...] [LABELS ...])
 # Every test_<name>.cpp of the current folder becomes one GoogleTest program
 # and one ctest test named <prefix>_<name>; run one alone with
 # ctest -R '^<prefix>_<name>$'.  Extra sources shared by the folder's tests
 # may be given as SOURCES.  Tests never see the user's own settings: their
-# XDG_CONFIG_HOME and XDG_STATE_HOME point into the build folder.
+# XDG_CONFIG_HOME and XDG_STATE_HOME point into the build folder.  The
+# programs get GTest::gtest_main unless LIBS names it or a library of
+# SW_TEST_MAIN_LIBS.
 function(sw_tests)
   cmake_parse_arguments(A "QT" "PREFIX" "LIBS;SOURCES;ENVIRONMENT" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
@@ -67,7 +74,13 @@ function(sw_tests)
     endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gmock Threads::Threads)
-    if(NOT "GTest::gtest_main" IN_LIST A_LIBS)
+    set(has_main FALSE)
+    foreach(lib GTest::gtest_main ${SW_TEST_MAIN_LIBS})
+      if(lib IN_LIST A_LIBS)
+        set(has_main TRUE)
+      endif()
+    endforeach()
+    if(NOT has_main)
       target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     add_test(NAME ${name} COMMAND ${name})

@@ -12,6 +12,12 @@ PACKAGES=(
   xvfb xauth fonts-dejavu-core
 )
 
+# --list prints the list, one package a line, and installs nothing.
+if [ "${1:-}" = "--list" ]; then
+  printf '%s\n' "${PACKAGES[@]}"
+  exit 0
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,0 +1,368 @@
+// The helpers of the window-test support (see UiTest.h and docs/testing.md).
+#include "tests/support/ui/UiTest.h"
+
+#include "platform/ui/Prompt.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest/QTest>
+
+#include <cstdlib>
+#include <deque>
+#include <sstream>
+
+namespace testsupport::ui {
+
+// ---- fonts and screenshots -------------------------------------------------
+
+QFont FixedFont()
+{
+    QFont f(QStringLiteral("DejaVu Sans Mono"));
+    f.setPointSize(QApplication::font().pointSize() > 0 ? QApplication::font().pointSize() : 9);
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    return f;
+}
+
+bool ShotRequested()
+{
+    const char* v = std::getenv("SW_SHOT");
+    return v && *v;
+}
+
+QString ShotValue() { return ShotRequested() ? QString::fromLocal8Bit(std::getenv("SW_SHOT")) : QString(); }
+
+namespace {
+
+double ShotSeconds()
+{
+    const char* v = std::getenv("SW_SHOT_SECONDS");
+    if (!v || !*v)
+        return 8;
+    char* end = nullptr;
+    const double s = std::strtod(v, &end);
+    return (*end || s < 0) ? 8 : s;
+}
+
+// Notes that a widget has been painted.
+class PaintWatch : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+} // namespace
+
+void HoldForScreenshot(QWidget* w)
+{
+    if (!ShotRequested() || !w)
+        return;
+    QWidget* top = w->window();
+    PaintWatch watch;
+    w->installEventFilter(&watch);
+    top->show();
+    top->raise();
+    top->activateWindow();
+    w->update();
+    if (top->windowHandle())
+        (void)QTest::qWaitForWindowExposed(top, 5000);
+    WaitFor([&] { return watch.painted; }, 5000, "the widget to be painted for the screenshot");
+    w->removeEventFilter(&watch);
+    const double seconds = ShotSeconds();
+    std::fprintf(stderr, "support_ui: holding %s for %.1f s for a screenshot\n",
+                 qPrintable(detail::Describe(top)), seconds);
+    PumpEvents(int(seconds * 1000));
+}
+
+// ---- finding and input -----------------------------------------------------
+
+namespace detail {
+
+QString Describe(const QWidget* w)
+{
+    if (!w)
+        return QStringLiteral("(none)");
+    QString s = QString::fromLatin1(w->metaObject()->className());
+    if (!w->objectName().isEmpty())
+        s += QStringLiteral(" named \"%1\"").arg(w->objectName());
+    if (w->isWindow() && !w->windowTitle().isEmpty())
+        s += QStringLiteral(" titled \"%1\"").arg(w->windowTitle());
+    return s;
+}
+
+void ReportMissingChild(QWidget* root, const QString& id, const char* className)
+{
+    ADD_FAILURE() << "no " << className << " named \"" << id.toStdString() << "\" in "
+                  << Describe(root).toStdString();
+}
+
+} // namespace detail
+
+void Click(QWidget* w, QPoint pos, Qt::MouseButton b, Qt::KeyboardModifiers m)
+{
+    QTest::mouseClick(w, b, m, pos.isNull() ? w->rect().center() : pos);
+}
+
+void DoubleClick(QWidget* w, QPoint pos, Qt::MouseButton b, Qt::KeyboardModifiers m)
+{
+    QTest::mouseDClick(w, b, m, pos.isNull() ? w->rect().center() : pos);
+}
+
+void Drag(QWidget* w, QPoint from, QPoint to, Qt::MouseButton b, Qt::KeyboardModifiers m)
+{
+    QTest::mousePress(w, b, m, from);
+    // Moves with the button held (QTest's moves carry no buttons).
+    for (int step = 1; step <= 4; ++step) {
+        const QPointF p = QPointF(from) + QPointF(to - from) * step / 4.0;
+        QMouseEvent move(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, b, m);
+        QApplication::sendEvent(w, &move);
+    }
+    QTest::mouseRelease(w, b, m, to);
+}
+
+void TypeText(QWidget* w, const QString& text) { QTest::keyClicks(w, text); }
+
+void PressKey(QWidget* w, Qt::Key key, Qt::KeyboardModifiers m) { QTest::keyClick(w, key, m); }
+
+// ---- waiting ---------------------------------------------------------------
+
+namespace {
+void PumpOnce()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+} // namespace
+
+void PumpEvents(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    PumpOnce();
+    while (t.elapsed() < ms) {
+        QThread::msleep(2);
+        PumpOnce();
+    }
+}
+
+bool WaitFor(const std::function<bool()>& cond, int timeoutMs, const char* what)
+{
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        if (cond())
+            return true;
+        if (t.elapsed() > timeoutMs)
+            break;
+        PumpOnce();
+        QThread::msleep(2);
+    }
+    ADD_FAILURE() << "timed out after " << timeoutMs << " ms waiting for " << what;
+    return false;
+}
+
+// ---- modal windows ---------------------------------------------------------
+
+namespace {
+
+struct Expectation
+{
+    std::function<bool(QWidget*)> is;
+    std::function<void(QWidget*)> act;
+    std::string typeName;
+    int timeoutMs;
+};
+
+struct ModalState
+{
+    std::deque<Expectation> queue;
+    QElapsedTimer waiting;          // since the front expectation became due
+    QPointer<QWidget> handled;      // the window last given to an act
+    QElapsedTimer handledSince;
+    int handledTimeoutMs = 0;
+    std::string handledType;
+    QTimer* timer = nullptr;
+};
+
+ModalState& Modals()
+{
+    static ModalState s;
+    return s;
+}
+
+void Abandon()
+{
+    ModalState& m = Modals();
+    m.queue.clear();
+    m.handled = nullptr;
+    if (m.timer)
+        m.timer->stop();
+    RejectOpenModals();
+}
+
+void Tick()
+{
+    ModalState& m = Modals();
+    QWidget* w = QApplication::activeModalWidget();
+    if (m.handled && w == m.handled) {
+        if (m.handledSince.elapsed() > m.handledTimeoutMs) {
+            ADD_FAILURE() << "the modal window " << detail::Describe(w).toStdString() << " was still open "
+                          << m.handledTimeoutMs << " ms after the test acted on it";
+            Abandon();
+        }
+        return;
+    }
+    m.handled = nullptr;
+    if (m.queue.empty()) {
+        m.timer->stop();
+        return;
+    }
+    Expectation& e = m.queue.front();
+    if (w) {
+        if (!e.is(w)) {
+            ADD_FAILURE() << "expected the modal window " << e.typeName << ", but "
+                          << detail::Describe(w).toStdString() << " appeared";
+            Abandon();
+            return;
+        }
+        auto act = std::move(e.act);
+        m.handled = w;
+        m.handledSince.start();
+        m.handledTimeoutMs = e.timeoutMs;
+        m.handledType = e.typeName;
+        m.queue.pop_front();
+        m.waiting.start();
+        // Acted on from the event queue, so that a modal window the act
+        // opens in turn is watched as well.
+        QPointer<QWidget> target(w);
+        QMetaObject::invokeMethod(
+            qApp, [act = std::move(act), target] {
+                if (target)
+                    act(target);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (m.waiting.elapsed() > e.timeoutMs) {
+        ADD_FAILURE() << "expected the modal window " << e.typeName << " within " << e.timeoutMs
+                      << " ms, but no modal window appeared";
+        Abandon();
+    }
+}
+
+} // namespace
+
+namespace detail {
+void QueueModal(std::function<bool(QWidget*)> is, std::function<void(QWidget*)> act, const char* typeName,
+                int timeoutMs)
+{
+    ModalState& m = Modals();
+    if (!m.timer) {
+        m.timer = new QTimer(qApp);
+        m.timer->setInterval(10);
+        QObject::connect(m.timer, &QTimer::timeout, m.timer, [] { Tick(); });
+    }
+    if (m.queue.empty())
+        m.waiting.start();
+    m.queue.push_back({std::move(is), std::move(act), typeName, timeoutMs});
+    if (!m.timer->isActive())
+        m.timer->start();
+}
+} // namespace detail
+
+int PendingModals() { return int(Modals().queue.size()); }
+
+void RejectOpenModals()
+{
+    for (int i = 0; i < 50; ++i) {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+        else
+            w->close();
+        if (QApplication::activeModalWidget() == w)
+            w->hide(); // a dialog that refused to go
+    }
+}
+
+void ExpectNoPendingModals()
+{
+    ModalState& m = Modals();
+    if (!m.queue.empty()) {
+        std::ostringstream names;
+        for (size_t i = 0; i < m.queue.size(); ++i)
+            names << (i ? ", " : "") << m.queue[i].typeName;
+        ADD_FAILURE() << m.queue.size() << " expected modal window(s) never came: " << names.str();
+    }
+    Abandon();
+}
+
+// ---- prompts ---------------------------------------------------------------
+
+PromptScript::PromptScript(std::vector<int> answers)
+    : m_restore(std::make_unique<::ui::ScriptedPrompts>()), m_answers(answers.begin(), answers.end())
+{
+    ::ui::SetPromptHandler([this](const ::ui::PromptQuestion& q) {
+        m_texts.push_back(q.text);
+        if (m_answers.empty()) {
+            if (!m_allowUnexpected)
+                ADD_FAILURE() << "unexpected prompt: \"" << q.text.toStdString() << "\"";
+            return ::ui::DefaultAnswer(q.style);
+        }
+        const int a = m_answers.front();
+        m_answers.pop_front();
+        return a;
+    });
+}
+
+PromptScript::~PromptScript() = default; // m_restore puts the previous handler back
+
+void PromptScript::Add(int answer) { m_answers.push_back(answer); }
+
+std::vector<QString> PromptScript::Texts() const { return m_texts; }
+
+// ---- rendering -------------------------------------------------------------
+
+QImage Render(QWidget* w)
+{
+    QImage img = w->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    img.setDevicePixelRatio(1);
+    return img;
+}
+
+int CountColor(const QImage& img, QRect r, QColor c, int tolerance)
+{
+    const QRect area = r.intersected(img.rect());
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            if (std::abs(qRed(p) - c.red()) <= tolerance && std::abs(qGreen(p) - c.green()) <= tolerance &&
+                std::abs(qBlue(p) - c.blue()) <= tolerance)
+                ++n;
+        }
+    return n;
+}
+
+bool RectHasColor(const QImage& img, QRect r, QColor c, int minPixels, int tolerance)
+{
+    return CountColor(img, r, c, tolerance) >= minPixels;
+}
+
+} // namespace testsupport::ui

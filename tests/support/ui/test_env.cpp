@@ -1,0 +1,82 @@
+// The application and the per-test environment of support_ui, and the
+// screenshot case of the main frame stand-in.
+#include "StandInApp.h"
+
+#include "mainwnd/OutputCtrl.h"
+#include "platform/sys/Registry.h"
+#include "tests/support/ui/UiTest.h"
+
+#include <QFileInfo>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QStyle>
+
+using namespace testsupport::ui;
+
+namespace {
+std::string g_firstHome;
+}
+
+TEST(UiEnvironment, ApplicationHasFixedLooks)
+{
+    EXPECT_EQ(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
+    EXPECT_EQ(QFontInfo(QApplication::font()).family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(QApplication::font().pointSize(), 9);
+    const QFontInfo fixed(FixedFont());
+    EXPECT_EQ(fixed.family(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_TRUE(fixed.fixedPitch());
+    // The stand-in views ask for "Monospace" and get the test font.
+    EXPECT_EQ(QFontInfo(QFont(QStringLiteral("Monospace"))).family(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_EQ(qApp->devicePixelRatio(), 1.0);
+    EXPECT_EQ(QGuiApplication::platformName().toStdString(), std::getenv("QT_QPA_PLATFORM"));
+}
+
+TEST(UiEnvironment, EveryTestHasItsOwnSettingsHome)
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* state = std::getenv("XDG_STATE_HOME");
+    ASSERT_TRUE(config && state);
+    EXPECT_TRUE(QFileInfo(QString::fromLocal8Bit(state)).isDir());
+    g_firstHome = config;
+    // The real registry store file lands in the temporary home.
+    ASSERT_TRUE(sys::Profile::WriteString(u"Options", u"Language", u"ENU"));
+    ASSERT_TRUE(sys::RegistryStore::Flush());
+    EXPECT_EQ(sys::RegistryStore::FilePath().rfind(g_firstHome, 0), 0u) << sys::RegistryStore::FilePath();
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(sys::RegistryStore::FilePath())));
+}
+
+TEST(UiEnvironment, TheNextTestStartsWithAnEmptyStore)
+{
+    ASSERT_FALSE(g_firstHome.empty());
+    EXPECT_NE(std::getenv("XDG_CONFIG_HOME"), g_firstHome);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(g_firstHome)));
+    EXPECT_EQ(sys::Profile::GetString(u"Options", u"Language", u"Default"), u"Default");
+}
+
+// The main frame stand-in with a PLC source in its document window.  Run
+// it under the screenshot tool (docs/testing.md).
+TEST(UiEnvironment, MainFrameShot)
+{
+    StandInApp s;
+    ASSERT_TRUE(s.Start());
+    s.Frame()->GetOutputCtrl()->AppendText(u"Překlad: 0 chyb, 0 varování\r\n");
+    HoldForScreenshot(s.Frame());
+    EXPECT_TRUE(s.Frame()->isVisible());
+}
+
+TEST(UiEnvironment, ScreenshotCasesNeedTheVariable)
+{
+    const ::testing::TestSuite* suite = ::testing::UnitTest::GetInstance()->current_test_suite();
+    const ::testing::TestResult* shot = nullptr;
+    for (int i = 0; i < suite->total_test_count(); ++i)
+        if (std::string(suite->GetTestInfo(i)->name()) == "MainFrameShot")
+            shot = suite->GetTestInfo(i)->result();
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(shot->Skipped(), !ShotRequested());
+    // Without SW_SHOT the hold returns at once and shows nothing.
+    if (!ShotRequested()) {
+        QWidget w;
+        HoldForScreenshot(&w);
+        EXPECT_FALSE(w.isVisible());
+    }
+}
