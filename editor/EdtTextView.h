@@ -47,8 +47,8 @@ class SplitterWnd;
 
 // Command ids of the text view.
 enum : uint32_t {
-    ID_EDIT_COPY = 57634,
-    ID_EDIT_SELECT_ALL = 57642,
+    ID_EDT_COPY = 57634,
+    ID_EDT_SELECT_ALL = 57642,
     ID_EDT_CARET_FIRST = 37100,  // 37100-37125: caret commands, pairs plain/Shift
     ID_EDT_CARET_LAST = 37125,
     ID_EDT_TOGGLE_BOOKMARK0 = 37200,  // 37200-37209

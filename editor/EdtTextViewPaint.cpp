@@ -353,6 +353,8 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
         }
     }
     const uint32_t end = ParseLine(cookie, line, &m_blocks);
+    if (m_blocks.Count() == 0)  // a parser of a derived view may lay none
+        m_blocks.Append(0, EDT_CLR_TEXT);
     if (line == m_cookiesKnown && line - 1 < m_cookiesKnown) {
         if (m_cookies.size() <= size_t(line))
             m_cookies.resize(size_t(GetLineCount()));
@@ -389,7 +391,10 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
         int pos = s0;
         while (pos < s1) {
             const TextBlock& b = m_blocks[bi];
-            const int runEnd = std::min(s1, bi + 1 < m_blocks.Count() ? std::max(m_blocks[bi + 1].charPos, pos) : len);
+            // A block reaches to the next one (the last to the line end); a
+            // run is its part on this sub-line.
+            const int blockEnd = bi + 1 < m_blocks.Count() ? std::max(m_blocks[bi + 1].charPos, pos) : len;
+            const int runEnd = std::min(s1, blockEnd);
             if (runEnd <= pos) {
                 ++bi;
                 continue;
@@ -424,7 +429,7 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
                 drawnTo = x + w;
                 if (AllBlank(cells)) {
                     pos = segEnd;
-                    if (pos >= runEnd)
+                    if (pos >= blockEnd)
                         ++bi;
                     continue;
                 }
@@ -467,7 +472,7 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
                 }
             }
             pos = segEnd;
-            if (pos >= runEnd)
+            if (pos >= blockEnd)
                 ++bi;
         }
         // After the sub-line's text.

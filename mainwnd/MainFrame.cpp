@@ -2,8 +2,13 @@
 
 #include "core/project/ProjectHost.h"
 #include "mainwnd/OutputCtrl.h"
+#include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Dialog.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/StatusBar.h"
+#include "res/StringTable.h"
+#include "uilib/KVTToolBar.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,11 +17,82 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace {
 const char16_t kOptions[] = u"Options";
+const QString kFormats = QStringLiteral("Formats");
+const QString kOutputCategory = QStringLiteral("OutputWindow");
+constexpr unsigned IDS_OPTIONS_CAPTION = 4036;  // "Možnosti aplikace Strandwork..."
+constexpr unsigned IDS_OUTPUT_WINDOW = 4037;    // "Okno výstupu"
+constexpr uint32_t ID_NEXT_ERROR = 33875;
+constexpr uint32_t ID_PREV_ERROR = 33876;
+constexpr uint32_t ID_OPTIONS = 33911;
+constexpr uint32_t ID_CLEAR_OUTPUT = 34023;
+constexpr uint32_t kOutputCtrlId = 0xE81E;
+constexpr uint16_t kOptionsFlags = 14;
+
+// The plain row of toolbars above the MDI area: the bars stand side by side
+// at their own size and wrap to a new line when the window is too narrow.
+class ToolBarRow : public QWidget
+{
+public:
+    explicit ToolBarRow(QWidget* parent) : QWidget(parent)
+    {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    void Add(QWidget* bar)
+    {
+        m_bars.push_back(bar);
+        Arrange();
+    }
+    QSize sizeHint() const override { return QSize(Place(QWIDGETSIZE_MAX, false).width(), Place(width(), false).height()); }
+    QSize minimumSizeHint() const override { return QSize(0, Place(width(), false).height()); }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { Arrange(); }
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::LayoutRequest) {
+            Arrange();
+            updateGeometry();
+        }
+        return QWidget::event(e);
+    }
+
+private:
+    void Arrange()
+    {
+        const int h = Place(width(), true).height();
+        if (h != height())
+            updateGeometry();
+    }
+    // Lays the bars out in lines of the given width; the size taken.
+    QSize Place(int available, bool apply) const
+    {
+        int x = 0, y = 0, line = 0, widest = 0;
+        for (QWidget* bar : m_bars) {
+            if (bar->isHidden())
+                continue;
+            const QSize s = bar->sizeHint();
+            if (x > 0 && x + s.width() > available) {
+                x = 0;
+                y += line;
+                line = 0;
+            }
+            if (apply)
+                const_cast<QWidget*>(bar)->setGeometry(x, y, s.width(), s.height());
+            x += s.width();
+            widest = std::max(widest, x);
+            line = std::max(line, s.height());
+        }
+        return QSize(widest, y + line);
+    }
+    std::vector<QWidget*> m_bars;
+};
 
 std::u16string ProgramParent()
 {
@@ -29,16 +105,75 @@ std::u16string ProgramParent()
 }
 } // namespace
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame() : m_fontColors(new CFontColorPage)
 {
+    SetFontColorPage(m_fontColors);
+    RegisterFontCategories();
+    m_fontColors->LoadSettings(kFormats);
     setAcceptDrops(true);
     LoadSettings();
+    MapCommand(ID_NEXT_ERROR, [this] {
+        if (m_output)
+            ShowTagMessage(m_output->NextTag());
+    });
+    MapCommand(ID_PREV_ERROR, [this] {
+        if (m_output)
+            ShowTagMessage(m_output->PrevTag());
+    });
+    auto hasTags = [this](ui::CmdUI& cmd) { cmd.Enable(m_output && m_output->HasTags()); };
+    MapUpdate(ID_NEXT_ERROR, hasTags);
+    MapUpdate(ID_PREV_ERROR, hasTags);
+    MapCommand(ID_CLEAR_OUTPUT, [this] {
+        if (m_output)
+            m_output->ClearAll();
+    });
+    MapUpdate(ID_CLEAR_OUTPUT, [this](ui::CmdUI& cmd) { cmd.Enable(m_output != nullptr); });
+    MapCommand(ID_OPTIONS, [this] { OnOptions(); });
     connect(MdiArea(), &QMdiArea::subWindowActivated, this, [this] { UpdateFrameTitle(); });
     UpdateFrameTitle();
     resize(1024, 700);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The windows that listen to the registry go first, then the registry.
+    const auto frames = MdiArea()->subWindowList();
+    for (QMdiSubWindow* f : frames)
+        delete f;
+    delete m_output.data();
+    delete m_outputBar;
+    if (::GetFontColorPage() == m_fontColors)
+        SetFontColorPage(nullptr);
+    delete m_fontColors;
+}
+
+void CMainFrame::RegisterFontCategories()
+{
+    COutputCtrl::RegisterFonts(kOutputCategory, LoadResString(IDS_OUTPUT_WINDOW), m_fontColors);
+}
+
+bool CMainFrame::event(QEvent* e)
+{
+    if (e->type() == QEvent::ApplicationPaletteChange)
+        RegisterFontCategories(); // only the defaults change
+    return ui::MainFrameBase::event(e);
+}
+
+void CMainFrame::ShowTagMessage(const std::optional<QString>& message)
+{
+    if (!message)
+        return;
+    if (ui::StatusBar* bar = GetStatusBar())
+        bar->SetPaneText(0, *message);
+}
+
+void CMainFrame::OnOptions()
+{
+    ui::PropertySheet sheet(LoadResString(IDS_OPTIONS_CAPTION), this);
+    m_fontColors->Construct(kOptionsFlags, kFormats);
+    sheet.AddPage(m_fontColors->CreatePage());
+    sheet.DoModal();
+}
 
 std::u16string CMainFrame::DefaultPathTarvane() { return ProgramParent() + u"Tarvane\\"; }
 std::u16string CMainFrame::DefaultPathTemplates() { return ProgramParent() + u"Templates\\"; }
@@ -62,19 +197,57 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
         return false;
     m_style = style;
     ui::MainFrameBase::LoadFrame(resourceId);
-    if (!m_output) {
-        m_outputBar = new QDockWidget(this);
-        m_outputBar->setObjectName(QStringLiteral("OutputBar"));
-        m_outputBar->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-        m_output = new COutputCtrl(m_outputBar);
-        m_outputBar->setWidget(m_output);
-        addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
-    }
-    // The editor's line-end and caret panes.
+    // The message pane and the editor's caret and line-end panes.
     if (!GetStatusBar())
         CreateStatusBar({0, 37903, 59140, 37901, 37902});
+    if (!m_mainBar)
+        CreateToolBars();
+    if (!m_output) {
+        m_outputBar = new QDockWidget(LoadResString(IDS_OUTPUT_WINDOW), this);
+        m_outputBar->setObjectName(QStringLiteral("OutputBar"));
+        m_outputBar->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+        auto* output = new COutputCtrl;
+        if (output->Create(0, QRect(0, 0, 500, 200), m_outputBar, kOutputCtrlId, m_fontColors, kOutputCategory)) {
+            m_output = output;
+            m_outputBar->setWidget(m_output);
+        } else {
+            delete output;
+        }
+        addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
+    }
     UpdateFrameTitle();
     return true;
+}
+
+void CMainFrame::CreateToolBars()
+{
+    // The global toolbar options are read once; nothing is saved yet.
+    CKVTToolBar::LoadParameters(QString());
+
+    // The bars stand in one plain row above the MDI area.
+    QWidget* area = takeCentralWidget();
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* row = new ToolBarRow(central);
+    row->setObjectName(QStringLiteral("ToolBarRow"));
+    column->addWidget(row);
+    column->addWidget(area, 1);
+
+    m_mainBar = new CKVTToolBar(row);
+    m_mainBar->setObjectName(QStringLiteral("MainToolBar"));
+    m_mainBar->CreateEx(row, 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
+    m_mainBar->LoadToolBar(1);
+    m_debugBar = new CKVTToolBar(row);
+    m_debugBar->setObjectName(QStringLiteral("DebugToolBar"));
+    m_debugBar->CreateEx(row, 0x830, 0x50402834, QMargins(0, 0, 0, 0), 0xE824);
+    m_debugBar->LoadToolBar(1017);
+    // The images of the menu commands reach the shared strips.
+    CKVTToolBar::LoadSharedImages(1019);
+    row->Add(m_mainBar);
+    row->Add(m_debugBar);
 }
 
 bool CMainFrame::AttachProject(CStrandworkDoc* doc)

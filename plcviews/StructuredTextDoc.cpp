@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 void CStandInBuffer::SetModified(bool modified)
 {
     CEdtTextBuffer::SetModified(modified);
@@ -93,4 +95,14 @@ CEdtTextBuffer* CStructuredTextView::LocateTextBuffer()
 {
     auto* doc = qobject_cast<CStructuredTextDoc*>(GetDocument());
     return doc ? &doc->Buffer() : nullptr;
+}
+
+void CStructuredTextView::ClampTextPos(EdtPoint pos)
+{
+    pos.line = std::clamp(pos.line, 0, GetLineCount() - 1);
+    pos.ch = std::clamp(pos.ch, 0, GetLineLength(pos.line));
+    SetCursorPos(pos);
+    SetAnchor(pos);
+    SetSelection(pos, pos);
+    EnsureVisible(pos);
 }

@@ -55,6 +55,9 @@ class CStructuredTextView : public CEdtEditViewEx
 public:
     CStructuredTextView() = default;
     CEdtTextBuffer* LocateTextBuffer() override;
+    // Clamps (character, line) into the text, puts the caret there without
+    // a selection and scrolls it into view.
+    void ClampTextPos(EdtPoint pos);
 };
 
 class CChildFrame : public ui::ChildFrame

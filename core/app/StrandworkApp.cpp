@@ -6,6 +6,7 @@
 #include "editor/EdtSettings.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
+#include "mainwnd/fontcolor/FontColorPage.h"
 #include "mainwnd/SplashWnd.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
@@ -135,6 +136,8 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
             any = any || d->IsModified();
         cmd.Enable(any);
     });
+    MapCommand(ID_PROJECT_NEW, [this] { OnProjectNew(); });
+    MapUpdate(ID_PROJECT_NEW, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
     MapUpdate(ID_PROJECT_CLOSE,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
@@ -639,6 +642,12 @@ ui::Document* CStrandworkApp::OpenDocumentWithTemplate(const QString& path, int 
 
 // ------------------------------------------------------- recent lists
 
+void CStrandworkApp::OnProjectNew()
+{
+    if (CKXMultiDocTemplate* project = m_templates[4])
+        project->OpenDocumentFile(QString(), true, true);
+}
+
 bool CStrandworkApp::OnOpenRecentProject(uint32_t id)
 {
     if (!m_pRecentFileList)
@@ -680,4 +689,4 @@ CStrandworkDoc* GetProjectDoc() { return g_theApp ? g_theApp->GetProjectDoc() : 
 
 const core::AppSettings* GetAppSettings() { return g_theApp ? &g_theApp->GetAppSettings() : nullptr; }
 
-CFontColorPage* GetFontColorPage() { return nullptr; }
+CFontColorPage* CStrandworkApp::GetFontColorPage() { return ::GetFontColorPage(); }

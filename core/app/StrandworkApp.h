@@ -36,6 +36,7 @@ constexpr unsigned IDS_PROJECT_MISSING = 4177;
 
 // Commands handled here.
 constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
+constexpr uint32_t ID_PROJECT_NEW = 33772;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
 
 // The exit status of a start-up that failed.
@@ -78,7 +79,8 @@ public:
     // text); true when every save succeeded.
     bool SaveAll();
 
-    CFontColorPage* GetFontColorPage() { return nullptr; }
+    // The main frame's font and colour registry (the process-wide one).
+    CFontColorPage* GetFontColorPage();
     CMainFrame* MainFrame() const;
     // The output control itself, without the copy to standard output.
     COutputCtrl* OutputControl() const;
@@ -94,7 +96,7 @@ public:
     // Opens path with the template of index (or the best match for -1);
     // a document open already is activated and returned.
     ui::Document* OpenDocumentWithTemplate(const QString& path, int templateIndex);
-    ui::Document* OpenDocumentFile(const QString& path);
+    ui::Document* OpenDocumentFile(const QString& path) override;
 
     static int CrashCallback();
 
@@ -104,6 +106,8 @@ public:
     CRecentProjectList* RecentList() const { return m_pRecentFileList.get(); }
     // The recent-list commands; false when nothing was opened.
     bool OnOpenRecentProject(uint32_t id);
+    // A new document of the project template: the new-project dialog.
+    void OnProjectNew();
     bool OnOpenRecentFile(uint32_t id);
 
     const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }
@@ -150,4 +154,3 @@ private:
 // The application's open project (null when none).
 CStrandworkDoc* GetProjectDoc();
 const core::AppSettings* GetAppSettings();
-CFontColorPage* GetFontColorPage();

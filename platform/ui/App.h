@@ -41,12 +41,17 @@ public:
     int Run();
 
     DocManager& Documents() { return m_docs; }
+    // Opens path through the document manager (the best template, or the
+    // document open already); null when it cannot be opened.
+    virtual Document* OpenDocumentFile(const QString& path);
     void AddDocTemplate(std::unique_ptr<DocTemplate> tmpl);
     MainFrameBase* GetMainWnd() const { return m_mainWnd; }
     void SetMainWnd(MainFrameBase* frame) { m_mainWnd = frame; }
 
     // The route of commands: the focused view (or the active frame's
     // view), its document, its frame, the main frame, the application.
+    // When the focus lies in another command target (the output window,
+    // for example) than a view or a frame, that target comes first.
     std::vector<CommandTarget*> CommandRoute() const;
 
 private:
@@ -74,6 +79,9 @@ public:
     // Builds the status bar with the given pane ids (0 = the message pane).
     StatusBar* CreateStatusBar(const std::vector<uint32_t>& paneIds);
     StatusBar* GetStatusBar() const { return m_status; }
+    // The message pane shows the idle text for 0xE001 (AFX_IDS_IDLEMESSAGE)
+    // and the command prompt of any other id (nothing when it has none).
+    void SetMessageText(uint32_t id);
 
     // Translates a key press through the focused view's table, its frame's
     // and the main frame's; sends the command and returns true when found.
@@ -92,5 +100,8 @@ private:
 
 // The view that has the keyboard focus, or the active frame's view.
 View* FocusedView();
+// The first command target from the focus widget up its parents when it is
+// neither a view nor a frame; null otherwise.
+CommandTarget* FocusedNonViewTarget();
 
 } // namespace ui

@@ -2,22 +2,20 @@
 
 #include <QApplication>
 
+#include <atomic>
+
 namespace ui {
 
 namespace {
-int g_beeps = 0;
+std::atomic<int> g_beeps{0};
 }
 
-void MessageBeep(uint32_t type)
+void MessageBeep(uint32_t)
 {
-    (void)type;
     ++g_beeps;
     QApplication::beep();
 }
 
-int BeepCount()
-{
-    return g_beeps;
-}
+int BeepCount() { return g_beeps.load(); }
 
 } // namespace ui

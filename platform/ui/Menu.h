@@ -9,11 +9,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QMenu;
 class QMenuBar;
+class QPoint;
+class QWidget;
 
 namespace ui {
 
@@ -57,6 +60,8 @@ public:
     std::unique_ptr<Menu> Clone() const;
 
     uint64_t Serial() const { return m_serial; }
+    // Called with a menu's serial number when the menu is destroyed.
+    static void AddDestroyObserver(std::function<void(uint64_t serial)> observer);
     int ItemCount() const { return int(m_items.size()); }
     const MenuItem* Item(int index) const;
     uint32_t ItemId(int index) const; // 0 for a bad index, separators and popups
@@ -107,6 +112,12 @@ private:
     QMenuBar* m_bar;
     std::unique_ptr<Menu> m_menu;
 };
+
+// Shows menu (a popup's items; pass the popup of a context-menu resource)
+// as a QMenu at screenPoint, after running the update handlers of its items
+// along the route.  Returns the chosen command id, or 0 when the menu was
+// closed without a choice; the caller sends the command.
+uint32_t TrackPopupMenu(const Menu& menu, const QPoint& screenPoint, QWidget* owner);
 
 // The prompt of a command for the message pane (the string-table text
 // before "\n"); the application installs the source of these texts.

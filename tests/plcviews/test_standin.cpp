@@ -4,6 +4,7 @@
 #include "editor/EdtTextTypes.h"
 #include "plcviews/PLCDoc.h"
 #include "platform/ui/Prompt.h"
+#include "platform/ui/StatusBar.h"
 #include "tests/support/ui/StandInApp.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -42,6 +43,17 @@ TEST(PlcViewsStandIn, PlcSourceShowsColouredAndEditable)
     TypeText(v, QStringLiteral("xyz"));
     EXPECT_EQ(v->GetLineLength(0), 4);
     EXPECT_FALSE(s.doc->IsModified());
+    // The main frame shows the caret and the line ends of the focused view.
+    ui::StatusBar* bar = s.Frame()->GetStatusBar();
+    ASSERT_NE(bar, nullptr);
+    const int pos = bar->CommandToIndex(37903), crlf = bar->CommandToIndex(37902);
+    ASSERT_GE(pos, 0);
+    ASSERT_GE(crlf, 0);
+    v->setFocus();
+    PressKey(v, Qt::Key_Down);
+    ui::IdleUpdater::Instance().RunPass();
+    EXPECT_EQ(bar->GetPaneText(pos), QStringLiteral("ř. 2,  sl. 1"));
+    EXPECT_EQ(bar->GetPaneText(crlf), QStringLiteral("DOS"));
 }
 
 TEST(PlcViewsStandIn, AnEditedSourceSavesInItsCodePageAndLineEnds)

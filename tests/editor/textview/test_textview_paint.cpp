@@ -392,3 +392,21 @@ TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
     v->SetTabSize(8);
     EXPECT_EQ(v->GetLineActualLength(0), 9);
 }
+
+TEST(TextViewPaint, ColoursContinueOnTheSubLinesOfAWrappedLine)
+{
+    auto v = MakeView(u"LOD X ; " + std::u16string(120, u'c') + u"\r\nDATA");
+    v->SetTextType(std::u16string_view(u"plc"));
+    CEdtParser parser;
+    v->SetParser(&parser);
+    v->SetWordWrap(true);
+    v->FinishFiller();
+    ASSERT_GE(v->GetSubLines(0), 3);
+    v->SetSelection({2, 0}, {5, 0});
+    const QImage img = Render(v.get());
+    const QColor comment(0, 0x80, 0);
+    for (int row = 1; row < v->GetSubLines(0); ++row)
+        EXPECT_TRUE(RectHasColor(img, Row(*v, row), comment, 5, 30)) << "sub-line " << row;
+    EXPECT_TRUE(RectHasColor(img, Row(*v, v->GetSubLines(0)), QColor(0, 0, 0xFF), 5, 30));  // "DATA"
+    v->SetParser(nullptr);
+}
