@@ -244,9 +244,18 @@ void CEdtEditView::MapEditCommands()
                                         d.empty() ? QString() : u' ' + QString::fromStdU16String(d)));
         }
     });
-    MapUpdate(ID_EDT_INDICATOR_READONLY,
-              [this](ui::CmdUI& cmd) { cmd.Enable(m_buffer && m_buffer->GetReadOnly()); });
-    MapUpdate(ID_INDICATOR_OVR, [this](ui::CmdUI& cmd) { cmd.Enable(m_overwrite); });
+    // The panes show their string while enabled (a disabled pane is blank).
+    MapUpdate(ID_EDT_INDICATOR_READONLY, [this](ui::CmdUI& cmd) {
+        const bool on = m_buffer && m_buffer->GetReadOnly();
+        cmd.Enable(on);
+        if (on)
+            cmd.SetText(LoadResString(ID_EDT_INDICATOR_READONLY));
+    });
+    MapUpdate(ID_INDICATOR_OVR, [this](ui::CmdUI& cmd) {
+        cmd.Enable(m_overwrite);
+        if (m_overwrite)
+            cmd.SetText(LoadResString(ID_INDICATOR_OVR));
+    });
 }
 
 void CEdtEditView::OnEditDelete()

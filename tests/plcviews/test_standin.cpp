@@ -54,6 +54,17 @@ TEST(PlcViewsStandIn, PlcSourceShowsColouredAndEditable)
     ui::IdleUpdater::Instance().RunPass();
     EXPECT_EQ(bar->GetPaneText(pos), QStringLiteral("ř. 2,  sl. 1"));
     EXPECT_EQ(bar->GetPaneText(crlf), QStringLiteral("DOS"));
+    // The read-only and overwrite panes.
+    const int ro = bar->CommandToIndex(37901), ovr = bar->CommandToIndex(59140);
+    ASSERT_GE(ro, 0);
+    ASSERT_GE(ovr, 0);
+    EXPECT_EQ(bar->GetPaneText(ro), QStringLiteral("Jen číst"));
+    EXPECT_EQ(bar->GetPaneText(ovr), QString());
+    s.doc->SetReadOnly(false);
+    PressKey(v, Qt::Key_Insert);
+    ui::IdleUpdater::Instance().RunPass();
+    EXPECT_EQ(bar->GetPaneText(ro), QString());
+    EXPECT_EQ(bar->GetPaneText(ovr), QStringLiteral("Přes"));
 }
 
 TEST(PlcViewsStandIn, AnEditedSourceSavesInItsCodePageAndLineEnds)
