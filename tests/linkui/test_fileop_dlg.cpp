@@ -90,7 +90,7 @@ TEST_F(Dlg, CaptionsAndFirstHeadlinesAndTheWaysToCancel)
     }
     EXPECT_EQ(ReadFile(share / "s/f.txt"), "f");
     EXPECT_TRUE(fs::is_directory(share / "nova"));
-    PumpFor(500); // the late answers are dropped
+    PumpEvents(500); // the late answers are dropped
     EXPECT_EQ(lines.lines.size(), 3u) << lines.All();
 }
 
