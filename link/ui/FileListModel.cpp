@@ -112,10 +112,30 @@ void FileListModel::SetRecords(std::vector<FileListRecord> records)
 void FileListModel::Sort(const SortOrder& order)
 {
     beginResetModel();
-    const TypeNameOf type = [this](const FileListRecord& r) -> const std::u16string& { return TypeName(r); };
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const FileListRecord& a, const FileListRecord& b) {
-        return CompareRecords(a, b, order, type) < 0;
+    // Indices are sorted (records are large); type names are looked up once
+    // per entry when the type key takes part.
+    const size_t n = m_rows.size();
+    std::vector<const std::u16string*> types;
+    if (std::find(order.keys.begin(), order.keys.end(), int(kKeyType)) != order.keys.end()) {
+        types.resize(n);
+        for (size_t i = 0; i < n; ++i)
+            types[i] = &TypeName(m_rows[i]);
+    }
+    const FileListRecord* base = m_rows.data();
+    const TypeNameOf type = [&](const FileListRecord& r) -> const std::u16string& {
+        return *types[size_t(&r - base)];
+    };
+    std::vector<uint32_t> index(n);
+    for (size_t i = 0; i < n; ++i)
+        index[i] = uint32_t(i);
+    std::stable_sort(index.begin(), index.end(), [&](uint32_t a, uint32_t b) {
+        return CompareRecords(base[a], base[b], order, type) < 0;
     });
+    std::vector<FileListRecord> sorted;
+    sorted.reserve(n);
+    for (uint32_t i : index)
+        sorted.push_back(base[i]);
+    m_rows = std::move(sorted);
     endResetModel();
 }
 
@@ -191,6 +211,7 @@ intptr_t RemoteListing::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lPara
         const LinkResultRecord& r = *ResultOf(lParam);
         if (r.kind != 3 || !m_busy || ValueOfParam(r.parameter) != m_sequence)
             return 0;
+        m_answer.start();
         m_busy = false;
         m_job = 0;
         records.clear();

@@ -9,6 +9,7 @@
 #include "platform/ui/Messages.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QIcon>
 
@@ -77,6 +78,9 @@ public:
     // Cancels the running job (CancelJob) and forgets it.
     void Cancel();
     ui::MessageHandle Target() const { return m_target; }
+    // Nanoseconds since the answer of the last listing arrived (what the
+    // user-interface thread spent on it, read when its handler ends).
+    qint64 SinceAnswerNs() const { return m_answer.nsecsElapsed(); }
 
 signals:
     void progress(uint32_t done, uint32_t total);
@@ -96,6 +100,7 @@ private:
     bool m_busy = false;
     uint32_t m_job = 0;
     uint32_t m_sequence = 0;
+    QElapsedTimer m_answer;
 };
 
 // The link's text for its last error (at most 1000 characters).

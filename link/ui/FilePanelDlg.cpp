@@ -299,6 +299,8 @@ void CFilePanelDlg::OnRemoteFinished()
         m_listing->records.clear();
         m_model->Sort(m_order);
     }
+    UpdateSummary();
+    m_lastAnswerNs = m_listing->SinceAnswerNs();
     Finish();
 }
 

@@ -61,6 +61,9 @@ public:
     QProgressBar* Bar() const { return m_bar; }
     QLabel* Info() const { return m_info; }
     const SortOrder& Order() const { return m_order; }
+    // The user-interface thread's time for the last remote answer: reading
+    // the listing file, filling the list and sorting it (nanoseconds).
+    qint64 LastAnswerNs() const { return m_lastAnswerNs; }
 
 signals:
     // A control of the pane got the focus or was used (the pane's id).
@@ -91,6 +94,7 @@ private:
     bool m_pending = false;
     std::u16string m_path, m_mask = u"*.*";
     SortOrder m_order;
+    qint64 m_lastAnswerNs = 0;
 
     QComboBox* m_locations = nullptr;
     QToolButton* m_up = nullptr;
