@@ -15,7 +15,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -34,6 +33,7 @@ namespace linkuitest {
 
 namespace fs = std::filesystem;
 
+using testsupport::ui::PressKey;
 using testsupport::ui::PumpEvents;
 using testsupport::ui::WaitFor;
 
@@ -42,11 +42,6 @@ inline void ClickButton(QWidget* root, const char* name)
     auto* b = root->findChild<QAbstractButton*>(QString::fromLatin1(name));
     ASSERT_NE(b, nullptr) << name;
     b->click();
-}
-inline void SendKey(QWidget* w, Qt::Key key)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
 }
 
 inline std::u16string W(const std::string& s) { return sys::Utf8ToUtf16Lenient(s); }

@@ -52,7 +52,7 @@ TEST(ConnectionErrorDlg, IgnoreHoldsUntilHideAndDisconnectCallsTheLastOwnerOnce)
     // Escape is "&Ignorovat"; help without a handler does nothing.
     dlg.Show(&a, nullptr);
     ClickButton(dlg.Window(), "c9");
-    SendKey(dlg.Window(), Qt::Key_Escape);
+    testsupport::ui::PressKey(dlg.Window(), Qt::Key_Escape);
     EXPECT_TRUE(dlg.Ignored());
     EXPECT_FALSE(dlg.Window()->isVisible());
 }
