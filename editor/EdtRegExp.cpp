@@ -12,10 +12,11 @@
 #include <new>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -705,21 +706,79 @@ private:
 // ---------------------------------------------------------------------------
 // Matcher: all paths at once, in priority order, one step per character.
 
+// All entries -1, with straight vector stores (a loop would become a
+// string store, which starts slowly; a search per line does this for every
+// line).
+#if defined(__SSE2__)
+template <size_t... I>
+inline void StoreAll(int* groups, __m128i v, std::index_sequence<I...>)
+{
+    (_mm_storeu_si128(reinterpret_cast<__m128i*>(groups + 4 * I), v), ...);
+}
+#endif
+
+inline void ClearGroups(int groups[REGEXP_GROUP_ENTRIES])
+{
+#if defined(__SSE2__)
+    StoreAll(groups, _mm_set1_epi32(-1), std::make_index_sequence<REGEXP_GROUP_ENTRIES / 4>());
+#else
+    std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+#endif
+}
+
 struct Thread
 {
     int32_t node;
     uint8_t caseSensitive;
 };
 
+// The working memory of the simulation; kept by a compiled expression
+// between its searches.
+struct RunnerScratch
+{
+    struct List
+    {
+        std::vector<Thread> threads;
+        std::vector<int32_t> caps;
+        void Clear()
+        {
+            threads.clear();
+            caps.clear();
+        }
+        const int32_t* Caps(size_t i, size_t width) const { return caps.data() + i * width; }
+    };
+
+    struct StackEntry
+    {
+        int32_t node; // >= 0: explore; < 0: restore slot -node-1 to -1
+        uint8_t caseSensitive;
+    };
+
+    std::vector<uint32_t> visited;
+    uint32_t gen = 0;
+    std::vector<int32_t> work;
+    std::vector<StackEntry> stack;
+    List lists[2];
+};
+
 class Runner
 {
 public:
-    Runner(const RegExp& re, const char16_t* text, int length, uint32_t flags)
+    Runner(const RegExp& re, const char16_t* text, int length, uint32_t flags,
+           RunnerScratch& scratch)
         : m_re(re), m_t(Tables()), m_text(text), m_length(length),
           m_case(uint8_t(flags & REGEXP_CASE_SENSITIVE)),
-          m_slots(1 + 2 * size_t(re.groupCount)), m_visited(re.nodes.size() * 2, 0),
-          m_work(m_slots, -1)
+          m_slots(1 + 2 * size_t(re.groupCount)), m_visited(scratch.visited),
+          m_gen(scratch.gen), m_work(scratch.work), m_stack(scratch.stack),
+          m_lists(scratch.lists)
     {
+        // Marks of earlier searches are older generations; before the
+        // counter could wrap, they are cleared.
+        if (m_visited.size() != m_re.nodes.size() * 2 || m_gen > 0xF0000000u) {
+            m_visited.assign(m_re.nodes.size() * 2, 0);
+            m_gen = 0;
+        }
+        m_work.assign(m_slots, -1);
     }
 
     // The match of the simulation that starts paths at position q only.
@@ -779,23 +838,8 @@ public:
     }
 
 private:
-    struct List
-    {
-        std::vector<Thread> threads;
-        std::vector<int32_t> caps;
-        void Clear()
-        {
-            threads.clear();
-            caps.clear();
-        }
-        const int32_t* Caps(size_t i, size_t width) const { return caps.data() + i * width; }
-    };
-
-    struct StackEntry
-    {
-        int32_t node; // >= 0: explore; < 0: restore slot -node-1 to -1
-        uint8_t caseSensitive;
-    };
+    using List = RunnerScratch::List;
+    using StackEntry = RunnerScratch::StackEntry;
 
     bool CanStart(int p) const
     {
@@ -920,15 +964,21 @@ private:
     // priority order, and appends the consuming and match nodes reached.
     // A node already reached at this position with the same case mode ends
     // the path.
+    void Push(size_t& top, StackEntry e)
+    {
+        if (top == m_stack.size())
+            m_stack.resize(top * 2 + 16);
+        m_stack[top++] = e;
+    }
+
     void AddClosure(List& list, int32_t node, uint8_t cs, const int32_t* caps, int pos)
     {
         if (caps != m_work.data())
             std::copy(caps, caps + m_slots, m_work.begin());
-        m_stack.clear();
-        m_stack.push_back({node, cs});
-        while (!m_stack.empty()) {
-            StackEntry e = m_stack.back();
-            m_stack.pop_back();
+        size_t top = 0;
+        Push(top, {node, cs});
+        while (top > 0) {
+            const StackEntry e = m_stack[--top];
             if (e.node < 0) {
                 m_work[size_t(-e.node - 1)] = -1;
                 continue;
@@ -943,7 +993,7 @@ private:
                 const Node& n = m_re.nodes[size_t(id)];
                 switch (n.op) {
                 case OpSplit:
-                    m_stack.push_back({n.y, c});
+                    Push(top, {n.y, c});
                     id = n.x;
                     continue;
                 case OpSave: {
@@ -951,7 +1001,7 @@ private:
                                             ? size_t(n.arg)
                                             : size_t(n.arg - REGEXP_MAX_GROUPS + m_re.groupCount);
                     if (m_work[slot] == -1) {
-                        m_stack.push_back({-int32_t(slot) - 1, c});
+                        Push(top, {-int32_t(slot) - 1, c});
                         m_work[slot] = pos;
                     }
                     id = n.x;
@@ -978,7 +1028,8 @@ private:
                     continue;
                 default:
                     list.threads.push_back({id, c});
-                    list.caps.insert(list.caps.end(), m_work.begin(), m_work.end());
+                    for (size_t k = 0; k < m_slots; ++k)
+                        list.caps.push_back(m_work[k]);
                     break;
                 }
                 break;
@@ -988,7 +1039,7 @@ private:
 
     void Record(const int32_t* caps, int end, int groups[REGEXP_GROUP_ENTRIES]) const
     {
-        std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+        ClearGroups(groups);
         groups[0] = caps[0];
         groups[REGEXP_MAX_GROUPS] = end;
         for (int g = 1; g <= m_re.groupCount; ++g) {
@@ -1007,11 +1058,11 @@ private:
     int m_length;
     uint8_t m_case;
     size_t m_slots;
-    std::vector<uint32_t> m_visited;
-    uint32_t m_gen = 0;
-    std::vector<int32_t> m_work;
-    std::vector<StackEntry> m_stack;
-    List m_lists[2];
+    std::vector<uint32_t>& m_visited;
+    uint32_t& m_gen;
+    std::vector<int32_t>& m_work;
+    std::vector<StackEntry>& m_stack;
+    List* m_lists;
     int m_only = -1; // >= 0: paths start at this position only
 };
 
@@ -1152,44 +1203,112 @@ struct PrefilterLiteral
         if (length - from < n)
             return -1;
         const int lastStart = length - n;
-        const int d = n - 1;
         const UnitSet& a = first[insensitive];
         const UnitSet& b = last[insensitive];
-        int i = from;
-#if defined(__SSE2__)
+#if defined(__x86_64__)
         if (a.n > 0 && b.n > 0) {
-            __m128i va[4], vb[4];
-            for (int k = 0; k < a.n; ++k)
-                va[k] = _mm_set1_epi16(short(a.u[size_t(k)]));
-            for (int k = 0; k < b.n; ++k)
-                vb[k] = _mm_set1_epi16(short(b.u[size_t(k)]));
-            for (; i + 8 <= lastStart + 1; i += 8) {
-                const __m128i x =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(text16 + i));
-                const __m128i y =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(text16 + i + d));
-                __m128i ma = _mm_cmpeq_epi16(x, va[0]);
-                for (int k = 1; k < a.n; ++k)
-                    ma = _mm_or_si128(ma, _mm_cmpeq_epi16(x, va[k]));
-                __m128i mb = _mm_cmpeq_epi16(y, vb[0]);
-                for (int k = 1; k < b.n; ++k)
-                    mb = _mm_or_si128(mb, _mm_cmpeq_epi16(y, vb[k]));
-                unsigned m = unsigned(_mm_movemask_epi8(_mm_and_si128(ma, mb))) & 0x5555u;
-                while (m) {
-                    const int k = __builtin_ctz(m) >> 1;
-                    if (At(text16 + i + k, insensitive))
-                        return i + k;
-                    m &= m - 1;
-                }
-            }
+            static const bool avx2 = __builtin_cpu_supports("avx2");
+            const int r = avx2 ? FindAvx2(text16, from, lastStart, a, b, insensitive)
+                               : FindSse2(text16, from, lastStart, a, b, insensitive);
+            if (r != -2)
+                return r;
         }
 #endif
         const CharTables& t = Tables();
-        for (; i <= lastStart; ++i)
+        const int d = n - 1;
+        for (int i = from; i <= lastStart; ++i)
             if (a.Has(text16[i], t) && b.Has(text16[i + d], t) && At(text16 + i, insensitive))
                 return i;
         return -1;
     }
+
+private:
+#if defined(__x86_64__)
+    // Blocks of W positions where the first and the last unit fit, the
+    // last block overlapping the one before; -2 when the text is shorter
+    // than one block.  mask(i) has two bits per unit.
+    template <int W, typename Mask>
+    int Scan(const char16_t* text16, int from, int lastStart, bool insensitive,
+             Mask&& mask) const
+    {
+        const int end = lastStart + 1;
+        if (end - from < W)
+            return -2;
+        for (int i = from;; i += W) {
+            if (i > end - W)
+                i = end - W;
+            uint32_t m = mask(i);
+            while (m) {
+                const int k = __builtin_ctz(m) >> 1;
+                if (At(text16 + i + k, insensitive))
+                    return i + k;
+                m &= m - 1;
+                m &= m - 1;
+            }
+            if (i == end - W)
+                return -1;
+        }
+    }
+
+    int FindSse2(const char16_t* t, int from, int lastStart, const UnitSet& a, const UnitSet& b,
+                 bool insensitive) const
+    {
+        const int d = int(text.size()) - 1;
+        __m128i va[4], vb[4];
+        for (int k = 0; k < a.n; ++k)
+            va[k] = _mm_set1_epi16(short(a.u[size_t(k)]));
+        for (int k = 0; k < b.n; ++k)
+            vb[k] = _mm_set1_epi16(short(b.u[size_t(k)]));
+        return Scan<8>(t, from, lastStart, insensitive, [&](int i) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + d));
+            __m128i ma = _mm_cmpeq_epi16(x, va[0]);
+            for (int k = 1; k < a.n; ++k)
+                ma = _mm_or_si128(ma, _mm_cmpeq_epi16(x, va[k]));
+            __m128i mb = _mm_cmpeq_epi16(y, vb[0]);
+            for (int k = 1; k < b.n; ++k)
+                mb = _mm_or_si128(mb, _mm_cmpeq_epi16(y, vb[k]));
+            return uint32_t(_mm_movemask_epi8(_mm_and_si128(ma, mb)));
+        });
+    }
+
+    __attribute__((target("avx2"))) int FindAvx2(const char16_t* t, int from, int lastStart,
+                                                 const UnitSet& a, const UnitSet& b,
+                                                 bool insensitive) const
+    {
+        const int d = int(text.size()) - 1;
+        __m256i va[4], vb[4];
+        for (int k = 0; k < a.n; ++k)
+            va[k] = _mm256_set1_epi16(short(a.u[size_t(k)]));
+        for (int k = 0; k < b.n; ++k)
+            vb[k] = _mm256_set1_epi16(short(b.u[size_t(k)]));
+        const int end = lastStart + 1;
+        if (end - from < 16)
+            return FindSse2(t, from, lastStart, a, b, insensitive);
+        for (int i = from;; i += 16) {
+            if (i > end - 16)
+                i = end - 16;
+            const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
+            const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + d));
+            __m256i ma = _mm256_cmpeq_epi16(x, va[0]);
+            for (int k = 1; k < a.n; ++k)
+                ma = _mm256_or_si256(ma, _mm256_cmpeq_epi16(x, va[k]));
+            __m256i mb = _mm256_cmpeq_epi16(y, vb[0]);
+            for (int k = 1; k < b.n; ++k)
+                mb = _mm256_or_si256(mb, _mm256_cmpeq_epi16(y, vb[k]));
+            uint32_t m = uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ma, mb)));
+            while (m) {
+                const int k = __builtin_ctz(m) >> 1;
+                if (At(t + i + k, insensitive))
+                    return i + k;
+                m &= m - 1;
+                m &= m - 1;
+            }
+            if (i == end - 16)
+                return -1;
+        }
+    }
+#endif
 };
 
 bool NodeConsumes(const RegExp& re, const Node& n, char16_t c, uint8_t caseSensitive,
@@ -1250,6 +1369,7 @@ struct RegExpAccel
     bool usesWords = false; // < >
     bool hasCaseSwitch = false;
     bool anchored = false;  // the expression begins with ^
+    int longest = -1;       // the most characters a match takes; -1: no bound
 
     // Edges into each node (CSR).
     std::vector<int32_t> predStart;
@@ -1260,6 +1380,8 @@ struct RegExpAccel
 
     std::unique_ptr<Automaton> forward[2];  // per case mode of the flags
     std::unique_ptr<Automaton> backward[2];
+
+    RunnerScratch scratch; // of the simulation
 
     uint16_t ClassOf(char16_t c) const
     {
@@ -1283,8 +1405,9 @@ public:
         m_initial.fill(kUnknown);
     }
 
-    // Whether a match begins at or after from (the forward automaton).
-    Answer Forward(const char16_t* text, int length, int from)
+    // Whether a match begins at or after from (the forward automaton);
+    // end: where the first match found ends.
+    Answer Forward(const char16_t* text, int length, int from, int& end)
     {
         if (m_disabled)
             return GiveUp;
@@ -1305,8 +1428,10 @@ public:
                 }
                 if (e == kDead)
                     return No;
-                if (e & kFlag)
+                if (e & kFlag) {
+                    end = p;
                     return Yes;
+                }
             }
             s = e;
         }
@@ -1315,22 +1440,24 @@ public:
             e = Compute(s, m_width - 1);
         if (e == kGiveUp)
             return GiveUp;
+        end = length;
         return (e != kDead && (e & kFlag)) ? Yes : No;
     }
 
-    // The lowest position in lo..length at which a match begins; -1 when
-    // there is none, -2 when the automaton gave up.
-    int Backward(const char16_t* text, int length, int lo)
+    // The lowest position in lo..top at which a match begins, for matches
+    // that end at top at the latest; -1 when there is none, -2 when the
+    // automaton gave up.
+    int Backward(const char16_t* text, int length, int lo, int top)
     {
         if (m_disabled)
             return -2;
         BeginSearch();
-        uint32_t s = Initial(BackwardFlags(2));
+        uint32_t s = Initial(BackwardFlags(top == length ? 2 : IsAsciiAlnum(text[top]) ? 1 : 0));
         if (s == kGiveUp)
             return -2;
         int best = -1;
         const uint32_t* trans = m_trans.data();
-        for (int p = length; p > lo; --p) {
+        for (int p = top; p > lo; --p) {
             uint32_t e = trans[s + m_a.ClassOf(text[p - 1])];
             if (e & kFlag) {
                 if (e == kUnknown) {
@@ -2011,6 +2138,43 @@ void FindRequiredLiterals(const RegExp& re, RegExpAccel& a)
         a.required.emplace_back(std::move(runs[i]));
 }
 
+// The most characters any path from the start to the end consumes; -1
+// when a loop can be reached.
+int LongestMatch(const RegExp& re)
+{
+    const size_t n = re.nodes.size();
+    std::vector<uint8_t> state(n, 0); // 0 new, 1 open, 2 done
+    std::vector<int32_t> longest(n, 0);
+    std::vector<std::pair<int32_t, int>> stack; // node, next edge
+    stack.emplace_back(re.startNode, 0);
+    state[size_t(re.startNode)] = 1;
+    while (!stack.empty()) {
+        auto& [node, edge] = stack.back();
+        const Node& nd = re.nodes[size_t(node)];
+        const int32_t edges[2] = {nd.op == OpMatch ? -1 : nd.x, nd.op == OpSplit ? nd.y : -1};
+        if (edge < 2) {
+            const int32_t to = edges[edge++];
+            if (to < 0)
+                continue;
+            if (state[size_t(to)] == 1)
+                return -1; // a loop
+            if (state[size_t(to)] == 0) {
+                state[size_t(to)] = 1;
+                stack.emplace_back(to, 0);
+            }
+            continue;
+        }
+        int32_t best = 0;
+        for (const int32_t to : edges)
+            if (to >= 0)
+                best = std::max(best, longest[size_t(to)]);
+        longest[size_t(node)] = best + (IsConsuming(nd.op) ? 1 : 0);
+        state[size_t(node)] = 2;
+        stack.pop_back();
+    }
+    return longest[size_t(re.startNode)];
+}
+
 size_t Budget()
 {
     const size_t b = g_budget.load(std::memory_order_relaxed);
@@ -2026,6 +2190,7 @@ RegExpAccel* GetAccel(const RegExp& re)
     BuildPredecessors(re, *a);
     FindRequiredLiterals(re, *a);
     a->anchored = re.lead == Lead::Bol;
+    a->longest = LongestMatch(re);
     if (re.lead == Lead::Literal)
         a->lead = std::make_unique<PrefilterLiteral>(
             re.prefix.empty() ? std::u16string(1, re.leadChar) : re.prefix);
@@ -2050,8 +2215,33 @@ Automaton& BackwardOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
 bool Simulate(const RegExp& re, const char16_t* text, int length, int start,
               int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
 {
-    Runner runner(re, text, length, flags);
+    RunnerScratch scratch;
+    Runner runner(re, text, length, flags, scratch);
     return runner.Search(start, groups);
+}
+
+// The match by the simulation: at the start q found by the automata, or
+// (q < 0) from start on.
+[[gnu::noinline]] bool Finish(const RegExp& re, const char16_t* text, int length, int start,
+                              int q, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+{
+    try {
+        RunnerScratch local;
+        RunnerScratch& scratch = re.accel ? re.accel->scratch : local;
+        Runner runner(re, text, length, flags, scratch);
+        if (q >= 0) {
+            if (runner.SearchAt(q, groups)) {
+                ++t_stats.automaton;
+                return true;
+            }
+            ++t_stats.mismatches; // cannot happen; the simulation decides
+        }
+        ++t_stats.fallbacks;
+        return runner.Search(start, groups);
+    } catch (const std::bad_alloc&) {
+        ClearGroups(groups);
+        return false;
+    }
 }
 
 } // namespace
@@ -2083,7 +2273,7 @@ void RegExpFree(RegExp* compiled)
 bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int start,
                   int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
 {
-    std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+    ClearGroups(groups);
     if (!compiled || length < 0 || start < 0 || start > length || (!text && length > 0))
         return false;
     if (compiled->lead == Lead::Bol && start != 0)
@@ -2107,37 +2297,29 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
                 return false;
             }
         }
-        switch (ForwardOf(*compiled, a, cs).Forward(text, length, lo)) {
+        int end = length;
+        switch (ForwardOf(*compiled, a, cs).Forward(text, length, lo, end)) {
         case Automaton::No: ++t_stats.automaton; return false;
-        case Automaton::Yes:
-            q = a.anchored ? 0 : BackwardOf(*compiled, a, cs).Backward(text, length, lo);
+        case Automaton::Yes: {
+            // The lowest start lies at or before the end of the first match
+            // found; a match from there ends at most the longest match
+            // length later.
+            const int top = a.longest >= 0 && a.longest < length - end ? end + a.longest : length;
+            q = a.anchored ? 0 : BackwardOf(*compiled, a, cs).Backward(text, length, lo, top);
             break;
+        }
         case Automaton::GiveUp: break;
         }
     } catch (const std::bad_alloc&) {
         q = -1;
     }
-    try {
-        Runner runner(*compiled, text, length, flags);
-        if (q >= 0) {
-            if (runner.SearchAt(q, groups)) {
-                ++t_stats.automaton;
-                return true;
-            }
-            ++t_stats.mismatches; // cannot happen; the simulation decides
-        }
-        ++t_stats.fallbacks;
-        return runner.Search(start, groups);
-    } catch (const std::bad_alloc&) {
-        std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
-        return false;
-    }
+    return Finish(*compiled, text, length, start, q, groups, flags);
 }
 
 bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int length, int start,
                            int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
 {
-    std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+    ClearGroups(groups);
     if (!compiled || length < 0 || start < 0 || start > length || (!text && length > 0))
         return false;
     // Cheap rejections before any working memory is set up.
@@ -2150,7 +2332,7 @@ bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int len
     try {
         return Simulate(*compiled, text, length, start, groups, flags);
     } catch (const std::bad_alloc&) {
-        std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+        ClearGroups(groups);
         return false;
     }
 }
