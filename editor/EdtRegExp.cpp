@@ -1391,6 +1391,22 @@ struct RegExpAccel
 
 namespace {
 
+// The class lookup with the tables' addresses in registers.
+struct ClassTable
+{
+    explicit ClassTable(const RegExpAccel& a)
+        : low(a.low.data()), base(a.blockBase.data()), blocks(a.blocks.data())
+    {
+    }
+    uint32_t operator()(char16_t c) const
+    {
+        return c < 256 ? low[c] : blocks[base[c >> 8] + (c & 255u)];
+    }
+    const uint16_t* low;
+    const uint32_t* base;
+    const uint16_t* blocks;
+};
+
 class Automaton
 {
 public:
@@ -1417,11 +1433,13 @@ public:
         if (s == kGiveUp)
             return GiveUp;
         const uint32_t* trans = m_trans.data();
+        const ClassTable classes(m_a);
         for (int p = from; p < length; ++p) {
-            uint32_t e = trans[s + m_a.ClassOf(text[p])];
+            const uint32_t col = classes(text[p]);
+            uint32_t e = trans[s + col];
             if (e & kFlag) {
                 if (e == kUnknown) {
-                    e = Compute(s, m_a.ClassOf(text[p]));
+                    e = Compute(s, col);
                     trans = m_trans.data();
                     if (e == kGiveUp)
                         return GiveUp;
@@ -1457,11 +1475,13 @@ public:
             return -2;
         int best = -1;
         const uint32_t* trans = m_trans.data();
+        const ClassTable classes(m_a);
         for (int p = top; p > lo; --p) {
-            uint32_t e = trans[s + m_a.ClassOf(text[p - 1])];
+            const uint32_t col = classes(text[p - 1]);
+            uint32_t e = trans[s + col];
             if (e & kFlag) {
                 if (e == kUnknown) {
-                    e = Compute(s, m_a.ClassOf(text[p - 1]));
+                    e = Compute(s, col);
                     trans = m_trans.data();
                     if (e == kGiveUp)
                         return -2;
@@ -2291,8 +2311,12 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
             }
         }
         const bool insensitive = !cs || a.hasCaseSwitch;
-        for (const PrefilterLiteral& lit : a.required) {
-            if (lit.Find(text, lo, length, insensitive) < 0) {
+        for (size_t i = 0; i < a.required.size(); ++i) {
+            if (a.required[i].Find(text, lo, length, insensitive) < 0) {
+                // The literal that rejects moves ahead: the rarest one
+                // ends up being looked for first.
+                if (i > 0)
+                    std::swap(a.required[i], a.required[i - 1]);
                 ++t_stats.prefiltered;
                 return false;
             }
