@@ -1272,29 +1272,43 @@ private:
         });
     }
 
-    __attribute__((target("avx2"))) int FindAvx2(const char16_t* t, int from, int lastStart,
+    int FindAvx2(const char16_t* t, int from, int lastStart, const UnitSet& a, const UnitSet& b,
+                 bool insensitive) const
+    {
+        if (a.n == 1 && b.n == 1)
+            return ScanAvx2<1, 1>(t, from, lastStart, a, b, insensitive);
+        if (a.n == 2 && b.n == 2)
+            return ScanAvx2<2, 2>(t, from, lastStart, a, b, insensitive);
+        return ScanAvx2<0, 0>(t, from, lastStart, a, b, insensitive);
+    }
+
+    // NA, NB: the sizes of the unit sets when known (0: as the sets say).
+    template <int NA, int NB>
+    __attribute__((target("avx2"))) int ScanAvx2(const char16_t* t, int from, int lastStart,
                                                  const UnitSet& a, const UnitSet& b,
                                                  bool insensitive) const
     {
+        const int na = NA ? NA : a.n;
+        const int nb = NB ? NB : b.n;
         const int d = int(text.size()) - 1;
-        __m256i va[4], vb[4];
-        for (int k = 0; k < a.n; ++k)
-            va[k] = _mm256_set1_epi16(short(a.u[size_t(k)]));
-        for (int k = 0; k < b.n; ++k)
-            vb[k] = _mm256_set1_epi16(short(b.u[size_t(k)]));
         const int end = lastStart + 1;
         if (end - from < 16)
             return FindSse2(t, from, lastStart, a, b, insensitive);
+        __m256i va[4], vb[4];
+        for (int k = 0; k < na; ++k)
+            va[k] = _mm256_set1_epi16(short(a.u[size_t(k)]));
+        for (int k = 0; k < nb; ++k)
+            vb[k] = _mm256_set1_epi16(short(b.u[size_t(k)]));
         for (int i = from;; i += 16) {
             if (i > end - 16)
                 i = end - 16;
             const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
             const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + d));
             __m256i ma = _mm256_cmpeq_epi16(x, va[0]);
-            for (int k = 1; k < a.n; ++k)
+            for (int k = 1; k < na; ++k)
                 ma = _mm256_or_si256(ma, _mm256_cmpeq_epi16(x, va[k]));
             __m256i mb = _mm256_cmpeq_epi16(y, vb[0]);
-            for (int k = 1; k < b.n; ++k)
+            for (int k = 1; k < nb; ++k)
                 mb = _mm256_or_si256(mb, _mm256_cmpeq_epi16(y, vb[k]));
             uint32_t m = uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ma, mb)));
             while (m) {
