@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -1441,7 +1442,7 @@ public:
     {
         if (m_disabled)
             return GiveUp;
-        BeginSearch();
+        BeginSearch(from);
         const Context c0{from == 0, from > 0 && IsAsciiAlnum(text[from - 1]), 0};
         uint32_t s = Initial(ForwardFlags(c0.atStart, c0.prevWord));
         if (s == kGiveUp)
@@ -1453,7 +1454,7 @@ public:
             uint32_t e = trans[s + col];
             if (e & kFlag) {
                 if (e == kUnknown) {
-                    e = Compute(s, col);
+                    e = Compute(s, col, p);
                     trans = m_trans.data();
                     if (e == kGiveUp)
                         return GiveUp;
@@ -1469,7 +1470,7 @@ public:
         }
         uint32_t e = trans[s + m_width - 1];
         if (e == kUnknown)
-            e = Compute(s, m_width - 1);
+            e = Compute(s, m_width - 1, length);
         if (e == kGiveUp)
             return GiveUp;
         end = length;
@@ -1483,7 +1484,7 @@ public:
     {
         if (m_disabled)
             return -2;
-        BeginSearch();
+        BeginSearch(top);
         uint32_t s = Initial(BackwardFlags(top == length ? 2 : IsAsciiAlnum(text[top]) ? 1 : 0));
         if (s == kGiveUp)
             return -2;
@@ -1495,7 +1496,7 @@ public:
             uint32_t e = trans[s + col];
             if (e & kFlag) {
                 if (e == kUnknown) {
-                    e = Compute(s, col);
+                    e = Compute(s, col, p);
                     trans = m_trans.data();
                     if (e == kGiveUp)
                         return -2;
@@ -1510,7 +1511,7 @@ public:
         const uint32_t col = lo == 0 ? m_width - 1 : m_a.ClassOf(text[lo - 1]);
         uint32_t e = trans[s + col];
         if (e == kUnknown)
-            e = Compute(s, col);
+            e = Compute(s, col, lo);
         if (e == kGiveUp)
             return -2;
         if (e & kFlag)
@@ -1519,7 +1520,6 @@ public:
     }
 
     size_t Memory() const { return m_used; }
-    int States() const { return int(m_keys.size()); }
 
 private:
     using Key = std::vector<int32_t>; // flags, then the sorted elements
@@ -1546,10 +1546,10 @@ private:
         return m_a.usesWords ? cur : 0;
     }
 
-    void BeginSearch()
+    void BeginSearch(int pos)
     {
-        m_resetsThisSearch = 0;
-        m_builtThisSearch = 0;
+        m_poorResets = 0;
+        m_lastResetPos = pos;
     }
 
     uint32_t Initial(int flags)
@@ -1560,14 +1560,14 @@ private:
         Key k{flags};
         if (!m_backward && m_a.anchored)
             k.push_back(m_re.startNode * 2 + m_case);
-        const uint32_t s = StateFor(std::move(k));
+        const uint32_t s = StateFor(std::move(k), 0);
         if (s != kGiveUp)
             m_initial[size_t(flags)] = s;
         return s;
     }
 
     // The row offset of the state with this key, added when new.
-    uint32_t StateFor(Key&& key)
+    uint32_t StateFor(Key&& key, int pos)
     {
         auto it = m_map.find(key);
         if (it != m_map.end())
@@ -1579,11 +1579,13 @@ private:
         }
         if (m_used + cost > m_budget) {
             ++t_stats.resets;
-            // Emptying the cache more than a few times in one search, with
-            // few characters scanned per state built: the automaton does
-            // not pay; the search falls back to the simulation.
-            if (++m_resetsThisSearch > 3)
+            // A cache that fills again after few characters per state
+            // does not pay: the third time in one search, the search falls
+            // back to the simulation.
+            const int64_t scanned = std::abs(int64_t(pos) - m_lastResetPos);
+            if (scanned < 8 * int64_t(m_keys.size()) && ++m_poorResets >= 3)
                 return kGiveUp;
+            m_lastResetPos = pos;
             ++m_resetCount;
             Clear();
         }
@@ -1592,7 +1594,6 @@ private:
         auto res = m_map.emplace(std::move(key), row);
         m_keys.push_back(&res.first->first);
         m_used += cost;
-        ++m_builtThisSearch;
         return row;
     }
 
@@ -1604,12 +1605,11 @@ private:
         m_trans.shrink_to_fit();
         m_used = 0;
         m_initial.fill(kUnknown);
-        m_builtThisSearch = 0;
     }
 
     // Fills the transition of the state at row for column col (the last
     // column: the text boundary).
-    uint32_t Compute(uint32_t row, uint32_t col)
+    uint32_t Compute(uint32_t row, uint32_t col, int pos)
     {
         const Key key = *m_keys[row / m_width]; // copied: a reset frees it
         const int flags = key[0];
@@ -1643,7 +1643,7 @@ private:
                 entry = kDead; // no path is left
             else {
                 const size_t resetsBefore = m_resetCount;
-                const uint32_t target = StateFor(std::move(next));
+                const uint32_t target = StateFor(std::move(next), pos);
                 if (target == kGiveUp)
                     return kGiveUp;
                 entry = target | (flag ? kFlag : 0);
@@ -1818,8 +1818,8 @@ private:
     size_t m_used = 0;
     size_t m_resetCount = 0;
     bool m_disabled = false;
-    int m_resetsThisSearch = 0;
-    int m_builtThisSearch = 0;
+    int m_poorResets = 0;        // resets after few characters, this search
+    int64_t m_lastResetPos = 0;
     std::vector<uint32_t> m_trans;
     std::unordered_map<Key, uint32_t, KeyHash> m_map;
     std::vector<const Key*> m_keys;

@@ -101,6 +101,7 @@ const char16_t* const kTestExpressions[] = {
     u"[\u0100-\u017f]", u"(a|a)*b", u"((a*)*)*$", u"<w\\w*", u"(\\w+)=(\\w+)",
     u"[A-Z]\\w*_\\d+:", u"<Lube \\d\\d\\d>", u"{{Pump}|{Door}|{Lube}|{DB}|{MW}}\\d",
     u"coolant", u"(a|b)*a(a|b)(a|b)(a|b)", u"\\cx\\Cy|z", u"<{a}|{b}>", u"a\\c<b",
+    u"((a)|b)+", u"(a*)+b", u"{a.*c}|b",
 };
 
 TEST(RegExpDifferential, ExpressionsOfTheTests)
@@ -113,6 +114,32 @@ TEST(RegExpDifferential, ExpressionsOfTheTests)
             return;
     }
     EXPECT_EQ(RegExpStats().mismatches, 0u);
+}
+
+TEST(RegExpDifferential, ExpressionsAtTheLimits)
+{
+    std::vector<std::u16string> expressions;
+    std::u16string groups;
+    for (int i = 0; i < 63; ++i)
+        groups += u"(a)";
+    expressions.push_back(groups);
+    expressions.push_back(std::u16string(256, u'{') + u"a" + std::u16string(256, u'}'));
+    expressions.push_back(std::u16string(3000, u'a'));
+    expressions.push_back(u"a" + std::u16string(20000, u'?'));
+    std::u16string alts = u"a";
+    for (int i = 0; i < 10000; ++i)
+        alts += u"|b";
+    expressions.push_back(alts);
+    const std::u16string texts[] = {u"", u"a", u"xb", std::u16string(63, u'a'),
+                                    std::u16string(3000, u'a') + u"b"};
+    for (const std::u16string& e : expressions) {
+        RegExp* re = RegExpCompile(e);
+        ASSERT_NE(re, nullptr);
+        for (const std::u16string& t : texts)
+            for (uint32_t flags : {0u, 1u})
+                Compare(re, u"(long)", t, 0, flags);
+        RegExpFree(re);
+    }
 }
 
 TEST(RegExpDifferential, ExpressionsOfTheFuzzCorpus)
@@ -194,7 +221,7 @@ TEST(RegExpDifferential, RandomExpressionsAndTexts)
     // Most searches went through the automata.
     EXPECT_GT(RegExpStats().automaton - before.automaton,
               10 * (RegExpStats().fallbacks - before.fallbacks));
-    std::printf("%d comparisons\n", g_comparisons);
+    std::printf("%d comparisons so far\n", g_comparisons);
 }
 
 TEST(RegExpDifferential, CacheResetsInTheMiddleOfASearch)
@@ -216,6 +243,28 @@ TEST(RegExpDifferential, CacheResetsInTheMiddleOfASearch)
     Compare(re, e, text, 5, 1);
     EXPECT_GT(RegExpStats().resets, before.resets);
     EXPECT_LE(RegExpAutomatonMemory(re), size_t(64 * 1024));
+    RegExpFree(re);
+    RegExpSetAutomatonBudget(0);
+}
+
+TEST(RegExpDifferential, ALongSearchGoesOnAfterResets)
+{
+    // Long runs of one letter visit few states; the cache, room for about
+    // ten states, is emptied now and then, and the automata go on.
+    RegExpSetAutomatonBudget(4 * 2100);
+    const std::u16string e = u"(a|b)*a(a|b)(a|b)(a|b)(a|b)x";
+    RegExp* re = RegExpCompile(e);
+    ASSERT_NE(re, nullptr);
+    std::u16string text;
+    for (int run = 0; run < 40; ++run)
+        text += std::u16string(1000, run % 2 ? u'b' : u'a');
+    const RegExpPathStats before = RegExpStats();
+    for (const char16_t* tail : {u"x", u"aaaaax", u"abbbbx"}) {
+        Compare(re, e, text + tail, 0, 0);
+        Compare(re, e, text + tail, 0, 1);
+    }
+    EXPECT_GT(RegExpStats().resets, before.resets);
+    EXPECT_EQ(RegExpStats().fallbacks, before.fallbacks);
     RegExpFree(re);
     RegExpSetAutomatonBudget(0);
 }
