@@ -2211,8 +2211,9 @@ int LongestMatch(const RegExp& re)
 
 size_t Budget()
 {
+    // At most 1 GB: the transition entries hold row offsets below 2^31.
     const size_t b = g_budget.load(std::memory_order_relaxed);
-    return b ? b : kDefaultBudget;
+    return b ? std::min(b, size_t(1) << 30) : kDefaultBudget;
 }
 
 RegExpAccel* GetAccel(const RegExp& re)
@@ -2349,6 +2350,9 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
         case Automaton::GiveUp: break;
         }
     } catch (const std::bad_alloc&) {
+        // The automata may be half updated: they are built anew by the
+        // next search.
+        compiled->accel.reset();
         q = -1;
     }
     return Finish(*compiled, text, length, start, q, groups, flags);
