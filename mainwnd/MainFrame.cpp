@@ -2,8 +2,12 @@
 
 #include "core/project/ProjectHost.h"
 #include "mainwnd/OutputCtrl.h"
+#include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Dialog.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/StatusBar.h"
+#include "res/StringTable.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,11 +16,22 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QUrl>
 
 namespace {
 const char16_t kOptions[] = u"Options";
+const QString kFormats = QStringLiteral("Formats");
+const QString kOutputCategory = QStringLiteral("OutputWindow");
+constexpr unsigned IDS_OPTIONS_CAPTION = 4036;  // "Možnosti aplikace Strandwork..."
+constexpr unsigned IDS_OUTPUT_WINDOW = 4037;    // "Okno výstupu"
+constexpr uint32_t ID_NEXT_ERROR = 33875;
+constexpr uint32_t ID_PREV_ERROR = 33876;
+constexpr uint32_t ID_OPTIONS = 33911;
+constexpr uint32_t ID_CLEAR_OUTPUT = 34023;
+constexpr uint32_t kOutputCtrlId = 0xE81E;
+constexpr uint16_t kOptionsFlags = 14;
 
 std::u16string ProgramParent()
 {
@@ -29,16 +44,75 @@ std::u16string ProgramParent()
 }
 } // namespace
 
-CMainFrame::CMainFrame()
+CMainFrame::CMainFrame() : m_fontColors(new CFontColorPage)
 {
+    SetFontColorPage(m_fontColors);
+    RegisterFontCategories();
+    m_fontColors->LoadSettings(kFormats);
     setAcceptDrops(true);
     LoadSettings();
+    MapCommand(ID_NEXT_ERROR, [this] {
+        if (m_output)
+            ShowTagMessage(m_output->NextTag());
+    });
+    MapCommand(ID_PREV_ERROR, [this] {
+        if (m_output)
+            ShowTagMessage(m_output->PrevTag());
+    });
+    auto hasTags = [this](ui::CmdUI& cmd) { cmd.Enable(m_output && m_output->HasTags()); };
+    MapUpdate(ID_NEXT_ERROR, hasTags);
+    MapUpdate(ID_PREV_ERROR, hasTags);
+    MapCommand(ID_CLEAR_OUTPUT, [this] {
+        if (m_output)
+            m_output->ClearAll();
+    });
+    MapUpdate(ID_CLEAR_OUTPUT, [this](ui::CmdUI& cmd) { cmd.Enable(m_output != nullptr); });
+    MapCommand(ID_OPTIONS, [this] { OnOptions(); });
     connect(MdiArea(), &QMdiArea::subWindowActivated, this, [this] { UpdateFrameTitle(); });
     UpdateFrameTitle();
     resize(1024, 700);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The windows that listen to the registry go first, then the registry.
+    const auto frames = MdiArea()->subWindowList();
+    for (QMdiSubWindow* f : frames)
+        delete f;
+    delete m_output.data();
+    delete m_outputBar;
+    if (::GetFontColorPage() == m_fontColors)
+        SetFontColorPage(nullptr);
+    delete m_fontColors;
+}
+
+void CMainFrame::RegisterFontCategories()
+{
+    COutputCtrl::RegisterFonts(kOutputCategory, LoadResString(IDS_OUTPUT_WINDOW), m_fontColors);
+}
+
+bool CMainFrame::event(QEvent* e)
+{
+    if (e->type() == QEvent::ApplicationPaletteChange)
+        RegisterFontCategories(); // only the defaults change
+    return ui::MainFrameBase::event(e);
+}
+
+void CMainFrame::ShowTagMessage(const std::optional<QString>& message)
+{
+    if (!message)
+        return;
+    if (ui::StatusBar* bar = GetStatusBar())
+        bar->SetPaneText(0, *message);
+}
+
+void CMainFrame::OnOptions()
+{
+    ui::PropertySheet sheet(LoadResString(IDS_OPTIONS_CAPTION), this);
+    m_fontColors->Construct(kOptionsFlags, kFormats);
+    sheet.AddPage(m_fontColors->CreatePage());
+    sheet.DoModal();
+}
 
 std::u16string CMainFrame::DefaultPathTarvane() { return ProgramParent() + u"Tarvane\\"; }
 std::u16string CMainFrame::DefaultPathTemplates() { return ProgramParent() + u"Templates\\"; }
@@ -62,12 +136,19 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
         return false;
     m_style = style;
     ui::MainFrameBase::LoadFrame(resourceId);
+    if (!GetStatusBar())
+        CreateStatusBar({0});
     if (!m_output) {
-        m_outputBar = new QDockWidget(this);
+        m_outputBar = new QDockWidget(LoadResString(IDS_OUTPUT_WINDOW), this);
         m_outputBar->setObjectName(QStringLiteral("OutputBar"));
         m_outputBar->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-        m_output = new COutputCtrl(m_outputBar);
-        m_outputBar->setWidget(m_output);
+        auto* output = new COutputCtrl;
+        if (output->Create(0, QRect(0, 0, 500, 200), m_outputBar, kOutputCtrlId, m_fontColors, kOutputCategory)) {
+            m_output = output;
+            m_outputBar->setWidget(m_output);
+        } else {
+            delete output;
+        }
         addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
     }
     // The editor's line-end and caret panes.

@@ -1,14 +1,20 @@
 #pragma once
 // Stand-in for the main frame: an MDI main window with the menu bar of menu
-// resource 1, the output pane docked at the bottom and the options record.
-// The real main frame with its status bar, toolbars, docking bars,
-// connection watch and options sheet will replace this file.
+// resource 1, the output window docked at the bottom, the font and colour
+// registry, a status bar with the message pane, the options record, the
+// next/previous error and clear commands and an options sheet with the
+// font page only.  The real main frame with its status bar panes,
+// toolbars, docking bars, connection watch and full options sheet will
+// replace this file.
 
 #include "core/common/AppSettings.h"
 #include "platform/ui/App.h"
 
 #include <QPointer>
 
+#include <optional>
+
+class CFontColorPage;
 class CStrandworkDoc;
 class COutputCtrl;
 class QDockWidget;
@@ -32,6 +38,14 @@ public:
 
     // The output control; null before the frame is loaded.
     COutputCtrl* GetOutputCtrl() const { return m_output; }
+    // The font and colour registry (the process-wide one while the frame
+    // lives).
+    CFontColorPage* GetFontColorPage() const { return m_fontColors; }
+    // Registers the categories of the text windows (the output window's
+    // for now).
+    void RegisterFontCategories();
+    // The options sheet (command 33911).
+    void OnOptions();
     core::AppSettings& Settings() { return m_settings; }
     // Loads the options record from "Options" (done when the frame is made).
     void LoadSettings();
@@ -44,11 +58,15 @@ public:
     void UpdateFrameTitle();
 
 protected:
+    bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
 private:
+    void ShowTagMessage(const std::optional<QString>& message);
+
+    CFontColorPage* m_fontColors; // owned; deleted after the windows that listen
     core::AppSettings m_settings;
     QPointer<COutputCtrl> m_output;
     QDockWidget* m_outputBar = nullptr;

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 CStructuredTextDoc::CStructuredTextDoc()
 {
     m_buffer.InitNew();
@@ -62,4 +64,15 @@ CEdtTextBuffer* CStructuredTextView::LocateTextBuffer()
 {
     auto* doc = qobject_cast<CStructuredTextDoc*>(GetDocument());
     return doc ? &doc->Buffer() : nullptr;
+}
+
+void CStructuredTextView::ClampTextPos(EdtPoint pos)
+{
+    const int line = std::clamp(pos.line, 0, std::max(0, GetLineCount() - 1));
+    const int ch = GetLineCount() > 0 ? std::clamp(pos.ch, 0, GetLineLength(line)) : 0;
+    const EdtPoint pt{ch, line};
+    SetSelection(pt, pt);
+    SetAnchor(pt);
+    SetCursorPos(pt);
+    EnsureVisible(pt);
 }

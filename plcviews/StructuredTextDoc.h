@@ -38,6 +38,9 @@ class CStructuredTextView : public CEdtTextView
 public:
     CStructuredTextView() = default;
     CEdtTextBuffer* LocateTextBuffer() override;
+    // Clamps (character, line) into the text, moves the caret there and
+    // scrolls it into view.
+    void ClampTextPos(EdtPoint pos);
 };
 
 class CChildFrame : public ui::ChildFrame

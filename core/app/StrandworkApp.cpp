@@ -6,6 +6,7 @@
 #include "editor/EdtSettings.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
+#include "mainwnd/fontcolor/FontColorPage.h"
 #include "mainwnd/SplashWnd.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
@@ -680,4 +681,4 @@ CStrandworkDoc* GetProjectDoc() { return g_theApp ? g_theApp->GetProjectDoc() : 
 
 const core::AppSettings* GetAppSettings() { return g_theApp ? &g_theApp->GetAppSettings() : nullptr; }
 
-CFontColorPage* GetFontColorPage() { return nullptr; }
+CFontColorPage* CStrandworkApp::GetFontColorPage() { return ::GetFontColorPage(); }

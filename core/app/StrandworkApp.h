@@ -78,7 +78,8 @@ public:
     // text); true when every save succeeded.
     bool SaveAll();
 
-    CFontColorPage* GetFontColorPage() { return nullptr; }
+    // The main frame's font and colour registry (the process-wide one).
+    CFontColorPage* GetFontColorPage();
     CMainFrame* MainFrame() const;
     // The output control itself, without the copy to standard output.
     COutputCtrl* OutputControl() const;
@@ -94,7 +95,7 @@ public:
     // Opens path with the template of index (or the best match for -1);
     // a document open already is activated and returned.
     ui::Document* OpenDocumentWithTemplate(const QString& path, int templateIndex);
-    ui::Document* OpenDocumentFile(const QString& path);
+    ui::Document* OpenDocumentFile(const QString& path) override;
 
     static int CrashCallback();
 
@@ -150,4 +151,3 @@ private:
 // The application's open project (null when none).
 CStrandworkDoc* GetProjectDoc();
 const core::AppSettings* GetAppSettings();
-CFontColorPage* GetFontColorPage();

@@ -73,9 +73,26 @@ View* FocusedView()
     return nullptr;
 }
 
+Document* Application::OpenDocumentFile(const QString& path) { return m_docs.OpenDocumentFile(path); }
+
+CommandTarget* FocusedNonViewTarget()
+{
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+        auto* target = dynamic_cast<CommandTarget*>(w);
+        if (!target)
+            continue;
+        if (qobject_cast<View*>(w) || qobject_cast<ChildFrame*>(w) || qobject_cast<MainFrameBase*>(w))
+            return nullptr;
+        return target;
+    }
+    return nullptr;
+}
+
 std::vector<CommandTarget*> Application::CommandRoute() const
 {
     std::vector<CommandTarget*> route;
+    if (CommandTarget* first = FocusedNonViewTarget())
+        route.push_back(first);
     if (View* v = FocusedView()) {
         route.push_back(v);
         if (Document* d = v->GetDocument())

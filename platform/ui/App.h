@@ -41,12 +41,17 @@ public:
     int Run();
 
     DocManager& Documents() { return m_docs; }
+    // Opens path through the document manager (the best template, or the
+    // document open already); null when it cannot be opened.
+    virtual Document* OpenDocumentFile(const QString& path);
     void AddDocTemplate(std::unique_ptr<DocTemplate> tmpl);
     MainFrameBase* GetMainWnd() const { return m_mainWnd; }
     void SetMainWnd(MainFrameBase* frame) { m_mainWnd = frame; }
 
     // The route of commands: the focused view (or the active frame's
     // view), its document, its frame, the main frame, the application.
+    // When the focus lies in another command target (the output window,
+    // for example) than a view or a frame, that target comes first.
     std::vector<CommandTarget*> CommandRoute() const;
 
 private:
@@ -92,5 +97,8 @@ private:
 
 // The view that has the keyboard focus, or the active frame's view.
 View* FocusedView();
+// The first command target from the focus widget up its parents when it is
+// neither a view nor a frame; null otherwise.
+CommandTarget* FocusedNonViewTarget();
 
 } // namespace ui

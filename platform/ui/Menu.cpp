@@ -1,5 +1,6 @@
 #include "platform/ui/Menu.h"
 
+#include "platform/ui/Modal.h"
 #include "res/Resources.h"
 
 #include <QAction>
@@ -485,6 +486,63 @@ QMenu* MenuBarAdapter::QMenuOf(const Menu* m) const
         if (qm->property(kModelProperty).value<void*>() == m)
             return qm;
     return nullptr;
+}
+
+namespace {
+// Runs the update handlers of every item of model and its popups.
+void UpdateModel(const std::vector<CommandTarget*>& route, Menu* model)
+{
+    for (int i = 0; i < model->ItemCount(); ++i) {
+        if (Menu* sub = model->SubMenu(i)) {
+            UpdateModel(route, sub);
+            continue;
+        }
+        uint32_t id = model->ItemId(i);
+        if (id == 0)
+            continue;
+        MenuItemCmdUI cmd(id, model, i);
+        UpdateCommandUITo(route, cmd);
+        i = std::max(i, cmd.Index());
+    }
+}
+
+void FillPopup(QMenu* qmenu, const Menu* model)
+{
+    for (int i = 0; i < model->ItemCount(); ++i) {
+        const MenuItem* it = model->Item(i);
+        if (it->flags & MF_SEPARATOR) {
+            qmenu->addSeparator();
+            continue;
+        }
+        bool enabled = !(it->flags & (MF_GRAYED | MF_DISABLED));
+        if (it->popup) {
+            QMenu* sub = qmenu->addMenu(it->text);
+            sub->setEnabled(enabled);
+            FillPopup(sub, it->popup.get());
+            continue;
+        }
+        QAction* a = qmenu->addAction(it->text);
+        a->setData(it->id);
+        a->setEnabled(enabled);
+        if (it->flags & MF_CHECKED) {
+            a->setCheckable(true);
+            a->setChecked(true);
+        }
+        a->setStatusTip(CommandPrompt(it->id));
+    }
+}
+} // namespace
+
+uint32_t TrackPopupMenu(const Menu& menu, const QPoint& screenPoint, QWidget* owner)
+{
+    std::unique_ptr<Menu> model = menu.Clone();
+    UpdateModel(CurrentRoute(), model.get());
+    QMenu qmenu(owner);
+    qmenu.setObjectName(QStringLiteral("TrackPopupMenu"));
+    FillPopup(&qmenu, model.get());
+    NestedLoopScope scope;
+    QAction* chosen = qmenu.exec(screenPoint);
+    return chosen ? chosen->data().toUInt() : 0;
 }
 
 } // namespace ui

@@ -14,6 +14,8 @@
 
 class QMenu;
 class QMenuBar;
+class QPoint;
+class QWidget;
 
 namespace ui {
 
@@ -107,6 +109,12 @@ private:
     QMenuBar* m_bar;
     std::unique_ptr<Menu> m_menu;
 };
+
+// Shows menu (a popup's items; pass the popup of a context-menu resource)
+// as a QMenu at screenPoint, after running the update handlers of its items
+// along the route.  Returns the chosen command id, or 0 when the menu was
+// closed without a choice; the caller sends the command.
+uint32_t TrackPopupMenu(const Menu& menu, const QPoint& screenPoint, QWidget* owner);
 
 // The prompt of a command for the message pane (the string-table text
 // before "\n"); the application installs the source of these texts.

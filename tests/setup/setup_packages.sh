@@ -41,6 +41,7 @@ RUNTIME=(
   /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf
+  /usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf
 )
 
 work=$(mktemp -d)

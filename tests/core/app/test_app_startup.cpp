@@ -7,6 +7,7 @@
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PLCDoc.h"
+#include "platform/ui/StatusBar.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -56,7 +57,11 @@ TEST_F(AppTest, StartupOrderWithoutFile)
     EXPECT_TRUE(app->GetAppSettings().PathTarvane.ends_with(u"/Tarvane\\"));
     EXPECT_NE(app->GetOutputCtrl(), nullptr);
     EXPECT_EQ(app->GetProjectDoc(), nullptr);
-    EXPECT_EQ(app->GetFontColorPage(), nullptr);
+    // The main frame's font and colour registry, with the output window's
+    // category.
+    ASSERT_NE(app->GetFontColorPage(), nullptr);
+    EXPECT_EQ(app->GetFontColorPage(), GetFontColorPage());
+    EXPECT_NE(app->GetFontColorPage()->FindCategory(QStringLiteral("OutputWindow")), nullptr);
 }
 
 TEST_F(AppTest, StartupWithFileShowsNoSplashOrTips)
@@ -353,3 +358,45 @@ TEST_F(AppTest, SaveAllNamesTheFileThatCouldNotBeSaved)
 }
 
 } // namespace
+
+TEST_F(AppTest, OutputCommandsThroughTheRoute)
+{
+    dir.Write("a.txt", "one\r\ntwo\r\nthree\r\n");
+    ASSERT_TRUE(Start({}));
+    COutputCtrl* out = app->OutputControl();
+    ASSERT_NE(out, nullptr);
+    ui::CmdUI next(33875);
+    ui::UpdateCommandUI(next);
+    EXPECT_FALSE(next.Enabled()); // no tags yet
+    ui::CmdUI clear(34023);
+    ui::UpdateCommandUI(clear);
+    EXPECT_TRUE(clear.Enabled());
+
+    const std::u16string path = Q(dir / "a.txt").toStdU16String();
+    out->AppendTaggedLine(u"a.txt(2) : error\r\n", path, 2, 1, u"", u"", u"M1");
+    out->AppendTaggedLine(u"a.txt(3) : error\r\n", path, 3, 2, u"", u"", u"M2");
+    EXPECT_TRUE(ui::SendCommand(33875));
+    EXPECT_EQ(out->CurrentTag(), 0);
+    EXPECT_EQ(app->Template(0)->GetDocumentCount(), 1);
+    ASSERT_NE(app->MainFrame()->GetStatusBar(), nullptr);
+    EXPECT_EQ(app->MainFrame()->GetStatusBar()->MessageText(), QStringLiteral("M1"));
+    EXPECT_TRUE(ui::SendCommand(33876)); // wraps to the last
+    EXPECT_EQ(out->CurrentTag(), 1);
+    EXPECT_EQ(app->MainFrame()->GetStatusBar()->MessageText(), QStringLiteral("M2"));
+    EXPECT_TRUE(ui::SendCommand(34023));
+    EXPECT_EQ(out->Text(), QString());
+    EXPECT_FALSE(out->HasTags());
+
+    // A category registered after the settings were loaded joins current;
+    // an apply then reaches the output window.  Deleting the frame with the
+    // output window and an MDI child open leaves nothing behind.
+    CFontColorPage* registry = app->GetFontColorPage();
+    ASSERT_TRUE(registry->AddCategory(QStringLiteral("Late"), QStringLiteral("L"), QStringLiteral("Mono"), 9, 0, 1));
+    ASSERT_NE(registry->FindCategory(QStringLiteral("Late")), nullptr);
+    std::vector<FontColorCategory> edit = registry->Current();
+    edit[0].size = 15;
+    registry->ApplyEdit(edit);
+    EXPECT_EQ(out->TextFormat().font().pointSize(), 15);
+    app.reset();
+    EXPECT_EQ(GetFontColorPage(), nullptr);
+}

@@ -1,0 +1,368 @@
+// The output window: exact text after ClearAll, following the output, the
+// tag limit and cuts, long paths, wrap-around, jumps into stand-in and
+// rich-edit documents, beeps, re-applied formats and the context menu.
+#include "mainwnd/OutputCtrl.h"
+#include "mainwnd/RichEdit.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Beep.h"
+#include "platform/ui/Prompt.h"
+#include "plcviews/StructuredTextDoc.h"
+#include "tests/support/platform/TempDir.h"
+#include "tests/support/ui/UiTest.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QMdiArea>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport::ui;
+
+namespace {
+
+const QString kCat = QStringLiteral("OutputWindow");
+
+// Shows w's window and makes it active, so that its widgets take the focus.
+void ShowActive(QWidget* w)
+{
+    QWidget* top = w->window();
+    top->show();
+    top->activateWindow();
+    QApplication::setActiveWindow(top);
+    WaitFor([top] { return top->isVisible(); }, 2000, "window shown");
+}
+
+// Runs act on the popup menu as soon as it is shown.
+void OnPopup(std::function<void(QMenu*)> act)
+{
+    auto* timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, act, started] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu || started->elapsed() > 5000) {
+            timer->stop();
+            timer->deleteLater();
+            if (menu)
+                act(menu);
+            else
+                ADD_FAILURE() << "no popup menu";
+        }
+    });
+    timer->start(10);
+}
+
+std::u16string U(const QString& s) { return s.toStdU16String(); }
+
+class OutputTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(COutputCtrl::RegisterFonts(kCat, QStringLiteral("Okno výstupu"), &registry));
+        registry.LoadSettings(QStringLiteral("Formats"));
+        SetFontColorPage(&registry);
+        host.resize(600, 300);
+        ctrl = new COutputCtrl;
+        ASSERT_TRUE(ctrl->Create(0, QRect(0, 0, 600, 300), &host, 1, &registry, kCat));
+    }
+    void TearDown() override
+    {
+        SetFontColorPage(nullptr);
+        sys::RegistryStore::Reset();
+    }
+    // A tagged line pointing at path (line, column).
+    void Tagged(const QString& text, const QString& path, int line = 1, int column = 1,
+                const QString& message = QStringLiteral("msg"))
+    {
+        ctrl->AppendTaggedLine(U(text), U(path), line, column, u"name", u"short", U(message));
+    }
+    // The viewport point of a text position.
+    QPoint PointOf(int position) const
+    {
+        QTextCursor c(ctrl->document());
+        c.setPosition(position);
+        return ctrl->cursorRect(c).center();
+    }
+
+    testsupport::ScopedConfigHome config;
+    testsupport::TempDir dir;
+    CFontColorPage registry;
+    QWidget host;
+    COutputCtrl* ctrl = nullptr;
+};
+
+TEST_F(OutputTest, TextIsExactlyWhatWasAppended)
+{
+    EXPECT_EQ(ctrl->Text(), QString());
+    EXPECT_TRUE(ctrl->isReadOnly());
+    ctrl->AppendText(u"x");
+    ctrl->AppendText(u"y\r\n");
+    EXPECT_EQ(ctrl->Text(), QStringLiteral("xy\n"));
+    ctrl->ClearAll();
+    EXPECT_EQ(ctrl->Text(), QString());
+    ctrl->AppendText(u"x");
+    ctrl->AppendText(u"y\r\nz\rw");
+    EXPECT_EQ(ctrl->Text(), QStringLiteral("xy\nz\nw"));
+    // A line of a million characters is shown whole.
+    ctrl->ClearAll();
+    std::u16string big(1'000'000, u'a');
+    ctrl->AppendText(big);
+    EXPECT_EQ(ctrl->Text().size(), 1'000'000);
+}
+
+TEST_F(OutputTest, LastLineStaysVisible)
+{
+    QFontMetrics fm(ctrl->TextFormat().font());
+    host.resize(400, fm.lineSpacing() * 10 + 10);
+    ctrl->resize(host.size());
+    ShowActive(&host);
+    for (int i = 0; i < 200; ++i)
+        ctrl->AppendText(QStringLiteral("line %1\r\n").arg(i).toStdU16String());
+    PumpEvents();
+    EXPECT_GT(ctrl->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(ctrl->viewport()->rect().contains(ctrl->cursorRect()));
+    EXPECT_GE(ctrl->GetLastVisibleLine(), ctrl->GetLineCount() - 1);
+    EXPECT_EQ(ctrl->textCursor().position(), ctrl->document()->characterCount() - 1);
+}
+
+TEST_F(OutputTest, TagLimitCutsAndRanges)
+{
+    ctrl->AppendText(u"head\r\n");
+    const QString longPath = QStringLiteral("/") + QString(299, QLatin1Char('p'));
+    ctrl->AppendTaggedLine(u"first\r\n", U(longPath), 3, 4, U(QString(300, QLatin1Char('n'))),
+                           std::u16string(150, u's'), std::u16string(250, u'm'));
+    const OutputTag* t = ctrl->Tag(0);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->path, longPath);
+    EXPECT_EQ(t->name.size(), 300);
+    EXPECT_EQ(t->shortText.size(), 99);
+    EXPECT_EQ(t->message.size(), 199);
+    // The range is exactly the inserted text.
+    EXPECT_EQ(t->start, 5);
+    EXPECT_EQ(t->end, 11);
+    EXPECT_EQ(ctrl->TagAt(4), -1);
+    EXPECT_EQ(ctrl->TagAt(5), 0);
+    EXPECT_EQ(ctrl->TagAt(10), 0);
+    EXPECT_EQ(ctrl->TagAt(11), -1);
+    const QString firstMessage = t->message;
+
+    for (int i = 1; i < 501; ++i)
+        Tagged(QStringLiteral("tag %1\r\n").arg(i), QStringLiteral("/a.txt"));
+    EXPECT_EQ(ctrl->TagCount(), 500);
+    // The 501st is plain: Text format, no tag, a beep on a double-click.
+    const int lastStart = ctrl->document()->lastBlock().previous().position();
+    EXPECT_EQ(ctrl->TagAt(lastStart), -1);
+    EXPECT_EQ(QTextCursor(ctrl->document()->lastBlock().previous()).charFormat().foreground(),
+              ctrl->TextFormat().foreground());
+    ShowActive(&host);
+    int beeps = ui::BeepCount();
+    DoubleClick(ctrl->viewport(), PointOf(lastStart + 1));
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    EXPECT_EQ(ctrl->CurrentTag(), -1);
+
+    // Next from none selects 0 and wraps after 499; Prev wraps back.
+    EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(firstMessage));
+    EXPECT_EQ(ctrl->CurrentTag(), 0);
+    ctrl->SelectTag(499);
+    ctrl->NextTag();
+    EXPECT_EQ(ctrl->CurrentTag(), 0);
+    ctrl->PrevTag();
+    EXPECT_EQ(ctrl->CurrentTag(), 499);
+    EXPECT_EQ(ctrl->SelectTag(500), std::nullopt);
+    EXPECT_EQ(ctrl->CurrentTag(), -1);
+
+    ctrl->ClearAll();
+    EXPECT_FALSE(ctrl->HasTags());
+    EXPECT_EQ(ctrl->NextTag(), std::nullopt);
+    EXPECT_EQ(ctrl->PrevTag(), std::nullopt);
+}
+
+TEST_F(OutputTest, PrevAfterAppendAndDoubleClickOnCurrent)
+{
+    Tagged(QStringLiteral("a\r\n"), QStringLiteral("/x"), 1, 1, QStringLiteral("A"));
+    Tagged(QStringLiteral("b\r\n"), QStringLiteral("/x"), 1, 1, QStringLiteral("B"));
+    ctrl->NextTag();
+    ctrl->AppendText(u"plain\r\n"); // deselects
+    EXPECT_EQ(ctrl->CurrentTag(), -1);
+    EXPECT_EQ(ctrl->PrevTag(), std::optional<QString>(QStringLiteral("B")));
+    EXPECT_EQ(ctrl->CurrentTag(), 1);
+    const OutputTag* t = ctrl->Tag(1);
+    QTextCursor at(ctrl->document());
+    at.setPosition(t->start + 1);
+    EXPECT_EQ(at.charFormat().background(), ctrl->SelectedTagFormat().background());
+
+    // A double-click on the current tag selects it again; Enter on plain
+    // text beeps.
+    ShowActive(&host);
+    ctrl->SelectTag(-1);
+    DoubleClick(ctrl->viewport(), PointOf(t->start));
+    EXPECT_EQ(ctrl->CurrentTag(), 1);
+    DoubleClick(ctrl->viewport(), PointOf(t->start + 1));
+    EXPECT_EQ(ctrl->CurrentTag(), 1);
+    QTextCursor c(ctrl->document());
+    c.setPosition(t->end + 1);
+    ctrl->setTextCursor(c);
+    int beeps = ui::BeepCount();
+    PressKey(ctrl, Qt::Key_Return);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    EXPECT_EQ(ctrl->CurrentTag(), 1);
+}
+
+TEST_F(OutputTest, FontChangeReappliesFormats)
+{
+    Tagged(QStringLiteral("a\r\n"), QStringLiteral("/x"));
+    ctrl->AppendText(u"plain\r\n");
+    Tagged(QStringLiteral("b\r\n"), QStringLiteral("/x"));
+    ctrl->NextTag();
+    std::vector<FontColorCategory> edit = registry.Current();
+    edit[0].size = 14;
+    edit[0].items[1].textColor = 0x0000FF; // Tag: red
+    edit[0].items[1].bold = -1;            // not bold
+    registry.ApplyEdit(edit);
+    QTextCursor c(ctrl->document());
+    c.setPosition(ctrl->Tag(1)->start + 1);
+    EXPECT_EQ(c.charFormat().foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(c.charFormat().font().pointSize(), 14);
+    EXPECT_FALSE(c.charFormat().font().bold());
+    c.setPosition(ctrl->Tag(0)->start + 1);
+    EXPECT_EQ(c.charFormat().background(), ctrl->SelectedTagFormat().background());
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(ctrl->TagAt(ctrl->Tag(i)->start), i);
+    EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("msg")));
+    EXPECT_EQ(ctrl->CurrentTag(), 1);
+}
+
+// Jumps through a real application with the stand-in text template and a
+// rich-edit template.
+class OutputJumpTest : public OutputTest
+{
+protected:
+    void SetUp() override
+    {
+        app = std::make_unique<ui::Application>();
+        app->AddDocTemplate(std::make_unique<ui::DocTemplate>(
+            2, QStringLiteral("\nText\nText\nText (*.txt)\n.txt\n\n"), [] { return new CStructuredTextDoc; },
+            [] { return new CChildFrame; }, [] { return new CStructuredTextView; }));
+        app->AddDocTemplate(std::make_unique<ui::DocTemplate>(
+            7, QStringLiteral("\nRich\nRich\nRich (*.rtx)\n.rtx\n\n"), [] { return new CRichEditDoc2; },
+            [] { return new ui::ChildFrame; }, [] { return new CRichEditView2; }));
+        frame = new ui::MainFrameBase;
+        app->SetMainWnd(frame);
+        for (int i = 0; i < app->Documents().TemplateCount(); ++i)
+            app->Documents().Template(i)->SetMdiArea(frame->MdiArea());
+        OutputTest::SetUp();
+        auto* dock = new QDockWidget(frame);
+        ctrl->setParent(dock);
+        dock->setWidget(ctrl);
+        frame->addDockWidget(Qt::BottomDockWidgetArea, dock);
+        frame->resize(800, 600);
+        ShowActive(frame);
+    }
+    void TearDown() override
+    {
+        delete frame;
+        app.reset();
+        OutputTest::TearDown();
+    }
+    std::unique_ptr<ui::Application> app;
+    ui::MainFrameBase* frame = nullptr;
+};
+
+TEST_F(OutputJumpTest, JumpsIntoStandInAndRichEditDocuments)
+{
+    std::string text;
+    for (int i = 1; i <= 10; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    dir.Write("Main.txt", text);
+    dir.Write("Notes.rtx", "first\nsecond line\nthird\n");
+    // A relative name is kept full, taken against the current folder.
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(dir.Path()));
+    Tagged(QStringLiteral("Main.txt(4) : error\r\n"), QStringLiteral("Main.txt"), 4, 3, QStringLiteral("E1"));
+    QDir::setCurrent(old);
+    EXPECT_EQ(ctrl->Tag(0)->path, QString::fromStdString(dir / "Main.txt"));
+    Tagged(QStringLiteral("Notes(2)\r\n"), QString::fromStdString(dir / "Notes.rtx"), 2, 3, QStringLiteral("E2"));
+    Tagged(QStringLiteral("Missing(1)\r\n"), QString::fromStdString(dir / "Missing.txt"), 1, 1, QStringLiteral("E3"));
+
+    EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("E1")));
+    auto* view = qobject_cast<CStructuredTextView*>(ui::FocusedView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetCursorPos(), (EdtPoint{2, 3}));
+    EXPECT_TRUE(WaitFor([view] { return view->isAncestorOf(QApplication::focusWidget()); }, 2000,
+                                 "focus in the text view"));
+
+    // A double-click on the tag jumps too, after the position was moved.
+    view->ClampTextPos(EdtPoint{0, 0});
+    DoubleClick(ctrl->viewport(), PointOf(ctrl->Tag(0)->start + 2));
+    EXPECT_EQ(view->GetCursorPos(), (EdtPoint{2, 3}));
+
+    EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("E2")));
+    auto* rich = qobject_cast<CRichEditView2*>(ui::FocusedView());
+    ASSERT_NE(rich, nullptr);
+    QTextCursor rc = rich->GetRichEditCtrl()->textCursor();
+    EXPECT_EQ(rc.blockNumber(), 1);
+    EXPECT_EQ(rc.positionInBlock(), 2);
+    EXPECT_FALSE(rc.hasSelection());
+
+    // A file that does not exist: the framework's message, the tag is still
+    // selected and its message returned.
+    PromptScript prompts({ui::IDOK});
+    EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("E3")));
+    EXPECT_EQ(ctrl->CurrentTag(), 2);
+    EXPECT_EQ(prompts.Texts().size(), 1u);
+
+    // After a font change every tag still jumps.
+    std::vector<FontColorCategory> edit = registry.Current();
+    edit[0].size = 12;
+    registry.ApplyEdit(edit);
+    EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("E1")));
+    EXPECT_EQ(qobject_cast<CStructuredTextView*>(ui::FocusedView()), view);
+}
+
+TEST_F(OutputJumpTest, ContextMenuOffersItsItemsAndCopy)
+{
+    ctrl->AppendText(u"copy me\r\n");
+    ctrl->setFocus();
+    std::vector<std::pair<QString, bool>> seen;
+    OnPopup([&seen](QMenu* menu) {
+        for (QAction* a : menu->actions())
+            seen.emplace_back(a->isSeparator() ? QStringLiteral("-") : a->text(), a->isEnabled());
+        menu->close();
+    });
+    ctrl->ShowContextMenu(ctrl->mapToGlobal(QPoint(5, 5)));
+    const std::vector<QString> texts = {QStringLiteral("&Kopírovat"),
+                                        QStringLiteral("-"),
+                                        QStringLiteral("&Následující chyba"),
+                                        QStringLiteral("&Předchozá chyba"),
+                                        QStringLiteral("-"),
+                                        QStringLiteral("Nastavení proj&ektu..."),
+                                        QStringLiteral("-"),
+                                        QStringLiteral("&Vymazat")};
+    ASSERT_EQ(seen.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(seen[i].first, texts[i]);
+    EXPECT_FALSE(seen[0].second); // nothing selected: copy is disabled
+
+    // With a selection, copy is enabled and copies.
+    ctrl->selectAll();
+    OnPopup([](QMenu* menu) {
+        EXPECT_TRUE(menu->actions().at(0)->isEnabled());
+        menu->setActiveAction(menu->actions().at(0));
+        PressKey(menu, Qt::Key_Return);
+    });
+    QApplication::clipboard()->clear();
+    ctrl->ShowContextMenu(ctrl->mapToGlobal(QPoint(5, 5)));
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("copy me\n"));
+}
+
+} // namespace
