@@ -218,6 +218,13 @@ QScrollBar* SplitterWnd::ColumnScrollBar(int col) const
     return col >= 0 && col < m_cols ? m_colBars[size_t(col)] : nullptr;
 }
 
+QSize SplitterWnd::sizeHint() const
+{
+    const View* first = GetPane(0, 0);
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return (first ? first->sizeHint() : QSize(200, 150)) + QSize(extent, extent);
+}
+
 void SplitterWnd::LayoutBars()
 {
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent);

@@ -60,6 +60,8 @@ public:
     // of a column.  The panes use them instead of their own.
     QScrollBar* RowScrollBar(int row) const;
     QScrollBar* ColumnScrollBar(int col) const;
+    // The first pane's size hint with the shared scroll bars.
+    QSize sizeHint() const override;
 
 signals:
     void PaneCreated(ui::View* pane, int row, int col);
