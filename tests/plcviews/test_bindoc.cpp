@@ -6,6 +6,7 @@
 
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
+#include "tests/support/ui/StandInApp.h"
 
 #include <gtest/gtest.h>
 
@@ -220,4 +221,23 @@ TEST(BinDoc, TheBinaryMenuHoldsTheMainMenu)
     std::unique_ptr<ui::Menu> context = ui::Menu::Load(1001);
     ASSERT_TRUE(context && context->SubMenu(0));
     EXPECT_EQ(context->SubMenu(0)->ItemCount(), 8);
+}
+
+TEST(BinDoc, TheProgramOpensBinaryFilesInTheHexView)
+{
+    StandInApp s;
+    ASSERT_TRUE(s.Start());
+    const QString sample = QString::fromLocal8Bit(qgetenv("SW_FIXTURES")) + QStringLiteral("/plcviews/sample.bin");
+    auto* doc = qobject_cast<CBinDoc*>(s.app->OpenDocumentFile(sample));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->Block().size(), 2000);
+    auto* view = qobject_cast<CBinView*>(doc->FirstView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(s.Frame()->MenuAdapter()->ShownMenu(), doc->GetDocTemplate()->GetSharedMenu());
+    // "BinaryWindow" comes after the categories registered before it.
+    const auto& cats = GetFontColorPage()->Current();
+    ASSERT_GE(cats.size(), 2u);
+    EXPECT_EQ(cats.front().name, QStringLiteral("OutputWindow"));
+    EXPECT_EQ(cats.back().name, CBinView::kCategory);
+    HoldForScreenshot(s.Frame());
 }
