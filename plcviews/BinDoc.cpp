@@ -264,6 +264,7 @@ bool CBinChildFrame::OnCreateClient(ui::Document* doc, ui::DocTemplate* tmpl)
     if (!ui::SplitterChildFrame::OnCreateClient(doc, tmpl))
         return false;
     if (ui::SplitterWnd* s = Splitter()) {
+        s->ShowColumnScrollBars(false);  // the hex view scrolls only vertically
         for (int i = 0; i < ui::SplitterWnd::MaxRows; ++i)
             s->SetRowInfo(i, 0, 10);
         for (int i = 0; i < ui::SplitterWnd::MaxCols; ++i)

@@ -60,6 +60,7 @@ void HexEditModel::SetFlag(uint32_t bit, bool on)
 qsizetype HexEditModel::SetCaret(qsizetype offset)
 {
     const qsizetype old = m_caret;
+    m_anchor = -1;
     m_caret = std::clamp<qsizetype>(offset, 0, std::max<qsizetype>(0, Size() - 1));
     EnsureCaretVisible();
     return old;
@@ -77,7 +78,7 @@ void HexEditModel::SetSelection(qsizetype start, qsizetype end)
 {
     const qsizetype size = Size();
     if (start < 0 || end < 0) {
-        m_selStart = m_selEnd = -1;
+        m_selStart = m_selEnd = m_anchor = -1;
         return;
     }
     start = std::min(start, size);

@@ -176,6 +176,14 @@ TEST(BinDoc, TitlesAndTheStatusBarCall)
     ASSERT_NE(shared, nullptr);
     EXPECT_EQ(w.frame->MenuAdapter()->ShownMenu(), shared);
 
+    // With bit 0x10 a new frame is maximised when first shown.
+    SetEdtGeneralFlags(0x10);
+    w.dir.Write("c.bin", "9");
+    CBinDoc* c = w.Open("c.bin");
+    ASSERT_NE(c, nullptr);
+    EXPECT_TRUE(BinWorld::FrameOf(c)->isMaximized());
+    c->OnCloseDocument();
+
     b->OnCloseDocument();
     EXPECT_EQ(w.frame->indicatorsOff, 0);
     a->OnCloseDocument();

@@ -152,6 +152,10 @@ TEST_F(Hex, Keys)
     EXPECT_EQ(m.SelEnd(), 6);
     m.KeyPress(Qt::Key_Right, false, false);
     EXPECT_FALSE(m.HasSelection());
+    m.SetCaret(40);  // a click elsewhere: the next extension starts there
+    m.KeyPress(Qt::Key_Down, true, false);
+    EXPECT_EQ(m.SelStart(), 40);
+    EXPECT_EQ(m.SelEnd(), 57);
 
     // Short data: Ctrl+End keeps top 0.
     Use(Count(28), 10);
