@@ -129,6 +129,22 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
         EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
     }
     EXPECT_GE(w.frame->flashes, 1);
+
+    // Saving under a new name moves the watch there.
+    EXPECT_TRUE(doc->IsWatching(w.Path("a.bin").toStdU16String()));
+    ASSERT_TRUE(doc->DoSave(w.Path("b.bin")));
+    EXPECT_FALSE(doc->IsWatching(w.Path("a.bin").toStdU16String()));
+    EXPECT_TRUE(doc->IsWatching(w.Path("b.bin").toStdU16String()));
+
+    // A reload that cannot read keeps the data and says so.
+    SetEdtGeneralFlags(0);
+    std::filesystem::remove(w.dir / "b.bin");
+    std::filesystem::create_directory(w.dir / "b.bin");
+    PromptScript failed({ui::IDOK});
+    EXPECT_FALSE(doc->Reload());
+    ASSERT_EQ(failed.Texts().size(), 1u);
+    EXPECT_TRUE(failed.Texts()[0].contains(QStringLiteral("znovu načíst")));
+    EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
 }
 
 TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)
