@@ -199,37 +199,86 @@ bool IsNumberToken(std::u16string_view t)
 
 // --- The shared C-style scan ---------------------------------------------
 
+static bool EdtListContains(const EdtKeywordIndex* index, const char16_t* const* list,
+                     std::u16string_view word, bool ignoreCase)
+{
+    if (index)
+        return index->Contains(word);
+    return list && IsKeywordInList(list, word, ignoreCase);
+}
+
 uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList* blocks,
                        const EdtCStyleOptions& options)
 {
+    const EdtCStyleOptions& o = options;
+    cookie &= o.ownBits;
     const int len = static_cast<int>(text.size());
     // A position outside the line reads as U+0000: neither an identifier
     // character nor a point nor any character the scan looks for.
     auto at = [&](int p) -> char16_t {
         return (p >= 0 && p < len) ? text[static_cast<size_t>(p)] : char16_t(0);
     };
-    auto isolatedPoint = [&](int p) {
-        return at(p) == u'.' && p > 0 && !IsIdentifierStartChar(at(p - 1)) &&
-               !IsIdentifierStartChar(at(p + 1));
+    auto wordPoint = [&](int p) {
+        if (at(p) != u'.')
+            return false;
+        if (o.pointsInWords)
+            return true;
+        return p > 0 && !IsIdentifierStartChar(at(p - 1)) && !IsIdentifierStartChar(at(p + 1));
     };
-    auto classify = [&](int start, int end, bool lookAhead) {
+    auto isWordChar = [&](int p) { return IsIdentifierChar(at(p)) || wordPoint(p); };
+    bool defunMode = false;
+    auto classify = [&](int start, int end, bool atLineEnd) {
         std::u16string_view word = text.substr(static_cast<size_t>(start),
                                                static_cast<size_t>(end - start));
-        if (options.listA && IsKeywordInList(options.listA, word, options.ignoreCase))
+        if (EdtListContains(o.indexA, o.listA, word, o.ignoreCase)) {
             blocks->Append(start, EDT_CLR_KEYWORD);
-        else if (options.listB && IsKeywordInList(options.listB, word, options.ignoreCase))
-            blocks->Append(start, EDT_CLR_KEYWORD2);
-        else if (options.listC && IsKeywordInList(options.listC, word, options.ignoreCase))
-            blocks->Append(start, EDT_CLR_KEYWORD3);
-        else if (options.isNumber && options.isNumber(word))
-            blocks->Append(start, EDT_CLR_NUMBER);
-        else if (lookAhead) {
-            int j = end;
-            while (j < len && IsScanSpace(text[static_cast<size_t>(j)]))
-                ++j;
-            if (at(j) == u'(' && j < len)
-                blocks->Append(start, EDT_CLR_FUNCNAME);
+            if (o.funcName == EdtFuncNameRule::Lisp && word.size() >= 5) {
+                static constexpr char16_t kDefun[] = u"defun";
+                bool defun = true;
+                for (size_t k = 0; k < 5 && defun; ++k)
+                    defun = FoldAscii(word[k]) == kDefun[k];
+                defunMode = defunMode || defun;
+            }
+            return;
         }
+        if (EdtListContains(o.indexB, o.listB, word, o.ignoreCase)) {
+            blocks->Append(start, EDT_CLR_KEYWORD2);
+            return;
+        }
+        if (EdtListContains(o.indexC, o.listC, word, o.ignoreCase)) {
+            blocks->Append(start, EDT_CLR_KEYWORD3);
+            return;
+        }
+        if (o.isNumber && o.isNumber(word)) {
+            blocks->Append(start, EDT_CLR_NUMBER);
+            return;
+        }
+        int after = end;
+        while (after < len && IsScanSpace(text[static_cast<size_t>(after)]))
+            ++after;
+        int before = start - 1;
+        while (before >= 0 && IsScanSpace(text[static_cast<size_t>(before)]))
+            --before;
+        bool func = false;
+        switch (o.funcName) {
+        case EdtFuncNameRule::ParenAfter:
+            func = !atLineEnd && at(after) == u'(';
+            break;
+        case EdtFuncNameRule::None:
+            break;
+        case EdtFuncNameRule::Dcl:
+            func = at(after) == u'{' || at(after) == u':' || at(before) == u':';
+            break;
+        case EdtFuncNameRule::Lisp:
+            func = (!defunMode && at(before) == u'(') || (!atLineEnd && at(end) == u'(');
+            break;
+        }
+        if (func)
+            blocks->Append(start, EDT_CLR_FUNCNAME);
+    };
+    auto comment = [&](int p) {
+        if (blocks)
+            blocks->Append(p, EDT_CLR_COMMENT);
     };
 
     bool firstChar = (cookie & ~EDT_CK_BLOCK_COMMENT) == 0;
@@ -249,7 +298,7 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
                 colour = EDT_CLR_STRING;
             else if (cookie & EDT_CK_PREPROCESSOR)
                 colour = EDT_CLR_PREPROCESSOR;
-            else if (IsIdentifierChar(at(p)) || isolatedPoint(p))
+            else if (isWordChar(p))
                 colour = EDT_CLR_TEXT;
             else
                 colour = EDT_CLR_OPERATOR;
@@ -265,17 +314,27 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
         if (i == len)
             break;
         const char16_t ch = text[static_cast<size_t>(i)];
-        // 3. Line comment.
+        // 3. Line comment; in Pascal the "{" comment, which "}" ends.
         if (cookie & EDT_CK_LINE_COMMENT) {
-            if (blocks)
-                blocks->Append(i, EDT_CLR_COMMENT);
+            if (o.pascalComments) {
+                if (ch == u'}') {
+                    cookie &= ~EDT_CK_LINE_COMMENT;
+                    pending = true;
+                    oneBack = false;
+                }
+                continue;
+            }
+            comment(i);
             break;
         }
         // 4. Strings and character constants.
         if (cookie & (EDT_CK_STRING | EDT_CK_CHAR)) {
-            char16_t quote = (cookie & EDT_CK_STRING) ? u'"' : u'\'';
-            if (ch == quote && !(at(i - 1) == u'\\' && at(i - 2) != u'\\')) {
-                cookie &= (cookie & EDT_CK_STRING) ? ~EDT_CK_STRING : ~EDT_CK_CHAR;
+            const bool dq = (cookie & EDT_CK_STRING) != 0;
+            bool escaped = at(i - 1) == u'\\' && at(i - 2) != u'\\';
+            if (!dq && o.quoteAfterBackslashStays)
+                escaped = at(i - 1) == u'\\';
+            if (ch == (dq ? u'"' : u'\'') && !escaped) {
+                cookie &= dq ? ~EDT_CK_STRING : ~EDT_CK_CHAR;
                 pending = true;
                 oneBack = false;
             }
@@ -283,7 +342,14 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
         }
         // 5. Block comment.
         if (cookie & EDT_CK_BLOCK_COMMENT) {
-            if (ch == u'/' && at(i - 1) == u'*' && !justOpened) {
+            bool closes = false;
+            if (o.slashComments)
+                closes = ch == u'/' && at(i - 1) == u'*';
+            else if (o.pascalComments)
+                closes = ch == u')' && at(i - 1) == u'*';
+            else if (o.lispComments)
+                closes = ch == u';' && at(i - 1) == u'|';
+            if (closes && !justOpened) {
                 cookie &= ~EDT_CK_BLOCK_COMMENT;
                 pending = true;
                 oneBack = false;
@@ -291,18 +357,32 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
             justOpened = false;
             continue;
         }
-        // 6. "//".
-        if (ch == u'/' && at(i - 1) == u'/') {
-            if (blocks)
-                blocks->Append(i - 1, EDT_CLR_COMMENT);
+        // 6. Comments to the line end; an open word is left unclassified.
+        int lineComment = -1;
+        if (o.slashComments && ch == u'/' && at(i - 1) == u'/')
+            lineComment = i - 1;
+        else if ((o.hashComments && ch == u'#') || (o.bangComments && ch == u'!'))
+            lineComment = i;
+        else if (o.column1Comment && i == 0 && (ch == u'C' || ch == u'c'))
+            lineComment = 0;
+        else if (o.lispComments && ch == u';' && i + 1 < len && at(i + 1) != u'|')
+            lineComment = i;
+        else if (o.remComments && i >= 3 && !IsIdentifierChar(ch) &&
+                 FoldAscii(at(i - 3)) == u'r' && FoldAscii(at(i - 2)) == u'e' &&
+                 FoldAscii(at(i - 1)) == u'm')
+            lineComment = i - 3;
+        if (lineComment >= 0) {
+            comment(lineComment);
             cookie |= EDT_CK_LINE_COMMENT;
+            wordStart = -1;
             break;
         }
-        // 7. "/*" on a preprocessor line.
-        if ((cookie & EDT_CK_PREPROCESSOR) && ch == u'*' && at(i - 1) == u'/') {
-            if (blocks)
-                blocks->Append(i - 1, EDT_CLR_COMMENT);
-            cookie |= EDT_CK_BLOCK_COMMENT;
+        // 7. A preprocessor line: only comments are looked for.
+        if (cookie & EDT_CK_PREPROCESSOR) {
+            if (o.slashComments && ch == u'*' && at(i - 1) == u'/') {
+                comment(i - 1);
+                cookie |= EDT_CK_BLOCK_COMMENT;
+            }
             continue;
         }
         // 8. Openings.
@@ -318,17 +398,23 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
             cookie |= EDT_CK_CHAR;
             continue;
         }
-        if (ch == u'*' && at(i - 1) == u'/') {
-            if (blocks)
-                blocks->Append(i - 1, EDT_CLR_COMMENT);
+        if ((o.slashComments && ch == u'*' && at(i - 1) == u'/') ||
+            (o.pascalComments && ch == u'*' && at(i - 1) == u'(') ||
+            (o.lispComments && ch == u'|' && at(i - 1) == u';')) {
+            comment(i - 1);
             cookie |= EDT_CK_BLOCK_COMMENT;
             justOpened = true;
+            continue;
+        }
+        if (o.pascalComments && ch == u'{') {
+            comment(i);
+            cookie |= EDT_CK_LINE_COMMENT;
             continue;
         }
         justOpened = false;
         // 9. Preprocessor at the first non-blank character.
         if (firstChar) {
-            if (ch == u'#') {
+            if (o.preprocessor && ch == u'#') {
                 if (blocks)
                     blocks->Append(i, EDT_CLR_PREPROCESSOR);
                 cookie |= EDT_CK_PREPROCESSOR;
@@ -340,27 +426,23 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
         // 10. Words.
         if (!blocks)
             continue;
-        if (IsIdentifierChar(ch) || isolatedPoint(i)) {
+        if (isWordChar(i)) {
             if (wordStart < 0)
                 wordStart = i;
             continue;
         }
         if (wordStart >= 0) {
-            classify(wordStart, i, true);
+            classify(wordStart, i, false);
             wordStart = -1;
         }
         pending = true;
         oneBack = true;
     }
     if (blocks && wordStart >= 0)
-        classify(wordStart, len, false);
+        classify(wordStart, len, true);
 
-    // Only the scan's own bits go on, so the result is never
-    // EDT_COOKIE_UNKNOWN whatever came in.
-    constexpr uint32_t kScanBits = EDT_CK_LINE_COMMENT | EDT_CK_PREPROCESSOR |
-                                   EDT_CK_BLOCK_COMMENT | EDT_CK_STRING | EDT_CK_CHAR;
-    if (len > 0 && text[static_cast<size_t>(len - 1)] == u'\\')
-        return cookie & kScanBits;
+    if (!o.blockCommentOnly && len > 0 && text[static_cast<size_t>(len - 1)] == u'\\')
+        return cookie;
     return cookie & EDT_CK_BLOCK_COMMENT;
 }
 

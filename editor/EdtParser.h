@@ -1,7 +1,7 @@
 #pragma once
 // Line parsers: the colour blocks of one line and the cookie that carries a
 // parser's state from one line to the next, the shared C-style scan, the
-// default word wrap and the PLC parser.  Qt-free; see docs/editor-sourcetypes.md.
+// default word wrap, the PLC parser and the parsers of the other rows.  Qt-free; see docs/editor-sourcetypes.md.
 //
 // Contract: to colour a line, Reset one reused TextBlockList, Append(0,
 // EDT_CLR_TEXT) and call the parser with the line's characters and the
@@ -170,6 +170,17 @@ private:
 // followed by digits, "+", "-", ".", "e" and "E".
 bool IsNumberToken(std::u16string_view token);
 
+// How a word that matches no list and is no number becomes a function
+// name (colour 8).
+enum class EdtFuncNameRule {
+    ParenAfter,  // the first non-blank character after it is "("
+    None,        // never
+    Dcl,         // "{" or ":" after it, else ":" before it
+    Lisp,        // "(" before it outside defun mode, or "(" directly after it
+};
+
+// What the scan is given.  The defaults are the C row; each field widens or
+// narrows one step for another language.
 struct EdtCStyleOptions
 {
     const char16_t* const* listA = nullptr;  // colour 7
@@ -177,12 +188,33 @@ struct EdtCStyleOptions
     const char16_t* const* listC = nullptr;  // colour 19
     bool ignoreCase = false;
     bool (*isNumber)(std::u16string_view) = IsNumberToken;
+    // Indexes of the lists; when given they answer instead of a walk over
+    // the list (same answers, much faster for long lists).
+    const EdtKeywordIndex* indexA = nullptr;
+    const EdtKeywordIndex* indexB = nullptr;
+    const EdtKeywordIndex* indexC = nullptr;
+    // The cookie bits the language sets; the others are cleared on entry.
+    uint32_t ownBits = EDT_CK_LINE_COMMENT | EDT_CK_PREPROCESSOR | EDT_CK_BLOCK_COMMENT |
+                       EDT_CK_STRING | EDT_CK_CHAR;
+    bool preprocessor = true;       // "#" as the first non-blank character
+    bool slashComments = true;      // "//" and "/*" ... "*/"
+    bool hashComments = false;      // "#" to the line end
+    bool bangComments = false;      // "!" to the line end
+    bool column1Comment = false;    // "C" or "c" at position 0: a comment line
+    bool remComments = false;       // REM before a non-identifier character
+    bool pascalComments = false;    // "{" ... "}" (bit 1) and "(*" ... "*)" (bit 4)
+    bool lispComments = false;      // ";" to the line end and ";|" ... "|;" (bit 4)
+    bool quoteAfterBackslashStays = false;  // a quote after any backslash never closes
+    bool pointsInWords = false;     // every "." is a word character
+    EdtFuncNameRule funcName = EdtFuncNameRule::ParenAfter;
+    bool blockCommentOnly = false;  // return bit 4 only, backslash or not
 };
 
 // The shared C-style scan: comments, strings, character constants,
 // preprocessor lines, keywords of three lists, numbers and function names.
-// Returns the cookie bits (EDT_CK_*) it knows: all of them after a line that
-// ends in a backslash, else only EDT_CK_BLOCK_COMMENT.
+// Clears the cookie bits outside options.ownBits first.  Returns the cookie
+// bits it knows: all of them after a line that ends in a backslash (unless
+// blockCommentOnly), else only EDT_CK_BLOCK_COMMENT.
 uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList* blocks,
                        const EdtCStyleOptions& options);
 
@@ -193,3 +225,33 @@ uint32_t ParseLineText(std::u16string_view text, uint32_t cookie, TextBlockList*
 uint32_t ParseLinePlc(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
 extern const char16_t* const PlcSectionWords[];   // colour 7, null-terminated
 extern const char16_t* const PlcInstructions[];   // colour 15, null-terminated
+
+// The NC part-program row (EdtParserNcp.cpp): cookie 1 carries a directive
+// line that ends in a backslash.
+uint32_t ParseLineNcp(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+
+// The programming-language rows (EdtParserLang.cpp).
+uint32_t ParseLineC(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineJava(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineInstallShield(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineResources(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineRexx(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineSql(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLinePython(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineShell(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLinePerl(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineTcl(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLinePascal(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineBasic(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineFortran(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineDcl(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineAutoLisp(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineSiod(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineBatch(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+
+// The markup and TeX rows (EdtParserMarkup.cpp).
+uint32_t ParseLineHtml(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineSgml(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLinePhp(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineAsp(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);
+uint32_t ParseLineTex(std::u16string_view text, uint32_t cookie, TextBlockList* blocks);

@@ -83,8 +83,14 @@ bool IsPlcNumber(std::u16string_view token)
 
 const EdtCStyleOptions& PlcScanOptions()
 {
-    static const EdtCStyleOptions options{PlcSectionWords, PlcInstructions, nullptr, true,
-                                          IsPlcNumber};
+    static const EdtCStyleOptions options = [] {
+        EdtCStyleOptions o;
+        o.listA = PlcSectionWords;
+        o.listB = PlcInstructions;
+        o.ignoreCase = true;
+        o.isNumber = IsPlcNumber;
+        return o;
+    }();
     return options;
 }
 

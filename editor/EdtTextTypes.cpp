@@ -23,38 +23,37 @@ struct BuiltInRow
     const char16_t* lineComment;
 };
 
-// Every row but "Text" and "PLC" uses ParseLineText until its own parser
-// is built.
+// Every row names its own parser; "Text" colours nothing.
 const BuiltInRow kBuiltIn[EDT_SOURCE_TYPE_COUNT] = {
     {u"Text", u"txt,doc,diz", ParseLineText, 0x19, u"", u"", u""},
-    {u"ASP", u"asp", ParseLineText, 0x50, u"", u"", u"'"},
-    {u"Basic", u"bas,vb,vbs,frm,dsm", ParseLineText, 0x10, u"", u"", u"'"},
-    {u"Batch", u"bat,btm,cmd", ParseLineText, 0x11, u"", u"", u"rem "},
-    {u"C", u"c,cc,cpp,cxx,h,hpp,hxx,hm,inl,rh,tlh,tli,xs", ParseLineText, 0x50, u"/*", u"*/",
+    {u"ASP", u"asp", ParseLineAsp, 0x50, u"", u"", u"'"},
+    {u"Basic", u"bas,vb,vbs,frm,dsm", ParseLineBasic, 0x10, u"", u"", u"'"},
+    {u"Batch", u"bat,btm,cmd", ParseLineBatch, 0x11, u"", u"", u"rem "},
+    {u"C", u"c,cc,cpp,cxx,h,hpp,hxx,hm,inl,rh,tlh,tli,xs", ParseLineC, 0x50, u"/*", u"*/",
      u"//"},
-    {u"DCL", u"dcl,dcc", ParseLineText, 0x50, u"/*", u"*/", u"//"},
-    {u"Fortran", u"f,f90,f9p,fpp", ParseLineText, 0x11, u"", u"", u"!"},
-    {u"HTML", u"html,htm,shtml,ihtml,ssi,xml,xsl", ParseLineText, 0x31, u"<!--", u"-->", u""},
-    {u"InstallShield", u"rul", ParseLineText, 0x30, u"/*", u"*/", u"//"},
-    {u"Java", u"java,jav,js", ParseLineText, 0x50, u"/*", u"*/", u"//"},
-    {u"AutoLISP", u"lsp", ParseLineText, 0x30, u";|", u"|;", u";"},
-    {u"Pascal", u"pas", ParseLineText, 0x50, u"{", u"}", u""},
-    {u"Perl", u"pl", ParseLineText, 0x110, u"", u"", u"#"},
-    {u"PHP", u"php,php3,php4", ParseLineText, 0x50, u"/*", u"*/", u"//"},
-    {u"Python", u"py", ParseLineText, 0x50, u"/*", u"*/", u"//"},
-    {u"REXX", u"rex,rexx,cmd", ParseLineText, 0x10, u"/*", u"*/", u"//"},
-    {u"Resources", u"rc,dlg", ParseLineText, 0x10, u"/*", u"*/", u"//"},
+    {u"DCL", u"dcl,dcc", ParseLineDcl, 0x50, u"/*", u"*/", u"//"},
+    {u"Fortran", u"f,f90,f9p,fpp", ParseLineFortran, 0x11, u"", u"", u"!"},
+    {u"HTML", u"html,htm,shtml,ihtml,ssi,xml,xsl", ParseLineHtml, 0x31, u"<!--", u"-->", u""},
+    {u"InstallShield", u"rul", ParseLineInstallShield, 0x30, u"/*", u"*/", u"//"},
+    {u"Java", u"java,jav,js", ParseLineJava, 0x50, u"/*", u"*/", u"//"},
+    {u"AutoLISP", u"lsp", ParseLineAutoLisp, 0x30, u";|", u"|;", u";"},
+    {u"Pascal", u"pas", ParseLinePascal, 0x50, u"{", u"}", u""},
+    {u"Perl", u"pl", ParseLinePerl, 0x110, u"", u"", u"#"},
+    {u"PHP", u"php,php3,php4", ParseLinePhp, 0x50, u"/*", u"*/", u"//"},
+    {u"Python", u"py", ParseLinePython, 0x50, u"/*", u"*/", u"//"},
+    {u"REXX", u"rex,rexx,cmd", ParseLineRexx, 0x10, u"/*", u"*/", u"//"},
+    {u"Resources", u"rc,dlg", ParseLineResources, 0x10, u"/*", u"*/", u"//"},
     {u"Sgml",
      u"sgml,TParams,TComp,TTools,TOffs,PlcConstants,PlcErrors,PlcT,PlcTDef,ChannelConfig,"
      u"KbdConfig,ErrFilter,SoftMenu",
-     ParseLineText, 0x31, u"<!--", u"-->", u""},
-    {u"Shell", u"sh,conf", ParseLineText, 0x111, u"", u"", u"#"},
-    {u"SIOD", u"scm", ParseLineText, 0x50, u";|", u"|;", u";"},
-    {u"SQL", u"sql", ParseLineText, 0x10, u"/*", u"*/", u"//"},
-    {u"TCL", u"tcl", ParseLineText, 0x150, u"", u"", u"#"},
-    {u"TEX", u"tex,sty,cls,clo,ltx,fd,dtx", ParseLineText, 0x10, u"", u"", u"%"},
+     ParseLineSgml, 0x31, u"<!--", u"-->", u""},
+    {u"Shell", u"sh,conf", ParseLineShell, 0x111, u"", u"", u"#"},
+    {u"SIOD", u"scm", ParseLineSiod, 0x50, u";|", u"|;", u";"},
+    {u"SQL", u"sql", ParseLineSql, 0x10, u"/*", u"*/", u"//"},
+    {u"TCL", u"tcl", ParseLineTcl, 0x150, u"", u"", u"#"},
+    {u"TEX", u"tex,sty,cls,clo,ltx,fd,dtx", ParseLineTex, 0x10, u"", u"", u"%"},
     {u"PLC", u"plc,inc", ParseLinePlc, 0x19, u"", u"", u";"},
-    {u"NCP", u"ncp,nch,ncpp", ParseLineText, 0x19, u"", u"", u";"},
+    {u"NCP", u"ncp,nch,ncpp", ParseLineNcp, 0x19, u"", u"", u";"},
 };
 
 constexpr int kBuiltInTabSize = 4;

@@ -9,6 +9,7 @@
 #include "platform/ui/StatusBar.h"
 #include "plcviews/HexEditView.h"
 #include "res/StringTable.h"
+#include "uilib/KVTToolBar.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -20,6 +21,7 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace {
 const char16_t kOptions[] = u"Options";
@@ -34,6 +36,65 @@ constexpr uint32_t ID_OPTIONS = 33911;
 constexpr uint32_t ID_CLEAR_OUTPUT = 34023;
 constexpr uint32_t kOutputCtrlId = 0xE81E;
 constexpr uint16_t kOptionsFlags = 14;
+
+// The plain row of toolbars above the MDI area: the bars stand side by side
+// at their own size and wrap to a new line when the window is too narrow.
+class ToolBarRow : public QWidget
+{
+public:
+    explicit ToolBarRow(QWidget* parent) : QWidget(parent)
+    {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    void Add(QWidget* bar)
+    {
+        m_bars.push_back(bar);
+        Arrange();
+    }
+    QSize sizeHint() const override { return QSize(Place(QWIDGETSIZE_MAX, false).width(), Place(width(), false).height()); }
+    QSize minimumSizeHint() const override { return QSize(0, Place(width(), false).height()); }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { Arrange(); }
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::LayoutRequest) {
+            Arrange();
+            updateGeometry();
+        }
+        return QWidget::event(e);
+    }
+
+private:
+    void Arrange()
+    {
+        const int h = Place(width(), true).height();
+        if (h != height())
+            updateGeometry();
+    }
+    // Lays the bars out in lines of the given width; the size taken.
+    QSize Place(int available, bool apply) const
+    {
+        int x = 0, y = 0, line = 0, widest = 0;
+        for (QWidget* bar : m_bars) {
+            if (bar->isHidden())
+                continue;
+            const QSize s = bar->sizeHint();
+            if (x > 0 && x + s.width() > available) {
+                x = 0;
+                y += line;
+                line = 0;
+            }
+            if (apply)
+                const_cast<QWidget*>(bar)->setGeometry(x, y, s.width(), s.height());
+            x += s.width();
+            widest = std::max(widest, x);
+            line = std::max(line, s.height());
+        }
+        return QSize(widest, y + line);
+    }
+    std::vector<QWidget*> m_bars;
+};
 
 std::u16string ProgramParent()
 {
@@ -141,6 +202,8 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
     ui::MainFrameBase::LoadFrame(resourceId);
     if (!GetStatusBar())
         CreateStatusBar({0});
+    if (!m_mainBar)
+        CreateToolBars();
     if (!m_output) {
         m_outputBar = new QDockWidget(LoadResString(IDS_OUTPUT_WINDOW), this);
         m_outputBar->setObjectName(QStringLiteral("OutputBar"));
@@ -159,6 +222,37 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
         CreateStatusBar({0, 37903, 37902});
     UpdateFrameTitle();
     return true;
+}
+
+void CMainFrame::CreateToolBars()
+{
+    // The global toolbar options are read once; nothing is saved yet.
+    CKVTToolBar::LoadParameters(QString());
+
+    // The bars stand in one plain row above the MDI area.
+    QWidget* area = takeCentralWidget();
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* row = new ToolBarRow(central);
+    row->setObjectName(QStringLiteral("ToolBarRow"));
+    column->addWidget(row);
+    column->addWidget(area, 1);
+
+    m_mainBar = new CKVTToolBar(row);
+    m_mainBar->setObjectName(QStringLiteral("MainToolBar"));
+    m_mainBar->CreateEx(row, 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
+    m_mainBar->LoadToolBar(1);
+    m_debugBar = new CKVTToolBar(row);
+    m_debugBar->setObjectName(QStringLiteral("DebugToolBar"));
+    m_debugBar->CreateEx(row, 0x830, 0x50402834, QMargins(0, 0, 0, 0), 0xE824);
+    m_debugBar->LoadToolBar(1017);
+    // The images of the menu commands reach the shared strips.
+    CKVTToolBar::LoadSharedImages(1019);
+    row->Add(m_mainBar);
+    row->Add(m_debugBar);
 }
 
 bool CMainFrame::AttachProject(CStrandworkDoc* doc)

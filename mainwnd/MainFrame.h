@@ -9,6 +9,7 @@
 
 #include "core/common/AppSettings.h"
 #include "platform/ui/App.h"
+#include "uilib/KvtFrameHooks.h"
 
 #include <QPointer>
 
@@ -17,9 +18,10 @@
 class CFontColorPage;
 class CStrandworkDoc;
 class COutputCtrl;
+class CKVTToolBar;
 class QDockWidget;
 
-class CMainFrame : public ui::MainFrameBase
+class CMainFrame : public ui::MainFrameBase, public KvtFrameHooks
 {
     Q_OBJECT
 public:
@@ -46,6 +48,10 @@ public:
     void RegisterFontCategories();
     // The options sheet (command 33911).
     void OnOptions();
+    // The main toolbar (id 0xE800, resource 1) and the debug toolbar (id
+    // 0xE824, resource 1017); null before the frame is loaded.
+    CKVTToolBar* GetMainToolBar() const { return m_mainBar; }
+    CKVTToolBar* GetDebugToolBar() const { return m_debugBar; }
     core::AppSettings& Settings() { return m_settings; }
     // Loads the options record from "Options" (done when the frame is made).
     void LoadSettings();
@@ -67,7 +73,11 @@ private:
     void ShowTagMessage(const std::optional<QString>& message);
 
     CFontColorPage* m_fontColors; // owned; deleted after the windows that listen
+    void CreateToolBars();
+
     core::AppSettings m_settings;
+    CKVTToolBar* m_mainBar = nullptr;
+    CKVTToolBar* m_debugBar = nullptr;
     QPointer<COutputCtrl> m_output;
     QDockWidget* m_outputBar = nullptr;
     CStrandworkDoc* m_project = nullptr;

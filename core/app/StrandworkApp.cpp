@@ -137,6 +137,8 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
             any = any || d->IsModified();
         cmd.Enable(any);
     });
+    MapCommand(ID_PROJECT_NEW, [this] { OnProjectNew(); });
+    MapUpdate(ID_PROJECT_NEW, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
     MapUpdate(ID_PROJECT_CLOSE,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
@@ -640,6 +642,12 @@ ui::Document* CStrandworkApp::OpenDocumentWithTemplate(const QString& path, int 
 }
 
 // ------------------------------------------------------- recent lists
+
+void CStrandworkApp::OnProjectNew()
+{
+    if (CKXMultiDocTemplate* project = m_templates[4])
+        project->OpenDocumentFile(QString(), true, true);
+}
 
 bool CStrandworkApp::OnOpenRecentProject(uint32_t id)
 {

@@ -36,6 +36,7 @@ constexpr unsigned IDS_PROJECT_MISSING = 4177;
 
 // Commands handled here.
 constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
+constexpr uint32_t ID_PROJECT_NEW = 33772;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
 
 // The exit status of a start-up that failed.
@@ -105,6 +106,8 @@ public:
     CRecentProjectList* RecentList() const { return m_pRecentFileList.get(); }
     // The recent-list commands; false when nothing was opened.
     bool OnOpenRecentProject(uint32_t id);
+    // A new document of the project template: the new-project dialog.
+    void OnProjectNew();
     bool OnOpenRecentFile(uint32_t id);
 
     const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }

@@ -176,15 +176,6 @@ bool CStrandworkDoc::QueryCloseProject()
     return true;
 }
 
-bool CStrandworkDoc::OnNewDocument()
-{
-    if (!ui::Document::OnNewDocument())
-        return false;
-    SetProjectDefaults();
-    // new projects need the new-project dialog, not built yet
-    return false;
-}
-
 bool CStrandworkDoc::OnOpenDocument(const QString& path)
 {
     return OnOpenDocument(path, false);
@@ -344,8 +335,19 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
         case 5:
             WriteProjectV5(ar);
             break;
+        case 4:
+            WriteProjectV4(ar);
+            break;
+        case 3:
+            WriteProjectV3(ar);
+            break;
+        case 2:
+            WriteProjectV2(ar);
+            break;
+        case 1:
+            WriteProjectV1(ar);
+            break;
         default:
-            // older formats are not writable yet
             throw ui::ArchiveException(ui::ArchiveException::generic, "no writer of this format");
         }
         return;
@@ -367,8 +369,19 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
     case 5:
         ReadProjectV5(ar);
         break;
+    case 4:
+        ReadProjectV4(ar);
+        break;
+    case 3:
+        ReadProjectV3(ar);
+        break;
+    case 2:
+        ReadProjectV2(ar);
+        break;
+    case 1:
+        ReadProjectV1(ar);
+        break;
     default:
-        // older formats are not readable yet
         ThrowFormatError(ar);
     }
     BroadcastUpdate(nullptr, HINT_ALL);
@@ -396,6 +409,80 @@ void CStrandworkDoc::ReadProjectV5(KxpArchive& ar)
 {
     ReadProjectBodyV5(ar, m_data, Now());
     WorkspaceStep(ar, 5);
+}
+
+void CStrandworkDoc::WriteProjectV4(KxpArchive& ar)
+{
+    WriteOldProject(ar, 4);
+}
+void CStrandworkDoc::ReadProjectV4(KxpArchive& ar)
+{
+    ReadOldProject(ar, 4);
+}
+void CStrandworkDoc::WriteProjectV3(KxpArchive& ar)
+{
+    WriteOldProject(ar, 3);
+}
+void CStrandworkDoc::ReadProjectV3(KxpArchive& ar)
+{
+    ReadOldProject(ar, 3);
+}
+void CStrandworkDoc::WriteProjectV2(KxpArchive& ar)
+{
+    WriteOldProject(ar, 2);
+}
+void CStrandworkDoc::ReadProjectV2(KxpArchive& ar)
+{
+    ReadOldProject(ar, 2);
+}
+void CStrandworkDoc::WriteProjectV1(KxpArchive& ar)
+{
+    WriteOldProject(ar, 1);
+}
+void CStrandworkDoc::ReadProjectV1(KxpArchive& ar)
+{
+    ReadOldProject(ar, 1);
+}
+
+void CStrandworkDoc::WriteOldProject(KxpArchive& ar, int version)
+{
+    // The documents section (formats 3 and 4) is written relative to the
+    // folder of the file being written, as a workspace file's would be.
+    const std::u16string dir = FolderOf(ar.GetPath());
+    WorkspaceDocuments docs;
+    if (version >= 3) {
+        ProjectHost* host = GetProjectHost();
+        WorkspaceDocumentsPort* port = host ? host->GetWorkspaceDocumentsPort() : nullptr;
+        docs = port ? port->Collect(Q(dir)) : m_workspaceDocs;
+    }
+    switch (version) {
+    case 4:
+        return WriteProjectBodyV4(ar, m_data, docs, dir);
+    case 3:
+        return WriteProjectBodyV3(ar, m_data, docs, dir);
+    case 2:
+        return WriteProjectBodyV2(ar, m_data, docs, dir);
+    default:
+        return WriteProjectBodyV1(ar, m_data, docs, dir);
+    }
+}
+
+void CStrandworkDoc::ReadOldProject(KxpArchive& ar, int version)
+{
+    // The documents go where a workspace file's would, so the open reopens
+    // them and a later save (also after converting) writes them again.
+    const std::u16string dir = FolderOf(ar.GetPath());
+    m_workspaceDocs = {};
+    switch (version) {
+    case 4:
+        return ReadProjectBodyV4(ar, m_data, m_workspaceDocs, dir, Now());
+    case 3:
+        return ReadProjectBodyV3(ar, m_data, m_workspaceDocs, dir, Now());
+    case 2:
+        return ReadProjectBodyV2(ar, m_data, m_workspaceDocs, dir, Now());
+    default:
+        return ReadProjectBodyV1(ar, m_data, m_workspaceDocs, dir, Now());
+    }
 }
 
 void CStrandworkDoc::WorkspaceStep(KxpArchive& ar, int version)

@@ -55,6 +55,10 @@ constexpr unsigned IDS_PRJ_CREATE_FAILED = 4300;
 constexpr unsigned IDS_PRJ_HEADER_DUPLICATE = 4301;
 constexpr unsigned IDS_PRJ_SUPPORT_DUPLICATE = 4302;
 constexpr unsigned IDS_PRJ_COPY_FAILED = 4392;
+constexpr unsigned IDS_PRJ_KNF_OPEN_FAILED = 4393;
+constexpr unsigned IDS_PRJ_KNF_READ_FAILED = 4394;
+constexpr unsigned IDS_PRJ_KNF_SOURCE_FAILED = 4395;
+constexpr unsigned IDS_PRJ_NO_MEMORY = 4326;
 constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
 constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
 constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
@@ -123,6 +127,16 @@ public:
     void ReadProjectV6(core::KxpArchive& ar);
     void WriteProjectV5(core::KxpArchive& ar);
     void ReadProjectV5(core::KxpArchive& ar);
+    // Formats 1 to 4 hold everything in the project file and never touch
+    // a workspace file; formats 3 and 4 carry the documents section.
+    void WriteProjectV4(core::KxpArchive& ar);
+    void ReadProjectV4(core::KxpArchive& ar);
+    void WriteProjectV3(core::KxpArchive& ar);
+    void ReadProjectV3(core::KxpArchive& ar);
+    void WriteProjectV2(core::KxpArchive& ar);
+    void ReadProjectV2(core::KxpArchive& ar);
+    void WriteProjectV1(core::KxpArchive& ar);
+    void ReadProjectV1(core::KxpArchive& ar);
     void WriteWorkspaceV6(core::KxpArchive& ar);
     void WriteWorkspaceV5(core::KxpArchive& ar);
     void ReadWorkspaceV6(core::KxpArchive& ar);
@@ -149,6 +163,12 @@ public:
     // refused before anything is copied.  Afterwards destFolder is the
     // current directory.
     bool CopyProjectFiles(const QString& templatePath, const QString& destFolder);
+    // Fills this freshly defaulted project from a compiler configuration
+    // file and copies its sources into projectFolder; 1 when complete, 0
+    // after a failure that was reported (see docs/project-files.md).
+    int ImportKnf(const QString& knfPath, const QString& projectFolder);
+    // Opens the project settings sheet.
+    void EditProjectSettings(QWidget* parent);
 
     void OnUpdateFileSave(ui::CmdUI& cmdUi);
 
@@ -180,6 +200,9 @@ private:
     bool AddFile(const QString& path, ListKind kind, bool createNew);
     bool LoadProjectFile(const QString& path);
     void WorkspaceStep(core::KxpArchive& ar, int version);
+    void WriteOldProject(core::KxpArchive& ar, int version);
+    void ReadOldProject(core::KxpArchive& ar, int version);
+    bool CreateProjectFolder(const QString& folder);
     void NoteLossy(const core::KxpArchive& ar);
     QWidget* MainWindow() const;
 

@@ -11,10 +11,6 @@
 
 namespace core {
 
-namespace {
-
-// The small letter of a capital letter of ASCII or code page 1250; any
-// other character unchanged.
 char16_t FileNameLower(char16_t c)
 {
     if (c < 0x80)
@@ -48,8 +44,6 @@ char16_t FileNameLower(char16_t c)
         return (c & 1) ? c : char16_t(c + 1);
     return c;
 }
-
-} // namespace
 
 bool EqualsFileNameNoCase(std::u16string_view a, std::u16string_view b)
 {

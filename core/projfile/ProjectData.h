@@ -124,6 +124,9 @@ bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
 // Case-insensitive over ASCII and the letters of code page 1250 ("Ř" equals
 // "ř"), as file names of the file lists are compared.
 bool EqualsFileNameNoCase(std::u16string_view a, std::u16string_view b);
+// The small letter of a capital letter of ASCII or code page 1250; any
+// other character unchanged.
+char16_t FileNameLower(char16_t c);
 
 // The FilePath of a file for the project folder `projectDir` (with its
 // trailing separator): the path relative to the folder, with ".."

@@ -1,5 +1,7 @@
 #include "core/projfile/ProjectFormat.h"
 
+#include "core/projfile/Workspace.h"
+
 #include <cerrno>
 #include <climits>
 #include <ctime>
@@ -10,7 +12,8 @@ namespace {
 
 constexpr const char* kTimePattern = "ProjectSettingsModificationTime = %d. %d. %d, %d:%d:%d";
 
-// The 25 settings of the body, in file order.
+// The 25 settings of the body, in file order ("AllowDebug", the last one,
+// only from format 4 on).
 struct StringSetting
 {
     const char* key;
@@ -154,11 +157,14 @@ void WriteQuotedPair(KxpArchive& ar, const char16_t* keyword, const std::u16stri
     WriteStringLine(ar, "Value", quoted);
 }
 
-void WriteProjectBody(KxpArchive& ar, const ProjectData& d, bool v6)
+// The body of every format up to the keyword list.
+void WriteProjectBody(KxpArchive& ar, const ProjectData& d, int version)
 {
+    const bool v6 = version >= 6;
     WriteTimeLine(ar, d.SettingsModificationTime);
     WriteFileList(ar, "PLCSourceFilesCount", d.SourceFiles);
-    WriteFileList(ar, "PLCHeaderFilesCount", d.HeaderFiles);
+    if (version >= 2)
+        WriteFileList(ar, "PLCHeaderFilesCount", d.HeaderFiles);
     WriteNumberLine(ar, "SupportFilesCount", static_cast<int64_t>(d.SupportFiles.size()));
     for (const SupportFileEntry& e : d.SupportFiles) {
         WriteStringLine(ar, "FileName", e.FileName);
@@ -168,8 +174,11 @@ void WriteProjectBody(KxpArchive& ar, const ProjectData& d, bool v6)
         WriteNumberLine(ar, "TransferType", e.TransferType);
         WriteNumberLine(ar, "NeedReload", e.NeedReload);
     }
-    for (const StringSetting& s : kSettings)
+    for (const StringSetting& s : kSettings) {
+        if (s.field == &ProjectData::AllowDebug && version < 4)
+            continue;
         WriteStringLine(ar, s.key, d.*s.field);
+    }
 
     const int fixed = v6 ? 5 : 6;
     WriteNumberLine(ar, "AddKeyWordsCount", static_cast<int64_t>(d.ExtraKeywords.size()) + fixed);
@@ -186,13 +195,45 @@ void WriteProjectBody(KxpArchive& ar, const ProjectData& d, bool v6)
     WriteQuotedPair(ar, u"Target", d.Target);
 }
 
-void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, bool v6)
+// Format 1 only: a "NameCreateMap" line that is no string line of the key
+// ("NameCreateMap= x") is taken when it begins with exactly that key,
+// then optional white space, "=", optional white space and at least one
+// character, the rest of the line being the value.
+std::u16string ReadNameCreateMapV1(KxpArchive& ar)
 {
+    std::u16string line;
+    ReadLine(ar, line);
+    std::u16string_view key, value;
+    if (SplitStringLine(line, key, value) && EqualsNoCase(key, u"NameCreateMap"))
+        return std::u16string(value);
+    std::u16string_view rest = line;
+    constexpr std::u16string_view kKey = u"NameCreateMap";
+    if (!rest.starts_with(kKey))
+        ThrowFormatError(ar);
+    rest.remove_prefix(kKey.size());
+    while (!rest.empty() && IsLineSpace(rest.front()))
+        rest.remove_prefix(1);
+    if (rest.empty() || rest.front() != u'=')
+        ThrowFormatError(ar);
+    rest.remove_prefix(1);
+    while (!rest.empty() && IsLineSpace(rest.front()))
+        rest.remove_prefix(1);
+    if (rest.empty())
+        ThrowFormatError(ar);
+    return std::u16string(rest);
+}
+
+// The body of every format up to the keyword list; the compiler version
+// numbers are left to the caller.
+void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, int version)
+{
+    const bool v6 = version >= 6;
     std::vector<int64_t> time = ReadNumberLine(ar, kTimePattern);
     d.SettingsModificationTime = ModificationTimeFromFields(time).value_or(loadTime);
 
     ReadFileList(ar, "PLCSourceFilesCount = %d", d.SourceFiles);
-    ReadFileList(ar, "PLCHeaderFilesCount = %d", d.HeaderFiles);
+    if (version >= 2)
+        ReadFileList(ar, "PLCHeaderFilesCount = %d", d.HeaderFiles);
     int64_t count = ReadNumber(ar, "SupportFilesCount = %d");
     for (int64_t i = 0; i < count; ++i) {
         SupportFileEntry e;
@@ -204,8 +245,14 @@ void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, bool v6)
         e.NeedReload = static_cast<int32_t>(ReadNumber(ar, "NeedReload = %d"));
         d.SupportFiles.push_back(std::move(e));
     }
-    for (const StringSetting& s : kSettings)
-        d.*s.field = ReadStringLine(ar, s.key);
+    for (const StringSetting& s : kSettings) {
+        if (s.field == &ProjectData::AllowDebug && version < 4)
+            continue;
+        if (s.field == &ProjectData::NameCreateMap && version == 1)
+            d.NameCreateMap = ReadNameCreateMapV1(ar);
+        else
+            d.*s.field = ReadStringLine(ar, s.key);
+    }
 
     const FixedKeyword fixedKeywords[] = {
         {u"PathXPDDK", &ProjectData::PathXPDDK},          {u"AsmFlags", &ProjectData::AsmFlags},
@@ -229,6 +276,27 @@ void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, bool v6)
         if (!isFixed)
             d.ExtraKeywords.push_back(std::move(p));
     }
+}
+
+// Formats 1 to 4: the body, the debugging sequence and (formats 3 and 4)
+// the documents section, all in the project file.
+void WriteOldProject(KxpArchive& ar, const ProjectData& d, const WorkspaceDocuments& docs,
+                     std::u16string_view projectDir, int version)
+{
+    WriteProjectBody(ar, d, version);
+    WriteDebugSection(ar, d, version >= 4);
+    if (version >= 3)
+        WriteDocumentsSection(ar, docs, projectDir);
+}
+
+void ReadOldProject(KxpArchive& ar, ProjectData& d, WorkspaceDocuments& docs,
+                    std::u16string_view projectDir, int64_t loadTime, int version)
+{
+    docs = WorkspaceDocuments{};
+    ReadProjectBody(ar, d, loadTime, version);
+    ReadDebugSection(ar, d, version >= 4);
+    if (version >= 3)
+        ReadDocumentsSection(ar, docs, projectDir);
     RecomputeCompilerVersion(d);
 }
 
@@ -236,22 +304,72 @@ void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, bool v6)
 
 void WriteProjectBodyV6(KxpArchive& ar, const ProjectData& data)
 {
-    WriteProjectBody(ar, data, true);
+    WriteProjectBody(ar, data, 6);
 }
 
 void WriteProjectBodyV5(KxpArchive& ar, const ProjectData& data)
 {
-    WriteProjectBody(ar, data, false);
+    WriteProjectBody(ar, data, 5);
 }
 
 void ReadProjectBodyV6(KxpArchive& ar, ProjectData& data, int64_t loadTime)
 {
-    ReadProjectBody(ar, data, loadTime, true);
+    ReadProjectBody(ar, data, loadTime, 6);
+    RecomputeCompilerVersion(data);
 }
 
 void ReadProjectBodyV5(KxpArchive& ar, ProjectData& data, int64_t loadTime)
 {
-    ReadProjectBody(ar, data, loadTime, false);
+    ReadProjectBody(ar, data, loadTime, 5);
+    RecomputeCompilerVersion(data);
+}
+
+void WriteProjectBodyV4(KxpArchive& ar, const ProjectData& data, const WorkspaceDocuments& docs,
+                        std::u16string_view projectDir)
+{
+    WriteOldProject(ar, data, docs, projectDir, 4);
+}
+
+void WriteProjectBodyV3(KxpArchive& ar, const ProjectData& data, const WorkspaceDocuments& docs,
+                        std::u16string_view projectDir)
+{
+    WriteOldProject(ar, data, docs, projectDir, 3);
+}
+
+void WriteProjectBodyV2(KxpArchive& ar, const ProjectData& data, const WorkspaceDocuments& docs,
+                        std::u16string_view projectDir)
+{
+    WriteOldProject(ar, data, docs, projectDir, 2);
+}
+
+void WriteProjectBodyV1(KxpArchive& ar, const ProjectData& data, const WorkspaceDocuments& docs,
+                        std::u16string_view projectDir)
+{
+    WriteOldProject(ar, data, docs, projectDir, 1);
+}
+
+void ReadProjectBodyV4(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
+                       std::u16string_view projectDir, int64_t loadTime)
+{
+    ReadOldProject(ar, data, docs, projectDir, loadTime, 4);
+}
+
+void ReadProjectBodyV3(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
+                       std::u16string_view projectDir, int64_t loadTime)
+{
+    ReadOldProject(ar, data, docs, projectDir, loadTime, 3);
+}
+
+void ReadProjectBodyV2(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
+                       std::u16string_view projectDir, int64_t loadTime)
+{
+    ReadOldProject(ar, data, docs, projectDir, loadTime, 2);
+}
+
+void ReadProjectBodyV1(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
+                       std::u16string_view projectDir, int64_t loadTime)
+{
+    ReadOldProject(ar, data, docs, projectDir, loadTime, 1);
 }
 
 } // namespace core

@@ -1,10 +1,11 @@
 #pragma once
 // The project file (".kxp"): its two header lines and the bodies of
-// formats 5 and 6.  The workspace file beside it is Workspace.h; the
+// formats 1 to 6.  The workspace file beside it is Workspace.h; the
 // project document runs both (see docs/project-files.md).
 
 #include "core/projfile/LineEngine.h"
 #include "core/projfile/ProjectData.h"
+#include "core/projfile/Workspace.h"
 
 #include <optional>
 
@@ -29,6 +30,33 @@ void WriteProjectBodyV5(KxpArchive& ar, const ProjectData& data);
 // A bad line throws ProjectFormatError; what was read before it stays.
 void ReadProjectBodyV6(KxpArchive& ar, ProjectData& data, int64_t loadTime);
 void ReadProjectBodyV5(KxpArchive& ar, ProjectData& data, int64_t loadTime);
+
+// Formats 1 to 4 hold everything in the project file: the body (format 1
+// without the header list, formats 1 to 3 without "AllowDebug"), the
+// debugging sequence (the register-watch interval and flag from format 4
+// on) and, in formats 3 and 4, the documents section, whose paths are
+// written relative to and resolved against projectDir (the folder of the
+// project file).  Format 4 is the format 5 body followed by the format 5
+// workspace body.  Format 2 and 1 ignore `docs` when writing and leave it
+// empty when reading.  Format 1 also takes a "NameCreateMap" line that
+// begins with exactly that key followed by "=" without white space.  The
+// readers end with RecomputeCompilerVersion.
+void WriteProjectBodyV4(KxpArchive& ar, const ProjectData& data, const WorkspaceDocuments& docs,
+                        std::u16string_view projectDir);
+void WriteProjectBodyV3(KxpArchive& ar, const ProjectData& data, const WorkspaceDocuments& docs,
+                        std::u16string_view projectDir);
+void WriteProjectBodyV2(KxpArchive& ar, const ProjectData& data, const WorkspaceDocuments& docs,
+                        std::u16string_view projectDir);
+void WriteProjectBodyV1(KxpArchive& ar, const ProjectData& data, const WorkspaceDocuments& docs,
+                        std::u16string_view projectDir);
+void ReadProjectBodyV4(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
+                       std::u16string_view projectDir, int64_t loadTime);
+void ReadProjectBodyV3(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
+                       std::u16string_view projectDir, int64_t loadTime);
+void ReadProjectBodyV2(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
+                       std::u16string_view projectDir, int64_t loadTime);
+void ReadProjectBodyV1(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
+                       std::u16string_view projectDir, int64_t loadTime);
 
 // The time line's six numbers for a time (local time, no leading zeros);
 // 0, 0, 0, -1, -1, -1 when it cannot be converted.

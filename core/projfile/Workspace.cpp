@@ -43,11 +43,8 @@ std::u16string StoredDocumentPath(std::u16string_view projectDir, std::u16string
     return ProjectRelativePath(projectDir, path);
 }
 
-void WriteWorkspace(KxpArchive& ar, const ProjectData& d, const WorkspaceDocuments& docs,
-                    int formatVersion, std::u16string_view projectDir)
+void WriteDebugSection(KxpArchive& ar, const ProjectData& d, bool withLineRegs)
 {
-    if (formatVersion >= 6)
-        WriteStringLine(ar, "Config", d.Config);
     WriteNumberLine(ar, "PlaquesCount", static_cast<int64_t>(d.WatchPlaques.size()));
     for (const WatchPlaque& p : d.WatchPlaques) {
         WriteStringLine(ar, "PlaqueName", p.Name);
@@ -64,11 +61,17 @@ void WriteWorkspace(KxpArchive& ar, const ProjectData& d, const WorkspaceDocumen
         WriteNumberLine(ar, "BrkLine", static_cast<int32_t>(b));
     WriteNumberLine(ar, "WatchInterval", d.WatchInterval);
     WriteNumberLine(ar, "WatchMechInterval", d.WatchMechInterval);
-    WriteNumberLine(ar, "WatchRegsOnLineInterval", d.WatchRegsOnLineInterval);
+    if (withLineRegs)
+        WriteNumberLine(ar, "WatchRegsOnLineInterval", d.WatchRegsOnLineInterval);
     WriteNumberLine(ar, "DisplayAsHex", d.DisplayAsHex);
-    WriteNumberLine(ar, "WatchPLCRegsInSrc", d.WatchPLCRegsInSrc);
+    if (withLineRegs)
+        WriteNumberLine(ar, "WatchPLCRegsInSrc", d.WatchPLCRegsInSrc);
     WriteStringLine(ar, "OlnkConnectionString", d.OlnkConnectionString);
+}
 
+void WriteDocumentsSection(KxpArchive& ar, const WorkspaceDocuments& docs,
+                           std::u16string_view projectDir)
+{
     for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
         // A document without a path (never saved) is not written, and only
         // the written documents are counted.
@@ -104,13 +107,17 @@ void WriteWorkspace(KxpArchive& ar, const ProjectData& d, const WorkspaceDocumen
     }
 }
 
-void ReadWorkspace(KxpArchive& ar, ProjectData& d, WorkspaceDocuments& docs, int formatVersion,
-                   std::u16string_view projectDir)
+void WriteWorkspace(KxpArchive& ar, const ProjectData& d, const WorkspaceDocuments& docs,
+                    int formatVersion, std::u16string_view projectDir)
 {
-    docs = WorkspaceDocuments{};
     if (formatVersion >= 6)
-        d.Config = ReadStringLine(ar, "Config");
+        WriteStringLine(ar, "Config", d.Config);
+    WriteDebugSection(ar, d, true);
+    WriteDocumentsSection(ar, docs, projectDir);
+}
 
+void ReadDebugSection(KxpArchive& ar, ProjectData& d, bool withLineRegs)
+{
     const int64_t pages = ReadNumber(ar, "PlaquesCount = %d");
     if (pages > 0)
         d.WatchPlaques.clear();
@@ -143,12 +150,18 @@ void ReadWorkspace(KxpArchive& ar, ProjectData& d, WorkspaceDocuments& docs, int
 
     d.WatchInterval = static_cast<uint16_t>(ReadNumber(ar, "WatchInterval = %hd"));
     d.WatchMechInterval = static_cast<uint16_t>(ReadNumber(ar, "WatchMechInterval = %hd"));
-    d.WatchRegsOnLineInterval =
-        static_cast<uint16_t>(ReadNumber(ar, "WatchRegsOnLineInterval = %hd"));
+    if (withLineRegs)
+        d.WatchRegsOnLineInterval =
+            static_cast<uint16_t>(ReadNumber(ar, "WatchRegsOnLineInterval = %hd"));
     d.DisplayAsHex = static_cast<int32_t>(ReadNumber(ar, "DisplayAsHex = %d"));
-    d.WatchPLCRegsInSrc = static_cast<int32_t>(ReadNumber(ar, "WatchPLCRegsInSrc = %d"));
+    if (withLineRegs)
+        d.WatchPLCRegsInSrc = static_cast<int32_t>(ReadNumber(ar, "WatchPLCRegsInSrc = %d"));
     d.OlnkConnectionString = ReadStringLine(ar, "OlnkConnectionString");
+}
 
+void ReadDocumentsSection(KxpArchive& ar, WorkspaceDocuments& docs, std::u16string_view projectDir)
+{
+    docs = WorkspaceDocuments{};
     for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
         std::vector<WorkspaceDocument>& list = docs.lists[kind];
         const int64_t count = ReadNumber(ar, Pattern(kCountKeys[kind]));
@@ -179,6 +192,16 @@ void ReadWorkspace(KxpArchive& ar, ProjectData& d, WorkspaceDocuments& docs, int
             }
         }
     }
+}
+
+void ReadWorkspace(KxpArchive& ar, ProjectData& d, WorkspaceDocuments& docs, int formatVersion,
+                   std::u16string_view projectDir)
+{
+    docs = WorkspaceDocuments{};
+    if (formatVersion >= 6)
+        d.Config = ReadStringLine(ar, "Config");
+    ReadDebugSection(ar, d, true);
+    ReadDocumentsSection(ar, docs, projectDir);
 }
 
 } // namespace core

@@ -78,6 +78,21 @@ void WriteWorkspace(KxpArchive& ar, const ProjectData& data, const WorkspaceDocu
 void ReadWorkspace(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs, int formatVersion,
                    std::u16string_view projectDir);
 
+// The pieces shared with the older project formats, which hold the same
+// lines in the project file itself.
+// The debugging sequence from "PlaquesCount" to "OlnkConnectionString".
+// withLineRegs: the "WatchRegsOnLineInterval" and "WatchPLCRegsInSrc" lines
+// (format 4 on).  Reading: a page count of 0 or less keeps the default
+// page and skips the next line; the selection is clamped as above.
+void WriteDebugSection(KxpArchive& ar, const ProjectData& data, bool withLineRegs);
+void ReadDebugSection(KxpArchive& ar, ProjectData& data, bool withLineRegs);
+// The documents section from "TXTDocumentsCount" on; paths are written
+// relative to and resolved against projectDir.  Reading empties `docs`
+// first and records every item as soon as its line was read.
+void WriteDocumentsSection(KxpArchive& ar, const WorkspaceDocuments& docs,
+                           std::u16string_view projectDir);
+void ReadDocumentsSection(KxpArchive& ar, WorkspaceDocuments& docs, std::u16string_view projectDir);
+
 // The full path of a stored "DocumentPath" value: a drive or share root
 // unchanged, anything else appended to the project folder (a relative
 // value is resolved against it, an absolute one stands for itself).  Empty

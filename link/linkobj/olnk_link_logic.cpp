@@ -1,6 +1,7 @@
 #include "link/linkobj/olnk_link_logic.h"
 
 #include "platform/sys/CodePage.h"
+#include "platform/sys/FileIO.h"
 
 #include <algorithm>
 #include <cstring>
@@ -357,6 +358,34 @@ bool ConvertFileInfo(const uint8_t* data, size_t length, FileListRecord& out)
     std::memcpy(out.shortName, s.data(), std::min<size_t>(s.size(), 13) * 2);
     std::memcpy(out.name, l.data(), std::min<size_t>(l.size(), 255) * 2);
     return true;
+}
+
+ListingResult ReadListingFile(const std::string& nativePath, std::vector<FileListRecord>& records)
+{
+    const auto content = sys::ReadWholeFile(nativePath);
+    if (!content)
+        return ListingResult::CannotOpen;
+    const auto* p = reinterpret_cast<const uint8_t*>(content->data());
+    const size_t size = content->size();
+    if (size < 6 || size > 0xFFFFFFFFu || U32(p) != size)
+        return ListingResult::BadHeader;
+    const uint16_t count = U16(p + 4);
+    if (6 + size_t(count) * 29 > size)
+        return ListingResult::BadHeader;
+    size_t pos = 6;
+    for (uint16_t i = 0; i < count; ++i) {
+        if (size - pos < 2)
+            return ListingResult::BadRecord;
+        const uint16_t len = U16(p + pos);
+        if (len < 29 || len > size - pos)
+            return ListingResult::BadRecord;
+        FileListRecord rec;
+        if (!ConvertFileInfo(p + pos, len, rec))
+            return ListingResult::BadRecord;
+        records.push_back(rec);
+        pos += len;
+    }
+    return ListingResult::Ok;
 }
 
 } // namespace linkobj

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace linkobj {
@@ -100,5 +101,20 @@ int8_t ReadLineRegs(const std::vector<uint32_t>& list, const std::vector<uint32_
 // when malformed (length below 29 or beyond the data, a name without its
 // zero).
 bool ConvertFileInfo(const uint8_t* data, size_t length, FileListRecord& out);
+
+// The listing file of a listing job: u32 total length (equal to the file
+// size), u16 record count, then the records, each converted with
+// ConvertFileInfo.  A record is bad when its length is below 29, when it
+// reaches beyond the file or when its name has no zero byte inside it; the
+// count must fit the file.  Records read before a failure stay in `records`
+// (which is appended to).
+enum class ListingResult
+{
+    Ok,
+    CannotOpen,
+    BadHeader,
+    BadRecord,
+};
+ListingResult ReadListingFile(const std::string& nativePath, std::vector<FileListRecord>& records);
 
 } // namespace linkobj

@@ -4,6 +4,7 @@
 #include "link/oxfr/oxfr_internal.h"
 
 #include "platform/sys/LastError.h"
+#include "platform/sys/LocalFiles.h"
 #include "platform/sys/Time.h"
 
 #include <algorithm>
@@ -188,14 +189,17 @@ private:
 
 std::unique_ptr<JobIo> OpenFileSource(const std::string& native, bool deleteAtEnd, uint32_t& err)
 {
-    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only regular files are read: the open never waits (a FIFO without a
+    // writer would block the caller's thread) and the type is checked
+    // before the first read, so a device or a FIFO is never read.
+    uint64_t size = 0;
+    const int fd = sys::OpenRegularForReading(native, size);
     if (fd < 0) {
-        err = uint32_t(errno);
+        err = sys::GetLastError();
         return nullptr;
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) >= (1ULL << 32)) {
-        err = S_ISDIR(st.st_mode) ? EISDIR : EFBIG;
+    if (size >= (1ULL << 32)) {
+        err = EFBIG;
         ::close(fd);
         return nullptr;
     }

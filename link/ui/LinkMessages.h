@@ -39,6 +39,31 @@ private:
     bool m_owned = false;
 };
 
+// Progress of a job, posted from the job's thread: wParam is the low
+// 32 bits of the request parameter (the caller's item index), lParam is
+// done | total << 32.
+constexpr uint32_t WM_XFER_PROGRESS = ui::WM_APP + 31;
+
+// A request parameter that names a bridge target (high 32 bits) and the
+// caller's own value (low 32 bits).  The result carries it back.
+inline std::uintptr_t ProgressParam(ui::MessageHandle target, uint32_t value)
+{
+    static_assert(sizeof(std::uintptr_t) >= 8);
+    return std::uintptr_t(target) << 32 | value;
+}
+inline ui::MessageHandle TargetOfParam(std::uintptr_t param) { return ui::MessageHandle(uint64_t(param) >> 32); }
+inline uint32_t ValueOfParam(std::uintptr_t param) { return uint32_t(param & 0xFFFFFFFFu); }
+
+// A LinkProgress for requests made with ProgressParam: posts
+// WM_XFER_PROGRESS to the target named in the context and returns 0.  Never
+// blocks; a post to a target that is gone is dropped.  Reports of one job
+// thread are coalesced: the first of a request and the final one
+// (done == total) always go, the others at most every 10 ms.
+int PostProgress(uint32_t job, std::uintptr_t context, uint32_t done, uint32_t total);
+
+// The control face of the link object behind a transfer client, or null.
+IOlnkControl* ControlOf(IOxfrC* link);
+
 // The result record of a WM_LINK_RESULT or WM_XFER_RESULT message.
 inline const LinkResultRecord* ResultOf(std::intptr_t lParam)
 {

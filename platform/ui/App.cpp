@@ -221,4 +221,14 @@ void MainFrameBase::closeEvent(QCloseEvent* e)
     QMainWindow::closeEvent(e);
 }
 
+void MainFrameBase::SetMessageText(uint32_t id)
+{
+    if (!m_status)
+        return;
+    if (id == 0xE001)
+        m_status->showMessage(m_status->IdleText());
+    else
+        m_status->showMessage(CommandPrompt(id));
+}
+
 } // namespace ui

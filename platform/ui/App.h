@@ -79,6 +79,9 @@ public:
     // Builds the status bar with the given pane ids (0 = the message pane).
     StatusBar* CreateStatusBar(const std::vector<uint32_t>& paneIds);
     StatusBar* GetStatusBar() const { return m_status; }
+    // The message pane shows the idle text for 0xE001 (AFX_IDS_IDLEMESSAGE)
+    // and the command prompt of any other id (nothing when it has none).
+    void SetMessageText(uint32_t id);
 
     // Translates a key press through the focused view's table, its frame's
     // and the main frame's; sends the command and returns true when found.

@@ -574,12 +574,12 @@ Document* DocTemplate::OpenDocumentFile(const QString& path, bool makeVisible, b
     }
     bool ok;
     if (path.isEmpty()) {
+        // The default title first, so that a title that OnNewDocument sets
+        // (through a path) stays.
+        QString name;
+        GetDocString(name, docName);
+        doc->SetTitle(name.isEmpty() ? FrameworkText(IDS_UNTITLED) : name);
         ok = doc->OnNewDocument();
-        if (ok) {
-            QString name;
-            GetDocString(name, docName);
-            doc->SetTitle(name.isEmpty() ? FrameworkText(IDS_UNTITLED) : name);
-        }
     } else {
         ok = doc->OnOpenDocument(CleanPath(path));
         if (ok)

@@ -193,7 +193,25 @@ bool ParseItems(Lexer& lx, Menu& menu, bool top)
 } // namespace
 
 Menu::Menu() : m_serial(g_nextSerial.fetch_add(1)) {}
-Menu::~Menu() = default;
+namespace {
+// Never destroyed: menus may die during the program's exit.
+std::vector<std::function<void(uint64_t)>>& DestroyObservers()
+{
+    static auto* observers = new std::vector<std::function<void(uint64_t)>>;
+    return *observers;
+}
+} // namespace
+
+void Menu::AddDestroyObserver(std::function<void(uint64_t serial)> observer)
+{
+    DestroyObservers().push_back(std::move(observer));
+}
+
+Menu::~Menu()
+{
+    for (const auto& observer : DestroyObservers())
+        observer(m_serial);
+}
 
 std::unique_ptr<Menu> Menu::Load(uint32_t id, QString* error)
 {

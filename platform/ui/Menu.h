@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -59,6 +60,8 @@ public:
     std::unique_ptr<Menu> Clone() const;
 
     uint64_t Serial() const { return m_serial; }
+    // Called with a menu's serial number when the menu is destroyed.
+    static void AddDestroyObserver(std::function<void(uint64_t serial)> observer);
     int ItemCount() const { return int(m_items.size()); }
     const MenuItem* Item(int index) const;
     uint32_t ItemId(int index) const; // 0 for a bad index, separators and popups

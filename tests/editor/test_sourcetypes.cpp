@@ -56,7 +56,7 @@ TEST_F(SourceTypes, BuiltInRows)
         EXPECT_EQ(row->defaultEncoding, -1);
         EXPECT_LE(row->name.size(), EDT_TT_MAX_TEXT);
         EXPECT_LE(row->extensions.size(), EDT_TT_MAX_TEXT);
-        EXPECT_EQ(row->parser, id == 23 ? ParseLinePlc : ParseLineText) << id;
+        EXPECT_EQ(row->parser == ParseLineText, id == 0) << id;
     }
     EXPECT_EQ(GetTextTypeDef(4)->extensions, u"c,cc,cpp,cxx,h,hpp,hxx,hm,inl,rh,tlh,tli,xs");
     EXPECT_EQ(GetTextTypeDef(4)->openComment, u"/*");

@@ -42,6 +42,7 @@ RUNTIME=(
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf
   /usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf
+  /usr/share/zoneinfo/Europe/Prague
 )
 
 work=$(mktemp -d)

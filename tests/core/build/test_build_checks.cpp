@@ -22,9 +22,12 @@ TEST(BuildChecks, PlcVersionScan)
 
 TEST(BuildChecks, PelmarVersionScan)
 {
-    EXPECT_EQ(NewestPelmarVersion(
-                  {u"Pelmar0632", u"PELMAR0700", u"Pelmar12345", u"Pelmar", u"Pelmarx1"}, 632),
+    EXPECT_EQ(NewestPelmarVersion({u"Pelmar0632", u"PELMAR0700", u"Pelmar", u"Pelmarx1",
+                                   u"Pelmar1234567890"},
+                                  632),
               700);
+    // A revision of 10000 or more lies in a folder with five digits.
+    EXPECT_EQ(NewestPelmarVersion({u"Pelmar0700", u"Pelmar12345"}, 632), 12345);
     EXPECT_FALSE(NewestPelmarVersion({u"Pelmar0632"}, 632));
     EXPECT_EQ(NewestPelmarVersion({u"Pelmar7"}, 0), 7);
 }

@@ -263,14 +263,6 @@ TEST_F(DocTest, OldTimeLineOpensWithLoadTime)
     doc->OnCloseDocument();
 }
 
-TEST_F(DocTest, NewDocumentNeedsTheDialog)
-{
-    auto doc = NewDoc();
-    EXPECT_FALSE(doc->OnNewDocument());
-    EXPECT_EQ(doc->Data().PLCComment, u"Strandwork - nový PLC");
-    EXPECT_EQ(host.open, nullptr);
-}
-
 TEST_F(DocTest, AddingFiles)
 {
     WriteSample(dir);

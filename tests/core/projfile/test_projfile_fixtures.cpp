@@ -32,7 +32,8 @@ std::u16string U16(const std::string& s)
 }
 
 // The project file as the document reads it: header, version check, the
-// body of formats 5 and 6 (older formats are not readable yet).
+// body of the version (bad/version-3.kxp holds a format 6 body under
+// version 3, which the format 3 reader refuses).
 void ReadProject(const std::string& path, const std::string& bytes, Project& p)
 {
     KxpArchive ar(false, U16(path), bytes);
@@ -43,12 +44,23 @@ void ReadProject(const std::string& path, const std::string& bytes, Project& p)
         ThrowFormatError(ar);
     }
     p.data.FormatVersion = version;
-    if (version == 6)
-        ReadProjectBodyV6(ar, p.data, kLoadTime);
-    else if (version == 5)
-        ReadProjectBodyV5(ar, p.data, kLoadTime);
-    else
+    const std::u16string dir = U16(path.substr(0, path.rfind('/') + 1));
+    switch (version) {
+    case 6:
+        return ReadProjectBodyV6(ar, p.data, kLoadTime);
+    case 5:
+        return ReadProjectBodyV5(ar, p.data, kLoadTime);
+    case 4:
+        return ReadProjectBodyV4(ar, p.data, p.docs, dir, kLoadTime);
+    case 3:
+        return ReadProjectBodyV3(ar, p.data, p.docs, dir, kLoadTime);
+    case 2:
+        return ReadProjectBodyV2(ar, p.data, p.docs, dir, kLoadTime);
+    case 1:
+        return ReadProjectBodyV1(ar, p.data, p.docs, dir, kLoadTime);
+    default:
         ThrowFormatError(ar);
+    }
 }
 
 Project Load(const std::string& sub)

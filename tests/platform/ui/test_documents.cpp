@@ -342,3 +342,45 @@ TEST(Splitter, TwoByTwoReportsAndRestoresRowAndColumnSizes)
     EXPECT_EQ(s->GetRowCount(), 1);
     EXPECT_EQ(d->Views().size(), 2u);
 }
+
+namespace {
+
+// A document whose new-document step gives it a path (and with it a
+// title), as a new project does.
+class NamedNewDoc : public TextDoc
+{
+public:
+    QString path;
+    bool OnNewDocument() override
+    {
+        if (!Document::OnNewDocument())
+            return false;
+        if (!path.isEmpty())
+            SetPathName(path, false);
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(Documents, ATitleThatTheNewDocumentStepSetsStays)
+{
+    World w;
+    QString nextPath = QStringLiteral("/tmp/Lis/Lis.kxp");
+    w.app.AddDocTemplate(std::make_unique<DocTemplate>(
+        7, QStringLiteral("\nNovy\nNovy\nNove (*.new)\n.new\n\n"),
+        [&nextPath] {
+            auto* d = new NamedNewDoc;
+            d->path = nextPath;
+            return d;
+        },
+        nullptr, nullptr));
+    DocTemplate* t = w.app.Documents().Template(3);
+    Document* named = t->OpenDocumentFile(QString(), true, true);
+    ASSERT_NE(named, nullptr);
+    EXPECT_EQ(named->GetTitle(), QStringLiteral("Lis.kxp"));
+    nextPath.clear();
+    Document* plain = t->OpenDocumentFile(QString(), true, true);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->GetTitle(), QStringLiteral("Novy"));
+}

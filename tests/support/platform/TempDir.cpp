@@ -57,4 +57,21 @@ ScopedConfigHome::~ScopedConfigHome()
         unsetenv("XDG_CONFIG_HOME");
 }
 
+ScopedDataHome::ScopedDataHome()
+{
+    if (const char* old = std::getenv("XDG_DATA_HOME")) {
+        m_old = old;
+        m_hadOld = true;
+    }
+    setenv("XDG_DATA_HOME", m_dir.Path().c_str(), 1);
+}
+
+ScopedDataHome::~ScopedDataHome()
+{
+    if (m_hadOld)
+        setenv("XDG_DATA_HOME", m_old.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+}
+
 } // namespace testsupport

@@ -39,4 +39,19 @@ private:
     bool m_hadOld = false;
 };
 
+// Points XDG_DATA_HOME at a temporary folder for the test's life and
+// restores it after.
+class ScopedDataHome
+{
+public:
+    ScopedDataHome();
+    ~ScopedDataHome();
+    const std::string& Path() const { return m_dir.Path(); }
+
+private:
+    TempDir m_dir;
+    std::string m_old;
+    bool m_hadOld = false;
+};
+
 } // namespace testsupport

@@ -1,0 +1,6 @@
+#include "core/project/StrandworkDoc.h"
+
+void CStrandworkDoc::EditProjectSettings(QWidget* /*parent*/)
+{
+    // replaced by the project settings sheet
+}

@@ -1,0 +1,205 @@
+#pragma once
+// The file-operation engine: copy, move, delete or create a folder, each
+// side being the local file system or the control system's (reached
+// through a link object's IOxfrC).  It walks the folder trees, creates the
+// target folders, transfers or deletes each file and hands every failure
+// as one text line to the caller's callback.  Remote requests answer with
+// WM_XFER_RESULT to the engine's own bridge target; local work runs in
+// slices of about 50 ms on the user-interface thread.  It needs no window:
+// CFileOpDlg shows what it reports.  See docs/link-windows.md.
+
+#include "link/linkobj/olnk_link.h"
+#include "platform/sys/LocalFiles.h"
+#include "platform/ui/Messages.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+class QTimer;
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linkui {
+
+using FileOpErrorCallback = void (*)(std::u16string_view line, void* argument);
+
+struct FileOpItem
+{
+    std::u16string source; // full path on the source side
+    std::u16string target; // full path on the target side (empty for delete)
+    int kind = 0;          // 0 not known (or unusable), 1 folder, 2 file
+    uint64_t total = 0;
+    uint64_t done = 0;
+    bool finished = false;
+    bool inProgress = false;
+    uint32_t job = 0;
+};
+
+// What the engine reports.
+class FileOpObserver
+{
+public:
+    virtual ~FileOpObserver() = default;
+    virtual void OnCaption(const std::u16string&) {}
+    virtual void OnHeadline(const std::u16string&) {}
+    virtual void OnCurrentItem(const std::u16string&) {}
+    virtual void OnProgress(uint64_t /*total*/, uint64_t /*done*/) {}
+    virtual void OnEnd(bool /*ok*/) {}
+};
+
+class FileOpEngine
+{
+public:
+    enum Operation
+    {
+        OpNone = 0,
+        OpCopy = 1,
+        OpCreateDir = 2,
+        OpDelete = 3,
+        OpMove = 4,
+    };
+
+    explicit FileOpEngine(FileOpObserver* observer = nullptr);
+    ~FileOpEngine();
+    FileOpEngine(const FileOpEngine&) = delete;
+    FileOpEngine& operator=(const FileOpEngine&) = delete;
+
+    // Set-up (resets the engine).  targetNames may be null.
+    void SetupCopy(IOxfrC* link, std::u16string_view sourceFolder, std::u16string_view targetFolder,
+                   const std::u16string* names, const std::u16string* targetNames, int count,
+                   void* argument, FileOpErrorCallback callback);
+    void SetupMove(IOxfrC* link, std::u16string_view sourceFolder, std::u16string_view targetFolder,
+                   const std::u16string* names, const std::u16string* targetNames, int count,
+                   void* argument, FileOpErrorCallback callback);
+    void SetupDelete(IOxfrC* link, std::u16string_view folder, const std::u16string* names, int count,
+                     void* argument, FileOpErrorCallback callback);
+    void SetupCreateDir(IOxfrC* link, std::u16string_view path, void* argument, FileOpErrorCallback callback);
+
+    // Starts the work; the end is reported to the observer.
+    void Start();
+    // Storno: the line "Operace byla stornována uživatelem...", running
+    // jobs cancelled, the end with Cancel.
+    void Cancel();
+
+    bool Running() const { return m_started && !m_ended; }
+    bool Ended() const { return m_ended; }
+    bool Succeeded() const { return m_ended && m_endOk; }
+
+    // Read access (the dialog, tests).
+    ui::MessageHandle Target() const { return m_target; }
+    int GetOperation() const { return m_operation; }
+    int GetPhase() const { return m_phase; }
+    const std::vector<FileOpItem>& Items() const { return m_items; }
+    const std::u16string& Caption() const { return m_caption; }
+    const std::u16string& Headline() const { return m_headline; }
+    const std::u16string& CurrentItem() const { return m_current; }
+    uint64_t TotalSum() const;
+
+    // The length of a slice of local work (about 50 ms; tests shorten it
+    // to see the work between slices).
+    void SetSliceMilliseconds(int ms) { m_sliceMs = ms; }
+    uint64_t DoneSum() const;
+
+private:
+    enum class Stage
+    {
+        Idle,
+        Scan,
+        Folders,
+        Transfer,
+        Delete,
+    };
+    enum class LocalTask
+    {
+        None,
+        Scan,
+        Folders,
+        Transfer,
+        Delete,
+    };
+
+    void Reset();
+    void SetupTwoSided(int op, IOxfrC* link, std::u16string_view sourceFolder, std::u16string_view targetFolder,
+                       const std::u16string* names, const std::u16string* targetNames, int count,
+                       void* argument, FileOpErrorCallback callback);
+    intptr_t OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+    void OnResult(const LinkResultRecord& r);
+    void OnLinkState();
+
+    void Error(std::u16string_view format, std::u16string_view arg = {});
+    void SetHeadline(std::u16string text);
+    void SetCurrent(std::u16string text);
+    void NoteProgress();
+    void EmitProgress();
+    void End(bool ok);
+
+    std::uintptr_t Param(size_t index) const;
+    char16_t SourceSep() const { return m_sourceRemote ? u'\\' : u'/'; }
+    char16_t TargetSep() const { return m_targetRemote ? u'\\' : u'/'; }
+    void AppendChild(const FileOpItem& parent, std::u16string_view name, bool folder, uint64_t size,
+                     bool checkLocalFile);
+    bool ClassifyLocalFile(FileOpItem& item, const sys::LocalEntry& entry);
+
+    // Local work in slices.
+    void ScheduleLocal(LocalTask task);
+    void RunLocalSlice();
+    bool LocalScanUnit();
+    bool LocalFolderUnit();
+    bool LocalTransferUnit();
+    bool LocalDeleteUnit();
+
+    // Remote steps and the stages.
+    bool RemoteScanStep();
+    void ScanComplete();
+    void StartFolders();
+    void RemoteFolderStep();
+    void StartTransfer();
+    void TransferStep();
+    void StartDelete();
+    void RemoteDeleteStep();
+    bool DeleteEligible(const FileOpItem& item) const;
+
+    void ReadListing(size_t index, const char16_t* file);
+
+    FileOpObserver* m_observer;
+    QObject m_ctx;
+    ui::MessageHandle m_target = 0;
+
+    IOxfrC* m_link = nullptr;
+    IOlnkControl* m_control = nullptr;
+    bool m_registered = false;
+    int m_operation = OpNone;
+    int m_phase = 0;
+    std::u16string m_folderPath, m_sourceFolder, m_targetFolder;
+    bool m_sourceRemote = false, m_targetRemote = false;
+    void* m_argument = nullptr;
+    FileOpErrorCallback m_callback = nullptr;
+    std::vector<FileOpItem> m_items;
+    bool m_success = true;
+    bool m_cancelled = false;
+    int m_requests = 0;
+    int m_jobs = 0;
+    bool m_started = false, m_ended = false, m_endOk = false;
+    Stage m_stage = Stage::Idle;
+    bool m_foldersOnly = false; // the delete stage removes emptied folders only
+
+    std::u16string m_caption, m_headline, m_current;
+
+    LocalTask m_task = LocalTask::None;
+    QTimer* m_sliceTimer = nullptr; // owned by m_ctx
+    int m_sliceMs = 50;
+    size_t m_cursor = 0;
+    sys::LocalFileCopy m_copy;
+    bool m_copying = false;
+
+    QElapsedTimer m_progressClock;
+    bool m_progressPending = false;
+};
+
+// "%s" in `format` replaced by the arguments in order.
+std::u16string FormatLine(std::u16string_view format, std::u16string_view a = {}, std::u16string_view b = {});
+
+} // namespace linkui

@@ -1,0 +1,326 @@
+#include "platform/sys/LocalFiles.h"
+
+#include "platform/sys/LastError.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sys {
+
+namespace {
+
+FileTime WriteTimeOf(const struct stat& st)
+{
+    return FileTimeFromUnix(int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec));
+}
+
+void Fill(const struct stat& st, LocalEntry& out)
+{
+    out.folder = S_ISDIR(st.st_mode);
+    out.symlink = S_ISLNK(st.st_mode);
+    out.regular = S_ISREG(st.st_mode);
+    out.size = out.folder ? 0 : uint64_t(st.st_size);
+    out.writeTime = WriteTimeOf(st);
+}
+
+bool Fail(int err)
+{
+    errno = err;
+    SetLastErrorFromErrno();
+    return false;
+}
+
+bool FailErrno()
+{
+    SetLastErrorFromErrno();
+    return false;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int CreateTempBeside(const std::string& target, std::string& tmp)
+{
+    std::string name = NameOf(target);
+    if (name.size() > 200)
+        name.resize(200);
+    tmp = FolderOf(target) + "/." + name + ".swcopy-XXXXXX";
+    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0)
+        tmp.clear();
+    return fd;
+}
+
+} // namespace
+
+bool StatLocalEntry(const std::string& path, LocalEntry& out)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0)
+        return FailErrno();
+    out.name.clear();
+    Fill(st, out);
+    return true;
+}
+
+bool ListLocalFolder(const std::string& folder, std::vector<LocalEntry>& out)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return FailErrno();
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        return Fail(err);
+    }
+    out.clear();
+    errno = 0;
+    while (struct dirent* e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        struct stat st;
+        LocalEntry entry;
+        entry.name = e->d_name;
+        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            Fill(st, entry);
+        // An entry that vanished meanwhile stays a file; its own step fails.
+        out.push_back(std::move(entry));
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    if (err != 0)
+        return Fail(err);
+    return true;
+}
+
+int OpenRegularForReading(const std::string& path, uint64_t& size)
+{
+    size = 0;
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        SetLastErrorFromErrno();
+        return -1;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        Fail(err);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        Fail(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+        return -1;
+    }
+    // A regular file never blocks; clear the flag all the same.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    size = uint64_t(st.st_size);
+    return fd;
+}
+
+// ---------------------------------------------------------------- copy
+
+LocalFileCopy::~LocalFileCopy() { Abort(); }
+
+bool LocalFileCopy::Open(const std::string& source, const std::string& target)
+{
+    Abort();
+    m_in = OpenRegularForReading(source, m_size);
+    if (m_in < 0)
+        return false;
+    struct stat ss, ts;
+    if (::fstat(m_in, &ss) == 0 && ::stat(target.c_str(), &ts) == 0 && ss.st_dev == ts.st_dev &&
+        ss.st_ino == ts.st_ino) {
+        Abort();
+        return Fail(EEXIST);
+    }
+    m_out = CreateTempBeside(target, m_tmp);
+    if (m_out < 0) {
+        const int err = errno;
+        Abort();
+        return Fail(err);
+    }
+    m_target = target;
+    m_done = 0;
+    return true;
+}
+
+int64_t LocalFileCopy::Step(size_t n)
+{
+    if (m_in < 0 || m_out < 0) {
+        Fail(EBADF);
+        return -1;
+    }
+    static constexpr size_t kBuffer = 256 * 1024;
+    std::vector<char> buf(std::min(n, kBuffer));
+    int64_t copied = 0;
+    while (size_t(copied) < n) {
+        const size_t want = std::min(buf.size(), n - size_t(copied));
+        ssize_t k = ::read(m_in, buf.data(), want);
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k < 0) {
+            SetLastErrorFromErrno();
+            return -1;
+        }
+        if (k == 0)
+            break;
+        const char* p = buf.data();
+        size_t left = size_t(k);
+        while (left > 0) {
+            const ssize_t w = ::write(m_out, p, left);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                SetLastErrorFromErrno();
+                return -1;
+            }
+            p += w;
+            left -= size_t(w);
+        }
+        copied += k;
+    }
+    m_done += uint64_t(copied);
+    return copied;
+}
+
+bool LocalFileCopy::Commit(bool replace)
+{
+    if (m_in < 0 || m_out < 0)
+        return Fail(EBADF);
+    struct stat ss;
+    bool ok = ::fstat(m_in, &ss) == 0;
+    if (ok) {
+        const struct timespec ts[2] = {ss.st_atim, ss.st_mtim};
+        ok = ::futimens(m_out, ts) == 0 && ::fchmod(m_out, ss.st_mode & 07777) == 0;
+    }
+    int err = ok ? 0 : errno;
+    if (::close(m_out) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    m_out = -1;
+    if (ok) {
+        const int r = replace ? ::rename(m_tmp.c_str(), m_target.c_str())
+                              : ::renameat2(AT_FDCWD, m_tmp.c_str(), AT_FDCWD, m_target.c_str(),
+                                            RENAME_NOREPLACE);
+        if (r != 0) {
+            ok = false;
+            err = errno;
+        } else {
+            m_tmp.clear();
+        }
+    }
+    Abort();
+    if (!ok)
+        return Fail(err);
+    return true;
+}
+
+void LocalFileCopy::Abort()
+{
+    if (m_out >= 0)
+        ::close(m_out);
+    m_out = -1;
+    if (m_in >= 0)
+        ::close(m_in);
+    m_in = -1;
+    if (!m_tmp.empty())
+        ::unlink(m_tmp.c_str());
+    m_tmp.clear();
+}
+
+bool CopyLocalFile(const std::string& source, const std::string& target)
+{
+    LocalFileCopy c;
+    if (!c.Open(source, target))
+        return false;
+    for (;;) {
+        const int64_t k = c.Step(1 << 20);
+        if (k < 0) {
+            const uint32_t err = GetLastError();
+            c.Abort();
+            SetLastError(err);
+            return false;
+        }
+        if (k == 0)
+            break;
+    }
+    return c.Commit(true);
+}
+
+bool MoveLocalEntry(const std::string& source, const std::string& target)
+{
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EXDEV)
+        return FailErrno();
+    struct stat st;
+    if (::lstat(source.c_str(), &st) != 0)
+        return FailErrno();
+    if (!S_ISREG(st.st_mode))
+        return Fail(EXDEV);
+    LocalFileCopy c;
+    if (!c.Open(source, target))
+        return false;
+    for (;;) {
+        const int64_t k = c.Step(1 << 20);
+        if (k < 0) {
+            const uint32_t err = GetLastError();
+            c.Abort();
+            SetLastError(err);
+            return false;
+        }
+        if (k == 0)
+            break;
+    }
+    if (!c.Commit(false))
+        return false;
+    if (::unlink(source.c_str()) != 0)
+        return FailErrno();
+    return true;
+}
+
+bool DeleteLocalFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0 || FailErrno();
+}
+
+bool RemoveLocalFolder(const std::string& path)
+{
+    return ::rmdir(path.c_str()) == 0 || FailErrno();
+}
+
+bool CreateLocalFolder(const std::string& path)
+{
+    return ::mkdir(path.c_str(), 0777) == 0 || FailErrno();
+}
+
+} // namespace sys

@@ -1,0 +1,86 @@
+#pragma once
+// Local file operations of the file-operation engine, on native paths
+// (UTF-8).  Failures return false (or -1) and leave an errno value in the
+// thread's last error (platform/sys/LastError.h).
+//
+// Only regular files are ever read: a source is opened without blocking
+// and checked before its first read, so a FIFO, a socket or a device
+// (also behind a symbolic link) fails with ENODEV instead of freezing or
+// never ending.  A copy is written beside its target and renamed over it
+// only when complete.
+
+#include "platform/sys/Time.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sys {
+
+// One entry as lstat sees it.
+struct LocalEntry
+{
+    std::string name;
+    bool folder = false;   // a folder itself (never a link to one)
+    bool symlink = false;
+    bool regular = false;  // a regular file itself
+    uint64_t size = 0;
+    FileTime writeTime = 0;
+};
+
+// lstat of one path (the name is left empty).
+bool StatLocalEntry(const std::string& path, LocalEntry& out);
+// The entries of a folder, without "." and "..".
+bool ListLocalFolder(const std::string& folder, std::vector<LocalEntry>& out);
+
+// Opens a regular file for reading (non-blocking open, close-on-exec, then
+// checked with fstat): the descriptor, or -1 (ENODEV for anything that is
+// not a regular file, EISDIR for a folder).
+int OpenRegularForReading(const std::string& path, uint64_t& size);
+
+// A file copy in steps.
+class LocalFileCopy
+{
+public:
+    LocalFileCopy() = default;
+    ~LocalFileCopy();
+    LocalFileCopy(const LocalFileCopy&) = delete;
+    LocalFileCopy& operator=(const LocalFileCopy&) = delete;
+
+    // Opens the source (a regular file) and a temporary file beside the
+    // target.  The same file as source and target (device and inode) fails
+    // with EEXIST and nothing is created.
+    bool Open(const std::string& source, const std::string& target);
+    // Copies up to n bytes: the bytes copied, 0 at the end, -1 on failure.
+    int64_t Step(size_t n);
+    // Gives the copy the source's last-write time and permission bits and
+    // renames it over the target (replace false: fails with EEXIST when the
+    // target exists, which then stays).  The temporary file is gone after.
+    bool Commit(bool replace = true);
+    // Deletes the temporary file.
+    void Abort();
+
+    uint64_t Size() const { return m_size; }
+    uint64_t Done() const { return m_done; }
+    bool IsOpen() const { return m_in >= 0; }
+
+private:
+    int m_in = -1, m_out = -1;
+    std::string m_tmp, m_target;
+    uint64_t m_size = 0, m_done = 0;
+};
+
+// The whole copy (an existing target is replaced only on success).
+bool CopyLocalFile(const std::string& source, const std::string& target);
+// Renames without ever replacing.  Across file systems a regular file is
+// copied, committed without replacing, and its source deleted; anything
+// else fails with EXDEV.
+bool MoveLocalEntry(const std::string& source, const std::string& target);
+// Deletes a file (or a link, FIFO, ... : the entry itself).
+bool DeleteLocalFile(const std::string& path);
+// Removes an empty folder.
+bool RemoveLocalFolder(const std::string& path);
+// Creates one folder (an existing entry fails with EEXIST).
+bool CreateLocalFolder(const std::string& path);
+
+} // namespace sys

@@ -1,0 +1,272 @@
+#pragma once
+// Shared pieces of the link windows' tests: the control-system simulator in
+// process with a share DATA on a temporary folder, one link object opened
+// as the project opens it, real local folders, and helpers to pump the
+// user-interface thread and to compare folder trees.
+
+#include "link/linkobj/olnk_link.h"
+#include "link/ui/LinkMessages.h"
+#include "platform/sys/CodePage.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/platform/PtyPair.h"
+#include "tests/support/platform/TempDir.h"
+#include "tools/cssim/cssim.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace linkuitest {
+
+namespace fs = std::filesystem;
+
+inline bool Pump(const std::function<bool()>& pred, int ms = 20000)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+inline void PumpFor(int ms) { Pump([] { return false; }, ms); }
+
+// Runs act on the next modal window once it is shown (polled every 5 ms).
+inline void OnNextModal(std::function<void(QWidget*)> act)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        if (QWidget* w = QApplication::activeModalWidget(); w && w->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            act(w);
+        }
+    });
+    timer->start(5);
+}
+
+inline void ClickButton(QWidget* root, const char* name)
+{
+    auto* b = root->findChild<QAbstractButton*>(QString::fromLatin1(name));
+    ASSERT_NE(b, nullptr) << name;
+    b->click();
+}
+inline void SendKey(QWidget* w, Qt::Key key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+}
+
+inline std::u16string W(const std::string& s) { return sys::Utf8ToUtf16Lenient(s); }
+inline std::string U(std::u16string_view s) { return sys::Utf16ToUtf8Lenient(s); }
+
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream f(path, std::ios::binary);
+    f << bytes;
+}
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+inline std::string Pattern(size_t n, unsigned seed)
+{
+    std::string s(n, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < n; ++i) {
+        x = x * 1103515245u + 12345u;
+        s[i] = char(x >> 16);
+    }
+    return s;
+}
+
+// Every entry below root: relative path -> content ("<dir>" for folders).
+inline std::map<std::string, std::string> Tree(const std::string& root)
+{
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string rel = fs::relative(e.path(), root).string();
+        out[rel] = e.is_directory() ? std::string("<dir>") : ReadFile(e.path().string());
+    }
+    return out;
+}
+
+// The error lines a callback received.
+struct Lines
+{
+    std::vector<std::string> lines;
+    static void Callback(std::u16string_view line, void* arg)
+    {
+        static_cast<Lines*>(arg)->lines.push_back(U(line));
+    }
+    bool Has(const std::string& l) const
+    {
+        for (const auto& x : lines)
+            if (x == l)
+                return true;
+        return false;
+    }
+    std::string All() const
+    {
+        std::string s;
+        for (const auto& x : lines)
+            s += x;
+        return s;
+    }
+};
+
+// A link face that forwards to a link object and records the cancelled
+// jobs and the window registrations.
+class SpyLink : public IOxfrC, public IOlnkControl
+{
+public:
+    explicit SpyLink(COlnkLink* l) : link(l) {}
+    COlnkLink* link;
+    std::vector<uint32_t> cancelled;
+    int registered = 0;
+    int putRefusals = 0; // puts refused before they reach the link
+    int getRefusals = 0;
+
+    int Copy(uint32_t w, std::uintptr_t p, const char16_t* s, const char16_t* d) override { return link->Copy(w, p, s, d); }
+    int CreateDir(uint32_t w, std::uintptr_t p, const char16_t* path) override { return link->CreateDir(w, p, path); }
+    int Delete(uint32_t w, std::uintptr_t p, const char16_t* path) override { return link->Delete(w, p, path); }
+    int List(uint32_t w, std::uintptr_t p, LinkProgress pr, uint32_t* job, const char16_t* pat) override
+    {
+        return link->List(w, p, pr, job, pat);
+    }
+    int Get(uint32_t w, std::uintptr_t p, LinkProgress pr, uint32_t* job, const char16_t* r, const char16_t* l) override
+    {
+        if (getRefusals > 0) {
+            --getRefusals;
+            return 0;
+        }
+        return link->Get(w, p, pr, job, r, l);
+    }
+    int GetFileInfo(uint32_t w, std::uintptr_t p, const char16_t* path) override { return link->GetFileInfo(w, p, path); }
+    int Put(uint32_t w, std::uintptr_t p, LinkProgress pr, uint32_t* job, const char16_t* l, const char16_t* r) override
+    {
+        if (putRefusals > 0) {
+            --putRefusals;
+            return 0;
+        }
+        return link->Put(w, p, pr, job, l, r);
+    }
+    int RemoveDir(uint32_t w, std::uintptr_t p, const char16_t* path) override { return link->RemoveDir(w, p, path); }
+    int Move(uint32_t w, std::uintptr_t p, const char16_t* s, const char16_t* d) override { return link->Move(w, p, s, d); }
+
+    void* Query(uint32_t id) override { return link->Query(id); }
+    int Open(uint32_t id, const char16_t* c, uint32_t t) override { return link->Open(id, c, t); }
+    int InitInterface(uint16_t id) override { return link->InitInterface(id); }
+    int Start() override { return link->Start(); }
+    int Close() override { return link->Close(); }
+    int RegisterWindow(ILinkWindow* w, uint32_t list) override { return link->RegisterWindow(w, list); }
+    int RegisterWindow(uint32_t w, uint32_t list) override
+    {
+        ++registered;
+        return link->RegisterWindow(w, list);
+    }
+    int UnregisterWindow(ILinkWindow* w, uint32_t list) override { return link->UnregisterWindow(w, list); }
+    int UnregisterWindow(uint32_t w, uint32_t list) override
+    {
+        --registered;
+        return link->UnregisterWindow(w, list);
+    }
+    int CancelJob(uint32_t job) override
+    {
+        cancelled.push_back(job);
+        return link->CancelJob(job);
+    }
+};
+
+// The simulator with a share DATA and one link object opened to it.
+class SimFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override { Open(false); }
+    void Open(bool serial)
+    {
+        cssim::Config cfg;
+        std::string conn;
+        if (serial) {
+            cfg.serialShim = true;
+            cfg.baud = 115200;
+        } else {
+            ours = testsupport::PickFreeUdpPort();
+            cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+            cfg.peerPort = ours;
+        }
+        cfg.shares = {{"DATA", share.Path()}};
+        sim = std::make_unique<cssim::Simulator>(cfg);
+        ASSERT_TRUE(sim->start());
+        if (serial)
+            conn = "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;";
+        else
+            conn = testsupport::UdpLoopbackConn(ours, sim->publicPort());
+        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
+        ASSERT_EQ(link->Open(333, W(conn).c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            ASSERT_EQ(link->InitInterface(id), 1);
+        ASSERT_EQ(link->Start(), 1);
+        ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }));
+        fc = static_cast<IOxfrC*>(link->Query(OLNK_IID_OXFRC));
+    }
+    void TearDown() override
+    {
+        link.reset();
+        sim.reset();
+        PumpFor(20);
+    }
+    // Moves 130 messages each way so that a reset meets no fresh channel.
+    void Wrap()
+    {
+        auto* pl = static_cast<IOlnkPL*>(link->Query(OLNK_IID_PL));
+        const uint64_t before = link->IgnoredReplies();
+        for (int i = 0; i < 130; ++i)
+            sim->push(9, 0, {});
+        ASSERT_TRUE(Pump([&] { return link->IgnoredReplies() >= before + 130; }));
+        int n = 0;
+        QObject obj;
+        const auto h = ui::RegisterMessageTarget(&obj, [&](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
+            ++n;
+            return intptr_t(0);
+        });
+        for (int i = 0; i < 130; ++i)
+            ASSERT_EQ(pl->GetStatus(h, 0), 1);
+        ASSERT_TRUE(Pump([&] { return n == 130; }));
+        ui::UnregisterMessageTarget(h);
+    }
+    // Requests of a file-server code the simulator received.
+    size_t Received(uint8_t code)
+    {
+        size_t n = 0;
+        for (const auto& r : sim->recorder().all())
+            if (r.direction == 0 && r.cls() == 2 && r.type() == 0 && r.code() == code)
+                ++n;
+        return n;
+    }
+
+    uint16_t ours = 0;
+    testsupport::TempDir share, local;
+    std::unique_ptr<cssim::Simulator> sim;
+    std::unique_ptr<COlnkLink> link;
+    IOxfrC* fc = nullptr;
+};
+
+} // namespace linkuitest

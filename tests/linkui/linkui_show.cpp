@@ -1,0 +1,119 @@
+// Review program of the link's windows: starts the control-system
+// simulator in process with a share DATA on a temporary folder filled with
+// sample files, opens a link to it, and shows the window its argument
+// names: "fileop" (copying a 64 MiB file over a slowed link), "xfer" (twelve transfers,
+// five in flight) or "connerr".
+#include "link/linkobj/olnk_link.h"
+#include "link/ui/ConnectionErrorDlg.h"
+#include "link/ui/FileOpDlg.h"
+#include "link/ui/LinkMessages.h"
+#include "link/ui/TransferProgressDlg.h"
+#include "platform/sys/CodePage.h"
+#include "tests/support/build/CaptureSink.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/platform/PtyPair.h"
+#include "tools/cssim/cssim.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+void Fill(const std::string& path, size_t size)
+{
+    std::ofstream f(path, std::ios::binary);
+    std::string block(1 << 16, '\0');
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = char(i * 31);
+    for (size_t done = 0; done < size; done += block.size())
+        f.write(block.data(), std::streamsize(std::min(block.size(), size - done)));
+}
+
+struct Owner : linkui::IConnectionOwner
+{
+    bool StopCommunication() override { return true; }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Strandwork"));
+    const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("fileop");
+    if (what == QStringLiteral("connerr")) {
+        linkui::CConnectionErrorDlg dlg;
+        Owner owner;
+        dlg.Show(&owner, nullptr);
+        if (!dlg.Window())
+            return 1;
+        QObject::connect(dlg.Window(), &QDialog::finished, &app, &QApplication::quit);
+        return app.exec();
+    }
+
+    QTemporaryDir share, local;
+    if (!share.isValid() || !local.isValid())
+        return 1;
+    const std::string shareDir = share.path().toStdString();
+    const std::string localDir = local.path().toStdString();
+    Fill(shareDir + "/VELKY.BIN", 64u << 20);
+    for (int i = 1; i <= 12; ++i)
+        Fill(localDir + "/soubor" + std::to_string(i) + ".dat", size_t(20000 * i));
+
+    const uint16_t ours = testsupport::PickFreeUdpPort();
+    cssim::Config cfg;
+    cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+    cfg.peerPort = ours;
+    cfg.shares = {{"DATA", shareDir}};
+    cfg.shim = what == QStringLiteral("fileop");
+    cssim::Simulator sim(cfg);
+    if (!sim.start()) {
+        std::fprintf(stderr, "the simulator did not start\n");
+        return 1;
+    }
+    COlnkLink link(linkui::WindowPoster());
+    const std::u16string conn = sys::Utf8ToUtf16Lenient(testsupport::UdpLoopbackConn(ours, sim.publicPort()));
+    if (!link.Open(333, conn.c_str(), 1000))
+        return 1;
+    for (uint16_t id : {0, 1, 2, 258})
+        link.InitInterface(id);
+    link.Start();
+    auto* fc = static_cast<IOxfrC*>(link.Query(OLNK_IID_OXFRC));
+
+    if (what == QStringLiteral("xfer")) {
+        cssim::JobScript js;
+        js.verdictDelayMs = 30000; // the first five stay in flight
+        sim.scriptJobs(js);
+        std::vector<linkui::XferFileItem> items;
+        for (int i = 1; i <= 12; ++i) {
+            linkui::XferFileItem it;
+            it.localPath = sys::Utf8ToUtf16Lenient(localDir + "/soubor" + std::to_string(i) + ".dat");
+            it.remotePath = u"\\DATA\\SOUBOR" + sys::Utf8ToUtf16Lenient(std::to_string(i)) + u".DAT";
+            it.type = 5;
+            items.push_back(std::move(it));
+        }
+        testsupport::NullSink out;
+        linkui::CTransferProgressDlg dlg(nullptr, &out);
+        dlg.Setup(fc, items.data(), int(items.size()));
+        return 0;
+    }
+
+    // Slowed down so that the window stays a while: every data frame to
+    // our side is held back a little.
+    cssim::TargetedFault slow;
+    slow.match.direction = 1;
+    slow.action = cssim::FrameAction::Delay;
+    slow.count = 1u << 30;
+    slow.delayMs = 1;
+    sim.shim().addTargeted(slow);
+    std::u16string names[] = {u"VELKY.BIN"};
+    linkui::CFileOpDlg dlg;
+    dlg.Copy(fc, u"\\DATA\\", sys::Utf8ToUtf16Lenient(localDir), names, nullptr, 1, nullptr, nullptr);
+    return 0;
+}

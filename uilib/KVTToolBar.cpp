@@ -1,0 +1,1214 @@
+#include "uilib/KVTToolBar.h"
+
+#include "platform/ui/App.h"
+#include "platform/ui/Command.h"
+#include "platform/ui/ToolbarResource.h"
+#include "res/StringTable.h"
+#include "uilib/KVTCommandUsage.h"
+#include "uilib/KVTDrawingData.h"
+#include "uilib/KVTRegistryKey.h"
+#include "uilib/KvtFrameHooks.h"
+#include "uilib/KvtRebar.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace ui;
+
+std::vector<CKVTToolBar*> CKVTToolBar::s_bars;
+bool CKVTToolBar::s_customizeMode = false;
+bool CKVTToolBar::s_tempCustomize = false;
+bool CKVTToolBar::s_altCustomize = false;
+QSize CKVTToolBar::s_defaultButton{23, 22};
+QSize CKVTToolBar::s_defaultImage{16, 15};
+QSize CKVTToolBar::s_curButton{23, 22};
+QSize CKVTToolBar::s_curImage{16, 15};
+QSize CKVTToolBar::s_menuButton{-1, -1};
+QSize CKVTToolBar::s_menuImage{-1, -1};
+std::vector<uint32_t> CKVTToolBar::s_nonPermitted;
+std::vector<uint32_t> CKVTToolBar::s_basic;
+CKVTToolbarImageList* CKVTToolBar::s_userImages = nullptr;
+KvtToolbarOptions CKVTToolBar::s_options;
+
+namespace {
+const bool kRegistered = [] {
+    sys::ArchiveClasses::Register("CKVTToolBar", CKVTToolBar::Schema, [] { return std::make_unique<CKVTToolBar>(); });
+    return true;
+}();
+
+std::array<std::unique_ptr<CKVTToolbarImageList>, CKVTToolBar::IMAGES_COUNT>& SharedImages()
+{
+    static std::array<std::unique_ptr<CKVTToolbarImageList>, CKVTToolBar::IMAGES_COUNT> lists;
+    return lists;
+}
+
+// The key path -> (index, resource id) that saved there during this run.
+std::map<QString, std::pair<int, uint32_t>>& StateKeys()
+{
+    static std::map<QString, std::pair<int, uint32_t>> keys;
+    return keys;
+}
+
+int Scale() { return CKVTToolBar::Options().largeIcons ? 2 : 1; }
+} // namespace
+
+bool IsFrameworkCommand(uint32_t id)
+{
+    return (id >= 57616 && id <= 57631) || (id >= 61440 && id <= 61935) || (id >= 57872 && id <= 57887) ||
+           id >= 65280;
+}
+
+// The bar's own command-update object.
+class CKVTToolBar::ToolCmdUI : public CmdUI
+{
+public:
+    ToolCmdUI(CKVTToolBar* bar, int index) : CmdUI(bar->GetItemID(index)), m_bar(bar), m_index(index) {}
+    void Enable(bool on) override
+    {
+        CmdUI::Enable(on);
+        const uint32_t style = m_bar->GetButtonStyle(m_index);
+        m_bar->SetButtonStyle(m_index, on ? style & ~TBBS_DISABLED : style | TBBS_DISABLED);
+    }
+    void SetCheck(int check) override
+    {
+        CmdUI::SetCheck(check);
+        uint32_t style = m_bar->GetButtonStyle(m_index) & ~(TBBS_CHECKED | TBBS_INDETERMINATE);
+        if (check == 1)
+            style |= TBBS_CHECKED;
+        else if (check == 2)
+            style |= TBBS_INDETERMINATE;
+        m_bar->SetButtonStyle(m_index, style | TBBS_CHECKBOX);
+    }
+    void SetText(const QString& text) override
+    {
+        CmdUI::SetText(text);
+        if (m_bar->GetButtonText(m_index) != text) {
+            m_bar->SetButtonText(m_index, text);
+            m_bar->AdjustLayout();
+        }
+    }
+
+private:
+    CKVTToolBar* m_bar;
+    int m_index;
+};
+
+CKVTToolBar::CKVTToolBar(QWidget* parent) : ControlBar(parent)
+{
+    (void)kRegistered;
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+CKVTToolBar::~CKVTToolBar()
+{
+    s_bars.erase(std::remove(s_bars.begin(), s_bars.end(), this), s_bars.end());
+}
+
+bool CKVTToolBar::Create(QWidget* parent, uint32_t style, uint32_t id)
+{
+    return CreateEx(parent, 0x800, style, QMargins(1, 1, 1, 1), id);
+}
+
+bool CKVTToolBar::CreateEx(QWidget* parent, uint32_t ctrlStyle, uint32_t style, const QMargins& borders, uint32_t id)
+{
+    m_ctrlStyle = ctrlStyle;
+    setAutoFillBackground(false);
+    SetBorders(borders.left(), borders.top(), borders.right(), borders.bottom());
+    CKVTDrawingData::Instance(); // the shared cursors and fonts
+    if (std::find(s_bars.begin(), s_bars.end(), this) == s_bars.end())
+        s_bars.push_back(this);
+    return ControlBar::Create(parent, style, id);
+}
+
+// --- statics -----------------------------------------------------------------
+
+CKVTToolbarImageList* CKVTToolBar::GetSharedImages(ImageKind kind)
+{
+    auto& lists = SharedImages();
+    if (!lists[kind])
+        lists[kind] = std::make_unique<CKVTToolbarImageList>();
+    return lists[kind].get();
+}
+
+void CKVTToolBar::CleanUp()
+{
+    for (auto& l : SharedImages())
+        l.reset();
+    CKVTCommandImageMap::Instance().RemoveAll();
+}
+
+bool CKVTToolBar::LoadSharedImages(uint32_t resourceId)
+{
+    auto res = ToolbarResource::Load(resourceId);
+    CKVTToolbarImageList* normal = GetSharedImages(IMAGES_NORMAL);
+    if (!res || !normal->Load(resourceId))
+        return false;
+    int index = normal->FirstIndexOf(resourceId);
+    for (uint32_t id : res->ids)
+        if (id)
+            CKVTCommandImageMap::Instance().SetImage(id, index++, false);
+    return true;
+}
+
+bool CKVTToolBar::IsCommandPermitted(uint32_t id)
+{
+    return std::find(s_nonPermitted.begin(), s_nonPermitted.end(), id) == s_nonPermitted.end();
+}
+
+bool CKVTToolBar::IsBasicCommand(uint32_t id) { return std::find(s_basic.begin(), s_basic.end(), id) != s_basic.end(); }
+
+bool CKVTToolBar::IsCommandRarelyUsed(uint32_t id)
+{
+    if (s_customizeMode || id == 0 || id == 0xFFFFFFFF || IsFrameworkCommand(id) || s_basic.empty() ||
+        IsBasicCommand(id))
+        return false;
+    return !CKVTCommandUsage::Instance().IsFrequentlyUsed(id);
+}
+
+bool CKVTToolBar::SetUserImages(CKVTToolbarImageList* images)
+{
+    if (!images || !images->HasImages() || images->GetImageSize() != s_defaultImage)
+        return false;
+    s_userImages = images;
+    return true;
+}
+
+void CKVTToolBar::SetDefaultSizes(QSize button, QSize image)
+{
+    s_defaultButton = button;
+    s_defaultImage = image;
+    s_curButton = button * Scale();
+    s_curImage = image * Scale();
+}
+
+void CKVTToolBar::SetMenuSizes(QSize button, QSize image)
+{
+    s_menuButton = button;
+    s_menuImage = image;
+}
+
+void CKVTToolBar::SetLargeIcons(bool on)
+{
+    s_options.largeIcons = on;
+    s_curButton = s_defaultButton * Scale();
+    s_curImage = s_defaultImage * Scale();
+    for (CKVTToolBar* bar : std::vector<CKVTToolBar*>(s_bars)) {
+        if (!bar->IsCreated())
+            continue;
+        if (bar->m_locked)
+            bar->UpdateOwnCurrentSizes();
+        bar->AdjustLayout();
+    }
+}
+
+void CKVTToolBar::SetLook2000(bool on)
+{
+    s_options.look2000 = on;
+    for (CKVTToolBar* bar : s_bars)
+        if (bar->IsCreated())
+            bar->update();
+    if (Application* app = Application::Instance())
+        if (QWidget* w = app->GetMainWnd())
+            w->update();
+}
+
+bool CKVTToolBar::SetCustomizeMode(bool on)
+{
+    if (s_customizeMode == on)
+        return false;
+    std::vector<QPointer<CKVTToolBar>> snapshot;
+    for (CKVTToolBar* bar : s_bars)
+        snapshot.emplace_back(bar);
+    for (auto& bar : snapshot)
+        if (bar && bar->IsCreated())
+            bar->OnCustomizeMode(on);
+    s_customizeMode = on;
+    for (auto& bar : snapshot)
+        if (bar && bar->IsCreated()) {
+            bar->update();
+        }
+    return true;
+}
+
+// --- sizes -------------------------------------------------------------------
+
+void CKVTToolBar::SetOwnSizes(QSize button, QSize image)
+{
+    m_ownButton = button;
+    m_ownImage = image;
+    UpdateOwnCurrentSizes();
+}
+
+void CKVTToolBar::UpdateOwnCurrentSizes()
+{
+    m_curOwnButton = m_ownButton * Scale();
+    m_curOwnImage = m_ownImage * Scale();
+}
+
+QSize CKVTToolBar::GetButtonSize() const
+{
+    if (!m_locked)
+        return m_largeIcons ? s_curButton : s_defaultButton;
+    return m_largeIcons ? m_curOwnButton : m_ownButton;
+}
+
+QSize CKVTToolBar::GetImageSize() const
+{
+    if (!m_locked)
+        return m_largeIcons ? s_curImage : s_defaultImage;
+    return m_largeIcons ? m_curOwnImage : m_ownImage;
+}
+
+int CKVTToolBar::GetColumnWidth() const
+{
+    if (m_menuMode)
+        return s_menuButton.width() > 0 ? s_menuButton.width() : s_defaultButton.width();
+    return GetButtonSize().width();
+}
+
+int CKVTToolBar::GetRowHeight() const
+{
+    if (m_labelsTaller)
+        return m_labelHeight;
+    int base;
+    if (m_menuMode)
+        base = s_menuButton.height() > 0 ? s_menuButton.height() : s_defaultButton.height();
+    else
+        base = GetButtonSize().height();
+    const CKVTDrawingData& dd = CKVTDrawingData::Instance();
+    const int text = IsHorizontal() ? dd.HorzTextHeight() : dd.VertTextHeight();
+    return std::max(text, base);
+}
+
+// --- the button list ---------------------------------------------------------
+
+CKVTToolbarButton* CKVTToolBar::GetButton(int index) const
+{
+    return index >= 0 && index < GetCount() ? m_buttons[size_t(index)].get() : nullptr;
+}
+
+int CKVTToolBar::InsertButton(std::unique_ptr<CKVTToolbarButton> button, int index)
+{
+    if (!button || !IsCommandPermitted(button->m_id) || index < -1 || index > GetCount())
+        return -1;
+    if (index == -1)
+        index = GetCount();
+    CKVTToolbarButton* b = button.get();
+    m_buttons.insert(m_buttons.begin() + index, std::move(button));
+    auto shift = [index](int& i) {
+        if (i >= index)
+            ++i;
+    };
+    shift(m_pressed);
+    shift(m_hot);
+    shift(m_selected);
+    b->OnParentChanged(this);
+    return index;
+}
+
+int CKVTToolBar::InsertButton(const CKVTToolbarButton& button, int index)
+{
+    return InsertButton(button.Clone(), index);
+}
+
+int CKVTToolBar::InsertSeparator(int index)
+{
+    auto sep = std::make_unique<CKVTToolbarButton>();
+    sep->m_style = TBBS_SEPARATOR;
+    return InsertButton(std::move(sep), index);
+}
+
+bool CKVTToolBar::RemoveButton(int index)
+{
+    if (index < 0 || index >= GetCount())
+        return false;
+    m_buttons.erase(m_buttons.begin() + index);
+    auto fix = [index](int& i) {
+        if (i == index)
+            i = -1;
+        else if (i > index)
+            --i;
+    };
+    fix(m_selected);
+    fix(m_pressed);
+    fix(m_hot);
+    fix(m_droppedDown);
+    return true;
+}
+
+void CKVTToolBar::RemoveAllButtons()
+{
+    m_pressed = m_hot = m_selected = -1;
+    std::vector<std::unique_ptr<CKVTToolbarButton>> old;
+    old.swap(m_buttons);
+    for (auto& b : old)
+        b->OnCancelMode();
+}
+
+void CKVTToolBar::InvalidateButton(int index)
+{
+    if (GetButton(index))
+        update(GetInvalidateItemRect(index).adjusted(-3, -3, 3, 3));
+}
+
+QRect CKVTToolBar::GetItemRect(int index) const
+{
+    const CKVTToolbarButton* b = GetButton(index);
+    return b ? b->GetButtonRect() : QRect();
+}
+
+QRect CKVTToolBar::GetInvalidateItemRect(int index) const { return GetItemRect(index); }
+
+void CKVTToolBar::SetButtonStyle(int index, uint32_t style)
+{
+    CKVTToolbarButton* b = GetButton(index);
+    if (!b || b->m_style == style)
+        return;
+    b->m_style = style;
+    InvalidateButton(index);
+}
+
+void CKVTToolBar::SetButtons(const uint32_t* ids, int count)
+{
+    RemoveAllButtons();
+    int image = m_firstImage;
+    for (int i = 0; i < count; ++i) {
+        if (!ids || ids[i] == 0) {
+            InsertSeparator();
+            continue;
+        }
+        InsertButton(std::make_unique<CKVTToolbarButton>(ids[i], image++, QString(), false, m_locked));
+    }
+    if (IsCreated()) {
+        OnReset();
+        if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(GetOwner() ? GetOwner() : parentWidget()))
+            hooks->OnToolbarReset(this, m_resourceId);
+    }
+}
+
+bool CKVTToolBar::LoadToolBar(uint32_t resourceId, uint32_t coldId, uint32_t menuId, uint32_t disabledId,
+                              bool locked)
+{
+    QString error;
+    auto res = ToolbarResource::Load(resourceId, &error);
+    if (!res) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    m_locked = locked;
+    const QSize image(res->width, res->height);
+    const QSize button = image + QSize(6, 6);
+    if (locked)
+        SetOwnSizes(button, image);
+    else
+        SetDefaultSizes(button, image);
+    auto list = [this](ImageKind k) { return m_locked ? &m_ownImages[k] : GetSharedImages(k); };
+    CKVTToolbarImageList* normal = list(IMAGES_NORMAL);
+    if (normal->FirstIndexOf(resourceId) < 0) {
+        if (!normal->HasImages())
+            normal->SetImageSize(image);
+        if (!normal->Load(resourceId))
+            return false;
+        const std::pair<ImageKind, uint32_t> extra[] = {
+            {IMAGES_COLD, coldId}, {IMAGES_MENU, menuId}, {IMAGES_DISABLED, disabledId}};
+        for (const auto& [kind, id] : extra)
+            if (id) {
+                list(kind)->SetImageSize(image);
+                list(kind)->Load(id);
+            }
+    }
+    m_firstImage = normal->FirstIndexOf(resourceId);
+    if (!m_locked) {
+        int index = m_firstImage;
+        for (uint32_t id : res->ids)
+            if (id)
+                CKVTCommandImageMap::Instance().SetImage(id, index++, false);
+    }
+    m_resourceId = resourceId;
+    SetButtons(res->ids.data(), int(res->ids.size()));
+    if (IsCreated())
+        AdjustLayout();
+    return true;
+}
+
+bool CKVTToolBar::RestoreOriginalState()
+{
+    if (!m_resourceId)
+        return false;
+    const bool ok = LoadToolBar(m_resourceId, 0, 0, 0, m_locked);
+    update();
+    return ok;
+}
+
+bool CKVTToolBar::ReplaceButton(uint32_t command, const CKVTToolbarButton& button)
+{
+    const int index = CommandToIndex(command);
+    if (index < 0)
+        return false;
+    RemoveButton(index);
+    return InsertButton(button, std::min(index, GetCount())) >= 0;
+}
+
+bool CKVTToolBar::SendMenuCommand(CKVTToolbarButton* button)
+{
+    if (!button || button->m_id == 0 || button->m_id == 0xFFFFFFFF)
+        return false;
+    PlaySystemSound("MenuCommand");
+    CKVTCommandUsage::Instance().AddCommand(button->m_id);
+    PostCommand(button->m_id);
+    return true;
+}
+
+int CKVTToolBar::CommandToIndex(uint32_t id) const
+{
+    for (int i = 0; i < GetCount(); ++i)
+        if (m_buttons[size_t(i)]->m_id == id)
+            return i;
+    return -1;
+}
+
+uint32_t CKVTToolBar::GetItemID(int index) const
+{
+    const CKVTToolbarButton* b = GetButton(index);
+    return b ? b->m_id : 0;
+}
+
+uint32_t CKVTToolBar::GetButtonStyle(int index) const
+{
+    const CKVTToolbarButton* b = GetButton(index);
+    return b ? b->m_style : 0;
+}
+
+QString CKVTToolBar::GetButtonText(int index) const
+{
+    const CKVTToolbarButton* b = GetButton(index);
+    return b ? b->m_text : QString();
+}
+
+bool CKVTToolBar::SetButtonText(int index, const QString& text)
+{
+    CKVTToolbarButton* b = GetButton(index);
+    if (!b)
+        return false;
+    b->m_text = text;
+    return true;
+}
+
+void CKVTToolBar::GetButtonInfo(int index, uint32_t& id, uint32_t& style, int& image) const
+{
+    const CKVTToolbarButton* b = GetButton(index);
+    id = b ? b->m_id : 0;
+    style = b ? b->m_style : 0;
+    image = b ? b->GetImage() : -1;
+}
+
+void CKVTToolBar::SetButtonInfo(int index, uint32_t id, uint32_t style, int image)
+{
+    CKVTToolbarButton* b = GetButton(index);
+    if (!b)
+        return;
+    b->m_id = id;
+    b->m_style = style;
+    b->SetImage(image);
+    InvalidateButton(index);
+}
+
+bool CKVTToolBar::SetDefaultButtonText(CKVTToolbarButton* button)
+{
+    if (!button || button->m_id == 0 || button->m_id == 0xFFFFFFFF)
+        return false;
+    const QString s = LoadResString(button->m_id);
+    const int nl = s.indexOf(QLatin1Char('\n'));
+    if (nl < 0 || nl + 1 >= s.size())
+        return false;
+    button->m_text = s.mid(nl + 1).trimmed();
+    return true;
+}
+
+CKVTToolbarButton* CKVTToolBar::FindMnemonic(QChar c) const
+{
+    auto it = m_mnemonics.find(c.toUpper());
+    return it == m_mnemonics.end() ? nullptr : it->second;
+}
+
+void CKVTToolBar::RebuildMnemonics()
+{
+    m_mnemonics.clear();
+    for (auto& b : m_buttons) {
+        if (b->IsSeparator())
+            continue;
+        const QString& t = b->m_text;
+        for (int i = 0; i + 1 < t.size(); ++i) {
+            if (t[i] == QLatin1Char('&')) {
+                if (t[i + 1] != QLatin1Char('&')) {
+                    m_mnemonics[t[i + 1].toUpper()] = b.get();
+                    break;
+                }
+                ++i;
+            }
+        }
+    }
+}
+
+// --- layout ------------------------------------------------------------------
+
+void CKVTToolBar::SetTextLabels(bool on)
+{
+    m_textLabels = on;
+    if (IsCreated())
+        AdjustLayout();
+}
+
+void CKVTToolBar::CalcMaxLabelHeight()
+{
+    m_labelHeight = 0;
+    m_labelsTaller = false;
+    if (!m_textLabels || !IsHorizontal())
+        return;
+    const QSize def(GetColumnWidth(), GetButtonSize().height());
+    for (auto& b : m_buttons) {
+        if (!b->m_textBelow)
+            continue;
+        if (b->m_text.isEmpty())
+            SetDefaultButtonText(b.get());
+        m_labelHeight = std::max(m_labelHeight, b->CalculateSize(def, true).height());
+    }
+    m_labelsTaller = m_labelHeight > GetButtonSize().height();
+}
+
+std::vector<KvtLayoutButton> CKVTToolBar::LayoutItems(bool horz)
+{
+    std::vector<KvtLayoutButton> items;
+    items.reserve(m_buttons.size());
+    const QSize def(GetColumnWidth(), GetRowHeight());
+    for (auto& b : m_buttons) {
+        KvtLayoutButton it;
+        it.size = b->CalculateSize(def, horz);
+        it.separator = b->IsSeparator();
+        it.wrap = b->m_wrap;
+        it.hidden = b->m_hidden;
+        it.textBelow = b->m_textBelow;
+        it.rect = b->m_rect;
+        items.push_back(it);
+    }
+    return items;
+}
+
+KvtLayoutBar CKVTToolBar::LayoutBar(bool horz) const
+{
+    KvtLayoutBar bar;
+    bar.horizontal = horz;
+    bar.rowHeight = GetRowHeight();
+    bar.columnWidth = GetColumnWidth();
+    const QRect cr = contentsRect();
+    bar.origin = cr.topLeft();
+    bar.availableLength = m_fixedLength != -1 ? m_fixedLength : (horz ? cr.width() : cr.height());
+    bar.clientAcross = horz ? cr.height() : cr.width();
+    bar.textLabels = m_textLabels;
+    bar.barStyle = GetBarStyle();
+    const QRect in = CalcInsideRect(QRect(0, 0, 1000, 1000), horz);
+    const int dx = 1000 - in.width(), dy = 1000 - in.height();
+    bar.borderAlong = horz ? dx : dy;
+    bar.borderAcross = horz ? dy : dx;
+    bar.mruWidth = LastFloatingWidth();
+    return bar;
+}
+
+QSize CKVTToolBar::CalcSize(bool vertical)
+{
+    const std::vector<KvtLayoutButton> items = LayoutItems(!vertical);
+    return KvtToolbarLayout::CalcSize(items, LayoutBar(!vertical));
+}
+
+QSize CKVTToolBar::CalcLayout(uint32_t mode, int length)
+{
+    const bool horz = (mode & LM_HORZ) != 0;
+    CalcMaxLabelHeight();
+    std::vector<KvtLayoutButton> items = LayoutItems(horz);
+    KvtLayoutBar bar = LayoutBar(horz);
+    const QSize size = KvtToolbarLayout::CalcLayout(items, mode, length, bar);
+    if (bar.mruWidth != LastFloatingWidth())
+        SetLastFloatingWidth(bar.mruWidth);
+    for (size_t i = 0; i < items.size(); ++i)
+        m_buttons[i]->m_wrap = items[i].wrap;
+    RebuildMnemonics();
+    return size;
+}
+
+QSize CKVTToolBar::CalcFixedLayout(bool stretch, bool horz)
+{
+    return CalcLayout((stretch ? LM_STRETCH : 0) | (horz ? LM_HORZ | LM_HORZDOCK : LM_VERTDOCK));
+}
+
+QSize CKVTToolBar::CalcDynamicLayout(int length, uint32_t mode)
+{
+    if (IsHorizontal())
+        mode |= LM_HORZ;
+    return CalcLayout(mode, length);
+}
+
+void CKVTToolBar::RepositionButtons()
+{
+    if (m_buttons.empty())
+        return;
+    const bool horz = IsHorizontal();
+    std::vector<KvtLayoutButton> items = LayoutItems(horz);
+    KvtToolbarLayout::Reposition(items, LayoutBar(horz));
+    for (size_t i = 0; i < items.size(); ++i) {
+        CKVTToolbarButton* b = m_buttons[i].get();
+        if (b->m_hidden != items[i].hidden) {
+            b->m_hidden = items[i].hidden;
+            b->OnShow(!b->m_hidden);
+        }
+        b->SetRect(items[i].rect);
+    }
+}
+
+void CKVTToolBar::AdjustLayout()
+{
+    const bool horz = IsHorizontal();
+    for (auto& b : m_buttons)
+        b->m_textBelow = !b->IsSeparator() && m_textLabels && horz;
+    if (auto* rebar = qobject_cast<KvtRebar*>(parentWidget())) {
+        CalcMaxLabelHeight();
+        rebar->SetChildMinSize(this, CalcDynamicLayout(-1, LM_HORZ | LM_HORZDOCK));
+    } else {
+        // What the frame's layout recalculation does: the size and the wraps.
+        CalcDynamicLayout(-1, horz ? LM_HORZ | LM_HORZDOCK : LM_VERTDOCK);
+        updateGeometry();
+    }
+    RepositionButtons();
+    update();
+}
+
+int CKVTToolBar::HitTest(QPoint point) const
+{
+    for (int i = 0; i < GetCount(); ++i) {
+        const CKVTToolbarButton* b = m_buttons[size_t(i)].get();
+        if (b->m_hidden || b->m_rect.isEmpty() || !b->m_rect.contains(point))
+            continue;
+        return b->IsSeparator() ? -1 : i;
+    }
+    return -1;
+}
+
+void CKVTToolBar::resizeEvent(QResizeEvent* e)
+{
+    ControlBar::resizeEvent(e);
+    RepositionButtons();
+}
+
+// --- state of the hot and pressed buttons and commands -----------------------
+
+void CKVTToolBar::SetHotButton(int index)
+{
+    if (index == m_hot)
+        return;
+    const int old = m_hot;
+    m_hot = index;
+    InvalidateButton(old);
+    InvalidateButton(index);
+    ShowCommandMessage(index >= 0 ? GetItemID(index) : 0xFFFFFFFF);
+}
+
+void CKVTToolBar::RestoreFocus()
+{
+    SetHotButton(-1);
+    ShowCommandMessage(0xFFFFFFFF);
+}
+
+uint32_t CKVTToolBar::MapMessageId(uint32_t id)
+{
+    if (id == 0xFFFFFFFF)
+        return 0xE001;
+    if (id >= 0xF000 && id <= 0xF1EF)
+        return 0xEF00 + ((id - 0xF000) >> 4);
+    if (id > 0xFEFF)
+        return 0xEF1F;
+    return id;
+}
+
+void CKVTToolBar::ShowCommandMessage(uint32_t id)
+{
+    QWidget* owner = GetOwner() ? GetOwner() : window();
+    if (auto* frame = qobject_cast<MainFrameBase*>(owner))
+        frame->SetMessageText(MapMessageId(id));
+}
+
+void CKVTToolBar::OnCustomizeMode(bool on)
+{
+    m_pressed = m_hot = m_selected = -1;
+    for (auto& b : m_buttons) {
+        b->OnCancelMode();
+        if (QWidget* w = b->GetHwnd())
+            w->setEnabled(!on);
+    }
+}
+
+void CKVTToolBar::OnUpdateCmdUI()
+{
+    const std::vector<CommandTarget*> route = CurrentRoute();
+    for (int i = 0; i < GetCount(); ++i) {
+        const CKVTToolbarButton* b = m_buttons[size_t(i)].get();
+        const uint32_t id = b->m_id;
+        if (b->IsSeparator() || id == 0 || (id >= 0xF000 && id <= 0xF1EF) || id >= 0xFF00)
+            continue;
+        ToolCmdUI cmd(this, i);
+        UpdateCommandUITo(route, cmd, true);
+    }
+}
+
+void CKVTToolBar::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton || s_customizeMode) {
+        ControlBar::mousePressEvent(e);
+        return;
+    }
+    const int index = HitTest(e->position().toPoint());
+    if (index < 0) {
+        m_pressed = -1;
+        ControlBar::mousePressEvent(e);
+        return;
+    }
+    CKVTToolbarButton* b = GetButton(index);
+    if (b->m_style & TBBS_DISABLED)
+        return;
+    m_pressed = index;
+    b->m_style |= TBBS_PRESSED;
+    InvalidateButton(index);
+    ShowCommandMessage(b->m_id);
+    QPointer<CKVTToolBar> self(this);
+    if (b->OnClick(this)) {
+        if (!self)
+            return;
+        if (CKVTToolbarButton* again = GetButton(index))
+            again->m_style &= ~TBBS_PRESSED;
+        m_pressed = m_hot = -1;
+        InvalidateButton(index);
+    }
+}
+
+void CKVTToolBar::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (m_pressed < 0 || e->button() != Qt::LeftButton) {
+        ControlBar::mouseReleaseEvent(e);
+        return;
+    }
+    const int index = m_pressed;
+    CKVTToolbarButton* b = GetButton(index);
+    if (!b) {
+        m_pressed = -1;
+        return;
+    }
+    const QPoint pos = e->position().toPoint();
+    const bool over = HitTest(pos) == index;
+    uint32_t style = b->m_style & ~TBBS_PRESSED;
+    if (over && !(style & TBBS_DISABLED) && (style & TBBS_CHECKBOX)) {
+        style ^= TBBS_CHECKED;
+        style &= ~TBBS_INDETERMINATE;
+    }
+    ShowCommandMessage(0xFFFFFFFF);
+    m_pressed = -1;
+    m_hot = -1;
+    const uint32_t id = b->m_id;
+    QPointer<CKVTToolBar> self(this);
+    if (over && !OnSendCommand(b) && id != 0 && id != 0xFFFFFFFF) {
+        InvalidateButton(index);
+        CKVTCommandUsage::Instance().AddCommand(id);
+        SendCommand(id);
+    }
+    if (!self)
+        return; // the command destroyed the bar
+    if (GetButton(index) == b) {
+        b->m_style = ~style; // force the repaint of SetButtonStyle
+        SetButtonStyle(index, style);
+    }
+    const int hot = HitTest(pos);
+    if (hot >= 0 && !(GetButtonStyle(hot) & TBBS_DISABLED))
+        SetHotButton(hot);
+}
+
+void CKVTToolBar::mouseMoveEvent(QMouseEvent* e)
+{
+    if (m_pressed >= 0 || s_customizeMode) {
+        ControlBar::mouseMoveEvent(e);
+        return;
+    }
+    int index = HitTest(e->position().toPoint());
+    if (index >= 0 && (GetButtonStyle(index) & TBBS_DISABLED))
+        index = -1;
+    SetHotButton(index);
+}
+
+void CKVTToolBar::leaveEvent(QEvent* e)
+{
+    if (m_pressed < 0 && m_hot >= 0)
+        SetHotButton(-1);
+    else if (m_pressed < 0)
+        ShowCommandMessage(0xFFFFFFFF);
+    ControlBar::leaveEvent(e);
+}
+
+// --- painting ----------------------------------------------------------------
+
+CKVTToolbarImageList* CKVTToolBar::ImageList(ImageKind kind)
+{
+    return m_locked ? &m_ownImages[kind] : GetSharedImages(kind);
+}
+
+void CKVTToolBar::DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz)
+{
+    const CKVTDrawingData& dd = CKVTDrawingData::Instance();
+    const QRect r = button->m_rect;
+    if (horz) {
+        const int x = r.left() + r.width() / 2 - 1;
+        p.fillRect(QRect(x, r.top(), 1, r.height()), dd.Shadow());
+        p.fillRect(QRect(x + 1, r.top(), 1, r.height()), dd.Highlight());
+    } else {
+        const int y = r.top() + r.height() / 2 - 1;
+        p.fillRect(QRect(r.left(), y, r.width(), 1), dd.Shadow());
+        p.fillRect(QRect(r.left(), y + 1, r.width(), 1), dd.Highlight());
+    }
+}
+
+void CKVTToolBar::DrawButton(QPainter& p, CKVTToolbarButton* button, CKVTToolbarImageList* images, bool highlighted,
+                             bool grayDisabled)
+{
+    if (button->m_hidden || button->m_rect.isEmpty())
+        return;
+    button->Draw(p, button->m_rect, images, IsHorizontal(), s_customizeMode && !m_locked, highlighted, m_drawBorder,
+                 grayDisabled);
+}
+
+void CKVTToolBar::paintEvent(QPaintEvent* e)
+{
+    QPainter p(this);
+    const CKVTDrawingData& dd = CKVTDrawingData::Instance();
+    const bool transparent = (m_ctrlStyle & 0x8000) != 0;
+    if (!transparent)
+        p.fillRect(rect(), dd.Face());
+    PaintNonClient(p);
+    p.setClipRect(contentsRect());
+    OnFillBackground(p);
+    p.setPen(dd.Text());
+
+    const bool horz = IsHorizontal();
+    CKVTToolbarImageList* lists[IMAGES_COUNT];
+    for (int k = 0; k < IMAGES_COUNT; ++k)
+        lists[k] = ImageList(ImageKind(k));
+    QSize imageSize = GetImageSize();
+    if (m_menuMode && s_menuImage.width() > 0)
+        imageSize = s_menuImage;
+    for (auto* l : lists)
+        if (l->HasImages() && !l->PrepareDrawImage(imageSize))
+            return;
+    if (s_userImages)
+        s_userImages->PrepareDrawImage(imageSize);
+    p.setFont(horz ? dd.HorzFont() : dd.VertFont());
+
+    const bool customize = s_customizeMode && !m_locked;
+    const QRegion region = e->region();
+    for (int i = 0; i < GetCount(); ++i) {
+        CKVTToolbarButton* b = m_buttons[size_t(i)].get();
+        if (b->IsSeparator()) {
+            if (b->m_wrap && horz) {
+                const QRect band(contentsRect().left(), b->m_rect.bottom() + 1, contentsRect().width(), 5);
+                if (region.intersects(band)) {
+                    p.fillRect(QRect(band.left(), band.top() + 1, band.width(), 1), dd.Shadow());
+                    p.fillRect(QRect(band.left(), band.top() + 2, band.width(), 1), dd.Highlight());
+                }
+            } else if (!b->m_hidden && !b->m_rect.isEmpty() && region.intersects(b->m_rect)) {
+                DrawSeparator(p, b, horz);
+            }
+            continue;
+        }
+        if (b->m_hidden || !region.intersects(b->m_rect))
+            continue;
+        const bool disabled = (b->m_style & TBBS_DISABLED) && !s_customizeMode;
+        bool highlighted;
+        if (m_menuMode)
+            highlighted = i == m_hot;
+        else
+            highlighted = !customize && (i == m_pressed || (i == m_hot && m_pressed < 0));
+        CKVTToolbarImageList* list;
+        bool gray = m_grayDisabled;
+        if (b->m_userImage && s_userImages) {
+            list = s_userImages;
+        } else if (m_menuMode) {
+            if (disabled && lists[IMAGES_DISABLED_MENU]->HasImages())
+                list = lists[IMAGES_DISABLED_MENU];
+            else if (lists[IMAGES_MENU]->HasImages())
+                list = lists[IMAGES_MENU];
+            else if (disabled && lists[IMAGES_DISABLED]->HasImages())
+                list = lists[IMAGES_DISABLED];
+            else
+                list = lists[IMAGES_NORMAL];
+        } else {
+            const bool pressed = (b->m_style & TBBS_PRESSED) || i == m_droppedDown;
+            if (disabled && lists[IMAGES_DISABLED]->HasImages())
+                list = lists[IMAGES_DISABLED];
+            else if (lists[IMAGES_COLD]->HasImages() && !highlighted && !pressed)
+                list = lists[IMAGES_COLD];
+            else
+                list = lists[IMAGES_NORMAL];
+        }
+        if (list == lists[IMAGES_DISABLED] || list == lists[IMAGES_DISABLED_MENU])
+            gray = false;
+        DrawButton(p, b, list, highlighted, gray);
+    }
+    if (customize) {
+        if (m_selected >= GetCount())
+            m_selected = -1;
+        if (CKVTToolbarButton* sel = GetButton(m_selected); sel && sel->CanBeStored()) {
+            QRect r = sel->m_rect;
+            if (sel->GetHwnd())
+                r.adjust(0, -1, 0, 1);
+            p.setPen(QPen(dd.Text(), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(r.adjusted(1, 1, -1, -1));
+        }
+    }
+    for (auto* l : lists)
+        l->EndDrawImage();
+    if (s_userImages)
+        s_userImages->EndDrawImage();
+}
+
+void CKVTToolBar::PaintNonClient(QPainter& p)
+{
+    const CKVTDrawingData& dd = CKVTDrawingData::Instance();
+    const uint32_t style = GetBarStyle();
+    QRect r = rect();
+    if (style & CBRS_BORDER_ANY) {
+        const QColor hiOrShadow = (style & CBRS_BORDER_3D) ? dd.Highlight() : dd.Shadow();
+        if (style & CBRS_BORDER_LEFT)
+            p.fillRect(QRect(0, 0, 1, r.height() - 1), hiOrShadow);
+        if (style & CBRS_BORDER_TOP)
+            p.fillRect(QRect(0, 0, r.width() - 1, 1), hiOrShadow);
+        if (style & CBRS_BORDER_RIGHT)
+            p.fillRect(QRect(r.width() - 1, 1, 1, r.height() - 1), dd.Shadow());
+        if (style & CBRS_BORDER_BOTTOM)
+            p.fillRect(QRect(0, r.height() - 1, r.width() - 1, 1), dd.Shadow());
+        if (!HasDockContext()) {
+            // The etched line over the whole width of a bar that never docks.
+            p.fillRect(QRect(0, 0, r.width(), 1), dd.Shadow());
+            p.fillRect(QRect(0, 1, r.width(), 1), dd.Highlight());
+        }
+        r.adjust(style & CBRS_BORDER_LEFT ? 1 : 0, style & CBRS_BORDER_TOP ? 1 : 0,
+                 style & CBRS_BORDER_RIGHT ? -1 : 0, style & CBRS_BORDER_BOTTOM ? -1 : 0);
+    }
+    if ((style & CBRS_GRIPPER) && !(style & CBRS_FLOATING)) {
+        const QRect cr = contentsRect();
+        const bool horz = IsHorizontal();
+        const QRect band = horz ? QRect(QPoint(r.left(), r.top()), QPoint(cr.left() - 2, r.bottom()))
+                                : QRect(QPoint(r.left(), r.top()), QPoint(r.right(), cr.top() - 2));
+        DrawBarGripper(p, band, horz);
+    }
+}
+
+void CKVTToolBar::DrawBarGripper(QPainter& p, QRect band, bool horz)
+{
+    const CKVTDrawingData& dd = CKVTDrawingData::Instance();
+    const bool look2000 = s_options.look2000;
+    const int lines = look2000 ? 1 : 2;
+    const int shorten = look2000 ? 3 : 2;
+    const int first = look2000 ? 1 : 2;
+    auto line3d = [&](QRect r) {
+        p.fillRect(r, dd.Face());
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), dd.Highlight());
+        p.fillRect(QRect(r.left(), r.top(), 1, r.height()), dd.Highlight());
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), dd.Shadow());
+        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), dd.Shadow());
+    };
+    if (horz) {
+        band.adjust(0, shorten, 0, -shorten);
+        const int mid = band.left() + band.width() / 2;
+        for (int i = 0; i < lines; ++i) {
+            const QRect l(mid - first + 4 * i, band.top(), 3, band.height());
+            line3d(l);
+            if (!look2000)
+                p.fillRect(QRect(l.left(), l.bottom(), 1, 1), dd.Highlight());
+        }
+    } else {
+        if (!look2000)
+            band.adjust(0, 1, 0, 0);
+        band.adjust(shorten, 0, -shorten, 0);
+        const int mid = band.top() + band.height() / 2;
+        for (int i = 0; i < lines; ++i) {
+            const QRect l(band.left(), mid - first + 4 * i, band.width(), 3);
+            line3d(l);
+            if (!look2000)
+                p.fillRect(QRect(l.right(), l.top(), 1, 1), dd.Highlight());
+        }
+    }
+}
+
+// --- stored state ------------------------------------------------------------
+
+void CKVTToolBar::Serialize(sys::ObjectArchive& ar)
+{
+    if (ar.IsStoring()) {
+        std::vector<const sys::ArchiveObject*> list;
+        for (auto& b : m_buttons)
+            if (b->CanBeStored())
+                list.push_back(b.get());
+        ar.WriteObjectList(list);
+        ar.WriteU32(m_textLabels ? 1 : 0);
+        ar.WriteString(IsCreated() ? windowTitle().toStdU16String() : std::u16string());
+        return;
+    }
+    // Read everything first; the bar changes only when all of it has loaded.
+    std::vector<std::unique_ptr<sys::ArchiveObject>> objects = ar.ReadObjectList();
+    std::vector<std::unique_ptr<CKVTToolbarButton>> buttons;
+    for (auto& o : objects) {
+        auto* b = dynamic_cast<CKVTToolbarButton*>(o.get());
+        if (!b)
+            throw sys::ArchiveError("not a toolbar button");
+        o.release();
+        buttons.emplace_back(b);
+    }
+    const bool textLabels = ar.ReadU32() != 0;
+    const QString caption = QString::fromStdU16String(ar.ReadString());
+
+    RemoveAllButtons();
+    for (auto& b : buttons) {
+        b->m_style &= ~TBBS_PRESSED;
+        CKVTToolbarButton* raw = b.get();
+        m_buttons.push_back(std::move(b));
+        raw->OnParentChanged(this);
+    }
+    if (AllowChangeTextLabels())
+        m_textLabels = textLabels;
+    RepositionButtons();
+    if (IsCreated())
+        setWindowTitle(caption);
+    for (int i = GetCount() - 1; i >= 0; --i)
+        if (!IsCommandPermitted(m_buttons[size_t(i)]->m_id))
+            RemoveButton(i);
+}
+
+std::vector<uint8_t> CKVTToolBar::StoreButtons()
+{
+    sys::ObjectArchive ar;
+    Serialize(ar);
+    return ar.TakeBytes();
+}
+
+bool CKVTToolBar::LoadButtons(const std::vector<uint8_t>& bytes)
+{
+    try {
+        sys::ObjectArchive ar(bytes);
+        Serialize(ar);
+    } catch (const sys::ArchiveError&) {
+        return false;
+    }
+    return true;
+}
+
+QString CKVTToolBar::StateKey(const QString& profile, int index, uint32_t resourceId) const
+{
+    if (index == -1)
+        index = int(GetDlgCtrlID());
+    const QString prefix = GetRegPath(QStringLiteral("KVTToolBars"), profile);
+    if (resourceId == 0xFFFFFFFF)
+        return prefix + QStringLiteral("KVTToolBar-%1").arg(index);
+    return prefix + QStringLiteral("KVTToolBar-%1%2").arg(index).arg(resourceId, 0, 16);
+}
+
+void CKVTToolBar::ClearStateKeyRecord() { StateKeys().clear(); }
+
+bool CKVTToolBar::SaveState(const QString& profile, int index, uint32_t resourceId)
+{
+    if (index == -1)
+        index = int(GetDlgCtrlID());
+    const QString key = StateKey(profile, index, resourceId);
+    auto& keys = StateKeys();
+    const QString folded = key.toCaseFolded();
+    auto it = keys.find(folded);
+    if (it != keys.end() && it->second != std::make_pair(index, resourceId)) {
+        std::fprintf(stderr, "toolbar state key %s is used by another bar; not saved\n", qPrintable(key));
+        return false;
+    }
+    const std::vector<uint8_t> bytes = StoreButtons();
+    CKVTRegistryKey reg;
+    if (!reg.CreateKey(key))
+        return false;
+    keys[folded] = {index, resourceId};
+    if (IsCreated())
+        reg.Write(QStringLiteral("Name"), windowTitle());
+    return reg.Write(QStringLiteral("Buttons"), bytes);
+}
+
+bool CKVTToolBar::LoadState(const QString& profile, int index, uint32_t resourceId)
+{
+    CKVTRegistryKey reg(false, true);
+    if (!reg.Open(StateKey(profile, index, resourceId)))
+        return false;
+    std::vector<uint8_t> bytes;
+    if (!reg.Read(QStringLiteral("Buttons"), bytes))
+        return false;
+    if (!LoadButtons(bytes))
+        return false;
+    AdjustLayout();
+    return true;
+}
+
+bool CKVTToolBar::RemoveStateFromRegistry(const QString& profile, int index, uint32_t resourceId)
+{
+    CKVTRegistryKey reg;
+    return reg.DeleteKey(StateKey(profile, index, resourceId));
+}
+
+namespace {
+const char16_t* const kOptionNames[] = {u"Tooltips",          u"ShortcutKeys", u"LargeIcons",
+                                        u"MenuAnimation",     u"RecentlyUsedMenus", u"MenuShadows",
+                                        u"ShowAllMenusAfterDelay", u"Look2000"};
+}
+
+bool CKVTToolBar::SaveParameters(const QString& profile)
+{
+    CKVTRegistryKey reg;
+    if (!reg.CreateKey(GetRegPath(QStringLiteral("KVTToolBars"), profile) + QStringLiteral("KVTToolbarParameters")))
+        return false;
+    const KvtToolbarOptions& o = s_options;
+    const uint32_t values[] = {o.tooltips,          o.shortcutKeys, o.largeIcons,
+                               o.menuAnimation,     o.recentlyUsedMenus, o.menuShadows,
+                               o.showAllMenusAfterDelay, o.look2000};
+    bool ok = true;
+    for (size_t i = 0; i < 8; ++i)
+        ok = reg.Write(QString::fromUtf16(kOptionNames[i]), values[i]) && ok;
+    return reg.WriteObject(QStringLiteral("CommandsUsage"), CKVTCommandUsage::Instance()) && ok;
+}
+
+bool CKVTToolBar::LoadParameters(const QString& profile)
+{
+    CKVTRegistryKey reg(false, true);
+    if (!reg.Open(GetRegPath(QStringLiteral("KVTToolBars"), profile) + QStringLiteral("KVTToolbarParameters")))
+        return false;
+    KvtToolbarOptions& o = s_options;
+    bool* flags[] = {&o.tooltips, &o.shortcutKeys, &o.largeIcons, nullptr, &o.recentlyUsedMenus,
+                     &o.menuShadows, &o.showAllMenusAfterDelay, &o.look2000};
+    bool ok = true;
+    for (size_t i = 0; i < 8 && ok; ++i) {
+        uint32_t v = 0;
+        ok = reg.Read(QString::fromUtf16(kOptionNames[i]), v);
+        if (!ok)
+            break;
+        if (flags[i])
+            *flags[i] = v != 0;
+        else
+            o.menuAnimation = v;
+    }
+    if (ok)
+        ok = reg.ReadObject(QStringLiteral("CommandsUsage"), CKVTCommandUsage::Instance());
+    SetLargeIcons(o.largeIcons);
+    SetLook2000(o.look2000);
+    return ok;
+}

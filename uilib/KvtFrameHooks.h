@@ -1,0 +1,37 @@
+#pragma once
+// The one interface through which the toolbar library reaches its frame:
+// every frame hook and registered toolbar message becomes a virtual call
+// here.  A frame implements it beside its QWidget base.
+
+#include <QString>
+
+#include <cstdint>
+
+class CKVTToolBar;
+class CKVTToolbarButton;
+class QWidget;
+
+class KvtFrameHooks
+{
+public:
+    virtual ~KvtFrameHooks() = default;
+
+    // A tooltip text of the frame's own for a button; FALSE: none.
+    virtual bool OnGetButtonToolTipText(CKVTToolbarButton* button, QString& text)
+    {
+        (void)button;
+        (void)text;
+        return false;
+    }
+    // "KVTTOOLBAR_RESETTOOLBAR": a bar's buttons were set again from its resource.
+    virtual void OnToolbarReset(CKVTToolBar* bar, uint32_t resourceId)
+    {
+        (void)bar;
+        (void)resourceId;
+    }
+
+    // The hooks of the frame w belongs to: the first widget up w's parent
+    // chain (its window included) that implements them, else the
+    // application's main window when it does, else null.
+    static KvtFrameHooks* FromWidget(QWidget* w);
+};
