@@ -15,6 +15,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/BinDoc.h"
+#include "plcviews/HexEditView.h"
 #include "plcviews/PLCDoc.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "res/Resources.h"
