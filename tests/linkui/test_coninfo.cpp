@@ -114,6 +114,8 @@ TEST(ConInfoDlg, GraphShot)
     FindChild<QLineEdit>(dlg.SetupPage(), "c11047")->setText(QStringLiteral("100"));
     dlg.StartRefresh(&t.link);
     PumpEvents(4000);
-    dlg.Tabs()->setCurrentIndex(1);
+    bool ok = false;
+    const int tab = ShotValue().toInt(&ok); // SW_SHOT=0, 1 or 2 picks the tab
+    dlg.Tabs()->setCurrentIndex(ok ? tab : 1);
     HoldForScreenshot(&dlg);
 }
