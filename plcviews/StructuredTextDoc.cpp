@@ -99,10 +99,11 @@ CEdtTextBuffer* CStructuredTextView::LocateTextBuffer()
 
 void CStructuredTextView::ClampTextPos(EdtPoint pos)
 {
-    pos.line = std::clamp(pos.line, 0, GetLineCount() - 1);
-    pos.ch = std::clamp(pos.ch, 0, GetLineLength(pos.line));
-    SetCursorPos(pos);
-    SetAnchor(pos);
-    SetSelection(pos, pos);
-    EnsureVisible(pos);
+    const int line = std::clamp(pos.line, 0, std::max(0, GetLineCount() - 1));
+    const int ch = GetLineCount() > 0 ? std::clamp(pos.ch, 0, GetLineLength(line)) : 0;
+    const EdtPoint pt{ch, line};
+    SetSelection(pt, pt);
+    SetAnchor(pt);
+    SetCursorPos(pt);
+    EnsureVisible(pt);
 }

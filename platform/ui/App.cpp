@@ -121,9 +121,22 @@ MainFrameBase::MainFrameBase(QWidget* parent) : QMainWindow(parent), m_area(new 
             app->Documents().Template(i)->SetMdiArea(m_area);
     }
     QApplication::instance()->installEventFilter(this);
+    connect(m_area, &QMdiArea::subWindowActivated, this, [this] { ShowMenuOfActiveChild(); });
 }
 
 MainFrameBase::~MainFrameBase() = default;
+
+void MainFrameBase::ShowMenuOfActiveChild()
+{
+    if (!m_menu)
+        return;
+    Menu* shared = nullptr;
+    if (ChildFrame* f = MDIGetActive())
+        if (Document* doc = f->GetActiveDocument())
+            if (DocTemplate* t = doc->GetDocTemplate())
+                shared = t->GetSharedMenu();
+    m_menu->SetSharedMenu(shared);
+}
 
 bool MainFrameBase::LoadFrame(uint32_t resourceId)
 {
@@ -131,6 +144,7 @@ bool MainFrameBase::LoadFrame(uint32_t resourceId)
         if (!m_menu)
             m_menu = new MenuBarAdapter(menuBar(), this);
         m_menu->SetMenu(std::move(menu));
+        ShowMenuOfActiveChild();
     }
     if (auto accel = AccelTable::Load(resourceId))
         m_accel = std::move(accel);

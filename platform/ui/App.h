@@ -87,11 +87,20 @@ public:
     // and the main frame's; sends the command and returns true when found.
     bool TranslateAccelerator(QKeyEvent* e);
 
+    // Services of the main frame to the document windows; the program's
+    // main frame overrides them.  SetEditorIndicators switches the status
+    // bar between the editor's and the normal panes; FlashUntilFocus
+    // draws the user's attention to the frame.
+    virtual void SetEditorIndicators(bool /*editor*/) {}
+    virtual void FlashUntilFocus() {}
+
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Shows the shared menu of the active child's template, or the frame's.
+    void ShowMenuOfActiveChild();
     QMdiArea* m_area;
     MenuBarAdapter* m_menu = nullptr;
     std::unique_ptr<AccelTable> m_accel;

@@ -1,5 +1,7 @@
 #include "platform/ui/Document.h"
 
+#include "platform/ui/Menu.h"
+
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Splitter.h"
 
@@ -462,9 +464,11 @@ void ChildFrame::closeEvent(QCloseEvent* e)
 DocTemplate::DocTemplate(uint32_t resourceId, const QString& docString, DocFactory doc, FrameFactory frame,
                          ViewFactory view)
     : m_resourceId(resourceId), m_strings(docString.split(QLatin1Char('\n'))), m_docFactory(std::move(doc)),
-      m_frameFactory(std::move(frame)), m_viewFactory(std::move(view))
+      m_frameFactory(std::move(frame)), m_viewFactory(std::move(view)), m_sharedMenu(Menu::Load(resourceId))
 {
 }
+
+void DocTemplate::SetSharedMenu(std::unique_ptr<Menu> menu) { m_sharedMenu = std::move(menu); }
 
 DocTemplate::~DocTemplate()
 {

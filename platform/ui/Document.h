@@ -27,6 +27,7 @@ class DocTemplate;
 class Document;
 class View;
 class AccelTable;
+class Menu;
 
 // The framework's texts (also in res/strings/framework.strings).
 constexpr uint32_t IDS_UNEXPECTED_FORMAT = 4500;  // "Unexpected file format."
@@ -265,6 +266,11 @@ public:
     bool CloseAllDocuments();
 
     View* CreateView() const { return m_viewFactory ? m_viewFactory() : nullptr; }
+    // The menu the main frame shows while a frame of this template is
+    // active: menus/<id>.menu, loaded when the template is made; null when
+    // there is none.
+    Menu* GetSharedMenu() const { return m_sharedMenu.get(); }
+    void SetSharedMenu(std::unique_ptr<Menu> menu);
     // The MDI area the frames go into (the main frame sets it).
     void SetMdiArea(QMdiArea* area) { m_area = area; }
     QMdiArea* MdiArea() const { return m_area; }
@@ -277,6 +283,7 @@ private:
     ViewFactory m_viewFactory;
     std::vector<Document*> m_docs;
     QPointer<QMdiArea> m_area;
+    std::unique_ptr<Menu> m_sharedMenu;
 };
 
 // The templates of the application and what works across them.

@@ -423,13 +423,22 @@ void MenuBarAdapter::SetMenu(std::unique_ptr<Menu> menu)
     Rebuild();
 }
 
+void MenuBarAdapter::SetSharedMenu(Menu* menu)
+{
+    if (menu == m_shared)
+        return;
+    m_shared = menu;
+    Rebuild();
+}
+
 void MenuBarAdapter::Rebuild()
 {
     m_bar->clear();
-    if (!m_menu)
+    Menu* shown = ShownMenu();
+    if (!shown)
         return;
-    for (int i = 0; i < m_menu->ItemCount(); ++i) {
-        const MenuItem* it = m_menu->Item(i);
+    for (int i = 0; i < shown->ItemCount(); ++i) {
+        const MenuItem* it = shown->Item(i);
         if (it->popup) {
             QMenu* qm = m_bar->addMenu(it->text);
             qm->setProperty(kModelProperty, QVariant::fromValue<void*>(it->popup.get()));

@@ -100,6 +100,11 @@ public:
     MenuBarAdapter(QMenuBar* bar, QObject* parent = nullptr);
     void SetMenu(std::unique_ptr<Menu> menu);
     Menu* GetMenu() const { return m_menu.get(); }
+    // Shows menu (not owned; a document template's shared menu) instead of
+    // the own menu until it is set back to null.
+    void SetSharedMenu(Menu* menu);
+    // The menu shown: the shared one when set, else the own one.
+    Menu* ShownMenu() const { return m_shared ? m_shared : m_menu.get(); }
     // Runs the update handlers of the popup's items and rebuilds it; what a
     // popup does just before it opens.
     void UpdatePopup(QMenu* qmenu);
@@ -111,6 +116,7 @@ private:
     void Fill(QMenu* qmenu, Menu* model);
     QMenuBar* m_bar;
     std::unique_ptr<Menu> m_menu;
+    Menu* m_shared = nullptr;
 };
 
 // Shows menu (a popup's items; pass the popup of a context-menu resource)
