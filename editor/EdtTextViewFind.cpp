@@ -477,6 +477,12 @@ bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
     m_idealCharPos = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
     SetSelection(pt, end);
     const int top = m_topSubLine, offset = m_offsetChar;
+    // A match off the screen comes into its upper third, so that the next
+    // ones below it are in sight without a scroll each.
+    const int lines = std::max(GetScreenLines(), 1);
+    const int sub = GetSubLineIndex(m_cursorPos.line);
+    if (!m_wordWrap && (sub < m_topSubLine || sub >= m_topSubLine + lines))
+        ScrollToSubLine(std::clamp(sub - lines / 3, 0, std::max(GetSubLineCount() - 1, 0)));
     EnsureVisible(m_cursorPos);
     if (top == m_topSubLine && offset == m_offsetChar)
         UpdateCaret();  // a scroll has placed it already
