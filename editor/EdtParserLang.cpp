@@ -284,18 +284,9 @@ uint32_t ParseLineBatch(std::u16string_view text, uint32_t cookie, TextBlockList
     for (int i = 0;; ++i) {
         if (run.pending) {
             const int p = run.Position(i);
-            int colour;
-            if (cookie & EDT_CK_LINE_COMMENT)
-                colour = EDT_CLR_COMMENT;
-            else if (cookie & (EDT_CK_STRING | EDT_CK_CHAR))
-                colour = EDT_CLR_STRING;
-            else if (cookie & EDT_CK_PREPROCESSOR)
-                colour = EDT_CLR_PREPROCESSOR;
-            else if (isWordChar(p))
-                colour = EDT_CLR_TEXT;
-            else
-                colour = EDT_CLR_OPERATOR;
-            run.Lay(*blocks, p, colour);
+            run.Lay(*blocks, p,
+                    edtscan::RunColour(cookie, EDT_CK_LINE_COMMENT, EDT_CK_PREPROCESSOR,
+                                       [&] { return isWordChar(p); }));
         }
         if (i == len)
             break;

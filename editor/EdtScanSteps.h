@@ -70,6 +70,23 @@ struct PendingRun
     }
 };
 
+// The colour of the block the pending redefinition lays with the cookie
+// bits of the C-style scan: an open comment (commentBits), string or
+// character constant, or preprocessor line (preprocessorBit) gives its
+// colour; else isWord() says text or operator.
+template <class IsWord>
+inline int RunColour(uint32_t cookie, uint32_t commentBits, uint32_t preprocessorBit,
+                     IsWord&& isWord)
+{
+    if (cookie & commentBits)
+        return EDT_CLR_COMMENT;
+    if (cookie & (EDT_CK_STRING | EDT_CK_CHAR))
+        return EDT_CLR_STRING;
+    if (cookie & preprocessorBit)
+        return EDT_CLR_PREPROCESSOR;
+    return isWord() ? EDT_CLR_TEXT : EDT_CLR_OPERATOR;
+}
+
 // One character inside a string (EDT_CK_STRING) or a character constant
 // (EDT_CK_CHAR): its own quote ends it unless escaped.
 inline void QuotedStep(char16_t ch, bool escaped, uint32_t& cookie, PendingRun& run)
@@ -105,8 +122,7 @@ inline bool OpenQuote(const ScanLine& at, int i, char16_t ch, uint32_t& cookie,
 // any other character classifies the open word, classify(start, end), and
 // makes the block at it due (false).
 template <class Classify>
-inline bool WordStep(bool isWordChar, int i, int& wordStart, PendingRun& run,
-                     Classify&& classify)
+inline bool WordStep(bool isWordChar, int i, int& wordStart, PendingRun& run, Classify&& classify)
 {
     if (isWordChar) {
         if (wordStart < 0)
