@@ -17,7 +17,7 @@ namespace parserrandom {
 // below `interesting` a character of `alphabet`, then a lone surrogate,
 // then U+0000 or U+FFFF, else any UTF-16 unit.
 inline std::u16string RandomLine(std::mt19937& gen, size_t length, std::u16string_view alphabet,
-                                  int interesting)
+                                 int interesting)
 {
     std::uniform_int_distribution<int> kind(0, 9);
     std::uniform_int_distribution<int> pick(0, static_cast<int>(alphabet.size()) - 1);
