@@ -302,10 +302,7 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
         }
         // 4. Strings and character constants.
         if (cookie & (EDT_CK_STRING | EDT_CK_CHAR)) {
-            const bool dq = (cookie & EDT_CK_STRING) != 0;
-            const bool escaped = !dq && o.quoteAfterBackslashStays ? at(i - 1) == u'\\'
-                                                                   : at.Escaped(i);
-            edtscan::QuotedStep(ch, escaped, cookie, run);
+            edtscan::QuotedStep(at, i, ch, cookie, run, o.quoteAfterBackslashStays);
             continue;
         }
         // 5. Block comment.

@@ -296,7 +296,7 @@ uint32_t ParseLineBatch(std::u16string_view text, uint32_t cookie, TextBlockList
             break;
         }
         if (cookie & (EDT_CK_STRING | EDT_CK_CHAR)) {
-            edtscan::QuotedStep(ch, at.Escaped(i), cookie, run);
+            edtscan::QuotedStep(at, i, ch, cookie, run);
             continue;
         }
         if (edtscan::OpenQuote(at, i, ch, cookie, blocks))

@@ -176,7 +176,7 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
             break;
         }
         if (cookie & (kString | kChar)) {
-            edtscan::QuotedStep(ch, at.Escaped(i), cookie, run);
+            edtscan::QuotedStep(at, i, ch, cookie, run);
             continue;
         }
         if (cookie & kComment) {
@@ -347,7 +347,7 @@ uint32_t ParseLineTex(std::u16string_view text, uint32_t cookie, TextBlockList* 
             break;
         }
         if (cookie & (EDT_CK_STRING | EDT_CK_CHAR)) {
-            edtscan::QuotedStep(ch, at.Escaped(i), cookie, run);
+            edtscan::QuotedStep(at, i, ch, cookie, run);
             continue;
         }
         if (ch == u'%') {

@@ -87,12 +87,18 @@ inline int RunColour(uint32_t cookie, uint32_t commentBits, uint32_t preprocesso
     return isWord() ? EDT_CLR_TEXT : EDT_CLR_OPERATOR;
 }
 
-// One character inside a string (EDT_CK_STRING) or a character constant
-// (EDT_CK_CHAR): its own quote ends it unless escaped.
-inline void QuotedStep(char16_t ch, bool escaped, uint32_t& cookie, PendingRun& run)
+// The character ch at i inside a string (EDT_CK_STRING) or a character
+// constant (EDT_CK_CHAR): its own quote ends it unless escaped (see
+// ScanLine::Escaped; with charAfterAnyBackslash a "'" after any backslash
+// is).
+inline void QuotedStep(const ScanLine& at, int i, char16_t ch, uint32_t& cookie,
+                       PendingRun& run, bool charAfterAnyBackslash = false)
 {
     const bool dq = (cookie & EDT_CK_STRING) != 0;
-    if (ch == (dq ? u'"' : u'\'') && !escaped) {
+    if (ch != (dq ? u'"' : u'\''))
+        return;
+    const bool escaped = !dq && charAfterAnyBackslash ? at(i - 1) == u'\\' : at.Escaped(i);
+    if (!escaped) {
         cookie &= dq ? ~EDT_CK_STRING : ~EDT_CK_CHAR;
         run.AfterStateEnd();
     }
