@@ -350,8 +350,11 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
             continue;
         }
         // 8. Openings.
-        if (edtscan::OpenQuote(at, i, ch, cookie, blocks))
+        if (edtscan::OpenQuote(at, i, ch, cookie)) {
+            if (blocks)
+                blocks->Append(i, EDT_CLR_STRING);
             continue;
+        }
         if ((o.slashComments && ch == u'*' && at(i - 1) == u'/') ||
             (o.pascalComments && ch == u'*' && at(i - 1) == u'(') ||
             (o.lispComments && ch == u'|' && at(i - 1) == u';')) {

@@ -299,8 +299,10 @@ uint32_t ParseLineBatch(std::u16string_view text, uint32_t cookie, TextBlockList
             edtscan::QuotedStep(at, i, ch, cookie, run);
             continue;
         }
-        if (edtscan::OpenQuote(at, i, ch, cookie, blocks))
+        if (edtscan::OpenQuote(at, i, ch, cookie)) {
+            blocks->Append(i, EDT_CLR_STRING);
             continue;
+        }
         if (firstChar && !IsScanSpace(ch)) {
             firstChar = false;
             if (ch == u':') {

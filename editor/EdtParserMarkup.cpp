@@ -232,8 +232,10 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
         const bool inTag = (cookie & kTag) != 0;
         const bool dqOpens = sgml || inTag || inCode;
         const bool sqOpens = sgml || inTag || (php && inCode);
-        if (edtscan::OpenQuote(at, i, ch, cookie, blocks, dqOpens, sqOpens))
+        if (edtscan::OpenQuote(at, i, ch, cookie, dqOpens, sqOpens)) {
+            lay(i, EDT_CLR_STRING);
             continue;
+        }
         // 5. "<!--" (outside code), all four characters in the line.
         if (!inCode && ch == u'<' && at(i + 1) == u'!' && at(i + 2) == u'-' &&
             at(i + 3) == u'-') {
@@ -355,8 +357,10 @@ uint32_t ParseLineTex(std::u16string_view text, uint32_t cookie, TextBlockList* 
             wordStart = -1;
             break;
         }
-        if (edtscan::OpenQuote(at, i, ch, cookie, blocks))
+        if (edtscan::OpenQuote(at, i, ch, cookie)) {
+            blocks->Append(i, EDT_CLR_STRING);
             continue;
+        }
         edtscan::WordStep(isWordChar(ch), i, wordStart, run, classify);
     }
     if (wordStart >= 0)

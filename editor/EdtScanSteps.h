@@ -105,19 +105,16 @@ inline void QuotedStep(const ScanLine& at, int i, char16_t ch, uint32_t& cookie,
 }
 
 // Opens a string at '"' (when dqOpens) or a character constant at "'" that
-// follows no identifier character (when sqOpens); true when it did.
+// follows no identifier character (when sqOpens); true when it did, and the
+// caller lays the string colour at i.
 inline bool OpenQuote(const ScanLine& at, int i, char16_t ch, uint32_t& cookie,
-                      TextBlockList* blocks, bool dqOpens = true, bool sqOpens = true)
+                      bool dqOpens = true, bool sqOpens = true)
 {
     if (ch == u'"' && dqOpens) {
-        if (blocks)
-            blocks->Append(i, EDT_CLR_STRING);
         cookie |= EDT_CK_STRING;
         return true;
     }
     if (ch == u'\'' && sqOpens && (i == 0 || !IsIdentifierChar(at(i - 1)))) {
-        if (blocks)
-            blocks->Append(i, EDT_CLR_STRING);
         cookie |= EDT_CK_CHAR;
         return true;
     }
