@@ -8,7 +8,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/StructuredTextDoc.h"
-#include "tests/support/platform/TempDir.h"
+#include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
 
 #include <QApplication>
@@ -25,21 +25,10 @@
 
 #include <gtest/gtest.h>
 
+using namespace mainwndtest;
 using namespace testsupport::ui;
 
 namespace {
-
-const QString kCat = QStringLiteral("OutputWindow");
-
-// Shows w's window and makes it active, so that its widgets take the focus.
-void ShowActive(QWidget* w)
-{
-    QWidget* top = w->window();
-    top->show();
-    top->activateWindow();
-    QApplication::setActiveWindow(top);
-    WaitFor([top] { return top->isVisible(); }, 2000, "window shown");
-}
 
 // Runs act on the popup menu as soon as it is shown.
 void OnPopup(std::function<void(QMenu*)> act)
@@ -63,7 +52,7 @@ void OnPopup(std::function<void(QMenu*)> act)
 
 std::u16string U(const QString& s) { return s.toStdU16String(); }
 
-class OutputTest : public ::testing::Test
+class OutputTest : public RegistryTest
 {
 protected:
     void SetUp() override
@@ -78,7 +67,7 @@ protected:
     void TearDown() override
     {
         SetFontColorPage(nullptr);
-        sys::RegistryStore::Reset();
+        RegistryTest::TearDown();
     }
     // A tagged line pointing at path (line, column).
     void Tagged(const QString& text, const QString& path, int line = 1, int column = 1,
@@ -94,8 +83,6 @@ protected:
         return ctrl->cursorRect(c).center();
     }
 
-    testsupport::ScopedConfigHome config;
-    testsupport::TempDir dir;
     CFontColorPage registry;
     QWidget host;
     COutputCtrl* ctrl = nullptr;
