@@ -9,7 +9,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMdiArea>
-#include <QMenuBar>
+#include <QMdiSubWindow>
 
 namespace ui {
 
@@ -121,16 +121,22 @@ MainFrameBase::MainFrameBase(QWidget* parent) : QMainWindow(parent), m_area(new 
             app->Documents().Template(i)->SetMdiArea(m_area);
     }
     QApplication::instance()->installEventFilter(this);
+    connect(m_area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow*) { UpdateActiveMenu(); });
 }
 
-MainFrameBase::~MainFrameBase() = default;
+MainFrameBase::~MainFrameBase()
+{
+    // The MDI area activates other windows while it is taken down.
+    disconnect(m_area, nullptr, this, nullptr);
+}
 
 bool MainFrameBase::LoadFrame(uint32_t resourceId)
 {
+    m_resourceId = resourceId;
     if (auto menu = Menu::Load(resourceId)) {
-        if (!m_menu)
-            m_menu = new MenuBarAdapter(menuBar(), this);
-        m_menu->SetMenu(std::move(menu));
+        m_defaultMenu = std::move(menu);
+        m_activeMenu = nullptr;
+        UpdateActiveMenu();
     }
     if (auto accel = AccelTable::Load(resourceId))
         m_accel = std::move(accel);
@@ -164,17 +170,40 @@ StatusBar* MainFrameBase::CreateStatusBar(const std::vector<uint32_t>& paneIds)
     return m_status;
 }
 
-bool MainFrameBase::TranslateAccelerator(QKeyEvent* e)
+Menu* MainFrameBase::GetActiveMenu() const
+{
+    if (ChildFrame* f = MDIGetActive())
+        if (Document* d = f->GetActiveDocument())
+            if (DocTemplate* t = d->GetDocTemplate())
+                if (Menu* m = t->GetSharedMenu())
+                    return m;
+    return m_defaultMenu.get();
+}
+
+void MainFrameBase::UpdateActiveMenu(bool force)
+{
+    Menu* menu = GetActiveMenu();
+    if (menu == m_activeMenu && !force)
+        return;
+    m_activeMenu = menu;
+    OnActiveMenuChanged(menu);
+}
+
+uint32_t MainFrameBase::FindAccelerator(const QKeyEvent& e) const
 {
     std::vector<const AccelTable*> tables;
-    View* v = FocusedView();
-    if (v) {
+    if (View* v = FocusedView()) {
         tables.push_back(v->Accelerators());
         if (ChildFrame* f = v->GetParentFrame())
             tables.push_back(f->Accelerators());
     }
     tables.push_back(m_accel.get());
-    uint16_t cmd = ui::TranslateAccelerator(*e, tables);
+    return ui::TranslateAccelerator(e, tables);
+}
+
+bool MainFrameBase::TranslateAccelerator(QKeyEvent* e)
+{
+    const uint32_t cmd = FindAccelerator(*e);
     if (!cmd)
         return false;
     // A disabled command is not run.
@@ -190,9 +219,18 @@ bool MainFrameBase::eventFilter(QObject* watched, QEvent* e)
     if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);
         // Keys of this frame's windows only, and not while a modal dialog runs.
-        if (w->window() == this && !QApplication::activeModalWidget())
-            if (TranslateAccelerator(static_cast<QKeyEvent*>(e)))
+        if (w->window() == this && !QApplication::activeModalWidget()) {
+            auto* ke = static_cast<QKeyEvent*>(e);
+            if (TranslateAccelerator(ke))
                 return true;
+            // The system keys of document windows.
+            const bool ctrlOnly = (ke->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+            if (ctrlOnly && (ke->key() == Qt::Key_F4 || ke->key() == Qt::Key_F6))
+                if (ChildFrame* child = MDIGetActive()) {
+                    child->SysCommand(ke->key() == Qt::Key_F4 ? SC_CLOSE : SC_NEXTWINDOW);
+                    return true;
+                }
+        }
     }
     return QMainWindow::eventFilter(watched, e);
 }

@@ -1,4 +1,6 @@
 #include "platform/ui/Document.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Menu.h"
 
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Splitter.h"
@@ -325,7 +327,54 @@ void View::OnUpdate(View*, long, QObject*) { update(); }
 
 // ------------------------------------------------------------- ChildFrame
 
-ChildFrame::ChildFrame(QWidget* parent) : QMdiSubWindow(parent) { setAttribute(Qt::WA_DeleteOnClose, false); }
+ChildFrame::ChildFrame(QWidget* parent) : QMdiSubWindow(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    // The system menu and its keys are the frame's (GetSystemMenu, SysCommand).
+    setSystemMenu(nullptr);
+}
+
+std::unique_ptr<Menu> ChildFrame::GetSystemMenu() const
+{
+    auto m = std::make_unique<Menu>();
+    const Qt::WindowFlags f = windowFlags();
+    const bool minimised = isMinimized(), maximised = isMaximized();
+    auto grayed = [](bool g) { return g ? uint32_t(MF_GRAYED) : 0u; };
+    m->AppendItem(SC_RESTORE, LoadResString(4580), grayed(!minimised && !maximised));
+    m->AppendItem(SC_MOVE, LoadResString(4581), MF_GRAYED);
+    m->AppendItem(SC_SIZE, LoadResString(4582), MF_GRAYED);
+    m->AppendItem(SC_MINIMIZE, LoadResString(4583), grayed(!(f & Qt::WindowMinimizeButtonHint) || minimised));
+    m->AppendItem(SC_MAXIMIZE, LoadResString(4584), grayed(!(f & Qt::WindowMaximizeButtonHint) || maximised));
+    m->AppendSeparator();
+    m->AppendItem(SC_CLOSE, LoadResString(4585), MF_DEFAULT | grayed(!(f & Qt::WindowCloseButtonHint)));
+    m->AppendSeparator();
+    m->AppendItem(SC_NEXTWINDOW, LoadResString(4586));
+    return m;
+}
+
+void ChildFrame::SysCommand(uint32_t id)
+{
+    switch (id) {
+    case SC_RESTORE:
+        showNormal();
+        break;
+    case SC_MINIMIZE:
+        showMinimized();
+        break;
+    case SC_MAXIMIZE:
+        showMaximized();
+        break;
+    case SC_CLOSE:
+        close();
+        break;
+    case SC_NEXTWINDOW:
+        if (QMdiArea* area = mdiArea())
+            area->activateNextSubWindow();
+        break;
+    default:
+        break;
+    }
+}
 
 ChildFrame::~ChildFrame() = default;
 
@@ -464,6 +513,15 @@ DocTemplate::DocTemplate(uint32_t resourceId, const QString& docString, DocFacto
     : m_resourceId(resourceId), m_strings(docString.split(QLatin1Char('\n'))), m_docFactory(std::move(doc)),
       m_frameFactory(std::move(frame)), m_viewFactory(std::move(view))
 {
+    m_menu = Menu::Load(resourceId);
+}
+
+void DocTemplate::SetSharedMenu(std::unique_ptr<Menu> menu)
+{
+    m_menu = std::move(menu);
+    if (Application* app = Application::Instance())
+        if (MainFrameBase* frame = app->GetMainWnd())
+            frame->UpdateActiveMenu(true);
 }
 
 DocTemplate::~DocTemplate()

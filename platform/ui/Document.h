@@ -182,6 +182,17 @@ constexpr int SW_SHOWMINIMIZED = 2;
 constexpr int SW_SHOWMAXIMIZED = 3;
 
 class SplitterWnd;
+class Menu;
+
+// The system commands of a window.
+constexpr uint32_t SC_SIZE = 0xF000;
+constexpr uint32_t SC_MOVE = 0xF010;
+constexpr uint32_t SC_MINIMIZE = 0xF020;
+constexpr uint32_t SC_MAXIMIZE = 0xF030;
+constexpr uint32_t SC_NEXTWINDOW = 0xF040;
+constexpr uint32_t SC_CLOSE = 0xF060;
+constexpr uint32_t SC_RESTORE = 0xF120;
+inline bool IsSystemCommand(uint32_t id) { return id >= 0xF000 && id <= 0xF1EF; }
 
 class ChildFrame : public QMdiSubWindow, public CommandTarget
 {
@@ -203,6 +214,13 @@ public:
     virtual const AccelTable* Accelerators() const { return nullptr; }
     // Updates the caption from the document's title.
     virtual void OnUpdateFrameTitle();
+    // The system menu of the document window (Restore, Move, Size,
+    // Minimise, Maximise, Close as the default item, Next), its states
+    // following the window's hints and state.  A new model each call.
+    std::unique_ptr<Menu> GetSystemMenu() const;
+    // Runs a system command: SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE
+    // (through the document's questions) and SC_NEXTWINDOW; others do nothing.
+    void SysCommand(uint32_t id);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -242,6 +260,10 @@ public:
     virtual ~DocTemplate();
 
     uint32_t ResourceId() const { return m_resourceId; }
+    // The template's shared menu (loaded from menus/<resource id>.menu when
+    // the template is made and the file exists); null when it has none.
+    Menu* GetSharedMenu() const { return m_menu.get(); }
+    void SetSharedMenu(std::unique_ptr<Menu> menu);
     bool GetDocString(QString& out, DocStringIndex index) const;
     // "Textové soubory (*.txt)" with its pattern, for file dialogs.
     QString FileFilter() const;
@@ -271,6 +293,7 @@ public:
 
 private:
     uint32_t m_resourceId;
+    std::unique_ptr<Menu> m_menu;
     QStringList m_strings;
     DocFactory m_docFactory;
     FrameFactory m_frameFactory;
