@@ -37,10 +37,13 @@ TEST_F(AppTest, StartupOrderWithoutFile)
     ASSERT_TRUE(Start({}));
     EXPECT_EQ(core::StartupTrace(), Expected(false));
     // The six context menus were registered under their names.
-    const auto& menus = app->GetContextMenuManager()->Menus();
-    ASSERT_EQ(menus.size(), 6u);
-    EXPECT_EQ(menus[0].first, QStringLiteral("Editor PLC"));
-    EXPECT_EQ(menus[5], std::make_pair(QStringLiteral("Sledování proměnných"), uint32_t(1027)));
+    QStringList names;
+    app->GetContextMenuManager()->GetMenuNames(names);
+    ASSERT_EQ(names.size(), 6);
+    EXPECT_EQ(names[0], QStringLiteral("Editor PLC"));
+    EXPECT_EQ(names[5], QStringLiteral("Sledování proměnných"));
+    EXPECT_EQ(app->GetContextMenuManager()->GetMenuByName(names[5]),
+              app->GetContextMenuManager()->GetMenuById(1027));
     // A second creation of either manager is refused.
     EXPECT_FALSE(app->InitContextMenuManager());
     EXPECT_FALSE(app->InitKeyboardManager());
