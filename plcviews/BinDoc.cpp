@@ -31,7 +31,7 @@ QString HexDump(const QByteArray& bytes)
     return out;
 }
 
-CBinView::CBinView() : m_edit(MakeStandInEdit(this)) {}
+CBinView::CBinView() : m_edit(MakeStandInEdit(this)) { setProperty("sw_context_menu", 1033u); }
 
 void CBinView::OnUpdate(ui::View*, long, QObject*)
 {

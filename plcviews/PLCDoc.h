@@ -17,7 +17,7 @@ class CPLCView : public CStructuredTextView
 {
     Q_OBJECT
 public:
-    CPLCView() = default;
+    CPLCView() { setProperty("sw_context_menu", 1029u); }
     // Receives the project document's hints; the stand-in does nothing.
     virtual void OnProjectUpdate(ui::View* sender, long hint, QObject* object);
     void OnActivateView(bool activate) override;

@@ -1,6 +1,9 @@
 #include "plcviews/StandInView.h"
 
+#include "uilib/KVTWorkspace.h"
+
 #include <QFile>
+#include <QContextMenuEvent>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -17,6 +20,34 @@ bool ReadStandInFile(ui::Document& doc, const QString& path, QByteArray& bytes)
     return true;
 }
 
+namespace {
+// Shows the view's registered context menu (the view's property
+// "sw_context_menu") for a right click and the context-menu key.
+class ContextMenuFilter : public QObject
+{
+public:
+    ContextMenuFilter(ui::View* view) : QObject(view), m_view(view) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() != QEvent::ContextMenu)
+            return false;
+        auto* ce = static_cast<QContextMenuEvent*>(e);
+        const uint32_t id = m_view->property("sw_context_menu").toUInt();
+        CKVTWorkspace* workspace = CKVTWorkspace::Instance();
+        if (!id || !workspace)
+            return false;
+        const QPoint pt = ce->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : ce->globalPos();
+        workspace->ShowPopupMenu(id, pt, m_view);
+        return true;
+    }
+
+private:
+    ui::View* m_view;
+};
+} // namespace
+
 QPlainTextEdit* MakeStandInEdit(ui::View* view)
 {
     auto* edit = new QPlainTextEdit(view);
@@ -29,5 +60,9 @@ QPlainTextEdit* MakeStandInEdit(ui::View* view)
     font.setStyleHint(QFont::TypeWriter);
     edit->setFont(font);
     view->setFocusProxy(edit);
+    // The context menu event reaches the viewport first (mouse), the edit for the key.
+    auto* filter = new ContextMenuFilter(view);
+    edit->installEventFilter(filter);
+    edit->viewport()->installEventFilter(filter);
     return edit;
 }

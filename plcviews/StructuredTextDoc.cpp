@@ -27,7 +27,7 @@ bool CStructuredTextDoc::OnOpenDocument(const QString& path)
     return true;
 }
 
-CStructuredTextView::CStructuredTextView() : m_edit(MakeStandInEdit(this)) {}
+CStructuredTextView::CStructuredTextView() : m_edit(MakeStandInEdit(this)) { setProperty("sw_context_menu", 1031u); }
 
 void CStructuredTextView::OnUpdate(ui::View*, long, QObject*)
 {

@@ -216,13 +216,32 @@ bool MainFrameBase::TranslateAccelerator(QKeyEvent* e)
 
 bool MainFrameBase::eventFilter(QObject* watched, QEvent* e)
 {
+    if (e->type() == QEvent::MouseButtonPress)
+        m_altAlone = false;
+    if (e->type() == QEvent::KeyRelease && watched->isWidgetType()) {
+        auto* ke = static_cast<QKeyEvent*>(e);
+        auto* w = static_cast<QWidget*>(watched);
+        if (ke->key() == Qt::Key_Alt && !ke->isAutoRepeat() && m_altAlone && w->window() == this) {
+            m_altAlone = false;
+            if (OnMenuAltKey())
+                return true;
+        }
+    }
     if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);
         // Keys of this frame's windows only, and not while a modal dialog runs.
         if (w->window() == this && !QApplication::activeModalWidget()) {
             auto* ke = static_cast<QKeyEvent*>(e);
+            if (!ke->isAutoRepeat())
+                m_altAlone = ke->key() == Qt::Key_Alt;
             if (TranslateAccelerator(ke))
                 return true;
+            // Alt+letter opens the menu bar's item of that mnemonic.
+            const int key = ke->key();
+            if ((ke->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier &&
+                ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)))
+                if (OnMenuChar(QChar(key)))
+                    return true;
             // The system keys of document windows.
             const bool ctrlOnly = (ke->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
             if (ctrlOnly && (ke->key() == Qt::Key_F4 || ke->key() == Qt::Key_F6))

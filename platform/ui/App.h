@@ -102,6 +102,14 @@ protected:
     // The active menu changed (see UpdateActiveMenu); library frames hand it
     // to their menu bar.
     virtual void OnActiveMenuChanged(Menu* menu) { (void)menu; }
+    // The menu keys of the key filter: Alt pressed and released with nothing
+    // in between, and Alt+letter that no accelerator takes.  FALSE: not handled.
+    virtual bool OnMenuAltKey() { return false; }
+    virtual bool OnMenuChar(QChar c)
+    {
+        (void)c;
+        return false;
+    }
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
@@ -110,6 +118,7 @@ private:
     std::unique_ptr<Menu> m_defaultMenu;
     Menu* m_activeMenu = nullptr;
     uint32_t m_resourceId = 0;
+    bool m_altAlone = false;
     std::unique_ptr<AccelTable> m_accel;
     StatusBar* m_status = nullptr;
 };
