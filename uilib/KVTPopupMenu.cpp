@@ -135,6 +135,7 @@ QSize CKVTPopupMenuBar::CalcPopupSize()
 
 void CKVTPopupMenuBar::RepositionButtons()
 {
+    RebuildMnemonics();
     const QSize def(GetColumnWidth(), GetRowHeight());
     const int clientHeight = height() > 0 && isVisible() ? height() : (m_clientHeight > 0 ? m_clientHeight : 1 << 20);
     // Column widths first.
@@ -404,6 +405,7 @@ CKVTPopupMenu::CKVTPopupMenu(QWidget* editPage, const QString& name) : m_editPag
 void CKVTPopupMenu::Init()
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    setMouseTracking(true); // moves outside reach the popup without a button held
     m_bar = new CKVTPopupMenuBar(this);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationInactive && isVisible() && !m_editPage && !CKVTToolBar::IsCustomizeMode())
@@ -780,8 +782,12 @@ void CKVTPopupMenu::mousePressEvent(QMouseEvent* e)
     // A press on the item that opened this popup: the submenu stays.
     if (m_parentButton)
         if (CKVTToolBar* pb = m_parentButton->GetParentBar())
-            if (QRect(pb->mapToGlobal(m_parentButton->m_rect.topLeft()), m_parentButton->m_rect.size()).contains(global))
+            if (QRect(pb->mapToGlobal(m_parentButton->m_rect.topLeft()), m_parentButton->m_rect.size()).contains(global)) {
+                // The item of a bar that opened the chain: a second click closes this level.
+                if (!pb->IsPopupMenuBar())
+                    CloseLevel();
                 return;
+            }
     if (ForwardMouse(e, true))
         return;
     CloseChain();

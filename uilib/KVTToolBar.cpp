@@ -1160,6 +1160,18 @@ void CKVTToolBar::OnUpdateCmdUI()
 void CKVTToolBar::mousePressEvent(QMouseEvent* e)
 {
     m_lastPress = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && s_customizeMode && !m_locked) {
+        // A menu button opens its popup for editing (and is selected).
+        const int index = HitTest(m_lastPress);
+        if (auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(GetButton(index));
+            menu && !dynamic_cast<CKVTToolbarSystemMenuButton*>(menu)) {
+            InvalidateButton(m_selected);
+            m_selected = index;
+            menu->OnClick(this, false);
+            InvalidateButton(index);
+            return;
+        }
+    }
     if (e->button() != Qt::LeftButton || s_customizeMode) {
         ControlBar::mousePressEvent(e);
         return;
