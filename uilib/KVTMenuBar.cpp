@@ -392,7 +392,6 @@ void CKVTMenuBar::keyPressEvent(QKeyEvent* e)
         OpenHot(true);
         return;
     case Qt::Key_Escape:
-    case Qt::Key_Alt:
         SetHotButton(-1);
         CKVTPopupMenu::SetShowAll(false);
         RestoreFocus();
