@@ -127,7 +127,8 @@ MainFrameBase::MainFrameBase(QWidget* parent) : QMainWindow(parent), m_area(new 
 MainFrameBase::~MainFrameBase()
 {
     // The MDI area activates other windows while it is taken down.
-    disconnect(m_area, nullptr, this, nullptr);
+    if (m_area)
+        disconnect(m_area, nullptr, this, nullptr);
 }
 
 bool MainFrameBase::LoadFrame(uint32_t resourceId)

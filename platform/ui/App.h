@@ -114,7 +114,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    QMdiArea* m_area;
+    QPointer<QMdiArea> m_area; // a derived frame may replace the central widget
     std::unique_ptr<Menu> m_defaultMenu;
     Menu* m_activeMenu = nullptr;
     uint32_t m_resourceId = 0;
