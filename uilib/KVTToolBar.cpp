@@ -245,6 +245,8 @@ bool CKVTToolBar::SetCustomizeMode(bool on)
     s_customizeMode = on;
     for (auto& bar : snapshot)
         if (bar && bar->IsCreated()) {
+            if (bar->m_customize)
+                bar->AdjustLayout(); // all buttons show in customisation mode
             bar->update();
         }
     return true;
