@@ -297,17 +297,9 @@ void CMainFrame::UpdateMaximizeMode()
     m_inMaximizeUpdate = true;
     QMdiSubWindow* active = MdiArea()->currentSubWindow();
     const auto children = MdiArea()->subWindowList();
-    for (QMdiSubWindow* child : children) {
-        const bool maximized = child->isMaximized();
-        if (child->windowFlags().testFlag(Qt::FramelessWindowHint) != maximized) {
-            child->setWindowFlag(Qt::FramelessWindowHint, maximized);
-            // Changing the hint can lose the state.
-            if (maximized && !child->isMaximized())
-                child->showMaximized();
-            else
-                child->show();
-        }
-    }
+    for (QMdiSubWindow* child : children)
+        if (auto* frame = qobject_cast<ui::ChildFrame*>(child))
+            frame->SetFrameless(child->isMaximized());
     m_menuBar->SetMaximizeMode(active && active->isMaximized(), active);
     m_inMaximizeUpdate = false;
 }

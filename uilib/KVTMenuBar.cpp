@@ -109,7 +109,8 @@ void CKVTMenuBar::AddChildButtons()
     if (!m_child)
         return;
     InsertButton(std::make_unique<CKVTToolbarSystemMenuButton>(m_child), 0);
-    const Qt::WindowFlags f = m_child->windowFlags();
+    auto* childFrame = qobject_cast<ui::ChildFrame*>(m_child.data());
+    const Qt::WindowFlags f = childFrame ? childFrame->CaptionHints() : m_child->windowFlags();
     m_captionButtons = 0;
     auto add = [this](uint32_t sc, bool disabled) {
         auto b = std::make_unique<CKVTToolbarMenuButtonsButton>(sc);

@@ -10,6 +10,8 @@
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTWorkspace.h"
 
+#include <QApplication>
+#include <QStyle>
 #include <QMdiSubWindow>
 #include <QPainter>
 
@@ -611,7 +613,12 @@ void CKVTToolbarSystemMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolb
     p.fillRect(rect, CKVTDrawingData::Instance().Face());
     if (!m_child)
         return;
-    const QPixmap pm = m_child->windowIcon().pixmap(QSize(16, 16));
+    QIcon icon = m_child->windowIcon();
+    if (icon.isNull())
+        icon = QApplication::windowIcon();
+    if (icon.isNull())
+        icon = m_child->style()->standardIcon(QStyle::SP_TitleBarMenuButton, nullptr, m_child);
+    const QPixmap pm = icon.pixmap(QSize(16, 16));
     p.drawPixmap(rect.left() + (rect.width() - 16) / 2, rect.top() + (rect.height() - 16) / 2, pm);
 }
 

@@ -337,7 +337,7 @@ ChildFrame::ChildFrame(QWidget* parent) : QMdiSubWindow(parent)
 std::unique_ptr<Menu> ChildFrame::GetSystemMenu() const
 {
     auto m = std::make_unique<Menu>();
-    const Qt::WindowFlags f = windowFlags();
+    const Qt::WindowFlags f = CaptionHints();
     const bool minimised = isMinimized(), maximised = isMaximized();
     auto grayed = [](bool g) { return g ? uint32_t(MF_GRAYED) : 0u; };
     m->AppendItem(SC_RESTORE, LoadResString(4580), grayed(!minimised && !maximised));
@@ -350,6 +350,26 @@ std::unique_ptr<Menu> ChildFrame::GetSystemMenu() const
     m->AppendSeparator();
     m->AppendItem(SC_NEXTWINDOW, LoadResString(4586));
     return m;
+}
+
+void ChildFrame::SetFrameless(bool on)
+{
+    if (on == m_frameless)
+        return;
+    const bool maximised = isMaximized();
+    if (on) {
+        m_flagsBefore = windowFlags();
+        m_frameless = true;
+        setWindowFlags(m_flagsBefore | Qt::FramelessWindowHint);
+    } else {
+        m_frameless = false;
+        setWindowFlags(m_flagsBefore);
+    }
+    // Changing the flags hides the window and can lose its state.
+    if (maximised)
+        showMaximized();
+    else
+        show();
 }
 
 void ChildFrame::SysCommand(uint32_t id)

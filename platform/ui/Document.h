@@ -221,6 +221,11 @@ public:
     // Runs a system command: SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE
     // (through the document's questions) and SC_NEXTWINDOW; others do nothing.
     void SysCommand(uint32_t id);
+    // Without a frame of its own (a maximised window whose caption and
+    // buttons the menu bar shows); off gives back the flags it had.
+    void SetFrameless(bool on);
+    // The window's caption-button hints, also while it is frameless.
+    Qt::WindowFlags CaptionHints() const { return m_frameless ? m_flagsBefore : windowFlags(); }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -233,6 +238,8 @@ private:
     QPointer<View> m_activeView;
     QRect m_normal;
     QPoint m_minPos{-1, -1}, m_maxPos{-1, -1};
+    bool m_frameless = false;
+    Qt::WindowFlags m_flagsBefore;
 };
 
 // A multi-document template: the document string, the factories of the

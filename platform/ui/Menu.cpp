@@ -419,7 +419,8 @@ void UpdateMenuItems(Menu& menu)
     const std::vector<CommandTarget*> route = CurrentRoute();
     for (int i = 0; i < menu.ItemCount(); ++i) {
         const uint32_t id = menu.ItemId(i);
-        if (id == 0)
+        // System commands are the document window's, not the route's.
+        if (id == 0 || (id >= 0xF000 && id <= 0xF1EF))
             continue;
         MenuItemCmdUI cmd(id, &menu, i);
         UpdateCommandUITo(route, cmd);

@@ -128,6 +128,20 @@ TEST_F(MdiMenuBar, AMaximisedChildShowsItsButtonsInTheBar)
     ASSERT_TRUE(copy.LoadButtons(bar->StoreButtons()));
     EXPECT_EQ(copy.GetCount(), 3);
 
+    // The system-menu button opens the child's system menu; its commands go to the child.
+    Click(bar, bar->GetItemRect(0).center());
+    CKVTPopupMenu* sys = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(sys, nullptr);
+    CKVTPopupMenuBar* sb = sys->GetMenuBar();
+    ASSERT_EQ(sb->GetItemID(0), ui::SC_RESTORE);
+    EXPECT_FALSE(sb->GetButtonStyle(0) & TBBS_DISABLED);
+    EXPECT_TRUE(sb->GetButtonStyle(1) & TBBS_DISABLED); // Move
+    PressKey(sys, Qt::Key_Home);
+    PressKey(sys, Qt::Key_Return);
+    WaitFor([ca] { return !ca->isMaximized(); }, 2000, "the child is restored");
+    ca->showMaximized();
+    bar->SetMaximizeMode(true, ca);
+
     // Left on the first item wraps to the last item, not a caption button.
     bar->EnterKeyboardMode();
     EXPECT_EQ(bar->GetHotButton(), 1);
