@@ -415,7 +415,7 @@ void CKVTPopupMenu::Init()
 
 CKVTPopupMenu::~CKVTPopupMenu()
 {
-    OnClosed();
+    OnClosed(true);
     auto& open = OpenPopups();
     open.erase(std::remove(open.begin(), open.end(), this), open.end());
 }
@@ -702,7 +702,7 @@ void CKVTPopupMenu::closeEvent(QCloseEvent* e)
     QWidget::closeEvent(e);
 }
 
-void CKVTPopupMenu::OnClosed()
+void CKVTPopupMenu::OnClosed(bool destroying)
 {
     if (m_closedDone)
         return;
@@ -738,8 +738,10 @@ void CKVTPopupMenu::OnClosed()
         s_showAll = false;
     if (parentPopup && m_closing && !customize)
         parentPopup->CloseChain();
-    if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(m_owner))
-        hooks->OnPopupMenuClosed(this);
+    // Destroyed with its owner's window: the frame may be half gone.
+    if (!destroying)
+        if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(m_owner))
+            hooks->OnPopupMenuClosed(this);
     emit closed();
 }
 

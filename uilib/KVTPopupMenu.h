@@ -164,7 +164,7 @@ private:
     void BuildBar();
     void Place();
     bool ForwardMouse(QMouseEvent* e, bool press);
-    void OnClosed();
+    void OnClosed(bool destroying = false);
 
     CKVTPopupMenuBar* m_bar = nullptr;
     CKVTToolbarMenuButton* m_parentButton = nullptr;

@@ -840,8 +840,47 @@ void CKVTToolBar::EnableCustomizeButton(bool on, uint32_t customizeId, const QSt
         AdjustLayout();
 }
 
-bool CKVTToolBar::DropDownPrevMenu() { return false; }
-bool CKVTToolBar::DropDownNextMenu() { return false; }
+namespace {
+// The previous or next menu button of a bar from index, wrapping; -1 for none.
+int NeighbourMenu(const CKVTToolBar* bar, int index, int step)
+{
+    const int n = bar->GetCount();
+    for (int k = 0, i = index; k < n; ++k) {
+        i = (i + step + n) % n;
+        if (dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(i)) && !bar->GetButton(i)->IsSeparator() &&
+            !dynamic_cast<CCustomizeButton*>(bar->GetButton(i)))
+            return i;
+    }
+    return -1;
+}
+
+bool DropDownNeighbour(CKVTToolBar* bar, int step)
+{
+    const int open = bar->GetDroppedDownMenu();
+    auto* current = dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(open));
+    if (!current || !current->IsDroppedDown())
+        return false;
+    const int next = NeighbourMenu(bar, open, step);
+    if (next < 0)
+        return false;
+    const uint32_t anim = CKVTToolBar::Options().menuAnimation;
+    CKVTToolBar::Options().menuAnimation = 0;
+    current->OnCancelMode();
+    bar->SetDroppedDown(-1);
+    bar->SetHotButton(-1);
+    auto* b = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(next));
+    if (b->OpenPopupMenu())
+        bar->SetDroppedDown(next);
+    CKVTToolBar::Options().menuAnimation = anim;
+    if (CKVTPopupMenu* popup = b->GetPopupMenu())
+        popup->GetMenuBar()->HotFirst();
+    bar->InvalidateButton(next);
+    return true;
+}
+} // namespace
+
+bool CKVTToolBar::DropDownPrevMenu() { return DropDownNeighbour(this, -1); }
+bool CKVTToolBar::DropDownNextMenu() { return DropDownNeighbour(this, 1); }
 
 void CKVTToolBar::OnCancelMode()
 {

@@ -109,6 +109,48 @@ TEST_F(MenuWorld, SubmenusByKeyboardAndEscapeClosesOneLevel)
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
 }
 
+TEST_F(MenuWorld, APressInAParentPopupClosesTheSubmenuAndGoesToThatPopup)
+{
+    CKVTPopupMenu* popup = OpenItem(0);
+    CKVTPopupMenuBar* pb = popup->GetMenuBar();
+    pb->SetHotButton(3);
+    PressKey(popup, Qt::Key_Right);
+    CKVTPopupMenu* sub = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(sub, popup);
+    // Press and release on "&Zavřít" of the parent popup.
+    SysClick(pb, pb->GetItemRect(4).center());
+    WaitFor([this] { return !pane->ran.empty(); }, 2000, "the parent popup's command");
+    EXPECT_EQ(pane->ran, std::vector<uint32_t>{57602});
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+}
+
+TEST_F(MenuWorld, DropDownButtonsOfAToolbarWalkLikeTheMenuBar)
+{
+    auto menu = ui::Menu::Load(9200);
+    CKVTToolBar tb(frame);
+    tb.CreateEx(frame, 0x800, 0x50402834, QMargins(1, 1, 1, 1), 0xE810);
+    tb.InsertButton(std::make_unique<CKVTToolbarMenuButton>(0, menu->SubMenu(0), -1, QStringLiteral("A")));
+    tb.InsertSeparator();
+    tb.InsertButton(std::make_unique<CKVTToolbarMenuButton>(0, menu->SubMenu(1), -1, QStringLiteral("B")));
+    for (int i : {0, 2})
+        tb.GetButton(i)->m_showText = true;
+    tb.setGeometry(0, 300, 300, 30);
+    tb.show();
+    tb.AdjustLayout();
+    EXPECT_FALSE(tb.DropDownNextMenu()); // nothing open
+    Click(&tb, tb.GetItemRect(0).center());
+    ASSERT_EQ(tb.GetDroppedDownMenu(), 0);
+    EXPECT_TRUE(tb.DropDownNextMenu());
+    EXPECT_EQ(tb.GetDroppedDownMenu(), 2);
+    ASSERT_NE(CKVTPopupMenu::ActivePopup(), nullptr);
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup()->GetMenuBar()->GetHotButton(), 0);
+    EXPECT_TRUE(tb.DropDownNextMenu()); // wraps to the first
+    EXPECT_EQ(tb.GetDroppedDownMenu(), 0);
+    EXPECT_TRUE(tb.DropDownPrevMenu());
+    EXPECT_EQ(tb.GetDroppedDownMenu(), 2);
+    CloseAllPopups();
+}
+
 TEST_F(MenuWorld, AnAcceleratorClosesThePopupAndRunsNothing)
 {
     frame->SetAccelerators(std::make_unique<ui::AccelTable>(
