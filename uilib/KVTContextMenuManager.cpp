@@ -12,7 +12,10 @@ namespace {
 CKVTContextMenuManager* g_manager = nullptr;
 }
 
-CKVTContextMenuManager::CKVTContextMenuManager() { g_manager = this; }
+CKVTContextMenuManager::CKVTContextMenuManager()
+{
+    g_manager = this;
+}
 
 CKVTContextMenuManager::~CKVTContextMenuManager()
 {
@@ -20,7 +23,10 @@ CKVTContextMenuManager::~CKVTContextMenuManager()
         g_manager = nullptr;
 }
 
-CKVTContextMenuManager* CKVTContextMenuManager::Instance() { return g_manager; }
+CKVTContextMenuManager* CKVTContextMenuManager::Instance()
+{
+    return g_manager;
+}
 
 bool CKVTContextMenuManager::AddMenu(const QString& name, uint32_t menuId)
 {
@@ -53,7 +59,10 @@ ui::Menu* CKVTContextMenuManager::GetMenuByName(const QString& name) const
     return it == m_byName.end() ? nullptr : it->second;
 }
 
-void CKVTContextMenuManager::GetMenuNames(QStringList& names) const { names = m_names; }
+void CKVTContextMenuManager::GetMenuNames(QStringList& names) const
+{
+    names = m_names;
+}
 
 bool CKVTContextMenuManager::ShowPopupMenu(uint32_t menuId, int x, int y, QWidget* owner)
 {

@@ -26,7 +26,8 @@ using ui::WS_VISIBLE;
 namespace {
 bool IsChildButton(const CKVTToolbarButton* b)
 {
-    return dynamic_cast<const CKVTToolbarSystemMenuButton*>(b) || dynamic_cast<const CKVTToolbarMenuButtonsButton*>(b);
+    return dynamic_cast<const CKVTToolbarSystemMenuButton*>(b) ||
+           dynamic_cast<const CKVTToolbarMenuButtonsButton*>(b);
 }
 
 ui::MainFrameBase* MainFrame()
@@ -73,7 +74,8 @@ void CKVTMenuBar::CreateFromMenu(ui::Menu* menu, bool isDefault)
             if (it->flags & ui::MF_SEPARATOR) {
                 InsertSeparator();
             } else if (it->popup) {
-                InsertButton(std::make_unique<CKVTToolbarMenuButton>(0, it->popup.get(), -1, it->text));
+                InsertButton(
+                    std::make_unique<CKVTToolbarMenuButton>(0, it->popup.get(), -1, it->text));
             } else {
                 auto b = std::make_unique<CKVTToolbarButton>(it->id, -1, it->text);
                 b->m_showText = true;
@@ -167,7 +169,10 @@ int CKVTMenuBar::FirstItem() const
     return GetCount() > 0 && dynamic_cast<CKVTToolbarSystemMenuButton*>(GetButton(0)) ? 1 : 0;
 }
 
-int CKVTMenuBar::ItemEnd() const { return GetCount() - m_captionButtons; }
+int CKVTMenuBar::ItemEnd() const
+{
+    return GetCount() - m_captionButtons;
+}
 
 bool CKVTMenuBar::OnSendCommand(CKVTToolbarButton* button)
 {
@@ -180,11 +185,14 @@ bool CKVTMenuBar::OnSendCommand(CKVTToolbarButton* button)
             ui::MessageBeep(0xFFFFFFFF);
             return true;
         }
-        QMetaObject::invokeMethod(frame, [f = QPointer<ui::MainFrameBase>(frame), sc] {
-            if (f)
-                if (ui::ChildFrame* child = f->MDIGetActive())
-                    child->SysCommand(sc);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            frame,
+            [f = QPointer<ui::MainFrameBase>(frame), sc] {
+                if (f)
+                    if (ui::ChildFrame* child = f->MDIGetActive())
+                        child->SysCommand(sc);
+            },
+            Qt::QueuedConnection);
         return true;
     }
     return IsChildButton(button);
@@ -428,7 +436,8 @@ void CKVTMenuBar::keyPressEvent(QKeyEvent* e)
 void CKVTMenuBar::mousePressEvent(QMouseEvent* e)
 {
     if (HitTest(e->position().toPoint()) < 0)
-        if (CKVTToolbarButton* open = GetButton(GetDroppedDownMenu()); open && open->IsDroppedDown())
+        if (CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
+            open && open->IsDroppedDown())
             return;
     CKVTToolBar::mousePressEvent(e);
 }
@@ -446,7 +455,10 @@ void CKVTMenuBar::mouseDoubleClickEvent(QMouseEvent* e)
 // --- stored state ------------------------------------------------------------
 
 namespace {
-QString MenuBarPath(const QString& profile) { return GetRegPath(QStringLiteral("KVTMenuBar"), profile); }
+QString MenuBarPath(const QString& profile)
+{
+    return GetRegPath(QStringLiteral("KVTMenuBar"), profile);
+}
 } // namespace
 
 bool CKVTMenuBar::SaveState(const QString& profile, int index, uint32_t)
@@ -468,7 +480,8 @@ bool CKVTMenuBar::SaveState(const QString& profile, int index, uint32_t)
                     continue;
                 ok = CKVTToolBar::SaveState(path, index, tmpl->ResourceId()) && ok;
             }
-    if (m_defaultMenu && (cache.Contains(m_defaultMenu->Serial()) && cache.LoadMenuButtons(m_defaultMenu, this)))
+    if (m_defaultMenu &&
+        (cache.Contains(m_defaultMenu->Serial()) && cache.LoadMenuButtons(m_defaultMenu, this)))
         ok = CKVTToolBar::SaveState(path, index, 0) && ok;
     if (m_menu)
         cache.LoadMenuButtons(m_menu, this);

@@ -38,8 +38,10 @@ public:
     bool IsMaximizeMode() const { return m_maximizeMode; }
     int CaptionButtonCount() const { return m_captionButtons; }
 
-    bool LoadState(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF) override;
-    bool SaveState(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF) override;
+    bool LoadState(const QString& profile, int index = -1,
+                   uint32_t resourceId = 0xFFFFFFFF) override;
+    bool SaveState(const QString& profile, int index = -1,
+                   uint32_t resourceId = 0xFFFFFFFF) override;
     bool RestoreOriginalState() override;
     bool CanBeClosed() const override { return false; }
     bool CanBeRestored() const override { return true; }

@@ -43,7 +43,10 @@ bool IsSubmenuItem(const CKVTToolbarButton* b)
     return m && !m->IsSeparator() && (m->m_id == KVT_POPUP_ID || !m->SubItems().empty());
 }
 
-bool IsShowAllButton(const CKVTToolbarButton* b) { return dynamic_cast<const CKVTShowAllButton*>(b) != nullptr; }
+bool IsShowAllButton(const CKVTToolbarButton* b)
+{
+    return dynamic_cast<const CKVTShowAllButton*>(b) != nullptr;
+}
 
 ui::MainFrameBase* FrameOf(QWidget* w)
 {
@@ -60,11 +63,14 @@ void RunSystemCommand(uint32_t id)
     ui::MainFrameBase* frame = app ? app->GetMainWnd() : nullptr;
     if (!frame)
         return;
-    QMetaObject::invokeMethod(frame, [f = QPointer<ui::MainFrameBase>(frame), id] {
-        if (f)
-            if (ui::ChildFrame* child = f->MDIGetActive())
-                child->SysCommand(id);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        frame,
+        [f = QPointer<ui::MainFrameBase>(frame), id] {
+            if (f)
+                if (ui::ChildFrame* child = f->MDIGetActive())
+                    child->SysCommand(id);
+        },
+        Qt::QueuedConnection);
 }
 } // namespace
 
@@ -81,7 +87,10 @@ CKVTPopupMenuBar::CKVTPopupMenuBar(QWidget* parent) : CKVTToolBar(parent)
 
 CKVTPopupMenuBar::~CKVTPopupMenuBar() = default;
 
-CKVTPopupMenu* CKVTPopupMenuBar::GetPopup() const { return qobject_cast<CKVTPopupMenu*>(parentWidget()); }
+CKVTPopupMenu* CKVTPopupMenuBar::GetPopup() const
+{
+    return qobject_cast<CKVTPopupMenu*>(parentWidget());
+}
 
 bool CKVTPopupMenuBar::CreateFromMenu(const ui::Menu* menu, bool allItems)
 {
@@ -137,7 +146,8 @@ void CKVTPopupMenuBar::RepositionButtons()
 {
     RebuildMnemonics();
     const QSize def(GetColumnWidth(), GetRowHeight());
-    const int clientHeight = height() > 0 && isVisible() ? height() : (m_clientHeight > 0 ? m_clientHeight : 1 << 20);
+    const int clientHeight =
+        height() > 0 && isVisible() ? height() : (m_clientHeight > 0 ? m_clientHeight : 1 << 20);
     // Column widths first.
     std::vector<QSize> sizes(static_cast<size_t>(GetCount()));
     std::vector<int> colOf(static_cast<size_t>(GetCount()));
@@ -194,7 +204,10 @@ void CKVTPopupMenuBar::OnUpdateCmdUI()
     CKVTToolBar::OnUpdateCmdUI();
 }
 
-void CKVTPopupMenuBar::SetButtonStyle(int index, uint32_t style) { CKVTToolBar::SetButtonStyle(index, style); }
+void CKVTPopupMenuBar::SetButtonStyle(int index, uint32_t style)
+{
+    CKVTToolBar::SetButtonStyle(index, style);
+}
 
 bool CKVTPopupMenuBar::SetDefaultButtonText(CKVTToolbarButton* button)
 {
@@ -230,7 +243,8 @@ void CKVTPopupMenuBar::SetHotButton(int index)
         return;
     }
     // Moving onto another item closes the open submenu.
-    if (CKVTToolbarButton* open = GetButton(GetDroppedDownMenu()); open && GetDroppedDownMenu() != index) {
+    if (CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
+        open && GetDroppedDownMenu() != index) {
         open->OnCancelMode();
         SetDroppedDown(-1);
     }
@@ -371,7 +385,8 @@ void CKVTPopupMenuBar::mouseReleaseEvent(QMouseEvent* e)
         return;
     }
     CKVTToolbarButton* b = GetButton(HitTest(e->position().toPoint()));
-    if (!b || b->IsSeparator() || IsShowAllButton(b) || IsSubmenuItem(b) || (b->m_style & TBBS_DISABLED) || b->m_id == 0)
+    if (!b || b->IsSeparator() || IsShowAllButton(b) || IsSubmenuItem(b) ||
+        (b->m_style & TBBS_DISABLED) || b->m_id == 0)
         return;
     if (CKVTPopupMenu* popup = GetPopup())
         popup->ChooseCommand(b->m_id);
@@ -394,23 +409,35 @@ void CKVTPopupMenuBar::leaveEvent(QEvent* e)
     QWidget::leaveEvent(e);
 }
 
-bool CKVTPopupMenuBar::event(QEvent* e) { return CKVTToolBar::event(e); }
+bool CKVTPopupMenuBar::event(QEvent* e)
+{
+    return CKVTToolBar::event(e);
+}
 
 // --- the popup ---------------------------------------------------------------
 
-CKVTPopupMenu::CKVTPopupMenu() { Init(); }
+CKVTPopupMenu::CKVTPopupMenu()
+{
+    Init();
+}
 
-CKVTPopupMenu::CKVTPopupMenu(QWidget* editPage, const QString& name) : m_editPage(editPage), m_name(name) { Init(); }
+CKVTPopupMenu::CKVTPopupMenu(QWidget* editPage, const QString& name)
+    : m_editPage(editPage), m_name(name)
+{
+    Init();
+}
 
 void CKVTPopupMenu::Init()
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setMouseTracking(true); // moves outside reach the popup without a button held
     m_bar = new CKVTPopupMenuBar(this);
-    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationInactive && isVisible() && !m_editPage && !CKVTToolBar::IsCustomizeMode())
-            CloseChain();
-    });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationInactive && isVisible() && !m_editPage &&
+                    !CKVTToolBar::IsCustomizeMode())
+                    CloseChain();
+            });
 }
 
 CKVTPopupMenu::~CKVTPopupMenu()
@@ -476,7 +503,8 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
     setAttribute(Qt::WA_ShowWithoutActivating);
     setObjectName(QStringLiteral("KvtPopupMenu"));
 
-    m_bar->CreateEx(this, 0x800, WS_CHILD | WS_VISIBLE | CBRS_ALIGN_LEFT, QMargins(0, 0, 0, 0), 0xE800);
+    m_bar->CreateEx(this, 0x800, WS_CHILD | WS_VISIBLE | CBRS_ALIGN_LEFT, QMargins(0, 0, 0, 0),
+                    0xE800);
     m_bar->SetOwner(owner ? owner->window() : nullptr);
     m_bar->m_locked = locked;
     BuildBar();
@@ -488,16 +516,15 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
     Place();
 
     const uint32_t kind = CKVTToolBar::Options().menuAnimation;
-    const QRect full = m_final;
     m_animStep = 0;
     m_animDone = kind == 0 || customize || m_editPage;
     if (!m_animDone) {
-        const QRect r = KvtPopupAnimation::Step(kind, m_final, QSize(m_bar->GetColumnWidth(), m_bar->GetRowHeight()),
-                                                m_dropRight, m_dropDown, 0);
+        const QRect r = KvtPopupAnimation::Step(
+            kind, m_final, QSize(m_bar->GetColumnWidth(), m_bar->GetRowHeight()), m_dropRight,
+            m_dropDown, 0);
         setGeometry(r.adjusted(0, 0, m_shadow ? ShadowDepth : 0, m_shadow ? ShadowDepth : 0));
         m_animTimer = startTimer(KvtPopupAnimation::TickMs);
     }
-    (void)full;
     OpenPopups().push_back(this);
     show();
     m_bar->update();
@@ -529,13 +556,14 @@ void CKVTPopupMenu::Place()
     in.size = size;
     if (m_parentButton)
         if (CKVTToolBar* pb = m_parentButton->GetParentBar()) {
-            in.parentItem = QRect(pb->mapToGlobal(m_parentButton->m_rect.topLeft()), m_parentButton->m_rect.size());
+            in.parentItem = QRect(pb->mapToGlobal(m_parentButton->m_rect.topLeft()),
+                                  m_parentButton->m_rect.size());
             if (pb->IsPopupMenuBar())
                 in.parentPopup = pb->window()->geometry();
             else if (pb->inherits("CKVTMenuBar")) {
-                in.barSide = pb->IsHorizontal() ? KvtMenuBarSide::Top
+                in.barSide = pb->IsHorizontal()                      ? KvtMenuBarSide::Top
                              : (pb->GetBarStyle() & CBRS_ALIGN_LEFT) ? KvtMenuBarSide::Left
-                                                                    : KvtMenuBarSide::Right;
+                                                                     : KvtMenuBarSide::Right;
                 in.menuBar = QRect(pb->mapToGlobal(QPoint(0, 0)), pb->size());
             }
         }
@@ -553,8 +581,8 @@ void CKVTPopupMenu::Place()
         m_shadowCapture = QPixmap();
         if (screen && QGuiApplication::platformName() != QLatin1String("offscreen"))
             m_shadowCapture = screen->grabWindow(0, m_final.right() + 1 - screen->geometry().left(),
-                                                 m_final.top() - screen->geometry().top(), ShadowDepth,
-                                                 m_final.height() + ShadowDepth);
+                                                 m_final.top() - screen->geometry().top(),
+                                                 ShadowDepth, m_final.height() + ShadowDepth);
     }
     const int extra = m_shadow ? ShadowDepth : 0;
     setGeometry(m_final.adjusted(0, 0, extra, extra));
@@ -567,8 +595,12 @@ void CKVTPopupMenu::RecalcLayout()
     const int h = m_final.height() - 2 * FrameWidth - (m_scroll ? 2 * ScrollAreaHeight : 0);
     m_bar->m_clientHeight = h;
     m_bar->setGeometry(FrameWidth, top, m_final.width() - 2 * FrameWidth, h);
-    m_upArea = m_scroll ? QRect(FrameWidth, FrameWidth, m_final.width() - 2 * FrameWidth, ScrollAreaHeight) : QRect();
-    m_downArea = m_scroll ? QRect(FrameWidth, top + h, m_final.width() - 2 * FrameWidth, ScrollAreaHeight) : QRect();
+    m_upArea =
+        m_scroll ? QRect(FrameWidth, FrameWidth, m_final.width() - 2 * FrameWidth, ScrollAreaHeight)
+                 : QRect();
+    m_downArea =
+        m_scroll ? QRect(FrameWidth, top + h, m_final.width() - 2 * FrameWidth, ScrollAreaHeight)
+                 : QRect();
     m_bar->RepositionButtons();
     update();
 }
@@ -577,7 +609,8 @@ void CKVTPopupMenu::AnimationTick()
 {
     ++m_animStep;
     const uint32_t kind = CKVTToolBar::Options().menuAnimation;
-    const QRect r = KvtPopupAnimation::Step(kind, m_final, QSize(m_bar->GetColumnWidth(), m_bar->GetRowHeight()),
+    const QRect r = KvtPopupAnimation::Step(kind, m_final,
+                                            QSize(m_bar->GetColumnWidth(), m_bar->GetRowHeight()),
                                             m_dropRight, m_dropDown, m_animStep);
     const int extra = m_shadow ? ShadowDepth : 0;
     setGeometry(r.adjusted(0, 0, extra, extra));
@@ -624,20 +657,25 @@ void CKVTPopupMenu::paintEvent(QPaintEvent*)
         p.fillRect(QRect(r.right(), r.top(), 1, r.height()), br);
         p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), br);
     };
-    line(frame, dd.Color(CKVTDrawingData::COLOR_3DLIGHT), dd.Color(CKVTDrawingData::COLOR_3DDKSHADOW));
+    line(frame, dd.Color(CKVTDrawingData::COLOR_3DLIGHT),
+         dd.Color(CKVTDrawingData::COLOR_3DDKSHADOW));
     line(frame.adjusted(1, 1, -1, -1), dd.Highlight(), dd.Shadow());
     if (m_scroll) {
         const QSize g = CKVTMenuImages::GetImageSize();
         auto glyph = [&](const QRect& r, int index) {
-            CKVTMenuImages::DrawMenuImage(p, index, QPoint(r.left() + (r.width() - g.width()) / 2,
-                                                           r.top() + (r.height() - g.height()) / 2));
+            CKVTMenuImages::DrawMenuImage(p, index,
+                                          QPoint(r.left() + (r.width() - g.width()) / 2,
+                                                 r.top() + (r.height() - g.height()) / 2));
         };
-        glyph(m_upArea, m_bar->CanScrollUp() ? CKVTMenuImages::IdArrowUp : CKVTMenuImages::IdArrowUpDisabled);
-        glyph(m_downArea, m_bar->CanScrollDown() ? CKVTMenuImages::IdArrowDown : CKVTMenuImages::IdArrowDownDisabled);
+        glyph(m_upArea,
+              m_bar->CanScrollUp() ? CKVTMenuImages::IdArrowUp : CKVTMenuImages::IdArrowUpDisabled);
+        glyph(m_downArea, m_bar->CanScrollDown() ? CKVTMenuImages::IdArrowDown
+                                                 : CKVTMenuImages::IdArrowDownDisabled);
     }
     if (m_shadow) {
         const QRect right(frame.right() + 1, ShadowDepth, ShadowDepth, frame.height());
-        const QRect bottom(ShadowDepth, frame.bottom() + 1, frame.width() - ShadowDepth, ShadowDepth);
+        const QRect bottom(ShadowDepth, frame.bottom() + 1, frame.width() - ShadowDepth,
+                           ShadowDepth);
         if (!m_shadowCapture.isNull()) {
             p.drawPixmap(right.topLeft(), m_shadowCapture);
             p.fillRect(right, QColor(0, 0, 0, 90));
@@ -758,15 +796,16 @@ bool CKVTPopupMenu::ForwardMouse(QMouseEvent* e, bool press)
                 q->CloseLevel();
         }
         CKVTPopupMenuBar* bar = p->GetMenuBar();
-        QMouseEvent mapped(e->type(), bar->mapFromGlobal(global), global, e->button(), e->buttons(), e->modifiers());
+        QMouseEvent mapped(e->type(), bar->mapFromGlobal(global), global, e->button(), e->buttons(),
+                           e->modifiers());
         QApplication::sendEvent(bar, &mapped);
         return true;
     }
     if (!press)
         if (CKVTToolBar* origin = GetChainOrigin())
             if (QRect(origin->mapToGlobal(QPoint(0, 0)), origin->size()).contains(global)) {
-                QMouseEvent mapped(e->type(), origin->mapFromGlobal(global), global, e->button(), e->buttons(),
-                                   e->modifiers());
+                QMouseEvent mapped(e->type(), origin->mapFromGlobal(global), global, e->button(),
+                                   e->buttons(), e->modifiers());
                 QApplication::sendEvent(origin, &mapped);
                 return true;
             }
@@ -784,7 +823,9 @@ void CKVTPopupMenu::mousePressEvent(QMouseEvent* e)
     // A press on the item that opened this popup: the submenu stays.
     if (m_parentButton)
         if (CKVTToolBar* pb = m_parentButton->GetParentBar())
-            if (QRect(pb->mapToGlobal(m_parentButton->m_rect.topLeft()), m_parentButton->m_rect.size()).contains(global)) {
+            if (QRect(pb->mapToGlobal(m_parentButton->m_rect.topLeft()),
+                      m_parentButton->m_rect.size())
+                    .contains(global)) {
                 // The item of a bar that opened the chain: a second click closes this level.
                 if (!pb->IsPopupMenuBar())
                     CloseLevel();
@@ -801,14 +842,19 @@ void CKVTPopupMenu::mouseDoubleClickEvent(QMouseEvent* e)
     if (m_parentButton)
         if (CKVTToolBar* pb = m_parentButton->GetParentBar())
             if (pb->inherits("CKVTMenuBar") &&
-                QRect(pb->mapToGlobal(m_parentButton->m_rect.topLeft()), m_parentButton->m_rect.size()).contains(global)) {
+                QRect(pb->mapToGlobal(m_parentButton->m_rect.topLeft()),
+                      m_parentButton->m_rect.size())
+                    .contains(global)) {
                 ShowAllCommands();
                 return;
             }
     mousePressEvent(e);
 }
 
-void CKVTPopupMenu::mouseReleaseEvent(QMouseEvent* e) { e->accept(); }
+void CKVTPopupMenu::mouseReleaseEvent(QMouseEvent* e)
+{
+    e->accept();
+}
 
 void CKVTPopupMenu::mouseMoveEvent(QMouseEvent* e)
 {
@@ -853,7 +899,8 @@ void CKVTPopupMenu::keyPressEvent(QKeyEvent* e)
     case Qt::Key_Left:
         if (GetParentPopup()) {
             CloseLevel();
-        } else if (CKVTToolBar* origin = GetChainOrigin(); origin && origin->inherits("CKVTMenuBar")) {
+        } else if (CKVTToolBar* origin = GetChainOrigin();
+                   origin && origin->inherits("CKVTMenuBar")) {
             origin->DropDownPrevMenu();
         }
         return;
@@ -896,7 +943,8 @@ void CKVTPopupMenu::keyPressEvent(QKeyEvent* e)
     default:
         break;
     }
-    if (!customize && !e->text().isEmpty() && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+    if (!customize && !e->text().isEmpty() &&
+        !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         if (bar->OnMenuKey(e->text().at(0).unicode()))
             return;
     if (ui::MainFrameBase* frame = FrameOf(m_owner))

@@ -9,15 +9,15 @@
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTWorkspace.h"
+#include "uilib/KvtFrameHooks.h"
 
 #include <QApplication>
-#include <QStyle>
 #include <QMdiSubWindow>
 #include <QPainter>
+#include <QStyle>
 
 namespace {
-template <class T>
-void RegisterClass(const char* name)
+template <class T> void RegisterClass(const char* name)
 {
     sys::ArchiveClasses::Register(name, 0x80000001, [] { return std::make_unique<T>(); });
 }
@@ -33,7 +33,10 @@ const bool kRegistered = [] {
 
 constexpr int kMaxText = 1024;
 
-bool IsMenuBar(const CKVTToolBar* bar) { return bar && bar->inherits("CKVTMenuBar"); }
+bool IsMenuBar(const CKVTToolBar* bar)
+{
+    return bar && bar->inherits("CKVTMenuBar");
+}
 
 void Frame3D(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight)
 {
@@ -46,8 +49,9 @@ void Frame3D(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& b
 void DrawGlyphCentred(QPainter& p, const QRect& r, int glyph)
 {
     const QSize g = CKVTMenuImages::GetImageSize();
-    CKVTMenuImages::DrawMenuImage(p, glyph, QPoint(r.left() + (r.width() - g.width()) / 2,
-                                                   r.top() + (r.height() - g.height()) / 2));
+    CKVTMenuImages::DrawMenuImage(
+        p, glyph,
+        QPoint(r.left() + (r.width() - g.width()) / 2, r.top() + (r.height() - g.height()) / 2));
 }
 } // namespace
 
@@ -82,10 +86,13 @@ void DrawCaptionButton(QPainter& p, const QRect& rect, uint32_t sc, bool pressed
 
 // --- CKVTToolbarMenuButton ---------------------------------------------------
 
-CKVTToolbarMenuButton::CKVTToolbarMenuButton() { (void)kRegistered; }
+CKVTToolbarMenuButton::CKVTToolbarMenuButton()
+{
+    (void)kRegistered;
+}
 
-CKVTToolbarMenuButton::CKVTToolbarMenuButton(uint32_t command, const ui::Menu* menu, int image, const QString& text,
-                                             bool userImage)
+CKVTToolbarMenuButton::CKVTToolbarMenuButton(uint32_t command, const ui::Menu* menu, int image,
+                                             const QString& text, bool userImage)
     : CKVTToolbarButton(command, image, text, userImage)
 {
     (void)kRegistered;
@@ -194,16 +201,23 @@ std::unique_ptr<ui::Menu> CKVTToolbarMenuButton::CreateMenu() const
     return menu;
 }
 
-CKVTPopupMenu* CKVTToolbarMenuButton::CreatePopupMenu() { return new CKVTPopupMenu; }
+CKVTPopupMenu* CKVTToolbarMenuButton::CreatePopupMenu()
+{
+    return new CKVTPopupMenu;
+}
 
 QSize CKVTToolbarMenuButton::ArrowSize()
 {
-    return QSize(CKVTToolBar::GetMenuImageSize().width() > 0 ? CKVTToolBar::GetMenuImageSize().width() / 2 + 3
-                                                             : CKVTToolBar::GetDefaultImageSize().width() / 2 + 3,
+    return QSize(CKVTToolBar::GetMenuImageSize().width() > 0
+                     ? CKVTToolBar::GetMenuImageSize().width() / 2 + 3
+                     : CKVTToolBar::GetDefaultImageSize().width() / 2 + 3,
                  CKVTMenuImages::GetImageSize().height());
 }
 
-void CKVTToolbarMenuButton::SetPopupMenu(CKVTPopupMenu* popup) { m_popup = popup; }
+void CKVTToolbarMenuButton::SetPopupMenu(CKVTPopupMenu* popup)
+{
+    m_popup = popup;
+}
 
 bool CKVTToolbarMenuButton::OpenPopupMenu(QWidget* parent)
 {
@@ -249,7 +263,8 @@ bool CKVTToolbarMenuButton::OnClick(CKVTToolBar* bar, bool delay)
     if (!bar->IsPopupMenuBar() && m_id != 0 && m_id != KVT_POPUP_ID && m_arrow) {
         const int arrow = ArrowSize().width() + 2;
         const QPoint pt = bar->LastPressPos();
-        const bool inArrow = m_horz ? pt.x() >= m_rect.right() + 1 - arrow : pt.y() >= m_rect.bottom() + 1 - arrow;
+        const bool inArrow =
+            m_horz ? pt.x() >= m_rect.right() + 1 - arrow : pt.y() >= m_rect.bottom() + 1 - arrow;
         if (!inArrow)
             return false;
         m_clickedArrow = true;
@@ -260,7 +275,8 @@ bool CKVTToolbarMenuButton::OnClick(CKVTToolBar* bar, bool delay)
     } else if (bar->IsPopupMenuBar() && delay && !CKVTToolBar::IsCustomizeMode()) {
         static_cast<CKVTPopupMenuBar*>(bar)->StartSubmenuTimer(this);
     } else {
-        if (CKVTToolbarButton* other = bar->GetButton(bar->GetDroppedDownMenu()); other && other != this)
+        if (CKVTToolbarButton* other = bar->GetButton(bar->GetDroppedDownMenu());
+            other && other != this)
             other->OnCancelMode();
         const int index = bar->IndexOf(this);
         if (OpenPopupMenu())
@@ -299,7 +315,10 @@ bool CKVTToolbarMenuButton::OnBeforeDrag()
     return true;
 }
 
-bool CKVTToolbarMenuButton::OnContextHelp(CKVTToolBar* bar) { return OnClick(bar, false); }
+bool CKVTToolbarMenuButton::OnContextHelp(CKVTToolBar* bar)
+{
+    return OnClick(bar, false);
+}
 
 void CKVTToolbarMenuButton::NotifyTopLevelMenu() {}
 
@@ -337,7 +356,8 @@ QSize CKVTToolbarMenuButton::CalculateSize(QSize def, bool horz)
     if (m_id != 0 && m_id != KVT_POPUP_ID && !ui::IsSystemCommand(m_id))
         if (CKVTKeyboardManager* km = CKVTKeyboardManager::Instance()) {
             QString key;
-            if (km->FindDefaultAccelerator(m_id, key, m_parentBar ? m_parentBar->window() : nullptr)) {
+            if (km->FindDefaultAccelerator(m_id, key,
+                                           m_parentBar ? m_parentBar->window() : nullptr)) {
                 const int tab = text.indexOf(QLatin1Char('\t'));
                 m_text = (tab >= 0 ? text.left(tab) : text) + QLatin1Char('\t') + key;
             }
@@ -353,8 +373,9 @@ QSize CKVTToolbarMenuButton::CalculateSize(QSize def, bool horz)
     return QSize(w, def.height());
 }
 
-void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz,
-                                 bool customizeMode, bool highlighted, bool drawBorder, bool grayDisabled)
+void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images,
+                                 bool horz, bool customizeMode, bool highlighted, bool drawBorder,
+                                 bool grayDisabled)
 {
     const CKVTDrawingData& dd = CKVTDrawingData::Instance();
     if (m_popupItem) {
@@ -362,26 +383,32 @@ void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImag
         const bool checked = (m_style & TBBS_CHECKED) != 0;
         const int column = CKVTToolBar::GetDefaultButtonSize().width() + 6;
         const QRect imageRect(rect.left(), rect.top(), column, rect.height());
-        if (CKVTToolBar::Options().recentlyUsedMenus && !customizeMode && CKVTToolBar::IsCommandRarelyUsed(m_id))
+        if (CKVTToolBar::Options().recentlyUsedMenus && !customizeMode &&
+            CKVTToolBar::IsCommandRarelyUsed(m_id))
             p.fillRect(rect, dd.Color(CKVTDrawingData::COLOR_3DLIGHT));
         if (highlighted)
             p.fillRect(rect.adjusted(column, 0, 0, 0), dd.Color(CKVTDrawingData::COLOR_HIGHLIGHT));
         // The image column.
         const int glyph = ui::IsSystemCommand(m_id) ? CaptionGlyph(m_id, disabled) : -1;
+        KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(m_parentBar);
         if (glyph >= 0) {
             DrawGlyphCentred(p, imageRect, glyph);
+        } else if (hooks && hooks->OnDrawMenuImage(p, this, imageRect)) {
+            // The frame drew the image.
         } else if (images && HasImage()) {
             const QSize isz = images->GetDrawSize();
             const int ix = imageRect.left() + (imageRect.width() - isz.width()) / 2;
             const int iy = imageRect.top() + (imageRect.height() - isz.height()) / 2;
             if (checked)
-                Frame3D(p, QRect(ix - 2, iy - 2, isz.width() + 4, isz.height() + 4), dd.Shadow(), dd.Highlight());
+                Frame3D(p, QRect(ix - 2, iy - 2, isz.width() + 4, isz.height() + 4), dd.Shadow(),
+                        dd.Highlight());
             uint32_t state = CKVTToolbarImageList::STATE_NORMAL;
             if (disabled && grayDisabled)
                 state = CKVTToolbarImageList::STATE_DISABLED;
             images->Draw(p, ix, iy, GetImage(), state);
         } else if (checked) {
-            DrawGlyphCentred(p, imageRect, disabled ? CKVTMenuImages::IdCheckDisabled : CKVTMenuImages::IdCheck);
+            DrawGlyphCentred(p, imageRect,
+                             disabled ? CKVTMenuImages::IdCheckDisabled : CKVTMenuImages::IdCheck);
         }
         // The text and its shortcut part.
         const QRect textRect = rect.adjusted(column + 6, 0, -(ArrowSize().width() + 6), 0);
@@ -406,9 +433,11 @@ void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImag
         }
         p.restore();
         if (m_id == KVT_POPUP_ID || !m_subItems.empty())
-            DrawGlyphCentred(p, QRect(rect.right() - ArrowSize().width() - 2, rect.top(), ArrowSize().width(),
-                                      rect.height()),
-                             disabled ? CKVTMenuImages::IdArrowRightDisabled : CKVTMenuImages::IdArrowRight);
+            DrawGlyphCentred(p,
+                             QRect(rect.right() - ArrowSize().width() - 2, rect.top(),
+                                   ArrowSize().width(), rect.height()),
+                             disabled ? CKVTMenuImages::IdArrowRightDisabled
+                                      : CKVTMenuImages::IdArrowRight);
         return;
     }
     // A button on a bar: the main part and the arrow part.
@@ -443,7 +472,8 @@ void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImag
         else
             Frame3D(p, main, dd.Highlight(), dd.Shadow());
     }
-    CKVTToolbarButton::Draw(p, main, images, horz, customizeMode, highlighted, drawBorder, grayDisabled);
+    CKVTToolbarButton::Draw(p, main, images, horz, customizeMode, highlighted, drawBorder,
+                            grayDisabled);
     m_style = style;
     if (!m_arrow)
         return;
@@ -453,21 +483,27 @@ void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImag
     if (m_id != 0 && (highlighted || pressed)) {
         if (horz) {
             p.fillRect(QRect(arrow.left(), rect.top() + 2, 1, rect.height() - 4), dd.Shadow());
-            p.fillRect(QRect(arrow.left() + 1, rect.top() + 2, 1, rect.height() - 4), dd.Highlight());
+            p.fillRect(QRect(arrow.left() + 1, rect.top() + 2, 1, rect.height() - 4),
+                       dd.Highlight());
         } else {
             p.fillRect(QRect(rect.left() + 2, arrow.top(), rect.width() - 4, 1), dd.Shadow());
-            p.fillRect(QRect(rect.left() + 2, arrow.top() + 1, rect.width() - 4, 1), dd.Highlight());
+            p.fillRect(QRect(rect.left() + 2, arrow.top() + 1, rect.width() - 4, 1),
+                       dd.Highlight());
         }
     }
     const bool disabled = customizeMode ? !IsEditable() : (m_style & TBBS_DISABLED) != 0;
-    const int glyph = horz ? (disabled ? CKVTMenuImages::IdArrowDownDisabled : CKVTMenuImages::IdArrowDown)
-                           : (disabled ? CKVTMenuImages::IdArrowRightDisabled : CKVTMenuImages::IdArrowRight);
+    const int glyph =
+        horz ? (disabled ? CKVTMenuImages::IdArrowDownDisabled : CKVTMenuImages::IdArrowDown)
+             : (disabled ? CKVTMenuImages::IdArrowRightDisabled : CKVTMenuImages::IdArrowRight);
     DrawGlyphCentred(p, arrow, glyph);
 }
 
 // --- CCustomizeButton --------------------------------------------------------
 
-CCustomizeButton::CCustomizeButton() { m_text = LoadResString(4527); }
+CCustomizeButton::CCustomizeButton()
+{
+    m_text = LoadResString(4527);
+}
 
 CCustomizeButton::CCustomizeButton(uint32_t customizeId, const QString& customizeText)
     : m_customizeId(customizeId), m_customizeText(customizeText)
@@ -501,8 +537,8 @@ QSize CCustomizeButton::CalculateSize(QSize def, bool horz)
     return horz ? QSize(along, def.height()) : QSize(def.width(), along);
 }
 
-void CCustomizeButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList*, bool horz, bool customizeMode,
-                            bool highlighted, bool, bool)
+void CCustomizeButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList*, bool horz,
+                            bool customizeMode, bool highlighted, bool, bool)
 {
     const CKVTDrawingData& dd = CKVTDrawingData::Instance();
     p.fillRect(rect, dd.Face());
@@ -553,7 +589,10 @@ std::unique_ptr<ui::Menu> CCustomizeButton::CreateMenu() const
     return menu;
 }
 
-CKVTPopupMenu* CCustomizeButton::CreatePopupMenu() { return new CKVTPopupMenu; }
+CKVTPopupMenu* CCustomizeButton::CreatePopupMenu()
+{
+    return new CKVTPopupMenu;
+}
 
 // --- CKVTShowAllButton -------------------------------------------------------
 
@@ -563,14 +602,18 @@ CKVTShowAllButton::CKVTShowAllButton()
     m_showText = false;
 }
 
-QSize CKVTShowAllButton::CalculateSize(QSize def, bool) { return QSize(def.width(), 15); }
+QSize CKVTShowAllButton::CalculateSize(QSize def, bool)
+{
+    return QSize(def.width(), 15);
+}
 
-void CKVTShowAllButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList*, bool, bool, bool highlighted, bool,
-                             bool)
+void CKVTShowAllButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList*, bool, bool,
+                             bool highlighted, bool, bool)
 {
     const CKVTDrawingData& dd = CKVTDrawingData::Instance();
     if (highlighted)
-        Frame3D(p, rect.adjusted(rect.width() / 2 - 12, 1, -(rect.width() / 2 - 12), -1), dd.Highlight(), dd.Shadow());
+        Frame3D(p, rect.adjusted(rect.width() / 2 - 12, 1, -(rect.width() / 2 - 12), -1),
+                dd.Highlight(), dd.Shadow());
     DrawGlyphCentred(p, rect, CKVTMenuImages::IdArrowShowAll);
 }
 
@@ -578,10 +621,13 @@ bool CKVTShowAllButton::OnClick(CKVTToolBar* bar, bool)
 {
     auto* pb = qobject_cast<CKVTPopupMenuBar*>(bar);
     if (CKVTPopupMenu* popup = pb ? pb->GetPopup() : nullptr) {
-        QMetaObject::invokeMethod(popup, [p = QPointer<CKVTPopupMenu>(popup)] {
-            if (p)
-                p->ShowAllCommands();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            popup,
+            [p = QPointer<CKVTPopupMenu>(popup)] {
+                if (p)
+                    p->ShowAllCommands();
+            },
+            Qt::QueuedConnection);
         return true;
     }
     return false;
@@ -589,7 +635,8 @@ bool CKVTShowAllButton::OnClick(CKVTToolBar* bar, bool)
 
 bool CKVTShowAllButton::GetCustomToolTipText(QWidget*, QString& text)
 {
-    text = LoadResString(4528).replace(QStringLiteral("%s"), QStringLiteral("Ctrl+") + ui::VirtualKeyName(40));
+    text = LoadResString(4528).replace(QStringLiteral("%s"),
+                                       QStringLiteral("Ctrl+") + ui::VirtualKeyName(40));
     return true;
 }
 
@@ -607,8 +654,8 @@ QSize CKVTToolbarSystemMenuButton::CalculateSize(QSize def, bool horz)
     return horz ? QSize(16, def.height()) : QSize(def.width(), 16);
 }
 
-void CKVTToolbarSystemMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList*, bool, bool, bool, bool,
-                                       bool)
+void CKVTToolbarSystemMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList*, bool,
+                                       bool, bool, bool, bool)
 {
     p.fillRect(rect, CKVTDrawingData::Instance().Face());
     if (!m_child)
@@ -641,10 +688,13 @@ void CKVTToolbarSystemMenuButton::OnDblClick(CKVTToolBar*)
 {
     OnCancelMode();
     if (auto* child = qobject_cast<ui::ChildFrame*>(m_child.data()))
-        QMetaObject::invokeMethod(child, [c = QPointer<ui::ChildFrame>(child)] {
-            if (c)
-                c->SysCommand(ui::SC_CLOSE);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            child,
+            [c = QPointer<ui::ChildFrame>(child)] {
+                if (c)
+                    c->SysCommand(ui::SC_CLOSE);
+            },
+            Qt::QueuedConnection);
 }
 
 // --- CKVTToolbarMenuButtonsButton --------------------------------------------
@@ -662,11 +712,11 @@ QSize CKVTToolbarMenuButtonsButton::CalculateSize(QSize def, bool horz)
     return horz ? QSize(c.width(), def.height()) : QSize(def.width(), c.height());
 }
 
-void CKVTToolbarMenuButtonsButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList*, bool, bool, bool, bool,
-                                        bool)
+void CKVTToolbarMenuButtonsButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList*, bool,
+                                        bool, bool, bool, bool)
 {
     const QSize c = CaptionButtonSize();
-    const QRect r(rect.left() + (rect.width() - c.width()) / 2, rect.top() + (rect.height() - c.height()) / 2,
-                  c.width(), c.height());
+    const QRect r(rect.left() + (rect.width() - c.width()) / 2,
+                  rect.top() + (rect.height() - c.height()) / 2, c.width(), c.height());
     DrawCaptionButton(p, r, m_id, (m_style & TBBS_PRESSED) != 0, (m_style & TBBS_DISABLED) != 0);
 }

@@ -30,8 +30,8 @@ class CKVTToolbarMenuButton : public CKVTToolbarButton
 {
 public:
     CKVTToolbarMenuButton();
-    CKVTToolbarMenuButton(uint32_t command, const ui::Menu* menu, int image, const QString& text = {},
-                          bool userImage = false);
+    CKVTToolbarMenuButton(uint32_t command, const ui::Menu* menu, int image,
+                          const QString& text = {}, bool userImage = false);
     CKVTToolbarMenuButton(const CKVTToolbarMenuButton& src);
     ~CKVTToolbarMenuButton() override;
 
@@ -46,8 +46,8 @@ public:
     virtual bool IsEmptyMenuAllowed() const { return false; }
 
     void CopyFrom(const CKVTToolbarButton& src) override;
-    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz, bool customizeMode,
-              bool highlighted, bool drawBorder, bool grayDisabled) override;
+    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz,
+              bool customizeMode, bool highlighted, bool drawBorder, bool grayDisabled) override;
     QSize CalculateSize(QSize defaultSize, bool horz) override;
     bool OnClick(CKVTToolBar* bar, bool delay = true) override;
     void OnParentChanged(CKVTToolBar* bar) override;
@@ -61,7 +61,10 @@ public:
     // The size of the arrow part: the menu image width / 2 + 3 by the glyph height.
     static QSize ArrowSize();
 
-    const std::vector<std::unique_ptr<CKVTToolbarMenuButton>>& SubItems() const { return m_subItems; }
+    const std::vector<std::unique_ptr<CKVTToolbarMenuButton>>& SubItems() const
+    {
+        return m_subItems;
+    }
     std::vector<std::unique_ptr<CKVTToolbarMenuButton>>& SubItems() { return m_subItems; }
     CKVTPopupMenu* GetPopupMenu() const { return m_popup; }
     void SetPopupMenu(CKVTPopupMenu* popup);
@@ -96,8 +99,8 @@ public:
     bool CanBeStored() const override { return false; }
     bool IsEditable() const override { return false; }
     QSize CalculateSize(QSize defaultSize, bool horz) override;
-    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz, bool customizeMode,
-              bool highlighted, bool drawBorder, bool grayDisabled) override;
+    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz,
+              bool customizeMode, bool highlighted, bool drawBorder, bool grayDisabled) override;
     void OnParentChanged(CKVTToolBar* bar) override;
     std::unique_ptr<ui::Menu> CreateMenu() const override;
     CKVTPopupMenu* CreatePopupMenu() override;
@@ -126,8 +129,8 @@ public:
     bool CanBeStored() const override { return false; }
     bool IsEditable() const override { return false; }
     QSize CalculateSize(QSize defaultSize, bool horz) override;
-    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz, bool customizeMode,
-              bool highlighted, bool drawBorder, bool grayDisabled) override;
+    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz,
+              bool customizeMode, bool highlighted, bool drawBorder, bool grayDisabled) override;
     bool OnClick(CKVTToolBar* bar, bool delay = true) override;
     bool OpenPopupMenu(QWidget*) override { return false; }
     // The tooltip: "Expand (Ctrl+Down)".
@@ -145,8 +148,8 @@ public:
     bool CanBeStored() const override { return false; }
     bool IsEditable() const override { return false; }
     QSize CalculateSize(QSize defaultSize, bool horz) override;
-    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz, bool customizeMode,
-              bool highlighted, bool drawBorder, bool grayDisabled) override;
+    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz,
+              bool customizeMode, bool highlighted, bool drawBorder, bool grayDisabled) override;
     void OnDblClick(CKVTToolBar* bar) override;
     std::unique_ptr<ui::Menu> CreateMenu() const override;
     void OnParentChanged(CKVTToolBar* bar) override;
@@ -168,13 +171,14 @@ public:
     bool IsEditable() const override { return false; }
     bool HaveHotBorder() const override { return false; }
     QSize CalculateSize(QSize defaultSize, bool horz) override;
-    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz, bool customizeMode,
-              bool highlighted, bool drawBorder, bool grayDisabled) override;
+    void Draw(QPainter& p, const QRect& rect, CKVTToolbarImageList* images, bool horz,
+              bool customizeMode, bool highlighted, bool drawBorder, bool grayDisabled) override;
     static QSize CaptionButtonSize() { return QSize(16, 14); }
 };
 
 // Draws a caption button: a raised 3-D frame (sunken while pressed) with
 // the glyph of the system command centred (disabled glyph when disabled).
-void DrawCaptionButton(QPainter& p, const QRect& rect, uint32_t sysCommand, bool pressed, bool disabled);
+void DrawCaptionButton(QPainter& p, const QRect& rect, uint32_t sysCommand, bool pressed,
+                       bool disabled);
 // The caption glyph of a system command (-1 for none), normal or disabled.
 int CaptionGlyph(uint32_t sysCommand, bool disabled);

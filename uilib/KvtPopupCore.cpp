@@ -16,7 +16,8 @@ KvtPopupPlacementResult KvtPopupPlacement::Compute(const KvtPopupPlacementInput&
     if (x + w > wa.right() + 1) {
         if (!in.parentPopup.isEmpty())
             x = in.parentPopup.left() - w;
-        else if ((in.barSide == KvtMenuBarSide::Left || in.barSide == KvtMenuBarSide::Right) && !in.menuBar.isEmpty())
+        else if ((in.barSide == KvtMenuBarSide::Left || in.barSide == KvtMenuBarSide::Right) &&
+                 !in.menuBar.isEmpty())
             x = in.menuBar.left() - w;
         else
             x = wa.right() - w; // one pixel inside the right edge
@@ -25,7 +26,10 @@ KvtPopupPlacementResult KvtPopupPlacement::Compute(const KvtPopupPlacementInput&
     }
     // Bottom edge: upwards from the origin (above the parent item).
     if (y + h > wa.bottom() + 1) {
-        const int above = in.parentItem.isEmpty() ? y : (in.parentPopup.isEmpty() ? in.parentItem.top() : in.parentItem.bottom() + 3);
+        const int above =
+            in.parentItem.isEmpty()
+                ? y
+                : (in.parentPopup.isEmpty() ? in.parentItem.top() : in.parentItem.bottom() + 3);
         y = above - h;
         if (y < wa.top())
             y = wa.top();
@@ -40,7 +44,8 @@ KvtPopupPlacementResult KvtPopupPlacement::Compute(const KvtPopupPlacementInput&
     return r;
 }
 
-QRect KvtPopupAnimation::Step(uint32_t kind, const QRect& final, QSize item, bool dropRight, bool dropDown, int step)
+QRect KvtPopupAnimation::Step(uint32_t kind, const QRect& final, QSize item, bool dropRight,
+                              bool dropDown, int step)
 {
     if (kind == 0)
         return final;
@@ -88,7 +93,10 @@ int KvtMenuDelay::Get()
     return g_delay;
 }
 
-void KvtMenuDelay::Reset() { g_delay = -1; }
+void KvtMenuDelay::Reset()
+{
+    g_delay = -1;
+}
 
 KvtPopupBuildResult KvtPopupBuild::Filter(const ui::Menu& menu, bool allItems,
                                           const std::function<bool(uint32_t)>& rarelyUsed,

@@ -21,16 +21,22 @@ class Menu;
 
 // Where the menu bar that opened a popup lies; a popup of a bar docked at
 // the left or right edge opens beside the bar when it must move left.
-enum class KvtMenuBarSide { None, Top, Left, Right };
+enum class KvtMenuBarSide
+{
+    None,
+    Top,
+    Left,
+    Right
+};
 
 struct KvtPopupPlacementInput
 {
-    QPoint origin;         // the requested top-left (screen)
-    QRect parentItem;      // the item that opened the popup (screen); empty: none
-    QRect parentPopup;     // the parent popup's window (screen); empty: not a submenu
+    QPoint origin;     // the requested top-left (screen)
+    QRect parentItem;  // the item that opened the popup (screen); empty: none
+    QRect parentPopup; // the parent popup's window (screen); empty: not a submenu
     KvtMenuBarSide barSide = KvtMenuBarSide::None;
-    QRect menuBar;         // the menu bar's window (screen) for Left and Right
-    QSize size;            // the window's full size (bar + frame)
+    QRect menuBar; // the menu bar's window (screen) for Left and Right
+    QSize size;    // the window's full size (bar + frame)
     QRect workArea;
 };
 
@@ -58,8 +64,10 @@ public:
     static constexpr int TickMs = 30;
     // The window rectangle at a step (0: the start); the final rectangle
     // once it is reached or passed.
-    static QRect Step(uint32_t kind, const QRect& final, QSize item, bool dropRight, bool dropDown, int step);
-    static bool Finished(uint32_t kind, const QRect& final, QSize item, bool dropRight, bool dropDown, int step)
+    static QRect Step(uint32_t kind, const QRect& final, QSize item, bool dropRight, bool dropDown,
+                      int step);
+    static bool Finished(uint32_t kind, const QRect& final, QSize item, bool dropRight,
+                         bool dropDown, int step)
     {
         return Step(kind, final, item, dropRight, dropDown, step) == final;
     }
@@ -80,17 +88,17 @@ public:
 // One entry that a popup bar makes from a menu item.
 struct KvtPopupEntry
 {
-    int index = -1;        // the item's position in the menu
+    int index = -1; // the item's position in the menu
     bool separator = false;
-    uint32_t id = 0;       // command id; 0xFFFFFFFF for a submenu
-    uint32_t style = 0;    // toolbar style bits from the item's state
+    uint32_t id = 0;    // command id; 0xFFFFFFFF for a submenu
+    uint32_t style = 0; // toolbar style bits from the item's state
     bool isDefault = false;
 };
 
 struct KvtPopupBuildResult
 {
     std::vector<KvtPopupEntry> entries;
-    bool allShown = true;                 // no item was left out
+    bool allShown = true;                      // no item was left out
     std::map<QChar, uint32_t> hiddenMnemonics; // upper-cased mnemonic -> command
 };
 

@@ -66,10 +66,13 @@ BENCHMARK(BM_BuildPopup40)->Unit(benchmark::kMicrosecond);
 void BM_SwitchCachedMenus(benchmark::State& state)
 {
     App();
-    auto a = ui::Menu::Parse("POPUP \"&Soubor\"\n MENUITEM 1 \"a\"\nEND\nPOPUP \"&Editace\"\n MENUITEM 2 \"b\"\nEND\n"
-                             "POPUP \"&Zobrazit\"\n MENUITEM 3 \"c\"\nEND\nPOPUP \"&Projekt\"\n MENUITEM 4 \"d\"\nEND\n");
-    auto b = ui::Menu::Parse("POPUP \"&Soubor\"\n MENUITEM 1 \"a\"\nEND\nPOPUP \"&Okno\"\n MENUITEM 5 \"e\"\nEND\n"
-                             "POPUP \"&Nápověda\"\n MENUITEM 6 \"f\"\nEND\n");
+    auto a = ui::Menu::Parse(
+        "POPUP \"&Soubor\"\n MENUITEM 1 \"a\"\nEND\nPOPUP \"&Editace\"\n MENUITEM 2 \"b\"\nEND\n"
+        "POPUP \"&Zobrazit\"\n MENUITEM 3 \"c\"\nEND\nPOPUP \"&Projekt\"\n MENUITEM 4 "
+        "\"d\"\nEND\n");
+    auto b = ui::Menu::Parse(
+        "POPUP \"&Soubor\"\n MENUITEM 1 \"a\"\nEND\nPOPUP \"&Okno\"\n MENUITEM 5 \"e\"\nEND\n"
+        "POPUP \"&Nápověda\"\n MENUITEM 6 \"f\"\nEND\n");
     QWidget parent;
     parent.resize(800, 100);
     CKVTMenuBar bar(&parent);
@@ -85,4 +88,3 @@ void BM_SwitchCachedMenus(benchmark::State& state)
 BENCHMARK(BM_SwitchCachedMenus)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-

@@ -63,7 +63,8 @@ protected:
 inline void SetMenuDelayZero()
 {
     sys::HKEY key = nullptr;
-    sys::RegCreateKeyEx(sys::HKEY_CURRENT_USER, u"Control Panel\\Desktop", sys::KEY_ALL_ACCESS, &key);
+    sys::RegCreateKeyEx(sys::HKEY_CURRENT_USER, u"Control Panel\\Desktop", sys::KEY_ALL_ACCESS,
+                        &key);
     sys::RegSetString(key, u"MenuShowDelay", u"0");
     sys::RegCloseKey(key);
     KvtMenuDelay::Reset();

@@ -69,8 +69,10 @@ TEST_F(MenuWorld, ContextMenusAreRegisteredShownAndCustomised)
     ASSERT_TRUE(second.AddMenu(QStringLiteral("Kontext"), 9203));
     ASSERT_TRUE(second.AddMenu(QStringLiteral("Hlavní"), 9200));
     EXPECT_TRUE(second.LoadState());
-    EXPECT_TRUE(CKVTMenuButtonCache::Instance().Contains(second.GetMenuById(9203)->SubMenu(0)->Serial()));
-    EXPECT_FALSE(CKVTMenuButtonCache::Instance().Contains(second.GetMenuById(9200)->SubMenu(0)->Serial()));
+    EXPECT_TRUE(
+        CKVTMenuButtonCache::Instance().Contains(second.GetMenuById(9203)->SubMenu(0)->Serial()));
+    EXPECT_FALSE(
+        CKVTMenuButtonCache::Instance().Contains(second.GetMenuById(9200)->SubMenu(0)->Serial()));
 }
 
 TEST_F(MenuWorld, ABrokenMenuOrStoredListDoesNotStopTheOthers)
@@ -97,11 +99,13 @@ TEST_F(MenuWorld, ABrokenMenuOrStoredListDoesNotStopTheOthers)
     CKVTMenuButtonCache::Instance().RemoveAll();
     {
         CKVTRegistryKey reg;
-        ASSERT_TRUE(reg.CreateKey(CKVTContextMenuManager::StatePath(QString()) + QStringLiteral("KVTToolBar-023f3")));
+        ASSERT_TRUE(reg.CreateKey(CKVTContextMenuManager::StatePath(QString()) +
+                                  QStringLiteral("KVTToolBar-023f3")));
         ASSERT_TRUE(reg.Write(QStringLiteral("Buttons"), std::vector<uint8_t>{0x02, 0x00, 0x07}));
     }
     m.LoadState();
     EXPECT_FALSE(CKVTMenuButtonCache::Instance().Contains(sub->Serial()));
     ASSERT_TRUE(m.ShowPopupMenu(9203, 10, 10, pane));
-    EXPECT_EQ(Texts(CKVTPopupMenu::ActivePopup()->GetMenuBar()), (QStringList{"&Kopírovat", "V&ložit"}));
+    EXPECT_EQ(Texts(CKVTPopupMenu::ActivePopup()->GetMenuBar()),
+              (QStringList{"&Kopírovat", "V&ložit"}));
 }

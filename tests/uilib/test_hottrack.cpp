@@ -4,11 +4,11 @@
 
 #include "uilib/KVTToolBar.h"
 
-#include "platform/ui/App.h"
 #include "platform/ui/Accel.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
-#include "platform/ui/StatusBar.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/StatusBar.h"
 #include "res/StringTable.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
@@ -41,7 +41,8 @@ class HotTrack : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ui::SetCommandPromptSource([](uint32_t id) { return QStringLiteral("Prompt %1\nShort").arg(id); });
+        ui::SetCommandPromptSource(
+            [](uint32_t id) { return QStringLiteral("Prompt %1\nShort").arg(id); });
         frame = new HookFrame;
         frame->CreateStatusBar({0});
         bar = new CKVTToolBar(frame);
@@ -68,8 +69,14 @@ protected:
         bar->PrepareCustomizeMenu(bar->GetButton(index), *sub);
         return sub;
     }
-    static bool Grayed(const ui::Menu& m, uint32_t id) { return m.Item(m.IndexOf(id))->flags & ui::MF_GRAYED; }
-    static bool Checked(const ui::Menu& m, uint32_t id) { return m.Item(m.IndexOf(id))->flags & ui::MF_CHECKED; }
+    static bool Grayed(const ui::Menu& m, uint32_t id)
+    {
+        return m.Item(m.IndexOf(id))->flags & ui::MF_GRAYED;
+    }
+    static bool Checked(const ui::Menu& m, uint32_t id)
+    {
+        return m.Item(m.IndexOf(id))->flags & ui::MF_CHECKED;
+    }
     HookFrame* frame = nullptr;
     CKVTToolBar* bar = nullptr;
 };
@@ -210,7 +217,8 @@ TEST_F(HotTrack, TooltipTexts)
     {
         Keys keys;
         ASSERT_TRUE(bar->OnToolHitTest(bar->GetItemRect(1).center(), text, r));
-        EXPECT_EQ(text, LoadResString(57601).section(QLatin1Char('\n'), 1, 1) + QStringLiteral(" (Ctrl+O)"));
+        EXPECT_EQ(text, LoadResString(57601).section(QLatin1Char('\n'), 1, 1) +
+                            QStringLiteral(" (Ctrl+O)"));
     }
     bar->InsertButton(std::make_unique<CKVTToolbarButton>(0, -1, QStringLiteral("&Vlastní")), 0);
     bar->GetButton(0)->m_showText = true;
@@ -231,8 +239,8 @@ TEST_F(HotTrack, TooltipTexts)
 TEST_F(HotTrack, TheMouseWatchFollowsMovesAndSilencesThePrompt)
 {
     const QPoint over = bar->GetItemRect(2).center();
-    QMouseEvent move(QEvent::MouseMove, QPointF(over), QPointF(bar->mapToGlobal(over)), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(over), QPointF(bar->mapToGlobal(over)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(bar, &move);
     EXPECT_EQ(bar->GetHotButton(), 2);
     EXPECT_EQ(frame->GetStatusBar()->MessageText(), QStringLiteral("Prompt 57603"));
@@ -245,8 +253,9 @@ TEST_F(HotTrack, TheMouseWatchFollowsMovesAndSilencesThePrompt)
     EXPECT_TRUE(CKVTToolBar::IsMouseHook());
     frame->SetMessageText(0xE001);
     // A move anywhere (here: delivered to the frame) is followed by the bar under it.
-    QMouseEvent elsewhere(QEvent::MouseMove, QPointF(1, 1), QPointF(bar->mapToGlobal(bar->GetItemRect(3).center())),
-                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent elsewhere(QEvent::MouseMove, QPointF(1, 1),
+                          QPointF(bar->mapToGlobal(bar->GetItemRect(3).center())), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(frame, &elsewhere);
     EXPECT_EQ(bar->GetHotButton(), 3);
     EXPECT_EQ(frame->GetStatusBar()->MessageText(), frame->GetStatusBar()->IdleText());

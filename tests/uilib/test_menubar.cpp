@@ -22,8 +22,9 @@ protected:
         MenuWorld::SetUp();
         for (uint32_t id : {9201u, 9203u})
             app->AddDocTemplate(std::make_unique<ui::DocTemplate>(
-                id, QStringLiteral("\nDok\nDok\nDok (*.dok)\n.dok\n\n"), [] { return new ui::Document; },
-                [] { return new ui::ChildFrame; }, [] { return new ui::View; }));
+                id, QStringLiteral("\nDok\nDok\nDok (*.dok)\n.dok\n\n"),
+                [] { return new ui::Document; }, [] { return new ui::ChildFrame; },
+                [] { return new ui::View; }));
         a = app->Documents().Template(0);
         b = app->Documents().Template(1);
     }
@@ -95,8 +96,10 @@ TEST_F(MdiMenuBar, ACorruptStoredListIsIgnoredAndResetRestoresTheResource)
 {
     {
         CKVTRegistryKey reg;
-        ASSERT_TRUE(reg.CreateKey(GetRegPath(QStringLiteral("KVTMenuBar")) + QStringLiteral("KVTToolBar-593980")));
-        ASSERT_TRUE(reg.Write(QStringLiteral("Buttons"), std::vector<uint8_t>{0x05, 0x00, 0xFF, 0xFF, 0x01}));
+        ASSERT_TRUE(reg.CreateKey(GetRegPath(QStringLiteral("KVTMenuBar")) +
+                                  QStringLiteral("KVTToolBar-593980")));
+        ASSERT_TRUE(reg.Write(QStringLiteral("Buttons"),
+                              std::vector<uint8_t>{0x05, 0x00, 0xFF, 0xFF, 0x01}));
     }
     EXPECT_FALSE(bar->LoadState(QString()));
     EXPECT_EQ(Items(), (QStringList{"&Soubor", "&Projekt"}));

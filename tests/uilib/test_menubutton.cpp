@@ -16,9 +16,9 @@
 #include "tests/support/ui/UiTest.h"
 
 #include <QApplication>
-#include <QPainter>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace testsupport::ui;
@@ -87,7 +87,8 @@ TEST(MenuButton, GoldenStructureOfAStoredList)
     CKVTToolbarMenuButton file(0, nullptr, -1, QStringLiteral("&Soubor"));
     file.m_showText = true;
     file.m_showImage = false;
-    auto open = std::make_unique<CKVTToolbarMenuButton>(57601, nullptr, -1, QStringLiteral("&Otevřít..."));
+    auto open =
+        std::make_unique<CKVTToolbarMenuButton>(57601, nullptr, -1, QStringLiteral("&Otevřít..."));
     open->m_showText = true;
     open->m_showImage = false;
     file.SubItems().push_back(std::move(open));
@@ -169,7 +170,8 @@ TEST(MenuButton, TwoLevelMenuRoundTripsThroughTheRecordAndTheMenu)
 TEST_F(MenuButtonWindow, MainPartSendsTheCommandAndTheArrowOpensTheMenu)
 {
     auto menu = TwoLevelMenu();
-    bar->InsertButton(std::make_unique<CKVTToolbarMenuButton>(57600, menu->SubMenu(0), -1, QStringLiteral("Nový")));
+    bar->InsertButton(std::make_unique<CKVTToolbarMenuButton>(57600, menu->SubMenu(0), -1,
+                                                              QStringLiteral("Nový")));
     auto* b = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(0));
     b->m_showText = true;
     bar->AdjustLayout();
@@ -198,7 +200,8 @@ TEST_F(MenuButtonWindow, MainPartSendsTheCommandAndTheArrowOpensTheMenu)
     auto* sub = static_cast<CKVTToolbarMenuButton*>(pb->GetButton(2));
     ASSERT_NE(sub->GetPopupMenu(), nullptr);
     EXPECT_EQ(sub->GetPopupMenu()->pos(),
-              QPoint(popup->frameGeometry().right() + 1, pb->mapToGlobal(pb->GetItemRect(2).topLeft()).y() - 2));
+              QPoint(popup->frameGeometry().right() + 1,
+                     pb->mapToGlobal(pb->GetItemRect(2).topLeft()).y() - 2));
     CloseAllPopups();
     EXPECT_FALSE(b->IsDroppedDown());
 }
@@ -257,7 +260,8 @@ TEST_F(MenuButtonWindow, CaptionAndSystemButtonsAreNeverStoredAndACaptionButtonI
     ASSERT_TRUE(copy.LoadButtons(bar->StoreButtons()));
     ASSERT_EQ(copy.GetCount(), 1);
     EXPECT_EQ(copy.GetItemID(0), 57600u);
-    EXPECT_EQ(CKVTToolbarMenuButtonsButton(ui::SC_CLOSE).CalculateSize(QSize(23, 22), true), QSize(16, 22));
+    EXPECT_EQ(CKVTToolbarMenuButtonsButton(ui::SC_CLOSE).CalculateSize(QSize(23, 22), true),
+              QSize(16, 22));
     EXPECT_EQ(CaptionGlyph(ui::SC_MINIMIZE, false), 10);
     EXPECT_EQ(CaptionGlyph(ui::SC_RESTORE, true), 13);
     EXPECT_EQ(CaptionGlyph(ui::SC_CLOSE, false), 20);

@@ -18,8 +18,8 @@ TEST_F(MenuWorld, KeysWalkThePopupAndTheCommandReachesTheFocusedPane)
     EXPECT_EQ(popup->GetParentButton(), bar->GetButton(0));
     EXPECT_TRUE(popup->windowFlags() & Qt::Popup);
     CKVTPopupMenuBar* pb = popup->GetMenuBar();
-    EXPECT_EQ(Texts(pb), (QStringList{"&Nový", "&Otevřít...\tCtrl+O", "-", "Minulé &soubory", "&Zavřít",
-                                      "Z&pět\tCtrl+Z"}));
+    EXPECT_EQ(Texts(pb), (QStringList{"&Nový", "&Otevřít...\tCtrl+O", "-", "Minulé &soubory",
+                                      "&Zavřít", "Z&pět\tCtrl+Z"}));
     // No handler: the first item is disabled; the pane handles the second.
     EXPECT_TRUE(pb->GetButtonStyle(0) & TBBS_DISABLED);
     EXPECT_FALSE(pb->GetButtonStyle(1) & TBBS_DISABLED);
@@ -73,9 +73,12 @@ TEST_F(MenuWorld, MovingOntoAnotherMenuBarItemSwitchesMenus)
     CKVTPopupMenu* first = OpenItem(0);
     ASSERT_NE(first, nullptr);
     SysMove(bar, Item(1));
-    WaitFor([this] { return CKVTPopupMenu::ActivePopup() &&
-                            CKVTPopupMenu::ActivePopup()->GetParentButton() == bar->GetButton(1); },
-            2000, "the second menu opens");
+    WaitFor(
+        [this] {
+            return CKVTPopupMenu::ActivePopup() &&
+                   CKVTPopupMenu::ActivePopup()->GetParentButton() == bar->GetButton(1);
+        },
+        2000, "the second menu opens");
     EXPECT_EQ(bar->GetDroppedDownMenu(), 1);
     // Clicking the open item again closes its popup only.
     SysClick(bar, Item(1));
@@ -129,9 +132,11 @@ TEST_F(MenuWorld, DropDownButtonsOfAToolbarWalkLikeTheMenuBar)
     auto menu = ui::Menu::Load(9200);
     CKVTToolBar tb(frame);
     tb.CreateEx(frame, 0x800, 0x50402834, QMargins(1, 1, 1, 1), 0xE810);
-    tb.InsertButton(std::make_unique<CKVTToolbarMenuButton>(0, menu->SubMenu(0), -1, QStringLiteral("A")));
+    tb.InsertButton(
+        std::make_unique<CKVTToolbarMenuButton>(0, menu->SubMenu(0), -1, QStringLiteral("A")));
     tb.InsertSeparator();
-    tb.InsertButton(std::make_unique<CKVTToolbarMenuButton>(0, menu->SubMenu(1), -1, QStringLiteral("B")));
+    tb.InsertButton(
+        std::make_unique<CKVTToolbarMenuButton>(0, menu->SubMenu(1), -1, QStringLiteral("B")));
     for (int i : {0, 2})
         tb.GetButton(i)->m_showText = true;
     tb.setGeometry(0, 300, 300, 30);
@@ -231,7 +236,8 @@ TEST_F(MenuWorld, TheRecentFilePlaceholderStaysOneItemInCustomisationMode)
         const int at = cmd.Index();
         m->RemoveItem(at);
         for (int i = 0; i < 3; ++i)
-            m->InsertItem(at + i, 57616 + uint32_t(i), QStringLiteral("&%1 soubor%1.txt").arg(i + 1));
+            m->InsertItem(at + i, 57616 + uint32_t(i),
+                          QStringLiteral("&%1 soubor%1.txt").arg(i + 1));
         cmd.SetIndex(at + 2);
     });
     CKVTPopupMenu* popup = OpenItem(0);

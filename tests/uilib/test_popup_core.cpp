@@ -105,7 +105,8 @@ TEST(MenuDelay, ValuesAreClampedAndGarbageGivesTheDefault)
     KvtMenuDelay::Reset();
     EXPECT_EQ(KvtMenuDelay::Get(), 500);
     sys::HKEY key = nullptr;
-    ASSERT_EQ(sys::RegCreateKeyEx(sys::HKEY_CURRENT_USER, u"Control Panel\\Desktop", sys::KEY_ALL_ACCESS, &key),
+    ASSERT_EQ(sys::RegCreateKeyEx(sys::HKEY_CURRENT_USER, u"Control Panel\\Desktop",
+                                  sys::KEY_ALL_ACCESS, &key),
               sys::ERROR_SUCCESS);
     sys::RegSetString(key, u"MenuShowDelay", u"120");
     sys::RegCloseKey(key);
