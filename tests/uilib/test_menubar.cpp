@@ -197,6 +197,21 @@ TEST_F(MenuWorld, AltMnemonicsAndTheExpansionOfTheOpenItem)
     EXPECT_EQ(QApplication::focusWidget(), pane);
     EXPECT_EQ(bar->GetHotButton(), -1);
 
+    // Alt, Right, Down walks to the second menu; Escape twice gives the focus back.
+    PressKey(pane, Qt::Key_Alt);
+    PressKey(bar, Qt::Key_Right);
+    EXPECT_EQ(bar->GetHotButton(), 1);
+    PressKey(bar, Qt::Key_Down);
+    CKVTPopupMenu* walked = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(walked, nullptr);
+    EXPECT_EQ(walked->GetParentButton(), bar->GetButton(1));
+    EXPECT_EQ(walked->GetMenuBar()->GetHotButton(), 0);
+    PressKey(walked, Qt::Key_Escape);
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), bar);
+    PressKey(bar, Qt::Key_Escape);
+    EXPECT_EQ(QApplication::focusWidget(), pane);
+
     // Alt+letter opens that item with its first item selected.
     CKVTToolBar::SetBasicCommands({33846});
     for (int i = 0; i < 20; ++i)
