@@ -1,13 +1,24 @@
 #include "editor/EdtRegExp.h"
+#include "editor/EdtRegExpTesting.h"
 
 #include <QChar>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -163,8 +174,17 @@ enum class Lead : uint8_t { None, Literal, Bol };
 
 } // namespace
 
+// The search accelerator of a compiled expression (character classes, the
+// automata and the prefilter literals), built on its first search.
+struct RegExpAccel;
+
 struct RegExp
 {
+    RegExp();
+    ~RegExp();
+    RegExp(const RegExp&) = delete;
+    RegExp& operator=(const RegExp&) = delete;
+
     std::vector<Node> nodes;
     std::vector<CharClass> classes;
     int32_t startNode = 0;
@@ -176,6 +196,8 @@ struct RegExp
     // their upper case.
     std::u16string prefix;
     std::u16string prefixUpper;
+    // Built by the first search and kept until RegExpFree.
+    mutable std::unique_ptr<RegExpAccel> accel;
 };
 
 namespace {
@@ -685,21 +707,88 @@ private:
 // ---------------------------------------------------------------------------
 // Matcher: all paths at once, in priority order, one step per character.
 
+// All entries -1, with straight vector stores (a loop would become a
+// string store, which starts slowly; a search per line does this for every
+// line).
+#if defined(__SSE2__)
+template <size_t... I>
+inline void StoreAll(int* groups, __m128i v, std::index_sequence<I...>)
+{
+    (_mm_storeu_si128(reinterpret_cast<__m128i*>(groups + 4 * I), v), ...);
+}
+#endif
+
+inline void ClearGroups(int groups[REGEXP_GROUP_ENTRIES])
+{
+#if defined(__SSE2__)
+    StoreAll(groups, _mm_set1_epi32(-1), std::make_index_sequence<REGEXP_GROUP_ENTRIES / 4>());
+#else
+    std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+#endif
+}
+
 struct Thread
 {
     int32_t node;
     uint8_t caseSensitive;
 };
 
+// The working memory of the simulation; kept by a compiled expression
+// between its searches.
+struct RunnerScratch
+{
+    struct List
+    {
+        std::vector<Thread> threads;
+        std::vector<int32_t> caps;
+        void Clear()
+        {
+            threads.clear();
+            caps.clear();
+        }
+        const int32_t* Caps(size_t i, size_t width) const { return caps.data() + i * width; }
+    };
+
+    struct StackEntry
+    {
+        int32_t node; // >= 0: explore; < 0: restore slot -node-1 to -1
+        uint8_t caseSensitive;
+    };
+
+    std::vector<uint32_t> visited;
+    uint32_t gen = 0;
+    std::vector<int32_t> work;
+    std::vector<StackEntry> stack;
+    List lists[2];
+};
+
 class Runner
 {
 public:
-    Runner(const RegExp& re, const char16_t* text, int length, uint32_t flags)
+    Runner(const RegExp& re, const char16_t* text, int length, uint32_t flags,
+           RunnerScratch& scratch)
         : m_re(re), m_t(Tables()), m_text(text), m_length(length),
           m_case(uint8_t(flags & REGEXP_CASE_SENSITIVE)),
-          m_slots(1 + 2 * size_t(re.groupCount)), m_visited(re.nodes.size() * 2, 0),
-          m_work(m_slots, -1)
+          m_slots(1 + 2 * size_t(re.groupCount)), m_visited(scratch.visited),
+          m_gen(scratch.gen), m_work(scratch.work), m_stack(scratch.stack),
+          m_lists(scratch.lists)
     {
+        // Marks of earlier searches are older generations; before the
+        // counter could wrap, they are cleared.
+        if (m_visited.size() != m_re.nodes.size() * 2 || m_gen > 0xF0000000u) {
+            m_visited.assign(m_re.nodes.size() * 2, 0);
+            m_gen = 0;
+        }
+        m_work.assign(m_slots, -1);
+    }
+
+    // The match of the simulation that starts paths at position q only.
+    bool SearchAt(int q, int groups[REGEXP_GROUP_ENTRIES])
+    {
+        m_only = q;
+        const bool matched = Search(q, groups);
+        m_only = -1;
+        return matched;
     }
 
     bool Search(int start, int groups[REGEXP_GROUP_ENTRIES])
@@ -750,26 +839,13 @@ public:
     }
 
 private:
-    struct List
-    {
-        std::vector<Thread> threads;
-        std::vector<int32_t> caps;
-        void Clear()
-        {
-            threads.clear();
-            caps.clear();
-        }
-        const int32_t* Caps(size_t i, size_t width) const { return caps.data() + i * width; }
-    };
-
-    struct StackEntry
-    {
-        int32_t node; // >= 0: explore; < 0: restore slot -node-1 to -1
-        uint8_t caseSensitive;
-    };
+    using List = RunnerScratch::List;
+    using StackEntry = RunnerScratch::StackEntry;
 
     bool CanStart(int p) const
     {
+        if (m_only >= 0)
+            return false;
         switch (m_re.lead) {
         case Lead::Bol: return p == 0;
         case Lead::Literal: return p < m_length && IsLeadChar(m_text[p]) && PrefixAt(m_re, m_text, m_length, p, m_case);
@@ -787,6 +863,8 @@ private:
     }
     int FindStart(int from) const
     {
+        if (m_only >= 0)
+            return from == m_only ? from : -1;
         if (from > m_length)
             return -1;
         switch (m_re.lead) {
@@ -887,15 +965,21 @@ private:
     // priority order, and appends the consuming and match nodes reached.
     // A node already reached at this position with the same case mode ends
     // the path.
+    void Push(size_t& top, StackEntry e)
+    {
+        if (top == m_stack.size())
+            m_stack.resize(top * 2 + 16);
+        m_stack[top++] = e;
+    }
+
     void AddClosure(List& list, int32_t node, uint8_t cs, const int32_t* caps, int pos)
     {
         if (caps != m_work.data())
             std::copy(caps, caps + m_slots, m_work.begin());
-        m_stack.clear();
-        m_stack.push_back({node, cs});
-        while (!m_stack.empty()) {
-            StackEntry e = m_stack.back();
-            m_stack.pop_back();
+        size_t top = 0;
+        Push(top, {node, cs});
+        while (top > 0) {
+            const StackEntry e = m_stack[--top];
             if (e.node < 0) {
                 m_work[size_t(-e.node - 1)] = -1;
                 continue;
@@ -910,7 +994,7 @@ private:
                 const Node& n = m_re.nodes[size_t(id)];
                 switch (n.op) {
                 case OpSplit:
-                    m_stack.push_back({n.y, c});
+                    Push(top, {n.y, c});
                     id = n.x;
                     continue;
                 case OpSave: {
@@ -918,7 +1002,7 @@ private:
                                             ? size_t(n.arg)
                                             : size_t(n.arg - REGEXP_MAX_GROUPS + m_re.groupCount);
                     if (m_work[slot] == -1) {
-                        m_stack.push_back({-int32_t(slot) - 1, c});
+                        Push(top, {-int32_t(slot) - 1, c});
                         m_work[slot] = pos;
                     }
                     id = n.x;
@@ -945,7 +1029,8 @@ private:
                     continue;
                 default:
                     list.threads.push_back({id, c});
-                    list.caps.insert(list.caps.end(), m_work.begin(), m_work.end());
+                    for (size_t k = 0; k < m_slots; ++k)
+                        list.caps.push_back(m_work[k]);
                     break;
                 }
                 break;
@@ -955,7 +1040,7 @@ private:
 
     void Record(const int32_t* caps, int end, int groups[REGEXP_GROUP_ENTRIES]) const
     {
-        std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+        ClearGroups(groups);
         groups[0] = caps[0];
         groups[REGEXP_MAX_GROUPS] = end;
         for (int g = 1; g <= m_re.groupCount; ++g) {
@@ -974,14 +1059,1230 @@ private:
     int m_length;
     uint8_t m_case;
     size_t m_slots;
-    std::vector<uint32_t> m_visited;
-    uint32_t m_gen = 0;
-    std::vector<int32_t> m_work;
-    std::vector<StackEntry> m_stack;
-    List m_lists[2];
+    std::vector<uint32_t>& m_visited;
+    uint32_t& m_gen;
+    std::vector<int32_t>& m_work;
+    std::vector<StackEntry>& m_stack;
+    List* m_lists;
+    int m_only = -1; // >= 0: paths start at this position only
 };
 
 } // namespace
+
+// ---------------------------------------------------------------------------
+// The fast path of the search.  A search is answered in three steps:
+//  1. a forward automaton scans from the lowest possible start and answers
+//     whether any match begins at or after it (false ends the search);
+//  2. a backward automaton of the reversed graph, run from the end of the
+//     text down to that start, gives the lowest position at which a match
+//     begins;
+//  3. the simulation above, starting paths at that position only, gives the
+//     match and its groups exactly as a search from the start would.
+// Prefilter literals (the leading run of plain literals, and literals that
+// every match contains) are looked for first with a vector scan.
+//
+// The automata are deterministic and built lazily: a state is a set of
+// (node, case mode) elements plus what the assertions need to know of the
+// neighbouring characters; transitions are cached per equivalence class of
+// UTF-16 units.  The cache has a fixed budget; when it is full it is
+// emptied and the scan goes on; when that happens too often in one search
+// the search falls back to the simulation alone.
+
+namespace {
+
+std::atomic<size_t> g_budget{0}; // 0: the default
+thread_local RegExpPathStats t_stats;
+
+constexpr size_t kDefaultBudget = 2u << 20; // per compiled expression
+constexpr uint32_t kFlag = 0x80000000u;
+constexpr uint32_t kUnknown = 0xFFFFFFFFu;
+constexpr uint32_t kDead = 0xFFFFFFFEu;
+constexpr uint32_t kGiveUp = 0xFFFFFFFDu;
+
+// Every unit, grouped by its upper case (for case-insensitive literals).
+struct FoldIndex
+{
+    std::vector<uint32_t> start; // 65,537 entries, indexed by the upper case
+    std::vector<char16_t> units;
+};
+
+const FoldIndex& Folds()
+{
+    static const FoldIndex* folds = [] {
+        auto* f = new FoldIndex;
+        const CharTables& t = Tables();
+        f->start.assign(65537, 0);
+        for (uint32_t u = 0; u < 65536; ++u)
+            ++f->start[size_t(t.upper[u]) + 1];
+        for (size_t i = 1; i < f->start.size(); ++i)
+            f->start[i] += f->start[i - 1];
+        f->units.resize(65536);
+        std::vector<uint32_t> fill(f->start.begin(), f->start.end() - 1);
+        for (uint32_t u = 0; u < 65536; ++u)
+            f->units[fill[t.upper[u]]++] = char16_t(u);
+        return f;
+    }();
+    return *folds;
+}
+
+// The units one literal position accepts: one unit, or all that fold to
+// the same upper case (n = 0: more than fit, compare through upper case).
+struct UnitSet
+{
+    std::array<char16_t, 4> u{};
+    int n = 0;
+    char16_t upper = 0;
+
+    bool Has(char16_t c, const CharTables& t) const
+    {
+        if (n == 0)
+            return t.upper[c] == upper;
+        for (int i = 0; i < n; ++i)
+            if (u[size_t(i)] == c)
+                return true;
+        return false;
+    }
+};
+
+UnitSet ExactSet(char16_t c)
+{
+    UnitSet s;
+    s.u[0] = c;
+    s.n = 1;
+    s.upper = Tables().upper[c];
+    return s;
+}
+
+UnitSet FoldSet(char16_t c)
+{
+    const FoldIndex& f = Folds();
+    UnitSet s;
+    s.upper = Tables().upper[c];
+    const uint32_t b = f.start[s.upper];
+    const uint32_t e = f.start[size_t(s.upper) + 1];
+    if (e - b <= 4) {
+        s.n = int(e - b);
+        for (uint32_t i = b; i < e; ++i)
+            s.u[i - b] = f.units[i];
+    }
+    return s;
+}
+
+struct PrefilterLiteral
+{
+    std::u16string text;
+    std::u16string upper;
+    UnitSet first[2]; // [exact, folded]
+    UnitSet last[2];
+
+    explicit PrefilterLiteral(std::u16string s) : text(std::move(s))
+    {
+        const CharTables& t = Tables();
+        for (char16_t c : text)
+            upper.push_back(t.upper[c]);
+        first[0] = ExactSet(text.front());
+        first[1] = FoldSet(text.front());
+        last[0] = ExactSet(text.back());
+        last[1] = FoldSet(text.back());
+    }
+
+    bool At(const char16_t* p, bool insensitive) const
+    {
+        if (!insensitive)
+            return std::equal(text.begin(), text.end(), p);
+        const CharTables& t = Tables();
+        for (size_t i = 0; i < upper.size(); ++i)
+            if (t.upper[p[i]] != upper[i])
+                return false;
+        return true;
+    }
+
+    // The first position from `from` on where the literal stands, or -1.
+    int Find(const char16_t* text16, int from, int length, bool insensitive) const
+    {
+        const int n = int(text.size());
+        if (length - from < n)
+            return -1;
+        const int lastStart = length - n;
+        const UnitSet& a = first[insensitive];
+        const UnitSet& b = last[insensitive];
+#if defined(__x86_64__)
+        if (a.n > 0 && b.n > 0) {
+            static const bool avx2 = __builtin_cpu_supports("avx2");
+            const int r = avx2 ? FindAvx2(text16, from, lastStart, a, b, insensitive)
+                               : FindSse2(text16, from, lastStart, a, b, insensitive);
+            if (r != -2)
+                return r;
+        }
+#endif
+        const CharTables& t = Tables();
+        const int d = n - 1;
+        for (int i = from; i <= lastStart; ++i)
+            if (a.Has(text16[i], t) && b.Has(text16[i + d], t) && At(text16 + i, insensitive))
+                return i;
+        return -1;
+    }
+
+private:
+#if defined(__x86_64__)
+    // Blocks of W positions where the first and the last unit fit, the
+    // last block overlapping the one before; -2 when the text is shorter
+    // than one block.  mask(i) has two bits per unit.
+    template <int W, typename Mask>
+    int Scan(const char16_t* text16, int from, int lastStart, bool insensitive,
+             Mask&& mask) const
+    {
+        const int end = lastStart + 1;
+        if (end - from < W)
+            return -2;
+        for (int i = from;; i += W) {
+            if (i > end - W)
+                i = end - W;
+            uint32_t m = mask(i);
+            while (m) {
+                const int k = __builtin_ctz(m) >> 1;
+                if (At(text16 + i + k, insensitive))
+                    return i + k;
+                m &= m - 1;
+                m &= m - 1;
+            }
+            if (i == end - W)
+                return -1;
+        }
+    }
+
+    int FindSse2(const char16_t* t, int from, int lastStart, const UnitSet& a, const UnitSet& b,
+                 bool insensitive) const
+    {
+        const int d = int(text.size()) - 1;
+        __m128i va[4], vb[4];
+        for (int k = 0; k < a.n; ++k)
+            va[k] = _mm_set1_epi16(short(a.u[size_t(k)]));
+        for (int k = 0; k < b.n; ++k)
+            vb[k] = _mm_set1_epi16(short(b.u[size_t(k)]));
+        return Scan<8>(t, from, lastStart, insensitive, [&](int i) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + d));
+            __m128i ma = _mm_cmpeq_epi16(x, va[0]);
+            for (int k = 1; k < a.n; ++k)
+                ma = _mm_or_si128(ma, _mm_cmpeq_epi16(x, va[k]));
+            __m128i mb = _mm_cmpeq_epi16(y, vb[0]);
+            for (int k = 1; k < b.n; ++k)
+                mb = _mm_or_si128(mb, _mm_cmpeq_epi16(y, vb[k]));
+            return uint32_t(_mm_movemask_epi8(_mm_and_si128(ma, mb)));
+        });
+    }
+
+    int FindAvx2(const char16_t* t, int from, int lastStart, const UnitSet& a, const UnitSet& b,
+                 bool insensitive) const
+    {
+        if (a.n == 1 && b.n == 1)
+            return ScanAvx2<1, 1>(t, from, lastStart, a, b, insensitive);
+        if (a.n == 2 && b.n == 2)
+            return ScanAvx2<2, 2>(t, from, lastStart, a, b, insensitive);
+        return ScanAvx2<0, 0>(t, from, lastStart, a, b, insensitive);
+    }
+
+    // NA, NB: the sizes of the unit sets when known (0: as the sets say).
+    template <int NA, int NB>
+    __attribute__((target("avx2"))) int ScanAvx2(const char16_t* t, int from, int lastStart,
+                                                 const UnitSet& a, const UnitSet& b,
+                                                 bool insensitive) const
+    {
+        const int na = NA ? NA : a.n;
+        const int nb = NB ? NB : b.n;
+        const int d = int(text.size()) - 1;
+        const int end = lastStart + 1;
+        if (end - from < 16)
+            return FindSse2(t, from, lastStart, a, b, insensitive);
+        __m256i va[4], vb[4];
+        for (int k = 0; k < na; ++k)
+            va[k] = _mm256_set1_epi16(short(a.u[size_t(k)]));
+        for (int k = 0; k < nb; ++k)
+            vb[k] = _mm256_set1_epi16(short(b.u[size_t(k)]));
+        for (int i = from;; i += 16) {
+            if (i > end - 16)
+                i = end - 16;
+            const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
+            const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + d));
+            __m256i ma = _mm256_cmpeq_epi16(x, va[0]);
+            for (int k = 1; k < na; ++k)
+                ma = _mm256_or_si256(ma, _mm256_cmpeq_epi16(x, va[k]));
+            __m256i mb = _mm256_cmpeq_epi16(y, vb[0]);
+            for (int k = 1; k < nb; ++k)
+                mb = _mm256_or_si256(mb, _mm256_cmpeq_epi16(y, vb[k]));
+            uint32_t m = uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ma, mb)));
+            while (m) {
+                const int k = __builtin_ctz(m) >> 1;
+                if (At(t + i + k, insensitive))
+                    return i + k;
+                m &= m - 1;
+                m &= m - 1;
+            }
+            if (i == end - 16)
+                return -1;
+        }
+    }
+#endif
+};
+
+bool NodeConsumes(const RegExp& re, const Node& n, char16_t c, uint8_t caseSensitive,
+                  const CharTables& t)
+{
+    switch (n.op) {
+    case OpChar: return caseSensitive ? c == n.ch : t.upper[c] == n.chUpper;
+    case OpAny: return true;
+    case OpClass: return re.classes[size_t(n.arg)].Matches(c, t);
+    case OpCategory: return InCategories(uint8_t(n.arg), c, t);
+    default: return false;
+    }
+}
+
+bool IsConsuming(Op op)
+{
+    return op == OpChar || op == OpAny || op == OpClass || op == OpCategory;
+}
+
+// What the assertions see at a position.
+struct Context
+{
+    bool atStart;   // position 0
+    bool prevWord;  // the character before is an ASCII letter or digit
+    uint8_t cur;    // the character at the position: 0 other, 1 word, 2 the end
+};
+
+bool Holds(Op op, const Context& x)
+{
+    switch (op) {
+    case OpBol: return x.atStart;
+    case OpEol: return x.cur == 2;
+    case OpWordStart: return x.atStart ? x.cur != 2 : (x.cur == 1 && !x.prevWord);
+    case OpWordEnd:
+        if (x.cur == 2)
+            return !x.atStart;
+        return !x.atStart && x.prevWord && x.cur == 0;
+    default: return true;
+    }
+}
+
+class Automaton;
+
+} // namespace
+
+struct RegExpAccel
+{
+    // Equivalence classes of UTF-16 units: units of one class are treated
+    // alike by every consuming node and every assertion.
+    std::array<uint16_t, 256> low{};
+    std::array<uint32_t, 256> blockBase{}; // offset of each high byte's block
+    std::vector<uint16_t> blocks;
+    uint32_t classes = 0;
+    std::vector<char16_t> representative;
+
+    bool usesStart = false; // ^ < >
+    bool usesEnd = false;   // $ < >
+    bool usesWords = false; // < >
+    bool hasCaseSwitch = false;
+    bool anchored = false;  // the expression begins with ^
+    int longest = -1;       // the most characters a match takes; -1: no bound
+
+    // Edges into each node (CSR).
+    std::vector<int32_t> predStart;
+    std::vector<int32_t> preds;
+
+    std::vector<PrefilterLiteral> required; // longest first
+    std::unique_ptr<PrefilterLiteral> lead;
+
+    std::unique_ptr<Automaton> forward[2];  // per case mode of the flags
+    std::unique_ptr<Automaton> backward[2];
+
+    RunnerScratch scratch; // of the simulation
+
+    uint16_t ClassOf(char16_t c) const
+    {
+        return c < 256 ? low[c] : blocks[blockBase[c >> 8] + (c & 255u)];
+    }
+};
+
+namespace {
+
+// The class lookup with the tables' addresses in registers.
+struct ClassTable
+{
+    explicit ClassTable(const RegExpAccel& a)
+        : low(a.low.data()), base(a.blockBase.data()), blocks(a.blocks.data())
+    {
+    }
+    uint32_t operator()(char16_t c) const
+    {
+        return c < 256 ? low[c] : blocks[base[c >> 8] + (c & 255u)];
+    }
+    const uint16_t* low;
+    const uint32_t* base;
+    const uint16_t* blocks;
+};
+
+class Automaton
+{
+public:
+    enum Answer { No, Yes, GiveUp };
+
+    Automaton(const RegExp& re, const RegExpAccel& a, bool backward, uint8_t caseSensitive,
+              size_t budget)
+        : m_re(re), m_a(a), m_t(Tables()), m_backward(backward), m_case(caseSensitive),
+          m_width(a.classes + 1), m_budget(budget), m_mark(re.nodes.size() * 2, 0),
+          m_mark2(re.nodes.size() * 2, 0)
+    {
+        m_initial.fill(kUnknown);
+    }
+
+    // Whether a match begins at or after from (the forward automaton);
+    // end: where the first match found ends.
+    Answer Forward(const char16_t* text, int length, int from, int& end)
+    {
+        if (m_disabled)
+            return GiveUp;
+        BeginSearch(from);
+        const Context c0{from == 0, from > 0 && IsAsciiAlnum(text[from - 1]), 0};
+        uint32_t s = Initial(ForwardFlags(c0.atStart, c0.prevWord));
+        if (s == kGiveUp)
+            return GiveUp;
+        const uint32_t* trans = m_trans.data();
+        const ClassTable classes(m_a);
+        for (int p = from; p < length; ++p) {
+            const uint32_t col = classes(text[p]);
+            uint32_t e = trans[s + col];
+            if (e & kFlag) {
+                if (e == kUnknown) {
+                    e = Compute(s, col, p);
+                    trans = m_trans.data();
+                    if (e == kGiveUp)
+                        return GiveUp;
+                }
+                if (e == kDead)
+                    return No;
+                if (e & kFlag) {
+                    end = p;
+                    return Yes;
+                }
+            }
+            s = e;
+        }
+        uint32_t e = trans[s + m_width - 1];
+        if (e == kUnknown)
+            e = Compute(s, m_width - 1, length);
+        if (e == kGiveUp)
+            return GiveUp;
+        end = length;
+        return (e != kDead && (e & kFlag)) ? Yes : No;
+    }
+
+    // The lowest position in lo..top at which a match begins, for matches
+    // that end at top at the latest; -1 when there is none, -2 when the
+    // automaton gave up.
+    int Backward(const char16_t* text, int length, int lo, int top)
+    {
+        if (m_disabled)
+            return -2;
+        BeginSearch(top);
+        uint32_t s = Initial(BackwardFlags(top == length ? 2 : IsAsciiAlnum(text[top]) ? 1 : 0));
+        if (s == kGiveUp)
+            return -2;
+        int best = -1;
+        const uint32_t* trans = m_trans.data();
+        const ClassTable classes(m_a);
+        for (int p = top; p > lo; --p) {
+            const uint32_t col = classes(text[p - 1]);
+            uint32_t e = trans[s + col];
+            if (e & kFlag) {
+                if (e == kUnknown) {
+                    e = Compute(s, col, p);
+                    trans = m_trans.data();
+                    if (e == kGiveUp)
+                        return -2;
+                }
+                if (e & kFlag) {
+                    best = p;
+                    e &= ~kFlag;
+                }
+            }
+            s = e;
+        }
+        const uint32_t col = lo == 0 ? m_width - 1 : m_a.ClassOf(text[lo - 1]);
+        uint32_t e = trans[s + col];
+        if (e == kUnknown)
+            e = Compute(s, col, lo);
+        if (e == kGiveUp)
+            return -2;
+        if (e & kFlag)
+            best = lo;
+        return best;
+    }
+
+    size_t Memory() const { return m_used; }
+
+private:
+    using Key = std::vector<int32_t>; // flags, then the sorted elements
+
+    struct KeyHash
+    {
+        size_t operator()(const Key& k) const
+        {
+            uint64_t h = 1469598103934665603ull;
+            for (int32_t v : k)
+                h = (h ^ uint32_t(v)) * 1099511628211ull;
+            return size_t(h);
+        }
+    };
+
+    int ForwardFlags(bool atStart, bool prevWord) const
+    {
+        return (m_a.usesStart && atStart ? 1 : 0) | (m_a.usesWords && prevWord ? 2 : 0);
+    }
+    int BackwardFlags(uint8_t cur) const
+    {
+        if (cur == 2)
+            return m_a.usesEnd ? 2 : 0;
+        return m_a.usesWords ? cur : 0;
+    }
+
+    void BeginSearch(int pos)
+    {
+        m_poorResets = 0;
+        m_lastResetPos = pos;
+    }
+
+    uint32_t Initial(int flags)
+    {
+        uint32_t& slot = m_initial[size_t(flags)];
+        if (slot != kUnknown)
+            return slot;
+        Key k{flags};
+        if (!m_backward && m_a.anchored)
+            k.push_back(m_re.startNode * 2 + m_case);
+        const uint32_t s = StateFor(std::move(k), 0);
+        if (s != kGiveUp)
+            m_initial[size_t(flags)] = s;
+        return s;
+    }
+
+    // The row offset of the state with this key, added when new.
+    uint32_t StateFor(Key&& key, int pos)
+    {
+        auto it = m_map.find(key);
+        if (it != m_map.end())
+            return it->second;
+        const size_t cost = m_width * sizeof(uint32_t) + key.size() * sizeof(int32_t) * 2 + 96;
+        if (cost > m_budget / 4) {
+            m_disabled = true; // not even a few states fit
+            return kGiveUp;
+        }
+        if (m_used + cost > m_budget) {
+            ++t_stats.resets;
+            // A cache that fills again after few characters per state
+            // does not pay: the third time in one search, the search falls
+            // back to the simulation.
+            const int64_t scanned = std::abs(int64_t(pos) - m_lastResetPos);
+            if (scanned < 8 * int64_t(m_keys.size()) && ++m_poorResets >= 3)
+                return kGiveUp;
+            m_lastResetPos = pos;
+            ++m_resetCount;
+            Clear();
+        }
+        const uint32_t row = uint32_t(m_trans.size());
+        m_trans.resize(m_trans.size() + m_width, kUnknown);
+        auto res = m_map.emplace(std::move(key), row);
+        m_keys.push_back(&res.first->first);
+        m_used += cost;
+        return row;
+    }
+
+    void Clear()
+    {
+        m_map.clear();
+        m_keys.clear();
+        m_trans.clear();
+        m_trans.shrink_to_fit();
+        m_used = 0;
+        m_initial.fill(kUnknown);
+    }
+
+    // Fills the transition of the state at row for column col (the last
+    // column: the text boundary).
+    uint32_t Compute(uint32_t row, uint32_t col, int pos)
+    {
+        const Key key = *m_keys[row / m_width]; // copied: a reset frees it
+        const int flags = key[0];
+        const bool boundary = col == m_width - 1;
+        const char16_t ch = boundary ? 0 : m_a.representative[col];
+        const uint8_t kind = uint8_t(IsAsciiAlnum(ch) ? 1 : 0);
+        Context x{};
+        if (!m_backward) {
+            x.atStart = flags & 1;
+            x.prevWord = flags & 2;
+            x.cur = boundary ? 2 : kind;
+        } else {
+            x.atStart = boundary;
+            x.prevWord = !boundary && kind;
+            x.cur = uint8_t(flags);
+        }
+        bool flag = false;
+        Key next;
+        if (!m_backward) {
+            flag = ClosureForward(key, x);
+            if (!boundary)
+                next = StepForward(ch, ForwardFlags(false, kind));
+        } else {
+            flag = ClosureBackward(key, x);
+            if (!boundary)
+                next = StepBackward(ch, BackwardFlags(kind));
+        }
+        uint32_t entry = flag ? kFlag : 0;
+        if (!boundary) {
+            if (!m_backward && m_a.anchored && next.size() == 1 && !flag)
+                entry = kDead; // no path is left
+            else {
+                const size_t resetsBefore = m_resetCount;
+                const uint32_t target = StateFor(std::move(next), pos);
+                if (target == kGiveUp)
+                    return kGiveUp;
+                entry = target | (flag ? kFlag : 0);
+                // After a reset the state at row is gone: nothing is
+                // stored, the scan goes on from the new state.
+                if (m_resetCount != resetsBefore)
+                    return entry;
+            }
+        }
+        m_trans[row + col] = entry;
+        return entry;
+    }
+
+    // Follows the non-consuming nodes from the kernel (and the start node
+    // at every position of an unanchored search); collects the consuming
+    // elements in m_out.  True when the end node is reached.
+    void NextGen(uint32_t& gen, std::vector<uint32_t>& marks)
+    {
+        if (++gen == 0) {
+            std::fill(marks.begin(), marks.end(), 0);
+            gen = 1;
+        }
+    }
+
+    bool ClosureForward(const Key& key, const Context& x)
+    {
+        NextGen(m_gen, m_mark);
+        m_out.clear();
+        m_stack.clear();
+        for (size_t i = key.size(); i-- > 1;)
+            m_stack.push_back(key[i]);
+        if (!m_a.anchored)
+            m_stack.push_back(m_re.startNode * 2 + m_case);
+        bool match = false;
+        while (!m_stack.empty()) {
+            const int32_t e = m_stack.back();
+            m_stack.pop_back();
+            if (m_mark[size_t(e)] == m_gen)
+                continue;
+            m_mark[size_t(e)] = m_gen;
+            const Node& n = m_re.nodes[size_t(e >> 1)];
+            const int32_t c = e & 1;
+            switch (n.op) {
+            case OpSplit:
+                m_stack.push_back(n.y * 2 + c);
+                m_stack.push_back(n.x * 2 + c);
+                break;
+            case OpSave:
+            case OpNop: m_stack.push_back(n.x * 2 + c); break;
+            case OpCaseOn: m_stack.push_back(n.x * 2 + 1); break;
+            case OpCaseOff: m_stack.push_back(n.x * 2); break;
+            case OpBol:
+            case OpEol:
+            case OpWordStart:
+            case OpWordEnd:
+                if (Holds(n.op, x))
+                    m_stack.push_back(n.x * 2 + c);
+                break;
+            case OpMatch: match = true; break;
+            default: m_out.push_back(e); break;
+            }
+        }
+        return match;
+    }
+
+    Key StepForward(char16_t ch, int flags)
+    {
+        NextGen(m_gen2, m_mark2);
+        Key next{flags};
+        for (const int32_t e : m_out) {
+            const Node& n = m_re.nodes[size_t(e >> 1)];
+            if (!NodeConsumes(m_re, n, ch, uint8_t(e & 1), m_t))
+                continue;
+            const int32_t t = n.x * 2 + (e & 1);
+            if (m_mark2[size_t(t)] != m_gen2) {
+                m_mark2[size_t(t)] = m_gen2;
+                next.push_back(t);
+            }
+        }
+        std::sort(next.begin() + 1, next.end());
+        return next;
+    }
+
+    // The elements from which the end can be reached at this position,
+    // walking the edges backwards from the kernel and the end node; all
+    // of them in m_out.  True when the start node with the case mode of
+    // the flags is among them.
+    bool ClosureBackward(const Key& key, const Context& x)
+    {
+        NextGen(m_gen, m_mark);
+        m_out.clear();
+        m_stack.clear();
+        for (size_t i = key.size(); i-- > 1;)
+            m_stack.push_back(key[i]);
+        const int32_t matchNode = int32_t(m_re.nodes.size() - 1);
+        m_stack.push_back(matchNode * 2);
+        m_stack.push_back(matchNode * 2 + 1);
+        while (!m_stack.empty()) {
+            const int32_t e = m_stack.back();
+            m_stack.pop_back();
+            if (m_mark[size_t(e)] == m_gen)
+                continue;
+            m_mark[size_t(e)] = m_gen;
+            m_out.push_back(e);
+            const int32_t node = e >> 1;
+            const int32_t c = e & 1;
+            for (int32_t i = m_a.predStart[size_t(node)]; i < m_a.predStart[size_t(node) + 1];
+                 ++i) {
+                const int32_t pn = m_a.preds[size_t(i)];
+                const Node& n = m_re.nodes[size_t(pn)];
+                switch (n.op) {
+                case OpSplit:
+                case OpSave:
+                case OpNop: m_stack.push_back(pn * 2 + c); break;
+                case OpCaseOn:
+                    if (c == 1) {
+                        m_stack.push_back(pn * 2);
+                        m_stack.push_back(pn * 2 + 1);
+                    }
+                    break;
+                case OpCaseOff:
+                    if (c == 0) {
+                        m_stack.push_back(pn * 2);
+                        m_stack.push_back(pn * 2 + 1);
+                    }
+                    break;
+                case OpBol:
+                case OpEol:
+                case OpWordStart:
+                case OpWordEnd:
+                    if (Holds(n.op, x))
+                        m_stack.push_back(pn * 2 + c);
+                    break;
+                default: break; // consuming: the step
+                }
+            }
+        }
+        return m_mark[size_t(m_re.startNode * 2 + m_case)] == m_gen;
+    }
+
+    Key StepBackward(char16_t ch, int flags)
+    {
+        NextGen(m_gen2, m_mark2);
+        Key next{flags};
+        for (const int32_t e : m_out) {
+            const int32_t node = e >> 1;
+            const uint8_t c = uint8_t(e & 1);
+            for (int32_t i = m_a.predStart[size_t(node)]; i < m_a.predStart[size_t(node) + 1];
+                 ++i) {
+                const int32_t pn = m_a.preds[size_t(i)];
+                const Node& n = m_re.nodes[size_t(pn)];
+                if (!IsConsuming(n.op) || n.x != node || !NodeConsumes(m_re, n, ch, c, m_t))
+                    continue;
+                const int32_t t = pn * 2 + c;
+                if (m_mark2[size_t(t)] != m_gen2) {
+                    m_mark2[size_t(t)] = m_gen2;
+                    next.push_back(t);
+                }
+            }
+        }
+        std::sort(next.begin() + 1, next.end());
+        return next;
+    }
+
+    const RegExp& m_re;
+    const RegExpAccel& m_a;
+    const CharTables& m_t;
+    bool m_backward;
+    uint8_t m_case;
+    uint32_t m_width;
+    size_t m_budget;
+    size_t m_used = 0;
+    size_t m_resetCount = 0;
+    bool m_disabled = false;
+    int m_poorResets = 0;        // resets after few characters, this search
+    int64_t m_lastResetPos = 0;
+    std::vector<uint32_t> m_trans;
+    std::unordered_map<Key, uint32_t, KeyHash> m_map;
+    std::vector<const Key*> m_keys;
+    std::array<uint32_t, 4> m_initial{};
+    std::vector<uint32_t> m_mark;
+    std::vector<uint32_t> m_mark2;
+    uint32_t m_gen = 0;
+    uint32_t m_gen2 = 0;
+    std::vector<int32_t> m_stack;
+    std::vector<int32_t> m_out;
+};
+
+// Per unit: 1 digit, 2 letter or digit, 4 space, 8 upper case, 16 lower
+// case, 32 ASCII letter or digit.
+const std::array<uint8_t, 65536>& Properties()
+{
+    static const std::array<uint8_t, 65536>* props = [] {
+        auto* p = new std::array<uint8_t, 65536>;
+        const CharTables& t = Tables();
+        for (uint32_t u = 0; u < 65536; ++u) {
+            const uint8_t bits = t.bits[u];
+            uint8_t v = 0;
+            if (bits & kDigit)
+                v |= 1;
+            if (bits & (kDigit | kLetter))
+                v |= 2;
+            if (IsSpace(char16_t(u)))
+                v |= 4;
+            if (bits & kUpper)
+                v |= 8;
+            if (bits & kLower)
+                v |= 16;
+            if (IsAsciiAlnum(char16_t(u)))
+                v |= 32;
+            (*p)[u] = v;
+        }
+        return p;
+    }();
+    return *props;
+}
+
+// For one selection of properties: the blocks of 256 units (by high byte)
+// that look alike, numbered; and for each number the first such block.
+struct MaskBlocks
+{
+    std::array<uint16_t, 256> pattern{};
+    std::vector<uint16_t> first;
+};
+
+const MaskBlocks& BlocksFor(uint8_t mask)
+{
+    static std::mutex lock;
+    static std::array<std::unique_ptr<MaskBlocks>, 64> cache;
+    std::lock_guard<std::mutex> guard(lock);
+    std::unique_ptr<MaskBlocks>& slot = cache[mask & 63u];
+    if (!slot) {
+        auto m = std::make_unique<MaskBlocks>();
+        const std::array<uint8_t, 65536>& props = Properties();
+        std::unordered_map<std::string, uint16_t> seen;
+        std::string block(256, '\0');
+        for (uint32_t h = 0; h < 256; ++h) {
+            for (uint32_t i = 0; i < 256; ++i)
+                block[i] = char(props[h * 256 + i] & mask);
+            auto it = seen.emplace(block, uint16_t(m->first.size()));
+            if (it.second)
+                m->first.push_back(uint16_t(h));
+            m->pattern[h] = it.first->second;
+        }
+        slot = std::move(m);
+    }
+    return *slot;
+}
+
+void BuildClasses(const RegExp& re, RegExpAccel& a)
+{
+    uint8_t cats = 0;
+    std::vector<uint32_t> bounds;
+    for (const Node& n : re.nodes) {
+        switch (n.op) {
+        case OpCategory: cats |= uint8_t(n.arg); break;
+        case OpBol: a.usesStart = true; break;
+        case OpEol: a.usesEnd = true; break;
+        case OpWordStart:
+        case OpWordEnd: a.usesWords = a.usesStart = a.usesEnd = true; break;
+        case OpCaseOn:
+        case OpCaseOff: a.hasCaseSwitch = true; break;
+        default: break;
+        }
+    }
+    for (const CharClass& c : re.classes) {
+        cats |= c.cats;
+        for (const auto& [first, second] : c.ranges) {
+            bounds.push_back(first);
+            bounds.push_back(uint32_t(second) + 1);
+        }
+    }
+    std::sort(bounds.begin(), bounds.end());
+    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    uint8_t mask = 0;
+    if (cats & (CatDigit | CatNotDigit))
+        mask |= 1;
+    if (cats & (CatWord | CatNotWord))
+        mask |= 2;
+    if (cats & (CatSpace | CatNotSpace))
+        mask |= 4;
+    if (cats & CatUpper)
+        mask |= 8;
+    if (cats & CatLower)
+        mask |= 16;
+    if (a.usesWords)
+        mask |= 32;
+    const std::array<uint8_t, 65536>& props = Properties();
+
+    // The sets that split classes: the classes' own answers for codes
+    // 0-255, and each literal with the units of the same upper case.
+    std::vector<std::u16string> sets;
+    for (const CharClass& c : re.classes) {
+        std::u16string s;
+        for (uint32_t u = 0; u < 256; ++u)
+            if ((c.low[u >> 6] >> (u & 63)) & 1)
+                s.push_back(char16_t(u));
+        sets.push_back(std::move(s));
+    }
+    std::unordered_set<char16_t> seenChar, seenUpper;
+    const FoldIndex& folds = Folds();
+    for (const Node& n : re.nodes) {
+        if (n.op != OpChar)
+            continue;
+        if (seenChar.insert(n.ch).second)
+            sets.emplace_back(1, n.ch);
+        if (seenUpper.insert(n.chUpper).second) {
+            const uint32_t from = folds.start[n.chUpper];
+            const uint32_t to = folds.start[size_t(n.chUpper) + 1];
+            sets.emplace_back(folds.units.data() + from, to - from);
+        }
+    }
+    // Blocks that need a look at every unit: block 0, blocks holding a
+    // unit of a set and blocks a range begins or ends inside.
+    std::array<int32_t, 256> dirty;
+    dirty.fill(-1);
+    int32_t dirtyCount = 0;
+    auto markDirty = [&](uint32_t h) {
+        if (dirty[h] < 0)
+            dirty[h] = dirtyCount++;
+    };
+    markDirty(0);
+    for (const std::u16string& s : sets)
+        for (char16_t u : s)
+            markDirty(uint32_t(u) >> 8);
+    for (uint32_t bound : bounds)
+        if (bound < 65536 && (bound & 255u))
+            markDirty(bound >> 8);
+
+    // Class numbers: first by (range segment, properties) ...
+    std::unordered_map<uint32_t, uint32_t> baseIds;
+    uint32_t next = 0;
+    auto baseId = [&](uint32_t segment, uint8_t p) {
+        auto it = baseIds.emplace((segment << 6) | p, next);
+        if (it.second)
+            ++next;
+        return it.first->second;
+    };
+    std::vector<uint32_t> id(size_t(dirtyCount) * 256);
+    std::array<uint32_t, 256> blockSegment{};
+    {
+        size_t b = 0;
+        uint32_t segment = 0;
+        for (uint32_t h = 0; h < 256; ++h) {
+            while (b < bounds.size() && bounds[b] <= h * 256) {
+                ++b;
+                ++segment;
+            }
+            blockSegment[h] = segment;
+            if (dirty[h] < 0)
+                continue;
+            size_t bb = b;
+            uint32_t seg = segment;
+            for (uint32_t i = 0; i < 256; ++i) {
+                const uint32_t u = h * 256 + i;
+                while (bb < bounds.size() && bounds[bb] <= u) {
+                    ++bb;
+                    ++seg;
+                }
+                id[size_t(dirty[h]) * 256 + i] = baseId(seg, props[u] & mask);
+            }
+        }
+    }
+    // ... then split by the sets.
+    std::vector<uint32_t> epochOf(next, 0), remap(next, 0);
+    uint32_t epoch = 0;
+    for (const std::u16string& s : sets) {
+        ++epoch;
+        for (const char16_t u : s) {
+            uint32_t& cur = id[size_t(dirty[u >> 8]) * 256 + (u & 255u)];
+            const uint32_t old = cur;
+            if (old >= epochOf.size()) {
+                epochOf.resize(old + 1, 0);
+                remap.resize(old + 1, 0);
+            }
+            if (epochOf[old] != epoch) {
+                epochOf[old] = epoch;
+                remap[old] = next++;
+            }
+            cur = remap[old];
+        }
+    }
+
+    // Dense numbers, the representative unit of each, and the blocks.
+    const MaskBlocks& mb = BlocksFor(mask);
+    std::vector<int32_t> dense;
+    std::array<uint32_t, 64> baseOfProps{};
+    uint32_t baseSegment = UINT32_MAX;
+    std::unordered_map<std::u16string, uint32_t> seenBlocks;
+    std::unordered_map<uint64_t, uint32_t> cleanBlocks; // (segment, pattern) -> offset
+    std::u16string block(256, u'\0');
+    for (uint32_t h = 0; h < 256; ++h) {
+        uint64_t cleanKey = 0;
+        if (dirty[h] < 0) {
+            cleanKey = (uint64_t(blockSegment[h]) << 16) | mb.pattern[h];
+            const auto it = cleanBlocks.find(cleanKey);
+            if (it != cleanBlocks.end()) {
+                a.blockBase[h] = it->second;
+                continue;
+            }
+        }
+        if (dirty[h] < 0 && baseSegment != blockSegment[h]) {
+            baseSegment = blockSegment[h];
+            for (uint32_t p = 0; p < 64; ++p)
+                baseOfProps[p] = (p & mask) == p ? baseId(baseSegment, uint8_t(p)) : 0;
+        }
+        const uint32_t* ids = dirty[h] >= 0 ? id.data() + size_t(dirty[h]) * 256 : nullptr;
+        for (uint32_t i = 0; i < 256; ++i) {
+            const uint32_t u = h * 256 + i;
+            const uint32_t c = ids ? ids[i] : baseOfProps[props[u] & mask];
+            if (c >= dense.size())
+                dense.resize(size_t(c) + 1, -1);
+            if (dense[c] < 0) {
+                dense[c] = int32_t(a.representative.size());
+                a.representative.push_back(char16_t(u));
+            }
+            block[i] = char16_t(dense[c]);
+        }
+        auto it = seenBlocks.emplace(block, uint32_t(a.blocks.size()));
+        if (it.second)
+            a.blocks.insert(a.blocks.end(), block.begin(), block.end());
+        a.blockBase[h] = it.first->second;
+        if (dirty[h] < 0)
+            cleanBlocks.emplace(cleanKey, it.first->second);
+        if (h == 0)
+            std::copy(block.begin(), block.end(), a.low.begin());
+    }
+    a.classes = uint32_t(a.representative.size());
+}
+
+void BuildPredecessors(const RegExp& re, RegExpAccel& a)
+{
+    const size_t n = re.nodes.size();
+    a.predStart.assign(n + 1, 0);
+    auto each = [&](auto&& f) {
+        for (size_t i = 0; i < n; ++i) {
+            const Node& node = re.nodes[i];
+            if (node.op == OpMatch)
+                continue;
+            if (node.x >= 0)
+                f(node.x, int32_t(i));
+            if (node.op == OpSplit && node.y >= 0)
+                f(node.y, int32_t(i));
+        }
+    };
+    each([&](int32_t to, int32_t) { ++a.predStart[size_t(to) + 1]; });
+    for (size_t i = 1; i <= n; ++i)
+        a.predStart[i] += a.predStart[i - 1];
+    a.preds.resize(size_t(a.predStart[n]));
+    std::vector<int32_t> fill(a.predStart.begin(), a.predStart.end() - 1);
+    each([&](int32_t to, int32_t from) { a.preds[size_t(fill[size_t(to)]++)] = from; });
+}
+
+// Runs of literal characters that every match contains: literal nodes
+// that every path from the start to the end passes, following each other
+// with nothing consumed in between.
+void FindRequiredLiterals(const RegExp& re, RegExpAccel& a)
+{
+    constexpr size_t kMaxNodes = 4096;
+    constexpr int kMaxCandidates = 256;
+    const size_t n = re.nodes.size();
+    if (n > kMaxNodes)
+        return;
+    const int32_t matchNode = int32_t(n - 1);
+    std::vector<uint32_t> seen(n, 0);
+    std::vector<int32_t> stack;
+    uint32_t gen = 0;
+    auto reachesAvoiding = [&](int32_t avoid) {
+        ++gen;
+        stack.assign(1, re.startNode);
+        while (!stack.empty()) {
+            const int32_t i = stack.back();
+            stack.pop_back();
+            if (i < 0 || i == avoid || seen[size_t(i)] == gen)
+                continue;
+            seen[size_t(i)] = gen;
+            if (i == matchNode)
+                return true;
+            const Node& node = re.nodes[size_t(i)];
+            stack.push_back(node.x);
+            if (node.op == OpSplit)
+                stack.push_back(node.y);
+        }
+        return false;
+    };
+    std::vector<bool> required(n, false);
+    int candidates = 0;
+    for (size_t i = 0; i < n && candidates < kMaxCandidates; ++i) {
+        if (re.nodes[i].op != OpChar)
+            continue;
+        ++candidates;
+        required[i] = !reachesAvoiding(int32_t(i));
+    }
+    // The next literal after each required one, when nothing else lies
+    // between them.
+    std::vector<int32_t> succ(n, -1);
+    std::vector<bool> hasPred(n, false);
+    for (size_t i = 0; i < n; ++i) {
+        if (!required[i])
+            continue;
+        int32_t j = re.nodes[i].x;
+        for (int steps = 0; j >= 0 && steps < 64; ++steps) {
+            const Op op = re.nodes[size_t(j)].op;
+            if (op == OpChar || op == OpSplit || op == OpMatch || IsConsuming(op))
+                break;
+            j = re.nodes[size_t(j)].x;
+        }
+        if (j >= 0 && re.nodes[size_t(j)].op == OpChar && required[size_t(j)] &&
+            !hasPred[size_t(j)] && size_t(j) != i) {
+            succ[i] = j;
+            hasPred[size_t(j)] = true;
+        }
+    }
+    std::vector<std::u16string> runs;
+    for (size_t i = 0; i < n; ++i) {
+        if (!required[i] || hasPred[i])
+            continue;
+        std::u16string run;
+        for (int32_t j = int32_t(i); j >= 0 && run.size() < 256; j = succ[size_t(j)])
+            run.push_back(re.nodes[size_t(j)].ch);
+        runs.push_back(std::move(run));
+    }
+    std::stable_sort(runs.begin(), runs.end(),
+                     [](const auto& x, const auto& y) { return x.size() > y.size(); });
+    for (size_t i = 0; i < runs.size() && i < 3; ++i)
+        a.required.emplace_back(std::move(runs[i]));
+}
+
+// The most characters any path from the start to the end consumes; -1
+// when a loop can be reached.
+int LongestMatch(const RegExp& re)
+{
+    const size_t n = re.nodes.size();
+    std::vector<uint8_t> state(n, 0); // 0 new, 1 open, 2 done
+    std::vector<int32_t> longest(n, 0);
+    std::vector<std::pair<int32_t, int>> stack; // node, next edge
+    stack.emplace_back(re.startNode, 0);
+    state[size_t(re.startNode)] = 1;
+    while (!stack.empty()) {
+        auto& [node, edge] = stack.back();
+        const Node& nd = re.nodes[size_t(node)];
+        const int32_t edges[2] = {nd.op == OpMatch ? -1 : nd.x, nd.op == OpSplit ? nd.y : -1};
+        if (edge < 2) {
+            const int32_t to = edges[edge++];
+            if (to < 0)
+                continue;
+            if (state[size_t(to)] == 1)
+                return -1; // a loop
+            if (state[size_t(to)] == 0) {
+                state[size_t(to)] = 1;
+                stack.emplace_back(to, 0);
+            }
+            continue;
+        }
+        int32_t best = 0;
+        for (const int32_t to : edges)
+            if (to >= 0)
+                best = std::max(best, longest[size_t(to)]);
+        longest[size_t(node)] = best + (IsConsuming(nd.op) ? 1 : 0);
+        state[size_t(node)] = 2;
+        stack.pop_back();
+    }
+    return longest[size_t(re.startNode)];
+}
+
+size_t Budget()
+{
+    // At most 1 GB: the transition entries hold row offsets below 2^31.
+    const size_t b = g_budget.load(std::memory_order_relaxed);
+    return b ? std::min(b, size_t(1) << 30) : kDefaultBudget;
+}
+
+RegExpAccel* GetAccel(const RegExp& re)
+{
+    if (re.accel)
+        return re.accel.get();
+    auto a = std::make_unique<RegExpAccel>();
+    BuildClasses(re, *a);
+    BuildPredecessors(re, *a);
+    FindRequiredLiterals(re, *a);
+    a->anchored = re.lead == Lead::Bol;
+    a->longest = LongestMatch(re);
+    if (re.lead == Lead::Literal)
+        a->lead = std::make_unique<PrefilterLiteral>(
+            re.prefix.empty() ? std::u16string(1, re.leadChar) : re.prefix);
+    re.accel = std::move(a);
+    return re.accel.get();
+}
+
+Automaton& ForwardOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
+{
+    if (!a.forward[cs])
+        a.forward[cs] = std::make_unique<Automaton>(re, a, false, cs, Budget() / 4);
+    return *a.forward[cs];
+}
+
+Automaton& BackwardOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
+{
+    if (!a.backward[cs])
+        a.backward[cs] = std::make_unique<Automaton>(re, a, true, cs, Budget() / 4);
+    return *a.backward[cs];
+}
+
+bool Simulate(const RegExp& re, const char16_t* text, int length, int start,
+              int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+{
+    RunnerScratch scratch;
+    Runner runner(re, text, length, flags, scratch);
+    return runner.Search(start, groups);
+}
+
+// The match by the simulation: at the start q found by the automata, or
+// (q < 0) from start on.
+[[gnu::noinline]] bool Finish(const RegExp& re, const char16_t* text, int length, int start,
+                              int q, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+{
+    try {
+        RunnerScratch local;
+        RunnerScratch& scratch = re.accel ? re.accel->scratch : local;
+        Runner runner(re, text, length, flags, scratch);
+        if (q >= 0) {
+            if (runner.SearchAt(q, groups)) {
+                ++t_stats.automaton;
+                return true;
+            }
+            ++t_stats.mismatches; // cannot happen; the simulation decides
+        }
+        ++t_stats.fallbacks;
+        return runner.Search(start, groups);
+    } catch (const std::bad_alloc&) {
+        ClearGroups(groups);
+        return false;
+    }
+}
+
+} // namespace
+
+RegExp::RegExp() = default;
+RegExp::~RegExp() = default;
 
 RegExp* RegExpCompile(std::u16string_view expression)
 {
@@ -1007,7 +2308,60 @@ void RegExpFree(RegExp* compiled)
 bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int start,
                   int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
 {
-    std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+    ClearGroups(groups);
+    if (!compiled || length < 0 || start < 0 || start > length || (!text && length > 0))
+        return false;
+    if (compiled->lead == Lead::Bol && start != 0)
+        return false;
+    const uint8_t cs = uint8_t(flags & REGEXP_CASE_SENSITIVE);
+    int q = -1; // the lowest start of a match, -1: unknown
+    try {
+        RegExpAccel& a = *GetAccel(*compiled);
+        int lo = start;
+        if (a.lead) {
+            lo = a.lead->Find(text, start, length, !cs);
+            if (lo < 0) {
+                ++t_stats.prefiltered;
+                return false;
+            }
+        }
+        const bool insensitive = !cs || a.hasCaseSwitch;
+        for (size_t i = 0; i < a.required.size(); ++i) {
+            if (a.required[i].Find(text, lo, length, insensitive) < 0) {
+                // The literal that rejects moves ahead: the rarest one
+                // ends up being looked for first.
+                if (i > 0)
+                    std::swap(a.required[i], a.required[i - 1]);
+                ++t_stats.prefiltered;
+                return false;
+            }
+        }
+        int end = length;
+        switch (ForwardOf(*compiled, a, cs).Forward(text, length, lo, end)) {
+        case Automaton::No: ++t_stats.automaton; return false;
+        case Automaton::Yes: {
+            // The lowest start lies at or before the end of the first match
+            // found; a match from there ends at most the longest match
+            // length later.
+            const int top = a.longest >= 0 && a.longest < length - end ? end + a.longest : length;
+            q = a.anchored ? 0 : BackwardOf(*compiled, a, cs).Backward(text, length, lo, top);
+            break;
+        }
+        case Automaton::GiveUp: break;
+        }
+    } catch (const std::bad_alloc&) {
+        // The automata may be half updated: they are built anew by the
+        // next search.
+        compiled->accel.reset();
+        q = -1;
+    }
+    return Finish(*compiled, text, length, start, q, groups, flags);
+}
+
+bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int length, int start,
+                           int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+{
+    ClearGroups(groups);
     if (!compiled || length < 0 || start < 0 || start > length || (!text && length > 0))
         return false;
     // Cheap rejections before any working memory is set up.
@@ -1018,12 +2372,33 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
             return false;
     }
     try {
-        Runner runner(*compiled, text, length, flags);
-        return runner.Search(start, groups);
+        return Simulate(*compiled, text, length, start, groups, flags);
     } catch (const std::bad_alloc&) {
-        std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
+        ClearGroups(groups);
         return false;
     }
+}
+
+void RegExpSetAutomatonBudget(size_t bytes)
+{
+    g_budget.store(bytes, std::memory_order_relaxed);
+}
+
+RegExpPathStats& RegExpStats()
+{
+    return t_stats;
+}
+
+size_t RegExpAutomatonMemory(const RegExp* compiled)
+{
+    size_t total = 0;
+    if (compiled && compiled->accel) {
+        for (const auto& f : compiled->accel->forward)
+            total += f ? f->Memory() : 0;
+        for (const auto& b : compiled->accel->backward)
+            total += b ? b->Memory() : 0;
+    }
+    return total;
 }
 
 // ---------------------------------------------------------------------------

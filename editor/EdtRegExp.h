@@ -6,7 +6,8 @@
 // compiled object: one compiled expression serves one search at a time,
 // different ones may be used on different threads.  Matching runs in time
 // proportional to text length x expression length and never recurses on
-// the text.
+// the text.  A compiled expression keeps the automata its first search
+// builds (their cache at most 2 MB) until RegExpFree.
 
 #include <cstdint>
 #include <string>

@@ -84,7 +84,30 @@ void LoadRow(TextTypeDef& row)
         row.defaultEncoding = static_cast<int32_t>(v);
 }
 
+uint32_t g_generalFlags = EDT_GENERAL_FLAGS_DEFAULT;
+std::u16string g_generalFolder;
+
 } // namespace
+
+uint32_t GetEdtGeneralFlags()
+{
+    return g_generalFlags;
+}
+
+void SetEdtGeneralFlags(uint32_t flags)
+{
+    g_generalFlags = flags;
+}
+
+std::u16string GetEdtGeneralFolder()
+{
+    return g_generalFolder;
+}
+
+void SetEdtGeneralFolder(std::u16string_view folder)
+{
+    g_generalFolder.assign(folder);
+}
 
 bool EdtLogFontFromBytes(const uint8_t* data, size_t size, EdtLogFont& font)
 {
@@ -157,10 +180,15 @@ EdtLogFont& GetEdtEditorFont()
 void EdtLoadSettings()
 {
     ResetSourceTypes();
+    g_generalFlags = EDT_GENERAL_FLAGS_DEFAULT;
+    g_generalFolder.clear();
     CRegistryKey key;
     if (!key.Open(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, KEY_READ))
         return;  // the built-in values and the default font stay
     uint32_t v;
+    if (key.LoadNumber(u"GeneralFlags", v))
+        g_generalFlags = v;
+    LoadLimitedString(key, u"GeneralFolder", EDT_GENERAL_FOLDER_MAX, g_generalFolder);
     if (key.LoadNumber(u"DefaultEncoding", v) && IsValidEncoding(static_cast<int32_t>(v)))
         SetEdtDefaultEncoding(static_cast<int32_t>(v));
     for (int id = 0; id < GetSourceTypeCount(); ++id)
@@ -178,6 +206,8 @@ void EdtSaveSettings()
     if (!key.Create(HKEY_CURRENT_USER, EDT_SETTINGS_KEY))
         return;
     key.SaveNumber(u"DefaultEncoding", static_cast<uint32_t>(GetEdtDefaultEncoding()));
+    key.SaveNumber(u"GeneralFlags", g_generalFlags);
+    key.SaveString(u"GeneralFolder", g_generalFolder);
     for (int id = 0; id < GetSourceTypeCount(); ++id) {
         const TextTypeDef& row = *GetTextTypeDef(id);
         CRegistryKey sub;

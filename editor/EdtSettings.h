@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,8 +38,22 @@ EdtLogFont MakeDefaultEdtLogFont();
 // The process-wide editor font.
 EdtLogFont& GetEdtEditorFont();
 
-// Restores the built-in values (ResetSourceTypes), then overlays what the
-// store holds; values of the wrong type or out of range are ignored.
+// The editor's general flags word ("GeneralFlags"): 0x10 text and binary
+// child frames maximised on their first show, 0x80 drag and drop off in
+// new editor views, 0x100 files changed outside reloaded without asking,
+// 0x200 file watching (the default), 0x400 restart message, 0x2000 caret
+// positions remembered per file.
+constexpr uint32_t EDT_GENERAL_FLAGS_DEFAULT = 0x200;
+uint32_t GetEdtGeneralFlags();
+void SetEdtGeneralFlags(uint32_t flags);
+// The general folder ("GeneralFolder"); empty means the program's own.
+std::u16string GetEdtGeneralFolder();
+void SetEdtGeneralFolder(std::u16string_view folder);
+constexpr size_t EDT_GENERAL_FOLDER_MAX = 1024;
+
+// Restores the built-in values (ResetSourceTypes, the general flags and
+// folder), then overlays what the store holds; values of the wrong type or
+// out of range are ignored.
 void EdtLoadSettings();
 // Writes the default encoding, every row and the font back; nothing is
 // written when the key cannot be created, a row whose subkey cannot be

@@ -7,6 +7,7 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StatusBar.h"
+#include "plcviews/HexEditView.h"
 #include "res/StringTable.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTToolBar.h"
@@ -30,6 +31,7 @@ const QString kFormats = QStringLiteral("Formats");
 const QString kOutputCategory = QStringLiteral("OutputWindow");
 constexpr unsigned IDS_OPTIONS_CAPTION = 4036;  // "Možnosti aplikace Strandwork..."
 constexpr unsigned IDS_OUTPUT_WINDOW = 4037;    // "Okno výstupu"
+constexpr unsigned IDS_BINARY_WINDOW = 4040;    // "Binární souobry"
 constexpr uint32_t ID_NEXT_ERROR = 33875;
 constexpr uint32_t ID_PREV_ERROR = 33876;
 constexpr uint32_t ID_OPTIONS = 33911;
@@ -152,6 +154,7 @@ CMainFrame::~CMainFrame()
 void CMainFrame::RegisterFontCategories()
 {
     COutputCtrl::RegisterFonts(kOutputCategory, LoadResString(IDS_OUTPUT_WINDOW), m_fontColors);
+    CBinView::RegisterFontItems(CBinView::kCategory, LoadResString(IDS_BINARY_WINDOW), m_fontColors);
 }
 
 bool CMainFrame::event(QEvent* e)
@@ -199,8 +202,9 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
         return false;
     m_style = style;
     ui::MainFrameBase::LoadFrame(resourceId);
+    // The message pane and the editor's caret and line-end panes.
     if (!GetStatusBar())
-        CreateStatusBar({0});
+        CreateStatusBar({0, 37903, 37902});
     if (!m_mainBar)
         CreateToolBars();
     if (!m_output) {

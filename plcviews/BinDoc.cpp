@@ -1,40 +1,300 @@
 #include "plcviews/BinDoc.h"
 
-#include "plcviews/StandInView.h"
+#include "editor/EdtSettings.h"
+#include "platform/sys/FileIO.h"
+#include "platform/sys/WinPath.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Beep.h"
+#include "platform/ui/Prompt.h"
+#include "res/StringTable.h"
 
-#include <QPlainTextEdit>
+#include <QDir>
+#include <QMdiArea>
+#include <QShowEvent>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+constexpr uint32_t ID_FILE_SAVE = 57603;
+constexpr uint32_t ID_EDT_READ_ONLY = 37405;
+constexpr unsigned IDS_FILE_DELETED = 534;    // "%s\n\nSoubor byl smazán..."
+constexpr unsigned IDS_FILE_CHANGED = 535;    // "%s\n\nSoubor byl pozměněn mimo tento editor..."
+constexpr unsigned IDS_BIN_TOO_LARGE = 4630;  // "Soubor %s je příliš velký pro binární editor..."
+constexpr unsigned IDS_BIN_RELOAD_FAILED = 4631;
+constexpr uint32_t kWatchFiles = 0x200;        // general flags: watch files for outside changes
+constexpr uint32_t kReloadWithoutAsking = 0x100;
+constexpr uint32_t kMaximiseFrames = 0x10;
+constexpr uint32_t kChanged = 0x01 | FCM_SIZE | FCM_TIME;
+constexpr uint32_t kGone = FCM_GONE | FCM_FOLDER;
+
+bool Watching() { return (GetEdtGeneralFlags() & kWatchFiles) != 0; }
+
+ui::MainFrameBase* MainWnd()
+{
+    ui::Application* app = ui::Application::Instance();
+    return app ? app->GetMainWnd() : nullptr;
+}
+} // namespace
+
+CBinDoc::CBinDoc()
+{
+    MapCommand(ID_EDT_READ_ONLY, [this] { SetReadOnly(!m_readOnly); });
+    MapUpdate(ID_EDT_READ_ONLY, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_readOnly ? 1 : 0); });
+    MapCommand(ID_FILE_SAVE, [this] { DoFileSave(); });
+    MapUpdate(ID_FILE_SAVE, [this](ui::CmdUI& cmd) { cmd.Enable(IsModified()); });
+}
+
+CBinDoc::~CBinDoc() { Stop(); }
+
+bool CBinDoc::SetReadOnly(bool readOnly)
+{
+    const bool old = m_readOnly;
+    m_readOnly = readOnly;
+    UpdateAllViews(nullptr);
+    return old;
+}
+
+void CBinDoc::SetModifiedFlag(bool modified)
+{
+    const bool changed = modified != IsModified();
+    ui::Document::SetModifiedFlag(modified);
+    if (changed)
+        for (ui::ChildFrame* f : Frames())
+            f->OnUpdateFrameTitle();
+}
+
+void CBinDoc::DeleteContents() { m_block = QByteArray(); }
 
 bool CBinDoc::OnNewDocument()
 {
-    m_bytes.clear();
+    DeleteContents();
+    SetModifiedFlag(false);
     return true;
 }
 
-bool CBinDoc::OnOpenDocument(const QString& path) { return ReadStandInFile(*this, path, m_bytes); }
-
-QString HexDump(const QByteArray& bytes)
+bool CBinDoc::ReadFile(const QString& path, QByteArray& out, int& error) const
 {
-    QString out;
-    for (qsizetype off = 0; off < bytes.size(); off += 16) {
-        QString hex, chars;
-        for (qsizetype i = off; i < off + 16; ++i) {
-            if (i < bytes.size()) {
-                const auto b = static_cast<unsigned char>(bytes[i]);
-                hex += QStringLiteral("%1 ").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-                chars += (b >= 0x20 && b < 0x7F) ? QChar(b) : QLatin1Char('.');
-            } else {
-                hex += QStringLiteral("   ");
-            }
-        }
-        out += QStringLiteral("%1  %2 %3\n").arg(off, 8, 16, QLatin1Char('0')).arg(hex, chars);
+    error = 0;
+    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    if (!native) {
+        error = ENOENT;
+        return false;
     }
-    return out;
+    uint64_t size = 0;
+    const int fd = sys::OpenForReading(*native, size);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    if (size > uint64_t(kMaxSize)) {
+        ::close(fd);
+        error = EFBIG;
+        return false;
+    }
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;  // shorter than its size: changed while read
+            ::close(fd);
+            return false;
+        }
+        done += n;
+    }
+    // Grown meanwhile: refuse rather than keep a part of it.
+    char extra = 0;
+    ssize_t more;
+    do
+        more = ::read(fd, &extra, 1);
+    while (more < 0 && errno == EINTR);
+    ::close(fd);
+    if (more != 0) {
+        error = more > 0 ? EFBIG : errno;
+        return false;
+    }
+    out = std::move(bytes);
+    return true;
 }
 
-CBinView::CBinView() : m_edit(MakeStandInEdit(this)) { setProperty("sw_context_menu", 1033u); }
-
-void CBinView::OnUpdate(ui::View*, long, QObject*)
+bool CBinDoc::OnOpenDocument(const QString& path)
 {
-    if (auto* doc = qobject_cast<CBinDoc*>(GetDocument()))
-        m_edit->setPlainText(HexDump(doc->Bytes()));
+    QByteArray bytes;
+    int error = 0;
+    if (!ReadFile(path, bytes, error)) {
+        if (error == ENOENT) {
+            // A file that does not exist yet: an empty document under its name.
+            OnNewDocument();
+        } else {
+            if (error == EFBIG)
+                ui::Prompt(FormatResString(IDS_BIN_TOO_LARGE, QDir::toNativeSeparators(path)), {},
+                           ui::MB_ICONEXCLAMATION);
+            else
+                ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN);
+            return false;
+        }
+    } else {
+        m_block = std::move(bytes);
+        SetModifiedFlag(false);
+    }
+    if (Watching()) {
+        Watch(path);
+        Start();
+    }
+    return true;
+}
+
+void CBinDoc::Watch(const QString& path)
+{
+    if (!path.isEmpty())
+        AddFile(path.toStdU16String(), false, 0x19);
+}
+
+void CBinDoc::Unwatch(const QString& path)
+{
+    if (!path.isEmpty())
+        RemoveFile(path.toStdU16String());
+}
+
+bool CBinDoc::OnSaveDocument(const QString& path)
+{
+    const bool watching = Watching();
+    const QString old = GetPathName();
+    if (watching) {
+        Stop();
+        Unwatch(old);
+        Unwatch(path);
+    }
+    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    const bool ok = native && sys::AtomicWriteFile(*native, std::string_view(m_block.constData(), size_t(m_block.size())));
+    if (watching) {
+        Watch(ok ? path : old);
+        Start();
+    }
+    if (!ok) {
+        ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CBinDoc::OnCloseDocument()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    Stop();
+    Unwatch(GetPathName());
+    ui::DocTemplate* tmpl = GetDocTemplate();
+    if (tmpl && tmpl->GetDocumentCount() == 1)
+        if (ui::MainFrameBase* main = MainWnd())
+            main->SetEditorIndicators(false);
+    ui::Document::OnCloseDocument();
+}
+
+bool CBinDoc::Reload()
+{
+    const QString path = GetPathName();
+    QByteArray bytes;
+    int error = 0;
+    if (!ReadFile(path, bytes, error)) {
+        ui::Prompt(FormatResString(error == EFBIG ? IDS_BIN_TOO_LARGE : IDS_BIN_RELOAD_FAILED,
+                                   QDir::toNativeSeparators(path)),
+                   {}, ui::MB_ICONEXCLAMATION);
+        return false;
+    }
+    m_block.swap(bytes);
+    SetModifiedFlag(false);
+    UpdateAllViews(nullptr, kHintReloaded);
+    return true;
+}
+
+bool CBinDoc::ReloadFile()
+{
+    const bool watching = Watching();
+    if (watching) {
+        Stop();
+        Unwatch(GetPathName());
+    }
+    const bool ok = Reload();
+    if (watching) {
+        Watch(GetPathName());
+        Start();
+    }
+    return ok;
+}
+
+void CBinDoc::OnFileChanged(uint32_t flags, const std::u16string& path)
+{
+    const uint32_t general = GetEdtGeneralFlags();
+    if (!(general & kWatchFiles))
+        return;
+    ui::MessageBeep(ui::MB_ICONEXCLAMATION);
+    ui::MainFrameBase* main = MainWnd();
+    if (main && !main->isVisible())
+        main->FlashUntilFocus();
+    if (ui::View* v = FirstView())
+        if (ui::ChildFrame* f = v->GetParentFrame())
+            if (QMdiArea* area = f->mdiArea())
+                area->setActiveSubWindow(f);
+    if (main)
+        main->FlashUntilFocus();
+    const QString shown = QDir::toNativeSeparators(QString::fromStdU16String(path));
+    if (flags & kChanged) {
+        // Unsaved edits are never thrown away without asking.
+        if (!(general & kReloadWithoutAsking) || IsModified())
+            if (ui::Prompt(FormatResString(IDS_FILE_CHANGED, shown), {}, ui::MB_YESNO | ui::MB_ICONQUESTION) !=
+                ui::IDYES)
+                return;
+        Reload();
+    } else if (flags & kGone) {
+        if (!(general & kReloadWithoutAsking))
+            ui::Prompt(FormatResString(IDS_FILE_DELETED, shown), {}, ui::MB_ICONINFORMATION);
+    }
+}
+
+// ------------------------------------------------------------- CBinChildFrame
+
+bool CBinChildFrame::OnCreateClient(ui::Document* doc, ui::DocTemplate* tmpl)
+{
+    if (!ui::SplitterChildFrame::OnCreateClient(doc, tmpl))
+        return false;
+    if (ui::SplitterWnd* s = Splitter()) {
+        s->ShowColumnScrollBars(false);  // the hex view scrolls only vertically
+        for (int i = 0; i < ui::SplitterWnd::MaxRows; ++i)
+            s->SetRowInfo(i, 0, 10);
+        for (int i = 0; i < ui::SplitterWnd::MaxCols; ++i)
+            s->SetColumnInfo(i, 0, 10);
+    }
+    return true;
+}
+
+void CBinChildFrame::OnUpdateFrameTitle()
+{
+    ui::Document* doc = GetActiveDocument();
+    if (!doc)
+        return;
+    QString title = doc->GetTitle();
+    const std::vector<ui::ChildFrame*> frames = doc->Frames();
+    if (frames.size() > 1)
+        for (size_t i = 0; i < frames.size(); ++i)
+            if (frames[i] == this)
+                title += QStringLiteral(":%1").arg(i + 1);
+    if (doc->IsModified())
+        title += QStringLiteral(" *");
+    setWindowTitle(title);
+}
+
+void CBinChildFrame::showEvent(QShowEvent* e)
+{
+    ui::SplitterChildFrame::showEvent(e);
+    if (!m_shown) {
+        m_shown = true;
+        if (GetEdtGeneralFlags() & kMaximiseFrames)
+            showMaximized();
+    }
 }

@@ -1,50 +1,74 @@
 #pragma once
-// Stand-in for the binary document, its hex view and its child frame: the
-// file is shown read-only as 16 hexadecimal bytes per line and the document
-// is never modified.  The hex editor view with caret areas and its split
-// child frame will replace this file.
+// The document of binary files: the whole file as one byte block that the
+// hex views edit in place, written back whole, and watched for changes
+// made outside the program.  Its frame is a 2 x 2 dynamic splitter of hex
+// views.
 
+#include "editor/FileChangeMonitor.h"
 #include "platform/ui/Document.h"
+#include "platform/ui/Splitter.h"
 
 #include <QByteArray>
 
-class QPlainTextEdit;
-
-class CBinDoc : public ui::Document
+class CBinDoc : public ui::Document, public CFileChangeMonitor
 {
     Q_OBJECT
 public:
-    CBinDoc() = default;
-    bool OnOpenDocument(const QString& path) override;
+    // The largest file the binary editor opens.
+    static constexpr qsizetype kMaxSize = 64 * 1024 * 1024;
+    // The update hint sent to the views after the block was replaced.
+    static constexpr long kHintReloaded = 1;
+
+    CBinDoc();
+    ~CBinDoc() override;
+
+    // The byte block; the views edit it in place.
+    QByteArray& Block() { return m_block; }
+    bool IsReadOnly() const { return m_readOnly; }
+    // Returns the previous flag; updates all views.
+    bool SetReadOnly(bool readOnly);
+    // Stores the flag, then the titles of the frames follow.
+    void SetModifiedFlag(bool modified = true) override;
+
     bool OnNewDocument() override;
-    void SetModifiedFlag(bool) override {}
-    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
-    const QByteArray& Bytes() const { return m_bytes; }
+    bool OnOpenDocument(const QString& path) override;
+    bool OnSaveDocument(const QString& path) override;
+    void OnCloseDocument() override;
+    void DeleteContents() override;
+    void Serialize(ui::Archive&) override {}
+    // Reads the file again into a new block and swaps it in only on
+    // success; a failure keeps the data and says so.
+    bool Reload();
+    // Reload with the watch of the path dropped meanwhile (command 36999).
+    bool ReloadFile();
+
+protected:
+    void OnFileChanged(uint32_t flags, const std::u16string& path) override;
 
 private:
-    QByteArray m_bytes;
-    bool m_readOnly = true;
+    // Reads path whole: the bytes, or a failure with the errno value (and
+    // EFBIG for a file over the size limit).
+    bool ReadFile(const QString& path, QByteArray& out, int& error) const;
+    void Watch(const QString& path);
+    void Unwatch(const QString& path);
+
+    QByteArray m_block;
+    bool m_readOnly = false;
+    bool m_closed = false;
 };
 
-// The hex dump of bytes: offset, 16 bytes in hexadecimal and their
-// characters per line.
-QString HexDump(const QByteArray& bytes);
-
-class CBinView : public ui::View
-{
-    Q_OBJECT
-public:
-    CBinView();
-    void OnUpdate(ui::View* sender, long hint, QObject* object) override;
-    QPlainTextEdit* Edit() const { return m_edit; }
-
-private:
-    QPlainTextEdit* m_edit;
-};
-
-class CBinChildFrame : public ui::ChildFrame
+class CBinChildFrame : public ui::SplitterChildFrame
 {
     Q_OBJECT
 public:
     CBinChildFrame() = default;
+    bool OnCreateClient(ui::Document* doc, ui::DocTemplate* tmpl) override;
+    // The document's title, ":n" with several frames, " *" while modified.
+    void OnUpdateFrameTitle() override;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    bool m_shown = false;
 };

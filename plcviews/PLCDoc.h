@@ -17,7 +17,8 @@ class CPLCView : public CStructuredTextView
 {
     Q_OBJECT
 public:
-    CPLCView() { setProperty("sw_context_menu", 1029u); }
+    CPLCView() = default;
+    uint32_t ContextMenuId() const override { return 1029; }
     // Receives the project document's hints; the stand-in does nothing.
     virtual void OnProjectUpdate(ui::View* sender, long hint, QObject* object);
     void OnActivateView(bool activate) override;

@@ -1,53 +1,90 @@
 #include "plcviews/StructuredTextDoc.h"
 
-#include "platform/sys/CodePage.h"
-#include "plcviews/StandInView.h"
+#include "uilib/KVTWorkspace.h"
 
-#include <QPlainTextEdit>
-#include <QTextBlock>
+#include <QContextMenuEvent>
+
+#include "platform/sys/WinPath.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 
-CStructuredTextDoc::CStructuredTextDoc() = default;
+CStructuredTextDoc::CStructuredTextDoc()
+{
+    m_buffer.InitNew();
+    m_buffer.SetReadOnly(true);
+}
+
+CStructuredTextDoc::~CStructuredTextDoc()
+{
+    // The views go before the buffer; none may still point at it.
+    for (ui::View* v : Views())
+        if (auto* tv = qobject_cast<CEdtTextView*>(v))
+            tv->DetachFromBuffer();
+}
 
 bool CStructuredTextDoc::OnNewDocument()
 {
-    m_text.clear();
+    m_buffer.FreeAll();
+    m_buffer.InitNew();
+    m_buffer.SetReadOnly(true);
     return true;
+}
+
+void CStructuredTextDoc::DeleteContents()
+{
+    for (ui::View* v : Views())
+        if (auto* tv = qobject_cast<CEdtTextView*>(v))
+            tv->DetachFromBuffer();
 }
 
 bool CStructuredTextDoc::OnOpenDocument(const QString& path)
 {
-    QByteArray bytes;
-    if (!ReadStandInFile(*this, path, bytes))
+    if (!m_buffer.LoadFromFile(path.toStdU16String())) {
+        const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+        const bool exists = native && QFileInfo::exists(QString::fromStdString(*native));
+        ReportSaveLoadException(path, exists ? ui::FileError::generic : ui::FileError::notFound, false,
+                                ui::IDS_FAILED_TO_OPEN);
+        m_buffer.InitNew();
+        m_buffer.SetReadOnly(true);
         return false;
-    std::u16string text;
-    sys::DecodeCodePage(1250, std::string_view(bytes.constData(), size_t(bytes.size())), text);
-    m_text = QString::fromStdU16String(text);
+    }
+    m_buffer.SetReadOnly(true);
     return true;
 }
 
-CStructuredTextView::CStructuredTextView() : m_edit(MakeStandInEdit(this)) { setProperty("sw_context_menu", 1031u); }
-
-void CStructuredTextView::OnUpdate(ui::View*, long, QObject*)
+QString CStructuredTextDoc::Text() const
 {
-    if (auto* doc = qobject_cast<CStructuredTextDoc*>(GetDocument()))
-        m_edit->setPlainText(doc->Text());
+    const int n = m_buffer.GetLineCount();
+    if (n == 0)
+        return {};
+    std::u16string text;
+    m_buffer.GetText(0, 0, n - 1, m_buffer.GetLineLength(n - 1), text, u"\n");
+    return QString::fromStdU16String(text);
+}
+
+void CStructuredTextView::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (CKVTWorkspace* workspace = CKVTWorkspace::Instance())
+        workspace->ShowPopupMenu(ContextMenuId(),
+                                 e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->globalPos(), this);
+    e->accept();
+}
+
+CEdtTextBuffer* CStructuredTextView::LocateTextBuffer()
+{
+    auto* doc = qobject_cast<CStructuredTextDoc*>(GetDocument());
+    return doc ? &doc->Buffer() : nullptr;
 }
 
 void CStructuredTextView::ClampTextPos(EdtPoint pos)
 {
-    QTextDocument* text = m_edit->document();
-    QTextBlock block = text->findBlockByNumber(std::clamp(pos.line, 0, text->blockCount() - 1));
-    int ch = std::clamp(pos.ch, 0, std::max(0, block.length() - 1));
-    QTextCursor c(block);
-    c.setPosition(block.position() + ch);
-    m_edit->setTextCursor(c);
-    m_edit->ensureCursorVisible();
-}
-
-EdtPoint CStructuredTextView::GetCursorPos() const
-{
-    QTextCursor c = m_edit->textCursor();
-    return EdtPoint{c.positionInBlock(), c.blockNumber()};
+    const int line = std::clamp(pos.line, 0, std::max(0, GetLineCount() - 1));
+    const int ch = GetLineCount() > 0 ? std::clamp(pos.ch, 0, GetLineLength(line)) : 0;
+    const EdtPoint pt{ch, line};
+    SetSelection(pt, pt);
+    SetAnchor(pt);
+    SetCursorPos(pt);
+    EnsureVisible(pt);
 }

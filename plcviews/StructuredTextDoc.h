@@ -1,48 +1,52 @@
 #pragma once
 // Stand-in for the text and PLC header document, its view and its child
-// frame: the file is shown read-only, decoded with code page 1250, and the
-// document is never modified.  The editor's text document and view with
-// their split child frame will replace this file.
+// frame: the file is loaded into a text buffer (code page, line ends and
+// source type from the file) and shown read-only in the editor's text
+// view; the document is never modified.  The editor's text document and
+// view with their split child frame will replace this file.
 
 #include "editor/EdtTextBuffer.h"
+#include "editor/EdtTextView.h"
 #include "platform/ui/Document.h"
 
 #include <QString>
-
-class QPlainTextEdit;
 
 class CStructuredTextDoc : public ui::Document
 {
     Q_OBJECT
 public:
     CStructuredTextDoc();
+    ~CStructuredTextDoc() override;
     bool OnOpenDocument(const QString& path) override;
     bool OnNewDocument() override;
+    void DeleteContents() override;
     void SetModifiedFlag(bool) override {}
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool IsReadOnly() const { return m_readOnly; }
-    const QString& Text() const { return m_text; }
+    CEdtTextBuffer& Buffer() { return m_buffer; }
+    // The whole text, lines joined by "\n".
+    QString Text() const;
 
 private:
-    QString m_text;
+    CEdtTextBuffer m_buffer;
     bool m_readOnly = true;
 };
 
-class CStructuredTextView : public ui::View
+class CStructuredTextView : public CEdtTextView
 {
     Q_OBJECT
 public:
-    CStructuredTextView();
-    void OnUpdate(ui::View* sender, long hint, QObject* object) override;
-    QPlainTextEdit* Edit() const { return m_edit; }
-    // Clamps (character, line) into the text, moves the text cursor there
-    // and scrolls it into view.
+    CStructuredTextView() = default;
+    CEdtTextBuffer* LocateTextBuffer() override;
+    // Clamps (character, line) into the text, puts the caret there without
+    // a selection and scrolls it into view.
     void ClampTextPos(EdtPoint pos);
-    // The text cursor as (character, line), counted from 0.
-    EdtPoint GetCursorPos() const;
+    // The registered context menu of the view (the text view's 1031).
+    virtual uint32_t ContextMenuId() const { return 1031; }
 
-private:
-    QPlainTextEdit* m_edit;
+protected:
+    // A right click and the context-menu key show the registered context menu.
+    void contextMenuEvent(QContextMenuEvent* e) override;
 };
 
 class CChildFrame : public ui::ChildFrame

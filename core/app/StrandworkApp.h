@@ -37,6 +37,7 @@ constexpr unsigned IDS_PROJECT_MISSING = 4177;
 // Commands handled here.
 constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
 constexpr uint32_t ID_PROJECT_NEW = 33772;
+constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
 
 // The exit status of a start-up that failed.
@@ -108,6 +109,10 @@ public:
     bool OnOpenRecentProject(uint32_t id);
     // A new document of the project template: the new-project dialog.
     void OnProjectNew();
+    // Tools > "Správce souborů...": without a project, the file manager
+    // runs modally on a link object of its own, opened with the options'
+    // connection string and closed afterwards.
+    void OnFileManager();
     bool OnOpenRecentFile(uint32_t id);
 
     const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }

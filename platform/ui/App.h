@@ -98,6 +98,13 @@ public:
     // and the main frame's; sends the command and returns true when found.
     bool TranslateAccelerator(QKeyEvent* e);
 
+    // Services of the main frame to the document windows; the program's
+    // main frame overrides them.  SetEditorIndicators switches the status
+    // bar between the editor's and the normal panes; FlashUntilFocus
+    // draws the user's attention to the frame.
+    virtual void SetEditorIndicators(bool /*editor*/) {}
+    virtual void FlashUntilFocus() {}
+
 protected:
     // The active menu changed (see UpdateActiveMenu); library frames hand it
     // to their menu bar.

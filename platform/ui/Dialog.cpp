@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QUiLoader>
@@ -48,6 +49,12 @@ QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error)
     QWidget* w = loader.load(&buffer, parent);
     if (!w && error)
         *error = QStringLiteral("dialog resource %1: %2").arg(id).arg(loader.errorString());
+    // A form that gives no margins of its own keeps the style's distance
+    // from the window's edge.
+    if (w && w->layout() && w->layout()->contentsMargins().isNull()) {
+        const int m = w->style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
+        w->layout()->setContentsMargins(m, m, m, m);
+    }
     return w;
 }
 

@@ -2,6 +2,8 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Menu.h"
 
+#include "platform/ui/Menu.h"
+
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Splitter.h"
 

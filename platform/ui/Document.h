@@ -27,6 +27,7 @@ class DocTemplate;
 class Document;
 class View;
 class AccelTable;
+class Menu;
 
 // The framework's texts (also in res/strings/framework.strings).
 constexpr uint32_t IDS_UNEXPECTED_FORMAT = 4500;  // "Unexpected file format."
@@ -267,8 +268,9 @@ public:
     virtual ~DocTemplate();
 
     uint32_t ResourceId() const { return m_resourceId; }
-    // The template's shared menu (loaded from menus/<resource id>.menu when
-    // the template is made and the file exists); null when it has none.
+    // The menu the main frame shows while a frame of this template is
+    // active: menus/<id>.menu, loaded when the template is made; null when
+    // there is none.  Setting it tells the main frame.
     Menu* GetSharedMenu() const { return m_menu.get(); }
     void SetSharedMenu(std::unique_ptr<Menu> menu);
     bool GetDocString(QString& out, DocStringIndex index) const;

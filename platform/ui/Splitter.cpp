@@ -218,11 +218,24 @@ QScrollBar* SplitterWnd::ColumnScrollBar(int col) const
     return col >= 0 && col < m_cols ? m_colBars[size_t(col)] : nullptr;
 }
 
+void SplitterWnd::ShowColumnScrollBars(bool on)
+{
+    m_showColBars = on;
+    LayoutBars();
+}
+
+QSize SplitterWnd::sizeHint() const
+{
+    const View* first = GetPane(0, 0);
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return (first ? first->sizeHint() : QSize(200, 150)) + QSize(extent, extent);
+}
+
 void SplitterWnd::LayoutBars()
 {
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const int w = std::max(0, width() - extent);
-    const int h = std::max(0, height() - extent);
+    const int h = std::max(0, height() - (m_showColBars ? extent : 0));
     if (m_rowsSplitter->geometry() != QRect(0, 0, w, h))
         m_rowsSplitter->setGeometry(0, 0, w, h);
     const QList<int> rows = m_rowsSplitter->sizes();
@@ -239,8 +252,8 @@ void SplitterWnd::LayoutBars()
     int x = 0;
     for (int c = 0; c < MaxCols; ++c) {
         QScrollBar* bar = m_colBars[size_t(c)];
-        bar->setVisible(c < m_cols);
-        if (c < m_cols) {
+        bar->setVisible(m_showColBars && c < m_cols);
+        if (m_showColBars && c < m_cols) {
             bar->setGeometry(x, h, cols.value(c), extent);
             x += cols.value(c) + RowSplitter(0)->handleWidth();
         }

@@ -60,6 +60,11 @@ public:
     // of a column.  The panes use them instead of their own.
     QScrollBar* RowScrollBar(int row) const;
     QScrollBar* ColumnScrollBar(int col) const;
+    // Whether the columns' horizontal bars are shown (default yes); views
+    // without horizontal scrolling switch them off.
+    void ShowColumnScrollBars(bool on);
+    // The first pane's size hint with the shared scroll bars.
+    QSize sizeHint() const override;
 
 signals:
     void PaneCreated(ui::View* pane, int row, int col);
@@ -82,6 +87,7 @@ private:
     std::vector<int> m_idealRows{0, 0}, m_idealCols{0, 0}, m_minRows{0, 0}, m_minCols{0, 0};
     std::vector<QScrollBar*> m_rowBars, m_colBars;
     bool m_syncing = false;
+    bool m_showColBars = true;
 };
 
 // A child frame whose client is a dynamic splitter of the template's view.

@@ -393,7 +393,7 @@ TEST_F(Settings, SaveThenLoadRoundTrip)
     uint32_t subkeys = 0, values = 0;
     ASSERT_TRUE(EdtReg::QueryCounts(HKEY_CURRENT_USER, kKey, subkeys, values));
     EXPECT_EQ(subkeys, 25u);
-    EXPECT_EQ(values, 2u);
+    EXPECT_EQ(values, 4u);  // DefaultEncoding, LogFont, GeneralFlags, GeneralFolder
     ASSERT_TRUE(EdtReg::QueryCounts(HKEY_CURRENT_USER, RowKey(u"PLC"), subkeys, values));
     EXPECT_EQ(values, 7u);
 

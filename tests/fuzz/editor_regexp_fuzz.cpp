@@ -1,10 +1,13 @@
 // Fuzz target of the editor's regular expressions.  The input is read as
 // UTF-16LE units (an odd last byte is ignored): unit 0 holds the flags (bit
-// 0 case-sensitive, bits 8-15 pick the start position modulo length + 1),
-// then come the expression up to the first U+0000 (at most 256 units), the
-// text up to the next U+0000 (at most 1024 units) and the replacement.
+// 0 case-sensitive, bit 1 a tiny cache budget for the automata, bits 8-15
+// pick the start position modulo length + 1), then come the expression up
+// to the first U+0000 (at most 256 units), the text up to the next U+0000
+// (at most 1024 units) and the replacement.  Every search is compared with
+// the plain simulation (and, when small, with the reference matcher).
 
 #include "editor/EdtRegExp.h"
+#include "editor/EdtRegExpTesting.h"
 #include "tests/support/editor/RegExpReference.h"
 
 #include <cstdio>
@@ -57,6 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int length = int(text.size());
     const int picked = int(pick % unsigned(length + 1));
 
+    // A tiny budget makes the automata reset and give up.
+    RegExpSetAutomatonBudget((units[0] & 2) ? 2048 : 0);
     RegExp* re = RegExpCompile(expression);
     const bool compare = expression.size() <= 32 && text.size() <= 64;
     for (const int start : {0, picked}) {
@@ -64,6 +69,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const bool matched = RegExpSearch(re, text.data(), length, start, groups, flags);
         if (!re && matched)
             Fail("a null expression matched");
+        int simulated[REGEXP_GROUP_ENTRIES];
+        const bool simMatched =
+            RegExpSearchSimulated(re, text.data(), length, start, simulated, flags);
+        if (simMatched != matched)
+            Fail("the fast path and the simulation disagree on the match");
+        for (int i = 0; i < REGEXP_GROUP_ENTRIES; ++i)
+            if (simulated[i] != groups[i])
+                Fail("the fast path and the simulation disagree on the groups");
         if (matched) {
             CheckGroups(groups, length, start);
             std::u16string out;
@@ -92,5 +105,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     RegExpFree(re);
+    RegExpSetAutomatonBudget(0);
     return 0;
 }

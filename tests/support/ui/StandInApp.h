@@ -9,8 +9,6 @@
 #include "plcviews/PLCDoc.h"
 #include "tests/support/platform/TempDir.h"
 
-#include <QPlainTextEdit>
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -34,5 +32,5 @@ struct StandInApp
         return doc != nullptr;
     }
     CMainFrame* Frame() const { return app->MainFrame(); }
-    QPlainTextEdit* Edit() const { return static_cast<CPLCView*>(doc->FirstView())->Edit(); }
+    CPLCView* View() const { return qobject_cast<CPLCView*>(doc->FirstView()); }
 };

@@ -8,7 +8,6 @@
 
 #include <QDockWidget>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <gtest/gtest-spi.h>
 
 using namespace testsupport::ui;
@@ -18,43 +17,52 @@ TEST(UiHelpers, FindsChildrenByIdAndClass)
     StandInApp s;
     ASSERT_TRUE(s.Start());
     EXPECT_NE(FindChild<QDockWidget>(s.Frame(), QStringLiteral("OutputBar")), nullptr);
-    EXPECT_EQ(FindChildOfClass<QPlainTextEdit>(s.doc->FirstView()), s.Edit());
+    ASSERT_NE(s.View(), nullptr);
+    EXPECT_NE(FindChildOfClass<QScrollBar>(s.View()), nullptr);
     EXPECT_NONFATAL_FAILURE(FindChild<QDockWidget>(s.Frame(), QStringLiteral("c9999")),
                             "no QDockWidget named \"c9999\" in CMainFrame");
     EXPECT_EQ(FindChildOfClass<QScrollBar>(nullptr), nullptr);
 }
+
+namespace {
+QString Selected(CEdtTextView* v)
+{
+    EdtPoint a, b;
+    v->GetSelection(a, b);
+    return QString::fromStdU16String(v->GetText(a, b));
+}
+} // namespace
 
 TEST(UiHelpers, MouseAndKeysReachTheDocumentWindow)
 {
     StandInApp s;
     ASSERT_TRUE(s.Start());
     s.Frame()->show();
-    QPlainTextEdit* edit = s.Edit();
-    QWidget* vp = edit->viewport();
-    ASSERT_TRUE(WaitFor([&] { return vp->isVisible(); }, 5000, "the document window"));
+    CPLCView* v = s.View();
+    ASSERT_TRUE(WaitFor([&] { return v->isVisible(); }, 5000, "the document window"));
+    const int lh = v->GetLineHeight(), cw = v->GetCharWidth(), margin = v->GetMarginWidth();
+    const int y2 = lh + lh / 2;
 
     // A double click on "LD" in the second line selects the word.
-    const QRect line2 = edit->cursorRect(QTextCursor(edit->document()->findBlockByNumber(1)));
-    const QFontMetrics fm(edit->font());
-    DoubleClick(vp, QPoint(line2.left() + fm.horizontalAdvance(QStringLiteral("  L")), line2.center().y()));
-    EXPECT_EQ(edit->textCursor().selectedText(), QStringLiteral("LD"));
+    DoubleClick(v, QPoint(margin + 2 * cw + cw / 4, y2));
+    EXPECT_EQ(Selected(v), QStringLiteral("LD"));
 
-    // A click puts the cursor, a shift-click extends the selection from
-    // it, a drag selects, Ctrl+A selects everything.
-    Click(vp, QPoint(2, line2.center().y()));
-    EXPECT_FALSE(edit->textCursor().hasSelection());
-    EXPECT_EQ(edit->textCursor().blockNumber(), 1);
-    Click(vp, QPoint(2, line2.center().y() + line2.height()), Qt::LeftButton, Qt::ShiftModifier);
-    EXPECT_EQ(edit->textCursor().selectedText(), QStringLiteral("  LD I0.0") + QChar(0x2029));
-    Click(vp, QPoint(2, 2));
-    Drag(vp, QPoint(2, line2.center().y()), QPoint(vp->width() - 4, line2.center().y()));
-    EXPECT_EQ(edit->textCursor().selectedText(), QStringLiteral("  LD I0.0"));
-    PressKey(edit, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(edit->textCursor().selectedText().size(), edit->document()->characterCount() - 1);
+    // A click puts the caret, a shift-click extends the selection from it,
+    // a drag selects, Ctrl+A selects everything.
+    Click(v, QPoint(margin + 1, y2));
+    EXPECT_FALSE(v->IsSelection());
+    EXPECT_EQ(v->GetCursorPos().line, 1);
+    Click(v, QPoint(margin + 1, y2 + lh), Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(Selected(v), QStringLiteral("  LD I0.0\r\n"));
+    Click(v, QPoint(margin + 1, 2));
+    Drag(v, QPoint(margin + 1, y2), QPoint(v->ClientRect().width() - 4, y2));
+    EXPECT_EQ(Selected(v), QStringLiteral("  LD I0.0"));
+    PressKey(v, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Selected(v), QStringLiteral("PROGRAM\r\n  LD I0.0\r\n  ST Q0.0\r\nEND_PROGRAM\r\n"));
 
     // The view is read-only: typed text changes nothing.
-    TypeText(edit, QStringLiteral("xyz"));
-    EXPECT_FALSE(edit->toPlainText().contains(QLatin1String("xyz")));
+    TypeText(v, QStringLiteral("xyz"));
+    EXPECT_EQ(v->GetLineLength(0), 7);
 
     EXPECT_NONFATAL_FAILURE(WaitFor([] { return false; }, 30, "the moon"),
                             "timed out after 30 ms waiting for the moon");
@@ -65,26 +73,24 @@ TEST(UiHelpers, RenderTellsWhereTheSelectionIsMarked)
     StandInApp s;
     ASSERT_TRUE(s.Start());
     s.Frame()->show();
-    QPlainTextEdit* edit = s.Edit();
-    ASSERT_TRUE(WaitFor([&] { return edit->isVisible(); }, 5000, "the document window"));
-    const QColor mark = edit->palette().color(QPalette::Active, QPalette::Highlight);
-    const QRect line2 = edit->cursorRect(QTextCursor(edit->document()->findBlockByNumber(1)));
-    const QRect line4 = edit->cursorRect(QTextCursor(edit->document()->findBlockByNumber(3)));
-    const QRect row2(0, line2.top(), edit->viewport()->width(), line2.height());
-    const QRect row4(0, line4.top(), edit->viewport()->width(), line4.height());
+    CPLCView* v = s.View();
+    ASSERT_TRUE(WaitFor([&] { return v->isVisible(); }, 5000, "the document window"));
+    const QColor mark = v->GetColor(5);
+    const int lh = v->GetLineHeight();
+    const QRect row2(v->GetMarginWidth(), lh, v->ClientRect().width() - v->GetMarginWidth(), lh);
+    const QRect row4(v->GetMarginWidth(), 3 * lh, row2.width(), lh);
 
-    QImage img = Render(edit->viewport());
+    QImage img = Render(v);
     EXPECT_EQ(img.devicePixelRatio(), 1.0);
-    EXPECT_EQ(img.size(), edit->viewport()->size());
-    EXPECT_FALSE(RectHasColor(img, row2, mark, 1, 2));
+    EXPECT_EQ(img.size(), v->size());
+    // The selection's background is black like the text: count it.
+    const int before2 = CountColor(img, row2, mark, 2), before4 = CountColor(img, row4, mark, 2);
 
-    QTextCursor c(edit->document()->findBlockByNumber(1));
-    c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    edit->setTextCursor(c);
-    edit->setFocus();
-    img = Render(edit->viewport());
-    EXPECT_TRUE(RectHasColor(img, row2, mark, 20, 2));
-    EXPECT_EQ(CountColor(img, row4, mark, 2), 0);
+    v->SetSelection({0, 1}, {9, 1});
+    v->setFocus();
+    img = Render(v);
+    EXPECT_GT(CountColor(img, row2, mark, 2), before2 + 9 * v->GetCharWidth() * lh / 2);
+    EXPECT_EQ(CountColor(img, row4, mark, 2), before4);
     EXPECT_EQ(CountColor(img, QRect(-50, -50, 10, 10), mark), 0); // outside: nothing
 }
 

@@ -1,0 +1,361 @@
+// Text view speed on a generated PLC source of 1,000,000 lines and about
+// 100,000,000 bytes (CR LF, code page 1250), loaded with LoadFromFile and
+// shown in a 1280 x 1024 view with the default editor font and the "PLC"
+// row, rendered into a QImage (offscreen).  Each figure stands beside its
+// baseline of the same run:
+//   OpenToFirstPaint  <= 1.25 x LoadFromFile
+//   PaintScreen, ScrollPage (a step), JumpToEndWarm, JumpToEndCold (first
+//   paint)  <= 8 ms;  JumpToEndCold's exact colours <= 1.3 x the cookie pass
+//   CaretMoves  <= 20 us a command;  SelectAll <= PaintScreen + 1 ms
+//   CopyAll <= 2 x GetText;  WrapAll <= 1.3 x EdtWrapLine over every line
+//   the caches (counter CacheToFile) <= 0.2 x the file size
+
+#include "editor/EdtParser.h"
+#include "editor/EdtSettings.h"
+#include "editor/EdtTextTypes.h"
+#include "editor/EdtTextView.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int kLines = 1000000;
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "bench_editor_textview";
+    static char* argv[] = {name, nullptr};
+    static std::unique_ptr<QApplication> app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QApplication>(argc, argv);
+    }();
+    return *app;
+}
+
+// The generated source file (written once).
+const std::string& SourcePath()
+{
+    static const std::string path = [] {
+        const std::string p = "/tmp/bench_editor_textview_" + std::to_string(::getpid()) + ".plc";
+        const char* sections[] = {"MODULE_MAIN", "DATA", "DATA_END", "PIS_FAST", "SYMBOLTAB", "module_init_end"};
+        const char* instr[] = {"LOD", "STO", "ANDB", "TSET", "POS_INIT_X", "lod", "CAN_SEND", "EQ", "JUM", "MOV"};
+        const char* operands[] = {"M_START", "AX", "Motor_1.Run", "0x1F", "125", "\"text\"", "T_5*2-B/3",
+                                  "[BX+4]", "\xE8\x61s_\xE8\x61st\xED"};
+        const char* words[] = {"po\xE8\xEDt\xE1", "motor", "b\xECh", "stav", "chyba", "v\xFDstup", "kontrola"};
+        std::mt19937 gen(4242);
+        auto pick = [&](auto& arr) { return arr[gen() % std::size(arr)]; };
+        std::string out;
+        out.reserve(104u << 20);
+        std::string line;
+        for (int i = 0; i < kLines; ++i) {
+            const size_t target = gen() % 199;  // 0-198 characters
+            line.clear();
+            const int kind = int(gen() % 100);
+            if (kind < 8)
+                line += "L" + std::to_string(i % 977) + ":\t";
+            else if (kind < 60)
+                line += "\t";
+            if (kind < 5)
+                line += pick(sections);
+            else if (kind < 80) {
+                line += pick(instr);
+                line += "\t";
+                line += pick(operands);
+                while (line.size() + 12 < target) {
+                    line += ", ";
+                    line += pick(operands);
+                }
+            }
+            if (line.size() < target) {
+                line += " ; ";
+                while (line.size() < target) {
+                    line += pick(words);
+                    line += ' ';
+                }
+            }
+            if (line.size() > target)
+                line.resize(target);
+            out += line;
+            out += "\r\n";
+        }
+        std::ofstream(p, std::ios::binary).write(out.data(), std::streamsize(out.size()));
+        std::atexit([] { std::remove(SourcePath().c_str()); });
+        return p;
+    }();
+    return path;
+}
+
+int64_t FileSize()
+{
+    std::ifstream f(SourcePath(), std::ios::binary | std::ios::ate);
+    return int64_t(f.tellg());
+}
+
+class BenchView : public CEdtTextView
+{
+public:
+    BenchView() { setAttribute(Qt::WA_DontShowOnScreen); }
+    ~BenchView() override { DetachFromBuffer(); }
+    CEdtTextBuffer* LocateTextBuffer() override { return &buffer; }
+    CEdtTextBuffer buffer;
+    QImage image{1280, 1024, QImage::Format_RGB32};
+    void PaintAll() { render(&image); }
+};
+
+std::unique_ptr<BenchView> OpenView()
+{
+    App();
+    EdtLoadSettings();
+    auto v = std::make_unique<BenchView>();
+    v->resize(1280, 1024);
+    v->show();
+    v->buffer.LoadFromFile(std::u16string(SourcePath().begin(), SourcePath().end()));
+    v->SetTextType(std::u16string_view(u"plc"));
+    v->AttachToBuffer();
+    v->SetTextType(std::u16string_view(u"plc"));
+    v->SetFont(GetEdtEditorFont());
+    return v;
+}
+
+// One view kept for the figures that do not open the file.
+BenchView& Shared()
+{
+    static std::unique_ptr<BenchView> v = [] {
+        auto view = OpenView();
+        view->FinishFiller();
+        return view;
+    }();
+    return *v;
+}
+
+double Ms(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void BM_LoadFromFileBaseline(benchmark::State& state)
+{
+    App();
+    SourcePath();
+    for (auto _ : state) {
+        CEdtTextBuffer b;
+        b.LoadFromFile(std::u16string(SourcePath().begin(), SourcePath().end()));
+        benchmark::DoNotOptimize(b.GetLineCount());
+    }
+}
+BENCHMARK(BM_LoadFromFileBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_OpenToFirstPaint(benchmark::State& state)
+{
+    SourcePath();
+    for (auto _ : state) {
+        auto v = OpenView();
+        v->PaintAll();
+        state.PauseTiming();
+        v.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void PlaceAtMiddleWithSelection(BenchView& v)
+{
+    v.SetCursorPos({0, 500000});
+    v.ScrollToLine(500000);
+    const int half = v.GetScreenLines() / 2;
+    v.SetSelection({3, 500000}, {7, 500000 + half});
+}
+
+void BM_PaintScreen(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    PlaceAtMiddleWithSelection(v);
+    for (auto _ : state)
+        v.PaintAll();
+}
+BENCHMARK(BM_PaintScreen)->Unit(benchmark::kMillisecond);
+
+void BM_SelectAll(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    PlaceAtMiddleWithSelection(v);
+    for (auto _ : state) {
+        v.ExecuteCommand(ID_EDT_SELECT_ALL);
+        v.PaintAll();
+    }
+}
+BENCHMARK(BM_SelectAll)->Unit(benchmark::kMillisecond);
+
+void BM_ScrollPage(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    double total = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        v.SetSelection({0, 500000}, {0, 500000});
+        v.SetCursorPos({0, 500000});
+        v.SetAnchor({0, 500000});
+        v.ScrollToLine(500000);
+        state.ResumeTiming();
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int i = 0; i < 1000; ++i) {
+            v.ExecuteCommand(37116);
+            v.PaintAll();
+        }
+        total += Ms(std::chrono::steady_clock::now() - t0);
+    }
+    state.counters["ms_per_step"] = total / double(state.iterations()) / 1000.0;
+}
+BENCHMARK(BM_ScrollPage)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_CaretMoves(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    const uint32_t cmds[] = {37110, 37116, 37106, 37118, 37120};
+    for (auto _ : state) {
+        state.PauseTiming();
+        v.SetSelection({0, 500000}, {0, 500000});
+        v.SetCursorPos({0, 400000});
+        v.SetAnchor({0, 400000});
+        state.ResumeTiming();
+        for (int i = 0; i < 10000; ++i)
+            v.ExecuteCommand(cmds[i % 5]);
+    }
+    state.SetItemsProcessed(state.iterations() * 10000);
+}
+BENCHMARK(BM_CaretMoves)->Unit(benchmark::kMillisecond);
+
+void BM_JumpToEndWarm(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    for (auto _ : state) {
+        state.PauseTiming();
+        v.SetSelection({0, 0}, {0, 0});
+        v.SetCursorPos({0, 0});
+        v.SetAnchor({0, 0});
+        v.ScrollToLine(0);
+        state.ResumeTiming();
+        v.ExecuteCommand(37124);
+        v.PaintAll();
+    }
+}
+BENCHMARK(BM_JumpToEndWarm)->Unit(benchmark::kMillisecond);
+
+void BM_CookiePassBaseline(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    for (auto _ : state) {
+        uint32_t cookie = 0;
+        for (int i = 0; i < v.GetLineCount(); ++i)
+            cookie = ParseLinePlc({v.GetLineChars(i), size_t(v.GetLineLength(i))}, cookie, nullptr);
+        benchmark::DoNotOptimize(cookie);
+    }
+}
+BENCHMARK(BM_CookiePassBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_JumpToEndCold(benchmark::State& state)
+{
+    double first = 0, exact = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto v = OpenView();
+        state.ResumeTiming();
+        const auto t0 = std::chrono::steady_clock::now();
+        v->ExecuteCommand(37124);
+        v->PaintAll();
+        const auto t1 = std::chrono::steady_clock::now();
+        // The idle filler runs from the event loop until the colours are
+        // exact, then the screen is painted again.
+        while (!v->AreColoursExact())
+            QCoreApplication::processEvents();
+        v->PaintAll();
+        const auto t2 = std::chrono::steady_clock::now();
+        first += Ms(t1 - t0);
+        exact += Ms(t2 - t0);
+        state.PauseTiming();
+        v.reset();
+        state.ResumeTiming();
+    }
+    state.counters["first_paint_ms"] = first / double(state.iterations());
+    state.counters["exact_ms"] = exact / double(state.iterations());
+}
+BENCHMARK(BM_JumpToEndCold)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_GetTextBaseline(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    const int last = v.GetLineCount() - 1;
+    for (auto _ : state) {
+        std::u16string text;
+        v.buffer.GetText(0, 0, last, v.GetLineLength(last), text);
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+BENCHMARK(BM_GetTextBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_CopyAll(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    for (auto _ : state) {
+        v.ExecuteCommand(ID_EDT_SELECT_ALL);
+        v.ExecuteCommand(ID_EDT_COPY);
+    }
+}
+BENCHMARK(BM_CopyAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_WrapLineBaseline(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    const int width = v.GetScreenChars();
+    for (auto _ : state) {
+        int64_t n = 0;
+        for (int i = 0; i < v.GetLineCount(); ++i)
+            n += EdtWrapLine({v.GetLineChars(i), size_t(v.GetLineLength(i))}, v.GetTabSize(), width, nullptr);
+        benchmark::DoNotOptimize(n);
+    }
+}
+BENCHMARK(BM_WrapLineBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_WrapAll(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    CEdtParser parser;
+    for (auto _ : state) {
+        v.SetParser(&parser);
+        v.SetWordWrap(true);
+        v.ExecuteCommand(37124);
+        v.FinishFiller();
+        v.PaintAll();
+        state.PauseTiming();
+        v.SetWordWrap(false);
+        v.SetParser(nullptr);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_WrapAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_CacheMemory(benchmark::State& state)
+{
+    BenchView& v = Shared();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(v.CacheMemoryBytes());
+    state.counters["cache_MB"] = double(v.CacheMemoryBytes()) / 1e6;
+    state.counters["CacheToFile"] = double(v.CacheMemoryBytes()) / double(FileSize());
+}
+BENCHMARK(BM_CacheMemory)->Iterations(1);
+
+} // namespace

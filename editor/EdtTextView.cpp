@@ -1,0 +1,545 @@
+// The text view: state, buffer access, source types, buffer updates,
+// commands and the framework's hooks.
+
+#include "editor/EdtTextView.h"
+
+#include "editor/EdtCodePages.h"
+#include "platform/ui/Accel.h"
+#include "platform/ui/Splitter.h"
+#include "res/StringTable.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+
+// The view's text as the layout code reads it.
+class EdtViewLines final : public edt::ILayoutLines
+{
+public:
+    explicit EdtViewLines(CEdtTextView& v) : m_v(v) {}
+    int LayoutLineCount() const override { return m_v.GetLineCount(); }
+    std::u16string_view LayoutLine(int line) const override
+    {
+        return {m_v.GetLineChars(line), static_cast<size_t>(m_v.GetLineLength(line))};
+    }
+    int LayoutTabSize() const override { return m_v.GetTabSize(); }
+    void LayoutBreaks(int line, std::vector<int>& breaks) const override
+    {
+        m_v.GetLineBreaks(line, breaks);
+    }
+
+private:
+    CEdtTextView& m_v;
+};
+
+CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
+{
+    Init();
+}
+
+void CEdtTextView::Init()
+{
+    m_lines = std::make_unique<EdtViewLines>(*this);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setCursor(Qt::IBeamCursor);
+
+    m_vbar = new QScrollBar(Qt::Vertical, this);
+    m_hbar = new QScrollBar(Qt::Horizontal, this);
+    connect(m_vbar, &QScrollBar::valueChanged, this, [this](int v) { OnVScroll(v); });
+    connect(m_hbar, &QScrollBar::valueChanged, this, [this](int v) { OnHScroll(v); });
+    KeepOneLineOnPageSteps(m_vbar, this);
+    KeepOneLineOnPageSteps(m_hbar, this);
+
+    m_filler = new QTimer(this);
+    m_filler->setInterval(0);
+    connect(m_filler, &QTimer::timeout, this, [this] { OnFillerTimer(); });
+    m_autoScroll = new QTimer(this);
+    m_autoScroll->setInterval(100);
+    connect(m_autoScroll, &QTimer::timeout, this, [this] { OnAutoScrollTimer(); });
+    m_caretTimer = new QTimer(this);
+    connect(m_caretTimer, &QTimer::timeout, this, [this] {
+        m_caretOn = !m_caretOn;
+        update(CaretRect());
+    });
+
+    // The window's own font until the editor font is handed over.
+    std::memset(&m_logFont, 0, sizeof m_logFont);
+    m_logFont.weight = 400;
+    m_logFont.charSet = 1;
+    const char16_t face[] = u"FixedSys";
+    std::memcpy(m_logFont.faceName, face, sizeof face);
+
+    m_disableDragAndDrop = (GetEdtGeneralFlags() & 0x80) != 0;
+    m_accel = ui::AccelTable::Load(IDR_EDT_ACCEL);
+    TextInClipboard();  // starts watching the clipboard
+
+    CEdtTextView::ResetView();
+    ApplyTextType(GetTextTypeDef(0));
+    MapCommands();
+    LayoutScrollBars();
+}
+
+CEdtTextView::~CEdtTextView()
+{
+    DetachFromBuffer();
+    if (m_parser)
+        m_parser->SetTextView(nullptr);
+}
+
+// ------------------------------------------------------------ buffer access
+
+int CEdtTextView::GetLineCount() const
+{
+    return m_buffer ? std::max(m_buffer->GetLineCount(), 1) : 1;
+}
+
+int CEdtTextView::GetLineLength(int line) const
+{
+    if (!m_buffer || line < 0 || line >= m_buffer->GetLineCount())
+        return 0;
+    return m_buffer->GetLineLength(line);
+}
+
+const char16_t* CEdtTextView::GetLineChars(int line) const
+{
+    if (!m_buffer || line < 0 || line >= m_buffer->GetLineCount())
+        return u"";
+    return m_buffer->GetLineChars(line);
+}
+
+uint32_t CEdtTextView::GetLineFlags(int line) const
+{
+    if (!m_buffer || line < 0 || line >= m_buffer->GetLineCount())
+        return 0;
+    return m_buffer->GetLineFlags(line);
+}
+
+std::u16string CEdtTextView::GetText(EdtPoint start, EdtPoint end) const
+{
+    std::u16string text;
+    if (!m_buffer || m_buffer->GetLineCount() == 0)
+        return text;
+    auto clamp = [this](EdtPoint p) {
+        p.line = std::clamp(p.line, 0, m_buffer->GetLineCount() - 1);
+        p.ch = std::clamp(p.ch, 0, m_buffer->GetLineLength(p.line));
+        return p;
+    };
+    start = clamp(start);
+    end = clamp(end);
+    if (end.line < start.line || (end.line == start.line && end.ch < start.ch))
+        std::swap(start, end);
+    m_buffer->GetText(start.line, start.ch, end.line, end.ch, text);
+    return text;
+}
+
+int CEdtTextView::GetLineActualLength(int line)
+{
+    if (line < 0 || line >= GetLineCount())
+        return 0;
+    EnsureCacheSize();
+    int32_t v = m_lengths.Get(line);
+    if (v < 0) {
+        v = edt::ExpandedLength({GetLineChars(line), size_t(GetLineLength(line))}, m_tabSize);
+        m_lengths.Set(line, v);
+    }
+    return v;
+}
+
+CEdtTextBuffer* CEdtTextView::LocateTextBuffer()
+{
+    return nullptr;
+}
+
+const edt::ILayoutLines& CEdtTextView::Layout() const
+{
+    return *m_lines;
+}
+
+// ------------------------------------------------------------ source types
+
+bool CEdtTextView::SetTextTypeById(int id)
+{
+    const TextTypeDef* row = GetTextTypeDef(id);
+    if (!row)
+        return false;
+    return SelectTextType(row);
+}
+
+bool CEdtTextView::SetTextType(std::u16string_view extension)
+{
+    const TextTypeDef* row = FindTextTypeByExtension(extension);
+    return SelectTextType(row ? row : GetTextTypeDef(0));
+}
+
+bool CEdtTextView::SelectTextType(const TextTypeDef* type)
+{
+    if (!type)
+        return false;
+    if (type == m_appliedType) {
+        m_textType = type;
+        return true;
+    }
+    return SetTextType(type);
+}
+
+bool CEdtTextView::SetTextType(const TextTypeDef* type)
+{
+    if (!type)
+        return false;
+    ApplyTextType(type);
+    return true;
+}
+
+void CEdtTextView::ApplyTextType(const TextTypeDef* type)
+{
+    m_textType = m_appliedType = type;
+    if (m_flags != type->flags) {
+        m_flags = type->flags;
+        update();
+    }
+    SetWordWrap((m_flags & EDT_TT_WORDWRAP) != 0);
+    SetSelectionMargin((m_flags & EDT_TT_MARGIN) != 0);
+    SetTabSize(type->tabSize);
+    SetShowTabs((m_flags & EDT_TT_SHOWTABS) != 0);
+    if (m_buffer)
+        ApplyForcedCRLFMode(*type, *m_buffer);
+}
+
+void CEdtTextView::LoadSettings()
+{
+    EdtLoadSettings();
+}
+
+void CEdtTextView::SaveSettings()
+{
+    EdtSaveSettings();
+}
+
+// ------------------------------------------------------------ attach and reset
+
+void CEdtTextView::AttachToBuffer(CEdtTextBuffer* buffer)
+{
+    DetachFromBuffer();
+    m_buffer = buffer ? buffer : LocateTextBuffer();
+    if (m_buffer)
+        m_buffer->AddView(this);
+    ResetView();
+    RecalcVertScrollBar();
+    RecalcHorzScrollBar();
+    StartFiller();
+}
+
+void CEdtTextView::DetachFromBuffer()
+{
+    if (m_buffer) {
+        m_buffer->RemoveView(this);
+        m_buffer = nullptr;
+        ResetView();
+    }
+}
+
+void CEdtTextView::ResetView()
+{
+    m_topLine = m_offsetChar = m_topSubLine = 0;
+    if (m_tabSize != 4) {
+        m_tabSize = 4;
+    }
+    m_appliedType = nullptr;
+    m_lineHeight = m_charWidth = -1;
+    m_screenLines = m_screenChars = -1;
+    for (auto& f : m_fonts)
+        f.reset();
+    m_iconsLoaded = false;
+    m_icons = QPixmap();
+    ResetCaches();
+    m_cursorPos = m_anchor = m_selStart = m_selEnd = m_drawSelStart = m_drawSelEnd = EdtPoint{};
+    m_idealCharPos = -1;
+    m_hasUnnamedBookmarks = false;
+    m_preparingToDrag = false;
+    m_draggingText = false;
+    m_showInactiveSelection = true;
+    m_vertScrollLocked = m_horzScrollLocked = false;
+    if (m_buffer)
+        m_hasUnnamedBookmarks = m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
+    UpdateCaret();
+    update();
+}
+
+void CEdtTextView::ResetCaches()
+{
+    m_cookies.clear();
+    m_cookiesKnown = 0;
+    m_provisionalFrom = INT_MAX;
+    const int n = GetLineCount();
+    m_lengths.Reset(n, -1);
+    m_subLines.Reset(n, -1);
+    m_maxLength = -1;
+    m_maxKnown = 0;
+    m_lengthScan = 0;
+    m_wrapScan = 0;
+    m_wrapWidth = -1;
+}
+
+void CEdtTextView::EnsureCacheSize()
+{
+    const int n = GetLineCount();
+    if (m_lengths.Size() != n) {
+        if (m_lengths.Size() < n) {
+            m_lengths.Insert(m_lengths.Size(), n - m_lengths.Size(), -1);
+        } else {
+            m_lengths.Remove(n, m_lengths.Size() - n);
+        }
+    }
+    if (m_subLines.Size() != n) {
+        if (m_subLines.Size() < n)
+            m_subLines.Insert(m_subLines.Size(), n - m_subLines.Size(), -1);
+        else
+            m_subLines.Remove(n, m_subLines.Size() - n);
+    }
+    if (m_cookiesKnown > n)
+        m_cookiesKnown = n;
+}
+
+// ------------------------------------------------------------ buffer updates
+
+void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* context,
+                              uint32_t flags, int line)
+{
+    (void)source;
+    if (flags & EDT_UPD_RESET) {
+        ResetView();
+        if (m_textType)
+            SetTextType(m_textType);
+        RecalcVertScrollBar();
+        RecalcHorzScrollBar();
+        StartFiller();
+        return;
+    }
+    if (line < 0)
+        line = 0;
+    if ((flags & 0x200) != 0) {
+        // Line flags only: the line's icon and colour.
+        if (line < GetLineCount()) {
+            InvalidateLines(line, line);
+            if (m_buffer)
+                m_hasUnnamedBookmarks =
+                    (GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) ||
+                    (m_hasUnnamedBookmarks &&
+                     m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0);
+        }
+        return;
+    }
+    const int count = GetLineCount();
+    m_cookiesKnown = std::min(m_cookiesKnown, line);
+    if (m_cookies.size() > size_t(count))
+        m_cookies.resize(size_t(count));
+    int oldLength = -1;
+    int insertedLines = 0;
+    if (flags & 0x100) {
+        // One line changed.
+        EnsureCacheSize();
+        oldLength = m_lengths.Get(line);
+        m_lengths.Set(line, -1);
+        m_subLines.Set(line, -1);
+    } else {
+        // Lines added or removed.
+        const auto* ins = dynamic_cast<const InsertContext*>(context);
+        const auto* del = dynamic_cast<const DeleteContext*>(context);
+        if (ins && ins->end.line >= ins->begin.line) {
+            const int n = ins->end.line - ins->begin.line;
+            insertedLines = n;
+            oldLength = m_lengths.Get(line);
+            m_lengths.Insert(line + 1, n, -1);
+            m_subLines.Insert(line + 1, n, -1);
+            m_lengths.Set(line, -1);
+            m_subLines.Set(line, -1);
+        } else if (del && del->end.line >= del->begin.line) {
+            const int n = del->end.line - del->begin.line;
+            for (int i = line; i <= line + n && i < m_lengths.Size(); ++i)
+                oldLength = std::max(oldLength, static_cast<int>(m_lengths.Get(i)));
+            m_lengths.Remove(line + 1, n);
+            m_subLines.Remove(line + 1, n);
+            m_lengths.Set(line, -1);
+            m_subLines.Set(line, -1);
+        } else {
+            m_lengths.Fill(line, m_lengths.Size(), -1);
+            m_subLines.Fill(line, m_subLines.Size(), -1);
+            oldLength = m_maxLength;
+        }
+        EnsureCacheSize();
+    }
+    // The maximum rises with a longer line; when the longest line shrinks
+    // or goes, the filler looks for the new one.
+    if (line < count) {
+        const int current = m_maxLength >= 0 ? m_maxLength : m_maxKnown;
+        int longest = 0;
+        for (int i = line; i <= std::min(line + insertedLines, count - 1); ++i)
+            longest = std::max(longest, GetLineActualLength(i));
+        if (oldLength >= current && current > 0 && GetLineActualLength(line) < oldLength) {
+            m_maxLength = -1;
+            m_maxKnown = 0;
+            m_lengthScan = 0;
+        } else if (longest > current) {
+            m_maxKnown = std::max(m_maxKnown, longest);
+            if (m_maxLength >= 0)
+                m_maxLength = longest;
+        }
+        if (m_wordWrap)
+            m_wrapScan = std::min(m_wrapScan, line);
+    }
+    if (m_topLine >= count)
+        m_topLine = count - 1;
+    if (context) {
+        context->RecalcPoint(m_cursorPos);
+        context->RecalcPoint(m_selStart);
+        context->RecalcPoint(m_selEnd);
+        context->RecalcPoint(m_anchor);
+        if (m_preparingToDrag || m_draggingText) {
+            context->RecalcPoint(m_dragStart);
+            context->RecalcPoint(m_dragEnd);
+        }
+        EdtPoint top{0, m_topLine};
+        context->RecalcPoint(top);
+        m_topLine = std::clamp(top.line, 0, count - 1);
+        m_topSubLine = GetSubLineIndex(m_topLine);
+    }
+    InvalidateFromLine(line);
+    UpdateCaret();
+    if ((flags & 0x2) && !m_vertScrollLocked)
+        RecalcVertScrollBar();
+    if ((flags & 0x1) && !m_horzScrollLocked)
+        RecalcHorzScrollBar();
+    StartFiller();
+}
+
+void CEdtTextView::OnEditOperation(int, std::u16string_view) {}
+
+// ------------------------------------------------------------ framework
+
+void CEdtTextView::OnInitialUpdate()
+{
+    std::u16string ext;
+    if (ui::Document* doc = GetDocument())
+        ext = GetFileExt(doc->GetPathName().toStdU16String());
+    SetTextType(ext);
+    AttachToBuffer();
+    SetTextType(ext);
+    ConnectScrollBars();
+    if (m_sharedV || m_sharedH) {
+        // A new pane starts where its row and column stand.
+        if (m_sharedV)
+            ScrollToSubLine(std::clamp(m_sharedV->value(), 0, GetSubLineCount() - 1), true, false);
+        if (m_sharedH && !m_wordWrap)
+            ScrollToChar(std::max(m_sharedH->value(), 0), true, false);
+    }
+    SetFont(GetEdtEditorFont());
+}
+
+void CEdtTextView::OnUpdate(ui::View*, long, QObject*)
+{
+    update();
+}
+
+const ui::AccelTable* CEdtTextView::Accelerators() const
+{
+    return m_accel.get();
+}
+
+bool CEdtTextView::ExecuteCommand(uint32_t id)
+{
+    if (id >= 37000 && id <= 37999 && id != 37228 && id != 37229 && id != 37002)
+        EndIncrementalSearch();
+    return ui::View::ExecuteCommand(id);
+}
+
+void CEdtTextView::MapCommands()
+{
+    MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST, [this](uint32_t id) { OnCaretCommand(id); });
+    MapCommand(ID_EDT_COPY, [this] { OnEditCopy(); });
+    MapUpdate(ID_EDT_COPY, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection()); });
+    MapCommand(ID_EDT_SELECT_ALL, [this] { OnEditSelectAll(); });
+    MapUpdate(ID_EDT_SELECT_ALL, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    MapCommandRange(ID_EDT_TOGGLE_BOOKMARK0, ID_EDT_TOGGLE_BOOKMARK0 + 9,
+                    [this](uint32_t id) { OnToggleBookmark(int(id - ID_EDT_TOGGLE_BOOKMARK0)); });
+    MapCommandRange(ID_EDT_GO_BOOKMARK0, ID_EDT_GO_BOOKMARK0 + 9,
+                    [this](uint32_t id) { OnGoBookmark(int(id - ID_EDT_GO_BOOKMARK0)); });
+    MapCommand(ID_EDT_CLEAR_BOOKMARKS, [this] { OnClearBookmarks(); });
+    MapCommand(ID_EDT_TOGGLE_BOOKMARK, [this] { OnToggleBookmark(); });
+    MapCommand(ID_EDT_NEXT_BOOKMARK, [this] { OnNextBookmark(); });
+    MapCommand(ID_EDT_PREV_BOOKMARK, [this] { OnPrevBookmark(); });
+    MapCommand(ID_EDT_CLEAR_ALL_BOOKMARKS, [this] { OnClearAllBookmarks(); });
+    for (uint32_t id : {ID_EDT_NEXT_BOOKMARK, ID_EDT_PREV_BOOKMARK, ID_EDT_CLEAR_ALL_BOOKMARKS})
+        MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_hasUnnamedBookmarks); });
+    MapCommand(ID_EDT_MATCH_BRACE, [this] { OnMatchBrace(); });
+    MapUpdate(ID_EDT_MATCH_BRACE,
+              [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_cursorPos)); });
+    MapCommand(ID_EDT_GOTO_LINE, [this] { OnGoToLine(); });
+    MapCommand(ID_EDT_SWITCH_HEADER, [this] { OnSwitchHeader(); });
+    MapUpdate(ID_EDT_SWITCH_HEADER, [this](ui::CmdUI& cmd) {
+        cmd.Enable(m_textType && m_textType->name == u"C");
+    });
+    MapCommand(ID_EDT_TOGGLE_MARGIN, [this] {
+        if (!m_textType)
+            return;
+        auto* row = const_cast<TextTypeDef*>(m_textType);
+        row->flags ^= EDT_TT_MARGIN;
+        m_flags ^= EDT_TT_MARGIN;
+        SetSelectionMargin(!m_selMargin);
+    });
+    MapUpdate(ID_EDT_TOGGLE_MARGIN, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_selMargin ? 1 : 0); });
+    MapCommand(ID_EDT_TOGGLE_WORDWRAP, [this] {
+        if (!m_textType)
+            return;
+        auto* row = const_cast<TextTypeDef*>(m_textType);
+        row->flags ^= EDT_TT_WORDWRAP;
+        m_flags ^= EDT_TT_WORDWRAP;
+        SetWordWrap(!m_wordWrap);
+    });
+    MapUpdate(ID_EDT_TOGGLE_WORDWRAP, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_wordWrap ? 1 : 0); });
+    MapCommandRange(ID_EDT_SOURCE_TYPE_FIRST, ID_EDT_SOURCE_TYPE_LAST, [this](uint32_t id) {
+        SetTextTypeById(int(id - ID_EDT_SOURCE_TYPE_FIRST));
+        update();
+    });
+    MapUpdateRange(ID_EDT_SOURCE_TYPE_FIRST, ID_EDT_SOURCE_TYPE_LAST, [this](ui::CmdUI& cmd) {
+        cmd.SetCheck(m_textType && m_textType->id == int(cmd.Id() - ID_EDT_SOURCE_TYPE_FIRST) ? 1 : 0);
+    });
+    MapCommand(ID_EDT_REDRAW, [this] { repaint(); });
+    MapUpdate(ID_EDT_INDICATOR_CRLF, [this](ui::CmdUI& cmd) {
+        const int mode = m_buffer ? m_buffer->GetCRLFMode() : -1;
+        const bool known = mode >= 0 && mode <= 2;
+        cmd.Enable(m_buffer && known);
+        cmd.SetText(known ? QString::fromUtf16(GetCRLFModeName(mode)) : QString());
+    });
+    MapUpdate(ID_EDT_INDICATOR_POSITION, [this](ui::CmdUI& cmd) {
+        const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
+        cmd.Enable(true);
+        cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_cursorPos.line + 1, col + 1));
+    });
+}
+
+int CEdtTextView::CalculateActualOffset(int line, int ch)
+{
+    if (line < 0 || line >= GetLineCount())
+        return 0;
+    return edt::ScreenColumnOf(Layout(), {std::clamp(ch, 0, GetLineLength(line)), line});
+}
+
+bool CEdtTextView::event(QEvent* e)
+{
+    if (e->type() == QEvent::ShortcutOverride) {
+        // The editor's keys belong to the view, not to shortcuts around it.
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (m_accel && m_accel->Translate(*k)) {
+            e->accept();
+            return true;
+        }
+    }
+    return ui::View::event(e);
+}

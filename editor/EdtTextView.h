@@ -1,0 +1,379 @@
+#pragma once
+// The read-only text view of the editor: shows the lines of a text buffer
+// in one set of fonts, coloured by the source type's line parser, with a
+// selection margin of line icons, word wrap into sub-lines, scrolling by
+// sub-lines and columns; the caret, the selection, caret keys, mouse
+// selection, the clipboard copy and drag source, bookmarks, the matching
+// bracket, go to line and the source/header switch.  The edit view and the
+// PLC views derive from it.  See docs/editor-views.md.
+//
+// The code is split by concern: EdtTextView.cpp (state, buffer access,
+// source types, updates), EdtTextViewPaint.cpp (fonts, colours, drawing),
+// EdtTextViewScroll.cpp (caches, word wrap, scrolling, the idle filler),
+// EdtTextViewCaret.cpp (caret and keys), EdtTextViewMouse.cpp (mouse,
+// clipboard, drag source), EdtTextViewJump.cpp (bookmarks and jumps).
+
+#include "editor/EdtParser.h"
+#include "editor/EdtSettings.h"
+#include "editor/EdtTextBuffer.h"
+#include "editor/EdtTextTypes.h"
+#include "editor/EdtViewLayout.h"
+#include "platform/ui/Document.h"
+
+#include <QColor>
+#include <QCursor>
+#include <QFont>
+#include <QPixmap>
+#include <QPointer>
+
+#include <array>
+#include <climits>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QScrollBar;
+class QTimer;
+class QDrag;
+class EdtViewLines;
+
+namespace ui {
+class AccelTable;
+class CmdUI;
+class SplitterWnd;
+} // namespace ui
+
+// Command ids of the text view.
+enum : uint32_t {
+    ID_EDT_COPY = 57634,
+    ID_EDT_SELECT_ALL = 57642,
+    ID_EDT_CARET_FIRST = 37100,  // 37100-37125: caret commands, pairs plain/Shift
+    ID_EDT_CARET_LAST = 37125,
+    ID_EDT_TOGGLE_BOOKMARK0 = 37200,  // 37200-37209
+    ID_EDT_GO_BOOKMARK0 = 37210,      // 37210-37219
+    ID_EDT_CLEAR_BOOKMARKS = 37220,
+    ID_EDT_TOGGLE_BOOKMARK = 37223,
+    ID_EDT_NEXT_BOOKMARK = 37224,
+    ID_EDT_PREV_BOOKMARK = 37225,
+    ID_EDT_CLEAR_ALL_BOOKMARKS = 37226,
+    ID_EDT_MATCH_BRACE = 37302,
+    ID_EDT_GOTO_LINE = 37308,
+    ID_EDT_SWITCH_HEADER = 37401,
+    ID_EDT_TOGGLE_MARGIN = 37402,
+    ID_EDT_TOGGLE_WORDWRAP = 37404,
+    ID_EDT_SOURCE_TYPE_FIRST = 37500,  // 37500-37522: source types 0-22
+    ID_EDT_SOURCE_TYPE_LAST = 37522,
+    ID_EDT_INDICATOR_CRLF = 37902,
+    ID_EDT_INDICATOR_POSITION = 37903,
+    ID_EDT_REDRAW = 37998,
+};
+// "ř. %d,  sl. %d": the caret position pane.
+constexpr uint32_t IDS_EDT_POSITION_FORMAT = 4560;
+// Resources of the view.
+constexpr uint32_t IDR_EDT_MARGIN_CURSOR = 22900;
+constexpr uint32_t IDR_EDT_ACCEL = 22901;
+constexpr uint32_t IDR_EDT_MARGIN_ICONS = 22902;
+
+namespace edt {
+// Replaces QDrag::exec for the text view's drag source (a drag loop cannot
+// run offscreen): receives the drag and the allowed actions and returns
+// the action reported.  nullptr: the real loop.
+using DragExecHook = std::function<Qt::DropAction(QDrag*, Qt::DropActions)>;
+void SetDragExecHook(DragExecHook hook);
+} // namespace edt
+
+class CEdtTextView : public ui::View, public IEdtBufferListener, public IEdtParserView
+{
+    Q_OBJECT
+public:
+    explicit CEdtTextView(QWidget* parent = nullptr);
+    ~CEdtTextView() override;
+
+    // ---- buffer access (no buffer: one empty line)
+    virtual int GetLineCount() const;
+    int GetLineLength(int line) const override;
+    const char16_t* GetLineChars(int line) const override;
+    virtual uint32_t GetLineFlags(int line) const;
+    // The text between two points, lines joined by CR LF.
+    virtual std::u16string GetText(EdtPoint start, EdtPoint end) const;
+    virtual int GetLineActualLength(int line);
+    virtual CEdtTextBuffer* LocateTextBuffer();
+    CEdtTextBuffer* GetTextBuffer() const { return m_buffer; }
+
+    // ---- source types
+    virtual bool SetTextTypeById(int id);
+    virtual bool SetTextType(std::u16string_view extension);
+    virtual bool SetTextType(const TextTypeDef* type);
+    bool SelectTextType(const TextTypeDef* type) override;
+    const TextTypeDef* GetCurrentTextType() const { return m_textType; }
+    uint32_t GetFlags() const { return m_flags; }
+    static void LoadSettings();
+    static void SaveSettings();
+
+    // ---- display
+    virtual QColor GetColor(int index) const;
+    virtual bool GetBold(int index) const;
+    virtual bool GetItalic(int index) const;
+    // The line's text and background colours; false when it has none.
+    virtual bool GetLineColors(int line, QColor& text, QColor& back) const;
+    virtual int GetMarginWidth() const;
+    // line -1: the area below the text.
+    virtual void DrawMargin(QPainter& p, const QRect& rect, int line);
+    virtual void DrawSingleLine(QPainter& p, const QRect& rect, int line);
+    void SetFont(const EdtLogFont& font);
+    const EdtLogFont& GetLogFont() const { return m_logFont; }
+    const QFont& GetFont(bool italic, bool bold);
+    void SetTabSize(int n);
+    int GetTabSize() const override { return m_tabSize; }
+    bool GetSelectionMargin() const { return m_selMargin; }
+    void SetSelectionMargin(bool on);
+    bool GetShowTabs() const { return m_showTabs; }
+    void SetShowTabs(bool on);
+    bool GetWordWrap() const { return m_wordWrap; }
+    void SetWordWrap(bool on);
+    CEdtParser* SetParser(CEdtParser* parser);
+    CEdtParser* GetParser() const { return m_parser; }
+    uint32_t GetParseCookie(int line);
+    // The row's parser over a line, after the cookie of the line before.
+    uint32_t ParseLine(uint32_t cookie, int line, TextBlockList* blocks);
+    int GetLineHeight();
+    int GetCharWidth();
+    int GetScreenLines();
+    int GetScreenChars();
+    int GetMaxLineLength();
+    // The area the text and margin are drawn in (without own scroll bars).
+    QRect ClientRect() const;
+
+    // ---- sub-lines and scrolling
+    virtual int GetSubLineCount();
+    virtual int GetSubLineIndex(int line);
+    virtual void GetLineBySubLineIndex(int subLine, int& line, int& subInLine);
+    virtual int GetSubLines(int line);
+    // The break positions of the line (empty without word wrap).
+    void GetLineBreaks(int line, std::vector<int>& breaks);
+    virtual void WrapLine(int line, int width, std::vector<int>* breaks, int& count);
+    virtual void InvalidateLineCache(int from, int to);
+    void ScrollToSubLine(int subLine, bool noSmooth = false, bool trackScrollBar = true);
+    void ScrollToChar(int column, bool noSmooth = false, bool trackScrollBar = true);
+    void ScrollToLine(int line, bool noSmooth = false, bool trackScrollBar = true);
+    int GetTopSubLine() const { return m_topSubLine; }
+    int GetTopLine() const { return m_topLine; }
+    int GetOffsetChar() const { return m_offsetChar; }
+    void RecalcVertScrollBar(bool positionOnly = false);
+    void RecalcHorzScrollBar(bool positionOnly = false);
+    virtual void UpdateSiblingScrollPos(bool horz);
+    virtual void OnUpdateSibling(CEdtTextView* updater, bool horz);
+    // Whether the idle filler still has work (cookies, lengths, wrap).
+    bool IsFillerBusy() const;
+    // Whether every line is drawn in its exact colours (all cookies known,
+    // nothing drawn provisionally waits).
+    bool AreColoursExact() const { return m_cookiesKnown >= GetLineCount() && m_provisionalFrom == INT_MAX; }
+    // Runs the idle filler to its end (tests and benchmarks).
+    void FinishFiller();
+    // Bytes held by the per-line caches.
+    size_t CacheMemoryBytes() const;
+
+    // ---- caret and selection
+    EdtPoint GetCursorPos() const { return m_cursorPos; }
+    void SetCursorPos(EdtPoint pt);
+    void SetAnchor(EdtPoint pt);
+    void SetAnchorAtCursor();
+    void GoToAnchor();
+    void SetSelection(EdtPoint start, EdtPoint end);
+    void GetSelection(EdtPoint& start, EdtPoint& end);
+    bool IsSelection() const;
+    bool IsInsideSelection(EdtPoint pt);
+    bool IsValidTextPos(EdtPoint pt) const;
+    bool IsValidTextPosX(EdtPoint pt) const { return IsValidTextPos(pt); }
+    bool IsValidTextPosY(EdtPoint pt) const;
+    void EnsureVisible(EdtPoint pt);
+    EdtPoint ClientToText(QPoint p);
+    QPoint TextToClient(EdtPoint pt);
+    void GoToLine(int n, bool relative);
+    void UpdateCaret();
+    int CalculateActualOffset(int line, int ch);
+    bool GetDisableDragAndDrop() const { return m_disableDragAndDrop; }
+    void SetDisableDragAndDrop(bool on) { m_disableDragAndDrop = on; }
+    bool GetKeyboardSelectionMode() const { return m_keyboardSelection; }
+    void SetKeyboardSelectionMode(bool on) { m_keyboardSelection = on; }
+    bool HasUnnamedBookmarks() const { return m_hasUnnamedBookmarks; }
+    // Whether the caret is shown (focus, blink phase and position).
+    bool IsCaretShown() const;
+
+    // ---- clipboard and drag source
+    virtual bool TextInClipboard();
+    virtual bool PutToClipboard(const std::u16string& text);
+    virtual bool GetFromClipboard(std::u16string& text);
+    // Puts text that already has LF line ends; false for an empty text.
+    bool SetClipboardText(const QString& lfText);
+    virtual bool PrepareDragData(std::u16string& text);
+    virtual Qt::DropActions GetDropEffect();
+    virtual void OnDropSource(Qt::DropAction effect);
+    // The text view whose drag runs now (nullptr when none).
+    static CEdtTextView* CurrentDragSource();
+
+    // ---- buffer updates
+    void UpdateView(IEdtBufferListener* source, const UpdateContext* context, uint32_t flags,
+                    int line) override;
+    void OnEditOperation(int action, std::u16string_view text) override;
+    virtual void ResetView();
+    void AttachToBuffer(CEdtTextBuffer* buffer = nullptr);
+    void DetachFromBuffer();
+
+    // ---- framework
+    void OnInitialUpdate() override;
+    void OnUpdate(ui::View* sender, long hint, QObject* object) override;
+    const ui::AccelTable* Accelerators() const override;
+    bool ExecuteCommand(uint32_t id) override;
+    // Ends the incremental search (the edit view has one).
+    virtual void EndIncrementalSearch() {}
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    QSize sizeHint() const override { return {640, 400}; }
+
+protected:
+    // ---- Qt events
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+    bool event(QEvent* e) override;
+
+    // ---- commands (overridable by the edit view)
+    virtual void OnCaretCommand(uint32_t id);
+    virtual void OnEditCopy();
+    virtual void OnEditSelectAll();
+    virtual void OnToggleBookmark(int n);
+    virtual void OnGoBookmark(int n);
+    virtual void OnClearBookmarks();
+    virtual void OnToggleBookmark();
+    virtual void OnNextBookmark();
+    virtual void OnPrevBookmark();
+    virtual void OnClearAllBookmarks();
+    virtual void OnMatchBrace();
+    virtual void OnGoToLine();
+    virtual void OnSwitchHeader();
+
+    // The text as the layout sees it.
+    const edt::ILayoutLines& Layout() const;
+    edt::ViewMetrics Metrics();
+    bool IsInsideSplitter() const { return m_splitter != nullptr; }
+    void InvalidateLines(int first, int last);
+    void InvalidateFromLine(int line);
+    void PrepareSelBounds();
+    // The caret keeps the anchor and sets the selection (extend) or moves
+    // both (no extend); the common end of every caret command.
+    void FinishCaretMove(bool extend, bool keepIdeal);
+
+    CEdtTextBuffer* m_buffer = nullptr;
+    const TextTypeDef* m_textType = nullptr;
+    const TextTypeDef* m_appliedType = nullptr;
+    uint32_t m_flags = 0;
+    int m_tabSize = 4;
+    bool m_showTabs = false;
+    bool m_selMargin = true;
+    bool m_wordWrap = false;
+    bool m_showInactiveSelection = true;
+    CEdtParser* m_parser = nullptr;
+
+    EdtPoint m_cursorPos;
+    EdtPoint m_anchor;
+    EdtPoint m_selStart, m_selEnd;
+    EdtPoint m_drawSelStart, m_drawSelEnd;
+    EdtPoint m_savedPos;
+    int m_idealCharPos = -1;
+    bool m_hasUnnamedBookmarks = false;
+    bool m_disableDragAndDrop = false;
+    bool m_keyboardSelection = false;
+    bool m_focused = false;
+
+    int m_topLine = 0, m_topSubLine = 0, m_offsetChar = 0;
+    bool m_vertScrollLocked = false, m_horzScrollLocked = false;
+
+    // mouse
+    bool m_dragSelection = false;
+    bool m_wordSelection = false;
+    bool m_lineSelection = false;
+    bool m_preparingToDrag = false;
+    bool m_draggingText = false;
+    QPoint m_pressPos;
+    QPoint m_lastMousePos;
+    EdtPoint m_dragStart, m_dragEnd;
+    QTimer* m_autoScroll = nullptr;
+
+private:
+    friend class EdtViewLines;
+    friend class EdtViewFiller;
+    void Init();
+    void ApplyTextType(const TextTypeDef* type);
+    void MapCommands();
+    void EnsureMetrics();
+    void ResetCaches();
+    void EnsureCacheSize();
+    int WrapWidth();
+    void ComputeSubLines(int line);
+    void StartFiller();
+    bool RunFillerSlice(int budgetMs);
+    void OnFillerTimer();
+    void ConnectScrollBars();
+    static void KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context);
+    void LayoutScrollBars();
+    void OnVScroll(int value);
+    void OnHScroll(int value);
+    void UpdateCaretBlink();
+    QRect CaretRect();
+    void SelectWordsBetween(EdtPoint a, EdtPoint b);
+    void SelectScreenLines(EdtPoint a, EdtPoint b);
+    void OnAutoScrollTimer();
+    void StartDrag();
+    void EndMouseSelection();
+    void DrawRuns(QPainter& p, const QRect& rect, int line);
+
+    // caches
+    EdtLogFont m_logFont{};
+    std::array<std::unique_ptr<QFont>, 4> m_fonts;
+    std::array<int, 4> m_fontFits{};  // 1 when an ASCII run may be drawn whole
+    std::array<int, 4> m_fontAscent{};
+    int m_lineHeight = -1, m_charWidth = -1;
+    int m_screenLines = -1, m_screenChars = -1;
+    std::vector<uint32_t> m_cookies;  // valid below m_cookiesKnown
+    int m_cookiesKnown = 0;
+    edt::BlockedCounts m_lengths;     // expanded lengths, -1 unknown
+    edt::BlockedCounts m_subLines;    // sub-lines per line, -1 unknown (counts 1)
+    int m_maxLength = -1;             // -1 unknown
+    int m_maxKnown = 0;               // max over the lengths computed so far
+    int m_lengthScan = 0;             // the filler's next line for lengths
+    int m_wrapScan = 0;               // the filler's next line for sub-lines
+    int m_wrapWidth = -1;
+    int m_provisionalFrom = INT_MAX;  // first line drawn with a guessed cookie
+    QTimer* m_filler = nullptr;
+    TextBlockList m_blocks;
+
+    QPixmap m_icons;
+    bool m_iconsLoaded = false;
+    QCursor m_marginCursor;
+    bool m_marginCursorLoaded = false;
+    std::unique_ptr<ui::AccelTable> m_accel;
+    std::unique_ptr<EdtViewLines> m_lines;
+
+    QScrollBar* m_vbar = nullptr;
+    QScrollBar* m_hbar = nullptr;
+    QPointer<QScrollBar> m_sharedV, m_sharedH;
+    ui::SplitterWnd* m_splitter = nullptr;
+    int m_wheelRest = 0, m_hwheelRest = 0;
+    bool m_syncingSiblings = false;
+
+    QTimer* m_caretTimer = nullptr;
+    bool m_caretOn = true;
+    QRect m_caretRect;
+    bool m_attached = false;
+};

@@ -1,0 +1,546 @@
+// The text view: fonts, colours, the margin and the drawing of lines.
+
+#include "editor/EdtTextView.h"
+
+#include "res/Resources.h"
+
+#include <QScrollBar>
+
+#include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSvgRenderer>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+QColor Rgb(uint32_t rgb)
+{
+    return QColor::fromRgb(QRgb(0xFF000000u | rgb));
+}
+
+bool StartsWithCourier(const char16_t* face)
+{
+    static const char16_t kCourier[] = u"Courier";
+    for (int i = 0; i < 7; ++i)
+        if (face[i] != kCourier[i])
+            return false;
+    return true;
+}
+
+int ScreenDpiY()
+{
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        const int dpi = static_cast<int>(std::lround(s->logicalDotsPerInchY()));
+        if (dpi > 0)
+            return dpi;
+    }
+    return 96;
+}
+
+// The cells as a QString without a copy (valid while s is unchanged).
+QString Cells(const std::u16string& s)
+{
+    return QString::fromRawData(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
+}
+
+bool AllBlank(const std::u16string& s)
+{
+    return std::all_of(s.begin(), s.end(), [](char16_t c) { return c == u' '; });
+}
+
+bool AllAscii(const std::u16string& s)
+{
+    return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; });
+}
+
+// Paint-time budget for filling missing parse cookies: well inside the
+// 50 ms a paint may wait, so that a jump far ahead still paints at once;
+// the idle filler brings the exact colours right after.
+QElapsedTimer g_paintClock;
+constexpr int kPaintCookieBudgetMs = 4;
+constexpr int kPaintCookieNearLines = 4096;
+
+} // namespace
+
+// ------------------------------------------------------------ colours
+
+QColor CEdtTextView::GetColor(int index) const
+{
+    switch (index) {
+    case EDT_CLR_WHITESPACE:
+    case EDT_CLR_BACKGROUND: return palette().color(QPalette::Base);
+    case EDT_CLR_TEXT: return palette().color(QPalette::Text);
+    case EDT_CLR_MARGIN_TEXT:
+    case EDT_CLR_MARGIN_BACK: return palette().color(QPalette::Button);
+    case EDT_CLR_SEL_BACK: return Rgb(0x000000);
+    case EDT_CLR_SEL_TEXT: return Rgb(0xFFFFFF);
+    case 7: return Rgb(0x0000FF);
+    case 8: return Rgb(0x800080);
+    case 9: return Rgb(0x800000);
+    case 10: return Rgb(0x008000);
+    case 11: return Rgb(0xFF0000);
+    case 12: return Rgb(0x606060);
+    case 13: return Rgb(0x800000);
+    case 14: return Rgb(0x0080C0);
+    case 15:
+    case 16:
+    case 17: return Rgb(0x800000);
+    case 18: return Rgb(0x000080);
+    case 19: return Rgb(0x0080C0);
+    default: return Rgb(0x800000);
+    }
+}
+
+bool CEdtTextView::GetBold(int index) const
+{
+    return index == EDT_CLR_KEYWORD;
+}
+
+bool CEdtTextView::GetItalic(int index) const
+{
+    return index == EDT_CLR_COMMENT;
+}
+
+bool CEdtTextView::GetLineColors(int line, QColor& text, QColor& back) const
+{
+    const int32_t c = edt::LineColourOfFlags(GetLineFlags(line));
+    if (c < 0)
+        return false;
+    back = Rgb(static_cast<uint32_t>(c));
+    text = Rgb(0xFFFFFF);
+    return true;
+}
+
+// ------------------------------------------------------------ fonts
+
+void CEdtTextView::SetFont(const EdtLogFont& font)
+{
+    m_logFont = font;
+    for (auto& f : m_fonts)
+        f.reset();
+    m_lineHeight = m_charWidth = -1;
+    m_screenLines = m_screenChars = -1;
+    RecalcVertScrollBar();
+    RecalcHorzScrollBar();
+    UpdateCaret();
+    update();
+    StartFiller();
+}
+
+const QFont& CEdtTextView::GetFont(bool italic, bool bold)
+{
+    const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
+    if (!m_fonts[size_t(slot)]) {
+        EdtLogFont lf = m_logFont;
+        if (lf.height == 0) {
+            const int64_t num = int64_t(11) * ScreenDpiY();
+            lf.height = -static_cast<int32_t>((num + 36) / 72);
+        }
+        const bool courier = StartsWithCourier(lf.faceName);
+        const int px = std::max(1, std::abs(lf.height));
+        auto make = [&](const QFont& base) {
+            auto f = std::make_unique<QFont>(base);
+            f->setPixelSize(px);
+            f->setBold(bold && !courier);
+            f->setItalic(italic && !courier);
+            f->setFixedPitch(true);
+            f->setKerning(false);
+            return f;
+        };
+        std::u16string face(lf.faceName);
+        // Resolving a family is slow: the fonts made once are kept for
+        // every view.
+        static std::map<std::pair<std::u16string, int>, QFont> made;
+        static QObject* madeFor = nullptr;  // the application they belong to
+        if (madeFor != QCoreApplication::instance()) {
+            made.clear();
+            madeFor = QCoreApplication::instance();
+            if (madeFor)
+                QObject::connect(madeFor, &QObject::destroyed, [] {
+                    made.clear();
+                    madeFor = nullptr;
+                });
+        }
+        const auto key = std::make_pair(face, px * 4 + slot);
+        auto it = made.find(key);
+        if (it == made.end()) {
+            std::unique_ptr<QFont> f;
+            if (face != u"FixedSys") {
+                QFont base(QString::fromStdU16String(face));
+                base.setStyleHint(QFont::TypeWriter);
+                f = make(base);
+                if (!QFontInfo(*f).fixedPitch())
+                    f.reset();
+            }
+            if (!f)
+                f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            it = made.emplace(key, *f).first;
+        }
+        m_fonts[size_t(slot)] = std::make_unique<QFont>(it->second);
+        m_fontFits[size_t(slot)] = -1;
+    }
+    return *m_fonts[size_t(slot)];
+}
+
+void CEdtTextView::EnsureMetrics()
+{
+    if (m_charWidth > 0 && m_lineHeight > 0)
+        return;
+    QFontMetrics fm(GetFont(false, false));
+    m_charWidth = std::max(fm.horizontalAdvance(QLatin1Char('X')), 1);
+    m_lineHeight = std::max(fm.height(), 1);
+}
+
+int CEdtTextView::GetLineHeight()
+{
+    EnsureMetrics();
+    return m_lineHeight;
+}
+
+int CEdtTextView::GetCharWidth()
+{
+    EnsureMetrics();
+    return m_charWidth;
+}
+
+int CEdtTextView::GetMarginWidth() const
+{
+    return m_selMargin ? 20 : 1;
+}
+
+void CEdtTextView::SetSelectionMargin(bool on)
+{
+    if (m_selMargin == on)
+        return;
+    m_selMargin = on;
+    m_screenChars = -1;
+    update();
+    RecalcHorzScrollBar();
+    UpdateCaret();
+}
+
+void CEdtTextView::SetShowTabs(bool on)
+{
+    if (m_showTabs == on)
+        return;
+    m_showTabs = on;
+    update();
+}
+
+edt::ViewMetrics CEdtTextView::Metrics()
+{
+    edt::ViewMetrics m;
+    m.lineHeight = GetLineHeight();
+    m.charWidth = GetCharWidth();
+    m.marginWidth = GetMarginWidth();
+    m.topSubLine = m_topSubLine;
+    m.offsetChar = m_offsetChar;
+    return m;
+}
+
+// ------------------------------------------------------------ margin
+
+void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)
+{
+    if (!m_selMargin) {
+        p.fillRect(rect, GetColor(EDT_CLR_BACKGROUND));
+        return;
+    }
+    p.fillRect(rect, GetColor(EDT_CLR_MARGIN_BACK));
+    p.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), GetColor(EDT_CLR_MARGIN_TEXT));
+    if (line < 0)
+        return;
+    const int icon = edt::MarginIconOfFlags(GetLineFlags(line));
+    if (icon < 0)
+        return;
+    if (!m_iconsLoaded) {
+        m_iconsLoaded = true;
+        bool ok = false;
+        const QByteArray svg = res::Data(QStringLiteral("icons/%1.svg").arg(IDR_EDT_MARGIN_ICONS), &ok);
+        QSvgRenderer r(svg);
+        if (ok && r.isValid()) {
+            QPixmap pm(14 * 16, 16);
+            pm.fill(Qt::transparent);
+            QPainter ip(&pm);
+            r.render(&ip, QRectF(0, 0, 14 * 16, 16));
+            ip.end();
+            m_icons = pm;
+        }
+    }
+    if (m_icons.isNull())
+        return;
+    const int lh = GetLineHeight();
+    p.drawPixmap(QPoint(rect.right() + 1 - 19, rect.top() + (lh - 16) / 2), m_icons,
+                 QRect(icon * 16, 0, 16, 16));
+}
+
+// ------------------------------------------------------------ lines
+
+void CEdtTextView::PrepareSelBounds()
+{
+    auto before = [](EdtPoint a, EdtPoint b) { return a.line < b.line || (a.line == b.line && a.ch < b.ch); };
+    if (before(m_selEnd, m_selStart)) {
+        m_drawSelStart = m_selEnd;
+        m_drawSelEnd = m_selStart;
+    } else {
+        m_drawSelStart = m_selStart;
+        m_drawSelEnd = m_selEnd;
+    }
+}
+
+void CEdtTextView::DrawSingleLine(QPainter& p, const QRect& rect, int line)
+{
+    if (line < 0 || line >= GetLineCount()) {
+        p.fillRect(rect, GetColor(EDT_CLR_WHITESPACE));
+        return;
+    }
+    DrawRuns(p, rect, line);
+}
+
+void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
+{
+    const int lh = GetLineHeight();
+    const int cw = GetCharWidth();
+    QColor lineText, lineBack;
+    const bool lineColours = GetLineColors(line, lineText, lineBack);
+    const QColor rest = lineColours ? lineBack : GetColor(EDT_CLR_WHITESPACE);
+    const QColor rowBack = lineColours ? lineBack : GetColor(EDT_CLR_BACKGROUND);
+    int fontSlot = -1;  // what the painter holds
+    QColor pen;
+    const bool selShown = m_focused || m_showInactiveSelection;
+    auto selected = [&](int ch) {
+        const EdtPoint pt{ch, line};
+        auto le = [](EdtPoint a, EdtPoint b) { return a.line < b.line || (a.line == b.line && a.ch <= b.ch); };
+        return selShown && le(m_drawSelStart, pt) && !le(m_drawSelEnd, pt);
+    };
+    const std::u16string_view text(GetLineChars(line), size_t(GetLineLength(line)));
+    const int len = static_cast<int>(text.size());
+    if (len == 0) {
+        p.fillRect(rect, rest);
+        if (selected(0) && m_offsetChar == 0)
+            p.fillRect(QRect(rect.left(), rect.top(), cw, lh), GetColor(EDT_CLR_SEL_BACK));
+        return;
+    }
+
+    // Colour blocks, after the cookie of the previous line.
+    uint32_t cookie = 0;
+    if (line > 0) {
+        if (line - 1 < m_cookiesKnown) {
+            cookie = m_cookies[size_t(line) - 1];
+        } else {
+            // Far below the known cookies (a jump right after opening) the
+            // line waits for the filler instead of the paint.
+            const bool near = line - 1 - m_cookiesKnown < kPaintCookieNearLines;
+            while (near && m_cookiesKnown <= line - 1 &&
+                   (!g_paintClock.isValid() || g_paintClock.elapsed() < kPaintCookieBudgetMs))
+                GetParseCookie(std::min(line - 1, m_cookiesKnown + 255));
+            if (line - 1 < m_cookiesKnown) {
+                cookie = m_cookies[size_t(line) - 1];
+            } else {
+                cookie = m_cookiesKnown > 0 ? m_cookies[size_t(m_cookiesKnown) - 1] : 0;
+                m_provisionalFrom = std::min(m_provisionalFrom, line);
+                StartFiller();
+            }
+        }
+    }
+    const uint32_t end = ParseLine(cookie, line, &m_blocks);
+    if (m_blocks.Count() == 0)  // a parser of a derived view may lay none
+        m_blocks.Append(0, EDT_CLR_TEXT);
+    if (line == m_cookiesKnown && line - 1 < m_cookiesKnown) {
+        if (m_cookies.size() <= size_t(line))
+            m_cookies.resize(size_t(GetLineCount()));
+        m_cookies[size_t(line)] = end;
+        ++m_cookiesKnown;
+    }
+
+    std::vector<int> breaks;
+    GetLineBreaks(line, breaks);
+    const int subCount = static_cast<int>(breaks.size()) + 1;
+    const int t = m_tabSize;
+    const int screenChars = std::max(GetScreenChars(), 0) + 1;
+    std::u16string cells;
+
+    // Walk the characters once, keeping their columns.
+    int ch = 0, col = 0;
+    auto advance = [&](int to) {
+        for (; ch < to; ++ch)
+            col += text[size_t(ch)] == u'\t' ? t - col % t : 1;
+    };
+    for (int sub = 0; sub < subCount; ++sub) {
+        const int s0 = sub == 0 ? 0 : breaks[size_t(sub) - 1];
+        const int s1 = sub < subCount - 1 ? breaks[size_t(sub)] : len;
+        advance(s0);
+        const int base = col;
+        const int y = rect.top() + sub * lh;
+        p.fillRect(QRect(rect.left(), y, rect.width(), lh), rowBack);
+        const int visFirst = base + m_offsetChar;
+        const int visLast = visFirst + screenChars;
+        int drawnTo = rect.left();  // right edge of what is painted
+        int bi = 0;
+        while (bi + 1 < m_blocks.Count() && m_blocks[bi + 1].charPos <= s0)
+            ++bi;
+        int pos = s0;
+        while (pos < s1) {
+            const TextBlock& b = m_blocks[bi];
+            // A block reaches to the next one (the last to the line end); a
+            // run is its part on this sub-line.
+            const int blockEnd = bi + 1 < m_blocks.Count() ? std::max(m_blocks[bi + 1].charPos, pos) : len;
+            const int runEnd = std::min(s1, blockEnd);
+            if (runEnd <= pos) {
+                ++bi;
+                continue;
+            }
+            // Split the run where the selection starts or ends.
+            int segEnd = runEnd;
+            const bool sel = selected(pos);
+            for (EdtPoint e : {m_drawSelStart, m_drawSelEnd})
+                if (e.line == line && e.ch > pos && e.ch < segEnd)
+                    segEnd = e.ch;
+            advance(pos);
+            const int segCol = col;
+            if (segCol >= visLast)
+                break;
+            QColor fg, bg;
+            if (sel) {
+                fg = GetColor(EDT_CLR_SEL_TEXT);
+                bg = GetColor(EDT_CLR_SEL_BACK);
+            } else if (lineColours) {
+                fg = lineText;
+                bg = lineBack;
+            } else {
+                fg = GetColor(b.colorIndex);
+                bg = GetColor(EDT_CLR_BACKGROUND);
+            }
+            const int first = edt::ExpandCells(text, pos, segEnd, segCol, t, m_showTabs, visFirst, visLast, cells);
+            if (!cells.empty()) {
+                const int x = rect.left() + (first - visFirst) * cw;
+                const int w = static_cast<int>(cells.size()) * cw;
+                if (bg != rowBack)
+                    p.fillRect(QRect(x, y, w, lh), bg);
+                drawnTo = x + w;
+                if (AllBlank(cells)) {
+                    pos = segEnd;
+                    if (pos >= blockEnd)
+                        ++bi;
+                    continue;
+                }
+                const bool bold = GetBold(b.colorIndex), italic = GetItalic(b.colorIndex);
+                const QFont& f = GetFont(italic, bold);
+                const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
+                if (m_fontFits[size_t(slot)] < 0) {
+                    QFontMetrics fm(f);
+                    m_fontFits[size_t(slot)] = fm.horizontalAdvance(QStringLiteral("Xi.W")) == 4 * cw ? 1 : 0;
+                    m_fontAscent[size_t(slot)] = fm.ascent();
+                }
+                if (slot != fontSlot) {
+                    p.setFont(f);
+                    fontSlot = slot;
+                }
+                if (fg != pen) {
+                    p.setPen(fg);
+                    pen = fg;
+                }
+                const int baseline = y + m_fontAscent[size_t(slot)];
+                if (m_fontFits[size_t(slot)] == 1 && AllAscii(cells)) {
+                    p.drawText(QPoint(x, baseline), Cells(cells));
+                } else {
+                    QFontMetrics fm(f);
+                    const QString s = Cells(cells);
+                    if (fm.horizontalAdvance(s) == w) {
+                        p.drawText(QPoint(x, baseline), s);
+                    } else {
+                        for (qsizetype i = 0; i < s.size(); ++i) {
+                            const bool pair = s[i].isHighSurrogate() && i + 1 < s.size();
+                            const QString one = s.mid(i, pair ? 2 : 1);
+                            const int cells1 = pair ? 2 : 1;
+                            const int cx = x + int(i) * cw;
+                            const int gw = fm.horizontalAdvance(one);
+                            p.drawText(QPoint(cx + (cells1 * cw - gw) / 2, baseline), one);
+                            if (pair)
+                                ++i;
+                        }
+                    }
+                }
+            }
+            pos = segEnd;
+            if (pos >= blockEnd)
+                ++bi;
+        }
+        // After the sub-line's text.
+        int x = std::max(drawnTo, rect.left());
+        if (sub == subCount - 1) {
+            advance(len);
+            const int endX = rect.left() + (col - visFirst) * cw;
+            x = std::max(x, endX);
+            if (selected(len) && col >= visFirst && col < visLast) {
+                p.fillRect(QRect(endX, y, cw, lh), GetColor(EDT_CLR_SEL_BACK));
+                x = std::max(x, endX + cw);
+            }
+        }
+        if (x < rect.right() + 1)
+            p.fillRect(QRect(x, y, rect.right() + 1 - x, lh), rest);
+    }
+}
+
+void CEdtTextView::paintEvent(QPaintEvent* e)
+{
+    QPainter p(this);
+    const QRect client = ClientRect();
+    if (m_vbar->isVisible() && m_hbar->isVisible())  // the corner between the bars
+        p.fillRect(QRect(client.right() + 1, client.bottom() + 1, width() - client.width(),
+                         height() - client.height()),
+                   palette().color(QPalette::Window));
+    p.setClipRect(client);
+    PrepareSelBounds();
+    g_paintClock.start();
+    const int lh = GetLineHeight();
+    const int margin = GetMarginWidth();
+    const QRect region = e->rect() & client;
+    const int count = GetLineCount();
+    int sub = 0, line = 0;
+    GetLineBySubLineIndex(m_topSubLine, line, sub);
+    m_topLine = line;
+    int y = client.top() - sub * lh;
+    while (y <= client.bottom()) {
+        if (line >= count) {
+            const QRect r(client.left(), y, client.width(), client.bottom() + 1 - y);
+            if (r.intersects(region)) {
+                DrawMargin(p, QRect(r.left(), r.top(), margin, r.height()), -1);
+                DrawSingleLine(p, QRect(r.left() + margin, r.top(), r.width() - margin, r.height()), -1);
+            }
+            break;
+        }
+        const int h = GetSubLines(line) * lh;
+        const QRect r(client.left(), y, client.width(), h);
+        if (r.intersects(region)) {
+            DrawMargin(p, QRect(r.left(), r.top(), margin, h), line);
+            DrawSingleLine(p, QRect(r.left() + margin, r.top(), r.width() - margin, h), line);
+        }
+        y += h;
+        ++line;
+    }
+    g_paintClock.invalidate();
+    if (IsCaretShown()) {
+        const QRect c = CaretRect();
+        if (c.left() >= margin) {
+            p.setCompositionMode(QPainter::CompositionMode_Difference);
+            p.fillRect(c, Qt::white);
+        }
+    }
+}
+
+void CEdtTextView::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::PaletteChange || e->type() == QEvent::StyleChange)
+        update();
+    ui::View::changeEvent(e);
+}

@@ -1,0 +1,412 @@
+// The text view's display: margin, colours, fonts, scrolling, word wrap,
+// split panes, source types and the position pane.
+
+#include "TextViewTest.h"
+
+#include "editor/EdtParser.h"
+#include "platform/ui/Command.h"
+#include "platform/ui/Splitter.h"
+#include "tests/support/platform/TempDir.h"
+
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport::ui;
+
+namespace {
+
+std::u16string Numbered(int n, const std::u16string& body = u"line")
+{
+    std::u16string t;
+    for (int i = 0; i < n; ++i) {
+        if (i)
+            t += u"\r\n";
+        t += body + u" " + std::u16string(QString::number(i).toStdU16String());
+    }
+    return t;
+}
+
+void Wheel(QWidget* w, int dy, int dx = 0)
+{
+    QWheelEvent e(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(dx, dy), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+QRect Row(CEdtTextView& v, int row, int x0 = -1)
+{
+    const int m = x0 < 0 ? v.GetMarginWidth() : x0;
+    return {m, row * v.GetLineHeight(), v.ClientRect().width() - m, v.GetLineHeight()};
+}
+
+} // namespace
+
+TEST(TextViewPaint, MarginIconsAndLineColours)
+{
+    auto v = MakeView(Numbered(5));
+    v->buffer.SetLineFlag(0, EDT_LF_BOOKMARK_UNNAMED, true, false);
+    v->buffer.SetLineFlag(1, 0x10000, true, false);
+    v->buffer.SetLineFlag(1, 0x20000, true, false);
+    v->buffer.SetLineFlag(2, 0x100000, true, false);
+    EXPECT_EQ(v->GetMarginWidth(), 20);
+    QImage img = Render(v.get());
+    const int lh = v->GetLineHeight();
+    const QColor flag(0x20, 0x60, 0xD0), green(0x20, 0xB0, 0x20);
+    EXPECT_TRUE(RectHasColor(img, QRect(0, 0, 19, lh), flag, 3, 40));       // bookmark flag
+    EXPECT_TRUE(RectHasColor(img, QRect(0, lh, 19, lh), green, 3, 40));     // icon 0: the arrow
+    EXPECT_FALSE(RectHasColor(img, QRect(0, 2 * lh, 19, lh), flag, 1, 40)); // 0x100000: no icon
+    EXPECT_TRUE(RectHasColor(img, QRect(19, 0, 1, lh), v->GetColor(3), lh));
+    // Line backgrounds: green wins over red, olive alone.
+    EXPECT_GT(CountColor(img, Row(*v, 1), QColor(0x00, 0x80, 0x00)), 100);
+    EXPECT_EQ(CountColor(img, Row(*v, 1), QColor(0xFF, 0x00, 0x00)), 0);
+    EXPECT_GT(CountColor(img, Row(*v, 2), QColor(0x80, 0x80, 0x00)), 100);
+
+    // Without the margin: 1 pixel and no icons.
+    v->SetSelectionMargin(false);
+    EXPECT_EQ(v->GetMarginWidth(), 1);
+    img = Render(v.get());
+    EXPECT_FALSE(RectHasColor(img, QRect(0, 0, 19, lh), flag, 1, 40));
+
+    // The selection: black behind white text, over the line colour too.
+    v->SetSelection({0, 1}, {4, 1});
+    img = Render(v.get());
+    const int cw = v->GetCharWidth();
+    EXPECT_GT(CountColor(img, QRect(1, lh, 4 * cw, lh), QColor(Qt::black)), 4 * cw * lh / 2);
+    EXPECT_GT(CountColor(img, QRect(1, lh, 4 * cw, lh), QColor(Qt::white)), 0);
+}
+
+TEST(TextViewPaint, KeywordBoldOnlyWithoutCourier)
+{
+    auto v = MakeView(u"DATA\r\n; comment");
+    EXPECT_TRUE(v->GetBold(7));
+    EXPECT_TRUE(v->GetItalic(10));
+    EXPECT_FALSE(v->GetBold(2));
+    EXPECT_TRUE(v->GetFont(false, true).bold());
+    EXPECT_TRUE(v->GetFont(true, false).italic());
+    EdtLogFont courier = TestFont();
+    const char16_t face[] = u"Courier New";
+    std::memcpy(courier.faceName, face, sizeof face);
+    v->SetFont(courier);
+    EXPECT_FALSE(v->GetFont(false, true).bold());
+    EXPECT_FALSE(v->GetFont(true, false).italic());
+    // Whatever the face resolves to, the grid is fixed pitch.
+    EXPECT_GT(v->GetCharWidth(), 0);
+    EXPECT_GT(v->GetLineHeight(), 0);
+    // Colours of the keyword and comment of a PLC source.
+    ASSERT_TRUE(v->SetTextType(std::u16string_view(u"plc")));
+    const QImage img = Render(v.get());
+    EXPECT_TRUE(RectHasColor(img, Row(*v, 0), QColor(0, 0, 0xFF), 5));
+    EXPECT_TRUE(RectHasColor(img, Row(*v, 1), QColor(0, 0x80, 0), 5));
+}
+
+TEST(TextViewPaint, WheelResizeAndScrollBars)
+{
+    auto v = MakeView(Numbered(100));
+    Wheel(v.get(), 120);  // up at the top: nothing
+    EXPECT_EQ(v->GetTopSubLine(), 0);
+    Wheel(v.get(), -120);
+    EXPECT_EQ(v->GetTopSubLine(), 3);
+    Wheel(v.get(), -20);  // a small touchpad step waits for the next
+    EXPECT_EQ(v->GetTopSubLine(), 3);
+    Wheel(v.get(), -20);
+    EXPECT_EQ(v->GetTopSubLine(), 4);
+    auto* vbar = FindChildOfClass<QScrollBar>(v.get());
+    ASSERT_NE(vbar, nullptr);
+    EXPECT_EQ(vbar->value(), 4);
+    EXPECT_TRUE(vbar->isEnabled());
+    // A page step keeps one line of the old page in view.
+    vbar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(v->GetTopSubLine(), 4 + v->GetScreenLines() - 1);
+    vbar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(v->GetTopSubLine(), 4);
+    // Resizing keeps the top line.
+    v->resize(300, 200);
+    PumpEvents();
+    EXPECT_EQ(v->GetTopLine(), 4);
+    // Everything fits: back to the top and disabled, not hidden.
+    SetText(v->buffer, u"a\r\nb");
+    v->RecalcVertScrollBar();
+    EXPECT_EQ(v->GetTopSubLine(), 0);
+    EXPECT_FALSE(vbar->isEnabled());
+    EXPECT_TRUE(vbar->isVisible());
+    // A horizontal wheel scrolls columns.
+    SetText(v->buffer, std::u16string(300, u'x'));
+    v->FinishFiller();
+    Wheel(v.get(), 0, -80);
+    EXPECT_EQ(v->GetOffsetChar(), 2);
+}
+
+TEST(TextViewPaint, WordWrapNeedsAParser)
+{
+    auto v = MakeView(std::u16string(200, u'x') + u"\r\nshort");
+    v->SetWordWrap(true);
+    v->FinishFiller();
+    EXPECT_EQ(v->GetSubLineCount(), 2);  // no parser: one sub-line a line
+    CEdtParser parser;
+    v->SetParser(&parser);
+    v->FinishFiller();
+    const int chars = v->GetScreenChars();
+    ASSERT_GT(chars, 0);
+    EXPECT_EQ(v->GetSubLineCount(), (199 / chars + 1) + 1);
+    EXPECT_EQ(v->GetSubLineIndex(1), 199 / chars + 1);
+    // Resizing keeps the top character and recounts.
+    v->ScrollToSubLine(1);
+    v->resize(250, 300);
+    PumpEvents();
+    v->FinishFiller();
+    EXPECT_EQ(v->GetTopLine(), 0);
+    EXPECT_GT(v->GetSubLineCount(), 3);
+    v->SetParser(nullptr);
+}
+
+TEST(TextViewPaint, SplitPanesOfARowScrollTogether)
+{
+    CEdtTextBuffer buffer;
+    SetText(buffer, Numbered(200));
+    ui::Document doc;
+    ui::SplitterWnd split(
+        [&]() -> ui::View* {
+            auto* v = new TestView(&buffer);
+            v->AttachToBuffer();
+            v->SetFont(TestFont());
+            return v;
+        },
+        &doc);
+    split.resize(600, 400);
+    split.show();
+    ASSERT_TRUE(split.SplitColumn(300));
+    split.RecalcLayout();
+    PumpEvents();
+    auto* a = dynamic_cast<TestView*>(split.GetPane(0, 0));
+    auto* b = dynamic_cast<TestView*>(split.GetPane(0, 1));
+    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(WaitFor([&] { return a->isVisible() && b->isVisible(); }));
+    Wheel(a, -240);
+    EXPECT_EQ(a->GetTopSubLine(), 6);
+    EXPECT_EQ(b->GetTopSubLine(), 6);
+    EXPECT_EQ(split.RowScrollBar(0)->value(), 6);
+    a->ScrollToChar(3);
+    EXPECT_EQ(b->GetOffsetChar(), 0);  // another column
+    split.RowScrollBar(0)->setValue(20);
+    EXPECT_EQ(a->GetTopSubLine(), 20);
+    EXPECT_EQ(b->GetTopSubLine(), 20);
+    a->DetachFromBuffer();
+    b->DetachFromBuffer();
+}
+
+// A document whose view finds the source type by the path.
+class PathDoc : public ui::Document
+{
+public:
+    CEdtTextBuffer buffer;
+};
+
+class DocView : public CEdtTextView
+{
+public:
+    CEdtTextBuffer* LocateTextBuffer() override { return &static_cast<PathDoc*>(GetDocument())->buffer; }
+};
+
+TEST(TextViewPaint, SourceTypesApplyWholeAndRowsAreShared)
+{
+    ResetSourceTypes();
+    testsupport::TempDir dir;
+    dir.Write("x.c", "int main() {\r\n\treturn 0;\r\n}\r\n");
+    GetTextTypeDef(4)->tabSize = 8;  // "C"
+    PathDoc doc;
+    const QString path = QString::fromStdString(dir / "x.c");
+    ASSERT_TRUE(doc.buffer.LoadFromFile(path.toStdU16String()));
+    doc.SetPathName(path, false);
+    auto* view = new DocView;
+    doc.AddView(view);
+    view->OnInitialUpdate();
+    EXPECT_EQ(view->GetCurrentTextType()->name, u"C");
+    EXPECT_EQ(view->GetTabSize(), 8);
+    ASSERT_TRUE(doc.buffer.LoadFromFile(path.toStdU16String()));  // reloaded
+    EXPECT_EQ(view->GetTabSize(), 8);
+
+    // "Text" after "C" is applied whole.
+    EXPECT_TRUE(view->SetTextTypeById(0));
+    EXPECT_EQ(view->GetTabSize(), 4);
+    EXPECT_TRUE(view->GetSelectionMargin());
+    EXPECT_EQ(view->GetFlags(), 0x19u);
+    EXPECT_TRUE(view->SetTextTypeById(0));  // again: nothing changes
+    EXPECT_FALSE(view->SetTextTypeById(99));
+    EXPECT_EQ(view->GetCurrentTextType()->id, 0);
+    // 37402 now changes the "Text" row, not "C".
+    view->ExecuteCommand(ID_EDT_TOGGLE_MARGIN);
+    EXPECT_FALSE(view->GetSelectionMargin());
+    EXPECT_EQ(GetTextTypeDef(0)->flags & EDT_TT_MARGIN, 0u);
+    EXPECT_EQ(GetTextTypeDef(4)->flags, 0x50u);
+    ui::CmdUI check(ID_EDT_TOGGLE_MARGIN);
+    view->UpdateCommand(check);
+    EXPECT_EQ(check.Checked(), 0);
+    // The next view of that type starts with the row's state.
+    auto next = MakeView(u"x");
+    GetTextTypeDef(23)->flags ^= EDT_TT_WORDWRAP;  // as 37404 in another PLC view does
+    next->SetTextType(std::u16string_view(u"plc"));
+    EXPECT_TRUE(next->GetWordWrap());
+    next->ExecuteCommand(ID_EDT_TOGGLE_WORDWRAP);
+    EXPECT_FALSE(next->GetWordWrap());
+    EXPECT_EQ(GetTextTypeDef(23)->flags & EDT_TT_WORDWRAP, 0u);
+    // The source-type commands select rows 0-22 and check the current one.
+    next->ExecuteCommand(ID_EDT_SOURCE_TYPE_FIRST + 4);
+    EXPECT_EQ(next->GetCurrentTextType()->id, 4);
+    ui::CmdUI c4(ID_EDT_SOURCE_TYPE_FIRST + 4), c5(ID_EDT_SOURCE_TYPE_FIRST + 5);
+    next->UpdateCommand(c4);
+    next->UpdateCommand(c5);
+    EXPECT_EQ(c4.Checked(), 1);
+    EXPECT_EQ(c5.Checked(), 0);
+    doc.RemoveView(view);
+    delete view;
+    ResetSourceTypes();
+}
+
+TEST(TextViewPaint, PositionAndLineEndPanes)
+{
+    auto v = MakeView(u"\tab\r\ncd");
+    ui::CmdUI pos(ID_EDT_INDICATOR_POSITION);
+    v->UpdateCommand(pos);
+    EXPECT_EQ(pos.Text(), QStringLiteral("ř. 1,  sl. 1"));
+    v->SetCursorPos({1, 0});
+    v->UpdateCommand(pos);
+    EXPECT_EQ(pos.Text(), QStringLiteral("ř. 1,  sl. 5"));
+    ui::CmdUI crlf(ID_EDT_INDICATOR_CRLF);
+    v->UpdateCommand(crlf);
+    EXPECT_EQ(crlf.Text(), QStringLiteral("DOS"));
+    EXPECT_TRUE(crlf.Enabled());
+    CEdtTextView bare;
+    bare.UpdateCommand(crlf);
+    EXPECT_FALSE(crlf.Enabled());
+}
+
+TEST(TextViewPaint, BadInputDrawsSafely)
+{
+    // Controls, U+0000 and lone surrogates; one empty line; a very long line.
+    auto v = MakeView(std::u16string(u"a\0\x01\xD800z", 5) + u"\r\n\r\n" + std::u16string(1000000, u'y'));
+    v->FinishFiller();
+    EXPECT_EQ(v->GetMaxLineLength(), 1000000);
+    (void)Render(v.get());
+    v->SetCursorPos({999999, 2});
+    v->EnsureVisible({999999, 2});
+    EXPECT_GT(v->GetOffsetChar(), 990000);
+    const QImage img = Render(v.get());
+    EXPECT_GT(CountColor(img, Row(*v, 2), v->GetColor(2), 80), 0);
+    EXPECT_EQ(v->ClientToText(QPoint(v->GetMarginWidth() + 1, 2 * v->GetLineHeight() + 1)).line, 2);
+    // Positions outside the text are clamped or refused.
+    EXPECT_FALSE(v->IsValidTextPos({0, 7}));
+    EXPECT_FALSE(v->IsValidTextPos({-1, 0}));
+    EXPECT_TRUE(v->IsValidTextPos({5, 0}));
+    EXPECT_FALSE(v->IsValidTextPos({6, 0}));
+    v->SetSelection({-5, -5}, {99, 99});
+    EdtPoint a, b;
+    v->GetSelection(a, b);
+    EXPECT_EQ(a, (EdtPoint{0, 0}));
+    EXPECT_EQ(b, (EdtPoint{99, 2}));
+    EXPECT_EQ(v->GetText({0, -3}, {0, 1}), std::u16string(u"a\0\x01\xD800z", 5) + u"\r\n");
+    // No buffer at all: one empty line.
+    CEdtTextView bare;
+    EXPECT_EQ(bare.GetLineCount(), 1);
+    EXPECT_EQ(bare.GetLineLength(5), 0);
+    EXPECT_TRUE(bare.GetText({0, 0}, {9, 9}).empty());
+    bare.resize(100, 100);
+    (void)Render(&bare);
+}
+
+TEST(TextViewPaint, GeneralFlagsAndFolderFromTheStore)
+{
+    EdtLoadSettings();
+    EXPECT_EQ(GetEdtGeneralFlags(), 0x200u);
+    EXPECT_TRUE(GetEdtGeneralFolder().empty());
+    SetEdtGeneralFlags(0x280);
+    SetEdtGeneralFolder(u"/opt/spell");
+    EdtSaveSettings();
+    SetEdtGeneralFlags(0);
+    SetEdtGeneralFolder(u"");
+    EdtLoadSettings();
+    EXPECT_EQ(GetEdtGeneralFlags(), 0x280u);
+    EXPECT_EQ(GetEdtGeneralFolder(), u"/opt/spell");
+    // Bit 0x80: a new view starts with drag and drop off.
+    CEdtTextView off;
+    EXPECT_TRUE(off.GetDisableDragAndDrop());
+    // A folder longer than 1,024 characters is ignored.
+    SetEdtGeneralFolder(std::u16string(1025, u'x'));
+    EdtSaveSettings();
+    EdtLoadSettings();
+    EXPECT_TRUE(GetEdtGeneralFolder().empty());
+    SetEdtGeneralFlags(0x200);
+    SetEdtGeneralFolder(u"");
+    CEdtTextView on;
+    EXPECT_FALSE(on.GetDisableDragAndDrop());
+    ResetSourceTypes();
+}
+
+TEST(TextViewPaint, AJumpFarAheadPaintsAtOnceAndColoursFollow)
+{
+    std::u16string text;
+    for (int i = 0; i < 20000; ++i)
+        text += u"LOD X ; comment\r\n";
+    text += u"DATA";
+    auto v = MakeView(u"");
+    v->SetTextType(std::u16string_view(u"plc"));
+    SetText(v->buffer, text);  // the filler has not run yet
+    EXPECT_FALSE(v->AreColoursExact());
+    PressKey(v.get(), Qt::Key_End, Qt::ControlModifier);
+    (void)Render(v.get());  // drawn with the nearest known cookie
+    ASSERT_TRUE(WaitFor([&] { return v->AreColoursExact(); }, 10000, "the exact colours"));
+    const QImage img = Render(v.get());
+    const int row = v->GetCursorPos().line - v->GetTopLine();
+    EXPECT_TRUE(RectHasColor(img, Row(*v, row), QColor(0, 0, 0xFF), 5));
+    EXPECT_EQ(v->GetParseCookie(20000), ParseLinePlc(u"DATA", v->GetParseCookie(19999), nullptr));
+}
+
+TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
+{
+    auto v = MakeView(Numbered(10));
+    v->FinishFiller();
+    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    v->SetCursorPos({2, 5});
+    v->SetSelection({1, 5}, {2, 5});
+    int el, ec;
+    ASSERT_TRUE(v->buffer.InsertText(nullptr, 0, 0, u"a\r\nb\r\n", el, ec, 0));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 7}));
+    EdtPoint s, e;
+    v->GetSelection(s, e);
+    EXPECT_EQ(s, (EdtPoint{1, 7}));
+    // A longer line raises the maximum at once; the longest shrinking
+    // lets the filler find the new one.
+    ASSERT_TRUE(v->buffer.InsertText(nullptr, 3, 0, u"\tlonger", el, ec, 0));
+    EXPECT_EQ(v->GetMaxLineLength(), 16);
+    ASSERT_TRUE(v->buffer.DeleteText(nullptr, 3, 0, 3, 7, 0));
+    v->FinishFiller();
+    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    ASSERT_TRUE(v->buffer.DeleteText(nullptr, 0, 0, 2, 0, 0));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 5}));
+    EXPECT_EQ(v->GetLineActualLength(9), 6);
+    EXPECT_EQ(v->GetLineActualLength(10), 0);  // outside: 0
+    // Tabs in the actual length follow the tab size.
+    SetText(v->buffer, u"\tx");
+    EXPECT_EQ(v->GetLineActualLength(0), 5);
+    v->SetTabSize(8);
+    EXPECT_EQ(v->GetLineActualLength(0), 9);
+}
+
+TEST(TextViewPaint, ColoursContinueOnTheSubLinesOfAWrappedLine)
+{
+    auto v = MakeView(u"LOD X ; " + std::u16string(120, u'c') + u"\r\nDATA");
+    v->SetTextType(std::u16string_view(u"plc"));
+    CEdtParser parser;
+    v->SetParser(&parser);
+    v->SetWordWrap(true);
+    v->FinishFiller();
+    ASSERT_GE(v->GetSubLines(0), 3);
+    v->SetSelection({2, 0}, {5, 0});
+    const QImage img = Render(v.get());
+    const QColor comment(0, 0x80, 0);
+    for (int row = 1; row < v->GetSubLines(0); ++row)
+        EXPECT_TRUE(RectHasColor(img, Row(*v, row), comment, 5, 30)) << "sub-line " << row;
+    EXPECT_TRUE(RectHasColor(img, Row(*v, v->GetSubLines(0)), QColor(0, 0, 0xFF), 5, 30));  // "DATA"
+    v->SetParser(nullptr);
+}

@@ -1,0 +1,271 @@
+// The binary document on real files with the real file-change monitor:
+// open, save, reload and outside changes, the size limit, the frame's title,
+// the status-bar call and the binary menu.
+
+#include "BinWorld.h"
+
+#include "platform/ui/Menu.h"
+#include "platform/ui/Prompt.h"
+#include "tests/support/ui/StandInApp.h"
+#include "uilib/KVTMenuBar.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QMdiSubWindow>
+
+#include <filesystem>
+#include <fcntl.h>
+#include <set>
+#include <unistd.h>
+
+using namespace testsupport::ui;
+
+namespace {
+QByteArray Disk(const BinWorld& w, const std::string& name)
+{
+    QFile f(w.Path(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+} // namespace
+
+TEST(BinDoc, AMissingPathOpensEmptyAndSavingCreatesTheFile)
+{
+    BinWorld w;
+    CBinDoc* doc = w.Open("new.bin");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(doc->Block().isEmpty());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(doc->GetPathName(), w.Path("new.bin"));
+    EXPECT_EQ(w.recent, std::vector<QString>{w.Path("new.bin")});
+    doc->Block() = QByteArray("\x01\x02\x00", 3);
+    doc->SetModifiedFlag();
+    EXPECT_TRUE(ui::SendCommand(57603));
+    EXPECT_EQ(Disk(w, "new.bin"), QByteArray("\x01\x02\x00", 3));
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST(BinDoc, FoldersUnreadablePathsAndLargeFilesAreRefused)
+{
+    BinWorld w;
+    std::filesystem::create_directory(w.dir / "folder.bin");
+    w.dir.Write("plain", "x");
+    w.dir.Write("big.bin", "");
+    const int fd = ::open((w.dir / "big.bin").c_str(), O_WRONLY);
+    ASSERT_EQ(::ftruncate(fd, CBinDoc::kMaxSize + 1), 0);
+    ::close(fd);
+
+    PromptScript prompts({ui::IDOK, ui::IDOK, ui::IDOK});
+    EXPECT_EQ(w.Open("folder.bin"), nullptr);
+    EXPECT_EQ(w.Open("plain/x.bin"), nullptr);  // a file where a folder should be
+    EXPECT_EQ(w.Open("big.bin"), nullptr);
+    const std::vector<QString> texts = prompts.Texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], LoadResString(ui::IDS_FAILED_TO_OPEN));
+    EXPECT_EQ(texts[1], LoadResString(ui::IDS_FAILED_TO_OPEN));
+    EXPECT_TRUE(texts[2].contains(QStringLiteral("64 MB"))) << texts[2].toStdString();
+    EXPECT_EQ(w.tmpl->GetDocumentCount(), 0);
+    EXPECT_TRUE(w.recent.empty());
+
+    // A failed save keeps the file, the flag and says so.
+    w.dir.Write("keep.bin", "old");
+    CBinDoc* doc = w.Open("keep.bin");
+    ASSERT_NE(doc, nullptr);
+    doc->Block() = "new";
+    doc->SetModifiedFlag();
+    PromptScript failed({ui::IDOK});
+    EXPECT_FALSE(doc->OnSaveDocument(w.Path("plain/keep.bin")));
+    EXPECT_EQ(failed.Texts(), std::vector<QString>{LoadResString(ui::IDS_FAILED_TO_SAVE)});
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(Disk(w, "keep.bin"), QByteArray("old"));
+}
+
+TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
+{
+    BinWorld w(0x200);
+    w.dir.Write("a.bin", "0123456789");
+    CBinDoc* doc = w.Open("a.bin");
+    ASSERT_NE(doc, nullptr);
+    CBinView* view = BinWorld::ViewOf(doc);
+    view->SetCaretPos(9);
+    {
+        PromptScript none;  // any question fails the test
+        doc->Block()[0] = 'X';
+        doc->SetModifiedFlag();
+        ASSERT_TRUE(doc->DoFileSave());
+        PumpEvents(1500);
+    }
+    EXPECT_EQ(Disk(w, "a.bin"), QByteArray("X123456789"));
+
+    // Changed outside, answered Yes: reloaded, the view clamped.
+    {
+        PromptScript prompts({ui::IDYES});
+        w.dir.Write("a.bin", "abc");
+        ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
+        EXPECT_TRUE(prompts.Texts()[0].startsWith(QDir::toNativeSeparators(w.Path("a.bin"))));
+        EXPECT_EQ(doc->Block(), QByteArray("abc"));
+        EXPECT_EQ(view->GetCaretPos(), 2);
+    }
+    // Answered No: the data stay.
+    {
+        PromptScript prompts({ui::IDNO});
+        w.dir.Write("a.bin", "abcdef");
+        ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
+        PumpEvents(50);
+        EXPECT_EQ(doc->Block(), QByteArray("abc"));
+    }
+    // Reload without asking: an unmodified document reloads at once ...
+    SetEdtGeneralFlags(0x300);
+    {
+        PromptScript none;
+        w.dir.Write("a.bin", "ABCDEFGH");
+        ASSERT_TRUE(WaitFor([&] { return doc->Block() == "ABCDEFGH"; }, 8000, "the reload"));
+    }
+    // ... a modified one still asks.
+    {
+        PromptScript prompts({ui::IDNO});
+        doc->SetModifiedFlag();
+        w.dir.Write("a.bin", "zz");
+        ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
+        EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
+    }
+    EXPECT_GE(w.frame->flashes, 1);
+
+    // Saving under a new name moves the watch there.
+    EXPECT_TRUE(doc->IsWatching(w.Path("a.bin").toStdU16String()));
+    ASSERT_TRUE(doc->DoSave(w.Path("b.bin")));
+    EXPECT_FALSE(doc->IsWatching(w.Path("a.bin").toStdU16String()));
+    EXPECT_TRUE(doc->IsWatching(w.Path("b.bin").toStdU16String()));
+
+    // A reload that cannot read keeps the data and says so.
+    SetEdtGeneralFlags(0);
+    std::filesystem::remove(w.dir / "b.bin");
+    std::filesystem::create_directory(w.dir / "b.bin");
+    PromptScript failed({ui::IDOK});
+    EXPECT_FALSE(doc->Reload());
+    ASSERT_EQ(failed.Texts().size(), 1u);
+    EXPECT_TRUE(failed.Texts()[0].contains(QStringLiteral("znovu načíst")));
+    EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
+}
+
+TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)
+{
+    BinWorld w(0x200);
+    w.dir.Write("d.bin", "data");
+    CBinDoc* doc = w.Open("d.bin");
+    ASSERT_NE(doc, nullptr);
+    PromptScript prompts({ui::IDOK});
+    std::filesystem::remove(w.dir / "d.bin");
+    ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 10000, "the message"));
+    EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("smazán")));
+    EXPECT_EQ(doc->Block(), QByteArray("data"));
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(Disk(w, "d.bin"), QByteArray("data"));
+
+    // Reload of a path that is gone: 4240, nothing changes.
+    std::filesystem::remove(w.dir / "d.bin");
+    PromptScript missing({ui::IDOK, ui::IDOK});
+    missing.AllowUnexpected(true);  // the monitor may report the deletion too
+    BinWorld::ViewOf(doc)->setFocus();
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(36999));
+    EXPECT_EQ(missing.Texts().front(), LoadResString(4240));
+    EXPECT_EQ(doc->Block(), QByteArray("data"));
+}
+
+TEST(BinDoc, TitlesAndTheStatusBarCall)
+{
+    BinWorld w(0);
+    w.dir.Write("a.bin", "1234");
+    w.dir.Write("b.bin", "5678");
+    CBinDoc* a = w.Open("a.bin");
+    CBinDoc* b = w.Open("b.bin");
+    ASSERT_TRUE(a && b);
+    ui::ChildFrame* first = BinWorld::FrameOf(a);
+    ui::ChildFrame* second = w.tmpl->CreateNewFrame(a, first);
+    w.tmpl->InitialUpdateFrame(second, a);
+    a->SetModifiedFlag();
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("a.bin:1 *"));
+    EXPECT_EQ(second->windowTitle(), QStringLiteral("a.bin:2 *"));
+    EXPECT_EQ(BinWorld::FrameOf(b)->windowTitle(), QStringLiteral("b.bin"));
+
+    // The binary menu while a binary window is active.
+    ui::Menu* shared = w.tmpl->GetSharedMenu();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(w.frame->GetActiveMenu(), shared);
+
+    // With bit 0x10 a new frame is maximised when first shown.
+    SetEdtGeneralFlags(0x10);
+    w.dir.Write("c.bin", "9");
+    CBinDoc* c = w.Open("c.bin");
+    ASSERT_NE(c, nullptr);
+    EXPECT_TRUE(BinWorld::FrameOf(c)->isMaximized());
+    c->OnCloseDocument();
+
+    b->OnCloseDocument();
+    EXPECT_EQ(w.frame->indicatorsOff, 0);
+    a->OnCloseDocument();
+    a->OnCloseDocument();
+    EXPECT_EQ(w.frame->indicatorsOff, 1);
+    BinWorld::Pump();
+    EXPECT_EQ(w.frame->GetActiveMenu(), w.frame->GetDefaultMenu());
+}
+
+namespace {
+// (popup path, command id) of every item; the popup names of each level.
+void Collect(const ui::Menu& m, const QString& path, std::set<std::pair<QString, uint32_t>>& items,
+             std::vector<QString>& duplicates)
+{
+    std::set<QString> names;
+    for (int i = 0; i < m.ItemCount(); ++i) {
+        const ui::MenuItem* it = m.Item(i);
+        if (it->popup) {
+            const QString name = ui::PlainMenuText(it->text);
+            if (!names.insert(name).second)
+                duplicates.push_back(path + QLatin1Char('/') + name);
+            Collect(*it->popup, path + QLatin1Char('/') + name, items, duplicates);
+        } else if (it->id) {
+            items.insert({path, it->id});
+        }
+    }
+}
+} // namespace
+
+TEST(BinDoc, TheBinaryMenuHoldsTheMainMenu)
+{
+    std::unique_ptr<ui::Menu> main = ui::Menu::Load(1), bin = ui::Menu::Load(3);
+    ASSERT_TRUE(main && bin);
+    std::set<std::pair<QString, uint32_t>> mainItems, binItems;
+    std::vector<QString> dup;
+    Collect(*main, {}, mainItems, dup);
+    Collect(*bin, {}, binItems, dup);
+    EXPECT_TRUE(dup.empty()) << dup.front().toStdString();
+    for (const auto& item : mainItems)
+        EXPECT_TRUE(binItems.count(item)) << item.first.toStdString() << " " << item.second;
+    for (uint32_t id : {57603u, 57632u, 37405u, 36999u, 40001u, 40004u, 40012u, 40027u})
+        EXPECT_NE(bin->FindMenuOf(id), nullptr) << id;
+    std::unique_ptr<ui::Menu> context = ui::Menu::Load(1001);
+    ASSERT_TRUE(context && context->SubMenu(0));
+    EXPECT_EQ(context->SubMenu(0)->ItemCount(), 8);
+}
+
+TEST(BinDoc, TheProgramOpensBinaryFilesInTheHexView)
+{
+    StandInApp s;
+    ASSERT_TRUE(s.Start());
+    const QString sample = QString::fromLocal8Bit(qgetenv("SW_FIXTURES")) + QStringLiteral("/plcviews/sample.bin");
+    auto* doc = qobject_cast<CBinDoc*>(s.app->OpenDocumentFile(sample));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->Block().size(), 2000);
+    auto* view = qobject_cast<CBinView*>(doc->FirstView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(s.Frame()->GetActiveMenu(), doc->GetDocTemplate()->GetSharedMenu());
+    // The menu bar shows it.
+    ASSERT_NE(s.Frame()->GetMenuBar(), nullptr);
+    EXPECT_EQ(s.Frame()->GetMenuBar()->GetCurrentMenu(), doc->GetDocTemplate()->GetSharedMenu());
+    // "BinaryWindow" comes after the categories registered before it.
+    const auto& cats = GetFontColorPage()->Current();
+    ASSERT_GE(cats.size(), 2u);
+    EXPECT_EQ(cats.front().name, QStringLiteral("OutputWindow"));
+    EXPECT_EQ(cats.back().name, CBinView::kCategory);
+    HoldForScreenshot(s.Frame());
+}

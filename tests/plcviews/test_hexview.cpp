@@ -1,0 +1,172 @@
+// The hex view in real split frames: typing, mouse selection, the wheel,
+// split panes, read-only through the menu command, font changes and the
+// context menu's enable rules.
+
+#include "BinWorld.h"
+
+#include "platform/ui/Beep.h"
+#include "platform/ui/Command.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QMimeData>
+#include <QWheelEvent>
+
+using namespace testsupport::ui;
+
+namespace {
+QByteArray Count(int n)
+{
+    QByteArray b;
+    for (int i = 0; i < n; ++i)
+        b.append(char(i & 0xFF));
+    return b;
+}
+
+struct HexView : ::testing::Test
+{
+    BinWorld w{0};
+    CBinDoc* doc = nullptr;
+    CBinView* view = nullptr;
+    void SetUp() override
+    {
+        w.dir.Write("a.bin", Count(1000).toStdString());
+        doc = w.Open("a.bin");
+        ASSERT_NE(doc, nullptr);
+        view = BinWorld::ViewOf(doc);
+        BinWorld::FrameOf(doc)->resize(700, 400);
+        ASSERT_TRUE(WaitFor([&] { return view->isVisible() && view->height() > 100; }, 5000, "the view"));
+        view->setFocus();
+        PumpEvents(10);
+    }
+    QPoint HexCell(qsizetype offset)
+    {
+        HexEditModel& m = view->Model();
+        const qsizetype rel = offset - m.Top();
+        return {m.HexX() + int(rel % 16) * 3 * m.CharWidth() + 2, int(rel / 16) * m.LineHeight() + 2};
+    }
+    bool Enabled(ui::CommandTarget* t, uint32_t id)
+    {
+        ui::CmdUI c(id);
+        t->UpdateCommand(c);
+        return c.Enabled();
+    }
+};
+} // namespace
+
+TEST_F(HexView, TypingMarksModifiedAndUpdatesTheOtherPane)
+{
+    ui::SplitterWnd* split = BinWorld::FrameOf(doc)->Splitter();
+    ASSERT_TRUE(split->SplitRow(150));
+    auto* other = qobject_cast<CBinView*>(split->GetPane(1, 0));
+    ASSERT_NE(other, nullptr);
+    PumpEvents(10);
+    const QImage before = Render(other);
+    Click(view, HexCell(0));
+    TypeText(view, QStringLiteral("41"));
+    EXPECT_EQ(uchar(doc->Block()[0]), 0x41);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(BinWorld::FrameOf(doc)->windowTitle().endsWith(QStringLiteral(" *")));
+    EXPECT_NE(Render(other), before);
+    EXPECT_EQ(view->GetCaretPos(), 1);
+
+    // The panes of one row share its scroll bar; the view has none of its own.
+    EXPECT_NE(split->RowScrollBar(0), nullptr);
+    EXPECT_EQ(view->ClientRect().width(), view->width());
+
+    // Read-only from one pane: both follow, typing beeps.
+    view->setFocus();
+    ASSERT_TRUE(ui::SendCommand(37405));
+    EXPECT_TRUE(doc->IsReadOnly());
+    EXPECT_TRUE(view->Model().IsReadOnly());
+    EXPECT_TRUE(other->Model().IsReadOnly());
+    ui::CmdUI check(37405);
+    ui::UpdateCommandUI(check);
+    EXPECT_EQ(check.Checked(), 1);
+    const int beeps = ui::BeepCount();
+    TypeText(view, QStringLiteral("f"));
+    PressKey(view, Qt::Key_Delete);
+    EXPECT_EQ(ui::BeepCount(), beeps + 2);
+    EXPECT_EQ(doc->Block().size(), 1000);
+    EXPECT_EQ(uchar(doc->Block()[1]), 0x01);
+}
+
+TEST_F(HexView, MouseDragSelectsAndTheWheelScrolls)
+{
+    Drag(view, HexCell(1), HexCell(20));
+    HexEditModel& m = view->Model();
+    EXPECT_EQ(m.SelStart(), 1);
+    EXPECT_EQ(m.SelEnd(), 21);
+    EXPECT_TRUE(Enabled(view, 57634));
+    ui::SendCommand(57634);
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_EQ(mime->data(kBinaryDataMime), Count(21).mid(1));
+    EXPECT_TRUE(mime->text().startsWith(QStringLiteral("01 02 03 ")));
+
+    QWheelEvent down(QPointF(50, 50), view->mapToGlobal(QPointF(50, 50)), {}, QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &down);
+    EXPECT_EQ(m.Top(), 3 * 16);
+}
+
+TEST_F(HexView, ContextMenuEnableRules)
+{
+    EXPECT_FALSE(Enabled(view, 57643));  // no undo
+    EXPECT_FALSE(Enabled(view, 57632));
+    EXPECT_FALSE(Enabled(view, 57635));
+    EXPECT_FALSE(Enabled(view, 57634));
+    view->SetSelection(2, 5);
+    EXPECT_TRUE(Enabled(view, 57632));
+    EXPECT_TRUE(Enabled(view, 57635));
+    EXPECT_TRUE(Enabled(view, 57642));
+
+    auto* unknown = new QMimeData;
+    unknown->setData(QStringLiteral("application/x-something-else"), "zz");
+    QApplication::clipboard()->setMimeData(unknown);
+    EXPECT_FALSE(Enabled(view, 57637));
+    QApplication::clipboard()->setText(QStringLiteral("\u20ACx"));
+    EXPECT_TRUE(Enabled(view, 57637));
+    ASSERT_TRUE(view->ExecuteCommand(57637));  // replaces the selection
+    EXPECT_EQ(doc->Block().size(), 999);
+    EXPECT_EQ(doc->Block().mid(1, 4), QByteArray("\x01\x80x\x05", 4));
+
+    // Bytes per row through the menu range; 0 and 17 do nothing.
+    ASSERT_TRUE(view->ExecuteCommand(40019));
+    EXPECT_EQ(view->Model().BytesPerRow(), 8);
+    view->ExecuteCommand(40011);
+    view->ExecuteCommand(40028);
+    EXPECT_EQ(view->Model().BytesPerRow(), 8);
+    ui::CmdUI radio(40019);
+    view->UpdateCommand(radio);
+    EXPECT_EQ(radio.Checked(), 1);
+}
+
+TEST_F(HexView, FontChangesFromTheRegistryReachTheLayout)
+{
+    const int before = view->Model().CharWidth();
+    std::vector<FontColorCategory> edit = w.registry.Current();
+    for (FontColorCategory& c : edit)
+        if (c.name == CBinView::kCategory) {
+            c.size = 20;
+            c.items[0].backColor = 0x0000FF;  // red
+        }
+    w.registry.ApplyEdit(edit);
+    EXPECT_GT(view->Model().CharWidth(), before);
+    view->clearFocus();
+    EXPECT_TRUE(RectHasColor(Render(view), QRect(0, 0, 40, 40), QColor(255, 0, 0), 100));
+
+    // A registry without the category: the view keeps its initial font.
+    CFontColorPage empty;
+    SetFontColorPage(&empty);
+    w.dir.Write("b.bin", "xyz");
+    CBinDoc* b = w.Open("b.bin");
+    SetFontColorPage(&w.registry);
+    ASSERT_NE(b, nullptr);
+    const QFont font = BinWorld::ViewOf(b)->ViewFont();
+    EXPECT_EQ(font.family(), QStringLiteral("Courier New"));
+    EXPECT_EQ(font.pixelSize(), 12);
+    b->OnCloseDocument();
+    BinWorld::Pump();
+}

@@ -1,0 +1,64 @@
+// The text, header and PLC documents show their files in the editor's text
+// view.
+
+#include "editor/EdtTextTypes.h"
+#include "plcviews/PLCDoc.h"
+#include "platform/ui/Prompt.h"
+#include "platform/ui/StatusBar.h"
+#include "tests/support/ui/StandInApp.h"
+#include "tests/support/ui/UiTest.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace testsupport::ui;
+
+TEST(PlcViewsStandIn, PlcSourceShowsColouredAndReadOnly)
+{
+    StandInApp s;
+    // Code page 1250: "č" is 0xE8.
+    ASSERT_TRUE(s.Start("DATA\r\nLOOP: LOD X ; \xE8\x61s\r\n"));
+    s.Frame()->show();
+    CPLCView* v = s.View();
+    ASSERT_NE(v, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return v->isVisible(); }, 5000, "the PLC view"));
+    EXPECT_TRUE(s.doc->Buffer().GetReadOnly());
+    EXPECT_EQ(v->GetCurrentTextType(), GetTextTypeDef(23));
+    EXPECT_EQ(v->GetLineCount(), 3);
+    EXPECT_EQ(std::u16string(v->GetLineChars(1), size_t(v->GetLineLength(1))), u"LOOP: LOD X ; \u010Das");
+    const QImage img = Render(v);
+    const int lh = v->GetLineHeight();
+    const QRect row0(v->GetMarginWidth(), 0, v->ClientRect().width() - v->GetMarginWidth(), lh);
+    const QRect row1(row0.translated(0, lh));
+    EXPECT_TRUE(RectHasColor(img, row0, QColor(0, 0, 0xFF), 5, 30));     // section word
+    EXPECT_TRUE(RectHasColor(img, row1, QColor(0x80, 0, 0), 5, 30));     // label, instruction
+    EXPECT_TRUE(RectHasColor(img, row1, QColor(0, 0x80, 0), 5, 30));     // comment
+    // Typing changes nothing.
+    TypeText(v, QStringLiteral("xyz"));
+    EXPECT_EQ(v->GetLineLength(0), 4);
+    // The main frame shows the caret and the line ends of the focused view.
+    ui::StatusBar* bar = s.Frame()->GetStatusBar();
+    ASSERT_NE(bar, nullptr);
+    const int pos = bar->CommandToIndex(37903), crlf = bar->CommandToIndex(37902);
+    ASSERT_GE(pos, 0);
+    ASSERT_GE(crlf, 0);
+    v->setFocus();
+    PressKey(v, Qt::Key_Down);
+    ui::IdleUpdater::Instance().RunPass();
+    EXPECT_EQ(bar->GetPaneText(pos), QStringLiteral("ř. 2,  sl. 1"));
+    EXPECT_EQ(bar->GetPaneText(crlf), QStringLiteral("DOS"));
+}
+
+TEST(PlcViewsStandIn, AFileThatCannotBeLoadedOpensNoWindow)
+{
+    StandInApp s;
+    ASSERT_TRUE(s.Start());
+    // A folder with the name of a source cannot be read as one.
+    const std::string locked = s.dir / "Locked.plc";
+    ASSERT_TRUE(std::filesystem::create_directory(locked));
+    PromptScript prompts({ui::IDOK});
+    EXPECT_EQ(s.app->OpenDocumentFile(QString::fromStdString(locked)), nullptr);
+    ASSERT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_EQ(s.app->Template(3)->GetDocumentCount(), 1);  // Main.plc only
+}
