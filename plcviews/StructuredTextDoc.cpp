@@ -1,5 +1,9 @@
 #include "plcviews/StructuredTextDoc.h"
 
+#include "uilib/KVTWorkspace.h"
+
+#include <QContextMenuEvent>
+
 #include "platform/sys/WinPath.h"
 
 #include <QFileInfo>
@@ -89,6 +93,14 @@ QString CStructuredTextDoc::Text() const
     std::u16string text;
     m_buffer.GetText(0, 0, n - 1, m_buffer.GetLineLength(n - 1), text, u"\n");
     return QString::fromStdU16String(text);
+}
+
+void CStructuredTextView::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (CKVTWorkspace* workspace = CKVTWorkspace::Instance())
+        workspace->ShowPopupMenu(ContextMenuId(),
+                                 e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->globalPos(), this);
+    e->accept();
 }
 
 CEdtTextBuffer* CStructuredTextView::LocateTextBuffer()
