@@ -8,10 +8,12 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/StatusBar.h"
 #include "plcviews/HexEditView.h"
+#include "plcviews/PLCDoc.h"
 #include "res/StringTable.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTToolBar.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -154,7 +156,14 @@ CMainFrame::~CMainFrame()
 void CMainFrame::RegisterFontCategories()
 {
     COutputCtrl::RegisterFonts(kOutputCategory, LoadResString(IDS_OUTPUT_WINDOW), m_fontColors);
+    CPLCView::RegisterFontItems(CStructuredTextView::kCategory, LoadResString(IDS_SOURCE_WINDOW), m_fontColors);
     CBinView::RegisterFontItems(CBinView::kCategory, LoadResString(IDS_BINARY_WINDOW), m_fontColors);
+}
+
+void CMainFrame::FlashUntilFocus()
+{
+    if (!isActiveWindow())
+        QApplication::alert(this);
 }
 
 bool CMainFrame::event(QEvent* e)

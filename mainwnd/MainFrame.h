@@ -47,6 +47,8 @@ public:
     // Registers the categories of the text windows (the output window's
     // for now).
     void RegisterFontCategories();
+    // Makes the taskbar entry ask for attention while the frame is inactive.
+    void FlashUntilFocus() override;
     // The options sheet (command 33911).
     void OnOptions();
     // The main toolbar (id 0xE800, resource 1) and the debug toolbar (id

@@ -521,6 +521,47 @@ void CStrandworkApp::UpdatePlcViews(ui::View* sender, long hint, QObject* object
                 pv->OnProjectUpdate(sender, hint, object);
 }
 
+bool CStrandworkApp::ShowPlcSourceLine(const QString& path, int line)
+{
+    ui::Document* doc = nullptr;
+    if (CKXMultiDocTemplate* plc = m_templates[3]) {
+        const QString wanted = QFileInfo(path).absoluteFilePath();
+        for (ui::Document* d : plc->Documents())
+            if (!d->GetPathName().isEmpty() && QFileInfo(d->GetPathName()).absoluteFilePath() == wanted) {
+                doc = d;
+                break;
+            }
+    }
+    if (!doc)
+        doc = OpenDocumentFile(path);
+    if (!doc) {
+        ui::Prompt(FormatResString(IDS_CANNOT_OPEN_SOURCE, QDir::toNativeSeparators(path)), {},
+                   ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
+        return false;
+    }
+    ui::View* view = nullptr;
+    for (ui::View* v : doc->Views())
+        if (auto* pv = qobject_cast<CPLCView*>(v); pv && pv->m_bActive) {
+            view = v;
+            break;
+        }
+    if (!view)
+        view = doc->FirstView();
+    auto* text = qobject_cast<CEdtTextView*>(view);
+    if (!text)
+        return true;
+    text->GoToLine(line, false);
+    if (ui::ChildFrame* frame = text->GetParentFrame()) {
+        frame->SetActiveView(text);
+        if (QMdiArea* area = frame->mdiArea())
+            area->setActiveSubWindow(frame);
+    }
+    text->setFocus();
+    return true;
+}
+
+QString CStrandworkApp::GetHelpPath(int index) { return index >= 0 && index < 3 ? m_helpPaths[index] : QString(); }
+
 CMainFrame* CStrandworkApp::MainFrame() const { return qobject_cast<CMainFrame*>(GetMainWnd()); }
 
 COutputCtrl* CStrandworkApp::OutputControl() const

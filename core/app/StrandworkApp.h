@@ -33,6 +33,7 @@ constexpr unsigned IDS_SAVE_FAILED = 4152;
 constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
 constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
 constexpr unsigned IDS_PROJECT_MISSING = 4177;
+constexpr unsigned IDS_CANNOT_OPEN_SOURCE = 4324;  // "Soubor %s se nepodařilo otevřít...\r\n"
 
 // Commands handled here.
 constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
@@ -75,6 +76,8 @@ public:
     bool PumpMessages() override { return ui::Application::PumpMessages(); }
     QString GetProgramFolder() override;
     WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return nullptr; }
+    bool ShowPlcSourceLine(const QString& path, int line) override;
+    QString GetHelpPath(int index) override;
 
     // Saves every modified document (project, PLC sources, headers, binary,
     // text); true when every save succeeded.

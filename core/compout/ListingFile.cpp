@@ -310,10 +310,20 @@ ListingLine* CListingFile::GetLineOfFileIndex(uint32_t n, uint32_t fileIndex)
     return LineOfFile(n, fileIndex);
 }
 
+namespace {
+// Header names are compared by their last path component ("\" or "/").
+std::u16string_view LastPathComponent(std::u16string_view path)
+{
+    const size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+}
+} // namespace
+
 const ListingSourceFile* CListingFile::FindSourceFile(std::u16string_view name) const
 {
+    const std::u16string_view file = LastPathComponent(name);
     for (const ListingSourceFile& f : m_files)
-        if (NamesEqual(f.name, name))
+        if (NamesEqual(LastPathComponent(f.name), file))
             return &f;
     return nullptr;
 }

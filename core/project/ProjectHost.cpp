@@ -16,3 +16,7 @@ ProjectHost* GetProjectHost()
 {
     return g_host;
 }
+
+bool ProjectHost::ShowPlcSourceLine(const QString&, int) { return false; }
+
+QString ProjectHost::GetHelpPath(int) { return {}; }

@@ -79,6 +79,14 @@ public:
     virtual QString GetProgramFolder() = 0;
     // May be null: the document then keeps the documents section as read.
     virtual WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() = 0;
+    // Shows a 1-based line of a PLC source (native path): the open document
+    // of the PLC source template with that path, else the path opened; the
+    // view activated last, else the first, gets the caret on the line and
+    // becomes active.  False (after the message) when it cannot be opened.
+    virtual bool ShowPlcSourceLine(const QString& path, int line);
+    // The application's help files: 0 the PLC help, 1 the system
+    // configuration, 2 the machine constants.
+    virtual QString GetHelpPath(int index);
 };
 
 // The one process-wide host (null until set).

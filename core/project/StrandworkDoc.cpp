@@ -1,6 +1,7 @@
 #include "core/project/StrandworkDoc.h"
 
 #include "core/projfile/ProjectFormat.h"
+#include "link/linkobj/olnk_link.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
@@ -68,7 +69,9 @@ ui::DocTemplate* TemplateOf(const QString& ext)
 
 } // namespace
 
-CStrandworkDoc::CStrandworkDoc()
+std::unique_ptr<COlnkLink> MakeProjectLink();
+
+CStrandworkDoc::CStrandworkDoc() : m_link(MakeProjectLink())
 {
     MapUpdate(ID_FILE_SAVE_CMD, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
 }

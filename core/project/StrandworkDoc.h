@@ -4,6 +4,8 @@
 // the project file (".kxp") and the workspace file (".kxw") beside it, and
 // adds files to the project.  See docs/project-files.md.
 
+#include "core/compout/ListingFile.h"
+#include "core/compout/MapFile.h"
 #include "core/project/ProjectHost.h"
 #include "core/projfile/LineEngine.h"
 #include "core/projfile/ProjectData.h"
@@ -12,7 +14,20 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
+#include <vector>
+
+class COlnkLink;
+struct PlcStatusRecord;
+
+// A mechanism watched while debugging: its address and number.
+struct MechanismWatch
+{
+    uint32_t address = 0;
+    uint16_t number = 0;
+    bool operator==(const MechanismWatch&) const = default;
+};
 
 // Update hints of the project document's views.
 enum ProjectHint : long
@@ -87,6 +102,30 @@ public:
     bool IsBuilding() const { return m_building; }
     void SetBuilding(bool on) { m_building = on; }
     bool IsDebugging() const { return m_debugging; }
+
+    // --- Debugging (docs/plcviews.md) -----------------------------------
+    // The link to the control system; its PLC request face is the object
+    // itself.  Made with the document, opened by the debug start.
+    COlnkLink& Link() { return *m_link; }
+    compout::CMapFile& MapFile() { return m_mapFile; }
+    compout::CListingFile& ListingFile() { return m_listingFile; }
+    // The mechanisms watched in this run (stored in no file).
+    std::vector<MechanismWatch>& MechanismWatchSet() { return m_mechWatchSet; }
+    // The link's latest PLC status; false (length 0) when unknown.
+    bool GetPlcStatus(PlcStatusRecord& status);
+    // The last step of the debug start: the link's three watch periods from
+    // the project, the debugging flag, hint 10.
+    void EnterDebugging();
+    // Clears the flag, sends hint 10 and frees the map; the listing stays.
+    bool StopDebugging();
+    // Shows the source line of a 1-based listing index in the PLC view of
+    // its file (opened when needed); beeps when the listing has no such line.
+    void GoToListingLine(uint32_t index);
+    // Shows the line the PLC stands at, when the status says it stands.
+    void GoToCurrentLine();
+    // The full native path of the project's PLC source whose file name is
+    // the last component of name (any case); empty when none.
+    QString FindPlcSourcePath(std::u16string_view name) const;
 
     // --- Operations ------------------------------------------------------
     // Updates the views of the project and, for hints 0, 6, 10, 11, 13 and
@@ -216,4 +255,8 @@ private:
     bool m_buildCancel = false;
     bool m_debugging = false;
     bool m_building = false;
+    std::unique_ptr<COlnkLink> m_link;
+    compout::CMapFile m_mapFile;
+    compout::CListingFile m_listingFile;
+    std::vector<MechanismWatch> m_mechWatchSet;
 };

@@ -276,3 +276,5 @@ void MainFrameBase::SetMessageText(uint32_t id)
 }
 
 } // namespace ui
+
+bool ui::MainFrameBase::IsInMenuLoop() const { return QApplication::activePopupWidget() != nullptr; }

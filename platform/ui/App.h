@@ -104,6 +104,9 @@ public:
     // draws the user's attention to the frame.
     virtual void SetEditorIndicators(bool /*editor*/) {}
     virtual void FlashUntilFocus() {}
+    // Whether a menu is being shown (no command help then); by default
+    // whether a popup is open.
+    virtual bool IsInMenuLoop() const;
 
 protected:
     // The active menu changed (see UpdateActiveMenu); library frames hand it

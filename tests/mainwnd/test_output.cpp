@@ -11,6 +11,7 @@
 #include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
 #include "uilib/KVTPopupMenu.h"
+
 #include "uilib/KVTWorkspace.h"
 
 #include <QApplication>
@@ -262,6 +263,7 @@ TEST_F(OutputJumpTest, JumpsIntoStandInAndRichEditDocuments)
     EXPECT_EQ(ctrl->Tag(0)->path, QString::fromStdString(dir / "Main.txt"));
     Tagged(QStringLiteral("Notes(2)\r\n"), QString::fromStdString(dir / "Notes.rtx"), 2, 3, QStringLiteral("E2"));
     Tagged(QStringLiteral("Missing(1)\r\n"), QString::fromStdString(dir / "Missing.txt"), 1, 1, QStringLiteral("E3"));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir / "Missing.txt")));  // cannot be opened
 
     EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("E1")));
     auto* view = qobject_cast<CStructuredTextView*>(ui::FocusedView());
@@ -283,7 +285,7 @@ TEST_F(OutputJumpTest, JumpsIntoStandInAndRichEditDocuments)
     EXPECT_EQ(rc.positionInBlock(), 2);
     EXPECT_FALSE(rc.hasSelection());
 
-    // A file that does not exist: the framework's message, the tag is still
+    // A file that cannot be opened: the framework's message, the tag is still
     // selected and its message returned.
     PromptScript prompts({ui::IDOK});
     EXPECT_EQ(ctrl->NextTag(), std::optional<QString>(QStringLiteral("E3")));

@@ -35,7 +35,7 @@ TEST(PlcViewsStandIn, PlcSourceShowsColouredAndEditable)
     const QRect row0(v->GetMarginWidth(), 0, v->ClientRect().width() - v->GetMarginWidth(), lh);
     const QRect row1(row0.translated(0, lh));
     EXPECT_TRUE(RectHasColor(img, row0, QColor(0, 0, 0xFF), 5, 30));     // section word
-    EXPECT_TRUE(RectHasColor(img, row1, QColor(0x80, 0, 0), 5, 30));     // label, instruction
+    EXPECT_TRUE(RectHasColor(img, row1, QColor(0, 0, 0x80), 5, 30));     // instruction
     EXPECT_TRUE(RectHasColor(img, row1, QColor(0, 0x80, 0), 5, 30));     // comment
     // Read-only: typing changes nothing.
     s.doc->SetReadOnly(true);

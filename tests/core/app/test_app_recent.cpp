@@ -133,8 +133,11 @@ TEST_F(AppTest, RecentMenuAndCommands)
     app->RecentList()->Add(Q(dir / "m.txt"));
     EXPECT_TRUE(app->OnOpenRecentFile(ID_FILE_MRU_FIRST + 1));
     EXPECT_EQ(app->Template(0)->GetDocumentCount(), 1);
+    // A path that cannot be opened as a file (a folder there; a path that
+    // does not exist opens as a new, empty document).
+    ASSERT_TRUE(QDir().mkpath(Q(dir / "m.txt")));
     EXPECT_EQ(app->RecentList()->Files()[0], Q(dir / "n.txt"));
-    // A missing one is removed without the project message.
+    // One that cannot be opened is removed without the project message.
     const size_t asked = prompts.Asked().size();
     EXPECT_TRUE(app->OnOpenRecentFile(ID_FILE_MRU_FIRST + 1));
     EXPECT_EQ(app->RecentList()->Files()[0], Q(dir / "n.txt"));

@@ -6,6 +6,8 @@
 #include "platform/ui/Prompt.h"
 #include "tests/support/ui/UiTest.h"
 
+#include <QDir>
+
 #include <QDockWidget>
 #include <QScrollBar>
 #include <gtest/gtest-spi.h>
@@ -99,12 +101,14 @@ TEST(UiHelpers, PromptScriptAnswersAndRecordsTheTexts)
 {
     StandInApp s;
     ASSERT_TRUE(s.Start());
+    // A folder where the file should be: the open fails with a message.
     const QString missing = QString::fromStdString(s.dir / "Missing.plc");
+    ASSERT_TRUE(QDir().mkpath(missing));
     {
         PromptScript prompts({ui::IDOK});
         EXPECT_EQ(s.app->OpenDocumentFile(missing), nullptr);
         ASSERT_EQ(prompts.Texts().size(), 1u);
-        EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("Missing.plc"))) << prompts.Texts()[0].toStdString();
+        EXPECT_EQ(prompts.Texts()[0], ui::FrameworkText(ui::IDS_FAILED_TO_OPEN));
         EXPECT_EQ(prompts.Remaining(), 0);
         // One more prompt than answers fails the test ...
         EXPECT_NONFATAL_FAILURE(s.app->OpenDocumentFile(missing), "unexpected prompt: \"");
