@@ -703,9 +703,13 @@ void CPLCView::RefreshTip()
         if (doc && m_mechRunning) {
             if (const compout::ListingLine* l = doc->ListingFile().GetLine(m_mechIndex); l && l->sourceFile) {
                 tip.currentLine = int(m_mechIndex - l->sourceFile->firstLine) + 1;
+                // The project's own spelling of the file's name.
                 const std::u16string& n = l->sourceFile->name;
                 const size_t slash = n.find_last_of(u"\\/");
                 tip.currentFile = slash == std::u16string::npos ? n : n.substr(slash + 1);
+                for (const core::ProjectFileEntry& e : doc->Data().SourceFiles)
+                    if (core::EqualsFileNameNoCase(e.FileName, tip.currentFile))
+                        tip.currentFile = e.FileName;
             }
         }
         m_tipText = QString::fromStdU16String(plcview::ValueTipText(tip));

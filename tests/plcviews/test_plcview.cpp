@@ -1,0 +1,248 @@
+// The PLC view's debugging display against the simulator: breakpoints,
+// mechanism watches, the register watch of the visible lines, the margin
+// marks and the tips with their polling.
+#include "platform/ui/Beep.h"
+#include "tests/support/plcviews/PlcViewsTest.h"
+#include "tests/support/ui/UiTest.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport::ui;
+using namespace testsupport::plcviews;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The margin's right edge and the centre of a 0-based line on screen.
+QPoint MarkPoint(CPLCView* v, int line, int fromRight)
+{
+    const int lh = v->GetLineHeight();
+    const int y = (v->GetSubLineIndex(line) - v->GetTopSubLine()) * lh + lh / 2;
+    return QPoint(v->ClientRect().left() + v->GetMarginWidth() - fromRight, v->ClientRect().top() + y);
+}
+
+QColor Pixel(CPLCView* v, QPoint p) { return Render(v).pixelColor(p); }
+
+std::vector<uint32_t> Indices(const cssim::Plc::WatchList& w)
+{
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i + 4 <= w.entries.size(); i += 4)
+        out.push_back(uint32_t(w.entries[i]) | uint32_t(w.entries[i + 1]) << 8 | uint32_t(w.entries[i + 2]) << 16 |
+                      uint32_t(w.entries[i + 3]) << 24);
+    return out;
+}
+
+// A point over the text of a 0-based line at a character.
+QPoint TextPoint(CPLCView* v, int line, int ch)
+{
+    const QPoint p = v->TextToClient(EdtPoint{ch, line});
+    return p + QPoint(v->GetCharWidth() / 2, v->GetLineHeight() / 2);
+}
+
+void Caret(CPLCView* v, int line) { v->ClampTextPos(EdtPoint{0, line}); }
+
+} // namespace
+
+TEST(PlcView, BreakpointToggleFollowsTheSimulator)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CPLCView* v = s.Open("Main.plc");
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(v->GetMarginWidth() > 20);
+
+    // A comment line beeps and sends nothing.
+    const int beeps = ui::BeepCount();
+    Caret(v, 0);
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    EXPECT_TRUE(s.Project()->Data().Breakpoints.empty());
+
+    // A code line: the simulator holds the index; the reply is delayed, so
+    // the circle shows the disabled fill first.
+    cssim::RequestScript delay;
+    delay.delayMs = 600;
+    s.Sim().scriptRequest(12, delay);
+    Caret(v, 2);
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    EXPECT_EQ(s.Project()->Data().Breakpoints, std::vector<uint32_t>{MainIndex(3)});
+    EXPECT_TRUE(s.Project()->IsModified());
+    const QPoint mark = MarkPoint(v, 2, 17);
+    PumpEvents(50);
+    EXPECT_EQ(Pixel(v, mark), ui::ColorFromRef(v->PlcItemAt(CPLCView::DisabledBreakpoint).textColor));
+    ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().breakpoints() == std::vector<uint32_t>{3}; }, 5000, "the set"));
+    ASSERT_TRUE(WaitFor([&] {
+        return Pixel(v, mark) == ui::ColorFromRef(v->PlcItemAt(CPLCView::EnabledBreakpoint).textColor);
+    }, 5000, "the enabled fill"));
+
+    // Toggling again clears it; the list never holds an index twice.
+    s.Sim().scriptRequest(12, {});
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    EXPECT_TRUE(s.Project()->Data().Breakpoints.empty());
+    ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().breakpoints().empty(); }, 5000, "cleared"));
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    EXPECT_EQ(s.Project()->Data().Breakpoints.size(), 1u);
+}
+
+TEST(PlcView, MechanismWatchToggle)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CPLCView* v = s.Open("Main.plc");
+    ASSERT_NE(v, nullptr);
+    Caret(v, 15);  // inside MECHA
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_MECH_WATCH);
+    EXPECT_EQ(s.Project()->Data().WatchedMechanisms, std::vector<std::u16string>{u"MECHA"});
+    ASSERT_EQ(s.Project()->MechanismWatchSet().size(), 1u);
+    EXPECT_EQ(s.Project()->MechanismWatchSet()[0], (MechanismWatch{0x100, 3}));
+    ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().watchMech().count == 1; }, 5000, "the watch in force"));
+    // A running mechanism: the bar in the MechRun colour.
+    s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
+    const QPoint bar = MarkPoint(v, 14, 2);
+    ASSERT_TRUE(WaitFor([&] { return Pixel(v, bar) == ui::ColorFromRef(v->PlcItemAt(CPLCView::MechRun).textColor); },
+                        5000, "the running bar"));
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_MECH_WATCH);
+    EXPECT_TRUE(s.Project()->Data().WatchedMechanisms.empty());
+    EXPECT_TRUE(s.Project()->MechanismWatchSet().empty());
+    ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().watchMech().count == 0; }, 5000, "no watch"));
+    // Outside any mechanism: a beep.
+    const int beeps = ui::BeepCount();
+    Caret(v, 2);
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_MECH_WATCH);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+}
+
+TEST(PlcView, RegisterWatchFollowsScrolling)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CPLCView* v = s.Open("Main.plc");
+    ASSERT_NE(v, nullptr);
+    // About ten lines on screen, so that the range never meets the text's end.
+    v->GetParentFrame()->showNormal();
+    v->GetParentFrame()->resize(500, 12 * v->GetLineHeight());
+    ASSERT_TRUE(WaitFor([&] { return v->WatchedCount() > 0 && v->WatchedCount() < 16; }, 5000, "the range"));
+    const int count = v->WatchedCount();
+    auto code = [&](int line) {
+        const compout::ListingLine* l = v->ListingLineOf(line);
+        return l && l->kind == compout::kLineD;
+    };
+    // A top line whose range has code lines at both ends, before and after.
+    int top = -1;
+    for (int t = 0; t + count + 1 < 40 && top < 0; ++t)
+        if (code(t) && code(t + count))
+            top = t;
+    ASSERT_GE(top, 0);
+    v->ScrollToLine(top);
+    ASSERT_TRUE(WaitFor([&] { return v->WatchedFirst() == top; }, 5000, "scrolled"));
+    ASSERT_TRUE(WaitFor([&] {
+        const auto in = Indices(s.Sim().plc().watchLines());
+        return !in.empty() && in.front() == MainIndex(top + 1);
+    }, 5000, "the first list"));
+    const auto before = Indices(s.Sim().plc().watchLines());
+    s.Sim().recorder().clear();
+    v->ScrollToLine(top + 1);
+    ASSERT_TRUE(WaitFor([&] { return v->WatchedFirst() == top + 1; }, 5000, "scrolled by one"));
+    ASSERT_TRUE(WaitFor([&] { return Indices(s.Sim().plc().watchLines()) != before; }, 5000, "the new list"));
+    PumpEvents(100);
+    int requests = 0;
+    for (const cssim::Record& r : s.Sim().recorder().all())
+        if (r.direction == 0 && r.cls() == 1 && r.code() == 19)
+            ++requests;
+    EXPECT_EQ(requests, 1);
+    const auto after = Indices(s.Sim().plc().watchLines());
+    auto has = [](const std::vector<uint32_t>& list, uint32_t i) {
+        return std::find(list.begin(), list.end(), i) != list.end();
+    };
+    EXPECT_TRUE(has(before, MainIndex(top + 1)));
+    EXPECT_FALSE(has(after, MainIndex(top + 1)));
+    EXPECT_FALSE(has(before, MainIndex(top + count + 1)));
+    EXPECT_TRUE(has(after, MainIndex(top + count + 1))) << top << " " << count << " " << v->WatchedCount();
+    EXPECT_EQ(after.size(), before.size());
+
+    // Closing the view removes its lines from the list in force.
+    v->GetDocument()->OnCloseDocument();
+    ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().watchLines().count == 0; }, 5000, "the list emptied"));
+}
+
+TEST(PlcView, RegistersAndCurrentLineInTheMargin)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CPLCView* v = s.Open("Main.plc");
+    ASSERT_NE(v, nullptr);
+    ASSERT_GT(v->RegisterColumnWidth(), 0);
+    ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().watchLines().count > 0; }, 5000, "the watch"));
+    s.Sim().plc().executeLine(MainIndex(3), 1, 1234);
+    const QImage none;
+    const QRect column(v->ClientRect().left(), v->ClientRect().top() + 2 * v->GetLineHeight(), v->RegisterColumnWidth(),
+                       v->GetLineHeight());
+    ASSERT_TRUE(WaitFor([&] {
+        return RectHasColor(Render(v), column, ui::ColorFromRef(v->PlcItemAt(CPLCView::PLCRegsAct).backColor), 20, 0);
+    }, 5000, "the register boxes"));
+    // The PLC stops at line 5: the arrow in the Current colours.
+    s.Sim().plc().hitBreakpoint(MainIndex(5));
+    const QPoint arrow = MarkPoint(v, 4, 15);
+    ASSERT_TRUE(WaitFor([&] { return Pixel(v, arrow) == ui::ColorFromRef(v->PlcItemAt(CPLCView::Current).textColor); },
+                        5000, "the arrow"));
+    // Ending debugging removes every mark and the column.
+    s.Project()->StopDebugging();
+    PumpEvents(50);
+    EXPECT_NE(Pixel(v, MarkPoint(v, 4, 15)), ui::ColorFromRef(v->PlcItemAt(CPLCView::Current).textColor));
+    EXPECT_EQ(v->GetMarginWidth(), 20);
+}
+
+TEST(PlcView, TipsPollAndDropStaleReplies)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CPLCView* v = s.Open("Main.plc");
+    ASSERT_NE(v, nullptr);
+    s.Sim().plc().writeMemory(1, 0x10, {0xFF});
+    // "        LD      VARB" on line 3 (0-based 2): the word starts at 16.
+    v->HandleMouseAt(TextPoint(v, 2, 17));
+    EXPECT_EQ(v->GetTipState(), CPLCView::TipValue);
+    ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("VARB: Byte = -1"); }, 5000, "the byte"));
+    // The tip polls while shown.
+    s.Sim().plc().writeMemory(1, 0x10, {0x05});
+    ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("VARB: Byte = 5"); }, 5000, "the new value"));
+
+    // A mechanism.
+    s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
+    v->HandleMouseAt(TextPoint(v, 14, 12));
+    ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("MECHA: Mechanismus, Běží - ř.17, Main.plc"); },
+                        5000, "the mechanism")) << v->TipText().toStdString();
+
+    // The register column of a code line.
+    s.Sim().plc().executeLine(MainIndex(4), 1, 77);
+    const QPoint reg(v->ClientRect().left() + 3, v->ClientRect().top() + 3 * v->GetLineHeight() + 2);
+    v->HandleMouseAt(reg);
+    EXPECT_EQ(v->GetTipState(), CPLCView::TipRegisters);
+    ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("RLO: 1, DR: 77"); }, 5000, "the registers"));
+
+    // Two quick moves: the first, delayed reply is dropped.
+    cssim::RequestScript slow;
+    slow.delayMs = 300;
+    s.Sim().scriptRequest(22, slow);
+    s.Sim().plc().writeMemory(1, 0x12, {0x34, 0x12});
+    v->HandleMouseAt(TextPoint(v, 2, 17));               // VARB
+    v->HandleMouseAt(TextPoint(v, 3, 17));               // VARW
+    ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("VARW: Word = 4660"); }, 5000, "the word"));
+    PumpEvents(400);
+    EXPECT_TRUE(v->TipText().startsWith(QStringLiteral("VARW")));
+
+    // A reply cut short: the tip keeps its text and stops polling.
+    cssim::RequestScript cut;
+    cut.cut = 1;
+    s.Sim().scriptRequest(22, cut);
+    v->HandleMouseAt(TextPoint(v, 4, 17));  // VARD
+    PumpEvents(400);
+    EXPECT_EQ(v->TipText(), QStringLiteral("VARD: DWord"));
+    s.Sim().recorder().clear();
+    PumpEvents(300);
+    int reads = 0;
+    for (const cssim::Record& r : s.Sim().recorder().all())
+        if (r.direction == 0 && r.cls() == 1 && r.code() == 22)
+            ++reads;
+    EXPECT_EQ(reads, 0);
+}
