@@ -2,6 +2,7 @@
 // commands and the framework's hooks.
 
 #include "editor/EdtTextView.h"
+#include "editor/EdtTextViewFind.h"
 
 #include "editor/EdtCodePages.h"
 #include "platform/ui/Accel.h"
@@ -44,6 +45,7 @@ CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
 void CEdtTextView::Init()
 {
     m_lines = std::make_unique<EdtViewLines>(*this);
+    InitFind();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
     setFocusPolicy(Qt::StrongFocus);
@@ -83,6 +85,7 @@ void CEdtTextView::Init()
     CEdtTextView::ResetView();
     ApplyTextType(GetTextTypeDef(0));
     MapCommands();
+    MapFindCommands();
     LayoutScrollBars();
 }
 
@@ -521,6 +524,7 @@ void CEdtTextView::MapCommands()
         const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
         cmd.Enable(true);
         cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_cursorPos.line + 1, col + 1));
+        UpdateIncrementalStatus();
     });
 }
 
