@@ -24,10 +24,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMdiArea>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
@@ -214,6 +216,7 @@ bool CStrandworkApp::InitInstance()
     Trace("CrashReporter");
     // 4.
     LoadLanguageDll(QCoreApplication::applicationFilePath());
+    InstallToolkitTranslation();
     Trace("LoadLanguageDll");
     // 5.
     m_cmdInfo.Parse(m_ownArguments ? m_arguments : QCoreApplication::arguments().mid(1));
@@ -625,6 +628,29 @@ bool CStrandworkApp::LoadLanguageDll(const QString& programPath)
     else if (lang == QLatin1String("en"))
         code = QStringLiteral("ENU");
     return !code.isEmpty() && load(code);
+}
+
+bool CStrandworkApp::InstallToolkitTranslation()
+{
+    // The resources name their own language ("cs" built in; a language
+    // file gives its own).
+    static QTranslator* installed = nullptr;
+    const QString lang = LoadResString(IDS_TOOLKIT_LANGUAGE).trimmed();
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    if (lang.isEmpty())
+        return false;
+    auto* translator = new QTranslator;
+    if (!translator->load(QStringLiteral("qtbase_") + lang, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
 }
 
 // -------------------------------------------------------- opening files

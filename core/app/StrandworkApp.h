@@ -33,6 +33,7 @@ constexpr unsigned IDS_SAVE_FAILED = 4152;
 constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
 constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
 constexpr unsigned IDS_PROJECT_MISSING = 4177;
+constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.
 constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
@@ -91,6 +92,9 @@ public:
     // Loads the language resource file for "Options"/"Language" (see
     // docs/application.md); true when one was loaded.
     bool LoadLanguageDll(const QString& programPath);
+    // Qt's own windows and buttons (file dialogs, message-box buttons) in the
+    // language of the resources in use; false when Qt has no translation.
+    static bool InstallToolkitTranslation();
     // "<program path without its extension><code>.rcc".
     static QString LanguageFileName(const QString& programPath, const QString& code);
 

@@ -32,6 +32,7 @@ fi
 RUNTIME=(
   '/usr/lib/*/qt6/plugins/platforms/libqoffscreen.so'
   '/usr/lib/*/qt6/plugins/platforms/libqxcb.so'
+  /usr/share/qt6/translations/qtbase_cs.qm
   Xvfb
   xauth
   cmake
