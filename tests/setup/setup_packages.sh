@@ -34,6 +34,8 @@ RUNTIME=(
   '/usr/lib/*/qt6/plugins/platforms/libqxcb.so'
   Xvfb
   xauth
+  pdftotext
+  pdfinfo
   cmake
   ninja
   c++
