@@ -35,6 +35,7 @@ constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
 constexpr unsigned IDS_PROJECT_MISSING = 4177;
 
 // Commands handled here.
+constexpr uint32_t ID_FILE_OPEN = 57601;
 constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
 constexpr uint32_t ID_PROJECT_NEW = 33772;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
@@ -109,6 +110,9 @@ public:
     // A new document of the project template: the new-project dialog.
     void OnProjectNew();
     bool OnOpenRecentFile(uint32_t id);
+    // File > Open (interim): the file-open dialog with preview, then each
+    // chosen file with its code page, open-as choice and read-only box.
+    void OnFileOpen();
 
     const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }
     // The parameters InitInstance parses instead of the process's own

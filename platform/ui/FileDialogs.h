@@ -3,7 +3,17 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace ui {
+
+// The flags of the program's file dialogs.
+constexpr uint32_t OFN_READONLY = 0x1;          // the read-only box checked at start
+constexpr uint32_t OFN_OVERWRITEPROMPT = 0x2;
+constexpr uint32_t OFN_HIDEREADONLY = 0x4;      // no read-only box
+constexpr uint32_t OFN_ALLOWMULTISELECT = 0x200;
+constexpr uint32_t OFN_PATHMUSTEXIST = 0x800;
+constexpr uint32_t OFN_FILEMUSTEXIST = 0x1000;
 
 // A filter in the program's pipe form ("Soubory *.knf|*.knf|Všechny
 // soubory|*.*|": pairs of a description and patterns separated by ";") in
