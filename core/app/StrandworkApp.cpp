@@ -5,6 +5,9 @@
 #include "editor/EditFileOpenDlg.h"
 #include "editor/EdtCodePages.h"
 #include "editor/EdtSettings.h"
+#include "link/linkobj/olnk_link.h"
+#include "link/ui/FileManagerDlg.h"
+#include "link/ui/LinkMessages.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
@@ -142,6 +145,8 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     });
     MapCommand(ID_PROJECT_NEW, [this] { OnProjectNew(); });
     MapUpdate(ID_PROJECT_NEW, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    MapCommand(ID_TOOLS_FILEMANAGER, [this] { OnFileManager(); });
+    MapUpdate(ID_TOOLS_FILEMANAGER, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
     MapUpdate(ID_PROJECT_CLOSE,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
@@ -159,6 +164,42 @@ CStrandworkApp::~CStrandworkApp()
 }
 
 CStrandworkApp* CStrandworkApp::Instance() { return g_theApp; }
+
+void CStrandworkApp::OnFileManager()
+{
+    // The project's own manager (CStrandworkDoc::ShowFileManager) takes the
+    // case with a project once the project's link operations exist; until
+    // then both cases run the manager on a link of its own.
+    QWidget* owner = GetMainWnd();
+    auto fail = [owner](unsigned id) { ui::Prompt(LoadResString(id), {}, ui::MB_OK, owner); };
+    COlnkLink link(linkui::WindowPoster());
+    if (!link.Open(333, GetAppSettings().OlnkConnectionString.c_str(), 1000)) {
+        fail(4170); // "Nepodařilo se vytvořit spojení"
+        return;
+    }
+    static constexpr struct
+    {
+        uint16_t id;
+        unsigned text;
+    } kInterfaces[] = {{0, 4171}, {1, 4172}, {2, 4173}, {258, 4174}};
+    for (const auto& i : kInterfaces) {
+        if (!link.InitInterface(i.id)) {
+            fail(i.text);
+            link.Close();
+            return;
+        }
+    }
+    if (!link.Start()) {
+        fail(4175); // "Nepodařilo se spustit komunikaci"
+        link.Close();
+        return;
+    }
+    {
+        linkui::CFileManagerDlg dlg(static_cast<IOxfrC*>(link.Query(OLNK_IID_OXFRC)));
+        dlg.DoModal();
+    }
+    link.Close();
+}
 
 int CStrandworkApp::CrashCallback() { return 1; }
 

@@ -38,6 +38,7 @@ constexpr unsigned IDS_PROJECT_MISSING = 4177;
 constexpr uint32_t ID_FILE_OPEN = 57601;
 constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
 constexpr uint32_t ID_PROJECT_NEW = 33772;
+constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
 
 // The exit status of a start-up that failed.
@@ -109,6 +110,10 @@ public:
     bool OnOpenRecentProject(uint32_t id);
     // A new document of the project template: the new-project dialog.
     void OnProjectNew();
+    // Tools > "Správce souborů...": without a project, the file manager
+    // runs modally on a link object of its own, opened with the options'
+    // connection string and closed afterwards.
+    void OnFileManager();
     bool OnOpenRecentFile(uint32_t id);
     // File > Open (interim): the file-open dialog with preview, then each
     // chosen file with its code page, open-as choice and read-only box.

@@ -14,6 +14,9 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <dirent.h>
+
+#include <algorithm>
 
 namespace sys {
 
@@ -247,6 +250,52 @@ bool SerialPort::QueryLineState(int fd, SerialLineState& out)
     out.vmin = t.c_cc[VMIN];
     out.vtime = t.c_cc[VTIME];
     return true;
+}
+
+} // namespace sys
+
+namespace sys {
+
+PortProbe ProbeSerialPort(const std::string& nativePath)
+{
+    const int fd = ::open(nativePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    auto busyOrAbsent = [](int err) {
+        SetLastError(uint32_t(err));
+        return err == EBUSY || err == EWOULDBLOCK || err == EACCES || err == EPERM ? PortProbe::Busy
+                                                                                    : PortProbe::Absent;
+    };
+    if (fd < 0)
+        return busyOrAbsent(errno);
+    PortProbe result = PortProbe::Free;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        result = busyOrAbsent(errno);
+    } else {
+        struct termios2 t {};
+        if (::ioctl(fd, TCGETS2, &t) != 0)
+            result = busyOrAbsent(errno);
+    }
+    ::close(fd); // also drops the flock
+    return result;
+}
+
+std::vector<SerialCandidate> SerialPortCandidates()
+{
+    std::vector<SerialCandidate> out;
+    for (int n = 1; n <= 16; ++n)
+        out.push_back({"Com" + std::to_string(n), "/dev/ttyS" + std::to_string(n - 1)});
+    std::vector<std::string> more;
+    if (DIR* d = ::opendir("/dev")) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0)
+                more.push_back("/dev/" + name);
+        }
+        ::closedir(d);
+    }
+    std::sort(more.begin(), more.end());
+    for (auto& p : more)
+        out.push_back({p, p});
+    return out;
 }
 
 } // namespace sys

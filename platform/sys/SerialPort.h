@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sys {
 
@@ -81,5 +82,24 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Whether a serial port is there and free: opened read/write, not as
+// controlling terminal, non-blocking, with a non-blocking flock, then
+// closed at once; the line settings are never changed.  Free: opened,
+// locked and a terminal.  Busy: EBUSY, EWOULDBLOCK, EACCES or EPERM.
+// Absent: anything else (the errno value stays in the last error).
+enum class PortProbe : uint8_t { Free, Busy, Absent };
+PortProbe ProbeSerialPort(const std::string& nativePath);
+
+// A port to offer: its name in connection strings ("Com3" or the device
+// path) and the device path.
+struct SerialCandidate
+{
+    std::string name;
+    std::string path;
+};
+// "Com1" to "Com16" (/dev/ttyS0 to /dev/ttyS15), then every /dev/ttyUSB*
+// and /dev/ttyACM* in name order.
+std::vector<SerialCandidate> SerialPortCandidates();
 
 } // namespace sys

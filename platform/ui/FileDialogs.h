@@ -7,10 +7,10 @@
 
 namespace ui {
 
-// The flags of the program's file dialogs.
-constexpr uint32_t OFN_READONLY = 0x1;          // the read-only box checked at start
+// The flags of a file dialog's record (the common dialog's values).
+constexpr uint32_t OFN_READONLY = 0x1;
 constexpr uint32_t OFN_OVERWRITEPROMPT = 0x2;
-constexpr uint32_t OFN_HIDEREADONLY = 0x4;      // no read-only box
+constexpr uint32_t OFN_HIDEREADONLY = 0x4;
 constexpr uint32_t OFN_ALLOWMULTISELECT = 0x200;
 constexpr uint32_t OFN_PATHMUSTEXIST = 0x800;
 constexpr uint32_t OFN_FILEMUSTEXIST = 0x1000;

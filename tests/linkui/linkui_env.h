@@ -2,7 +2,7 @@
 // Shared pieces of the link windows' tests: the control-system simulator in
 // process with a share DATA on a temporary folder, one link object opened
 // as the project opens it, real local folders, and helpers to pump the
-// user-interface thread and to compare folder trees.
+// compare folder trees; waiting and modal windows come from support_ui.
 
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
@@ -10,11 +10,11 @@
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/ui/UiTest.h"
 #include "tools/cssim/cssim.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -33,43 +33,15 @@ namespace linkuitest {
 
 namespace fs = std::filesystem;
 
-inline bool Pump(const std::function<bool()>& pred, int ms = 20000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
-inline void PumpFor(int ms) { Pump([] { return false; }, ms); }
-
-// Runs act on the next modal window once it is shown (polled every 5 ms).
-inline void OnNextModal(std::function<void(QWidget*)> act)
-{
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        if (QWidget* w = QApplication::activeModalWidget(); w && w->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            act(w);
-        }
-    });
-    timer->start(5);
-}
+using testsupport::ui::PressKey;
+using testsupport::ui::PumpEvents;
+using testsupport::ui::WaitFor;
 
 inline void ClickButton(QWidget* root, const char* name)
 {
     auto* b = root->findChild<QAbstractButton*>(QString::fromLatin1(name));
     ASSERT_NE(b, nullptr) << name;
     b->click();
-}
-inline void SendKey(QWidget* w, Qt::Key key)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
 }
 
 inline std::u16string W(const std::string& s) { return sys::Utf8ToUtf16Lenient(s); }
@@ -224,14 +196,14 @@ protected:
         for (uint16_t id : {0, 1, 2, 258})
             ASSERT_EQ(link->InitInterface(id), 1);
         ASSERT_EQ(link->Start(), 1);
-        ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }));
+        ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
         fc = static_cast<IOxfrC*>(link->Query(OLNK_IID_OXFRC));
     }
     void TearDown() override
     {
         link.reset();
         sim.reset();
-        PumpFor(20);
+        PumpEvents(20);
     }
     // Moves 130 messages each way so that a reset meets no fresh channel.
     void Wrap()
@@ -240,7 +212,7 @@ protected:
         const uint64_t before = link->IgnoredReplies();
         for (int i = 0; i < 130; ++i)
             sim->push(9, 0, {});
-        ASSERT_TRUE(Pump([&] { return link->IgnoredReplies() >= before + 130; }));
+        ASSERT_TRUE(WaitFor([&] { return link->IgnoredReplies() >= before + 130; }, 20000, "the pushes"));
         int n = 0;
         QObject obj;
         const auto h = ui::RegisterMessageTarget(&obj, [&](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
@@ -249,7 +221,7 @@ protected:
         });
         for (int i = 0; i < 130; ++i)
             ASSERT_EQ(pl->GetStatus(h, 0), 1);
-        ASSERT_TRUE(Pump([&] { return n == 130; }));
+        ASSERT_TRUE(WaitFor([&] { return n == 130; }, 20000, "the replies"));
         ui::UnregisterMessageTarget(h);
     }
     // Requests of a file-server code the simulator received.

@@ -1,10 +1,19 @@
 // Review program of the link's windows: starts the control-system
 // simulator in process with a share DATA on a temporary folder filled with
 // sample files, opens a link to it, and shows the window its argument
-// names: "fileop" (copying a 64 MiB file over a slowed link), "xfer" (twelve transfers,
-// five in flight) or "connerr".
+// names: "fileop" (copying a 64 MiB file over a slowed link), "xfer"
+// (twelve transfers, five in flight), "connerr", "filemanager" (a local
+// sample folder and \DATA\, the right pane active), "linkpage" (the link
+// settings page in a sheet on a UDP string), "coninfo" (the monitor's graph
+// after a few seconds of traffic) or "filedialog" (the remote open dialog
+// at \DATA\).
 #include "link/linkobj/olnk_link.h"
+#include "link/ui/ConInfoDlg.h"
 #include "link/ui/ConnectionErrorDlg.h"
+#include "link/ui/FileManagerDlg.h"
+#include "link/ui/FilePanelDlg.h"
+#include "link/ui/OlnkPropPage.h"
+#include "link/ui/OxfrFileDialog.h"
 #include "link/ui/FileOpDlg.h"
 #include "link/ui/LinkMessages.h"
 #include "link/ui/TransferProgressDlg.h"
@@ -15,6 +24,8 @@
 #include "tools/cssim/cssim.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -47,6 +58,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Strandwork"));
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("fileop");
+    if (what == QStringLiteral("linkpage")) {
+        std::u16string bound = u"Type = UDP; RemoteIP = 192.168.1.20; RemotePort = 61234; LocalPort = 61235; W = 20;";
+        ui::PropertySheet sheet(QStringLiteral("Možnosti"));
+        auto* page = new linkui::COlnkPropPage;
+        page->ConstructBound(&bound);
+        sheet.AddPage(page);
+        return sheet.DoModal() < 0 ? 1 : 0;
+    }
     if (what == QStringLiteral("connerr")) {
         linkui::CConnectionErrorDlg dlg;
         Owner owner;
@@ -62,9 +81,20 @@ int main(int argc, char** argv)
         return 1;
     const std::string shareDir = share.path().toStdString();
     const std::string localDir = local.path().toStdString();
-    Fill(shareDir + "/VELKY.BIN", 64u << 20);
+    if (what == QStringLiteral("fileop"))
+        Fill(shareDir + "/VELKY.BIN", 64u << 20);
     for (int i = 1; i <= 12; ++i)
         Fill(localDir + "/soubor" + std::to_string(i) + ".dat", size_t(20000 * i));
+    if (what != QStringLiteral("fileop") && what != QStringLiteral("xfer")) {
+        QDir(share.path()).mkpath(QStringLiteral("PROGRAMY"));
+        QDir(share.path()).mkpath(QStringLiteral("ZALOHY"));
+        Fill(shareDir + "/PLC.BIN", 48213);
+        Fill(shareDir + "/NASTAVENI.INI", 1530);
+        Fill(shareDir + "/NAVOD.TXT", 8200);
+        Fill(shareDir + "/PROGRAMY/HLAVNI.PLC", 12000);
+        QDir(local.path()).mkpath(QStringLiteral("projekt"));
+        Fill(localDir + "/projekt/Main.plc", 4000);
+    }
 
     const uint16_t ours = testsupport::PickFreeUdpPort();
     cssim::Config cfg;
@@ -86,6 +116,46 @@ int main(int argc, char** argv)
     link.Start();
     auto* fc = static_cast<IOxfrC*>(link.Query(OLNK_IID_OXFRC));
 
+    if (what == QStringLiteral("filemanager")) {
+        linkui::CFileManagerDlg dlg;
+        const std::u16string left = sys::Utf8ToUtf16Lenient(localDir + "/");
+        if (!dlg.Create(fc, left.c_str(), u"\\DATA\\", nullptr))
+            return 1;
+        dlg.resize(900, 520);
+        dlg.SetActivePane(1);
+        QObject::connect(&dlg, &QDialog::finished, &app, &QApplication::quit);
+        return app.exec();
+    }
+    if (what == QStringLiteral("filedialog")) {
+        linkui::COxfrFileDialog dlg(fc, true, nullptr, u"\\DATA\\PLC.BIN", 2054, u"Všechny soubory (*.*)|*.*||");
+        dlg.DoModal();
+        return 0;
+    }
+    if (what == QStringLiteral("coninfo")) {
+        linkui::CConInfoDlg dlg;
+        dlg.setWindowTitle(QStringLiteral("Spojení"));
+        dlg.resize(640, 380);
+        dlg.show();
+        // Traffic: a status request every 20 ms and a listing every 300 ms.
+        QObject target;
+        const auto handle = ui::RegisterMessageTarget(&target, [](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
+            return intptr_t(0);
+        });
+        auto* pl = static_cast<IOlnkPL*>(link.Query(OLNK_IID_PL));
+        QTimer pulse, listing;
+        QObject::connect(&pulse, &QTimer::timeout, &pulse, [&] { pl->GetStatus(handle, 0); });
+        QObject::connect(&listing, &QTimer::timeout, &listing, [&] {
+            uint32_t job = 0;
+            fc->List(handle, 0, nullptr, &job, u"\\DATA\\*.*");
+        });
+        pulse.start(20);
+        listing.start(300);
+        QTimer::singleShot(500, &dlg, [&] { dlg.StartRefresh(&link); });
+        QTimer::singleShot(4000, &dlg, [&] { dlg.Tabs()->setCurrentIndex(1); });
+        const int rc = app.exec();
+        ui::UnregisterMessageTarget(handle);
+        return rc;
+    }
     if (what == QStringLiteral("xfer")) {
         cssim::JobScript js;
         js.verdictDelayMs = 30000; // the first five stay in flight

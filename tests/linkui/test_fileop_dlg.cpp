@@ -63,7 +63,7 @@ TEST_F(Dlg, CaptionsAndFirstHeadlinesAndTheWaysToCancel)
         Seen seen;
         When(dlg, [&] { return dlg.isVisible(); }, [&] {
             seen = {dlg.windowTitle(), Text(dlg, 1106)};
-            SendKey(&dlg, Qt::Key_Escape);
+            PressKey(&dlg, Qt::Key_Escape);
         });
         EXPECT_FALSE(dlg.Move(fc, u"\\DATA\\s", dst, names.data(), nullptr, 1, &lines, &Lines::Callback));
         EXPECT_EQ(seen.caption, QStringLiteral("Přesun..."));
@@ -90,7 +90,7 @@ TEST_F(Dlg, CaptionsAndFirstHeadlinesAndTheWaysToCancel)
     }
     EXPECT_EQ(ReadFile(share / "s/f.txt"), "f");
     EXPECT_TRUE(fs::is_directory(share / "nova"));
-    PumpFor(500); // the late answers are dropped
+    PumpEvents(500); // the late answers are dropped
     EXPECT_EQ(lines.lines.size(), 3u) << lines.All();
 }
 

@@ -18,7 +18,7 @@ protected:
     bool Run(FileOpEngine& e, int ms = 60000)
     {
         e.Start();
-        EXPECT_TRUE(Pump([&] { return e.Ended(); }, ms));
+        EXPECT_TRUE(WaitFor([&] { return e.Ended(); }, ms, "the operation"));
         return e.Succeeded();
     }
     bool Copy(const std::string& from, const std::string& to, std::vector<std::u16string> names)
@@ -228,14 +228,14 @@ TEST_F(Engine, StornoDuringASlowGetKeepsTheOldLocalFile)
     std::vector<std::u16string> names{u"slow.bin"};
     e.SetupCopy(&spy, u"\\DATA\\", W(local.Path()), names.data(), nullptr, 1, &lines, &Lines::Callback);
     e.Start();
-    ASSERT_TRUE(Pump([&] { return !e.Items().empty() && e.Items()[0].job != 0 && e.Items()[0].done > 0; }));
+    ASSERT_TRUE(WaitFor([&] { return !e.Items().empty() && e.Items()[0].job != 0 && e.Items()[0].done > 0; }, 20000, "the condition"));
     const uint32_t job = e.Items()[0].job;
     e.Cancel();
     EXPECT_TRUE(e.Ended());
     EXPECT_FALSE(e.Succeeded());
     EXPECT_EQ(lines.All(), "Operace byla stornována uživatelem...\r\n");
     EXPECT_EQ(spy.cancelled, std::vector<uint32_t>{job});
-    PumpFor(200);
+    PumpEvents(200);
     EXPECT_EQ(ReadFile(local / "slow.bin"), "old content");
     EXPECT_EQ(lines.lines.size(), 1u);
     for (const auto& entry : fs::directory_iterator(local.Path()))
@@ -251,9 +251,9 @@ TEST_F(Engine, AResetDuringCreateFolder)
     FileOpEngine e;
     e.SetupCreateDir(fc, u"\\DATA\\later", &lines, &Lines::Callback);
     e.Start();
-    ASSERT_TRUE(Pump([&] { return Received(1) == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Received(1) == 1; }, 20000, "the condition"));
     sim->resetNow();
-    ASSERT_TRUE(Pump([&] { return e.Ended(); }));
+    ASSERT_TRUE(WaitFor([&] { return e.Ended(); }, 20000, "the condition"));
     EXPECT_FALSE(e.Succeeded());
     EXPECT_TRUE(lines.Has("Spojení bylo resetováno...\r\n")) << lines.All();
 }
@@ -323,9 +323,9 @@ TEST_F(Engine, APeerResetDuringAnOperationFailsItsItems)
     std::vector<std::u16string> names{u"1.bin"};
     e.SetupCopy(fc, u"\\DATA\\r", W(local.Path()), names.data(), nullptr, 1, &lines, &Lines::Callback);
     e.Start();
-    ASSERT_TRUE(Pump([&] { return !e.Items().empty() && e.Items()[0].done > 0; }));
+    ASSERT_TRUE(WaitFor([&] { return !e.Items().empty() && e.Items()[0].done > 0; }, 20000, "the condition"));
     sim->resetNow();
-    ASSERT_TRUE(Pump([&] { return e.Ended(); }));
+    ASSERT_TRUE(WaitFor([&] { return e.Ended(); }, 20000, "the condition"));
     EXPECT_FALSE(e.Succeeded());
     EXPECT_TRUE(lines.Has("Nepodařilo se přenést soubor \\DATA\\r\\1.bin\r\n")) << lines.All();
     EXPECT_EQ(ReadFile(local / "1.bin"), "old");

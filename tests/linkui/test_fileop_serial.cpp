@@ -24,14 +24,14 @@ TEST_F(Serial, OneCopyEachWay)
         FileOpEngine e;
         e.SetupCopy(fc, W(local / "out"), u"\\DATA\\", a.data(), nullptr, 1, &lines, &Lines::Callback);
         e.Start();
-        ASSERT_TRUE(Pump([&] { return e.Ended(); }, 60000));
+        ASSERT_TRUE(WaitFor([&] { return e.Ended(); }, 60000, "the operation"));
         EXPECT_TRUE(e.Succeeded()) << lines.All();
     }
     {
         FileOpEngine e;
         e.SetupCopy(fc, u"\\DATA\\in", W(local / "out"), b.data(), nullptr, 1, &lines, &Lines::Callback);
         e.Start();
-        ASSERT_TRUE(Pump([&] { return e.Ended(); }, 60000));
+        ASSERT_TRUE(WaitFor([&] { return e.Ended(); }, 60000, "the operation"));
         EXPECT_TRUE(e.Succeeded()) << lines.All();
     }
     EXPECT_EQ(ReadFile(share / "a.bin"), Pattern(20000, 1));

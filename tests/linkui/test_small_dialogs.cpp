@@ -52,7 +52,7 @@ TEST(ConnectionErrorDlg, IgnoreHoldsUntilHideAndDisconnectCallsTheLastOwnerOnce)
     // Escape is "&Ignorovat"; help without a handler does nothing.
     dlg.Show(&a, nullptr);
     ClickButton(dlg.Window(), "c9");
-    SendKey(dlg.Window(), Qt::Key_Escape);
+    testsupport::ui::PressKey(dlg.Window(), Qt::Key_Escape);
     EXPECT_TRUE(dlg.Ignored());
     EXPECT_FALSE(dlg.Window()->isVisible());
 }
@@ -60,7 +60,7 @@ TEST(ConnectionErrorDlg, IgnoreHoldsUntilHideAndDisconnectCallsTheLastOwnerOnce)
 TEST(PromptDlg, CancelOkAndAnEmptiedEdit)
 {
     QString value = QStringLiteral("nový");
-    OnNextModal([](QWidget* w) {
+    testsupport::ui::OnNextModal<QDialog>([](QDialog* w) {
         auto* edit = w->findChild<QLineEdit*>(QStringLiteral("c11177"));
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(edit->selectedText(), QStringLiteral("nový"));
@@ -73,14 +73,14 @@ TEST(PromptDlg, CancelOkAndAnEmptiedEdit)
     EXPECT_EQ(linkui::PromptForText(value, QStringLiteral("Název:"), QStringLiteral("Nový adresář")), ui::IDCANCEL);
     EXPECT_EQ(value, QStringLiteral("nový"));
 
-    OnNextModal([](QWidget* w) {
+    testsupport::ui::OnNextModal<QDialog>([](QDialog* w) {
         w->findChild<QLineEdit*>(QStringLiteral("c11177"))->setText(QStringLiteral("jiný"));
         ClickButton(w, "c1");
     });
     EXPECT_EQ(linkui::PromptForText(value, QStringLiteral("Název:"), QStringLiteral("Nový adresář")), ui::IDOK);
     EXPECT_EQ(value, QStringLiteral("jiný"));
 
-    OnNextModal([](QWidget* w) {
+    testsupport::ui::OnNextModal<QDialog>([](QDialog* w) {
         w->findChild<QLineEdit*>(QStringLiteral("c11177"))->clear();
         ClickButton(w, "c1");
     });

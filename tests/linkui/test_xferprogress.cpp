@@ -136,6 +136,6 @@ TEST_F(Xfer, ALinkEventEndsWithCancel)
     EXPECT_TRUE(out.All().ends_with("Spojení bylo resetováno...\r\n")) << out.All();
     EXPECT_EQ(spy.cancelled.size(), 1u);
     EXPECT_EQ(spy.registered, 0);
-    PumpFor(100);
+    PumpEvents(100);
     EXPECT_EQ(ReadFile(local / "slow.bin"), "old");
 }

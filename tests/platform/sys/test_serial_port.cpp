@@ -145,3 +145,29 @@ TEST(SerialPort, ReadWriteNonBlockingAndHangUp)
     EXPECT_EQ(port.Read(buf, sizeof buf, got), IoStatus::Failed);
     EXPECT_EQ(GetLastError(), uint32_t(EIO));
 }
+
+TEST(SerialPortProbe, FreeBusyAndMissingPorts)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    EXPECT_EQ(ProbeSerialPort(pty.SlavePath()), PortProbe::Free);
+    {
+        SerialPort held;
+        ASSERT_TRUE(held.Open(pty.SlavePath()));
+        EXPECT_EQ(ProbeSerialPort(pty.SlavePath()), PortProbe::Busy);
+        // The probe leaves the holder's port as it was.
+        SerialLineState st;
+        ASSERT_TRUE(SerialPort::QueryLineState(held.Fd(), st));
+    }
+    EXPECT_EQ(ProbeSerialPort(pty.SlavePath()), PortProbe::Free);
+    EXPECT_EQ(ProbeSerialPort("/dev/no-such-port"), PortProbe::Absent);
+    EXPECT_EQ(ProbeSerialPort("/dev/null"), PortProbe::Absent); // not a terminal
+
+    const auto all = SerialPortCandidates();
+    ASSERT_GE(all.size(), 16u);
+    EXPECT_EQ(all[0].name, "Com1");
+    EXPECT_EQ(all[0].path, "/dev/ttyS0");
+    EXPECT_EQ(all[15].path, "/dev/ttyS15");
+    for (size_t i = 17; i < all.size(); ++i)
+        EXPECT_LT(all[i - 1].path, all[i].path);
+}

@@ -1,0 +1,121 @@
+// The connection monitor on a link to the simulator with traffic.
+#include "link/linkobj/olnk_link.h"
+#include "link/ui/ConInfoDlg.h"
+#include "link/ui/LinkMessages.h"
+#include "platform/sys/CodePage.h"
+#include "tests/support/ui/UiTest.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
+
+using namespace testsupport::ui;
+using linkui::CConInfoDlg;
+
+namespace {
+
+struct Traffic
+{
+    std::unique_ptr<Simulator> sim = Simulator::StartUdp();
+    COlnkLink link{linkui::WindowPoster()};
+    QObject target;
+    ui::MessageHandle handle = 0;
+    QTimer pulse;
+    Traffic()
+    {
+        if (!sim)
+            return;
+        const std::u16string conn = sys::Utf8ToUtf16Lenient(sim->ConnectionString());
+        EXPECT_EQ(link.Open(333, conn.c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            link.InitInterface(id);
+        link.Start();
+        WaitFor([&] { return link.IsEstablished(); }, 20000, "the link");
+        handle = ui::RegisterMessageTarget(&target, [](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
+            return intptr_t(0);
+        });
+        auto* pl = static_cast<IOlnkPL*>(link.Query(OLNK_IID_PL));
+        QObject::connect(&pulse, &QTimer::timeout, &pulse, [this, pl] { pl->GetStatus(handle, 0); });
+        pulse.start(20);
+    }
+    ~Traffic()
+    {
+        pulse.stop();
+        link.Close();
+        if (handle)
+            ui::UnregisterMessageTarget(handle);
+    }
+};
+
+} // namespace
+
+TEST(ConInfoDlg, CountersRatesGraphIntervalAndStop)
+{
+    Traffic t;
+    ASSERT_TRUE(t.sim);
+    CConInfoDlg dlg;
+    dlg.resize(600, 400);
+    dlg.show();
+    auto* tabs = FindChild<QTabWidget>(&dlg, "c11000");
+    ASSERT_EQ(tabs->count(), 3);
+    EXPECT_EQ(tabs->tabText(0), QStringLiteral("Tabulka"));
+    EXPECT_EQ(tabs->tabText(2), QStringLiteral("Nastavení grafu"));
+
+    auto* interval = FindChild<QLineEdit>(dlg.SetupPage(), "c11047");
+    interval->setText(QStringLiteral("150"));
+    ASSERT_TRUE(dlg.StartRefresh(&t.link));
+    EXPECT_EQ(dlg.Interval(), 150);
+    EXPECT_TRUE(dlg.Timer()->isActive());
+    ASSERT_TRUE(WaitFor([&] { return dlg.Model().SampleCount() >= 3; }, 10000, "three samples"));
+    EXPECT_GT(dlg.StatPage()->Value(1027).toLongLong(), 0);
+    EXPECT_GT(dlg.StatPage()->Value(1038).toLongLong(), 0); // SendByteRate
+    EXPECT_GT(FindChild<QLabel>(dlg.SetupPage(), "c11031")->text().toInt(), 0);
+
+    tabs->setCurrentIndex(1);
+    PumpEvents(50);
+    const QImage before = Render(dlg.GraphPage());
+    const int samples = dlg.Model().SampleCount();
+    ASSERT_TRUE(WaitFor([&] { return dlg.Model().SampleCount() >= samples + 2; }, 10000, "more samples"));
+    PumpEvents(50);
+    EXPECT_NE(Render(dlg.GraphPage()), before);
+    // The send series (red) is drawn.
+    EXPECT_GT(CountColor(Render(dlg.GraphPage()), dlg.GraphPage()->rect(), QColor(255, 0, 0)), 0);
+
+    // The interval applies at the next tab change; texts that are no
+    // number keep it, and it is at least 100 ms.
+    interval->setText(QStringLiteral("40"));
+    EXPECT_EQ(dlg.Interval(), 150);
+    tabs->setCurrentIndex(2);
+    EXPECT_EQ(dlg.Interval(), 100);
+    EXPECT_EQ(dlg.Timer()->interval(), 100);
+    interval->setText(QStringLiteral("rychle"));
+    tabs->setCurrentIndex(0);
+    EXPECT_EQ(dlg.Interval(), 100);
+
+    dlg.StopRefresh();
+    EXPECT_FALSE(dlg.Timer()->isActive());
+    const int kept = dlg.Model().SampleCount();
+    PumpEvents(300);
+    EXPECT_EQ(dlg.Model().SampleCount(), kept); // kept across stop and start
+    ASSERT_TRUE(dlg.StartRefresh(&t.link));
+    EXPECT_EQ(dlg.Model().SampleCount(), kept);
+    dlg.StopRefresh();
+    HoldForScreenshot(&dlg);
+}
+
+TEST(ConInfoDlg, GraphShot)
+{
+    Traffic t;
+    ASSERT_TRUE(t.sim);
+    CConInfoDlg dlg;
+    dlg.resize(640, 360);
+    dlg.show();
+    FindChild<QLineEdit>(dlg.SetupPage(), "c11047")->setText(QStringLiteral("100"));
+    dlg.StartRefresh(&t.link);
+    PumpEvents(4000);
+    bool ok = false;
+    const int tab = ShotValue().toInt(&ok); // SW_SHOT=0, 1 or 2 picks the tab
+    dlg.Tabs()->setCurrentIndex(ok ? tab : 1);
+    HoldForScreenshot(&dlg);
+}
