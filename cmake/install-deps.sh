@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth poppler-utils fonts-dejavu-core fonts-liberation tzdata
+  libhunspell-dev hunspell-cs hunspell-en-us
 )
 
 # --list prints the list, one package a line, and installs nothing.

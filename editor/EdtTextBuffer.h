@@ -170,7 +170,14 @@ public:
     void SetLineFlag(int line, uint32_t flag, bool set, bool removeFromOtherLines);
 
     void BeginUndoGroup(bool mergeWithPrevious = false);
-    void FlushUndoGroup(IEdtBufferListener* view);
+    // Closes the open group; true when the group added records.
+    bool FlushUndoGroup(IEdtBufferListener* view);
+    // The action code and end point of the newest record before the undo
+    // position, and whether it starts its group; false when there is none.
+    bool GetLastUndoRecord(int& action, EdtPoint& end) const;
+    // Increased by every insertion and deletion (undo and redo included),
+    // InitNew, FreeAll and every load.
+    uint64_t GetChangeCount() const { return m_changeCount; }
     bool Undo(EdtPoint& caret);
     bool Redo(EdtPoint& caret);
     bool GetUndoDescription(std::u16string& text, int position = 0) const;
@@ -236,6 +243,8 @@ private:
     bool m_groupOpen = false;
     bool m_groupStartPending = false;
     int m_groupRecords = 0;  // records added by the open group
+    size_t m_lastGroupStart = 0;  // index of the newest group-start record
     EdtPoint m_lastChange{-1, -1};
+    uint64_t m_changeCount = 0;
     std::vector<IEdtBufferListener*> m_views;
 };

@@ -2,6 +2,7 @@
 // commands and the framework's hooks.
 
 #include "editor/EdtTextView.h"
+#include "editor/EdtTextViewFind.h"
 
 #include "editor/EdtCodePages.h"
 #include "editor/EdtPageSetup.h"
@@ -46,6 +47,7 @@ CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
 void CEdtTextView::Init()
 {
     m_lines = std::make_unique<EdtViewLines>(*this);
+    InitFind();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
     setFocusPolicy(Qt::StrongFocus);
@@ -85,6 +87,7 @@ void CEdtTextView::Init()
     CEdtTextView::ResetView();
     ApplyTextType(GetTextTypeDef(0));
     MapCommands();
+    MapFindCommands();
     LayoutScrollBars();
 }
 
@@ -532,6 +535,7 @@ void CEdtTextView::MapCommands()
         const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
         cmd.Enable(true);
         cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_cursorPos.line + 1, col + 1));
+        UpdateIncrementalStatus();
     });
 }
 

@@ -361,6 +361,13 @@ void CEdtTextView::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
+    if (IsIncrementalSearch() && !e->text().isEmpty()) {
+        // Typed characters grow the incremental search.
+        for (QChar c : e->text())
+            OnIncrementalChar(c.unicode());
+        e->accept();
+        return;
+    }
     ui::View::keyPressEvent(e);
 }
 

@@ -292,6 +292,8 @@ void BlockedCounts::Remove(int at, int n)
 int64_t BlockedCounts::SumBefore(int i) const
 {
     i = std::clamp(i, 0, m_size);
+    if (m_total == m_size)
+        return i;  // every entry counts 1 (each counts at least 1)
     int64_t s = 0;
     for (const Block& blk : m_blocks) {
         const int n = static_cast<int>(blk.v.size());
@@ -300,6 +302,8 @@ int64_t BlockedCounts::SumBefore(int i) const
             i -= n;
             continue;
         }
+        if (blk.sum == n)
+            return s + i;  // every entry counts 1 (each counts at least 1)
         for (int k = 0; k < i; ++k)
             s += Eff(blk.v[static_cast<size_t>(k)]);
         break;

@@ -6,10 +6,29 @@
 
 #include <algorithm>
 
+void CStandInBuffer::SetModified(bool modified)
+{
+    CEdtTextBuffer::SetModified(modified);
+    if (m_doc && m_doc->IsModified() != modified)
+        m_doc->ui::Document::SetModifiedFlag(modified);
+}
+
 CStructuredTextDoc::CStructuredTextDoc()
 {
     m_buffer.InitNew();
-    m_buffer.SetReadOnly(true);
+}
+
+void CStructuredTextDoc::SetModifiedFlag(bool modified)
+{
+    ui::Document::SetModifiedFlag(modified);
+    if (m_buffer.IsModified() != modified)
+        m_buffer.CEdtTextBuffer::SetModified(modified);
+}
+
+void CStructuredTextDoc::SetReadOnly(bool readOnly)
+{
+    m_readOnly = readOnly;
+    m_buffer.SetReadOnly(readOnly);
 }
 
 CStructuredTextDoc::~CStructuredTextDoc()
@@ -24,7 +43,8 @@ bool CStructuredTextDoc::OnNewDocument()
 {
     m_buffer.FreeAll();
     m_buffer.InitNew();
-    m_buffer.SetReadOnly(true);
+    m_buffer.SetReadOnly(m_readOnly);
+    SetModifiedFlag(false);
     return true;
 }
 
@@ -43,10 +63,21 @@ bool CStructuredTextDoc::OnOpenDocument(const QString& path)
         ReportSaveLoadException(path, exists ? ui::FileError::generic : ui::FileError::notFound, false,
                                 ui::IDS_FAILED_TO_OPEN);
         m_buffer.InitNew();
-        m_buffer.SetReadOnly(true);
         return false;
     }
-    m_buffer.SetReadOnly(true);
+    if (m_readOnly)
+        m_buffer.SetReadOnly(true);
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CStructuredTextDoc::OnSaveDocument(const QString& path)
+{
+    if (!m_buffer.SaveToFile(path.toStdU16String(), -1, true)) {
+        ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
+        return false;
+    }
+    SetModifiedFlag(false);
     return true;
 }
 

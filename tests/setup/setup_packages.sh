@@ -45,6 +45,10 @@ RUNTIME=(
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf
   /usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf
   /usr/share/zoneinfo/Europe/Prague
+  /usr/share/hunspell/cs_CZ.aff
+  /usr/share/hunspell/cs_CZ.dic
+  /usr/share/hunspell/en_US.aff
+  /usr/share/hunspell/en_US.dic
 )
 
 work=$(mktemp -d)
