@@ -135,6 +135,7 @@ public:
     bool SelectTextType(const TextTypeDef* type) override;
     const TextTypeDef* GetCurrentTextType() const { return m_textType; }
     uint32_t GetFlags() const { return m_flags; }
+    void SetFlags(uint32_t flags) { m_flags = flags; update(); }
     static void LoadSettings();
     static void SaveSettings();
 
