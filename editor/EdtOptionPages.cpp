@@ -637,6 +637,11 @@ CEditorOptionsPage::CEditorOptionsPage(CEdtTextView* view)
         m_state.checkedCount = m_state.selected ? 1 : 0;
     }
     m_pages = {new CEditorPage1(this), new CEditorPage2(this), new CEditorPage3(this)};
+    // Owned by the page until the embedded sheet takes them.
+    for (CEditorPageBase* p : m_pages) {
+        p->setParent(this, Qt::Widget);
+        p->hide();
+    }
 }
 
 CEditorOptionsPage::~CEditorOptionsPage()
