@@ -127,7 +127,7 @@ CEditFileOpenDlg::CEditFileOpenDlg(bool open, const QString& defaultExt, const Q
     // Czech labels with mnemonics that do not clash with the panel's.
     setLabelText(QFileDialog::LookIn, QStringLiteral("Hledat v:"));
     setLabelText(QFileDialog::FileName, QStringLiteral("&Název souboru:"));
-    setLabelText(QFileDialog::FileType, QStringLiteral("&Typ souborů:"));
+    setLabelText(QFileDialog::FileType, QStringLiteral("Typ souborů:"));
     setLabelText(QFileDialog::Accept, open ? QStringLiteral("Otevřít") : QStringLiteral("Uložit"));
     setLabelText(QFileDialog::Reject, QStringLiteral("Storno"));
 
@@ -162,7 +162,7 @@ CEditFileOpenDlg::CEditFileOpenDlg(bool open, const QString& defaultExt, const Q
 
     if (m_codePageCombo) {
         FillCodePageCombo(m_codePageCombo, GetCodePageNames());
-        m_codePageCombo->setCurrentIndex(m_codePage);
+        m_codePageCombo->setCurrentIndex(std::max(m_codePage, 0));
         m_codePageCombo->setEnabled(m_convert);
         connect(m_codePageCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
             if (m_convert)
@@ -187,6 +187,7 @@ CEditFileOpenDlg::CEditFileOpenDlg(bool open, const QString& defaultExt, const Q
         m_readOnlyBox->setChecked(flags & ui::OFN_READONLY);
         m_readOnlyBox->setVisible(!(flags & ui::OFN_HIDEREADONLY));
     }
+    resize(860, 520);
     connect(this, &QFileDialog::currentChanged, this, &CEditFileOpenDlg::OnCurrentChanged);
     // A selection made without moving the current item (selectFile, the
     // name typed) previews the file too when it is the only one.
