@@ -171,6 +171,7 @@ void View::OnFilePrintPreview()
         if (auto* w = dialog.findChild<QPrintPreviewWidget*>())
             w->setViewMode(QPrintPreviewWidget::FacingPagesView);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this, &dialog](QPrinter* p) {
+        p->setFromTo(0, 0);  // the preview shows every page
         if (PrintView(*this, *p, true, true) < 0)
             QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
     });

@@ -79,7 +79,13 @@ TEST(GeneralPage, DragAndDropAndWatchingOfOpenDocuments)
     doc->SetPathName(path, false);
     doc->AddFile(path.toStdU16String(), false, 0x19);
     doc->Start();
-    auto* plain = t->CreateNewDocument();  // like the project: no monitor
+    // A document like the project's, which watches nothing: skipped.
+    auto plainTmpl = std::make_unique<ui::DocTemplate>(
+        0, QStringLiteral("\nProjekt\n\n\n.kxp\n\n"), [] { return new ui::Document; },
+        [] { return new ui::ChildFrame; }, [] { return new TestView; });
+    ui::DocTemplate* pt = plainTmpl.get();
+    manager.AddDocTemplate(std::move(plainTmpl));
+    ui::Document* plain = pt->CreateNewDocument();
     plain->SetPathName(dir.filePath("p.kxp"), false);
     auto v1 = std::make_unique<TestView>();
     auto v2 = std::make_unique<TestView>();
@@ -96,6 +102,7 @@ TEST(GeneralPage, DragAndDropAndWatchingOfOpenDocuments)
     EXPECT_TRUE(v1->GetDisableDragAndDrop());
     EXPECT_TRUE(v2->GetDisableDragAndDrop());
     EXPECT_FALSE(doc->IsWatching(path.toStdU16String()));
+    EXPECT_EQ(manager.Documents().size(), 2u);
     {
         OptionsSheet s(nullptr, 0);
         s.general->Item<QCheckBox>(1039)->setChecked(false);
