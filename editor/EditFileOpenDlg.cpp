@@ -18,10 +18,10 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr unsigned IDS_PICTURE_INFO = 4581;    // "Šířka:\t%d\nVýška:\t%d\nBarvy:\t%d"
-constexpr unsigned IDS_SELECT_DIRECTORY = 4582;
-constexpr unsigned IDS_OPEN_AUTOMATIC = 4585;
-constexpr unsigned IDS_OPEN_TEXT = 4586;
+constexpr unsigned IDS_PICTURE_INFO = 4611;    // "Šířka:\t%d\nVýška:\t%d\nBarvy:\t%d"
+constexpr unsigned IDS_SELECT_DIRECTORY = 4612;
+constexpr unsigned IDS_OPEN_AUTOMATIC = 4615;
+constexpr unsigned IDS_OPEN_TEXT = 4616;
 constexpr uint32_t IDD_FILE_OPEN_PANEL = 101;
 constexpr int FOLDER_STATUS_CHARS = 35;
 } // namespace

@@ -23,8 +23,8 @@ class QTabWidget;
 struct TextTypeDef;
 
 constexpr uint32_t IDS_EDT_OPTIONS_CAPTION = 8700;
-constexpr uint32_t IDS_EDT_RESTART_NOTE = 4583;
-constexpr uint32_t IDS_EDT_NO_RECODING = 4584;
+constexpr uint32_t IDS_EDT_RESTART_NOTE = 4613;
+constexpr uint32_t IDS_EDT_NO_RECODING = 4614;
 // The window-options command of the editor windows.
 constexpr uint32_t ID_EDT_WINDOW_OPTIONS = 37400;
 

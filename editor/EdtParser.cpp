@@ -1,19 +1,13 @@
 #include "editor/EdtParser.h"
 
+#include "editor/EdtScanSteps.h"
+
 #include <algorithm>
 
+using edtscan::FoldAscii;
+using edtscan::IsScanSpace;
+
 namespace {
-
-// White space of the C-style scan: U+0009-U+000D and the blank.
-inline bool IsScanSpace(char16_t c)
-{
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20;
-}
-
-inline char16_t FoldAscii(char16_t c)
-{
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
-}
 
 // Equal words; with ignoreCase only A-Z/a-z fold.
 bool WordEquals(const char16_t* listWord, std::u16string_view word, bool ignoreCase)
@@ -212,12 +206,8 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
 {
     const EdtCStyleOptions& o = options;
     cookie &= o.ownBits;
-    const int len = static_cast<int>(text.size());
-    // A position outside the line reads as U+0000: neither an identifier
-    // character nor a point nor any character the scan looks for.
-    auto at = [&](int p) -> char16_t {
-        return (p >= 0 && p < len) ? text[static_cast<size_t>(p)] : char16_t(0);
-    };
+    const edtscan::ScanLine at(text);
+    const int len = at.len;
     auto wordPoint = [&](int p) {
         if (at(p) != u'.')
             return false;
@@ -282,33 +272,17 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
     };
 
     bool firstChar = (cookie & ~EDT_CK_BLOCK_COMMENT) == 0;
-    bool pending = true;
-    bool oneBack = false;
+    edtscan::PendingRun run;
     bool justOpened = false;
     int wordStart = -1;
 
     for (int i = 0;; ++i) {
         // 1. The pending redefinition.
-        if (pending && blocks) {
-            int p = oneBack ? i - 1 : i;
-            int colour;
-            if (cookie & (EDT_CK_LINE_COMMENT | EDT_CK_BLOCK_COMMENT))
-                colour = EDT_CLR_COMMENT;
-            else if (cookie & (EDT_CK_STRING | EDT_CK_CHAR))
-                colour = EDT_CLR_STRING;
-            else if (cookie & EDT_CK_PREPROCESSOR)
-                colour = EDT_CLR_PREPROCESSOR;
-            else if (isWordChar(p))
-                colour = EDT_CLR_TEXT;
-            else
-                colour = EDT_CLR_OPERATOR;
-            blocks->Append(p, colour);
-            if (colour == EDT_CLR_OPERATOR) {
-                oneBack = true;
-            } else {
-                pending = false;
-                oneBack = false;
-            }
+        if (run.pending && blocks) {
+            const int p = run.Position(i);
+            run.Lay(*blocks, p,
+                    edtscan::RunColour(cookie, EDT_CK_LINE_COMMENT | EDT_CK_BLOCK_COMMENT,
+                                       EDT_CK_PREPROCESSOR, [&] { return isWordChar(p); }));
         }
         // 2.
         if (i == len)
@@ -319,8 +293,7 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
             if (o.pascalComments) {
                 if (ch == u'}') {
                     cookie &= ~EDT_CK_LINE_COMMENT;
-                    pending = true;
-                    oneBack = false;
+                    run.AfterStateEnd();
                 }
                 continue;
             }
@@ -329,15 +302,7 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
         }
         // 4. Strings and character constants.
         if (cookie & (EDT_CK_STRING | EDT_CK_CHAR)) {
-            const bool dq = (cookie & EDT_CK_STRING) != 0;
-            bool escaped = at(i - 1) == u'\\' && at(i - 2) != u'\\';
-            if (!dq && o.quoteAfterBackslashStays)
-                escaped = at(i - 1) == u'\\';
-            if (ch == (dq ? u'"' : u'\'') && !escaped) {
-                cookie &= dq ? ~EDT_CK_STRING : ~EDT_CK_CHAR;
-                pending = true;
-                oneBack = false;
-            }
+            edtscan::QuotedStep(at, i, ch, cookie, run, o.quoteAfterBackslashStays);
             continue;
         }
         // 5. Block comment.
@@ -351,8 +316,7 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
                 closes = ch == u';' && at(i - 1) == u'|';
             if (closes && !justOpened) {
                 cookie &= ~EDT_CK_BLOCK_COMMENT;
-                pending = true;
-                oneBack = false;
+                run.AfterStateEnd();
             }
             justOpened = false;
             continue;
@@ -386,16 +350,9 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
             continue;
         }
         // 8. Openings.
-        if (ch == u'"') {
+        if (edtscan::OpenQuote(at, i, ch, cookie)) {
             if (blocks)
                 blocks->Append(i, EDT_CLR_STRING);
-            cookie |= EDT_CK_STRING;
-            continue;
-        }
-        if (ch == u'\'' && (i == 0 || !IsIdentifierChar(at(i - 1)))) {
-            if (blocks)
-                blocks->Append(i, EDT_CLR_STRING);
-            cookie |= EDT_CK_CHAR;
             continue;
         }
         if ((o.slashComments && ch == u'*' && at(i - 1) == u'/') ||
@@ -426,17 +383,8 @@ uint32_t EdtScanCStyle(std::u16string_view text, uint32_t cookie, TextBlockList*
         // 10. Words.
         if (!blocks)
             continue;
-        if (isWordChar(i)) {
-            if (wordStart < 0)
-                wordStart = i;
-            continue;
-        }
-        if (wordStart >= 0) {
-            classify(wordStart, i, false);
-            wordStart = -1;
-        }
-        pending = true;
-        oneBack = true;
+        edtscan::WordStep(isWordChar(i), i, wordStart, run,
+                          [&](int start, int end) { classify(start, end, false); });
     }
     if (blocks && wordStart >= 0)
         classify(wordStart, len, true);

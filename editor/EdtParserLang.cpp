@@ -4,6 +4,10 @@
 
 #include "editor/EdtKeywords.h"
 #include "editor/EdtParser.h"
+#include "editor/EdtScanSteps.h"
+
+using edtscan::FoldAscii;
+using edtscan::IsScanSpace;
 
 namespace {
 
@@ -11,16 +15,6 @@ constexpr uint32_t kCBits = EDT_CK_LINE_COMMENT | EDT_CK_PREPROCESSOR | EDT_CK_B
                             EDT_CK_STRING | EDT_CK_CHAR;
 constexpr uint32_t kNoPreprocessorBits = kCBits & ~EDT_CK_PREPROCESSOR;
 constexpr uint32_t kNoBlockBits = EDT_CK_LINE_COMMENT | EDT_CK_STRING | EDT_CK_CHAR;
-
-inline bool IsScanSpace(char16_t c)
-{
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20;
-}
-
-inline char16_t FoldAscii(char16_t c)
-{
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
-}
 
 // A language of the shared scan: its lists with their indexes and its
 // option fields.  Built once, on first use.
@@ -268,10 +262,8 @@ uint32_t ParseLineBatch(std::u16string_view text, uint32_t cookie, TextBlockList
     // Nothing carries over: every line returns bit 4, which Batch never sets.
     if (text.size() < 2)
         return 0;
-    const int len = static_cast<int>(text.size());
-    auto at = [&](int p) -> char16_t {
-        return (p >= 0 && p < len) ? text[static_cast<size_t>(p)] : char16_t(0);
-    };
+    const edtscan::ScanLine at(text);
+    const int len = at.len;
     auto isWordChar = [&](int p) { return IsIdentifierChar(at(p)) || at(p) == u'.'; };
     auto classify = [&](int start, int end) {
         std::u16string_view word = text.substr(static_cast<size_t>(start),
@@ -287,30 +279,14 @@ uint32_t ParseLineBatch(std::u16string_view text, uint32_t cookie, TextBlockList
         return 0;  // the cookie never depends on the line
 
     bool firstChar = cookie == 0;
-    bool pending = true;
-    bool oneBack = false;
+    edtscan::PendingRun run;
     int wordStart = -1;
     for (int i = 0;; ++i) {
-        if (pending) {
-            int p = oneBack ? i - 1 : i;
-            int colour;
-            if (cookie & EDT_CK_LINE_COMMENT)
-                colour = EDT_CLR_COMMENT;
-            else if (cookie & (EDT_CK_STRING | EDT_CK_CHAR))
-                colour = EDT_CLR_STRING;
-            else if (cookie & EDT_CK_PREPROCESSOR)
-                colour = EDT_CLR_PREPROCESSOR;
-            else if (isWordChar(p))
-                colour = EDT_CLR_TEXT;
-            else
-                colour = EDT_CLR_OPERATOR;
-            blocks->Append(p, colour);
-            if (colour == EDT_CLR_OPERATOR) {
-                oneBack = true;
-            } else {
-                pending = false;
-                oneBack = false;
-            }
+        if (run.pending) {
+            const int p = run.Position(i);
+            run.Lay(*blocks, p,
+                    edtscan::RunColour(cookie, EDT_CK_LINE_COMMENT, EDT_CK_PREPROCESSOR,
+                                       [&] { return isWordChar(p); }));
         }
         if (i == len)
             break;
@@ -320,22 +296,11 @@ uint32_t ParseLineBatch(std::u16string_view text, uint32_t cookie, TextBlockList
             break;
         }
         if (cookie & (EDT_CK_STRING | EDT_CK_CHAR)) {
-            const bool dq = (cookie & EDT_CK_STRING) != 0;
-            if (ch == (dq ? u'"' : u'\'') && !(at(i - 1) == u'\\' && at(i - 2) != u'\\')) {
-                cookie &= dq ? ~EDT_CK_STRING : ~EDT_CK_CHAR;
-                pending = true;
-                oneBack = false;
-            }
+            edtscan::QuotedStep(at, i, ch, cookie, run);
             continue;
         }
-        if (ch == u'"') {
+        if (edtscan::OpenQuote(at, i, ch, cookie)) {
             blocks->Append(i, EDT_CLR_STRING);
-            cookie |= EDT_CK_STRING;
-            continue;
-        }
-        if (ch == u'\'' && (i == 0 || !IsIdentifierChar(at(i - 1)))) {
-            blocks->Append(i, EDT_CLR_STRING);
-            cookie |= EDT_CK_CHAR;
             continue;
         }
         if (firstChar && !IsScanSpace(ch)) {
@@ -352,17 +317,7 @@ uint32_t ParseLineBatch(std::u16string_view text, uint32_t cookie, TextBlockList
                 break;
             }
         }
-        if (isWordChar(i)) {
-            if (wordStart < 0)
-                wordStart = i;
-            continue;
-        }
-        if (wordStart >= 0) {
-            classify(wordStart, i);
-            wordStart = -1;
-        }
-        pending = true;
-        oneBack = true;
+        edtscan::WordStep(isWordChar(i), i, wordStart, run, classify);
     }
     if (wordStart >= 0)
         classify(wordStart, len);

@@ -4,6 +4,9 @@
 
 #include "editor/EdtKeywords.h"
 #include "editor/EdtParser.h"
+#include "editor/EdtScanSteps.h"
+
+using edtscan::IsScanSpace;
 
 namespace {
 
@@ -11,8 +14,8 @@ namespace {
 constexpr uint32_t kLineComment = 1;    // PHP and ASP code: to the line end
 constexpr uint32_t kTag = 2;
 constexpr uint32_t kComment = 4;        // "<!--" ... "-->"; in PHP code "/*" ... "*/"
-constexpr uint32_t kString = 8;
-constexpr uint32_t kChar = 16;
+constexpr uint32_t kString = EDT_CK_STRING;
+constexpr uint32_t kChar = EDT_CK_CHAR;
 constexpr uint32_t kEntity = 32;
 constexpr uint32_t kScript = 64;        // HTML, ASP: script region; PHP: variable name
 constexpr uint32_t kCode = 128;         // PHP: code region
@@ -58,11 +61,6 @@ const MarkupLists& Lists()
     return lists;
 }
 
-inline bool IsScanSpace(char16_t c)
-{
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20;
-}
-
 uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t cookie,
                     TextBlockList* blocks)
 {
@@ -77,18 +75,15 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
     // The code region of PHP and the script region of ASP hold code that
     // is scanned word by word; the HTML script region is skipped whole.
     const uint32_t codeBit = php ? kCode : (asp ? kScript : 0);
-    const int len = static_cast<int>(text.size());
-    auto at = [&](int p) -> char16_t {
-        return (p >= 0 && p < len) ? text[static_cast<size_t>(p)] : char16_t(0);
-    };
+    const edtscan::ScanLine at(text);
+    const int len = at.len;
     auto lay = [&](int p, int colour) {
         if (blocks)
             blocks->Append(p, colour);
     };
     auto isWordChar = [](char16_t c) { return IsIdentifierChar(c) || c == u'.'; };
 
-    bool pending = true;
-    bool oneBack = false;
+    edtscan::PendingRun run;
     bool justOpened = false;
     int wordStart = -1;
 
@@ -138,14 +133,13 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
         if (blocks && wordStart >= 0)
             classify(wordStart, i, false);
         wordStart = -1;
-        pending = true;
-        oneBack = true;
+        run.AfterOperator();
     };
 
     for (int i = 0;; ++i) {
         // 1. The pending redefinition.
-        if (pending && blocks) {
-            const int p = oneBack ? i - 1 : i;
+        if (run.pending && blocks) {
+            const int p = run.Position(i);
             int colour;
             if (cookie & (kLineComment | kComment))
                 colour = EDT_CLR_COMMENT;
@@ -161,13 +155,7 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
                 colour = EDT_CLR_TEXT;
             else
                 colour = EDT_CLR_OPERATOR;
-            blocks->Append(p, colour);
-            if (colour == EDT_CLR_OPERATOR) {
-                oneBack = true;
-            } else {
-                pending = false;
-                oneBack = false;
-            }
+            run.Lay(*blocks, p, colour);
         }
         // 2.
         if (i == len)
@@ -188,12 +176,7 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
             break;
         }
         if (cookie & (kString | kChar)) {
-            const bool dq = (cookie & kString) != 0;
-            if (ch == (dq ? u'"' : u'\'') && !(at(i - 1) == u'\\' && at(i - 2) != u'\\')) {
-                cookie &= dq ? ~kString : ~kChar;
-                pending = true;
-                oneBack = false;
-            }
+            edtscan::QuotedStep(at, i, ch, cookie, run);
             continue;
         }
         if (cookie & kComment) {
@@ -208,24 +191,21 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
             }
             if (closes) {
                 cookie &= ~kComment;
-                pending = true;
-                oneBack = false;
+                run.AfterStateEnd();
             }
             continue;
         }
         if (kind == Markup::Html && (cookie & kScript)) {
             if (ch == u'>' && (at(i - 1) == u'?' || at(i - 1) == u'%')) {
                 cookie &= ~kScript;
-                pending = true;
-                oneBack = false;
+                run.AfterStateEnd();
             }
             continue;
         }
         if (inCode && ch == u'>' && (at(i - 1) == u'?' || at(i - 1) == u'%')) {
             // The "?" before has closed any open word.
             cookie &= ~codeBit;
-            pending = true;
-            oneBack = false;
+            run.AfterStateEnd();
             continue;
         }
         // Comment starts in code; an open word stays unclassified.
@@ -252,14 +232,8 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
         const bool inTag = (cookie & kTag) != 0;
         const bool dqOpens = sgml || inTag || inCode;
         const bool sqOpens = sgml || inTag || (php && inCode);
-        if (ch == u'"' && dqOpens) {
+        if (edtscan::OpenQuote(at, i, ch, cookie, dqOpens, sqOpens)) {
             lay(i, EDT_CLR_STRING);
-            cookie |= kString;
-            continue;
-        }
-        if (ch == u'\'' && sqOpens && (i == 0 || !IsIdentifierChar(at(i - 1)))) {
-            lay(i, EDT_CLR_STRING);
-            cookie |= kChar;
             continue;
         }
         // 5. "<!--" (outside code), all four characters in the line.
@@ -268,8 +242,8 @@ uint32_t ScanMarkup(const MarkupRules& rules, std::u16string_view text, uint32_t
             wordStart = -1;
             lay(i, EDT_CLR_COMMENT);
             cookie = (cookie | kComment) & ~kTag;
-            pending = false;
-            oneBack = false;
+            run.pending = false;
+            run.oneBack = false;
             i += 3;
             continue;
         }
@@ -343,10 +317,8 @@ uint32_t ParseLineTex(std::u16string_view text, uint32_t cookie, TextBlockList* 
     if (text.size() < 2 || !blocks)
         return 0;
     cookie &= EDT_CK_LINE_COMMENT | EDT_CK_STRING | EDT_CK_CHAR;
-    const int len = static_cast<int>(text.size());
-    auto at = [&](int p) -> char16_t {
-        return (p >= 0 && p < len) ? text[static_cast<size_t>(p)] : char16_t(0);
-    };
+    const edtscan::ScanLine at(text);
+    const int len = at.len;
     auto isWordChar = [](char16_t c) { return IsIdentifierChar(c) || c == u'.'; };
     auto classify = [&](int start, int end) {
         std::u16string_view word = text.substr(static_cast<size_t>(start),
@@ -360,28 +332,14 @@ uint32_t ParseLineTex(std::u16string_view text, uint32_t cookie, TextBlockList* 
         else if (at(end) == u'$')
             blocks->Append(start, EDT_CLR_FUNCNAME);
     };
-    bool pending = true;
-    bool oneBack = false;
+    edtscan::PendingRun run;
     int wordStart = -1;
     for (int i = 0;; ++i) {
-        if (pending) {
-            const int p = oneBack ? i - 1 : i;
-            int colour;
-            if (cookie & EDT_CK_LINE_COMMENT)
-                colour = EDT_CLR_COMMENT;
-            else if (cookie & (EDT_CK_STRING | EDT_CK_CHAR))
-                colour = EDT_CLR_STRING;
-            else if (isWordChar(at(p)))
-                colour = EDT_CLR_TEXT;
-            else
-                colour = EDT_CLR_OPERATOR;
-            blocks->Append(p, colour);
-            if (colour == EDT_CLR_OPERATOR) {
-                oneBack = true;
-            } else {
-                pending = false;
-                oneBack = false;
-            }
+        if (run.pending) {
+            const int p = run.Position(i);
+            run.Lay(*blocks, p, edtscan::RunColour(cookie, EDT_CK_LINE_COMMENT, 0, [&] {
+                        return isWordChar(at(p));
+                    }));
         }
         if (i == len)
             break;
@@ -391,12 +349,7 @@ uint32_t ParseLineTex(std::u16string_view text, uint32_t cookie, TextBlockList* 
             break;
         }
         if (cookie & (EDT_CK_STRING | EDT_CK_CHAR)) {
-            const bool dq = (cookie & EDT_CK_STRING) != 0;
-            if (ch == (dq ? u'"' : u'\'') && !(at(i - 1) == u'\\' && at(i - 2) != u'\\')) {
-                cookie &= dq ? ~EDT_CK_STRING : ~EDT_CK_CHAR;
-                pending = true;
-                oneBack = false;
-            }
+            edtscan::QuotedStep(at, i, ch, cookie, run);
             continue;
         }
         if (ch == u'%') {
@@ -404,27 +357,11 @@ uint32_t ParseLineTex(std::u16string_view text, uint32_t cookie, TextBlockList* 
             wordStart = -1;
             break;
         }
-        if (ch == u'"') {
+        if (edtscan::OpenQuote(at, i, ch, cookie)) {
             blocks->Append(i, EDT_CLR_STRING);
-            cookie |= EDT_CK_STRING;
             continue;
         }
-        if (ch == u'\'' && (i == 0 || !IsIdentifierChar(at(i - 1)))) {
-            blocks->Append(i, EDT_CLR_STRING);
-            cookie |= EDT_CK_CHAR;
-            continue;
-        }
-        if (isWordChar(ch)) {
-            if (wordStart < 0)
-                wordStart = i;
-            continue;
-        }
-        if (wordStart >= 0) {
-            classify(wordStart, i);
-            wordStart = -1;
-        }
-        pending = true;
-        oneBack = true;
+        edtscan::WordStep(isWordChar(ch), i, wordStart, run, classify);
     }
     if (wordStart >= 0)
         classify(wordStart, len);

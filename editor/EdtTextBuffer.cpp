@@ -148,6 +148,12 @@ const char16_t* CEdtTextBuffer::GetLineChars(int line) const
     return m_lines.At(line).text.data();
 }
 
+std::u16string_view CEdtTextBuffer::GetLineView(int line) const
+{
+    CheckLine(line);
+    return m_lines.At(line).text.view();
+}
+
 uint32_t CEdtTextBuffer::GetLineFlags(int line) const
 {
     CheckLine(line);

@@ -135,6 +135,8 @@ public:
     int GetLineLength(int line) const;
     const char16_t* GetLineChars(int line) const;  // not NUL-terminated
     uint32_t GetLineFlags(int line) const;
+    // The line's characters and length with one lookup (searches).
+    std::u16string_view GetLineView(int line) const;
 
     bool GetReadOnly() const { return m_readOnly; }
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }

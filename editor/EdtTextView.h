@@ -431,6 +431,8 @@ private:
     void MapFindCommands();
     void IncrementalStep(bool next);
     bool MatchLine(int line, int from, int limit, bool last, int& pos, int& len);
+    // The buffer's line in one lookup (the view's lines when it has none).
+    std::u16string_view LineForSearch(int line) const;
 
     // caches
     EdtLogFont m_logFont{};

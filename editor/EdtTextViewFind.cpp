@@ -214,6 +214,13 @@ bool CEdtTextView::FindText(std::u16string_view text, EdtPoint start, uint32_t f
                            progress);
 }
 
+std::u16string_view CEdtTextView::LineForSearch(int line) const
+{
+    if (m_buffer && line >= 0 && line < m_buffer->GetLineCount())
+        return m_buffer->GetLineView(line);
+    return {GetLineChars(line), size_t(GetLineLength(line))};
+}
+
 // One line (joined with the next ones for a multi-line expression): the
 // first match at or after from (last: the last one that ends at or before
 // limit, -1 no limit).  pos and len in the searched text.
@@ -221,17 +228,19 @@ bool CEdtTextView::MatchLine(int line, int from, int limit, bool last, int& pos,
 {
     EdtFindState& f = *m_find;
     const uint32_t flags = f.flags;
-    const char16_t* chars = GetLineChars(line);
-    int n = GetLineLength(line);
+    const std::u16string_view lineText = LineForSearch(line);
+    const char16_t* chars = lineText.data();
+    int n = int(lineText.size());
     if (flags & EDT_FIND_REGEXP) {
         if (f.regexJoin > 0) {
             f.joined.assign(chars, size_t(n));
             f.joinedLengths.assign(1, n);
             const int count = GetLineCount();
             for (int l = line + 1; l <= line + f.regexJoin && l < count; ++l) {
+                const std::u16string_view next = LineForSearch(l);
                 f.joined.push_back(u'\n');
-                f.joined.append(GetLineChars(l), size_t(GetLineLength(l)));
-                f.joinedLengths.push_back(GetLineLength(l));
+                f.joined.append(next);
+                f.joinedLengths.push_back(int(next.size()));
             }
             chars = f.joined.data();
             n = int(f.joined.size());
@@ -465,9 +474,15 @@ bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
     }
     m_cursorPos = reverse ? pt : end;
     m_anchor = m_cursorPos;
-    m_idealCharPos = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
+    m_idealCharPos = -1;  // computed by the next vertical move
     SetSelection(pt, end);
     const int top = m_topSubLine, offset = m_offsetChar;
+    // A match off the screen comes into its upper third, so that the next
+    // ones below it are in sight without a scroll each.
+    const int lines = std::max(GetScreenLines(), 1);
+    const int sub = GetSubLineIndex(m_cursorPos.line);
+    if (!m_wordWrap && (sub < m_topSubLine || sub >= m_topSubLine + lines))
+        ScrollToSubLine(std::clamp(sub - lines / 3, 0, std::max(GetSubLineCount() - 1, 0)));
     EnsureVisible(m_cursorPos);
     if (top == m_topSubLine && offset == m_offsetChar)
         UpdateCaret();  // a scroll has placed it already

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr unsigned IDS_EDT_PRINT_FOOTER = 4580;  // "Strana %d/%d"
+constexpr unsigned IDS_EDT_PRINT_FOOTER = 4610;  // "Strana %d/%d"
 
 void ScreenDpi(int& x, int& y)
 {

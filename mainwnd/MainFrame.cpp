@@ -9,6 +9,7 @@
 #include "platform/ui/StatusBar.h"
 #include "plcviews/HexEditView.h"
 #include "res/StringTable.h"
+#include "uilib/KVTMenuBar.h"
 #include "uilib/KVTToolBar.h"
 
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -234,6 +236,23 @@ void CMainFrame::CreateToolBars()
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    // The menu bar above the toolbars.
+    m_menuBar = new CKVTMenuBar(central);
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    m_menuBar->Create(central, 0x50402808 | 0x34, 0xE806);
+    m_menuBar->SetMenuResourceId(GetFrameResourceId());
+    m_menuBar->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    column->addWidget(m_menuBar);
+    m_menuBar->CreateFromMenu(GetDefaultMenu(), true);
+    if (GetActiveMenu() != GetDefaultMenu())
+        m_menuBar->CreateFromMenu(GetActiveMenu(), false);
+    connect(MdiArea(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
+        if (child && !child->property("sw_state_watched").toBool()) {
+            child->setProperty("sw_state_watched", true);
+            connect(child, &QMdiSubWindow::windowStateChanged, this, [this] { UpdateMaximizeMode(); });
+        }
+        UpdateMaximizeMode();
+    });
     auto* row = new ToolBarRow(central);
     row->setObjectName(QStringLiteral("ToolBarRow"));
     column->addWidget(row);
@@ -243,6 +262,7 @@ void CMainFrame::CreateToolBars()
     m_mainBar->setObjectName(QStringLiteral("MainToolBar"));
     m_mainBar->CreateEx(row, 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
     m_mainBar->LoadToolBar(1);
+    m_mainBar->EnableCustomizeButton(true, 0, QString());
     m_debugBar = new CKVTToolBar(row);
     m_debugBar->setObjectName(QStringLiteral("DebugToolBar"));
     m_debugBar->CreateEx(row, 0x830, 0x50402834, QMargins(0, 0, 0, 0), 0xE824);
@@ -251,6 +271,41 @@ void CMainFrame::CreateToolBars()
     CKVTToolBar::LoadSharedImages(1019);
     row->Add(m_mainBar);
     row->Add(m_debugBar);
+}
+
+void CMainFrame::OnActiveMenuChanged(ui::Menu* menu)
+{
+    if (m_menuBar)
+        m_menuBar->CreateFromMenu(menu, false);
+}
+
+bool CMainFrame::OnMenuAltKey()
+{
+    if (!m_menuBar)
+        return false;
+    if (m_menuBar->hasFocus()) {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_menuBar, &esc);
+    } else {
+        m_menuBar->EnterKeyboardMode();
+    }
+    return true;
+}
+
+bool CMainFrame::OnMenuChar(QChar c) { return m_menuBar && m_menuBar->OnMenuChar(c); }
+
+void CMainFrame::UpdateMaximizeMode()
+{
+    if (m_inMaximizeUpdate || !m_menuBar)
+        return;
+    m_inMaximizeUpdate = true;
+    QMdiSubWindow* active = MdiArea()->currentSubWindow();
+    const auto children = MdiArea()->subWindowList();
+    for (QMdiSubWindow* child : children)
+        if (auto* frame = qobject_cast<ui::ChildFrame*>(child))
+            frame->SetFrameless(child->isMaximized());
+    m_menuBar->SetMaximizeMode(active && active->isMaximized(), active);
+    m_inMaximizeUpdate = false;
 }
 
 bool CMainFrame::AttachProject(CStrandworkDoc* doc)

@@ -1,6 +1,6 @@
 #pragma once
-// Stand-in for the main frame: an MDI main window with the menu bar of menu
-// resource 1, the output window docked at the bottom, the font and colour
+// Stand-in for the main frame: an MDI main window with the library's menu
+// bar of menu resource 1, the output window docked at the bottom, the font and colour
 // registry, a status bar with the message pane, the options record, the
 // next/previous error and clear commands and an options sheet with the
 // font page only.  The real main frame with its status bar panes,
@@ -19,6 +19,7 @@ class CFontColorPage;
 class CStrandworkDoc;
 class COutputCtrl;
 class CKVTToolBar;
+class CKVTMenuBar;
 class QDockWidget;
 
 class CMainFrame : public ui::MainFrameBase, public KvtFrameHooks
@@ -52,6 +53,8 @@ public:
     // 0xE824, resource 1017); null before the frame is loaded.
     CKVTToolBar* GetMainToolBar() const { return m_mainBar; }
     CKVTToolBar* GetDebugToolBar() const { return m_debugBar; }
+    // The menu bar (id 0xE806, menu resource 1); null before the frame is loaded.
+    CKVTMenuBar* GetMenuBar() const { return m_menuBar; }
     core::AppSettings& Settings() { return m_settings; }
     // Loads the options record from "Options" (done when the frame is made).
     void LoadSettings();
@@ -65,6 +68,9 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void OnActiveMenuChanged(ui::Menu* menu) override;
+    bool OnMenuAltKey() override;
+    bool OnMenuChar(QChar c) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -74,10 +80,15 @@ private:
 
     CFontColorPage* m_fontColors; // owned; deleted after the windows that listen
     void CreateToolBars();
+    // The menu bar shows the maximised document window's buttons; a
+    // maximised window has no frame of its own.
+    void UpdateMaximizeMode();
 
     core::AppSettings m_settings;
     CKVTToolBar* m_mainBar = nullptr;
     CKVTToolBar* m_debugBar = nullptr;
+    CKVTMenuBar* m_menuBar = nullptr;
+    bool m_inMaximizeUpdate = false;
     QPointer<COutputCtrl> m_output;
     QDockWidget* m_outputBar = nullptr;
     CStrandworkDoc* m_project = nullptr;

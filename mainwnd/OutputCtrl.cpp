@@ -355,24 +355,13 @@ void COutputCtrl::keyPressEvent(QKeyEvent* e)
 
 void COutputCtrl::contextMenuEvent(QContextMenuEvent* e)
 {
-    QPoint pt = e->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(5, 5)) : e->globalPos();
+    QPoint pt = e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->globalPos();
     ShowContextMenu(pt);
 }
 
 void COutputCtrl::ShowContextMenu(const QPoint& screenPoint)
 {
     setFocus(Qt::PopupFocusReason);
-    auto* workspace = dynamic_cast<CKVTWorkspace*>(ui::Application::Instance());
-    if (workspace && workspace->ShowPopupMenu(kContextMenu, screenPoint, this))
-        return;
-    std::unique_ptr<ui::Menu> menu = ui::Menu::Load(kContextMenu);
-    if (!menu)
-        return;
-    const ui::Menu* popup = menu->SubMenu(0) ? menu->SubMenu(0) : menu.get();
-    QPointer<COutputCtrl> self(this);
-    uint32_t id = ui::TrackPopupMenu(*popup, screenPoint, this);
-    if (id && self) {
-        setFocus(Qt::PopupFocusReason);
-        ui::SendCommand(id);
-    }
+    if (CKVTWorkspace* workspace = CKVTWorkspace::Instance())
+        workspace->ShowPopupMenu(kContextMenu, screenPoint, this);
 }

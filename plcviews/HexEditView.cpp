@@ -12,6 +12,7 @@
 #include "platform/ui/SysColor.h"
 #include "plcviews/BinDoc.h"
 #include "res/StringTable.h"
+#include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTWorkspace.h"
 
 #include <QApplication>
@@ -609,13 +610,14 @@ void CHexEditView::contextMenuEvent(QContextMenuEvent* e)
 void CHexEditView::ShowContextMenu(const QPoint& global)
 {
     std::unique_ptr<ui::Menu> menu = ui::Menu::Load(kOwnContextMenu);
-    const ui::Menu* popup = menu ? menu->SubMenu(0) : nullptr;
+    std::unique_ptr<ui::Menu> popup = menu && menu->SubMenu(0) ? menu->SubMenu(0)->Clone() : nullptr;
     if (!popup)
         return;
-    QPointer<CHexEditView> self(this);
-    const uint32_t id = ui::TrackPopupMenu(*popup, global, this);
-    if (id && self)
-        ExecuteCommand(id);
+    // A library popup that owns its menu; the chosen command reaches this
+    // view through the route once the popup has closed.
+    auto* p = new CKVTPopupMenu;
+    if (!p->Create(window(), global.x(), global.y(), popup.release()))
+        p->deleteLater();
 }
 
 void CHexEditView::focusInEvent(QFocusEvent* e)
@@ -749,19 +751,8 @@ void CBinView::ToggleReadOnly()
 
 void CBinView::ShowContextMenu(const QPoint& global)
 {
-    auto* workspace = dynamic_cast<CKVTWorkspace*>(ui::Application::Instance());
-    if (workspace && workspace->ShowPopupMenu(kBinContextMenu, global, this))
-        return;
-    std::unique_ptr<ui::Menu> menu = ui::Menu::Load(kBinContextMenu);
-    if (!menu)
-        return;
-    const ui::Menu* popup = menu->SubMenu(0) ? menu->SubMenu(0) : menu.get();
-    QPointer<CBinView> self(this);
-    const uint32_t id = ui::TrackPopupMenu(*popup, global, this);
-    if (id && self) {
-        setFocus(Qt::PopupFocusReason);
-        ui::SendCommand(id);
-    }
+    if (CKVTWorkspace* workspace = CKVTWorkspace::Instance())
+        workspace->ShowPopupMenu(kBinContextMenu, global, this);
 }
 
 void CBinView::ReloadCommand()

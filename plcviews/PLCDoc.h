@@ -18,6 +18,7 @@ class CPLCView : public CStructuredTextView
     Q_OBJECT
 public:
     CPLCView() = default;
+    uint32_t ContextMenuId() const override { return 1029; }
     // Receives the project document's hints; the stand-in does nothing.
     virtual void OnProjectUpdate(ui::View* sender, long hint, QObject* object);
     void OnActivateView(bool activate) override;

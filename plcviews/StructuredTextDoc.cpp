@@ -2,6 +2,10 @@
 
 #include "editor/EdtOptionPages.h"
 
+#include "uilib/KVTWorkspace.h"
+
+#include <QContextMenuEvent>
+
 #include "platform/sys/WinPath.h"
 
 #include <QFileInfo>
@@ -97,6 +101,14 @@ CStructuredTextView::CStructuredTextView()
 {
     // Until the structured-text view maps its own window options.
     MapCommand(ID_EDT_WINDOW_OPTIONS, [this] { ShowEditorOptionsSheet(this, window()); });
+}
+
+void CStructuredTextView::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (CKVTWorkspace* workspace = CKVTWorkspace::Instance())
+        workspace->ShowPopupMenu(ContextMenuId(),
+                                 e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->globalPos(), this);
+    e->accept();
 }
 
 CEdtTextBuffer* CStructuredTextView::LocateTextBuffer()

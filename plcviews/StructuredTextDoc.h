@@ -58,6 +58,12 @@ public:
     // Clamps (character, line) into the text, puts the caret there without
     // a selection and scrolls it into view.
     void ClampTextPos(EdtPoint pos);
+    // The registered context menu of the view (the text view's 1031).
+    virtual uint32_t ContextMenuId() const { return 1031; }
+
+protected:
+    // A right click and the context-menu key show the registered context menu.
+    void contextMenuEvent(QContextMenuEvent* e) override;
 };
 
 class CChildFrame : public ui::ChildFrame

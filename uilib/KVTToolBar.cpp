@@ -9,6 +9,19 @@
 #include "uilib/KVTRegistryKey.h"
 #include "uilib/KvtFrameHooks.h"
 #include "uilib/KvtRebar.h"
+#include "uilib/KVTToolbarMenuButton.h"
+#include "uilib/KVTPopupMenu.h"
+#include "uilib/KVTWorkspace.h"
+#include "uilib/KvtEventFilter.h"
+#include "platform/ui/Beep.h"
+#include "platform/ui/Menu.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QToolTip>
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -232,6 +245,8 @@ bool CKVTToolBar::SetCustomizeMode(bool on)
     s_customizeMode = on;
     for (auto& bar : snapshot)
         if (bar && bar->IsCreated()) {
+            if (bar->m_customize)
+                bar->AdjustLayout(); // all buttons show in customisation mode
             bar->update();
         }
     return true;
@@ -298,8 +313,8 @@ int CKVTToolBar::InsertButton(std::unique_ptr<CKVTToolbarButton> button, int ind
 {
     if (!button || !IsCommandPermitted(button->m_id) || index < -1 || index > GetCount())
         return -1;
-    if (index == -1)
-        index = GetCount();
+    if (index == -1 || index == GetCount())
+        index = m_customize ? GetCount() - 1 : GetCount();
     CKVTToolbarButton* b = button.get();
     m_buttons.insert(m_buttons.begin() + index, std::move(button));
     auto shift = [index](int& i) {
@@ -327,7 +342,7 @@ int CKVTToolBar::InsertSeparator(int index)
 
 bool CKVTToolBar::RemoveButton(int index)
 {
-    if (index < 0 || index >= GetCount())
+    if (index < 0 || index >= GetCount() || m_buttons[size_t(index)].get() == m_customize)
         return false;
     m_buttons.erase(m_buttons.begin() + index);
     auto fix = [index](int& i) {
@@ -346,10 +361,18 @@ bool CKVTToolBar::RemoveButton(int index)
 void CKVTToolBar::RemoveAllButtons()
 {
     m_pressed = m_hot = m_selected = -1;
+    m_droppedDown = -1;
     std::vector<std::unique_ptr<CKVTToolbarButton>> old;
     old.swap(m_buttons);
+    // The customize button stays, last.
     for (auto& b : old)
-        b->OnCancelMode();
+        if (b.get() == m_customize) {
+            m_buttons.push_back(std::move(b));
+            break;
+        }
+    for (auto& b : old)
+        if (b)
+            b->OnCancelMode();
 }
 
 void CKVTToolBar::InvalidateButton(int index)
@@ -660,7 +683,17 @@ void CKVTToolBar::RepositionButtons()
         return;
     const bool horz = IsHorizontal();
     std::vector<KvtLayoutButton> items = LayoutItems(horz);
-    KvtToolbarLayout::Reposition(items, LayoutBar(horz));
+    KvtLayoutBar bar = LayoutBar(horz);
+    const bool overflow = m_customize && !IsFloating() && !s_customizeMode;
+    QSize customizeSize;
+    if (m_customize) {
+        items.pop_back(); // placed on its own below
+        m_customize->ClearHiddenButtons();
+        customizeSize = m_customize->CalculateSize(QSize(GetColumnWidth(), GetRowHeight()), horz);
+        if (overflow)
+            bar.overflowLength = horz ? customizeSize.width() : customizeSize.height();
+    }
+    const std::vector<int> hidden = KvtToolbarLayout::Reposition(items, bar);
     for (size_t i = 0; i < items.size(); ++i) {
         CKVTToolbarButton* b = m_buttons[i].get();
         if (b->m_hidden != items[i].hidden) {
@@ -668,6 +701,24 @@ void CKVTToolBar::RepositionButtons()
             b->OnShow(!b->m_hidden);
         }
         b->SetRect(items[i].rect);
+    }
+    if (!m_customize)
+        return;
+    if (overflow)
+        for (int i : hidden)
+            m_customize->AddHiddenButton(m_buttons[size_t(i)].get());
+    const bool show = overflow && (m_customize->GetCustomizeId() != 0 || !m_customize->HiddenButtons().empty());
+    if (show) {
+        const QRect cr = contentsRect();
+        const QRect r = horz ? QRect(cr.right() + 1 - customizeSize.width(), cr.top() + 1, customizeSize.width(),
+                                     customizeSize.height())
+                             : QRect(cr.left() + 1, cr.bottom() + 1 - customizeSize.height(), customizeSize.width(),
+                                     customizeSize.height());
+        m_customize->m_hidden = false;
+        m_customize->SetRect(r);
+    } else {
+        m_customize->m_hidden = true;
+        m_customize->SetRect(QRect());
     }
 }
 
@@ -711,11 +762,391 @@ void CKVTToolBar::SetHotButton(int index)
 {
     if (index == m_hot)
         return;
+    if (index < 0 || index >= GetCount()) {
+        // No button: in customisation mode (not during an Alt-drag) an open popup closes.
+        if (s_customizeMode && !s_tempCustomize)
+            if (CKVTToolbarButton* open = GetButton(m_droppedDown)) {
+                open->OnCancelMode();
+                m_droppedDown = -1;
+            }
+        index = -1;
+    } else {
+        CKVTToolbarButton* dropped = GetButton(m_droppedDown);
+        const bool isDropped = dropped && dropped->IsDroppedDown();
+        if (isDropped || s_customizeMode) {
+            CKVTToolbarButton* b = GetButton(index);
+            if (index != m_droppedDown) {
+                if (dropped)
+                    dropped->OnCancelMode();
+                m_droppedDown = -1;
+                auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(b);
+                const bool isSystem = dynamic_cast<CKVTToolbarSystemMenuButton*>(b) != nullptr;
+                const bool opens = menu && (!IsPopupMenuBar() || menu->m_id == KVT_POPUP_ID || !menu->SubItems().empty());
+                if (opens && !(s_customizeMode && isSystem))
+                    menu->OnClick(this, true);
+            } else if (s_customizeMode && dropped) {
+                dropped->OnCancelMode();
+                m_droppedDown = -1;
+            }
+        }
+        if (s_customizeMode && !s_tempCustomize) {
+            CKVTToolbarButton* b = GetButton(index);
+            if (b && !b->IsSeparator() && m_selected != index) {
+                InvalidateButton(m_selected);
+                m_selected = index;
+            }
+        }
+    }
     const int old = m_hot;
     m_hot = index;
     InvalidateButton(old);
     InvalidateButton(index);
     ShowCommandMessage(index >= 0 ? GetItemID(index) : 0xFFFFFFFF);
+}
+
+void CKVTToolBar::SetHotIndex(int index)
+{
+    if (index == m_hot)
+        return;
+    const int old = m_hot;
+    m_hot = index;
+    InvalidateButton(old);
+    InvalidateButton(index);
+    ShowCommandMessage(index >= 0 ? GetItemID(index) : 0xFFFFFFFF);
+}
+
+int CKVTToolBar::IndexOf(const CKVTToolbarButton* button) const
+{
+    for (int i = 0; i < GetCount(); ++i)
+        if (m_buttons[size_t(i)].get() == button)
+            return i;
+    return -1;
+}
+
+void CKVTToolBar::EnableCustomizeButton(bool on, uint32_t customizeId, const QString& text)
+{
+    if (m_customize) {
+        CCustomizeButton* old = m_customize;
+        m_customize = nullptr;
+        RemoveButton(IndexOf(old));
+    }
+    if (on) {
+        auto b = std::make_unique<CCustomizeButton>(customizeId, text);
+        m_customize = b.get();
+        m_buttons.push_back(std::move(b));
+        m_customize->OnParentChanged(this);
+    }
+    if (IsCreated())
+        AdjustLayout();
+}
+
+namespace {
+// The previous or next menu button of a bar from index, wrapping; -1 for none.
+int NeighbourMenu(const CKVTToolBar* bar, int index, int step)
+{
+    const int n = bar->GetCount();
+    for (int k = 0, i = index; k < n; ++k) {
+        i = (i + step + n) % n;
+        if (dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(i)) && !bar->GetButton(i)->IsSeparator() &&
+            !dynamic_cast<CCustomizeButton*>(bar->GetButton(i)))
+            return i;
+    }
+    return -1;
+}
+
+bool DropDownNeighbour(CKVTToolBar* bar, int step)
+{
+    const int open = bar->GetDroppedDownMenu();
+    auto* current = dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(open));
+    if (!current || !current->IsDroppedDown())
+        return false;
+    const int next = NeighbourMenu(bar, open, step);
+    if (next < 0)
+        return false;
+    const uint32_t anim = CKVTToolBar::Options().menuAnimation;
+    CKVTToolBar::Options().menuAnimation = 0;
+    current->OnCancelMode();
+    bar->SetDroppedDown(-1);
+    bar->SetHotButton(-1);
+    auto* b = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(next));
+    if (b->OpenPopupMenu())
+        bar->SetDroppedDown(next);
+    CKVTToolBar::Options().menuAnimation = anim;
+    if (CKVTPopupMenu* popup = b->GetPopupMenu())
+        popup->GetMenuBar()->HotFirst();
+    bar->InvalidateButton(next);
+    return true;
+}
+} // namespace
+
+bool CKVTToolBar::DropDownPrevMenu() { return DropDownNeighbour(this, -1); }
+bool CKVTToolBar::DropDownNextMenu() { return DropDownNeighbour(this, 1); }
+
+void CKVTToolBar::OnCancelMode()
+{
+    if (CKVTToolbarButton* b = GetButton(m_pressed))
+        SetButtonStyle(m_pressed, b->m_style & ~TBBS_PRESSED);
+    m_pressed = -1;
+    SetHotButton(-1);
+    for (auto& b : m_buttons)
+        b->OnCancelMode();
+    m_droppedDown = -1;
+    update();
+}
+
+void CKVTToolBar::OnMouseLeave()
+{
+    if (IsMouseHook())
+        return;
+    if (!s_customizeMode)
+        if (CKVTToolbarButton* d = GetButton(m_droppedDown); d && d->IsDroppedDown())
+            return;
+    if (m_pressed >= 0)
+        return;
+    if (m_hot >= 0 && !hasFocus()) {
+        SetHotButton(-1);
+        ShowCommandMessage(0xFFFFFFFF);
+    } else if (m_hot < 0) {
+        ShowCommandMessage(0xFFFFFFFF);
+    }
+}
+
+void CKVTToolBar::TrackMouse(QPoint point)
+{
+    int index = HitTest(point);
+    if (index >= 0 && (GetButtonStyle(index) & TBBS_DISABLED) && !IsMenuMode())
+        index = -1;
+    SetHotButton(index);
+}
+
+bool CKVTToolBar::IsMouseHook() { return KvtEventFilter::Instance().IsMouseWatch(); }
+
+void CKVTToolBar::SetMouseHook(bool on)
+{
+    KvtEventFilter::Instance().SetMouseWatch(on);
+    if (!on)
+        for (CKVTToolBar* bar : std::vector<CKVTToolBar*>(s_bars))
+            if (bar->IsCreated())
+                bar->OnCancelMode();
+}
+
+bool CKVTToolBar::OnToolHitTest(QPoint point, QString& text, QRect& rect)
+{
+    if (!s_options.tooltips || !(GetBarStyle() & CBRS_TOOLTIPS))
+        return false;
+    const int index = HitTest(point);
+    CKVTToolbarButton* b = GetButton(index);
+    if (!b)
+        return false;
+    if (b->GetCustomToolTipText(this, text)) {
+        rect = b->m_rect;
+        return !text.isEmpty();
+    }
+    if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(GetOwner() ? GetOwner() : this))
+        if (hooks->OnGetButtonToolTipText(b, text)) {
+            rect = b->m_rect;
+            return !text.isEmpty();
+        }
+    if (b->m_id == 0 || b->m_id == KVT_POPUP_ID || (b->m_userImage && !b->m_text.isEmpty())) {
+        text = StripMnemonic(b->m_text);
+    } else {
+        const QString s = LoadResString(b->m_id).left(256);
+        text = s.section(QLatin1Char('\n'), 1, 1);
+    }
+    if (text.isEmpty())
+        return false;
+    if (s_options.shortcutKeys && b->m_id != 0 && b->m_id != KVT_POPUP_ID)
+        if (CKVTKeyboardManager* km = CKVTKeyboardManager::Instance()) {
+            QString key;
+            if (km->FindDefaultAccelerator(b->m_id, key, window()))
+                text += QStringLiteral(" (") + key + QLatin1Char(')');
+        }
+    rect = b->m_rect;
+    return true;
+}
+
+bool CKVTToolBar::event(QEvent* e)
+{
+    if (e->type() == QEvent::ToolTip) {
+        auto* he = static_cast<QHelpEvent*>(e);
+        QString text;
+        QRect r;
+        if (OnToolHitTest(he->pos(), text, r))
+            QToolTip::showText(he->globalPos(), text, this, r);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return ControlBar::event(e);
+}
+
+void CKVTToolBar::contextMenuEvent(QContextMenuEvent* e)
+{
+    OnContextMenu(this, e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->globalPos());
+    e->accept();
+}
+
+void CKVTToolBar::OnContextMenu(QWidget*, QPoint pt)
+{
+    if (m_locked && s_customizeMode) {
+        MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    SetHotButton(-1);
+    if (!s_customizeMode) {
+        if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(GetOwner() ? GetOwner() : parentWidget()))
+            hooks->OnToolbarPopupMenu(this, pt);
+        return;
+    }
+    const bool keyboard = pt == QPoint(-1, -1);
+    int index = keyboard ? m_selected : HitTest(mapFromGlobal(pt));
+    InvalidateButton(m_selected);
+    m_selected = index;
+    InvalidateButton(index);
+    CKVTToolbarButton* b = GetButton(index);
+    if (!b)
+        return;
+    if (!b->IsEditable()) {
+        m_selected = -1;
+        InvalidateButton(index);
+        return;
+    }
+    if (!b->CanBeStored())
+        return;
+    if (keyboard)
+        pt = mapToGlobal(contentsRect().topLeft() + QPoint(5, 5));
+    std::unique_ptr<Menu> res = Menu::Load(16102);
+    Menu* sub = res ? res->SubMenu(0) : nullptr;
+    if (!sub)
+        return;
+    PrepareCustomizeMenu(b, *sub);
+    QMenu qmenu(this);
+    qmenu.setObjectName(QStringLiteral("KvtCustomizeMenu"));
+    for (int i = 0; i < sub->ItemCount(); ++i) {
+        const MenuItem* it = sub->Item(i);
+        if (it->flags & MF_SEPARATOR) {
+            qmenu.addSeparator();
+            continue;
+        }
+        QAction* a = qmenu.addAction(it->text);
+        a->setData(it->id);
+        a->setEnabled(!(it->flags & (MF_GRAYED | MF_DISABLED)));
+        a->setCheckable((it->flags & MF_CHECKED) != 0);
+        a->setChecked((it->flags & MF_CHECKED) != 0);
+    }
+    QPointer<CKVTToolBar> self(this);
+    QAction* chosen = qmenu.exec(pt);
+    if (self && chosen)
+        OnCustomizeCommand(chosen->data().toUInt());
+}
+
+void CKVTToolBar::PrepareCustomizeMenu(CKVTToolbarButton* b, Menu& menu)
+{
+    auto set = [&menu](uint32_t id, bool grayed, int check) {
+        const int i = menu.IndexOf(id);
+        if (i < 0)
+            return;
+        menu.EnableItem(i, !grayed);
+        if (check >= 0)
+            menu.CheckItem(i, check != 0);
+    };
+    const bool horz = IsHorizontal();
+    const bool textBelow = b->m_textBelow && horz;
+    set(16911, !(b->m_showImage && b->HasImage()), -1);
+    set(16910, b->m_id == 0 || b->m_id == 0xFFFFFFFF, -1);
+    int which;
+    if (!b->m_showText && !textBelow)
+        which = 16914;
+    else
+        which = b->m_showImage ? 16916 : 16915;
+    for (uint32_t id : {16914u, 16915u, 16916u})
+        set(id, false, id == uint32_t(which) ? 1 : 0);
+    if (textBelow)
+        set(16914, true, -1);
+    set(16913, true, -1); // the appearance dialog is not there yet
+    const int index = IndexOf(b);
+    const CKVTToolbarButton* prev = GetButton(index - 1);
+    set(16917, index <= 0, prev && prev->IsSeparator() ? 1 : 0);
+}
+
+void CKVTToolBar::OnCustomizeCommand(uint32_t id)
+{
+    CKVTToolbarButton* b = GetButton(m_selected);
+    if (!b)
+        return;
+    switch (id) {
+    case 16910: {
+        const int image = CKVTCommandImageMap::Instance().GetImage(b->m_id, false);
+        if (image >= 0) {
+            b->m_userImage = false;
+            b->SetImage(image);
+            b->m_showImage = true;
+        } else {
+            b->m_showImage = false;
+        }
+        if (m_menuMode || !b->m_showImage)
+            b->m_showText = true;
+        SetDefaultButtonText(b);
+        break;
+    }
+    case 16911: {
+        CKVTToolbarImageList* list = b->m_userImage ? s_userImages : GetSharedImages(IMAGES_NORMAL);
+        if (!list || !b->HasImage())
+            return;
+        const QSize sz = list->GetImageSize();
+        QImage img(sz, QImage::Format_ARGB32);
+        img.fill(Qt::transparent);
+        {
+            QPainter p(&img);
+            list->PrepareDrawImage(sz);
+            list->Draw(p, 0, 0, b->GetImage(), CKVTToolbarImageList::STATE_NORMAL);
+            list->EndDrawImage();
+        }
+        QApplication::clipboard()->setImage(img);
+        return;
+    }
+    case 16912:
+        RemoveButton(m_selected);
+        m_selected = -1;
+        break;
+    case 16914:
+        if (!b->HasImage()) {
+            MessageBeep();
+            return;
+        }
+        b->m_showImage = true;
+        b->m_showText = false;
+        break;
+    case 16915:
+    case 16916:
+        if (id == 16916 && !b->HasImage()) {
+            MessageBeep();
+            return;
+        }
+        if (b->m_text.isEmpty() && !SetDefaultButtonText(b)) {
+            MessageBeep();
+            b->m_showText = false;
+            b->m_showImage = true;
+            break;
+        }
+        b->m_showText = true;
+        b->m_showImage = id == 16916;
+        break;
+    case 16917: {
+        CKVTToolbarButton* prev = GetButton(m_selected - 1);
+        if (m_selected <= 0)
+            return;
+        if (prev && prev->IsSeparator())
+            RemoveButton(m_selected - 1);
+        else
+            InsertSeparator(m_selected);
+        break;
+    }
+    default:
+        return;
+    }
+    AdjustLayout();
+    update();
 }
 
 void CKVTToolBar::RestoreFocus()
@@ -737,6 +1168,8 @@ uint32_t CKVTToolBar::MapMessageId(uint32_t id)
 
 void CKVTToolBar::ShowCommandMessage(uint32_t id)
 {
+    if (IsMouseHook())
+        return;
     QWidget* owner = GetOwner() ? GetOwner() : window();
     if (auto* frame = qobject_cast<MainFrameBase*>(owner))
         frame->SetMessageText(MapMessageId(id));
@@ -767,6 +1200,19 @@ void CKVTToolBar::OnUpdateCmdUI()
 
 void CKVTToolBar::mousePressEvent(QMouseEvent* e)
 {
+    m_lastPress = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && s_customizeMode && !m_locked) {
+        // A menu button opens its popup for editing (and is selected).
+        const int index = HitTest(m_lastPress);
+        if (auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(GetButton(index));
+            menu && !dynamic_cast<CKVTToolbarSystemMenuButton*>(menu)) {
+            InvalidateButton(m_selected);
+            m_selected = index;
+            menu->OnClick(this, false);
+            InvalidateButton(index);
+            return;
+        }
+    }
     if (e->button() != Qt::LeftButton || s_customizeMode) {
         ControlBar::mousePressEvent(e);
         return;
@@ -793,6 +1239,16 @@ void CKVTToolBar::mousePressEvent(QMouseEvent* e)
         m_pressed = m_hot = -1;
         InvalidateButton(index);
     }
+}
+
+void CKVTToolBar::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton && !s_customizeMode)
+        if (CKVTToolbarButton* b = GetButton(HitTest(e->position().toPoint()))) {
+            b->OnDblClick(this);
+            return;
+        }
+    mousePressEvent(e);
 }
 
 void CKVTToolBar::mouseReleaseEvent(QMouseEvent* e)
@@ -841,18 +1297,12 @@ void CKVTToolBar::mouseMoveEvent(QMouseEvent* e)
         ControlBar::mouseMoveEvent(e);
         return;
     }
-    int index = HitTest(e->position().toPoint());
-    if (index >= 0 && (GetButtonStyle(index) & TBBS_DISABLED))
-        index = -1;
-    SetHotButton(index);
+    TrackMouse(e->position().toPoint());
 }
 
 void CKVTToolBar::leaveEvent(QEvent* e)
 {
-    if (m_pressed < 0 && m_hot >= 0)
-        SetHotButton(-1);
-    else if (m_pressed < 0)
-        ShowCommandMessage(0xFFFFFFFF);
+    OnMouseLeave();
     ControlBar::leaveEvent(e);
 }
 
@@ -1081,7 +1531,7 @@ void CKVTToolBar::Serialize(sys::ObjectArchive& ar)
     for (auto& b : buttons) {
         b->m_style &= ~TBBS_PRESSED;
         CKVTToolbarButton* raw = b.get();
-        m_buttons.push_back(std::move(b));
+        m_buttons.insert(m_customize ? m_buttons.end() - 1 : m_buttons.end(), std::move(b));
         raw->OnParentChanged(this);
     }
     if (AllowChangeTextLabels())

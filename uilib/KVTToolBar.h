@@ -20,6 +20,10 @@
 #include <vector>
 
 class CKVTToolBar;
+class CCustomizeButton;
+namespace ui {
+class Menu;
+}
 
 // The framework's own commands: 57616-57631, 61440-61935, 57872-57887, 65280 and up.
 bool IsFrameworkCommand(uint32_t id);
@@ -89,6 +93,20 @@ public:
     virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz);
     virtual bool OnMenuKey(int) { return false; }
     virtual void OnCustomizeMode(bool on);
+    // With a popup open: the previous (next) menu button, wrapping, becomes
+    // hot and opens its popup with its first item selected.
+    virtual bool DropDownPrevMenu();
+    virtual bool DropDownNextMenu();
+    // The button context menu of customisation mode (menu 16102).
+    virtual void PrepareCustomizeMenu(CKVTToolbarButton* button, ui::Menu& menu);
+    // The context menu at a screen point ((-1, -1): from the keyboard).
+    virtual void OnContextMenu(QWidget* window, QPoint screenPoint);
+    // Runs a command of the button context menu (16910-16918) on the selected button.
+    void OnCustomizeCommand(uint32_t id);
+    virtual void OnCancelMode();
+    virtual void OnMouseLeave();
+    // The tooltip text of the button under a point; FALSE: none.
+    virtual bool OnToolHitTest(QPoint point, QString& text, QRect& rect);
 
     QSize CalcFixedLayout(bool stretch, bool horz) override;
     QSize CalcDynamicLayout(int length, uint32_t mode) override;
@@ -109,6 +127,13 @@ public:
     int GetSelectedButton() const { return m_selected; }
     void SetSelectedButton(int index) { m_selected = index; }
     int GetDroppedDownMenu() const { return m_droppedDown; }
+    void SetDroppedDown(int index) { m_droppedDown = index; }
+    int IndexOf(const CKVTToolbarButton* button) const;
+    // Where the last mouse press on the bar happened (client coordinates).
+    QPoint LastPressPos() const { return m_lastPress; }
+    // The overflow button: on appends a CCustomizeButton (kept last), off removes it.
+    void EnableCustomizeButton(bool on, uint32_t customizeId, const QString& text);
+    CCustomizeButton* GetCustomizeButton() const { return m_customize; }
     void SetButtons(const uint32_t* ids, int count);
     // Loads a toolbar resource; the optional cold, menu and disabled strips.
     bool LoadToolBar(uint32_t resourceId, uint32_t coldId = 0, uint32_t menuId = 0, uint32_t disabledId = 0,
@@ -199,15 +224,27 @@ public:
     static bool LoadSharedImages(uint32_t resourceId);
     // The system sounds "MenuCommand" and "MenuPopup": nothing on this system.
     static void PlaySystemSound(const char* name) { (void)name; }
+    // The mouse watch: while it is on, the bar under the mouse follows every
+    // move (KvtEventFilter), the message pane gets nothing from the bars and
+    // leaving a bar is ignored.  Off cancels every bar.
+    static void SetMouseHook(bool on);
+    static bool IsMouseHook();
+    // Hot tracking of a move at a point of the bar (mouse moves and the watch).
+    void TrackMouse(QPoint point);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    bool event(QEvent* e) override;
 
+    // Makes a button hot without the menu rules of SetHotButton: repaint and prompt.
+    void SetHotIndex(int index);
     void PaintNonClient(QPainter& p);
     void DrawBarGripper(QPainter& p, QRect band, bool horz);
     void CalcMaxLabelHeight();
@@ -243,6 +280,8 @@ private:
     bool m_grayDisabled = true;
     bool m_noClose = false;
     uint32_t m_ctrlStyle = 0;
+    CCustomizeButton* m_customize = nullptr;
+    QPoint m_lastPress;
 
     static std::vector<CKVTToolBar*> s_bars;
     static bool s_customizeMode;

@@ -2,16 +2,32 @@
 
 #include "platform/ui/Menu.h"
 
-bool CKVTContextMenuManager::AddMenu(const QString& name, uint32_t menuId)
+namespace {
+CKVTWorkspace* g_workspace = nullptr;
+CKVTKeyboardManager* g_keyboard = nullptr;
+} // namespace
+
+CKVTKeyboardManager::CKVTKeyboardManager() { g_keyboard = this; }
+
+CKVTKeyboardManager::~CKVTKeyboardManager()
 {
-    if (!ui::Menu::Load(menuId))
-        return false;
-    m_menus.emplace_back(name, menuId);
-    return true;
+    if (g_keyboard == this)
+        g_keyboard = nullptr;
 }
 
-CKVTWorkspace::CKVTWorkspace() = default;
-CKVTWorkspace::~CKVTWorkspace() = default;
+CKVTKeyboardManager* CKVTKeyboardManager::Instance() { return g_keyboard; }
+
+bool CKVTKeyboardManager::FindDefaultAccelerator(uint32_t, QString&, QWidget*) { return false; }
+
+CKVTWorkspace::CKVTWorkspace() { g_workspace = this; }
+
+CKVTWorkspace::~CKVTWorkspace()
+{
+    if (g_workspace == this)
+        g_workspace = nullptr;
+}
+
+CKVTWorkspace* CKVTWorkspace::Instance() { return g_workspace; }
 
 bool CKVTWorkspace::InitContextMenuManager()
 {
@@ -19,6 +35,13 @@ bool CKVTWorkspace::InitContextMenuManager()
         return false;
     m_contextMenus = std::make_unique<CKVTContextMenuManager>();
     return true;
+}
+
+CKVTContextMenuManager* CKVTWorkspace::GetContextMenuManager()
+{
+    if (!m_contextMenus)
+        InitContextMenuManager();
+    return m_contextMenus.get();
 }
 
 bool CKVTWorkspace::InitKeyboardManager()
@@ -29,4 +52,8 @@ bool CKVTWorkspace::InitKeyboardManager()
     return true;
 }
 
-bool CKVTWorkspace::ShowPopupMenu(uint32_t, const QPoint&, QWidget*) { return false; }
+bool CKVTWorkspace::ShowPopupMenu(uint32_t menuId, const QPoint& screenPoint, QWidget* owner)
+{
+    CKVTContextMenuManager* m = m_contextMenus.get();
+    return m && m->ShowPopupMenu(menuId, screenPoint.x(), screenPoint.y(), owner);
+}

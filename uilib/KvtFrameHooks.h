@@ -7,8 +7,12 @@
 
 #include <cstdint>
 
+class CKVTPopupMenu;
 class CKVTToolBar;
 class CKVTToolbarButton;
+class QPainter;
+class QPoint;
+class QRect;
 class QWidget;
 
 class KvtFrameHooks
@@ -28,6 +32,29 @@ public:
     {
         (void)bar;
         (void)resourceId;
+    }
+
+    // The frame's step before a popup menu shows; FALSE closes the popup.
+    virtual bool ShowPopupMenu(CKVTPopupMenu* popup)
+    {
+        (void)popup;
+        return true;
+    }
+    // A popup menu closed.
+    virtual void OnPopupMenuClosed(CKVTPopupMenu* popup) { (void)popup; }
+    // Draws the image of a popup item itself; FALSE: the library draws it.
+    virtual bool OnDrawMenuImage(QPainter& painter, CKVTToolbarButton* button, const QRect& rect)
+    {
+        (void)painter;
+        (void)button;
+        (void)rect;
+        return false;
+    }
+    // "KVTTOOLBAR_POPUPMENU": a bar asks for the toolbar context menu.
+    virtual void OnToolbarPopupMenu(QWidget* source, const QPoint& globalPoint)
+    {
+        (void)source;
+        (void)globalPoint;
     }
 
     // The hooks of the frame w belongs to: the first widget up w's parent

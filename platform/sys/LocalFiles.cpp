@@ -257,7 +257,11 @@ void LocalFileCopy::Abort()
     m_tmp.clear();
 }
 
-bool CopyLocalFile(const std::string& source, const std::string& target)
+namespace {
+
+// Copies the file in steps of 1 MiB and commits the copy (replace: over an
+// existing target).  A failed step drops the copy and keeps its error.
+bool CopyWhole(const std::string& source, const std::string& target, bool replace)
 {
     LocalFileCopy c;
     if (!c.Open(source, target))
@@ -273,7 +277,14 @@ bool CopyLocalFile(const std::string& source, const std::string& target)
         if (k == 0)
             break;
     }
-    return c.Commit(true);
+    return c.Commit(replace);
+}
+
+} // namespace
+
+bool CopyLocalFile(const std::string& source, const std::string& target)
+{
+    return CopyWhole(source, target, true);
 }
 
 bool MoveLocalEntry(const std::string& source, const std::string& target)
@@ -287,21 +298,7 @@ bool MoveLocalEntry(const std::string& source, const std::string& target)
         return FailErrno();
     if (!S_ISREG(st.st_mode))
         return Fail(EXDEV);
-    LocalFileCopy c;
-    if (!c.Open(source, target))
-        return false;
-    for (;;) {
-        const int64_t k = c.Step(1 << 20);
-        if (k < 0) {
-            const uint32_t err = GetLastError();
-            c.Abort();
-            SetLastError(err);
-            return false;
-        }
-        if (k == 0)
-            break;
-    }
-    if (!c.Commit(false))
+    if (!CopyWhole(source, target, false))
         return false;
     if (::unlink(source.c_str()) != 0)
         return FailErrno();

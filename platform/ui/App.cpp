@@ -9,7 +9,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMdiArea>
-#include <QMenuBar>
+#include <QMdiSubWindow>
 
 namespace ui {
 
@@ -121,30 +121,23 @@ MainFrameBase::MainFrameBase(QWidget* parent) : QMainWindow(parent), m_area(new 
             app->Documents().Template(i)->SetMdiArea(m_area);
     }
     QApplication::instance()->installEventFilter(this);
-    connect(m_area, &QMdiArea::subWindowActivated, this, [this] { ShowMenuOfActiveChild(); });
+    connect(m_area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow*) { UpdateActiveMenu(); });
 }
 
-MainFrameBase::~MainFrameBase() = default;
-
-void MainFrameBase::ShowMenuOfActiveChild()
+MainFrameBase::~MainFrameBase()
 {
-    if (!m_menu)
-        return;
-    Menu* shared = nullptr;
-    if (ChildFrame* f = MDIGetActive())
-        if (Document* doc = f->GetActiveDocument())
-            if (DocTemplate* t = doc->GetDocTemplate())
-                shared = t->GetSharedMenu();
-    m_menu->SetSharedMenu(shared);
+    // The MDI area activates other windows while it is taken down.
+    if (m_area)
+        disconnect(m_area, nullptr, this, nullptr);
 }
 
 bool MainFrameBase::LoadFrame(uint32_t resourceId)
 {
+    m_resourceId = resourceId;
     if (auto menu = Menu::Load(resourceId)) {
-        if (!m_menu)
-            m_menu = new MenuBarAdapter(menuBar(), this);
-        m_menu->SetMenu(std::move(menu));
-        ShowMenuOfActiveChild();
+        m_defaultMenu = std::move(menu);
+        m_activeMenu = nullptr;
+        UpdateActiveMenu();
     }
     if (auto accel = AccelTable::Load(resourceId))
         m_accel = std::move(accel);
@@ -178,17 +171,40 @@ StatusBar* MainFrameBase::CreateStatusBar(const std::vector<uint32_t>& paneIds)
     return m_status;
 }
 
-bool MainFrameBase::TranslateAccelerator(QKeyEvent* e)
+Menu* MainFrameBase::GetActiveMenu() const
+{
+    if (ChildFrame* f = MDIGetActive())
+        if (Document* d = f->GetActiveDocument())
+            if (DocTemplate* t = d->GetDocTemplate())
+                if (Menu* m = t->GetSharedMenu())
+                    return m;
+    return m_defaultMenu.get();
+}
+
+void MainFrameBase::UpdateActiveMenu(bool force)
+{
+    Menu* menu = GetActiveMenu();
+    if (menu == m_activeMenu && !force)
+        return;
+    m_activeMenu = menu;
+    OnActiveMenuChanged(menu);
+}
+
+uint32_t MainFrameBase::FindAccelerator(const QKeyEvent& e) const
 {
     std::vector<const AccelTable*> tables;
-    View* v = FocusedView();
-    if (v) {
+    if (View* v = FocusedView()) {
         tables.push_back(v->Accelerators());
         if (ChildFrame* f = v->GetParentFrame())
             tables.push_back(f->Accelerators());
     }
     tables.push_back(m_accel.get());
-    uint16_t cmd = ui::TranslateAccelerator(*e, tables);
+    return ui::TranslateAccelerator(e, tables);
+}
+
+bool MainFrameBase::TranslateAccelerator(QKeyEvent* e)
+{
+    const uint32_t cmd = FindAccelerator(*e);
     if (!cmd)
         return false;
     // A disabled command is not run.
@@ -201,12 +217,40 @@ bool MainFrameBase::TranslateAccelerator(QKeyEvent* e)
 
 bool MainFrameBase::eventFilter(QObject* watched, QEvent* e)
 {
+    if (e->type() == QEvent::MouseButtonPress)
+        m_altAlone = false;
+    if (e->type() == QEvent::KeyRelease && watched->isWidgetType()) {
+        auto* ke = static_cast<QKeyEvent*>(e);
+        auto* w = static_cast<QWidget*>(watched);
+        if (ke->key() == Qt::Key_Alt && !ke->isAutoRepeat() && m_altAlone && w->window() == this) {
+            m_altAlone = false;
+            if (OnMenuAltKey())
+                return true;
+        }
+    }
     if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);
         // Keys of this frame's windows only, and not while a modal dialog runs.
-        if (w->window() == this && !QApplication::activeModalWidget())
-            if (TranslateAccelerator(static_cast<QKeyEvent*>(e)))
+        if (w->window() == this && !QApplication::activeModalWidget()) {
+            auto* ke = static_cast<QKeyEvent*>(e);
+            if (!ke->isAutoRepeat())
+                m_altAlone = ke->key() == Qt::Key_Alt;
+            if (TranslateAccelerator(ke))
                 return true;
+            // Alt+letter opens the menu bar's item of that mnemonic.
+            const int key = ke->key();
+            if ((ke->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier &&
+                ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)))
+                if (OnMenuChar(QChar(key)))
+                    return true;
+            // The system keys of document windows.
+            const bool ctrlOnly = (ke->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+            if (ctrlOnly && (ke->key() == Qt::Key_F4 || ke->key() == Qt::Key_F6))
+                if (ChildFrame* child = MDIGetActive()) {
+                    child->SysCommand(ke->key() == Qt::Key_F4 ? SC_CLOSE : SC_NEXTWINDOW);
+                    return true;
+                }
+        }
     }
     return QMainWindow::eventFilter(watched, e);
 }

@@ -17,7 +17,7 @@ namespace ui {
 
 class AccelTable;
 class MainFrameBase;
-class MenuBarAdapter;
+class Menu;
 class StatusBar;
 
 class Application : public QObject, public CommandTarget
@@ -66,14 +66,25 @@ public:
     explicit MainFrameBase(QWidget* parent = nullptr);
     ~MainFrameBase() override;
 
-    // Loads the frame's menu (menus/<id>.menu) and accelerators
-    // (accel/<id>.accel); missing ones leave the frame without them.
+    // Loads the frame's menu (menus/<id>.menu), kept as the default menu,
+    // and accelerators (accel/<id>.accel); missing ones leave the frame
+    // without them.  The frame shows no menu of its own: a menu bar of the
+    // toolbar library shows the active menu.
     virtual bool LoadFrame(uint32_t resourceId);
+    uint32_t GetFrameResourceId() const { return m_resourceId; }
+    Menu* GetDefaultMenu() const { return m_defaultMenu.get(); }
+    // The active child's template's shared menu, else the default menu.
+    Menu* GetActiveMenu() const;
+    // Checks whether the active menu changed (another child became active,
+    // the last child closed) and calls OnActiveMenuChanged when it did, or
+    // always with force (a template's shared menu was replaced).
+    void UpdateActiveMenu(bool force = false);
+    // The command that TranslateAccelerator would send for the key; 0 when none.
+    uint32_t FindAccelerator(const QKeyEvent& e) const;
     QMdiArea* MdiArea() const { return m_area; }
     ChildFrame* MDIGetActive() const;
     View* GetActiveView() const;
     Document* GetActiveDocument() const;
-    MenuBarAdapter* MenuAdapter() const { return m_menu; }
     void SetAccelerators(std::unique_ptr<AccelTable> table);
     const AccelTable* Accelerators() const { return m_accel.get(); }
     // Builds the status bar with the given pane ids (0 = the message pane).
@@ -95,14 +106,26 @@ public:
     virtual void FlashUntilFocus() {}
 
 protected:
+    // The active menu changed (see UpdateActiveMenu); library frames hand it
+    // to their menu bar.
+    virtual void OnActiveMenuChanged(Menu* menu) { (void)menu; }
+    // The menu keys of the key filter: Alt pressed and released with nothing
+    // in between, and Alt+letter that no accelerator takes.  FALSE: not handled.
+    virtual bool OnMenuAltKey() { return false; }
+    virtual bool OnMenuChar(QChar c)
+    {
+        (void)c;
+        return false;
+    }
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    // Shows the shared menu of the active child's template, or the frame's.
-    void ShowMenuOfActiveChild();
-    QMdiArea* m_area;
-    MenuBarAdapter* m_menu = nullptr;
+    QPointer<QMdiArea> m_area; // a derived frame may replace the central widget
+    std::unique_ptr<Menu> m_defaultMenu;
+    Menu* m_activeMenu = nullptr;
+    uint32_t m_resourceId = 0;
+    bool m_altAlone = false;
     std::unique_ptr<AccelTable> m_accel;
     StatusBar* m_status = nullptr;
 };

@@ -1,4 +1,6 @@
 #include "platform/ui/Document.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Menu.h"
 
 #include "platform/ui/Menu.h"
 
@@ -327,7 +329,74 @@ void View::OnUpdate(View*, long, QObject*) { update(); }
 
 // ------------------------------------------------------------- ChildFrame
 
-ChildFrame::ChildFrame(QWidget* parent) : QMdiSubWindow(parent) { setAttribute(Qt::WA_DeleteOnClose, false); }
+ChildFrame::ChildFrame(QWidget* parent) : QMdiSubWindow(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    // The system menu and its keys are the frame's (GetSystemMenu, SysCommand).
+    setSystemMenu(nullptr);
+}
+
+std::unique_ptr<Menu> ChildFrame::GetSystemMenu() const
+{
+    auto m = std::make_unique<Menu>();
+    const Qt::WindowFlags f = CaptionHints();
+    const bool minimised = isMinimized(), maximised = isMaximized();
+    auto grayed = [](bool g) { return g ? uint32_t(MF_GRAYED) : 0u; };
+    m->AppendItem(SC_RESTORE, LoadResString(4580), grayed(!minimised && !maximised));
+    m->AppendItem(SC_MOVE, LoadResString(4581), MF_GRAYED);
+    m->AppendItem(SC_SIZE, LoadResString(4582), MF_GRAYED);
+    m->AppendItem(SC_MINIMIZE, LoadResString(4583), grayed(!(f & Qt::WindowMinimizeButtonHint) || minimised));
+    m->AppendItem(SC_MAXIMIZE, LoadResString(4584), grayed(!(f & Qt::WindowMaximizeButtonHint) || maximised));
+    m->AppendSeparator();
+    m->AppendItem(SC_CLOSE, LoadResString(4585), MF_DEFAULT | grayed(!(f & Qt::WindowCloseButtonHint)));
+    m->AppendSeparator();
+    m->AppendItem(SC_NEXTWINDOW, LoadResString(4586));
+    return m;
+}
+
+void ChildFrame::SetFrameless(bool on)
+{
+    if (on == m_frameless)
+        return;
+    const bool maximised = isMaximized();
+    if (on) {
+        m_flagsBefore = windowFlags();
+        m_frameless = true;
+        setWindowFlags(m_flagsBefore | Qt::FramelessWindowHint);
+    } else {
+        m_frameless = false;
+        setWindowFlags(m_flagsBefore);
+    }
+    // Changing the flags hides the window and can lose its state.
+    if (maximised)
+        showMaximized();
+    else
+        show();
+}
+
+void ChildFrame::SysCommand(uint32_t id)
+{
+    switch (id) {
+    case SC_RESTORE:
+        showNormal();
+        break;
+    case SC_MINIMIZE:
+        showMinimized();
+        break;
+    case SC_MAXIMIZE:
+        showMaximized();
+        break;
+    case SC_CLOSE:
+        close();
+        break;
+    case SC_NEXTWINDOW:
+        if (QMdiArea* area = mdiArea())
+            area->activateNextSubWindow();
+        break;
+    default:
+        break;
+    }
+}
 
 ChildFrame::~ChildFrame() = default;
 
@@ -464,11 +533,18 @@ void ChildFrame::closeEvent(QCloseEvent* e)
 DocTemplate::DocTemplate(uint32_t resourceId, const QString& docString, DocFactory doc, FrameFactory frame,
                          ViewFactory view)
     : m_resourceId(resourceId), m_strings(docString.split(QLatin1Char('\n'))), m_docFactory(std::move(doc)),
-      m_frameFactory(std::move(frame)), m_viewFactory(std::move(view)), m_sharedMenu(Menu::Load(resourceId))
+      m_frameFactory(std::move(frame)), m_viewFactory(std::move(view))
 {
+    m_menu = Menu::Load(resourceId);
 }
 
-void DocTemplate::SetSharedMenu(std::unique_ptr<Menu> menu) { m_sharedMenu = std::move(menu); }
+void DocTemplate::SetSharedMenu(std::unique_ptr<Menu> menu)
+{
+    m_menu = std::move(menu);
+    if (Application* app = Application::Instance())
+        if (MainFrameBase* frame = app->GetMainWnd())
+            frame->UpdateActiveMenu(true);
+}
 
 DocTemplate::~DocTemplate()
 {

@@ -199,6 +199,17 @@ constexpr int SW_SHOWMINIMIZED = 2;
 constexpr int SW_SHOWMAXIMIZED = 3;
 
 class SplitterWnd;
+class Menu;
+
+// The system commands of a window.
+constexpr uint32_t SC_SIZE = 0xF000;
+constexpr uint32_t SC_MOVE = 0xF010;
+constexpr uint32_t SC_MINIMIZE = 0xF020;
+constexpr uint32_t SC_MAXIMIZE = 0xF030;
+constexpr uint32_t SC_NEXTWINDOW = 0xF040;
+constexpr uint32_t SC_CLOSE = 0xF060;
+constexpr uint32_t SC_RESTORE = 0xF120;
+inline bool IsSystemCommand(uint32_t id) { return id >= 0xF000 && id <= 0xF1EF; }
 
 class ChildFrame : public QMdiSubWindow, public CommandTarget
 {
@@ -220,6 +231,18 @@ public:
     virtual const AccelTable* Accelerators() const { return nullptr; }
     // Updates the caption from the document's title.
     virtual void OnUpdateFrameTitle();
+    // The system menu of the document window (Restore, Move, Size,
+    // Minimise, Maximise, Close as the default item, Next), its states
+    // following the window's hints and state.  A new model each call.
+    std::unique_ptr<Menu> GetSystemMenu() const;
+    // Runs a system command: SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE
+    // (through the document's questions) and SC_NEXTWINDOW; others do nothing.
+    void SysCommand(uint32_t id);
+    // Without a frame of its own (a maximised window whose caption and
+    // buttons the menu bar shows); off gives back the flags it had.
+    void SetFrameless(bool on);
+    // The window's caption-button hints, also while it is frameless.
+    Qt::WindowFlags CaptionHints() const { return m_frameless ? m_flagsBefore : windowFlags(); }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -232,6 +255,8 @@ private:
     QPointer<View> m_activeView;
     QRect m_normal;
     QPoint m_minPos{-1, -1}, m_maxPos{-1, -1};
+    bool m_frameless = false;
+    Qt::WindowFlags m_flagsBefore;
 };
 
 // A multi-document template: the document string, the factories of the
@@ -259,6 +284,11 @@ public:
     virtual ~DocTemplate();
 
     uint32_t ResourceId() const { return m_resourceId; }
+    // The menu the main frame shows while a frame of this template is
+    // active: menus/<id>.menu, loaded when the template is made; null when
+    // there is none.  Setting it tells the main frame.
+    Menu* GetSharedMenu() const { return m_menu.get(); }
+    void SetSharedMenu(std::unique_ptr<Menu> menu);
     bool GetDocString(QString& out, DocStringIndex index) const;
     // "Textové soubory (*.txt)" with its pattern, for file dialogs.
     QString FileFilter() const;
@@ -282,24 +312,19 @@ public:
     bool CloseAllDocuments();
 
     View* CreateView() const { return m_viewFactory ? m_viewFactory() : nullptr; }
-    // The menu the main frame shows while a frame of this template is
-    // active: menus/<id>.menu, loaded when the template is made; null when
-    // there is none.
-    Menu* GetSharedMenu() const { return m_sharedMenu.get(); }
-    void SetSharedMenu(std::unique_ptr<Menu> menu);
     // The MDI area the frames go into (the main frame sets it).
     void SetMdiArea(QMdiArea* area) { m_area = area; }
     QMdiArea* MdiArea() const { return m_area; }
 
 private:
     uint32_t m_resourceId;
+    std::unique_ptr<Menu> m_menu;
     QStringList m_strings;
     DocFactory m_docFactory;
     FrameFactory m_frameFactory;
     ViewFactory m_viewFactory;
     std::vector<Document*> m_docs;
     QPointer<QMdiArea> m_area;
-    std::unique_ptr<Menu> m_sharedMenu;
 };
 
 // The templates of the application and what works across them.

@@ -412,107 +412,20 @@ public:
     }
 };
 
-const char* const kModelProperty = "sw_menu_model";
 } // namespace
 
-MenuBarAdapter::MenuBarAdapter(QMenuBar* bar, QObject* parent) : QObject(parent), m_bar(bar) {}
-
-void MenuBarAdapter::SetMenu(std::unique_ptr<Menu> menu)
+void UpdateMenuItems(Menu& menu)
 {
-    m_menu = std::move(menu);
-    Rebuild();
-}
-
-void MenuBarAdapter::SetSharedMenu(Menu* menu)
-{
-    if (menu == m_shared)
-        return;
-    m_shared = menu;
-    Rebuild();
-}
-
-void MenuBarAdapter::Rebuild()
-{
-    m_bar->clear();
-    Menu* shown = ShownMenu();
-    if (!shown)
-        return;
-    for (int i = 0; i < shown->ItemCount(); ++i) {
-        const MenuItem* it = shown->Item(i);
-        if (it->popup) {
-            QMenu* qm = m_bar->addMenu(it->text);
-            qm->setProperty(kModelProperty, QVariant::fromValue<void*>(it->popup.get()));
-            connect(qm, &QMenu::aboutToShow, this, [this, qm] { UpdatePopup(qm); });
-            Fill(qm, it->popup.get());
-        } else if (!(it->flags & MF_SEPARATOR)) {
-            QAction* a = m_bar->addAction(it->text);
-            uint32_t id = it->id;
-            connect(a, &QAction::triggered, this, [id] { SendCommand(id); });
-        }
-    }
-}
-
-void MenuBarAdapter::Fill(QMenu* qmenu, Menu* model)
-{
-    qmenu->clear();
-    for (int i = 0; i < model->ItemCount(); ++i) {
-        const MenuItem* it = model->Item(i);
-        if (it->flags & MF_SEPARATOR) {
-            qmenu->addSeparator();
+    const std::vector<CommandTarget*> route = CurrentRoute();
+    for (int i = 0; i < menu.ItemCount(); ++i) {
+        const uint32_t id = menu.ItemId(i);
+        // System commands are the document window's, not the route's.
+        if (id == 0 || (id >= 0xF000 && id <= 0xF1EF))
             continue;
-        }
-        if (it->popup) {
-            QMenu* sub = qmenu->addMenu(it->text);
-            sub->setProperty(kModelProperty, QVariant::fromValue<void*>(it->popup.get()));
-            sub->setEnabled(!(it->flags & (MF_GRAYED | MF_DISABLED)));
-            connect(sub, &QMenu::aboutToShow, this, [this, sub] { UpdatePopup(sub); });
-            Fill(sub, it->popup.get());
-            continue;
-        }
-        QAction* a = qmenu->addAction(it->text);
-        uint32_t id = it->id;
-        a->setData(id);
-        a->setEnabled(!(it->flags & (MF_GRAYED | MF_DISABLED)));
-        if (it->flags & MF_CHECKED) {
-            a->setCheckable(true);
-            a->setChecked(true);
-        }
-        if (it->flags & MF_DEFAULT) {
-            QFont f = a->font();
-            f.setBold(true);
-            a->setFont(f);
-        }
-        a->setStatusTip(CommandPrompt(id));
-        connect(a, &QAction::triggered, this, [id] { SendCommand(id); });
-    }
-}
-
-void MenuBarAdapter::UpdatePopup(QMenu* qmenu)
-{
-    auto* model = static_cast<Menu*>(qmenu->property(kModelProperty).value<void*>());
-    if (!model)
-        return;
-    std::vector<CommandTarget*> route = CurrentRoute();
-    // The handler may rebuild the menu (a list of recent files, for
-    // example); it moves the index to the last item it handled.
-    for (int i = 0; i < model->ItemCount(); ++i) {
-        uint32_t id = model->ItemId(i);
-        if (id == 0)
-            continue;
-        MenuItemCmdUI cmd(id, model, i);
+        MenuItemCmdUI cmd(id, &menu, i);
         UpdateCommandUITo(route, cmd);
         i = std::max(i, cmd.Index());
     }
-    Fill(qmenu, model);
-}
-
-QMenu* MenuBarAdapter::QMenuOf(const Menu* m) const
-{
-    const auto menus = m_bar->findChildren<QMenu*>();
-    for (QMenu* qm : menus)
-        if (qm->property(kModelProperty).value<void*>() == m)
-            return qm;
-    return nullptr;
 }
 
 namespace {

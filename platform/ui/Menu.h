@@ -1,11 +1,10 @@
 #pragma once
 // Menus as data: a tree of items loaded from a menu resource
-// (res/menus/<id>.menu, format in docs/framework.md), and a plain adapter
-// that shows a menu in a QMenuBar / QMenu driven by the command layer.
+// (res/menus/<id>.menu, format in docs/framework.md), the update pass of a
+// menu's items and a plain QMenu for a popup menu.
 
 #include "platform/ui/Command.h"
 
-#include <QObject>
 #include <QString>
 
 #include <cstdint>
@@ -13,8 +12,6 @@
 #include <memory>
 #include <vector>
 
-class QMenu;
-class QMenuBar;
 class QPoint;
 class QWidget;
 
@@ -89,35 +86,11 @@ private:
 // The text of an item without its shortcut part and "&" markers.
 QString PlainMenuText(const QString& text);
 
-// Shows a menu model in a QMenuBar.  Each popup runs the update handlers of
-// its items through the command layer before it opens and then reflects the
-// model; choosing an item sends its command.  The message pane of the main
-// window shows the command's prompt while an item is highlighted.
-class MenuBarAdapter : public QObject
-{
-    Q_OBJECT
-public:
-    MenuBarAdapter(QMenuBar* bar, QObject* parent = nullptr);
-    void SetMenu(std::unique_ptr<Menu> menu);
-    Menu* GetMenu() const { return m_menu.get(); }
-    // Shows menu (not owned; a document template's shared menu) instead of
-    // the own menu until it is set back to null.
-    void SetSharedMenu(Menu* menu);
-    // The menu shown: the shared one when set, else the own one.
-    Menu* ShownMenu() const { return m_shared ? m_shared : m_menu.get(); }
-    // Runs the update handlers of the popup's items and rebuilds it; what a
-    // popup does just before it opens.
-    void UpdatePopup(QMenu* qmenu);
-    // The QMenu that shows model popup m (null when it is not shown).
-    QMenu* QMenuOf(const Menu* m) const;
-
-private:
-    void Rebuild();
-    void Fill(QMenu* qmenu, Menu* model);
-    QMenuBar* m_bar;
-    std::unique_ptr<Menu> m_menu;
-    Menu* m_shared = nullptr;
-};
+// Runs the update handlers of the menu's items (not of its popups) along
+// the current route, with a CmdUI that writes into the model; what a popup
+// does just before it shows.  A handler may rebuild the menu and move the
+// index to the last item it handled.
+void UpdateMenuItems(Menu& menu);
 
 // Shows menu (a popup's items; pass the popup of a context-menu resource)
 // as a QMenu at screenPoint, after running the update handlers of its items

@@ -22,9 +22,9 @@
 namespace ui {
 
 namespace {
-constexpr unsigned IDS_PRINT_PAGE_OF = 4587;   // "Tiskne se strana %d z %d..."
-constexpr unsigned IDS_PRINT_CAPTION = 4588;   // "Tisk"
-constexpr unsigned IDS_PRINT_PREPARING = 4589; // "Připravuje se tisk..."
+constexpr unsigned IDS_PRINT_PAGE_OF = 4617;   // "Tiskne se strana %d z %d..."
+constexpr unsigned IDS_PRINT_CAPTION = 4618;   // "Tisk"
+constexpr unsigned IDS_PRINT_PREPARING = 4619; // "Připravuje se tisk..."
 constexpr int LAST_PAGE = 65535;
 
 QWidget* DialogParent(View& view)

@@ -2,6 +2,7 @@
 // PLC keyword lists and random lines.
 
 #include "ParserGolden.h"
+#include "ParserRandom.h"
 #include "editor/EdtParser.h"
 
 #include <gtest/gtest.h>
@@ -303,37 +304,14 @@ namespace {
 
 std::u16string RandomLine(std::mt19937& gen, size_t length)
 {
-    static const char16_t kInteresting[] = u"/*\"'\\#;:.( \t\r_@?0129aZxeE+-\u010d";
-    std::uniform_int_distribution<int> kind(0, 9);
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(kInteresting)) - 2);
-    std::uniform_int_distribution<int> any(0, 0xFFFF);
-    std::u16string s(length, u' ');
-    for (char16_t& c : s) {
-        int k = kind(gen);
-        if (k < 6)
-            c = kInteresting[pick(gen)];
-        else if (k == 6)
-            c = static_cast<char16_t>(0xD800 + any(gen) % 0x800);  // lone surrogates
-        else if (k == 7)
-            c = (any(gen) & 1) ? char16_t(0) : char16_t(0xFFFF);
-        else
-            c = static_cast<char16_t>(any(gen));
-    }
-    return s;
+    return parserrandom::RandomLine(gen, length, u"/*\"'\\#;:.( \t\r_@?0129aZxeE+-\u010d", 6);
 }
 
-// Runs a parser over a copy of the line in a buffer of exactly its size, so
-// the sanitizer sees any read past it.
+// The properties every parser keeps on any line.
 void CheckProperties(EdtParseLineFn parser, const std::u16string& line, uint32_t cookie,
                      TextBlockList& list, const char* name)
 {
-    std::unique_ptr<char16_t[]> exact(new char16_t[line.size() ? line.size() : 1]);
-    std::copy(line.begin(), line.end(), exact.get());
-    std::u16string_view text(exact.get(), line.size());
-    list.Reset();
-    list.Append(0, 2);
-    uint32_t withList = parser(text, cookie, &list);
-    uint32_t without = parser(text, cookie, nullptr);
+    const auto [withList, without] = parserrandom::ParseExact(parser, line, cookie, list);
     ASSERT_NE(withList, EDT_COOKIE_UNKNOWN) << name;
     ASSERT_EQ(withList, without) << name << " length " << line.size();
     const int len = static_cast<int>(line.size());

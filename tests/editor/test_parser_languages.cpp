@@ -2,6 +2,7 @@
 // lines and the sample sources.
 
 #include "ParserGolden.h"
+#include "ParserRandom.h"
 #include "editor/EdtKeywords.h"
 #include "editor/EdtParser.h"
 #include "editor/EdtTextTypes.h"
@@ -175,38 +176,15 @@ namespace {
 
 std::u16string RandomLine(std::mt19937& gen, size_t length)
 {
-    static const char16_t kInteresting[] =
-        u"/*\"'\\#;:.(){}<>?%!&$=@|- \t\r_09aZxeERrNnCcm+\u010d";
-    std::uniform_int_distribution<int> kind(0, 9);
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(kInteresting)) - 2);
-    std::uniform_int_distribution<int> any(0, 0xFFFF);
-    std::u16string s(length, u' ');
-    for (char16_t& c : s) {
-        int k = kind(gen);
-        if (k < 7)
-            c = kInteresting[pick(gen)];
-        else if (k == 7)
-            c = static_cast<char16_t>(0xD800 + any(gen) % 0x800);  // lone surrogates
-        else if (k == 8)
-            c = (any(gen) & 1) ? char16_t(0) : char16_t(0xFFFF);
-        else
-            c = static_cast<char16_t>(any(gen));
-    }
-    return s;
+    return parserrandom::RandomLine(gen, length,
+                                    u"/*\"'\\#;:.(){}<>?%!&$=@|- \t\r_09aZxeERrNnCcm+\u010d", 7);
 }
 
-// Runs a parser over a copy of the line in a buffer of exactly its size, so
-// the sanitizer sees any read past it.
+// The properties every row keeps on any line.
 void CheckLine(const RowCase& rc, EdtParseLineFn parser, const std::u16string& line,
                uint32_t cookie, TextBlockList& list)
 {
-    std::unique_ptr<char16_t[]> exact(new char16_t[line.size() ? line.size() : 1]);
-    std::copy(line.begin(), line.end(), exact.get());
-    std::u16string_view text(exact.get(), line.size());
-    list.Reset();
-    list.Append(0, 2);
-    const uint32_t withList = parser(text, cookie, &list);
-    const uint32_t without = parser(text, cookie, nullptr);
+    const auto [withList, without] = parserrandom::ParseExact(parser, line, cookie, list);
     const std::string name = Narrow(rc.row);
     ASSERT_NE(withList, EDT_COOKIE_UNKNOWN) << name;
     ASSERT_EQ(withList & ~rc.bits, 0u) << name << " cookie " << withList;

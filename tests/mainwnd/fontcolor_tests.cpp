@@ -6,7 +6,7 @@
 #include "mainwnd/fontcolor/FontColorPageDlg.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Dialog.h"
-#include "tests/support/platform/TempDir.h"
+#include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
 
 #include <QApplication>
@@ -25,21 +25,10 @@
 #include <filesystem>
 #include <fstream>
 
+using namespace mainwndtest;
 using namespace testsupport::ui;
 
 namespace {
-
-const QString kCat = QStringLiteral("OutputWindow");
-
-// Shows w's window and makes it active, so that its widgets take the focus.
-void ShowActive(QWidget* w)
-{
-    QWidget* top = w->window();
-    top->show();
-    top->activateWindow();
-    QApplication::setActiveWindow(top);
-    WaitFor([top] { return top->isVisible(); }, 2000, "window shown");
-}
 
 class Listener : public QWidget, public CFontColorListener
 {
@@ -52,11 +41,9 @@ private:
     int m_n;
 };
 
-class FontColorTest : public ::testing::Test
+class FontColorTest : public RegistryTest
 {
 protected:
-    void TearDown() override { sys::RegistryStore::Reset(); }
-
     static void Register(CFontColorPage& reg)
     {
         ASSERT_TRUE(reg.AddCategory(kCat, QStringLiteral("Okno výstupu"), QStringLiteral("Courier New"), 10, 238, 0));
@@ -75,9 +62,6 @@ protected:
     {
         return sys::Profile::GetInt(section, entry, -12345);
     }
-
-    testsupport::ScopedConfigHome config;
-    testsupport::TempDir dir;
 };
 
 TEST_F(FontColorTest, RegistrationReplacesValuesAndRefusesBadNames)

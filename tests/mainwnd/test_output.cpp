@@ -8,8 +8,10 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/StructuredTextDoc.h"
-#include "tests/support/platform/TempDir.h"
+#include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
+#include "uilib/KVTPopupMenu.h"
+#include "uilib/KVTWorkspace.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +19,6 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QMdiArea>
-#include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -25,45 +26,15 @@
 
 #include <gtest/gtest.h>
 
+using namespace mainwndtest;
 using namespace testsupport::ui;
 
 namespace {
 
-const QString kCat = QStringLiteral("OutputWindow");
-
-// Shows w's window and makes it active, so that its widgets take the focus.
-void ShowActive(QWidget* w)
-{
-    QWidget* top = w->window();
-    top->show();
-    top->activateWindow();
-    QApplication::setActiveWindow(top);
-    WaitFor([top] { return top->isVisible(); }, 2000, "window shown");
-}
-
-// Runs act on the popup menu as soon as it is shown.
-void OnPopup(std::function<void(QMenu*)> act)
-{
-    auto* timer = new QTimer;
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, act, started] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu || started->elapsed() > 5000) {
-            timer->stop();
-            timer->deleteLater();
-            if (menu)
-                act(menu);
-            else
-                ADD_FAILURE() << "no popup menu";
-        }
-    });
-    timer->start(10);
-}
 
 std::u16string U(const QString& s) { return s.toStdU16String(); }
 
-class OutputTest : public ::testing::Test
+class OutputTest : public RegistryTest
 {
 protected:
     void SetUp() override
@@ -78,7 +49,7 @@ protected:
     void TearDown() override
     {
         SetFontColorPage(nullptr);
-        sys::RegistryStore::Reset();
+        RegistryTest::TearDown();
     }
     // A tagged line pointing at path (line, column).
     void Tagged(const QString& text, const QString& path, int line = 1, int column = 1,
@@ -94,8 +65,6 @@ protected:
         return ctrl->cursorRect(c).center();
     }
 
-    testsupport::ScopedConfigHome config;
-    testsupport::TempDir dir;
     CFontColorPage registry;
     QWidget host;
     COutputCtrl* ctrl = nullptr;
@@ -331,15 +300,14 @@ TEST_F(OutputJumpTest, JumpsIntoStandInAndRichEditDocuments)
 
 TEST_F(OutputJumpTest, ContextMenuOffersItsItemsAndCopy)
 {
+    CKVTWorkspace workspace;
+    ASSERT_TRUE(workspace.GetContextMenuManager()->AddMenu(QStringLiteral("Okno výstupu"), 555));
     ctrl->AppendText(u"copy me\r\n");
     ctrl->setFocus();
-    std::vector<std::pair<QString, bool>> seen;
-    OnPopup([&seen](QMenu* menu) {
-        for (QAction* a : menu->actions())
-            seen.emplace_back(a->isSeparator() ? QStringLiteral("-") : a->text(), a->isEnabled());
-        menu->close();
-    });
     ctrl->ShowContextMenu(ctrl->mapToGlobal(QPoint(5, 5)));
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    CKVTPopupMenuBar* bar = popup->GetMenuBar();
     const std::vector<QString> texts = {QStringLiteral("&Kopírovat"),
                                         QStringLiteral("-"),
                                         QStringLiteral("&Následující chyba"),
@@ -348,21 +316,25 @@ TEST_F(OutputJumpTest, ContextMenuOffersItsItemsAndCopy)
                                         QStringLiteral("Nastavení proj&ektu..."),
                                         QStringLiteral("-"),
                                         QStringLiteral("&Vymazat")};
-    ASSERT_EQ(seen.size(), texts.size());
-    for (size_t i = 0; i < texts.size(); ++i)
-        EXPECT_EQ(seen[i].first, texts[i]);
-    EXPECT_FALSE(seen[0].second); // nothing selected: copy is disabled
+    ASSERT_EQ(bar->GetCount(), int(texts.size()));
+    for (int i = 0; i < bar->GetCount(); ++i)
+        EXPECT_EQ(bar->GetButton(i)->IsSeparator() ? QStringLiteral("-") : bar->GetButton(i)->m_text,
+                  texts[size_t(i)]);
+    EXPECT_TRUE(bar->GetButtonStyle(0) & TBBS_DISABLED); // nothing selected: copy is disabled
+    PressKey(popup, Qt::Key_Escape);
+    WaitFor([] { return CKVTPopupMenu::ActivePopup() == nullptr; }, 2000, "the popup closes");
 
-    // With a selection, copy is enabled and copies.
+    // With a selection, copy is enabled; Enter on it copies, after the popup has gone.
     ctrl->selectAll();
-    OnPopup([](QMenu* menu) {
-        EXPECT_TRUE(menu->actions().at(0)->isEnabled());
-        menu->setActiveAction(menu->actions().at(0));
-        PressKey(menu, Qt::Key_Return);
-    });
     QApplication::clipboard()->clear();
     ctrl->ShowContextMenu(ctrl->mapToGlobal(QPoint(5, 5)));
-    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("copy me\n"));
+    popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_FALSE(popup->GetMenuBar()->GetButtonStyle(0) & TBBS_DISABLED);
+    PressKey(popup, Qt::Key_Home);
+    PressKey(popup, Qt::Key_Return);
+    WaitFor([] { return QApplication::clipboard()->text() == QStringLiteral("copy me\n"); }, 2000, "the copy");
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
 }
 
 } // namespace

@@ -1,25 +1,17 @@
 // The rich-edit classes: the last visible line of the plain control, the
 // view's defaults and the document's items and view.
 #include "mainwnd/RichEdit.h"
+#include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
 
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
 
+using namespace mainwndtest;
 using namespace testsupport::ui;
 
 namespace {
-
-// Shows w's window and makes it active, so that its widgets take the focus.
-void ShowActive(QWidget* w)
-{
-    QWidget* top = w->window();
-    top->show();
-    top->activateWindow();
-    QApplication::setActiveWindow(top);
-    WaitFor([top] { return top->isVisible(); }, 2000, "window shown");
-}
 
 TEST(RichEdit, LastVisibleLine)
 {

@@ -7,6 +7,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "tests/support/ui/StandInApp.h"
+#include "uilib/KVTMenuBar.h"
 
 #include <gtest/gtest.h>
 
@@ -190,7 +191,7 @@ TEST(BinDoc, TitlesAndTheStatusBarCall)
     // The binary menu while a binary window is active.
     ui::Menu* shared = w.tmpl->GetSharedMenu();
     ASSERT_NE(shared, nullptr);
-    EXPECT_EQ(w.frame->MenuAdapter()->ShownMenu(), shared);
+    EXPECT_EQ(w.frame->GetActiveMenu(), shared);
 
     // With bit 0x10 a new frame is maximised when first shown.
     SetEdtGeneralFlags(0x10);
@@ -206,7 +207,7 @@ TEST(BinDoc, TitlesAndTheStatusBarCall)
     a->OnCloseDocument();
     EXPECT_EQ(w.frame->indicatorsOff, 1);
     BinWorld::Pump();
-    EXPECT_EQ(w.frame->MenuAdapter()->ShownMenu(), w.frame->MenuAdapter()->GetMenu());
+    EXPECT_EQ(w.frame->GetActiveMenu(), w.frame->GetDefaultMenu());
 }
 
 namespace {
@@ -257,7 +258,10 @@ TEST(BinDoc, TheProgramOpensBinaryFilesInTheHexView)
     EXPECT_EQ(doc->Block().size(), 2000);
     auto* view = qobject_cast<CBinView*>(doc->FirstView());
     ASSERT_NE(view, nullptr);
-    EXPECT_EQ(s.Frame()->MenuAdapter()->ShownMenu(), doc->GetDocTemplate()->GetSharedMenu());
+    EXPECT_EQ(s.Frame()->GetActiveMenu(), doc->GetDocTemplate()->GetSharedMenu());
+    // The menu bar shows it.
+    ASSERT_NE(s.Frame()->GetMenuBar(), nullptr);
+    EXPECT_EQ(s.Frame()->GetMenuBar()->GetCurrentMenu(), doc->GetDocTemplate()->GetSharedMenu());
     // "BinaryWindow" comes after the categories registered before it.
     const auto& cats = GetFontColorPage()->Current();
     ASSERT_GE(cats.size(), 2u);

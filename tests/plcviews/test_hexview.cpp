@@ -6,10 +6,14 @@
 
 #include "platform/ui/Beep.h"
 #include "platform/ui/Command.h"
+#include "platform/ui/Menu.h"
+#include "uilib/KVTPopupMenu.h"
+#include "uilib/KVTWorkspace.h"
 
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QMimeData>
 #include <QWheelEvent>
 
@@ -141,6 +145,23 @@ TEST_F(HexView, ContextMenuEnableRules)
     ui::CmdUI radio(40019);
     view->UpdateCommand(radio);
     EXPECT_EQ(radio.Checked(), 1);
+}
+
+TEST_F(HexView, ContextMenusAreLibraryPopups)
+{
+    // The binary view's registered menu 1033, from the context-menu key.
+    CKVTWorkspace workspace;
+    ASSERT_TRUE(workspace.GetContextMenuManager()->AddMenu(QStringLiteral("Binární editor"), 1033));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), view->mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(view, &key);
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->GetMenu(), workspace.GetContextMenuManager()->GetMenuById(1033)->SubMenu(0));
+    EXPECT_FALSE(popup->GetDestroyMenu());
+    popup->CloseChain();
+    PumpEvents(5);
+
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
 }
 
 TEST_F(HexView, FontChangesFromTheRegistryReachTheLayout)

@@ -9,6 +9,14 @@
 #include "plcviews/PLCDoc.h"
 #include "platform/ui/StatusBar.h"
 #include "res/StringTable.h"
+#include "uilib/KVTMenuBar.h"
+#include "uilib/KVTPopupMenu.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
 
 #include <QDir>
 #include <QFile>
@@ -37,10 +45,13 @@ TEST_F(AppTest, StartupOrderWithoutFile)
     ASSERT_TRUE(Start({}));
     EXPECT_EQ(core::StartupTrace(), Expected(false));
     // The six context menus were registered under their names.
-    const auto& menus = app->GetContextMenuManager()->Menus();
-    ASSERT_EQ(menus.size(), 6u);
-    EXPECT_EQ(menus[0].first, QStringLiteral("Editor PLC"));
-    EXPECT_EQ(menus[5], std::make_pair(QStringLiteral("Sledování proměnných"), uint32_t(1027)));
+    QStringList names;
+    app->GetContextMenuManager()->GetMenuNames(names);
+    ASSERT_EQ(names.size(), 6);
+    EXPECT_EQ(names[0], QStringLiteral("Editor PLC"));
+    EXPECT_EQ(names[5], QStringLiteral("Sledování proměnných"));
+    EXPECT_EQ(app->GetContextMenuManager()->GetMenuByName(names[5]),
+              app->GetContextMenuManager()->GetMenuById(1027));
     // A second creation of either manager is refused.
     EXPECT_FALSE(app->InitContextMenuManager());
     EXPECT_FALSE(app->InitKeyboardManager());
@@ -399,4 +410,49 @@ TEST_F(AppTest, OutputCommandsThroughTheRoute)
     EXPECT_EQ(out->TextFormat().font().pointSize(), 15);
     app.reset();
     EXPECT_EQ(GetFontColorPage(), nullptr);
+}
+
+TEST_F(AppTest, TheMainFrameShowsTheLibraryMenuBarAndTheViewsTheirContextMenus)
+{
+    dir.Write("a.txt", "one\r\n");
+    ASSERT_TRUE(Start({Q(dir / "a.txt")}));
+    CMainFrame* frame = app->MainFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->findChild<QMenuBar*>(), nullptr);
+    CKVTMenuBar* bar = frame->GetMenuBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->GetDlgCtrlID(), 0xE806u);
+    ASSERT_GE(bar->GetCount(), 6);
+    EXPECT_EQ(bar->GetButton(0)->m_text, QStringLiteral("&Soubor"));
+    ASSERT_NE(frame->GetMainToolBar()->GetCustomizeButton(), nullptr);
+
+    // Maximising the document window puts its buttons into the menu bar.
+    ASSERT_EQ(frame->MdiArea()->subWindowList().size(), 1);
+    auto* child = qobject_cast<ui::ChildFrame*>(frame->MdiArea()->subWindowList().front());
+    ASSERT_NE(child, nullptr);
+    frame->MdiArea()->setActiveSubWindow(child);
+    child->showMaximized();
+    QApplication::processEvents();
+    EXPECT_TRUE(bar->IsMaximizeMode());
+    EXPECT_EQ(bar->CaptionButtonCount(), 3);
+    EXPECT_TRUE(child->windowFlags() & Qt::FramelessWindowHint);
+    child->showNormal();
+    QApplication::processEvents();
+    EXPECT_FALSE(bar->IsMaximizeMode());
+    EXPECT_FALSE(child->windowFlags() & Qt::FramelessWindowHint);
+
+    // The text view's context menu from the context-menu key.
+    ui::View* view = child->GetActiveView();
+    ASSERT_NE(view, nullptr);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), view->mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(view, &key);
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->pos(), view->mapToGlobal(QPoint(5, 5)));
+    CKVTPopupMenuBar* items = popup->GetMenuBar();
+    ASSERT_EQ(items->GetCount(), 5);
+    EXPECT_EQ(items->GetButton(0)->m_text, QStringLiteral("&Vyjmout"));
+    EXPECT_EQ(items->GetButton(4)->m_text, QStringLiteral("Vybrat &vše"));
+    popup->CloseChain();
+    QApplication::processEvents();
 }

@@ -1,14 +1,19 @@
 #pragma once
-// Helpers of the project file tests: a project with every field set, and
-// text <-> bytes of a file.
+// Helpers of the project file tests: a project with every field set,
+// text <-> bytes of a file, the fixtures, and a project's files read and
+// written in any format version.
 
 #include "core/projfile/ProjectData.h"
+#include "core/projfile/ProjectFormat.h"
+#include "core/projfile/Workspace.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
 
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace projtest {
 
@@ -67,6 +72,62 @@ inline std::string FixtureDir(const std::string& sub)
 inline std::string ReadFixture(const std::string& sub, const std::string& name)
 {
     return sys::ReadWholeFile(FixtureDir(sub) + "/" + name).value_or(std::string());
+}
+
+// The project body of format 1 to 6 (dir: the project's folder, for the
+// documents of formats 1 to 4); any other version is a format error.
+inline void ReadProjectBody(core::KxpArchive& ar, int version, core::ProjectData& data,
+                            core::WorkspaceDocuments& docs, std::u16string_view dir,
+                            int64_t loadTime)
+{
+    switch (version) {
+    case 6:
+        return core::ReadProjectBodyV6(ar, data, loadTime);
+    case 5:
+        return core::ReadProjectBodyV5(ar, data, loadTime);
+    case 4:
+        return core::ReadProjectBodyV4(ar, data, docs, dir, loadTime);
+    case 3:
+        return core::ReadProjectBodyV3(ar, data, docs, dir, loadTime);
+    case 2:
+        return core::ReadProjectBodyV2(ar, data, docs, dir, loadTime);
+    case 1:
+        return core::ReadProjectBodyV1(ar, data, docs, dir, loadTime);
+    default:
+        core::ThrowFormatError(ar);
+    }
+}
+
+// The project file "Lis.kxp" in the folder dir (with its trailing "/") as
+// the document writes it in the project's format version, and for formats 5
+// and 6 the workspace file "Lis.kxw" (empty for the older formats).
+inline std::pair<std::string, std::string> SaveProject(const core::ProjectData& data,
+                                                       const core::WorkspaceDocuments& docs,
+                                                       const std::u16string& dir)
+{
+    core::KxpArchive ar(true, dir + u"Lis.kxp");
+    const int v = data.FormatVersion;
+    core::WriteProjectHeader(ar, v);
+    switch (v) {
+    case 1:
+        core::WriteProjectBodyV1(ar, data, docs, dir);
+        break;
+    case 2:
+        core::WriteProjectBodyV2(ar, data, docs, dir);
+        break;
+    case 3:
+        core::WriteProjectBodyV3(ar, data, docs, dir);
+        break;
+    case 4:
+        core::WriteProjectBodyV4(ar, data, docs, dir);
+        break;
+    default:
+        v == 5 ? core::WriteProjectBodyV5(ar, data) : core::WriteProjectBodyV6(ar, data);
+        core::KxpArchive ws(true, dir + u"Lis.kxw");
+        core::WriteWorkspace(ws, data, docs, v, dir);
+        return {ar.Bytes(), ws.Bytes()};
+    }
+    return {ar.Bytes(), {}};
 }
 
 } // namespace projtest

@@ -45,22 +45,7 @@ void ReadProject(const std::string& path, const std::string& bytes, Project& p)
     }
     p.data.FormatVersion = version;
     const std::u16string dir = U16(path.substr(0, path.rfind('/') + 1));
-    switch (version) {
-    case 6:
-        return ReadProjectBodyV6(ar, p.data, kLoadTime);
-    case 5:
-        return ReadProjectBodyV5(ar, p.data, kLoadTime);
-    case 4:
-        return ReadProjectBodyV4(ar, p.data, p.docs, dir, kLoadTime);
-    case 3:
-        return ReadProjectBodyV3(ar, p.data, p.docs, dir, kLoadTime);
-    case 2:
-        return ReadProjectBodyV2(ar, p.data, p.docs, dir, kLoadTime);
-    case 1:
-        return ReadProjectBodyV1(ar, p.data, p.docs, dir, kLoadTime);
-    default:
-        ThrowFormatError(ar);
-    }
+    projtest::ReadProjectBody(ar, version, p.data, p.docs, dir, kLoadTime);
 }
 
 Project Load(const std::string& sub)
@@ -76,15 +61,7 @@ Project Load(const std::string& sub)
 // Both files as the document writes them in the project's format version.
 std::pair<std::string, std::string> Save(const Project& p)
 {
-    KxpArchive ar(true, u"/elsewhere/Lis.kxp");
-    WriteProjectHeader(ar, p.data.FormatVersion);
-    if (p.data.FormatVersion == 6)
-        WriteProjectBodyV6(ar, p.data);
-    else
-        WriteProjectBodyV5(ar, p.data);
-    KxpArchive ws(true, u"/elsewhere/Lis.kxw");
-    WriteWorkspace(ws, p.data, p.docs, p.data.FormatVersion, u"/elsewhere/");
-    return {ar.Bytes(), ws.Bytes()};
+    return projtest::SaveProject(p.data, p.docs, u"/elsewhere/");
 }
 
 std::vector<std::string> BadFixtures()

@@ -21,31 +21,13 @@ struct Project
     WorkspaceDocuments docs;
 };
 
-void ReadBody(KxpArchive& ar, Project& p, int version)
-{
-    switch (version) {
-    case 1:
-        return ReadProjectBodyV1(ar, p.data, p.docs, kDir, kLoadTime);
-    case 2:
-        return ReadProjectBodyV2(ar, p.data, p.docs, kDir, kLoadTime);
-    case 3:
-        return ReadProjectBodyV3(ar, p.data, p.docs, kDir, kLoadTime);
-    case 4:
-        return ReadProjectBodyV4(ar, p.data, p.docs, kDir, kLoadTime);
-    case 5:
-        return ReadProjectBodyV5(ar, p.data, kLoadTime);
-    default:
-        return ReadProjectBodyV6(ar, p.data, kLoadTime);
-    }
-}
-
 Project Parse(const std::string& bytes)
 {
     Project p;
     SetProjectDefaults(p.data, kLoadTime);
     KxpArchive ar(false, u"/p/Lis.kxp", bytes);
     p.data.FormatVersion = ReadProjectHeader(ar);
-    ReadBody(ar, p, p.data.FormatVersion);
+    projtest::ReadProjectBody(ar, p.data.FormatVersion, p.data, p.docs, kDir, kLoadTime);
     return p;
 }
 
@@ -62,29 +44,7 @@ Project Load(const std::string& sub)
 // The project file (and for formats 5 and 6 the workspace file).
 std::pair<std::string, std::string> Save(const Project& p)
 {
-    KxpArchive ar(true, u"/p/Lis.kxp");
-    const int v = p.data.FormatVersion;
-    WriteProjectHeader(ar, v);
-    switch (v) {
-    case 1:
-        WriteProjectBodyV1(ar, p.data, p.docs, kDir);
-        break;
-    case 2:
-        WriteProjectBodyV2(ar, p.data, p.docs, kDir);
-        break;
-    case 3:
-        WriteProjectBodyV3(ar, p.data, p.docs, kDir);
-        break;
-    case 4:
-        WriteProjectBodyV4(ar, p.data, p.docs, kDir);
-        break;
-    default:
-        v == 5 ? WriteProjectBodyV5(ar, p.data) : WriteProjectBodyV6(ar, p.data);
-        KxpArchive ws(true, u"/p/Lis.kxw");
-        WriteWorkspace(ws, p.data, p.docs, v, kDir);
-        return {ar.Bytes(), ws.Bytes()};
-    }
-    return {ar.Bytes(), {}};
+    return projtest::SaveProject(p.data, p.docs, std::u16string(kDir));
 }
 
 // Replaces the first occurrence of `from` (which must exist).

@@ -58,7 +58,7 @@ TEST(GeneralPage, RestartNoteAndEmptyFolderPlaceholder)
     PromptScript prompts({ui::IDOK});
     s.sheet.accept();
     ASSERT_EQ(prompts.Texts().size(), 1u);
-    EXPECT_EQ(prompts.Texts()[0], LoadResString(4583));
+    EXPECT_EQ(prompts.Texts()[0], LoadResString(4613));
 }
 
 TEST(GeneralPage, DragAndDropAndWatchingOfOpenDocuments)

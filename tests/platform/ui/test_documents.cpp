@@ -1,6 +1,7 @@
 // Documents, views, frames and templates over a real QMdiArea, and the
 // dynamic splitter.
 #include "platform/ui/App.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Splitter.h"
 
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMdiArea>
 
 #include <gtest/gtest.h>
@@ -383,4 +385,90 @@ TEST(Documents, ATitleThatTheNewDocumentStepSetsStays)
     Document* plain = t->OpenDocumentFile(QString(), true, true);
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->GetTitle(), QStringLiteral("Novy"));
+}
+
+namespace {
+// Records the active-menu changes of the frame.
+class MenuFrame : public MainFrameBase
+{
+public:
+    std::vector<Menu*> changes;
+
+protected:
+    void OnActiveMenuChanged(Menu* menu) override { changes.push_back(menu); }
+};
+
+void PressOn(QWidget* w, int key, Qt::KeyboardModifiers mods)
+{
+    QKeyEvent press(QEvent::KeyPress, key, mods);
+    QApplication::sendEvent(w, &press);
+}
+} // namespace
+
+TEST(Documents, TemplateMenusSystemMenuAndTheSystemKeysOfDocumentWindows)
+{
+    World w;
+    EXPECT_EQ(w.txt->GetSharedMenu(), nullptr); // no menus/2.menu
+    ASSERT_NE(w.plc->GetSharedMenu(), nullptr);
+    EXPECT_EQ(w.plc->GetSharedMenu()->Item(0)->text, QStringLiteral("&PLC"));
+
+    ASSERT_TRUE(w.main.LoadFrame(9001));
+    w.main.activateWindow();
+    Document* a = w.app.OpenDocumentFile(w.File(QStringLiteral("a.txt"), "x\n"));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(w.main.GetActiveMenu(), w.main.GetDefaultMenu());
+    Document* b = w.app.OpenDocumentFile(w.File(QStringLiteral("b.plc"), "y\n"));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(w.main.GetActiveMenu(), w.plc->GetSharedMenu());
+
+    // The system menu follows the window's state.
+    ChildFrame* child = w.main.MDIGetActive();
+    ASSERT_NE(child, nullptr);
+    std::unique_ptr<Menu> sys = child->GetSystemMenu();
+    ASSERT_EQ(sys->ItemCount(), 9);
+    EXPECT_EQ(sys->ItemId(0), SC_RESTORE);
+    EXPECT_TRUE(sys->Item(0)->flags & MF_GRAYED);
+    EXPECT_TRUE(sys->Item(1)->flags & MF_GRAYED); // Move
+    EXPECT_TRUE(sys->Item(2)->flags & MF_GRAYED); // Size
+    EXPECT_FALSE(sys->Item(4)->flags & MF_GRAYED);
+    EXPECT_TRUE(sys->Item(6)->flags & MF_DEFAULT);
+    EXPECT_EQ(sys->Item(6)->text, QStringLiteral("&Zavřít\tCtrl+F4"));
+    child->SysCommand(SC_MAXIMIZE);
+    EXPECT_TRUE(child->isMaximized());
+    sys = child->GetSystemMenu();
+    EXPECT_FALSE(sys->Item(0)->flags & MF_GRAYED);
+    EXPECT_TRUE(sys->Item(4)->flags & MF_GRAYED);
+    child->SysCommand(SC_RESTORE);
+    EXPECT_FALSE(child->isMaximized());
+    child->setWindowFlag(Qt::WindowCloseButtonHint, false);
+    EXPECT_TRUE(child->GetSystemMenu()->Item(6)->flags & MF_GRAYED);
+    child->setWindowFlag(Qt::WindowCloseButtonHint, true);
+
+    // Ctrl+F6 goes to the next document window, Ctrl+F4 closes the active one.
+    View* view = w.main.GetActiveView();
+    ASSERT_NE(view, nullptr);
+    PressOn(view, Qt::Key_F6, Qt::ControlModifier);
+    EXPECT_NE(w.main.MDIGetActive(), child);
+    ChildFrame* other = w.main.MDIGetActive();
+    PressOn(other->GetActiveView(), Qt::Key_F4, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(w.app.Documents().Template(0)->GetDocumentCount() + w.plc->GetDocumentCount(), 1);
+
+    // Replacing a template's shared menu is a change of the active menu.
+    ASSERT_EQ(w.main.MDIGetActive(), child);
+    w.plc->SetSharedMenu(Menu::Load(9001));
+    EXPECT_EQ(w.main.GetActiveMenu(), w.plc->GetSharedMenu());
+}
+
+TEST(Documents, TheFrameIsToldOfEveryChangeOfTheActiveMenu)
+{
+    Application app;
+    MenuFrame frame;
+    ASSERT_TRUE(frame.LoadFrame(9001));
+    ASSERT_NE(frame.GetDefaultMenu(), nullptr);
+    EXPECT_EQ(frame.changes, std::vector<Menu*>{frame.GetDefaultMenu()});
+    frame.UpdateActiveMenu();
+    EXPECT_EQ(frame.changes.size(), 1u);
+    frame.UpdateActiveMenu(true);
+    EXPECT_EQ(frame.changes.size(), 2u);
 }

@@ -1,0 +1,266 @@
+// The button context menu of customisation mode and hot tracking: the
+// rules of PrepareCustomizeMenu, the commands 16910-16917, the context menu
+// outside customisation mode, tooltips and the mouse watch.
+
+#include "uilib/KVTToolBar.h"
+
+#include "platform/ui/Accel.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Beep.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/StatusBar.h"
+#include "res/StringTable.h"
+#include "uilib/KVTMenuBar.h"
+#include "uilib/KVTPopupMenu.h"
+#include "uilib/KVTToolbarMenuButton.h"
+#include "uilib/KVTWorkspace.h"
+#include "uilib/KvtFrameHooks.h"
+
+#include "tests/support/ui/UiTest.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace testsupport::ui;
+
+namespace {
+
+class HookFrame : public ui::MainFrameBase, public KvtFrameHooks
+{
+public:
+    std::vector<QPoint> menus;
+    void OnToolbarPopupMenu(QWidget*, const QPoint& pt) override { menus.push_back(pt); }
+};
+
+class HotTrack : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ui::SetCommandPromptSource(
+            [](uint32_t id) { return QStringLiteral("Prompt %1\nShort").arg(id); });
+        frame = new HookFrame;
+        frame->CreateStatusBar({0});
+        bar = new CKVTToolBar(frame);
+        bar->CreateEx(frame, 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
+        frame->setCentralWidget(bar);
+        ASSERT_TRUE(bar->LoadToolBar(9100));
+        frame->resize(600, 200);
+        frame->show();
+        bar->AdjustLayout();
+    }
+    void TearDown() override
+    {
+        CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolBar::SetMouseHook(false);
+        delete frame;
+        ui::SetCommandPromptSource(nullptr);
+        CKVTToolBar::CleanUp();
+    }
+    std::unique_ptr<ui::Menu> CustomizeMenu(int index)
+    {
+        auto res = ui::Menu::Load(16102);
+        EXPECT_NE(res, nullptr);
+        std::unique_ptr<ui::Menu> sub = res->SubMenu(0)->Clone();
+        bar->PrepareCustomizeMenu(bar->GetButton(index), *sub);
+        return sub;
+    }
+    static bool Grayed(const ui::Menu& m, uint32_t id)
+    {
+        return m.Item(m.IndexOf(id))->flags & ui::MF_GRAYED;
+    }
+    static bool Checked(const ui::Menu& m, uint32_t id)
+    {
+        return m.Item(m.IndexOf(id))->flags & ui::MF_CHECKED;
+    }
+    HookFrame* frame = nullptr;
+    CKVTToolBar* bar = nullptr;
+};
+
+} // namespace
+
+TEST_F(HotTrack, PrepareCustomizeMenuFollowsTheButton)
+{
+    // The first button: image only.
+    auto m = CustomizeMenu(0);
+    EXPECT_FALSE(Grayed(*m, 16911));
+    EXPECT_FALSE(Grayed(*m, 16910));
+    EXPECT_TRUE(Checked(*m, 16914));
+    EXPECT_FALSE(Checked(*m, 16915) || Checked(*m, 16916));
+    EXPECT_TRUE(Grayed(*m, 16917)); // the first button
+    EXPECT_TRUE(Grayed(*m, 16913)); // the appearance dialog comes later
+    // The button after the separator: text only, no image shown.
+    CKVTToolbarButton* b = bar->GetButton(5);
+    b->m_showText = true;
+    b->m_showImage = false;
+    b->m_text = QStringLiteral("Vyjmout");
+    m = CustomizeMenu(5);
+    EXPECT_TRUE(Checked(*m, 16915));
+    EXPECT_TRUE(Grayed(*m, 16911));
+    EXPECT_TRUE(Checked(*m, 16917));
+    EXPECT_FALSE(Grayed(*m, 16917));
+    // Image and text; text labels gray "image only".
+    b->m_showImage = true;
+    bar->SetTextLabels(true);
+    m = CustomizeMenu(5);
+    EXPECT_TRUE(Checked(*m, 16916));
+    EXPECT_TRUE(Grayed(*m, 16914));
+}
+
+TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
+{
+    const int count = bar->GetCount();
+    bar->SetSelectedButton(2);
+    bar->OnCustomizeCommand(16917); // a group starts before it
+    EXPECT_EQ(bar->GetCount(), count + 1);
+    EXPECT_TRUE(bar->GetButton(2)->IsSeparator());
+    EXPECT_EQ(bar->GetSelectedButton(), 3);
+    bar->OnCustomizeCommand(16917); // and goes again
+    EXPECT_EQ(bar->GetCount(), count);
+    EXPECT_EQ(bar->GetItemID(2), 57603u);
+    EXPECT_EQ(bar->GetSelectedButton(), 2);
+
+    // "&Text" on a command without a prompt beeps and keeps the image.
+    bar->InsertButton(std::make_unique<CKVTToolbarButton>(40000, 0));
+    bar->SetSelectedButton(bar->GetCount() - 1);
+    CKVTToolbarButton* b = bar->GetButton(bar->GetCount() - 1);
+    b->m_text.clear();
+    ui::SetCommandPromptSource(nullptr);
+    const int beeps = ui::BeepCount();
+    bar->OnCustomizeCommand(16915);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    EXPECT_TRUE(b->m_showImage);
+    EXPECT_FALSE(b->m_showText);
+    // "Ikona" on a button without an image beeps and changes nothing.
+    b->m_imageIndex = -1;
+    bar->OnCustomizeCommand(16914);
+    EXPECT_EQ(ui::BeepCount(), beeps + 2);
+    // "&Odstranit".
+    bar->OnCustomizeCommand(16912);
+    EXPECT_EQ(bar->GetCount(), count);
+    EXPECT_EQ(bar->GetSelectedButton(), -1);
+}
+
+TEST_F(HotTrack, TheContextMenuInAndOutsideCustomisationMode)
+{
+    // Outside: the frame's toolbar menu at the point.
+    QContextMenuEvent mouse(QContextMenuEvent::Mouse, QPoint(5, 5), bar->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(bar, &mouse);
+    ASSERT_EQ(frame->menus.size(), 1u);
+    EXPECT_EQ(frame->menus[0], bar->mapToGlobal(QPoint(5, 5)));
+
+    CKVTToolBar::SetCustomizeMode(true);
+    // A separator: nothing is selected and no menu shows.
+    const QPoint sep = bar->GetItemRect(4).center();
+    QContextMenuEvent onSep(QContextMenuEvent::Mouse, sep, bar->mapToGlobal(sep));
+    QApplication::sendEvent(bar, &onSep);
+    EXPECT_EQ(bar->GetSelectedButton(), -1);
+    EXPECT_EQ(frame->menus.size(), 1u);
+
+    // A button: selected, and the menu's "&Odstranit" removes it.
+    const int count = bar->GetCount();
+    QStringList seen;
+    QTimer::singleShot(0, [&seen] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator())
+                seen << a->text();
+        for (QAction* a : menu->actions())
+            if (a->data().toUInt() == 16912)
+                menu->setActiveAction(a);
+        PressKey(menu, Qt::Key_Return);
+    });
+    const QPoint on = bar->GetItemRect(1).center();
+    QContextMenuEvent onButton(QContextMenuEvent::Mouse, on, bar->mapToGlobal(on));
+    QApplication::sendEvent(bar, &onButton);
+    EXPECT_EQ(seen.size(), 8);
+    EXPECT_EQ(seen.value(0), QStringLiteral("&Původní"));
+    EXPECT_EQ(bar->GetCount(), count - 1);
+    EXPECT_EQ(bar->GetItemID(1), 57603u);
+
+    // A locked bar only beeps.
+    bar->SetLocked(true);
+    const int beeps = ui::BeepCount();
+    QApplication::sendEvent(bar, &onButton);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    bar->SetLocked(false);
+}
+
+namespace {
+class Keys : public CKVTKeyboardManager
+{
+public:
+    bool FindDefaultAccelerator(uint32_t command, QString& text, QWidget*) override
+    {
+        if (command != 57601)
+            return false;
+        text = QStringLiteral("Ctrl+O");
+        return true;
+    }
+};
+} // namespace
+
+TEST_F(HotTrack, TooltipTexts)
+{
+    QString text;
+    QRect r;
+    ASSERT_TRUE(bar->OnToolHitTest(bar->GetItemRect(0).center(), text, r));
+    // The tooltip part of the command's string.
+    EXPECT_EQ(text, LoadResString(57600).section(QLatin1Char('\n'), 1, 1));
+    EXPECT_FALSE(text.isEmpty());
+    EXPECT_EQ(r, bar->GetItemRect(0));
+    {
+        Keys keys;
+        ASSERT_TRUE(bar->OnToolHitTest(bar->GetItemRect(1).center(), text, r));
+        EXPECT_EQ(text, LoadResString(57601).section(QLatin1Char('\n'), 1, 1) +
+                            QStringLiteral(" (Ctrl+O)"));
+    }
+    bar->InsertButton(std::make_unique<CKVTToolbarButton>(0, -1, QStringLiteral("&Vlastní")), 0);
+    bar->GetButton(0)->m_showText = true;
+    bar->AdjustLayout();
+    ASSERT_TRUE(bar->OnToolHitTest(bar->GetItemRect(0).center(), text, r));
+    EXPECT_EQ(text, QStringLiteral("Vlastní"));
+    CKVTToolBar::Options().tooltips = false;
+    EXPECT_FALSE(bar->OnToolHitTest(bar->GetItemRect(1).center(), text, r));
+    CKVTToolBar::Options().tooltips = true;
+    bar->SetBarStyle(bar->GetBarStyle() & ~ui::CBRS_TOOLTIPS);
+    EXPECT_FALSE(bar->OnToolHitTest(bar->GetItemRect(1).center(), text, r));
+    // The show-all item's text.
+    CKVTShowAllButton all;
+    ASSERT_TRUE(all.GetCustomToolTipText(nullptr, text));
+    EXPECT_EQ(text, QStringLiteral("Expand (Ctrl+") + ui::VirtualKeyName(40) + QLatin1Char(')'));
+}
+
+TEST_F(HotTrack, TheMouseWatchFollowsMovesAndSilencesThePrompt)
+{
+    const QPoint over = bar->GetItemRect(2).center();
+    QMouseEvent move(QEvent::MouseMove, QPointF(over), QPointF(bar->mapToGlobal(over)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    EXPECT_EQ(bar->GetHotButton(), 2);
+    EXPECT_EQ(frame->GetStatusBar()->MessageText(), QStringLiteral("Prompt 57603"));
+    // Leaving clears it.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(bar, &leave);
+    EXPECT_EQ(bar->GetHotButton(), -1);
+
+    CKVTToolBar::SetMouseHook(true);
+    EXPECT_TRUE(CKVTToolBar::IsMouseHook());
+    frame->SetMessageText(0xE001);
+    // A move anywhere (here: delivered to the frame) is followed by the bar under it.
+    QMouseEvent elsewhere(QEvent::MouseMove, QPointF(1, 1),
+                          QPointF(bar->mapToGlobal(bar->GetItemRect(3).center())), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &elsewhere);
+    EXPECT_EQ(bar->GetHotButton(), 3);
+    EXPECT_EQ(frame->GetStatusBar()->MessageText(), frame->GetStatusBar()->IdleText());
+    QApplication::sendEvent(bar, &leave); // ignored while the watch is on
+    EXPECT_EQ(bar->GetHotButton(), 3);
+    CKVTToolBar::SetMouseHook(false);
+    EXPECT_EQ(bar->GetHotButton(), -1);
+}

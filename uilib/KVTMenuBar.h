@@ -1,0 +1,93 @@
+#pragma once
+// The menu bar: a toolbar whose buttons are the top-level items of the
+// frame's current menu.  It follows the MDI menus (each document type may
+// have its own shared menu), shows the maximised document window's icon and
+// caption buttons, opens the submenus as library popups, supports keyboard
+// navigation and mnemonics and keeps a customised list per menu.
+
+#include "uilib/KVTToolBar.h"
+
+#include <QPointer>
+#include <QTimer>
+
+class QMdiSubWindow;
+namespace ui {
+class Menu;
+}
+
+class CKVTMenuBar : public CKVTToolBar
+{
+    Q_OBJECT
+public:
+    explicit CKVTMenuBar(QWidget* parent = nullptr);
+    ~CKVTMenuBar() override;
+
+    const char* ArchiveClassName() const override { return "CKVTMenuBar"; }
+    // Creates the bar in the frame (control style 0x800, borders 1).
+    bool Create(QWidget* frame, uint32_t style, uint32_t id) override;
+    // The frame's menu resource id (state keys, RestoreOriginalState).
+    void SetMenuResourceId(uint32_t id) { m_menuResourceId = id; }
+
+    // Builds the buttons for a menu (kept, not owned); the current list goes
+    // into the cache first, and a cached list of the new menu is taken.
+    virtual void CreateFromMenu(ui::Menu* menu, bool isDefault);
+    ui::Menu* GetCurrentMenu() const { return m_menu; }
+    ui::Menu* GetDefaultMenu() const { return m_defaultMenu; }
+    // Shows (or hides) the maximised child's system-menu and caption buttons.
+    void SetMaximizeMode(bool maximized, QMdiSubWindow* child = nullptr);
+    bool IsMaximizeMode() const { return m_maximizeMode; }
+    int CaptionButtonCount() const { return m_captionButtons; }
+
+    bool LoadState(const QString& profile, int index = -1,
+                   uint32_t resourceId = 0xFFFFFFFF) override;
+    bool SaveState(const QString& profile, int index = -1,
+                   uint32_t resourceId = 0xFFFFFFFF) override;
+    bool RestoreOriginalState() override;
+    bool CanBeClosed() const override { return false; }
+    bool CanBeRestored() const override { return true; }
+    bool AllowChangeTextLabels() const override { return false; }
+    bool DropDownPrevMenu() override;
+    bool DropDownNextMenu() override;
+    bool SetDefaultButtonText(CKVTToolbarButton* button) override;
+    void SetHotButton(int index) override;
+    QSize CalcLayout(uint32_t mode, int length = -1) override;
+    bool OnSendCommand(CKVTToolbarButton* button) override;
+    void OnCustomizeMode(bool on) override;
+    bool OnToolHitTest(QPoint point, QString& text, QRect& rect) override;
+    void AdjustLayout() override;
+    void RepositionButtons() override;
+
+    // Alt+letter: opens the item with that mnemonic or runs its command; FALSE: none.
+    bool OnMenuChar(QChar c);
+    // Keyboard mode: the bar takes the focus with the first item hot.
+    void EnterKeyboardMode();
+    // Opens the hot item's popup (keyboard: its first item selected).
+    bool OpenHot(bool byKeyboard);
+    // The 5-second rest on an open item (timer 1); tests fire it directly.
+    void OnExpandTimer();
+    QTimer& ExpandTimer() { return m_expandTimer; }
+    // The items without the system-menu and caption buttons: first and count.
+    int FirstItem() const;
+    int ItemEnd() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    bool OpenItem(int index, bool byKeyboard);
+    void RemoveChildButtons();
+    void AddChildButtons();
+    ui::Menu* m_menu = nullptr;
+    ui::Menu* m_defaultMenu = nullptr;
+    bool m_maximizeMode = false;
+    QPointer<QMdiSubWindow> m_child;
+    uint32_t m_menuResourceId = 0;
+    int m_captionButtons = 0;
+    bool m_saveTemplateMenus = true;
+    QTimer m_expandTimer;
+    QPointer<QWidget> m_focusBack;
+};
