@@ -1,5 +1,7 @@
 #include "plcviews/StructuredTextDoc.h"
 
+#include "editor/EdtOptionPages.h"
+
 #include "uilib/KVTWorkspace.h"
 
 #include <QContextMenuEvent>
@@ -93,6 +95,12 @@ QString CStructuredTextDoc::Text() const
     std::u16string text;
     m_buffer.GetText(0, 0, n - 1, m_buffer.GetLineLength(n - 1), text, u"\n");
     return QString::fromStdU16String(text);
+}
+
+CStructuredTextView::CStructuredTextView()
+{
+    // Until the structured-text view maps its own window options.
+    MapCommand(ID_EDT_WINDOW_OPTIONS, [this] { ShowEditorOptionsSheet(this, window()); });
 }
 
 void CStructuredTextView::contextMenuEvent(QContextMenuEvent* e)

@@ -53,7 +53,7 @@ class CStructuredTextView : public CEdtEditViewEx
 {
     Q_OBJECT
 public:
-    CStructuredTextView() = default;
+    CStructuredTextView();
     CEdtTextBuffer* LocateTextBuffer() override;
     // Clamps (character, line) into the text, puts the caret there without
     // a selection and scrolls it into view.

@@ -2,6 +2,7 @@
 
 #include "core/common/StartupTrace.h"
 #include "core/project/StrandworkDoc.h"
+#include "editor/EditFileOpenDlg.h"
 #include "editor/EdtCodePages.h"
 #include "editor/EdtSettings.h"
 #include "link/linkobj/olnk_link.h"
@@ -13,6 +14,7 @@
 #include "mainwnd/SplashWnd.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/FileDialogs.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/HexEditView.h"
@@ -135,6 +137,7 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
         else
             cmd.Enable(false);
     });
+    MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     MapCommand(ID_FILE_SAVE_ALL, [this] { SaveAll(); });
     MapUpdate(ID_FILE_SAVE_ALL, [this](ui::CmdUI& cmd) {
         bool any = false;
@@ -758,3 +761,34 @@ CStrandworkDoc* GetProjectDoc() { return g_theApp ? g_theApp->GetProjectDoc() : 
 const core::AppSettings* GetAppSettings() { return g_theApp ? &g_theApp->GetAppSettings() : nullptr; }
 
 CFontColorPage* CStrandworkApp::GetFontColorPage() { return ::GetFontColorPage(); }
+
+void CStrandworkApp::OnFileOpen()
+{
+    CEditFileOpenDlg dialog(true, {}, {},
+                            ui::OFN_ALLOWMULTISELECT | ui::OFN_FILEMUSTEXIST | ui::OFN_PATHMUSTEXIST,
+                            QStringLiteral("Všechny soubory (*.*)|*.*|"), GetMainWnd());
+    if (dialog.DoModal() != ui::IDOK)
+        return;
+    const int oldEncoding = GetEdtDefaultEncoding();
+    const bool oldForce = GetEdtForceUnicode();
+    const int codePage = dialog.GetCodePage();
+    if (codePage == 13) {  // "Unicode"
+        SetEdtDefaultEncoding(-1);
+        SetEdtForceUnicode(true);
+    } else {
+        SetEdtDefaultEncoding(codePage);
+        SetEdtForceUnicode(false);
+    }
+    const bool readOnly = dialog.GetReadOnly();
+    for (const QString& path : dialog.GetSelectedPaths()) {
+        ui::Document* doc = OpenDocumentWithTemplate(path, dialog.GetOpenAs());
+        if (!doc || !readOnly)
+            continue;
+        if (auto* text = qobject_cast<CStructuredTextDoc*>(doc))
+            text->SetReadOnly(true);
+        else if (auto* bin = qobject_cast<CBinDoc*>(doc))
+            bin->SetReadOnly(true);
+    }
+    SetEdtDefaultEncoding(oldEncoding);
+    SetEdtForceUnicode(oldForce);
+}

@@ -35,6 +35,8 @@ RUNTIME=(
   /usr/share/qt6/translations/qtbase_cs.qm
   Xvfb
   xauth
+  pdftotext
+  pdfinfo
   cmake
   ninja
   c++
