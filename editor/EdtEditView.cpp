@@ -137,7 +137,7 @@ void CEdtEditView::PlaceCaret(EdtPoint pt)
     m_cursorPos = pt;
     m_anchor = pt;
     SetSelection(pt, pt);
-    m_idealCharPos = CalculateActualOffset(pt.line, pt.ch);
+    m_idealCharPos = -1;  // computed by the next vertical move
     EnsureVisible(pt);
     UpdateCaret();
 }

@@ -5,6 +5,8 @@
 #include "editor/EdtTextViewFind.h"
 
 #include "editor/EdtCodePages.h"
+#include "editor/EdtPageSetup.h"
+#include "editor/EdtTextViewPrint.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Splitter.h"
 #include "res/StringTable.h"
@@ -466,6 +468,15 @@ void CEdtTextView::MapCommands()
 {
     MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST, [this](uint32_t id) { OnCaretCommand(id); });
     MapCommand(ID_EDT_COPY, [this] { OnEditCopy(); });
+    MapCommand(ID_EDT_FILE_PAGE_SETUP, [this] { OnFilePageSetup(); });
+    MapCommand(ID_EDT_FILE_PRINT, [this] {
+        EdtPrinter();
+        OnFilePrint();
+    });
+    MapCommand(ID_EDT_FILE_PRINT_PREVIEW, [this] {
+        EdtPrinter();
+        OnFilePrintPreview();
+    });
     MapUpdate(ID_EDT_COPY, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection()); });
     MapCommand(ID_EDT_SELECT_ALL, [this] { OnEditSelectAll(); });
     MapUpdate(ID_EDT_SELECT_ALL, [](ui::CmdUI& cmd) { cmd.Enable(true); });

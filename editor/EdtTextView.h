@@ -37,9 +37,11 @@ class QScrollBar;
 class QTimer;
 class QDrag;
 class EdtViewLines;
+struct EdtPrintJob;
 struct EdtFindState;
 
 namespace ui {
+struct PrintInfo;
 class AccelTable;
 class CmdUI;
 class SplitterWnd;
@@ -47,6 +49,9 @@ class SplitterWnd;
 
 // Command ids of the text view.
 enum : uint32_t {
+    ID_EDT_FILE_PAGE_SETUP = 57605,
+    ID_EDT_FILE_PRINT = 57607,
+    ID_EDT_FILE_PRINT_PREVIEW = 57609,
     ID_EDT_COPY = 57634,
     ID_EDT_SELECT_ALL = 57642,
     ID_EDT_CARET_FIRST = 37100,  // 37100-37125: caret commands, pairs plain/Shift
@@ -130,6 +135,7 @@ public:
     bool SelectTextType(const TextTypeDef* type) override;
     const TextTypeDef* GetCurrentTextType() const { return m_textType; }
     uint32_t GetFlags() const { return m_flags; }
+    void SetFlags(uint32_t flags) { m_flags = flags; update(); }
     static void LoadSettings();
     static void SaveSettings();
 
@@ -146,6 +152,10 @@ public:
     void SetFont(const EdtLogFont& font);
     const EdtLogFont& GetLogFont() const { return m_logFont; }
     const QFont& GetFont(bool italic, bool bold);
+    // The font's LOGFONT with height 0 made 11 points at the screen's DPI.
+    static EdtLogFont ResolvedLogFont(const EdtLogFont& font);
+    // The view's conversion of a LOGFONT to a font (pixel size |height|).
+    static QFont FontFromLogFont(const EdtLogFont& font, bool italic, bool bold);
     void SetTabSize(int n);
     int GetTabSize() const override { return m_tabSize; }
     bool GetSelectionMargin() const { return m_selMargin; }
@@ -286,6 +296,25 @@ public:
     bool ExecuteCommand(uint32_t id) override;
     // Ends the incremental search.
     virtual void EndIncrementalSearch();
+
+    // ---- printing (EdtTextViewPrint.cpp)
+    void OnBeginPrinting(QPainter& painter, ui::PrintInfo& info) override;
+    // Printing stops when the pages are laid out and the page is beyond them.
+    void OnPrepareDC(QPainter& painter, ui::PrintInfo* info) override;
+    void OnPrint(QPainter& painter, ui::PrintInfo& info) override;
+    void OnEndPrinting(QPainter& painter, ui::PrintInfo& info) override;
+    virtual void PrintHeader(QPainter& painter, int page);
+    virtual void PrintFooter(QPainter& painter, int page);
+    virtual QString GetPrintHeaderText(int page);
+    // "Strana %d/%d" with the page and the page count.
+    virtual QString GetPrintFooterText(int page);
+    void SetPrintHeader(bool on) { m_printHeader = on; }
+    void SetPrintFooter(bool on) { m_printFooter = on; }
+    // Pages of the running job (0 outside a job).
+    int GetPrintPageCount() const;
+    // The page setup command: QPageSetupDialog on the application printer
+    // with the stored margins and paper; OK stores them.
+    void OnFilePageSetup();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     QSize sizeHint() const override { return {640, 400}; }
 
@@ -443,5 +472,10 @@ private:
     bool m_caretOn = true;
     QRect m_caretRect;
     bool m_attached = false;
+
+    // printing
+    bool m_printHeader = false;
+    bool m_printFooter = true;
+    std::unique_ptr<EdtPrintJob> m_printJob;
     std::unique_ptr<EdtFindState> m_find;
 };

@@ -474,7 +474,7 @@ bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
     }
     m_cursorPos = reverse ? pt : end;
     m_anchor = m_cursorPos;
-    m_idealCharPos = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
+    m_idealCharPos = -1;  // computed by the next vertical move
     SetSelection(pt, end);
     const int top = m_topSubLine, offset = m_offsetChar;
     // A match off the screen comes into its upper third, so that the next

@@ -343,8 +343,6 @@ bool remembered::Read(const QString& path, EdtPoint& pos)
 const QString CStructuredTextView::kCategory = QStringLiteral("SourceWindow");
 
 namespace {
-CStructuredTextView::OptionPagesHook g_optionPages = nullptr;
-
 struct ItemDef
 {
     const char* name;
@@ -397,8 +395,6 @@ ui::COLORREF PaletteRef(QPalette::ColorRole role)
     return ui::RefFromColor(QApplication::palette().color(QPalette::Active, role));
 }
 } // namespace
-
-void CStructuredTextView::SetOptionPagesHook(OptionPagesHook hook) { g_optionPages = hook; }
 
 CStructuredTextView::CStructuredTextView()
 {
@@ -597,10 +593,7 @@ void CStructuredTextView::OnHelp()
 
 void CStructuredTextView::OnWindowOptions()
 {
-    ui::PropertySheet sheet(LoadResString(IDS_WINDOW_OPTIONS), MainWnd());
-    if (g_optionPages)
-        g_optionPages(sheet, this);
-    sheet.DoModal();
+    ShowEditorOptionsSheet(this, MainWnd());
 }
 
 void CStructuredTextView::contextMenuEvent(QContextMenuEvent* e)

@@ -8,6 +8,7 @@
 // docs/plcviews.md.
 
 #include "editor/EdtEditView.h"
+#include "editor/EdtOptionPages.h"
 #include "editor/EdtTextBuffer.h"
 #include "editor/FileChangeMonitor.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
@@ -19,13 +20,9 @@
 #include <array>
 
 class CStructuredTextDoc;
-namespace ui {
-class PropertySheet;
-}
 
 // Commands and texts of the documents and views.
 constexpr uint32_t ID_EDT_RELOAD_FILE = 36999;
-constexpr uint32_t ID_EDT_WINDOW_OPTIONS = 37400;
 constexpr uint32_t ID_EDT_READ_ONLY = 37405;
 constexpr uint32_t ID_NEXT_PANE = 33962;
 constexpr uint32_t ID_PREV_PANE = 33963;
@@ -34,8 +31,7 @@ constexpr unsigned IDS_SOURCE_WINDOW = 4039;     // "Zdrojový text"
 constexpr unsigned IDS_NOW_READ_ONLY = 4267;     // "Dokument je nyní pouze pro čtení!"
 constexpr unsigned IDS_FILE_MISSING = 4268;      // "Soubor neexistuje."
 constexpr unsigned IDS_SAVE_FAILED_PATH = 536;   // "Soubor %s nemohl být uložen."
-constexpr unsigned IDS_CHARS_REPLACED = 4610;
-constexpr unsigned IDS_WINDOW_OPTIONS = 8700;
+constexpr unsigned IDS_CHARS_REPLACED = 4700;
 
 // The document's buffer: its modified state drives the document's.
 class CStructuredTextBuffer : public CEdtTextBuffer
@@ -143,10 +139,6 @@ public:
     virtual uint32_t ContextMenuId() const { return 1031; }
     // The view's copy of an item (tests).
     const FontColorItem& ItemAt(int item) const { return m_items[size_t(item)]; }
-    // Adds the option pages of 37400 to the sheet; set by the editor's
-    // option pages (none by default).
-    using OptionPagesHook = void (*)(ui::PropertySheet& sheet, CStructuredTextView* view);
-    static void SetOptionPagesHook(OptionPagesHook hook);
 
 protected:
     // Reads the items of the attached category (and the font).

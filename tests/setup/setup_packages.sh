@@ -32,8 +32,11 @@ fi
 RUNTIME=(
   '/usr/lib/*/qt6/plugins/platforms/libqoffscreen.so'
   '/usr/lib/*/qt6/plugins/platforms/libqxcb.so'
+  /usr/share/qt6/translations/qtbase_cs.qm
   Xvfb
   xauth
+  pdftotext
+  pdfinfo
   cmake
   ninja
   c++
