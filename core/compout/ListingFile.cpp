@@ -284,6 +284,15 @@ const ListingLine* CListingFile::GetLine(uint32_t number) const
     return const_cast<CListingFile*>(this)->GetLine(number);
 }
 
+namespace {
+// Header names are compared by their last path component ("\" or "/").
+std::u16string_view LastPathComponent(std::u16string_view path)
+{
+    const size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+}
+} // namespace
+
 ListingLine* CListingFile::LineOfFile(uint32_t n, uint32_t fileIndex)
 {
     if (n == 0 || fileIndex >= m_files.size())
@@ -299,8 +308,9 @@ ListingLine* CListingFile::LineOfFile(uint32_t n, uint32_t fileIndex)
 
 ListingLine* CListingFile::GetLineOfFile(uint32_t n, std::u16string_view fileName)
 {
+    const std::u16string_view file = LastPathComponent(fileName);
     for (size_t i = 0; i < m_files.size(); ++i)
-        if (NamesEqual(m_files[i].name, fileName))
+        if (NamesEqual(LastPathComponent(m_files[i].name), file))
             return LineOfFile(n, static_cast<uint32_t>(i));
     return nullptr;
 }
@@ -309,15 +319,6 @@ ListingLine* CListingFile::GetLineOfFileIndex(uint32_t n, uint32_t fileIndex)
 {
     return LineOfFile(n, fileIndex);
 }
-
-namespace {
-// Header names are compared by their last path component ("\" or "/").
-std::u16string_view LastPathComponent(std::u16string_view path)
-{
-    const size_t slash = path.find_last_of(u"\\/");
-    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
-}
-} // namespace
 
 const ListingSourceFile* CListingFile::FindSourceFile(std::u16string_view name) const
 {

@@ -105,6 +105,13 @@ TEST(PlcView, MechanismWatchToggle)
     EXPECT_TRUE(s.Project()->Data().WatchedMechanisms.empty());
     EXPECT_TRUE(s.Project()->MechanismWatchSet().empty());
     ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().watchMech().count == 0; }, 5000, "no watch"));
+    // The second source sits in src/ and its listing header names the folder.
+    CPLCView* second = s.Open("src/Second.plc");
+    ASSERT_NE(second, nullptr);
+    const compout::ListingLine* l = second->ListingLineOf(14);
+    ASSERT_NE(l, nullptr);
+    ASSERT_NE(l->mechanism, nullptr);
+    EXPECT_EQ(l->mechanism->name, u"MECHB");
     // Outside any mechanism: a beep.
     const int beeps = ui::BeepCount();
     Caret(v, 2);
@@ -185,8 +192,20 @@ TEST(PlcView, RegistersAndCurrentLineInTheMargin)
     const QPoint arrow = MarkPoint(v, 4, 15);
     ASSERT_TRUE(WaitFor([&] { return Pixel(v, arrow) == ui::ColorFromRef(v->PlcItemAt(CPLCView::Current).textColor); },
                         5000, "the arrow"));
+    // The debug commands (menu "Ladění" and the context menu 1029) are
+    // enabled while debugging only.
+    for (uint32_t id : {ID_DEBUG_TOGGLE_BREAKPOINT, ID_DEBUG_TOGGLE_MECH_WATCH}) {
+        ui::CmdUI cmd(id);
+        EXPECT_TRUE(v->UpdateCommand(cmd));
+        EXPECT_TRUE(cmd.Enabled());
+    }
     // Ending debugging removes every mark and the column.
     s.Project()->StopDebugging();
+    for (uint32_t id : {ID_DEBUG_TOGGLE_BREAKPOINT, ID_DEBUG_TOGGLE_MECH_WATCH}) {
+        ui::CmdUI cmd(id);
+        EXPECT_TRUE(v->UpdateCommand(cmd));
+        EXPECT_FALSE(cmd.Enabled());
+    }
     PumpEvents(50);
     EXPECT_NE(Pixel(v, MarkPoint(v, 4, 15)), ui::ColorFromRef(v->PlcItemAt(CPLCView::Current).textColor));
     EXPECT_EQ(v->GetMarginWidth(), 20);

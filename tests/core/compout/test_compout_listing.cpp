@@ -220,3 +220,14 @@ TEST_F(CompoutListing, ShortLinesKeywordsAndSemicolons)
     EXPECT_EQ(m_listing.GetLine(5)->mechanism, m_listing.FindMechanism(u"LIS"));
     EXPECT_EQ(m_listing.GetLine(7)->mechanism, nullptr);
 }
+
+TEST_F(CompoutListing, HeaderNamesMatchByTheirLastComponent)
+{
+    ASSERT_TRUE(LoadText("[SRC\\SUB\\MAIN.PLC]\r\n       1 D    a\r\n[other/Dva.plc]\r\n       2 D    b\r\n"))
+        << m_listing.GetLoadError().reason;
+    EXPECT_EQ(m_listing.FindSourceFile(u"main.plc"), m_listing.GetSourceFile(0));
+    EXPECT_EQ(m_listing.FindSourceFile(u"C:\\x\\Main.PLC"), m_listing.GetSourceFile(0));
+    EXPECT_EQ(m_listing.FindSourceFile(u"DVA.PLC"), m_listing.GetSourceFile(1));
+    EXPECT_EQ(m_listing.FindSourceFile(u"SUB"), nullptr);
+    EXPECT_EQ(m_listing.GetLineOfFile(1, u"dva.plc"), m_listing.GetLine(2));
+}

@@ -57,8 +57,14 @@ public:
     bool PumpMessages() override { return true; }
     QString GetProgramFolder() override { return QStringLiteral("/usr/bin/"); }
     WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return port; }
+    bool ShowPlcSourceLine(const QString& path, int line) override
+    {
+        shown.emplace_back(path, line);
+        return true;
+    }
 
     CStrandworkDoc* open = nullptr;
+    std::vector<std::pair<QString, int>> shown;
     int clears = 0;
     int closeCalls = 0;
     bool allowClose = true;
