@@ -44,7 +44,7 @@ struct Session
             return;
         app->MainFrame()->show();
         view->GetParentFrame()->showNormal();
-        view->GetParentFrame()->resize(900, 62 * view->GetLineHeight());
+        view->GetParentFrame()->resize(900, 64 * view->GetLineHeight());
         for (int line : {3, 10}) {
             view->ClampTextPos(EdtPoint{0, line});
             view->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);

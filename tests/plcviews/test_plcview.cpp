@@ -222,9 +222,17 @@ TEST(PlcView, TipsPollAndDropStaleReplies)
     v->HandleMouseAt(TextPoint(v, 2, 17));
     EXPECT_EQ(v->GetTipState(), CPLCView::TipValue);
     ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("VARB: Byte = -1"); }, 5000, "the byte"));
-    // The tip polls while shown.
+    // The tip polls while shown, a read at most every 100 ms.
     s.Sim().plc().writeMemory(1, 0x10, {0x05});
     ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("VARB: Byte = 5"); }, 5000, "the new value"));
+    s.Sim().recorder().clear();
+    PumpEvents(1000);
+    int polls = 0;
+    for (const cssim::Record& r : s.Sim().recorder().all())
+        if (r.direction == 0 && r.cls() == 1 && r.code() == 22)
+            ++polls;
+    EXPECT_GE(polls, 3);
+    EXPECT_LE(polls, 11);
 
     // A mechanism.
     s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
