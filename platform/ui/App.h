@@ -54,6 +54,10 @@ public:
     // for example) than a view or a frame, that target comes first.
     std::vector<CommandTarget*> CommandRoute() const;
 
+    // How the main frame is shown (1 normal, 3 maximised, 2, 6 or 7
+    // minimised).
+    int m_nCmdShow = 1;
+
 private:
     DocManager m_docs;
     QPointer<MainFrameBase> m_mainWnd;

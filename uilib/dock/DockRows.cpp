@@ -197,7 +197,9 @@ bool LayoutPass(RowModel& model, const SiteLayoutInput& in, SiteLayout& out)
         if (!b.visible)
             continue;
         const bool menu = b.kind == BarKind::MenuBar;
-        if (menu && !firstInRow) {
+        // A row without length (a site not laid out yet) wraps nothing.
+        const bool wraps = in.rowLength > 0;
+        if (menu && !firstInRow && wraps) {
             model.InsertBreakBefore(e);
             --i;   // the new break comes next
             continue;
@@ -213,14 +215,14 @@ bool LayoutPass(RowModel& model, const SiteLayoutInput& in, SiteLayout& out)
         int start = std::max(running, b.pos);
         if (start + countAlong > in.rowLength) {
             start = std::max(running, in.rowLength - countAlong);
-            if (start + countAlong > in.rowLength && !firstInRow) {
+            if (start + countAlong > in.rowLength && !firstInRow && wraps) {
                 model.InsertBreakBefore(e);
                 --i;
                 continue;
             }
         }
         int drawn = along;
-        if (start + countAlong > in.rowLength)   // a too-long first bar is cut
+        if (wraps && start + countAlong > in.rowLength)   // a too-long first bar is cut
             drawn = std::max(0, in.rowLength - start + inset);
         PlacedBar p;
         p.bar = e;
@@ -231,7 +233,7 @@ bool LayoutPass(RowModel& model, const SiteLayoutInput& in, SiteLayout& out)
         running = start + countAlong;
         rowThick = std::max(rowThick, thick - inset);
         firstInRow = false;
-        if (menu)
+        if (menu && wraps)
             model.InsertBreakAfter(e);
     }
     if (rowFirst < int(model.Entries().size()))

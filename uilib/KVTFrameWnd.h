@@ -1,0 +1,131 @@
+#pragma once
+// The library's frame bases: CKVTMDIFrameWnd (the MDI main frame),
+// CKVTFrameWnd (one view) and CKVTOleIPFrameWnd.  Each holds a frame helper
+// (CKVTFrameHelper) that does the shared work: the dock sites around the
+// centre, the bars and their docking, the menu bar, user toolbars, the
+// workspace and the window placement.  No QMenuBar, QToolBar or
+// QDockWidget is ever shown.
+
+#include "platform/ui/App.h"
+#include "platform/ui/ControlBar.h"
+#include "uilib/KVTFrameHelper.h"
+#include "uilib/KvtFrameHooks.h"
+
+#include <QPointer>
+
+class CKVTMenuBar;
+class QMdiSubWindow;
+
+// The common part of the three frames: everything goes to the helper.
+class CKVTFrameBase : public ui::MainFrameBase, public KvtFrameHooks, public ui::DockingFrame
+{
+    Q_OBJECT
+public:
+    explicit CKVTFrameBase(QWidget* parent = nullptr);
+    ~CKVTFrameBase() override;
+
+    // Stores the id, runs PreCreateWindow and applies it, loads the menu
+    // and accelerators, OnCreateClient, OnCreate, then the workspace.
+    virtual bool LoadFrame(uint32_t resourceId, uint32_t style);
+    bool LoadFrame(uint32_t resourceId) override { return LoadFrame(resourceId, 0); }
+    uint32_t GetDefaultResId() const { return m_resId; }
+    virtual bool PreCreateWindow(CreateStruct& cs);
+    virtual bool OnCreateClient() { return true; }
+    // WM_CREATE; -1 fails the loading.
+    virtual int OnCreate() { return 0; }
+    // 3 maximised; 2, 6 or 7 minimised; -1 the decided show command; else normal.
+    void ActivateFrame(int cmd = -1);
+
+    CKVTFrameHelper& Helper() { return m_helper; }
+    // --- docking (the helper's) ---
+    void EnableDocking(uint32_t alignment) { m_helper.EnableDocking(alignment); }
+    void DockControlBar(ui::ControlBar* bar, uint32_t siteId = ui::DOCKBAR_TOP,
+                        const std::optional<QRect>& globalRect = {})
+    {
+        m_helper.DockControlBar(bar, siteId, globalRect);
+    }
+    void DockControlBarLeftOf(ui::ControlBar* bar, ui::ControlBar* leftOf) { m_helper.DockControlBarLeftOf(bar, leftOf); }
+    void FloatControlBar(ui::ControlBar* bar, const QPoint& p, uint32_t align = ui::CBRS_ALIGN_TOP)
+    {
+        m_helper.FloatControlBar(bar, p, align);
+    }
+    void ShowControlBar(ui::ControlBar* bar, bool show, bool delay) { m_helper.ShowControlBar(bar, show, delay); }
+    ui::ControlBar* GetControlBar(uint32_t id) const { return m_helper.GetControlBar(id); }
+    void RecalcLayout() { m_helper.RecalcLayout(); }
+    void DelayRecalcLayout() { m_helper.DelayRecalcLayout(); }
+    dock::DockState GetDockState() const { return m_helper.GetDockState(); }
+    bool SetDockState(const dock::DockState& s) { return m_helper.SetDockState(s); }
+    void InitUserToolbars(const QString* section, uint32_t first, uint32_t last)
+    {
+        m_helper.InitUserToolbars(section, first, last);
+    }
+    void SetCustomizeCommand(uint32_t id, const QString& text) { m_helper.SetCustomizeCommand(id, text); }
+    CKVTMenuBar* GetMenuBar() const { return m_helper.GetMenuBar(); }
+
+    // --- the library's frame virtuals ---
+    virtual bool OnShowPopupMenu(CKVTPopupMenu* popup)
+    {
+        (void)popup;
+        return true;
+    }
+    bool ShowPopupMenu(CKVTPopupMenu* popup) override;
+    void OnPopupMenuClosed(CKVTPopupMenu* popup) override { m_helper.OnPopupMenuClosed(popup); }
+    void OnToolbarPopupMenu(QWidget* source, const QPoint& globalPoint) override
+    {
+        m_helper.OnToolbarPopupMenu(source, globalPoint);
+    }
+    CKVTToolBar* CreateUserToolbar(const QString& name) override { return m_helper.CreateUserToolbar(name); }
+    bool DeleteUserToolbar(CKVTToolBar* bar) override { return m_helper.DeleteUserToolbar(bar); }
+    virtual void OnClose();
+    // The framework's own command ranges.
+    static bool IsFrameworkCommand(uint32_t id);
+
+    // --- ui::DockingFrame ---
+    void AddControlBar(ui::ControlBar* bar) override;
+    std::unique_ptr<ui::DockContext> CreateDockContext(ui::ControlBar* bar) override
+    {
+        return m_helper.CreateDockContext(bar);
+    }
+
+protected:
+    void OnActiveMenuChanged(ui::Menu* menu) override;
+    bool OnMenuAltKey() override;
+    bool OnMenuChar(QChar c) override;
+    void closeEvent(QCloseEvent* e) override;
+
+    CKVTFrameHelper m_helper;
+    uint32_t m_resId = 0;
+    bool m_closing = false;
+};
+
+class CKVTMDIFrameWnd : public CKVTFrameBase
+{
+    Q_OBJECT
+public:
+    explicit CKVTMDIFrameWnd(QWidget* parent = nullptr);
+
+private:
+    void UpdateMaximizeMode();
+    bool m_inMaximizeUpdate = false;
+};
+
+// A frame with one view in its centre.
+class CKVTFrameWnd : public CKVTFrameBase
+{
+    Q_OBJECT
+public:
+    explicit CKVTFrameWnd(QWidget* parent = nullptr);
+    void SetView(QWidget* view);
+    QWidget* GetView() const { return m_view; }
+
+private:
+    QPointer<QWidget> m_view;
+};
+
+// There is no in-place activation here: the same frame under its own name.
+class CKVTOleIPFrameWnd : public CKVTFrameWnd
+{
+    Q_OBJECT
+public:
+    using CKVTFrameWnd::CKVTFrameWnd;
+};
