@@ -87,6 +87,12 @@ void CKVTToolDockBar::Prune()
     }
 }
 
+ui::ControlBar* CKVTToolDockBar::BarAt(int key) const
+{
+    const auto it = m_keys.find(key);
+    return it == m_keys.end() ? nullptr : it->second.data();
+}
+
 bool CKVTToolDockBar::Contains(const ui::ControlBar* bar) const
 {
     const int key = KeyOf(bar);
@@ -717,7 +723,7 @@ bool KvtDockContext::eventFilter(QObject* watched, QEvent* e)
 
 // --- CKVTToolbarDockContext --------------------------------------------------------
 
-void CKVTToolbarDockContext::StartResize(int hitCode, const QPoint& globalPoint)
+void KvtDockContext::StartResize(int hitCode, const QPoint& globalPoint)
 {
     if (m_state != State::Idle || !m_bar->IsFloating() || !(m_bar->GetBarStyle() & ui::CBRS_SIZE_DYNAMIC))
         return;
@@ -729,6 +735,36 @@ void CKVTToolbarDockContext::StartResize(int hitCode, const QPoint& globalPoint)
     m_startFrame = mini->geometry();
     Begin(State::Resizing);
     mini->grabMouse();
+}
+
+void KvtDockContext::OnResizeMove(const QPoint& global)
+{
+    // A floating sizing bar: the border follows the pointer, corners
+    // change both dimensions.
+    auto* mini = qobject_cast<CKVTMiniDockFrameWnd*>(m_bar->parentWidget());
+    if (!mini)
+        return;
+    using H = CKVTMiniDockFrameWnd;
+    const QPoint d = global - m_press;
+    const QSize chrome = H::FrameSizeFor(QSize(0, 0));
+    const bool left = m_hit == H::HitLeft || m_hit == H::HitTopLeft || m_hit == H::HitBottomLeft;
+    const bool right = m_hit == H::HitRight || m_hit == H::HitTopRight || m_hit == H::HitBottomRight;
+    const bool top = m_hit == H::HitTop || m_hit == H::HitTopLeft || m_hit == H::HitTopRight;
+    const bool bottom = m_hit == H::HitBottom || m_hit == H::HitBottomLeft || m_hit == H::HitBottomRight;
+    QSize s = m_startFrame.size() - chrome;
+    if (left || right)
+        m_bar->CalcDynamicLayout(std::max(1, s.width() + (left ? -d.x() : d.x())), ui::LM_HORZ);
+    if (top || bottom)
+        m_bar->CalcDynamicLayout(std::max(1, s.height() + (top ? -d.y() : d.y())), ui::LM_HORZ | ui::LM_LENGTHY);
+    s = m_bar->CalcDynamicLayout(-1, ui::LM_HORZ | ui::LM_MRUWIDTH);
+    QRect r(m_startFrame.topLeft(), H::FrameSizeFor(s));
+    if (left)
+        r.moveRight(m_startFrame.right());
+    if (top)
+        r.moveBottom(m_startFrame.bottom());
+    mini->setGeometry(r);
+    mini->RecalcLayout(s);
+    mini->move(r.topLeft());
 }
 
 void CKVTToolbarDockContext::OnResizeMove(const QPoint& global)

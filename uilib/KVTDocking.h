@@ -54,6 +54,10 @@ public:
     QRect LayoutRect() const { return m_layoutRect; }
     void SetLayoutRect(const QRect& r) { m_layoutRect = r; }
     const dock::SiteLayout& LastLayout() const { return m_layout; }
+    // The row model and its keys, for the sizing bars of a row.
+    dock::RowModel& Rows() { return m_rows; }
+    int Key(const ui::ControlBar* bar) const { return KeyOf(bar); }
+    ui::ControlBar* BarAt(int key) const;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -149,6 +153,8 @@ public:
     KvtDockContext(ui::ControlBar* bar, CKVTFrameHelper* helper);
     ~KvtDockContext() override;
     void StartDrag(const QPoint& globalPoint) override;
+    // A floating dynamic-size bar resizes from its frame's borders.
+    void StartResize(int hitCode, const QPoint& globalPoint) override;
     void ToggleDocking() override;
     bool IsTracking() const override { return m_state != State::Idle; }
     void Cancel() override;
@@ -159,7 +165,7 @@ public:
 protected:
     enum class State { Idle, Armed, Dragging, Resizing };
     bool eventFilter(QObject* watched, QEvent* e) override;
-    virtual void OnResizeMove(const QPoint&) {}
+    virtual void OnResizeMove(const QPoint& global);
     void Begin(State s);
     void End();
     void Move(const QPoint& global);
@@ -186,7 +192,6 @@ class CKVTToolbarDockContext : public KvtDockContext
     Q_OBJECT
 public:
     using KvtDockContext::KvtDockContext;
-    void StartResize(int hitCode, const QPoint& globalPoint) override;
 
 protected:
     void OnResizeMove(const QPoint& global) override;

@@ -6,6 +6,7 @@
 #include "uilib/KVTFrameHelper.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTRegistryKey.h"
+#include "uilib/KVTSizingControlBar.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarImageList.h"
 #include "uilib/KvtRebar.h"
@@ -143,6 +144,7 @@ bool CKVTWorkspace::LoadState(const QString* section, CKVTFrameHelper* helper)
     if (helper) {
         for (CKVTToolBar* bar : WorkspaceBars(helper))
             bar->LoadState(Nullable(section), -1, 0xFFFFFFFF);
+        CKVTSizingControlBar::LoadAllStates(m_section + QStringLiteral("\\SizingBars"));
         helper->LoadUserToolbars();
         helper->LoadDockState(m_section + QStringLiteral("\\ControlBars"));
         LoadRebarsState(helper->Frame(), WorkspacePath());
@@ -167,6 +169,7 @@ bool CKVTWorkspace::SaveState(const QString* section, CKVTFrameHelper* helper)
         helper->SaveDockState(m_section + QStringLiteral("\\ControlBars"));
         for (CKVTToolBar* bar : WorkspaceBars(helper))
             bar->SaveState(Nullable(section), -1, 0xFFFFFFFF);
+        CKVTSizingControlBar::SaveAllStates(m_section + QStringLiteral("\\SizingBars"));
         helper->SaveUserToolbars();
         SaveRebarsState(helper->Frame(), WorkspacePath());
     }
