@@ -77,6 +77,11 @@ public:
     CKVTToolBar* CreateUserToolbar(const QString& name) override { return m_helper.CreateUserToolbar(name); }
     bool DeleteUserToolbar(CKVTToolBar* bar) override { return m_helper.DeleteUserToolbar(bar); }
     virtual void OnClose();
+    // Context help (57669): the next click names what help is asked for.
+    virtual void OnContextHelp();
+    bool IsInHelpMode() const { return m_helpMode; }
+    // The help of a context; data 0 in help mode enters help mode again (once).
+    virtual bool WinHelp(uint32_t data, uint32_t command = 0x1);
     // The framework's own command ranges.
     static bool IsFrameworkCommand(uint32_t id);
 
@@ -92,10 +97,19 @@ protected:
     bool OnMenuAltKey() override;
     bool OnMenuChar(QChar c) override;
     void closeEvent(QCloseEvent* e) override;
+    // With a popup of this frame open, an accelerator closes the innermost
+    // popup (Escape) and runs nothing.
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+    // The pre-show step of a popup whose menu holds a Window command:
+    // appends the child windows (MDI frames).
+    virtual void AppendWindowList(CKVTPopupMenu* popup) { (void)popup; }
 
     CKVTFrameHelper m_helper;
     uint32_t m_resId = 0;
     bool m_closing = false;
+    bool m_helpMode = false;
+    bool m_helpAgain = false;
 };
 
 class CKVTMDIFrameWnd : public CKVTFrameBase
@@ -103,6 +117,11 @@ class CKVTMDIFrameWnd : public CKVTFrameBase
     Q_OBJECT
 public:
     explicit CKVTMDIFrameWnd(QWidget* parent = nullptr);
+    // The children in creation order (the Window menu's list).
+    QList<QMdiSubWindow*> Children() const;
+
+protected:
+    void AppendWindowList(CKVTPopupMenu* popup) override;
 
 private:
     void UpdateMaximizeMode();

@@ -48,12 +48,9 @@ CKVTWorkspace::~CKVTWorkspace()
 {
     if (g_workspace == this)
         g_workspace = nullptr;
-    if (m_ownKeyboard)
-        delete CKVTKeyboardManager::Instance();
-    if (m_ownContextMenus)
-        delete CKVTContextMenuManager::Instance();
-    if (m_ownMouse)
-        delete CKVTMouseManager::Instance();
+    delete m_ownKeyboard;
+    delete m_ownContextMenus;
+    delete m_ownMouse;
 }
 
 CKVTWorkspace* CKVTWorkspace::Instance() { return g_workspace; }
@@ -67,8 +64,7 @@ bool CKVTWorkspace::InitContextMenuManager()
 {
     if (CKVTContextMenuManager::Instance())
         return false;
-    new CKVTContextMenuManager;
-    m_ownContextMenus = true;
+    m_ownContextMenus = new CKVTContextMenuManager;
     return true;
 }
 
@@ -76,8 +72,7 @@ bool CKVTWorkspace::InitKeyboardManager()
 {
     if (CKVTKeyboardManager::Instance())
         return false;
-    new CKVTKeyboardManager;
-    m_ownKeyboard = true;
+    m_ownKeyboard = new CKVTKeyboardManager;
     return true;
 }
 
@@ -85,8 +80,7 @@ bool CKVTWorkspace::InitMouseManager()
 {
     if (CKVTMouseManager::Instance())
         return false;
-    new CKVTMouseManager;
-    m_ownMouse = true;
+    m_ownMouse = new CKVTMouseManager;
     return true;
 }
 

@@ -63,7 +63,8 @@ public:
 
 private:
     QString m_section = QStringLiteral("KVTWorkspace");
-    bool m_ownKeyboard = false;
-    bool m_ownContextMenus = false;
-    bool m_ownMouse = false;
+    // The managers this object created (and deletes).
+    CKVTKeyboardManager* m_ownKeyboard = nullptr;
+    CKVTContextMenuManager* m_ownContextMenus = nullptr;
+    CKVTMouseManager* m_ownMouse = nullptr;
 };

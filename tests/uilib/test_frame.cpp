@@ -11,6 +11,10 @@
 
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QTimer>
+
+#include "platform/ui/Menu.h"
+#include "uilib/KVTPopupMenu.h"
 
 using namespace docktest;
 
@@ -157,4 +161,68 @@ TEST_F(FrameTest, AMaximisedChildPutsItsButtonsIntoTheMenuBarAndLosesItsFrame)
     EXPECT_FALSE(child->windowFlags() & Qt::FramelessWindowHint);
     // No QMenuBar was ever made.
     EXPECT_EQ(frame->findChild<QMenuBar*>(), nullptr);
+}
+
+TEST_F(FrameTest, TheWindowMenuListsTheChildrenWithTheCurrentOneChecked)
+{
+    Build(new TestFrame);
+    for (const char* title : {"A.plc", "B.plc"}) {
+        auto* child = new ui::ChildFrame;
+        child->setWidget(new QWidget);
+        child->setWindowTitle(QString::fromLatin1(title));
+        frame->MdiArea()->addSubWindow(child);
+        child->show();
+        frame->MdiArea()->setActiveSubWindow(child);
+    }
+    ui::Menu menu;
+    menu.AppendItem(57650, QStringLiteral("&Kaskáda"));
+    auto* popup = new CKVTPopupMenu;
+    popup->SetDestroyMenu(false);
+    ASSERT_TRUE(popup->Create(frame->MdiArea(), 200, 200, &menu, false));
+    CKVTPopupMenuBar* bar = popup->GetMenuBar();
+    ASSERT_EQ(bar->GetCount(), 4);
+    EXPECT_EQ(bar->GetButton(2)->m_text, QStringLiteral("&1 A.plc"));
+    EXPECT_EQ(bar->GetButton(3)->m_id, 65282u);
+    EXPECT_FALSE(bar->GetButton(2)->m_style & TBBS_CHECKED);
+    EXPECT_TRUE(bar->GetButton(3)->m_style & TBBS_CHECKED);
+    popup->CloseChain();
+    QApplication::processEvents();
+    // 65281 activates the first child.
+    EXPECT_TRUE(frame->ExecuteCommand(65281));
+    EXPECT_EQ(frame->MdiArea()->currentSubWindow()->windowTitle(), QStringLiteral("A.plc"));
+}
+
+TEST_F(FrameTest, ContextHelpWithAMissingHelpFileShows4530Once)
+{
+    Build(new TestFrame);
+    PromptScript prompts({ui::IDOK});
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(frame->IsInHelpMode());
+        QTest::mouseClick(frame->MdiArea(), Qt::LeftButton, {}, QPoint(20, 20));
+    });
+    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    EXPECT_FALSE(frame->IsInHelpMode());
+    ASSERT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("nebyl nalezen")));
+    EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral(".chm")));
+}
+
+TEST_F(FrameTest, AnAcceleratorWithAPopupOpenClosesThePopupAndRunsNothing)
+{
+    Build(new TestFrame);
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    ui::Menu menu;
+    menu.AppendItem(57602, QStringLiteral("&Zavřít"));
+    auto* popup = new CKVTPopupMenu;
+    popup->SetDestroyMenu(false);
+    ASSERT_TRUE(popup->Create(frame->MdiArea(), 200, 200, &menu, false));
+    QPointer<CKVTPopupMenu> alive(popup);
+    QTest::keyClick(popup, Qt::Key_O, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(Frame()->ran.empty());
+    EXPECT_TRUE(!alive || !alive->isVisible());
+    if (alive)
+        alive->CloseChain();
+    QApplication::processEvents();
 }
