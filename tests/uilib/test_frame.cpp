@@ -9,6 +9,8 @@
 #include "uilib/KVTRegistryKey.h"
 #include "uilib/KVTWorkspace.h"
 
+#include <QDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTimer>
@@ -225,4 +227,22 @@ TEST_F(FrameTest, AnAcceleratorWithAPopupOpenClosesThePopupAndRunsNothing)
     if (alive)
         alive->CloseChain();
     QApplication::processEvents();
+}
+
+TEST_F(FrameTest, KeysOfAModelessDialogNeverReachTheFrame)
+{
+    Build(new TestFrame);
+    QDialog dialog(frame.get());
+    auto* edit = new QLineEdit(&dialog);
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::setActiveWindow(&dialog);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Tab, Qt::ControlModifier);
+    QTest::keyPress(edit, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(edit, Qt::Key_Alt, Qt::NoModifier);
+    PumpEvents(20);
+    EXPECT_TRUE(Frame()->ran.empty());
+    EXPECT_FALSE(menuBar->hasFocus());
 }

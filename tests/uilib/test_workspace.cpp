@@ -5,6 +5,8 @@
 
 #include "platform/sys/Registry.h"
 #include "platform/ui/Beep.h"
+#include "platform/ui/Menu.h"
+#include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTRegistryKey.h"
 #include "uilib/KVTWorkspace.h"
 
@@ -146,6 +148,29 @@ TEST_F(Workspace, ALayoutNamingAVanishedBarOrCorruptIsIgnored)
     EXPECT_EQ(frame->mainBar->parentWidget(), Site(ui::DOCKBAR_TOP));
     // The summary is what later callers read.
     EXPECT_GT(sys::Profile::GetInt(u"KVTWorkspace\\ControlBars-Summary", u"Bars", 0), 2);
+}
+
+TEST_F(Workspace, APopupMenuBarIsNeverSavedAsABar)
+{
+    Start();
+    const int buttons = frame->mainBar->GetCount();
+    // The popup's bar has the main toolbar's id: saving it would overwrite
+    // the main toolbar's state.
+    ui::Menu menu;
+    menu.AppendItem(57601, QStringLiteral("&Otevřít"));
+    auto* popup = new CKVTPopupMenu;
+    popup->SetDestroyMenu(false);
+    ASSERT_TRUE(popup->Create(frame->MdiArea(), 100, 100, &menu, false));
+    ASSERT_EQ(popup->GetMenuBar()->GetDlgCtrlID(), frame->mainBar->GetDlgCtrlID());
+    ws->SaveState(nullptr, &frame->Helper());
+    popup->CloseChain();   // closing, not yet deleted
+    ws->SaveState(nullptr, &frame->Helper());
+    EXPECT_EQ(frame->Helper().ToolbarMenuItems().size(), 3u);
+    CKVTToolBar probe;
+    probe.CreateEx(nullptr, 0x830, 0x50402834, QMargins(1, 1, 1, 1), frame->mainBar->GetDlgCtrlID());
+    ASSERT_TRUE(probe.LoadState(QString(), -1, 0xFFFFFFFF));
+    EXPECT_EQ(probe.GetCount(), buttons);
+    QApplication::processEvents();
 }
 
 TEST_F(Workspace, SectionNameSticks)

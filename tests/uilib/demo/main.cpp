@@ -93,7 +93,9 @@ int main(int argc, char** argv)
     }
 
     auto* child = new ui::ChildFrame;
-    child->setWidget(new QTextEdit(QStringLiteral("PROGRAM DEMO\n  LD  I0.0\n  ST  Q0.0\n")));
+    auto* text = new QTextEdit;
+    text->setPlainText(QStringLiteral("PROGRAM DEMO\n  LD  I0.0\n  ST  Q0.0\n"));
+    child->setWidget(text);
     child->setWindowTitle(QStringLiteral("demo.plc"));
     frame.MdiArea()->addSubWindow(child);
     child->resize(360, 220);
