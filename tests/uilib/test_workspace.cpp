@@ -3,11 +3,14 @@
 
 #include "DockWorld.h"
 
+#include <QCloseEvent>
+
 #include "platform/sys/Registry.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTRegistryKey.h"
+#include "uilib/KVTSizingControlBar.h"
 #include "uilib/KVTWorkspace.h"
 
 using namespace docktest;
@@ -22,6 +25,7 @@ public:
     CKVTMenuBar* menuBar = nullptr;
     CKVTToolBar* mainBar = nullptr;
     CKVTToolBar* debugBar = nullptr;
+    CKVTSizingControlBar* sizing = nullptr;
 
 protected:
     int OnCreate() override
@@ -35,6 +39,10 @@ protected:
         debugBar = Make(0xE824, 1017);
         if (extraBar)
             Make(0xE825, 1017);
+        sizing = new CKVTSizingControlBar(this);
+        sizing->Create(QStringLiteral("Seznam"), this, QSize(200, 120), true, 9410);
+        sizing->EnableDocking(ui::CBRS_ALIGN_ANY);
+        DockControlBar(sizing, ui::DOCKBAR_BOTTOM);
         InitUserToolbars(nullptr, 0xE828, 0xE831);
         return 0;
     }
@@ -101,7 +109,10 @@ TEST_F(Workspace, ARestartKeepsTheLayout)
     frame->FloatControlBar(user, QPoint(300, 250), ui::CBRS_ALIGN_TOP);
     const int buttons = frame->mainBar->GetCount();
     frame->mainBar->RemoveButton(0);
+    frame->sizing->Record().horz.cy = 180;
     Restart();
+    EXPECT_EQ(frame->sizing->Record().horz.cy, 180);
+    EXPECT_EQ(frame->sizing->height(), 180);
     EXPECT_EQ(frame->mainBar->parentWidget(), Site(ui::DOCKBAR_LEFT));
     EXPECT_FALSE(frame->mainBar->IsHorizontal());
     EXPECT_EQ(frame->mainBar->GetCount(), buttons - 1);
@@ -162,15 +173,42 @@ TEST_F(Workspace, APopupMenuBarIsNeverSavedAsABar)
     popup->SetDestroyMenu(false);
     ASSERT_TRUE(popup->Create(frame->MdiArea(), 100, 100, &menu, false));
     ASSERT_EQ(popup->GetMenuBar()->GetDlgCtrlID(), frame->mainBar->GetDlgCtrlID());
+    for (const auto& item : frame->Helper().ToolbarMenuItems())
+        EXPECT_NE(item.bar, popup->GetMenuBar());
     ws->SaveState(nullptr, &frame->Helper());
     popup->CloseChain();   // closing, not yet deleted
     ws->SaveState(nullptr, &frame->Helper());
-    EXPECT_EQ(frame->Helper().ToolbarMenuItems().size(), 3u);
     CKVTToolBar probe;
     probe.CreateEx(nullptr, 0x830, 0x50402834, QMargins(1, 1, 1, 1), frame->mainBar->GetDlgCtrlID());
     ASSERT_TRUE(probe.LoadState(QString(), -1, 0xFFFFFFFF));
     EXPECT_EQ(probe.GetCount(), buttons);
     QApplication::processEvents();
+}
+
+TEST_F(Workspace, ClosingTheFrameClosesTheCustomisationSheetFirst)
+{
+    Start();
+    class Sheet : public QWidget
+    {
+    protected:
+        void closeEvent(QCloseEvent* e) override
+        {
+            sys::Profile::WriteInt(u"SheetTest", u"Closed", 1);
+            CKVTToolBar::Options().look2000 = true;   // what the sheet stores
+            QWidget::closeEvent(e);
+        }
+    } sheet;
+    sheet.show();
+    CKVTFrameHelper::SetCustomizeSheet(&sheet);
+    frame->close();
+    CKVTFrameHelper::SetCustomizeSheet(nullptr);
+    EXPECT_FALSE(sheet.isVisible());
+    CKVTRegistryKey key(false, true);
+    ASSERT_TRUE(key.Open(GetRegPath(QStringLiteral("KVTToolBars")) + QStringLiteral("KVTToolbarParameters")));
+    uint32_t look = 0;
+    EXPECT_TRUE(key.Read(QStringLiteral("Look2000"), look));
+    EXPECT_EQ(look, 1u);
+    CKVTToolBar::Options() = KvtToolbarOptions();
 }
 
 TEST_F(Workspace, SectionNameSticks)
