@@ -279,8 +279,14 @@ bool CKVTFrameBase::eventFilter(QObject* watched, QEvent* e)
         !QApplication::activeModalWidget()) {
         CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
         auto* w = static_cast<QWidget*>(watched);
+        auto* ke = static_cast<QKeyEvent*>(e);
         if (popup && w->window() == popup->window() && KvtFrameHooks::FromWidget(popup->GetOwner()) == this) {
-            auto* ke = static_cast<QKeyEvent*>(e);
+            // Alt with a popup open closes the chain.
+            if (ke->key() == Qt::Key_Alt) {
+                if (e->type() == QEvent::KeyPress)
+                    popup->CloseChain();
+                return true;
+            }
             if (!PopupUsesKey(ke))
                 if (const uint32_t cmd = FindAccelerator(*ke)) {
                     if (e->type() == QEvent::ShortcutOverride) {
@@ -292,6 +298,16 @@ bool CKVTFrameBase::eventFilter(QObject* watched, QEvent* e)
                     QApplication::sendEvent(popup, &esc);
                     return true;
                 }
+        } else if (w->window() == this) {
+            // The frame's accelerators come before Qt's shortcuts (the MDI
+            // area's own Ctrl+Tab included); each one run is counted.
+            if (const uint32_t cmd = FindAccelerator(*ke)) {
+                if (e->type() == QEvent::ShortcutOverride) {
+                    e->accept();
+                    return false;
+                }
+                CKVTCommandUsage::Instance().AddCommand(cmd);
+            }
         }
     }
     return ui::MainFrameBase::eventFilter(watched, e);
@@ -334,6 +350,31 @@ CKVTMDIFrameWnd::CKVTMDIFrameWnd(QWidget* parent) : CKVTFrameBase(parent)
         }
         UpdateMaximizeMode();
     });
+}
+
+ui::Menu* CKVTMDIClientWnd::CurrentMenu() const
+{
+    if (auto* child = qobject_cast<ui::ChildFrame*>(m_frame->MdiArea()->currentSubWindow()))
+        if (ui::Document* doc = child->GetActiveDocument())
+            if (ui::DocTemplate* t = doc->GetDocTemplate())
+                if (ui::Menu* m = t->GetSharedMenu())
+                    return m;
+    return m_frame->GetDefaultMenu();
+}
+
+void CKVTMDIClientWnd::Update()
+{
+    CKVTMenuBar* bar = m_frame->GetMenuBar();
+    ui::Menu* menu = CurrentMenu();
+    if (!bar || !menu || menu == m_shown)
+        return;
+    m_shown = menu;
+    bar->CreateFromMenu(menu, menu == m_frame->GetDefaultMenu());
+}
+
+void CKVTMDIFrameWnd::OnActiveMenuChanged(ui::Menu*)
+{
+    m_clientWnd.Update();
 }
 
 QList<QMdiSubWindow*> CKVTMDIFrameWnd::Children() const

@@ -112,6 +112,24 @@ protected:
     bool m_helpAgain = false;
 };
 
+class CKVTMDIFrameWnd;
+
+// Watches the MDI area: when the current child changes the menu bar gets
+// the child's template's shared menu, with no child the default menu.  It
+// follows QMdiArea::currentSubWindow(), which stays set while another
+// program is active, so losing activation never swaps the menu.
+class CKVTMDIClientWnd
+{
+public:
+    explicit CKVTMDIClientWnd(CKVTMDIFrameWnd* frame) : m_frame(frame) {}
+    ui::Menu* CurrentMenu() const;
+    void Update();
+
+private:
+    CKVTMDIFrameWnd* m_frame;
+    ui::Menu* m_shown = nullptr;
+};
+
 class CKVTMDIFrameWnd : public CKVTFrameBase
 {
     Q_OBJECT
@@ -122,8 +140,10 @@ public:
 
 protected:
     void AppendWindowList(CKVTPopupMenu* popup) override;
+    void OnActiveMenuChanged(ui::Menu* menu) override;
 
 private:
+    CKVTMDIClientWnd m_clientWnd{this};
     void UpdateMaximizeMode();
     bool m_inMaximizeUpdate = false;
 };

@@ -227,6 +227,20 @@ TEST_F(FrameTest, AnAcceleratorWithAPopupOpenClosesThePopupAndRunsNothing)
     if (alive)
         alive->CloseChain();
     QApplication::processEvents();
+
+    // Alt with a popup open closes the chain; the menu bar keeps no focus.
+    auto* again = new CKVTPopupMenu;
+    again->SetDestroyMenu(false);
+    ASSERT_TRUE(again->Create(frame->MdiArea(), 200, 200, &menu, false));
+    QPointer<CKVTPopupMenu> open(again);
+    QTest::keyPress(again, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(again, Qt::Key_Alt, Qt::NoModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(!open || !open->isVisible());
+    EXPECT_FALSE(menuBar->hasFocus());
+    if (open)
+        open->CloseChain();
+    QApplication::processEvents();
 }
 
 TEST_F(FrameTest, KeysOfAModelessDialogNeverReachTheFrame)
