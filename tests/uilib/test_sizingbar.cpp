@@ -122,6 +122,21 @@ TEST_F(SizingWorld, HideExpandAndTheStoredSizes)
     CKVTSizingControlBar::SaveAllStates(QStringLiteral("KVTWorkspace\\SizingBars"));
 }
 
+TEST_F(SizingWorld, AStoredExpansionIsAppliedAtTheFirstLayoutInARow)
+{
+    Build();
+    sys::Profile::WriteInt(u"P-SCBar-9410", u"Expanded", 1);
+    a = Make(9410, QStringLiteral("Seznam A"));
+    a->LoadState(QStringLiteral("P"));
+    EXPECT_FALSE(a->IsExpanded());   // not while its row is about to change
+    b = Make(9411, QStringLiteral("Seznam B"));
+    frame->DockControlBar(a, ui::DOCKBAR_BOTTOM);
+    frame->DockControlBarLeftOf(b, a);
+    frame->RecalcLayout();
+    EXPECT_TRUE(a->IsExpanded());
+    EXPECT_EQ(b->width(), 33);
+}
+
 TEST_F(SizingWorld, DialogBarButtonsFollowTheirUpdateHandlers)
 {
     Build();
