@@ -31,7 +31,7 @@ public:
     uint32_t GetDefaultResId() const { return m_resId; }
     virtual bool PreCreateWindow(CreateStruct& cs);
     virtual bool OnCreateClient() { return true; }
-    // WM_CREATE; -1 fails the loading.
+    // The creation step, where a frame makes its bars; -1 fails the loading.
     virtual int OnCreate() { return 0; }
     // 3 maximised; 2, 6 or 7 minimised; -1 the decided show command; else normal.
     void ActivateFrame(int cmd = -1);
