@@ -8,8 +8,10 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
+  qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation tzdata
+  xvfb xauth poppler-utils fonts-dejavu-core fonts-liberation tzdata
+  libhunspell-dev hunspell-cs hunspell-en-us
 )
 
 # --list prints the list, one package a line, and installs nothing.

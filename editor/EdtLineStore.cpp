@@ -115,9 +115,18 @@ Arena& LineStore::GetArena()
 
 size_t LineStore::Locate(int index, size_t& offset) const
 {
+    // Searches and the views read neighbouring lines: the block found last
+    // first.
+    const size_t h = m_hint;
+    if (h < m_starts.size() && h < m_blocks.size() && index >= m_starts[h] &&
+        index < m_starts[h] + static_cast<int>(m_blocks[h].size())) {
+        offset = static_cast<size_t>(index - m_starts[h]);
+        return h;
+    }
     auto it = std::upper_bound(m_starts.begin(), m_starts.end(), index);
     size_t block = static_cast<size_t>(std::distance(m_starts.begin(), it)) - 1;
     offset = static_cast<size_t>(index - m_starts[block]);
+    m_hint = block;
     return block;
 }
 

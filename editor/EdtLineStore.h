@@ -140,6 +140,7 @@ private:
 
     std::vector<std::vector<Line>> m_blocks;
     std::vector<int> m_starts;  // first line of every block
+    mutable size_t m_hint = 0;  // the block found last (checked before use)
     int m_size = 0;
     std::unique_ptr<Arena> m_arena;
 };

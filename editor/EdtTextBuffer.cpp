@@ -71,11 +71,13 @@ void CEdtTextBuffer::ResetUndo()
     m_groupOpen = false;
     m_groupStartPending = false;
     m_groupRecords = 0;
+    m_lastGroupStart = 0;
     m_undoLimit = kUndoLimit;
 }
 
 bool CEdtTextBuffer::InitNew(int crlfMode)
 {
+    ++m_changeCount;
     m_lines.Clear();
     m_lines.PushBack(edt::Line{});
     if (crlfMode >= 0)
@@ -92,6 +94,7 @@ bool CEdtTextBuffer::InitNew(int crlfMode)
 
 void CEdtTextBuffer::FreeAll()
 {
+    ++m_changeCount;
     m_lines.Clear();
     ResetUndo();
     m_initialized = false;
@@ -143,6 +146,12 @@ const char16_t* CEdtTextBuffer::GetLineChars(int line) const
 {
     CheckLine(line);
     return m_lines.At(line).text.data();
+}
+
+std::u16string_view CEdtTextBuffer::GetLineView(int line) const
+{
+    CheckLine(line);
+    return m_lines.At(line).text.view();
 }
 
 uint32_t CEdtTextBuffer::GetLineFlags(int line) const
@@ -328,6 +337,7 @@ bool CEdtTextBuffer::InternalInsertLines(IEdtBufferListener* view, int line, int
         first.text.Append(pieces[0]);
         m_lines.Insert(line + 1, std::move(added));
     }
+    ++m_changeCount;
     InsertContext ctx({ch, line}, {endChar, endLine});
     UpdateViews(view, &ctx, endLine != line ? EDT_UPD_LINES : EDT_UPD_LINE, line);
     if (!m_modified)
@@ -359,6 +369,7 @@ bool CEdtTextBuffer::InternalDeleteText(IEdtBufferListener* view, int startLine,
         first.text.Append(tail);
         m_lines.Erase(startLine + 1, endLine - startLine);
     }
+    ++m_changeCount;
     DeleteContext ctx({startChar, startLine}, {endChar, endLine});
     UpdateViews(view, &ctx, startLine == endLine ? EDT_UPD_LINE : EDT_UPD_LINES, startLine);
     if (!m_modified)
@@ -442,8 +453,9 @@ void CEdtTextBuffer::BeginUndoGroup(bool mergeWithPrevious)
     m_groupStartPending = !(mergeWithPrevious && m_undoPos > 0);
 }
 
-void CEdtTextBuffer::FlushUndoGroup(IEdtBufferListener* view)
+bool CEdtTextBuffer::FlushUndoGroup(IEdtBufferListener* view)
 {
+    const bool added = m_groupOpen && m_groupRecords > 0;
     if (view && m_undoPos > 0) {
         m_groupStartPending = true;
         if (m_groupRecords > 0) {
@@ -453,6 +465,17 @@ void CEdtTextBuffer::FlushUndoGroup(IEdtBufferListener* view)
     }
     m_groupOpen = false;
     m_groupRecords = 0;
+    return added;
+}
+
+bool CEdtTextBuffer::GetLastUndoRecord(int& action, EdtPoint& end) const
+{
+    if (m_undoPos <= 0 || m_undoPos > static_cast<int>(m_undo.size()))
+        return false;
+    const UndoRecord& rec = m_undo[static_cast<size_t>(m_undoPos) - 1];
+    action = rec.action;
+    end = (rec.flags & kUndoInsert) ? rec.end : rec.start;
+    return true;
 }
 
 void CEdtTextBuffer::DropOldestGroups()
@@ -460,14 +483,8 @@ void CEdtTextBuffer::DropOldestGroups()
     // Records of the open group (from its starting record on) are never
     // dropped.
     size_t openStart = m_undo.size();
-    if (m_groupOpen && !m_groupStartPending && !m_undo.empty()) {
-        openStart = 0;
-        for (size_t i = m_undo.size(); i-- > 0;)
-            if (m_undo[i].flags & kUndoGroupStart) {
-                openStart = i;
-                break;
-            }
-    }
+    if (m_groupOpen && !m_groupStartPending && !m_undo.empty())
+        openStart = m_lastGroupStart;  // kept by AddUndoRecord: no scan of a long group
     size_t drop = 0;
     while (m_undo.size() - drop >= static_cast<size_t>(m_undoLimit) && drop < openStart) {
         size_t next = drop + 1;
@@ -480,6 +497,7 @@ void CEdtTextBuffer::DropOldestGroups()
     if (drop == 0)
         return;
     m_undo.erase(m_undo.begin(), m_undo.begin() + static_cast<std::ptrdiff_t>(drop));
+    m_lastGroupStart = m_lastGroupStart >= drop ? m_lastGroupStart - drop : 0;
     m_undoPos -= static_cast<int>(drop);
     if (m_savedPos >= static_cast<int>(drop))
         m_savedPos -= static_cast<int>(drop);
@@ -495,6 +513,12 @@ void CEdtTextBuffer::AddUndoRecord(bool insert, EdtPoint start, EdtPoint end,
         if (m_savedPos > m_undoPos)
             m_savedPos = -1;
         m_undo.erase(m_undo.begin() + m_undoPos, m_undo.end());
+        m_lastGroupStart = 0;
+        for (size_t i = m_undo.size(); i-- > 0;)
+            if (m_undo[i].flags & kUndoGroupStart) {
+                m_lastGroupStart = i;
+                break;
+            }
     }
     if (static_cast<int>(m_undo.size()) >= m_undoLimit)
         DropOldestGroups();
@@ -503,6 +527,7 @@ void CEdtTextBuffer::AddUndoRecord(bool insert, EdtPoint start, EdtPoint end,
     if (m_groupStartPending || m_undo.empty()) {
         m_groupStartPending = false;
         rec.flags |= kUndoGroupStart;
+        m_lastGroupStart = m_undo.size();
     }
     rec.start = start;
     rec.end = end;

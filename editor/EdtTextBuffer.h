@@ -135,6 +135,8 @@ public:
     int GetLineLength(int line) const;
     const char16_t* GetLineChars(int line) const;  // not NUL-terminated
     uint32_t GetLineFlags(int line) const;
+    // The line's characters and length with one lookup (searches).
+    std::u16string_view GetLineView(int line) const;
 
     bool GetReadOnly() const { return m_readOnly; }
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
@@ -170,7 +172,14 @@ public:
     void SetLineFlag(int line, uint32_t flag, bool set, bool removeFromOtherLines);
 
     void BeginUndoGroup(bool mergeWithPrevious = false);
-    void FlushUndoGroup(IEdtBufferListener* view);
+    // Closes the open group; true when the group added records.
+    bool FlushUndoGroup(IEdtBufferListener* view);
+    // The action code and end point of the newest record before the undo
+    // position, and whether it starts its group; false when there is none.
+    bool GetLastUndoRecord(int& action, EdtPoint& end) const;
+    // Increased by every insertion and deletion (undo and redo included),
+    // InitNew, FreeAll and every load.
+    uint64_t GetChangeCount() const { return m_changeCount; }
     bool Undo(EdtPoint& caret);
     bool Redo(EdtPoint& caret);
     bool GetUndoDescription(std::u16string& text, int position = 0) const;
@@ -236,6 +245,8 @@ private:
     bool m_groupOpen = false;
     bool m_groupStartPending = false;
     int m_groupRecords = 0;  // records added by the open group
+    size_t m_lastGroupStart = 0;  // index of the newest group-start record
     EdtPoint m_lastChange{-1, -1};
+    uint64_t m_changeCount = 0;
     std::vector<IEdtBufferListener*> m_views;
 };

@@ -260,6 +260,7 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
             return false;
 
         // Swap the new text in.
+        ++m_changeCount;
         m_lines.Swap(lines);
         m_crlfMode = mode;
         m_codePage = codePage;

@@ -2,8 +2,11 @@
 // commands and the framework's hooks.
 
 #include "editor/EdtTextView.h"
+#include "editor/EdtTextViewFind.h"
 
 #include "editor/EdtCodePages.h"
+#include "editor/EdtPageSetup.h"
+#include "editor/EdtTextViewPrint.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Splitter.h"
 #include "res/StringTable.h"
@@ -22,10 +25,7 @@ class EdtViewLines final : public edt::ILayoutLines
 public:
     explicit EdtViewLines(CEdtTextView& v) : m_v(v) {}
     int LayoutLineCount() const override { return m_v.GetLineCount(); }
-    std::u16string_view LayoutLine(int line) const override
-    {
-        return {m_v.GetLineChars(line), static_cast<size_t>(m_v.GetLineLength(line))};
-    }
+    std::u16string_view LayoutLine(int line) const override { return m_v.LineForSearch(line); }
     int LayoutTabSize() const override { return m_v.GetTabSize(); }
     void LayoutBreaks(int line, std::vector<int>& breaks) const override
     {
@@ -44,6 +44,7 @@ CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
 void CEdtTextView::Init()
 {
     m_lines = std::make_unique<EdtViewLines>(*this);
+    InitFind();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
     setFocusPolicy(Qt::StrongFocus);
@@ -83,6 +84,7 @@ void CEdtTextView::Init()
     CEdtTextView::ResetView();
     ApplyTextType(GetTextTypeDef(0));
     MapCommands();
+    MapFindCommands();
     LayoutScrollBars();
 }
 
@@ -463,6 +465,15 @@ void CEdtTextView::MapCommands()
 {
     MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST, [this](uint32_t id) { OnCaretCommand(id); });
     MapCommand(ID_EDT_COPY, [this] { OnEditCopy(); });
+    MapCommand(ID_EDT_FILE_PAGE_SETUP, [this] { OnFilePageSetup(); });
+    MapCommand(ID_EDT_FILE_PRINT, [this] {
+        EdtPrinter();
+        OnFilePrint();
+    });
+    MapCommand(ID_EDT_FILE_PRINT_PREVIEW, [this] {
+        EdtPrinter();
+        OnFilePrintPreview();
+    });
     MapUpdate(ID_EDT_COPY, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection()); });
     MapCommand(ID_EDT_SELECT_ALL, [this] { OnEditSelectAll(); });
     MapUpdate(ID_EDT_SELECT_ALL, [](ui::CmdUI& cmd) { cmd.Enable(true); });
@@ -521,6 +532,7 @@ void CEdtTextView::MapCommands()
         const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
         cmd.Enable(true);
         cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_cursorPos.line + 1, col + 1));
+        UpdateIncrementalStatus();
     });
 }
 

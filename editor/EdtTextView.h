@@ -37,8 +37,11 @@ class QScrollBar;
 class QTimer;
 class QDrag;
 class EdtViewLines;
+struct EdtPrintJob;
+struct EdtFindState;
 
 namespace ui {
+struct PrintInfo;
 class AccelTable;
 class CmdUI;
 class SplitterWnd;
@@ -46,6 +49,9 @@ class SplitterWnd;
 
 // Command ids of the text view.
 enum : uint32_t {
+    ID_EDT_FILE_PAGE_SETUP = 57605,
+    ID_EDT_FILE_PRINT = 57607,
+    ID_EDT_FILE_PRINT_PREVIEW = 57609,
     ID_EDT_COPY = 57634,
     ID_EDT_SELECT_ALL = 57642,
     ID_EDT_CARET_FIRST = 37100,  // 37100-37125: caret commands, pairs plain/Shift
@@ -70,6 +76,24 @@ enum : uint32_t {
 };
 // "ř. %d,  sl. %d": the caret position pane.
 constexpr uint32_t IDS_EDT_POSITION_FORMAT = 4560;
+// Find commands and texts.
+enum : uint32_t {
+    ID_EDIT_FIND = 57636,
+    ID_EDIT_REPEAT = 57640,
+    ID_EDT_FIND_PREVIOUS = 37126,
+    ID_EDT_INCREMENTAL_FORWARD = 37228,
+    ID_EDT_INCREMENTAL_BACKWARD = 37229,
+};
+// Search flags.
+constexpr uint32_t EDT_FIND_MATCH_CASE = 0x1;
+constexpr uint32_t EDT_FIND_WHOLE_WORD = 0x2;
+constexpr uint32_t EDT_FIND_REGEXP = 0x4;
+constexpr uint32_t EDT_FIND_UP = 0x10;
+constexpr uint32_t IDS_EDT_NOT_FOUND = 8606;          // "Nemohu najít řetězec "%s""
+constexpr uint32_t IDS_EDT_INCREMENTAL_FAILED = 4572;
+constexpr uint32_t IDS_EDT_INCREMENTAL_FORWARD = 4573;
+constexpr uint32_t IDS_EDT_INCREMENTAL_BACKWARD = 4574;
+constexpr uint32_t IDS_EDT_SEARCHING = 4579;          // and the progress dialog's template
 // Resources of the view.
 constexpr uint32_t IDR_EDT_MARGIN_CURSOR = 22900;
 constexpr uint32_t IDR_EDT_ACCEL = 22901;
@@ -81,6 +105,9 @@ namespace edt {
 // the action reported.  nullptr: the real loop.
 using DragExecHook = std::function<Qt::DropAction(QDrag*, Qt::DropActions)>;
 void SetDragExecHook(DragExecHook hook);
+// How long a search runs before its progress dialog appears (ms; default
+// 500).  Tests shorten it.
+void SetSearchProgressDelay(int ms);
 } // namespace edt
 
 class CEdtTextView : public ui::View, public IEdtBufferListener, public IEdtParserView
@@ -108,6 +135,7 @@ public:
     bool SelectTextType(const TextTypeDef* type) override;
     const TextTypeDef* GetCurrentTextType() const { return m_textType; }
     uint32_t GetFlags() const { return m_flags; }
+    void SetFlags(uint32_t flags) { m_flags = flags; update(); }
     static void LoadSettings();
     static void SaveSettings();
 
@@ -124,6 +152,10 @@ public:
     void SetFont(const EdtLogFont& font);
     const EdtLogFont& GetLogFont() const { return m_logFont; }
     const QFont& GetFont(bool italic, bool bold);
+    // The font's LOGFONT with height 0 made 11 points at the screen's DPI.
+    static EdtLogFont ResolvedLogFont(const EdtLogFont& font);
+    // The view's conversion of a LOGFONT to a font (pixel size |height|).
+    static QFont FontFromLogFont(const EdtLogFont& font, bool italic, bool bold);
     void SetTabSize(int n);
     int GetTabSize() const override { return m_tabSize; }
     bool GetSelectionMargin() const { return m_selMargin; }
@@ -213,6 +245,42 @@ public:
     // The text view whose drag runs now (nullptr when none).
     static CEdtTextView* CurrentDragSource();
 
+    // ---- find (EdtTextViewFind.cpp)
+    // Called every few thousand lines with the lines searched and the
+    // lines of the scope; false cancels the search.
+    using FindProgressFn = std::function<bool(int done, int total)>;
+    bool FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap,
+                  EdtPoint& found, const FindProgressFn& progress = {});
+    // A block end with the char INT_MAX stands for the end of its line.
+    bool FindTextInBlock(std::u16string_view text, EdtPoint start, EdtPoint blockStart,
+                         EdtPoint blockEnd, uint32_t flags, bool wrap, EdtPoint& found,
+                         const FindProgressFn& progress = {});
+    bool HighlightText(EdtPoint pt, int length, bool reverse);
+    int GetLastMatchLength() const;
+    // Whether the last search ended cancelled (Storno, or a change of the
+    // buffer under it).
+    bool LastFindCancelled() const;
+    // The text the last regular-expression match was found in and its
+    // group entries (false when the last match was not one).
+    bool GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const;
+    // The last search of the view (text and flags); false when none.
+    bool GetLastSearch(std::u16string& text, uint32_t& flags) const;
+    void SetLastSearch(std::u16string_view text, uint32_t flags);
+    // A progress callback that shows the modal progress dialog when the
+    // search still runs after the delay; lines is the scope's size.
+    FindProgressFn MakeFindProgress(std::u16string_view text);
+    bool IsIncrementalSearch() const;
+    bool IsIncrementalFound() const;
+    const std::u16string& GetIncrementalText() const;
+    // A typed character and Backspace during the incremental search; false
+    // when none runs (the key is then the caller's).
+    bool OnIncrementalChar(char16_t c);
+    bool OnIncrementalBackspace();
+    // Shows "Nemohu najít řetězec "%s"".
+    void ShowNotFound(std::u16string_view text);
+    // The incremental status texts, from the position pane's update.
+    void UpdateIncrementalStatus();
+
     // ---- buffer updates
     void UpdateView(IEdtBufferListener* source, const UpdateContext* context, uint32_t flags,
                     int line) override;
@@ -226,8 +294,27 @@ public:
     void OnUpdate(ui::View* sender, long hint, QObject* object) override;
     const ui::AccelTable* Accelerators() const override;
     bool ExecuteCommand(uint32_t id) override;
-    // Ends the incremental search (the edit view has one).
-    virtual void EndIncrementalSearch() {}
+    // Ends the incremental search.
+    virtual void EndIncrementalSearch();
+
+    // ---- printing (EdtTextViewPrint.cpp)
+    void OnBeginPrinting(QPainter& painter, ui::PrintInfo& info) override;
+    // Printing stops when the pages are laid out and the page is beyond them.
+    void OnPrepareDC(QPainter& painter, ui::PrintInfo* info) override;
+    void OnPrint(QPainter& painter, ui::PrintInfo& info) override;
+    void OnEndPrinting(QPainter& painter, ui::PrintInfo& info) override;
+    virtual void PrintHeader(QPainter& painter, int page);
+    virtual void PrintFooter(QPainter& painter, int page);
+    virtual QString GetPrintHeaderText(int page);
+    // "Strana %d/%d" with the page and the page count.
+    virtual QString GetPrintFooterText(int page);
+    void SetPrintHeader(bool on) { m_printHeader = on; }
+    void SetPrintFooter(bool on) { m_printFooter = on; }
+    // Pages of the running job (0 outside a job).
+    int GetPrintPageCount() const;
+    // The page setup command: QPageSetupDialog on the application printer
+    // with the stored margins and paper; OK stores them.
+    void OnFilePageSetup();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     QSize sizeHint() const override { return {640, 400}; }
 
@@ -262,6 +349,9 @@ protected:
     virtual void OnMatchBrace();
     virtual void OnGoToLine();
     virtual void OnSwitchHeader();
+    virtual void OnEditFind();
+    virtual void OnEditRepeat(bool previous);
+    virtual void OnIncrementalSearch(bool backward);
 
     // The text as the layout sees it.
     const edt::ILayoutLines& Layout() const;
@@ -314,6 +404,7 @@ private:
     friend class EdtViewLines;
     friend class EdtViewFiller;
     void Init();
+    void InitFind();
     void ApplyTextType(const TextTypeDef* type);
     void MapCommands();
     void EnsureMetrics();
@@ -337,6 +428,13 @@ private:
     void StartDrag();
     void EndMouseSelection();
     void DrawRuns(QPainter& p, const QRect& rect, int line);
+    void MapFindCommands();
+    void IncrementalStep(bool next);
+    bool MatchLine(int line, int from, int limit, bool last, int& pos, int& len);
+    // The buffer's line in one lookup (the view's lines when it has none).
+    std::u16string_view LineForSearch(int line) const;
+    // SetSelection for points already inside the text.
+    void SetSelectionInText(EdtPoint start, EdtPoint end);
 
     // caches
     EdtLogFont m_logFont{};
@@ -376,4 +474,10 @@ private:
     bool m_caretOn = true;
     QRect m_caretRect;
     bool m_attached = false;
+
+    // printing
+    bool m_printHeader = false;
+    bool m_printFooter = true;
+    std::unique_ptr<EdtPrintJob> m_printJob;
+    std::unique_ptr<EdtFindState> m_find;
 };

@@ -136,56 +136,68 @@ void CEdtTextView::SetFont(const EdtLogFont& font)
     StartFiller();
 }
 
+EdtLogFont CEdtTextView::ResolvedLogFont(const EdtLogFont& font)
+{
+    EdtLogFont lf = font;
+    if (lf.height == 0) {
+        const int64_t num = int64_t(11) * ScreenDpiY();
+        lf.height = -static_cast<int32_t>((num + 36) / 72);
+    }
+    return lf;
+}
+
+QFont CEdtTextView::FontFromLogFont(const EdtLogFont& font, bool italic, bool bold)
+{
+    const EdtLogFont lf = ResolvedLogFont(font);
+    const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
+    const bool courier = StartsWithCourier(lf.faceName);
+    const int px = std::max(1, std::abs(lf.height));
+    auto make = [&](const QFont& base) {
+        auto f = std::make_unique<QFont>(base);
+        f->setPixelSize(px);
+        f->setBold(bold && !courier);
+        f->setItalic(italic && !courier);
+        f->setFixedPitch(true);
+        f->setKerning(false);
+        return f;
+    };
+    std::u16string face(lf.faceName);
+    // Resolving a family is slow: the fonts made once are kept for
+    // every view.
+    static std::map<std::pair<std::u16string, int>, QFont> made;
+    static QObject* madeFor = nullptr;  // the application they belong to
+    if (madeFor != QCoreApplication::instance()) {
+        made.clear();
+        madeFor = QCoreApplication::instance();
+        if (madeFor)
+            QObject::connect(madeFor, &QObject::destroyed, [] {
+                made.clear();
+                madeFor = nullptr;
+            });
+    }
+    const auto key = std::make_pair(face, px * 4 + slot);
+    auto it = made.find(key);
+    if (it == made.end()) {
+        std::unique_ptr<QFont> f;
+        if (face != u"FixedSys") {
+            QFont base(QString::fromStdU16String(face));
+            base.setStyleHint(QFont::TypeWriter);
+            f = make(base);
+            if (!QFontInfo(*f).fixedPitch())
+                f.reset();
+        }
+        if (!f)
+            f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        it = made.emplace(key, *f).first;
+    }
+    return it->second;
+}
+
 const QFont& CEdtTextView::GetFont(bool italic, bool bold)
 {
     const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
     if (!m_fonts[size_t(slot)]) {
-        EdtLogFont lf = m_logFont;
-        if (lf.height == 0) {
-            const int64_t num = int64_t(11) * ScreenDpiY();
-            lf.height = -static_cast<int32_t>((num + 36) / 72);
-        }
-        const bool courier = StartsWithCourier(lf.faceName);
-        const int px = std::max(1, std::abs(lf.height));
-        auto make = [&](const QFont& base) {
-            auto f = std::make_unique<QFont>(base);
-            f->setPixelSize(px);
-            f->setBold(bold && !courier);
-            f->setItalic(italic && !courier);
-            f->setFixedPitch(true);
-            f->setKerning(false);
-            return f;
-        };
-        std::u16string face(lf.faceName);
-        // Resolving a family is slow: the fonts made once are kept for
-        // every view.
-        static std::map<std::pair<std::u16string, int>, QFont> made;
-        static QObject* madeFor = nullptr;  // the application they belong to
-        if (madeFor != QCoreApplication::instance()) {
-            made.clear();
-            madeFor = QCoreApplication::instance();
-            if (madeFor)
-                QObject::connect(madeFor, &QObject::destroyed, [] {
-                    made.clear();
-                    madeFor = nullptr;
-                });
-        }
-        const auto key = std::make_pair(face, px * 4 + slot);
-        auto it = made.find(key);
-        if (it == made.end()) {
-            std::unique_ptr<QFont> f;
-            if (face != u"FixedSys") {
-                QFont base(QString::fromStdU16String(face));
-                base.setStyleHint(QFont::TypeWriter);
-                f = make(base);
-                if (!QFontInfo(*f).fixedPitch())
-                    f.reset();
-            }
-            if (!f)
-                f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-            it = made.emplace(key, *f).first;
-        }
-        m_fonts[size_t(slot)] = std::make_unique<QFont>(it->second);
+        m_fonts[size_t(slot)] = std::make_unique<QFont>(FontFromLogFont(m_logFont, italic, bold));
         m_fontFits[size_t(slot)] = -1;
     }
     return *m_fonts[size_t(slot)];

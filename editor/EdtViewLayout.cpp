@@ -292,6 +292,8 @@ void BlockedCounts::Remove(int at, int n)
 int64_t BlockedCounts::SumBefore(int i) const
 {
     i = std::clamp(i, 0, m_size);
+    if (m_total == m_size)
+        return i;  // every entry counts 1 (each counts at least 1)
     int64_t s = 0;
     for (const Block& blk : m_blocks) {
         const int n = static_cast<int>(blk.v.size());
@@ -300,6 +302,8 @@ int64_t BlockedCounts::SumBefore(int i) const
             i -= n;
             continue;
         }
+        if (blk.sum == n)
+            return s + i;  // every entry counts 1 (each counts at least 1)
         for (int k = 0; k < i; ++k)
             s += Eff(blk.v[static_cast<size_t>(k)]);
         break;
@@ -406,13 +410,18 @@ void TextPointToClient(const ILayoutLines& lines, const BlockedCounts& subLines,
                        const ViewMetrics& m, EdtPoint pt, int& x, int& y)
 {
     const int line = ClampLine(lines, pt.line);
-    const std::u16string_view text = lines.LayoutLine(line);
-    const std::vector<int> breaks = Breaks(lines, line);
-    const SubLinePos p = SubLineOf(breaks, Len(text), pt.ch);
-    const int64_t screen = subLines.SumBefore(line) + p.sub - m.topSubLine;
+    LinePointToClient(lines.LayoutLine(line), Breaks(lines, line), subLines.SumBefore(line),
+                      lines.LayoutTabSize(), m, pt.ch, x, y);
+}
+
+void LinePointToClient(std::u16string_view text, const std::vector<int>& breaks, int64_t subLinesBefore,
+                       int tabSize, const ViewMetrics& m, int ch, int& x, int& y)
+{
+    const SubLinePos p = SubLineOf(breaks, Len(text), ch);
+    const int64_t screen = subLinesBefore + p.sub - m.topSubLine;
     y = static_cast<int>(std::clamp<int64_t>(screen * m.lineHeight, -(1 << 30), 1 << 30));
-    const int t = lines.LayoutTabSize();
-    const int col = CharToColumn(text, pt.ch, t) - CharToColumn(text, p.start, t);
+    const int t = tabSize;
+    const int col = CharToColumn(text, ch, t) - CharToColumn(text, p.start, t);
     const int64_t px = int64_t(col - m.offsetChar) * m.charWidth + m.marginWidth;
     x = static_cast<int>(std::clamp<int64_t>(px, -(1 << 30), 1 << 30));
 }

@@ -204,7 +204,7 @@ bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
     ui::MainFrameBase::LoadFrame(resourceId);
     // The message pane and the editor's caret and line-end panes.
     if (!GetStatusBar())
-        CreateStatusBar({0, 37903, 37902});
+        CreateStatusBar({0, 37903, 59140, 37901, 37902});
     if (!m_mainBar)
         CreateToolBars();
     if (!m_output) {

@@ -1,5 +1,7 @@
 #include "plcviews/HexEditView.h"
 
+#include "editor/EdtOptionPages.h"
+
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
@@ -92,6 +94,8 @@ CHexEditView::~CHexEditView() = default;
 
 void CHexEditView::MapCommands()
 {
+    // The editor's options sheet, without a text view.
+    MapCommand(ID_EDT_WINDOW_OPTIONS, [this] { ShowEditorOptionsSheet(nullptr, window()); });
     auto format = [this](uint32_t bit) {
         m_model.SetKeyboardSelection(false);
         m_model.SetFlag(bit, !m_model.Has(bit));

@@ -1,5 +1,7 @@
 #include "plcviews/StructuredTextDoc.h"
 
+#include "editor/EdtOptionPages.h"
+
 #include "uilib/KVTWorkspace.h"
 
 #include <QContextMenuEvent>
@@ -10,10 +12,29 @@
 
 #include <algorithm>
 
+void CStandInBuffer::SetModified(bool modified)
+{
+    CEdtTextBuffer::SetModified(modified);
+    if (m_doc && m_doc->IsModified() != modified)
+        m_doc->ui::Document::SetModifiedFlag(modified);
+}
+
 CStructuredTextDoc::CStructuredTextDoc()
 {
     m_buffer.InitNew();
-    m_buffer.SetReadOnly(true);
+}
+
+void CStructuredTextDoc::SetModifiedFlag(bool modified)
+{
+    ui::Document::SetModifiedFlag(modified);
+    if (m_buffer.IsModified() != modified)
+        m_buffer.CEdtTextBuffer::SetModified(modified);
+}
+
+void CStructuredTextDoc::SetReadOnly(bool readOnly)
+{
+    m_readOnly = readOnly;
+    m_buffer.SetReadOnly(readOnly);
 }
 
 CStructuredTextDoc::~CStructuredTextDoc()
@@ -28,7 +49,8 @@ bool CStructuredTextDoc::OnNewDocument()
 {
     m_buffer.FreeAll();
     m_buffer.InitNew();
-    m_buffer.SetReadOnly(true);
+    m_buffer.SetReadOnly(m_readOnly);
+    SetModifiedFlag(false);
     return true;
 }
 
@@ -47,10 +69,21 @@ bool CStructuredTextDoc::OnOpenDocument(const QString& path)
         ReportSaveLoadException(path, exists ? ui::FileError::generic : ui::FileError::notFound, false,
                                 ui::IDS_FAILED_TO_OPEN);
         m_buffer.InitNew();
-        m_buffer.SetReadOnly(true);
         return false;
     }
-    m_buffer.SetReadOnly(true);
+    if (m_readOnly)
+        m_buffer.SetReadOnly(true);
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CStructuredTextDoc::OnSaveDocument(const QString& path)
+{
+    if (!m_buffer.SaveToFile(path.toStdU16String(), -1, true)) {
+        ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
+        return false;
+    }
+    SetModifiedFlag(false);
     return true;
 }
 
@@ -62,6 +95,12 @@ QString CStructuredTextDoc::Text() const
     std::u16string text;
     m_buffer.GetText(0, 0, n - 1, m_buffer.GetLineLength(n - 1), text, u"\n");
     return QString::fromStdU16String(text);
+}
+
+CStructuredTextView::CStructuredTextView()
+{
+    // Until the structured-text view maps its own window options.
+    MapCommand(ID_EDT_WINDOW_OPTIONS, [this] { ShowEditorOptionsSheet(this, window()); });
 }
 
 void CStructuredTextView::contextMenuEvent(QContextMenuEvent* e)

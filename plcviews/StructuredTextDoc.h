@@ -1,15 +1,29 @@
 #pragma once
 // Stand-in for the text and PLC header document, its view and its child
 // frame: the file is loaded into a text buffer (code page, line ends and
-// source type from the file) and shown read-only in the editor's text
-// view; the document is never modified.  The editor's text document and
-// view with their split child frame will replace this file.
+// source type from the file) and edited in the editor's edit view; the
+// buffer's modified state is the document's, saving writes the buffer in
+// its code page and line ends.  The editor's text document and view with
+// their split child frame will replace this file.
 
+#include "editor/EdtEditView.h"
 #include "editor/EdtTextBuffer.h"
-#include "editor/EdtTextView.h"
 #include "platform/ui/Document.h"
 
 #include <QString>
+
+class CStructuredTextDoc;
+
+// The document's buffer: its modified state drives the document's.
+class CStandInBuffer : public CEdtTextBuffer
+{
+public:
+    explicit CStandInBuffer(CStructuredTextDoc* doc) : m_doc(doc) {}
+    void SetModified(bool modified) override;
+
+private:
+    CStructuredTextDoc* m_doc;
+};
 
 class CStructuredTextDoc : public ui::Document
 {
@@ -18,25 +32,28 @@ public:
     CStructuredTextDoc();
     ~CStructuredTextDoc() override;
     bool OnOpenDocument(const QString& path) override;
+    bool OnSaveDocument(const QString& path) override;
     bool OnNewDocument() override;
     void DeleteContents() override;
-    void SetModifiedFlag(bool) override {}
-    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    void SetModifiedFlag(bool modified = true) override;
+    // Read-only (File > Open's box): the buffer refuses every change.
+    void SetReadOnly(bool readOnly);
     bool IsReadOnly() const { return m_readOnly; }
     CEdtTextBuffer& Buffer() { return m_buffer; }
     // The whole text, lines joined by "\n".
     QString Text() const;
 
 private:
-    CEdtTextBuffer m_buffer;
-    bool m_readOnly = true;
+    friend class CStandInBuffer;
+    CStandInBuffer m_buffer{this};
+    bool m_readOnly = false;
 };
 
-class CStructuredTextView : public CEdtTextView
+class CStructuredTextView : public CEdtEditViewEx
 {
     Q_OBJECT
 public:
-    CStructuredTextView() = default;
+    CStructuredTextView();
     CEdtTextBuffer* LocateTextBuffer() override;
     // Clamps (character, line) into the text, puts the caret there without
     // a selection and scrolls it into view.

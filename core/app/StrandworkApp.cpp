@@ -2,6 +2,7 @@
 
 #include "core/common/StartupTrace.h"
 #include "core/project/StrandworkDoc.h"
+#include "editor/EditFileOpenDlg.h"
 #include "editor/EdtCodePages.h"
 #include "editor/EdtSettings.h"
 #include "link/linkobj/olnk_link.h"
@@ -13,6 +14,7 @@
 #include "mainwnd/SplashWnd.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/FileDialogs.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/HexEditView.h"
@@ -24,10 +26,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMdiArea>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
@@ -133,6 +137,7 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
         else
             cmd.Enable(false);
     });
+    MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     MapCommand(ID_FILE_SAVE_ALL, [this] { SaveAll(); });
     MapUpdate(ID_FILE_SAVE_ALL, [this](ui::CmdUI& cmd) {
         bool any = false;
@@ -214,6 +219,7 @@ bool CStrandworkApp::InitInstance()
     Trace("CrashReporter");
     // 4.
     LoadLanguageDll(QCoreApplication::applicationFilePath());
+    InstallToolkitTranslation();
     Trace("LoadLanguageDll");
     // 5.
     m_cmdInfo.Parse(m_ownArguments ? m_arguments : QCoreApplication::arguments().mid(1));
@@ -627,6 +633,29 @@ bool CStrandworkApp::LoadLanguageDll(const QString& programPath)
     return !code.isEmpty() && load(code);
 }
 
+bool CStrandworkApp::InstallToolkitTranslation()
+{
+    // The resources name their own language ("cs" built in; a language
+    // file gives its own).
+    static QTranslator* installed = nullptr;
+    const QString lang = LoadResString(IDS_TOOLKIT_LANGUAGE).trimmed();
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    if (lang.isEmpty())
+        return false;
+    auto* translator = new QTranslator;
+    if (!translator->load(QStringLiteral("qtbase_") + lang, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
+}
+
 // -------------------------------------------------------- opening files
 
 ui::Document* CStrandworkApp::OpenDocumentFile(const QString& path)
@@ -732,3 +761,34 @@ CStrandworkDoc* GetProjectDoc() { return g_theApp ? g_theApp->GetProjectDoc() : 
 const core::AppSettings* GetAppSettings() { return g_theApp ? &g_theApp->GetAppSettings() : nullptr; }
 
 CFontColorPage* CStrandworkApp::GetFontColorPage() { return ::GetFontColorPage(); }
+
+void CStrandworkApp::OnFileOpen()
+{
+    CEditFileOpenDlg dialog(true, {}, {},
+                            ui::OFN_ALLOWMULTISELECT | ui::OFN_FILEMUSTEXIST | ui::OFN_PATHMUSTEXIST,
+                            QStringLiteral("Všechny soubory (*.*)|*.*|"), GetMainWnd());
+    if (dialog.DoModal() != ui::IDOK)
+        return;
+    const int oldEncoding = GetEdtDefaultEncoding();
+    const bool oldForce = GetEdtForceUnicode();
+    const int codePage = dialog.GetCodePage();
+    if (codePage == 13) {  // "Unicode"
+        SetEdtDefaultEncoding(-1);
+        SetEdtForceUnicode(true);
+    } else {
+        SetEdtDefaultEncoding(codePage);
+        SetEdtForceUnicode(false);
+    }
+    const bool readOnly = dialog.GetReadOnly();
+    for (const QString& path : dialog.GetSelectedPaths()) {
+        ui::Document* doc = OpenDocumentWithTemplate(path, dialog.GetOpenAs());
+        if (!doc || !readOnly)
+            continue;
+        if (auto* text = qobject_cast<CStructuredTextDoc*>(doc))
+            text->SetReadOnly(true);
+        else if (auto* bin = qobject_cast<CBinDoc*>(doc))
+            bin->SetReadOnly(true);
+    }
+    SetEdtDefaultEncoding(oldEncoding);
+    SetEdtForceUnicode(oldForce);
+}

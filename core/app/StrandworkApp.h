@@ -33,8 +33,10 @@ constexpr unsigned IDS_SAVE_FAILED = 4152;
 constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
 constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
 constexpr unsigned IDS_PROJECT_MISSING = 4177;
+constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.
+constexpr uint32_t ID_FILE_OPEN = 57601;
 constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
 constexpr uint32_t ID_PROJECT_NEW = 33772;
 constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
@@ -91,6 +93,9 @@ public:
     // Loads the language resource file for "Options"/"Language" (see
     // docs/application.md); true when one was loaded.
     bool LoadLanguageDll(const QString& programPath);
+    // Qt's own windows and buttons (file dialogs, message-box buttons) in the
+    // language of the resources in use; false when Qt has no translation.
+    static bool InstallToolkitTranslation();
     // "<program path without its extension><code>.rcc".
     static QString LanguageFileName(const QString& programPath, const QString& code);
 
@@ -114,6 +119,9 @@ public:
     // connection string and closed afterwards.
     void OnFileManager();
     bool OnOpenRecentFile(uint32_t id);
+    // File > Open (interim): the file-open dialog with preview, then each
+    // chosen file with its code page, open-as choice and read-only box.
+    void OnFileOpen();
 
     const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }
     // The parameters InitInstance parses instead of the process's own

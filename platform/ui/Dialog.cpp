@@ -231,7 +231,23 @@ QWidget* Dialog::GetDlgItem(int id) const
 {
     if (!m_form)
         return nullptr;
-    return m_form->findChild<QWidget*>(QStringLiteral("c%1").arg(id));
+    // Only the dialog's own form: a dialog nested in it (an embedded page)
+    // has controls of the same ids, which are its own.
+    const QString name = QStringLiteral("c%1").arg(id);
+    std::vector<const QObject*> level{m_form};
+    while (!level.empty()) {
+        std::vector<const QObject*> next;
+        for (const QObject* o : level)
+            for (QObject* child : o->children()) {
+                if (qobject_cast<Dialog*>(child))
+                    continue;
+                if (child->isWidgetType() && child->objectName() == name)
+                    return static_cast<QWidget*>(child);
+                next.push_back(child);
+            }
+        level.swap(next);
+    }
+    return nullptr;
 }
 
 bool Dialog::UpdateData(bool save)

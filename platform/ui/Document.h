@@ -18,6 +18,7 @@
 #include <vector>
 
 class QIODevice;
+class QPainter;
 #include <QMdiArea>
 
 namespace ui {
@@ -26,6 +27,7 @@ class ChildFrame;
 class DocTemplate;
 class Document;
 class View;
+struct PrintInfo;
 class AccelTable;
 class Menu;
 
@@ -163,6 +165,20 @@ public:
     virtual void OnActivateView(bool /*activate*/) {}
     // The view's own accelerator table (translated before its frame's).
     virtual const AccelTable* Accelerators() const { return nullptr; }
+
+    // ---- printing (Print.h): the job's steps, with the framework's defaults
+    virtual bool OnPreparePrinting(PrintInfo&) { return true; }
+    virtual void OnBeginPrinting(QPainter&, PrintInfo&) {}
+    // While printing, continuePrinting is true when the maximum page is
+    // known or the page is the first.
+    virtual void OnPrepareDC(QPainter& painter, PrintInfo* info);
+    virtual void OnPrint(QPainter&, PrintInfo&) {}
+    virtual void OnEndPrinting(QPainter&, PrintInfo&) {}
+    // The print dialog on the application printer, then the job.
+    void OnFilePrint();
+    // The print preview; two pages side by side with the profile's
+    // "Settings"/"PreviewPages" 2.
+    void OnFilePrintPreview();
 
 private:
     friend class Document;

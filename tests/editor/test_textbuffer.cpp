@@ -253,6 +253,42 @@ TEST(EdtTextBuffer, UndoRedoGroups)
     EXPECT_EQ(All(b), u"");
 }
 
+TEST(EdtTextBuffer, GroupResultsLastRecordAndChangeCount)
+{
+    CEdtTextBuffer b;
+    RecordingView v;
+    b.AddView(&v);
+    uint64_t n = b.GetChangeCount();
+    b.InitNew();
+    EXPECT_GT(b.GetChangeCount(), n);
+    int action = 0;
+    EdtPoint end;
+    EXPECT_FALSE(b.GetLastUndoRecord(action, end));
+    int el = 0, ec = 0;
+    b.BeginUndoGroup();
+    EXPECT_FALSE(b.FlushUndoGroup(&v));  // an empty group added nothing
+    n = b.GetChangeCount();
+    b.BeginUndoGroup();
+    ASSERT_TRUE(b.InsertText(&v, 0, 0, u"abc", el, ec, EDT_ACTION_TYPING));
+    EXPECT_TRUE(b.FlushUndoGroup(&v));
+    EXPECT_EQ(b.GetChangeCount(), n + 1);
+    ASSERT_TRUE(b.GetLastUndoRecord(action, end));
+    EXPECT_EQ(action, EDT_ACTION_TYPING);
+    EXPECT_EQ(end, (EdtPoint{3, 0}));
+    ASSERT_TRUE(b.DeleteText(&v, 0, 1, 0, 2, EDT_ACTION_DELETE));
+    ASSERT_TRUE(b.GetLastUndoRecord(action, end));
+    EXPECT_EQ(action, EDT_ACTION_DELETE);
+    EXPECT_EQ(end, (EdtPoint{1, 0}));  // a deletion ends where it began
+    EdtPoint caret;
+    n = b.GetChangeCount();
+    ASSERT_TRUE(b.Undo(caret));
+    ASSERT_TRUE(b.Redo(caret));
+    EXPECT_EQ(b.GetChangeCount(), n + 2);
+    b.FreeAll();
+    EXPECT_EQ(b.GetChangeCount(), n + 3);
+    b.RemoveView(&v);
+}
+
 TEST(EdtTextBuffer, UndoRestoresDeletedLinesExactly)
 {
     CEdtTextBuffer b;

@@ -1,5 +1,5 @@
-// The text, header and PLC documents show their files in the editor's text
-// view.
+// The text, header and PLC documents show their files in the editor's edit
+// view, edit them and save them in their code page and line ends.
 
 #include "editor/EdtTextTypes.h"
 #include "plcviews/PLCDoc.h"
@@ -8,13 +8,16 @@
 #include "tests/support/ui/StandInApp.h"
 #include "tests/support/ui/UiTest.h"
 
+#include <QApplication>
+#include <QInputMethodEvent>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 using namespace testsupport::ui;
 
-TEST(PlcViewsStandIn, PlcSourceShowsColouredAndReadOnly)
+TEST(PlcViewsStandIn, PlcSourceShowsColouredAndEditable)
 {
     StandInApp s;
     // Code page 1250: "č" is 0xE8.
@@ -23,7 +26,7 @@ TEST(PlcViewsStandIn, PlcSourceShowsColouredAndReadOnly)
     CPLCView* v = s.View();
     ASSERT_NE(v, nullptr);
     ASSERT_TRUE(WaitFor([&] { return v->isVisible(); }, 5000, "the PLC view"));
-    EXPECT_TRUE(s.doc->Buffer().GetReadOnly());
+    EXPECT_FALSE(s.doc->Buffer().GetReadOnly());
     EXPECT_EQ(v->GetCurrentTextType(), GetTextTypeDef(23));
     EXPECT_EQ(v->GetLineCount(), 3);
     EXPECT_EQ(std::u16string(v->GetLineChars(1), size_t(v->GetLineLength(1))), u"LOOP: LOD X ; \u010Das");
@@ -34,9 +37,12 @@ TEST(PlcViewsStandIn, PlcSourceShowsColouredAndReadOnly)
     EXPECT_TRUE(RectHasColor(img, row0, QColor(0, 0, 0xFF), 5, 30));     // section word
     EXPECT_TRUE(RectHasColor(img, row1, QColor(0x80, 0, 0), 5, 30));     // label, instruction
     EXPECT_TRUE(RectHasColor(img, row1, QColor(0, 0x80, 0), 5, 30));     // comment
-    // Typing changes nothing.
+    // Read-only: typing changes nothing.
+    s.doc->SetReadOnly(true);
+    v->setFocus();
     TypeText(v, QStringLiteral("xyz"));
     EXPECT_EQ(v->GetLineLength(0), 4);
+    EXPECT_FALSE(s.doc->IsModified());
     // The main frame shows the caret and the line ends of the focused view.
     ui::StatusBar* bar = s.Frame()->GetStatusBar();
     ASSERT_NE(bar, nullptr);
@@ -48,6 +54,44 @@ TEST(PlcViewsStandIn, PlcSourceShowsColouredAndReadOnly)
     ui::IdleUpdater::Instance().RunPass();
     EXPECT_EQ(bar->GetPaneText(pos), QStringLiteral("ř. 2,  sl. 1"));
     EXPECT_EQ(bar->GetPaneText(crlf), QStringLiteral("DOS"));
+    // The read-only and overwrite panes.
+    const int ro = bar->CommandToIndex(37901), ovr = bar->CommandToIndex(59140);
+    ASSERT_GE(ro, 0);
+    ASSERT_GE(ovr, 0);
+    EXPECT_EQ(bar->GetPaneText(ro), QStringLiteral("Jen číst"));
+    EXPECT_EQ(bar->GetPaneText(ovr), QString());
+    s.doc->SetReadOnly(false);
+    PressKey(v, Qt::Key_Insert);
+    ui::IdleUpdater::Instance().RunPass();
+    EXPECT_EQ(bar->GetPaneText(ro), QString());
+    EXPECT_EQ(bar->GetPaneText(ovr), QStringLiteral("Přes"));
+}
+
+TEST(PlcViewsStandIn, AnEditedSourceSavesInItsCodePageAndLineEnds)
+{
+    StandInApp s;
+    // Code page 1250 and LF line ends.
+    ASSERT_TRUE(s.Start("DATA\nLOOP: LOD X ; \xE8\x61s\n"));
+    s.Frame()->show();
+    CPLCView* v = s.View();
+    ASSERT_NE(v, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return v->isVisible(); }, 5000, "the PLC view"));
+    v->setFocus();
+    v->SetCursorPos({4, 0});
+    TypeText(v, QStringLiteral(" "));
+    // An input method's commit: "š" is 0x9A in code page 1250.
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("\u0161"));
+    QApplication::sendEvent(v, &commit);
+    EXPECT_TRUE(s.doc->IsModified());
+    EXPECT_EQ(v->GetLineLength(0), 6);
+    ASSERT_TRUE(s.doc->DoSave(s.doc->GetPathName()));
+    EXPECT_FALSE(s.doc->IsModified());
+    EXPECT_FALSE(s.doc->Buffer().IsModified());
+    EXPECT_EQ(s.dir.Read("Main.plc"), std::string("DATA \x9A\nLOOP: LOD X ; \xE8\x61s\n"));
+    // Undo makes the document modified again.
+    PressKey(v, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(s.doc->IsModified());
 }
 
 TEST(PlcViewsStandIn, AFileThatCannotBeLoadedOpensNoWindow)

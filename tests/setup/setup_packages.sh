@@ -32,8 +32,11 @@ fi
 RUNTIME=(
   '/usr/lib/*/qt6/plugins/platforms/libqoffscreen.so'
   '/usr/lib/*/qt6/plugins/platforms/libqxcb.so'
+  /usr/share/qt6/translations/qtbase_cs.qm
   Xvfb
   xauth
+  pdftotext
+  pdfinfo
   cmake
   ninja
   c++
@@ -43,6 +46,10 @@ RUNTIME=(
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf
   /usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf
   /usr/share/zoneinfo/Europe/Prague
+  /usr/share/hunspell/cs_CZ.aff
+  /usr/share/hunspell/cs_CZ.dic
+  /usr/share/hunspell/en_US.aff
+  /usr/share/hunspell/en_US.dic
 )
 
 work=$(mktemp -d)

@@ -264,6 +264,19 @@ TEST_F(LanguageTest, ThreeLetterCodeLoadsItsFile)
     EXPECT_EQ(LoadResString(4141), QStringLiteral("Editor"));
 }
 
+TEST_F(LanguageTest, QtsOwnTextsFollowTheResources)
+{
+    auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    ASSERT_TRUE(CStrandworkApp::InstallToolkitTranslation());
+    EXPECT_EQ(cancel(), QStringLiteral("Zrušit"));
+    // The test language file says its texts are English.
+    EXPECT_TRUE(LoadWith(u"CSY"));
+    CStrandworkApp::InstallToolkitTranslation();
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+    res::UnloadLanguage();
+    CStrandworkApp::InstallToolkitTranslation();
+}
+
 TEST_F(LanguageTest, OtherValuesKeepTheBuiltins)
 {
     for (const char16_t* v : {u"Default", u"CS", u"CSYX", u"ENU", u""}) {

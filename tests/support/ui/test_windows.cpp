@@ -60,9 +60,10 @@ TEST(UiHelpers, MouseAndKeysReachTheDocumentWindow)
     PressKey(v, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Selected(v), QStringLiteral("PROGRAM\r\n  LD I0.0\r\n  ST Q0.0\r\nEND_PROGRAM\r\n"));
 
-    // The view is read-only: typed text changes nothing.
+    // Typed text replaces the selection.
     TypeText(v, QStringLiteral("xyz"));
-    EXPECT_EQ(v->GetLineLength(0), 7);
+    EXPECT_EQ(v->GetLineCount(), 1);
+    EXPECT_EQ(v->GetLineLength(0), 3);
 
     EXPECT_NONFATAL_FAILURE(WaitFor([] { return false; }, 30, "the moon"),
                             "timed out after 30 ms waiting for the moon");

@@ -1,0 +1,749 @@
+// The text view: the search engine, the find dialog, find next and
+// previous, incremental search and the progress of long searches.
+
+#include "editor/EdtTextView.h"
+#include "editor/EdtTextViewFind.h"
+
+#include "editor/EdtFindDlg.h"
+#include "editor/EdtParser.h"
+#include "editor/EdtRegExp.h"
+#include "editor/EdtRegistry.h"
+#include "editor/HistoryCombo.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Beep.h"
+#include "platform/ui/Command.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/Prompt.h"
+#include "platform/ui/StatusBar.h"
+#include "res/StringTable.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+
+#include <algorithm>
+#include <climits>
+#include <array>
+
+
+namespace {
+
+int g_progressDelay = 500;
+// A block end at the end of its line, whatever the line's length.
+constexpr int kLineEnd = INT_MAX;
+bool g_incStatusShown = false;
+
+bool Before(EdtPoint a, EdtPoint b)
+{
+    return a.line < b.line || (a.line == b.line && a.ch < b.ch);
+}
+
+// The number of "\n" sequences of an expression.
+int CountLineFeeds(std::u16string_view expr)
+{
+    int n = 0;
+    for (size_t i = 0; i + 1 < expr.size(); ++i) {
+        if (expr[i] != u'\\')
+            continue;
+        if (expr[i + 1] == u'n')
+            ++n;
+        ++i;
+    }
+    return n;
+}
+
+void Fold(std::u16string& out, const char16_t* s, size_t n)
+{
+    out.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = QChar::toLower(s[i]);
+}
+
+// The wait cursor, set once a search has run for 100 ms.
+class WaitCursorAfter
+{
+public:
+    WaitCursorAfter() { m_timer.start(); }
+    ~WaitCursorAfter()
+    {
+        if (m_set)
+            QApplication::restoreOverrideCursor();
+    }
+    void Check()
+    {
+        if (!m_set && m_timer.elapsed() >= 100) {
+            m_set = true;
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    }
+
+private:
+    QElapsedTimer m_timer;
+    bool m_set = false;
+};
+
+// The modal progress dialog of a long search.
+class SearchProgress
+{
+public:
+    SearchProgress(QWidget* owner, QString text) : m_owner(owner), m_text(std::move(text))
+    {
+        m_timer.start();
+    }
+    ~SearchProgress()
+    {
+        if (m_dialog) {
+            m_dialog->hide();
+            delete m_dialog.data();
+        }
+    }
+    bool Step(int done, int total)
+    {
+        if (m_cancel)
+            return false;
+        if (!m_dialog) {
+            if (m_shown)
+                return false;  // the dialog went with its window
+            if (m_timer.elapsed() < g_progressDelay)
+                return true;
+            m_dialog = new ui::Dialog(IDS_EDT_SEARCHING, m_owner ? m_owner->window() : nullptr);
+            m_dialog->setObjectName(QStringLiteral("searchProgress"));
+            if (auto* label = m_dialog->findChild<QLabel*>(QStringLiteral("c4580")))
+                label->setText(m_text);
+            QObject::connect(m_dialog, &QDialog::finished, [this] { m_cancel = true; });
+            m_shown = true;
+            m_dialog->setWindowModality(Qt::ApplicationModal);
+            m_dialog->show();
+            m_last.start();
+            Update(done, total);
+            return !m_cancel;
+        }
+        if (m_last.elapsed() >= 40) {
+            m_last.restart();
+            Update(done, total);
+        }
+        return !m_cancel;
+    }
+
+private:
+    void Update(int done, int total)
+    {
+        if (!m_dialog)
+            return;
+        if (auto* bar = m_dialog->findChild<QProgressBar*>()) {
+            bar->setRange(0, std::max(total, 1));
+            bar->setValue(std::clamp(done, 0, std::max(total, 1)));
+        }
+        QApplication::processEvents();
+    }
+
+    QPointer<QWidget> m_owner;
+    QString m_text;
+    QElapsedTimer m_timer, m_last;
+    QPointer<ui::Dialog> m_dialog;  // guarded: its window may go first
+    bool m_cancel = false;
+    bool m_shown = false;
+};
+
+} // namespace
+
+namespace edt {
+void SetSearchProgressDelay(int ms)
+{
+    g_progressDelay = ms;
+}
+} // namespace edt
+
+void CEdtTextView::InitFind()
+{
+    m_find = std::make_unique<EdtFindState>();
+}
+
+CEdtTextView::FindProgressFn CEdtTextView::MakeFindProgress(std::u16string_view text)
+{
+    auto p = std::make_shared<SearchProgress>(
+        this, FormatResString(IDS_EDT_SEARCHING, QString::fromUtf16(text.data(), qsizetype(text.size()))));
+    return [p](int done, int total) { return p->Step(done, total); };
+}
+
+int CEdtTextView::GetLastMatchLength() const
+{
+    return m_find->lastMatchLength;
+}
+
+bool CEdtTextView::LastFindCancelled() const
+{
+    return m_find->cancelled;
+}
+
+bool CEdtTextView::GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const
+{
+    if (!m_find->regexMatch)
+        return false;
+    text = m_find->matchedText;
+    groups = m_find->groups.data();
+    return true;
+}
+
+bool CEdtTextView::GetLastSearch(std::u16string& text, uint32_t& flags) const
+{
+    if (!m_find->hasLast)
+        return false;
+    text = m_find->lastText;
+    flags = m_find->lastFlags;
+    return true;
+}
+
+void CEdtTextView::SetLastSearch(std::u16string_view text, uint32_t flags)
+{
+    m_find->hasLast = true;
+    m_find->lastText.assign(text);
+    m_find->lastFlags = flags;
+}
+
+// ------------------------------------------------------------ the engine
+
+bool CEdtTextView::FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap,
+                            EdtPoint& found, const FindProgressFn& progress)
+{
+    // The end of the last line without reading it: a jump to the last line
+    // and back would cost two lookups in the line store for every search.
+    return FindTextInBlock(text, start, {0, 0}, {kLineEnd, GetLineCount() - 1}, flags, wrap, found,
+                           progress);
+}
+
+std::u16string_view CEdtTextView::LineForSearch(int line) const
+{
+    if (m_buffer && line >= 0 && line < m_buffer->GetLineCount())
+        return m_buffer->GetLineView(line);
+    return {GetLineChars(line), size_t(GetLineLength(line))};
+}
+
+// One line (joined with the next ones for a multi-line expression): the
+// first match at or after from (last: the last one that ends at or before
+// limit, -1 no limit).  pos and len in the searched text.
+bool CEdtTextView::MatchLine(int line, int from, int limit, bool last, int& pos, int& len)
+{
+    EdtFindState& f = *m_find;
+    const uint32_t flags = f.flags;
+    const std::u16string_view lineText = LineForSearch(line);
+    const char16_t* chars = lineText.data();
+    int n = int(lineText.size());
+    if (flags & EDT_FIND_REGEXP) {
+        if (f.regexJoin > 0) {
+            f.joined.assign(chars, size_t(n));
+            f.joinedLengths.assign(1, n);
+            const int count = GetLineCount();
+            for (int l = line + 1; l <= line + f.regexJoin && l < count; ++l) {
+                const std::u16string_view next = LineForSearch(l);
+                f.joined.push_back(u'\n');
+                f.joined.append(next);
+                f.joinedLengths.push_back(int(next.size()));
+            }
+            chars = f.joined.data();
+            n = int(f.joined.size());
+        }
+        if (limit < 0 || limit > n)
+            limit = n;
+        const uint32_t rf = (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0;
+        int groups[REGEXP_GROUP_ENTRIES];
+        bool any = false;
+        int at = from;
+        while (at <= n && RegExpSearch(f.regex, chars, n, at, groups, rf)) {
+            const int s = groups[0], e = groups[REGEXP_MAX_GROUPS];
+            if (!last) {
+                if (e > limit)
+                    break;
+                any = true;
+            } else {
+                if (s > limit)
+                    break;
+                if (e > limit) {
+                    at = s + 1;
+                    continue;
+                }
+                any = true;
+            }
+            pos = s;
+            len = e - s;
+            std::copy(groups, groups + REGEXP_GROUP_ENTRIES, f.groups.begin());
+            if (!last)
+                break;
+            at = s + 1;
+        }
+        if (any) {
+            f.text = chars;
+            f.textLength = n;
+        }
+        return any;
+    }
+    if (limit < 0 || limit > n)
+        limit = n;
+    std::u16string_view hay(chars, size_t(n));
+    if (!(flags & EDT_FIND_MATCH_CASE)) {
+        Fold(f.foldLine, chars, size_t(n));
+        hay = f.foldLine;
+    }
+    const std::u16string_view needle = f.needle;
+    const size_t m = needle.size();
+    auto wordOk = [&](size_t p) {
+        if (!(flags & EDT_FIND_WHOLE_WORD))
+            return true;
+        if (p > 0 && IsIdentifierChar(chars[p - 1]))
+            return false;
+        return !(p + m < size_t(n) && IsIdentifierChar(chars[p + m]));
+    };
+    if (!last) {
+        size_t p = size_t(std::max(from, 0));
+        while ((p = hay.find(needle, p)) != std::u16string_view::npos) {
+            if (p + m > size_t(limit))
+                return false;
+            if (wordOk(p)) {
+                pos = int(p);
+                len = int(m);
+                return true;
+            }
+            ++p;
+        }
+        return false;
+    }
+    if (size_t(limit) < m)
+        return false;
+    size_t p = size_t(limit) - m;
+    while (true) {
+        p = hay.rfind(needle, p);
+        if (p == std::u16string_view::npos || int(p) < from)
+            return false;
+        if (wordOk(p)) {
+            pos = int(p);
+            len = int(m);
+            return true;
+        }
+        if (p == 0)
+            return false;
+        --p;
+    }
+}
+
+bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, EdtPoint blockStart,
+                                   EdtPoint blockEnd, uint32_t flags, bool wrap, EdtPoint& found,
+                                   const FindProgressFn& progress)
+{
+    EdtFindState& f = *m_find;
+    f.cancelled = false;
+    if (text.empty())
+        return false;
+    const int count = GetLineCount();
+    auto clampPt = [&](EdtPoint p) {
+        p.line = std::clamp(p.line, 0, count - 1);
+        // kLineEnd: the line's end, whatever its length; a line start needs
+        // no look at the line.
+        if (p.ch <= 0)
+            p.ch = 0;
+        else if (p.ch != kLineEnd)
+            p.ch = std::min(p.ch, GetLineLength(p.line));
+        return p;
+    };
+    blockStart = clampPt(blockStart);
+    blockEnd = clampPt(blockEnd);
+    if (!Before(blockStart, blockEnd))
+        return false;
+    start = clampPt(start);
+    if (Before(start, blockStart))
+        start = blockStart;
+    if (Before(blockEnd, start))
+        start = blockEnd;
+
+    f.flags = flags;
+    if (flags & EDT_FIND_REGEXP) {
+        if (!f.regexTried || f.regexText != text) {
+            RegExpFree(f.regex);
+            f.regex = RegExpCompile(text);
+            f.regexText.assign(text);
+            f.regexTried = true;
+            f.regexJoin = CountLineFeeds(text);
+        }
+        if (!f.regex)
+            return false;
+        f.flags &= ~EDT_FIND_WHOLE_WORD;
+    } else if (!(flags & EDT_FIND_MATCH_CASE)) {
+        Fold(f.foldText, text.data(), text.size());
+        f.needle = f.foldText;
+    } else {
+        f.needle = text;
+    }
+
+    const bool up = (flags & EDT_FIND_UP) != 0;
+    const int total = blockEnd.line - blockStart.line + 1;
+    const uint64_t changes = m_buffer ? m_buffer->GetChangeCount() : 0;
+    WaitCursorAfter wait;
+    int done = 0;
+    // Every 1,024 lines: the wait cursor, the progress and the check that
+    // nothing changed the buffer meanwhile.
+    auto tick = [&]() -> bool {
+        if ((++done & 1023) != 0)
+            return true;
+        wait.Check();
+        if (progress) {
+            const bool go = progress(done, total);
+            if (!go || (m_buffer ? m_buffer->GetChangeCount() : 0) != changes || !m_buffer) {
+                f.cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    };
+    int pos = 0, len = 0, line = -1;
+    for (int pass = 0; pass < (wrap ? 2 : 1) && line < 0; ++pass) {
+        if (!up) {
+            const EdtPoint from = pass == 0 ? start : blockStart;
+            for (int l = from.line; l <= blockEnd.line; ++l) {
+                if (!tick())
+                    return false;
+                const int begin = l == from.line ? from.ch : 0;
+                // A match must end at or before the block end; a multi-line
+                // match is checked below.
+                const int limit =
+                    (l == blockEnd.line && f.regexJoin == 0 && blockEnd.ch != kLineEnd) ? blockEnd.ch : -1;
+                if (MatchLine(l, begin, limit, false, pos, len)) {
+                    line = l;
+                    break;
+                }
+            }
+        } else {
+            const EdtPoint from = pass == 0 ? start : blockEnd;
+            for (int l = from.line; l >= blockStart.line; --l) {
+                if (!tick())
+                    return false;
+                const int limit = l == from.line && from.ch != kLineEnd ? from.ch : -1;
+                const int begin = l == blockStart.line ? blockStart.ch : 0;
+                if (MatchLine(l, begin, limit, true, pos, len)) {
+                    line = l;
+                    break;
+                }
+            }
+        }
+    }
+    if (line < 0)
+        return false;
+    // Back to (char, line): by the lengths of the joined lines.
+    EdtPoint at{pos, line};
+    if ((flags & EDT_FIND_REGEXP) && f.regexJoin > 0) {
+        int rest = pos;
+        size_t i = 0;
+        while (i + 1 < f.joinedLengths.size() && rest > f.joinedLengths[i]) {
+            rest -= f.joinedLengths[i] + 1;
+            ++i;
+        }
+        at = {rest, line + int(i)};
+        // The end of the match must lie inside the block too.
+        int endRest = pos + len;
+        size_t j = 0;
+        while (j + 1 < f.joinedLengths.size() && endRest > f.joinedLengths[j]) {
+            endRest -= f.joinedLengths[j] + 1;
+            ++j;
+        }
+        if (Before(blockEnd, EdtPoint{endRest, line + int(j)}))
+            return false;
+    }
+    f.lastMatchLength = len;
+    f.regexMatch = (flags & EDT_FIND_REGEXP) != 0;
+    if (f.regexMatch)
+        f.matchedText.assign(f.text, size_t(f.textLength));
+    found = at;
+    return true;
+}
+
+bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
+{
+    const int count = GetLineCount();
+    pt.line = std::clamp(pt.line, 0, count - 1);
+    // Each line is read once: its length serves the clamps and the end.
+    int lineLength = int(LineForSearch(pt.line).size());
+    pt.ch = std::clamp(pt.ch, 0, lineLength);
+    EdtPoint end = pt;
+    int rest = std::max(length, 0);
+    while (rest > 0) {
+        const int avail = lineLength - end.ch;
+        if (rest <= avail) {
+            end.ch += rest;
+            break;
+        }
+        if (end.line + 1 >= count) {
+            end.ch = lineLength;
+            break;
+        }
+        rest -= avail + 1;  // the line end counts as one
+        end = {0, end.line + 1};
+        lineLength = int(LineForSearch(end.line).size());
+    }
+    m_cursorPos = reverse ? pt : end;
+    m_anchor = m_cursorPos;
+    m_idealCharPos = -1;  // computed by the next vertical move
+    SetSelectionInText(pt, end);  // both inside the text already
+    const int top = m_topSubLine, offset = m_offsetChar;
+    // A match off the screen comes into its upper third, so that the next
+    // ones below it are in sight without a scroll each.
+    const int lines = std::max(GetScreenLines(), 1);
+    const int sub = GetSubLineIndex(m_cursorPos.line);
+    if (!m_wordWrap && (sub < m_topSubLine || sub >= m_topSubLine + lines))
+        ScrollToSubLine(std::clamp(sub - lines / 3, 0, std::max(GetSubLineCount() - 1, 0)));
+    EnsureVisible(m_cursorPos);
+    if (top == m_topSubLine && offset == m_offsetChar)
+        UpdateCaret();  // a scroll has placed it already
+    return true;
+}
+
+// ------------------------------------------------------------ commands
+
+void CEdtTextView::ShowNotFound(std::u16string_view text)
+{
+    ui::Prompt(FormatResString(IDS_EDT_NOT_FOUND, QString::fromUtf16(text.data(), qsizetype(text.size()))),
+               {}, ui::MB_OK | ui::MB_ICONWARNING, this);
+}
+
+void CEdtTextView::MapFindCommands()
+{
+    MapCommand(ID_EDIT_FIND, [this] {
+        SetKeyboardSelectionMode(false);
+        OnEditFind();
+    });
+    MapUpdate(ID_EDIT_FIND, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    auto canRepeat = [this](ui::CmdUI& cmd) {
+        const QStringList h = CHistoryCombo::GetHistory(QStringLiteral("FindText"));
+        cmd.Enable(m_find->hasLast || (!h.isEmpty() && !h.first().isEmpty()));
+    };
+    MapCommand(ID_EDIT_REPEAT, [this] {
+        SetKeyboardSelectionMode(false);
+        OnEditRepeat(false);
+    });
+    MapUpdate(ID_EDIT_REPEAT, canRepeat);
+    MapCommand(ID_EDT_FIND_PREVIOUS, [this] {
+        SetKeyboardSelectionMode(false);
+        OnEditRepeat(true);
+    });
+    MapUpdate(ID_EDT_FIND_PREVIOUS, canRepeat);
+    MapCommand(ID_EDT_INCREMENTAL_FORWARD, [this] {
+        SetKeyboardSelectionMode(false);
+        OnIncrementalSearch(false);
+    });
+    MapUpdate(ID_EDT_INCREMENTAL_FORWARD, [this](ui::CmdUI& cmd) {
+        const int last = GetLineCount() - 1;
+        cmd.Enable(m_buffer && !(m_cursorPos == EdtPoint{GetLineLength(last), last}));
+    });
+    MapCommand(ID_EDT_INCREMENTAL_BACKWARD, [this] {
+        SetKeyboardSelectionMode(false);
+        OnIncrementalSearch(true);
+    });
+    MapUpdate(ID_EDT_INCREMENTAL_BACKWARD,
+              [this](ui::CmdUI& cmd) { cmd.Enable(m_buffer && !(m_cursorPos == EdtPoint{0, 0})); });
+    // Backspace of a read-only view: only the incremental search's.
+    MapCommand(37002, [this] { OnIncrementalBackspace(); });
+}
+
+void CEdtTextView::OnEditFind()
+{
+    EdtFindState& f = *m_find;
+    uint32_t flags = 0;
+    std::u16string text;
+    if (f.hasLast) {
+        flags = f.lastFlags;
+        text = f.lastText;
+    } else {
+        EdtReg::LoadNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"FindFlags", flags);
+    }
+    PrepareSelBounds();
+    if (IsSelection()) {
+        if (m_drawSelStart.line == m_drawSelEnd.line)
+            text = GetText(m_drawSelStart, m_drawSelEnd);
+    } else {
+        int s = 0, e = 0;
+        edt::WordAround(Layout(), m_cursorPos, s, e);
+        if (s >= 0 && e > s)
+            text = GetText({s, m_cursorPos.line}, {e, m_cursorPos.line});
+    }
+    // On the heap: the view (the dialog's parent) may go while it runs,
+    // when the program is ended from outside.
+    QPointer<CEdtTextView> self(this);
+    QPointer<CFindTextDlg> dlg = new CFindTextDlg(this);
+    dlg->m_text = QString::fromStdU16String(text);
+    dlg->SetFlags(flags);
+    dlg->m_current = m_cursorPos;
+    dlg->DoModal();
+    if (!self || !dlg)
+        return;
+    flags = dlg->Flags();
+    SetLastSearch(dlg->m_text.toStdU16String(), flags);
+    delete dlg;
+    EdtReg::SaveNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"FindFlags", flags);
+}
+
+void CEdtTextView::OnEditRepeat(bool previous)
+{
+    EdtFindState& f = *m_find;
+    std::u16string text;
+    uint32_t flags = 0;
+    if (f.hasLast) {
+        text = f.lastText;
+        flags = f.lastFlags;
+    } else {
+        const QStringList h = CHistoryCombo::GetHistory(QStringLiteral("FindText"));
+        if (!h.isEmpty())
+            text = h.first().section(QChar(u'\n'), 0, 0).toStdU16String();
+    }
+    if (text.empty())
+        return;
+    if (previous)
+        flags ^= EDT_FIND_UP;
+    EdtPoint start = m_cursorPos;
+    PrepareSelBounds();
+    if ((flags & EDT_FIND_UP) && IsSelection())
+        start = m_drawSelStart;
+    EdtPoint found;
+    if (FindText(text, start, flags, true, found, MakeFindProgress(text))) {
+        HighlightText(found, f.lastMatchLength, (flags & EDT_FIND_UP) != 0);
+    } else if (!f.cancelled) {
+        ShowNotFound(text);
+    }
+}
+
+// ------------------------------------------------------------ incremental search
+
+bool CEdtTextView::IsIncrementalSearch() const
+{
+    return m_find->incForward || m_find->incBackward;
+}
+
+bool CEdtTextView::IsIncrementalFound() const
+{
+    return m_find->incFound;
+}
+
+const std::u16string& CEdtTextView::GetIncrementalText() const
+{
+    return m_find->incText;
+}
+
+void CEdtTextView::OnIncrementalSearch(bool backward)
+{
+    EdtFindState& f = *m_find;
+    if (!IsIncrementalSearch()) {
+        if (!f.incText.empty())
+            f.incPrevText = f.incText;
+        f.incText.clear();
+        PrepareSelBounds();
+        f.savedSelStart = m_selStart;
+        f.savedSelEnd = m_selEnd;
+        f.savedCaret = m_cursorPos;
+        f.incPos = m_cursorPos;
+        f.incForward = !backward;
+        f.incBackward = backward;
+        f.incFound = true;
+        IncrementalStep(false);
+        return;
+    }
+    if (backward == f.incBackward) {
+        if (f.incText.empty())
+            f.incText = f.incPrevText;
+        IncrementalStep(true);
+        return;
+    }
+    f.incForward = !backward;
+    f.incBackward = backward;
+    IncrementalStep(false);
+}
+
+void CEdtTextView::IncrementalStep(bool next)
+{
+    EdtFindState& f = *m_find;
+    if (f.incText.empty()) {
+        m_cursorPos = m_anchor = f.incPos;
+        SetSelection(f.incPos, f.incPos);
+        EnsureVisible(m_cursorPos);
+        UpdateCaret();
+        return;
+    }
+    if (next) {
+        PrepareSelBounds();
+        f.incPos = f.incForward ? m_drawSelEnd : m_drawSelStart;
+    }
+    EdtPoint found;
+    const uint32_t flags = f.incBackward ? EDT_FIND_UP : 0;
+    if (FindText(f.incText, f.incPos, flags, true, found, MakeFindProgress(f.incText))) {
+        f.incFound = true;
+        HighlightText(found, f.lastMatchLength, false);
+    } else {
+        f.incFound = false;
+        if (!f.cancelled)
+            ui::MessageBeep();
+    }
+}
+
+bool CEdtTextView::OnIncrementalChar(char16_t c)
+{
+    if (!IsIncrementalSearch())
+        return false;
+    EdtFindState& f = *m_find;
+    if (c == 27) {
+        EndIncrementalSearch();
+        m_cursorPos = f.savedCaret;
+        m_anchor = f.savedSelStart;
+        SetSelection(f.savedSelStart, f.savedSelEnd);
+        EnsureVisible(m_cursorPos);
+        UpdateCaret();
+        return true;
+    }
+    if (c == 13) {
+        EndIncrementalSearch();
+        return true;
+    }
+    if (c != u' ' && c != u'\t' && !QChar(c).isPrint()) {
+        EndIncrementalSearch();
+        return true;
+    }
+    if (!f.incFound) {
+        ui::MessageBeep();
+        return true;
+    }
+    f.incText.push_back(c);
+    IncrementalStep(false);
+    return true;
+}
+
+bool CEdtTextView::OnIncrementalBackspace()
+{
+    if (!IsIncrementalSearch())
+        return false;
+    EdtFindState& f = *m_find;
+    if (!f.incText.empty())
+        f.incText.pop_back();
+    IncrementalStep(false);
+    return true;
+}
+
+void CEdtTextView::EndIncrementalSearch()
+{
+    m_find->incForward = m_find->incBackward = false;
+}
+
+void CEdtTextView::UpdateIncrementalStatus()
+{
+    auto* frame = qobject_cast<ui::MainFrameBase*>(window());
+    ui::StatusBar* bar = frame ? frame->GetStatusBar() : nullptr;
+    if (!bar)
+        return;
+    const EdtFindState& f = *m_find;
+    if (IsIncrementalSearch()) {
+        const QString t = QString::fromStdU16String(f.incText);
+        uint32_t id = !f.incFound ? IDS_EDT_INCREMENTAL_FAILED
+                      : f.incForward ? IDS_EDT_INCREMENTAL_FORWARD
+                                     : IDS_EDT_INCREMENTAL_BACKWARD;
+        bar->SetPaneText(0, FormatResString(id, t));
+        g_incStatusShown = true;
+    } else if (g_incStatusShown) {
+        g_incStatusShown = false;
+        bar->SetPaneText(0, bar->IdleText());
+    }
+}

@@ -1,0 +1,215 @@
+// The file-open dialog with preview and the folder browser.
+
+#include "../DibTesting.h"
+
+#include "editor/EditFileOpenDlg.h"
+#include "editor/EdtCodePages.h"
+#include "platform/ui/FileDialogs.h"
+#include "platform/ui/Prompt.h"
+#include "tests/support/ui/UiTest.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace testsupport::ui;
+
+namespace {
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+QByteArray Bytes(const std::vector<uint8_t>& v)
+{
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
+std::vector<uint8_t> Vec(const QByteArray& b)
+{
+    return std::vector<uint8_t>(b.begin(), b.end());
+}
+
+} // namespace
+
+TEST(FileOpenPreview, PureRules)
+{
+    // UTF-16 with the mark; an odd last byte and a cut-off high surrogate go.
+    QByteArray u16("\xFF\xFE", 2);
+    for (char16_t c : std::u16string(u"Ahoj\r\nsvěte\r\n"))
+        u16 += char(c & 0xFF), u16 += char(c >> 8);
+    u16 += QByteArray("\x3D\xD8", 2);  // a high surrogate at the end
+    u16 += 'x';                        // an odd byte
+    EXPECT_EQ(edt::PreviewTextOf(Vec(u16)), QStringLiteral("Ahoj\nsvěte\n"));
+    // Code page 1250 and CR only.
+    EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("a\rb\rc\xE8"))), QStringLiteral("a\nb\ncč"));
+    EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("a\n\r\nb"))), QStringLiteral("a\n\nb"));
+
+    EXPECT_TRUE(edt::IsPicturePath("/x/Obr.BMP"));
+    EXPECT_TRUE(edt::IsPicturePath("a.b.dib"));
+    EXPECT_FALSE(edt::IsPicturePath("/x.bmp/file"));
+    EXPECT_FALSE(edt::IsPicturePath("bmp"));
+
+    const QString p35(35, QLatin1Char('a'));
+    EXPECT_EQ(edt::FolderStatusText(p35), p35);
+    EXPECT_EQ(edt::FolderStatusText(p35 + "b"), p35 + "...");
+
+    EXPECT_EQ(edt::PicturePlacement(QSize(100, 80), QSize(64, 48)), QRect(18, 16, 64, 48));
+    EXPECT_EQ(edt::PicturePlacement(QSize(100, 80), QSize(400, 100)), QRect(0, 27, 100, 25));
+
+    EXPECT_EQ(ui::ConvertFileFilter(QStringLiteral("Soubory *.knf|*.knf|Všechny soubory|*.*|")),
+              QStringLiteral("Soubory *.knf (*.knf);;Všechny soubory (*)"));
+    EXPECT_EQ(ui::ConvertFileFilter(QStringLiteral("Zdrojové soubory PLC (*.plc)|*.plc|Textové soubory "
+                                                   "(*.txt)|*.txt;*.lst|Všechny soubory (*.*)|*.*||")),
+              QStringLiteral("Zdrojové soubory PLC (*.plc) (*.plc);;Textové soubory (*.txt) (*.txt *.lst);;"
+                             "Všechny soubory (*.*) (*)"));
+}
+
+TEST(FileOpenPreview, TextPictureAndOff)
+{
+    QTemporaryDir dir;
+    const QString bmp = Write(dir, "pic.bmp", Bytes(dibtest::MakeBmp(64, 48, 4)));
+    const QString text = Write(dir, "a.txt", "first\r\nsecond\rthird");
+    const QString other = Write(dir, "b.txt", "other");
+    const QString bad = Write(dir, "bad.bmp", "BMnot a picture at all, really not");
+    CEditFileOpenDlg dlg(true, {}, {}, ui::OFN_ALLOWMULTISELECT | ui::OFN_FILEMUSTEXIST, "Vše|*.*|", nullptr);
+    dlg.SetInitialFolder(dir.path());
+    dlg.resize(900, 500);
+    dlg.show();
+    auto* list = FindChild<QListView>(&dlg, "listView");
+    ASSERT_NE(list, nullptr);
+    WaitFor([&] { return list->model()->rowCount(list->rootIndex()) == 4; }, 3000, "the folder's files");
+
+    auto pick = [&](const QString& name) {
+        for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r) {
+            const QModelIndex i = list->model()->index(r, 0, list->rootIndex());
+            if (i.data().toString() == name)
+                list->setCurrentIndex(i);  // as a click does
+        }
+    };
+    pick("a.txt");
+    WaitFor([&] { return !dlg.TextPreview()->text().isEmpty(); }, 3000, "text preview");
+    EXPECT_EQ(dlg.TextPreview()->text(), QStringLiteral("first\nsecond\nthird"));
+
+    dlg.Preview(bmp);
+    PumpEvents();
+    EXPECT_TRUE(dlg.PicturePreview()->isVisible());
+    EXPECT_FALSE(dlg.TextPreview()->isVisible());
+    EXPECT_EQ(dlg.Information()->text(), QStringLiteral("Šířka:\t64\nVýška:\t48\nBarvy:\t16"));
+    const QImage img = Render(dlg.PicturePreview());
+    const QSize s = img.size();
+    EXPECT_EQ(img.pixel(2, 2), qRgb(255, 255, 255));
+    EXPECT_EQ(img.pixel(s.width() / 2, s.height() / 2 - 24), qRgb(0, 0, 0));  // the picture's top frame
+    EXPECT_NE(img.pixel(s.width() / 2, s.height() / 2), qRgb(255, 255, 255));
+
+    // A picture that does not load leaves everything empty.
+    dlg.Preview(bad);
+    EXPECT_FALSE(dlg.PicturePreview()->isVisible());
+    EXPECT_TRUE(dlg.TextPreview()->text().isEmpty());
+    EXPECT_TRUE(dlg.Information()->text().isEmpty());
+
+    // Preview off, then another file: empty.
+    dlg.Preview(text);
+    auto* box = FindChild<QCheckBox>(&dlg, "c1045");
+    ASSERT_NE(box, nullptr);
+    Click(box);
+    EXPECT_FALSE(dlg.IsPreviewOn());
+    EXPECT_TRUE(dlg.TextPreview()->text().isEmpty());
+    pick("b.txt");
+    PumpEvents(50);
+    EXPECT_TRUE(dlg.TextPreview()->text().isEmpty());
+    Click(box);
+    EXPECT_EQ(dlg.TextPreview()->text(), QStringLiteral("other"));
+    dlg.reject();
+}
+
+TEST(FileOpenPreview, FifoNeverBlocks)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString fifoBmp = dir.filePath("pipe.bmp");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifoBmp).constData(), 0600), 0);
+    CEditFileOpenDlg dlg(true, {}, {}, 0, {}, nullptr);
+    QElapsedTimer t;
+    t.start();
+    dlg.Preview(fifo);
+    dlg.Preview(fifoBmp);
+    dlg.Preview("/dev/zero");
+    dlg.Preview(dir.filePath("missing.txt"));
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_TRUE(dlg.TextPreview()->text().isEmpty());
+    EXPECT_TRUE(dlg.PicturePreview()->Dib().IsEmpty());
+}
+
+TEST(FileOpenPreview, ChoicesAreReadBack)
+{
+    SetEdtDefaultEncoding(2);
+    CEditFileOpenDlg dlg(true, {}, {}, ui::OFN_READONLY, {}, nullptr);
+    SetEdtDefaultEncoding(-1);
+    auto* convert = FindChild<QCheckBox>(&dlg, "c1046");
+    auto* codePages = FindChild<QComboBox>(&dlg, "c1007");
+    auto* openAs = FindChild<QComboBox>(&dlg, "c1008");
+    auto* readOnly = FindChild<QCheckBox>(&dlg, "c1040");
+    ASSERT_TRUE(convert && codePages && openAs && readOnly);
+    EXPECT_TRUE(convert->isChecked());
+    EXPECT_EQ(dlg.GetCodePage(), 2);
+    EXPECT_EQ(codePages->count(), 14);
+    codePages->setCurrentIndex(13);
+    EXPECT_EQ(dlg.GetCodePage(), 13);
+    convert->setChecked(false);
+    EXPECT_EQ(dlg.GetCodePage(), -1);
+    EXPECT_FALSE(codePages->isEnabled());
+    codePages->setCurrentIndex(5);
+    EXPECT_EQ(dlg.GetCodePage(), -1);
+    EXPECT_EQ(openAs->currentText(), QStringLiteral("Automaticky"));
+    EXPECT_EQ(dlg.GetOpenAs(), -1);
+    openAs->setCurrentIndex(1);
+    EXPECT_EQ(dlg.GetOpenAs(), 0);
+    EXPECT_TRUE(dlg.GetReadOnly());
+    readOnly->setChecked(false);
+    EXPECT_FALSE(dlg.GetReadOnly());
+    EXPECT_EQ(dlg.fileMode(), QFileDialog::ExistingFile);
+
+    CEditFileOpenDlg hidden(true, {}, {}, ui::OFN_HIDEREADONLY | ui::OFN_ALLOWMULTISELECT, {}, nullptr);
+    hidden.show();
+    EXPECT_FALSE(FindChild<QCheckBox>(&hidden, "c1040")->isVisible());
+    EXPECT_FALSE(hidden.GetReadOnly());
+    EXPECT_EQ(hidden.fileMode(), QFileDialog::ExistingFiles);
+    hidden.reject();
+}
+
+TEST(FileOpenPreview, BrowseForFolder)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("sub");
+    QString result;
+    OnNextModal<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Select a directory:"));
+        auto* status = FindChild<QLabel>(d, "folderStatus");
+        ASSERT_NE(status, nullptr);
+        EXPECT_EQ(status->text(), edt::FolderStatusText(dir.path()));
+        d->setDirectory(dir.filePath("sub"));
+        static_cast<QDialog*>(d)->accept();
+    });
+    EXPECT_TRUE(BrowseForFolder(result, dir.path(), {}, nullptr));
+    EXPECT_EQ(QDir(result), QDir(dir.filePath("sub")));
+    OnNextModal<QFileDialog>([&](QFileDialog* d) { d->reject(); });
+    result.clear();
+    EXPECT_FALSE(BrowseForFolder(result, dir.path(), "Složka", nullptr));
+    EXPECT_EQ(result, dir.path());
+}

@@ -1,0 +1,264 @@
+// The search engine, the find dialog, find next and previous, incremental
+// search with its status texts and the progress dialog of long searches.
+
+#include "EditViewTest.h"
+
+#include "editor/EdtFindDlg.h"
+#include "editor/EdtRegistry.h"
+#include "editor/HistoryCombo.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Beep.h"
+#include "platform/ui/Prompt.h"
+#include "platform/ui/StatusBar.h"
+#include "tests/support/platform/TempDir.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport::ui;
+
+TEST(Find, EngineEdgeCases)
+{
+    auto v = MakeEditView(u"abc x abc\r\nprint in_x in (in)\r\nxa\r\nb end");
+    EdtPoint f;
+    // Downwards from after the last "abc" with wrap: the first one.
+    EXPECT_TRUE(v->FindText(u"abc", {9, 0}, 0, true, f));
+    EXPECT_EQ(f, (EdtPoint{0, 0}));
+    EXPECT_FALSE(v->FindText(u"abc", {9, 0}, 0, false, f));
+    // Whole word "in": not in print or in_x.
+    EXPECT_TRUE(v->FindText(u"in", {0, 1}, EDT_FIND_WHOLE_WORD, false, f));
+    EXPECT_EQ(f, (EdtPoint{11, 1}));
+    EXPECT_TRUE(v->FindText(u"in", {12, 1}, EDT_FIND_WHOLE_WORD, false, f));
+    EXPECT_EQ(f, (EdtPoint{15, 1}));
+    // Case folding.
+    EXPECT_TRUE(v->FindText(u"ABC", {0, 0}, 0, false, f));
+    EXPECT_FALSE(v->FindText(u"ABC", {0, 0}, EDT_FIND_MATCH_CASE, false, f));
+    // a\nb: "a" at the end of one line and "b" at the start of the next.
+    EXPECT_TRUE(v->FindText(u"a\\nb", {0, 0}, EDT_FIND_REGEXP, false, f));
+    EXPECT_EQ(f, (EdtPoint{1, 2}));
+    EXPECT_EQ(v->GetLastMatchLength(), 3);
+    v->HighlightText(f, 3, false);
+    EXPECT_EQ(SelectedText(*v), QStringLiteral("a\r\nb"));
+    // Upwards a match counts only when it ends at or before the start.
+    EXPECT_TRUE(v->FindText(u"abc", {8, 0}, EDT_FIND_UP, false, f));
+    EXPECT_EQ(f, (EdtPoint{0, 0}));
+    EXPECT_TRUE(v->FindText(u"abc", {9, 0}, EDT_FIND_UP, false, f));
+    EXPECT_EQ(f, (EdtPoint{6, 0}));
+    EXPECT_TRUE(v->FindText(u"b\\w*", {3, 0}, EDT_FIND_UP | EDT_FIND_REGEXP, false, f));
+    EXPECT_EQ(f, (EdtPoint{1, 0}));
+    // A malformed expression and an empty text find nothing.
+    EXPECT_FALSE(v->FindText(u"[a", {0, 0}, EDT_FIND_REGEXP, true, f));
+    EXPECT_FALSE(v->FindText(u"", {0, 0}, 0, true, f));
+    // A block: nothing outside it.
+    EXPECT_FALSE(v->FindTextInBlock(u"end", {0, 0}, {0, 0}, {2, 3}, 0, true, f));
+    EXPECT_TRUE(v->FindTextInBlock(u"end", {0, 0}, {0, 0}, {5, 3}, 0, true, f));
+}
+
+TEST(Find, EveryMatchTheSameInAHiddenView)
+{
+    // A shown view and a hidden one over one buffer go through every match
+    // alike: caret, selection, scroll position and the caret's pixel, also
+    // after tabs and horizontal scrolling.
+    std::u16string text;
+    int expected = 0;
+    for (int i = 0; i < 300; ++i) {
+        if (i % 7 == 3) {
+            text += u"\tx\t" + std::u16string(size_t(i % 90), u'.') + u"motor\r\n";
+            ++expected;
+        } else {
+            text += u"line\r\n";
+        }
+    }
+    auto shown = MakeEditView(text);
+    auto hidden = MakeEditView(u"", &shown->buffer);
+    hidden->hide();
+    EdtPoint pos{0, 0}, found, other;
+    int n = 0;
+    bool scrolledRight = false;
+    while (shown->FindText(u"motor", pos, EDT_FIND_MATCH_CASE, false, found)) {
+        ASSERT_TRUE(hidden->FindText(u"motor", pos, EDT_FIND_MATCH_CASE, false, other));
+        ASSERT_EQ(found, other);
+        shown->HighlightText(found, 5, false);
+        hidden->HighlightText(found, 5, false);
+        const EdtPoint caret = shown->GetCursorPos();
+        EXPECT_EQ(caret, hidden->GetCursorPos());
+        EXPECT_EQ(caret, (EdtPoint{found.ch + 5, found.line}));
+        EdtPoint s1, e1, s2, e2;
+        shown->GetSelection(s1, e1);
+        hidden->GetSelection(s2, e2);
+        EXPECT_EQ(s1, found);
+        EXPECT_EQ(e1, caret);
+        EXPECT_EQ(s2, s1);
+        EXPECT_EQ(e2, e1);
+        EXPECT_EQ(shown->GetTopSubLine(), hidden->GetTopSubLine());
+        EXPECT_EQ(shown->GetOffsetChar(), hidden->GetOffsetChar());
+        scrolledRight = scrolledRight || shown->GetOffsetChar() > 0;
+        // The two tabs reach the second tab stop.
+        const int column = caret.ch - 3 + 2 * shown->GetTabSize();
+        const QPoint p = shown->TextToClient(caret);
+        EXPECT_EQ(p, hidden->TextToClient(caret));
+        EXPECT_EQ(p.x(), shown->GetMarginWidth() + (column - shown->GetOffsetChar()) * shown->GetCharWidth());
+        EXPECT_EQ(p.y(), (caret.line - shown->GetTopSubLine()) * shown->GetLineHeight());
+        pos = caret;
+        ++n;
+    }
+    EXPECT_EQ(n, expected);
+    EXPECT_TRUE(scrolledRight);
+    hidden->show();
+    PumpEvents();
+    EXPECT_EQ(hidden->inputMethodQuery(Qt::ImCursorRectangle).toRect().topLeft(),
+              shown->TextToClient(shown->GetCursorPos()));
+}
+
+TEST(Find, MultiLineMatchesMapByLineLengths)
+{
+    // Line 0 holds a lone LF, which the buffer keeps inside the line.
+    auto v = MakeEditView(u"");
+    int el, ec;
+    v->buffer.InsertText(nullptr, 0, 0, u"p\nq x\r\ny z", el, ec, 0);
+    EdtPoint f;
+    ASSERT_TRUE(v->FindText(u"x\\ny", {0, 0}, EDT_FIND_REGEXP, false, f));
+    EXPECT_EQ(f, (EdtPoint{4, 0}));
+    // U+0000 and lone surrogates are searched like other characters.
+    SetText(v->buffer, std::u16string(u"a\0b\xD800" u"c", 5));
+    ASSERT_TRUE(v->FindText(std::u16string(u"\0b\xD800", 3), {0, 0}, 0, false, f));
+    EXPECT_EQ(f, (EdtPoint{1, 0}));
+}
+
+TEST(Find, DialogFindNextPreviousAndFindFlags)
+{
+    auto v = MakeEditView(u"alpha beta\r\nbeta gamma\r\nbeta");
+    v->SetCursorPos({0, 0});
+    OnNextModal<CFindTextDlg>([](CFindTextDlg* d) {
+        auto* combo = FindChild<CHistoryCombo>(d, QStringLiteral("c8605"));
+        ASSERT_NE(combo, nullptr);
+        EXPECT_EQ(combo->currentText(), QStringLiteral("alpha"));  // the word at the caret
+        combo->setEditText(QString());
+        EXPECT_FALSE(FindChild<QPushButton>(d, QStringLiteral("c1"))->isEnabled());
+        combo->setEditText(QStringLiteral("beta"));
+        // The regular-expression box clears and disables whole word.
+        auto* word = FindChild<QCheckBox>(d, QStringLiteral("c8603"));
+        word->setChecked(true);
+        FindChild<QCheckBox>(d, QStringLiteral("c8606"))->setChecked(true);
+        EXPECT_FALSE(word->isChecked());
+        EXPECT_FALSE(word->isEnabled());
+        FindChild<QCheckBox>(d, QStringLiteral("c8606"))->setChecked(false);
+        word->setChecked(true);
+        Click(FindChild<QPushButton>(d, QStringLiteral("c1")));
+    });
+    PressKey(v.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(SelectedText(*v), QStringLiteral("beta"));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{10, 0}));
+    uint32_t flags = 0;
+    ASSERT_TRUE(EdtReg::LoadNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"FindFlags", flags));
+    EXPECT_EQ(flags, EDT_FIND_WHOLE_WORD);
+    PressKey(v.get(), Qt::Key_F3);
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{4, 1}));
+    // Find previous searches upwards once and keeps the stored direction.
+    PressKey(v.get(), Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{6, 0}));
+    PressKey(v.get(), Qt::Key_F3);  // from the caret: the same match again
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{10, 0}));
+    // Not found: the message.
+    PromptScript prompts({ui::IDOK});
+    auto w = MakeEditView(u"nothing here");
+    OnNextModal<CFindTextDlg>([](CFindTextDlg* d) {
+        FindChild<CHistoryCombo>(d, QStringLiteral("c8605"))->setEditText(QStringLiteral("zzz"));
+        Click(FindChild<QPushButton>(d, QStringLiteral("c1")));
+        // The dialog stays open after the message.
+        EXPECT_TRUE(d->isVisible());
+        Click(FindChild<QPushButton>(d, QStringLiteral("c2")));
+    });
+    RunCmd(*w, ID_EDIT_FIND);
+    ASSERT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Nemohu najít řetězec \"zzz\""));
+}
+
+TEST(Find, IncrementalSearchWithStatusTexts)
+{
+    ui::MainFrameBase frame;
+    frame.CreateStatusBar({0, ID_EDT_INDICATOR_POSITION});
+    ResetSourceTypes();
+    auto* v = new TestEditView;
+    SetText(v->buffer, u"xx a yy\r\nabc");
+    v->AttachToBuffer();
+    v->SetFont(TestFont());
+    frame.setCentralWidget(v);
+    frame.resize(500, 300);
+    frame.show();
+    v->setFocus();
+    PumpEvents();
+    v->SetSelection({0, 0}, {2, 0});
+    v->SetCursorPos({2, 0});
+    // Commands go straight to the view (no application routes them here);
+    // typed keys pass the frame.
+    RunCmd(*v, ID_EDT_INCREMENTAL_FORWARD);
+    EXPECT_TRUE(v->IsIncrementalSearch());
+    TypeText(v, QStringLiteral("a"));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{4, 0}));
+    const int beeps = ui::BeepCount();
+    TypeText(v, QStringLiteral("b"));  // "ab" is on the next line
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 1}));
+    TypeText(v, QStringLiteral("x"));  // "abx" fails
+    EXPECT_FALSE(v->IsIncrementalFound());
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    TypeText(v, QStringLiteral("c"));  // ignored with a beep
+    EXPECT_EQ(v->GetIncrementalText(), u"abx");
+    EXPECT_EQ(ui::BeepCount(), beeps + 2);
+    ui::CmdUI pane(ID_EDT_INDICATOR_POSITION);
+    v->UpdateCommand(pane);
+    EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Přírůstkové hledání neuspělo: abx"));
+    RunCmd(*v, 37002);
+    EXPECT_EQ(v->GetIncrementalText(), u"ab");
+    v->UpdateCommand(pane);
+    EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Přírůstkové hledání: ab"));
+    // Esc restores the selection and caret from before Ctrl+I; the idle
+    // text comes back once.
+    PressKey(v, Qt::Key_Escape);
+    EXPECT_FALSE(v->IsIncrementalSearch());
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 0}));
+    EXPECT_EQ(SelectedText(*v), QStringLiteral("xx"));
+    v->UpdateCommand(pane);
+    EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), frame.GetStatusBar()->IdleText());
+    // Backwards, and any other editor command ends it.
+    v->SetCursorPos({3, 1});
+    RunCmd(*v, ID_EDT_INCREMENTAL_BACKWARD);
+    TypeText(v, QStringLiteral("a"));
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{1, 1}));  // the match selected, caret at its end
+    v->UpdateCommand(pane);
+    EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Zpětné přírůstkové hledání: a"));
+    RunCmd(*v, 37120);
+    EXPECT_FALSE(v->IsIncrementalSearch());
+}
+
+TEST(Find, StornoAndAChangeUnderTheSearchCancelIt)
+{
+    edt::SetSearchProgressDelay(0);
+    std::u16string big;
+    for (int i = 0; i < 60000; ++i)
+        big += u"some ordinary line of text without the word\r\n";
+    auto v = MakeEditView(big);
+    PromptScript prompts;  // no message may appear
+    // Storno of the progress dialog: not found, no message.
+    QTimer::singleShot(0, [] {
+        if (QWidget* d = QApplication::activeModalWidget())
+            if (auto* b = d->findChild<QPushButton*>(QStringLiteral("c2")))
+                b->click();
+    });
+    v->SetLastSearch(u"needle", 0);
+    RunCmd(*v, ID_EDIT_REPEAT);
+    EXPECT_TRUE(v->LastFindCancelled());
+    // A reload posted so that it runs while the dialog is up.
+    testsupport::TempDir dir;
+    dir.Write("x.txt", "short\r\nfile\r\n");
+    QTimer::singleShot(0, [&] { v->buffer.LoadFromFile(QString::fromStdString(dir / "x.txt").toStdU16String()); });
+    RunCmd(*v, ID_EDIT_REPEAT);
+    EXPECT_TRUE(v->LastFindCancelled());
+    EXPECT_EQ(v->GetLineCount(), 3);
+    EXPECT_TRUE(prompts.Texts().empty());
+    edt::SetSearchProgressDelay(500);
+}
