@@ -165,6 +165,7 @@ function(sw_check_qt_free)
     file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${dir})
     if(NOT (rel MATCHES "^platform/sys(/|$)" OR rel MATCHES "^tools/cssim(/|$)"
             OR rel MATCHES "^res/text(/|$)"
+            OR rel MATCHES "^uilib/dock(/|$)"
             OR rel MATCHES "^core/(common|projfile|build|compout)(/|$)"
             OR (rel MATCHES "^link(/|$)" AND NOT rel MATCHES "^link/ui(/|$)")))
       continue()

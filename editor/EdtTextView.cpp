@@ -25,10 +25,7 @@ class EdtViewLines final : public edt::ILayoutLines
 public:
     explicit EdtViewLines(CEdtTextView& v) : m_v(v) {}
     int LayoutLineCount() const override { return m_v.GetLineCount(); }
-    std::u16string_view LayoutLine(int line) const override
-    {
-        return {m_v.GetLineChars(line), static_cast<size_t>(m_v.GetLineLength(line))};
-    }
+    std::u16string_view LayoutLine(int line) const override { return m_v.LineForSearch(line); }
     int LayoutTabSize() const override { return m_v.GetTabSize(); }
     void LayoutBreaks(int line, std::vector<int>& breaks) const override
     {

@@ -433,6 +433,8 @@ private:
     bool MatchLine(int line, int from, int limit, bool last, int& pos, int& len);
     // The buffer's line in one lookup (the view's lines when it has none).
     std::u16string_view LineForSearch(int line) const;
+    // SetSelection for points already inside the text.
+    void SetSelectionInText(EdtPoint start, EdtPoint end);
 
     // caches
     EdtLogFont m_logFont{};

@@ -47,11 +47,18 @@ QPoint CEdtTextView::TextToClient(EdtPoint pt)
 {
     EnsureCacheSize();
     pt.line = std::clamp(pt.line, 0, GetLineCount() - 1);
-    pt.ch = std::clamp(pt.ch, 0, GetLineLength(pt.line));
     int x = 0, y = 0;
-    if (m_wordWrap && m_parser)
+    if (m_wordWrap && m_parser) {
+        pt.ch = std::clamp(pt.ch, 0, GetLineLength(pt.line));
         GetSubLines(pt.line);  // the line's own count before the sums
-    edt::TextPointToClient(Layout(), m_subLines, Metrics(), pt, x, y);
+        edt::TextPointToClient(Layout(), m_subLines, Metrics(), pt, x, y);
+        return {x, y};
+    }
+    // No breaks: the line is read once for the clamp and the column.
+    static const std::vector<int> noBreaks;
+    const std::u16string_view text = LineForSearch(pt.line);
+    pt.ch = std::clamp(pt.ch, 0, static_cast<int>(text.size()));
+    edt::LinePointToClient(text, noBreaks, m_subLines.SumBefore(pt.line), m_tabSize, Metrics(), pt.ch, x, y);
     return {x, y};
 }
 
@@ -60,10 +67,15 @@ void CEdtTextView::EnsureVisible(EdtPoint pt)
     if (GetLineCount() <= 0)
         return;
     pt.line = std::clamp(pt.line, 0, GetLineCount() - 1);
-    pt.ch = std::clamp(pt.ch, 0, GetLineLength(pt.line));
+    // The line is read once for the clamp, the sub-line and the column.
+    const std::u16string_view text = LineForSearch(pt.line);
+    const int length = static_cast<int>(text.size());
+    pt.ch = std::clamp(pt.ch, 0, length);
     std::vector<int> breaks;
     GetLineBreaks(pt.line, breaks);
-    const int sub = GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, GetLineLength(pt.line), pt.ch).sub;
+    const int sub = GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, length, pt.ch).sub;
+    // Without word wrap the line is one sub-line: the column from its start.
+    const int col = m_wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_tabSize);
     const int lines = std::max(GetScreenLines(), 1);
     int top = m_topSubLine;
     if (sub < top)
@@ -77,7 +89,6 @@ void CEdtTextView::EnsureVisible(EdtPoint pt)
         scrolled = true;
     }
     if (!m_wordWrap) {
-        const int col = CalculateActualOffset(pt.line, pt.ch);
         const int chars = std::max(GetScreenChars(), 1);
         int off = m_offsetChar;
         if (col < off)
@@ -136,8 +147,11 @@ void CEdtTextView::SetSelection(EdtPoint start, EdtPoint end)
         p.ch = std::clamp(p.ch, 0, GetLineLength(p.line));
         return p;
     };
-    start = clampPt(start);
-    end = clampPt(end);
+    SetSelectionInText(clampPt(start), clampPt(end));
+}
+
+void CEdtTextView::SetSelectionInText(EdtPoint start, EdtPoint end)
+{
     if (start == m_selStart && end == m_selEnd)
         return;
     if (!(start == m_selStart)) {
@@ -171,6 +185,8 @@ bool CEdtTextView::IsInsideSelection(EdtPoint pt)
 
 void CEdtTextView::InvalidateLines(int first, int last)
 {
+    if (!isVisible())
+        return;  // a hidden widget takes no updates
     if (first > last)
         std::swap(first, last);
     const int lh = GetLineHeight();
@@ -188,6 +204,8 @@ void CEdtTextView::InvalidateLines(int first, int last)
 
 void CEdtTextView::InvalidateFromLine(int line)
 {
+    if (!isVisible())
+        return;  // a hidden widget takes no updates
     line = std::clamp(line, 0, GetLineCount() - 1);
     const int64_t y0 = int64_t(GetSubLineIndex(line) - m_topSubLine) * GetLineHeight();
     const QRect c = ClientRect();
@@ -231,7 +249,8 @@ void CEdtTextView::UpdateCaret()
 void CEdtTextView::UpdateCaretBlink()
 {
     m_caretOn = true;
-    const int flash = QApplication::cursorFlashTime();
+    // The style hint only when it matters: reading it is not free.
+    const int flash = m_focused ? QApplication::cursorFlashTime() : 0;
     if (m_focused && flash > 0)
         m_caretTimer->start(flash / 2);
     else

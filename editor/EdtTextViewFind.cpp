@@ -338,8 +338,12 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
     const int count = GetLineCount();
     auto clampPt = [&](EdtPoint p) {
         p.line = std::clamp(p.line, 0, count - 1);
-        if (p.ch != kLineEnd)  // kLineEnd: the line's end, whatever its length
-            p.ch = std::clamp(p.ch, 0, GetLineLength(p.line));
+        // kLineEnd: the line's end, whatever its length; a line start needs
+        // no look at the line.
+        if (p.ch <= 0)
+            p.ch = 0;
+        else if (p.ch != kLineEnd)
+            p.ch = std::min(p.ch, GetLineLength(p.line));
         return p;
     };
     blockStart = clampPt(blockStart);
@@ -456,26 +460,29 @@ bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
 {
     const int count = GetLineCount();
     pt.line = std::clamp(pt.line, 0, count - 1);
-    pt.ch = std::clamp(pt.ch, 0, GetLineLength(pt.line));
+    // Each line is read once: its length serves the clamps and the end.
+    int lineLength = int(LineForSearch(pt.line).size());
+    pt.ch = std::clamp(pt.ch, 0, lineLength);
     EdtPoint end = pt;
     int rest = std::max(length, 0);
     while (rest > 0) {
-        const int avail = GetLineLength(end.line) - end.ch;
+        const int avail = lineLength - end.ch;
         if (rest <= avail) {
             end.ch += rest;
             break;
         }
         if (end.line + 1 >= count) {
-            end.ch = GetLineLength(end.line);
+            end.ch = lineLength;
             break;
         }
         rest -= avail + 1;  // the line end counts as one
         end = {0, end.line + 1};
+        lineLength = int(LineForSearch(end.line).size());
     }
     m_cursorPos = reverse ? pt : end;
     m_anchor = m_cursorPos;
     m_idealCharPos = -1;  // computed by the next vertical move
-    SetSelection(pt, end);
+    SetSelectionInText(pt, end);  // both inside the text already
     const int top = m_topSubLine, offset = m_offsetChar;
     // A match off the screen comes into its upper third, so that the next
     // ones below it are in sight without a scroll each.

@@ -410,13 +410,18 @@ void TextPointToClient(const ILayoutLines& lines, const BlockedCounts& subLines,
                        const ViewMetrics& m, EdtPoint pt, int& x, int& y)
 {
     const int line = ClampLine(lines, pt.line);
-    const std::u16string_view text = lines.LayoutLine(line);
-    const std::vector<int> breaks = Breaks(lines, line);
-    const SubLinePos p = SubLineOf(breaks, Len(text), pt.ch);
-    const int64_t screen = subLines.SumBefore(line) + p.sub - m.topSubLine;
+    LinePointToClient(lines.LayoutLine(line), Breaks(lines, line), subLines.SumBefore(line),
+                      lines.LayoutTabSize(), m, pt.ch, x, y);
+}
+
+void LinePointToClient(std::u16string_view text, const std::vector<int>& breaks, int64_t subLinesBefore,
+                       int tabSize, const ViewMetrics& m, int ch, int& x, int& y)
+{
+    const SubLinePos p = SubLineOf(breaks, Len(text), ch);
+    const int64_t screen = subLinesBefore + p.sub - m.topSubLine;
     y = static_cast<int>(std::clamp<int64_t>(screen * m.lineHeight, -(1 << 30), 1 << 30));
-    const int t = lines.LayoutTabSize();
-    const int col = CharToColumn(text, pt.ch, t) - CharToColumn(text, p.start, t);
+    const int t = tabSize;
+    const int col = CharToColumn(text, ch, t) - CharToColumn(text, p.start, t);
     const int64_t px = int64_t(col - m.offsetChar) * m.charWidth + m.marginWidth;
     x = static_cast<int>(std::clamp<int64_t>(px, -(1 << 30), 1 << 30));
 }

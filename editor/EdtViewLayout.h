@@ -125,6 +125,10 @@ EdtPoint ClientToTextPoint(const ILayoutLines& lines, const BlockedCounts& subLi
 // The client pixel of a text point (the top left corner of its cell).
 void TextPointToClient(const ILayoutLines& lines, const BlockedCounts& subLines,
                        const ViewMetrics& m, EdtPoint pt, int& x, int& y);
+// The same for character ch of a line already at hand: its text, breaks,
+// the sub-lines above it and the tab size.
+void LinePointToClient(std::u16string_view text, const std::vector<int>& breaks, int64_t subLinesBefore,
+                       int tabSize, const ViewMetrics& m, int ch, int& x, int& y);
 // The screen column of a point within its sub-line.
 int ScreenColumnOf(const ILayoutLines& lines, EdtPoint pt);
 // The point of a screen column on the sub-line sub of line (past the end:

@@ -24,6 +24,8 @@
 #include <QToolTip>
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -137,7 +139,25 @@ bool CKVTToolBar::CreateEx(QWidget* parent, uint32_t ctrlStyle, uint32_t style, 
     CKVTDrawingData::Instance(); // the shared cursors and fonts
     if (std::find(s_bars.begin(), s_bars.end(), this) == s_bars.end())
         s_bars.push_back(this);
+    m_dropTarget.Register(this);
+    setAcceptDrops(true);
     return ControlBar::Create(parent, style, id);
+}
+
+void CKVTToolBar::dragEnterEvent(QDragEnterEvent* e)
+{
+    // Taken, so that the frame never sees it; the moves decide the effect.
+    e->accept();
+}
+
+void CKVTToolBar::dragMoveEvent(QDragMoveEvent* e)
+{
+    e->ignore();
+}
+
+void CKVTToolBar::dropEvent(QDropEvent* e)
+{
+    e->ignore();
 }
 
 // --- statics -----------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "platform/sys/ObjectArchive.h"
 #include "platform/ui/ControlBar.h"
 #include "uilib/KVTToolbarButton.h"
+#include "uilib/KVTToolbarDropTarget.h"
 #include "uilib/KVTToolbarImageList.h"
 #include "uilib/KvtToolbarLayout.h"
 
@@ -18,6 +19,11 @@
 #include <map>
 #include <memory>
 #include <vector>
+
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QMimeData;
 
 class CKVTToolBar;
 class CCustomizeButton;
@@ -90,6 +96,28 @@ public:
     virtual void RepositionButtons();
     virtual bool OnSendCommand(CKVTToolbarButton*) { return false; }
     virtual bool IsPopupMenuBar() const { return false; }
+    // The drop of a dragged button (customisation); the drop effect.
+    virtual int OnDragEnter(const QMimeData* data, int effect, const QPoint& point)
+    {
+        (void)data;
+        (void)effect;
+        (void)point;
+        return 0;
+    }
+    virtual int OnDragOver(const QMimeData* data, int effect, const QPoint& point)
+    {
+        return OnDragEnter(data, effect, point);
+    }
+    virtual bool OnDrop(const QMimeData* data, int effect, const QPoint& point)
+    {
+        (void)data;
+        (void)effect;
+        (void)point;
+        return false;
+    }
+    virtual void OnDragLeave() {}
+    CKVTToolbarDropTarget& DropTarget() { return m_dropTarget; }
+    bool RegistersWithFrame() const override { return !IsPopupMenuBar(); }
     virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz);
     virtual bool OnMenuKey(int) { return false; }
     virtual void OnCustomizeMode(bool on);
@@ -236,6 +264,11 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    // A platform drag from outside shows no drop effect and never reaches
+    // the frame: enter is taken, every move refused.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -259,6 +292,7 @@ private:
 
     std::array<CKVTToolbarImageList, IMAGES_COUNT> m_ownImages;
     bool m_locked = false;
+    CKVTToolbarDropTarget m_dropTarget;
     bool m_textLabels = false;
     bool m_labelsTaller = false;
     int m_labelHeight = 0;

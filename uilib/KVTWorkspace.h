@@ -1,32 +1,21 @@
 #pragma once
-// Stand-in for the workspace of the toolbar and menu library: it creates
-// the context-menu and keyboard managers and shows the registered context
-// menus.  The customisable toolbars, menus, keyboard and
-// mouse managers with their saved layout under "KVTWorkspace" will replace
-// this file.
+// The workspace of the toolbar and menu library, the application object's
+// second base: it names the registry section of the library's state, owns
+// the keyboard, context-menu and mouse managers it created, and loads and
+// saves the whole user-interface state of the main frame in one order.
 
 #include "uilib/KVTContextMenuManager.h"
+#include "uilib/KVTKeyboardManager.h"
+#include "uilib/KVTMouseManager.h"
 
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
-#include <memory>
-#include <utility>
-#include <vector>
 
+class CKVTFrameHelper;
 class QWidget;
-
-// Stand-in of the keyboard manager: one per process.  It knows no keys yet.
-class CKVTKeyboardManager
-{
-public:
-    CKVTKeyboardManager();
-    virtual ~CKVTKeyboardManager();
-    static CKVTKeyboardManager* Instance();
-    // The shortcut text of a command in the frame's tables; FALSE: none.
-    virtual bool FindDefaultAccelerator(uint32_t command, QString& text, QWidget* frame);
-};
 
 class CKVTWorkspace
 {
@@ -36,18 +25,46 @@ public:
     CKVTWorkspace(const CKVTWorkspace&) = delete;
     CKVTWorkspace& operator=(const CKVTWorkspace&) = delete;
 
-    // Each creates its manager once; FALSE when it exists already.
-    bool InitContextMenuManager();
-    bool InitKeyboardManager();
-    // The context-menu manager, created on demand.
-    CKVTContextMenuManager* GetContextMenuManager();
-    CKVTKeyboardManager* GetKeyboardManager() const { return m_keyboard.get(); }
-    // Shows a registered context menu through the manager; FALSE without one.
-    bool ShowPopupMenu(uint32_t menuId, const QPoint& screenPoint, QWidget* owner);
     // The workspace of the process (set by the constructor), or null.
     static CKVTWorkspace* Instance();
+    // "SOFTWARE\ORNA\Strandwork\KVTWorkspace\"
+    static QString WorkspacePath();
+
+    // Each creates its manager when none exists; FALSE (nothing changes)
+    // when one exists already.
+    bool InitContextMenuManager();
+    bool InitKeyboardManager();
+    bool InitMouseManager();
+    // The managers, created on demand.
+    CKVTContextMenuManager* GetContextMenuManager();
+    CKVTKeyboardManager* GetKeyboardManager();
+    CKVTMouseManager* GetMouseManager();
+
+    const QString& SectionName() const { return m_section; }
+
+    virtual bool LoadState(const QString* section, CKVTFrameHelper* helper);
+    virtual bool CleanState(const QString* section);
+    virtual bool SaveState(const QString* section, CKVTFrameHelper* helper);
+    // Runs the command bound to a view id's double-click along the route of
+    // the view's frame; FALSE (with a beep) without one, FALSE without a
+    // beep when there is no mouse manager.
+    virtual bool OnViewDoubleClick(QWidget* view, int viewId);
+    // Shows a registered context menu through the manager; FALSE without one.
+    virtual bool ShowPopupMenu(uint32_t menuId, const QPoint& screenPoint, QWidget* owner);
+    virtual void OnClosingMainFrame(CKVTFrameHelper* helper);
+    virtual void OnBeforeLoadState() {}
+    virtual void OnAfterLoadState() {}
+    virtual void OnBeforeSaveState() {}
+    virtual void OnAfterSaveState() {}
+
+    // "WindowPlacement": "MainWindowRect", "Flags", "ShowCmd".
+    bool LoadWindowPlacement(QRect& rect, uint32_t& flags, uint32_t& showCmd);
+    bool StoreWindowPlacement(const QRect& rect, uint32_t flags, uint32_t showCmd);
 
 private:
-    std::unique_ptr<CKVTContextMenuManager> m_contextMenus;
-    std::unique_ptr<CKVTKeyboardManager> m_keyboard;
+    QString m_section = QStringLiteral("KVTWorkspace");
+    // The managers this object created (and deletes).
+    CKVTKeyboardManager* m_ownKeyboard = nullptr;
+    CKVTContextMenuManager* m_ownContextMenus = nullptr;
+    CKVTMouseManager* m_ownMouse = nullptr;
 };

@@ -57,6 +57,26 @@ public:
         (void)globalPoint;
     }
 
+    // "KVTTOOLBAR_CUSTOMIZE": the customisation mode starts or ends.
+    virtual void OnToolbarCustomize(bool mode) { (void)mode; }
+    // "KVTTOOLBAR_CUSTOMIZEHELP": help for a page of the customisation sheet.
+    virtual void OnToolbarCustomizeHelp(int page, QWidget* sheet)
+    {
+        (void)page;
+        (void)sheet;
+    }
+    // "KVTTOOLBAR_CREATE" / "KVTTOOLBAR_DELETE": user toolbars.
+    virtual CKVTToolBar* CreateUserToolbar(const QString& name)
+    {
+        (void)name;
+        return nullptr;
+    }
+    virtual bool DeleteUserToolbar(CKVTToolBar* bar)
+    {
+        (void)bar;
+        return false;
+    }
+
     // The hooks of the frame w belongs to: the first widget up w's parent
     // chain (its window included) that implements them, else the
     // application's main window when it does, else null.

@@ -105,7 +105,11 @@ const std::string& SourcePath()
             out += "\r\n";
         }
         std::ofstream(p, std::ios::binary).write(out.data(), std::streamsize(out.size()));
-        std::atexit([] { std::remove(SourcePath().c_str()); });
+        // Removed at exit through a copy: the exit handler runs after the
+        // static string has been destroyed.
+        static char name[512];
+        std::snprintf(name, sizeof name, "%s", p.c_str());
+        std::atexit([] { std::remove(name); });
         return p;
     }();
     return path;

@@ -37,9 +37,13 @@ const std::string& BenchDir()
         std::string tmpl = (fs::temp_directory_path() / "sw-bench-XXXXXX").string();
         if (!::mkdtemp(tmpl.data()))
             std::abort();
+        // Removed at exit through a copy: the exit handler runs after the
+        // static string has been destroyed.
+        static char name[512];
+        std::snprintf(name, sizeof name, "%s", tmpl.c_str());
         std::atexit([] {
             std::error_code ec;
-            fs::remove_all(BenchDir(), ec);
+            fs::remove_all(name, ec);
         });
         return tmpl;
     }();

@@ -6,6 +6,7 @@
 #include "platform/ui/StatusBar.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -129,6 +130,12 @@ MainFrameBase::~MainFrameBase()
     // The MDI area activates other windows while it is taken down.
     if (m_area)
         disconnect(m_area, nullptr, this, nullptr);
+}
+
+QString Application::HelpFilePath()
+{
+    const QFileInfo exe(QCoreApplication::applicationFilePath());
+    return QCoreApplication::applicationDirPath() + u'/' + exe.completeBaseName() + QStringLiteral(".chm");
 }
 
 bool MainFrameBase::LoadFrame(uint32_t resourceId)

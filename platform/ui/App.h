@@ -54,6 +54,14 @@ public:
     // for example) than a view or a frame, that target comes first.
     std::vector<CommandTarget*> CommandRoute() const;
 
+    // The help file: the program folder plus the program file's stem and
+    // ".chm".
+    static QString HelpFilePath();
+
+    // How the main frame is shown (1 normal, 3 maximised, 2, 6 or 7
+    // minimised).
+    int m_nCmdShow = 1;
+
 private:
     DocManager m_docs;
     QPointer<MainFrameBase> m_mainWnd;

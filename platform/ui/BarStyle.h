@@ -48,4 +48,30 @@ constexpr uint32_t LM_VERTDOCK = 0x10;
 constexpr uint32_t LM_LENGTHY = 0x20;
 constexpr uint32_t LM_COMMIT = 0x40;
 
+// The control ids of the four dock sites of a frame; a floating bar reports
+// DOCKBAR_FLOAT as its site.
+constexpr uint32_t DOCKBAR_TOP = 0xE81B;      // 59419
+constexpr uint32_t DOCKBAR_LEFT = 0xE81C;     // 59420
+constexpr uint32_t DOCKBAR_RIGHT = 0xE81D;    // 59421
+constexpr uint32_t DOCKBAR_BOTTOM = 0xE81E;   // 59422
+constexpr uint32_t DOCKBAR_FLOAT = 0xE81F;    // 59423
+
+// The alignment bit of a site id (0 for anything else).
+constexpr uint32_t DockSiteAlignment(uint32_t siteId)
+{
+    return siteId == DOCKBAR_TOP      ? CBRS_ALIGN_TOP
+           : siteId == DOCKBAR_LEFT   ? CBRS_ALIGN_LEFT
+           : siteId == DOCKBAR_RIGHT  ? CBRS_ALIGN_RIGHT
+           : siteId == DOCKBAR_BOTTOM ? CBRS_ALIGN_BOTTOM
+                                      : 0;
+}
+constexpr bool IsDockSiteId(uint32_t id)
+{
+    return id >= DOCKBAR_TOP && id <= DOCKBAR_BOTTOM;
+}
+constexpr bool IsHorizontalSite(uint32_t id)
+{
+    return id == DOCKBAR_TOP || id == DOCKBAR_BOTTOM;
+}
+
 } // namespace ui

@@ -154,8 +154,23 @@ bool UpdateCommandUITo(const std::vector<CommandTarget*>& route, CmdUI& ui, bool
     return false;
 }
 
+namespace {
+CommandGate& Gate()
+{
+    static CommandGate gate;
+    return gate;
+}
+} // namespace
+
+void SetCommandGate(CommandGate gate)
+{
+    Gate() = std::move(gate);
+}
+
 bool SendCommand(uint32_t id)
 {
+    if (Gate() && !Gate()(id))
+        return false;
     bool handled = SendCommandTo(CurrentRoute(), id);
     if (QCoreApplication::instance())
         IdleUpdater::Instance().Invalidate();

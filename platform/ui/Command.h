@@ -131,6 +131,10 @@ std::vector<CommandTarget*> CurrentRoute();
 // Runs the command through the route synchronously; the first target that
 // handles it wins.  False when nobody handled it.
 bool SendCommand(uint32_t id);
+// A gate that every sent command passes first (and a posted one when it
+// comes to run); false refuses the command.  An empty gate lets all pass.
+using CommandGate = std::function<bool(uint32_t id)>;
+void SetCommandGate(CommandGate gate);
 // Queues the command: it runs from the event loop after the current handler
 // has returned.
 void PostCommand(uint32_t id);

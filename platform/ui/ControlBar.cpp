@@ -1,11 +1,14 @@
 #include "platform/ui/ControlBar.h"
 
+#include <QMouseEvent>
+
 namespace ui {
 
 ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {}
 
 ControlBar::~ControlBar()
 {
+    m_dockContext.reset();
     if (m_client)
         IdleUpdater::Instance().RemoveClient(this);
 }
@@ -19,8 +22,55 @@ bool ControlBar::Create(QWidget* parent, uint32_t style, uint32_t id)
     m_barStyle = style & CBRS_ALL;
     m_created = true;
     UpdateInsets();
+    if (auto* frame = dynamic_cast<DockingFrame*>(m_owner.data()); frame && RegistersWithFrame())
+        frame->AddControlBar(this);
     setVisible((style & WS_VISIBLE) != 0);
     return true;
+}
+
+void ControlBar::EnableDocking(uint32_t sides)
+{
+    m_dockSides = sides & CBRS_ALIGN_ANY;
+    if (!m_dockSides) {
+        m_dockContext.reset();
+        return;
+    }
+    if (!m_dockContext)
+        if (auto* frame = dynamic_cast<DockingFrame*>(m_owner.data()))
+            m_dockContext = frame->CreateDockContext(this);
+}
+
+void ControlBar::SetDockContext(std::unique_ptr<DockContext> context)
+{
+    m_dockContext = std::move(context);
+}
+
+void ControlBar::SetDockSiteId(uint32_t id)
+{
+    m_siteId = id;
+    OnDockSiteChanged(id);
+}
+
+void ControlBar::mousePressEvent(QMouseEvent* e)
+{
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        ControlBar::mouseDoubleClickEvent(e);
+        return;
+    }
+    if (e->button() == Qt::LeftButton && m_dockContext) {
+        m_dockContext->StartDrag(e->globalPosition().toPoint());
+        return;
+    }
+    QWidget::mousePressEvent(e);
+}
+
+void ControlBar::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton && m_dockContext) {
+        m_dockContext->ToggleDocking();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(e);
 }
 
 void ControlBar::SetBarStyle(uint32_t style)

@@ -6,6 +6,7 @@
 
 #include "platform/ui/BarStyle.h"
 #include "platform/ui/Command.h"
+#include "platform/ui/DockContext.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -31,8 +32,48 @@ public:
     bool IsFloating() const { return (m_barStyle & CBRS_FLOATING) != 0; }
     bool IsHorizontal() const { return (m_barStyle & CBRS_ORIENT_HORZ) != 0; }
     bool IsCreated() const { return m_created; }
-    // Docking comes later: until then no bar has a dock context.
-    bool HasDockContext() const { return false; }
+    // --- docking ---
+    // Gives the bar a dock context from its frame (CBRS_ALIGN_ bits; 0 =
+    // none).
+    void EnableDocking(uint32_t sides);
+    uint32_t GetEnabledAlignment() const { return m_dockSides; }
+    bool HasDockContext() const { return m_dockContext != nullptr; }
+    DockContext* GetDockContext() const { return m_dockContext.get(); }
+    // A bar may install its own context (sizing bars do).
+    void SetDockContext(std::unique_ptr<DockContext> context);
+    // The site the bar lies in (DOCKBAR_TOP ... DOCKBAR_BOTTOM), DOCKBAR_FLOAT
+    // when floating, 0 before it was docked anywhere.
+    uint32_t GetDockSiteId() const { return m_siteId; }
+    // Set by the docking engine; calls OnDockSiteChanged.
+    void SetDockSiteId(uint32_t id);
+    // The frame the bar docks in (its owner).
+    QWidget* GetDockingFrame() const { return m_owner; }
+    // Whether the bar is meant to be shown (its own visibility, whatever
+    // its floating frame does).
+    bool IsVisible() const { return !isHidden(); }
+    // Whether the bar registers with its frame (popup menu bars do not).
+    virtual bool RegistersWithFrame() const { return true; }
+    // Hooks of sizing bars: the new site on each dock, float or move, and
+    // "being shown in a site".
+    virtual void OnDockSiteChanged(uint32_t siteId) { (void)siteId; }
+    virtual void OnShownInSite() {}
+
+    // Where the bar was last docked and last floated (for ToggleDocking and
+    // the stored dock layout).
+    struct DockMemory
+    {
+        uint32_t dockId = 0;
+        int row = 0;
+        int pos = 0;
+        bool hasFloat = false;
+        QPoint floatPos;
+        bool horz = true;
+    };
+    DockMemory& Memory() { return m_memory; }
+    const DockMemory& Memory() const { return m_memory; }
+    // The position the bar keeps along its dock row.
+    int DockPos() const { return m_dockPos; }
+    void SetDockPos(int pos) { m_dockPos = pos; }
 
     // The border sizes (left, top, right, bottom).
     void SetBorders(int left, int top, int right, int bottom);
@@ -57,6 +98,10 @@ protected:
     void UpdateInsets();
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
+    // A left press on the bar's own area starts a dock drag; a double-click
+    // toggles docking.
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
     uint32_t m_barStyle = 0;
@@ -66,6 +111,11 @@ private:
     int m_mruWidth = 32767;
     bool m_created = false;
     bool m_client = false;
+    uint32_t m_dockSides = 0;
+    uint32_t m_siteId = 0;
+    int m_dockPos = 0;
+    DockMemory m_memory;
+    std::unique_ptr<DockContext> m_dockContext;
 };
 
 } // namespace ui

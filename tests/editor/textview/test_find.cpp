@@ -58,6 +58,62 @@ TEST(Find, EngineEdgeCases)
     EXPECT_TRUE(v->FindTextInBlock(u"end", {0, 0}, {0, 0}, {5, 3}, 0, true, f));
 }
 
+TEST(Find, EveryMatchTheSameInAHiddenView)
+{
+    // A shown view and a hidden one over one buffer go through every match
+    // alike: caret, selection, scroll position and the caret's pixel, also
+    // after tabs and horizontal scrolling.
+    std::u16string text;
+    int expected = 0;
+    for (int i = 0; i < 300; ++i) {
+        if (i % 7 == 3) {
+            text += u"\tx\t" + std::u16string(size_t(i % 90), u'.') + u"motor\r\n";
+            ++expected;
+        } else {
+            text += u"line\r\n";
+        }
+    }
+    auto shown = MakeEditView(text);
+    auto hidden = MakeEditView(u"", &shown->buffer);
+    hidden->hide();
+    EdtPoint pos{0, 0}, found, other;
+    int n = 0;
+    bool scrolledRight = false;
+    while (shown->FindText(u"motor", pos, EDT_FIND_MATCH_CASE, false, found)) {
+        ASSERT_TRUE(hidden->FindText(u"motor", pos, EDT_FIND_MATCH_CASE, false, other));
+        ASSERT_EQ(found, other);
+        shown->HighlightText(found, 5, false);
+        hidden->HighlightText(found, 5, false);
+        const EdtPoint caret = shown->GetCursorPos();
+        EXPECT_EQ(caret, hidden->GetCursorPos());
+        EXPECT_EQ(caret, (EdtPoint{found.ch + 5, found.line}));
+        EdtPoint s1, e1, s2, e2;
+        shown->GetSelection(s1, e1);
+        hidden->GetSelection(s2, e2);
+        EXPECT_EQ(s1, found);
+        EXPECT_EQ(e1, caret);
+        EXPECT_EQ(s2, s1);
+        EXPECT_EQ(e2, e1);
+        EXPECT_EQ(shown->GetTopSubLine(), hidden->GetTopSubLine());
+        EXPECT_EQ(shown->GetOffsetChar(), hidden->GetOffsetChar());
+        scrolledRight = scrolledRight || shown->GetOffsetChar() > 0;
+        // The two tabs reach the second tab stop.
+        const int column = caret.ch - 3 + 2 * shown->GetTabSize();
+        const QPoint p = shown->TextToClient(caret);
+        EXPECT_EQ(p, hidden->TextToClient(caret));
+        EXPECT_EQ(p.x(), shown->GetMarginWidth() + (column - shown->GetOffsetChar()) * shown->GetCharWidth());
+        EXPECT_EQ(p.y(), (caret.line - shown->GetTopSubLine()) * shown->GetLineHeight());
+        pos = caret;
+        ++n;
+    }
+    EXPECT_EQ(n, expected);
+    EXPECT_TRUE(scrolledRight);
+    hidden->show();
+    PumpEvents();
+    EXPECT_EQ(hidden->inputMethodQuery(Qt::ImCursorRectangle).toRect().topLeft(),
+              shown->TextToClient(shown->GetCursorPos()));
+}
+
 TEST(Find, MultiLineMatchesMapByLineLengths)
 {
     // Line 0 holds a lone LF, which the buffer keeps inside the line.

@@ -1,0 +1,262 @@
+// The library's MDI frame base: placement, user toolbars, the menu keys,
+// customisation mode and the maximised child.
+
+#include "DockWorld.h"
+
+#include "platform/ui/Accel.h"
+#include "platform/ui/Document.h"
+#include "platform/ui/Prompt.h"
+#include "uilib/KVTRegistryKey.h"
+#include "uilib/KVTWorkspace.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QTimer>
+
+#include "platform/ui/Menu.h"
+#include "uilib/KVTPopupMenu.h"
+
+using namespace docktest;
+
+namespace {
+
+class TestFrame : public CKVTMDIFrameWnd
+{
+public:
+    std::vector<uint32_t> ran;
+    TestFrame()
+    {
+        for (uint32_t id : {57601u, 57602u})
+            MapCommand(id, [this, id] { ran.push_back(id); });
+        SetAccelerators(std::make_unique<ui::AccelTable>(
+            std::vector<ui::Accel>{{ui::FVIRTKEY | ui::FCONTROL, 'O', 57601}}));
+    }
+};
+
+class FrameTest : public DockWorld
+{
+protected:
+    std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
+    CKVTWorkspace workspace;
+    TestFrame* Frame() { return static_cast<TestFrame*>(frame.get()); }
+    void TearDown() override
+    {
+        DockWorld::TearDown();
+        app.reset();
+    }
+    static QString Path(const char* name) { return CKVTWorkspace::WorkspacePath() + QString::fromLatin1(name); }
+};
+
+} // namespace
+
+TEST_F(FrameTest, PlacementIsStoredAndComesBackClippedOrMaximised)
+{
+    Build(new TestFrame);
+    frame->setGeometry(10, 20, 800, 600);
+    frame->close();
+    CKVTRegistryKey key(false, true);
+    ASSERT_TRUE(key.Open(Path("WindowPlacement")));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(key.Read(QStringLiteral("MainWindowRect"), bytes));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size())).toHex(' '),
+              QByteArray("0a 00 00 00 14 00 00 00 2a 03 00 00 6c 02 00 00"));
+    uint32_t show = 0;
+    ASSERT_TRUE(key.Read(QStringLiteral("ShowCmd"), show));
+    EXPECT_EQ(show, 1u);
+
+    // ShowCmd 3 opens maximised.
+    workspace.StoreWindowPlacement(QRect(10, 20, 400, 300), 0, 3);
+    frame.reset(new TestFrame);
+    ASSERT_TRUE(frame->LoadFrame(9200, 0));
+    EXPECT_EQ(frame->geometry(), QRect(10, 20, 400, 300));
+    frame->ActivateFrame();
+    EXPECT_TRUE(frame->isMaximized());
+
+    // Half outside the screens: clipped; wholly outside: not applied.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    workspace.StoreWindowPlacement(QRect(screen.left() - 100, 10, 400, 300), 0, 1);
+    frame.reset(new TestFrame);
+    frame->setGeometry(50, 60, 300, 200);
+    ASSERT_TRUE(frame->LoadFrame(9200, 0));
+    EXPECT_EQ(frame->geometry(), QRect(screen.left(), 10, 300, 300));
+    workspace.StoreWindowPlacement(QRect(screen.right() + 500, 10, 400, 300), 0, 1);
+    frame.reset(new TestFrame);
+    frame->setGeometry(50, 60, 300, 200);
+    ASSERT_TRUE(frame->LoadFrame(9200, 0));
+    EXPECT_EQ(frame->geometry(), QRect(50, 60, 300, 200));
+}
+
+TEST_F(FrameTest, TheEleventhUserToolbarIsRefusedAndDeletingOneRemovesItsKey)
+{
+    Build(new TestFrame);
+    frame->InitUserToolbars(nullptr, 0xE828, 0xE831);
+    std::vector<CKVTToolBar*> bars;
+    for (int i = 0; i < 10; ++i)
+        bars.push_back(frame->CreateUserToolbar(QStringLiteral("User %1").arg(i)));
+    EXPECT_EQ(bars.back()->GetDlgCtrlID(), 0xE831u);
+    EXPECT_TRUE(bars.back()->IsFloating());
+    PromptScript prompts({ui::IDOK});
+    EXPECT_EQ(frame->CreateUserToolbar(QStringLiteral("Too many")), nullptr);
+    ASSERT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Nelze vytvořit více než 10 panelů nástrojů !"));
+    EXPECT_EQ(frame->Helper().UserToolbars().size(), 10u);
+
+    frame->Helper().SaveUserToolbars();
+    const QString key = Path("KVTToolBar-59432");
+    EXPECT_TRUE(CKVTRegistryKey(false, true).Open(key));
+    EXPECT_TRUE(frame->DeleteUserToolbar(bars.front()));
+    EXPECT_FALSE(CKVTRegistryKey(false, true).Open(key));
+    EXPECT_FALSE(frame->DeleteUserToolbar(mainBar));
+    // The freed id is the next one given.
+    EXPECT_EQ(frame->CreateUserToolbar(QStringLiteral("Again"))->GetDlgCtrlID(), 0xE828u);
+}
+
+TEST_F(FrameTest, AltAloneTogglesTheMenuBarFocus)
+{
+    Build(new TestFrame);
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    frame->MdiArea()->setFocus();
+    QTest::keyPress(frame->MdiArea(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(frame->MdiArea(), Qt::Key_Alt, Qt::NoModifier);
+    WaitFor([&] { return menuBar->hasFocus(); }, 2000, "the menu bar has the focus");
+    QTest::keyPress(menuBar, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(menuBar, Qt::Key_Alt, Qt::NoModifier);
+    WaitFor([&] { return !menuBar->hasFocus(); }, 2000, "the focus went back");
+}
+
+TEST_F(FrameTest, CustomisationModeRefusesAcceleratorsMenuAndPostedCommands)
+{
+    Build(new TestFrame);
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    CKVTToolBar::SetCustomizeMode(true);
+    QTest::keyClick(frame->MdiArea(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_FALSE(ui::SendCommand(57602));
+    ui::PostCommand(57602);
+    PumpEvents(20);
+    EXPECT_TRUE(Frame()->ran.empty());
+    CKVTToolBar::SetCustomizeMode(false);
+    QTest::keyClick(frame->MdiArea(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(ui::SendCommand(57602));
+    EXPECT_EQ(Frame()->ran, (std::vector<uint32_t>{57601, 57602}));
+}
+
+TEST_F(FrameTest, AMaximisedChildPutsItsButtonsIntoTheMenuBarAndLosesItsFrame)
+{
+    Build(new TestFrame);
+    auto* child = new ui::ChildFrame;
+    child->setWidget(new QWidget);
+    frame->MdiArea()->addSubWindow(child);
+    child->show();
+    frame->MdiArea()->setActiveSubWindow(child);
+    child->showMaximized();
+    QApplication::processEvents();
+    EXPECT_TRUE(menuBar->IsMaximizeMode());
+    EXPECT_GT(menuBar->CaptionButtonCount(), 0);
+    EXPECT_TRUE(child->windowFlags() & Qt::FramelessWindowHint);
+    child->showNormal();
+    QApplication::processEvents();
+    EXPECT_FALSE(menuBar->IsMaximizeMode());
+    EXPECT_FALSE(child->windowFlags() & Qt::FramelessWindowHint);
+    // No QMenuBar was ever made.
+    EXPECT_EQ(frame->findChild<QMenuBar*>(), nullptr);
+}
+
+TEST_F(FrameTest, TheWindowMenuListsTheChildrenWithTheCurrentOneChecked)
+{
+    Build(new TestFrame);
+    for (const char* title : {"A.plc", "B.plc"}) {
+        auto* child = new ui::ChildFrame;
+        child->setWidget(new QWidget);
+        child->setWindowTitle(QString::fromLatin1(title));
+        frame->MdiArea()->addSubWindow(child);
+        child->show();
+        frame->MdiArea()->setActiveSubWindow(child);
+    }
+    ui::Menu menu;
+    menu.AppendItem(57650, QStringLiteral("&Kaskáda"));
+    auto* popup = new CKVTPopupMenu;
+    popup->SetDestroyMenu(false);
+    ASSERT_TRUE(popup->Create(frame->MdiArea(), 200, 200, &menu, false));
+    CKVTPopupMenuBar* bar = popup->GetMenuBar();
+    ASSERT_EQ(bar->GetCount(), 4);
+    EXPECT_EQ(bar->GetButton(2)->m_text, QStringLiteral("&1 A.plc"));
+    EXPECT_EQ(bar->GetButton(3)->m_id, 65282u);
+    EXPECT_FALSE(bar->GetButton(2)->m_style & TBBS_CHECKED);
+    EXPECT_TRUE(bar->GetButton(3)->m_style & TBBS_CHECKED);
+    popup->CloseChain();
+    QApplication::processEvents();
+    // 65281 activates the first child.
+    EXPECT_TRUE(frame->ExecuteCommand(65281));
+    EXPECT_EQ(frame->MdiArea()->currentSubWindow()->windowTitle(), QStringLiteral("A.plc"));
+}
+
+TEST_F(FrameTest, ContextHelpWithAMissingHelpFileShows4530Once)
+{
+    Build(new TestFrame);
+    PromptScript prompts({ui::IDOK});
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(frame->IsInHelpMode());
+        QTest::mouseClick(frame->MdiArea(), Qt::LeftButton, {}, QPoint(20, 20));
+    });
+    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    EXPECT_FALSE(frame->IsInHelpMode());
+    ASSERT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("nebyl nalezen")));
+    EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral(".chm")));
+}
+
+TEST_F(FrameTest, AnAcceleratorWithAPopupOpenClosesThePopupAndRunsNothing)
+{
+    Build(new TestFrame);
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    ui::Menu menu;
+    menu.AppendItem(57602, QStringLiteral("&Zavřít"));
+    auto* popup = new CKVTPopupMenu;
+    popup->SetDestroyMenu(false);
+    ASSERT_TRUE(popup->Create(frame->MdiArea(), 200, 200, &menu, false));
+    QPointer<CKVTPopupMenu> alive(popup);
+    QTest::keyClick(popup, Qt::Key_O, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(Frame()->ran.empty());
+    EXPECT_TRUE(!alive || !alive->isVisible());
+    if (alive)
+        alive->CloseChain();
+    QApplication::processEvents();
+
+    // Alt with a popup open closes the chain; the menu bar keeps no focus.
+    auto* again = new CKVTPopupMenu;
+    again->SetDestroyMenu(false);
+    ASSERT_TRUE(again->Create(frame->MdiArea(), 200, 200, &menu, false));
+    QPointer<CKVTPopupMenu> open(again);
+    QTest::keyPress(again, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(again, Qt::Key_Alt, Qt::NoModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(!open || !open->isVisible());
+    EXPECT_FALSE(menuBar->hasFocus());
+    if (open)
+        open->CloseChain();
+    QApplication::processEvents();
+}
+
+TEST_F(FrameTest, KeysOfAModelessDialogNeverReachTheFrame)
+{
+    Build(new TestFrame);
+    QDialog dialog(frame.get());
+    auto* edit = new QLineEdit(&dialog);
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::setActiveWindow(&dialog);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Tab, Qt::ControlModifier);
+    QTest::keyPress(edit, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(edit, Qt::Key_Alt, Qt::NoModifier);
+    PumpEvents(20);
+    EXPECT_TRUE(Frame()->ran.empty());
+    EXPECT_FALSE(menuBar->hasFocus());
+}

@@ -1,0 +1,126 @@
+#include "uilib/dock/DockPlace.h"
+
+#include "platform/ui/BarStyle.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace dock {
+
+Rect MoveToContain(Rect rect, Point p)
+{
+    if (p.x < rect.x)
+        rect.x = p.x;
+    else if (p.x >= rect.Right())
+        rect.x = p.x - rect.w + 1;
+    if (p.y < rect.y)
+        rect.y = p.y;
+    else if (p.y >= rect.Bottom())
+        rect.y = p.y - rect.h + 1;
+    return rect;
+}
+
+Rect SiteZoneRect(const SiteZone& site)
+{
+    if (!site.empty)
+        return site.rect;
+    const bool horz = ui::IsHorizontalSite(site.id);
+    Rect r = site.rect;
+    if (horz) {
+        const int edge = site.id == ui::DOCKBAR_TOP ? r.y : r.Bottom();
+        return {r.x, edge - 8, std::max(r.w, 1), 16};
+    }
+    const int edge = site.id == ui::DOCKBAR_LEFT ? r.x : r.Right();
+    return {edge - 8, r.y, 16, std::max(r.h, 1)};
+}
+
+DragTarget FindDragTarget(const DragInput& in)
+{
+    DragTarget out{0, MoveToContain(in.floating, in.pointer)};
+    if (in.ctrl)
+        return out;
+    const Rect horz = MoveToContain(in.horz, in.pointer);
+    const Rect vert = MoveToContain(in.vert, in.pointer);
+    const uint32_t order[] = {ui::DOCKBAR_TOP, ui::DOCKBAR_BOTTOM, ui::DOCKBAR_LEFT,
+                              ui::DOCKBAR_RIGHT};
+    for (uint32_t id : order) {
+        if (!(in.allowed & ui::DockSiteAlignment(id)))
+            continue;
+        const Rect& candidate = ui::IsHorizontalSite(id) ? horz : vert;
+        for (const SiteZone& site : in.sites) {
+            if (site.id == id && SiteZoneRect(site).Intersects(candidate))
+                return {id, candidate};
+        }
+    }
+    return out;
+}
+
+namespace {
+
+Rect Bounding(const std::vector<Rect>& rects)
+{
+    Rect out;
+    for (const Rect& r : rects)
+        out = out.United(r);
+    return out;
+}
+
+} // namespace
+
+std::optional<Rect> ClipToScreens(const Rect& rect, const std::vector<Rect>& available)
+{
+    const Rect cut = rect.Intersected(Bounding(available));
+    if (cut.IsEmpty())
+        return std::nullopt;
+    for (const Rect& s : available) {
+        if (cut.Intersects(s))
+            return cut;
+    }
+    return std::nullopt;
+}
+
+Rect MoveOntoScreens(const Rect& rect, const std::vector<Rect>& available)
+{
+    if (available.empty())
+        return rect;
+    long best = LONG_MAX;
+    Rect out = rect;
+    for (const Rect& s : available) {
+        if (rect.Intersects(s))
+            return rect;
+        // The least move that puts the rectangle inside (or at the top-left
+        // of, when larger) this screen.
+        Rect moved = rect;
+        moved.x = std::max(s.x, std::min(rect.x, s.Right() - rect.w));
+        moved.y = std::max(s.y, std::min(rect.y, s.Bottom() - rect.h));
+        const long d = std::labs(long(moved.x) - rect.x) + std::labs(long(moved.y) - rect.y);
+        if (d < best) {
+            best = d;
+            out = moved;
+        }
+    }
+    return out;
+}
+
+bool StretchApplies(const Rect& frame, const std::vector<Rect>& screens)
+{
+    return frame.Intersects(Bounding(screens));
+}
+
+Placement PlaceFrame(const PlacementInput& in)
+{
+    Placement out{in.current, in.appShowCmd};
+    if (in.storedRect) {
+        out.rect = *in.storedRect;
+        const int stored = in.storedShowCmd == 3 ? 3 : 1;
+        if (in.appShowCmd != 3 && in.appShowCmd != 6)
+            out.appShowCmd = stored;
+    }
+    if (const auto clipped = ClipToScreens(out.rect, in.screens))
+        out.rect = *clipped;
+    else
+        out.rect = in.current;
+    return out;
+}
+
+} // namespace dock

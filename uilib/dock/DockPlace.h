@@ -1,0 +1,72 @@
+#pragma once
+// Where a dragged bar goes, and where windows may lie on the screens.
+
+#include "uilib/dock/DockGeom.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace dock {
+
+// The least move of rect that puts p inside it.
+Rect MoveToContain(Rect rect, Point p);
+
+struct SiteZone
+{
+    uint32_t id = 0;    // DOCKBAR_TOP ... DOCKBAR_BOTTOM
+    Rect rect;          // global; for an empty site the client edge line
+    bool empty = false;
+};
+
+struct DragInput
+{
+    Point pointer;
+    Rect horz;          // docked horizontally
+    Rect vert;          // docked vertically
+    Rect floating;
+    std::vector<SiteZone> sites;
+    uint32_t allowed = 0;   // CBRS_ALIGN_ bits
+    bool ctrl = false;
+};
+
+struct DragTarget
+{
+    uint32_t siteId = 0;   // 0: floats
+    Rect rect;             // the rectangle shown (and docked or floated at)
+};
+
+// The zone of a site: its rectangle, or for an empty site a strip of 16
+// pixels centred on its client edge.
+Rect SiteZoneRect(const SiteZone& site);
+DragTarget FindDragTarget(const DragInput& in);
+
+// The rectangle cut to the screens' bounding rectangle; none when the rest
+// overlaps no screen's available geometry.
+std::optional<Rect> ClipToScreens(const Rect& rect, const std::vector<Rect>& available);
+// The rectangle moved (not resized) onto the nearest screen when it meets
+// none; unchanged when it meets one.
+Rect MoveOntoScreens(const Rect& rect, const std::vector<Rect>& available);
+// A frame stretched by a floating resize is applied only when it meets the
+// desktop (the bounding rectangle of the screens).
+bool StretchApplies(const Rect& frame, const std::vector<Rect>& screens);
+
+// The frame's placement before it is created.
+struct PlacementInput
+{
+    Rect current;                    // the frame's geometry
+    int appShowCmd = 1;              // the application's show command
+    std::optional<Rect> storedRect;  // the stored placement, when it loaded
+    int storedShowCmd = 1;
+    std::vector<Rect> screens;       // available geometries
+};
+
+struct Placement
+{
+    Rect rect;
+    int appShowCmd = 1;
+};
+
+Placement PlaceFrame(const PlacementInput& in);
+
+} // namespace dock
