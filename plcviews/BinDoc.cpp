@@ -1,5 +1,7 @@
 #include "plcviews/BinDoc.h"
 
+#include "plcviews/WatchedFile.h"
+
 #include "editor/EdtSettings.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
@@ -18,23 +20,15 @@
 namespace {
 constexpr uint32_t ID_FILE_SAVE = 57603;
 constexpr uint32_t ID_EDT_READ_ONLY = 37405;
-constexpr unsigned IDS_FILE_DELETED = 534;    // "%s\n\nSoubor byl smazán..."
-constexpr unsigned IDS_FILE_CHANGED = 535;    // "%s\n\nSoubor byl pozměněn mimo tento editor..."
 constexpr unsigned IDS_BIN_TOO_LARGE = 4630;  // "Soubor %s je příliš velký pro binární editor..."
 constexpr unsigned IDS_BIN_RELOAD_FAILED = 4631;
 constexpr uint32_t kWatchFiles = 0x200;        // general flags: watch files for outside changes
-constexpr uint32_t kReloadWithoutAsking = 0x100;
 constexpr uint32_t kMaximiseFrames = 0x10;
 constexpr uint32_t kChanged = 0x01 | FCM_SIZE | FCM_TIME;
 constexpr uint32_t kGone = FCM_GONE | FCM_FOLDER;
 
-bool Watching() { return (GetEdtGeneralFlags() & kWatchFiles) != 0; }
-
-ui::MainFrameBase* MainWnd()
-{
-    ui::Application* app = ui::Application::Instance();
-    return app ? app->GetMainWnd() : nullptr;
-}
+using watched::MainWnd;
+using watched::Watching;
 } // namespace
 
 CBinDoc::CBinDoc()
@@ -141,39 +135,19 @@ bool CBinDoc::OnOpenDocument(const QString& path)
         SetModifiedFlag(false);
     }
     if (Watching()) {
-        Watch(path);
+        watched::Watch(*this, path);
         Start();
     }
     return true;
 }
 
-void CBinDoc::Watch(const QString& path)
-{
-    if (!path.isEmpty())
-        AddFile(path.toStdU16String(), false, 0x19);
-}
-
-void CBinDoc::Unwatch(const QString& path)
-{
-    if (!path.isEmpty())
-        RemoveFile(path.toStdU16String());
-}
-
 bool CBinDoc::OnSaveDocument(const QString& path)
 {
-    const bool watching = Watching();
-    const QString old = GetPathName();
-    if (watching) {
-        Stop();
-        Unwatch(old);
-        Unwatch(path);
-    }
-    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
-    const bool ok = native && sys::AtomicWriteFile(*native, std::string_view(m_block.constData(), size_t(m_block.size())));
-    if (watching) {
-        Watch(ok ? path : old);
-        Start();
-    }
+    const bool ok = watched::WithoutWatch(*this, GetPathName(), path, [&] {
+        const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+        return native &&
+               sys::AtomicWriteFile(*native, std::string_view(m_block.constData(), size_t(m_block.size())));
+    });
     if (!ok) {
         ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
         return false;
@@ -187,12 +161,7 @@ void CBinDoc::OnCloseDocument()
     if (m_closed)
         return;
     m_closed = true;
-    Stop();
-    Unwatch(GetPathName());
-    ui::DocTemplate* tmpl = GetDocTemplate();
-    if (tmpl && tmpl->GetDocumentCount() == 1)
-        if (ui::MainFrameBase* main = MainWnd())
-            main->SetEditorIndicators(false);
+    watched::EndWatch(*this, *this);
     ui::Document::OnCloseDocument();
 }
 
@@ -215,23 +184,12 @@ bool CBinDoc::Reload()
 
 bool CBinDoc::ReloadFile()
 {
-    const bool watching = Watching();
-    if (watching) {
-        Stop();
-        Unwatch(GetPathName());
-    }
-    const bool ok = Reload();
-    if (watching) {
-        Watch(GetPathName());
-        Start();
-    }
-    return ok;
+    return watched::WithoutWatch(*this, GetPathName(), GetPathName(), [this] { return Reload(); });
 }
 
 void CBinDoc::OnFileChanged(uint32_t flags, const std::u16string& path)
 {
-    const uint32_t general = GetEdtGeneralFlags();
-    if (!(general & kWatchFiles))
+    if (!(GetEdtGeneralFlags() & kWatchFiles))
         return;
     ui::MessageBeep(ui::MB_ICONEXCLAMATION);
     ui::MainFrameBase* main = MainWnd();
@@ -244,17 +202,8 @@ void CBinDoc::OnFileChanged(uint32_t flags, const std::u16string& path)
     if (main)
         main->FlashUntilFocus();
     const QString shown = QDir::toNativeSeparators(QString::fromStdU16String(path));
-    if (flags & kChanged) {
-        // Unsaved edits are never thrown away without asking.
-        if (!(general & kReloadWithoutAsking) || IsModified())
-            if (ui::Prompt(FormatResString(IDS_FILE_CHANGED, shown), {}, ui::MB_YESNO | ui::MB_ICONQUESTION) !=
-                ui::IDYES)
-                return;
+    if (watched::AskAfterOutsideChange(flags, kChanged, kGone, shown, IsModified()))
         Reload();
-    } else if (flags & kGone) {
-        if (!(general & kReloadWithoutAsking))
-            ui::Prompt(FormatResString(IDS_FILE_DELETED, shown), {}, ui::MB_ICONINFORMATION);
-    }
 }
 
 // ------------------------------------------------------------- CBinChildFrame

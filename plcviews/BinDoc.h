@@ -49,8 +49,6 @@ private:
     // Reads path whole: the bytes, or a failure with the errno value (and
     // EFBIG for a file over the size limit).
     bool ReadFile(const QString& path, QByteArray& out, int& error) const;
-    void Watch(const QString& path);
-    void Unwatch(const QString& path);
 
     QByteArray m_block;
     bool m_readOnly = false;

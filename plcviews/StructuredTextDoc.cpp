@@ -1,5 +1,7 @@
 #include "plcviews/StructuredTextDoc.h"
 
+#include "plcviews/WatchedFile.h"
+
 #include "core/project/ProjectHost.h"
 #include "editor/EdtSettings.h"
 #include "platform/sys/Registry.h"
@@ -31,24 +33,15 @@
 
 namespace {
 constexpr uint32_t ID_FILE_SAVE = 57603;
-constexpr unsigned IDS_FILE_DELETED = 534;
-constexpr unsigned IDS_FILE_CHANGED = 535;
 constexpr uint32_t kMaximiseFrames = 0x10;
-constexpr uint32_t kReloadWithoutAsking = 0x100;
-constexpr uint32_t kWatchFiles = 0x200;
 constexpr uint32_t kRememberPosition = 0x2000;
 constexpr uint32_t kChanged = FCM_SIZE | FCM_TIME;
 constexpr uint32_t kGone = FCM_GONE | FCM_FOLDER;
 constexpr int kMaxTitle = 516;
 constexpr std::u16string_view kRememberedSection = u"EdtLib\\Remembered";
 
-bool Watching() { return (GetEdtGeneralFlags() & kWatchFiles) != 0; }
-
-ui::MainFrameBase* MainWnd()
-{
-    ui::Application* app = ui::Application::Instance();
-    return app ? app->GetMainWnd() : nullptr;
-}
+using watched::MainWnd;
+using watched::Watching;
 
 QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
@@ -167,22 +160,10 @@ bool CStructuredTextDoc::OnOpenDocument(const QString& path)
     CloseOtherEmptyDocuments();
     SetModifiedFlag(false);
     if (Watching()) {
-        Watch(path);
+        watched::Watch(*this, path);
         Start();
     }
     return true;
-}
-
-void CStructuredTextDoc::Watch(const QString& path)
-{
-    if (!path.isEmpty())
-        AddFile(path.toStdU16String(), false, 0x19);
-}
-
-void CStructuredTextDoc::Unwatch(const QString& path)
-{
-    if (!path.isEmpty())
-        RemoveFile(path.toStdU16String());
 }
 
 bool CStructuredTextDoc::OnSaveDocument(const QString& path)
@@ -192,18 +173,10 @@ bool CStructuredTextDoc::OnSaveDocument(const QString& path)
         m_buffer.SetTextTypeFromFileName(path.toStdU16String());
         UpdateAllViews(nullptr, 0);
     }
-    const bool watching = Watching();
-    if (watching) {
-        Stop();
-        Unwatch(old);
-        Unwatch(path);
-    }
     int replaced = 0;
-    const bool ok = m_buffer.SaveToFile(path.toStdU16String(), -1, true, &replaced);
-    if (watching) {
-        Watch(ok ? path : old);
-        Start();
-    }
+    const bool ok = watched::WithoutWatch(*this, old, path, [&] {
+        return m_buffer.SaveToFile(path.toStdU16String(), -1, true, &replaced);
+    });
     if (!ok) {
         ui::Prompt(FormatResString(IDS_SAVE_FAILED_PATH, Shown(path)), {}, ui::MB_ICONEXCLAMATION);
         return false;
@@ -229,12 +202,7 @@ void CStructuredTextDoc::OnCloseDocument()
     if (m_closed)
         return;
     m_closed = true;
-    Stop();
-    Unwatch(GetPathName());
-    ui::DocTemplate* tmpl = GetDocTemplate();
-    if (tmpl && tmpl->GetDocumentCount() == 1)
-        if (ui::MainFrameBase* main = MainWnd())
-            main->SetEditorIndicators(false);
+    watched::EndWatch(*this, *this);
     WriteRememberedPosition();
     ui::Document::OnCloseDocument();
 }
@@ -264,22 +232,11 @@ bool CStructuredTextDoc::ReloadFile()
         ui::Prompt(LoadResString(IDS_FILE_MISSING), {}, ui::MB_ICONEXCLAMATION);
         return false;
     }
-    const bool watching = Watching();
-    if (watching) {
-        Stop();
-        Unwatch(GetPathName());
-    }
-    const bool ok = Reload();
-    if (watching) {
-        Watch(GetPathName());
-        Start();
-    }
-    return ok;
+    return watched::WithoutWatch(*this, GetPathName(), GetPathName(), [this] { return Reload(); });
 }
 
 void CStructuredTextDoc::OnFileChanged(uint32_t flags, const std::u16string& path)
 {
-    const uint32_t general = GetEdtGeneralFlags();
     ui::MessageBeep(0x30);
     ui::MainFrameBase* main = MainWnd();
     if (main)
@@ -289,17 +246,8 @@ void CStructuredTextDoc::OnFileChanged(uint32_t flags, const std::u16string& pat
             if (QMdiArea* area = f->mdiArea())
                 area->setActiveSubWindow(f);
     const QString shown = Shown(QString::fromStdU16String(path));
-    if (flags & kChanged) {
-        // Unsaved edits are never thrown away without asking.
-        if (!(general & kReloadWithoutAsking) || IsModified())
-            if (ui::Prompt(FormatResString(IDS_FILE_CHANGED, shown), {}, ui::MB_YESNO | ui::MB_ICONQUESTION) !=
-                ui::IDYES)
-                return;
+    if (watched::AskAfterOutsideChange(flags, kChanged, kGone, shown, IsModified()))
         Reload();
-    } else if (flags & kGone) {
-        if (!(general & kReloadWithoutAsking))
-            ui::Prompt(FormatResString(IDS_FILE_DELETED, shown), {}, ui::MB_ICONINFORMATION);
-    }
 }
 
 QString CStructuredTextDoc::Text() const

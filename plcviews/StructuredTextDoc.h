@@ -73,8 +73,6 @@ protected:
 
 private:
     friend class CStructuredTextBuffer;
-    void Watch(const QString& path);
-    void Unwatch(const QString& path);
     void CloseOtherEmptyDocuments();
     void WriteRememberedPosition();
 
