@@ -1,5 +1,6 @@
 #include "core/project/NewProjectDlg.h"
 
+#include "core/project/QtText.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Prompt.h"
@@ -17,13 +18,10 @@
 
 namespace {
 
+using projtext::Q;
+
 constexpr std::u16string_view kSettings = u"Settings";
 constexpr std::u16string_view kLocation = u"NewProjectLocation";
-
-QString Q(std::u16string_view s)
-{
-    return QString::fromUtf16(s.data(), qsizetype(s.size()));
-}
 
 QIcon KindIcon(int kind)
 {

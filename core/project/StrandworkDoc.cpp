@@ -1,5 +1,6 @@
 #include "core/project/StrandworkDoc.h"
 
+#include "core/project/QtText.h"
 #include "core/projfile/ProjectFormat.h"
 #include "link/linkobj/olnk_link.h"
 #include "platform/sys/FileIO.h"
@@ -22,15 +23,8 @@ using namespace core;
 
 namespace {
 
-std::u16string U16(const QString& s)
-{
-    return s.toStdU16String();
-}
-
-QString Q(std::u16string_view s)
-{
-    return QString::fromUtf16(s.data(), qsizetype(s.size()));
-}
+using projtext::Q;
+using projtext::U16;
 
 int64_t Now()
 {

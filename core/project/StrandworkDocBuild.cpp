@@ -5,6 +5,7 @@
 #include "core/build/BuildRunner.h"
 #include "core/build/BuildStrings.h"
 #include "core/build/MakeKnf.h"
+#include "core/project/QtText.h"
 #include "core/project/StrandworkDoc.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
@@ -28,15 +29,8 @@ using namespace core;
 
 namespace {
 
-std::u16string U16(const QString& s)
-{
-    return s.toStdU16String();
-}
-
-QString Q(std::u16string_view s)
-{
-    return QString::fromUtf16(s.data(), qsizetype(s.size()));
-}
+using projtext::Q;
+using projtext::U16;
 
 std::u16string Str(unsigned id)
 {

@@ -1,6 +1,7 @@
 // The project document's new-project flow and the import of a compiler
 // configuration file.
 #include "core/project/NewProjectDlg.h"
+#include "core/project/QtText.h"
 #include "core/project/StrandworkDoc.h"
 #include "core/projfile/KnfImport.h"
 #include "core/projfile/ProjectTemplates.h"
@@ -26,15 +27,8 @@ using namespace core;
 
 namespace {
 
-std::u16string U16(const QString& s)
-{
-    return s.toStdU16String();
-}
-
-QString Q(std::u16string_view s)
-{
-    return QString::fromUtf16(s.data(), qsizetype(s.size()));
-}
+using projtext::Q;
+using projtext::U16;
 
 QWidget* MainWnd()
 {
