@@ -5,10 +5,11 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Modal.h"
 #include "uilib/KVTCommandUsage.h"
-#include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTMenuBar.h"
+#include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
+#include "uilib/KVTToolbarMenuButton.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -113,6 +114,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
+        if (!watched->isWidgetType())
+            return false; // a window passes the click on to its widget
         switch (e->type()) {
         case QEvent::MouseButtonPress: {
             auto* me = static_cast<QMouseEvent*>(e);
@@ -144,6 +147,66 @@ protected:
 
 } // namespace
 
+namespace {
+
+// The bar of an open popup of the chain that holds a global point.
+CKVTPopupMenuBar* PopupBarAt(QPoint global)
+{
+    for (CKVTPopupMenu* p = CKVTPopupMenu::ActivePopup(); p; p = p->GetParentPopup())
+        if (CKVTPopupMenuBar* b = p->GetMenuBar();
+            b && QRect(b->mapToGlobal(QPoint(0, 0)), b->size()).contains(global))
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+uint32_t CKVTFrameBase::HelpForClick(QWidget* target, QPoint global, bool& goOn)
+{
+    goOn = false;
+    CKVTToolBar* bar = qobject_cast<CKVTToolBar*>(target);
+    if (CKVTPopupMenu* open = CKVTPopupMenu::ActivePopup()) {
+        // A popup is open (a menu button opened it in help mode): its items
+        // give their help; a click outside the chain closes it.
+        bar = PopupBarAt(global);
+        if (!bar) {
+            open->CloseChain();
+            goOn = true;
+            return 0;
+        }
+    }
+    if (!bar)
+        return 0x20000 + m_resId;
+    const int index = bar->HitTest(bar->mapFromGlobal(global));
+    CKVTToolbarButton* b = bar->GetButton(index);
+    if (bar->IsPopupMenuBar()) {
+        auto* item = dynamic_cast<CKVTToolbarMenuButton*>(b);
+        if (item && !item->SubItems().empty() && !(item->m_style & TBBS_DISABLED)) {
+            // A submenu opens; help mode goes on.
+            item->OnContextHelp(bar);
+            goOn = true;
+            return 0;
+        }
+        if (!b || b->IsSeparator() || b->m_id == 0 || b->m_id == KVT_POPUP_ID) {
+            goOn = true;
+            return 0;
+        }
+        // The chosen item gives its help instead of running.
+        const uint32_t help = 0x10000 + b->m_id;
+        if (CKVTPopupMenu* open = CKVTPopupMenu::ActivePopup())
+            open->CloseChain();
+        return help;
+    }
+    if (b && b->OnContextHelp(bar)) {
+        // A menu button opened its popup; help mode goes on.
+        goOn = true;
+        return 0;
+    }
+    if (b && b->m_id)
+        return 0x10000 + b->m_id;
+    return 0x20000 + m_resId;
+}
+
 void CKVTFrameBase::OnContextHelp()
 {
     if (m_helpMode)
@@ -156,17 +219,20 @@ void CKVTFrameBase::OnContextHelp()
         HelpClickWatch watch;
         qApp->installEventFilter(&watch);
         ui::NestedLoopScope scope;
-        watch.loop.exec();
-        qApp->removeEventFilter(&watch);
-        if (watch.given) {
-            help = 0x20000 + m_resId;
-            if (auto* bar = qobject_cast<CKVTToolBar*>(watch.target.data())) {
-                const int index = bar->HitTest(bar->mapFromGlobal(watch.global));
-                if (CKVTToolbarButton* b = bar->GetButton(index); b && b->m_id)
-                    help = 0x10000 + b->m_id;
-            }
+        for (bool goOn = true; goOn;) {
+            watch.given = false;
+            watch.target = nullptr;
+            watch.loop.exec();
+            goOn = false;
+            if (watch.given)
+                help = HelpForClick(watch.target.data(), watch.global, goOn);
         }
+        qApp->removeEventFilter(&watch);
     }
+    // Escape or a right click with a menu open: the menu closes too.
+    if (CKVTPopupMenu* open = CKVTPopupMenu::ActivePopup())
+        if (KvtFrameHooks::FromWidget(open->GetOwner()) == static_cast<KvtFrameHooks*>(this))
+            open->CloseChain();
     QApplication::restoreOverrideCursor();
     CKVTToolBar::SetMouseHook(false);
     m_helpMode = false;
@@ -273,8 +339,46 @@ bool PopupUsesKey(const QKeyEvent* e)
 
 } // namespace
 
+bool CKVTFrameBase::RouteHostedControlPress(QWidget* receiver, QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton ||
+        !(CKVTToolBar::IsCustomizeMode() || (e->modifiers() & Qt::AltModifier)))
+        return false;
+    QWidget* top = receiver->window();
+    if (top != this && !(qobject_cast<CKVTMiniDockFrameWnd*>(top) &&
+                         KvtFrameHooks::FromWidget(receiver) == static_cast<KvtFrameHooks*>(this)))
+        return false;
+    // The first toolbar with a button at the point: when that button hosts
+    // the pressed control, the toolbar takes the press (it may start a drag
+    // of the button).
+    const QPoint global = e->globalPosition().toPoint();
+    for (CKVTToolBar* bar : CKVTToolBar::AllBars()) {
+        if (!bar->IsCreated())
+            continue;
+        const QPoint local = bar->mapFromGlobal(global);
+        CKVTToolbarButton* b = bar->GetButton(bar->HitTest(local));
+        if (!b)
+            continue;
+        QWidget* control = b->GetHwnd();
+        if (!control || !(control == receiver || control->isAncestorOf(receiver)) ||
+            !b->m_rect.contains(local))
+            return false;
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(local), e->globalPosition(),
+                          e->button(), e->buttons(), e->modifiers());
+        QApplication::sendEvent(bar, &press);
+        return true;
+    }
+    return false;
+}
+
 bool CKVTFrameBase::eventFilter(QObject* watched, QEvent* e)
 {
+    if (e->type() == QEvent::MouseButtonPress && watched->isWidgetType() &&
+        !QApplication::activeModalWidget() &&
+        RouteHostedControlPress(static_cast<QWidget*>(watched), static_cast<QMouseEvent*>(e))) {
+        ui::MainFrameBase::eventFilter(watched, e); // a click ends "Alt alone"
+        return true;
+    }
     if ((e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) && watched->isWidgetType() &&
         !QApplication::activeModalWidget()) {
         CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();

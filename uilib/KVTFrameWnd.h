@@ -15,6 +15,7 @@
 
 class CKVTMenuBar;
 class QMdiSubWindow;
+class QMouseEvent;
 
 // The common part of the three frames: everything goes to the helper.
 class CKVTFrameBase : public ui::MainFrameBase, public KvtFrameHooks, public ui::DockingFrame
@@ -100,10 +101,16 @@ protected:
     // With a popup of this frame open, an accelerator closes the innermost
     // popup (Escape) and runs nothing.
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // A left press on a toolbar button's hosted control, in customisation
+    // mode or with Alt held, goes to the toolbar instead of the control.
+    bool RouteHostedControlPress(QWidget* receiver, QMouseEvent* e);
 
     // The pre-show step of a popup whose menu holds a Window command:
     // appends the child windows (MDI frames).
     virtual void AppendWindowList(CKVTPopupMenu* popup) { (void)popup; }
+    // The help of a click in help mode; goOn when help mode continues (a
+    // menu button opened its popup, or a click closed an open menu).
+    uint32_t HelpForClick(QWidget* target, QPoint global, bool& goOn);
 
     CKVTFrameHelper m_helper;
     uint32_t m_resId = 0;

@@ -1,5 +1,6 @@
 // The library's MDI frame base: placement, user toolbars, the menu keys,
-// customisation mode and the maximised child.
+// customisation mode, the maximised child, clicks while a popup is open,
+// presses on hosted controls and context help.
 
 #include "DockWorld.h"
 
@@ -17,6 +18,7 @@
 
 #include "platform/ui/Menu.h"
 #include "uilib/KVTPopupMenu.h"
+#include "uilib/KVTToolbarButton.h"
 
 using namespace docktest;
 
@@ -26,6 +28,12 @@ class TestFrame : public CKVTMDIFrameWnd
 {
 public:
     std::vector<uint32_t> ran;
+    std::vector<uint32_t> help; // the data of each WinHelp call
+    bool WinHelp(uint32_t data, uint32_t command = 0x1) override
+    {
+        help.push_back(data);
+        return CKVTMDIFrameWnd::WinHelp(data, command);
+    }
     TestFrame()
     {
         for (uint32_t id : {57601u, 57602u})
@@ -47,6 +55,49 @@ protected:
         app.reset();
     }
     static QString Path(const char* name) { return CKVTWorkspace::WorkspacePath() + QString::fromLatin1(name); }
+};
+
+// A click through the window system at a point of w.
+void SysClick(QWidget* w, QPoint pos)
+{
+    QWidget* top = w->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, w->mapTo(top, pos));
+}
+
+void CloseAllPopups()
+{
+    while (CKVTPopupMenu* p = CKVTPopupMenu::ActivePopup())
+        p->CloseChain();
+    QApplication::processEvents();
+}
+
+// Counts the presses that reach a widget.
+struct PressCounter : QObject
+{
+    int presses = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::MouseButtonPress)
+            ++presses;
+        return false;
+    }
+};
+
+// A toolbar button hosting a line edit, as a combo box button does.
+class HostingButton : public CKVTToolbarButton
+{
+public:
+    explicit HostingButton(QWidget* control) : CKVTToolbarButton(9420, -1), m_control(control) {}
+    QWidget* GetHwnd() const override { return m_control; }
+    QSize CalculateSize(QSize def, bool) override { return QSize(120, def.height()); }
+    void OnRectChanged() override
+    {
+        m_control->setGeometry(m_rect.adjusted(2, 2, -2, -2));
+        m_control->show();
+    }
+
+private:
+    QWidget* m_control;
 };
 
 } // namespace
@@ -259,4 +310,156 @@ TEST_F(FrameTest, KeysOfAModelessDialogNeverReachTheFrame)
     PumpEvents(20);
     EXPECT_TRUE(Frame()->ran.empty());
     EXPECT_FALSE(menuBar->hasFocus());
+}
+
+TEST_F(FrameTest, AClickOutsideAPopupOnlyClosesItAndTheSubmenuParentKeepsItsSubmenu)
+{
+    Build(new TestFrame);
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    auto* target = new QWidget(frame->MdiArea());
+    target->setGeometry(300, 100, 50, 30);
+    target->show();
+    PressCounter counter;
+    target->installEventFilter(&counter);
+
+    SysClick(menuBar, menuBar->GetItemRect(0).center());
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    CKVTPopupMenuBar* pb = popup->GetMenuBar();
+    pb->SetHotButton(3);
+    QTest::keyClick(popup, Qt::Key_Right);
+    CKVTPopupMenu* sub = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(sub, popup);
+    EXPECT_EQ(sub->GetParentPopup(), popup);
+    // A click on the open submenu's parent item keeps the submenu.
+    SysClick(pb, pb->GetItemRect(3).center());
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), sub);
+    EXPECT_TRUE(sub->isVisible());
+
+    // A click outside closes the whole chain and does nothing else.
+    SysClick(target, QPoint(10, 10));
+    PumpEvents(20);
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+    EXPECT_EQ(frame->Helper().OpenPopup(), nullptr);
+    EXPECT_EQ(counter.presses, 0);
+    EXPECT_EQ(menuBar->GetDroppedDownMenu(), -1);
+    EXPECT_TRUE(Frame()->ran.empty());
+}
+
+TEST_F(FrameTest, APressOnAHostedControlGoesToTheToolbarInCustomisationModeOrWithAlt)
+{
+    Build(new TestFrame);
+    auto* edit = new QLineEdit(mainBar);
+    mainBar->InsertButton(std::make_unique<HostingButton>(edit));
+    frame->RecalcLayout();
+    QApplication::processEvents();
+    const int index = mainBar->GetCount() - 1;
+    ASSERT_EQ(mainBar->GetButton(index)->GetHwnd(), edit);
+    const QRect rect = mainBar->GetItemRect(index);
+    ASSERT_TRUE(edit->geometry().intersects(rect));
+    PressCounter counter;
+    edit->installEventFilter(&counter);
+    const QPoint inEdit(5, edit->height() / 2);
+    const QPoint inBar = edit->mapTo(mainBar, inEdit);
+
+    // A plain press reaches the control.
+    QTest::mouseClick(edit, Qt::LeftButton, {}, inEdit);
+    EXPECT_EQ(counter.presses, 1);
+    EXPECT_NE(mainBar->LastPressPos(), inBar);
+
+    // With Alt held the toolbar takes it, at its own point.
+    QTest::mouseClick(edit, Qt::LeftButton, Qt::AltModifier, inEdit);
+    EXPECT_EQ(counter.presses, 1);
+    EXPECT_EQ(mainBar->LastPressPos(), inBar);
+
+    // In customisation mode too.
+    CKVTToolBar::SetCustomizeMode(true);
+    const QPoint other = inEdit + QPoint(3, 0);
+    QTest::mouseClick(edit, Qt::LeftButton, {}, other);
+    EXPECT_EQ(counter.presses, 1);
+    EXPECT_EQ(mainBar->LastPressPos(), edit->mapTo(mainBar, other));
+    CKVTToolBar::SetCustomizeMode(false);
+    EXPECT_TRUE(Frame()->ran.empty());
+}
+
+TEST_F(FrameTest, ContextHelpOnAMenuOpensItAndTheChosenItemGivesItsHelp)
+{
+    Build(new TestFrame);
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    PromptScript prompts({ui::IDOK});
+    bool opened = false, submenu = false;
+    QTimer::singleShot(0, [&] {
+        // The menu opens and help mode goes on.
+        SysClick(menuBar, menuBar->GetItemRect(0).center());
+        QTimer::singleShot(0, [&] {
+            CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+            opened = popup && frame->IsInHelpMode();
+            if (!popup) {
+                QTest::keyClick(frame.get(), Qt::Key_Escape);
+                return;
+            }
+            // A submenu opens as well.
+            CKVTPopupMenuBar* pb = popup->GetMenuBar();
+            SysClick(pb, pb->GetItemRect(3).center());
+            QTimer::singleShot(0, [&, pb] {
+                CKVTPopupMenu* sub = CKVTPopupMenu::ActivePopup();
+                submenu = sub && sub->GetParentPopup() && frame->IsInHelpMode();
+                // "&Zavřít" gives its help instead of running.
+                SysClick(pb, pb->GetItemRect(4).center());
+            });
+        });
+    });
+    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    PumpEvents(20);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(submenu);
+    EXPECT_FALSE(frame->IsInHelpMode());
+    EXPECT_EQ(Frame()->help, std::vector<uint32_t>{0x10000 + 57602});
+    EXPECT_TRUE(Frame()->ran.empty());
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+    EXPECT_EQ(prompts.Texts().size(), 1u);
+    CloseAllPopups();
+
+    // A toolbar button gives its command's help at once.
+    QTimer::singleShot(0, [&] { SysClick(mainBar, mainBar->GetItemRect(0).center()); });
+    prompts.Add(ui::IDOK);
+    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    ASSERT_EQ(Frame()->help.size(), 2u);
+    EXPECT_EQ(Frame()->help[1], 0x10000 + mainBar->GetButton(0)->m_id);
+}
+
+TEST_F(FrameTest, HelpWithDataZeroInHelpModeReentersHelpModeOnceNeverRecursively)
+{
+    Build(new TestFrame);
+    PromptScript prompts({ui::IDOK, ui::IDOK, ui::IDOK});
+    bool inner = false, recursed = false, outerStill = false, waiting = false;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] {
+            inner = frame->IsInHelpMode();
+            // Data 0 once more while re-entered: help is opened, no third level.
+            waiting = true;
+            QTimer::singleShot(0, [&] {
+                if (waiting) {
+                    recursed = true;
+                    QTest::keyClick(frame->MdiArea(), Qt::Key_Escape);
+                }
+            });
+            frame->WinHelp(0);
+            waiting = false;
+            QTest::mouseClick(frame->MdiArea(), Qt::LeftButton, {}, QPoint(20, 20));
+        });
+        EXPECT_TRUE(frame->WinHelp(0)); // help mode again
+        outerStill = frame->IsInHelpMode();
+        QTest::mouseClick(frame->MdiArea(), Qt::LeftButton, {}, QPoint(20, 20));
+    });
+    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    EXPECT_TRUE(inner);
+    EXPECT_FALSE(recursed);
+    EXPECT_TRUE(outerStill);
+    EXPECT_FALSE(frame->IsInHelpMode());
+    const uint32_t frameHelp = 0x20000 + 9200;
+    EXPECT_EQ(Frame()->help, (std::vector<uint32_t>{0, 0, frameHelp, frameHelp}));
+    EXPECT_EQ(prompts.Texts().size(), 3u);
 }

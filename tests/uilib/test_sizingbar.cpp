@@ -122,6 +122,34 @@ TEST_F(SizingWorld, HideExpandAndTheStoredSizes)
     CKVTSizingControlBar::SaveAllStates(QStringLiteral("KVTWorkspace\\SizingBars"));
 }
 
+TEST_F(SizingWorld, FittingAndExpansionUseOneRowLengthSoTheNextFitKeepsTheExpansion)
+{
+    // A vertical row, where the length is the layout height - 2.
+    Build();
+    a = Make(9410, QStringLiteral("Seznam A"));
+    b = Make(9411, QStringLiteral("Seznam B"));
+    frame->DockControlBar(a, ui::DOCKBAR_LEFT);
+    frame->DockControlBarLeftOf(b, a);
+    frame->RecalcLayout();
+    frame->RecalcLayout();
+    ASSERT_EQ(a->geometry().left(), b->geometry().left());
+    const int length = Site(ui::DOCKBAR_LEFT)->LayoutRect().height() - 2;
+    EXPECT_EQ(a->Record().vert.cy + b->Record().vert.cy, length);
+
+    a->ToggleExpanded();
+    frame->RecalcLayout();
+    ASSERT_TRUE(a->IsExpanded());
+    EXPECT_EQ(b->Record().vert.cy, 32);
+    EXPECT_EQ(a->Record().vert.cy, length - 32);
+    const int ha = a->height(), hb = b->height();
+    for (int i = 0; i < 3; ++i)
+        frame->RecalcLayout();
+    EXPECT_TRUE(a->IsExpanded());
+    EXPECT_EQ(a->Record().vert.cy, length - 32);
+    EXPECT_EQ(a->height(), ha);
+    EXPECT_EQ(b->height(), hb);
+}
+
 TEST_F(SizingWorld, AStoredExpansionIsAppliedAtTheFirstLayoutInARow)
 {
     Build();
