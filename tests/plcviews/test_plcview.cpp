@@ -1,6 +1,9 @@
 // The PLC view's debugging display against the simulator: breakpoints,
 // mechanism watches, the register watch of the visible lines, the margin
 // marks and the tips with their polling.
+#include "link/linkobj/olnk_link.h"
+#include "mainwnd/MainFrame.h"
+#include "mainwnd/OutputCtrl.h"
 #include "platform/ui/Beep.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
@@ -40,6 +43,36 @@ QPoint TextPoint(CPLCView* v, int line, int ch)
 }
 
 void Caret(CPLCView* v, int line) { v->ClampTextPos(EdtPoint{0, line}); }
+
+// The application as host, but without an output window; counts the hints
+// to the PLC views and puts the application back when it goes.
+class NoOutputHost : public ProjectHost
+{
+public:
+    explicit NoOutputHost(ProjectHost* app) : m_app(app) { SetProjectHost(this); }
+    ~NoOutputHost() override { SetProjectHost(m_app); }
+    CStrandworkDoc* GetProjectDoc() override { return m_app->GetProjectDoc(); }
+    bool SetProjectDoc(CStrandworkDoc* doc) override { return m_app->SetProjectDoc(doc); }
+    bool ClearProjectDoc() override { return m_app->ClearProjectDoc(); }
+    bool CloseProject(bool ending) override { return m_app->CloseProject(ending); }
+    bool OnFileSaveAll() override { return m_app->OnFileSaveAll(); }
+    void UpdatePlcViews(ui::View* sender, long hint, QObject* object) override
+    {
+        if (hint == 11)
+            ++breakpointHints;
+        m_app->UpdatePlcViews(sender, hint, object);
+    }
+    core::OutputSink* GetOutputCtrl() override { return nullptr; }
+    const core::AppSettings& GetAppSettings() override { return m_app->GetAppSettings(); }
+    bool PumpMessages() override { return m_app->PumpMessages(); }
+    QString GetProgramFolder() override { return m_app->GetProgramFolder(); }
+    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return m_app->GetWorkspaceDocumentsPort(); }
+
+    int breakpointHints = 0;
+
+private:
+    ProjectHost* m_app;
+};
 
 } // namespace
 
@@ -82,6 +115,54 @@ TEST(PlcView, BreakpointToggleFollowsTheSimulator)
     ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().breakpoints().empty(); }, 5000, "cleared"));
     v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
     EXPECT_EQ(s.Project()->Data().Breakpoints.size(), 1u);
+}
+
+TEST(PlcView, FailuresWithoutOutputWindowAreSkipped)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CPLCView* v = s.Open("Main.plc");
+    ASSERT_NE(v, nullptr);
+    COutputCtrl* out = s.App()->MainFrame()->GetOutputCtrl();
+    ASSERT_NE(out, nullptr);
+
+    // With the output window: the refused set writes its line.
+    cssim::RequestScript refuse;
+    refuse.status = -3;
+    s.Sim().scriptRequest(12, refuse);
+    Caret(v, 2);
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    ASSERT_TRUE(WaitFor([&] { return out->Text().contains(QStringLiteral("Chyba příkazu Set Breakpoint -3")); },
+                        5000, "the line in the output window"));
+    const QString before = out->Text();
+
+    {
+        NoOutputHost host(s.App());
+        // The refused clear: its result arrives and nothing is written.
+        v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+        EXPECT_TRUE(s.Project()->Data().Breakpoints.empty());
+        ASSERT_TRUE(WaitFor([&] { return host.breakpointHints >= 2; }, 5000, "the refused result"));
+        // The view stays usable: a set that the simulator accepts.
+        s.Sim().scriptRequest(12, {});
+        Caret(v, 3);
+        v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+        ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().breakpoints() == std::vector<uint32_t>{4}; }, 5000, "the set"));
+        // The link closed: the toggles fail at once; no line either.
+        s.Project()->Link().Close();
+        v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+        Caret(v, 15);  // inside MECHA
+        v->ExecuteCommand(ID_DEBUG_TOGGLE_MECH_WATCH);
+        EXPECT_EQ(s.Project()->Data().WatchedMechanisms, std::vector<std::u16string>{u"MECHA"});
+        PumpEvents(50);
+        EXPECT_TRUE(v->isVisible());
+        EXPECT_EQ(out->Text(), before);
+    }
+
+    // The output window back: the failed toggle writes its line again.
+    Caret(v, 2);
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    EXPECT_FALSE(before.contains(QStringLiteral("SetBrkAtLine")));
+    EXPECT_TRUE(out->Text().contains(QStringLiteral("SetBrkAtLine"))) << out->Text().toStdString();
 }
 
 TEST(PlcView, MechanismWatchToggle)
