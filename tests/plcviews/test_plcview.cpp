@@ -210,6 +210,15 @@ TEST(PlcView, RegisterWatchFollowsScrolling)
     v->GetParentFrame()->showNormal();
     v->GetParentFrame()->resize(500, 12 * v->GetLineHeight());
     ASSERT_TRUE(WaitFor([&] { return v->WatchedCount() > 0 && v->WatchedCount() < 16; }, 5000, "the range"));
+    // The frame may still settle its size: the range counts once it stays.
+    int settled = v->WatchedCount();
+    ASSERT_TRUE(WaitFor([&] {
+        PumpEvents(150);
+        const int now = v->WatchedCount();
+        const bool same = now == settled;
+        settled = now;
+        return same;
+    }, 5000, "a settled range"));
     const int count = v->WatchedCount();
     auto code = [&](int line) {
         const compout::ListingLine* l = v->ListingLineOf(line);
