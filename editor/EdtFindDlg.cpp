@@ -73,16 +73,7 @@ void CFindTextDlg::SetFlags(uint32_t flags)
 
 uint32_t CFindTextDlg::Flags() const
 {
-    uint32_t f = 0;
-    if (m_matchCase)
-        f |= EDT_FIND_MATCH_CASE;
-    if (m_wholeWord && !m_regExp)
-        f |= EDT_FIND_WHOLE_WORD;
-    if (m_regExp)
-        f |= EDT_FIND_REGEXP;
-    if (m_direction == 0)
-        f |= EDT_FIND_UP;
-    return f;
+    return EdtSearchFlags(m_matchCase, m_wholeWord, m_regExp) | (m_direction == 0 ? EDT_FIND_UP : 0);
 }
 
 void CFindTextDlg::DoDataExchange(ui::DataExchange& dx)

@@ -354,14 +354,7 @@ void CEditReplaceDlg::SetFlags(uint32_t flags)
 
 uint32_t CEditReplaceDlg::Flags() const
 {
-    uint32_t f = 0;
-    if (m_matchCase)
-        f |= EDT_FIND_MATCH_CASE;
-    if (m_wholeWord && !m_regExp)
-        f |= EDT_FIND_WHOLE_WORD;
-    if (m_regExp)
-        f |= EDT_FIND_REGEXP;
-    return f;
+    return EdtSearchFlags(m_matchCase, m_wholeWord, m_regExp);
 }
 
 void CEditReplaceDlg::DoDataExchange(ui::DataExchange& dx)

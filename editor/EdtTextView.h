@@ -89,6 +89,13 @@ constexpr uint32_t EDT_FIND_MATCH_CASE = 0x1;
 constexpr uint32_t EDT_FIND_WHOLE_WORD = 0x2;
 constexpr uint32_t EDT_FIND_REGEXP = 0x4;
 constexpr uint32_t EDT_FIND_UP = 0x10;
+// The search flags of the find and replace boxes' check boxes; whole words
+// count only without a regular expression.
+inline uint32_t EdtSearchFlags(int matchCase, int wholeWord, int regExp)
+{
+    return (matchCase ? EDT_FIND_MATCH_CASE : 0) | (wholeWord && !regExp ? EDT_FIND_WHOLE_WORD : 0) |
+           (regExp ? EDT_FIND_REGEXP : 0);
+}
 constexpr uint32_t IDS_EDT_NOT_FOUND = 8606;          // "Nemohu najít řetězec "%s""
 constexpr uint32_t IDS_EDT_INCREMENTAL_FAILED = 4572;
 constexpr uint32_t IDS_EDT_INCREMENTAL_FORWARD = 4573;
