@@ -308,26 +308,20 @@ void CEdtEditView::OnEditDeleteBack()
     m_buffer->FlushUndoGroup(this);
 }
 
-void CEdtEditView::OnEditDeleteWordBack()
-{
-    if (!QueryEditable())
-        return;
-    if (!IsSelection()) {
-        const EdtPoint to = edt::WordLeftTarget(Layout(), m_cursorPos);
-        SetSelection(to, m_cursorPos);
-    }
-    m_buffer->BeginUndoGroup();
-    DeleteSelection(EDT_ACTION_DELETE);
-    m_buffer->FlushUndoGroup(this);
-}
+void CEdtEditView::OnEditDeleteWordBack() { DeleteWord(false); }
 
-void CEdtEditView::OnEditDeleteWord()
+void CEdtEditView::OnEditDeleteWord() { DeleteWord(true); }
+
+void CEdtEditView::DeleteWord(bool forward)
 {
     if (!QueryEditable())
         return;
+    // Without a selection, the word before or after the caret is the selection.
     if (!IsSelection()) {
-        const EdtPoint to = edt::WordRightTarget(Layout(), m_cursorPos);
-        SetSelection(m_cursorPos, to);
+        if (forward)
+            SetSelection(m_cursorPos, edt::WordRightTarget(Layout(), m_cursorPos));
+        else
+            SetSelection(edt::WordLeftTarget(Layout(), m_cursorPos), m_cursorPos);
     }
     m_buffer->BeginUndoGroup();
     DeleteSelection(EDT_ACTION_DELETE);

@@ -152,6 +152,9 @@ protected:
     virtual void OnEditDeleteBack();
     virtual void OnEditDeleteWordBack();
     virtual void OnEditDeleteWord();
+    // Deletes the selection, or without one the word after (forward) or
+    // before the caret.
+    void DeleteWord(bool forward);
     virtual void OnEditTab();
     virtual void OnEditUntab();
     virtual void OnEditToggleOverwrite();

@@ -405,6 +405,24 @@ void CEdtTextView::LayoutScrollBars()
     m_screenLines = m_screenChars = -1;
 }
 
+namespace {
+// A scroll bar over `count` units with `page` of them on screen, at `pos`;
+// without the range when only the position changed.
+void SetScrollBar(QScrollBar* bar, int count, int page, int pos, bool positionOnly)
+{
+    if (!bar)
+        return;
+    const QSignalBlocker block(bar);
+    if (!positionOnly) {
+        bar->setRange(0, std::max(count - 1, 0));
+        bar->setPageStep(page);
+        bar->setSingleStep(1);
+        bar->setEnabled(count > page || pos > 0);
+    }
+    bar->setValue(pos);
+}
+} // namespace
+
 void CEdtTextView::RecalcVertScrollBar(bool positionOnly)
 {
     QScrollBar* bar = m_splitter ? m_sharedV.data() : m_vbar;
@@ -418,16 +436,7 @@ void CEdtTextView::RecalcVertScrollBar(bool positionOnly)
             UpdateCaret();
         }
     }
-    if (!bar)
-        return;
-    const QSignalBlocker block(bar);
-    if (!positionOnly) {
-        bar->setRange(0, std::max(count - 1, 0));
-        bar->setPageStep(page);
-        bar->setSingleStep(1);
-        bar->setEnabled(count > page || m_topSubLine > 0);
-    }
-    bar->setValue(m_topSubLine);
+    SetScrollBar(bar, count, page, m_topSubLine, positionOnly);
 }
 
 void CEdtTextView::RecalcHorzScrollBar(bool positionOnly)
@@ -445,16 +454,7 @@ void CEdtTextView::RecalcHorzScrollBar(bool positionOnly)
         update();
         UpdateCaret();
     }
-    if (!bar)
-        return;
-    const QSignalBlocker block(bar);
-    if (!positionOnly) {
-        bar->setRange(0, std::max(maxLen - 1, 0));
-        bar->setPageStep(page);
-        bar->setSingleStep(1);
-        bar->setEnabled(maxLen > page || m_offsetChar > 0);
-    }
-    bar->setValue(m_offsetChar);
+    SetScrollBar(bar, maxLen, page, m_offsetChar, positionOnly);
 }
 
 void CEdtTextView::OnVScroll(int value)
