@@ -23,6 +23,8 @@
 #include <QUiLoader>
 #include <QVBoxLayout>
 
+#include <map>
+
 namespace ui {
 
 QString ValidationText(uint32_t id)
@@ -32,6 +34,39 @@ QString ValidationText(uint32_t id)
     case IDP_PARSE_UINT: return QStringLiteral("Zadejte prosím celé kladné číslo.");
     default: return {};
     }
+}
+
+namespace {
+
+std::map<QString, FormWidgetFactory>& FormWidgetFactories()
+{
+    static std::map<QString, FormWidgetFactory> factories;
+    return factories;
+}
+
+// Makes the classes registered by the program's modules; everything else is
+// left to Qt's own loader.
+class FormLoader : public QUiLoader
+{
+public:
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
+    {
+        auto& f = FormWidgetFactories();
+        auto it = f.find(className);
+        if (it == f.end())
+            return QUiLoader::createWidget(className, parent, name);
+        QWidget* w = it->second(parent);
+        if (w)
+            w->setObjectName(name);
+        return w;
+    }
+};
+
+} // namespace
+
+void RegisterFormWidget(const QString& className, FormWidgetFactory factory)
+{
+    FormWidgetFactories()[className] = std::move(factory);
 }
 
 QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error)
@@ -45,7 +80,7 @@ QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error)
     }
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QUiLoader loader;
+    FormLoader loader;
     QWidget* w = loader.load(&buffer, parent);
     if (!w && error)
         *error = QStringLiteral("dialog resource %1: %2").arg(id).arg(loader.errorString());

@@ -5,6 +5,8 @@
 // with the framework's validation messages; and the property sheet base.
 
 #include <QDialog>
+
+#include <functional>
 #include <QString>
 
 #include <cstdint>
@@ -25,6 +27,12 @@ QString ValidationText(uint32_t id);
 // Loads the widget tree of dialogs/<id>.ui; null when the resource is
 // missing or not a form.
 QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error = nullptr);
+
+// A form (.ui) may name a class of the program's own, declared there as a
+// custom widget; the loader makes it with the factory registered under the
+// class name.  Register before the first form that uses it is loaded.
+using FormWidgetFactory = std::function<QWidget*(QWidget* parent)>;
+void RegisterFormWidget(const QString& className, FormWidgetFactory factory);
 
 class Dialog;
 

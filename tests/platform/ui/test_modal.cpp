@@ -200,6 +200,22 @@ TEST(Dialogs, UiResourceExchangesValuesWithTheControlsNamedByTheirIds)
     EXPECT_EQ(d.period, 7);
 }
 
+TEST(Dialogs, FormsMakeTheProgramsOwnRegisteredClasses)
+{
+    // The registered factory makes the control, which keeps its id's name.
+    class OwnEdit : public QLineEdit
+    {
+    public:
+        using QLineEdit::QLineEdit;
+    };
+    RegisterFormWidget(QStringLiteral("CTestOwnEdit"), [](QWidget* parent) { return new OwnEdit(parent); });
+    TestDialog d;
+    ASSERT_TRUE(d.IsLoaded());
+    QWidget* w = d.GetDlgItem(2108);
+    ASSERT_NE(w, nullptr);
+    EXPECT_NE(dynamic_cast<OwnEdit*>(w), nullptr);
+}
+
 TEST(Dialogs, MissingTemplateFailsClearly)
 {
     Dialog d(4242);
