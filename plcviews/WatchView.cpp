@@ -1191,6 +1191,7 @@ void CKXPWatchView::OnLinkResult(const LinkResultRecord& r)
     case 16:
         if (r.status < 0)
             Output(IDS_WATCH_RESULT, r.status, true);
+        RefreshValues();  // the values' answers follow the list's reply
         break;
     case 19:
         if (r.status < 0)
@@ -1199,6 +1200,7 @@ void CKXPWatchView::OnLinkResult(const LinkResultRecord& r)
     case 21:
         if (r.status < 0)
             Output(IDS_MECH_RESULT, r.status, true);
+        RefreshValues();
         break;
     case 26:
         if (r.status < 0) {
