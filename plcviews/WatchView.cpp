@@ -598,7 +598,6 @@ void CKXPWatchView::OnInitialUpdate()
         m_list->setColumnWidth(1, 100);
         m_list->setColumnWidth(2, 200);
     }
-    m_initialised = true;
     if (CStrandworkDoc* doc = Project()) {
         // Both lists: list 0 tells of a reset link.
         doc->Link().RegisterWindow(LinkHandle(), 0);
@@ -1144,6 +1143,7 @@ intptr_t CKXPWatchView::OnLinkMessage(uint32_t msg, uintptr_t, intptr_t lParam)
 void CKXPWatchView::OnLinkNotify(intptr_t kind)
 {
     if (kind == 1 || kind == 5) {
+        ++m_refreshes;
         RefreshValues();
         return;
     }

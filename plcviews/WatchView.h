@@ -150,6 +150,8 @@ public:
     // Reads and formats every row's value (what a kind-1 notice does).
     void RefreshValues();
     watchview::WatchLayout CurrentLayout() const;
+    // The pushed-value notices handled (kinds 1 and 5).
+    int Refreshes() const { return m_refreshes; }
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -203,5 +205,5 @@ private:
     uint64_t m_lastStatus = 0;  // flags << 32 | position of the last kind-0 notice acted on
     CFontColorPage* m_registry = nullptr;
     QString m_category;
-    bool m_initialised = false;
+    int m_refreshes = 0;
 };
