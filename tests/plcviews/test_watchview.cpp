@@ -406,3 +406,15 @@ TEST(WatchView, HintZeroClearsBreakpointsAndAResetStopsDebugging)
     // Not debugging: no values.
     EXPECT_TRUE(w.Cell(0, 2).isEmpty());
 }
+
+TEST(WatchView, AByteAndAWordAtOneAddressEachReadTheirOwn)
+{
+    Watch w;
+    ASSERT_TRUE(w.Start({u"VARW", u"BYTE.VARW"}));
+    EXPECT_EQ(w.Cell(0, 1), QStringLiteral("Word"));
+    EXPECT_EQ(w.Cell(1, 1), QStringLiteral("Byte"));
+    EXPECT_EQ(w.view->List()->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Typ"));
+    w.s.Sim().plc().writeMemory(1, 0x12, {0x34, 0x12});
+    ASSERT_TRUE(WaitFor([&] { return w.Value(0) == QStringLiteral("4660"); }, 5000, "the word"));
+    EXPECT_TRUE(w.Value(1).startsWith(QStringLiteral("52 ("))) << w.Value(1).toStdString();
+}
