@@ -344,6 +344,12 @@ TEST(WatchView, RegistersBreakAndTheCurrentLine)
         plc = d ? qobject_cast<CPLCView*>(d->FirstView()) : nullptr;
         return plc && plc->GetCursorPos().line == 6;
     }, 5000, "the current line"));
+    // The same status again never pulls the caret back.
+    plc->ClampTextPos(EdtPoint{0, 1});
+    w.view->OnLinkNotify(0);
+    PumpEvents(50);
+    EXPECT_EQ(plc->GetCursorPos().line, 1);
+    EXPECT_TRUE(w.view->DrEdit()->isEnabled());
 
     // DR "0x1F" is written; "abc" shows its message and sends nothing.
     w.view->DrEdit()->setText(QStringLiteral("0x1F"));
