@@ -331,6 +331,10 @@ TEST_F(KeyboardTest, AssignAndRemoveChangeTheLiveTableAndTheAssignmentSurvivesAR
 
         QTest::keyClick(frame.get(), Qt::Key_F5, Qt::ControlModifier);
         EXPECT_EQ(frame->ran, std::vector<uint32_t>{kStep});
+        // Typed again, the key names its command and cannot be assigned twice.
+        w.Type(Qt::Key_F5, Qt::ControlModifier);
+        EXPECT_EQ(w.AssignedTo(), QStringLiteral("Krok"));
+        EXPECT_FALSE(w.AssignEnabled());
 
         w.Item<QListWidget>(CKVTKeyboardPage::IDC_CURRENT_KEYS)->setCurrentRow(0);
         QTest::mouseClick(w.Item<QPushButton>(CKVTKeyboardPage::IDC_REMOVE), Qt::LeftButton);
