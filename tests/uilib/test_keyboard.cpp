@@ -399,9 +399,17 @@ TEST_F(KeyboardTest, WithoutATableThePageIsEmptyAndTheEditOnAFrameCapturesInstea
     QTest::keyClick(edit, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(edit->text(), QStringLiteral("Ctrl+Shift+F5"));
     EXPECT_TRUE(frame->ran.empty());
-    // Tab alone leaves the edit the normal way; a plain edit's key is translated.
+    // Backtab is Tab with Shift held, and captured; Tab alone leaves the
+    // edit the normal way.
+    QTest::keyClick(edit, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(edit->text(), QStringLiteral("Shift+Tab"));
     QTest::keyClick(edit, Qt::Key_Tab);
     EXPECT_FALSE(edit->IsKeyCaptured());
+    // A press gives the edit the focus.
+    plain->setFocus();
+    QTest::mouseClick(edit, Qt::LeftButton);
+    EXPECT_TRUE(edit->hasFocus());
+    // A plain edit's key is translated.
     plain->setFocus();
     QTest::keyClick(plain, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(frame->ran, std::vector<uint32_t>{kBuild});
