@@ -108,6 +108,8 @@ TEST_F(TransferTest, CassetteRuntimeImageWay)
     host.sink.entries.clear();
     EXPECT_FALSE(doc->UpdateControlSystemSoftware());
     EXPECT_TRUE(Has("Při aktualizaci verze došlo k chybě...\r\n")) << Out();
+    // The engine names the failing file in the output window.
+    EXPECT_TRUE(Has("Nepodařilo se přenést soubor " + dir / "Output/LOD_KAP.exe")) << Out();
     EXPECT_TRUE(Has("Původní verze softwaru kazety byla obnovena ze zálohy LOD_KAP.EX~...\r\n")) << Out();
     EXPECT_EQ(ReadAll(remote / "PLCOUTPUT/LOD_KAP.EXE"), "old runtime");
 }
