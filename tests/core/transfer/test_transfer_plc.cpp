@@ -205,3 +205,18 @@ TEST_F(TransferTest, OverAPseudoTerminalPair)
     EXPECT_TRUE(doc->TransferPlcInterface(false)) << Out();
     EXPECT_EQ(sim->plc().image(), Image(dir));
 }
+
+TEST_F(TransferTest, TheStandInCompilersImagePassesTheCheck)
+{
+    Open("ok");
+    dir.Write("Main.plc", dir.Read("Main.plc") + "#tarv-image-size 200000\r\n");
+    ASSERT_TRUE(doc->BuildPlc()) << Out();
+    const Bytes image = Image(dir);
+    uint32_t length = 0, simLength = 0;
+    uint16_t sum = 0, simSum = 0;
+    ASSERT_TRUE(CStrandworkDoc::CheckPlcImage(image.data(), uint32_t(image.size()), length, sum));
+    ASSERT_TRUE(cssim::Plc::CheckImage(image, simLength, simSum));
+    EXPECT_EQ(length, simLength);
+    EXPECT_EQ(sum, simSum);
+    EXPECT_GE(length, 200000u); // spread over modules of at most 65,000 bytes
+}
