@@ -150,6 +150,8 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     MapCommand(ID_TOOLS_FILEMANAGER, [this] { OnFileManager(); });
     MapUpdate(ID_TOOLS_FILEMANAGER, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
+    MapCommand(ID_PROJECT_SETTINGS, [this] { OnProjectSettings(); });
+    MapUpdate(ID_PROJECT_SETTINGS, [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc != nullptr); });
     MapUpdate(ID_PROJECT_CLOSE,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
 }
@@ -166,6 +168,12 @@ CStrandworkApp::~CStrandworkApp()
 }
 
 CStrandworkApp* CStrandworkApp::Instance() { return g_theApp; }
+
+void CStrandworkApp::OnProjectSettings()
+{
+    if (m_pProjectDoc)
+        m_pProjectDoc->EditProjectSettings(GetMainWnd());
+}
 
 void CStrandworkApp::OnFileManager()
 {
