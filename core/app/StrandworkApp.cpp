@@ -1,5 +1,6 @@
 #include "core/app/StrandworkApp.h"
 
+#include "core/app/PlcCommandDialog.h"
 #include "core/common/StartupTrace.h"
 #include "core/project/StrandworkDoc.h"
 #include "editor/EditFileOpenDlg.h"
@@ -973,5 +974,5 @@ void CStrandworkApp::OnFileOpen()
 
 std::unique_ptr<PlcCommandDialog> CStrandworkApp::CreatePlcCommandDialog()
 {
-    return ProjectHost::CreatePlcCommandDialog();
+    return std::make_unique<CPlcCommandDialogPort>();
 }

@@ -4,6 +4,8 @@
 // (set through command 33820), the PLC stopped at a third, line registers
 // from executeLine and one running, watched mechanism.
 //   xshot -s 6 plc-debug.png -- build/bin/plcviews_demo
+// "--status", "--variable <name>" and "--mechanisms" open the debugging
+// windows over it (plcviews_demo_windows.cpp).
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PLCDoc.h"
@@ -13,6 +15,10 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+
+namespace plcviewsdemo {
+bool ShowDebugWindow(const QStringList& args, CStrandworkApp& app, cssim::Simulator& sim);
+}
 
 int main(int argc, char** argv)
 {
@@ -61,6 +67,7 @@ int main(int argc, char** argv)
     sim->plc().hitBreakpoint(7);
     view->ClampTextPos(EdtPoint{0, 6});
     view->setFocus();
+    plcviewsdemo::ShowDebugWindow(qapp.arguments(), app, *sim);
     const int rc = qapp.exec();
     doc->Link().Close();
     app.ExitInstance();
