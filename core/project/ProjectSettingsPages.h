@@ -12,6 +12,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <vector>
 
 class CStrandworkDoc;
