@@ -33,7 +33,6 @@ class LinkWindow;
 }
 
 constexpr uint32_t ID_WATCH_HEX_DISPLAY = 34022;
-constexpr uint32_t ID_PROJECT_SETTINGS = 33856;
 constexpr uint32_t ID_EDIT_COPY_CMD = 57634;
 constexpr uint32_t ID_EDIT_CUT_CMD = 57635;
 constexpr uint32_t ID_EDIT_PASTE_CMD = 57637;

@@ -152,6 +152,8 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     MapUpdate(ID_TOOLS_FILEMANAGER, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapTransferCommands();
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
+    MapCommand(ID_PROJECT_SETTINGS, [this] { OnProjectSettings(); });
+    MapUpdate(ID_PROJECT_SETTINGS, [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc != nullptr); });
     MapUpdate(ID_PROJECT_CLOSE,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
 }
@@ -168,6 +170,12 @@ CStrandworkApp::~CStrandworkApp()
 }
 
 CStrandworkApp* CStrandworkApp::Instance() { return g_theApp; }
+
+void CStrandworkApp::OnProjectSettings()
+{
+    if (m_pProjectDoc)
+        m_pProjectDoc->EditProjectSettings(GetMainWnd());
+}
 
 void CStrandworkApp::MapTransferCommands()
 {

@@ -42,6 +42,7 @@ constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
 constexpr uint32_t ID_PROJECT_NEW = 33772;
 constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
+constexpr uint32_t ID_PROJECT_SETTINGS = 33856;
 constexpr uint32_t ID_TRANSFER_PLC = 33850;
 constexpr uint32_t ID_TRANSFER_SUPPORT_FILES = 33851;
 constexpr uint32_t ID_DEBUG_TOGGLE = 33852;
@@ -131,6 +132,8 @@ public:
     // runs modally on a link object of its own, opened with the options'
     // connection string and closed afterwards.
     void OnFileManager();
+    // Projekt > "Nastavení...": the open project's settings sheet.
+    void OnProjectSettings();
     // Projekt > transfers, debugging and the connection.
     void OnTransferPlc();
     void OnTransferSupportFiles();

@@ -23,6 +23,9 @@
 
 class COlnkLink;
 struct PlcStatusRecord;
+namespace ui {
+class PropertySheet;
+}
 
 // A mechanism watched while debugging: its address and number.
 struct MechanismWatch
@@ -275,8 +278,19 @@ public:
     // file and copies its sources into projectFolder; 1 when complete, 0
     // after a failure that was reported (see docs/project-files.md).
     int ImportKnf(const QString& knfPath, const QString& projectFolder);
-    // Opens the project settings sheet.
+    // Opens the project settings sheet on the page that was in front when
+    // it last closed, runs it modally and remembers the page in front.
     void EditProjectSettings(QWidget* parent);
+    // The two halves of EditProjectSettings: the sheet with its ten pages
+    // (PendingTarvaneVer set from TarvaneVer), and its modal run.
+    std::unique_ptr<ui::PropertySheet> CreateProjectSettingsSheet(QWidget* parent);
+    void RunProjectSettingsSheet(ui::PropertySheet& sheet);
+    // The compiler version while the settings sheet edits it.
+    const std::u16string& PendingTarvaneVer() const { return m_pendingTarvaneVer; }
+    void SetPendingTarvaneVer(std::u16string version) { m_pendingTarvaneVer = std::move(version); }
+    // The page of the settings sheet that was in front when it last closed.
+    int SettingsPageIndex() const { return m_settingsPage; }
+    void SetSettingsPageIndex(int index) { m_settingsPage = index; }
 
     void OnUpdateFileSave(ui::CmdUI& cmdUi);
 
@@ -332,4 +346,6 @@ private:
     compout::CMapFile m_mapFile;
     compout::CListingFile m_listingFile;
     std::vector<MechanismWatch> m_mechWatchSet;
+    std::u16string m_pendingTarvaneVer;
+    int m_settingsPage = 0;
 };

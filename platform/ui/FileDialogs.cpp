@@ -1,5 +1,11 @@
 #include "platform/ui/FileDialogs.h"
 
+#include "res/StringTable.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace ui {
@@ -24,6 +30,91 @@ QString ConvertFileFilter(const QString& pipeFilter)
                        QLatin1Char(')'));
     }
     return filters.join(QStringLiteral(";;"));
+}
+
+} // namespace ui
+
+namespace ui {
+
+namespace {
+
+// The patterns of a filter text: what its last brackets hold.
+QStringList FilterPatterns(const QString& filter)
+{
+    static const QRegularExpression re(QStringLiteral("\\(([^()]*)\\)\\s*$"));
+    const QRegularExpressionMatch m = re.match(filter);
+    if (!m.hasMatch())
+        return {};
+    return m.captured(1).split(QRegularExpression(QStringLiteral("[ ;]")), Qt::SkipEmptyParts);
+}
+
+// A wildcard pattern that matches without regard to case.
+QString NoCasePattern(const QString& pattern)
+{
+    if (pattern == QLatin1String("*.*"))
+        return QStringLiteral("*");
+    QString out;
+    for (QChar c : pattern) {
+        if (c.isLetter() && c.toLower() != c.toUpper())
+            out += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+bool PromptFileName(QWidget* owner, QString& path, const QString& start, const QStringList& filters,
+                    const QString& pattern, bool mustExist)
+{
+    QFileDialog dlg(owner, LoadResString(IDS_OPEN_TITLE));
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    // The dialog shows each text as given; the brackets added below carry
+    // the patterns it filters with.
+    dlg.setOption(QFileDialog::HideNameFilterDetails);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+
+    QStringList texts = filters;
+    texts.append(LoadResString(IDS_ALL_FILES_FILTER));
+    QStringList qtFilters;
+    QString selected;
+    for (const QString& text : texts) {
+        QStringList patterns = FilterPatterns(text);
+        if (patterns.isEmpty())
+            patterns.append(QStringLiteral("*.*"));
+        QStringList noCase;
+        for (const QString& p : patterns)
+            noCase.append(NoCasePattern(p));
+        const QString f = text + QStringLiteral(" (") + noCase.join(QLatin1Char(' ')) + QLatin1Char(')');
+        qtFilters.append(f);
+        if (selected.isEmpty() && !pattern.isEmpty() && patterns.contains(pattern, Qt::CaseInsensitive))
+            selected = f;
+    }
+    dlg.setNameFilters(qtFilters);
+    if (pattern == QLatin1String("*.*") || selected.isEmpty())
+        selected = qtFilters.last();
+    if (!pattern.isEmpty())
+        dlg.selectNameFilter(selected);
+
+    const QFileInfo info(start);
+    if (info.isDir()) {
+        dlg.setDirectory(start);
+    } else {
+        dlg.setDirectory(info.absolutePath());
+        dlg.selectFile(info.fileName());
+    }
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    const QStringList chosen = dlg.selectedFiles();
+    if (chosen.isEmpty())
+        return false;
+    const QFileInfo result(chosen.first());
+    if (!result.absoluteDir().exists() || (mustExist && !result.isFile()))
+        return false;
+    path = result.absoluteFilePath();
+    return true;
 }
 
 } // namespace ui

@@ -2,6 +2,7 @@
 // Helpers of the file dialogs.
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -20,5 +21,26 @@ constexpr uint32_t OFN_FILEMUSTEXIST = 0x1000;
 // Qt's syntax ("Soubory *.knf (*.knf);;Všechny soubory (*)"): the patterns
 // become a list separated by blanks, and "*.*" becomes "*".
 QString ConvertFileFilter(const QString& pipeFilter);
+
+} // namespace ui
+
+class QWidget;
+
+namespace ui {
+
+// String-table ids of the file prompt.
+constexpr unsigned IDS_OPEN_TITLE = 61440;     // "Otevřít"
+constexpr unsigned IDS_ALL_FILES_FILTER = 61442; // "Všechny soubory (*.*)"
+
+// The framework's file prompt: a non-native file dialog titled "Otevřít".
+// filters are texts of the form "Popis (*.ext)" (a template's FileFilter),
+// followed by "Všechny soubory (*.*)"; the texts are shown as they are and
+// their patterns match without regard to case, "*.*" every name.  The
+// dialog starts at start (a folder, or a file that it selects), with the
+// filter of pattern selected ("*.*": all files).  mustExist: the file must
+// exist; otherwise any name in an existing folder.  path gets the chosen
+// native path; false on Cancel.
+bool PromptFileName(QWidget* owner, QString& path, const QString& start, const QStringList& filters,
+                    const QString& pattern, bool mustExist);
 
 } // namespace ui

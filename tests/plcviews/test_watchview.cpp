@@ -141,7 +141,7 @@ TEST(WatchView, PlaqueIsWatchedAndPushedValuesShow)
 
     // Ten hints 12 leave the lists in force as they were.
     w.view->ExecuteCommand(ID_WATCH_HEX_DISPLAY);
-    EXPECT_FALSE(w.view->ExecuteCommand(ID_PROJECT_SETTINGS));  // left to the application
+    EXPECT_FALSE(w.view->ExecuteCommand(33856)); // the project settings: left to the application
 
     // Ten hints 12 add the project's watched mechanism (MECHB) no more:
     // after one removal it is gone from the list in force.

@@ -2,6 +2,7 @@
 // compiler configuration file, and every way it can stop; the dialog's own
 // behaviour.
 #include "core/project/NewProjectDlg.h"
+#include "platform/ui/Dialog.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
 #include "tests/core/project/ProjectTest.h"
@@ -39,6 +40,12 @@ void FillNewProject(int entry, const QString& name, const QString& location)
     });
 }
 
+// The new project ends in the project settings sheet: closed with Cancel.
+void CancelSettingsSheet()
+{
+    tui::OnNextModal<ui::PropertySheet>([](ui::PropertySheet* sheet) { sheet->reject(); });
+}
+
 struct NewTest : DocTest
 {
     ui::DocManager manager;
@@ -61,6 +68,7 @@ TEST_F(NewTest, EmptyProjectInAMissingNestedFolder)
 {
     tui::PromptScript prompts;
     FillNewProject(0, QStringLiteral("Lis"), Path("a/b/Lis"));
+    CancelSettingsSheet();
     auto doc = NewDoc();
     ASSERT_TRUE(doc->OnNewDocument());
     EXPECT_TRUE(Exists("a/b/Lis/Lis.kxp"));
@@ -132,6 +140,7 @@ TEST_F(NewTest, FromTemplates)
 
     tui::PromptScript prompts;
     FillNewProject(2, QStringLiteral("Novy"), Path("Novy"));
+    CancelSettingsSheet();
     auto doc = NewDoc();
     ASSERT_TRUE(doc->OnNewDocument());
     EXPECT_EQ(dir.Read("Novy/Osy.plc"), "src/Osy.plc");
@@ -145,6 +154,7 @@ TEST_F(NewTest, FromTemplates)
 
     // The format 3 template: no conversion question, no document.
     FillNewProject(3, QStringLiteral("Stary"), Path("Stary"));
+    CancelSettingsSheet();
     auto old = NewDoc();
     ASSERT_TRUE(old->OnNewDocument());
     EXPECT_EQ(old->Data().FormatVersion, 6);

@@ -1,6 +1,0 @@
-#include "core/project/StrandworkDoc.h"
-
-void CStrandworkDoc::EditProjectSettings(QWidget* /*parent*/)
-{
-    // replaced by the project settings sheet
-}
