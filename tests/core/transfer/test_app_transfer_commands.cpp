@@ -61,9 +61,6 @@ struct AppCommands : ::testing::Test
             return nullptr;
         fs::copy(std::string(std::getenv("SW_FIXTURES")) + "/build/" + fixture, dir.Path(),
                  fs::copy_options::recursive);
-        // The fixture's mechanism is closed, so that the listing loads.
-        if (fixture == "ok")
-            dir.Write("Main.plc", dir.Read("Main.plc") + "MECH_END Osa\r\n");
         std::string kxw = dir.Read("Lis.kxw");
         kxw = std::regex_replace(kxw, std::regex("OlnkConnectionString = [^\r\n]*"),
                                  "OlnkConnectionString = " +

@@ -28,8 +28,6 @@ TEST_F(TransferTest, DebugStartStopAndClose)
 {
     StartSimulator();
     Open("ok");
-    // The fixture's mechanism is closed, so that the listing loads.
-    dir.Write("Main.plc", dir.Read("Main.plc") + "MECH_END Osa\r\n");
     doc->Data().WatchedMechanisms = {u"Osa", u"Zmizela"};
     doc->Data().Breakpoints = {3, 5};
     ASSERT_TRUE(doc->BuildPlc());

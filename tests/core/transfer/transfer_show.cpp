@@ -79,8 +79,6 @@ int main(int argc, char** argv)
     kxw = std::regex_replace(kxw, std::regex("OlnkConnectionString = [^\r\n]*"),
                              "OlnkConnectionString = " + testsupport::UdpLoopbackConn(ours, sim.publicPort()));
     WriteFile(project + "/Lis.kxw", kxw);
-    // The fixture's mechanism is closed, so that the listing loads.
-    WriteFile(project + "/Main.plc", ReadFile(project + "/Main.plc") + "MECH_END Osa\r\n");
     WriteFile(project + "/Vstupy.txt", "vstupy\r\n");
     WriteFile(project + "/Vystupy.txt", "vystupy\r\n");
     sys::Profile::WriteString(u"Options", u"PathTarvane", sys::Utf8ToUtf16Lenient(SW_SHOW_TARVANE "/"));
