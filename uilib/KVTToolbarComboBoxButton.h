@@ -14,7 +14,7 @@
 
 #include <vector>
 
-class QComboBox;
+#include <QComboBox>
 
 // The combo's kind: the low bits of its style.
 constexpr uint32_t CBS_SIMPLE = 0x1;
