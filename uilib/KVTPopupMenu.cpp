@@ -538,10 +538,10 @@ void CKVTPopupMenu::BuildBar()
     const bool customize = CKVTToolBar::IsCustomizeMode();
     CKVTMenuButtonCache& cache = CKVTMenuButtonCache::Instance();
     if (cache.Contains(m_menu->Serial()) && cache.LoadMenuButtons(m_menu, m_bar)) {
-        if (!customize)
+        if (!customize && !m_handler)
             m_bar->OnUpdateCmdUI();
     } else {
-        if (!customize)
+        if (!customize && !m_handler)
             ui::UpdateMenuItems(*m_menu);
         m_bar->CreateFromMenu(m_menu, m_parentButton == nullptr || customize);
     }
@@ -714,6 +714,12 @@ void CKVTPopupMenu::ChooseCommand(uint32_t id)
         return;
     if (ui::MainFrameBase* frame = FrameOf(m_owner))
         frame->SetMessageText(0xE001);
+    if (m_handler) {
+        const std::function<void(uint32_t)> handler = m_handler; // the popup closes first
+        CloseChain();
+        handler(id);
+        return;
+    }
     CloseChain();
     CKVTCommandUsage::Instance().AddCommand(id);
     CKVTToolBar::PlaySystemSound("MenuCommand");

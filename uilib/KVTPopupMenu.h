@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -113,6 +114,10 @@ public:
     ui::Menu* GetMenu() const { return m_menu; }
     QWidget* GetOwner() const { return m_owner; }
     void SetDestroyMenu(bool on) { m_destroyMenu = on; }
+    // A menu of the library's own (the toolbar list): the chosen command
+    // goes to handler instead of the command route, and the items keep the
+    // states the menu gives them (no update handler runs).
+    void SetCommandHandler(std::function<void(uint32_t)> handler) { m_handler = std::move(handler); }
     bool GetDestroyMenu() const { return m_destroyMenu; }
     bool IsDropRight() const { return m_dropRight; }
     bool IsDropDown() const { return m_dropDown; }
@@ -195,5 +200,6 @@ private:
     QPixmap m_shadowCapture;
     QPointer<QWidget> m_editPage;
     QString m_name;
+    std::function<void(uint32_t)> m_handler;
     static bool s_showAll;
 };
