@@ -199,9 +199,15 @@ void CKVTPopupMenuBar::AdjustLayout()
     update();
 }
 
+bool CKVTPopupMenuBar::Customizing() const
+{
+    CKVTPopupMenu* popup = GetPopup();
+    return popup ? popup->Customizing() : IsCustomizeMode();
+}
+
 void CKVTPopupMenuBar::OnUpdateCmdUI()
 {
-    if (IsCustomizeMode())
+    if (Customizing() || (GetPopup() && GetPopup()->HasCommandHandler()))
         return; // the popup's items stay the menu's own
     CKVTToolBar::OnUpdateCmdUI();
 }
@@ -240,7 +246,7 @@ void CKVTPopupMenuBar::SetHotButton(int index)
         index = -1;
     if (index == GetHotButton())
         return;
-    if (IsCustomizeMode()) {
+    if (Customizing()) {
         CKVTToolBar::SetHotButton(index);
         return;
     }
@@ -329,7 +335,7 @@ bool CKVTPopupMenuBar::RunHot(bool byKeyboard)
                 child->GetMenuBar()->HotFirst();
         return true;
     }
-    if (b->m_id == 0 || IsCustomizeMode())
+    if (b->m_id == 0 || Customizing())
         return false;
     if (CKVTPopupMenu* popup = GetPopup())
         popup->ChooseCommand(b->m_id);
@@ -338,7 +344,7 @@ bool CKVTPopupMenuBar::RunHot(bool byKeyboard)
 
 bool CKVTPopupMenuBar::OnMenuKey(int key)
 {
-    if (IsCustomizeMode())
+    if (Customizing())
         return false;
     const QChar c = QChar(key).toUpper();
     if (CKVTToolbarButton* b = FindMnemonic(c)) {
@@ -357,7 +363,7 @@ bool CKVTPopupMenuBar::OnMenuKey(int key)
 
 void CKVTPopupMenuBar::mousePressEvent(QMouseEvent* e)
 {
-    if (IsCustomizeMode() || e->button() != Qt::LeftButton) {
+    if (Customizing() || e->button() != Qt::LeftButton) {
         CKVTToolBar::mousePressEvent(e);
         return;
     }
@@ -382,7 +388,7 @@ void CKVTPopupMenuBar::mousePressEvent(QMouseEvent* e)
 
 void CKVTPopupMenuBar::mouseReleaseEvent(QMouseEvent* e)
 {
-    if (IsCustomizeMode() || e->button() != Qt::LeftButton) {
+    if (Customizing() || e->button() != Qt::LeftButton) {
         CKVTToolBar::mouseReleaseEvent(e);
         return;
     }
@@ -396,7 +402,7 @@ void CKVTPopupMenuBar::mouseReleaseEvent(QMouseEvent* e)
 
 void CKVTPopupMenuBar::mouseMoveEvent(QMouseEvent* e)
 {
-    if (IsCustomizeMode()) {
+    if (Customizing()) {
         CKVTToolBar::mouseMoveEvent(e);
         return;
     }
@@ -406,7 +412,7 @@ void CKVTPopupMenuBar::mouseMoveEvent(QMouseEvent* e)
 void CKVTPopupMenuBar::leaveEvent(QEvent* e)
 {
     CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
-    if (!(open && open->IsDroppedDown()) && !IsCustomizeMode())
+    if (!(open && open->IsDroppedDown()) && !Customizing())
         SetHotButton(-1);
     QWidget::leaveEvent(e);
 }
@@ -429,6 +435,8 @@ CKVTPopupMenu::CKVTPopupMenu(QWidget* editPage, const QString& name)
     Init();
 }
 
+bool CKVTPopupMenu::Customizing() const { return CKVTToolBar::IsCustomizeMode() && !m_handler; }
+
 void CKVTPopupMenu::Init()
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -437,7 +445,7 @@ void CKVTPopupMenu::Init()
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationInactive && isVisible() && !m_editPage &&
-                    !CKVTToolBar::IsCustomizeMode())
+                    !Customizing())
                     CloseChain();
             });
 }
@@ -491,7 +499,7 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
     else
         m_pos = QPoint(x, y);
 
-    const bool customize = CKVTToolBar::IsCustomizeMode();
+    const bool customize = Customizing();
     QWidget* parent = owner ? owner->window() : nullptr;
     if (m_editPage) {
         setParent(parent, Qt::Tool);
@@ -535,7 +543,7 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
 
 void CKVTPopupMenu::BuildBar()
 {
-    const bool customize = CKVTToolBar::IsCustomizeMode();
+    const bool customize = Customizing();
     CKVTMenuButtonCache& cache = CKVTMenuButtonCache::Instance();
     if (cache.Contains(m_menu->Serial()) && cache.LoadMenuButtons(m_menu, m_bar)) {
         if (!customize && !m_handler)
@@ -578,7 +586,7 @@ void CKVTPopupMenu::Place()
     m_dropRight = r.dropRight;
     m_dropDown = r.dropDown;
     m_scroll = r.scroll;
-    m_shadow = CKVTToolBar::Options().menuShadows && !CKVTToolBar::IsCustomizeMode() && !m_editPage;
+    m_shadow = CKVTToolBar::Options().menuShadows && !Customizing() && !m_editPage;
     if (m_shadow) {
         m_shadowCapture = QPixmap();
         if (screen && QGuiApplication::platformName() != QLatin1String("offscreen"))
@@ -710,7 +718,7 @@ void CKVTPopupMenu::ShowAllCommands()
 
 void CKVTPopupMenu::ChooseCommand(uint32_t id)
 {
-    if (CKVTToolBar::IsCustomizeMode() || id == 0 || id == KVT_POPUP_ID)
+    if (Customizing() || id == 0 || id == KVT_POPUP_ID)
         return;
     if (ui::MainFrameBase* frame = FrameOf(m_owner))
         frame->SetMessageText(0xE001);
@@ -758,7 +766,7 @@ void CKVTPopupMenu::OnClosed(bool destroying)
     // The open submenu closes first.
     if (CKVTPopupMenu* child = GetChildPopup())
         child->CloseLevel();
-    const bool customize = CKVTToolBar::IsCustomizeMode();
+    const bool customize = Customizing();
     // The show-all button never reaches a stored list.
     for (int i = m_bar->GetCount() - 1; i >= 0; --i)
         if (IsShowAllButton(m_bar->GetButton(i)))
@@ -826,7 +834,7 @@ void CKVTPopupMenu::mousePressEvent(QMouseEvent* e)
     const QPoint global = e->globalPosition().toPoint();
     if (rect().contains(e->position().toPoint()) && m_final.contains(global))
         return; // the frame or a scroll area
-    if (m_editPage || (CKVTToolBar::IsCustomizeMode()))
+    if (m_editPage || (Customizing()))
         return;
     // A press on the item that opened this popup: the submenu stays.
     if (m_parentButton)
@@ -880,14 +888,14 @@ void CKVTPopupMenu::mouseMoveEvent(QMouseEvent* e)
             }
         }
     }
-    if (CKVTToolBar::IsCustomizeMode() || rect().contains(local))
+    if (Customizing() || rect().contains(local))
         return;
     ForwardMouse(e, false);
 }
 
 void CKVTPopupMenu::keyPressEvent(QKeyEvent* e)
 {
-    const bool customize = CKVTToolBar::IsCustomizeMode();
+    const bool customize = Customizing();
     CKVTPopupMenuBar* bar = m_bar;
     auto followScroll = [bar] {
         const int hot = bar->GetHotButton();

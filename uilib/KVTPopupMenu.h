@@ -30,6 +30,9 @@ public:
 
     const char* ArchiveClassName() const override { return "CKVTPopupMenuBar"; }
     bool IsPopupMenuBar() const override { return true; }
+    // Customisation mode, except in a popup of the library's own commands.
+    bool Customizing() const;
+    bool InCustomizeMode() const override { return Customizing(); }
 
     // Builds the buttons from a menu (the Part's steps 1 and 3): all items,
     // or without the rarely used commands.  Runs no update handlers.
@@ -118,6 +121,10 @@ public:
     // goes to handler instead of the command route, and the items keep the
     // states the menu gives them (no update handler runs).
     void SetCommandHandler(std::function<void(uint32_t)> handler) { m_handler = std::move(handler); }
+    bool HasCommandHandler() const { return bool(m_handler); }
+    // Customisation mode for this popup: never in a popup with a command
+    // handler (it works as a menu then, also in customisation mode).
+    bool Customizing() const;
     bool GetDestroyMenu() const { return m_destroyMenu; }
     bool IsDropRight() const { return m_dropRight; }
     bool IsDropDown() const { return m_dropDown; }

@@ -23,7 +23,6 @@
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMimeData>
 #include <QToolTip>
 
@@ -1054,25 +1053,17 @@ void CKVTToolBar::OnContextMenu(QWidget*, QPoint pt)
     Menu* sub = res ? res->SubMenu(0) : nullptr;
     if (!sub)
         return;
-    PrepareCustomizeMenu(b, *sub);
-    QMenu qmenu(this);
-    qmenu.setObjectName(QStringLiteral("KvtCustomizeMenu"));
-    for (int i = 0; i < sub->ItemCount(); ++i) {
-        const MenuItem* it = sub->Item(i);
-        if (it->flags & MF_SEPARATOR) {
-            qmenu.addSeparator();
-            continue;
-        }
-        QAction* a = qmenu.addAction(it->text);
-        a->setData(it->id);
-        a->setEnabled(!(it->flags & (MF_GRAYED | MF_DISABLED)));
-        a->setCheckable((it->flags & MF_CHECKED) != 0);
-        a->setChecked((it->flags & MF_CHECKED) != 0);
-    }
+    std::unique_ptr<Menu> menu = sub->Clone();
+    PrepareCustomizeMenu(b, *menu);
+    // A library popup whose commands come back to this bar.
+    auto* popup = new CKVTPopupMenu;
     QPointer<CKVTToolBar> self(this);
-    QAction* chosen = qmenu.exec(pt);
-    if (self && chosen)
-        OnCustomizeCommand(chosen->data().toUInt());
+    popup->SetCommandHandler([self](uint32_t id) {
+        if (self)
+            self->OnCustomizeCommand(id);
+    });
+    if (!popup->Create(this, pt.x(), pt.y(), menu.release(), true))
+        popup->deleteLater();
 }
 
 void CKVTToolBar::PrepareCustomizeMenu(CKVTToolbarButton* b, Menu& menu)
@@ -1438,7 +1429,7 @@ void CKVTToolBar::DrawButton(QPainter& p, CKVTToolbarButton* button, CKVTToolbar
 {
     if (button->m_hidden || button->m_rect.isEmpty())
         return;
-    button->Draw(p, button->m_rect, images, IsHorizontal(), s_customizeMode && !m_locked, highlighted, m_drawBorder,
+    button->Draw(p, button->m_rect, images, IsHorizontal(), InCustomizeMode() && !m_locked, highlighted, m_drawBorder,
                  grayDisabled);
 }
 
@@ -1468,7 +1459,7 @@ void CKVTToolBar::paintEvent(QPaintEvent* e)
         s_userImages->PrepareDrawImage(imageSize);
     p.setFont(horz ? dd.HorzFont() : dd.VertFont());
 
-    const bool customize = s_customizeMode && !m_locked;
+    const bool customize = InCustomizeMode() && !m_locked;
     const QRegion region = e->region();
     for (int i = 0; i < GetCount(); ++i) {
         CKVTToolbarButton* b = m_buttons[size_t(i)].get();
@@ -1486,7 +1477,7 @@ void CKVTToolBar::paintEvent(QPaintEvent* e)
         }
         if (b->m_hidden || !region.intersects(b->m_rect))
             continue;
-        const bool disabled = (b->m_style & TBBS_DISABLED) && !s_customizeMode;
+        const bool disabled = (b->m_style & TBBS_DISABLED) && !InCustomizeMode();
         bool highlighted;
         if (m_menuMode)
             highlighted = i == m_hot;

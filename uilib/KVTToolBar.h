@@ -96,6 +96,9 @@ public:
     virtual void RepositionButtons();
     virtual bool OnSendCommand(CKVTToolbarButton*) { return false; }
     virtual bool IsPopupMenuBar() const { return false; }
+    // Whether the bar works and paints in customisation mode (a popup of the
+    // library's own commands never does).
+    virtual bool InCustomizeMode() const { return s_customizeMode; }
     // Drops of dragged buttons (customisation mode; the drop target calls
     // them).  keyState has MK_CONTROL while Ctrl is held; the results are
     // drop effects.

@@ -151,6 +151,7 @@ TEST_F(DockWorld, ToolbarContextMenuTogglesBars)
     for (int i = 0; i < pb->GetCount(); ++i)
         texts << (pb->GetButton(i)->IsSeparator() ? QString() : pb->GetButton(i)->m_text);
     EXPECT_EQ(texts, (QStringList{"Menu", "Standard", "Debug", "", "Customize..."}));
+    ui::IdleUpdater::Instance().RunPass(); // no update handler touches its items
     EXPECT_TRUE(pb->GetButtonStyle(0) & TBBS_DISABLED); // the menu bar cannot be closed
     EXPECT_TRUE(pb->GetButtonStyle(2) & TBBS_CHECKED);
     popup->ChooseCommand(pb->GetItemID(2));
