@@ -1,7 +1,7 @@
 // The review program of the library frame.  "--maximized" opens a
 // maximised document window; "--customize" shows the frame in customisation
-// mode (a combo box button, a selected button); "--appearance" shows the
-// button appearance dialog.
+// mode (a combo box button, a selected button) and the customisation pages;
+// "--appearance" shows the button appearance dialog.
 
 #include "platform/ui/App.h"
 #include "platform/ui/Document.h"
@@ -92,6 +92,8 @@ int ShowAppearance(CKVTToolBar* standard)
 
 } // namespace
 
+void ShowCustomizeSheets(ui::MainFrameBase& frame); // CustomizeDemo.cpp
+
 int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
@@ -158,8 +160,10 @@ int main(int argc, char** argv)
         child->showMaximized();
     frame.RecalcLayout();
     QTimer::singleShot(0, &frame, [&frame] { frame.RecalcLayout(); });
-    if (customize)
+    if (customize) {
+        ShowCustomizeSheets(frame);
         QTimer::singleShot(0, &frame, [standard] { ShowCustomizeMode(standard); });
+    }
     if (appearance)
         QTimer::singleShot(0, &frame, [standard] { ShowAppearance(standard); });
     return QApplication::exec();
