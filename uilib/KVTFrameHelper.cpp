@@ -2,6 +2,7 @@
 
 #include "platform/sys/Registry.h"
 #include "platform/ui/App.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 #include "uilib/KVTDocking.h"
@@ -13,11 +14,11 @@
 
 #include <QGuiApplication>
 #include <QMainWindow>
-#include <QMenu>
 #include <QScreen>
 #include <QWindow>
 
 #include <climits>
+#include <map>
 
 namespace {
 
@@ -486,26 +487,37 @@ void CKVTFrameHelper::OnToolbarPopupMenu(QWidget* source, const QPoint& globalPo
 {
     if (CKVTToolBar::IsCustomizeMode())
         return;
-    QMenu menu(source ? source : m_frame);
-    menu.setObjectName(QStringLiteral("ToolbarContextMenu"));
+    // A library popup: one checked item per bar, then the customise command.
+    constexpr uint32_t kFirstBarItem = 0xFD00;
+    auto menu = std::make_unique<ui::Menu>();
+    std::map<uint32_t, QPointer<ui::ControlBar>> bars;
+    uint32_t next = kFirstBarItem;
     for (const BarItem& item : ToolbarMenuItems()) {
-        QAction* a = menu.addAction(item.bar->windowTitle());
-        a->setCheckable(true);
-        a->setChecked(item.checked);
-        a->setEnabled(item.enabled);
-        QPointer<ui::ControlBar> bar = item.bar;
-        QObject::connect(a, &QAction::triggered, m_frame, [this, bar](bool on) {
-            if (bar)
-                ShowControlBar(bar, on, false);
-        });
+        if (next == m_customizeId)
+            ++next;
+        uint32_t flags = item.checked ? uint32_t(ui::MF_CHECKED) : 0u;
+        if (!item.enabled)
+            flags |= ui::MF_GRAYED;
+        menu->AppendItem(next, item.bar->windowTitle(), flags);
+        bars[next++] = item.bar;
     }
-    if (m_customizeId) {
-        menu.addSeparator();
-        const uint32_t id = m_customizeId;
-        QObject::connect(menu.addAction(m_customizeText), &QAction::triggered, m_frame,
-                         [id] { ui::SendCommand(id); });
+    const uint32_t customizeId = m_customizeId;
+    if (customizeId) {
+        menu->AppendSeparator();
+        menu->AppendItem(customizeId, m_customizeText);
     }
-    menu.exec(globalPoint);
+    auto* popup = new CKVTPopupMenu;
+    popup->SetCommandHandler([this, bars, customizeId](uint32_t id) {
+        auto it = bars.find(id);
+        if (it != bars.end()) {
+            if (ui::ControlBar* bar = it->second)
+                ShowControlBar(bar, !bar->IsVisible(), false);
+        } else if (id == customizeId) {
+            ui::SendCommand(id);
+        }
+    });
+    if (!popup->Create(source ? source : m_frame, globalPoint.x(), globalPoint.y(), menu.release()))
+        popup->deleteLater();
 }
 
 // --- menu bar and popups --------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <typeinfo>
 
 bool CKVTPopupMenu::s_showAll = false;
 
@@ -139,7 +140,8 @@ QSize CKVTPopupMenuBar::CalcPopupSize()
     }
     width += colWidth;
     height = std::max(height, colHeight);
-    return QSize(std::max(width, 40), std::max(height, 4));
+    // An empty menu (a new one in customisation mode) keeps room for a drop.
+    return QSize(std::max(width, 40), std::max(height, GetCount() == 0 ? def.height() : 4));
 }
 
 void CKVTPopupMenuBar::RepositionButtons()
@@ -197,9 +199,15 @@ void CKVTPopupMenuBar::AdjustLayout()
     update();
 }
 
+bool CKVTPopupMenuBar::Customizing() const
+{
+    CKVTPopupMenu* popup = GetPopup();
+    return popup ? popup->Customizing() : IsCustomizeMode();
+}
+
 void CKVTPopupMenuBar::OnUpdateCmdUI()
 {
-    if (IsCustomizeMode())
+    if (Customizing() || (GetPopup() && GetPopup()->HasCommandHandler()))
         return; // the popup's items stay the menu's own
     CKVTToolBar::OnUpdateCmdUI();
 }
@@ -238,7 +246,7 @@ void CKVTPopupMenuBar::SetHotButton(int index)
         index = -1;
     if (index == GetHotButton())
         return;
-    if (IsCustomizeMode()) {
+    if (Customizing()) {
         CKVTToolBar::SetHotButton(index);
         return;
     }
@@ -327,7 +335,7 @@ bool CKVTPopupMenuBar::RunHot(bool byKeyboard)
                 child->GetMenuBar()->HotFirst();
         return true;
     }
-    if (b->m_id == 0 || IsCustomizeMode())
+    if (b->m_id == 0 || Customizing())
         return false;
     if (CKVTPopupMenu* popup = GetPopup())
         popup->ChooseCommand(b->m_id);
@@ -336,7 +344,7 @@ bool CKVTPopupMenuBar::RunHot(bool byKeyboard)
 
 bool CKVTPopupMenuBar::OnMenuKey(int key)
 {
-    if (IsCustomizeMode())
+    if (Customizing())
         return false;
     const QChar c = QChar(key).toUpper();
     if (CKVTToolbarButton* b = FindMnemonic(c)) {
@@ -355,7 +363,7 @@ bool CKVTPopupMenuBar::OnMenuKey(int key)
 
 void CKVTPopupMenuBar::mousePressEvent(QMouseEvent* e)
 {
-    if (IsCustomizeMode() || e->button() != Qt::LeftButton) {
+    if (Customizing() || e->button() != Qt::LeftButton) {
         CKVTToolBar::mousePressEvent(e);
         return;
     }
@@ -380,7 +388,7 @@ void CKVTPopupMenuBar::mousePressEvent(QMouseEvent* e)
 
 void CKVTPopupMenuBar::mouseReleaseEvent(QMouseEvent* e)
 {
-    if (IsCustomizeMode() || e->button() != Qt::LeftButton) {
+    if (Customizing() || e->button() != Qt::LeftButton) {
         CKVTToolBar::mouseReleaseEvent(e);
         return;
     }
@@ -394,7 +402,7 @@ void CKVTPopupMenuBar::mouseReleaseEvent(QMouseEvent* e)
 
 void CKVTPopupMenuBar::mouseMoveEvent(QMouseEvent* e)
 {
-    if (IsCustomizeMode()) {
+    if (Customizing()) {
         CKVTToolBar::mouseMoveEvent(e);
         return;
     }
@@ -404,7 +412,7 @@ void CKVTPopupMenuBar::mouseMoveEvent(QMouseEvent* e)
 void CKVTPopupMenuBar::leaveEvent(QEvent* e)
 {
     CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
-    if (!(open && open->IsDroppedDown()) && !IsCustomizeMode())
+    if (!(open && open->IsDroppedDown()) && !Customizing())
         SetHotButton(-1);
     QWidget::leaveEvent(e);
 }
@@ -427,6 +435,8 @@ CKVTPopupMenu::CKVTPopupMenu(QWidget* editPage, const QString& name)
     Init();
 }
 
+bool CKVTPopupMenu::Customizing() const { return CKVTToolBar::IsCustomizeMode() && !m_handler; }
+
 void CKVTPopupMenu::Init()
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -435,7 +445,7 @@ void CKVTPopupMenu::Init()
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationInactive && isVisible() && !m_editPage &&
-                    !CKVTToolBar::IsCustomizeMode())
+                    !Customizing())
                     CloseChain();
             });
 }
@@ -489,7 +499,7 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
     else
         m_pos = QPoint(x, y);
 
-    const bool customize = CKVTToolBar::IsCustomizeMode();
+    const bool customize = Customizing();
     QWidget* parent = owner ? owner->window() : nullptr;
     if (m_editPage) {
         setParent(parent, Qt::Tool);
@@ -508,8 +518,8 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
     m_bar->SetOwner(owner ? owner->window() : nullptr);
     m_bar->m_locked = locked;
     BuildBar();
-    if (m_bar->GetCount() == 0)
-        return false;
+    if (m_bar->GetCount() == 0 && !customize)
+        return false; // an empty menu opens only to take buttons
     if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(owner))
         if (!hooks->ShowPopupMenu(this))
             return false;
@@ -533,13 +543,13 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
 
 void CKVTPopupMenu::BuildBar()
 {
-    const bool customize = CKVTToolBar::IsCustomizeMode();
+    const bool customize = Customizing();
     CKVTMenuButtonCache& cache = CKVTMenuButtonCache::Instance();
     if (cache.Contains(m_menu->Serial()) && cache.LoadMenuButtons(m_menu, m_bar)) {
-        if (!customize)
+        if (!customize && !m_handler)
             m_bar->OnUpdateCmdUI();
     } else {
-        if (!customize)
+        if (!customize && !m_handler)
             ui::UpdateMenuItems(*m_menu);
         m_bar->CreateFromMenu(m_menu, m_parentButton == nullptr || customize);
     }
@@ -576,7 +586,7 @@ void CKVTPopupMenu::Place()
     m_dropRight = r.dropRight;
     m_dropDown = r.dropDown;
     m_scroll = r.scroll;
-    m_shadow = CKVTToolBar::Options().menuShadows && !CKVTToolBar::IsCustomizeMode() && !m_editPage;
+    m_shadow = CKVTToolBar::Options().menuShadows && !Customizing() && !m_editPage;
     if (m_shadow) {
         m_shadowCapture = QPixmap();
         if (screen && QGuiApplication::platformName() != QLatin1String("offscreen"))
@@ -708,10 +718,16 @@ void CKVTPopupMenu::ShowAllCommands()
 
 void CKVTPopupMenu::ChooseCommand(uint32_t id)
 {
-    if (CKVTToolBar::IsCustomizeMode() || id == 0 || id == KVT_POPUP_ID)
+    if (Customizing() || id == 0 || id == KVT_POPUP_ID)
         return;
     if (ui::MainFrameBase* frame = FrameOf(m_owner))
         frame->SetMessageText(0xE001);
+    if (m_handler) {
+        const std::function<void(uint32_t)> handler = m_handler; // the popup closes first
+        CloseChain();
+        handler(id);
+        return;
+    }
     CloseChain();
     CKVTCommandUsage::Instance().AddCommand(id);
     CKVTToolBar::PlaySystemSound("MenuCommand");
@@ -750,7 +766,7 @@ void CKVTPopupMenu::OnClosed(bool destroying)
     // The open submenu closes first.
     if (CKVTPopupMenu* child = GetChildPopup())
         child->CloseLevel();
-    const bool customize = CKVTToolBar::IsCustomizeMode();
+    const bool customize = Customizing();
     // The show-all button never reaches a stored list.
     for (int i = m_bar->GetCount() - 1; i >= 0; --i)
         if (IsShowAllButton(m_bar->GetButton(i)))
@@ -818,7 +834,7 @@ void CKVTPopupMenu::mousePressEvent(QMouseEvent* e)
     const QPoint global = e->globalPosition().toPoint();
     if (rect().contains(e->position().toPoint()) && m_final.contains(global))
         return; // the frame or a scroll area
-    if (m_editPage || (CKVTToolBar::IsCustomizeMode()))
+    if (m_editPage || (Customizing()))
         return;
     // A press on the item that opened this popup: the submenu stays.
     if (m_parentButton)
@@ -872,14 +888,14 @@ void CKVTPopupMenu::mouseMoveEvent(QMouseEvent* e)
             }
         }
     }
-    if (CKVTToolBar::IsCustomizeMode() || rect().contains(local))
+    if (Customizing() || rect().contains(local))
         return;
     ForwardMouse(e, false);
 }
 
 void CKVTPopupMenu::keyPressEvent(QKeyEvent* e)
 {
-    const bool customize = CKVTToolBar::IsCustomizeMode();
+    const bool customize = Customizing();
     CKVTPopupMenuBar* bar = m_bar;
     auto followScroll = [bar] {
         const int hot = bar->GetHotButton();
@@ -952,4 +968,68 @@ void CKVTPopupMenu::keyPressEvent(QKeyEvent* e)
             CloseLevel(); // as Escape; the key runs nothing
             return;
         }
+}
+
+// --- drops (customisation mode) ------------------------------------------------
+
+int CKVTPopupMenuBar::OnDragOver(const QMimeData* data, int keyState, const QPoint& point)
+{
+    if (m_locked)
+        return DROPEFFECT_NONE;
+    return CKVTToolBar::OnDragOver(data, keyState, point);
+}
+
+int CKVTPopupMenuBar::FindDropIndex(const QPoint& point, QRect& marker)
+{
+    KvtDropRules rules;
+    const KvtDropPlace place = FindDropPlace(point, rules, false);
+    marker = place.marker;
+    if (!marker.isEmpty() && place.index >= 0) {
+        // Across the whole popup.
+        const QRect cr = contentsRect();
+        marker.setLeft(cr.left());
+        marker.setRight(cr.right());
+    }
+    return place.index;
+}
+
+void CKVTPopupMenuBar::DrawDragMarker(QPainter& p)
+{
+    const QRect r = GetDropMarker();
+    if (r.isEmpty())
+        return;
+    const CKVTDrawingData& dd = CKVTDrawingData::Instance();
+    p.save();
+    p.setPen(Qt::NoPen);
+    p.setBrush(dd.Text());
+    const int y = r.top() + r.height() / 2 - 1;
+    p.drawRect(QRect(r.left() + 1, y, r.width() - 2, 2));
+    p.drawRect(QRect(r.left() + 1, y - 2, 2, 6));
+    p.drawRect(QRect(r.right() - 2, y - 2, 2, 6));
+    p.restore();
+}
+
+std::unique_ptr<CKVTToolbarButton> CKVTPopupMenuBar::CreateDroppedButton(const QMimeData* data)
+{
+    std::unique_ptr<CKVTToolbarButton> dropped = CKVTToolBar::CreateDroppedButton(data);
+    if (!dropped)
+        return nullptr;
+    const int image = dropped->HasImage() ? dropped->GetImage() : -1;
+    const bool user = dropped->m_userImage;
+    std::unique_ptr<CKVTToolbarButton> item;
+    if (typeid(*dropped) == typeid(CKVTToolbarMenuButton)) {
+        item = std::move(dropped); // keeps its sub-items
+    } else {
+        auto menu = std::make_unique<CKVTToolbarMenuButton>();
+        menu->CopyFrom(*dropped);
+        menu->m_style &= ~TBBS_SEPARATOR;
+        item = std::move(menu);
+    }
+    if (item->m_text.isEmpty())
+        SetDefaultButtonText(item.get());
+    item->m_showText = true;
+    item->m_userImage = user;
+    if (image >= 0)
+        item->SetImage(image);
+    return item;
 }

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -29,6 +30,9 @@ public:
 
     const char* ArchiveClassName() const override { return "CKVTPopupMenuBar"; }
     bool IsPopupMenuBar() const override { return true; }
+    // Customisation mode, except in a popup of the library's own commands.
+    bool Customizing() const;
+    bool InCustomizeMode() const override { return Customizing(); }
 
     // Builds the buttons from a menu (the Part's steps 1 and 3): all items,
     // or without the rarely used commands.  Runs no update handlers.
@@ -61,6 +65,12 @@ public:
     void AdjustLayout() override;
     void OnUpdateCmdUI() override;
     void SetButtonStyle(int index, uint32_t style) override;
+    // Drops: the vertical rule over the items, a marker across the popup,
+    // and every dropped button becomes a menu item.
+    int OnDragOver(const QMimeData* data, int keyState, const QPoint& point) override;
+    int FindDropIndex(const QPoint& point, QRect& marker) override;
+    void DrawDragMarker(QPainter& p) override;
+    std::unique_ptr<CKVTToolbarButton> CreateDroppedButton(const QMimeData* data) override;
 
     // The delayed submenu (timer 1 of the bar).
     void StartSubmenuTimer(CKVTToolbarMenuButton* button);
@@ -107,6 +117,14 @@ public:
     ui::Menu* GetMenu() const { return m_menu; }
     QWidget* GetOwner() const { return m_owner; }
     void SetDestroyMenu(bool on) { m_destroyMenu = on; }
+    // A menu of the library's own (the toolbar list): the chosen command
+    // goes to handler instead of the command route, and the items keep the
+    // states the menu gives them (no update handler runs).
+    void SetCommandHandler(std::function<void(uint32_t)> handler) { m_handler = std::move(handler); }
+    bool HasCommandHandler() const { return bool(m_handler); }
+    // Customisation mode for this popup: never in a popup with a command
+    // handler (it works as a menu then, also in customisation mode).
+    bool Customizing() const;
     bool GetDestroyMenu() const { return m_destroyMenu; }
     bool IsDropRight() const { return m_dropRight; }
     bool IsDropDown() const { return m_dropDown; }
@@ -189,5 +207,6 @@ private:
     QPixmap m_shadowCapture;
     QPointer<QWidget> m_editPage;
     QString m_name;
+    std::function<void(uint32_t)> m_handler;
     static bool s_showAll;
 };

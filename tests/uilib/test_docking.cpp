@@ -2,8 +2,8 @@
 // the floating frame, the drop target and the toolbar context menu.
 
 #include "DockWorld.h"
+#include "uilib/KVTPopupMenu.h"
 
-#include <QMenu>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
@@ -140,22 +140,23 @@ TEST_F(DockWorld, ToolbarContextMenuTogglesBars)
     EXPECT_EQ(items[1].bar, mainBar);
     EXPECT_TRUE(items[1].checked);
 
-    QStringList texts;
-    QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        for (QAction* a : menu->actions())
-            texts << a->text();
-        for (QAction* a : menu->actions())
-            if (a->text() == QStringLiteral("Debug"))
-                a->trigger();
-        menu->close();
-    });
-    // A right release on the site's empty area opens it.
+    // A right release on the site's empty area opens it (a library popup).
     CKVTToolDockBar* top = Site(ui::DOCKBAR_TOP);
     const QPoint empty(top->width() - 5, debugBar->geometry().center().y());
     QTest::mouseRelease(top, Qt::RightButton, {}, empty);
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    CKVTPopupMenuBar* pb = popup->GetMenuBar();
+    QStringList texts;
+    for (int i = 0; i < pb->GetCount(); ++i)
+        texts << (pb->GetButton(i)->IsSeparator() ? QString() : pb->GetButton(i)->m_text);
     EXPECT_EQ(texts, (QStringList{"Menu", "Standard", "Debug", "", "Customize..."}));
+    ui::IdleUpdater::Instance().RunPass(); // no update handler touches its items
+    EXPECT_TRUE(pb->GetButtonStyle(0) & TBBS_DISABLED); // the menu bar cannot be closed
+    EXPECT_TRUE(pb->GetButtonStyle(2) & TBBS_CHECKED);
+    popup->ChooseCommand(pb->GetItemID(2));
+    QApplication::processEvents();
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_FALSE(debugBar->IsVisible());
     // The show/hide commands of the bar ids.
     EXPECT_TRUE(frame->ExecuteCommand(0xE824));

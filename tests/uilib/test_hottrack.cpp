@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
@@ -92,7 +93,7 @@ TEST_F(HotTrack, PrepareCustomizeMenuFollowsTheButton)
     EXPECT_TRUE(Checked(*m, 16914));
     EXPECT_FALSE(Checked(*m, 16915) || Checked(*m, 16916));
     EXPECT_TRUE(Grayed(*m, 16917)); // the first button
-    EXPECT_TRUE(Grayed(*m, 16913)); // the appearance dialog comes later
+    EXPECT_FALSE(Grayed(*m, 16913)); // the appearance dialog
     // The button after the separator: text only, no image shown.
     CKVTToolbarButton* b = bar->GetButton(5);
     b->m_showText = true;
@@ -135,10 +136,13 @@ TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     EXPECT_TRUE(b->m_showImage);
     EXPECT_FALSE(b->m_showText);
-    // "Ikona" on a button without an image beeps and changes nothing.
+    // "Ikona" on a button without an image asks for one first; cancelled, nothing changes.
     b->m_imageIndex = -1;
+    OnNextModal<QDialog>([](QDialog* d) { d->reject(); });
     bar->OnCustomizeCommand(16914);
-    EXPECT_EQ(ui::BeepCount(), beeps + 2);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    EXPECT_TRUE(b->m_showImage);
+    EXPECT_FALSE(b->m_showText);
     // "&Odstranit".
     bar->OnCustomizeCommand(16912);
     EXPECT_EQ(bar->GetCount(), count);
@@ -161,25 +165,30 @@ TEST_F(HotTrack, TheContextMenuInAndOutsideCustomisationMode)
     EXPECT_EQ(bar->GetSelectedButton(), -1);
     EXPECT_EQ(frame->menus.size(), 1u);
 
-    // A button: selected, and the menu's "&Odstranit" removes it.
+    // A button: selected, and the menu (a library popup that works as a
+    // menu in customisation mode) removes it with "&Odstranit".
     const int count = bar->GetCount();
-    QStringList seen;
-    QTimer::singleShot(0, [&seen] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        for (QAction* a : menu->actions())
-            if (!a->isSeparator())
-                seen << a->text();
-        for (QAction* a : menu->actions())
-            if (a->data().toUInt() == 16912)
-                menu->setActiveAction(a);
-        PressKey(menu, Qt::Key_Return);
-    });
     const QPoint on = bar->GetItemRect(1).center();
     QContextMenuEvent onButton(QContextMenuEvent::Mouse, on, bar->mapToGlobal(on));
     QApplication::sendEvent(bar, &onButton);
+    EXPECT_EQ(bar->GetSelectedButton(), 1);
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->windowFlags() & Qt::WindowType_Mask, Qt::Popup);
+    CKVTPopupMenuBar* pb = popup->GetMenuBar();
+    QStringList seen;
+    for (int i = 0; i < pb->GetCount(); ++i)
+        if (!pb->GetButton(i)->IsSeparator())
+            seen << pb->GetButton(i)->m_text;
     EXPECT_EQ(seen.size(), 8);
     EXPECT_EQ(seen.value(0), QStringLiteral("&Původní"));
+    EXPECT_FALSE(pb->GetButtonStyle(pb->CommandToIndex(16912)) & TBBS_DISABLED);
+    EXPECT_TRUE(pb->GetButtonStyle(pb->CommandToIndex(16914)) & TBBS_CHECKED);
+    ui::IdleUpdater::Instance().RunPass(); // no update handler touches its items
+    EXPECT_FALSE(pb->GetButtonStyle(pb->CommandToIndex(16912)) & TBBS_DISABLED);
+    Click(pb, pb->GetItemRect(pb->CommandToIndex(16912)).center());
+    PumpEvents(20);
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(bar->GetCount(), count - 1);
     EXPECT_EQ(bar->GetItemID(1), 57603u);
 

@@ -1,0 +1,35 @@
+#pragma once
+// The dialog "Vzhled tlačítka" (dialogs/16132.ui) in which the user chooses
+// a button's image (its command's own or a user image), its text and how it
+// shows them.  OK refuses a missing image ("Musíte zvolit ikonu !") and an
+// empty text ("Musíte zadat text !") and stays open; otherwise the button
+// takes the choice.  The shortcut part of the text (after a tab) is kept.
+
+#include "platform/ui/Dialog.h"
+
+#include <QString>
+
+class CKVTToolBar;
+class CKVTToolbarButton;
+class CKVTToolbarImageList;
+
+class CKVTButtonAppearanceDlg : public ui::Dialog
+{
+    Q_OBJECT
+public:
+    static constexpr uint32_t IDD = 16132;
+    // userImages may be null (no user images: the list is disabled).
+    CKVTButtonAppearanceDlg(CKVTToolbarButton* button, CKVTToolbarImageList* userImages, CKVTToolBar* bar,
+                            QWidget* parent = nullptr);
+
+    bool OnInitDialog() override;
+    void OnOK() override;
+
+private:
+    CKVTToolbarButton* m_button;
+    CKVTToolbarImageList* m_userImages;
+    CKVTToolBar* m_bar;
+    bool m_menuMode = false;
+    QString m_accel; // the text after the first tab
+    bool m_hadAccel = false;
+};
