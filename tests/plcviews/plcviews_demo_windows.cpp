@@ -1,7 +1,9 @@
 // The review program's debugging windows: "--status" the PLC command
 // dialog's result view of GetStatus, "--variable <name>" the variable
-// window polling while the simulator's memory changes every 200 ms.
+// window polling while the simulator's memory changes every 200 ms,
+// "--mechanisms" the mechanisms window with the watched, running MECHA.
 #include "plcviews/InspectDlg.h"
+#include "plcviews/MechanismsDlg.h"
 #include "plcviews/PlcCommandDlg.h"
 #include "tests/support/plcviews/DebugSetup.h"
 
@@ -43,6 +45,14 @@ bool ShowDebugWindow(const QStringList& args, CStrandworkApp& app, cssim::Simula
         QTimer::singleShot(300, [doc, owner, name] {
             CInspectDlg dlg(owner);
             dlg.Run(doc, name);
+            QApplication::quit();
+        });
+        return true;
+    }
+    if (args.contains(QStringLiteral("--mechanisms"))) {
+        QTimer::singleShot(300, [doc, owner] {
+            CMechanismsDlg dlg(owner);
+            dlg.Run(doc);
             QApplication::quit();
         });
         return true;
