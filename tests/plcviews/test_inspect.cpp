@@ -178,10 +178,24 @@ TEST(Inspect, BitInvertWordValueAndMechanism)
     steps.Then([&] { return Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("-2"); }, [&] {
         EXPECT_EQ(Text(d, CInspectDlg::IDC_HEX), QStringLiteral("0xfffe"));
         EXPECT_EQ(s.Sim().plc().readMemory(1, 0x12, 2), (cssim::Bytes{0xFE, 0xFF}));
+        // A failed read shows its status in quotation marks; the polling goes on.
+        cssim::RequestScript failed;
+        failed.status = -5;
+        s.Sim().scriptRequest(22, failed);
+    }, "VARW written");
+    steps.Then([&] { return Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("\"Chyba -5\""); }, [&] {
+        EXPECT_FALSE(d.ValueValid());
+        // A reply shorter than its value is a failed read too.
+        cssim::RequestScript cut;
+        cut.cut = 1;
+        s.Sim().scriptRequest(22, cut);
+    }, "the failed read");
+    steps.Then([&] { return Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("\"Chyba -1\""); }, [&] {
+        s.Sim().scriptRequest(22, {});
         // A mechanism: start and stop.
         d.Item<QComboBox>(CInspectDlg::IDC_EXPRESSION)->setEditText(QStringLiteral("MECHA"));
         d.OnRefresh();
-    }, "VARW written");
+    }, "the short reply");
     steps.Then([&] { return d.ValueValid(); }, [&] {
         EXPECT_EQ(Text(d, CInspectDlg::IDC_STATE), QStringLiteral("Neběží"));
         d.Item<QPushButton>(CInspectDlg::IDC_START)->click();
@@ -201,8 +215,8 @@ TEST(Inspect, StaleRepliesPollingSpacingAndTheViewsCommand)
 {
     DebugSession s;
     ASSERT_TRUE(s.Start());
-    // The first read of VARB is slow; a refresh to VARW meanwhile makes its
-    // reply stale: it changes nothing and is not answered with a read.
+    // The reads of BITX and VARB are slow; a refresh to VARW meanwhile makes
+    // their replies stale: they change nothing and are not answered with a read.
     cssim::RequestScript slow;
     slow.delayMs = 400;
     s.Sim().scriptRequest(22, slow);
@@ -213,8 +227,12 @@ TEST(Inspect, StaleRepliesPollingSpacingAndTheViewsCommand)
         ModalSteps steps;
         steps.Do([&] {
             EXPECT_EQ(d.Outstanding(), 1);
-            // Invert of a Byte, and a space before any value: beeps, nothing sent.
+            // Invert of a Bit before its value is known: a beep, nothing sent.
             d.OnInvert();
+            EXPECT_EQ(::ui::BeepCount(), beeps + 1);
+            // A space in a Byte's bit field before its value: the same.
+            d.Item<QComboBox>(CInspectDlg::IDC_EXPRESSION)->setEditText(QStringLiteral("VARB"));
+            d.OnRefresh();
             TypeText(d.Item<QLineEdit>(CInspectDlg::IDC_BIT0 + 1), QStringLiteral(" "));
             EXPECT_EQ(::ui::BeepCount(), beeps + 2);
             s.Sim().scriptRequest(22, {});
@@ -229,10 +247,10 @@ TEST(Inspect, StaleRepliesPollingSpacingAndTheViewsCommand)
         clock.start();
         steps.Then([&] { return clock.elapsed() > 1200; }, [&] { d.Item<QPushButton>(1)->click(); }, "polling");
         steps.Start();
-        d.Run(s.Project(), QStringLiteral("VARB"));
+        d.Run(s.Project(), QStringLiteral("BITX"));
         EXPECT_EQ(Text(d, CInspectDlg::IDC_TYPE), QStringLiteral("Word"));
     }
-    EXPECT_EQ(Reads(s.Sim(), 0x10), 1);  // the stale reply sent no read
+    EXPECT_EQ(Reads(s.Sim(), 0x10), 2);  // the stale replies sent no read
     std::vector<uint64_t> times;
     Reads(s.Sim(), 0x12, &times);
     ASSERT_GE(times.size(), 3u);
