@@ -5,6 +5,7 @@
 #include "link/ui/LinkMessages.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/SysColor.h"
+#include "plcviews/InspectDlg.h"
 #include "plcviews/PlcViewLogic.h"
 #include "res/StringTable.h"
 
@@ -69,12 +70,14 @@ CPLCView::CPLCView()
     setMouseTracking(true);
     MapCommand(ID_DEBUG_TOGGLE_BREAKPOINT, [this] { OnToggleBreakpoint(); });
     MapCommand(ID_DEBUG_TOGGLE_MECH_WATCH, [this] { OnToggleMechanismWatch(); });
+    MapCommand(ID_DEBUG_VARIABLE, [this] { OnVariable(); });
     auto debugging = [this](ui::CmdUI& cmd) {
         CStrandworkDoc* doc = Project();
         cmd.Enable(doc && doc->IsDebugging());
     };
     MapUpdate(ID_DEBUG_TOGGLE_BREAKPOINT, debugging);
     MapUpdate(ID_DEBUG_TOGGLE_MECH_WATCH, debugging);
+    MapUpdate(ID_DEBUG_VARIABLE, debugging);
 }
 
 CPLCView::~CPLCView()
@@ -462,6 +465,38 @@ void CPLCView::OnToggleMechanismWatch()
         Output(IDS_MECH_FAILED);
     doc->SetModifiedFlag(true);
     RepaintMargin();
+}
+
+QString CPLCView::VariableExpression()
+{
+    if (IsSelection()) {
+        EdtPoint start, end;
+        GetSelection(start, end);
+        if (start.line == end.line && start.line >= 0 && start.line < GetLineCount()) {
+            const std::u16string_view text(GetLineChars(start.line), size_t(GetLineLength(start.line)));
+            const int from = std::clamp(std::min(start.ch, end.ch), 0, int(text.size()));
+            const int to = std::clamp(std::max(start.ch, end.ch), 0, int(text.size()));
+            return QString::fromStdU16String(std::u16string(text.substr(size_t(from), size_t(to - from)))).trimmed();
+        }
+    }
+    const EdtPoint caret = GetCursorPos();
+    if (caret.line < 0 || caret.line >= GetLineCount())
+        return {};
+    const std::u16string_view text(GetLineChars(caret.line), size_t(GetLineLength(caret.line)));
+    bool negate = false;
+    std::u16string word = plcview::WordAt(text, caret.ch, negate);
+    if (word.empty() && caret.ch > 0)  // the caret right behind the word
+        word = plcview::WordAt(text, caret.ch - 1, negate);
+    return QString::fromStdU16String(negate && !word.empty() ? u"-" + word : word);
+}
+
+void CPLCView::OnVariable()
+{
+    CStrandworkDoc* doc = Project();
+    if (!doc || !doc->IsDebugging())
+        return;
+    CInspectDlg dlg(this);
+    dlg.Run(doc, VariableExpression());
 }
 
 // ------------------------------------------------------------------ link

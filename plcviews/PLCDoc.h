@@ -26,6 +26,7 @@ class LinkWindow;
 
 constexpr uint32_t ID_DEBUG_TOGGLE_BREAKPOINT = 33820;
 constexpr uint32_t ID_DEBUG_TOGGLE_MECH_WATCH = 33822;
+constexpr uint32_t ID_DEBUG_VARIABLE = 33824;
 
 class CPLCDoc : public CStructuredTextDoc
 {
@@ -71,6 +72,10 @@ public:
 
     void OnToggleBreakpoint();
     void OnToggleMechanismWatch();
+    // The variable window for the one-line selection, else the word at the caret.
+    void OnVariable();
+    // The expression OnVariable shows.
+    QString VariableExpression();
 
     // Set on the view of its document that was activated last.
     bool m_bActive = false;

@@ -250,7 +250,7 @@ TEST(PlcCommandDlg, TransferProgressAndBothCancels)
 
     // Cancel with cancel-through-job 0: the dialog stays; the job stops at
     // its next progress call and ends with the link's cancel status.
-    const std::vector<uint8_t> big = Image(3'000'000);
+    const std::vector<uint8_t> big = Image(12'000'000);
     values.clear();
     bool stayed = false;
     When([&] { return !values.empty() && values.back() > 0; }, [&] {
