@@ -289,6 +289,9 @@ public:
     // there is none.  Setting it tells the main frame.
     Menu* GetSharedMenu() const { return m_menu.get(); }
     void SetSharedMenu(std::unique_ptr<Menu> menu);
+    // As SetSharedMenu, handing the old menu to the caller, who keeps it
+    // alive while something still shows it.
+    std::unique_ptr<Menu> ReplaceSharedMenu(std::unique_ptr<Menu> menu);
     bool GetDocString(QString& out, DocStringIndex index) const;
     // "Textové soubory (*.txt)" with its pattern, for file dialogs.
     QString FileFilter() const;
