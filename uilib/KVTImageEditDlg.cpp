@@ -4,6 +4,7 @@
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
+#include "uilib/KvtFormPlaceholder.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -45,24 +46,10 @@ constexpr ToolCommand kCommands[] = {
     {CKVTImageEditDlg::ID_CLEAR, -1},
 };
 
-// Puts a custom widget in place of the form's placeholder, keeping its name.
 template <class W>
 W* Replace(ui::Dialog* dlg, int id, W* widget)
 {
-    QWidget* placeholder = dlg->GetDlgItem(id);
-    if (!placeholder) {
-        widget->setParent(dlg);
-        widget->hide();
-        return widget;
-    }
-    widget->setObjectName(placeholder->objectName());
-    widget->setMinimumSize(placeholder->minimumSize());
-    if (QWidget* parent = placeholder->parentWidget(); parent && parent->layout())
-        parent->layout()->replaceWidget(placeholder, widget);
-    else
-        widget->setParent(parent);
-    delete placeholder;
-    return widget;
+    return KvtReplacePlaceholder(dlg->GetDlgItem(id), widget, dlg);
 }
 } // namespace
 

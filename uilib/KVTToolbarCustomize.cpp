@@ -2,6 +2,7 @@
 
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/ToolbarResource.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
 #include "uilib/KVTContextMenuManager.h"
@@ -17,6 +18,7 @@
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolbarMenuButton.h"
 #include "uilib/KVTToolbarsPage.h"
+#include "uilib/KvtFormPlaceholder.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -27,7 +29,9 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -81,10 +85,17 @@ CKVTToolbarCustomize::CKVTToolbarCustomize(CKVTFrameBase* frame, bool autoFromMe
     m_close->setAutoDefault(false);
     m_help = new QPushButton(this);
     m_help->setObjectName(QStringLiteral("c9"));
-    m_help->setIcon(QIcon(res::Path(QStringLiteral("icons/%1.svg").arg(IDB_HELP))));
+    m_help->setIcon(QIcon(QPixmap::fromImage(
+        ui::RenderSvgResource(QStringLiteral("icons/%1.svg").arg(IDB_HELP), QSize(16, 16)))));
     m_help->setIconSize(QSize(16, 16));
     m_help->setAutoDefault(false);
     connect(m_help, &QPushButton::clicked, this, &CKVTToolbarCustomize::OnHelp);
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setContext(Qt::WindowShortcut);
+    connect(f1, &QShortcut::activated, this, [this] {
+        if (m_frame)
+            static_cast<KvtFrameHooks*>(m_frame)->OnToolbarCustomizeHelp(GetActiveIndex(), this);
+    });
     if (flags & KVT_CUSTOMIZE_NO_HELP) {
         m_help->hide();
         m_help->setEnabled(false);
@@ -239,16 +250,6 @@ void CKVTToolbarCustomize::OnHelp()
         static_cast<KvtFrameHooks*>(m_frame)->OnToolbarCustomizeHelp(GetActiveIndex(), this);
 }
 
-void CKVTToolbarCustomize::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1 && e->modifiers() == Qt::NoModifier) {
-        if (m_frame)
-            static_cast<KvtFrameHooks*>(m_frame)->OnToolbarCustomizeHelp(GetActiveIndex(), this);
-        return;
-    }
-    ui::PropertySheet::keyPressEvent(e); // Esc rejects: the sheet closes
-}
-
 void CKVTToolbarCustomize::reject() { close(); }
 
 void CKVTToolbarCustomize::Leave()
@@ -346,16 +347,7 @@ CKVTCustomizePage::CKVTCustomizePage(CKVTToolbarCustomize* sheet) : ui::Property
 {
     m_categories = Item<QListWidget>(16501);
     m_description = Item<QLabel>(16503);
-    if (QWidget* placeholder = GetDlgItem(16506)) {
-        m_commands = new CKVTCommandListBox;
-        m_commands->setObjectName(placeholder->objectName());
-        if (QLayout* l = placeholder->parentWidget() ? placeholder->parentWidget()->layout() : nullptr) {
-            // The placeholder may sit in a nested layout: replaceWidget searches recursively.
-            l->replaceWidget(placeholder, m_commands, Qt::FindChildrenRecursively);
-        }
-        placeholder->setParent(nullptr);
-        delete placeholder;
-    }
+    m_commands = KvtReplacePlaceholder(GetDlgItem(16506), new CKVTCommandListBox, this);
     if (m_categories)
         connect(m_categories, &QListWidget::currentRowChanged, this, [this] { OnCategoryChanged(); });
     if (m_commands)

@@ -121,7 +121,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void OnHelp();

@@ -10,6 +10,7 @@
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarCustomize.h"
+#include "uilib/KvtFormPlaceholder.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -177,15 +178,9 @@ CKVTToolbarsPage::CKVTToolbarsPage(CKVTFrameBase* frame) : ui::PropertyPage(1610
     m_delete = Item<QPushButton>(16518);
     m_reset = Item<QPushButton>(16504);
     m_resetAll = Item<QPushButton>(16503);
-    if (QWidget* placeholder = GetDlgItem(16501)) {
-        m_list = new CKVTToolbarCheckList;
-        m_list->setObjectName(placeholder->objectName());
-        if (QLayout* l = placeholder->parentWidget() ? placeholder->parentWidget()->layout() : nullptr)
-            l->replaceWidget(placeholder, m_list);
-        delete placeholder;
-        connect(m_list, &QListWidget::currentRowChanged, this, [this] { OnSelectionChanged(); });
-        connect(m_list, &CKVTToolbarCheckList::checkChanged, this, &CKVTToolbarsPage::OnCheckChanged);
-    }
+    m_list = KvtReplacePlaceholder(GetDlgItem(16501), new CKVTToolbarCheckList, this);
+    connect(m_list, &QListWidget::currentRowChanged, this, [this] { OnSelectionChanged(); });
+    connect(m_list, &CKVTToolbarCheckList::checkChanged, this, &CKVTToolbarsPage::OnCheckChanged);
     if (m_textLabels)
         connect(m_textLabels, &QCheckBox::clicked, this, [this] { OnTextLabels(); });
     if (m_rename)
