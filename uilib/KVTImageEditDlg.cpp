@@ -136,9 +136,16 @@ std::vector<QPoint> LineCells(QPoint a, QPoint b)
     return out;
 }
 
+// The cells' bounding box, both corners included, in either order.
+QRect CellBox(QPoint a, QPoint b)
+{
+    return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                 QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+}
+
 std::vector<QPoint> RectangleCells(QPoint a, QPoint b)
 {
-    const QRect r = QRect(a, b).normalized();
+    const QRect r = CellBox(a, b);
     std::vector<QPoint> out;
     for (int x = r.left(); x <= r.right(); ++x) {
         out.emplace_back(x, r.top());
@@ -195,7 +202,7 @@ std::vector<QPoint> EllipseCells(QPoint p0, QPoint p1)
         put(x0 - 1, y1);
         put(x1 + 1, y1--);
     }
-    const QRect box = QRect(p0, p1).normalized();
+    const QRect box = CellBox(p0, p1);
     std::vector<QPoint> out;
     for (const auto& [x, y] : cells)
         if (box.contains(x, y))
