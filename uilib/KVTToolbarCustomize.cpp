@@ -10,8 +10,10 @@
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTKeyboardManager.h"
+#include "uilib/KVTKeyboardPage.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTMouseManager.h"
+#include "uilib/KVTMousePage.h"
 #include "uilib/KVTOptionsPage.h"
 #include "uilib/KVTSizingControlBar.h"
 #include "uilib/KVTToolBar.h"
@@ -64,10 +66,18 @@ CKVTToolbarCustomize::CKVTToolbarCustomize(CKVTFrameBase* frame, bool autoFromMe
     AddPage(m_commandsPage);
     AddPage(m_toolbarsPage);
     // The keyboard page: only with a keyboard manager and a frame accelerator table.
+    if (CKVTKeyboardManager::Instance() && frame && frame->Accelerators()) {
+        m_keyboardPage = new CKVTKeyboardPage(frame, autoFromMenus, this);
+        AddPage(m_keyboardPage);
+    }
     const bool hasMenuBar = frame && frame->GetMenuBar();
     if (CKVTContextMenuManager::Instance() || hasMenuBar) {
         m_menuPage = new CKVTMenuPage(this, autoFromMenus);
         AddPage(m_menuPage);
+    }
+    if (CKVTMouseManager::Instance()) {
+        m_mousePage = new CKVTMousePage(this);
+        AddPage(m_mousePage);
     }
     for (const PageFactory& make : pages)
         if (ui::PropertyPage* page = make ? make() : nullptr)

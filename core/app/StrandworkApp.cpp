@@ -340,6 +340,13 @@ void CStrandworkApp::CreateTemplates()
     add(2, 4, [] { return new CStructuredTextDoc; }, [] { return new CChildFrame; },
         [] { return new CStructuredTextView; });
     add(3, 5, [] { return new CPLCDoc; }, [] { return new CChildFrame; }, [] { return new CPLCView; });
+    // The header and PLC source frames start with the text frames' keys
+    // (accel/2.accel); the keyboard manager replaces each template's table
+    // on its own.
+    for (int order : {2, 3}) {
+        m_templates[order]->SetAccelTable(m_templates[0]->GetAccelTable());
+        m_templates[order]->SetAccelResourceId(2);
+    }
     // The project has no window of its own; the project explorer shows it.
     add(4, 6, [] { return new CStrandworkDoc; }, nullptr, nullptr);
 }
