@@ -151,6 +151,19 @@ bool CKVTToolbarCustomize::Create()
     return true;
 }
 
+CKVTToolbarCustomize* CKVTToolbarCustomize::OpenForFrame(CKVTFrameBase* frame)
+{
+    if (auto* open = qobject_cast<CKVTToolbarCustomize*>(CKVTFrameHelper::CustomizeSheet())) {
+        open->raise();
+        open->activateWindow();
+        return open;
+    }
+    auto* sheet = new CKVTToolbarCustomize(frame, true, 0xFFFF);
+    sheet->EnableUserDefinedToolbars(true);
+    sheet->Create();
+    return sheet;
+}
+
 void CKVTToolbarCustomize::EnableUserDefinedToolbars(bool enable)
 {
     if (m_toolbarsPage)

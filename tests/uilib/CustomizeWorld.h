@@ -48,6 +48,7 @@ public:
     {
         for (uint32_t id : {57601u, 57603u, 57602u, 33846u})
             MapCommand(id, [this, id] { ran.push_back(id); });
+        MapCommand(CKVTToolbarCustomize::ID_VIEW_CUSTOMIZE, [this] { CKVTToolbarCustomize::OpenForFrame(this); });
     }
     void OnToolbarCustomize(bool mode) override { modes.push_back(mode); }
     void OnToolbarCustomizeHelp(int page, QWidget* sheet) override { helps.emplace_back(page, sheet); }
