@@ -57,6 +57,7 @@ public:
     void SetColor(QRgb color) { m_color = color; }
     QSize CellSize() const;
     QPoint CellAt(QPoint clientPoint) const;
+    QSize sizeHint() const override { return m_image->size() * 10 + QSize(2, 2); }
     // The cells a release at the current cell would paint (the drag preview).
     std::vector<QPoint> PreviewCells() const;
 
@@ -92,6 +93,7 @@ public:
     bool SelectColor(QRgb color);
     void SetSelected(int index);
     int CellAt(QPoint point) const;
+    QSize sizeHint() const override { return {110, 90}; }
 
 signals:
     void colorSelected(QRgb color);
@@ -110,6 +112,7 @@ class CKVTImagePreview : public QWidget
     Q_OBJECT
 public:
     CKVTImagePreview(const QImage* image, QWidget* parent = nullptr);
+    QSize sizeHint() const override { return m_image->size() + QSize(8, 8); }
 
 protected:
     void paintEvent(QPaintEvent* e) override;

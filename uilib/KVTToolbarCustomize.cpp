@@ -304,9 +304,13 @@ void CKVTCommandItemDelegate::paint(QPainter* p, const QStyleOptionViewItem& opt
     p->fillRect(option.rect, CKVTDrawingData::Instance().Face());
     if (!button)
         return;
+    // The listed texts hold no mnemonics: an "&" in them is drawn as itself.
+    const QString text = button->m_text;
+    button->m_text.replace(QLatin1Char('&'), QStringLiteral("&&"));
     p->save();
     button->DrawInCustomizeList(*p, option.rect, (option.state & QStyle::State_Selected) != 0);
     p->restore();
+    button->m_text = text;
 }
 
 QSize CKVTCommandItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
