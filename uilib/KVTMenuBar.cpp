@@ -571,3 +571,14 @@ bool CKVTMenuBar::RestoreOriginalState()
     update();
     return true;
 }
+
+int CKVTMenuBar::FindDropIndex(const QPoint& point, QRect& marker)
+{
+    KvtDropRules rules;
+    rules.customizeIndex = IndexOf(GetCustomizeButton());
+    rules.minIndex = FirstItem();
+    rules.maxIndex = ItemEnd();
+    const KvtDropPlace place = FindDropPlace(point, rules, IsHorizontal());
+    marker = place.marker;
+    return place.index;
+}

@@ -66,6 +66,9 @@ public:
     bool OnToolHitTest(QPoint point, QString& text, QRect& rect) override;
     void AdjustLayout() override;
     void RepositionButtons() override;
+    // The toolbar's drop place kept within the menu part: never before the
+    // system-menu button, never among the caption buttons.
+    int FindDropIndex(const QPoint& point, QRect& marker) override;
 
     // Alt+letter: opens the item with that mnemonic or runs its command; FALSE: none.
     bool OnMenuChar(QChar c);

@@ -19,6 +19,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <typeinfo>
 
 bool CKVTPopupMenu::s_showAll = false;
 
@@ -139,7 +140,8 @@ QSize CKVTPopupMenuBar::CalcPopupSize()
     }
     width += colWidth;
     height = std::max(height, colHeight);
-    return QSize(std::max(width, 40), std::max(height, 4));
+    // An empty menu (a new one in customisation mode) keeps room for a drop.
+    return QSize(std::max(width, 40), std::max(height, GetCount() == 0 ? def.height() : 4));
 }
 
 void CKVTPopupMenuBar::RepositionButtons()
@@ -508,8 +510,8 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
     m_bar->SetOwner(owner ? owner->window() : nullptr);
     m_bar->m_locked = locked;
     BuildBar();
-    if (m_bar->GetCount() == 0)
-        return false;
+    if (m_bar->GetCount() == 0 && !customize)
+        return false; // an empty menu opens only to take buttons
     if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(owner))
         if (!hooks->ShowPopupMenu(this))
             return false;
@@ -952,4 +954,68 @@ void CKVTPopupMenu::keyPressEvent(QKeyEvent* e)
             CloseLevel(); // as Escape; the key runs nothing
             return;
         }
+}
+
+// --- drops (customisation mode) ------------------------------------------------
+
+int CKVTPopupMenuBar::OnDragOver(const QMimeData* data, int keyState, const QPoint& point)
+{
+    if (m_locked)
+        return DROPEFFECT_NONE;
+    return CKVTToolBar::OnDragOver(data, keyState, point);
+}
+
+int CKVTPopupMenuBar::FindDropIndex(const QPoint& point, QRect& marker)
+{
+    KvtDropRules rules;
+    const KvtDropPlace place = FindDropPlace(point, rules, false);
+    marker = place.marker;
+    if (!marker.isEmpty() && place.index >= 0) {
+        // Across the whole popup.
+        const QRect cr = contentsRect();
+        marker.setLeft(cr.left());
+        marker.setRight(cr.right());
+    }
+    return place.index;
+}
+
+void CKVTPopupMenuBar::DrawDragMarker(QPainter& p)
+{
+    const QRect r = GetDropMarker();
+    if (r.isEmpty())
+        return;
+    const CKVTDrawingData& dd = CKVTDrawingData::Instance();
+    p.save();
+    p.setPen(Qt::NoPen);
+    p.setBrush(dd.Text());
+    const int y = r.top() + r.height() / 2 - 1;
+    p.drawRect(QRect(r.left() + 1, y, r.width() - 2, 2));
+    p.drawRect(QRect(r.left() + 1, y - 2, 2, 6));
+    p.drawRect(QRect(r.right() - 2, y - 2, 2, 6));
+    p.restore();
+}
+
+std::unique_ptr<CKVTToolbarButton> CKVTPopupMenuBar::CreateDroppedButton(const QMimeData* data)
+{
+    std::unique_ptr<CKVTToolbarButton> dropped = CKVTToolBar::CreateDroppedButton(data);
+    if (!dropped)
+        return nullptr;
+    const int image = dropped->HasImage() ? dropped->GetImage() : -1;
+    const bool user = dropped->m_userImage;
+    std::unique_ptr<CKVTToolbarButton> item;
+    if (typeid(*dropped) == typeid(CKVTToolbarMenuButton)) {
+        item = std::move(dropped); // keeps its sub-items
+    } else {
+        auto menu = std::make_unique<CKVTToolbarMenuButton>();
+        menu->CopyFrom(*dropped);
+        menu->m_style &= ~TBBS_SEPARATOR;
+        item = std::move(menu);
+    }
+    if (item->m_text.isEmpty())
+        SetDefaultButtonText(item.get());
+    item->m_showText = true;
+    item->m_userImage = user;
+    if (image >= 0)
+        item->SetImage(image);
+    return item;
 }

@@ -61,6 +61,12 @@ public:
     void AdjustLayout() override;
     void OnUpdateCmdUI() override;
     void SetButtonStyle(int index, uint32_t style) override;
+    // Drops: the vertical rule over the items, a marker across the popup,
+    // and every dropped button becomes a menu item.
+    int OnDragOver(const QMimeData* data, int keyState, const QPoint& point) override;
+    int FindDropIndex(const QPoint& point, QRect& marker) override;
+    void DrawDragMarker(QPainter& p) override;
+    std::unique_ptr<CKVTToolbarButton> CreateDroppedButton(const QMimeData* data) override;
 
     // The delayed submenu (timer 1 of the bar).
     void StartSubmenuTimer(CKVTToolbarMenuButton* button);

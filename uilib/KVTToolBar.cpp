@@ -15,10 +15,14 @@
 #include "uilib/KvtEventFilter.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/Cursor.h"
+#include "uilib/KVTButtonDragController.h"
+#include "uilib/KVTButtonAppearanceDlg.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QToolTip>
@@ -123,6 +127,9 @@ CKVTToolBar::CKVTToolBar(QWidget* parent) : ControlBar(parent)
 
 CKVTToolBar::~CKVTToolBar()
 {
+    // A drag from this bar ends while the bar is still whole.
+    if (CKVTButtonDragController::Instance().Source() == this)
+        CKVTButtonDragController::Instance().Cancel();
     s_bars.erase(std::remove(s_bars.begin(), s_bars.end(), this), s_bars.end());
 }
 
@@ -809,7 +816,7 @@ void CKVTToolBar::SetHotButton(int index)
                 m_droppedDown = -1;
             }
         }
-        if (s_customizeMode && !s_tempCustomize) {
+        if (s_customizeMode && !s_tempCustomize && !CKVTButtonDragController::Instance().IsDragging()) {
             CKVTToolbarButton* b = GetButton(index);
             if (b && !b->IsSeparator() && m_selected != index) {
                 InvalidateButton(m_selected);
@@ -904,6 +911,8 @@ bool CKVTToolBar::DropDownNextMenu() { return DropDownNeighbour(this, 1); }
 
 void CKVTToolBar::OnCancelMode()
 {
+    if (m_resizing)
+        EndResize(false, QPoint());
     if (CKVTToolbarButton* b = GetButton(m_pressed))
         SetButtonStyle(m_pressed, b->m_style & ~TBBS_PRESSED);
     m_pressed = -1;
@@ -987,6 +996,12 @@ bool CKVTToolBar::OnToolHitTest(QPoint point, QString& text, QRect& rect)
 
 bool CKVTToolBar::event(QEvent* e)
 {
+    if (m_resizing && (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride)) {
+        if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && e->type() == QEvent::KeyPress)
+            EndResize(false, QPoint());
+        e->accept();
+        return true;
+    }
     if (e->type() == QEvent::ToolTip) {
         auto* he = static_cast<QHelpEvent*>(e);
         QString text;
@@ -1083,17 +1098,61 @@ void CKVTToolBar::PrepareCustomizeMenu(CKVTToolbarButton* b, Menu& menu)
         set(id, false, id == uint32_t(which) ? 1 : 0);
     if (textBelow)
         set(16914, true, -1);
-    set(16913, true, -1); // the appearance dialog is not there yet
     const int index = IndexOf(b);
     const CKVTToolbarButton* prev = GetButton(index - 1);
     set(16917, index <= 0, prev && prev->IsSeparator() ? 1 : 0);
 }
 
+bool CKVTToolBar::RunAppearanceDialog(CKVTToolbarButton* button)
+{
+    CKVTButtonAppearanceDlg dlg(button, s_userImages, this);
+    return dlg.DoModal() == ui::IDOK_BUTTON;
+}
+
 void CKVTToolBar::OnCustomizeCommand(uint32_t id)
 {
+    if (id == 16918) {
+        // A new, empty menu at the selection.
+        auto menu = std::make_unique<CKVTToolbarMenuButton>();
+        menu->m_id = KVT_POPUP_ID; // a popup of its own, empty for now
+        menu->m_showText = true;
+        menu->m_showImage = false;
+        QPointer<CKVTToolBar> self(this);
+        if (!RunAppearanceDialog(menu.get()) || !self)
+            return;
+        CKVTToolbarMenuButton* raw = menu.get();
+        const int at = InsertButton(std::move(menu), m_selected >= 0 ? m_selected : -1);
+        if (at < 0)
+            return;
+        m_selected = at;
+        AdjustLayout();
+        update();
+        raw->OnClick(this, false);
+        return;
+    }
     CKVTToolbarButton* b = GetButton(m_selected);
     if (!b)
         return;
+    QPointer<CKVTToolBar> self(this);
+    // Runs the appearance dialog for a button without an image; cancelling
+    // restores the flags it had.
+    auto imageFirst = [this, b, &self]() {
+        if (b->HasImage())
+            return true;
+        const bool showText = b->m_showText, showImage = b->m_showImage, user = b->m_userImage;
+        const bool ok = RunAppearanceDialog(b);
+        if (!self)
+            return false;
+        if (!ok || IndexOf(b) < 0) {
+            if (IndexOf(b) >= 0) {
+                b->m_showText = showText;
+                b->m_showImage = showImage;
+                b->m_userImage = user;
+            }
+            return false;
+        }
+        return true;
+    };
     switch (id) {
     case 16910: {
         const int image = CKVTCommandImageMap::Instance().GetImage(b->m_id, false);
@@ -1129,20 +1188,20 @@ void CKVTToolBar::OnCustomizeCommand(uint32_t id)
         RemoveButton(m_selected);
         m_selected = -1;
         break;
-    case 16914:
-        if (!b->HasImage()) {
-            MessageBeep();
+    case 16913:
+        if (!RunAppearanceDialog(b) || !self)
             return;
-        }
+        break;
+    case 16914:
+        if (!imageFirst())
+            return;
         b->m_showImage = true;
         b->m_showText = false;
         break;
     case 16915:
     case 16916:
-        if (id == 16916 && !b->HasImage()) {
-            MessageBeep();
+        if (id == 16916 && !imageFirst())
             return;
-        }
         if (b->m_text.isEmpty() && !SetDefaultButtonText(b)) {
             MessageBeep();
             b->m_showText = false;
@@ -1198,10 +1257,19 @@ void CKVTToolBar::ShowCommandMessage(uint32_t id)
 void CKVTToolBar::OnCustomizeMode(bool on)
 {
     m_pressed = m_hot = m_selected = -1;
+    if (m_resizing)
+        EndResize(false, QPoint());
     for (auto& b : m_buttons) {
         b->OnCancelMode();
-        if (QWidget* w = b->GetHwnd())
+        if (QWidget* w = b->GetHwnd()) {
             w->setEnabled(!on);
+            // The disabled control of an unlocked bar keeps its normal colours.
+            QPalette pal = w->palette();
+            if (on && !m_locked && b->OnCtlColor(pal))
+                w->setPalette(pal);
+            else if (!on)
+                w->setPalette(QPalette());
+        }
     }
 }
 
@@ -1216,23 +1284,29 @@ void CKVTToolBar::OnUpdateCmdUI()
         ToolCmdUI cmd(this, i);
         UpdateCommandUITo(route, cmd, true);
     }
+    // The hosted controls follow their commands (customisation mode keeps them disabled).
+    for (auto& b : m_buttons)
+        if (QWidget* w = b->GetHwnd(); w && !w->isHidden())
+            w->setEnabled(!s_customizeMode && !(b->m_style & TBBS_DISABLED));
+}
+
+void CKVTToolBar::OnButtonNotify(CKVTToolbarButton* button, int code)
+{
+    const int index = IndexOf(button);
+    if (index < 0 || !button->NotifyCommand(code))
+        return;
+    const uint32_t id = button->m_id;
+    if (OnSendCommand(button) || id == 0 || id == 0xFFFFFFFF)
+        return;
+    CKVTCommandUsage::Instance().AddCommand(id);
+    SendCommand(id);
 }
 
 void CKVTToolBar::mousePressEvent(QMouseEvent* e)
 {
     m_lastPress = e->position().toPoint();
-    if (e->button() == Qt::LeftButton && s_customizeMode && !m_locked) {
-        // A menu button opens its popup for editing (and is selected).
-        const int index = HitTest(m_lastPress);
-        if (auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(GetButton(index));
-            menu && !dynamic_cast<CKVTToolbarSystemMenuButton*>(menu)) {
-            InvalidateButton(m_selected);
-            m_selected = index;
-            menu->OnClick(this, false);
-            InvalidateButton(index);
-            return;
-        }
-    }
+    if (e->button() == Qt::LeftButton && OnCustomizePress(e))
+        return;
     if (e->button() != Qt::LeftButton || s_customizeMode) {
         ControlBar::mousePressEvent(e);
         return;
@@ -1273,6 +1347,10 @@ void CKVTToolBar::mouseDoubleClickEvent(QMouseEvent* e)
 
 void CKVTToolBar::mouseReleaseEvent(QMouseEvent* e)
 {
+    if (m_resizing && e->button() == Qt::LeftButton) {
+        EndResize(true, e->position().toPoint());
+        return;
+    }
     if (m_pressed < 0 || e->button() != Qt::LeftButton) {
         ControlBar::mouseReleaseEvent(e);
         return;
@@ -1313,6 +1391,13 @@ void CKVTToolBar::mouseReleaseEvent(QMouseEvent* e)
 
 void CKVTToolBar::mouseMoveEvent(QMouseEvent* e)
 {
+    if (m_resizing) {
+        const int x = std::max(m_resizeRect.left() + 1, e->position().toPoint().x());
+        update(m_resizeRect.adjusted(-2, -2, 2, 2));
+        m_resizeRect.setRight(x);
+        update(m_resizeRect.adjusted(-2, -2, 2, 2));
+        return;
+    }
     if (m_pressed >= 0 || s_customizeMode) {
         ControlBar::mouseMoveEvent(e);
         return;
@@ -1443,6 +1528,13 @@ void CKVTToolBar::paintEvent(QPaintEvent* e)
             p.setPen(QPen(dd.Text(), 2));
             p.setBrush(Qt::NoBrush);
             p.drawRect(r.adjusted(1, 1, -1, -1));
+        }
+        if (m_dropIndex >= 0)
+            DrawDragMarker(p);
+        if (m_resizing) {
+            p.setPen(QPen(dd.Text(), 1, Qt::DotLine));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(m_resizeRect.adjusted(0, 0, -1, -1));
         }
     }
     for (auto* l : lists)
@@ -1681,4 +1773,313 @@ bool CKVTToolBar::LoadParameters(const QString& profile)
     SetLargeIcons(o.largeIcons);
     SetLook2000(o.look2000);
     return ok;
+}
+
+// --- customisation by mouse and drag and drop --------------------------------
+
+bool CKVTToolBar::OnCustomizePress(QMouseEvent* e)
+{
+    const bool temporary = !s_customizeMode;
+    if (temporary && !(s_altCustomize && (e->modifiers() & Qt::AltModifier)))
+        return false;
+    if (m_locked || CKVTButtonDragController::Instance().IsArmed())
+        return !temporary; // a locked bar selects nothing
+    const QPoint pt = e->position().toPoint();
+    const int index = HitTest(pt);
+    CKVTToolbarButton* b = GetButton(index);
+    if (!b) {
+        // A click outside the buttons clears the selection (and may dock the bar).
+        if (!temporary) {
+            InvalidateButton(m_selected);
+            m_selected = -1;
+        }
+        return false;
+    }
+    // 1. The selection and the copy flag.
+    InvalidateButton(m_selected);
+    m_selected = index;
+    InvalidateButton(index);
+    m_copy = (e->modifiers() & Qt::ControlModifier) != 0;
+    // 2. A button that cannot be edited.
+    if (!b->IsEditable()) {
+        m_selected = -1;
+        InvalidateButton(index);
+        return true;
+    }
+    // 3. The width drag of a stretchable button (its right edge).
+    const int right = b->m_rect.left() + b->m_rect.width();
+    if (!temporary && b->CanBeStretched() && right - pt.x() < 7 && right - pt.x() >= 0) {
+        m_resizing = true;
+        m_resizeButton = b;
+        m_resizeRect = b->GetHwnd() ? b->m_rect.adjusted(-2, -2, 2, 2) : b->m_rect;
+        setCursor(ui::LoadCursor(30980, Qt::SizeHorCursor));
+        grabMouse();
+        grabKeyboard();
+        update(m_resizeRect.adjusted(-2, -2, 2, 2));
+        return true;
+    }
+    // 4. The drag.
+    if (b->CanBeStored() && b->OnBeforeDrag())
+        StartButtonDrag(index, e, temporary);
+    return true;
+}
+
+void CKVTToolBar::StartButtonDrag(int index, QMouseEvent* e, bool temporary)
+{
+    CKVTToolbarButton* b = GetButton(index);
+    auto data = std::make_unique<QMimeData>();
+    if (!b || !b->CopyToClipboard(data.get()))
+        return;
+    ShowCommandMessage(b->m_id);
+    m_dragButton = b;
+    m_dragStart = e->position().toPoint();
+    if (temporary) {
+        // An Alt-drag: the customisation-mode flag is on for the drag only.
+        s_tempCustomize = true;
+        s_customizeMode = true;
+    }
+    QPointer<CKVTToolBar> self(this);
+    auto done = [self, temporary](const CKVTButtonDragController::Result& r) {
+        if (self)
+            self->OnDragDone(r.effect, r.started, r.escape, r.deleted, r.releasePos);
+        if (temporary && s_tempCustomize) {
+            // A temporary customisation always ends, whatever became of the drag.
+            s_tempCustomize = false;
+            SetCustomizeMode(false);
+            s_customizeMode = false;
+        }
+        if (self)
+            self->update();
+    };
+    const QRect start = CKVTButtonDragController::StartRectAround(e->globalPosition().toPoint());
+    if (!CKVTButtonDragController::Instance().Start(this, std::move(data), DROPEFFECT_COPY | DROPEFFECT_MOVE, start,
+                                                    done)) {
+        CKVTButtonDragController::Result none;
+        done(none);
+    }
+}
+
+void CKVTToolBar::OnDragDone(int effect, bool started, bool escape, bool deleted, QPoint releasePos)
+{
+    CKVTToolbarButton* b = m_dragButton;
+    const int index = IndexOf(b);
+    m_dragButton = nullptr;
+    const QRect start = CKVTButtonDragController::StartRectAround(mapToGlobal(m_dragStart));
+    m_dragStart = QPoint(-1, -1);
+    if (index < 0)
+        return;
+    if (started) {
+        // Only a move, or a release where the delete cursor showed, takes the
+        // button away; a drop that failed after an accepting drag-over keeps it.
+        const bool remove = !escape && !start.contains(releasePos) && effect != DROPEFFECT_COPY &&
+                            (effect == DROPEFFECT_MOVE || deleted);
+        if (remove) {
+            RemoveButton(index);
+            AdjustLayout();
+            update();
+        } else {
+            InvalidateButton(index);
+        }
+        return;
+    }
+    // A plain click: the button becomes hot (a menu button opens for editing).
+    if (s_customizeMode && !s_tempCustomize) {
+        auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(b);
+        if (menu && !dynamic_cast<CKVTToolbarSystemMenuButton*>(menu) && !dynamic_cast<CCustomizeButton*>(menu)) {
+            m_selected = index;
+            menu->OnClick(this, false);
+            InvalidateButton(index);
+            return;
+        }
+        SetHotButton(index);
+    }
+}
+
+void CKVTToolBar::EndResize(bool apply, QPoint point)
+{
+    CKVTToolbarButton* b = IndexOf(m_resizeButton) >= 0 ? m_resizeButton : nullptr;
+    const QRect old = m_resizeRect;
+    m_resizing = false;
+    m_resizeRect = QRect();
+    m_resizeButton = nullptr;
+    if (QWidget::mouseGrabber() == this)
+        releaseMouse();
+    if (QWidget::keyboardGrabber() == this)
+        releaseKeyboard();
+    unsetCursor();
+    if (apply && b) {
+        const int left = b->m_rect.left();
+        const int right = left + b->m_rect.width();
+        if (point.x() > left + 4 && std::abs(point.x() - right) > 6) {
+            b->OnWidthChanged(point.x() - left);
+            AdjustLayout();
+        }
+    }
+    update(old.adjusted(-2, -2, 2, 2));
+    update();
+}
+
+KvtDropPlace CKVTToolBar::FindDropPlace(const QPoint& point, const KvtDropRules& rules, bool horz)
+{
+    std::vector<KvtLayoutButton> items = LayoutItems(horz);
+    return KvtToolbarLayout::FindDropIndex(items, point, LayoutBar(horz), contentsRect(), rules);
+}
+
+int CKVTToolBar::FindDropIndex(const QPoint& point, QRect& marker)
+{
+    KvtDropRules rules;
+    rules.customizeIndex = IndexOf(m_customize);
+    const KvtDropPlace place = FindDropPlace(point, rules, IsHorizontal());
+    marker = place.marker;
+    return place.index;
+}
+
+void CKVTToolBar::DrawDragMarker(QPainter& p)
+{
+    const QRect r = m_dropMarker;
+    if (r.isEmpty())
+        return;
+    const CKVTDrawingData& dd = CKVTDrawingData::Instance();
+    p.save();
+    p.setPen(Qt::NoPen);
+    p.setBrush(dd.Text());
+    if (IsHorizontal()) {
+        // An I-beam across the bar.
+        const int x = r.left() + r.width() / 2 - 1;
+        p.drawRect(QRect(x, r.top(), 2, r.height()));
+        p.drawRect(QRect(x - 2, r.top(), 6, 2));
+        p.drawRect(QRect(x - 2, r.bottom() - 1, 6, 2));
+    } else {
+        const int y = r.top() + r.height() / 2 - 1;
+        p.drawRect(QRect(r.left(), y, r.width(), 2));
+        p.drawRect(QRect(r.left(), y - 2, 2, 6));
+        p.drawRect(QRect(r.right() - 1, y - 2, 2, 6));
+    }
+    p.restore();
+}
+
+int CKVTToolBar::OnDragEnter(const QMimeData* data, int keyState, const QPoint& point)
+{
+    m_dropIndex = -1;
+    CKVTButtonDragController::Instance().SetOutside(false);
+    return OnDragOver(data, keyState, point);
+}
+
+int CKVTToolBar::OnDragOver(const QMimeData* data, int keyState, const QPoint& point)
+{
+    if (m_locked)
+        return DROPEFFECT_NONE;
+    {
+        std::unique_ptr<CKVTToolbarButton> probe = CKVTToolbarButton::CreateFromClipboard(data);
+        if (!probe || !probe->CanBeDropped(this))
+            return DROPEFFECT_NONE;
+    }
+    m_copy = (keyState & MK_CONTROL) != 0;
+    if (!m_dragButton && m_selected >= 0) {
+        InvalidateButton(m_selected);
+        m_selected = -1;
+    }
+    QRect marker;
+    const int index = FindDropIndex(point, marker);
+    if (marker != m_dropMarker) {
+        update(m_dropMarker.adjusted(-2, -2, 2, 2));
+        update(marker.adjusted(-2, -2, 2, 2));
+        m_dropMarker = marker;
+    }
+    m_dropIndex = index;
+    // The hot button follows the point (a menu button opens, so that a
+    // button can be dropped into its menu); never the dragged one's menu.
+    const int hot = HitTest(point);
+    if (hot >= 0 && GetButton(hot) == m_dragButton)
+        SetHotIndex(hot);
+    else
+        SetHotButton(hot);
+    return m_copy ? DROPEFFECT_COPY : DROPEFFECT_MOVE;
+}
+
+void CKVTToolBar::OnDragLeave()
+{
+    update(m_dropMarker.adjusted(-2, -2, 2, 2));
+    m_dropMarker = QRect();
+    m_dropIndex = -1;
+    CKVTButtonDragController::Instance().SetOutside(true);
+}
+
+bool CKVTToolBar::OnDrop(const QMimeData* data, int effect, const QPoint& point)
+{
+    int index = m_dropIndex;
+    update(m_dropMarker.adjusted(-2, -2, 2, 2));
+    m_dropMarker = QRect();
+    m_dropIndex = -1;
+    if (index < 0)
+        return false;
+    QPointer<CKVTToolBar> self(this);
+    std::unique_ptr<CKVTToolbarButton> button = CreateDroppedButton(data);
+    if (!self || !button)
+        return false;
+    if (!IsCommandPermitted(button->m_id))
+        return false; // refused before anything moves
+    const int dragged = IndexOf(m_dragButton);
+    if (dragged >= 0 && effect != DROPEFFECT_COPY) {
+        if (index == dragged || index == dragged + 1) {
+            // Just before or after itself: the separator before it.
+            CKVTToolbarButton* b = m_dragButton;
+            m_dragButton = nullptr;
+            AddRemoveSeparator(b, m_dragStart, point);
+            return true;
+        }
+        RemoveButton(dragged);
+        m_dragButton = nullptr;
+        if (dragged < index)
+            --index;
+    }
+    if (InsertButton(std::move(button), std::min(index, GetCount())) < 0)
+        return false;
+    AdjustLayout();
+    m_selected = -1;
+    update();
+    return true;
+}
+
+std::unique_ptr<CKVTToolbarButton> CKVTToolBar::CreateDroppedButton(const QMimeData* data)
+{
+    std::unique_ptr<CKVTToolbarButton> b = CKVTToolbarButton::CreateFromClipboard(data);
+    if (!b)
+        return nullptr;
+    const int tab = b->m_text.indexOf(QLatin1Char('\t'));
+    if (tab >= 0)
+        b->m_text.truncate(tab);
+    b->m_showText = false;
+    b->m_showImage = true;
+    if (b->m_extra && !b->HasImage() && b->m_text.isEmpty()) {
+        // A command of the command list without image or text: it gets them now.
+        CKVTButtonAppearanceDlg dlg(b.get(), s_userImages, this);
+        if (dlg.DoModal() != ui::IDOK_BUTTON)
+            return nullptr;
+    }
+    if (!b->HasImage()) {
+        b->m_showImage = false;
+        b->m_showText = true;
+    }
+    return b;
+}
+
+void CKVTToolBar::AddRemoveSeparator(CKVTToolbarButton* button, QPoint start, QPoint end)
+{
+    const int index = IndexOf(button);
+    if (index < 0)
+        return;
+    const int delta = IsHorizontal() ? end.x() - start.x() : end.y() - start.y();
+    if (std::abs(delta) < 6)
+        return;
+    CKVTToolbarButton* prev = GetButton(index - 1);
+    if (delta > 0) {
+        if (index > 0 && prev && !prev->IsSeparator())
+            InsertSeparator(index);
+    } else if (prev && prev->IsSeparator()) {
+        RemoveButton(index - 1);
+    }
+    AdjustLayout();
+    m_selected = -1;
+    update();
 }

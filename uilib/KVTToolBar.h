@@ -96,26 +96,29 @@ public:
     virtual void RepositionButtons();
     virtual bool OnSendCommand(CKVTToolbarButton*) { return false; }
     virtual bool IsPopupMenuBar() const { return false; }
-    // The drop of a dragged button (customisation); the drop effect.
-    virtual int OnDragEnter(const QMimeData* data, int effect, const QPoint& point)
-    {
-        (void)data;
-        (void)effect;
-        (void)point;
-        return 0;
-    }
-    virtual int OnDragOver(const QMimeData* data, int effect, const QPoint& point)
-    {
-        return OnDragEnter(data, effect, point);
-    }
-    virtual bool OnDrop(const QMimeData* data, int effect, const QPoint& point)
-    {
-        (void)data;
-        (void)effect;
-        (void)point;
-        return false;
-    }
-    virtual void OnDragLeave() {}
+    // Drops of dragged buttons (customisation mode; the drop target calls
+    // them).  keyState has MK_CONTROL while Ctrl is held; the results are
+    // drop effects.
+    virtual int OnDragEnter(const QMimeData* data, int keyState, const QPoint& point);
+    virtual int OnDragOver(const QMimeData* data, int keyState, const QPoint& point);
+    virtual void OnDragLeave();
+    virtual bool OnDrop(const QMimeData* data, int effect, const QPoint& point);
+    // The insertion index and marker rectangle for a point (-1: none).
+    virtual int FindDropIndex(const QPoint& point, QRect& marker);
+    virtual void DrawDragMarker(QPainter& p);
+    // The button to insert from drag data; null when there is none (or the
+    // appearance dialog it needed was cancelled).
+    virtual std::unique_ptr<CKVTToolbarButton> CreateDroppedButton(const QMimeData* data);
+    // A button dragged a little along the bar: 6 pixels or more right (down)
+    // gives it a separator before it, left (up) takes that separator away.
+    void AddRemoveSeparator(CKVTToolbarButton* button, QPoint start, QPoint end);
+    int GetDropIndex() const { return m_dropIndex; }
+    QRect GetDropMarker() const { return m_dropMarker; }
+    CKVTToolbarButton* GetDragButton() const { return m_dragButton; }
+    bool IsResizing() const { return m_resizing; }
+    // The press of customisation mode (and of an Alt-drag): selection,
+    // width drag, button drag; FALSE when it is not one.
+    bool OnCustomizePress(QMouseEvent* e);
     CKVTToolbarDropTarget& DropTarget() { return m_dropTarget; }
     bool RegistersWithFrame() const override { return !IsPopupMenuBar(); }
     virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz);
@@ -129,8 +132,13 @@ public:
     virtual void PrepareCustomizeMenu(CKVTToolbarButton* button, ui::Menu& menu);
     // The context menu at a screen point ((-1, -1): from the keyboard).
     virtual void OnContextMenu(QWidget* window, QPoint screenPoint);
+    // A hosted control's notification: the button's command goes out (as a
+    // click sends it) when the button's NotifyCommand answers TRUE.
+    void OnButtonNotify(CKVTToolbarButton* button, int code);
     // Runs a command of the button context menu (16910-16918) on the selected button.
     void OnCustomizeCommand(uint32_t id);
+    // The appearance dialog for a button of this bar; TRUE for OK.
+    bool RunAppearanceDialog(CKVTToolbarButton* button);
     virtual void OnCancelMode();
     virtual void OnMouseLeave();
     // The tooltip text of the button under a point; FALSE: none.
@@ -291,6 +299,8 @@ protected:
     KvtLayoutBar LayoutBar(bool horz) const;
     CKVTToolbarImageList* ImageList(ImageKind kind);
     void UpdateOwnCurrentSizes();
+    // The layout core's drop place for a point under rules.
+    KvtDropPlace FindDropPlace(const QPoint& point, const KvtDropRules& rules, bool horz);
 
 private:
     class ToolCmdUI;
@@ -322,6 +332,18 @@ private:
     uint32_t m_ctrlStyle = 0;
     CCustomizeButton* m_customize = nullptr;
     QPoint m_lastPress;
+    // Customisation by mouse.
+    int m_dropIndex = -1;
+    QRect m_dropMarker;
+    CKVTToolbarButton* m_dragButton = nullptr;
+    QPoint m_dragStart{-1, -1};
+    bool m_copy = false;
+    bool m_resizing = false;
+    QRect m_resizeRect;
+    CKVTToolbarButton* m_resizeButton = nullptr;
+    void StartButtonDrag(int index, QMouseEvent* e, bool temporary);
+    void OnDragDone(int effect, bool started, bool escape, bool deleted, QPoint releasePos);
+    void EndResize(bool apply, QPoint point);
 
     static std::vector<CKVTToolBar*> s_bars;
     static bool s_customizeMode;

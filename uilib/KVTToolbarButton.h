@@ -18,6 +18,7 @@ class CKVTToolBar;
 class CKVTToolbarImageList;
 class QMimeData;
 class QPainter;
+class QPalette;
 class QWidget;
 
 // Style bits of a button (the toolbar style word).
@@ -77,10 +78,13 @@ public:
     virtual bool OnClick(CKVTToolBar* bar, bool delay = true);
     virtual void OnParentChanged(CKVTToolBar* bar);
     virtual void OnRectChanged() {}
-    virtual void OnWidthChanged() {}
+    virtual void OnWidthChanged(int) {}
     virtual QWidget* GetHwnd() const { return nullptr; }
     virtual bool CanBeStretched() const { return false; }
     virtual bool NotifyCommand(int) { return false; }
+    // The colours of a hosted control while customisation mode disables it
+    // (on an unlocked bar); FALSE leaves the toolbar's own.
+    virtual bool OnCtlColor(QPalette&) { return false; }
     virtual void OnAddToCustomizePage() {}
     virtual void OnDblClick(CKVTToolBar*) {}
     virtual bool CanBeStored() const { return true; }

@@ -5,6 +5,7 @@
 #include "platform/ui/ToolbarResource.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
+#include "uilib/KVTButtonDragController.h"
 #include "uilib/KVTContextMenuManager.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTDrawingData.h"
@@ -29,6 +30,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -328,12 +330,6 @@ CKVTCommandListBox::CKVTCommandListBox(QWidget* parent) : QListWidget(parent)
     setDragEnabled(false);
 }
 
-std::function<int(QWidget*, const CKVTToolbarButton&)>& CKVTCommandListBox::DragStarter()
-{
-    static std::function<int(QWidget*, const CKVTToolbarButton&)> starter;
-    return starter;
-}
-
 int CKVTCommandListBox::ItemHeight() const { return CKVTToolBar::GetCurrentImageSize().height() + 6; }
 
 void CKVTCommandListBox::AddButton(CKVTToolbarButton* button)
@@ -360,12 +356,17 @@ void CKVTCommandListBox::mousePressEvent(QMouseEvent* e)
     CKVTToolbarButton* button = ButtonAt(row(it));
     if (!button)
         return;
-    // The list lets go of the mouse; the drag owns it from here.
+    auto data = std::make_unique<QMimeData>();
+    if (!button->CopyToClipboard(data.get()))
+        return;
+    // The list lets go of the mouse; the drag owns it from here.  The source
+    // is no bar: nothing ever leaves the list.
     QMouseEvent up(QEvent::MouseButtonRelease, e->position(), e->globalPosition(), Qt::LeftButton,
                    Qt::NoButton, e->modifiers());
     QListWidget::mouseReleaseEvent(&up);
-    if (DragStarter())
-        DragStarter()(this, *button);
+    const QRect start = CKVTButtonDragController::StartRectAround(e->globalPosition().toPoint());
+    CKVTButtonDragController::Instance().Start(this, std::move(data), DROPEFFECT_COPY | DROPEFFECT_MOVE, start,
+                                               [](const CKVTButtonDragController::Result&) {});
 }
 
 // -------------------------------------------------------- commands page

@@ -159,7 +159,7 @@ public:
 
 // The command list of the commands page: one item per button (the item
 // data is the button), drawn by the button.  A press inside the selected
-// item starts a drag of the button.
+// item starts a drag of the button through the library's drag controller.
 class CKVTCommandListBox : public QListWidget
 {
     Q_OBJECT
@@ -169,8 +169,6 @@ public:
     void AddButton(CKVTToolbarButton* button);
     CKVTToolbarButton* ButtonAt(int row) const;
     int ItemHeight() const;
-    // The drag of a button's record; the drop effect.  Replaceable for tests.
-    static std::function<int(QWidget* source, const CKVTToolbarButton& button)>& DragStarter();
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;

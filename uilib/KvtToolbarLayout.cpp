@@ -208,3 +208,81 @@ int KvtToolbarLayout::HitTest(const std::vector<KvtLayoutButton>& buttons, QPoin
     }
     return -1;
 }
+
+KvtDropPlace KvtToolbarLayout::FindDropIndex(const std::vector<KvtLayoutButton>& buttons, QPoint point,
+                                             const KvtLayoutBar& bar, const QRect& client, const KvtDropRules& rules)
+{
+    const bool horz = bar.horizontal;
+    const int count = int(buttons.size());
+    const int maxIndex = rules.maxIndex < 0 ? count : std::min(rules.maxIndex, count);
+    auto placed = [&](int i) {
+        return i >= 0 && i < count && i != rules.customizeIndex && !buttons[size_t(i)].hidden &&
+               !buttons[size_t(i)].rect.isEmpty();
+    };
+    std::vector<int> candidates;
+    for (int i = 0; i < count; ++i)
+        if (placed(i) && i >= rules.minIndex && i < maxIndex)
+            candidates.push_back(i);
+    const int customize = rules.customizeIndex;
+    if (customize >= 0 && customize < count && !buttons[size_t(customize)].hidden &&
+        buttons[size_t(customize)].rect.contains(point))
+        return {};
+    if (candidates.empty()) {
+        KvtDropPlace p;
+        p.index = std::clamp(0, rules.minIndex, maxIndex);
+        p.marker = client;
+        return p;
+    }
+    // The buttons of the row (column) under the point.
+    std::vector<int> line;
+    if (horz) {
+        const int top0 = bar.origin.y() + 1;
+        const int pitch = std::max(1, bar.rowHeight + 5);
+        auto rowOf = [&](int y) { return y < top0 ? 0 : (y - top0) / pitch; };
+        const int row = rowOf(point.y());
+        int best = -1;
+        for (int i : candidates) {
+            const int r = rowOf(buttons[size_t(i)].rect.top());
+            if (r <= row)
+                best = std::max(best, r);
+        }
+        if (best < 0)
+            best = rowOf(buttons[size_t(candidates.front())].rect.top());
+        for (int i : candidates)
+            if (rowOf(buttons[size_t(i)].rect.top()) == best)
+                line.push_back(i);
+    } else {
+        line = candidates;
+    }
+    auto lead = [&](int i) { return horz ? buttons[size_t(i)].rect.left() : buttons[size_t(i)].rect.top(); };
+    auto trail = [&](int i) {
+        return horz ? buttons[size_t(i)].rect.right() + 1 : buttons[size_t(i)].rect.bottom() + 1;
+    };
+    auto markerAt = [&](int i, int edge) {
+        const QRect& r = buttons[size_t(i)].rect;
+        return horz ? QRect(edge - 3, r.top(), 6, r.height()) : QRect(r.left(), edge - 3, r.width(), 6);
+    };
+    const int p = horz ? point.x() : point.y();
+    KvtDropPlace place;
+    for (int i : line) {
+        if (p < lead(i)) {
+            place.index = i;
+            place.marker = markerAt(i, lead(i));
+            return place;
+        }
+        if (p < trail(i)) {
+            if (p - lead(i) < trail(i) - p) {
+                place.index = i;
+                place.marker = markerAt(i, lead(i));
+            } else {
+                place.index = i + 1;
+                place.marker = markerAt(i, trail(i));
+            }
+            return place;
+        }
+    }
+    const int last = line.back();
+    place.index = last + 1;
+    place.marker = markerAt(last, trail(last));
+    return place;
+}

@@ -43,6 +43,22 @@ struct KvtLayoutBar
     int mruWidth = 32767;   // the last floating width
 };
 
+// Where a dragged button would go: the insertion index and the rectangle
+// of the insertion marker (an edge of a button, 6 pixels across it).
+struct KvtDropPlace
+{
+    int index = -1; // -1: no place
+    QRect marker;
+};
+
+// What a bar allows a drop to take.
+struct KvtDropRules
+{
+    int customizeIndex = -1; // the overflow button: never a drop place
+    int minIndex = 0;        // the first index a drop may take
+    int maxIndex = -1;       // the last index a drop may take (-1: the count)
+};
+
 class KvtToolbarLayout
 {
 public:
@@ -63,6 +79,16 @@ public:
     // The first visible, non-hidden button holding the point; -1 for none
     // and for a separator.
     static int HitTest(const std::vector<KvtLayoutButton>& buttons, QPoint point);
+    // The drop place for a point.  A bar without buttons (or with only the
+    // customize button) gives 0 and the client rectangle.  A vertical bar
+    // walks its buttons: above a button's top the place is that button's;
+    // within it the nearer edge wins (the button's or the next one's);
+    // below all, after the last.  A horizontal bar takes the row under the
+    // point from the row height and walks that row along x the same way.
+    // A point on the customize button gives -1 and an empty marker; the
+    // rules keep the index within [minIndex, maxIndex].
+    static KvtDropPlace FindDropIndex(const std::vector<KvtLayoutButton>& buttons, QPoint point,
+                                      const KvtLayoutBar& bar, const QRect& client, const KvtDropRules& rules = {});
 
 private:
     static int Along(const KvtLayoutButton& b, bool horizontal)

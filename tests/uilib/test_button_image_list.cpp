@@ -4,12 +4,21 @@
 
 #include "uilib/KVTButtonImageList.h"
 
+#include "platform/ui/App.h"
+#include "uilib/KVTButtonAppearanceDlg.h"
+#include "uilib/KVTImageEditDlg.h"
+#include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarImageList.h"
+#include "uilib/KVTWorkspace.h"
 
 #include "tests/support/ui/UiTest.h"
 
 #include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QScrollBar>
 #include <QStyle>
 
@@ -107,4 +116,96 @@ TEST_F(ImageGrid, SelectingNotifiesAndScrollsAHiddenRowIntoView)
     EXPECT_EQ(grid.GetCount(), 0);
     EXPECT_EQ(grid.ScrollOffset(), 0);
     EXPECT_FALSE(grid.ScrollBar()->isEnabled());
+}
+
+namespace {
+
+// The user strip the library made is global: its tests run in a data
+// folder of their own.
+class UserStrip : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dataHome.isValid());
+        oldData = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        if (oldData.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", oldData);
+    }
+    static void Draw(CKVTImageEditDlg* e, QPoint cell)
+    {
+        e->show();
+        e->PaintArea()->resize(162, 152);
+        e->OnCommand(CKVTImageEditDlg::ID_PEN);
+        const QPoint at(1 + cell.x() * 10 + 5, 1 + cell.y() * 10 + 5);
+        QTest::mouseClick(e->PaintArea(), Qt::LeftButton, {}, at);
+    }
+    QTemporaryDir dataHome;
+    QByteArray oldData;
+};
+
+} // namespace
+
+TEST_F(UserStrip, TheFirstNewImageMakesTheStripTheEditorChangesItAndTheWorkspaceSavesIt)
+{
+    ui::Application app;
+    CKVTWorkspace workspace;
+    ASSERT_EQ(CKVTToolBar::GetUserImages(), nullptr);
+    CKVTToolbarButton button(57603, -1, QStringLiteral("&Uložit"));
+    OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) {
+        auto* grid = FindChild<CKVTButtonImageList>(d, QStringLiteral("c16508"));
+        EXPECT_FALSE(grid->isEnabled());
+        Click(FindChild<QPushButton>(d, QStringLiteral("c16509"))); // "Nový...": the editor, Cancel
+        EXPECT_EQ(d->UserImages(), nullptr);
+        Click(FindChild<QPushButton>(d, QStringLiteral("c16509"))); // again, OK
+        EXPECT_TRUE(grid->isEnabled());
+        EXPECT_EQ(grid->GetCount(), 1);
+        EXPECT_EQ(grid->GetSelectedImage(), 0);
+        EXPECT_TRUE(FindChild<QRadioButton>(d, QStringLiteral("c16529"))->isChecked());
+        EXPECT_TRUE(FindChild<QPushButton>(d, QStringLiteral("c16510"))->isEnabled());
+        Click(FindChild<QPushButton>(d, QStringLiteral("c16510"))); // "Upravit...": another pixel
+        FindChild<QRadioButton>(d, QStringLiteral("c16505"))->setChecked(true);
+        d->accept();
+    });
+    OnNextModal<CKVTImageEditDlg>([](CKVTImageEditDlg* e) {
+        Draw(e, {1, 1});
+        e->reject();
+    });
+    OnNextModal<CKVTImageEditDlg>([](CKVTImageEditDlg* e) {
+        EXPECT_EQ(e->GetImage().size(), QSize(16, 15));
+        EXPECT_EQ(e->GetImage().pixel(0, 0), KvtImageEdit::kFaceColor);
+        Draw(e, {2, 3});
+        e->accept();
+    });
+    OnNextModal<CKVTImageEditDlg>([](CKVTImageEditDlg* e) {
+        EXPECT_EQ(e->GetImage().pixel(2, 3), 0xFF000000u);
+        Draw(e, {5, 6});
+        e->accept();
+    });
+    CKVTButtonAppearanceDlg dlg(&button, CKVTToolBar::GetUserImages(), nullptr);
+    EXPECT_EQ(dlg.DoModal(), int(QDialog::Accepted));
+    CKVTToolbarImageList* strip = CKVTToolBar::GetUserImages();
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip, CKVTButtonAppearanceDlg::CreatedUserImages());
+    EXPECT_TRUE(strip->IsUserImages());
+    EXPECT_TRUE(strip->IsModified());
+    ASSERT_EQ(strip->GetImageCount(), 1);
+    EXPECT_TRUE(button.m_userImage);
+    EXPECT_EQ(button.GetImage(), 0);
+
+    // The workspace's save writes the strip.
+    workspace.SaveState(nullptr, nullptr);
+    CKVTToolbarImageList loaded;
+    ASSERT_TRUE(loaded.LoadUserImages(QString::fromLatin1(kKvtUserImagesFile)));
+    ASSERT_EQ(loaded.GetImageCount(), 1);
+    const QImage img = loaded.GetImage(0);
+    EXPECT_EQ(img.pixel(2, 3) & 0xFFFFFF, 0u);
+    EXPECT_EQ(img.pixel(5, 6) & 0xFFFFFF, 0u);
+    EXPECT_EQ(img.pixel(1, 1) & 0xFFFFFF, 0xC0C0C0u);
 }

@@ -6,6 +6,8 @@
 
 #include "CustomizeWorld.h"
 
+#include "uilib/KVTButtonDragController.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QKeyEvent>
@@ -196,6 +198,64 @@ TEST_F(SheetTest, TheCommandsPageListsTheCategoriesAndDescribesTheCommands)
     sheet->FillAllCommandsList(&allList);
     EXPECT_EQ(allList.count(), list->count());
     EXPECT_EQ(sheet->GetCommandName(57603), QStringLiteral("Uložit"));
+}
+
+TEST_F(SheetTest, OnePressAndAMoveDragAnUnselectedCommandOntoAToolbar)
+{
+    CKVTToolbarCustomize* sheet = OpenSheet();
+    CKVTCommandListBox* list = sheet->CommandsPage()->CommandList();
+    ASSERT_EQ(list->ButtonAt(1)->m_text, QStringLiteral("Uložit"));
+    list->setCurrentRow(0);
+    const int count = mainBar->GetCount();
+    auto& drag = CKVTButtonDragController::Instance();
+    QWidget* port = list->viewport();
+    auto move = [&](QPoint global) {
+        QMouseEvent me(QEvent::MouseMove, port->mapFromGlobal(global), global, Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(port, &me);
+    };
+    auto release = [&](QPoint global) {
+        QMouseEvent me(QEvent::MouseButtonRelease, port->mapFromGlobal(global), global, Qt::LeftButton,
+                       Qt::NoButton, {});
+        QApplication::sendEvent(port, &me);
+    };
+    const QPoint press = list->visualItemRect(list->item(1)).center();
+    QTest::mousePress(port, Qt::LeftButton, {}, press);
+    EXPECT_EQ(list->currentRow(), 1); // selected first
+    EXPECT_TRUE(drag.IsArmed());
+    EXPECT_TRUE(drag.IsOutside());
+    EXPECT_FALSE(drag.DragStarted());
+    move(port->mapToGlobal(press) + QPoint(0, 30));
+    EXPECT_TRUE(drag.DragStarted());
+    EXPECT_EQ(drag.CurrentCursor(), CKVTButtonDragController::IDC_DELETE);
+    const QPoint target = mainBar->mapToGlobal(mainBar->GetItemRect(2).topLeft() + QPoint(2, 4));
+    move(target);
+    EXPECT_FALSE(drag.IsOutside());
+    release(target);
+    EXPECT_FALSE(drag.IsArmed());
+    ASSERT_EQ(mainBar->GetCount(), count + 1);
+    int at = -1;
+    for (int i = 0; i < mainBar->GetCount(); ++i)
+        if (mainBar->GetItemID(i) == 57603 && at < 0 && i >= 1 && i <= 3)
+            at = i;
+    EXPECT_EQ(at, 2);
+    // Nothing ever leaves the list.
+    EXPECT_EQ(list->ButtonAt(1)->m_text, QStringLiteral("Uložit"));
+
+    // The next drag starts with the flags reset: outside, with the delete cursor.
+    QTest::mousePress(port, Qt::LeftButton, {}, press);
+    EXPECT_TRUE(drag.IsOutside());
+    EXPECT_FALSE(drag.EscapePressed());
+    EXPECT_FALSE(drag.DragStarted());
+    move(port->mapToGlobal(press) + QPoint(0, 30));
+    EXPECT_EQ(drag.CurrentCursor(), CKVTButtonDragController::IDC_DELETE);
+    PressKey(port, Qt::Key_Escape);
+    EXPECT_FALSE(drag.IsArmed());
+    EXPECT_EQ(mainBar->GetCount(), count + 1);
+    // A press and release without a move only selects.
+    QTest::mouseClick(port, Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_FALSE(drag.IsArmed());
+    EXPECT_EQ(mainBar->GetCount(), count + 1);
 }
 
 // SW_SHOT=commands (the default), toolbars, menu or options: the frame in

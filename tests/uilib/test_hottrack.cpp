@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
@@ -92,7 +93,7 @@ TEST_F(HotTrack, PrepareCustomizeMenuFollowsTheButton)
     EXPECT_TRUE(Checked(*m, 16914));
     EXPECT_FALSE(Checked(*m, 16915) || Checked(*m, 16916));
     EXPECT_TRUE(Grayed(*m, 16917)); // the first button
-    EXPECT_TRUE(Grayed(*m, 16913)); // the appearance dialog comes later
+    EXPECT_FALSE(Grayed(*m, 16913)); // the appearance dialog
     // The button after the separator: text only, no image shown.
     CKVTToolbarButton* b = bar->GetButton(5);
     b->m_showText = true;
@@ -135,10 +136,13 @@ TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     EXPECT_TRUE(b->m_showImage);
     EXPECT_FALSE(b->m_showText);
-    // "Ikona" on a button without an image beeps and changes nothing.
+    // "Ikona" on a button without an image asks for one first; cancelled, nothing changes.
     b->m_imageIndex = -1;
+    OnNextModal<QDialog>([](QDialog* d) { d->reject(); });
     bar->OnCustomizeCommand(16914);
-    EXPECT_EQ(ui::BeepCount(), beeps + 2);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    EXPECT_TRUE(b->m_showImage);
+    EXPECT_FALSE(b->m_showText);
     // "&Odstranit".
     bar->OnCustomizeCommand(16912);
     EXPECT_EQ(bar->GetCount(), count);

@@ -1,15 +1,20 @@
 // The review program of the library frame.  "--maximized" opens a
-// maximised document window.
+// maximised document window; "--customize" shows the frame in customisation
+// mode (a combo box button, a selected button); "--appearance" shows the
+// button appearance dialog.
 
 #include "platform/ui/App.h"
 #include "platform/ui/Document.h"
+#include "uilib/KVTButtonAppearanceDlg.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTSizingControlBar.h"
 #include "uilib/KVTToolBar.h"
+#include "uilib/KVTToolbarComboBoxButton.h"
 
 #include <QApplication>
 #include <QListWidget>
+#include <QPainter>
 #include <QMdiArea>
 #include <QTextEdit>
 #include <QTimer>
@@ -38,6 +43,53 @@ CKVTSizingControlBar* MakeList(CKVTMDIFrameWnd& frame, uint32_t id, const QStrin
     return bar;
 }
 
+// Customisation mode: a combo box button on the standard toolbar and the
+// button after it selected.
+void ShowCustomizeMode(CKVTToolBar* standard)
+{
+    auto combo = std::make_unique<CKVTToolbarComboBoxButton>(40001, -1, CKVTToolbarComboBoxButton::DefaultStyle, 110);
+    combo->AddItem(QStringLiteral("Ladění"), 1);
+    combo->AddItem(QStringLiteral("Vydání"), 2);
+    combo->SelectItem(0);
+    const int at = std::min(4, standard->GetCount());
+    standard->InsertButton(std::move(combo), at);
+    standard->AdjustLayout();
+    CKVTToolBar::SetCustomizeMode(true);
+    int selected = at + 1;
+    while (selected < standard->GetCount() && standard->GetButton(selected)->IsSeparator())
+        ++selected;
+    standard->SetSelectedButton(selected);
+    standard->update();
+}
+
+// The appearance dialog for a button of the standard toolbar, with a few user images.
+int ShowAppearance(CKVTToolBar* standard)
+{
+    static CKVTToolbarImageList user;
+    user.SetImageSize(QSize(16, 15));
+    const QColor colours[] = {Qt::darkBlue, Qt::darkRed, Qt::darkGreen, Qt::darkYellow, Qt::darkCyan};
+    for (int i = 0; i < 5; ++i) {
+        QImage img(16, 15, QImage::Format_ARGB32);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        p.setPen(Qt::black);
+        p.setBrush(colours[i]);
+        if (i % 2)
+            p.drawEllipse(2, 2, 11, 10);
+        else
+            p.drawRect(2, 2, 11, 10);
+        p.end();
+        user.AddImage(img);
+    }
+    CKVTToolbarButton* button = standard->GetButton(1);
+    if (!button)
+        return 1;
+    button->m_text = QStringLiteral("&Otevřít\tCtrl+O");
+    button->m_showText = true;
+    CKVTButtonAppearanceDlg dlg(button, &user, standard);
+    return dlg.DoModal() == ui::IDOK_BUTTON ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -45,6 +97,8 @@ int main(int argc, char** argv)
     QApplication qapp(argc, argv);
     ui::Application app;
     const bool maximized = qapp.arguments().contains(QStringLiteral("--maximized"));
+    const bool customize = qapp.arguments().contains(QStringLiteral("--customize"));
+    const bool appearance = qapp.arguments().contains(QStringLiteral("--appearance"));
 
     CKVTMDIFrameWnd frame;
     frame.setWindowTitle(QStringLiteral("uilib_demo"));
@@ -104,5 +158,9 @@ int main(int argc, char** argv)
         child->showMaximized();
     frame.RecalcLayout();
     QTimer::singleShot(0, &frame, [&frame] { frame.RecalcLayout(); });
+    if (customize)
+        QTimer::singleShot(0, &frame, [standard] { ShowCustomizeMode(standard); });
+    if (appearance)
+        QTimer::singleShot(0, &frame, [standard] { ShowAppearance(standard); });
     return QApplication::exec();
 }
