@@ -4,6 +4,9 @@
 // (set through command 33820), the PLC stopped at a third, line registers
 // from executeLine and one running, watched mechanism.
 //   xshot -s 6 plc-debug.png -- build/bin/plcviews_demo
+// "--status", "--variable <name>" and "--mechanisms" open the debugging
+// windows over it (plcviews_demo_windows.cpp); "--watch" shows the watch
+// view instead (plcviews_demo_watch.cpp).
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PLCDoc.h"
@@ -13,6 +16,13 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
+
+int RunWatchDemo(QApplication& qapp, CStrandworkApp& app, CStrandworkDoc* doc, cssim::Simulator& sim);
+
+namespace plcviewsdemo {
+bool ShowDebugWindow(const QStringList& args, CStrandworkApp& app, cssim::Simulator& sim);
+}
 
 int main(int argc, char** argv)
 {
@@ -35,6 +45,12 @@ int main(int argc, char** argv)
     if (!sim || !plcviewsdemo::EnterDebugging(doc, folder)) {
         std::fprintf(stderr, "plcviews_demo: debugging did not start\n");
         return 1;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--watch") == 0) {
+        const int watchRc = RunWatchDemo(qapp, app, doc, *sim);
+        doc->Link().Close();
+        app.ExitInstance();
+        return watchRc;
     }
     ui::Document* source = app.OpenDocumentFile(QString::fromStdString(folder + "/Main.plc"));
     auto* view = source ? qobject_cast<CPLCView*>(source->FirstView()) : nullptr;
@@ -61,6 +77,7 @@ int main(int argc, char** argv)
     sim->plc().hitBreakpoint(7);
     view->ClampTextPos(EdtPoint{0, 6});
     view->setFocus();
+    plcviewsdemo::ShowDebugWindow(qapp.arguments(), app, *sim);
     const int rc = qapp.exec();
     doc->Link().Close();
     app.ExitInstance();
