@@ -158,38 +158,42 @@ TEST_F(UserStrip, TheFirstNewImageMakesTheStripTheEditorChangesItAndTheWorkspace
     CKVTWorkspace workspace;
     ASSERT_EQ(CKVTToolBar::GetUserImages(), nullptr);
     CKVTToolbarButton button(57603, -1, QStringLiteral("&Uložit"));
-    OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) {
-        auto* grid = FindChild<CKVTButtonImageList>(d, QStringLiteral("c16508"));
-        EXPECT_FALSE(grid->isEnabled());
-        Click(FindChild<QPushButton>(d, QStringLiteral("c16509"))); // "Nový...": the editor, Cancel
-        EXPECT_EQ(d->UserImages(), nullptr);
-        Click(FindChild<QPushButton>(d, QStringLiteral("c16509"))); // again, OK
-        EXPECT_TRUE(grid->isEnabled());
-        EXPECT_EQ(grid->GetCount(), 1);
-        EXPECT_EQ(grid->GetSelectedImage(), 0);
-        EXPECT_TRUE(FindChild<QRadioButton>(d, QStringLiteral("c16529"))->isChecked());
-        EXPECT_TRUE(FindChild<QPushButton>(d, QStringLiteral("c16510"))->isEnabled());
-        Click(FindChild<QPushButton>(d, QStringLiteral("c16510"))); // "Upravit...": another pixel
-        FindChild<QRadioButton>(d, QStringLiteral("c16505"))->setChecked(true);
-        d->accept();
-    });
+    CKVTButtonAppearanceDlg d(&button, CKVTToolBar::GetUserImages(), nullptr);
+    d.OnInitDialog();
+    d.show();
+    auto* grid = FindChild<CKVTButtonImageList>(&d, QStringLiteral("c16508"));
+    EXPECT_FALSE(grid->isEnabled());
+    // "Nový...": the editor, cancelled; nothing is made.
     OnNextModal<CKVTImageEditDlg>([](CKVTImageEditDlg* e) {
         Draw(e, {1, 1});
         e->reject();
     });
+    Click(FindChild<QPushButton>(&d, QStringLiteral("c16509")));
+    EXPECT_EQ(d.UserImages(), nullptr);
+    EXPECT_EQ(CKVTToolBar::GetUserImages(), nullptr);
+    // Again, with OK: the first user image makes the strip.
     OnNextModal<CKVTImageEditDlg>([](CKVTImageEditDlg* e) {
         EXPECT_EQ(e->GetImage().size(), QSize(16, 15));
         EXPECT_EQ(e->GetImage().pixel(0, 0), KvtImageEdit::kFaceColor);
         Draw(e, {2, 3});
         e->accept();
     });
+    Click(FindChild<QPushButton>(&d, QStringLiteral("c16509")));
+    EXPECT_TRUE(grid->isEnabled());
+    EXPECT_EQ(grid->GetCount(), 1);
+    EXPECT_EQ(grid->GetSelectedImage(), 0);
+    EXPECT_TRUE(FindChild<QRadioButton>(&d, QStringLiteral("c16529"))->isChecked());
+    EXPECT_TRUE(FindChild<QPushButton>(&d, QStringLiteral("c16510"))->isEnabled());
+    // "Upravit...": another pixel on the chosen image.
     OnNextModal<CKVTImageEditDlg>([](CKVTImageEditDlg* e) {
         EXPECT_EQ(e->GetImage().pixel(2, 3), 0xFF000000u);
         Draw(e, {5, 6});
         e->accept();
     });
-    CKVTButtonAppearanceDlg dlg(&button, CKVTToolBar::GetUserImages(), nullptr);
-    EXPECT_EQ(dlg.DoModal(), int(QDialog::Accepted));
+    Click(FindChild<QPushButton>(&d, QStringLiteral("c16510")));
+    FindChild<QRadioButton>(&d, QStringLiteral("c16505"))->setChecked(true);
+    d.accept();
+    EXPECT_EQ(d.result(), int(QDialog::Accepted));
     CKVTToolbarImageList* strip = CKVTToolBar::GetUserImages();
     ASSERT_NE(strip, nullptr);
     EXPECT_EQ(strip, CKVTButtonAppearanceDlg::CreatedUserImages());
