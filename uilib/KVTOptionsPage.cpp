@@ -155,9 +155,11 @@ CKVTMenuPage::CKVTMenuPage(CKVTToolbarCustomize* sheet, bool autoFromMenus)
 
 CKVTMenuPage::~CKVTMenuPage()
 {
+    // Gone with the frame without a close: the popup goes without telling
+    // the frame, which may be half destroyed.
     if (m_popup) {
         disconnect(m_popup, nullptr, this, nullptr);
-        m_popup->close();
+        delete m_popup.data();
     }
 }
 

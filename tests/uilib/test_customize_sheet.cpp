@@ -151,6 +151,20 @@ TEST_F(SheetTest, ClosingTheFrameEndsTheSheetFirstSoItsSettingsAreSaved)
     EXPECT_EQ(CKVTToolBar::Options().menuAnimation, 2u);
 }
 
+TEST_F(SheetTest, TheSheetGoesWithAFrameDeletedWithoutAClose)
+{
+    CKVTToolbarCustomize* sheet = OpenSheet();
+    auto* page = ShowPage<CKVTMenuPage>(sheet, QStringLiteral("Menu"));
+    page->ContextCombo()->setCurrentIndex(1);
+    ASSERT_NE(page->ContextPopup(), nullptr);
+    QPointer<CKVTToolbarCustomize> alive(sheet);
+    delete frame;
+    frame = nullptr;
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_EQ(CKVTFrameHelper::CustomizeSheet(), nullptr);
+    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
+}
+
 TEST_F(SheetTest, TheCommandsPageListsTheCategoriesAndDescribesTheCommands)
 {
     CKVTToolbarCustomize* sheet = OpenSheet();
