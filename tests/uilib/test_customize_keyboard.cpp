@@ -100,6 +100,13 @@ TEST_F(SheetKeyboard, TheMousePageShowsTheRegisteredViewsWithTheSheetsCommands)
     workspace->InitMouseManager();
     CKVTMouseManager* mm = CKVTMouseManager::Instance();
     ASSERT_NE(mm, nullptr);
+    // No views yet: the page selects nothing.
+    sheet = OpenSheet();
+    ASSERT_NE(sheet->MousePage(), nullptr);
+    ShowPage<CKVTMousePage>(sheet, QStringLiteral("Myš"));
+    EXPECT_EQ(static_cast<CKVTMousePage*>(sheet->MousePage())->CurrentViewId(), -1);
+    sheet->close();
+    QApplication::processEvents();
     mm->AddView(1, QStringLiteral("Text"));
     mm->AddView(2, QStringLiteral("Hexa"));
     sheet = OpenSheet();

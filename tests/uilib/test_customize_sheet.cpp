@@ -142,6 +142,11 @@ TEST_F(SheetTest, ClosingTheFrameEndsTheSheetFirstSoItsSettingsAreSaved)
     auto* menuPage = ShowPage<CKVTMenuPage>(sheet, QStringLiteral("Menu"));
     ASSERT_NE(menuPage, nullptr);
     menuPage->AnimationCombo()->setCurrentIndex(2);
+    // A context menu open for editing, one item taken off.
+    menuPage->ContextCombo()->setCurrentIndex(2);
+    ASSERT_NE(menuPage->ContextPopup(), nullptr);
+    ASSERT_EQ(menuPage->ContextPopup()->GetMenuBar()->GetCount(), 1);
+    menuPage->ContextPopup()->GetMenuBar()->InsertSeparator(0);
     QPointer<CKVTToolbarCustomize> alive(sheet);
     frame->close();
     EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
@@ -149,6 +154,11 @@ TEST_F(SheetTest, ClosingTheFrameEndsTheSheetFirstSoItsSettingsAreSaved)
     EXPECT_EQ(CKVTToolBar::Options().menuAnimation, 2u);
     Restart();
     EXPECT_EQ(CKVTToolBar::Options().menuAnimation, 2u);
+    sheet = OpenSheet();
+    menuPage = ShowPage<CKVTMenuPage>(sheet, QStringLiteral("Menu"));
+    menuPage->ContextCombo()->setCurrentIndex(2);
+    ASSERT_NE(menuPage->ContextPopup(), nullptr);
+    EXPECT_EQ(menuPage->ContextPopup()->GetMenuBar()->GetCount(), 2);
 }
 
 TEST_F(SheetTest, TheSheetGoesWithAFrameDeletedWithoutAClose)
