@@ -533,8 +533,8 @@ void ChildFrame::closeEvent(QCloseEvent* e)
 
 DocTemplate::DocTemplate(uint32_t resourceId, const QString& docString, DocFactory doc, FrameFactory frame,
                          ViewFactory view)
-    : m_resourceId(resourceId), m_accelResourceId(resourceId), m_strings(docString.split(QLatin1Char('\n'))), m_docFactory(std::move(doc)),
-      m_frameFactory(std::move(frame)), m_viewFactory(std::move(view))
+    : m_resourceId(resourceId), m_accelResourceId(resourceId), m_strings(docString.split(QLatin1Char('\n'))),
+      m_docFactory(std::move(doc)), m_frameFactory(std::move(frame)), m_viewFactory(std::move(view))
 {
     m_menu = Menu::Load(resourceId);
     m_accel = AccelTable::Load(resourceId);

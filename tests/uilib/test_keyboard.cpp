@@ -331,6 +331,10 @@ TEST_F(KeyboardTest, AssignAndRemoveChangeTheLiveTableAndTheAssignmentSurvivesAR
 
         QTest::keyClick(frame.get(), Qt::Key_F5, Qt::ControlModifier);
         EXPECT_EQ(frame->ran, std::vector<uint32_t>{kStep});
+        // Typed again, the key names its command and cannot be assigned twice.
+        w.Type(Qt::Key_F5, Qt::ControlModifier);
+        EXPECT_EQ(w.AssignedTo(), QStringLiteral("Krok"));
+        EXPECT_FALSE(w.AssignEnabled());
 
         w.Item<QListWidget>(CKVTKeyboardPage::IDC_CURRENT_KEYS)->setCurrentRow(0);
         QTest::mouseClick(w.Item<QPushButton>(CKVTKeyboardPage::IDC_REMOVE), Qt::LeftButton);
@@ -395,10 +399,45 @@ TEST_F(KeyboardTest, WithoutATableThePageIsEmptyAndTheEditOnAFrameCapturesInstea
     QTest::keyClick(edit, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(edit->text(), QStringLiteral("Ctrl+Shift+F5"));
     EXPECT_TRUE(frame->ran.empty());
-    // Tab alone leaves the edit the normal way; a plain edit's key is translated.
+    // Backtab is Tab with Shift held, and captured; Tab alone leaves the
+    // edit the normal way.
+    QTest::keyClick(edit, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(edit->text(), QStringLiteral("Shift+Tab"));
     QTest::keyClick(edit, Qt::Key_Tab);
     EXPECT_FALSE(edit->IsKeyCaptured());
+    // A press gives the edit the focus.
+    plain->setFocus();
+    QTest::mouseClick(edit, Qt::LeftButton);
+    EXPECT_TRUE(edit->hasFocus());
+    // A plain edit's key is translated.
     plain->setFocus();
     QTest::keyClick(plain, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(frame->ran, std::vector<uint32_t>{kBuild});
+}
+
+TEST(MenuCommandCategories, PopupsAreCategoriesAndEveryCommandIsOnceInTheAllCommandsCategory)
+{
+    auto menu = ui::Menu::Load(9450);
+    ASSERT_NE(menu, nullptr);
+    CKVTMenuCommandCategories c(*menu, QStringLiteral("Všechny příkazy"));
+    QComboBox combo;
+    c.FillCategoriesComboBox(&combo);
+    ASSERT_EQ(combo.count(), 3);
+    EXPECT_EQ(combo.itemText(0), QStringLiteral("Soubor"));
+    EXPECT_EQ(combo.itemData(1).toString(), QStringLiteral("Projekt"));
+    EXPECT_EQ(combo.itemData(2).toString(), QStringLiteral("Všechny příkazy"));
+    // The nested popup's commands belong to its top-level category.
+    QStringList texts;
+    for (const CKVTToolbarButton* b : c.GetCategoryButtons(QStringLiteral("Projekt")))
+        texts << b->m_text;
+    EXPECT_EQ(texts, (QStringList{"Sestavit", "Přeložit", "Krok", "Sestavit"}));
+    EXPECT_TRUE(c.GetCategoryButtons(QStringLiteral("Nic")).empty());
+    QListWidget all;
+    all.addItem(QStringLiteral("stará"));
+    c.FillAllCommandsList(&all);
+    ASSERT_EQ(all.count(), 6);
+    EXPECT_EQ(all.item(1)->text(), QStringLiteral("Otevřít..."));
+    EXPECT_EQ(all.item(1)->data(Qt::UserRole).toUInt(), 57601u);
+    EXPECT_EQ(c.GetCommandName(33900), QStringLiteral("Krok"));
+    EXPECT_EQ(c.GetCommandName(1), QString());
 }

@@ -1,10 +1,12 @@
 // The review program of the library frame.  "--maximized" opens a
 // maximised document window; "--customize" shows the frame in customisation
 // mode (a combo box button, a selected button); "--appearance" shows the
-// button appearance dialog.
+// button appearance dialog; "--keys" the keyboard and mouse pages on their
+// own; "--sheet" the customisation sheet.
 
 #include "platform/ui/App.h"
 #include "platform/ui/Document.h"
+#include "uilib/KVTToolbarCustomize.h"
 #include "uilib/KVTButtonAppearanceDlg.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
@@ -92,6 +94,8 @@ int ShowAppearance(CKVTToolBar* standard)
 
 } // namespace
 
+void ShowCustomizeSheets(ui::MainFrameBase& frame); // CustomizeDemo.cpp
+
 int main(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
@@ -162,5 +166,9 @@ int main(int argc, char** argv)
         QTimer::singleShot(0, &frame, [standard] { ShowCustomizeMode(standard); });
     if (appearance)
         QTimer::singleShot(0, &frame, [standard] { ShowAppearance(standard); });
+    if (qapp.arguments().contains(QStringLiteral("--keys")))
+        ShowCustomizeSheets(frame);
+    if (qapp.arguments().contains(QStringLiteral("--sheet")))
+        QTimer::singleShot(0, &frame, [&frame] { CKVTToolbarCustomize::OpenForFrame(&frame); });
     return QApplication::exec();
 }
