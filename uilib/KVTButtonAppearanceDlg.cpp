@@ -2,15 +2,20 @@
 
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
+#include "uilib/KVTButtonImageList.h"
+#include "uilib/KVTImageEditDlg.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarImageList.h"
+#include "uilib/KvtFormPlaceholder.h"
 
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 constexpr int IDC_IMAGE_ONLY = 16505;
@@ -24,6 +29,12 @@ constexpr int IDC_NEW_IMAGE = 16509;
 constexpr int IDC_EDIT_IMAGE = 16510;
 constexpr uint32_t IDS_CHOOSE_IMAGE = 16001;
 constexpr uint32_t IDS_ENTER_TEXT = 16002;
+
+std::unique_ptr<CKVTToolbarImageList>& OwnUserImages()
+{
+    static std::unique_ptr<CKVTToolbarImageList> strip;
+    return strip;
+}
 } // namespace
 
 CKVTButtonAppearanceDlg::CKVTButtonAppearanceDlg(CKVTToolbarButton* button, CKVTToolbarImageList* userImages,
@@ -31,6 +42,99 @@ CKVTButtonAppearanceDlg::CKVTButtonAppearanceDlg(CKVTToolbarButton* button, CKVT
     : ui::Dialog(IDD, parent ? parent : static_cast<QWidget*>(bar)), m_button(button), m_userImages(userImages),
       m_bar(bar), m_menuMode(bar && bar->IsMenuMode())
 {
+    m_grid = KvtReplacePlaceholder(GetDlgItem(IDC_USER_LIST), new CKVTButtonImageList, this);
+    m_grid->setMinimumHeight(std::max(m_grid->minimumHeight(), 80));
+    connect(m_grid, &CKVTButtonImageList::selectionChanged, this, [this](int image) {
+        if (image >= 0)
+            if (auto* r = Item<QRadioButton>(IDC_USER_IMAGE))
+                r->setChecked(true);
+        UpdateImageControls();
+    });
+    if (auto* b = Item<QPushButton>(IDC_NEW_IMAGE))
+        connect(b, &QPushButton::clicked, this, [this] { OnNewImage(); });
+    if (auto* b = Item<QPushButton>(IDC_EDIT_IMAGE))
+        connect(b, &QPushButton::clicked, this, [this] { OnEditImage(); });
+}
+
+CKVTToolbarImageList* CKVTButtonAppearanceDlg::CreatedUserImages() { return OwnUserImages().get(); }
+
+void CKVTButtonAppearanceDlg::FillImages()
+{
+    const bool haveUser = m_userImages && m_userImages->HasImages();
+    m_grid->SetImages(haveUser ? m_userImages : nullptr);
+    if (haveUser)
+        for (int i = 0; i < m_userImages->GetImageCount(); ++i)
+            m_grid->AddButton(std::make_unique<CKVTToolbarButton>(0, i, QString(), true));
+    m_grid->setEnabled(haveUser);
+}
+
+void CKVTButtonAppearanceDlg::UpdateImageControls()
+{
+    const bool haveUser = m_userImages && m_userImages->HasImages();
+    // "Nový..." stays usable without a strip: its first image makes one.
+    if (auto* b = Item<QPushButton>(IDC_NEW_IMAGE))
+        b->setEnabled(true);
+    if (auto* b = Item<QPushButton>(IDC_EDIT_IMAGE))
+        b->setEnabled(haveUser && m_grid->GetSelectedImage() >= 0);
+    if (auto* r = Item<QRadioButton>(IDC_USER_IMAGE))
+        r->setEnabled(haveUser || (m_button && m_button->HasImage()));
+}
+
+namespace {
+void RepaintBars()
+{
+    for (CKVTToolBar* bar : CKVTToolBar::AllBars())
+        if (bar)
+            bar->update();
+}
+} // namespace
+
+void CKVTButtonAppearanceDlg::OnEditImage()
+{
+    const int index = m_grid->GetSelectedImage();
+    if (!m_userImages || index < 0)
+        return;
+    CKVTImageEditDlg editor(m_userImages->GetImage(index), this);
+    if (editor.DoModal() != QDialog::Accepted)
+        return;
+    m_userImages->UpdateImage(index, editor.GetImage());
+    m_userImages->SetModified(true);
+    m_grid->update();
+    RepaintBars();
+}
+
+void CKVTButtonAppearanceDlg::OnNewImage()
+{
+    const QSize size = m_userImages ? m_userImages->GetImageSize() : CKVTToolBar::GetDefaultImageSize();
+    QImage blank(size, QImage::Format_ARGB32);
+    blank.fill(KvtImageEdit::kFaceColor);
+    CKVTImageEditDlg editor(blank, this);
+    if (editor.DoModal() != QDialog::Accepted)
+        return;
+    CKVTToolbarImageList* strip = m_userImages;
+    const bool fresh = !strip;
+    if (fresh) {
+        // The first user image: a user strip at the toolbars' image size.
+        OwnUserImages() = std::make_unique<CKVTToolbarImageList>();
+        strip = OwnUserImages().get();
+        strip->SetImageSize(CKVTToolBar::GetDefaultImageSize());
+        strip->InitUserImages(QString::fromLatin1(kKvtUserImagesFile));
+    }
+    const int index = strip->AddImage(editor.GetImage());
+    if (index < 0)
+        return;
+    strip->SetModified(true);
+    if (fresh || !CKVTToolBar::GetUserImages())
+        CKVTToolBar::SetUserImages(strip);
+    m_userImages = strip;
+    FillImages();
+    m_grid->SelectButton(index);
+    if (auto* r = Item<QRadioButton>(IDC_USER_IMAGE)) {
+        r->setEnabled(true);
+        r->setChecked(true);
+    }
+    UpdateImageControls();
+    RepaintBars();
 }
 
 bool CKVTButtonAppearanceDlg::OnInitDialog()
@@ -48,32 +152,13 @@ bool CKVTButtonAppearanceDlg::OnInitDialog()
         name->setText(m_hadAccel ? text.left(tab) : text);
 
     // The user images.
-    auto* list = Item<QListWidget>(IDC_USER_LIST);
     const bool haveUser = m_userImages && m_userImages->HasImages();
-    if (list && haveUser) {
-        const QSize size = m_userImages->GetImageSize();
-        list->setIconSize(size);
-        m_userImages->PrepareDrawImage(size);
-        for (int i = 0; i < m_userImages->GetImageCount(); ++i) {
-            QPixmap pm(size);
-            pm.fill(Qt::transparent);
-            {
-                QPainter p(&pm);
-                m_userImages->Draw(p, 0, 0, i, CKVTToolbarImageList::STATE_NORMAL);
-            }
-            auto* item = new QListWidgetItem(QIcon(pm), QString(), list);
-            item->setData(Qt::UserRole, i);
-        }
-        m_userImages->EndDrawImage();
-        if (m_button->m_userImage && m_button->m_userImageIndex >= 0 && m_button->m_userImageIndex < list->count())
-            list->setCurrentRow(m_button->m_userImageIndex);
+    {
+        const QSignalBlocker block(m_grid);
+        FillImages();
+        if (haveUser && m_button->m_userImage && m_button->m_userImageIndex >= 0)
+            m_grid->SelectButton(m_button->m_userImageIndex);
     }
-    if (list)
-        list->setEnabled(haveUser);
-    // The image editor is not reachable from here yet.
-    for (int id : {IDC_NEW_IMAGE, IDC_EDIT_IMAGE})
-        if (auto* b = Item<QPushButton>(id))
-            b->setEnabled(false);
     const bool hasImage = m_button->HasImage();
     if (!haveUser && !hasImage)
         for (int id : {IDC_DEFAULT_IMAGE, IDC_USER_IMAGE})
@@ -81,12 +166,10 @@ bool CKVTButtonAppearanceDlg::OnInitDialog()
                 r->setEnabled(false);
     if (auto* r = radio(haveUser && m_button->m_userImage ? IDC_USER_IMAGE : IDC_DEFAULT_IMAGE))
         r->setChecked(true);
-    if (list && haveUser)
-        connect(list, &QListWidget::currentRowChanged, this, [radio](int row) {
-            if (row >= 0)
-                if (auto* r = radio(IDC_USER_IMAGE))
-                    r->setChecked(true);
-        });
+    UpdateImageControls();
+    if (!haveUser && !hasImage)
+        if (auto* r = radio(IDC_USER_IMAGE))
+            r->setEnabled(false);
 
     // The mode.
     const bool showsImage = m_button->m_showImage && hasImage;
@@ -118,9 +201,7 @@ void CKVTButtonAppearanceDlg::OnOK()
     const bool user = checked(IDC_USER_IMAGE);
     int image = -1;
     if (user) {
-        auto* list = Item<QListWidget>(IDC_USER_LIST);
-        if (list && list->currentItem())
-            image = list->currentItem()->data(Qt::UserRole).toInt();
+        image = m_grid->GetSelectedImage();
     } else {
         image = CKVTCommandImageMap::Instance().GetImage(m_button->m_id, false);
     }

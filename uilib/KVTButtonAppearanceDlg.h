@@ -9,6 +9,7 @@
 
 #include <QString>
 
+class CKVTButtonImageList;
 class CKVTToolBar;
 class CKVTToolbarButton;
 class CKVTToolbarImageList;
@@ -24,8 +25,19 @@ public:
 
     bool OnInitDialog() override;
     void OnOK() override;
+    // "Nový...": a new user image drawn in the image editor; the first one
+    // makes the user strip.  "Upravit...": the chosen user image edited.
+    void OnNewImage();
+    void OnEditImage();
+    CKVTButtonImageList* ImageGrid() const { return m_grid; }
+    CKVTToolbarImageList* UserImages() const { return m_userImages; }
+    // The user strip that the first new image made (owned by the library).
+    static CKVTToolbarImageList* CreatedUserImages();
 
 private:
+    void FillImages();
+    void UpdateImageControls();
+    CKVTButtonImageList* m_grid = nullptr;
     CKVTToolbarButton* m_button;
     CKVTToolbarImageList* m_userImages;
     CKVTToolBar* m_bar;

@@ -1,5 +1,7 @@
 #include "uilib/KVTFrameHelper.h"
 
+#include "uilib/KVTToolbarCustomize.h"
+
 #include "platform/sys/Registry.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Menu.h"
@@ -227,6 +229,10 @@ void CKVTFrameHelper::ShowControlBar(ui::ControlBar* bar, bool show, bool delay)
         DelayRecalcLayout();
     else
         RecalcLayout();
+    // An open customisation sheet keeps its toolbar list in step.
+    if (auto* sheet = qobject_cast<CKVTToolbarCustomize*>(CustomizeSheet()))
+        if (auto* toolbar = qobject_cast<CKVTToolBar*>(bar))
+            sheet->CheckToolBarItem(toolbar, show);
 }
 
 void CKVTFrameHelper::ToggleDocking(ui::ControlBar* bar)

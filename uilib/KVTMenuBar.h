@@ -5,6 +5,8 @@
 // caption buttons, opens the submenus as library popups, supports keyboard
 // navigation and mnemonics and keeps a customised list per menu.
 
+#include "platform/ui/Menu.h"
+#include "uilib/KVTMenuButtonCache.h"
 #include "uilib/KVTToolBar.h"
 
 #include <QPointer>
@@ -32,6 +34,14 @@ public:
     // into the cache first, and a cached list of the new menu is taken.
     virtual void CreateFromMenu(ui::Menu* menu, bool isDefault);
     ui::Menu* GetCurrentMenu() const { return m_menu; }
+    // Builds the buttons of menu again from the menu itself: its cached
+    // list is dropped, and the list shown now is not cached first.
+    void RebuildFromMenu(ui::Menu* menu, bool isDefault)
+    {
+        m_menu = nullptr;
+        CKVTMenuButtonCache::Instance().Drop(menu ? menu->Serial() : 0);
+        CreateFromMenu(menu, isDefault);
+    }
     ui::Menu* GetDefaultMenu() const { return m_defaultMenu; }
     // Shows (or hides) the maximised child's system-menu and caption buttons.
     void SetMaximizeMode(bool maximized, QMdiSubWindow* child = nullptr);

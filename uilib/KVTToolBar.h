@@ -203,6 +203,9 @@ public:
     bool IsMenuMode() const { return m_menuMode; }
     void SetMenuMode(bool on) { m_menuMode = on; }
     void SetNoClose(bool on) { m_noClose = on; }
+    // Keeps the bar out of the customisation sheet's list of toolbars.
+    void SetHideInCustomizeList(bool on) { m_hideInCustomizeList = on; }
+    bool IsHiddenInCustomizeList() const { return m_hideInCustomizeList; }
     int GetFixedLength() const { return m_fixedLength; }
     void SetFixedLength(int length) { m_fixedLength = length; }
     uint32_t GetResourceId() const { return m_resourceId; }
@@ -250,6 +253,8 @@ public:
     static bool IsCommandPermitted(uint32_t id);
     static void SetBasicCommands(const std::vector<uint32_t>& ids) { s_basic = ids; }
     static bool IsBasicCommand(uint32_t id);
+    // Whether the application gave basic commands (the recently-used menus).
+    static bool HasBasicCommands() { return !s_basic.empty(); }
     static bool IsCommandRarelyUsed(uint32_t id);
     static bool SetUserImages(CKVTToolbarImageList* images);
     static CKVTToolbarImageList* GetUserImages() { return s_userImages; }
@@ -326,6 +331,7 @@ private:
     bool m_drawBorder = true;
     bool m_grayDisabled = true;
     bool m_noClose = false;
+    bool m_hideInCustomizeList = false;
     uint32_t m_ctrlStyle = 0;
     CCustomizeButton* m_customize = nullptr;
     QPoint m_lastPress;

@@ -42,6 +42,8 @@ public:
     void SetImage(uint32_t command, int image, bool user);
     int GetImage(uint32_t command, bool user) const; // -1 when none
     void RemoveAll();
+    // Forgets the user images: every command shows its default image again.
+    void RemoveUserImages() { m_user.clear(); }
     // A user image was deleted from the toolbars' user strip: an entry equal
     // to index goes, higher ones go down by one.
     void OnUserImageDeleted(int index);

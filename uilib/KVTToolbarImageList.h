@@ -16,6 +16,9 @@
 
 class QPainter;
 
+// The file of the user's own button images.
+inline constexpr char kKvtUserImagesFile[] = "UsrImgs.bmp";
+
 class CKVTToolbarImageList
 {
 public:
@@ -53,6 +56,13 @@ public:
     // the master; a name without a folder goes to the user's data folder.
     bool Save(const QString& fileName = {});
     bool IsUserImages() const { return m_userImages; }
+    // Makes this (empty) strip a new user strip saved under fileName.
+    void InitUserImages(const QString& fileName)
+    {
+        m_userImages = true;
+        m_fileName = fileName;
+        m_renamed = true;
+    }
     bool IsModified() const { return m_modified; }
     void SetModified(bool on = true) { m_modified = on; }
     const QString& FileName() const { return m_fileName; }

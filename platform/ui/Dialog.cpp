@@ -475,4 +475,13 @@ int PropertySheet::DoModal()
     return exec();
 }
 
+void PropertySheet::ShowModeless()
+{
+    m_current = -1;
+    if (!SetActivePage(std::clamp(m_startPage, 0, std::max(0, GetPageCount() - 1))))
+        SetActivePage(0);
+    setModal(false);
+    show();
+}
+
 } // namespace ui

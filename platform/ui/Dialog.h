@@ -155,6 +155,9 @@ public:
     void PageChanged();
     bool Apply();
     int DoModal();
+    // The modeless start: activates the start page as DoModal does, then
+    // shows the sheet and returns.
+    void ShowModeless();
     QTabWidget* Tabs() const { return m_tabs; }
     QDialogButtonBox* Buttons() const { return m_buttons; }
 

@@ -548,6 +548,13 @@ void DocTemplate::SetSharedMenu(std::unique_ptr<Menu> menu)
             frame->UpdateActiveMenu(true);
 }
 
+std::unique_ptr<Menu> DocTemplate::ReplaceSharedMenu(std::unique_ptr<Menu> menu)
+{
+    std::unique_ptr<Menu> old = std::move(m_menu);
+    SetSharedMenu(std::move(menu));
+    return old;
+}
+
 DocTemplate::~DocTemplate()
 {
     const std::vector<Document*> docs = m_docs;

@@ -294,6 +294,9 @@ public:
     // there is none.  Setting it tells the main frame.
     Menu* GetSharedMenu() const { return m_menu.get(); }
     void SetSharedMenu(std::unique_ptr<Menu> menu);
+    // As SetSharedMenu, handing the old menu to the caller, who keeps it
+    // alive while something still shows it.
+    std::unique_ptr<Menu> ReplaceSharedMenu(std::unique_ptr<Menu> menu);
     // The template's accelerator table: accel/<id>.accel, loaded when the
     // template is made; null when there is none.  The frames made for its
     // documents take the table the template has at that moment.

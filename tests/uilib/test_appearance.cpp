@@ -12,9 +12,10 @@
 
 #include "tests/support/ui/UiTest.h"
 
+#include "uilib/KVTButtonImageList.h"
+
 #include <QApplication>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -61,8 +62,10 @@ TEST_F(Appearance, OkRefusesAnEmptyTextAndAMissingImageAndKeepsTheShortcut)
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Vzhled tlačítka"));
         EXPECT_TRUE(Radio(d, 16506)->isChecked()); // text only: no image shown
         EXPECT_EQ(Name(d)->text(), QStringLiteral("&Uložit"));
-        EXPECT_FALSE(FindChild<QListWidget>(d, QStringLiteral("c16508"))->isEnabled()); // no user images
-        EXPECT_FALSE(FindChild<QPushButton>(d, QStringLiteral("c16509"))->isEnabled());
+        EXPECT_FALSE(FindChild<CKVTButtonImageList>(d, QStringLiteral("c16508"))->isEnabled()); // no user images
+        // "Nový..." makes the first user image; "Upravit..." needs one.
+        EXPECT_TRUE(FindChild<QPushButton>(d, QStringLiteral("c16509"))->isEnabled());
+        EXPECT_FALSE(FindChild<QPushButton>(d, QStringLiteral("c16510"))->isEnabled());
         EXPECT_FALSE(Radio(d, 16530)->isEnabled()); // no image at all
         // "&Pouze text" with an empty name.
         Name(d)->clear();
@@ -102,9 +105,9 @@ TEST_F(Appearance, ADefaultOrAUserImage)
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) {
         EXPECT_TRUE(Radio(d, 16505)->isChecked());
         EXPECT_TRUE(Radio(d, 16530)->isChecked());
-        auto* list = FindChild<QListWidget>(d, QStringLiteral("c16508"));
-        ASSERT_EQ(list->count(), 2);
-        list->setCurrentRow(1);
+        auto* grid = FindChild<CKVTButtonImageList>(d, QStringLiteral("c16508"));
+        ASSERT_EQ(grid->GetCount(), 2);
+        grid->SelectButton(1);
         EXPECT_TRUE(Radio(d, 16529)->isChecked());
         Radio(d, 16507)->setChecked(true);
         Name(d)->setText(QStringLiteral("Nový"));

@@ -1,10 +1,12 @@
 // The review program of the library frame.  "--maximized" opens a
 // maximised document window; "--customize" shows the frame in customisation
 // mode (a combo box button, a selected button) and the customisation pages;
-// "--appearance" shows the button appearance dialog.
+// "--appearance" shows the button appearance dialog; "--keys" the keyboard
+// and mouse pages on their own; "--sheet" the customisation sheet.
 
 #include "platform/ui/App.h"
 #include "platform/ui/Document.h"
+#include "uilib/KVTToolbarCustomize.h"
 #include "uilib/KVTButtonAppearanceDlg.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
@@ -166,5 +168,9 @@ int main(int argc, char** argv)
     }
     if (appearance)
         QTimer::singleShot(0, &frame, [standard] { ShowAppearance(standard); });
+    if (qapp.arguments().contains(QStringLiteral("--keys")))
+        ShowCustomizeSheets(frame);
+    if (qapp.arguments().contains(QStringLiteral("--sheet")))
+        QTimer::singleShot(0, &frame, [&frame] { CKVTToolbarCustomize::OpenForFrame(&frame); });
     return QApplication::exec();
 }
