@@ -12,6 +12,8 @@
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "mainwnd/SplashWnd.h"
+#include "mainwnd/TipDlg.h"
+#include "mainwnd/AboutDlg.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/FileDialogs.h"
@@ -152,6 +154,22 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
     MapUpdate(ID_PROJECT_CLOSE,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
+    MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    MapUpdate(ID_APP_ABOUT, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    MapCommand(ID_HELP_TIPS, [this] { OnHelpTips(); });
+    MapUpdate(ID_HELP_TIPS, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+}
+
+void CStrandworkApp::OnAppAbout()
+{
+    CAboutDlg about(GetMainWnd());
+    about.DoModal();
+}
+
+void CStrandworkApp::OnHelpTips()
+{
+    CTipDlg tips(GetMainWnd());
+    tips.DoModal();
 }
 
 CStrandworkApp::~CStrandworkApp()

@@ -42,6 +42,8 @@ constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
 constexpr uint32_t ID_PROJECT_NEW = 33772;
 constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
+constexpr uint32_t ID_APP_ABOUT = 57664;
+constexpr uint32_t ID_HELP_TIPS = 33981;
 
 // The exit status of a start-up that failed.
 constexpr int kExitInitFailed = 3;
@@ -121,6 +123,9 @@ public:
     // runs modally on a link object of its own, opened with the options'
     // connection string and closed afterwards.
     void OnFileManager();
+    // 57664: the about box; 33981: the tip of the day (both modal).
+    void OnAppAbout();
+    void OnHelpTips();
     bool OnOpenRecentFile(uint32_t id);
     // File > Open (interim): the file-open dialog with preview, then each
     // chosen file with its code page, open-as choice and read-only box.
