@@ -10,6 +10,7 @@
 #include "platform/ui/StatusBar.h"
 #include "plcviews/HexEditView.h"
 #include "plcviews/PLCDoc.h"
+#include "plcviews/WatchView.h"
 #include "res/StringTable.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTToolBar.h"
@@ -33,6 +34,7 @@ const char16_t kOptions[] = u"Options";
 const QString kFormats = QStringLiteral("Formats");
 const QString kOutputCategory = QStringLiteral("OutputWindow");
 constexpr unsigned IDS_OUTPUT_WINDOW = 4037;    // "Okno výstupu"
+constexpr unsigned IDS_WATCH_WINDOW = 4038;     // "Okno sledování proměnných"
 constexpr unsigned IDS_BINARY_WINDOW = 4040;    // "Binární souobry"
 constexpr uint32_t ID_NEXT_ERROR = 33875;
 constexpr uint32_t ID_PREV_ERROR = 33876;
@@ -155,6 +157,7 @@ CMainFrame::~CMainFrame()
 void CMainFrame::RegisterFontCategories()
 {
     COutputCtrl::RegisterFonts(kOutputCategory, LoadResString(IDS_OUTPUT_WINDOW), m_fontColors);
+    CKXPWatchView::RegisterFontItems(QStringLiteral("WatchWindow"), LoadResString(IDS_WATCH_WINDOW), m_fontColors);
     CPLCView::RegisterFontItems(CStructuredTextView::kCategory, LoadResString(IDS_SOURCE_WINDOW), m_fontColors);
     CBinView::RegisterFontItems(CBinView::kCategory, LoadResString(IDS_BINARY_WINDOW), m_fontColors);
 }

@@ -29,9 +29,10 @@ uint16_t Period(uint32_t ms) { return uint16_t(std::min<uint32_t>(ms, 65535)); }
 auto WatchKey(const WatchEntry& e) { return std::make_tuple(e.area, e.address, e.length); }
 auto MechKey(const MechEntry& e) { return std::make_tuple(e.address, e.number); }
 
-template <class T, class Less> bool InsertSorted(std::vector<T>& list, const T& e, Less less)
+template <class T, class Less>
+bool InsertSorted(std::vector<T>& list, const T& e, Less less, size_t limit = kMaxListEntries)
 {
-    if (list.size() >= kMaxListEntries)
+    if (list.size() >= limit)
         return false;
     list.insert(std::upper_bound(list.begin(), list.end(), e, less), e);
     return true;
@@ -59,7 +60,8 @@ void Copy(void* out, const uint8_t* p, size_t n)
 
 bool InsertWatch(std::vector<WatchEntry>& list, const WatchEntry& e)
 {
-    return InsertSorted(list, e, [](const WatchEntry& a, const WatchEntry& b) { return WatchKey(a) < WatchKey(b); });
+    return InsertSorted(
+        list, e, [](const WatchEntry& a, const WatchEntry& b) { return WatchKey(a) < WatchKey(b); }, kMaxWatchEntries);
 }
 bool RemoveWatch(std::vector<WatchEntry>& list, const WatchEntry& e) { return RemoveFirst(list, e); }
 bool InsertMech(std::vector<MechEntry>& list, const MechEntry& e)

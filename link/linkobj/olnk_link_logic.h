@@ -16,7 +16,11 @@ namespace linkobj {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kMaxListEntries = 512; // watch, mechanism and line lists
+constexpr size_t kMaxListEntries = 512; // mechanism and line lists
+// The watch list: one entry per watched row of the watch view, whose
+// plaques may hold several hundred variables (merged, the ranges sent stay
+// at most kMaxWatchSent).
+constexpr size_t kMaxWatchEntries = 4096;
 constexpr size_t kMaxWatchSent = 126;   // merged watch entries sent
 constexpr size_t kMaxListSent = 168;    // mechanisms and lines sent
 constexpr size_t kMaxBreakpoints = 253;
@@ -37,7 +41,8 @@ struct MechEntry
 };
 
 // Multisets kept sorted (watch: area, address, length; mechanisms: address,
-// number; lines: index).  Insert fails when the list holds kMaxListEntries.
+// number; lines: index).  Insert fails when the list holds kMaxWatchEntries
+// (watch) or kMaxListEntries (mechanisms, lines).
 bool InsertWatch(std::vector<WatchEntry>& list, const WatchEntry& e);
 bool RemoveWatch(std::vector<WatchEntry>& list, const WatchEntry& e);
 bool InsertMech(std::vector<MechEntry>& list, const MechEntry& e);

@@ -56,12 +56,16 @@ TEST(LinkLogic, WatchBlockLayoutAndCutAt126)
 TEST(LinkLogic, ListsAreBoundedMultisets)
 {
     std::vector<WatchEntry> w;
-    for (int i = 0; i < 512; ++i)
+    for (size_t i = 0; i < kMaxWatchEntries; ++i)
         ASSERT_TRUE(InsertWatch(w, {1, 5, 1}));
     EXPECT_FALSE(InsertWatch(w, {1, 5, 1}));
     EXPECT_TRUE(RemoveWatch(w, {1, 5, 1}));
-    EXPECT_EQ(w.size(), 511u);
+    EXPECT_EQ(w.size(), kMaxWatchEntries - 1);
     EXPECT_FALSE(RemoveWatch(w, {1, 5, 2}));
+    std::vector<MechEntry> m;
+    for (int i = 0; i < 512; ++i)
+        ASSERT_TRUE(InsertMech(m, {5, 1}));
+    EXPECT_FALSE(InsertMech(m, {5, 1}));
 
     // Two views watching line 7: removing one view's line keeps the other's.
     std::vector<uint32_t> lines;

@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
+
+int RunWatchDemo(QApplication& qapp, CStrandworkApp& app, CStrandworkDoc* doc, cssim::Simulator& sim);
 
 int main(int argc, char** argv)
 {
@@ -35,6 +38,12 @@ int main(int argc, char** argv)
     if (!sim || !plcviewsdemo::EnterDebugging(doc, folder)) {
         std::fprintf(stderr, "plcviews_demo: debugging did not start\n");
         return 1;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--watch") == 0) {
+        const int watchRc = RunWatchDemo(qapp, app, doc, *sim);
+        doc->Link().Close();
+        app.ExitInstance();
+        return watchRc;
     }
     ui::Document* source = app.OpenDocumentFile(QString::fromStdString(folder + "/Main.plc"));
     auto* view = source ? qobject_cast<CPLCView*>(source->FirstView()) : nullptr;
