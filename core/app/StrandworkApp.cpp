@@ -26,6 +26,7 @@
 #include "res/StringTable.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -417,6 +418,15 @@ void CStrandworkApp::InstallCloseOnSignal()
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char buf[16];
         while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        // A modal window (the tip of the day at start-up, a message) would
+        // keep its own loop running after the main window closed: it goes
+        // first, as Cancel.
+        for (int i = 0; i < 16; ++i) {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!modal)
+                break;
+            modal->reject();
         }
         CStrandworkApp* app = CStrandworkApp::Instance();
         if (app && app->GetMainWnd())
