@@ -88,9 +88,14 @@ bool CPPTextFile::OnApply()
         if (readOnly != doc->Buffer().GetReadOnly())
             doc->SetReadOnly(readOnly);
     }
+    // The syntax first, and only when another was chosen: applying a type
+    // sets its own tab size, which would undo the one on the page.
+    if (auto* syntax = Item<QComboBox>(IDC_SYNTAX); syntax && m_syntax >= 0) {
+        const TextTypeDef* type = GetTextTypeDef(syntax->itemData(m_syntax).toInt());
+        if (type && type != m_view->GetCurrentTextType())
+            m_view->SetTextType(type);
+    }
     m_view->SetTabSize(m_tabSize);
-    if (auto* syntax = Item<QComboBox>(IDC_SYNTAX); syntax && m_syntax >= 0)
-        m_view->SetTextType(GetTextTypeDef(syntax->itemData(m_syntax).toInt()));
     if (doc)
         doc->UpdateAllViews(nullptr);
     SetModified(false);

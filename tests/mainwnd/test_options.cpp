@@ -1,14 +1,22 @@
 // The options record and sheet: defaults, loading and saving, the paths
 // page with its browse buttons and separators, and the file-properties page
 // of a text view.
+#include "core/app/StrandworkApp.h"
 #include "core/common/AppSettings.h"
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Prompt.h"
+#include "editor/EdtTextTypes.h"
+#include "plcviews/PPTextFile.h"
+#include "plcviews/StructuredTextDoc.h"
 #include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -163,4 +171,51 @@ TEST(OptionsRules, BrowseResultComparesExactly)
     EXPECT_EQ(CPPPaths::BrowseResult(0, QStringLiteral("/t/"), QStringLiteral("/u")), QStringLiteral("/u/"));
     EXPECT_EQ(CPPPaths::WithSeparator(QString()), QString());
     EXPECT_EQ(CPPPaths::WithSeparator(QStringLiteral("C:\\x\\")), QStringLiteral("C:\\x\\"));
+}
+
+TEST_F(Options, TheFilePropertiesPageRefusesATabOf65AndUnicodeAloneMarksTheDocumentModified)
+{
+    dir.Write("notes.txt", "one\r\ntwo\r\nthree\r\n");
+    auto app = std::make_unique<CStrandworkApp>();
+    app->SetArguments({QString::fromStdString(dir / "notes.txt")});
+    ASSERT_TRUE(app->InitInstance());
+    ASSERT_EQ(app->Template(0)->Documents().size(), 1u);
+    auto* doc = qobject_cast<CStructuredTextDoc*>(app->Template(0)->Documents().front());
+    ASSERT_NE(doc, nullptr);
+    auto* view = qobject_cast<CStructuredTextView*>(doc->FirstView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(doc->IsModified());
+
+    PromptScript prompts({ui::IDOK});
+    int other = -1;
+    OnNextModal<ui::PropertySheet>([&](ui::PropertySheet* sheet) {
+        EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Vlastnosti"));
+        auto* page = qobject_cast<CPPTextFile*>(sheet->GetPage(0));
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(qobject_cast<QLabel*>(page->GetDlgItem(CPPTextFile::IDC_LINES))->text(), QStringLiteral("4 (řádků)"));
+        auto* tab = qobject_cast<QLineEdit*>(page->GetDlgItem(CPPTextFile::IDC_TABSIZE));
+        ASSERT_NE(tab, nullptr);
+        tab->selectAll();
+        TypeText(tab, QStringLiteral("65"));
+        sheet->accept();   // refused: the range message, the sheet stays
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_EQ(prompts.Texts().size(), 1u);
+        tab->selectAll();
+        TypeText(tab, QStringLiteral("8"));
+        qobject_cast<QCheckBox*>(page->GetDlgItem(CPPTextFile::IDC_UNICODE))->click();
+        auto* syntax = qobject_cast<QComboBox*>(page->GetDlgItem(CPPTextFile::IDC_SYNTAX));
+        ASSERT_NE(syntax, nullptr);
+        EXPECT_EQ(GetTextTypeDef(syntax->currentData().toInt()), view->GetCurrentTextType());
+        other = (syntax->currentIndex() + 1) % syntax->count();
+        syntax->setCurrentIndex(other);
+        other = syntax->itemData(other).toInt();
+        sheet->accept();
+    });
+    ShowTextFileProperties(view);
+    EXPECT_EQ(view->GetTabSize(), 8);   // the page's tab size wins over the new syntax's own
+    EXPECT_EQ(view->GetCurrentTextType(), GetTextTypeDef(other));
+    EXPECT_TRUE(doc->Buffer().GetUnicode());
+    EXPECT_TRUE(doc->IsModified());
+    doc->SetModifiedFlag(false);
+    app.reset();
 }
