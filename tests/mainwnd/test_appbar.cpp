@@ -244,6 +244,11 @@ TEST_F(AppBars, TheExplorerAndConnectionBarsTakeAProjectAndGiveItBack)
     auto* explorer = new CProjectExplorerBar;
     ASSERT_TRUE(explorer->CreateBar(frame.get(), 0x10034, 0x80000000, 0xE820));
     EXPECT_FALSE(explorer->AttachProject(nullptr));
+    // A view class that fails: no view, and the project stays open.
+    CProjectExplorerBar::SetViewClass([]() -> ui::View* { return nullptr; });
+    EXPECT_FALSE(explorer->AttachProject(project));
+    EXPECT_EQ(explorer->View(), nullptr);
+    CProjectExplorerBar::SetViewClass(nullptr);
     ASSERT_TRUE(explorer->AttachProject(project));
     auto* view = dynamic_cast<CExplorerStandInView*>(explorer->View());
     ASSERT_NE(view, nullptr);
