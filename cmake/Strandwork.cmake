@@ -9,6 +9,9 @@ if(SW_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr
                       -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize=vptr)
+  # Line tables are all a sanitizer report needs; full debug information
+  # would triple the size of the build.
+  add_compile_options(-g1)
 endif()
 
 set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)

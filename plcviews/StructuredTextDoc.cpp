@@ -630,12 +630,6 @@ void CChildFrame::OnUpdateFrameTitle()
     setWindowTitle(MakeFrameTitle(doc->GetTitle(), number, doc->IsModified()));
 }
 
-const ui::AccelTable* CChildFrame::Accelerators() const
-{
-    static const std::unique_ptr<ui::AccelTable> table = ui::AccelTable::Load(2);
-    return table.get();
-}
-
 bool CChildFrame::CanActivateNextPane() const
 {
     const CChildSplitter* s = Splitter();

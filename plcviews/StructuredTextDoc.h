@@ -166,8 +166,6 @@ public:
     // The document's title, ":n" for the n-th window, " *" while modified,
     // each while the title stays below 516 characters.
     void OnUpdateFrameTitle() override;
-    // The frames' accelerators (res/accel/2.accel).
-    const ui::AccelTable* Accelerators() const override;
     // The panes in row order; the next / previous one after the focused.
     bool CanActivateNextPane() const;
     void ActivateNextPane(bool previous);

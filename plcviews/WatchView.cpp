@@ -374,6 +374,7 @@ CKXPWatchView::CKXPWatchView(QWidget* parent) : ui::View(parent)
             return OnLinkMessage(msg, wParam, lParam);
         });
     if (m_combo) {
+        m_combo->installEventFilter(this);
         connect(m_combo, &QComboBox::activated, this, [this](int index) { OnSelchangePlaque(index); });
         connect(m_combo, &QComboBox::editTextChanged, this, [this](const QString& t) {
             if (m_combo->lineEdit() && m_combo->lineEdit()->isModified())
@@ -903,6 +904,21 @@ void CKXPWatchView::OnEditchangePlaque(const QString& text)
 }
 
 void CKXPWatchView::OnDropdownPlaque() { FillCombo(); }
+
+bool CKXPWatchView::eventFilter(QObject* watched, QEvent* e)
+{
+    // The combo's list is filled afresh just before it drops down.
+    if (watched == m_combo) {
+        if (e->type() == QEvent::MouseButtonPress) {
+            OnDropdownPlaque();
+        } else if (e->type() == QEvent::KeyPress) {
+            const auto* k = static_cast<QKeyEvent*>(e);
+            if (k->key() == Qt::Key_F4 || ((k->modifiers() & Qt::AltModifier) && k->key() == Qt::Key_Down))
+                OnDropdownPlaque();
+        }
+    }
+    return ui::View::eventFilter(watched, e);
+}
 
 void CKXPWatchView::OnNewPlaque()
 {

@@ -156,6 +156,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     struct Row

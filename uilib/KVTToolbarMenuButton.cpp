@@ -5,6 +5,7 @@
 #include "platform/ui/Menu.h"
 #include "res/StringTable.h"
 #include "uilib/KVTDrawingData.h"
+#include "uilib/KVTKeyNameFormatter.h"
 #include "uilib/KVTMenuImages.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
@@ -635,8 +636,9 @@ bool CKVTShowAllButton::OnClick(CKVTToolBar* bar, bool)
 
 bool CKVTShowAllButton::GetCustomToolTipText(QWidget*, QString& text)
 {
+    // Ctrl+Down expands the popup.
     text = LoadResString(4528).replace(QStringLiteral("%s"),
-                                       QStringLiteral("Ctrl+") + ui::VirtualKeyName(40));
+                                       CKVTKeyNameFormatter::Format(ui::FVIRTKEY | ui::FCONTROL, 0x28));
     return true;
 }
 

@@ -16,31 +16,7 @@
 
 namespace {
 CKVTWorkspace* g_workspace = nullptr;
-CKVTKeyboardManager* g_keyboard = nullptr;
-CKVTMouseManager* g_mouse = nullptr;
 } // namespace
-
-CKVTKeyboardManager::CKVTKeyboardManager() { g_keyboard = this; }
-
-CKVTKeyboardManager::~CKVTKeyboardManager()
-{
-    if (g_keyboard == this)
-        g_keyboard = nullptr;
-}
-
-CKVTKeyboardManager* CKVTKeyboardManager::Instance() { return g_keyboard; }
-
-bool CKVTKeyboardManager::FindDefaultAccelerator(uint32_t, QString&, QWidget*) { return false; }
-
-CKVTMouseManager::CKVTMouseManager() { g_mouse = this; }
-
-CKVTMouseManager::~CKVTMouseManager()
-{
-    if (g_mouse == this)
-        g_mouse = nullptr;
-}
-
-CKVTMouseManager* CKVTMouseManager::Instance() { return g_mouse; }
 
 CKVTWorkspace::CKVTWorkspace() { g_workspace = this; }
 

@@ -280,8 +280,13 @@ void WriteToLastRow(benchmark::State& state, bool serial)
     const int last = s.view->RowCount() - 2;  // B039 at area 2, 0x2000 + 4 * 39
     std::vector<double> samples;
     uint8_t value = 0;
+    const int period = serial ? 100 : 50;
     for (auto _ : state) {
         value = uint8_t(value % 100 + 1);
+        // The write falls anywhere in the push period, not just after a push.
+        state.PauseTiming();
+        plcviewsdemo::Pump([] { return false; }, (value * 37) % period);
+        state.ResumeTiming();
         const QString want = QString(QChar(3)) + QString::number(value) + QChar(1);
         QElapsedTimer t;
         t.start();

@@ -1,5 +1,6 @@
 #include "core/app/StrandworkApp.h"
 
+#include "core/app/PlcCommandDialog.h"
 #include "core/common/StartupTrace.h"
 #include "core/project/StrandworkDoc.h"
 #include "editor/EditFileOpenDlg.h"
@@ -152,6 +153,7 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     MapUpdate(ID_PROJECT_NEW, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommand(ID_TOOLS_FILEMANAGER, [this] { OnFileManager(); });
     MapUpdate(ID_TOOLS_FILEMANAGER, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    MapTransferCommands();
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
     MapUpdate(ID_PROJECT_CLOSE,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
@@ -186,11 +188,139 @@ CStrandworkApp::~CStrandworkApp()
 
 CStrandworkApp* CStrandworkApp::Instance() { return g_theApp; }
 
+void CStrandworkApp::MapTransferCommands()
+{
+    // The project state the rules read.
+    auto open = [this] { return m_pProjectDoc != nullptr; };
+    auto idle = [this] { return m_pProjectDoc && !m_pProjectDoc->IsBuilding(); };
+    auto sources = [this] { return m_pProjectDoc && !m_pProjectDoc->Data().SourceFiles.empty(); };
+    auto debugging = [this] { return m_pProjectDoc && m_pProjectDoc->IsDebugging(); };
+    auto target = [this](std::u16string_view name) {
+        return m_pProjectDoc && core::EqualsNoCase(m_pProjectDoc->Data().Target, name);
+    };
+    MapCommand(ID_TRANSFER_PLC, [this] { OnTransferPlc(); });
+    MapUpdate(ID_TRANSFER_PLC, [=](ui::CmdUI& cmd) { cmd.Enable(sources() && idle() && !debugging()); });
+    MapCommand(ID_TRANSFER_SUPPORT_FILES, [this] { OnTransferSupportFiles(); });
+    MapUpdate(ID_TRANSFER_SUPPORT_FILES, [=, this](ui::CmdUI& cmd) {
+        cmd.Enable(idle() && !debugging() && !m_pProjectDoc->Data().SupportFiles.empty());
+    });
+    MapCommand(ID_DEBUG_TOGGLE, [this] { OnDebugToggle(); });
+    MapUpdate(ID_DEBUG_TOGGLE, [=](ui::CmdUI& cmd) {
+        cmd.Enable(sources() && idle());
+        cmd.SetCheck(debugging() ? 1 : 0);
+    });
+    MapCommand(ID_DEBUG_START, [this] { OnDebugStart(); });
+    MapUpdate(ID_DEBUG_START, [=](ui::CmdUI& cmd) { cmd.Enable(sources() && idle() && !debugging()); });
+    MapCommand(ID_DEBUG_STOP, [this] { OnDebugStop(); });
+    MapUpdate(ID_DEBUG_STOP, [=](ui::CmdUI& cmd) { cmd.Enable(debugging()); });
+    MapCommand(ID_CONNECT_TOGGLE, [this] { OnConnectToggle(); });
+    MapUpdate(ID_CONNECT_TOGGLE, [=, this](ui::CmdUI& cmd) {
+        cmd.Enable(open());
+        cmd.SetCheck(open() && m_pProjectDoc->Link().IsConnected() ? 1 : 0);
+    });
+    MapCommand(ID_TRANSFER_CASSETTE_SOFTWARE, [this] { OnTransferCassetteSoftware(); });
+    MapUpdate(ID_TRANSFER_CASSETTE_SOFTWARE,
+              [=](ui::CmdUI& cmd) { cmd.Enable(idle() && !debugging() && target(u"DOS")); });
+    MapCommand(ID_TRANSFER_COMPILER_FILES, [this] { OnTransferCompilerFiles(); });
+    MapUpdate(ID_TRANSFER_COMPILER_FILES, [=](ui::CmdUI& cmd) { cmd.Enable(idle() && target(u"Haldor")); });
+}
+
+namespace {
+// An information box owned by the main window.
+void InfoBox(unsigned text, unsigned caption)
+{
+    ui::Application* app = ui::Application::Instance();
+    ui::Prompt(LoadResString(text), LoadResString(caption), ui::MB_OK | ui::MB_ICONINFORMATION,
+               app ? app->GetMainWnd() : nullptr);
+}
+} // namespace
+
+void CStrandworkApp::OnTransferPlc()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (!m_pProjectDoc->BuildIfNeeded()) {
+        InfoBox(IDS_XFER_PLC_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
+        return;
+    }
+    if (m_pProjectDoc && !m_pProjectDoc->TransferPlcInterface(false))
+        InfoBox(IDS_XFER_PLC_FAILED, IDS_XFER_NOTICE_CAPTION);
+}
+
+void CStrandworkApp::OnTransferSupportFiles()
+{
+    if (m_pProjectDoc)
+        m_pProjectDoc->TransferSupportFiles();
+}
+
+void CStrandworkApp::OnDebugToggle()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (m_pProjectDoc->IsDebugging()) {
+        m_pProjectDoc->StopDebugging();
+        return;
+    }
+    if (core::OutputSink* out = GetOutputCtrl())
+        out->ClearAll();
+    m_pProjectDoc->StartDebugging();
+}
+
+void CStrandworkApp::OnDebugStart()
+{
+    if (!m_pProjectDoc || m_pProjectDoc->IsDebugging())
+        return;
+    if (core::OutputSink* out = GetOutputCtrl())
+        out->ClearAll();
+    m_pProjectDoc->StartDebugging();
+}
+
+void CStrandworkApp::OnDebugStop()
+{
+    if (m_pProjectDoc && m_pProjectDoc->IsDebugging())
+        m_pProjectDoc->StopDebugging();
+}
+
+void CStrandworkApp::OnConnectToggle()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (m_pProjectDoc->Link().IsConnected())
+        m_pProjectDoc->StopCommunication();
+    else
+        m_pProjectDoc->StartCommunication();
+}
+
+void CStrandworkApp::OnTransferCassetteSoftware()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (!m_pProjectDoc->BuildIfNeeded()) {
+        InfoBox(IDS_XFER_CASSETTE_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
+        return;
+    }
+    if (!m_pProjectDoc)
+        return;
+    if (m_pProjectDoc->UpdateControlSystemSoftware()) {
+        m_pProjectDoc->StopCommunication();
+        InfoBox(IDS_XFER_CASSETTE_RESTART, IDS_XFER_NOTICE_CAPTION);
+    } else {
+        InfoBox(IDS_XFER_CASSETTE_FAILED, IDS_XFER_NOTICE_CAPTION);
+    }
+}
+
+void CStrandworkApp::OnTransferCompilerFiles()
+{
+    if (m_pProjectDoc && !m_pProjectDoc->TransferCompilerFiles())
+        InfoBox(IDS_XFER_COMPILER_FAILED_BOX, IDS_XFER_NOTICE_CAPTION);
+}
+
 void CStrandworkApp::OnFileManager()
 {
-    // The project's own manager (CStrandworkDoc::ShowFileManager) takes the
-    // case with a project once the project's link operations exist; until
-    // then both cases run the manager on a link of its own.
+    if (m_pProjectDoc) {
+        m_pProjectDoc->ShowFileManager();
+        return;
+    }
     QWidget* owner = GetMainWnd();
     auto fail = [owner](unsigned id) { ui::Prompt(LoadResString(id), {}, ui::MB_OK, owner); };
     COlnkLink link(linkui::WindowPoster());
@@ -359,6 +489,13 @@ void CStrandworkApp::CreateTemplates()
     add(2, 4, [] { return new CStructuredTextDoc; }, [] { return new CChildFrame; },
         [] { return new CStructuredTextView; });
     add(3, 5, [] { return new CPLCDoc; }, [] { return new CChildFrame; }, [] { return new CPLCView; });
+    // The header and PLC source frames start with the text frames' keys
+    // (accel/2.accel); the keyboard manager replaces each template's table
+    // on its own.
+    for (int order : {2, 3}) {
+        m_templates[order]->SetAccelTable(m_templates[0]->GetAccelTable());
+        m_templates[order]->SetAccelResourceId(2);
+    }
     // The project has no window of its own; the project explorer shows it.
     add(4, 6, [] { return new CStrandworkDoc; }, nullptr, nullptr);
 }
@@ -860,4 +997,9 @@ void CStrandworkApp::OnFileOpen()
     }
     SetEdtDefaultEncoding(oldEncoding);
     SetEdtForceUnicode(oldForce);
+}
+
+std::unique_ptr<PlcCommandDialog> CStrandworkApp::CreatePlcCommandDialog()
+{
+    return std::make_unique<CPlcCommandDialogPort>();
 }

@@ -44,6 +44,14 @@ constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
 constexpr uint32_t ID_APP_ABOUT = 57664;
 constexpr uint32_t ID_HELP_TIPS = 33981;
+constexpr uint32_t ID_TRANSFER_PLC = 33850;
+constexpr uint32_t ID_TRANSFER_SUPPORT_FILES = 33851;
+constexpr uint32_t ID_DEBUG_TOGGLE = 33852;
+constexpr uint32_t ID_DEBUG_START = 33853;
+constexpr uint32_t ID_DEBUG_STOP = 33854;
+constexpr uint32_t ID_CONNECT_TOGGLE = 33855;
+constexpr uint32_t ID_TRANSFER_CASSETTE_SOFTWARE = 33857;
+constexpr uint32_t ID_TRANSFER_COMPILER_FILES = 33858;
 
 // The exit status of a start-up that failed.
 constexpr int kExitInitFailed = 3;
@@ -82,6 +90,8 @@ public:
     WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return nullptr; }
     bool ShowPlcSourceLine(const QString& path, int line) override;
     QString GetHelpPath(int index) override;
+    // The wait dialog of the PLC requests, constructed without a parent.
+    std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog() override;
 
     // Saves every modified document (project, PLC sources, headers, binary,
     // text); true when every save succeeded.
@@ -126,6 +136,15 @@ public:
     // 57664: the about box; 33981: the tip of the day (both modal).
     void OnAppAbout();
     void OnHelpTips();
+    // Projekt > transfers, debugging and the connection.
+    void OnTransferPlc();
+    void OnTransferSupportFiles();
+    void OnDebugToggle();
+    void OnDebugStart();
+    void OnDebugStop();
+    void OnConnectToggle();
+    void OnTransferCassetteSoftware();
+    void OnTransferCompilerFiles();
     bool OnOpenRecentFile(uint32_t id);
     // File > Open (interim): the file-open dialog with preview, then each
     // chosen file with its code page, open-as choice and read-only box.
@@ -148,6 +167,7 @@ public:
 
 private:
     class UnattendedOutput;
+    void MapTransferCommands();
     void LoadStdProfileSettings(int count);
     void LoadEditorSettings();
     void CreateTemplates();

@@ -89,4 +89,49 @@ std::vector<std::u16string> ParsePlcBinNames(std::u16string_view text)
     return names;
 }
 
+std::vector<PlcBinPair> ParsePlcBinPairs(std::u16string_view text)
+{
+    std::vector<PlcBinPair> pairs;
+    size_t i = 0;
+    const size_t n = text.size();
+    auto lineEnd = [&](size_t at) { return text[at] == u'\r' || text[at] == u'\n'; };
+    auto readName = [&](bool destination) {
+        std::u16string name;
+        if (text[i] == u'"') {
+            ++i;
+            if (destination && i < n && text[i] == u'\\')
+                ++i;
+            const size_t start = i;
+            while (i < n && text[i] != u'"' && !lineEnd(i))
+                ++i;
+            name.assign(text.substr(start, i - start));
+            if (i < n && text[i] == u'"')
+                ++i;
+        } else {
+            const size_t start = i;
+            while (i < n && text[i] > 32)
+                ++i;
+            name.assign(text.substr(start, i - start));
+            if (destination && !name.empty() && name[0] == u'\\')
+                name.erase(0, 1);
+        }
+        return name;
+    };
+    while (i < n) {
+        while (i < n && text[i] <= 32)
+            ++i;
+        if (i >= n)
+            break;
+        PlcBinPair pair;
+        pair.source = readName(false);
+        while (i < n && text[i] <= 32 && !lineEnd(i))
+            ++i;
+        if (i < n && !lineEnd(i))
+            pair.destination = readName(true);
+        if (!pair.source.empty())
+            pairs.push_back(std::move(pair));
+    }
+    return pairs;
+}
+
 } // namespace core

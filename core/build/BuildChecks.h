@@ -35,4 +35,23 @@ bool OutputIsCurrent(const std::optional<sys::FileTime>& output, sys::FileTime n
 // 32 or below; the rest of the line is skipped.  Empty names are left out.
 std::vector<std::u16string> ParsePlcBinNames(std::u16string_view text);
 
+// One pair of "PLCBIN.txt": a file of the output folder and its place on
+// the control system, relative to the root.
+struct PlcBinPair
+{
+    std::u16string source;
+    std::u16string destination; // empty when the line named no destination
+    bool operator==(const PlcBinPair&) const = default;
+};
+// The pairs of "PLCBIN.txt" for the cassette software install (the text
+// already converted from code page 1250).  A name is a run of characters
+// above the blank, or a text in double quotes ending at the closing quote,
+// CR or LF.  Blanks (not CR or LF) separate the two names of a pair; any
+// run of characters up to the blank, line ends included, separates pairs,
+// so one line may hold two pairs.  A destination loses one leading "\"
+// (in the quoted form: one right after the opening quote).  A line with
+// one name gives a pair without destination; an empty source name gives
+// no pair.
+std::vector<PlcBinPair> ParsePlcBinPairs(std::u16string_view text);
+
 } // namespace core

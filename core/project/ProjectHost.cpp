@@ -6,6 +6,7 @@ ProjectHost* g_host = nullptr;
 
 WorkspaceDocumentsPort::~WorkspaceDocumentsPort() = default;
 ProjectHost::~ProjectHost() = default;
+PlcCommandDialog::~PlcCommandDialog() = default;
 
 void SetProjectHost(ProjectHost* host)
 {
@@ -20,3 +21,5 @@ ProjectHost* GetProjectHost()
 bool ProjectHost::ShowPlcSourceLine(const QString&, int) { return false; }
 
 QString ProjectHost::GetHelpPath(int) { return {}; }
+
+std::unique_ptr<PlcCommandDialog> ProjectHost::CreatePlcCommandDialog() { return nullptr; }

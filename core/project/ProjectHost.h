@@ -10,6 +10,12 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class IOlnkPL;
+struct PlcStatusRecord;
 class QObject;
 namespace ui {
 class View;
@@ -52,6 +58,27 @@ public:
     virtual void Apply(const core::WorkspaceDocuments& docs) = 0;
 };
 
+// The wait dialog through which the project document runs its PLC
+// requests (information, status, stop, transfer); each request runs in a
+// modal loop of its own until the reply arrives.  Every routine returns
+// nonzero on success and 0 on failure or refusal (the dialog shows a
+// failure itself).  One object may serve several requests in turn.
+class PlcCommandDialog
+{
+public:
+    virtual ~PlcCommandDialog();
+    // The PLC information: kind 1 when the extended request answered, 0
+    // when only the basic one did.  replyData holds the received bytes
+    // only (never padding), beginning with the reply's own u16 length.
+    // Nonzero only when kind and replyData were filled.
+    virtual int GetPLCInfo(IOlnkPL* link, uint32_t& kind, std::vector<uint8_t>& replyData) = 0;
+    // The PLC status; nonzero only when the record was filled.
+    virtual int GetStatus(IOlnkPL* link, PlcStatusRecord& status) = 0;
+    virtual int StopPLC(IOlnkPL* link) = 0;
+    // Transfers a PLC image; the link keeps its own copy of the data.
+    virtual int TransferPLC(IOlnkPL* link, uint32_t size, const void* data, int cancelThroughJob) = 0;
+};
+
 class ProjectHost
 {
 public:
@@ -87,6 +114,9 @@ public:
     // The application's help files: 0 the PLC help, 1 the system
     // configuration, 2 the machine constants.
     virtual QString GetHelpPath(int index);
+    // A new PLC command dialog; null by default, and every PLC request of
+    // the document then fails.
+    virtual std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog();
 };
 
 // The one process-wide host (null until set).

@@ -72,6 +72,8 @@ CStrandworkDoc::CStrandworkDoc() : m_link(MakeProjectLink())
 
 CStrandworkDoc::~CStrandworkDoc()
 {
+    // The file manager window goes first, then the link it uses.
+    delete m_fileManager.data();
     // Never leave the application pointing at a deleted project.
     if (ProjectHost* host = GetProjectHost(); host && host->GetProjectDoc() == this)
         host->ClearProjectDoc();
@@ -282,7 +284,10 @@ void CStrandworkDoc::OnCloseDocument()
 {
     if (m_closingGuard)
         return;
-    // Stopping debugging and the link join here with the communication.
+    if (m_debugging)
+        StopDebugging();
+    if (m_link->IsOpen())
+        StopCommunication();
     ProjectHost* host = GetProjectHost();
     if (host && host->GetProjectDoc() == this && host->ClearProjectDoc())
         m_isOpenProject = false;

@@ -10,8 +10,11 @@
 #include "core/projfile/LineEngine.h"
 #include "core/projfile/ProjectData.h"
 #include "core/projfile/Workspace.h"
+#include "link/ui/ConnectionErrorDlg.h"
+#include "link/ui/FileManagerDlg.h"
 #include "platform/ui/Document.h"
 
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -49,6 +52,43 @@ enum ProjectHint : long
     HINT_LINE_REGS_WATCH = 14 // register watch of lines changed
 };
 
+// String-table ids of the transfers (res/strings/transfer.strings).
+constexpr unsigned IDS_XFER_REVISION_FAILED = 7;
+constexpr unsigned IDS_XFER_NO_COMPILER_FILES = 8;
+constexpr unsigned IDS_XFER_COMPILER_COPY_FAILED = 9;
+constexpr unsigned IDS_XFER_COMPILER_FAILED_BOX = 10;
+constexpr unsigned IDS_XFER_HALDOR_VERSION_ASK = 11;
+constexpr unsigned IDS_XFER_HALDOR_VERSION_CAPTION = 12;
+constexpr unsigned IDS_XFER_REBUILD_NOTICE = 13;
+constexpr unsigned IDS_XFER_PLC_BUILD_FAILED = 4167;
+constexpr unsigned IDS_XFER_NOTICE_CAPTION = 4168;
+constexpr unsigned IDS_XFER_PLC_FAILED = 4169;
+constexpr unsigned IDS_XFER_CASSETTE_BUILD_FAILED = 4178;
+constexpr unsigned IDS_XFER_CASSETTE_FAILED = 4179;
+constexpr unsigned IDS_XFER_CASSETTE_RESTART = 4180;
+constexpr unsigned IDS_XFER_CONNECTING = 4316;
+constexpr unsigned IDS_XFER_CONNECT_FAILED = 4317;
+constexpr unsigned IDS_XFER_CHECKING_VERSION = 4318;
+constexpr unsigned IDS_XFER_INFO_FAILED = 4319;
+constexpr unsigned IDS_XFER_CASSETTE_VERSION_ASK = 4320;
+constexpr unsigned IDS_XFER_CASSETTE_VERSION_CAPTION = 4321;
+constexpr unsigned IDS_XFER_CASSETTE_UPDATE_FAILED = 4322;
+constexpr unsigned IDS_XFER_VERSION_CANCELLED = 4323;
+constexpr unsigned IDS_XFER_OPEN_FAILED = 4324;
+constexpr unsigned IDS_XFER_NOT_TRANSFERRED = 4325;
+constexpr unsigned IDS_XFER_READ_FAILED = 4327;
+constexpr unsigned IDS_XFER_TRANSFERRING = 4328;
+constexpr unsigned IDS_XFER_STATUS_FAILED = 4329;
+constexpr unsigned IDS_XFER_STOP_ASK = 4330;
+constexpr unsigned IDS_XFER_STOP_CAPTION = 4331;
+constexpr unsigned IDS_XFER_CURRENT = 4332;
+constexpr unsigned IDS_XFER_RESTART_CAPTION = 4333;
+constexpr unsigned IDS_XFER_RESTART_NOTICE = 4334;
+constexpr unsigned IDS_XFER_NO_CASSETTE_VERSION = 4660;
+constexpr unsigned IDS_XFER_BACKUP_RESTORED = 4661;
+constexpr unsigned IDS_XFER_BACKUP_NOT_RESTORED = 4662;
+constexpr unsigned IDS_XFER_NO_DESTINATION = 4663;
+
 // String-table ids of the project document.
 constexpr unsigned IDS_PRJ_DIR_NOT_EMPTY = 4284;
 constexpr unsigned IDS_PRJ_CONTINUE = 4285;
@@ -81,7 +121,7 @@ constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
 // The framework's save command.
 constexpr uint32_t ID_FILE_SAVE_CMD = 57603;
 
-class CStrandworkDoc : public ui::Document
+class CStrandworkDoc : public ui::Document, public linkui::IConnectionOwner
 {
     Q_OBJECT
 public:
@@ -126,6 +166,35 @@ public:
     // The full native path of the project's PLC source whose file name is
     // the last component of name (any case); empty when none.
     QString FindPlcSourcePath(std::u16string_view name) const;
+
+    // --- Communication, debugging and transfers (docs/transfers.md) -------
+    // Opens the link with the project's connection string, initialises its
+    // four interfaces and starts it; true when it runs.  Failures go to the
+    // output window; a failure after the open closes the link.
+    bool StartCommunication();
+    // Stops debugging when it runs, then closes the link.
+    bool StopCommunication() override;
+    // Builds when needed, transfers the PLC interface (compared first) and
+    // the support files, loads map and listing and enters debugging.
+    bool StartDebugging();
+    // The project's file manager, connected first when needed: created on
+    // first use, refreshed afterwards, shown.
+    void ShowFileManager();
+    linkui::CFileManagerDlg* FileManager() const { return m_fileManager.data(); }
+    // Walks the chain of module records of a PLC image; true when it ends
+    // in a well-formed end record.  Both sums hold the walked modules.
+    static bool CheckPlcImage(const uint8_t* image, uint32_t size, uint32_t& lengthSum,
+                              uint16_t& checksumSum);
+    // Puts the built PLC image onto the control system after the version
+    // checks; with compare, an image the control system already holds is
+    // not sent again.  False also after a cassette software install.
+    bool TransferPlcInterface(bool compare);
+    // Installs the cassette software (targets other than Haldor).
+    bool UpdateControlSystemSoftware();
+    // Fetches the compiler files of the control system's revision.
+    bool TransferCompilerFiles();
+    // Brings the support files into the state their transfer types ask.
+    bool TransferSupportFiles();
 
     // --- Operations ------------------------------------------------------
     // Updates the views of the project and, for hints 0, 6, 10, 11, 13 and
@@ -256,6 +325,10 @@ private:
     bool m_debugging = false;
     bool m_building = false;
     std::unique_ptr<COlnkLink> m_link;
+    // Declared after the link: the window goes before the link it uses.
+    // Created on first use; a QPointer, since its parent window may be
+    // destroyed first.
+    QPointer<linkui::CFileManagerDlg> m_fileManager;
     compout::CMapFile m_mapFile;
     compout::CListingFile m_listingFile;
     std::vector<MechanismWatch> m_mechWatchSet;

@@ -234,8 +234,16 @@ int8_t ReadWatchValue(const std::vector<WatchEntry>& list, const std::vector<Wat
                       const PushState& st, uint16_t area, uint32_t address, uint32_t count, void* out,
                       uint32_t outSize)
 {
-    auto it = std::find_if(list.begin(), list.end(),
-                           [&](const WatchEntry& e) { return e.area == area && e.address == address; });
+    // The entry of the caller's length (out size / count) when the list has
+    // one, else the first at that address: a Byte and a Word watched at
+    // one address each read their own length.
+    auto at = [&](const WatchEntry& e) { return e.area == area && e.address == address; };
+    auto it = list.end();
+    if (count)
+        it = std::find_if(list.begin(), list.end(),
+                          [&](const WatchEntry& e) { return at(e) && uint64_t(e.length) * count == outSize; });
+    if (it == list.end())
+        it = std::find_if(list.begin(), list.end(), at);
     if (it == list.end())
         return -1;
     const uint64_t want = uint64_t(count) * it->length;

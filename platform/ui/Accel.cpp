@@ -3,6 +3,7 @@
 #include "res/Resources.h"
 
 #include <QKeyEvent>
+#include <QVariant>
 #include <QRegularExpression>
 
 namespace ui {
@@ -17,6 +18,7 @@ const KeyName kNames[] = {
     {0x08, "Backspace"}, {0x09, "Tab"},      {0x0D, "Enter"},    {0x13, "Pause"},     {0x14, "CapsLock"},
     {0x1B, "Esc"},       {0x20, "Space"},    {0x21, "PageUp"},   {0x22, "PageDown"},  {0x23, "End"},
     {0x24, "Home"},      {0x25, "Left"},     {0x26, "Up"},       {0x27, "Right"},     {0x28, "Down"},
+    {0x10, "Shift"},     {0x11, "Ctrl"},     {0x12, "Alt"},      {0x2F, "Help"},      {0x5D, "Apps"},
     {0x2C, "Print"},     {0x2D, "Insert"},   {0x2E, "Delete"},   {0x6A, "Num *"},     {0x6B, "Num +"},
     {0x6D, "Num -"},     {0x6E, "Num ."},    {0x6F, "Num /"},    {0x90, "NumLock"},   {0x91, "ScrollLock"},
     {0xBA, ";"},         {0xBB, "="},        {0xBC, ","},        {0xBD, "-"},         {0xBE, "."},
@@ -101,6 +103,11 @@ uint16_t VirtualKeyFromQt(int key, bool keypad)
     case Qt::Key_Print: return 0x2C;
     case Qt::Key_Insert: return 0x2D;
     case Qt::Key_Delete: return 0x2E;
+    case Qt::Key_Shift: return 0x10;
+    case Qt::Key_Control: return 0x11;
+    case Qt::Key_Alt: return 0x12;
+    case Qt::Key_Help: return 0x2F;
+    case Qt::Key_Menu: return 0x5D;
     case Qt::Key_NumLock: return 0x90;
     case Qt::Key_ScrollLock: return 0x91;
     default: return PunctuationKey(key);
@@ -201,6 +208,11 @@ uint16_t AccelTable::Translate(const QKeyEvent& e) const
     QString t = e.text();
     char16_t ch = t.size() == 1 ? t[0].unicode() : 0;
     return Find(vk, AccelModifiers(e.modifiers()), ch);
+}
+
+bool CapturesKeys(const QObject* watched)
+{
+    return watched && watched->isWidgetType() && watched->property(kCapturesKeysProperty).toBool();
 }
 
 uint16_t TranslateAccelerator(const QKeyEvent& event, const std::vector<const AccelTable*>& tables)

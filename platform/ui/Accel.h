@@ -10,6 +10,7 @@
 #include <vector>
 
 class QKeyEvent;
+class QObject;
 
 namespace ui {
 
@@ -50,8 +51,10 @@ private:
 };
 
 // The virtual-key code of a Qt key (letters, digits, F1-F24, navigation
-// keys, the numeric pad with the keypad modifier, the common punctuation
-// keys of the US layout, shifted or not); 0 for keys without one.
+// keys, Shift, Ctrl and Alt, the numeric pad with the keypad modifier, the
+// common punctuation keys of the US layout, shifted or not); 0 for keys
+// without one.  The codes are stored in the user's key assignments, so the
+// mapping is part of that stored format.
 uint16_t VirtualKeyFromQt(int qtKey, bool keypad = false);
 // FSHIFT | FCONTROL | FALT of Qt modifiers.
 uint8_t AccelModifiers(int qtModifiers);
@@ -59,6 +62,13 @@ uint8_t AccelModifiers(int qtModifiers);
 // "Num 5", "Delete"); empty for unknown codes.  KeyFromName is its inverse.
 QString VirtualKeyName(uint16_t vk);
 uint16_t VirtualKeyFromName(const QString& name);
+
+// A widget with this property set (true) receives every key itself while
+// it has the focus: the frames' key filters (accelerators, Alt to the menu
+// bar) leave its key events alone.  The shortcut edit of the keyboard page
+// sets it.
+inline constexpr char kCapturesKeysProperty[] = "swCapturesKeys";
+bool CapturesKeys(const QObject* watched);
 
 // Translates a key press with the tables in order (a view's own table
 // first, then its frame's); null tables are skipped.

@@ -165,7 +165,7 @@ Document* MainFrameBase::GetActiveDocument() const
     return v ? v->GetDocument() : nullptr;
 }
 
-void MainFrameBase::SetAccelerators(std::unique_ptr<AccelTable> table) { m_accel = std::move(table); }
+void MainFrameBase::SetAccelerators(std::shared_ptr<const AccelTable> table) { m_accel = std::move(table); }
 
 StatusBar* MainFrameBase::CreateStatusBar(const std::vector<uint32_t>& paneIds)
 {
@@ -224,6 +224,11 @@ bool MainFrameBase::TranslateAccelerator(QKeyEvent* e)
 
 bool MainFrameBase::eventFilter(QObject* watched, QEvent* e)
 {
+    // A widget that captures keys (the shortcut edit) gets them untranslated.
+    if ((e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) && CapturesKeys(watched)) {
+        m_altAlone = false;
+        return false;
+    }
     if (e->type() == QEvent::MouseButtonPress)
         m_altAlone = false;
     if (e->type() == QEvent::KeyRelease && watched->isWidgetType()) {

@@ -93,8 +93,11 @@ public:
     ChildFrame* MDIGetActive() const;
     View* GetActiveView() const;
     Document* GetActiveDocument() const;
-    void SetAccelerators(std::unique_ptr<AccelTable> table);
+    // The frame's own table (shared: a frame or template that still uses
+    // a replaced table keeps it alive).
+    void SetAccelerators(std::shared_ptr<const AccelTable> table);
     const AccelTable* Accelerators() const { return m_accel.get(); }
+    std::shared_ptr<const AccelTable> SharedAccelerators() const { return m_accel; }
     // Builds the status bar with the given pane ids (0 = the message pane).
     StatusBar* CreateStatusBar(const std::vector<uint32_t>& paneIds);
     StatusBar* GetStatusBar() const { return m_status; }
@@ -137,7 +140,7 @@ private:
     Menu* m_activeMenu = nullptr;
     uint32_t m_resourceId = 0;
     bool m_altAlone = false;
-    std::unique_ptr<AccelTable> m_accel;
+    std::shared_ptr<const AccelTable> m_accel;
     StatusBar* m_status = nullptr;
 };
 

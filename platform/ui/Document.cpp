@@ -1,4 +1,5 @@
 #include "platform/ui/Document.h"
+#include "platform/ui/Accel.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Menu.h"
 
@@ -532,10 +533,11 @@ void ChildFrame::closeEvent(QCloseEvent* e)
 
 DocTemplate::DocTemplate(uint32_t resourceId, const QString& docString, DocFactory doc, FrameFactory frame,
                          ViewFactory view)
-    : m_resourceId(resourceId), m_strings(docString.split(QLatin1Char('\n'))), m_docFactory(std::move(doc)),
-      m_frameFactory(std::move(frame)), m_viewFactory(std::move(view))
+    : m_resourceId(resourceId), m_accelResourceId(resourceId), m_strings(docString.split(QLatin1Char('\n'))),
+      m_docFactory(std::move(doc)), m_frameFactory(std::move(frame)), m_viewFactory(std::move(view))
 {
     m_menu = Menu::Load(resourceId);
+    m_accel = AccelTable::Load(resourceId);
 }
 
 void DocTemplate::SetSharedMenu(std::unique_ptr<Menu> menu)
@@ -608,6 +610,7 @@ ChildFrame* DocTemplate::CreateNewFrame(Document* doc, ChildFrame* other)
     ChildFrame* frame = m_frameFactory();
     if (!frame)
         return nullptr;
+    frame->SetAccelTable(m_accel);
     if (!frame->OnCreateClient(doc, this)) {
         delete frame;
         return nullptr;

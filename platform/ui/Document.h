@@ -228,7 +228,11 @@ public:
 
     WindowPlacement GetWindowPlacement() const;
     void SetWindowPlacement(const WindowPlacement& wp);
-    virtual const AccelTable* Accelerators() const { return nullptr; }
+    // The frame's table: by default the table its template had when the
+    // frame was made for one of the template's documents (null otherwise).
+    virtual const AccelTable* Accelerators() const { return m_accel.get(); }
+    std::shared_ptr<const AccelTable> GetAccelTable() const { return m_accel; }
+    void SetAccelTable(std::shared_ptr<const AccelTable> table) { m_accel = std::move(table); }
     // Updates the caption from the document's title.
     virtual void OnUpdateFrameTitle();
     // The system menu of the document window (Restore, Move, Size,
@@ -257,6 +261,7 @@ private:
     QPoint m_minPos{-1, -1}, m_maxPos{-1, -1};
     bool m_frameless = false;
     Qt::WindowFlags m_flagsBefore;
+    std::shared_ptr<const AccelTable> m_accel;
 };
 
 // A multi-document template: the document string, the factories of the
@@ -289,6 +294,15 @@ public:
     // there is none.  Setting it tells the main frame.
     Menu* GetSharedMenu() const { return m_menu.get(); }
     void SetSharedMenu(std::unique_ptr<Menu> menu);
+    // The template's accelerator table: accel/<id>.accel, loaded when the
+    // template is made; null when there is none.  The frames made for its
+    // documents take the table the template has at that moment.
+    std::shared_ptr<const AccelTable> GetAccelTable() const { return m_accel; }
+    void SetAccelTable(std::shared_ptr<const AccelTable> table) { m_accel = std::move(table); }
+    // The resource the table is reloaded from when the user's keys are
+    // reset: the template's own id unless another is set.
+    uint32_t GetAccelResourceId() const { return m_accelResourceId; }
+    void SetAccelResourceId(uint32_t id) { m_accelResourceId = id; }
     bool GetDocString(QString& out, DocStringIndex index) const;
     // "Textové soubory (*.txt)" with its pattern, for file dialogs.
     QString FileFilter() const;
@@ -318,7 +332,9 @@ public:
 
 private:
     uint32_t m_resourceId;
+    uint32_t m_accelResourceId;
     std::unique_ptr<Menu> m_menu;
+    std::shared_ptr<const AccelTable> m_accel;
     QStringList m_strings;
     DocFactory m_docFactory;
     FrameFactory m_frameFactory;

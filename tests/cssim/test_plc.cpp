@@ -208,15 +208,14 @@ TEST_F(PlcFixture, BadBlocksAndLimits)
 
 TEST_F(PlcFixture, InformationRecords)
 {
-    cssim::PlcInfo info;
-    info.cassetteVersion = 0x615D;
+    cssim::PlcInfo info; // the default cassette version reads "6.349"
     info.comment = "PLC";
     sim->plc().setInfo(info);
     sim->plc().setSums(0x1234, 0xBEEF);
     Bytes r = Ask("01 00 01 02 00 00 00");
     ASSERT_EQ(r.size(), 58u);
     EXPECT_EQ(r[8], 50);
-    EXPECT_EQ(r[8 + 6] | r[8 + 7] << 8, 0x615D);
+    EXPECT_EQ(r[8 + 6] | r[8 + 7] << 8, 0x6349);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r[8 + 10])), "PLC");
     EXPECT_EQ(r[8 + 42] | r[8 + 43] << 8, 0xBEEF);
     EXPECT_EQ(r[8 + 44] | r[8 + 45] << 8, 0x1234);

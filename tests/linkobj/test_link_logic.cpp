@@ -182,6 +182,31 @@ TEST(LinkLogic, WatchValueChecksInOrder)
     EXPECT_EQ(ReadWatchValue(many, MergeWatch(many), m, 1, 1250, 1, out, 8), -1);
 }
 
+TEST(LinkLogic, WatchValueReadsTheEntryOfTheCallersLength)
+{
+    // A Byte and a Word watched at one address: each row reads its own length.
+    std::vector<WatchEntry> list = Sorted({{1, 0x10, 2}, {1, 0x10, 1}});
+    std::vector<WatchEntry> sent = MergeWatch(list);  // {1, 0x10, 2}
+    ASSERT_EQ(sent.size(), 1u);
+    PushState st;
+    st.Sent(5);
+    const uint8_t push[] = {1, 0, 0, 0x34, 0x12};
+    ASSERT_TRUE(st.Push(5, push, sizeof push));
+    uint8_t word[2] = {};
+    EXPECT_EQ(ReadWatchValue(list, sent, st, 1, 0x10, 1, word, 2), 0);
+    EXPECT_EQ(word[0], 0x34);
+    EXPECT_EQ(word[1], 0x12);
+    uint8_t byte[1] = {};
+    EXPECT_EQ(ReadWatchValue(list, sent, st, 1, 0x10, 1, byte, 1), 0);
+    EXPECT_EQ(byte[0], 0x34);
+    // No entry of the caller's length: the first at the address, as before
+    // (the Byte's length fits an 8-byte buffer).
+    uint8_t wide[8] = {};
+    EXPECT_EQ(ReadWatchValue(list, sent, st, 1, 0x10, 1, wide, 8), 0);
+    EXPECT_EQ(wide[0], 0x34);
+    EXPECT_EQ(wide[1], 0);
+}
+
 TEST(LinkLogic, MechanismAndLineReads)
 {
     std::vector<MechEntry> mech{{0x40, 3}};

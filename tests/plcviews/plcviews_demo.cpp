@@ -4,6 +4,9 @@
 // (set through command 33820), the PLC stopped at a third, line registers
 // from executeLine and one running, watched mechanism.
 //   xshot -s 6 plc-debug.png -- build/bin/plcviews_demo
+// "--status", "--variable <name>" and "--mechanisms" open the debugging
+// windows over it (plcviews_demo_windows.cpp); "--watch" shows the watch
+// view instead (plcviews_demo_watch.cpp).
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PLCDoc.h"
@@ -16,6 +19,10 @@
 #include <cstring>
 
 int RunWatchDemo(QApplication& qapp, CStrandworkApp& app, CStrandworkDoc* doc, cssim::Simulator& sim);
+
+namespace plcviewsdemo {
+bool ShowDebugWindow(const QStringList& args, CStrandworkApp& app, cssim::Simulator& sim);
+}
 
 int main(int argc, char** argv)
 {
@@ -70,6 +77,7 @@ int main(int argc, char** argv)
     sim->plc().hitBreakpoint(7);
     view->ClampTextPos(EdtPoint{0, 6});
     view->setFocus();
+    plcviewsdemo::ShowDebugWindow(qapp.arguments(), app, *sim);
     const int rc = qapp.exec();
     doc->Link().Close();
     app.ExitInstance();

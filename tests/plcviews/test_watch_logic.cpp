@@ -99,6 +99,9 @@ TEST(WatchLogic, EveryTypeInBothDisplays)
     EXPECT_EQ(TypeName(6), u"Bit");
     EXPECT_EQ(TypeName(3), u"QWord");
     EXPECT_EQ(TypeName(4), u"Real");
+    EXPECT_EQ(TypeName(0), u"Byte");
+    EXPECT_EQ(TypeName(5), u"Mechanizmus");
+    EXPECT_EQ(TypeName(8), u"Konstanta");
 }
 
 TEST(WatchLogic, AnswersAndMechanisms)

@@ -344,6 +344,12 @@ TEST(WatchView, RegistersBreakAndTheCurrentLine)
         plc = d ? qobject_cast<CPLCView*>(d->FirstView()) : nullptr;
         return plc && plc->GetCursorPos().line == 6;
     }, 5000, "the current line"));
+    // The same status again never pulls the caret back.
+    plc->ClampTextPos(EdtPoint{0, 1});
+    w.view->OnLinkNotify(0);
+    PumpEvents(50);
+    EXPECT_EQ(plc->GetCursorPos().line, 1);
+    EXPECT_TRUE(w.view->DrEdit()->isEnabled());
 
     // DR "0x1F" is written; "abc" shows its message and sends nothing.
     w.view->DrEdit()->setText(QStringLiteral("0x1F"));
@@ -405,4 +411,16 @@ TEST(WatchView, HintZeroClearsBreakpointsAndAResetStopsDebugging)
     EXPECT_TRUE(w.OutputText().contains(QStringLiteral("Spojení bylo resetováno...")));
     // Not debugging: no values.
     EXPECT_TRUE(w.Cell(0, 2).isEmpty());
+}
+
+TEST(WatchView, AByteAndAWordAtOneAddressEachReadTheirOwn)
+{
+    Watch w;
+    ASSERT_TRUE(w.Start({u"VARW", u"BYTE.VARW"}));
+    EXPECT_EQ(w.Cell(0, 1), QStringLiteral("Word"));
+    EXPECT_EQ(w.Cell(1, 1), QStringLiteral("Byte"));
+    EXPECT_EQ(w.view->List()->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Typ"));
+    w.s.Sim().plc().writeMemory(1, 0x12, {0x34, 0x12});
+    ASSERT_TRUE(WaitFor([&] { return w.Value(0) == QStringLiteral("4660"); }, 5000, "the word"));
+    EXPECT_TRUE(w.Value(1).startsWith(QStringLiteral("52 ("))) << w.Value(1).toStdString();
 }

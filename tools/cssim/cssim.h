@@ -72,7 +72,7 @@ constexpr uint16_t FLAG_ASLEEP = 0x10;
 struct PlcInfo // the basic record (code 1)
 {
     uint8_t panel[4] = {1, 0, 2, 0};
-    uint16_t cassetteVersion = 0x615D; // major 6, minor 0x15D (6.349)
+    uint16_t cassetteVersion = 0x6349; // major 6, minor 0x349: "6.349" as "%x.%x" and "%01x.%03x"
     uint16_t cassetteType = 1;
     std::string comment = "cssim";
     uint16_t compilerVersion = 632;

@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -180,6 +181,7 @@ struct Source
     std::string path; // native, absolute
     std::string name; // file name without folder (code page 1250)
     std::vector<std::string> lines;
+    std::string bytes;
     bool found = false;
 };
 
@@ -202,8 +204,10 @@ std::vector<Source> ReadSources(const MakeFile& mf)
         s.name = slash == std::string::npos ? v : v.substr(slash + 1);
         std::string text;
         s.found = ReadFile(s.path, text);
-        if (s.found)
+        if (s.found) {
             s.lines = SplitLines(text);
+            s.bytes = std::move(text);
+        }
         out.push_back(std::move(s));
     }
     return out;
@@ -337,6 +341,54 @@ int Compile(const std::string& makeFile, const std::string& batchFile)
     return exitCode;
 }
 
+void PutU16(std::string& out, size_t at, unsigned v)
+{
+    out[at] = char(v & 0xFF);
+    out[at + 1] = char((v >> 8) & 0xFF);
+}
+
+// The PLC image: per source one module record (more for a payload above
+// 65,000 bytes) whose payload is the source's bytes, or N zero bytes after
+// "#tarv-image-size N"; then the end record.
+std::string PlcImage(const std::vector<Source>& sources)
+{
+    constexpr size_t kMaxPayload = 65000;
+    std::string image;
+    for (const Source& s : sources) {
+        std::string payload = s.bytes;
+        for (const std::string& line : s.lines) {
+            std::string name, arg;
+            if (Directive(line, name, arg) && name == "#tarv-image-size")
+                payload.assign(size_t(std::strtoull(arg.c_str(), nullptr, 10)), '\0');
+        }
+        size_t at = 0;
+        do {
+            const size_t n = std::min(kMaxPayload, payload.size() - at);
+            std::string head(32, '\0');
+            const unsigned char marks[8] = {0xFA, 0xFE, 0xFF, 0xF9, 0x20, 0xA5, 0x06, 0xF9};
+            head.replace(0, 8, reinterpret_cast<const char*>(marks), 8);
+            unsigned sum = 0;
+            for (size_t i = 0; i < n; ++i)
+                sum += static_cast<unsigned char>(payload[at + i]);
+            PutU16(head, 12, unsigned(32 + n));
+            PutU16(head, 24, unsigned(n));
+            PutU16(head, 26, sum & 0xFFFF);
+            image += head;
+            image.append(payload, at, n);
+            at += n;
+        } while (at < payload.size());
+    }
+    const unsigned char end[8] = {0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8};
+    image.append(reinterpret_cast<const char*>(end), 8);
+    return image;
+}
+
+// A name of "PLCBIN.txt", in double quotes when it holds a blank.
+std::string ListName(const std::string& name)
+{
+    return name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
+}
+
 int Link(const std::string& makeFile)
 {
     MakeFile mf;
@@ -370,9 +422,9 @@ int Link(const std::string& makeFile)
         }
     }
     const std::string out = mf.Get("PathOutput"), map = mf.Get("PathMap");
-    bool ok =
-        WriteOut(Join(out, mf.Get("PlcOutputName")), "PLCIMAGE" + std::to_string(sources.size()));
-    ok &= WriteOut(Join(out, mf.Has("FileExe") ? mf.Get("FileExe") : "LOD_KAP.exe"), "MZ");
+    const std::string exe = mf.Has("FileExe") ? mf.Get("FileExe") : "LOD_KAP.exe";
+    bool ok = WriteOut(Join(out, mf.Get("PlcOutputName")), PlcImage(sources));
+    ok &= WriteOut(Join(out, exe), "MZ");
     std::string mapText = "$MP2 02\r\n[SYMBOL_TABLE " + std::to_string(symbols.size()) + "]\r\n";
     for (size_t i = 0; i < symbols.size(); ++i) {
         char addr[32];
@@ -403,7 +455,10 @@ int Link(const std::string& makeFile)
         }
     }
     ok &= WriteOut(listing, ls);
-    ok &= WriteOut(Join(out, "PLCBIN.txt"), mf.Get("PlcOutputName") + "\r\n");
+    std::string list;
+    for (const std::string& name : {mf.Get("PlcOutputName"), exe})
+        list += ListName(name) + " " + ListName("\\PLCOUTPUT\\" + name) + "\r\n";
+    ok &= WriteOut(Join(out, "PLCBIN.txt"), list);
     if (!ok) {
         Line("**ERROR** " + makeFile + "(1) Výstupní soubory nelze zapsat");
         Line("$ReturnVal 1$");

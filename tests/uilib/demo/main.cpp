@@ -1,5 +1,5 @@
 // The review program of the library frame.  "--maximized" opens a
-// maximised document window.
+// maximised document window; "--customize" shows the customisation pages.
 
 #include "platform/ui/App.h"
 #include "platform/ui/Document.h"
@@ -39,6 +39,8 @@ CKVTSizingControlBar* MakeList(CKVTMDIFrameWnd& frame, uint32_t id, const QStrin
 }
 
 } // namespace
+
+void ShowCustomizeSheets(ui::MainFrameBase& frame); // CustomizeDemo.cpp
 
 int main(int argc, char** argv)
 {
@@ -104,5 +106,7 @@ int main(int argc, char** argv)
         child->showMaximized();
     frame.RecalcLayout();
     QTimer::singleShot(0, &frame, [&frame] { frame.RecalcLayout(); });
+    if (qapp.arguments().contains(QStringLiteral("--customize")))
+        ShowCustomizeSheets(frame);
     return QApplication::exec();
 }

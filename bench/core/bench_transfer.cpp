@@ -1,0 +1,263 @@
+// The PLC interface transfer against the simulator in process over UDP on
+// 127.0.0.1 (W = 20), in one run:
+// - raw_ms: COlnkLink::TransferPLC of a 4 MiB image alone, to its result;
+// - doc_ms and ratio: TransferPlcInterface(false) of the same image
+//   (information, status, the transfer through the wait dialog), target
+//   ratio <= 1.25 (medians of five runs each);
+// - max_gap_ms: the largest gap between ticks of a 10 ms timer on the UI
+//   thread during it, target <= 100;
+// - debug_start_ms: a debug start with everything current (no build, the
+//   image found current, 20 support files of type 3 needing no transfer),
+//   target <= 1000 (the slowest of three).
+// Run in the release build, offscreen: ./build/bench/bench_transfer
+#include "core/app/PlcCommandDialog.h"
+#include "core/project/StrandworkDoc.h"
+#include "link/linkobj/olnk_link.h"
+#include "link/ui/LinkMessages.h"
+#include "platform/sys/CodePage.h"
+#include "platform/ui/Messages.h"
+#include "tests/support/build/CaptureSink.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/platform/PtyPair.h"
+#include "tests/support/platform/TempDir.h"
+#include "tools/cssim/cssim.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+std::string g_buildDir; // the build folder (bench/ is below it)
+
+bool Pump(const std::function<bool()>& cond, int ms = 20000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+class BenchHost : public ProjectHost
+{
+public:
+    BenchHost()
+    {
+        SetProjectHost(this);
+        settings.PathTarvane = sys::Utf8ToUtf16Lenient(g_buildDir + "/tests/support/Tarvane/");
+    }
+    ~BenchHost() override { SetProjectHost(nullptr); }
+    CStrandworkDoc* GetProjectDoc() override { return open; }
+    bool SetProjectDoc(CStrandworkDoc* doc) override { return (open = doc), true; }
+    bool ClearProjectDoc() override { return (open = nullptr), true; }
+    bool CloseProject(bool) override { return true; }
+    bool OnFileSaveAll() override { return true; }
+    void UpdatePlcViews(ui::View*, long, QObject*) override {}
+    core::OutputSink* GetOutputCtrl() override { return &sink; }
+    const core::AppSettings& GetAppSettings() override { return settings; }
+    bool PumpMessages() override
+    {
+        QCoreApplication::processEvents();
+        return true;
+    }
+    QString GetProgramFolder() override { return QString::fromStdString(g_buildDir + "/bin/"); }
+    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return nullptr; }
+    std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog() override
+    {
+        return std::make_unique<CPlcCommandDialogPort>();
+    }
+    CStrandworkDoc* open = nullptr;
+    testsupport::NullSink sink;
+    core::AppSettings settings;
+};
+
+// A well-formed image of about `size` bytes: modules of at most 65,000
+// payload bytes, then the end record.
+Bytes MakeImage(size_t size)
+{
+    Bytes image;
+    while (image.size() + 32 + 8 < size) {
+        const size_t n = std::min<size_t>(65000, size - image.size() - 32 - 8);
+        Bytes head(32, 0);
+        const uint8_t marks[8] = {0xFA, 0xFE, 0xFF, 0xF9, 0x20, 0xA5, 0x06, 0xF9};
+        std::copy(marks, marks + 8, head.begin());
+        head[12] = uint8_t(32 + n);
+        head[13] = uint8_t((32 + n) >> 8);
+        head[24] = uint8_t(n);
+        head[25] = uint8_t(n >> 8);
+        image.insert(image.end(), head.begin(), head.end());
+        for (size_t i = 0; i < n; ++i)
+            image.push_back(uint8_t(i * 7));
+        uint16_t sum = 0;
+        for (size_t i = image.size() - n; i < image.size(); ++i)
+            sum = uint16_t(sum + image[i]);
+        image[image.size() - n - 32 + 26] = uint8_t(sum);
+        image[image.size() - n - 32 + 27] = uint8_t(sum >> 8);
+    }
+    const uint8_t end[8] = {0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8};
+    image.insert(image.end(), end, end + 8);
+    return image;
+}
+
+struct Env
+{
+    testsupport::ScopedConfigHome config;
+    testsupport::TempDir dir, remote;
+    BenchHost host;
+    std::unique_ptr<cssim::Simulator> sim;
+    std::unique_ptr<CStrandworkDoc> doc;
+
+    bool Start()
+    {
+        remote.Write("DATA/.keep", "");
+        const uint16_t ours = testsupport::PickFreeUdpPort();
+        cssim::Config cfg;
+        cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+        cfg.peerPort = ours;
+        cfg.recording = false;
+        cfg.shares = {{"DATA", remote / "DATA"}};
+        sim = std::make_unique<cssim::Simulator>(cfg);
+        if (!sim->start())
+            return false;
+        const char* fixtures = std::getenv("SW_FIXTURES");
+        const std::string from = fixtures ? fixtures : SW_SOURCE_DIR "/tests/fixtures";
+        fs::copy(from + "/build/ok", dir.Path(), fs::copy_options::recursive);
+        doc = std::make_unique<CStrandworkDoc>();
+        doc->SetAutoDelete(false);
+        if (!doc->OnOpenDocument(QString::fromStdString(dir / "Lis.kxp")))
+            return false;
+        const std::string conn = testsupport::UdpLoopbackConn(ours, sim->publicPort());
+        doc->Data().OlnkConnectionString.assign(conn.begin(), conn.end());
+        return doc->StartCommunication() && Pump([&] { return doc->Link().IsEstablished(); });
+    }
+    ~Env()
+    {
+        if (doc)
+            doc->Link().Close();
+    }
+};
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Raw and document transfers of the same 4 MiB image alternate on one link,
+// so that both see the same load of the machine; medians of each.
+void BM_Transfer4MiB(benchmark::State& state)
+{
+    Env env;
+    if (!env.Start())
+        return state.SkipWithError("no simulator");
+    const Bytes image = MakeImage(4 << 20);
+    env.dir.Write("Output/PLC.BIN", std::string(image.begin(), image.end()));
+    bool done = false;
+    int8_t status = 0;
+    QObject obj;
+    const ui::MessageHandle target = ui::RegisterMessageTarget(
+        &obj, [&](uint32_t msg, std::uintptr_t, std::intptr_t lParam, ui::MessageRecord*) {
+            if (msg == WM_LINK_RESULT) {
+                status = linkui::ResultOf(lParam)->status;
+                done = true;
+            }
+            return intptr_t(0);
+        });
+    QElapsedTimer ticks;
+    qint64 maxGap = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { maxGap = std::max(maxGap, ticks.restart()); });
+    std::vector<double> raw, doc;
+    qint64 worstGap = 0;
+    auto since = [](auto t0) {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    };
+    for (auto _ : state) {
+        done = false;
+        uint32_t job = 0;
+        auto t0 = std::chrono::steady_clock::now();
+        env.doc->Link().TransferPLC(target, 0, nullptr, &job, uint32_t(image.size()), image.data());
+        if (!Pump([&] { return done; }, 60000) || status != 0)
+            return state.SkipWithError("the raw transfer failed");
+        raw.push_back(since(t0));
+
+        maxGap = 0;
+        ticks.start();
+        timer.start(10);
+        t0 = std::chrono::steady_clock::now();
+        const bool ok = env.doc->TransferPlcInterface(false);
+        doc.push_back(since(t0));
+        timer.stop();
+        if (!ok)
+            return state.SkipWithError("the document's transfer failed");
+        worstGap = std::max(worstGap, maxGap);
+    }
+    ui::UnregisterMessageTarget(target);
+    const double r = Median(raw), d = Median(doc);
+    state.counters["raw_ms"] = r;
+    state.counters["doc_ms"] = d;
+    state.counters["ratio"] = r > 0 ? d / r : 0;
+    state.counters["max_gap_ms"] = double(worstGap);
+}
+BENCHMARK(BM_Transfer4MiB)->Iterations(7)->Unit(benchmark::kMillisecond);
+
+void BM_DebugStartCurrent(benchmark::State& state)
+{
+    Env env;
+    if (!env.Start())
+        return state.SkipWithError("no simulator");
+    if (!env.doc->BuildPlc())
+        return state.SkipWithError("the build failed");
+    auto& supports = env.doc->Data().SupportFiles;
+    for (int i = 0; i < 20; ++i) {
+        const std::u16string name = u"s" + sys::Utf8ToUtf16Lenient(std::to_string(i)) + u".txt";
+        env.dir.Write(sys::Utf16ToUtf8Lenient(name), "support " + std::to_string(i));
+        supports.push_back({name, name, u"\\DATA\\" + name, 0, 3, 0});
+    }
+    // The first start sends the image and the files; the measured ones find
+    // everything current.
+    if (!env.doc->StartDebugging())
+        return state.SkipWithError("the first debug start failed");
+    env.doc->StopDebugging();
+    std::vector<double> times;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool ok = env.doc->StartDebugging();
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        env.doc->StopDebugging();
+        if (!ok)
+            return state.SkipWithError("the debug start failed");
+    }
+    state.counters["debug_start_ms"] = *std::max_element(times.begin(), times.end());
+}
+BENCHMARK(BM_DebugStartCurrent)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Strandwork"));
+    g_buildDir = fs::path(QCoreApplication::applicationDirPath().toStdString()).parent_path().string();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,380 @@
+#include "plcviews/PlcCommandDlg.h"
+
+#include "core/project/ProjectHost.h"
+#include "core/project/StrandworkDoc.h"
+#include "link/linkobj/olnk_link.h"
+#include "link/ui/LinkMessages.h"
+#include "plcviews/PlcCommandText.h"
+#include "res/StringTable.h"
+
+#include <QAbstractButton>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+namespace {
+constexpr unsigned IDS_WAIT_STATUS = 4054, IDS_WAIT_INFO = 4055, IDS_WAIT_TRANSFER = 4056, IDS_WAIT_CLEAR = 4057,
+                   IDS_WAIT_SLEEP = 4058, IDS_WAIT_WAKE = 4059, IDS_WAIT_RUN = 4060, IDS_WAIT_STOP = 4061,
+                   IDS_WAIT_BREAK = 4062, IDS_WAIT_STEP = 4063, IDS_WAIT_BACKUP = 4064,
+                   IDS_WAIT_BREAKPOINTS = 4065;
+// The basic and the extended information record as the link keeps them.
+constexpr uint32_t kInfoHeld = 4096;
+} // namespace
+
+// What a transfer's job thread and the dialog share: the latest count, the
+// pending update and the cancel request.  Found by the request's parameter,
+// so that a job never reaches a dialog that has gone.
+struct CPlcCommandDlg::TransferShared
+{
+    ui::MessageHandle target = 0;
+    std::atomic<uint32_t> done{0};
+    std::atomic<bool> pending{false};
+    std::atomic<int> cancel{0};
+};
+
+namespace {
+std::mutex g_transferLock;
+std::map<std::uintptr_t, std::shared_ptr<CPlcCommandDlg::TransferShared>>& Transfers()
+{
+    static std::map<std::uintptr_t, std::shared_ptr<CPlcCommandDlg::TransferShared>> m;
+    return m;
+}
+} // namespace
+
+CPlcCommandDlg::CPlcCommandDlg(QWidget* parent) : CPlcCommandDlg(IDD, parent) {}
+
+CPlcCommandDlg::CPlcCommandDlg(uint32_t templateId, QWidget* parent) : CModalDialogBase(templateId, parent)
+{
+    m_link = std::make_unique<linkui::LinkWindow>(
+        this, [this](uint32_t msg, uintptr_t, intptr_t lParam, ui::MessageRecord*) { return OnMessage(msg, lParam); });
+    if (auto* edit = Item<QPlainTextEdit>(IDC_RESULT))
+        edit->setTabStopDistance(8 * QFontMetrics(edit->font()).averageCharWidth());
+}
+
+CPlcCommandDlg::~CPlcCommandDlg() { EndTransfer(); }
+
+void CPlcCommandDlg::EndTransfer()
+{
+    if (!m_transfer)
+        return;
+    {
+        std::lock_guard<std::mutex> g(g_transferLock);
+        Transfers().erase(m_transferKey);
+    }
+    m_transfer.reset();
+    m_transferKey = 0;
+}
+
+uint32_t CPlcCommandDlg::LinkHandle() const { return m_link ? m_link->MessageTarget() : 0; }
+
+QString CPlcCommandDlg::DisplayText(const QString& text)
+{
+    QString s = text;
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
+}
+
+void CPlcCommandDlg::DoDataExchange(ui::DataExchange& dx)
+{
+    if (dx.SaveAndValidate())
+        return;  // the texts only go to the controls
+    QString wait = DisplayText(m_waitText), result = DisplayText(m_resultText);
+    dx.Text(IDC_WAIT, wait);
+    dx.Text(IDC_RESULT, result);
+}
+
+bool CPlcCommandDlg::OnInitDialog()
+{
+    // Every run starts in the waiting state.
+    if (QWidget* w = GetDlgItem(IDC_WAIT))
+        w->setVisible(true);
+    if (QWidget* w = GetDlgItem(IDC_RESULT))
+        w->setVisible(false);
+    if (QWidget* w = GetDlgItem(IDC_PROGRESS))
+        w->setVisible(false);
+    if (QWidget* w = GetDlgItem(ui::IDOK_BUTTON))
+        w->setVisible(false);
+    if (QWidget* w = GetDlgItem(ui::IDCANCEL_BUTTON))
+        w->setVisible(true);
+    return CModalDialogBase::OnInitDialog();
+}
+
+void CPlcCommandDlg::StartRun(IOlnkPL* pl, int showResult, unsigned waitText)
+{
+    EndTransfer();
+    m_pl = pl;
+    m_error = 0;
+    m_showResult = showResult;
+    m_cancelThroughJob = 0;
+    m_job = 0;
+    m_transferRunning = 0;
+    m_fallback = false;
+    m_showsResult = false;
+    m_param = 0;
+    m_waitText = LoadResString(waitText);
+    m_resultText.clear();
+}
+
+int CPlcCommandDlg::RunRequest(const std::function<int(uint32_t, std::uintptr_t)>& send)
+{
+    // The request goes out with a parameter of this run; a result that
+    // carries another one (a request whose wait was cancelled) is dropped.
+    if (!m_param)
+        m_param = linkui::ProgressParam(LinkHandle(), ++m_counter);
+    if (!m_pl || !send(LinkHandle(), m_param))
+        m_error = 1;  // refused: no modal loop
+    else
+        RunModal();
+    return EndModal();
+}
+
+int CPlcCommandDlg::Simple(IOlnkPL* pl, unsigned waitText, int (IOlnkPL::*op)(uint32_t, std::uintptr_t))
+{
+    StartRun(pl, 1, waitText);
+    if (BeginModal() != 1)
+        return 0;
+    return Finish(RunRequest([&](uint32_t w, std::uintptr_t p) { return (m_pl->*op)(w, p); }));
+}
+
+int CPlcCommandDlg::ClearPLC(IOlnkPL* pl) { return Simple(pl, IDS_WAIT_CLEAR, &IOlnkPL::ClearPLC); }
+int CPlcCommandDlg::SleepPLC(IOlnkPL* pl) { return Simple(pl, IDS_WAIT_SLEEP, &IOlnkPL::SleepPLC); }
+int CPlcCommandDlg::WakePLC(IOlnkPL* pl) { return Simple(pl, IDS_WAIT_WAKE, &IOlnkPL::WakePLC); }
+int CPlcCommandDlg::RunPLC(IOlnkPL* pl) { return Simple(pl, IDS_WAIT_RUN, &IOlnkPL::RunPLC); }
+int CPlcCommandDlg::StopPLC(IOlnkPL* pl) { return Simple(pl, IDS_WAIT_STOP, &IOlnkPL::StopPLC); }
+int CPlcCommandDlg::BreakPLC(IOlnkPL* pl) { return Simple(pl, IDS_WAIT_BREAK, &IOlnkPL::BreakPLC); }
+int CPlcCommandDlg::StepPLC(IOlnkPL* pl) { return Simple(pl, IDS_WAIT_STEP, &IOlnkPL::StepPLC); }
+
+int CPlcCommandDlg::BackupPLCData(IOlnkPL* pl, int kind)
+{
+    StartRun(pl, 1, IDS_WAIT_BACKUP);
+    if (BeginModal() != 1)
+        return 0;
+    return Finish(RunRequest([&](uint32_t w, std::uintptr_t p) { return m_pl->BackupPLC(w, p, uint32_t(kind)); }));
+}
+
+int CPlcCommandDlg::ClearAllBreakpoints(IOlnkPL* pl)
+{
+    StartRun(pl, 1, IDS_WAIT_BREAKPOINTS);
+    if (BeginModal() != 1)
+        return 0;
+    // The breakpoint list with no entries: {u16 4, u16 0}.
+    static const uint8_t kEmpty[4] = {4, 0, 0, 0};
+    return Finish(RunRequest([&](uint32_t w, std::uintptr_t p) { return m_pl->SetBrksAtLine(w, p, kEmpty); }));
+}
+
+int CPlcCommandDlg::GetStatus(IOlnkPL* pl, PlcStatusRecord* out, int showResult)
+{
+    StartRun(pl, showResult, IDS_WAIT_STATUS);
+    if (BeginModal() != 1)
+        return 0;
+    const int result = RunRequest([&](uint32_t w, std::uintptr_t p) { return m_pl->GetStatus(w, p); });
+    if (result == IDOK && !m_error) {
+        if (out) {
+            PlcStatusRecord status{};
+            if (!m_pl->GetLastStatus(&status))
+                return 0;
+            *out = status;  // the typed record, never more
+        }
+        return 1;
+    }
+    // A wait the user cancelled filled no record.
+    if (result == IDCANCEL && out && !m_error)
+        return 0;
+    return m_error ? 0 : 1;
+}
+
+namespace {
+// u32 form, then the held record, within the caller's room and the bytes held.
+bool CopyInfo(IOlnkPL* pl, bool extended, void* record, uint32_t capacity)
+{
+    if (capacity < 4)
+        return false;
+    std::vector<uint8_t> held(kInfoHeld);
+    uint32_t length = 0;
+    if (!pl->GetLastPLCInfo(extended, held.data(), uint32_t(held.size()), &length))
+        return false;
+    const uint32_t form = extended ? 1 : 0;
+    std::memcpy(record, &form, 4);
+    const uint32_t n = std::min({capacity - 4, length, uint32_t(held.size())});
+    std::memcpy(static_cast<uint8_t*>(record) + 4, held.data(), n);
+    return true;
+}
+} // namespace
+
+int CPlcCommandDlg::GetPLCInfo(IOlnkPL* pl, void* record, uint32_t capacity, int showResult)
+{
+    StartRun(pl, showResult, IDS_WAIT_INFO);
+    if (BeginModal() != 1)
+        return 0;
+    int result = RunRequest([&](uint32_t w, std::uintptr_t p) { return m_pl->GetPLCInfoEx(w, p); });
+    if (result == IDOK) {
+        if (m_error)
+            return 0;
+        if (record)
+            return CopyInfo(m_pl, true, record, capacity) ? 1 : 0;
+        return 1;
+    }
+    if (result != IDCANCEL)
+        return m_error ? 0 : 1;
+    if (!m_fallback) {
+        // The user cancelled the wait: nothing was filled.
+        if (record)
+            return 0;
+        return m_error ? 0 : 1;
+    }
+    // The control system does not know the extended form: the basic one.
+    StartRun(pl, showResult, IDS_WAIT_INFO);
+    if (BeginModal() != 1)
+        return 0;
+    result = RunRequest([&](uint32_t w, std::uintptr_t p) { return m_pl->GetPLCInfo(w, p); });
+    if (result == IDOK && !m_error) {
+        if (record)
+            return CopyInfo(m_pl, false, record, capacity) ? 1 : 0;
+        return 1;
+    }
+    if (result == IDCANCEL && record && !m_error)
+        return 0;
+    return m_error ? 0 : 1;
+}
+
+int CPlcCommandDlg::TransferPLC(IOlnkPL* pl, uint32_t length, const void* data, int cancelThroughJob)
+{
+    StartRun(pl, 1, IDS_WAIT_TRANSFER);
+    m_cancelThroughJob = cancelThroughJob;
+    if (BeginModal() != 1)
+        return 0;
+    // A bar counts in int: longer transfers are shown in units of 2^k bytes.
+    m_progressShift = 0;
+    while ((length >> m_progressShift) > 0x7FFFFFFFu)
+        ++m_progressShift;
+    if (auto* bar = Item<QProgressBar>(IDC_PROGRESS)) {
+        bar->setRange(0, int(length >> m_progressShift));
+        bar->setValue(0);
+        bar->setVisible(true);
+    }
+    m_transferRunning = 1;
+    m_param = linkui::ProgressParam(LinkHandle(), ++m_counter);
+    m_transfer = std::make_shared<TransferShared>();
+    m_transfer->target = LinkHandle();
+    m_transferKey = m_param;
+    {
+        std::lock_guard<std::mutex> g(g_transferLock);
+        Transfers()[m_transferKey] = m_transfer;
+    }
+    const int result = RunRequest([&](uint32_t w, std::uintptr_t p) {
+        return m_pl->TransferPLC(w, p, &CPlcCommandDlg::OnTransferProgress, &m_job, length, data);
+    });
+    EndTransfer();
+    return Finish(result);
+}
+
+int CPlcCommandDlg::OnTransferProgress(uint32_t, std::uintptr_t context, uint32_t done, uint32_t)
+{
+    std::shared_ptr<TransferShared> shared;
+    {
+        std::lock_guard<std::mutex> g(g_transferLock);
+        auto it = Transfers().find(context);
+        if (it != Transfers().end())
+            shared = it->second;
+    }
+    if (!shared)
+        return 1;  // nobody waits for this transfer any more
+    shared->done.store(done);
+    if (!shared->pending.exchange(true))
+        ui::PostMessageTo(shared->target, linkui::WM_XFER_PROGRESS, 0, 0);
+    return shared->cancel.load();
+}
+
+void CPlcCommandDlg::OnProgress()
+{
+    if (!m_transfer)
+        return;
+    m_transfer->pending.store(false);
+    const uint32_t done = m_transfer->done.load();
+    if (auto* bar = Item<QProgressBar>(IDC_PROGRESS))
+        bar->setValue(std::min(int(done >> m_progressShift), bar->maximum()));
+}
+
+void CPlcCommandDlg::OnCancel()
+{
+    if (m_transferRunning && InModalState()) {
+        if (!m_cancelThroughJob) {
+            // The job stops at its next progress call and ends with its own result.
+            if (m_transfer)
+                m_transfer->cancel.store(1);
+            return;
+        }
+        if (auto* control = dynamic_cast<IOlnkControl*>(m_pl))
+            control->CancelJob(m_job);
+    }
+    CModalDialogBase::OnCancel();
+}
+
+void CPlcCommandDlg::OnModalEnd()
+{
+    // The run is over: a result that still arrives belongs to nobody.
+    m_param = 0;
+    m_transferRunning = 0;
+}
+
+intptr_t CPlcCommandDlg::OnMessage(uint32_t msg, intptr_t lParam)
+{
+    if (msg == WM_LINK_RESULT) {
+        if (const LinkResultRecord* r = linkui::ResultOf(lParam))
+            OnLinkResult(*r);
+    } else if (msg == linkui::WM_XFER_PROGRESS) {
+        OnProgress();
+    }
+    return 0;
+}
+
+void CPlcCommandDlg::OnLinkResult(const LinkResultRecord& r)
+{
+    if (!m_param || r.parameter != m_param || !InModalState())
+        return;
+    if (r.kind == plccmd::kTransfer)
+        m_transferRunning = 0;
+    const compout::CListingFile* listing = nullptr;
+    if (ProjectHost* host = GetProjectHost())
+        if (CStrandworkDoc* doc = host->GetProjectDoc())
+            listing = &doc->ListingFile();
+    const std::u16string text =
+        plccmd::ResultText(r.kind, r.status, r.data, r.data ? r.dataLength : 0, listing);
+    if (r.status < 0)
+        m_error = 1;
+    m_resultText = QString::fromStdU16String(text);
+    const bool show = !text.empty() && m_showResult;
+    if (r.kind == plccmd::kInfoEx && r.status < 0 && !show)
+        m_fallback = true;
+    if (show) {
+        ShowResultView();
+        return;
+    }
+    PostCommand(r.status < 0 ? IDCANCEL : IDOK);
+}
+
+void CPlcCommandDlg::ShowResultView()
+{
+    UpdateData(false);
+    m_showsResult = true;
+    for (int id : {int(IDC_WAIT), int(IDC_PROGRESS), ui::IDCANCEL_BUTTON})
+        if (QWidget* w = GetDlgItem(id))
+            w->setVisible(false);
+    for (int id : {int(IDC_RESULT), ui::IDOK_BUTTON})
+        if (QWidget* w = GetDlgItem(id))
+            w->setVisible(true);
+    if (auto* ok = Item<QAbstractButton>(ui::IDOK_BUTTON))
+        ok->setFocus();
+    if (auto* edit = Item<QPlainTextEdit>(IDC_RESULT)) {
+        QTextCursor c = edit->textCursor();
+        c.movePosition(QTextCursor::Start);
+        edit->setTextCursor(c);
+        edit->ensureCursorVisible();
+    }
+}
