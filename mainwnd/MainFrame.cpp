@@ -1,6 +1,7 @@
 #include "mainwnd/MainFrame.h"
 
 #include "core/project/ProjectHost.h"
+#include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
@@ -32,7 +33,6 @@ namespace {
 const char16_t kOptions[] = u"Options";
 const QString kFormats = QStringLiteral("Formats");
 const QString kOutputCategory = QStringLiteral("OutputWindow");
-constexpr unsigned IDS_OPTIONS_CAPTION = 4036;  // "Možnosti aplikace Strandwork..."
 constexpr unsigned IDS_OUTPUT_WINDOW = 4037;    // "Okno výstupu"
 constexpr unsigned IDS_WATCH_WINDOW = 4038;     // "Okno sledování proměnných"
 constexpr unsigned IDS_BINARY_WINDOW = 4040;    // "Binární souobry"
@@ -41,7 +41,6 @@ constexpr uint32_t ID_PREV_ERROR = 33876;
 constexpr uint32_t ID_OPTIONS = 33911;
 constexpr uint32_t ID_CLEAR_OUTPUT = 34023;
 constexpr uint32_t kOutputCtrlId = 0xE81E;
-constexpr uint16_t kOptionsFlags = 14;
 
 // The plain row of toolbars above the MDI area: the bars stand side by side
 // at their own size and wrap to a new line when the window is too narrow.
@@ -184,28 +183,15 @@ void CMainFrame::ShowTagMessage(const std::optional<QString>& message)
         bar->SetPaneText(0, *message);
 }
 
-void CMainFrame::OnOptions()
-{
-    ui::PropertySheet sheet(LoadResString(IDS_OPTIONS_CAPTION), this);
-    m_fontColors->Construct(kOptionsFlags, kFormats);
-    sheet.AddPage(m_fontColors->CreatePage());
-    sheet.DoModal();
-}
+void CMainFrame::OnOptions() { RunOptionsSheet(this, m_settings, m_fontColors); }
 
 std::u16string CMainFrame::DefaultPathTarvane() { return ProgramParent() + u"Tarvane\\"; }
 std::u16string CMainFrame::DefaultPathTemplates() { return ProgramParent() + u"Templates\\"; }
 
 void CMainFrame::LoadSettings()
 {
-    using sys::Profile::GetString;
-    m_settings.PathBorlandBin = GetString(kOptions, u"PathBorlandBin", u"C:\\Tasm\\Bin\\");
-    m_settings.PathBorlandLib = GetString(kOptions, u"PathBorlandLib", u"C:\\Tasm\\Lib\\");
-    m_settings.PathTarvane = GetString(kOptions, u"PathTarvane", DefaultPathTarvane());
-    m_settings.PathTemplates = GetString(kOptions, u"PathTemplates", DefaultPathTemplates());
-    m_settings.PathWinXPDDK = GetString(kOptions, u"PathWinXPDDK", u"C:\\WINDDK\\2600\\");
-    m_settings.OlnkConnectionString =
-        GetString(kOptions, u"OlnkConnectionString", u"P = Com1; B = 115200; W = 20;");
-    m_settings.Language = GetString(kOptions, u"Language", u"Default");
+    m_settings.SetDefaults(ProgramParent());
+    m_settings.Load(kOptions);
 }
 
 bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)

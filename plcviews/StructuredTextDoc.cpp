@@ -1,5 +1,6 @@
 #include "plcviews/StructuredTextDoc.h"
 
+#include "plcviews/PPTextFile.h"
 #include "plcviews/WatchedFile.h"
 
 #include "core/project/ProjectHost.h"
@@ -368,6 +369,9 @@ CStructuredTextView::CStructuredTextView()
     });
     MapCommand(ID_EDT_WINDOW_OPTIONS, [this] { OnWindowOptions(); });
     MapCommand(ID_HELP_CONTEXT, [this] { OnHelp(); });
+    // 33878 "Zobrazit > Vlastnosti...": the file-properties sheet.
+    MapCommand(ID_VIEW_PROPERTIES, [this] { ShowTextFileProperties(this); });
+    MapUpdate(ID_VIEW_PROPERTIES, [](ui::CmdUI& cmd) { cmd.Enable(true); });
 }
 
 CStructuredTextView::~CStructuredTextView()

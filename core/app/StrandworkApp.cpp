@@ -13,6 +13,8 @@
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "mainwnd/SplashWnd.h"
+#include "mainwnd/TipDlg.h"
+#include "mainwnd/AboutDlg.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/FileDialogs.h"
@@ -25,6 +27,7 @@
 #include "res/StringTable.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -156,6 +159,22 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     MapUpdate(ID_PROJECT_SETTINGS, [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc != nullptr); });
     MapUpdate(ID_PROJECT_CLOSE,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
+    MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    MapUpdate(ID_APP_ABOUT, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    MapCommand(ID_HELP_TIPS, [this] { OnHelpTips(); });
+    MapUpdate(ID_HELP_TIPS, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+}
+
+void CStrandworkApp::OnAppAbout()
+{
+    CAboutDlg about(GetMainWnd());
+    about.DoModal();
+}
+
+void CStrandworkApp::OnHelpTips()
+{
+    CTipDlg tips(GetMainWnd());
+    tips.DoModal();
 }
 
 CStrandworkApp::~CStrandworkApp()
@@ -544,6 +563,15 @@ void CStrandworkApp::InstallCloseOnSignal()
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char buf[16];
         while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        // A modal window (the tip of the day at start-up, a message) would
+        // keep its own loop running after the main window closed: it goes
+        // first, as Cancel.
+        for (int i = 0; i < 16; ++i) {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!modal)
+                break;
+            modal->reject();
         }
         CStrandworkApp* app = CStrandworkApp::Instance();
         if (app && app->GetMainWnd())

@@ -43,6 +43,8 @@ constexpr uint32_t ID_PROJECT_NEW = 33772;
 constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
 constexpr uint32_t ID_PROJECT_CLOSE = 33774;
 constexpr uint32_t ID_PROJECT_SETTINGS = 33856;
+constexpr uint32_t ID_APP_ABOUT = 57664;
+constexpr uint32_t ID_HELP_TIPS = 33981;
 constexpr uint32_t ID_TRANSFER_PLC = 33850;
 constexpr uint32_t ID_TRANSFER_SUPPORT_FILES = 33851;
 constexpr uint32_t ID_DEBUG_TOGGLE = 33852;
@@ -134,6 +136,9 @@ public:
     void OnFileManager();
     // Projekt > "Nastavení...": the open project's settings sheet.
     void OnProjectSettings();
+    // 57664: the about box; 33981: the tip of the day (both modal).
+    void OnAppAbout();
+    void OnHelpTips();
     // Projekt > transfers, debugging and the connection.
     void OnTransferPlc();
     void OnTransferSupportFiles();

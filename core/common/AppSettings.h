@@ -1,9 +1,11 @@
 #pragma once
 // The application options record: seven strings kept under "Options" in the
-// registry.  Loading and saving belong to the main window; the core only
-// reads the values (an empty project folder setting falls back to them).
+// registry.  The main window fills the defaults, loads the record when it is
+// made and saves it after its options sheet; the core only reads the values
+// (an empty project folder setting falls back to them).
 
 #include <string>
+#include <string_view>
 
 namespace core {
 
@@ -16,6 +18,16 @@ struct AppSettings
     std::u16string PathWinXPDDK;         // default "C:\WINDDK\2600\"
     std::u16string OlnkConnectionString; // default "P = Com1; B = 115200; W = 20;"
     std::u16string Language;             // "Default", "CSY" or "ENU"
+
+    // The defaults; base is the folder that holds "Tarvane\" and
+    // "Templates\", ending with a separator.
+    void SetDefaults(std::u16string_view base);
+    // Reads the seven values of the profile section; a missing value keeps
+    // the field as it is.
+    void Load(std::u16string_view section);
+    // Writes the first six values (never "Language", which only the
+    // language commands write); false when one could not be written.
+    bool Save(std::u16string_view section) const;
 };
 
 } // namespace core

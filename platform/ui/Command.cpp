@@ -117,13 +117,34 @@ RouteProvider& Provider()
 }
 } // namespace
 
+static std::vector<CommandTarget*>& RouteFront()
+{
+    static std::vector<CommandTarget*> front;
+    return front;
+}
+
 void SetRouteProvider(RouteProvider provider) { Provider() = std::move(provider); }
+
+ScopedRouteFront::ScopedRouteFront(CommandTarget* target) : m_target(target)
+{
+    RouteFront().insert(RouteFront().begin(), target);
+}
+
+ScopedRouteFront::~ScopedRouteFront()
+{
+    auto& front = RouteFront();
+    const auto it = std::find(front.begin(), front.end(), m_target);
+    if (it != front.end())
+        front.erase(it);
+}
 
 std::vector<CommandTarget*> CurrentRoute()
 {
-    std::vector<CommandTarget*> route;
-    if (Provider())
-        route = Provider()();
+    std::vector<CommandTarget*> route = RouteFront();
+    if (Provider()) {
+        const std::vector<CommandTarget*> rest = Provider()();
+        route.insert(route.end(), rest.begin(), rest.end());
+    }
     // A target appears once, at its first place.
     std::vector<CommandTarget*> unique;
     unique.reserve(route.size());

@@ -127,6 +127,19 @@ private:
 using RouteProvider = std::function<std::vector<CommandTarget*>()>;
 void SetRouteProvider(RouteProvider provider);
 std::vector<CommandTarget*> CurrentRoute();
+// Puts a target first on the route while the object lives: a window that
+// is not on the route shows a menu of its own commands.
+class ScopedRouteFront
+{
+public:
+    explicit ScopedRouteFront(CommandTarget* target);
+    ~ScopedRouteFront();
+    ScopedRouteFront(const ScopedRouteFront&) = delete;
+    ScopedRouteFront& operator=(const ScopedRouteFront&) = delete;
+
+private:
+    CommandTarget* m_target;
+};
 
 // Runs the command through the route synchronously; the first target that
 // handles it wins.  False when nobody handled it.

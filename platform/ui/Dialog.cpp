@@ -387,6 +387,21 @@ void PropertySheet::AddPage(PropertyPage* page)
     m_switching = false;
 }
 
+bool PropertySheet::RemovePage(int index)
+{
+    PropertyPage* page = GetPage(index);
+    if (!page)
+        return false;
+    m_pages.erase(m_pages.begin() + index);
+    m_switching = true;
+    m_tabs->removeTab(m_tabs->indexOf(page));
+    m_switching = false;
+    if (m_current >= GetPageCount())
+        m_current = GetPageCount() - 1;
+    delete page;
+    return true;
+}
+
 int PropertySheet::GetPageCount() const { return int(m_pages.size()); }
 
 PropertyPage* PropertySheet::GetPage(int index) const

@@ -145,6 +145,8 @@ class PropertySheet : public QDialog
 public:
     explicit PropertySheet(const QString& caption, QWidget* parent = nullptr, int startPage = 0);
     void AddPage(PropertyPage* page); // owned by the sheet
+    // Takes the page out of the sheet and deletes it; false for a bad index.
+    bool RemovePage(int index);
     int GetPageCount() const;
     PropertyPage* GetPage(int index) const;
     int GetActiveIndex() const;

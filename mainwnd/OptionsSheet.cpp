@@ -1,0 +1,159 @@
+#include "mainwnd/OptionsSheet.h"
+
+#include "mainwnd/fontcolor/FontColorPage.h"
+#include "res/StringTable.h"
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+constexpr unsigned IDS_OPTIONS_CAPTION = 4036;  // "Možnosti aplikace Strandwork..."
+constexpr uint16_t kFontPageFlags = 14;
+const QString kFormats = QStringLiteral("Formats");
+const char16_t kOptions[] = u"Options";
+
+bool EndsWithSeparator(const QString& s)
+{
+    return s.endsWith(QLatin1Char('/')) || s.endsWith(QLatin1Char('\\'));
+}
+} // namespace
+
+CPPPaths::CPPPaths(core::AppSettings* settings) : ui::PropertyPage(IDD), m_settings(settings)
+{
+    for (size_t i = 0; i < kEdits.size(); ++i) {
+        if (auto* edit = Item<QLineEdit>(kEdits[i]))
+            connect(edit, &QLineEdit::textEdited, this, [this] {
+                if (!m_updating)
+                    SetModified(true);
+            });
+        if (auto* button = Item<QAbstractButton>(kBrowse[i]))
+            connect(button, &QAbstractButton::clicked, this, [this, i] { OnBrowse(int(i)); });
+    }
+}
+
+std::u16string* CPPPaths::Field(int i) const
+{
+    switch (i) {
+    case 0:
+        return &m_settings->PathTemplates;
+    case 1:
+        return &m_settings->PathTarvane;
+    case 2:
+        return &m_settings->PathBorlandBin;
+    case 3:
+        return &m_settings->PathBorlandLib;
+    default:
+        return &m_settings->PathWinXPDDK;
+    }
+}
+
+void CPPPaths::Fill()
+{
+    for (int i = 0; i < int(m_values.size()); ++i)
+        m_values[size_t(i)] = QString::fromStdU16String(*Field(i));
+    m_updating = true;
+    UpdateData(false);
+    m_updating = false;
+    m_filled = true;
+}
+
+bool CPPPaths::OnSetActive()
+{
+    if (!m_filled)
+        Fill();
+    return ui::PropertyPage::OnSetActive();
+}
+
+void CPPPaths::OnCancel()
+{
+    Fill();
+    ui::PropertyPage::OnCancel();
+}
+
+void CPPPaths::OnOK()
+{
+    if (m_filled) {
+        UpdateData(true);
+        for (int i = 0; i < int(m_values.size()); ++i) {
+            m_values[size_t(i)] = WithSeparator(m_values[size_t(i)]);
+            *Field(i) = m_values[size_t(i)].toStdU16String();
+        }
+        m_updating = true;
+        UpdateData(false);
+        m_updating = false;
+    }
+    ui::PropertyPage::OnOK();
+}
+
+void CPPPaths::DoDataExchange(ui::DataExchange& dx)
+{
+    for (size_t i = 0; i < kEdits.size(); ++i)
+        dx.Text(kEdits[i], m_values[i]);
+}
+
+QString CPPPaths::WithSeparator(const QString& value)
+{
+    QStringList parts = value.split(QLatin1Char(';'));
+    for (QString& p : parts)
+        if (!p.isEmpty() && !EndsWithSeparator(p))
+            p += QLatin1Char('/');
+    return parts.join(QLatin1Char(';'));
+}
+
+QString CPPPaths::BrowseResult(int i, const QString& current, const QString& folder)
+{
+    if (folder.isEmpty())
+        return current;
+    QString chosen = folder;
+    if (!EndsWithSeparator(chosen))
+        chosen += QLatin1Char('/');
+    if (i == 0 && current.contains(QLatin1Char(';'))) {
+        const QStringList listed = current.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        if (listed.contains(chosen))
+            return current;
+        QString joined = current;
+        if (!joined.endsWith(QLatin1Char(';')))
+            joined += QLatin1Char(';');
+        return joined + chosen;
+    }
+    return chosen;
+}
+
+void CPPPaths::OnBrowse(int i)
+{
+    UpdateData(true);
+    QString start = m_values[size_t(i)];
+    if (start.contains(QLatin1Char(';')))
+        start = start.section(QLatin1Char(';'), -1, -1, QString::SectionSkipEmpty);
+    start.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QString title;
+    if (auto* label = findChild<QLabel*>(QStringLiteral("label%1").arg(kEdits[size_t(i)])))
+        title = label->text().remove(QLatin1Char('&'));
+    const QString folder = QFileDialog::getExistingDirectory(this, title, start);
+    if (folder.isEmpty())
+        return;
+    const QString next = BrowseResult(i, m_values[size_t(i)], folder);
+    if (next == m_values[size_t(i)])
+        return;
+    m_values[size_t(i)] = next;
+    m_updating = true;
+    UpdateData(false);
+    m_updating = false;
+    SetModified(true);
+}
+
+int RunOptionsSheet(QWidget* parent, core::AppSettings& settings, CFontColorPage* fontColors)
+{
+    ui::PropertySheet sheet(LoadResString(IDS_OPTIONS_CAPTION), parent);
+    sheet.AddPage(new CPPPaths(&settings));
+    sheet.AddPage(new CPPAppLink(&settings.OlnkConnectionString));
+    if (fontColors) {
+        fontColors->Construct(kFontPageFlags, kFormats);
+        sheet.AddPage(fontColors->CreatePage());
+    }
+    const int result = sheet.DoModal();
+    settings.Save(kOptions);
+    return result;
+}

@@ -1,0 +1,221 @@
+// The options record and sheet: defaults, loading and saving, the paths
+// page with its browse buttons and separators, and the file-properties page
+// of a text view.
+#include "core/app/StrandworkApp.h"
+#include "core/common/AppSettings.h"
+#include "mainwnd/OptionsSheet.h"
+#include "mainwnd/fontcolor/FontColorPage.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/Prompt.h"
+#include "editor/EdtTextTypes.h"
+#include "plcviews/PPTextFile.h"
+#include "plcviews/StructuredTextDoc.h"
+#include "tests/mainwnd/mainwnd_env.h"
+#include "tests/support/ui/UiTest.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+using namespace mainwndtest;
+using namespace testsupport::ui;
+
+namespace {
+
+const char16_t kOptions[] = u"Options";
+
+core::AppSettings Defaults()
+{
+    core::AppSettings s;
+    s.SetDefaults(u"/opt/sw/");
+    return s;
+}
+
+class Options : public RegistryTest
+{
+protected:
+    // The sheet's paths page, shown: the sheet runs modally and act works
+    // on the page, then OK (accept) or Cancel.
+    void WithPathsPage(core::AppSettings& s, const std::function<void(CPPPaths*)>& act, bool accept)
+    {
+        OnNextModal<ui::PropertySheet>([&](ui::PropertySheet* sheet) {
+            auto* page = qobject_cast<CPPPaths*>(sheet->GetPage(0));
+            ASSERT_NE(page, nullptr);
+            EXPECT_EQ(sheet->GetPageCount(), 3);
+            act(page);
+            if (accept)
+                sheet->accept();
+            else
+                sheet->reject();
+        });
+        CFontColorPage registry;
+        RunOptionsSheet(nullptr, s, &registry);
+    }
+    void Browse(CPPPaths* page, int button, const QString& folder)
+    {
+        OnNextModal<QFileDialog>([&](QFileDialog* d) {
+            auto* name = FindChild<QLineEdit>(d, "fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            TypeText(name, folder);
+            PressKey(name, Qt::Key_Return);
+        });
+        auto* b = qobject_cast<QAbstractButton*>(page->GetDlgItem(button));
+        ASSERT_NE(b, nullptr);
+        b->click();
+    }
+};
+
+} // namespace
+
+TEST_F(Options, AnEmptyStoreKeepsTheSevenDefaultsAndSaveNeverWritesTheLanguage)
+{
+    core::AppSettings s = Defaults();
+    s.Load(kOptions);
+    EXPECT_EQ(s.PathBorlandBin, u"C:\\Tasm\\Bin\\");
+    EXPECT_EQ(s.PathBorlandLib, u"C:\\Tasm\\Lib\\");
+    EXPECT_EQ(s.PathTarvane, u"/opt/sw/Tarvane\\");
+    EXPECT_EQ(s.PathTemplates, u"/opt/sw/Templates\\");
+    EXPECT_EQ(s.PathWinXPDDK, u"C:\\WINDDK\\2600\\");
+    EXPECT_EQ(s.OlnkConnectionString, u"P = Com1; B = 115200; W = 20;");
+    EXPECT_EQ(s.Language, u"Default");
+
+    s.Language = u"ENU";
+    s.PathWinXPDDK = u"/ddk/";
+    ASSERT_TRUE(s.Save(kOptions));
+    EXPECT_EQ(sys::Profile::GetString(kOptions, u"Language", u"none"), u"none");
+    EXPECT_EQ(sys::Profile::GetString(kOptions, u"PathWinXPDDK"), u"/ddk/");
+    // A stored language is read; a stored path wins over the default.
+    sys::Profile::WriteString(kOptions, u"Language", u"CSY");
+    core::AppSettings t = Defaults();
+    t.Load(kOptions);
+    EXPECT_EQ(t.Language, u"CSY");
+    EXPECT_EQ(t.PathWinXPDDK, u"/ddk/");
+}
+
+TEST_F(Options, CancelStillSavesTheRecordUnchanged)
+{
+    core::AppSettings s = Defaults();
+    WithPathsPage(
+        s,
+        [](CPPPaths* page) {
+            auto* edit = qobject_cast<QLineEdit*>(page->GetDlgItem(2084));
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(edit->text(), QStringLiteral("C:\\Tasm\\Bin\\"));
+            TypeText(edit, QStringLiteral("X"));
+            EXPECT_TRUE(page->IsModified());
+        },
+        false);
+    EXPECT_EQ(s.PathBorlandBin, u"C:\\Tasm\\Bin\\");
+    EXPECT_EQ(sys::Profile::GetString(kOptions, u"PathBorlandBin"), u"C:\\Tasm\\Bin\\");
+    EXPECT_EQ(sys::Profile::GetString(kOptions, u"OlnkConnectionString"), u"P = Com1; B = 115200; W = 20;");
+}
+
+TEST_F(Options, OkTakesTheEditsEachFolderEndingWithASeparator)
+{
+    core::AppSettings s = Defaults();
+    WithPathsPage(
+        s,
+        [](CPPPaths* page) {
+            auto* edit = qobject_cast<QLineEdit*>(page->GetDlgItem(2086));
+            edit->selectAll();
+            TypeText(edit, QStringLiteral("/usr/lib/borland"));
+            auto* templates = qobject_cast<QLineEdit*>(page->GetDlgItem(2080));
+            templates->selectAll();
+            TypeText(templates, QStringLiteral("/a;/b/;C:\\c"));
+        },
+        true);
+    EXPECT_EQ(s.PathBorlandLib, u"/usr/lib/borland/");
+    EXPECT_EQ(s.PathTemplates, u"/a/;/b/;C:\\c/");
+    EXPECT_EQ(sys::Profile::GetString(kOptions, u"PathBorlandLib"), u"/usr/lib/borland/");
+}
+
+TEST_F(Options, ABrowseToTheSameFolderLeavesThePageUnmodified)
+{
+    const QString folder = QString::fromStdString(dir.Path());
+    const QString other = QString::fromStdString(dir.Path()) + QStringLiteral("/Other");
+    QDir().mkpath(other);
+    core::AppSettings s = Defaults();
+    s.PathBorlandBin = (folder + QLatin1Char('/')).toStdU16String();
+    s.PathTemplates = (QStringLiteral("/x/;") + folder + QLatin1Char('/')).toStdU16String();
+    WithPathsPage(
+        s,
+        [&](CPPPaths* page) {
+            Browse(page, 2085, folder);
+            EXPECT_FALSE(page->IsModified());
+            EXPECT_EQ(page->Value(2), folder + QLatin1Char('/'));
+            // Another folder: the value, a separator at its end, modified.
+            Browse(page, 2085, other);
+            EXPECT_TRUE(page->IsModified());
+            EXPECT_EQ(page->Value(2), other + QLatin1Char('/'));
+            // Several template folders: the chosen one is added once.
+            Browse(page, 2081, other);
+            Browse(page, 2081, folder);
+            EXPECT_EQ(page->Value(0), QStringLiteral("/x/;") + folder + QStringLiteral("/;") + other + QLatin1Char('/'));
+        },
+        true);
+    EXPECT_EQ(QString::fromStdU16String(s.PathBorlandBin), other + QLatin1Char('/'));
+}
+
+TEST(OptionsRules, BrowseResultComparesExactly)
+{
+    // Two names that differ in case are two folders here.
+    EXPECT_EQ(CPPPaths::BrowseResult(2, QStringLiteral("/Data/"), QStringLiteral("/data")), QStringLiteral("/data/"));
+    EXPECT_EQ(CPPPaths::BrowseResult(2, QStringLiteral("/data/"), QStringLiteral("/data")), QStringLiteral("/data/"));
+    EXPECT_EQ(CPPPaths::BrowseResult(0, QStringLiteral("/t/"), QStringLiteral("/u")), QStringLiteral("/u/"));
+    EXPECT_EQ(CPPPaths::WithSeparator(QString()), QString());
+    EXPECT_EQ(CPPPaths::WithSeparator(QStringLiteral("C:\\x\\")), QStringLiteral("C:\\x\\"));
+}
+
+TEST_F(Options, TheFilePropertiesPageRefusesATabOf65AndUnicodeAloneMarksTheDocumentModified)
+{
+    dir.Write("notes.txt", "one\r\ntwo\r\nthree\r\n");
+    auto app = std::make_unique<CStrandworkApp>();
+    app->SetArguments({QString::fromStdString(dir / "notes.txt")});
+    ASSERT_TRUE(app->InitInstance());
+    ASSERT_EQ(app->Template(0)->Documents().size(), 1u);
+    auto* doc = qobject_cast<CStructuredTextDoc*>(app->Template(0)->Documents().front());
+    ASSERT_NE(doc, nullptr);
+    auto* view = qobject_cast<CStructuredTextView*>(doc->FirstView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(doc->IsModified());
+
+    PromptScript prompts({ui::IDOK});
+    int other = -1;
+    OnNextModal<ui::PropertySheet>([&](ui::PropertySheet* sheet) {
+        EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Vlastnosti"));
+        auto* page = qobject_cast<CPPTextFile*>(sheet->GetPage(0));
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(qobject_cast<QLabel*>(page->GetDlgItem(CPPTextFile::IDC_LINES))->text(), QStringLiteral("4 (řádků)"));
+        auto* tab = qobject_cast<QLineEdit*>(page->GetDlgItem(CPPTextFile::IDC_TABSIZE));
+        ASSERT_NE(tab, nullptr);
+        tab->selectAll();
+        TypeText(tab, QStringLiteral("65"));
+        sheet->accept();   // refused: the range message, the sheet stays
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_EQ(prompts.Texts().size(), 1u);
+        tab->selectAll();
+        TypeText(tab, QStringLiteral("8"));
+        qobject_cast<QCheckBox*>(page->GetDlgItem(CPPTextFile::IDC_UNICODE))->click();
+        auto* syntax = qobject_cast<QComboBox*>(page->GetDlgItem(CPPTextFile::IDC_SYNTAX));
+        ASSERT_NE(syntax, nullptr);
+        EXPECT_EQ(GetTextTypeDef(syntax->currentData().toInt()), view->GetCurrentTextType());
+        other = (syntax->currentIndex() + 1) % syntax->count();
+        syntax->setCurrentIndex(other);
+        other = syntax->itemData(other).toInt();
+        sheet->accept();
+    });
+    ShowTextFileProperties(view);
+    EXPECT_EQ(view->GetTabSize(), 8);   // the page's tab size wins over the new syntax's own
+    EXPECT_EQ(view->GetCurrentTextType(), GetTextTypeDef(other));
+    EXPECT_TRUE(doc->Buffer().GetUnicode());
+    EXPECT_TRUE(doc->IsModified());
+    doc->SetModifiedFlag(false);
+    app.reset();
+}
