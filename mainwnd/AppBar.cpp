@@ -2,7 +2,6 @@
 
 #include "core/project/StrandworkDoc.h"
 #include "link/ui/ConInfoDlg.h"
-#include "mainwnd/ExplorerStandInView.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/SplashWnd.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
@@ -487,10 +486,8 @@ bool CProjectExplorerBar::AttachProject(CStrandworkDoc* project)
 {
     if (!project)
         return false;
-    std::function<ui::View*()> factory = ExplorerFactory();
-    if (!factory)
-        factory = [] { return new CExplorerStandInView; };
-    ui::View* view = CreateView(factory, contentsRect().size(), project, 0xE900);
+    // Without a registered view class there is no explorer: a failure.
+    ui::View* view = CreateView(ExplorerFactory(), contentsRect().size(), project, 0xE900);
     if (!view)
         return false;
     m_view = view;
@@ -500,9 +497,21 @@ bool CProjectExplorerBar::AttachProject(CStrandworkDoc* project)
 
 bool CProjectExplorerBar::DetachProject()
 {
-    if (m_view)
-        m_layout.RemoveControl(m_view);
-    DestroyProjectView(m_view);
+    // The view leaves the document at once, but is deleted only from the
+    // event loop: the detach may run inside a handler of the view itself
+    // (a project opened from the explorer closes this one).
+    if (ui::View* view = m_view) {
+        m_layout.RemoveControl(view);
+        if (ui::Document* doc = view->GetDocument()) {
+            const bool autoDelete = doc->AutoDelete();
+            doc->SetAutoDelete(false);
+            doc->RemoveView(view);
+            doc->SetAutoDelete(autoDelete);
+        }
+        view->hide();
+        view->deleteLater();
+    }
+    m_view = nullptr;
     m_content = nullptr;
     return true;
 }

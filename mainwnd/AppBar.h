@@ -174,7 +174,7 @@ public:
     bool AttachProject(CStrandworkDoc* project) override;
     bool DetachProject() override;
     // The explorer view's factory, registered by the application; without
-    // one the bar shows the stand-in tree.
+    // one AttachProject fails.
     static void SetViewClass(std::function<ui::View*()> factory);
     ui::View* View() const { return m_view; }
 

@@ -2,13 +2,16 @@
 
 #include "core/app/PlcCommandDialog.h"
 #include "core/common/StartupTrace.h"
+#include "core/project/KXPExplorerView.h"
 #include "core/project/StrandworkDoc.h"
+#include "core/project/StrandworkView.h"
 #include "editor/EditFileOpenDlg.h"
 #include "editor/EdtCodePages.h"
 #include "editor/EdtSettings.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/FileManagerDlg.h"
 #include "link/ui/LinkMessages.h"
+#include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
@@ -504,8 +507,10 @@ void CStrandworkApp::CreateTemplates()
         m_templates[order]->SetAccelTable(m_templates[0]->GetAccelTable());
         m_templates[order]->SetAccelResourceId(2);
     }
-    // The project has no window of its own; the project explorer shows it.
-    add(4, 6, [] { return new CStrandworkDoc; }, nullptr, nullptr);
+    // The project has no window of its own (no frame class; its form closes
+    // any frame made for it); the project explorer in its bar shows it.
+    add(4, 6, [] { return new CStrandworkDoc; }, nullptr, [] { return new CStrandworkView; });
+    CProjectExplorerBar::SetViewClass([] { return new CKXPExplorerView; });
 }
 
 bool CStrandworkApp::ProcessShellCommand()

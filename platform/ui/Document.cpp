@@ -261,6 +261,9 @@ bool Document::CanCloseFrame(ChildFrame* frame)
     for (ChildFrame* f : Frames())
         if (f != frame && f->isVisible())
             return true; // another frame stays
+    for (View* v : m_views)
+        if (!v->GetParentFrame())
+            return true; // a view outside the frames keeps the document open
     return SaveModified();
 }
 
@@ -516,7 +519,12 @@ void ChildFrame::closeEvent(QCloseEvent* e)
             e->ignore();
             return;
         }
+        // The document closes with its last frame, and only when no view of
+        // it lies outside this frame (a view in a docking bar keeps it open).
         bool last = doc->Frames().size() <= 1;
+        for (View* v : doc->Views())
+            if (v->GetParentFrame() != this)
+                last = false;
         e->accept();
         QMdiSubWindow::closeEvent(e);
         if (last) {

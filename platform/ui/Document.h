@@ -125,7 +125,8 @@ public:
     virtual bool SaveModified();
     // Whether the document may close now; close-all asks each document.
     virtual bool CanCloseDocument() { return SaveModified(); }
-    // Whether frame may close (asks only when it is the document's last).
+    // Whether frame may close (asks only when it is the document's last
+    // frame and no view of the document lies outside the frames).
     virtual bool CanCloseFrame(ChildFrame* frame);
     // Saves under path, or asks for a name (save as) when path is empty;
     // replace makes the new name the document's.

@@ -3,10 +3,10 @@
 // page, the layout manager and the sheet that owns its pages; the explorer
 // and connection bars with a real project.
 #include "core/app/StrandworkApp.h"
+#include "core/project/KXPExplorerView.h"
 #include "core/project/StrandworkDoc.h"
 #include "link/ui/ConInfoDlg.h"
 #include "mainwnd/AppBar.h"
-#include "mainwnd/ExplorerStandInView.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
@@ -249,8 +249,10 @@ TEST_F(AppBars, TheExplorerAndConnectionBarsTakeAProjectAndGiveItBack)
     EXPECT_FALSE(explorer->AttachProject(project));
     EXPECT_EQ(explorer->View(), nullptr);
     CProjectExplorerBar::SetViewClass(nullptr);
+    EXPECT_FALSE(explorer->AttachProject(project));
+    CProjectExplorerBar::SetViewClass([] { return new CKXPExplorerView; });
     ASSERT_TRUE(explorer->AttachProject(project));
-    auto* view = dynamic_cast<CExplorerStandInView*>(explorer->View());
+    auto* view = dynamic_cast<CKXPExplorerView*>(explorer->View());
     ASSERT_NE(view, nullptr);
     QTreeWidgetItem* root = view->Tree()->topLevelItem(0);
     ASSERT_NE(root, nullptr);

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMdiArea>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -471,4 +472,41 @@ TEST(Documents, TheFrameIsToldOfEveryChangeOfTheActiveMenu)
     EXPECT_EQ(frame.changes.size(), 1u);
     frame.UpdateActiveMenu(true);
     EXPECT_EQ(frame.changes.size(), 2u);
+}
+
+TEST(Documents, AFrameClosesItsDocumentOnlyWhenNoViewLiesOutsideIt)
+{
+    World w;
+    Document* doc = w.app.Documents().OpenDocumentFile(w.File(QStringLiteral("a.txt"), "one\n"));
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->Frames().size(), 1u);
+    QPointer<ChildFrame> frame = doc->Frames().front();
+    // A view in a docking bar: closing the last frame keeps the document,
+    // and asks nothing even when it is modified.
+    auto* bar = new HintView;
+    doc->AddView(bar);
+    doc->SetModifiedFlag(true);
+    ScriptedPrompts prompts;
+    EXPECT_TRUE(frame->close());
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(frame.isNull());
+    EXPECT_TRUE(prompts.Asked().empty());
+    ASSERT_EQ(w.txt->Documents().size(), 1u);
+    EXPECT_EQ(doc->Views().size(), 1u);
+    EXPECT_EQ(doc->FirstView(), bar);
+    // Without the bar view the last frame closes the document.
+    doc->SetModifiedFlag(false);
+    ChildFrame* second = w.txt->CreateNewFrame(doc);
+    ASSERT_NE(second, nullptr);
+    w.txt->InitialUpdateFrame(second, doc, true);
+    doc->SetAutoDelete(false);
+    delete bar;
+    doc->SetAutoDelete(true);
+    QPointer<Document> watched(doc);
+    EXPECT_TRUE(second->close());
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(watched.isNull());
+    EXPECT_TRUE(w.txt->Documents().empty());
 }

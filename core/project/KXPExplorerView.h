@@ -1,0 +1,74 @@
+#pragma once
+// The project explorer: a tree of the open project in the explorer bar of
+// the main frame.  The project under its title, then the PLC sources, the
+// PLC headers and the support files, each group listing the entries of the
+// document's list.  Double-click, Space or Enter opens a file; Insert (or
+// 34020) adds an existing file to the group; Delete (or 34021) removes the
+// file from the project; the right button or the context-menu key shows the
+// context menu 543.  See docs/application.md.
+
+#include "platform/ui/Document.h"
+
+#include <QTreeWidget>
+
+#include <cstdint>
+
+class CStrandworkDoc;
+
+class CKXPExplorerView : public ui::View
+{
+    Q_OBJECT
+public:
+    // What an item stands for (kept under KindRole).
+    enum ItemKind : int { KindNone = 0, KindRoot = 1, KindSourceGroup, KindHeaderGroup, KindSupportGroup, KindFile };
+    static constexpr int KindRole = Qt::UserRole + 1;
+    // The position of a file item's entry in its list.
+    static constexpr int IndexRole = Qt::UserRole + 2;
+
+    enum : uint32_t { ID_INSERT_FILE = 34020, ID_REMOVE_FILE = 34021, IDR_CONTEXT_MENU = 543 };
+    enum : unsigned { IDS_SOURCE_GROUP = 4397, IDS_HEADER_GROUP = 4398, IDS_SUPPORT_GROUP = 4399 };
+    // The icons: project, source file, header file, support file, group.
+    enum : int { IDI_PROJECT = 1, IDI_SOURCE = 5, IDI_HEADER = 4, IDI_SUPPORT = 2, IDI_GROUP = 541 };
+
+    CKXPExplorerView();
+    ~CKXPExplorerView() override;
+
+    CStrandworkDoc* GetDocument() const;
+    QTreeWidget* Tree() const { return m_tree; }
+    QTreeWidgetItem* RootItem() const { return m_root; }
+    // The group item of hint 7 (sources), 8 (headers) or 9 (support files).
+    QTreeWidgetItem* GroupItem(long hint) const;
+
+    void OnInitialUpdate() override;
+    void OnUpdate(ui::View* sender, long hint, QObject* object) override;
+
+    // 34020: the add-existing command of the selected group (33843, 33844
+    // or 33845) along the route; nothing for the root or no selection.
+    void OnInsertFile();
+    bool CanInsertFile() const;
+    // 34021: removes the selected file from the project.
+    void OnRemoveFile();
+    bool CanRemoveFile() const;
+    // Opens the selected file item (posted); false when none is selected.
+    bool OpenSelected();
+    // The full native path of a file item; empty for other items.
+    QString FilePathOf(const QTreeWidgetItem* item) const;
+    // Context menu 543 at a global point, with this view as owner.
+    void ShowContextMenu(const QPoint& global);
+    // The context menu for the right button at a point of the tree's
+    // viewport: the item under its icon or text is selected first.
+    void ContextMenuAt(const QPoint& viewportPos);
+    // The context menu below the selected item (keyboard).
+    void ContextMenuForSelection();
+
+    static ItemKind KindOf(const QTreeWidgetItem* item);
+
+private:
+    void RebuildGroup(long hint);
+    // The group item that holds item (the item itself for a group).
+    QTreeWidgetItem* GroupOf(QTreeWidgetItem* item) const;
+
+    QTreeWidget* m_tree;
+    QTreeWidgetItem* m_root = nullptr;
+    QTreeWidgetItem* m_groups[3] = {};
+};
