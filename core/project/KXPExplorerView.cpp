@@ -9,7 +9,6 @@
 #include "uilib/KVTWorkspace.h"
 
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
@@ -77,7 +76,8 @@ protected:
         QTreeWidget::keyPressEvent(e);
     }
 
-    // The right button selects nothing by itself: the context menu decides.
+    // The right button selects nothing by itself; its release shows the
+    // context menu (the tree has no context-menu events of its own).
     void mousePressEvent(QMouseEvent* e) override
     {
         if (e->button() == Qt::RightButton) {
@@ -87,13 +87,27 @@ protected:
         QTreeWidget::mousePressEvent(e);
     }
 
-    void contextMenuEvent(QContextMenuEvent* e) override
+    // The tree folds and unfolds as it does by itself; a file opens.
+    void mouseDoubleClickEvent(QMouseEvent* e) override
     {
-        if (e->reason() == QContextMenuEvent::Mouse)
-            m_view->ContextMenuAt(e->pos());
-        else
-            m_view->ContextMenuForSelection();
-        e->accept();
+        QTreeWidget::mouseDoubleClickEvent(e);
+        if (e->button() != Qt::LeftButton)
+            return;
+        QTreeWidgetItem* item = itemAt(e->position().toPoint());
+        if (CKXPExplorerView::KindOf(item) == CKXPExplorerView::KindFile) {
+            setCurrentItem(item);
+            m_view->OpenSelected();
+        }
+    }
+
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        if (e->button() == Qt::RightButton) {
+            e->accept();
+            m_view->ContextMenuAt(e->position().toPoint());
+            return;
+        }
+        QTreeWidget::mouseReleaseEvent(e);
     }
 
 private:
@@ -117,6 +131,8 @@ CKXPExplorerView::CKXPExplorerView()
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setIconSize(QSize(16, 16));
     m_tree->setUniformRowHeights(true);
+    m_tree->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_tree->viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
     // The selection stays visible while the tree has no focus.
     QPalette pal = m_tree->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -124,13 +140,6 @@ CKXPExplorerView::CKXPExplorerView()
     m_tree->setPalette(pal);
     layout->addWidget(m_tree);
     setFocusProxy(m_tree);
-
-    connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
-        if (KindOf(item) == KindFile) {
-            m_tree->setCurrentItem(item);
-            OpenSelected();
-        }
-    });
 
     MapCommand(ID_INSERT_FILE, [this] { OnInsertFile(); });
     MapUpdate(ID_INSERT_FILE, [this](ui::CmdUI& cmd) { cmd.Enable(CanInsertFile()); });
@@ -237,13 +246,14 @@ void CKXPExplorerView::RebuildGroup(long hint)
         item->setData(0, IndexRole, int(i));
         item->setIcon(0, icon);
     }
-    group->setExpanded(expanded);
     if (selectedHere) {
         QTreeWidgetItem* target = group;
         if (selectedRow >= 0 && group->childCount() > 0)
             target = group->child(std::min(selectedRow, group->childCount() - 1));
         m_tree->setCurrentItem(target);
     }
+    // After the selection, which would unfold the group to show it.
+    group->setExpanded(expanded);
 }
 
 bool CKXPExplorerView::CanInsertFile() const
