@@ -345,12 +345,19 @@ TEST_F(Explorer, TheRightButtonSelectsTheItemAndShowsTheContextMenu)
     PressKey(CKVTPopupMenu::ActivePopup(), Qt::Key_Escape);
     ASSERT_TRUE(WaitFor([] { return CKVTPopupMenu::ActivePopup() == nullptr; }, 2000, "menu closed"));
 
-    // Shift+F10 below the selected item.
+    // Shift+F10 below the selected item; "Odstranit soubor" reaches the
+    // explorer along the route.
     PressKey(Tree(), Qt::Key_F10, Qt::ShiftModifier);
     ASSERT_TRUE(WaitFor([] { return CKVTPopupMenu::ActivePopup() != nullptr; }, 2000, "keyboard menu"));
-    EXPECT_GT(CKVTPopupMenu::ActivePopup()->pos().y(), Tree()->viewport()->mapToGlobal(Centre(header)).y());
-    PressKey(CKVTPopupMenu::ActivePopup(), Qt::Key_Escape);
-    ASSERT_TRUE(WaitFor([] { return CKVTPopupMenu::ActivePopup() == nullptr; }, 2000, "menu closed"));
+    popup = CKVTPopupMenu::ActivePopup();
+    EXPECT_GT(popup->pos().y(), Tree()->viewport()->mapToGlobal(Centre(header)).y());
+    EXPECT_FALSE(popup->GetMenuBar()->GetButtonStyle(1) & TBBS_DISABLED);
+    PressKey(popup, Qt::Key_Down);
+    PressKey(popup, Qt::Key_Down);
+    PressKey(popup, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return doc->Data().HeaderFiles.empty(); }, 2000, "the header removed"));
+    EXPECT_EQ(Group(8)->childCount(), 0);
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
 }
 
 TEST_F(Explorer, TheProjectFormClosesItsFrameAndTheProjectStays)
