@@ -50,6 +50,38 @@ ui::View* PaneOf(ui::ChildFrame* frame, int row, int col)
     return qobject_cast<ui::View*>(frame->widget());
 }
 
+// Moves the caret of a pane: text panes clamp (character, line) into
+// their text; binary panes take the byte position, then the caret area
+// (one outside 0 to 3 is ignored).
+void SetCaret(ui::View* pane, bool binary, std::pair<int32_t, int32_t> caret)
+{
+    const auto [a, b] = caret;
+    if (auto* bin = qobject_cast<CBinView*>(pane); bin && binary) {
+        bin->SetCaretPos(std::max(0, a));
+        if (b >= 0 && b <= 3)
+            bin->SetCaretArea(b);
+    } else if (auto* text = qobject_cast<CStructuredTextView*>(pane); text && !binary) {
+        text->ClampTextPos(EdtPoint{a, b});
+    }
+}
+
+// Sets the sizes of column 0 and row 0 of a split splitter again.
+void RestoreSplit(ui::SplitterWnd* s, int width0, int height0)
+{
+    if (!s)
+        return;
+    int current = 0, minimum = 0;
+    if (s->GetColumnCount() > 1) {
+        s->GetColumnInfo(0, current, minimum);
+        s->SetColumnInfo(0, width0, minimum);
+    }
+    if (s->GetRowCount() > 1) {
+        s->GetRowInfo(0, current, minimum);
+        s->SetRowInfo(0, height0, minimum);
+    }
+    s->RecalcLayout();
+}
+
 // The viewport of an MDI area that has been shown (null otherwise).
 QWidget* ShownViewport(QMdiArea* area)
 {
@@ -189,6 +221,16 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
                     splitter->SplitColumn(std::max(0, wf.column0Width));
                 if (splitter && wf.rows > 1)
                     splitter->SplitRow(std::max(0, wf.row0Height));
+                if (splitter && (wf.columns > 1 || wf.rows > 1)) {
+                    // The frame's size is laid out later: the sizes are set
+                    // again then (and once more when a hidden area shows).
+                    const int w = std::max(0, wf.column0Width), h = std::max(0, wf.row0Height);
+                    QTimer::singleShot(0, splitter, [s = QPointer<ui::SplitterWnd>(splitter), w, h] {
+                        RestoreSplit(s, w, h);
+                    });
+                    if (!ShownViewport(frame->mdiArea()))
+                        m_pendingSplits.push_back({splitter, w, h});
+                }
                 if (wf.columns < 1 || wf.rows < 1)
                     continue;
                 const int rows = std::min(wf.rows, splitter ? splitter->GetRowCount() : 1);
@@ -198,15 +240,15 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
                         const size_t index = size_t(r) * size_t(wf.columns) + size_t(c);
                         if (index >= wf.carets.size())
                             continue;
-                        const auto [a, b] = wf.carets[index];
                         ui::View* pane = PaneOf(frame, r, c);
-                        if (auto* bin = qobject_cast<CBinView*>(pane); bin && binary) {
-                            bin->SetCaretPos(std::max(0, a));
-                            if (b >= 0 && b <= 3)
-                                bin->SetCaretArea(b);
-                        } else if (auto* text = qobject_cast<CStructuredTextView*>(pane); text && !binary) {
-                            text->ClampTextPos(EdtPoint{a, b});
-                        }
+                        SetCaret(pane, binary, wf.carets[index]);
+                        // A pane made by the split has its initial update
+                        // posted; the caret follows it.
+                        if (r > 0 || c > 0)
+                            QTimer::singleShot(0, pane, [p = QPointer<ui::View>(pane), binary, caret = wf.carets[index]] {
+                                if (p)
+                                    SetCaret(p, binary, caret);
+                            });
                     }
             }
         }
@@ -264,4 +306,8 @@ void CAppWorkspaceDocuments::ClampPending()
         if (wp.right > wp.left && wp.bottom > wp.top)
             frame->SetWindowPlacement(wp);
     }
+    const std::vector<PendingSplit> splits = std::move(m_pendingSplits);
+    m_pendingSplits.clear();
+    for (const PendingSplit& p : splits)
+        RestoreSplit(p.splitter, p.width0, p.height0);
 }

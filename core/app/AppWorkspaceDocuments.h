@@ -15,6 +15,9 @@
 #include <vector>
 
 class QMdiArea;
+namespace ui {
+class SplitterWnd;
+}
 
 // The placement a frame gets in an MDI area whose viewport has the size
 // area: show state 2 stays minimised and 3 maximised, every other value is
@@ -48,5 +51,11 @@ private:
 
     std::array<ui::DocTemplate*, core::WorkspaceDocuments::KindCount> m_templates;
     std::vector<QPointer<ui::ChildFrame>> m_pending;
+    struct PendingSplit
+    {
+        QPointer<ui::SplitterWnd> splitter;
+        int width0 = 0, height0 = 0;
+    };
+    std::vector<PendingSplit> m_pendingSplits;
     QPointer<QMdiArea> m_watchedArea;
 };
