@@ -1,5 +1,6 @@
 #include "core/app/StrandworkApp.h"
 
+#include "core/app/AppWorkspaceDocuments.h"
 #include "core/app/PlcCommandDialog.h"
 #include "core/common/StartupTrace.h"
 #include "core/project/KXPExplorerView.h"
@@ -146,26 +147,15 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     });
     MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     MapCommand(ID_FILE_SAVE_ALL, [this] { SaveAll(); });
-    MapUpdate(ID_FILE_SAVE_ALL, [this](ui::CmdUI& cmd) {
-        bool any = false;
-        for (ui::Document* d : Documents().Documents())
-            any = any || d->IsModified();
-        cmd.Enable(any);
-    });
     MapCommand(ID_PROJECT_NEW, [this] { OnProjectNew(); });
-    MapUpdate(ID_PROJECT_NEW, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommand(ID_TOOLS_FILEMANAGER, [this] { OnFileManager(); });
-    MapUpdate(ID_TOOLS_FILEMANAGER, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapTransferCommands();
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
     MapCommand(ID_PROJECT_SETTINGS, [this] { OnProjectSettings(); });
-    MapUpdate(ID_PROJECT_SETTINGS, [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc != nullptr); });
-    MapUpdate(ID_PROJECT_CLOSE,
-              [this](ui::CmdUI& cmd) { cmd.Enable(m_pProjectDoc && !m_pProjectDoc->IsBuilding()); });
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
-    MapUpdate(ID_APP_ABOUT, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommand(ID_HELP_TIPS, [this] { OnHelpTips(); });
-    MapUpdate(ID_HELP_TIPS, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    // The rest of the map and every update rule (AppCommands.cpp).
+    MapAppCommands();
 }
 
 void CStrandworkApp::OnAppAbout()
@@ -201,39 +191,15 @@ void CStrandworkApp::OnProjectSettings()
 
 void CStrandworkApp::MapTransferCommands()
 {
-    // The project state the rules read.
-    auto open = [this] { return m_pProjectDoc != nullptr; };
-    auto idle = [this] { return m_pProjectDoc && !m_pProjectDoc->IsBuilding(); };
-    auto sources = [this] { return m_pProjectDoc && !m_pProjectDoc->Data().SourceFiles.empty(); };
-    auto debugging = [this] { return m_pProjectDoc && m_pProjectDoc->IsDebugging(); };
-    auto target = [this](std::u16string_view name) {
-        return m_pProjectDoc && core::EqualsNoCase(m_pProjectDoc->Data().Target, name);
-    };
+    // Their update rules are those of AppCommandRules.h (MapAppCommands).
     MapCommand(ID_TRANSFER_PLC, [this] { OnTransferPlc(); });
-    MapUpdate(ID_TRANSFER_PLC, [=](ui::CmdUI& cmd) { cmd.Enable(sources() && idle() && !debugging()); });
     MapCommand(ID_TRANSFER_SUPPORT_FILES, [this] { OnTransferSupportFiles(); });
-    MapUpdate(ID_TRANSFER_SUPPORT_FILES, [=, this](ui::CmdUI& cmd) {
-        cmd.Enable(idle() && !debugging() && !m_pProjectDoc->Data().SupportFiles.empty());
-    });
     MapCommand(ID_DEBUG_TOGGLE, [this] { OnDebugToggle(); });
-    MapUpdate(ID_DEBUG_TOGGLE, [=](ui::CmdUI& cmd) {
-        cmd.Enable(sources() && idle());
-        cmd.SetCheck(debugging() ? 1 : 0);
-    });
     MapCommand(ID_DEBUG_START, [this] { OnDebugStart(); });
-    MapUpdate(ID_DEBUG_START, [=](ui::CmdUI& cmd) { cmd.Enable(sources() && idle() && !debugging()); });
     MapCommand(ID_DEBUG_STOP, [this] { OnDebugStop(); });
-    MapUpdate(ID_DEBUG_STOP, [=](ui::CmdUI& cmd) { cmd.Enable(debugging()); });
     MapCommand(ID_CONNECT_TOGGLE, [this] { OnConnectToggle(); });
-    MapUpdate(ID_CONNECT_TOGGLE, [=, this](ui::CmdUI& cmd) {
-        cmd.Enable(open());
-        cmd.SetCheck(open() && m_pProjectDoc->Link().IsConnected() ? 1 : 0);
-    });
     MapCommand(ID_TRANSFER_CASSETTE_SOFTWARE, [this] { OnTransferCassetteSoftware(); });
-    MapUpdate(ID_TRANSFER_CASSETTE_SOFTWARE,
-              [=](ui::CmdUI& cmd) { cmd.Enable(idle() && !debugging() && target(u"DOS")); });
     MapCommand(ID_TRANSFER_COMPILER_FILES, [this] { OnTransferCompilerFiles(); });
-    MapUpdate(ID_TRANSFER_COMPILER_FILES, [=](ui::CmdUI& cmd) { cmd.Enable(idle() && target(u"Haldor")); });
 }
 
 namespace {
@@ -511,7 +477,12 @@ void CStrandworkApp::CreateTemplates()
     // any frame made for it); the project explorer in its bar shows it.
     add(4, 6, [] { return new CStrandworkDoc; }, nullptr, [] { return new CStrandworkView; });
     CProjectExplorerBar::SetViewClass([] { return new CKXPExplorerView; });
+    // The workspace file's documents: text, PLC source, PLC header, binary.
+    m_workspaceDocuments = std::make_unique<CAppWorkspaceDocuments>(
+        std::array<ui::DocTemplate*, 4>{m_templates[0], m_templates[3], m_templates[2], m_templates[1]});
 }
+
+WorkspaceDocumentsPort* CStrandworkApp::GetWorkspaceDocumentsPort() { return m_workspaceDocuments.get(); }
 
 bool CStrandworkApp::ProcessShellCommand()
 {
@@ -980,37 +951,6 @@ CStrandworkDoc* GetProjectDoc() { return g_theApp ? g_theApp->GetProjectDoc() : 
 const core::AppSettings* GetAppSettings() { return g_theApp ? &g_theApp->GetAppSettings() : nullptr; }
 
 CFontColorPage* CStrandworkApp::GetFontColorPage() { return ::GetFontColorPage(); }
-
-void CStrandworkApp::OnFileOpen()
-{
-    CEditFileOpenDlg dialog(true, {}, {},
-                            ui::OFN_ALLOWMULTISELECT | ui::OFN_FILEMUSTEXIST | ui::OFN_PATHMUSTEXIST,
-                            QStringLiteral("Všechny soubory (*.*)|*.*|"), GetMainWnd());
-    if (dialog.DoModal() != ui::IDOK)
-        return;
-    const int oldEncoding = GetEdtDefaultEncoding();
-    const bool oldForce = GetEdtForceUnicode();
-    const int codePage = dialog.GetCodePage();
-    if (codePage == 13) {  // "Unicode"
-        SetEdtDefaultEncoding(-1);
-        SetEdtForceUnicode(true);
-    } else {
-        SetEdtDefaultEncoding(codePage);
-        SetEdtForceUnicode(false);
-    }
-    const bool readOnly = dialog.GetReadOnly();
-    for (const QString& path : dialog.GetSelectedPaths()) {
-        ui::Document* doc = OpenDocumentWithTemplate(path, dialog.GetOpenAs());
-        if (!doc || !readOnly)
-            continue;
-        if (auto* text = qobject_cast<CStructuredTextDoc*>(doc))
-            text->SetReadOnly(true);
-        else if (auto* bin = qobject_cast<CBinDoc*>(doc))
-            bin->SetReadOnly(true);
-    }
-    SetEdtDefaultEncoding(oldEncoding);
-    SetEdtForceUnicode(oldForce);
-}
 
 std::unique_ptr<PlcCommandDialog> CStrandworkApp::CreatePlcCommandDialog()
 {

@@ -4,6 +4,7 @@
 // options record, PLC views, message pumping).  See docs/application.md.
 
 #include "core/app/AppCommandLineInfo.h"
+#include "core/app/AppCommandRules.h"
 #include "core/app/CrashReporter.h"
 #include "core/app/RecentProjectList.h"
 #include "core/project/ProjectHost.h"
@@ -14,6 +15,7 @@
 
 #include <memory>
 
+class CAppWorkspaceDocuments;
 class CFontColorPage;
 class CMainFrame;
 class COutputCtrl;
@@ -88,7 +90,8 @@ public:
     const core::AppSettings& GetAppSettings() override;
     bool PumpMessages() override { return ui::Application::PumpMessages(); }
     QString GetProgramFolder() override;
-    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return nullptr; }
+    // The documents of the workspace file, once the templates exist.
+    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override;
     bool ShowPlcSourceLine(const QString& path, int line) override;
     QString GetHelpPath(int index) override;
     // The wait dialog of the PLC requests, constructed without a parent.
@@ -149,9 +152,44 @@ public:
     void OnTransferCassetteSoftware();
     void OnTransferCompilerFiles();
     bool OnOpenRecentFile(uint32_t id);
-    // File > Open (interim): the file-open dialog with preview, then each
+    // File > Open: the file-open dialog with preview, then each
     // chosen file with its code page, open-as choice and read-only box.
     void OnFileOpen();
+
+    // The commands of the File, Project, PLC and Debug menus
+    // (AppCommands.cpp; docs/application.md).  Each does nothing when its
+    // update rule says disabled.
+    void OnFileNew();
+    void OnFilePrintSetup();
+    void OnProjectOpen();
+    void OnProjectNewSourceFile();
+    void OnProjectNewHeaderFile();
+    void OnProjectNewSupportFile();
+    void OnProjectAddSourceFile();
+    void OnProjectAddHeaderFile();
+    void OnProjectAddSupportFile();
+    void OnProjectBuild();
+    void OnProjectBuildIfChanged();
+    void OnProjectStopBuild();
+    void OnProjectClean();
+    void OnPlcStatus();
+    void OnPlcInfo();
+    void OnPlcReset();
+    void OnPlcSleep();
+    void OnPlcWake();
+    void OnPlcRun();
+    void OnPlcStop();
+    void OnPlcStep();
+    void OnPlcBreak();
+    void OnPlcBackupData();
+    void OnDebugClearAllBreakpoints();
+    void OnViewMechanisms();
+    void OnViewVariable();
+    void OnDebugGoToCurrentLine();
+    // The project state the commands' rules read.
+    AppCommandState CommandState() const;
+    // Whether the rule of id enables it now.
+    bool CommandEnabled(uint32_t id) const;
 
     const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }
     // The parameters InitInstance parses instead of the process's own
@@ -171,6 +209,9 @@ public:
 private:
     class UnattendedOutput;
     void MapTransferCommands();
+    void MapAppCommands();
+    void AddProjectFile(uint32_t id);
+    void RunPlcCommand(uint32_t id);
     void LoadStdProfileSettings(int count);
     void LoadEditorSettings();
     void CreateTemplates();
@@ -193,6 +234,7 @@ private:
     bool m_unattended = false;
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;
     int m_exitStatus = 0;
+    std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;
 };
 
 // The application's open project (null when none).

@@ -365,6 +365,11 @@ public:
     // open; shows the failure message when no template takes it.
     Document* OpenDocumentFile(const QString& path, int templateIndex = -1, bool addToRecent = true);
     std::vector<Document*> Documents() const;
+    // The new-document command: with one template a new document of it;
+    // with several the choice of dialog 4680 (the templates that have a
+    // file-new name, in template order), then a new document of the chosen
+    // template.  Cancel does nothing.
+    void OnFileNew(QWidget* parent);
     // Asks every modified document; false when one of them refuses.
     bool SaveAllModified();
     // Closes all documents; stops at the first that refuses to close.

@@ -79,7 +79,6 @@ bool PromptFileName(QWidget* owner, QString& path, const QString& start, const Q
     QStringList texts = filters;
     texts.append(LoadResString(IDS_ALL_FILES_FILTER));
     QStringList qtFilters;
-    QString selected;
     for (const QString& text : texts) {
         QStringList patterns = FilterPatterns(text);
         if (patterns.isEmpty())
@@ -89,14 +88,10 @@ bool PromptFileName(QWidget* owner, QString& path, const QString& start, const Q
             noCase.append(NoCasePattern(p));
         const QString f = text + QStringLiteral(" (") + noCase.join(QLatin1Char(' ')) + QLatin1Char(')');
         qtFilters.append(f);
-        if (selected.isEmpty() && !pattern.isEmpty() && patterns.contains(pattern, Qt::CaseInsensitive))
-            selected = f;
     }
     dlg.setNameFilters(qtFilters);
-    if (pattern == QLatin1String("*.*") || selected.isEmpty())
-        selected = qtFilters.last();
-    if (!pattern.isEmpty())
-        dlg.selectNameFilter(selected);
+    // "*.*" selects all files, any other pattern the first filter.
+    dlg.selectNameFilter(pattern == QLatin1String("*.*") ? qtFilters.last() : qtFilters.first());
 
     const QFileInfo info(start);
     if (info.isDir()) {

@@ -36,8 +36,8 @@ constexpr unsigned IDS_ALL_FILES_FILTER = 61442; // "Všechny soubory (*.*)"
 // filters are texts of the form "Popis (*.ext)" (a template's FileFilter),
 // followed by "Všechny soubory (*.*)"; the texts are shown as they are and
 // their patterns match without regard to case, "*.*" every name.  The
-// dialog starts at start (a folder, or a file that it selects), with the
-// filter of pattern selected ("*.*": all files).  mustExist: the file must
+// dialog starts at start (a folder, or a file that it selects), with all
+// files selected for the pattern "*.*" and the first filter otherwise.  mustExist: the file must
 // exist; otherwise any name in an existing folder.  path gets the chosen
 // native path; false on Cancel.
 bool PromptFileName(QWidget* owner, QString& path, const QString& start, const QStringList& filters,
