@@ -19,6 +19,7 @@
 #include "plcviews/WatchView.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
+#include "uilib/KVTDocking.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
@@ -341,6 +342,11 @@ void CMainFrame::DefaultLayout()
         bar->SetVertSize(QSize(200, 200));
         bar->SetFloatSize(QSize(500, 200));
     }
+    // The bars that go beside a neighbour leave their rows first, so that
+    // a second run finds the same rows as the first.
+    for (ui::ControlBar* bar : std::initializer_list<ui::ControlBar*>{m_debugBar, m_debugBarWnd})
+        if (CKVTToolDockBar* site = bar ? Helper().SiteOf(bar) : nullptr)
+            site->RemoveBar(bar);
     if (CKVTMenuBar* menuBar = GetMenuBar())
         DockControlBar(menuBar, ui::DOCKBAR_TOP);
     if (m_mainBar)
