@@ -550,7 +550,11 @@ bool CMainFrame::OnShowPopupMenu(CKVTPopupMenu* popup)
 void CMainFrame::OnPopupMenuClosed(CKVTPopupMenu* popup)
 {
     CKVTMDIFrameWnd::OnPopupMenuClosed(popup);
-    m_inMenuLoop = Helper().OpenPopup() != nullptr;
+    // Still in the loop while another popup of the chain stays open.
+    bool open = false;
+    for (CKVTPopupMenu* p = CKVTPopupMenu::ActivePopup(); p && !open; p = p->GetParentPopup())
+        open = p != popup;
+    m_inMenuLoop = open;
 }
 
 // --- the status bar ---------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "mainwnd/MainFrame.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"
+#include "platform/ui/StatusBar.h"
 #include "uilib/KVTToolBar.h"
 
 #include <QApplication>
@@ -68,6 +69,10 @@ static void BM_IdleUpdatePass(benchmark::State& state)
     frame->show();
     frame->ShowControlBar(frame->ConInfoBar(), true, false);
     QApplication::processEvents();
+    // Everything that updates is shown.
+    if (!frame->isVisible() || !frame->GetMainToolBar()->isVisible() || !frame->GetStatusBar()->isVisible() ||
+        !frame->ConInfoBar()->isVisible())
+        state.SkipWithError("the frame is not shown");
     for (auto _ : state)
         ui::IdleUpdater::Instance().RunPass();
     w.app->SetMainWnd(nullptr);

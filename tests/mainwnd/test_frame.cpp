@@ -16,6 +16,8 @@
 #include "tests/support/ui/UiTest.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTFrameHelper.h"
+#include "uilib/KVTPopupMenu.h"
+#include "platform/ui/Menu.h"
 #include "uilib/KVTToolbarCustomize.h"
 
 #include <QApplication>
@@ -304,6 +306,18 @@ TEST_F(Frame, FlashingFromAnotherThreadNeverBlocksAndTheSheetClosesFirst)
     worker.join(); // returns at once, whatever the focus
     QApplication::processEvents();
     f->FlashUntilFocus();
+
+    // In the menu loop while a popup of the frame is open.
+    EXPECT_FALSE(f->IsInMenuLoop());
+    auto* menu = new ui::Menu;
+    menu->AppendItem(33870, QStringLiteral("&Projekt"));
+    auto* popup = new CKVTPopupMenu;
+    ASSERT_TRUE(popup->Create(f, 100, 100, menu));
+    QApplication::processEvents();
+    EXPECT_TRUE(f->IsInMenuLoop());
+    popup->CloseChain();
+    QApplication::processEvents();
+    EXPECT_FALSE(f->IsInMenuLoop());
 
     // The customisation sheet is closed before the workspace is saved.
     ui::SendCommand(33910);
