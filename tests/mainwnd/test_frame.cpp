@@ -327,3 +327,27 @@ TEST_F(Frame, FlashingFromAnotherThreadNeverBlocksAndTheSheetClosesFirst)
     EXPECT_EQ(CKVTFrameHelper::CustomizeSheet(), nullptr);
     EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
 }
+
+TEST_F(Frame, TheNextStartFindsTheBarsWhereTheyWereLeft)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->show();
+    ui::SendCommand(33871); // the debug toolbar hidden
+    ui::SendCommand(33874); // the connection bar shown
+    f->DockControlBar(f->ConInfoBar(), ui::DOCKBAR_RIGHT);
+    ASSERT_TRUE(f->close());
+    app.reset();
+    EXPECT_NE(sys::Profile::GetInt(u"KVTWorkspace\\ControlBars-Summary", u"Bars", 0), 0);
+
+    app = std::make_unique<CStrandworkApp>();
+    app->SetArguments({QString::fromStdString(dir / "a.txt")});
+    ASSERT_TRUE(app->InitInstance());
+    QApplication::processEvents();
+    f = frame();
+    EXPECT_FALSE(f->GetDebugToolBar()->IsVisible());
+    EXPECT_TRUE(f->ConInfoBar()->IsVisible());
+    EXPECT_EQ(f->ConInfoBar()->GetDockSiteId(), uint32_t(ui::DOCKBAR_RIGHT));
+    EXPECT_EQ(Where(f->ExplorerBar()).first, uint32_t(ui::DOCKBAR_LEFT));
+    EXPECT_EQ(Where(f->GetMainToolBar()).first, uint32_t(ui::DOCKBAR_TOP));
+}
