@@ -213,15 +213,8 @@ void CMechanismsDlg::OnWatchSelected()
         if (!m_doc->Link().AddWatchMech(LinkHandle(), 0, m->selector, m->address, 0))
             refused = true;
     }
-    if (!changed)
-        return;
-    m_doc->SetModifiedFlag(true);
-    // One request for the whole action.
-    if (!SendPeriodAndCommit())
-        refused = true;
-    UpdateRows();
-    if (refused)
-        Error(LoadResString(IDS_WATCH_REFUSED));
+    if (changed)
+        FinishWatchChange(refused);
 }
 
 void CMechanismsDlg::OnUnwatchSelected()
@@ -246,8 +239,14 @@ void CMechanismsDlg::OnUnwatchSelected()
         if (!m_doc->Link().RemoveWatchMech(LinkHandle(), 0, m->selector, m->address, 0))
             refused = true;
     }
-    if (!changed)
-        return;
+    if (changed)
+        FinishWatchChange(refused);
+}
+
+// After a watch or unwatch: the project is modified, one request sets the
+// period and commits the whole action, and the rows show the new state.
+void CMechanismsDlg::FinishWatchChange(bool refused)
+{
     m_doc->SetModifiedFlag(true);
     if (!SendPeriodAndCommit())
         refused = true;

@@ -84,6 +84,7 @@ private:
     std::vector<int> SelectedRows() const;
     void SetSelected(bool run);
     // Sets the period and commits the mechanism list; false when refused.
+    void FinishWatchChange(bool refused);
     bool SendPeriodAndCommit();
     void Error(const QString& text);
 

@@ -1,5 +1,7 @@
 #include "plcviews/WatchLogic.h"
 
+#include "plcviews/PlcViewLogic.h"
+
 #include "platform/sys/Format.h"
 #include "res/text/TextTable.h"
 
@@ -21,7 +23,16 @@ constexpr unsigned IDS_BYTE = 4432;          // 4432 Byte, 4433 Word, 4434 DWord
 constexpr unsigned IDS_QWORD = 4448;
 constexpr unsigned IDS_REAL = 4449;
 
-enum : uint32_t { kByte, kWord, kDWord, kQWord, kReal, kMechanism, kBit, kOffset, kConstant };
+// The map's symbol types.
+using plcview::kBit;
+using plcview::kByte;
+using plcview::kConstant;
+using plcview::kDWord;
+using plcview::kMechanism;
+using plcview::kOffset;
+using plcview::kQWord;
+using plcview::kReal;
+using plcview::kWord;
 
 uint64_t Raw(const std::array<uint8_t, 8>& b, int n)
 {
@@ -94,22 +105,8 @@ void Put16(std::vector<uint8_t>& r, uint16_t v)
 
 uint32_t WatchSize(uint32_t type)
 {
-    switch (type) {
-    case kByte:
-    case kBit:
-        return 1;
-    case kWord:
-        return 2;
-    case kDWord:
-        return 4;
-    case kQWord:
-    case kReal:
-        return 8;
-    case kMechanism:
-        return 5;
-    default:
-        return 0;
-    }
+    // A mechanism's state is five bytes; the rest read as the PLC view does.
+    return type == kMechanism ? 5 : plcview::TypeSize(type);
 }
 
 std::u16string TypeName(uint32_t type)

@@ -5,6 +5,7 @@
 #include "core/build/BuildRunner.h"
 #include "core/build/BuildStrings.h"
 #include "core/build/MakeKnf.h"
+#include "core/project/DocCommon.h"
 #include "core/project/QtText.h"
 #include "core/project/StrandworkDoc.h"
 #include "platform/sys/CodePage.h"
@@ -32,22 +33,11 @@ namespace {
 using projtext::Q;
 using projtext::U16;
 
-std::u16string Str(unsigned id)
-{
-    return LoadResString(id).toStdU16String();
-}
-
-OutputSink* Sink()
-{
-    ProjectHost* host = GetProjectHost();
-    return host ? host->GetOutputCtrl() : nullptr;
-}
-
-void Out(const std::u16string& text)
-{
-    if (OutputSink* sink = Sink())
-        sink->AppendText(text);
-}
+using projtext::MakeFolders;
+using projtext::Native;
+using projtext::Out;
+using projtext::Sink;
+using projtext::Str;
 
 const AppSettings& Settings()
 {
@@ -62,37 +52,10 @@ bool SaveAll()
     return !host || host->OnFileSaveAll();
 }
 
-std::string NativeOr(const std::u16string& path)
-{
-    if (auto n = sys::WinPath::ToNative(path))
-        return *n;
-    return {};
-}
-
-// Creates a folder with its missing parents; true when it is a folder now.
-bool MakeFolders(const std::string& native)
-{
-    if (native.empty())
-        return false;
-    if (sys::IsDirectory(native))
-        return true;
-    std::string partial;
-    size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = native.find('/', pos + 1);
-        partial = native.substr(0, pos);
-        if (partial.empty() || sys::IsDirectory(partial))
-            continue;
-        if (::mkdir(partial.c_str(), 0777) < 0 && errno != EEXIST)
-            return false;
-    }
-    // An existing file of that name is no folder.
-    return sys::IsDirectory(native);
-}
 
 std::optional<sys::FileTime> WriteTime(const std::u16string& path)
 {
-    const std::string native = NativeOr(path);
+    const std::string native = Native(path);
     if (native.empty() || !sys::IsRegularFile(native))
         return std::nullopt;
     return sys::GetFileWriteTime(native);
@@ -154,7 +117,7 @@ bool CStrandworkDoc::BuildPlc()
         Out(sys::Format(Str(IDS_BUILD_OUTPUT_DIR_INVALID), m_data.PathOutput));
         return fail();
     }
-    if (!MakeFolders(NativeOr(*output))) {
+    if (!MakeFolders(Native(*output))) {
         Out(sys::Format(Str(IDS_BUILD_OUTPUT_DIR_FAILED), *output));
         return fail();
     }
@@ -163,7 +126,7 @@ bool CStrandworkDoc::BuildPlc()
         Out(sys::Format(Str(IDS_BUILD_TEMP_DIR_INVALID), m_data.PathTemp));
         return fail();
     }
-    if (!MakeFolders(NativeOr(*temp))) {
+    if (!MakeFolders(Native(*temp))) {
         Out(sys::Format(Str(IDS_BUILD_TEMP_DIR_FAILED), *temp));
         return fail();
     }
@@ -178,7 +141,7 @@ bool CStrandworkDoc::BuildPlc()
 
     std::u16string compiler = CompilerFolder(m_data, Settings());
     sys::WinPath::Append(compiler, u"System");
-    if (!sys::IsDirectory(NativeOr(compiler))) {
+    if (!sys::IsDirectory(Native(compiler))) {
         Out(sys::Format(Str(IDS_BUILD_COMPILER_DIR_MISSING), compiler));
         return fail();
     }
@@ -282,7 +245,7 @@ bool CStrandworkDoc::CheckDependencies()
         return true;
 
     const std::u16string listPath = at(output, u"PLCBIN.txt");
-    const std::string native = NativeOr(listPath);
+    const std::string native = Native(listPath);
     const int fd = native.empty() ? -1 : ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -318,7 +281,7 @@ bool CStrandworkDoc::CheckDependencies()
     if (content.empty())
         return true;
     for (const std::u16string& name : ParsePlcBinNames(sys::AnsiToWide(content))) {
-        const std::string file = NativeOr(at(output, name));
+        const std::string file = Native(at(output, name));
         if (file.empty() || !sys::FileExists(file))
             return false;
     }
@@ -330,16 +293,16 @@ void CStrandworkDoc::CleanBuildOutput()
     if (m_building)
         return;
     const std::u16string projectFolder = U16(GetProjectDir());
-    const std::string projectNative = RealFolder(NativeOr(projectFolder));
+    const std::string projectNative = RealFolder(Native(projectFolder));
     const auto temp = sys::WinPath::Combine(projectFolder, m_data.PathTemp);
-    if (!temp || NativeOr(*temp).empty() ||
-        IsProjectFolderOrAbove(RealFolder(NativeOr(*temp)), projectNative)) {
+    if (!temp || Native(*temp).empty() ||
+        IsProjectFolderOrAbove(RealFolder(Native(*temp)), projectNative)) {
         Out(sys::Format(Str(IDS_CLEAN_TEMP_INVALID), m_data.PathTemp));
         return;
     }
     const auto output = sys::WinPath::Combine(projectFolder, m_data.PathOutput);
-    if (!output || NativeOr(*output).empty() ||
-        IsProjectFolderOrAbove(RealFolder(NativeOr(*output)), projectNative)) {
+    if (!output || Native(*output).empty() ||
+        IsProjectFolderOrAbove(RealFolder(Native(*output)), projectNative)) {
         Out(sys::Format(Str(IDS_CLEAN_OUTPUT_INVALID), m_data.PathOutput));
         return;
     }
@@ -347,7 +310,7 @@ void CStrandworkDoc::CleanBuildOutput()
                    ui::MB_YESNO | ui::MB_ICONQUESTION) != ui::IDYES)
         return;
     for (const std::u16string& folder : {*temp, *output}) {
-        const std::string native = NativeOr(folder);
+        const std::string native = Native(folder);
         DIR* d = ::opendir(native.c_str());
         if (!d)
             continue;
@@ -369,7 +332,7 @@ void CStrandworkDoc::UpdateToNewestCompilerVersion()
 {
     const AppSettings& app = Settings();
     const std::u16string& base = m_data.PathTarvane.empty() ? app.PathTarvane : m_data.PathTarvane;
-    const std::vector<std::u16string> folders = ListSubfolders(NativeOr(base));
+    const std::vector<std::u16string> folders = ListSubfolders(Native(base));
     if (IsHaldorTarget(m_data)) {
         const auto v = NewestPelmarVersion(folders, m_data.PelmarVer);
         if (!v)

@@ -4,6 +4,7 @@
 // and the support files.  See docs/transfers.md.
 #include "core/build/BuildChecks.h"
 #include "core/build/MakeKnf.h"
+#include "core/project/DocCommon.h"
 #include "core/project/QtText.h"
 #include "core/project/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
@@ -35,22 +36,11 @@ namespace {
 using projtext::Q;
 using projtext::U16;
 
-std::u16string Str(unsigned id)
-{
-    return LoadResString(id).toStdU16String();
-}
-
-OutputSink* Sink()
-{
-    ProjectHost* host = GetProjectHost();
-    return host ? host->GetOutputCtrl() : nullptr;
-}
-
-void Out(std::u16string_view text)
-{
-    if (OutputSink* sink = Sink())
-        sink->AppendText(text);
-}
+using projtext::MakeFolders;
+using projtext::Native;
+using projtext::Out;
+using projtext::Sink;
+using projtext::Str;
 
 // The engine's error lines go to the output window, so that every failing
 // file is named.
@@ -121,23 +111,6 @@ std::u16string Shown(const std::string& native)
     return sys::Utf8ToUtf16Lenient(native);
 }
 
-// The native form of a path ("" when it has none).
-std::string Native(const std::u16string& path)
-{
-    if (auto n = sys::WinPath::ToNative(path))
-        return *n;
-    return {};
-}
-
-// Creates a folder with its missing parents; true when it is a folder now.
-bool MakeFolders(const std::string& native)
-{
-    if (native.empty())
-        return false;
-    std::error_code ec;
-    std::filesystem::create_directories(native, ec);
-    return sys::IsDirectory(native);
-}
 
 bool RemoveTree(const std::string& native)
 {
