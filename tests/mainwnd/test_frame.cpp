@@ -1,8 +1,9 @@
 // The main frame in the started application: creation and the default
 // layout, the two pane layouts, the bar commands, the language, the stored
 // placement, full screen, attaching a project with its rollback, the
-// connection watch on a closed link, flashing from another thread and the
-// closing order.
+// connection watch on a closed link and on a link to the simulator,
+// flashing from another thread, the menu loop, the closing order and the
+// next start.
 #include "core/app/StrandworkApp.h"
 #include "core/project/StrandworkDoc.h"
 #include "link/ui/ConnectionErrorDlg.h"
@@ -19,6 +20,12 @@
 #include "uilib/KVTPopupMenu.h"
 #include "platform/ui/Menu.h"
 #include "uilib/KVTToolbarCustomize.h"
+#include "link/linkobj/olnk_link.h"
+#include "platform/sys/CodePage.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/platform/PtyPair.h"
+#include "tools/cssim/cssim.h"
+#include "platform/ui/Messages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -350,4 +357,61 @@ TEST_F(Frame, TheNextStartFindsTheBarsWhereTheyWereLeft)
     EXPECT_EQ(f->ConInfoBar()->GetDockSiteId(), uint32_t(ui::DOCKBAR_RIGHT));
     EXPECT_EQ(Where(f->ExplorerBar()).first, uint32_t(ui::DOCKBAR_LEFT));
     EXPECT_EQ(Where(f->GetMainToolBar()).first, uint32_t(ui::DOCKBAR_TOP));
+}
+
+TEST_F(Frame, TheWatchOfAProjectLinkedToTheSimulator)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->show();
+    cssim::Config cfg;
+    const uint16_t ours = testsupport::PickFreeUdpPort();
+    cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+    cfg.peerPort = ours;
+    cssim::Simulator sim(cfg);
+    ASSERT_TRUE(sim.start());
+    sim.plc().setFlags(0x06);
+    {
+        CStrandworkDoc doc;
+        ASSERT_TRUE(f->AttachProject(&doc));
+        COlnkLink& link = doc.Link();
+        const std::string conn = testsupport::UdpLoopbackConn(ours, sim.publicPort());
+        ASSERT_EQ(link.Open(333, sys::Utf8ToUtf16Lenient(conn).c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            ASSERT_EQ(link.InitInterface(id), 1);
+        ASSERT_EQ(link.Start(), 1);
+        ASSERT_TRUE(WaitFor([&] { return link.IsEstablished(); }, 20000, "the link established"));
+        ui::StatusBar* status = f->GetStatusBar();
+        const int pane = status->CommandToIndex(0xE707);
+        // The first tick samples; an idle link then shows its icon.
+        f->OnTimerTick();
+        EXPECT_FALSE(status->HasPaneIcon(pane));
+        for (int i = 0; i < 4 && !status->HasPaneIcon(pane); ++i) {
+            PumpEvents(600);
+            f->OnTimerTick();
+        }
+        EXPECT_TRUE(status->HasPaneIcon(pane));
+        EXPECT_TRUE(!f->ConnectionErrorDlg()->Window() || !f->ConnectionErrorDlg()->Window()->isVisible());
+        // The PLC pane once the link holds a status.
+        auto* pl = static_cast<IOlnkPL*>(link.Query(OLNK_IID_PL));
+        ASSERT_NE(pl, nullptr);
+        QObject target;
+        const auto h = ui::RegisterMessageTarget(&target, [](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
+            return intptr_t(0);
+        });
+        EXPECT_EQ(pl->GetStatus(h, 0), 1);
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                PlcStatusRecord rec{};
+                return link.GetLastStatus(&rec) && rec.length >= 10;
+            },
+            10000, "a status"));
+        ui::IdleUpdater::Instance().RunPass();
+        EXPECT_EQ(status->GetPaneText(status->CommandToIndex(0xE708)), QStringLiteral("PLC: běží"));
+        ui::UnregisterMessageTarget(h);
+        EXPECT_TRUE(f->DetachProject());
+        EXPECT_FALSE(status->HasPaneIcon(pane));
+        link.Close();
+    }
+    PumpEvents(20);
 }
