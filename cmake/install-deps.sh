@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth poppler-utils fonts-dejavu-core fonts-liberation tzdata
-  libhunspell-dev hunspell-cs hunspell-en-us
+  libhunspell-dev hunspell-cs hunspell-en-us libx11-dev
 )
 
 # --list prints the list, one package a line, and installs nothing.

@@ -1,105 +1,63 @@
 #include "mainwnd/MainFrame.h"
 
 #include "core/project/ProjectHost.h"
+#include "core/project/StrandworkDoc.h"
+#include "link/ui/ConnectionErrorDlg.h"
+#include "mainwnd/AppBar.h"
+#include "mainwnd/MainFrameHost.h"
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
-#include "platform/ui/Dialog.h"
+#include "platform/ui/Help.h"
+#include "platform/ui/LockKeys.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
 #include "plcviews/HexEditView.h"
 #include "plcviews/PLCDoc.h"
 #include "plcviews/WatchView.h"
+#include "res/Resources.h"
 #include "res/StringTable.h"
+#include "uilib/KVTDocking.h"
 #include "uilib/KVTMenuBar.h"
+#include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
+#include "uilib/KVTToolbarCustomize.h"
+#include "uilib/KVTToolbarImageList.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
+#include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMetaObject>
 #include <QMimeData>
+#include <QScreen>
+#include <QThread>
 #include <QUrl>
-#include <QVBoxLayout>
 
 namespace {
 const char16_t kOptions[] = u"Options";
+const char16_t kAppWindow[] = u"AppWindow";
 const QString kFormats = QStringLiteral("Formats");
 const QString kOutputCategory = QStringLiteral("OutputWindow");
+const QString kWatchCategory = QStringLiteral("WatchWindow");
+constexpr unsigned IDS_CUSTOMIZE = 4027;        // "Vlastní..."
+constexpr unsigned IDS_MAIN_TOOLBAR = 4028;     // "Hlavní"
+constexpr unsigned IDS_DEBUG_TOOLBAR = 4029;    // "Ladění"
 constexpr unsigned IDS_OUTPUT_WINDOW = 4037;    // "Okno výstupu"
 constexpr unsigned IDS_WATCH_WINDOW = 4038;     // "Okno sledování proměnných"
 constexpr unsigned IDS_BINARY_WINDOW = 4040;    // "Binární souobry"
-constexpr uint32_t ID_NEXT_ERROR = 33875;
-constexpr uint32_t ID_PREV_ERROR = 33876;
-constexpr uint32_t ID_OPTIONS = 33911;
-constexpr uint32_t ID_CLEAR_OUTPUT = 34023;
-constexpr uint32_t kOutputCtrlId = 0xE81E;
-
-// The plain row of toolbars above the MDI area: the bars stand side by side
-// at their own size and wrap to a new line when the window is too narrow.
-class ToolBarRow : public QWidget
-{
-public:
-    explicit ToolBarRow(QWidget* parent) : QWidget(parent)
-    {
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    }
-    void Add(QWidget* bar)
-    {
-        m_bars.push_back(bar);
-        Arrange();
-    }
-    QSize sizeHint() const override { return QSize(Place(QWIDGETSIZE_MAX, false).width(), Place(width(), false).height()); }
-    QSize minimumSizeHint() const override { return QSize(0, Place(width(), false).height()); }
-
-protected:
-    void resizeEvent(QResizeEvent*) override { Arrange(); }
-    bool event(QEvent* e) override
-    {
-        if (e->type() == QEvent::LayoutRequest) {
-            Arrange();
-            updateGeometry();
-        }
-        return QWidget::event(e);
-    }
-
-private:
-    void Arrange()
-    {
-        const int h = Place(width(), true).height();
-        if (h != height())
-            updateGeometry();
-    }
-    // Lays the bars out in lines of the given width; the size taken.
-    QSize Place(int available, bool apply) const
-    {
-        int x = 0, y = 0, line = 0, widest = 0;
-        for (QWidget* bar : m_bars) {
-            if (bar->isHidden())
-                continue;
-            const QSize s = bar->sizeHint();
-            if (x > 0 && x + s.width() > available) {
-                x = 0;
-                y += line;
-                line = 0;
-            }
-            if (apply)
-                const_cast<QWidget*>(bar)->setGeometry(x, y, s.width(), s.height());
-            x += s.width();
-            widest = std::max(widest, x);
-            line = std::max(line, s.height());
-        }
-        return QSize(widest, y + line);
-    }
-    std::vector<QWidget*> m_bars;
-};
+constexpr unsigned IDS_WARNING = 4041;          // "Upozornění"
+constexpr unsigned IDS_LANGUAGE_QUESTION = 4042;
+constexpr unsigned IDS_LANGUAGE_NEXT_START = 4043;
+constexpr uint32_t kBarStyleWord = 0x10034;
+constexpr uint32_t kTooltipsFlybyDynamic = 0x34;
 
 std::u16string ProgramParent()
 {
@@ -110,69 +68,421 @@ std::u16string ProgramParent()
         p += QLatin1Char('/');
     return p.toStdU16String();
 }
+
+QIcon Icon(int id) { return QIcon(res::Path(QStringLiteral("icons/%1.svg").arg(id))); }
+
+// The part of r that lies on the screen showing most of it; empty when r
+// lies on none.
+QRect ClipToScreens(const QRect& r)
+{
+    QRect best;
+    for (QScreen* s : QGuiApplication::screens()) {
+        const QRect part = r.intersected(s->availableGeometry());
+        if (part.width() * part.height() > best.width() * best.height())
+            best = part;
+    }
+    return best;
+}
+
+// The texts of the view menu's bar commands, for the toolbar context menu.
+QString ViewMenuText(uint32_t id)
+{
+    switch (id) {
+    case CMainFrame::ID_VIEW_EXPLORER:
+        return QStringLiteral("&Projekt");
+    case CMainFrame::ID_VIEW_OUTPUT:
+        return QStringLiteral("Okno &výstupu");
+    case CMainFrame::ID_VIEW_WATCH:
+        return QStringLiteral("Okno Sl&edování");
+    case CMainFrame::ID_VIEW_CONINFO:
+        return QStringLiteral("&Sledování sp&ojení");
+    default:
+        return {};
+    }
+}
 } // namespace
 
-CMainFrame::CMainFrame() : m_fontColors(new CFontColorPage)
+const std::vector<uint32_t> CMainFrame::kNormalIndicators = {0, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL,
+                                                             ID_INDICATOR_PLC, ID_INDICATOR_LINK};
+const std::vector<uint32_t> CMainFrame::kEditorIndicators = {
+    0, ID_INDICATOR_POS, ID_INDICATOR_OVR, ID_INDICATOR_READONLY, ID_INDICATOR_CAPS, ID_INDICATOR_NUM,
+    ID_INDICATOR_SCRL, ID_INDICATOR_PLC, ID_INDICATOR_LINK};
+
+CMainFrame::CMainFrame()
+    : m_fontColors(new CFontColorPage), m_connError(std::make_unique<linkui::CConnectionErrorDlg>()),
+      m_userImages(std::make_unique<CKVTToolbarImageList>())
 {
+    setObjectName(QStringLiteral("MainFrame"));
     SetFontColorPage(m_fontColors);
-    RegisterFontCategories();
-    m_fontColors->LoadSettings(kFormats);
+    m_settings.SetDefaults(ProgramParent());
     setAcceptDrops(true);
-    LoadSettings();
-    MapCommand(ID_NEXT_ERROR, [this] {
-        if (m_output)
-            ShowTagMessage(m_output->NextTag());
-    });
-    MapCommand(ID_PREV_ERROR, [this] {
-        if (m_output)
-            ShowTagMessage(m_output->PrevTag());
-    });
-    auto hasTags = [this](ui::CmdUI& cmd) { cmd.Enable(m_output && m_output->HasTags()); };
-    MapUpdate(ID_NEXT_ERROR, hasTags);
-    MapUpdate(ID_PREV_ERROR, hasTags);
-    MapCommand(ID_CLEAR_OUTPUT, [this] {
-        if (m_output)
-            m_output->ClearAll();
-    });
-    MapUpdate(ID_CLEAR_OUTPUT, [this](ui::CmdUI& cmd) { cmd.Enable(m_output != nullptr); });
-    MapCommand(ID_OPTIONS, [this] { OnOptions(); });
+    setWindowIcon(Icon(128));
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, [this] { OnTimerTick(); });
+    MapFrameCommands();
     connect(MdiArea(), &QMdiArea::subWindowActivated, this, [this] { UpdateFrameTitle(); });
     UpdateFrameTitle();
-    resize(1024, 700);
+    // Without a stored placement: 80 % of the primary screen, centred.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        const QSize size(avail.width() * 8 / 10, avail.height() * 8 / 10);
+        setGeometry(QRect(avail.topLeft() + QPoint((avail.width() - size.width()) / 2,
+                                                   (avail.height() - size.height()) / 2),
+                          size));
+    } else {
+        resize(1024, 700);
+    }
 }
 
 CMainFrame::~CMainFrame()
 {
+    m_timer.stop();
+    if (m_fullScreenBar)
+        delete m_fullScreenBar.data();
     // The windows that listen to the registry go first, then the registry.
     const auto frames = MdiArea()->subWindowList();
     for (QMdiSubWindow* f : frames)
         delete f;
-    delete m_output.data();
-    delete m_outputBar;
+    for (CAppBar* bar : AppBars())
+        delete bar;
+    m_connError.reset();
+    if (CKVTToolBar::GetUserImages() == m_userImages.get())
+        CKVTToolBar::SetUserImages(nullptr);
     if (::GetFontColorPage() == m_fontColors)
         SetFontColorPage(nullptr);
     delete m_fontColors;
 }
 
+std::vector<CAppBar*> CMainFrame::AppBars() const
+{
+    std::vector<CAppBar*> out;
+    for (CAppBar* b : std::initializer_list<CAppBar*>{m_explorerBar, m_debugBarWnd, m_outputBar, m_conInfoBar})
+        if (b)
+            out.push_back(b);
+    return out;
+}
+
+COutputCtrl* CMainFrame::GetOutputCtrl() const { return m_outputBar ? m_outputBar->Output() : nullptr; }
+
 void CMainFrame::RegisterFontCategories()
 {
     COutputCtrl::RegisterFonts(kOutputCategory, LoadResString(IDS_OUTPUT_WINDOW), m_fontColors);
-    CKXPWatchView::RegisterFontItems(QStringLiteral("WatchWindow"), LoadResString(IDS_WATCH_WINDOW), m_fontColors);
+    CKXPWatchView::RegisterFontItems(kWatchCategory, LoadResString(IDS_WATCH_WINDOW), m_fontColors);
     CPLCView::RegisterFontItems(CStructuredTextView::kCategory, LoadResString(IDS_SOURCE_WINDOW), m_fontColors);
     CBinView::RegisterFontItems(CBinView::kCategory, LoadResString(IDS_BINARY_WINDOW), m_fontColors);
 }
 
-void CMainFrame::FlashUntilFocus()
+std::u16string CMainFrame::DefaultPathTarvane() { return ProgramParent() + u"Tarvane\\"; }
+std::u16string CMainFrame::DefaultPathTemplates() { return ProgramParent() + u"Templates\\"; }
+
+void CMainFrame::LoadSettings()
 {
-    if (!isActiveWindow())
-        QApplication::alert(this);
+    m_settings.SetDefaults(ProgramParent());
+    m_settings.Load(kOptions);
 }
 
-bool CMainFrame::event(QEvent* e)
+// --- creation ------------------------------------------------------------------------
+
+bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
 {
-    if (e->type() == QEvent::ApplicationPaletteChange)
-        RegisterFontCategories(); // only the defaults change
-    return ui::MainFrameBase::event(e);
+    if (!ui::Menu::Load(resourceId))
+        return false;
+    if (!CKVTMDIFrameWnd::LoadFrame(resourceId, style))
+        return false;
+    const int cmd = m_appWindowShowCmd >= 0 ? m_appWindowShowCmd : Helper().ShowCmdDecided();
+    if (cmd == 3)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    UpdateFrameTitle();
+    return true;
+}
+
+bool CMainFrame::PreCreateWindow(CreateStruct& cs)
+{
+    if (!CKVTMDIFrameWnd::PreCreateWindow(cs))
+        return false;
+    // "AppWindow" wins over the library's placement when all five are set.
+    const int show = sys::Profile::GetInt(kAppWindow, u"ShowCmd", -1);
+    const int left = sys::Profile::GetInt(kAppWindow, u"Left", -1);
+    const int top = sys::Profile::GetInt(kAppWindow, u"Top", -1);
+    const int right = sys::Profile::GetInt(kAppWindow, u"Right", -1);
+    const int bottom = sys::Profile::GetInt(kAppWindow, u"Bottom", -1);
+    if (show == -1 || left == -1 || top == -1 || right == -1 || bottom == -1)
+        return true;
+    const QRect clipped = ClipToScreens(QRect(left, top, right - left, bottom - top));
+    if (clipped.width() >= 100 && clipped.height() >= 100) {
+        cs.x = clipped.x();
+        cs.y = clipped.y();
+        cs.cx = clipped.width();
+        cs.cy = clipped.height();
+    }
+    // A minimised window opens shown.
+    m_appWindowShowCmd = show == 3 ? 3 : 1;
+    if (ui::Application* app = ui::Application::Instance())
+        app->m_nCmdShow = m_appWindowShowCmd;
+    return true;
+}
+
+int CMainFrame::OnCreate()
+{
+    // 1. The base frame.
+    if (CKVTMDIFrameWnd::OnCreate() == -1)
+        return -1;
+    // 2. Fonts and colours, the options.
+    RegisterFontCategories();
+    m_fontColors->LoadSettings(kFormats);
+    m_settings.Load(kOptions);
+    // 3. The status bar.
+    ui::StatusBar* status = CreateStatusBar(kNormalIndicators);
+    if (!status)
+        return -1;
+    status->setObjectName(QStringLiteral("StatusBar"));
+    m_editorIndicators = false;
+    // 4. Docking on all four sides.
+    EnableDocking(0xF000);
+    // The global toolbar options.
+    CKVTToolBar::LoadParameters(QString());
+    // 5. The menu bar.
+    auto* menuBar = new CKVTMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("MenuBar"));
+    if (!menuBar->Create(this, 0x50402808, ID_MENU_BAR)) {
+        delete menuBar;
+        return -1;
+    }
+    menuBar->SetBarStyle(menuBar->GetBarStyle() | kTooltipsFlybyDynamic);
+    menuBar->EnableDocking(ui::CBRS_ALIGN_TOP);
+    // 6. and 7. The toolbars.
+    auto makeToolBar = [this](uint32_t id, uint32_t resource, const QMargins& borders, unsigned title,
+                              const char* name) -> CKVTToolBar* {
+        auto* bar = new CKVTToolBar(this);
+        bar->setObjectName(QString::fromLatin1(name));
+        if (!bar->CreateEx(this, 0x830, 0x50402834, borders, id) || !bar->LoadToolBar(resource)) {
+            delete bar;
+            return nullptr;
+        }
+        bar->EnableDocking(ui::CBRS_ALIGN_ANY);
+        bar->EnableCustomizeButton(true, ID_VIEW_CUSTOMIZE, LoadResString(IDS_CUSTOMIZE));
+        bar->setWindowTitle(LoadResString(title));
+        return bar;
+    };
+    m_mainBar = makeToolBar(ID_MAIN_TOOLBAR, 1, QMargins(1, 1, 1, 1), IDS_MAIN_TOOLBAR, "MainToolBar");
+    if (!m_mainBar)
+        return -1;
+    m_debugBar = makeToolBar(ID_DEBUG_TOOLBAR, 1017, QMargins(0, 0, 0, 0), IDS_DEBUG_TOOLBAR, "DebugToolBar");
+    if (!m_debugBar)
+        return -1;
+    SetCustomizeCommand(ID_VIEW_CUSTOMIZE, LoadResString(IDS_CUSTOMIZE));
+    // 8. The docking bars.
+    auto explorer = new CProjectExplorerBar;
+    explorer->setObjectName(QStringLiteral("ExplorerBar"));
+    if (!explorer->CreateBar(this, kBarStyleWord, 0x80000000, ID_EXPLORER_BAR)) {
+        delete explorer;
+        return -1;
+    }
+    m_explorerBar = explorer;
+    auto debug = new CDebugBar;
+    debug->setObjectName(QStringLiteral("DebugBar"));
+    if (!debug->CreateBar(this, kBarStyleWord, 0x80000000, ID_DEBUG_BAR, m_fontColors, kWatchCategory)) {
+        delete debug;
+        return -1;
+    }
+    m_debugBarWnd = debug;
+    auto output = new COutputBar;
+    output->setObjectName(QStringLiteral("OutputBar"));
+    if (!output->CreateBar(this, kBarStyleWord, 0x8000E81E, ID_OUTPUT_BAR, m_fontColors, kOutputCategory)) {
+        delete output;
+        return -1;
+    }
+    m_outputBar = output;
+    auto conInfo = new CConInfoBar;
+    conInfo->setObjectName(QStringLiteral("ConInfoBar"));
+    if (!conInfo->CreateBar(this, kBarStyleWord, 0, ID_CONINFO_BAR)) {
+        delete conInfo;
+        return -1;
+    }
+    m_conInfoBar = conInfo;
+    for (CAppBar* bar : AppBars())
+        bar->SetDockable(true);
+    // 9. The default layout when the workspace keeps none; else the menu
+    // bar and the toolbars stand at the top until the workspace restores
+    // the stored layout.
+    if (sys::Profile::GetInt(u"KVTWorkspace\\ControlBars-Summary", u"Bars", 0) == 0) {
+        DefaultLayout();
+    } else {
+        DockControlBar(menuBar, ui::DOCKBAR_TOP);
+        DockControlBar(m_mainBar, ui::DOCKBAR_TOP);
+        DockControlBarLeftOf(m_debugBar, m_mainBar);
+    }
+    // 10. The images of the menu commands reach the shared images through
+    // a toolbar that lives only for that.
+    {
+        auto* temp = new CKVTToolBar(this);
+        if (temp->Create(this, 0x50402808, ID_TEMP_TOOLBAR))
+            temp->LoadToolBar(1019);
+        delete temp;
+    }
+    // 11. User toolbars.
+    InitUserToolbars(nullptr, ID_FIRST_USER_TOOLBAR, ID_LAST_USER_TOOLBAR);
+    // 12. The user images.
+    if (m_userImages->LoadUserImages(QStringLiteral("UsrImgs.bmp")))
+        CKVTToolBar::SetUserImages(m_userImages.get());
+    return 0;
+}
+
+void CMainFrame::DefaultLayout()
+{
+    if (m_explorerBar) {
+        m_explorerBar->SetHorzSize(QSize(200, 200));
+        m_explorerBar->SetVertSize(QSize(200, 500));
+        m_explorerBar->SetFloatSize(QSize(200, 500));
+    }
+    for (CSizingControlBar* bar : std::initializer_list<CSizingControlBar*>{m_outputBar, m_debugBarWnd}) {
+        if (!bar)
+            continue;
+        bar->SetHorzSize(QSize(500, 200));
+        bar->SetVertSize(QSize(200, 200));
+        bar->SetFloatSize(QSize(500, 200));
+    }
+    // The bars that go beside a neighbour leave their rows first, so that
+    // a second run finds the same rows as the first.
+    for (ui::ControlBar* bar : std::initializer_list<ui::ControlBar*>{m_debugBar, m_debugBarWnd})
+        if (CKVTToolDockBar* site = bar ? Helper().SiteOf(bar) : nullptr)
+            site->RemoveBar(bar);
+    if (CKVTMenuBar* menuBar = GetMenuBar())
+        DockControlBar(menuBar, ui::DOCKBAR_TOP);
+    if (m_mainBar)
+        DockControlBar(m_mainBar, ui::DOCKBAR_TOP);
+    if (m_explorerBar)
+        DockControlBar(m_explorerBar, ui::DOCKBAR_LEFT);
+    if (m_outputBar)
+        DockControlBar(m_outputBar, ui::DOCKBAR_BOTTOM);
+    RecalcLayout();
+    // Each lands beside its neighbour, in the same row.
+    if (m_debugBar && m_mainBar)
+        DockControlBarLeftOf(m_debugBar, m_mainBar);
+    if (m_debugBarWnd && m_outputBar)
+        DockControlBarLeftOf(m_debugBarWnd, m_outputBar);
+    RecalcLayout();
+}
+
+// --- commands ------------------------------------------------------------------------
+
+void CMainFrame::ToggleBar(ui::ControlBar* bar)
+{
+    if (bar)
+        ShowControlBar(bar, !bar->IsVisible(), false);
+}
+
+void CMainFrame::MapBarToggle(uint32_t id, std::function<ui::ControlBar*()> bar)
+{
+    MapCommand(id, [this, bar] { ToggleBar(bar()); });
+    MapUpdate(id, [bar](ui::CmdUI& cmd) {
+        ui::ControlBar* b = bar();
+        cmd.Enable(b != nullptr);
+        cmd.SetCheck(b && b->IsVisible() ? 1 : 0);
+    });
+}
+
+void CMainFrame::MapFrameCommands()
+{
+    MapBarToggle(ID_VIEW_EXPLORER, [this] { return m_explorerBar.data(); });
+    MapBarToggle(ID_VIEW_DEBUG_TOOLBAR, [this] { return m_debugBar.data(); });
+    MapBarToggle(ID_VIEW_OUTPUT, [this] { return m_outputBar.data(); });
+    MapBarToggle(ID_VIEW_WATCH, [this] { return m_debugBarWnd.data(); });
+    MapBarToggle(ID_VIEW_CONINFO, [this] { return m_conInfoBar.data(); });
+
+    MapCommand(ID_NEXT_ERROR, [this] {
+        if (COutputCtrl* out = GetOutputCtrl())
+            ShowTagMessage(out->NextTag());
+    });
+    MapCommand(ID_PREV_ERROR, [this] {
+        if (COutputCtrl* out = GetOutputCtrl())
+            ShowTagMessage(out->PrevTag());
+    });
+    auto hasTags = [this](ui::CmdUI& cmd) {
+        COutputCtrl* out = GetOutputCtrl();
+        cmd.Enable(out && out->HasTags());
+    };
+    MapUpdate(ID_NEXT_ERROR, hasTags);
+    MapUpdate(ID_PREV_ERROR, hasTags);
+    MapCommand(ID_CLEAR_OUTPUT, [this] {
+        if (COutputCtrl* out = GetOutputCtrl())
+            out->ClearAll();
+    });
+    MapUpdate(ID_CLEAR_OUTPUT, [this](ui::CmdUI& cmd) { cmd.Enable(GetOutputCtrl() != nullptr); });
+
+    MapCommand(ID_VIEW_FULLSCREEN, [this] { ToggleFullScreen(); });
+    MapUpdate(ID_VIEW_FULLSCREEN, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_fullScreen ? 1 : 0); });
+    MapCommand(ID_VIEW_DEFAULT_LAYOUT, [this] { DefaultLayout(); });
+    MapUpdate(ID_VIEW_DEFAULT_LAYOUT, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    MapCommand(ID_VIEW_CUSTOMIZE, [this] { CKVTToolbarCustomize::OpenForFrame(this); });
+    MapCommand(ID_OPTIONS, [this] { OnOptions(); });
+
+    auto language = [this] { return QString::fromStdU16String(m_settings.Language); };
+    MapCommand(ID_LANGUAGE_DEFAULT, [this, language] {
+        const QString l = language();
+        if (l.compare(QLatin1String("CSY"), Qt::CaseInsensitive) == 0 ||
+            l.compare(QLatin1String("ENU"), Qt::CaseInsensitive) == 0)
+            SetLanguage(QStringLiteral("Default"));
+    });
+    MapUpdate(ID_LANGUAGE_DEFAULT, [language](ui::CmdUI& cmd) {
+        const QString l = language();
+        cmd.SetCheck(l.compare(QLatin1String("CSY"), Qt::CaseInsensitive) != 0 &&
+                             l.compare(QLatin1String("ENU"), Qt::CaseInsensitive) != 0
+                         ? 1
+                         : 0);
+    });
+    for (const auto& [id, code] : {std::pair<uint32_t, const char*>{ID_LANGUAGE_CSY, "CSY"}, {ID_LANGUAGE_ENU, "ENU"}}) {
+        const QString c = QString::fromLatin1(code);
+        MapCommand(id, [this, language, c] {
+            if (language().compare(c, Qt::CaseInsensitive) != 0)
+                SetLanguage(c);
+        });
+        MapUpdate(id, [language, c](ui::CmdUI& cmd) {
+            cmd.SetCheck(language().compare(c, Qt::CaseInsensitive) == 0 ? 1 : 0);
+        });
+    }
+
+    MapCommand(ID_NEXT_WINDOW, [this] { MdiArea()->activateNextSubWindow(); });
+    MapCommand(ID_PREV_WINDOW, [this] { MdiArea()->activatePreviousSubWindow(); });
+    MapUpdate(ID_NEXT_WINDOW, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    MapUpdate(ID_PREV_WINDOW, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+
+    // The application's help paths: 0 the PLC help, 1 the machine
+    // constants, 2 the system configuration.
+    MapCommand(ID_HELP_PLC, [this] { OpenHelp(0); });
+    MapCommand(ID_HELP_SYSCONFIG, [this] { OpenHelp(2); });
+    MapCommand(ID_HELP_MACHINE, [this] { OpenHelp(1); });
+    for (uint32_t id : {uint32_t(ID_HELP_INDEX), uint32_t(ID_HELP), uint32_t(ID_DEFAULT_HELP)})
+        MapCommand(id, [this] { OpenHelp(0); });
+
+    // The lock keys.
+    const std::pair<uint32_t, ui::LockKey> locks[] = {
+        {ID_INDICATOR_CAPS, ui::LockKey::Caps}, {ID_INDICATOR_NUM, ui::LockKey::Num}, {ID_INDICATOR_SCRL, ui::LockKey::Scroll}};
+    for (const auto& [id, key] : locks) {
+        const ui::LockKey k = key;
+        MapUpdate(id, [k](ui::CmdUI& cmd) {
+            const bool on = ui::IsLockKeyOn(k);
+            cmd.Enable(on);
+            cmd.SetText(on ? LoadResString(cmd.Id()) : QString());
+        });
+    }
+    // The PLC state.
+    MapUpdate(ID_INDICATOR_PLC, [this](ui::CmdUI& cmd) {
+        if (!m_project || !m_project->Link().IsConnected()) {
+            cmd.SetText(QString());
+            return;
+        }
+        PlcStatusRecord status{};
+        m_project->GetPlcStatus(status);
+        cmd.SetText(mainwnd::PlcStateText(true, &status));
+    });
+}
+
+void CMainFrame::OpenHelp(int index)
+{
+    ProjectHost* host = GetProjectHost();
+    const QString path = host ? host->GetHelpPath(index) : QString();
+    ui::WinHelp(path, ui::HELP_CONTENTS);
 }
 
 void CMainFrame::ShowTagMessage(const std::optional<QString>& message)
@@ -185,140 +495,295 @@ void CMainFrame::ShowTagMessage(const std::optional<QString>& message)
 
 void CMainFrame::OnOptions() { RunOptionsSheet(this, m_settings, m_fontColors); }
 
-std::u16string CMainFrame::DefaultPathTarvane() { return ProgramParent() + u"Tarvane\\"; }
-std::u16string CMainFrame::DefaultPathTemplates() { return ProgramParent() + u"Templates\\"; }
-
-void CMainFrame::LoadSettings()
+void CMainFrame::SetLanguage(const QString& code)
 {
-    m_settings.SetDefaults(ProgramParent());
-    m_settings.Load(kOptions);
-}
-
-bool CMainFrame::LoadFrame(uint32_t resourceId, uint32_t style)
-{
-    if (!ui::Menu::Load(resourceId))
-        return false;
-    m_style = style;
-    ui::MainFrameBase::LoadFrame(resourceId);
-    // The message pane and the editor's caret and line-end panes.
-    if (!GetStatusBar())
-        CreateStatusBar({0, 37903, 59140, 37901, 37902});
-    if (!m_mainBar)
-        CreateToolBars();
-    if (!m_output) {
-        m_outputBar = new QDockWidget(LoadResString(IDS_OUTPUT_WINDOW), this);
-        m_outputBar->setObjectName(QStringLiteral("OutputBar"));
-        m_outputBar->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-        auto* output = new COutputCtrl;
-        if (output->Create(0, QRect(0, 0, 500, 200), m_outputBar, kOutputCtrlId, m_fontColors, kOutputCategory)) {
-            m_output = output;
-            m_outputBar->setWidget(m_output);
-        } else {
-            delete output;
-        }
-        addDockWidget(Qt::BottomDockWidgetArea, m_outputBar);
-    }
-    UpdateFrameTitle();
-    return true;
-}
-
-void CMainFrame::CreateToolBars()
-{
-    // The global toolbar options are read once; nothing is saved yet.
-    CKVTToolBar::LoadParameters(QString());
-
-    // The bars stand in one plain row above the MDI area.
-    QWidget* area = takeCentralWidget();
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
-    auto* column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    // The menu bar above the toolbars.
-    m_menuBar = new CKVTMenuBar(central);
-    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
-    m_menuBar->Create(central, 0x50402808 | 0x34, 0xE806);
-    m_menuBar->SetMenuResourceId(GetFrameResourceId());
-    m_menuBar->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    column->addWidget(m_menuBar);
-    m_menuBar->CreateFromMenu(GetDefaultMenu(), true);
-    if (GetActiveMenu() != GetDefaultMenu())
-        m_menuBar->CreateFromMenu(GetActiveMenu(), false);
-    connect(MdiArea(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
-        if (child && !child->property("sw_state_watched").toBool()) {
-            child->setProperty("sw_state_watched", true);
-            connect(child, &QMdiSubWindow::windowStateChanged, this, [this] { UpdateMaximizeMode(); });
-        }
-        UpdateMaximizeMode();
-    });
-    auto* row = new ToolBarRow(central);
-    row->setObjectName(QStringLiteral("ToolBarRow"));
-    column->addWidget(row);
-    column->addWidget(area, 1);
-
-    m_mainBar = new CKVTToolBar(row);
-    m_mainBar->setObjectName(QStringLiteral("MainToolBar"));
-    m_mainBar->CreateEx(row, 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
-    m_mainBar->LoadToolBar(1);
-    m_mainBar->EnableCustomizeButton(true, 0, QString());
-    m_debugBar = new CKVTToolBar(row);
-    m_debugBar->setObjectName(QStringLiteral("DebugToolBar"));
-    m_debugBar->CreateEx(row, 0x830, 0x50402834, QMargins(0, 0, 0, 0), 0xE824);
-    m_debugBar->LoadToolBar(1017);
-    // The images of the menu commands reach the shared strips.
-    CKVTToolBar::LoadSharedImages(1019);
-    row->Add(m_mainBar);
-    row->Add(m_debugBar);
-}
-
-void CMainFrame::OnActiveMenuChanged(ui::Menu* menu)
-{
-    if (m_menuBar)
-        m_menuBar->CreateFromMenu(menu, false);
-}
-
-bool CMainFrame::OnMenuAltKey()
-{
-    if (!m_menuBar)
-        return false;
-    if (m_menuBar->hasFocus()) {
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(m_menuBar, &esc);
-    } else {
-        m_menuBar->EnterKeyboardMode();
-    }
-    return true;
-}
-
-bool CMainFrame::OnMenuChar(QChar c) { return m_menuBar && m_menuBar->OnMenuChar(c); }
-
-void CMainFrame::UpdateMaximizeMode()
-{
-    if (m_inMaximizeUpdate || !m_menuBar)
+    if (ui::Prompt(LoadResString(IDS_LANGUAGE_QUESTION), LoadResString(IDS_WARNING),
+                   ui::MB_YESNO | ui::MB_ICONEXCLAMATION, this) != ui::IDYES)
         return;
-    m_inMaximizeUpdate = true;
-    QMdiSubWindow* active = MdiArea()->currentSubWindow();
-    const auto children = MdiArea()->subWindowList();
-    for (QMdiSubWindow* child : children)
-        if (auto* frame = qobject_cast<ui::ChildFrame*>(child))
-            frame->SetFrameless(child->isMaximized());
-    m_menuBar->SetMaximizeMode(active && active->isMaximized(), active);
-    m_inMaximizeUpdate = false;
+    ui::Prompt(LoadResString(IDS_LANGUAGE_NEXT_START), QString(), ui::MB_OK | ui::MB_ICONINFORMATION, this);
+    m_settings.Language = code.toStdU16String();
+    sys::Profile::WriteString(kOptions, u"Language", m_settings.Language);
+    if (MainFrameHost* host = MainFrameHost::Instance())
+        host->SetResetWorkspace(true);
 }
+
+// --- the toolbar context menu and the menu loop ----------------------------------------
+
+std::vector<CMainFrame::ToolbarMenuItem> CMainFrame::ToolbarMenuItems() const
+{
+    std::vector<ToolbarMenuItem> items;
+    for (CKVTToolBar* bar : {m_mainBar.data(), m_debugBar.data()})
+        if (bar)
+            items.push_back({bar->GetDlgCtrlID(), bar->windowTitle(), bar->IsVisible()});
+    for (CKVTToolBar* bar : const_cast<CMainFrame*>(this)->Helper().UserToolbars())
+        items.push_back({bar->GetDlgCtrlID(), bar->windowTitle(), bar->IsVisible()});
+    const std::pair<uint32_t, ui::ControlBar*> bars[] = {{ID_VIEW_EXPLORER, m_explorerBar},
+                                                         {ID_VIEW_OUTPUT, m_outputBar},
+                                                         {ID_VIEW_WATCH, m_debugBarWnd},
+                                                         {ID_VIEW_CONINFO, m_conInfoBar}};
+    for (const auto& [id, bar] : bars)
+        items.push_back({id, ViewMenuText(id), bar && bar->IsVisible()});
+    return items;
+}
+
+void CMainFrame::OnToolbarPopupMenu(QWidget* source, const QPoint& globalPoint)
+{
+    if (CKVTToolBar::IsCustomizeMode())
+        return;
+    ui::Menu menu;
+    for (const ToolbarMenuItem& item : ToolbarMenuItems())
+        menu.AppendItem(item.id, item.text, item.checked ? uint32_t(ui::MF_CHECKED) : 0u);
+    menu.AppendSeparator();
+    menu.AppendItem(ID_VIEW_CUSTOMIZE, QStringLiteral("&Vlastní..."));
+    const uint32_t id = ui::TrackPopupMenu(menu, globalPoint, source ? source : this);
+    if (id)
+        ui::SendCommand(id);
+}
+
+bool CMainFrame::OnShowPopupMenu(CKVTPopupMenu* popup)
+{
+    (void)popup;
+    m_inMenuLoop = true;
+    return true;
+}
+
+void CMainFrame::OnPopupMenuClosed(CKVTPopupMenu* popup)
+{
+    CKVTMDIFrameWnd::OnPopupMenuClosed(popup);
+    // Still in the loop while another popup of the chain stays open.
+    bool open = false;
+    for (CKVTPopupMenu* p = CKVTPopupMenu::ActivePopup(); p && !open; p = p->GetParentPopup())
+        open = p != popup;
+    m_inMenuLoop = open;
+}
+
+// --- the status bar ---------------------------------------------------------------------
+
+void CMainFrame::SetEditorIndicators(bool editor)
+{
+    ui::StatusBar* status = GetStatusBar();
+    if (!status)
+        return;
+    if (editor != m_editorIndicators) {
+        status->SetIndicators(editor ? kEditorIndicators : kNormalIndicators);
+        m_editorIndicators = editor;
+    }
+    for (int i = 0; i < status->PaneCount(); ++i)
+        status->SetPaneIcon(i, QIcon());
+}
+
+void CMainFrame::SetLinkIcon(const QIcon& icon)
+{
+    if (ui::StatusBar* status = GetStatusBar())
+        status->SetPaneIcon(status->CommandToIndex(ID_INDICATOR_LINK), icon);
+}
+
+void CMainFrame::FlashUntilFocus()
+{
+    // Called from the file watch's thread too: the UI thread does the work.
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, [this] { FlashUntilFocus(); }, Qt::QueuedConnection);
+        return;
+    }
+    if (!isActiveWindow())
+        QApplication::alert(this);
+}
+
+// --- the project and the connection watch ------------------------------------------------
 
 bool CMainFrame::AttachProject(CStrandworkDoc* doc)
 {
+    if (!doc)
+        return false;
+    // The explorer, debug and connection bars in this order; a bar that
+    // refuses gives the project back from those before it.
+    std::vector<CAppBar*> attached;
+    for (CAppBar* bar : std::initializer_list<CAppBar*>{m_explorerBar, m_debugBarWnd, m_conInfoBar}) {
+        if (!bar)
+            continue;
+        if (!bar->AttachProject(doc)) {
+            for (auto it = attached.rbegin(); it != attached.rend(); ++it)
+                (*it)->DetachProject();
+            return false;
+        }
+        attached.push_back(bar);
+    }
     m_project = doc;
+    m_steadyIcon = Icon(mainwnd::ConnectionWatch::kSteadyIcon);
+    for (size_t i = 0; i < m_trafficIcons.size(); ++i)
+        m_trafficIcons[i] = Icon(mainwnd::ConnectionWatch::kTrafficIcons[i]);
+    for (size_t i = 0; i < m_stallIcons.size(); ++i)
+        m_stallIcons[i] = Icon(mainwnd::ConnectionWatch::kStallIcons[i]);
+    m_watch.Reset();
+    m_timer.start();
     UpdateFrameTitle();
     return true;
 }
 
 bool CMainFrame::DetachProject()
 {
+    bool ok = true;
+    for (CAppBar* bar : std::initializer_list<CAppBar*>{m_explorerBar, m_debugBarWnd, m_conInfoBar})
+        if (bar && !bar->DetachProject())
+            ok = false;
+    m_timer.stop();
+    m_steadyIcon = QIcon();
+    m_trafficIcons.fill(QIcon());
+    m_stallIcons.fill(QIcon());
+    SetLinkIcon(QIcon());
+    if (m_connError)
+        m_connError->Hide();
+    m_watch.Reset();
     m_project = nullptr;
     UpdateFrameTitle();
-    return true;
+    return ok;
 }
+
+void CMainFrame::OnTimerTick()
+{
+    if (!m_project)
+        return;
+    COlnkLink& link = m_project->Link();
+    const bool open = link.IsOpen();
+    OlnkStatistics fresh{};
+    fresh.size = sizeof(OlnkStatistics);
+    const bool readOk = open && link.GetStatistics(&fresh);
+    const mainwnd::ConnectionWatch::Result r = m_watch.Tick(open, readOk, fresh);
+    switch (r.icon) {
+    case mainwnd::ConnectionWatch::Icon::Unchanged:
+        break;
+    case mainwnd::ConnectionWatch::Icon::None:
+        SetLinkIcon(QIcon());
+        break;
+    case mainwnd::ConnectionWatch::Icon::Steady:
+        SetLinkIcon(m_steadyIcon);
+        break;
+    case mainwnd::ConnectionWatch::Icon::Traffic:
+        SetLinkIcon(m_trafficIcons[size_t(r.frame)]);
+        break;
+    case mainwnd::ConnectionWatch::Icon::Stall:
+        SetLinkIcon(m_stallIcons[size_t(r.frame)]);
+        break;
+    }
+    if (r.dialog == mainwnd::ConnectionWatch::Dialog::Show)
+        m_connError->Show(m_project, this);
+    else if (r.dialog == mainwnd::ConnectionWatch::Dialog::Hide)
+        m_connError->Hide();
+}
+
+// --- full screen --------------------------------------------------------------------------
+
+void CMainFrame::ToggleFullScreen()
+{
+    if (m_fullScreen)
+        LeaveFullScreen();
+    else
+        EnterFullScreen();
+}
+
+void CMainFrame::EnterFullScreen()
+{
+    QMdiSubWindow* child = MdiArea()->activeSubWindow();
+    if (!child)
+        child = MdiArea()->currentSubWindow();
+    if (m_fullScreen || !child)
+        return;
+    ui::StatusBar* status = GetStatusBar();
+    m_statusBarWasVisible = status && status->isVisible();
+    if (status)
+        status->hide();
+    // The full-screen toolbar: locked, under its own id, never docked.
+    auto* bar = new CKVTToolBar(this);
+    bar->setObjectName(QStringLiteral("FullScreenToolBar"));
+    if (bar->CreateEx(this, 0x800, 0x50402808 | kTooltipsFlybyDynamic, QMargins(1, 1, 1, 1), ID_FULLSCREEN_TOOLBAR) &&
+        bar->LoadToolBar(556, 0, 0, 0, true)) {
+        bar->SetLocked(true);
+        bar->EnableDocking(0);
+        QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+        const QRect g = s ? s->geometry() : QRect(0, 0, 1024, 768);
+        FloatControlBar(bar, QPoint(g.x() + g.width() - 100, g.y() + 5), ui::CBRS_ALIGN_TOP);
+        m_fullScreenBar = bar;
+    } else {
+        delete bar;
+    }
+    m_frameWasMaximised = isMaximized();
+    showFullScreen();
+    m_childWasMaximised = child->isMaximized();
+    child->showMaximized();
+    RecalcLayout();
+    m_fullScreen = true;
+}
+
+void CMainFrame::LeaveFullScreen()
+{
+    if (!m_fullScreen)
+        return;
+    if (m_fullScreenBar) {
+        CKVTToolBar* bar = m_fullScreenBar;
+        if (QWidget* mini = bar->parentWidget(); mini && mini != this && mini->isWindow())
+            mini->hide();
+        delete bar;
+    }
+    if (m_statusBarWasVisible)
+        if (ui::StatusBar* status = GetStatusBar())
+            status->show();
+    if (m_frameWasMaximised)
+        showMaximized();
+    else
+        showNormal();
+    if (QMdiSubWindow* child = MdiArea()->currentSubWindow()) {
+        if (m_childWasMaximised)
+            child->showMaximized();
+        else
+            child->showNormal();
+    }
+    RecalcLayout();
+    m_fullScreen = false;
+}
+
+// --- closing --------------------------------------------------------------------------------
+
+void CMainFrame::WritePlacement()
+{
+    const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+    const int show = isMaximized() ? 3 : isMinimized() ? 2 : 1;
+    sys::Profile::WriteInt(kAppWindow, u"ShowCmd", show);
+    sys::Profile::WriteInt(kAppWindow, u"Left", r.left());
+    sys::Profile::WriteInt(kAppWindow, u"Top", r.top());
+    sys::Profile::WriteInt(kAppWindow, u"Right", r.left() + r.width());
+    sys::Profile::WriteInt(kAppWindow, u"Bottom", r.top() + r.height());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e)
+{
+    // 1. The project.
+    ProjectHost* host = GetProjectHost();
+    if (host && !host->CloseProject(true)) {
+        e->ignore();
+        return;
+    }
+    // 2. Full screen ends, so that the normal rectangle is saved; an open
+    // customisation sheet closes, so that its last changes are kept.
+    LeaveFullScreen();
+    if (QWidget* sheet = CKVTFrameHelper::CustomizeSheet())
+        sheet->close();
+    // 3. The placement.
+    WritePlacement();
+    // 4. The library frame: workspace and its placement.
+    CKVTMDIFrameWnd::closeEvent(e);
+    // 5. The docking bars' own state.
+    for (CAppBar* bar : AppBars())
+        bar->SaveState();
+}
+
+bool CMainFrame::event(QEvent* e)
+{
+    if (e->type() == QEvent::ApplicationPaletteChange)
+        RegisterFontCategories(); // only the defaults change
+    return CKVTMDIFrameWnd::event(e);
+}
+
+// --- title and dropped files -------------------------------------------------------------
 
 void CMainFrame::UpdateFrameTitle()
 {
@@ -326,16 +791,6 @@ void CMainFrame::UpdateFrameTitle()
     if (ui::Document* doc = GetActiveDocument())
         title += QStringLiteral(" - ") + doc->GetTitle();
     setWindowTitle(title);
-}
-
-void CMainFrame::closeEvent(QCloseEvent* e)
-{
-    ProjectHost* host = GetProjectHost();
-    if (host && !host->CloseProject(true)) {
-        e->ignore();
-        return;
-    }
-    ui::MainFrameBase::closeEvent(e);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* e)

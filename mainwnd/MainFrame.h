@@ -1,68 +1,169 @@
 #pragma once
-// Stand-in for the main frame: an MDI main window with the library's menu
-// bar of menu resource 1, the output window docked at the bottom, the font and colour
-// registry, a status bar with the message pane, the options record, the
-// next/previous error and clear commands and an options sheet with the
-// font page only.  The real main frame with its status bar panes,
-// toolbars, docking bars, connection watch and full options sheet will
-// replace this file.
+// The program's main frame: an MDI frame of the toolbar library with the
+// status bar and its connection and PLC panes, the menu bar, the main and
+// debug toolbars, the four docking bars (project explorer, watch, output,
+// connection monitor), the font and colour registry, the options record and
+// the connection watch of the open project.
 
 #include "core/common/AppSettings.h"
-#include "platform/ui/App.h"
-#include "uilib/KvtFrameHooks.h"
+#include "link/olnk/olnk.h"
+#include "mainwnd/AppBar.h"
+#include "mainwnd/ConnectionWatch.h"
+#include "uilib/KVTFrameWnd.h"
+#include "uilib/KVTMenuBar.h"
+#include "uilib/KVTToolBar.h"
 
+#include <QIcon>
 #include <QPointer>
+#include <QRect>
+#include <QTimer>
 
+#include <array>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class CFontColorPage;
 class CStrandworkDoc;
 class COutputCtrl;
 class CKVTToolBar;
-class CKVTMenuBar;
-class QDockWidget;
+class CKVTToolbarImageList;
+class CProjectExplorerBar;
+class CDebugBar;
+class COutputBar;
+class CConInfoBar;
+class CAppBar;
+namespace linkui {
+class CConnectionErrorDlg;
+}
+namespace ui {
+class StatusBar;
+}
 
-class CMainFrame : public ui::MainFrameBase, public KvtFrameHooks
+class CMainFrame : public CKVTMDIFrameWnd
 {
     Q_OBJECT
 public:
+    // Control ids of the frame's bars.
+    enum : uint32_t {
+        ID_STATUS_BAR = 0xE801,
+        ID_MENU_BAR = 0xE806,
+        ID_MAIN_TOOLBAR = 0xE800,
+        ID_DEBUG_TOOLBAR = 0xE824,
+        ID_FULLSCREEN_TOOLBAR = 0xE825,
+        ID_TEMP_TOOLBAR = 0xE826,
+        ID_EXPLORER_BAR = 0xE820,
+        ID_DEBUG_BAR = 0xE821,
+        ID_OUTPUT_BAR = 0xE822,
+        ID_CONINFO_BAR = 0xE823,
+        ID_FIRST_USER_TOOLBAR = 0xE828,
+        ID_LAST_USER_TOOLBAR = 0xE831,
+    };
+    // Panes of the status bar.
+    enum : uint32_t {
+        ID_INDICATOR_CAPS = 0xE701,
+        ID_INDICATOR_NUM = 0xE702,
+        ID_INDICATOR_SCRL = 0xE703,
+        ID_INDICATOR_OVR = 0xE704,
+        ID_INDICATOR_LINK = 0xE707,
+        ID_INDICATOR_PLC = 0xE708,
+        ID_INDICATOR_POS = 0x940F,
+        ID_INDICATOR_READONLY = 0x940D,
+    };
+    // The frame's commands.
+    enum : uint32_t {
+        ID_VIEW_EXPLORER = 33870,
+        ID_VIEW_DEBUG_TOOLBAR = 33871,
+        ID_VIEW_OUTPUT = 33872,
+        ID_VIEW_WATCH = 33873,
+        ID_VIEW_CONINFO = 33874,
+        ID_NEXT_ERROR = 33875,
+        ID_PREV_ERROR = 33876,
+        ID_VIEW_FULLSCREEN = 33877,
+        ID_VIEW_DEFAULT_LAYOUT = 33879,
+        ID_VIEW_CUSTOMIZE = 33910,
+        ID_OPTIONS = 33911,
+        ID_LANGUAGE_DEFAULT = 33913,
+        ID_LANGUAGE_CSY = 33914,
+        ID_LANGUAGE_ENU = 33915,
+        ID_NEXT_WINDOW = 33960,
+        ID_PREV_WINDOW = 33961,
+        ID_HELP_PLC = 33980,
+        ID_HELP_SYSCONFIG = 33982,
+        ID_HELP_MACHINE = 33983,
+        ID_CLEAR_OUTPUT = 34023,
+        ID_HELP_INDEX = 57667,
+        ID_HELP = 57670,
+        ID_DEFAULT_HELP = 57671,
+    };
+    static const std::vector<uint32_t> kNormalIndicators;
+    static const std::vector<uint32_t> kEditorIndicators;
+
     CMainFrame();
     ~CMainFrame() override;
 
-    // Builds the menu bar from menu resource resourceId and the output
-    // pane; false when that menu resource is missing.
-    bool LoadFrame(uint32_t resourceId, uint32_t style);
+    // Loads the frame (menu resource resourceId): false when the menu is
+    // missing or a creation step that must not fail failed.
+    bool LoadFrame(uint32_t resourceId, uint32_t style) override;
     bool LoadFrame(uint32_t resourceId) override { return LoadFrame(resourceId, 0x00CF8000); }
+    bool PreCreateWindow(CreateStruct& cs) override;
+    int OnCreate() override;
 
-    // Hands the project to the bars (the stand-in only remembers it).
+    // Hands the project to the explorer, debug and connection bars and
+    // starts the connection watch; on a failure nothing keeps the project.
     virtual bool AttachProject(CStrandworkDoc* doc);
     virtual bool DetachProject();
     CStrandworkDoc* AttachedProject() const { return m_project; }
 
     // The output control; null before the frame is loaded.
-    COutputCtrl* GetOutputCtrl() const { return m_output; }
+    COutputCtrl* GetOutputCtrl() const;
     // The font and colour registry (the process-wide one while the frame
     // lives).
     CFontColorPage* GetFontColorPage() const { return m_fontColors; }
-    // Registers the categories of the text windows (the output window's
-    // for now).
     void RegisterFontCategories();
-    // Makes the taskbar entry ask for attention while the frame is inactive.
-    void FlashUntilFocus() override;
-    // The options sheet (command 33911).
-    void OnOptions();
-    // The main toolbar (id 0xE800, resource 1) and the debug toolbar (id
-    // 0xE824, resource 1017); null before the frame is loaded.
-    CKVTToolBar* GetMainToolBar() const { return m_mainBar; }
-    CKVTToolBar* GetDebugToolBar() const { return m_debugBar; }
-    // The menu bar (id 0xE806, menu resource 1); null before the frame is loaded.
-    CKVTMenuBar* GetMenuBar() const { return m_menuBar; }
     core::AppSettings& Settings() { return m_settings; }
-    // Loads the options record from "Options" (done when the frame is made).
     void LoadSettings();
-    // The defaults of the options that depend on where the program is.
     static std::u16string DefaultPathTarvane();
     static std::u16string DefaultPathTemplates();
+
+    // --- services to the document windows ---
+    void SetEditorIndicators(bool editor) override;
+    bool EditorIndicators() const { return m_editorIndicators; }
+    void FlashUntilFocus() override;
+    bool IsInMenuLoop() const override { return m_inMenuLoop; }
+
+    // --- commands ---
+    void OnOptions();
+    void SetLanguage(const QString& code);
+    void DefaultLayout();
+    void ToggleFullScreen();
+    bool IsFullScreenMode() const { return m_fullScreen; }
+    // One tick of the connection watch (timer 1).
+    void OnTimerTick();
+    bool IsWatchRunning() const { return m_timer.isActive(); }
+
+    // --- the bars ---
+    CKVTToolBar* GetMainToolBar() const { return m_mainBar; }
+    CKVTToolBar* GetDebugToolBar() const { return m_debugBar; }
+    CKVTToolBar* GetFullScreenToolBar() const { return m_fullScreenBar; }
+    CProjectExplorerBar* ExplorerBar() const { return m_explorerBar; }
+    CDebugBar* DebugBar() const { return m_debugBarWnd; }
+    COutputBar* OutputBar() const { return m_outputBar; }
+    CConInfoBar* ConInfoBar() const { return m_conInfoBar; }
+    linkui::CConnectionErrorDlg* ConnectionErrorDlg() const { return m_connError.get(); }
+
+    // The toolbar context menu: its items (id, text, checked), and the menu
+    // itself shown with ui::TrackPopupMenu.
+    struct ToolbarMenuItem
+    {
+        uint32_t id;
+        QString text;
+        bool checked;
+    };
+    std::vector<ToolbarMenuItem> ToolbarMenuItems() const;
+    void OnToolbarPopupMenu(QWidget* source, const QPoint& globalPoint) override;
+    bool OnShowPopupMenu(CKVTPopupMenu* popup) override;
+    void OnPopupMenuClosed(CKVTPopupMenu* popup) override;
 
     // Opens the files dropped on the window.
     void OpenDroppedFiles(const QStringList& paths);
@@ -70,29 +171,52 @@ public:
 
 protected:
     bool event(QEvent* e) override;
-    void OnActiveMenuChanged(ui::Menu* menu) override;
-    bool OnMenuAltKey() override;
-    bool OnMenuChar(QChar c) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
 private:
+    void MapFrameCommands();
     void ShowTagMessage(const std::optional<QString>& message);
+    void ToggleBar(ui::ControlBar* bar);
+    void MapBarToggle(uint32_t id, std::function<ui::ControlBar*()> bar);
+    void SetLinkIcon(const QIcon& icon);
+    void OpenHelp(int index);
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    void WritePlacement();
+    std::vector<CAppBar*> AppBars() const;
 
     CFontColorPage* m_fontColors; // owned; deleted after the windows that listen
-    void CreateToolBars();
-    // The menu bar shows the maximised document window's buttons; a
-    // maximised window has no frame of its own.
-    void UpdateMaximizeMode();
-
     core::AppSettings m_settings;
-    CKVTToolBar* m_mainBar = nullptr;
-    CKVTToolBar* m_debugBar = nullptr;
-    CKVTMenuBar* m_menuBar = nullptr;
-    bool m_inMaximizeUpdate = false;
-    QPointer<COutputCtrl> m_output;
-    QDockWidget* m_outputBar = nullptr;
     CStrandworkDoc* m_project = nullptr;
-    uint32_t m_style = 0;
+    std::unique_ptr<linkui::CConnectionErrorDlg> m_connError;
+
+    // The connection watch.
+    QTimer m_timer;
+    mainwnd::ConnectionWatch m_watch;
+    QIcon m_steadyIcon;
+    std::array<QIcon, 15> m_trafficIcons;
+    std::array<QIcon, 7> m_stallIcons;
+
+    bool m_inMenuLoop = false;
+    bool m_editorIndicators = false;
+
+    // Full screen.
+    bool m_fullScreen = false;
+    bool m_statusBarWasVisible = false;
+    bool m_frameWasMaximised = false;
+    bool m_childWasMaximised = false;
+    QPointer<CKVTToolBar> m_fullScreenBar;
+
+    // "AppWindow": the show command read before the first show (-1 none).
+    int m_appWindowShowCmd = -1;
+
+    QPointer<CKVTToolBar> m_mainBar;
+    QPointer<CKVTToolBar> m_debugBar;
+    QPointer<CProjectExplorerBar> m_explorerBar;
+    QPointer<CDebugBar> m_debugBarWnd;
+    QPointer<COutputBar> m_outputBar;
+    QPointer<CConInfoBar> m_conInfoBar;
+    std::unique_ptr<CKVTToolbarImageList> m_userImages;
 };

@@ -127,6 +127,7 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
 {
     g_theApp = this;
     SetProjectHost(this);
+    MainFrameHost::Register(this);
     Documents().SetRecentFileHook([this](const QString& path) {
         if (m_pRecentFileList)
             m_pRecentFileList->Add(path);
@@ -174,6 +175,7 @@ CStrandworkApp::~CStrandworkApp()
 {
     if (GetProjectHost() == this)
         SetProjectHost(nullptr);
+    MainFrameHost::Unregister(this);
     if (m_unattended)
         ui::SetUnattended(false);
     delete GetMainWnd();

@@ -8,6 +8,7 @@
 #include "core/app/CrashReporter.h"
 #include "core/app/RecentProjectList.h"
 #include "core/project/ProjectHost.h"
+#include "mainwnd/MainFrameHost.h"
 #include "platform/ui/App.h"
 #include "uilib/KVTWorkspace.h"
 
@@ -67,7 +68,7 @@ public:
     int GetDocumentCount() const override { return int(Documents().size()); }
 };
 
-class CStrandworkApp : public ui::Application, public CKVTWorkspace, public ProjectHost
+class CStrandworkApp : public ui::Application, public CKVTWorkspace, public ProjectHost, public MainFrameHost
 {
     Q_OBJECT
 public:
@@ -125,7 +126,7 @@ public:
 
     static int CrashCallback();
 
-    void SetResetWorkspace(bool on) { m_bResetWorkspace = on; }
+    void SetResetWorkspace(bool on) override { m_bResetWorkspace = on; }
     bool ResetWorkspace() const { return m_bResetWorkspace; }
 
     CRecentProjectList* RecentList() const { return m_pRecentFileList.get(); }

@@ -1,5 +1,7 @@
 #include "platform/ui/StatusBar.h"
 
+#include "res/StringTable.h"
+
 #include <QLabel>
 
 namespace ui {
@@ -49,6 +51,7 @@ void StatusBar::SetIndicators(const std::vector<uint32_t>& ids)
         }
     m_panes.clear();
     m_ids = ids;
+    m_icons.assign(ids.size(), false);
     for (uint32_t id : ids) {
         if (id == 0) {
             m_panes.push_back(nullptr);
@@ -56,6 +59,11 @@ void StatusBar::SetIndicators(const std::vector<uint32_t>& ids)
         }
         auto* l = new QLabel(this);
         l->setObjectName(QStringLiteral("pane%1").arg(id));
+        // At least as wide as the string-table text of its id.
+        const QString sample = LoadResString(id);
+        if (!sample.isEmpty())
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(sample) + 2 * l->margin() + 6);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         addPermanentWidget(l);
         m_panes.push_back(l);
     }
@@ -90,6 +98,27 @@ bool StatusBar::SetPaneText(int index, const QString& text)
     else
         showMessage(text);
     return true;
+}
+
+bool StatusBar::SetPaneIcon(int index, const QIcon& icon)
+{
+    if (index < 0 || size_t(index) >= m_panes.size() || !m_panes[size_t(index)])
+        return false;
+    QLabel* l = m_panes[size_t(index)];
+    if (icon.isNull()) {
+        if (m_icons[size_t(index)])
+            l->setPixmap(QPixmap());
+        m_icons[size_t(index)] = false;
+        return true;
+    }
+    l->setPixmap(icon.pixmap(QSize(16, 16)));
+    m_icons[size_t(index)] = true;
+    return true;
+}
+
+bool StatusBar::HasPaneIcon(int index) const
+{
+    return index >= 0 && size_t(index) < m_icons.size() && m_icons[size_t(index)];
 }
 
 void StatusBar::SetIdleText(const QString& text)

@@ -5,6 +5,7 @@
 
 #include "platform/ui/Command.h"
 
+#include <QIcon>
 #include <QStatusBar>
 
 #include <vector>
@@ -25,6 +26,12 @@ public:
     uint32_t GetItemID(int index) const;
     QString GetPaneText(int index) const;
     bool SetPaneText(int index, const QString& text);
+    // The icon of a pane; a null icon clears it.  The message pane has none.
+    bool SetPaneIcon(int index, const QIcon& icon);
+    // Whether a pane shows an icon now.
+    bool HasPaneIcon(int index) const;
+    // The number of panes.
+    int PaneCount() const { return int(m_ids.size()); }
     void SetIdleText(const QString& text);
     const QString& IdleText() const { return m_idle; }
     QString MessageText() const;
@@ -34,6 +41,7 @@ public:
 private:
     std::vector<uint32_t> m_ids;
     std::vector<QLabel*> m_panes; // null for the message pane
+    std::vector<bool> m_icons;
     QString m_idle;
 };
 

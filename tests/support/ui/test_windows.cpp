@@ -8,7 +8,8 @@
 
 #include <QDir>
 
-#include <QDockWidget>
+#include "mainwnd/AppBar.h"
+
 #include <QScrollBar>
 #include <gtest/gtest-spi.h>
 
@@ -18,11 +19,11 @@ TEST(UiHelpers, FindsChildrenByIdAndClass)
 {
     StandInApp s;
     ASSERT_TRUE(s.Start());
-    EXPECT_NE(FindChild<QDockWidget>(s.Frame(), QStringLiteral("OutputBar")), nullptr);
+    EXPECT_NE(FindChild<COutputBar>(s.Frame(), QStringLiteral("OutputBar")), nullptr);
     ASSERT_NE(s.View(), nullptr);
     EXPECT_NE(FindChildOfClass<QScrollBar>(s.View()), nullptr);
-    EXPECT_NONFATAL_FAILURE(FindChild<QDockWidget>(s.Frame(), QStringLiteral("c9999")),
-                            "no QDockWidget named \"c9999\" in CMainFrame");
+    EXPECT_NONFATAL_FAILURE(FindChild<COutputBar>(s.Frame(), QStringLiteral("c9999")),
+                            "no COutputBar named \"c9999\" in CMainFrame");
     EXPECT_EQ(FindChildOfClass<QScrollBar>(nullptr), nullptr);
 }
 

@@ -1,0 +1,417 @@
+// The main frame in the started application: creation and the default
+// layout, the two pane layouts, the bar commands, the language, the stored
+// placement, full screen, attaching a project with its rollback, the
+// connection watch on a closed link and on a link to the simulator,
+// flashing from another thread, the menu loop, the closing order and the
+// next start.
+#include "core/app/StrandworkApp.h"
+#include "core/project/StrandworkDoc.h"
+#include "link/ui/ConnectionErrorDlg.h"
+#include "mainwnd/AppBar.h"
+#include "mainwnd/MainFrame.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/Prompt.h"
+#include "platform/ui/StatusBar.h"
+#include "res/Resources.h"
+#include "tests/mainwnd/mainwnd_env.h"
+#include "tests/support/ui/UiTest.h"
+#include "uilib/KVTDocking.h"
+#include "uilib/KVTFrameHelper.h"
+#include "uilib/KVTPopupMenu.h"
+#include "platform/ui/Menu.h"
+#include "uilib/KVTToolbarCustomize.h"
+#include "link/linkobj/olnk_link.h"
+#include "platform/sys/CodePage.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/platform/PtyPair.h"
+#include "tools/cssim/cssim.h"
+#include "platform/ui/Messages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+using namespace mainwndtest;
+using namespace testsupport::ui;
+
+namespace {
+
+const char16_t kAppWindow[] = u"AppWindow";
+
+class Frame : public RegistryTest
+{
+protected:
+    std::unique_ptr<CStrandworkApp> app;
+
+    void SetUp() override { ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1); }
+    void TearDown() override
+    {
+        CProjectExplorerBar::SetViewClass(nullptr);
+        app.reset();
+        res::UnloadLanguage();
+        ::unsetenv("XDG_STATE_HOME");
+        RegistryTest::TearDown();
+    }
+    // Starts the application on a copy of the build fixture's project.
+    bool Start(bool withProject = true)
+    {
+        const std::filesystem::path src = std::filesystem::path(std::getenv("SW_FIXTURES")) / "build" / "ok";
+        std::filesystem::copy(src, dir.Path(), std::filesystem::copy_options::recursive);
+        dir.Write("a.txt", "one\r\n");
+        app = std::make_unique<CStrandworkApp>();
+        app->SetArguments({QString::fromStdString(withProject ? dir / "Lis.kxp" : dir / "a.txt")});
+        if (!app->InitInstance())
+            return false;
+        QApplication::processEvents();
+        return frame() != nullptr;
+    }
+    CMainFrame* frame() const { return app->MainFrame(); }
+    std::pair<uint32_t, int> Where(ui::ControlBar* bar) const
+    {
+        const uint32_t site = bar->GetDockSiteId();
+        CKVTToolDockBar* s = frame()->Helper().Site(site);
+        return {site, s ? s->RowAndPos(bar).first : -1};
+    }
+};
+
+} // namespace
+
+TEST_F(Frame, AnEmptyStoreGivesTheDefaultLayoutAndTheNormalPanes)
+{
+    ASSERT_TRUE(Start());
+    CMainFrame* f = frame();
+    ASSERT_NE(f->GetMenuBar(), nullptr);
+    // Wide enough for both toolbars in one row.
+    f->resize(1200, 800);
+    QApplication::processEvents();
+    ui::SendCommand(33879);
+    // The menu bar's row, then the toolbars' row.
+    const auto menu = Where(f->GetMenuBar());
+    const auto mainBar = Where(f->GetMainToolBar());
+    EXPECT_EQ(menu.first, uint32_t(ui::DOCKBAR_TOP));
+    EXPECT_EQ(mainBar.first, uint32_t(ui::DOCKBAR_TOP));
+    EXPECT_EQ(mainBar.second, menu.second + 1);
+    EXPECT_EQ(Where(f->GetDebugToolBar()), mainBar);
+    EXPECT_EQ(f->GetMainToolBar()->windowTitle(), QStringLiteral("Hlavní"));
+    EXPECT_EQ(f->GetDebugToolBar()->windowTitle(), QStringLiteral("Ladění"));
+    // Explorer left, output and debug bar in one bottom row, the connection
+    // bar hidden.
+    EXPECT_EQ(Where(f->ExplorerBar()).first, uint32_t(ui::DOCKBAR_LEFT));
+    EXPECT_EQ(Where(f->OutputBar()).first, uint32_t(ui::DOCKBAR_BOTTOM));
+    EXPECT_EQ(Where(f->DebugBar()), Where(f->OutputBar()));
+    EXPECT_FALSE(f->ConInfoBar()->IsVisible());
+    for (CAppBar* bar : std::initializer_list<CAppBar*>{f->ExplorerBar(), f->DebugBar(), f->OutputBar(), f->ConInfoBar()})
+        EXPECT_TRUE(bar->IsDockable());
+    ASSERT_NE(f->GetOutputCtrl(), nullptr);
+    // The explorer shows the project.
+    EXPECT_EQ(f->AttachedProject(), app->GetProjectDoc());
+    EXPECT_NE(f->ExplorerBar()->View(), nullptr);
+    EXPECT_TRUE(f->IsWatchRunning());
+
+    // The panes: the normal layout, the editor layout, and back; every
+    // switch clears the icons.
+    ui::StatusBar* status = f->GetStatusBar();
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->PaneCount(), 6);
+    EXPECT_EQ(status->GetItemID(5), 0xE707u);
+    status->SetPaneIcon(5, QIcon(res::Path(QStringLiteral("icons/556.svg"))));
+    EXPECT_TRUE(status->HasPaneIcon(5));
+    f->SetEditorIndicators(true);
+    EXPECT_EQ(status->PaneCount(), 9);
+    EXPECT_EQ(status->GetItemID(1), 0x940Fu);
+    EXPECT_EQ(status->GetItemID(8), 0xE707u);
+    status->SetPaneIcon(8, QIcon(res::Path(QStringLiteral("icons/556.svg"))));
+    f->SetEditorIndicators(true);
+    EXPECT_FALSE(status->HasPaneIcon(8));
+    f->SetEditorIndicators(false);
+    EXPECT_EQ(status->PaneCount(), 6);
+    // A pane is as wide as its text: the PLC pane's 30 characters.
+    auto* plc = status->findChild<QWidget*>(QStringLiteral("pane59144"));
+    ASSERT_NE(plc, nullptr);
+    EXPECT_GE(plc->minimumWidth(), plc->fontMetrics().horizontalAdvance(QStringLiteral("PLC: -")) + 20);
+}
+
+TEST_F(Frame, TheViewCommandsToggleTheirBars)
+{
+    ASSERT_TRUE(Start());
+    CMainFrame* f = frame();
+    f->show();
+    const std::pair<uint32_t, ui::ControlBar*> bars[] = {{33870, f->ExplorerBar()},
+                                                         {33871, f->GetDebugToolBar()},
+                                                         {33872, f->OutputBar()},
+                                                         {33873, f->DebugBar()},
+                                                         {33874, f->ConInfoBar()}};
+    for (const auto& [id, bar] : bars) {
+        const bool before = bar->IsVisible();
+        ui::SendCommand(id);
+        EXPECT_NE(bar->IsVisible(), before) << id;
+        ui::SendCommand(id);
+        EXPECT_EQ(bar->IsVisible(), before) << id;
+    }
+    // The toolbar context menu: both toolbars, the four bar commands, and
+    // the checks follow the bars.
+    auto items = f->ToolbarMenuItems();
+    ASSERT_EQ(items.size(), 6u);
+    EXPECT_EQ(items[0].id, 0xE800u);
+    EXPECT_EQ(items[1].id, 0xE824u);
+    EXPECT_EQ(items[2].id, 33870u);
+    EXPECT_EQ(items[5].id, 33874u);
+    EXPECT_FALSE(items[5].checked);
+    ui::SendCommand(0xE824);
+    EXPECT_FALSE(f->GetDebugToolBar()->IsVisible());
+    EXPECT_FALSE(f->ToolbarMenuItems()[1].checked);
+    // The default layout shows nothing hidden but puts the bars back.
+    f->FloatControlBar(f->ExplorerBar(), QPoint(300, 300), ui::CBRS_ALIGN_TOP);
+    ui::SendCommand(33879);
+    EXPECT_EQ(Where(f->ExplorerBar()).first, uint32_t(ui::DOCKBAR_LEFT));
+}
+
+TEST_F(Frame, TheLanguageIsStoredOnlyOnYes)
+{
+    ASSERT_TRUE(Start(false));
+    {
+        ui::ScriptedPrompts no({ui::IDNO});
+        ui::SendCommand(33914);
+        ASSERT_EQ(no.Asked().size(), 1u);
+    }
+    EXPECT_TRUE(frame()->Settings().Language.empty() || frame()->Settings().Language == u"Default");
+    EXPECT_FALSE(app->ResetWorkspace());
+    {
+        ui::ScriptedPrompts yes({ui::IDYES, ui::IDOK});
+        ui::SendCommand(33914);
+        EXPECT_EQ(yes.Asked().size(), 2u);
+    }
+    EXPECT_EQ(frame()->Settings().Language, u"CSY");
+    EXPECT_EQ(sys::Profile::GetString(u"Options", u"Language"), u"CSY");
+    EXPECT_TRUE(app->ResetWorkspace());
+    {
+        // Czech again asks nothing; the default asks.
+        ui::ScriptedPrompts again({ui::IDNO});
+        ui::SendCommand(33914);
+        EXPECT_TRUE(again.Asked().empty());
+        ui::SendCommand(33913);
+        EXPECT_EQ(again.Asked().size(), 1u);
+    }
+}
+
+TEST_F(Frame, AStoredPlacementOpensShownAndClippedAndIsWrittenOnClose)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect avail = screen->availableGeometry();
+    sys::Profile::WriteInt(kAppWindow, u"ShowCmd", 2);
+    sys::Profile::WriteInt(kAppWindow, u"Left", avail.left() + 50);
+    sys::Profile::WriteInt(kAppWindow, u"Top", avail.top() + 40);
+    sys::Profile::WriteInt(kAppWindow, u"Right", avail.right() + 500); // beyond the screen
+    sys::Profile::WriteInt(kAppWindow, u"Bottom", avail.top() + 440);
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    EXPECT_FALSE(f->isMinimized());
+    EXPECT_EQ(f->geometry().topLeft(), QPoint(avail.left() + 50, avail.top() + 40));
+    EXPECT_EQ(f->geometry().height(), 400);
+    EXPECT_LE(f->geometry().right(), avail.right());
+
+    f->setGeometry(avail.left() + 60, avail.top() + 70, 640, 480);
+    QApplication::processEvents();
+    EXPECT_TRUE(f->close());
+    EXPECT_EQ(sys::Profile::GetInt(kAppWindow, u"ShowCmd", -1), 1);
+    EXPECT_EQ(sys::Profile::GetInt(kAppWindow, u"Left", -1), avail.left() + 60);
+    EXPECT_EQ(sys::Profile::GetInt(kAppWindow, u"Bottom", -1), avail.top() + 70 + 480);
+    // The docking bars' own state was saved too.
+    EXPECT_NE(sys::Profile::GetInt(u"EdtLib\\IDE\\OutputBar", u"status", 0), 0);
+}
+
+TEST_F(Frame, APlacementWhollyOffScreenKeepsTheDefault)
+{
+    sys::Profile::WriteInt(kAppWindow, u"ShowCmd", 1);
+    sys::Profile::WriteInt(kAppWindow, u"Left", -30000);
+    sys::Profile::WriteInt(kAppWindow, u"Top", -30000);
+    sys::Profile::WriteInt(kAppWindow, u"Right", -29000);
+    sys::Profile::WriteInt(kAppWindow, u"Bottom", -29000);
+    sys::Profile::WriteString(u"KVTWorkspace\\ControlBars-Summary", u"Bars", u"garbage");
+    ASSERT_TRUE(Start(false));
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(avail.intersects(frame()->geometry()));
+    // The garbage count gives the default layout.
+    EXPECT_EQ(Where(frame()->ExplorerBar()).first, uint32_t(ui::DOCKBAR_LEFT));
+}
+
+TEST_F(Frame, FullScreenNeedsAChildAndClosingLeavesIt)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->show();
+    // Without a document window nothing happens.
+    const auto children = f->MdiArea()->subWindowList();
+    ASSERT_EQ(children.size(), 1);
+    children.front()->hide();
+    f->MdiArea()->setActiveSubWindow(nullptr);
+    children.front()->close();
+    QApplication::processEvents();
+    if (f->MdiArea()->subWindowList().isEmpty()) {
+        ui::SendCommand(33877);
+        EXPECT_FALSE(f->IsFullScreenMode());
+    }
+    // With one it toggles; the full-screen toolbar has its own id.
+    ASSERT_NE(app->OpenDocumentFile(QString::fromStdString(dir / "a.txt")), nullptr);
+    QApplication::processEvents();
+    ui::SendCommand(33877);
+    ASSERT_TRUE(f->IsFullScreenMode());
+    ASSERT_NE(f->GetFullScreenToolBar(), nullptr);
+    EXPECT_EQ(f->GetFullScreenToolBar()->GetDlgCtrlID(), 0xE825u);
+    EXPECT_TRUE(f->GetFullScreenToolBar()->IsLocked());
+    EXPECT_FALSE(f->GetStatusBar()->isVisible());
+    // Closing in full screen leaves it first; the main toolbar keeps its
+    // own buttons.
+    const int mainButtons = f->GetMainToolBar()->GetCount();
+    EXPECT_TRUE(f->close());
+    EXPECT_FALSE(f->IsFullScreenMode());
+    EXPECT_EQ(f->GetFullScreenToolBar(), nullptr);
+    EXPECT_EQ(f->GetMainToolBar()->GetCount(), mainButtons);
+}
+
+TEST_F(Frame, AFailingExplorerRollsTheAttachBack)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    CProjectExplorerBar::SetViewClass([]() -> ui::View* { return nullptr; });
+    CStrandworkDoc doc;
+    EXPECT_FALSE(f->AttachProject(&doc));
+    EXPECT_EQ(f->AttachedProject(), nullptr);
+    EXPECT_EQ(f->DebugBar()->View(), nullptr);
+    EXPECT_FALSE(f->IsWatchRunning());
+    CProjectExplorerBar::SetViewClass(nullptr);
+    // Attached with a closed link, a tick clears the icon and hides the
+    // dialog; detaching stops the watch.
+    ASSERT_TRUE(f->AttachProject(&doc));
+    EXPECT_NE(f->DebugBar()->View(), nullptr);
+    ui::StatusBar* status = f->GetStatusBar();
+    const int link = status->CommandToIndex(0xE707);
+    status->SetPaneIcon(link, QIcon(res::Path(QStringLiteral("icons/556.svg"))));
+    f->OnTimerTick();
+    EXPECT_FALSE(status->HasPaneIcon(link));
+    EXPECT_TRUE(f->DetachProject());
+    EXPECT_FALSE(f->IsWatchRunning());
+    EXPECT_EQ(f->DebugBar()->View(), nullptr);
+}
+
+TEST_F(Frame, FlashingFromAnotherThreadNeverBlocksAndTheSheetClosesFirst)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->show();
+    std::thread worker([f] { f->FlashUntilFocus(); });
+    worker.join(); // returns at once, whatever the focus
+    QApplication::processEvents();
+    f->FlashUntilFocus();
+
+    // In the menu loop while a popup of the frame is open.
+    EXPECT_FALSE(f->IsInMenuLoop());
+    auto* menu = new ui::Menu;
+    menu->AppendItem(33870, QStringLiteral("&Projekt"));
+    auto* popup = new CKVTPopupMenu;
+    ASSERT_TRUE(popup->Create(f, 100, 100, menu));
+    QApplication::processEvents();
+    EXPECT_TRUE(f->IsInMenuLoop());
+    popup->CloseChain();
+    QApplication::processEvents();
+    EXPECT_FALSE(f->IsInMenuLoop());
+
+    // The customisation sheet is closed before the workspace is saved.
+    ui::SendCommand(33910);
+    ASSERT_NE(CKVTFrameHelper::CustomizeSheet(), nullptr);
+    EXPECT_TRUE(f->close());
+    QApplication::processEvents();
+    EXPECT_EQ(CKVTFrameHelper::CustomizeSheet(), nullptr);
+    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
+}
+
+TEST_F(Frame, TheNextStartFindsTheBarsWhereTheyWereLeft)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->show();
+    ui::SendCommand(33871); // the debug toolbar hidden
+    ui::SendCommand(33874); // the connection bar shown
+    f->DockControlBar(f->ConInfoBar(), ui::DOCKBAR_RIGHT);
+    ASSERT_TRUE(f->close());
+    app.reset();
+    EXPECT_NE(sys::Profile::GetInt(u"KVTWorkspace\\ControlBars-Summary", u"Bars", 0), 0);
+
+    app = std::make_unique<CStrandworkApp>();
+    app->SetArguments({QString::fromStdString(dir / "a.txt")});
+    ASSERT_TRUE(app->InitInstance());
+    QApplication::processEvents();
+    f = frame();
+    EXPECT_FALSE(f->GetDebugToolBar()->IsVisible());
+    EXPECT_TRUE(f->ConInfoBar()->IsVisible());
+    EXPECT_EQ(f->ConInfoBar()->GetDockSiteId(), uint32_t(ui::DOCKBAR_RIGHT));
+    EXPECT_EQ(Where(f->ExplorerBar()).first, uint32_t(ui::DOCKBAR_LEFT));
+    EXPECT_EQ(Where(f->GetMainToolBar()).first, uint32_t(ui::DOCKBAR_TOP));
+}
+
+TEST_F(Frame, TheWatchOfAProjectLinkedToTheSimulator)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->show();
+    cssim::Config cfg;
+    const uint16_t ours = testsupport::PickFreeUdpPort();
+    cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+    cfg.peerPort = ours;
+    cssim::Simulator sim(cfg);
+    ASSERT_TRUE(sim.start());
+    sim.plc().setFlags(0x06);
+    {
+        CStrandworkDoc doc;
+        ASSERT_TRUE(f->AttachProject(&doc));
+        COlnkLink& link = doc.Link();
+        const std::string conn = testsupport::UdpLoopbackConn(ours, sim.publicPort());
+        ASSERT_EQ(link.Open(333, sys::Utf8ToUtf16Lenient(conn).c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            ASSERT_EQ(link.InitInterface(id), 1);
+        ASSERT_EQ(link.Start(), 1);
+        ASSERT_TRUE(WaitFor([&] { return link.IsEstablished(); }, 20000, "the link established"));
+        ui::StatusBar* status = f->GetStatusBar();
+        const int pane = status->CommandToIndex(0xE707);
+        // The first tick samples; an idle link then shows its icon.
+        f->OnTimerTick();
+        EXPECT_FALSE(status->HasPaneIcon(pane));
+        for (int i = 0; i < 4 && !status->HasPaneIcon(pane); ++i) {
+            PumpEvents(600);
+            f->OnTimerTick();
+        }
+        EXPECT_TRUE(status->HasPaneIcon(pane));
+        EXPECT_TRUE(!f->ConnectionErrorDlg()->Window() || !f->ConnectionErrorDlg()->Window()->isVisible());
+        // The PLC pane once the link holds a status.
+        auto* pl = static_cast<IOlnkPL*>(link.Query(OLNK_IID_PL));
+        ASSERT_NE(pl, nullptr);
+        QObject target;
+        const auto h = ui::RegisterMessageTarget(&target, [](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
+            return intptr_t(0);
+        });
+        EXPECT_EQ(pl->GetStatus(h, 0), 1);
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                PlcStatusRecord rec{};
+                return link.GetLastStatus(&rec) && rec.length >= 10;
+            },
+            10000, "a status"));
+        ui::IdleUpdater::Instance().RunPass();
+        EXPECT_EQ(status->GetPaneText(status->CommandToIndex(0xE708)), QStringLiteral("PLC: běží"));
+        ui::UnregisterMessageTarget(h);
+        EXPECT_TRUE(f->DetachProject());
+        EXPECT_FALSE(status->HasPaneIcon(pane));
+        link.Close();
+    }
+    PumpEvents(20);
+}
