@@ -5,6 +5,7 @@
 // flashing from another thread, the menu loop, the closing order and the
 // next start.
 #include "core/app/StrandworkApp.h"
+#include "core/project/KXPExplorerView.h"
 #include "core/project/StrandworkDoc.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "mainwnd/AppBar.h"
@@ -289,7 +290,7 @@ TEST_F(Frame, AFailingExplorerRollsTheAttachBack)
     EXPECT_EQ(f->AttachedProject(), nullptr);
     EXPECT_EQ(f->DebugBar()->View(), nullptr);
     EXPECT_FALSE(f->IsWatchRunning());
-    CProjectExplorerBar::SetViewClass(nullptr);
+    CProjectExplorerBar::SetViewClass([] { return new CKXPExplorerView; });
     // Attached with a closed link, a tick clears the icon and hides the
     // dialog; detaching stops the watch.
     ASSERT_TRUE(f->AttachProject(&doc));

@@ -7,6 +7,7 @@
 #include "core/project/StrandworkDoc.h"
 #include "core/project/StrandworkView.h"
 #include "mainwnd/AppBar.h"
+#include "mainwnd/MainFrame.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Prompt.h"
@@ -32,37 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The host as the main frame makes it: the explorer bar takes the project
-// when it opens and gives it back when it closes.
-class BarHost : public ProjectHost
-{
-public:
-    BarHost(CStrandworkApp* app, CProjectExplorerBar* bar) : m_app(app), m_bar(bar) { SetProjectHost(this); }
-    ~BarHost() override { SetProjectHost(m_app); }
-    CStrandworkDoc* GetProjectDoc() override { return m_app->GetProjectDoc(); }
-    bool SetProjectDoc(CStrandworkDoc* doc) override
-    {
-        return m_app->SetProjectDoc(doc) && m_bar->AttachProject(doc);
-    }
-    bool ClearProjectDoc() override
-    {
-        m_bar->DetachProject();
-        return m_app->ClearProjectDoc();
-    }
-    bool CloseProject(bool ending) override { return m_app->CloseProject(ending); }
-    bool OnFileSaveAll() override { return m_app->OnFileSaveAll(); }
-    void UpdatePlcViews(ui::View* s, long h, QObject* o) override { m_app->UpdatePlcViews(s, h, o); }
-    core::OutputSink* GetOutputCtrl() override { return m_app->GetOutputCtrl(); }
-    const core::AppSettings& GetAppSettings() override { return m_app->GetAppSettings(); }
-    bool PumpMessages() override { return m_app->PumpMessages(); }
-    QString GetProgramFolder() override { return m_app->GetProgramFolder(); }
-    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return m_app->GetWorkspaceDocumentsPort(); }
-
-private:
-    CStrandworkApp* m_app;
-    CProjectExplorerBar* m_bar;
-};
-
 // Records the add-existing commands that reach the route.
 class AddRecorder : public ui::CommandTarget
 {
@@ -79,9 +49,8 @@ class Explorer : public ::testing::Test
 protected:
     testsupport::TempDir dir;
     std::unique_ptr<CStrandworkApp> app;
-    std::unique_ptr<CKVTMDIFrameWnd> frame;
+    CMainFrame* frame = nullptr;
     CProjectExplorerBar* bar = nullptr;
-    std::unique_ptr<BarHost> host;
     CStrandworkDoc* doc = nullptr;
 
     void SetUp() override
@@ -93,14 +62,11 @@ protected:
         app = std::make_unique<CStrandworkApp>();
         app->SetArguments({});
         ASSERT_TRUE(app->InitInstance());
-        frame = std::make_unique<CKVTMDIFrameWnd>();
-        frame->setGeometry(100, 100, 900, 600);
-        ASSERT_TRUE(frame->LoadFrame(1, 0));
-        frame->EnableDocking(ui::CBRS_ALIGN_ANY);
-        frame->show();
-        bar = new CProjectExplorerBar;
-        ASSERT_TRUE(bar->CreateBar(frame.get(), 0x10034, 0x80000000, 0xE820));
-        host = std::make_unique<BarHost>(app.get(), bar);
+        // The main frame's explorer bar takes the project when it opens.
+        frame = app->MainFrame();
+        ASSERT_NE(frame, nullptr);
+        bar = frame->ExplorerBar();
+        ASSERT_NE(bar, nullptr);
         ASSERT_NE(app->OpenDocumentFile(Path("Lis.kxp")), nullptr);
         doc = app->GetProjectDoc();
         ASSERT_NE(doc, nullptr);
@@ -115,8 +81,6 @@ protected:
     {
         app->CloseProject(true);
         PumpEvents(20);
-        host.reset();
-        frame.reset();
         app.reset();
         sys::RegistryStore::Reset();
     }
@@ -175,9 +139,10 @@ TEST_F(Explorer, TheTreeShowsTheProjectAndFollowsTheHintsOfOthers)
     // The first file item has index 0 and is still a file item.
     EXPECT_EQ(CKXPExplorerView::KindOf(Group(7)->child(0)), CKXPExplorerView::KindFile);
     EXPECT_EQ(Group(7)->child(0)->data(0, CKXPExplorerView::IndexRole).toInt(), 0);
-    // The project has no window of its own.
+    // The project has no window of its own: its views are the explorer and
+    // the debug bar's watch view.
     EXPECT_TRUE(doc->Frames().empty());
-    EXPECT_EQ(doc->Views().size(), 1u);
+    EXPECT_EQ(doc->Views().size(), 2u);
 
     // Hint 10 and the view's own hints change nothing; others' hints 7, 8
     // and 9 rebuild their group and keep a collapsed group collapsed.
@@ -375,7 +340,7 @@ TEST_F(Explorer, TheProjectFormClosesItsFrameAndTheProjectStays)
     ASSERT_TRUE(WaitFor([&] { return watched.isNull(); }, 2000, "the form's frame closed"));
     PumpEvents(50);
     EXPECT_EQ(app->GetProjectDoc(), doc);
-    EXPECT_EQ(doc->Views().size(), 1u);
+    EXPECT_EQ(doc->Views().size(), 2u);
     EXPECT_EQ(doc->FirstView(), View());
 }
 
@@ -388,7 +353,7 @@ TEST_F(Explorer, ExplorerShot)
     Select(Group(8)->child(0));
     if (ShotValue() == QStringLiteral("2"))
         QTimer::singleShot(300, [this] { View()->ContextMenuForSelection(); });
-    HoldForScreenshot(frame.get());
+    HoldForScreenshot(frame);
     while (CKVTPopupMenu* p = CKVTPopupMenu::ActivePopup())
         p->CloseChain();
 }
