@@ -56,7 +56,7 @@ bool EqualsFileNameNoCase(std::u16string_view a, std::u16string_view b)
     return true;
 }
 
-std::u16string ProjectRelativePath(std::u16string_view projectDir, std::u16string_view fullPath)
+static std::u16string RelativeWithSeparatorsAsFound(std::u16string_view projectDir, std::u16string_view fullPath)
 {
     std::optional<std::u16string> rel =
         sys::WinPath::RelativePathTo(projectDir, true, fullPath, false);
@@ -91,6 +91,18 @@ std::u16string ProjectRelativePath(std::u16string_view projectDir, std::u16strin
         out += u"..";
     }
     return out + *rel;
+}
+
+std::u16string ProjectRelativePath(std::u16string_view projectDir, std::u16string_view fullPath)
+{
+    std::u16string out = RelativeWithSeparatorsAsFound(projectDir, fullPath);
+    // A relative path is stored with backslashes, whatever separators the
+    // folders on this system use; a full path stays as it was given.
+    if (out != fullPath)
+        for (char16_t& c : out)
+            if (c == u'/')
+                c = u'\\';
+    return out;
 }
 
 std::u16string ProjectFullPath(std::u16string_view projectDir, std::u16string_view filePath)

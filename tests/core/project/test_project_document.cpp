@@ -283,10 +283,10 @@ TEST_F(DocTest, AddingFiles)
     EXPECT_TRUE(doc->AddExistingHeaderFile(Q(dir / "sub/../sub/main.plc")));
     ASSERT_EQ(doc->Data().HeaderFiles.size(), 1u);
     EXPECT_EQ(doc->Data().HeaderFiles[0].FileName, u"main.plc");
-    EXPECT_EQ(doc->Data().HeaderFiles[0].FilePath, u"./sub/main.plc");
+    EXPECT_EQ(doc->Data().HeaderFiles[0].FilePath, u".\\sub\\main.plc");
     std::string parent = dir.Path().substr(0, dir.Path().rfind('/'));
     EXPECT_TRUE(doc->AddExistingSourceFile(Q(parent + "/x/y.plc")));
-    EXPECT_EQ(doc->Data().SourceFiles.back().FilePath, u"../x/y.plc");
+    EXPECT_EQ(doc->Data().SourceFiles.back().FilePath, u"..\\x\\y.plc");
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(host.hints, std::vector<long>{});
 
@@ -308,7 +308,7 @@ TEST_F(DocTest, AddingFiles)
     EXPECT_TRUE(doc->AddExistingSupportFile(Q(dir / "data.bin")));
     EXPECT_EQ(doc->Data().SettingsModificationTime, time);
     EXPECT_EQ(doc->Data().SupportFiles.back(),
-              (SupportFileEntry{u"data.bin", u"./data.bin", u"", 0, 0, 0}));
+              (SupportFileEntry{u"data.bin", u".\\data.bin", u"", 0, 0, 0}));
     doc->OnCloseDocument();
 }
 

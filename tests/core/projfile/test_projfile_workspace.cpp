@@ -111,17 +111,17 @@ TEST(ProjfileWorkspace, WrittenLines)
         std::string::npos);
     EXPECT_NE(
         s.find("TXTDocumentsCount = 0\r\nPLCDocumentsCount = 2\r\n"
-               "DocumentPath = ./Main.plc\r\nFrameCount = 2\r\n"
+               "DocumentPath = .\\Main.plc\r\nFrameCount = 2\r\n"
                "FramePlacement = 1, -1, -1, -8, -30, 10, 20, 610, 420\r\n"
                "SplitterConfig = 2, 2, 200, 100\r\n"
                "CursorPos = 1, 2\r\nCursorPos = 3, 4\r\nCursorPos = 5, 6\r\nCursorPos = 7, 8\r\n"),
         std::string::npos);
-    EXPECT_NE(s.find("DocumentPath = ./src/Osy.plc\r\n"), std::string::npos);
+    EXPECT_NE(s.find("DocumentPath = .\\src\\Osy.plc\r\n"), std::string::npos);
     EXPECT_NE(
-        s.find("INCDocumentsCount = 1\r\nDocumentPath = ../shared/Defs.inc\r\nFrameCount = 0\r\n"),
+        s.find("INCDocumentsCount = 1\r\nDocumentPath = ..\\shared\\Defs.inc\r\nFrameCount = 0\r\n"),
         std::string::npos);
     EXPECT_TRUE(s.ends_with(
-        "BINDocumentsCount = 1\r\nDocumentPath = ../../../opt/data/x.bin\r\n"
+        "BINDocumentsCount = 1\r\nDocumentPath = ..\\..\\..\\opt\\data\\x.bin\r\n"
         "FrameCount = 1\r\nFramePlacement = 1, -1, -1, -8, -30, 10, 20, 610, 420\r\n"
         "SplitterConfig = 2, 1, 200, 100\r\nCursorPos = 16, 1\r\nCursorPos = 32, 0\r\n"));
 }
@@ -283,7 +283,7 @@ TEST(ProjfileWorkspace, DocumentsWithoutAPathAreNotWritten)
     ProjectData d;
     SetProjectDefaults(d, 0);
     const std::string s = Save(d, docs, 6);
-    EXPECT_NE(s.find("TXTDocumentsCount = 1\r\nDocumentPath = ./a.txt\r\nFrameCount = 0\r\n"
+    EXPECT_NE(s.find("TXTDocumentsCount = 1\r\nDocumentPath = .\\a.txt\r\nFrameCount = 0\r\n"
                      "PLCDocumentsCount = 0\r\n"),
               std::string::npos);
     WorkspaceDocuments back;

@@ -56,7 +56,7 @@ TEST_F(ListTest, AddNewAndMoveWithinTheList)
     PickFile(Q(dir / "Extra.plc"));
     ClickButton(Sources, 2202);
     EXPECT_EQ(Lines(Sources), (QStringList{"Main.plc", "Osy.plc", "Extra.plc"}));
-    EXPECT_EQ(Ctl<QLineEdit>(Sources, 2206)->text(), QStringLiteral("./Extra.plc"));
+    EXPECT_EQ(Ctl<QLineEdit>(Sources, 2206)->text(), QStringLiteral(".\\Extra.plc"));
     EXPECT_EQ(dir.Read("Extra.plc"), "keep");
 
     // Up and down at the ends only beep.
@@ -80,9 +80,9 @@ TEST_F(ListTest, AddNewAndMoveWithinTheList)
     MarkTime();
     sheet->accept();
     ASSERT_EQ(doc->Data().SourceFiles.size(), 4u);
-    EXPECT_EQ(doc->Data().SourceFiles[0], (core::ProjectFileEntry{u"Extra.plc", u"./Extra.plc"}));
+    EXPECT_EQ(doc->Data().SourceFiles[0], (core::ProjectFileEntry{u"Extra.plc", u".\\Extra.plc"}));
     EXPECT_EQ(doc->Data().SourceFiles[2], (core::ProjectFileEntry{u"Osy.plc", u"src\\Osy.plc"}));
-    EXPECT_EQ(doc->Data().SourceFiles[3], (core::ProjectFileEntry{u"Novy.plc", u"./Novy.plc"}));
+    EXPECT_EQ(doc->Data().SourceFiles[3], (core::ProjectFileEntry{u"Novy.plc", u".\\Novy.plc"}));
     EXPECT_TRUE(TimeStamped());
     EXPECT_EQ(Hints(), std::vector<long>{HINT_SOURCE_LIST});
 }
@@ -138,7 +138,7 @@ TEST_F(ListTest, LocationButtonCreatesAMissingFileAndTooLongPathsAreRefused)
     ClickButton(Support, 2227);
     EXPECT_EQ(dir.Read("novy.bin"), "");
     EXPECT_EQ(Lines(Support), (QStringList{"novy.bin", "texty.txt"}));
-    EXPECT_EQ(Ctl<QLineEdit>(Support, 2226)->text(), QStringLiteral("./novy.bin"));
+    EXPECT_EQ(Ctl<QLineEdit>(Support, 2226)->text(), QStringLiteral(".\\novy.bin"));
 
     // A path whose stored form would be longer than 259 characters.
     std::string deep = "d";
@@ -160,7 +160,7 @@ TEST_F(ListTest, LocationButtonCreatesAMissingFileAndTooLongPathsAreRefused)
     sheet->accept();
     ASSERT_EQ(doc->Data().SupportFiles.size(), 2u);
     EXPECT_EQ(doc->Data().SupportFiles[0],
-              (core::SupportFileEntry{u"novy.bin", u"./novy.bin", u"\\PLC\\novy.bin", 2, 6, 1}));
+              (core::SupportFileEntry{u"novy.bin", u".\\novy.bin", u"\\PLC\\novy.bin", 2, 6, 1}));
     EXPECT_FALSE(TimeStamped());
     EXPECT_EQ(Hints(), std::vector<long>{HINT_SUPPORT_LIST});
 }
