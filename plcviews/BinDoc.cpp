@@ -216,19 +216,7 @@ bool CBinChildFrame::OnCreateClient(ui::Document* doc, ui::DocTemplate* tmpl)
         return false;
     if (ui::SplitterWnd* s = Splitter()) {
         s->ShowColumnScrollBars(false);  // the hex view scrolls only vertically
-        for (int i = 0; i < ui::SplitterWnd::MaxRows; ++i)
-            s->SetRowInfo(i, 0, 10);
-        for (int i = 0; i < ui::SplitterWnd::MaxCols; ++i)
-            s->SetColumnInfo(i, 0, 10);
-        // A pane made by splitting gets its initial update (its data) once
-        // it sits in its row; the first pane gets it from the template.
-        connect(s, &ui::SplitterWnd::PaneCreated, this, [](ui::View* pane, int, int) {
-            QPointer<ui::View> p(pane);
-            QTimer::singleShot(0, pane, [p] {
-                if (p)
-                    p->OnInitialUpdate();
-            });
-        });
+        PreparePanes(s, 10);
     }
     return true;
 }

@@ -3,9 +3,11 @@
 #include "platform/ui/Document.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
+#include <QTimer>
 
 namespace ui {
 
@@ -281,6 +283,21 @@ bool SplitterChildFrame::OnCreateClient(Document* doc, DocTemplate* tmpl)
     setWidget(splitter);
     SetActiveView(splitter->GetPane(0, 0));
     return splitter->GetPane(0, 0) != nullptr;
+}
+
+void SplitterChildFrame::PreparePanes(SplitterWnd* splitter, int minimum)
+{
+    for (int i = 0; i < SplitterWnd::MaxRows; ++i)
+        splitter->SetRowInfo(i, 0, minimum);
+    for (int i = 0; i < SplitterWnd::MaxCols; ++i)
+        splitter->SetColumnInfo(i, 0, minimum);
+    connect(splitter, &SplitterWnd::PaneCreated, this, [](View* pane, int, int) {
+        QPointer<View> p(pane);
+        QTimer::singleShot(0, pane, [p] {
+            if (p)
+                p->OnInitialUpdate();
+        });
+    });
 }
 
 void SplitterWnd::showEvent(QShowEvent* e)

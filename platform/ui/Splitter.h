@@ -97,6 +97,12 @@ class SplitterChildFrame : public ChildFrame
 public:
     using ChildFrame::ChildFrame;
     bool OnCreateClient(Document* doc, DocTemplate* tmpl) override;
+
+protected:
+    // Every row and column of the splitter keeps at least `minimum` pixels;
+    // a pane made by splitting gets its initial update once it sits in its
+    // row (the first pane gets it from the template).
+    void PreparePanes(SplitterWnd* splitter, int minimum);
 };
 
 } // namespace ui
