@@ -9,7 +9,6 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 
 #include <functional>
 
@@ -82,16 +81,7 @@ void CFindTextDlg::DoDataExchange(ui::DataExchange& dx)
     dx.Check(8603, m_wholeWord);
     dx.Check(8604, m_matchCase);
     dx.Check(8606, m_regExp);
-    auto* up = Item<QRadioButton>(8611);
-    auto* down = Item<QRadioButton>(8612);
-    if (dx.SaveAndValidate()) {
-        m_direction = up && up->isChecked() ? 0 : 1;
-    } else {
-        if (up)
-            up->setChecked(m_direction == 0);
-        if (down)
-            down->setChecked(m_direction != 0);
-    }
+    dx.ListIndex(8611, m_direction); // 0 up, 1 down
 }
 
 bool CFindTextDlg::OnInitDialog()

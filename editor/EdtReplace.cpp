@@ -364,16 +364,7 @@ void CEditReplaceDlg::DoDataExchange(ui::DataExchange& dx)
     dx.Check(8603, m_wholeWord);
     dx.Check(8604, m_matchCase);
     dx.Check(8606, m_regExp);
-    auto* inSel = Item<QRadioButton>(8613);
-    auto* whole = Item<QRadioButton>(8614);
-    if (dx.SaveAndValidate()) {
-        m_scope = inSel && inSel->isChecked() ? 0 : 1;
-    } else {
-        if (inSel)
-            inSel->setChecked(m_scope == 0);
-        if (whole)
-            whole->setChecked(m_scope != 0);
-    }
+    dx.ListIndex(8613, m_scope); // 0 the selection, 1 the whole file
 }
 
 bool CEditReplaceDlg::OnInitDialog()
