@@ -1,0 +1,304 @@
+// The main road through the running program: a new project from a
+// template, a source added and edited, the build with the stand-in
+// compiler, the connection and the PLC interface transfer to the simulator,
+// debugging, and the same project built unattended by the program itself.
+// Every step goes through the program's own commands, sent along the
+// command route as the menu and the toolbars send them, and checks the
+// state the user sees (documents, views, the output, the status bar) and
+// the simulator's model and recorder.
+#include "core/app/StrandworkApp.h"
+#include "core/project/NewProjectDlg.h"
+#include "core/project/StrandworkDoc.h"
+#include "link/linkobj/olnk_link.h"
+#include "mainwnd/MainFrame.h"
+#include "mainwnd/OutputCtrl.h"
+#include "platform/sys/CodePage.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/Command.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/Prompt.h"
+#include "platform/ui/StatusBar.h"
+#include "plcviews/PLCDoc.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/platform/PtyPair.h"
+#include "tests/support/platform/TempDir.h"
+#include "tests/support/ui/UiTest.h"
+#include "tools/cssim/cssim.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace testsupport::ui;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t ID_PROJECT_NEW = 33772;
+constexpr uint32_t ID_PROJECT_NEW_SOURCE = 33840;
+constexpr uint32_t ID_PROJECT_NEW_HEADER = 33841;
+constexpr uint32_t ID_BUILD = 33846;
+constexpr uint32_t ID_TRANSFER_PLC = 33850;
+constexpr uint32_t ID_DEBUG_START = 33853;
+constexpr uint32_t ID_DEBUG_STOP = 33854;
+constexpr uint32_t ID_CONNECT = 33855;
+constexpr uint32_t ID_EDIT_UNDO = 57643;
+
+const char kSuccess[] = "Tvorba PLC skončila bez chyb.";
+const char kCurrent[] = "Na řídícím systému je aktuální verze PLC interfacu.";
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// Sends a command as a menu item or a toolbar button does: only when its
+// update rule shows it enabled, along the command route.
+::testing::AssertionResult Command(uint32_t id)
+{
+    ui::CmdUI state(id);
+    ui::UpdateCommandUI(state);
+    if (!state.Enabled())
+        return ::testing::AssertionFailure() << "command " << id << " is disabled";
+    if (!ui::SendCommand(id))
+        return ::testing::AssertionFailure() << "command " << id << " was not handled";
+    return ::testing::AssertionSuccess();
+}
+
+// Types a name into a file dialog's name box and presses Enter.
+void Choose(QFileDialog* d, const QString& name)
+{
+    auto* edit = FindChild<QLineEdit>(d, QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(name);
+    PressKey(edit, Qt::Key_Return);
+}
+
+struct MainRoad : ::testing::Test
+{
+    testsupport::TempDir dir;
+    std::unique_ptr<cssim::Simulator> sim;
+    std::unique_ptr<CStrandworkApp> app;
+    uint16_t ours = 0;
+    QString savedCwd = QDir::currentPath();
+
+    ~MainRoad() override
+    {
+        if (app && app->GetProjectDoc())
+            app->GetProjectDoc()->Link().Close();
+        app.reset();
+        sim.reset();
+        PumpEvents(10);
+        QDir::setCurrent(savedCwd);
+    }
+
+    QString Path(const std::string& rel) const { return QString::fromStdString(dir / rel); }
+    CStrandworkDoc* Project() const { return app ? app->GetProjectDoc() : nullptr; }
+    std::string Out() const { return app->OutputControl()->Text().toStdString(); }
+    bool OutHas(const std::string& text) const { return Out().find(text) != std::string::npos; }
+
+    // The options name the build tree's stand-in compiler and a template
+    // folder holding a copy of the "ok" build fixture (Haldor, 632).
+    void WriteOptions()
+    {
+        fs::create_directories(dir / "Templates/ok");
+        fs::copy(std::string(std::getenv("SW_FIXTURES")) + "/build/ok", dir / "Templates/ok",
+                 fs::copy_options::recursive);
+        sys::Profile::WriteString(u"Options", u"PathTarvane",
+                                  sys::Utf8ToUtf16Lenient(std::string(std::getenv("SW_TARVANE")) + "/"));
+        sys::Profile::WriteString(u"Options", u"PathTemplates", sys::Utf8ToUtf16Lenient(dir / "Templates"));
+    }
+
+    // Step 1: the application, a new project "Lis" from the template, a new
+    // source "Osa.plc" and a new header "Osa.inc".
+    void StartAndCreateProject()
+    {
+        WriteOptions();
+        app = std::make_unique<CStrandworkApp>();
+        app->SetArguments({});
+        ASSERT_TRUE(app->InitInstance());
+        app->MainFrame()->show();
+        ASSERT_TRUE(WaitFor([&] { return app->MainFrame()->isVisible(); }, 5000, "the main window"));
+
+        QString templateName;
+        OnNextModal<CNewProjectDlg>([&](CNewProjectDlg* dlg) {
+            auto* tree = FindChild<QTreeWidget>(dlg, QStringLiteral("c1236"));
+            auto* name = FindChild<QLineEdit>(dlg, QStringLiteral("c1232"));
+            auto* loc = FindChild<QLineEdit>(dlg, QStringLiteral("c1234"));
+            if (!tree || !name || !loc || tree->topLevelItemCount() != 3)
+                return dlg->reject();
+            // Empty project, import, then the template.
+            tree->setCurrentItem(tree->topLevelItem(2));
+            templateName = tree->topLevelItem(2)->text(0);
+            TypeText(name, QStringLiteral("Lis"));
+            loc->clear();
+            TypeText(loc, Path("Lis"));
+            Click(FindChild<QPushButton>(dlg, QStringLiteral("c1")));
+        });
+        // The new project ends in its settings sheet: closed as it is.
+        OnNextModal<ui::PropertySheet>([](ui::PropertySheet* sheet) { sheet->reject(); });
+        {
+            PromptScript prompts;
+            ASSERT_TRUE(Command(ID_PROJECT_NEW));
+            EXPECT_TRUE(prompts.Texts().empty());
+        }
+        EXPECT_EQ(templateName, QStringLiteral("Lis č. 5"));
+        CStrandworkDoc* doc = Project();
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(doc->GetPathName(), Path("Lis/Lis.kxp"));
+        EXPECT_EQ(doc->Data().Target, u"Haldor");
+        EXPECT_EQ(doc->Data().TarvaneVer, u"632");
+        ASSERT_EQ(doc->Data().SourceFiles.size(), 2u);
+        EXPECT_EQ(ReadFile(dir / "Lis/Io.plc"), ReadFile(dir / "Templates/ok/src/Io.plc"));
+
+        OnNextModal<QFileDialog>([](QFileDialog* d) { Choose(d, QStringLiteral("Osa.plc")); });
+        ASSERT_TRUE(Command(ID_PROJECT_NEW_SOURCE));
+        OnNextModal<QFileDialog>([](QFileDialog* d) { Choose(d, QStringLiteral("Osa.inc")); });
+        ASSERT_TRUE(Command(ID_PROJECT_NEW_HEADER));
+        ASSERT_EQ(doc->Data().SourceFiles.size(), 3u);
+        EXPECT_EQ(doc->Data().SourceFiles[2].FileName, u"Osa.plc");
+        ASSERT_EQ(doc->Data().HeaderFiles.size(), 1u);
+        EXPECT_EQ(doc->Data().HeaderFiles[0].FileName, u"Osa.inc");
+        EXPECT_TRUE(fs::exists(dir / "Lis/Osa.plc"));
+        EXPECT_TRUE(fs::exists(dir / "Lis/Osa.inc"));
+    }
+
+    // Step 2: the source in its view; lines typed, one change undone, saved.
+    CPLCView* EditSource()
+    {
+        auto* view = qobject_cast<CPLCView*>(app->OpenDocumentFile(Path("Lis/Osa.plc"))->FirstView());
+        if (!view) {
+            ADD_FAILURE() << "no PLC view";
+            return nullptr;
+        }
+        if (!WaitFor([view] { return view->isVisible(); }, 5000, "the source view"))
+            return nullptr;
+        view->setFocus();
+        auto* doc = qobject_cast<CPLCDoc*>(view->GetDocument());
+        const QString lines[] = {QStringLiteral("; osa"), QStringLiteral("#tarv-symbol Poloha WORD"),
+                                 QStringLiteral("#tarv-warning Pozor na osu")};
+        for (const QString& line : lines) {
+            TypeText(view, line);
+            PressKey(view, Qt::Key_Return);
+        }
+        const QString typed = doc->Text();
+        EXPECT_TRUE(typed.startsWith(QStringLiteral("; osa\n#tarv-symbol Poloha WORD\n#tarv-warning Pozor na osu\n")))
+            << typed.toStdString();
+        // One more change, taken back.
+        PressKey(view, Qt::Key_Up);
+        PressKey(view, Qt::Key_End);
+        TypeText(view, QStringLiteral("!"));
+        EXPECT_NE(doc->Text(), typed);
+        EXPECT_TRUE(Command(ID_EDIT_UNDO));
+        EXPECT_EQ(doc->Text(), typed);
+        EXPECT_TRUE(doc->IsModified());
+        EXPECT_TRUE(Command(ID_FILE_SAVE_CMD));
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_EQ(ReadFile(dir / "Lis/Osa.plc"),
+                  "; osa\r\n#tarv-symbol Poloha WORD\r\n#tarv-warning Pozor na osu\r\n");
+        return view;
+    }
+
+    // Step 3: the build with its warning, the jump to it, success.
+    void Build(CPLCView* source)
+    {
+        ASSERT_TRUE(Command(ID_BUILD));
+        EXPECT_TRUE(OutHas("warning T2001: Pozor na osu")) << Out();
+        EXPECT_TRUE(OutHas(kSuccess)) << Out();
+        EXPECT_TRUE(fs::exists(dir / "Lis/Output/PLC.BIN"));
+        COutputCtrl* out = app->OutputControl();
+        ASSERT_EQ(out->TagCount(), 1);
+        // Next error, from elsewhere in the source: the caret goes to the
+        // warning's line in the source view.
+        source->SetCursorPos({0, 0});
+        ASSERT_TRUE(Command(CMainFrame::ID_NEXT_ERROR));
+        EXPECT_EQ(out->CurrentTag(), 0);
+        EXPECT_TRUE(WaitFor([&] { return source->GetCursorPos().line == 2; }, 5000, "the caret on the warning"));
+        EXPECT_EQ(app->MainFrame()->GetActiveView(), source);
+    }
+
+    // The simulator over UDP on 127.0.0.1 (recording), and the project's
+    // connection string pointing at it.
+    void StartSimulator()
+    {
+        ours = testsupport::PickFreeUdpPort();
+        cssim::Config cfg;
+        cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+        cfg.peerPort = ours;
+        cfg.recording = true;
+        sim = std::make_unique<cssim::Simulator>(cfg);
+        ASSERT_TRUE(sim->start());
+        Project()->Data().OlnkConnectionString =
+            sys::Utf8ToUtf16Lenient(testsupport::UdpLoopbackConn(ours, sim->publicPort()));
+    }
+
+    // PLC transfers the simulator was asked for (class 1, code 2).
+    size_t Transfers() const
+    {
+        size_t n = 0;
+        for (const cssim::Record& r : sim->recorder().all())
+            n += r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == 2;
+        return n;
+    }
+
+    // Step 4: connect, the connection state in the status bar, the PLC
+    // interface transferred twice, the debug start finds it current.
+    void ConnectAndTransfer()
+    {
+        CStrandworkDoc* doc = Project();
+        ASSERT_TRUE(Command(ID_CONNECT));
+        EXPECT_TRUE(doc->Link().IsConnected()) << Out();
+        ui::StatusBar* status = app->MainFrame()->GetStatusBar();
+        const int pane = status->CommandToIndex(CMainFrame::ID_INDICATOR_LINK);
+        ASSERT_GE(pane, 0);
+        EXPECT_TRUE(app->MainFrame()->IsWatchRunning());
+        EXPECT_TRUE(WaitFor([&] { return status->HasPaneIcon(pane); }, 20000, "the connection icon"));
+
+        const std::string built = ReadFile(dir / "Lis/Output/PLC.BIN");
+        PromptScript prompts;
+        ASSERT_TRUE(Command(ID_TRANSFER_PLC));
+        EXPECT_EQ(sim->plc().image(), Bytes(built.begin(), built.end())) << Out();
+        EXPECT_EQ(Transfers(), 1u);
+        // The command always transfers, also an image already there.
+        ASSERT_TRUE(Command(ID_TRANSFER_PLC));
+        EXPECT_EQ(Transfers(), 2u) << Out();
+        EXPECT_EQ(sim->plc().image(), Bytes(built.begin(), built.end()));
+        EXPECT_TRUE(prompts.Texts().empty());
+
+        ASSERT_TRUE(Command(ID_DEBUG_START));
+        EXPECT_TRUE(doc->IsDebugging()) << Out();
+        EXPECT_TRUE(OutHas(kCurrent)) << Out();
+        EXPECT_EQ(Transfers(), 2u);
+        EXPECT_GT(doc->ListingFile().GetLineCount(), 0u);
+        ASSERT_TRUE(Command(ID_DEBUG_STOP));
+        EXPECT_FALSE(doc->IsDebugging());
+        EXPECT_TRUE(doc->Link().IsConnected());
+    }
+};
+
+} // namespace
+
+TEST_F(MainRoad, NewProjectEditBuildConnectTransfer)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    CPLCView* source = EditSource();
+    ASSERT_NE(source, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Build(source));
+    ASSERT_NO_FATAL_FAILURE(StartSimulator());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndTransfer());
+}
