@@ -26,6 +26,7 @@
 #include "tools/cssim/cssim.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QProcess>
@@ -301,4 +302,98 @@ TEST_F(MainRoad, NewProjectEditBuildConnectTransfer)
     ASSERT_NO_FATAL_FAILURE(Build(source));
     ASSERT_NO_FATAL_FAILURE(StartSimulator());
     ASSERT_NO_FATAL_FAILURE(ConnectAndTransfer());
+}
+
+namespace {
+
+// The program itself, unattended, with its own settings folder whose
+// options name the stand-in compiler.
+struct Unattended
+{
+    explicit Unattended(const testsupport::TempDir& dir)
+    {
+        fs::create_directories(dir / "child/config/ORNA");
+        std::ofstream reg(dir / "child/config/ORNA/Strandwork.reg", std::ios::binary);
+        reg << "Windows Registry Editor Version 5.00\r\n\r\n"
+               "[HKEY_CURRENT_USER\\Software\\ORNA\\Strandwork\\Options]\r\n"
+               "\"PathTarvane\"=\""
+            << std::getenv("SW_TARVANE") << "/\"\r\n";
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(dir / "child/config"));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), QString::fromStdString(dir / "child/state"));
+        for (const char* v : {"LC_ALL", "LC_MESSAGES", "LANG"})
+            env.remove(QString::fromLatin1(v));
+        process.setProcessEnvironment(env);
+        process.setStandardInputFile(QProcess::nullDevice());
+    }
+    ~Unattended()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    void Start(const QString& project)
+    {
+        process.start(QStringLiteral(SW_STRANDWORK_PROGRAM), {QStringLiteral("-Build"), project});
+    }
+    // Standard output so far (the program writes UTF-8).
+    QString Out()
+    {
+        out += QString::fromUtf8(process.readAllStandardOutput());
+        return out;
+    }
+
+    QProcess process;
+    QString out;
+};
+
+} // namespace
+
+// Section 4 of the road: the project that the New project dialog made,
+// built by the program run unattended.
+TEST_F(MainRoad, UnattendedBuildOfANewProject)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    ASSERT_TRUE(Command(ID_PROJECT_CLOSE));
+    ASSERT_EQ(Project(), nullptr);
+    const QString project = Path("Lis/Lis.kxp");
+
+    // A clean build ends the program with status 0 and writes the outputs.
+    {
+        Unattended run(dir);
+        run.Start(project);
+        ASSERT_TRUE(run.process.waitForFinished(120000)) << run.Out().toStdString();
+        EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process.exitCode(), 0) << run.Out().toStdString();
+        EXPECT_TRUE(run.Out().contains(QString::fromUtf8(kSuccess))) << run.Out().toStdString();
+        EXPECT_TRUE(run.Out().contains(QStringLiteral("Tarv: překládám 3 souborů"))) << run.Out().toStdString();
+        for (const char* f : {"Output/PLC.BIN", "Output/PLCBIN.txt", "Temp/LOD_KAP.MP2", "Temp/Main.LS1"})
+            EXPECT_TRUE(fs::exists(dir / (std::string("Lis/") + f))) << f;
+    }
+
+    // A source with an error: the message and the failure on standard
+    // output, no success; the program keeps its window open with the output
+    // until it is told to end, and then ends normally.
+    {
+        std::ofstream(dir / "Lis/Osa.plc", std::ios::binary) << "; osa\r\n#tarv-error Chybi operand\r\n";
+        Unattended run(dir);
+        run.Start(project);
+        ASSERT_TRUE(run.process.waitForStarted(10000));
+        const QString failed = QStringLiteral("Při tvorbě PLC došlo k chybám.");
+        QElapsedTimer t;
+        t.start();
+        while (!run.Out().contains(failed) && run.process.state() == QProcess::Running && t.elapsed() < 120000)
+            run.process.waitForReadyRead(200);
+        EXPECT_TRUE(run.Out().contains(failed)) << run.Out().toStdString();
+        EXPECT_TRUE(run.Out().contains(QStringLiteral("Osa.plc(2) : error T1001: Chybi operand")))
+            << run.Out().toStdString();
+        EXPECT_FALSE(run.Out().contains(QString::fromUtf8(kSuccess)));
+        EXPECT_EQ(run.process.state(), QProcess::Running);
+        run.process.terminate();
+        ASSERT_TRUE(run.process.waitForFinished(30000));
+        EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.process.exitCode(), 0);
+    }
 }
