@@ -19,6 +19,8 @@
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
 #include "plcviews/PLCDoc.h"
+#include "plcviews/WatchView.h"
+#include "mainwnd/AppBar.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tests/support/platform/TempDir.h"
@@ -27,6 +29,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QProcess>
@@ -48,12 +51,13 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t ID_PROJECT_NEW = 33772;
+constexpr uint32_t ID_PROJECT_OPEN = 33773;
 constexpr uint32_t ID_PROJECT_NEW_SOURCE = 33840;
 constexpr uint32_t ID_PROJECT_NEW_HEADER = 33841;
 constexpr uint32_t ID_BUILD = 33846;
 constexpr uint32_t ID_TRANSFER_PLC = 33850;
-constexpr uint32_t ID_DEBUG_START = 33853;
-constexpr uint32_t ID_DEBUG_STOP = 33854;
+constexpr uint32_t CMD_DEBUG_START = 33853;
+constexpr uint32_t CMD_DEBUG_STOP = 33854;
 constexpr uint32_t ID_CONNECT = 33855;
 constexpr uint32_t ID_EDIT_UNDO = 57643;
 
@@ -244,8 +248,10 @@ struct MainRoad : ::testing::Test
         cfg.recording = true;
         sim = std::make_unique<cssim::Simulator>(cfg);
         ASSERT_TRUE(sim->start());
+        // As the project settings' link page stores it.
         Project()->Data().OlnkConnectionString =
             sys::Utf8ToUtf16Lenient(testsupport::UdpLoopbackConn(ours, sim->publicPort()));
+        Project()->SetModifiedFlag(true);
     }
 
     // PLC transfers the simulator was asked for (class 1, code 2).
@@ -281,14 +287,88 @@ struct MainRoad : ::testing::Test
         EXPECT_EQ(sim->plc().image(), Bytes(built.begin(), built.end()));
         EXPECT_TRUE(prompts.Texts().empty());
 
-        ASSERT_TRUE(Command(ID_DEBUG_START));
+        ASSERT_TRUE(Command(CMD_DEBUG_START));
         EXPECT_TRUE(doc->IsDebugging()) << Out();
         EXPECT_TRUE(OutHas(kCurrent)) << Out();
         EXPECT_EQ(Transfers(), 2u);
         EXPECT_GT(doc->ListingFile().GetLineCount(), 0u);
-        ASSERT_TRUE(Command(ID_DEBUG_STOP));
+        ASSERT_TRUE(Command(CMD_DEBUG_STOP));
         EXPECT_FALSE(doc->IsDebugging());
         EXPECT_TRUE(doc->Link().IsConnected());
+    }
+
+    // The watch view of the debug bar.
+    CKXPWatchView* Watch() const
+    {
+        return qobject_cast<CKXPWatchView*>(app->MainFrame()->DebugBar()->View());
+    }
+    static QString Value(CKXPWatchView* w, int row)
+    {
+        QString t = w->CellText(row, 2);
+        t.remove(QChar(1));
+        t.remove(QChar(3));
+        return t;
+    }
+
+    // A new plaque in the watch view with two variables typed in, watched
+    // while debugging.
+    void WatchTwoVariables()
+    {
+        CKXPWatchView* w = Watch();
+        ASSERT_NE(w, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return w->isVisible(); }, 5000, "the watch view"));
+        const core::ProjectData& d = Project()->Data();
+        const size_t plaque = d.WatchPlaques.size();
+        Click(FindChild<QAbstractButton>(w, QStringLiteral("c2062")));
+        ASSERT_EQ(d.WatchPlaques.size(), plaque + 1);
+        EXPECT_EQ(d.SelectedPlaque, int(plaque));
+        EXPECT_EQ(w->RowCount(), 1);
+        for (const QString& name : {QStringLiteral("Vstup"), QStringLiteral("Poloha")}) {
+            const int rows = w->RowCount();
+            w->List()->setFocus();
+            w->List()->setCurrentIndex(w->List()->model()->index(rows - 1, 0));
+            TypeText(w->List(), name.left(1));
+            auto* editor = w->List()->viewport()->findChild<QLineEdit*>();
+            ASSERT_NE(editor, nullptr);
+            TypeText(editor, name.mid(1));
+            PressKey(editor, Qt::Key_Return);
+            ASSERT_TRUE(WaitFor([&] { return w->RowCount() == rows + 1; }, 5000, "the typed row"));
+        }
+        EXPECT_EQ(d.WatchPlaques[plaque].VarNames, (std::vector<std::u16string>{u"Vstup", u"Poloha"}));
+        // The template shows values in hexadecimal; a byte lists its bits.
+        EXPECT_TRUE(WaitFor([&] { return Value(w, 0).startsWith(QStringLiteral("0x00 (Vstup 7:0,")) &&
+                                         Value(w, 1) == QStringLiteral("0x0000"); },
+                            10000, "the watched values"))
+            << Value(w, 0).toStdString() << " / " << Value(w, 1).toStdString();
+    }
+
+    // Step 6: the workspace saved, the project closed and opened again:
+    // the open documents, the watch pages and the connection string are
+    // back.
+    void SaveCloseReopen()
+    {
+        CStrandworkDoc* doc = Project();
+        const core::ProjectData before = doc->Data();
+        ASSERT_TRUE(Command(ID_FILE_SAVE_ALL));
+        ASSERT_TRUE(Command(ID_PROJECT_CLOSE));
+        ASSERT_EQ(Project(), nullptr);
+        EXPECT_TRUE(app->Template(3)->Documents().empty());
+
+        OnNextModal<QFileDialog>([&](QFileDialog* d) { Choose(d, Path("Lis/Lis.kxp")); });
+        ASSERT_TRUE(Command(ID_PROJECT_OPEN));
+        doc = Project();
+        ASSERT_NE(doc, nullptr);
+        const core::ProjectData& after = doc->Data();
+        EXPECT_EQ(after.OlnkConnectionString, before.OlnkConnectionString);
+        EXPECT_EQ(after.WatchPlaques, before.WatchPlaques);
+        EXPECT_EQ(after.SelectedPlaque, before.SelectedPlaque);
+        EXPECT_EQ(after.Breakpoints, before.Breakpoints);
+        ASSERT_EQ(app->Template(3)->Documents().size(), 1u);
+        EXPECT_EQ(app->Template(3)->Documents()[0]->GetPathName(), Path("Lis/Osa.plc"));
+        CKXPWatchView* w = Watch();
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->CellText(0, 0), QStringLiteral("Vstup"));
+        EXPECT_EQ(w->CellText(1, 0), QStringLiteral("Poloha"));
     }
 };
 
@@ -302,6 +382,11 @@ TEST_F(MainRoad, NewProjectEditBuildConnectTransfer)
     ASSERT_NO_FATAL_FAILURE(Build(source));
     ASSERT_NO_FATAL_FAILURE(StartSimulator());
     ASSERT_NO_FATAL_FAILURE(ConnectAndTransfer());
+
+    ASSERT_TRUE(Command(CMD_DEBUG_START));
+    ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
+    ASSERT_TRUE(Command(CMD_DEBUG_STOP));
+    ASSERT_NO_FATAL_FAILURE(SaveCloseReopen());
 }
 
 namespace {
