@@ -237,20 +237,26 @@ struct MainRoad : ::testing::Test
         EXPECT_EQ(app->MainFrame()->GetActiveView(), source);
     }
 
-    // The simulator over UDP on 127.0.0.1 (recording), and the project's
-    // connection string pointing at it.
-    void StartSimulator()
+    // The simulator (recording) over UDP on 127.0.0.1, or over a
+    // pseudo-terminal pair at 115200 Bd, and the project's connection
+    // string pointing at it.
+    void StartSimulator(bool serial = false)
     {
-        ours = testsupport::PickFreeUdpPort();
         cssim::Config cfg;
-        cfg.udpLocalPort = testsupport::PickFreeUdpPort();
-        cfg.peerPort = ours;
         cfg.recording = true;
+        if (serial) {
+            cfg.serialShim = true;
+        } else {
+            ours = testsupport::PickFreeUdpPort();
+            cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+            cfg.peerPort = ours;
+        }
         sim = std::make_unique<cssim::Simulator>(cfg);
         ASSERT_TRUE(sim->start());
         // As the project settings' link page stores it.
-        Project()->Data().OlnkConnectionString =
-            sys::Utf8ToUtf16Lenient(testsupport::UdpLoopbackConn(ours, sim->publicPort()));
+        Project()->Data().OlnkConnectionString = sys::Utf8ToUtf16Lenient(
+            serial ? "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;"
+                   : testsupport::UdpLoopbackConn(ours, sim->publicPort()));
         Project()->SetModifiedFlag(true);
     }
 
@@ -387,6 +393,18 @@ TEST_F(MainRoad, NewProjectEditBuildConnectTransfer)
     ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
     ASSERT_TRUE(Command(CMD_DEBUG_STOP));
     ASSERT_NO_FATAL_FAILURE(SaveCloseReopen());
+}
+
+// The slower case: the same road to the transfer over a pseudo-terminal
+// serial pair.
+TEST_F(MainRoad, OverASerialLinkToTheTransfer)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    CPLCView* source = EditSource();
+    ASSERT_NE(source, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Build(source));
+    ASSERT_NO_FATAL_FAILURE(StartSimulator(true));
+    ASSERT_NO_FATAL_FAILURE(ConnectAndTransfer());
 }
 
 namespace {
