@@ -50,15 +50,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t ID_PROJECT_NEW = 33772;
+// Besides the commands named in StrandworkApp.h:
 constexpr uint32_t ID_PROJECT_OPEN = 33773;
 constexpr uint32_t ID_PROJECT_NEW_SOURCE = 33840;
 constexpr uint32_t ID_PROJECT_NEW_HEADER = 33841;
 constexpr uint32_t ID_BUILD = 33846;
-constexpr uint32_t ID_TRANSFER_PLC = 33850;
-constexpr uint32_t CMD_DEBUG_START = 33853;
-constexpr uint32_t CMD_DEBUG_STOP = 33854;
-constexpr uint32_t ID_CONNECT = 33855;
 constexpr uint32_t ID_EDIT_UNDO = 57643;
 
 const char kSuccess[] = "Tvorba PLC skončila bez chyb.";
@@ -274,7 +270,7 @@ struct MainRoad : ::testing::Test
     void ConnectAndTransfer()
     {
         CStrandworkDoc* doc = Project();
-        ASSERT_TRUE(Command(ID_CONNECT));
+        ASSERT_TRUE(Command(ID_CONNECT_TOGGLE));
         EXPECT_TRUE(doc->Link().IsConnected()) << Out();
         ui::StatusBar* status = app->MainFrame()->GetStatusBar();
         const int pane = status->CommandToIndex(CMainFrame::ID_INDICATOR_LINK);
@@ -293,12 +289,12 @@ struct MainRoad : ::testing::Test
         EXPECT_EQ(sim->plc().image(), Bytes(built.begin(), built.end()));
         EXPECT_TRUE(prompts.Texts().empty());
 
-        ASSERT_TRUE(Command(CMD_DEBUG_START));
+        ASSERT_TRUE(Command(ID_DEBUG_START));
         EXPECT_TRUE(doc->IsDebugging()) << Out();
         EXPECT_TRUE(OutHas(kCurrent)) << Out();
         EXPECT_EQ(Transfers(), 2u);
         EXPECT_GT(doc->ListingFile().GetLineCount(), 0u);
-        ASSERT_TRUE(Command(CMD_DEBUG_STOP));
+        ASSERT_TRUE(Command(ID_DEBUG_STOP));
         EXPECT_FALSE(doc->IsDebugging());
         EXPECT_TRUE(doc->Link().IsConnected());
     }
@@ -389,10 +385,41 @@ TEST_F(MainRoad, NewProjectEditBuildConnectTransfer)
     ASSERT_NO_FATAL_FAILURE(StartSimulator());
     ASSERT_NO_FATAL_FAILURE(ConnectAndTransfer());
 
-    ASSERT_TRUE(Command(CMD_DEBUG_START));
+    ASSERT_TRUE(Command(ID_DEBUG_START));
     ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
-    ASSERT_TRUE(Command(CMD_DEBUG_STOP));
+    ASSERT_TRUE(Command(ID_DEBUG_STOP));
     ASSERT_NO_FATAL_FAILURE(SaveCloseReopen());
+}
+
+// A compile error on the road: the build fails, the jump finds the line,
+// and "Přenést PLC" transfers nothing.
+TEST_F(MainRoad, CompileErrorStopsBeforeTheTransfer)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    auto* view = qobject_cast<CPLCView*>(app->OpenDocumentFile(Path("Lis/Osa.plc"))->FirstView());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(WaitFor([view] { return view->isVisible(); }, 5000, "the source view"));
+    view->setFocus();
+    TypeText(view, QStringLiteral("; osa"));
+    PressKey(view, Qt::Key_Return);
+    TypeText(view, QStringLiteral("#tarv-error Chybi operand"));
+    ASSERT_TRUE(Command(ID_FILE_SAVE_CMD));
+    ASSERT_TRUE(Command(ID_BUILD));
+    EXPECT_TRUE(OutHas("error T1001: Chybi operand")) << Out();
+    EXPECT_TRUE(OutHas("Při tvorbě PLC došlo k chybám.")) << Out();
+    EXPECT_FALSE(OutHas(kSuccess));
+    view->SetCursorPos({0, 0});
+    ASSERT_TRUE(Command(CMainFrame::ID_NEXT_ERROR));
+    EXPECT_TRUE(WaitFor([&] { return view->GetCursorPos().line == 1; }, 5000, "the caret on the error"));
+
+    ASSERT_NO_FATAL_FAILURE(StartSimulator());
+    PromptScript prompts({ui::IDOK});
+    ASSERT_TRUE(Command(ID_TRANSFER_PLC));
+    EXPECT_EQ(prompts.Texts(),
+              std::vector<QString>{QStringLiteral("Při překladu došlo k chybám. PLC není možné přenést.\r\n")});
+    EXPECT_FALSE(Project()->Link().IsOpen());
+    EXPECT_EQ(Transfers(), 0u);
+    EXPECT_TRUE(sim->plc().image().empty());
 }
 
 // The slower case: the same road to the transfer over a pseudo-terminal
