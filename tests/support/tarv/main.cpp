@@ -11,9 +11,12 @@
 
 #include "platform/sys/CodePage.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -219,12 +222,18 @@ bool Directive(const std::string& line, std::string& name, std::string& arg)
     size_t p = 0;
     while (p < line.size() && (line[p] == ' ' || line[p] == '\t'))
         ++p;
-    std::string word;
-    if (line.compare(p, 6, "#tarv-") == 0 || line.compare(p, 10, "MECH_BEGIN") == 0) {
+    const auto keyword = [&](const char* k) {
+        const size_t n = std::strlen(k);
+        return line.size() >= p + n && strncasecmp(line.c_str() + p, k, n) == 0;
+    };
+    if (line.compare(p, 6, "#tarv-") == 0 || keyword("MECH_BEGIN") || keyword("MECH_END")) {
         size_t e = p;
         while (e < line.size() && line[e] != ' ' && line[e] != '\t')
             ++e;
         name = line.substr(p, e - p);
+        if (name[0] != '#')
+            for (char& c : name)
+                c = char(std::toupper(static_cast<unsigned char>(c)));
         while (e < line.size() && (line[e] == ' ' || line[e] == '\t'))
             ++e;
         arg = line.substr(e);
@@ -233,10 +242,57 @@ bool Directive(const std::string& line, std::string& name, std::string& arg)
     return false;
 }
 
+// An executable line: not blank, no comment (";" after blanks), no
+// directive.  The listing marks it "D"; the program module lists it.
+bool Executable(const std::string& line)
+{
+    const std::string t = Trim(line);
+    std::string name, arg;
+    return !t.empty() && t[0] != ';' && !Directive(line, name, arg);
+}
+
+// The size in bytes of a variable type, 0 for a type Tarv does not know.
+unsigned TypeSize(const std::string& type)
+{
+    static const std::map<std::string, unsigned> sizes = {
+        {"BYTE", 1}, {"WORD", 2}, {"DWORD", 4}, {"QWORD", 8}, {"REAL", 4}};
+    auto it = sizes.find(type);
+    return it == sizes.end() ? 0 : it->second;
+}
+
+std::string Upper(std::string s)
+{
+    for (char& c : s)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// "#tarv-symbol NAME [TYPE [AREA]]": TYPE defaults to BYTE, AREA (decimal,
+// 0 to 15) to 1.  False for an unknown type or a bad area.
+bool ParseSymbol(const std::string& arg, std::string& name, std::string& type, unsigned& area)
+{
+    std::istringstream in(arg);
+    std::string areaText;
+    in >> name >> type >> areaText;
+    type = type.empty() ? "BYTE" : Upper(type);
+    area = 1;
+    if (!areaText.empty()) {
+        char* end = nullptr;
+        const unsigned long a = std::strtoul(areaText.c_str(), &end, 10);
+        if (*end != '\0' || a > 15)
+            return false;
+        area = unsigned(a);
+    }
+    return !name.empty() && TypeSize(type) != 0;
+}
+
 struct Symbol
 {
     std::string name;
     std::string type;
+    unsigned area = 1;    // the selector; a mechanism's number
+    unsigned address = 0; // its place in the area; 0 for a mechanism
+    unsigned size = 0;    // 0 for a mechanism
 };
 
 std::string SelfPath()
@@ -316,6 +372,13 @@ int Compile(const std::string& makeFile, const std::string& batchFile)
                 sleepMs += std::atoi(arg.c_str());
             } else if (name == "#tarv-returnval") {
                 returnVal = std::atoi(arg.c_str());
+            } else if (name == "#tarv-symbol") {
+                std::string sym, type;
+                unsigned area = 0;
+                if (!ParseSymbol(arg, sym, type, area)) {
+                    RawLine(at + " : error T1002: " + Ansi("Chybná deklarace proměnné ") + arg);
+                    bad = true;
+                }
             } else if (name == "#tarv-exit") {
                 exitCode = std::atoi(arg.c_str());
                 exitSet = true;
@@ -347,12 +410,71 @@ void PutU16(std::string& out, size_t at, unsigned v)
     out[at + 1] = char((v >> 8) & 0xFF);
 }
 
+void PutU32(std::string& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out += char((v >> (8 * i)) & 0xFF);
+}
+
+constexpr size_t kMaxPayload = 65000;
+
+// One module record of the given type around a payload.
+std::string Module(unsigned type, const std::string& payload, size_t at, size_t n)
+{
+    std::string head(32, '\0');
+    const unsigned char marks[8] = {0xFA, 0xFE, 0xFF, 0xF9, 0, 0, 0x06, 0xF9};
+    head.replace(0, 8, reinterpret_cast<const char*>(marks), 8);
+    PutU16(head, 4, type);
+    unsigned sum = 0;
+    for (size_t i = 0; i < n; ++i)
+        sum += static_cast<unsigned char>(payload[at + i]);
+    PutU16(head, 12, unsigned(32 + n));
+    PutU16(head, 24, unsigned(n));
+    PutU16(head, 26, sum & 0xFFFF);
+    return head + payload.substr(at, n);
+}
+
+// The program modules (type 0xA500) for the simulator: "TARVPRG1", the
+// executable listing indexes, the variables (area, address, size).  What
+// does not fit one module continues in the next, with its own tag and counts.
+std::string ProgramModules(const std::vector<uint32_t>& lines, const std::vector<Symbol>& symbols)
+{
+    std::vector<const Symbol*> vars;
+    for (const Symbol& s : symbols)
+        if (s.size != 0)
+            vars.push_back(&s);
+    std::string out;
+    size_t li = 0, vi = 0;
+    do {
+        std::string payload = "TARVPRG1";
+        size_t room = kMaxPayload - 16; // tag and both counts
+        const size_t nl = std::min(lines.size() - li, room / 4);
+        room -= nl * 4;
+        const size_t nv = std::min(vars.size() - vi, room / 8);
+        PutU32(payload, uint32_t(nl));
+        for (size_t k = 0; k < nl; ++k)
+            PutU32(payload, lines[li + k]);
+        PutU32(payload, uint32_t(nv));
+        for (size_t k = 0; k < nv; ++k) {
+            const Symbol& v = *vars[vi + k];
+            payload += std::string(2, '\0');
+            PutU16(payload, payload.size() - 2, v.area);
+            PutU32(payload, v.address);
+            payload += std::string(2, '\0');
+            PutU16(payload, payload.size() - 2, v.size);
+        }
+        li += nl;
+        vi += nv;
+        out += Module(0xA500, payload, 0, payload.size());
+    } while (li < lines.size() || vi < vars.size());
+    return out;
+}
+
 // The PLC image: per source one module record (more for a payload above
 // 65,000 bytes) whose payload is the source's bytes, or N zero bytes after
-// "#tarv-image-size N"; then the end record.
-std::string PlcImage(const std::vector<Source>& sources)
+// "#tarv-image-size N"; then the program modules and the end record.
+std::string PlcImage(const std::vector<Source>& sources, const std::string& program)
 {
-    constexpr size_t kMaxPayload = 65000;
     std::string image;
     for (const Source& s : sources) {
         std::string payload = s.bytes;
@@ -364,20 +486,11 @@ std::string PlcImage(const std::vector<Source>& sources)
         size_t at = 0;
         do {
             const size_t n = std::min(kMaxPayload, payload.size() - at);
-            std::string head(32, '\0');
-            const unsigned char marks[8] = {0xFA, 0xFE, 0xFF, 0xF9, 0x20, 0xA5, 0x06, 0xF9};
-            head.replace(0, 8, reinterpret_cast<const char*>(marks), 8);
-            unsigned sum = 0;
-            for (size_t i = 0; i < n; ++i)
-                sum += static_cast<unsigned char>(payload[at + i]);
-            PutU16(head, 12, unsigned(32 + n));
-            PutU16(head, 24, unsigned(n));
-            PutU16(head, 26, sum & 0xFFFF);
-            image += head;
-            image.append(payload, at, n);
+            image += Module(0xA520, payload, at, n);
             at += n;
         } while (at < payload.size());
     }
+    image += program;
     const unsigned char end[8] = {0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8};
     image.append(reinterpret_cast<const char*>(end), 8);
     return image;
@@ -400,6 +513,9 @@ int Link(const std::string& makeFile)
     }
     const std::vector<Source> sources = ReadSources(mf);
     std::vector<Symbol> symbols;
+    unsigned next[16];
+    std::fill(std::begin(next), std::end(next), 0x100u); // every area from 100H
+    unsigned mechanisms = 0;
     for (const Source& s : sources) {
         for (size_t i = 0; i < s.lines.size(); ++i) {
             std::string name, arg;
@@ -412,25 +528,45 @@ int Link(const std::string& makeFile)
                 return 1;
             }
             if (name == "#tarv-symbol") {
-                const size_t blank = arg.find(' ');
-                symbols.push_back({arg.substr(0, blank), blank == std::string::npos
-                                                             ? "BYTE"
-                                                             : Trim(arg.substr(blank + 1))});
+                Symbol sym;
+                ParseSymbol(arg, sym.name, sym.type, sym.area); // checked when compiling
+                sym.size = TypeSize(sym.type);
+                sym.address = next[sym.area & 15];
+                next[sym.area & 15] += sym.size;
+                if (sym.address + sym.size > 65536) {
+                    RawLine("**ERROR** " + Ansi(s.path) + "(" + std::to_string(i + 1) + ") " +
+                            sym.name + Ansi(" se nevejde do oblasti ") +
+                            std::to_string(sym.area));
+                    Line("$ReturnVal 1$");
+                    Flush();
+                    return 1;
+                }
+                symbols.push_back(sym);
             } else if (name == "MECH_BEGIN") {
-                symbols.push_back({Trim(arg), "MECH"});
+                std::string mech = Trim(arg);
+                mech = mech.substr(0, mech.find_first_of(" \t;"));
+                symbols.push_back({mech, "MECH", ++mechanisms, 0, 0});
             }
         }
     }
+    // Executable lines, as listing indexes counted through the build.
+    std::vector<uint32_t> executable;
+    uint32_t index = 0;
+    for (const Source& s : sources)
+        for (const std::string& l : s.lines) {
+            ++index;
+            if (Executable(l))
+                executable.push_back(index);
+        }
     const std::string out = mf.Get("PathOutput"), map = mf.Get("PathMap");
     const std::string exe = mf.Has("FileExe") ? mf.Get("FileExe") : "LOD_KAP.exe";
-    bool ok = WriteOut(Join(out, mf.Get("PlcOutputName")), PlcImage(sources));
+    bool ok = WriteOut(Join(out, mf.Get("PlcOutputName")), PlcImage(sources, ProgramModules(executable, symbols)));
     ok &= WriteOut(Join(out, exe), "MZ");
     std::string mapText = "$MP2 02\r\n[SYMBOL_TABLE " + std::to_string(symbols.size()) + "]\r\n";
-    for (size_t i = 0; i < symbols.size(); ++i) {
-        char addr[32];
-        std::snprintf(addr, sizeof addr, "%XH", unsigned(0x100 + 0x10 * i));
-        mapText +=
-            "1H " + std::string(addr) + " " + symbols[i].type + " " + symbols[i].name + "\r\n";
+    for (const Symbol& sym : symbols) {
+        char where[32];
+        std::snprintf(where, sizeof where, "%XH %XH ", sym.area, sym.address);
+        mapText += where + sym.type + " " + sym.name + "\r\n";
     }
     mapText += "[BIT_FIELDS 0]\r\n[STRUCTURE_OFFSETS 0]\r\n[BIT_WEIGHTS 0]\r\n[CONSTANTS 0]\r\n";
     if (mf.Has("FileMap"))
@@ -450,7 +586,7 @@ int Link(const std::string& makeFile)
         ls += "[" + s.name + "]\r\n";
         for (const std::string& l : s.lines) {
             char head[32];
-            std::snprintf(head, sizeof head, "%8u %c    ", ++number, ' ');
+            std::snprintf(head, sizeof head, "%8u %c    ", ++number, Executable(l) ? 'D' : ' ');
             ls += head + l + "\r\n";
         }
     }
