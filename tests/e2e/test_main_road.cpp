@@ -57,6 +57,11 @@ constexpr uint32_t ID_PROJECT_NEW_HEADER = 33841;
 constexpr uint32_t ID_BUILD = 33846;
 constexpr uint32_t ID_EDIT_UNDO = 57643;
 
+// The listing numbers every line through the build: Main.plc (5 lines)
+// and Io.plc (2) of the template come before Osa.plc, whose fourth line
+// "LOD Poloha" is the first with code.
+constexpr uint32_t kOsaFirstCode = 5 + 2 + 4;
+
 const char kSuccess[] = "Tvorba PLC skončila bez chyb.";
 const char kCurrent[] = "Na řídícím systému je aktuální verze PLC interfacu.";
 
@@ -192,7 +197,8 @@ struct MainRoad : ::testing::Test
         view->setFocus();
         auto* doc = qobject_cast<CPLCDoc*>(view->GetDocument());
         const QString lines[] = {QStringLiteral("; osa"), QStringLiteral("#tarv-symbol Poloha WORD"),
-                                 QStringLiteral("#tarv-warning Pozor na osu")};
+                                 QStringLiteral("#tarv-warning Pozor na osu"), QStringLiteral("LOD Poloha"),
+                                 QStringLiteral("ADD 1"), QStringLiteral("STO Poloha")};
         for (const QString& line : lines) {
             TypeText(view, line);
             PressKey(view, Qt::Key_Return);
@@ -210,8 +216,8 @@ struct MainRoad : ::testing::Test
         EXPECT_TRUE(doc->IsModified());
         EXPECT_TRUE(Command(ID_FILE_SAVE_CMD));
         EXPECT_FALSE(doc->IsModified());
-        EXPECT_EQ(ReadFile(dir / "Lis/Osa.plc"),
-                  "; osa\r\n#tarv-symbol Poloha WORD\r\n#tarv-warning Pozor na osu\r\n");
+        EXPECT_EQ(ReadFile(dir / "Lis/Osa.plc"), "; osa\r\n#tarv-symbol Poloha WORD\r\n#tarv-warning Pozor na osu\r\n"
+                                                 "LOD Poloha\r\nADD 1\r\nSTO Poloha\r\n");
         return view;
     }
 
@@ -344,6 +350,24 @@ struct MainRoad : ::testing::Test
             << Value(w, 0).toStdString() << " / " << Value(w, 1).toStdString();
     }
 
+    // A breakpoint set on the caret's line in the source view while
+    // debugging: the project's list, the simulator's set, the glyph.
+    void SetBreakpoint(CPLCView* source, int line, uint32_t index)
+    {
+        source->setFocus();
+        source->ClampTextPos(EdtPoint{0, line});
+        ASSERT_TRUE(Command(ID_DEBUG_TOGGLE_BREAKPOINT));
+        EXPECT_EQ(Project()->Data().Breakpoints, std::vector<uint32_t>{index});
+        EXPECT_TRUE(WaitFor([&] { return sim->plc().breakpoints() == std::vector<uint32_t>{index}; }, 5000,
+                            "the simulator's breakpoint"));
+        const int lh = source->GetLineHeight();
+        const int y = (source->GetSubLineIndex(line) - source->GetTopSubLine()) * lh;
+        const QRect margin(source->ClientRect().left(), source->ClientRect().top() + y, source->GetMarginWidth(), lh);
+        const QColor glyph = ui::ColorFromRef(source->PlcItemAt(CPLCView::EnabledBreakpoint).textColor);
+        EXPECT_TRUE(WaitFor([&] { return RectHasColor(Render(source), margin, glyph, 5); }, 5000,
+                            "the breakpoint glyph"));
+    }
+
     // Step 6: the workspace saved, the project closed and opened again:
     // the open documents, the watch pages and the connection string are
     // back.
@@ -387,8 +411,16 @@ TEST_F(MainRoad, NewProjectEditBuildConnectTransfer)
 
     ASSERT_TRUE(Command(ID_DEBUG_START));
     ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
+    ASSERT_NO_FATAL_FAILURE(SetBreakpoint(source, 3, kOsaFirstCode));
     ASSERT_TRUE(Command(ID_DEBUG_STOP));
     ASSERT_NO_FATAL_FAILURE(SaveCloseReopen());
+    EXPECT_EQ(Project()->Data().Breakpoints, std::vector<uint32_t>{kOsaFirstCode});
+    // The next debug start empties the stored list and the control system's.
+    ASSERT_TRUE(Command(ID_DEBUG_START));
+    EXPECT_TRUE(Project()->IsDebugging()) << Out();
+    EXPECT_TRUE(Project()->Data().Breakpoints.empty());
+    EXPECT_TRUE(WaitFor([&] { return sim->plc().breakpoints().empty(); }, 5000, "the simulator's set emptied"));
+    ASSERT_TRUE(Command(ID_DEBUG_STOP));
 }
 
 // A compile error on the road: the build fails, the jump finds the line,
