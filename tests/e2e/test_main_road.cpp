@@ -242,10 +242,12 @@ struct MainRoad : ::testing::Test
     // The simulator (recording) over UDP on 127.0.0.1, or over a
     // pseudo-terminal pair at 115200 Bd, and the project's connection
     // string pointing at it.
-    void StartSimulator(bool serial = false)
+    void StartSimulator(bool serial = false, double loss = 0)
     {
         cssim::Config cfg;
         cfg.recording = true;
+        cfg.shim = loss > 0;
+        cfg.seed = 1;
         if (serial) {
             cfg.serialShim = true;
         } else {
@@ -255,6 +257,10 @@ struct MainRoad : ::testing::Test
         }
         sim = std::make_unique<cssim::Simulator>(cfg);
         ASSERT_TRUE(sim->start());
+        if (loss > 0) {
+            sim->shim().setRandom(0, loss, 0, 0, 0);
+            sim->shim().setRandom(1, loss, 0, 0, 0);
+        }
         // As the project settings' link page stores it.
         Project()->Data().OlnkConnectionString = sys::Utf8ToUtf16Lenient(
             serial ? "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;"
@@ -396,31 +402,50 @@ struct MainRoad : ::testing::Test
         EXPECT_EQ(w->CellText(0, 0), QStringLiteral("Vstup"));
         EXPECT_EQ(w->CellText(1, 0), QStringLiteral("Poloha"));
     }
+
+    // Steps 1 to 4 and 6 of the road.
+    void Road(double loss)
+    {
+        ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+        CPLCView* source = EditSource();
+        ASSERT_NE(source, nullptr);
+        ASSERT_NO_FATAL_FAILURE(Build(source));
+        ASSERT_NO_FATAL_FAILURE(StartSimulator(false, loss));
+        ASSERT_NO_FATAL_FAILURE(ConnectAndTransfer());
+        if (loss > 0) {
+            // Frames were lost on the way and sent again.
+            OlnkStatistics ourSide{};
+            ourSide.size = sizeof ourSide;
+            ASSERT_TRUE(Project()->Link().GetStatistics(&ourSide));
+            EXPECT_LT(ourSide.RecPackets, sim->statistics().SendPackets);
+        }
+
+        ASSERT_TRUE(Command(ID_DEBUG_START));
+        ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
+        ASSERT_NO_FATAL_FAILURE(SetBreakpoint(source, 3, kOsaFirstCode));
+        ASSERT_TRUE(Command(ID_DEBUG_STOP));
+        ASSERT_NO_FATAL_FAILURE(SaveCloseReopen());
+        EXPECT_EQ(Project()->Data().Breakpoints, std::vector<uint32_t>{kOsaFirstCode});
+        // The next debug start empties the stored list and the control system's.
+        ASSERT_TRUE(Command(ID_DEBUG_START));
+        EXPECT_TRUE(Project()->IsDebugging()) << Out();
+        EXPECT_TRUE(Project()->Data().Breakpoints.empty());
+        EXPECT_TRUE(WaitFor([&] { return sim->plc().breakpoints().empty(); }, 5000, "the simulator's set emptied"));
+        ASSERT_TRUE(Command(ID_DEBUG_STOP));
+    }
 };
 
 } // namespace
 
 TEST_F(MainRoad, NewProjectEditBuildConnectTransfer)
 {
-    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
-    CPLCView* source = EditSource();
-    ASSERT_NE(source, nullptr);
-    ASSERT_NO_FATAL_FAILURE(Build(source));
-    ASSERT_NO_FATAL_FAILURE(StartSimulator());
-    ASSERT_NO_FATAL_FAILURE(ConnectAndTransfer());
+    Road(0);
+}
 
-    ASSERT_TRUE(Command(ID_DEBUG_START));
-    ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
-    ASSERT_NO_FATAL_FAILURE(SetBreakpoint(source, 3, kOsaFirstCode));
-    ASSERT_TRUE(Command(ID_DEBUG_STOP));
-    ASSERT_NO_FATAL_FAILURE(SaveCloseReopen());
-    EXPECT_EQ(Project()->Data().Breakpoints, std::vector<uint32_t>{kOsaFirstCode});
-    // The next debug start empties the stored list and the control system's.
-    ASSERT_TRUE(Command(ID_DEBUG_START));
-    EXPECT_TRUE(Project()->IsDebugging()) << Out();
-    EXPECT_TRUE(Project()->Data().Breakpoints.empty());
-    EXPECT_TRUE(WaitFor([&] { return sim->plc().breakpoints().empty(); }, 5000, "the simulator's set emptied"));
-    ASSERT_TRUE(Command(ID_DEBUG_STOP));
+// The same road with 5 % of the frames lost in each direction.
+TEST_F(MainRoad, WithLostFrames)
+{
+    Road(0.05);
 }
 
 // A compile error on the road: the build fails, the jump finds the line,
