@@ -20,6 +20,9 @@
 #include "platform/ui/StatusBar.h"
 #include "plcviews/PLCDoc.h"
 #include "plcviews/WatchView.h"
+#include "plcviews/InspectDlg.h"
+#include "plcviews/MechanismsDlg.h"
+#include "tests/plcviews/ModalSteps.h"
 #include "mainwnd/AppBar.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
@@ -30,6 +33,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QProcess>
@@ -56,6 +61,8 @@ constexpr uint32_t ID_PROJECT_NEW_SOURCE = 33840;
 constexpr uint32_t ID_PROJECT_NEW_HEADER = 33841;
 constexpr uint32_t ID_BUILD = 33846;
 constexpr uint32_t ID_EDIT_UNDO = 57643;
+constexpr uint32_t ID_VIEW_MECHANISMS = 33823;
+constexpr uint32_t ID_VIEW_VARIABLE = 33824;
 
 // The listing numbers every line through the build: Main.plc (5 lines)
 // and Io.plc (2) of the template come before Osa.plc, whose fourth line
@@ -356,6 +363,50 @@ struct MainRoad : ::testing::Test
             << Value(w, 0).toStdString() << " / " << Value(w, 1).toStdString();
     }
 
+    // The variable window on the word at the caret and the mechanisms
+    // window with the template's mechanism "Osa", both with their values.
+    void VariableAndMechanismWindows(CPLCView* source)
+    {
+        using testsupport::plcviews::ModalSteps;
+        source->setFocus();
+        source->ClampTextPos(EdtPoint{6, 3}); // in "LOD Poloha"
+        auto inspect = [] { return qobject_cast<CInspectDlg*>(QApplication::activeModalWidget()); };
+        auto text = [](CInspectDlg* d, int id) {
+            return d->Item<QLabel>(id) ? d->Item<QLabel>(id)->text() : d->Item<QLineEdit>(id)->text();
+        };
+        ModalSteps variable;
+        variable.Then([&] { return inspect() && text(inspect(), CInspectDlg::IDC_DECIMAL) == QStringLiteral("0"); },
+                      [&] {
+                          EXPECT_EQ(text(inspect(), CInspectDlg::IDC_TYPE), QStringLiteral("Word"));
+                          inspect()->Item<QPushButton>(1)->click();
+                      },
+                      "the variable window with the value of Poloha", 10000);
+        variable.Start();
+        ASSERT_TRUE(Command(ID_VIEW_VARIABLE));
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+        CStrandworkDoc* doc = Project();
+        auto mechs = [] { return qobject_cast<CMechanismsDlg*>(QApplication::activeModalWidget()); };
+        ModalSteps mechanisms;
+        mechanisms.Then([&] { return mechs() != nullptr; }, [&] {
+            ASSERT_EQ(mechs()->Rows().size(), 1u);
+            EXPECT_EQ(mechs()->RowText(0, 0), QStringLiteral("Osa"));
+            mechs()->SelectRows({0});
+            mechs()->Item<QPushButton>(CMechanismsDlg::IDC_WATCH)->click();
+        }, "the mechanisms window", 10000);
+        mechanisms.Then([&] { return sim->plc().watchMech().count == 1; }, [&] {
+            ASSERT_EQ(doc->MechanismWatchSet().size(), 1u);
+            const MechanismWatch m = doc->MechanismWatchSet()[0];
+            sim->plc().setMechanism(m.address, m.number, 1, 1);
+        }, "Osa watched", 10000);
+        mechanisms.Then([&] { return mechs()->RowText(0, 1) == QStringLiteral("Běží"); },
+                        [&] { mechs()->Item<QPushButton>(1)->click(); }, "the state of Osa", 10000);
+        mechanisms.Start();
+        ASSERT_TRUE(Command(ID_VIEW_MECHANISMS));
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_EQ(doc->Data().WatchedMechanisms, std::vector<std::u16string>{u"Osa"});
+    }
+
     // A breakpoint set on the caret's line in the source view while
     // debugging: the project's list, the simulator's set, the glyph.
     void SetBreakpoint(CPLCView* source, int line, uint32_t index)
@@ -422,6 +473,7 @@ struct MainRoad : ::testing::Test
 
         ASSERT_TRUE(Command(ID_DEBUG_START));
         ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
+        ASSERT_NO_FATAL_FAILURE(VariableAndMechanismWindows(source));
         ASSERT_NO_FATAL_FAILURE(SetBreakpoint(source, 3, kOsaFirstCode));
         ASSERT_TRUE(Command(ID_DEBUG_STOP));
         ASSERT_NO_FATAL_FAILURE(SaveCloseReopen());
