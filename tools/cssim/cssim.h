@@ -3,7 +3,9 @@
 // It plays the control system's message level (connect, class dispatch, the
 // job engine, the file server and a fake PLC) from docs/link-protocol.md
 // alone, over the frame, channel and transport layer of link/olnk.  It never
-// uses the session library.  See docs/cssim.md.
+// uses the session library, the link object or core/; its run mode reads the
+// program modules of the transferred image as docs/build.md describes them.
+// See docs/cssim.md.
 //
 // Every public call is thread-safe and takes effect from the next message.
 #include "link/olnk/olnk.h"
@@ -59,7 +61,30 @@ struct Config
     uint32_t jobTimeoutMs = 30000;
     uint32_t fileBlock = 512;    // block size of files and listings
     uint32_t clientTimeoutMs = 20000;
+    // Run mode: lines per second that the PLC executes of the program of
+    // the transferred image while it runs; 0 = off.
+    uint32_t runRate = 0;
 };
+
+// ---- The program of the run mode ----------------------------------------------------------
+
+// What the program modules (type 0xA500, tag "TARVPRG1") of a PLC image say,
+// as docs/build.md describes them.
+struct ProgramVar
+{
+    uint16_t area = 0;
+    uint32_t address = 0;
+    uint16_t size = 0;
+    bool operator==(const ProgramVar&) const = default;
+};
+struct Program
+{
+    std::vector<uint32_t> lines; // listing indexes, ascending
+    std::vector<ProgramVar> vars;
+};
+// Joins every program module of the image in image order.  False with the
+// reason when there is none or one is malformed (out is then empty).
+bool ReadProgram(const Bytes& image, Program& out, std::string& why);
 
 // ---- Fake PLC ------------------------------------------------------------------------
 
@@ -151,6 +176,12 @@ public:
     WatchList watch() const;        // code 16
     WatchList watchMech() const;    // code 21
     WatchList watchLines() const;   // code 19
+
+    // The program read from the stored image (after a successful transfer
+    // or setImage), and why there is none ("" with a program).
+    bool hasProgram() const;
+    Program program() const;
+    std::string programNote() const;
 
     // The chain walk of a PLC image: true when well formed; sums out.
     static bool CheckImage(const Bytes& image, uint32_t& length, uint16_t& checksum);

@@ -2,6 +2,7 @@
 // Internals of the simulator shared by its source files.
 #include "tools/cssim/cssim.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <map>
@@ -51,6 +52,45 @@ struct Plc::State
     WatchList watch, watchMech, watchLines;
     std::atomic<bool> statusDirty{false};
     std::atomic<bool> mechDirty{false};
+    // Run mode: the program of the stored image and where it stands.
+    bool hasProgram = false;
+    Program program;
+    std::string programNote = "no image";
+    size_t next = 0;      // the listed line (0-based) that executes next
+    bool resume = false;  // the next line executes even when it has a breakpoint
+
+    // Reads the program of `image` (the lock held); the run starts over.
+    void LoadProgram()
+    {
+        hasProgram = ReadProgram(image, program, programNote);
+        next = 0;
+        resume = false;
+    }
+    // Executes listed line k (the lock held): variable k mod m grows by 1,
+    // little-endian and wrapping, and the line's registers take its value.
+    void ExecuteListed(size_t k)
+    {
+        const uint32_t index = program.lines[k];
+        uint64_t value = 0;
+        if (!program.vars.empty()) {
+            const ProgramVar& v = program.vars[k % program.vars.size()];
+            uint8_t* b = memory[v.area].data() + v.address;
+            for (int i = v.size - 1; i >= 0; --i)
+                value = value << 8 | b[i];
+            ++value;
+            for (int i = 0; i < v.size; ++i)
+                b[i] = uint8_t(value >> (8 * i));
+            if (v.size < 8)
+                value &= (uint64_t(1) << (8 * v.size)) - 1;
+        }
+        lines[index] = Plc::LineRegs{0, uint8_t(value & 1), int32_t(uint32_t(value))};
+    }
+    // The place of a listing index among the listed lines, or -1.
+    long ListedAt(uint32_t index) const
+    {
+        auto it = std::lower_bound(program.lines.begin(), program.lines.end(), index);
+        return it != program.lines.end() && *it == index ? long(it - program.lines.begin()) : -1;
+    }
 };
 
 // The file server (independent of the session library).

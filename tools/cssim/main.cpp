@@ -23,7 +23,8 @@ int Usage(const char* why)
                  "usage: cssim --udp <local port> --peer <address>:<port> [options]\n"
                  "       cssim --serial <device> [--baud <rate>] [options]\n"
                  "options: --share NAME=DIR (repeatable), --window <W>, --active,\n"
-                 "         --loss <percent> --seed <n>, --record <file>, --verbose\n",
+                 "         --loss <percent> --seed <n>, --record <file>, --verbose,\n"
+                 "         --run [--run-rate <lines per second, default 20>]\n",
                  why);
     return 2;
 }
@@ -47,6 +48,8 @@ int main(int argc, char** argv)
     std::string record;
     bool verbose = false, haveUdp = false, haveSerial = false, havePeer = false;
     double loss = 0;
+    bool run = false;
+    uint32_t runRate = 20;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char*& v) {
@@ -103,6 +106,13 @@ int main(int argc, char** argv)
             if (!value(v) || !*v)
                 return Usage("--record needs a file");
             record = v;
+        } else if (a == "--run") {
+            run = true;
+        } else if (a == "--run-rate") {
+            if (!value(v) || !Number(v, 1, 1000000, n))
+                return Usage("--run-rate needs lines per second from 1 to 1000000");
+            runRate = uint32_t(n);
+            run = true;
         } else if (a == "--verbose") {
             verbose = true;
         } else {
@@ -116,6 +126,7 @@ int main(int argc, char** argv)
     if (haveSerial && (havePeer || loss > 0))
         return Usage("--peer and --loss apply to UDP only");
     cfg.shim = loss > 0;
+    cfg.runRate = run ? runRate : 0;
     cfg.recording = !record.empty() || verbose;
 
     std::signal(SIGINT, OnSignal);
@@ -157,9 +168,28 @@ int main(int argc, char** argv)
         if (rec)
             std::fflush(rec);
     };
+    // With --verbose, what the run mode knows of the program after each
+    // change of the stored image.
+    std::string runNote = "\x01";
+    auto tellRun = [&] {
+        if (!verbose || !cfg.runRate)
+            return;
+        const std::string note = sim.plc().programNote();
+        if (note == runNote)
+            return;
+        runNote = note;
+        if (note.empty()) {
+            const cssim::Program p = sim.plc().program();
+            std::fprintf(stderr, "cssim run: program of %zu lines and %zu variables at %u lines/s\n",
+                         p.lines.size(), p.vars.size(), unsigned(cfg.runRate));
+        } else {
+            std::fprintf(stderr, "cssim run: idle (%s)\n", note.c_str());
+        }
+    };
     while (!g_stop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         flush();
+        tellRun();
     }
     sim.stop();
     flush();

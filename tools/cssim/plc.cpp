@@ -44,7 +44,11 @@ void Plc::setImage(const Bytes& image)
     m_s->image = image;
     m_s->length = l;
     m_s->checksum = c;
+    m_s->LoadProgram();
 }
+bool Plc::hasProgram() const { LOCK; return m_s->hasProgram; }
+Program Plc::program() const { LOCK; return m_s->program; }
+std::string Plc::programNote() const { LOCK; return m_s->programNote; }
 void Plc::setSums(uint32_t length, uint16_t checksum)
 {
     LOCK;

@@ -690,6 +690,46 @@ struct Simulator::Impl
         return r;
     }
     void PlcRequest(uint8_t code, uint32_t param, const uint8_t* p, size_t n);
+
+    // Run mode: executes the lines that are due at the set rate while the
+    // PLC runs; before a line with a breakpoint it stops there.
+    Clock::time_point runClock = Clock::now();
+    void RunProgram()
+    {
+        if (!cfg.runRate)
+            return;
+        auto& s = P();
+        std::lock_guard<std::mutex> g(s.m);
+        const auto now = Clock::now();
+        if (!s.hasProgram || s.program.lines.empty() || !(s.flags & FLAG_RUNNING) ||
+            (s.flags & FLAG_AT_POSITION)) {
+            runClock = now;
+            return;
+        }
+        const uint64_t us =
+            uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(now - runClock).count());
+        uint64_t due = us * cfg.runRate / 1000000;
+        if (due == 0)
+            return;
+        if (due > 100000) { // far behind (a stalled loop): no catching up
+            due = 100000;
+            runClock = now;
+        } else {
+            runClock += std::chrono::microseconds(due * 1000000 / cfg.runRate);
+        }
+        for (uint64_t i = 0; i < due; ++i) {
+            const uint32_t index = s.program.lines[s.next];
+            if (!s.resume && s.breakpoints.count(index)) {
+                s.flags |= FLAG_AT_POSITION;
+                s.position = index;
+                s.statusDirty = true;
+                return;
+            }
+            s.resume = false;
+            s.ExecuteListed(s.next);
+            s.next = (s.next + 1) % s.program.lines.size();
+        }
+    }
     Bytes WatchPush(int kind, Plc::WatchList& w);
     void RunPushes()
     {
@@ -907,6 +947,7 @@ void Simulator::Impl::PlcRequest(uint8_t code, uint32_t param, const uint8_t* p,
             if (st.flags != FLAG_LOADED || st.position != 0)
                 st.statusDirty = true;
             st.flags = FLAG_LOADED;
+            st.LoadProgram();
             return 0;
         };
         FirstAck(j);
@@ -922,6 +963,8 @@ void Simulator::Impl::PlcRequest(uint8_t code, uint32_t param, const uint8_t* p,
     bool tooMany = false;
     {
         std::lock_guard<std::mutex> g(s.m);
+        // The run mode with a program of at least one line.
+        const bool running = cfg.runRate && s.hasProgram && !s.program.lines.empty();
         switch (code) {
         case 0:
             break;
@@ -932,6 +975,7 @@ void Simulator::Impl::PlcRequest(uint8_t code, uint32_t param, const uint8_t* p,
             s.image.clear();
             s.length = 0;
             s.checksum = 0;
+            s.LoadProgram();
             setFlags(0, 0);
             break;
         case 4: setFlags(s.flags | FLAG_ASLEEP); break;
@@ -939,8 +983,16 @@ void Simulator::Impl::PlcRequest(uint8_t code, uint32_t param, const uint8_t* p,
         case 6:
             if (!(s.flags & FLAG_LOADED))
                 status = -1;
-            else if (!(scripted && rs.status))
+            else if (!(scripted && rs.status)) {
+                if (running && (s.flags & FLAG_AT_POSITION)) {
+                    // Continues from the line it stands at.
+                    const long k = s.ListedAt(s.position);
+                    if (k >= 0)
+                        s.next = size_t(k);
+                    s.resume = true;
+                }
                 setFlags(uint16_t((s.flags | FLAG_RUNNING) & ~FLAG_AT_POSITION));
+            }
             break;
         case 7:
             if (!(scripted && rs.status))
@@ -949,6 +1001,8 @@ void Simulator::Impl::PlcRequest(uint8_t code, uint32_t param, const uint8_t* p,
         case 8:
             if (!(s.flags & FLAG_RUNNING))
                 status = -2;
+            else if (!(scripted && rs.status) && running)
+                setFlags(s.flags | FLAG_AT_POSITION, s.program.lines[s.next]);
             else if (!(scripted && rs.status))
                 setFlags(s.flags | FLAG_AT_POSITION,
                          s.breakpoints.empty() ? 1u : *s.breakpoints.begin());
@@ -958,7 +1012,21 @@ void Simulator::Impl::PlcRequest(uint8_t code, uint32_t param, const uint8_t* p,
                 status = -1;
             else if (!(s.flags & FLAG_LOADED))
                 status = -2;
-            else if (!(scripted && rs.status))
+            else if (!(scripted && rs.status) && running) {
+                // Executes the line at the position, stops at the next listed
+                // one; from elsewhere it stops at the next listed line.
+                const uint32_t at = (s.flags & FLAG_AT_POSITION) ? s.position : 0;
+                const long k = s.ListedAt(at);
+                if (k >= 0) {
+                    s.ExecuteListed(size_t(k));
+                    s.next = (size_t(k) + 1) % s.program.lines.size();
+                } else {
+                    auto it = std::upper_bound(s.program.lines.begin(), s.program.lines.end(), at);
+                    s.next = it == s.program.lines.end() ? 0 : size_t(it - s.program.lines.begin());
+                }
+                s.resume = false;
+                setFlags(s.flags | FLAG_RUNNING | FLAG_AT_POSITION, s.program.lines[s.next]);
+            } else if (!(scripted && rs.status))
                 setFlags(s.flags | FLAG_RUNNING | FLAG_AT_POSITION, s.position + 1);
             break;
         case 10:
@@ -1370,6 +1438,7 @@ void Simulator::Impl::Run()
         }
         for (auto& t : due)
             t.fn();
+        RunProgram();
         RunPushes();
         JobTimers();
     }

@@ -1,0 +1,204 @@
+// The simulator's run mode: the program modules of a transferred image
+// (written here from docs/build.md) drive breakpoints, steps and variables.
+#include "cssim_test_util.h"
+
+using namespace cssimtest;
+
+namespace {
+
+const Bytes kEnd{0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8};
+
+void P16(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+void P32(Bytes& b, uint32_t v)
+{
+    P16(b, v & 0xFFFF);
+    P16(b, v >> 16);
+}
+
+// A program module; `lineCount` overrides the count written (a bad module).
+Bytes ProgramModule(const std::vector<uint32_t>& lines, const std::vector<cssim::ProgramVar>& vars,
+                    long lineCount = -1)
+{
+    Bytes pay{'T', 'A', 'R', 'V', 'P', 'R', 'G', '1'};
+    P32(pay, lineCount >= 0 ? uint32_t(lineCount) : uint32_t(lines.size()));
+    for (uint32_t l : lines)
+        P32(pay, l);
+    P32(pay, uint32_t(vars.size()));
+    for (const auto& v : vars) {
+        P16(pay, v.area);
+        P32(pay, v.address);
+        P16(pay, v.size);
+    }
+    Bytes m{0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x06, 0xF9};
+    m.resize(32, 0);
+    m[12] = uint8_t(32 + pay.size());
+    m[13] = uint8_t((32 + pay.size()) >> 8);
+    m[24] = uint8_t(pay.size());
+    m[25] = uint8_t(pay.size() >> 8);
+    uint16_t sum = 0;
+    for (uint8_t c : pay)
+        sum = uint16_t(sum + c);
+    m[26] = uint8_t(sum);
+    m[27] = uint8_t(sum >> 8);
+    m.insert(m.end(), pay.begin(), pay.end());
+    return m;
+}
+
+Bytes Image(const Bytes& program)
+{
+    Bytes img = testsupport::PlcImageModule(0xA520, 10, 0, 42);
+    img.insert(img.end(), program.begin(), program.end());
+    img.insert(img.end(), kEnd.begin(), kEnd.end());
+    return img;
+}
+
+struct RunFixture : ::testing::Test
+{
+    std::unique_ptr<SimAndSession> p;
+    uint32_t prm = 1;
+
+    void Start(uint32_t rate)
+    {
+        cssim::Config cfg;
+        cfg.runRate = rate;
+        p = std::make_unique<SimAndSession>(cfg);
+        ASSERT_TRUE(p->established);
+    }
+    void Transfer(const Bytes& img)
+    {
+        uint32_t job = 0;
+        const uint32_t q = prm++;
+        ASSERT_EQ(OlnkRequestTransferPLC(p->s, q, img.data(), uint32_t(img.size()), nullptr, 0, &job), 1);
+        auto r = p->res.Reply(2, q);
+        ASSERT_TRUE(r);
+        ASSERT_EQ(r->status, 0);
+    }
+    int8_t Command(int (*req)(OxfrSession, uint32_t), uint8_t code)
+    {
+        const uint32_t q = prm++;
+        EXPECT_EQ(req(p->s, q), 1);
+        auto r = p->res.Reply(code, q);
+        return r ? r->status : int8_t(99);
+    }
+    cssim::Plc& Plc() { return p->sim->plc(); }
+    // Waits for a status push that reports the PLC at `pos`.
+    bool PushedAt(uint32_t pos)
+    {
+        return p->res.WaitFor(
+            [&] {
+                for (auto& r : p->res.pushes)
+                    if (r.code == 0 && r.data.size() >= 8 && (r.data[2] & cssim::FLAG_AT_POSITION) &&
+                        r.data[4] == pos)
+                        return true;
+                return false;
+            },
+            5000);
+    }
+    unsigned Var(uint16_t area, uint32_t address, uint32_t size)
+    {
+        const Bytes b = Plc().readMemory(area, address, size);
+        unsigned v = 0;
+        for (size_t i = b.size(); i-- > 0;)
+            v = v << 8 | b[i];
+        return v;
+    }
+};
+
+TEST_F(RunFixture, RunStopsAtBreakpointsStepsAndMovesVariables)
+{
+    Start(2000);
+    Transfer(Image(ProgramModule({3, 5, 9}, {{1, 0x100, 1}, {2, 0x10, 2}})));
+    ASSERT_TRUE(Plc().hasProgram()) << Plc().programNote();
+    EXPECT_EQ(Plc().program().lines, (std::vector<uint32_t>{3, 5, 9}));
+    Plc().setBreakpoints({9});
+
+    // The first cycle executes 3 and 5, then stops before 9 (pushed).
+    ASSERT_EQ(Command(OlnkRequestRunPLC, 6), 0);
+    ASSERT_TRUE(PushedAt(9));
+    EXPECT_EQ(Plc().flags(), cssim::FLAG_LOADED | cssim::FLAG_RUNNING | cssim::FLAG_AT_POSITION);
+    EXPECT_EQ(Plc().position(), 9u);
+    EXPECT_EQ(Var(1, 0x100, 1), 1u);
+    EXPECT_EQ(Var(2, 0x10, 2), 1u);
+    EXPECT_EQ(Plc().lineRegs(5).activity, 0);
+    EXPECT_EQ(Plc().lineRegs(5).dr, 1);
+    EXPECT_EQ(Plc().lineRegs(9).activity, 255); // not executed yet
+
+    // Step executes the line at the position and stops at the next listed
+    // line, the first again after the last.
+    ASSERT_EQ(Command(OlnkRequestStepPLC, 9), 0);
+    EXPECT_EQ(Plc().position(), 3u);
+    EXPECT_EQ(Var(1, 0x100, 1), 2u); // line 9 is the third: variable 2 mod 2
+    EXPECT_EQ(Plc().lineRegs(9).rlo, 0);
+    EXPECT_EQ(Plc().lineRegs(9).dr, 2);
+    ASSERT_EQ(Command(OlnkRequestStepPLC, 9), 0);
+    EXPECT_EQ(Plc().position(), 5u);
+    EXPECT_EQ(Var(1, 0x100, 1), 3u);
+    EXPECT_EQ(Plc().lineRegs(3).rlo, 1);
+
+    // Run continues from 5 and stops at 9 again; run from the breakpoint
+    // executes it and goes round.
+    p->res.pushes.clear();
+    ASSERT_EQ(Command(OlnkRequestRunPLC, 6), 0);
+    ASSERT_TRUE(PushedAt(9));
+    EXPECT_EQ(Var(2, 0x10, 2), 2u);
+    p->res.pushes.clear();
+    ASSERT_EQ(Command(OlnkRequestRunPLC, 6), 0);
+    ASSERT_TRUE(PushedAt(9));
+    EXPECT_EQ(Var(1, 0x100, 1), 5u); // 9, then 3
+    EXPECT_EQ(Var(2, 0x10, 2), 3u);
+
+    // Without breakpoints it runs on; break stops at the next line to run.
+    Plc().setBreakpoints({});
+    ASSERT_EQ(Command(OlnkRequestRunPLC, 6), 0);
+    for (int i = 0; i < 500 && Var(2, 0x10, 2) <= 40; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_GT(Var(2, 0x10, 2), 40u);
+    ASSERT_EQ(Command(OlnkRequestBreakPLC, 8), 0);
+    EXPECT_TRUE(Plc().flags() & cssim::FLAG_AT_POSITION);
+    const uint32_t at = Plc().position();
+    EXPECT_TRUE(at == 3 || at == 5 || at == 9) << at;
+    const unsigned frozen = Var(1, 0x100, 1);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(Var(1, 0x100, 1), frozen);
+}
+
+TEST_F(RunFixture, BadOrMissingModuleLeavesRunModeIdle)
+{
+    Start(2000);
+    Transfer(Image(ProgramModule({3, 5}, {{1, 0x100, 1}}, 5))); // counts beyond the payload
+    EXPECT_FALSE(Plc().hasProgram());
+    EXPECT_NE(Plc().programNote().find("does not fit"), std::string::npos) << Plc().programNote();
+    Plc().setBreakpoints({3});
+    ASSERT_EQ(Command(OlnkRequestRunPLC, 6), 0);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(Plc().flags(), cssim::FLAG_LOADED | cssim::FLAG_RUNNING);
+    EXPECT_EQ(Var(1, 0x100, 1), 0u);
+    ASSERT_EQ(Command(OlnkRequestBreakPLC, 8), 0);
+    EXPECT_EQ(Plc().position(), 3u); // the model's own behaviour
+    ASSERT_EQ(Command(OlnkRequestStopPLC, 7), 0);
+
+    Transfer(Image({}));
+    EXPECT_FALSE(Plc().hasProgram());
+    EXPECT_EQ(Plc().programNote(), "the image has no program module");
+}
+
+TEST(CssimProgram, JoinsModulesInImageOrder)
+{
+    Bytes mods = ProgramModule({2, 4}, {{0, 0, 8}});
+    const Bytes second = ProgramModule({7}, {{15, 65534, 2}});
+    mods.insert(mods.end(), second.begin(), second.end());
+    cssim::Program prg;
+    std::string why;
+    ASSERT_TRUE(cssim::ReadProgram(Image(mods), prg, why)) << why;
+    EXPECT_EQ(prg.lines, (std::vector<uint32_t>{2, 4, 7}));
+    EXPECT_EQ(prg.vars, (std::vector<cssim::ProgramVar>{{0, 0, 8}, {15, 65534, 2}}));
+    // Lines out of order, a variable beyond its area: refused.
+    mods = ProgramModule({4}, {});
+    const Bytes back = ProgramModule({2}, {});
+    mods.insert(mods.end(), back.begin(), back.end());
+    EXPECT_FALSE(cssim::ReadProgram(Image(mods), prg, why));
+    EXPECT_FALSE(cssim::ReadProgram(Image(ProgramModule({1}, {{1, 65535, 2}})), prg, why));
+    EXPECT_TRUE(prg.lines.empty());
+}
+
+} // namespace
