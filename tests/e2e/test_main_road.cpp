@@ -63,11 +63,16 @@ constexpr uint32_t ID_BUILD = 33846;
 constexpr uint32_t ID_EDIT_UNDO = 57643;
 constexpr uint32_t ID_VIEW_MECHANISMS = 33823;
 constexpr uint32_t ID_VIEW_VARIABLE = 33824;
+constexpr uint32_t ID_PLC_RUN = 33895;
+constexpr uint32_t ID_PLC_STEP = 33897;
 
 // The listing numbers every line through the build: Main.plc (5 lines)
 // and Io.plc (2) of the template come before Osa.plc, whose fourth line
-// "LOD Poloha" is the first with code.
+// "LOD Poloha" is the first with code; "ADD 1" and "STO Poloha" follow.
+// They are the program's only lines: the simulator's run mode adds 1 to
+// variable i mod 3 (Vstup, Vystup, Poloha in map order) for its i-th line.
 constexpr uint32_t kOsaFirstCode = 5 + 2 + 4;
+constexpr uint32_t kOsaLastCode = kOsaFirstCode + 2;
 
 const char kSuccess[] = "Tvorba PLC skončila bez chyb.";
 const char kCurrent[] = "Na řídícím systému je aktuální verze PLC interfacu.";
@@ -255,6 +260,7 @@ struct MainRoad : ::testing::Test
         cfg.recording = true;
         cfg.shim = loss > 0;
         cfg.seed = 1;
+        cfg.runRate = 200;
         if (serial) {
             cfg.serialShim = true;
         } else {
@@ -375,7 +381,7 @@ struct MainRoad : ::testing::Test
             return d->Item<QLabel>(id) ? d->Item<QLabel>(id)->text() : d->Item<QLineEdit>(id)->text();
         };
         ModalSteps variable;
-        variable.Then([&] { return inspect() && text(inspect(), CInspectDlg::IDC_DECIMAL) == QStringLiteral("0"); },
+        variable.Then([&] { return inspect() && text(inspect(), CInspectDlg::IDC_DECIMAL) == QStringLiteral("1"); },
                       [&] {
                           EXPECT_EQ(text(inspect(), CInspectDlg::IDC_TYPE), QStringLiteral("Word"));
                           inspect()->Item<QPushButton>(1)->click();
@@ -407,22 +413,72 @@ struct MainRoad : ::testing::Test
         EXPECT_EQ(doc->Data().WatchedMechanisms, std::vector<std::u16string>{u"Osa"});
     }
 
-    // A breakpoint set on the caret's line in the source view while
+    // Whether the margin of a line of the view shows the colour of a mark.
+    static bool MarginShows(CPLCView* v, int line, int item)
+    {
+        const int lh = v->GetLineHeight();
+        const int y = (v->GetSubLineIndex(line) - v->GetTopSubLine()) * lh;
+        const QRect margin(v->ClientRect().left(), v->ClientRect().top() + y, v->GetMarginWidth(), lh);
+        return RectHasColor(Render(v), margin, ui::ColorFromRef(v->PlcItemAt(item).textColor), 5);
+    }
+
+    // The breakpoint of the caret's line in the source view toggled while
     // debugging: the project's list, the simulator's set, the glyph.
-    void SetBreakpoint(CPLCView* source, int line, uint32_t index)
+    void ToggleBreakpoint(CPLCView* source, int line, std::vector<uint32_t> expected)
     {
         source->setFocus();
         source->ClampTextPos(EdtPoint{0, line});
         ASSERT_TRUE(Command(ID_DEBUG_TOGGLE_BREAKPOINT));
-        EXPECT_EQ(Project()->Data().Breakpoints, std::vector<uint32_t>{index});
-        EXPECT_TRUE(WaitFor([&] { return sim->plc().breakpoints() == std::vector<uint32_t>{index}; }, 5000,
-                            "the simulator's breakpoint"));
-        const int lh = source->GetLineHeight();
-        const int y = (source->GetSubLineIndex(line) - source->GetTopSubLine()) * lh;
-        const QRect margin(source->ClientRect().left(), source->ClientRect().top() + y, source->GetMarginWidth(), lh);
-        const QColor glyph = ui::ColorFromRef(source->PlcItemAt(CPLCView::EnabledBreakpoint).textColor);
-        EXPECT_TRUE(WaitFor([&] { return RectHasColor(Render(source), margin, glyph, 5); }, 5000,
+        EXPECT_EQ(Project()->Data().Breakpoints, expected);
+        EXPECT_TRUE(WaitFor([&] { return sim->plc().breakpoints() == expected; }, 5000,
+                            "the simulator's breakpoints"));
+        const bool set = !expected.empty();
+        EXPECT_TRUE(WaitFor([&] { return MarginShows(source, line, CPLCView::EnabledBreakpoint) == set; }, 5000,
                             "the breakpoint glyph"));
+    }
+
+    // A PLC command of the Ladění menu; true once the simulator reports
+    // the PLC stopped at index.
+    void PlcCommandStopsAt(uint32_t id, uint32_t index)
+    {
+        ASSERT_TRUE(Command(id));
+        EXPECT_TRUE(WaitFor([&] {
+            return (sim->plc().flags() & cssim::FLAG_AT_POSITION) && sim->plc().position() == index;
+        }, 10000, "the PLC stopped at its line")) << sim->plc().flags() << " " << sim->plc().position();
+    }
+
+    // Step 5: a breakpoint, run to it, the current line marked; watched
+    // values that move with steps; the variable and mechanisms windows;
+    // the breakpoint moved and the run continued to it.
+    void DebugTheProgram(CPLCView* source)
+    {
+        EXPECT_NE(source->PlcItemAt(CPLCView::Current).textColor,
+                  source->PlcItemAt(CPLCView::EnabledBreakpoint).textColor);
+        ASSERT_NO_FATAL_FAILURE(ToggleBreakpoint(source, 3, {kOsaFirstCode}));
+        ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_RUN, kOsaFirstCode));
+        EXPECT_TRUE(WaitFor([&] { return MarginShows(source, 3, CPLCView::Current); }, 5000, "the current line"));
+        ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
+        // Three steps go round the program once: each variable grows by 1.
+        ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_STEP, kOsaFirstCode + 1));
+        EXPECT_TRUE(WaitFor([&] { return MarginShows(source, 4, CPLCView::Current); }, 5000, "the next line"));
+        ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_STEP, kOsaLastCode));
+        ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_STEP, kOsaFirstCode));
+        CKXPWatchView* w = Watch();
+        EXPECT_TRUE(WaitFor([&] { return Value(w, 0).startsWith(QStringLiteral("0x01 (Vstup 7:0,")) &&
+                                         Value(w, 1) == QStringLiteral("0x0001"); },
+                            10000, "the values after the steps"))
+            << Value(w, 0).toStdString() << " / " << Value(w, 1).toStdString();
+        ASSERT_NO_FATAL_FAILURE(VariableAndMechanismWindows(source));
+        // The breakpoint moves to the last line; the run goes on to it.
+        ASSERT_NO_FATAL_FAILURE(ToggleBreakpoint(source, 3, {}));
+        ASSERT_NO_FATAL_FAILURE(ToggleBreakpoint(source, 5, {kOsaLastCode}));
+        ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_RUN, kOsaLastCode));
+        EXPECT_TRUE(WaitFor([&] { return MarginShows(source, 5, CPLCView::Current); }, 5000, "the new current line"));
+        EXPECT_FALSE(MarginShows(source, 3, CPLCView::EnabledBreakpoint));
+        EXPECT_TRUE(WaitFor([&] { return Value(w, 0).startsWith(QStringLiteral("0x02 (Vstup 7:0,")); }, 10000,
+                            "Vstup after the run"))
+            << Value(w, 0).toStdString();
+        EXPECT_EQ(Value(w, 1), QStringLiteral("0x0001"));
     }
 
     // Step 6: the workspace saved, the project closed and opened again:
@@ -454,7 +510,7 @@ struct MainRoad : ::testing::Test
         EXPECT_EQ(w->CellText(1, 0), QStringLiteral("Poloha"));
     }
 
-    // Steps 1 to 4 and 6 of the road.
+    // The whole road.
     void Road(double loss)
     {
         ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
@@ -472,12 +528,10 @@ struct MainRoad : ::testing::Test
         }
 
         ASSERT_TRUE(Command(ID_DEBUG_START));
-        ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
-        ASSERT_NO_FATAL_FAILURE(VariableAndMechanismWindows(source));
-        ASSERT_NO_FATAL_FAILURE(SetBreakpoint(source, 3, kOsaFirstCode));
+        ASSERT_NO_FATAL_FAILURE(DebugTheProgram(source));
         ASSERT_TRUE(Command(ID_DEBUG_STOP));
         ASSERT_NO_FATAL_FAILURE(SaveCloseReopen());
-        EXPECT_EQ(Project()->Data().Breakpoints, std::vector<uint32_t>{kOsaFirstCode});
+        EXPECT_EQ(Project()->Data().Breakpoints, std::vector<uint32_t>{kOsaLastCode});
         // The next debug start empties the stored list and the control system's.
         ASSERT_TRUE(Command(ID_DEBUG_START));
         EXPECT_TRUE(Project()->IsDebugging()) << Out();
