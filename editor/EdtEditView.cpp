@@ -224,26 +224,21 @@ void CEdtEditView::MapEditCommands()
     MapUpdate(ID_EDIT_PASTE, [this](ui::CmdUI& cmd) { cmd.Enable(QueryEditable() && TextInClipboard()); });
     Cmd(ID_EDIT_UNDO, [this] { OnEditUndo(); });
     Cmd(ID_EDIT_REDO, [this] { OnEditRedo(); });
-    MapUpdate(ID_EDIT_UNDO, [this](ui::CmdUI& cmd) {
-        cmd.Enable(QueryEditable() && m_buffer->CanUndo());
-        if (cmd.GetMenu()) {
-            std::u16string d;
-            if (m_buffer)
-                m_buffer->GetUndoDescription(d);
-            cmd.SetText(FormatResString(IDS_EDT_UNDO_MENU,
-                                        d.empty() ? QString() : u' ' + QString::fromStdU16String(d)));
-        }
-    });
-    MapUpdate(ID_EDIT_REDO, [this](ui::CmdUI& cmd) {
-        cmd.Enable(QueryEditable() && m_buffer->CanRedo());
-        if (cmd.GetMenu()) {
-            std::u16string d;
-            if (m_buffer)
-                m_buffer->GetRedoDescription(d);
-            cmd.SetText(FormatResString(IDS_EDT_REDO_MENU,
-                                        d.empty() ? QString() : u' ' + QString::fromStdU16String(d)));
-        }
-    });
+    // Undo and redo: enabled while there is a step; a menu item names it.
+    auto undoRedoUpdate = [this](bool redo) {
+        return [this, redo](ui::CmdUI& cmd) {
+            cmd.Enable(QueryEditable() && (redo ? m_buffer->CanRedo() : m_buffer->CanUndo()));
+            if (cmd.GetMenu()) {
+                std::u16string d;
+                if (m_buffer)
+                    redo ? m_buffer->GetRedoDescription(d) : m_buffer->GetUndoDescription(d);
+                cmd.SetText(FormatResString(redo ? IDS_EDT_REDO_MENU : IDS_EDT_UNDO_MENU,
+                                            d.empty() ? QString() : u' ' + QString::fromStdU16String(d)));
+            }
+        };
+    };
+    MapUpdate(ID_EDIT_UNDO, undoRedoUpdate(false));
+    MapUpdate(ID_EDIT_REDO, undoRedoUpdate(true));
     // The panes show their string while enabled (a disabled pane is blank).
     MapUpdate(ID_EDT_INDICATOR_READONLY, [this](ui::CmdUI& cmd) {
         const bool on = m_buffer && m_buffer->GetReadOnly();

@@ -91,23 +91,33 @@ bool CFindTextDlg::OnInitDialog()
     const bool r = ui::Dialog::OnInitDialog();
     UpdateData(false);
     UpdateControls();
-    if (m_combo) {
-        m_combo->setFocus();
-        if (m_combo->lineEdit())
-            m_combo->lineEdit()->selectAll();
-    }
+    FocusSearchText(m_combo);
     return r;
 }
 
-void CFindTextDlg::UpdateControls()
+void SyncWholeWordWithRegExp(ui::Dialog& dialog)
 {
-    auto* re = Item<QCheckBox>(8606);
-    auto* word = Item<QCheckBox>(8603);
+    auto* re = dialog.Item<QCheckBox>(8606);
+    auto* word = dialog.Item<QCheckBox>(8603);
     if (re && word) {
         if (re->isChecked())
             word->setChecked(false);
         word->setEnabled(!re->isChecked());
     }
+}
+
+void FocusSearchText(CHistoryCombo* combo)
+{
+    if (!combo)
+        return;
+    combo->setFocus();
+    if (combo->lineEdit())
+        combo->lineEdit()->selectAll();
+}
+
+void CFindTextDlg::UpdateControls()
+{
+    SyncWholeWordWithRegExp(*this);
     if (auto* ok = Item<QPushButton>(1))
         ok->setEnabled(m_combo && !m_combo->currentText().isEmpty());
 }

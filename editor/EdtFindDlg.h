@@ -16,6 +16,10 @@ class QRadioButton;
 // Replaces the plain combo box of a dialog form by a history combo box in
 // place (same object name, same position); returns it.
 CHistoryCombo* ReplaceWithHistoryCombo(ui::Dialog& dialog, int id, const QString& listName);
+// The search boxes' shared rules: a regular expression turns "whole word"
+// off and disables it; the search text starts focused and selected.
+void SyncWholeWordWithRegExp(ui::Dialog& dialog);
+void FocusSearchText(CHistoryCombo* combo);
 
 class CFindTextDlg : public ui::Dialog
 {

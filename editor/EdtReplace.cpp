@@ -378,23 +378,13 @@ bool CEditReplaceDlg::OnInitDialog()
         inSel->setEnabled(m_selectionAvailable);
     UpdateControls();
     SetDefaultButton(8610);
-    if (m_find) {
-        m_find->setFocus();
-        if (m_find->lineEdit())
-            m_find->lineEdit()->selectAll();
-    }
+    FocusSearchText(m_find);
     return r;
 }
 
 void CEditReplaceDlg::UpdateControls()
 {
-    auto* re = Item<QCheckBox>(8606);
-    auto* word = Item<QCheckBox>(8603);
-    if (re && word) {
-        if (re->isChecked())
-            word->setChecked(false);
-        word->setEnabled(!re->isChecked());
-    }
+    SyncWholeWordWithRegExp(*this);
     const bool any = m_find && !m_find->currentText().isEmpty();
     for (int id : {8610, 8607, 8608})
         if (auto* b = Item<QPushButton>(id))
