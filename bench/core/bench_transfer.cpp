@@ -20,6 +20,7 @@
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/plcviews/DebugSetup.h"
 #include "tools/cssim/cssim.h"
 
 #include <QApplication>
@@ -40,18 +41,6 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 std::string g_buildDir; // the build folder (bench/ is below it)
-
-bool Pump(const std::function<bool()>& cond, int ms = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 class BenchHost : public ProjectHost
 {
@@ -125,14 +114,12 @@ struct Env
     bool Start()
     {
         remote.Write("DATA/.keep", "");
-        const uint16_t ours = testsupport::PickFreeUdpPort();
         cssim::Config cfg;
-        cfg.udpLocalPort = testsupport::PickFreeUdpPort();
-        cfg.peerPort = ours;
         cfg.recording = false;
         cfg.shares = {{"DATA", remote / "DATA"}};
-        sim = std::make_unique<cssim::Simulator>(cfg);
-        if (!sim->start())
+        std::string conn;
+        sim = plcviewsdemo::StartSimulator(cfg, false, conn);
+        if (!sim)
             return false;
         const char* fixtures = std::getenv("SW_FIXTURES");
         const std::string from = fixtures ? fixtures : SW_SOURCE_DIR "/tests/fixtures";
@@ -141,9 +128,8 @@ struct Env
         doc->SetAutoDelete(false);
         if (!doc->OnOpenDocument(QString::fromStdString(dir / "Lis.kxp")))
             return false;
-        const std::string conn = testsupport::UdpLoopbackConn(ours, sim->publicPort());
         doc->Data().OlnkConnectionString.assign(conn.begin(), conn.end());
-        return doc->StartCommunication() && Pump([&] { return doc->Link().IsEstablished(); });
+        return doc->StartCommunication() && plcviewsdemo::Pump([&] { return doc->Link().IsEstablished(); }, 20000);
     }
     ~Env()
     {
@@ -167,17 +153,6 @@ void BM_Transfer4MiB(benchmark::State& state)
         return state.SkipWithError("no simulator");
     const Bytes image = MakeImage(4 << 20);
     env.dir.Write("Output/PLC.BIN", std::string(image.begin(), image.end()));
-    bool done = false;
-    int8_t status = 0;
-    QObject obj;
-    const ui::MessageHandle target = ui::RegisterMessageTarget(
-        &obj, [&](uint32_t msg, std::uintptr_t, std::intptr_t lParam, ui::MessageRecord*) {
-            if (msg == WM_LINK_RESULT) {
-                status = linkui::ResultOf(lParam)->status;
-                done = true;
-            }
-            return intptr_t(0);
-        });
     QElapsedTimer ticks;
     qint64 maxGap = 0;
     QTimer timer;
@@ -188,18 +163,15 @@ void BM_Transfer4MiB(benchmark::State& state)
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     };
     for (auto _ : state) {
-        done = false;
-        uint32_t job = 0;
-        auto t0 = std::chrono::steady_clock::now();
-        env.doc->Link().TransferPLC(target, 0, nullptr, &job, uint32_t(image.size()), image.data());
-        if (!Pump([&] { return done; }, 60000) || status != 0)
+        const double rawMs = plcviewsdemo::RawTransferPlc(env.doc->Link(), image, 60000);
+        if (rawMs < 0)
             return state.SkipWithError("the raw transfer failed");
-        raw.push_back(since(t0));
+        raw.push_back(rawMs);
 
         maxGap = 0;
         ticks.start();
         timer.start(10);
-        t0 = std::chrono::steady_clock::now();
+        const auto t0 = std::chrono::steady_clock::now();
         const bool ok = env.doc->TransferPlcInterface(false);
         doc.push_back(since(t0));
         timer.stop();
@@ -207,7 +179,6 @@ void BM_Transfer4MiB(benchmark::State& state)
             return state.SkipWithError("the document's transfer failed");
         worstGap = std::max(worstGap, maxGap);
     }
-    ui::UnregisterMessageTarget(target);
     const double r = Median(raw), d = Median(doc);
     state.counters["raw_ms"] = r;
     state.counters["doc_ms"] = d;

@@ -73,27 +73,6 @@ std::string MapText()
            "[BIT_WEIGHTS 2]\r\nBITX 3\r\nBITY 5\r\n[CONSTANTS 1]\r\nKONST 002AH\r\n";
 }
 
-std::unique_ptr<cssim::Simulator> ConnectSerial(CStrandworkDoc* doc)
-{
-    cssim::Config cfg;
-    cfg.serialShim = true;
-    cfg.baud = 115200;
-    cfg.recording = false;
-    auto sim = std::make_unique<cssim::Simulator>(cfg);
-    if (!sim->start())
-        return nullptr;
-    COlnkLink& link = doc->Link();
-    const std::string conn = "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;";
-    if (link.Open(333, std::u16string(conn.begin(), conn.end()).c_str(), 1000) != 1)
-        return nullptr;
-    for (uint16_t id : {0, 1, 2, 258})
-        link.InitInterface(id);
-    link.Start();
-    if (!plcviewsdemo::Pump([&] { return link.IsEstablished(); }, 10000))
-        return nullptr;
-    return sim;
-}
-
 struct Session
 {
     QTemporaryDir temp;
@@ -140,7 +119,7 @@ struct Session
         d.WatchPlaques = {vars, bytes};
         d.SelectedPlaque = 0;
         d.WatchInterval = serial ? 100 : 50;
-        sim = serial ? ConnectSerial(doc) : plcviewsdemo::Connect(doc);
+        sim = plcviewsdemo::Connect(doc, serial);
         if (!sim || !plcviewsdemo::EnterDebugging(doc, folder))
             return;
         view = std::make_unique<CKXPWatchView>();

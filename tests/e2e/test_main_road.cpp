@@ -27,6 +27,7 @@
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/plcviews/DebugSetup.h"
 #include "tests/support/ui/UiTest.h"
 #include "tools/cssim/cssim.h"
 
@@ -112,7 +113,6 @@ struct MainRoad : ::testing::Test
     testsupport::TempDir dir;
     std::unique_ptr<cssim::Simulator> sim;
     std::unique_ptr<CStrandworkApp> app;
-    uint16_t ours = 0;
     QString savedCwd = QDir::currentPath();
 
     ~MainRoad() override
@@ -261,23 +261,15 @@ struct MainRoad : ::testing::Test
         cfg.shim = loss > 0;
         cfg.seed = 1;
         cfg.runRate = 200;
-        if (serial) {
-            cfg.serialShim = true;
-        } else {
-            ours = testsupport::PickFreeUdpPort();
-            cfg.udpLocalPort = testsupport::PickFreeUdpPort();
-            cfg.peerPort = ours;
-        }
-        sim = std::make_unique<cssim::Simulator>(cfg);
-        ASSERT_TRUE(sim->start());
+        std::string conn;
+        sim = plcviewsdemo::StartSimulator(cfg, serial, conn);
+        ASSERT_NE(sim, nullptr);
         if (loss > 0) {
             sim->shim().setRandom(0, loss, 0, 0, 0);
             sim->shim().setRandom(1, loss, 0, 0, 0);
         }
         // As the project settings' link page stores it.
-        Project()->Data().OlnkConnectionString = sys::Utf8ToUtf16Lenient(
-            serial ? "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;"
-                   : testsupport::UdpLoopbackConn(ours, sim->publicPort()));
+        Project()->Data().OlnkConnectionString = sys::Utf8ToUtf16Lenient(conn);
         Project()->SetModifiedFlag(true);
     }
 

@@ -1,14 +1,17 @@
 #pragma once
-// The debugging set-up without the test framework, for the review program
-// and the benchmark: the fixture project copied to a folder, the project
-// file written, the simulator in process over UDP on 127.0.0.1, the
-// project's link opened to it, map and listing loaded, debugging entered.
+// The debugging set-up without the test framework, for the review program,
+// the benchmarks and the main road test: the fixture project copied to a
+// folder, the project files written, the simulator in process over UDP on
+// 127.0.0.1 or a 115200-baud pseudo-terminal pair, the project's link opened
+// to it, map and listing loaded, debugging entered.
 
 #include "core/app/StrandworkApp.h"
 #include "core/project/StrandworkDoc.h"
 #include "core/projfile/ProjectFormat.h"
 #include "core/projfile/Workspace.h"
 #include "link/linkobj/olnk_link.h"
+#include "link/ui/LinkMessages.h"
+#include "platform/ui/Messages.h"
 #include "platform/ui/Modal.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
@@ -18,11 +21,30 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <chrono>
+
 #include <filesystem>
 #include <memory>
 #include <string>
 
 namespace plcviewsdemo {
+
+// Writes <stem>.kxp and <stem>.kxw of d into an existing folder (format 6);
+// returns the project file's path, empty when a file cannot be written.
+inline QString WriteProjectFiles(const std::string& folder, const std::string& stem, const core::ProjectData& d)
+{
+    core::KxpArchive ar(true, u"");
+    core::WriteProjectHeader(ar, 6);
+    core::WriteProjectBodyV6(ar, d);
+    core::KxpArchive ws(true, u"");
+    core::WriteWorkspace(ws, d, {}, 6, QString::fromStdString(folder + "/").toStdU16String());
+    for (auto [ext, bytes] : {std::pair{".kxp", ar.Bytes()}, std::pair{".kxw", ws.Bytes()}}) {
+        QFile f(QString::fromStdString(folder + "/" + stem + ext));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+            return {};
+    }
+    return QString::fromStdString(folder + "/" + stem + ".kxp");
+}
 
 // Copies the fixture into folder and writes Project.kxp and Project.kxw;
 // returns the project file's path.
@@ -35,18 +57,7 @@ inline QString WriteProject(const std::string& fixture, const std::string& folde
     d.Target = u"Haldor";
     d.DisplayAsHex = 0;
     d.WatchPLCRegsInSrc = 1;
-    core::KxpArchive ar(true, u"");
-    core::WriteProjectHeader(ar, 6);
-    core::WriteProjectBodyV6(ar, d);
-    core::KxpArchive ws(true, u"");
-    core::WriteWorkspace(ws, d, {}, 6, QString::fromStdString(folder + "/").toStdU16String());
-    for (auto [name, bytes] : {std::pair{"/Project.kxp", ar.Bytes()}, std::pair{"/Project.kxw", ws.Bytes()}}) {
-        QFile f(QString::fromStdString(folder + name));
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write(bytes.data(), qint64(bytes.size()));
-    }
-    return QString::fromStdString(folder + "/Project.kxp");
+    return WriteProjectFiles(folder, "Project", d);
 }
 
 inline bool Pump(const std::function<bool()>& cond, int ms)
@@ -61,19 +72,39 @@ inline bool Pump(const std::function<bool()>& cond, int ms)
     return true;
 }
 
-// Starts a simulator and opens the project's link to it.
-inline std::unique_ptr<cssim::Simulator> Connect(CStrandworkDoc* doc)
+// Starts a simulator with cfg's other settings, over UDP on 127.0.0.1 (free
+// ports for both sides) or, with serial, over a 115200-baud pseudo-terminal
+// pair; conn is then the connection string of our side, as the project
+// settings' link page stores it.  Null when it does not start.
+inline std::unique_ptr<cssim::Simulator> StartSimulator(cssim::Config cfg, bool serial, std::string& conn)
 {
-    const uint16_t ours = testsupport::PickFreeUdpPort();
-    cssim::Config cfg;
-    cfg.udpLocalPort = testsupport::PickFreeUdpPort();
-    cfg.peerPort = ours;
-    cfg.recording = false;
+    uint16_t ours = 0;
+    if (serial) {
+        cfg.serialShim = true;
+        cfg.baud = 115200;
+    } else {
+        ours = testsupport::PickFreeUdpPort();
+        cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+        cfg.peerPort = ours;
+    }
     auto sim = std::make_unique<cssim::Simulator>(cfg);
     if (!sim->start())
         return nullptr;
+    conn = serial ? "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;"
+                  : testsupport::UdpLoopbackConn(ours, sim->publicPort());
+    return sim;
+}
+
+// Starts a simulator (not recording) and opens the project's link to it.
+inline std::unique_ptr<cssim::Simulator> Connect(CStrandworkDoc* doc, bool serial = false)
+{
+    cssim::Config cfg;
+    cfg.recording = false;
+    std::string conn;
+    auto sim = StartSimulator(cfg, serial, conn);
+    if (!sim)
+        return nullptr;
     COlnkLink& link = doc->Link();
-    const std::string conn = testsupport::UdpLoopbackConn(ours, sim->publicPort());
     if (link.Open(333, std::u16string(conn.begin(), conn.end()).c_str(), 1000) != 1)
         return nullptr;
     for (uint16_t id : {0, 1, 2, 258})
@@ -82,6 +113,32 @@ inline std::unique_ptr<cssim::Simulator> Connect(CStrandworkDoc* doc)
     if (!Pump([&] { return link.IsEstablished(); }, 10000))
         return nullptr;
     return sim;
+}
+
+// A PLC image sent through the link object alone, without the document's
+// layer (no information, status or wait dialog): TransferPLC to its handled
+// result.  The milliseconds taken, or -1 when it failed or took longer than
+// timeoutMs.  The raw figure the document's transfer is compared with.
+inline double RawTransferPlc(COlnkLink& link, const std::vector<uint8_t>& image, int timeoutMs)
+{
+    bool done = false;
+    int8_t status = -1;
+    QObject obj;
+    const ui::MessageHandle target = ui::RegisterMessageTarget(
+        &obj, [&](uint32_t msg, std::uintptr_t, std::intptr_t lParam, ui::MessageRecord*) {
+            if (msg == WM_LINK_RESULT) {
+                status = linkui::ResultOf(lParam)->status;
+                done = true;
+            }
+            return intptr_t(0);
+        });
+    uint32_t job = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    link.TransferPLC(target, 0, nullptr, &job, uint32_t(image.size()), image.data());
+    const bool ended = Pump([&] { return done; }, timeoutMs);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    ui::UnregisterMessageTarget(target);
+    return ended && status == 0 ? ms : -1;
 }
 
 inline bool EnterDebugging(CStrandworkDoc* doc, const std::string& folder)
