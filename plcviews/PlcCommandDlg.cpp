@@ -14,6 +14,8 @@
 #include <QProgressBar>
 
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -36,6 +38,7 @@ struct CPlcCommandDlg::TransferShared
     std::atomic<uint32_t> done{0};
     std::atomic<bool> pending{false};
     std::atomic<int> cancel{0};
+    std::atomic<int64_t> lastPostMs{INT64_MIN / 2}; // steady clock
 };
 
 namespace {
@@ -274,7 +277,7 @@ int CPlcCommandDlg::TransferPLC(IOlnkPL* pl, uint32_t length, const void* data, 
     return Finish(result);
 }
 
-int CPlcCommandDlg::OnTransferProgress(uint32_t, std::uintptr_t context, uint32_t done, uint32_t)
+int CPlcCommandDlg::OnTransferProgress(uint32_t, std::uintptr_t context, uint32_t done, uint32_t total)
 {
     std::shared_ptr<TransferShared> shared;
     {
@@ -286,8 +289,17 @@ int CPlcCommandDlg::OnTransferProgress(uint32_t, std::uintptr_t context, uint32_
     if (!shared)
         return 1;  // nobody waits for this transfer any more
     shared->done.store(done);
-    if (!shared->pending.exchange(true))
+    // The bar moves at most every kProgressPeriodMs and at the end: a post
+    // for every block woke the UI thread thousands of times a second and
+    // slowed the transfer itself.
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if ((done >= total || now - shared->lastPostMs.load() >= kProgressPeriodMs) &&
+        !shared->pending.exchange(true)) {
+        shared->lastPostMs.store(now);
         ui::PostMessageTo(shared->target, linkui::WM_XFER_PROGRESS, 0, 0);
+    }
     return shared->cancel.load();
 }
 

@@ -50,7 +50,9 @@ public:
     int ClearAllBreakpoints(IOlnkPL* pl);
 
     // The progress callback of a transfer (job thread): stores the count,
-    // posts one update when none is pending and returns the cancel flag.
+    // posts one update when none is pending, at most one each
+    // kProgressPeriodMs besides the last count, and returns the cancel flag.
+    static constexpr int kProgressPeriodMs = 20;
     static int OnTransferProgress(uint32_t job, std::uintptr_t context, uint32_t done, uint32_t total);
 
     void OnCancel() override;

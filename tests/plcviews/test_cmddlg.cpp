@@ -248,6 +248,25 @@ TEST(PlcCommandDlg, TransferProgressAndBothCancels)
     EXPECT_EQ(values.back(), int(image.size()));
     EXPECT_EQ(bar->maximum(), int(image.size()));
 
+    // A longer one: the bar moves at most every 20 ms, and still ends at
+    // the length (a move per block woke the UI thread thousands of times a
+    // second).
+    std::vector<uint8_t> longer;
+    for (int i = 0; i < 1000; ++i) {
+        const std::vector<uint8_t> m = testsupport::PlcImageModule(0xA520, 1000, 0xFFFF, 2000);
+        longer.insert(longer.end(), m.begin(), m.end());
+    }
+    longer.insert(longer.end(), {0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8});
+    values.clear();
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(d.TransferPLC(pl, uint32_t(longer.size()), longer.data(), 0), 1);
+    const qint64 ms = took.elapsed();
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(values.back(), int(longer.size()));
+    // The reset to 0, the first count, one each period, the last.
+    EXPECT_LE(qint64(values.size()), ms / CPlcCommandDlg::kProgressPeriodMs + 3) << ms << " ms";
+
     // Cancel with cancel-through-job 0: the dialog stays; the job stops at
     // its next progress call and ends with the link's cancel status.
     const std::vector<uint8_t> big = Image(12'000'000);
