@@ -82,6 +82,12 @@ struct RunFixture : ::testing::Test
     }
     cssim::Plc& Plc() { return p->sim->plc(); }
     // Waits for a status push that reports the PLC at `pos`.
+    // Forgets the pushes so far (the session's thread adds to them).
+    void ClearPushes()
+    {
+        std::lock_guard<std::mutex> g(p->res.m);
+        p->res.pushes.clear();
+    }
     bool PushedAt(uint32_t pos)
     {
         return p->res.WaitFor(
@@ -137,11 +143,11 @@ TEST_F(RunFixture, RunStopsAtBreakpointsStepsAndMovesVariables)
 
     // Run continues from 5 and stops at 9 again; run from the breakpoint
     // executes it and goes round.
-    p->res.pushes.clear();
+    ClearPushes();
     ASSERT_EQ(Command(OlnkRequestRunPLC, 6), 0);
     ASSERT_TRUE(PushedAt(9));
     EXPECT_EQ(Var(2, 0x10, 2), 2u);
-    p->res.pushes.clear();
+    ClearPushes();
     ASSERT_EQ(Command(OlnkRequestRunPLC, 6), 0);
     ASSERT_TRUE(PushedAt(9));
     EXPECT_EQ(Var(1, 0x100, 1), 5u); // 9, then 3
