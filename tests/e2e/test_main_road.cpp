@@ -690,6 +690,6 @@ TEST_F(MainRoad, UnattendedBuildOfANewProject)
         run.process.terminate();
         ASSERT_TRUE(run.process.waitForFinished(30000));
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(run.process.exitCode(), 0);
+        EXPECT_EQ(run.process.exitCode(), kExitBuildFailed);
     }
 }
