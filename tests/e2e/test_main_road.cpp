@@ -31,6 +31,8 @@
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/UiTest.h"
 #include "tools/cssim/cssim.h"
+#include "uilib/KVTMenuBar.h"
+#include "uilib/KVTPopupMenu.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,6 +43,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -932,4 +935,40 @@ TEST_F(MainRoad, UnattendedBuildOfANewProject)
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.process.exitCode(), kExitBuildFailed);
     }
+}
+
+// Alt+letter opens the menu bar's item of that mnemonic even though a form
+// in a docking bar (the watch view's "&Plaketa:") has the same one; with the
+// focus in that form, the form's mnemonic wins.
+TEST_F(MainRoad, MenuMnemonicsComeBeforeTheBarsForms)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    CMainFrame* frame = app->MainFrame();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame);
+    ASSERT_TRUE(WaitFor([&] { return frame->isActiveWindow() && Watch() && Watch()->isVisible(); }, 5000,
+                        "the active frame with its watch view"));
+    auto altP = [](QWidget* w) {
+        QTest::keyPress(w, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyClick(w, Qt::Key_P, Qt::AltModifier);
+        QTest::keyRelease(w, Qt::Key_Alt, Qt::NoModifier);
+        PumpEvents(20);
+    };
+    auto* view = qobject_cast<CPLCView*>(app->OpenDocumentFile(Path("Lis/Osa.plc"))->FirstView());
+    ASSERT_TRUE(WaitFor([view] { return view->isVisible(); }, 5000, "the source view"));
+    view->setFocus();
+    altP(view);
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(frame->GetMenuBar()->GetButton(frame->GetMenuBar()->GetHotButton())->m_text,
+              QStringLiteral("&Projekt"));
+    popup->CloseChain();
+    PumpEvents(20);
+    Watch()->List()->setFocus();
+    altP(Watch()->List());
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+    QWidget* plaque = FindChild<QWidget>(Watch(), QStringLiteral("c2061"));
+    ASSERT_NE(plaque, nullptr);
+    EXPECT_TRUE(plaque->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == plaque)
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
 }
