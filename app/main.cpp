@@ -56,9 +56,13 @@ int main(int argc, char** argv)
 
     g_app = new CStrandworkApp;
     int status = 0;
-    if (g_app->InitInstance())
+    if (g_app->InitInstance()) {
         QApplication::exec();
-    else
+        // A script that ran -Build learns of the failure however the
+        // window was closed.
+        if (g_app->StartupBuildFailed())
+            status = kExitBuildFailed;
+    } else
         status = kExitInitFailed;
     g_app->ExitInstance();
     return status;

@@ -214,6 +214,10 @@ void CPLCView::DrawMargin(QPainter& p, const QRect& rect, int line)
 {
     const int reg = GetMarginWidth() - CStructuredTextView::GetMarginWidth();
     CStructuredTextView::DrawMargin(p, QRect(rect.left() + reg, rect.top(), rect.width() - reg, rect.height()), line);
+    // The register column is cleared on every line: lines without code
+    // draw nothing else there.
+    if (reg > 0)
+        p.fillRect(QRect(rect.left(), rect.top(), reg, rect.height()), GetColor(EDT_CLR_BACKGROUND));
     CStrandworkDoc* doc = Project();
     if (!doc || !doc->IsDebugging() || line < 0)
         return;

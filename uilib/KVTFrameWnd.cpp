@@ -295,6 +295,12 @@ bool CKVTFrameBase::OnMenuChar(QChar c)
     return bar && bar->OnMenuChar(c);
 }
 
+bool CKVTFrameBase::HasMenuMnemonic(QChar c) const
+{
+    const CKVTMenuBar* bar = m_helper.GetMenuBar();
+    return bar && bar->isVisible() && bar->FindMnemonic(c);
+}
+
 void CKVTFrameBase::OnClose()
 {
     // An open customisation sheet closes first, so that what it stores on

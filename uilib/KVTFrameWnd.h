@@ -97,6 +97,7 @@ protected:
     void OnActiveMenuChanged(ui::Menu* menu) override;
     bool OnMenuAltKey() override;
     bool OnMenuChar(QChar c) override;
+    bool HasMenuMnemonic(QChar c) const override;
     void closeEvent(QCloseEvent* e) override;
     // With a popup of this frame open, an accelerator closes the innermost
     // popup (Escape) and runs nothing.

@@ -515,6 +515,8 @@ void CStrandworkApp::RunStartupSwitches()
             out->ClearAll();
         if (StartupBuild(conditional))
             PostCloseMainWindow();
+        else
+            m_startupBuildFailed = true;
     }
 }
 

@@ -59,6 +59,9 @@ constexpr uint32_t ID_TRANSFER_COMPILER_FILES = 33858;
 
 // The exit status of a start-up that failed.
 constexpr int kExitInitFailed = 3;
+// The exit status of a run whose unattended build failed (the window stayed
+// open with the output until it was closed).
+constexpr int kExitBuildFailed = 1;
 
 // The framework's multi-document template with the number of its documents.
 class CKXMultiDocTemplate : public ui::DocTemplate
@@ -197,6 +200,8 @@ public:
     // (tests).
     void SetArguments(const QStringList& params) { m_arguments = params; m_ownArguments = true; }
     bool IsUnattended() const { return m_unattended; }
+    // Whether the build that -Build or -Make started failed.
+    bool StartupBuildFailed() const { return m_startupBuildFailed; }
     CKXMultiDocTemplate* Template(int order) const { return m_templates[order]; }
     const QString& HelpPath(int index) const { return m_helpPaths[index]; }
     int PreviewPages() const { return m_nPreviewPages; }
@@ -233,6 +238,7 @@ private:
     QStringList m_arguments;
     bool m_ownArguments = false;
     bool m_unattended = false;
+    bool m_startupBuildFailed = false;
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;
     int m_exitStatus = 0;
     std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;

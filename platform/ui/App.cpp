@@ -4,8 +4,11 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Modal.h"
 #include "platform/ui/StatusBar.h"
+#include "platform/ui/Document.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QFileInfo>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -16,7 +19,33 @@ namespace ui {
 
 namespace {
 Application* g_app = nullptr;
+
+// Whether a label or a button of the view that holds the focus (a form in a
+// docking bar, say) has the mnemonic c: Alt+c is then the form's.
+bool FocusedFormHasMnemonic(QChar c)
+{
+    QWidget* form = QApplication::focusWidget();
+    while (form && !qobject_cast<View*>(form))
+        form = form->parentWidget();
+    if (!form)
+        return false;
+    auto has = [c](const QString& text) {
+        for (qsizetype i = text.indexOf(QLatin1Char('&')); i >= 0 && i + 1 < text.size();
+             i = text.indexOf(QLatin1Char('&'), i + 2)) {
+            if (text[i + 1] != QLatin1Char('&'))
+                return text[i + 1].toUpper() == c.toUpper();
+        }
+        return false;
+    };
+    for (const QLabel* l : form->findChildren<QLabel*>())
+        if (l->isVisible() && l->buddy() && has(l->text()))
+            return true;
+    for (const QAbstractButton* b : form->findChildren<QAbstractButton*>())
+        if (b->isVisible() && has(b->text()))
+            return true;
+    return false;
 }
+} // namespace
 
 Application::Application()
 {
@@ -238,6 +267,22 @@ bool MainFrameBase::eventFilter(QObject* watched, QEvent* e)
             m_altAlone = false;
             if (OnMenuAltKey())
                 return true;
+        }
+    }
+    // Alt+letter belongs to the menu bar before the mnemonics of labels and
+    // buttons in the frame's bars, unless the focus is in that form.
+    if (e->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this && !QApplication::activeModalWidget()) {
+        auto* ke = static_cast<QKeyEvent*>(e);
+        const int key = ke->key();
+        // A key that a shortcut takes is pressed with Alt all the same.
+        if (key != Qt::Key_Alt && !ke->isAutoRepeat())
+            m_altAlone = false;
+        if ((ke->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier &&
+            ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) &&
+            HasMenuMnemonic(QChar(key)) && !FocusedFormHasMnemonic(QChar(key))) {
+            e->accept();
+            return true;
         }
     }
     if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {

@@ -131,6 +131,12 @@ protected:
         (void)c;
         return false;
     }
+    // Whether the menu shown has an item with the mnemonic c.
+    virtual bool HasMenuMnemonic(QChar c) const
+    {
+        (void)c;
+        return false;
+    }
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 

@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QBuffer>
 
+#include "res/Resources.h"
 #include "res/StringTable.h"
 
 #include "platform/sys/FileIO.h"
@@ -630,6 +631,12 @@ ChildFrame* DocTemplate::CreateNewFrame(Document* doc, ChildFrame* other)
         delete frame;
         return nullptr;
     }
+    // The frame shows its document type's icon, else the main window's.
+    const QString icon = res::Path(QStringLiteral("icons/%1.svg").arg(m_resourceId));
+    if (!icon.isEmpty())
+        frame->setWindowIcon(QIcon(icon));
+    else if (m_area)
+        frame->setWindowIcon(m_area->window()->windowIcon());
     if (m_area)
         m_area->addSubWindow(frame);
     if (other)

@@ -61,7 +61,7 @@ rc=$?
 grep -qx "OK" "$work/m1.out" || { fail "make of ok: no OK"; show "$work/m1"; }
 if grep -q "Tarv:" "$work/m1.out"; then fail "make of ok: the compiler ran"; fi
 
-# 3. A build that fails keeps the program open; SIGTERM ends it with 0.
+# 3. A build that fails keeps the program open; SIGTERM ends it with 1.
 cp -r "$FIX/build/fail" "$work/fail"
 "$BIN" -Build "$work/fail/Lis.kxp" >"$work/b2.out" 2>"$work/b2.err" </dev/null &
 pid=$!
@@ -72,7 +72,7 @@ if wait_for "$work/b2.out" "Při tvorbě PLC došlo k chybám."; then
         kill -TERM $pid
         wait $pid
         rc=$?
-        [ $rc -eq 0 ] || { fail "failed build: status $rc after SIGTERM"; show "$work/b2"; }
+        [ $rc -eq 1 ] || { fail "failed build: status $rc after SIGTERM"; show "$work/b2"; }
     else
         wait $pid
         fail "failed build: the program ended by itself (status $?)"

@@ -85,7 +85,11 @@ TEST(CssimCli, ServesASessionAndEndsOnSigterm)
     Child c({"--udp", std::to_string(simPort), "--peer", "127.0.0.1:" + std::to_string(ourPort),
              "--share", "DATA=" + share.Path(), "--record", recDir / "rec.txt"});
     ASSERT_GT(c.pid, 0);
-    ASSERT_NE(c.ReadUntil(c.out, "cssim ready\n", 10000).find("cssim ready"), std::string::npos);
+    const std::string said = c.ReadUntil(c.out, "cssim ready\n", 10000);
+    ASSERT_NE(said.find("cssim ready"), std::string::npos);
+    // The connection string it shows is the one our side connects with.
+    EXPECT_NE(said.find("cssim connection string: " + UdpLoopbackConn(ourPort, simPort) + "\n"), std::string::npos)
+        << said;
     Results res;
     OxfrSession s = OxfrOpenSessionA(&res, UdpLoopbackConn(ourPort, simPort).c_str(), 1000);
     ASSERT_TRUE(s);

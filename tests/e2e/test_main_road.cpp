@@ -19,6 +19,8 @@
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
 #include "plcviews/PLCDoc.h"
+#include "plcviews/PlcCommandDlg.h"
+#include "link/ui/ConnectionErrorDlg.h"
 #include "plcviews/WatchView.h"
 #include "plcviews/InspectDlg.h"
 #include "plcviews/MechanismsDlg.h"
@@ -30,6 +32,8 @@
 #include "tests/support/plcviews/DebugSetup.h"
 #include "tests/support/ui/UiTest.h"
 #include "tools/cssim/cssim.h"
+#include "uilib/KVTMenuBar.h"
+#include "uilib/KVTPopupMenu.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -40,13 +44,16 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 using namespace testsupport::ui;
@@ -282,6 +289,65 @@ struct MainRoad : ::testing::Test
         return n;
     }
 
+    // Blocks of a transfer job that reached the simulator (class 0, type 4,
+    // code 0).
+    size_t BlocksReceived() const
+    {
+        size_t n = 0;
+        for (const cssim::Record& r : sim->recorder().all())
+            n += r.direction == 0 && r.cls() == 0 && r.type() == 4 && r.code() == 0;
+        return n;
+    }
+
+    // Every file of the project's folder with its bytes.
+    std::map<std::string, std::string> ProjectFiles() const
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(dir / "Lis"))
+            if (e.is_regular_file())
+                files[e.path().string()] = ReadFile(e.path().string());
+        return files;
+    }
+
+    // The PLC command dialog while it runs.
+    static CPlcCommandDlg* CommandDialog()
+    {
+        return qobject_cast<CPlcCommandDlg*>(QApplication::activeModalWidget());
+    }
+
+    // The new source typed in its view and saved.
+    CPLCView* TypeSource(std::initializer_list<QString> lines)
+    {
+        auto* view = qobject_cast<CPLCView*>(app->OpenDocumentFile(Path("Lis/Osa.plc"))->FirstView());
+        if (!view || !WaitFor([view] { return view->isVisible(); }, 5000, "the source view"))
+            return nullptr;
+        view->setFocus();
+        for (const QString& line : lines) {
+            TypeText(view, line);
+            PressKey(view, Qt::Key_Return);
+        }
+        EXPECT_TRUE(Command(ID_FILE_SAVE_CMD));
+        return view;
+    }
+
+    // A build that "build when needed" finds current: outputs written in
+    // the second of the latest settings change count as older than it, so
+    // the build waits for the next second.
+    void BuildCurrent()
+    {
+        const int64_t settings = Project()->Data().SettingsModificationTime;
+        ASSERT_TRUE(WaitFor([&] { return int64_t(std::time(nullptr)) > settings; }, 5000, "the next second"));
+        ASSERT_TRUE(Command(ID_BUILD));
+        ASSERT_TRUE(OutHas(kSuccess)) << Out();
+        ASSERT_TRUE(Project()->CheckDependencies());
+    }
+
+    // The status bar's pane of the connection watch.
+    int LinkPane() const
+    {
+        return app->MainFrame()->GetStatusBar()->CommandToIndex(CMainFrame::ID_INDICATOR_LINK);
+    }
+
     // Step 4: connect, the connection state in the status bar, the PLC
     // interface transferred twice, the debug start finds it current.
     void ConnectAndTransfer()
@@ -329,6 +395,21 @@ struct MainRoad : ::testing::Test
         return t;
     }
 
+    // A name typed into the entry row of the watch view: the first letter
+    // starts the editor, Enter ends it.
+    static void TypeWatchName(CKXPWatchView* w, const QString& name)
+    {
+        const int rows = w->RowCount();
+        w->List()->setFocus();
+        w->List()->setCurrentIndex(w->List()->model()->index(rows - 1, 0));
+        TypeText(w->List(), name.left(1));
+        auto* editor = w->List()->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        TypeText(editor, name.mid(1));
+        PressKey(editor, Qt::Key_Return);
+        ASSERT_TRUE(WaitFor([&] { return w->RowCount() == rows + 1; }, 5000, "the typed row"));
+    }
+
     // A new plaque in the watch view with two variables typed in, watched
     // while debugging.
     void WatchTwoVariables()
@@ -342,17 +423,8 @@ struct MainRoad : ::testing::Test
         ASSERT_EQ(d.WatchPlaques.size(), plaque + 1);
         EXPECT_EQ(d.SelectedPlaque, int(plaque));
         EXPECT_EQ(w->RowCount(), 1);
-        for (const QString& name : {QStringLiteral("Vstup"), QStringLiteral("Poloha")}) {
-            const int rows = w->RowCount();
-            w->List()->setFocus();
-            w->List()->setCurrentIndex(w->List()->model()->index(rows - 1, 0));
-            TypeText(w->List(), name.left(1));
-            auto* editor = w->List()->viewport()->findChild<QLineEdit*>();
-            ASSERT_NE(editor, nullptr);
-            TypeText(editor, name.mid(1));
-            PressKey(editor, Qt::Key_Return);
-            ASSERT_TRUE(WaitFor([&] { return w->RowCount() == rows + 1; }, 5000, "the typed row"));
-        }
+        for (const QString& name : {QStringLiteral("Vstup"), QStringLiteral("Poloha")})
+            ASSERT_NO_FATAL_FAILURE(TypeWatchName(w, name));
         EXPECT_EQ(d.WatchPlaques[plaque].VarNames, (std::vector<std::u16string>{u"Vstup", u"Poloha"}));
         // The template shows values in hexadecimal; a byte lists its bits.
         EXPECT_TRUE(WaitFor([&] { return Value(w, 0).startsWith(QStringLiteral("0x00 (Vstup 7:0,")) &&
@@ -580,6 +652,177 @@ TEST_F(MainRoad, CompileErrorStopsBeforeTheTransfer)
     EXPECT_TRUE(sim->plc().image().empty());
 }
 
+namespace {
+const char kTransferFailed[] = "Při přenosu PLC došlo k chybě.\r\n";
+const char kNotTransferred[] = "PLC interface nebyl přenesen do systému...";
+} // namespace
+
+// The control system switched off in the middle of "Přenést PLC": the
+// transfer ends by itself with the link's error, the status bar shows the
+// connection stalled and its dialog offers to disconnect; the project and
+// its files stay as they were.
+TEST_F(MainRoad, SimulatorStoppedDuringTheTransfer)
+{
+    using testsupport::plcviews::ModalSteps;
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    // An image of about a hundred blocks.
+    ASSERT_NE(TypeSource({QStringLiteral("; osa"), QStringLiteral("#tarv-image-size 100000")}), nullptr);
+    ASSERT_NO_FATAL_FAILURE(BuildCurrent());
+    ASSERT_NO_FATAL_FAILURE(StartSimulator());
+    // The control system takes five blocks, grants no more and is switched
+    // off: the cut lands inside the transfer whatever the load.
+    cssim::JobScript stall;
+    stall.creditsStopAfter = 5;
+    sim->scriptJobs(stall);
+    ASSERT_TRUE(Command(ID_CONNECT_TOGGLE));
+    ui::StatusBar* status = app->MainFrame()->GetStatusBar();
+    ASSERT_TRUE(WaitFor([&] { return status->HasPaneIcon(LinkPane()); }, 20000, "the connection icon"));
+    ASSERT_TRUE(Command(ID_FILE_SAVE_ALL));
+    ASSERT_FALSE(Project()->IsModified());
+    const auto files = ProjectFiles();
+    linkui::CConnectionErrorDlg* lost = app->MainFrame()->ConnectionErrorDlg();
+    auto lostShown = [&] { return lost->Window() && lost->Window()->isVisible(); };
+    ASSERT_FALSE(lostShown());
+
+    ModalSteps cut;
+    cut.Then([&] { return CommandDialog() && CommandDialog()->TransferRunning() && BlocksReceived() >= 5; },
+             [&] { sim->stop(); }, "the transfer under way", 30000);
+    // While the transfer waits, the connection watch sees no traffic.
+    cut.Then(lostShown, [&] { EXPECT_TRUE(status->HasPaneIcon(LinkPane())); },
+             "the connection-error dialog", 20000);
+    // The link gives the transfer up after its job time-out.
+    cut.Then([&] { return CommandDialog() && CommandDialog()->ShowsResult(); },
+             [&] {
+                 EXPECT_EQ(CommandDialog()->ResultText().toStdString(),
+                           "Při přenosu PLC interfacu došlo k chybě:\r\n\t"
+                           "Jiná chyba spojení v průběhu přenosu pomocí streamu.");
+                 Click(CommandDialog()->Item<QPushButton>(ui::IDOK));
+             },
+             "the transfer's error", 90000);
+    cut.Start();
+    {
+        PromptScript prompts({ui::IDOK});
+        ASSERT_TRUE(Command(ID_TRANSFER_PLC));
+        EXPECT_EQ(prompts.Texts(), std::vector<QString>{QString::fromUtf8(kTransferFailed)});
+    }
+    EXPECT_TRUE(OutHas(kNotTransferred)) << Out();
+    EXPECT_TRUE(sim->plc().image().empty());
+    EXPECT_TRUE(lostShown());
+    EXPECT_TRUE(Project()->Link().IsOpen());
+
+    // "Odpojit" closes the link; the pane's icon goes with it.
+    Click(lost->Window()->Item<QPushButton>(ui::IDOK));
+    EXPECT_FALSE(Project()->Link().IsOpen());
+    EXPECT_FALSE(lostShown());
+    EXPECT_TRUE(WaitFor([&] { return !status->HasPaneIcon(LinkPane()); }, 5000, "the connection icon gone"));
+    EXPECT_FALSE(Project()->IsModified());
+    EXPECT_EQ(ProjectFiles(), files);
+}
+
+// A built image spoilt on disk: "Přenést PLC" sends it as it always does,
+// the control system's check refuses it and says why, and nothing is
+// stored there or changed here.
+TEST_F(MainRoad, AnImageThatFailsTheCheck)
+{
+    using testsupport::plcviews::ModalSteps;
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    ASSERT_NO_FATAL_FAILURE(BuildCurrent());
+    ASSERT_NO_FATAL_FAILURE(StartSimulator());
+    ASSERT_TRUE(Command(ID_FILE_SAVE_ALL));
+    // The second mark of the first module loses a bit.
+    const std::string image = dir / "Lis/Output/PLC.BIN";
+    std::string bytes = ReadFile(image);
+    ASSERT_GT(bytes.size(), 40u);
+    bytes[2] = char(bytes[2] ^ 0x01);
+    std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
+    uint32_t length = 0;
+    uint16_t sum = 0;
+    EXPECT_FALSE(CStrandworkDoc::CheckPlcImage(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                               uint32_t(bytes.size()), length, sum));
+    const auto files = ProjectFiles();
+
+    ModalSteps refused;
+    refused.Then([&] { return CommandDialog() && CommandDialog()->ShowsResult(); },
+                 [&] {
+                     EXPECT_EQ(CommandDialog()->ResultText().toStdString(),
+                               "Při přenosu PLC interfacu došlo k chybě:\r\n\t"
+                               "Chyba kontrolního součtu hlavičky.\r\n");
+                     Click(CommandDialog()->Item<QPushButton>(ui::IDOK));
+                 },
+                 "the control system's verdict", 20000);
+    refused.Start();
+    {
+        PromptScript prompts({ui::IDOK});
+        ASSERT_TRUE(Command(ID_TRANSFER_PLC));
+        EXPECT_EQ(prompts.Texts(), std::vector<QString>{QString::fromUtf8(kTransferFailed)});
+    }
+    EXPECT_TRUE(OutHas(kNotTransferred)) << Out();
+    EXPECT_EQ(Transfers(), 1u);
+    EXPECT_TRUE(sim->plc().image().empty());
+    EXPECT_EQ(sim->plc().plcLength(), 0u);
+    EXPECT_TRUE(Project()->Link().IsConnected());
+    EXPECT_FALSE(Project()->IsModified());
+    EXPECT_EQ(ProjectFiles(), files);
+}
+
+// A name the map does not know, typed into the watch view while
+// debugging: the row keeps it and shows neither type nor value, the
+// control system is asked to watch nothing new, and the other rows go on
+// showing their values as the program steps.
+TEST_F(MainRoad, WatchOnANameNotInTheMap)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    CPLCView* source = EditSource();
+    ASSERT_NE(source, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Build(source));
+    ASSERT_NO_FATAL_FAILURE(StartSimulator());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndTransfer());
+    ASSERT_TRUE(Command(ID_DEBUG_START));
+    ASSERT_NO_FATAL_FAILURE(ToggleBreakpoint(source, 3, {kOsaFirstCode}));
+    ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_RUN, kOsaFirstCode));
+    ASSERT_NO_FATAL_FAILURE(WatchTwoVariables());
+    auto watchRequests = [&] {
+        size_t n = 0;
+        for (const cssim::Record& r : sim->recorder().all())
+            n += r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == 16;
+        return n;
+    };
+    const size_t requests = watchRequests();
+    const cssim::Plc::WatchList watched = sim->plc().watch();
+    ASSERT_GT(watched.count, 0);
+
+    CKXPWatchView* w = Watch();
+    ASSERT_NO_FATAL_FAILURE(TypeWatchName(w, QStringLiteral("Neznama")));
+    const core::ProjectData& d = Project()->Data();
+    EXPECT_EQ(d.WatchPlaques[size_t(d.SelectedPlaque)].VarNames,
+              (std::vector<std::u16string>{u"Vstup", u"Poloha", u"Neznama"}));
+    EXPECT_EQ(w->CellText(2, 0), QStringLiteral("Neznama"));
+    EXPECT_EQ(w->CellText(2, 1), QString());
+    EXPECT_EQ(Value(w, 2), QString());
+    // Three steps round the program; the requests travel in order, so a
+    // watch sent for the name would be there before the last step's.
+    ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_STEP, kOsaFirstCode + 1));
+    ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_STEP, kOsaLastCode));
+    ASSERT_NO_FATAL_FAILURE(PlcCommandStopsAt(ID_PLC_STEP, kOsaFirstCode));
+    EXPECT_EQ(watchRequests(), requests);
+    EXPECT_EQ(sim->plc().watch().entries, watched.entries);
+    EXPECT_TRUE(WaitFor([&] { return Value(w, 0).startsWith(QStringLiteral("0x01 (Vstup 7:0,")) &&
+                                     Value(w, 1) == QStringLiteral("0x0001"); },
+                        10000, "the values after the steps"))
+        << Value(w, 0).toStdString() << " / " << Value(w, 1).toStdString();
+    EXPECT_EQ(w->CellText(2, 1), QString());
+    EXPECT_EQ(Value(w, 2), QString());
+    EXPECT_FALSE(OutHas("Chyba příkazu Watch")) << Out();
+    // The next debug start resolves the plaque afresh and watches the same
+    // two variables.
+    ASSERT_TRUE(Command(ID_DEBUG_STOP));
+    ASSERT_TRUE(Command(ID_DEBUG_START));
+    EXPECT_TRUE(WaitFor([&] { return watchRequests() > requests && sim->plc().watch().entries == watched.entries; },
+                        10000, "the same two variables watched again"));
+    EXPECT_EQ(Value(w, 2), QString());
+    ASSERT_TRUE(Command(ID_DEBUG_STOP));
+}
+
 // The slower case: the same road to the transfer over a pseudo-terminal
 // serial pair.
 TEST_F(MainRoad, OverASerialLinkToTheTransfer)
@@ -682,6 +925,42 @@ TEST_F(MainRoad, UnattendedBuildOfANewProject)
         run.process.terminate();
         ASSERT_TRUE(run.process.waitForFinished(30000));
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(run.process.exitCode(), 0);
+        EXPECT_EQ(run.process.exitCode(), kExitBuildFailed);
     }
+}
+
+// Alt+letter opens the menu bar's item of that mnemonic even though a form
+// in a docking bar (the watch view's "&Plaketa:") has the same one; with the
+// focus in that form, the form's mnemonic wins.
+TEST_F(MainRoad, MenuMnemonicsComeBeforeTheBarsForms)
+{
+    ASSERT_NO_FATAL_FAILURE(StartAndCreateProject());
+    CMainFrame* frame = app->MainFrame();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame);
+    ASSERT_TRUE(WaitFor([&] { return frame->isActiveWindow() && Watch() && Watch()->isVisible(); }, 5000,
+                        "the active frame with its watch view"));
+    auto altP = [](QWidget* w) {
+        QTest::keyPress(w, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyClick(w, Qt::Key_P, Qt::AltModifier);
+        QTest::keyRelease(w, Qt::Key_Alt, Qt::NoModifier);
+        PumpEvents(20);
+    };
+    auto* view = qobject_cast<CPLCView*>(app->OpenDocumentFile(Path("Lis/Osa.plc"))->FirstView());
+    ASSERT_TRUE(WaitFor([view] { return view->isVisible(); }, 5000, "the source view"));
+    view->setFocus();
+    altP(view);
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(frame->GetMenuBar()->GetButton(frame->GetMenuBar()->GetHotButton())->m_text,
+              QStringLiteral("&Projekt"));
+    popup->CloseChain();
+    PumpEvents(20);
+    Watch()->List()->setFocus();
+    altP(Watch()->List());
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+    QWidget* plaque = FindChild<QWidget>(Watch(), QStringLiteral("c2061"));
+    ASSERT_NE(plaque, nullptr);
+    EXPECT_TRUE(plaque->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == plaque)
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
 }

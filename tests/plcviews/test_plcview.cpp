@@ -291,6 +291,9 @@ TEST(PlcView, RegistersAndCurrentLineInTheMargin)
     ASSERT_TRUE(WaitFor([&] {
         return RectHasColor(Render(v), column, ui::ColorFromRef(v->PlcItemAt(CPLCView::PLCRegsAct).backColor), 20, 0);
     }, 5000, "the register boxes"));
+    // A line without code (the first, a comment) shows a clear column.
+    const QRect comment(column.left(), v->ClientRect().top(), column.width(), v->GetLineHeight());
+    EXPECT_EQ(CountColor(Render(v), comment, v->GetColor(EDT_CLR_BACKGROUND)), comment.width() * comment.height());
     // The PLC stops at line 5: the arrow in the Current colours.
     s.Sim().plc().hitBreakpoint(MainIndex(5));
     const QPoint arrow = MarkPoint(v, 4, 15);

@@ -143,6 +143,13 @@ int main(int argc, char** argv)
         sim.shim().setRandom(1, loss, 0, 0, 0);
         std::printf("cssim port %u\n", unsigned(sim.publicPort()));
     }
+    if (haveUdp && cfg.peerAddress.rfind("127.", 0) == 0) {
+        // What the program's link settings take to reach this simulator.
+        std::printf("cssim connection string: Type = UDP; RemoteIP = 127.0.0.1; RemotePort = %u; LocalPort = %u; "
+                    "W = %u;\n",
+                    unsigned(cfg.shim ? sim.publicPort() : cfg.udpLocalPort), unsigned(cfg.peerPort),
+                    unsigned(cfg.window));
+    }
     std::printf("cssim ready\n");
     std::fflush(stdout);
 
