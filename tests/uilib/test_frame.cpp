@@ -38,6 +38,10 @@ public:
     {
         for (uint32_t id : {57601u, 57602u})
             MapCommand(id, [this, id] { ran.push_back(id); });
+        // The command of the hosting button below: with a handler the idle
+        // update keeps its control enabled (a disabled one passes presses
+        // on to the toolbar).
+        MapCommand(9420, [] {});
         SetAccelerators(std::make_unique<ui::AccelTable>(
             std::vector<ui::Accel>{{ui::FVIRTKEY | ui::FCONTROL, 'O', 57601}}));
     }
