@@ -17,6 +17,7 @@
 #include "platform/sys/CodePage.h"
 #include "platform/ui/Messages.h"
 #include "tests/support/build/CaptureSink.h"
+#include "tests/support/build/StubProjectHost.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tests/support/platform/TempDir.h"
@@ -42,37 +43,20 @@ using Bytes = std::vector<uint8_t>;
 
 std::string g_buildDir; // the build folder (bench/ is below it)
 
-class BenchHost : public ProjectHost
+class BenchHost : public testsupport::StubProjectHost
 {
 public:
     BenchHost()
     {
-        SetProjectHost(this);
         settings.PathTarvane = sys::Utf8ToUtf16Lenient(g_buildDir + "/tests/support/Tarvane/");
+        programFolder = QString::fromStdString(g_buildDir + "/bin/");
+        output = &sink;
     }
-    ~BenchHost() override { SetProjectHost(nullptr); }
-    CStrandworkDoc* GetProjectDoc() override { return open; }
-    bool SetProjectDoc(CStrandworkDoc* doc) override { return (open = doc), true; }
-    bool ClearProjectDoc() override { return (open = nullptr), true; }
-    bool CloseProject(bool) override { return true; }
-    bool OnFileSaveAll() override { return true; }
-    void UpdatePlcViews(ui::View*, long, QObject*) override {}
-    core::OutputSink* GetOutputCtrl() override { return &sink; }
-    const core::AppSettings& GetAppSettings() override { return settings; }
-    bool PumpMessages() override
-    {
-        QCoreApplication::processEvents();
-        return true;
-    }
-    QString GetProgramFolder() override { return QString::fromStdString(g_buildDir + "/bin/"); }
-    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return nullptr; }
     std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog() override
     {
         return std::make_unique<CPlcCommandDialogPort>();
     }
-    CStrandworkDoc* open = nullptr;
     testsupport::NullSink sink;
-    core::AppSettings settings;
 };
 
 // A well-formed image of about `size` bytes: modules of at most 65,000

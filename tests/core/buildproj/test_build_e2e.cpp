@@ -5,6 +5,7 @@
 #include "platform/sys/FileIO.h"
 #include "platform/ui/Prompt.h"
 #include "tests/support/build/CaptureSink.h"
+#include "tests/support/build/StubProjectHost.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <QDir>
@@ -25,46 +26,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class BuildHost : public ProjectHost
+class BuildHost : public testsupport::StubProjectHost
 {
 public:
     BuildHost()
     {
-        SetProjectHost(this);
         settings.PathTarvane =
             sys::Utf8ToUtf16Lenient(std::string(std::getenv("SW_TARVANE")) + "/");
         programFolder = QString::fromUtf8(std::getenv("SW_BIN_DIR")) + "/";
+        output = &sink;
     }
-    ~BuildHost() override { SetProjectHost(nullptr); }
-
-    CStrandworkDoc* GetProjectDoc() override { return open; }
-    bool SetProjectDoc(CStrandworkDoc* doc) override
-    {
-        open = doc;
-        return true;
-    }
-    bool ClearProjectDoc() override
-    {
-        open = nullptr;
-        return true;
-    }
-    bool CloseProject(bool) override { return true; }
     bool OnFileSaveAll() override
     {
         ++saves;
         return saveResult;
     }
-    void UpdatePlcViews(ui::View*, long, QObject*) override {}
-    OutputSink* GetOutputCtrl() override { return &sink; }
-    const AppSettings& GetAppSettings() override { return settings; }
     bool PumpMessages() override { return onPump ? onPump(pumps++) : (++pumps, true); }
-    QString GetProgramFolder() override { return programFolder; }
-    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return nullptr; }
 
-    CStrandworkDoc* open = nullptr;
     testsupport::CaptureSink sink;
-    AppSettings settings;
-    QString programFolder;
     std::function<bool(int)> onPump;
     int pumps = 0;
     int saves = 0;

@@ -6,6 +6,7 @@
 #include "core/project/StrandworkDoc.h"
 #include "platform/sys/FileIO.h"
 #include "platform/ui/Prompt.h"
+#include "tests/support/build/StubProjectHost.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <QCoreApplication>
@@ -23,23 +24,15 @@ namespace doctest {
 
 using namespace core;
 
-class TestHost : public ProjectHost
+class TestHost : public testsupport::StubProjectHost
 {
 public:
-    TestHost() { SetProjectHost(this); }
-    ~TestHost() override { SetProjectHost(nullptr); }
+    TestHost() { programFolder = QStringLiteral("/usr/bin/"); }
 
-    CStrandworkDoc* GetProjectDoc() override { return open; }
-    bool SetProjectDoc(CStrandworkDoc* doc) override
-    {
-        open = doc;
-        return true;
-    }
     bool ClearProjectDoc() override
     {
         ++clears;
-        open = nullptr;
-        return true;
+        return StubProjectHost::ClearProjectDoc();
     }
     bool CloseProject(bool) override
     {
@@ -50,28 +43,17 @@ public:
             open->OnCloseDocument();
         return true;
     }
-    bool OnFileSaveAll() override { return true; }
-    void UpdatePlcViews(ui::View*, long hint, QObject*) override { hints.push_back(hint); }
-    OutputSink* GetOutputCtrl() override { return output; }
-    const AppSettings& GetAppSettings() override { return settings; }
     bool PumpMessages() override { return true; }
-    QString GetProgramFolder() override { return QStringLiteral("/usr/bin/"); }
-    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return port; }
     bool ShowPlcSourceLine(const QString& path, int line) override
     {
         shown.emplace_back(path, line);
         return true;
     }
 
-    CStrandworkDoc* open = nullptr;
     std::vector<std::pair<QString, int>> shown;
     int clears = 0;
     int closeCalls = 0;
     bool allowClose = true;
-    std::vector<long> hints;
-    AppSettings settings;
-    WorkspaceDocumentsPort* port = nullptr;
-    OutputSink* output = nullptr;
 };
 
 class RecordingPort : public WorkspaceDocumentsPort

@@ -13,6 +13,7 @@
 #include "platform/ui/Prompt.h"
 #include "plcviews/PlcCommandDlg.h"
 #include "tests/support/build/CaptureSink.h"
+#include "tests/support/build/StubProjectHost.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tests/support/platform/TempDir.h"
@@ -84,56 +85,28 @@ private:
     QTimer m_timer;
 };
 
-class TransferHost : public ProjectHost
+class TransferHost : public testsupport::StubProjectHost
 {
 public:
     TransferHost()
     {
-        SetProjectHost(this);
         settings.PathTarvane = sys::Utf8ToUtf16Lenient(std::string(std::getenv("SW_TARVANE")) + "/");
         programFolder = QString::fromUtf8(std::getenv("SW_BIN_DIR")) + "/";
+        output = &sink;
     }
-    ~TransferHost() override { SetProjectHost(nullptr); }
-
-    CStrandworkDoc* GetProjectDoc() override { return open; }
-    bool SetProjectDoc(CStrandworkDoc* doc) override
+    void UpdatePlcViews(ui::View* sender, long hint, QObject* object) override
     {
-        open = doc;
-        return true;
-    }
-    bool ClearProjectDoc() override
-    {
-        open = nullptr;
-        return true;
-    }
-    bool CloseProject(bool) override { return true; }
-    bool OnFileSaveAll() override { return true; }
-    void UpdatePlcViews(ui::View*, long hint, QObject*) override
-    {
-        hints.push_back(hint);
+        StubProjectHost::UpdatePlcViews(sender, hint, object);
         if (onHint)
             onHint(hint);
     }
-    core::OutputSink* GetOutputCtrl() override { return &sink; }
-    const core::AppSettings& GetAppSettings() override { return settings; }
-    bool PumpMessages() override
-    {
-        QCoreApplication::processEvents();
-        return true;
-    }
-    QString GetProgramFolder() override { return programFolder; }
-    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return nullptr; }
     std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog() override
     {
         ++dialogs;
         return std::make_unique<CPlcCommandDialogPort>();
     }
 
-    CStrandworkDoc* open = nullptr;
     testsupport::CaptureSink sink;
-    core::AppSettings settings;
-    QString programFolder;
-    std::vector<long> hints;
     std::function<void(long)> onHint;
     int dialogs = 0;
 };
