@@ -8,6 +8,7 @@
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
 #include "tests/support/link/LinkTestText.h"
+#include "tests/support/link/SimulatorStart.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/UiTest.h"
@@ -176,21 +177,9 @@ protected:
     {
         cssim::Config cfg;
         std::string conn;
-        if (serial) {
-            cfg.serialShim = true;
-            cfg.baud = 115200;
-        } else {
-            ours = testsupport::PickFreeUdpPort();
-            cfg.udpLocalPort = testsupport::PickFreeUdpPort();
-            cfg.peerPort = ours;
-        }
         cfg.shares = {{"DATA", share.Path()}};
-        sim = std::make_unique<cssim::Simulator>(cfg);
-        ASSERT_TRUE(sim->start());
-        if (serial)
-            conn = "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;";
-        else
-            conn = testsupport::UdpLoopbackConn(ours, sim->publicPort());
+        sim = testsupport::StartSimulator(cfg, serial, conn);
+        ASSERT_NE(sim, nullptr);
         link = std::make_unique<COlnkLink>(linkui::WindowPoster());
         ASSERT_EQ(link->Open(333, W(conn).c_str(), 1000), 1);
         for (uint16_t id : {0, 1, 2, 258})
@@ -234,7 +223,6 @@ protected:
         return n;
     }
 
-    uint16_t ours = 0;
     testsupport::TempDir share, local;
     std::unique_ptr<cssim::Simulator> sim;
     std::unique_ptr<COlnkLink> link;

@@ -14,6 +14,7 @@
 #include "platform/ui/Messages.h"
 #include "platform/ui/Modal.h"
 #include "tests/support/link/LinkTestText.h"
+#include "tests/support/link/SimulatorStart.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tools/cssim/cssim.h"
 
@@ -72,28 +73,7 @@ inline bool Pump(const std::function<bool()>& cond, int ms)
     return true;
 }
 
-// Starts a simulator with cfg's other settings, over UDP on 127.0.0.1 (free
-// ports for both sides) or, with serial, over a 115200-baud pseudo-terminal
-// pair; conn is then the connection string of our side, as the project
-// settings' link page stores it.  Null when it does not start.
-inline std::unique_ptr<cssim::Simulator> StartSimulator(cssim::Config cfg, bool serial, std::string& conn)
-{
-    uint16_t ours = 0;
-    if (serial) {
-        cfg.serialShim = true;
-        cfg.baud = 115200;
-    } else {
-        ours = testsupport::PickFreeUdpPort();
-        cfg.udpLocalPort = testsupport::PickFreeUdpPort();
-        cfg.peerPort = ours;
-    }
-    auto sim = std::make_unique<cssim::Simulator>(cfg);
-    if (!sim->start())
-        return nullptr;
-    conn = serial ? "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;"
-                  : testsupport::UdpLoopbackConn(ours, sim->publicPort());
-    return sim;
-}
+using testsupport::StartSimulator;
 
 // Starts a simulator (not recording) and opens the project's link to it.
 inline std::unique_ptr<cssim::Simulator> Connect(CStrandworkDoc* doc, bool serial = false)
