@@ -366,8 +366,32 @@ bool ConvertFileInfo(const uint8_t* data, size_t length, FileListRecord& out)
     const std::u16string s = sys::AnsiToWide(std::string_view(shortName, shortLen));
     const std::u16string l = sys::AnsiToWide(std::string_view(name, nameLen));
     std::memcpy(out.shortName, s.data(), std::min<size_t>(s.size(), 13) * 2);
-    std::memcpy(out.name, l.data(), std::min<size_t>(l.size(), 255) * 2);
+    if (l.size() <= kMaxRemoteName) {
+        std::memcpy(out.name, l.data(), l.size() * 2);
+    } else {
+        std::memcpy(out.name, l.data(), (kMaxRemoteName - 1) * 2);
+        out.name[kMaxRemoteName - 1] = kCutNameMark;
+    }
     return true;
+}
+
+bool IsPlainRemoteName(std::u16string_view name)
+{
+    if (name.empty() || name.size() > kMaxRemoteName || name == u"." || name == u"..")
+        return false;
+    for (const char16_t c : name)
+        if (c < 0x20 || c == u'/' || c == u'\\' || c == u':')
+            return false;
+    return true;
+}
+
+std::u16string VisibleRemoteName(std::u16string_view name)
+{
+    std::u16string out(name);
+    for (char16_t& c : out)
+        if (c < 0x20 || c == 0x7F)
+            c = u'?';
+    return out;
 }
 
 ListingResult ReadListingFile(const std::string& nativePath, std::vector<FileListRecord>& records)

@@ -101,10 +101,30 @@ int8_t ReadMechState(const std::vector<MechEntry>& list, const std::vector<MechE
 int8_t ReadLineRegs(const std::vector<uint32_t>& list, const std::vector<uint32_t>& distinctSent,
                     const PushState& st, uint32_t index, LineRegsRecord* out);
 
+// ---- Names that came from the control system ------------------------------------
+
+// The longest name a FileListRecord holds (its name field less the zero).
+constexpr size_t kMaxRemoteName = 255;
+// Marks the end of a name that ConvertFileInfo had to cut: a control
+// character, so that IsPlainRemoteName refuses the cut name.
+constexpr char16_t kCutNameMark = u'\x1A';
+
+// True when a name received from the control system (a listing record, a
+// file-information record, a name picked in a remote list) is one plain
+// name that may be joined onto a folder: not empty, not "." or "..", no
+// separator ("/" or "\\"), no ":" (a drive prefix), no character below
+// 0x20 (the zero byte included) and at most kMaxRemoteName characters.
+// Every place where such a name becomes a path asks this first.
+bool IsPlainRemoteName(std::u16string_view name);
+// The name for display and error lines: every character below 0x20 (and
+// DEL) shown as "?".
+std::u16string VisibleRemoteName(std::u16string_view name);
+
 // The wire information record {u16 length (name + 29), u32 flag, u16 time,
 // u16 date, u32 size, 14-byte short name, name} as a FileListRecord; false
 // when malformed (length below 29 or beyond the data, a name without its
-// zero).
+// zero).  A name longer than kMaxRemoteName characters keeps its first
+// kMaxRemoteName - 1 and ends with kCutNameMark.
 bool ConvertFileInfo(const uint8_t* data, size_t length, FileListRecord& out);
 
 // The listing file of a listing job: u32 total length (equal to the file

@@ -2,6 +2,7 @@
 // blocks, the callers' block checks, push pairing and the local reads, and
 // the file-information conversion.
 #include "link/linkobj/olnk_link_logic.h"
+#include "platform/sys/CodePage.h"
 #include "tests/support/link/LinkTestText.h"
 
 #include <gtest/gtest.h>
@@ -275,12 +276,50 @@ TEST(LinkLogic, FileInformationConversion)
     std::memset(bad.data() + 14, 'S', 14);
     EXPECT_FALSE(ConvertFileInfo(bad.data(), bad.size(), f));
 
-    // A long name is cut to 255 characters.
-    Bytes longRec(rec, rec + 28);
-    longRec.insert(longRec.end(), 300, 'n');
-    longRec.push_back(0);
-    longRec[0] = uint8_t((28 + 301) & 0xFF);
-    longRec[1] = uint8_t((28 + 301) >> 8);
+    // A long name is cut to 255 characters and marked, so that the cut
+    // name (another file's name, perhaps) is never taken as a path; one of
+    // exactly 255 is kept whole.
+    auto named = [&](size_t n) {
+        Bytes r(rec, rec + 28);
+        r.insert(r.end(), n, 'n');
+        r.push_back(0);
+        r[0] = uint8_t((29 + n) & 0xFF);
+        r[1] = uint8_t((29 + n) >> 8);
+        return r;
+    };
+    Bytes longRec = named(300);
     ASSERT_TRUE(ConvertFileInfo(longRec.data(), longRec.size(), f));
     EXPECT_EQ(std::u16string(f.name).size(), 255u);
+    EXPECT_EQ(f.name[254], linkobj::kCutNameMark);
+    EXPECT_FALSE(linkobj::IsPlainRemoteName(f.name));
+    EXPECT_EQ(linkobj::VisibleRemoteName(f.name), std::u16string(254, u'n') + u"?");
+    longRec = named(255);
+    ASSERT_TRUE(ConvertFileInfo(longRec.data(), longRec.size(), f));
+    EXPECT_EQ(std::u16string(f.name), std::u16string(255, u'n'));
+    EXPECT_TRUE(linkobj::IsPlainRemoteName(f.name));
+}
+
+TEST(LinkLogic, OnlyPlainNamesFromTheControlSystemAreJoinedOntoAPath)
+{
+    using linkobj::IsPlainRemoteName;
+    using linkobj::VisibleRemoteName;
+    for (const std::u16string_view good :
+         {u"a", u"A.TXT", u"...", u".profile", u"a b", u"n.", u"\u0161\u010D.plc", u"x~1", u"*?<>|\""})
+        EXPECT_TRUE(IsPlainRemoteName(good)) << sys::Utf16ToUtf8Lenient(good);
+    EXPECT_TRUE(IsPlainRemoteName(std::u16string(255, u'x')));
+
+    const std::u16string withNul(u"a\0../x", 6);
+    const std::u16string_view bad[] = {
+        u"", u".", u"..", u"../../x", u"/../../../home/user/.profile", u"a\\..\\..\\x", u"a/b", u"\\",
+        u"/", u"..\\x", u"C:x", u"c:\\x", u"a:b", withNul, std::u16string_view(u"\0", 1), u"a\nb",
+        u"\x1F", u"tab\t", u"\r"};
+    for (const std::u16string_view b : bad)
+        EXPECT_FALSE(IsPlainRemoteName(b)) << sys::Utf16ToUtf8Lenient(VisibleRemoteName(b));
+    EXPECT_FALSE(IsPlainRemoteName(std::u16string(256, u'x')));
+
+    // Bad characters made visible; the rest (separators too) as they are.
+    EXPECT_EQ(VisibleRemoteName(withNul), u"a?../x");
+    EXPECT_EQ(VisibleRemoteName(u"a\nb\x7F\x1A"), u"a?b??");
+    EXPECT_EQ(VisibleRemoteName(u"a\\..\\..\\x"), u"a\\..\\..\\x");
+    EXPECT_EQ(VisibleRemoteName(u"\u0161 ok"), u"\u0161 ok");
 }
