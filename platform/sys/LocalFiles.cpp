@@ -320,4 +320,54 @@ bool CreateLocalFolder(const std::string& path)
     return ::mkdir(path.c_str(), 0777) == 0 || FailErrno();
 }
 
+std::string LexicalLocalPath(std::string_view path)
+{
+    if (path.empty())
+        return {};
+    const bool absolute = path[0] == '/' || path[0] == '\\';
+    std::vector<std::string_view> parts;
+    size_t i = 0;
+    while (i < path.size()) {
+        size_t j = i;
+        while (j < path.size() && path[j] != '/' && path[j] != '\\')
+            ++j;
+        const std::string_view c = path.substr(i, j - i);
+        if (c.empty() || c == ".") {
+            // nothing
+        } else if (c == "..") {
+            if (!parts.empty() && parts.back() != "..")
+                parts.pop_back();
+            else if (!absolute)
+                parts.push_back(c);
+        } else {
+            parts.push_back(c);
+        }
+        i = j + 1;
+    }
+    std::string out = absolute ? "/" : "";
+    for (size_t k = 0; k < parts.size(); ++k) {
+        if (k)
+            out += '/';
+        out += parts[k];
+    }
+    if (out.empty())
+        out = ".";
+    return out;
+}
+
+bool LocalPathInside(std::string_view folder, std::string_view path)
+{
+    if (folder.empty() || path.empty())
+        return false;
+    const std::string f = LexicalLocalPath(folder);
+    const std::string p = LexicalLocalPath(path);
+    if ((f[0] == '/') != (p[0] == '/'))
+        return false;
+    if (f == "/")
+        return p.size() > 1;
+    if (f == ".") // the current folder: any relative path that does not climb
+        return p != "." && p != ".." && p.rfind("../", 0) != 0;
+    return p.size() > f.size() + 1 && p.compare(0, f.size(), f) == 0 && p[f.size()] == '/';
+}
+
 } // namespace sys

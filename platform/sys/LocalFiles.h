@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sys {
@@ -82,5 +83,18 @@ bool DeleteLocalFile(const std::string& path);
 bool RemoveLocalFolder(const std::string& path);
 // Creates one folder (an existing entry fails with EEXIST).
 bool CreateLocalFolder(const std::string& path);
+
+// The lexical form of a native path, without asking the file system:
+// empty and "." components dropped, ".." takes the component before it
+// away (at "/" it stays at "/"; a relative path keeps its leading ".."),
+// one "/" between components, no trailing "/".  "\" counts as a separator
+// too, so that a name written for the control system ("a\..\x") cannot
+// climb here either.  "" for an empty path.
+std::string LexicalLocalPath(std::string_view path);
+// True when `path`, lexically normalised, lies strictly inside `folder`
+// (also normalised): below it, never the folder itself, never beside it
+// ("/a/bc" is not inside "/a/b").  The guard of every local entry that a
+// transfer creates, writes, renames or deletes.  Links are not followed.
+bool LocalPathInside(std::string_view folder, std::string_view path);
 
 } // namespace sys

@@ -153,3 +153,37 @@ TEST(LocalFiles, MoveAcrossFileSystems)
     EXPECT_EQ(Names(d.Path()), (std::vector<std::string>{"exists", "folder"}));
     fs::remove_all(shm);
 }
+
+TEST(LocalPaths, LexicalFormAndInside)
+{
+    using sys::LexicalLocalPath;
+    using sys::LocalPathInside;
+    EXPECT_EQ(LexicalLocalPath("/a//b/./c/"), "/a/b/c");
+    EXPECT_EQ(LexicalLocalPath("/a/b/../../../x"), "/x"); // never above "/"
+    EXPECT_EQ(LexicalLocalPath("/a/b\\..\\..\\x"), "/x"); // "\" separates too
+    EXPECT_EQ(LexicalLocalPath("a/../../x"), "../x");
+    EXPECT_EQ(LexicalLocalPath("a/.."), ".");
+    EXPECT_EQ(LexicalLocalPath("/"), "/");
+    EXPECT_EQ(LexicalLocalPath(""), "");
+
+    const std::string t = "/home/u/target";
+    for (const char* in : {"/home/u/target/x", "/home/u/target//a/b/../c", "/home/u/target/./x",
+                           "/home/u/target/.profile", "/home/u/target/...", "/home/u/target/a/../b"})
+        EXPECT_TRUE(LocalPathInside(t, in)) << in;
+    for (const char* out : {"/home/u/target", "/home/u/target/", "/home/u/target/.", "/home/u/target/a/..",
+                            "/home/u/target/../x", "/home/u/target/../../x", "/home/u/targetx",
+                            "/home/u/target/a/../../x", "/home/u/target//../../../home/user/.profile",
+                            "/home/u/target/a\\..\\..\\x", "/etc/passwd", "x", "", "target/x"})
+        EXPECT_FALSE(LocalPathInside(t, out)) << out;
+    // The folder's own form does not matter.
+    EXPECT_TRUE(LocalPathInside("/home/u/target/", "/home/u/target/x"));
+    EXPECT_TRUE(LocalPathInside("/home/u/./target/sub/..", "/home/u/target/x"));
+    EXPECT_TRUE(LocalPathInside("/", "/x"));
+    EXPECT_FALSE(LocalPathInside("/", "/"));
+    EXPECT_FALSE(LocalPathInside("", "/x"));
+    // Relative folders compare lexically as well.
+    EXPECT_TRUE(LocalPathInside("out", "out/a"));
+    EXPECT_FALSE(LocalPathInside("out", "out/../a"));
+    EXPECT_TRUE(LocalPathInside(".", "a"));
+    EXPECT_FALSE(LocalPathInside(".", "../a"));
+}
