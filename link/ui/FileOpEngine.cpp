@@ -41,6 +41,9 @@ constexpr std::u16string_view kErrLocalDelete = u"Chyba při mazání souboru %s
 constexpr std::u16string_view kErrLocalRmdir = u"Chyba při mazání adresáře %s\r\n";
 constexpr std::u16string_view kErrReset = u"Spojení bylo resetováno...\r\n";
 constexpr std::u16string_view kErrStorno = u"Operace byla stornována uživatelem...\r\n";
+// A name from the control system that is no plain name, or a local path
+// that would leave the folder of the operation.
+constexpr std::u16string_view kErrBadName = u"Neplatné jméno souboru ze systému: %s\r\n";
 
 // Texts of the window.
 constexpr std::u16string_view kReadingFolder = u"Čtení adresáře:   %s...";
@@ -117,6 +120,7 @@ void FileOpEngine::Reset()
         m_observer = o;
     }
     m_items.clear();
+    m_rejected.clear();
     m_success = true;
     m_cancelled = false;
     m_requests = m_jobs = 0;
@@ -154,6 +158,11 @@ void FileOpEngine::SetupTwoSided(int op, IOxfrC* link, std::u16string_view sourc
     for (int i = 0; i < count && names; ++i) {
         if (IsDotName(names[i]))
             continue;
+        // Names in a folder of the control system come from its listings.
+        if (m_sourceRemote && !linkobj::IsPlainRemoteName(names[i])) {
+            m_rejected.push_back(names[i]);
+            continue;
+        }
         FileOpItem it;
         it.source = m_sourceFolder + names[i];
         if (op != OpDelete) {
@@ -253,6 +262,8 @@ void FileOpEngine::Start()
     }
     m_phase = 1;
     m_stage = Stage::Scan;
+    for (const std::u16string& name : m_rejected)
+        RefuseName(name);
     if (m_sourceRemote) {
         if (!m_link) {
             for (FileOpItem& it : m_items) {
@@ -301,6 +312,24 @@ void FileOpEngine::Error(std::u16string_view format, std::u16string_view arg)
 {
     if (m_callback)
         m_callback(FormatLine(format, arg), m_argument);
+}
+
+void FileOpEngine::RefuseName(std::u16string_view nameOrPath)
+{
+    m_success = false;
+    Error(kErrBadName, linkobj::VisibleRemoteName(nameOrPath));
+}
+
+bool FileOpEngine::LocalInside(FileOpItem& item, bool target)
+{
+    const std::u16string& folder = target ? m_targetFolder : m_sourceFolder;
+    const std::u16string& path = target ? item.target : item.source;
+    const std::string nativeFolder = Native(folder), nativePath = Native(path);
+    if (!nativeFolder.empty() && sys::LocalPathInside(nativeFolder, nativePath))
+        return true;
+    item.finished = true;
+    RefuseName(path);
+    return false;
 }
 
 void FileOpEngine::SetHeadline(std::u16string text)
@@ -561,6 +590,10 @@ void FileOpEngine::ReadListing(size_t index, const char16_t* file)
         const std::u16string_view name(rec.name, n);
         if (IsDotName(name))
             continue;
+        if (!linkobj::IsPlainRemoteName(name)) {
+            RefuseName(name); // nothing is asked or written for it
+            continue;
+        }
         AppendChild(parent, name, rec.folder != 0, rec.size, false);
     }
     if (res == linkobj::ListingResult::BadRecord) {
@@ -729,6 +762,8 @@ bool FileOpEngine::LocalFolderUnit()
         return true;
     FileOpItem& it = m_items[m_cursor++];
     it.finished = true;
+    if (!LocalInside(it, true))
+        return false;
     const std::string native = Native(it.target);
     sys::LocalEntry e;
     if (!native.empty() && sys::StatLocalEntry(native, e))
@@ -751,6 +786,11 @@ bool FileOpEngine::LocalTransferUnit()
     }
     FileOpItem& it = m_items[m_cursor];
     const bool move = m_operation == OpMove;
+    if (!m_copying && (!LocalInside(it, true) || (move && !LocalInside(it, false)))) {
+        it.done = it.total;
+        ++m_cursor;
+        return false;
+    }
     if (move) {
         SetCurrent(FormatLine(kMoving, it.source, it.target));
         if (!sys::MoveLocalEntry(Native(it.source), Native(it.target))) {
@@ -810,6 +850,10 @@ bool FileOpEngine::LocalDeleteUnit()
     if (m_cursor == 0)
         return true;
     FileOpItem& it = m_items[--m_cursor];
+    if (!LocalInside(it, false)) {
+        it.done = it.total;
+        return false;
+    }
     SetCurrent(FormatLine(kRemoving, it.source));
     const std::string native = Native(it.source);
     if (it.kind == 1) {
@@ -974,6 +1018,10 @@ void FileOpEngine::TransferStep()
             ok = m_link->Copy(m_target, Param(i), it.source.c_str(), it.target.c_str());
             err = kErrCommCopy;
         } else if (m_phase == 5) {
+            if (!LocalInside(it, true)) {
+                it.done = it.total;
+                continue;
+            }
             SetCurrent(FormatLine(kCopying, it.source, it.target));
             ok = m_link->Get(m_target, Param(i), &PostProgress, &it.job, it.source.c_str(), it.target.c_str());
             err = kErrCommXfer;

@@ -130,6 +130,13 @@ private:
     void OnLinkState();
 
     void Error(std::u16string_view format, std::u16string_view arg = {});
+    // A name from the control system that is no plain name (or a local
+    // path outside the operation's folder): the line, and the operation
+    // fails.
+    void RefuseName(std::u16string_view nameOrPath);
+    // The item's local target (or source) lies inside the operation's local
+    // target (or source) folder; otherwise it is refused and finished.
+    bool LocalInside(FileOpItem& item, bool target);
     void SetHeadline(std::u16string text);
     void SetCurrent(std::u16string text);
     void NoteProgress();
@@ -178,6 +185,7 @@ private:
     void* m_argument = nullptr;
     FileOpErrorCallback m_callback = nullptr;
     std::vector<FileOpItem> m_items;
+    std::vector<std::u16string> m_rejected; // set-up names refused at the start
     bool m_success = true;
     bool m_cancelled = false;
     int m_requests = 0;

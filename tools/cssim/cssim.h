@@ -218,12 +218,28 @@ enum class Malformed
     DotNames,       // an extra file record named ".hidden"
 };
 
+// One record of a scripted listing: any bytes for the name (the wire ends
+// it at its first zero), and what a read of it is served.
+struct ListedEntry
+{
+    std::string name;
+    bool folder = false;
+    Bytes content; // files: the size listed and the bytes a read gets
+};
+
 struct FileScript
 {
     std::optional<uint8_t> status; // answered instead of the operation
     uint32_t delayMs = 0;          // before the reply (or the job start)
     uint32_t blockDelayMs = 0;     // slow listing/read: between blocks
     Malformed malformed = Malformed::None; // listings only
+    // Listings only: the listing of the request path equal to the script's
+    // pattern (any case; other paths the pattern matches are listed as
+    // usual) is "." and ".." and these records, whatever the folder holds
+    // or the path check says.  After it, a read of the listed folder's path
+    // + "\" + an entry's name gets that entry's content, also where the
+    // path check would refuse the name: a hostile control system.
+    std::optional<std::vector<ListedEntry>> listing;
 };
 
 // Applies to the next jobs the simulator runs (as server or client).

@@ -9,6 +9,7 @@
 #include "tests/support/link/PtyBridge.h"
 #include "tests/support/link/UdpFaultRelay.h"
 
+#include <cctype>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -271,6 +272,7 @@ Bytes Shim::FrameWithStartInData(uint8_t seq)
 
 bool IsJobCode(uint8_t c) { return c == 3 || c == 4 || c == 6; }
 void Malform(Bytes& l, Malformed m);
+bool SameNoCase(const std::string& x, const std::string& y);
 
 struct Job
 {
@@ -327,6 +329,7 @@ struct Simulator::Impl
         FileScript s;
     };
     std::vector<FS> fileScripts;
+    std::map<std::string, Bytes> listedFiles; // wire path -> content (scripted listings)
     std::optional<JobScript> jobScript;
     std::atomic<bool> silenced{false};
     std::vector<Timer> timers; // loop thread only
@@ -760,6 +763,7 @@ struct Simulator::Impl
 
     // ---- files ----
     void FileRequest(uint8_t code, uint32_t param, const uint8_t* p, size_t n);
+    Bytes ScriptedListing(const std::string& path, const std::vector<ListedEntry>& entries);
     void Reply2(uint8_t code, uint32_t param, uint8_t status, const Bytes& data = {})
     {
         Bytes r = Header(2, 1, code, param);
@@ -1290,15 +1294,17 @@ void Simulator::Impl::FileRequest(uint8_t code, uint32_t param, const uint8_t* p
         return Reply2(code, param, 249);
     FileScript fs;
     bool scripted = false;
+    std::string scriptPattern;
     {
         std::lock_guard<std::mutex> g(m);
         for (const auto& f : fileScripts)
             if (f.op == code && (f.pattern.empty() || files::Match(f.pattern, a))) {
                 fs = f.s;
                 scripted = true;
+                scriptPattern = f.pattern;
             }
     }
-    auto work = [this, code, param, a, b, fs, scripted, peer = jobCode ? p[0] : 0] {
+    auto work = [this, code, param, a, b, fs, scripted, scriptPattern, peer = jobCode ? p[0] : 0] {
         if (scripted && fs.status)
             return Reply2(code, param, *fs.status);
         std::optional<JobScript> js;
@@ -1323,14 +1329,25 @@ void Simulator::Impl::FileRequest(uint8_t code, uint32_t param, const uint8_t* p
         case 4: {
             Bytes content;
             uint16_t t = 0, dt = 0;
-            if (code == 3) {
+            if (code == 3 && scripted && fs.listing && SameNoCase(a, scriptPattern)) {
+                content = ScriptedListing(a, *fs.listing);
+                Malform(content, fs.malformed);
+            } else if (code == 3) {
                 auto l = server->Listing(a);
                 if (!l)
                     return Reply2(code, param, 245);
                 content = std::move(*l);
                 Malform(content, fs.malformed);
             } else {
-                const uint8_t st = server->Read(a, content, t, dt);
+                bool listed = false;
+                {
+                    std::lock_guard<std::mutex> g(m);
+                    if (auto it = listedFiles.find(a); it != listedFiles.end()) {
+                        content = it->second;
+                        listed = true;
+                    }
+                }
+                const uint8_t st = listed ? 0 : server->Read(a, content, t, dt);
                 if (st)
                     return Reply2(code, param, st);
             }
@@ -1365,6 +1382,42 @@ void Simulator::Impl::FileRequest(uint8_t code, uint32_t param, const uint8_t* p
         After(fs.delayMs, work);
     else
         work();
+}
+
+bool SameNoCase(const std::string& x, const std::string& y)
+{
+    if (x.size() != y.size())
+        return false;
+    for (size_t i = 0; i < x.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(x[i])) != std::tolower(static_cast<unsigned char>(y[i])))
+            return false;
+    return true;
+}
+
+// The listing file of a scripted listing; remembers what reads of its
+// entries get.
+Bytes Simulator::Impl::ScriptedListing(const std::string& path, const std::vector<ListedEntry>& entries)
+{
+    const size_t cut = path.find_last_of('\\');
+    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut);
+    Bytes l(6, 0);
+    auto add = [&](const Bytes& rec) { l.insert(l.end(), rec.begin(), rec.end()); };
+    add(files::RecordFor(0x10, 0, 0, 0, ".", "."));
+    add(files::RecordFor(0x10, 0, 0, 0, "..", ".."));
+    std::lock_guard<std::mutex> g(m);
+    for (const ListedEntry& e : entries) {
+        add(files::RecordFor(e.folder ? 0x10 : 0, 0, 0, e.folder ? 0 : uint32_t(e.content.size()),
+                             e.name.substr(0, 12), e.name));
+        if (!e.folder)
+            listedFiles[folder + "\\" + e.name.substr(0, e.name.find('\0'))] = e.content;
+    }
+    const uint32_t total = uint32_t(l.size());
+    const uint16_t count = uint16_t(entries.size() + 2);
+    for (int k = 0; k < 4; ++k)
+        l[size_t(k)] = uint8_t(total >> (8 * k));
+    l[4] = uint8_t(count);
+    l[5] = uint8_t(count >> 8);
+    return l;
 }
 
 void Malform(Bytes& l, Malformed m)
@@ -1560,6 +1613,7 @@ void Simulator::clearFileScripts()
 {
     std::lock_guard<std::mutex> g(m_impl->m);
     m_impl->fileScripts.clear();
+    m_impl->listedFiles.clear();
 }
 void Simulator::scriptJobs(const JobScript& s)
 {
