@@ -14,6 +14,7 @@
 #include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Format.h"
+#include "platform/sys/LocalFiles.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Prompt.h"
@@ -591,6 +592,14 @@ bool CStrandworkDoc::TransferCompilerFiles()
     const std::string finalPath = baseSlash + sys::Utf16ToUtf8Lenient(name);
     const std::string partPath = baseSlash + sys::Utf16ToUtf8Lenient(partName);
     const std::string asidePath = finalPath + ".old";
+    // Every folder this transfer creates, renames or removes lies inside the
+    // compiler folder (the names come from the revision, never from the
+    // control system's listings, which the copy checks itself).
+    for (const std::string* p : {&finalPath, &partPath, &asidePath})
+        if (!sys::LocalPathInside(base, *p)) {
+            Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
+            return false;
+        }
     RemoveTree(partPath);
 
     if (!CopyFiles(m_link.get(), u"\\Install\\", Shown(baseSlash), {u"Tarvane"}, {partName})) {

@@ -2,6 +2,8 @@
 // the compiler folder, visible only when complete.
 #include "TransferTest.h"
 
+#include <set>
+
 using namespace transfertest;
 
 namespace {
@@ -78,4 +80,44 @@ TEST_F(CompilerTest, RefusedWithoutRevisionOrFolder)
     EXPECT_FALSE(doc->TransferCompilerFiles());
     EXPECT_EQ(Out(), k9);
     EXPECT_TRUE(std::filesystem::is_empty(compilers.Path()));
+}
+
+TEST_F(CompilerTest, ClimbingNamesInTheListingWriteNothingAndTheCopyFails)
+{
+    // The compiler folder lies three levels down; files of the same name
+    // wait where the climbing names of the listing lead.
+    const std::string base = compilers / "a/b/c";
+    host.settings.PathTarvane = sys::Utf8ToUtf16Lenient(base + "/");
+    compilers.Write("a/b/x", "keep 1");
+    compilers.Write("a/home/user/.profile", "keep 2");
+    compilers.Write("a/b/c/Pelmar0632/System/Tarv", "installed");
+    cssim::FileScript fsc;
+    std::vector<cssim::ListedEntry> entries;
+    for (const std::string& name : {std::string("../../x"), std::string("/../../../home/user/.profile"),
+                                    std::string("a\\..\\..\\x"), std::string("ctl\x01"), std::string("", 0)}) {
+        const std::string evil = "EVIL " + name;
+        entries.push_back({name, false, Bytes(evil.begin(), evil.end())});
+    }
+    entries.push_back({"Readme.txt", false, Bytes{'o', 'k'}});
+    entries.push_back({"System", true, {}});
+    fsc.listing = entries;
+    sim->scriptFile(3, "\\Install\\Tarvane\\*.*", fsc);
+
+    EXPECT_FALSE(doc->TransferCompilerFiles());
+    // The engine's lines reach the output, then string 9.
+    for (const char* shown : {"../../x", "/../../../home/user/.profile", "a\\..\\..\\x", "ctl?", ""})
+        EXPECT_TRUE(Has(std::string("Neplatné jméno souboru ze systému: ") + shown + "\r\n")) << shown << Out();
+    EXPECT_TRUE(Has(k9)) << Out();
+    // Nothing outside, no half-copied compiler, the installed one as it was.
+    EXPECT_EQ(ReadAll(compilers / "a/b/x"), "keep 1");
+    EXPECT_EQ(ReadAll(compilers / "a/home/user/.profile"), "keep 2");
+    EXPECT_EQ(ReadAll(base + "/Pelmar0632/System/Tarv"), "installed");
+    EXPECT_FALSE(sys::FileExists(base + "/Pelmar0632.part"));
+    EXPECT_FALSE(sys::FileExists(base + "/Pelmar0632.old"));
+    std::set<std::string> now;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(compilers.Path()))
+        now.insert(std::filesystem::relative(e.path(), compilers.Path()).string());
+    EXPECT_EQ(now, (std::set<std::string>{"a", "a/b", "a/b/x", "a/home", "a/home/user", "a/home/user/.profile",
+                                          "a/b/c", "a/b/c/Pelmar0632", "a/b/c/Pelmar0632/System",
+                                          "a/b/c/Pelmar0632/System/Tarv"}));
 }
