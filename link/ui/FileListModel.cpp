@@ -74,7 +74,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     const FileListRecord& r = m_rows[size_t(index.row())];
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
-        case 0: return QString::fromStdU16String(NameOf(r));
+        case 0: return QString::fromStdU16String(ShownName(r));
         case 1: return QString::fromStdU16String(SizeText(r));
         case 2: return QString::fromStdU16String(Type(r).name);
         case 3: return QString::fromStdU16String(DateText(r.dosDate, r.dosTime));

@@ -366,8 +366,15 @@ std::vector<FileListRecord> CFilePanelDlg::SelectedRecords() const
         return out;
     QModelIndexList rows = m_selection->selectedRows();
     std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-    for (const QModelIndex& i : rows)
-        out.push_back(m_model->Record(i.row()));
+    const bool remote = IsRemotePath(m_path);
+    for (const QModelIndex& i : rows) {
+        const FileListRecord& r = m_model->Record(i.row());
+        // A name of the control system that is no plain name is never
+        // offered as a path.
+        if (remote && !UsableRemoteName(NameOf(r)))
+            continue;
+        out.push_back(r);
+    }
     return out;
 }
 
@@ -390,7 +397,7 @@ void CFilePanelDlg::OnActivated(const QModelIndex& index)
     if (m_busy || !index.isValid())
         return;
     const FileListRecord& r = m_model->Record(index.row());
-    if (IsFolder(r))
+    if (IsFolder(r) && (!IsRemotePath(m_path) || UsableRemoteName(NameOf(r))))
         Enter(NameOf(r));
 }
 

@@ -1,5 +1,6 @@
 #include "link/ui/FilePanelLogic.h"
 
+#include "link/linkobj/olnk_link_logic.h"
 #include "platform/sys/Format.h"
 #include "platform/sys/Time.h"
 
@@ -72,6 +73,11 @@ void SortOrder::HeaderClick(int column)
 }
 
 std::u16string NameOf(const FileListRecord& r) { return std::u16string(NameView(r)); }
+std::u16string ShownName(const FileListRecord& r) { return linkobj::VisibleRemoteName(NameView(r)); }
+bool UsableRemoteName(std::u16string_view name)
+{
+    return name == u"." || name == u".." || linkobj::IsPlainRemoteName(name);
+}
 bool IsFolder(const FileListRecord& r) { return r.folder != 0; }
 
 FileListRecord MakeRecord(std::u16string_view name, bool folder, uint32_t size, uint16_t dosDate, uint16_t dosTime)
@@ -153,7 +159,7 @@ std::u16string SummaryText(const std::vector<const FileListRecord*>& selected)
     if (selected.empty())
         return {};
     if (selected.size() == 1)
-        return sys::Format(u"%s (%u bytů)", NameOf(*selected[0]), uint32_t{selected[0]->size});
+        return sys::Format(u"%s (%u bytů)", ShownName(*selected[0]), uint32_t{selected[0]->size});
     uint64_t sum = 0;
     for (const FileListRecord* r : selected)
         sum += r->size;

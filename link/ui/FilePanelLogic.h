@@ -36,6 +36,13 @@ int CompareRecords(const FileListRecord& a, const FileListRecord& b, const SortO
 
 // The record's name as a string (up to its zero).
 std::u16string NameOf(const FileListRecord& r);
+// The name as the lists and the summary show it: characters below 0x20
+// made visible as "?" (a name from the control system may hold any).
+std::u16string ShownName(const FileListRecord& r);
+// Whether a name listed by the control system may become a path: "." and
+// ".." (navigation) or a plain name (linkobj::IsPlainRemoteName).  Other
+// names are shown but never entered, picked or handed to an operation.
+bool UsableRemoteName(std::u16string_view name);
 bool IsFolder(const FileListRecord& r);
 // A record for a name.
 FileListRecord MakeRecord(std::u16string_view name, bool folder, uint32_t size, uint16_t dosDate, uint16_t dosTime);

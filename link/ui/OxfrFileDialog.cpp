@@ -184,7 +184,7 @@ void COxfrFileDialog::OnSelection()
     const QModelIndexList rows = m_details->selectionModel()->selectedRows();
     if (rows.size() == 1) {
         const FileListRecord& r = m_model->Record(rows[0].row());
-        if (!IsFolder(r))
+        if (!IsFolder(r) && UsableRemoteName(NameOf(r)))
             m_name->setText(QString::fromStdU16String(NameOf(r)));
     }
 }
@@ -194,6 +194,9 @@ void COxfrFileDialog::OnDoubleClick(const QModelIndex& index)
     if (IsBusy() || !index.isValid() || index.column() != 0)
         return;
     const FileListRecord& r = m_model->Record(index.row());
+    // A name that is no plain name is shown, never entered or taken.
+    if (!UsableRemoteName(NameOf(r)))
+        return;
     if (IsFolder(r)) {
         Enter(NameOf(r));
     } else {
@@ -209,7 +212,8 @@ void COxfrFileDialog::OnOK()
     QWidget* focus = QApplication::focusWidget();
     if (focus == m_details || focus == m_list) {
         const QModelIndexList rows = m_details->selectionModel()->selectedRows();
-        if (rows.size() == 1 && IsFolder(m_model->Record(rows[0].row()))) {
+        if (rows.size() == 1 && IsFolder(m_model->Record(rows[0].row())) &&
+            UsableRemoteName(NameOf(m_model->Record(rows[0].row())))) {
             Enter(NameOf(m_model->Record(rows[0].row())));
             return;
         }

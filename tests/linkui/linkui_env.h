@@ -81,6 +81,21 @@ inline std::map<std::string, std::string> Tree(const std::string& root)
     return out;
 }
 
+// Scripts the listing of a folder of the control system (the request path
+// "<folder>*.*") as a hostile one would send it: a good file "good.txt", a
+// file "../../x", a file "bell" with a BEL character, a folder
+// "../../evil" and a folder "sub".
+inline void ScriptHostileFolder(cssim::Simulator& sim, const std::string& folder)
+{
+    cssim::FileScript fsc;
+    fsc.listing = std::vector<cssim::ListedEntry>{{"good.txt", false, {'o', 'k'}},
+                                                  {"../../x", false, {'E'}},
+                                                  {"bell\a", false, {'E'}},
+                                                  {"../../evil", true, {}},
+                                                  {"sub", true, {}}};
+    sim.scriptFile(3, folder + "*.*", fsc);
+}
+
 // The error lines a callback received.
 struct Lines
 {

@@ -131,6 +131,41 @@ TEST_F(Panel, SlowListingShowsTheBarAndAResetListsAgain)
                         "the list after the reset"));
 }
 
+TEST_F(Panel, NamesThatAreNoPlainNamesAreShownButNeverOffered)
+{
+    fs::create_directories(share / "HOSTILE/sub");
+    ScriptHostileFolder(*sim, "\\DATA\\HOSTILE\\");
+    Make(u"\\DATA\\HOSTILE\\");
+    std::vector<std::string> shown;
+    for (int row = 0; row < panel->Model()->rowCount(); ++row)
+        shown.push_back(panel->Model()->data(panel->Model()->index(row, 0), Qt::DisplayRole).toString().toStdString());
+    EXPECT_EQ(shown, (std::vector<std::string>{".", "..", "../../evil", "sub", "../../x", "bell?", "good.txt"}));
+
+    // Everything selected: only the usable names are handed on.
+    panel->Details()->selectAll();
+    std::vector<std::string> offered;
+    for (const auto& r : panel->SelectedRecords())
+        offered.push_back(U(linkui::NameOf(r)));
+    EXPECT_EQ(offered, (std::vector<std::string>{".", "..", "sub", "good.txt"}));
+    panel->ClearSelection();
+    panel->Details()->selectionModel()->select(panel->Model()->index(5, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(panel->Info()->text(), QStringLiteral("bell? (1 bytů)"));
+    EXPECT_TRUE(panel->SelectedRecords().empty());
+
+    // A double click on the climbing folder enters nothing; on "sub" it does.
+    const QRect evil = RowRect(*panel, "../../evil");
+    ASSERT_FALSE(evil.isEmpty());
+    Click(panel->Details()->viewport(), evil.center()); // the press before the double click
+    DoubleClick(panel->Details()->viewport(), evil.center());
+    EXPECT_FALSE(panel->IsBusy());
+    EXPECT_EQ(panel->GetPath(), u"\\DATA\\HOSTILE\\");
+    Click(panel->Details()->viewport(), RowRect(*panel, "sub").center());
+    DoubleClick(panel->Details()->viewport(), RowRect(*panel, "sub").center());
+    ASSERT_TRUE(WaitFor([&] { return !panel->IsBusy() && panel->GetPath() == u"\\DATA\\HOSTILE\\sub\\"; }, 20000,
+                        "sub"));
+}
+
 TEST_F(Panel, ListingThatCannotStartShowsTheLinksError)
 {
     Make(u"\\");

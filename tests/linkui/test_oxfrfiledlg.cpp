@@ -67,6 +67,36 @@ TEST_F(FileDlg, PlainNameOpensAtTheRootAndADoubleClickedFileIsOk)
     EXPECT_EQ(dlg.m_ofn.Flags & ui::OFN_READONLY, 0u);
 }
 
+TEST_F(FileDlg, NamesThatAreNoPlainNamesAreNeverPickedOrEntered)
+{
+    fs::create_directories(share / "HOSTILE/sub");
+    ScriptHostileFolder(*sim, "\\DATA\\HOSTILE\\");
+    COxfrFileDialog dlg(fc, true, nullptr, u"\\DATA\\HOSTILE\\start.txt", 2054, u"Všechny soubory (*.*)|*.*||");
+    const int result = Run(dlg, [](COxfrFileDialog* d) {
+        auto* name = FindChild<QLineEdit>(d, "c1152");
+        ASSERT_NE(name, nullptr);
+        ASSERT_FALSE(RowOf(d, "bell\a").isEmpty());
+        EXPECT_EQ(d->Model()->data(d->Model()->index(5, 0), Qt::DisplayRole).toString(), QStringLiteral("bell?"));
+        // Picked, double-clicked: the name never reaches the edit or the result.
+        for (const char* bad : {"bell\a", "../../x"}) {
+            Click(d->Details()->viewport(), RowOf(d, bad).center());
+            EXPECT_EQ(name->text(), QStringLiteral("start.txt")) << bad;
+            DoubleClick(d->Details()->viewport(), RowOf(d, bad).center());
+            EXPECT_TRUE(d->isVisible()) << bad;
+        }
+        Click(d->Details()->viewport(), RowOf(d, "../../evil").center());
+        DoubleClick(d->Details()->viewport(), RowOf(d, "../../evil").center());
+        EXPECT_FALSE(d->IsBusy());
+        EXPECT_EQ(d->Folder(), u"\\DATA\\HOSTILE\\");
+        // OK with the climbing folder selected in the list takes the typed name.
+        d->Details()->setFocus();
+        Click(d->Details()->viewport(), RowOf(d, "../../evil").center());
+        ClickButton(d, "c1");
+    });
+    EXPECT_EQ(result, int(QDialog::Accepted));
+    EXPECT_EQ(dlg.GetPathName(), u"\\DATA\\HOSTILE\\start.txt");
+}
+
 TEST_F(FileDlg, ALongInitialPathTypedNamesAndPatterns)
 {
     const std::string deep(80, 'f');
