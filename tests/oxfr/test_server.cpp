@@ -172,3 +172,35 @@ TEST(OxfrServer, OperationsAndTheirFailures)
     r = ServeSimple(s.table.List(), share.data(), share.size());
     EXPECT_STREQ(reinterpret_cast<const char*>(r.data() + 10 + 28), "DATA");
 }
+
+TEST(OxfrServer, NamesMeantToClimbNeverLeaveTheShare)
+{
+    // The names a hostile peer would send, as requests to our file server:
+    // every one is refused or stays inside the share, and the file beside
+    // the share keeps its bytes.
+    Server s;
+    const ShareList l = s.table.List();
+    MappedPath m;
+    for (const char* bad : {"\\DATA\\../../x", "\\DATA\\/../../../home/user/.profile", "\\DATA\\a\\..\\..\\x",
+                            "\\DATA\\Sub\\..\\..\\secret", "\\DATA\\..", "\\DATA\\Sub/../..\\x"})
+        EXPECT_FALSE(MapPath(l, bad, m)) << bad;
+    for (const char* bad : {"\\DATA\\../../x", "\\DATA\\/../../../home/user/.profile", "\\DATA\\a\\..\\..\\x"}) {
+        EXPECT_EQ(s.Status(FileRequest(1, 1, bad)), OXFR_PATH_REFUSED) << bad;
+        EXPECT_EQ(s.Status(FileRequest(2, 1, bad)), OXFR_PATH_REFUSED) << bad;
+        EXPECT_EQ(s.Status(FileRequest2(0, 1, "\\DATA\\a.txt", bad)), OXFR_DEST_REFUSED) << bad;
+        EXPECT_EQ(s.Status(FileRequest2(8, 1, "\\DATA\\a.txt", bad)), OXFR_DEST_REFUSED) << bad;
+        Bytes f;
+        EXPECT_EQ(BuildListing(l, std::string(bad) + "\\*.*", f), OXFR_PATH_REFUSED) << bad;
+    }
+    // New names with a control character are refused by the operation.
+    EXPECT_EQ(s.Status(FileRequest(1, 1, "\\DATA\\bell\a")), OXFR_MKDIR_FAILED);
+    EXPECT_EQ(s.Status(FileRequest(1, 1, "\\DATA\\nl\nname")), OXFR_MKDIR_FAILED);
+    EXPECT_EQ(s.Status(FileRequest2(0, 1, "\\DATA\\a.txt", "\\DATA\\c:x")), OXFR_COPY_FAILED);
+    // A name ends at its zero: what follows the zero is never read as path.
+    const Bytes nul = FileRequest(1, 1, std::string_view("\\DATA\\z\0\\..\\..\\x", 17));
+    EXPECT_EQ(s.Status(nul), 0);
+    struct stat st;
+    EXPECT_EQ(::stat((s.dir / "z").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(s.outside.Read("secret"), "s");
+}
