@@ -240,6 +240,8 @@ struct FileScript
     // + "\" + an entry's name gets that entry's content, also where the
     // path check would refuse the name: a hostile control system.
     std::optional<std::vector<ListedEntry>> listing;
+    // Information only: the record answered names the entry so (any bytes).
+    std::optional<std::string> infoName;
 };
 
 // Applies to the next jobs the simulator runs (as server or client).

@@ -1321,6 +1321,9 @@ void Simulator::Impl::FileRequest(uint8_t code, uint32_t param, const uint8_t* p
         case 5: {
             Bytes rec;
             const uint8_t st = server->Info(a, rec);
+            if (st == 0 && scripted && fs.infoName && rec.size() >= 14)
+                rec = files::RecordFor(U32(rec.data() + 2), U16(rec.data() + 6), U16(rec.data() + 8),
+                                       U32(rec.data() + 10), fs.infoName->substr(0, 12), *fs.infoName);
             return Reply2(code, param, st, st == 0 ? rec : Bytes{});
         }
         case 7: return Reply2(code, param, server->RemoveDir(a));

@@ -114,6 +114,37 @@ TEST_F(TransferTest, CassetteRuntimeImageWay)
     EXPECT_EQ(ReadAll(remote / "PLCOUTPUT/LOD_KAP.EXE"), "old runtime");
 }
 
+TEST_F(TransferTest, CassetteTakesItsLocalNamesFromTheProjectOnly)
+{
+    // Every information answer names its entry "../../x" and every listing
+    // holds climbing names: the install sends what the project's list
+    // names, never lists or reads a folder of the control system, and so
+    // no name of the control system ever becomes a local path.
+    StartSimulator();
+    Open("dos");
+    SetVersion(*doc, u"7.0");
+    cssim::FileScript info;
+    info.infoName = "../../x";
+    sim->scriptFile(5, "", info);
+    cssim::FileScript listing;
+    listing.listing = std::vector<cssim::ListedEntry>{{"../../x", false, {'E'}}, {"sub", true, {}}};
+    sim->scriptFile(3, "", listing);
+    dir.Write("Output/a.bin", "A");
+    dir.Write("Output/d/b.bin", "B");
+    dir.Write("Output/PLCBIN.txt", "a.bin \\PLCOUTPUT\\a.bin\r\nd\\b.bin \\PLCOUTPUT\\b.bin\r\n");
+    const std::string listText = dir.Read("Output/PLCBIN.txt");
+    EXPECT_TRUE(doc->UpdateControlSystemSoftware()) << Out();
+    EXPECT_EQ(ReadAll(remote / "PLCOUTPUT/a.bin"), "A");
+    EXPECT_EQ(ReadAll(remote / "PLCOUTPUT/b.bin"), "B");
+    EXPECT_EQ(Received(2, 3), 0u); // no listing
+    EXPECT_EQ(Received(2, 4), 0u); // no read
+    EXPECT_EQ(dir.Read("Output/a.bin"), "A");
+    EXPECT_EQ(dir.Read("Output/d/b.bin"), "B");
+    EXPECT_EQ(dir.Read("Output/PLCBIN.txt"), listText);
+    EXPECT_FALSE(std::filesystem::exists(dir / "../x"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Output/x"));
+}
+
 TEST_F(TransferTest, CassetteNeverForHaldor)
 {
     StartSimulator();

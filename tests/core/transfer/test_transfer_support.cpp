@@ -1,6 +1,8 @@
 // The support files: only transfer types 2 to 6 take part.
 #include "TransferTest.h"
 
+#include <map>
+
 using namespace transfertest;
 
 TEST_F(TransferTest, SupportFiles)
@@ -21,4 +23,41 @@ TEST_F(TransferTest, SupportFiles)
     EXPECT_TRUE(doc->TransferSupportFiles()) << Out();
     EXPECT_EQ(ReadAll(remote / "DATA/a.txt"), "send me");
     EXPECT_FALSE(sys::FileExists(remote / "DATA/b.txt"));
+}
+
+TEST_F(TransferTest, SupportFilesTakeTheirLocalPathsFromTheProjectOnly)
+{
+    // The control system names every entry "../../x" in its information
+    // answers and lists climbing names in every folder: the fetch still
+    // writes only the project's own path, and no listing is ever asked.
+    StartSimulator();
+    Open("ok");
+    cssim::FileScript info;
+    info.infoName = "../../x";
+    sim->scriptFile(5, "", info);
+    cssim::FileScript listing;
+    listing.listing = std::vector<cssim::ListedEntry>{{"../../x", false, {'E'}}};
+    sim->scriptFile(3, "", listing);
+    remote.Write("DATA/c.txt", "fetched");
+    const std::string outside = dir / "../x";
+    auto& list = doc->Data().SupportFiles;
+    list = {{u"c.txt", u"sub\\c.txt", u"\\DATA\\c.txt", 0, 4, 0}}; // fetched when missing here
+    dir.Write("sub/.keep", "");
+    const std::map<std::string, std::string> before = [&] {
+        std::map<std::string, std::string> m;
+        for (const auto& e : fs::recursive_directory_iterator(dir.Path()))
+            if (e.is_regular_file())
+                m[e.path().string()] = ReadAll(e.path().string());
+        return m;
+    }();
+    EXPECT_TRUE(doc->TransferSupportFiles()) << Out();
+    EXPECT_EQ(ReadAll(dir / "sub/c.txt"), "fetched") << Out();
+    EXPECT_EQ(Received(2, 3), 0u);
+    for (const auto& [path, content] : before)
+        EXPECT_EQ(ReadAll(path), content) << path;
+    size_t files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir.Path()))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, before.size() + 1);
+    EXPECT_FALSE(fs::exists(outside));
 }
