@@ -6,6 +6,7 @@
 #include "editor/EdtTextTypeHook.h"
 
 #include "platform/sys/AtomicFile.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 
 #include <fcntl.h>
@@ -113,10 +114,9 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         std::optional<std::string> native = sys::WinPath::ToNative(path);
         if (!native)
             return false;
-        struct stat st;
-        if (::stat(native->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            return false;
-        int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        // Only a regular file is read, and the open never waits (a FIFO).
+        uint64_t size = 0;
+        int fd = sys::OpenForReading(*native, size);
         if (fd < 0)
             return false;
         struct FdCloser
@@ -124,7 +124,8 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
             int fd;
             ~FdCloser() { ::close(fd); }
         } closer{fd};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        struct stat st;
+        if (::fstat(fd, &st) != 0)
             return false;
         (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
