@@ -85,6 +85,7 @@ bool CEdtTextBuffer::InitNew(int crlfMode)
     m_initialized = true;
     m_readOnly = false;
     m_loadedFromFile = false;
+    m_oddTrailingByte = -1;
     ResetUndo();
     m_modified = false;
     m_lastChange = {-1, -1};
@@ -99,6 +100,7 @@ void CEdtTextBuffer::FreeAll()
     ResetUndo();
     m_initialized = false;
     m_loadedFromFile = false;
+    m_oddTrailingByte = -1;
     m_lastChange = {-1, -1};
 }
 

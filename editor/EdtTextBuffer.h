@@ -107,9 +107,9 @@ protected:
 };
 
 namespace edt {
-// Test hook of SaveToFile: called after the temporary file was written,
-// flushed and closed, just before it is renamed over the target (both
-// native paths).  nullptr: none.
+// Test hook of SaveToFile: called after the new content was written, just
+// before it is put in place of the target (the temporary file's path, empty
+// while it has no name, and the target's native path).  nullptr: none.
 using SaveTestHook = void (*)(const std::string& tempPath, const std::string& targetPath);
 void SetSaveTestHook(SaveTestHook hook);
 } // namespace edt
@@ -150,6 +150,10 @@ public:
     int GetCodePage() const { return m_codePage; }
     void SetCodePage(int codePage);  // -1..12; anything else becomes -1
     bool GetLoadedFromFile() const { return m_loadedFromFile; }
+    // The byte after the last whole unit of a UTF-16 file of odd length
+    // (no character of the text), written back after the text when the
+    // buffer is saved as UTF-16; -1 for none.
+    int GetOddTrailingByte() const { return m_oddTrailingByte; }
 
     bool CanUndo() const;
     bool CanRedo() const;
@@ -236,6 +240,7 @@ private:
     bool m_readOnly = false;
     bool m_modified = false;
     bool m_loadedFromFile = false;
+    int m_oddTrailingByte = -1;
     int m_crlfMode = 0;
     int m_undoLimit = kUndoLimit;
     edt::LineStore m_lines;

@@ -5,6 +5,8 @@
 #include "editor/EdtTextBuffer.h"
 #include "editor/EdtTextTypeHook.h"
 
+#include "platform/sys/AtomicFile.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 
 #include <fcntl.h>
@@ -16,11 +18,10 @@
 #include <climits>
 #include <memory>
 #include <new>
-#include <random>
 
 namespace {
 
-constexpr size_t kBlock = 32768;  // bytes read at a time; the first block decides the style
+constexpr size_t kBlock = 32768;  // bytes read at a time
 
 // Reads until the block is full or the file ends (a short read is not the
 // end); the number of bytes, or -1 on a read error.
@@ -41,40 +42,27 @@ ssize_t ReadBlock(int fd, unsigned char* buf, size_t size)
     return static_cast<ssize_t>(got);
 }
 
-bool WriteAll(int fd, const std::string& data)
+// The line-end style from the first line end.  Of the units decoded so far
+// (available), those before `from` hold no CR or LF; the first CR or LF
+// decides, and a CR as the last unit decoded looks at the next unit when
+// the file goes on.  -1 while more units are needed, with `from` moved on
+// past the units looked at.
+int DetectStyle(const char16_t* text, size_t& from, size_t available, bool atEnd)
 {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// The line-end style from the first block: of the units decoded so far
-// (available), the first blockUnits are the block's.  The first CR or LF
-// decides; a CR as the block's last unit looks at the next unit when the
-// file goes on.  -1 while more units are needed.
-int DetectStyle(const char16_t* text, size_t available, size_t blockUnits, bool atEnd)
-{
-    size_t count = std::min(available, blockUnits);
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = from; i < available; ++i) {
         if (text[i] == u'\n')
             return 1;
         if (text[i] == u'\r') {
             if (i + 1 < available)
                 return text[i + 1] == u'\n' ? 0 : 2;
-            return atEnd ? 2 : -1;
+            if (atEnd)
+                return 2;
+            from = i;
+            return -1;
         }
     }
-    return count == blockUnits || atEnd ? 0 : -1;
+    from = available;
+    return atEnd ? 0 : -1;
 }
 
 // The file the path names, through symbolic links; empty on failure.
@@ -96,17 +84,6 @@ std::string ResolveLinks(std::string path)
         path = target;
     }
     return {};
-}
-
-std::string TempName(const std::string& folder)
-{
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 gen{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kChars) - 2);
-    std::string name = folder + "CRE";
-    for (int i = 0; i < 6; ++i)
-        name += kChars[pick(gen)];
-    return name + ".tmp";
 }
 
 edt::SaveTestHook g_saveTestHook = nullptr;
@@ -137,10 +114,9 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         std::optional<std::string> native = sys::WinPath::ToNative(path);
         if (!native)
             return false;
-        struct stat st;
-        if (::stat(native->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            return false;
-        int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        // Only a regular file is read, and the open never waits (a FIFO).
+        uint64_t size = 0;
+        int fd = sys::OpenForReading(*native, size);
         if (fd < 0)
             return false;
         struct FdCloser
@@ -148,7 +124,8 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
             int fd;
             ~FdCloser() { ::close(fd); }
         } closer{fd};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        struct stat st;
+        if (::fstat(fd, &st) != 0)
             return false;
         (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
@@ -159,7 +136,8 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
         const edt::CodePageMap* map = nullptr;
         int mode = crlfMode >= 0 && crlfMode <= 2 ? crlfMode : -1;
-        size_t blockUnits = kBlock;  // units of the first block
+        int oddByte = -1;               // the byte after the last whole UTF-16 unit
+        size_t looked = 0;              // units of the first line without CR or LF
         char16_t* lineStart = nullptr;  // the line being read
         char16_t* scan = nullptr;       // its next unit to look at
         bool first = true;
@@ -182,17 +160,21 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
                 bool mark = n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
                 utf16 = utf16 || mark;
                 if (utf16) {
-                    blockUnits = kBlock / 2;
                     if (mark) {  // skipped
                         bytes += 2;
                         n -= 2;
-                        blockUnits -= 1;
                     }
                 } else {
                     map = &edt::CodePageMap::Get(codePage);
                 }
             }
-            size_t units = utf16 ? (n + 1) / 2 : n;
+            // Only the last block can be of odd length (the others are
+            // whole, and the mark has two bytes): its last byte is no unit.
+            if (utf16 && n % 2) {
+                oddByte = bytes[n - 1];
+                --n;
+            }
+            size_t units = utf16 ? n / 2 : n;
             size_t scanOffset = static_cast<size_t>(scan - lineStart);
             char16_t* moved = arena.Reserve(units, lineStart);
             lineStart = first ? arena.End() : moved;
@@ -202,8 +184,6 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
             if (utf16) {
                 for (size_t i = 0; i + 1 < n; i += 2)
                     *out++ = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-                if (n % 2)  // odd length: the last byte is one unit
-                    *out++ = bytes[n - 1];
             } else {
                 for (size_t i = 0; i < n; ++i)
                     out[i] = map->Load(bytes[i]);
@@ -213,9 +193,9 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
             char16_t* end = arena.End();
 
             if (mode < 0) {
-                // Still in the first line: it starts the text.
-                mode = DetectStyle(lineStart, static_cast<size_t>(end - lineStart), blockUnits,
-                                   atEnd);
+                // Still in the first line: it starts the text and is read
+                // on until its end decides the style.
+                mode = DetectStyle(lineStart, looked, static_cast<size_t>(end - lineStart), atEnd);
                 if (mode < 0)
                     continue;
             }
@@ -265,6 +245,7 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         m_crlfMode = mode;
         m_codePage = codePage;
         m_unicode = utf16;
+        m_oddTrailingByte = oddByte;
         m_initialized = true;
         m_readOnly = (st.st_mode & 0222) == 0 || ::access(native->c_str(), W_OK) != 0;
         m_loadedFromFile = true;
@@ -321,6 +302,8 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
                 for (char16_t u : m_lines.At(l).text.view())
                     put(u);
             }
+            if (m_oddTrailingByte >= 0)
+                out += static_cast<char>(m_oddTrailingByte);
         } else {
             const edt::CodePageMap& map = edt::CodePageMap::Get(m_codePage);
             for (int l = 0; l < m_lines.Size(); ++l) {
@@ -339,38 +322,14 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
         return false;
     }
 
-    // A temporary file beside the target, renamed over it when complete.
-    size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = TempName(folder);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
+    // The new content is put in place of the target only when complete.
+    sys::AtomicFile file;
+    if (!file.Open(target) || !file.Write(out))
         return false;
-    bool ok = true;
-    if (exists) {
-        (void)!::fchown(fd, st.st_uid, st.st_gid);
-        ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    }
-    ok = ok && WriteAll(fd, out) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && g_saveTestHook)
-        g_saveTestHook(temp, target);
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
+    if (g_saveTestHook)
+        g_saveTestHook(file.TempPath(), target);
+    if (!file.Commit())
         return false;
-    }
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
 
     if (clearModified) {
         SetModified(false);

@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +25,7 @@ constexpr uint32_t ID_FILE_SAVE = 57603;
 constexpr uint32_t ID_EDT_READ_ONLY = 37405;
 constexpr unsigned IDS_BIN_TOO_LARGE = 4630;  // "Soubor %s je příliš velký pro binární editor..."
 constexpr unsigned IDS_BIN_RELOAD_FAILED = 4631;
+constexpr unsigned IDS_SAVE_FAILED_PATH = 536;  // "Soubor %s nemohl být uložen."
 constexpr uint32_t kWatchFiles = 0x200;        // general flags: watch files for outside changes
 constexpr uint32_t kMaximiseFrames = 0x10;
 constexpr uint32_t kChanged = 0x01 | FCM_SIZE | FCM_TIME;
@@ -31,6 +33,21 @@ constexpr uint32_t kGone = FCM_GONE | FCM_FOLDER;
 
 using watched::MainWnd;
 using watched::Watching;
+
+// A file that exists but may not be written: without any write permission
+// bit (also for root), or refused to this user.  Links are followed.
+bool ExistsReadOnly(const QString& path)
+{
+    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    struct stat st{};
+    if (!native || ::stat(native->c_str(), &st) != 0)
+        return false;
+    return (st.st_mode & 0222) == 0 || ::access(native->c_str(), W_OK) != 0;
+}
+
+// Nothing that is not a regular file is read: the open never waits and
+// the type is checked before the first read.
+bool NotAFile(int error) { return error == ENODEV || error == EISDIR; }
 } // namespace
 
 CBinDoc::CBinDoc()
@@ -135,6 +152,10 @@ bool CBinDoc::OnOpenDocument(const QString& path)
     } else {
         m_block = std::move(bytes);
         SetModifiedFlag(false);
+        // A file this user cannot write opens read-only, as in the text
+        // documents.
+        if (ExistsReadOnly(path))
+            SetReadOnly(true);
     }
     if (Watching()) {
         watched::Watch(*this, path);
@@ -145,6 +166,11 @@ bool CBinDoc::OnOpenDocument(const QString& path)
 
 bool CBinDoc::OnSaveDocument(const QString& path)
 {
+    if (ExistsReadOnly(path)) {
+        ui::Prompt(FormatResString(IDS_SAVE_FAILED_PATH, QDir::toNativeSeparators(path)), {},
+                   ui::MB_ICONEXCLAMATION);
+        return false;
+    }
     const bool ok = watched::WithoutWatch(*this, GetPathName(), path, [&] {
         const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
         return native &&
@@ -173,9 +199,12 @@ bool CBinDoc::Reload()
     QByteArray bytes;
     int error = 0;
     if (!ReadFile(path, bytes, error)) {
-        ui::Prompt(FormatResString(error == EFBIG ? IDS_BIN_TOO_LARGE : IDS_BIN_RELOAD_FAILED,
-                                   QDir::toNativeSeparators(path)),
-                   {}, ui::MB_ICONEXCLAMATION);
+        if (NotAFile(error))
+            ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN);
+        else
+            ui::Prompt(FormatResString(error == EFBIG ? IDS_BIN_TOO_LARGE : IDS_BIN_RELOAD_FAILED,
+                                       QDir::toNativeSeparators(path)),
+                       {}, ui::MB_ICONEXCLAMATION);
         return false;
     }
     m_block.swap(bytes);

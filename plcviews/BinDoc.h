@@ -31,13 +31,19 @@ public:
     void SetModifiedFlag(bool modified = true) override;
 
     bool OnNewDocument() override;
+    // A path where nothing is opens empty under its name; a file this user
+    // cannot write opens read-only; anything that is not a regular file is
+    // refused.
     bool OnOpenDocument(const QString& path) override;
+    // Refuses a file that exists and cannot be written (536, as the text
+    // documents); writes through sys::AtomicWriteFile otherwise.
     bool OnSaveDocument(const QString& path) override;
     void OnCloseDocument() override;
     void DeleteContents() override;
     void Serialize(ui::Archive&) override {}
     // Reads the file again into a new block and swaps it in only on
-    // success; a failure keeps the data and says so.
+    // success; a failure keeps the data and says so (a path that is no
+    // regular file with the framework's open-failure message).
     bool Reload();
     // Reload with the watch of the path dropped meanwhile (command 36999).
     bool ReloadFile();
@@ -46,8 +52,9 @@ protected:
     void OnFileChanged(uint32_t flags, const std::u16string& path) override;
 
 private:
-    // Reads path whole: the bytes, or a failure with the errno value (and
-    // EFBIG for a file over the size limit).
+    // Reads path whole: the bytes, or a failure with the errno value (EFBIG
+    // for a file over the size limit, ENODEV or EISDIR for anything that is
+    // not a regular file, which is refused without waiting).
     bool ReadFile(const QString& path, QByteArray& out, int& error) const;
 
     QByteArray m_block;

@@ -3,6 +3,7 @@
 
 #include "link/oxfr/oxfr_internal.h"
 
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/LocalFiles.h"
 #include "platform/sys/Time.h"
@@ -106,49 +107,23 @@ bool WriteAll(int fd, const uint8_t* p, size_t n)
     return true;
 }
 
+// A received file, put in place of its target only when complete.
 class FileSink : public JobIo
 {
 public:
-    FileSink(int fd, std::string tmp, std::string target)
-        : m_fd(fd), m_tmp(std::move(tmp)), m_target(std::move(target))
-    {
-    }
+    sys::AtomicFile file;
     ~FileSink() override { Discard(); }
-    bool Write(const uint8_t* p, size_t n) override { return m_fd >= 0 && WriteAll(m_fd, p, n); }
+    bool Write(const uint8_t* p, size_t n) override { return file.IsOpen() && file.Write(p, n); }
     bool Commit(uint16_t date, uint16_t time) override
     {
-        if (m_fd < 0)
+        if (!file.IsOpen())
             return false;
-        bool ok = ::close(m_fd) == 0;
-        m_fd = -1;
         sys::FileTime ft;
-        if (ok && date != 0 && sys::DosDateTimeToFileTime(date, time, ft)) {
-            const int64_t secs = sys::FileTimeToUnix(ft);
-            struct timespec ts[2];
-            ts[0].tv_sec = ts[1].tv_sec = time_t(secs);
-            ts[0].tv_nsec = ts[1].tv_nsec = 0;
-            ::utimensat(AT_FDCWD, m_tmp.c_str(), ts, 0);
-        }
-        if (ok && ::rename(m_tmp.c_str(), m_target.c_str()) != 0)
-            ok = false;
-        if (!ok)
-            ::unlink(m_tmp.c_str());
-        m_tmp.clear();
-        return ok;
+        if (date != 0 && sys::DosDateTimeToFileTime(date, time, ft))
+            file.SetWriteTime(sys::FileTimeToUnix(ft));
+        return file.Commit();
     }
-    void Discard() override
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        if (!m_tmp.empty())
-            ::unlink(m_tmp.c_str());
-        m_tmp.clear();
-    }
-
-private:
-    int m_fd;
-    std::string m_tmp, m_target;
+    void Discard() override { file.Discard(); }
 };
 
 class ListingSink : public JobIo
@@ -213,13 +188,12 @@ std::unique_ptr<JobIo> OpenMemorySource(const uint8_t* data, uint32_t size)
 
 std::unique_ptr<JobIo> OpenFileSink(const std::string& target, uint32_t& err)
 {
-    std::string tmp;
-    const int fd = CreateTempBeside(target, tmp);
-    if (fd < 0) {
-        err = uint32_t(errno);
+    auto sink = std::make_unique<FileSink>();
+    if (!sink->file.Open(target)) {
+        err = sys::GetLastError();
         return nullptr;
     }
-    return std::make_unique<FileSink>(fd, tmp, target);
+    return sink;
 }
 
 std::unique_ptr<JobIo> OpenListingSink(uint32_t& err)

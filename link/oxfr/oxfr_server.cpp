@@ -1,7 +1,9 @@
 #include "link/oxfr/oxfr_server.h"
 
 #include "link/oxfr/oxfr.h"
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/CodePage.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/Time.h"
 
 #include <algorithm>
@@ -201,45 +203,26 @@ Bytes RecordOf(const Entry& e)
 
 bool CopyFileData(const std::string& from, const std::string& to)
 {
-    // Through a temporary file beside `to`, renamed over it.
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // The copy is put in place of `to` only when complete.
+    uint64_t size = 0;
+    const int in = sys::OpenForReading(from, size);
     if (in < 0)
         return false;
-    std::string tmp;
-    const int out = CreateTempBeside(to, tmp);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = true;
+    sys::AtomicFile out;
+    bool ok = out.Open(to);
     char buf[65536];
-    for (;;) {
+    while (ok) {
         const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0) {
-            ok = false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
             break;
         }
-        if (n == 0)
-            break;
-        for (ssize_t w = 0; w < n;) {
-            const ssize_t k = ::write(out, buf + w, size_t(n - w));
-            if (k <= 0) {
-                ok = false;
-                break;
-            }
-            w += k;
-        }
-        if (!ok)
-            break;
+        ok = out.Write(buf, size_t(n));
     }
     ::close(in);
-    if (::close(out) != 0)
-        ok = false;
-    if (ok && ::rename(tmp.c_str(), to.c_str()) != 0)
-        ok = false;
-    if (!ok)
-        ::unlink(tmp.c_str());
-    return ok;
+    return ok && out.Commit();
 }
 
 } // namespace
@@ -252,29 +235,6 @@ std::string WireName(std::string_view nativeName)
 std::string NativeName(std::string_view wireName)
 {
     return sys::Utf16ToUtf8Lenient(sys::AnsiToWide(wireName));
-}
-
-int CreateTempBeside(const std::string& target, std::string& path)
-{
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    static std::atomic<uint64_t> counter{0};
-    uint64_t seed = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ULL ^
-                    uint64_t(sys::GetTickCount64()) ^ (counter.fetch_add(1) << 20);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = target + ".KX2";
-        for (int i = 0; i < 6; ++i) {
-            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-            name.push_back(kChars[(seed >> 33) % 36]);
-        }
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            path = name;
-            return fd;
-        }
-        if (errno != EEXIST)
-            return -1;
-    }
-    return -1;
 }
 
 std::string TempFolder()

@@ -75,9 +75,6 @@ void DosStamp(int64_t unixSeconds, uint16_t& date, uint16_t& time);
 std::string WireName(std::string_view nativeName);
 // The native name (UTF-8) of a wire name.
 std::string NativeName(std::string_view wireName);
-// Creates target + ".KX2" + 6 random characters (0666 less the umask);
-// the descriptor, or -1 with errno.
-int CreateTempBeside(const std::string& target, std::string& path);
 // The system's temporary folder.
 std::string TempFolder();
 

@@ -1,5 +1,6 @@
 #include "platform/sys/FileIO.h"
 
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/LastError.h"
 
 #include <fcntl.h>
@@ -15,108 +16,22 @@
 
 namespace sys {
 
-namespace {
-
-// The process's umask without changing it (umask() cannot be read alone
-// without a race between threads).
-mode_t CurrentUmask()
-{
-    mode_t mask = 022;
-    if (FILE* f = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f)) {
-            unsigned value;
-            if (std::sscanf(line, "Umask: %o", &value) == 1) {
-                mask = static_cast<mode_t>(value);
-                break;
-            }
-        }
-        std::fclose(f);
-    }
-    return mask;
-}
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-void SyncFolder(const std::string& folder)
-{
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-} // namespace
-
 bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes)
 {
-    if (nativePath.empty()) {
-        SetLastError(ENOENT);
-        return false;
-    }
-    std::string target = nativePath;
-    struct stat st;
-    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(target.c_str(), resolved))
-            target = resolved;
-    }
-    mode_t mode = 0666 & ~CurrentUmask();
-    if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            SetLastError(EISDIR);
-            return false;
-        }
-        mode = st.st_mode & 07777;
-    }
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = (slash == std::string::npos ? std::string() : folder) + "." + name + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        SetLastErrorFromErrno();
-        return false;
-    }
-    bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    int err = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        SetLastError(static_cast<uint32_t>(err));
-        return false;
-    }
-    SyncFolder(folder);
-    return true;
+    AtomicFile file;
+    return file.Open(nativePath) && file.Write(bytes) && file.Commit();
 }
 
 int OpenForReading(const std::string& nativePath, uint64_t& size)
 {
+    // Opened without waiting (a FIFO without a writer would block the open,
+    // a terminal would become the controlling one) and checked before the
+    // first read.
     size = 0;
     int fd;
-    do {
-        fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    do
+        fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         SetLastErrorFromErrno();
         return -1;
@@ -127,14 +42,19 @@ int OpenForReading(const std::string& nativePath, uint64_t& size)
         err = errno;
     else if (S_ISDIR(st.st_mode))
         err = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        err = ENODEV;
     if (err) {
         ::close(fd);
         SetLastError(static_cast<uint32_t>(err));
         errno = err;
         return -1;
     }
-    if (S_ISREG(st.st_mode))
-        size = static_cast<uint64_t>(st.st_size);
+    // A regular file never blocks; the flag goes all the same.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    size = static_cast<uint64_t>(st.st_size);
     return fd;
 }
 

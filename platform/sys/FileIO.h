@@ -12,18 +12,21 @@
 
 namespace sys {
 
-// Writes the file through a temporary file in the same folder, which is
-// flushed to disk and then renamed over the target, so that readers see the
-// old or the new content and never a part.  A replaced file keeps its
-// permission bits; a new file gets 0666 less the umask.  When the target is
-// a symbolic link, the file it points to is replaced.  On failure nothing is
-// left behind and the old file is untouched.
+// Writes the whole file through sys::AtomicFile (platform/sys/AtomicFile.h):
+// readers see the old or the new content and never a part.  A replaced
+// file keeps its permission bits; a new file gets 0666 less the umask.
+// When the target is a symbolic link, the file it points to is replaced; a
+// folder, a FIFO, a device, a link that names nothing and a file this
+// process may not write are refused.  On failure nothing is left behind
+// and the old file is untouched.
 bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes);
 
-// Opens an existing file, not a folder, for reading (close-on-exec, open
-// retried on EINTR) and gives its size (0 when it is no regular file).  The
-// descriptor, or -1 with the errno value (EISDIR for a folder) in errno and
-// in the thread's last error.
+// Opens an existing regular file for reading and gives its size.  The open
+// never waits (non-blocking, close-on-exec, retried on EINTR) and the type
+// is checked before anything is read, so a FIFO, a device or a socket, also
+// behind a symbolic link, fails at once.  The descriptor (blocking again),
+// or -1 with the errno value (EISDIR for a folder, ENODEV for anything else
+// that is not a regular file) in errno and in the thread's last error.
 int OpenForReading(const std::string& nativePath, uint64_t& size);
 
 // The whole content of a file; nullopt on failure.

@@ -1,5 +1,6 @@
 #include "platform/sys/LocalFiles.h"
 
+#include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
 
 #include <algorithm>
@@ -40,34 +41,6 @@ bool FailErrno()
 {
     SetLastErrorFromErrno();
     return false;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-int CreateTempBeside(const std::string& target, std::string& tmp)
-{
-    std::string name = NameOf(target);
-    if (name.size() > 200)
-        name.resize(200);
-    tmp = FolderOf(target) + "/." + name + ".swcopy-XXXXXX";
-    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0)
-        tmp.clear();
-    return fd;
 }
 
 } // namespace
@@ -116,40 +89,14 @@ bool ListLocalFolder(const std::string& folder, std::vector<LocalEntry>& out)
 
 int OpenRegularForReading(const std::string& path, uint64_t& size)
 {
-    size = 0;
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        SetLastErrorFromErrno();
-        return -1;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        Fail(err);
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        Fail(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
-        return -1;
-    }
-    // A regular file never blocks; clear the flag all the same.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    size = uint64_t(st.st_size);
-    return fd;
+    return OpenForReading(path, size);
 }
 
 // ---------------------------------------------------------------- copy
 
 LocalFileCopy::~LocalFileCopy() { Abort(); }
 
-bool LocalFileCopy::Open(const std::string& source, const std::string& target)
+bool LocalFileCopy::Open(const std::string& source, const std::string& target, bool replace)
 {
     Abort();
     m_in = OpenRegularForReading(source, m_size);
@@ -161,20 +108,20 @@ bool LocalFileCopy::Open(const std::string& source, const std::string& target)
         Abort();
         return Fail(EEXIST);
     }
-    m_out = CreateTempBeside(target, m_tmp);
-    if (m_out < 0) {
-        const int err = errno;
+    m_replace = replace;
+    if (!m_out.Open(target, replace ? 0u : unsigned(AtomicFile::kNoReplace))) {
+        const uint32_t err = GetLastError();
         Abort();
-        return Fail(err);
+        SetLastError(err);
+        return false;
     }
-    m_target = target;
     m_done = 0;
     return true;
 }
 
 int64_t LocalFileCopy::Step(size_t n)
 {
-    if (m_in < 0 || m_out < 0) {
+    if (m_in < 0 || !m_out.IsOpen()) {
         Fail(EBADF);
         return -1;
     }
@@ -192,19 +139,8 @@ int64_t LocalFileCopy::Step(size_t n)
         }
         if (k == 0)
             break;
-        const char* p = buf.data();
-        size_t left = size_t(k);
-        while (left > 0) {
-            const ssize_t w = ::write(m_out, p, left);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                SetLastErrorFromErrno();
-                return -1;
-            }
-            p += w;
-            left -= size_t(w);
-        }
+        if (!m_out.Write(buf.data(), size_t(k)))
+            return -1;
         copied += k;
     }
     m_done += uint64_t(copied);
@@ -213,48 +149,34 @@ int64_t LocalFileCopy::Step(size_t n)
 
 bool LocalFileCopy::Commit(bool replace)
 {
-    if (m_in < 0 || m_out < 0)
+    if (m_in < 0 || !m_out.IsOpen())
         return Fail(EBADF);
+    if (replace != m_replace) {
+        Abort();
+        return Fail(EINVAL);
+    }
     struct stat ss;
-    bool ok = ::fstat(m_in, &ss) == 0;
-    if (ok) {
-        const struct timespec ts[2] = {ss.st_atim, ss.st_mtim};
-        ok = ::futimens(m_out, ts) == 0 && ::fchmod(m_out, ss.st_mode & 07777) == 0;
+    if (::fstat(m_in, &ss) != 0) {
+        const int err = errno;
+        Abort();
+        return Fail(err);
     }
-    int err = ok ? 0 : errno;
-    if (::close(m_out) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    m_out = -1;
-    if (ok) {
-        const int r = replace ? ::rename(m_tmp.c_str(), m_target.c_str())
-                              : ::renameat2(AT_FDCWD, m_tmp.c_str(), AT_FDCWD, m_target.c_str(),
-                                            RENAME_NOREPLACE);
-        if (r != 0) {
-            ok = false;
-            err = errno;
-        } else {
-            m_tmp.clear();
-        }
-    }
+    m_out.SetMode(ss.st_mode & 07777);
+    m_out.SetWriteTime(int64_t(ss.st_mtim.tv_sec), int64_t(ss.st_mtim.tv_nsec));
+    const bool ok = m_out.Commit();
+    const uint32_t err = GetLastError();
     Abort();
     if (!ok)
-        return Fail(err);
-    return true;
+        SetLastError(err);
+    return ok;
 }
 
 void LocalFileCopy::Abort()
 {
-    if (m_out >= 0)
-        ::close(m_out);
-    m_out = -1;
+    m_out.Discard();
     if (m_in >= 0)
         ::close(m_in);
     m_in = -1;
-    if (!m_tmp.empty())
-        ::unlink(m_tmp.c_str());
-    m_tmp.clear();
 }
 
 namespace {
@@ -264,7 +186,7 @@ namespace {
 bool CopyWhole(const std::string& source, const std::string& target, bool replace)
 {
     LocalFileCopy c;
-    if (!c.Open(source, target))
+    if (!c.Open(source, target, replace))
         return false;
     for (;;) {
         const int64_t k = c.Step(1 << 20);

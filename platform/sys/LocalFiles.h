@@ -6,9 +6,10 @@
 // Only regular files are ever read: a source is opened without blocking
 // and checked before its first read, so a FIFO, a socket or a device
 // (also behind a symbolic link) fails with ENODEV instead of freezing or
-// never ending.  A copy is written beside its target and renamed over it
-// only when complete.
+// never ending.  A copy is written through sys::AtomicFile and put in
+// place of its target only when complete.
 
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/Time.h"
 
 #include <cstdint>
@@ -34,9 +35,9 @@ bool StatLocalEntry(const std::string& path, LocalEntry& out);
 // The entries of a folder, without "." and "..".
 bool ListLocalFolder(const std::string& folder, std::vector<LocalEntry>& out);
 
-// Opens a regular file for reading (non-blocking open, close-on-exec, then
-// checked with fstat): the descriptor, or -1 (ENODEV for anything that is
-// not a regular file, EISDIR for a folder).
+// Opens a regular file for reading: sys::OpenForReading (non-blocking open,
+// close-on-exec, then checked with fstat): the descriptor, or -1 (ENODEV for
+// anything that is not a regular file, EISDIR for a folder).
 int OpenRegularForReading(const std::string& path, uint64_t& size);
 
 // A file copy in steps.
@@ -48,17 +49,19 @@ public:
     LocalFileCopy(const LocalFileCopy&) = delete;
     LocalFileCopy& operator=(const LocalFileCopy&) = delete;
 
-    // Opens the source (a regular file) and a temporary file beside the
-    // target.  The same file as source and target (device and inode) fails
+    // Opens the source (a regular file) and the new content of the target
+    // (sys::AtomicFile; replace false: an existing target fails with
+    // EEXIST).  The same file as source and target (device and inode) fails
     // with EEXIST and nothing is created.
-    bool Open(const std::string& source, const std::string& target);
+    bool Open(const std::string& source, const std::string& target, bool replace = true);
     // Copies up to n bytes: the bytes copied, 0 at the end, -1 on failure.
     int64_t Step(size_t n);
     // Gives the copy the source's last-write time and permission bits and
-    // renames it over the target (replace false: fails with EEXIST when the
-    // target exists, which then stays).  The temporary file is gone after.
+    // puts it in place of the target (replace false: fails with EEXIST when
+    // the target exists, which then stays); `replace` must be the one given
+    // to Open.  The temporary file is gone after.
     bool Commit(bool replace = true);
-    // Deletes the temporary file.
+    // Drops the copy.
     void Abort();
 
     uint64_t Size() const { return m_size; }
@@ -66,8 +69,9 @@ public:
     bool IsOpen() const { return m_in >= 0; }
 
 private:
-    int m_in = -1, m_out = -1;
-    std::string m_tmp, m_target;
+    int m_in = -1;
+    AtomicFile m_out;
+    bool m_replace = true;
     uint64_t m_size = 0, m_done = 0;
 };
 

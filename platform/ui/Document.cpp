@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -175,12 +176,18 @@ bool Document::OnNewDocument()
 
 bool Document::OnOpenDocument(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists()) {
+    QFile file;
+    if (!QFile::exists(path)) {
         ReportSaveLoadException(path, FileError::notFound, false, IDS_FAILED_TO_OPEN);
         return false;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Only a regular file is read, and the open never waits (a FIFO).
+    std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    uint64_t size = 0;
+    const int fd = native ? sys::OpenForReading(*native, size) : -1;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         ReportSaveLoadException(path, FileError::generic, false, IDS_FAILED_TO_OPEN);
         return false;
     }

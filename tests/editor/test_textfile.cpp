@@ -86,14 +86,14 @@ std::string RoundTrip(testsupport::TempDir& dir, const std::string& bytes, int c
     return dir.Read("rt.txt");
 }
 
-// The temporary files of saving ("CRE" + 6 characters + ".tmp") below a
-// folder.
+// The named temporary files of saving (".<name>.swsave-" + 6 characters)
+// below a folder.
 int CountTempFiles(const std::string& dir)
 {
     int n = 0;
     for (const auto& e : fs::recursive_directory_iterator(dir)) {
         std::string name = e.path().filename().string();
-        if (name.size() == 13 && name.starts_with("CRE") && name.ends_with(".tmp"))
+        if (name.starts_with(".") && name.find(".swsave-") != std::string::npos)
             ++n;
     }
     return n;
@@ -144,6 +144,27 @@ TEST_F(TextFileTest, LineEndStyles)
     EXPECT_EQ(b.GetCRLFMode(), 0);
     EXPECT_EQ(b.GetLineCount(), 2);
 
+    // The first line end decides however long the first line is: past the
+    // first block, in 8-bit and UTF-16 files.
+    std::string longFirst(100000, 'w');
+    EXPECT_EQ(RoundTrip(dir, longFirst + "\nb\nc", -1, &b), longFirst + "\nb\nc");
+    EXPECT_EQ(b.GetCRLFMode(), 1);
+    EXPECT_EQ(b.GetLineCount(), 3);
+    EXPECT_EQ(RoundTrip(dir, longFirst + "\rb\r\nc", -1, &b), longFirst + "\rb\r\nc");
+    EXPECT_EQ(b.GetCRLFMode(), 2);
+    EXPECT_EQ(Line(b, 2), u"\nc");
+    std::string wide("\xFF\xFE", 2);
+    for (int i = 0; i < 40000; ++i)
+        wide += std::string("w\0", 2);
+    wide += std::string("\n\0b\0", 4);
+    EXPECT_EQ(RoundTrip(dir, wide, -1, &b), wide);
+    EXPECT_EQ(b.GetCRLFMode(), 1);
+    EXPECT_EQ(b.GetLineCount(), 2);
+    // A CR as the file's very last byte after a long line: MAC.
+    EXPECT_EQ(RoundTrip(dir, longFirst + "\r", -1, &b), longFirst + "\r");
+    EXPECT_EQ(b.GetCRLFMode(), 2);
+    EXPECT_EQ(b.GetLineCount(), 2);
+
     // An imposed style and a style given on saving.
     dir.Write("f.txt", "a\r\nb");
     ASSERT_TRUE(b.LoadFromFile(U16(dir / "f.txt"), 1));
@@ -161,11 +182,27 @@ TEST_F(TextFileTest, Utf16)
     EXPECT_TRUE(b.GetUnicode());
     ASSERT_EQ(b.GetLineCount(), 2);
     EXPECT_EQ(Line(b, 0), u"a\u010D");
-    // Odd length: the last byte is one character.
+    // Odd length: the last byte is no character and is written back as it
+    // was, on every save (also an 8-bit file that begins with FF FE).
     std::string odd("\xFF\xFE" "a\0Z", 5);
-    dir.Write("odd.txt", odd);
+    EXPECT_EQ(RoundTrip(dir, odd, -1, &b), odd);
+    EXPECT_EQ(Line(b, 0), u"a");
+    EXPECT_EQ(b.GetOddTrailingByte(), 'Z');
+    EXPECT_EQ(RoundTrip(dir, RoundTrip(dir, odd), -1, &b), odd);
+    std::string ansi("\xFF\xFE" "Skladba\r\nv\xE1lce\r\n!", 19);
+    EXPECT_EQ(RoundTrip(dir, RoundTrip(dir, ansi)), ansi);
+    // ... beyond the first block, and after an edit of the text.
+    std::string longOdd = std::string("\xFF\xFE", 2) + std::string(70000, 'q') + "\x7F";
+    dir.Write("odd.txt", longOdd);
     ASSERT_TRUE(b.LoadFromFile(U16(dir / "odd.txt")));
-    EXPECT_EQ(Line(b, 0), u"aZ");
+    EXPECT_EQ(b.GetLineLength(0), 35000);
+    int el = 0, ec = 0;
+    ASSERT_TRUE(b.InsertText(nullptr, 0, 0, u"x", el, ec, 1));
+    ASSERT_TRUE(b.SaveToFile(U16(dir / "odd.txt")));
+    EXPECT_EQ(dir.Read("odd.txt"), std::string("\xFF\xFEx\0", 4) + longOdd.substr(2));
+    // A new text has none.
+    b.InitNew();
+    EXPECT_EQ(b.GetOddTrailingByte(), -1);
     // Forced: a file without the mark is read as UTF-16 and saved with it.
     SetEdtForceUnicode(true);
     dir.Write("f.txt", std::string("h\0i\0", 4));
@@ -403,7 +440,7 @@ std::vector<CorpusFile> Corpus()
     c.push_back({"first-line-32767", std::string(32767, 'a') + "\r\nb\r\nc", -1, 0, 3});
     c.push_back({"first-cr-at-block-end-mac", std::string(32767, 'a') + "\rb\rc", -1, 2, 3});
     c.push_back({"first-cr-at-block-end-unix", std::string(32767, 'a') + "\r\n", -1, 0, 2});
-    c.push_back({"no-line-end-in-first-block", std::string(40000, 'a') + "\nb", -1, 0, 1});
+    c.push_back({"first-line-end-after-first-block", std::string(40000, 'a') + "\nb", -1, 1, 2});
     // CR LF across later block boundaries.
     {
         std::string s = "x\r\n";

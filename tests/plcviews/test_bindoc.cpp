@@ -1,6 +1,7 @@
 // The binary document on real files with the real file-change monitor:
-// open, save, reload and outside changes, the size limit, the frame's title,
-// the status-bar call and the binary menu.
+// open, save, reload and outside changes, the size limit, paths that are no
+// files, links, read-only files, the frame's title, the status-bar call and
+// the binary menu.
 
 #include "BinWorld.h"
 
@@ -14,9 +15,13 @@
 #include <QFile>
 #include <QMdiSubWindow>
 
-#include <filesystem>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <set>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace testsupport::ui;
@@ -137,15 +142,125 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
     EXPECT_FALSE(doc->IsWatching(w.Path("a.bin").toStdU16String()));
     EXPECT_TRUE(doc->IsWatching(w.Path("b.bin").toStdU16String()));
 
-    // A reload that cannot read keeps the data and says so.
+    // A reload that cannot read keeps the data and says so; a folder in the
+    // file's place gets the open-failure message.
     SetEdtGeneralFlags(0);
     std::filesystem::remove(w.dir / "b.bin");
-    std::filesystem::create_directory(w.dir / "b.bin");
-    PromptScript failed({ui::IDOK});
+    PromptScript failed({ui::IDOK, ui::IDOK});
     EXPECT_FALSE(doc->Reload());
-    ASSERT_EQ(failed.Texts().size(), 1u);
+    std::filesystem::create_directory(w.dir / "b.bin");
+    EXPECT_FALSE(doc->Reload());
+    ASSERT_EQ(failed.Texts().size(), 2u);
     EXPECT_TRUE(failed.Texts()[0].contains(QStringLiteral("znovu načíst")));
+    EXPECT_EQ(failed.Texts()[1], LoadResString(ui::IDS_FAILED_TO_OPEN));
     EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
+}
+
+TEST(BinDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
+{
+    BinWorld w(0);
+    ASSERT_EQ(::mkfifo((w.dir / "fifo.bin").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", w.dir / "zero.bin");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = w.dir / "sock.bin";
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    std::strcpy(addr.sun_path, sockPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    {
+        // None waits for data; the endless device is no file, not a large one.
+        PromptScript prompts({ui::IDOK, ui::IDOK, ui::IDOK});
+        EXPECT_EQ(w.Open("fifo.bin"), nullptr);
+        EXPECT_EQ(w.Open("zero.bin"), nullptr);
+        EXPECT_EQ(w.Open("sock.bin"), nullptr);
+        EXPECT_EQ(prompts.Texts(), std::vector<QString>(3, LoadResString(ui::IDS_FAILED_TO_OPEN)));
+    }
+    ::close(sock);
+    EXPECT_EQ(w.tmpl->GetDocumentCount(), 0);
+    EXPECT_TRUE(w.recent.empty());
+
+    // An open file replaced by a FIFO: the reload (and the reload command)
+    // refuses it and keeps the data.
+    w.dir.Write("a.bin", "data");
+    CBinDoc* doc = w.Open("a.bin");
+    ASSERT_NE(doc, nullptr);
+    std::filesystem::remove(w.dir / "a.bin");
+    ASSERT_EQ(::mkfifo((w.dir / "a.bin").c_str(), 0600), 0);
+    PromptScript failed({ui::IDOK, ui::IDOK});
+    EXPECT_FALSE(doc->Reload());
+    BinWorld::ViewOf(doc)->setFocus();
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(36999));
+    EXPECT_EQ(failed.Texts(), std::vector<QString>(2, LoadResString(ui::IDS_FAILED_TO_OPEN)));
+    EXPECT_EQ(doc->Block(), QByteArray("data"));
+}
+
+TEST(BinDoc, SavingReplacesOnlyRegularFilesThroughLinksAndKeepsTheMode)
+{
+    BinWorld w(0);
+    w.dir.Write("real/r.bin", "old");
+    ASSERT_EQ(::chmod((w.dir / "real/r.bin").c_str(), 0640), 0);
+    std::filesystem::create_symlink("real/r.bin", w.dir / "link.bin");
+    CBinDoc* doc = w.Open("link.bin");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_FALSE(doc->IsReadOnly());
+    doc->Block() = "new";
+    doc->SetModifiedFlag();
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_TRUE(std::filesystem::is_symlink(w.dir / "link.bin"));
+    EXPECT_EQ(Disk(w, "real/r.bin"), QByteArray("new"));
+    EXPECT_EQ(std::filesystem::status(w.dir / "real/r.bin").permissions(),
+              std::filesystem::perms(0640));
+
+    // A FIFO, a device and a link that names nothing stay what they are.
+    ASSERT_EQ(::mkfifo((w.dir / "fifo.bin").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", w.dir / "null.bin");
+    std::filesystem::create_symlink("gone.bin", w.dir / "dangling.bin");
+    doc->SetModifiedFlag();
+    for (const char* name : {"fifo.bin", "null.bin", "dangling.bin"}) {
+        SCOPED_TRACE(name);
+        PromptScript failed({ui::IDOK});
+        EXPECT_FALSE(doc->OnSaveDocument(w.Path(name)));
+        EXPECT_EQ(failed.Texts(), std::vector<QString>{LoadResString(ui::IDS_FAILED_TO_SAVE)});
+        EXPECT_TRUE(doc->IsModified());
+    }
+    EXPECT_EQ(std::filesystem::symlink_status(w.dir / "fifo.bin").type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(std::filesystem::is_symlink(w.dir / "dangling.bin"));
+    EXPECT_FALSE(std::filesystem::exists(w.dir / "gone.bin"));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+TEST(BinDoc, AFileWithoutWritePermissionOpensReadOnlyAndIsNotSaved)
+{
+    // Without any write permission bit the file counts as read-only for
+    // every user, root too, as in the text documents.
+    BinWorld w(0);
+    w.dir.Write("ro.bin", "keep");
+    ASSERT_EQ(::chmod((w.dir / "ro.bin").c_str(), 0444), 0);
+    CBinDoc* doc = w.Open("ro.bin");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(doc->IsReadOnly());
+    CBinView* view = BinWorld::ViewOf(doc);
+    bool address = false, hex = false, ascii = false, wide = false, readOnly = false;
+    view->GetOptions(address, hex, ascii, wide, readOnly);
+    EXPECT_TRUE(readOnly);
+
+    // Made editable by hand and changed: the save is refused as the text
+    // documents refuse it, and the file stays.
+    doc->SetReadOnly(false);
+    doc->Block() = "changed";
+    doc->SetModifiedFlag();
+    PromptScript refused({ui::IDOK});
+    EXPECT_FALSE(doc->DoFileSave());
+    EXPECT_EQ(refused.Texts(),
+              std::vector<QString>{FormatResString(536, QDir::toNativeSeparators(w.Path("ro.bin")))});
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(Disk(w, "ro.bin"), QByteArray("keep"));
+    EXPECT_EQ(std::filesystem::status(w.dir / "ro.bin").permissions(), std::filesystem::perms(0444));
+    // Saved elsewhere it is written.
+    ASSERT_TRUE(doc->DoSave(w.Path("copy.bin")));
+    EXPECT_EQ(Disk(w, "copy.bin"), QByteArray("changed"));
 }
 
 TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)

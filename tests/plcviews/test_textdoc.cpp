@@ -1,6 +1,6 @@
 // The text, header and PLC source documents: opening, saving, the watch of
 // the file, outside changes, the remembered caret position, read-only and
-// the save command.
+// the save command, paths that are no files.
 #include "editor/EdtSettings.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Prompt.h"
@@ -12,6 +12,8 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace testsupport::ui;
 using testsupport::plcviews::DebugSession;
@@ -240,4 +242,32 @@ TEST(TextDoc, ReadOnlyAndSaveCommands)
     view->ExecuteCommand(ID_EDT_RELOAD_FILE);
     ASSERT_EQ(missing.Texts().size(), 1u);
     EXPECT_EQ(missing.Texts()[0], LoadResString(IDS_FILE_MISSING));
+}
+
+TEST(TextDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    // A FIFO without a writer, an endless device: each refused with the
+    // open-failure message at once (neither may wait for data).
+    ASSERT_EQ(::mkfifo((s.dir / "fifo.txt").c_str(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), s.Path("zero.txt")));
+    {
+        PromptScript prompts({ui::IDOK, ui::IDOK});
+        EXPECT_EQ(OpenText(s, "fifo.txt"), nullptr);
+        EXPECT_EQ(OpenText(s, "zero.txt"), nullptr);
+        EXPECT_EQ(prompts.Texts(), std::vector<QString>(2, LoadResString(ui::IDS_FAILED_TO_OPEN)));
+    }
+    EXPECT_EQ(s.App()->Template(0)->GetDocumentCount(), 0);
+
+    // A file replaced by a FIFO: the reload refuses it and keeps the text.
+    s.dir.Write("a.txt", "alpha\r\n");
+    CStructuredTextDoc* doc = OpenText(s, "a.txt");
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(QFile::remove(s.Path("a.txt")));
+    ASSERT_EQ(::mkfifo((s.dir / "a.txt").c_str(), 0600), 0);
+    PromptScript failed({ui::IDOK});
+    EXPECT_FALSE(doc->ReloadFile());
+    EXPECT_EQ(failed.Texts(), std::vector<QString>{LoadResString(ui::IDS_FAILED_TO_OPEN)});
+    EXPECT_EQ(doc->Text(), QStringLiteral("alpha\n"));
 }

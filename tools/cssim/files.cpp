@@ -1,7 +1,9 @@
 // The simulator's file server.
 #include "tools/cssim/files.h"
 
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/CodePage.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/Time.h"
 
 #include <algorithm>
@@ -12,9 +14,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 namespace cssim::files {
@@ -437,38 +437,25 @@ namespace {
 
 bool CopyFile(const std::string& from, const std::string& to)
 {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t size = 0;
+    const int in = sys::OpenForReading(from, size);
     if (in < 0)
         return false;
-    const std::string tmp = to + ".KX2cpy";
-    const int out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
+    sys::AtomicFile out;
+    bool ok = out.Open(to);
     char buf[65536];
-    bool ok = true;
-    for (;;) {
+    while (ok) {
         const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0) {
-            ok = false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
             break;
         }
-        if (n == 0)
-            break;
-        if (::write(out, buf, size_t(n)) != n) {
-            ok = false;
-            break;
-        }
+        ok = out.Write(buf, size_t(n));
     }
     ::close(in);
-    if (::close(out) != 0)
-        ok = false;
-    if (ok && ::rename(tmp.c_str(), to.c_str()) != 0)
-        ok = false;
-    if (!ok)
-        ::unlink(tmp.c_str());
-    return ok;
+    return ok && out.Commit();
 }
 
 } // namespace
@@ -588,41 +575,13 @@ uint8_t Server::PrepareWrite(const std::string& wire, std::string& local) const
 uint8_t Server::CommitWrite(const std::string& local, const Bytes& content, uint16_t time,
                             uint16_t date)
 {
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device rd;
-    std::string tmp = local + ".KX2";
-    for (int i = 0; i < 6; ++i)
-        tmp += kChars[rd() % 36];
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
+    sys::AtomicFile out;
+    if (!out.Open(local) || !out.Write(content.data(), content.size()))
         return 249;
-    size_t put = 0;
-    bool ok = true;
-    while (put < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + put, content.size() - put);
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        put += size_t(n);
-    }
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && date != 0) {
-        sys::FileTime ft = 0;
-        if (sys::DosDateTimeToFileTime(date, time, ft)) {
-            const int64_t secs = sys::FileTimeToUnix(ft);
-            struct timeval tv[2] = {{secs, 0}, {secs, 0}};
-            ::utimes(tmp.c_str(), tv);
-        }
-    }
-    if (ok && ::rename(tmp.c_str(), local.c_str()) != 0)
-        ok = false;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return 249;
-    }
-    return 0;
+    sys::FileTime ft = 0;
+    if (date != 0 && sys::DosDateTimeToFileTime(date, time, ft))
+        out.SetWriteTime(sys::FileTimeToUnix(ft));
+    return out.Commit() ? 0 : 249;
 }
 
 } // namespace cssim::files

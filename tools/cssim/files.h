@@ -34,8 +34,8 @@ public:
     uint8_t Read(const std::string& wire, Bytes& content, uint16_t& time, uint16_t& date) const;
     // Write: checks the path and the folder (245, 249); on success local is the target.
     uint8_t PrepareWrite(const std::string& wire, std::string& local) const;
-    // Writes through a temporary file beside the target and renames it over;
-    // 0 or 249.
+    // Writes through sys::AtomicFile (the target replaced only when the new
+    // content is complete); 0 or 249.
     static uint8_t CommitWrite(const std::string& local, const Bytes& content, uint16_t time,
                                uint16_t date);
     static bool ValidNewName(const std::string& wire);

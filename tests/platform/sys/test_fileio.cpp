@@ -115,6 +115,18 @@ TEST(FileIO, FailuresReportAnErrorAndLeaveNothingBehind)
     EXPECT_EQ(ReadWholeFile(dir / "nothing"), std::nullopt);
     EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
     EXPECT_EQ(ReadWholeFile(dir / "sub"), std::nullopt);
+    EXPECT_EQ(GetLastError(), static_cast<uint32_t>(EISDIR));
+    // Nothing but a regular file is read, and the refusal comes at once: a
+    // FIFO without a writer, an endless device.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    for (const std::string& path : {dir / "fifo", std::string("/dev/zero")}) {
+        SetLastError(0);
+        uint64_t size = 1;
+        EXPECT_EQ(OpenForReading(path, size), -1) << path;
+        EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENODEV)) << path;
+        EXPECT_EQ(size, 0u);
+        EXPECT_EQ(ReadWholeFile(path), std::nullopt) << path;
+    }
 }
 
 TEST(FileIO, FileQueries)

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace ui;
 
 namespace {
@@ -150,9 +152,13 @@ TEST(Documents, FailedOpensReportTheFrameworkTextsAndNeverReachTheRecentList)
     QString missing = QDir(QString::fromStdString(w.dir.Path())).filePath(QStringLiteral("none.txt"));
     EXPECT_EQ(w.app.Documents().OpenDocumentFile(missing), nullptr);
     EXPECT_EQ(w.app.Documents().OpenDocumentFile(w.File(QStringLiteral("bad.txt"), "BAD\n")), nullptr);
-    ASSERT_EQ(prompts.Asked().size(), 2u);
+    // A FIFO without a writer is refused at once, never read.
+    ASSERT_EQ(::mkfifo((w.dir / "fifo.txt").c_str(), 0600), 0);
+    EXPECT_EQ(w.app.Documents().OpenDocumentFile(QString::fromStdString(w.dir / "fifo.txt")), nullptr);
+    ASSERT_EQ(prompts.Asked().size(), 3u);
     EXPECT_EQ(prompts.Asked()[0].text, QDir::toNativeSeparators(missing) + QStringLiteral(" was not found."));
     EXPECT_EQ(prompts.Asked()[1].text, QStringLiteral("Unexpected file format."));
+    EXPECT_EQ(prompts.Asked()[2].text, FrameworkText(IDS_FAILED_TO_OPEN));
     EXPECT_TRUE(w.recent.empty());
     EXPECT_EQ(w.txt->GetDocumentCount(), 0);
     EXPECT_TRUE(w.main.MdiArea()->subWindowList().isEmpty());

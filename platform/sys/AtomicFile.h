@@ -1,0 +1,92 @@
+#pragma once
+// The one way a file is written: into a temporary file in the target's
+// folder, which is put in place only when it is complete and on disk, so a
+// reader (and a save killed at any moment) sees the old or the new content
+// whole, never a part.  See docs/paths-and-codepages.md.
+//
+// On Linux the temporary file has no name (O_TMPFILE) until just before it
+// is renamed over the target, so a save killed while writing leaves
+// nothing.  Where the file system has no unnamed files, the temporary file
+// is named ".<target name>.swsave-XXXXXX"; a save that was killed then
+// leaves it behind, and the next save of the same target removes such
+// files older than a minute.
+//
+// Failures return false and leave an errno value in the thread's last error
+// (platform/sys/LastError.h); the old file is then untouched and no
+// temporary file is left.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sys {
+
+class AtomicFile
+{
+public:
+    enum Flags : unsigned {
+        // Never replace: Commit fails with EEXIST when anything (also a
+        // dangling link) is at the path, which then stays as it was.
+        kNoReplace = 1,
+    };
+
+    AtomicFile() = default;
+    ~AtomicFile();  // discards an uncommitted file
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Starts the new content of nativePath.  A symbolic link is followed
+    // and the file it names is replaced (the link stays); the file replaced
+    // must be a regular file that this process may write: a folder fails
+    // with EISDIR, a FIFO, device or socket with ENODEV, a link that names
+    // nothing with ENOENT, a file without write permission with EACCES.  A
+    // path where nothing is gives a new file, in a folder that must exist.
+    bool Open(const std::string& nativePath, unsigned flags = 0);
+
+    // Appends bytes; a failure is kept and makes Commit fail too.
+    bool Write(const void* data, size_t size);
+    bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+
+    // The permission bits of the new file.  Without this call a replaced
+    // file keeps its own, and a new one gets 0666 less the umask.
+    void SetMode(uint32_t mode);
+    // The last-write (and access) time the new file gets, as Unix time.
+    void SetWriteTime(int64_t seconds, int64_t nanoseconds = 0);
+
+    // Flushes the file to disk, puts it in place of the target and syncs
+    // the folder.  True when the new content is in place; on failure the
+    // target is untouched.  The object is closed afterwards either way.
+    bool Commit();
+    // Drops the new content; the target is untouched.
+    void Discard();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // The path that Commit replaces (links resolved).
+    const std::string& Target() const { return m_target; }
+    // The named temporary file, or empty while the file has no name.
+    const std::string& TempPath() const { return m_temp; }
+
+private:
+    int m_fd = -1;
+    unsigned m_flags = 0;
+    int m_error = 0;
+    std::string m_target, m_folder, m_name, m_temp;
+    uint32_t m_mode = 0;
+    bool m_replacing = false;
+    uint32_t m_uid = 0, m_gid = 0;
+    bool m_setTime = false;
+    int64_t m_seconds = 0, m_nanoseconds = 0;
+};
+
+// For tests: while on, every AtomicFile opened afterwards uses a named
+// temporary file, as on a file system without unnamed files.
+void ForceNamedTempFiles(bool on);
+
+// The name that the temporary files of a target name begin with (followed
+// by six characters), and the age in seconds after which a later save of
+// the same target removes them.
+std::string TempFilePrefix(std::string_view targetName);
+constexpr int64_t kLeftoverTempAgeSeconds = 60;
+
+} // namespace sys
