@@ -134,6 +134,26 @@ function(sw_benchmarks)
   endforeach()
 endfunction()
 
+# sw_add_benchmarks_target()
+# The target `benchmarks`: every program of the folders under bench/.
+function(sw_add_benchmarks_target)
+  add_custom_target(benchmarks)
+  get_property(dirs GLOBAL PROPERTY SW_UNIT_DIRS)
+  foreach(dir ${dirs})
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${dir})
+    if(NOT rel MATCHES "^bench(/|$)")
+      continue()
+    endif()
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(t ${targets})
+      get_target_property(type ${t} TYPE)
+      if(type STREQUAL "EXECUTABLE")
+        add_dependencies(benchmarks ${t})
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
 # The dependency rule: the operating-system services, the link and
 # file-transfer libraries (all of link/ but link/ui/), the control-system
 # simulator, the Qt-free string table and the project, build and
