@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Sets up, builds a release build in build/ and starts Strandwork.
+# Sets up, builds a release build in build/ (the program and what lies
+# beside it: no tests, no benchmarks) and starts Strandwork.
 # Arguments after -- are passed on to the program:  ./run.sh -- Project.kxp
 # Without a display the program says so in one line (xvfb-run ./run.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 bash cmake/install-deps.sh
-if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+if [ ! -f build/build.ninja ] || ! grep -q '^SW_BUILD_TESTS:' build/CMakeCache.txt; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSW_BUILD_TESTS=OFF
 fi
 cmake --build build
 args=()

@@ -15,10 +15,18 @@ if(SW_SANITIZE)
 endif()
 
 set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 
 # sw_library(NAME <name> [QT] [SOURCES ...] [LIBS ...])
-# A static library of the current folder. Without SOURCES every *.cpp of the
-# folder is compiled. QT turns on moc/uic/rcc; Qt-free folders never pass it.
+# A library of the current folder: static, or shared with SW_SHARED_LIBS
+# (the test build). Without SOURCES every *.cpp of the folder is compiled.
+# QT turns on moc/uic/rcc; Qt-free folders never pass it.
+#
+# A shared library leaves the symbols of the static GoogleTest libraries
+# undefined: the test program links them once and the libraries use its
+# copy (two copies would be two test registries).  A shared library also
+# holds every object of its folder, so the programs that link it must link
+# everything those objects use.
 function(sw_library)
   cmake_parse_arguments(A "QT" "NAME" "SOURCES;LIBS" ${ARGN})
   if(NOT A_SOURCES)
@@ -26,13 +34,27 @@ function(sw_library)
     file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
     list(APPEND A_SOURCES ${hdrs})
   endif()
-  add_library(${A_NAME} STATIC ${A_SOURCES})
+  if(SW_SHARED_LIBS)
+    add_library(${A_NAME} SHARED ${A_SOURCES})
+  else()
+    add_library(${A_NAME} STATIC ${A_SOURCES})
+  endif()
   target_compile_options(${A_NAME} PRIVATE ${SW_WARNINGS})
   target_include_directories(${A_NAME} PUBLIC ${CMAKE_SOURCE_DIR})
   if(A_QT)
     set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
   endif()
-  target_link_libraries(${A_NAME} PUBLIC ${A_LIBS})
+  set(libs "")
+  foreach(lib ${A_LIBS})
+    if(SW_SHARED_LIBS AND lib MATCHES "^GTest::")
+      target_link_libraries(${A_NAME} INTERFACE ${lib})
+      target_include_directories(${A_NAME} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_INCLUDE_DIRECTORIES>)
+      target_compile_definitions(${A_NAME} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_COMPILE_DEFINITIONS>)
+    else()
+      list(APPEND libs ${lib})
+    endif()
+  endforeach()
+  target_link_libraries(${A_NAME} PUBLIC ${libs})
 endfunction()
 
 # sw_program(NAME <name> [QT] SOURCES ... [LIBS ...])
@@ -109,6 +131,26 @@ function(sw_benchmarks)
     endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
     target_link_libraries(${name} PRIVATE ${A_LIBS} benchmark::benchmark benchmark::benchmark_main)
+  endforeach()
+endfunction()
+
+# sw_add_benchmarks_target()
+# The target `benchmarks`: every program of the folders under bench/.
+function(sw_add_benchmarks_target)
+  add_custom_target(benchmarks)
+  get_property(dirs GLOBAL PROPERTY SW_UNIT_DIRS)
+  foreach(dir ${dirs})
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${dir})
+    if(NOT rel MATCHES "^bench(/|$)")
+      continue()
+    endif()
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(t ${targets})
+      get_target_property(type ${t} TYPE)
+      if(type STREQUAL "EXECUTABLE")
+        add_dependencies(benchmarks ${t})
+      endif()
+    endforeach()
   endforeach()
 endfunction()
 

@@ -47,7 +47,8 @@ public:
             return 0;
         }
         const int n = v->GetLineLength(b->line);
-        g_lineText.assign(u"^");
+        g_lineText.clear();
+        g_lineText.push_back(u'^');
         if (n == 0)
             g_lineText.push_back(u' ');
         else

@@ -78,7 +78,7 @@ const std::string& SourcePath()
             if (i % 10 == 3)
                 line += "Motor_" + std::to_string(i % 977) + ":\tzapnuto ";
             else if (kind < 8)
-                line += "L" + std::to_string(i % 977) + ":\t";
+                line.append("L").append(std::to_string(i % 977)).append(":\t");
             else if (kind < 60)
                 line += "\t";
             if (i % 5 == 1)

@@ -44,8 +44,8 @@ const std::vector<std::u16string>& Source()
         for (int i = 0; i < kLines; ++i) {
             std::u16string line;
             if (pct(gen) < 10)
-                line += u"L" + std::u16string(1, char16_t(u'A' + i % 26)) + u"_" +
-                        std::u16string(1, char16_t(u'0' + i % 10)) + u":\t";
+                line.append(u"L").append(1, char16_t(u'A' + i % 26)).append(u"_")
+                    .append(1, char16_t(u'0' + i % 10)).append(u":\t");
             else if (pct(gen) < 50)
                 line += u"\t";
             int kind = pct(gen);

@@ -66,7 +66,7 @@ const std::string& SourcePath()
             line.clear();
             const int kind = int(gen() % 100);
             if (kind < 8)
-                line += "L" + std::to_string(i % 977) + ":\t";
+                line.append("L").append(std::to_string(i % 977)).append(":\t");
             else if (kind < 60)
                 line += "\t";
             if (kind < 5)

@@ -277,8 +277,9 @@ void BM_TransferDialog(benchmark::State& state)
     }
     std::vector<std::u16string> locals;
     for (int i = 0; i < 100; ++i) {
-        WriteFile(env.local / ("f" + std::to_string(i)), 16 << 10, char('a' + i % 26));
-        locals.push_back(sys::Utf8ToUtf16Lenient(env.local / ("f" + std::to_string(i))));
+        const std::string name = std::string("f").append(std::to_string(i));
+        WriteFile(env.local / name, 16 << 10, char('a' + i % 26));
+        locals.push_back(sys::Utf8ToUtf16Lenient(env.local / name));
     }
     QObject obj;
     int results = 0;
@@ -329,7 +330,7 @@ void BM_ManySmallFiles(benchmark::State& state)
     std::u16string names[] = {u"tree"};
     int n = 0;
     for (auto _ : state) {
-        fs::create_directories(env.share / ("t" + std::to_string(n)));
+        fs::create_directories(env.share / std::string("t").append(std::to_string(n)));
         const std::u16string target = u"\\DATA\\t" + sys::Utf8ToUtf16Lenient(std::to_string(n++));
         linkui::CFileOpDlg dlg;
         if (!dlg.Copy(env.fc, sys::Utf8ToUtf16Lenient(env.local.Path()), target, names, nullptr, 1, nullptr, nullptr)) {

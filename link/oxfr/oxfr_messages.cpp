@@ -189,7 +189,7 @@ std::string ShortName(std::string_view longName)
     }
     std::string b = Filtered(base, 6);
     if (b.empty())
-        b = "_";
+        b.push_back('_');
     b += "~1";
     if (hasExt) {
         const std::string e = Filtered(ext, 3);

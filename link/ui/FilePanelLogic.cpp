@@ -261,7 +261,7 @@ void SplitInitial(std::u16string_view text, std::u16string& folder, std::u16stri
     }
     name = name.substr(0, std::min<size_t>(name.size(), 255));
     if (folder.empty() || folder[0] != u'\\')
-        folder = u"\\";
+        folder.assign(1, u'\\');
 }
 
 void ResolveTyped(std::u16string_view typed, std::u16string& folder, std::u16string& name)

@@ -29,8 +29,10 @@ Bytes ProgramModule(const std::vector<uint32_t>& lines, const std::vector<cssim:
         P32(pay, v.address);
         P16(pay, v.size);
     }
-    Bytes m{0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x06, 0xF9};
-    m.resize(32, 0);
+    const uint8_t head[] = {0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x06, 0xF9};
+    Bytes m(32 + pay.size(), 0);
+    std::copy(std::begin(head), std::end(head), m.begin());
+    std::copy(pay.begin(), pay.end(), m.begin() + 32);
     m[12] = uint8_t(32 + pay.size());
     m[13] = uint8_t((32 + pay.size()) >> 8);
     m[24] = uint8_t(pay.size());
@@ -40,7 +42,6 @@ Bytes ProgramModule(const std::vector<uint32_t>& lines, const std::vector<cssim:
         sum = uint16_t(sum + c);
     m[26] = uint8_t(sum);
     m[27] = uint8_t(sum >> 8);
-    m.insert(m.end(), pay.begin(), pay.end());
     return m;
 }
 

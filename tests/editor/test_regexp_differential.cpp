@@ -125,7 +125,7 @@ TEST(RegExpDifferential, ExpressionsAtTheLimits)
     expressions.push_back(groups);
     expressions.push_back(std::u16string(256, u'{') + u"a" + std::u16string(256, u'}'));
     expressions.push_back(std::u16string(3000, u'a'));
-    expressions.push_back(u"a" + std::u16string(20000, u'?'));
+    expressions.push_back(std::u16string(u"a").append(20000, u'?'));
     std::u16string alts = u"a";
     for (int i = 0; i < 10000; ++i)
         alts += u"|b";

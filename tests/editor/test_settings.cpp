@@ -368,7 +368,7 @@ TEST_F(Settings, SaveThenLoadRoundTrip)
     c->lineComment = u"///";
     TextTypeDef* ncp = GetTextTypeDef(24);
     ncp->defaultEncoding = 7;
-    ncp->openComment = u"(";
+    ncp->openComment.assign(1, u'(');
     SetEdtDefaultEncoding(-1);
     GetEdtEditorFont() = SampleFont();
     EdtSaveSettings();

@@ -22,9 +22,11 @@ struct SoakCase
 
 inline std::string Name(const testing::TestParamInfo<SoakCase>& info)
 {
-    return "W" + std::to_string(info.param.window) +
-           (info.param.policy == linkpump::Policy::Serial ? "_Serial_" : "_Udp_") + "seed" +
-           std::to_string(info.param.seed);
+    return std::string("W")
+        .append(std::to_string(info.param.window))
+        .append(info.param.policy == linkpump::Policy::Serial ? "_Serial_" : "_Udp_")
+        .append("seed")
+        .append(std::to_string(info.param.seed));
 }
 
 class LinkSoak : public testing::TestWithParam<SoakCase>

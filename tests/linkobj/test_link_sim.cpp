@@ -761,7 +761,7 @@ TEST_F(SimLink, CloseDuringABigGetAndASlowListing)
         f << "x";
     }
     for (int i = 0; i < 20; ++i)
-        std::ofstream(share / ("F" + std::to_string(i) + ".TXT")) << i;
+        std::ofstream(share / std::string("F").append(std::to_string(i)).append(".TXT")) << i;
     cssim::FileScript slow;
     slow.blockDelayMs = 200;
     sim->scriptFile(3, "", slow);

@@ -42,7 +42,8 @@ protected:
     {
         fs::create_directories(share / "x");
         for (int i = 1; i <= 3; ++i)
-            WriteFile(local / ("f" + std::to_string(i) + ".bin"), Pattern(3000 * size_t(i), unsigned(i)));
+            WriteFile(local / std::string("f").append(std::to_string(i)).append(".bin"),
+                      Pattern(3000 * size_t(i), unsigned(i)));
         dlg = std::make_unique<CFileManagerDlg>();
         const std::u16string left = W(local.Path() + "/");
         ASSERT_TRUE(dlg->Create(fc, left.c_str(), u"\\DATA\\x\\", nullptr));

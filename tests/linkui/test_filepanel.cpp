@@ -105,7 +105,7 @@ TEST_F(Panel, SharesDataSortingAndBack)
 TEST_F(Panel, SlowListingShowsTheBarAndAResetListsAgain)
 {
     for (int i = 0; i < 40; ++i)
-        WriteFile(share / ("f" + std::to_string(i) + ".txt"), "x");
+        WriteFile(share / std::string("f").append(std::to_string(i)).append(".txt"), "x");
     Make(u"\\");
     cssim::FileScript slow;
     slow.delayMs = 600;

@@ -48,8 +48,9 @@ TEST_F(Xfer, SevenSendsKeepAtMostFiveInFlight)
 {
     std::vector<XferFileItem> items;
     for (int i = 0; i < 7; ++i) {
-        WriteFile(local / ("f" + std::to_string(i)), Pattern(1000 + size_t(i), unsigned(i)));
-        items.push_back(Item(local / ("f" + std::to_string(i)), "\\DATA\\F" + std::to_string(i), 5));
+        const std::string n = std::to_string(i);
+        WriteFile(local / std::string("f").append(n), Pattern(1000 + size_t(i), unsigned(i)));
+        items.push_back(Item(local / std::string("f").append(n), std::string("\\DATA\\F").append(n), 5));
     }
     cssim::JobScript js;
     js.verdictDelayMs = 150;
@@ -57,7 +58,8 @@ TEST_F(Xfer, SevenSendsKeepAtMostFiveInFlight)
     EXPECT_TRUE(Run(fc, items)) << out.All();
     EXPECT_EQ(maxRunning, 5);
     for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(ReadFile(share / ("F" + std::to_string(i))), Pattern(1000 + size_t(i), unsigned(i)));
+        EXPECT_EQ(ReadFile(share / std::string("F").append(std::to_string(i))),
+                  Pattern(1000 + size_t(i), unsigned(i)));
     EXPECT_EQ(out.entries.size(), 7u);
     EXPECT_EQ(out.entries[0].text, W("Soubor " + (local / "f0") +
                                      " se přenáší na řídící systém (umístění na řídícím systému: \\DATA\\F0)...\r\n"));

@@ -81,7 +81,7 @@ TEST(OxfrServer, ShareTable)
     d.Write("file", "x");
     ShareTable t;
     for (int i = 0; i < 30; ++i)
-        ASSERT_EQ(t.Add(d.Path(), "S" + std::to_string(i), 0), 0u);
+        ASSERT_EQ(t.Add(d.Path(), std::string("S").append(std::to_string(i)), 0), 0u);
     EXPECT_EQ(t.Add(d.Path(), "S31", 0), OLNK_E_BAD_PATH);
     EXPECT_EQ(t.Remove("s3"), 0u);
     EXPECT_EQ(t.Add(d.Path(), "s0", 0), OLNK_E_BAD_PATH); // differs only in case

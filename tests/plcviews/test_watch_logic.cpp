@@ -25,7 +25,7 @@ ValueInput In(uint32_t type, uint64_t raw, bool hex, bool negate = false)
         in.bytes[i] = uint8_t(raw >> (8 * i));
     in.hex = hex;
     in.negate = negate;
-    in.name = u"x";
+    in.name.assign(1, u'x');
     return in;
 }
 

@@ -172,7 +172,7 @@ std::string ShortName(const std::string& wire)
         if (AsciiWord(uint8_t(c)) && se.size() < 3)
             se += Fold(c);
     if (sb.empty())
-        sb = "_";
+        sb.push_back('_');
     sb += "~1";
     if (!se.empty())
         sb += "." + se;

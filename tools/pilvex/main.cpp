@@ -88,7 +88,7 @@ std::optional<std::string> FindTool(const std::string& tool)
             end = list.size();
         std::string dir = list.substr(pos, end - pos);
         if (dir.empty())
-            dir = ".";
+            dir.push_back('.');
         for (const std::string& n : names) {
             const std::string full = dir + "/" + n;
             if (IsFile(full) && ::access(full.c_str(), X_OK) == 0)

@@ -189,7 +189,9 @@ int main(int argc, char** argv)
         for (size_t i = 0; i < bytes.size(); ++i) {
             if (i % 16 == 0)
                 src += "\n   ";
-            src += " " + std::to_string(static_cast<unsigned char>(bytes[i])) + ",";
+            src += ' ';
+            src += std::to_string(static_cast<unsigned char>(bytes[i]));
+            src += ',';
         }
         src += "\n};\nconst std::size_t kBuiltinStringTableSize = " + std::to_string(bytes.size()) +
                ";\n} // namespace res\n";

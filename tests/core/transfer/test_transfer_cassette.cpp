@@ -76,7 +76,7 @@ TEST_F(TransferTest, CassetteBatchesAndPairsWithoutDestination)
     SetVersion(*doc, u"7.0");
     std::string list;
     for (int i = 0; i < 250; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".bin";
+        const std::string name = std::string("f").append(std::to_string(i)).append(".bin");
         dir.Write("Output/" + name, name);
         list += name + " \\PLCOUTPUT\\" + name + "\r\n";
     }
