@@ -960,3 +960,10 @@ std::unique_ptr<PlcCommandDialog> CStrandworkApp::CreatePlcCommandDialog()
 {
     return std::make_unique<CPlcCommandDialogPort>();
 }
+
+void CStrandworkApp::ShowConnectionError(CStrandworkDoc* doc)
+{
+    CMainFrame* frame = MainFrame();
+    if (frame && doc && doc == m_pProjectDoc && frame->AttachedProject() == doc)
+        frame->ShowConnectionError(true);
+}

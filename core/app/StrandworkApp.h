@@ -100,6 +100,9 @@ public:
     QString GetHelpPath(int index) override;
     // The wait dialog of the PLC requests, constructed without a parent.
     std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog() override;
+    // The main frame's connection-error dialog for the open project, in
+    // front once no waiting box is open.
+    void ShowConnectionError(CStrandworkDoc* doc) override;
 
     // Saves every modified document (project, PLC sources, headers, binary,
     // text); true when every save succeeded.
