@@ -99,6 +99,15 @@ TEST(AppWaits, NoAnswerClosesTheBoxAndBringsTheConnectionErrorToTheFront)
         << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("Informace o PLC interfacu se nepodařilo získat..."))) << out.toStdString();
 
+    // Traffic that flows again does not hide it: the control system
+    // answers other requests, but it left that one without a reply.
+    for (int i = 0; i < 2; ++i) {
+        CPlcCommandDlg status;
+        EXPECT_EQ(status.GetStatus(&doc->Link(), nullptr, 0), 1);
+        app.MainFrame()->OnTimerTick();
+    }
+    EXPECT_TRUE(Shown(lost->Window()));
+
     // "Odpojit" ends the communication of the project.
     Click(lost->Window()->Item<QPushButton>(ui::IDOK_BUTTON));
     EXPECT_FALSE(doc->Link().IsOpen());
