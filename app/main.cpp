@@ -41,6 +41,13 @@ bool ChoosePlatform(int argc, char** argv)
     }
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
+
+// Platforms that draw on no screen anybody sees.
+bool WithoutDisplay()
+{
+    const QString name = QGuiApplication::platformName();
+    return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -55,11 +62,12 @@ int main(int argc, char** argv)
     CStrandworkApp::InstallCloseOnSignal();
 
     g_app = new CStrandworkApp;
+    g_app->SetNoDisplay(WithoutDisplay());
     int status = 0;
     if (g_app->InitInstance()) {
         QApplication::exec();
         // A script that ran -Build learns of the failure however the
-        // window was closed.
+        // window was closed (without a display it closes by itself).
         if (g_app->StartupBuildFailed())
             status = kExitBuildFailed;
     } else

@@ -119,6 +119,9 @@ CMainFrame::CMainFrame()
     setWindowIcon(Icon(128));
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, [this] { OnTimerTick(); });
+    m_connErrorRetry.setSingleShot(true);
+    m_connErrorRetry.setInterval(50);
+    connect(&m_connErrorRetry, &QTimer::timeout, this, [this] { ShowPendingConnectionError(); });
     MapFrameCommands();
     connect(MdiArea(), &QMdiArea::subWindowActivated, this, [this] { UpdateFrameTitle(); });
     UpdateFrameTitle();
@@ -137,6 +140,7 @@ CMainFrame::CMainFrame()
 CMainFrame::~CMainFrame()
 {
     m_timer.stop();
+    m_connErrorRetry.stop();
     if (m_fullScreenBar)
         delete m_fullScreenBar.data();
     // The windows that listen to the registry go first, then the registry.
@@ -631,8 +635,7 @@ bool CMainFrame::DetachProject()
     m_trafficIcons.fill(QIcon());
     m_stallIcons.fill(QIcon());
     SetLinkIcon(QIcon());
-    if (m_connError)
-        m_connError->Hide();
+    DropConnectionError();
     m_watch.Reset();
     m_project = nullptr;
     UpdateFrameTitle();
@@ -666,8 +669,62 @@ void CMainFrame::OnTimerTick()
         break;
     }
     if (r.dialog == mainwnd::ConnectionWatch::Dialog::Show)
-        m_connError->Show(m_project, this);
-    else if (r.dialog == mainwnd::ConnectionWatch::Dialog::Hide)
+        ShowConnectionError(false);
+    else if (r.dialog == mainwnd::ConnectionWatch::Dialog::Hide) {
+        // Traffic flows again, or the link closed.  The dialog that requests
+        // without a reply brought stays while the link is open: the
+        // control system answers something, but not them.
+        const ui::Dialog* w = m_connError->Window();
+        const bool shown = m_connErrorPending || (w && w->isVisible());
+        if (!(m_connErrorNoAnswer && shown && open))
+            DropConnectionError();
+    }
+}
+
+void CMainFrame::ShowConnectionError(bool noAnswer)
+{
+    if (!m_project || !m_connError)
+        return;
+    m_connErrorPending = true;
+    m_connErrorToFront = m_connErrorToFront || noAnswer;
+    m_connErrorNoAnswer = m_connErrorNoAnswer || noAnswer;
+    ShowPendingConnectionError();
+}
+
+void CMainFrame::ShowPendingConnectionError()
+{
+    if (!m_connErrorPending)
+        return;
+    if (!m_project || !m_connError) {
+        DropConnectionError();
+        return;
+    }
+    // A waiting box (or any modal window) blocks the dialog's buttons: it
+    // comes when the box has gone, never over it.
+    if (QApplication::activeModalWidget()) {
+        m_connErrorRetry.start();
+        return;
+    }
+    const bool toFront = m_connErrorToFront;
+    m_connErrorPending = false;
+    m_connErrorToFront = false;
+    ui::Dialog* before = m_connError->Window();
+    const bool wasShown = before && before->isVisible();
+    m_connError->Show(m_project, this);
+    ui::Dialog* w = m_connError->Window();
+    if (w && w->isVisible() && (!wasShown || toFront)) {
+        w->raise();
+        w->activateWindow();
+    }
+}
+
+void CMainFrame::DropConnectionError()
+{
+    m_connErrorPending = false;
+    m_connErrorToFront = false;
+    m_connErrorNoAnswer = false;
+    m_connErrorRetry.stop();
+    if (m_connError)
         m_connError->Hide();
 }
 

@@ -140,6 +140,17 @@ public:
     bool IsFullScreenMode() const { return m_fullScreen; }
     // One tick of the connection watch (timer 1).
     void OnTimerTick();
+    // Shows the connection-error dialog for the attached project.  While a
+    // modal window is open (a waiting box, a message) it waits until none
+    // is, so that the two never stand over each other; then the dialog is
+    // shown and, when it was hidden or noAnswer is given, raised and made
+    // the active window.  The watch's stalls show it without noAnswer, and
+    // traffic that flows again hides it; with noAnswer (requests ended
+    // without a reply) it stays until the user answers it or the link
+    // closes.
+    void ShowConnectionError(bool noAnswer);
+    // A show of the dialog waits for a modal window to close.
+    bool ConnectionErrorPending() const { return m_connErrorPending; }
     bool IsWatchRunning() const { return m_timer.isActive(); }
 
     // --- the bars ---
@@ -181,6 +192,8 @@ private:
     void ToggleBar(ui::ControlBar* bar);
     void MapBarToggle(uint32_t id, std::function<ui::ControlBar*()> bar);
     void SetLinkIcon(const QIcon& icon);
+    void ShowPendingConnectionError();
+    void DropConnectionError();
     void OpenHelp(int index);
     void EnterFullScreen();
     void LeaveFullScreen();
@@ -191,6 +204,10 @@ private:
     core::AppSettings m_settings;
     CStrandworkDoc* m_project = nullptr;
     std::unique_ptr<linkui::CConnectionErrorDlg> m_connError;
+    bool m_connErrorPending = false;
+    bool m_connErrorToFront = false;
+    bool m_connErrorNoAnswer = false; // shown (or waiting) for requests without a reply
+    QTimer m_connErrorRetry; // looks again whether the modal windows have gone
 
     // The connection watch.
     QTimer m_timer;

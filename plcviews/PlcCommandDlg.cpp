@@ -118,6 +118,7 @@ void CPlcCommandDlg::StartRun(IOlnkPL* pl, int showResult, unsigned waitText)
     m_job = 0;
     m_transferRunning = 0;
     m_fallback = false;
+    m_noAnswer = false;
     m_showsResult = false;
     m_param = 0;
     m_waitText = LoadResString(waitText);
@@ -352,6 +353,16 @@ void CPlcCommandDlg::OnLinkResult(const LinkResultRecord& r)
         return;
     if (r.kind == plccmd::kTransfer)
         m_transferRunning = 0;
+    if (r.status == OLNK_STATUS_NO_ANSWER && r.kind != plccmd::kTransfer) {
+        // The link gave up waiting for the reply: the box closes and the
+        // connection-error dialog, which the project shows for it, comes
+        // to the front instead of a result text over it.  The basic
+        // information is not asked for: it would wait as long again.
+        m_error = 1;
+        m_noAnswer = true;
+        PostCommand(IDCANCEL);
+        return;
+    }
     const compout::CListingFile* listing = nullptr;
     if (ProjectHost* host = GetProjectHost())
         if (CStrandworkDoc* doc = host->GetProjectDoc())

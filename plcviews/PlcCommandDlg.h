@@ -67,6 +67,9 @@ public:
     bool Error() const { return m_error != 0; }
     bool TransferRunning() const { return m_transferRunning != 0; }
     bool ShowsResult() const { return m_showsResult; }
+    // The latest run ended because no reply came within the link's job
+    // time-out (the box closed without a result text).
+    bool NoAnswer() const { return m_noAnswer; }
     std::uintptr_t RunningParameter() const { return m_param; }
 
     // The text as the controls show it: CR LF is one line break.
@@ -102,6 +105,7 @@ private:
     int m_error = 0;
     // The extended information request ended without a text: the basic one follows.
     bool m_fallback = false;
+    bool m_noAnswer = false;
     bool m_showsResult = false;
     QString m_waitText;
     QString m_resultText;

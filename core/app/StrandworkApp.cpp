@@ -513,10 +513,19 @@ void CStrandworkApp::RunStartupSwitches()
         Trace(conditional ? "Make" : "Build");
         if (core::OutputSink* out = GetOutputCtrl())
             out->ClearAll();
-        if (StartupBuild(conditional))
+        if (StartupBuild(conditional)) {
             PostCloseMainWindow();
-        else
+        } else {
             m_startupBuildFailed = true;
+            if (m_noDisplay) {
+                // Nobody can see the window or close it: the messages went
+                // to standard output, and the run ends now with status 1.
+                std::fputs("strandwork: the build failed and there is no display to show it: ending\n", stderr);
+                std::fflush(stderr);
+                Trace("EndWithoutDisplay");
+                PostCloseMainWindow();
+            }
+        }
     }
 }
 
@@ -959,4 +968,11 @@ CFontColorPage* CStrandworkApp::GetFontColorPage() { return ::GetFontColorPage()
 std::unique_ptr<PlcCommandDialog> CStrandworkApp::CreatePlcCommandDialog()
 {
     return std::make_unique<CPlcCommandDialogPort>();
+}
+
+void CStrandworkApp::ShowConnectionError(CStrandworkDoc* doc)
+{
+    CMainFrame* frame = MainFrame();
+    if (frame && doc && doc == m_pProjectDoc && frame->AttachedProject() == doc)
+        frame->ShowConnectionError(true);
 }

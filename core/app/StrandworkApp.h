@@ -59,8 +59,9 @@ constexpr uint32_t ID_TRANSFER_COMPILER_FILES = 33858;
 
 // The exit status of a start-up that failed.
 constexpr int kExitInitFailed = 3;
-// The exit status of a run whose unattended build failed (the window stayed
-// open with the output until it was closed).
+// The exit status of a run whose unattended build failed (with a display
+// the window stayed open with the output until it was closed; without one
+// the run ended at once).
 constexpr int kExitBuildFailed = 1;
 
 // The framework's multi-document template with the number of its documents.
@@ -100,6 +101,9 @@ public:
     QString GetHelpPath(int index) override;
     // The wait dialog of the PLC requests, constructed without a parent.
     std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog() override;
+    // The main frame's connection-error dialog for the open project, in
+    // front once no waiting box is open.
+    void ShowConnectionError(CStrandworkDoc* doc) override;
 
     // Saves every modified document (project, PLC sources, headers, binary,
     // text); true when every save succeeded.
@@ -202,6 +206,11 @@ public:
     bool IsUnattended() const { return m_unattended; }
     // Whether the build that -Build or -Make started failed.
     bool StartupBuildFailed() const { return m_startupBuildFailed; }
+    // The program runs without a display (the offscreen platform): a
+    // failed -Build or -Make cannot be seen or closed, so it ends the run at
+    // once (its messages are on standard output).  Set before InitInstance.
+    void SetNoDisplay(bool on) { m_noDisplay = on; }
+    bool NoDisplay() const { return m_noDisplay; }
     CKXMultiDocTemplate* Template(int order) const { return m_templates[order]; }
     const QString& HelpPath(int index) const { return m_helpPaths[index]; }
     int PreviewPages() const { return m_nPreviewPages; }
@@ -239,6 +248,7 @@ private:
     bool m_ownArguments = false;
     bool m_unattended = false;
     bool m_startupBuildFailed = false;
+    bool m_noDisplay = false;
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;
     int m_exitStatus = 0;
     std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;

@@ -23,3 +23,5 @@ bool ProjectHost::ShowPlcSourceLine(const QString&, int) { return false; }
 QString ProjectHost::GetHelpPath(int) { return {}; }
 
 std::unique_ptr<PlcCommandDialog> ProjectHost::CreatePlcCommandDialog() { return nullptr; }
+
+void ProjectHost::ShowConnectionError(CStrandworkDoc*) {}

@@ -117,6 +117,11 @@ public:
     // A new PLC command dialog; null by default, and every PLC request of
     // the document then fails.
     virtual std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog();
+    // The link of the project gave up waiting for the control system: the
+    // connection-error dialog, whose "&Odpojit" stops the document's
+    // communication, comes to the front as soon as no waiting box or other
+    // modal window is open.  Nothing by default.
+    virtual void ShowConnectionError(CStrandworkDoc* doc);
 };
 
 // The one process-wide host (null until set).

@@ -3,6 +3,7 @@
 #include "core/project/QtText.h"
 #include "core/projfile/ProjectFormat.h"
 #include "link/linkobj/olnk_link.h"
+#include "link/ui/LinkMessages.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
@@ -68,6 +69,13 @@ std::unique_ptr<COlnkLink> MakeProjectLink();
 CStrandworkDoc::CStrandworkDoc() : m_link(MakeProjectLink())
 {
     MapUpdate(ID_FILE_SAVE_CMD, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
+    m_linkNotices = std::make_unique<linkui::LinkWindow>(
+        this, [this](uint32_t msg, uintptr_t, intptr_t lParam, ui::MessageRecord*) -> intptr_t {
+            if (msg == WM_LINK_NOTIFY && lParam == OLNK_NOTIFY_NO_ANSWER)
+                OnRequestsUnanswered();
+            return 0;
+        });
+    m_link->RegisterWindow(m_linkNotices->MessageTarget(), 1);
 }
 
 CStrandworkDoc::~CStrandworkDoc()

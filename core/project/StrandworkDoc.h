@@ -23,6 +23,9 @@
 
 class COlnkLink;
 struct PlcStatusRecord;
+namespace linkui {
+class LinkWindow;
+}
 namespace ui {
 class PropertySheet;
 }
@@ -120,6 +123,8 @@ constexpr unsigned IDS_PRJ_NO_MEMORY = 4326;
 constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
 constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
 constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
+// The output line when the control system left requests without a reply.
+constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
 
 // The framework's save command.
 constexpr uint32_t ID_FILE_SAVE_CMD = 57603;
@@ -177,6 +182,10 @@ public:
     bool StartCommunication();
     // Stops debugging when it runs, then closes the link.
     bool StopCommunication() override;
+    // The link ended requests that got no reply within its job time-out:
+    // a line in the output window, and the host shows the connection-error
+    // dialog (in front, once no waiting box is open).
+    void OnRequestsUnanswered();
     // Builds when needed, transfers the PLC interface (compared first) and
     // the support files, loads map and listing and enters debugging.
     bool StartDebugging();
@@ -339,6 +348,8 @@ private:
     bool m_debugging = false;
     bool m_building = false;
     std::unique_ptr<COlnkLink> m_link;
+    // Hears from the link (list 1) that requests got no reply in time.
+    std::unique_ptr<linkui::LinkWindow> m_linkNotices;
     // Declared after the link: the window goes before the link it uses.
     // Created on first use; a QPointer, since its parent window may be
     // destroyed first.

@@ -228,6 +228,14 @@ bool CStrandworkDoc::StartCommunication()
     return true;
 }
 
+void CStrandworkDoc::OnRequestsUnanswered()
+{
+    const uint32_t seconds = (m_link->JobTimeout() + 999) / 1000;
+    Out(FormatResString(IDS_LINK_NO_ANSWER, int(seconds)).toStdU16String());
+    if (ProjectHost* host = GetProjectHost())
+        host->ShowConnectionError(this);
+}
+
 bool CStrandworkDoc::StopCommunication()
 {
     if (m_debugging)

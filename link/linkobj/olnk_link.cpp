@@ -6,6 +6,7 @@
 #include "platform/sys/WinPath.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -26,6 +27,10 @@ constexpr int8_t kStatusMalformed = int8_t(OXFR_STREAM_ERROR); // -120
 constexpr int8_t kStatusReset = int8_t(OXFR_RESET);            // -123
 constexpr int8_t kStatusClosed = int8_t(OXFR_CLOSED);          // -124
 constexpr uint32_t kMaxWirePath = 259;
+// How often the session's idle call looks for requests past their time-out.
+constexpr auto kSweepPeriod = std::chrono::milliseconds(50);
+
+using Clock = std::chrono::steady_clock;
 
 enum class Family : uint8_t
 {
@@ -49,6 +54,7 @@ struct Slot
     std::uintptr_t param = 0;
     uint32_t taken = 0; // times the slot was taken
     uint32_t wire = 0;  // index + 256 x taken
+    Clock::time_point deadline; // a request not carried by a job ends without reply then
     Bytes block;        // the list block a list request sent
     std::vector<uint32_t> indices; // the breakpoint set a code-12 request sent
 };
@@ -91,6 +97,9 @@ struct Impl
     std::array<Slot, kSlots> slots;
     size_t nextSlot = 0;
     std::atomic<uint64_t> ignored{0};
+    std::atomic<uint32_t> jobTimeoutMs{OLNK_DEFAULT_JOB_TIMEOUT_MS};
+    std::atomic<uint64_t> unanswered{0};
+    std::atomic<int64_t> lastSweep{0}; // steady clock ticks of the latest sweep
 
     PlcStatusRecord status{};
     std::optional<Bytes> info1, info30;
@@ -227,6 +236,7 @@ struct Impl
             sl.byJob = r.byJob;
             sl.window = r.window;
             sl.param = r.param;
+            sl.deadline = Clock::now() + std::chrono::milliseconds(jobTimeoutMs.load());
             wire = sl.wire;
             if (r.prepare && !r.prepare(wire, sl)) {
                 const uint32_t e = sys::GetLastError();
@@ -366,7 +376,37 @@ struct Impl
     // ---- callbacks (session thread, job threads) ------------------------------------
     static Impl* I(void* u) { return static_cast<Impl*>(u); }
 
-    static void OnIdle(void*) {}
+    // Ends the requests that waited longer than the job time-out for their
+    // reply: each with OLNK_STATUS_NO_ANSWER to its window, then one notice
+    // to list 1.  A reply arriving later finds no slot and is ignored.
+    static void OnIdle(void* u)
+    {
+        Impl* d = I(u);
+        const Clock::time_point now = Clock::now();
+        const int64_t ticks = now.time_since_epoch().count();
+        if (ticks - d->lastSweep.load() < Clock::duration(kSweepPeriod).count())
+            return;
+        d->lastSweep.store(ticks);
+        std::vector<Post> posts;
+        {
+            std::lock_guard<std::mutex> g(d->m);
+            bool any = false;
+            for (Slot& s : d->slots) {
+                if (s.state != SlotState::Waiting || s.byJob || now < s.deadline)
+                    continue;
+                if (s.family == Family::Link)
+                    d->Absorb(posts, s, s.code, OLNK_STATUS_NO_ANSWER, s.wire, nullptr, 0);
+                d->Deliver(posts, s, s.family == Family::Link ? WM_LINK_RESULT : WM_XFER_RESULT,
+                           d->Result(s.code, OLNK_STATUS_NO_ANSWER, s.param));
+                d->FreeSlot(s);
+                ++d->unanswered;
+                any = true;
+            }
+            if (any)
+                d->ToList(posts, 1, WM_LINK_NOTIFY, OLNK_NOTIFY_NO_ANSWER);
+        }
+        d->Flush(posts);
+    }
 
     static int OnPeerReset(void* u)
     {
@@ -594,6 +634,7 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     OxfrSetSessionCallbacks(s, &sc);
     OxfrSetLinkCallbacks(s, &lc);
     OxfrSetTransferCallbacks(s, &tc);
+    OxfrSetJobTimeout(s, d->jobTimeoutMs.load());
     std::lock_guard<std::mutex> g(d->m);
     d->opening = false;
     d->session = s;
@@ -763,6 +804,26 @@ uint32_t COlnkLink::GetLinkId()
 }
 
 uint64_t COlnkLink::IgnoredReplies() const { return d->ignored.load(); }
+
+void COlnkLink::SetJobTimeout(uint32_t ms)
+{
+    ms = std::max<uint32_t>(ms, 1);
+    d->jobTimeoutMs.store(ms);
+    OxfrSession s;
+    {
+        std::lock_guard<std::mutex> g(d->m);
+        s = d->session;
+        if (!s)
+            return; // the next Open takes it
+        ++d->users;
+    }
+    OxfrSetJobTimeout(s, ms);
+    d->Release();
+}
+
+uint32_t COlnkLink::JobTimeout() const { return d->jobTimeoutMs.load(); }
+
+uint64_t COlnkLink::UnansweredRequests() const { return d->unanswered.load(); }
 
 // ---- IOlnkPL ---------------------------------------------------------------------------------
 

@@ -28,6 +28,15 @@ constexpr uint32_t WM_LINK_RESULT = 0x800A; // lParam: const LinkResultRecord*
 constexpr uint32_t WM_LINK_NOTIFY = 0x800B; // lParam: the kind of pushed data
 constexpr uint32_t WM_XFER_RESULT = 0x801E; // lParam: const LinkResultRecord*
 
+// The kind of WM_LINK_NOTIFY (list 1) that says requests got no answer
+// within the job time-out: each was ended with OLNK_STATUS_NO_ANSWER.
+constexpr std::intptr_t OLNK_NOTIFY_NO_ANSWER = 0x100;
+// The status of a request that got no answer within the job time-out: the
+// status a transfer job ends with when its peer falls silent (134 as i8).
+constexpr int8_t OLNK_STATUS_NO_ANSWER = int8_t(OXFR_CONNECTION_ERROR);
+// The job time-out of a new link object.
+constexpr uint32_t OLNK_DEFAULT_JOB_TIMEOUT_MS = 30000;
+
 // Codes the link object leaves in the thread's last error.
 constexpr uint32_t OLNK_LINK_E_ARG = OLNK_E_INVALIDARG;         // bad block, argument, list full
 constexpr uint32_t OLNK_LINK_E_NO_SESSION = OLNK_E_HANDLE;      // no session held
@@ -317,6 +326,14 @@ public:
     bool IsEstablished();
     uint32_t GetLinkId();
     uint64_t IgnoredReplies() const;
+    // The job time-out: the longest wait of a transfer job for its peer, and
+    // of any other request for its reply (at least 1 ms; kept across Close
+    // and Open).  A request without a reply by then ends with
+    // OLNK_STATUS_NO_ANSWER.
+    void SetJobTimeout(uint32_t ms);
+    uint32_t JobTimeout() const;
+    // Requests ended because no reply came within the job time-out.
+    uint64_t UnansweredRequests() const;
 
     // IOlnkPL
     int GetStatus(uint32_t window, std::uintptr_t param) override;

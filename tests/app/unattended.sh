@@ -61,25 +61,53 @@ rc=$?
 grep -qx "OK" "$work/m1.out" || { fail "make of ok: no OK"; show "$work/m1"; }
 if grep -q "Tarv:" "$work/m1.out"; then fail "make of ok: the compiler ran"; fi
 
-# 3. A build that fails keeps the program open; SIGTERM ends it with 1.
+# 3. Without a display a failed build cannot be seen or closed: the program
+#    writes the messages to standard output and ends at once with status 1,
+#    with "-Build" and "-Make", on the offscreen platform or with none given.
 cp -r "$FIX/build/fail" "$work/fail"
-"$BIN" -Build "$work/fail/Lis.kxp" >"$work/b2.out" 2>"$work/b2.err" </dev/null &
-pid=$!
-pids="$pids $pid"
-if wait_for "$work/b2.out" "Při tvorbě PLC došlo k chybám."; then
-    sleep 0.5
-    if kill -0 $pid 2>/dev/null; then
-        kill -TERM $pid
-        wait $pid
-        rc=$?
-        [ $rc -eq 1 ] || { fail "failed build: status $rc after SIGTERM"; show "$work/b2"; }
+nodisplay="there is no display to show it"
+timeout 120 "$BIN" -Build "$work/fail/Lis.kxp" >"$work/b2.out" 2>"$work/b2.err" </dev/null
+rc=$?
+[ $rc -eq 1 ] || { fail "failed build: status $rc"; show "$work/b2"; }
+grep -q "Při tvorbě PLC došlo k chybám." "$work/b2.out" || { fail "failed build: no failure line"; show "$work/b2"; }
+grep -q "error T1001" "$work/b2.out" || { fail "failed build: no compiler message"; show "$work/b2"; }
+grep -q "$nodisplay" "$work/b2.err" || { fail "failed build: no line on standard error"; show "$work/b2"; }
+timeout 120 "$BIN" -Make "$work/fail/Lis.kxp" >"$work/m2.out" 2>"$work/m2.err" </dev/null
+rc=$?
+[ $rc -eq 1 ] || { fail "failed make: status $rc"; show "$work/m2"; }
+grep -q "Při tvorbě PLC došlo k chybám." "$work/m2.out" || { fail "failed make: no failure line"; show "$work/m2"; }
+(unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY
+ timeout 120 "$BIN" -Build "$work/fail/Lis.kxp" >"$work/b3.out" 2>"$work/b3.err" </dev/null)
+rc=$?
+[ $rc -eq 1 ] || { fail "failed build without DISPLAY: status $rc"; show "$work/b3"; }
+grep -q "$nodisplay" "$work/b3.err" || { fail "failed build without DISPLAY: no line on standard error"; show "$work/b3"; }
+
+# 3a. With a display (a virtual X server) the failed build keeps its window
+#     open with the output; closing it (SIGTERM) ends the program with 1.
+if command -v Xvfb >/dev/null 2>&1; then
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/xdisplay" >/dev/null 2>&1 &
+    xpid=$!
+    pids="$pids $xpid"
+    if wait_for "$work/xdisplay" "[0-9]"; then
+        (unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+         export DISPLAY=":$(head -n 1 "$work/xdisplay")"
+         exec "$BIN" -Build "$work/fail/Lis.kxp" >"$work/b4.out" 2>"$work/b4.err" </dev/null) &
+        pid=$!
+        pids="$pids $pid"
+        if wait_for "$work/b4.out" "Při tvorbě PLC došlo k chybám."; then
+            kill -TERM $pid 2>/dev/null || fail "failed build with a display: the program ended by itself"
+            wait $pid
+            rc=$?
+            [ $rc -eq 1 ] || { fail "failed build with a display: status $rc after SIGTERM"; show "$work/b4"; }
+            if grep -q "$nodisplay" "$work/b4.err"; then fail "failed build with a display: ended as without one"; fi
+        else
+            fail "failed build with a display: no failure line"
+            show "$work/b4"
+        fi
     else
-        wait $pid
-        fail "failed build: the program ended by itself (status $?)"
+        fail "the virtual X server did not start"
     fi
-else
-    fail "failed build: no failure line"
-    show "$work/b2"
+    kill -TERM $xpid 2>/dev/null
 fi
 
 # 4. "-Build" without a file: an ordinary run, ended with SIGTERM.

@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <map>
 
 using namespace linktest;
 
@@ -751,6 +753,65 @@ TEST_F(SimLink, PeerResetLinkEventAndCloseCompletePendingRequests)
     EXPECT_EQ(g.rec.parameter, 43u);
     EXPECT_EQ(pl->GetStatus(target.handle, 0), 0);
     EXPECT_EQ(sys::GetLastError(), 0xE0020005u);
+}
+
+// A control system that stays silent: every request not carried by a job
+// ends after the job time-out with its own result, the watch's local reads
+// take the status, list 1 hears of it once per sweep, and a reply that comes
+// later finds nobody.  A reply within the time-out still counts.
+TEST_F(SimLink, RequestsWithoutAReplyEndAfterTheJobTimeout)
+{
+    EXPECT_EQ(link->JobTimeout(), OLNK_DEFAULT_JOB_TIMEOUT_MS);
+    link->SetJobTimeout(700);
+    EXPECT_EQ(link->JobTimeout(), 700u);
+    cssim::RequestScript drop;
+    drop.drop = true;
+    sim->scriptRequest(0, drop);  // GetStatus
+    sim->scriptRequest(16, drop); // the watch request
+    cssim::FileScript late;
+    late.delayMs = 1500;
+    sim->scriptFile(OXFR_CODE_INFO, "", late);
+    cssim::RequestScript slow;
+    slow.delayMs = 300;
+    sim->scriptRequest(3, slow); // ClearPLC: answered within the time-out
+    std::ofstream(share / "A.TXT") << "a";
+
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(pl->GetStatus(target.handle, 11), 1);
+    ASSERT_EQ(pl->ClearPLC(target.handle, 12), 1);
+    ASSERT_EQ(fc->GetFileInfo(target.handle, 13, u"\\DATA\\A.TXT"), 1);
+    ASSERT_EQ(pl->AddWatch(0, 0, 1, 100, 4, 0), 1);
+    ASSERT_EQ(pl->CommitWatch(0, 0), 1); // nobody is told but list 1
+
+    ASSERT_TRUE(Pump([&] { return target.Count(WM_LINK_RESULT) == 2 && target.Count(WM_XFER_RESULT) == 1; }, 10000));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(700));
+    std::map<std::uintptr_t, int> status;
+    for (const Got& g : target.got)
+        if (g.msg == WM_LINK_RESULT || g.msg == WM_XFER_RESULT)
+            status[g.rec.parameter] = g.rec.status;
+    EXPECT_EQ(status[11], OLNK_STATUS_NO_ANSWER);
+    EXPECT_EQ(status[11], -122);
+    EXPECT_EQ(status[12], 0);
+    EXPECT_EQ(status[13], OLNK_STATUS_NO_ANSWER);
+    ASSERT_TRUE(Pump([&] { return link->UnansweredRequests() == 3; }));
+    uint8_t v[4] = {};
+    EXPECT_EQ(pl->GetWatchValue(1, 100, 1, v, 4), OLNK_STATUS_NO_ANSWER);
+    ASSERT_TRUE(Pump([&] {
+        for (const Got& g : list1.Of(WM_LINK_NOTIFY))
+            if (g.lParam == OLNK_NOTIFY_NO_ANSWER)
+                return true;
+        return false;
+    }));
+    EXPECT_EQ(list0.Count(WM_LINK_STATE), 0u);
+
+    // The late file information is ignored; the link carries on.
+    const uint64_t ignored = link->IgnoredReplies();
+    ASSERT_TRUE(Pump([&] { return link->IgnoredReplies() > ignored; }, 5000));
+    EXPECT_EQ(target.Count(WM_XFER_RESULT), 1u);
+    sim->clearRequestScript(0);
+    ASSERT_EQ(pl->GetStatus(target.handle, 14), 1);
+    EXPECT_EQ(Result(3).rec.status, 0);
+    EXPECT_EQ(link->UnansweredRequests(), 3u);
 }
 
 TEST_F(SimLink, CloseDuringABigGetAndASlowListing)

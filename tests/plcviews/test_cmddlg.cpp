@@ -228,6 +228,57 @@ TEST(PlcCommandDlg, RefusalsCancelledWaitsAndLateReplies)
     EXPECT_FALSE(d.isVisible());
 }
 
+// A control system that stays silent: after the link's job time-out the
+// box closes by itself without a result text, the routine fails, and the
+// information request does not fall back to the basic form (it would wait
+// as long again).  The same object then serves an answered request.
+TEST(PlcCommandDlg, NoReplyWithinTheJobTimeoutClosesTheBox)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    IOlnkPL* pl = &s.Project()->Link();
+    s.Project()->Link().SetJobTimeout(600);
+    cssim::RequestScript drop;
+    drop.drop = true;
+    s.Sim().scriptRequest(0, drop);
+    s.Sim().scriptRequest(30, drop);
+    auto received = [&](uint8_t code) {
+        size_t n = 0;
+        for (const cssim::Record& r : s.Sim().recorder().all())
+            n += r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == code;
+        return n;
+    };
+
+    CPlcCommandDlg d;
+    bool sawBox = false;
+    When([&] { return d.isVisible(); }, [&] { sawBox = true; });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(d.GetStatus(pl, nullptr, 1), 0);
+    EXPECT_GE(t.elapsed(), 600);
+    EXPECT_TRUE(sawBox);
+    EXPECT_TRUE(d.NoAnswer());
+    EXPECT_TRUE(d.Error());
+    EXPECT_FALSE(d.ShowsResult());
+    EXPECT_FALSE(d.isVisible());
+
+    std::vector<uint8_t> record(1024, 0xCC);
+    EXPECT_EQ(d.GetPLCInfo(pl, record.data(), 1024, 0), 0);
+    EXPECT_TRUE(d.NoAnswer());
+    EXPECT_EQ(received(30), 1u);
+    EXPECT_EQ(received(1), 0u);
+    EXPECT_EQ(record[0], 0xCC);
+    EXPECT_EQ(d.GetPLCInfo(pl, nullptr, 0, 1), 0);
+    EXPECT_FALSE(d.ShowsResult());
+    EXPECT_EQ(received(1), 0u);
+
+    s.Sim().clearRequestScript(0);
+    PlcStatusRecord status{};
+    EXPECT_EQ(d.GetStatus(pl, &status, 0), 1);
+    EXPECT_FALSE(d.NoAnswer());
+    EXPECT_EQ(status.length, 10);
+}
+
 TEST(PlcCommandDlg, TransferProgressAndBothCancels)
 {
     DebugSession s;

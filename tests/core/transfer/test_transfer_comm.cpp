@@ -124,3 +124,118 @@ TEST_F(TransferTest, FileManagerIsCreatedOnceAndRefreshedAfterwards)
     EXPECT_EQ(doc->FileManager(), first);
     EXPECT_TRUE(first->isVisible());
 }
+
+namespace {
+
+// The PLC command dialog waiting now (shown, no result), or null.
+CPlcCommandDlg* WaitingBox()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dlg = qobject_cast<CPlcCommandDlg*>(w); dlg && dlg->isVisible() && !dlg->ShowsResult())
+            return dlg;
+    return nullptr;
+}
+
+const char kNoAnswer1s[] = "Řídící systém neodpověděl do 1 s, čekání na odpověď bylo ukončeno...\r\n";
+const char kNoInfo[] = "Nepodařilo se získat informace o PLC...\r\n";
+
+} // namespace
+
+// A control system that does not answer, or none at all: the debug start
+// waits for the PLC information no longer than the link's job time-out,
+// then says so in the output, has the connection-error dialog shown and
+// transfers nothing.  A watch set-up that gets no answer does the same.
+TEST_F(TransferTest, DebugStartWithoutAnAnswerEndsAfterTheJobTimeout)
+{
+    StartSimulator();
+    Open("ok");
+    ASSERT_TRUE(doc->BuildPlc());
+    cssim::RequestScript drop;
+    drop.drop = true;
+    sim->scriptRequest(30, drop);
+    sim->scriptRequest(1, drop);
+    doc->Link().SetJobTimeout(1000);
+    host.sink.entries.clear();
+    bool sawBox = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] { sawBox = sawBox || WaitingBox(); });
+    look.start(20);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(doc->StartDebugging());
+    EXPECT_GE(t.elapsed(), 1000);
+    EXPECT_LT(t.elapsed(), 20000); // a hang guard, not a speed figure
+    EXPECT_TRUE(sawBox);
+    EXPECT_FALSE(doc->IsDebugging());
+    ASSERT_TRUE(Pump([&] { return host.connectionErrors.size() == 1; }, 5000)) << Out();
+    EXPECT_EQ(host.connectionErrors[0], doc.get());
+    EXPECT_TRUE(Has(kNoAnswer1s)) << Out();
+    EXPECT_TRUE(Has(kNoInfo)) << Out();
+    EXPECT_EQ(Received(1, 30), 1u);
+    EXPECT_EQ(Received(1, 1), 0u); // no second wait for the basic form
+    EXPECT_EQ(Received(1, 2), 0u);
+    EXPECT_TRUE(sim->plc().image().empty());
+    EXPECT_TRUE(doc->Link().IsOpen()); // "Odpojit" is the user's to choose
+    EXPECT_EQ(WaitingBox(), nullptr);
+
+    // A watch set-up without an answer: the same line and dialog.
+    sim->scriptRequest(16, drop);
+    host.sink.entries.clear();
+    ASSERT_EQ(doc->Link().AddWatch(0, 0, 1, 100, 4, 0), 1);
+    ASSERT_EQ(doc->Link().CommitWatch(0, 0), 1);
+    EXPECT_TRUE(Pump([&] { return host.connectionErrors.size() == 2; }, 10000));
+    EXPECT_EQ(Out(), kNoAnswer1s);
+}
+
+TEST_F(TransferTest, DebugStartWithNoControlSystemEndsAfterTheJobTimeout)
+{
+    Open("ok");
+    const std::string nobody =
+        testsupport::UdpLoopbackConn(testsupport::PickFreeUdpPort(), testsupport::PickFreeUdpPort());
+    doc->Data().OlnkConnectionString = std::u16string(nobody.begin(), nobody.end());
+    ASSERT_TRUE(doc->BuildPlc());
+    doc->Link().SetJobTimeout(1000);
+    host.sink.entries.clear();
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(doc->StartDebugging());
+    EXPECT_GE(t.elapsed(), 1000);
+    EXPECT_LT(t.elapsed(), 20000);
+    EXPECT_TRUE(Pump([&] { return host.connectionErrors.size() == 1; }, 5000)) << Out();
+    EXPECT_TRUE(Has("Vytváří se spojení s řídícím systémem...\r\n")) << Out();
+    EXPECT_TRUE(Has(kNoAnswer1s)) << Out();
+    EXPECT_TRUE(Has(kNoInfo)) << Out();
+    EXPECT_FALSE(doc->IsDebugging());
+}
+
+// The user's Cancel ends the wait at once, long before the job time-out:
+// no line about a missing answer, no connection-error dialog.
+TEST_F(TransferTest, CancelEndsTheDebugStartsWaitEarlier)
+{
+    StartSimulator();
+    Open("ok");
+    ASSERT_TRUE(doc->BuildPlc());
+    cssim::RequestScript drop;
+    drop.drop = true;
+    sim->scriptRequest(30, drop);
+    EXPECT_EQ(doc->Link().JobTimeout(), OLNK_DEFAULT_JOB_TIMEOUT_MS);
+    host.sink.entries.clear();
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (CPlcCommandDlg* box = WaitingBox()) {
+            cancel.stop();
+            box->Item<QPushButton>(2)->click();
+        }
+    });
+    cancel.start(20);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(doc->StartDebugging());
+    EXPECT_LT(t.elapsed(), 20000);
+    EXPECT_TRUE(Has(kNoInfo)) << Out();
+    EXPECT_FALSE(Has("neodpověděl")) << Out();
+    EXPECT_EQ(Received(1, 1), 0u);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(host.connectionErrors.empty());
+    EXPECT_EQ(doc->Link().UnansweredRequests(), 0u);
+}

@@ -45,6 +45,7 @@ public:
     }
     QString GetProgramFolder() override { return programFolder; }
     WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override { return port; }
+    void ShowConnectionError(CStrandworkDoc* doc) override { connectionErrors.push_back(doc); }
 
     CStrandworkDoc* open = nullptr;
     core::AppSettings settings;
@@ -52,6 +53,7 @@ public:
     core::OutputSink* output = nullptr;
     WorkspaceDocumentsPort* port = nullptr;
     std::vector<long> hints;
+    std::vector<CStrandworkDoc*> connectionErrors; // the documents of each ShowConnectionError
 };
 
 } // namespace testsupport
