@@ -19,7 +19,7 @@
 
 namespace testsupport::ui {
 
-// ---- fonts and screenshots -------------------------------------------------
+// ---- fonts -------------------------------------------------------------
 
 QFont FixedFont()
 {
@@ -28,64 +28,6 @@ QFont FixedFont()
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
     return f;
-}
-
-bool ShotRequested()
-{
-    const char* v = std::getenv("SW_SHOT");
-    return v && *v;
-}
-
-QString ShotValue() { return ShotRequested() ? QString::fromLocal8Bit(std::getenv("SW_SHOT")) : QString(); }
-
-namespace {
-
-double ShotSeconds()
-{
-    const char* v = std::getenv("SW_SHOT_SECONDS");
-    if (!v || !*v)
-        return 8;
-    char* end = nullptr;
-    const double s = std::strtod(v, &end);
-    return (*end || s < 0) ? 8 : s;
-}
-
-// Notes that a widget has been painted.
-class PaintWatch : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
-
-} // namespace
-
-void HoldForScreenshot(QWidget* w)
-{
-    if (!ShotRequested() || !w)
-        return;
-    QWidget* top = w->window();
-    PaintWatch watch;
-    w->installEventFilter(&watch);
-    top->show();
-    top->raise();
-    top->activateWindow();
-    w->update();
-    if (top->windowHandle())
-        (void)QTest::qWaitForWindowExposed(top, 5000);
-    WaitFor([&] { return watch.painted; }, 5000, "the widget to be painted for the screenshot");
-    w->removeEventFilter(&watch);
-    const double seconds = ShotSeconds();
-    std::fprintf(stderr, "support_ui: holding %s for %.1f s for a screenshot\n",
-                 qPrintable(detail::Describe(top)), seconds);
-    PumpEvents(int(seconds * 1000));
 }
 
 // ---- finding and input -----------------------------------------------------
