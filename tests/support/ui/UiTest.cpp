@@ -8,7 +8,6 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QThread>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest/QTest>
@@ -88,30 +87,43 @@ void PumpOnce()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
+
+// Handles the events that come, until the next tick of the waiter's timer
+// at the latest.  The tick wakes the wait for conditions that change
+// without an event of this thread (another thread's state, a child
+// process).
+void WaitForEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 } // namespace
 
 void PumpEvents(int ms)
 {
+    PumpOnce();
+    if (ms <= 0)
+        return;
     QElapsedTimer t;
     t.start();
-    PumpOnce();
-    while (t.elapsed() < ms) {
-        QThread::msleep(2);
-        PumpOnce();
-    }
+    QTimer tick;
+    tick.start(2);
+    while (t.elapsed() < ms)
+        WaitForEvents();
 }
 
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs, const char* what)
 {
     QElapsedTimer t;
     t.start();
+    QTimer tick;
+    tick.start(2);
     for (;;) {
         if (cond())
             return true;
         if (t.elapsed() > timeoutMs)
             break;
-        PumpOnce();
-        QThread::msleep(2);
+        WaitForEvents();
     }
     ADD_FAILURE() << "timed out after " << timeoutMs << " ms waiting for " << what;
     return false;
