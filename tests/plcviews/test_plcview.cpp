@@ -333,6 +333,7 @@ TEST(PlcView, TipsPollAndDropStaleReplies)
     s.Sim().plc().writeMemory(1, 0x10, {0x05});
     ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("VARB: Byte = 5"); }, 5000, "the new value"));
     s.Sim().recorder().clear();
+    // Time is the subject: the reads counted within one second.
     PumpEvents(1000);
     int polls = 0;
     for (const cssim::Record& r : s.Sim().recorder().all())
@@ -373,6 +374,7 @@ TEST(PlcView, TipsPollAndDropStaleReplies)
     PumpEvents(400);
     EXPECT_EQ(v->TipText(), QStringLiteral("VARD: DWord"));
     s.Sim().recorder().clear();
+    // Time is the subject: three poll periods without a read.
     PumpEvents(300);
     int reads = 0;
     for (const cssim::Record& r : s.Sim().recorder().all())
