@@ -27,8 +27,11 @@ CHistoryCombo* ReplaceWithHistoryCombo(ui::Dialog& dialog, int id, const QString
     if (parent && parent->layout()) {
         // The combo sits in a nested layout of the form: find it there.
         std::function<bool(QLayout*)> replaceIn = [&](QLayout* l) -> bool {
-            if (l->replaceWidget(plain, combo, Qt::FindDirectChildrenOnly))
+            // The layout gives back the plain combo's item, ours to delete.
+            if (QLayoutItem* old = l->replaceWidget(plain, combo, Qt::FindDirectChildrenOnly)) {
+                delete old;
                 return true;
+            }
             for (int i = 0; i < l->count(); ++i)
                 if (QLayout* sub = l->itemAt(i)->layout())
                     if (replaceIn(sub))

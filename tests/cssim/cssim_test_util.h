@@ -6,6 +6,7 @@
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/link/MessageQueue.h"
 #include "tests/support/platform/PtyPair.h"
+#include "tests/support/platform/Wait.h"
 #include "tools/cssim/cssim.h"
 
 #include <gtest/gtest.h>
@@ -202,10 +203,7 @@ struct SimAndSession
         if (jobTimeoutMs)
             OxfrSetJobTimeout(s, jobTimeoutMs);
         OlnkResumeSession(s);
-        const auto end = std::chrono::steady_clock::now() + 10s;
-        while (!OxfrIsEstablished(s) && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(5ms);
-        established = OxfrIsEstablished(s);
+        established = testsupport::WaitUntil([this] { return OxfrIsEstablished(s) != 0; }, 10000);
     }
     ~SimAndSession()
     {

@@ -247,9 +247,7 @@ int HoldProgress(uint32_t, std::uintptr_t context, uint32_t, uint32_t)
     if (h->held)
         return 0;
     h->held = true;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (HandedOver(h->ch) < h->until && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    testsupport::WaitUntil([h] { return HandedOver(h->ch) >= h->until; }, 20000);
     return 0;
 }
 

@@ -121,9 +121,9 @@ TEST_F(PlcFixture, WatchPushesCarryTheirParameterAndLayout)
         ASSERT_TRUE(p);
         EXPECT_EQ((*p)[3], 6) << "a push of the replaced list";
     }
-    // Interval 0 stops the push.
+    // Interval 0 stops the push.  The pushes sent before the reply come
+    // before it on the link, so once it is here they are all in.
     Ask("01 00 10 07 01 00 00 0E 00 00 00 01 00 64 00 00 00 01 00 06 00");
-    std::this_thread::sleep_for(100ms);
     peer->Clear();
     EXPECT_FALSE(peer->Push(1, 400));
 }

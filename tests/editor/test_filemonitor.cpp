@@ -5,12 +5,14 @@
 
 #include "platform/sys/FileWatch.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/platform/Wait.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QString>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -32,16 +34,18 @@ std::u16string U16(const std::string& s)
     return QString::fromStdString(s).toStdU16String();
 }
 
-// Runs the event loop until cond holds or ms have passed.
+// Runs the event loop until cond holds or ms have passed; the tick wakes
+// it for the worker thread's state.
 bool WaitFor(const std::function<bool()>& cond, int ms)
 {
     QElapsedTimer t;
     t.start();
+    QTimer tick;
+    tick.start(5);
     while (!cond()) {
         if (t.elapsed() > ms)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -59,6 +63,7 @@ void WriteSlowly(const std::string& path, int parts)
     for (int i = 0; i < parts; ++i) {
         std::string chunk = "more text " + std::to_string(i) + "\n";
         ASSERT_EQ(::write(fd, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+        // Time is the subject: a slow writer's pauses between its parts.
         QThread::msleep(30);
     }
     ::close(fd);
@@ -302,11 +307,14 @@ TEST_F(FileChangeMonitorTest, OwnSaveIsNotReported)
     Pump(500);
     EXPECT_TRUE(mon.calls.empty());
     // A notification queued for the old registration is dropped too.
+    const int records = ui::LiveMessageRecords();
     WriteSlowly(dir / "s.txt", 1);
-    QThread::msleep(500);  // examined and posted, not yet delivered
+    // Examined and posted, not yet delivered: no events run meanwhile.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ui::LiveMessageRecords() == records + 1; }, 5000));
     mon.RemoveFile(s);
     mon.AddFile(s);
-    Pump(500);
+    // Its delivery frees the record.
+    ASSERT_TRUE(WaitFor([&] { return ui::LiveMessageRecords() == records; }, 5000));
     EXPECT_TRUE(mon.calls.empty());
 }
 
@@ -345,7 +353,10 @@ TEST_F(FileChangeMonitorTest, StopDuringTheRetryReturnsAtOnce)
     mon.AddFile(U16(dir / "r.txt"));
     mon.Start();
     fs::remove(dir / "r.txt");
-    QThread::msleep(500);  // settled; the worker waits 2 s to try again
+    // Time is the subject: the worker gives no sign when it starts its 2 s
+    // pause before trying the file again; after 500 ms it is in the pause,
+    // and the stop is measured against its length.
+    QThread::msleep(500);
     QElapsedTimer t;
     t.start();
     mon.Stop();
@@ -366,8 +377,8 @@ TEST_F(FileChangeMonitorTest, DestroyedWithANotificationQueued)
         mon.AddFile(U16(dir / "z.txt"));
         mon.Start();
         WriteSlowly(dir / "z.txt", 1);
-        QThread::msleep(500);  // the worker posts; nobody delivers yet
-        EXPECT_EQ(ui::LiveMessageRecords(), records + 1);
+        // The worker posts; nobody delivers yet.
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return ui::LiveMessageRecords() == records + 1; }, 5000));
     }
     EXPECT_EQ(ui::LiveMessageRecords(), records);  // the record was freed
     Pump(100);

@@ -4,6 +4,7 @@
 
 #include "link/olnk/olnk_open.h"
 #include "tests/support/link_pump/link_pump.h"
+#include "tests/support/platform/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +17,7 @@ namespace transport_test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline bool WaitUntil(const std::function<bool()>& pred, int timeoutMs)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testsupport::WaitUntil;
 
 inline bool Connected(OlnkChannel c)
 {

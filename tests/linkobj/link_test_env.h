@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -39,15 +40,17 @@ inline QCoreApplication* App()
     return app;
 }
 
-// Pumps the user-interface thread's events until pred holds.
+// Pumps the user-interface thread's events until pred holds; the tick
+// wakes the wait for the link threads' state.
 inline bool Pump(const std::function<bool()>& pred, int ms = 10000)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    QTimer tick;
+    tick.start(1);
     while (!pred()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

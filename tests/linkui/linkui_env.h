@@ -228,6 +228,21 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return n == 130; }, 20000, "the replies"));
         ui::UnregisterMessageTarget(h);
     }
+    // Asks the PLC's status and waits for the reply's message: everything
+    // the simulator sent before that reply has been handled by then.
+    bool RoundTrip()
+    {
+        auto* pl = static_cast<IOlnkPL*>(link->Query(OLNK_IID_PL));
+        bool replied = false;
+        QObject obj;
+        const auto h = ui::RegisterMessageTarget(&obj, [&](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
+            replied = true;
+            return intptr_t(0);
+        });
+        const bool ok = pl->GetStatus(h, 0) == 1 && WaitFor([&] { return replied; }, 5000, "the status reply");
+        ui::UnregisterMessageTarget(h);
+        return ok;
+    }
     // Requests of a file-server code the simulator received.
     size_t Received(uint8_t code)
     {

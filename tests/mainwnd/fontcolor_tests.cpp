@@ -344,24 +344,3 @@ TEST_F(FontColorTest, ColorEditSpaceOpensDialogAndNotifiesOnce)
 }
 
 } // namespace
-
-namespace {
-
-// The "Formát" page with the item "Chyba/odkaz" selected (only with
-// SW_SHOT set).
-TEST_F(FontColorTest, FontPageShot)
-{
-    CFontColorPage reg;
-    ASSERT_TRUE(reg.AddCategory(kCat, QStringLiteral("Okno výstupu"), QStringLiteral("Courier New"), 10, 238, 0));
-    ASSERT_TRUE(reg.AddItem(kCat, QStringLiteral("Text"), QStringLiteral("Text"), 0x646464, 0xFFFFFF, 0, 0, 0, 0));
-    ASSERT_TRUE(reg.AddItem(kCat, QStringLiteral("Tag"), QStringLiteral("Chyba/odkaz"), 0x0000FF, 0xFFFFFF, 1, 0, 0, 0));
-    reg.LoadSettings(QStringLiteral("Formats"));
-    ui::PropertySheet sheet(QStringLiteral("Možnosti aplikace Strandwork..."));
-    ui::PropertyPage* page = reg.CreatePage();
-    sheet.AddPage(page);
-    ASSERT_TRUE(sheet.SetActivePage(0));
-    FindChild<QListWidget>(page, QStringLiteral("c1008"))->setCurrentRow(1);
-    HoldForScreenshot(&sheet);
-}
-
-} // namespace

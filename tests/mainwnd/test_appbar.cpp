@@ -73,8 +73,6 @@ protected:
     }
 };
 
-using AppBarsShot = AppBars;
-
 } // namespace
 
 TEST_F(AppBars, TheStatusWordAndTheStoredStateRoundTrip)
@@ -280,22 +278,4 @@ TEST_F(AppBars, TheExplorerAndConnectionBarsTakeAProjectAndGiveItBack)
     EXPECT_EQ(connection->Monitor(), nullptr);
     frame.reset();
     strandwork->CloseProject(true);
-}
-
-// The bars in a frame for a picture: SW_SHOT=1 shows the output and debug
-// bars side by side at the bottom and the connection bar floating; SW_SHOT=2
-// the bar's property sheet.
-TEST_F(AppBarsShot, BarsShot)
-{
-    Build();
-    auto* debug = new CDebugBar;
-    ASSERT_TRUE(debug->CreateBar(frame.get(), 0x10034, 0x80000000, 0xE821, &registry, QStringLiteral("WatchWindow")));
-    frame->DockControlBarLeftOf(debug, output);
-    frame->ShowControlBar(connection, true, false);
-    output->Output()->AppendText(u"Překlad projektu Lis...\r\n");
-    frame->RecalcLayout();
-    if (ShotValue() == QStringLiteral("2"))
-        QTimer::singleShot(300, [this] { output->ShowProperties(); });
-    HoldForScreenshot(frame.get());
-    RejectOpenModals();
 }

@@ -388,6 +388,8 @@ TEST_F(Frame, TheWatchOfAProjectLinkedToTheSimulator)
         f->OnTimerTick();
         EXPECT_FALSE(status->HasPaneIcon(pane));
         for (int i = 0; i < 4 && !status->HasPaneIcon(pane); ++i) {
+            // Time is the subject: the ticks judge the link by what
+            // changed between them, as the frame's timer does.
             PumpEvents(600);
             f->OnTimerTick();
         }

@@ -49,6 +49,8 @@ protected:
     // One tick as the frame runs it, after a real wait.
     ConnectionWatch::Result Tick()
     {
+        // Time is the subject: the watch judges the link by what changed
+        // between two ticks of the frame's timer, 600 ms apart here.
         PumpEvents(600);
         OlnkStatistics s{};
         s.size = sizeof s;

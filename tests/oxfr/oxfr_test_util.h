@@ -9,6 +9,7 @@
 #include "platform/sys/LastError.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/link/MessageQueue.h"
+#include "tests/support/platform/Wait.h"
 
 #include <algorithm>
 #include <atomic>
@@ -196,16 +197,7 @@ struct Recorder
     }
 };
 
-inline bool WaitUntil(const std::function<bool()>& pred, int ms = 10000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testsupport::WaitUntil;
 
 // Two sessions joined by a socket pair, both started and established.
 struct SessionPair

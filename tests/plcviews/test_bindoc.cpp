@@ -382,5 +382,4 @@ TEST(BinDoc, TheProgramOpensBinaryFilesInTheHexView)
     ASSERT_GE(cats.size(), 2u);
     EXPECT_EQ(cats.front().name, QStringLiteral("OutputWindow"));
     EXPECT_EQ(cats.back().name, CBinView::kCategory);
-    HoldForScreenshot(s.Frame());
 }

@@ -213,10 +213,21 @@ TEST(PlcCommandDlg, RefusalsCancelledWaitsAndLateReplies)
     EXPECT_GE(t.elapsed(), 1400);
 
     // Without a record the cancelled wait gives 1.
+    auto statusReplies = [&] {
+        int n = 0;
+        for (const cssim::Record& r : s.Sim().recorder().all())
+            n += r.direction == 1 && r.cls() == 1 && r.type() == 1 && r.code() == 0;
+        return n;
+    };
+    const int replies = statusReplies();
     s.Sim().scriptRequest(0, slow);
     When([&] { return d.isVisible(); }, [&] { d.Item<QPushButton>(2)->click(); });
     EXPECT_EQ(d.GetStatus(pl, nullptr, 1), 1);
-    PumpEvents(800);  // its late reply finds no run
+    // Its late reply finds no run: once the simulator has sent it, the
+    // reply to the next command comes after it on the link, and that
+    // command still gets its own answer.
+    ASSERT_TRUE(WaitFor([&] { return statusReplies() > replies; }, 5000, "the late reply"));
+    EXPECT_EQ(d.StopPLC(pl), 1);
 
     // A closed link refuses at once: 0 without a loop.
     s.Project()->Link().Close();
@@ -350,7 +361,7 @@ TEST(PlcCommandDlg, TransferProgressAndBothCancels)
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_FALSE(d.ShowsResult());
     s.Sim().clearJobScript();
-    PumpEvents(300);
-    // The object is still good for another command.
+    // The object is still good for another command; the late result of the
+    // cancelled job comes before its reply on the link and is dropped.
     EXPECT_EQ(d.StopPLC(pl), 1);
 }

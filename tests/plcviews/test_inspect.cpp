@@ -152,6 +152,7 @@ TEST(Inspect, ByteBitsAndValuesReachTheSimulator)
     EXPECT_TRUE(CHistoryCombo::GetHistory(QStringLiteral("Inspect")).contains(QStringLiteral("VARB")));
     // A reply after closing changes nothing and no read follows.
     const int reads = Reads(s.Sim(), 0x10);
+    // Time is the subject: three poll periods without a read.
     PumpEvents(300);
     EXPECT_EQ(Reads(s.Sim(), 0x10), reads);
 }

@@ -118,5 +118,5 @@ TEST(PlcJump, GoToCurrentLineFollowsTheStatus)
     auto* v = qobject_cast<CPLCView*>(s.App()->Template(3)->Documents().front()->FirstView());
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->GetCursorPos().line, 8);
-    (void)ActiveView;
+    EXPECT_EQ(ActiveView(s), v); // the jump shows the line in front
 }

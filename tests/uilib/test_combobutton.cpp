@@ -246,12 +246,10 @@ protected:
     {
         const QPoint at(10, combo->height() / 2);
         QTest::mousePress(combo, Qt::LeftButton, mods, at);
-        QWidget* grab = QWidget::mouseGrabber();
         for (QPoint g : {combo->mapToGlobal(at) + QPoint(0, 20), global}) {
             QMouseEvent move(QEvent::MouseMove, combo->mapFromGlobal(g), g, Qt::NoButton, Qt::LeftButton, mods);
             QApplication::sendEvent(QWidget::mouseGrabber() ? QWidget::mouseGrabber() : combo, &move);
         }
-        (void)grab;
         QMouseEvent up(QEvent::MouseButtonRelease, combo->mapFromGlobal(global), global, Qt::LeftButton, Qt::NoButton,
                        mods);
         QApplication::sendEvent(QWidget::mouseGrabber() ? QWidget::mouseGrabber() : combo, &up);

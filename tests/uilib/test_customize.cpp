@@ -222,14 +222,12 @@ TEST_F(Customize, ALockedBarRefusesDropsAndSelectsNothing)
     QTest::mousePress(b, Qt::LeftButton, {}, Centre(b, 1));
     QTest::mouseRelease(b, Qt::LeftButton, {}, Centre(b, 1));
     EXPECT_EQ(b->GetSelectedButton(), -1);
-    const QMimeData* seen = nullptr;
     QTest::mousePress(a, Qt::LeftButton, {}, Centre(a, 0));
     Move(a, a->mapToGlobal(Centre(a, 0)) + QPoint(0, 20));
     Move(a, b->mapToGlobal(Centre(b, 1)));
     EXPECT_EQ(CKVTButtonDragController::Instance().CurrentTarget(), b);
     EXPECT_EQ(CKVTButtonDragController::Instance().CurrentEffect(), int(DROPEFFECT_NONE));
     EXPECT_EQ(CKVTButtonDragController::Instance().CurrentCursor(), CKVTButtonDragController::IDC_DELETE);
-    (void)seen;
     PressKey(a, Qt::Key_Escape);
     EXPECT_EQ(Ids(b), (QStringList{"57600", "57601", "57603"}));
     EXPECT_EQ(Ids(a).size(), 5); // Escape keeps it

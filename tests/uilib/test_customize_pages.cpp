@@ -209,12 +209,15 @@ TEST_F(PagesTest, ResetRestoresABarAndResetAllForgetsOnlyTheUserImageAssignments
     EXPECT_EQ(prompts.Texts()[0],
               QStringLiteral("Všechny vaše změny budou ztraceny ! Opravdu chcete obnovit panel nástrojů 'Standard'?"));
 
+    // Reset all gives every bar its buttons back, not only the selected one.
+    const int debugCount = debugBar->GetCount();
     debugBar->RemoveButton(0);
+    ASSERT_EQ(debugBar->GetCount(), debugCount - 1);
     prompts.Add(ui::IDYES);
     Click(Item<QPushButton>(page, 16503));
     EXPECT_TRUE(CKVTCommandImageMap::Instance().Map(true).empty());
     EXPECT_EQ(int(CKVTCommandImageMap::Instance().Map(false).size()), defaults);
-    EXPECT_EQ(debugBar->GetCount(), debugBar->GetCount()); // restored below
+    EXPECT_EQ(debugBar->GetCount(), debugCount);
     CKVTToolBar fresh;
     fresh.LoadToolBar(1017);
     EXPECT_EQ(debugBar->GetCount(), fresh.GetCount());

@@ -281,26 +281,3 @@ TEST_F(SheetTest, OnePressAndAMoveDragAnUnselectedCommandOntoAToolbar)
     EXPECT_FALSE(drag.IsArmed());
     EXPECT_EQ(mainBar->GetCount(), count + 1);
 }
-
-// SW_SHOT=commands (the default), toolbars, menu or options: the frame in
-// customisation mode with the sheet on that page.
-TEST_F(SheetTest, Shot)
-{
-    frame->resize(900, 500);
-    CKVTToolbarCustomize* sheet = OpenSheet();
-    sheet->move(frame->geometry().left() + 380, frame->geometry().top() + 90);
-    const QString which = ShotValue().toLower();
-    if (which == QStringLiteral("toolbars")) {
-        sheet->SetActivePage(1);
-    } else if (which == QStringLiteral("menu")) {
-        auto* page = ShowPage<CKVTMenuPage>(sheet, QStringLiteral("Menu"));
-        page->ContextCombo()->setCurrentIndex(1);
-    } else if (which == QStringLiteral("options")) {
-        ShowPage<CKVTOptionsPage>(sheet, QStringLiteral("Možnosti"));
-    } else {
-        mainBar->SetSelectedButton(1);
-        mainBar->update();
-        sheet->CommandsPage()->CommandList()->setCurrentRow(1);
-    }
-    HoldForScreenshot(sheet);
-}

@@ -158,6 +158,8 @@ TEST_F(ImageList, UserFileLookupAndUnmodifiedStrip)
     EXPECT_EQ(list.GetImageCount(), 10); // a remainder is ignored
 
     const QDateTime before = QFileInfo(folder + "/" + name).lastModified();
+    // Time is the subject: a rewrite after the pause would change the
+    // file's time stamp.
     QThread::msleep(20);
     EXPECT_TRUE(list.Save());
     EXPECT_EQ(QFileInfo(folder + "/" + name).lastModified(), before); // not rewritten

@@ -273,14 +273,3 @@ TEST(ToolbarStatics, RarelyUsedAndFrameworkCommands)
 }
 
 } // namespace
-
-namespace {
-// The bar with every button enabled, one hot and one checked, for a look at it:
-// SW_SHOT=1 xshot -s 6 out.png -- build-test/tests/uilib_toolbar --gtest_filter='*Shot*'
-TEST_F(Toolbar, EnabledLookShot)
-{
-    bar->SetButtonStyle(bar->CommandToIndex(57601), TBBS_CHECKBOX | TBBS_CHECKED);
-    bar->SetHotButton(bar->CommandToIndex(57603));
-    testsupport::ui::HoldForScreenshot(frame);
-}
-} // namespace

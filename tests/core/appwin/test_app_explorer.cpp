@@ -343,17 +343,3 @@ TEST_F(Explorer, TheProjectFormClosesItsFrameAndTheProjectStays)
     EXPECT_EQ(doc->Views().size(), 2u);
     EXPECT_EQ(doc->FirstView(), View());
 }
-
-// The explorer for a picture: SW_SHOT=1 the tree with a header file
-// selected, SW_SHOT=2 with its context menu open.
-TEST_F(Explorer, ExplorerShot)
-{
-    frame->DockControlBar(bar, ui::DOCKBAR_LEFT);
-    frame->RecalcLayout();
-    Select(Group(8)->child(0));
-    if (ShotValue() == QStringLiteral("2"))
-        QTimer::singleShot(300, [this] { View()->ContextMenuForSelection(); });
-    HoldForScreenshot(frame);
-    while (CKVTPopupMenu* p = CKVTPopupMenu::ActivePopup())
-        p->CloseChain();
-}

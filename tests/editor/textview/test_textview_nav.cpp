@@ -180,6 +180,8 @@ TEST(TextViewNav, HeldButtonBelowTheViewScrollsByTimer)
     const int top = v->GetTopSubLine();
     EXPECT_TRUE(v->IsSelection());
     EXPECT_GT(v->GetCursorPos().line, 6);
+    // Time is the subject: the scroll timer, had it gone on, would have
+    // moved the top within 250 ms.
     PumpEvents(250);
     EXPECT_EQ(v->GetTopSubLine(), top);  // the timer stopped
 }

@@ -7,10 +7,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -288,12 +290,15 @@ TEST(StatusBar, PanesTakeTheirTextFromUpdateHandlersAndTheMessagePaneShowsPrompt
     EXPECT_EQ(bar->GetPaneText(1), QStringLiteral("ř. 1"));
     caret = 12;
     IdleUpdater::Instance().Invalidate();
-    // The idle updater runs by itself once the queue is idle.
+    // The idle updater runs by itself once the queue is idle: the loop
+    // waits for events, the tick ends each wait.
     const int passes = IdleUpdater::Instance().PassCount();
-    for (int i = 0; i < 400 && IdleUpdater::Instance().PassCount() == passes; ++i) {
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    QElapsedTimer waited;
+    waited.start();
+    QTimer tick;
+    tick.start(5);
+    while (IdleUpdater::Instance().PassCount() == passes && waited.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     EXPECT_EQ(bar->GetPaneText(1), QStringLiteral("ř. 12"));
     EXPECT_TRUE(bar->GetPaneText(2).isEmpty());
 

@@ -1,6 +1,7 @@
 #include "PtyBridge.h"
 
 #include "tests/support/link_pump/link_pump.h"
+#include "tests/support/platform/Wait.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -32,8 +33,7 @@ void PtyBridge::CloseMaster(int side)
 {
     m_closeRequest[side] = true;
     m_worker.Wake();
-    while (!m_closed[side] && m_worker.Running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    testsupport::WaitUntil([&] { return m_closed[side] || !m_worker.Running(); }, 10000);
 }
 
 std::vector<PtyBridge::Chunk> PtyBridge::Capture() const
@@ -111,6 +111,9 @@ void PtyBridge::Run()
                         pending[d].push_back(b);
                     }
                 } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                    // Not a wait for anything: a side whose reads fail (its
+                    // slave end closed) is read again after a pause instead
+                    // of in a busy loop.
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 }
             }

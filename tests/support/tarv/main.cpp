@@ -386,6 +386,7 @@ int Compile(const std::string& makeFile, const std::string& batchFile)
         }
     }
     Flush();
+    // Time is the subject: #tarv-sleep makes a slow compiler.
     if (sleepMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
     const int r = returnVal >= 0 ? returnVal : (bad ? 1 : 0);

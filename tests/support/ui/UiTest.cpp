@@ -8,7 +8,6 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QThread>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest/QTest>
@@ -19,7 +18,7 @@
 
 namespace testsupport::ui {
 
-// ---- fonts and screenshots -------------------------------------------------
+// ---- fonts -------------------------------------------------------------
 
 QFont FixedFont()
 {
@@ -28,64 +27,6 @@ QFont FixedFont()
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
     return f;
-}
-
-bool ShotRequested()
-{
-    const char* v = std::getenv("SW_SHOT");
-    return v && *v;
-}
-
-QString ShotValue() { return ShotRequested() ? QString::fromLocal8Bit(std::getenv("SW_SHOT")) : QString(); }
-
-namespace {
-
-double ShotSeconds()
-{
-    const char* v = std::getenv("SW_SHOT_SECONDS");
-    if (!v || !*v)
-        return 8;
-    char* end = nullptr;
-    const double s = std::strtod(v, &end);
-    return (*end || s < 0) ? 8 : s;
-}
-
-// Notes that a widget has been painted.
-class PaintWatch : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
-
-} // namespace
-
-void HoldForScreenshot(QWidget* w)
-{
-    if (!ShotRequested() || !w)
-        return;
-    QWidget* top = w->window();
-    PaintWatch watch;
-    w->installEventFilter(&watch);
-    top->show();
-    top->raise();
-    top->activateWindow();
-    w->update();
-    if (top->windowHandle())
-        (void)QTest::qWaitForWindowExposed(top, 5000);
-    WaitFor([&] { return watch.painted; }, 5000, "the widget to be painted for the screenshot");
-    w->removeEventFilter(&watch);
-    const double seconds = ShotSeconds();
-    std::fprintf(stderr, "support_ui: holding %s for %.1f s for a screenshot\n",
-                 qPrintable(detail::Describe(top)), seconds);
-    PumpEvents(int(seconds * 1000));
 }
 
 // ---- finding and input -----------------------------------------------------
@@ -146,30 +87,43 @@ void PumpOnce()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
+
+// Handles the events that come, until the next tick of the waiter's timer
+// at the latest.  The tick wakes the wait for conditions that change
+// without an event of this thread (another thread's state, a child
+// process).
+void WaitForEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 } // namespace
 
 void PumpEvents(int ms)
 {
+    PumpOnce();
+    if (ms <= 0)
+        return;
     QElapsedTimer t;
     t.start();
-    PumpOnce();
-    while (t.elapsed() < ms) {
-        QThread::msleep(2);
-        PumpOnce();
-    }
+    QTimer tick;
+    tick.start(2);
+    while (t.elapsed() < ms)
+        WaitForEvents();
 }
 
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs, const char* what)
 {
     QElapsedTimer t;
     t.start();
+    QTimer tick;
+    tick.start(2);
     for (;;) {
         if (cond())
             return true;
         if (t.elapsed() > timeoutMs)
             break;
-        PumpOnce();
-        QThread::msleep(2);
+        WaitForEvents();
     }
     ADD_FAILURE() << "timed out after " << timeoutMs << " ms waiting for " << what;
     return false;

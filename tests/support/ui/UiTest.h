@@ -5,8 +5,7 @@
 // fixed-pitch text, device pixel ratio 1, non-native dialogs, offscreen
 // unless QT_QPA_PLATFORM names a platform), gives every test a fresh
 // temporary XDG_CONFIG_HOME and XDG_STATE_HOME, resets the registry store
-// after each test, checks the queued modal expectations at its end, and
-// skips the test cases whose name contains "Shot" unless SW_SHOT is set.
+// after each test and checks the queued modal expectations at its end.
 // See docs/testing.md.
 
 #include <QApplication>
@@ -40,15 +39,6 @@ namespace testsupport::ui {
 // The test font for fixed-pitch text: DejaVu Sans Mono at the size of the
 // application font.
 QFont FixedFont();
-
-// Whether SW_SHOT is set (to anything but the empty string), and its value.
-bool ShotRequested();
-QString ShotValue();
-
-// With SW_SHOT set: shows the widget's window, pumps events until it has
-// been painted, then goes on pumping for SW_SHOT_SECONDS seconds (default
-// 8) so that a screenshot can be taken.  Does nothing without SW_SHOT.
-void HoldForScreenshot(QWidget* w);
 
 namespace detail {
 void ReportMissingChild(QWidget* root, const QString& id, const char* className);

@@ -1,8 +1,4 @@
-// The application and the per-test environment of support_ui, and the
-// screenshot case of the main frame stand-in.
-#include "StandInApp.h"
-
-#include "mainwnd/OutputCtrl.h"
+// The application and the per-test environment of support_ui.
 #include "platform/sys/Registry.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -51,32 +47,4 @@ TEST(UiEnvironment, TheNextTestStartsWithAnEmptyStore)
     EXPECT_NE(std::getenv("XDG_CONFIG_HOME"), g_firstHome);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(g_firstHome)));
     EXPECT_EQ(sys::Profile::GetString(u"Options", u"Language", u"Default"), u"Default");
-}
-
-// The main frame stand-in with a PLC source in its document window.  Run
-// it under the screenshot tool (docs/testing.md).
-TEST(UiEnvironment, MainFrameShot)
-{
-    StandInApp s;
-    ASSERT_TRUE(s.Start());
-    s.Frame()->GetOutputCtrl()->AppendText(u"Překlad: 0 chyb, 0 varování\r\n");
-    HoldForScreenshot(s.Frame());
-    EXPECT_TRUE(s.Frame()->isVisible());
-}
-
-TEST(UiEnvironment, ScreenshotCasesNeedTheVariable)
-{
-    const ::testing::TestSuite* suite = ::testing::UnitTest::GetInstance()->current_test_suite();
-    const ::testing::TestResult* shot = nullptr;
-    for (int i = 0; i < suite->total_test_count(); ++i)
-        if (std::string(suite->GetTestInfo(i)->name()) == "MainFrameShot")
-            shot = suite->GetTestInfo(i)->result();
-    ASSERT_NE(shot, nullptr);
-    EXPECT_EQ(shot->Skipped(), !ShotRequested());
-    // Without SW_SHOT the hold returns at once and shows nothing.
-    if (!ShotRequested()) {
-        QWidget w;
-        HoldForScreenshot(&w);
-        EXPECT_FALSE(w.isVisible());
-    }
 }

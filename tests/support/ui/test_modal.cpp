@@ -98,7 +98,7 @@ TEST(UiModal, AWindowThatNeverComesIsReported)
     EXPECT_NONFATAL_FAILURE(
         {
             OnNextModal<QFileDialog>([](QFileDialog* d) { d->reject(); }, 100);
-            PumpEvents(300);
+            WaitFor([] { return PendingModals() == 0; }, 5000, "the expectation to time out");
         },
         "expected the modal window QFileDialog within 100 ms, but no modal window appeared");
     EXPECT_EQ(PendingModals(), 0);

@@ -2,6 +2,7 @@
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Process.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/platform/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -113,9 +114,7 @@ bool GroupAlive(pid_t group)
 
 bool GroupGone(pid_t group)
 {
-    for (int i = 0; i < 200 && GroupAlive(group); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return !GroupAlive(group);
+    return testsupport::WaitUntil([group] { return !GroupAlive(group); }, 2000);
 }
 
 const std::string kStop("k\0i\0l\0l\0\r\0\n\0\0\0", 14);
@@ -191,6 +190,8 @@ TEST(Pilvex, StopRequestSplitAcrossWritesEndsTheGroupWithOneHundredThirty)
     const pid_t group = std::atoi(r.FirstLine().c_str());
     ASSERT_GT(group, 0);
     r.Send("noise" + kStop.substr(0, 3));
+    // Time is the subject: the pause lets the tool read the first part on
+    // its own, so that the request reaches it split across two reads.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     r.Send(kStop.substr(3));
     EXPECT_EQ(r.Finish(), 130);

@@ -357,14 +357,3 @@ TEST_F(SettingsTest, EachPageMarksTheProjectAndSendsItsHint)
         EXPECT_EQ(TimeStamped(), c.stamps) << c.tab;
     }
 }
-
-TEST(SettingsShot, Shot)
-{
-    // SW_SHOT gives the tab; SW_FIXTURES the fixture folder.
-    struct Local : SettingsTest
-    {
-        void TestBody() override {}
-    } t;
-    t.Sheet(tui::ShotValue().toInt());
-    tui::HoldForScreenshot(t.sheet.get());
-}

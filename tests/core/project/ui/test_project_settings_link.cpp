@@ -3,6 +3,7 @@
 // watch periods while debugging, against the simulator over UDP.
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/OxfrFileDialog.h"
+#include "platform/ui/Messages.h"
 #include "tests/core/project/ui/SettingsTest.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
@@ -41,6 +42,21 @@ struct LinkTest : SettingsTest
         return tui::WaitFor([&] { return doc->Link().IsEstablished() || doc->StartCommunication(); }, 5000,
                             "the link to start") &&
                tui::WaitFor([&] { return doc->Link().IsEstablished(); }, 5000, "the link to connect");
+    }
+    // Asks the PLC's status and waits for the reply's message: the replies
+    // to the requests sent before it have been handled by then.
+    bool RoundTrip()
+    {
+        auto* pl = static_cast<IOlnkPL*>(doc->Link().Query(OLNK_IID_PL));
+        bool replied = false;
+        QObject obj;
+        const auto h = ui::RegisterMessageTarget(&obj, [&](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
+            replied = true;
+            return intptr_t(0);
+        });
+        const bool ok = pl && pl->GetStatus(h, 0) == 1 && tui::WaitFor([&] { return replied; }, 5000, "the status");
+        ui::UnregisterMessageTarget(h);
+        return ok;
     }
     // Answers the next remote dialog with a typed path once its listing ended.
     void ChooseRemote(const QString& path)
@@ -134,13 +150,13 @@ TEST_F(LinkTest, PeriodsReachTheControlSystemWhileDebugging)
     sheet.reset(); // the page is gone before any reply
     EXPECT_EQ(doc->Data().WatchInterval, 250);
     EXPECT_TRUE(tui::WaitFor([&] { return sim->plc().watch().interval == 250; }, 5000, "the new watch period"));
-    tui::PumpEvents(100);
+    ASSERT_TRUE(RoundTrip()); // the replies came to a document without the page
 
-    // Only the display changed: no period is sent.
+    // Only the display changed: the period stays.
     Sheet(Debug);
     tui::Click(Ctl<QCheckBox>(Debug, 2253));
     sheet->accept();
-    tui::PumpEvents(100);
+    ASSERT_TRUE(RoundTrip());
     EXPECT_EQ(sim->plc().watch().interval, 250);
     doc->StopDebugging();
 }
