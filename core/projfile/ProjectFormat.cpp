@@ -280,6 +280,10 @@ void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, int versi
         if (!isFixed)
             d.ExtraKeywords.push_back(std::move(p));
     }
+    // "AllowDebug" is written twice, as its own line and as the quoted pair
+    // "Debug", which wins on reading.  A file without the pair keeps the
+    // line's value in the pair's form, so that it reads back as it read.
+    d.AllowDebug = FixedPairValue(d.AllowDebug);
 }
 
 // Formats 1 to 4: the body, the debugging sequence and (formats 3 and 4)
