@@ -11,6 +11,8 @@
 // the input takes the rest.  In a job message (class 0, type 4 or 5) the
 // job id 0x80 of a data or size message stands for the open read's receive
 // job and the id 0x00 of an acknowledgement for the open write's send job.
+// A connect message (class 0, type 0, code 0) travels as a peer sends it,
+// with a reset of the peer's channel.
 //
 // Every input ends with a request of an unknown class, which the session
 // must answer: it still serves its peer after the garbage.
@@ -54,11 +56,12 @@ public:
 
         size_t n = 0;
         const uint8_t* connect = OxfrConnectData(&n);
-        OlnkChannel ours = OlnkCreateChannel(20, std::span<const uint8_t>(connect, n));
-        OlnkChannelOptions peer;
-        peer.passive = true;
-        peer.clock = [this] { return m_clock.load(); };
-        m_peer = OlnkCreateChannel(20, {}, peer);
+        OlnkChannelOptions options;
+        options.clock = [this] { return m_ourClock.load(); };
+        OlnkChannel ours = OlnkCreateChannel(20, std::span<const uint8_t>(connect, n), options);
+        options.passive = true;
+        options.clock = [this] { return m_peerClock.load(); };
+        m_peer = OlnkCreateChannel(20, {}, options);
         FUZZ_CHECK(ours && m_peer, "the channels open");
         m_session = OxfrOpenSessionOnChannel(nullptr, ours, 200);
         FUZZ_CHECK(m_session != nullptr, "the session opens");
@@ -87,7 +90,10 @@ public:
                 m[3] = uint8_t(getJob);
             if (m.size() >= 4 && m[0] == 0 && m[1] == 5 && m[3] == 0x00 && putOpen)
                 m[3] = uint8_t(putJob);
-            Send(m);
+            if (m.size() >= 7 && m[0] == 0 && m[1] == 0 && m[2] == 0)
+                Reset(m);
+            else
+                Send(m);
         }
 
         // The sentinel: a request of an unknown class is answered with 130
@@ -99,7 +105,7 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
         auto resend = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
         m_peerWasReset = false;
-        int waitingForConnect = 0; // pumps with the session's channel reset by itself
+        int waitingForConnect = 0; // pumps with a channel waiting for the other's connect frame
         for (bool answered = false; !answered;) {
             FUZZ_CHECK(std::chrono::steady_clock::now() < deadline,
                        "the session answers its peer after the input");
@@ -116,7 +122,8 @@ public:
                 m_peerWasReset = false;
                 Send(probe);
             }
-            if (OlnkGetLinkState(m_channel) == 2 && ++waitingForConnect > 20) {
+            if ((OlnkGetLinkState(m_channel) == 2 || OlnkGetLinkState(m_peer) == 2) &&
+                ++waitingForConnect > 20) {
                 LetTheResetTimeOut();
                 waitingForConnect = 0;
             }
@@ -172,17 +179,50 @@ private:
         FUZZ_CHECK(false, why);
     }
 
-    // A connect message in the input makes the session reset its channel.
-    // A peer still within the time of an earlier reset takes the new
-    // connect frame as a repeat until that time has passed
-    // (docs/link-protocol.md, link states).  Then, and only then, the
-    // peer's clock moves on by that time instead of the harness waiting
-    // for it; the session's channel keeps real time.
+    // A connect message travels as a peer sends it: as the connect data of
+    // a reset of the peer's running channel (link state 0), so that its
+    // connect frame is numbered 1.  (Sent as ordinary data it makes the
+    // session answer with a reset of its own that the peer does not
+    // expect, which can leave the two channels out of step.)
+    void Reset(const Bytes& connectMessage)
+    {
+        for (int tries = 0; tries < 10000; ++tries) {
+            const int state = OlnkGetLinkState(m_peer);
+            if (state == 3) {
+                // Within the time of the last reset: let it pass.
+                m_peerClock += 10'001;
+                OlnkCheckConnectTimeout(m_peer);
+                continue;
+            }
+            if (state == 0) {
+                // A reset connects at once and waits for nothing.
+                FUZZ_CHECK(OlnkConnect(m_peer, uint16_t(connectMessage.size()),
+                                       connectMessage.data()) == 1,
+                           "the peer's channel resets");
+                return;
+            }
+            Pump(true); // a reset is still under way
+            Received();
+            if (tries % 20 == 19)
+                LetTheResetTimeOut();
+        }
+        FUZZ_CHECK(false, "the peer's channel resets");
+    }
+
+    // A channel still within the time of an earlier reset takes the other
+    // side's new connect frame as a repeat until that time has passed
+    // (docs/link-protocol.md, link states).  Then, and only then, its
+    // clock moves on by that time instead of the harness waiting for it.
     void LetTheResetTimeOut()
     {
-        if (OlnkGetLinkState(m_channel) == 2 && OlnkGetLinkState(m_peer) == 3) {
-            m_clock += 10'001;
+        const int ours = OlnkGetLinkState(m_channel), peer = OlnkGetLinkState(m_peer);
+        if (ours == 2 && peer == 3) {
+            m_peerClock += 10'001;
             OlnkCheckConnectTimeout(m_peer);
+        }
+        if (peer == 2 && ours == 3) {
+            m_ourClock += 10'001;
+            OlnkCheckConnectTimeout(m_channel);
         }
     }
 
@@ -254,7 +294,7 @@ private:
     uint32_t m_sentinel = 0;
     uint64_t m_turn = 0;
     bool m_peerWasReset = false;
-    std::atomic<uint32_t> m_clock{1000};
+    std::atomic<uint32_t> m_ourClock{1000}, m_peerClock{1000};
 };
 
 } // namespace
