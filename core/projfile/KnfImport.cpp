@@ -2,6 +2,7 @@
 
 #include "core/projfile/CompilerFolders.h"
 #include "core/projfile/LineEngine.h"
+#include "core/projfile/ProjectFormat.h"
 #include "platform/sys/CodePage.h"
 
 namespace core {
@@ -60,7 +61,7 @@ struct KnfKey
 {
     const char16_t* key;
     Setting field; // null: ignored, or handled by kind
-    int kind;      // 0 setting or ignored, 1 FilePlc, 2 FilePlcExt, 3 PathUser
+    int kind; // 0 setting or ignored, 1 FilePlc, 2 FilePlcExt, 3 PathUser, 4 fixed pair
 };
 
 const KnfKey kKeys[] = {
@@ -90,12 +91,12 @@ const KnfKey kKeys[] = {
     {u"NameTasm", &ProjectData::NameTasm, 0},
     {u"NameTlink", &ProjectData::NameTlink, 0},
     {u"PathLib", &ProjectData::PathLib, 0},
-    {u"PathXPDDK", &ProjectData::PathXPDDK, 0},
-    {u"AsmFlags", &ProjectData::AsmFlags, 0},
-    {u"LinkFlags", &ProjectData::LinkFlags, 0},
-    {u"Debug", &ProjectData::AllowDebug, 0},
+    {u"PathXPDDK", &ProjectData::PathXPDDK, 4},
+    {u"AsmFlags", &ProjectData::AsmFlags, 4},
+    {u"LinkFlags", &ProjectData::LinkFlags, 4},
+    {u"Debug", &ProjectData::AllowDebug, 4},
     {u"Config", &ProjectData::Config, 0},
-    {u"Target", &ProjectData::Target, 0},
+    {u"Target", &ProjectData::Target, 4},
     {u"Location", nullptr, 0},
     {u"Create", nullptr, 0},
     {u"PathBin", nullptr, 0},
@@ -117,7 +118,7 @@ const KnfKey kKeys[] = {
 ProjectFileEntry SourceRecord(const std::u16string& value)
 {
     const size_t slash = value.find_last_of(u"\\/");
-    return {slash == std::u16string::npos ? value : value.substr(slash + 1), value};
+    return {StringLineValue(slash == std::u16string::npos ? value : value.substr(slash + 1)), value};
 }
 
 } // namespace
@@ -146,7 +147,14 @@ std::vector<KnfLine> ParseKnf(std::string_view bytes)
 std::u16string ApplyKnf(ProjectData& d, const std::vector<KnfLine>& lines)
 {
     std::u16string pathUser;
-    for (const KnfLine& l : lines) {
+    for (const KnfLine& line : lines) {
+        // Keys and values in the form the project file keeps them, so that
+        // the new project reads back as it was made: a value that begins
+        // with another white-space character than a blank or a tab (which
+        // the lines have lost already) loses it too.
+        const KnfLine l{StringLineValue(line.Key), StringLineValue(line.Value)};
+        if (l.Key.empty())
+            continue;
         const KnfKey* match = nullptr;
         for (const KnfKey& k : kKeys) {
             if (EqualsNoCase(l.Key, k.key)) {
@@ -167,7 +175,10 @@ std::u16string ApplyKnf(ProjectData& d, const std::vector<KnfLine>& lines)
                 d.SourceFiles.push_back(SourceRecord(l.Value));
             break;
         case 3:
-            pathUser = l.Value;
+            pathUser = line.Value;
+            break;
+        case 4: // written in double quotes, read back without them
+            d.*match->field = FixedPairValue(l.Value);
             break;
         default:
             if (match->field)

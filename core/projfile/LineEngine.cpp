@@ -223,6 +223,19 @@ void WriteStringLine(KxpArchive& ar, std::string_view key, std::u16string_view v
     WriteLine(ar, text);
 }
 
+std::u16string StringLineValue(std::u16string_view value)
+{
+    size_t b = 0;
+    while (b < value.size() && IsLineSpace(value[b]))
+        ++b;
+    std::u16string s(value.substr(b));
+    for (char16_t& c : s) {
+        if (c == u'\r' || c == u'\n')
+            c = u' ';
+    }
+    return s;
+}
+
 void WriteNumberLine(KxpArchive& ar, std::string_view key, int64_t n)
 {
     WriteNumbersLine(ar, key, {n});

@@ -117,6 +117,9 @@ int64_t ReadNumber(KxpArchive& ar, std::string_view pattern);
 // Writes "key = value" and CR LF; a CR or LF inside the value is written as
 // a blank so that the file stays readable.
 void WriteStringLine(KxpArchive& ar, std::string_view key, std::u16string_view value);
+// The value as a string line written with WriteStringLine reads back:
+// CR and LF as blanks, white space at its start dropped.
+std::u16string StringLineValue(std::u16string_view value);
 // Writes "key = n" and CR LF.
 void WriteNumberLine(KxpArchive& ar, std::string_view key, int64_t n);
 // Writes "key = n1, n2, ..." and CR LF.

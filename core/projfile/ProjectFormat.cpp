@@ -54,7 +54,9 @@ struct FixedKeyword
     std::u16string ProjectData::*field; // null: dropped
 };
 
-std::u16string Unquote(std::u16string_view value)
+} // namespace
+
+std::u16string FixedPairValue(std::u16string_view value)
 {
     std::u16string s(value);
     for (char16_t& c : s) {
@@ -68,6 +70,8 @@ std::u16string Unquote(std::u16string_view value)
         --e;
     return s.substr(b, e - b);
 }
+
+namespace {
 
 void WriteFileList(KxpArchive& ar, const char* countKey, const std::vector<ProjectFileEntry>& list)
 {
@@ -268,7 +272,7 @@ void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, int versi
         for (const FixedKeyword& f : fixedKeywords) {
             if (EqualsNoCase(p.KeyWord, f.keyword)) {
                 if (f.field)
-                    d.*f.field = Unquote(p.Value);
+                    d.*f.field = FixedPairValue(p.Value);
                 isFixed = true;
                 break;
             }
@@ -276,6 +280,10 @@ void ReadProjectBody(KxpArchive& ar, ProjectData& d, int64_t loadTime, int versi
         if (!isFixed)
             d.ExtraKeywords.push_back(std::move(p));
     }
+    // "AllowDebug" is written twice, as its own line and as the quoted pair
+    // "Debug", which wins on reading.  A file without the pair keeps the
+    // line's value in the pair's form, so that it reads back as it read.
+    d.AllowDebug = FixedPairValue(d.AllowDebug);
 }
 
 // Formats 1 to 4: the body, the debugging sequence and (formats 3 and 4)

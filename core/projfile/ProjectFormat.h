@@ -58,6 +58,12 @@ void ReadProjectBodyV2(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& do
 void ReadProjectBodyV1(KxpArchive& ar, ProjectData& data, WorkspaceDocuments& docs,
                        std::u16string_view projectDir, int64_t loadTime);
 
+// The value of a fixed keyword pair ("PathXPDDK", "AsmFlags", "LinkFlags",
+// "Debug", "Config" before format 6, "Target") as the project file gives
+// it back: written in double quotes, read with every double quote as a
+// blank and white space around it dropped.
+std::u16string FixedPairValue(std::u16string_view value);
+
 // The time line's six numbers for a time (local time, no leading zeros);
 // 0, 0, 0, -1, -1, -1 when it cannot be converted.
 std::vector<int64_t> ModificationTimeFields(int64_t time);

@@ -216,6 +216,19 @@ TEST(ProjfileFormat, KeywordPairs)
                  ProjectFormatError);
 }
 
+// "AllowDebug" travels twice, as its line and as the quoted pair "Debug".
+// Without the pair, the line's value is kept in the pair's form (quotes as
+// blanks, white space around dropped), the form it has after a save.
+TEST(ProjfileFormat, AllowDebugWithoutItsPairReadsBackAsItRead)
+{
+    std::string file = File6(kNoLists, "AddKeyWordsCount = 0\r\n");
+    const std::string line = "AllowDebug = vAllowDebug\r\n";
+    file.replace(file.find(line), line.size(), "AllowDebug = \"On\"\f\r\n");
+    const ProjectData d = Load(file);
+    EXPECT_EQ(d.AllowDebug, u"On");
+    EXPECT_EQ(Load(Save(d, 6)), d);
+}
+
 TEST(ProjfileFormat, SettingsAndLists)
 {
     std::string lists = "PLCSourceFilesCount = -5\r\nPLCHeaderFilesCount = 1\r\n"

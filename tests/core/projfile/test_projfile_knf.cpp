@@ -89,6 +89,41 @@ TEST(ProjfileKnf, KeyTable)
     EXPECT_EQ(d.AllowDebug, u"Off");
 }
 
+// The imported project is saved at once: what the import gives must be
+// what the saved project reads back as.  The keyword pairs "Target",
+// "Debug", "AsmFlags", "LinkFlags" and "PathXPDDK" travel in double quotes,
+// so a double quote inside reads back as a blank; a string line loses the
+// white space at the start of its value (a vertical tab or form feed that
+// the configuration's blank-and-tab trimming leaves).
+TEST(ProjfileKnf, TheImportedProjectReadsBackAsImported)
+{
+    ProjectData d = Apply("Target = Hal\"dor\r\n"
+                          "AsmFlags = \"/c \"\r\n"
+                          "Cpu = \v486\r\n"
+                          "\fMyKey = \v5\r\n"
+                          "FilePlc = src\\\vMAIN.PLC\r\n"
+                          "\v = orphan\r\n");
+    EXPECT_EQ(d.Target, u"Hal dor");
+    EXPECT_EQ(d.AsmFlags, u"/c");
+    EXPECT_EQ(d.CPU, u"486");
+    EXPECT_EQ(d.ExtraKeywords, (std::vector<KeywordPair>{{u"MyKey", u"5"}}));
+    EXPECT_EQ(d.SourceFiles, (std::vector<ProjectFileEntry>{{u"MAIN.PLC", u"src\\\vMAIN.PLC"}}));
+
+    d.FormatVersion = 6;
+    RecomputeCompilerVersion(d);
+    const auto [project, workspace] = projtest::SaveProject(d, {}, u"/p/");
+    KxpArchive ar(false, u"/p/Lis.kxp", project);
+    ProjectData back;
+    SetProjectDefaults(back, 0);
+    ASSERT_EQ(ReadProjectHeader(ar), 6);
+    back.FormatVersion = 6;
+    ReadProjectBodyV6(ar, back, 0);
+    KxpArchive ws(false, u"/p/Lis.kxw", workspace);
+    WorkspaceDocuments docs;
+    ReadWorkspace(ws, back, docs, 6, u"/p/");
+    EXPECT_EQ(back, d);
+}
+
 TEST(ProjfileKnf, CompilerVersionOfTheFolder)
 {
     using V = KnfCompilerVersion;
