@@ -1,6 +1,7 @@
 #pragma once
 // The session and job records, shared by the session and the job code.
 
+#include "link/olnk/olnk_transport.h"
 #include "link/oxfr/oxfr.h"
 #include "link/oxfr/oxfr_messages.h"
 #include "link/oxfr/oxfr_server.h"
@@ -76,6 +77,8 @@ struct Job
     uint16_t dosDate = 0, dosTime = 0;
     std::deque<Bytes> ring; // data messages (whole)
     uint32_t granted = 0, arrived = 0;
+    uint64_t arrivedBytes = 0;     // receive job: data bytes taken so far
+    uint32_t acksTaken = 0;        // send job: the next acknowledgement number
     bool inProgress = false;
     int waiters = 0;
     bool over = false; // the result was delivered; the slot is free
@@ -128,6 +131,15 @@ struct OxfrSessionImpl
 };
 
 namespace oxfr {
+
+// A received message that failed its checks and was dropped: counted in
+// one of the session's counters and in the channel's ProgramErr, the
+// session's error counter that the connection monitor shows.
+inline void CountError(OxfrSessionImpl* s, std::atomic<uint64_t>& counter)
+{
+    ++counter;
+    OlnkAddProgramErr(s->ch);
+}
 
 // Sends a message reliably from a job or client call (no session lock held).
 // 0 or the error code.
