@@ -93,6 +93,7 @@ struct OxfrCounters
     uint64_t unknownJob = 0;     // job messages for no running job
     uint64_t ignoredReplies = 0; // replies and answers nobody waits for
     uint64_t droppedReplies = 0; // replies dropped from the reply queue
+    uint64_t evictedJobs = 0;    // jobs the peer asked for and never spoke to, ended for a new one
 };
 
 // ---- Session ---------------------------------------------------------------------

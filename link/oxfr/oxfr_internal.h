@@ -7,6 +7,7 @@
 #include "link/oxfr/oxfr_server.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -83,6 +84,8 @@ struct Job
     int waiters = 0;
     bool over = false; // the result was delivered; the slot is free
     std::thread::id threadId;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    bool peerSpoke = false; // a message from the peer job passed its checks
 
     std::thread thread;
     std::atomic<bool> finished{false};
@@ -109,7 +112,7 @@ struct OxfrSessionImpl
     uint16_t peerValue = 0;
     std::atomic<uint32_t> jobTimeoutMs{30000};
 
-    std::atomic<uint64_t> malformed{0}, unknownJob{0}, ignored{0}, dropped{0};
+    std::atomic<uint64_t> malformed{0}, unknownJob{0}, ignored{0}, dropped{0}, evicted{0};
 
     // Reply queue.
     std::deque<oxfr::Bytes> queue;

@@ -209,27 +209,48 @@ std::unique_ptr<JobIo> OpenListingSink(uint32_t& err)
 
 // ---- Job table ------------------------------------------------------------------------
 
+// A job that the peer asked for and then never spoke to (garbage that looked
+// like a request, or a peer that went away) holds its id only until the
+// table is full: after a second it gives way to a new job.
+constexpr auto kSilentJobGrace = std::chrono::seconds(1);
+
 Job* NewJobLocked(OxfrSessionImpl* s, bool send)
 {
     if (s->closing)
         return nullptr;
     const int base = send ? 0 : 128;
     uint8_t& last = send ? s->lastSend : s->lastRecv;
-    for (int i = 1; i <= 128; ++i) {
-        const int id = base + (last - base + i) % 128;
-        if (s->slots[id])
-            continue;
-        auto job = std::make_unique<Job>();
-        job->send = send;
-        job->id = uint8_t(id);
-        const uint32_t gen = ++s->generation[id] & 0xFFFFFF;
-        job->handle = (gen << 8) | uint32_t(id);
-        last = uint8_t(id);
-        s->slots[id] = job.get();
-        s->jobs.push_back(std::move(job));
-        return s->jobs.back().get();
+    int id = -1;
+    for (int i = 1; i <= 128 && id < 0; ++i) {
+        const int k = base + (last - base + i) % 128;
+        if (!s->slots[k])
+            id = k;
     }
-    return nullptr;
+    if (id < 0) {
+        Job* oldest = nullptr;
+        const auto now = std::chrono::steady_clock::now();
+        for (int k = base; k < base + 128; ++k) {
+            Job* j = s->slots[k];
+            if (!j->requester && !j->peerSpoke && now - j->started >= kSilentJobGrace &&
+                (!oldest || j->started < oldest->started))
+                oldest = j;
+        }
+        if (!oldest)
+            return nullptr;
+        EndJobLocked(s, oldest, OXFR_CONNECTION_ERROR);
+        s->slots[oldest->id] = nullptr; // its thread ends on its own
+        ++s->evicted;
+        id = oldest->id;
+    }
+    auto job = std::make_unique<Job>();
+    job->send = send;
+    job->id = uint8_t(id);
+    const uint32_t gen = ++s->generation[id] & 0xFFFFFF;
+    job->handle = (gen << 8) | uint32_t(id);
+    last = uint8_t(id);
+    s->slots[id] = job.get();
+    s->jobs.push_back(std::move(job));
+    return s->jobs.back().get();
 }
 
 void DropJob(OxfrSessionImpl* s, Job* job)
@@ -310,6 +331,7 @@ void DispatchJobMessage(OxfrSessionImpl* s, const uint8_t* m, size_t n)
         if (value > 0 && job->credits + value > int(kRingBlocks))
             return reject(); // more than the receiver's ring holds
         ++job->acksTaken;
+        job->peerSpoke = true;
         if (!job->heard) {
             job->heard = true;
             job->peer = from;
@@ -330,6 +352,7 @@ void DispatchJobMessage(OxfrSessionImpl* s, const uint8_t* m, size_t n)
             (job->peer >= 0 && from != job->peer) || job->sizeSeen || job->arrived || job->peerFinal)
             return reject();
         job->heard = true;
+        job->peerSpoke = true;
         job->peer = from;
         job->sizeSeen = true;
         job->total = U32(m + 13);
@@ -348,6 +371,7 @@ void DispatchJobMessage(OxfrSessionImpl* s, const uint8_t* m, size_t n)
             return reject(); // a success that names blocks that never came
         job->peerFinal = m[4];
         job->peerFinalBlocks = block;
+        job->peerSpoke = true;
         job->cv.notify_all();
         return;
     }
@@ -360,6 +384,7 @@ void DispatchJobMessage(OxfrSessionImpl* s, const uint8_t* m, size_t n)
     }
     ++job->arrived;
     job->arrivedBytes += len;
+    job->peerSpoke = true;
     job->ring.emplace_back(m, m + n);
     job->cv.notify_all();
 }

@@ -726,6 +726,7 @@ int OxfrGetCounters(OxfrSession s, OxfrCounters* out)
     out->unknownJob = s->unknownJob;
     out->ignoredReplies = s->ignored;
     out->droppedReplies = s->dropped;
+    out->evictedJobs = s->evicted;
     return 1;
 }
 

@@ -209,3 +209,49 @@ TEST(OxfrUntrusted, JobMessagesThatFailTheirChecksLeaveASendJobAlone)
     EXPECT_EQ(Rejected(sp.s), before + bad);
     EXPECT_EQ(ProgramErr(sp.s), errs + bad);
 }
+
+TEST(OxfrUntrusted, RequestedJobsThePeerNeverSpeaksToGiveWayWhenTheTableIsFull)
+{
+    testsupport::TempDir share;
+    share.Write("f.txt", "content");
+    SessionAndPeer sp;
+    ASSERT_TRUE(sp.established);
+    ASSERT_EQ(OxfrAddShareA(sp.s, share.Path().c_str(), "D", 0), 1);
+    // 128 read requests that nobody follows up: every send id is taken.
+    auto read = [&](uint32_t param, uint8_t peerJob) {
+        EXPECT_TRUE(sp.peer->Send(oxfr::FileJobRequest(OXFR_CODE_GET, param, peerJob, "\\D\\f.txt")));
+    };
+    auto isSize = [](const Bytes& m) { return m.size() == 21 && m[0] == 0 && m[1] == 4 && m[2] == 1; };
+    for (uint32_t i = 0; i < 128; ++i)
+        read(i, uint8_t(0x80 + i));
+    for (int i = 0; i < 128; ++i) {
+        Bytes m;
+        ASSERT_TRUE(sp.peer->Receive(m));
+        ASSERT_TRUE(isSize(m)) << HexText(m);
+    }
+    // A new request: refused while the silent jobs are young, then served
+    // by ending the oldest of them (it tells its peer job 134).
+    Bytes m;
+    uint32_t param = 1000;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        read(param, 0xF0);
+        ASSERT_TRUE(sp.peer->Receive(m));
+        if (!(m.size() == 10 && m[0] == 2 && m[1] == 1))
+            break;
+        EXPECT_EQ(m[7], OXFR_NO_STREAM);
+        ++param;
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "never served";
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::vector<Bytes> got{m};
+    ASSERT_TRUE(sp.peer->Receive(m));
+    got.push_back(m);
+    const Bytes fin = DataMessage(0x80, OXFR_CONNECTION_ERROR, 0, nullptr, 0);
+    const bool finFirst = HexText(got[0]) == HexText(fin);
+    EXPECT_EQ(HexText(got[finFirst ? 0 : 1]), HexText(fin));
+    const Bytes& size = got[finFirst ? 1 : 0];
+    ASSERT_TRUE(isSize(size)) << HexText(size);
+    EXPECT_EQ(size[3], 0xF0);
+    EXPECT_EQ(Counters(sp.s).evictedJobs, 1u);
+}
