@@ -112,6 +112,10 @@ int OxfrSetTransferCallbacks(OxfrSession s, const OxfrTransferCallbacks* table);
 OlnkChannel OxfrGetChannel(OxfrSession s);
 bool OxfrIsEstablished(OxfrSession s);
 int OxfrGetCounters(OxfrSession s, OxfrCounters* out);
+// A received message that the session's user (the link object) dropped
+// after its own checks: counted as malformed, and in the channel's
+// ProgramErr like the session's own drops.  Safe from the callbacks.
+int OxfrReportBadMessage(OxfrSession s);
 int OxfrSetJobTimeout(OxfrSession s, uint32_t ms);
 
 // Job handles: (generation << 8) | job id; 0 is no job.  A stale handle does

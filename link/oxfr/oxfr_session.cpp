@@ -107,6 +107,11 @@ void ServeJobRequest(OxfrSessionImpl* s, const uint8_t* m, size_t n)
     if (!path)
         return SendReply(s, FileReply(code, param, OXFR_PATH_REFUSED));
     const uint8_t peer = m[7];
+    // Listing and read name the requester's receive job, write its send job.
+    if ((code == OXFR_CODE_PUT) != (peer < 128)) {
+        CountError(s, s->malformed);
+        return SendReply(s, FileReply(code, param, OXFR_NO_STREAM));
+    }
     std::unique_ptr<JobIo> io;
     uint32_t err = 0;
     uint8_t failure = OXFR_STREAM_ERROR;
@@ -727,6 +732,14 @@ int OxfrGetCounters(OxfrSession s, OxfrCounters* out)
     out->ignoredReplies = s->ignored;
     out->droppedReplies = s->dropped;
     out->evictedJobs = s->evicted;
+    return 1;
+}
+
+int OxfrReportBadMessage(OxfrSession s)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    CountError(s, s->malformed);
     return 1;
 }
 
