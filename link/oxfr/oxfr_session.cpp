@@ -264,6 +264,11 @@ void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool connectFrame)
             else
                 ++s->ignored;
         } else if (type == 3) {
+            // Exactly `0, 3, code, u32 0`: windows end their transfers on it.
+            if (n != 7 || param != 0) {
+                CountError(s, s->malformed);
+                return;
+            }
             OxfrLinkEventCallback cb;
             {
                 std::lock_guard<std::mutex> g(s->m);

@@ -58,7 +58,7 @@ void ExpectRequestArrives(SessionAndPeer& sp, uint32_t param)
 
 } // namespace
 
-TEST(OxfrUntrusted, ConnectMessagesOutsideAConnectFrameChangeNothing)
+TEST(OxfrUntrusted, ConnectMessagesOutsideAConnectFrameAndOddLinkEventsChangeNothing)
 {
     SessionAndPeer sp;
     ASSERT_TRUE(sp.established);
@@ -72,6 +72,14 @@ TEST(OxfrUntrusted, ConnectMessagesOutsideAConnectFrameChangeNothing)
     ASSERT_TRUE(WaitUntil([&] { return Counters(sp.s).malformed == 3; }));
     EXPECT_EQ(ProgramErr(sp.s), errs + 3);
     EXPECT_EQ(sp.rec.peerResets, 0);
+    // Link events other than exactly `0, 3, code, u32 0`.
+    ASSERT_TRUE(sp.peer->Send({0, 3, 7, 1, 0, 0, 0}));
+    ASSERT_TRUE(sp.peer->Send({0, 3, 7, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(sp.peer->Send({0, 3, 8, 0, 0, 0, 0}));
+    ASSERT_TRUE(sp.rec.WaitFor([&] { return sp.rec.events.size() == 1; }));
+    EXPECT_EQ(sp.rec.events, std::vector<uint8_t>{8});
+    EXPECT_EQ(Counters(sp.s).malformed, 5u);
+    EXPECT_EQ(ProgramErr(sp.s), errs + 5);
     EXPECT_EQ(OlnkGetLinkState(OxfrGetChannel(sp.s)), OlnkGetLinkState(sp.peer->Channel()));
     EXPECT_NE(OlnkGetLinkState(OxfrGetChannel(sp.s)), OLNK_STATE_RESET_BY_US);
     ExpectRequestArrives(sp, 7);
