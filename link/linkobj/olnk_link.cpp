@@ -432,39 +432,60 @@ struct Impl
         d->Flush(posts);
     }
 
+    static bool IsStatusRecord(const uint8_t* data, size_t len)
+    {
+        return data && len == sizeof(PlcStatusRecord) && U16(data) == sizeof(PlcStatusRecord);
+    }
+
+    // Counts a dropped message in the session's error counter.  Called from
+    // the session's own callbacks, so the session outlives the call.
+    void ReportBad(OxfrSession s)
+    {
+        if (s)
+            OxfrReportBadMessage(s);
+    }
+
     static void OnReply(void* u, uint8_t code, int8_t st, uint32_t param, const uint8_t* data, size_t len)
     {
         Impl* d = I(u);
         if (!data)
             len = 0;
         std::vector<Post> posts;
+        OxfrSession bad = nullptr;
         {
             std::lock_guard<std::mutex> g(d->m);
-            Slot* s = d->Match(Family::Link, code, param);
-            if (!s) {
-                ++d->ignored;
-                return;
-            }
-            d->Absorb(posts, *s, code, st, param, data, len);
-            auto r = d->Result(code, st, s->param);
-            if (st >= 0) {
-                switch (code) {
-                case 0: SetData(*r, data, len, 10); break;
-                case 1: SetData(*r, data, len, 50); break;
-                case 26: SetData(*r, data, len, 5); break;
-                case 30: SetData(*r, data, len, 92); break;
-                case 22:
-                case 24:
-                case 29:
-                    if (len)
-                        SetData(*r, data, len, 0);
-                    break;
-                default: break;
+            if (Slot* s = d->Match(Family::Link, code, param)) {
+                // A status record that is not one (10 bytes, its own length
+                // 10) answers the request as malformed and changes nothing.
+                if (code == 0 && st >= 0 && !IsStatusRecord(data, len)) {
+                    st = kStatusMalformed;
+                    bad = d->session;
                 }
+                d->Absorb(posts, *s, code, st, param, data, len);
+                auto r = d->Result(code, st, s->param);
+                if (st >= 0) {
+                    switch (code) {
+                    case 0: SetData(*r, data, len, 10); break;
+                    case 1: SetData(*r, data, len, 50); break;
+                    case 26: SetData(*r, data, len, 5); break;
+                    case 30: SetData(*r, data, len, 92); break;
+                    case 22:
+                    case 24:
+                    case 29:
+                        if (len)
+                            SetData(*r, data, len, 0);
+                        break;
+                    default: break;
+                    }
+                }
+                d->Deliver(posts, *s, WM_LINK_RESULT, std::move(r));
+                d->FreeSlot(*s);
+            } else {
+                ++d->ignored; // no request of this code waits for it
+                bad = d->session;
             }
-            d->Deliver(posts, *s, WM_LINK_RESULT, std::move(r));
-            d->FreeSlot(*s);
         }
+        d->ReportBad(bad);
         d->Flush(posts);
     }
 
@@ -514,14 +535,19 @@ struct Impl
         if (!data)
             len = 0;
         std::vector<Post> posts;
+        OxfrSession bad = nullptr;
         {
             std::lock_guard<std::mutex> g(d->m);
             bool notify = true;
             switch (kind) {
             case 0: {
+                if (!IsStatusRecord(data, len)) {
+                    notify = false;
+                    bad = d->session;
+                    break;
+                }
                 PlcStatusRecord n{};
-                if (len)
-                    std::memcpy(&n, data, std::min<size_t>(len, 10));
+                std::memcpy(&n, data, sizeof n);
                 d->status = n;
                 break;
             }
@@ -537,6 +563,7 @@ struct Impl
             else
                 ++d->ignored;
         }
+        d->ReportBad(bad);
         d->Flush(posts);
     }
 
@@ -551,30 +578,32 @@ struct Impl
         if (code == OXFR_CODE_LIST && st >= 0 && len)
             listing.assign(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), len));
         std::vector<Post> posts;
+        OxfrSession bad = nullptr;
         {
             std::lock_guard<std::mutex> g(d->m);
-            Slot* s = d->Match(Family::Xfer, code, param);
-            if (!s) {
+            if (Slot* s = d->Match(Family::Xfer, code, param)) {
+                auto r = d->Result(code, st, s->param);
+                if (!listing.empty()) {
+                    const std::u16string w = sys::WinPath::FromNative(listing);
+                    SetData(*r, w.c_str(), (w.size() + 1) * sizeof(char16_t), 0);
+                    r->listingFile = listing;
+                } else if (code == OXFR_CODE_INFO && st >= 0) {
+                    FileListRecord rec;
+                    if (ConvertFileInfo(data, len, rec))
+                        SetData(*r, &rec, sizeof rec, 0);
+                    else
+                        r->record.status = kStatusMalformed;
+                }
+                d->Deliver(posts, *s, WM_XFER_RESULT, std::move(r));
+                d->FreeSlot(*s);
+            } else {
                 ++d->ignored;
                 if (!listing.empty())
                     ::unlink(listing.c_str());
-                return;
+                bad = d->session;
             }
-            auto r = d->Result(code, st, s->param);
-            if (!listing.empty()) {
-                const std::u16string w = sys::WinPath::FromNative(listing);
-                SetData(*r, w.c_str(), (w.size() + 1) * sizeof(char16_t), 0);
-                r->listingFile = listing;
-            } else if (code == OXFR_CODE_INFO && st >= 0) {
-                FileListRecord rec;
-                if (ConvertFileInfo(data, len, rec))
-                    SetData(*r, &rec, sizeof rec, 0);
-                else
-                    r->record.status = kStatusMalformed;
-            }
-            d->Deliver(posts, *s, WM_XFER_RESULT, std::move(r));
-            d->FreeSlot(*s);
         }
+        d->ReportBad(bad);
         d->Flush(posts);
     }
 };

@@ -150,6 +150,11 @@ int OlnkSendAsync(OlnkChannel ch, OlnkSendRequest* request, int8_t priority);
 // length; waits at most timeoutMs.
 int OlnkReceive(OlnkChannel ch, uint16_t* length, uint16_t capacity, void* buffer,
                 uint32_t timeoutMs);
+// OlnkReceive that also tells how the message travelled: *connectFrame is
+// true when it came in a connect frame (the peer's reset or its answer to
+// ours), false for an ordinary frame.
+int OlnkReceiveEx(OlnkChannel ch, uint16_t* length, uint16_t capacity, void* buffer,
+                  uint32_t timeoutMs, bool* connectFrame);
 // 1: a message was copied at once.  0 with OLNK_E_PENDING: the request waits
 // for the next message.  0 with OLNK_E_TOO_MANY_ASYNC: one already waits.
 int OlnkReceiveAsync(OlnkChannel ch, OlnkReceiveRequest* request);

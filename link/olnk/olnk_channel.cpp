@@ -132,13 +132,16 @@ void ServeNormal(OlnkChannelImpl* c)
 }
 
 // Copies the first ring message out; the caller checked that there is one.
-uint16_t TakeFromRing(OlnkChannelImpl* c, uint16_t* length, uint16_t capacity, uint8_t* buffer)
+uint16_t TakeFromRing(OlnkChannelImpl* c, uint16_t* length, uint16_t capacity, uint8_t* buffer,
+                      bool* connectFrame = nullptr)
 {
     OlnkRingSlot& s = c->ring[c->ringFirst];
     const uint16_t n = std::min(s.length, capacity);
     if (n)
         std::memcpy(buffer, s.data, n);
     *length = s.length;
+    if (connectFrame)
+        *connectFrame = (s.header[6] & 0x08) != 0; // bit 11 of the control word
     c->ringFirst = static_cast<uint8_t>((c->ringFirst + 1) % OLNK_RING_SIZE);
     --c->ringCount;
     c->stats.GetPackets += 1;
@@ -324,6 +327,12 @@ int OlnkSendAsync(OlnkChannel c, OlnkSendRequest* r, int8_t priority)
 int OlnkReceive(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buffer,
                 uint32_t timeoutMs)
 {
+    return OlnkReceiveEx(c, length, capacity, buffer, timeoutMs, nullptr);
+}
+
+int OlnkReceiveEx(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buffer,
+                  uint32_t timeoutMs, bool* connectFrame)
+{
     if (!ValidChannel(c))
         return 0;
     if (!length || (capacity > 0 && !buffer))
@@ -339,7 +348,7 @@ int OlnkReceive(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buffer
         return Fail(OLNK_E_HANDLE);
     if (!ready)
         return Fail(OLNK_E_TIMEOUT);
-    TakeFromRing(c, length, capacity, static_cast<uint8_t*>(buffer));
+    TakeFromRing(c, length, capacity, static_cast<uint8_t*>(buffer), connectFrame);
     return 1;
 }
 

@@ -93,6 +93,7 @@ struct OxfrCounters
     uint64_t unknownJob = 0;     // job messages for no running job
     uint64_t ignoredReplies = 0; // replies and answers nobody waits for
     uint64_t droppedReplies = 0; // replies dropped from the reply queue
+    uint64_t evictedJobs = 0;    // jobs the peer asked for and never spoke to, ended for a new one
 };
 
 // ---- Session ---------------------------------------------------------------------
@@ -111,6 +112,10 @@ int OxfrSetTransferCallbacks(OxfrSession s, const OxfrTransferCallbacks* table);
 OlnkChannel OxfrGetChannel(OxfrSession s);
 bool OxfrIsEstablished(OxfrSession s);
 int OxfrGetCounters(OxfrSession s, OxfrCounters* out);
+// A received message that the session's user (the link object) dropped
+// after its own checks: counted as malformed, and in the channel's
+// ProgramErr like the session's own drops.  Safe from the callbacks.
+int OxfrReportBadMessage(OxfrSession s);
 int OxfrSetJobTimeout(OxfrSession s, uint32_t ms);
 
 // Job handles: (generation << 8) | job id; 0 is no job.  A stale handle does

@@ -1,11 +1,13 @@
 #pragma once
 // The session and job records, shared by the session and the job code.
 
+#include "link/olnk/olnk_transport.h"
 #include "link/oxfr/oxfr.h"
 #include "link/oxfr/oxfr_messages.h"
 #include "link/oxfr/oxfr_server.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -76,10 +78,14 @@ struct Job
     uint16_t dosDate = 0, dosTime = 0;
     std::deque<Bytes> ring; // data messages (whole)
     uint32_t granted = 0, arrived = 0;
+    uint64_t arrivedBytes = 0;     // receive job: data bytes taken so far
+    uint32_t acksTaken = 0;        // send job: the next acknowledgement number
     bool inProgress = false;
     int waiters = 0;
     bool over = false; // the result was delivered; the slot is free
     std::thread::id threadId;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    bool peerSpoke = false; // a message from the peer job passed its checks
 
     std::thread thread;
     std::atomic<bool> finished{false};
@@ -106,7 +112,7 @@ struct OxfrSessionImpl
     uint16_t peerValue = 0;
     std::atomic<uint32_t> jobTimeoutMs{30000};
 
-    std::atomic<uint64_t> malformed{0}, unknownJob{0}, ignored{0}, dropped{0};
+    std::atomic<uint64_t> malformed{0}, unknownJob{0}, ignored{0}, dropped{0}, evicted{0};
 
     // Reply queue.
     std::deque<oxfr::Bytes> queue;
@@ -128,6 +134,15 @@ struct OxfrSessionImpl
 };
 
 namespace oxfr {
+
+// A received message that failed its checks and was dropped: counted in
+// one of the session's counters and in the channel's ProgramErr, the
+// session's error counter that the connection monitor shows.
+inline void CountError(OxfrSessionImpl* s, std::atomic<uint64_t>& counter)
+{
+    ++counter;
+    OlnkAddProgramErr(s->ch);
+}
 
 // Sends a message reliably from a job or client call (no session lock held).
 // 0 or the error code.

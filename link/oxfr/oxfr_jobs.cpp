@@ -209,27 +209,48 @@ std::unique_ptr<JobIo> OpenListingSink(uint32_t& err)
 
 // ---- Job table ------------------------------------------------------------------------
 
+// A job that the peer asked for and then never spoke to (garbage that looked
+// like a request, or a peer that went away) holds its id only until the
+// table is full: after a second it gives way to a new job.
+constexpr auto kSilentJobGrace = std::chrono::seconds(1);
+
 Job* NewJobLocked(OxfrSessionImpl* s, bool send)
 {
     if (s->closing)
         return nullptr;
     const int base = send ? 0 : 128;
     uint8_t& last = send ? s->lastSend : s->lastRecv;
-    for (int i = 1; i <= 128; ++i) {
-        const int id = base + (last - base + i) % 128;
-        if (s->slots[id])
-            continue;
-        auto job = std::make_unique<Job>();
-        job->send = send;
-        job->id = uint8_t(id);
-        const uint32_t gen = ++s->generation[id] & 0xFFFFFF;
-        job->handle = (gen << 8) | uint32_t(id);
-        last = uint8_t(id);
-        s->slots[id] = job.get();
-        s->jobs.push_back(std::move(job));
-        return s->jobs.back().get();
+    int id = -1;
+    for (int i = 1; i <= 128 && id < 0; ++i) {
+        const int k = base + (last - base + i) % 128;
+        if (!s->slots[k])
+            id = k;
     }
-    return nullptr;
+    if (id < 0) {
+        Job* oldest = nullptr;
+        const auto now = std::chrono::steady_clock::now();
+        for (int k = base; k < base + 128; ++k) {
+            Job* j = s->slots[k];
+            if (!j->requester && !j->peerSpoke && now - j->started >= kSilentJobGrace &&
+                (!oldest || j->started < oldest->started))
+                oldest = j;
+        }
+        if (!oldest)
+            return nullptr;
+        EndJobLocked(s, oldest, OXFR_CONNECTION_ERROR);
+        s->slots[oldest->id] = nullptr; // its thread ends on its own
+        ++s->evicted;
+        id = oldest->id;
+    }
+    auto job = std::make_unique<Job>();
+    job->send = send;
+    job->id = uint8_t(id);
+    const uint32_t gen = ++s->generation[id] & 0xFFFFFF;
+    job->handle = (gen << 8) | uint32_t(id);
+    last = uint8_t(id);
+    s->slots[id] = job.get();
+    s->jobs.push_back(std::move(job));
+    return s->jobs.back().get();
 }
 
 void DropJob(OxfrSessionImpl* s, Job* job)
@@ -283,72 +304,88 @@ void ReapJobs(OxfrSessionImpl* s, bool all)
 
 // ---- Messages to jobs (session thread) --------------------------------------------------
 
+// Every field is checked against the job it names before it is used; a
+// message that fails is dropped and counted and leaves the job as it was.
+// Only the protocol's own verdicts end a job from here: a final message or
+// acknowledgement, and the next block beyond the credit granted.
 void DispatchJobMessage(OxfrSessionImpl* s, const uint8_t* m, size_t n)
 {
     if (n < 11) {
-        ++s->malformed;
+        CountError(s, s->malformed);
         return;
     }
     std::lock_guard<std::mutex> g(s->m);
     Job* job = s->slots[m[3]];
     const bool wantSend = m[1] == 5;
     if (!job || job->send != wantSend || job->over) {
-        ++s->unknownJob;
+        CountError(s, s->unknownJob);
         return;
     }
-    if (m[1] == 5) { // acknowledgement
+    auto reject = [&] { CountError(s, s->malformed); };
+    if (m[1] == 5) { // acknowledgement: 0, 5, 0, sender, value, u32 number, receiver, 0
         const int8_t value = int8_t(m[4]);
+        const uint8_t from = m[9];
+        if (n != 11 || m[2] != 0 || from < 128 || (job->peer >= 0 && from != job->peer) ||
+            U32(m + 5) != job->acksTaken || job->peerFinal)
+            return reject();
+        if (value > 0 && job->credits + value > int(kRingBlocks))
+            return reject(); // more than the receiver's ring holds
+        ++job->acksTaken;
+        job->peerSpoke = true;
         if (!job->heard) {
             job->heard = true;
-            job->peer = m[9];
+            job->peer = from;
         }
         if (value > 0)
             job->credits += value;
-        else if (!job->peerFinal)
+        else
             job->peerFinal = uint8_t(value);
         job->cv.notify_all();
         return;
     }
-    if (m[2] == 1) { // size message
-        const uint16_t len = U16(m + 9);
-        if (len < 6 || n < 17) {
-            ++s->malformed;
-            return;
-        }
+    const uint16_t len = U16(m + 9);
+    if (size_t(len) + 11 != n)
+        return reject(); // the length disagrees with what arrived
+    if (m[2] == 1) { // size message: ..., u16 length, sender, 0, u32 total, time, date
+        const uint8_t from = n > 11 ? m[11] : 0xFF;
+        if (len < 6 || m[4] != 0 || U32(m + 5) != 0 || from >= 128 ||
+            (job->peer >= 0 && from != job->peer) || job->sizeSeen || job->arrived || job->peerFinal)
+            return reject();
         job->heard = true;
-        job->peer = m[11];
+        job->peerSpoke = true;
+        job->peer = from;
         job->sizeSeen = true;
         job->total = U32(m + 13);
-        if (len >= 10 && n >= 21) {
+        if (len >= 10) {
             job->dosTime = U16(m + 17);
             job->dosDate = U16(m + 19);
         }
         job->cv.notify_all();
         return;
     }
-    if (m[2] != 0) {
-        ++s->malformed;
-        return;
-    }
-    const uint16_t len = U16(m + 9);
-    if (len == 0) { // final message
-        if (!job->peerFinal) {
-            job->peerFinal = m[4];
-            job->peerFinalBlocks = U32(m + 5);
-        }
+    if (m[2] != 0 || job->peerFinal || (job->requester && !job->sizeSeen))
+        return reject();
+    const uint32_t block = U32(m + 5);
+    if (len == 0) { // final message: status, u32 blocks sent
+        if (m[4] == 0 && block != job->arrived)
+            return reject(); // a success that names blocks that never came
+        job->peerFinal = m[4];
+        job->peerFinalBlocks = block;
+        job->peerSpoke = true;
         job->cv.notify_all();
         return;
     }
-    if (len > kMaxBlockData || size_t(len) + 11 > n) {
-        ++s->malformed;
-        return;
-    }
+    if (m[4] != 0 || len > kMaxBlockData || block != job->arrived ||
+        (job->sizeSeen && job->arrivedBytes + len > job->total))
+        return reject();
     if (job->arrived >= job->granted) {
         EndJobLocked(s, job, OXFR_STREAM_ERROR); // beyond the credit granted
         return;
     }
     ++job->arrived;
-    job->ring.emplace_back(m, m + 11 + len);
+    job->arrivedBytes += len;
+    job->peerSpoke = true;
+    job->ring.emplace_back(m, m + n);
     job->cv.notify_all();
 }
 

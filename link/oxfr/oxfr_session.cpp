@@ -107,6 +107,11 @@ void ServeJobRequest(OxfrSessionImpl* s, const uint8_t* m, size_t n)
     if (!path)
         return SendReply(s, FileReply(code, param, OXFR_PATH_REFUSED));
     const uint8_t peer = m[7];
+    // Listing and read name the requester's receive job, write its send job.
+    if ((code == OXFR_CODE_PUT) != (peer < 128)) {
+        CountError(s, s->malformed);
+        return SendReply(s, FileReply(code, param, OXFR_NO_STREAM));
+    }
     std::unique_ptr<JobIo> io;
     uint32_t err = 0;
     uint8_t failure = OXFR_STREAM_ERROR;
@@ -198,7 +203,7 @@ void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n)
     OxfrPeerResetCallback cb;
     {
         std::lock_guard<std::mutex> g(s->m);
-        if (n >= 11 && U16(m + 7) >= 4)
+        if (n >= 11 && m[0] == 0 && m[1] == 0 && m[2] == 0 && U16(m + 7) >= 4)
             s->peerValue = U16(m + 9);
         cb = s->scb.peerReset;
     }
@@ -208,14 +213,36 @@ void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n)
         EndAllJobsLocked(s, OXFR_RESET);
         s->queue.clear(); // replies meant for the peer's previous session
     }
-    const Bytes reply = ConnectReply(U32(m + 3), status);
+    const Bytes reply = ConnectReply(n >= 7 ? U32(m + 3) : 0, status);
     OlnkConnect(s->ch, uint16_t(reply.size()), reply.data());
 }
 
-void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n)
+// A message that came in a connect frame.  The peer's reset always travels
+// so, and the channel, now reset by the peer, waits for this side's answer:
+// whatever the frame carries, the reset is answered, or the link would stay
+// reset for good.  Our own reset is answered by the connect reply.
+void DispatchConnectFrame(OxfrSessionImpl* s, const uint8_t* m, size_t n)
 {
+    const bool connect = n >= 7 && m[0] == 0 && m[1] == 0 && m[2] == 0;
+    const bool reply = n >= 8 && m[0] == 0 && m[1] == 1 && m[2] == 0;
+    if (!connect && !reply)
+        CountError(s, s->malformed);
+    if (connect || OlnkGetLinkState(s->ch) == OLNK_STATE_RESET_BY_PEER)
+        return PeerReset(s, m, n);
+    if (reply) {
+        std::lock_guard<std::mutex> g(s->m);
+        if (n >= 12 && U16(m + 8) >= 4)
+            s->peerValue = U16(m + 10);
+        s->established = true;
+    }
+}
+
+void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool connectFrame)
+{
+    if (connectFrame)
+        return DispatchConnectFrame(s, m, n);
     if (n < 7) {
-        ++s->malformed;
+        CountError(s, s->malformed);
         return;
     }
     const uint8_t cls = m[0], type = m[1], code = m[2];
@@ -223,22 +250,25 @@ void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n)
     switch (cls) {
     case 0:
         if (type == 0) {
+            // A connect message outside a connect frame is no reset: taking
+            // it for one would reset this side's channel, and the peer, which
+            // never asked, would not answer.
             if (code == 0)
-                PeerReset(s, m, n);
+                CountError(s, s->malformed);
             else
                 SendReply(s, ShortReply(0, code, param, OXFR_UNKNOWN_COMMAND));
         } else if (type == 1) {
-            if (n < 8) {
-                ++s->malformed;
-            } else if (code != 0) {
+            // Likewise a connect reply outside a connect frame.
+            if (n < 8 || code == 0)
+                CountError(s, s->malformed);
+            else
                 ++s->ignored;
-            } else {
-                std::lock_guard<std::mutex> g(s->m);
-                if (n >= 12 && U16(m + 8) >= 4)
-                    s->peerValue = U16(m + 10);
-                s->established = true;
-            }
         } else if (type == 3) {
+            // Exactly `0, 3, code, u32 0`: windows end their transfers on it.
+            if (n != 7 || param != 0) {
+                CountError(s, s->malformed);
+                return;
+            }
             OxfrLinkEventCallback cb;
             {
                 std::lock_guard<std::mutex> g(s->m);
@@ -255,7 +285,7 @@ void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n)
             SendReply(s, ShortReply(1, code, param, OXFR_UNKNOWN_COMMAND));
         } else if (type == 1) {
             if (n < 8) {
-                ++s->malformed;
+                CountError(s, s->malformed);
                 return;
             }
             const int8_t status = int8_t(m[7]);
@@ -288,7 +318,7 @@ void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n)
             ServeRequest(s, m, n);
         } else if (type == 1) {
             if (n < 10) {
-                ++s->malformed;
+                CountError(s, s->malformed);
                 return;
             }
             const int8_t status = int8_t(m[7]);
@@ -330,8 +360,9 @@ void SessionThread(OxfrSessionImpl* s)
             queued = !s->queue.empty();
         }
         uint16_t len = 0;
-        if (OlnkReceive(s->ch, &len, uint16_t(buf.size()), buf.data(), queued ? 10 : 100)) {
-            Dispatch(s, buf.data(), std::min<size_t>(len, buf.size()));
+        bool connectFrame = false;
+        if (OlnkReceiveEx(s->ch, &len, uint16_t(buf.size()), buf.data(), queued ? 10 : 100, &connectFrame)) {
+            Dispatch(s, buf.data(), std::min<size_t>(len, buf.size()), connectFrame);
             ReapJobs(s, false);
         } else {
             const uint32_t e = sys::GetLastError();
@@ -705,6 +736,15 @@ int OxfrGetCounters(OxfrSession s, OxfrCounters* out)
     out->unknownJob = s->unknownJob;
     out->ignoredReplies = s->ignored;
     out->droppedReplies = s->dropped;
+    out->evictedJobs = s->evicted;
+    return 1;
+}
+
+int OxfrReportBadMessage(OxfrSession s)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    CountError(s, s->malformed);
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "tests/support/platform/TempDir.h"
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <sys/stat.h>
@@ -192,11 +193,17 @@ TEST_F(FilesFixture, JobFaults)
     p->sim->scriptJobs(js);
     local.Write("up.bin", std::string(3000, 'u'));
     EXPECT_EQ(uint8_t(Put(local / "up.bin", "\\DATA\\U.BIN").status), 134);
-    // Wrong block number.
+    // Wrong block number: dropped and counted, never written; the job ends
+    // by its time-out.
     js = {};
     js.wrongBlockAfter = 3;
     p->sim->scriptJobs(js);
-    EXPECT_EQ(uint8_t(Get("\\DATA\\BIG.BIN", local / "big").status), 136);
+    OxfrCounters before{}, after{};
+    OxfrGetCounters(p->s, &before);
+    EXPECT_EQ(uint8_t(Get("\\DATA\\BIG.BIN", local / "big").status), 134);
+    OxfrGetCounters(p->s, &after);
+    EXPECT_GT(after.malformed, before.malformed);
+    EXPECT_FALSE(std::filesystem::exists(local / "big"));
     // Abort with a status.
     js = {};
     js.abortAfter = 2;

@@ -274,3 +274,34 @@ TEST_F(PlcFixture, ScriptedReplies)
 }
 
 } // namespace
+
+TEST_F(PlcFixture, ResetsTravelOnlyInConnectFrames)
+{
+    const uint64_t connects = sim->connectsReceived();
+    const uint64_t bad = sim->recorder().malformed();
+    // A connect message in an ordinary frame resets nothing.
+    ASSERT_TRUE(peer->Send(Hex("00 00 00 00 00 00 00 04 00 01 00")));
+    EXPECT_EQ(Ask("01 00 00 01 00 00 00").size(), 18u);
+    EXPECT_EQ(sim->connectsReceived(), connects);
+    EXPECT_EQ(sim->recorder().malformed(), bad + 1);
+    EXPECT_NE(sim->linkState(), OLNK_STATE_RESET_BY_US);
+
+    // A connect frame that carries something else is still the peer's
+    // reset, and the simulator answers it.  First both channels leave link
+    // state 3 of the first connect (frames numbered 0 in both directions).
+    for (int i = 0; i < 130; ++i)
+        ASSERT_TRUE(peer->Send(Hex("01 00 00 02 00 00 00")));
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while ((sim->linkState() != OLNK_STATE_RUNNING || OlnkGetLinkState(peer->Channel()) != OLNK_STATE_RUNNING) &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(2ms);
+    ASSERT_EQ(sim->linkState(), OLNK_STATE_RUNNING);
+    peer->Clear();
+    const uint8_t junk[] = {1, 2, 3};
+    ASSERT_EQ(OlnkConnect(peer->Channel(), 3, junk), 1);
+    auto r = peer->Next([](const Bytes& b) { return b.size() >= 2 && b[0] == 0 && b[1] == 1; });
+    ASSERT_TRUE(r);
+    EXPECT_EQ(OlnkGetLinkState(peer->Channel()), OLNK_STATE_RESET_DONE);
+    EXPECT_EQ(Ask("01 00 00 03 00 00 00").size(), 18u);
+    EXPECT_EQ(sim->recorder().malformed(), bad + 2);
+}

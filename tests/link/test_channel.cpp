@@ -101,6 +101,36 @@ TEST(LinkChannel, PassivePeerAnswersTheReset)
     EXPECT_EQ(sys::GetLastError(), OLNK_E_SECOND_RESET);
 }
 
+TEST(LinkChannel, ReceiveTellsConnectFramesFromOrdinaryOnes)
+{
+    linkpump::Config cfg;
+    cfg.passiveB = true;
+    cfg.connectA = Str("CONN");
+    cfg.autoConnect = false;
+    Pump p(cfg);
+    uint8_t buf[16];
+    uint16_t len = 0;
+    bool connect = false;
+    auto take = [&](OlnkChannel ch) { return OlnkReceiveEx(ch, &len, sizeof buf, buf, 0, &connect) == 1; };
+    ASSERT_TRUE(p.runUntil([&] { return take(p.b()); }, 5));
+    EXPECT_EQ(Bytes(buf, buf + len), Str("CONN"));
+    EXPECT_TRUE(connect);
+    ASSERT_EQ(OlnkConnect(p.b(), 3, "ANS"), 1);
+    ASSERT_TRUE(p.runUntil([&] { return take(p.a()); }, 10));
+    EXPECT_EQ(Bytes(buf, buf + len), Str("ANS"));
+    EXPECT_TRUE(connect);
+    // Every later message came in an ordinary frame, even one that looks
+    // like the connect message.
+    p.send(Side::A, Str("CONN"));
+    ASSERT_TRUE(p.runUntil([&] { return take(p.b()); }, 10));
+    EXPECT_EQ(Bytes(buf, buf + len), Str("CONN"));
+    EXPECT_FALSE(connect);
+    // The plain receive and a null flag pointer still work.
+    p.send(Side::A, Str("x"));
+    ASSERT_TRUE(p.runUntil([&] { return OlnkReceiveEx(p.b(), &len, sizeof buf, buf, 0, nullptr) == 1; }, 10));
+    EXPECT_EQ(len, 1);
+}
+
 TEST(LinkChannel, ConnectInStateZeroFailsWaitingRequestsAndDropsFrames)
 {
     linkpump::Config cfg;

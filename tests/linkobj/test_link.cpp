@@ -579,3 +579,41 @@ TEST_F(FilePeer, PlcTransferToASessionThatDoesNotKnowItAndCloseDuringAGet)
     EXPECT_EQ(g.rec.status, -124);
     EXPECT_FALSE(std::filesystem::exists(local / "big.bin"));
 }
+
+TEST_F(LinkPeer, MalformedStatusAndRepliesToNobodyCountAsErrorsAndChangeNothing)
+{
+    auto errors = [&] {
+        OlnkStatistics st{};
+        st.size = sizeof st;
+        EXPECT_TRUE(link->GetStatistics(&st));
+        return st.ProgramErr;
+    };
+    const uint64_t before = errors();
+    peer->Push(0, 0, {10, 0, 0x04, 0, 0, 0, 0, 0, 0, 0});
+    ASSERT_TRUE(Pump([&] { return list1.Count(WM_LINK_NOTIFY) == 1; }));
+    // Status pushes that are no status record: one byte short, one byte
+    // over, a record whose own length is not 10.
+    peer->Push(0, 0, {10, 0, 0x08, 0, 0, 0, 0, 0, 0});
+    peer->Push(0, 0, {10, 0, 0x08, 0, 0, 0, 0, 0, 0, 0, 0});
+    peer->Push(0, 0, {12, 0, 0x08, 0, 0, 0, 0, 0, 0, 0});
+    // Replies and results nobody asked for.
+    peer->Reply(0, 0x12345, 0, {10, 0, 0x08, 0, 0, 0, 0, 0, 0, 0});
+    Bytes xfer{2, 1, 5};
+    Put32(xfer, 0x777);
+    xfer.insert(xfer.end(), {0, 0, 0});
+    peer->Send(xfer);
+    ASSERT_TRUE(Pump([&] { return errors() == before + 5; }));
+    // A reply to a request whose status record is malformed: the request
+    // ends as malformed (-120), the stored status stays.
+    ASSERT_EQ(pl->GetStatus(target.handle, 5), 1);
+    Bytes m;
+    peer->Reply(0, Next(m, 0), 0, {10, 0, 0x08, 0});
+    ASSERT_TRUE(Pump([&] { return target.Count(WM_LINK_RESULT) == 1; }));
+    EXPECT_EQ(target.Of(WM_LINK_RESULT)[0].rec.status, -120);
+    EXPECT_EQ(target.Of(WM_LINK_RESULT)[0].rec.parameter, 5u);
+    EXPECT_EQ(errors(), before + 6);
+    PlcStatusRecord s{};
+    pl->GetLastStatus(&s);
+    EXPECT_EQ(uint16_t{s.flags}, 0x04);
+    EXPECT_EQ(list1.Count(WM_LINK_NOTIFY), 1u);
+}

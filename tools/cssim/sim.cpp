@@ -617,14 +617,43 @@ struct Simulator::Impl
     }
 
     // ---- dispatch ----
-    void Dispatch(const uint8_t* d, size_t n)
+    // Answers the peer's reset: every job ends with 133, the connect reply
+    // goes out in the answering connect frame.
+    void AnswerReset(uint32_t param)
+    {
+        EndAllJobs(133);
+        const Bytes r = ConnectReply(param, 0);
+        sim->m_recorder.add(1, r.data(), r.size());
+        OlnkConnect(sim->m_channel, uint16_t(r.size()), r.data());
+    }
+
+    // connectFrame: the message came in a connect frame.  The peer's reset
+    // travels only so; a connect message or reply in an ordinary frame is
+    // malformed and changes nothing.  A connect frame that carries anything
+    // else is a reset all the same, and the channel waits for its answer.
+    void Dispatch(const uint8_t* d, size_t n, bool connectFrame)
     {
         sim->m_recorder.add(0, d, n);
         auto malformed = [&] {
             std::lock_guard<std::mutex> g(sim->m_recorder.m_impl->m);
             ++sim->m_recorder.m_impl->malformed;
         };
-        if (n < 7)
+        const bool isConnect = n >= 7 && d[0] == 0 && d[1] == 0 && d[2] == 0;
+        const bool isReply = n >= 7 && d[0] == 0 && d[1] == 1 && d[2] == 0;
+        if (connectFrame) {
+            if (isConnect) {
+                ++connects;
+                return AnswerReset(U32(d + 3));
+            }
+            if (isReply)
+                ++connectReplies;
+            else
+                malformed();
+            if (OlnkGetLinkState(sim->m_channel) == OLNK_STATE_RESET_BY_PEER)
+                AnswerReset(n >= 7 ? U32(d + 3) : 0);
+            return;
+        }
+        if (isConnect || isReply || n < 7)
             return malformed();
         const uint8_t cls = d[0], type = d[1], code = d[2];
         const uint32_t param = U32(d + 3);
@@ -632,23 +661,12 @@ struct Simulator::Impl
             return;
         if (cls == 0) {
             if (type == 0) {
-                if (code != 0) {
-                    Bytes r = Header(0, 1, code, param);
-                    r.push_back(129);
-                    return Send(r);
-                }
-                ++connects;
-                EndAllJobs(133);
-                const Bytes r = ConnectReply(param, 0);
-                sim->m_recorder.add(1, r.data(), r.size());
-                OlnkConnect(sim->m_channel, uint16_t(r.size()), r.data());
-                return;
+                Bytes r = Header(0, 1, code, param);
+                r.push_back(129);
+                return Send(r);
             }
-            if (type == 1) {
-                if (code == 0)
-                    ++connectReplies;
+            if (type == 1)
                 return;
-            }
             if (type == 4 || type == 5) {
                 if (n < 11)
                     return malformed();
@@ -1477,11 +1495,12 @@ void Simulator::Impl::Run()
             if (j->send && j->credits > 0 && j->sizeSent && !j->finalSent && !j->blockDelayMs)
                 wait = 0;
         uint16_t len = 0;
-        if (OlnkReceive(sim->m_channel, &len, 1023, buf.data(), wait)) {
-            Dispatch(buf.data(), std::min<size_t>(len, 1023));
+        bool connectFrame = false;
+        if (OlnkReceiveEx(sim->m_channel, &len, 1023, buf.data(), wait, &connectFrame)) {
+            Dispatch(buf.data(), std::min<size_t>(len, 1023), connectFrame);
             // Drain what is already there before the timers.
-            for (int k = 0; k < 16 && OlnkReceive(sim->m_channel, &len, 1023, buf.data(), 0); ++k)
-                Dispatch(buf.data(), std::min<size_t>(len, 1023));
+            for (int k = 0; k < 16 && OlnkReceiveEx(sim->m_channel, &len, 1023, buf.data(), 0, &connectFrame); ++k)
+                Dispatch(buf.data(), std::min<size_t>(len, 1023), connectFrame);
         }
         const auto t2 = Clock::now();
         std::vector<Timer> due;
