@@ -11,8 +11,13 @@
 // the input takes the rest.  In a job message (class 0, type 4 or 5) the
 // job id 0x80 of a data or size message stands for the open read's receive
 // job and the id 0x00 of an acknowledgement for the open write's send job.
-// A connect message (class 0, type 0, code 0) travels as a peer sends it,
-// with a reset of the peer's channel.
+// A connect message (class 0, type 0, code 0) with an even parameter (its
+// fourth byte) travels as a peer sends it, with a reset of the peer's
+// channel; one with an odd parameter travels as ordinary data, as a faulty
+// peer may send it.  The session must drop and count such a message and
+// leave its channel as it was: after an input without resets, begun with no
+// reset under way, the session has not reset its channel and its malformed
+// counter has grown by at least the number of those messages.
 //
 // Every input ends with a request of an unknown class, which the session
 // must answer: it still serves its peer after the garbage.
@@ -85,15 +90,23 @@ public:
         const bool putOpen = OxfrPutA(m_session, 2, nullptr, 0, &putJob, m_putFile.c_str(),
                                       "\\DATA\\put.bin") == 1;
 
+        const bool running = Running(m_channel) && Running(m_peer);
+        const uint64_t sessionResets = m_sessionResets;
+        const uint64_t malformed = Malformed();
+        int resets = 0, connectsAsData = 0;
         for (Bytes& m : Split(data, size)) {
             if (m.size() >= 4 && m[0] == 0 && m[1] == 4 && m[3] == 0x80 && getOpen)
                 m[3] = uint8_t(getJob);
             if (m.size() >= 4 && m[0] == 0 && m[1] == 5 && m[3] == 0x00 && putOpen)
                 m[3] = uint8_t(putJob);
-            if (m.size() >= 7 && m[0] == 0 && m[1] == 0 && m[2] == 0)
+            const bool connect = m.size() >= 7 && m[0] == 0 && m[1] == 0 && m[2] == 0;
+            if (connect && m[3] % 2 == 0) {
                 Reset(m);
-            else
+                ++resets;
+            } else {
                 Send(m);
+                connectsAsData += connect;
+            }
         }
 
         // The sentinel: a request of an unknown class is answered with 130
@@ -131,6 +144,15 @@ public:
                 Send(probe);
                 resend = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
             }
+        }
+
+        // The probe's answer comes after every message before it was
+        // dispatched, so the counter has seen them all.
+        if (connectsAsData && !resets && running) {
+            FUZZ_CHECK(m_sessionResets == sessionResets,
+                       "a connect message in an ordinary frame leaves the session's channel running");
+            FUZZ_CHECK(Malformed() >= malformed + uint64_t(connectsAsData),
+                       "a connect message in an ordinary frame is counted as malformed");
         }
 
         if (getOpen)
@@ -179,11 +201,24 @@ private:
         FUZZ_CHECK(false, why);
     }
 
-    // A connect message travels as a peer sends it: as the connect data of
-    // a reset of the peer's running channel (link state 0), so that its
-    // connect frame is numbered 1.  (Sent as ordinary data it makes the
-    // session answer with a reset of its own that the peer does not
-    // expect, which can leave the two channels out of step.)
+    // Carrying data, with no reset under way (link state 0, or 3 after a
+    // completed reset).
+    static bool Running(OlnkChannel ch)
+    {
+        const int state = OlnkGetLinkState(ch);
+        return state == 0 || state == 3;
+    }
+
+    uint64_t Malformed() const
+    {
+        OxfrCounters c;
+        FUZZ_CHECK(OxfrGetCounters(m_session, &c) == 1, "the session gives its counters");
+        return c.malformed;
+    }
+
+    // A connect message sent as a peer sends it: as the connect data of a
+    // reset of the peer's running channel (link state 0), so that its
+    // connect frame is numbered 1.
     void Reset(const Bytes& connectMessage)
     {
         for (int tries = 0; tries < 10000; ++tries) {
@@ -250,6 +285,7 @@ private:
             static const Bytes reply = {0, 1, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0};
             OlnkConnect(m_peer, uint16_t(reply.size()), reply.data());
             m_peerWasReset = true;
+            ++m_sessionResets;
         }
     }
 
@@ -293,6 +329,7 @@ private:
     OxfrSession m_session = nullptr;
     uint32_t m_sentinel = 0;
     uint64_t m_turn = 0;
+    uint64_t m_sessionResets = 0; // resets of the session's channel that reached the peer
     bool m_peerWasReset = false;
     std::atomic<uint32_t> m_ourClock{1000}, m_peerClock{1000};
 };
