@@ -12,7 +12,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/Menu.h"
 #include "plcviews/WatchView.h"
-#include "tests/mainwnd/mainwnd_env.h"
+#include "tests/mainwnd/AppBarsTest.h"
 #include "tests/support/ui/UiTest.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTFrameWnd.h"
@@ -35,43 +35,6 @@ using namespace testsupport::ui;
 namespace {
 
 const char16_t kOutputSection[] = u"EdtLib\\IDE\\OutputBar";
-
-class AppBars : public RegistryTest
-{
-protected:
-    std::unique_ptr<ui::Application> app;
-    std::unique_ptr<CKVTMDIFrameWnd> frame;
-    CFontColorPage registry;
-    COutputBar* output = nullptr;
-    CConInfoBar* connection = nullptr;
-
-    void Build(bool withApp = true)
-    {
-        if (withApp)
-            app = std::make_unique<ui::Application>();
-        COutputCtrl::RegisterFonts(QStringLiteral("OutputWindow"), QStringLiteral("Okno výstupu"), &registry);
-        frame = std::make_unique<CKVTMDIFrameWnd>();
-        frame->setGeometry(100, 100, 1000, 600);
-        ASSERT_TRUE(frame->LoadFrame(1, 0));
-        frame->EnableDocking(ui::CBRS_ALIGN_ANY);
-        frame->show();
-        output = new COutputBar;
-        ASSERT_TRUE(output->CreateBar(frame.get(), 0x10034, 0x8000E81E, 0xE822, &registry,
-                                      QStringLiteral("OutputWindow")));
-        output->EnableDocking(ui::CBRS_ALIGN_ANY);
-        connection = new CConInfoBar;
-        ASSERT_TRUE(connection->CreateBar(frame.get(), 0x10034, 0, 0xE823));
-        frame->RecalcLayout();
-        QApplication::processEvents();
-    }
-    void TearDown() override
-    {
-        CAppBar::SetMenuHook(nullptr);
-        frame.reset();
-        app.reset();
-        RegistryTest::TearDown();
-    }
-};
 
 } // namespace
 

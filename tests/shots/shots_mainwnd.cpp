@@ -9,7 +9,7 @@
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/ui/Dialog.h"
 #include "plcviews/WatchView.h"
-#include "tests/mainwnd/mainwnd_env.h"
+#include "tests/mainwnd/AppBarsTest.h"
 #include "tests/support/ui/UiTest.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
@@ -39,28 +39,12 @@ namespace {
 
 // A library frame with the output and debug bars side by side at the
 // bottom and the connection bar floating.
-class Bars : public RegistryTest
+class Bars : public AppBars
 {
 protected:
-    std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
-    std::unique_ptr<CKVTMDIFrameWnd> frame;
-    CFontColorPage registry;
-    COutputBar* output = nullptr;
-
     void SetUp() override
     {
-        COutputCtrl::RegisterFonts(QStringLiteral("OutputWindow"), QStringLiteral("Okno výstupu"), &registry);
-        frame = std::make_unique<CKVTMDIFrameWnd>();
-        frame->setGeometry(100, 100, 1000, 600);
-        ASSERT_TRUE(frame->LoadFrame(1, 0));
-        frame->EnableDocking(ui::CBRS_ALIGN_ANY);
-        frame->show();
-        output = new COutputBar;
-        ASSERT_TRUE(output->CreateBar(frame.get(), 0x10034, 0x8000E81E, 0xE822, &registry,
-                                      QStringLiteral("OutputWindow")));
-        output->EnableDocking(ui::CBRS_ALIGN_ANY);
-        auto* connection = new CConInfoBar;
-        ASSERT_TRUE(connection->CreateBar(frame.get(), 0x10034, 0, 0xE823));
+        ASSERT_NO_FATAL_FAILURE(Build());
         auto* debug = new CDebugBar;
         ASSERT_TRUE(debug->CreateBar(frame.get(), 0x10034, 0x80000000, 0xE821, &registry,
                                      QStringLiteral("WatchWindow")));
@@ -72,10 +56,7 @@ protected:
     void TearDown() override
     {
         RejectOpenModals();
-        CAppBar::SetMenuHook(nullptr);
-        frame.reset();
-        app.reset();
-        RegistryTest::TearDown();
+        AppBars::TearDown();
     }
 };
 
