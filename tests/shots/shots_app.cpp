@@ -10,17 +10,13 @@
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "platform/sys/Registry.h"
-#include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/StandInApp.h"
 #include "tests/support/ui/UiTest.h"
 #include "uilib/KVTPopupMenu.h"
 
 #include <QTreeWidget>
 
-#include <filesystem>
-
 using namespace testsupport::ui;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -49,35 +45,14 @@ namespace {
 
 // The program on the build fixture's project with a header and two
 // support files, the explorer docked on the left and a header selected.
-class Explorer : public ::testing::Test
+class Explorer : public ProjectAppTest
 {
 protected:
-    testsupport::TempDir dir;
-    std::unique_ptr<CStrandworkApp> app;
-    CMainFrame* frame = nullptr;
     CKXPExplorerView* view = nullptr;
 
-    QString Path(const char* name) const { return QString::fromStdString(dir / name); }
     void SetUp() override
     {
-        fs::copy(fs::path(Fixture("build/ok").toStdString()), dir.Path(), fs::copy_options::recursive);
-        dir.Write("Defs.inc", "#define A 1\r\n");
-        dir.Write("texty.txt", "texty\r\n");
-        dir.Write("poznamky.txt", "poznamky\r\n");
-        app = std::make_unique<CStrandworkApp>();
-        app->SetArguments({});
-        ASSERT_TRUE(app->InitInstance());
-        frame = app->MainFrame();
-        ASSERT_NE(frame, nullptr);
-        ASSERT_NE(app->OpenDocumentFile(Path("Lis.kxp")), nullptr);
-        CStrandworkDoc* doc = app->GetProjectDoc();
-        ASSERT_NE(doc, nullptr);
-        ASSERT_TRUE(doc->AddExistingHeaderFile(Path("Defs.inc")));
-        ASSERT_TRUE(doc->AddExistingSupportFile(Path("texty.txt")));
-        ASSERT_TRUE(doc->AddExistingSupportFile(Path("poznamky.txt")));
-        doc->SetModifiedFlag(false);
-        CProjectExplorerBar* bar = frame->ExplorerBar();
-        ASSERT_NE(bar, nullptr);
+        ASSERT_NO_FATAL_FAILURE(OpenProject());
         view = qobject_cast<CKXPExplorerView*>(bar->View());
         ASSERT_NE(view, nullptr);
         frame->DockControlBar(bar, ui::DOCKBAR_LEFT);

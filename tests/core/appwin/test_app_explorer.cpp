@@ -12,6 +12,7 @@
 #include "platform/ui/Command.h"
 #include "platform/ui/Prompt.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/ui/StandInApp.h"
 #include "tests/support/ui/UiTest.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
@@ -44,37 +45,13 @@ public:
     std::vector<uint32_t> ids;
 };
 
-class Explorer : public ::testing::Test
+class Explorer : public ProjectAppTest
 {
 protected:
-    testsupport::TempDir dir;
-    std::unique_ptr<CStrandworkApp> app;
-    CMainFrame* frame = nullptr;
-    CProjectExplorerBar* bar = nullptr;
-    CStrandworkDoc* doc = nullptr;
-
     void SetUp() override
     {
-        fs::copy(fs::path(std::getenv("SW_FIXTURES")) / "build" / "ok", dir.Path(), fs::copy_options::recursive);
-        dir.Write("Defs.inc", "#define A 1\r\n");
-        dir.Write("texty.txt", "texty\r\n");
-        dir.Write("poznamky.txt", "poznamky\r\n");
-        app = std::make_unique<CStrandworkApp>();
-        app->SetArguments({});
-        ASSERT_TRUE(app->InitInstance());
-        // The main frame's explorer bar takes the project when it opens.
-        frame = app->MainFrame();
-        ASSERT_NE(frame, nullptr);
-        bar = frame->ExplorerBar();
-        ASSERT_NE(bar, nullptr);
-        ASSERT_NE(app->OpenDocumentFile(Path("Lis.kxp")), nullptr);
-        doc = app->GetProjectDoc();
-        ASSERT_NE(doc, nullptr);
-        ASSERT_TRUE(doc->AddExistingHeaderFile(Path("Defs.inc")));
-        ASSERT_TRUE(doc->AddExistingSupportFile(Path("texty.txt")));
-        ASSERT_TRUE(doc->AddExistingSupportFile(Path("poznamky.txt")));
+        ASSERT_NO_FATAL_FAILURE(OpenProject());
         ASSERT_NE(View(), nullptr);
-        doc->SetModifiedFlag(false);
     }
 
     void TearDown() override
@@ -85,7 +62,6 @@ protected:
         sys::RegistryStore::Reset();
     }
 
-    QString Path(const char* name) const { return QString::fromStdString(dir / name); }
     CKXPExplorerView* View() const { return qobject_cast<CKXPExplorerView*>(bar->View()); }
     QTreeWidget* Tree() const { return View()->Tree(); }
     QTreeWidgetItem* Group(long hint) const { return View()->GroupItem(hint); }
