@@ -31,6 +31,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <sstream>
 
 namespace transfertest {
@@ -173,6 +174,16 @@ struct TransferTest : ::testing::Test
 
     std::string Out() const { return host.sink.All(); }
     bool Has(const std::string& text) const { return Out().find(text) != std::string::npos; }
+
+    // The simulator takes the class-1 requests of these codes and answers
+    // none of them.
+    void DropRequests(std::initializer_list<uint8_t> codes)
+    {
+        cssim::RequestScript drop;
+        drop.drop = true;
+        for (uint8_t code : codes)
+            sim->scriptRequest(code, drop);
+    }
 
     // The class-1 requests of a code the simulator received.
     size_t Received(uint8_t cls, uint8_t code) const

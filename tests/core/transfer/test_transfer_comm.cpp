@@ -150,10 +150,7 @@ TEST_F(TransferTest, DebugStartWithoutAnAnswerEndsAfterTheJobTimeout)
     StartSimulator();
     Open("ok");
     ASSERT_TRUE(doc->BuildPlc());
-    cssim::RequestScript drop;
-    drop.drop = true;
-    sim->scriptRequest(30, drop);
-    sim->scriptRequest(1, drop);
+    DropRequests({30, 1});
     doc->Link().SetJobTimeout(1000);
     host.sink.entries.clear();
     bool sawBox = false;
@@ -179,7 +176,7 @@ TEST_F(TransferTest, DebugStartWithoutAnAnswerEndsAfterTheJobTimeout)
     EXPECT_EQ(WaitingBox(), nullptr);
 
     // A watch set-up without an answer: the same line and dialog.
-    sim->scriptRequest(16, drop);
+    DropRequests({16});
     host.sink.entries.clear();
     ASSERT_EQ(doc->Link().AddWatch(0, 0, 1, 100, 4, 0), 1);
     ASSERT_EQ(doc->Link().CommitWatch(0, 0), 1);
@@ -215,9 +212,7 @@ TEST_F(TransferTest, CancelEndsTheDebugStartsWaitEarlier)
     StartSimulator();
     Open("ok");
     ASSERT_TRUE(doc->BuildPlc());
-    cssim::RequestScript drop;
-    drop.drop = true;
-    sim->scriptRequest(30, drop);
+    DropRequests({30});
     EXPECT_EQ(doc->Link().JobTimeout(), OLNK_DEFAULT_JOB_TIMEOUT_MS);
     host.sink.entries.clear();
     QTimer cancel;
