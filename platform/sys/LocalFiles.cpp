@@ -266,14 +266,14 @@ std::string LexicalLocalPath(std::string_view path)
         }
         i = j + 1;
     }
-    std::string out = absolute ? "/" : "";
-    for (size_t k = 0; k < parts.size(); ++k) {
-        if (k)
+    if (parts.empty())
+        return absolute ? std::string("/") : std::string(".");
+    std::string out;
+    for (const std::string_view part : parts) {
+        if (absolute || !out.empty())
             out += '/';
-        out += parts[k];
+        out.append(part);
     }
-    if (out.empty())
-        out = ".";
     return out;
 }
 
