@@ -7,7 +7,7 @@
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarImageList.h"
-#include "uilib/KvtFormPlaceholder.h"
+#include "uilib/KVTFormPlaceholder.h"
 
 #include <QLineEdit>
 #include <QPushButton>

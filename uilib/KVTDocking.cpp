@@ -4,7 +4,7 @@
 #include "uilib/KVTFrameHelper.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTToolBar.h"
-#include "uilib/KvtFrameHooks.h"
+#include "uilib/KVTFrameHooks.h"
 #include "uilib/dock/DockPlace.h"
 
 #include <QApplication>

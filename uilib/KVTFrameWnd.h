@@ -9,7 +9,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/ControlBar.h"
 #include "uilib/KVTFrameHelper.h"
-#include "uilib/KvtFrameHooks.h"
+#include "uilib/KVTFrameHooks.h"
 
 #include <QPointer>
 

@@ -4,7 +4,7 @@
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
-#include "uilib/KvtFormPlaceholder.h"
+#include "uilib/KVTFormPlaceholder.h"
 
 #include <QAction>
 #include <QActionGroup>

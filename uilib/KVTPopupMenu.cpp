@@ -9,7 +9,7 @@
 #include "uilib/KVTMenuButtonCache.h"
 #include "uilib/KVTMenuImages.h"
 #include "uilib/KVTToolbarMenuButton.h"
-#include "uilib/KvtFrameHooks.h"
+#include "uilib/KVTFrameHooks.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -5,7 +5,7 @@
 // context menus all show as these.
 
 #include "uilib/KVTToolBar.h"
-#include "uilib/KvtPopupCore.h"
+#include "uilib/KVTPopupCore.h"
 
 #include <QPixmap>
 #include <QPointer>

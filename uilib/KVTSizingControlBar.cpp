@@ -9,7 +9,7 @@
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTMenuImages.h"
 #include "uilib/KVTToolBar.h"
-#include "uilib/KvtFrameHooks.h"
+#include "uilib/KVTFrameHooks.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarDropTarget.h"
 #include "uilib/KVTToolbarImageList.h"
-#include "uilib/KvtToolbarLayout.h"
+#include "uilib/KVTToolbarLayout.h"
 
 #include <QPointer>
 #include <QString>

@@ -3,7 +3,7 @@
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarImageList.h"
-#include "uilib/KvtFrameHooks.h"
+#include "uilib/KVTFrameHooks.h"
 
 #include <QFontMetrics>
 #include <QMimeData>

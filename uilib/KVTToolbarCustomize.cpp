@@ -21,7 +21,7 @@
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolbarMenuButton.h"
 #include "uilib/KVTToolbarsPage.h"
-#include "uilib/KvtFormPlaceholder.h"
+#include "uilib/KVTFormPlaceholder.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -10,7 +10,7 @@
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarCustomize.h"
-#include "uilib/KvtFormPlaceholder.h"
+#include "uilib/KVTFormPlaceholder.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>

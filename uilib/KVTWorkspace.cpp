@@ -9,7 +9,7 @@
 #include "uilib/KVTSizingControlBar.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarImageList.h"
-#include "uilib/KvtRebar.h"
+#include "uilib/KVTRebar.h"
 
 #include <QMainWindow>
 #include <QWidget>

@@ -6,7 +6,7 @@
 #include "platform/ui/ToolbarResource.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarImageList.h"
-#include "uilib/KvtToolbarLayout.h"
+#include "uilib/KVTToolbarLayout.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

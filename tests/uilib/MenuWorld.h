@@ -11,7 +11,7 @@
 #include "uilib/KVTMenuButtonCache.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolbarMenuButton.h"
-#include "uilib/KvtPopupCore.h"
+#include "uilib/KVTPopupCore.h"
 
 #include "tests/support/ui/UiTest.h"
 

@@ -9,7 +9,7 @@
 #include "platform/ui/Beep.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarComboBoxButton.h"
-#include "uilib/KvtToolbarLayout.h"
+#include "uilib/KVTToolbarLayout.h"
 
 #include "MenuWorld.h"
 #include "tests/support/ui/UiTest.h"

@@ -14,7 +14,7 @@
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolbarMenuButton.h"
 #include "uilib/KVTWorkspace.h"
-#include "uilib/KvtFrameHooks.h"
+#include "uilib/KVTFrameHooks.h"
 
 #include "tests/support/ui/UiTest.h"
 

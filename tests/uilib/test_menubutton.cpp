@@ -11,7 +11,7 @@
 #include "uilib/KVTMenuImages.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
-#include "uilib/KvtPopupCore.h"
+#include "uilib/KVTPopupCore.h"
 
 #include "tests/support/ui/UiTest.h"
 

@@ -4,7 +4,7 @@
 #include "uilib/KVTMenuImages.h"
 #include "uilib/KVTRegistryKey.h"
 #include "uilib/KVTToolBar.h"
-#include "uilib/KvtRebar.h"
+#include "uilib/KVTRebar.h"
 
 #include "platform/ui/Menu.h"
 #include "tests/support/platform/TempDir.h"

@@ -1,7 +1,7 @@
 // The pure cores of the popup menus: placement, animation steps, the menu
 // delay and the build filter.
 
-#include "uilib/KvtPopupCore.h"
+#include "uilib/KVTPopupCore.h"
 
 #include "platform/sys/Registry.h"
 #include "platform/ui/Menu.h"

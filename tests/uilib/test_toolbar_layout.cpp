@@ -1,7 +1,7 @@
 // The layout core of the toolbar: wrapping, sizing, placing and hit testing.
 
 #include "platform/ui/BarStyle.h"
-#include "uilib/KvtToolbarLayout.h"
+#include "uilib/KVTToolbarLayout.h"
 
 #include <gtest/gtest.h>
 

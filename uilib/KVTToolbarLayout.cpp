@@ -1,4 +1,4 @@
-#include "uilib/KvtToolbarLayout.h"
+#include "uilib/KVTToolbarLayout.h"
 
 #include "platform/ui/BarStyle.h"
 

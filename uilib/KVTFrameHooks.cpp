@@ -1,4 +1,4 @@
-#include "uilib/KvtFrameHooks.h"
+#include "uilib/KVTFrameHooks.h"
 
 #include "platform/ui/App.h"
 

@@ -1,4 +1,4 @@
-#include "uilib/KvtEventFilter.h"
+#include "uilib/KVTEventFilter.h"
 
 #include "uilib/KVTToolBar.h"
 

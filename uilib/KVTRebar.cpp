@@ -1,4 +1,4 @@
-#include "uilib/KvtRebar.h"
+#include "uilib/KVTRebar.h"
 
 #include "platform/ui/ControlBar.h"
 #include "uilib/KVTRegistryKey.h"

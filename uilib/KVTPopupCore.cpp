@@ -1,4 +1,4 @@
-#include "uilib/KvtPopupCore.h"
+#include "uilib/KVTPopupCore.h"
 
 #include "platform/sys/Registry.h"
 #include "platform/ui/Menu.h"
