@@ -1,22 +1,31 @@
 #pragma once
-// The customisable toolbar: an ordered list of buttons (CKVTToolbarButton)
-// laid out in rows or columns (KvtToolbarLayout), painted by the bar itself,
-// with the hot and pressed button, command state from the update handlers,
-// the stored state of the bar and the options shared by all bars.  The menu
-// bar and the popup menu bars derive from it.
+// The customisable toolbar: the window of an ordered list of buttons
+// (CKVTToolbarItems) with the hot and pressed button, clicks, hot tracking,
+// tooltips and command state from the update handlers.  Its collaborators
+// do the rest: CKVTToolbarLayouter lays the buttons out in rows or columns
+// (over the pure core KvtToolbarLayout), CKVTToolbarPainter draws the bar,
+// CKVTToolbarCustomizer handles customisation by mouse, drops and the
+// button context menu, CKVTToolbarStore keeps the stored state, and
+// CKVTToolbarShared holds what all bars share (the statics below).  The
+// menu bar and the popup menu bars derive from it.
 
 #include "platform/sys/ObjectArchive.h"
 #include "platform/ui/ControlBar.h"
 #include "uilib/KVTToolbarButton.h"
+#include "uilib/KVTToolbarCustomizer.h"
 #include "uilib/KVTToolbarDropTarget.h"
 #include "uilib/KVTToolbarImageList.h"
+#include "uilib/KVTToolbarItems.h"
 #include "uilib/KVTToolbarLayout.h"
+#include "uilib/KVTToolbarLayouter.h"
+#include "uilib/KVTToolbarPainter.h"
+#include "uilib/KVTToolbarShared.h"
+#include "uilib/KVTToolbarStore.h"
 
 #include <QPointer>
 #include <QString>
 
 #include <array>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -31,22 +40,6 @@ namespace ui {
 class Menu;
 }
 
-// The framework's own commands: 57616-57631, 61440-61935, 57872-57887, 65280 and up.
-bool IsFrameworkCommand(uint32_t id);
-
-// The options shared by all bars (stored under "KVTToolbarParameters").
-struct KvtToolbarOptions
-{
-    bool tooltips = true;
-    bool shortcutKeys = true;
-    bool largeIcons = false;
-    uint32_t menuAnimation = 0;
-    bool recentlyUsedMenus = true;
-    bool menuShadows = true;
-    bool showAllMenusAfterDelay = true;
-    bool look2000 = false;
-};
-
 class CKVTToolBar : public ui::ControlBar, public sys::ArchiveObject
 {
     Q_OBJECT
@@ -60,7 +53,7 @@ public:
     const char* ArchiveClassName() const override { return "CKVTToolBar"; }
     // The stored bar: the storable buttons, the text-labels flag, the caption.
     // Loading replaces the buttons only when everything has loaded.
-    void Serialize(sys::ObjectArchive& ar) override;
+    void Serialize(sys::ObjectArchive& ar) override { m_store.Serialize(ar); }
 
     // Creation: CreateEx with control style 0x800 and borders 1, 1, 1, 1.
     bool Create(QWidget* parent, uint32_t style, uint32_t id) override;
@@ -70,109 +63,145 @@ public:
 
     // --- the Part's virtual operations ---
     virtual void RemoveAllButtons();
-    virtual int GetRowHeight() const;
-    virtual int GetColumnWidth() const;
+    virtual int GetRowHeight() const { return m_layout.RowHeight(); }
+    virtual int GetColumnWidth() const { return m_layout.ColumnWidth(); }
     virtual void RestoreFocus();
     virtual QRect GetItemRect(int index) const;
-    virtual QRect GetInvalidateItemRect(int index) const;
+    virtual QRect GetInvalidateItemRect(int index) const { return GetItemRect(index); }
     virtual void SetButtonStyle(int index, uint32_t style);
     virtual bool AllowChangeTextLabels() const { return true; }
-    virtual bool LoadState(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF);
-    virtual bool SaveState(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF);
-    virtual bool RemoveStateFromRegistry(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF);
+    virtual bool LoadState(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF)
+    {
+        return m_store.LoadState(profile, index, resourceId);
+    }
+    virtual bool SaveState(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF)
+    {
+        return m_store.SaveState(profile, index, resourceId);
+    }
+    virtual bool RemoveStateFromRegistry(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF)
+    {
+        return m_store.RemoveState(profile, index, resourceId);
+    }
     virtual bool CanBeRestored() const { return m_resourceId != 0; }
     virtual bool CanBeClosed() const { return !m_noClose; }
     virtual bool RestoreOriginalState();
     virtual void OnReset() {}
-    virtual void AdjustLayout();
-    virtual int HitTest(QPoint point) const;
+    virtual void AdjustLayout() { m_layout.AdjustLayout(); }
+    virtual int HitTest(QPoint point) const { return m_layout.HitTest(point); }
     virtual bool SetDefaultButtonText(CKVTToolbarButton* button);
     virtual void OnFillBackground(QPainter&) {}
-    virtual QSize CalcSize(bool vertical);
+    virtual QSize CalcSize(bool vertical) { return m_layout.CalcSize(vertical); }
     virtual void SetHotButton(int index);
-    virtual QSize CalcLayout(uint32_t mode, int length = -1);
+    virtual QSize CalcLayout(uint32_t mode, int length = -1) { return m_layout.CalcLayout(mode, length); }
     virtual void DrawButton(QPainter& p, CKVTToolbarButton* button, CKVTToolbarImageList* images,
-                            bool highlighted, bool grayDisabled);
-    virtual void RepositionButtons();
+                            bool highlighted, bool grayDisabled)
+    {
+        m_painter.DrawButton(p, button, images, highlighted, grayDisabled);
+    }
+    virtual void RepositionButtons() { m_layout.RepositionButtons(); }
     virtual bool OnSendCommand(CKVTToolbarButton*) { return false; }
     virtual bool IsPopupMenuBar() const { return false; }
     // Whether the bar works and paints in customisation mode (a popup of the
     // library's own commands never does).
-    virtual bool InCustomizeMode() const { return s_customizeMode; }
+    virtual bool InCustomizeMode() const { return CKVTToolbarShared::IsCustomizeMode(); }
     // Drops of dragged buttons (customisation mode; the drop target calls
     // them).  keyState has MK_CONTROL while Ctrl is held; the results are
     // drop effects.
-    virtual int OnDragEnter(const QMimeData* data, int keyState, const QPoint& point);
-    virtual int OnDragOver(const QMimeData* data, int keyState, const QPoint& point);
-    virtual void OnDragLeave();
-    virtual bool OnDrop(const QMimeData* data, int effect, const QPoint& point);
+    virtual int OnDragEnter(const QMimeData* data, int keyState, const QPoint& point)
+    {
+        return m_customizer.OnDragEnter(data, keyState, point);
+    }
+    virtual int OnDragOver(const QMimeData* data, int keyState, const QPoint& point)
+    {
+        return m_customizer.OnDragOver(data, keyState, point);
+    }
+    virtual void OnDragLeave() { m_customizer.OnDragLeave(); }
+    virtual bool OnDrop(const QMimeData* data, int effect, const QPoint& point)
+    {
+        return m_customizer.OnDrop(data, effect, point);
+    }
     // The insertion index and marker rectangle for a point (-1: none).
-    virtual int FindDropIndex(const QPoint& point, QRect& marker);
-    virtual void DrawDragMarker(QPainter& p);
+    virtual int FindDropIndex(const QPoint& point, QRect& marker) { return m_customizer.FindDropIndex(point, marker); }
+    virtual void DrawDragMarker(QPainter& p) { m_painter.DrawDragMarker(p, m_customizer.DropMarker()); }
     // The button to insert from drag data; null when there is none (or the
     // appearance dialog it needed was cancelled).
-    virtual std::unique_ptr<CKVTToolbarButton> CreateDroppedButton(const QMimeData* data);
+    virtual std::unique_ptr<CKVTToolbarButton> CreateDroppedButton(const QMimeData* data)
+    {
+        return m_customizer.CreateDroppedButton(data);
+    }
     // A button dragged a little along the bar: 6 pixels or more right (down)
     // gives it a separator before it, left (up) takes that separator away.
-    void AddRemoveSeparator(CKVTToolbarButton* button, QPoint start, QPoint end);
-    int GetDropIndex() const { return m_dropIndex; }
-    QRect GetDropMarker() const { return m_dropMarker; }
-    CKVTToolbarButton* GetDragButton() const { return m_dragButton; }
-    bool IsResizing() const { return m_resizing; }
+    void AddRemoveSeparator(CKVTToolbarButton* button, QPoint start, QPoint end)
+    {
+        m_customizer.AddRemoveSeparator(button, start, end);
+    }
+    int GetDropIndex() const { return m_customizer.DropIndex(); }
+    QRect GetDropMarker() const { return m_customizer.DropMarker(); }
+    CKVTToolbarButton* GetDragButton() const { return m_customizer.DragButton(); }
+    bool IsResizing() const { return m_customizer.IsResizing(); }
     // The press of customisation mode (and of an Alt-drag): selection,
     // width drag, button drag; FALSE when it is not one.
-    bool OnCustomizePress(QMouseEvent* e);
+    bool OnCustomizePress(QMouseEvent* e) { return m_customizer.OnCustomizePress(e); }
     CKVTToolbarDropTarget& DropTarget() { return m_dropTarget; }
     bool RegistersWithFrame() const override { return !IsPopupMenuBar(); }
-    virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz);
+    virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz)
+    {
+        m_painter.DrawSeparator(p, button, horz);
+    }
     virtual bool OnMenuKey(int) { return false; }
-    virtual void OnCustomizeMode(bool on);
+    virtual void OnCustomizeMode(bool on) { m_customizer.OnCustomizeMode(on); }
     // With a popup open: the previous (next) menu button, wrapping, becomes
     // hot and opens its popup with its first item selected.
     virtual bool DropDownPrevMenu();
     virtual bool DropDownNextMenu();
     // The button context menu of customisation mode (menu 16102).
-    virtual void PrepareCustomizeMenu(CKVTToolbarButton* button, ui::Menu& menu);
+    virtual void PrepareCustomizeMenu(CKVTToolbarButton* button, ui::Menu& menu)
+    {
+        m_customizer.PrepareCustomizeMenu(button, menu);
+    }
     // The context menu at a screen point ((-1, -1): from the keyboard).
-    virtual void OnContextMenu(QWidget* window, QPoint screenPoint);
+    virtual void OnContextMenu(QWidget*, QPoint screenPoint) { m_customizer.OnContextMenu(screenPoint); }
     // A hosted control's notification: the button's command goes out (as a
     // click sends it) when the button's NotifyCommand answers TRUE.
     void OnButtonNotify(CKVTToolbarButton* button, int code);
     // Runs a command of the button context menu (16910-16918) on the selected button.
-    void OnCustomizeCommand(uint32_t id);
+    void OnCustomizeCommand(uint32_t id) { m_customizer.OnCustomizeCommand(id); }
     // The appearance dialog for a button of this bar; TRUE for OK.
-    bool RunAppearanceDialog(CKVTToolbarButton* button);
+    bool RunAppearanceDialog(CKVTToolbarButton* button) { return m_customizer.RunAppearanceDialog(button); }
     virtual void OnCancelMode();
     virtual void OnMouseLeave();
     // The tooltip text of the button under a point; FALSE: none.
     virtual bool OnToolHitTest(QPoint point, QString& text, QRect& rect);
 
-    QSize CalcFixedLayout(bool stretch, bool horz) override;
-    QSize CalcDynamicLayout(int length, uint32_t mode) override;
+    QSize CalcFixedLayout(bool stretch, bool horz) override { return m_layout.CalcFixedLayout(stretch, horz); }
+    QSize CalcDynamicLayout(int length, uint32_t mode) override { return m_layout.CalcDynamicLayout(length, mode); }
     void OnUpdateCmdUI() override;
 
     // --- the button list ---
-    int GetCount() const { return int(m_buttons.size()); }
+    int GetCount() const { return m_items.Count(); }
     // -1 (and the button is deleted) for a non-permitted command or an index
     // below -1 or above the count; -1 or the count appends.
     int InsertButton(std::unique_ptr<CKVTToolbarButton> button, int index = -1);
-    int InsertButton(const CKVTToolbarButton& button, int index = -1); // inserts a copy
+    int InsertButton(const CKVTToolbarButton& button, int index = -1) // inserts a copy
+    {
+        return InsertButton(button.Clone(), index);
+    }
     int InsertSeparator(int index = -1);
-    bool RemoveButton(int index);
-    CKVTToolbarButton* GetButton(int index) const;
+    bool RemoveButton(int index) { return m_items.Remove(index); }
+    CKVTToolbarButton* GetButton(int index) const { return m_items.At(index); }
     void InvalidateButton(int index);
-    int GetHotButton() const { return m_hot; }
-    int GetPressedButton() const { return m_pressed; }
-    int GetSelectedButton() const { return m_selected; }
-    void SetSelectedButton(int index) { m_selected = index; }
-    int GetDroppedDownMenu() const { return m_droppedDown; }
-    void SetDroppedDown(int index) { m_droppedDown = index; }
-    int IndexOf(const CKVTToolbarButton* button) const;
+    int GetHotButton() const { return m_items.hot; }
+    int GetPressedButton() const { return m_items.pressed; }
+    int GetSelectedButton() const { return m_items.selected; }
+    void SetSelectedButton(int index) { m_items.selected = index; }
+    int GetDroppedDownMenu() const { return m_items.droppedDown; }
+    void SetDroppedDown(int index) { m_items.droppedDown = index; }
+    int IndexOf(const CKVTToolbarButton* button) const { return m_items.IndexOf(button); }
     // Where the last mouse press on the bar happened (client coordinates).
     QPoint LastPressPos() const { return m_lastPress; }
     // The overflow button: on appends a CCustomizeButton (kept last), off removes it.
     void EnableCustomizeButton(bool on, uint32_t customizeId, const QString& text);
-    CCustomizeButton* GetCustomizeButton() const { return m_customize; }
+    CCustomizeButton* GetCustomizeButton() const { return m_items.Customize(); }
     void SetButtons(const uint32_t* ids, int count);
     // Loads a toolbar resource; the optional cold, menu and disabled strips.
     bool LoadToolBar(uint32_t resourceId, uint32_t coldId = 0, uint32_t menuId = 0, uint32_t disabledId = 0,
@@ -181,7 +210,7 @@ public:
     bool SendMenuCommand(CKVTToolbarButton* button);
 
     // Index helpers.
-    int CommandToIndex(uint32_t id) const;
+    int CommandToIndex(uint32_t id) const { return m_items.CommandToIndex(id); }
     uint32_t GetItemID(int index) const;
     uint32_t GetButtonStyle(int index) const;
     QString GetButtonText(int index) const;
@@ -192,7 +221,7 @@ public:
     // Shows the status text of a command (mapped by MapMessageId) in the
     // owner frame's message pane.
     void ShowCommandMessage(uint32_t id);
-    static uint32_t MapMessageId(uint32_t id);
+    static uint32_t MapMessageId(uint32_t id) { return CKVTToolbarShared::MapMessageId(id); }
 
     // --- the bar's own state ---
     bool IsLocked() const { return m_locked; }
@@ -210,74 +239,80 @@ public:
     void SetFixedLength(int length) { m_fixedLength = length; }
     uint32_t GetResourceId() const { return m_resourceId; }
     int GetFirstImageIndex() const { return m_firstImage; }
-    bool GetLabelsTaller() const { return m_labelsTaller; }
-    int GetLabelHeight() const { return m_labelHeight; }
-    QSize GetButtonSize() const;
-    QSize GetImageSize() const;
-    QSize GetOwnButtonSize() const { return m_ownButton; }
-    QSize GetCurrentOwnButtonSize() const { return m_curOwnButton; }
-    void SetOwnSizes(QSize button, QSize image);
+    bool GetLabelsTaller() const { return m_layout.LabelsTaller(); }
+    int GetLabelHeight() const { return m_layout.LabelHeight(); }
+    QSize GetButtonSize() const { return m_layout.ButtonSize(); }
+    QSize GetImageSize() const { return m_layout.ImageSize(); }
+    QSize GetOwnButtonSize() const { return m_layout.OwnButtonSize(); }
+    QSize GetCurrentOwnButtonSize() const { return m_layout.CurrentOwnButtonSize(); }
+    void SetOwnSizes(QSize button, QSize image) { m_layout.SetOwnSizes(button, image); }
     CKVTToolbarImageList& OwnImages(ImageKind kind) { return m_ownImages[kind]; }
-    CKVTToolbarButton* FindMnemonic(QChar c) const;
+    CKVTToolbarButton* FindMnemonic(QChar c) const { return m_items.FindMnemonic(c); }
     void SetDrawBorder(bool on) { m_drawBorder = on; }
     void SetGrayDisabled(bool on) { m_grayDisabled = on; }
 
     // The key of the bar's state: prefix + "KVTToolBar-%d%x" (or "-%d" for
     // resource id -1); the prefix is GetRegPath("KVTToolBars", profile).
-    QString StateKey(const QString& profile, int index, uint32_t resourceId) const;
+    QString StateKey(const QString& profile, int index, uint32_t resourceId) const
+    {
+        return m_store.StateKey(profile, index, resourceId);
+    }
     // Forgets which bar saved under which key (tests).
-    static void ClearStateKeyRecord();
+    static void ClearStateKeyRecord() { CKVTToolbarStore::ClearStateKeyRecord(); }
     // The stored bytes of the bar (Serialize) and loading from them; false
     // (bar unchanged) for damaged data.
-    std::vector<uint8_t> StoreButtons();
-    bool LoadButtons(const std::vector<uint8_t>& bytes);
+    std::vector<uint8_t> StoreButtons() { return m_store.StoreButtons(); }
+    bool LoadButtons(const std::vector<uint8_t>& bytes) { return m_store.LoadButtons(bytes); }
 
-    // --- statics ---
-    static const std::vector<CKVTToolBar*>& AllBars() { return s_bars; }
-    static bool SetCustomizeMode(bool on);
-    static bool IsCustomizeMode() { return s_customizeMode; }
-    static bool IsTempCustomizeMode() { return s_tempCustomize; }
-    static void SetAltCustomization(bool on) { s_altCustomize = on; }
-    static bool IsAltCustomization() { return s_altCustomize; }
-    static void SetLargeIcons(bool on);
-    static void SetLook2000(bool on);
-    static void SetMenuSizes(QSize button, QSize image);
-    static QSize GetMenuButtonSize() { return s_menuButton; }
-    static QSize GetMenuImageSize() { return s_menuImage; }
-    static void SetDefaultSizes(QSize button, QSize image);
-    static QSize GetDefaultButtonSize() { return s_defaultButton; }
-    static QSize GetDefaultImageSize() { return s_defaultImage; }
-    static QSize GetCurrentButtonSize() { return s_curButton; }
-    static QSize GetCurrentImageSize() { return s_curImage; }
-    static void SetNonPermittedCommands(const std::vector<uint32_t>& ids) { s_nonPermitted = ids; }
-    static bool IsCommandPermitted(uint32_t id);
-    static void SetBasicCommands(const std::vector<uint32_t>& ids) { s_basic = ids; }
-    static bool IsBasicCommand(uint32_t id);
+    // --- statics (what all bars share: CKVTToolbarShared) ---
+    static const std::vector<CKVTToolBar*>& AllBars() { return CKVTToolbarShared::AllBars(); }
+    static bool SetCustomizeMode(bool on) { return CKVTToolbarShared::SetCustomizeMode(on); }
+    static bool IsCustomizeMode() { return CKVTToolbarShared::IsCustomizeMode(); }
+    static bool IsTempCustomizeMode() { return CKVTToolbarShared::IsTempCustomizeMode(); }
+    static void SetAltCustomization(bool on) { CKVTToolbarShared::SetAltCustomization(on); }
+    static bool IsAltCustomization() { return CKVTToolbarShared::IsAltCustomization(); }
+    static void SetLargeIcons(bool on) { CKVTToolbarShared::SetLargeIcons(on); }
+    static void SetLook2000(bool on) { CKVTToolbarShared::SetLook2000(on); }
+    static void SetMenuSizes(QSize button, QSize image) { CKVTToolbarShared::SetMenuSizes(button, image); }
+    static QSize GetMenuButtonSize() { return CKVTToolbarShared::GetMenuButtonSize(); }
+    static QSize GetMenuImageSize() { return CKVTToolbarShared::GetMenuImageSize(); }
+    static void SetDefaultSizes(QSize button, QSize image) { CKVTToolbarShared::SetDefaultSizes(button, image); }
+    static QSize GetDefaultButtonSize() { return CKVTToolbarShared::GetDefaultButtonSize(); }
+    static QSize GetDefaultImageSize() { return CKVTToolbarShared::GetDefaultImageSize(); }
+    static QSize GetCurrentButtonSize() { return CKVTToolbarShared::GetCurrentButtonSize(); }
+    static QSize GetCurrentImageSize() { return CKVTToolbarShared::GetCurrentImageSize(); }
+    static void SetNonPermittedCommands(const std::vector<uint32_t>& ids)
+    {
+        CKVTToolbarShared::SetNonPermittedCommands(ids);
+    }
+    static bool IsCommandPermitted(uint32_t id) { return CKVTToolbarShared::IsCommandPermitted(id); }
+    static void SetBasicCommands(const std::vector<uint32_t>& ids) { CKVTToolbarShared::SetBasicCommands(ids); }
+    static bool IsBasicCommand(uint32_t id) { return CKVTToolbarShared::IsBasicCommand(id); }
     // Whether the application gave basic commands (the recently-used menus).
-    static bool HasBasicCommands() { return !s_basic.empty(); }
-    static bool IsCommandRarelyUsed(uint32_t id);
-    static bool SetUserImages(CKVTToolbarImageList* images);
-    static CKVTToolbarImageList* GetUserImages() { return s_userImages; }
-    static CKVTToolbarImageList* GetSharedImages(ImageKind kind);
-    static KvtToolbarOptions& Options() { return s_options; }
-    static bool LoadParameters(const QString& profile);
-    static bool SaveParameters(const QString& profile);
-    static void CleanUp();
+    static bool HasBasicCommands() { return CKVTToolbarShared::HasBasicCommands(); }
+    static bool IsCommandRarelyUsed(uint32_t id) { return CKVTToolbarShared::IsCommandRarelyUsed(id); }
+    static bool SetUserImages(CKVTToolbarImageList* images) { return CKVTToolbarShared::SetUserImages(images); }
+    static CKVTToolbarImageList* GetUserImages() { return CKVTToolbarShared::GetUserImages(); }
+    static CKVTToolbarImageList* GetSharedImages(ImageKind kind) { return CKVTToolbarShared::GetSharedImages(kind); }
+    static KvtToolbarOptions& Options() { return CKVTToolbarShared::Options(); }
+    static bool LoadParameters(const QString& profile) { return CKVTToolbarStore::LoadParameters(profile); }
+    static bool SaveParameters(const QString& profile) { return CKVTToolbarStore::SaveParameters(profile); }
+    static void CleanUp() { CKVTToolbarShared::CleanUp(); }
     // Loads the images of a toolbar resource into the shared strips and the
     // command-image map without making a bar of it (images for the menus).
-    static bool LoadSharedImages(uint32_t resourceId);
+    static bool LoadSharedImages(uint32_t resourceId) { return CKVTToolbarShared::LoadSharedImages(resourceId); }
     // The system sounds "MenuCommand" and "MenuPopup": nothing on this system.
     static void PlaySystemSound(const char* name) { (void)name; }
     // The mouse watch: while it is on, the bar under the mouse follows every
     // move (KvtEventFilter), the message pane gets nothing from the bars and
     // leaving a bar is ignored.  Off cancels every bar.
-    static void SetMouseHook(bool on);
-    static bool IsMouseHook();
+    static void SetMouseHook(bool on) { CKVTToolbarShared::SetMouseHook(on); }
+    static bool IsMouseHook() { return CKVTToolbarShared::IsMouseHook(); }
     // Hot tracking of a move at a point of the bar (mouse moves and the watch).
     void TrackMouse(QPoint point);
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
+    void paintEvent(QPaintEvent* e) override { m_painter.Paint(e); }
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     // A platform drag from outside shows no drop effect and never reaches
@@ -294,67 +329,38 @@ protected:
 
     // Makes a button hot without the menu rules of SetHotButton: repaint and prompt.
     void SetHotIndex(int index);
-    void PaintNonClient(QPainter& p);
-    void DrawBarGripper(QPainter& p, QRect band, bool horz);
-    void CalcMaxLabelHeight();
-    void RebuildMnemonics();
-    std::vector<KvtLayoutButton> LayoutItems(bool horz);
-    KvtLayoutBar LayoutBar(bool horz) const;
-    CKVTToolbarImageList* ImageList(ImageKind kind);
-    void UpdateOwnCurrentSizes();
+    void RebuildMnemonics() { m_items.RebuildMnemonics(); }
     // The layout core's drop place for a point under rules.
-    KvtDropPlace FindDropPlace(const QPoint& point, const KvtDropRules& rules, bool horz);
+    KvtDropPlace FindDropPlace(const QPoint& point, const KvtDropRules& rules, bool horz)
+    {
+        return m_layout.FindDropPlace(point, rules, horz);
+    }
 
 private:
     class ToolCmdUI;
+    friend class CKVTToolbarLayouter;
+    friend class CKVTToolbarPainter;
+    friend class CKVTToolbarCustomizer;
+    friend class CKVTToolbarStore;
+    friend class CKVTToolbarShared;
 
+    CKVTToolbarItems m_items;
+    CKVTToolbarLayouter m_layout{*this};
+    CKVTToolbarPainter m_painter{*this};
+    CKVTToolbarCustomizer m_customizer{*this};
+    CKVTToolbarStore m_store{*this};
     std::array<CKVTToolbarImageList, IMAGES_COUNT> m_ownImages;
     bool m_locked = false;
     CKVTToolbarDropTarget m_dropTarget;
     bool m_textLabels = false;
-    bool m_labelsTaller = false;
-    int m_labelHeight = 0;
-    QSize m_ownButton{23, 22};
-    QSize m_ownImage{16, 15};
-    QSize m_curOwnButton{23, 22};
-    QSize m_curOwnImage{16, 15};
-    int m_pressed = -1;
-    int m_hot = -1;
-    int m_selected = -1;
-    int m_droppedDown = -1;
     int m_fixedLength = -1;
-    std::vector<std::unique_ptr<CKVTToolbarButton>> m_buttons;
     int m_firstImage = 0;
     uint32_t m_resourceId = 0;
     bool m_menuMode = false;
-    std::map<QChar, CKVTToolbarButton*> m_mnemonics;
     bool m_drawBorder = true;
     bool m_grayDisabled = true;
     bool m_noClose = false;
     bool m_hideInCustomizeList = false;
     uint32_t m_ctrlStyle = 0;
-    CCustomizeButton* m_customize = nullptr;
     QPoint m_lastPress;
-    // Customisation by mouse.
-    int m_dropIndex = -1;
-    QRect m_dropMarker;
-    CKVTToolbarButton* m_dragButton = nullptr;
-    QPoint m_dragStart{-1, -1};
-    bool m_copy = false;
-    bool m_resizing = false;
-    QRect m_resizeRect;
-    CKVTToolbarButton* m_resizeButton = nullptr;
-    void StartButtonDrag(int index, QMouseEvent* e, bool temporary);
-    void OnDragDone(int effect, bool started, bool escape, bool deleted, QPoint releasePos);
-    void EndResize(bool apply, QPoint point);
-
-    static std::vector<CKVTToolBar*> s_bars;
-    static bool s_customizeMode;
-    static bool s_tempCustomize;
-    static bool s_altCustomize;
-    static QSize s_defaultButton, s_defaultImage, s_curButton, s_curImage, s_menuButton, s_menuImage;
-    static std::vector<uint32_t> s_nonPermitted;
-    static std::vector<uint32_t> s_basic;
-    static CKVTToolbarImageList* s_userImages;
-    static KvtToolbarOptions s_options;
 };
