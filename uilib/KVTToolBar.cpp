@@ -258,41 +258,6 @@ bool CKVTToolBar::SendMenuCommand(CKVTToolbarButton* button)
     return true;
 }
 
-uint32_t CKVTToolBar::GetItemID(int index) const
-{
-    const CKVTToolbarButton* b = GetButton(index);
-    return b ? b->m_id : 0;
-}
-
-uint32_t CKVTToolBar::GetButtonStyle(int index) const
-{
-    const CKVTToolbarButton* b = GetButton(index);
-    return b ? b->m_style : 0;
-}
-
-QString CKVTToolBar::GetButtonText(int index) const
-{
-    const CKVTToolbarButton* b = GetButton(index);
-    return b ? b->m_text : QString();
-}
-
-bool CKVTToolBar::SetButtonText(int index, const QString& text)
-{
-    CKVTToolbarButton* b = GetButton(index);
-    if (!b)
-        return false;
-    b->m_text = text;
-    return true;
-}
-
-void CKVTToolBar::GetButtonInfo(int index, uint32_t& id, uint32_t& style, int& image) const
-{
-    const CKVTToolbarButton* b = GetButton(index);
-    id = b ? b->m_id : 0;
-    style = b ? b->m_style : 0;
-    image = b ? b->GetImage() : -1;
-}
-
 void CKVTToolBar::SetButtonInfo(int index, uint32_t id, uint32_t style, int image)
 {
     CKVTToolbarButton* b = GetButton(index);

@@ -211,11 +211,14 @@ public:
 
     // Index helpers.
     int CommandToIndex(uint32_t id) const { return m_items.CommandToIndex(id); }
-    uint32_t GetItemID(int index) const;
-    uint32_t GetButtonStyle(int index) const;
-    QString GetButtonText(int index) const;
-    bool SetButtonText(int index, const QString& text);
-    void GetButtonInfo(int index, uint32_t& id, uint32_t& style, int& image) const;
+    uint32_t GetItemID(int index) const { return m_items.ItemID(index); }
+    uint32_t GetButtonStyle(int index) const { return m_items.Style(index); }
+    QString GetButtonText(int index) const { return m_items.Text(index); }
+    bool SetButtonText(int index, const QString& text) { return m_items.SetText(index, text); }
+    void GetButtonInfo(int index, uint32_t& id, uint32_t& style, int& image) const
+    {
+        m_items.Info(index, id, style, image);
+    }
     void SetButtonInfo(int index, uint32_t id, uint32_t style, int image);
 
     // Shows the status text of a command (mapped by MapMessageId) in the

@@ -27,6 +27,41 @@ int CKVTToolbarItems::CommandToIndex(uint32_t id) const
     return -1;
 }
 
+uint32_t CKVTToolbarItems::ItemID(int index) const
+{
+    const CKVTToolbarButton* b = At(index);
+    return b ? b->m_id : 0;
+}
+
+uint32_t CKVTToolbarItems::Style(int index) const
+{
+    const CKVTToolbarButton* b = At(index);
+    return b ? b->m_style : 0;
+}
+
+QString CKVTToolbarItems::Text(int index) const
+{
+    const CKVTToolbarButton* b = At(index);
+    return b ? b->m_text : QString();
+}
+
+bool CKVTToolbarItems::SetText(int index, const QString& text)
+{
+    CKVTToolbarButton* b = At(index);
+    if (!b)
+        return false;
+    b->m_text = text;
+    return true;
+}
+
+void CKVTToolbarItems::Info(int index, uint32_t& id, uint32_t& style, int& image) const
+{
+    const CKVTToolbarButton* b = At(index);
+    id = b ? b->m_id : 0;
+    style = b ? b->m_style : 0;
+    image = b ? b->GetImage() : -1;
+}
+
 void CKVTToolbarItems::Insert(std::unique_ptr<CKVTToolbarButton> button, int index)
 {
     m_list.insert(m_list.begin() + index, std::move(button));

@@ -29,6 +29,12 @@ public:
     CKVTToolbarButton* At(int index) const;
     int IndexOf(const CKVTToolbarButton* button) const;
     int CommandToIndex(uint32_t id) const;
+    // What the button at an index has: 0, 0, an empty text and image -1 outside the list.
+    uint32_t ItemID(int index) const;
+    uint32_t Style(int index) const;
+    QString Text(int index) const;
+    bool SetText(int index, const QString& text);
+    void Info(int index, uint32_t& id, uint32_t& style, int& image) const;
 
     // Inserts at an index of the list (the caller has checked it); the
     // pressed, hot and selected indices at or after it move on.
