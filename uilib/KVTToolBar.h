@@ -61,7 +61,7 @@ public:
                           uint32_t id);
     uint32_t GetCtrlStyle() const { return m_ctrlStyle; }
 
-    // --- the Part's virtual operations ---
+    // --- the virtual operations (a derived bar may replace any of them) ---
     virtual void RemoveAllButtons();
     virtual int GetRowHeight() const { return m_layout.RowHeight(); }
     virtual int GetColumnWidth() const { return m_layout.ColumnWidth(); }
