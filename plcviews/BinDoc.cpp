@@ -8,6 +8,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -21,8 +22,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr uint32_t ID_FILE_SAVE = 57603;
-constexpr uint32_t ID_EDT_READ_ONLY = 37405;
 constexpr unsigned IDS_BIN_TOO_LARGE = 4630;  // "Soubor %s je příliš velký pro binární editor..."
 constexpr unsigned IDS_BIN_RELOAD_FAILED = 4631;
 constexpr unsigned IDS_SAVE_FAILED_PATH = 536;  // "Soubor %s nemohl být uložen."

@@ -14,6 +14,7 @@
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
+#include "res/CommandIds.h"
 
 #include <QString>
 
@@ -22,12 +23,6 @@
 class CStructuredTextDoc;
 
 // Commands and texts of the documents and views.
-constexpr uint32_t ID_EDT_RELOAD_FILE = 36999;
-constexpr uint32_t ID_EDT_READ_ONLY = 37405;
-constexpr uint32_t ID_NEXT_PANE = 33962;
-constexpr uint32_t ID_PREV_PANE = 33963;
-constexpr uint32_t ID_HELP_CONTEXT = 57670;
-constexpr uint32_t ID_VIEW_PROPERTIES = 33878;      // "Zobrazit > Vlastnosti..."
 constexpr unsigned IDS_SOURCE_WINDOW = 4039;     // "Zdrojový text"
 constexpr unsigned IDS_NOW_READ_ONLY = 4267;     // "Dokument je nyní pouze pro čtení!"
 constexpr unsigned IDS_FILE_MISSING = 4268;      // "Soubor neexistuje."

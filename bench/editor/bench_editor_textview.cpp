@@ -198,7 +198,7 @@ void BM_SelectAll(benchmark::State& state)
     BenchView& v = Shared();
     PlaceAtMiddleWithSelection(v);
     for (auto _ : state) {
-        v.ExecuteCommand(ID_EDT_SELECT_ALL);
+        v.ExecuteCommand(ID_EDIT_SELECT_ALL);
         v.PaintAll();
     }
 }
@@ -315,8 +315,8 @@ void BM_CopyAll(benchmark::State& state)
 {
     BenchView& v = Shared();
     for (auto _ : state) {
-        v.ExecuteCommand(ID_EDT_SELECT_ALL);
-        v.ExecuteCommand(ID_EDT_COPY);
+        v.ExecuteCommand(ID_EDIT_SELECT_ALL);
+        v.ExecuteCommand(ID_EDIT_COPY);
     }
 }
 BENCHMARK(BM_CopyAll)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -15,6 +15,7 @@
 #include "plcviews/MechanismsDlg.h"
 #include "plcviews/PlcCommandDlg.h"
 #include "plcviews/StructuredTextDoc.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -30,18 +31,6 @@ constexpr unsigned IDS_OPEN_FILTER_LAST = 4151;
 constexpr unsigned IDS_STOP_BUILD_QUESTION = 4155;
 constexpr unsigned IDS_STOP_BUILD_CAPTION = 4156;
 constexpr unsigned IDS_CLEAR_BREAKPOINTS_FAILED = 4176;
-
-constexpr uint32_t ID_FILE_NEW = 57600;
-constexpr uint32_t ID_FILE_PRINT_SETUP = 57606;
-constexpr uint32_t ID_PROJECT_OPEN = 33773;
-constexpr uint32_t ID_PROJECT_BUILD = 33846;
-constexpr uint32_t ID_PROJECT_BUILD_IF_CHANGED = 33847;
-constexpr uint32_t ID_PROJECT_STOP_BUILD = 33848;
-constexpr uint32_t ID_PROJECT_CLEAN = 33849;
-constexpr uint32_t ID_DEBUG_CLEAR_ALL_BREAKPOINTS = 33821;
-constexpr uint32_t ID_VIEW_MECHANISMS = 33823;
-constexpr uint32_t ID_VIEW_VARIABLE = 33824;
-constexpr uint32_t ID_DEBUG_GO_TO_CURRENT_LINE = 33825;
 
 // The template orders.
 constexpr int kTextTemplate = 0;

@@ -10,6 +10,7 @@
 #include "core/project/ProjectHost.h"
 #include "mainwnd/MainFrameHost.h"
 #include "platform/ui/App.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTWorkspace.h"
 
 #include <QString>
@@ -40,22 +41,6 @@ constexpr unsigned IDS_CANNOT_OPEN_SOURCE = 4324;  // "Soubor %s se nepodařilo 
 constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.
-constexpr uint32_t ID_FILE_OPEN = 57601;
-constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
-constexpr uint32_t ID_PROJECT_NEW = 33772;
-constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
-constexpr uint32_t ID_PROJECT_CLOSE = 33774;
-constexpr uint32_t ID_PROJECT_SETTINGS = 33856;
-constexpr uint32_t ID_APP_ABOUT = 57664;
-constexpr uint32_t ID_HELP_TIPS = 33981;
-constexpr uint32_t ID_TRANSFER_PLC = 33850;
-constexpr uint32_t ID_TRANSFER_SUPPORT_FILES = 33851;
-constexpr uint32_t ID_DEBUG_TOGGLE = 33852;
-constexpr uint32_t ID_DEBUG_START = 33853;
-constexpr uint32_t ID_DEBUG_STOP = 33854;
-constexpr uint32_t ID_CONNECT_TOGGLE = 33855;
-constexpr uint32_t ID_TRANSFER_CASSETTE_SOFTWARE = 33857;
-constexpr uint32_t ID_TRANSFER_COMPILER_FILES = 33858;
 
 // The exit status of a start-up that failed.
 constexpr int kExitInitFailed = 3;

@@ -13,6 +13,7 @@
 #include "link/ui/ConnectionErrorDlg.h"
 #include "link/ui/FileManagerDlg.h"
 #include "platform/ui/Document.h"
+#include "res/CommandIds.h"
 
 #include <QPointer>
 #include <QString>
@@ -127,7 +128,6 @@ constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
 constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
 
 // The framework's save command.
-constexpr uint32_t ID_FILE_SAVE_CMD = 57603;
 
 class CStrandworkDoc : public ui::Document, public linkui::IConnectionOwner
 {

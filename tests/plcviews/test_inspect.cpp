@@ -272,13 +272,13 @@ TEST(Inspect, StaleRepliesPollingSpacingAndTheViewsCommand)
         shown = d->Item<QComboBox>(CInspectDlg::IDC_EXPRESSION)->currentText();
         d->OnOK();
     });
-    ::ui::CmdUI cmd(ID_DEBUG_VARIABLE);
+    ::ui::CmdUI cmd(ID_VIEW_VARIABLE);
     EXPECT_TRUE(v->UpdateCommand(cmd));
     EXPECT_TRUE(cmd.Enabled());
-    v->ExecuteCommand(ID_DEBUG_VARIABLE);
+    v->ExecuteCommand(ID_VIEW_VARIABLE);
     EXPECT_EQ(shown, QStringLiteral("VARB"));
     s.Project()->StopDebugging();
-    ::ui::CmdUI off(ID_DEBUG_VARIABLE);
+    ::ui::CmdUI off(ID_VIEW_VARIABLE);
     EXPECT_TRUE(v->UpdateCommand(off));
     EXPECT_FALSE(off.Enabled());
 }

@@ -299,12 +299,12 @@ TEST(WatchView, DropPasteCopyAndCut)
 
     // Several lines pasted: each appended.
     QApplication::clipboard()->setText(QStringLiteral("VARQ\r\nVARR"));
-    w.view->List()->ExecuteCommand(ID_EDIT_PASTE_CMD);
+    w.view->List()->ExecuteCommand(ID_EDIT_PASTE);
     EXPECT_EQ(w.view->RowCount(), 6);
     EXPECT_EQ(w.Cell(4, 0), QStringLiteral("VARR"));
     // One line: the entry row is edited with it.
     QApplication::clipboard()->setText(QStringLiteral("BITX"));
-    w.view->List()->ExecuteCommand(ID_EDIT_PASTE_CMD);
+    w.view->List()->ExecuteCommand(ID_EDIT_PASTE);
     QLineEdit* edit = w.view->List()->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), QStringLiteral("BITX"));
@@ -316,10 +316,10 @@ TEST(WatchView, DropPasteCopyAndCut)
     w.view->List()->selectRow(1);
     w.view->List()->selectionModel()->select(w.view->List()->model()->index(2, 0),
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    w.view->List()->ExecuteCommand(ID_EDIT_COPY_CMD);
+    w.view->List()->ExecuteCommand(ID_EDIT_COPY);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("VARW\r\nVARD"));
     w.Doc()->SetModifiedFlag(false);
-    w.view->List()->ExecuteCommand(ID_EDIT_CUT_CMD);
+    w.view->List()->ExecuteCommand(ID_EDIT_CUT);
     EXPECT_EQ(w.Doc()->Data().WatchPlaques[0].VarNames,
               (std::vector<std::u16string>{u"VARB", u"VARQ", u"VARR", u"BITX"}));
     EXPECT_TRUE(w.Doc()->IsModified());

@@ -10,6 +10,7 @@
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PlcCommandDlg.h"
+#include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -24,7 +25,6 @@ using namespace testsupport::plcviews;
 
 namespace {
 
-constexpr uint32_t ID_PLC_INFO = 33891;
 constexpr uint32_t ID_COMPILER_FILES = 33858;
 
 bool Shown(const QWidget* w) { return w && w->isVisible(); }
