@@ -9,6 +9,7 @@
 #include "editor/EdtTextViewPrint.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Splitter.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QApplication>
@@ -456,7 +457,8 @@ const ui::AccelTable* CEdtTextView::Accelerators() const
 
 bool CEdtTextView::ExecuteCommand(uint32_t id)
 {
-    if (id >= 37000 && id <= 37999 && id != 37228 && id != 37229 && id != 37002)
+    if (id >= ID_EDT_FIRST && id <= ID_EDT_LAST && id != ID_EDT_INCREMENTAL_FORWARD &&
+        id != ID_EDT_INCREMENTAL_BACKWARD && id != ID_EDT_DELETE_BACK)
         EndIncrementalSearch();
     return ui::View::ExecuteCommand(id);
 }

@@ -179,7 +179,7 @@ bool CStructuredTextDoc::OnSaveDocument(const QString& path)
         return m_buffer.SaveToFile(path.toStdU16String(), -1, true, &replaced);
     });
     if (!ok) {
-        ui::Prompt(FormatResString(IDS_SAVE_FAILED_PATH, Shown(path)), {}, ui::MB_ICONEXCLAMATION);
+        ui::Prompt(FormatResString(IDS_FILE_SAVE_FAILED, Shown(path)), {}, ui::MB_ICONEXCLAMATION);
         return false;
     }
     SetModifiedFlag(false);
@@ -369,7 +369,7 @@ CStructuredTextView::CStructuredTextView()
     });
     MapCommand(ID_EDT_WINDOW_OPTIONS, [this] { OnWindowOptions(); });
     MapCommand(ID_HELP, [this] { OnHelp(); });
-    // 33878 "Zobrazit > Vlastnosti...": the file-properties sheet.
+    // ID_VIEW_PROPERTIES "Zobrazit > Vlastnosti...": the file-properties sheet.
     MapCommand(ID_VIEW_PROPERTIES, [this] { ShowTextFileProperties(this); });
     MapUpdate(ID_VIEW_PROPERTIES, [](ui::CmdUI& cmd) { cmd.Enable(true); });
 }

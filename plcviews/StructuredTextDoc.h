@@ -15,6 +15,7 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
+#include "res/StringIds.h"
 
 #include <QString>
 
@@ -26,7 +27,6 @@ class CStructuredTextDoc;
 constexpr unsigned IDS_SOURCE_WINDOW = 4039;     // "Zdrojový text"
 constexpr unsigned IDS_NOW_READ_ONLY = 4267;     // "Dokument je nyní pouze pro čtení!"
 constexpr unsigned IDS_FILE_MISSING = 4268;      // "Soubor neexistuje."
-constexpr unsigned IDS_SAVE_FAILED_PATH = 536;   // "Soubor %s nemohl být uložen."
 constexpr unsigned IDS_CHARS_REPLACED = 4700;
 
 // The document's buffer: its modified state drives the document's.

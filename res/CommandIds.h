@@ -29,6 +29,8 @@ inline constexpr uint32_t ID_BUTTON_IMAGE = 16914;         // "&Ikona"
 inline constexpr uint32_t ID_BUTTON_TEXT = 16915;          // "&Text"
 inline constexpr uint32_t ID_BUTTON_IMAGE_TEXT = 16916;    // "Ikona &a Text"
 inline constexpr uint32_t ID_BUTTON_BEGIN_GROUP = 16917;   // "&Začátek skupiny"
+// (no menu item) a new, empty menu button
+inline constexpr uint32_t ID_BUTTON_NEW_MENU = 16918;
 
 // File
 inline constexpr uint32_t ID_FILE_NEW = 57600;             // "&Nový"
@@ -62,6 +64,8 @@ inline constexpr uint32_t ID_EDIT_UNDO = 57643;            // "&Zpět"
 inline constexpr uint32_t ID_EDIT_REDO = 57644;            // "Znov&u"
 
 // The editor's text and edit views (menus/1.menu, accel/22901.accel)
+inline constexpr uint32_t ID_EDT_FIRST = 37000;            // the editor's own commands: 37000-37999
+inline constexpr uint32_t ID_EDT_LAST = 37999;
 inline constexpr uint32_t ID_EDT_RELOAD_FILE = 36999;      // "&Znovu načíst"
 inline constexpr uint32_t ID_EDT_DELETE = 37001;           // Delete
 inline constexpr uint32_t ID_EDT_DELETE_BACK = 37002;      // Backspace
@@ -71,7 +75,8 @@ inline constexpr uint32_t ID_EDT_UNTAB = 37005;            // Shift+Tab
 inline constexpr uint32_t ID_EDT_TOGGLE_OVERWRITE = 37006; // "Režim přep&isování"
 inline constexpr uint32_t ID_EDT_DELETE_WORD = 37007;      // Ctrl+Delete
 inline constexpr uint32_t ID_EDT_TOGGLE_KEYBOARD_SELECTION = 37008; // keyboard selection on/off
-inline constexpr uint32_t ID_EDT_CARET_LEFT = 37100;       // caret commands 37100-37125: each plain one, then the one that selects (Shift)
+// caret commands 37100-37125: each plain one, then the one that selects (Shift)
+inline constexpr uint32_t ID_EDT_CARET_LEFT = 37100;
 inline constexpr uint32_t ID_EDT_CARET_LEFT_SELECT = 37101;
 inline constexpr uint32_t ID_EDT_CARET_RIGHT = 37102;
 inline constexpr uint32_t ID_EDT_CARET_RIGHT_SELECT = 37103;
@@ -100,7 +105,8 @@ inline constexpr uint32_t ID_EDT_CARET_TEXT_END_SELECT = 37125;
 inline constexpr uint32_t ID_EDT_CARET_FIRST = 37100;      // the caret commands' range
 inline constexpr uint32_t ID_EDT_CARET_LAST = 37125;
 inline constexpr uint32_t ID_EDT_FIND_PREVIOUS = 37126;    // "Najít &předchozí"
-inline constexpr uint32_t ID_EDT_TOGGLE_BOOKMARK0 = 37200; // "Nastavit/zrušit záložku" 0-9: 37200-37209
+// "Nastavit/zrušit záložku" 0-9: 37200-37209
+inline constexpr uint32_t ID_EDT_TOGGLE_BOOKMARK0 = 37200;
 inline constexpr uint32_t ID_EDT_TOGGLE_BOOKMARK9 = 37209;
 inline constexpr uint32_t ID_EDT_GO_BOOKMARK0 = 37210;     // "Jdi na záložku" 0-9: 37210-37219
 inline constexpr uint32_t ID_EDT_GO_BOOKMARK9 = 37219;
@@ -148,12 +154,13 @@ inline constexpr uint32_t ID_VIEW_PROPERTIES = 33878;      // "&Vlastnosti..."
 inline constexpr uint32_t ID_VIEW_DEFAULT_LAYOUT = 33879;  // "&Obnovit výchozí uspořádání"
 
 // Project (menus/1.menu "&Projekt")
-inline constexpr uint32_t ID_PROJECT_NEW_SOURCE = 33840;   // "Přidat do projektu > Nový > &Zdrojový soubor PLC"
-inline constexpr uint32_t ID_PROJECT_NEW_HEADER = 33841;   // "... > Nový > &Hlavičkový soubor PLC"
-inline constexpr uint32_t ID_PROJECT_NEW_SUPPORT = 33842;  // "... > Nový > &Podpurný soubor"
-inline constexpr uint32_t ID_PROJECT_ADD_SOURCE = 33843;   // "... > Existující > &Zdrojový soubor PLC"
-inline constexpr uint32_t ID_PROJECT_ADD_HEADER = 33844;   // "... > Existující > &Hlavičkový soubor PLC"
-inline constexpr uint32_t ID_PROJECT_ADD_SUPPORT = 33845;  // "... > Existující > &Podpůrný soubor"
+// "Přidat do projektu > Nový > ..." and "Přidat do projektu > ...": a new or an existing file
+inline constexpr uint32_t ID_PROJECT_NEW_SOURCE = 33840;   // "&Zdrojový soubor PLC"
+inline constexpr uint32_t ID_PROJECT_NEW_HEADER = 33841;   // "&Hlavičkový soubor PLC"
+inline constexpr uint32_t ID_PROJECT_NEW_SUPPORT = 33842;  // "&Podpurný soubor"
+inline constexpr uint32_t ID_PROJECT_ADD_SOURCE = 33843;   // "&Zdrojový soubor PLC"
+inline constexpr uint32_t ID_PROJECT_ADD_HEADER = 33844;   // "&Hlavičkový soubor PLC"
+inline constexpr uint32_t ID_PROJECT_ADD_SUPPORT = 33845;  // "&Podpůrný soubor"
 inline constexpr uint32_t ID_PROJECT_BUILD = 33846;        // "Př&eklad"
 inline constexpr uint32_t ID_PROJECT_BUILD_IF_CHANGED = 33847; // "P&odmíněný překlad"
 inline constexpr uint32_t ID_PROJECT_STOP_BUILD = 33848;   // "Přer&ušit překlad"
@@ -187,7 +194,8 @@ inline constexpr uint32_t ID_PLC_LAST = 33899;
 // Debugging (menus/1.menu "&Ladění", menus/1029.menu)
 inline constexpr uint32_t ID_DEBUG_TOGGLE_BREAKPOINT = 33820; // "&Nastavit/zrušit breakpoint"
 inline constexpr uint32_t ID_DEBUG_CLEAR_ALL_BREAKPOINTS = 33821; // "Zrušit &všechny breakpointy"
-inline constexpr uint32_t ID_DEBUG_TOGGLE_MECH_WATCH = 33822; // "Nastavit/zrušit &sledování mechanismu"
+// "Nastavit/zrušit &sledování mechanismu"
+inline constexpr uint32_t ID_DEBUG_TOGGLE_MECH_WATCH = 33822;
 inline constexpr uint32_t ID_VIEW_MECHANISMS = 33823;      // "&Mechanismy..."
 inline constexpr uint32_t ID_VIEW_VARIABLE = 33824;        // "&Proměnná..."
 inline constexpr uint32_t ID_DEBUG_GO_TO_CURRENT_LINE = 33825; // "&Jdi na aktuální řádek"
@@ -205,7 +213,8 @@ inline constexpr uint32_t ID_HELP_SYSCONFIG = 33982;       // "Systémová &konf
 inline constexpr uint32_t ID_HELP_MACHINE = 33983;         // "&Strojní konstanty"
 inline constexpr uint32_t ID_APP_ABOUT = 57664;            // "&O Aplikaci..."
 inline constexpr uint32_t ID_HELP_INDEX = 57667;           // help contents
-inline constexpr uint32_t ID_CONTEXT_HELP = 57669;         // Shift+F1: the next click names what help is asked for
+// Shift+F1: the next click names what help is asked for
+inline constexpr uint32_t ID_CONTEXT_HELP = 57669;
 inline constexpr uint32_t ID_HELP = 57670;                 // F1
 inline constexpr uint32_t ID_DEFAULT_HELP = 57671;         // help without a topic
 
@@ -221,7 +230,8 @@ inline constexpr uint32_t ID_WINDOW_TILE_HORZ = 57651;
 inline constexpr uint32_t ID_WINDOW_TILE_VERT = 57652;
 inline constexpr uint32_t ID_WINDOW_FIRST = 57648;         // the Window menu's commands 57648-57663
 inline constexpr uint32_t ID_WINDOW_LAST = 57663;
-inline constexpr uint32_t ID_MDI_CHILD_FIRST = 65281;      // the Window menu's list of children: 65281-65535
+// the Window menu's list of children: 65281-65535
+inline constexpr uint32_t ID_MDI_CHILD_FIRST = 65281;
 inline constexpr uint32_t ID_MDI_CHILD_LAST = 65535;
 
 // Context menus of the bars, the explorer, the watch and the output (menus/4108, 543, 1027, 555)
@@ -238,7 +248,8 @@ inline constexpr uint32_t ID_HEX_ADDRESS = 40001;          // "&Adresa"
 inline constexpr uint32_t ID_HEX_HEX = 40002;              // "&Hex kód"
 inline constexpr uint32_t ID_HEX_ASCII = 40003;            // "As&cii"
 inline constexpr uint32_t ID_HEX_WIDE = 40004;             // "Š&iroká adresa"
-inline constexpr uint32_t ID_HEX_BPR_FIRST = 40011;        // bytes a row: the handler's range; 40012-40027 are 1..16
+// bytes a row: the handler's range; 40012-40027 are 1..16
+inline constexpr uint32_t ID_HEX_BPR_FIRST = 40011;
 inline constexpr uint32_t ID_HEX_BPR_LAST = 40028;
 
 // Status-bar panes
@@ -251,5 +262,6 @@ inline constexpr uint32_t ID_VERB_FIRST = 57872;           // 57872-57887
 inline constexpr uint32_t ID_VERB_LAST = 57887;
 inline constexpr uint32_t ID_SYSTEM_FIRST = 61440;         // window-menu commands 61440-61935
 inline constexpr uint32_t ID_SYSTEM_LAST = 61935;
-inline constexpr uint32_t ID_TRANSIENT_FIRST = 65280;       // 65280-65535: made while the program runs
+// 65280-65535: made while the program runs
+inline constexpr uint32_t ID_TRANSIENT_FIRST = 65280;
 inline constexpr uint32_t ID_TRANSIENT_LAST = 65535;

@@ -3,6 +3,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/ToolbarResource.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTDrawingData.h"
@@ -77,8 +78,9 @@ int Scale() { return CKVTToolBar::Options().largeIcons ? 2 : 1; }
 
 bool IsFrameworkCommand(uint32_t id)
 {
-    return (id >= 57616 && id <= 57631) || (id >= 61440 && id <= 61935) || (id >= 57872 && id <= 57887) ||
-           id >= 65280;
+    return (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) ||
+           (id >= ID_SYSTEM_FIRST && id <= ID_SYSTEM_LAST) ||
+           (id >= ID_VERB_FIRST && id <= ID_VERB_LAST) || id >= ID_TRANSIENT_FIRST;
 }
 
 // The bar's own command-update object.
@@ -1078,20 +1080,20 @@ void CKVTToolBar::PrepareCustomizeMenu(CKVTToolbarButton* b, Menu& menu)
     };
     const bool horz = IsHorizontal();
     const bool textBelow = b->m_textBelow && horz;
-    set(16911, !(b->m_showImage && b->HasImage()), -1);
-    set(16910, b->m_id == 0 || b->m_id == 0xFFFFFFFF, -1);
+    set(ID_BUTTON_COPY_IMAGE, !(b->m_showImage && b->HasImage()), -1);
+    set(ID_BUTTON_RESET, b->m_id == 0 || b->m_id == 0xFFFFFFFF, -1);
     int which;
     if (!b->m_showText && !textBelow)
-        which = 16914;
+        which = ID_BUTTON_IMAGE;
     else
-        which = b->m_showImage ? 16916 : 16915;
-    for (uint32_t id : {16914u, 16915u, 16916u})
+        which = b->m_showImage ? ID_BUTTON_IMAGE_TEXT : ID_BUTTON_TEXT;
+    for (uint32_t id : {ID_BUTTON_IMAGE, ID_BUTTON_TEXT, ID_BUTTON_IMAGE_TEXT})
         set(id, false, id == uint32_t(which) ? 1 : 0);
     if (textBelow)
-        set(16914, true, -1);
+        set(ID_BUTTON_IMAGE, true, -1);
     const int index = IndexOf(b);
     const CKVTToolbarButton* prev = GetButton(index - 1);
-    set(16917, index <= 0, prev && prev->IsSeparator() ? 1 : 0);
+    set(ID_BUTTON_BEGIN_GROUP, index <= 0, prev && prev->IsSeparator() ? 1 : 0);
 }
 
 bool CKVTToolBar::RunAppearanceDialog(CKVTToolbarButton* button)
@@ -1102,7 +1104,7 @@ bool CKVTToolBar::RunAppearanceDialog(CKVTToolbarButton* button)
 
 void CKVTToolBar::OnCustomizeCommand(uint32_t id)
 {
-    if (id == 16918) {
+    if (id == ID_BUTTON_NEW_MENU) {
         // A new, empty menu at the selection.
         auto menu = std::make_unique<CKVTToolbarMenuButton>();
         menu->m_id = KVT_POPUP_ID; // a popup of its own, empty for now
@@ -1145,7 +1147,7 @@ void CKVTToolBar::OnCustomizeCommand(uint32_t id)
         return true;
     };
     switch (id) {
-    case 16910: {
+    case ID_BUTTON_RESET: {
         const int image = CKVTCommandImageMap::Instance().GetImage(b->m_id, false);
         if (image >= 0) {
             b->m_userImage = false;
@@ -1159,7 +1161,7 @@ void CKVTToolBar::OnCustomizeCommand(uint32_t id)
         SetDefaultButtonText(b);
         break;
     }
-    case 16911: {
+    case ID_BUTTON_COPY_IMAGE: {
         CKVTToolbarImageList* list = b->m_userImage ? s_userImages : GetSharedImages(IMAGES_NORMAL);
         if (!list || !b->HasImage())
             return;
@@ -1175,23 +1177,23 @@ void CKVTToolBar::OnCustomizeCommand(uint32_t id)
         QApplication::clipboard()->setImage(img);
         return;
     }
-    case 16912:
+    case ID_BUTTON_DELETE:
         RemoveButton(m_selected);
         m_selected = -1;
         break;
-    case 16913:
+    case ID_BUTTON_APPEARANCE:
         if (!RunAppearanceDialog(b) || !self)
             return;
         break;
-    case 16914:
+    case ID_BUTTON_IMAGE:
         if (!imageFirst())
             return;
         b->m_showImage = true;
         b->m_showText = false;
         break;
-    case 16915:
-    case 16916:
-        if (id == 16916 && !imageFirst())
+    case ID_BUTTON_TEXT:
+    case ID_BUTTON_IMAGE_TEXT:
+        if (id == ID_BUTTON_IMAGE_TEXT && !imageFirst())
             return;
         if (b->m_text.isEmpty() && !SetDefaultButtonText(b)) {
             MessageBeep();
@@ -1200,9 +1202,9 @@ void CKVTToolBar::OnCustomizeCommand(uint32_t id)
             break;
         }
         b->m_showText = true;
-        b->m_showImage = id == 16916;
+        b->m_showImage = id == ID_BUTTON_IMAGE_TEXT;
         break;
-    case 16917: {
+    case ID_BUTTON_BEGIN_GROUP: {
         CKVTToolbarButton* prev = GetButton(m_selected - 1);
         if (m_selected <= 0)
             return;

@@ -31,7 +31,8 @@ namespace ui {
 class Menu;
 }
 
-// The framework's own commands: 57616-57631, 61440-61935, 57872-57887, 65280 and up.
+// The framework's own commands: the recent files, the system and verb ranges, 65280 and up
+// (res/CommandIds.h).
 bool IsFrameworkCommand(uint32_t id);
 
 // The options shared by all bars (stored under "KVTToolbarParameters").
@@ -138,7 +139,8 @@ public:
     // A hosted control's notification: the button's command goes out (as a
     // click sends it) when the button's NotifyCommand answers TRUE.
     void OnButtonNotify(CKVTToolbarButton* button, int code);
-    // Runs a command of the button context menu (16910-16918) on the selected button.
+    // Runs a command of the button context menu (ID_BUTTON_RESET .. ID_BUTTON_NEW_MENU) on
+    // the selected button.
     void OnCustomizeCommand(uint32_t id);
     // The appearance dialog for a button of this bar; TRUE for OK.
     bool RunAppearanceDialog(CKVTToolbarButton* button);

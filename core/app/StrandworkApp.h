@@ -11,6 +11,7 @@
 #include "mainwnd/MainFrameHost.h"
 #include "platform/ui/App.h"
 #include "res/CommandIds.h"
+#include "res/StringIds.h"
 #include "uilib/KVTWorkspace.h"
 
 #include <QString>
@@ -37,7 +38,6 @@ constexpr unsigned IDS_SAVE_FAILED = 4152;
 constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
 constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
 constexpr unsigned IDS_PROJECT_MISSING = 4177;
-constexpr unsigned IDS_CANNOT_OPEN_SOURCE = 4324;  // "Soubor %s se nepodařilo otevřít...\r\n"
 constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.

@@ -143,7 +143,7 @@ CKXPExplorerView::CKXPExplorerView()
     MapUpdate(ID_INSERT_FILE, [this](ui::CmdUI& cmd) { cmd.Enable(CanInsertFile()); });
     MapCommand(ID_REMOVE_FILE, [this] { OnRemoveFile(); });
     MapUpdate(ID_REMOVE_FILE, [this](ui::CmdUI& cmd) { cmd.Enable(CanRemoveFile()); });
-    // 33856 has no handler here: the route reaches the application's.
+    // ID_PROJECT_SETTINGS has no handler here: the route reaches the application's.
 }
 
 CKXPExplorerView::~CKXPExplorerView() = default;

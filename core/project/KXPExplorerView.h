@@ -8,6 +8,7 @@
 // context menu 543.  See docs/application.md.
 
 #include "platform/ui/Document.h"
+#include "res/CommandIds.h"
 
 #include <QTreeWidget>
 
@@ -25,7 +26,11 @@ public:
     // The position of a file item's entry in its list.
     static constexpr int IndexRole = Qt::UserRole + 2;
 
-    enum : uint32_t { ID_INSERT_FILE = 34020, ID_REMOVE_FILE = 34021, IDR_CONTEXT_MENU = 543 };
+    enum : uint32_t {
+        ID_INSERT_FILE = ID_EXPLORER_INSERT_FILE,
+        ID_REMOVE_FILE = ID_EXPLORER_REMOVE_FILE,
+        IDR_CONTEXT_MENU = 543
+    };
     enum : unsigned { IDS_SOURCE_GROUP = 4397, IDS_HEADER_GROUP = 4398, IDS_SUPPORT_GROUP = 4399 };
     // The icons: project, source file, header file, support file, group.
     enum : int { IDI_PROJECT = 1, IDI_SOURCE = 5, IDI_HEADER = 4, IDI_SUPPORT = 2, IDI_GROUP = 541 };

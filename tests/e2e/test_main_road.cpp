@@ -245,7 +245,7 @@ struct MainRoad : ::testing::Test
         // Next error, from elsewhere in the source: the caret goes to the
         // warning's line in the source view.
         source->SetCursorPos({0, 0});
-        ASSERT_TRUE(Command(CMainFrame::ID_NEXT_ERROR));
+        ASSERT_TRUE(Command(ID_NEXT_ERROR));
         EXPECT_EQ(out->CurrentTag(), 0);
         EXPECT_TRUE(WaitFor([&] { return source->GetCursorPos().line == 2; }, 5000, "the caret on the warning"));
         EXPECT_EQ(app->MainFrame()->GetActiveView(), source);
@@ -632,7 +632,7 @@ TEST_F(MainRoad, CompileErrorStopsBeforeTheTransfer)
     EXPECT_TRUE(OutHas("Při tvorbě PLC došlo k chybám.")) << Out();
     EXPECT_FALSE(OutHas(kSuccess));
     view->SetCursorPos({0, 0});
-    ASSERT_TRUE(Command(CMainFrame::ID_NEXT_ERROR));
+    ASSERT_TRUE(Command(ID_NEXT_ERROR));
     EXPECT_TRUE(WaitFor([&] { return view->GetCursorPos().line == 1; }, 5000, "the caret on the error"));
 
     ASSERT_NO_FATAL_FAILURE(StartSimulator());
