@@ -65,7 +65,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // Besides the commands named in StrandworkApp.h:
-constexpr uint32_t ID_BUILD = 33846;
 
 // The listing numbers every line through the build: Main.plc (5 lines)
 // and Io.plc (2) of the template come before Osa.plc, whose fourth line
@@ -236,7 +235,7 @@ struct MainRoad : ::testing::Test
     // Step 3: the build with its warning, the jump to it, success.
     void Build(CPLCView* source)
     {
-        ASSERT_TRUE(Command(ID_BUILD));
+        ASSERT_TRUE(Command(ID_PROJECT_BUILD));
         EXPECT_TRUE(OutHas("warning T2001: Pozor na osu")) << Out();
         EXPECT_TRUE(OutHas(kSuccess)) << Out();
         EXPECT_TRUE(fs::exists(dir / "Lis/Output/PLC.BIN"));
@@ -330,7 +329,7 @@ struct MainRoad : ::testing::Test
     {
         const int64_t settings = Project()->Data().SettingsModificationTime;
         ASSERT_TRUE(WaitFor([&] { return int64_t(std::time(nullptr)) > settings; }, 5000, "the next second"));
-        ASSERT_TRUE(Command(ID_BUILD));
+        ASSERT_TRUE(Command(ID_PROJECT_BUILD));
         ASSERT_TRUE(OutHas(kSuccess)) << Out();
         ASSERT_TRUE(Project()->CheckDependencies());
     }
@@ -627,7 +626,7 @@ TEST_F(MainRoad, CompileErrorStopsBeforeTheTransfer)
     PressKey(view, Qt::Key_Return);
     TypeText(view, QStringLiteral("#tarv-error Chybi operand"));
     ASSERT_TRUE(Command(ID_FILE_SAVE));
-    ASSERT_TRUE(Command(ID_BUILD));
+    ASSERT_TRUE(Command(ID_PROJECT_BUILD));
     EXPECT_TRUE(OutHas("error T1001: Chybi operand")) << Out();
     EXPECT_TRUE(OutHas("Při tvorbě PLC došlo k chybám.")) << Out();
     EXPECT_FALSE(OutHas(kSuccess));

@@ -9,6 +9,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/WatchView.h"
+#include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -141,7 +142,7 @@ TEST(WatchView, PlaqueIsWatchedAndPushedValuesShow)
 
     // Ten hints 12 leave the lists in force as they were.
     w.view->ExecuteCommand(ID_WATCH_HEX_DISPLAY);
-    EXPECT_FALSE(w.view->ExecuteCommand(33856)); // the project settings: left to the application
+    EXPECT_FALSE(w.view->ExecuteCommand(ID_PROJECT_SETTINGS)); // the project settings: left to the application
 
     // Ten hints 12 add the project's watched mechanism (MECHB) no more:
     // after one removal it is gone from the list in force.
