@@ -130,9 +130,9 @@ public:
     // The context menu at a global point (the chain protocol); the chosen
     // command, 0 for none.
     uint32_t RunContextMenu(const QPoint& global);
-    // The property sheet of command 34002; its result (0 without pages).
+    // The property sheet of command ID_PROPERTIES; its result (0 without pages).
     int ShowProperties();
-    // 34000: toggles dockable (a docked bar floats first).
+    // ID_DOCKABLE: toggles dockable (a docked bar floats first).
     void OnDockable();
     void OnHide();
     // Docking on or off with the status bit.

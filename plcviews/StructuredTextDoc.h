@@ -52,7 +52,7 @@ public:
     void OnCloseDocument() override;
     void DeleteContents() override;
     void SetModifiedFlag(bool modified = true) override;
-    // Read-only (File > Open's box, 37405): the buffer refuses every change.
+    // Read-only (File > Open's box, ID_EDT_READ_ONLY): the buffer refuses every change.
     void SetReadOnly(bool readOnly);
     bool IsReadOnly() const { return m_buffer.GetReadOnly(); }
     CEdtTextBuffer& Buffer() { return m_buffer; }
@@ -61,7 +61,7 @@ public:
     // Reads the file again; every view clamps its caret into the new text.
     // False (the text kept) when it cannot be read.
     bool Reload();
-    // 36999: reload when the file exists, else 4268.
+    // ID_EDT_RELOAD_FILE: reload when the file exists, else 4268.
     bool ReloadFile();
 
 protected:

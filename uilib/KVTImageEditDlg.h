@@ -122,7 +122,7 @@ private:
     const QImage* m_image;
 };
 
-// The small frame of the tool commands 16901-16909.
+// The small frame of the tool commands ID_IMAGE_FILL .. ID_IMAGE_CLEAR.
 class CPaletteCommandFrameWnd : public QWidget
 {
     Q_OBJECT

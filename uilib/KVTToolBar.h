@@ -31,7 +31,7 @@ namespace ui {
 class Menu;
 }
 
-// The framework's own commands: the recent files, the system and verb ranges, 65280 and up
+// The framework's own commands: the recent files, the system and verb ranges, ID_TRANSIENT_FIRST and up
 // (res/CommandIds.h).
 bool IsFrameworkCommand(uint32_t id);
 

@@ -132,7 +132,7 @@ public:
     void OnFileManager();
     // Projekt > "Nastavení...": the open project's settings sheet.
     void OnProjectSettings();
-    // 57664: the about box; 33981: the tip of the day (both modal).
+    // ID_APP_ABOUT: the about box; ID_HELP_TIPS: the tip of the day (both modal).
     void OnAppAbout();
     void OnHelpTips();
     // Projekt > transfers, debugging and the connection.
