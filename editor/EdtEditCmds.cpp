@@ -6,6 +6,7 @@
 #include "editor/EdtParser.h"
 #include "editor/EdtTextCase.h"
 #include "platform/ui/Command.h"
+#include "res/CommandIds.h"
 
 void CEdtEditView::MapTextCommands()
 {
@@ -182,10 +183,10 @@ void CEdtEditView::OnEditAutoExpand()
         case u't':
             InsertAtCaret(IndentUnit(CalculateActualOffset(p.line, p.ch)), act);
             break;
-        case u'l': OnCaretCommand(37100); break;
-        case u'r': OnCaretCommand(37102); break;
-        case u'u': OnCaretCommand(37108); break;
-        case u'd': OnCaretCommand(37110); break;
+        case u'l': OnCaretCommand(ID_EDT_CARET_LEFT); break;
+        case u'r': OnCaretCommand(ID_EDT_CARET_RIGHT); break;
+        case u'u': OnCaretCommand(ID_EDT_CARET_UP); break;
+        case u'd': OnCaretCommand(ID_EDT_CARET_DOWN); break;
         case u'h': PlaceCaret({0, p.line}); break;
         case u'f': PlaceCaret({GetLineLength(p.line), p.line}); break;
         default: break;  // other letters are passed over

@@ -12,38 +12,11 @@
 // spelling check through the "wispell" library).
 
 #include "editor/EdtTextView.h"
+#include "res/CommandIds.h"
 
 #include <map>
 #include <string>
 
-// Command ids of the edit view.
-enum : uint32_t {
-    ID_EDT_DELETE = 37001,
-    ID_EDT_DELETE_BACK = 37002,
-    ID_EDT_DELETE_WORD_BACK = 37003,
-    ID_EDT_TAB = 37004,
-    ID_EDT_UNTAB = 37005,
-    ID_EDT_TOGGLE_OVERWRITE = 37006,
-    ID_EDT_DELETE_WORD = 37007,
-    ID_EDT_TOGGLE_KEYBOARD_SELECTION = 37008,
-    ID_EDT_GOTO_LAST_CHANGE = 37227,
-    ID_EDT_AUTO_COMPLETE = 37300,
-    ID_EDT_AUTO_EXPAND = 37301,
-    ID_EDT_LOWER_CASE = 37303,
-    ID_EDT_UPPER_CASE = 37304,
-    ID_EDT_CAPITALIZE = 37305,
-    ID_EDT_SENTENCE_CASE = 37306,
-    ID_EDT_SWAP_CASE = 37307,
-    ID_TOOLS_SPELLING = 32800,
-    ID_EDT_CHANGE_CODEPAGE = 32803,
-    ID_EDIT_CUT = 57635,
-    ID_EDIT_PASTE = 57637,
-    ID_EDIT_REPLACE = 57641,
-    ID_EDIT_UNDO = 57643,
-    ID_EDIT_REDO = 57644,
-    ID_EDT_INDICATOR_READONLY = 37901,
-    ID_INDICATOR_OVR = 59140,
-};
 constexpr uint32_t IDS_EDT_UNDO_MENU = 4570;  // "&Zpět%s\tCtrl+Z"
 constexpr uint32_t IDS_EDT_REDO_MENU = 4571;  // "Znov&u%s\tCtrl+Y"
 

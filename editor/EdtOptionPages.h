@@ -6,6 +6,7 @@
 
 #include "editor/EdtSettings.h"
 #include "platform/ui/Dialog.h"
+#include "res/CommandIds.h"
 
 #include <QComboBox>
 #include <QFont>
@@ -26,7 +27,6 @@ constexpr uint32_t IDS_EDT_OPTIONS_CAPTION = 8700;
 constexpr uint32_t IDS_EDT_RESTART_NOTE = 4613;
 constexpr uint32_t IDS_EDT_NO_RECODING = 4614;
 // The window-options command of the editor windows.
-constexpr uint32_t ID_EDT_WINDOW_OPTIONS = 37400;
 
 // Builds the sheet "Možnosti" with CGeneralPage, CEditorOptionsPage(view) and
 // CFontPage(view), runs it modally and returns its result.  view may be

@@ -9,6 +9,7 @@
 #include "editor/EdtTextViewPrint.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Splitter.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QApplication>
@@ -456,7 +457,8 @@ const ui::AccelTable* CEdtTextView::Accelerators() const
 
 bool CEdtTextView::ExecuteCommand(uint32_t id)
 {
-    if (id >= 37000 && id <= 37999 && id != 37228 && id != 37229 && id != 37002)
+    if (id >= ID_EDT_FIRST && id <= ID_EDT_LAST && id != ID_EDT_INCREMENTAL_FORWARD &&
+        id != ID_EDT_INCREMENTAL_BACKWARD && id != ID_EDT_DELETE_BACK)
         EndIncrementalSearch();
     return ui::View::ExecuteCommand(id);
 }
@@ -464,19 +466,19 @@ bool CEdtTextView::ExecuteCommand(uint32_t id)
 void CEdtTextView::MapCommands()
 {
     MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST, [this](uint32_t id) { OnCaretCommand(id); });
-    MapCommand(ID_EDT_COPY, [this] { OnEditCopy(); });
-    MapCommand(ID_EDT_FILE_PAGE_SETUP, [this] { OnFilePageSetup(); });
-    MapCommand(ID_EDT_FILE_PRINT, [this] {
+    MapCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
+    MapCommand(ID_FILE_PAGE_SETUP, [this] { OnFilePageSetup(); });
+    MapCommand(ID_FILE_PRINT, [this] {
         EdtPrinter();
         OnFilePrint();
     });
-    MapCommand(ID_EDT_FILE_PRINT_PREVIEW, [this] {
+    MapCommand(ID_FILE_PRINT_PREVIEW, [this] {
         EdtPrinter();
         OnFilePrintPreview();
     });
-    MapUpdate(ID_EDT_COPY, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection()); });
-    MapCommand(ID_EDT_SELECT_ALL, [this] { OnEditSelectAll(); });
-    MapUpdate(ID_EDT_SELECT_ALL, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    MapUpdate(ID_EDIT_COPY, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection()); });
+    MapCommand(ID_EDIT_SELECT_ALL, [this] { OnEditSelectAll(); });
+    MapUpdate(ID_EDIT_SELECT_ALL, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommandRange(ID_EDT_TOGGLE_BOOKMARK0, ID_EDT_TOGGLE_BOOKMARK0 + 9,
                     [this](uint32_t id) { OnToggleBookmark(int(id - ID_EDT_TOGGLE_BOOKMARK0)); });
     MapCommandRange(ID_EDT_GO_BOOKMARK0, ID_EDT_GO_BOOKMARK0 + 9,

@@ -19,6 +19,7 @@
 #include "editor/EdtTextTypes.h"
 #include "editor/EdtViewLayout.h"
 #include "platform/ui/Document.h"
+#include "res/CommandIds.h"
 
 #include <QColor>
 #include <QCursor>
@@ -47,43 +48,8 @@ class CmdUI;
 class SplitterWnd;
 } // namespace ui
 
-// Command ids of the text view.
-enum : uint32_t {
-    ID_EDT_FILE_PAGE_SETUP = 57605,
-    ID_EDT_FILE_PRINT = 57607,
-    ID_EDT_FILE_PRINT_PREVIEW = 57609,
-    ID_EDT_COPY = 57634,
-    ID_EDT_SELECT_ALL = 57642,
-    ID_EDT_CARET_FIRST = 37100,  // 37100-37125: caret commands, pairs plain/Shift
-    ID_EDT_CARET_LAST = 37125,
-    ID_EDT_TOGGLE_BOOKMARK0 = 37200,  // 37200-37209
-    ID_EDT_GO_BOOKMARK0 = 37210,      // 37210-37219
-    ID_EDT_CLEAR_BOOKMARKS = 37220,
-    ID_EDT_TOGGLE_BOOKMARK = 37223,
-    ID_EDT_NEXT_BOOKMARK = 37224,
-    ID_EDT_PREV_BOOKMARK = 37225,
-    ID_EDT_CLEAR_ALL_BOOKMARKS = 37226,
-    ID_EDT_MATCH_BRACE = 37302,
-    ID_EDT_GOTO_LINE = 37308,
-    ID_EDT_SWITCH_HEADER = 37401,
-    ID_EDT_TOGGLE_MARGIN = 37402,
-    ID_EDT_TOGGLE_WORDWRAP = 37404,
-    ID_EDT_SOURCE_TYPE_FIRST = 37500,  // 37500-37522: source types 0-22
-    ID_EDT_SOURCE_TYPE_LAST = 37522,
-    ID_EDT_INDICATOR_CRLF = 37902,
-    ID_EDT_INDICATOR_POSITION = 37903,
-    ID_EDT_REDRAW = 37998,
-};
 // "ř. %d,  sl. %d": the caret position pane.
 constexpr uint32_t IDS_EDT_POSITION_FORMAT = 4560;
-// Find commands and texts.
-enum : uint32_t {
-    ID_EDIT_FIND = 57636,
-    ID_EDIT_REPEAT = 57640,
-    ID_EDT_FIND_PREVIOUS = 37126,
-    ID_EDT_INCREMENTAL_FORWARD = 37228,
-    ID_EDT_INCREMENTAL_BACKWARD = 37229,
-};
 // Search flags.
 constexpr uint32_t EDT_FIND_MATCH_CASE = 0x1;
 constexpr uint32_t EDT_FIND_WHOLE_WORD = 0x2;

@@ -4,6 +4,7 @@
 
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
+#include "res/CommandIds.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -279,8 +280,8 @@ void CEdtTextView::FinishCaretMove(bool extend, bool keepIdeal)
 
 void CEdtTextView::OnCaretCommand(uint32_t id)
 {
-    if (id == 37112 || id == 37113) {
-        const int top = std::clamp(m_topSubLine + (id == 37112 ? -1 : 1), 0,
+    if (id == ID_EDT_SCROLL_UP || id == ID_EDT_SCROLL_DOWN) {
+        const int top = std::clamp(m_topSubLine + (id == ID_EDT_SCROLL_UP ? -1 : 1), 0,
                                    std::max(GetSubLineCount() - 1, 0));
         ScrollToSubLine(top);
         return;
@@ -313,42 +314,42 @@ void CEdtTextView::OnCaretCommand(uint32_t id)
             c = {0, c.line + 1};
     };
     switch (base) {
-    case 37100: left(); break;
-    case 37102: right(); break;
-    case 37104:
+    case ID_EDT_CARET_LEFT: left(); break;
+    case ID_EDT_CARET_RIGHT: right(); break;
+    case ID_EDT_CARET_WORD_LEFT:
         if (sel && !shift)
             left();
         else
             c = edt::WordLeftTarget(lines, c);
         break;
-    case 37106:
+    case ID_EDT_CARET_WORD_RIGHT:
         if (sel && !shift)
             right();
         else
             c = edt::WordRightTarget(lines, c);
         break;
-    case 37108:
-    case 37110: {
-        const bool up = base == 37108;
+    case ID_EDT_CARET_UP:
+    case ID_EDT_CARET_DOWN: {
+        const bool up = base == ID_EDT_CARET_UP;
         if (sel && !shift)
             c = up ? m_drawSelStart : m_drawSelEnd;
         c = edt::VerticalTarget(lines, c, m_idealCharPos, up ? -1 : 1);
         keepIdeal = true;
         break;
     }
-    case 37114:
-    case 37116: {
+    case ID_EDT_CARET_PAGE_UP:
+    case ID_EDT_CARET_PAGE_DOWN: {
         const int page = std::max(GetScreenLines() - 1, 1);
-        const int dir = base == 37114 ? -1 : 1;
+        const int dir = base == ID_EDT_CARET_PAGE_UP ? -1 : 1;
         ScrollToSubLine(std::clamp(m_topSubLine + dir * page, 0, std::max(GetSubLineCount() - 1, 0)));
         c = edt::VerticalTarget(lines, c, m_idealCharPos, dir * page);
         keepIdeal = true;
         break;
     }
-    case 37118: c = edt::LineEndTarget(lines, c); break;
-    case 37120: c = edt::SmartHomeTarget(lines, c); break;
-    case 37122: c = {0, 0}; break;
-    case 37124: {
+    case ID_EDT_CARET_LINE_END: c = edt::LineEndTarget(lines, c); break;
+    case ID_EDT_CARET_HOME: c = edt::SmartHomeTarget(lines, c); break;
+    case ID_EDT_CARET_TEXT_START: c = {0, 0}; break;
+    case ID_EDT_CARET_TEXT_END: {
         const int last = GetLineCount() - 1;
         c = {GetLineLength(last), last};
         break;

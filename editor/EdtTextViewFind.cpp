@@ -15,6 +15,7 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QApplication>
@@ -540,7 +541,7 @@ void CEdtTextView::MapFindCommands()
     MapUpdate(ID_EDT_INCREMENTAL_BACKWARD,
               [this](ui::CmdUI& cmd) { cmd.Enable(m_buffer && !(m_cursorPos == EdtPoint{0, 0})); });
     // Backspace of a read-only view: only the incremental search's.
-    MapCommand(37002, [this] { OnIncrementalBackspace(); });
+    MapCommand(ID_EDT_DELETE_BACK, [this] { OnIncrementalBackspace(); });
 }
 
 void CEdtTextView::OnEditFind()

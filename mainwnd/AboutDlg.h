@@ -1,5 +1,5 @@
 #pragma once
-// The about box (dialog 2133, command 57664): the picture, the product name,
+// The about box (dialog 2133, command ID_APP_ABOUT): the picture, the product name,
 // the version and the copyright line.  Three clicks on the copyright line
 // and then one on the icon show the hidden second picture; anything else
 // spoils the sequence for this showing.

@@ -9,6 +9,7 @@
 #include "mainwnd/SizingControlBar.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Dialog.h"
+#include "res/CommandIds.h"
 
 #include <QPointer>
 
@@ -89,7 +90,11 @@ public:
     // Status word: the dock site (mask 0xE81F, 0 floating), dockable,
     // visible.
     enum : uint32_t { StatusSiteMask = 0xE81F, StatusDockable = 0x40000000, StatusVisible = 0x80000000 };
-    enum : uint32_t { ID_DOCKABLE = 34000, ID_HIDE = 34001, ID_PROPERTIES = 34002 };
+    enum : uint32_t {
+        ID_DOCKABLE = ID_BAR_DOCKABLE,
+        ID_HIDE = ID_BAR_HIDE,
+        ID_PROPERTIES = ID_BAR_PROPERTIES
+    };
     enum : uint32_t { IDR_BAR_MENU = 4108 };
 
     CAppBar();
@@ -125,9 +130,9 @@ public:
     // The context menu at a global point (the chain protocol); the chosen
     // command, 0 for none.
     uint32_t RunContextMenu(const QPoint& global);
-    // The property sheet of command 34002; its result (0 without pages).
+    // The property sheet of command ID_PROPERTIES; its result (0 without pages).
     int ShowProperties();
-    // 34000: toggles dockable (a docked bar floats first).
+    // ID_DOCKABLE: toggles dockable (a docked bar floats first).
     void OnDockable();
     void OnHide();
     // Docking on or off with the status bit.

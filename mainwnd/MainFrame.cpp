@@ -17,6 +17,7 @@
 #include "plcviews/HexEditView.h"
 #include "plcviews/PLCDoc.h"
 #include "plcviews/WatchView.h"
+#include "res/CommandIds.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
 #include "uilib/KVTDocking.h"
@@ -88,13 +89,13 @@ QRect ClipToScreens(const QRect& r)
 QString ViewMenuText(uint32_t id)
 {
     switch (id) {
-    case CMainFrame::ID_VIEW_EXPLORER:
+    case ID_VIEW_EXPLORER:
         return QStringLiteral("&Projekt");
-    case CMainFrame::ID_VIEW_OUTPUT:
+    case ID_VIEW_OUTPUT:
         return QStringLiteral("Okno &výstupu");
-    case CMainFrame::ID_VIEW_WATCH:
+    case ID_VIEW_WATCH:
         return QStringLiteral("Okno Sl&edování");
-    case CMainFrame::ID_VIEW_CONINFO:
+    case ID_VIEW_CONINFO:
         return QStringLiteral("&Sledování sp&ojení");
     default:
         return {};
@@ -419,7 +420,7 @@ void CMainFrame::MapFrameCommands()
     MapCommand(ID_VIEW_DEFAULT_LAYOUT, [this] { DefaultLayout(); });
     MapUpdate(ID_VIEW_DEFAULT_LAYOUT, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     MapCommand(ID_VIEW_CUSTOMIZE, [this] { CKVTToolbarCustomize::OpenForFrame(this); });
-    MapCommand(ID_OPTIONS, [this] { OnOptions(); });
+    MapCommand(ID_TOOLS_OPTIONS, [this] { OnOptions(); });
 
     auto language = [this] { return QString::fromStdU16String(m_settings.Language); };
     MapCommand(ID_LANGUAGE_DEFAULT, [this, language] {

@@ -9,6 +9,7 @@
 #include "link/olnk/olnk.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/ConnectionWatch.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTToolBar.h"
@@ -69,32 +70,6 @@ public:
         ID_INDICATOR_PLC = 0xE708,
         ID_INDICATOR_POS = 0x940F,
         ID_INDICATOR_READONLY = 0x940D,
-    };
-    // The frame's commands.
-    enum : uint32_t {
-        ID_VIEW_EXPLORER = 33870,
-        ID_VIEW_DEBUG_TOOLBAR = 33871,
-        ID_VIEW_OUTPUT = 33872,
-        ID_VIEW_WATCH = 33873,
-        ID_VIEW_CONINFO = 33874,
-        ID_NEXT_ERROR = 33875,
-        ID_PREV_ERROR = 33876,
-        ID_VIEW_FULLSCREEN = 33877,
-        ID_VIEW_DEFAULT_LAYOUT = 33879,
-        ID_VIEW_CUSTOMIZE = 33910,
-        ID_OPTIONS = 33911,
-        ID_LANGUAGE_DEFAULT = 33913,
-        ID_LANGUAGE_CSY = 33914,
-        ID_LANGUAGE_ENU = 33915,
-        ID_NEXT_WINDOW = 33960,
-        ID_PREV_WINDOW = 33961,
-        ID_HELP_PLC = 33980,
-        ID_HELP_SYSCONFIG = 33982,
-        ID_HELP_MACHINE = 33983,
-        ID_CLEAR_OUTPUT = 34023,
-        ID_HELP_INDEX = 57667,
-        ID_HELP = 57670,
-        ID_DEFAULT_HELP = 57671,
     };
     static const std::vector<uint32_t> kNormalIndicators;
     static const std::vector<uint32_t> kEditorIndicators;

@@ -1,5 +1,5 @@
 #pragma once
-// The application options sheet (command 33911) and its own pages: the tool
+// The application options sheet (command ID_TOOLS_OPTIONS) and its own pages: the tool
 // folders ("Cesty", dialog 2040), the link settings of the file manager
 // without a project, and the page shown when an item has no properties.
 

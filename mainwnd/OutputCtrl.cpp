@@ -5,6 +5,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
 #include "plcviews/StructuredTextDoc.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTWorkspace.h"
 
@@ -18,7 +19,6 @@
 #include <QTextEdit>
 
 namespace {
-constexpr uint32_t kIdCopy = 57634;
 constexpr unsigned IDS_ITEM_TEXT = 4048;         // "Text"
 constexpr unsigned IDS_ITEM_TAG = 4049;          // "Chyba/odkaz"
 constexpr unsigned IDS_ITEM_SELECTEDTAG = 4050;  // "Aktivní chyba/odkaz"
@@ -52,8 +52,8 @@ QString FullPath(std::u16string_view path)
 
 COutputCtrl::COutputCtrl(QWidget* parent) : CRichEdit20Ctrl(parent)
 {
-    MapCommand(kIdCopy, [this] { copy(); });
-    MapUpdate(kIdCopy, [this](ui::CmdUI& cmd) { cmd.Enable(textCursor().hasSelection()); });
+    MapCommand(ID_EDIT_COPY, [this] { copy(); });
+    MapUpdate(ID_EDIT_COPY, [this](ui::CmdUI& cmd) { cmd.Enable(textCursor().hasSelection()); });
 }
 
 COutputCtrl::~COutputCtrl()

@@ -1,5 +1,5 @@
 #pragma once
-// The tip of the day (dialog 103, command 33981, and at start-up): one line
+// The tip of the day (dialog 103, command ID_HELP_TIPS, and at start-up): one line
 // of the tip file beside the program per showing.  The file is the
 // program's path with the extension "tip" (".tip" appended to a program
 // without one); its bytes are code page 1250, one tip per line; lines that

@@ -8,6 +8,8 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -21,11 +23,8 @@
 #include <unistd.h>
 
 namespace {
-constexpr uint32_t ID_FILE_SAVE = 57603;
-constexpr uint32_t ID_EDT_READ_ONLY = 37405;
 constexpr unsigned IDS_BIN_TOO_LARGE = 4630;  // "Soubor %s je příliš velký pro binární editor..."
 constexpr unsigned IDS_BIN_RELOAD_FAILED = 4631;
-constexpr unsigned IDS_SAVE_FAILED_PATH = 536;  // "Soubor %s nemohl být uložen."
 constexpr uint32_t kWatchFiles = 0x200;        // general flags: watch files for outside changes
 constexpr uint32_t kMaximiseFrames = 0x10;
 constexpr uint32_t kChanged = 0x01 | FCM_SIZE | FCM_TIME;
@@ -167,7 +166,7 @@ bool CBinDoc::OnOpenDocument(const QString& path)
 bool CBinDoc::OnSaveDocument(const QString& path)
 {
     if (ExistsReadOnly(path)) {
-        ui::Prompt(FormatResString(IDS_SAVE_FAILED_PATH, QDir::toNativeSeparators(path)), {},
+        ui::Prompt(FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(path)), {},
                    ui::MB_ICONEXCLAMATION);
         return false;
     }

@@ -45,7 +45,7 @@ public:
     // success; a failure keeps the data and says so (a path that is no
     // regular file with the framework's open-failure message).
     bool Reload();
-    // Reload with the watch of the path dropped meanwhile (command 36999).
+    // Reload with the watch of the path dropped meanwhile (command ID_EDT_RELOAD_FILE).
     bool ReloadFile();
 
 protected:

@@ -11,6 +11,7 @@
 #include "platform/ui/Splitter.h"
 #include "platform/ui/SysColor.h"
 #include "plcviews/BinDoc.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTWorkspace.h"
@@ -33,23 +34,6 @@
 const QString kBinaryDataMime = QStringLiteral("application/x-strandwork-binarydata");
 
 namespace {
-enum : uint32_t {
-    ID_HEX_ADDRESS = 40001,
-    ID_HEX_HEX = 40002,
-    ID_HEX_ASCII = 40003,
-    ID_HEX_WIDE = 40004,
-    ID_HEX_BPR_FIRST = 40011,  // the handler's range; 40012-40027 are 1..16
-    ID_HEX_BPR_LAST = 40028,
-    ID_KEYBOARD_SELECTION = 37008,
-    ID_READ_ONLY = 37405,
-    ID_RELOAD = 36999,
-    ID_DELETE = 57632,
-    ID_COPY = 57634,
-    ID_CUT = 57635,
-    ID_PASTE = 57637,
-    ID_SELECT_ALL = 57642,
-    ID_UNDO = 57643,
-};
 constexpr uint32_t kOwnContextMenu = 1001;
 constexpr uint32_t kBinContextMenu = 1033;
 constexpr unsigned IDS_FILE_MISSING = 4240;  // "Soubor neexistuje."
@@ -113,23 +97,23 @@ void CHexEditView::MapCommands()
     MapCommandRange(ID_HEX_BPR_FIRST, ID_HEX_BPR_LAST, [this](uint32_t id) { SetBytesPerRow(int(id - ID_HEX_BPR_FIRST)); });
     MapUpdateRange(ID_HEX_BPR_FIRST, ID_HEX_BPR_LAST,
                    [this](ui::CmdUI& c) { c.SetRadio(int(c.Id() - ID_HEX_BPR_FIRST) == m_model.BytesPerRow()); });
-    MapCommand(ID_KEYBOARD_SELECTION, [this] { m_model.SetKeyboardSelection(!m_model.KeyboardSelection()); });
-    MapUpdate(ID_KEYBOARD_SELECTION, [this](ui::CmdUI& c) { c.SetCheck(m_model.KeyboardSelection()); });
-    MapCommand(ID_READ_ONLY, [this] { ToggleReadOnly(); });
-    MapUpdate(ID_READ_ONLY, [this](ui::CmdUI& c) { c.SetCheck(m_model.IsReadOnly()); });
+    MapCommand(ID_EDT_TOGGLE_KEYBOARD_SELECTION, [this] { m_model.SetKeyboardSelection(!m_model.KeyboardSelection()); });
+    MapUpdate(ID_EDT_TOGGLE_KEYBOARD_SELECTION, [this](ui::CmdUI& c) { c.SetCheck(m_model.KeyboardSelection()); });
+    MapCommand(ID_EDT_READ_ONLY, [this] { ToggleReadOnly(); });
+    MapUpdate(ID_EDT_READ_ONLY, [this](ui::CmdUI& c) { c.SetCheck(m_model.IsReadOnly()); });
     auto withSelection = [this](ui::CmdUI& c) { c.Enable(m_model.HasSelection()); };
-    MapCommand(ID_DELETE, [this] { Apply(m_model.DeleteSelection()); });
-    MapUpdate(ID_DELETE, withSelection);
-    MapCommand(ID_CUT, [this] { Cut(); });
-    MapUpdate(ID_CUT, withSelection);
-    MapCommand(ID_COPY, [this] { Copy(); });
-    MapUpdate(ID_COPY, withSelection);
-    MapCommand(ID_PASTE, [this] { Paste(); });
-    MapUpdate(ID_PASTE, [this](ui::CmdUI& c) { c.Enable(CanPaste()); });
-    MapCommand(ID_SELECT_ALL, [this] { SetSelection(0, m_model.Size()); });
-    MapUpdate(ID_SELECT_ALL, [this](ui::CmdUI& c) { c.Enable(m_model.Size() > 0); });
-    MapCommand(ID_UNDO, [this] { m_model.SetKeyboardSelection(false); });
-    MapUpdate(ID_UNDO, [](ui::CmdUI& c) { c.Enable(false); });
+    MapCommand(ID_EDIT_CLEAR, [this] { Apply(m_model.DeleteSelection()); });
+    MapUpdate(ID_EDIT_CLEAR, withSelection);
+    MapCommand(ID_EDIT_CUT, [this] { Cut(); });
+    MapUpdate(ID_EDIT_CUT, withSelection);
+    MapCommand(ID_EDIT_COPY, [this] { Copy(); });
+    MapUpdate(ID_EDIT_COPY, withSelection);
+    MapCommand(ID_EDIT_PASTE, [this] { Paste(); });
+    MapUpdate(ID_EDIT_PASTE, [this](ui::CmdUI& c) { c.Enable(CanPaste()); });
+    MapCommand(ID_EDIT_SELECT_ALL, [this] { SetSelection(0, m_model.Size()); });
+    MapUpdate(ID_EDIT_SELECT_ALL, [this](ui::CmdUI& c) { c.Enable(m_model.Size() > 0); });
+    MapCommand(ID_EDIT_UNDO, [this] { m_model.SetKeyboardSelection(false); });
+    MapUpdate(ID_EDIT_UNDO, [](ui::CmdUI& c) { c.Enable(false); });
 }
 
 // ---------------------------------------------------------------- operations
@@ -640,8 +624,8 @@ const QString CBinView::kCategory = QStringLiteral("BinaryWindow");
 
 CBinView::CBinView()
 {
-    MapCommand(ID_RELOAD, [this] { ReloadCommand(); });
-    MapUpdate(ID_RELOAD, [this](ui::CmdUI& c) {
+    MapCommand(ID_EDT_RELOAD_FILE, [this] { ReloadCommand(); });
+    MapUpdate(ID_EDT_RELOAD_FILE, [this](ui::CmdUI& c) {
         CBinDoc* doc = GetDocument();
         c.Enable(doc && !doc->GetPathName().isEmpty());
     });

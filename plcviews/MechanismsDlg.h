@@ -5,6 +5,7 @@
 // watch period set, and the source of one shown.  See docs/plcviews.md.
 
 #include "plcviews/ModalDialogBase.h"
+#include "res/CommandIds.h"
 
 #include <cstdint>
 #include <memory>
@@ -35,7 +36,7 @@ public:
         IDC_START = 2006,
         IDC_STOP = 2007,
         IDC_PERIOD = 2251,
-        IDC_HELP = 57670,
+        IDC_HELP = ID_HELP,
     };
 
     // One row: the listing's mechanism and the state of the last refresh.

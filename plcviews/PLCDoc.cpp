@@ -70,14 +70,14 @@ CPLCView::CPLCView()
     setMouseTracking(true);
     MapCommand(ID_DEBUG_TOGGLE_BREAKPOINT, [this] { OnToggleBreakpoint(); });
     MapCommand(ID_DEBUG_TOGGLE_MECH_WATCH, [this] { OnToggleMechanismWatch(); });
-    MapCommand(ID_DEBUG_VARIABLE, [this] { OnVariable(); });
+    MapCommand(ID_VIEW_VARIABLE, [this] { OnVariable(); });
     auto debugging = [this](ui::CmdUI& cmd) {
         CStrandworkDoc* doc = Project();
         cmd.Enable(doc && doc->IsDebugging());
     };
     MapUpdate(ID_DEBUG_TOGGLE_BREAKPOINT, debugging);
     MapUpdate(ID_DEBUG_TOGGLE_MECH_WATCH, debugging);
-    MapUpdate(ID_DEBUG_VARIABLE, debugging);
+    MapUpdate(ID_VIEW_VARIABLE, debugging);
 }
 
 CPLCView::~CPLCView()

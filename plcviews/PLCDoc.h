@@ -9,6 +9,7 @@
 #include "core/compout/ListingFile.h"
 #include "core/compout/MapFile.h"
 #include "plcviews/StructuredTextDoc.h"
+#include "res/CommandIds.h"
 
 #include <QElapsedTimer>
 #include <QFont>
@@ -23,10 +24,6 @@ struct LinkResultRecord;
 namespace linkui {
 class LinkWindow;
 }
-
-constexpr uint32_t ID_DEBUG_TOGGLE_BREAKPOINT = 33820;
-constexpr uint32_t ID_DEBUG_TOGGLE_MECH_WATCH = 33822;
-constexpr uint32_t ID_DEBUG_VARIABLE = 33824;
 
 class CPLCDoc : public CStructuredTextDoc
 {

@@ -1,6 +1,6 @@
 #pragma once
 // The file-properties page of a structured-text view (dialog 2131), shown
-// alone in the sheet "Vlastnosti" of the view's properties command 33878:
+// alone in the sheet "Vlastnosti" of the view's properties command ID_VIEW_PROPERTIES:
 // the path, the line count, the syntax, the tab size and the Unicode and
 // read-only flags of the file.
 

@@ -15,6 +15,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/SysColor.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTWorkspace.h"
 
@@ -33,7 +34,6 @@
 #include <sys/stat.h>
 
 namespace {
-constexpr uint32_t ID_FILE_SAVE = 57603;
 constexpr uint32_t kMaximiseFrames = 0x10;
 constexpr uint32_t kRememberPosition = 0x2000;
 constexpr uint32_t kChanged = FCM_SIZE | FCM_TIME;
@@ -179,7 +179,7 @@ bool CStructuredTextDoc::OnSaveDocument(const QString& path)
         return m_buffer.SaveToFile(path.toStdU16String(), -1, true, &replaced);
     });
     if (!ok) {
-        ui::Prompt(FormatResString(IDS_SAVE_FAILED_PATH, Shown(path)), {}, ui::MB_ICONEXCLAMATION);
+        ui::Prompt(FormatResString(IDS_FILE_SAVE_FAILED, Shown(path)), {}, ui::MB_ICONEXCLAMATION);
         return false;
     }
     SetModifiedFlag(false);
@@ -368,8 +368,8 @@ CStructuredTextView::CStructuredTextView()
         cmd.Enable(doc && !doc->GetPathName().isEmpty());
     });
     MapCommand(ID_EDT_WINDOW_OPTIONS, [this] { OnWindowOptions(); });
-    MapCommand(ID_HELP_CONTEXT, [this] { OnHelp(); });
-    // 33878 "Zobrazit > Vlastnosti...": the file-properties sheet.
+    MapCommand(ID_HELP, [this] { OnHelp(); });
+    // ID_VIEW_PROPERTIES "Zobrazit > Vlastnosti...": the file-properties sheet.
     MapCommand(ID_VIEW_PROPERTIES, [this] { ShowTextFileProperties(this); });
     MapUpdate(ID_VIEW_PROPERTIES, [](ui::CmdUI& cmd) { cmd.Enable(true); });
 }

@@ -14,6 +14,8 @@
 #include "mainwnd/fontcolor/FontColorPage.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
 
 #include <QString>
 
@@ -22,16 +24,9 @@
 class CStructuredTextDoc;
 
 // Commands and texts of the documents and views.
-constexpr uint32_t ID_EDT_RELOAD_FILE = 36999;
-constexpr uint32_t ID_EDT_READ_ONLY = 37405;
-constexpr uint32_t ID_NEXT_PANE = 33962;
-constexpr uint32_t ID_PREV_PANE = 33963;
-constexpr uint32_t ID_HELP_CONTEXT = 57670;
-constexpr uint32_t ID_VIEW_PROPERTIES = 33878;      // "Zobrazit > Vlastnosti..."
 constexpr unsigned IDS_SOURCE_WINDOW = 4039;     // "Zdrojový text"
 constexpr unsigned IDS_NOW_READ_ONLY = 4267;     // "Dokument je nyní pouze pro čtení!"
 constexpr unsigned IDS_FILE_MISSING = 4268;      // "Soubor neexistuje."
-constexpr unsigned IDS_SAVE_FAILED_PATH = 536;   // "Soubor %s nemohl být uložen."
 constexpr unsigned IDS_CHARS_REPLACED = 4700;
 
 // The document's buffer: its modified state drives the document's.
@@ -57,7 +52,7 @@ public:
     void OnCloseDocument() override;
     void DeleteContents() override;
     void SetModifiedFlag(bool modified = true) override;
-    // Read-only (File > Open's box, 37405): the buffer refuses every change.
+    // Read-only (File > Open's box, ID_EDT_READ_ONLY): the buffer refuses every change.
     void SetReadOnly(bool readOnly);
     bool IsReadOnly() const { return m_buffer.GetReadOnly(); }
     CEdtTextBuffer& Buffer() { return m_buffer; }
@@ -66,7 +61,7 @@ public:
     // Reads the file again; every view clamps its caret into the new text.
     // False (the text kept) when it cannot be read.
     bool Reload();
-    // 36999: reload when the file exists, else 4268.
+    // ID_EDT_RELOAD_FILE: reload when the file exists, else 4268.
     bool ReloadFile();
 
 protected:

@@ -202,15 +202,15 @@ CWatchListCtrl::CWatchListCtrl(QWidget* parent) : QTableView(parent), m_model(ne
     horizontalHeader()->setHighlightSections(false);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
-    MapCommand(ID_EDIT_COPY_CMD, [this] {
+    MapCommand(ID_EDIT_COPY, [this] {
         if (m_owner.copy)
             m_owner.copy();
     });
-    MapCommand(ID_EDIT_CUT_CMD, [this] {
+    MapCommand(ID_EDIT_CUT, [this] {
         if (m_owner.cut)
             m_owner.cut();
     });
-    MapCommand(ID_EDIT_PASTE_CMD, [this] {
+    MapCommand(ID_EDIT_PASTE, [this] {
         if (m_owner.paste)
             m_owner.paste();
     });
@@ -288,15 +288,15 @@ void CWatchListCtrl::keyPressEvent(QKeyEvent* e)
 {
     if (state() != EditingState) {
         if (e->matches(QKeySequence::Copy)) {
-            ExecuteCommand(ID_EDIT_COPY_CMD);
+            ExecuteCommand(ID_EDIT_COPY);
             return;
         }
         if (e->matches(QKeySequence::Cut)) {
-            ExecuteCommand(ID_EDIT_CUT_CMD);
+            ExecuteCommand(ID_EDIT_CUT);
             return;
         }
         if (e->matches(QKeySequence::Paste)) {
-            ExecuteCommand(ID_EDIT_PASTE_CMD);
+            ExecuteCommand(ID_EDIT_PASTE);
             return;
         }
         if (e->key() == Qt::Key_Delete && e->modifiers() == Qt::NoModifier) {

@@ -9,6 +9,7 @@
 #include "platform/ui/Command.h"
 #include "platform/ui/Document.h"
 #include "plcviews/WatchLogic.h"
+#include "res/CommandIds.h"
 
 #include <QAbstractTableModel>
 #include <QFont>
@@ -31,11 +32,6 @@ struct LinkResultRecord;
 namespace linkui {
 class LinkWindow;
 }
-
-constexpr uint32_t ID_WATCH_HEX_DISPLAY = 34022;
-constexpr uint32_t ID_EDIT_COPY_CMD = 57634;
-constexpr uint32_t ID_EDIT_CUT_CMD = 57635;
-constexpr uint32_t ID_EDIT_PASTE_CMD = 57637;
 
 // The list of the watch view (control 2060): a table over a model whose
 // texts come from callbacks, painted with the marker runs of the texts.

@@ -4,6 +4,7 @@
 #include "platform/ui/Help.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Modal.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTMenuBar.h"
@@ -38,7 +39,7 @@ CKVTFrameBase::CKVTFrameBase(QWidget* parent) : ui::MainFrameBase(parent), m_hel
         cmd.Enable(bar != nullptr);
         cmd.SetCheck(bar && bar->IsVisible() ? 1 : 0);
     });
-    MapCommand(57669, [this] { OnContextHelp(); });
+    MapCommand(ID_CONTEXT_HELP, [this] { OnContextHelp(); });
 }
 
 CKVTFrameBase::~CKVTFrameBase()
@@ -91,7 +92,7 @@ bool CKVTFrameBase::ShowPopupMenu(CKVTPopupMenu* popup)
     ui::Menu* menu = popup ? popup->GetMenu() : nullptr;
     if (CKVTToolBar::IsCustomizeMode() || !menu)
         return OnShowPopupMenu(popup);
-    for (uint32_t id = 57648; id <= 57663; ++id)
+    for (uint32_t id = ID_WINDOW_FIRST; id <= ID_WINDOW_LAST; ++id)
         if (menu->IndexOf(id) >= 0) {
             AppendWindowList(popup);
             break;
@@ -425,8 +426,9 @@ bool CKVTFrameBase::eventFilter(QObject* watched, QEvent* e)
 
 bool CKVTFrameBase::IsFrameworkCommand(uint32_t id)
 {
-    return (id >= 57616 && id <= 57631) || (id >= 61440 && id <= 61935) || id >= 65280 ||
-           (id >= 57872 && id <= 57887);
+    return (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) ||
+           (id >= ID_SYSTEM_FIRST && id <= ID_SYSTEM_LAST) || id >= ID_TRANSIENT_FIRST ||
+           (id >= ID_VERB_FIRST && id <= ID_VERB_LAST);
 }
 
 // --- CKVTMDIFrameWnd ----------------------------------------------------------------
@@ -434,24 +436,27 @@ bool CKVTFrameBase::IsFrameworkCommand(uint32_t id)
 CKVTMDIFrameWnd::CKVTMDIFrameWnd(QWidget* parent) : CKVTFrameBase(parent)
 {
     // The Window commands, while a child exists.
-    MapCommandRange(65281, 65535, [this](uint32_t id) {
+    MapCommandRange(ID_MDI_CHILD_FIRST, ID_MDI_CHILD_LAST, [this](uint32_t id) {
         const QList<QMdiSubWindow*> children = Children();
-        const int n = int(id) - 65281;
+        const int n = int(id - ID_MDI_CHILD_FIRST);
         if (n < children.size())
             MdiArea()->setActiveSubWindow(children[n]);
     });
-    MapUpdateRange(65281, 65535, [this](ui::CmdUI& cmd) { cmd.Enable(int(cmd.Id()) - 65281 < Children().size()); });
-    MapCommand(57650, [this] { MdiArea()->cascadeSubWindows(); });
-    for (uint32_t id : {57649u, 57651u, 57652u})
+    MapUpdateRange(ID_MDI_CHILD_FIRST, ID_MDI_CHILD_LAST, [this](ui::CmdUI& cmd) {
+        cmd.Enable(int(cmd.Id() - ID_MDI_CHILD_FIRST) < Children().size());
+    });
+    MapCommand(ID_WINDOW_CASCADE, [this] { MdiArea()->cascadeSubWindows(); });
+    for (uint32_t id : {ID_WINDOW_ARRANGE, ID_WINDOW_TILE_HORZ, ID_WINDOW_TILE_VERT})
         MapCommand(id, [this] { MdiArea()->tileSubWindows(); });
-    MapCommand(57648, [this] {
+    MapCommand(ID_WINDOW_NEW, [this] {
         ui::ChildFrame* active = MDIGetActive();
         ui::Document* doc = active ? active->GetActiveDocument() : nullptr;
         if (doc && doc->GetDocTemplate())
             if (ui::ChildFrame* f = doc->GetDocTemplate()->CreateNewFrame(doc, active))
                 doc->GetDocTemplate()->InitialUpdateFrame(f, doc);
     });
-    for (uint32_t id : {57648u, 57649u, 57650u, 57651u, 57652u})
+    for (uint32_t id :
+         {ID_WINDOW_NEW, ID_WINDOW_ARRANGE, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_TILE_VERT})
         MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(!Children().isEmpty()); });
     connect(MdiArea(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* child) {
         if (child && !child->property("kvt_state_watched").toBool()) {
@@ -504,7 +509,7 @@ void CKVTMDIFrameWnd::AppendWindowList(CKVTPopupMenu* popup)
         const int n = i + 1;
         const QString text = (n < 10 ? QStringLiteral("&%1 ").arg(n) : QStringLiteral("%1 ").arg(n)) +
                              children[i]->windowTitle();
-        CKVTToolbarButton button(65280 + uint32_t(n), -1, text);
+        CKVTToolbarButton button(ID_MDI_CHILD_FIRST + uint32_t(i), -1, text);
         if (children[i] == current)
             button.m_style |= TBBS_CHECKED;
         bar->InsertButton(button);

@@ -78,7 +78,7 @@ public:
     CKVTToolBar* CreateUserToolbar(const QString& name) override { return m_helper.CreateUserToolbar(name); }
     bool DeleteUserToolbar(CKVTToolBar* bar) override { return m_helper.DeleteUserToolbar(bar); }
     virtual void OnClose();
-    // Context help (57669): the next click names what help is asked for.
+    // Context help (ID_CONTEXT_HELP): the next click names what help is asked for.
     virtual void OnContextHelp();
     bool IsInHelpMode() const { return m_helpMode; }
     // The help of a context; data 0 in help mode enters help mode again (once).

@@ -6,6 +6,7 @@
 // clear).
 
 #include "platform/ui/Dialog.h"
+#include "res/CommandIds.h"
 
 #include <QImage>
 #include <QPoint>
@@ -121,7 +122,7 @@ private:
     const QImage* m_image;
 };
 
-// The small frame of the tool commands 16901-16909.
+// The small frame of the tool commands ID_IMAGE_FILL .. ID_IMAGE_CLEAR.
 class CPaletteCommandFrameWnd : public QWidget
 {
     Q_OBJECT
@@ -144,15 +145,15 @@ class CKVTImageEditDlg : public ui::Dialog
     Q_OBJECT
 public:
     enum Command : uint32_t {
-        ID_FILL = 16901,
-        ID_PEN = 16902,
-        ID_PICK = 16903,
-        ID_LINE = 16904,
-        ID_RECT = 16905,
-        ID_ELLIPSE = 16906,
-        ID_COPY = 16907,
-        ID_PASTE = 16908,
-        ID_CLEAR = 16909,
+        ID_FILL = ID_IMAGE_FILL,
+        ID_PEN = ID_IMAGE_PEN,
+        ID_PICK = ID_IMAGE_PICK,
+        ID_LINE = ID_IMAGE_LINE,
+        ID_RECT = ID_IMAGE_RECT,
+        ID_ELLIPSE = ID_IMAGE_ELLIPSE,
+        ID_COPY = ID_IMAGE_COPY,
+        ID_PASTE = ID_IMAGE_PASTE,
+        ID_CLEAR = ID_IMAGE_CLEAR,
     };
 
     // The image in the strip's form (standard colours); its size is the image size.

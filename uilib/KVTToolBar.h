@@ -164,7 +164,7 @@ public:
     // A hosted control's notification: the button's command goes out (as a
     // click sends it) when the button's NotifyCommand answers TRUE.
     void OnButtonNotify(CKVTToolbarButton* button, int code);
-    // Runs a command of the button context menu (16910-16918) on the selected button.
+    // Runs a command of the button context menu (ID_BUTTON_RESET .. ID_BUTTON_NEW_MENU) on the selected button.
     void OnCustomizeCommand(uint32_t id) { m_customizer.OnCustomizeCommand(id); }
     // The appearance dialog for a button of this bar; TRUE for OK.
     bool RunAppearanceDialog(CKVTToolbarButton* button) { return m_customizer.RunAppearanceDialog(button); }

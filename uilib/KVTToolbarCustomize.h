@@ -8,6 +8,7 @@
 // with "Zavřít".
 
 #include "platform/ui/Dialog.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTCommandCategories.h"
 #include "uilib/KVTCustomizeCatalogue.h"
 
@@ -61,10 +62,9 @@ public:
     // Shows the sheet modeless, registers it with the frame helper and
     // starts the customisation mode.
     virtual bool Create();
-    // The frame's customise command ("Nástroje > Vlastní...", 33910): the
+    // The frame's customise command ("Nástroje > Vlastní...", ID_VIEW_CUSTOMIZE): the
     // sheet with auto-from-menus, the flags 0xFFFF, no further pages and
     // user-defined toolbars; an open sheet is brought to the front instead.
-    static constexpr uint32_t ID_VIEW_CUSTOMIZE = 33910;
     static CKVTToolbarCustomize* OpenForFrame(CKVTFrameBase* frame);
     void EnableUserDefinedToolbars(bool enable);
     void CheckToolBarItem(CKVTToolBar* bar, bool show);

@@ -1,5 +1,7 @@
 #include "uilib/KVTToolbarCustomizer.h"
 
+#include "res/CommandIds.h"
+
 #include "platform/ui/Beep.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Menu.h"
@@ -397,20 +399,20 @@ void CKVTToolbarCustomizer::PrepareCustomizeMenu(CKVTToolbarButton* b, Menu& men
     };
     const bool horz = m_bar.IsHorizontal();
     const bool textBelow = b->m_textBelow && horz;
-    set(16911, !(b->m_showImage && b->HasImage()), -1);
-    set(16910, b->m_id == 0 || b->m_id == 0xFFFFFFFF, -1);
+    set(ID_BUTTON_COPY_IMAGE, !(b->m_showImage && b->HasImage()), -1);
+    set(ID_BUTTON_RESET, b->m_id == 0 || b->m_id == 0xFFFFFFFF, -1);
     int which;
     if (!b->m_showText && !textBelow)
-        which = 16914;
+        which = ID_BUTTON_IMAGE;
     else
-        which = b->m_showImage ? 16916 : 16915;
-    for (uint32_t id : {16914u, 16915u, 16916u})
+        which = b->m_showImage ? ID_BUTTON_IMAGE_TEXT : ID_BUTTON_TEXT;
+    for (uint32_t id : {ID_BUTTON_IMAGE, ID_BUTTON_TEXT, ID_BUTTON_IMAGE_TEXT})
         set(id, false, id == uint32_t(which) ? 1 : 0);
     if (textBelow)
-        set(16914, true, -1);
+        set(ID_BUTTON_IMAGE, true, -1);
     const int index = m_bar.m_items.IndexOf(b);
     const CKVTToolbarButton* prev = m_bar.m_items.At(index - 1);
-    set(16917, index <= 0, prev && prev->IsSeparator() ? 1 : 0);
+    set(ID_BUTTON_BEGIN_GROUP, index <= 0, prev && prev->IsSeparator() ? 1 : 0);
 }
 
 bool CKVTToolbarCustomizer::RunAppearanceDialog(CKVTToolbarButton* button)
@@ -422,7 +424,7 @@ bool CKVTToolbarCustomizer::RunAppearanceDialog(CKVTToolbarButton* button)
 void CKVTToolbarCustomizer::OnCustomizeCommand(uint32_t id)
 {
     CKVTToolbarItems& items = m_bar.m_items;
-    if (id == 16918) {
+    if (id == ID_BUTTON_NEW_MENU) {
         // A new, empty menu at the selection.
         auto menu = std::make_unique<CKVTToolbarMenuButton>();
         menu->m_id = KVT_POPUP_ID; // a popup of its own, empty for now
@@ -465,7 +467,7 @@ void CKVTToolbarCustomizer::OnCustomizeCommand(uint32_t id)
         return true;
     };
     switch (id) {
-    case 16910: {
+    case ID_BUTTON_RESET: {
         const int image = CKVTCommandImageMap::Instance().GetImage(b->m_id, false);
         if (image >= 0) {
             b->m_userImage = false;
@@ -479,7 +481,7 @@ void CKVTToolbarCustomizer::OnCustomizeCommand(uint32_t id)
         m_bar.SetDefaultButtonText(b);
         break;
     }
-    case 16911: {
+    case ID_BUTTON_COPY_IMAGE: {
         CKVTToolbarImageList* list = b->m_userImage ? CKVTToolbarShared::GetUserImages()
                                                     : CKVTToolbarShared::GetSharedImages(CKVTToolBar::IMAGES_NORMAL);
         if (!list || !b->HasImage())
@@ -496,23 +498,23 @@ void CKVTToolbarCustomizer::OnCustomizeCommand(uint32_t id)
         QApplication::clipboard()->setImage(img);
         return;
     }
-    case 16912:
+    case ID_BUTTON_DELETE:
         m_bar.RemoveButton(items.selected);
         items.selected = -1;
         break;
-    case 16913:
+    case ID_BUTTON_APPEARANCE:
         if (!RunAppearanceDialog(b) || !self)
             return;
         break;
-    case 16914:
+    case ID_BUTTON_IMAGE:
         if (!imageFirst())
             return;
         b->m_showImage = true;
         b->m_showText = false;
         break;
-    case 16915:
-    case 16916:
-        if (id == 16916 && !imageFirst())
+    case ID_BUTTON_TEXT:
+    case ID_BUTTON_IMAGE_TEXT:
+        if (id == ID_BUTTON_IMAGE_TEXT && !imageFirst())
             return;
         if (b->m_text.isEmpty() && !m_bar.SetDefaultButtonText(b)) {
             MessageBeep();
@@ -521,9 +523,9 @@ void CKVTToolbarCustomizer::OnCustomizeCommand(uint32_t id)
             break;
         }
         b->m_showText = true;
-        b->m_showImage = id == 16916;
+        b->m_showImage = id == ID_BUTTON_IMAGE_TEXT;
         break;
-    case 16917: {
+    case ID_BUTTON_BEGIN_GROUP: {
         CKVTToolbarButton* prev = items.At(items.selected - 1);
         if (items.selected <= 0)
             return;

@@ -3,7 +3,7 @@
 // width, dragging it away or within the bar (also with Alt outside
 // customisation mode), drops of dragged buttons with their insertion
 // marker, the bar's context menus and the commands of the button context
-// menu (16910-16918).  The bar's virtual drop operations land here unless a
+// menu (ID_BUTTON_RESET .. ID_BUTTON_NEW_MENU).  The bar's virtual drop operations land here unless a
 // derived bar replaces them.
 
 #include <QPoint>

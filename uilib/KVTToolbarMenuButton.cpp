@@ -3,6 +3,7 @@
 #include "platform/ui/Accel.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Menu.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTKeyNameFormatter.h"
@@ -503,13 +504,13 @@ void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImag
 
 CCustomizeButton::CCustomizeButton()
 {
-    m_text = LoadResString(4527);
+    m_text = LoadResString(IDS_MORE_BUTTONS);
 }
 
 CCustomizeButton::CCustomizeButton(uint32_t customizeId, const QString& customizeText)
     : m_customizeId(customizeId), m_customizeText(customizeText)
 {
-    m_text = LoadResString(4527);
+    m_text = LoadResString(IDS_MORE_BUTTONS);
 }
 
 void CCustomizeButton::CopyFrom(const CKVTToolbarButton& src)

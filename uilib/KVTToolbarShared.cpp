@@ -2,6 +2,7 @@
 
 #include "platform/ui/App.h"
 #include "platform/ui/ToolbarResource.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTEventFilter.h"
 #include "uilib/KVTPopupMenu.h"
@@ -43,8 +44,9 @@ std::array<std::unique_ptr<CKVTToolbarImageList>, CKVTToolbarShared::kImageKinds
 
 bool IsFrameworkCommand(uint32_t id)
 {
-    return (id >= 57616 && id <= 57631) || (id >= 61440 && id <= 61935) || (id >= 57872 && id <= 57887) ||
-           id >= 65280;
+    return (id >= ID_FILE_MRU_FIRST && id <= ID_FILE_MRU_LAST) ||
+           (id >= ID_SYSTEM_FIRST && id <= ID_SYSTEM_LAST) ||
+           (id >= ID_VERB_FIRST && id <= ID_VERB_LAST) || id >= ID_TRANSIENT_FIRST;
 }
 
 void CKVTToolbarShared::AddBar(CKVTToolBar* bar)

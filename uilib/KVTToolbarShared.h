@@ -13,7 +13,8 @@
 class CKVTToolBar;
 class CKVTToolbarImageList;
 
-// The framework's own commands: 57616-57631, 61440-61935, 57872-57887, 65280 and up.
+// The framework's own commands: the recent files, the system and verb ranges, ID_TRANSIENT_FIRST and up
+// (res/CommandIds.h).
 bool IsFrameworkCommand(uint32_t id);
 
 // The options shared by all bars (stored under "KVTToolbarParameters").

@@ -25,6 +25,7 @@
 #include "platform/ui/Command.h"
 #include "plcviews/PLCDoc.h"
 #include "plcviews/WatchView.h"
+#include "res/CommandIds.h"
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/plcviews/DebugSetup.h"
 #include "tools/cssim/cssim.h"
@@ -49,8 +50,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t ID_PROJECT_BUILD = 33846;
-constexpr uint32_t ID_PLC_RUN = 33895;
 constexpr int kSources = 50;
 constexpr int kBreakLine = 8;       // "STO A00" of M00.plc (code on the lines 6 to 11)
 constexpr uint32_t kRunRate = 3000; // lines a second: 300 lines, a round of 100 ms

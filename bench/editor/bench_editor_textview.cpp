@@ -14,6 +14,7 @@
 #include "editor/EdtSettings.h"
 #include "editor/EdtTextTypes.h"
 #include "editor/EdtTextView.h"
+#include "res/CommandIds.h"
 
 #include <QApplication>
 #include <QImage>
@@ -198,7 +199,7 @@ void BM_SelectAll(benchmark::State& state)
     BenchView& v = Shared();
     PlaceAtMiddleWithSelection(v);
     for (auto _ : state) {
-        v.ExecuteCommand(ID_EDT_SELECT_ALL);
+        v.ExecuteCommand(ID_EDIT_SELECT_ALL);
         v.PaintAll();
     }
 }
@@ -217,7 +218,7 @@ void BM_ScrollPage(benchmark::State& state)
         state.ResumeTiming();
         const auto t0 = std::chrono::steady_clock::now();
         for (int i = 0; i < 1000; ++i) {
-            v.ExecuteCommand(37116);
+            v.ExecuteCommand(ID_EDT_CARET_PAGE_DOWN);
             v.PaintAll();
         }
         total += Ms(std::chrono::steady_clock::now() - t0);
@@ -229,7 +230,8 @@ BENCHMARK(BM_ScrollPage)->Unit(benchmark::kMillisecond)->Iterations(2);
 void BM_CaretMoves(benchmark::State& state)
 {
     BenchView& v = Shared();
-    const uint32_t cmds[] = {37110, 37116, 37106, 37118, 37120};
+    const uint32_t cmds[] = {ID_EDT_CARET_DOWN, ID_EDT_CARET_PAGE_DOWN, ID_EDT_CARET_WORD_RIGHT,
+                             ID_EDT_CARET_LINE_END, ID_EDT_CARET_HOME};
     for (auto _ : state) {
         state.PauseTiming();
         v.SetSelection({0, 500000}, {0, 500000});
@@ -253,7 +255,7 @@ void BM_JumpToEndWarm(benchmark::State& state)
         v.SetAnchor({0, 0});
         v.ScrollToLine(0);
         state.ResumeTiming();
-        v.ExecuteCommand(37124);
+        v.ExecuteCommand(ID_EDT_CARET_TEXT_END);
         v.PaintAll();
     }
 }
@@ -279,7 +281,7 @@ void BM_JumpToEndCold(benchmark::State& state)
         auto v = OpenView();
         state.ResumeTiming();
         const auto t0 = std::chrono::steady_clock::now();
-        v->ExecuteCommand(37124);
+        v->ExecuteCommand(ID_EDT_CARET_TEXT_END);
         v->PaintAll();
         const auto t1 = std::chrono::steady_clock::now();
         // The idle filler runs from the event loop until the colours are
@@ -315,8 +317,8 @@ void BM_CopyAll(benchmark::State& state)
 {
     BenchView& v = Shared();
     for (auto _ : state) {
-        v.ExecuteCommand(ID_EDT_SELECT_ALL);
-        v.ExecuteCommand(ID_EDT_COPY);
+        v.ExecuteCommand(ID_EDIT_SELECT_ALL);
+        v.ExecuteCommand(ID_EDIT_COPY);
     }
 }
 BENCHMARK(BM_CopyAll)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -341,7 +343,7 @@ void BM_WrapAll(benchmark::State& state)
     for (auto _ : state) {
         v.SetParser(&parser);
         v.SetWordWrap(true);
-        v.ExecuteCommand(37124);
+        v.ExecuteCommand(ID_EDT_CARET_TEXT_END);
         v.FinishFiller();
         v.PaintAll();
         state.PauseTiming();

@@ -1,6 +1,7 @@
 #include "core/app/AppCommandRules.h"
 
 #include "core/projfile/ProjectData.h"
+#include "res/CommandIds.h"
 
 namespace {
 
@@ -11,13 +12,16 @@ CommandRule Enabled(bool on, int check = -1) { return CommandRule{on, check}; }
 bool IsAppCommand(uint32_t id)
 {
     switch (id) {
-    case 57600: case 57601: case 57606: case 57664: case 33981:
-    case 33771: case 33772: case 33773: case 33774:
-    case 33821: case 33823: case 33824: case 33825:
-    case 33912:
+    case ID_FILE_NEW: case ID_FILE_OPEN: case ID_FILE_PRINT_SETUP: case ID_APP_ABOUT:
+    case ID_HELP_TIPS:
+    case ID_FILE_SAVE_ALL: case ID_PROJECT_NEW: case ID_PROJECT_OPEN: case ID_PROJECT_CLOSE:
+    case ID_DEBUG_CLEAR_ALL_BREAKPOINTS: case ID_VIEW_MECHANISMS: case ID_VIEW_VARIABLE:
+    case ID_DEBUG_GO_TO_CURRENT_LINE:
+    case ID_TOOLS_FILEMANAGER:
         return true;
     default:
-        return (id >= 33840 && id <= 33858) || (id >= 33890 && id <= 33899);
+        return (id >= ID_PROJECT_FIRST && id <= ID_PROJECT_LAST) ||
+               (id >= ID_PLC_FIRST && id <= ID_PLC_LAST);
     }
 }
 
@@ -31,51 +35,54 @@ CommandRule EvaluateAppCommand(uint32_t id, const AppCommandState& s)
     switch (id) {
     // Always: new, open, print setup, about, tips, new and open project,
     // the file manager (with or without a project).
-    case 57600: case 57601: case 57606: case 57664: case 33981:
-    case 33772: case 33773: case 33912:
+    case ID_FILE_NEW: case ID_FILE_OPEN: case ID_FILE_PRINT_SETUP: case ID_APP_ABOUT:
+    case ID_HELP_TIPS:
+    case ID_PROJECT_NEW: case ID_PROJECT_OPEN: case ID_TOOLS_FILEMANAGER:
         return Enabled(true);
-    case 33771: // save all
+    case ID_FILE_SAVE_ALL:
         return Enabled(s.anyModified);
-    case 33774: // close project
+    case ID_PROJECT_CLOSE:
         return Enabled(idle);
-    case 33840: case 33841: case 33842: case 33843: case 33844: case 33845: // add files
-    case 33856:                                                             // settings
+    case ID_PROJECT_NEW_SOURCE: case ID_PROJECT_NEW_HEADER: case ID_PROJECT_NEW_SUPPORT:
+    case ID_PROJECT_ADD_SOURCE: case ID_PROJECT_ADD_HEADER: case ID_PROJECT_ADD_SUPPORT:
+    case ID_PROJECT_SETTINGS:
         return Enabled(open);
-    case 33846: case 33847: // build, build if changed
-    case 33850:             // transfer PLC
-    case 33853:             // start debugging
+    case ID_PROJECT_BUILD: case ID_PROJECT_BUILD_IF_CHANGED:
+    case ID_TRANSFER_PLC:
+    case ID_DEBUG_START:
         return Enabled(sources && !s.building && !s.debugging);
-    case 33848: // stop build
+    case ID_PROJECT_STOP_BUILD:
         return Enabled(sources && s.building);
-    case 33849: // clean
+    case ID_PROJECT_CLEAN:
         return Enabled(idle && !s.debugging);
-    case 33851: // transfer support files
+    case ID_TRANSFER_SUPPORT_FILES:
         return Enabled(idle && !s.debugging && s.supports > 0);
-    case 33852: // debugging on/off
+    case ID_DEBUG_TOGGLE:
         return Enabled(sources && !s.building, debugging ? 1 : 0);
-    case 33854: // stop debugging
+    case ID_DEBUG_STOP:
         return Enabled(debugging);
-    case 33855: // connection on/off
+    case ID_CONNECT_TOGGLE:
         return Enabled(open, connected ? 1 : 0);
-    case 33857: // cassette software
+    case ID_TRANSFER_CASSETTE_SOFTWARE:
         return Enabled(idle && !s.debugging && core::EqualsNoCase(s.target, u"DOS"));
-    case 33858: // compiler files
+    case ID_TRANSFER_COMPILER_FILES:
         return Enabled(idle && core::EqualsNoCase(s.target, u"Haldor"));
-    case 33890: case 33891: case 33892: case 33893: case 33894: case 33899: // status .. backup
+    case ID_PLC_STATUS: case ID_PLC_INFO: case ID_PLC_RESET: case ID_PLC_SLEEP: case ID_PLC_WAKE:
+    case ID_PLC_BACKUP_DATA:
         return Enabled(connected);
-    case 33895: // run
+    case ID_PLC_RUN:
         return Enabled(connected && !s.RunningFreely());
-    case 33896: // stop
+    case ID_PLC_STOP:
         return Enabled(connected && (!s.StatusComplete() || (s.statusFlags & 4) != 0));
-    case 33897: // step
+    case ID_PLC_STEP:
         return Enabled(debugging && s.StatusComplete() && !s.RunningFreely());
-    case 33898: // break
+    case ID_PLC_BREAK:
         return Enabled(debugging && s.RunningFreely());
-    case 33821: // clear all breakpoints
+    case ID_DEBUG_CLEAR_ALL_BREAKPOINTS:
         return Enabled(debugging && s.breakpoints > 0);
-    case 33823: case 33824: // mechanisms, variable
+    case ID_VIEW_MECHANISMS: case ID_VIEW_VARIABLE:
         return Enabled(debugging);
-    case 33825: // go to the current line
+    case ID_DEBUG_GO_TO_CURRENT_LINE:
         return Enabled(debugging && s.StatusComplete() && (s.statusFlags & 8) != 0);
     default:
         return CommandRule{};

@@ -15,6 +15,8 @@
 #include "plcviews/MechanismsDlg.h"
 #include "plcviews/PlcCommandDlg.h"
 #include "plcviews/StructuredTextDoc.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -26,22 +28,10 @@ namespace {
 
 // String-table ids of the commands.
 constexpr unsigned IDS_OPEN_FILTER_FIRST = 4146;  // 4146 .. 4151: the File > Open filter
-constexpr unsigned IDS_OPEN_FILTER_LAST = 4151;
+constexpr unsigned IDS_OPEN_FILTER_LAST = IDS_ALL_FILES_FILTER_ENTRY;
 constexpr unsigned IDS_STOP_BUILD_QUESTION = 4155;
 constexpr unsigned IDS_STOP_BUILD_CAPTION = 4156;
 constexpr unsigned IDS_CLEAR_BREAKPOINTS_FAILED = 4176;
-
-constexpr uint32_t ID_FILE_NEW = 57600;
-constexpr uint32_t ID_FILE_PRINT_SETUP = 57606;
-constexpr uint32_t ID_PROJECT_OPEN = 33773;
-constexpr uint32_t ID_PROJECT_BUILD = 33846;
-constexpr uint32_t ID_PROJECT_BUILD_IF_CHANGED = 33847;
-constexpr uint32_t ID_PROJECT_STOP_BUILD = 33848;
-constexpr uint32_t ID_PROJECT_CLEAN = 33849;
-constexpr uint32_t ID_DEBUG_CLEAR_ALL_BREAKPOINTS = 33821;
-constexpr uint32_t ID_VIEW_MECHANISMS = 33823;
-constexpr uint32_t ID_VIEW_VARIABLE = 33824;
-constexpr uint32_t ID_DEBUG_GO_TO_CURRENT_LINE = 33825;
 
 // The template orders.
 constexpr int kTextTemplate = 0;
@@ -49,7 +39,7 @@ constexpr int kHeaderTemplate = 2;
 constexpr int kSourceTemplate = 3;
 constexpr int kProjectTemplate = 4;
 
-// The add-file commands 33840 .. 33845.
+// The add-file commands ID_PROJECT_NEW_SOURCE .. ID_PROJECT_ADD_SUPPORT.
 struct AddFileCommand
 {
     uint32_t id;
@@ -59,17 +49,18 @@ struct AddFileCommand
     bool (*add)(CStrandworkDoc&, const QString&);
 };
 const AddFileCommand kAddFileCommands[] = {
-    {33840, "*.plc", kSourceTemplate, false,
+    {ID_PROJECT_NEW_SOURCE, "*.plc", kSourceTemplate, false,
      [](CStrandworkDoc& d, const QString& p) { d.AddNewSourceFile(p); return true; }},
-    {33841, "*.inc", kHeaderTemplate, false,
+    {ID_PROJECT_NEW_HEADER, "*.inc", kHeaderTemplate, false,
      [](CStrandworkDoc& d, const QString& p) { d.AddNewHeaderFile(p); return true; }},
-    {33842, "*.*", kSourceTemplate, false,
+    {ID_PROJECT_NEW_SUPPORT, "*.*", kSourceTemplate, false,
      [](CStrandworkDoc& d, const QString& p) { d.AddNewSupportFile(p); return true; }},
-    {33843, "*.plc", kSourceTemplate, true,
+    {ID_PROJECT_ADD_SOURCE, "*.plc", kSourceTemplate, true,
      [](CStrandworkDoc& d, const QString& p) { return d.AddExistingSourceFile(p); }},
-    {33844, "*.inc", kHeaderTemplate, true,
+    {ID_PROJECT_ADD_HEADER, "*.inc", kHeaderTemplate, true,
      [](CStrandworkDoc& d, const QString& p) { return d.AddExistingHeaderFile(p); }},
-    {33845, "*.*", -1, true, [](CStrandworkDoc& d, const QString& p) { return d.AddExistingSupportFile(p); }},
+    {ID_PROJECT_ADD_SUPPORT, "*.*", -1, true,
+     [](CStrandworkDoc& d, const QString& p) { return d.AddExistingSupportFile(p); }},
 };
 
 // The ten PLC-interface commands: the dialog's routine and the failure text.
@@ -80,16 +71,16 @@ struct PlcCommand
     unsigned failure;
 };
 const PlcCommand kPlcCommands[] = {
-    {33890, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.GetStatus(pl, nullptr, 1); }, 4158},
-    {33891, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.GetPLCInfo(pl, nullptr, 0, 1); }, 4157},
-    {33892, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.ClearPLC(pl); }, 4161},
-    {33893, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.SleepPLC(pl); }, 4163},
-    {33894, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.WakePLC(pl); }, 4166},
-    {33895, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.RunPLC(pl); }, 4162},
-    {33896, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.StopPLC(pl); }, 4165},
-    {33897, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.StepPLC(pl); }, 4164},
-    {33898, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.BreakPLC(pl); }, 4160},
-    {33899, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.BackupPLCData(pl, 0); }, 4159},
+    {ID_PLC_STATUS, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.GetStatus(pl, nullptr, 1); }, 4158},
+    {ID_PLC_INFO, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.GetPLCInfo(pl, nullptr, 0, 1); }, 4157},
+    {ID_PLC_RESET, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.ClearPLC(pl); }, 4161},
+    {ID_PLC_SLEEP, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.SleepPLC(pl); }, 4163},
+    {ID_PLC_WAKE, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.WakePLC(pl); }, 4166},
+    {ID_PLC_RUN, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.RunPLC(pl); }, 4162},
+    {ID_PLC_STOP, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.StopPLC(pl); }, 4165},
+    {ID_PLC_STEP, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.StepPLC(pl); }, 4164},
+    {ID_PLC_BREAK, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.BreakPLC(pl); }, 4160},
+    {ID_PLC_BACKUP_DATA, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.BackupPLCData(pl, 0); }, 4159},
 };
 
 // The folder File > Open starts in; empty (the current folder) at start,
@@ -136,33 +127,33 @@ void CStrandworkApp::MapAppCommands()
     map(ID_FILE_NEW, &CStrandworkApp::OnFileNew);
     map(ID_FILE_PRINT_SETUP, &CStrandworkApp::OnFilePrintSetup);
     map(ID_PROJECT_OPEN, &CStrandworkApp::OnProjectOpen);
-    map(33840, &CStrandworkApp::OnProjectNewSourceFile);
-    map(33841, &CStrandworkApp::OnProjectNewHeaderFile);
-    map(33842, &CStrandworkApp::OnProjectNewSupportFile);
-    map(33843, &CStrandworkApp::OnProjectAddSourceFile);
-    map(33844, &CStrandworkApp::OnProjectAddHeaderFile);
-    map(33845, &CStrandworkApp::OnProjectAddSupportFile);
+    map(ID_PROJECT_NEW_SOURCE, &CStrandworkApp::OnProjectNewSourceFile);
+    map(ID_PROJECT_NEW_HEADER, &CStrandworkApp::OnProjectNewHeaderFile);
+    map(ID_PROJECT_NEW_SUPPORT, &CStrandworkApp::OnProjectNewSupportFile);
+    map(ID_PROJECT_ADD_SOURCE, &CStrandworkApp::OnProjectAddSourceFile);
+    map(ID_PROJECT_ADD_HEADER, &CStrandworkApp::OnProjectAddHeaderFile);
+    map(ID_PROJECT_ADD_SUPPORT, &CStrandworkApp::OnProjectAddSupportFile);
     map(ID_PROJECT_BUILD, &CStrandworkApp::OnProjectBuild);
     map(ID_PROJECT_BUILD_IF_CHANGED, &CStrandworkApp::OnProjectBuildIfChanged);
     map(ID_PROJECT_STOP_BUILD, &CStrandworkApp::OnProjectStopBuild);
     map(ID_PROJECT_CLEAN, &CStrandworkApp::OnProjectClean);
-    map(33890, &CStrandworkApp::OnPlcStatus);
-    map(33891, &CStrandworkApp::OnPlcInfo);
-    map(33892, &CStrandworkApp::OnPlcReset);
-    map(33893, &CStrandworkApp::OnPlcSleep);
-    map(33894, &CStrandworkApp::OnPlcWake);
-    map(33895, &CStrandworkApp::OnPlcRun);
-    map(33896, &CStrandworkApp::OnPlcStop);
-    map(33897, &CStrandworkApp::OnPlcStep);
-    map(33898, &CStrandworkApp::OnPlcBreak);
-    map(33899, &CStrandworkApp::OnPlcBackupData);
+    map(ID_PLC_STATUS, &CStrandworkApp::OnPlcStatus);
+    map(ID_PLC_INFO, &CStrandworkApp::OnPlcInfo);
+    map(ID_PLC_RESET, &CStrandworkApp::OnPlcReset);
+    map(ID_PLC_SLEEP, &CStrandworkApp::OnPlcSleep);
+    map(ID_PLC_WAKE, &CStrandworkApp::OnPlcWake);
+    map(ID_PLC_RUN, &CStrandworkApp::OnPlcRun);
+    map(ID_PLC_STOP, &CStrandworkApp::OnPlcStop);
+    map(ID_PLC_STEP, &CStrandworkApp::OnPlcStep);
+    map(ID_PLC_BREAK, &CStrandworkApp::OnPlcBreak);
+    map(ID_PLC_BACKUP_DATA, &CStrandworkApp::OnPlcBackupData);
     map(ID_DEBUG_CLEAR_ALL_BREAKPOINTS, &CStrandworkApp::OnDebugClearAllBreakpoints);
     map(ID_VIEW_MECHANISMS, &CStrandworkApp::OnViewMechanisms);
     map(ID_VIEW_VARIABLE, &CStrandworkApp::OnViewVariable);
     map(ID_DEBUG_GO_TO_CURRENT_LINE, &CStrandworkApp::OnDebugGoToCurrentLine);
 
     // One update handler for every command of the application but the
-    // recent lists, also those whose handlers live elsewhere.  33856 keeps
+    // recent lists, also those whose handlers live elsewhere.  ID_PROJECT_SETTINGS keeps
     // no rule while nothing handles it (the framework then disables it).
     auto update = [this](uint32_t id) {
         MapUpdate(id, [this, id](ui::CmdUI& cmd) {
@@ -172,13 +163,15 @@ void CStrandworkApp::MapAppCommands()
                 cmd.SetCheck(rule.check);
         });
     };
-    for (uint32_t id : {57600u, 57601u, 57606u, 57664u, 33981u, 33771u, 33772u, 33773u, 33774u, 33821u, 33823u,
-                        33824u, 33825u, 33912u})
+    for (uint32_t id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_PRINT_SETUP, ID_APP_ABOUT, ID_HELP_TIPS,
+                        ID_FILE_SAVE_ALL, ID_PROJECT_NEW, ID_PROJECT_OPEN, ID_PROJECT_CLOSE,
+                        ID_DEBUG_CLEAR_ALL_BREAKPOINTS, ID_VIEW_MECHANISMS, ID_VIEW_VARIABLE,
+                        ID_DEBUG_GO_TO_CURRENT_LINE, ID_TOOLS_FILEMANAGER})
         update(id);
-    for (uint32_t id = 33840; id <= 33858; ++id)
+    for (uint32_t id = ID_PROJECT_FIRST; id <= ID_PROJECT_LAST; ++id)
         if (id != ID_PROJECT_SETTINGS || HasCommand(id))
             update(id);
-    for (uint32_t id = 33890; id <= 33899; ++id)
+    for (uint32_t id = ID_PLC_FIRST; id <= ID_PLC_LAST; ++id)
         update(id);
 }
 
@@ -302,12 +295,12 @@ void CStrandworkApp::AddProjectFile(uint32_t id)
     }
 }
 
-void CStrandworkApp::OnProjectNewSourceFile() { AddProjectFile(33840); }
-void CStrandworkApp::OnProjectNewHeaderFile() { AddProjectFile(33841); }
-void CStrandworkApp::OnProjectNewSupportFile() { AddProjectFile(33842); }
-void CStrandworkApp::OnProjectAddSourceFile() { AddProjectFile(33843); }
-void CStrandworkApp::OnProjectAddHeaderFile() { AddProjectFile(33844); }
-void CStrandworkApp::OnProjectAddSupportFile() { AddProjectFile(33845); }
+void CStrandworkApp::OnProjectNewSourceFile() { AddProjectFile(ID_PROJECT_NEW_SOURCE); }
+void CStrandworkApp::OnProjectNewHeaderFile() { AddProjectFile(ID_PROJECT_NEW_HEADER); }
+void CStrandworkApp::OnProjectNewSupportFile() { AddProjectFile(ID_PROJECT_NEW_SUPPORT); }
+void CStrandworkApp::OnProjectAddSourceFile() { AddProjectFile(ID_PROJECT_ADD_SOURCE); }
+void CStrandworkApp::OnProjectAddHeaderFile() { AddProjectFile(ID_PROJECT_ADD_HEADER); }
+void CStrandworkApp::OnProjectAddSupportFile() { AddProjectFile(ID_PROJECT_ADD_SUPPORT); }
 
 void CStrandworkApp::OnProjectBuild()
 {
@@ -364,16 +357,16 @@ void CStrandworkApp::RunPlcCommand(uint32_t id)
     }
 }
 
-void CStrandworkApp::OnPlcStatus() { RunPlcCommand(33890); }
-void CStrandworkApp::OnPlcInfo() { RunPlcCommand(33891); }
-void CStrandworkApp::OnPlcReset() { RunPlcCommand(33892); }
-void CStrandworkApp::OnPlcSleep() { RunPlcCommand(33893); }
-void CStrandworkApp::OnPlcWake() { RunPlcCommand(33894); }
-void CStrandworkApp::OnPlcRun() { RunPlcCommand(33895); }
-void CStrandworkApp::OnPlcStop() { RunPlcCommand(33896); }
-void CStrandworkApp::OnPlcStep() { RunPlcCommand(33897); }
-void CStrandworkApp::OnPlcBreak() { RunPlcCommand(33898); }
-void CStrandworkApp::OnPlcBackupData() { RunPlcCommand(33899); }
+void CStrandworkApp::OnPlcStatus() { RunPlcCommand(ID_PLC_STATUS); }
+void CStrandworkApp::OnPlcInfo() { RunPlcCommand(ID_PLC_INFO); }
+void CStrandworkApp::OnPlcReset() { RunPlcCommand(ID_PLC_RESET); }
+void CStrandworkApp::OnPlcSleep() { RunPlcCommand(ID_PLC_SLEEP); }
+void CStrandworkApp::OnPlcWake() { RunPlcCommand(ID_PLC_WAKE); }
+void CStrandworkApp::OnPlcRun() { RunPlcCommand(ID_PLC_RUN); }
+void CStrandworkApp::OnPlcStop() { RunPlcCommand(ID_PLC_STOP); }
+void CStrandworkApp::OnPlcStep() { RunPlcCommand(ID_PLC_STEP); }
+void CStrandworkApp::OnPlcBreak() { RunPlcCommand(ID_PLC_BREAK); }
+void CStrandworkApp::OnPlcBackupData() { RunPlcCommand(ID_PLC_BACKUP_DATA); }
 
 // ------------------------------------------------------------ Debug
 

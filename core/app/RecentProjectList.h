@@ -2,8 +2,11 @@
 // The recent-file list of the application with a second list of recent
 // projects beside it.  Both persist in the registry section
 // "Recent File List" ("File%d" and "Project%d", 1 to size) and fill their
-// own submenu of the File menu: files with the commands 57616-57631,
-// projects with 33790-33805.  See docs/application.md.
+// own submenu of the File menu: files with the commands ID_FILE_MRU_FIRST ..
+// ID_FILE_MRU_LAST, projects with ID_PROJECT_MRU_FIRST .. ID_PROJECT_MRU_LAST.
+// See docs/application.md.
+
+#include "res/CommandIds.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,11 +16,6 @@
 namespace ui {
 class CmdUI;
 }
-
-constexpr uint32_t ID_FILE_MRU_FIRST = 57616;
-constexpr uint32_t ID_FILE_MRU_LAST = 57631;
-constexpr uint32_t ID_PROJECT_MRU_FIRST = 33790;
-constexpr uint32_t ID_PROJECT_MRU_LAST = 33805;
 
 class CRecentProjectList
 {

@@ -28,6 +28,7 @@
 #include "plcviews/PLCDoc.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "res/Resources.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 
 #include <QApplication>
@@ -703,7 +704,7 @@ bool CStrandworkApp::ShowPlcSourceLine(const QString& path, int line)
     if (!doc)
         doc = OpenDocumentFile(path);
     if (!doc) {
-        ui::Prompt(FormatResString(IDS_CANNOT_OPEN_SOURCE, QDir::toNativeSeparators(path)), {},
+        ui::Prompt(FormatResString(IDS_FILE_OPEN_FAILED, QDir::toNativeSeparators(path)), {},
                    ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
         return false;
     }

@@ -10,6 +10,8 @@
 #include "core/project/ProjectHost.h"
 #include "mainwnd/MainFrameHost.h"
 #include "platform/ui/App.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
 #include "uilib/KVTWorkspace.h"
 
 #include <QString>
@@ -36,26 +38,9 @@ constexpr unsigned IDS_SAVE_FAILED = 4152;
 constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
 constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
 constexpr unsigned IDS_PROJECT_MISSING = 4177;
-constexpr unsigned IDS_CANNOT_OPEN_SOURCE = 4324;  // "Soubor %s se nepodařilo otevřít...\r\n"
 constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.
-constexpr uint32_t ID_FILE_OPEN = 57601;
-constexpr uint32_t ID_FILE_SAVE_ALL = 33771;
-constexpr uint32_t ID_PROJECT_NEW = 33772;
-constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;
-constexpr uint32_t ID_PROJECT_CLOSE = 33774;
-constexpr uint32_t ID_PROJECT_SETTINGS = 33856;
-constexpr uint32_t ID_APP_ABOUT = 57664;
-constexpr uint32_t ID_HELP_TIPS = 33981;
-constexpr uint32_t ID_TRANSFER_PLC = 33850;
-constexpr uint32_t ID_TRANSFER_SUPPORT_FILES = 33851;
-constexpr uint32_t ID_DEBUG_TOGGLE = 33852;
-constexpr uint32_t ID_DEBUG_START = 33853;
-constexpr uint32_t ID_DEBUG_STOP = 33854;
-constexpr uint32_t ID_CONNECT_TOGGLE = 33855;
-constexpr uint32_t ID_TRANSFER_CASSETTE_SOFTWARE = 33857;
-constexpr uint32_t ID_TRANSFER_COMPILER_FILES = 33858;
 
 // The exit status of a start-up that failed.
 constexpr int kExitInitFailed = 3;
@@ -147,7 +132,7 @@ public:
     void OnFileManager();
     // Projekt > "Nastavení...": the open project's settings sheet.
     void OnProjectSettings();
-    // 57664: the about box; 33981: the tip of the day (both modal).
+    // ID_APP_ABOUT: the about box; ID_HELP_TIPS: the tip of the day (both modal).
     void OnAppAbout();
     void OnHelpTips();
     // Projekt > transfers, debugging and the connection.

@@ -1,6 +1,8 @@
 #pragma once
 // String-table ids of the build (res/strings/build.strings).
 
+#include "res/StringIds.h"
+
 namespace core {
 
 constexpr unsigned IDS_BUILD_OUTPUT_DIR_FAILED = 4003;
@@ -21,8 +23,6 @@ constexpr unsigned IDS_CLEAN_TEMP_INVALID = 4312;
 constexpr unsigned IDS_CLEAN_OUTPUT_INVALID = 4313;
 constexpr unsigned IDS_CLEAN_ASK = 4314;
 constexpr unsigned IDS_CLEAN_DELETE_FAILED = 4315;
-constexpr unsigned IDS_DEPS_NO_MEMORY = 4326;
-constexpr unsigned IDS_DEPS_READ_FAILED = 4327;
 constexpr unsigned IDS_MAKE_HEADER_FIRST = 4336; // 4336 .. 4343
 constexpr unsigned IDS_MAKE_CREATE_FAILED = 4387;
 constexpr unsigned IDS_BUILD_HELPER_MISSING = 4388;

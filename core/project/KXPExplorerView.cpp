@@ -4,6 +4,7 @@
 #include "core/projfile/ProjectData.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Command.h"
+#include "res/CommandIds.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
 #include "uilib/KVTWorkspace.h"
@@ -20,9 +21,6 @@
 namespace {
 
 // The application's add-existing-file commands.
-constexpr uint32_t ID_ADD_EXISTING_SOURCE = 33843;
-constexpr uint32_t ID_ADD_EXISTING_HEADER = 33844;
-constexpr uint32_t ID_ADD_EXISTING_SUPPORT = 33845;
 
 QIcon Icon(int id) { return QIcon(res::Path(QStringLiteral("icons/%1.svg").arg(id))); }
 
@@ -145,7 +143,7 @@ CKXPExplorerView::CKXPExplorerView()
     MapUpdate(ID_INSERT_FILE, [this](ui::CmdUI& cmd) { cmd.Enable(CanInsertFile()); });
     MapCommand(ID_REMOVE_FILE, [this] { OnRemoveFile(); });
     MapUpdate(ID_REMOVE_FILE, [this](ui::CmdUI& cmd) { cmd.Enable(CanRemoveFile()); });
-    // 33856 has no handler here: the route reaches the application's.
+    // ID_PROJECT_SETTINGS has no handler here: the route reaches the application's.
 }
 
 CKXPExplorerView::~CKXPExplorerView() = default;
@@ -267,9 +265,9 @@ void CKXPExplorerView::OnInsertFile()
     QTreeWidgetItem* group = GroupOf(m_tree->currentItem());
     uint32_t id = 0;
     switch (KindOf(group)) {
-    case KindSourceGroup: id = ID_ADD_EXISTING_SOURCE; break;
-    case KindHeaderGroup: id = ID_ADD_EXISTING_HEADER; break;
-    case KindSupportGroup: id = ID_ADD_EXISTING_SUPPORT; break;
+    case KindSourceGroup: id = ID_PROJECT_ADD_SOURCE; break;
+    case KindHeaderGroup: id = ID_PROJECT_ADD_HEADER; break;
+    case KindSupportGroup: id = ID_PROJECT_ADD_SUPPORT; break;
     default: return;
     }
     ui::SendCommand(id);

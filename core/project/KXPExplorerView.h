@@ -3,11 +3,12 @@
 // the main frame.  The project under its title, then the PLC sources, the
 // PLC headers and the support files, each group listing the entries of the
 // document's list.  Double-click, Space or Enter opens a file; Insert (or
-// 34020) adds an existing file to the group; Delete (or 34021) removes the
-// file from the project; the right button or the context-menu key shows the
-// context menu 543.  See docs/application.md.
+// ID_INSERT_FILE) adds an existing file to the group; Delete (or
+// ID_REMOVE_FILE) removes the file from the project; the right button or the
+// context-menu key shows the context menu 543.  See docs/application.md.
 
 #include "platform/ui/Document.h"
+#include "res/CommandIds.h"
 
 #include <QTreeWidget>
 
@@ -25,7 +26,11 @@ public:
     // The position of a file item's entry in its list.
     static constexpr int IndexRole = Qt::UserRole + 2;
 
-    enum : uint32_t { ID_INSERT_FILE = 34020, ID_REMOVE_FILE = 34021, IDR_CONTEXT_MENU = 543 };
+    enum : uint32_t {
+        ID_INSERT_FILE = ID_EXPLORER_INSERT_FILE,
+        ID_REMOVE_FILE = ID_EXPLORER_REMOVE_FILE,
+        IDR_CONTEXT_MENU = 543
+    };
     enum : unsigned { IDS_SOURCE_GROUP = 4397, IDS_HEADER_GROUP = 4398, IDS_SUPPORT_GROUP = 4399 };
     // The icons: project, source file, header file, support file, group.
     enum : int { IDI_PROJECT = 1, IDI_SOURCE = 5, IDI_HEADER = 4, IDI_SUPPORT = 2, IDI_GROUP = 541 };
@@ -42,11 +47,12 @@ public:
     void OnInitialUpdate() override;
     void OnUpdate(ui::View* sender, long hint, QObject* object) override;
 
-    // 34020: the add-existing command of the selected group (33843, 33844
-    // or 33845) along the route; nothing for the root or no selection.
+    // ID_INSERT_FILE: the add-existing command of the selected group
+    // (ID_PROJECT_ADD_SOURCE, _HEADER or _SUPPORT) along the route; nothing for
+    // the root or no selection.
     void OnInsertFile();
     bool CanInsertFile() const;
-    // 34021: removes the selected file from the project.
+    // ID_REMOVE_FILE: removes the selected file from the project.
     void OnRemoveFile();
     bool CanRemoveFile() const;
     // Opens the selected file item (posted); false when none is selected.

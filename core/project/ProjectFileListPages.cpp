@@ -13,6 +13,7 @@
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 
 #include <QAbstractButton>
@@ -27,7 +28,6 @@
 using namespace projtext;
 
 namespace {
-constexpr unsigned IDS_ALL_FILTER = 4151;    // "Všechny soubory (*.*)|*.*|"
 constexpr unsigned IDS_DEST_DUPLICATE = 4228;
 constexpr unsigned IDS_TRANSFER_FIRST = 4229; // "Nikdy" .. 4235 "Vždy přijmout"
 constexpr unsigned IDS_PATH_TOO_LONG = 4691;
@@ -374,7 +374,7 @@ void CPPProjectFileList::OnRemoteLocate()
     // failure was reported by it.
     if (!m_doc->Link().IsConnected() && !m_doc->StartCommunication())
         return;
-    const QString filter = LoadResString(IDS_ALL_FILTER) + QLatin1Char('|');
+    const QString filter = LoadResString(IDS_ALL_FILES_FILTER_ENTRY) + QLatin1Char('|');
     const std::u16string filterText = U16(filter);
     const std::u16string initial = m_records[size_t(row)].DestPath;
     linkui::COxfrFileDialog dlg(static_cast<IOxfrC*>(&m_doc->Link()), true, nullptr, initial.c_str(), kRemoteFlags,

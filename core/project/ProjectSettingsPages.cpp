@@ -10,6 +10,7 @@
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 
 #include <QAbstractButton>
@@ -26,7 +27,6 @@ using namespace projtext;
 namespace {
 
 constexpr unsigned IDS_EXE_FILTER = 4192;      // "Spustitelné soubory (*.exe)|*.exe|"
-constexpr unsigned IDS_ALL_FILTER = 4151;      // "Všechny soubory (*.*)|*.*|"
 constexpr unsigned IDS_ADD_KEYWORD = 4194;     // "Přidat klíčové slovo"
 constexpr unsigned IDS_DELETE_KEYWORD = 4195;  // "Odstranit klíčové slovo"
 constexpr unsigned IDS_NEW_KEYWORD = 4196;     // "KlíčovéSlovo"
@@ -332,7 +332,7 @@ void CPPProjectAsmLinker::BrowseTool(int editId)
     QFileDialog dlg(this);
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setFileMode(QFileDialog::ExistingFile);
-    dlg.setNameFilter(ui::ConvertFileFilter(LoadResString(IDS_EXE_FILTER) + LoadResString(IDS_ALL_FILTER) +
+    dlg.setNameFilter(ui::ConvertFileFilter(LoadResString(IDS_EXE_FILTER) + LoadResString(IDS_ALL_FILES_FILTER_ENTRY) +
                                             QLatin1Char('|')));
     dlg.setDirectory(from);
     dlg.selectFile(Text(Edit(editId)));

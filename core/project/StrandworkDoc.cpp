@@ -68,7 +68,7 @@ std::unique_ptr<COlnkLink> MakeProjectLink();
 
 CStrandworkDoc::CStrandworkDoc() : m_link(MakeProjectLink())
 {
-    MapUpdate(ID_FILE_SAVE_CMD, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
+    MapUpdate(ID_FILE_SAVE, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
     m_linkNotices = std::make_unique<linkui::LinkWindow>(
         this, [this](uint32_t msg, uintptr_t, intptr_t lParam, ui::MessageRecord*) -> intptr_t {
             if (msg == WM_LINK_NOTIFY && lParam == OLNK_NOTIFY_NO_ANSWER)

@@ -13,6 +13,8 @@
 #include "link/ui/ConnectionErrorDlg.h"
 #include "link/ui/FileManagerDlg.h"
 #include "platform/ui/Document.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
 
 #include <QPointer>
 #include <QString>
@@ -80,9 +82,7 @@ constexpr unsigned IDS_XFER_CASSETTE_VERSION_ASK = 4320;
 constexpr unsigned IDS_XFER_CASSETTE_VERSION_CAPTION = 4321;
 constexpr unsigned IDS_XFER_CASSETTE_UPDATE_FAILED = 4322;
 constexpr unsigned IDS_XFER_VERSION_CANCELLED = 4323;
-constexpr unsigned IDS_XFER_OPEN_FAILED = 4324;
 constexpr unsigned IDS_XFER_NOT_TRANSFERRED = 4325;
-constexpr unsigned IDS_XFER_READ_FAILED = 4327;
 constexpr unsigned IDS_XFER_TRANSFERRING = 4328;
 constexpr unsigned IDS_XFER_STATUS_FAILED = 4329;
 constexpr unsigned IDS_XFER_STOP_ASK = 4330;
@@ -119,7 +119,6 @@ constexpr unsigned IDS_PRJ_COPY_FAILED = 4392;
 constexpr unsigned IDS_PRJ_KNF_OPEN_FAILED = 4393;
 constexpr unsigned IDS_PRJ_KNF_READ_FAILED = 4394;
 constexpr unsigned IDS_PRJ_KNF_SOURCE_FAILED = 4395;
-constexpr unsigned IDS_PRJ_NO_MEMORY = 4326;
 constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
 constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
 constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
@@ -127,7 +126,6 @@ constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
 constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
 
 // The framework's save command.
-constexpr uint32_t ID_FILE_SAVE_CMD = 57603;
 
 class CStrandworkDoc : public ui::Document, public linkui::IConnectionOwner
 {

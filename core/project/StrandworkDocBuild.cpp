@@ -270,12 +270,12 @@ bool CStrandworkDoc::CheckDependencies()
         }
     } catch (const std::bad_alloc&) {
         ::close(fd);
-        Out(Str(IDS_DEPS_NO_MEMORY));
+        Out(Str(IDS_NO_MEMORY));
         return false;
     }
     ::close(fd);
     if (readFailed) {
-        Out(sys::Format(Str(IDS_DEPS_READ_FAILED), listPath));
+        Out(sys::Format(Str(IDS_FILE_READ_FAILED), listPath));
         return false;
     }
     if (content.empty())

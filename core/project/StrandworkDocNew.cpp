@@ -127,11 +127,11 @@ int CStrandworkDoc::ImportKnf(const QString& knfPath, const QString& projectFold
         bytes.resize(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
         ::close(fd);
-        ShowError(LoadResString(IDS_PRJ_NO_MEMORY));
+        ShowError(LoadResString(IDS_NO_MEMORY));
         return 0;
     } catch (const std::length_error&) {
         ::close(fd);
-        ShowError(LoadResString(IDS_PRJ_NO_MEMORY));
+        ShowError(LoadResString(IDS_NO_MEMORY));
         return 0;
     }
     size_t got = 0;

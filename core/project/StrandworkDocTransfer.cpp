@@ -414,16 +414,16 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
     case ReadResult::Ok:
         break;
     case ReadResult::OpenFailed:
-        Out(sys::Format(Str(IDS_XFER_OPEN_FAILED), shown));
+        Out(sys::Format(Str(IDS_FILE_OPEN_FAILED), shown));
         Out(Str(IDS_XFER_NOT_TRANSFERRED));
         return false;
     case ReadResult::NoMemory:
-        Out(Str(IDS_PRJ_NO_MEMORY));
+        Out(Str(IDS_NO_MEMORY));
         Out(Str(IDS_XFER_NOT_TRANSFERRED));
         return false;
     case ReadResult::BadSize:
     case ReadResult::ReadFailed:
-        Out(sys::Format(Str(IDS_XFER_READ_FAILED), shown));
+        Out(sys::Format(Str(IDS_FILE_READ_FAILED), shown));
         Out(Str(IDS_XFER_NOT_TRANSFERRED));
         return false;
     }
@@ -512,7 +512,7 @@ bool CStrandworkDoc::UpdateControlSystemSoftware()
     case ReadResult::Ok:
         break;
     case ReadResult::OpenFailed:
-        Out(sys::Format(Str(IDS_XFER_OPEN_FAILED), listShown));
+        Out(sys::Format(Str(IDS_FILE_OPEN_FAILED), listShown));
         return false;
     case ReadResult::NoMemory:
         Out(u"Není dost paměti...\r\n");

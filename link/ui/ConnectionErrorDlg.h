@@ -4,6 +4,7 @@
 // prompt dialog.
 
 #include "platform/ui/Dialog.h"
+#include "res/CommandIds.h"
 
 #include <QPointer>
 #include <QString>
@@ -17,8 +18,6 @@ public:
     virtual ~IConnectionOwner() = default;
     virtual bool StopCommunication() = 0;
 };
-
-constexpr uint32_t ID_HELP = 57670; // the framework's help command
 
 class CConnectionErrorDlg
 {

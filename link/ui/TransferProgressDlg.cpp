@@ -4,6 +4,7 @@
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Time.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 
 #include <QLabel>
@@ -224,7 +225,7 @@ void CTransferProgressDlg::StepA()
             const XferLocalInfo info = LocalInfoOf(it.localPath);
             if (info.exists && !info.regular) {
                 m_result = false;
-                Out(FormatResString(4190, local));
+                Out(FormatResString(IDS_FILE_INFO_FAILED, local));
                 it.transfer = false;
             } else {
                 it.transfer = true;
@@ -315,7 +316,7 @@ void CTransferProgressDlg::Decide(XferFileItem& it, const FileListRecord* remote
         it.total = local.size;
     if (d.error) {
         m_result = false;
-        Out(FormatResString(4190, QString::fromStdU16String(it.localPath)));
+        Out(FormatResString(IDS_FILE_INFO_FAILED, QString::fromStdU16String(it.localPath)));
     }
 }
 
@@ -346,7 +347,7 @@ void CTransferProgressDlg::OnResult(const LinkResultRecord& r)
             if (local.exists && !local.regular) {
                 m_result = false;
                 it.transfer = false;
-                Out(FormatResString(4190, QString::fromStdU16String(it.localPath)));
+                Out(FormatResString(IDS_FILE_INFO_FAILED, QString::fromStdU16String(it.localPath)));
             } else {
                 it.transfer = it.send = true;
                 it.total = local.size;

@@ -56,7 +56,7 @@ struct XferDecision
 {
     bool transfer = false;
     bool send = false;
-    bool error = false; // line 4190
+    bool error = false; // line IDS_FILE_INFO_FAILED
 };
 // The decision of one item of type 2, 3 or 4 from the control system's
 // information (null: none) and the local file.

@@ -24,6 +24,7 @@
 #include "plcviews/WatchView.h"
 #include "plcviews/InspectDlg.h"
 #include "plcviews/MechanismsDlg.h"
+#include "res/CommandIds.h"
 #include "tests/plcviews/ModalSteps.h"
 #include "mainwnd/AppBar.h"
 #include "tests/support/link/LinkTestText.h"
@@ -64,15 +65,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // Besides the commands named in StrandworkApp.h:
-constexpr uint32_t ID_PROJECT_OPEN = 33773;
-constexpr uint32_t ID_PROJECT_NEW_SOURCE = 33840;
-constexpr uint32_t ID_PROJECT_NEW_HEADER = 33841;
-constexpr uint32_t ID_BUILD = 33846;
-constexpr uint32_t ID_EDIT_UNDO = 57643;
-constexpr uint32_t ID_VIEW_MECHANISMS = 33823;
-constexpr uint32_t ID_VIEW_VARIABLE = 33824;
-constexpr uint32_t ID_PLC_RUN = 33895;
-constexpr uint32_t ID_PLC_STEP = 33897;
 
 // The listing numbers every line through the build: Main.plc (5 lines)
 // and Io.plc (2) of the template come before Osa.plc, whose fourth line
@@ -233,7 +225,7 @@ struct MainRoad : ::testing::Test
         EXPECT_TRUE(Command(ID_EDIT_UNDO));
         EXPECT_EQ(doc->Text(), typed);
         EXPECT_TRUE(doc->IsModified());
-        EXPECT_TRUE(Command(ID_FILE_SAVE_CMD));
+        EXPECT_TRUE(Command(ID_FILE_SAVE));
         EXPECT_FALSE(doc->IsModified());
         EXPECT_EQ(ReadFile(dir / "Lis/Osa.plc"), "; osa\r\n#tarv-symbol Poloha WORD\r\n#tarv-warning Pozor na osu\r\n"
                                                  "LOD Poloha\r\nADD 1\r\nSTO Poloha\r\n");
@@ -243,7 +235,7 @@ struct MainRoad : ::testing::Test
     // Step 3: the build with its warning, the jump to it, success.
     void Build(CPLCView* source)
     {
-        ASSERT_TRUE(Command(ID_BUILD));
+        ASSERT_TRUE(Command(ID_PROJECT_BUILD));
         EXPECT_TRUE(OutHas("warning T2001: Pozor na osu")) << Out();
         EXPECT_TRUE(OutHas(kSuccess)) << Out();
         EXPECT_TRUE(fs::exists(dir / "Lis/Output/PLC.BIN"));
@@ -252,7 +244,7 @@ struct MainRoad : ::testing::Test
         // Next error, from elsewhere in the source: the caret goes to the
         // warning's line in the source view.
         source->SetCursorPos({0, 0});
-        ASSERT_TRUE(Command(CMainFrame::ID_NEXT_ERROR));
+        ASSERT_TRUE(Command(ID_NEXT_ERROR));
         EXPECT_EQ(out->CurrentTag(), 0);
         EXPECT_TRUE(WaitFor([&] { return source->GetCursorPos().line == 2; }, 5000, "the caret on the warning"));
         EXPECT_EQ(app->MainFrame()->GetActiveView(), source);
@@ -326,7 +318,7 @@ struct MainRoad : ::testing::Test
             TypeText(view, line);
             PressKey(view, Qt::Key_Return);
         }
-        EXPECT_TRUE(Command(ID_FILE_SAVE_CMD));
+        EXPECT_TRUE(Command(ID_FILE_SAVE));
         return view;
     }
 
@@ -337,7 +329,7 @@ struct MainRoad : ::testing::Test
     {
         const int64_t settings = Project()->Data().SettingsModificationTime;
         ASSERT_TRUE(WaitFor([&] { return int64_t(std::time(nullptr)) > settings; }, 5000, "the next second"));
-        ASSERT_TRUE(Command(ID_BUILD));
+        ASSERT_TRUE(Command(ID_PROJECT_BUILD));
         ASSERT_TRUE(OutHas(kSuccess)) << Out();
         ASSERT_TRUE(Project()->CheckDependencies());
     }
@@ -633,13 +625,13 @@ TEST_F(MainRoad, CompileErrorStopsBeforeTheTransfer)
     TypeText(view, QStringLiteral("; osa"));
     PressKey(view, Qt::Key_Return);
     TypeText(view, QStringLiteral("#tarv-error Chybi operand"));
-    ASSERT_TRUE(Command(ID_FILE_SAVE_CMD));
-    ASSERT_TRUE(Command(ID_BUILD));
+    ASSERT_TRUE(Command(ID_FILE_SAVE));
+    ASSERT_TRUE(Command(ID_PROJECT_BUILD));
     EXPECT_TRUE(OutHas("error T1001: Chybi operand")) << Out();
     EXPECT_TRUE(OutHas("Při tvorbě PLC došlo k chybám.")) << Out();
     EXPECT_FALSE(OutHas(kSuccess));
     view->SetCursorPos({0, 0});
-    ASSERT_TRUE(Command(CMainFrame::ID_NEXT_ERROR));
+    ASSERT_TRUE(Command(ID_NEXT_ERROR));
     EXPECT_TRUE(WaitFor([&] { return view->GetCursorPos().line == 1; }, 5000, "the caret on the error"));
 
     ASSERT_NO_FATAL_FAILURE(StartSimulator());

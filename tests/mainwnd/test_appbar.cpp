@@ -12,6 +12,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/Menu.h"
 #include "plcviews/WatchView.h"
+#include "res/CommandIds.h"
 #include "tests/mainwnd/AppBarsTest.h"
 #include "tests/support/ui/UiTest.h"
 #include "uilib/KVTDocking.h"
@@ -104,10 +105,10 @@ TEST_F(AppBars, TheContextMenuHoldsTheBarsItemsAndPropertiesAfterASeparator)
         return uint32_t(CAppBar::ID_HIDE);
     });
     QTest::mouseClick(output, Qt::RightButton, {}, QPoint(8, 30));
-    const std::vector<std::pair<uint32_t, QString>> expected{{34000, QStringLiteral("[x]&Zakotvitelné")},
-                                                             {34001, QStringLiteral("&Skrýt")},
+    const std::vector<std::pair<uint32_t, QString>> expected{{ID_BAR_DOCKABLE, QStringLiteral("[x]&Zakotvitelné")},
+                                                             {ID_BAR_HIDE, QStringLiteral("&Skrýt")},
                                                              {0, QString()},
-                                                             {34002, QStringLiteral("&Vlastnosti")}};
+                                                             {ID_BAR_PROPERTIES, QStringLiteral("&Vlastnosti")}};
     EXPECT_EQ(seen, expected);
     // "&Skrýt" hid the bar.
     EXPECT_FALSE(output->IsVisible());
@@ -151,7 +152,7 @@ TEST_F(AppBars, UncheckingDockableOnADockedBarFloatsIt)
     EXPECT_FALSE(output->IsDockable());
     EXPECT_FALSE(output->HasDockContext());
 
-    // 34000 on a floating, undockable bar: dockable again, still floating.
+    // ID_BAR_DOCKABLE on a floating, undockable bar: dockable again, still floating.
     output->OnDockable();
     EXPECT_TRUE(output->IsDockable());
     EXPECT_TRUE(output->CSizingControlBar::IsFloating());

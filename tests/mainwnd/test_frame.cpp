@@ -13,6 +13,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "res/Resources.h"
 #include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
@@ -94,7 +95,7 @@ TEST_F(Frame, AnEmptyStoreGivesTheDefaultLayoutAndTheNormalPanes)
     // Wide enough for both toolbars in one row.
     f->resize(1200, 800);
     QApplication::processEvents();
-    ui::SendCommand(33879);
+    ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
     // The menu bar's row, then the toolbars' row.
     const auto menu = Where(f->GetMenuBar());
     const auto mainBar = Where(f->GetMainToolBar());
@@ -146,11 +147,11 @@ TEST_F(Frame, TheViewCommandsToggleTheirBars)
     ASSERT_TRUE(Start());
     CMainFrame* f = frame();
     f->show();
-    const std::pair<uint32_t, ui::ControlBar*> bars[] = {{33870, f->ExplorerBar()},
-                                                         {33871, f->GetDebugToolBar()},
-                                                         {33872, f->OutputBar()},
-                                                         {33873, f->DebugBar()},
-                                                         {33874, f->ConInfoBar()}};
+    const std::pair<uint32_t, ui::ControlBar*> bars[] = {{ID_VIEW_EXPLORER, f->ExplorerBar()},
+                                                         {ID_VIEW_DEBUG_TOOLBAR, f->GetDebugToolBar()},
+                                                         {ID_VIEW_OUTPUT, f->OutputBar()},
+                                                         {ID_VIEW_WATCH, f->DebugBar()},
+                                                         {ID_VIEW_CONINFO, f->ConInfoBar()}};
     for (const auto& [id, bar] : bars) {
         const bool before = bar->IsVisible();
         ui::SendCommand(id);
@@ -164,15 +165,15 @@ TEST_F(Frame, TheViewCommandsToggleTheirBars)
     ASSERT_EQ(items.size(), 6u);
     EXPECT_EQ(items[0].id, 0xE800u);
     EXPECT_EQ(items[1].id, 0xE824u);
-    EXPECT_EQ(items[2].id, 33870u);
-    EXPECT_EQ(items[5].id, 33874u);
+    EXPECT_EQ(items[2].id, ID_VIEW_EXPLORER);
+    EXPECT_EQ(items[5].id, ID_VIEW_CONINFO);
     EXPECT_FALSE(items[5].checked);
     ui::SendCommand(0xE824);
     EXPECT_FALSE(f->GetDebugToolBar()->IsVisible());
     EXPECT_FALSE(f->ToolbarMenuItems()[1].checked);
     // The default layout shows nothing hidden but puts the bars back.
     f->FloatControlBar(f->ExplorerBar(), QPoint(300, 300), ui::CBRS_ALIGN_TOP);
-    ui::SendCommand(33879);
+    ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
     EXPECT_EQ(Where(f->ExplorerBar()).first, uint32_t(ui::DOCKBAR_LEFT));
 }
 
@@ -181,14 +182,14 @@ TEST_F(Frame, TheLanguageIsStoredOnlyOnYes)
     ASSERT_TRUE(Start(false));
     {
         ui::ScriptedPrompts no({ui::IDNO});
-        ui::SendCommand(33914);
+        ui::SendCommand(ID_LANGUAGE_CSY);
         ASSERT_EQ(no.Asked().size(), 1u);
     }
     EXPECT_TRUE(frame()->Settings().Language.empty() || frame()->Settings().Language == u"Default");
     EXPECT_FALSE(app->ResetWorkspace());
     {
         ui::ScriptedPrompts yes({ui::IDYES, ui::IDOK});
-        ui::SendCommand(33914);
+        ui::SendCommand(ID_LANGUAGE_CSY);
         EXPECT_EQ(yes.Asked().size(), 2u);
     }
     EXPECT_EQ(frame()->Settings().Language, u"CSY");
@@ -197,9 +198,9 @@ TEST_F(Frame, TheLanguageIsStoredOnlyOnYes)
     {
         // Czech again asks nothing; the default asks.
         ui::ScriptedPrompts again({ui::IDNO});
-        ui::SendCommand(33914);
+        ui::SendCommand(ID_LANGUAGE_CSY);
         EXPECT_TRUE(again.Asked().empty());
-        ui::SendCommand(33913);
+        ui::SendCommand(ID_LANGUAGE_DEFAULT);
         EXPECT_EQ(again.Asked().size(), 1u);
     }
 }
@@ -259,13 +260,13 @@ TEST_F(Frame, FullScreenNeedsAChildAndClosingLeavesIt)
     children.front()->close();
     QApplication::processEvents();
     if (f->MdiArea()->subWindowList().isEmpty()) {
-        ui::SendCommand(33877);
+        ui::SendCommand(ID_VIEW_FULLSCREEN);
         EXPECT_FALSE(f->IsFullScreenMode());
     }
     // With one it toggles; the full-screen toolbar has its own id.
     ASSERT_NE(app->OpenDocumentFile(QString::fromStdString(dir / "a.txt")), nullptr);
     QApplication::processEvents();
-    ui::SendCommand(33877);
+    ui::SendCommand(ID_VIEW_FULLSCREEN);
     ASSERT_TRUE(f->IsFullScreenMode());
     ASSERT_NE(f->GetFullScreenToolBar(), nullptr);
     EXPECT_EQ(f->GetFullScreenToolBar()->GetDlgCtrlID(), 0xE825u);
@@ -318,7 +319,7 @@ TEST_F(Frame, FlashingFromAnotherThreadNeverBlocksAndTheSheetClosesFirst)
     // In the menu loop while a popup of the frame is open.
     EXPECT_FALSE(f->IsInMenuLoop());
     auto* menu = new ui::Menu;
-    menu->AppendItem(33870, QStringLiteral("&Projekt"));
+    menu->AppendItem(ID_VIEW_EXPLORER, QStringLiteral("&Projekt"));
     auto* popup = new CKVTPopupMenu;
     ASSERT_TRUE(popup->Create(f, 100, 100, menu));
     QApplication::processEvents();
@@ -328,7 +329,7 @@ TEST_F(Frame, FlashingFromAnotherThreadNeverBlocksAndTheSheetClosesFirst)
     EXPECT_FALSE(f->IsInMenuLoop());
 
     // The customisation sheet is closed before the workspace is saved.
-    ui::SendCommand(33910);
+    ui::SendCommand(ID_VIEW_CUSTOMIZE);
     ASSERT_NE(CKVTFrameHelper::CustomizeSheet(), nullptr);
     EXPECT_TRUE(f->close());
     QApplication::processEvents();
@@ -341,8 +342,8 @@ TEST_F(Frame, TheNextStartFindsTheBarsWhereTheyWereLeft)
     ASSERT_TRUE(Start(false));
     CMainFrame* f = frame();
     f->show();
-    ui::SendCommand(33871); // the debug toolbar hidden
-    ui::SendCommand(33874); // the connection bar shown
+    ui::SendCommand(ID_VIEW_DEBUG_TOOLBAR); // the debug toolbar hidden
+    ui::SendCommand(ID_VIEW_CONINFO); // the connection bar shown
     f->DockControlBar(f->ConInfoBar(), ui::DOCKBAR_RIGHT);
     ASSERT_TRUE(f->close());
     app.reset();

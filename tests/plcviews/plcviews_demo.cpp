@@ -1,7 +1,7 @@
 // Review program: the PLC view while the project debugs.  The real
 // application and main frame on a copy of the fixture project, the
 // simulator in process, Main.plc open with breakpoints on two code lines
-// (set through command 33820), the PLC stopped at a third, line registers
+// (set through command ID_DEBUG_TOGGLE_BREAKPOINT), the PLC stopped at a third, line registers
 // from executeLine and one running, watched mechanism.
 //   xshot -s 6 plc-debug.png -- build/bin/plcviews_demo
 // "--status", "--variable <name>" and "--mechanisms" open the debugging
@@ -10,6 +10,7 @@
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PLCDoc.h"
+#include "res/CommandIds.h"
 #include "tests/support/plcviews/DebugSetup.h"
 
 #include <QApplication>

@@ -7,6 +7,8 @@
 
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
 #include "tests/support/ui/StandInApp.h"
 #include "uilib/KVTMenuBar.h"
 
@@ -45,7 +47,7 @@ TEST(BinDoc, AMissingPathOpensEmptyAndSavingCreatesTheFile)
     EXPECT_EQ(w.recent, std::vector<QString>{w.Path("new.bin")});
     doc->Block() = QByteArray("\x01\x02\x00", 3);
     doc->SetModifiedFlag();
-    EXPECT_TRUE(ui::SendCommand(57603));
+    EXPECT_TRUE(ui::SendCommand(ID_FILE_SAVE));
     EXPECT_EQ(Disk(w, "new.bin"), QByteArray("\x01\x02\x00", 3));
     EXPECT_FALSE(doc->IsModified());
 }
@@ -191,7 +193,7 @@ TEST(BinDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
     PromptScript failed({ui::IDOK, ui::IDOK});
     EXPECT_FALSE(doc->Reload());
     BinWorld::ViewOf(doc)->setFocus();
-    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(36999));
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
     EXPECT_EQ(failed.Texts(), std::vector<QString>(2, LoadResString(ui::IDS_FAILED_TO_OPEN)));
     EXPECT_EQ(doc->Block(), QByteArray("data"));
 }
@@ -254,7 +256,7 @@ TEST(BinDoc, AFileWithoutWritePermissionOpensReadOnlyAndIsNotSaved)
     PromptScript refused({ui::IDOK});
     EXPECT_FALSE(doc->DoFileSave());
     EXPECT_EQ(refused.Texts(),
-              std::vector<QString>{FormatResString(536, QDir::toNativeSeparators(w.Path("ro.bin")))});
+              std::vector<QString>{FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(w.Path("ro.bin")))});
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(Disk(w, "ro.bin"), QByteArray("keep"));
     EXPECT_EQ(std::filesystem::status(w.dir / "ro.bin").permissions(), std::filesystem::perms(0444));
@@ -282,7 +284,7 @@ TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)
     PromptScript missing({ui::IDOK, ui::IDOK});
     missing.AllowUnexpected(true);  // the monitor may report the deletion too
     BinWorld::ViewOf(doc)->setFocus();
-    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(36999));
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
     EXPECT_EQ(missing.Texts().front(), LoadResString(4240));
     EXPECT_EQ(doc->Block(), QByteArray("data"));
 }
@@ -356,7 +358,7 @@ TEST(BinDoc, TheBinaryMenuHoldsTheMainMenu)
     EXPECT_TRUE(dup.empty()) << dup.front().toStdString();
     for (const auto& item : mainItems)
         EXPECT_TRUE(binItems.count(item)) << item.first.toStdString() << " " << item.second;
-    for (uint32_t id : {57603u, 57632u, 37405u, 36999u, 40001u, 40004u, 40012u, 40027u})
+    for (uint32_t id : {ID_FILE_SAVE, ID_EDIT_CLEAR, ID_EDT_READ_ONLY, ID_EDT_RELOAD_FILE, ID_HEX_ADDRESS, ID_HEX_WIDE, ID_HEX_BPR_FIRST + 1, ID_HEX_BPR_FIRST + 16})
         EXPECT_NE(bin->FindMenuOf(id), nullptr) << id;
     std::unique_ptr<ui::Menu> context = ui::Menu::Load(1001);
     ASSERT_TRUE(context && context->SubMenu(0));

@@ -7,6 +7,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Menu.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTWorkspace.h"
 
@@ -81,11 +82,11 @@ TEST_F(HexView, TypingMarksModifiedAndUpdatesTheOtherPane)
 
     // Read-only from one pane: both follow, typing beeps.
     view->setFocus();
-    ASSERT_TRUE(ui::SendCommand(37405));
+    ASSERT_TRUE(ui::SendCommand(ID_EDT_READ_ONLY));
     EXPECT_TRUE(doc->IsReadOnly());
     EXPECT_TRUE(view->Model().IsReadOnly());
     EXPECT_TRUE(other->Model().IsReadOnly());
-    ui::CmdUI check(37405);
+    ui::CmdUI check(ID_EDT_READ_ONLY);
     ui::UpdateCommandUI(check);
     EXPECT_EQ(check.Checked(), 1);
     const int beeps = ui::BeepCount();
@@ -102,8 +103,8 @@ TEST_F(HexView, MouseDragSelectsAndTheWheelScrolls)
     HexEditModel& m = view->Model();
     EXPECT_EQ(m.SelStart(), 1);
     EXPECT_EQ(m.SelEnd(), 21);
-    EXPECT_TRUE(Enabled(view, 57634));
-    ui::SendCommand(57634);
+    EXPECT_TRUE(Enabled(view, ID_EDIT_COPY));
+    ui::SendCommand(ID_EDIT_COPY);
     const QMimeData* mime = QApplication::clipboard()->mimeData();
     ASSERT_NE(mime, nullptr);
     EXPECT_EQ(mime->data(kBinaryDataMime), Count(21).mid(1));
@@ -117,30 +118,30 @@ TEST_F(HexView, MouseDragSelectsAndTheWheelScrolls)
 
 TEST_F(HexView, ContextMenuEnableRules)
 {
-    EXPECT_FALSE(Enabled(view, 57643));  // no undo
-    EXPECT_FALSE(Enabled(view, 57632));
-    EXPECT_FALSE(Enabled(view, 57635));
-    EXPECT_FALSE(Enabled(view, 57634));
+    EXPECT_FALSE(Enabled(view, ID_EDIT_UNDO));  // no undo
+    EXPECT_FALSE(Enabled(view, ID_EDIT_CLEAR));
+    EXPECT_FALSE(Enabled(view, ID_EDIT_CUT));
+    EXPECT_FALSE(Enabled(view, ID_EDIT_COPY));
     view->SetSelection(2, 5);
-    EXPECT_TRUE(Enabled(view, 57632));
-    EXPECT_TRUE(Enabled(view, 57635));
-    EXPECT_TRUE(Enabled(view, 57642));
+    EXPECT_TRUE(Enabled(view, ID_EDIT_CLEAR));
+    EXPECT_TRUE(Enabled(view, ID_EDIT_CUT));
+    EXPECT_TRUE(Enabled(view, ID_EDIT_SELECT_ALL));
 
     auto* unknown = new QMimeData;
     unknown->setData(QStringLiteral("application/x-something-else"), "zz");
     QApplication::clipboard()->setMimeData(unknown);
-    EXPECT_FALSE(Enabled(view, 57637));
+    EXPECT_FALSE(Enabled(view, ID_EDIT_PASTE));
     QApplication::clipboard()->setText(QStringLiteral("\u20ACx"));
-    EXPECT_TRUE(Enabled(view, 57637));
-    ASSERT_TRUE(view->ExecuteCommand(57637));  // replaces the selection
+    EXPECT_TRUE(Enabled(view, ID_EDIT_PASTE));
+    ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_PASTE));  // replaces the selection
     EXPECT_EQ(doc->Block().size(), 999);
     EXPECT_EQ(doc->Block().mid(1, 4), QByteArray("\x01\x80x\x05", 4));
 
     // Bytes per row through the menu range; 0 and 17 do nothing.
     ASSERT_TRUE(view->ExecuteCommand(40019));
     EXPECT_EQ(view->Model().BytesPerRow(), 8);
-    view->ExecuteCommand(40011);
-    view->ExecuteCommand(40028);
+    view->ExecuteCommand(ID_HEX_BPR_FIRST);
+    view->ExecuteCommand(ID_HEX_BPR_LAST);
     EXPECT_EQ(view->Model().BytesPerRow(), 8);
     ui::CmdUI radio(40019);
     view->UpdateCommand(radio);

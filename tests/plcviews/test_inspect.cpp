@@ -1,7 +1,7 @@
 // The variable window: the new-value table by type, the bit fields, set
 // value and invert against the simulator's memory, a mechanism started and
 // stopped, stale and late replies, the polling's spacing, and command
-// 33824 of the PLC view.
+// ID_VIEW_VARIABLE of the PLC view.
 #include "editor/HistoryCombo.h"
 #include "link/linkobj/olnk_link.h"
 #include "platform/ui/Beep.h"
@@ -9,6 +9,7 @@
 #include "plcviews/InspectDlg.h"
 #include "plcviews/InspectLogic.h"
 #include "plcviews/PlcViewLogic.h"
+#include "res/CommandIds.h"
 #include "tests/plcviews/ModalSteps.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
@@ -258,7 +259,7 @@ TEST(Inspect, StaleRepliesPollingSpacingAndTheViewsCommand)
     for (size_t i = 1; i < times.size(); ++i)
         EXPECT_GE(times[i] - times[i - 1], 90u) << i;  // the simulator's clock in ms
 
-    // Command 33824 of the PLC view: the word at the caret, or the selection.
+    // Command ID_VIEW_VARIABLE of the PLC view: the word at the caret, or the selection.
     CPLCView* v = s.Open("Main.plc");
     ASSERT_NE(v, nullptr);
     v->ClampTextPos(EdtPoint{21, 6});  // behind "-VARW"
@@ -272,13 +273,13 @@ TEST(Inspect, StaleRepliesPollingSpacingAndTheViewsCommand)
         shown = d->Item<QComboBox>(CInspectDlg::IDC_EXPRESSION)->currentText();
         d->OnOK();
     });
-    ::ui::CmdUI cmd(ID_DEBUG_VARIABLE);
+    ::ui::CmdUI cmd(ID_VIEW_VARIABLE);
     EXPECT_TRUE(v->UpdateCommand(cmd));
     EXPECT_TRUE(cmd.Enabled());
-    v->ExecuteCommand(ID_DEBUG_VARIABLE);
+    v->ExecuteCommand(ID_VIEW_VARIABLE);
     EXPECT_EQ(shown, QStringLiteral("VARB"));
     s.Project()->StopDebugging();
-    ::ui::CmdUI off(ID_DEBUG_VARIABLE);
+    ::ui::CmdUI off(ID_VIEW_VARIABLE);
     EXPECT_TRUE(v->UpdateCommand(off));
     EXPECT_FALSE(off.Enabled());
 }

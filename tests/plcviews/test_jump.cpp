@@ -2,6 +2,7 @@
 #include "link/linkobj/olnk_link.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
@@ -100,7 +101,7 @@ TEST(PlcJump, AFileThatCannotBeOpenedShowsTheMessage)
     PromptScript prompts({ui::IDOK, ui::IDOK});
     s.Project()->GoToListingLine(MainIndex(3));
     ASSERT_EQ(prompts.Texts().size(), 2u);
-    EXPECT_EQ(prompts.Texts()[1], FormatResString(4324, QDir::toNativeSeparators(s.Path("Main.plc"))));
+    EXPECT_EQ(prompts.Texts()[1], FormatResString(IDS_FILE_OPEN_FAILED, QDir::toNativeSeparators(s.Path("Main.plc"))));
     EXPECT_EQ(s.App()->Template(3)->GetDocumentCount(), 0);
 }
 

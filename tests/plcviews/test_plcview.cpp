@@ -304,14 +304,14 @@ TEST(PlcView, RegistersAndCurrentLineInTheMargin)
                         5000, "the arrow"));
     // The debug commands (menu "Ladění" and the context menu 1029) are
     // enabled while debugging only.
-    for (uint32_t id : {ID_DEBUG_TOGGLE_BREAKPOINT, ID_DEBUG_TOGGLE_MECH_WATCH, ID_DEBUG_VARIABLE}) {
+    for (uint32_t id : {ID_DEBUG_TOGGLE_BREAKPOINT, ID_DEBUG_TOGGLE_MECH_WATCH, ID_VIEW_VARIABLE}) {
         ui::CmdUI cmd(id);
         EXPECT_TRUE(v->UpdateCommand(cmd));
         EXPECT_TRUE(cmd.Enabled());
     }
     // Ending debugging removes every mark and the column.
     s.Project()->StopDebugging();
-    for (uint32_t id : {ID_DEBUG_TOGGLE_BREAKPOINT, ID_DEBUG_TOGGLE_MECH_WATCH, ID_DEBUG_VARIABLE}) {
+    for (uint32_t id : {ID_DEBUG_TOGGLE_BREAKPOINT, ID_DEBUG_TOGGLE_MECH_WATCH, ID_VIEW_VARIABLE}) {
         ui::CmdUI cmd(id);
         EXPECT_TRUE(v->UpdateCommand(cmd));
         EXPECT_FALSE(cmd.Enabled());

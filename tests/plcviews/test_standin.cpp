@@ -5,6 +5,7 @@
 #include "plcviews/PLCDoc.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "tests/support/ui/StandInApp.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -46,14 +47,14 @@ TEST(PlcViewsStandIn, PlcSourceShowsColouredAndEditable)
     // The main frame shows the caret of the focused view (the editor's panes).
     ui::StatusBar* bar = s.Frame()->GetStatusBar();
     ASSERT_NE(bar, nullptr);
-    const int pos = bar->CommandToIndex(37903);
+    const int pos = bar->CommandToIndex(ID_EDT_INDICATOR_POSITION);
     ASSERT_GE(pos, 0);
     v->setFocus();
     PressKey(v, Qt::Key_Down);
     ui::IdleUpdater::Instance().RunPass();
     EXPECT_EQ(bar->GetPaneText(pos), QStringLiteral("ř. 2,  sl. 1"));
     // The read-only and overwrite panes.
-    const int ro = bar->CommandToIndex(37901), ovr = bar->CommandToIndex(59140);
+    const int ro = bar->CommandToIndex(ID_EDT_INDICATOR_READONLY), ovr = bar->CommandToIndex(ID_INDICATOR_OVR);
     ASSERT_GE(ro, 0);
     ASSERT_GE(ovr, 0);
     EXPECT_EQ(bar->GetPaneText(ro), QStringLiteral("Jen číst"));

@@ -213,7 +213,7 @@ TEST(TextDoc, ReadOnlyAndSaveCommands)
     auto* view = qobject_cast<CStructuredTextView*>(doc->FirstView());
     ASSERT_NE(view, nullptr);
     view->setFocus();
-    ui::CmdUI save(ID_FILE_SAVE_CMD);
+    ui::CmdUI save(ID_FILE_SAVE);
     EXPECT_TRUE(doc->UpdateCommand(save));
     EXPECT_FALSE(save.Enabled());
     {
@@ -230,7 +230,7 @@ TEST(TextDoc, ReadOnlyAndSaveCommands)
     EXPECT_EQ(doc->Text(), QStringLiteral("zzalpha\n"));
     EXPECT_TRUE(doc->UpdateCommand(save));
     EXPECT_TRUE(save.Enabled());
-    EXPECT_TRUE(doc->ExecuteCommand(ID_FILE_SAVE_CMD));
+    EXPECT_TRUE(doc->ExecuteCommand(ID_FILE_SAVE));
     EXPECT_EQ(s.dir.Read("a.txt"), "zzalpha\r\n");
     EXPECT_FALSE(doc->IsModified());
     // Reload: the file again; a missing file says so.

@@ -69,7 +69,7 @@ TEST(TextFrame, PanesSplitScrollAndSwitch)
                   QKeyEvent(QEvent::KeyPress, Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier)),
               ID_PREV_PANE);
     EXPECT_EQ(frame->Accelerators()->Translate(QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier)),
-              ID_HELP_CONTEXT);
+              ID_HELP);
 }
 
 TEST(TextFrame, MaximisedOnFirstShowWithTheOption)
@@ -132,7 +132,7 @@ TEST(TextView, HelpKeywordAndHelp)
     EXPECT_EQ(v->HelpKeyword(), u"");
     // F1: the PLC help is missing here, so its message names PLC.hlp.
     PromptScript prompts({ui::IDOK});
-    v->ExecuteCommand(ID_HELP_CONTEXT);
+    v->ExecuteCommand(ID_HELP);
     ASSERT_EQ(prompts.Texts().size(), 1u);
     EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("PLC.hlp"))) << prompts.Texts()[0].toStdString();
 }

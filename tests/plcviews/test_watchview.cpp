@@ -9,6 +9,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/WatchView.h"
+#include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -141,7 +142,7 @@ TEST(WatchView, PlaqueIsWatchedAndPushedValuesShow)
 
     // Ten hints 12 leave the lists in force as they were.
     w.view->ExecuteCommand(ID_WATCH_HEX_DISPLAY);
-    EXPECT_FALSE(w.view->ExecuteCommand(33856)); // the project settings: left to the application
+    EXPECT_FALSE(w.view->ExecuteCommand(ID_PROJECT_SETTINGS)); // the project settings: left to the application
 
     // Ten hints 12 add the project's watched mechanism (MECHB) no more:
     // after one removal it is gone from the list in force.
@@ -299,12 +300,12 @@ TEST(WatchView, DropPasteCopyAndCut)
 
     // Several lines pasted: each appended.
     QApplication::clipboard()->setText(QStringLiteral("VARQ\r\nVARR"));
-    w.view->List()->ExecuteCommand(ID_EDIT_PASTE_CMD);
+    w.view->List()->ExecuteCommand(ID_EDIT_PASTE);
     EXPECT_EQ(w.view->RowCount(), 6);
     EXPECT_EQ(w.Cell(4, 0), QStringLiteral("VARR"));
     // One line: the entry row is edited with it.
     QApplication::clipboard()->setText(QStringLiteral("BITX"));
-    w.view->List()->ExecuteCommand(ID_EDIT_PASTE_CMD);
+    w.view->List()->ExecuteCommand(ID_EDIT_PASTE);
     QLineEdit* edit = w.view->List()->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), QStringLiteral("BITX"));
@@ -316,10 +317,10 @@ TEST(WatchView, DropPasteCopyAndCut)
     w.view->List()->selectRow(1);
     w.view->List()->selectionModel()->select(w.view->List()->model()->index(2, 0),
                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    w.view->List()->ExecuteCommand(ID_EDIT_COPY_CMD);
+    w.view->List()->ExecuteCommand(ID_EDIT_COPY);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("VARW\r\nVARD"));
     w.Doc()->SetModifiedFlag(false);
-    w.view->List()->ExecuteCommand(ID_EDIT_CUT_CMD);
+    w.view->List()->ExecuteCommand(ID_EDIT_CUT);
     EXPECT_EQ(w.Doc()->Data().WatchPlaques[0].VarNames,
               (std::vector<std::u16string>{u"VARB", u"VARQ", u"VARR", u"BITX"}));
     EXPECT_TRUE(w.Doc()->IsModified());

@@ -4,6 +4,7 @@
 
 #include "platform/ui/App.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "tests/uilib/CustomizeWorld.h"
 #include "uilib/KVTImageEditDlg.h"
 
@@ -27,8 +28,8 @@ class Commands : public ui::CommandTarget
 public:
     Commands()
     {
-        MapCommand(57600, [] {});
-        MapCommand(57601, [] {});
+        MapCommand(ID_FILE_NEW, [] {});
+        MapCommand(ID_FILE_OPEN, [] {});
     }
 };
 
@@ -49,8 +50,8 @@ TEST(Shots, Toolbar)
     frame->resize(600, 200);
     frame->show();
     bar->AdjustLayout();
-    bar->SetButtonStyle(bar->CommandToIndex(57601), TBBS_CHECKBOX | TBBS_CHECKED);
-    bar->SetHotButton(bar->CommandToIndex(57603));
+    bar->SetButtonStyle(bar->CommandToIndex(ID_FILE_OPEN), TBBS_CHECKBOX | TBBS_CHECKED);
+    bar->SetHotButton(bar->CommandToIndex(ID_FILE_SAVE));
     shots::Take(frame.get(), QStringLiteral("toolbar"));
     frame.reset();
     ui::SetRouteProvider(nullptr);

@@ -11,6 +11,7 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTContextMenuManager.h"
 #include "uilib/KVTDocking.h"
@@ -46,9 +47,9 @@ public:
     std::vector<uint32_t> ran;
     TestFrame()
     {
-        for (uint32_t id : {57601u, 57603u, 57602u, 33846u})
+        for (uint32_t id : {ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_CLOSE, ID_PROJECT_BUILD})
             MapCommand(id, [this, id] { ran.push_back(id); });
-        MapCommand(CKVTToolbarCustomize::ID_VIEW_CUSTOMIZE, [this] { CKVTToolbarCustomize::OpenForFrame(this); });
+        MapCommand(ID_VIEW_CUSTOMIZE, [this] { CKVTToolbarCustomize::OpenForFrame(this); });
     }
     void OnToolbarCustomize(bool mode) override { modes.push_back(mode); }
     void OnToolbarCustomizeHelp(int page, QWidget* sheet) override { helps.emplace_back(page, sheet); }
@@ -97,7 +98,7 @@ protected:
         frame->setGeometry(100, 100, 1000, 600);
         if (accelerators)
             frame->SetAccelerators(std::make_unique<ui::AccelTable>(
-                std::vector<ui::Accel>{{ui::FVIRTKEY | ui::FCONTROL, 'S', 57603}}));
+                std::vector<ui::Accel>{{ui::FVIRTKEY | ui::FCONTROL, 'S', ID_FILE_SAVE}}));
         frame->CreateStatusBar({0});
         ASSERT_TRUE(frame->LoadFrame(9401, 0));
         for (ui::DocTemplate* t : {tmplA, tmplB})

@@ -1,10 +1,11 @@
 // The button appearance dialog and the steps of the button context menu
-// that use it (16913, 16914, 16916, 16918).
+// that use it (ID_BUTTON_APPEARANCE, ID_BUTTON_IMAGE, ID_BUTTON_IMAGE_TEXT, ID_BUTTON_NEW_MENU).
 
 #include "uilib/KVTButtonAppearanceDlg.h"
 
 #include "platform/ui/App.h"
 #include "platform/ui/Prompt.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarButton.h"
@@ -100,7 +101,7 @@ TEST_F(Appearance, ADefaultOrAUserImage)
     img.fill(Qt::black);
     user.AddImage(img);
     user.AddImage(img);
-    CKVTToolbarButton* b = bar->GetButton(0); // 57600, a default image
+    CKVTToolbarButton* b = bar->GetButton(0); // ID_FILE_NEW, a default image
     ASSERT_TRUE(b->HasImage());
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) {
         EXPECT_TRUE(Radio(d, 16505)->isChecked());
@@ -123,18 +124,18 @@ TEST_F(Appearance, ADefaultOrAUserImage)
 
 TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
 {
-    // 16913 renames the selected button.
+    // ID_BUTTON_APPEARANCE renames the selected button.
     bar->SetSelectedButton(1);
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) {
         Radio(d, 16507)->setChecked(true);
         Name(d)->setText(QStringLiteral("Otevřít"));
         d->accept();
     });
-    bar->OnCustomizeCommand(16913);
+    bar->OnCustomizeCommand(ID_BUTTON_APPEARANCE);
     EXPECT_EQ(bar->GetButton(1)->m_text, QStringLiteral("Otevřít"));
     EXPECT_TRUE(bar->GetButton(1)->m_showText);
 
-    // 16914 on a text-only button without an image, cancelled: still text only.
+    // ID_BUTTON_IMAGE on a text-only button without an image, cancelled: still text only.
     auto plain = std::make_unique<CKVTToolbarButton>(40030, -1, QStringLiteral("Bez ikony"));
     plain->m_showText = true;
     plain->m_showImage = false;
@@ -142,16 +143,16 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
     const int at = bar->InsertButton(std::move(plain), 2);
     bar->SetSelectedButton(at);
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) { d->reject(); });
-    bar->OnCustomizeCommand(16914);
+    bar->OnCustomizeCommand(ID_BUTTON_IMAGE);
     EXPECT_TRUE(p->m_showText);
     EXPECT_FALSE(p->m_showImage);
-    // 16916 likewise.
+    // ID_BUTTON_IMAGE_TEXT likewise.
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) { d->reject(); });
-    bar->OnCustomizeCommand(16916);
+    bar->OnCustomizeCommand(ID_BUTTON_IMAGE_TEXT);
     EXPECT_TRUE(p->m_showText);
     EXPECT_FALSE(p->m_showImage);
 
-    // 16918 with OK: an empty menu button at the selection, selected and open.
+    // ID_BUTTON_NEW_MENU with OK: an empty menu button at the selection, selected and open.
     const int count = bar->GetCount();
     bar->SetSelectedButton(3);
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) {
@@ -159,7 +160,7 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
         Name(d)->setText(QStringLiteral("Moje menu"));
         d->accept();
     });
-    bar->OnCustomizeCommand(16918);
+    bar->OnCustomizeCommand(ID_BUTTON_NEW_MENU);
     ASSERT_EQ(bar->GetCount(), count + 1);
     auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(3));
     ASSERT_NE(menu, nullptr);
@@ -171,7 +172,7 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
         popup->CloseLevel();
     // Cancelled: nothing is inserted.
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) { d->reject(); });
-    bar->OnCustomizeCommand(16918);
+    bar->OnCustomizeCommand(ID_BUTTON_NEW_MENU);
     EXPECT_EQ(bar->GetCount(), count + 1);
     QApplication::processEvents();
 }

@@ -5,6 +5,7 @@
 #include "uilib/KVTButtonImageList.h"
 
 #include "platform/ui/App.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTButtonAppearanceDlg.h"
 #include "uilib/KVTImageEditDlg.h"
 #include "uilib/KVTToolBar.h"
@@ -157,7 +158,7 @@ TEST_F(UserStrip, TheFirstNewImageMakesTheStripTheEditorChangesItAndTheWorkspace
     ui::Application app;
     CKVTWorkspace workspace;
     ASSERT_EQ(CKVTToolBar::GetUserImages(), nullptr);
-    CKVTToolbarButton button(57603, -1, QStringLiteral("&Uložit"));
+    CKVTToolbarButton button(ID_FILE_SAVE, -1, QStringLiteral("&Uložit"));
     CKVTButtonAppearanceDlg d(&button, CKVTToolBar::GetUserImages(), nullptr);
     d.OnInitDialog();
     d.show();

@@ -7,6 +7,7 @@
 
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarComboBoxButton.h"
 #include "uilib/KVTToolbarLayout.h"
@@ -121,7 +122,7 @@ protected:
         frame->move(0, 0);
         frame->show();
         for (CKVTToolBar* bar : {a, b}) {
-            bar->SetButtons(std::vector<uint32_t>{57600, 57601, 57603, 0, 57635}.data(), 5);
+            bar->SetButtons(std::vector<uint32_t>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT}.data(), 5);
             bar->AdjustLayout();
         }
         b->RemoveButton(4);
@@ -146,6 +147,7 @@ protected:
         return bar;
     }
     static QPoint Centre(CKVTToolBar* bar, int i) { return bar->GetItemRect(i).center(); }
+    static QString N(uint32_t id) { return QString::number(id); }
     static QStringList Ids(CKVTToolBar* bar)
     {
         QStringList out;
@@ -183,19 +185,19 @@ TEST_F(Customize, MoveCopyAndDelete)
 {
     // Moved to the other bar: it leaves its own.
     DragTo(a, Centre(a, 1), b, Centre(b, 2) + QPoint(8, 0));
-    EXPECT_EQ(Ids(a), (QStringList{"57600", "57603", "-", "57635"}));
-    EXPECT_EQ(Ids(b), (QStringList{"57600", "57601", "57603", "57601"}));
+    EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_NEW), N(ID_FILE_SAVE), "-", N(ID_EDIT_CUT)}));
+    EXPECT_EQ(Ids(b), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE), N(ID_FILE_OPEN)}));
     EXPECT_FALSE(CKVTButtonDragController::Instance().IsArmed());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
     // With Ctrl it is copied.
     DragTo(a, Centre(a, 0), b, Centre(b, 0) - QPoint(8, 0), Qt::ControlModifier);
-    EXPECT_EQ(Ids(a), (QStringList{"57600", "57603", "-", "57635"}));
-    EXPECT_EQ(Ids(b), (QStringList{"57600", "57600", "57601", "57603", "57601"}));
+    EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_NEW), N(ID_FILE_SAVE), "-", N(ID_EDIT_CUT)}));
+    EXPECT_EQ(Ids(b), (QStringList{N(ID_FILE_NEW), N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE), N(ID_FILE_OPEN)}));
 
     // Off every bar it goes.
     DragTo(a, Centre(a, 3), frame, QPoint(250, 150));
-    EXPECT_EQ(Ids(a), (QStringList{"57600", "57603", "-"}));
+    EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_NEW), N(ID_FILE_SAVE), "-"}));
 }
 
 TEST_F(Customize, SmallDragsOnTheSameBarMoveTheSeparator)
@@ -203,17 +205,17 @@ TEST_F(Customize, SmallDragsOnTheSameBarMoveTheSeparator)
     // One place right of itself: a separator before it.
     const QRect r1 = a->GetItemRect(1);
     DragTo(a, r1.center(), a, QPoint(r1.right() - 2, r1.center().y()));
-    EXPECT_EQ(Ids(a), (QStringList{"57600", "-", "57601", "57603", "-", "57635"}));
+    EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_NEW), "-", N(ID_FILE_OPEN), N(ID_FILE_SAVE), "-", N(ID_EDIT_CUT)}));
     // One place left of itself: the separator goes again.
     const QRect r2 = a->GetItemRect(2);
     DragTo(a, r2.center(), a, QPoint(r2.left() + 1, r2.center().y()));
-    EXPECT_EQ(Ids(a), (QStringList{"57600", "57601", "57603", "-", "57635"}));
+    EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE), "-", N(ID_EDIT_CUT)}));
     // Just before or after itself with no move along the bar: nothing doubles.
     DragTo(a, Centre(a, 2), a, Centre(a, 2) + QPoint(3, 0));
-    EXPECT_EQ(Ids(a), (QStringList{"57600", "57601", "57603", "-", "57635"}));
+    EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE), "-", N(ID_EDIT_CUT)}));
     // Further along: it moves.
     DragTo(a, Centre(a, 0), a, Centre(a, 4) + QPoint(8, 0));
-    EXPECT_EQ(Ids(a), (QStringList{"57601", "57603", "-", "57635", "57600"}));
+    EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_OPEN), N(ID_FILE_SAVE), "-", N(ID_EDIT_CUT), N(ID_FILE_NEW)}));
 }
 
 TEST_F(Customize, ALockedBarRefusesDropsAndSelectsNothing)
@@ -229,7 +231,7 @@ TEST_F(Customize, ALockedBarRefusesDropsAndSelectsNothing)
     EXPECT_EQ(CKVTButtonDragController::Instance().CurrentEffect(), int(DROPEFFECT_NONE));
     EXPECT_EQ(CKVTButtonDragController::Instance().CurrentCursor(), CKVTButtonDragController::IDC_DELETE);
     PressKey(a, Qt::Key_Escape);
-    EXPECT_EQ(Ids(b), (QStringList{"57600", "57601", "57603"}));
+    EXPECT_EQ(Ids(b), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE)}));
     EXPECT_EQ(Ids(a).size(), 5); // Escape keeps it
 }
 
@@ -267,11 +269,11 @@ TEST_F(Customize, AFailedDropKeepsTheButton)
     Move(a, a->mapToGlobal(Centre(a, 1)) + QPoint(0, 20));
     Move(a, b->mapToGlobal(Centre(b, 1)));
     EXPECT_EQ(CKVTButtonDragController::Instance().CurrentEffect(), int(DROPEFFECT_MOVE));
-    CKVTToolBar::SetNonPermittedCommands({57601});
+    CKVTToolBar::SetNonPermittedCommands({ID_FILE_OPEN});
     Release(a, b->mapToGlobal(Centre(b, 1)));
     CKVTToolBar::SetNonPermittedCommands({});
-    EXPECT_EQ(Ids(a), (QStringList{"57600", "57601", "57603", "-", "57635"}));
-    EXPECT_EQ(Ids(b), (QStringList{"57600", "57601", "57603"}));
+    EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE), "-", N(ID_EDIT_CUT)}));
+    EXPECT_EQ(Ids(b), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE)}));
 }
 
 TEST_F(Customize, TheAltDragAlwaysEndsItsCustomisation)
@@ -304,7 +306,7 @@ TEST_F(Customize, TheAltDragAlwaysEndsItsCustomisation)
     EXPECT_FALSE(CKVTToolBar::IsTempCustomizeMode());
     // A finished Alt-drag moves the button and leaves the mode off.
     DragTo(b, Centre(b, 0), b, Centre(b, 2) + QPoint(8, 0), Qt::AltModifier);
-    EXPECT_EQ(Ids(b), (QStringList{"57601", "57603", "57600"}));
+    EXPECT_EQ(Ids(b), (QStringList{N(ID_FILE_OPEN), N(ID_FILE_SAVE), N(ID_FILE_NEW)}));
     EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
 }
 
@@ -366,7 +368,7 @@ TEST_F(Customize, ACommandListButtonWithoutImageOrTextAsksForThemAndCancelDiscar
     Release(&list, b->mapToGlobal(Centre(b, 2) + QPoint(8, 0)));
     EXPECT_TRUE(done);
     EXPECT_TRUE(asked);
-    EXPECT_EQ(Ids(b), (QStringList{"57600", "57601", "57603"}));
+    EXPECT_EQ(Ids(b), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE)}));
 }
 
 // --- popups and the menu bar -------------------------------------------------------
@@ -393,7 +395,7 @@ TEST_F(CustomizeMenus, ADropOntoAnOpenPopupMakesAMenuItem)
     tools->CreateEx(frame->centralWidget(), 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
     tools->setGeometry(300, 300, 200, 30);
     tools->show();
-    tools->SetButtons(std::vector<uint32_t>{57643}.data(), 1);
+    tools->SetButtons(std::vector<uint32_t>{ID_EDIT_UNDO}.data(), 1);
     tools->AdjustLayout();
     CKVTToolBar::SetCustomizeMode(true);
     auto* file = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(0));
@@ -412,7 +414,7 @@ TEST_F(CustomizeMenus, ADropOntoAnOpenPopupMakesAMenuItem)
     ASSERT_EQ(pb->GetCount(), count + 1);
     auto* item = dynamic_cast<CKVTToolbarMenuButton*>(pb->GetButton(1));
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->m_id, 57643u);
+    EXPECT_EQ(item->m_id, ID_EDIT_UNDO);
     EXPECT_TRUE(item->m_showText);
     EXPECT_EQ(tools->GetCount(), 0); // moved
 }

@@ -6,6 +6,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Menu.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTCustomizeCatalogue.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTPopupMenu.h"
@@ -73,10 +74,10 @@ TEST_F(Catalogue, TextsLoseMarkersAndShortcutsAndButtonsWithoutTextTakeTheToolti
     EXPECT_EQ(CKVTCustomizeCatalogue::CleanText(QStringLiteral("&Uložit\tCtrl+S")), QStringLiteral("Uložit"));
     EXPECT_EQ(CKVTCustomizeCatalogue::CleanText(QStringLiteral("Tisk && ná&hled")), QStringLiteral("Tisk & náhled"));
     EXPECT_EQ(CKVTCustomizeCatalogue::CleanText(QStringLiteral("&&&A\t&B")), QStringLiteral("&A"));
-    cat.AddButton(QStringLiteral("Soubor"), CKVTToolbarButton(57603, -1));
-    cat.AddButton(QStringLiteral("Soubor"), CKVTToolbarButton(57602, -1, QStringLiteral("&Zavřít\tCtrl+F4")));
+    cat.AddButton(QStringLiteral("Soubor"), CKVTToolbarButton(ID_FILE_SAVE, -1));
+    cat.AddButton(QStringLiteral("Soubor"), CKVTToolbarButton(ID_FILE_CLOSE, -1, QStringLiteral("&Zavřít\tCtrl+F4")));
     EXPECT_EQ(Texts(cat, QStringLiteral("Soubor")), (QStringList{"Uložit", "Zavřít"}));
-    EXPECT_EQ(cat.GetCommandName(57603), QStringLiteral("Uložit"));
+    EXPECT_EQ(cat.GetCommandName(ID_FILE_SAVE), QStringLiteral("Uložit"));
     EXPECT_EQ(cat.GetCommandName(4711), QString());
     EXPECT_EQ(cat.AllCommandsName(), QStringLiteral("Všechny příkazy"));
 }
@@ -100,15 +101,15 @@ TEST_F(Catalogue, PositionsInsertAfterTheGivenIndexAndEachCopyIsAnnounced)
 TEST_F(Catalogue, NoSecondCopyInACategoryAndOneCopyPerCommandInAllCommands)
 {
     const QString a = QStringLiteral("A"), b = QStringLiteral("B");
-    EXPECT_GE(cat.AddButton(a, CKVTToolbarButton(57603, -1, QStringLiteral("Uložit"))), 0);
-    EXPECT_EQ(cat.AddButton(a, CKVTToolbarButton(57603, -1, QStringLiteral("Jinak"))), -1);
-    EXPECT_GE(cat.AddButton(b, CKVTToolbarButton(57603, -1, QStringLiteral("Uložit"))), 0);
+    EXPECT_GE(cat.AddButton(a, CKVTToolbarButton(ID_FILE_SAVE, -1, QStringLiteral("Uložit"))), 0);
+    EXPECT_EQ(cat.AddButton(a, CKVTToolbarButton(ID_FILE_SAVE, -1, QStringLiteral("Jinak"))), -1);
+    EXPECT_GE(cat.AddButton(b, CKVTToolbarButton(ID_FILE_SAVE, -1, QStringLiteral("Uložit"))), 0);
     // Buttons without a command: refused by text within a category, never in all commands.
     EXPECT_GE(cat.AddButton(a, CKVTToolbarMenuButton(0, nullptr, -1, QStringLiteral("Nové"))), 0);
     EXPECT_EQ(cat.AddButton(a, CKVTToolbarMenuButton(0, nullptr, -1, QStringLiteral("Nové"))), -1);
     EXPECT_GE(cat.AddButton(a, CKVTToolbarMenuButton(KVT_POPUP_ID, nullptr, -1, QStringLiteral("Jiné"))), 0);
     EXPECT_EQ(Texts(cat, a), (QStringList{"Uložit", "Nové", "Jiné"}));
-    EXPECT_EQ(Ids(cat, cat.AllCommandsName()), std::vector<uint32_t>{57603});
+    EXPECT_EQ(Ids(cat, cat.AllCommandsName()), std::vector<uint32_t>{ID_FILE_SAVE});
     EXPECT_EQ(cat.CategoryNames(), (QStringList{"A", "B"}));
     // The framework's ranges are never offered.
     for (uint32_t id : {0xE110u, 0xE11Fu, 0xF000u, 0xF1EFu, 0xFF00u, 0xFFFEu})
@@ -133,7 +134,7 @@ TEST_F(Catalogue, MenusAreWalkedTemplatesFirstThenTheDefaultMenu)
               nullptr);
     std::vector<uint32_t> all = Ids(cat, cat.AllCommandsName());
     std::sort(all.begin(), all.end());
-    EXPECT_EQ(all, (std::vector<uint32_t>{33846, 33847, 33910, 57601, 57602, 57603, 57609, 57634, 57637, 57648}));
+    EXPECT_EQ(all, (std::vector<uint32_t>{ID_PROJECT_BUILD, ID_PROJECT_BUILD_IF_CHANGED, ID_VIEW_CUSTOMIZE, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_PRINT_PREVIEW, ID_EDIT_COPY, ID_EDIT_PASTE, ID_WINDOW_NEW}));
     EXPECT_EQ(cat.Buttons(QStringLiteral("Minulé soubory")), nullptr); // only a hidden command
 }
 
@@ -158,7 +159,7 @@ TEST_F(Catalogue, WithoutAutoFromMenusThereAreNoMenuCategories)
     EXPECT_TRUE(plain.AddMenuFromResource(9401));
     EXPECT_FALSE(plain.AddMenuFromResource(9498));
     EXPECT_TRUE(plain.CategoryNames().isEmpty());
-    EXPECT_EQ(plain.GetCommandName(33847), QStringLiteral("Zastavit"));
+    EXPECT_EQ(plain.GetCommandName(ID_PROJECT_BUILD_IF_CHANGED), QStringLiteral("Zastavit"));
     EXPECT_TRUE(plain.AddToolBar(QStringLiteral("Panel"), 1));
     EXPECT_FALSE(plain.AddToolBar(QStringLiteral("Panel"), 9497));
     EXPECT_FALSE(Ids(plain, QStringLiteral("Panel")).empty());

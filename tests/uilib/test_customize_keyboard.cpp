@@ -5,6 +5,7 @@
 #include "CustomizeWorld.h"
 
 #include "uilib/KVTKeyboardPage.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTMouseManager.h"
 #include "uilib/KVTMousePage.h"
 #include "uilib/KVTShortcutEdit.h"
@@ -66,11 +67,11 @@ TEST_F(SheetKeyboard, AKeyAssignedInTheSheetRunsAfterItClosesAndAfterARestart)
     sheet->close();
     QApplication::processEvents();
     QTest::keyClick(frame, Qt::Key_F5, Qt::ControlModifier);
-    EXPECT_EQ(frame->ran, std::vector<uint32_t>{57602});
+    EXPECT_EQ(frame->ran, std::vector<uint32_t>{ID_FILE_CLOSE});
 
     Restart();
     QTest::keyClick(frame, Qt::Key_F5, Qt::ControlModifier);
-    EXPECT_EQ(frame->ran, std::vector<uint32_t>{57602});
+    EXPECT_EQ(frame->ran, std::vector<uint32_t>{ID_FILE_CLOSE});
 }
 
 TEST_F(SheetKeyboard, NoKeyboardPageWithoutTheManagerOrWithoutAFrameTable)

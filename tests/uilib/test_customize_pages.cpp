@@ -4,6 +4,7 @@
 #include "CustomizeWorld.h"
 
 #include "platform/ui/Beep.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QCheckBox>
@@ -61,7 +62,7 @@ protected:
 
 TEST_F(PagesTest, TheCustomiseCommandOpensTheSheetAsTheProgramDoes)
 {
-    ASSERT_TRUE(ui::SendCommand(CKVTToolbarCustomize::ID_VIEW_CUSTOMIZE));
+    ASSERT_TRUE(ui::SendCommand(ID_VIEW_CUSTOMIZE));
     auto* sheet = qobject_cast<CKVTToolbarCustomize*>(CKVTFrameHelper::CustomizeSheet());
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->Flags(), 0xFFFFu);
@@ -70,7 +71,7 @@ TEST_F(PagesTest, TheCustomiseCommandOpensTheSheetAsTheProgramDoes)
     CKVTToolbarsPage* page = Toolbars(sheet);
     EXPECT_TRUE(Item<QPushButton>(page, 16517)->isVisible()); // user toolbars on
     // A second command brings the same sheet.
-    ui::SendCommand(CKVTToolbarCustomize::ID_VIEW_CUSTOMIZE);
+    ui::SendCommand(ID_VIEW_CUSTOMIZE);
     EXPECT_EQ(CKVTFrameHelper::CustomizeSheet(), sheet);
 }
 
@@ -251,7 +252,7 @@ TEST_F(PagesTest, OptionsWriteThroughAndTheirDependentBoxes)
     EXPECT_TRUE(CKVTToolBar::Options().largeIcons);
     CKVTToolBar::SetLargeIcons(false);
 
-    CKVTToolBar::SetBasicCommands({57601});
+    CKVTToolBar::SetBasicCommands({ID_FILE_OPEN});
     sheet = OpenSheet(0xFFFB);
     page = ShowPage<CKVTOptionsPage>(sheet, QStringLiteral("Možnosti"));
     for (int id : {16535, 16537, 16538, 16539, 16536})
@@ -261,7 +262,7 @@ TEST_F(PagesTest, OptionsWriteThroughAndTheirDependentBoxes)
     (recent)->click();
     EXPECT_FALSE(CKVTToolBar::Options().recentlyUsedMenus);
     EXPECT_FALSE(Item<QCheckBox>(page, 16536)->isEnabled());
-    CKVTCommandUsage::Instance().AddCommand(57601);
+    CKVTCommandUsage::Instance().AddCommand(ID_FILE_OPEN);
     prompts.Add(ui::IDYES);
     (Item<QPushButton>(page, 16537))->click();
     EXPECT_EQ(CKVTCommandUsage::Instance().Total(), 0u);

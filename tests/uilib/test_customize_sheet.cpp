@@ -7,6 +7,7 @@
 #include "CustomizeWorld.h"
 
 #include "uilib/KVTButtonDragController.h"
+#include "res/CommandIds.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -195,11 +196,11 @@ TEST_F(SheetTest, TheCommandsPageListsTheCategoriesAndDescribesTheCommands)
     EXPECT_EQ(commands.mid(0, 2), (QStringList{"Otevřít...", "Uložit"}));
     EXPECT_EQ(list->sizeHintForRow(0), CKVTToolBar::GetCurrentImageSize().height() + 6);
     list->setCurrentRow(1);
-    EXPECT_EQ(page->Description()->text(), ui::CommandPrompt(57603));
+    EXPECT_EQ(page->Description()->text(), ui::CommandPrompt(ID_FILE_SAVE));
     // A command without an image carries the no-image mark; one with an image does not.
     const CKVTToolbarButton* save = list->ButtonAt(1);
-    EXPECT_EQ(save->m_extra, CKVTCommandImageMap::Instance().GetImage(57603, false) < 0 &&
-                                 CKVTCommandImageMap::Instance().GetImage(57603, true) < 0);
+    EXPECT_EQ(save->m_extra, CKVTCommandImageMap::Instance().GetImage(ID_FILE_SAVE, false) < 0 &&
+                                 CKVTCommandImageMap::Instance().GetImage(ID_FILE_SAVE, true) < 0);
     // "Nové menu": a menu button without a command, described by its text.
     cats->setCurrentRow(int(names.indexOf(QStringLiteral("Nové menu"))));
     ASSERT_EQ(list->count(), 1);
@@ -221,7 +222,7 @@ TEST_F(SheetTest, TheCommandsPageListsTheCategoriesAndDescribesTheCommands)
     QListWidget allList;
     sheet->FillAllCommandsList(&allList);
     EXPECT_EQ(allList.count(), list->count());
-    EXPECT_EQ(sheet->GetCommandName(57603), QStringLiteral("Uložit"));
+    EXPECT_EQ(sheet->GetCommandName(ID_FILE_SAVE), QStringLiteral("Uložit"));
 }
 
 TEST_F(SheetTest, OnePressAndAMoveDragAnUnselectedCommandOntoAToolbar)
@@ -259,7 +260,7 @@ TEST_F(SheetTest, OnePressAndAMoveDragAnUnselectedCommandOntoAToolbar)
     ASSERT_EQ(mainBar->GetCount(), count + 1);
     int at = -1;
     for (int i = 0; i < mainBar->GetCount(); ++i)
-        if (mainBar->GetItemID(i) == 57603 && at < 0 && i >= 1 && i <= 3)
+        if (mainBar->GetItemID(i) == ID_FILE_SAVE && at < 0 && i >= 1 && i <= 3)
             at = i;
     EXPECT_EQ(at, 2);
     // Nothing ever leaves the list.

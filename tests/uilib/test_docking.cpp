@@ -2,6 +2,7 @@
 // the floating frame, the drop target and the toolbar context menu.
 
 #include "DockWorld.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTPopupMenu.h"
 
 #include <QMimeData>
@@ -132,7 +133,7 @@ TEST_F(DockWorld, OutsideFileDragIsRefusedAndOnlyButtonsInCustomisationReachTheB
 TEST_F(DockWorld, ToolbarContextMenuTogglesBars)
 {
     Build();
-    frame->SetCustomizeCommand(33910, QStringLiteral("Customize..."));
+    frame->SetCustomizeCommand(ID_VIEW_CUSTOMIZE, QStringLiteral("Customize..."));
     const auto items = frame->Helper().ToolbarMenuItems();
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].bar, menuBar);

@@ -7,6 +7,7 @@
 #include "platform/ui/Accel.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Prompt.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTRegistryKey.h"
 #include "uilib/KVTWorkspace.h"
 
@@ -36,14 +37,14 @@ public:
     }
     TestFrame()
     {
-        for (uint32_t id : {57601u, 57602u})
+        for (uint32_t id : {ID_FILE_OPEN, ID_FILE_CLOSE})
             MapCommand(id, [this, id] { ran.push_back(id); });
         // The command of the hosting button below: with a handler the idle
         // update keeps its control enabled (a disabled one passes presses
         // on to the toolbar).
         MapCommand(9420, [] {});
         SetAccelerators(std::make_unique<ui::AccelTable>(
-            std::vector<ui::Accel>{{ui::FVIRTKEY | ui::FCONTROL, 'O', 57601}}));
+            std::vector<ui::Accel>{{ui::FVIRTKEY | ui::FCONTROL, 'O', ID_FILE_OPEN}}));
     }
 };
 
@@ -189,14 +190,14 @@ TEST_F(FrameTest, CustomisationModeRefusesAcceleratorsMenuAndPostedCommands)
     QApplication::setActiveWindow(frame.get());
     CKVTToolBar::SetCustomizeMode(true);
     QTest::keyClick(frame->MdiArea(), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_FALSE(ui::SendCommand(57602));
-    ui::PostCommand(57602);
+    EXPECT_FALSE(ui::SendCommand(ID_FILE_CLOSE));
+    ui::PostCommand(ID_FILE_CLOSE);
     PumpEvents(20);
     EXPECT_TRUE(Frame()->ran.empty());
     CKVTToolBar::SetCustomizeMode(false);
     QTest::keyClick(frame->MdiArea(), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_TRUE(ui::SendCommand(57602));
-    EXPECT_EQ(Frame()->ran, (std::vector<uint32_t>{57601, 57602}));
+    EXPECT_TRUE(ui::SendCommand(ID_FILE_CLOSE));
+    EXPECT_EQ(Frame()->ran, (std::vector<uint32_t>{ID_FILE_OPEN, ID_FILE_CLOSE}));
 }
 
 TEST_F(FrameTest, AMaximisedChildPutsItsButtonsIntoTheMenuBarAndLosesItsFrame)
@@ -232,7 +233,7 @@ TEST_F(FrameTest, TheWindowMenuListsTheChildrenWithTheCurrentOneChecked)
         frame->MdiArea()->setActiveSubWindow(child);
     }
     ui::Menu menu;
-    menu.AppendItem(57650, QStringLiteral("&Kaskáda"));
+    menu.AppendItem(ID_WINDOW_CASCADE, QStringLiteral("&Kaskáda"));
     auto* popup = new CKVTPopupMenu;
     popup->SetDestroyMenu(false);
     ASSERT_TRUE(popup->Create(frame->MdiArea(), 200, 200, &menu, false));
@@ -257,7 +258,7 @@ TEST_F(FrameTest, ContextHelpWithAMissingHelpFileShows4530Once)
         EXPECT_TRUE(frame->IsInHelpMode());
         QTest::mouseClick(frame->MdiArea(), Qt::LeftButton, {}, QPoint(20, 20));
     });
-    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    EXPECT_TRUE(frame->ExecuteCommand(ID_CONTEXT_HELP));
     EXPECT_FALSE(frame->IsInHelpMode());
     ASSERT_EQ(prompts.Texts().size(), 1u);
     EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("nebyl nalezen")));
@@ -270,7 +271,7 @@ TEST_F(FrameTest, AnAcceleratorWithAPopupOpenClosesThePopupAndRunsNothing)
     frame->activateWindow();
     QApplication::setActiveWindow(frame.get());
     ui::Menu menu;
-    menu.AppendItem(57602, QStringLiteral("&Zavřít"));
+    menu.AppendItem(ID_FILE_CLOSE, QStringLiteral("&Zavřít"));
     auto* popup = new CKVTPopupMenu;
     popup->SetDestroyMenu(false);
     ASSERT_TRUE(popup->Create(frame->MdiArea(), 200, 200, &menu, false));
@@ -415,12 +416,12 @@ TEST_F(FrameTest, ContextHelpOnAMenuOpensItAndTheChosenItemGivesItsHelp)
             });
         });
     });
-    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    EXPECT_TRUE(frame->ExecuteCommand(ID_CONTEXT_HELP));
     PumpEvents(20);
     EXPECT_TRUE(opened);
     EXPECT_TRUE(submenu);
     EXPECT_FALSE(frame->IsInHelpMode());
-    EXPECT_EQ(Frame()->help, std::vector<uint32_t>{0x10000 + 57602});
+    EXPECT_EQ(Frame()->help, std::vector<uint32_t>{0x10000 + ID_FILE_CLOSE});
     EXPECT_TRUE(Frame()->ran.empty());
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(prompts.Texts().size(), 1u);
@@ -429,7 +430,7 @@ TEST_F(FrameTest, ContextHelpOnAMenuOpensItAndTheChosenItemGivesItsHelp)
     // A toolbar button gives its command's help at once.
     QTimer::singleShot(0, [&] { SysClick(mainBar, mainBar->GetItemRect(0).center()); });
     prompts.Add(ui::IDOK);
-    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    EXPECT_TRUE(frame->ExecuteCommand(ID_CONTEXT_HELP));
     ASSERT_EQ(Frame()->help.size(), 2u);
     EXPECT_EQ(Frame()->help[1], 0x10000 + mainBar->GetButton(0)->m_id);
 }
@@ -458,7 +459,7 @@ TEST_F(FrameTest, HelpWithDataZeroInHelpModeReentersHelpModeOnceNeverRecursively
         outerStill = frame->IsInHelpMode();
         QTest::mouseClick(frame->MdiArea(), Qt::LeftButton, {}, QPoint(20, 20));
     });
-    EXPECT_TRUE(frame->ExecuteCommand(57669));
+    EXPECT_TRUE(frame->ExecuteCommand(ID_CONTEXT_HELP));
     EXPECT_TRUE(inner);
     EXPECT_FALSE(recursed);
     EXPECT_TRUE(outerStill);

@@ -1,5 +1,5 @@
 // The button context menu of customisation mode and hot tracking: the
-// rules of PrepareCustomizeMenu, the commands 16910-16917, the context menu
+// rules of PrepareCustomizeMenu, the commands ID_BUTTON_RESET-ID_BUTTON_BEGIN_GROUP, the context menu
 // outside customisation mode, tooltips and the mouse watch.
 
 #include "uilib/KVTToolBar.h"
@@ -9,6 +9,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
@@ -88,41 +89,41 @@ TEST_F(HotTrack, PrepareCustomizeMenuFollowsTheButton)
 {
     // The first button: image only.
     auto m = CustomizeMenu(0);
-    EXPECT_FALSE(Grayed(*m, 16911));
-    EXPECT_FALSE(Grayed(*m, 16910));
-    EXPECT_TRUE(Checked(*m, 16914));
-    EXPECT_FALSE(Checked(*m, 16915) || Checked(*m, 16916));
-    EXPECT_TRUE(Grayed(*m, 16917)); // the first button
-    EXPECT_FALSE(Grayed(*m, 16913)); // the appearance dialog
+    EXPECT_FALSE(Grayed(*m, ID_BUTTON_COPY_IMAGE));
+    EXPECT_FALSE(Grayed(*m, ID_BUTTON_RESET));
+    EXPECT_TRUE(Checked(*m, ID_BUTTON_IMAGE));
+    EXPECT_FALSE(Checked(*m, ID_BUTTON_TEXT) || Checked(*m, ID_BUTTON_IMAGE_TEXT));
+    EXPECT_TRUE(Grayed(*m, ID_BUTTON_BEGIN_GROUP)); // the first button
+    EXPECT_FALSE(Grayed(*m, ID_BUTTON_APPEARANCE)); // the appearance dialog
     // The button after the separator: text only, no image shown.
     CKVTToolbarButton* b = bar->GetButton(5);
     b->m_showText = true;
     b->m_showImage = false;
     b->m_text = QStringLiteral("Vyjmout");
     m = CustomizeMenu(5);
-    EXPECT_TRUE(Checked(*m, 16915));
-    EXPECT_TRUE(Grayed(*m, 16911));
-    EXPECT_TRUE(Checked(*m, 16917));
-    EXPECT_FALSE(Grayed(*m, 16917));
+    EXPECT_TRUE(Checked(*m, ID_BUTTON_TEXT));
+    EXPECT_TRUE(Grayed(*m, ID_BUTTON_COPY_IMAGE));
+    EXPECT_TRUE(Checked(*m, ID_BUTTON_BEGIN_GROUP));
+    EXPECT_FALSE(Grayed(*m, ID_BUTTON_BEGIN_GROUP));
     // Image and text; text labels gray "image only".
     b->m_showImage = true;
     bar->SetTextLabels(true);
     m = CustomizeMenu(5);
-    EXPECT_TRUE(Checked(*m, 16916));
-    EXPECT_TRUE(Grayed(*m, 16914));
+    EXPECT_TRUE(Checked(*m, ID_BUTTON_IMAGE_TEXT));
+    EXPECT_TRUE(Grayed(*m, ID_BUTTON_IMAGE));
 }
 
 TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
 {
     const int count = bar->GetCount();
     bar->SetSelectedButton(2);
-    bar->OnCustomizeCommand(16917); // a group starts before it
+    bar->OnCustomizeCommand(ID_BUTTON_BEGIN_GROUP); // a group starts before it
     EXPECT_EQ(bar->GetCount(), count + 1);
     EXPECT_TRUE(bar->GetButton(2)->IsSeparator());
     EXPECT_EQ(bar->GetSelectedButton(), 3);
-    bar->OnCustomizeCommand(16917); // and goes again
+    bar->OnCustomizeCommand(ID_BUTTON_BEGIN_GROUP); // and goes again
     EXPECT_EQ(bar->GetCount(), count);
-    EXPECT_EQ(bar->GetItemID(2), 57603u);
+    EXPECT_EQ(bar->GetItemID(2), ID_FILE_SAVE);
     EXPECT_EQ(bar->GetSelectedButton(), 2);
 
     // "&Text" on a command without a prompt beeps and keeps the image.
@@ -132,19 +133,19 @@ TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
     b->m_text.clear();
     ui::SetCommandPromptSource(nullptr);
     const int beeps = ui::BeepCount();
-    bar->OnCustomizeCommand(16915);
+    bar->OnCustomizeCommand(ID_BUTTON_TEXT);
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     EXPECT_TRUE(b->m_showImage);
     EXPECT_FALSE(b->m_showText);
     // "Ikona" on a button without an image asks for one first; cancelled, nothing changes.
     b->m_imageIndex = -1;
     OnNextModal<QDialog>([](QDialog* d) { d->reject(); });
-    bar->OnCustomizeCommand(16914);
+    bar->OnCustomizeCommand(ID_BUTTON_IMAGE);
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     EXPECT_TRUE(b->m_showImage);
     EXPECT_FALSE(b->m_showText);
     // "&Odstranit".
-    bar->OnCustomizeCommand(16912);
+    bar->OnCustomizeCommand(ID_BUTTON_DELETE);
     EXPECT_EQ(bar->GetCount(), count);
     EXPECT_EQ(bar->GetSelectedButton(), -1);
 }
@@ -182,15 +183,15 @@ TEST_F(HotTrack, TheContextMenuInAndOutsideCustomisationMode)
             seen << pb->GetButton(i)->m_text;
     EXPECT_EQ(seen.size(), 8);
     EXPECT_EQ(seen.value(0), QStringLiteral("&Původní"));
-    EXPECT_FALSE(pb->GetButtonStyle(pb->CommandToIndex(16912)) & TBBS_DISABLED);
-    EXPECT_TRUE(pb->GetButtonStyle(pb->CommandToIndex(16914)) & TBBS_CHECKED);
+    EXPECT_FALSE(pb->GetButtonStyle(pb->CommandToIndex(ID_BUTTON_DELETE)) & TBBS_DISABLED);
+    EXPECT_TRUE(pb->GetButtonStyle(pb->CommandToIndex(ID_BUTTON_IMAGE)) & TBBS_CHECKED);
     ui::IdleUpdater::Instance().RunPass(); // no update handler touches its items
-    EXPECT_FALSE(pb->GetButtonStyle(pb->CommandToIndex(16912)) & TBBS_DISABLED);
-    Click(pb, pb->GetItemRect(pb->CommandToIndex(16912)).center());
+    EXPECT_FALSE(pb->GetButtonStyle(pb->CommandToIndex(ID_BUTTON_DELETE)) & TBBS_DISABLED);
+    Click(pb, pb->GetItemRect(pb->CommandToIndex(ID_BUTTON_DELETE)).center());
     PumpEvents(20);
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(bar->GetCount(), count - 1);
-    EXPECT_EQ(bar->GetItemID(1), 57603u);
+    EXPECT_EQ(bar->GetItemID(1), ID_FILE_SAVE);
 
     // A locked bar only beeps.
     bar->SetLocked(true);
@@ -206,7 +207,7 @@ class Keys : public CKVTKeyboardManager
 public:
     bool FindDefaultAccelerator(uint32_t command, QString& text, QWidget*) override
     {
-        if (command != 57601)
+        if (command != ID_FILE_OPEN)
             return false;
         text = QStringLiteral("Ctrl+O");
         return true;
@@ -220,13 +221,13 @@ TEST_F(HotTrack, TooltipTexts)
     QRect r;
     ASSERT_TRUE(bar->OnToolHitTest(bar->GetItemRect(0).center(), text, r));
     // The tooltip part of the command's string.
-    EXPECT_EQ(text, LoadResString(57600).section(QLatin1Char('\n'), 1, 1));
+    EXPECT_EQ(text, LoadResString(ID_FILE_NEW).section(QLatin1Char('\n'), 1, 1));
     EXPECT_FALSE(text.isEmpty());
     EXPECT_EQ(r, bar->GetItemRect(0));
     {
         Keys keys;
         ASSERT_TRUE(bar->OnToolHitTest(bar->GetItemRect(1).center(), text, r));
-        EXPECT_EQ(text, LoadResString(57601).section(QLatin1Char('\n'), 1, 1) +
+        EXPECT_EQ(text, LoadResString(ID_FILE_OPEN).section(QLatin1Char('\n'), 1, 1) +
                             QStringLiteral(" (Ctrl+O)"));
     }
     bar->InsertButton(std::make_unique<CKVTToolbarButton>(0, -1, QStringLiteral("&Vlastní")), 0);

@@ -8,6 +8,7 @@
 #include "platform/ui/Prompt.h"
 
 #include "tests/support/ui/UiTest.h"
+#include "res/CommandIds.h"
 
 #include <QAction>
 #include <QApplication>
@@ -146,14 +147,14 @@ TEST_F(Editor, ToolsDrawThroughTheirActions)
 {
     QToolBar* bar = dlg->ToolFrame()->ToolBar();
     EXPECT_EQ(bar->actions().size(), 10); // nine commands and a separator
-    EXPECT_EQ(dlg->ToolFrame()->Action(16904)->toolTip(), QStringLiteral("Čára"));
-    EXPECT_TRUE(dlg->ToolFrame()->Action(16902)->isChecked()); // the pen to start with
+    EXPECT_EQ(dlg->ToolFrame()->Action(ID_IMAGE_LINE)->toolTip(), QStringLiteral("Čára"));
+    EXPECT_TRUE(dlg->ToolFrame()->Action(ID_IMAGE_PEN)->isChecked()); // the pen to start with
 
     Trigger(CKVTImageEditDlg::ID_LINE);
     EXPECT_EQ(dlg->GetTool(), CKVTImagePaintArea::TOOL_LINE);
     EXPECT_EQ(dlg->PaintArea()->GetTool(), CKVTImagePaintArea::TOOL_LINE);
-    EXPECT_TRUE(dlg->ToolFrame()->Action(16904)->isChecked());
-    EXPECT_FALSE(dlg->ToolFrame()->Action(16902)->isChecked());
+    EXPECT_TRUE(dlg->ToolFrame()->Action(ID_IMAGE_LINE)->isChecked());
+    EXPECT_FALSE(dlg->ToolFrame()->Action(ID_IMAGE_PEN)->isChecked());
     // The preview shows exactly what the release paints.
     QWidget* area = dlg->PaintArea();
     QTest::mousePress(area, Qt::LeftButton, {}, At(0, 0));
@@ -216,7 +217,7 @@ TEST_F(Editor, ClipboardCopyAndPaste)
     QClipboard* clip = QGuiApplication::clipboard();
     clip->clear();
     QApplication::processEvents();
-    EXPECT_FALSE(dlg->ToolFrame()->Action(16908)->isEnabled());
+    EXPECT_FALSE(dlg->ToolFrame()->Action(ID_IMAGE_PASTE)->isEnabled());
     // A failed paste (nothing there) tells so.
     dlg->OnCommand(CKVTImageEditDlg::ID_PASTE);
     ASSERT_EQ(prompts.Texts().size(), 1u);
@@ -228,7 +229,7 @@ TEST_F(Editor, ClipboardCopyAndPaste)
     Trigger(CKVTImageEditDlg::ID_COPY);
     EXPECT_EQ(clip->image().convertToFormat(QImage::Format_ARGB32), drawn);
     QApplication::processEvents();
-    EXPECT_TRUE(dlg->ToolFrame()->Action(16908)->isEnabled());
+    EXPECT_TRUE(dlg->ToolFrame()->Action(ID_IMAGE_PASTE)->isEnabled());
 
     // Another size: the size message, the image stays.
     clip->setImage(Face({32, 32}));

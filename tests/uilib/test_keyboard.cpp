@@ -7,6 +7,7 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
@@ -36,7 +37,7 @@ using namespace testsupport::ui;
 
 namespace {
 
-constexpr uint32_t kBuild = 33846, kNext = 33875, kStep = 33900;
+constexpr uint32_t kStep = 33900;
 
 class TestFrame : public CKVTMDIFrameWnd
 {
@@ -44,7 +45,7 @@ public:
     std::vector<uint32_t> ran;
     TestFrame()
     {
-        for (uint32_t id : {kBuild, kNext, kStep})
+        for (uint32_t id : {ID_PROJECT_BUILD, ID_NEXT_ERROR, kStep})
             MapCommand(id, [this, id] { ran.push_back(id); });
     }
 };
@@ -129,11 +130,11 @@ TEST_F(KeyboardTest, TheFrameTableIsStoredAsSixByteRecordsAndLoadsBackWithNonPer
     EXPECT_EQ(Hex(bytes), QStringLiteral("0d 00 74 00 36 84 01 00 73 00 53 84"));
 
     // A stored key of a non-permitted command can never reach it.
-    CKVTToolBar::SetNonPermittedCommands({kNext});
+    CKVTToolBar::SetNonPermittedCommands({ID_NEXT_ERROR});
     std::shared_ptr<const ui::AccelTable> table;
     ASSERT_TRUE(km->LoadAccelTable(GetRegPath(QStringLiteral("KVTKeyboardManager")), 0, table));
     ASSERT_EQ(table->Entries().size(), 2u);
-    EXPECT_EQ(table->Entries()[0].command, kBuild);
+    EXPECT_EQ(table->Entries()[0].command, ID_PROJECT_BUILD);
     EXPECT_EQ(table->Entries()[1].command, 0);
     EXPECT_EQ(table->Entries()[1].key, 0x73);
 }
@@ -196,7 +197,7 @@ TEST_F(KeyboardTest, ATemplateTableReachesExactlyTheFramesThatHeldTheOldOneAndRe
     ui::ChildFrame* fc = c->Frames().at(0);
     EXPECT_EQ(fa->Accelerators(), old.get());
     // b's frame holds a table of its own, c's (another template) the old one.
-    auto own = std::make_shared<const ui::AccelTable>(std::vector<ui::Accel>{{ui::FVIRTKEY, 0x75, kNext}});
+    auto own = std::make_shared<const ui::AccelTable>(std::vector<ui::Accel>{{ui::FVIRTKEY, 0x75, ID_NEXT_ERROR}});
     fb->SetAccelTable(own);
     fc->SetAccelTable(old);
 
@@ -228,7 +229,7 @@ TEST_F(KeyboardTest, ShortcutTextsOfTooltipsAndPopupItemsComeFromTheFrameTable)
 {
     Build();
     QString text;
-    EXPECT_TRUE(km->FindDefaultAccelerator(kBuild, text, frame.get()));
+    EXPECT_TRUE(km->FindDefaultAccelerator(ID_PROJECT_BUILD, text, frame.get()));
     EXPECT_EQ(text, QStringLiteral("Ctrl+Shift+F5"));
     EXPECT_FALSE(km->FindDefaultAccelerator(kStep, text, frame.get()));
     EXPECT_TRUE(text.isEmpty());
@@ -244,7 +245,7 @@ TEST_F(KeyboardTest, ShortcutTextsOfTooltipsAndPopupItemsComeFromTheFrameTable)
 
     auto* bar = new CKVTToolBar(frame.get());
     bar->CreateEx(frame.get(), 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
-    CKVTToolbarButton button(kBuild, -1, QStringLiteral("Sestavit"));
+    CKVTToolbarButton button(ID_PROJECT_BUILD, -1, QStringLiteral("Sestavit"));
     button.m_showText = true;
     bar->InsertButton(button);
     frame->EnableDocking(ui::CBRS_ALIGN_ANY);
@@ -412,7 +413,7 @@ TEST_F(KeyboardTest, WithoutATableThePageIsEmptyAndTheEditOnAFrameCapturesInstea
     // A plain edit's key is translated.
     plain->setFocus();
     QTest::keyClick(plain, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(frame->ran, std::vector<uint32_t>{kBuild});
+    EXPECT_EQ(frame->ran, std::vector<uint32_t>{ID_PROJECT_BUILD});
 }
 
 TEST(MenuCommandCategories, PopupsAreCategoriesAndEveryCommandIsOnceInTheAllCommandsCategory)
@@ -437,7 +438,7 @@ TEST(MenuCommandCategories, PopupsAreCategoriesAndEveryCommandIsOnceInTheAllComm
     c.FillAllCommandsList(&all);
     ASSERT_EQ(all.count(), 6);
     EXPECT_EQ(all.item(1)->text(), QStringLiteral("Otevřít..."));
-    EXPECT_EQ(all.item(1)->data(Qt::UserRole).toUInt(), 57601u);
-    EXPECT_EQ(c.GetCommandName(33900), QStringLiteral("Krok"));
+    EXPECT_EQ(all.item(1)->data(Qt::UserRole).toUInt(), ID_FILE_OPEN);
+    EXPECT_EQ(c.GetCommandName(kStep), QStringLiteral("Krok"));
     EXPECT_EQ(c.GetCommandName(1), QString());
 }

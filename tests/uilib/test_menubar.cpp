@@ -5,6 +5,7 @@
 #include "MenuWorld.h"
 
 #include "platform/ui/Document.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTRegistryKey.h"
 
 #include <QMdiArea>
@@ -213,9 +214,9 @@ TEST_F(MenuWorld, AltMnemonicsAndTheExpansionOfTheOpenItem)
     EXPECT_EQ(QApplication::focusWidget(), pane);
 
     // Alt+letter opens that item with its first item selected.
-    CKVTToolBar::SetBasicCommands({33846});
+    CKVTToolBar::SetBasicCommands({ID_PROJECT_BUILD});
     for (int i = 0; i < 20; ++i)
-        CKVTCommandUsage::Instance().AddCommand(57601);
+        CKVTCommandUsage::Instance().AddCommand(ID_FILE_OPEN);
     PressKey(pane, Qt::Key_P, Qt::AltModifier);
     CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(popup, nullptr);

@@ -6,6 +6,7 @@
 
 #include "platform/ui/App.h"
 #include "platform/ui/Menu.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTMenuImages.h"
@@ -65,7 +66,7 @@ protected:
         frame->resize(500, 200);
         frame->move(0, 0);
         frame->show();
-        MapCommand(57600, [this] { ++runs; });
+        MapCommand(ID_FILE_NEW, [this] { ++runs; });
     }
     void TearDown() override
     {
@@ -88,12 +89,12 @@ TEST(MenuButton, GoldenStructureOfAStoredList)
     file.m_showText = true;
     file.m_showImage = false;
     auto open =
-        std::make_unique<CKVTToolbarMenuButton>(57601, nullptr, -1, QStringLiteral("&Otevřít..."));
+        std::make_unique<CKVTToolbarMenuButton>(ID_FILE_OPEN, nullptr, -1, QStringLiteral("&Otevřít..."));
     open->m_showText = true;
     open->m_showImage = false;
     file.SubItems().push_back(std::move(open));
-    CKVTToolbarButton build(33846, 0);
-    CKVTToolbarButton stop(33848, 2);
+    CKVTToolbarButton build(ID_PROJECT_BUILD, 0);
+    CKVTToolbarButton stop(ID_PROJECT_STOP_BUILD, 2);
 
     const std::vector<uint8_t> bytes = StoreList({&file, &build, &stop});
     ASSERT_EQ(bytes.size(), 224u);
@@ -108,7 +109,7 @@ TEST(MenuButton, GoldenStructureOfAStoredList)
     EXPECT_EQ(bytes[78], 0x80);
     EXPECT_EQ(bytes[133], 0x00);
     EXPECT_EQ(bytes[134], 0x00);
-    // Button 33846 brings its class; 33848 refers to it (index 4).
+    // Button ID_PROJECT_BUILD brings its class; ID_PROJECT_STOP_BUILD refers to it (index 4).
     EXPECT_EQ(bytes[135], 0xFF);
     EXPECT_EQ(bytes[136], 0xFF);
     EXPECT_EQ(std::string(bytes.begin() + 141, bytes.begin() + 158), "CKVTToolbarButton");
@@ -122,7 +123,7 @@ TEST(MenuButton, GoldenStructureOfAStoredList)
     auto* back = dynamic_cast<CKVTToolbarMenuButton*>(objects[0].get());
     ASSERT_NE(back, nullptr);
     ASSERT_EQ(back->SubItems().size(), 1u);
-    EXPECT_EQ(back->SubItems()[0]->m_id, 57601u);
+    EXPECT_EQ(back->SubItems()[0]->m_id, ID_FILE_OPEN);
     EXPECT_EQ(back->SubItems()[0]->m_text, QStringLiteral("&Otevřít..."));
     CKVTCommandImageMap::Instance().RemoveAll();
 }
@@ -149,7 +150,7 @@ TEST(MenuButton, TwoLevelMenuRoundTripsThroughTheRecordAndTheMenu)
     std::unique_ptr<ui::Menu> again = copy->CreateMenu();
     ASSERT_NE(again, nullptr);
     ASSERT_EQ(again->ItemCount(), 3);
-    EXPECT_EQ(again->ItemId(0), 57601u);
+    EXPECT_EQ(again->ItemId(0), ID_FILE_OPEN);
     EXPECT_TRUE(b.CreateMenu()->Item(0)->flags & ui::MF_DEFAULT);
     EXPECT_EQ(again->Item(0)->text, QStringLiteral("&Otevřít...\tCtrl+O"));
     EXPECT_TRUE(again->Item(1)->flags & ui::MF_SEPARATOR);
@@ -170,7 +171,7 @@ TEST(MenuButton, TwoLevelMenuRoundTripsThroughTheRecordAndTheMenu)
 TEST_F(MenuButtonWindow, MainPartSendsTheCommandAndTheArrowOpensTheMenu)
 {
     auto menu = TwoLevelMenu();
-    bar->InsertButton(std::make_unique<CKVTToolbarMenuButton>(57600, menu->SubMenu(0), -1,
+    bar->InsertButton(std::make_unique<CKVTToolbarMenuButton>(ID_FILE_NEW, menu->SubMenu(0), -1,
                                                               QStringLiteral("Nový")));
     auto* b = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(0));
     b->m_showText = true;
@@ -208,7 +209,7 @@ TEST_F(MenuButtonWindow, MainPartSendsTheCommandAndTheArrowOpensTheMenu)
 
 TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseCommand)
 {
-    const uint32_t ids[] = {57600, 0, 0, 57601, 0, 57603, 57604};
+    const uint32_t ids[] = {ID_FILE_NEW, 0, 0, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS};
     bar->SetButtons(ids, 7);
     for (int i = 0; i < bar->GetCount(); ++i)
         if (!bar->GetButton(i)->IsSeparator())
@@ -218,7 +219,7 @@ TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseComman
     ASSERT_NE(more, nullptr);
     EXPECT_EQ(more->m_text, QStringLiteral("More Buttons"));
     // Inserting keeps the overflow button last; it cannot be removed.
-    EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(57605, -1, QString())), 7);
+    EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(ID_FILE_PAGE_SETUP, -1, QString())), 7);
     EXPECT_EQ(bar->GetButton(bar->GetCount() - 1), more);
     EXPECT_FALSE(bar->RemoveButton(bar->GetCount() - 1));
     bar->RemoveButton(7);
@@ -232,8 +233,8 @@ TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseComman
     std::vector<uint32_t> items;
     for (int i = 0; i < m->ItemCount(); ++i)
         items.push_back(m->Item(i)->flags & ui::MF_SEPARATOR ? 0 : m->ItemId(i));
-    // 57600 fits; the separators after it come first in the hidden list and are dropped there.
-    EXPECT_EQ(items, (std::vector<uint32_t>{57601, 0, 57603, 57604, 0, 4242}));
+    // ID_FILE_NEW fits; the separators after it come first in the hidden list and are dropped there.
+    EXPECT_EQ(items, (std::vector<uint32_t>{ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, 4242}));
     EXPECT_EQ(m->Item(0)->text, QStringLiteral("B57601"));
     EXPECT_EQ(m->Item(m->ItemCount() - 1)->text, QStringLiteral("&Přizpůsobit..."));
 
@@ -241,7 +242,7 @@ TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseComman
     bar->GetButton(3)->m_text.clear();
     bar->AdjustLayout();
     m = more->CreateMenu();
-    EXPECT_EQ(m->Item(0)->text, LoadResString(57601).section(QLatin1Char('\n'), 1, 1));
+    EXPECT_EQ(m->Item(0)->text, LoadResString(ID_FILE_OPEN).section(QLatin1Char('\n'), 1, 1));
     // The overflow button is never stored.
     CKVTToolBar copy;
     ASSERT_TRUE(copy.LoadButtons(bar->StoreButtons()));
@@ -254,12 +255,12 @@ TEST_F(MenuButtonWindow, CaptionAndSystemButtonsAreNeverStoredAndACaptionButtonI
     auto* child = area->addSubWindow(new QWidget);
     child->show();
     bar->InsertButton(std::make_unique<CKVTToolbarSystemMenuButton>(child), 0);
-    bar->InsertButton(std::make_unique<CKVTToolbarButton>(57600, -1, QStringLiteral("x")));
+    bar->InsertButton(std::make_unique<CKVTToolbarButton>(ID_FILE_NEW, -1, QStringLiteral("x")));
     bar->InsertButton(std::make_unique<CKVTToolbarMenuButtonsButton>(ui::SC_CLOSE));
     CKVTToolBar copy;
     ASSERT_TRUE(copy.LoadButtons(bar->StoreButtons()));
     ASSERT_EQ(copy.GetCount(), 1);
-    EXPECT_EQ(copy.GetItemID(0), 57600u);
+    EXPECT_EQ(copy.GetItemID(0), ID_FILE_NEW);
     EXPECT_EQ(CKVTToolbarMenuButtonsButton(ui::SC_CLOSE).CalculateSize(QSize(23, 22), true),
               QSize(16, 22));
     EXPECT_EQ(CaptionGlyph(ui::SC_MINIMIZE, false), 10);

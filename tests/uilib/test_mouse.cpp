@@ -5,6 +5,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Menu.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTMenuCommandCategories.h"
@@ -58,8 +59,8 @@ TEST(MouseManager, ViewsRegisterOnceAndBindingsAreStoredAsCountAndPairs)
     mm.GetViewNames(names);
     EXPECT_EQ(names, (QStringList{QStringLiteral("Zdrojový text"), QStringLiteral("Hexa")}));
 
-    mm.SetCommand(3, 33846);
-    EXPECT_EQ(mm.GetViewDblClickCommand(3), 33846u);
+    mm.SetCommand(3, ID_PROJECT_BUILD);
+    EXPECT_EQ(mm.GetViewDblClickCommand(3), ID_PROJECT_BUILD);
     ASSERT_TRUE(mm.SaveState(nullptr));
     CKVTRegistryKey key(false, true);
     ASSERT_TRUE(key.Open(MousePath()));
@@ -71,7 +72,7 @@ TEST(MouseManager, ViewsRegisterOnceAndBindingsAreStoredAsCountAndPairs)
     mm.SetCommand(3, 0);
     EXPECT_EQ(mm.Serialize().size(), 4u);
     ASSERT_TRUE(mm.LoadState(nullptr));
-    EXPECT_EQ(mm.GetViewDblClickCommand(3), 33846u);
+    EXPECT_EQ(mm.GetViewDblClickCommand(3), ID_PROJECT_BUILD);
     WriteMouse({0, 0, 0, 0});
     ASSERT_TRUE(mm.LoadState(nullptr));
     EXPECT_EQ(mm.GetViewDblClickCommand(3), 0u);
@@ -80,7 +81,7 @@ TEST(MouseManager, ViewsRegisterOnceAndBindingsAreStoredAsCountAndPairs)
 TEST(MouseManager, ACutOrOverlongValueLoadsNothingAndKeepsTheBindings)
 {
     CKVTMouseManager mm;
-    mm.SetCommand(4, 40001);
+    mm.SetCommand(4, ID_HEX_ADDRESS);
     for (const std::vector<uint8_t>& bad : std::vector<std::vector<uint8_t>>{
              {1, 0, 0},                                  // no whole count
              {2, 0, 0, 0, 3, 0, 0, 0, 0x36, 0x84, 0, 0}, // count passes the pairs
@@ -88,12 +89,12 @@ TEST(MouseManager, ACutOrOverlongValueLoadsNothingAndKeepsTheBindings)
              {1, 0, 0, 0, 3, 0, 0, 0, 0x36}}) {          // a cut pair
         WriteMouse(bad);
         EXPECT_FALSE(mm.LoadState(nullptr)) << Hex(bad).toStdString();
-        EXPECT_EQ(mm.GetViewDblClickCommand(4), 40001u);
+        EXPECT_EQ(mm.GetViewDblClickCommand(4), ID_HEX_ADDRESS);
     }
     // No key at all: FALSE, nothing changes.
     CKVTRegistryKey().DeleteKey(MousePath());
     EXPECT_FALSE(mm.LoadState(nullptr));
-    EXPECT_EQ(mm.GetViewDblClickCommand(4), 40001u);
+    EXPECT_EQ(mm.GetViewDblClickCommand(4), ID_HEX_ADDRESS);
 }
 
 namespace {
@@ -101,7 +102,7 @@ class MouseFrame : public CKVTMDIFrameWnd
 {
 public:
     std::vector<uint32_t> ran;
-    MouseFrame() { MapCommand(33846, [this] { ran.push_back(33846); }); }
+    MouseFrame() { MapCommand(ID_PROJECT_BUILD, [this] { ran.push_back(ID_PROJECT_BUILD); }); }
 };
 
 class MouseWorld : public ::testing::Test
@@ -137,9 +138,9 @@ TEST_F(MouseWorld, ADoubleClickRunsTheBoundCommandOnceOrBeeps)
     ASSERT_NE(mm, nullptr);
     mm->AddView(3, QStringLiteral("Zdrojový text"));
     mm->AddView(4, QStringLiteral("Hexa"));
-    mm->SetCommand(3, 33846);
+    mm->SetCommand(3, ID_PROJECT_BUILD);
     EXPECT_TRUE(workspace.OnViewDoubleClick(view, 3));
-    EXPECT_EQ(frame->ran, std::vector<uint32_t>{33846});
+    EXPECT_EQ(frame->ran, std::vector<uint32_t>{ID_PROJECT_BUILD});
     EXPECT_EQ(ui::BeepCount(), beeps);
     EXPECT_FALSE(workspace.OnViewDoubleClick(view, 4));
     EXPECT_EQ(frame->ran.size(), 1u);
@@ -149,7 +150,7 @@ TEST_F(MouseWorld, ADoubleClickRunsTheBoundCommandOnceOrBeeps)
     workspace.SaveState(nullptr, nullptr);
     mm->SetCommand(3, 0);
     workspace.LoadState(nullptr, nullptr);
-    EXPECT_EQ(mm->GetViewDblClickCommand(3), 33846u);
+    EXPECT_EQ(mm->GetViewDblClickCommand(3), ID_PROJECT_BUILD);
 }
 
 namespace {
@@ -176,7 +177,7 @@ TEST_F(MouseWorld, ThePageShowsSortedViewsAndBindsOnlyAChosenCommand)
     mm->AddView(3, QStringLiteral("Zdrojový text"));
     mm->AddView(4, QStringLiteral("Hexa"));
     mm->AddView(5, QStringLiteral("hexa malá"));
-    mm->SetCommand(4, 33875);
+    mm->SetCommand(4, ID_NEXT_ERROR);
     MousePageWorld w;
     auto* views = w.Item<QListWidget>(CKVTMousePage::IDC_VIEWS);
     ASSERT_EQ(views->count(), 3);

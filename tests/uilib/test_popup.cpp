@@ -5,6 +5,7 @@
 #include "MenuWorld.h"
 
 #include "uilib/KVTContextMenuManager.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTWorkspace.h"
 
 #include <QTest>
@@ -39,7 +40,7 @@ TEST_F(MenuWorld, KeysWalkThePopupAndTheCommandReachesTheFocusedPane)
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_TRUE(pane->ran.empty()); // posted: it runs after the chain closed
     WaitFor([this] { return !pane->ran.empty(); }, 2000, "the command runs");
-    EXPECT_EQ(pane->ran, std::vector<uint32_t>{57601});
+    EXPECT_EQ(pane->ran, std::vector<uint32_t>{ID_FILE_OPEN});
     EXPECT_EQ(QApplication::focusWidget(), pane);
 }
 
@@ -123,7 +124,7 @@ TEST_F(MenuWorld, APressInAParentPopupClosesTheSubmenuAndGoesToThatPopup)
     // Press and release on "&Zavřít" of the parent popup.
     SysClick(pb, pb->GetItemRect(4).center());
     WaitFor([this] { return !pane->ran.empty(); }, 2000, "the parent popup's command");
-    EXPECT_EQ(pane->ran, std::vector<uint32_t>{57602});
+    EXPECT_EQ(pane->ran, std::vector<uint32_t>{ID_FILE_CLOSE});
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
 }
 
@@ -159,7 +160,7 @@ TEST_F(MenuWorld, DropDownButtonsOfAToolbarWalkLikeTheMenuBar)
 TEST_F(MenuWorld, AnAcceleratorClosesThePopupAndRunsNothing)
 {
     frame->SetAccelerators(std::make_unique<ui::AccelTable>(
-        std::vector<ui::Accel>{{ui::FVIRTKEY | ui::FCONTROL, 'O', 57601}}));
+        std::vector<ui::Accel>{{ui::FVIRTKEY | ui::FCONTROL, 'O', ID_FILE_OPEN}}));
     CKVTPopupMenu* popup = OpenItem(0);
     PressKey(popup, Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
@@ -169,14 +170,14 @@ TEST_F(MenuWorld, AnAcceleratorClosesThePopupAndRunsNothing)
     popup = OpenItem(0);
     PressKey(popup, Qt::Key_Z, Qt::NoModifier);
     WaitFor([this] { return !pane->ran.empty(); }, 2000, "the mnemonic's command");
-    EXPECT_EQ(pane->ran, std::vector<uint32_t>{57602});
+    EXPECT_EQ(pane->ran, std::vector<uint32_t>{ID_FILE_CLOSE});
 }
 
 TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
 {
-    CKVTToolBar::SetBasicCommands({33846});
+    CKVTToolBar::SetBasicCommands({ID_PROJECT_BUILD});
     for (int i = 0; i < 20; ++i)
-        CKVTCommandUsage::Instance().AddCommand(57601);
+        CKVTCommandUsage::Instance().AddCommand(ID_FILE_OPEN);
     CKVTPopupMenu* popup = OpenItem(1);
     CKVTPopupMenuBar* pb = popup->GetMenuBar();
     ASSERT_EQ(pb->GetCount(), 2); // Sestavit and the show-all item
@@ -231,12 +232,12 @@ TEST_F(MenuWorld, InCustomisationModeAPopupIsAToolWindowAndRunsNothing)
 TEST_F(MenuWorld, TheRecentFilePlaceholderStaysOneItemInCustomisationMode)
 {
     // The application's handler expands the placeholder into the list.
-    app->MapUpdate(57616, [](ui::CmdUI& cmd) {
+    app->MapUpdate(ID_FILE_MRU_FIRST, [](ui::CmdUI& cmd) {
         ui::Menu* m = cmd.GetMenu();
         const int at = cmd.Index();
         m->RemoveItem(at);
         for (int i = 0; i < 3; ++i)
-            m->InsertItem(at + i, 57616 + uint32_t(i),
+            m->InsertItem(at + i, ID_FILE_MRU_FIRST + uint32_t(i),
                           QStringLiteral("&%1 soubor%1.txt").arg(i + 1));
         cmd.SetIndex(at + 2);
     });
@@ -269,13 +270,13 @@ TEST_F(MenuWorld, TheRecentFilePlaceholderStaysOneItemInCustomisationMode)
 }
 
 namespace {
-// A keyboard manager that knows the frame key of 57602.
+// A keyboard manager that knows the frame key of ID_FILE_CLOSE.
 class Keys : public CKVTKeyboardManager
 {
 public:
     bool FindDefaultAccelerator(uint32_t command, QString& text, QWidget*) override
     {
-        if (command != 57602)
+        if (command != ID_FILE_CLOSE)
             return false;
         text = QStringLiteral("Ctrl+W");
         return true;

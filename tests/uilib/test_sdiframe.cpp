@@ -3,6 +3,7 @@
 #include "DockWorld.h"
 
 #include "uilib/KVTMenuBar.h"
+#include "res/CommandIds.h"
 
 #include <QLineEdit>
 
@@ -14,7 +15,7 @@ TEST(SdiFrame, DefaultResIdViewCustomisationAndAlt)
     {
         CKVTFrameWnd frame;
         std::vector<uint32_t> ran;
-        frame.MapCommand(57601, [&] { ran.push_back(57601); });
+        frame.MapCommand(ID_FILE_OPEN, [&] { ran.push_back(ID_FILE_OPEN); });
         ASSERT_TRUE(frame.LoadFrame(128, 0));
         EXPECT_EQ(frame.GetDefaultResId(), 128u);
         frame.EnableDocking(ui::CBRS_ALIGN_ANY);
@@ -29,9 +30,9 @@ TEST(SdiFrame, DefaultResIdViewCustomisationAndAlt)
         EXPECT_GT(view->geometry().top(), 0);
 
         CKVTToolBar::SetCustomizeMode(true);
-        EXPECT_FALSE(ui::SendCommand(57601));
+        EXPECT_FALSE(ui::SendCommand(ID_FILE_OPEN));
         CKVTToolBar::SetCustomizeMode(false);
-        EXPECT_TRUE(ui::SendCommand(57601));
+        EXPECT_TRUE(ui::SendCommand(ID_FILE_OPEN));
         EXPECT_EQ(ran.size(), 1u);
 
         frame.activateWindow();

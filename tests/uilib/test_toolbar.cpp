@@ -6,6 +6,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTDrawingData.h"
 
@@ -46,9 +47,9 @@ protected:
         frame->resize(600, 200);
         frame->show();
         bar->AdjustLayout();
-        MapCommand(57600, [this] { ++runs; });
-        MapCommand(57601, [this] { ++runs; });
-        MapUpdate(57601, [this](ui::CmdUI& cmd) { cmd.Enable(enableOpen); });
+        MapCommand(ID_FILE_NEW, [this] { ++runs; });
+        MapCommand(ID_FILE_OPEN, [this] { ++runs; });
+        MapUpdate(ID_FILE_OPEN, [this](ui::CmdUI& cmd) { cmd.Enable(enableOpen); });
     }
     void TearDown() override
     {
@@ -72,35 +73,35 @@ TEST_F(Toolbar, ClicksRunCommandsThroughTheRoute)
 {
     EXPECT_EQ(bar->focusPolicy(), Qt::NoFocus);
     ui::IdleUpdater::Instance().RunPass();
-    EXPECT_FALSE(bar->GetButtonStyle(bar->CommandToIndex(57600)) & TBBS_DISABLED);
-    EXPECT_TRUE(bar->GetButtonStyle(bar->CommandToIndex(57603)) & TBBS_DISABLED); // no handler
+    EXPECT_FALSE(bar->GetButtonStyle(bar->CommandToIndex(ID_FILE_NEW)) & TBBS_DISABLED);
+    EXPECT_TRUE(bar->GetButtonStyle(bar->CommandToIndex(ID_FILE_SAVE)) & TBBS_DISABLED); // no handler
 
-    Click(bar, Centre(57600));
+    Click(bar, Centre(ID_FILE_NEW));
     EXPECT_EQ(runs, 1);
-    EXPECT_EQ(CKVTCommandUsage::Instance().Counts().at(57600), 1u); // the use is counted
-    Click(bar, Centre(57601));
+    EXPECT_EQ(CKVTCommandUsage::Instance().Counts().at(ID_FILE_NEW), 1u); // the use is counted
+    Click(bar, Centre(ID_FILE_OPEN));
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(CKVTCommandUsage::Instance().Total(), 2u);
 
     enableOpen = false;
     ui::IdleUpdater::Instance().RunPass();
-    Click(bar, Centre(57601));
+    Click(bar, Centre(ID_FILE_OPEN));
     EXPECT_EQ(runs, 2);
 
     // A check-box button toggles.
-    const int i = bar->CommandToIndex(57600);
+    const int i = bar->CommandToIndex(ID_FILE_NEW);
     bar->SetButtonStyle(i, TBBS_CHECKBOX);
-    Click(bar, Centre(57600));
+    Click(bar, Centre(ID_FILE_NEW));
     EXPECT_TRUE(bar->GetButtonStyle(i) & TBBS_CHECKED);
-    Click(bar, Centre(57600));
+    Click(bar, Centre(ID_FILE_NEW));
     EXPECT_FALSE(bar->GetButtonStyle(i) & TBBS_CHECKED);
 }
 
 TEST_F(Toolbar, HoverShowsThePromptAndLeavingTheIdleText)
 {
     ui::IdleUpdater::Instance().RunPass();
-    Send(bar, QEvent::MouseMove, Centre(57601), Qt::NoButton);
-    EXPECT_EQ(bar->GetHotButton(), bar->CommandToIndex(57601));
+    Send(bar, QEvent::MouseMove, Centre(ID_FILE_OPEN), Qt::NoButton);
+    EXPECT_EQ(bar->GetHotButton(), bar->CommandToIndex(ID_FILE_OPEN));
     EXPECT_EQ(frame->GetStatusBar()->MessageText(), QStringLiteral("Prompt 57601"));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(bar, &leave);
@@ -110,12 +111,12 @@ TEST_F(Toolbar, HoverShowsThePromptAndLeavingTheIdleText)
     EXPECT_EQ(CKVTToolBar::MapMessageId(0xFFFFFFFF), 0xE001u);
     EXPECT_EQ(CKVTToolBar::MapMessageId(0xF060), 0xEF06u);
     EXPECT_EQ(CKVTToolBar::MapMessageId(0xFF05), 0xEF1Fu);
-    EXPECT_EQ(CKVTToolBar::MapMessageId(57600), 57600u);
+    EXPECT_EQ(CKVTToolBar::MapMessageId(ID_FILE_NEW), ID_FILE_NEW);
 }
 
 TEST_F(Toolbar, AHandlerThatDestroysTheBar)
 {
-    MapCommand(57603, [this] {
+    MapCommand(ID_FILE_SAVE, [this] {
         delete bar;
         bar = nullptr;
         CKVTToolBar::SetCustomizeMode(true);
@@ -123,7 +124,7 @@ TEST_F(Toolbar, AHandlerThatDestroysTheBar)
     });
     ui::IdleUpdater::Instance().RunPass();
     CKVTToolBar* b = bar;
-    Click(b, Centre(57603));
+    Click(b, Centre(ID_FILE_SAVE));
     EXPECT_EQ(bar, nullptr);
     for (CKVTToolBar* x : CKVTToolBar::AllBars())
         EXPECT_NE(x, b);
@@ -134,7 +135,7 @@ TEST_F(Toolbar, PaintsTheEtchedLookAndTheGripper)
     ui::IdleUpdater::Instance().RunPass();
     const CKVTDrawingData& dd = CKVTDrawingData::Instance();
     const QImage img = testsupport::ui::Render(bar).convertToFormat(QImage::Format_RGB32);
-    const QRect disabled = bar->GetItemRect(bar->CommandToIndex(57603));
+    const QRect disabled = bar->GetItemRect(bar->CommandToIndex(ID_FILE_SAVE));
     int hi = 0, shadow = 0, text = 0;
     for (int y = disabled.top(); y <= disabled.bottom(); ++y)
         for (int x = disabled.left(); x <= disabled.right(); ++x) {
@@ -245,29 +246,29 @@ TEST_F(Toolbar, MenuSizesAndLockedBars)
 
 TEST(ToolbarStatics, RarelyUsedAndFrameworkCommands)
 {
-    EXPECT_TRUE(IsFrameworkCommand(57616));
+    EXPECT_TRUE(IsFrameworkCommand(ID_FILE_MRU_FIRST));
     EXPECT_TRUE(IsFrameworkCommand(61935));
-    EXPECT_TRUE(IsFrameworkCommand(57887));
+    EXPECT_TRUE(IsFrameworkCommand(ID_VERB_LAST));
     EXPECT_TRUE(IsFrameworkCommand(65280));
-    EXPECT_FALSE(IsFrameworkCommand(57600));
+    EXPECT_FALSE(IsFrameworkCommand(ID_FILE_NEW));
     auto& usage = CKVTCommandUsage::Instance();
     usage.Reset();
-    EXPECT_FALSE(CKVTToolBar::IsCommandRarelyUsed(33846)); // no basic commands: nothing is rarely used
+    EXPECT_FALSE(CKVTToolBar::IsCommandRarelyUsed(ID_PROJECT_BUILD)); // no basic commands: nothing is rarely used
     CKVTToolBar::SetBasicCommands({1});
     for (int i = 0; i < 94; ++i)
         usage.AddCommand(33000);
     for (int i = 0; i < 6; ++i)
-        usage.AddCommand(33846);
-    usage.AddCommand(57616); // a framework command is not counted
+        usage.AddCommand(ID_PROJECT_BUILD);
+    usage.AddCommand(ID_FILE_MRU_FIRST); // a framework command is not counted
     EXPECT_EQ(usage.Total(), 100u);
-    EXPECT_TRUE(usage.IsFrequentlyUsed(33846)); // 6 percent
-    EXPECT_FALSE(CKVTToolBar::IsCommandRarelyUsed(33846));
+    EXPECT_TRUE(usage.IsFrequentlyUsed(ID_PROJECT_BUILD)); // 6 percent
+    EXPECT_FALSE(CKVTToolBar::IsCommandRarelyUsed(ID_PROJECT_BUILD));
     usage.AddCommand(33000);
     usage.AddCommand(33000);
     usage.AddCommand(33000);
     usage.AddCommand(33000);
     usage.AddCommand(33000); // 6 of 105: 5 percent
-    EXPECT_TRUE(CKVTToolBar::IsCommandRarelyUsed(33846));
+    EXPECT_TRUE(CKVTToolBar::IsCommandRarelyUsed(ID_PROJECT_BUILD));
     CKVTToolBar::SetBasicCommands({});
     usage.Reset();
 }

@@ -3,6 +3,7 @@
 #include "uilib/KVTToolBar.h"
 
 #include "tests/support/platform/TempDir.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTRegistryKey.h"
 
@@ -147,9 +148,9 @@ TEST_F(ToolbarState, ParametersAndCommandUsage)
 {
     auto& usage = CKVTCommandUsage::Instance();
     for (int i = 0; i < 5; ++i)
-        usage.AddCommand(33846);
-    usage.AddCommand(57601);
-    usage.AddCommand(57601);
+        usage.AddCommand(ID_PROJECT_BUILD);
+    usage.AddCommand(ID_FILE_OPEN);
+    usage.AddCommand(ID_FILE_OPEN);
     CKVTToolBar::Options().largeIcons = true;
     CKVTToolBar::Options().menuAnimation = 2;
     ASSERT_TRUE(CKVTToolBar::SaveParameters({}));

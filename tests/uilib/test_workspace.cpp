@@ -8,6 +8,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
+#include "res/CommandIds.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTRegistryKey.h"
 #include "uilib/KVTSizingControlBar.h"
@@ -105,7 +106,7 @@ TEST_F(Workspace, ARestartKeepsTheLayout)
     frame->ShowControlBar(frame->debugBar, false, false);
     CKVTToolBar* user = frame->CreateUserToolbar(QStringLiteral("Moje"));
     ASSERT_NE(user, nullptr);
-    user->InsertButton(CKVTToolbarButton(57601, 0, QStringLiteral("Otevřít")));
+    user->InsertButton(CKVTToolbarButton(ID_FILE_OPEN, 0, QStringLiteral("Otevřít")));
     frame->FloatControlBar(user, QPoint(300, 250), ui::CBRS_ALIGN_TOP);
     const int buttons = frame->mainBar->GetCount();
     frame->mainBar->RemoveButton(0);
@@ -168,7 +169,7 @@ TEST_F(Workspace, APopupMenuBarIsNeverSavedAsABar)
     // The popup's bar has the main toolbar's id: saving it would overwrite
     // the main toolbar's state.
     ui::Menu menu;
-    menu.AppendItem(57601, QStringLiteral("&Otevřít"));
+    menu.AppendItem(ID_FILE_OPEN, QStringLiteral("&Otevřít"));
     auto* popup = new CKVTPopupMenu;
     popup->SetDestroyMenu(false);
     ASSERT_TRUE(popup->Create(frame->MdiArea(), 100, 100, &menu, false));

@@ -2,6 +2,7 @@
 // that enables it and each condition flipped.
 
 #include "core/app/AppCommandRules.h"
+#include "res/CommandIds.h"
 
 #include <gtest/gtest.h>
 
@@ -50,28 +51,28 @@ const Change kOffline = [](AppCommandState& s) { s.connected = false; };
 TEST(AppCommandRules, EveryRowWithEachConditionFlipped)
 {
     const std::vector<Row> rows = {
-        {{57600, 57601, 57606, 57664, 33981, 33772, 33773, 33912}, kNone, {}},
-        {{33771}, [](AppCommandState& s) { s.anyModified = true; }, {[](AppCommandState& s) { s.anyModified = false; }}},
-        {{33774}, kNone, {kClosed, kBuilding}},
-        {{33840, 33841, 33842, 33843, 33844, 33845, 33856}, kNone, {kClosed}},
-        {{33846, 33847, 33850, 33853}, kIdle, {kClosed, kBuilding, kDebugging, kNoSources}},
-        {{33848}, kBuilding, {kClosed, kNoSources, [](AppCommandState& s) { s.building = false; }}},
-        {{33849}, kIdle, {kClosed, kBuilding, kDebugging}},
-        {{33851}, kIdle, {kClosed, kBuilding, kDebugging, [](AppCommandState& s) { s.supports = 0; }}},
-        {{33852}, kNone, {kClosed, kBuilding, kNoSources}},
-        {{33854, 33823, 33824}, kNone, {kClosed, kNotDebugging}},
-        {{33855}, kNone, {kClosed}},
-        {{33857}, kIdle, {kClosed, kBuilding, kDebugging, [](AppCommandState& s) { s.target = u"Haldor"; }}},
-        {{33858}, [](AppCommandState& s) { s.target = u"Haldor"; }, {kClosed, kBuilding, [](AppCommandState& s) { s.target = u"DOS"; }}},
-        {{33890, 33891, 33892, 33893, 33894, 33899}, kNone, {kClosed, kOffline}},
-        {{33895}, kNone, {kClosed, kOffline, [](AppCommandState& s) { s.statusFlags = 4; }}},
-        {{33896}, [](AppCommandState& s) { s.statusFlags = 4; }, {kClosed, kOffline, [](AppCommandState& s) { s.statusFlags = 8; }}},
-        {{33897}, kNone, {kClosed, kNotDebugging, [](AppCommandState& s) { s.statusLength = 9; },
+        {{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_PRINT_SETUP, ID_APP_ABOUT, ID_HELP_TIPS, ID_PROJECT_NEW, ID_PROJECT_OPEN, ID_TOOLS_FILEMANAGER}, kNone, {}},
+        {{ID_FILE_SAVE_ALL}, [](AppCommandState& s) { s.anyModified = true; }, {[](AppCommandState& s) { s.anyModified = false; }}},
+        {{ID_PROJECT_CLOSE}, kNone, {kClosed, kBuilding}},
+        {{ID_PROJECT_NEW_SOURCE, ID_PROJECT_NEW_HEADER, ID_PROJECT_NEW_SUPPORT, ID_PROJECT_ADD_SOURCE, ID_PROJECT_ADD_HEADER, ID_PROJECT_ADD_SUPPORT, ID_PROJECT_SETTINGS}, kNone, {kClosed}},
+        {{ID_PROJECT_BUILD, ID_PROJECT_BUILD_IF_CHANGED, ID_TRANSFER_PLC, ID_DEBUG_START}, kIdle, {kClosed, kBuilding, kDebugging, kNoSources}},
+        {{ID_PROJECT_STOP_BUILD}, kBuilding, {kClosed, kNoSources, [](AppCommandState& s) { s.building = false; }}},
+        {{ID_PROJECT_CLEAN}, kIdle, {kClosed, kBuilding, kDebugging}},
+        {{ID_TRANSFER_SUPPORT_FILES}, kIdle, {kClosed, kBuilding, kDebugging, [](AppCommandState& s) { s.supports = 0; }}},
+        {{ID_DEBUG_TOGGLE}, kNone, {kClosed, kBuilding, kNoSources}},
+        {{ID_DEBUG_STOP, ID_VIEW_MECHANISMS, ID_VIEW_VARIABLE}, kNone, {kClosed, kNotDebugging}},
+        {{ID_CONNECT_TOGGLE}, kNone, {kClosed}},
+        {{ID_TRANSFER_CASSETTE_SOFTWARE}, kIdle, {kClosed, kBuilding, kDebugging, [](AppCommandState& s) { s.target = u"Haldor"; }}},
+        {{ID_TRANSFER_COMPILER_FILES}, [](AppCommandState& s) { s.target = u"Haldor"; }, {kClosed, kBuilding, [](AppCommandState& s) { s.target = u"DOS"; }}},
+        {{ID_PLC_STATUS, ID_PLC_INFO, ID_PLC_RESET, ID_PLC_SLEEP, ID_PLC_WAKE, ID_PLC_BACKUP_DATA}, kNone, {kClosed, kOffline}},
+        {{ID_PLC_RUN}, kNone, {kClosed, kOffline, [](AppCommandState& s) { s.statusFlags = 4; }}},
+        {{ID_PLC_STOP}, [](AppCommandState& s) { s.statusFlags = 4; }, {kClosed, kOffline, [](AppCommandState& s) { s.statusFlags = 8; }}},
+        {{ID_PLC_STEP}, kNone, {kClosed, kNotDebugging, [](AppCommandState& s) { s.statusLength = 9; },
                           [](AppCommandState& s) { s.statusFlags = 4; }}},
-        {{33898}, [](AppCommandState& s) { s.statusFlags = 4; }, {kClosed, kNotDebugging, [](AppCommandState& s) { s.statusFlags = 12; },
+        {{ID_PLC_BREAK}, [](AppCommandState& s) { s.statusFlags = 4; }, {kClosed, kNotDebugging, [](AppCommandState& s) { s.statusFlags = 12; },
                                                                  [](AppCommandState& s) { s.statusLength = 0; }}},
-        {{33821}, kNone, {kClosed, kNotDebugging, [](AppCommandState& s) { s.breakpoints = 0; }}},
-        {{33825}, kNone, {kClosed, kNotDebugging, [](AppCommandState& s) { s.statusFlags = 4; },
+        {{ID_DEBUG_CLEAR_ALL_BREAKPOINTS}, kNone, {kClosed, kNotDebugging, [](AppCommandState& s) { s.breakpoints = 0; }}},
+        {{ID_DEBUG_GO_TO_CURRENT_LINE}, kNone, {kClosed, kNotDebugging, [](AppCommandState& s) { s.statusFlags = 4; },
                           [](AppCommandState& s) { s.statusLength = 9; }}},
     };
     int covered = 0;
@@ -95,8 +96,8 @@ TEST(AppCommandRules, EveryRowWithEachConditionFlipped)
         }
     }
     EXPECT_EQ(covered, 43); // every command of the map
-    EXPECT_FALSE(IsAppCommand(33790)); // the recent lists follow the list itself
-    EXPECT_FALSE(EvaluateAppCommand(57616, Full()).enabled);
+    EXPECT_FALSE(IsAppCommand(ID_PROJECT_MRU_FIRST)); // the recent lists follow the list itself
+    EXPECT_FALSE(EvaluateAppCommand(ID_FILE_MRU_FIRST, Full()).enabled);
 }
 
 TEST(AppCommandRules, RunningFreelyAgainstRunBreakStepAndStop)
@@ -104,21 +105,21 @@ TEST(AppCommandRules, RunningFreelyAgainstRunBreakStepAndStop)
     AppCommandState s = Full();
     s.statusFlags = 4 | 1; // running, no position: running freely
     EXPECT_TRUE(s.RunningFreely());
-    EXPECT_FALSE(EvaluateAppCommand(33895, s).enabled); // run
-    EXPECT_TRUE(EvaluateAppCommand(33898, s).enabled);  // break
-    EXPECT_FALSE(EvaluateAppCommand(33897, s).enabled); // step
-    EXPECT_TRUE(EvaluateAppCommand(33896, s).enabled);  // stop
+    EXPECT_FALSE(EvaluateAppCommand(ID_PLC_RUN, s).enabled); // run
+    EXPECT_TRUE(EvaluateAppCommand(ID_PLC_BREAK, s).enabled);  // break
+    EXPECT_FALSE(EvaluateAppCommand(ID_PLC_STEP, s).enabled); // step
+    EXPECT_TRUE(EvaluateAppCommand(ID_PLC_STOP, s).enabled);  // stop
     s.statusFlags = 12; // running but halted at a position
     EXPECT_FALSE(s.RunningFreely());
-    EXPECT_TRUE(EvaluateAppCommand(33895, s).enabled);
-    EXPECT_FALSE(EvaluateAppCommand(33898, s).enabled);
-    EXPECT_TRUE(EvaluateAppCommand(33897, s).enabled);
+    EXPECT_TRUE(EvaluateAppCommand(ID_PLC_RUN, s).enabled);
+    EXPECT_FALSE(EvaluateAppCommand(ID_PLC_BREAK, s).enabled);
+    EXPECT_TRUE(EvaluateAppCommand(ID_PLC_STEP, s).enabled);
     // Stop with an incomplete status, whatever its flags.
     s.statusLength = 4;
     s.statusFlags = 0;
-    EXPECT_TRUE(EvaluateAppCommand(33896, s).enabled);
-    EXPECT_TRUE(EvaluateAppCommand(33895, s).enabled); // not complete: not running freely
-    EXPECT_FALSE(EvaluateAppCommand(33897, s).enabled);
+    EXPECT_TRUE(EvaluateAppCommand(ID_PLC_STOP, s).enabled);
+    EXPECT_TRUE(EvaluateAppCommand(ID_PLC_RUN, s).enabled); // not complete: not running freely
+    EXPECT_FALSE(EvaluateAppCommand(ID_PLC_STEP, s).enabled);
 }
 
 TEST(AppCommandRules, TargetsAnyCaseAndCheckMarks)
@@ -126,22 +127,22 @@ TEST(AppCommandRules, TargetsAnyCaseAndCheckMarks)
     AppCommandState s = Full();
     s.debugging = false;
     s.target = u"dos";
-    EXPECT_TRUE(EvaluateAppCommand(33857, s).enabled);
-    EXPECT_FALSE(EvaluateAppCommand(33858, s).enabled);
+    EXPECT_TRUE(EvaluateAppCommand(ID_TRANSFER_CASSETTE_SOFTWARE, s).enabled);
+    EXPECT_FALSE(EvaluateAppCommand(ID_TRANSFER_COMPILER_FILES, s).enabled);
     s.target = u"HALDOR";
-    EXPECT_FALSE(EvaluateAppCommand(33857, s).enabled);
-    EXPECT_TRUE(EvaluateAppCommand(33858, s).enabled);
+    EXPECT_FALSE(EvaluateAppCommand(ID_TRANSFER_CASSETTE_SOFTWARE, s).enabled);
+    EXPECT_TRUE(EvaluateAppCommand(ID_TRANSFER_COMPILER_FILES, s).enabled);
     s.target = u"DOSX";
-    EXPECT_FALSE(EvaluateAppCommand(33857, s).enabled);
+    EXPECT_FALSE(EvaluateAppCommand(ID_TRANSFER_CASSETTE_SOFTWARE, s).enabled);
 
-    // 33852 is checked while debugging, 33855 while connected; others have
+    // ID_DEBUG_TOGGLE is checked while debugging, ID_CONNECT_TOGGLE while connected; others have
     // no check mark.
-    EXPECT_EQ(EvaluateAppCommand(33852, s).check, 0);
+    EXPECT_EQ(EvaluateAppCommand(ID_DEBUG_TOGGLE, s).check, 0);
     s.debugging = true;
-    EXPECT_EQ(EvaluateAppCommand(33852, s).check, 1);
-    EXPECT_EQ(EvaluateAppCommand(33855, s).check, 1);
+    EXPECT_EQ(EvaluateAppCommand(ID_DEBUG_TOGGLE, s).check, 1);
+    EXPECT_EQ(EvaluateAppCommand(ID_CONNECT_TOGGLE, s).check, 1);
     s.connected = false;
-    EXPECT_EQ(EvaluateAppCommand(33855, s).check, 0);
-    EXPECT_EQ(EvaluateAppCommand(33855, AppCommandState{}).check, 0);
-    EXPECT_EQ(EvaluateAppCommand(33890, s).check, -1);
+    EXPECT_EQ(EvaluateAppCommand(ID_CONNECT_TOGGLE, s).check, 0);
+    EXPECT_EQ(EvaluateAppCommand(ID_CONNECT_TOGGLE, AppCommandState{}).check, 0);
+    EXPECT_EQ(EvaluateAppCommand(ID_PLC_STATUS, s).check, -1);
 }

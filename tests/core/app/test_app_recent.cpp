@@ -118,7 +118,7 @@ TEST_F(AppTest, RecentMenuAndCommands)
     EXPECT_TRUE(app->RecentList()->Projects()[2].isEmpty());
 
     // An id beyond the list, or an empty entry, does nothing.
-    EXPECT_FALSE(app->OnOpenRecentProject(33801));
+    EXPECT_FALSE(app->OnOpenRecentProject(ID_PROJECT_MRU_FIRST + 11));
     EXPECT_FALSE(app->OnOpenRecentProject(ID_PROJECT_MRU_FIRST + 5));
     EXPECT_EQ(prompts.Asked().size(), 1u);
 

@@ -8,6 +8,7 @@
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PLCDoc.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
@@ -389,25 +390,25 @@ TEST_F(AppTest, OutputCommandsThroughTheRoute)
     ASSERT_TRUE(Start({}));
     COutputCtrl* out = app->OutputControl();
     ASSERT_NE(out, nullptr);
-    ui::CmdUI next(33875);
+    ui::CmdUI next(ID_NEXT_ERROR);
     ui::UpdateCommandUI(next);
     EXPECT_FALSE(next.Enabled()); // no tags yet
-    ui::CmdUI clear(34023);
+    ui::CmdUI clear(ID_CLEAR_OUTPUT);
     ui::UpdateCommandUI(clear);
     EXPECT_TRUE(clear.Enabled());
 
     const std::u16string path = Q(dir / "a.txt").toStdU16String();
     out->AppendTaggedLine(u"a.txt(2) : error\r\n", path, 2, 1, u"", u"", u"M1");
     out->AppendTaggedLine(u"a.txt(3) : error\r\n", path, 3, 2, u"", u"", u"M2");
-    EXPECT_TRUE(ui::SendCommand(33875));
+    EXPECT_TRUE(ui::SendCommand(ID_NEXT_ERROR));
     EXPECT_EQ(out->CurrentTag(), 0);
     EXPECT_EQ(app->Template(0)->GetDocumentCount(), 1);
     ASSERT_NE(app->MainFrame()->GetStatusBar(), nullptr);
     EXPECT_EQ(app->MainFrame()->GetStatusBar()->MessageText(), QStringLiteral("M1"));
-    EXPECT_TRUE(ui::SendCommand(33876)); // wraps to the last
+    EXPECT_TRUE(ui::SendCommand(ID_PREV_ERROR)); // wraps to the last
     EXPECT_EQ(out->CurrentTag(), 1);
     EXPECT_EQ(app->MainFrame()->GetStatusBar()->MessageText(), QStringLiteral("M2"));
-    EXPECT_TRUE(ui::SendCommand(34023));
+    EXPECT_TRUE(ui::SendCommand(ID_CLEAR_OUTPUT));
     EXPECT_EQ(out->Text(), QString());
     EXPECT_FALSE(out->HasTags());
 

@@ -11,6 +11,7 @@
 #include "platform/ui/Prompt.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/StructuredTextDoc.h"
+#include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -106,7 +107,7 @@ TEST(AppCommands, NewDocumentListsTheFileTypes)
         d->reject(); // Escape: nothing
     });
     const size_t before = app.Documents().Documents().size();
-    EXPECT_TRUE(app.ExecuteCommand(57600));
+    EXPECT_TRUE(app.ExecuteCommand(ID_FILE_NEW));
     EXPECT_EQ(names, (QStringList{QStringLiteral("Textový soubor"), QStringLiteral("Binární soubor"),
                                   QStringLiteral("Hlavičkový soubor PLC"), QStringLiteral("Zdrojový soubor PLC"),
                                   QStringLiteral("Projekt Strandworku")}));
@@ -117,7 +118,7 @@ TEST(AppCommands, NewDocumentListsTheFileTypes)
         list->setCurrentRow(0);
         PressKey(list, Qt::Key_Return);
     });
-    EXPECT_TRUE(app.ExecuteCommand(57600));
+    EXPECT_TRUE(app.ExecuteCommand(ID_FILE_NEW));
     ASSERT_EQ(app.Template(0)->Documents().size(), 1u);
     EXPECT_TRUE(app.Template(0)->Documents()[0]->GetTitle().startsWith(QStringLiteral("Text")));
 }
@@ -140,12 +141,12 @@ TEST(AppCommands, ProjectAndAddFilePrompts)
         bool mustExist;
     };
     const Case cases[] = {
-        {33843, QStringLiteral("Third.plc"), QStringLiteral("Zdrojové soubory PLC (*.plc)"), true},
-        {33844, QStringLiteral("Defs.inc"), QStringLiteral("Hlavičkové soubory PLC (*.inc)"), true},
-        {33845, QStringLiteral("notes.txt"), QStringLiteral("Všechny soubory (*.*)"), true},
-        {33840, QStringLiteral("New.plc"), QStringLiteral("Zdrojové soubory PLC (*.plc)"), false},
-        {33841, QStringLiteral("New.inc"), QStringLiteral("Hlavičkové soubory PLC (*.inc)"), false},
-        {33842, QStringLiteral("new.dat"), QStringLiteral("Všechny soubory (*.*)"), false},
+        {ID_PROJECT_ADD_SOURCE, QStringLiteral("Third.plc"), QStringLiteral("Zdrojové soubory PLC (*.plc)"), true},
+        {ID_PROJECT_ADD_HEADER, QStringLiteral("Defs.inc"), QStringLiteral("Hlavičkové soubory PLC (*.inc)"), true},
+        {ID_PROJECT_ADD_SUPPORT, QStringLiteral("notes.txt"), QStringLiteral("Všechny soubory (*.*)"), true},
+        {ID_PROJECT_NEW_SOURCE, QStringLiteral("New.plc"), QStringLiteral("Zdrojové soubory PLC (*.plc)"), false},
+        {ID_PROJECT_NEW_HEADER, QStringLiteral("New.inc"), QStringLiteral("Hlavičkové soubory PLC (*.inc)"), false},
+        {ID_PROJECT_NEW_SUPPORT, QStringLiteral("new.dat"), QStringLiteral("Všechny soubory (*.*)"), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
@@ -154,7 +155,7 @@ TEST(AppCommands, ProjectAndAddFilePrompts)
             EXPECT_EQ(Native(d->directory().absolutePath()), Native(s.Path("")));
             EXPECT_TRUE(d->selectedNameFilter().startsWith(c.selected)) << d->selectedNameFilter().toStdString();
             EXPECT_EQ(d->fileMode(), c.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-            if (c.id == 33845) {
+            if (c.id == ID_PROJECT_ADD_SUPPORT) {
                 EXPECT_EQ(d->nameFilters().size(), 6);
             }
             Choose(d, c.file);
@@ -174,18 +175,18 @@ TEST(AppCommands, ProjectAndAddFilePrompts)
     OnNextModal<QFileDialog>([&](QFileDialog* d) {
         Choose(d, QStringLiteral("Third.plc"));
     });
-    EXPECT_TRUE(app.ExecuteCommand(33843));
+    EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_ADD_SOURCE));
     EXPECT_EQ(prompts.Texts().size(), 1u);
     EXPECT_EQ(data.SourceFiles.size(), 4u);
 
-    // 33773: the project filter, the current folder, an existing file.
+    // ID_PROJECT_OPEN: the project filter, the current folder, an existing file.
     OnNextModal<QFileDialog>([&](QFileDialog* d) {
         EXPECT_EQ(Native(d->directory().absolutePath()), Native(QDir::currentPath()));
         EXPECT_TRUE(d->selectedNameFilter().startsWith(QStringLiteral("Projekty Strandworku (*.kxp)")));
         EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
         d->reject();
     });
-    EXPECT_TRUE(app.ExecuteCommand(33773));
+    EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_OPEN));
     EXPECT_EQ(s.Project(), doc);
 }
 
@@ -197,13 +198,13 @@ TEST(AppCommands, StopBuildAsksAndDisabledCommandsDoNothing)
     CStrandworkDoc* doc = s.Project();
 
     // Not building: the stop command is disabled and asks nothing.
-    EXPECT_FALSE(app.CommandEnabled(33848));
-    EXPECT_TRUE(app.ExecuteCommand(33848));
+    EXPECT_FALSE(app.CommandEnabled(ID_PROJECT_STOP_BUILD));
+    EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_STOP_BUILD));
 
     doc->SetBuilding(true);
     {
         PromptScript prompts({ui::IDNO});
-        EXPECT_TRUE(app.ExecuteCommand(33848));
+        EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_STOP_BUILD));
         ASSERT_EQ(prompts.Texts().size(), 1u);
         EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Ukončení překladu může způsobit neočekávané chyby. Přejete si "
                                                      "přesto překlad ukončit?"));
@@ -211,11 +212,11 @@ TEST(AppCommands, StopBuildAsksAndDisabledCommandsDoNothing)
     }
     {
         PromptScript prompts({ui::IDYES});
-        EXPECT_TRUE(app.ExecuteCommand(33848));
+        EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_STOP_BUILD));
         EXPECT_TRUE(doc->IsBuildStopRequested());
     }
-    EXPECT_FALSE(app.CommandEnabled(33846));
-    EXPECT_FALSE(app.CommandEnabled(33849));
+    EXPECT_FALSE(app.CommandEnabled(ID_PROJECT_BUILD));
+    EXPECT_FALSE(app.CommandEnabled(ID_PROJECT_CLEAN));
     doc->ClearBuildStop();
     doc->SetBuilding(false);
 }
@@ -233,7 +234,7 @@ TEST(AppCommands, PrintSetupCancelChangesNothing)
         EXPECT_EQ(d->printer(), &printer);
         d->reject();
     });
-    EXPECT_TRUE(app.ExecuteCommand(57606));
+    EXPECT_TRUE(app.ExecuteCommand(ID_FILE_PRINT_SETUP));
     EXPECT_TRUE(shown);
     EXPECT_TRUE(printer.pageLayout().isEquivalentTo(before));
 }

@@ -11,6 +11,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Prompt.h"
+#include "res/CommandIds.h"
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/StandInApp.h"
 #include "tests/support/ui/UiTest.h"
@@ -40,7 +41,7 @@ class AddRecorder : public ui::CommandTarget
 public:
     AddRecorder()
     {
-        MapCommandRange(33843, 33845, [this](uint32_t id) { ids.push_back(id); });
+        MapCommandRange(ID_PROJECT_ADD_SOURCE, ID_PROJECT_ADD_SUPPORT, [this](uint32_t id) { ids.push_back(id); });
     }
     std::vector<uint32_t> ids;
 };
@@ -168,14 +169,14 @@ TEST_F(Explorer, CommandsAndKeysFollowTheSelectedItem)
     EXPECT_FALSE(Enabled(CKXPExplorerView::ID_REMOVE_FILE));
     PressKey(Tree(), Qt::Key_Insert);
     // A file: both; Insert on a header file asks for an existing header,
-    // 34020 on a support file for an existing file.
+    // ID_EXPLORER_INSERT_FILE on a support file for an existing file.
     Select(Group(8)->child(0));
     EXPECT_TRUE(Enabled(CKXPExplorerView::ID_INSERT_FILE));
     EXPECT_TRUE(Enabled(CKXPExplorerView::ID_REMOVE_FILE));
     PressKey(Tree(), Qt::Key_Insert);
     Select(Group(9)->child(1));
     EXPECT_TRUE(ui::SendCommand(CKXPExplorerView::ID_INSERT_FILE));
-    EXPECT_EQ(recorder.ids, (std::vector<uint32_t>{33843, 33844, 33845}));
+    EXPECT_EQ(recorder.ids, (std::vector<uint32_t>{ID_PROJECT_ADD_SOURCE, ID_PROJECT_ADD_HEADER, ID_PROJECT_ADD_SUPPORT}));
     // Other keys go to the tree: Down moves the selection.
     Select(Group(9)->child(0));
     PressKey(Tree(), Qt::Key_Down);

@@ -9,6 +9,7 @@
 #include "plcviews/InspectDlg.h"
 #include "plcviews/MechanismsDlg.h"
 #include "plcviews/PlcCommandDlg.h"
+#include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -84,16 +85,16 @@ TEST(AppPlcCommands, EachRequestReachesTheControlSystemAndAFailureWritesItsLine)
     };
     const uint16_t loaded = cssim::FLAG_LOADED, running = cssim::FLAG_LOADED | cssim::FLAG_RUNNING;
     const Case cases[] = {
-        {33890, 0, loaded, u"Status PLC interfacu se nepodařilo získat...\r\n"},
-        {33891, 30, loaded, u"Informace o PLC interfacu se nepodařilo získat...\r\n"},
-        {33892, 3, loaded, u"Nulování PLC interfacu nebylo provedeno...\r\n"},
-        {33893, 4, loaded, u"Kazetu se nepodařilo převést do režimu spánku...\r\n"},
-        {33894, 5, loaded, u"Kazetu se nepodařilo převést zpět ze spánkového režimu...\r\n"},
-        {33895, 6, loaded, u"PLC interface se nepodařilo spustit...\r\n"},
-        {33896, 7, running, u"PLC interface se nepodařilo vypnout...\r\n"},
-        {33898, 8, running, u"Příkaz na přerušení PLC se nepodařilo provést...\r\n"},
-        {33897, 9, loaded, u"Příkaz Step PLC se nepodařilo provést...\r\n"},
-        {33899, 10, loaded, u"Záloha dat PLC nebyla provedena...\r\n"},
+        {ID_PLC_STATUS, 0, loaded, u"Status PLC interfacu se nepodařilo získat...\r\n"},
+        {ID_PLC_INFO, 30, loaded, u"Informace o PLC interfacu se nepodařilo získat...\r\n"},
+        {ID_PLC_RESET, 3, loaded, u"Nulování PLC interfacu nebylo provedeno...\r\n"},
+        {ID_PLC_SLEEP, 4, loaded, u"Kazetu se nepodařilo převést do režimu spánku...\r\n"},
+        {ID_PLC_WAKE, 5, loaded, u"Kazetu se nepodařilo převést zpět ze spánkového režimu...\r\n"},
+        {ID_PLC_RUN, 6, loaded, u"PLC interface se nepodařilo spustit...\r\n"},
+        {ID_PLC_STOP, 7, running, u"PLC interface se nepodařilo vypnout...\r\n"},
+        {ID_PLC_BREAK, 8, running, u"Příkaz na přerušení PLC se nepodařilo provést...\r\n"},
+        {ID_PLC_STEP, 9, loaded, u"Příkaz Step PLC se nepodařilo provést...\r\n"},
+        {ID_PLC_BACKUP_DATA, 10, loaded, u"Záloha dat PLC nebyla provedena...\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
@@ -115,23 +116,23 @@ TEST(AppPlcCommands, EachRequestReachesTheControlSystemAndAFailureWritesItsLine)
     if (COutputCtrl* out = app.OutputControl())
         out->ClearAll();
     SetStatus(s, loaded);
-    EXPECT_TRUE(app.ExecuteCommand(33892));
+    EXPECT_TRUE(app.ExecuteCommand(ID_PLC_RESET));
     EXPECT_TRUE(OutputText(app).isEmpty());
 
     // A command delivered while its rule disables it does nothing: Break
     // while the PLC is not running.  The Clear after it sends its request
     // on the same link, so a Break request would have come first.
     s.Sim().recorder().clear();
-    ASSERT_FALSE(app.CommandEnabled(33898));
-    EXPECT_TRUE(app.ExecuteCommand(33898));
-    EXPECT_TRUE(app.ExecuteCommand(33892));
+    ASSERT_FALSE(app.CommandEnabled(ID_PLC_BREAK));
+    EXPECT_TRUE(app.ExecuteCommand(ID_PLC_BREAK));
+    EXPECT_TRUE(app.ExecuteCommand(ID_PLC_RESET));
     EXPECT_TRUE(Received(s, 3));
     for (const cssim::Record& r : s.Sim().recorder().all())
         EXPECT_FALSE(r.direction == 0 && r.cls() == 1 && r.code() == 8);
     // A build delivered while debugging would rewrite the map and listing
     // in use: it does nothing.
-    ASSERT_FALSE(app.CommandEnabled(33846));
-    EXPECT_TRUE(app.ExecuteCommand(33846));
+    ASSERT_FALSE(app.CommandEnabled(ID_PROJECT_BUILD));
+    EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_BUILD));
     EXPECT_TRUE(OutputText(app).isEmpty());
     EXPECT_TRUE(s.Project()->IsDebugging());
 }
@@ -151,14 +152,14 @@ TEST(AppPlcCommands, ClearAllBreakpointsEmptiesEverything)
     s.Sim().plc().setBreakpoints({MainIndex(3), SecondIndex(7)});
     doc->SetModifiedFlag(false);
 
-    ASSERT_TRUE(app.CommandEnabled(33821));
-    EXPECT_TRUE(app.ExecuteCommand(33821));
+    ASSERT_TRUE(app.CommandEnabled(ID_DEBUG_CLEAR_ALL_BREAKPOINTS));
+    EXPECT_TRUE(app.ExecuteCommand(ID_DEBUG_CLEAR_ALL_BREAKPOINTS));
     EXPECT_TRUE(doc->Data().Breakpoints.empty());
     EXPECT_EQ(doc->ListingFile().GetLine(MainIndex(3))->breakpointState, compout::kBreakpointNone);
     EXPECT_EQ(doc->ListingFile().GetLine(SecondIndex(7))->breakpointState, compout::kBreakpointNone);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_TRUE(WaitFor([&] { return s.Sim().plc().breakpoints().empty(); }, 5000, "the PLC's breakpoints"));
-    EXPECT_FALSE(app.CommandEnabled(33821)); // nothing left to clear
+    EXPECT_FALSE(app.CommandEnabled(ID_DEBUG_CLEAR_ALL_BREAKPOINTS)); // nothing left to clear
 
     // A failed request writes 4176.
     doc->Data().Breakpoints = {MainIndex(4)};
@@ -167,7 +168,7 @@ TEST(AppPlcCommands, ClearAllBreakpointsEmptiesEverything)
     s.Sim().scriptRequest(12, fail);
     if (COutputCtrl* out = app.OutputControl())
         out->ClearAll();
-    EXPECT_TRUE(app.ExecuteCommand(33821));
+    EXPECT_TRUE(app.ExecuteCommand(ID_DEBUG_CLEAR_ALL_BREAKPOINTS));
     EXPECT_TRUE(doc->Data().Breakpoints.empty());
     EXPECT_TRUE(OutputText(app).contains(QStringLiteral("Při provádění příkazu SetBrksAtLine došlo k chybě...")));
 }
@@ -184,20 +185,20 @@ TEST(AppPlcCommands, DebuggingWindowsAndTheCurrentLine)
         EXPECT_EQ(d->parentWidget(), nullptr);
         d->reject();
     });
-    EXPECT_TRUE(app.ExecuteCommand(33823));
+    EXPECT_TRUE(app.ExecuteCommand(ID_VIEW_MECHANISMS));
     OnNextModal<CInspectDlg>([&](CInspectDlg* d) {
         variable = true;
         d->reject();
     });
-    EXPECT_TRUE(app.ExecuteCommand(33824));
+    EXPECT_TRUE(app.ExecuteCommand(ID_VIEW_VARIABLE));
     EXPECT_TRUE(mechanisms);
     EXPECT_TRUE(variable);
 
     // Stopped at line 17 of src/Second.plc: the jump shows it.
     s.Sim().plc().setPosition(SecondIndex(17));
     SetStatus(s, cssim::FLAG_LOADED | cssim::FLAG_RUNNING | cssim::FLAG_AT_POSITION);
-    ASSERT_TRUE(app.CommandEnabled(33825));
-    EXPECT_TRUE(app.ExecuteCommand(33825));
+    ASSERT_TRUE(app.CommandEnabled(ID_DEBUG_GO_TO_CURRENT_LINE));
+    EXPECT_TRUE(app.ExecuteCommand(ID_DEBUG_GO_TO_CURRENT_LINE));
     ui::Document* second = nullptr;
     for (ui::Document* d : app.Template(3)->Documents())
         if (d->GetPathName().endsWith(QStringLiteral("Second.plc")))

@@ -10,6 +10,7 @@
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PlcCommandDlg.h"
+#include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -24,8 +25,6 @@ using namespace testsupport::plcviews;
 
 namespace {
 
-constexpr uint32_t ID_PLC_INFO = 33891;
-constexpr uint32_t ID_COMPILER_FILES = 33858;
 
 bool Shown(const QWidget* w) { return w && w->isVisible(); }
 
@@ -142,7 +141,7 @@ TEST(AppWaits, CancelNeverStacksASecondBoxOverTheFirst)
         EXPECT_FALSE(Shown(lost->Window()));
         box->accept();
     });
-    ASSERT_TRUE(app.ExecuteCommand(ID_COMPILER_FILES));
+    ASSERT_TRUE(app.ExecuteCommand(ID_TRANSFER_COMPILER_FILES));
     ASSERT_TRUE(WaitFor([&] { return Shown(lost->Window()); }, 5000, "the connection-error dialog"));
     EXPECT_FALSE(watch.overlapped);
     EXPECT_FALSE(OutputText(app).contains(QStringLiteral("neodpověděl"))) << OutputText(app).toStdString();

@@ -148,7 +148,7 @@ TEST_F(DocTest, SaveRoundTripKeepsWorkspaceSection)
     ASSERT_TRUE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
     doc->SetSettingsModified();
     EXPECT_TRUE(doc->IsModified());
-    ui::CmdUI cmd(ID_FILE_SAVE_CMD);
+    ui::CmdUI cmd(ID_FILE_SAVE);
     EXPECT_TRUE(doc->UpdateCommand(cmd));
     doc->Data().SettingsModificationTime = 1'100'000'000;
     host.hints.clear();
@@ -329,15 +329,15 @@ TEST_F(DocTest, ClosingGuardSkipsOwnClose)
 TEST_F(DocTest, SaveCommandIsEnabledExactlyWhileModified)
 {
     auto doc = NewDoc();
-    ui::CmdUI save(ID_FILE_SAVE_CMD);
+    ui::CmdUI save(ID_FILE_SAVE);
     ASSERT_TRUE(doc->UpdateCommand(save));
     EXPECT_FALSE(save.Enabled());
     doc->SetSettingsModified();
-    ui::CmdUI again(ID_FILE_SAVE_CMD);
+    ui::CmdUI again(ID_FILE_SAVE);
     ASSERT_TRUE(doc->UpdateCommand(again));
     EXPECT_TRUE(again.Enabled());
     doc->SetModifiedFlag(false);
-    ui::CmdUI cleared(ID_FILE_SAVE_CMD);
+    ui::CmdUI cleared(ID_FILE_SAVE);
     ASSERT_TRUE(doc->UpdateCommand(cleared));
     EXPECT_FALSE(cleared.Enabled());
 }

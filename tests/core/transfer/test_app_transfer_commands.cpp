@@ -7,6 +7,7 @@
 #include "mainwnd/OutputCtrl.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"
+#include "res/CommandIds.h"
 #include "res/Resources.h"
 
 #include <regex>
@@ -88,50 +89,50 @@ TEST_F(AppCommands, EnableRulesAndTheConnection)
         ui::ScriptedPrompts prompts;
         ASSERT_TRUE(app->InitInstance());
     }
-    for (uint32_t id : {33850u, 33851u, 33852u, 33853u, 33854u, 33855u, 33857u, 33858u})
+    for (uint32_t id : {ID_TRANSFER_PLC, ID_TRANSFER_SUPPORT_FILES, ID_DEBUG_TOGGLE, ID_DEBUG_START, ID_DEBUG_STOP, ID_CONNECT_TOGGLE, ID_TRANSFER_CASSETTE_SOFTWARE, ID_TRANSFER_COMPILER_FILES})
         EXPECT_FALSE(State(id).enabled) << id;
-    EXPECT_TRUE(State(33912).enabled);
+    EXPECT_TRUE(State(ID_TOOLS_FILEMANAGER).enabled);
     app.reset();
 
     CStrandworkDoc* doc = Start("ok");
     ASSERT_NE(doc, nullptr);
     // Haldor, one source, no support files, idle.
-    EXPECT_TRUE(State(33850).enabled);
-    EXPECT_FALSE(State(33851).enabled);
-    EXPECT_TRUE(State(33852).enabled);
-    EXPECT_EQ(State(33852).checked, 0);
-    EXPECT_TRUE(State(33853).enabled);
-    EXPECT_FALSE(State(33854).enabled);
-    EXPECT_TRUE(State(33855).enabled);
-    EXPECT_FALSE(State(33857).enabled);
-    EXPECT_TRUE(State(33858).enabled);
+    EXPECT_TRUE(State(ID_TRANSFER_PLC).enabled);
+    EXPECT_FALSE(State(ID_TRANSFER_SUPPORT_FILES).enabled);
+    EXPECT_TRUE(State(ID_DEBUG_TOGGLE).enabled);
+    EXPECT_EQ(State(ID_DEBUG_TOGGLE).checked, 0);
+    EXPECT_TRUE(State(ID_DEBUG_START).enabled);
+    EXPECT_FALSE(State(ID_DEBUG_STOP).enabled);
+    EXPECT_TRUE(State(ID_CONNECT_TOGGLE).enabled);
+    EXPECT_FALSE(State(ID_TRANSFER_CASSETTE_SOFTWARE).enabled);
+    EXPECT_TRUE(State(ID_TRANSFER_COMPILER_FILES).enabled);
     doc->Data().Target = u"dos";
-    EXPECT_TRUE(State(33857).enabled);
-    EXPECT_FALSE(State(33858).enabled);
+    EXPECT_TRUE(State(ID_TRANSFER_CASSETTE_SOFTWARE).enabled);
+    EXPECT_FALSE(State(ID_TRANSFER_COMPILER_FILES).enabled);
     doc->Data().Target = u"Haldor";
     doc->Data().SupportFiles = {{u"a.txt", u"a.txt", u"\\DATA\\a.txt", 0, 5, 0}};
-    EXPECT_TRUE(State(33851).enabled);
+    EXPECT_TRUE(State(ID_TRANSFER_SUPPORT_FILES).enabled);
 
     // "Spojení" toggles the link and is checked while connected.
-    ASSERT_TRUE(ui::SendCommand(33855));
+    ASSERT_TRUE(ui::SendCommand(ID_CONNECT_TOGGLE));
     EXPECT_TRUE(doc->Link().IsConnected());
-    EXPECT_EQ(State(33855).checked, 1);
+    EXPECT_EQ(State(ID_CONNECT_TOGGLE).checked, 1);
     // While debugging: stop enabled, toggle checked, transfers disabled.
     doc->EnterDebugging();
-    EXPECT_TRUE(State(33854).enabled);
-    EXPECT_EQ(State(33852).checked, 1);
-    EXPECT_FALSE(State(33850).enabled);
-    EXPECT_FALSE(State(33851).enabled);
-    EXPECT_FALSE(State(33853).enabled);
-    EXPECT_TRUE(State(33858).enabled);
+    EXPECT_TRUE(State(ID_DEBUG_STOP).enabled);
+    EXPECT_EQ(State(ID_DEBUG_TOGGLE).checked, 1);
+    EXPECT_FALSE(State(ID_TRANSFER_PLC).enabled);
+    EXPECT_FALSE(State(ID_TRANSFER_SUPPORT_FILES).enabled);
+    EXPECT_FALSE(State(ID_DEBUG_START).enabled);
+    EXPECT_TRUE(State(ID_TRANSFER_COMPILER_FILES).enabled);
     doc->SetBuilding(true);
-    EXPECT_FALSE(State(33852).enabled);
-    EXPECT_FALSE(State(33858).enabled);
+    EXPECT_FALSE(State(ID_DEBUG_TOGGLE).enabled);
+    EXPECT_FALSE(State(ID_TRANSFER_COMPILER_FILES).enabled);
     doc->SetBuilding(false);
-    ASSERT_TRUE(ui::SendCommand(33855));
+    ASSERT_TRUE(ui::SendCommand(ID_CONNECT_TOGGLE));
     EXPECT_FALSE(doc->Link().IsOpen());
     EXPECT_FALSE(doc->IsDebugging());
-    EXPECT_EQ(State(33855).checked, 0);
+    EXPECT_EQ(State(ID_CONNECT_TOGGLE).checked, 0);
 }
 
 TEST_F(AppCommands, TransferPlcBuildsAndTransfersThenDebugs)
@@ -139,16 +140,16 @@ TEST_F(AppCommands, TransferPlcBuildsAndTransfersThenDebugs)
     CStrandworkDoc* doc = Start("ok");
     ASSERT_NE(doc, nullptr);
     ui::ScriptedPrompts prompts;
-    ASSERT_TRUE(ui::SendCommand(33850));
+    ASSERT_TRUE(ui::SendCommand(ID_TRANSFER_PLC));
     EXPECT_TRUE(prompts.Asked().empty()) << Out();
     const std::string image = dir.Read("Output/PLC.BIN");
     EXPECT_EQ(sim->plc().image(), Bytes(image.begin(), image.end()));
 
-    ASSERT_TRUE(ui::SendCommand(33853));
+    ASSERT_TRUE(ui::SendCommand(ID_DEBUG_START));
     EXPECT_TRUE(doc->IsDebugging()) << Out();
     EXPECT_NE(Out().find("Na řídícím systému je aktuální verze PLC interfacu."), std::string::npos) << Out();
     EXPECT_GT(doc->ListingFile().GetLineCount(), 0u);
-    ASSERT_TRUE(ui::SendCommand(33854));
+    ASSERT_TRUE(ui::SendCommand(ID_DEBUG_STOP));
     EXPECT_FALSE(doc->IsDebugging());
 }
 
@@ -157,7 +158,7 @@ TEST_F(AppCommands, TransferPlcWithABuildErrorTransfersNothing)
     CStrandworkDoc* doc = Start("fail");
     ASSERT_NE(doc, nullptr);
     ui::ScriptedPrompts prompts;
-    ASSERT_TRUE(ui::SendCommand(33850));
+    ASSERT_TRUE(ui::SendCommand(ID_TRANSFER_PLC));
     ASSERT_EQ(prompts.Asked().size(), 1u);
     EXPECT_EQ(prompts.Asked()[0].text, QStringLiteral("Při překladu došlo k chybám. PLC není možné přenést.\r\n"));
     EXPECT_EQ(prompts.Asked()[0].caption, QStringLiteral("Upozornění..."));
@@ -170,7 +171,7 @@ TEST_F(AppCommands, CassetteSoftwareOfTheDosFixture)
     CStrandworkDoc* doc = Start("dos");
     ASSERT_NE(doc, nullptr);
     ui::ScriptedPrompts prompts;
-    ASSERT_TRUE(ui::SendCommand(33857));
+    ASSERT_TRUE(ui::SendCommand(ID_TRANSFER_CASSETTE_SOFTWARE));
     ASSERT_EQ(prompts.Asked().size(), 1u) << Out();
     EXPECT_EQ(prompts.Asked()[0].text,
               QStringLiteral("Aby se projevila změna verze softwaru kazety, je třeba řídící systém restartovat!"));

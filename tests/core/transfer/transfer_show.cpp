@@ -3,7 +3,7 @@
 // two support files of type 5, a settings folder of its own whose option
 // "PathTarvane" names the stand-in compilers, and the simulator in process
 // over UDP on 127.0.0.1 with the shares PLCOUTPUT, Install and DATA.  Once
-// the main window shows, the project is built and command 33853 (Projekt >
+// the main window shows, the project is built and command ID_DEBUG_START (Projekt >
 // "Ladit") is posted; the simulator holds back the verdict of the support
 // files' transfers, so that their progress dialog stays open.
 //   xshot -s 10 debug.png -- build/bin/transfer_show
@@ -15,6 +15,7 @@
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"
+#include "res/CommandIds.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tools/cssim/cssim.h"
@@ -107,7 +108,7 @@ int main(int argc, char** argv)
     watch.start(2);
     QTimer::singleShot(200, [doc] {
         doc->BuildPlc();
-        ui::PostCommand(33853);
+        ui::PostCommand(ID_DEBUG_START);
     });
     const int rc = qapp.exec();
     doc->Link().Close();

@@ -10,6 +10,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <QCheckBox>
@@ -212,7 +213,7 @@ TEST(Find, IncrementalSearchWithStatusTexts)
     ui::CmdUI pane(ID_EDT_INDICATOR_POSITION);
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Přírůstkové hledání neuspělo: abx"));
-    RunCmd(*v, 37002);
+    RunCmd(*v, ID_EDT_DELETE_BACK);
     EXPECT_EQ(v->GetIncrementalText(), u"ab");
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Přírůstkové hledání: ab"));
@@ -231,7 +232,7 @@ TEST(Find, IncrementalSearchWithStatusTexts)
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{1, 1}));  // the match selected, caret at its end
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Zpětné přírůstkové hledání: a"));
-    RunCmd(*v, 37120);
+    RunCmd(*v, ID_EDT_CARET_HOME);
     EXPECT_FALSE(v->IsIncrementalSearch());
 }
 

@@ -126,7 +126,7 @@ TEST(TextViewNav, KeysInsideAMainFrame)
     EXPECT_EQ(view->inputMethodQuery(Qt::ImCursorRectangle).toRect().topLeft(),
               view->TextToClient(view->GetCursorPos()));
     // Without a focused editor view its menu items are disabled.
-    ui::CmdUI copy(ID_EDT_COPY);
+    ui::CmdUI copy(ID_EDIT_COPY);
     view->DetachFromBuffer();
     delete child;
     ui::UpdateCommandUI(copy);

@@ -6,6 +6,7 @@
 #include "editor/EdtParser.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Splitter.h"
+#include "res/CommandIds.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <QScrollBar>
@@ -235,7 +236,7 @@ TEST(TextViewPaint, SourceTypesApplyWholeAndRowsAreShared)
     EXPECT_TRUE(view->SetTextTypeById(0));  // again: nothing changes
     EXPECT_FALSE(view->SetTextTypeById(99));
     EXPECT_EQ(view->GetCurrentTextType()->id, 0);
-    // 37402 now changes the "Text" row, not "C".
+    // ID_EDT_TOGGLE_MARGIN now changes the "Text" row, not "C".
     view->ExecuteCommand(ID_EDT_TOGGLE_MARGIN);
     EXPECT_FALSE(view->GetSelectionMargin());
     EXPECT_EQ(GetTextTypeDef(0)->flags & EDT_TT_MARGIN, 0u);
@@ -245,7 +246,7 @@ TEST(TextViewPaint, SourceTypesApplyWholeAndRowsAreShared)
     EXPECT_EQ(check.Checked(), 0);
     // The next view of that type starts with the row's state.
     auto next = MakeView(u"x");
-    GetTextTypeDef(23)->flags ^= EDT_TT_WORDWRAP;  // as 37404 in another PLC view does
+    GetTextTypeDef(23)->flags ^= EDT_TT_WORDWRAP;  // as ID_EDT_TOGGLE_WORDWRAP in another PLC view does
     next->SetTextType(std::u16string_view(u"plc"));
     EXPECT_TRUE(next->GetWordWrap());
     next->ExecuteCommand(ID_EDT_TOGGLE_WORDWRAP);

@@ -4,6 +4,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/StatusBar.h"
+#include "res/CommandIds.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,9 +24,6 @@ using namespace ui;
 
 namespace {
 
-constexpr uint32_t ID_BUILD = 33846;
-constexpr uint32_t ID_OPEN = 57601;
-constexpr uint32_t ID_SAVE = 57603;
 
 // Every target of the route records what reached it.
 std::vector<std::string> g_log;
@@ -33,25 +31,25 @@ std::vector<std::string> g_log;
 class TestDoc : public Document
 {
 public:
-    TestDoc() { MapCommand(ID_SAVE, [] { g_log.push_back("doc"); }); }
+    TestDoc() { MapCommand(ID_FILE_SAVE, [] { g_log.push_back("doc"); }); }
 };
 
 class TestView : public View
 {
 public:
-    TestView() { MapCommand(ID_BUILD, [] { g_log.push_back("view"); }); }
+    TestView() { MapCommand(ID_PROJECT_BUILD, [] { g_log.push_back("view"); }); }
 };
 
 class TestFrame : public ChildFrame
 {
 public:
-    TestFrame() { MapCommand(ID_SAVE, [] { g_log.push_back("frame"); }); }
+    TestFrame() { MapCommand(ID_FILE_SAVE, [] { g_log.push_back("frame"); }); }
 };
 
 class TestMain : public MainFrameBase
 {
 public:
-    TestMain() { MapCommand(ID_OPEN, [] { g_log.push_back("main"); }); }
+    TestMain() { MapCommand(ID_FILE_OPEN, [] { g_log.push_back("main"); }); }
 };
 
 class TestApp : public Application
@@ -59,8 +57,8 @@ class TestApp : public Application
 public:
     TestApp()
     {
-        MapCommand(ID_BUILD, [] { g_log.push_back("app"); });
-        MapCommand(ID_OPEN, [] { g_log.push_back("app"); });
+        MapCommand(ID_PROJECT_BUILD, [] { g_log.push_back("app"); });
+        MapCommand(ID_FILE_OPEN, [] { g_log.push_back("app"); });
         MapCommandRange(100, 199, [](uint32_t id) { g_log.push_back("range" + std::to_string(id)); });
     }
 };
@@ -99,9 +97,9 @@ TEST(Commands, RoutingReachesViewDocumentFrameMainFrameApplicationInOrder)
     EXPECT_EQ(route[4], &w.app);
 
     // The first that handles a command wins.
-    EXPECT_TRUE(SendCommand(ID_BUILD)); // view before the application
-    EXPECT_TRUE(SendCommand(ID_SAVE));  // document before the frame
-    EXPECT_TRUE(SendCommand(ID_OPEN));  // main frame before the application
+    EXPECT_TRUE(SendCommand(ID_PROJECT_BUILD)); // view before the application
+    EXPECT_TRUE(SendCommand(ID_FILE_SAVE));  // document before the frame
+    EXPECT_TRUE(SendCommand(ID_FILE_OPEN));  // main frame before the application
     EXPECT_TRUE(SendCommand(150));      // a range of the application
     EXPECT_FALSE(SendCommand(40001));   // nobody
     EXPECT_EQ(g_log, (std::vector<std::string>{"view", "doc", "main", "range150"}));
@@ -114,14 +112,14 @@ TEST(Commands, UnhandledCommandIsDisabledAndUpdateHandlerWins)
     UpdateCommandUI(none);
     EXPECT_FALSE(none.Enabled());
 
-    CmdUI handled(ID_SAVE);
+    CmdUI handled(ID_FILE_SAVE);
     UpdateCommandUI(handled);
     EXPECT_TRUE(handled.Enabled());
 
     // An update handler further down the route decides over a command
     // handler of the view.
-    w.app.MapUpdate(ID_BUILD, [](CmdUI& ui) { ui.Enable(false); });
-    CmdUI build(ID_BUILD);
+    w.app.MapUpdate(ID_PROJECT_BUILD, [](CmdUI& ui) { ui.Enable(false); });
+    CmdUI build(ID_PROJECT_BUILD);
     EXPECT_TRUE(UpdateCommandUI(build));
     EXPECT_FALSE(build.Enabled());
 }
@@ -138,7 +136,7 @@ TEST(Commands, UpdateHandlerReachesTheMenuItem)
 
     int seenIndex = -1;
     Menu* seenMenu = nullptr;
-    w.app.MapUpdate(ID_OPEN, [&](CmdUI& ui) {
+    w.app.MapUpdate(ID_FILE_OPEN, [&](CmdUI& ui) {
         seenIndex = ui.Index();
         seenMenu = ui.GetMenu();
         ui.Enable(false);
@@ -146,9 +144,9 @@ TEST(Commands, UpdateHandlerReachesTheMenuItem)
         ui.SetText(QStringLiteral("&Otevřít projekt...\tCtrl+O"));
     });
     // An update handler may rebuild its menu: here it adds an item after itself.
-    w.app.MapUpdate(57616, [](CmdUI& ui) {
+    w.app.MapUpdate(ID_FILE_MRU_FIRST, [](CmdUI& ui) {
         if (ui.GetMenu()->ItemCount() == 1)
-            ui.GetMenu()->AppendItem(57617, QStringLiteral("Soubor 2"));
+            ui.GetMenu()->AppendItem(ID_FILE_MRU_FIRST + 1, QStringLiteral("Soubor 2"));
         ui.SetIndex(ui.GetMenu()->ItemCount() - 1);
         ui.Enable(true);
     });
@@ -231,11 +229,11 @@ TEST(Accelerators, TableMapsQtKeysToCommandsViewFirst)
     EXPECT_EQ(table->Entries()[0].key, 0x74);
 
     QKeyEvent ctrlShiftF5(QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(table->Translate(ctrlShiftF5), ID_BUILD);
+    EXPECT_EQ(table->Translate(ctrlShiftF5), ID_PROJECT_BUILD);
     QKeyEvent ctrlF5(QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier);
     EXPECT_EQ(table->Translate(ctrlF5), 0);
     QKeyEvent ctrlO(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(table->Translate(ctrlO), ID_OPEN);
+    EXPECT_EQ(table->Translate(ctrlO), ID_FILE_OPEN);
 
     EXPECT_EQ(VirtualKeyFromQt(Qt::Key_A), 'A');
     EXPECT_EQ(VirtualKeyFromQt(Qt::Key_7), '7');
@@ -281,11 +279,11 @@ TEST(Accelerators, KeyPressInTheMainFrameRunsTheCommand)
 TEST(StatusBar, PanesTakeTheirTextFromUpdateHandlersAndTheMessagePaneShowsPrompts)
 {
     World w;
-    StatusBar* bar = w.main.CreateStatusBar({0, 59137, 59138});
-    EXPECT_EQ(bar->CommandToIndex(59138), 2);
+    StatusBar* bar = w.main.CreateStatusBar({0, ID_INDICATOR_CAPS, ID_INDICATOR_NUM});
+    EXPECT_EQ(bar->CommandToIndex(ID_INDICATOR_NUM), 2);
     EXPECT_EQ(bar->CommandToIndex(5), -1);
     int caret = 1;
-    w.app.MapUpdate(59137, [&](CmdUI& ui) { ui.SetText(QStringLiteral("ř. %1").arg(caret)); });
+    w.app.MapUpdate(ID_INDICATOR_CAPS, [&](CmdUI& ui) { ui.SetText(QStringLiteral("ř. %1").arg(caret)); });
     IdleUpdater::Instance().RunPass();
     EXPECT_EQ(bar->GetPaneText(1), QStringLiteral("ř. 1"));
     caret = 12;
@@ -304,10 +302,10 @@ TEST(StatusBar, PanesTakeTheirTextFromUpdateHandlersAndTheMessagePaneShowsPrompt
 
     EXPECT_EQ(bar->MessageText(), bar->IdleText());
     SetCommandPromptSource([](uint32_t id) {
-        return id == ID_OPEN ? QStringLiteral("Otevře existující dokument\nOtevřít") : QString();
+        return id == ID_FILE_OPEN ? QStringLiteral("Otevře existující dokument\nOtevřít") : QString();
     });
     w.main.LoadFrame(9001);
-    w.main.SetMessageText(ID_OPEN);
+    w.main.SetMessageText(ID_FILE_OPEN);
     EXPECT_EQ(bar->MessageText(), QStringLiteral("Otevře existující dokument"));
     w.main.SetMessageText(0xE001);
     EXPECT_EQ(bar->MessageText(), bar->IdleText());

@@ -6,6 +6,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/StatusBar.h"
 #include "platform/ui/ToolbarResource.h"
+#include "res/CommandIds.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ TEST(ToolbarResource, ParsesAndRefuses)
     EXPECT_EQ(tb->version, 1);
     EXPECT_EQ(tb->width, 16);
     EXPECT_EQ(tb->height, 15);
-    EXPECT_EQ(tb->ids, (std::vector<uint32_t>{57600, 0, 1}));
+    EXPECT_EQ(tb->ids, (std::vector<uint32_t>{ID_FILE_NEW, 0, 1}));
     for (const char* bad : {"TOOLBAR 16 15\nBUTTON 1\n", "TOOLBAR 0 15\nEND\n", "TOOLBAR 16 15\nBUTTON x\nEND\n",
                             "TOOLBAR 16 15\nICON 1\nEND\n", "BUTTON 1\nEND\n", "TOOLBAR 16 15\nEND\nBUTTON 1\n"}) {
         error.clear();

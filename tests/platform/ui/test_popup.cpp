@@ -5,6 +5,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/SysColor.h"
+#include "res/CommandIds.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,8 +21,6 @@ using namespace ui;
 
 namespace {
 
-constexpr uint32_t ID_COPY = 57634;
-constexpr uint32_t ID_CLEAR = 34023;
 std::vector<std::string> g_log;
 
 class FocusView : public View
@@ -30,7 +29,7 @@ public:
     FocusView()
     {
         setFocusPolicy(Qt::StrongFocus);
-        MapCommand(ID_COPY, [] { g_log.push_back("view"); });
+        MapCommand(ID_EDIT_COPY, [] { g_log.push_back("view"); });
     }
 };
 
@@ -40,8 +39,8 @@ class Pane : public QPlainTextEdit, public CommandTarget
 public:
     Pane()
     {
-        MapCommand(ID_COPY, [] { g_log.push_back("pane"); });
-        MapUpdate(ID_COPY, [this](CmdUI& ui) { ui.Enable(textCursor().hasSelection()); });
+        MapCommand(ID_EDIT_COPY, [] { g_log.push_back("pane"); });
+        MapUpdate(ID_EDIT_COPY, [this](CmdUI& ui) { ui.Enable(textCursor().hasSelection()); });
     }
 };
 
@@ -56,7 +55,7 @@ struct World
         app.AddDocTemplate(std::make_unique<DocTemplate>(
             5, QStringLiteral("\nPLC\nPLC\nPLC (*.plc)\n.plc\n\n"), [] { return new Document; },
             [] { return new ChildFrame; }, [] { return new FocusView; }));
-        main.MapCommand(ID_CLEAR, [] { g_log.push_back("main"); });
+        main.MapCommand(ID_CLEAR_OUTPUT, [] { g_log.push_back("main"); });
         pane->setParent(&main);
         pane->setGeometry(0, 500, 300, 80);
         main.resize(800, 600);
@@ -98,7 +97,7 @@ TEST(FocusRouting, FocusedNonViewTargetComesFirst)
     ASSERT_NE(w.doc, nullptr);
     w.doc->FirstView()->setFocus();
     QApplication::processEvents();
-    EXPECT_TRUE(SendCommand(ID_COPY));
+    EXPECT_TRUE(SendCommand(ID_EDIT_COPY));
     w.pane->setFocus();
     QApplication::processEvents();
     ASSERT_EQ(QApplication::focusWidget(), w.pane);
@@ -107,11 +106,11 @@ TEST(FocusRouting, FocusedNonViewTargetComesFirst)
     EXPECT_EQ(route[0], static_cast<CommandTarget*>(w.pane));
     // The rest is unchanged: the active view follows.
     EXPECT_EQ(route[1], static_cast<CommandTarget*>(w.doc->FirstView()));
-    EXPECT_TRUE(SendCommand(ID_COPY));
-    EXPECT_TRUE(SendCommand(ID_CLEAR));
+    EXPECT_TRUE(SendCommand(ID_EDIT_COPY));
+    EXPECT_TRUE(SendCommand(ID_CLEAR_OUTPUT));
     EXPECT_EQ(g_log, (std::vector<std::string>{"view", "pane", "main"}));
     // Its update handler decides while it has the focus.
-    CmdUI copy(ID_COPY);
+    CmdUI copy(ID_EDIT_COPY);
     UpdateCommandUI(copy);
     EXPECT_FALSE(copy.Enabled());
 }
@@ -132,7 +131,7 @@ TEST(PopupMenu, RunsUpdateHandlersAndReturnsTheChoice)
         QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(m, &key);
     });
-    EXPECT_EQ(TrackPopupMenu(*menu->SubMenu(0), w.main.mapToGlobal(QPoint(10, 10)), &w.main), ID_CLEAR);
+    EXPECT_EQ(TrackPopupMenu(*menu->SubMenu(0), w.main.mapToGlobal(QPoint(10, 10)), &w.main), ID_CLEAR_OUTPUT);
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0], std::make_pair(QStringLiteral("&Kopírovat"), false)); // no selection
     EXPECT_EQ(seen[1].first, QStringLiteral("-"));

@@ -4,6 +4,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Menu.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTKeyboardManager.h"
 #include "uilib/KVTKeyboardPage.h"
@@ -49,7 +50,7 @@ void ShowCustomizeSheets(ui::MainFrameBase& frame)
     static const CKVTMenuCommandCategories categories(*frame.GetDefaultMenu(), QStringLiteral("Všechny příkazy"));
     mouse.AddView(1, QStringLiteral("Zdrojový text PLC"), 142);
     mouse.AddView(2, QStringLiteral("Hexadecimální pohled"), 143);
-    mouse.SetCommand(2, 33875);
+    mouse.SetCommand(2, ID_NEXT_ERROR);
 
     // The keyboard page: the keys of "next error" and a captured Ctrl+Shift+F5.
     ui::PropertySheet* keys = MakeSheet(frame, &categories, 0, frame.geometry().topLeft() + QPoint(560, 0));
@@ -58,7 +59,7 @@ void ShowCustomizeSheets(ui::MainFrameBase& frame)
     category->setCurrentIndex(category->count() - 1);
     auto* commands = page->Item<QListWidget>(CKVTKeyboardPage::IDC_COMMANDS);
     for (int i = 0; i < commands->count(); ++i)
-        if (commands->item(i)->data(Qt::UserRole).toUInt() == 33875) {
+        if (commands->item(i)->data(Qt::UserRole).toUInt() == ID_NEXT_ERROR) {
             commands->setCurrentRow(i);
             commands->scrollToItem(commands->item(i), QAbstractItemView::PositionAtCenter);
         }
