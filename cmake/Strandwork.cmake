@@ -1,6 +1,6 @@
 # Shared build settings and helper functions of the Strandwork build.
 
-set(SW_WARNINGS -Wall -Wextra)
+set(SW_WARNINGS -Wall -Wextra -Woverloaded-virtual)
 if(SW_WERROR)
   list(APPEND SW_WARNINGS -Werror)
 endif()

@@ -44,7 +44,7 @@ constexpr uint32_t ID_VIEW_VARIABLE = 33824;
 constexpr uint32_t ID_DEBUG_GO_TO_CURRENT_LINE = 33825;
 
 // The template orders.
-constexpr int kTextTemplate = 0;
+[[maybe_unused]] constexpr int kTextTemplate = 0;  // listed for the order; not used
 constexpr int kHeaderTemplate = 2;
 constexpr int kSourceTemplate = 3;
 constexpr int kProjectTemplate = 4;
