@@ -9,6 +9,7 @@
 #include "plcviews/PLCDoc.h"
 #include "tests/support/plcviews/DebugSetup.h"
 
+#include <cstdlib>
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -79,7 +80,17 @@ Session& Shared()
         return new QApplication(argc, argv);
     }();
     (void)qapp;
-    static Session* s = new Session;
+    static Session* s = [] {
+        auto* made = new Session;
+        // The link and the simulator stop before the process's statics go
+        // (after the link's own, which the session made first): their
+        // threads must not run on into destroyed objects.
+        std::atexit([] {
+            delete s;
+            s = nullptr;
+        });
+        return made;
+    }();
     return *s;
 }
 
