@@ -1,6 +1,6 @@
 # Shared build settings and helper functions of the Strandwork build.
 
-set(SW_WARNINGS -Wall -Wextra)
+set(SW_WARNINGS -Wall -Wextra -Woverloaded-virtual)
 if(SW_WERROR)
   list(APPEND SW_WARNINGS -Werror)
 endif()
@@ -76,6 +76,9 @@ endfunction()
 # creates the application of the window tests (docs/testing.md).
 set(SW_TEST_MAIN_LIBS support_ui)
 
+# The environment of every ctest test.
+set(SW_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-home/state;SW_SOURCE_DIR=${CMAKE_SOURCE_DIR};SW_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures;SW_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+
 # sw_tests(PREFIX <prefix> [QT] [LIBS ...] [LABELS ...])
 # Every test_<name>.cpp of the current folder becomes one GoogleTest program
 # and one ctest test named <prefix>_<name>; run one alone with
@@ -109,9 +112,7 @@ function(sw_tests)
       target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-home/state;SW_SOURCE_DIR=${CMAKE_SOURCE_DIR};SW_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures;SW_BIN_DIR=${CMAKE_BINARY_DIR}/bin;${A_ENVIRONMENT}"
-      TIMEOUT 300)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${SW_TEST_ENVIRONMENT};${A_ENVIRONMENT}" TIMEOUT 300)
   endforeach()
 endfunction()
 
@@ -135,7 +136,11 @@ function(sw_benchmarks)
 endfunction()
 
 # sw_add_benchmarks_target()
-# The target `benchmarks`: every program of the folders under bench/.
+# The target `benchmarks`: every program of the folders under bench/.  With
+# the tests, each program is also the ctest test bench_run_<program>: one
+# run of every benchmark on a small input (SW_BENCH_SMALL, bench/BenchSize.h)
+# with the shortest time, which shows that it runs and ends with status 0,
+# under the sanitizers of the test build.
 function(sw_add_benchmarks_target)
   add_custom_target(benchmarks)
   get_property(dirs GLOBAL PROPERTY SW_UNIT_DIRS)
@@ -149,6 +154,12 @@ function(sw_add_benchmarks_target)
       get_target_property(type ${t} TYPE)
       if(type STREQUAL "EXECUTABLE")
         add_dependencies(benchmarks ${t})
+        if(SW_BUILD_TESTS)
+          add_test(NAME bench_run_${t} COMMAND ${t} --benchmark_min_time=0.001
+                   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+          set_tests_properties(bench_run_${t} PROPERTIES
+            ENVIRONMENT "${SW_TEST_ENVIRONMENT};SW_BENCH_SMALL=1" LABELS bench TIMEOUT 120)
+        endif()
       endif()
     endforeach()
   endforeach()

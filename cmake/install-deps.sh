@@ -6,7 +6,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build ccache pkg-config
+  build-essential clang cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
   qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -43,7 +43,6 @@ constexpr uint32_t IDD_EDITOR_PAGE2 = 8606;
 constexpr uint32_t IDD_EDITOR_PAGE3 = 8608;
 constexpr uint32_t IDD_FONT = 1543;
 constexpr int TYPE_BOXES = 23;          // source types 0-22
-constexpr int FIRST_TYPE_BOX = 1009;
 constexpr int MAX_FACE = 31;
 constexpr uint32_t GENERAL_PAGE_BITS = 0x3FFF;
 

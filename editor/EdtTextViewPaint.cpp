@@ -22,6 +22,39 @@
 
 namespace {
 
+// Resolving a font family is slow: the fonts made once are kept for every
+// view, by a child of the application object.  They go with the
+// application, whenever and however it is destroyed (also as a static of a
+// program, after this file's statics), and a later application starts
+// afresh.
+class MadeFonts : public QObject
+{
+public:
+    std::map<std::pair<std::u16string, int>, QFont> fonts;
+
+    // The cache of the application; nullptr without one.
+    static MadeFonts* Of(QObject* app)
+    {
+        if (!app)
+            return nullptr;
+        if (!s_current)
+            s_current = new MadeFonts(app);
+        return s_current;
+    }
+
+    ~MadeFonts() override
+    {
+        if (s_current == this)
+            s_current = nullptr;
+    }
+
+private:
+    explicit MadeFonts(QObject* app) : QObject(app) {}
+
+    // Trivially destructible: nothing is left to run after the application.
+    static inline MadeFonts* s_current = nullptr;
+};
+
 QColor Rgb(uint32_t rgb)
 {
     return QColor::fromRgb(QRgb(0xFF000000u | rgb));
@@ -162,35 +195,26 @@ QFont CEdtTextView::FontFromLogFont(const EdtLogFont& font, bool italic, bool bo
         return f;
     };
     std::u16string face(lf.faceName);
-    // Resolving a family is slow: the fonts made once are kept for
-    // every view.
-    static std::map<std::pair<std::u16string, int>, QFont> made;
-    static QObject* madeFor = nullptr;  // the application they belong to
-    if (madeFor != QCoreApplication::instance()) {
-        made.clear();
-        madeFor = QCoreApplication::instance();
-        if (madeFor)
-            QObject::connect(madeFor, &QObject::destroyed, [] {
-                made.clear();
-                madeFor = nullptr;
-            });
-    }
+    MadeFonts* made = MadeFonts::Of(QCoreApplication::instance());
     const auto key = std::make_pair(face, px * 4 + slot);
-    auto it = made.find(key);
-    if (it == made.end()) {
-        std::unique_ptr<QFont> f;
-        if (face != u"FixedSys") {
-            QFont base(QString::fromStdU16String(face));
-            base.setStyleHint(QFont::TypeWriter);
-            f = make(base);
-            if (!QFontInfo(*f).fixedPitch())
-                f.reset();
-        }
-        if (!f)
-            f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        it = made.emplace(key, *f).first;
+    if (made) {
+        auto it = made->fonts.find(key);
+        if (it != made->fonts.end())
+            return it->second;
     }
-    return it->second;
+    std::unique_ptr<QFont> f;
+    if (face != u"FixedSys") {
+        QFont base(QString::fromStdU16String(face));
+        base.setStyleHint(QFont::TypeWriter);
+        f = make(base);
+        if (!QFontInfo(*f).fixedPitch())
+            f.reset();
+    }
+    if (!f)
+        f = make(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    if (made)
+        made->fonts.emplace(key, *f);
+    return *f;
 }
 
 const QFont& CEdtTextView::GetFont(bool italic, bool bold)

@@ -186,7 +186,9 @@ void CFileChangeMonitor::Arm(sys::FileWatch& watch)
             armed.emplace_back(id, f.folder);
     }
     std::lock_guard lock(m_mutex);
-    for (auto& [id, folder] : armed) {
+    for (const auto& entry : armed) {
+        const int id = entry.first;
+        const auto& folder = entry.second;
         bool registered = std::any_of(m_folders.begin(), m_folders.end(),
                                       [&](const FolderRec& f) { return f.folder == folder; });
         if (registered)

@@ -114,9 +114,12 @@ public:
     virtual bool DetachProject() { return true; }
 
     // "EdtLib\IDE\<profile name>": "status", the six sizes, "floatLeft",
-    // "floatTop".  Loading stops at the first missing value (false).
+    // "floatTop".  Loading stops at the first missing value (false).  The
+    // sizing bar's forms with a section name stay callable.
     bool LoadState();
     bool SaveState();
+    using CSizingControlBarCF::LoadState;
+    using CSizingControlBarCF::SaveState;
     // The status as it would be stored now.
     uint32_t CurrentStatus() const;
     uint32_t Status() const { return m_status; }

@@ -93,6 +93,8 @@ public:
 
     // Sets all three sizes to cx x cy, the bar style to style & 0x40FFFF and
     // the caption height (12 with a caption, else 0), and creates the bar.
+    // The plain bar's Create stays callable beside this one.
+    using ui::ControlBar::Create;
     virtual bool Create(const QString& caption, QWidget* parent, int cx, int cy, bool withCaption, uint32_t id,
                         uint32_t style);
     // Allowed sides, a CSizingBarDockContext, the parent as owner.

@@ -1017,7 +1017,8 @@ std::unique_ptr<CKVTToolbarButton> CKVTPopupMenuBar::CreateDroppedButton(const Q
     const int image = dropped->HasImage() ? dropped->GetImage() : -1;
     const bool user = dropped->m_userImage;
     std::unique_ptr<CKVTToolbarButton> item;
-    if (typeid(*dropped) == typeid(CKVTToolbarMenuButton)) {
+    const CKVTToolbarButton& droppedButton = *dropped;
+    if (typeid(droppedButton) == typeid(CKVTToolbarMenuButton)) {
         item = std::move(dropped); // keeps its sub-items
     } else {
         auto menu = std::make_unique<CKVTToolbarMenuButton>();

@@ -27,6 +27,8 @@ public:
     explicit CKVTSizingControlBar(QWidget* parent = nullptr);
     ~CKVTSizingControlBar() override;
 
+    // The plain bar's Create stays callable beside this one.
+    using ui::ControlBar::Create;
     virtual bool Create(const QString& title, QWidget* parent, QSize defaultSize, bool gripper, uint32_t id,
                         uint32_t style = ui::WS_CHILD | ui::WS_VISIBLE | ui::CBRS_ALIGN_TOP);
     // The widget shown inside (owned).
@@ -104,6 +106,7 @@ public:
     using CKVTSizingControlBar::CKVTSizingControlBar;
     // The form dialogs/<templateId>.ui in a bar.  Without CBRS_SIZE_DYNAMIC
     // the bar keeps the form's size.
+    using CKVTSizingControlBar::Create;
     bool Create(const QString& title, QWidget* parent, bool gripper, uint32_t templateId, uint32_t style,
                 uint32_t id);
     // Each button child "c<id>" is enabled (and checked) by its command's

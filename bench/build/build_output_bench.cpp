@@ -1,5 +1,6 @@
 // Lines per second of the build output parser (999-byte chunks, a sink
 // that discards) and of the whole tool runner through Pilvex.
+#include "bench/BenchSize.h"
 #include "core/build/BuildOutput.h"
 #include "core/build/BuildRunner.h"
 #include "tests/support/build/CaptureSink.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kLines = 100000;
+const size_t kLines = bench::Size<size_t>(100000, 1000);
 
 // About 60 bytes per line; every tenth a compiler diagnostic naming an
 // existing file when diagnostics is set.
@@ -64,7 +65,7 @@ BENCHMARK(BM_ParseWithTenPercentDiagnostics)->Unit(benchmark::kMillisecond);
 // does nothing.
 void BM_RunnerThroughPilvex(benchmark::State& state)
 {
-    constexpr int64_t kToolLines = 1000000;
+    const int64_t kToolLines = bench::Size<int64_t>(1000000, 1000);
     testsupport::TempDir dir;
     dir.Write(
         "Many.bat",
@@ -98,6 +99,6 @@ void BM_RunnerThroughPilvex(benchmark::State& state)
     state.counters["lines/s"] =
         benchmark::Counter(double(state.iterations() * kToolLines), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_RunnerThroughPilvex)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_RunnerThroughPilvex)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1))->UseRealTime();
 
 } // namespace

@@ -10,6 +10,7 @@
 //   image found current, 20 support files of type 3 needing no transfer),
 //   target <= 1000 (the slowest of three).
 // Run in the release build, offscreen: ./build/bench/bench_transfer
+#include "bench/BenchSize.h"
 #include "core/app/PlcCommandDialog.h"
 #include "core/project/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
@@ -135,7 +136,7 @@ void BM_Transfer4MiB(benchmark::State& state)
     Env env;
     if (!env.Start())
         return state.SkipWithError("no simulator");
-    const Bytes image = MakeImage(4 << 20);
+    const Bytes image = MakeImage(bench::Size(4 << 20, 64 << 10));
     env.dir.Write("Output/PLC.BIN", std::string(image.begin(), image.end()));
     QElapsedTimer ticks;
     qint64 maxGap = 0;
@@ -169,7 +170,7 @@ void BM_Transfer4MiB(benchmark::State& state)
     state.counters["ratio"] = r > 0 ? d / r : 0;
     state.counters["max_gap_ms"] = double(worstGap);
 }
-BENCHMARK(BM_Transfer4MiB)->Iterations(7)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Transfer4MiB)->Iterations(bench::Size(7, 1))->Unit(benchmark::kMillisecond);
 
 void BM_DebugStartCurrent(benchmark::State& state)
 {
@@ -200,7 +201,7 @@ void BM_DebugStartCurrent(benchmark::State& state)
     }
     state.counters["debug_start_ms"] = *std::max_element(times.begin(), times.end());
 }
-BENCHMARK(BM_DebugStartCurrent)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DebugStartCurrent)->Iterations(bench::Size(3, 1))->Unit(benchmark::kMillisecond);
 
 } // namespace
 

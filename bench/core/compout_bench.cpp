@@ -2,6 +2,7 @@
 // FindName and FindSymbol.  The input files are generated in a temporary
 // folder before the timed loops.
 
+#include "bench/BenchSize.h"
 #include "core/compout/ListingFile.h"
 #include "core/compout/MapFile.h"
 
@@ -18,14 +19,14 @@ using namespace compout;
 
 namespace {
 
-constexpr int kSymbols = 100000;
-constexpr int kBits = 20000;
-constexpr int kOffsets = 10000;
-constexpr int kWeights = 20000;
-constexpr int kConstants = 10000;
-constexpr int kMechanisms = 5000;
-constexpr int kFiles = 1000;
-constexpr int kListingLines = 1000000;
+const int kSymbols = bench::Size(100000, 1000);
+const int kBits = bench::Size(20000, 200);
+const int kOffsets = bench::Size(10000, 100);
+const int kWeights = bench::Size(20000, 200);
+const int kConstants = bench::Size(10000, 100);
+const int kMechanisms = bench::Size(5000, 50);
+const int kFiles = bench::Size(1000, 10);
+const int kListingLines = bench::Size(1000000, 10000);
 
 // Names in no particular order.
 std::string Name(const char* prefix, int i)

@@ -1,6 +1,7 @@
 // The simulator must not be the bottleneck where it serves as a peer:
 // GetStatus round trip (median and 99th percentile) and a 16 MiB get from
 // a share, both sent by our session over 127.0.0.1.  No targets.
+#include "bench/BenchSize.h"
 #include "cssim_test_util.h"
 
 #include "tests/support/platform/TempDir.h"
@@ -34,12 +35,13 @@ static void BM_GetStatusRoundTrip(benchmark::State& state)
     state.counters["median_us"] = us[us.size() / 2];
     state.counters["p99_us"] = us[std::min(us.size() - 1, us.size() * 99 / 100)];
 }
-BENCHMARK(BM_GetStatusRoundTrip)->Iterations(1000)->UseRealTime();
+BENCHMARK(BM_GetStatusRoundTrip)->Iterations(bench::Size(1000, 1))->UseRealTime();
 
 static void BM_Get16MiB(benchmark::State& state)
 {
     testsupport::TempDir share, local;
-    share.Write("BIG.BIN", std::string(16 << 20, 'b'));
+    const int size = bench::Size(16 << 20, 64 << 10);
+    share.Write("BIG.BIN", std::string(size_t(size), 'b'));
     cssim::Config cfg;
     cfg.shares = {{"DATA", share.Path()}};
     SimAndSession p(cfg);
@@ -56,6 +58,6 @@ static void BM_Get16MiB(benchmark::State& state)
             return;
         }
     }
-    state.SetBytesProcessed(int64_t(state.iterations()) * (16 << 20));
+    state.SetBytesProcessed(int64_t(state.iterations()) * size);
 }
 BENCHMARK(BM_Get16MiB)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);

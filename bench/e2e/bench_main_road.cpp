@@ -14,6 +14,7 @@
 //   at least 10 over UDP and 2 over the serial link.
 // Run in the release build, offscreen: ./build/bench/bench_main_road
 // (docs/testing.md).
+#include "bench/BenchSize.h"
 #include "core/app/StrandworkApp.h"
 #include "core/project/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
@@ -223,7 +224,7 @@ struct Road
             return;
         }
         // UDP: about 4 MB of image; serial: about 60 KB (six seconds).
-        const QString project = WriteRoadProject(folder, conn, serial ? 1200 : 80000);
+        const QString project = WriteRoadProject(folder, conn, serial ? bench::Size(1200, 100) : bench::Size(80000, 1000));
         app = std::make_unique<CStrandworkApp>();
         app->SetArguments({project});
         if (project.isEmpty() || !app->InitInstance() || !Project()) {
@@ -313,7 +314,7 @@ void BM_Build50Sources(benchmark::State& state)
     state.counters["sources"] = kSources;
     state.counters["build_ms"] = Median(times);
 }
-BENCHMARK(BM_Build50Sources)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Build50Sources)->UseManualTime()->Iterations(bench::Size(3, 1))->Unit(benchmark::kMillisecond);
 
 // "Přenést PLC" and the raw transfer of the same image alternate, so that
 // both see the same load of the machine.
@@ -411,7 +412,7 @@ void WatchRefresh(benchmark::State& state, bool serial)
     for (auto _ : state) {
         const int before = watch->Refreshes();
         const auto t0 = Clock::now();
-        plcviewsdemo::Pump([] { return false; }, 5000);
+        plcviewsdemo::Pump([] { return false; }, bench::Size(5000, 300));
         const double ms = Ms(Clock::now() - t0);
         perSecond = (watch->Refreshes() - before) * 1000.0 / ms;
         state.SetIterationTime(ms / 1000);
@@ -428,11 +429,11 @@ void BM_WatchRefreshUdp(benchmark::State& state) { WatchRefresh(state, false); }
 void BM_TransferSerial(benchmark::State& state) { Transfer(state, true); }
 void BM_BreakpointToMarkSerial(benchmark::State& state) { BreakpointToMark(state, true); }
 void BM_WatchRefreshSerial(benchmark::State& state) { WatchRefresh(state, true); }
-BENCHMARK(BM_TransferUdp)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BreakpointToMarkUdp)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TransferUdp)->UseManualTime()->Iterations(bench::Size(5, 1))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BreakpointToMarkUdp)->UseManualTime()->Iterations(bench::Size(20, 1))->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WatchRefreshUdp)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TransferSerial)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BreakpointToMarkSerial)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TransferSerial)->UseManualTime()->Iterations(bench::Size(2, 1))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BreakpointToMarkSerial)->UseManualTime()->Iterations(bench::Size(10, 1))->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WatchRefreshSerial)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Drops the offscreen platform's notes on window calls it does not support.

@@ -12,6 +12,7 @@
 //   a replacement;  ReplaceAllLinear (200,000) <= 2.2 x ReplaceAll
 //   (100,000);  UndoReplaceAll <= ReplaceAll
 
+#include "bench/BenchSize.h"
 #include "editor/EdtEditView.h"
 #include "editor/EdtRegExp.h"
 #include "editor/EdtSettings.h"
@@ -36,7 +37,7 @@
 
 namespace {
 
-constexpr int kLines = 1000000;
+const int kLines = bench::Size(1000000, 2000);
 
 // The application and the shared view go in main(), in that order after
 // the view: left to the exit-time destructors, the view would outlive
@@ -189,7 +190,7 @@ void BM_TypeChars(benchmark::State& state)
     state.counters["mean_us"] = total / std::max(n, 1);
     state.counters["max_us"] = worst;
 }
-BENCHMARK(BM_TypeChars)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TypeChars)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_UndoTyping(benchmark::State& state)
 {
@@ -213,7 +214,7 @@ void BM_UndoTyping(benchmark::State& state)
     }
     state.counters["mean_us"] = total / std::max(n, 1);
 }
-BENCHMARK(BM_UndoTyping)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_UndoTyping)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_PaintAlone(benchmark::State& state)
 {
@@ -372,7 +373,7 @@ void BM_ReplaceAll(benchmark::State& state)
     }
     state.counters["replacements"] = n;
 }
-BENCHMARK(BM_ReplaceAll)->Arg(0)->Arg(1)->ArgNames({"plain_regex"})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReplaceAll)->Arg(0)->Arg(1)->ArgNames({"plain_regex"})->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 // 200,000 replacements ("vypnuto") against the 100,000 of ReplaceAll/plain.
 void BM_ReplaceAllLinear(benchmark::State& state)
@@ -387,7 +388,7 @@ void BM_ReplaceAllLinear(benchmark::State& state)
     }
     state.counters["replacements"] = n;
 }
-BENCHMARK(BM_ReplaceAllLinear)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReplaceAllLinear)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_UndoReplaceAll(benchmark::State& state)
 {
@@ -399,7 +400,7 @@ void BM_UndoReplaceAll(benchmark::State& state)
         v.ExecuteCommand(ID_EDIT_UNDO);
     }
 }
-BENCHMARK(BM_UndoReplaceAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_UndoReplaceAll)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 } // namespace
 

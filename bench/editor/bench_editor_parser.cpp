@@ -7,6 +7,7 @@
 // TexCookies).  The counter "MB" (shown per second) counts one character as
 // one byte; the targets are 20 MB/s for PlcColour and 50 MB/s for the others.
 
+#include "bench/BenchSize.h"
 #include "editor/EdtParser.h"
 
 #include <benchmark/benchmark.h>
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr int kLines = 1000000;
+const int kLines = bench::Size(1000000, 2000);
 constexpr size_t kMaxLine = 80;
 
 const std::vector<std::u16string>& Source()

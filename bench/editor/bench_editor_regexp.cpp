@@ -12,6 +12,7 @@
 //    line of 10,000 and one of 20,000 "a" (without and with the character
 //    that completes a match); the time must roughly double.
 
+#include "bench/BenchSize.h"
 #include "editor/EdtRegExp.h"
 #include "editor/EdtRegExpTesting.h"
 
@@ -50,7 +51,7 @@ const Corpus& TheCorpus()
 {
     static const Corpus corpus = [] {
         Corpus c;
-        constexpr int64_t kTotal = 100'000'000;
+        const int64_t kTotal = bench::Size<int64_t>(100'000'000, 100'000);
         c.text.reserve(size_t(kTotal));
         std::mt19937 rng(1234567);
         static const char* const words[] = {
@@ -225,6 +226,9 @@ void Pathological(benchmark::State& state, const char16_t* expression, const cha
 // The table of ratios, printed when the program ends.
 struct Table
 {
+    // The rows are made first, so that they are destroyed after the table
+    // that prints them.
+    Table() { Rows(); }
     ~Table()
     {
         if (Rows().empty())

@@ -8,6 +8,7 @@
 //   own undo group, then undo of all of them.  Counters: edit_ms (target
 //   <= 50) and undo_ms; the text after the undo must equal the original.
 
+#include "bench/BenchSize.h"
 #include "editor/EdtTextBuffer.h"
 
 #include <benchmark/benchmark.h>
@@ -28,7 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kFileSize = 100u * 1000 * 1000;
+const size_t kFileSize = bench::Size<size_t>(100u * 1000 * 1000, 200u * 1000);
 
 // A fresh temporary folder, removed at exit.
 const std::string& BenchDir()
@@ -173,7 +174,7 @@ void BM_RandomEdits(benchmark::State& state)
         std::uniform_int_distribution<int> len(0, 80);
         std::uniform_int_distribution<int> ch(0x20, 0x7E);
         std::string data;
-        for (int l = 0; l < 1000000; ++l) {
+        for (int l = 0, n = bench::Size(1000000, 5000); l < n; ++l) {
             if (l > 0)
                 data += "\r\n";
             for (int i = len(gen); i > 0; --i)

@@ -10,6 +10,7 @@
 //   CopyAll <= 2 x GetText;  WrapAll <= 1.3 x EdtWrapLine over every line
 //   the caches (counter CacheToFile) <= 0.2 x the file size
 
+#include "bench/BenchSize.h"
 #include "editor/EdtParser.h"
 #include "editor/EdtSettings.h"
 #include "editor/EdtTextTypes.h"
@@ -33,7 +34,7 @@
 
 namespace {
 
-constexpr int kLines = 1000000;
+const int kLines = bench::Size(1000000, 2000);
 
 QApplication& App()
 {
@@ -162,7 +163,7 @@ void BM_LoadFromFileBaseline(benchmark::State& state)
         benchmark::DoNotOptimize(b.GetLineCount());
     }
 }
-BENCHMARK(BM_LoadFromFileBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadFromFileBaseline)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_OpenToFirstPaint(benchmark::State& state)
 {
@@ -175,7 +176,7 @@ void BM_OpenToFirstPaint(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void PlaceAtMiddleWithSelection(BenchView& v)
 {
@@ -225,7 +226,7 @@ void BM_ScrollPage(benchmark::State& state)
     }
     state.counters["ms_per_step"] = total / double(state.iterations()) / 1000.0;
 }
-BENCHMARK(BM_ScrollPage)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ScrollPage)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(2, 1));
 
 void BM_CaretMoves(benchmark::State& state)
 {
@@ -271,7 +272,7 @@ void BM_CookiePassBaseline(benchmark::State& state)
         benchmark::DoNotOptimize(cookie);
     }
 }
-BENCHMARK(BM_CookiePassBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CookiePassBaseline)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_JumpToEndCold(benchmark::State& state)
 {
@@ -299,7 +300,7 @@ void BM_JumpToEndCold(benchmark::State& state)
     state.counters["first_paint_ms"] = first / double(state.iterations());
     state.counters["exact_ms"] = exact / double(state.iterations());
 }
-BENCHMARK(BM_JumpToEndCold)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_JumpToEndCold)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(2, 1));
 
 void BM_GetTextBaseline(benchmark::State& state)
 {
@@ -311,7 +312,7 @@ void BM_GetTextBaseline(benchmark::State& state)
         benchmark::DoNotOptimize(text.data());
     }
 }
-BENCHMARK(BM_GetTextBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_GetTextBaseline)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_CopyAll(benchmark::State& state)
 {
@@ -321,7 +322,7 @@ void BM_CopyAll(benchmark::State& state)
         v.ExecuteCommand(ID_EDIT_COPY);
     }
 }
-BENCHMARK(BM_CopyAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CopyAll)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_WrapLineBaseline(benchmark::State& state)
 {
@@ -334,7 +335,7 @@ void BM_WrapLineBaseline(benchmark::State& state)
         benchmark::DoNotOptimize(n);
     }
 }
-BENCHMARK(BM_WrapLineBaseline)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WrapLineBaseline)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_WrapAll(benchmark::State& state)
 {
@@ -352,7 +353,7 @@ void BM_WrapAll(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_WrapAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_WrapAll)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_CacheMemory(benchmark::State& state)
 {

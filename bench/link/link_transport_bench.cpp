@@ -2,6 +2,7 @@
 // pseudo-terminal pair paced at 115200 baud.  Targets: UDP with W = 127 at
 // least 20 MB/s of payload; serial at least 95 % of the framing ceiling
 // (115200 / 11 * 1023 / 1036 = 10 341 payload bytes/s, so 9 824 bytes/s).
+#include "bench/BenchSize.h"
 #include "link/olnk/olnk_open.h"
 #include "tests/support/link/PtyBridge.h"
 #include "tests/support/link_pump/link_pump.h"
@@ -98,7 +99,7 @@ void BM_Udp(benchmark::State& state)
         state.SkipWithError("no UDP link");
     } else {
         linkpump::Rng rng(1);
-        Pump(state, a, b, rng.RandomBytes(1023), 2.0, w == 127 ? 20e6 : 0);
+        Pump(state, a, b, rng.RandomBytes(1023), bench::Size(2.0, 0.2), w == 127 ? 20e6 : 0);
     }
     if (a)
         OlnkCloseChannel(a);
@@ -122,7 +123,7 @@ void BM_SerialPaced115200(benchmark::State& state)
         for (auto& c : msg)
             if (c == 0xF9 || c == 0xFE)
                 c = 0x55; // no stuffing: 1036 bytes per frame
-        Pump(state, a, b, msg, 10.0, 0.95 * 115200.0 / 11.0 * 1023.0 / 1036.0);
+        Pump(state, a, b, msg, bench::Size(10.0, 0.2), 0.95 * 115200.0 / 11.0 * 1023.0 / 1036.0);
     }
     if (a)
         OlnkCloseChannel(a);

@@ -8,6 +8,7 @@
 // - 100 files of 16 KiB through CTransferProgressDlg against the same 100
 //   puts one at a time through the link object;
 // - 1,000 files of 1 KiB in 10 folders copied local -> remote.
+#include "bench/BenchSize.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/oxfr/oxfr.h"
 #include "link/ui/FileOpDlg.h"
@@ -38,7 +39,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr size_t kBig = 16u << 20;
+const size_t kBig = bench::Size<size_t>(16u << 20, 64u << 10);
 
 QApplication* App()
 {
@@ -270,13 +271,14 @@ void BM_FileOpCopy(benchmark::State& state)
 void BM_TransferDialog(benchmark::State& state)
 {
     const bool dialog = state.range(0) != 0;
+    const int kFiles = bench::Size(100, 10);
     LinkEnv env;
     if (!env.fc) {
         state.SkipWithError("no link");
         return;
     }
     std::vector<std::u16string> locals;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < kFiles; ++i) {
         const std::string name = std::string("f").append(std::to_string(i));
         WriteFile(env.local / name, 16 << 10, char('a' + i % 26));
         locals.push_back(sys::Utf8ToUtf16Lenient(env.local / name));
@@ -289,20 +291,20 @@ void BM_TransferDialog(benchmark::State& state)
     });
     for (auto _ : state) {
         if (dialog) {
-            std::vector<linkui::XferFileItem> items(100);
-            for (int i = 0; i < 100; ++i) {
+            std::vector<linkui::XferFileItem> items(static_cast<size_t>(kFiles));
+            for (int i = 0; i < kFiles; ++i) {
                 items[size_t(i)].localPath = locals[size_t(i)];
                 items[size_t(i)].remotePath = u"\\DATA\\F" + sys::Utf8ToUtf16Lenient(std::to_string(i));
                 items[size_t(i)].type = 5;
             }
             testsupport::NullSink out;
             linkui::CTransferProgressDlg dlg(nullptr, &out);
-            if (!dlg.Setup(env.fc, items.data(), 100)) {
+            if (!dlg.Setup(env.fc, items.data(), kFiles)) {
                 state.SkipWithError("transfer failed");
                 break;
             }
         } else {
-            for (int i = 0; i < 100; ++i) {
+            for (int i = 0; i < kFiles; ++i) {
                 const int before = results;
                 uint32_t job = 0;
                 const std::u16string remote = u"\\DATA\\F" + sys::Utf8ToUtf16Lenient(std::to_string(i));
@@ -324,8 +326,9 @@ void BM_ManySmallFiles(benchmark::State& state)
         state.SkipWithError("no link");
         return;
     }
-    for (int d = 0; d < 10; ++d)
-        for (int f = 0; f < 100; ++f)
+    const int folders = bench::Size(10, 2), files = bench::Size(100, 10);
+    for (int d = 0; d < folders; ++d)
+        for (int f = 0; f < files; ++f)
             WriteFile(env.local / ("tree/d" + std::to_string(d) + "/f" + std::to_string(f)), 1024, 'x');
     std::u16string names[] = {u"tree"};
     int n = 0;
@@ -338,13 +341,13 @@ void BM_ManySmallFiles(benchmark::State& state)
             break;
         }
     }
-    state.counters["files_per_s"] = benchmark::Counter(1000.0 * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["files_per_s"] = benchmark::Counter(double(folders * files) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 } // namespace
 
-BENCHMARK(BM_RawSession)->ArgName("put")->Arg(0)->Arg(1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_LinkObject)->ArgName("put")->Arg(0)->Arg(1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FileOpCopy)->ArgName("dir")->Arg(0)->Arg(1)->Arg(2)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_TransferDialog)->ArgName("dialog")->Arg(0)->Arg(1)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawSession)->ArgName("put")->Arg(0)->Arg(1)->Iterations(bench::Size(2, 1))->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LinkObject)->ArgName("put")->Arg(0)->Arg(1)->Iterations(bench::Size(2, 1))->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FileOpCopy)->ArgName("dir")->Arg(0)->Arg(1)->Arg(2)->Iterations(bench::Size(2, 1))->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TransferDialog)->ArgName("dialog")->Arg(0)->Arg(1)->Iterations(bench::Size(2, 1))->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ManySmallFiles)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -7,6 +7,7 @@
 // - a header click that sorts the 10,000 entries again;
 // - painting the graph page with 1,000 samples in all eight series at
 //   1280 x 400.
+#include "bench/BenchSize.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/ConInfoDlg.h"
 #include "link/ui/FilePanelDlg.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-constexpr int kFiles = 10000;
+const int kFiles = bench::Size(10000, 100);
 
 QApplication* App()
 {
@@ -117,7 +118,7 @@ void BM_RemoteFolder10000(benchmark::State& state)
     state.counters["ui_thread_ms"] = benchmark::Counter(ui / double(std::max<int64_t>(1, state.iterations())));
     state.counters["entries"] = panel->Model()->rowCount();
 }
-BENCHMARK(BM_RemoteFolder10000)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_RemoteFolder10000)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(5, 1))->UseRealTime();
 
 void BM_LocalFolder10000(benchmark::State& state)
 {

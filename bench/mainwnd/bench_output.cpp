@@ -3,6 +3,7 @@
 // append), re-applying the formats after a font change over that text, and
 // clearing it.  Targets: at most 30 µs a line and 5 ms for one append,
 // 100 ms for the re-application, 50 ms for ClearAll.
+#include "bench/BenchSize.h"
 #include "mainwnd/OutputCtrl.h"
 
 #include <QApplication>
@@ -17,8 +18,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 const QString kCat = QStringLiteral("OutputWindow");
-constexpr int kPlain = 20000;
-constexpr int kTagged = 500;
+const int kPlain = bench::Size(20000, 200);
+const int kTagged = bench::Size(500, 5);
 
 QApplication* App()
 {
@@ -87,7 +88,7 @@ void BM_Append20000LinesWith500Tags(benchmark::State& state)
                                     (double(state.iterations()) * (kPlain + kTagged));
     state.counters["slowest_append_ms"] = slowestMs;
 }
-BENCHMARK(BM_Append20000LinesWith500Tags)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Append20000LinesWith500Tags)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 void BM_ReapplyFormatsAfterFontChange(benchmark::State& state)
 {
@@ -101,7 +102,7 @@ void BM_ReapplyFormatsAfterFontChange(benchmark::State& state)
         out.registry.ApplyEdit(edit);
     }
 }
-BENCHMARK(BM_ReapplyFormatsAfterFontChange)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ReapplyFormatsAfterFontChange)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(5, 1));
 
 void BM_ClearAll(benchmark::State& state)
 {
@@ -116,6 +117,6 @@ void BM_ClearAll(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_ClearAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ClearAll)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
 } // namespace

@@ -1,6 +1,7 @@
 // Get and Put of a 16 MiB file and a 300-entry listing between two sessions
 // over UDP on 127.0.0.1 (W = 20), without loss and with 2 % loss.
 
+#include "bench/BenchSize.h"
 #include "oxfr_test_util.h"
 
 #include "tests/support/platform/TempDir.h"
@@ -15,7 +16,7 @@ namespace {
 void Transfer(benchmark::State& state, int kind, double loss)
 {
     testsupport::TempDir server, local;
-    const size_t size = 16u << 20;
+    const size_t size = bench::Size<size_t>(16u << 20, 64u << 10);
     server.Write("big.bin", std::string(size, 'b'));
     for (int i = 0; i < 300; ++i)
         server.Write("many/f" + std::to_string(i), "x");
@@ -60,8 +61,8 @@ void BM_List300(benchmark::State& s) { Transfer(s, 2, 0); }
 
 } // namespace
 
-BENCHMARK(BM_Get16MiB)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
-BENCHMARK(BM_Put16MiB)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_Get16MiB)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(2, 1))->UseRealTime();
+BENCHMARK(BM_Put16MiB)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(2, 1))->UseRealTime();
 BENCHMARK(BM_Get16MiBLoss2)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_Put16MiBLoss2)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
-BENCHMARK(BM_List300)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_List300)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(5, 1))->UseRealTime();

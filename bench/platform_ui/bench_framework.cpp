@@ -1,5 +1,6 @@
 // Delivery rate of thread messages (1,000,000 posts from 8 threads to one
 // target) and the time of one idle update pass over 100 commands.
+#include "bench/BenchSize.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Messages.h"
 
@@ -51,7 +52,7 @@ void BM_PostFromEightThreads(benchmark::State& state)
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kTotal);
 }
-BENCHMARK(BM_PostFromEightThreads)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PostFromEightThreads)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(bench::Size(3, 1));
 
 class BenchApp : public ui::Application
 {

@@ -5,6 +5,7 @@
 // area, and Ctrl+End followed by Page Up steps.  Targets: open 150 ms and
 // growth at most 1.1 times the file, paint 3 ms (64 MiB within 20 % of
 // 64 KiB), insert and delete 50 ms each, copy 40 ms, 1 ms a Page Up.
+#include "bench/BenchSize.h"
 #include "editor/EdtSettings.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/HexEditView.h"
@@ -102,7 +103,7 @@ void BM_Open(benchmark::State& state)
     }
     state.counters["growth_x_size"] = growth;
 }
-BENCHMARK(BM_Open)->Arg(kSmall)->Arg(kBig)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Open)->Arg(kSmall)->Arg(kBig)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(5, 1));
 
 void BM_Paint(benchmark::State& state)
 {
@@ -119,7 +120,7 @@ void BM_Paint(benchmark::State& state)
     }
     state.counters["paints"] = 3;
 }
-BENCHMARK(BM_Paint)->Arg(kSmall)->Arg(kBig)->Unit(benchmark::kMicrosecond)->Iterations(100);
+BENCHMARK(BM_Paint)->Arg(kSmall)->Arg(kBig)->Unit(benchmark::kMicrosecond)->Iterations(bench::Size(100, 1));
 
 void BM_InsertByteInTheMiddle(benchmark::State& state)
 {
@@ -132,7 +133,7 @@ void BM_InsertByteInTheMiddle(benchmark::State& state)
     if (e.doc.Block().size() != before + qsizetype(state.iterations()))
         state.SkipWithError("the insert was refused");
 }
-BENCHMARK(BM_InsertByteInTheMiddle)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_InsertByteInTheMiddle)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(10, 1));
 
 void BM_DeleteMiBInTheMiddle(benchmark::State& state)
 {
@@ -142,7 +143,7 @@ void BM_DeleteMiBInTheMiddle(benchmark::State& state)
         e.view->Model().DeleteSelection();
     }
 }
-BENCHMARK(BM_DeleteMiBInTheMiddle)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_DeleteMiBInTheMiddle)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(10, 1));
 
 void BM_CopyMiBAsHex(benchmark::State& state)
 {
@@ -157,7 +158,7 @@ void BM_CopyMiBAsHex(benchmark::State& state)
     }
     state.counters["chars"] = double(chars);
 }
-BENCHMARK(BM_CopyMiBAsHex)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_CopyMiBAsHex)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(10, 1));
 
 void BM_CtrlEndThenPageUp(benchmark::State& state)
 {
@@ -172,6 +173,6 @@ void BM_CtrlEndThenPageUp(benchmark::State& state)
     }
     state.counters["steps"] = 101;
 }
-BENCHMARK(BM_CtrlEndThenPageUp)->Unit(benchmark::kMicrosecond)->Iterations(100);
+BENCHMARK(BM_CtrlEndThenPageUp)->Unit(benchmark::kMicrosecond)->Iterations(bench::Size(100, 1));
 
 } // namespace

@@ -11,6 +11,7 @@
 //   selecting their plaque to every row showing a value (target at most 2 s);
 // - latency from a memory write in the simulator to its value in the last
 //   row, median, UDP and serial (reported).
+#include "bench/BenchSize.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/WatchView.h"
@@ -29,8 +30,9 @@
 
 namespace {
 
-constexpr int kRuns = 100;       // area 3: 91 runs of 7 bytes and 9 of 6
-constexpr int kRunBytes = 691;
+// Area 3: 91 runs of 7 bytes and 9 of 6 (691 bytes), or the first 10 runs.
+const int kRuns = bench::Size(100, 10);
+const int kRunBytes = 7 * std::min(kRuns, 91) + 6 * std::max(kRuns - 91, 0);
 
 // The fixture's map with the benchmark's variables added.
 std::string MapText()
@@ -198,7 +200,7 @@ void RefreshesPerSecond(benchmark::State& state, bool serial)
         const int before = s.view->Refreshes();
         QElapsedTimer t;
         t.start();
-        plcviewsdemo::Pump([] { return false; }, 3000);
+        plcviewsdemo::Pump([] { return false; }, bench::Size(3000, 300));
         perSecond = (s.view->Refreshes() - before) * 1000.0 / double(t.elapsed());
         state.SetIterationTime(double(t.elapsed()) / 1000.0);
     }
@@ -222,7 +224,7 @@ void BM_RefreshCost200Rows(benchmark::State& state)
     if (!s.AllValues())
         state.SkipWithError("rows without values");
 }
-BENCHMARK(BM_RefreshCost200Rows)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RefreshCost200Rows)->Unit(benchmark::kMillisecond)->Repetitions(bench::Size(5, 1))->ReportAggregatesOnly(true);
 
 void BM_PlaqueToValues691Serial(benchmark::State& state)
 {
@@ -247,7 +249,7 @@ void BM_PlaqueToValues691Serial(benchmark::State& state)
     }
     state.counters["rows"] = kRunBytes;
 }
-BENCHMARK(BM_PlaqueToValues691Serial)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlaqueToValues691Serial)->UseManualTime()->Iterations(bench::Size(5, 1))->Unit(benchmark::kMillisecond);
 
 void WriteToLastRow(benchmark::State& state, bool serial)
 {
@@ -284,7 +286,7 @@ void WriteToLastRow(benchmark::State& state, bool serial)
 }
 void BM_WriteToLastRowUdp(benchmark::State& state) { WriteToLastRow(state, false); }
 void BM_WriteToLastRowSerial(benchmark::State& state) { WriteToLastRow(state, true); }
-BENCHMARK(BM_WriteToLastRowUdp)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WriteToLastRowSerial)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteToLastRowUdp)->UseManualTime()->Iterations(bench::Size(40, 1))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteToLastRowSerial)->UseManualTime()->Iterations(bench::Size(20, 1))->Unit(benchmark::kMillisecond);
 
 } // namespace

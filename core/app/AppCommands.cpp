@@ -34,7 +34,7 @@ constexpr unsigned IDS_STOP_BUILD_CAPTION = 4156;
 constexpr unsigned IDS_CLEAR_BREAKPOINTS_FAILED = 4176;
 
 // The template orders.
-constexpr int kTextTemplate = 0;
+[[maybe_unused]] constexpr int kTextTemplate = 0;  // listed for the order; not used
 constexpr int kHeaderTemplate = 2;
 constexpr int kSourceTemplate = 3;
 constexpr int kProjectTemplate = 4;
