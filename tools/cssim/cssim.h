@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace linkshim {
 class UdpFaultRelay;
 class PtyBridge;
-} // namespace testsupport
+} // namespace linkshim
 
 namespace cssim {
 

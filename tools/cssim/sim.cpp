@@ -5,9 +5,9 @@
 
 #include "link/olnk/olnk_open.h"
 #include "platform/sys/LastError.h"
-#include "tests/support/link/LinkFrameDecoder.h"
-#include "tests/support/link/PtyBridge.h"
-#include "tests/support/link/UdpFaultRelay.h"
+#include "tools/linkshim/LinkFrameDecoder.h"
+#include "tools/linkshim/PtyBridge.h"
+#include "tools/linkshim/UdpFaultRelay.h"
 
 #include <cctype>
 #include <condition_variable>
@@ -95,15 +95,15 @@ uint64_t Recorder::malformed() const
 
 struct Shim::Impl
 {
-    std::unique_ptr<testsupport::UdpFaultRelay> relay;
-    std::unique_ptr<testsupport::PtyBridge> bridge;
+    std::unique_ptr<linkshim::UdpFaultRelay> relay;
+    std::unique_ptr<linkshim::PtyBridge> bridge;
     std::mutex m;
     std::vector<TargetedFault> targeted;
     std::atomic<uint64_t> matched{0};
-    testsupport::UdpFaultRelay::Faults faults[2];
+    linkshim::UdpFaultRelay::Faults faults[2];
     uint16_t ourPort = 0;
 
-    bool Matches(const FrameMatch& fm, int dir, const testsupport::DecodedFrame& f)
+    bool Matches(const FrameMatch& fm, int dir, const linkshim::DecodedFrame& f)
     {
         if (fm.direction != dir)
             return false;
@@ -114,10 +114,10 @@ struct Shim::Impl
                (fm.code < 0 || at(2) == fm.code) && (fm.job < 0 || at(3) == fm.job);
     }
 
-    testsupport::UdpFaultRelay::Verdict Filter(int dir, Bytes& bytes, uint32_t& delay)
+    linkshim::UdpFaultRelay::Verdict Filter(int dir, Bytes& bytes, uint32_t& delay)
     {
-        using V = testsupport::UdpFaultRelay::Verdict;
-        const auto frames = testsupport::LinkFrameDecoder::DecodeDatagram(bytes);
+        using V = linkshim::UdpFaultRelay::Verdict;
+        const auto frames = linkshim::LinkFrameDecoder::DecodeDatagram(bytes);
         if (frames.size() != 1)
             return V::Pass;
         std::lock_guard<std::mutex> g(m);
@@ -179,7 +179,7 @@ void Shim::setRandom(int direction, double loss, double duplicate, double reorde
     if (m_impl->relay)
         m_impl->relay->SetFaults(direction, f);
     if (m_impl->bridge) {
-        testsupport::PtyBridge::Faults bf;
+        linkshim::PtyBridge::Faults bf;
         bf.dropByte = loss / 100;
         bf.flipBit = corrupt / 100;
         bf.hold = f.hold;
@@ -212,7 +212,7 @@ void Shim::silence(int direction, bool on)
         if (m_impl->relay)
             m_impl->relay->SetFaults(d, m_impl->faults[d]);
         if (m_impl->bridge) {
-            testsupport::PtyBridge::Faults bf;
+            linkshim::PtyBridge::Faults bf;
             bf.hold = on;
             m_impl->bridge->SetFaults(d, bf);
         }
@@ -237,7 +237,7 @@ Bytes Frame(const Bytes& data, uint8_t headerLength, uint8_t byte3, uint8_t seq)
 {
     Bytes h{0xF9, 0xFD, headerLength, byte3, 0x80, uint8_t(data.size()),
             uint8_t(0x04 | (data.size() >> 8)), seq};
-    const uint16_t hc = testsupport::LinkFrameDecoder::Check(h);
+    const uint16_t hc = linkshim::LinkFrameDecoder::Check(h);
     h.push_back(uint8_t(hc));
     h.push_back(uint8_t(hc >> 8));
     if (headerLength > 10)
@@ -250,7 +250,7 @@ Bytes Frame(const Bytes& data, uint8_t headerLength, uint8_t byte3, uint8_t seq)
             h.push_back(b);
     }
     h.push_back(0xFE);
-    const uint16_t dc = testsupport::LinkFrameDecoder::Check(data);
+    const uint16_t dc = linkshim::LinkFrameDecoder::Check(data);
     h.push_back(uint8_t(dc));
     h.push_back(uint8_t(dc >> 8));
     return h;
@@ -1547,7 +1547,7 @@ bool Simulator::start()
         uint16_t peerPort = m_config.peerPort;
         if (m_config.shim) {
             auto& si = *m_shim.m_impl;
-            si.relay = std::make_unique<testsupport::UdpFaultRelay>(m_config.peerPort,
+            si.relay = std::make_unique<linkshim::UdpFaultRelay>(m_config.peerPort,
                                                                     m_config.udpLocalPort,
                                                                     m_config.seed);
             if (!si.relay->Ok()) {
@@ -1568,9 +1568,9 @@ bool Simulator::start()
     } else {
         std::string dev = m_config.serialDevice;
         if (m_config.serialShim) {
-            testsupport::PtyBridge::Options bo;
+            linkshim::PtyBridge::Options bo;
             bo.seed = m_config.seed;
-            m_shim.m_impl->bridge = std::make_unique<testsupport::PtyBridge>(bo);
+            m_shim.m_impl->bridge = std::make_unique<linkshim::PtyBridge>(bo);
             dev = m_shim.m_impl->bridge->PathB();
         }
         conn = "P = " + dev + "; B = " + std::to_string(m_config.baud) +
