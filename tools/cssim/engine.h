@@ -90,7 +90,7 @@ struct Simulator::Impl
     std::map<uint8_t, std::unique_ptr<Job>> jobs;
     uint8_t nextSend = 0, nextRecv = 128;
     std::unique_ptr<files::Server> server;
-    std::atomic<uint64_t> connects{0}, connectReplies{0};
+    std::atomic<uint64_t> connects{0};
     Clock::time_point start = Clock::now();
     Clock::time_point nextPush[3];
     // client

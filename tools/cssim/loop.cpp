@@ -44,9 +44,7 @@ void Simulator::Impl::Dispatch(const uint8_t* d, size_t n, bool connectFrame)
             ++connects;
             return AnswerReset(U32(d + 3));
         }
-        if (isReply)
-            ++connectReplies;
-        else
+        if (!isReply)
             malformed();
         if (OlnkGetLinkState(sim->m_channel) == OLNK_STATE_RESET_BY_PEER)
             AnswerReset(n >= 7 ? U32(d + 3) : 0);

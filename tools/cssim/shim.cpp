@@ -31,13 +31,6 @@ void Shim::addTargeted(const TargetedFault& f)
     std::lock_guard<std::mutex> g(m_impl->m);
     m_impl->targeted.push_back(f);
 }
-void Shim::clearTargeted()
-{
-    if (!m_impl)
-        return;
-    std::lock_guard<std::mutex> g(m_impl->m);
-    m_impl->targeted.clear();
-}
 void Shim::silence(int direction, bool on)
 {
     if (!m_impl)
@@ -98,12 +91,6 @@ Bytes Frame(const Bytes& data, uint8_t headerLength, uint8_t byte3, uint8_t seq)
 Bytes Shim::BadFrame(const Bytes& data, uint8_t headerLength, uint8_t byte3, uint8_t seq)
 {
     return Frame(data, headerLength, byte3, seq);
-}
-Bytes Shim::FrameWithStartInData(uint8_t seq)
-{
-    Bytes f = Frame(Bytes{0x41, 0x42, 0x43, 0x44}, 10, 1, seq);
-    f.insert(f.begin() + 12, {0xF9, 0xFD});
-    return f;
 }
 
 } // namespace cssim

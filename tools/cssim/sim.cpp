@@ -172,6 +172,5 @@ OlnkStatistics Simulator::statistics() const
 }
 int Simulator::linkState() const { return OlnkGetLinkState(m_channel); }
 uint64_t Simulator::connectsReceived() const { return m_impl->connects; }
-uint64_t Simulator::connectRepliesReceived() const { return m_impl->connectReplies; }
 
 } // namespace cssim
