@@ -29,7 +29,7 @@ public:
 
     // Writes all bytes to the master (waiting while it is full, at most
     // timeoutMs); false on failure.
-    bool WriteMaster(const void* data, size_t size, int timeoutMs = 5000);
+    [[nodiscard]] bool WriteMaster(const void* data, size_t size, int timeoutMs = 5000);
     // Reads what arrives at the master within timeoutMs, up to max bytes.
     std::string ReadMaster(size_t max, int timeoutMs);
 
