@@ -25,7 +25,7 @@ namespace edt {
 // Reads at most maxBytes from the start of a regular file (checked with
 // stat before opening; opened non-blocking, so a FIFO or device never
 // blocks).  False when the file is not a regular file or cannot be read.
-bool ReadRegularFile(const QString& path, size_t maxBytes, std::vector<uint8_t>& data);
+[[nodiscard]] bool ReadRegularFile(const QString& path, size_t maxBytes, std::vector<uint8_t>& data);
 } // namespace edt
 
 class CDib

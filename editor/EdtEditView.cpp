@@ -79,11 +79,6 @@ bool CEdtEditView::QueryEditable()
     return m_buffer && !m_buffer->GetReadOnly();
 }
 
-void CEdtEditView::SetOverwrite(bool on)
-{
-    m_overwrite = on;
-}
-
 bool CEdtEditView::SetTextType(const TextTypeDef* type)
 {
     if (!type)

@@ -59,7 +59,6 @@ public:
     void SetDisableBSAtSOL(bool on) { m_disableBSAtSOL = on; }
     bool GetDisableBSAtSOL() const { return m_disableBSAtSOL; }
     bool GetOverwrite() const { return m_overwrite; }
-    void SetOverwrite(bool on);
     const std::map<std::u16string, std::u16string>& GetExpandMap() const { return m_expand; }
 
     // Replaces the selection (action 8); with 0x4 and a last regular-

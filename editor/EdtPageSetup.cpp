@@ -120,7 +120,9 @@ bool RunPageSetup(QWidget* parent)
         const QRectF paper = layout.fullRect(QPageLayout::Millimeter);
         s.width = ToHundredths(paper.width());
         s.height = ToHundredths(paper.height());
-        SavePageSettings(s);
+        // The printer has the layout for this run either way; what the
+        // store refuses is only not offered again at the next start.
+        (void)SavePageSettings(s);
     }
     // The view draws the editor's margins itself.
     ui::ResetPrinterMargins(printer);

@@ -24,7 +24,7 @@ constexpr int EDT_PAGE_VALUE_MAX = 100000;
 EdtPageSettings LoadPageSettings();
 // Writes the margins and the paper size (the width and height only when
 // present).  False when the key cannot be created.
-bool SavePageSettings(const EdtPageSettings& settings);
+[[nodiscard]] bool SavePageSettings(const EdtPageSettings& settings);
 
 // Sets the printer's paper from the stored width and height (both present):
 // a standard size within 1 mm, else a custom one; wider than high is

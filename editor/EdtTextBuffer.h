@@ -191,9 +191,9 @@ public:
     virtual bool GetActionDescription(int action, std::u16string& text) const;
 
     // Files (EdtTextFile.cpp).
-    bool LoadFromFile(std::u16string_view path, int crlfMode = -1);
-    bool SaveToFile(std::u16string_view path, int crlfMode = -1, bool clearModified = true,
-                    int* replacedChars = nullptr);
+    [[nodiscard]] bool LoadFromFile(std::u16string_view path, int crlfMode = -1);
+    [[nodiscard]] bool SaveToFile(std::u16string_view path, int crlfMode = -1,
+                                  bool clearModified = true, int* replacedChars = nullptr);
     int CountUnmappableChars() const;
     void SetTextTypeFromFileName(std::u16string_view path);
 

@@ -177,8 +177,6 @@ void CMainFrame::RegisterFontCategories()
     CBinView::RegisterFontItems(CBinView::kCategory, LoadResString(IDS_BINARY_WINDOW), m_fontColors);
 }
 
-std::u16string CMainFrame::DefaultPathTarvane() { return ProgramParent() + u"Tarvane\\"; }
-std::u16string CMainFrame::DefaultPathTemplates() { return ProgramParent() + u"Templates\\"; }
 
 void CMainFrame::LoadSettings()
 {

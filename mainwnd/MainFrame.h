@@ -98,8 +98,6 @@ public:
     void RegisterFontCategories();
     core::AppSettings& Settings() { return m_settings; }
     void LoadSettings();
-    static std::u16string DefaultPathTarvane();
-    static std::u16string DefaultPathTemplates();
 
     // --- services to the document windows ---
     void SetEditorIndicators(bool editor) override;

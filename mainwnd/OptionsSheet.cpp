@@ -154,6 +154,8 @@ int RunOptionsSheet(QWidget* parent, core::AppSettings& settings, CFontColorPage
         sheet.AddPage(fontColors->CreatePage());
     }
     const int result = sheet.DoModal();
-    settings.Save(kOptions);
+    // The program goes on with `settings` either way; what the store
+    // refuses is only not offered again at the next start.
+    (void)settings.Save(kOptions);
     return result;
 }

@@ -30,7 +30,6 @@ bool CRichEdit20Ctrl::Create(uint32_t style, const QRect& rect, QWidget* parent,
     return true;
 }
 
-int CRichEdit20Ctrl::GetFirstVisibleLine() const { return firstVisibleBlock().blockNumber(); }
 
 int CRichEdit20Ctrl::GetLineCount() const { return document()->blockCount(); }
 

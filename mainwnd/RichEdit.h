@@ -41,7 +41,6 @@ public:
     // The first line whose top lies at or below the bottom of the visible
     // area, counted from the first visible line; the line count when none.
     int GetLastVisibleLine() const;
-    int GetFirstVisibleLine() const;
     int GetLineCount() const;
 
 private:

@@ -147,15 +147,6 @@ int CKVTToolbarComboBoxButton::AddItem(const QString& text, uint32_t data)
     return int(m_items.size()) - 1;
 }
 
-void CKVTToolbarComboBoxButton::RemoveAllItems()
-{
-    m_items.clear();
-    m_data.clear();
-    m_selection = -1;
-    if (m_combo)
-        m_combo->clear();
-}
-
 bool CKVTToolbarComboBoxButton::SelectItem(int index)
 {
     if (index < 0 || index >= GetCount())

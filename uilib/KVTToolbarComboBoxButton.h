@@ -62,7 +62,6 @@ public:
 
     // Adds an item (a text already there is not added again); its index.
     int AddItem(const QString& text, uint32_t data = 0);
-    void RemoveAllItems();
     // FALSE outside 0..count - 1 (nothing changes).
     bool SelectItem(int index);
     bool SelectItemByData(uint32_t data);

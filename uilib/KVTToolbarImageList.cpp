@@ -258,17 +258,6 @@ QImage CKVTToolbarImageList::GetImage(int index) const
     return m_images[size_t(index)].master;
 }
 
-QImage CKVTToolbarImageList::Strip() const
-{
-    QImage out(m_size.width() * GetImageCount(), m_size.height(), QImage::Format_ARGB32);
-    out.fill(Qt::transparent);
-    QPainter p(&out);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    for (int i = 0; i < GetImageCount(); ++i)
-        p.drawImage(i * m_size.width(), 0, m_images[size_t(i)].master);
-    return out;
-}
-
 const std::vector<QImage>& CKVTToolbarImageList::Mapped(QSize size)
 {
     const std::vector<QRgb> scheme = SchemeColors();

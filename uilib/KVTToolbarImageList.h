@@ -77,8 +77,6 @@ public:
     bool CopyImageToClipboard(int index);
     // The master image at an index (standard colours); null when out of range.
     QImage GetImage(int index) const;
-    // The master strip as one image (count × width, height).
-    QImage Strip() const;
 
     bool PrepareDrawImage(QSize destSize);
     // The size images are drawn at: the prepared size, else the image size.

@@ -67,13 +67,6 @@ CKVTContextMenuManager* CKVTWorkspace::GetContextMenuManager()
     return CKVTContextMenuManager::Instance();
 }
 
-CKVTKeyboardManager* CKVTWorkspace::GetKeyboardManager()
-{
-    if (!CKVTKeyboardManager::Instance())
-        InitKeyboardManager();
-    return CKVTKeyboardManager::Instance();
-}
-
 CKVTMouseManager* CKVTWorkspace::GetMouseManager()
 {
     if (!CKVTMouseManager::Instance())

@@ -37,7 +37,6 @@ public:
     bool InitMouseManager();
     // The managers, created on demand.
     CKVTContextMenuManager* GetContextMenuManager();
-    CKVTKeyboardManager* GetKeyboardManager();
     CKVTMouseManager* GetMouseManager();
 
     const QString& SectionName() const { return m_section; }

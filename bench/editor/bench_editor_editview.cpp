@@ -28,6 +28,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -142,7 +143,8 @@ BenchView& Shared(bool shown)
         auto view = std::make_unique<BenchView>();
         view->resize(1280, 1024);
         view->show();
-        view->buffer.LoadFromFile(std::u16string(SourcePath().begin(), SourcePath().end()));
+        if (!view->buffer.LoadFromFile(std::u16string(SourcePath().begin(), SourcePath().end())))
+            std::abort(); // no figures of an empty buffer
         view->SetTextType(std::u16string_view(u"plc"));
         view->AttachToBuffer();
         view->SetTextType(std::u16string_view(u"plc"));

@@ -4,7 +4,7 @@
 // (115200 / 11 * 1023 / 1036 = 10 341 payload bytes/s, so 9 824 bytes/s).
 #include "bench/BenchSize.h"
 #include "link/olnk/olnk_open.h"
-#include "tests/support/link/PtyBridge.h"
+#include "tools/linkshim/PtyBridge.h"
 #include "tests/support/link_pump/link_pump.h"
 #include "tests/support/platform/PtyPair.h"
 
@@ -110,9 +110,9 @@ BENCHMARK(BM_Udp)->Arg(127)->Arg(20)->Iterations(1)->Unit(benchmark::kSecond)->U
 
 void BM_SerialPaced115200(benchmark::State& state)
 {
-    testsupport::PtyBridge::Options o;
+    linkshim::PtyBridge::Options o;
     o.pacedBaud = 115200;
-    testsupport::PtyBridge bridge(o);
+    linkshim::PtyBridge bridge(o);
     OlnkChannel a = OlnkOpenSerial(20, bridge.PathA().c_str(), 115200, {});
     OlnkChannel b = OlnkOpenSerial(20, bridge.PathB().c_str(), 115200, {});
     if (!a || !b || !Connect(a, b)) {

@@ -592,7 +592,9 @@ int CStrandworkApp::ExitInstance()
     if (m_pRecentFileList)
         m_pRecentFileList->WriteList();
     const int result = ui::Application::ExitInstance();
-    sys::RegistryStore::Flush();
+    // A write that fails here leaves the store changed; the store writes it
+    // once more when the process exits.
+    (void)sys::RegistryStore::Flush();
     return result;
 }
 

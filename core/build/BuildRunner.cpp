@@ -126,7 +126,9 @@ int RunBuildProcess(BuildPipes& pipes, sys::Process& process, bool& cancel,
         if (pump && !pump() && quitRefused)
             quitRefused();
         if (cancel) {
-            sys::WriteAll(pipes.input.write, kStopRequest, sizeof kStopRequest);
+            // A helper that no longer reads its input is ending already;
+            // the loop waits for its end either way.
+            (void)sys::WriteAll(pipes.input.write, kStopRequest, sizeof kStopRequest);
             cancel = false;
             if (sink)
                 sink->AppendText(Str(IDS_BUILD_CANCELLED));

@@ -111,7 +111,8 @@ bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath
         return false;
     }
     std::u16string projectFolder = projectFilePath;
-    sys::WinPath::RemoveFileSpec(projectFolder);
+    // The project file's folder; a bare root (nothing cut) is that folder.
+    (void)sys::WinPath::RemoveFileSpec(projectFolder);
     const std::u16string userFolder = FolderForm(projectFolder);
     const std::u16string outputFolder = FolderForm(Joined(projectFolder, data.PathOutput));
     const std::u16string tempFolder = FolderForm(Joined(projectFolder, data.PathTemp));

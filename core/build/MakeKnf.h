@@ -27,7 +27,8 @@ std::u16string CompilerFolder(const ProjectData& data, const AppSettings& app);
 // a path value that code page 1250 cannot hold (4462), a file that cannot
 // be created or written (4387).  projectFilePath is written as given;
 // makeFilePath may be in Windows or native form.
-bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath,
-                  const AppSettings& app, const std::u16string& makeFilePath, OutputSink* sink);
+[[nodiscard]] bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath,
+                                const AppSettings& app, const std::u16string& makeFilePath,
+                                OutputSink* sink);
 
 } // namespace core

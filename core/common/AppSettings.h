@@ -27,7 +27,7 @@ struct AppSettings
     void Load(std::u16string_view section);
     // Writes the first six values (never "Language", which only the
     // language commands write); false when one could not be written.
-    bool Save(std::u16string_view section) const;
+    [[nodiscard]] bool Save(std::u16string_view section) const;
 };
 
 } // namespace core

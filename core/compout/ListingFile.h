@@ -52,8 +52,8 @@ public:
     // Loads the listing; mechanism names are resolved in `map`.  A given
     // path is stored first; without a stored path the load fails.  On
     // failure everything is freed and GetLoadError() tells the line and why.
-    bool Load(const CMapFile& map, const char16_t* path = nullptr);
-    bool Load(const CMapFile& map, const std::u16string& path) { return Load(map, path.c_str()); }
+    [[nodiscard]] bool Load(const CMapFile& map, const char16_t* path = nullptr);
+    [[nodiscard]] bool Load(const CMapFile& map, const std::u16string& path) { return Load(map, path.c_str()); }
     bool Clear();
 
     const std::u16string& GetPath() const { return m_path; }

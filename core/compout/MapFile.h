@@ -79,8 +79,8 @@ public:
     // Loads the map.  A given path is stored first; without a stored path
     // the load fails.  On failure everything is freed and GetLoadError()
     // tells the line and the reason.
-    bool Load(const char16_t* path = nullptr);
-    bool Load(const std::u16string& path) { return Load(path.c_str()); }
+    [[nodiscard]] bool Load(const char16_t* path = nullptr);
+    [[nodiscard]] bool Load(const std::u16string& path) { return Load(path.c_str()); }
     bool Clear();
 
     const std::u16string& GetPath() const { return m_path; }

@@ -140,8 +140,8 @@ struct OlnkReceiveRequest
 // Builds a frame of length bytes (at most 1023; more fails with
 // OLNK_E_INVALIDARG) once a window slot is free, waiting at most timeoutMs;
 // returns its sequence number or -1.
-int OlnkSend(OlnkChannel ch, uint16_t length, const void* data, uint32_t reliable,
-             uint32_t timeoutMs);
+[[nodiscard]] int OlnkSend(OlnkChannel ch, uint16_t length, const void* data, uint32_t reliable,
+                           uint32_t timeoutMs);
 // 1: built at once (request->result holds the sequence number).
 // 0 with OLNK_E_PENDING: queued (urgent queue for a negative priority); its
 // event is signalled when it is built or fails with a status.

@@ -121,7 +121,6 @@ int OxfrSetJobTimeout(OxfrSession s, uint32_t ms);
 // Job handles: (generation << 8) | job id; 0 is no job.  A stale handle does
 // nothing.  After the call returns the job calls its progress no more.
 int OxfrCancelJob(OxfrSession s, uint32_t job);
-int OxfrEndJob(OxfrSession s, uint32_t job, uint8_t status);
 
 // ---- Link requests (class 1) ----------------------------------------------------------
 // Each returns 1 when the message was handed to the channel.
@@ -175,13 +174,11 @@ int OlnkRequestTransferPLC(OxfrSession s, uint32_t param, const void* image, uin
 // native paths.  Results come through the transfer-result callback.
 
 int OxfrCopyA(OxfrSession s, uint32_t param, const char* source, const char* destination);
-int OxfrCopyW(OxfrSession s, uint32_t param, const char16_t* source, const char16_t* destination);
 int OxfrMoveA(OxfrSession s, uint32_t param, const char* source, const char* destination);
 int OxfrMoveW(OxfrSession s, uint32_t param, const char16_t* source, const char16_t* destination);
 int OxfrCreateDirA(OxfrSession s, uint32_t param, const char* path);
 int OxfrCreateDirW(OxfrSession s, uint32_t param, const char16_t* path);
 int OxfrDeleteA(OxfrSession s, uint32_t param, const char* path);
-int OxfrDeleteW(OxfrSession s, uint32_t param, const char16_t* path);
 int OxfrGetFileInfoA(OxfrSession s, uint32_t param, const char* path);
 int OxfrGetFileInfoW(OxfrSession s, uint32_t param, const char16_t* path);
 int OxfrRemoveDirA(OxfrSession s, uint32_t param, const char* path);
@@ -204,12 +201,6 @@ int OxfrPutW(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_
 
 constexpr uint32_t OXFR_MAX_SHARES = 30;
 
-struct OxfrShareA
-{
-    char name[260];       // code page 1250
-    char directory[4096]; // native (UTF-8)
-    uint32_t access;
-};
 struct OxfrShareW
 {
     char16_t name[260];
@@ -223,7 +214,6 @@ int OxfrRemoveShareA(OxfrSession s, const char* name);
 int OxfrRemoveShareW(OxfrSession s, const char16_t* name);
 int OxfrGetShareCount(OxfrSession s);
 // Copies up to capacity entries in use; returns the number copied.
-int OxfrGetSharesA(OxfrSession s, OxfrShareA* shares, uint32_t capacity);
 int OxfrGetSharesW(OxfrSession s, OxfrShareW* shares, uint32_t capacity);
 
 // ---- Sessions over a channel of one's own ----------------------------------------------

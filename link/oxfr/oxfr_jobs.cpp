@@ -554,7 +554,9 @@ struct Runner
         lk.unlock();
         if (peer >= 0 && status != OXFR_RESET) {
             const Bytes fin = DataMessage(uint8_t(peer), status, 0, nullptr, 0);
-            OlnkSend(s->ch, uint16_t(fin.size()), fin.data(), 1, status == OXFR_CLOSED ? 200 : 1000);
+            // The job fails with its status whether or not the peer hears
+            // of it; a peer that does not ends its side by its time-out.
+            (void)OlnkSend(s->ch, uint16_t(fin.size()), fin.data(), 1, status == OXFR_CLOSED ? 200 : 1000);
         }
         lk.lock();
         return status;
@@ -650,7 +652,8 @@ struct Runner
         j->io->Discard();
         if (peer >= 0 && status != OXFR_RESET) {
             const Bytes ack = AckMessage(uint8_t(peer), int8_t(status), ackNo, j->id);
-            OlnkSend(s->ch, uint16_t(ack.size()), ack.data(), 1, status == OXFR_CLOSED ? 200 : 1000);
+            // As in FailSend: the status stands whether or not it arrives.
+            (void)OlnkSend(s->ch, uint16_t(ack.size()), ack.data(), 1, status == OXFR_CLOSED ? 200 : 1000);
         }
         lk.lock();
         return status;

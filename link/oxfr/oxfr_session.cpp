@@ -774,10 +774,6 @@ static int EndJobByHandle(OxfrSession s, uint32_t handle, uint8_t status)
 }
 
 int OxfrCancelJob(OxfrSession s, uint32_t job) { return EndJobByHandle(s, job, OXFR_CANCELLED); }
-int OxfrEndJob(OxfrSession s, uint32_t job, uint8_t status)
-{
-    return EndJobByHandle(s, job, status);
-}
 
 // ---- Link requests ------------------------------------------------------------------------------
 
@@ -991,14 +987,6 @@ static int CopyShares(OxfrSession s, T* out, uint32_t capacity, Conv conv)
         e.access = sh.access;
     }
     return int(n);
-}
-
-int OxfrGetSharesA(OxfrSession s, OxfrShareA* shares, uint32_t capacity)
-{
-    return CopyShares(s, shares, capacity, [](const Share& sh, OxfrShareA& e) {
-        std::memcpy(e.name, sh.name.data(), std::min<size_t>(sh.name.size(), 259));
-        std::memcpy(e.directory, sh.dir.data(), std::min<size_t>(sh.dir.size(), 4095));
-    });
 }
 
 int OxfrGetSharesW(OxfrSession s, OxfrShareW* shares, uint32_t capacity)

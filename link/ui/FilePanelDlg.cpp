@@ -208,12 +208,6 @@ void CFilePanelDlg::FillLocations()
     m_locations->setCurrentIndex(selected);
 }
 
-QAbstractItemView* CFilePanelDlg::CurrentView() const
-{
-    return m_details->isVisible() || !m_list->isVisible() ? static_cast<QAbstractItemView*>(m_details)
-                                                          : static_cast<QAbstractItemView*>(m_list);
-}
-
 void CFilePanelDlg::SetDetails(bool details)
 {
     m_details->setVisible(details);

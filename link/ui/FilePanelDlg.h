@@ -83,7 +83,6 @@ private:
     void UpdateSummary();
     void OnActivated(const QModelIndex& index);
     void HeaderClicked(int column);
-    QAbstractItemView* CurrentView() const;
 
     RemoteListing* m_listing = nullptr;
     FileListModel* m_model = nullptr;

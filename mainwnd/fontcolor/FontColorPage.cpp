@@ -265,7 +265,10 @@ bool CFontColorPage::SaveSettings(const QString& root)
             ok = WriteInt(is, u"StrikeOut", it.strikeOut) && ok;
         }
     }
-    sys::RegistryStore::Flush();
+    // The values are in the store either way; a write of its file that
+    // fails leaves the store changed, and the next flush (at the latest at
+    // exit) writes it again.
+    (void)sys::RegistryStore::Flush();
     return ok;
 }
 

@@ -42,11 +42,11 @@ public:
     // with EISDIR, a FIFO, device or socket with ENODEV, a link that names
     // nothing with ENOENT, a file without write permission with EACCES.  A
     // path where nothing is gives a new file, in a folder that must exist.
-    bool Open(const std::string& nativePath, unsigned flags = 0);
+    [[nodiscard]] bool Open(const std::string& nativePath, unsigned flags = 0);
 
     // Appends bytes; a failure is kept and makes Commit fail too.
-    bool Write(const void* data, size_t size);
-    bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    [[nodiscard]] bool Write(const void* data, size_t size);
+    [[nodiscard]] bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
 
     // The permission bits of the new file.  Without this call a replaced
     // file keeps its own, and a new one gets 0666 less the umask.
@@ -57,7 +57,7 @@ public:
     // Flushes the file to disk, puts it in place of the target and syncs
     // the folder.  True when the new content is in place; on failure the
     // target is untouched.  The object is closed afterwards either way.
-    bool Commit();
+    [[nodiscard]] bool Commit();
     // Drops the new content; the target is untouched.
     void Discard();
 

@@ -19,7 +19,7 @@ namespace sys {
 // folder, a FIFO, a device, a link that names nothing and a file this
 // process may not write are refused.  On failure nothing is left behind
 // and the old file is untouched.
-bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes);
+[[nodiscard]] bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes);
 
 // Opens an existing regular file for reading and gives its size.  The open
 // never waits (non-blocking, close-on-exec, retried on EINTR) and the type
@@ -27,10 +27,10 @@ bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes);
 // behind a symbolic link, fails at once.  The descriptor (blocking again),
 // or -1 with the errno value (EISDIR for a folder, ENODEV for anything else
 // that is not a regular file) in errno and in the thread's last error.
-int OpenForReading(const std::string& nativePath, uint64_t& size);
+[[nodiscard]] int OpenForReading(const std::string& nativePath, uint64_t& size);
 
 // The whole content of a file; nullopt on failure.
-std::optional<std::string> ReadWholeFile(const std::string& nativePath);
+[[nodiscard]] std::optional<std::string> ReadWholeFile(const std::string& nativePath);
 
 bool FileExists(const std::string& nativePath);       // any kind of entry
 bool IsRegularFile(const std::string& nativePath);    // follows links

@@ -52,8 +52,6 @@ uint32_t SetLastErrorFromErrno()
     return t_lastError;
 }
 
-bool IsMessageTableCode(uint32_t code) { return FindMessage(code) != nullptr; }
-
 std::string ErrorText(uint32_t code)
 {
     if (const char* text = FindMessage(code))

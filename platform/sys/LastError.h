@@ -34,7 +34,4 @@ uint32_t SetLastErrorFromErrno();
 // end is appended.
 std::string ErrorText(uint32_t code);
 
-// True for a code that the message table holds.
-bool IsMessageTableCode(uint32_t code);
-
 } // namespace sys

@@ -37,11 +37,6 @@ void Register(const std::string& name, uint32_t schema, Factory factory)
     std::lock_guard<std::mutex> lock(ClassesMutex());
     Classes()[name] = ClassEntry{schema, std::move(factory)};
 }
-bool IsRegistered(const std::string& name)
-{
-    std::lock_guard<std::mutex> lock(ClassesMutex());
-    return Classes().count(name) != 0;
-}
 uint32_t Schema(const std::string& name)
 {
     std::lock_guard<std::mutex> lock(ClassesMutex());

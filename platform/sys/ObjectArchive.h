@@ -48,7 +48,6 @@ constexpr uint32_t VERSIONABLE_SCHEMA = 0x80000000u;
 namespace ArchiveClasses {
 using Factory = std::function<std::unique_ptr<ArchiveObject>()>;
 void Register(const std::string& name, uint32_t schema, Factory factory);
-bool IsRegistered(const std::string& name);
 uint32_t Schema(const std::string& name); // 0 when unknown
 } // namespace ArchiveClasses
 

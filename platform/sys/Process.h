@@ -39,7 +39,7 @@ int WaitReadable(int fd, int timeoutMs);
 // in the last error when nothing is there yet.
 long ReadNonBlocking(int fd, void* buffer, size_t size);
 // Writes all bytes (retrying after interruptions); false on failure.
-bool WriteAll(int fd, const void* data, size_t size);
+[[nodiscard]] bool WriteAll(int fd, const void* data, size_t size);
 
 struct SpawnOptions
 {

@@ -111,11 +111,11 @@ std::string FilePath();
 // beside itself under another name, and the reason goes to standard error;
 // the result is false then.  LoadFrom makes path the store's file: later
 // flushes write there.
-bool Load();
-bool LoadFrom(const std::string& path);
+[[nodiscard]] bool Load();
+[[nodiscard]] bool LoadFrom(const std::string& path);
 // Writes the store when it has changed (Flush) or always (Save).
-bool Flush();
-bool SaveTo(const std::string& path);
+[[nodiscard]] bool Flush();
+[[nodiscard]] bool SaveTo(const std::string& path);
 // Empties the store in memory and forgets the file (tests).
 void Reset();
 } // namespace RegistryStore

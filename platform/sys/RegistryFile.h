@@ -26,7 +26,7 @@ struct ParseError
 
 // Reads the file's bytes into root, which must be empty.  On failure root
 // is left in an unspecified state and err says why.
-bool ParseFile(std::string_view bytes, Node& root, ParseError& err);
+[[nodiscard]] bool ParseFile(std::string_view bytes, Node& root, ParseError& err);
 
 // The file's bytes for the tree under root, exactly as the export writes
 // them.
@@ -45,6 +45,6 @@ ReadStatus ReadStoreFile(const std::string& path, std::string& bytes);
 // fsync, rename; the permission bits of a replaced file are kept), creating
 // the folder when missing.  On failure errno tells why and the old file is
 // untouched.
-bool WriteStoreFile(const std::string& path, std::string_view bytes);
+[[nodiscard]] bool WriteStoreFile(const std::string& path, std::string_view bytes);
 
 } // namespace sys::reg

@@ -46,18 +46,6 @@ void Event::Reset()
     m_state = false;
 }
 
-void Event::Pulse()
-{
-    std::lock_guard<std::mutex> g(Lock());
-    m_state = true;
-    WakeWaiters();
-    // Waiters re-check under the lock after this returns; a pulse is
-    // inherently racy on every system, so the state stays set until the
-    // first waiter (auto) takes it or is reset by the next Reset (manual).
-    if (m_manual)
-        m_state = false;
-}
-
 bool Event::IsSet() const
 {
     std::lock_guard<std::mutex> g(Lock());

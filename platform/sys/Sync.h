@@ -55,9 +55,6 @@ public:
     Event(bool manualReset, bool initialState);
     void Set();
     void Reset();
-    // Sets and at once resets: wakes the current waiters of a manual event
-    // (all) or one waiter of an automatic event, leaving it reset.
-    void Pulse();
     bool IsSet() const;
 
 protected:

@@ -332,10 +332,12 @@ struct Rules
         if (TooLong(from) || TooLong(to))
             return std::nullopt;
         S fromDir(from), toDir(to);
+        // A path that is only a root has no file name to cut: it is its own
+        // folder, so nothing cut is no failure here.
         if (!fromIsFolder)
-            RemoveFileSpec(fromDir);
+            (void)RemoveFileSpec(fromDir);
         if (!toIsFolder)
-            RemoveFileSpec(toDir);
+            (void)RemoveFileSpec(toDir);
         const size_t fromRoot = RootLength(fromDir), toRoot = RootLength(to);
         if (!SameRoot(V(fromDir).substr(0, fromRoot), to.substr(0, toRoot)))
             return std::nullopt;

@@ -81,8 +81,8 @@ bool Append(std::u16string& path, std::u16string_view more);
 bool Append(std::string& path, std::string_view more);
 // Cuts the last component and its separator ("C:\a\b" -> "C:\a",
 // "C:\a" -> "C:\", "C:\a\" -> "C:\a").  False when nothing was cut.
-bool RemoveFileSpec(std::u16string& path);
-bool RemoveFileSpec(std::string& path);
+[[nodiscard]] bool RemoveFileSpec(std::u16string& path);
+[[nodiscard]] bool RemoveFileSpec(std::string& path);
 // Replaces the extension (or appends `ext` when there is none); `ext`
 // includes its ".".  False when the result would be too long.
 bool RenameExtension(std::u16string& path, std::u16string_view ext);

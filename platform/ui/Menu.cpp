@@ -331,15 +331,6 @@ bool Menu::SetItemText(int index, const QString& text)
     return true;
 }
 
-bool Menu::SetItemFlags(int index, uint32_t flags)
-{
-    if (!Item(index))
-        return false;
-    MenuItem& it = m_items[size_t(index)];
-    it.flags = (flags & ~uint32_t(MF_POPUP)) | (it.popup ? uint32_t(MF_POPUP) : 0);
-    return true;
-}
-
 static bool MenuEnableFlags(MenuItem& it, bool enable)
 {
     if (enable)

@@ -74,7 +74,6 @@ public:
     void InsertItem(int index, uint32_t id, const QString& text, uint32_t flags = 0);
     bool RemoveItem(int index);
     bool SetItemText(int index, const QString& text);
-    bool SetItemFlags(int index, uint32_t flags);
     bool EnableItem(int index, bool enable);
     bool CheckItem(int index, bool check);
 

@@ -129,20 +129,6 @@ bool SplitterWnd::DeleteRow(int row)
     return true;
 }
 
-bool SplitterWnd::DeleteColumn(int col)
-{
-    if (m_cols < 2 || col < 0 || col >= m_cols)
-        return false;
-    for (int r = 0; r < m_rows; ++r)
-        delete RowSplitter(r)->widget(col);
-    --m_cols;
-    for (int r = 0; r < m_rows; ++r)
-        if (View* v = GetPane(r, 0))
-            v->setProperty("sw_pane_id", IdFromRowCol(r, 0));
-    LayoutBars();
-    return true;
-}
-
 void SplitterWnd::GetRowInfo(int row, int& current, int& minimum) const
 {
     current = minimum = 0;

@@ -47,7 +47,6 @@ public:
     bool SplitRow(int heightOfRow0);
     bool SplitColumn(int widthOfCol0);
     bool DeleteRow(int row);
-    bool DeleteColumn(int col);
 
     void GetRowInfo(int row, int& current, int& minimum) const;
     void SetRowInfo(int row, int ideal, int minimum);

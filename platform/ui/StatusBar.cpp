@@ -121,14 +121,6 @@ bool StatusBar::HasPaneIcon(int index) const
     return index >= 0 && size_t(index) < m_icons.size() && m_icons[size_t(index)];
 }
 
-void StatusBar::SetIdleText(const QString& text)
-{
-    bool idleShown = currentMessage() == m_idle;
-    m_idle = text;
-    if (idleShown)
-        showMessage(m_idle);
-}
-
 QString StatusBar::MessageText() const { return currentMessage(); }
 
 void StatusBar::UpdateCmdUI()

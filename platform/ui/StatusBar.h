@@ -32,7 +32,6 @@ public:
     bool HasPaneIcon(int index) const;
     // The number of panes.
     int PaneCount() const { return int(m_ids.size()); }
-    void SetIdleText(const QString& text);
     const QString& IdleText() const { return m_idle; }
     QString MessageText() const;
 

@@ -75,11 +75,6 @@ std::unique_ptr<ToolbarResource> ToolbarResource::Load(uint32_t id, QString* err
     return r;
 }
 
-bool ToolbarResourceExists(uint32_t id)
-{
-    return !res::Path(QStringLiteral("toolbars/%1.toolbar").arg(id)).isEmpty();
-}
-
 std::vector<QString> BitmapStripPaths(uint32_t id)
 {
     // Both the built-in folder and a language file's folder may hold images.
@@ -99,8 +94,6 @@ std::vector<QString> BitmapStripPaths(uint32_t id)
         out.push_back(QStringLiteral("%1/%2.svg").arg(rel).arg(i));
     return out;
 }
-
-bool BitmapStripExists(uint32_t id) { return !BitmapStripPaths(id).empty(); }
 
 QImage RenderSvgResource(const QString& relative, QSize size)
 {

@@ -30,10 +30,6 @@ struct ToolbarResource
     static std::unique_ptr<ToolbarResource> Parse(const QByteArray& text, QString* error = nullptr);
 };
 
-// Whether a toolbar description or a strip folder exists.
-bool ToolbarResourceExists(uint32_t id);
-bool BitmapStripExists(uint32_t id);
-
 // An SVG resource rendered at size on a transparent ARGB32 image.  A missing
 // or unreadable file gives a transparent image and a line on standard error
 // that names it.

@@ -3,8 +3,9 @@
 #include "platform/sys/LastError.h"
 #include "platform/sys/SerialPort.h"
 #include "platform/sys/Sync.h"
-#include "tests/support/link/LinkFrameDecoder.h"
-#include "tests/support/link/PtyBridge.h"
+#include "tests/support/platform/PtyPair.h"
+#include "tools/linkshim/LinkFrameDecoder.h"
+#include "tools/linkshim/PtyBridge.h"
 #include "transport_util.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@
 #include <cerrno>
 
 using namespace transport_test;
-using testsupport::PtyBridge;
+using linkshim::PtyBridge;
 using testsupport::PtyPair;
 
 namespace {
@@ -64,7 +65,7 @@ TEST(Serial, LineNoiseIsCountedAndTheLinkGoesOn)
     });
     for (int i = 0; i < 100; ++i) {
         uint8_t m = uint8_t(i);
-        OlnkSend(a, 1, &m, 1, 5000);
+        (void)OlnkSend(a, 1, &m, 1, 5000); // what arrives is checked
     }
     reader.join();
     for (size_t i = 1; i < got.size(); ++i)
@@ -98,7 +99,7 @@ TEST(Serial, PortSettingsAfterTheOpen)
     EXPECT_TRUE(st.modemLinesIgnored);
     // The connect frame is the first thing on the line.
     std::string line = pty.ReadMaster(13, 2000);
-    testsupport::LinkFrameDecoder dec;
+    linkshim::LinkFrameDecoder dec;
     dec.Feed({reinterpret_cast<const uint8_t*>(line.data()), line.size()});
     auto frames = dec.Take();
     ASSERT_FALSE(frames.empty());

@@ -3,8 +3,8 @@
 #include "platform/sys/LastError.h"
 #include "platform/sys/Sync.h"
 #include "platform/sys/UdpSocket.h"
-#include "tests/support/link/LinkFrameDecoder.h"
-#include "tests/support/link/UdpFaultRelay.h"
+#include "tools/linkshim/LinkFrameDecoder.h"
+#include "tools/linkshim/UdpFaultRelay.h"
 #include "tests/support/platform/PtyPair.h"
 #include "transport_util.h"
 
@@ -16,7 +16,7 @@
 
 using namespace transport_test;
 using testsupport::PickFreeUdpPort;
-using testsupport::UdpFaultRelay;
+using linkshim::UdpFaultRelay;
 
 namespace {
 
@@ -101,7 +101,7 @@ TEST(Udp, ThousandMessagesThroughLossDuplicationAndReordering)
     // The wire as captured: every datagram one well-formed frame.
     size_t frames = 0;
     for (const auto& d : relay.Capture()) {
-        auto fs = testsupport::LinkFrameDecoder::DecodeDatagram(d.bytes);
+        auto fs = linkshim::LinkFrameDecoder::DecodeDatagram(d.bytes);
         ASSERT_EQ(fs.size(), 1u);
         EXPECT_TRUE(fs[0].headerOk && fs[0].dataOk);
         ++frames;

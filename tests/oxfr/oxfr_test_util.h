@@ -305,8 +305,8 @@ struct SessionAndPeer
 
 } // namespace oxfrtest
 
-#include "tests/support/link/LinkFrameDecoder.h"
-#include "tests/support/link/UdpFaultRelay.h"
+#include "tools/linkshim/LinkFrameDecoder.h"
+#include "tools/linkshim/UdpFaultRelay.h"
 #include "tests/support/platform/PtyPair.h"
 
 namespace oxfrtest {
@@ -316,14 +316,14 @@ struct UdpSessionPair
 {
     uint16_t portA = testsupport::PickFreeUdpPort();
     uint16_t portB = testsupport::PickFreeUdpPort();
-    testsupport::UdpFaultRelay relay;
+    linkshim::UdpFaultRelay relay;
     Recorder recA, recB;
     OxfrSession a = nullptr, b = nullptr;
     bool established = false;
 
     explicit UdpSessionPair(double drop = 0, uint64_t seed = 1) : relay(portA, portB, seed)
     {
-        testsupport::UdpFaultRelay::Faults f;
+        linkshim::UdpFaultRelay::Faults f;
         f.drop = drop;
         relay.SetFaults(0, f);
         relay.SetFaults(1, f);
@@ -356,7 +356,7 @@ struct UdpSessionPair
         std::vector<std::pair<uint8_t, Bytes>> seen;
         for (const auto& d : relay.Capture())
             if (d.direction == direction)
-                for (const auto& f : testsupport::LinkFrameDecoder::DecodeDatagram(d.bytes)) {
+                for (const auto& f : linkshim::LinkFrameDecoder::DecodeDatagram(d.bytes)) {
                     if (f.data.empty())
                         continue;
                     std::pair<uint8_t, Bytes> key(f.seq, f.data);

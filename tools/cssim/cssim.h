@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace linkshim {
 class UdpFaultRelay;
 class PtyBridge;
-} // namespace testsupport
+} // namespace linkshim
 
 namespace cssim {
 
@@ -365,7 +365,6 @@ public:
     // Seeded random faults, per direction.
     void setRandom(int direction, double loss, double duplicate, double reorder, double corrupt);
     void addTargeted(const TargetedFault& f);
-    void clearTargeted();
     // Silence in one (0, 1) or both (-1) directions.
     void silence(int direction, bool on);
     // Bytes sent straight to our side (UDP: one datagram from the shim's port).
@@ -373,8 +372,6 @@ public:
     // A frame with the given data whose header length byte is `headerLength`
     // (extra bytes zero; below 10 the header is cut), or whose byte 3 is `byte3`.
     static Bytes BadFrame(const Bytes& data, uint8_t headerLength, uint8_t byte3, uint8_t seq);
-    // A frame with F9 FD inside its data.
-    static Bytes FrameWithStartInData(uint8_t seq);
     // A datagram to our side from a foreign port.
     void sendForeign(const Bytes& bytes);
     uint64_t matched() const; // targeted faults applied so far
@@ -430,7 +427,6 @@ public:
     OlnkChannel channel() const { return m_channel; }
     int linkState() const;
     uint64_t connectsReceived() const;
-    uint64_t connectRepliesReceived() const;
 
     struct Impl;
 

@@ -4,6 +4,8 @@
 // in each direction.  A seed reproduces the same run everywhere.
 
 #include "link/olnk/olnk_transport.h"
+#include "tools/linkshim/DetectableSpots.h"
+#include "tools/linkshim/Rng.h"
 
 #include <cstdint>
 #include <deque>
@@ -14,19 +16,8 @@ namespace linkpump {
 
 using Bytes = std::vector<uint8_t>;
 
-// splitmix64: the same numbers on every platform and library.
-class Rng
-{
-public:
-    explicit Rng(uint64_t seed) : m_state(seed) {}
-    uint64_t Next();
-    uint32_t Below(uint32_t n); // 0 <= x < n (n > 0)
-    bool Chance(double p);      // true with probability p
-    Bytes RandomBytes(size_t n);
-
-private:
-    uint64_t m_state;
-};
+// The seeded generator of the shims: a seed reproduces a run everywhere.
+using Rng = linkshim::Rng;
 
 enum class Side { A = 0, B = 1 };
 inline Side Other(Side s) { return s == Side::A ? Side::B : Side::A; }
@@ -128,14 +119,9 @@ private:
 };
 
 // Wire positions and bit masks whose flip the frame structure or a check
-// detects.
-struct BitSpot
-{
-    size_t index;
-    uint8_t mask;
-};
-std::vector<BitSpot> DetectableSpots(const Bytes& frame);
-// Offset of the first data byte and of the end byte FE of a wire frame.
-size_t DataEnd(const Bytes& frame);
+// detects (tools/linkshim/DetectableSpots.h).
+using linkshim::BitSpot;
+using linkshim::DataEnd;
+using linkshim::DetectableSpots;
 
 } // namespace linkpump

@@ -2,41 +2,19 @@
 // Pseudo-terminals and free ports for the tests of the serial and UDP
 // wrappers and the link transports.
 
+#include "tools/linkshim/PtyPair.h"
+
 #include <cstdint>
 #include <string>
 
 namespace testsupport {
 
-// A pseudo-terminal pair in raw mode.  The master side stands for the far
-// end of a serial line; the slave's device path is what a serial port opens.
-// The pair keeps a descriptor of the slave open itself, so the master sees
-// no hang-up while the port is closed and reopened, and so tests can read
-// the slave's line settings.  The master is non-blocking.
-class PtyPair
+// A pseudo-terminal pair in raw mode (tools/linkshim/PtyPair.h) that fails
+// the current test (ADD_FAILURE) when no pair is available.
+class PtyPair : public linkshim::PtyPair
 {
 public:
-    PtyPair(); // fails the current test (ADD_FAILURE) when no pair is available
-    ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
-
-    bool Ok() const { return m_master >= 0; }
-    int MasterFd() const { return m_master; }
-    int SlaveFd() const { return m_slave; }
-    const std::string& SlavePath() const { return m_slavePath; }
-    // Closes the master: the slave side hangs up (an unplugged line).
-    void CloseMaster();
-
-    // Writes all bytes to the master (waiting while it is full, at most
-    // timeoutMs); false on failure.
-    bool WriteMaster(const void* data, size_t size, int timeoutMs = 5000);
-    // Reads what arrives at the master within timeoutMs, up to max bytes.
-    std::string ReadMaster(size_t max, int timeoutMs);
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    std::string m_slavePath;
+    PtyPair();
 };
 
 // A UDP port of 127.0.0.1 that was free a moment ago (chosen by the system,

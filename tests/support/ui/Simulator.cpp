@@ -1,6 +1,6 @@
 // The control-system simulator as a child process of a window test.
 #include "tests/support/link/LinkTestText.h"
-#include "tests/support/link/PtyBridge.h"
+#include "tools/linkshim/PtyBridge.h"
 #include "tests/support/platform/PtyPair.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -77,7 +77,7 @@ std::unique_ptr<Simulator> Simulator::StartUdp(QStringList extraArgs)
 std::unique_ptr<Simulator> Simulator::StartSerial(QStringList extraArgs)
 {
     std::unique_ptr<Simulator> sim(new Simulator);
-    sim->m_bridge = std::make_unique<PtyBridge>();
+    sim->m_bridge = std::make_unique<linkshim::PtyBridge>();
     if (!sim->m_bridge->PairA().Ok() || !sim->m_bridge->PairB().Ok()) {
         ADD_FAILURE() << "no pseudo-terminal pair for the simulator";
         return nullptr;

@@ -26,7 +26,7 @@
 #include <typeinfo>
 #include <vector>
 
-namespace testsupport {
+namespace linkshim {
 class PtyBridge;
 }
 
@@ -167,7 +167,7 @@ private:
     bool Start(const QStringList& args);
     struct Process;
     std::unique_ptr<Process> m_process;
-    std::unique_ptr<testsupport::PtyBridge> m_bridge;
+    std::unique_ptr<linkshim::PtyBridge> m_bridge;
     std::string m_connection;
 };
 

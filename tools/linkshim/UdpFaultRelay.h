@@ -6,8 +6,8 @@
 // datagrams; every datagram is captured with time, direction and bytes.
 
 #include "platform/sys/UdpSocket.h"
-#include "tests/support/link/WakeableThread.h"
-#include "tests/support/link_pump/link_pump.h"
+#include "tools/linkshim/Rng.h"
+#include "tools/linkshim/WakeableThread.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-namespace testsupport {
+namespace linkshim {
 
 class UdpFaultRelay
 {
@@ -31,7 +31,7 @@ public:
         double reorder = 0; // held back and delivered after the next one
         double corrupt = 0; // one seeded bit flipped
         // Flip only bits that the frame structure or a check detects (see
-        // linkpump::DetectableSpots); anywhere otherwise.  The acknowledgement
+        // DetectableSpots.h); anywhere otherwise.  The acknowledgement
         // byte is covered by no check: a flip there can free a frame that
         // never arrived, which the wire protocol cannot recover.
         bool corruptDetectable = false;
@@ -99,8 +99,8 @@ private:
     bool m_hasHeld[2] = {false, false};
     std::chrono::steady_clock::time_point m_heldSince[2];
     std::atomic<uint64_t> m_forwarded[2] = {0, 0};
-    linkpump::Rng m_rng; // the pump harness generator: a seed reproduces a run
+    Rng m_rng; // a seed reproduces a run
     WakeableThread m_worker;
 };
 
-} // namespace testsupport
+} // namespace linkshim

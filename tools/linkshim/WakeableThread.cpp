@@ -1,9 +1,9 @@
-#include "tests/support/link/WakeableThread.h"
+#include "tools/linkshim/WakeableThread.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace testsupport {
+namespace linkshim {
 
 WakeableThread::WakeableThread()
 {
@@ -42,4 +42,4 @@ void WakeableThread::Stop()
     }
 }
 
-} // namespace testsupport
+} // namespace linkshim

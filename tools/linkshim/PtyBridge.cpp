@@ -1,14 +1,13 @@
-#include "PtyBridge.h"
+#include "tools/linkshim/PtyBridge.h"
 
-#include "tests/support/link_pump/link_pump.h"
-#include "tests/support/platform/Wait.h"
+#include "tools/linkshim/Rng.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
-namespace testsupport {
+namespace linkshim {
 
 using Clock = std::chrono::steady_clock;
 
@@ -33,7 +32,11 @@ void PtyBridge::CloseMaster(int side)
 {
     m_closeRequest[side] = true;
     m_worker.Wake();
-    testsupport::WaitUntil([&] { return m_closed[side] || !m_worker.Running(); }, 10000);
+    // The bridge's thread closes the master on its next turn; nothing tells
+    // this thread when, so it looks again after a short pause, 10 s at most.
+    const auto end = Clock::now() + std::chrono::milliseconds(10000);
+    while (!(m_closed[side] || !m_worker.Running()) && Clock::now() <= end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
 std::vector<PtyBridge::Chunk> PtyBridge::Capture() const
@@ -44,7 +47,7 @@ std::vector<PtyBridge::Chunk> PtyBridge::Capture() const
 
 void PtyBridge::Run()
 {
-    linkpump::Rng rng(m_options.seed);
+    Rng rng(m_options.seed);
     PtyPair* pairs[2] = {&m_a, &m_b};
     std::vector<uint8_t> pending[2];
     size_t pendingOff[2] = {0, 0};
@@ -152,4 +155,4 @@ void PtyBridge::Run()
     }
 }
 
-} // namespace testsupport
+} // namespace linkshim

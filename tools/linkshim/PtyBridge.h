@@ -4,8 +4,8 @@
 // optionally at line rate (baud / 11 bytes per second per direction) and
 // with seeded byte faults.  Every byte that crosses is captured.
 
-#include "tests/support/link/WakeableThread.h"
-#include "tests/support/platform/PtyPair.h"
+#include "tools/linkshim/PtyPair.h"
+#include "tools/linkshim/WakeableThread.h"
 
 #include <atomic>
 #include <chrono>
@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace testsupport {
+namespace linkshim {
 
 class PtyBridge
 {
@@ -76,4 +76,4 @@ private:
     WakeableThread m_worker;
 };
 
-} // namespace testsupport
+} // namespace linkshim

@@ -1,14 +1,15 @@
 #pragma once
 // Splits captured link bytes (a serial byte stream or UDP datagrams) into
-// frames and unstuffed messages for test assertions.  Written separately
-// from the channel's receiver so that tests check the wire against an
-// independent reading of the frame format (docs/link-protocol.md).
+// frames and unstuffed messages, for the simulator's targeted faults and
+// for test assertions.  Written separately from the channel's receiver so
+// that tests check the wire against an independent reading of the frame
+// format (docs/link-protocol.md).
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
-namespace testsupport {
+namespace linkshim {
 
 struct DecodedFrame
 {
@@ -49,4 +50,4 @@ private:
     uint64_t m_skipped = 0;
 };
 
-} // namespace testsupport
+} // namespace linkshim

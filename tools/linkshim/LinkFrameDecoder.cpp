@@ -1,6 +1,6 @@
-#include "LinkFrameDecoder.h"
+#include "tools/linkshim/LinkFrameDecoder.h"
 
-namespace testsupport {
+namespace linkshim {
 
 uint16_t LinkFrameDecoder::Check(std::span<const uint8_t> bytes)
 {
@@ -98,4 +98,4 @@ std::vector<DecodedFrame> LinkFrameDecoder::DecodeDatagram(std::span<const uint8
     return d.Take();
 }
 
-} // namespace testsupport
+} // namespace linkshim

@@ -1,4 +1,6 @@
-#include "UdpFaultRelay.h"
+#include "tools/linkshim/UdpFaultRelay.h"
+
+#include "tools/linkshim/DetectableSpots.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,7 +8,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-namespace testsupport {
+namespace linkshim {
 
 using Clock = std::chrono::steady_clock;
 
@@ -137,8 +139,8 @@ void UdpFaultRelay::Run()
                 if (f.drop > 0 && m_rng.Chance(f.drop))
                     continue;
                 if (f.corrupt > 0 && !bytes.empty() && m_rng.Chance(f.corrupt)) {
-                    auto spots = f.corruptDetectable ? linkpump::DetectableSpots(bytes)
-                                                     : std::vector<linkpump::BitSpot>{};
+                    auto spots = f.corruptDetectable ? DetectableSpots(bytes)
+                                                     : std::vector<BitSpot>{};
                     if (!spots.empty()) {
                         const auto& spot = spots[m_rng.Below(uint32_t(spots.size()))];
                         uint8_t mask = spot.mask, bit = 0;
@@ -193,4 +195,4 @@ void UdpFaultRelay::Run()
     }
 }
 
-} // namespace testsupport
+} // namespace linkshim

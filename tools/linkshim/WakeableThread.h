@@ -1,5 +1,5 @@
 #pragma once
-// The worker thread of a test relay or bridge that sleeps in poll(): a
+// The worker thread of a relay or bridge that sleeps in poll(): a
 // non-blocking pipe whose read end the thread polls wakes it, for a stop
 // request or for any other request the owner makes.
 
@@ -7,7 +7,7 @@
 #include <functional>
 #include <thread>
 
-namespace testsupport {
+namespace linkshim {
 
 class WakeableThread
 {
@@ -35,4 +35,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace testsupport
+} // namespace linkshim
