@@ -10,8 +10,8 @@
 //   image found current, 20 support files of type 3 needing no transfer),
 //   target <= 1000 (the slowest of three).
 // Run in the release build, offscreen: ./build/bench/bench_transfer
-#include "core/app/PlcCommandDialog.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/PlcCommandDialog.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
