@@ -48,4 +48,16 @@ inline bool MakeFolders(const std::string& native)
     return sys::IsDirectory(native);
 }
 
+// A question or message of the project document: through the host, which
+// answers it (ProjectHost::Ask), or the prompt service when there is none.
+inline int Ask(const QString& text, const QString& caption, uint32_t style,
+               core::AskOwner owner = core::AskOwner::MainWindow)
+{
+    const std::u16string t = text.toStdU16String();
+    const std::u16string c = caption.toStdU16String();
+    if (ProjectHost* host = GetProjectHost())
+        return host->Ask(t, c, style, owner);
+    return ProjectHost::AskWithPrompt(t, c, style, owner);
+}
+
 } // namespace projtext

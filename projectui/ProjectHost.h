@@ -2,10 +2,13 @@
 // What the project document needs from the application, and the port
 // through which the document views reopen and collect the documents of the
 // workspace file.  The application object implements ProjectHost; tests
-// install their own.
+// install their own.  The part without Qt, which the document's logic in
+// core/project uses, is core::DocumentHost; ProjectHost answers its
+// questions with the prompt service.
 
 #include "core/common/AppSettings.h"
 #include "core/common/OutputSink.h"
+#include "core/project/DocumentHost.h"
 #include "core/projfile/Workspace.h"
 
 #include <QString>
@@ -79,10 +82,10 @@ public:
     virtual int TransferPLC(IOlnkPL* link, uint32_t size, const void* data, int cancelThroughJob) = 0;
 };
 
-class ProjectHost
+class ProjectHost : public core::DocumentHost
 {
 public:
-    virtual ~ProjectHost();
+    ~ProjectHost() override;
 
     // The open project (null when none); making a document the open
     // project; forgetting it.  ClearProjectDoc must forget the document
@@ -93,17 +96,20 @@ public:
     // Closes the open project with its documents (refused while a build
     // runs); `ending` is true when the program ends.
     virtual bool CloseProject(bool ending) = 0;
-    // Saves every modified document; false when a save failed.
-    virtual bool OnFileSaveAll() = 0;
     // Passes a hint to every view of every open PLC source document.
     virtual void UpdatePlcViews(ui::View* sender, long hint, QObject* object) = 0;
-    // The output window; may be null (callers then skip the output).
-    virtual core::OutputSink* GetOutputCtrl() = 0;
-    virtual const core::AppSettings& GetAppSettings() = 0;
-    // Handles the waiting events; false when the program was asked to end.
-    virtual bool PumpMessages() = 0;
+    // The output window, the options, the event pump and saving every
+    // modified document: see core::DocumentHost.
     // The folder of the running program with a trailing separator.
     virtual QString GetProgramFolder() = 0;
+    std::u16string ProgramFolder() override;
+    // The document's questions and messages: the prompt service's message
+    // box, over the main window or (AskOwner::None) over none.
+    int Ask(std::u16string_view text, std::u16string_view caption, uint32_t style,
+            core::AskOwner owner) override;
+    // The same answer without a host (a document used on its own).
+    static int AskWithPrompt(std::u16string_view text, std::u16string_view caption,
+                             uint32_t style, core::AskOwner owner);
     // May be null: the document then keeps the documents section as read.
     virtual WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() = 0;
     // Shows a 1-based line of a PLC source (native path): the open document

@@ -1,5 +1,8 @@
 #include "projectui/StrandworkDoc.h"
 
+#include "projectui/DocCommon.h"
+#include "projectui/StrandworkDocBuildSite.h"
+
 #include "projectui/QtText.h"
 #include "core/projfile/ProjectFormat.h"
 #include "link/linkobj/olnk_link.h"
@@ -7,7 +10,6 @@
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
-#include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -66,7 +68,10 @@ ui::DocTemplate* TemplateOf(const QString& ext)
 
 std::unique_ptr<COlnkLink> MakeProjectLink();
 
-CStrandworkDoc::CStrandworkDoc() : m_link(MakeProjectLink())
+CStrandworkDoc::CStrandworkDoc()
+    : m_buildSite(std::make_unique<BuildSite>(*this)),
+      m_build(std::make_unique<core::ProjectBuild>(m_data, *m_buildSite)),
+      m_link(MakeProjectLink())
 {
     MapUpdate(ID_FILE_SAVE_CMD, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
     m_linkNotices = std::make_unique<linkui::LinkWindow>(
@@ -91,6 +96,13 @@ QWidget* CStrandworkDoc::MainWindow() const
 {
     ui::Application* app = ui::Application::Instance();
     return app ? static_cast<QWidget*>(app->GetMainWnd()) : nullptr;
+}
+
+void CStrandworkDoc::ReportSaveLoadException(const QString& path, ui::FileError error, bool saving,
+                                             uint32_t defaultId)
+{
+    projtext::Ask(SaveLoadExceptionText(path, error, saving, defaultId), {},
+                  core::ASK_ICONEXCLAMATION, core::AskOwner::None);
 }
 
 void CStrandworkDoc::OnUpdateFileSave(ui::CmdUI& cmdUi)
@@ -146,9 +158,9 @@ bool CStrandworkDoc::QueryCloseProject()
                 others = true;
         }
         if (others) {
-            if (ui::Prompt(LoadResString(IDS_PRJ_CLOSE_DOCUMENTS),
+            if (projtext::Ask(LoadResString(IDS_PRJ_CLOSE_DOCUMENTS),
                            LoadResString(IDS_PRJ_CLOSE_DOCUMENTS_CAPTION),
-                           ui::MB_YESNO | ui::MB_ICONQUESTION, MainWindow()) != ui::IDYES)
+                           core::ASK_YESNO | core::ASK_ICONQUESTION) != core::ANSWER_YES)
                 return false;
             ui::DocManager* mgr = ui::DocManager::Current();
             if (!mgr || !mgr->SaveAllModified())
@@ -165,9 +177,9 @@ bool CStrandworkDoc::QueryCloseProject()
             m_closingGuard = false;
         }
     } else if (open != this) {
-        if (ui::Prompt(FormatResString(IDS_PRJ_CLOSE_PROJECT, open->GetPathName()),
+        if (projtext::Ask(FormatResString(IDS_PRJ_CLOSE_PROJECT, open->GetPathName()),
                        LoadResString(IDS_PRJ_CLOSE_PROJECT_CAPTION),
-                       ui::MB_YESNO | ui::MB_ICONQUESTION, MainWindow()) != ui::IDYES)
+                       core::ASK_YESNO | core::ASK_ICONQUESTION) != core::ANSWER_YES)
             return false;
         m_closingGuard = true;
         const bool closed = host->CloseProject(false);
@@ -272,8 +284,8 @@ bool CStrandworkDoc::OnSaveDocument(const QString& path)
     SetModifiedFlag(false);
     BroadcastUpdate(nullptr, HINT_ALL);
     if (m_lossyValue)
-        ui::Prompt(FormatResString(IDS_PRJ_CHARS_REPLACED, *m_lossyValue), {},
-                   ui::MB_OK | ui::MB_ICONEXCLAMATION, MainWindow());
+        projtext::Ask(FormatResString(IDS_PRJ_CHARS_REPLACED, *m_lossyValue), {},
+                   core::ASK_OK | core::ASK_ICONEXCLAMATION);
     m_lossyValue.reset();
     return true;
 }
@@ -332,9 +344,8 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
     if (ar.IsStoring()) {
         if (m_data.FormatVersion < kCurrentProjectFormat) {
             // No is the default answer: an unattended run never converts.
-            if (ui::Prompt(LoadResString(IDS_PRJ_CONVERT), LoadResString(IDS_PRJ_CONVERT_CAPTION),
-                           ui::MB_YESNO | ui::MB_ICONQUESTION | ui::MB_DEFBUTTON2,
-                           MainWindow()) == ui::IDYES)
+            if (projtext::Ask(LoadResString(IDS_PRJ_CONVERT), LoadResString(IDS_PRJ_CONVERT_CAPTION),
+                           core::ASK_YESNO | core::ASK_ICONQUESTION | core::ASK_DEFBUTTON2) == core::ANSWER_YES)
                 m_data.FormatVersion = kCurrentProjectFormat;
         }
         WriteProjectHeader(ar, m_data.FormatVersion);
@@ -365,8 +376,7 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
 
     const int version = ReadProjectHeader(ar);
     if (static_cast<unsigned>(version) > static_cast<unsigned>(kCurrentProjectFormat)) {
-        ui::Prompt(LoadResString(IDS_PRJ_NEWER_VERSION), {}, ui::MB_OK | ui::MB_ICONEXCLAMATION,
-                   MainWindow());
+        projtext::Ask(LoadResString(IDS_PRJ_NEWER_VERSION), {}, core::ASK_OK | core::ASK_ICONEXCLAMATION);
         ThrowFormatError(ar);
     }
     if (version == 0)
@@ -642,22 +652,21 @@ bool CStrandworkDoc::AddFile(const QString& path, ListKind kind, bool createNew)
         break;
     }
     if (dupId) {
-        ui::Prompt(LoadResString(dupId), {}, ui::MB_OK | ui::MB_ICONERROR, MainWindow());
+        projtext::Ask(LoadResString(dupId), {}, core::ASK_OK | core::ASK_ICONERROR);
         return false;
     }
 
     if (createNew) {
         std::optional<std::string> native = Native(*full);
         if (native && sys::FileExists(*native) &&
-            ui::Prompt(FormatResString(IDS_PRJ_OVERWRITE, *full),
-                       LoadResString(IDS_PRJ_OVERWRITE_CAPTION), ui::MB_YESNO | ui::MB_ICONQUESTION,
-                       MainWindow()) != ui::IDYES)
+            projtext::Ask(FormatResString(IDS_PRJ_OVERWRITE, *full),
+                       LoadResString(IDS_PRJ_OVERWRITE_CAPTION), core::ASK_YESNO | core::ASK_ICONQUESTION) != core::ANSWER_YES)
             return false;
         int fd =
             native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
         if (fd < 0) {
-            ui::Prompt(FormatResString(IDS_PRJ_CREATE_FAILED, *full), {},
-                       ui::MB_OK | ui::MB_ICONERROR, MainWindow());
+            projtext::Ask(FormatResString(IDS_PRJ_CREATE_FAILED, *full), {},
+                       core::ASK_OK | core::ASK_ICONERROR);
             return false;
         }
         ::close(fd);
@@ -709,9 +718,9 @@ bool CStrandworkDoc::CopyProjectFiles(const QString& templatePath, const QString
     collect(m_data.HeaderFiles);
     collect(m_data.SupportFiles);
     auto copyFailed = [&](const Copy& c) {
-        ui::Prompt(FormatResString(IDS_PRJ_COPY_FAILED, c.src.empty() ? *c.filePath : c.src,
+        projtext::Ask(FormatResString(IDS_PRJ_COPY_FAILED, c.src.empty() ? *c.filePath : c.src,
                                    c.dst.empty() ? *c.fileName : c.dst),
-                   {}, ui::MB_OK | ui::MB_ICONERROR, MainWindow());
+                   {}, core::ASK_OK | core::ASK_ICONERROR);
         return false;
     };
 

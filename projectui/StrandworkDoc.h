@@ -6,6 +6,7 @@
 
 #include "core/compout/ListingFile.h"
 #include "core/compout/MapFile.h"
+#include "core/project/ProjectBuild.h"
 #include "projectui/ProjectHost.h"
 #include "core/projfile/LineEngine.h"
 #include "core/projfile/ProjectData.h"
@@ -144,11 +145,11 @@ public:
     bool IsClosingGuardSet() const { return m_closingGuard; }
     // The stop-build command sets the cancel flag; the tool runner reads
     // and clears it.
-    void RequestBuildStop() { m_buildCancel = true; }
-    bool IsBuildStopRequested() const { return m_buildCancel; }
-    void ClearBuildStop() { m_buildCancel = false; }
-    bool IsBuilding() const { return m_building; }
-    void SetBuilding(bool on) { m_building = on; }
+    void RequestBuildStop() { m_build->RequestStop(); }
+    bool IsBuildStopRequested() const { return m_build->IsStopRequested(); }
+    void ClearBuildStop() { m_build->ClearStop(); }
+    bool IsBuilding() const { return m_build->IsBuilding(); }
+    void SetBuilding(bool on) { m_build->SetBuilding(on); }
     bool IsDebugging() const { return m_debugging; }
 
     // --- Debugging (docs/plcviews.md) -----------------------------------
@@ -231,6 +232,9 @@ public:
     bool OnSaveDocument(const QString& path) override;
     void OnCloseDocument() override;
     void Serialize(ui::Archive& ar) override;
+    // The framework's report of a failed load or save, through the host.
+    void ReportSaveLoadException(const QString& path, ui::FileError error, bool saving,
+                                 uint32_t defaultId) override;
 
     // --- The project and workspace files -----------------------------------
     // The whole project file; a bad file throws core::ProjectFormatError.
@@ -304,22 +308,13 @@ public:
     void OnUpdateFileSave(ui::CmdUI& cmdUi);
 
     // --- The build (docs/build.md) ------------------------------------------
-    // Output goes to the host's output window (nothing when it has none).
-    // While a build runs, BuildPlc and BuildIfNeeded return false at once
-    // and CleanBuildOutput does nothing.
-    // Writes "Make.knf" and runs the compiler and the produced batch file
-    // through Pilvex; true when both ended with 0.
-    bool BuildPlc();
-    // Builds unless CheckDependencies finds the outputs up to date.
-    bool BuildIfNeeded();
-    // True when every output is present and not older than every input.
-    bool CheckDependencies();
-    // Empties the temporary and output folders after asking.
-    void CleanBuildOutput();
-    // Moves TarvaneVer to the newest installed compiler version.
-    void UpdateToNewestCompilerVersion();
-    // Writes the make file of the project to path.
-    bool WriteMakeKnf(const QString& path);
+    // The document's core::ProjectBuild does the work; see there.
+    bool BuildPlc() { return m_build->Build(); }
+    bool BuildIfNeeded() { return m_build->BuildIfNeeded(); }
+    bool CheckDependencies() { return m_build->CheckDependencies(); }
+    void CleanBuildOutput() { m_build->Clean(); }
+    void UpdateToNewestCompilerVersion() { m_build->UpdateToNewestCompilerVersion(); }
+    bool WriteMakeKnf(const QString& path) { return m_build->WriteMakeKnf(path.toStdU16String()); }
 
 private:
     enum class ListKind
@@ -344,9 +339,11 @@ private:
     bool m_forCopying = false;                           // a template is being opened for copying
     bool m_closingGuard = false;
     bool m_isOpenProject = false;
-    bool m_buildCancel = false;
     bool m_debugging = false;
-    bool m_building = false;
+    // The build's link to this document, and the build.
+    class BuildSite;
+    std::unique_ptr<BuildSite> m_buildSite;
+    std::unique_ptr<core::ProjectBuild> m_build;
     std::unique_ptr<COlnkLink> m_link;
     // Hears from the link (list 1) that requests got no reply in time.
     std::unique_ptr<linkui::LinkWindow> m_linkNotices;

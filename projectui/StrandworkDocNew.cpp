@@ -1,6 +1,7 @@
 // The project document's new-project flow and the import of a compiler
 // configuration file.
 #include "projectui/NewProjectDlg.h"
+#include "projectui/DocCommon.h"
 #include "projectui/QtText.h"
 #include "projectui/StrandworkDoc.h"
 #include "core/projfile/KnfImport.h"
@@ -9,7 +10,6 @@
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
 #include "platform/ui/FileDialogs.h"
-#include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
 #include <QApplication>
@@ -30,15 +30,9 @@ namespace {
 using projtext::Q;
 using projtext::U16;
 
-QWidget* MainWnd()
-{
-    ui::Application* app = ui::Application::Instance();
-    return app ? static_cast<QWidget*>(app->GetMainWnd()) : nullptr;
-}
-
 void ShowError(const QString& text)
 {
-    ui::Prompt(text, {}, ui::MB_OK | ui::MB_ICONERROR, MainWnd());
+    projtext::Ask(text, {}, core::ASK_OK | core::ASK_ICONERROR);
 }
 
 // The folder of a path with its trailing separator.
@@ -254,8 +248,8 @@ bool CStrandworkDoc::OnNewDocument()
         return false;
     const std::optional<std::string> native = sys::WinPath::ToNative(U16(folder));
     if (native && HasEntries(*native) &&
-        ui::Prompt(FormatResString(IDS_PRJ_DIR_NOT_EMPTY, folder), LoadResString(IDS_PRJ_CONTINUE),
-                   ui::MB_YESNO | ui::MB_ICONQUESTION, MainWindow()) != ui::IDYES)
+        projtext::Ask(FormatResString(IDS_PRJ_DIR_NOT_EMPTY, folder), LoadResString(IDS_PRJ_CONTINUE),
+                   core::ASK_YESNO | core::ASK_ICONQUESTION) != core::ANSWER_YES)
         return false;
 
     if (choice.Kind == 2) {

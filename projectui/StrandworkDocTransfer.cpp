@@ -17,7 +17,6 @@
 #include "platform/sys/LocalFiles.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
-#include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
 #include <fcntl.h>
@@ -58,13 +57,12 @@ QWidget* MainWindow()
 
 int Ask(unsigned text, unsigned caption, uint32_t style)
 {
-    return ui::Prompt(LoadResString(text), LoadResString(caption), style, MainWindow());
+    return projtext::Ask(LoadResString(text), LoadResString(caption), style);
 }
 
 void Notice(unsigned text, unsigned caption)
 {
-    ui::Prompt(LoadResString(text), LoadResString(caption), ui::MB_OK | ui::MB_ICONINFORMATION,
-               MainWindow());
+    projtext::Ask(LoadResString(text), LoadResString(caption), core::ASK_OK | core::ASK_ICONINFORMATION);
 }
 
 std::unique_ptr<PlcCommandDialog> NewCommandDialog()
@@ -367,8 +365,8 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
         const uint32_t revision = U32At(reply, 16);
         if (kind == 1 && int64_t(revision) != int64_t(m_data.PelmarVer)) {
             const int answer = Ask(IDS_XFER_HALDOR_VERSION_ASK, IDS_XFER_HALDOR_VERSION_CAPTION,
-                                   ui::MB_YESNOCANCEL | ui::MB_ICONQUESTION);
-            if (answer == ui::IDYES) {
+                                   core::ASK_YESNOCANCEL | core::ASK_ICONQUESTION);
+            if (answer == core::ANSWER_YES) {
                 m_data.TarvaneVer = sys::Format(u"%u", revision);
                 RecomputeCompilerVersion(m_data);
                 SetSettingsModified();
@@ -376,7 +374,7 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
                 Notice(IDS_XFER_REBUILD_NOTICE, IDS_XFER_RESTART_CAPTION);
                 return false;
             }
-            if (answer != ui::IDNO) {
+            if (answer != core::ANSWER_NO) {
                 Out(Str(IDS_XFER_VERSION_CANCELLED));
                 return false;
             }
@@ -389,15 +387,15 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
         const std::u16string cassette = sys::Format(u"%x.%x", word >> 12, word & 0xFFF);
         if (cassette != m_data.TarvaneVer) {
             const int answer = Ask(IDS_XFER_CASSETTE_VERSION_ASK, IDS_XFER_CASSETTE_VERSION_CAPTION,
-                                   ui::MB_YESNOCANCEL | ui::MB_ICONQUESTION);
-            if (answer == ui::IDYES) {
+                                   core::ASK_YESNOCANCEL | core::ASK_ICONQUESTION);
+            if (answer == core::ANSWER_YES) {
                 if (!UpdateControlSystemSoftware()) {
                     Out(Str(IDS_XFER_CASSETTE_UPDATE_FAILED));
                     return false;
                 }
                 compare = false;
                 installed = true;
-            } else if (answer != ui::IDNO) {
+            } else if (answer != core::ANSWER_NO) {
                 Out(Str(IDS_XFER_VERSION_CANCELLED));
                 return false;
             }
@@ -446,8 +444,8 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
             return false;
         }
         if (status.flags & 0x04) {
-            if (Ask(IDS_XFER_STOP_ASK, IDS_XFER_STOP_CAPTION, ui::MB_YESNO | ui::MB_ICONQUESTION) !=
-                    ui::IDYES ||
+            if (Ask(IDS_XFER_STOP_ASK, IDS_XFER_STOP_CAPTION, core::ASK_YESNO | core::ASK_ICONQUESTION) !=
+                    core::ANSWER_YES ||
                 !dlg->StopPLC(pl)) {
                 Out(Str(IDS_XFER_NOT_TRANSFERRED));
                 return false;

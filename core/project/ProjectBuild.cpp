@@ -1,19 +1,17 @@
-// The build members of the project document: the full build, the
-// conditional build with its dependency check, the clean and the compiler
-// version update.  See docs/build.md.
+// The build of a project: the full build, the conditional build with its
+// dependency check, the clean and the compiler version update.  See
+// docs/build.md.
+#include "core/project/ProjectBuild.h"
+
 #include "core/build/BuildChecks.h"
 #include "core/build/BuildRunner.h"
 #include "core/build/BuildStrings.h"
 #include "core/build/MakeKnf.h"
-#include "projectui/DocCommon.h"
-#include "projectui/QtText.h"
-#include "projectui/StrandworkDoc.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Format.h"
 #include "platform/sys/WinPath.h"
-#include "platform/ui/Prompt.h"
-#include "res/StringTable.h"
+#include "res/text/TextTable.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,34 +22,33 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
-using namespace core;
+namespace core {
 
 namespace {
 
-using projtext::Q;
-using projtext::U16;
+std::u16string Str(unsigned id) { return res::LoadText(id); }
 
-using projtext::MakeFolders;
-using projtext::Native;
-using projtext::Out;
-using projtext::Sink;
-using projtext::Str;
-
-const AppSettings& Settings()
+// The native form of a path ("" when it has none).
+std::string Native(const std::u16string& path)
 {
-    static const AppSettings none;
-    ProjectHost* host = GetProjectHost();
-    return host ? host->GetAppSettings() : none;
+    if (auto n = sys::WinPath::ToNative(path))
+        return *n;
+    return {};
 }
 
-bool SaveAll()
+// Creates a folder with its missing parents; true when it is a folder now.
+bool MakeFolders(const std::string& native)
 {
-    ProjectHost* host = GetProjectHost();
-    return !host || host->OnFileSaveAll();
+    if (native.empty())
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(native, ec);
+    return sys::IsDirectory(native);
 }
-
 
 std::optional<sys::FileTime> WriteTime(const std::u16string& path)
 {
@@ -86,18 +83,47 @@ bool IsProjectFolderOrAbove(const std::string& folder, const std::string& inner)
 
 } // namespace
 
-bool CStrandworkDoc::WriteMakeKnf(const QString& path)
+ProjectBuildSite::~ProjectBuildSite() = default;
+
+ProjectBuild::ProjectBuild(ProjectData& data, ProjectBuildSite& site) : m_data(data), m_site(site) {}
+
+OutputSink* ProjectBuild::Sink()
 {
-    return core::WriteMakeKnf(m_data, U16(GetPathName()), Settings(), U16(path), Sink());
+    DocumentHost* host = m_site.Host();
+    return host ? host->GetOutputCtrl() : nullptr;
 }
 
-bool CStrandworkDoc::BuildPlc()
+void ProjectBuild::Out(std::u16string_view text)
+{
+    if (OutputSink* sink = Sink())
+        sink->AppendText(text);
+}
+
+const AppSettings& ProjectBuild::Settings()
+{
+    static const AppSettings none;
+    DocumentHost* host = m_site.Host();
+    return host ? host->GetAppSettings() : none;
+}
+
+bool ProjectBuild::SaveAll()
+{
+    DocumentHost* host = m_site.Host();
+    return !host || host->OnFileSaveAll();
+}
+
+bool ProjectBuild::WriteMakeKnf(const std::u16string& path)
+{
+    return core::WriteMakeKnf(m_data, m_site.ProjectPath(), Settings(), path, Sink());
+}
+
+bool ProjectBuild::Build()
 {
     if (m_building)
         return false;
-    ProjectHost* host = GetProjectHost();
+    DocumentHost* host = m_site.Host();
     OutputSink* sink = Sink();
-    const std::u16string projectPath = U16(GetPathName());
+    const std::u16string projectPath = m_site.ProjectPath();
     Out(sys::Format(Str(IDS_BUILD_BANNER), projectPath));
 
     auto fail = [&] {
@@ -111,7 +137,7 @@ bool CStrandworkDoc::BuildPlc()
     }
     m_building = true;
 
-    const std::u16string projectFolder = U16(GetProjectDir());
+    const std::u16string projectFolder = m_site.ProjectFolder();
     const auto output = sys::WinPath::Combine(projectFolder, m_data.PathOutput);
     if (!output) {
         Out(sys::Format(Str(IDS_BUILD_OUTPUT_DIR_INVALID), m_data.PathOutput));
@@ -151,22 +177,22 @@ bool CStrandworkDoc::BuildPlc()
         Out(Str(IDS_BUILD_PIPE_FAILED));
         return fail();
     }
-    const std::u16string programFolder = host ? U16(host->GetProgramFolder()) : std::u16string();
+    const std::u16string programFolder = host ? host->ProgramFolder() : std::u16string();
     const std::u16string batch = sys::WinPath::Combine(shortTemp, u"Make.bat").value_or(shortTemp);
     auto pump = [host] { return !host || host->PumpMessages(); };
-    auto refuseQuit = [] {
-        ui::Prompt(LoadResString(IDS_BUILD_NO_QUIT), {}, ui::MB_OK | ui::MB_ICONEXCLAMATION);
+    auto refuseQuit = [this] {
+        m_site.Ask(Str(IDS_BUILD_NO_QUIT), {}, ASK_OK | ASK_ICONEXCLAMATION, AskOwner::None);
     };
 
     Out(Str(IDS_BUILD_RUN_COMPILER));
-    m_buildCancel = false;
+    m_cancel = false;
     {
         sys::Process process;
         const std::vector<std::u16string> argv{
             sys::WinPath::Combine(compiler, u"Tarv.exe").value_or(compiler), makeFile, batch};
         if (!StartBuildProcess(argv, compiler, pipes, programFolder, sink, process))
             return fail();
-        if (RunBuildProcess(pipes, process, m_buildCancel, pump, refuseQuit, sink) != 0)
+        if (RunBuildProcess(pipes, process, m_cancel, pump, refuseQuit, sink) != 0)
             return fail();
     }
     Out(Str(IDS_BUILD_RUN_BATCH));
@@ -174,7 +200,7 @@ bool CStrandworkDoc::BuildPlc()
         sys::Process process;
         if (!StartBuildProcess({batch}, shortTemp, pipes, programFolder, sink, process))
             return fail();
-        if (RunBuildProcess(pipes, process, m_buildCancel, pump, refuseQuit, sink) != 0)
+        if (RunBuildProcess(pipes, process, m_cancel, pump, refuseQuit, sink) != 0)
             return fail();
     }
     Out(Str(IDS_BUILD_SUCCEEDED));
@@ -182,7 +208,7 @@ bool CStrandworkDoc::BuildPlc()
     return true;
 }
 
-bool CStrandworkDoc::BuildIfNeeded()
+bool ProjectBuild::BuildIfNeeded()
 {
     if (m_building)
         return false;
@@ -195,12 +221,12 @@ bool CStrandworkDoc::BuildIfNeeded()
         Out(Str(IDS_BUILD_UP_TO_DATE));
         return true;
     }
-    return BuildPlc();
+    return Build();
 }
 
-bool CStrandworkDoc::CheckDependencies()
+bool ProjectBuild::CheckDependencies()
 {
-    const std::u16string projectFolder = U16(GetProjectDir());
+    const std::u16string projectFolder = m_site.ProjectFolder();
     auto in = [&](const std::u16string& rel) {
         return sys::WinPath::Combine(projectFolder, rel).value_or(std::u16string());
     };
@@ -288,11 +314,11 @@ bool CStrandworkDoc::CheckDependencies()
     return true;
 }
 
-void CStrandworkDoc::CleanBuildOutput()
+void ProjectBuild::Clean()
 {
     if (m_building)
         return;
-    const std::u16string projectFolder = U16(GetProjectDir());
+    const std::u16string projectFolder = m_site.ProjectFolder();
     const std::string projectNative = RealFolder(Native(projectFolder));
     const auto temp = sys::WinPath::Combine(projectFolder, m_data.PathTemp);
     if (!temp || Native(*temp).empty() ||
@@ -306,8 +332,8 @@ void CStrandworkDoc::CleanBuildOutput()
         Out(sys::Format(Str(IDS_CLEAN_OUTPUT_INVALID), m_data.PathOutput));
         return;
     }
-    if (ui::Prompt(Q(sys::Format(Str(IDS_CLEAN_ASK), *temp, *output)), {},
-                   ui::MB_YESNO | ui::MB_ICONQUESTION) != ui::IDYES)
+    if (m_site.Ask(sys::Format(Str(IDS_CLEAN_ASK), *temp, *output), {}, ASK_YESNO | ASK_ICONQUESTION,
+                   AskOwner::None) != ANSWER_YES)
         return;
     for (const std::u16string& folder : {*temp, *output}) {
         const std::string native = Native(folder);
@@ -328,7 +354,7 @@ void CStrandworkDoc::CleanBuildOutput()
     }
 }
 
-void CStrandworkDoc::UpdateToNewestCompilerVersion()
+void ProjectBuild::UpdateToNewestCompilerVersion()
 {
     const AppSettings& app = Settings();
     const std::u16string& base = m_data.PathTarvane.empty() ? app.PathTarvane : m_data.PathTarvane;
@@ -345,5 +371,7 @@ void CStrandworkDoc::UpdateToNewestCompilerVersion()
         m_data.TarvaneVer = sys::Format(u"%d.%d", v->first, v->second);
     }
     RecomputeCompilerVersion(m_data);
-    SetSettingsModified();
+    m_site.SettingsModified();
 }
+
+} // namespace core
