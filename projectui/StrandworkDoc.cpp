@@ -71,7 +71,8 @@ std::unique_ptr<COlnkLink> MakeProjectLink();
 CStrandworkDoc::CStrandworkDoc()
     : m_buildSite(std::make_unique<BuildSite>(*this)),
       m_build(std::make_unique<core::ProjectBuild>(m_data, *m_buildSite)),
-      m_link(MakeProjectLink())
+      m_link(MakeProjectLink()),
+      m_debug(std::make_unique<core::ProjectDebug>(m_data))
 {
     MapUpdate(ID_FILE_SAVE_CMD, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
     m_linkNotices = std::make_unique<linkui::LinkWindow>(
@@ -304,7 +305,7 @@ void CStrandworkDoc::OnCloseDocument()
 {
     if (m_closingGuard)
         return;
-    if (m_debugging)
+    if (m_debug->IsDebugging())
         StopDebugging();
     if (m_link->IsOpen())
         StopCommunication();

@@ -7,6 +7,7 @@
 #include "core/compout/ListingFile.h"
 #include "core/compout/MapFile.h"
 #include "core/project/ProjectBuild.h"
+#include "core/project/ProjectDebug.h"
 #include "projectui/ProjectHost.h"
 #include "core/projfile/LineEngine.h"
 #include "core/projfile/ProjectData.h"
@@ -31,13 +32,8 @@ namespace ui {
 class PropertySheet;
 }
 
-// A mechanism watched while debugging: its address and number.
-struct MechanismWatch
-{
-    uint32_t address = 0;
-    uint16_t number = 0;
-    bool operator==(const MechanismWatch&) const = default;
-};
+// A mechanism watched while debugging (core/project/ProjectDebug.h).
+using MechanismWatch = core::MechanismWatch;
 
 // Update hints of the project document's views.
 enum ProjectHint : long
@@ -150,18 +146,20 @@ public:
     void ClearBuildStop() { m_build->ClearStop(); }
     bool IsBuilding() const { return m_build->IsBuilding(); }
     void SetBuilding(bool on) { m_build->SetBuilding(on); }
-    bool IsDebugging() const { return m_debugging; }
+    bool IsDebugging() const { return m_debug->IsDebugging(); }
 
     // --- Debugging (docs/plcviews.md) -----------------------------------
     // The link to the control system; its PLC request face is the object
     // itself.  Made with the document, opened by the debug start.
     COlnkLink& Link() { return *m_link; }
-    compout::CMapFile& MapFile() { return m_mapFile; }
-    compout::CListingFile& ListingFile() { return m_listingFile; }
+    // The run's map, listing and watched mechanisms live in the document's
+    // core::ProjectDebug.
+    compout::CMapFile& MapFile() { return m_debug->MapFile(); }
+    compout::CListingFile& ListingFile() { return m_debug->ListingFile(); }
     // The mechanisms watched in this run (stored in no file).
-    std::vector<MechanismWatch>& MechanismWatchSet() { return m_mechWatchSet; }
+    std::vector<MechanismWatch>& MechanismWatchSet() { return m_debug->MechanismWatchSet(); }
     // The link's latest PLC status; false (length 0) when unknown.
-    bool GetPlcStatus(PlcStatusRecord& status);
+    bool GetPlcStatus(PlcStatusRecord& status) { return core::ProjectDebug::GetPlcStatus(*m_link, status); }
     // The last step of the debug start: the link's three watch periods from
     // the project, the debugging flag, hint 10.
     void EnterDebugging();
@@ -339,7 +337,6 @@ private:
     bool m_forCopying = false;                           // a template is being opened for copying
     bool m_closingGuard = false;
     bool m_isOpenProject = false;
-    bool m_debugging = false;
     // The build's link to this document, and the build.
     class BuildSite;
     std::unique_ptr<BuildSite> m_buildSite;
@@ -351,9 +348,8 @@ private:
     // Created on first use; a QPointer, since its parent window may be
     // destroyed first.
     QPointer<linkui::CFileManagerDlg> m_fileManager;
-    compout::CMapFile m_mapFile;
-    compout::CListingFile m_listingFile;
-    std::vector<MechanismWatch> m_mechWatchSet;
+    // The debugging state: map, listing, watched mechanisms, the flag.
+    std::unique_ptr<core::ProjectDebug> m_debug;
     std::u16string m_pendingTarvaneVer;
     int m_settingsPage = 0;
 };

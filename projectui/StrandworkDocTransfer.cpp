@@ -236,7 +236,7 @@ void CStrandworkDoc::OnRequestsUnanswered()
 
 bool CStrandworkDoc::StopCommunication()
 {
-    if (m_debugging)
+    if (m_debug->IsDebugging())
         StopDebugging();
     return m_link->Close() != 0;
 }
@@ -251,35 +251,7 @@ bool CStrandworkDoc::StartDebugging()
     if (!BuildIfNeeded() || !TransferPlcInterface(true) || !TransferSupportFiles())
         return false;
 
-    const std::u16string project = U16(GetProjectDir());
-    std::u16string temp = project;
-    sys::WinPath::Append(temp, m_data.PathTemp);
-    std::u16string map = temp;
-    sys::WinPath::Append(map, m_data.FileMP2);
-    if (!m_mapFile.Load(map)) {
-        Out(sys::Format(u"Nepodařilo se načíst informace ze souboru mapy (%s)!\r\n", map));
-        Out(u"Některé ladící funkce nebudou dostupné...\r\n");
-    }
-    std::u16string listing = temp;
-    sys::WinPath::Append(listing, m_data.SourceFiles.front().FilePath);
-    sys::WinPath::RenameExtension(listing, u".LS1");
-    if (!m_listingFile.Load(m_mapFile, listing)) {
-        Out(sys::Format(u"Nepodařilo se načíst informace ze souboru listingu (%s)!\r\n", listing));
-        Out(u"Některé ladící funkce nebudou dostupné...\r\n");
-    }
-    auto& mechs = m_data.WatchedMechanisms;
-    for (auto it = mechs.begin(); it != mechs.end();) {
-        if (compout::ListingMechanism* m = m_listingFile.FindMechanism(*it)) {
-            m->state = 1;
-            ++it;
-        } else {
-            it = mechs.erase(it);
-        }
-    }
-    // Breakpoints of an earlier run may name other lines after a rebuild:
-    // the stored list, the link's set and the control system's are emptied.
-    m_data.Breakpoints.clear();
-    m_link->ClearBrks(0, 0);
+    m_debug->PrepareRun(U16(GetProjectDir()), *m_link, Sink());
     EnterDebugging();
     return true;
 }
