@@ -72,7 +72,8 @@ CStrandworkDoc::CStrandworkDoc()
     : m_buildSite(std::make_unique<BuildSite>(*this)),
       m_build(std::make_unique<core::ProjectBuild>(m_data, *m_buildSite)),
       m_link(MakeProjectLink()),
-      m_debug(std::make_unique<core::ProjectDebug>(m_data))
+      m_debug(std::make_unique<core::ProjectDebug>(m_data)),
+      m_transfer(std::make_unique<CProjectTransfer>(*this))
 {
     MapUpdate(ID_FILE_SAVE_CMD, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
     m_linkNotices = std::make_unique<linkui::LinkWindow>(
@@ -97,6 +98,21 @@ QWidget* CStrandworkDoc::MainWindow() const
 {
     ui::Application* app = ui::Application::Instance();
     return app ? static_cast<QWidget*>(app->GetMainWnd()) : nullptr;
+}
+
+void CStrandworkDoc::OnRequestsUnanswered()
+{
+    const uint32_t seconds = (m_link->JobTimeout() + 999) / 1000;
+    projtext::Out(FormatResString(IDS_LINK_NO_ANSWER, int(seconds)).toStdU16String());
+    if (ProjectHost* host = GetProjectHost())
+        host->ShowConnectionError(this);
+}
+
+bool CStrandworkDoc::StopCommunication()
+{
+    if (m_debug->IsDebugging())
+        StopDebugging();
+    return m_link->Close() != 0;
 }
 
 void CStrandworkDoc::ReportSaveLoadException(const QString& path, ui::FileError error, bool saving,

@@ -7,6 +7,7 @@
 #include "core/compout/ListingFile.h"
 #include "core/compout/MapFile.h"
 #include "core/project/ProjectBuild.h"
+#include "core/project/PlcImage.h"
 #include "core/project/ProjectDebug.h"
 #include "projectui/ProjectHost.h"
 #include "core/projfile/LineEngine.h"
@@ -14,6 +15,7 @@
 #include "core/projfile/Workspace.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "link/ui/FileManagerDlg.h"
+#include "projectui/ProjectTransfer.h"
 #include "platform/ui/Document.h"
 
 #include <QPointer>
@@ -178,7 +180,7 @@ public:
     // Opens the link with the project's connection string, initialises its
     // four interfaces and starts it; true when it runs.  Failures go to the
     // output window; a failure after the open closes the link.
-    bool StartCommunication();
+    bool StartCommunication() { return m_transfer->StartCommunication(); }
     // Stops debugging when it runs, then closes the link.
     bool StopCommunication() override;
     // The link ended requests that got no reply within its job time-out:
@@ -187,25 +189,28 @@ public:
     void OnRequestsUnanswered();
     // Builds when needed, transfers the PLC interface (compared first) and
     // the support files, loads map and listing and enters debugging.
-    bool StartDebugging();
+    bool StartDebugging() { return m_transfer->StartDebugging(); }
     // The project's file manager, connected first when needed: created on
     // first use, refreshed afterwards, shown.
-    void ShowFileManager();
+    void ShowFileManager() { m_transfer->ShowFileManager(); }
     linkui::CFileManagerDlg* FileManager() const { return m_fileManager.data(); }
     // Walks the chain of module records of a PLC image; true when it ends
     // in a well-formed end record.  Both sums hold the walked modules.
     static bool CheckPlcImage(const uint8_t* image, uint32_t size, uint32_t& lengthSum,
-                              uint16_t& checksumSum);
+                              uint16_t& checksumSum)
+    {
+        return core::CheckPlcImage(image, size, lengthSum, checksumSum);
+    }
     // Puts the built PLC image onto the control system after the version
     // checks; with compare, an image the control system already holds is
     // not sent again.  False also after a cassette software install.
-    bool TransferPlcInterface(bool compare);
+    bool TransferPlcInterface(bool compare) { return m_transfer->TransferPlcInterface(compare); }
     // Installs the cassette software (targets other than Haldor).
-    bool UpdateControlSystemSoftware();
+    bool UpdateControlSystemSoftware() { return m_transfer->UpdateControlSystemSoftware(); }
     // Fetches the compiler files of the control system's revision.
-    bool TransferCompilerFiles();
+    bool TransferCompilerFiles() { return m_transfer->TransferCompilerFiles(); }
     // Brings the support files into the state their transfer types ask.
-    bool TransferSupportFiles();
+    bool TransferSupportFiles() { return m_transfer->TransferSupportFiles(); }
 
     // --- Operations ------------------------------------------------------
     // Updates the views of the project and, for hints 0, 6, 10, 11, 13 and
@@ -350,6 +355,9 @@ private:
     QPointer<linkui::CFileManagerDlg> m_fileManager;
     // The debugging state: map, listing, watched mechanisms, the flag.
     std::unique_ptr<core::ProjectDebug> m_debug;
+    // The communication and the transfers (reach the members above).
+    friend class CProjectTransfer;
+    std::unique_ptr<CProjectTransfer> m_transfer;
     std::u16string m_pendingTarvaneVer;
     int m_settingsPage = 0;
 };

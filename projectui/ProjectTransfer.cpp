@@ -1,11 +1,13 @@
-// The project document's communication with the control system: opening
-// and closing the link, starting debugging, the file manager, and the
-// transfers of the PLC interface, the cassette software, the compiler files
+// The project's communication with the control system, for the project
+// document that owns it: opening the link, starting debugging, the file
+// manager, and the transfers of the PLC interface, the cassette software, the compiler files
 // and the support files.  See docs/transfers.md.
 #include "core/build/BuildChecks.h"
 #include "core/build/MakeKnf.h"
+#include "core/project/PlcImage.h"
 #include "projectui/DocCommon.h"
 #include "projectui/QtText.h"
+#include "projectui/ProjectTransfer.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/FileManagerDlg.h"
@@ -78,24 +80,13 @@ const AppSettings& Settings()
     return host ? host->GetAppSettings() : none;
 }
 
-uint16_t U16At(const uint8_t* p, size_t at)
-{
-    return uint16_t(p[at] | p[at + 1] << 8);
-}
-
-uint32_t U32At(const uint8_t* p, size_t at)
-{
-    return uint32_t(p[at]) | uint32_t(p[at + 1]) << 8 | uint32_t(p[at + 2]) << 16 |
-           uint32_t(p[at + 3]) << 24;
-}
-
 // The length of PLC information that counts: the smaller of the reply's own
 // u16 length and the bytes received.
 size_t InfoLength(const std::vector<uint8_t>& reply)
 {
     if (reply.size() < 2)
         return 0;
-    return std::min<size_t>(U16At(reply.data(), 0), reply.size());
+    return std::min<size_t>(LeU16(reply.data(), 0), reply.size());
 }
 
 // The bytes a reply of a kind needs for the fields read here.
@@ -195,9 +186,9 @@ bool CopyFiles(IOxfrC* link, std::u16string_view from, std::u16string_view to,
 
 // ------------------------------------------------------------ communication
 
-bool CStrandworkDoc::StartCommunication()
+bool CProjectTransfer::StartCommunication()
 {
-    if (!m_link->Open(333, m_data.OlnkConnectionString.c_str(), 1000)) {
+    if (!m_doc.m_link->Open(333, m_doc.m_data.OlnkConnectionString.c_str(), 1000)) {
         Out(u"Nepodařilo se vytvořit spojení\r\n");
         return false;
     }
@@ -212,116 +203,68 @@ bool CStrandworkDoc::StartCommunication()
         {OLNK_IID_OXFRS, u"Nepodařilo se inicializovat rozhraní IOxfrS\r\n"},
     };
     for (const auto& i : kInterfaces) {
-        if (!m_link->InitInterface(i.id)) {
+        if (!m_doc.m_link->InitInterface(i.id)) {
             Out(i.failure);
-            m_link->Close();
+            m_doc.m_link->Close();
             return false;
         }
     }
-    if (!m_link->Start()) {
+    if (!m_doc.m_link->Start()) {
         Out(u"Nepodařilo se spustit komunikaci");
-        m_link->Close();
+        m_doc.m_link->Close();
         return false;
     }
     return true;
-}
-
-void CStrandworkDoc::OnRequestsUnanswered()
-{
-    const uint32_t seconds = (m_link->JobTimeout() + 999) / 1000;
-    Out(FormatResString(IDS_LINK_NO_ANSWER, int(seconds)).toStdU16String());
-    if (ProjectHost* host = GetProjectHost())
-        host->ShowConnectionError(this);
-}
-
-bool CStrandworkDoc::StopCommunication()
-{
-    if (m_debug->IsDebugging())
-        StopDebugging();
-    return m_link->Close() != 0;
 }
 
 // --------------------------------------------------------------- debugging
 
-bool CStrandworkDoc::StartDebugging()
+bool CProjectTransfer::StartDebugging()
 {
     // The listing is named after the first source: nothing to debug without one.
-    if (m_data.SourceFiles.empty())
+    if (m_doc.m_data.SourceFiles.empty())
         return false;
-    if (!BuildIfNeeded() || !TransferPlcInterface(true) || !TransferSupportFiles())
+    if (!m_doc.BuildIfNeeded() || !TransferPlcInterface(true) || !TransferSupportFiles())
         return false;
 
-    m_debug->PrepareRun(U16(GetProjectDir()), *m_link, Sink());
-    EnterDebugging();
+    m_doc.m_debug->PrepareRun(U16(m_doc.GetProjectDir()), *m_doc.m_link, Sink());
+    m_doc.EnterDebugging();
     return true;
 }
 
-void CStrandworkDoc::ShowFileManager()
+void CProjectTransfer::ShowFileManager()
 {
-    if (!m_link->IsConnected() && !StartCommunication())
+    if (!m_doc.m_link->IsConnected() && !StartCommunication())
         return;
-    IOxfrC* xfr = m_link.get();
-    if (!m_fileManager) {
+    IOxfrC* xfr = m_doc.m_link.get();
+    if (!m_doc.m_fileManager) {
         auto* dlg = new linkui::CFileManagerDlg();
-        const std::u16string local = U16(GetProjectDir());
+        const std::u16string local = U16(m_doc.GetProjectDir());
         if (!dlg->Create(xfr, local.c_str(), u"\\", MainWindow())) {
             delete dlg;
             return;
         }
-        m_fileManager = dlg;
+        m_doc.m_fileManager = dlg;
     } else {
-        m_fileManager->RefreshPanels();
+        m_doc.m_fileManager->RefreshPanels();
     }
-    m_fileManager->show();
-    m_fileManager->raise();
-    m_fileManager->activateWindow();
-}
-
-// ---------------------------------------------------------------- PLC image
-
-bool CStrandworkDoc::CheckPlcImage(const uint8_t* image, uint32_t size, uint32_t& lengthSum,
-                                   uint16_t& checksumSum)
-{
-    lengthSum = 0;
-    checksumSum = 0;
-    if (!image)
-        return false;
-    size_t pos = 0;
-    const size_t end = size;
-    while (pos + 32 < end) {
-        const uint8_t* r = image + pos;
-        if (r[6] != 6)
-            break;
-        const uint16_t type = U16At(r, 4);
-        if (U16At(r, 0) != 0xFEFA || U16At(r, 2) != 0xF9FF || (type != 0xA520 && type != 0xA500) ||
-            r[7] != 0xF9)
-            return false;
-        lengthSum += U16At(r, 24);
-        checksumSum = uint16_t(checksumSum + U16At(r, 26));
-        const uint16_t distance = U16At(r, 12);
-        if (distance < 32) // would never leave its own head
-            return false;
-        pos += distance;
-    }
-    if (pos + 8 > end)
-        return false;
-    const uint8_t* r = image + pos;
-    return U16At(r, 0) == 0xFEFA && U16At(r, 2) == 0xF9FF && U16At(r, 4) == 0xA500 && r[6] == 7 &&
-           r[7] == 0xF8;
+    m_doc.m_fileManager->show();
+    m_doc.m_fileManager->raise();
+    m_doc.m_fileManager->activateWindow();
 }
 
 // --------------------------------------------------------- PLC interface
 
-bool CStrandworkDoc::TransferPlcInterface(bool compare)
+bool CProjectTransfer::TransferPlcInterface(bool compare)
 {
-    if (!m_link->IsConnected()) {
+    if (!m_doc.m_link->IsConnected()) {
         Out(Str(IDS_XFER_CONNECTING));
         if (!StartCommunication()) {
             Out(Str(IDS_XFER_CONNECT_FAILED));
             return false;
         }
     }
-    IOlnkPL* pl = m_link.get();
+    IOlnkPL* pl = m_doc.m_link.get();
     Out(Str(IDS_XFER_CHECKING_VERSION));
     std::unique_ptr<PlcCommandDialog> dlg = NewCommandDialog();
     uint32_t kind = 0;
@@ -333,16 +276,16 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
     const uint8_t* reply = info.data();
 
     bool installed = false;
-    if (IsHaldorTarget(m_data)) {
-        const uint32_t revision = U32At(reply, 16);
-        if (kind == 1 && int64_t(revision) != int64_t(m_data.PelmarVer)) {
+    if (IsHaldorTarget(m_doc.m_data)) {
+        const uint32_t revision = LeU32(reply, 16);
+        if (kind == 1 && int64_t(revision) != int64_t(m_doc.m_data.PelmarVer)) {
             const int answer = Ask(IDS_XFER_HALDOR_VERSION_ASK, IDS_XFER_HALDOR_VERSION_CAPTION,
                                    core::ASK_YESNOCANCEL | core::ASK_ICONQUESTION);
             if (answer == core::ANSWER_YES) {
-                m_data.TarvaneVer = sys::Format(u"%u", revision);
-                RecomputeCompilerVersion(m_data);
-                SetSettingsModified();
-                BroadcastUpdate(nullptr, HINT_COMPILER);
+                m_doc.m_data.TarvaneVer = sys::Format(u"%u", revision);
+                RecomputeCompilerVersion(m_doc.m_data);
+                m_doc.SetSettingsModified();
+                m_doc.BroadcastUpdate(nullptr, HINT_COMPILER);
                 Notice(IDS_XFER_REBUILD_NOTICE, IDS_XFER_RESTART_CAPTION);
                 return false;
             }
@@ -355,9 +298,9 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
         // The extended layout carries no cassette version.
         Out(Str(IDS_XFER_NO_CASSETTE_VERSION));
     } else {
-        const uint16_t word = U16At(reply, 6);
+        const uint16_t word = LeU16(reply, 6);
         const std::u16string cassette = sys::Format(u"%x.%x", word >> 12, word & 0xFFF);
-        if (cassette != m_data.TarvaneVer) {
+        if (cassette != m_doc.m_data.TarvaneVer) {
             const int answer = Ask(IDS_XFER_CASSETTE_VERSION_ASK, IDS_XFER_CASSETTE_VERSION_CAPTION,
                                    core::ASK_YESNOCANCEL | core::ASK_ICONQUESTION);
             if (answer == core::ANSWER_YES) {
@@ -374,9 +317,9 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
         }
     }
 
-    std::u16string path = U16(GetProjectDir());
-    sys::WinPath::Append(path, m_data.PathOutput);
-    sys::WinPath::Append(path, m_data.PLCOutputName);
+    std::u16string path = U16(m_doc.GetProjectDir());
+    sys::WinPath::Append(path, m_doc.m_data.PathOutput);
+    sys::WinPath::Append(path, m_doc.m_data.PLCOutputName);
     const std::string native = Native(path);
     const std::u16string shown = native.empty() ? path : Shown(native);
     FileBytes image;
@@ -401,9 +344,9 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
     bool current = false;
     uint32_t lengthSum = 0;
     uint16_t checksumSum = 0;
-    if (compare && CheckPlcImage(image.data.get(), image.size, lengthSum, checksumSum)) {
-        const uint16_t checksum = kind == 1 ? U16At(reply, 2) : U16At(reply, 42);
-        const uint32_t length = kind == 1 ? U32At(reply, 4) : U32At(reply, 44);
+    if (compare && core::CheckPlcImage(image.data.get(), image.size, lengthSum, checksumSum)) {
+        const uint16_t checksum = kind == 1 ? LeU16(reply, 2) : LeU16(reply, 42);
+        const uint32_t length = kind == 1 ? LeU32(reply, 4) : LeU32(reply, 44);
         current = checksum == checksumSum && length == lengthSum;
     }
     if (current) {
@@ -433,7 +376,7 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
     }
     image = {};
     if (installed) {
-        StopCommunication();
+        m_doc.StopCommunication();
         Notice(IDS_XFER_RESTART_NOTICE, IDS_XFER_RESTART_CAPTION);
         return false;
     }
@@ -442,29 +385,29 @@ bool CStrandworkDoc::TransferPlcInterface(bool compare)
 
 // --------------------------------------------------------- cassette software
 
-bool CStrandworkDoc::UpdateControlSystemSoftware()
+bool CProjectTransfer::UpdateControlSystemSoftware()
 {
-    if (IsHaldorTarget(m_data))
+    if (IsHaldorTarget(m_doc.m_data))
         return false;
-    if (!m_link->IsConnected()) {
+    if (!m_doc.m_link->IsConnected()) {
         Out(Str(IDS_XFER_CONNECTING));
         if (!StartCommunication()) {
             Out(Str(IDS_XFER_CONNECT_FAILED));
             return false;
         }
     }
-    IOxfrC* xfr = m_link.get();
-    std::u16string output = U16(GetProjectDir());
-    sys::WinPath::Append(output, m_data.PathOutput);
+    IOxfrC* xfr = m_doc.m_link.get();
+    std::u16string output = U16(m_doc.GetProjectDir());
+    sys::WinPath::Append(output, m_doc.m_data.PathOutput);
     const std::string outputNative = Native(output);
     const std::u16string local = Shown(outputNative) + u"/";
 
-    if (m_data.TarvaneVerMajor < 6 || (m_data.TarvaneVerMajor == 6 && m_data.TarvaneVerMinor < 349)) {
+    if (m_doc.m_data.TarvaneVerMajor < 6 || (m_doc.m_data.TarvaneVerMajor == 6 && m_doc.m_data.TarvaneVerMinor < 349)) {
         if (!CopyFiles(xfr, kPlcOutput, kPlcOutput, {kRuntimeImage}, {kRuntimeBackup})) {
             Out(u"Nepodařilo se zálohovat stávající verzi softwaru kazety...\r\n");
             return false;
         }
-        if (!CopyFiles(xfr, local, kPlcOutput, {m_data.FileExe}, {kRuntimeImage})) {
+        if (!CopyFiles(xfr, local, kPlcOutput, {m_doc.m_data.FileExe}, {kRuntimeImage})) {
             Out(u"Při aktualizaci verze došlo k chybě...\r\n");
             // Never leave the control system without a usable runtime image.
             Out(Str(CopyFiles(xfr, kPlcOutput, kPlcOutput, {kRuntimeBackup}, {kRuntimeImage})
@@ -529,9 +472,9 @@ bool CStrandworkDoc::UpdateControlSystemSoftware()
 
 // ------------------------------------------------------------ compiler files
 
-bool CStrandworkDoc::TransferCompilerFiles()
+bool CProjectTransfer::TransferCompilerFiles()
 {
-    if (!m_link->IsConnected()) {
+    if (!m_doc.m_link->IsConnected()) {
         Out(Str(IDS_XFER_CONNECTING));
         if (!StartCommunication()) {
             Out(Str(IDS_XFER_CONNECT_FAILED));
@@ -541,7 +484,7 @@ bool CStrandworkDoc::TransferCompilerFiles()
     std::unique_ptr<PlcCommandDialog> dlg = NewCommandDialog();
     uint32_t kind = 0;
     std::vector<uint8_t> info;
-    if (!dlg || !dlg->GetPLCInfo(m_link.get(), kind, info)) {
+    if (!dlg || !dlg->GetPLCInfo(m_doc.m_link.get(), kind, info)) {
         Out(Str(IDS_XFER_REVISION_FAILED));
         return false;
     }
@@ -553,11 +496,11 @@ bool CStrandworkDoc::TransferCompilerFiles()
         Out(Str(IDS_XFER_REVISION_FAILED));
         return false;
     }
-    const uint32_t revision = U32At(info.data(), 16);
+    const uint32_t revision = LeU32(info.data(), 16);
     dlg.reset();
 
     const std::u16string& folder =
-        m_data.PathTarvane.empty() ? Settings().PathTarvane : m_data.PathTarvane;
+        m_doc.m_data.PathTarvane.empty() ? Settings().PathTarvane : m_doc.m_data.PathTarvane;
     const std::string base = folder.empty() ? std::string() : Native(folder);
     if (base.empty() || !MakeFolders(base)) {
         // Without a compiler folder the copy would land in the current folder.
@@ -580,7 +523,7 @@ bool CStrandworkDoc::TransferCompilerFiles()
         }
     RemoveTree(partPath);
 
-    if (!CopyFiles(m_link.get(), u"\\Install\\", Shown(baseSlash), {u"Tarvane"}, {partName})) {
+    if (!CopyFiles(m_doc.m_link.get(), u"\\Install\\", Shown(baseSlash), {u"Tarvane"}, {partName})) {
         RemoveTree(partPath);
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
         return false;
@@ -610,24 +553,24 @@ bool CStrandworkDoc::TransferCompilerFiles()
 
 // ------------------------------------------------------------- support files
 
-bool CStrandworkDoc::TransferSupportFiles()
+bool CProjectTransfer::TransferSupportFiles()
 {
     int count = 0;
-    for (const SupportFileEntry& e : m_data.SupportFiles)
+    for (const SupportFileEntry& e : m_doc.m_data.SupportFiles)
         count += e.TransferType >= 2 && e.TransferType <= 6;
     if (count == 0)
         return true;
-    if (!m_link->IsConnected()) {
+    if (!m_doc.m_link->IsConnected()) {
         Out(Str(IDS_XFER_CONNECTING));
         if (!StartCommunication()) {
             Out(Str(IDS_XFER_CONNECT_FAILED));
             return false;
         }
     }
-    const std::u16string project = U16(GetProjectDir());
+    const std::u16string project = U16(m_doc.GetProjectDir());
     std::vector<linkui::XferFileItem> items;
     items.reserve(size_t(count));
-    for (const SupportFileEntry& e : m_data.SupportFiles) {
+    for (const SupportFileEntry& e : m_doc.m_data.SupportFiles) {
         if (e.TransferType < 2 || e.TransferType > 6)
             continue;
         linkui::XferFileItem item;
@@ -639,5 +582,5 @@ bool CStrandworkDoc::TransferSupportFiles()
         items.push_back(std::move(item));
     }
     linkui::CTransferProgressDlg dlg(nullptr, Sink());
-    return dlg.Setup(m_link.get(), items.data(), int(items.size()));
+    return dlg.Setup(m_doc.m_link.get(), items.data(), int(items.size()));
 }
