@@ -1,7 +1,7 @@
 // The program: one application object for the life of the process, its
 // start-up, the event loop and its exit.  See docs/application.md.
 
-#include "core/app/StrandworkApp.h"
+#include "app/StrandworkApp.h"
 
 #include <QApplication>
 

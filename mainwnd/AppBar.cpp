@@ -1,10 +1,10 @@
 #include "mainwnd/AppBar.h"
 
-#include "core/project/StrandworkDoc.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/ui/ConInfoDlg.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/SplashWnd.h"
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Menu.h"

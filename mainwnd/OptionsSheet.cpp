@@ -1,6 +1,6 @@
 #include "mainwnd/OptionsSheet.h"
 
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "res/StringTable.h"
 
 #include <QAbstractButton>

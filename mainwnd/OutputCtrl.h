@@ -8,7 +8,7 @@
 
 #include "core/common/OutputSink.h"
 #include "mainwnd/RichEdit.h"
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/ui/Command.h"
 
 #include <QPointer>

@@ -4,7 +4,7 @@
 // it to the binary document, the font and colour registry ("BinaryWindow")
 // and the program's menus.
 
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/ui/Document.h"
 #include "plcviews/HexEditModel.h"
 

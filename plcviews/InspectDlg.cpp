@@ -1,6 +1,6 @@
 #include "plcviews/InspectDlg.h"
 
-#include "core/project/StrandworkDoc.h"
+#include "projectui/StrandworkDoc.h"
 #include "editor/HistoryCombo.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"

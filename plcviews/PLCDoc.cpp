@@ -1,6 +1,6 @@
 #include "plcviews/PLCDoc.h"
 
-#include "core/project/StrandworkDoc.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/ui/Beep.h"

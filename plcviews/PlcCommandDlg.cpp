@@ -1,7 +1,7 @@
 #include "plcviews/PlcCommandDlg.h"
 
-#include "core/project/ProjectHost.h"
-#include "core/project/StrandworkDoc.h"
+#include "projectui/ProjectHost.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
 #include "plcviews/PlcCommandText.h"

@@ -3,7 +3,7 @@
 #include "plcviews/PPTextFile.h"
 #include "plcviews/WatchedFile.h"
 
-#include "core/project/ProjectHost.h"
+#include "projectui/ProjectHost.h"
 #include "editor/EdtSettings.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/WinPath.h"

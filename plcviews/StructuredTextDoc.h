@@ -11,7 +11,7 @@
 #include "editor/EdtOptionPages.h"
 #include "editor/EdtTextBuffer.h"
 #include "editor/FileChangeMonitor.h"
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"

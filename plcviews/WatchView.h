@@ -5,7 +5,7 @@
 // an owner-drawn table whose texts come from the view.  See
 // docs/plcviews.md.
 
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Document.h"
 #include "plcviews/WatchLogic.h"

@@ -6,6 +6,9 @@
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTFrameHooks.h"
 #include "uilib/dock/DockPlace.h"
+#include "uilib/dock/DockSites.h"
+
+#include "platform/ui/BarStyle.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -15,6 +18,15 @@
 #include <QRubberBand>
 #include <QScreen>
 #include <QTimer>
+
+// The dock core keeps its own copy of the bar style's site ids, alignment
+// bits and layout modes; they must stay the framework's values.
+static_assert(dock::SITE_TOP == ui::DOCKBAR_TOP && dock::SITE_LEFT == ui::DOCKBAR_LEFT &&
+              dock::SITE_RIGHT == ui::DOCKBAR_RIGHT && dock::SITE_BOTTOM == ui::DOCKBAR_BOTTOM);
+static_assert(dock::ALIGN_LEFT == ui::CBRS_ALIGN_LEFT && dock::ALIGN_TOP == ui::CBRS_ALIGN_TOP &&
+              dock::ALIGN_RIGHT == ui::CBRS_ALIGN_RIGHT && dock::ALIGN_BOTTOM == ui::CBRS_ALIGN_BOTTOM);
+static_assert(dock::LM_HORZ == ui::LM_HORZ && dock::LM_HORZDOCK == ui::LM_HORZDOCK &&
+              dock::LM_VERTDOCK == ui::LM_VERTDOCK);
 
 namespace {
 

@@ -11,8 +11,8 @@
 //   target <= 1000 (the slowest of three).
 // Run in the release build, offscreen: ./build/bench/bench_transfer
 #include "bench/BenchSize.h"
-#include "core/app/PlcCommandDialog.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/PlcCommandDialog.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"

@@ -15,8 +15,8 @@
 // Run in the release build, offscreen: ./build/bench/bench_main_road
 // (docs/testing.md).
 #include "bench/BenchSize.h"
-#include "core/app/StrandworkApp.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrame.h"

@@ -4,8 +4,8 @@
 // both toolbars and the four bars (target: at most 2 ms); one tick of the
 // connection watch with a project attached (target: at most 50 µs).
 #include "bench/BenchSize.h"
-#include "core/app/StrandworkApp.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/StrandworkDoc.h"
 #include "mainwnd/MainFrame.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"

@@ -1,7 +1,7 @@
 #include "link/ui/ConInfoDlg.h"
 
 #include "link/linkobj/olnk_link.h"
-#include "mainwnd/fontcolor/ColorEdit.h"
+#include "fontcolor/ColorEdit.h"
 #include "platform/ui/Dialog.h"
 #include "res/StringTable.h"
 

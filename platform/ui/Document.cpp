@@ -308,6 +308,11 @@ QString Document::DoPromptFileName(const QString& suggested)
 
 void Document::ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId)
 {
+    Prompt(SaveLoadExceptionText(path, error, saving, defaultId), {}, MB_ICONEXCLAMATION);
+}
+
+QString Document::SaveLoadExceptionText(const QString& path, FileError error, bool saving, uint32_t defaultId)
+{
     QString text;
     switch (error) {
     case FileError::notFound: text = FrameworkText(IDS_FILE_NOT_FOUND).arg(QDir::toNativeSeparators(path)); break;
@@ -316,7 +321,7 @@ void Document::ReportSaveLoadException(const QString& path, FileError error, boo
         text = FrameworkText(defaultId ? defaultId : (saving ? IDS_FAILED_TO_SAVE : IDS_FAILED_TO_OPEN));
         break;
     }
-    Prompt(text, {}, MB_ICONEXCLAMATION);
+    return text;
 }
 
 // ------------------------------------------------------------------- View

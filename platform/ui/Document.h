@@ -137,6 +137,8 @@ public:
     // Reports a failed load or save with the framework's texts; defaultId is
     // the message for failures without a text of their own.
     virtual void ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId);
+    // The text of that report (a document that shows it itself).
+    static QString SaveLoadExceptionText(const QString& path, FileError error, bool saving, uint32_t defaultId);
     virtual void OnChangedViewList();
 
 private:

@@ -6,9 +6,9 @@
 // command route as the menu and the toolbars send them, and checks the
 // state the user sees (documents, views, the output, the status bar) and
 // the simulator's model and recorder.
-#include "core/app/StrandworkApp.h"
-#include "core/project/NewProjectDlg.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/NewProjectDlg.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"

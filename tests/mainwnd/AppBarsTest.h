@@ -6,7 +6,7 @@
 #include "link/ui/ConInfoDlg.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/OutputCtrl.h"
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/ui/App.h"
 #include "tests/mainwnd/mainwnd_env.h"
 #include "uilib/KVTFrameWnd.h"

@@ -2,13 +2,13 @@
 // state, hidden bars, the context menu of the chain protocol, the property
 // page, the layout manager and the sheet that owns its pages; the explorer
 // and connection bars with a real project.
-#include "core/app/StrandworkApp.h"
-#include "core/project/KXPExplorerView.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/KXPExplorerView.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/ui/ConInfoDlg.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/OutputCtrl.h"
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Menu.h"
 #include "plcviews/WatchView.h"

@@ -4,9 +4,9 @@
 // connection watch on a closed link and on a link to the simulator,
 // flashing from another thread, the menu loop, the closing order and the
 // next start.
-#include "core/app/StrandworkApp.h"
-#include "core/project/KXPExplorerView.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/KXPExplorerView.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrame.h"

@@ -1,10 +1,10 @@
 // The options record and sheet: defaults, loading and saving, the paths
 // page with its browse buttons and separators, and the file-properties page
 // of a text view.
-#include "core/app/StrandworkApp.h"
+#include "app/StrandworkApp.h"
 #include "core/common/AppSettings.h"
 #include "mainwnd/OptionsSheet.h"
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Prompt.h"
 #include "editor/EdtTextTypes.h"

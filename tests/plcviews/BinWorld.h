@@ -5,7 +5,7 @@
 // registry with "BinaryWindow".
 
 #include "editor/EdtSettings.h"
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/ui/App.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/HexEditView.h"

@@ -3,9 +3,9 @@
 // the project settings on each page.
 #include "Shot.h"
 
-#include "core/app/StrandworkApp.h"
-#include "core/project/KXPExplorerView.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/KXPExplorerView.h"
+#include "projectui/StrandworkDoc.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"

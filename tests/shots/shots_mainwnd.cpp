@@ -2,11 +2,11 @@
 // with their property sheet.
 #include "Shot.h"
 
-#include "core/app/StrandworkApp.h"
+#include "app/StrandworkApp.h"
 #include "link/ui/ConInfoDlg.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/OutputCtrl.h"
-#include "mainwnd/fontcolor/FontColorPage.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/ui/Dialog.h"
 #include "plcviews/WatchView.h"
 #include "tests/mainwnd/AppBarsTest.h"

@@ -1,7 +1,7 @@
 // The project settings sheet on each of its ten pages.
 #include "Shot.h"
 
-#include "tests/core/project/ui/SettingsTest.h"
+#include "tests/projectui/ui/SettingsTest.h"
 
 namespace {
 

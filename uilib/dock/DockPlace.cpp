@@ -1,6 +1,6 @@
 #include "uilib/dock/DockPlace.h"
 
-#include "platform/ui/BarStyle.h"
+#include "uilib/dock/DockSites.h"
 
 #include <climits>
 #include <cstdlib>
@@ -24,13 +24,13 @@ Rect SiteZoneRect(const SiteZone& site)
 {
     if (!site.empty)
         return site.rect;
-    const bool horz = ui::IsHorizontalSite(site.id);
+    const bool horz = IsHorizontalSite(site.id);
     Rect r = site.rect;
     if (horz) {
-        const int edge = site.id == ui::DOCKBAR_TOP ? r.y : r.Bottom();
+        const int edge = site.id == SITE_TOP ? r.y : r.Bottom();
         return {r.x, edge - 8, std::max(r.w, 1), 16};
     }
-    const int edge = site.id == ui::DOCKBAR_LEFT ? r.x : r.Right();
+    const int edge = site.id == SITE_LEFT ? r.x : r.Right();
     return {edge - 8, r.y, 16, std::max(r.h, 1)};
 }
 
@@ -41,12 +41,12 @@ DragTarget FindDragTarget(const DragInput& in)
         return out;
     const Rect horz = MoveToContain(in.horz, in.pointer);
     const Rect vert = MoveToContain(in.vert, in.pointer);
-    const uint32_t order[] = {ui::DOCKBAR_TOP, ui::DOCKBAR_BOTTOM, ui::DOCKBAR_LEFT,
-                              ui::DOCKBAR_RIGHT};
+    const uint32_t order[] = {SITE_TOP, SITE_BOTTOM, SITE_LEFT,
+                              SITE_RIGHT};
     for (uint32_t id : order) {
-        if (!(in.allowed & ui::DockSiteAlignment(id)))
+        if (!(in.allowed & SiteAlignment(id)))
             continue;
-        const Rect& candidate = ui::IsHorizontalSite(id) ? horz : vert;
+        const Rect& candidate = IsHorizontalSite(id) ? horz : vert;
         for (const SiteZone& site : in.sites) {
             if (site.id == id && SiteZoneRect(site).Intersects(candidate))
                 return {id, candidate};

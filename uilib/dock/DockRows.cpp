@@ -1,6 +1,6 @@
 #include "uilib/dock/DockRows.h"
 
-#include "platform/ui/BarStyle.h"
+#include "uilib/dock/DockSites.h"
 
 #include <algorithm>
 
@@ -173,7 +173,7 @@ namespace {
 bool LayoutPass(RowModel& model, const SiteLayoutInput& in, SiteLayout& out)
 {
     out = {};
-    const uint32_t mode = in.horizontal ? (ui::LM_HORZ | ui::LM_HORZDOCK) : ui::LM_VERTDOCK;
+    const uint32_t mode = in.horizontal ? (LM_HORZ | LM_HORZDOCK) : LM_VERTDOCK;
     int across = 0;
     int running = 0;
     int rowThick = 0;

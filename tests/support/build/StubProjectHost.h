@@ -6,8 +6,8 @@
 // override what they watch.  Header-only: include it only where the
 // project library is linked.
 
-#include "core/project/ProjectHost.h"
-#include "core/project/StrandworkDoc.h"
+#include "projectui/ProjectHost.h"
+#include "projectui/StrandworkDoc.h"
 
 #include <QCoreApplication>
 #include <QString>

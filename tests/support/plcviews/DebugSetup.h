@@ -5,8 +5,8 @@
 // 127.0.0.1 or a 115200-baud pseudo-terminal pair, the project's link opened
 // to it, map and listing loaded, debugging entered.
 
-#include "core/app/StrandworkApp.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/StrandworkDoc.h"
 #include "core/projfile/ProjectFormat.h"
 #include "core/projfile/Workspace.h"
 #include "link/linkobj/olnk_link.h"

@@ -6,8 +6,8 @@
 // project's link opened as the project opens it, map and listing loaded
 // and debugging entered.
 
-#include "core/app/StrandworkApp.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/StrandworkDoc.h"
 #include "plcviews/PLCDoc.h"
 #include "tests/support/platform/TempDir.h"
 #include "tools/cssim/cssim.h"

@@ -3,8 +3,8 @@
 // object started on a PLC source, which opens the main frame stand-in with
 // the source in a document window; and the program with a project open.
 
-#include "core/app/StrandworkApp.h"
-#include "core/project/StrandworkDoc.h"
+#include "app/StrandworkApp.h"
+#include "projectui/StrandworkDoc.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PLCDoc.h"

@@ -1,0 +1,415 @@
+// The application's commands of the File, Project, PLC and Debug menus:
+// their map, their rules and the handlers whose work lives here.  See
+// docs/application.md.
+#include "app/StrandworkApp.h"
+
+#include "projectui/StrandworkDoc.h"
+#include "editor/EditFileOpenDlg.h"
+#include "editor/EdtCodePages.h"
+#include "link/linkobj/olnk_link.h"
+#include "platform/ui/FileDialogs.h"
+#include "platform/ui/Print.h"
+#include "platform/ui/Prompt.h"
+#include "plcviews/BinDoc.h"
+#include "plcviews/InspectDlg.h"
+#include "plcviews/MechanismsDlg.h"
+#include "plcviews/PlcCommandDlg.h"
+#include "plcviews/StructuredTextDoc.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
+#include "res/StringTable.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPageSetupDialog>
+#include <QPointer>
+
+namespace {
+
+// String-table ids of the commands.
+constexpr unsigned IDS_OPEN_FILTER_FIRST = 4146;  // 4146 .. 4151: the File > Open filter
+constexpr unsigned IDS_OPEN_FILTER_LAST = IDS_ALL_FILES_FILTER_ENTRY;
+constexpr unsigned IDS_STOP_BUILD_QUESTION = 4155;
+constexpr unsigned IDS_STOP_BUILD_CAPTION = 4156;
+constexpr unsigned IDS_CLEAR_BREAKPOINTS_FAILED = 4176;
+
+// The template orders.
+[[maybe_unused]] constexpr int kTextTemplate = 0;  // listed for the order; not used
+constexpr int kHeaderTemplate = 2;
+constexpr int kSourceTemplate = 3;
+constexpr int kProjectTemplate = 4;
+
+// The add-file commands ID_PROJECT_NEW_SOURCE .. ID_PROJECT_ADD_SUPPORT.
+struct AddFileCommand
+{
+    uint32_t id;
+    const char* pattern;
+    int filterTemplate;  // -1: the filters of all templates
+    bool mustExist;
+    bool (*add)(CStrandworkDoc&, const QString&);
+};
+const AddFileCommand kAddFileCommands[] = {
+    {ID_PROJECT_NEW_SOURCE, "*.plc", kSourceTemplate, false,
+     [](CStrandworkDoc& d, const QString& p) { d.AddNewSourceFile(p); return true; }},
+    {ID_PROJECT_NEW_HEADER, "*.inc", kHeaderTemplate, false,
+     [](CStrandworkDoc& d, const QString& p) { d.AddNewHeaderFile(p); return true; }},
+    {ID_PROJECT_NEW_SUPPORT, "*.*", kSourceTemplate, false,
+     [](CStrandworkDoc& d, const QString& p) { d.AddNewSupportFile(p); return true; }},
+    {ID_PROJECT_ADD_SOURCE, "*.plc", kSourceTemplate, true,
+     [](CStrandworkDoc& d, const QString& p) { return d.AddExistingSourceFile(p); }},
+    {ID_PROJECT_ADD_HEADER, "*.inc", kHeaderTemplate, true,
+     [](CStrandworkDoc& d, const QString& p) { return d.AddExistingHeaderFile(p); }},
+    {ID_PROJECT_ADD_SUPPORT, "*.*", -1, true,
+     [](CStrandworkDoc& d, const QString& p) { return d.AddExistingSupportFile(p); }},
+};
+
+// The ten PLC-interface commands: the dialog's routine and the failure text.
+struct PlcCommand
+{
+    uint32_t id;
+    int (*run)(CPlcCommandDlg&, IOlnkPL*);
+    unsigned failure;
+};
+const PlcCommand kPlcCommands[] = {
+    {ID_PLC_STATUS, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.GetStatus(pl, nullptr, 1); }, 4158},
+    {ID_PLC_INFO, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.GetPLCInfo(pl, nullptr, 0, 1); }, 4157},
+    {ID_PLC_RESET, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.ClearPLC(pl); }, 4161},
+    {ID_PLC_SLEEP, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.SleepPLC(pl); }, 4163},
+    {ID_PLC_WAKE, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.WakePLC(pl); }, 4166},
+    {ID_PLC_RUN, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.RunPLC(pl); }, 4162},
+    {ID_PLC_STOP, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.StopPLC(pl); }, 4165},
+    {ID_PLC_STEP, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.StepPLC(pl); }, 4164},
+    {ID_PLC_BREAK, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.BreakPLC(pl); }, 4160},
+    {ID_PLC_BACKUP_DATA, [](CPlcCommandDlg& d, IOlnkPL* pl) { return d.BackupPLCData(pl, 0); }, 4159},
+};
+
+// The folder File > Open starts in; empty (the current folder) at start,
+// then the folder of the first file chosen last time.
+QString& OpenFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+// Restores the editor's load defaults when the openings end.
+class EditorDefaultsScope
+{
+public:
+    EditorDefaultsScope() : m_encoding(GetEdtDefaultEncoding()), m_force(GetEdtForceUnicode()) {}
+    ~EditorDefaultsScope()
+    {
+        SetEdtDefaultEncoding(m_encoding);
+        SetEdtForceUnicode(m_force);
+    }
+    EditorDefaultsScope(const EditorDefaultsScope&) = delete;
+    EditorDefaultsScope& operator=(const EditorDefaultsScope&) = delete;
+
+private:
+    int m_encoding;
+    bool m_force;
+};
+
+void AppendOutput(CStrandworkApp& app, unsigned text)
+{
+    if (core::OutputSink* out = app.GetOutputCtrl())
+        out->AppendText(LoadResString(text).toStdU16String());
+}
+
+} // namespace
+
+// ------------------------------------------------------------ the map
+
+void CStrandworkApp::MapAppCommands()
+{
+    auto map = [this](uint32_t id, void (CStrandworkApp::*handler)()) {
+        MapCommand(id, [this, handler] { (this->*handler)(); });
+    };
+    map(ID_FILE_NEW, &CStrandworkApp::OnFileNew);
+    map(ID_FILE_PRINT_SETUP, &CStrandworkApp::OnFilePrintSetup);
+    map(ID_PROJECT_OPEN, &CStrandworkApp::OnProjectOpen);
+    map(ID_PROJECT_NEW_SOURCE, &CStrandworkApp::OnProjectNewSourceFile);
+    map(ID_PROJECT_NEW_HEADER, &CStrandworkApp::OnProjectNewHeaderFile);
+    map(ID_PROJECT_NEW_SUPPORT, &CStrandworkApp::OnProjectNewSupportFile);
+    map(ID_PROJECT_ADD_SOURCE, &CStrandworkApp::OnProjectAddSourceFile);
+    map(ID_PROJECT_ADD_HEADER, &CStrandworkApp::OnProjectAddHeaderFile);
+    map(ID_PROJECT_ADD_SUPPORT, &CStrandworkApp::OnProjectAddSupportFile);
+    map(ID_PROJECT_BUILD, &CStrandworkApp::OnProjectBuild);
+    map(ID_PROJECT_BUILD_IF_CHANGED, &CStrandworkApp::OnProjectBuildIfChanged);
+    map(ID_PROJECT_STOP_BUILD, &CStrandworkApp::OnProjectStopBuild);
+    map(ID_PROJECT_CLEAN, &CStrandworkApp::OnProjectClean);
+    map(ID_PLC_STATUS, &CStrandworkApp::OnPlcStatus);
+    map(ID_PLC_INFO, &CStrandworkApp::OnPlcInfo);
+    map(ID_PLC_RESET, &CStrandworkApp::OnPlcReset);
+    map(ID_PLC_SLEEP, &CStrandworkApp::OnPlcSleep);
+    map(ID_PLC_WAKE, &CStrandworkApp::OnPlcWake);
+    map(ID_PLC_RUN, &CStrandworkApp::OnPlcRun);
+    map(ID_PLC_STOP, &CStrandworkApp::OnPlcStop);
+    map(ID_PLC_STEP, &CStrandworkApp::OnPlcStep);
+    map(ID_PLC_BREAK, &CStrandworkApp::OnPlcBreak);
+    map(ID_PLC_BACKUP_DATA, &CStrandworkApp::OnPlcBackupData);
+    map(ID_DEBUG_CLEAR_ALL_BREAKPOINTS, &CStrandworkApp::OnDebugClearAllBreakpoints);
+    map(ID_VIEW_MECHANISMS, &CStrandworkApp::OnViewMechanisms);
+    map(ID_VIEW_VARIABLE, &CStrandworkApp::OnViewVariable);
+    map(ID_DEBUG_GO_TO_CURRENT_LINE, &CStrandworkApp::OnDebugGoToCurrentLine);
+
+    // One update handler for every command of the application but the
+    // recent lists, also those whose handlers live elsewhere.  ID_PROJECT_SETTINGS keeps
+    // no rule while nothing handles it (the framework then disables it).
+    auto update = [this](uint32_t id) {
+        MapUpdate(id, [this, id](ui::CmdUI& cmd) {
+            const CommandRule rule = EvaluateAppCommand(id, CommandState());
+            cmd.Enable(rule.enabled);
+            if (rule.check >= 0)
+                cmd.SetCheck(rule.check);
+        });
+    };
+    for (uint32_t id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_PRINT_SETUP, ID_APP_ABOUT, ID_HELP_TIPS,
+                        ID_FILE_SAVE_ALL, ID_PROJECT_NEW, ID_PROJECT_OPEN, ID_PROJECT_CLOSE,
+                        ID_DEBUG_CLEAR_ALL_BREAKPOINTS, ID_VIEW_MECHANISMS, ID_VIEW_VARIABLE,
+                        ID_DEBUG_GO_TO_CURRENT_LINE, ID_TOOLS_FILEMANAGER})
+        update(id);
+    for (uint32_t id = ID_PROJECT_FIRST; id <= ID_PROJECT_LAST; ++id)
+        if (id != ID_PROJECT_SETTINGS || HasCommand(id))
+            update(id);
+    for (uint32_t id = ID_PLC_FIRST; id <= ID_PLC_LAST; ++id)
+        update(id);
+}
+
+AppCommandState CStrandworkApp::CommandState() const
+{
+    AppCommandState s;
+    for (ui::Document* d : const_cast<CStrandworkApp*>(this)->Documents().Documents())
+        if (d->IsModified()) {
+            s.anyModified = true;
+            break;
+        }
+    CStrandworkDoc* doc = m_pProjectDoc;
+    if (!doc)
+        return s;
+    s.projectOpen = true;
+    s.building = doc->IsBuilding();
+    s.debugging = doc->IsDebugging();
+    s.connected = doc->Link().IsConnected();
+    const core::ProjectData& data = doc->Data();
+    s.sources = int(data.SourceFiles.size());
+    s.supports = int(data.SupportFiles.size());
+    s.breakpoints = int(data.Breakpoints.size());
+    s.target = data.Target;
+    PlcStatusRecord status{};
+    doc->GetPlcStatus(status);
+    s.statusLength = status.length;
+    s.statusFlags = status.flags;
+    return s;
+}
+
+bool CStrandworkApp::CommandEnabled(uint32_t id) const { return EvaluateAppCommand(id, CommandState()).enabled; }
+
+// ------------------------------------------------------------ File
+
+void CStrandworkApp::OnFileNew()
+{
+    if (CommandEnabled(ID_FILE_NEW))
+        Documents().OnFileNew(GetMainWnd());
+}
+
+void CStrandworkApp::OnFilePrintSetup()
+{
+    if (!CommandEnabled(ID_FILE_PRINT_SETUP))
+        return;
+    QPageSetupDialog dialog(&ui::ApplicationPrinter(), GetMainWnd());
+    dialog.exec();
+}
+
+void CStrandworkApp::OnFileOpen()
+{
+    if (!CommandEnabled(ID_FILE_OPEN))
+        return;
+    QString filter;
+    for (unsigned id = IDS_OPEN_FILTER_FIRST; id <= IDS_OPEN_FILTER_LAST; ++id)
+        filter += LoadResString(id);
+    filter += QLatin1Char('|');
+    CEditFileOpenDlg dialog(true, {}, {}, ui::OFN_ALLOWMULTISELECT | ui::OFN_FILEMUSTEXIST | ui::OFN_PATHMUSTEXIST,
+                            filter, GetMainWnd());
+    dialog.SetInitialFolder(OpenFolder());
+    if (dialog.DoModal() != ui::IDOK)
+        return;
+    const QStringList paths = dialog.GetSelectedPaths();
+    if (!paths.isEmpty())
+        OpenFolder() = QFileInfo(paths.first()).absolutePath();
+    const int codePage = dialog.GetCodePage();
+    const bool readOnly = dialog.GetReadOnly();
+    const int openAs = dialog.GetOpenAs();
+    EditorDefaultsScope restore;
+    if (codePage == 13) { // "Unicode"
+        SetEdtDefaultEncoding(-1);
+        SetEdtForceUnicode(true);
+    } else {
+        SetEdtDefaultEncoding(codePage);
+        SetEdtForceUnicode(false);
+    }
+    for (const QString& path : paths) {
+        ui::Document* doc = OpenDocumentWithTemplate(path, openAs);
+        if (!doc || !readOnly)
+            continue;
+        if (auto* text = qobject_cast<CStructuredTextDoc*>(doc))
+            text->SetReadOnly(true);
+        else if (auto* bin = qobject_cast<CBinDoc*>(doc))
+            bin->SetReadOnly(true);
+    }
+}
+
+void CStrandworkApp::OnProjectOpen()
+{
+    if (!CommandEnabled(ID_PROJECT_OPEN))
+        return;
+    CKXMultiDocTemplate* project = Template(kProjectTemplate);
+    if (!project)
+        return;
+    QString path;
+    if (ui::PromptFileName(GetMainWnd(), path, QDir::currentPath(), {project->FileFilter()},
+                           QStringLiteral("*.kxp"), true))
+        OpenDocumentFile(path);
+}
+
+// ------------------------------------------------------------ Project
+
+void CStrandworkApp::AddProjectFile(uint32_t id)
+{
+    if (!CommandEnabled(id) || !m_pProjectDoc)
+        return;
+    for (const AddFileCommand& c : kAddFileCommands) {
+        if (c.id != id)
+            continue;
+        QStringList filters;
+        for (int order = 0; order < 5; ++order)
+            if ((c.filterTemplate < 0 || c.filterTemplate == order) && Template(order))
+                filters.append(Template(order)->FileFilter());
+        QString path;
+        if (!ui::PromptFileName(GetMainWnd(), path, m_pProjectDoc->GetProjectDir(), filters,
+                                QString::fromLatin1(c.pattern), c.mustExist))
+            return;
+        // The dialog's loop may have closed the project.
+        if (m_pProjectDoc)
+            c.add(*m_pProjectDoc, path);
+        return;
+    }
+}
+
+void CStrandworkApp::OnProjectNewSourceFile() { AddProjectFile(ID_PROJECT_NEW_SOURCE); }
+void CStrandworkApp::OnProjectNewHeaderFile() { AddProjectFile(ID_PROJECT_NEW_HEADER); }
+void CStrandworkApp::OnProjectNewSupportFile() { AddProjectFile(ID_PROJECT_NEW_SUPPORT); }
+void CStrandworkApp::OnProjectAddSourceFile() { AddProjectFile(ID_PROJECT_ADD_SOURCE); }
+void CStrandworkApp::OnProjectAddHeaderFile() { AddProjectFile(ID_PROJECT_ADD_HEADER); }
+void CStrandworkApp::OnProjectAddSupportFile() { AddProjectFile(ID_PROJECT_ADD_SUPPORT); }
+
+void CStrandworkApp::OnProjectBuild()
+{
+    if (!CommandEnabled(ID_PROJECT_BUILD))
+        return;
+    if (core::OutputSink* out = GetOutputCtrl())
+        out->ClearAll();
+    m_pProjectDoc->BuildPlc();
+}
+
+void CStrandworkApp::OnProjectBuildIfChanged()
+{
+    if (!CommandEnabled(ID_PROJECT_BUILD_IF_CHANGED))
+        return;
+    if (core::OutputSink* out = GetOutputCtrl())
+        out->ClearAll();
+    m_pProjectDoc->BuildIfNeeded();
+}
+
+void CStrandworkApp::OnProjectStopBuild()
+{
+    if (!CommandEnabled(ID_PROJECT_STOP_BUILD))
+        return;
+    const int answer = ui::Prompt(LoadResString(IDS_STOP_BUILD_QUESTION), LoadResString(IDS_STOP_BUILD_CAPTION),
+                                  ui::MB_YESNO | ui::MB_ICONQUESTION, nullptr);
+    // The build may have ended while the question was open.
+    if (answer == ui::IDYES && m_pProjectDoc && m_pProjectDoc->IsBuilding())
+        m_pProjectDoc->RequestBuildStop();
+}
+
+void CStrandworkApp::OnProjectClean()
+{
+    if (CommandEnabled(ID_PROJECT_CLEAN))
+        m_pProjectDoc->CleanBuildOutput();
+}
+
+// ------------------------------------------------------------ PLC
+
+void CStrandworkApp::RunPlcCommand(uint32_t id)
+{
+    if (!CommandEnabled(id) || !m_pProjectDoc)
+        return;
+    for (const PlcCommand& c : kPlcCommands) {
+        if (c.id != id)
+            continue;
+        int ok = 0;
+        {
+            CPlcCommandDlg dialog(nullptr);
+            ok = c.run(dialog, &m_pProjectDoc->Link());
+        }
+        if (!ok)
+            AppendOutput(*this, c.failure);
+        return;
+    }
+}
+
+void CStrandworkApp::OnPlcStatus() { RunPlcCommand(ID_PLC_STATUS); }
+void CStrandworkApp::OnPlcInfo() { RunPlcCommand(ID_PLC_INFO); }
+void CStrandworkApp::OnPlcReset() { RunPlcCommand(ID_PLC_RESET); }
+void CStrandworkApp::OnPlcSleep() { RunPlcCommand(ID_PLC_SLEEP); }
+void CStrandworkApp::OnPlcWake() { RunPlcCommand(ID_PLC_WAKE); }
+void CStrandworkApp::OnPlcRun() { RunPlcCommand(ID_PLC_RUN); }
+void CStrandworkApp::OnPlcStop() { RunPlcCommand(ID_PLC_STOP); }
+void CStrandworkApp::OnPlcStep() { RunPlcCommand(ID_PLC_STEP); }
+void CStrandworkApp::OnPlcBreak() { RunPlcCommand(ID_PLC_BREAK); }
+void CStrandworkApp::OnPlcBackupData() { RunPlcCommand(ID_PLC_BACKUP_DATA); }
+
+// ------------------------------------------------------------ Debug
+
+void CStrandworkApp::OnDebugClearAllBreakpoints()
+{
+    if (!CommandEnabled(ID_DEBUG_CLEAR_ALL_BREAKPOINTS))
+        return;
+    CStrandworkDoc* doc = m_pProjectDoc;
+    std::vector<uint32_t>& breakpoints = doc->Data().Breakpoints;
+    for (uint32_t index : breakpoints)
+        if (compout::ListingLine* line = doc->ListingFile().GetLine(index)) // none without a listing
+            line->breakpointState = compout::kBreakpointNone;
+    breakpoints.clear();
+    // The list is stored in the workspace file; the PLC views drop their marks.
+    doc->SetModifiedFlag(true);
+    doc->BroadcastUpdate(nullptr, 11);
+    int ok = 0;
+    {
+        CPlcCommandDlg dialog(nullptr);
+        ok = dialog.ClearAllBreakpoints(&doc->Link());
+    }
+    if (!ok)
+        AppendOutput(*this, IDS_CLEAR_BREAKPOINTS_FAILED);
+}
+
+void CStrandworkApp::OnViewMechanisms()
+{
+    if (!CommandEnabled(ID_VIEW_MECHANISMS))
+        return;
+    CMechanismsDlg dialog(nullptr);
+    dialog.Run(m_pProjectDoc);
+}
+
+void CStrandworkApp::OnViewVariable()
+{
+    if (!CommandEnabled(ID_VIEW_VARIABLE))
+        return;
+    CInspectDlg dialog(nullptr);
+    dialog.Run(m_pProjectDoc, QString());
+}
+
+void CStrandworkApp::OnDebugGoToCurrentLine()
+{
+    if (CommandEnabled(ID_DEBUG_GO_TO_CURRENT_LINE))
+        m_pProjectDoc->GoToCurrentLine();
+}

@@ -1,0 +1,981 @@
+#include "app/StrandworkApp.h"
+
+#include "app/AppWorkspaceDocuments.h"
+#include "app/PlcCommandDialog.h"
+#include "core/common/StartupTrace.h"
+#include "projectui/KXPExplorerView.h"
+#include "projectui/StrandworkDoc.h"
+#include "projectui/StrandworkView.h"
+#include "editor/EditFileOpenDlg.h"
+#include "editor/EdtCodePages.h"
+#include "editor/EdtSettings.h"
+#include "link/linkobj/olnk_link.h"
+#include "link/ui/FileManagerDlg.h"
+#include "link/ui/LinkMessages.h"
+#include "mainwnd/AppBar.h"
+#include "mainwnd/MainFrame.h"
+#include "mainwnd/OutputCtrl.h"
+#include "fontcolor/FontColorPage.h"
+#include "mainwnd/SplashWnd.h"
+#include "mainwnd/TipDlg.h"
+#include "mainwnd/AboutDlg.h"
+#include "platform/sys/CodePage.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/FileDialogs.h"
+#include "platform/ui/Prompt.h"
+#include "plcviews/BinDoc.h"
+#include "plcviews/HexEditView.h"
+#include "plcviews/PLCDoc.h"
+#include "plcviews/StructuredTextDoc.h"
+#include "res/Resources.h"
+#include "res/StringIds.h"
+#include "res/StringTable.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMdiArea>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTranslator>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+CStrandworkApp* g_theApp = nullptr;
+
+const char16_t kCrashAddress[] = u"crash-reports@strandwork.invalid";
+const char16_t kCrashTitle[] = u"Strandwork crash report";
+const char kOleFailed[] =
+    "OLE 2.0 initialization failed.  Make sure that the OLE libraries are the correct version.";
+
+void Trace(const std::string& step) { core::TraceStartup(step); }
+
+void WriteStderr(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+// The wide-character binding layer, control containment and OLE of the
+// original platform have nothing to do here; they succeed.
+bool AfxOleInit() { return true; }
+
+// SIGTERM and SIGINT reach the event loop through a pipe.
+int g_signalPipe[2] = {-1, -1};
+
+void OnCloseSignal(int)
+{
+    const int saved = errno;
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+    errno = saved;
+}
+
+} // namespace
+
+// Copies every text of the output window to standard output as UTF-8, CR LF
+// written as LF, flushed after each text.
+class CStrandworkApp::UnattendedOutput : public core::OutputSink
+{
+public:
+    core::OutputSink* target = nullptr;
+
+    void AppendText(std::u16string_view text) override
+    {
+        if (target)
+            target->AppendText(text);
+        Echo(text);
+    }
+    void AppendTaggedLine(std::u16string_view lineText, std::u16string_view filePath, int lineNumber, int column,
+                          std::u16string_view text1, std::u16string_view text2,
+                          std::u16string_view message) override
+    {
+        if (target)
+            target->AppendTaggedLine(lineText, filePath, lineNumber, column, text1, text2, message);
+        Echo(lineText);
+    }
+    void ClearAll() override
+    {
+        if (target)
+            target->ClearAll();
+    }
+
+private:
+    static void Echo(std::u16string_view text)
+    {
+        std::string utf8 = sys::Utf16ToUtf8Lenient(text);
+        std::string out;
+        out.reserve(utf8.size());
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n')
+                continue;
+            out += utf8[i];
+        }
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+    }
+};
+
+CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<UnattendedOutput>())
+{
+    g_theApp = this;
+    SetProjectHost(this);
+    MainFrameHost::Register(this);
+    Documents().SetRecentFileHook([this](const QString& path) {
+        if (m_pRecentFileList)
+            m_pRecentFileList->Add(path);
+    });
+    MapCommandRange(ID_PROJECT_MRU_FIRST, ID_PROJECT_MRU_LAST, [this](uint32_t id) { OnOpenRecentProject(id); });
+    MapUpdateRange(ID_PROJECT_MRU_FIRST, ID_PROJECT_MRU_LAST, [this](ui::CmdUI& cmd) {
+        if (m_pRecentFileList)
+            m_pRecentFileList->UpdateMenu(cmd);
+        else
+            cmd.Enable(false);
+    });
+    MapCommandRange(ID_FILE_MRU_FIRST, ID_FILE_MRU_LAST, [this](uint32_t id) { OnOpenRecentFile(id); });
+    MapUpdateRange(ID_FILE_MRU_FIRST, ID_FILE_MRU_LAST, [this](ui::CmdUI& cmd) {
+        if (m_pRecentFileList)
+            m_pRecentFileList->UpdateMenu(cmd);
+        else
+            cmd.Enable(false);
+    });
+    MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    MapCommand(ID_FILE_SAVE_ALL, [this] { SaveAll(); });
+    MapCommand(ID_PROJECT_NEW, [this] { OnProjectNew(); });
+    MapCommand(ID_TOOLS_FILEMANAGER, [this] { OnFileManager(); });
+    MapTransferCommands();
+    MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
+    MapCommand(ID_PROJECT_SETTINGS, [this] { OnProjectSettings(); });
+    MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    MapCommand(ID_HELP_TIPS, [this] { OnHelpTips(); });
+    // The rest of the map and every update rule (AppCommands.cpp).
+    MapAppCommands();
+}
+
+void CStrandworkApp::OnAppAbout()
+{
+    CAboutDlg about(GetMainWnd());
+    about.DoModal();
+}
+
+void CStrandworkApp::OnHelpTips()
+{
+    CTipDlg tips(GetMainWnd());
+    tips.DoModal();
+}
+
+CStrandworkApp::~CStrandworkApp()
+{
+    if (GetProjectHost() == this)
+        SetProjectHost(nullptr);
+    MainFrameHost::Unregister(this);
+    if (m_unattended)
+        ui::SetUnattended(false);
+    delete GetMainWnd();
+    if (g_theApp == this)
+        g_theApp = nullptr;
+}
+
+CStrandworkApp* CStrandworkApp::Instance() { return g_theApp; }
+
+void CStrandworkApp::OnProjectSettings()
+{
+    if (m_pProjectDoc)
+        m_pProjectDoc->EditProjectSettings(GetMainWnd());
+}
+
+void CStrandworkApp::MapTransferCommands()
+{
+    // Their update rules are those of AppCommandRules.h (MapAppCommands).
+    MapCommand(ID_TRANSFER_PLC, [this] { OnTransferPlc(); });
+    MapCommand(ID_TRANSFER_SUPPORT_FILES, [this] { OnTransferSupportFiles(); });
+    MapCommand(ID_DEBUG_TOGGLE, [this] { OnDebugToggle(); });
+    MapCommand(ID_DEBUG_START, [this] { OnDebugStart(); });
+    MapCommand(ID_DEBUG_STOP, [this] { OnDebugStop(); });
+    MapCommand(ID_CONNECT_TOGGLE, [this] { OnConnectToggle(); });
+    MapCommand(ID_TRANSFER_CASSETTE_SOFTWARE, [this] { OnTransferCassetteSoftware(); });
+    MapCommand(ID_TRANSFER_COMPILER_FILES, [this] { OnTransferCompilerFiles(); });
+}
+
+namespace {
+// An information box owned by the main window.
+void InfoBox(unsigned text, unsigned caption)
+{
+    ui::Application* app = ui::Application::Instance();
+    ui::Prompt(LoadResString(text), LoadResString(caption), ui::MB_OK | ui::MB_ICONINFORMATION,
+               app ? app->GetMainWnd() : nullptr);
+}
+} // namespace
+
+void CStrandworkApp::OnTransferPlc()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (!m_pProjectDoc->BuildIfNeeded()) {
+        InfoBox(IDS_XFER_PLC_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
+        return;
+    }
+    if (m_pProjectDoc && !m_pProjectDoc->TransferPlcInterface(false))
+        InfoBox(IDS_XFER_PLC_FAILED, IDS_XFER_NOTICE_CAPTION);
+}
+
+void CStrandworkApp::OnTransferSupportFiles()
+{
+    if (m_pProjectDoc)
+        m_pProjectDoc->TransferSupportFiles();
+}
+
+void CStrandworkApp::OnDebugToggle()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (m_pProjectDoc->IsDebugging()) {
+        m_pProjectDoc->StopDebugging();
+        return;
+    }
+    if (core::OutputSink* out = GetOutputCtrl())
+        out->ClearAll();
+    m_pProjectDoc->StartDebugging();
+}
+
+void CStrandworkApp::OnDebugStart()
+{
+    if (!m_pProjectDoc || m_pProjectDoc->IsDebugging())
+        return;
+    if (core::OutputSink* out = GetOutputCtrl())
+        out->ClearAll();
+    m_pProjectDoc->StartDebugging();
+}
+
+void CStrandworkApp::OnDebugStop()
+{
+    if (m_pProjectDoc && m_pProjectDoc->IsDebugging())
+        m_pProjectDoc->StopDebugging();
+}
+
+void CStrandworkApp::OnConnectToggle()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (m_pProjectDoc->Link().IsConnected())
+        m_pProjectDoc->StopCommunication();
+    else
+        m_pProjectDoc->StartCommunication();
+}
+
+void CStrandworkApp::OnTransferCassetteSoftware()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (!m_pProjectDoc->BuildIfNeeded()) {
+        InfoBox(IDS_XFER_CASSETTE_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
+        return;
+    }
+    if (!m_pProjectDoc)
+        return;
+    if (m_pProjectDoc->UpdateControlSystemSoftware()) {
+        m_pProjectDoc->StopCommunication();
+        InfoBox(IDS_XFER_CASSETTE_RESTART, IDS_XFER_NOTICE_CAPTION);
+    } else {
+        InfoBox(IDS_XFER_CASSETTE_FAILED, IDS_XFER_NOTICE_CAPTION);
+    }
+}
+
+void CStrandworkApp::OnTransferCompilerFiles()
+{
+    if (m_pProjectDoc && !m_pProjectDoc->TransferCompilerFiles())
+        InfoBox(IDS_XFER_COMPILER_FAILED_BOX, IDS_XFER_NOTICE_CAPTION);
+}
+
+void CStrandworkApp::OnFileManager()
+{
+    if (m_pProjectDoc) {
+        m_pProjectDoc->ShowFileManager();
+        return;
+    }
+    QWidget* owner = GetMainWnd();
+    auto fail = [owner](unsigned id) { ui::Prompt(LoadResString(id), {}, ui::MB_OK, owner); };
+    COlnkLink link(linkui::WindowPoster());
+    if (!link.Open(333, GetAppSettings().OlnkConnectionString.c_str(), 1000)) {
+        fail(4170); // "Nepodařilo se vytvořit spojení"
+        return;
+    }
+    static constexpr struct
+    {
+        uint16_t id;
+        unsigned text;
+    } kInterfaces[] = {{0, 4171}, {1, 4172}, {2, 4173}, {258, 4174}};
+    for (const auto& i : kInterfaces) {
+        if (!link.InitInterface(i.id)) {
+            fail(i.text);
+            link.Close();
+            return;
+        }
+    }
+    if (!link.Start()) {
+        fail(4175); // "Nepodařilo se spustit komunikaci"
+        link.Close();
+        return;
+    }
+    {
+        linkui::CFileManagerDlg dlg(static_cast<IOxfrC*>(link.Query(OLNK_IID_OXFRC)));
+        dlg.DoModal();
+    }
+    link.Close();
+}
+
+int CStrandworkApp::CrashCallback() { return 1; }
+
+// ------------------------------------------------------------------ start-up
+
+bool CStrandworkApp::InitInstance()
+{
+    // 1. The profile lives in the registry store under "Software\ORNA\Strandwork".
+    Trace("SetRegistryKey");
+    // 2.
+    const QString language = GetLongProfileString(QStringLiteral("Options"), QStringLiteral("Language"), {});
+    Trace("ReadLanguage");
+    // 3.
+    m_hCrashReporter = crashreport::Install(&CrashCallback, kCrashAddress, kCrashTitle, language.toStdU16String());
+    Trace("CrashReporter");
+    // 4.
+    LoadLanguageDll(QCoreApplication::applicationFilePath());
+    InstallToolkitTranslation();
+    Trace("LoadLanguageDll");
+    // 5.
+    m_cmdInfo.Parse(m_ownArguments ? m_arguments : QCoreApplication::arguments().mid(1));
+    if (m_cmdInfo.m_nShellCommand == CAppCommandLineInfo::FileNew)
+        m_cmdInfo.m_nShellCommand = CAppCommandLineInfo::FileNothing;
+    Trace("ParseCommandLine");
+    if (m_cmdInfo.Build || m_cmdInfo.Make) {
+        m_unattended = true;
+        ui::SetUnattended(true);
+        Trace("Unattended");
+    }
+    // 6.
+    if (m_cmdInfo.m_nShellCommand == CAppCommandLineInfo::FileNothing && !m_unattended) {
+        CSplashWnd splash(nullptr);
+        splash.ShowSplash();
+        Trace("Splash");
+    }
+    // 7.
+    if (!AfxOleInit()) {
+        ui::Prompt(QString::fromLatin1(kOleFailed), {}, ui::MB_OK | ui::MB_ICONERROR);
+        return false;
+    }
+    Trace("OleInit");
+    // 8.
+    const QString folder = GetProgramFolder();
+    if (folder.isEmpty())
+        return false;
+    m_helpPaths[0] = folder + QStringLiteral("PLC.hlp");
+    m_helpPaths[1] = folder + QStringLiteral("StrojniKonstanty.hlp");
+    m_helpPaths[2] = folder + QStringLiteral("SystemovaKonfigurace.hlp");
+    Trace("HelpPaths");
+    // 9.
+    InitContextMenuManager();
+    Trace("InitContextMenuManager");
+    static const std::pair<unsigned, uint32_t> kMenus[] = {
+        {IDS_CTXMENU_EDITOR_PLC, 1029}, {IDS_CTXMENU_EDITOR, 1031}, {IDS_CTXMENU_BIN_EDITOR, 1033},
+        {IDS_CTXMENU_OUTPUT, 555},      {IDS_CTXMENU_EXPLORER, 543}, {IDS_CTXMENU_WATCH, 1027}};
+    for (const auto& [name, menu] : kMenus) {
+        GetContextMenuManager()->AddMenu(LoadResString(name), menu);
+        Trace("AddMenu " + std::to_string(name) + "/" + std::to_string(menu));
+    }
+    InitKeyboardManager();
+    Trace("InitKeyboardManager");
+    // 10.
+    LoadStdProfileSettings(10);
+    Trace("LoadStdProfileSettings");
+    // 11.
+    LoadEditorSettings();
+    // 12.
+    SetEdtDefaultUnicode(false);
+    Trace("SetEdtDefaultUnicode");
+    // 13.
+    CreateTemplates();
+    // 14.
+    auto* frame = new CMainFrame;
+    SetMainWnd(frame);
+    if (!frame->LoadFrame(1, 0x00CF8000)) {
+        delete frame;
+        return false;
+    }
+    for (int i = 0; i < Documents().TemplateCount(); ++i)
+        Documents().Template(i)->SetMdiArea(frame->MdiArea());
+    Trace("MainFrame");
+    // 15. Dropped files are opened by the frame; file-type registration
+    // belongs to the desktop packaging.
+    frame->setAcceptDrops(true);
+    Trace("DragAcceptFiles");
+    // 16.
+    if (!ProcessShellCommand())
+        return false;
+    Trace("ProcessShellCommand");
+    if (m_unattended && !m_pProjectDoc)
+        LeaveUnattended();
+    // 17.
+    frame->show();
+    Trace("ShowWindow");
+    // 18.
+    if (m_cmdInfo.m_nShellCommand == CAppCommandLineInfo::FileNothing && !m_unattended) {
+        CTipDlg tips(nullptr);
+        if (tips.m_bStartup)
+            tips.DoModal();
+        Trace("Tips");
+    }
+    // 19, 20.
+    RunStartupSwitches();
+    // 21.
+    return true;
+}
+
+void CStrandworkApp::LoadStdProfileSettings(int count)
+{
+    m_pRecentFileList = std::make_unique<CRecentProjectList>(0, QStringLiteral("Recent File List"),
+                                                             QStringLiteral("File%d"), QStringLiteral("Project%d"),
+                                                             count);
+    m_pRecentFileList->ReadList();
+    m_nPreviewPages = sys::Profile::GetInt(u"Settings", u"PreviewPages", 0);
+}
+
+void CStrandworkApp::LoadEditorSettings()
+{
+    EdtLoadSettings();
+    Trace("EdtLoadSettings");
+}
+
+void CStrandworkApp::CreateTemplates()
+{
+    auto add = [this](int order, uint32_t id, ui::DocTemplate::DocFactory doc,
+                      ui::DocTemplate::FrameFactory frame, ui::DocTemplate::ViewFactory view) {
+        auto tmpl = std::make_unique<CKXMultiDocTemplate>(id, LoadResString(id), std::move(doc), std::move(frame),
+                                                          std::move(view));
+        m_templates[order] = tmpl.get();
+        AddDocTemplate(std::move(tmpl));
+        Trace("Template " + std::to_string(id));
+    };
+    add(0, 2, [] { return new CStructuredTextDoc; }, [] { return new CChildFrame; },
+        [] { return new CStructuredTextView; });
+    add(1, 3, [] { return new CBinDoc; }, [] { return new CBinChildFrame; }, [] { return new CBinView; });
+    add(2, 4, [] { return new CStructuredTextDoc; }, [] { return new CChildFrame; },
+        [] { return new CStructuredTextView; });
+    add(3, 5, [] { return new CPLCDoc; }, [] { return new CChildFrame; }, [] { return new CPLCView; });
+    // The header and PLC source frames start with the text frames' keys
+    // (accel/2.accel); the keyboard manager replaces each template's table
+    // on its own.
+    for (int order : {2, 3}) {
+        m_templates[order]->SetAccelTable(m_templates[0]->GetAccelTable());
+        m_templates[order]->SetAccelResourceId(2);
+    }
+    // The project has no window of its own (no frame class; its form closes
+    // any frame made for it); the project explorer in its bar shows it.
+    add(4, 6, [] { return new CStrandworkDoc; }, nullptr, [] { return new CStrandworkView; });
+    CProjectExplorerBar::SetViewClass([] { return new CKXPExplorerView; });
+    // The workspace file's documents: text, PLC source, PLC header, binary.
+    m_workspaceDocuments = std::make_unique<CAppWorkspaceDocuments>(
+        std::array<ui::DocTemplate*, 4>{m_templates[0], m_templates[3], m_templates[2], m_templates[1]});
+}
+
+WorkspaceDocumentsPort* CStrandworkApp::GetWorkspaceDocumentsPort() { return m_workspaceDocuments.get(); }
+
+bool CStrandworkApp::ProcessShellCommand()
+{
+    if (m_cmdInfo.m_nShellCommand != CAppCommandLineInfo::FileOpen)
+        return true;
+    return OpenDocumentFile(m_cmdInfo.m_strFileName) != nullptr;
+}
+
+void CStrandworkApp::LeaveUnattended()
+{
+    m_unattended = false;
+    ui::SetUnattended(false);
+    Trace("LeaveUnattended");
+}
+
+void CStrandworkApp::RunStartupSwitches()
+{
+    if (!m_pProjectDoc)
+        return;
+    if (m_cmdInfo.CheckTarvaneVer) {
+        Trace("CheckTarvaneVer");
+        m_pProjectDoc->UpdateToNewestCompilerVersion();
+    }
+    if (m_cmdInfo.Build || m_cmdInfo.Make) {
+        const bool conditional = !m_cmdInfo.Build;
+        Trace(conditional ? "Make" : "Build");
+        if (core::OutputSink* out = GetOutputCtrl())
+            out->ClearAll();
+        if (StartupBuild(conditional)) {
+            PostCloseMainWindow();
+        } else {
+            m_startupBuildFailed = true;
+            if (m_noDisplay) {
+                // Nobody can see the window or close it: the messages went
+                // to standard output, and the run ends now with status 1.
+                std::fputs("strandwork: the build failed and there is no display to show it: ending\n", stderr);
+                std::fflush(stderr);
+                Trace("EndWithoutDisplay");
+                PostCloseMainWindow();
+            }
+        }
+    }
+}
+
+bool CStrandworkApp::StartupBuild(bool conditional)
+{
+    if (!m_pProjectDoc)
+        return false;
+    return conditional ? m_pProjectDoc->BuildIfNeeded() : m_pProjectDoc->BuildPlc();
+}
+
+void CStrandworkApp::PostCloseMainWindow()
+{
+    if (QWidget* w = GetMainWnd())
+        QMetaObject::invokeMethod(w, "close", Qt::QueuedConnection);
+}
+
+void CStrandworkApp::InstallCloseOnSignal()
+{
+    if (g_signalPipe[0] >= 0)
+        return;
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char buf[16];
+        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        // A modal window (the tip of the day at start-up, a message) would
+        // keep its own loop running after the main window closed: it goes
+        // first, as Cancel.
+        for (int i = 0; i < 16; ++i) {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!modal)
+                break;
+            modal->reject();
+        }
+        CStrandworkApp* app = CStrandworkApp::Instance();
+        if (app && app->GetMainWnd())
+            app->PostCloseMainWindow();
+        else
+            QCoreApplication::quit();
+    });
+    struct sigaction sa{};
+    sa.sa_handler = OnCloseSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+}
+
+// ---------------------------------------------------------------------- exit
+
+int CStrandworkApp::ExitInstance()
+{
+    if (m_bResetWorkspace) {
+        sys::HKEY app = nullptr;
+        if (sys::RegOpenKeyEx(sys::HKEY_CURRENT_USER, sys::Profile::AppKeyPath(), sys::KEY_ALL_ACCESS, &app) ==
+            sys::ERROR_SUCCESS) {
+            sys::RegDeleteTree(app, u"KVTWorkspace");
+            sys::RegCloseKey(app);
+        }
+    }
+    if (m_pRecentFileList)
+        m_pRecentFileList->WriteList();
+    const int result = ui::Application::ExitInstance();
+    // A write that fails here leaves the store changed; the store writes it
+    // once more when the process exits.
+    (void)sys::RegistryStore::Flush();
+    return result;
+}
+
+bool CStrandworkApp::OnIdle(long count) { return ui::Application::OnIdle(count); }
+
+// ----------------------------------------------------------- the project
+
+bool CStrandworkApp::SetProjectDoc(CStrandworkDoc* doc)
+{
+    if (m_pProjectDoc || !doc)
+        return false;
+    m_pProjectDoc = doc;
+    CMainFrame* frame = MainFrame();
+    if (frame && !frame->AttachProject(doc)) {
+        frame->DetachProject();
+        m_pProjectDoc = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool CStrandworkApp::ClearProjectDoc()
+{
+    if (!m_pProjectDoc)
+        return false;
+    if (CMainFrame* frame = MainFrame())
+        frame->DetachProject();
+    m_pProjectDoc = nullptr;
+    return true;
+}
+
+bool CStrandworkApp::SaveAll()
+{
+    bool all = true;
+    static const int kOrder[] = {4, 3, 2, 1, 0};
+    for (int order : kOrder) {
+        CKXMultiDocTemplate* t = m_templates[order];
+        if (!t)
+            continue;
+        const std::vector<ui::Document*> docs = t->Documents();
+        for (ui::Document* d : docs) {
+            if (!d->IsModified())
+                continue;
+            if (!d->DoFileSave()) {
+                ui::Prompt(FormatResString(IDS_SAVE_FAILED, d->GetPathName()), {}, ui::MB_OK | ui::MB_ICONERROR);
+                all = false;
+            }
+        }
+    }
+    return all;
+}
+
+bool CStrandworkApp::CloseProject(bool ending)
+{
+    if (!m_pProjectDoc)
+        return true;
+    if (m_pProjectDoc->IsBuilding()) {
+        ui::Prompt(LoadResString(ending ? IDS_CANNOT_END_BUILDING : IDS_CANNOT_CLOSE_BUILDING), {},
+                   ui::MB_OK | ui::MB_ICONWARNING, GetMainWnd());
+        return false;
+    }
+    if (m_unattended) {
+        // Nothing stops the close of an unattended run: a failed save is
+        // written to standard error and the document is closed as it is on
+        // disk (otherwise the framework's save question would fail again
+        // and keep the program open for ever).
+        auto giveUp = [](ui::Document* d) {
+            WriteStderr(FormatResString(IDS_SAVE_FAILED, d->GetPathName()));
+            d->SetModifiedFlag(false);
+        };
+        if (!m_pProjectDoc->DoFileSave())
+            giveUp(m_pProjectDoc);
+        for (ui::Document* d : Documents().Documents())
+            if (!d->SaveModified())
+                giveUp(d);
+    } else if (!m_pProjectDoc->DoFileSave() || !Documents().SaveAllModified()) {
+        return false;
+    }
+    if (!Documents().CloseAllDocuments())
+        return false;
+    if (core::OutputSink* out = GetOutputCtrl())
+        out->ClearAll();
+    return true;
+}
+
+void CStrandworkApp::UpdatePlcViews(ui::View* sender, long hint, QObject* object)
+{
+    CKXMultiDocTemplate* plc = m_templates[3];
+    if (!plc)
+        return;
+    const std::vector<ui::Document*> docs = plc->Documents();
+    for (ui::Document* d : docs)
+        for (ui::View* v : d->Views())
+            if (auto* pv = qobject_cast<CPLCView*>(v))
+                pv->OnProjectUpdate(sender, hint, object);
+}
+
+bool CStrandworkApp::ShowPlcSourceLine(const QString& path, int line)
+{
+    ui::Document* doc = nullptr;
+    if (CKXMultiDocTemplate* plc = m_templates[3]) {
+        const QString wanted = QFileInfo(path).absoluteFilePath();
+        for (ui::Document* d : plc->Documents())
+            if (!d->GetPathName().isEmpty() && QFileInfo(d->GetPathName()).absoluteFilePath() == wanted) {
+                doc = d;
+                break;
+            }
+    }
+    if (!doc)
+        doc = OpenDocumentFile(path);
+    if (!doc) {
+        ui::Prompt(FormatResString(IDS_FILE_OPEN_FAILED, QDir::toNativeSeparators(path)), {},
+                   ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
+        return false;
+    }
+    ui::View* view = nullptr;
+    for (ui::View* v : doc->Views())
+        if (auto* pv = qobject_cast<CPLCView*>(v); pv && pv->m_bActive) {
+            view = v;
+            break;
+        }
+    if (!view)
+        view = doc->FirstView();
+    auto* text = qobject_cast<CEdtTextView*>(view);
+    if (!text)
+        return true;
+    text->GoToLine(line, false);
+    if (ui::ChildFrame* frame = text->GetParentFrame()) {
+        frame->SetActiveView(text);
+        if (QMdiArea* area = frame->mdiArea())
+            area->setActiveSubWindow(frame);
+    }
+    text->setFocus();
+    return true;
+}
+
+QString CStrandworkApp::GetHelpPath(int index) { return index >= 0 && index < 3 ? m_helpPaths[index] : QString(); }
+
+CMainFrame* CStrandworkApp::MainFrame() const { return qobject_cast<CMainFrame*>(GetMainWnd()); }
+
+COutputCtrl* CStrandworkApp::OutputControl() const
+{
+    if (QThread::currentThread() != thread())
+        return nullptr;
+    CMainFrame* frame = MainFrame();
+    return frame ? frame->GetOutputCtrl() : nullptr;
+}
+
+core::OutputSink* CStrandworkApp::GetOutputCtrl()
+{
+    COutputCtrl* ctrl = OutputControl();
+    if (!ctrl)
+        return nullptr;
+    if (m_unattended) {
+        m_unattendedOutput->target = ctrl;
+        return m_unattendedOutput.get();
+    }
+    return ctrl;
+}
+
+const core::AppSettings& CStrandworkApp::GetAppSettings()
+{
+    if (CMainFrame* frame = MainFrame())
+        return frame->Settings();
+    static const core::AppSettings empty;
+    return empty;
+}
+
+QString CStrandworkApp::GetProgramFolder()
+{
+    QString dir = QCoreApplication::applicationDirPath();
+    if (dir.isEmpty())
+        return dir;
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir;
+}
+
+// ------------------------------------------------------------ the profile
+
+QString CStrandworkApp::GetLongProfileString(const QString& section, const QString& entry,
+                                             const QString& defaultValue)
+{
+    sys::HKEY key = nullptr;
+    const std::u16string path = sys::Profile::AppKeyPath() + u"\\" + section.toStdU16String();
+    if (sys::RegOpenKeyEx(sys::HKEY_CURRENT_USER, path, sys::KEY_READ, &key) != sys::ERROR_SUCCESS)
+        return defaultValue;
+    const std::u16string name = entry.toStdU16String();
+    uint32_t type = 0, size = 0;
+    QString result = defaultValue;
+    if (sys::RegQueryValueEx(key, name, &type, nullptr, &size) == sys::ERROR_SUCCESS &&
+        (type == sys::REG_SZ || type == sys::REG_EXPAND_SZ)) {
+        std::u16string buf(size / 2 + 1, u'\0');
+        if (sys::RegQueryValueEx(key, name, &type, buf.data(), &size) == sys::ERROR_SUCCESS) {
+            buf.resize(size / 2);
+            while (!buf.empty() && buf.back() == u'\0')
+                buf.pop_back();
+            result = QString::fromStdU16String(buf);
+        }
+    }
+    sys::RegCloseKey(key);
+    return result;
+}
+
+QString CStrandworkApp::LanguageFileName(const QString& programPath, const QString& code)
+{
+    const qsizetype slash = programPath.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = programPath.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > slash + 1 ? programPath.left(dot) : programPath;
+    return stem + code + QStringLiteral(".rcc");
+}
+
+bool CStrandworkApp::LoadLanguageDll(const QString& programPath)
+{
+    auto load = [&](const QString& code) {
+        const QFileInfo file(LanguageFileName(programPath, code));
+        if (!file.isFile())
+            return false;
+        const QString name = file.fileName();
+        return res::LoadLanguage(file.absolutePath(), name.left(name.size() - code.size() - 4), code);
+    };
+    const QString value = GetLongProfileString(QStringLiteral("Options"), QStringLiteral("Language"),
+                                               QStringLiteral("Default"));
+    if (value.size() == 3 && load(value))
+        return true;
+    // The fallback search: the language of the locale.
+    QString locale;
+    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QByteArray v = qgetenv(var);
+        if (!v.isEmpty()) {
+            locale = QString::fromLocal8Bit(v);
+            break;
+        }
+    }
+    const qsizetype cut = locale.indexOf(QRegularExpression(QStringLiteral("[_.@]")));
+    const QString lang = cut >= 0 ? locale.left(cut) : locale;
+    QString code;
+    if (lang == QLatin1String("cs"))
+        code = QStringLiteral("CSY");
+    else if (lang == QLatin1String("en"))
+        code = QStringLiteral("ENU");
+    return !code.isEmpty() && load(code);
+}
+
+bool CStrandworkApp::InstallToolkitTranslation()
+{
+    // The resources name their own language ("cs" built in; a language
+    // file gives its own).
+    static QTranslator* installed = nullptr;
+    const QString lang = LoadResString(IDS_TOOLKIT_LANGUAGE).trimmed();
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    if (lang.isEmpty())
+        return false;
+    auto* translator = new QTranslator;
+    if (!translator->load(QStringLiteral("qtbase_") + lang, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
+}
+
+// -------------------------------------------------------- opening files
+
+ui::Document* CStrandworkApp::OpenDocumentFile(const QString& path)
+{
+    return Documents().OpenDocumentFile(path);
+}
+
+ui::Document* CStrandworkApp::OpenDocumentWithTemplate(const QString& path, int templateIndex)
+{
+    QString p = path;
+    if (p.startsWith(QLatin1Char('"'))) {
+        p.remove(0, 1);
+        const qsizetype close = p.indexOf(QLatin1Char('"'));
+        if (close >= 0)
+            p.truncate(close);
+    }
+    if (p.isEmpty())
+        return nullptr;
+    p = QDir::cleanPath(QFileInfo(p).absoluteFilePath());
+    ui::DocManager& docs = Documents();
+    // A document that is open already is never opened a second time,
+    // whatever template is asked for.
+    for (int i = 0; i < docs.TemplateCount(); ++i) {
+        ui::Document* open = nullptr;
+        if (docs.Template(i)->MatchDocType(p, open) == ui::DocTemplate::yesAlreadyOpen && open) {
+            if (ui::View* v = open->FirstView())
+                if (ui::ChildFrame* f = v->GetParentFrame())
+                    if (QMdiArea* area = f->mdiArea())
+                        area->setActiveSubWindow(f);
+            if (QWidget* w = GetMainWnd())
+                w->activateWindow();
+            return open;
+        }
+    }
+    ui::DocTemplate* chosen = nullptr;
+    if (templateIndex >= 0) {
+        chosen = docs.Template(templateIndex);
+    } else {
+        auto best = ui::DocTemplate::noAttempt;
+        for (int i = 0; i < docs.TemplateCount(); ++i) {
+            ui::Document* open = nullptr;
+            const auto conf = docs.Template(i)->MatchDocType(p, open);
+            if (conf > best) {
+                best = conf;
+                chosen = docs.Template(i);
+            }
+        }
+    }
+    if (!chosen) {
+        ui::Prompt(ui::FrameworkText(ui::IDS_FAILED_TO_OPEN), {}, ui::MB_OK | ui::MB_ICONEXCLAMATION);
+        return nullptr;
+    }
+    return chosen->OpenDocumentFile(p, true);
+}
+
+// ------------------------------------------------------- recent lists
+
+void CStrandworkApp::OnProjectNew()
+{
+    if (CKXMultiDocTemplate* project = m_templates[4])
+        project->OpenDocumentFile(QString(), true, true);
+}
+
+bool CStrandworkApp::OnOpenRecentProject(uint32_t id)
+{
+    if (!m_pRecentFileList)
+        return false;
+    const int index = int(id - ID_PROJECT_MRU_FIRST);
+    if (index < 0 || index >= m_pRecentFileList->GetSize())
+        return false;
+    const QString path = m_pRecentFileList->Projects()[index];
+    if (path.isEmpty())
+        return false;
+    if (!QFileInfo(path).isFile()) {
+        ui::Prompt(FormatResString(IDS_PROJECT_MISSING, path), {}, ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
+        m_pRecentFileList->RemoveByPath(path, true);
+        return false;
+    }
+    if (!OpenDocumentFile(path))
+        m_pRecentFileList->RemoveByPath(path, true);
+    return true;
+}
+
+bool CStrandworkApp::OnOpenRecentFile(uint32_t id)
+{
+    if (!m_pRecentFileList)
+        return false;
+    const int index = int(id - ID_FILE_MRU_FIRST);
+    if (index < 0 || index >= m_pRecentFileList->GetSize())
+        return false;
+    const QString path = m_pRecentFileList->Files()[index];
+    if (path.isEmpty())
+        return false;
+    if (!OpenDocumentFile(path))
+        m_pRecentFileList->RemoveByPath(path, false);
+    return true;
+}
+
+// ----------------------------------------------------- free accessors
+
+CStrandworkDoc* GetProjectDoc() { return g_theApp ? g_theApp->GetProjectDoc() : nullptr; }
+
+const core::AppSettings* GetAppSettings() { return g_theApp ? &g_theApp->GetAppSettings() : nullptr; }
+
+CFontColorPage* CStrandworkApp::GetFontColorPage() { return ::GetFontColorPage(); }
+
+std::unique_ptr<PlcCommandDialog> CStrandworkApp::CreatePlcCommandDialog()
+{
+    return std::make_unique<CPlcCommandDialogPort>();
+}
+
+void CStrandworkApp::ShowConnectionError(CStrandworkDoc* doc)
+{
+    CMainFrame* frame = MainFrame();
+    if (frame && doc && doc == m_pProjectDoc && frame->AttachedProject() == doc)
+        frame->ShowConnectionError(true);
+}

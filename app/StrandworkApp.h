@@ -1,0 +1,244 @@
+#pragma once
+// The application object: start-up, exit, the open project, the recent
+// lists and the services every part reaches through it (output window,
+// options record, PLC views, message pumping).  See docs/application.md.
+
+#include "app/AppCommandLineInfo.h"
+#include "app/AppCommandRules.h"
+#include "app/CrashReporter.h"
+#include "app/RecentProjectList.h"
+#include "projectui/ProjectHost.h"
+#include "mainwnd/MainFrameHost.h"
+#include "platform/ui/App.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
+#include "uilib/KVTWorkspace.h"
+
+#include <QString>
+
+#include <memory>
+
+class CAppWorkspaceDocuments;
+class CFontColorPage;
+class CMainFrame;
+class COutputCtrl;
+class CStrandworkDoc;
+namespace ui {
+class Document;
+}
+
+// String-table ids of the application object.
+constexpr unsigned IDS_CTXMENU_EDITOR_PLC = 4140;
+constexpr unsigned IDS_CTXMENU_EDITOR = 4141;
+constexpr unsigned IDS_CTXMENU_BIN_EDITOR = 4142;
+constexpr unsigned IDS_CTXMENU_OUTPUT = 4143;
+constexpr unsigned IDS_CTXMENU_EXPLORER = 4144;
+constexpr unsigned IDS_CTXMENU_WATCH = 4145;
+constexpr unsigned IDS_SAVE_FAILED = 4152;
+constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
+constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
+constexpr unsigned IDS_PROJECT_MISSING = 4177;
+constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
+
+// Commands handled here.
+
+// The exit status of a start-up that failed.
+constexpr int kExitInitFailed = 3;
+// The exit status of a run whose unattended build failed (with a display
+// the window stayed open with the output until it was closed; without one
+// the run ended at once).
+constexpr int kExitBuildFailed = 1;
+
+// The framework's multi-document template with the number of its documents.
+class CKXMultiDocTemplate : public ui::DocTemplate
+{
+public:
+    using ui::DocTemplate::DocTemplate;
+    int GetDocumentCount() const override { return int(Documents().size()); }
+};
+
+class CStrandworkApp : public ui::Application, public CKVTWorkspace, public ProjectHost, public MainFrameHost
+{
+    Q_OBJECT
+public:
+    CStrandworkApp();
+    ~CStrandworkApp() override;
+    static CStrandworkApp* Instance();
+
+    bool InitInstance() override;
+    int ExitInstance() override;
+    bool OnIdle(long count) override;
+
+    // --- ProjectHost -------------------------------------------------------
+    CStrandworkDoc* GetProjectDoc() override { return m_pProjectDoc; }
+    bool SetProjectDoc(CStrandworkDoc* doc) override;
+    bool ClearProjectDoc() override;
+    bool CloseProject(bool ending) override;
+    bool OnFileSaveAll() override { return SaveAll(); }
+    void UpdatePlcViews(ui::View* sender, long hint, QObject* object) override;
+    core::OutputSink* GetOutputCtrl() override;
+    const core::AppSettings& GetAppSettings() override;
+    bool PumpMessages() override { return ui::Application::PumpMessages(); }
+    QString GetProgramFolder() override;
+    // The documents of the workspace file, once the templates exist.
+    WorkspaceDocumentsPort* GetWorkspaceDocumentsPort() override;
+    bool ShowPlcSourceLine(const QString& path, int line) override;
+    QString GetHelpPath(int index) override;
+    // The wait dialog of the PLC requests, constructed without a parent.
+    std::unique_ptr<PlcCommandDialog> CreatePlcCommandDialog() override;
+    // The main frame's connection-error dialog for the open project, in
+    // front once no waiting box is open.
+    void ShowConnectionError(CStrandworkDoc* doc) override;
+
+    // Saves every modified document (project, PLC sources, headers, binary,
+    // text); true when every save succeeded.
+    bool SaveAll();
+
+    // The main frame's font and colour registry (the process-wide one).
+    CFontColorPage* GetFontColorPage();
+    CMainFrame* MainFrame() const;
+    // The output control itself, without the copy to standard output.
+    COutputCtrl* OutputControl() const;
+
+    // Reads a string value of any length from "Software\ORNA\Strandwork\<section>".
+    QString GetLongProfileString(const QString& section, const QString& entry, const QString& defaultValue);
+    // Loads the language resource file for "Options"/"Language" (see
+    // docs/application.md); true when one was loaded.
+    bool LoadLanguageDll(const QString& programPath);
+    // Qt's own windows and buttons (file dialogs, message-box buttons) in the
+    // language of the resources in use; false when Qt has no translation.
+    static bool InstallToolkitTranslation();
+    // "<program path without its extension><code>.rcc".
+    static QString LanguageFileName(const QString& programPath, const QString& code);
+
+    // Opens path with the template of index (or the best match for -1);
+    // a document open already is activated and returned.
+    ui::Document* OpenDocumentWithTemplate(const QString& path, int templateIndex);
+    ui::Document* OpenDocumentFile(const QString& path) override;
+
+    static int CrashCallback();
+
+    void SetResetWorkspace(bool on) override { m_bResetWorkspace = on; }
+    bool ResetWorkspace() const { return m_bResetWorkspace; }
+
+    CRecentProjectList* RecentList() const { return m_pRecentFileList.get(); }
+    // The recent-list commands; false when nothing was opened.
+    bool OnOpenRecentProject(uint32_t id);
+    // A new document of the project template: the new-project dialog.
+    void OnProjectNew();
+    // Tools > "Správce souborů...": without a project, the file manager
+    // runs modally on a link object of its own, opened with the options'
+    // connection string and closed afterwards.
+    void OnFileManager();
+    // Projekt > "Nastavení...": the open project's settings sheet.
+    void OnProjectSettings();
+    // ID_APP_ABOUT: the about box; ID_HELP_TIPS: the tip of the day (both modal).
+    void OnAppAbout();
+    void OnHelpTips();
+    // Projekt > transfers, debugging and the connection.
+    void OnTransferPlc();
+    void OnTransferSupportFiles();
+    void OnDebugToggle();
+    void OnDebugStart();
+    void OnDebugStop();
+    void OnConnectToggle();
+    void OnTransferCassetteSoftware();
+    void OnTransferCompilerFiles();
+    bool OnOpenRecentFile(uint32_t id);
+    // File > Open: the file-open dialog with preview, then each
+    // chosen file with its code page, open-as choice and read-only box.
+    void OnFileOpen();
+
+    // The commands of the File, Project, PLC and Debug menus
+    // (AppCommands.cpp; docs/application.md).  Each does nothing when its
+    // update rule says disabled.
+    void OnFileNew();
+    void OnFilePrintSetup();
+    void OnProjectOpen();
+    void OnProjectNewSourceFile();
+    void OnProjectNewHeaderFile();
+    void OnProjectNewSupportFile();
+    void OnProjectAddSourceFile();
+    void OnProjectAddHeaderFile();
+    void OnProjectAddSupportFile();
+    void OnProjectBuild();
+    void OnProjectBuildIfChanged();
+    void OnProjectStopBuild();
+    void OnProjectClean();
+    void OnPlcStatus();
+    void OnPlcInfo();
+    void OnPlcReset();
+    void OnPlcSleep();
+    void OnPlcWake();
+    void OnPlcRun();
+    void OnPlcStop();
+    void OnPlcStep();
+    void OnPlcBreak();
+    void OnPlcBackupData();
+    void OnDebugClearAllBreakpoints();
+    void OnViewMechanisms();
+    void OnViewVariable();
+    void OnDebugGoToCurrentLine();
+    // The project state the commands' rules read.
+    AppCommandState CommandState() const;
+    // Whether the rule of id enables it now.
+    bool CommandEnabled(uint32_t id) const;
+
+    const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }
+    // The parameters InitInstance parses instead of the process's own
+    // (tests).
+    void SetArguments(const QStringList& params) { m_arguments = params; m_ownArguments = true; }
+    bool IsUnattended() const { return m_unattended; }
+    // Whether the build that -Build or -Make started failed.
+    bool StartupBuildFailed() const { return m_startupBuildFailed; }
+    // The program runs without a display (the offscreen platform): a
+    // failed -Build or -Make cannot be seen or closed, so it ends the run at
+    // once (its messages are on standard output).  Set before InitInstance.
+    void SetNoDisplay(bool on) { m_noDisplay = on; }
+    bool NoDisplay() const { return m_noDisplay; }
+    CKXMultiDocTemplate* Template(int order) const { return m_templates[order]; }
+    const QString& HelpPath(int index) const { return m_helpPaths[index]; }
+    int PreviewPages() const { return m_nPreviewPages; }
+    // The exit status the run ends with (see main).
+    int ExitStatus() const { return m_exitStatus; }
+
+    // Makes SIGTERM and SIGINT close the main window as the window
+    // manager's close would.
+    static void InstallCloseOnSignal();
+
+private:
+    class UnattendedOutput;
+    void MapTransferCommands();
+    void MapAppCommands();
+    void AddProjectFile(uint32_t id);
+    void RunPlcCommand(uint32_t id);
+    void LoadStdProfileSettings(int count);
+    void LoadEditorSettings();
+    void CreateTemplates();
+    bool ProcessShellCommand();
+    void RunStartupSwitches();
+    bool StartupBuild(bool conditional);
+    void LeaveUnattended();
+    void PostCloseMainWindow();
+
+    crashreport::Handle* m_hCrashReporter = nullptr;
+    QString m_helpPaths[3];
+    CKXMultiDocTemplate* m_templates[5] = {};
+    CStrandworkDoc* m_pProjectDoc = nullptr;
+    bool m_bResetWorkspace = false;
+    std::unique_ptr<CRecentProjectList> m_pRecentFileList;
+    int m_nPreviewPages = 0;
+    CAppCommandLineInfo m_cmdInfo;
+    QStringList m_arguments;
+    bool m_ownArguments = false;
+    bool m_unattended = false;
+    bool m_startupBuildFailed = false;
+    bool m_noDisplay = false;
+    std::unique_ptr<UnattendedOutput> m_unattendedOutput;
+    int m_exitStatus = 0;
+    std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;
+};
+
+// The application's open project (null when none).
+CStrandworkDoc* GetProjectDoc();
+const core::AppSettings* GetAppSettings();

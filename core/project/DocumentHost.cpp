@@ -1,0 +1,7 @@
+#include "core/project/DocumentHost.h"
+
+namespace core {
+
+DocumentHost::~DocumentHost() = default;
+
+} // namespace core

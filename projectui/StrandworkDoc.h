@@ -1,0 +1,361 @@
+#pragma once
+// The project document: the one open project of the application.  It
+// holds the project data, the build and debugging flags, loads and saves
+// the project file (".kxp") and the workspace file (".kxw") beside it, and
+// adds files to the project.  See docs/project-files.md.
+
+#include "core/compout/ListingFile.h"
+#include "core/compout/MapFile.h"
+#include "core/project/ProjectBuild.h"
+#include "core/project/PlcImage.h"
+#include "core/project/ProjectDebug.h"
+#include "projectui/ProjectHost.h"
+#include "core/projfile/LineEngine.h"
+#include "core/projfile/ProjectData.h"
+#include "core/projfile/Workspace.h"
+#include "link/ui/ConnectionErrorDlg.h"
+#include "link/ui/FileManagerDlg.h"
+#include "projectui/ProjectTransfer.h"
+#include "platform/ui/Document.h"
+#include "res/CommandIds.h"
+#include "res/StringIds.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class COlnkLink;
+struct PlcStatusRecord;
+namespace linkui {
+class LinkWindow;
+}
+namespace ui {
+class PropertySheet;
+}
+
+// A mechanism watched while debugging (core/project/ProjectDebug.h).
+using MechanismWatch = core::MechanismWatch;
+
+// Update hints of the project document's views.
+enum ProjectHint : long
+{
+    HINT_ALL = 0,             // everything changed
+    HINT_GENERAL = 1,         // general settings
+    HINT_ASM_LINK = 2,        // assembler and linker settings
+    HINT_HARDWARE = 3,        // hardware settings
+    HINT_COMPILER = 4,        // compiler settings
+    HINT_LINK = 5,            // link settings
+    HINT_DEBUG_DISPLAY = 6,   // debug display settings
+    HINT_SOURCE_LIST = 7,     // PLC source file list
+    HINT_HEADER_LIST = 8,     // PLC header file list
+    HINT_SUPPORT_LIST = 9,    // support file list
+    HINT_DEBUG_STATE = 10,    // debugging started or stopped
+    HINT_BREAKPOINT = 11,     // a breakpoint set or cleared
+    HINT_WATCH_PAGES = 12,    // watch pages changed
+    HINT_MECH_WATCH = 13,     // mechanism watch changed
+    HINT_LINE_REGS_WATCH = 14 // register watch of lines changed
+};
+
+// String-table ids of the transfers (res/strings/transfer.strings).
+constexpr unsigned IDS_XFER_REVISION_FAILED = 7;
+constexpr unsigned IDS_XFER_NO_COMPILER_FILES = 8;
+constexpr unsigned IDS_XFER_COMPILER_COPY_FAILED = 9;
+constexpr unsigned IDS_XFER_COMPILER_FAILED_BOX = 10;
+constexpr unsigned IDS_XFER_HALDOR_VERSION_ASK = 11;
+constexpr unsigned IDS_XFER_HALDOR_VERSION_CAPTION = 12;
+constexpr unsigned IDS_XFER_REBUILD_NOTICE = 13;
+constexpr unsigned IDS_XFER_PLC_BUILD_FAILED = 4167;
+constexpr unsigned IDS_XFER_NOTICE_CAPTION = 4168;
+constexpr unsigned IDS_XFER_PLC_FAILED = 4169;
+constexpr unsigned IDS_XFER_CASSETTE_BUILD_FAILED = 4178;
+constexpr unsigned IDS_XFER_CASSETTE_FAILED = 4179;
+constexpr unsigned IDS_XFER_CASSETTE_RESTART = 4180;
+constexpr unsigned IDS_XFER_CONNECTING = 4316;
+constexpr unsigned IDS_XFER_CONNECT_FAILED = 4317;
+constexpr unsigned IDS_XFER_CHECKING_VERSION = 4318;
+constexpr unsigned IDS_XFER_INFO_FAILED = 4319;
+constexpr unsigned IDS_XFER_CASSETTE_VERSION_ASK = 4320;
+constexpr unsigned IDS_XFER_CASSETTE_VERSION_CAPTION = 4321;
+constexpr unsigned IDS_XFER_CASSETTE_UPDATE_FAILED = 4322;
+constexpr unsigned IDS_XFER_VERSION_CANCELLED = 4323;
+constexpr unsigned IDS_XFER_NOT_TRANSFERRED = 4325;
+constexpr unsigned IDS_XFER_TRANSFERRING = 4328;
+constexpr unsigned IDS_XFER_STATUS_FAILED = 4329;
+constexpr unsigned IDS_XFER_STOP_ASK = 4330;
+constexpr unsigned IDS_XFER_STOP_CAPTION = 4331;
+constexpr unsigned IDS_XFER_CURRENT = 4332;
+constexpr unsigned IDS_XFER_RESTART_CAPTION = 4333;
+constexpr unsigned IDS_XFER_RESTART_NOTICE = 4334;
+constexpr unsigned IDS_XFER_NO_CASSETTE_VERSION = 4660;
+constexpr unsigned IDS_XFER_BACKUP_RESTORED = 4661;
+constexpr unsigned IDS_XFER_BACKUP_NOT_RESTORED = 4662;
+constexpr unsigned IDS_XFER_NO_DESTINATION = 4663;
+
+// String-table ids of the project document.
+constexpr unsigned IDS_PRJ_DIR_NOT_EMPTY = 4284;
+constexpr unsigned IDS_PRJ_CONTINUE = 4285;
+constexpr unsigned IDS_PRJ_DIR_CREATE_FAILED = 4286;
+constexpr unsigned IDS_PRJ_KNF_FILTER = 4287;
+constexpr unsigned IDS_PRJ_CLOSE_PROJECT = 4288;
+constexpr unsigned IDS_PRJ_CLOSE_PROJECT_CAPTION = 4289;
+constexpr unsigned IDS_PRJ_CLOSE_DOCUMENTS = 4290;
+constexpr unsigned IDS_PRJ_CLOSE_DOCUMENTS_CAPTION = 4291;
+constexpr unsigned IDS_PRJ_DEFAULT_COMMENT = 4292;
+constexpr unsigned IDS_PRJ_PAGE_NAME = 4293;
+constexpr unsigned IDS_PRJ_CONVERT = 4294;
+constexpr unsigned IDS_PRJ_CONVERT_CAPTION = 4295;
+constexpr unsigned IDS_PRJ_NEWER_VERSION = 4296;
+constexpr unsigned IDS_PRJ_SOURCE_DUPLICATE = 4297;
+constexpr unsigned IDS_PRJ_OVERWRITE = 4298;
+constexpr unsigned IDS_PRJ_OVERWRITE_CAPTION = 4299;
+constexpr unsigned IDS_PRJ_CREATE_FAILED = 4300;
+constexpr unsigned IDS_PRJ_HEADER_DUPLICATE = 4301;
+constexpr unsigned IDS_PRJ_SUPPORT_DUPLICATE = 4302;
+constexpr unsigned IDS_PRJ_COPY_FAILED = 4392;
+constexpr unsigned IDS_PRJ_KNF_OPEN_FAILED = 4393;
+constexpr unsigned IDS_PRJ_KNF_READ_FAILED = 4394;
+constexpr unsigned IDS_PRJ_KNF_SOURCE_FAILED = 4395;
+constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
+constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
+constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
+// The output line when the control system left requests without a reply.
+constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
+
+// The framework's save command.
+
+class CStrandworkDoc : public ui::Document, public linkui::IConnectionOwner
+{
+    Q_OBJECT
+public:
+    CStrandworkDoc();
+    ~CStrandworkDoc() override;
+
+    core::ProjectData& Data() { return m_data; }
+    const core::ProjectData& Data() const { return m_data; }
+
+    // --- Flags -----------------------------------------------------------
+    bool IsOpenProject() const { return m_isOpenProject; }
+    bool IsClosingGuardSet() const { return m_closingGuard; }
+    // The stop-build command sets the cancel flag; the tool runner reads
+    // and clears it.
+    void RequestBuildStop() { m_build->RequestStop(); }
+    bool IsBuildStopRequested() const { return m_build->IsStopRequested(); }
+    void ClearBuildStop() { m_build->ClearStop(); }
+    bool IsBuilding() const { return m_build->IsBuilding(); }
+    void SetBuilding(bool on) { m_build->SetBuilding(on); }
+    bool IsDebugging() const { return m_debug->IsDebugging(); }
+
+    // --- Debugging (docs/plcviews.md) -----------------------------------
+    // The link to the control system; its PLC request face is the object
+    // itself.  Made with the document, opened by the debug start.
+    COlnkLink& Link() { return *m_link; }
+    // The run's map, listing and watched mechanisms live in the document's
+    // core::ProjectDebug.
+    compout::CMapFile& MapFile() { return m_debug->MapFile(); }
+    compout::CListingFile& ListingFile() { return m_debug->ListingFile(); }
+    // The mechanisms watched in this run (stored in no file).
+    std::vector<MechanismWatch>& MechanismWatchSet() { return m_debug->MechanismWatchSet(); }
+    // The link's latest PLC status; false (length 0) when unknown.
+    bool GetPlcStatus(PlcStatusRecord& status) { return core::ProjectDebug::GetPlcStatus(*m_link, status); }
+    // The last step of the debug start: the link's three watch periods from
+    // the project, the debugging flag, hint 10.
+    void EnterDebugging();
+    // Clears the flag, sends hint 10 and frees the map; the listing stays.
+    bool StopDebugging();
+    // Shows the source line of a 1-based listing index in the PLC view of
+    // its file (opened when needed); beeps when the listing has no such line.
+    void GoToListingLine(uint32_t index);
+    // Shows the line the PLC stands at, when the status says it stands.
+    void GoToCurrentLine();
+    // The full native path of the project's PLC source whose file name is
+    // the last component of name (any case); empty when none.
+    QString FindPlcSourcePath(std::u16string_view name) const;
+
+    // --- Communication, debugging and transfers (docs/transfers.md) -------
+    // Opens the link with the project's connection string, initialises its
+    // four interfaces and starts it; true when it runs.  Failures go to the
+    // output window; a failure after the open closes the link.
+    bool StartCommunication() { return m_transfer->StartCommunication(); }
+    // Stops debugging when it runs, then closes the link.
+    bool StopCommunication() override;
+    // The link ended requests that got no reply within its job time-out:
+    // a line in the output window, and the host shows the connection-error
+    // dialog (in front, once no waiting box is open).
+    void OnRequestsUnanswered();
+    // Builds when needed, transfers the PLC interface (compared first) and
+    // the support files, loads map and listing and enters debugging.
+    bool StartDebugging() { return m_transfer->StartDebugging(); }
+    // The project's file manager, connected first when needed: created on
+    // first use, refreshed afterwards, shown.
+    void ShowFileManager() { m_transfer->ShowFileManager(); }
+    linkui::CFileManagerDlg* FileManager() const { return m_fileManager.data(); }
+    // Walks the chain of module records of a PLC image; true when it ends
+    // in a well-formed end record.  Both sums hold the walked modules.
+    static bool CheckPlcImage(const uint8_t* image, uint32_t size, uint32_t& lengthSum,
+                              uint16_t& checksumSum)
+    {
+        return core::CheckPlcImage(image, size, lengthSum, checksumSum);
+    }
+    // Puts the built PLC image onto the control system after the version
+    // checks; with compare, an image the control system already holds is
+    // not sent again.  False also after a cassette software install.
+    bool TransferPlcInterface(bool compare) { return m_transfer->TransferPlcInterface(compare); }
+    // Installs the cassette software (targets other than Haldor).
+    bool UpdateControlSystemSoftware() { return m_transfer->UpdateControlSystemSoftware(); }
+    // Fetches the compiler files of the control system's revision.
+    bool TransferCompilerFiles() { return m_transfer->TransferCompilerFiles(); }
+    // Brings the support files into the state their transfer types ask.
+    bool TransferSupportFiles() { return m_transfer->TransferSupportFiles(); }
+
+    // --- Operations ------------------------------------------------------
+    // Updates the views of the project and, for hints 0, 6, 10, 11, 13 and
+    // 14, every view of the open PLC source documents.
+    void BroadcastUpdate(ui::View* sender, long hint, QObject* object = nullptr);
+    // Marks the document modified and stores the current time as the
+    // settings modification time.
+    virtual void SetSettingsModified();
+    void SetProjectDefaults();
+    // The folder of the project file with its trailing separator.
+    QString GetProjectDir() const;
+    // Makes room for this document as the open project; true when it became
+    // the open project.
+    bool QueryCloseProject();
+
+    bool OnNewDocument() override;
+    bool OnOpenDocument(const QString& path) override;
+    // forCopying: a template opened by CopyProjectFiles.  The workspace's
+    // data part is read, but its documents are neither reopened nor kept,
+    // and a missing workspace file is not reported.
+    bool OnOpenDocument(const QString& path, bool forCopying);
+    bool OnSaveDocument(const QString& path) override;
+    void OnCloseDocument() override;
+    void Serialize(ui::Archive& ar) override;
+    // The framework's report of a failed load or save, through the host.
+    void ReportSaveLoadException(const QString& path, ui::FileError error, bool saving,
+                                 uint32_t defaultId) override;
+
+    // --- The project and workspace files -----------------------------------
+    // The whole project file; a bad file throws core::ProjectFormatError.
+    void Serialize(core::KxpArchive& ar);
+    static bool ReadLine(core::KxpArchive& ar, std::u16string& line)
+    {
+        return core::ReadLine(ar, line);
+    }
+    static void WriteLine(core::KxpArchive& ar, std::u16string_view text)
+    {
+        core::WriteLine(ar, text);
+    }
+    void WriteProjectV6(core::KxpArchive& ar);
+    void ReadProjectV6(core::KxpArchive& ar);
+    void WriteProjectV5(core::KxpArchive& ar);
+    void ReadProjectV5(core::KxpArchive& ar);
+    // Formats 1 to 4 hold everything in the project file and never touch
+    // a workspace file; formats 3 and 4 carry the documents section.
+    void WriteProjectV4(core::KxpArchive& ar);
+    void ReadProjectV4(core::KxpArchive& ar);
+    void WriteProjectV3(core::KxpArchive& ar);
+    void ReadProjectV3(core::KxpArchive& ar);
+    void WriteProjectV2(core::KxpArchive& ar);
+    void ReadProjectV2(core::KxpArchive& ar);
+    void WriteProjectV1(core::KxpArchive& ar);
+    void ReadProjectV1(core::KxpArchive& ar);
+    void WriteWorkspaceV6(core::KxpArchive& ar);
+    void WriteWorkspaceV5(core::KxpArchive& ar);
+    void ReadWorkspaceV6(core::KxpArchive& ar);
+    void ReadWorkspaceV5(core::KxpArchive& ar);
+    // The documents section as last read (kept and written back unchanged
+    // while no document views can reopen it).
+    const core::WorkspaceDocuments& WorkspaceSection() const { return m_workspaceDocs; }
+
+    // --- Adding files -----------------------------------------------------
+    // Each takes the full path.  FilePath becomes the path relative to the
+    // project folder (".." components where needed, the full path when no
+    // relative path can be formed); FileName its last component.  A
+    // FileName already in the same list (ASCII and code page 1250 letters
+    // in any case) is refused with the list's message.
+    bool AddExistingSourceFile(const QString& path);
+    void AddNewSourceFile(const QString& path);
+    bool AddExistingHeaderFile(const QString& path);
+    void AddNewHeaderFile(const QString& path);
+    bool AddExistingSupportFile(const QString& path);
+    void AddNewSupportFile(const QString& path);
+    // Opens the template project into this document (for copying) and
+    // copies its files into destFolder under their file names; true when
+    // all were copied.  Two entries with the same file name (any case) are
+    // refused before anything is copied.  Afterwards destFolder is the
+    // current directory.
+    bool CopyProjectFiles(const QString& templatePath, const QString& destFolder);
+    // Fills this freshly defaulted project from a compiler configuration
+    // file and copies its sources into projectFolder; 1 when complete, 0
+    // after a failure that was reported (see docs/project-files.md).
+    int ImportKnf(const QString& knfPath, const QString& projectFolder);
+    // Opens the project settings sheet on the page that was in front when
+    // it last closed, runs it modally and remembers the page in front.
+    void EditProjectSettings(QWidget* parent);
+    // The two halves of EditProjectSettings: the sheet with its ten pages
+    // (PendingTarvaneVer set from TarvaneVer), and its modal run.
+    std::unique_ptr<ui::PropertySheet> CreateProjectSettingsSheet(QWidget* parent);
+    void RunProjectSettingsSheet(ui::PropertySheet& sheet);
+    // The compiler version while the settings sheet edits it.
+    const std::u16string& PendingTarvaneVer() const { return m_pendingTarvaneVer; }
+    void SetPendingTarvaneVer(std::u16string version) { m_pendingTarvaneVer = std::move(version); }
+    // The page of the settings sheet that was in front when it last closed.
+    int SettingsPageIndex() const { return m_settingsPage; }
+    void SetSettingsPageIndex(int index) { m_settingsPage = index; }
+
+    void OnUpdateFileSave(ui::CmdUI& cmdUi);
+
+    // --- The build (docs/build.md) ------------------------------------------
+    // The document's core::ProjectBuild does the work; see there.
+    bool BuildPlc() { return m_build->Build(); }
+    bool BuildIfNeeded() { return m_build->BuildIfNeeded(); }
+    bool CheckDependencies() { return m_build->CheckDependencies(); }
+    void CleanBuildOutput() { m_build->Clean(); }
+    void UpdateToNewestCompilerVersion() { m_build->UpdateToNewestCompilerVersion(); }
+    bool WriteMakeKnf(const QString& path) { return m_build->WriteMakeKnf(path.toStdU16String()); }
+
+private:
+    enum class ListKind
+    {
+        Source,
+        Header,
+        Support
+    };
+    bool AddFile(const QString& path, ListKind kind, bool createNew);
+    bool LoadProjectFile(const QString& path);
+    void WorkspaceStep(core::KxpArchive& ar, int version);
+    void WriteOldProject(core::KxpArchive& ar, int version);
+    void ReadOldProject(core::KxpArchive& ar, int version);
+    bool CreateProjectFolder(const QString& folder);
+    void NoteLossy(const core::KxpArchive& ar);
+    QWidget* MainWindow() const;
+
+    core::ProjectData m_data;
+    core::WorkspaceDocuments m_workspaceDocs;
+    std::optional<std::u16string> m_lossyValue;          // first replaced value of this save
+    std::optional<std::u16string> m_workspaceLossyValue; // the same in the workspace file
+    bool m_forCopying = false;                           // a template is being opened for copying
+    bool m_closingGuard = false;
+    bool m_isOpenProject = false;
+    // The build's link to this document, and the build.
+    class BuildSite;
+    std::unique_ptr<BuildSite> m_buildSite;
+    std::unique_ptr<core::ProjectBuild> m_build;
+    std::unique_ptr<COlnkLink> m_link;
+    // Hears from the link (list 1) that requests got no reply in time.
+    std::unique_ptr<linkui::LinkWindow> m_linkNotices;
+    // Declared after the link: the window goes before the link it uses.
+    // Created on first use; a QPointer, since its parent window may be
+    // destroyed first.
+    QPointer<linkui::CFileManagerDlg> m_fileManager;
+    // The debugging state: map, listing, watched mechanisms, the flag.
+    std::unique_ptr<core::ProjectDebug> m_debug;
+    // The communication and the transfers (reach the members above).
+    friend class CProjectTransfer;
+    std::unique_ptr<CProjectTransfer> m_transfer;
+    std::u16string m_pendingTarvaneVer;
+    int m_settingsPage = 0;
+};

@@ -1,0 +1,240 @@
+// The application's File and Project commands with real dialogs: File >
+// Open with its code page and read-only box, the new-document choice, the
+// project and add-file prompts, stopping a build, the rules that keep a
+// command delivered while disabled from running, print setup.
+#include "app/StrandworkApp.h"
+#include "projectui/StrandworkDoc.h"
+#include "editor/EditFileOpenDlg.h"
+#include "editor/EdtCodePages.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/Print.h"
+#include "platform/ui/Prompt.h"
+#include "plcviews/BinDoc.h"
+#include "plcviews/StructuredTextDoc.h"
+#include "res/CommandIds.h"
+#include "tests/support/plcviews/PlcViewsTest.h"
+#include "tests/support/ui/UiTest.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPageSetupDialog>
+#include <QPrinter>
+
+using namespace testsupport::ui;
+using namespace testsupport::plcviews;
+
+namespace {
+
+QString Native(const QString& p) { return QDir::cleanPath(p); }
+
+// Types the name into the dialog's name box and presses Enter.
+void Choose(QFileDialog* d, const QString& name)
+{
+    auto* edit = FindChild<QLineEdit>(d, QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(name);
+    PressKey(edit, Qt::Key_Return);
+}
+
+} // namespace
+
+TEST(AppCommands, FileOpenWithUnicodeAndReadOnly)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    s.dir.Write("a.txt", "alpha\r\n");
+    s.dir.Write("data.bin", std::string(16, '\x01'));
+    SetEdtDefaultEncoding(2);
+    SetEdtForceUnicode(false);
+    QString filters;
+    OnNextModal<CEditFileOpenDlg>([&](CEditFileOpenDlg* d) {
+        EXPECT_EQ(d->windowTitle().isEmpty(), false);
+        filters = d->nameFilters().join(QStringLiteral(";;"));
+        EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFiles);
+        d->setDirectory(s.Path(""));
+        d->findChild<QCheckBox*>(QStringLiteral("c1046"))->setChecked(true); // convert
+        d->findChild<QComboBox*>(QStringLiteral("c1007"))->setCurrentIndex(13); // "Unicode"
+        d->findChild<QCheckBox*>(QStringLiteral("c1040"))->setChecked(true); // read-only
+        Choose(d, QStringLiteral("\"a.txt\" \"data.bin\""));
+    });
+    EXPECT_TRUE(app.ExecuteCommand(ID_FILE_OPEN));
+    EXPECT_TRUE(filters.startsWith(QStringLiteral("Soubory Strandworku (...)"))) << filters.toStdString();
+    EXPECT_TRUE(filters.contains(QStringLiteral("Projekty (*.kxp)")));
+    auto* text = qobject_cast<CStructuredTextDoc*>(app.Template(0)->Documents().empty() ? nullptr
+                                                                                          : app.Template(0)->Documents()[0]);
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->IsReadOnly());
+    ASSERT_EQ(app.Template(1)->Documents().size(), 1u);
+    EXPECT_TRUE(qobject_cast<CBinDoc*>(app.Template(1)->Documents()[0])->IsReadOnly());
+    // The editor's defaults are back.
+    EXPECT_EQ(GetEdtDefaultEncoding(), 2);
+    EXPECT_FALSE(GetEdtForceUnicode());
+
+    // "Text" on a PLC source gives the text template; the dialog starts in
+    // the folder of the last first file.
+    s.dir.Write("x.plc", "A\r\n");
+    QString startedIn;
+    OnNextModal<CEditFileOpenDlg>([&](CEditFileOpenDlg* d) {
+        startedIn = d->directory().absolutePath();
+        d->findChild<QComboBox*>(QStringLiteral("c1008"))->setCurrentIndex(1); // "Text"
+        Choose(d, QStringLiteral("x.plc"));
+    });
+    EXPECT_TRUE(app.ExecuteCommand(ID_FILE_OPEN));
+    EXPECT_EQ(Native(startedIn), Native(s.Path("")));
+    EXPECT_EQ(app.Template(3)->Documents().size(), 0u);
+    ASSERT_EQ(app.Template(0)->Documents().size(), 2u);
+    EXPECT_TRUE(app.Template(0)->Documents()[1]->GetPathName().endsWith(QStringLiteral("x.plc")));
+    SetEdtDefaultEncoding(-1);
+}
+
+TEST(AppCommands, NewDocumentListsTheFileTypes)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    QStringList names;
+    OnNextModal<ui::Dialog>([&](ui::Dialog* d) {
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Nový"));
+        auto* list = FindChild<QListWidget>(d, QStringLiteral("c4681"));
+        for (int i = 0; i < list->count(); ++i)
+            names << list->item(i)->text();
+        EXPECT_EQ(list->currentRow(), 0);
+        d->reject(); // Escape: nothing
+    });
+    const size_t before = app.Documents().Documents().size();
+    EXPECT_TRUE(app.ExecuteCommand(ID_FILE_NEW));
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Textový soubor"), QStringLiteral("Binární soubor"),
+                                  QStringLiteral("Hlavičkový soubor PLC"), QStringLiteral("Zdrojový soubor PLC"),
+                                  QStringLiteral("Projekt Strandworku")}));
+    EXPECT_EQ(app.Documents().Documents().size(), before);
+
+    OnNextModal<ui::Dialog>([&](ui::Dialog* d) {
+        auto* list = FindChild<QListWidget>(d, QStringLiteral("c4681"));
+        list->setCurrentRow(0);
+        PressKey(list, Qt::Key_Return);
+    });
+    EXPECT_TRUE(app.ExecuteCommand(ID_FILE_NEW));
+    ASSERT_EQ(app.Template(0)->Documents().size(), 1u);
+    EXPECT_TRUE(app.Template(0)->Documents()[0]->GetTitle().startsWith(QStringLiteral("Text")));
+}
+
+TEST(AppCommands, ProjectAndAddFilePrompts)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    CStrandworkDoc* doc = s.Project();
+    s.dir.Write("Third.plc", "A\r\n");
+    s.dir.Write("Defs.inc", "B\r\n");
+    s.dir.Write("notes.txt", "C\r\n");
+
+    struct Case
+    {
+        uint32_t id;
+        QString file;
+        QString selected;  // the filter selected at the start
+        bool mustExist;
+    };
+    const Case cases[] = {
+        {ID_PROJECT_ADD_SOURCE, QStringLiteral("Third.plc"), QStringLiteral("Zdrojové soubory PLC (*.plc)"), true},
+        {ID_PROJECT_ADD_HEADER, QStringLiteral("Defs.inc"), QStringLiteral("Hlavičkové soubory PLC (*.inc)"), true},
+        {ID_PROJECT_ADD_SUPPORT, QStringLiteral("notes.txt"), QStringLiteral("Všechny soubory (*.*)"), true},
+        {ID_PROJECT_NEW_SOURCE, QStringLiteral("New.plc"), QStringLiteral("Zdrojové soubory PLC (*.plc)"), false},
+        {ID_PROJECT_NEW_HEADER, QStringLiteral("New.inc"), QStringLiteral("Hlavičkové soubory PLC (*.inc)"), false},
+        {ID_PROJECT_NEW_SUPPORT, QStringLiteral("new.dat"), QStringLiteral("Všechny soubory (*.*)"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        OnNextModal<QFileDialog>([&](QFileDialog* d) {
+            EXPECT_EQ(d->windowTitle(), QStringLiteral("Otevřít"));
+            EXPECT_EQ(Native(d->directory().absolutePath()), Native(s.Path("")));
+            EXPECT_TRUE(d->selectedNameFilter().startsWith(c.selected)) << d->selectedNameFilter().toStdString();
+            EXPECT_EQ(d->fileMode(), c.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+            if (c.id == ID_PROJECT_ADD_SUPPORT) {
+                EXPECT_EQ(d->nameFilters().size(), 6);
+            }
+            Choose(d, c.file);
+        });
+        EXPECT_TRUE(app.ExecuteCommand(c.id));
+    }
+    const auto& data = doc->Data();
+    ASSERT_EQ(data.SourceFiles.size(), 4u);
+    EXPECT_EQ(data.SourceFiles[2].FileName, u"Third.plc");
+    EXPECT_EQ(data.SourceFiles[3].FileName, u"New.plc");
+    ASSERT_EQ(data.HeaderFiles.size(), 2u);
+    ASSERT_EQ(data.SupportFiles.size(), 2u);
+    EXPECT_TRUE(QFileInfo::exists(s.Path("New.inc")));
+
+    // A duplicate gives the document's message and adds nothing.
+    PromptScript prompts({ui::IDOK});
+    OnNextModal<QFileDialog>([&](QFileDialog* d) {
+        Choose(d, QStringLiteral("Third.plc"));
+    });
+    EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_ADD_SOURCE));
+    EXPECT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_EQ(data.SourceFiles.size(), 4u);
+
+    // ID_PROJECT_OPEN: the project filter, the current folder, an existing file.
+    OnNextModal<QFileDialog>([&](QFileDialog* d) {
+        EXPECT_EQ(Native(d->directory().absolutePath()), Native(QDir::currentPath()));
+        EXPECT_TRUE(d->selectedNameFilter().startsWith(QStringLiteral("Projekty Strandworku (*.kxp)")));
+        EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFile);
+        d->reject();
+    });
+    EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_OPEN));
+    EXPECT_EQ(s.Project(), doc);
+}
+
+TEST(AppCommands, StopBuildAsksAndDisabledCommandsDoNothing)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    CStrandworkDoc* doc = s.Project();
+
+    // Not building: the stop command is disabled and asks nothing.
+    EXPECT_FALSE(app.CommandEnabled(ID_PROJECT_STOP_BUILD));
+    EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_STOP_BUILD));
+
+    doc->SetBuilding(true);
+    {
+        PromptScript prompts({ui::IDNO});
+        EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_STOP_BUILD));
+        ASSERT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Ukončení překladu může způsobit neočekávané chyby. Přejete si "
+                                                     "přesto překlad ukončit?"));
+        EXPECT_FALSE(doc->IsBuildStopRequested());
+    }
+    {
+        PromptScript prompts({ui::IDYES});
+        EXPECT_TRUE(app.ExecuteCommand(ID_PROJECT_STOP_BUILD));
+        EXPECT_TRUE(doc->IsBuildStopRequested());
+    }
+    EXPECT_FALSE(app.CommandEnabled(ID_PROJECT_BUILD));
+    EXPECT_FALSE(app.CommandEnabled(ID_PROJECT_CLEAN));
+    doc->ClearBuildStop();
+    doc->SetBuilding(false);
+}
+
+TEST(AppCommands, PrintSetupCancelChangesNothing)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    QPrinter& printer = ui::ApplicationPrinter();
+    const QPageLayout before = printer.pageLayout();
+    bool shown = false;
+    OnNextModal<QPageSetupDialog>([&](QPageSetupDialog* d) {
+        shown = true;
+        EXPECT_EQ(d->printer(), &printer);
+        d->reject();
+    });
+    EXPECT_TRUE(app.ExecuteCommand(ID_FILE_PRINT_SETUP));
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(printer.pageLayout().isEquivalentTo(before));
+}
