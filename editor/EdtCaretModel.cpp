@@ -1,6 +1,15 @@
-// The text view: caret, selection, positions and the caret keys.
+// The text view's caret and selection: positions, the caret, the
+// selection and the caret commands.
 
+#include "editor/EdtCaretModel.h"
+
+#include "editor/EdtFindController.h"
+#include "editor/EdtLayoutCache.h"
+#include "editor/EdtMouseController.h"
+#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
+#include "editor/EdtViewRenderer.h"
+#include "editor/EdtViewScroller.h"
 
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
@@ -20,84 +29,96 @@ bool Before(EdtPoint a, EdtPoint b)
 
 } // namespace
 
+EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view)
+{
+    m_caretTimer = new QTimer(&view);
+    QObject::connect(m_caretTimer, &QTimer::timeout, &view, [this] {
+        m_caretOn = !m_caretOn;
+        m_view.update(CaretRect());
+    });
+}
+
 // ------------------------------------------------------------ positions
 
-bool CEdtTextView::IsValidTextPos(EdtPoint pt) const
+bool EdtCaretModel::IsValidTextPos(EdtPoint pt) const
 {
-    if (GetLineCount() <= 0 || m_topLine < 0 || m_offsetChar < 0)
+    if (m_view.GetLineCount() <= 0 || m_view.m_topLine < 0 || m_view.m_offsetChar < 0)
         return false;
-    if (pt.line < 0 || pt.line >= GetLineCount() || pt.ch < 0)
+    if (pt.line < 0 || pt.line >= m_view.GetLineCount() || pt.ch < 0)
         return false;
-    return pt.ch <= GetLineLength(pt.line);
+    return pt.ch <= m_view.GetLineLength(pt.line);
 }
 
-bool CEdtTextView::IsValidTextPosY(EdtPoint pt) const
+bool EdtCaretModel::IsValidTextPosY(EdtPoint pt) const
 {
-    return GetLineCount() > 0 && m_topLine >= 0 && m_offsetChar >= 0 && pt.line >= 0 &&
-           pt.line < GetLineCount();
+    return m_view.GetLineCount() > 0 && m_view.m_topLine >= 0 && m_view.m_offsetChar >= 0 &&
+           pt.line >= 0 && pt.line < m_view.GetLineCount();
 }
 
-EdtPoint CEdtTextView::ClientToText(QPoint p)
+EdtPoint EdtCaretModel::ClientToText(QPoint p)
 {
-    EnsureCacheSize();
-    return edt::ClientToTextPoint(Layout(), m_subLines, Metrics(), p.x(), p.y());
+    m_view.m_cache->EnsureCacheSize();
+    return edt::ClientToTextPoint(m_view.Layout(), m_view.m_cache->m_subLines, m_view.Metrics(),
+                                  p.x(), p.y());
 }
 
-QPoint CEdtTextView::TextToClient(EdtPoint pt)
+QPoint EdtCaretModel::TextToClient(EdtPoint pt)
 {
-    EnsureCacheSize();
-    pt.line = std::clamp(pt.line, 0, GetLineCount() - 1);
+    m_view.m_cache->EnsureCacheSize();
+    pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     int x = 0, y = 0;
-    if (m_wordWrap && m_parser) {
-        pt.ch = std::clamp(pt.ch, 0, GetLineLength(pt.line));
-        GetSubLines(pt.line);  // the line's own count before the sums
-        edt::TextPointToClient(Layout(), m_subLines, Metrics(), pt, x, y);
+    if (m_view.m_wordWrap && m_view.m_parser) {
+        pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
+        m_view.GetSubLines(pt.line);  // the line's own count before the sums
+        edt::TextPointToClient(m_view.Layout(), m_view.m_cache->m_subLines, m_view.Metrics(), pt, x,
+                               y);
         return {x, y};
     }
     // No breaks: the line is read once for the clamp and the column.
     static const std::vector<int> noBreaks;
-    const std::u16string_view text = LineForSearch(pt.line);
+    const std::u16string_view text = m_view.m_finder->LineForSearch(pt.line);
     pt.ch = std::clamp(pt.ch, 0, static_cast<int>(text.size()));
-    edt::LinePointToClient(text, noBreaks, m_subLines.SumBefore(pt.line), m_tabSize, Metrics(), pt.ch, x, y);
+    edt::LinePointToClient(text, noBreaks, m_view.m_cache->m_subLines.SumBefore(pt.line),
+                           m_view.m_tabSize, m_view.Metrics(), pt.ch, x, y);
     return {x, y};
 }
 
-void CEdtTextView::EnsureVisible(EdtPoint pt)
+void EdtCaretModel::EnsureVisible(EdtPoint pt)
 {
-    if (GetLineCount() <= 0)
+    if (m_view.GetLineCount() <= 0)
         return;
-    pt.line = std::clamp(pt.line, 0, GetLineCount() - 1);
+    pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     // The line is read once for the clamp, the sub-line and the column.
-    const std::u16string_view text = LineForSearch(pt.line);
+    const std::u16string_view text = m_view.m_finder->LineForSearch(pt.line);
     const int length = static_cast<int>(text.size());
     pt.ch = std::clamp(pt.ch, 0, length);
     std::vector<int> breaks;
-    GetLineBreaks(pt.line, breaks);
-    const int sub = GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, length, pt.ch).sub;
+    m_view.GetLineBreaks(pt.line, breaks);
+    const int sub = m_view.GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, length, pt.ch).sub;
     // Without word wrap the line is one sub-line: the column from its start.
-    const int col = m_wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_tabSize);
-    const int lines = std::max(GetScreenLines(), 1);
-    int top = m_topSubLine;
+    const int col = m_view.m_wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_view.m_tabSize);
+    const int lines = std::max(m_view.GetScreenLines(), 1);
+    int top = m_view.m_topSubLine;
     if (sub < top)
         top = sub;
     else if (sub >= top + lines)
         top = sub - lines + 1;
-    top = std::clamp(top, 0, std::max(GetSubLineCount() - 1, 0));
+    top = std::clamp(top, 0, std::max(m_view.GetSubLineCount() - 1, 0));
     bool scrolled = false;
-    if (top != m_topSubLine) {
-        ScrollToSubLine(top);
+    if (top != m_view.m_topSubLine) {
+        m_view.ScrollToSubLine(top);
         scrolled = true;
     }
-    if (!m_wordWrap) {
-        const int chars = std::max(GetScreenChars(), 1);
-        int off = m_offsetChar;
+    if (!m_view.m_wordWrap) {
+        const int chars = std::max(m_view.GetScreenChars(), 1);
+        int off = m_view.m_offsetChar;
         if (col < off)
             off = col;
         else if (col >= off + chars)
             off = col - chars + 1;
-        off = std::clamp(off, 0, std::max(std::max(GetMaxLineLength(), col + 1) - 1, 0));
-        if (off != m_offsetChar) {
-            ScrollToChar(off);
+        off = std::clamp(off, 0, std::max(std::max(m_view.GetMaxLineLength(), col + 1) - 1, 0));
+        if (off != m_view.m_offsetChar) {
+            m_view.ScrollToChar(off);
             scrolled = true;
         }
     }
@@ -107,209 +128,208 @@ void CEdtTextView::EnsureVisible(EdtPoint pt)
 
 // ------------------------------------------------------------ caret and selection
 
-void CEdtTextView::SetCursorPos(EdtPoint pt)
+void EdtCaretModel::SetCursorPos(EdtPoint pt)
 {
-    pt.line = std::clamp(pt.line, 0, GetLineCount() - 1);
-    pt.ch = std::clamp(pt.ch, 0, GetLineLength(pt.line));
-    m_cursorPos = pt;
-    m_idealCharPos = CalculateActualOffset(pt.line, pt.ch);
+    pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
+    pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
+    m_view.m_cursorPos = pt;
+    m_view.m_idealCharPos = CalculateActualOffset(pt.line, pt.ch);
     UpdateCaret();
 }
 
-void CEdtTextView::SetAnchor(EdtPoint pt)
+void EdtCaretModel::SetAnchor(EdtPoint pt)
 {
-    m_anchor = pt;
+    m_view.m_anchor = pt;
 }
 
-void CEdtTextView::SetAnchorAtCursor()
+void EdtCaretModel::SetAnchorAtCursor()
 {
-    m_savedPos = m_cursorPos;
+    m_view.m_savedPos = m_view.m_cursorPos;
 }
 
-void CEdtTextView::GoToAnchor()
+void EdtCaretModel::GoToAnchor()
 {
-    EdtPoint pt = m_savedPos;
-    if (pt.line < 0 || pt.line >= GetLineCount())
+    EdtPoint pt = m_view.m_savedPos;
+    if (pt.line < 0 || pt.line >= m_view.GetLineCount())
         return;
-    if (pt.ch < 0 || pt.ch > GetLineLength(pt.line))
+    if (pt.ch < 0 || pt.ch > m_view.GetLineLength(pt.line))
         pt.ch = 0;
-    m_cursorPos = pt;
-    m_anchor = pt;
+    m_view.m_cursorPos = pt;
+    m_view.m_anchor = pt;
     SetSelection(pt, pt);
     EnsureVisible(pt);
     UpdateCaret();
 }
 
-void CEdtTextView::SetSelection(EdtPoint start, EdtPoint end)
+void EdtCaretModel::SetSelection(EdtPoint start, EdtPoint end)
 {
     auto clampPt = [this](EdtPoint p) {
-        p.line = std::clamp(p.line, 0, GetLineCount() - 1);
-        p.ch = std::clamp(p.ch, 0, GetLineLength(p.line));
+        p.line = std::clamp(p.line, 0, m_view.GetLineCount() - 1);
+        p.ch = std::clamp(p.ch, 0, m_view.GetLineLength(p.line));
         return p;
     };
     SetSelectionInText(clampPt(start), clampPt(end));
 }
 
-void CEdtTextView::SetSelectionInText(EdtPoint start, EdtPoint end)
+void EdtCaretModel::SetSelectionInText(EdtPoint start, EdtPoint end)
 {
-    if (start == m_selStart && end == m_selEnd)
+    if (start == m_view.m_selStart && end == m_view.m_selEnd)
         return;
-    if (!(start == m_selStart)) {
-        InvalidateLines(std::min(m_selStart.line, m_selEnd.line), std::max(m_selStart.line, m_selEnd.line));
+    if (!(start == m_view.m_selStart)) {
+        InvalidateLines(std::min(m_view.m_selStart.line, m_view.m_selEnd.line),
+                        std::max(m_view.m_selStart.line, m_view.m_selEnd.line));
         InvalidateLines(std::min(start.line, end.line), std::max(start.line, end.line));
     } else {
-        InvalidateLines(std::min(end.line, m_selEnd.line), std::max(end.line, m_selEnd.line));
+        InvalidateLines(std::min(end.line, m_view.m_selEnd.line),
+                        std::max(end.line, m_view.m_selEnd.line));
     }
-    m_selStart = start;
-    m_selEnd = end;
-    PrepareSelBounds();
+    m_view.m_selStart = start;
+    m_view.m_selEnd = end;
+    m_view.PrepareSelBounds();
 }
 
-void CEdtTextView::GetSelection(EdtPoint& start, EdtPoint& end)
+void EdtCaretModel::GetSelection(EdtPoint& start, EdtPoint& end)
 {
-    PrepareSelBounds();
-    start = m_drawSelStart;
-    end = m_drawSelEnd;
+    m_view.PrepareSelBounds();
+    start = m_view.m_drawSelStart;
+    end = m_view.m_drawSelEnd;
 }
 
-bool CEdtTextView::IsSelection() const
+bool EdtCaretModel::IsSelection() const
 {
-    return !(m_selStart == m_selEnd);
+    return !(m_view.m_selStart == m_view.m_selEnd);
 }
 
-bool CEdtTextView::IsInsideSelection(EdtPoint pt)
+bool EdtCaretModel::IsInsideSelection(EdtPoint pt)
 {
-    PrepareSelBounds();
-    return !Before(pt, m_drawSelStart) && Before(pt, m_drawSelEnd);
+    m_view.PrepareSelBounds();
+    return !Before(pt, m_view.m_drawSelStart) && Before(pt, m_view.m_drawSelEnd);
 }
 
-void CEdtTextView::InvalidateLines(int first, int last)
+void EdtCaretModel::InvalidateLines(int first, int last)
 {
-    if (!isVisible())
+    if (!m_view.isVisible())
         return;  // a hidden widget takes no updates
     if (first > last)
         std::swap(first, last);
-    const int lh = GetLineHeight();
-    first = std::clamp(first, 0, GetLineCount() - 1);
-    last = std::clamp(last, 0, GetLineCount() - 1);
-    const int64_t y0 = int64_t(GetSubLineIndex(first) - m_topSubLine) * lh;
-    const int64_t y1 = int64_t(GetSubLineIndex(last) + GetSubLines(last) - m_topSubLine) * lh;
-    const QRect c = ClientRect();
+    const int lh = m_view.GetLineHeight();
+    first = std::clamp(first, 0, m_view.GetLineCount() - 1);
+    last = std::clamp(last, 0, m_view.GetLineCount() - 1);
+    const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_view.m_topSubLine) * lh;
+    const int64_t y1 =
+        int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_view.m_topSubLine) * lh;
+    const QRect c = m_view.ClientRect();
     if (y1 < 0 || y0 > c.height())
         return;
     const int top = static_cast<int>(std::max<int64_t>(y0, 0));
     const int bottom = static_cast<int>(std::min<int64_t>(y1, c.height()));
-    update(QRect(0, top, c.width(), bottom - top));
+    m_view.update(QRect(0, top, c.width(), bottom - top));
 }
 
-void CEdtTextView::InvalidateFromLine(int line)
+void EdtCaretModel::InvalidateFromLine(int line)
 {
-    if (!isVisible())
+    if (!m_view.isVisible())
         return;  // a hidden widget takes no updates
-    line = std::clamp(line, 0, GetLineCount() - 1);
-    const int64_t y0 = int64_t(GetSubLineIndex(line) - m_topSubLine) * GetLineHeight();
-    const QRect c = ClientRect();
+    line = std::clamp(line, 0, m_view.GetLineCount() - 1);
+    const int64_t y0 =
+        int64_t(m_view.GetSubLineIndex(line) - m_view.m_topSubLine) * m_view.GetLineHeight();
+    const QRect c = m_view.ClientRect();
     if (y0 > c.height())
         return;
     const int top = static_cast<int>(std::max<int64_t>(y0, 0));
-    update(QRect(0, top, c.width(), c.height() - top));
+    m_view.update(QRect(0, top, c.width(), c.height() - top));
 }
 
-QRect CEdtTextView::CaretRect()
+QRect EdtCaretModel::CaretRect()
 {
-    const QPoint p = TextToClient(m_cursorPos);
-    return {p.x(), p.y(), 2, GetLineHeight()};
+    const QPoint p = TextToClient(m_view.m_cursorPos);
+    return {p.x(), p.y(), 2, m_view.GetLineHeight()};
 }
 
-bool CEdtTextView::IsCaretShown() const
+bool EdtCaretModel::IsCaretShown() const
 {
-    if (!m_focused || !m_caretOn)
+    if (!m_view.m_focused || !m_caretOn)
         return false;
-    auto* self = const_cast<CEdtTextView*>(this);
-    if (!m_wordWrap && self->CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch) < m_offsetChar)
+    if (!m_view.m_wordWrap &&
+        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch) <
+            m_view.m_offsetChar)
         return false;
     return true;
 }
 
-void CEdtTextView::UpdateCaret()
+void EdtCaretModel::UpdateCaret()
 {
-    if (m_charWidth < 0 && !isVisible())
+    if (m_view.m_renderer->m_charWidth < 0 && !m_view.isVisible())
         return;
     const QRect now = CaretRect();
     if (now != m_caretRect) {
-        update(m_caretRect.adjusted(-1, 0, 1, 0));
+        m_view.update(m_caretRect.adjusted(-1, 0, 1, 0));
         m_caretRect = now;
     }
-    update(now.adjusted(-1, 0, 1, 0));
+    m_view.update(now.adjusted(-1, 0, 1, 0));
     UpdateCaretBlink();
-    if (m_focused)
+    if (m_view.m_focused)
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
 
-void CEdtTextView::UpdateCaretBlink()
+void EdtCaretModel::UpdateCaretBlink()
 {
     m_caretOn = true;
     // The style hint only when it matters: reading it is not free.
-    const int flash = m_focused ? QApplication::cursorFlashTime() : 0;
-    if (m_focused && flash > 0)
+    const int flash = m_view.m_focused ? QApplication::cursorFlashTime() : 0;
+    if (m_view.m_focused && flash > 0)
         m_caretTimer->start(flash / 2);
     else
         m_caretTimer->stop();
 }
 
-QVariant CEdtTextView::inputMethodQuery(Qt::InputMethodQuery query) const
-{
-    if (query == Qt::ImCursorRectangle)
-        return const_cast<CEdtTextView*>(this)->CaretRect();
-    return ui::View::inputMethodQuery(query);
-}
-
 // ------------------------------------------------------------ caret commands
 
-void CEdtTextView::FinishCaretMove(bool extend, bool keepIdeal)
+void EdtCaretModel::FinishCaretMove(bool extend, bool keepIdeal)
 {
     if (!keepIdeal)
-        m_idealCharPos = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
-    EnsureVisible(m_cursorPos);
+        m_view.m_idealCharPos =
+            CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+    EnsureVisible(m_view.m_cursorPos);
     UpdateCaret();
     if (!extend)
-        m_anchor = m_cursorPos;
-    SetSelection(m_anchor, m_cursorPos);
+        m_view.m_anchor = m_view.m_cursorPos;
+    SetSelection(m_view.m_anchor, m_view.m_cursorPos);
 }
 
-void CEdtTextView::OnCaretCommand(uint32_t id)
+void EdtCaretModel::OnCaretCommand(uint32_t id)
 {
     if (id == 37112 || id == 37113) {
-        const int top = std::clamp(m_topSubLine + (id == 37112 ? -1 : 1), 0,
-                                   std::max(GetSubLineCount() - 1, 0));
-        ScrollToSubLine(top);
+        const int top = std::clamp(m_view.m_topSubLine + (id == 37112 ? -1 : 1), 0,
+                                   std::max(m_view.GetSubLineCount() - 1, 0));
+        m_view.ScrollToSubLine(top);
         return;
     }
-    const bool shift = (id % 2) == 1 || m_keyboardSelection;
+    const bool shift = (id % 2) == 1 || m_view.m_keyboardSelection;
     const uint32_t base = id & ~1u;
-    PrepareSelBounds();
+    m_view.PrepareSelBounds();
     const bool sel = IsSelection();
-    const edt::ILayoutLines& lines = Layout();
-    EdtPoint& c = m_cursorPos;
-    c.line = std::clamp(c.line, 0, GetLineCount() - 1);
-    c.ch = std::clamp(c.ch, 0, GetLineLength(c.line));
-    if (m_idealCharPos < 0)
-        m_idealCharPos = CalculateActualOffset(c.line, c.ch);
+    const edt::ILayoutLines& lines = m_view.Layout();
+    EdtPoint& c = m_view.m_cursorPos;
+    c.line = std::clamp(c.line, 0, m_view.GetLineCount() - 1);
+    c.ch = std::clamp(c.ch, 0, m_view.GetLineLength(c.line));
+    if (m_view.m_idealCharPos < 0)
+        m_view.m_idealCharPos = CalculateActualOffset(c.line, c.ch);
     bool keepIdeal = false;
     auto left = [&] {
         if (sel && !shift)
-            c = m_drawSelStart;
+            c = m_view.m_drawSelStart;
         else if (c.ch > 0)
             --c.ch;
         else if (c.line > 0)
-            c = {GetLineLength(c.line - 1), c.line - 1};
+            c = {m_view.GetLineLength(c.line - 1), c.line - 1};
     };
     auto right = [&] {
         if (sel && !shift)
-            c = m_drawSelEnd;
-        else if (c.ch < GetLineLength(c.line))
+            c = m_view.m_drawSelEnd;
+        else if (c.ch < m_view.GetLineLength(c.line))
             ++c.ch;
-        else if (c.line + 1 < GetLineCount())
+        else if (c.line + 1 < m_view.GetLineCount())
             c = {0, c.line + 1};
     };
     switch (base) {
@@ -331,17 +351,18 @@ void CEdtTextView::OnCaretCommand(uint32_t id)
     case 37110: {
         const bool up = base == 37108;
         if (sel && !shift)
-            c = up ? m_drawSelStart : m_drawSelEnd;
-        c = edt::VerticalTarget(lines, c, m_idealCharPos, up ? -1 : 1);
+            c = up ? m_view.m_drawSelStart : m_view.m_drawSelEnd;
+        c = edt::VerticalTarget(lines, c, m_view.m_idealCharPos, up ? -1 : 1);
         keepIdeal = true;
         break;
     }
     case 37114:
     case 37116: {
-        const int page = std::max(GetScreenLines() - 1, 1);
+        const int page = std::max(m_view.GetScreenLines() - 1, 1);
         const int dir = base == 37114 ? -1 : 1;
-        ScrollToSubLine(std::clamp(m_topSubLine + dir * page, 0, std::max(GetSubLineCount() - 1, 0)));
-        c = edt::VerticalTarget(lines, c, m_idealCharPos, dir * page);
+        m_view.ScrollToSubLine(std::clamp(m_view.m_topSubLine + dir * page, 0,
+                                          std::max(m_view.GetSubLineCount() - 1, 0)));
+        c = edt::VerticalTarget(lines, c, m_view.m_idealCharPos, dir * page);
         keepIdeal = true;
         break;
     }
@@ -349,8 +370,8 @@ void CEdtTextView::OnCaretCommand(uint32_t id)
     case 37120: c = edt::SmartHomeTarget(lines, c); break;
     case 37122: c = {0, 0}; break;
     case 37124: {
-        const int last = GetLineCount() - 1;
-        c = {GetLineLength(last), last};
+        const int last = m_view.GetLineCount() - 1;
+        c = {m_view.GetLineLength(last), last};
         break;
     }
     default: return;
@@ -360,64 +381,112 @@ void CEdtTextView::OnCaretCommand(uint32_t id)
 
 // ------------------------------------------------------------ keys and focus
 
-void CEdtTextView::keyPressEvent(QKeyEvent* e)
+int EdtCaretModel::CalculateActualOffset(int line, int ch)
 {
-    // Keys that no frame translated (a view outside a main frame).
-    const uint16_t cmd = m_accel ? m_accel->Translate(*e) : 0;
-    if (cmd) {
-        if (HasCommand(cmd)) {
-            ui::CmdUI probe(cmd);
-            UpdateCommand(probe);
-            if (probe.Enabled())
-                ExecuteCommand(cmd);
-        } else {
-            ui::SendCommand(cmd);
-        }
-        e->accept();
-        return;
-    }
-    if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) {
-        e->accept();
-        return;
-    }
-    if (IsIncrementalSearch() && !e->text().isEmpty()) {
-        // Typed characters grow the incremental search.
-        for (QChar c : e->text())
-            OnIncrementalChar(c.unicode());
-        e->accept();
-        return;
-    }
-    ui::View::keyPressEvent(e);
+    if (line < 0 || line >= m_view.GetLineCount())
+        return 0;
+    return edt::ScreenColumnOf(m_view.Layout(),
+                               {std::clamp(ch, 0, m_view.GetLineLength(line)), line});
 }
 
-bool CEdtTextView::focusNextPrevChild(bool)
+// ------------------------------------------------------------ the view's functions
+
+int CEdtTextView::CalculateActualOffset(int line, int ch)
 {
-    return false;  // Tab and Shift+Tab stay in the view
+    return m_caret->CalculateActualOffset(line, ch);
 }
 
-void CEdtTextView::focusInEvent(QFocusEvent* e)
+bool CEdtTextView::IsValidTextPos(EdtPoint pt) const
 {
-    ui::View::focusInEvent(e);
-    m_focused = true;
-    PrepareSelBounds();
-    InvalidateLines(m_drawSelStart.line, m_drawSelEnd.line);
-    UpdateCaret();
+    return m_caret->IsValidTextPos(pt);
 }
 
-void CEdtTextView::focusOutEvent(QFocusEvent* e)
+bool CEdtTextView::IsValidTextPosY(EdtPoint pt) const
 {
-    ui::View::focusOutEvent(e);
-    m_focused = false;
-    PrepareSelBounds();
-    InvalidateLines(m_drawSelStart.line, m_drawSelEnd.line);
-    EndMouseSelection();
-    UpdateCaret();
+    return m_caret->IsValidTextPosY(pt);
 }
 
-void CEdtTextView::showEvent(QShowEvent* e)
+EdtPoint CEdtTextView::ClientToText(QPoint p)
 {
-    ui::View::showEvent(e);
-    ConnectScrollBars();
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
+    return m_caret->ClientToText(p);
+}
+
+QPoint CEdtTextView::TextToClient(EdtPoint pt)
+{
+    return m_caret->TextToClient(pt);
+}
+
+void CEdtTextView::EnsureVisible(EdtPoint pt)
+{
+    m_caret->EnsureVisible(pt);
+}
+
+void CEdtTextView::SetCursorPos(EdtPoint pt)
+{
+    m_caret->SetCursorPos(pt);
+}
+
+void CEdtTextView::SetAnchor(EdtPoint pt)
+{
+    m_caret->SetAnchor(pt);
+}
+
+void CEdtTextView::SetAnchorAtCursor()
+{
+    m_caret->SetAnchorAtCursor();
+}
+
+void CEdtTextView::GoToAnchor()
+{
+    m_caret->GoToAnchor();
+}
+
+void CEdtTextView::SetSelection(EdtPoint start, EdtPoint end)
+{
+    m_caret->SetSelection(start, end);
+}
+
+void CEdtTextView::GetSelection(EdtPoint& start, EdtPoint& end)
+{
+    m_caret->GetSelection(start, end);
+}
+
+bool CEdtTextView::IsSelection() const
+{
+    return m_caret->IsSelection();
+}
+
+bool CEdtTextView::IsInsideSelection(EdtPoint pt)
+{
+    return m_caret->IsInsideSelection(pt);
+}
+
+void CEdtTextView::InvalidateLines(int first, int last)
+{
+    m_caret->InvalidateLines(first, last);
+}
+
+void CEdtTextView::InvalidateFromLine(int line)
+{
+    m_caret->InvalidateFromLine(line);
+}
+
+bool CEdtTextView::IsCaretShown() const
+{
+    return m_caret->IsCaretShown();
+}
+
+void CEdtTextView::UpdateCaret()
+{
+    m_caret->UpdateCaret();
+}
+
+void CEdtTextView::FinishCaretMove(bool extend, bool keepIdeal)
+{
+    m_caret->FinishCaretMove(extend, keepIdeal);
+}
+
+void CEdtTextView::OnCaretCommand(uint32_t id)
+{
+    m_caret->OnCaretCommand(id);
 }

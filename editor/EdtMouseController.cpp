@@ -1,7 +1,15 @@
-// The text view: mouse selection, automatic scrolling, the clipboard and
-// the drag source.
+// The text view's mouse: mouse selection, automatic scrolling, the
+// clipboard and the drag source.
 
+#include "editor/EdtMouseController.h"
+
+#include "editor/EdtCaretModel.h"
+#include "editor/EdtFindController.h"
+#include "editor/EdtLayoutCache.h"
+#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
+#include "editor/EdtViewRenderer.h"
+#include "editor/EdtViewScroller.h"
 
 #include "platform/ui/Cursor.h"
 
@@ -70,263 +78,277 @@ void SetDragExecHook(DragExecHook hook)
 }
 } // namespace edt
 
-CEdtTextView* CEdtTextView::CurrentDragSource()
+EdtMouseController::EdtMouseController(CEdtTextView& view) : m_view(view)
+{
+    m_autoScroll = new QTimer(&view);
+    m_autoScroll->setInterval(100);
+    QObject::connect(m_autoScroll, &QTimer::timeout, &view, [this] { OnAutoScrollTimer(); });
+}
+
+CEdtTextView* EdtMouseController::CurrentDragSource()
 {
     return g_dragSource;
 }
 
 // ------------------------------------------------------------ selection helpers
 
-void CEdtTextView::SelectWordsBetween(EdtPoint a, EdtPoint b)
+void EdtMouseController::SelectWordsBetween(EdtPoint a, EdtPoint b)
 {
     const bool forward = !Before(b, a);
     const EdtPoint first = forward ? a : b, last = forward ? b : a;
     int s1, e1, s2, e2;
-    edt::WordAround(Layout(), first, s1, e1);
-    edt::WordAround(Layout(), last, s2, e2);
+    edt::WordAround(m_view.Layout(), first, s1, e1);
+    edt::WordAround(m_view.Layout(), last, s2, e2);
     const EdtPoint from{s1, first.line}, to{e2, last.line};
     if (forward) {
-        m_cursorPos = to;
-        SetSelection(from, to);
+        m_view.m_cursorPos = to;
+        m_view.SetSelection(from, to);
     } else {
-        m_cursorPos = from;
-        SetSelection(to, from);
+        m_view.m_cursorPos = from;
+        m_view.SetSelection(to, from);
     }
 }
 
-void CEdtTextView::SelectScreenLines(EdtPoint a, EdtPoint b)
+void EdtMouseController::SelectScreenLines(EdtPoint a, EdtPoint b)
 {
-    const edt::ILayoutLines& lines = Layout();
+    const edt::ILayoutLines& lines = m_view.Layout();
     auto nextStart = [&](EdtPoint p) {
         std::vector<int> breaks;
-        GetLineBreaks(p.line, breaks);
-        const edt::SubLinePos s = edt::SubLineOf(breaks, GetLineLength(p.line), p.ch);
+        m_view.GetLineBreaks(p.line, breaks);
+        const edt::SubLinePos s = edt::SubLineOf(breaks, m_view.GetLineLength(p.line), p.ch);
         if (s.sub < static_cast<int>(breaks.size()))
             return EdtPoint{breaks[size_t(s.sub)], p.line};
-        if (p.line + 1 < GetLineCount())
+        if (p.line + 1 < m_view.GetLineCount())
             return EdtPoint{0, p.line + 1};
-        return EdtPoint{GetLineLength(p.line), p.line};
+        return EdtPoint{m_view.GetLineLength(p.line), p.line};
     };
     const EdtPoint sa = edt::LineStartTarget(lines, a), sb = edt::LineStartTarget(lines, b);
-    m_cursorPos = sb;
+    m_view.m_cursorPos = sb;
     if (Before(sb, sa))
-        SetSelection(nextStart(sa), sb);
+        m_view.SetSelection(nextStart(sa), sb);
     else
-        SetSelection(sa, nextStart(sb));
+        m_view.SetSelection(sa, nextStart(sb));
 }
 
-void CEdtTextView::EndMouseSelection()
+void EdtMouseController::EndMouseSelection()
 {
-    m_dragSelection = false;
-    m_wordSelection = false;
-    m_lineSelection = false;
+    m_view.m_dragSelection = false;
+    m_view.m_wordSelection = false;
+    m_view.m_lineSelection = false;
     m_autoScroll->stop();
 }
 
 // ------------------------------------------------------------ mouse
 
-void CEdtTextView::mousePressEvent(QMouseEvent* e)
+void EdtMouseController::MousePress(QMouseEvent* e)
 {
-    setFocus(Qt::MouseFocusReason);
+    m_view.setFocus(Qt::MouseFocusReason);
     const QPoint pos = e->position().toPoint();
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    const QPoint shifted = pos + QPoint(GetCharWidth() / 2, 0);
+    const QPoint shifted = pos + QPoint(m_view.GetCharWidth() / 2, 0);
     if (e->button() == Qt::RightButton) {
-        const EdtPoint pt = ClientToText(shifted);
-        if (!IsInsideSelection(pt)) {
-            m_cursorPos = m_anchor = pt;
-            SetSelection(pt, pt);
-            UpdateCaret();
+        const EdtPoint pt = m_view.ClientToText(shifted);
+        if (!m_view.IsInsideSelection(pt)) {
+            m_view.m_cursorPos = m_view.m_anchor = pt;
+            m_view.SetSelection(pt, pt);
+            m_view.UpdateCaret();
         }
         return;
     }
     if (e->button() != Qt::LeftButton)
         return;
-    m_lastMousePos = pos;
-    if (pos.x() < GetMarginWidth()) {
+    m_view.m_lastMousePos = pos;
+    if (pos.x() < m_view.GetMarginWidth()) {
         if (ctrl) {
-            OnEditSelectAll();
+            m_view.OnEditSelectAll();
             return;
         }
-        const EdtPoint pt = edt::LineStartTarget(Layout(), ClientToText(QPoint(GetMarginWidth(), pos.y())));
-        m_cursorPos = pt;
+        const EdtPoint pt = edt::LineStartTarget(
+            m_view.Layout(), m_view.ClientToText(QPoint(m_view.GetMarginWidth(), pos.y())));
+        m_view.m_cursorPos = pt;
         if (!shift)
-            m_anchor = pt;
-        SelectScreenLines(m_anchor, pt);
-        m_lineSelection = true;
+            m_view.m_anchor = pt;
+        SelectScreenLines(m_view.m_anchor, pt);
+        m_view.m_lineSelection = true;
     } else {
-        const EdtPoint pt = ClientToText(shifted);
-        if (IsInsideSelection(pt) && !m_disableDragAndDrop) {
-            m_preparingToDrag = true;
-            m_pressPos = pos;
+        const EdtPoint pt = m_view.ClientToText(shifted);
+        if (m_view.IsInsideSelection(pt) && !m_view.m_disableDragAndDrop) {
+            m_view.m_preparingToDrag = true;
+            m_view.m_pressPos = pos;
             return;
         }
-        m_cursorPos = pt;
+        m_view.m_cursorPos = pt;
         if (!shift)
-            m_anchor = pt;
+            m_view.m_anchor = pt;
         if (ctrl) {
-            SelectWordsBetween(m_anchor, pt);
-            m_wordSelection = true;
+            SelectWordsBetween(m_view.m_anchor, pt);
+            m_view.m_wordSelection = true;
         } else {
-            SetSelection(m_anchor, m_cursorPos);
+            m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
         }
     }
-    m_dragSelection = true;
+    m_view.m_dragSelection = true;
     m_autoScroll->start();
-    m_idealCharPos = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
-    EnsureVisible(m_cursorPos);
-    UpdateCaret();
+    m_view.m_idealCharPos =
+        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+    m_view.EnsureVisible(m_view.m_cursorPos);
+    m_view.UpdateCaret();
 }
 
-void CEdtTextView::mouseMoveEvent(QMouseEvent* e)
+void EdtMouseController::MouseMove(QMouseEvent* e)
 {
     const QPoint pos = e->position().toPoint();
-    m_lastMousePos = pos;
-    if (m_dragSelection) {
-        const EdtPoint pt = ClientToText(pos + QPoint(GetCharWidth() / 2, 0));
-        if (m_lineSelection) {
-            SelectScreenLines(m_anchor, pt);
-        } else if (m_wordSelection) {
-            SelectWordsBetween(m_anchor, pt);
+    m_view.m_lastMousePos = pos;
+    if (m_view.m_dragSelection) {
+        const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
+        if (m_view.m_lineSelection) {
+            SelectScreenLines(m_view.m_anchor, pt);
+        } else if (m_view.m_wordSelection) {
+            SelectWordsBetween(m_view.m_anchor, pt);
         } else {
-            m_cursorPos = pt;
-            SetSelection(m_anchor, m_cursorPos);
+            m_view.m_cursorPos = pt;
+            m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
         }
-        m_idealCharPos = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
-        UpdateCaret();
+        m_view.m_idealCharPos =
+            m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+        m_view.UpdateCaret();
         return;
     }
-    if (m_preparingToDrag) {
-        if ((pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
-            m_preparingToDrag = false;
+    if (m_view.m_preparingToDrag) {
+        if ((pos - m_view.m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+            m_view.m_preparingToDrag = false;
             StartDrag();
         }
         return;
     }
     // The cursor shape.
-    if (pos.x() < GetMarginWidth()) {
-        if (!m_marginCursorLoaded) {
-            m_marginCursor = ui::LoadCursor(IDR_EDT_MARGIN_CURSOR, Qt::ArrowCursor);
-            m_marginCursorLoaded = true;
+    if (pos.x() < m_view.GetMarginWidth()) {
+        if (!m_view.m_renderer->m_marginCursorLoaded) {
+            m_view.m_renderer->m_marginCursor =
+                ui::LoadCursor(IDR_EDT_MARGIN_CURSOR, Qt::ArrowCursor);
+            m_view.m_renderer->m_marginCursorLoaded = true;
         }
-        setCursor(m_marginCursor);
-    } else if (IsInsideSelection(ClientToText(pos + QPoint(GetCharWidth() / 2, 0)))) {
-        if (!m_disableDragAndDrop)
-            setCursor(Qt::ArrowCursor);
+        m_view.setCursor(m_view.m_renderer->m_marginCursor);
+    } else if (m_view.IsInsideSelection(
+                   m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0)))) {
+        if (!m_view.m_disableDragAndDrop)
+            m_view.setCursor(Qt::ArrowCursor);
     } else {
-        setCursor(Qt::IBeamCursor);
+        m_view.setCursor(Qt::IBeamCursor);
     }
 }
 
-void CEdtTextView::mouseReleaseEvent(QMouseEvent* e)
+void EdtMouseController::MouseRelease(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return;
     EndMouseSelection();
-    if (m_preparingToDrag) {
-        m_preparingToDrag = false;
-        const EdtPoint pt = ClientToText(m_pressPos + QPoint(GetCharWidth() / 2, 0));
-        m_cursorPos = m_anchor = pt;
-        SetSelection(pt, pt);
-        m_idealCharPos = CalculateActualOffset(pt.line, pt.ch);
-        UpdateCaret();
+    if (m_view.m_preparingToDrag) {
+        m_view.m_preparingToDrag = false;
+        const EdtPoint pt =
+            m_view.ClientToText(m_view.m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
+        m_view.m_cursorPos = m_view.m_anchor = pt;
+        m_view.SetSelection(pt, pt);
+        m_view.m_idealCharPos = m_view.CalculateActualOffset(pt.line, pt.ch);
+        m_view.UpdateCaret();
     }
 }
 
-void CEdtTextView::mouseDoubleClickEvent(QMouseEvent* e)
+void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return;
-    if (m_dragSelection)
+    if (m_view.m_dragSelection)
         return;
     const QPoint pos = e->position().toPoint();
-    if (pos.x() < GetMarginWidth())
+    if (pos.x() < m_view.GetMarginWidth())
         return;
-    const EdtPoint pt = ClientToText(pos + QPoint(GetCharWidth() / 2, 0));
-    m_cursorPos = m_anchor = pt;
+    const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
+    m_view.m_cursorPos = m_view.m_anchor = pt;
     SelectWordsBetween(pt, pt);
-    m_anchor = m_drawSelStart;
-    m_wordSelection = true;
-    m_dragSelection = true;
+    m_view.m_anchor = m_view.m_drawSelStart;
+    m_view.m_wordSelection = true;
+    m_view.m_dragSelection = true;
     m_autoScroll->start();
-    m_idealCharPos = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
-    UpdateCaret();
+    m_view.m_idealCharPos =
+        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+    m_view.UpdateCaret();
 }
 
-void CEdtTextView::OnAutoScrollTimer()
+void EdtMouseController::OnAutoScrollTimer()
 {
-    if (!m_dragSelection) {
+    if (!m_view.m_dragSelection) {
         m_autoScroll->stop();
         return;
     }
-    const QRect c = ClientRect();
-    const QPoint pos = m_lastMousePos;
-    const int lh = GetLineHeight();
+    const QRect c = m_view.ClientRect();
+    const QPoint pos = m_view.m_lastMousePos;
+    const int lh = m_view.GetLineHeight();
     bool scrolled = false;
-    int top = m_topSubLine;
+    int top = m_view.m_topSubLine;
     if (pos.y() < c.top())
         top -= pos.y() < c.top() - lh ? 3 : 1;
     else if (pos.y() > c.bottom())
         top += pos.y() > c.bottom() + lh ? 3 : 1;
-    top = std::clamp(top, 0, std::max(GetSubLineCount() - 1, 0));
-    if (top != m_topSubLine) {
-        ScrollToSubLine(top);
+    top = std::clamp(top, 0, std::max(m_view.GetSubLineCount() - 1, 0));
+    if (top != m_view.m_topSubLine) {
+        m_view.ScrollToSubLine(top);
         scrolled = true;
     }
-    if (!m_wordWrap) {
-        int off = m_offsetChar;
-        if (pos.x() < GetMarginWidth())
+    if (!m_view.m_wordWrap) {
+        int off = m_view.m_offsetChar;
+        if (pos.x() < m_view.GetMarginWidth())
             --off;
         else if (pos.x() > c.right())
             ++off;
-        off = std::clamp(off, 0, std::max(GetMaxLineLength() - 1, 0));
-        if (off != m_offsetChar) {
-            ScrollToChar(off);
+        off = std::clamp(off, 0, std::max(m_view.GetMaxLineLength() - 1, 0));
+        if (off != m_view.m_offsetChar) {
+            m_view.ScrollToChar(off);
             scrolled = true;
         }
     }
     if (!scrolled)
         return;
     const QPoint inside(std::clamp(pos.x(), c.left(), c.right()), std::clamp(pos.y(), c.top(), c.bottom()));
-    const EdtPoint pt = ClientToText(inside + QPoint(GetCharWidth() / 2, 0));
-    if (m_lineSelection) {
-        SelectScreenLines(m_anchor, pt);
-    } else if (m_wordSelection) {
-        SelectWordsBetween(m_anchor, pt);
+    const EdtPoint pt = m_view.ClientToText(inside + QPoint(m_view.GetCharWidth() / 2, 0));
+    if (m_view.m_lineSelection) {
+        SelectScreenLines(m_view.m_anchor, pt);
+    } else if (m_view.m_wordSelection) {
+        SelectWordsBetween(m_view.m_anchor, pt);
     } else {
-        m_cursorPos = pt;
-        SetSelection(m_anchor, m_cursorPos);
+        m_view.m_cursorPos = pt;
+        m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
     }
-    UpdateCaret();
+    m_view.UpdateCaret();
 }
 
 // ------------------------------------------------------------ clipboard
 
-void CEdtTextView::OnEditCopy()
+void EdtMouseController::OnEditCopy()
 {
-    if (!IsSelection())
+    if (!m_view.IsSelection())
         return;
-    PrepareSelBounds();
-    if (!m_buffer) {
-        PutToClipboard(GetText(m_drawSelStart, m_drawSelEnd));
+    m_view.PrepareSelBounds();
+    if (!m_view.m_buffer) {
+        m_view.PutToClipboard(m_view.GetText(m_view.m_drawSelStart, m_view.m_drawSelEnd));
         return;
     }
     // The selection straight into the clipboard's text with LF line ends:
     // one copy of the text, however large.
-    const EdtPoint a = m_drawSelStart, b = m_drawSelEnd;
-    const int last = std::min(b.line, GetLineCount() - 1);
+    const EdtPoint a = m_view.m_drawSelStart, b = m_view.m_drawSelEnd;
+    const int last = std::min(b.line, m_view.GetLineCount() - 1);
     qsizetype size = 0;
     for (int line = a.line; line <= last; ++line)
-        size += GetLineLength(line) + (line < last ? 1 : 0);
+        size += m_view.GetLineLength(line) + (line < last ? 1 : 0);
     QString text(size, Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     qsizetype n = 0;
     for (int line = a.line; line <= last; ++line) {
-        const int len = GetLineLength(line);
+        const int len = m_view.GetLineLength(line);
         const int from = line == a.line ? std::clamp(a.ch, 0, len) : 0;
         const int to = line == last ? std::clamp(b.ch, from, len) : len;
-        std::copy(GetLineChars(line) + from, GetLineChars(line) + to, out + n);
+        std::copy(m_view.GetLineChars(line) + from, m_view.GetLineChars(line) + to, out + n);
         n += to - from;
         if (line < last)
             out[n++] = u'\n';
@@ -335,30 +357,30 @@ void CEdtTextView::OnEditCopy()
     SetClipboardText(text);
 }
 
-void CEdtTextView::OnEditSelectAll()
+void EdtMouseController::OnEditSelectAll()
 {
-    const int last = GetLineCount() - 1;
-    const EdtPoint end{GetLineLength(last), last};
-    m_anchor = {0, 0};
-    m_cursorPos = end;
-    SetSelection({0, 0}, end);
-    UpdateCaret();
+    const int last = m_view.GetLineCount() - 1;
+    const EdtPoint end{m_view.GetLineLength(last), last};
+    m_view.m_anchor = {0, 0};
+    m_view.m_cursorPos = end;
+    m_view.SetSelection({0, 0}, end);
+    m_view.UpdateCaret();
 }
 
-bool CEdtTextView::TextInClipboard()
+bool EdtMouseController::TextInClipboard()
 {
     WatchClipboard();
     return g_clipboardHasText;
 }
 
-bool CEdtTextView::PutToClipboard(const std::u16string& text)
+bool EdtMouseController::PutToClipboard(const std::u16string& text)
 {
     if (text.empty())
         return false;
     return SetClipboardText(WithLF(text));
 }
 
-bool CEdtTextView::SetClipboardText(const QString& lf)
+bool EdtMouseController::SetClipboardText(const QString& lf)
 {
     if (lf.isEmpty())
         return false;
@@ -372,7 +394,7 @@ bool CEdtTextView::SetClipboardText(const QString& lf)
     return ok;
 }
 
-bool CEdtTextView::GetFromClipboard(std::u16string& text)
+bool EdtMouseController::GetFromClipboard(std::u16string& text)
 {
     text.clear();
     const QMimeData* d = QGuiApplication::clipboard()->mimeData();
@@ -397,44 +419,116 @@ bool CEdtTextView::GetFromClipboard(std::u16string& text)
 
 // ------------------------------------------------------------ drag source
 
-bool CEdtTextView::PrepareDragData(std::u16string& text)
+bool EdtMouseController::PrepareDragData(std::u16string& text)
 {
-    PrepareSelBounds();
-    if (!IsSelection())
+    m_view.PrepareSelBounds();
+    if (!m_view.IsSelection())
         return false;
-    text = GetText(m_drawSelStart, m_drawSelEnd);
-    m_dragStart = m_drawSelStart;
-    m_dragEnd = m_drawSelEnd;
+    text = m_view.GetText(m_view.m_drawSelStart, m_view.m_drawSelEnd);
+    m_view.m_dragStart = m_view.m_drawSelStart;
+    m_view.m_dragEnd = m_view.m_drawSelEnd;
     return !text.empty();
 }
 
-Qt::DropActions CEdtTextView::GetDropEffect()
+Qt::DropActions EdtMouseController::GetDropEffect()
 {
     return Qt::CopyAction;
 }
 
-void CEdtTextView::OnDropSource(Qt::DropAction) {}
+void EdtMouseController::OnDropSource(Qt::DropAction) {}
 
-void CEdtTextView::StartDrag()
+void EdtMouseController::StartDrag()
 {
     std::u16string text;
-    if (!PrepareDragData(text))
+    if (!m_view.PrepareDragData(text))
         return;
-    if (m_buffer)
-        m_buffer->BeginUndoGroup();
-    auto* drag = new QDrag(this);
+    if (m_view.m_buffer)
+        m_view.m_buffer->BeginUndoGroup();
+    auto* drag = new QDrag(&m_view);
     auto* mime = new QMimeData;
     mime->setText(WithLF(text));
     drag->setMimeData(mime);
-    m_draggingText = true;
-    g_dragSource = this;
-    const Qt::DropActions allowed = GetDropEffect();
+    m_view.m_draggingText = true;
+    g_dragSource = &m_view;
+    const Qt::DropActions allowed = m_view.GetDropEffect();
     const Qt::DropAction action = g_dragHook ? g_dragHook(drag, allowed) : drag->exec(allowed);
     g_dragSource = nullptr;
-    m_draggingText = false;
+    m_view.m_draggingText = false;
     if (action != Qt::IgnoreAction)
-        OnDropSource(action);
-    if (m_buffer)
-        m_buffer->FlushUndoGroup(this);
+        m_view.OnDropSource(action);
+    if (m_view.m_buffer)
+        m_view.m_buffer->FlushUndoGroup(&m_view);
     drag->deleteLater();
+}
+
+// ------------------------------------------------------------ the view's functions
+
+CEdtTextView* CEdtTextView::CurrentDragSource()
+{
+    return EdtMouseController::CurrentDragSource();
+}
+
+void CEdtTextView::mousePressEvent(QMouseEvent* e)
+{
+    m_mouse->MousePress(e);
+}
+
+void CEdtTextView::mouseMoveEvent(QMouseEvent* e)
+{
+    m_mouse->MouseMove(e);
+}
+
+void CEdtTextView::mouseReleaseEvent(QMouseEvent* e)
+{
+    m_mouse->MouseRelease(e);
+}
+
+void CEdtTextView::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    m_mouse->MouseDoubleClick(e);
+}
+
+void CEdtTextView::OnEditCopy()
+{
+    m_mouse->OnEditCopy();
+}
+
+void CEdtTextView::OnEditSelectAll()
+{
+    m_mouse->OnEditSelectAll();
+}
+
+bool CEdtTextView::TextInClipboard()
+{
+    return m_mouse->TextInClipboard();
+}
+
+bool CEdtTextView::PutToClipboard(const std::u16string& text)
+{
+    return m_mouse->PutToClipboard(text);
+}
+
+bool CEdtTextView::SetClipboardText(const QString& lf)
+{
+    return m_mouse->SetClipboardText(lf);
+}
+
+bool CEdtTextView::GetFromClipboard(std::u16string& text)
+{
+    return m_mouse->GetFromClipboard(text);
+}
+
+bool CEdtTextView::PrepareDragData(std::u16string& text)
+{
+    return m_mouse->PrepareDragData(text);
+}
+
+Qt::DropActions CEdtTextView::GetDropEffect()
+{
+    return m_mouse->GetDropEffect();
+}
+
+void CEdtTextView::OnDropSource(Qt::DropAction effect)
+{
+    m_mouse->OnDropSource(effect);
 }

@@ -1,8 +1,11 @@
-// The text view: bookmarks, the matching bracket, go to line and the
+// The text view's jumps: bookmarks, the matching bracket, go to line and the
 // switch between a source and its header.
 
-#include "editor/EdtGoToLineDlg.h"
+#include "editor/EdtViewJumps.h"
+
 #include "editor/EdtTextView.h"
+
+#include "editor/EdtGoToLineDlg.h"
 
 #include <algorithm>
 
@@ -20,107 +23,107 @@ void MoveTo(CEdtTextView& v, EdtPoint pt)
 
 } // namespace
 
-void CEdtTextView::OnToggleBookmark(int n)
+void EdtViewJumps::OnToggleBookmark(int n)
 {
-    m_keyboardSelection = false;
-    if (!m_buffer || n < 0 || n > 9)
+    m_view.m_keyboardSelection = false;
+    if (!m_view.m_buffer || n < 0 || n > 9)
         return;
     const uint32_t bit = EDT_LF_BOOKMARK(n);
-    const int line = std::clamp(m_cursorPos.line, 0, GetLineCount() - 1);
-    const bool set = (GetLineFlags(line) & bit) == 0;
-    m_buffer->SetLineFlag(line, bit, set, true);
+    const int line = std::clamp(m_view.m_cursorPos.line, 0, m_view.GetLineCount() - 1);
+    const bool set = (m_view.GetLineFlags(line) & bit) == 0;
+    m_view.m_buffer->SetLineFlag(line, bit, set, true);
 }
 
-void CEdtTextView::OnGoBookmark(int n)
+void EdtViewJumps::OnGoBookmark(int n)
 {
-    m_keyboardSelection = false;
-    if (!m_buffer || n < 0 || n > 9)
+    m_view.m_keyboardSelection = false;
+    if (!m_view.m_buffer || n < 0 || n > 9)
         return;
-    const int line = m_buffer->GetLineWithFlag(EDT_LF_BOOKMARK(n));
+    const int line = m_view.m_buffer->GetLineWithFlag(EDT_LF_BOOKMARK(n));
     if (line >= 0)
-        MoveTo(*this, {0, line});
+        MoveTo(m_view, {0, line});
 }
 
-void CEdtTextView::OnClearBookmarks()
+void EdtViewJumps::OnClearBookmarks()
 {
-    m_keyboardSelection = false;
-    if (!m_buffer)
+    m_view.m_keyboardSelection = false;
+    if (!m_view.m_buffer)
         return;
     for (int n = 0; n <= 9; ++n)
-        m_buffer->SetLineFlag(-1, EDT_LF_BOOKMARK(n), false, false);
+        m_view.m_buffer->SetLineFlag(-1, EDT_LF_BOOKMARK(n), false, false);
 }
 
-void CEdtTextView::OnToggleBookmark()
+void EdtViewJumps::OnToggleBookmark()
 {
-    m_keyboardSelection = false;
-    if (!m_buffer)
+    m_view.m_keyboardSelection = false;
+    if (!m_view.m_buffer)
         return;
-    const int line = std::clamp(m_cursorPos.line, 0, GetLineCount() - 1);
-    const bool set = (GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) == 0;
-    m_buffer->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, set, false);
-    m_hasUnnamedBookmarks = m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
+    const int line = std::clamp(m_view.m_cursorPos.line, 0, m_view.GetLineCount() - 1);
+    const bool set = (m_view.GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) == 0;
+    m_view.m_buffer->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, set, false);
+    m_view.m_hasUnnamedBookmarks = m_view.m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
 }
 
-void CEdtTextView::OnNextBookmark()
+void EdtViewJumps::OnNextBookmark()
 {
-    m_keyboardSelection = false;
-    if (!m_buffer)
+    m_view.m_keyboardSelection = false;
+    if (!m_view.m_buffer)
         return;
-    const int line = m_buffer->FindNextBookmarkLine(m_cursorPos.line);
+    const int line = m_view.m_buffer->FindNextBookmarkLine(m_view.m_cursorPos.line);
     if (line >= 0)
-        MoveTo(*this, {0, line});
+        MoveTo(m_view, {0, line});
 }
 
-void CEdtTextView::OnPrevBookmark()
+void EdtViewJumps::OnPrevBookmark()
 {
-    m_keyboardSelection = false;
-    if (!m_buffer)
+    m_view.m_keyboardSelection = false;
+    if (!m_view.m_buffer)
         return;
-    const int line = m_buffer->FindPrevBookmarkLine(m_cursorPos.line);
+    const int line = m_view.m_buffer->FindPrevBookmarkLine(m_view.m_cursorPos.line);
     if (line >= 0)
-        MoveTo(*this, {0, line});
+        MoveTo(m_view, {0, line});
 }
 
-void CEdtTextView::OnClearAllBookmarks()
+void EdtViewJumps::OnClearAllBookmarks()
 {
-    m_keyboardSelection = false;
-    if (!m_buffer)
+    m_view.m_keyboardSelection = false;
+    if (!m_view.m_buffer)
         return;
-    for (int line = m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED); line >= 0;
-         line = m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED))
-        m_buffer->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, false, false);
-    m_hasUnnamedBookmarks = false;
+    for (int line = m_view.m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED); line >= 0;
+         line = m_view.m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED))
+        m_view.m_buffer->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, false, false);
+    m_view.m_hasUnnamedBookmarks = false;
 }
 
 // ------------------------------------------------------------ jumps
 
-void CEdtTextView::OnMatchBrace()
+void EdtViewJumps::OnMatchBrace()
 {
-    m_keyboardSelection = false;
+    m_view.m_keyboardSelection = false;
     std::u16string_view open, close, lineC;
-    if (m_textType) {
-        open = m_textType->openComment;
-        close = m_textType->closeComment;
-        lineC = m_textType->lineComment;
+    if (m_view.m_textType) {
+        open = m_view.m_textType->openComment;
+        close = m_view.m_textType->closeComment;
+        lineC = m_view.m_textType->lineComment;
     }
     EdtPoint found;
-    if (!edt::FindMatchingBracket(Layout(), m_cursorPos, open, close, lineC, found))
+    if (!edt::FindMatchingBracket(m_view.Layout(), m_view.m_cursorPos, open, close, lineC, found))
         return;
-    MoveTo(*this, found);
+    MoveTo(m_view, found);
 }
 
-void CEdtTextView::GoToLine(int n, bool relative)
+void EdtViewJumps::GoToLine(int n, bool relative)
 {
     EdtPoint target;
-    if (!edt::GoToLineTarget(Layout(), n, relative, m_cursorPos, target))
+    if (!edt::GoToLineTarget(m_view.Layout(), n, relative, m_view.m_cursorPos, target))
         return;
-    MoveTo(*this, target);
+    MoveTo(m_view, target);
 }
 
-void CEdtTextView::OnGoToLine()
+void EdtViewJumps::OnGoToLine()
 {
-    m_keyboardSelection = false;
-    CGoToLineDlg dlg(this);
+    m_view.m_keyboardSelection = false;
+    CGoToLineDlg dlg(&m_view);
     if (!dlg.IsLoaded())
         return;
     if (dlg.DoModal() != ui::IDOK_BUTTON)
@@ -131,10 +134,10 @@ void CEdtTextView::OnGoToLine()
         GoToLine(n, relative);
 }
 
-void CEdtTextView::OnSwitchHeader()
+void EdtViewJumps::OnSwitchHeader()
 {
-    ui::Document* doc = GetDocument();
-    if (!doc || !m_textType || m_textType->name != u"C")
+    ui::Document* doc = m_view.GetDocument();
+    if (!doc || !m_view.m_textType || m_view.m_textType->name != u"C")
         return;
     for (const std::u16string& path : edt::HeaderCandidates(doc->GetPathName().toStdU16String()))
         if (FileExists(path)) {
@@ -142,4 +145,61 @@ void CEdtTextView::OnSwitchHeader()
                 dm->OpenDocumentFile(QString::fromStdU16String(path));
             return;
         }
+}
+
+// ------------------------------------------------------------ the view's functions
+
+void CEdtTextView::OnToggleBookmark(int n)
+{
+    m_jumps->OnToggleBookmark(n);
+}
+
+void CEdtTextView::OnGoBookmark(int n)
+{
+    m_jumps->OnGoBookmark(n);
+}
+
+void CEdtTextView::OnClearBookmarks()
+{
+    m_jumps->OnClearBookmarks();
+}
+
+void CEdtTextView::OnToggleBookmark()
+{
+    m_jumps->OnToggleBookmark();
+}
+
+void CEdtTextView::OnNextBookmark()
+{
+    m_jumps->OnNextBookmark();
+}
+
+void CEdtTextView::OnPrevBookmark()
+{
+    m_jumps->OnPrevBookmark();
+}
+
+void CEdtTextView::OnClearAllBookmarks()
+{
+    m_jumps->OnClearAllBookmarks();
+}
+
+void CEdtTextView::OnMatchBrace()
+{
+    m_jumps->OnMatchBrace();
+}
+
+void CEdtTextView::GoToLine(int n, bool relative)
+{
+    m_jumps->GoToLine(n, relative);
+}
+
+void CEdtTextView::OnGoToLine()
+{
+    m_jumps->OnGoToLine();
+}
+
+void CEdtTextView::OnSwitchHeader()
+{
+    m_jumps->OnSwitchHeader();
 }

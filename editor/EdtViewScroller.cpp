@@ -1,7 +1,16 @@
-// The text view: per-line caches, word wrap, scrolling, scroll bars and
-// the idle filler that completes the caches in small slices.
+// The text view's scrolling: screen size, scroll bars (own or the
+// splitter's), scrolling by sub-lines and columns, panes that scroll
+// together, resizing and the wheel.
 
+#include "editor/EdtViewScroller.h"
+
+#include "editor/EdtCaretModel.h"
+#include "editor/EdtFindController.h"
+#include "editor/EdtLayoutCache.h"
+#include "editor/EdtMouseController.h"
+#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
+#include "editor/EdtViewRenderer.h"
 
 #include "platform/ui/Splitter.h"
 
@@ -14,313 +23,21 @@
 
 #include <algorithm>
 
-// ------------------------------------------------------------ sub-lines
-
-int CEdtTextView::WrapWidth()
+EdtViewScroller::EdtViewScroller(CEdtTextView& view) : m_view(view)
 {
-    return std::max(GetScreenChars(), 1);
-}
-
-void CEdtTextView::WrapLine(int line, int width, std::vector<int>* breaks, int& count)
-{
-    if (m_parser)
-        m_parser->WrapLine(line, width, breaks, count);
-}
-
-void CEdtTextView::GetLineBreaks(int line, std::vector<int>& breaks)
-{
-    breaks.clear();
-    if (!m_wordWrap || !m_parser || line < 0 || line >= GetLineCount())
-        return;
-    EnsureCacheSize();
-    if (m_wrapWidth != WrapWidth()) {
-        m_wrapWidth = WrapWidth();
-        m_subLines.Fill(0, m_subLines.Size(), -1);
-        m_wrapScan = 0;
-    }
-    int count = 0;
-    WrapLine(line, WrapWidth(), &breaks, count);
-    // Keep only increasing breaks inside the line.
-    const int len = GetLineLength(line);
-    int last = 0;
-    std::vector<int> ok;
-    for (int b : breaks)
-        if (b > last && b < len)
-            ok.push_back(last = b);
-    breaks.swap(ok);
-    m_subLines.Set(line, static_cast<int32_t>(breaks.size()) + 1);
-}
-
-int CEdtTextView::GetSubLines(int line)
-{
-    if (!m_wordWrap || !m_parser || line < 0 || line >= GetLineCount())
-        return 1;
-    ComputeSubLines(line);
-    return std::max(1, static_cast<int>(m_subLines.Get(line)));
-}
-
-void CEdtTextView::ComputeSubLines(int line)
-{
-    EnsureCacheSize();
-    if (m_wrapWidth != WrapWidth()) {
-        m_wrapWidth = WrapWidth();
-        m_subLines.Fill(0, m_subLines.Size(), -1);
-        m_wrapScan = 0;
-    } else if (m_subLines.Get(line) >= 0) {
-        return;
-    }
-    // The count alone: no break list is built.
-    int count = 0;
-    WrapLine(line, m_wrapWidth, nullptr, count);
-    m_subLines.Set(line, std::max(count, 0) + 1);
-}
-
-int CEdtTextView::GetSubLineCount()
-{
-    if (!m_wordWrap || !m_parser)
-        return GetLineCount();
-    EnsureCacheSize();
-    return static_cast<int>(std::min<int64_t>(m_subLines.Total(), INT32_MAX));
-}
-
-int CEdtTextView::GetSubLineIndex(int line)
-{
-    if (!m_wordWrap || !m_parser)
-        return std::clamp(line, 0, GetLineCount() - 1);
-    line = std::clamp(line, 0, GetLineCount() - 1);
-    EnsureCacheSize();
-    return static_cast<int>(m_subLines.SumBefore(line));
-}
-
-void CEdtTextView::GetLineBySubLineIndex(int subLine, int& line, int& subInLine)
-{
-    if (!m_wordWrap || !m_parser) {
-        line = std::clamp(subLine, 0, GetLineCount() - 1);
-        subInLine = 0;
-        return;
-    }
-    EnsureCacheSize();
-    m_subLines.Find(subLine, line, subInLine);
-}
-
-void CEdtTextView::InvalidateLineCache(int from, int to)
-{
-    EnsureCacheSize();
-    if (to == -1)
-        to = GetLineCount() - 1;
-    if (from > to)
-        std::swap(from, to);
-    m_subLines.Fill(from, to + 1, -1);
-    m_wrapScan = std::min(m_wrapScan, std::max(from, 0));
-    StartFiller();
-}
-
-void CEdtTextView::SetWordWrap(bool on)
-{
-    if (m_wordWrap == on)
-        return;
-    EnsureCacheSize();
-    m_wordWrap = on;
-    m_subLines.Fill(0, m_subLines.Size(), -1);
-    m_wrapScan = 0;
-    m_wrapWidth = -1;
-    if (on)
-        m_offsetChar = 0;
-    m_topSubLine = GetSubLineIndex(m_topLine);
-    LayoutScrollBars();
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
-    UpdateCaret();
-    update();
-    StartFiller();
-}
-
-void CEdtTextView::SetTabSize(int n)
-{
-    if (n < 1 || n == m_tabSize)
-        return;
-    m_tabSize = n;
-    EnsureCacheSize();
-    m_lengths.Fill(0, m_lengths.Size(), -1);
-    m_maxLength = -1;
-    m_maxKnown = 0;
-    m_lengthScan = 0;
-    m_idealCharPos = -1;
-    if (m_wordWrap) {
-        m_subLines.Fill(0, m_subLines.Size(), -1);
-        m_wrapScan = 0;
-    }
-    RecalcHorzScrollBar();
-    update();
-    UpdateCaret();
-    StartFiller();
-}
-
-CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
-{
-    CEdtParser* old = m_parser;
-    m_parser = parser;
-    if (parser)
-        parser->SetTextView(this);
-    if (m_wordWrap) {
-        EnsureCacheSize();
-        m_subLines.Fill(0, m_subLines.Size(), -1);
-        m_wrapScan = 0;
-        m_topSubLine = GetSubLineIndex(m_topLine);
-        RecalcVertScrollBar();
-        update();
-        StartFiller();
-    }
-    return old;
-}
-
-// ------------------------------------------------------------ cookies
-
-uint32_t CEdtTextView::ParseLine(uint32_t cookie, int line, TextBlockList* blocks)
-{
-    if (blocks) {
-        blocks->Reset();
-        blocks->Append(0, EDT_CLR_TEXT);
-    }
-    EdtParseLineFn fn = m_textType ? m_textType->parser : nullptr;
-    if (!fn)
-        return 0;
-    return fn({GetLineChars(line), size_t(GetLineLength(line))}, cookie, blocks);
-}
-
-uint32_t CEdtTextView::GetParseCookie(int line)
-{
-    if (line < 0)
-        return 0;
-    const int n = GetLineCount();
-    line = std::min(line, n - 1);
-    if (m_cookies.size() < size_t(n))
-        m_cookies.resize(size_t(n));
-    while (m_cookiesKnown <= line) {
-        const int i = m_cookiesKnown;
-        m_cookies[size_t(i)] = ParseLine(i == 0 ? 0 : m_cookies[size_t(i) - 1], i, nullptr);
-        ++m_cookiesKnown;
-    }
-    return m_cookies[size_t(line)];
-}
-
-// ------------------------------------------------------------ the idle filler
-
-void CEdtTextView::StartFiller()
-{
-    if (IsFillerBusy() && !m_filler->isActive())
-        m_filler->start();
-}
-
-bool CEdtTextView::IsFillerBusy() const
-{
-    const int n = GetLineCount();
-    if (m_cookiesKnown < n || m_maxLength < 0 || m_lengthScan < n)
-        return true;
-    return m_wordWrap && m_parser && m_wrapScan < n;
-}
-
-void CEdtTextView::OnFillerTimer()
-{
-    if (!RunFillerSlice(10))
-        m_filler->stop();
-}
-
-void CEdtTextView::FinishFiller()
-{
-    while (RunFillerSlice(1000)) {
-    }
-    m_filler->stop();
-}
-
-bool CEdtTextView::RunFillerSlice(int budgetMs)
-{
-    QElapsedTimer t;
-    t.start();
-    const int n = GetLineCount();
-    EnsureCacheSize();
-    if (m_cookies.size() < size_t(n))
-        m_cookies.resize(size_t(n));
-    // 1. Parse cookies forward from the first unknown line.
-    while (m_cookiesKnown < n) {
-        const int stop = std::min(n, m_cookiesKnown + 256);
-        GetParseCookie(stop - 1);
-        if (m_cookiesKnown > m_provisionalFrom) {
-            // Lines drawn with a guessed cookie get their exact colours.
-            m_provisionalFrom = INT_MAX;
-            update();
-        }
-        if (t.elapsed() >= budgetMs)
-            return true;
-    }
-    if (m_provisionalFrom != INT_MAX) {
-        m_provisionalFrom = INT_MAX;
-        update();
-    }
-    // 2. Expanded lengths and the maximum.
-    bool grew = false;
-    while (m_lengthScan < n) {
-        const int stop = std::min(n, m_lengthScan + 1024);
-        for (; m_lengthScan < stop; ++m_lengthScan) {
-            const int len = GetLineActualLength(m_lengthScan);
-            if (len > m_maxKnown) {
-                m_maxKnown = len;
-                grew = true;
-            }
-        }
-        if (t.elapsed() >= budgetMs) {
-            if (grew)
-                RecalcHorzScrollBar();
-            return true;
-        }
-    }
-    if (m_maxLength < 0 || grew) {
-        m_maxLength = m_maxKnown;
-        RecalcHorzScrollBar();
-    }
-    // 3. Sub-lines of word wrap.
-    if (m_wordWrap && m_parser) {
-        const int before = GetSubLineCount();
-        while (m_wrapScan < n) {
-            const int stop = std::min(n, m_wrapScan + 256);
-            for (; m_wrapScan < stop; ++m_wrapScan)
-                ComputeSubLines(m_wrapScan);
-            if (t.elapsed() >= budgetMs)
-                break;
-        }
-        if (GetSubLineCount() != before) {
-            m_topSubLine = GetSubLineIndex(m_topLine);
-            RecalcVertScrollBar();
-            update();
-        }
-        if (m_wrapScan < n)
-            return true;
-    }
-    return false;
-}
-
-size_t CEdtTextView::CacheMemoryBytes() const
-{
-    return m_cookies.capacity() * sizeof(uint32_t) + m_lengths.MemoryBytes() +
-           m_subLines.MemoryBytes();
-}
-
-int CEdtTextView::GetMaxLineLength()
-{
-    if (m_maxLength >= 0)
-        return m_maxLength;
-    // Unknown: what is known so far; the filler completes it.
-    StartFiller();
-    const int top = GetLineActualLength(m_topLine);
-    m_maxKnown = std::max(m_maxKnown, top);
-    return m_maxKnown;
+    m_vbar = new QScrollBar(Qt::Vertical, &view);
+    m_hbar = new QScrollBar(Qt::Horizontal, &view);
+    QObject::connect(m_vbar, &QScrollBar::valueChanged, &view, [this](int v) { OnVScroll(v); });
+    QObject::connect(m_hbar, &QScrollBar::valueChanged, &view, [this](int v) { OnHScroll(v); });
+    KeepOneLineOnPageSteps(m_vbar, &view);
+    KeepOneLineOnPageSteps(m_hbar, &view);
 }
 
 // ------------------------------------------------------------ geometry
 
-QRect CEdtTextView::ClientRect() const
+QRect EdtViewScroller::ClientRect() const
 {
-    QRect r = rect();
+    QRect r = m_view.rect();
     if (m_vbar->isVisible())
         r.setRight(r.right() - m_vbar->width());
     if (m_hbar->isVisible())
@@ -328,23 +45,24 @@ QRect CEdtTextView::ClientRect() const
     return r;
 }
 
-int CEdtTextView::GetScreenLines()
+int EdtViewScroller::GetScreenLines()
 {
     if (m_screenLines < 0)
-        m_screenLines = std::max(ClientRect().height() / GetLineHeight(), 0);
+        m_screenLines = std::max(ClientRect().height() / m_view.GetLineHeight(), 0);
     return m_screenLines;
 }
 
-int CEdtTextView::GetScreenChars()
+int EdtViewScroller::GetScreenChars()
 {
     if (m_screenChars < 0)
-        m_screenChars = std::max((ClientRect().width() - GetMarginWidth()) / GetCharWidth(), 0);
+        m_screenChars =
+            std::max((ClientRect().width() - m_view.GetMarginWidth()) / m_view.GetCharWidth(), 0);
     return m_screenChars;
 }
 
 // A page step moves by one less than the page, so that a line stays in
 // view; the thumb keeps the page's size.
-void CEdtTextView::KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context)
+void EdtViewScroller::KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context)
 {
     QObject::connect(bar, &QAbstractSlider::actionTriggered, context, [bar](int action) {
         const int step = std::max(bar->pageStep() - 1, 1);
@@ -355,52 +73,54 @@ void CEdtTextView::KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context)
     });
 }
 
-void CEdtTextView::ConnectScrollBars()
+void EdtViewScroller::ConnectScrollBars()
 {
     m_splitter = nullptr;
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+    for (QWidget* w = m_view.parentWidget(); w; w = w->parentWidget())
         if (auto* s = qobject_cast<ui::SplitterWnd*>(w)) {
-            if (s->PaneId(this) >= 0)
+            if (s->PaneId(&m_view) >= 0)
                 m_splitter = s;
             break;
         }
     if (!m_splitter)
         return;
-    const int id = m_splitter->PaneId(this);
+    const int id = m_splitter->PaneId(&m_view);
     QScrollBar* v = m_splitter->RowScrollBar(ui::SplitterWnd::RowFromId(id));
     QScrollBar* h = m_splitter->ColumnScrollBar(ui::SplitterWnd::ColFromId(id));
     if (v != m_sharedV) {
         if (m_sharedV)
-            disconnect(m_sharedV, nullptr, this, nullptr);
+            QObject::disconnect(m_sharedV, nullptr, &m_view, nullptr);
         m_sharedV = v;
         if (v) {
-            connect(v, &QScrollBar::valueChanged, this, [this](int x) { OnVScroll(x); });
-            KeepOneLineOnPageSteps(v, this);
+            QObject::connect(v, &QScrollBar::valueChanged, &m_view,
+                             [this](int x) { OnVScroll(x); });
+            KeepOneLineOnPageSteps(v, &m_view);
         }
     }
     if (h != m_sharedH) {
         if (m_sharedH)
-            disconnect(m_sharedH, nullptr, this, nullptr);
+            QObject::disconnect(m_sharedH, nullptr, &m_view, nullptr);
         m_sharedH = h;
         if (h) {
-            connect(h, &QScrollBar::valueChanged, this, [this](int x) { OnHScroll(x); });
-            KeepOneLineOnPageSteps(h, this);
+            QObject::connect(h, &QScrollBar::valueChanged, &m_view,
+                             [this](int x) { OnHScroll(x); });
+            KeepOneLineOnPageSteps(h, &m_view);
         }
     }
     LayoutScrollBars();
 }
 
-void CEdtTextView::LayoutScrollBars()
+void EdtViewScroller::LayoutScrollBars()
 {
     const bool own = m_splitter == nullptr;
-    const int ext = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const int ext = m_view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &m_view);
     m_vbar->setVisible(own);
-    m_hbar->setVisible(own && !m_wordWrap);
+    m_hbar->setVisible(own && !m_view.m_wordWrap);
     if (own) {
-        const int hb = m_wordWrap ? 0 : ext;
-        m_vbar->setGeometry(width() - ext, 0, ext, std::max(height() - hb, 0));
-        if (!m_wordWrap)
-            m_hbar->setGeometry(0, height() - ext, std::max(width() - ext, 0), ext);
+        const int hb = m_view.m_wordWrap ? 0 : ext;
+        m_vbar->setGeometry(m_view.width() - ext, 0, ext, std::max(m_view.height() - hb, 0));
+        if (!m_view.m_wordWrap)
+            m_hbar->setGeometry(0, m_view.height() - ext, std::max(m_view.width() - ext, 0), ext);
     }
     m_screenLines = m_screenChars = -1;
 }
@@ -423,93 +143,93 @@ void SetScrollBar(QScrollBar* bar, int count, int page, int pos, bool positionOn
 }
 } // namespace
 
-void CEdtTextView::RecalcVertScrollBar(bool positionOnly)
+void EdtViewScroller::RecalcVertScrollBar(bool positionOnly)
 {
     QScrollBar* bar = m_splitter ? m_sharedV.data() : m_vbar;
-    const int count = GetSubLineCount();
+    const int count = m_view.GetSubLineCount();
     const int page = std::max(GetScreenLines(), 1);
     if (!positionOnly) {
-        if (count <= page && m_topSubLine > 0) {
-            m_topSubLine = 0;
-            m_topLine = 0;
-            update();
-            UpdateCaret();
+        if (count <= page && m_view.m_topSubLine > 0) {
+            m_view.m_topSubLine = 0;
+            m_view.m_topLine = 0;
+            m_view.update();
+            m_view.UpdateCaret();
         }
     }
-    SetScrollBar(bar, count, page, m_topSubLine, positionOnly);
+    SetScrollBar(bar, count, page, m_view.m_topSubLine, positionOnly);
 }
 
-void CEdtTextView::RecalcHorzScrollBar(bool positionOnly)
+void EdtViewScroller::RecalcHorzScrollBar(bool positionOnly)
 {
     QScrollBar* bar = m_splitter ? m_sharedH.data() : m_hbar;
-    if (m_wordWrap) {
+    if (m_view.m_wordWrap) {
         if (bar && !m_splitter)
             bar->setEnabled(false);
         return;
     }
-    const int maxLen = GetMaxLineLength();
+    const int maxLen = m_view.GetMaxLineLength();
     const int page = std::max(GetScreenChars(), 1);
-    if (!positionOnly && maxLen <= page && m_offsetChar > 0) {
-        m_offsetChar = 0;
-        update();
-        UpdateCaret();
+    if (!positionOnly && maxLen <= page && m_view.m_offsetChar > 0) {
+        m_view.m_offsetChar = 0;
+        m_view.update();
+        m_view.UpdateCaret();
     }
-    SetScrollBar(bar, maxLen, page, m_offsetChar, positionOnly);
+    SetScrollBar(bar, maxLen, page, m_view.m_offsetChar, positionOnly);
 }
 
-void CEdtTextView::OnVScroll(int value)
+void EdtViewScroller::OnVScroll(int value)
 {
-    value = std::clamp(value, 0, std::max(GetSubLineCount() - 1, 0));
+    value = std::clamp(value, 0, std::max(m_view.GetSubLineCount() - 1, 0));
     ScrollToSubLine(value, false, false);
 }
 
-void CEdtTextView::OnHScroll(int value)
+void EdtViewScroller::OnHScroll(int value)
 {
-    if (!m_wordWrap)
+    if (!m_view.m_wordWrap)
         ScrollToChar(std::max(value, 0), false, false);
 }
 
-void CEdtTextView::ScrollToSubLine(int subLine, bool, bool trackScrollBar)
+void EdtViewScroller::ScrollToSubLine(int subLine, bool, bool trackScrollBar)
 {
-    subLine = std::clamp(subLine, 0, std::max(GetSubLineCount() - 1, 0));
-    if (subLine == m_topSubLine)
+    subLine = std::clamp(subLine, 0, std::max(m_view.GetSubLineCount() - 1, 0));
+    if (subLine == m_view.m_topSubLine)
         return;
-    m_topSubLine = subLine;
+    m_view.m_topSubLine = subLine;
     int sub = 0;
-    GetLineBySubLineIndex(subLine, m_topLine, sub);
-    update();
-    UpdateCaret();
+    m_view.GetLineBySubLineIndex(subLine, m_view.m_topLine, sub);
+    m_view.update();
+    m_view.UpdateCaret();
     if (trackScrollBar)
         RecalcVertScrollBar(true);
-    UpdateSiblingScrollPos(false);
+    m_view.UpdateSiblingScrollPos(false);
 }
 
-void CEdtTextView::ScrollToChar(int column, bool, bool trackScrollBar)
+void EdtViewScroller::ScrollToChar(int column, bool, bool trackScrollBar)
 {
-    if (m_wordWrap)
+    if (m_view.m_wordWrap)
         return;
     column = std::max(column, 0);
-    if (column == m_offsetChar)
+    if (column == m_view.m_offsetChar)
         return;
-    m_offsetChar = column;
-    update();
-    UpdateCaret();
+    m_view.m_offsetChar = column;
+    m_view.update();
+    m_view.UpdateCaret();
     if (trackScrollBar)
         RecalcHorzScrollBar(true);
-    UpdateSiblingScrollPos(true);
+    m_view.UpdateSiblingScrollPos(true);
 }
 
-void CEdtTextView::ScrollToLine(int line, bool noSmooth, bool trackScrollBar)
+void EdtViewScroller::ScrollToLine(int line, bool noSmooth, bool trackScrollBar)
 {
-    ScrollToSubLine(GetSubLineIndex(line), noSmooth, trackScrollBar);
+    ScrollToSubLine(m_view.GetSubLineIndex(line), noSmooth, trackScrollBar);
 }
 
-void CEdtTextView::UpdateSiblingScrollPos(bool horz)
+void EdtViewScroller::UpdateSiblingScrollPos(bool horz)
 {
     if (m_syncingSiblings || !m_splitter)
         return;
     int row = 0, col = 0;
-    if (!m_splitter->IsChildPane(this, &row, &col))
+    if (!m_splitter->IsChildPane(&m_view, &row, &col))
         return;
     m_syncingSiblings = true;
     for (int r = 0; r < m_splitter->GetRowCount(); ++r)
@@ -517,53 +237,52 @@ void CEdtTextView::UpdateSiblingScrollPos(bool horz)
             if ((horz ? c != col : r != row) || (r == row && c == col))
                 continue;
             if (auto* v = qobject_cast<CEdtTextView*>(m_splitter->GetPane(r, c)))
-                v->OnUpdateSibling(this, horz);
+                v->OnUpdateSibling(&m_view, horz);
         }
     m_syncingSiblings = false;
 }
 
-void CEdtTextView::OnUpdateSibling(CEdtTextView* updater, bool horz)
+void EdtViewScroller::OnUpdateSibling(CEdtTextView* updater, bool horz)
 {
-    if (!updater || updater == this || m_syncingSiblings)
+    if (!updater || updater == &m_view || m_syncingSiblings)
         return;
     m_syncingSiblings = true;
     if (horz)
         ScrollToChar(updater->m_offsetChar, true, false);
     else
-        ScrollToSubLine(GetSubLineIndex(updater->m_topLine), true, false);
+        ScrollToSubLine(m_view.GetSubLineIndex(updater->m_topLine), true, false);
     m_syncingSiblings = false;
 }
 
 // ------------------------------------------------------------ Qt events
 
-void CEdtTextView::resizeEvent(QResizeEvent* e)
+void EdtViewScroller::Resize(QResizeEvent*)
 {
-    ui::View::resizeEvent(e);
     // The character at the top stays at the top.
     int topSub = 0, topLine = 0;
-    GetLineBySubLineIndex(m_topSubLine, topLine, topSub);
+    m_view.GetLineBySubLineIndex(m_view.m_topSubLine, topLine, topSub);
     std::vector<int> breaks;
-    GetLineBreaks(topLine, breaks);
+    m_view.GetLineBreaks(topLine, breaks);
     const int topChar = topSub == 0 || breaks.empty() ? 0 : breaks[size_t(std::min<int>(topSub, int(breaks.size()))) - 1];
     LayoutScrollBars();
-    if (m_wordWrap) {
-        EnsureCacheSize();
-        m_subLines.Fill(0, m_subLines.Size(), -1);
-        m_wrapScan = 0;
-        m_wrapWidth = -1;
-        GetLineBreaks(topLine, breaks);
-        const edt::SubLinePos p = edt::SubLineOf(breaks, GetLineLength(topLine), topChar);
-        m_topLine = topLine;
-        m_topSubLine = GetSubLineIndex(topLine) + p.sub;
-        StartFiller();
+    if (m_view.m_wordWrap) {
+        m_view.m_cache->EnsureCacheSize();
+        m_view.m_cache->m_subLines.Fill(0, m_view.m_cache->m_subLines.Size(), -1);
+        m_view.m_cache->m_wrapScan = 0;
+        m_view.m_cache->m_wrapWidth = -1;
+        m_view.GetLineBreaks(topLine, breaks);
+        const edt::SubLinePos p = edt::SubLineOf(breaks, m_view.GetLineLength(topLine), topChar);
+        m_view.m_topLine = topLine;
+        m_view.m_topSubLine = m_view.GetSubLineIndex(topLine) + p.sub;
+        m_view.m_cache->StartFiller();
     }
-    UpdateCaret();
+    m_view.UpdateCaret();
     RecalcVertScrollBar();
     RecalcHorzScrollBar();
-    ExecuteCommand(ID_EDT_REDRAW);
+    m_view.ExecuteCommand(ID_EDT_REDRAW);
 }
 
-void CEdtTextView::wheelEvent(QWheelEvent* e)
+void EdtViewScroller::Wheel(QWheelEvent* e)
 {
     const QPoint d = e->angleDelta();
     if (d.y() != 0) {
@@ -571,14 +290,79 @@ void CEdtTextView::wheelEvent(QWheelEvent* e)
         const int lines = m_wheelRest / 40;
         m_wheelRest -= lines * 40;
         if (lines != 0)
-            ScrollToSubLine(std::clamp(m_topSubLine - lines, 0, std::max(GetSubLineCount() - 1, 0)));
+            ScrollToSubLine(std::clamp(m_view.m_topSubLine - lines, 0,
+                                       std::max(m_view.GetSubLineCount() - 1, 0)));
     }
-    if (d.x() != 0 && !m_wordWrap) {
+    if (d.x() != 0 && !m_view.m_wordWrap) {
         m_hwheelRest += d.x();
         const int cols = m_hwheelRest / 40;
         m_hwheelRest -= cols * 40;
         if (cols != 0)
-            ScrollToChar(std::clamp(m_offsetChar - cols, 0, std::max(GetMaxLineLength() - 1, 0)));
+            ScrollToChar(std::clamp(m_view.m_offsetChar - cols, 0,
+                                    std::max(m_view.GetMaxLineLength() - 1, 0)));
     }
     e->accept();
+}
+
+// ------------------------------------------------------------ the view's functions
+
+QRect CEdtTextView::ClientRect() const
+{
+    return m_scroller->ClientRect();
+}
+
+int CEdtTextView::GetScreenLines()
+{
+    return m_scroller->GetScreenLines();
+}
+
+int CEdtTextView::GetScreenChars()
+{
+    return m_scroller->GetScreenChars();
+}
+
+void CEdtTextView::RecalcVertScrollBar(bool positionOnly)
+{
+    m_scroller->RecalcVertScrollBar(positionOnly);
+}
+
+void CEdtTextView::RecalcHorzScrollBar(bool positionOnly)
+{
+    m_scroller->RecalcHorzScrollBar(positionOnly);
+}
+
+void CEdtTextView::ScrollToSubLine(int subLine, bool noSmooth, bool trackScrollBar)
+{
+    m_scroller->ScrollToSubLine(subLine, noSmooth, trackScrollBar);
+}
+
+void CEdtTextView::ScrollToChar(int column, bool noSmooth, bool trackScrollBar)
+{
+    m_scroller->ScrollToChar(column, noSmooth, trackScrollBar);
+}
+
+void CEdtTextView::ScrollToLine(int line, bool noSmooth, bool trackScrollBar)
+{
+    m_scroller->ScrollToLine(line, noSmooth, trackScrollBar);
+}
+
+void CEdtTextView::UpdateSiblingScrollPos(bool horz)
+{
+    m_scroller->UpdateSiblingScrollPos(horz);
+}
+
+void CEdtTextView::OnUpdateSibling(CEdtTextView* updater, bool horz)
+{
+    m_scroller->OnUpdateSibling(updater, horz);
+}
+
+void CEdtTextView::resizeEvent(QResizeEvent* e)
+{
+    ui::View::resizeEvent(e);
+    m_scroller->Resize(e);
+}
+
+void CEdtTextView::wheelEvent(QWheelEvent* e)
+{
+    m_scroller->Wheel(e);
 }
