@@ -5,11 +5,8 @@
 
 #include "editor/EdtFindController.h"
 #include "editor/EdtLayoutCache.h"
-#include "editor/EdtMouseController.h"
-#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
 #include "editor/EdtViewRenderer.h"
-#include "editor/EdtViewScroller.h"
 
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
@@ -389,7 +386,7 @@ int EdtCaretModel::CalculateActualOffset(int line, int ch)
                                {std::clamp(ch, 0, m_view.GetLineLength(line)), line});
 }
 
-// ------------------------------------------------------------ the view's functions
+// ------------------------------------------------------------ the view's functions that hand on to this part
 
 int CEdtTextView::CalculateActualOffset(int line, int ch)
 {

@@ -4,12 +4,7 @@
 #include "editor/EdtFindController.h"
 
 #include "editor/EdtCaretModel.h"
-#include "editor/EdtLayoutCache.h"
-#include "editor/EdtMouseController.h"
-#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
-#include "editor/EdtViewRenderer.h"
-#include "editor/EdtViewScroller.h"
 
 #include "editor/EdtFindDlg.h"
 #include "editor/EdtParser.h"
@@ -759,7 +754,7 @@ void EdtFindController::UpdateIncrementalStatus()
     }
 }
 
-// ------------------------------------------------------------ the view's functions
+// ------------------------------------------------------------ the view's functions that hand on to this part
 
 CEdtTextView::FindProgressFn CEdtTextView::MakeFindProgress(std::u16string_view text)
 {

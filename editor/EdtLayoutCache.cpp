@@ -3,13 +3,7 @@
 
 #include "editor/EdtLayoutCache.h"
 
-#include "editor/EdtCaretModel.h"
-#include "editor/EdtFindController.h"
-#include "editor/EdtMouseController.h"
-#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
-#include "editor/EdtViewRenderer.h"
-#include "editor/EdtViewScroller.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -296,7 +290,7 @@ int EdtLayoutCache::GetMaxLineLength()
     return m_maxKnown;
 }
 
-// ------------------------------------------------------------ the view's functions
+// ------------------------------------------------------------ the view's functions that hand on to this part
 
 void CEdtTextView::GetLineBreaks(int line, std::vector<int>& breaks)
 {

@@ -3,13 +3,8 @@
 
 #include "editor/EdtMouseController.h"
 
-#include "editor/EdtCaretModel.h"
-#include "editor/EdtFindController.h"
-#include "editor/EdtLayoutCache.h"
-#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
 #include "editor/EdtViewRenderer.h"
-#include "editor/EdtViewScroller.h"
 
 #include "platform/ui/Cursor.h"
 
@@ -461,7 +456,7 @@ void EdtMouseController::StartDrag()
     drag->deleteLater();
 }
 
-// ------------------------------------------------------------ the view's functions
+// ------------------------------------------------------------ the view's functions that hand on to this part
 
 CEdtTextView* CEdtTextView::CurrentDragSource()
 {

@@ -4,13 +4,8 @@
 
 #include "editor/EdtTextPrinter.h"
 
-#include "editor/EdtCaretModel.h"
-#include "editor/EdtFindController.h"
-#include "editor/EdtLayoutCache.h"
-#include "editor/EdtMouseController.h"
 #include "editor/EdtTextView.h"
 #include "editor/EdtViewRenderer.h"
-#include "editor/EdtViewScroller.h"
 
 #include "editor/EdtPageSetup.h"
 #include "platform/ui/Print.h"
@@ -212,7 +207,7 @@ void EdtTextPrinter::OnFilePageSetup()
     RunPageSetup(m_view.window());
 }
 
-// ------------------------------------------------------------ the view's functions
+// ------------------------------------------------------------ the view's functions that hand on to this part
 
 void CEdtTextView::OnBeginPrinting(QPainter& painter, ui::PrintInfo& info)
 {

@@ -147,7 +147,7 @@ void EdtViewJumps::OnSwitchHeader()
         }
 }
 
-// ------------------------------------------------------------ the view's functions
+// ------------------------------------------------------------ the view's functions that hand on to this part
 
 void CEdtTextView::OnToggleBookmark(int n)
 {

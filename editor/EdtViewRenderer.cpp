@@ -3,10 +3,7 @@
 #include "editor/EdtViewRenderer.h"
 
 #include "editor/EdtCaretModel.h"
-#include "editor/EdtFindController.h"
 #include "editor/EdtLayoutCache.h"
-#include "editor/EdtMouseController.h"
-#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
 #include "editor/EdtViewScroller.h"
 
@@ -578,7 +575,7 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
     }
 }
 
-// ------------------------------------------------------------ the view's functions
+// ------------------------------------------------------------ the view's functions that hand on to this part
 
 const EdtLogFont& CEdtTextView::GetLogFont() const
 {

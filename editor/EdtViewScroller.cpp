@@ -4,13 +4,8 @@
 
 #include "editor/EdtViewScroller.h"
 
-#include "editor/EdtCaretModel.h"
-#include "editor/EdtFindController.h"
 #include "editor/EdtLayoutCache.h"
-#include "editor/EdtMouseController.h"
-#include "editor/EdtTextPrinter.h"
 #include "editor/EdtTextView.h"
-#include "editor/EdtViewRenderer.h"
 
 #include "platform/ui/Splitter.h"
 
@@ -304,7 +299,7 @@ void EdtViewScroller::Wheel(QWheelEvent* e)
     e->accept();
 }
 
-// ------------------------------------------------------------ the view's functions
+// ------------------------------------------------------------ the view's functions that hand on to this part
 
 QRect CEdtTextView::ClientRect() const
 {
