@@ -2,11 +2,18 @@
 // commands and the framework's hooks.
 
 #include "editor/EdtTextView.h"
-#include "editor/EdtTextViewFind.h"
+
+#include "editor/EdtCaretModel.h"
+#include "editor/EdtFindController.h"
+#include "editor/EdtLayoutCache.h"
+#include "editor/EdtMouseController.h"
+#include "editor/EdtTextPrinter.h"
+#include "editor/EdtViewRenderer.h"
+#include "editor/EdtViewJumps.h"
+#include "editor/EdtViewScroller.h"
 
 #include "editor/EdtCodePages.h"
 #include "editor/EdtPageSetup.h"
-#include "editor/EdtTextViewPrint.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
@@ -26,7 +33,10 @@ class EdtViewLines final : public edt::ILayoutLines
 public:
     explicit EdtViewLines(CEdtTextView& v) : m_v(v) {}
     int LayoutLineCount() const override { return m_v.GetLineCount(); }
-    std::u16string_view LayoutLine(int line) const override { return m_v.LineForSearch(line); }
+    std::u16string_view LayoutLine(int line) const override
+    {
+        return m_v.m_finder->LineForSearch(line);
+    }
     int LayoutTabSize() const override { return m_v.GetTabSize(); }
     void LayoutBreaks(int line, std::vector<int>& breaks) const override
     {
@@ -45,38 +55,20 @@ CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
 void CEdtTextView::Init()
 {
     m_lines = std::make_unique<EdtViewLines>(*this);
-    InitFind();
+    m_finder = std::make_unique<EdtFindController>(*this);
+    m_printer = std::make_unique<EdtTextPrinter>(*this);
+    m_jumps = std::make_unique<EdtViewJumps>(*this);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setCursor(Qt::IBeamCursor);
 
-    m_vbar = new QScrollBar(Qt::Vertical, this);
-    m_hbar = new QScrollBar(Qt::Horizontal, this);
-    connect(m_vbar, &QScrollBar::valueChanged, this, [this](int v) { OnVScroll(v); });
-    connect(m_hbar, &QScrollBar::valueChanged, this, [this](int v) { OnHScroll(v); });
-    KeepOneLineOnPageSteps(m_vbar, this);
-    KeepOneLineOnPageSteps(m_hbar, this);
-
-    m_filler = new QTimer(this);
-    m_filler->setInterval(0);
-    connect(m_filler, &QTimer::timeout, this, [this] { OnFillerTimer(); });
-    m_autoScroll = new QTimer(this);
-    m_autoScroll->setInterval(100);
-    connect(m_autoScroll, &QTimer::timeout, this, [this] { OnAutoScrollTimer(); });
-    m_caretTimer = new QTimer(this);
-    connect(m_caretTimer, &QTimer::timeout, this, [this] {
-        m_caretOn = !m_caretOn;
-        update(CaretRect());
-    });
-
-    // The window's own font until the editor font is handed over.
-    std::memset(&m_logFont, 0, sizeof m_logFont);
-    m_logFont.weight = 400;
-    m_logFont.charSet = 1;
-    const char16_t face[] = u"FixedSys";
-    std::memcpy(m_logFont.faceName, face, sizeof face);
+    m_scroller = std::make_unique<EdtViewScroller>(*this);
+    m_cache = std::make_unique<EdtLayoutCache>(*this);
+    m_mouse = std::make_unique<EdtMouseController>(*this);
+    m_caret = std::make_unique<EdtCaretModel>(*this);
+    m_renderer = std::make_unique<EdtViewRenderer>(*this);
 
     m_disableDragAndDrop = (GetEdtGeneralFlags() & 0x80) != 0;
     m_accel = ui::AccelTable::Load(IDR_EDT_ACCEL);
@@ -85,8 +77,8 @@ void CEdtTextView::Init()
     CEdtTextView::ResetView();
     ApplyTextType(GetTextTypeDef(0));
     MapCommands();
-    MapFindCommands();
-    LayoutScrollBars();
+    m_finder->MapFindCommands();
+    m_scroller->LayoutScrollBars();
 }
 
 CEdtTextView::~CEdtTextView()
@@ -146,11 +138,11 @@ int CEdtTextView::GetLineActualLength(int line)
 {
     if (line < 0 || line >= GetLineCount())
         return 0;
-    EnsureCacheSize();
-    int32_t v = m_lengths.Get(line);
+    m_cache->EnsureCacheSize();
+    int32_t v = m_cache->m_lengths.Get(line);
     if (v < 0) {
         v = edt::ExpandedLength({GetLineChars(line), size_t(GetLineLength(line))}, m_tabSize);
-        m_lengths.Set(line, v);
+        m_cache->m_lengths.Set(line, v);
     }
     return v;
 }
@@ -236,7 +228,7 @@ void CEdtTextView::AttachToBuffer(CEdtTextBuffer* buffer)
     ResetView();
     RecalcVertScrollBar();
     RecalcHorzScrollBar();
-    StartFiller();
+    m_cache->StartFiller();
 }
 
 void CEdtTextView::DetachFromBuffer()
@@ -255,13 +247,13 @@ void CEdtTextView::ResetView()
         m_tabSize = 4;
     }
     m_appliedType = nullptr;
-    m_lineHeight = m_charWidth = -1;
-    m_screenLines = m_screenChars = -1;
-    for (auto& f : m_fonts)
+    m_renderer->m_lineHeight = m_renderer->m_charWidth = -1;
+    m_scroller->m_screenLines = m_scroller->m_screenChars = -1;
+    for (auto& f : m_renderer->m_fonts)
         f.reset();
-    m_iconsLoaded = false;
-    m_icons = QPixmap();
-    ResetCaches();
+    m_renderer->m_iconsLoaded = false;
+    m_renderer->m_icons = QPixmap();
+    m_cache->ResetCaches();
     m_cursorPos = m_anchor = m_selStart = m_selEnd = m_drawSelStart = m_drawSelEnd = EdtPoint{};
     m_idealCharPos = -1;
     m_hasUnnamedBookmarks = false;
@@ -273,41 +265,6 @@ void CEdtTextView::ResetView()
         m_hasUnnamedBookmarks = m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
     UpdateCaret();
     update();
-}
-
-void CEdtTextView::ResetCaches()
-{
-    m_cookies.clear();
-    m_cookiesKnown = 0;
-    m_provisionalFrom = INT_MAX;
-    const int n = GetLineCount();
-    m_lengths.Reset(n, -1);
-    m_subLines.Reset(n, -1);
-    m_maxLength = -1;
-    m_maxKnown = 0;
-    m_lengthScan = 0;
-    m_wrapScan = 0;
-    m_wrapWidth = -1;
-}
-
-void CEdtTextView::EnsureCacheSize()
-{
-    const int n = GetLineCount();
-    if (m_lengths.Size() != n) {
-        if (m_lengths.Size() < n) {
-            m_lengths.Insert(m_lengths.Size(), n - m_lengths.Size(), -1);
-        } else {
-            m_lengths.Remove(n, m_lengths.Size() - n);
-        }
-    }
-    if (m_subLines.Size() != n) {
-        if (m_subLines.Size() < n)
-            m_subLines.Insert(m_subLines.Size(), n - m_subLines.Size(), -1);
-        else
-            m_subLines.Remove(n, m_subLines.Size() - n);
-    }
-    if (m_cookiesKnown > n)
-        m_cookiesKnown = n;
 }
 
 // ------------------------------------------------------------ buffer updates
@@ -322,7 +279,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
             SetTextType(m_textType);
         RecalcVertScrollBar();
         RecalcHorzScrollBar();
-        StartFiller();
+        m_cache->StartFiller();
         return;
     }
     if (line < 0)
@@ -340,17 +297,17 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         return;
     }
     const int count = GetLineCount();
-    m_cookiesKnown = std::min(m_cookiesKnown, line);
-    if (m_cookies.size() > size_t(count))
-        m_cookies.resize(size_t(count));
+    m_cache->m_cookiesKnown = std::min(m_cache->m_cookiesKnown, line);
+    if (m_cache->m_cookies.size() > size_t(count))
+        m_cache->m_cookies.resize(size_t(count));
     int oldLength = -1;
     int insertedLines = 0;
     if (flags & 0x100) {
         // One line changed.
-        EnsureCacheSize();
-        oldLength = m_lengths.Get(line);
-        m_lengths.Set(line, -1);
-        m_subLines.Set(line, -1);
+        m_cache->EnsureCacheSize();
+        oldLength = m_cache->m_lengths.Get(line);
+        m_cache->m_lengths.Set(line, -1);
+        m_cache->m_subLines.Set(line, -1);
     } else {
         // Lines added or removed.
         const auto* ins = dynamic_cast<const InsertContext*>(context);
@@ -358,44 +315,44 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         if (ins && ins->end.line >= ins->begin.line) {
             const int n = ins->end.line - ins->begin.line;
             insertedLines = n;
-            oldLength = m_lengths.Get(line);
-            m_lengths.Insert(line + 1, n, -1);
-            m_subLines.Insert(line + 1, n, -1);
-            m_lengths.Set(line, -1);
-            m_subLines.Set(line, -1);
+            oldLength = m_cache->m_lengths.Get(line);
+            m_cache->m_lengths.Insert(line + 1, n, -1);
+            m_cache->m_subLines.Insert(line + 1, n, -1);
+            m_cache->m_lengths.Set(line, -1);
+            m_cache->m_subLines.Set(line, -1);
         } else if (del && del->end.line >= del->begin.line) {
             const int n = del->end.line - del->begin.line;
-            for (int i = line; i <= line + n && i < m_lengths.Size(); ++i)
-                oldLength = std::max(oldLength, static_cast<int>(m_lengths.Get(i)));
-            m_lengths.Remove(line + 1, n);
-            m_subLines.Remove(line + 1, n);
-            m_lengths.Set(line, -1);
-            m_subLines.Set(line, -1);
+            for (int i = line; i <= line + n && i < m_cache->m_lengths.Size(); ++i)
+                oldLength = std::max(oldLength, static_cast<int>(m_cache->m_lengths.Get(i)));
+            m_cache->m_lengths.Remove(line + 1, n);
+            m_cache->m_subLines.Remove(line + 1, n);
+            m_cache->m_lengths.Set(line, -1);
+            m_cache->m_subLines.Set(line, -1);
         } else {
-            m_lengths.Fill(line, m_lengths.Size(), -1);
-            m_subLines.Fill(line, m_subLines.Size(), -1);
-            oldLength = m_maxLength;
+            m_cache->m_lengths.Fill(line, m_cache->m_lengths.Size(), -1);
+            m_cache->m_subLines.Fill(line, m_cache->m_subLines.Size(), -1);
+            oldLength = m_cache->m_maxLength;
         }
-        EnsureCacheSize();
+        m_cache->EnsureCacheSize();
     }
     // The maximum rises with a longer line; when the longest line shrinks
     // or goes, the filler looks for the new one.
     if (line < count) {
-        const int current = m_maxLength >= 0 ? m_maxLength : m_maxKnown;
+        const int current = m_cache->m_maxLength >= 0 ? m_cache->m_maxLength : m_cache->m_maxKnown;
         int longest = 0;
         for (int i = line; i <= std::min(line + insertedLines, count - 1); ++i)
             longest = std::max(longest, GetLineActualLength(i));
         if (oldLength >= current && current > 0 && GetLineActualLength(line) < oldLength) {
-            m_maxLength = -1;
-            m_maxKnown = 0;
-            m_lengthScan = 0;
+            m_cache->m_maxLength = -1;
+            m_cache->m_maxKnown = 0;
+            m_cache->m_lengthScan = 0;
         } else if (longest > current) {
-            m_maxKnown = std::max(m_maxKnown, longest);
-            if (m_maxLength >= 0)
-                m_maxLength = longest;
+            m_cache->m_maxKnown = std::max(m_cache->m_maxKnown, longest);
+            if (m_cache->m_maxLength >= 0)
+                m_cache->m_maxLength = longest;
         }
         if (m_wordWrap)
-            m_wrapScan = std::min(m_wrapScan, line);
+            m_cache->m_wrapScan = std::min(m_cache->m_wrapScan, line);
     }
     if (m_topLine >= count)
         m_topLine = count - 1;
@@ -419,7 +376,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         RecalcVertScrollBar();
     if ((flags & 0x1) && !m_horzScrollLocked)
         RecalcHorzScrollBar();
-    StartFiller();
+    m_cache->StartFiller();
 }
 
 void CEdtTextView::OnEditOperation(int, std::u16string_view) {}
@@ -434,13 +391,14 @@ void CEdtTextView::OnInitialUpdate()
     SetTextType(ext);
     AttachToBuffer();
     SetTextType(ext);
-    ConnectScrollBars();
-    if (m_sharedV || m_sharedH) {
+    m_scroller->ConnectScrollBars();
+    if (m_scroller->m_sharedV || m_scroller->m_sharedH) {
         // A new pane starts where its row and column stand.
-        if (m_sharedV)
-            ScrollToSubLine(std::clamp(m_sharedV->value(), 0, GetSubLineCount() - 1), true, false);
-        if (m_sharedH && !m_wordWrap)
-            ScrollToChar(std::max(m_sharedH->value(), 0), true, false);
+        if (m_scroller->m_sharedV)
+            ScrollToSubLine(std::clamp(m_scroller->m_sharedV->value(), 0, GetSubLineCount() - 1),
+                            true, false);
+        if (m_scroller->m_sharedH && !m_wordWrap)
+            ScrollToChar(std::max(m_scroller->m_sharedH->value(), 0), true, false);
     }
     SetFont(GetEdtEditorFont());
 }
@@ -538,13 +496,6 @@ void CEdtTextView::MapCommands()
     });
 }
 
-int CEdtTextView::CalculateActualOffset(int line, int ch)
-{
-    if (line < 0 || line >= GetLineCount())
-        return 0;
-    return edt::ScreenColumnOf(Layout(), {std::clamp(ch, 0, GetLineLength(line)), line});
-}
-
 bool CEdtTextView::event(QEvent* e)
 {
     if (e->type() == QEvent::ShortcutOverride) {
@@ -556,4 +507,169 @@ bool CEdtTextView::event(QEvent* e)
         }
     }
     return ui::View::event(e);
+}
+
+// ------------------------------------------------------------ Qt events
+
+QVariant CEdtTextView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (query == Qt::ImCursorRectangle)
+        return m_caret->CaretRect();
+    return ui::View::inputMethodQuery(query);
+}
+
+void CEdtTextView::keyPressEvent(QKeyEvent* e)
+{
+    // Keys that no frame translated (a view outside a main frame).
+    const uint16_t cmd = m_accel ? m_accel->Translate(*e) : 0;
+    if (cmd) {
+        if (HasCommand(cmd)) {
+            ui::CmdUI probe(cmd);
+            UpdateCommand(probe);
+            if (probe.Enabled())
+                ExecuteCommand(cmd);
+        } else {
+            ui::SendCommand(cmd);
+        }
+        e->accept();
+        return;
+    }
+    if (e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) {
+        e->accept();
+        return;
+    }
+    if (IsIncrementalSearch() && !e->text().isEmpty()) {
+        // Typed characters grow the incremental search.
+        for (QChar c : e->text())
+            OnIncrementalChar(c.unicode());
+        e->accept();
+        return;
+    }
+    ui::View::keyPressEvent(e);
+}
+
+bool CEdtTextView::focusNextPrevChild(bool)
+{
+    return false;  // Tab and Shift+Tab stay in the view
+}
+
+void CEdtTextView::focusInEvent(QFocusEvent* e)
+{
+    ui::View::focusInEvent(e);
+    m_focused = true;
+    PrepareSelBounds();
+    InvalidateLines(m_drawSelStart.line, m_drawSelEnd.line);
+    UpdateCaret();
+}
+
+void CEdtTextView::focusOutEvent(QFocusEvent* e)
+{
+    ui::View::focusOutEvent(e);
+    m_focused = false;
+    PrepareSelBounds();
+    InvalidateLines(m_drawSelStart.line, m_drawSelEnd.line);
+    m_mouse->EndMouseSelection();
+    UpdateCaret();
+}
+
+void CEdtTextView::showEvent(QShowEvent* e)
+{
+    ui::View::showEvent(e);
+    m_scroller->ConnectScrollBars();
+    RecalcVertScrollBar();
+    RecalcHorzScrollBar();
+}
+
+void CEdtTextView::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::PaletteChange || e->type() == QEvent::StyleChange)
+        update();
+    ui::View::changeEvent(e);
+}
+
+void CEdtTextView::WrapLine(int line, int width, std::vector<int>* breaks, int& count)
+{
+    if (m_parser)
+        m_parser->WrapLine(line, width, breaks, count);
+}
+
+void CEdtTextView::SetWordWrap(bool on)
+{
+    if (m_wordWrap == on)
+        return;
+    m_cache->EnsureCacheSize();
+    m_wordWrap = on;
+    m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
+    m_cache->m_wrapScan = 0;
+    m_cache->m_wrapWidth = -1;
+    if (on)
+        m_offsetChar = 0;
+    m_topSubLine = GetSubLineIndex(m_topLine);
+    m_scroller->LayoutScrollBars();
+    RecalcVertScrollBar();
+    RecalcHorzScrollBar();
+    UpdateCaret();
+    update();
+    m_cache->StartFiller();
+}
+
+void CEdtTextView::SetTabSize(int n)
+{
+    if (n < 1 || n == m_tabSize)
+        return;
+    m_tabSize = n;
+    m_cache->EnsureCacheSize();
+    m_cache->m_lengths.Fill(0, m_cache->m_lengths.Size(), -1);
+    m_cache->m_maxLength = -1;
+    m_cache->m_maxKnown = 0;
+    m_cache->m_lengthScan = 0;
+    m_idealCharPos = -1;
+    if (m_wordWrap) {
+        m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
+        m_cache->m_wrapScan = 0;
+    }
+    RecalcHorzScrollBar();
+    update();
+    UpdateCaret();
+    m_cache->StartFiller();
+}
+
+CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
+{
+    CEdtParser* old = m_parser;
+    m_parser = parser;
+    if (parser)
+        parser->SetTextView(this);
+    if (m_wordWrap) {
+        m_cache->EnsureCacheSize();
+        m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
+        m_cache->m_wrapScan = 0;
+        m_topSubLine = GetSubLineIndex(m_topLine);
+        RecalcVertScrollBar();
+        update();
+        m_cache->StartFiller();
+    }
+    return old;
+}
+
+// ------------------------------------------------------------ the parts' state
+
+bool CEdtTextView::AreColoursExact() const
+{
+    return m_cache->AreColoursExact();
+}
+
+bool CEdtTextView::IsInsideSplitter() const
+{
+    return m_scroller->m_splitter != nullptr;
+}
+
+void CEdtTextView::SetPrintHeader(bool on)
+{
+    m_printer->m_printHeader = on;
+}
+
+void CEdtTextView::SetPrintFooter(bool on)
+{
+    m_printer->m_printFooter = on;
 }

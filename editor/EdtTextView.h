@@ -7,11 +7,17 @@
 // bracket, go to line and the source/header switch.  The edit view and the
 // PLC views derive from it.  See docs/editor-views.md.
 //
-// The code is split by concern: EdtTextView.cpp (state, buffer access,
-// source types, updates), EdtTextViewPaint.cpp (fonts, colours, drawing),
-// EdtTextViewScroll.cpp (caches, word wrap, scrolling, the idle filler),
-// EdtTextViewCaret.cpp (caret and keys), EdtTextViewMouse.cpp (mouse,
-// clipboard, drag source), EdtTextViewJump.cpp (bookmarks and jumps).
+// The view keeps the text's state (buffer, source type, caret, selection,
+// scroll position) and hands the work to its parts, each with its own
+// state and file: EdtLayoutCache (per-line caches, word wrap, the idle
+// filler), EdtViewRenderer (fonts, colours, drawing), EdtViewScroller
+// (scroll bars, scrolling, splitter panes), EdtCaretModel (caret,
+// selection, caret keys), EdtMouseController (mouse, clipboard, drag
+// source), EdtFindController (find), EdtTextPrinter (printing) and
+// EdtViewJumps (bookmarks, matching bracket, go to line, source/header).
+// Its public and overridable functions hand on to them.  EdtTextView.cpp
+// holds the state, buffer access, source types, updates, commands and the
+// Qt events.
 
 #include "editor/EdtParser.h"
 #include "editor/EdtSettings.h"
@@ -38,8 +44,14 @@ class QScrollBar;
 class QTimer;
 class QDrag;
 class EdtViewLines;
-struct EdtPrintJob;
-struct EdtFindState;
+class EdtLayoutCache;
+class EdtViewRenderer;
+class EdtViewScroller;
+class EdtCaretModel;
+class EdtMouseController;
+class EdtFindController;
+class EdtTextPrinter;
+class EdtViewJumps;
 
 namespace ui {
 struct PrintInfo;
@@ -112,7 +124,7 @@ public:
     static void LoadSettings();
     static void SaveSettings();
 
-    // ---- display
+    // ---- display (EdtViewRenderer)
     virtual QColor GetColor(int index) const;
     virtual bool GetBold(int index) const;
     virtual bool GetItalic(int index) const;
@@ -123,7 +135,7 @@ public:
     virtual void DrawMargin(QPainter& p, const QRect& rect, int line);
     virtual void DrawSingleLine(QPainter& p, const QRect& rect, int line);
     void SetFont(const EdtLogFont& font);
-    const EdtLogFont& GetLogFont() const { return m_logFont; }
+    const EdtLogFont& GetLogFont() const;
     const QFont& GetFont(bool italic, bool bold);
     // The font's LOGFONT with height 0 made 11 points at the screen's DPI.
     static EdtLogFont ResolvedLogFont(const EdtLogFont& font);
@@ -150,7 +162,7 @@ public:
     // The area the text and margin are drawn in (without own scroll bars).
     QRect ClientRect() const;
 
-    // ---- sub-lines and scrolling
+    // ---- sub-lines and scrolling (EdtLayoutCache, EdtViewScroller)
     virtual int GetSubLineCount();
     virtual int GetSubLineIndex(int line);
     virtual void GetLineBySubLineIndex(int subLine, int& line, int& subInLine);
@@ -173,13 +185,13 @@ public:
     bool IsFillerBusy() const;
     // Whether every line is drawn in its exact colours (all cookies known,
     // nothing drawn provisionally waits).
-    bool AreColoursExact() const { return m_cookiesKnown >= GetLineCount() && m_provisionalFrom == INT_MAX; }
+    bool AreColoursExact() const;
     // Runs the idle filler to its end (tests and benchmarks).
     void FinishFiller();
     // Bytes held by the per-line caches.
     size_t CacheMemoryBytes() const;
 
-    // ---- caret and selection
+    // ---- caret and selection (EdtCaretModel)
     EdtPoint GetCursorPos() const { return m_cursorPos; }
     void SetCursorPos(EdtPoint pt);
     void SetAnchor(EdtPoint pt);
@@ -206,7 +218,7 @@ public:
     // Whether the caret is shown (focus, blink phase and position).
     bool IsCaretShown() const;
 
-    // ---- clipboard and drag source
+    // ---- clipboard and drag source (EdtMouseController)
     virtual bool TextInClipboard();
     virtual bool PutToClipboard(const std::u16string& text);
     virtual bool GetFromClipboard(std::u16string& text);
@@ -218,7 +230,7 @@ public:
     // The text view whose drag runs now (nullptr when none).
     static CEdtTextView* CurrentDragSource();
 
-    // ---- find (EdtTextViewFind.cpp)
+    // ---- find (EdtFindController)
     // Called every few thousand lines with the lines searched and the
     // lines of the scope; false cancels the search.
     using FindProgressFn = std::function<bool(int done, int total)>;
@@ -270,7 +282,7 @@ public:
     // Ends the incremental search.
     virtual void EndIncrementalSearch();
 
-    // ---- printing (EdtTextViewPrint.cpp)
+    // ---- printing (EdtTextPrinter)
     void OnBeginPrinting(QPainter& painter, ui::PrintInfo& info) override;
     // Printing stops when the pages are laid out and the page is beyond them.
     void OnPrepareDC(QPainter& painter, ui::PrintInfo* info) override;
@@ -281,8 +293,8 @@ public:
     virtual QString GetPrintHeaderText(int page);
     // "Strana %d/%d" with the page and the page count.
     virtual QString GetPrintFooterText(int page);
-    void SetPrintHeader(bool on) { m_printHeader = on; }
-    void SetPrintFooter(bool on) { m_printFooter = on; }
+    void SetPrintHeader(bool on);
+    void SetPrintFooter(bool on);
     // Pages of the running job (0 outside a job).
     int GetPrintPageCount() const;
     // The page setup command: QPageSetupDialog on the application printer
@@ -329,7 +341,7 @@ protected:
     // The text as the layout sees it.
     const edt::ILayoutLines& Layout() const;
     edt::ViewMetrics Metrics();
-    bool IsInsideSplitter() const { return m_splitter != nullptr; }
+    bool IsInsideSplitter() const;
     void InvalidateLines(int first, int last);
     void InvalidateFromLine(int line);
     void PrepareSelBounds();
@@ -371,86 +383,32 @@ protected:
     QPoint m_pressPos;
     QPoint m_lastMousePos;
     EdtPoint m_dragStart, m_dragEnd;
-    QTimer* m_autoScroll = nullptr;
 
 private:
     friend class EdtViewLines;
-    friend class EdtViewFiller;
+    friend class EdtLayoutCache;
+    friend class EdtViewRenderer;
+    friend class EdtViewScroller;
+    friend class EdtCaretModel;
+    friend class EdtMouseController;
+    friend class EdtFindController;
+    friend class EdtTextPrinter;
+    friend class EdtViewJumps;
     void Init();
-    void InitFind();
     void ApplyTextType(const TextTypeDef* type);
     void MapCommands();
-    void EnsureMetrics();
-    void ResetCaches();
-    void EnsureCacheSize();
-    int WrapWidth();
-    void ComputeSubLines(int line);
-    void StartFiller();
-    bool RunFillerSlice(int budgetMs);
-    void OnFillerTimer();
-    void ConnectScrollBars();
-    static void KeepOneLineOnPageSteps(QScrollBar* bar, QObject* context);
-    void LayoutScrollBars();
-    void OnVScroll(int value);
-    void OnHScroll(int value);
-    void UpdateCaretBlink();
-    QRect CaretRect();
-    void SelectWordsBetween(EdtPoint a, EdtPoint b);
-    void SelectScreenLines(EdtPoint a, EdtPoint b);
-    void OnAutoScrollTimer();
-    void StartDrag();
-    void EndMouseSelection();
-    void DrawRuns(QPainter& p, const QRect& rect, int line);
-    void MapFindCommands();
-    void IncrementalStep(bool next);
-    bool MatchLine(int line, int from, int limit, bool last, int& pos, int& len);
-    // The buffer's line in one lookup (the view's lines when it has none).
-    std::u16string_view LineForSearch(int line) const;
-    // SetSelection for points already inside the text.
-    void SetSelectionInText(EdtPoint start, EdtPoint end);
 
-    // caches
-    EdtLogFont m_logFont{};
-    std::array<std::unique_ptr<QFont>, 4> m_fonts;
-    std::array<int, 4> m_fontFits{};  // 1 when an ASCII run may be drawn whole
-    std::array<int, 4> m_fontAscent{};
-    int m_lineHeight = -1, m_charWidth = -1;
-    int m_screenLines = -1, m_screenChars = -1;
-    std::vector<uint32_t> m_cookies;  // valid below m_cookiesKnown
-    int m_cookiesKnown = 0;
-    edt::BlockedCounts m_lengths;     // expanded lengths, -1 unknown
-    edt::BlockedCounts m_subLines;    // sub-lines per line, -1 unknown (counts 1)
-    int m_maxLength = -1;             // -1 unknown
-    int m_maxKnown = 0;               // max over the lengths computed so far
-    int m_lengthScan = 0;             // the filler's next line for lengths
-    int m_wrapScan = 0;               // the filler's next line for sub-lines
-    int m_wrapWidth = -1;
-    int m_provisionalFrom = INT_MAX;  // first line drawn with a guessed cookie
-    QTimer* m_filler = nullptr;
-    TextBlockList m_blocks;
-
-    QPixmap m_icons;
-    bool m_iconsLoaded = false;
-    QCursor m_marginCursor;
-    bool m_marginCursorLoaded = false;
     std::unique_ptr<ui::AccelTable> m_accel;
     std::unique_ptr<EdtViewLines> m_lines;
-
-    QScrollBar* m_vbar = nullptr;
-    QScrollBar* m_hbar = nullptr;
-    QPointer<QScrollBar> m_sharedV, m_sharedH;
-    ui::SplitterWnd* m_splitter = nullptr;
-    int m_wheelRest = 0, m_hwheelRest = 0;
-    bool m_syncingSiblings = false;
-
-    QTimer* m_caretTimer = nullptr;
-    bool m_caretOn = true;
-    QRect m_caretRect;
     bool m_attached = false;
 
-    // printing
-    bool m_printHeader = false;
-    bool m_printFooter = true;
-    std::unique_ptr<EdtPrintJob> m_printJob;
-    std::unique_ptr<EdtFindState> m_find;
+    // The view's parts, each with its own state.
+    std::unique_ptr<EdtLayoutCache> m_cache;
+    std::unique_ptr<EdtViewRenderer> m_renderer;
+    std::unique_ptr<EdtViewScroller> m_scroller;
+    std::unique_ptr<EdtCaretModel> m_caret;
+    std::unique_ptr<EdtMouseController> m_mouse;
+    std::unique_ptr<EdtFindController> m_finder;
+    std::unique_ptr<EdtTextPrinter> m_printer;
+    std::unique_ptr<EdtViewJumps> m_jumps;
 };

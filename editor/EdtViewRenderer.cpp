@@ -1,6 +1,11 @@
-// The text view: fonts, colours, the margin and the drawing of lines.
+// The text view's drawing: fonts, colours, the margin and the lines.
 
+#include "editor/EdtViewRenderer.h"
+
+#include "editor/EdtCaretModel.h"
+#include "editor/EdtLayoutCache.h"
 #include "editor/EdtTextView.h"
+#include "editor/EdtViewScroller.h"
 
 #include "res/Resources.h"
 
@@ -18,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -104,16 +110,26 @@ constexpr int kPaintCookieNearLines = 4096;
 
 } // namespace
 
+EdtViewRenderer::EdtViewRenderer(CEdtTextView& view) : m_view(view)
+{
+    // The window's own font until the editor font is handed over.
+    std::memset(&m_logFont, 0, sizeof m_logFont);
+    m_logFont.weight = 400;
+    m_logFont.charSet = 1;
+    const char16_t face[] = u"FixedSys";
+    std::memcpy(m_logFont.faceName, face, sizeof face);
+}
+
 // ------------------------------------------------------------ colours
 
-QColor CEdtTextView::GetColor(int index) const
+QColor EdtViewRenderer::GetColor(int index) const
 {
     switch (index) {
     case EDT_CLR_WHITESPACE:
-    case EDT_CLR_BACKGROUND: return palette().color(QPalette::Base);
-    case EDT_CLR_TEXT: return palette().color(QPalette::Text);
+    case EDT_CLR_BACKGROUND: return m_view.palette().color(QPalette::Base);
+    case EDT_CLR_TEXT: return m_view.palette().color(QPalette::Text);
     case EDT_CLR_MARGIN_TEXT:
-    case EDT_CLR_MARGIN_BACK: return palette().color(QPalette::Button);
+    case EDT_CLR_MARGIN_BACK: return m_view.palette().color(QPalette::Button);
     case EDT_CLR_SEL_BACK: return Rgb(0x000000);
     case EDT_CLR_SEL_TEXT: return Rgb(0xFFFFFF);
     case 7: return Rgb(0x0000FF);
@@ -133,19 +149,19 @@ QColor CEdtTextView::GetColor(int index) const
     }
 }
 
-bool CEdtTextView::GetBold(int index) const
+bool EdtViewRenderer::GetBold(int index) const
 {
     return index == EDT_CLR_KEYWORD;
 }
 
-bool CEdtTextView::GetItalic(int index) const
+bool EdtViewRenderer::GetItalic(int index) const
 {
     return index == EDT_CLR_COMMENT;
 }
 
-bool CEdtTextView::GetLineColors(int line, QColor& text, QColor& back) const
+bool EdtViewRenderer::GetLineColors(int line, QColor& text, QColor& back) const
 {
-    const int32_t c = edt::LineColourOfFlags(GetLineFlags(line));
+    const int32_t c = edt::LineColourOfFlags(m_view.GetLineFlags(line));
     if (c < 0)
         return false;
     back = Rgb(static_cast<uint32_t>(c));
@@ -155,21 +171,21 @@ bool CEdtTextView::GetLineColors(int line, QColor& text, QColor& back) const
 
 // ------------------------------------------------------------ fonts
 
-void CEdtTextView::SetFont(const EdtLogFont& font)
+void EdtViewRenderer::SetFont(const EdtLogFont& font)
 {
     m_logFont = font;
     for (auto& f : m_fonts)
         f.reset();
     m_lineHeight = m_charWidth = -1;
-    m_screenLines = m_screenChars = -1;
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
-    UpdateCaret();
-    update();
-    StartFiller();
+    m_view.m_scroller->m_screenLines = m_view.m_scroller->m_screenChars = -1;
+    m_view.RecalcVertScrollBar();
+    m_view.RecalcHorzScrollBar();
+    m_view.UpdateCaret();
+    m_view.update();
+    m_view.m_cache->StartFiller();
 }
 
-EdtLogFont CEdtTextView::ResolvedLogFont(const EdtLogFont& font)
+EdtLogFont EdtViewRenderer::ResolvedLogFont(const EdtLogFont& font)
 {
     EdtLogFont lf = font;
     if (lf.height == 0) {
@@ -179,7 +195,7 @@ EdtLogFont CEdtTextView::ResolvedLogFont(const EdtLogFont& font)
     return lf;
 }
 
-QFont CEdtTextView::FontFromLogFont(const EdtLogFont& font, bool italic, bool bold)
+QFont EdtViewRenderer::FontFromLogFont(const EdtLogFont& font, bool italic, bool bold)
 {
     const EdtLogFont lf = ResolvedLogFont(font);
     const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
@@ -217,7 +233,7 @@ QFont CEdtTextView::FontFromLogFont(const EdtLogFont& font, bool italic, bool bo
     return *f;
 }
 
-const QFont& CEdtTextView::GetFont(bool italic, bool bold)
+const QFont& EdtViewRenderer::GetFont(bool italic, bool bold)
 {
     const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
     if (!m_fonts[size_t(slot)]) {
@@ -227,7 +243,7 @@ const QFont& CEdtTextView::GetFont(bool italic, bool bold)
     return *m_fonts[size_t(slot)];
 }
 
-void CEdtTextView::EnsureMetrics()
+void EdtViewRenderer::EnsureMetrics()
 {
     if (m_charWidth > 0 && m_lineHeight > 0)
         return;
@@ -236,66 +252,67 @@ void CEdtTextView::EnsureMetrics()
     m_lineHeight = std::max(fm.height(), 1);
 }
 
-int CEdtTextView::GetLineHeight()
+int EdtViewRenderer::GetLineHeight()
 {
     EnsureMetrics();
     return m_lineHeight;
 }
 
-int CEdtTextView::GetCharWidth()
+int EdtViewRenderer::GetCharWidth()
 {
     EnsureMetrics();
     return m_charWidth;
 }
 
-int CEdtTextView::GetMarginWidth() const
+int EdtViewRenderer::GetMarginWidth() const
 {
-    return m_selMargin ? 20 : 1;
+    return m_view.m_selMargin ? 20 : 1;
 }
 
-void CEdtTextView::SetSelectionMargin(bool on)
+void EdtViewRenderer::SetSelectionMargin(bool on)
 {
-    if (m_selMargin == on)
+    if (m_view.m_selMargin == on)
         return;
-    m_selMargin = on;
-    m_screenChars = -1;
-    update();
-    RecalcHorzScrollBar();
-    UpdateCaret();
+    m_view.m_selMargin = on;
+    m_view.m_scroller->m_screenChars = -1;
+    m_view.update();
+    m_view.RecalcHorzScrollBar();
+    m_view.UpdateCaret();
 }
 
-void CEdtTextView::SetShowTabs(bool on)
+void EdtViewRenderer::SetShowTabs(bool on)
 {
-    if (m_showTabs == on)
+    if (m_view.m_showTabs == on)
         return;
-    m_showTabs = on;
-    update();
+    m_view.m_showTabs = on;
+    m_view.update();
 }
 
-edt::ViewMetrics CEdtTextView::Metrics()
+edt::ViewMetrics EdtViewRenderer::Metrics()
 {
     edt::ViewMetrics m;
     m.lineHeight = GetLineHeight();
     m.charWidth = GetCharWidth();
-    m.marginWidth = GetMarginWidth();
-    m.topSubLine = m_topSubLine;
-    m.offsetChar = m_offsetChar;
+    m.marginWidth = m_view.GetMarginWidth();
+    m.topSubLine = m_view.m_topSubLine;
+    m.offsetChar = m_view.m_offsetChar;
     return m;
 }
 
 // ------------------------------------------------------------ margin
 
-void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)
+void EdtViewRenderer::DrawMargin(QPainter& p, const QRect& rect, int line)
 {
-    if (!m_selMargin) {
-        p.fillRect(rect, GetColor(EDT_CLR_BACKGROUND));
+    if (!m_view.m_selMargin) {
+        p.fillRect(rect, m_view.GetColor(EDT_CLR_BACKGROUND));
         return;
     }
-    p.fillRect(rect, GetColor(EDT_CLR_MARGIN_BACK));
-    p.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), GetColor(EDT_CLR_MARGIN_TEXT));
+    p.fillRect(rect, m_view.GetColor(EDT_CLR_MARGIN_BACK));
+    p.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()),
+               m_view.GetColor(EDT_CLR_MARGIN_TEXT));
     if (line < 0)
         return;
-    const int icon = edt::MarginIconOfFlags(GetLineFlags(line));
+    const int icon = edt::MarginIconOfFlags(m_view.GetLineFlags(line));
     if (icon < 0)
         return;
     if (!m_iconsLoaded) {
@@ -321,88 +338,91 @@ void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)
 
 // ------------------------------------------------------------ lines
 
-void CEdtTextView::PrepareSelBounds()
+void EdtViewRenderer::PrepareSelBounds()
 {
     auto before = [](EdtPoint a, EdtPoint b) { return a.line < b.line || (a.line == b.line && a.ch < b.ch); };
-    if (before(m_selEnd, m_selStart)) {
-        m_drawSelStart = m_selEnd;
-        m_drawSelEnd = m_selStart;
+    if (before(m_view.m_selEnd, m_view.m_selStart)) {
+        m_view.m_drawSelStart = m_view.m_selEnd;
+        m_view.m_drawSelEnd = m_view.m_selStart;
     } else {
-        m_drawSelStart = m_selStart;
-        m_drawSelEnd = m_selEnd;
+        m_view.m_drawSelStart = m_view.m_selStart;
+        m_view.m_drawSelEnd = m_view.m_selEnd;
     }
 }
 
-void CEdtTextView::DrawSingleLine(QPainter& p, const QRect& rect, int line)
+void EdtViewRenderer::DrawSingleLine(QPainter& p, const QRect& rect, int line)
 {
-    if (line < 0 || line >= GetLineCount()) {
-        p.fillRect(rect, GetColor(EDT_CLR_WHITESPACE));
+    if (line < 0 || line >= m_view.GetLineCount()) {
+        p.fillRect(rect, m_view.GetColor(EDT_CLR_WHITESPACE));
         return;
     }
     DrawRuns(p, rect, line);
 }
 
-void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
+void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
 {
     const int lh = GetLineHeight();
     const int cw = GetCharWidth();
     QColor lineText, lineBack;
-    const bool lineColours = GetLineColors(line, lineText, lineBack);
-    const QColor rest = lineColours ? lineBack : GetColor(EDT_CLR_WHITESPACE);
-    const QColor rowBack = lineColours ? lineBack : GetColor(EDT_CLR_BACKGROUND);
+    const bool lineColours = m_view.GetLineColors(line, lineText, lineBack);
+    const QColor rest = lineColours ? lineBack : m_view.GetColor(EDT_CLR_WHITESPACE);
+    const QColor rowBack = lineColours ? lineBack : m_view.GetColor(EDT_CLR_BACKGROUND);
     int fontSlot = -1;  // what the painter holds
     QColor pen;
-    const bool selShown = m_focused || m_showInactiveSelection;
+    const bool selShown = m_view.m_focused || m_view.m_showInactiveSelection;
     auto selected = [&](int ch) {
         const EdtPoint pt{ch, line};
         auto le = [](EdtPoint a, EdtPoint b) { return a.line < b.line || (a.line == b.line && a.ch <= b.ch); };
-        return selShown && le(m_drawSelStart, pt) && !le(m_drawSelEnd, pt);
+        return selShown && le(m_view.m_drawSelStart, pt) && !le(m_view.m_drawSelEnd, pt);
     };
-    const std::u16string_view text(GetLineChars(line), size_t(GetLineLength(line)));
+    const std::u16string_view text(m_view.GetLineChars(line), size_t(m_view.GetLineLength(line)));
     const int len = static_cast<int>(text.size());
     if (len == 0) {
         p.fillRect(rect, rest);
-        if (selected(0) && m_offsetChar == 0)
-            p.fillRect(QRect(rect.left(), rect.top(), cw, lh), GetColor(EDT_CLR_SEL_BACK));
+        if (selected(0) && m_view.m_offsetChar == 0)
+            p.fillRect(QRect(rect.left(), rect.top(), cw, lh), m_view.GetColor(EDT_CLR_SEL_BACK));
         return;
     }
 
     // Colour blocks, after the cookie of the previous line.
     uint32_t cookie = 0;
     if (line > 0) {
-        if (line - 1 < m_cookiesKnown) {
-            cookie = m_cookies[size_t(line) - 1];
+        if (line - 1 < m_view.m_cache->m_cookiesKnown) {
+            cookie = m_view.m_cache->m_cookies[size_t(line) - 1];
         } else {
             // Far below the known cookies (a jump right after opening) the
             // line waits for the filler instead of the paint.
-            const bool near = line - 1 - m_cookiesKnown < kPaintCookieNearLines;
-            while (near && m_cookiesKnown <= line - 1 &&
+            const bool near = line - 1 - m_view.m_cache->m_cookiesKnown < kPaintCookieNearLines;
+            while (near && m_view.m_cache->m_cookiesKnown <= line - 1 &&
                    (!g_paintClock.isValid() || g_paintClock.elapsed() < kPaintCookieBudgetMs))
-                GetParseCookie(std::min(line - 1, m_cookiesKnown + 255));
-            if (line - 1 < m_cookiesKnown) {
-                cookie = m_cookies[size_t(line) - 1];
+                m_view.GetParseCookie(std::min(line - 1, m_view.m_cache->m_cookiesKnown + 255));
+            if (line - 1 < m_view.m_cache->m_cookiesKnown) {
+                cookie = m_view.m_cache->m_cookies[size_t(line) - 1];
             } else {
-                cookie = m_cookiesKnown > 0 ? m_cookies[size_t(m_cookiesKnown) - 1] : 0;
-                m_provisionalFrom = std::min(m_provisionalFrom, line);
-                StartFiller();
+                cookie = m_view.m_cache->m_cookiesKnown > 0
+                             ? m_view.m_cache->m_cookies[size_t(m_view.m_cache->m_cookiesKnown) - 1]
+                             : 0;
+                m_view.m_cache->m_provisionalFrom =
+                    std::min(m_view.m_cache->m_provisionalFrom, line);
+                m_view.m_cache->StartFiller();
             }
         }
     }
-    const uint32_t end = ParseLine(cookie, line, &m_blocks);
+    const uint32_t end = m_view.ParseLine(cookie, line, &m_blocks);
     if (m_blocks.Count() == 0)  // a parser of a derived view may lay none
         m_blocks.Append(0, EDT_CLR_TEXT);
-    if (line == m_cookiesKnown && line - 1 < m_cookiesKnown) {
-        if (m_cookies.size() <= size_t(line))
-            m_cookies.resize(size_t(GetLineCount()));
-        m_cookies[size_t(line)] = end;
-        ++m_cookiesKnown;
+    if (line == m_view.m_cache->m_cookiesKnown && line - 1 < m_view.m_cache->m_cookiesKnown) {
+        if (m_view.m_cache->m_cookies.size() <= size_t(line))
+            m_view.m_cache->m_cookies.resize(size_t(m_view.GetLineCount()));
+        m_view.m_cache->m_cookies[size_t(line)] = end;
+        ++m_view.m_cache->m_cookiesKnown;
     }
 
     std::vector<int> breaks;
-    GetLineBreaks(line, breaks);
+    m_view.GetLineBreaks(line, breaks);
     const int subCount = static_cast<int>(breaks.size()) + 1;
-    const int t = m_tabSize;
-    const int screenChars = std::max(GetScreenChars(), 0) + 1;
+    const int t = m_view.m_tabSize;
+    const int screenChars = std::max(m_view.GetScreenChars(), 0) + 1;
     std::u16string cells;
 
     // Walk the characters once, keeping their columns.
@@ -418,7 +438,7 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
         const int base = col;
         const int y = rect.top() + sub * lh;
         p.fillRect(QRect(rect.left(), y, rect.width(), lh), rowBack);
-        const int visFirst = base + m_offsetChar;
+        const int visFirst = base + m_view.m_offsetChar;
         const int visLast = visFirst + screenChars;
         int drawnTo = rect.left();  // right edge of what is painted
         int bi = 0;
@@ -438,7 +458,7 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
             // Split the run where the selection starts or ends.
             int segEnd = runEnd;
             const bool sel = selected(pos);
-            for (EdtPoint e : {m_drawSelStart, m_drawSelEnd})
+            for (EdtPoint e : {m_view.m_drawSelStart, m_view.m_drawSelEnd})
                 if (e.line == line && e.ch > pos && e.ch < segEnd)
                     segEnd = e.ch;
             advance(pos);
@@ -447,16 +467,17 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
                 break;
             QColor fg, bg;
             if (sel) {
-                fg = GetColor(EDT_CLR_SEL_TEXT);
-                bg = GetColor(EDT_CLR_SEL_BACK);
+                fg = m_view.GetColor(EDT_CLR_SEL_TEXT);
+                bg = m_view.GetColor(EDT_CLR_SEL_BACK);
             } else if (lineColours) {
                 fg = lineText;
                 bg = lineBack;
             } else {
-                fg = GetColor(b.colorIndex);
-                bg = GetColor(EDT_CLR_BACKGROUND);
+                fg = m_view.GetColor(b.colorIndex);
+                bg = m_view.GetColor(EDT_CLR_BACKGROUND);
             }
-            const int first = edt::ExpandCells(text, pos, segEnd, segCol, t, m_showTabs, visFirst, visLast, cells);
+            const int first = edt::ExpandCells(text, pos, segEnd, segCol, t, m_view.m_showTabs,
+                                               visFirst, visLast, cells);
             if (!cells.empty()) {
                 const int x = rect.left() + (first - visFirst) * cw;
                 const int w = static_cast<int>(cells.size()) * cw;
@@ -469,7 +490,8 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
                         ++bi;
                     continue;
                 }
-                const bool bold = GetBold(b.colorIndex), italic = GetItalic(b.colorIndex);
+                const bool bold = m_view.GetBold(b.colorIndex),
+                           italic = m_view.GetItalic(b.colorIndex);
                 const QFont& f = GetFont(italic, bold);
                 const int slot = (bold ? 1 : 0) + (italic ? 2 : 0);
                 if (m_fontFits[size_t(slot)] < 0) {
@@ -518,7 +540,7 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
             const int endX = rect.left() + (col - visFirst) * cw;
             x = std::max(x, endX);
             if (selected(len) && col >= visFirst && col < visLast) {
-                p.fillRect(QRect(endX, y, cw, lh), GetColor(EDT_CLR_SEL_BACK));
+                p.fillRect(QRect(endX, y, cw, lh), m_view.GetColor(EDT_CLR_SEL_BACK));
                 x = std::max(x, endX + cw);
             }
         }
@@ -527,46 +549,49 @@ void CEdtTextView::DrawRuns(QPainter& p, const QRect& rect, int line)
     }
 }
 
-void CEdtTextView::paintEvent(QPaintEvent* e)
+void EdtViewRenderer::Paint(QPaintEvent* e)
 {
-    QPainter p(this);
-    const QRect client = ClientRect();
-    if (m_vbar->isVisible() && m_hbar->isVisible())  // the corner between the bars
-        p.fillRect(QRect(client.right() + 1, client.bottom() + 1, width() - client.width(),
-                         height() - client.height()),
-                   palette().color(QPalette::Window));
+    QPainter p(&m_view);
+    const QRect client = m_view.ClientRect();
+    if (m_view.m_scroller->m_vbar->isVisible() &&
+        m_view.m_scroller->m_hbar->isVisible()) // the corner between the bars
+        p.fillRect(QRect(client.right() + 1, client.bottom() + 1, m_view.width() - client.width(),
+                         m_view.height() - client.height()),
+                   m_view.palette().color(QPalette::Window));
     p.setClipRect(client);
     PrepareSelBounds();
     g_paintClock.start();
     const int lh = GetLineHeight();
-    const int margin = GetMarginWidth();
+    const int margin = m_view.GetMarginWidth();
     const QRect region = e->rect() & client;
-    const int count = GetLineCount();
+    const int count = m_view.GetLineCount();
     int sub = 0, line = 0;
-    GetLineBySubLineIndex(m_topSubLine, line, sub);
-    m_topLine = line;
+    m_view.GetLineBySubLineIndex(m_view.m_topSubLine, line, sub);
+    m_view.m_topLine = line;
     int y = client.top() - sub * lh;
     while (y <= client.bottom()) {
         if (line >= count) {
             const QRect r(client.left(), y, client.width(), client.bottom() + 1 - y);
             if (r.intersects(region)) {
-                DrawMargin(p, QRect(r.left(), r.top(), margin, r.height()), -1);
-                DrawSingleLine(p, QRect(r.left() + margin, r.top(), r.width() - margin, r.height()), -1);
+                m_view.DrawMargin(p, QRect(r.left(), r.top(), margin, r.height()), -1);
+                m_view.DrawSingleLine(
+                    p, QRect(r.left() + margin, r.top(), r.width() - margin, r.height()), -1);
             }
             break;
         }
-        const int h = GetSubLines(line) * lh;
+        const int h = m_view.GetSubLines(line) * lh;
         const QRect r(client.left(), y, client.width(), h);
         if (r.intersects(region)) {
-            DrawMargin(p, QRect(r.left(), r.top(), margin, h), line);
-            DrawSingleLine(p, QRect(r.left() + margin, r.top(), r.width() - margin, h), line);
+            m_view.DrawMargin(p, QRect(r.left(), r.top(), margin, h), line);
+            m_view.DrawSingleLine(p, QRect(r.left() + margin, r.top(), r.width() - margin, h),
+                                  line);
         }
         y += h;
         ++line;
     }
     g_paintClock.invalidate();
-    if (IsCaretShown()) {
-        const QRect c = CaretRect();
+    if (m_view.IsCaretShown()) {
+        const QRect c = m_view.m_caret->CaretRect();
         if (c.left() >= margin) {
             p.setCompositionMode(QPainter::CompositionMode_Difference);
             p.fillRect(c, Qt::white);
@@ -574,9 +599,99 @@ void CEdtTextView::paintEvent(QPaintEvent* e)
     }
 }
 
-void CEdtTextView::changeEvent(QEvent* e)
+// ------------------------------------------------------------ the view's functions that hand on to this part
+
+const EdtLogFont& CEdtTextView::GetLogFont() const
 {
-    if (e->type() == QEvent::PaletteChange || e->type() == QEvent::StyleChange)
-        update();
-    ui::View::changeEvent(e);
+    return m_renderer->m_logFont;
+}
+
+QColor CEdtTextView::GetColor(int index) const
+{
+    return m_renderer->GetColor(index);
+}
+
+bool CEdtTextView::GetBold(int index) const
+{
+    return m_renderer->GetBold(index);
+}
+
+bool CEdtTextView::GetItalic(int index) const
+{
+    return m_renderer->GetItalic(index);
+}
+
+bool CEdtTextView::GetLineColors(int line, QColor& text, QColor& back) const
+{
+    return m_renderer->GetLineColors(line, text, back);
+}
+
+void CEdtTextView::SetFont(const EdtLogFont& font)
+{
+    m_renderer->SetFont(font);
+}
+
+EdtLogFont CEdtTextView::ResolvedLogFont(const EdtLogFont& font)
+{
+    return EdtViewRenderer::ResolvedLogFont(font);
+}
+
+QFont CEdtTextView::FontFromLogFont(const EdtLogFont& font, bool italic, bool bold)
+{
+    return EdtViewRenderer::FontFromLogFont(font, italic, bold);
+}
+
+const QFont& CEdtTextView::GetFont(bool italic, bool bold)
+{
+    return m_renderer->GetFont(italic, bold);
+}
+
+int CEdtTextView::GetLineHeight()
+{
+    return m_renderer->GetLineHeight();
+}
+
+int CEdtTextView::GetCharWidth()
+{
+    return m_renderer->GetCharWidth();
+}
+
+int CEdtTextView::GetMarginWidth() const
+{
+    return m_renderer->GetMarginWidth();
+}
+
+void CEdtTextView::SetSelectionMargin(bool on)
+{
+    m_renderer->SetSelectionMargin(on);
+}
+
+void CEdtTextView::SetShowTabs(bool on)
+{
+    m_renderer->SetShowTabs(on);
+}
+
+edt::ViewMetrics CEdtTextView::Metrics()
+{
+    return m_renderer->Metrics();
+}
+
+void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)
+{
+    m_renderer->DrawMargin(p, rect, line);
+}
+
+void CEdtTextView::PrepareSelBounds()
+{
+    m_renderer->PrepareSelBounds();
+}
+
+void CEdtTextView::DrawSingleLine(QPainter& p, const QRect& rect, int line)
+{
+    m_renderer->DrawSingleLine(p, rect, line);
+}
+
+void CEdtTextView::paintEvent(QPaintEvent* e)
+{
+    m_renderer->Paint(e);
 }

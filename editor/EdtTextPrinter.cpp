@@ -2,9 +2,12 @@
 // the page layout and the drawing of pages, header and footer; the page
 // setup command.
 
-#include "editor/EdtPageSetup.h"
+#include "editor/EdtTextPrinter.h"
+
 #include "editor/EdtTextView.h"
-#include "editor/EdtTextViewPrint.h"
+#include "editor/EdtViewRenderer.h"
+
+#include "editor/EdtPageSetup.h"
 #include "platform/ui/Print.h"
 #include "res/StringTable.h"
 
@@ -57,14 +60,19 @@ void WrapJobLine(EdtPrintJob& job, const QFontMetrics& fm, const std::u16string&
 
 } // namespace
 
-void CEdtTextView::OnBeginPrinting(QPainter& painter, ui::PrintInfo&)
+EdtTextPrinter::EdtTextPrinter(CEdtTextView& view) : m_view(view) {}
+
+EdtTextPrinter::~EdtTextPrinter() = default;
+
+void EdtTextPrinter::OnBeginPrinting(QPainter& painter, ui::PrintInfo&)
 {
     auto job = std::make_unique<EdtPrintJob>();
-    const int n = GetLineCount();
+    const int n = m_view.GetLineCount();
     job->lines.resize(size_t(std::max(n, 0)));
     for (int i = 0; i < n; ++i) {
-        const std::u16string_view line(GetLineChars(i), size_t(GetLineLength(i)));
-        edt::ExpandCells(line, 0, int(line.size()), 0, m_tabSize, m_showTabs, 0, INT_MAX, job->lines[size_t(i)]);
+        const std::u16string_view line(m_view.GetLineChars(i), size_t(m_view.GetLineLength(i)));
+        edt::ExpandCells(line, 0, int(line.size()), 0, m_view.m_tabSize, m_view.m_showTabs, 0,
+                         INT_MAX, job->lines[size_t(i)]);
     }
     // The normal font, scaled from the screen to the printer.
     int sx, sy;
@@ -72,11 +80,11 @@ void CEdtTextView::OnBeginPrinting(QPainter& painter, ui::PrintInfo&)
     QPaintDevice* dev = painter.device();
     const int px = dev ? dev->logicalDpiX() : sx;
     const int py = dev ? dev->logicalDpiY() : sy;
-    EdtLogFont lf = ResolvedLogFont(m_logFont);
+    EdtLogFont lf = m_view.ResolvedLogFont(m_view.m_renderer->m_logFont);
     lf.height = Scale(lf.height, py, sy);
     if (lf.width != 0)
         lf.width = Scale(lf.width, px, sx);
-    job->font = FontFromLogFont(lf, false, false);
+    job->font = m_view.FontFromLogFont(lf, false, false);
     painter.setFont(job->font);
     const QFontMetrics fm(job->font, dev);
     job->ascent = fm.ascent();
@@ -85,23 +93,22 @@ void CEdtTextView::OnBeginPrinting(QPainter& painter, ui::PrintInfo&)
     m_printJob = std::move(job);
 }
 
-void CEdtTextView::OnPrepareDC(QPainter& painter, ui::PrintInfo* info)
+void EdtTextPrinter::OnPrepareDC(ui::PrintInfo* info)
 {
-    ui::View::OnPrepareDC(painter, info);
     if (info)
         info->continuePrinting =
             !(m_printJob && m_printJob->laidOut && info->curPage > int(m_printJob->pages.size()));
 }
 
-int CEdtTextView::GetPrintPageCount() const
+int EdtTextPrinter::GetPrintPageCount() const
 {
     return m_printJob && m_printJob->laidOut ? int(m_printJob->pages.size()) : 0;
 }
 
-void CEdtTextView::OnPrint(QPainter& painter, ui::PrintInfo& info)
+void EdtTextPrinter::OnPrint(QPainter& painter, ui::PrintInfo& info)
 {
     if (!m_printJob)
-        OnBeginPrinting(painter, info);
+        m_view.OnBeginPrinting(painter, info);
     EdtPrintJob& job = *m_printJob;
     QPaintDevice* dev = painter.device();
     const QFontMetrics fm(job.font, dev);
@@ -133,9 +140,9 @@ void CEdtTextView::OnPrint(QPainter& painter, ui::PrintInfo& info)
     painter.setFont(job.font);
     painter.setPen(Qt::black);
     if (m_printHeader)
-        PrintHeader(painter, page);
+        m_view.PrintHeader(painter, page);
     if (m_printFooter)
-        PrintFooter(painter, page);
+        m_view.PrintFooter(painter, page);
 
     const edt::PageStart start = job.pages[size_t(page - 1)];
     const bool last = page == int(job.pages.size());
@@ -158,14 +165,14 @@ void CEdtTextView::OnPrint(QPainter& painter, ui::PrintInfo& info)
     }
 }
 
-void CEdtTextView::OnEndPrinting(QPainter&, ui::PrintInfo&)
+void EdtTextPrinter::OnEndPrinting(QPainter&, ui::PrintInfo&)
 {
     m_printJob.reset();
 }
 
-void CEdtTextView::PrintHeader(QPainter& painter, int page)
+void EdtTextPrinter::PrintHeader(QPainter& painter, int page)
 {
-    const QString text = GetPrintHeaderText(page);
+    const QString text = m_view.GetPrintHeaderText(page);
     if (text.isEmpty() || !m_printJob)
         return;
     const QRect& a = m_printJob->area;
@@ -174,9 +181,9 @@ void CEdtTextView::PrintHeader(QPainter& painter, int page)
                      Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, text);
 }
 
-void CEdtTextView::PrintFooter(QPainter& painter, int page)
+void EdtTextPrinter::PrintFooter(QPainter& painter, int page)
 {
-    const QString text = GetPrintFooterText(page);
+    const QString text = m_view.GetPrintFooterText(page);
     if (text.isEmpty() || !m_printJob)
         return;
     const QRect& a = m_printJob->area;
@@ -185,17 +192,70 @@ void CEdtTextView::PrintFooter(QPainter& painter, int page)
                      Qt::AlignHCenter | Qt::AlignBottom | Qt::TextSingleLine, text);
 }
 
-QString CEdtTextView::GetPrintHeaderText(int)
+QString EdtTextPrinter::GetPrintHeaderText(int)
 {
     return {};
 }
 
-QString CEdtTextView::GetPrintFooterText(int page)
+QString EdtTextPrinter::GetPrintFooterText(int page)
 {
     return FormatResString(IDS_EDT_PRINT_FOOTER, page, GetPrintPageCount());
 }
 
+void EdtTextPrinter::OnFilePageSetup()
+{
+    RunPageSetup(m_view.window());
+}
+
+// ------------------------------------------------------------ the view's functions that hand on to this part
+
+void CEdtTextView::OnBeginPrinting(QPainter& painter, ui::PrintInfo& info)
+{
+    m_printer->OnBeginPrinting(painter, info);
+}
+
+void CEdtTextView::OnPrepareDC(QPainter& painter, ui::PrintInfo* info)
+{
+    ui::View::OnPrepareDC(painter, info);
+    m_printer->OnPrepareDC(info);
+}
+
+int CEdtTextView::GetPrintPageCount() const
+{
+    return m_printer->GetPrintPageCount();
+}
+
+void CEdtTextView::OnPrint(QPainter& painter, ui::PrintInfo& info)
+{
+    m_printer->OnPrint(painter, info);
+}
+
+void CEdtTextView::OnEndPrinting(QPainter& painter, ui::PrintInfo& info)
+{
+    m_printer->OnEndPrinting(painter, info);
+}
+
+void CEdtTextView::PrintHeader(QPainter& painter, int page)
+{
+    m_printer->PrintHeader(painter, page);
+}
+
+void CEdtTextView::PrintFooter(QPainter& painter, int page)
+{
+    m_printer->PrintFooter(painter, page);
+}
+
+QString CEdtTextView::GetPrintHeaderText(int page)
+{
+    return m_printer->GetPrintHeaderText(page);
+}
+
+QString CEdtTextView::GetPrintFooterText(int page)
+{
+    return m_printer->GetPrintFooterText(page);
+}
+
 void CEdtTextView::OnFilePageSetup()
 {
-    RunPageSetup(window());
+    m_printer->OnFilePageSetup();
 }

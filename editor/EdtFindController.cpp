@@ -1,8 +1,10 @@
-// The text view: the search engine, the find dialog, find next and
+// The text view's find: the search engine, the find dialog, find next and
 // previous, incremental search and the progress of long searches.
 
+#include "editor/EdtFindController.h"
+
+#include "editor/EdtCaretModel.h"
 #include "editor/EdtTextView.h"
-#include "editor/EdtTextViewFind.h"
 
 #include "editor/EdtFindDlg.h"
 #include "editor/EdtParser.h"
@@ -27,7 +29,6 @@
 #include <algorithm>
 #include <climits>
 #include <array>
-
 
 namespace {
 
@@ -157,29 +158,30 @@ void SetSearchProgressDelay(int ms)
 }
 } // namespace edt
 
-void CEdtTextView::InitFind()
+EdtFindController::EdtFindController(CEdtTextView& view)
+    : m_view(view), m_find(std::make_unique<EdtFindState>())
 {
-    m_find = std::make_unique<EdtFindState>();
 }
 
-CEdtTextView::FindProgressFn CEdtTextView::MakeFindProgress(std::u16string_view text)
+EdtFindController::FindProgressFn EdtFindController::MakeFindProgress(std::u16string_view text)
 {
     auto p = std::make_shared<SearchProgress>(
-        this, FormatResString(IDS_EDT_SEARCHING, QString::fromUtf16(text.data(), qsizetype(text.size()))));
+        &m_view, FormatResString(IDS_EDT_SEARCHING,
+                                 QString::fromUtf16(text.data(), qsizetype(text.size()))));
     return [p](int done, int total) { return p->Step(done, total); };
 }
 
-int CEdtTextView::GetLastMatchLength() const
+int EdtFindController::GetLastMatchLength() const
 {
     return m_find->lastMatchLength;
 }
 
-bool CEdtTextView::LastFindCancelled() const
+bool EdtFindController::LastFindCancelled() const
 {
     return m_find->cancelled;
 }
 
-bool CEdtTextView::GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const
+bool EdtFindController::GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const
 {
     if (!m_find->regexMatch)
         return false;
@@ -188,7 +190,7 @@ bool CEdtTextView::GetLastRegExpMatch(std::u16string_view& text, const int*& gro
     return true;
 }
 
-bool CEdtTextView::GetLastSearch(std::u16string& text, uint32_t& flags) const
+bool EdtFindController::GetLastSearch(std::u16string& text, uint32_t& flags) const
 {
     if (!m_find->hasLast)
         return false;
@@ -197,7 +199,7 @@ bool CEdtTextView::GetLastSearch(std::u16string& text, uint32_t& flags) const
     return true;
 }
 
-void CEdtTextView::SetLastSearch(std::u16string_view text, uint32_t flags)
+void EdtFindController::SetLastSearch(std::u16string_view text, uint32_t flags)
 {
     m_find->hasLast = true;
     m_find->lastText.assign(text);
@@ -206,26 +208,26 @@ void CEdtTextView::SetLastSearch(std::u16string_view text, uint32_t flags)
 
 // ------------------------------------------------------------ the engine
 
-bool CEdtTextView::FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap,
-                            EdtPoint& found, const FindProgressFn& progress)
+bool EdtFindController::FindText(std::u16string_view text, EdtPoint start, uint32_t flags,
+                                 bool wrap, EdtPoint& found, const FindProgressFn& progress)
 {
     // The end of the last line without reading it: a jump to the last line
     // and back would cost two lookups in the line store for every search.
-    return FindTextInBlock(text, start, {0, 0}, {kLineEnd, GetLineCount() - 1}, flags, wrap, found,
-                           progress);
+    return FindTextInBlock(text, start, {0, 0}, {kLineEnd, m_view.GetLineCount() - 1}, flags, wrap,
+                           found, progress);
 }
 
-std::u16string_view CEdtTextView::LineForSearch(int line) const
+std::u16string_view EdtFindController::LineForSearch(int line) const
 {
-    if (m_buffer && line >= 0 && line < m_buffer->GetLineCount())
-        return m_buffer->GetLineView(line);
-    return {GetLineChars(line), size_t(GetLineLength(line))};
+    if (m_view.m_buffer && line >= 0 && line < m_view.m_buffer->GetLineCount())
+        return m_view.m_buffer->GetLineView(line);
+    return {m_view.GetLineChars(line), size_t(m_view.GetLineLength(line))};
 }
 
 // One line (joined with the next ones for a multi-line expression): the
 // first match at or after from (last: the last one that ends at or before
 // limit, -1 no limit).  pos and len in the searched text.
-bool CEdtTextView::MatchLine(int line, int from, int limit, bool last, int& pos, int& len)
+bool EdtFindController::MatchLine(int line, int from, int limit, bool last, int& pos, int& len)
 {
     EdtFindState& f = *m_find;
     const uint32_t flags = f.flags;
@@ -236,7 +238,7 @@ bool CEdtTextView::MatchLine(int line, int from, int limit, bool last, int& pos,
         if (f.regexJoin > 0) {
             f.joined.assign(chars, size_t(n));
             f.joinedLengths.assign(1, n);
-            const int count = GetLineCount();
+            const int count = m_view.GetLineCount();
             for (int l = line + 1; l <= line + f.regexJoin && l < count; ++l) {
                 const std::u16string_view next = LineForSearch(l);
                 f.joined.push_back(u'\n');
@@ -328,15 +330,15 @@ bool CEdtTextView::MatchLine(int line, int from, int limit, bool last, int& pos,
     }
 }
 
-bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, EdtPoint blockStart,
-                                   EdtPoint blockEnd, uint32_t flags, bool wrap, EdtPoint& found,
-                                   const FindProgressFn& progress)
+bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start,
+                                        EdtPoint blockStart, EdtPoint blockEnd, uint32_t flags,
+                                        bool wrap, EdtPoint& found, const FindProgressFn& progress)
 {
     EdtFindState& f = *m_find;
     f.cancelled = false;
     if (text.empty())
         return false;
-    const int count = GetLineCount();
+    const int count = m_view.GetLineCount();
     auto clampPt = [&](EdtPoint p) {
         p.line = std::clamp(p.line, 0, count - 1);
         // kLineEnd: the line's end, whatever its length; a line start needs
@@ -344,7 +346,7 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
         if (p.ch <= 0)
             p.ch = 0;
         else if (p.ch != kLineEnd)
-            p.ch = std::min(p.ch, GetLineLength(p.line));
+            p.ch = std::min(p.ch, m_view.GetLineLength(p.line));
         return p;
     };
     blockStart = clampPt(blockStart);
@@ -378,7 +380,7 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
 
     const bool up = (flags & EDT_FIND_UP) != 0;
     const int total = blockEnd.line - blockStart.line + 1;
-    const uint64_t changes = m_buffer ? m_buffer->GetChangeCount() : 0;
+    const uint64_t changes = m_view.m_buffer ? m_view.m_buffer->GetChangeCount() : 0;
     WaitCursorAfter wait;
     int done = 0;
     // Every 1,024 lines: the wait cursor, the progress and the check that
@@ -389,7 +391,8 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
         wait.Check();
         if (progress) {
             const bool go = progress(done, total);
-            if (!go || (m_buffer ? m_buffer->GetChangeCount() : 0) != changes || !m_buffer) {
+            if (!go || (m_view.m_buffer ? m_view.m_buffer->GetChangeCount() : 0) != changes ||
+                !m_view.m_buffer) {
                 f.cancelled = true;
                 return false;
             }
@@ -457,9 +460,9 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
     return true;
 }
 
-bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
+bool EdtFindController::HighlightText(EdtPoint pt, int length, bool reverse)
 {
-    const int count = GetLineCount();
+    const int count = m_view.GetLineCount();
     pt.line = std::clamp(pt.line, 0, count - 1);
     // Each line is read once: its length serves the clamps and the end.
     int lineLength = int(LineForSearch(pt.line).size());
@@ -480,71 +483,74 @@ bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
         end = {0, end.line + 1};
         lineLength = int(LineForSearch(end.line).size());
     }
-    m_cursorPos = reverse ? pt : end;
-    m_anchor = m_cursorPos;
-    m_idealCharPos = -1;  // computed by the next vertical move
-    SetSelectionInText(pt, end);  // both inside the text already
-    const int top = m_topSubLine, offset = m_offsetChar;
+    m_view.m_cursorPos = reverse ? pt : end;
+    m_view.m_anchor = m_view.m_cursorPos;
+    m_view.m_idealCharPos = -1;  // computed by the next vertical move
+    m_view.m_caret->SetSelectionInText(pt, end);  // both inside the text already
+    const int top = m_view.m_topSubLine, offset = m_view.m_offsetChar;
     // A match off the screen comes into its upper third, so that the next
     // ones below it are in sight without a scroll each.
-    const int lines = std::max(GetScreenLines(), 1);
-    const int sub = GetSubLineIndex(m_cursorPos.line);
-    if (!m_wordWrap && (sub < m_topSubLine || sub >= m_topSubLine + lines))
-        ScrollToSubLine(std::clamp(sub - lines / 3, 0, std::max(GetSubLineCount() - 1, 0)));
-    EnsureVisible(m_cursorPos);
-    if (top == m_topSubLine && offset == m_offsetChar)
-        UpdateCaret();  // a scroll has placed it already
+    const int lines = std::max(m_view.GetScreenLines(), 1);
+    const int sub = m_view.GetSubLineIndex(m_view.m_cursorPos.line);
+    if (!m_view.m_wordWrap && (sub < m_view.m_topSubLine || sub >= m_view.m_topSubLine + lines))
+        m_view.ScrollToSubLine(
+            std::clamp(sub - lines / 3, 0, std::max(m_view.GetSubLineCount() - 1, 0)));
+    m_view.EnsureVisible(m_view.m_cursorPos);
+    if (top == m_view.m_topSubLine && offset == m_view.m_offsetChar)
+        m_view.UpdateCaret();  // a scroll has placed it already
     return true;
 }
 
 // ------------------------------------------------------------ commands
 
-void CEdtTextView::ShowNotFound(std::u16string_view text)
+void EdtFindController::ShowNotFound(std::u16string_view text)
 {
     ui::Prompt(FormatResString(IDS_EDT_NOT_FOUND, QString::fromUtf16(text.data(), qsizetype(text.size()))),
-               {}, ui::MB_OK | ui::MB_ICONWARNING, this);
+               {}, ui::MB_OK | ui::MB_ICONWARNING, &m_view);
 }
 
-void CEdtTextView::MapFindCommands()
+void EdtFindController::MapFindCommands()
 {
-    MapCommand(ID_EDIT_FIND, [this] {
-        SetKeyboardSelectionMode(false);
-        OnEditFind();
+    m_view.MapCommand(ID_EDIT_FIND, [this] {
+        m_view.SetKeyboardSelectionMode(false);
+        m_view.OnEditFind();
     });
-    MapUpdate(ID_EDIT_FIND, [](ui::CmdUI& cmd) { cmd.Enable(true); });
+    m_view.MapUpdate(ID_EDIT_FIND, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     auto canRepeat = [this](ui::CmdUI& cmd) {
         const QStringList h = CHistoryCombo::GetHistory(QStringLiteral("FindText"));
         cmd.Enable(m_find->hasLast || (!h.isEmpty() && !h.first().isEmpty()));
     };
-    MapCommand(ID_EDIT_REPEAT, [this] {
-        SetKeyboardSelectionMode(false);
-        OnEditRepeat(false);
+    m_view.MapCommand(ID_EDIT_REPEAT, [this] {
+        m_view.SetKeyboardSelectionMode(false);
+        m_view.OnEditRepeat(false);
     });
-    MapUpdate(ID_EDIT_REPEAT, canRepeat);
-    MapCommand(ID_EDT_FIND_PREVIOUS, [this] {
-        SetKeyboardSelectionMode(false);
-        OnEditRepeat(true);
+    m_view.MapUpdate(ID_EDIT_REPEAT, canRepeat);
+    m_view.MapCommand(ID_EDT_FIND_PREVIOUS, [this] {
+        m_view.SetKeyboardSelectionMode(false);
+        m_view.OnEditRepeat(true);
     });
-    MapUpdate(ID_EDT_FIND_PREVIOUS, canRepeat);
-    MapCommand(ID_EDT_INCREMENTAL_FORWARD, [this] {
-        SetKeyboardSelectionMode(false);
-        OnIncrementalSearch(false);
+    m_view.MapUpdate(ID_EDT_FIND_PREVIOUS, canRepeat);
+    m_view.MapCommand(ID_EDT_INCREMENTAL_FORWARD, [this] {
+        m_view.SetKeyboardSelectionMode(false);
+        m_view.OnIncrementalSearch(false);
     });
-    MapUpdate(ID_EDT_INCREMENTAL_FORWARD, [this](ui::CmdUI& cmd) {
-        const int last = GetLineCount() - 1;
-        cmd.Enable(m_buffer && !(m_cursorPos == EdtPoint{GetLineLength(last), last}));
+    m_view.MapUpdate(ID_EDT_INCREMENTAL_FORWARD, [this](ui::CmdUI& cmd) {
+        const int last = m_view.GetLineCount() - 1;
+        cmd.Enable(m_view.m_buffer &&
+                   !(m_view.m_cursorPos == EdtPoint{m_view.GetLineLength(last), last}));
     });
-    MapCommand(ID_EDT_INCREMENTAL_BACKWARD, [this] {
-        SetKeyboardSelectionMode(false);
-        OnIncrementalSearch(true);
+    m_view.MapCommand(ID_EDT_INCREMENTAL_BACKWARD, [this] {
+        m_view.SetKeyboardSelectionMode(false);
+        m_view.OnIncrementalSearch(true);
     });
-    MapUpdate(ID_EDT_INCREMENTAL_BACKWARD,
-              [this](ui::CmdUI& cmd) { cmd.Enable(m_buffer && !(m_cursorPos == EdtPoint{0, 0})); });
+    m_view.MapUpdate(ID_EDT_INCREMENTAL_BACKWARD, [this](ui::CmdUI& cmd) {
+        cmd.Enable(m_view.m_buffer && !(m_view.m_cursorPos == EdtPoint{0, 0}));
+    });
     // Backspace of a read-only view: only the incremental search's.
-    MapCommand(ID_EDT_DELETE_BACK, [this] { OnIncrementalBackspace(); });
+    m_view.MapCommand(ID_EDT_DELETE_BACK, [this] { OnIncrementalBackspace(); });
 }
 
-void CEdtTextView::OnEditFind()
+void EdtFindController::OnEditFind()
 {
     EdtFindState& f = *m_find;
     uint32_t flags = 0;
@@ -555,23 +561,23 @@ void CEdtTextView::OnEditFind()
     } else {
         EdtReg::LoadNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"FindFlags", flags);
     }
-    PrepareSelBounds();
-    if (IsSelection()) {
-        if (m_drawSelStart.line == m_drawSelEnd.line)
-            text = GetText(m_drawSelStart, m_drawSelEnd);
+    m_view.PrepareSelBounds();
+    if (m_view.IsSelection()) {
+        if (m_view.m_drawSelStart.line == m_view.m_drawSelEnd.line)
+            text = m_view.GetText(m_view.m_drawSelStart, m_view.m_drawSelEnd);
     } else {
         int s = 0, e = 0;
-        edt::WordAround(Layout(), m_cursorPos, s, e);
+        edt::WordAround(m_view.Layout(), m_view.m_cursorPos, s, e);
         if (s >= 0 && e > s)
-            text = GetText({s, m_cursorPos.line}, {e, m_cursorPos.line});
+            text = m_view.GetText({s, m_view.m_cursorPos.line}, {e, m_view.m_cursorPos.line});
     }
     // On the heap: the view (the dialog's parent) may go while it runs,
     // when the program is ended from outside.
-    QPointer<CEdtTextView> self(this);
-    QPointer<CFindTextDlg> dlg = new CFindTextDlg(this);
+    QPointer<CEdtTextView> self(&m_view);
+    QPointer<CFindTextDlg> dlg = new CFindTextDlg(&m_view);
     dlg->m_text = QString::fromStdU16String(text);
     dlg->SetFlags(flags);
-    dlg->m_current = m_cursorPos;
+    dlg->m_current = m_view.m_cursorPos;
     dlg->DoModal();
     if (!self || !dlg)
         return;
@@ -581,7 +587,7 @@ void CEdtTextView::OnEditFind()
     EdtReg::SaveNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"FindFlags", flags);
 }
 
-void CEdtTextView::OnEditRepeat(bool previous)
+void EdtFindController::OnEditRepeat(bool previous)
 {
     EdtFindState& f = *m_find;
     std::u16string text;
@@ -598,10 +604,10 @@ void CEdtTextView::OnEditRepeat(bool previous)
         return;
     if (previous)
         flags ^= EDT_FIND_UP;
-    EdtPoint start = m_cursorPos;
-    PrepareSelBounds();
-    if ((flags & EDT_FIND_UP) && IsSelection())
-        start = m_drawSelStart;
+    EdtPoint start = m_view.m_cursorPos;
+    m_view.PrepareSelBounds();
+    if ((flags & EDT_FIND_UP) && m_view.IsSelection())
+        start = m_view.m_drawSelStart;
     EdtPoint found;
     if (FindText(text, start, flags, true, found, MakeFindProgress(text))) {
         HighlightText(found, f.lastMatchLength, (flags & EDT_FIND_UP) != 0);
@@ -612,33 +618,33 @@ void CEdtTextView::OnEditRepeat(bool previous)
 
 // ------------------------------------------------------------ incremental search
 
-bool CEdtTextView::IsIncrementalSearch() const
+bool EdtFindController::IsIncrementalSearch() const
 {
     return m_find->incForward || m_find->incBackward;
 }
 
-bool CEdtTextView::IsIncrementalFound() const
+bool EdtFindController::IsIncrementalFound() const
 {
     return m_find->incFound;
 }
 
-const std::u16string& CEdtTextView::GetIncrementalText() const
+const std::u16string& EdtFindController::GetIncrementalText() const
 {
     return m_find->incText;
 }
 
-void CEdtTextView::OnIncrementalSearch(bool backward)
+void EdtFindController::OnIncrementalSearch(bool backward)
 {
     EdtFindState& f = *m_find;
     if (!IsIncrementalSearch()) {
         if (!f.incText.empty())
             f.incPrevText = f.incText;
         f.incText.clear();
-        PrepareSelBounds();
-        f.savedSelStart = m_selStart;
-        f.savedSelEnd = m_selEnd;
-        f.savedCaret = m_cursorPos;
-        f.incPos = m_cursorPos;
+        m_view.PrepareSelBounds();
+        f.savedSelStart = m_view.m_selStart;
+        f.savedSelEnd = m_view.m_selEnd;
+        f.savedCaret = m_view.m_cursorPos;
+        f.incPos = m_view.m_cursorPos;
         f.incForward = !backward;
         f.incBackward = backward;
         f.incFound = true;
@@ -656,19 +662,19 @@ void CEdtTextView::OnIncrementalSearch(bool backward)
     IncrementalStep(false);
 }
 
-void CEdtTextView::IncrementalStep(bool next)
+void EdtFindController::IncrementalStep(bool next)
 {
     EdtFindState& f = *m_find;
     if (f.incText.empty()) {
-        m_cursorPos = m_anchor = f.incPos;
-        SetSelection(f.incPos, f.incPos);
-        EnsureVisible(m_cursorPos);
-        UpdateCaret();
+        m_view.m_cursorPos = m_view.m_anchor = f.incPos;
+        m_view.SetSelection(f.incPos, f.incPos);
+        m_view.EnsureVisible(m_view.m_cursorPos);
+        m_view.UpdateCaret();
         return;
     }
     if (next) {
-        PrepareSelBounds();
-        f.incPos = f.incForward ? m_drawSelEnd : m_drawSelStart;
+        m_view.PrepareSelBounds();
+        f.incPos = f.incForward ? m_view.m_drawSelEnd : m_view.m_drawSelStart;
     }
     EdtPoint found;
     const uint32_t flags = f.incBackward ? EDT_FIND_UP : 0;
@@ -682,26 +688,26 @@ void CEdtTextView::IncrementalStep(bool next)
     }
 }
 
-bool CEdtTextView::OnIncrementalChar(char16_t c)
+bool EdtFindController::OnIncrementalChar(char16_t c)
 {
     if (!IsIncrementalSearch())
         return false;
     EdtFindState& f = *m_find;
     if (c == 27) {
-        EndIncrementalSearch();
-        m_cursorPos = f.savedCaret;
-        m_anchor = f.savedSelStart;
-        SetSelection(f.savedSelStart, f.savedSelEnd);
-        EnsureVisible(m_cursorPos);
-        UpdateCaret();
+        m_view.EndIncrementalSearch();
+        m_view.m_cursorPos = f.savedCaret;
+        m_view.m_anchor = f.savedSelStart;
+        m_view.SetSelection(f.savedSelStart, f.savedSelEnd);
+        m_view.EnsureVisible(m_view.m_cursorPos);
+        m_view.UpdateCaret();
         return true;
     }
     if (c == 13) {
-        EndIncrementalSearch();
+        m_view.EndIncrementalSearch();
         return true;
     }
     if (c != u' ' && c != u'\t' && !QChar(c).isPrint()) {
-        EndIncrementalSearch();
+        m_view.EndIncrementalSearch();
         return true;
     }
     if (!f.incFound) {
@@ -713,7 +719,7 @@ bool CEdtTextView::OnIncrementalChar(char16_t c)
     return true;
 }
 
-bool CEdtTextView::OnIncrementalBackspace()
+bool EdtFindController::OnIncrementalBackspace()
 {
     if (!IsIncrementalSearch())
         return false;
@@ -724,14 +730,14 @@ bool CEdtTextView::OnIncrementalBackspace()
     return true;
 }
 
-void CEdtTextView::EndIncrementalSearch()
+void EdtFindController::EndIncrementalSearch()
 {
     m_find->incForward = m_find->incBackward = false;
 }
 
-void CEdtTextView::UpdateIncrementalStatus()
+void EdtFindController::UpdateIncrementalStatus()
 {
-    auto* frame = qobject_cast<ui::MainFrameBase*>(window());
+    auto* frame = qobject_cast<ui::MainFrameBase*>(m_view.window());
     ui::StatusBar* bar = frame ? frame->GetStatusBar() : nullptr;
     if (!bar)
         return;
@@ -747,4 +753,110 @@ void CEdtTextView::UpdateIncrementalStatus()
         g_incStatusShown = false;
         bar->SetPaneText(0, bar->IdleText());
     }
+}
+
+// ------------------------------------------------------------ the view's functions that hand on to this part
+
+CEdtTextView::FindProgressFn CEdtTextView::MakeFindProgress(std::u16string_view text)
+{
+    return m_finder->MakeFindProgress(text);
+}
+
+int CEdtTextView::GetLastMatchLength() const
+{
+    return m_finder->GetLastMatchLength();
+}
+
+bool CEdtTextView::LastFindCancelled() const
+{
+    return m_finder->LastFindCancelled();
+}
+
+bool CEdtTextView::GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const
+{
+    return m_finder->GetLastRegExpMatch(text, groups);
+}
+
+bool CEdtTextView::GetLastSearch(std::u16string& text, uint32_t& flags) const
+{
+    return m_finder->GetLastSearch(text, flags);
+}
+
+void CEdtTextView::SetLastSearch(std::u16string_view text, uint32_t flags)
+{
+    m_finder->SetLastSearch(text, flags);
+}
+
+bool CEdtTextView::FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap,
+                            EdtPoint& found, const FindProgressFn& progress)
+{
+    return m_finder->FindText(text, start, flags, wrap, found, progress);
+}
+
+bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, EdtPoint blockStart,
+                                   EdtPoint blockEnd, uint32_t flags, bool wrap, EdtPoint& found,
+                                   const FindProgressFn& progress)
+{
+    return m_finder->FindTextInBlock(text, start, blockStart, blockEnd, flags, wrap, found,
+                                     progress);
+}
+
+bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
+{
+    return m_finder->HighlightText(pt, length, reverse);
+}
+
+void CEdtTextView::ShowNotFound(std::u16string_view text)
+{
+    m_finder->ShowNotFound(text);
+}
+
+void CEdtTextView::OnEditFind()
+{
+    m_finder->OnEditFind();
+}
+
+void CEdtTextView::OnEditRepeat(bool previous)
+{
+    m_finder->OnEditRepeat(previous);
+}
+
+bool CEdtTextView::IsIncrementalSearch() const
+{
+    return m_finder->IsIncrementalSearch();
+}
+
+bool CEdtTextView::IsIncrementalFound() const
+{
+    return m_finder->IsIncrementalFound();
+}
+
+const std::u16string& CEdtTextView::GetIncrementalText() const
+{
+    return m_finder->GetIncrementalText();
+}
+
+void CEdtTextView::OnIncrementalSearch(bool backward)
+{
+    m_finder->OnIncrementalSearch(backward);
+}
+
+bool CEdtTextView::OnIncrementalChar(char16_t c)
+{
+    return m_finder->OnIncrementalChar(c);
+}
+
+bool CEdtTextView::OnIncrementalBackspace()
+{
+    return m_finder->OnIncrementalBackspace();
+}
+
+void CEdtTextView::EndIncrementalSearch()
+{
+    m_finder->EndIncrementalSearch();
+}
+
+void CEdtTextView::UpdateIncrementalStatus()
+{
+    m_finder->UpdateIncrementalStatus();
 }

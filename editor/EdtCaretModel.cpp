@@ -1,0 +1,490 @@
+// The text view's caret and selection: positions, the caret, the
+// selection and the caret commands.
+
+#include "editor/EdtCaretModel.h"
+
+#include "editor/EdtFindController.h"
+#include "editor/EdtLayoutCache.h"
+#include "editor/EdtTextView.h"
+#include "editor/EdtViewRenderer.h"
+
+#include "platform/ui/Accel.h"
+#include "platform/ui/Command.h"
+#include "res/CommandIds.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+bool Before(EdtPoint a, EdtPoint b)
+{
+    return a.line < b.line || (a.line == b.line && a.ch < b.ch);
+}
+
+} // namespace
+
+EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view)
+{
+    m_caretTimer = new QTimer(&view);
+    QObject::connect(m_caretTimer, &QTimer::timeout, &view, [this] {
+        m_caretOn = !m_caretOn;
+        m_view.update(CaretRect());
+    });
+}
+
+// ------------------------------------------------------------ positions
+
+bool EdtCaretModel::IsValidTextPos(EdtPoint pt) const
+{
+    if (m_view.GetLineCount() <= 0 || m_view.m_topLine < 0 || m_view.m_offsetChar < 0)
+        return false;
+    if (pt.line < 0 || pt.line >= m_view.GetLineCount() || pt.ch < 0)
+        return false;
+    return pt.ch <= m_view.GetLineLength(pt.line);
+}
+
+bool EdtCaretModel::IsValidTextPosY(EdtPoint pt) const
+{
+    return m_view.GetLineCount() > 0 && m_view.m_topLine >= 0 && m_view.m_offsetChar >= 0 &&
+           pt.line >= 0 && pt.line < m_view.GetLineCount();
+}
+
+EdtPoint EdtCaretModel::ClientToText(QPoint p)
+{
+    m_view.m_cache->EnsureCacheSize();
+    return edt::ClientToTextPoint(m_view.Layout(), m_view.m_cache->m_subLines, m_view.Metrics(),
+                                  p.x(), p.y());
+}
+
+QPoint EdtCaretModel::TextToClient(EdtPoint pt)
+{
+    m_view.m_cache->EnsureCacheSize();
+    pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
+    int x = 0, y = 0;
+    if (m_view.m_wordWrap && m_view.m_parser) {
+        pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
+        m_view.GetSubLines(pt.line);  // the line's own count before the sums
+        edt::TextPointToClient(m_view.Layout(), m_view.m_cache->m_subLines, m_view.Metrics(), pt, x,
+                               y);
+        return {x, y};
+    }
+    // No breaks: the line is read once for the clamp and the column.
+    static const std::vector<int> noBreaks;
+    const std::u16string_view text = m_view.m_finder->LineForSearch(pt.line);
+    pt.ch = std::clamp(pt.ch, 0, static_cast<int>(text.size()));
+    edt::LinePointToClient(text, noBreaks, m_view.m_cache->m_subLines.SumBefore(pt.line),
+                           m_view.m_tabSize, m_view.Metrics(), pt.ch, x, y);
+    return {x, y};
+}
+
+void EdtCaretModel::EnsureVisible(EdtPoint pt)
+{
+    if (m_view.GetLineCount() <= 0)
+        return;
+    pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
+    // The line is read once for the clamp, the sub-line and the column.
+    const std::u16string_view text = m_view.m_finder->LineForSearch(pt.line);
+    const int length = static_cast<int>(text.size());
+    pt.ch = std::clamp(pt.ch, 0, length);
+    std::vector<int> breaks;
+    m_view.GetLineBreaks(pt.line, breaks);
+    const int sub = m_view.GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, length, pt.ch).sub;
+    // Without word wrap the line is one sub-line: the column from its start.
+    const int col = m_view.m_wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_view.m_tabSize);
+    const int lines = std::max(m_view.GetScreenLines(), 1);
+    int top = m_view.m_topSubLine;
+    if (sub < top)
+        top = sub;
+    else if (sub >= top + lines)
+        top = sub - lines + 1;
+    top = std::clamp(top, 0, std::max(m_view.GetSubLineCount() - 1, 0));
+    bool scrolled = false;
+    if (top != m_view.m_topSubLine) {
+        m_view.ScrollToSubLine(top);
+        scrolled = true;
+    }
+    if (!m_view.m_wordWrap) {
+        const int chars = std::max(m_view.GetScreenChars(), 1);
+        int off = m_view.m_offsetChar;
+        if (col < off)
+            off = col;
+        else if (col >= off + chars)
+            off = col - chars + 1;
+        off = std::clamp(off, 0, std::max(std::max(m_view.GetMaxLineLength(), col + 1) - 1, 0));
+        if (off != m_view.m_offsetChar) {
+            m_view.ScrollToChar(off);
+            scrolled = true;
+        }
+    }
+    if (scrolled)
+        UpdateCaret();
+}
+
+// ------------------------------------------------------------ caret and selection
+
+void EdtCaretModel::SetCursorPos(EdtPoint pt)
+{
+    pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
+    pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
+    m_view.m_cursorPos = pt;
+    m_view.m_idealCharPos = CalculateActualOffset(pt.line, pt.ch);
+    UpdateCaret();
+}
+
+void EdtCaretModel::SetAnchor(EdtPoint pt)
+{
+    m_view.m_anchor = pt;
+}
+
+void EdtCaretModel::SetAnchorAtCursor()
+{
+    m_view.m_savedPos = m_view.m_cursorPos;
+}
+
+void EdtCaretModel::GoToAnchor()
+{
+    EdtPoint pt = m_view.m_savedPos;
+    if (pt.line < 0 || pt.line >= m_view.GetLineCount())
+        return;
+    if (pt.ch < 0 || pt.ch > m_view.GetLineLength(pt.line))
+        pt.ch = 0;
+    m_view.m_cursorPos = pt;
+    m_view.m_anchor = pt;
+    SetSelection(pt, pt);
+    EnsureVisible(pt);
+    UpdateCaret();
+}
+
+void EdtCaretModel::SetSelection(EdtPoint start, EdtPoint end)
+{
+    auto clampPt = [this](EdtPoint p) {
+        p.line = std::clamp(p.line, 0, m_view.GetLineCount() - 1);
+        p.ch = std::clamp(p.ch, 0, m_view.GetLineLength(p.line));
+        return p;
+    };
+    SetSelectionInText(clampPt(start), clampPt(end));
+}
+
+void EdtCaretModel::SetSelectionInText(EdtPoint start, EdtPoint end)
+{
+    if (start == m_view.m_selStart && end == m_view.m_selEnd)
+        return;
+    if (!(start == m_view.m_selStart)) {
+        InvalidateLines(std::min(m_view.m_selStart.line, m_view.m_selEnd.line),
+                        std::max(m_view.m_selStart.line, m_view.m_selEnd.line));
+        InvalidateLines(std::min(start.line, end.line), std::max(start.line, end.line));
+    } else {
+        InvalidateLines(std::min(end.line, m_view.m_selEnd.line),
+                        std::max(end.line, m_view.m_selEnd.line));
+    }
+    m_view.m_selStart = start;
+    m_view.m_selEnd = end;
+    m_view.PrepareSelBounds();
+}
+
+void EdtCaretModel::GetSelection(EdtPoint& start, EdtPoint& end)
+{
+    m_view.PrepareSelBounds();
+    start = m_view.m_drawSelStart;
+    end = m_view.m_drawSelEnd;
+}
+
+bool EdtCaretModel::IsSelection() const
+{
+    return !(m_view.m_selStart == m_view.m_selEnd);
+}
+
+bool EdtCaretModel::IsInsideSelection(EdtPoint pt)
+{
+    m_view.PrepareSelBounds();
+    return !Before(pt, m_view.m_drawSelStart) && Before(pt, m_view.m_drawSelEnd);
+}
+
+void EdtCaretModel::InvalidateLines(int first, int last)
+{
+    if (!m_view.isVisible())
+        return;  // a hidden widget takes no updates
+    if (first > last)
+        std::swap(first, last);
+    const int lh = m_view.GetLineHeight();
+    first = std::clamp(first, 0, m_view.GetLineCount() - 1);
+    last = std::clamp(last, 0, m_view.GetLineCount() - 1);
+    const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_view.m_topSubLine) * lh;
+    const int64_t y1 =
+        int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_view.m_topSubLine) * lh;
+    const QRect c = m_view.ClientRect();
+    if (y1 < 0 || y0 > c.height())
+        return;
+    const int top = static_cast<int>(std::max<int64_t>(y0, 0));
+    const int bottom = static_cast<int>(std::min<int64_t>(y1, c.height()));
+    m_view.update(QRect(0, top, c.width(), bottom - top));
+}
+
+void EdtCaretModel::InvalidateFromLine(int line)
+{
+    if (!m_view.isVisible())
+        return;  // a hidden widget takes no updates
+    line = std::clamp(line, 0, m_view.GetLineCount() - 1);
+    const int64_t y0 =
+        int64_t(m_view.GetSubLineIndex(line) - m_view.m_topSubLine) * m_view.GetLineHeight();
+    const QRect c = m_view.ClientRect();
+    if (y0 > c.height())
+        return;
+    const int top = static_cast<int>(std::max<int64_t>(y0, 0));
+    m_view.update(QRect(0, top, c.width(), c.height() - top));
+}
+
+QRect EdtCaretModel::CaretRect()
+{
+    const QPoint p = TextToClient(m_view.m_cursorPos);
+    return {p.x(), p.y(), 2, m_view.GetLineHeight()};
+}
+
+bool EdtCaretModel::IsCaretShown() const
+{
+    if (!m_view.m_focused || !m_caretOn)
+        return false;
+    if (!m_view.m_wordWrap &&
+        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch) <
+            m_view.m_offsetChar)
+        return false;
+    return true;
+}
+
+void EdtCaretModel::UpdateCaret()
+{
+    if (m_view.m_renderer->m_charWidth < 0 && !m_view.isVisible())
+        return;
+    const QRect now = CaretRect();
+    if (now != m_caretRect) {
+        m_view.update(m_caretRect.adjusted(-1, 0, 1, 0));
+        m_caretRect = now;
+    }
+    m_view.update(now.adjusted(-1, 0, 1, 0));
+    UpdateCaretBlink();
+    if (m_view.m_focused)
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+}
+
+void EdtCaretModel::UpdateCaretBlink()
+{
+    m_caretOn = true;
+    // The style hint only when it matters: reading it is not free.
+    const int flash = m_view.m_focused ? QApplication::cursorFlashTime() : 0;
+    if (m_view.m_focused && flash > 0)
+        m_caretTimer->start(flash / 2);
+    else
+        m_caretTimer->stop();
+}
+
+// ------------------------------------------------------------ caret commands
+
+void EdtCaretModel::FinishCaretMove(bool extend, bool keepIdeal)
+{
+    if (!keepIdeal)
+        m_view.m_idealCharPos =
+            CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+    EnsureVisible(m_view.m_cursorPos);
+    UpdateCaret();
+    if (!extend)
+        m_view.m_anchor = m_view.m_cursorPos;
+    SetSelection(m_view.m_anchor, m_view.m_cursorPos);
+}
+
+void EdtCaretModel::OnCaretCommand(uint32_t id)
+{
+    if (id == ID_EDT_SCROLL_UP || id == ID_EDT_SCROLL_DOWN) {
+        const int top = std::clamp(m_view.m_topSubLine + (id == ID_EDT_SCROLL_UP ? -1 : 1), 0,
+                                   std::max(m_view.GetSubLineCount() - 1, 0));
+        m_view.ScrollToSubLine(top);
+        return;
+    }
+    const bool shift = (id % 2) == 1 || m_view.m_keyboardSelection;
+    const uint32_t base = id & ~1u;
+    m_view.PrepareSelBounds();
+    const bool sel = IsSelection();
+    const edt::ILayoutLines& lines = m_view.Layout();
+    EdtPoint& c = m_view.m_cursorPos;
+    c.line = std::clamp(c.line, 0, m_view.GetLineCount() - 1);
+    c.ch = std::clamp(c.ch, 0, m_view.GetLineLength(c.line));
+    if (m_view.m_idealCharPos < 0)
+        m_view.m_idealCharPos = CalculateActualOffset(c.line, c.ch);
+    bool keepIdeal = false;
+    auto left = [&] {
+        if (sel && !shift)
+            c = m_view.m_drawSelStart;
+        else if (c.ch > 0)
+            --c.ch;
+        else if (c.line > 0)
+            c = {m_view.GetLineLength(c.line - 1), c.line - 1};
+    };
+    auto right = [&] {
+        if (sel && !shift)
+            c = m_view.m_drawSelEnd;
+        else if (c.ch < m_view.GetLineLength(c.line))
+            ++c.ch;
+        else if (c.line + 1 < m_view.GetLineCount())
+            c = {0, c.line + 1};
+    };
+    switch (base) {
+    case ID_EDT_CARET_LEFT: left(); break;
+    case ID_EDT_CARET_RIGHT: right(); break;
+    case ID_EDT_CARET_WORD_LEFT:
+        if (sel && !shift)
+            left();
+        else
+            c = edt::WordLeftTarget(lines, c);
+        break;
+    case ID_EDT_CARET_WORD_RIGHT:
+        if (sel && !shift)
+            right();
+        else
+            c = edt::WordRightTarget(lines, c);
+        break;
+    case ID_EDT_CARET_UP:
+    case ID_EDT_CARET_DOWN: {
+        const bool up = base == ID_EDT_CARET_UP;
+        if (sel && !shift)
+            c = up ? m_view.m_drawSelStart : m_view.m_drawSelEnd;
+        c = edt::VerticalTarget(lines, c, m_view.m_idealCharPos, up ? -1 : 1);
+        keepIdeal = true;
+        break;
+    }
+    case ID_EDT_CARET_PAGE_UP:
+    case ID_EDT_CARET_PAGE_DOWN: {
+        const int page = std::max(m_view.GetScreenLines() - 1, 1);
+        const int dir = base == ID_EDT_CARET_PAGE_UP ? -1 : 1;
+        m_view.ScrollToSubLine(std::clamp(m_view.m_topSubLine + dir * page, 0,
+                                          std::max(m_view.GetSubLineCount() - 1, 0)));
+        c = edt::VerticalTarget(lines, c, m_view.m_idealCharPos, dir * page);
+        keepIdeal = true;
+        break;
+    }
+    case ID_EDT_CARET_LINE_END: c = edt::LineEndTarget(lines, c); break;
+    case ID_EDT_CARET_HOME: c = edt::SmartHomeTarget(lines, c); break;
+    case ID_EDT_CARET_TEXT_START: c = {0, 0}; break;
+    case ID_EDT_CARET_TEXT_END: {
+        const int last = m_view.GetLineCount() - 1;
+        c = {m_view.GetLineLength(last), last};
+        break;
+    }
+    default: return;
+    }
+    FinishCaretMove(shift, keepIdeal);
+}
+
+// ------------------------------------------------------------ keys and focus
+
+int EdtCaretModel::CalculateActualOffset(int line, int ch)
+{
+    if (line < 0 || line >= m_view.GetLineCount())
+        return 0;
+    return edt::ScreenColumnOf(m_view.Layout(),
+                               {std::clamp(ch, 0, m_view.GetLineLength(line)), line});
+}
+
+// ------------------------------------------------------------ the view's functions that hand on to this part
+
+int CEdtTextView::CalculateActualOffset(int line, int ch)
+{
+    return m_caret->CalculateActualOffset(line, ch);
+}
+
+bool CEdtTextView::IsValidTextPos(EdtPoint pt) const
+{
+    return m_caret->IsValidTextPos(pt);
+}
+
+bool CEdtTextView::IsValidTextPosY(EdtPoint pt) const
+{
+    return m_caret->IsValidTextPosY(pt);
+}
+
+EdtPoint CEdtTextView::ClientToText(QPoint p)
+{
+    return m_caret->ClientToText(p);
+}
+
+QPoint CEdtTextView::TextToClient(EdtPoint pt)
+{
+    return m_caret->TextToClient(pt);
+}
+
+void CEdtTextView::EnsureVisible(EdtPoint pt)
+{
+    m_caret->EnsureVisible(pt);
+}
+
+void CEdtTextView::SetCursorPos(EdtPoint pt)
+{
+    m_caret->SetCursorPos(pt);
+}
+
+void CEdtTextView::SetAnchor(EdtPoint pt)
+{
+    m_caret->SetAnchor(pt);
+}
+
+void CEdtTextView::SetAnchorAtCursor()
+{
+    m_caret->SetAnchorAtCursor();
+}
+
+void CEdtTextView::GoToAnchor()
+{
+    m_caret->GoToAnchor();
+}
+
+void CEdtTextView::SetSelection(EdtPoint start, EdtPoint end)
+{
+    m_caret->SetSelection(start, end);
+}
+
+void CEdtTextView::GetSelection(EdtPoint& start, EdtPoint& end)
+{
+    m_caret->GetSelection(start, end);
+}
+
+bool CEdtTextView::IsSelection() const
+{
+    return m_caret->IsSelection();
+}
+
+bool CEdtTextView::IsInsideSelection(EdtPoint pt)
+{
+    return m_caret->IsInsideSelection(pt);
+}
+
+void CEdtTextView::InvalidateLines(int first, int last)
+{
+    m_caret->InvalidateLines(first, last);
+}
+
+void CEdtTextView::InvalidateFromLine(int line)
+{
+    m_caret->InvalidateFromLine(line);
+}
+
+bool CEdtTextView::IsCaretShown() const
+{
+    return m_caret->IsCaretShown();
+}
+
+void CEdtTextView::UpdateCaret()
+{
+    m_caret->UpdateCaret();
+}
+
+void CEdtTextView::FinishCaretMove(bool extend, bool keepIdeal)
+{
+    m_caret->FinishCaretMove(extend, keepIdeal);
+}
+
+void CEdtTextView::OnCaretCommand(uint32_t id)
+{
+    m_caret->OnCaretCommand(id);
+}

@@ -1,0 +1,86 @@
+#pragma once
+// The find of a text view: the search engine over the view's lines, the
+// find dialog, find next and previous, the incremental search and the
+// progress of long searches; and its state (the last search, the compiled
+// expression, the reused buffers).  Part of CEdtTextView; see
+// docs/editor-views.md.
+
+#include "editor/EdtRegExp.h"
+#include "editor/EdtTextBuffer.h"
+#include "editor/EdtTextView.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct EdtFindState
+{
+    ~EdtFindState() { RegExpFree(regex); }
+
+    bool hasLast = false;
+    uint32_t lastFlags = 0;
+    std::u16string lastText;
+    int lastMatchLength = 0;
+    bool cancelled = false;
+    // The last regular-expression match: the text searched and its groups.
+    bool regexMatch = false;
+    std::u16string matchedText;
+    std::array<int, REGEXP_GROUP_ENTRIES> groups{};
+    // The compiled expression, reused while text and flags stay.
+    RegExp* regex = nullptr;
+    std::u16string regexText;
+    bool regexTried = false;
+    int regexJoin = 0;  // lines joined after the searched one
+    // Reused buffers.
+    std::u16string foldText, foldLine, joined;
+    std::vector<int> joinedLengths;
+    const char16_t* text = nullptr;  // the text of the line being searched
+    int textLength = 0;
+    std::u16string_view needle;
+    uint32_t flags = 0;
+    // Incremental search.
+    bool incForward = false, incBackward = false, incFound = false;
+    std::u16string incText, incPrevText;
+    EdtPoint savedSelStart, savedSelEnd, savedCaret, incPos;
+};
+
+class EdtFindController
+{
+public:
+    using FindProgressFn = CEdtTextView::FindProgressFn;
+    explicit EdtFindController(CEdtTextView& view);
+
+    FindProgressFn MakeFindProgress(std::u16string_view text);
+    int GetLastMatchLength() const;
+    bool LastFindCancelled() const;
+    bool GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const;
+    bool GetLastSearch(std::u16string& text, uint32_t& flags) const;
+    void SetLastSearch(std::u16string_view text, uint32_t flags);
+    bool FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap, EdtPoint& found,
+                  const FindProgressFn& progress = {});
+    // The buffer's line in one lookup (the view's lines when it has none).
+    std::u16string_view LineForSearch(int line) const;
+    bool MatchLine(int line, int from, int limit, bool last, int& pos, int& len);
+    bool FindTextInBlock(std::u16string_view text, EdtPoint start, EdtPoint blockStart, EdtPoint blockEnd,
+                         uint32_t flags, bool wrap, EdtPoint& found, const FindProgressFn& progress = {});
+    bool HighlightText(EdtPoint pt, int length, bool reverse);
+    void ShowNotFound(std::u16string_view text);
+    void MapFindCommands();
+    void OnEditFind();
+    void OnEditRepeat(bool previous);
+    bool IsIncrementalSearch() const;
+    bool IsIncrementalFound() const;
+    const std::u16string& GetIncrementalText() const;
+    void OnIncrementalSearch(bool backward);
+    void IncrementalStep(bool next);
+    bool OnIncrementalChar(char16_t c);
+    bool OnIncrementalBackspace();
+    void EndIncrementalSearch();
+    void UpdateIncrementalStatus();
+
+    // The state (the view and its other parts read it).
+    CEdtTextView& m_view;
+    std::unique_ptr<EdtFindState> m_find;
+};

@@ -1,0 +1,26 @@
+#pragma once
+// The jumps of a text view: numbered and unnamed bookmarks, the matching
+// bracket, go to line and the switch between a source and its header.
+// Part of CEdtTextView; see docs/editor-views.md.
+
+class CEdtTextView;
+
+class EdtViewJumps
+{
+public:
+    explicit EdtViewJumps(CEdtTextView& view) : m_view(view) {}
+
+    void OnToggleBookmark(int n);
+    void OnGoBookmark(int n);
+    void OnClearBookmarks();
+    void OnToggleBookmark();
+    void OnNextBookmark();
+    void OnPrevBookmark();
+    void OnClearAllBookmarks();
+    void OnMatchBrace();
+    void GoToLine(int n, bool relative);
+    void OnGoToLine();
+    void OnSwitchHeader();
+
+    CEdtTextView& m_view;
+};
