@@ -47,7 +47,9 @@ function(sw_library)
   set(libs "")
   foreach(lib ${A_LIBS})
     if(SW_SHARED_LIBS AND lib MATCHES "^GTest::")
-      target_link_libraries(${A_NAME} INTERFACE ${lib})
+      # Only a program links GoogleTest: a shared library that links this
+      # one must not pull a second copy of it in.
+      target_link_libraries(${A_NAME} INTERFACE $<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:${lib}>)
       target_include_directories(${A_NAME} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_INCLUDE_DIRECTORIES>)
       target_compile_definitions(${A_NAME} PRIVATE $<TARGET_PROPERTY:${lib},INTERFACE_COMPILE_DEFINITIONS>)
     else()
