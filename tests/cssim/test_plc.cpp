@@ -1,6 +1,7 @@
 // The fake PLC against a raw peer: every request's reply byte for byte with
 // the vectors of docs/link-protocol.md, forced statuses, pushes.
 #include "cssim_test_util.h"
+#include "tests/support/platform/Wait.h"
 
 using namespace cssimtest;
 
@@ -291,10 +292,9 @@ TEST_F(PlcFixture, ResetsTravelOnlyInConnectFrames)
     // state 3 of the first connect (frames numbered 0 in both directions).
     for (int i = 0; i < 130; ++i)
         ASSERT_TRUE(peer->Send(Hex("01 00 00 02 00 00 00")));
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while ((sim->linkState() != OLNK_STATE_RUNNING || OlnkGetLinkState(peer->Channel()) != OLNK_STATE_RUNNING) &&
-           std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(2ms);
+    testsupport::WaitUntil([&] {
+        return sim->linkState() == OLNK_STATE_RUNNING && OlnkGetLinkState(peer->Channel()) == OLNK_STATE_RUNNING;
+    });
     ASSERT_EQ(sim->linkState(), OLNK_STATE_RUNNING);
     peer->Clear();
     const uint8_t junk[] = {1, 2, 3};

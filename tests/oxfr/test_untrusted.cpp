@@ -250,6 +250,8 @@ TEST(OxfrUntrusted, RequestedJobsThePeerNeverSpeaksToGiveWayWhenTheTableIsFull)
         EXPECT_EQ(m[7], OXFR_NO_STREAM);
         ++param;
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "never served";
+        // Time is the subject: a silent job gives way only once it is a
+        // second old, so the request is asked again at this pace until then.
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::vector<Bytes> got{m};
