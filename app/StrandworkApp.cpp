@@ -124,7 +124,8 @@ private:
     }
 };
 
-CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<UnattendedOutput>())
+CStrandworkApp::CStrandworkApp()
+    : m_unattendedOutput(std::make_unique<UnattendedOutput>()), m_menuCommands(std::make_unique<CAppMenuCommands>(*this))
 {
     g_theApp = this;
     SetProjectHost(this);
@@ -156,8 +157,8 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     MapCommand(ID_PROJECT_SETTINGS, [this] { OnProjectSettings(); });
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     MapCommand(ID_HELP_TIPS, [this] { OnHelpTips(); });
-    // The rest of the map and every update rule (AppCommands.cpp).
-    MapAppCommands();
+    // The rest of the map and every update rule (AppMenuCommands.cpp).
+    m_menuCommands->Map();
 }
 
 void CStrandworkApp::OnAppAbout()
@@ -194,7 +195,7 @@ void CStrandworkApp::OnProjectSettings()
 
 void CStrandworkApp::MapTransferCommands()
 {
-    // Their update rules are those of AppCommandRules.h (MapAppCommands).
+    // Their update rules are those of AppCommandRules.h (CAppMenuCommands::Map).
     MapCommand(ID_TRANSFER_PLC, [this] { OnTransferPlc(); });
     MapCommand(ID_TRANSFER_SUPPORT_FILES, [this] { OnTransferSupportFiles(); });
     MapCommand(ID_DEBUG_TOGGLE, [this] { OnDebugToggle(); });
