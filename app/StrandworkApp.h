@@ -6,6 +6,7 @@
 #include "app/AppCommandLineInfo.h"
 #include "app/AppCommandRules.h"
 #include "app/AppMenuCommands.h"
+#include "app/AppTransferCommands.h"
 #include "app/CrashReporter.h"
 #include "app/RecentProjectList.h"
 #include "projectui/ProjectHost.h"
@@ -136,15 +137,7 @@ public:
     // ID_APP_ABOUT: the about box; ID_HELP_TIPS: the tip of the day (both modal).
     void OnAppAbout();
     void OnHelpTips();
-    // Projekt > transfers, debugging and the connection.
-    void OnTransferPlc();
-    void OnTransferSupportFiles();
-    void OnDebugToggle();
-    void OnDebugStart();
-    void OnDebugStop();
-    void OnConnectToggle();
-    void OnTransferCassetteSoftware();
-    void OnTransferCompilerFiles();
+    // Projekt > transfers, debugging and the connection: CAppTransferCommands.
     bool OnOpenRecentFile(uint32_t id);
     // File > Open (CAppMenuCommands).
     void OnFileOpen() { m_menuCommands->OnFileOpen(); }
@@ -181,7 +174,6 @@ public:
 
 private:
     class UnattendedOutput;
-    void MapTransferCommands();
     void LoadStdProfileSettings(int count);
     void LoadEditorSettings();
     void CreateTemplates();
@@ -208,6 +200,7 @@ private:
     int m_exitStatus = 0;
     std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;
     std::unique_ptr<CAppMenuCommands> m_menuCommands;
+    std::unique_ptr<CAppTransferCommands> m_transferCommands;
 };
 
 // The application's open project (null when none).
