@@ -1,5 +1,6 @@
 #include "app/StrandworkApp.h"
 
+#include "app/AppTransferCommands.h"
 #include "app/AppWorkspaceDocuments.h"
 #include "app/PlcCommandDialog.h"
 #include "core/common/StartupTrace.h"
@@ -124,7 +125,9 @@ private:
     }
 };
 
-CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<UnattendedOutput>())
+CStrandworkApp::CStrandworkApp()
+    : m_unattendedOutput(std::make_unique<UnattendedOutput>()), m_menuCommands(std::make_unique<CAppMenuCommands>(*this)),
+      m_transferCommands(std::make_unique<CAppTransferCommands>(*this))
 {
     g_theApp = this;
     SetProjectHost(this);
@@ -151,13 +154,13 @@ CStrandworkApp::CStrandworkApp() : m_unattendedOutput(std::make_unique<Unattende
     MapCommand(ID_FILE_SAVE_ALL, [this] { SaveAll(); });
     MapCommand(ID_PROJECT_NEW, [this] { OnProjectNew(); });
     MapCommand(ID_TOOLS_FILEMANAGER, [this] { OnFileManager(); });
-    MapTransferCommands();
+    m_transferCommands->Map();
     MapCommand(ID_PROJECT_CLOSE, [this] { CloseProject(false); });
     MapCommand(ID_PROJECT_SETTINGS, [this] { OnProjectSettings(); });
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     MapCommand(ID_HELP_TIPS, [this] { OnHelpTips(); });
-    // The rest of the map and every update rule (AppCommands.cpp).
-    MapAppCommands();
+    // The rest of the map and every update rule (AppMenuCommands.cpp).
+    m_menuCommands->Map();
 }
 
 void CStrandworkApp::OnAppAbout()
@@ -190,109 +193,6 @@ void CStrandworkApp::OnProjectSettings()
 {
     if (m_pProjectDoc)
         m_pProjectDoc->EditProjectSettings(GetMainWnd());
-}
-
-void CStrandworkApp::MapTransferCommands()
-{
-    // Their update rules are those of AppCommandRules.h (MapAppCommands).
-    MapCommand(ID_TRANSFER_PLC, [this] { OnTransferPlc(); });
-    MapCommand(ID_TRANSFER_SUPPORT_FILES, [this] { OnTransferSupportFiles(); });
-    MapCommand(ID_DEBUG_TOGGLE, [this] { OnDebugToggle(); });
-    MapCommand(ID_DEBUG_START, [this] { OnDebugStart(); });
-    MapCommand(ID_DEBUG_STOP, [this] { OnDebugStop(); });
-    MapCommand(ID_CONNECT_TOGGLE, [this] { OnConnectToggle(); });
-    MapCommand(ID_TRANSFER_CASSETTE_SOFTWARE, [this] { OnTransferCassetteSoftware(); });
-    MapCommand(ID_TRANSFER_COMPILER_FILES, [this] { OnTransferCompilerFiles(); });
-}
-
-namespace {
-// An information box owned by the main window.
-void InfoBox(unsigned text, unsigned caption)
-{
-    ui::Application* app = ui::Application::Instance();
-    ui::Prompt(LoadResString(text), LoadResString(caption), ui::MB_OK | ui::MB_ICONINFORMATION,
-               app ? app->GetMainWnd() : nullptr);
-}
-} // namespace
-
-void CStrandworkApp::OnTransferPlc()
-{
-    if (!m_pProjectDoc)
-        return;
-    if (!m_pProjectDoc->BuildIfNeeded()) {
-        InfoBox(IDS_XFER_PLC_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
-        return;
-    }
-    if (m_pProjectDoc && !m_pProjectDoc->TransferPlcInterface(false))
-        InfoBox(IDS_XFER_PLC_FAILED, IDS_XFER_NOTICE_CAPTION);
-}
-
-void CStrandworkApp::OnTransferSupportFiles()
-{
-    if (m_pProjectDoc)
-        m_pProjectDoc->TransferSupportFiles();
-}
-
-void CStrandworkApp::OnDebugToggle()
-{
-    if (!m_pProjectDoc)
-        return;
-    if (m_pProjectDoc->IsDebugging()) {
-        m_pProjectDoc->StopDebugging();
-        return;
-    }
-    if (core::OutputSink* out = GetOutputCtrl())
-        out->ClearAll();
-    m_pProjectDoc->StartDebugging();
-}
-
-void CStrandworkApp::OnDebugStart()
-{
-    if (!m_pProjectDoc || m_pProjectDoc->IsDebugging())
-        return;
-    if (core::OutputSink* out = GetOutputCtrl())
-        out->ClearAll();
-    m_pProjectDoc->StartDebugging();
-}
-
-void CStrandworkApp::OnDebugStop()
-{
-    if (m_pProjectDoc && m_pProjectDoc->IsDebugging())
-        m_pProjectDoc->StopDebugging();
-}
-
-void CStrandworkApp::OnConnectToggle()
-{
-    if (!m_pProjectDoc)
-        return;
-    if (m_pProjectDoc->Link().IsConnected())
-        m_pProjectDoc->StopCommunication();
-    else
-        m_pProjectDoc->StartCommunication();
-}
-
-void CStrandworkApp::OnTransferCassetteSoftware()
-{
-    if (!m_pProjectDoc)
-        return;
-    if (!m_pProjectDoc->BuildIfNeeded()) {
-        InfoBox(IDS_XFER_CASSETTE_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
-        return;
-    }
-    if (!m_pProjectDoc)
-        return;
-    if (m_pProjectDoc->UpdateControlSystemSoftware()) {
-        m_pProjectDoc->StopCommunication();
-        InfoBox(IDS_XFER_CASSETTE_RESTART, IDS_XFER_NOTICE_CAPTION);
-    } else {
-        InfoBox(IDS_XFER_CASSETTE_FAILED, IDS_XFER_NOTICE_CAPTION);
-    }
-}
-
-void CStrandworkApp::OnTransferCompilerFiles()
-{
-    if (m_pProjectDoc && !m_pProjectDoc->TransferCompilerFiles())
-        InfoBox(IDS_XFER_COMPILER_FAILED_BOX, IDS_XFER_NOTICE_CAPTION);
 }
 
 void CStrandworkApp::OnFileManager()

@@ -5,6 +5,8 @@
 
 #include "app/AppCommandLineInfo.h"
 #include "app/AppCommandRules.h"
+#include "app/AppMenuCommands.h"
+#include "app/AppTransferCommands.h"
 #include "app/CrashReporter.h"
 #include "app/RecentProjectList.h"
 #include "projectui/ProjectHost.h"
@@ -135,54 +137,18 @@ public:
     // ID_APP_ABOUT: the about box; ID_HELP_TIPS: the tip of the day (both modal).
     void OnAppAbout();
     void OnHelpTips();
-    // Projekt > transfers, debugging and the connection.
-    void OnTransferPlc();
-    void OnTransferSupportFiles();
-    void OnDebugToggle();
-    void OnDebugStart();
-    void OnDebugStop();
-    void OnConnectToggle();
-    void OnTransferCassetteSoftware();
-    void OnTransferCompilerFiles();
+    // Projekt > transfers, debugging and the connection: CAppTransferCommands.
     bool OnOpenRecentFile(uint32_t id);
-    // File > Open: the file-open dialog with preview, then each
-    // chosen file with its code page, open-as choice and read-only box.
-    void OnFileOpen();
+    // File > Open (CAppMenuCommands).
+    void OnFileOpen() { m_menuCommands->OnFileOpen(); }
 
-    // The commands of the File, Project, PLC and Debug menus
-    // (AppCommands.cpp; docs/application.md).  Each does nothing when its
-    // update rule says disabled.
-    void OnFileNew();
-    void OnFilePrintSetup();
-    void OnProjectOpen();
-    void OnProjectNewSourceFile();
-    void OnProjectNewHeaderFile();
-    void OnProjectNewSupportFile();
-    void OnProjectAddSourceFile();
-    void OnProjectAddHeaderFile();
-    void OnProjectAddSupportFile();
-    void OnProjectBuild();
-    void OnProjectBuildIfChanged();
-    void OnProjectStopBuild();
-    void OnProjectClean();
-    void OnPlcStatus();
-    void OnPlcInfo();
-    void OnPlcReset();
-    void OnPlcSleep();
-    void OnPlcWake();
-    void OnPlcRun();
-    void OnPlcStop();
-    void OnPlcStep();
-    void OnPlcBreak();
-    void OnPlcBackupData();
-    void OnDebugClearAllBreakpoints();
-    void OnViewMechanisms();
-    void OnViewVariable();
-    void OnDebugGoToCurrentLine();
+    // The commands of the File, Project, PLC and Debug menus and the update
+    // rules of every command live in CAppMenuCommands (AppMenuCommands.cpp;
+    // docs/application.md).
     // The project state the commands' rules read.
-    AppCommandState CommandState() const;
+    AppCommandState CommandState() const { return m_menuCommands->CommandState(); }
     // Whether the rule of id enables it now.
-    bool CommandEnabled(uint32_t id) const;
+    bool CommandEnabled(uint32_t id) const { return m_menuCommands->CommandEnabled(id); }
 
     const CAppCommandLineInfo& CommandLine() const { return m_cmdInfo; }
     // The parameters InitInstance parses instead of the process's own
@@ -208,10 +174,6 @@ public:
 
 private:
     class UnattendedOutput;
-    void MapTransferCommands();
-    void MapAppCommands();
-    void AddProjectFile(uint32_t id);
-    void RunPlcCommand(uint32_t id);
     void LoadStdProfileSettings(int count);
     void LoadEditorSettings();
     void CreateTemplates();
@@ -237,6 +199,8 @@ private:
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;
     int m_exitStatus = 0;
     std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;
+    std::unique_ptr<CAppMenuCommands> m_menuCommands;
+    std::unique_ptr<CAppTransferCommands> m_transferCommands;
 };
 
 // The application's open project (null when none).

@@ -1,6 +1,8 @@
 // The application's commands of the File, Project, PLC and Debug menus:
 // their map, their rules and the handlers whose work lives here.  See
-// docs/application.md.
+// docs/application.md.  CAppMenuCommands is owned by the application.
+#include "app/AppMenuCommands.h"
+
 #include "app/StrandworkApp.h"
 
 #include "projectui/StrandworkDoc.h"
@@ -119,44 +121,46 @@ void AppendOutput(CStrandworkApp& app, unsigned text)
 
 // ------------------------------------------------------------ the map
 
-void CStrandworkApp::MapAppCommands()
+CAppMenuCommands::CAppMenuCommands(CStrandworkApp& app) : m_app(app) {}
+
+void CAppMenuCommands::Map()
 {
-    auto map = [this](uint32_t id, void (CStrandworkApp::*handler)()) {
-        MapCommand(id, [this, handler] { (this->*handler)(); });
+    auto map = [this](uint32_t id, void (CAppMenuCommands::*handler)()) {
+        m_app.MapCommand(id, [this, handler] { (this->*handler)(); });
     };
-    map(ID_FILE_NEW, &CStrandworkApp::OnFileNew);
-    map(ID_FILE_PRINT_SETUP, &CStrandworkApp::OnFilePrintSetup);
-    map(ID_PROJECT_OPEN, &CStrandworkApp::OnProjectOpen);
-    map(ID_PROJECT_NEW_SOURCE, &CStrandworkApp::OnProjectNewSourceFile);
-    map(ID_PROJECT_NEW_HEADER, &CStrandworkApp::OnProjectNewHeaderFile);
-    map(ID_PROJECT_NEW_SUPPORT, &CStrandworkApp::OnProjectNewSupportFile);
-    map(ID_PROJECT_ADD_SOURCE, &CStrandworkApp::OnProjectAddSourceFile);
-    map(ID_PROJECT_ADD_HEADER, &CStrandworkApp::OnProjectAddHeaderFile);
-    map(ID_PROJECT_ADD_SUPPORT, &CStrandworkApp::OnProjectAddSupportFile);
-    map(ID_PROJECT_BUILD, &CStrandworkApp::OnProjectBuild);
-    map(ID_PROJECT_BUILD_IF_CHANGED, &CStrandworkApp::OnProjectBuildIfChanged);
-    map(ID_PROJECT_STOP_BUILD, &CStrandworkApp::OnProjectStopBuild);
-    map(ID_PROJECT_CLEAN, &CStrandworkApp::OnProjectClean);
-    map(ID_PLC_STATUS, &CStrandworkApp::OnPlcStatus);
-    map(ID_PLC_INFO, &CStrandworkApp::OnPlcInfo);
-    map(ID_PLC_RESET, &CStrandworkApp::OnPlcReset);
-    map(ID_PLC_SLEEP, &CStrandworkApp::OnPlcSleep);
-    map(ID_PLC_WAKE, &CStrandworkApp::OnPlcWake);
-    map(ID_PLC_RUN, &CStrandworkApp::OnPlcRun);
-    map(ID_PLC_STOP, &CStrandworkApp::OnPlcStop);
-    map(ID_PLC_STEP, &CStrandworkApp::OnPlcStep);
-    map(ID_PLC_BREAK, &CStrandworkApp::OnPlcBreak);
-    map(ID_PLC_BACKUP_DATA, &CStrandworkApp::OnPlcBackupData);
-    map(ID_DEBUG_CLEAR_ALL_BREAKPOINTS, &CStrandworkApp::OnDebugClearAllBreakpoints);
-    map(ID_VIEW_MECHANISMS, &CStrandworkApp::OnViewMechanisms);
-    map(ID_VIEW_VARIABLE, &CStrandworkApp::OnViewVariable);
-    map(ID_DEBUG_GO_TO_CURRENT_LINE, &CStrandworkApp::OnDebugGoToCurrentLine);
+    map(ID_FILE_NEW, &CAppMenuCommands::OnFileNew);
+    map(ID_FILE_PRINT_SETUP, &CAppMenuCommands::OnFilePrintSetup);
+    map(ID_PROJECT_OPEN, &CAppMenuCommands::OnProjectOpen);
+    map(ID_PROJECT_NEW_SOURCE, &CAppMenuCommands::OnProjectNewSourceFile);
+    map(ID_PROJECT_NEW_HEADER, &CAppMenuCommands::OnProjectNewHeaderFile);
+    map(ID_PROJECT_NEW_SUPPORT, &CAppMenuCommands::OnProjectNewSupportFile);
+    map(ID_PROJECT_ADD_SOURCE, &CAppMenuCommands::OnProjectAddSourceFile);
+    map(ID_PROJECT_ADD_HEADER, &CAppMenuCommands::OnProjectAddHeaderFile);
+    map(ID_PROJECT_ADD_SUPPORT, &CAppMenuCommands::OnProjectAddSupportFile);
+    map(ID_PROJECT_BUILD, &CAppMenuCommands::OnProjectBuild);
+    map(ID_PROJECT_BUILD_IF_CHANGED, &CAppMenuCommands::OnProjectBuildIfChanged);
+    map(ID_PROJECT_STOP_BUILD, &CAppMenuCommands::OnProjectStopBuild);
+    map(ID_PROJECT_CLEAN, &CAppMenuCommands::OnProjectClean);
+    map(ID_PLC_STATUS, &CAppMenuCommands::OnPlcStatus);
+    map(ID_PLC_INFO, &CAppMenuCommands::OnPlcInfo);
+    map(ID_PLC_RESET, &CAppMenuCommands::OnPlcReset);
+    map(ID_PLC_SLEEP, &CAppMenuCommands::OnPlcSleep);
+    map(ID_PLC_WAKE, &CAppMenuCommands::OnPlcWake);
+    map(ID_PLC_RUN, &CAppMenuCommands::OnPlcRun);
+    map(ID_PLC_STOP, &CAppMenuCommands::OnPlcStop);
+    map(ID_PLC_STEP, &CAppMenuCommands::OnPlcStep);
+    map(ID_PLC_BREAK, &CAppMenuCommands::OnPlcBreak);
+    map(ID_PLC_BACKUP_DATA, &CAppMenuCommands::OnPlcBackupData);
+    map(ID_DEBUG_CLEAR_ALL_BREAKPOINTS, &CAppMenuCommands::OnDebugClearAllBreakpoints);
+    map(ID_VIEW_MECHANISMS, &CAppMenuCommands::OnViewMechanisms);
+    map(ID_VIEW_VARIABLE, &CAppMenuCommands::OnViewVariable);
+    map(ID_DEBUG_GO_TO_CURRENT_LINE, &CAppMenuCommands::OnDebugGoToCurrentLine);
 
     // One update handler for every command of the application but the
     // recent lists, also those whose handlers live elsewhere.  ID_PROJECT_SETTINGS keeps
     // no rule while nothing handles it (the framework then disables it).
     auto update = [this](uint32_t id) {
-        MapUpdate(id, [this, id](ui::CmdUI& cmd) {
+        m_app.MapUpdate(id, [this, id](ui::CmdUI& cmd) {
             const CommandRule rule = EvaluateAppCommand(id, CommandState());
             cmd.Enable(rule.enabled);
             if (rule.check >= 0)
@@ -169,21 +173,21 @@ void CStrandworkApp::MapAppCommands()
                         ID_DEBUG_GO_TO_CURRENT_LINE, ID_TOOLS_FILEMANAGER})
         update(id);
     for (uint32_t id = ID_PROJECT_FIRST; id <= ID_PROJECT_LAST; ++id)
-        if (id != ID_PROJECT_SETTINGS || HasCommand(id))
+        if (id != ID_PROJECT_SETTINGS || m_app.HasCommand(id))
             update(id);
     for (uint32_t id = ID_PLC_FIRST; id <= ID_PLC_LAST; ++id)
         update(id);
 }
 
-AppCommandState CStrandworkApp::CommandState() const
+AppCommandState CAppMenuCommands::CommandState() const
 {
     AppCommandState s;
-    for (ui::Document* d : const_cast<CStrandworkApp*>(this)->Documents().Documents())
+    for (ui::Document* d : m_app.Documents().Documents())
         if (d->IsModified()) {
             s.anyModified = true;
             break;
         }
-    CStrandworkDoc* doc = m_pProjectDoc;
+    CStrandworkDoc* doc = m_app.GetProjectDoc();
     if (!doc)
         return s;
     s.projectOpen = true;
@@ -202,25 +206,25 @@ AppCommandState CStrandworkApp::CommandState() const
     return s;
 }
 
-bool CStrandworkApp::CommandEnabled(uint32_t id) const { return EvaluateAppCommand(id, CommandState()).enabled; }
+bool CAppMenuCommands::CommandEnabled(uint32_t id) const { return EvaluateAppCommand(id, CommandState()).enabled; }
 
 // ------------------------------------------------------------ File
 
-void CStrandworkApp::OnFileNew()
+void CAppMenuCommands::OnFileNew()
 {
     if (CommandEnabled(ID_FILE_NEW))
-        Documents().OnFileNew(GetMainWnd());
+        m_app.Documents().OnFileNew(m_app.GetMainWnd());
 }
 
-void CStrandworkApp::OnFilePrintSetup()
+void CAppMenuCommands::OnFilePrintSetup()
 {
     if (!CommandEnabled(ID_FILE_PRINT_SETUP))
         return;
-    QPageSetupDialog dialog(&ui::ApplicationPrinter(), GetMainWnd());
+    QPageSetupDialog dialog(&ui::ApplicationPrinter(), m_app.GetMainWnd());
     dialog.exec();
 }
 
-void CStrandworkApp::OnFileOpen()
+void CAppMenuCommands::OnFileOpen()
 {
     if (!CommandEnabled(ID_FILE_OPEN))
         return;
@@ -229,7 +233,7 @@ void CStrandworkApp::OnFileOpen()
         filter += LoadResString(id);
     filter += QLatin1Char('|');
     CEditFileOpenDlg dialog(true, {}, {}, ui::OFN_ALLOWMULTISELECT | ui::OFN_FILEMUSTEXIST | ui::OFN_PATHMUSTEXIST,
-                            filter, GetMainWnd());
+                            filter, m_app.GetMainWnd());
     dialog.SetInitialFolder(OpenFolder());
     if (dialog.DoModal() != ui::IDOK)
         return;
@@ -248,7 +252,7 @@ void CStrandworkApp::OnFileOpen()
         SetEdtForceUnicode(false);
     }
     for (const QString& path : paths) {
-        ui::Document* doc = OpenDocumentWithTemplate(path, openAs);
+        ui::Document* doc = m_app.OpenDocumentWithTemplate(path, openAs);
         if (!doc || !readOnly)
             continue;
         if (auto* text = qobject_cast<CStructuredTextDoc*>(doc))
@@ -258,90 +262,90 @@ void CStrandworkApp::OnFileOpen()
     }
 }
 
-void CStrandworkApp::OnProjectOpen()
+void CAppMenuCommands::OnProjectOpen()
 {
     if (!CommandEnabled(ID_PROJECT_OPEN))
         return;
-    CKXMultiDocTemplate* project = Template(kProjectTemplate);
+    CKXMultiDocTemplate* project = m_app.Template(kProjectTemplate);
     if (!project)
         return;
     QString path;
-    if (ui::PromptFileName(GetMainWnd(), path, QDir::currentPath(), {project->FileFilter()},
+    if (ui::PromptFileName(m_app.GetMainWnd(), path, QDir::currentPath(), {project->FileFilter()},
                            QStringLiteral("*.kxp"), true))
-        OpenDocumentFile(path);
+        m_app.OpenDocumentFile(path);
 }
 
 // ------------------------------------------------------------ Project
 
-void CStrandworkApp::AddProjectFile(uint32_t id)
+void CAppMenuCommands::AddProjectFile(uint32_t id)
 {
-    if (!CommandEnabled(id) || !m_pProjectDoc)
+    if (!CommandEnabled(id) || !m_app.GetProjectDoc())
         return;
     for (const AddFileCommand& c : kAddFileCommands) {
         if (c.id != id)
             continue;
         QStringList filters;
         for (int order = 0; order < 5; ++order)
-            if ((c.filterTemplate < 0 || c.filterTemplate == order) && Template(order))
-                filters.append(Template(order)->FileFilter());
+            if ((c.filterTemplate < 0 || c.filterTemplate == order) && m_app.Template(order))
+                filters.append(m_app.Template(order)->FileFilter());
         QString path;
-        if (!ui::PromptFileName(GetMainWnd(), path, m_pProjectDoc->GetProjectDir(), filters,
+        if (!ui::PromptFileName(m_app.GetMainWnd(), path, m_app.GetProjectDoc()->GetProjectDir(), filters,
                                 QString::fromLatin1(c.pattern), c.mustExist))
             return;
         // The dialog's loop may have closed the project.
-        if (m_pProjectDoc)
-            c.add(*m_pProjectDoc, path);
+        if (m_app.GetProjectDoc())
+            c.add(*m_app.GetProjectDoc(), path);
         return;
     }
 }
 
-void CStrandworkApp::OnProjectNewSourceFile() { AddProjectFile(ID_PROJECT_NEW_SOURCE); }
-void CStrandworkApp::OnProjectNewHeaderFile() { AddProjectFile(ID_PROJECT_NEW_HEADER); }
-void CStrandworkApp::OnProjectNewSupportFile() { AddProjectFile(ID_PROJECT_NEW_SUPPORT); }
-void CStrandworkApp::OnProjectAddSourceFile() { AddProjectFile(ID_PROJECT_ADD_SOURCE); }
-void CStrandworkApp::OnProjectAddHeaderFile() { AddProjectFile(ID_PROJECT_ADD_HEADER); }
-void CStrandworkApp::OnProjectAddSupportFile() { AddProjectFile(ID_PROJECT_ADD_SUPPORT); }
+void CAppMenuCommands::OnProjectNewSourceFile() { AddProjectFile(ID_PROJECT_NEW_SOURCE); }
+void CAppMenuCommands::OnProjectNewHeaderFile() { AddProjectFile(ID_PROJECT_NEW_HEADER); }
+void CAppMenuCommands::OnProjectNewSupportFile() { AddProjectFile(ID_PROJECT_NEW_SUPPORT); }
+void CAppMenuCommands::OnProjectAddSourceFile() { AddProjectFile(ID_PROJECT_ADD_SOURCE); }
+void CAppMenuCommands::OnProjectAddHeaderFile() { AddProjectFile(ID_PROJECT_ADD_HEADER); }
+void CAppMenuCommands::OnProjectAddSupportFile() { AddProjectFile(ID_PROJECT_ADD_SUPPORT); }
 
-void CStrandworkApp::OnProjectBuild()
+void CAppMenuCommands::OnProjectBuild()
 {
     if (!CommandEnabled(ID_PROJECT_BUILD))
         return;
-    if (core::OutputSink* out = GetOutputCtrl())
+    if (core::OutputSink* out = m_app.GetOutputCtrl())
         out->ClearAll();
-    m_pProjectDoc->BuildPlc();
+    m_app.GetProjectDoc()->BuildPlc();
 }
 
-void CStrandworkApp::OnProjectBuildIfChanged()
+void CAppMenuCommands::OnProjectBuildIfChanged()
 {
     if (!CommandEnabled(ID_PROJECT_BUILD_IF_CHANGED))
         return;
-    if (core::OutputSink* out = GetOutputCtrl())
+    if (core::OutputSink* out = m_app.GetOutputCtrl())
         out->ClearAll();
-    m_pProjectDoc->BuildIfNeeded();
+    m_app.GetProjectDoc()->BuildIfNeeded();
 }
 
-void CStrandworkApp::OnProjectStopBuild()
+void CAppMenuCommands::OnProjectStopBuild()
 {
     if (!CommandEnabled(ID_PROJECT_STOP_BUILD))
         return;
     const int answer = ui::Prompt(LoadResString(IDS_STOP_BUILD_QUESTION), LoadResString(IDS_STOP_BUILD_CAPTION),
                                   ui::MB_YESNO | ui::MB_ICONQUESTION, nullptr);
     // The build may have ended while the question was open.
-    if (answer == ui::IDYES && m_pProjectDoc && m_pProjectDoc->IsBuilding())
-        m_pProjectDoc->RequestBuildStop();
+    if (answer == ui::IDYES && m_app.GetProjectDoc() && m_app.GetProjectDoc()->IsBuilding())
+        m_app.GetProjectDoc()->RequestBuildStop();
 }
 
-void CStrandworkApp::OnProjectClean()
+void CAppMenuCommands::OnProjectClean()
 {
     if (CommandEnabled(ID_PROJECT_CLEAN))
-        m_pProjectDoc->CleanBuildOutput();
+        m_app.GetProjectDoc()->CleanBuildOutput();
 }
 
 // ------------------------------------------------------------ PLC
 
-void CStrandworkApp::RunPlcCommand(uint32_t id)
+void CAppMenuCommands::RunPlcCommand(uint32_t id)
 {
-    if (!CommandEnabled(id) || !m_pProjectDoc)
+    if (!CommandEnabled(id) || !m_app.GetProjectDoc())
         return;
     for (const PlcCommand& c : kPlcCommands) {
         if (c.id != id)
@@ -349,32 +353,32 @@ void CStrandworkApp::RunPlcCommand(uint32_t id)
         int ok = 0;
         {
             CPlcCommandDlg dialog(nullptr);
-            ok = c.run(dialog, &m_pProjectDoc->Link());
+            ok = c.run(dialog, &m_app.GetProjectDoc()->Link());
         }
         if (!ok)
-            AppendOutput(*this, c.failure);
+            AppendOutput(m_app, c.failure);
         return;
     }
 }
 
-void CStrandworkApp::OnPlcStatus() { RunPlcCommand(ID_PLC_STATUS); }
-void CStrandworkApp::OnPlcInfo() { RunPlcCommand(ID_PLC_INFO); }
-void CStrandworkApp::OnPlcReset() { RunPlcCommand(ID_PLC_RESET); }
-void CStrandworkApp::OnPlcSleep() { RunPlcCommand(ID_PLC_SLEEP); }
-void CStrandworkApp::OnPlcWake() { RunPlcCommand(ID_PLC_WAKE); }
-void CStrandworkApp::OnPlcRun() { RunPlcCommand(ID_PLC_RUN); }
-void CStrandworkApp::OnPlcStop() { RunPlcCommand(ID_PLC_STOP); }
-void CStrandworkApp::OnPlcStep() { RunPlcCommand(ID_PLC_STEP); }
-void CStrandworkApp::OnPlcBreak() { RunPlcCommand(ID_PLC_BREAK); }
-void CStrandworkApp::OnPlcBackupData() { RunPlcCommand(ID_PLC_BACKUP_DATA); }
+void CAppMenuCommands::OnPlcStatus() { RunPlcCommand(ID_PLC_STATUS); }
+void CAppMenuCommands::OnPlcInfo() { RunPlcCommand(ID_PLC_INFO); }
+void CAppMenuCommands::OnPlcReset() { RunPlcCommand(ID_PLC_RESET); }
+void CAppMenuCommands::OnPlcSleep() { RunPlcCommand(ID_PLC_SLEEP); }
+void CAppMenuCommands::OnPlcWake() { RunPlcCommand(ID_PLC_WAKE); }
+void CAppMenuCommands::OnPlcRun() { RunPlcCommand(ID_PLC_RUN); }
+void CAppMenuCommands::OnPlcStop() { RunPlcCommand(ID_PLC_STOP); }
+void CAppMenuCommands::OnPlcStep() { RunPlcCommand(ID_PLC_STEP); }
+void CAppMenuCommands::OnPlcBreak() { RunPlcCommand(ID_PLC_BREAK); }
+void CAppMenuCommands::OnPlcBackupData() { RunPlcCommand(ID_PLC_BACKUP_DATA); }
 
 // ------------------------------------------------------------ Debug
 
-void CStrandworkApp::OnDebugClearAllBreakpoints()
+void CAppMenuCommands::OnDebugClearAllBreakpoints()
 {
     if (!CommandEnabled(ID_DEBUG_CLEAR_ALL_BREAKPOINTS))
         return;
-    CStrandworkDoc* doc = m_pProjectDoc;
+    CStrandworkDoc* doc = m_app.GetProjectDoc();
     std::vector<uint32_t>& breakpoints = doc->Data().Breakpoints;
     for (uint32_t index : breakpoints)
         if (compout::ListingLine* line = doc->ListingFile().GetLine(index)) // none without a listing
@@ -389,27 +393,27 @@ void CStrandworkApp::OnDebugClearAllBreakpoints()
         ok = dialog.ClearAllBreakpoints(&doc->Link());
     }
     if (!ok)
-        AppendOutput(*this, IDS_CLEAR_BREAKPOINTS_FAILED);
+        AppendOutput(m_app, IDS_CLEAR_BREAKPOINTS_FAILED);
 }
 
-void CStrandworkApp::OnViewMechanisms()
+void CAppMenuCommands::OnViewMechanisms()
 {
     if (!CommandEnabled(ID_VIEW_MECHANISMS))
         return;
     CMechanismsDlg dialog(nullptr);
-    dialog.Run(m_pProjectDoc);
+    dialog.Run(m_app.GetProjectDoc());
 }
 
-void CStrandworkApp::OnViewVariable()
+void CAppMenuCommands::OnViewVariable()
 {
     if (!CommandEnabled(ID_VIEW_VARIABLE))
         return;
     CInspectDlg dialog(nullptr);
-    dialog.Run(m_pProjectDoc, QString());
+    dialog.Run(m_app.GetProjectDoc(), QString());
 }
 
-void CStrandworkApp::OnDebugGoToCurrentLine()
+void CAppMenuCommands::OnDebugGoToCurrentLine()
 {
     if (CommandEnabled(ID_DEBUG_GO_TO_CURRENT_LINE))
-        m_pProjectDoc->GoToCurrentLine();
+        m_app.GetProjectDoc()->GoToCurrentLine();
 }

@@ -1,0 +1,115 @@
+// The transfer, debugging and connection commands of the Project menu.
+// See docs/application.md.
+#include "app/AppTransferCommands.h"
+
+#include "app/StrandworkApp.h"
+#include "link/linkobj/olnk_link.h"
+#include "platform/ui/Prompt.h"
+#include "projectui/StrandworkDoc.h"
+#include "res/CommandIds.h"
+#include "res/StringTable.h"
+
+CAppTransferCommands::CAppTransferCommands(CStrandworkApp& app) : m_app(app) {}
+
+void CAppTransferCommands::Map()
+{
+    // Their update rules are those of AppCommandRules.h (CAppMenuCommands::Map).
+    m_app.MapCommand(ID_TRANSFER_PLC, [this] { OnTransferPlc(); });
+    m_app.MapCommand(ID_TRANSFER_SUPPORT_FILES, [this] { OnTransferSupportFiles(); });
+    m_app.MapCommand(ID_DEBUG_TOGGLE, [this] { OnDebugToggle(); });
+    m_app.MapCommand(ID_DEBUG_START, [this] { OnDebugStart(); });
+    m_app.MapCommand(ID_DEBUG_STOP, [this] { OnDebugStop(); });
+    m_app.MapCommand(ID_CONNECT_TOGGLE, [this] { OnConnectToggle(); });
+    m_app.MapCommand(ID_TRANSFER_CASSETTE_SOFTWARE, [this] { OnTransferCassetteSoftware(); });
+    m_app.MapCommand(ID_TRANSFER_COMPILER_FILES, [this] { OnTransferCompilerFiles(); });
+}
+
+namespace {
+// An information box owned by the main window.
+void InfoBox(unsigned text, unsigned caption)
+{
+    ui::Application* app = ui::Application::Instance();
+    ui::Prompt(LoadResString(text), LoadResString(caption), ui::MB_OK | ui::MB_ICONINFORMATION,
+               app ? app->GetMainWnd() : nullptr);
+}
+} // namespace
+
+void CAppTransferCommands::OnTransferPlc()
+{
+    if (!m_app.GetProjectDoc())
+        return;
+    if (!m_app.GetProjectDoc()->BuildIfNeeded()) {
+        InfoBox(IDS_XFER_PLC_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
+        return;
+    }
+    if (m_app.GetProjectDoc() && !m_app.GetProjectDoc()->TransferPlcInterface(false))
+        InfoBox(IDS_XFER_PLC_FAILED, IDS_XFER_NOTICE_CAPTION);
+}
+
+void CAppTransferCommands::OnTransferSupportFiles()
+{
+    if (m_app.GetProjectDoc())
+        m_app.GetProjectDoc()->TransferSupportFiles();
+}
+
+void CAppTransferCommands::OnDebugToggle()
+{
+    if (!m_app.GetProjectDoc())
+        return;
+    if (m_app.GetProjectDoc()->IsDebugging()) {
+        m_app.GetProjectDoc()->StopDebugging();
+        return;
+    }
+    if (core::OutputSink* out = m_app.GetOutputCtrl())
+        out->ClearAll();
+    m_app.GetProjectDoc()->StartDebugging();
+}
+
+void CAppTransferCommands::OnDebugStart()
+{
+    if (!m_app.GetProjectDoc() || m_app.GetProjectDoc()->IsDebugging())
+        return;
+    if (core::OutputSink* out = m_app.GetOutputCtrl())
+        out->ClearAll();
+    m_app.GetProjectDoc()->StartDebugging();
+}
+
+void CAppTransferCommands::OnDebugStop()
+{
+    if (m_app.GetProjectDoc() && m_app.GetProjectDoc()->IsDebugging())
+        m_app.GetProjectDoc()->StopDebugging();
+}
+
+void CAppTransferCommands::OnConnectToggle()
+{
+    if (!m_app.GetProjectDoc())
+        return;
+    if (m_app.GetProjectDoc()->Link().IsConnected())
+        m_app.GetProjectDoc()->StopCommunication();
+    else
+        m_app.GetProjectDoc()->StartCommunication();
+}
+
+void CAppTransferCommands::OnTransferCassetteSoftware()
+{
+    if (!m_app.GetProjectDoc())
+        return;
+    if (!m_app.GetProjectDoc()->BuildIfNeeded()) {
+        InfoBox(IDS_XFER_CASSETTE_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
+        return;
+    }
+    if (!m_app.GetProjectDoc())
+        return;
+    if (m_app.GetProjectDoc()->UpdateControlSystemSoftware()) {
+        m_app.GetProjectDoc()->StopCommunication();
+        InfoBox(IDS_XFER_CASSETTE_RESTART, IDS_XFER_NOTICE_CAPTION);
+    } else {
+        InfoBox(IDS_XFER_CASSETTE_FAILED, IDS_XFER_NOTICE_CAPTION);
+    }
+}
+
+void CAppTransferCommands::OnTransferCompilerFiles()
+{
+    if (m_app.GetProjectDoc() && !m_app.GetProjectDoc()->TransferCompilerFiles())
+        InfoBox(IDS_XFER_COMPILER_FAILED_BOX, IDS_XFER_NOTICE_CAPTION);
+}
