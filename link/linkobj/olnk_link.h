@@ -293,6 +293,7 @@ public:
 
 namespace linkobj {
 struct Impl;
+class XferClient;
 }
 
 class COlnkLink : public IOlnkControl,
@@ -416,4 +417,5 @@ public:
 
 private:
     std::unique_ptr<linkobj::Impl> d;
+    std::unique_ptr<linkobj::XferClient> m_xfer; // IOxfrC and IOxfrS (olnk_link_xfer.h)
 };
