@@ -1,6 +1,7 @@
 #include "link/linkobj/olnk_link.h"
 
 #include "link/linkobj/olnk_link_logic.h"
+#include "link/linkobj/olnk_link_stats.h"
 #include "link/linkobj/olnk_link_xfer.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
@@ -68,12 +69,6 @@ struct Post
     std::unique_ptr<LinkMessageRecord> record;
 };
 
-int Fail(uint32_t code)
-{
-    sys::SetLastError(code);
-    return 0;
-}
-
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 } // namespace
@@ -94,9 +89,7 @@ struct Impl final : XferHost
     std::vector<uint32_t> lists[2];
     std::array<Slot, kSlots> slots;
     size_t nextSlot = 0;
-    std::atomic<uint64_t> ignored{0};
-    std::atomic<uint32_t> jobTimeoutMs{OLNK_DEFAULT_JOB_TIMEOUT_MS};
-    std::atomic<uint64_t> unanswered{0};
+    LinkStatistics stats{*this}; // the counters and the job time-out
     std::atomic<int64_t> lastSweep{0}; // steady clock ticks of the latest sweep
 
     PlcStatusRecord status{};
@@ -234,7 +227,7 @@ struct Impl final : XferHost
             sl.byJob = r.byJob;
             sl.window = r.window;
             sl.param = r.param;
-            sl.deadline = Clock::now() + std::chrono::milliseconds(jobTimeoutMs.load());
+            sl.deadline = Clock::now() + std::chrono::milliseconds(stats.JobTimeout());
             wire = sl.wire;
             if (r.prepare && !r.prepare(wire, sl)) {
                 const uint32_t e = sys::GetLastError();
@@ -406,7 +399,7 @@ struct Impl final : XferHost
                 d->Deliver(posts, s, s.family == Family::Link ? WM_LINK_RESULT : WM_XFER_RESULT,
                            d->Result(s.code, OLNK_STATUS_NO_ANSWER, s.param));
                 d->FreeSlot(s);
-                ++d->unanswered;
+                d->stats.CountUnanswered();
                 any = true;
             }
             if (any)
@@ -488,7 +481,7 @@ struct Impl final : XferHost
                 d->Deliver(posts, *s, WM_LINK_RESULT, std::move(r));
                 d->FreeSlot(*s);
             } else {
-                ++d->ignored; // no request of this code waits for it
+                d->stats.CountIgnored(); // no request of this code waits for it
                 bad = d->session;
             }
         }
@@ -568,7 +561,7 @@ struct Impl final : XferHost
             if (notify)
                 d->ToList(posts, 1, WM_LINK_NOTIFY, kind);
             else
-                ++d->ignored;
+                d->stats.CountIgnored();
         }
         d->ReportBad(bad);
         d->Flush(posts);
@@ -604,7 +597,7 @@ struct Impl final : XferHost
                 d->Deliver(posts, *s, WM_XFER_RESULT, std::move(r));
                 d->FreeSlot(*s);
             } else {
-                ++d->ignored;
+                d->stats.CountIgnored();
                 if (!listing.empty())
                     ::unlink(listing.c_str());
                 bad = d->session;
@@ -620,7 +613,8 @@ struct Impl final : XferHost
 using linkobj::Impl;
 
 COlnkLink::COlnkLink(ILinkWindowPoster* poster)
-    : d(std::make_unique<Impl>(this, poster)), m_xfer(std::make_unique<linkobj::XferClient>(*d))
+    : d(std::make_unique<Impl>(this, poster)), m_xfer(std::make_unique<linkobj::XferClient>(*d)),
+      m_stats(&d->stats)
 {
 }
 
@@ -673,7 +667,7 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     OxfrSetSessionCallbacks(s, &sc);
     OxfrSetLinkCallbacks(s, &lc);
     OxfrSetTransferCallbacks(s, &tc);
-    OxfrSetJobTimeout(s, d->jobTimeoutMs.load());
+    OxfrSetJobTimeout(s, d->stats.JobTimeout());
     std::lock_guard<std::mutex> g(d->m);
     d->opening = false;
     d->session = s;
@@ -796,23 +790,7 @@ int COlnkLink::CancelJob(uint32_t job)
 
 // ---- Plain operations ------------------------------------------------------------------------
 
-bool COlnkLink::GetStatistics(OlnkStatistics* record)
-{
-    if (!record)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    OxfrSession s = d->Acquire();
-    if (!s)
-        return false;
-    const uint32_t size = std::min<uint32_t>(record->size, sizeof(OlnkStatistics));
-    OlnkStatistics copy{};
-    copy.size = sizeof(OlnkStatistics);
-    const int r = OlnkGetStatistics(OxfrGetChannel(s), &copy);
-    d->Release();
-    if (!r)
-        return false;
-    std::memcpy(record, &copy, size);
-    return true;
-}
+bool COlnkLink::GetStatistics(OlnkStatistics* record) { return m_stats->GetStatistics(record); }
 
 bool COlnkLink::IsOpen()
 {
@@ -826,15 +804,7 @@ bool COlnkLink::IsConnected()
     return d->session && d->connected;
 }
 
-bool COlnkLink::IsEstablished()
-{
-    OxfrSession s = d->Acquire();
-    if (!s)
-        return false;
-    const bool r = OxfrIsEstablished(s);
-    d->Release();
-    return r;
-}
+bool COlnkLink::IsEstablished() { return m_stats->IsEstablished(); }
 
 uint32_t COlnkLink::GetLinkId()
 {
@@ -842,12 +812,12 @@ uint32_t COlnkLink::GetLinkId()
     return d->linkId;
 }
 
-uint64_t COlnkLink::IgnoredReplies() const { return d->ignored.load(); }
+uint64_t COlnkLink::IgnoredReplies() const { return m_stats->IgnoredReplies(); }
 
 void COlnkLink::SetJobTimeout(uint32_t ms)
 {
     ms = std::max<uint32_t>(ms, 1);
-    d->jobTimeoutMs.store(ms);
+    d->stats.StoreJobTimeout(ms);
     OxfrSession s;
     {
         std::lock_guard<std::mutex> g(d->m);
@@ -860,9 +830,9 @@ void COlnkLink::SetJobTimeout(uint32_t ms)
     d->Release();
 }
 
-uint32_t COlnkLink::JobTimeout() const { return d->jobTimeoutMs.load(); }
+uint32_t COlnkLink::JobTimeout() const { return m_stats->JobTimeout(); }
 
-uint64_t COlnkLink::UnansweredRequests() const { return d->unanswered.load(); }
+uint64_t COlnkLink::UnansweredRequests() const { return m_stats->UnansweredRequests(); }
 
 // ---- IOlnkPL ---------------------------------------------------------------------------------
 

@@ -15,12 +15,6 @@ namespace {
 
 constexpr uint32_t kMaxWirePath = 259;
 
-int Fail(uint32_t code)
-{
-    sys::SetLastError(code);
-    return 0;
-}
-
 std::string WirePath(const char16_t* p) { return sys::WideToAnsi(p ? std::u16string_view(p) : std::u16string_view()); }
 
 bool WireOk(const std::string& p) { return p.size() <= kMaxWirePath; }

@@ -6,24 +6,20 @@
 // docs/link-object.md.
 
 #include "link/linkobj/olnk_link.h"
+#include "link/linkobj/olnk_link_access.h"
 
 #include <functional>
 
 namespace linkobj {
 
 // What the file-transfer client needs from the link object.
-class XferHost
+class XferHost : public SessionAccess
 {
 public:
-    virtual ~XferHost() = default;
     // Sends a transfer request through a request slot; 1 sent, 0 refused
     // (last error set).  `byJob`: a job carries it and ends it.
     virtual int SendXfer(uint8_t code, uint32_t window, std::uintptr_t param, bool byJob,
                          std::function<int(OxfrSession, uint32_t)> send) = 0;
-    // Holds the session for a call outside the link's lock; null (last error
-    // set) without one.  Every non-null result is given back by ReleaseSession.
-    virtual OxfrSession AcquireSession() = 0;
-    virtual void ReleaseSession() = 0;
 };
 
 class XferClient
