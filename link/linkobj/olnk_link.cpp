@@ -1,6 +1,8 @@
 #include "link/linkobj/olnk_link.h"
 
 #include "link/linkobj/olnk_link_logic.h"
+#include "link/linkobj/olnk_link_stats.h"
+#include "link/linkobj/olnk_link_xfer.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
@@ -26,7 +28,6 @@ constexpr size_t kSlots = 256;
 constexpr int8_t kStatusMalformed = int8_t(OXFR_STREAM_ERROR); // -120
 constexpr int8_t kStatusReset = int8_t(OXFR_RESET);            // -123
 constexpr int8_t kStatusClosed = int8_t(OXFR_CLOSED);          // -124
-constexpr uint32_t kMaxWirePath = 259;
 // How often the session's idle call looks for requests past their time-out.
 constexpr auto kSweepPeriod = std::chrono::milliseconds(50);
 
@@ -68,19 +69,11 @@ struct Post
     std::unique_ptr<LinkMessageRecord> record;
 };
 
-int Fail(uint32_t code)
-{
-    sys::SetLastError(code);
-    return 0;
-}
-
-std::string WirePath(const char16_t* p) { return sys::WideToAnsi(p ? std::u16string_view(p) : std::u16string_view()); }
-
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 } // namespace
 
-struct Impl
+struct Impl final : XferHost
 {
     COlnkLink* self;
     ILinkWindowPoster* poster;
@@ -96,9 +89,7 @@ struct Impl
     std::vector<uint32_t> lists[2];
     std::array<Slot, kSlots> slots;
     size_t nextSlot = 0;
-    std::atomic<uint64_t> ignored{0};
-    std::atomic<uint32_t> jobTimeoutMs{OLNK_DEFAULT_JOB_TIMEOUT_MS};
-    std::atomic<uint64_t> unanswered{0};
+    LinkStatistics stats{*this}; // the counters and the job time-out
     std::atomic<int64_t> lastSweep{0}; // steady clock ticks of the latest sweep
 
     PlcStatusRecord status{};
@@ -236,7 +227,7 @@ struct Impl
             sl.byJob = r.byJob;
             sl.window = r.window;
             sl.param = r.param;
-            sl.deadline = Clock::now() + std::chrono::milliseconds(jobTimeoutMs.load());
+            sl.deadline = Clock::now() + std::chrono::milliseconds(stats.JobTimeout());
             wire = sl.wire;
             if (r.prepare && !r.prepare(wire, sl)) {
                 const uint32_t e = sys::GetLastError();
@@ -354,6 +345,15 @@ struct Impl
         return Run(r);
     }
 
+    // XferHost
+    int SendXfer(uint8_t code, uint32_t window, std::uintptr_t param, bool byJob,
+                 std::function<int(OxfrSession, uint32_t)> send) override
+    {
+        return Xfer(code, window, param, byJob, std::move(send));
+    }
+    OxfrSession AcquireSession() override { return Acquire(); }
+    void ReleaseSession() override { Release(); }
+
     // Holds the session for a call outside the lock; null (last error set)
     // without one.
     OxfrSession Acquire()
@@ -399,7 +399,7 @@ struct Impl
                 d->Deliver(posts, s, s.family == Family::Link ? WM_LINK_RESULT : WM_XFER_RESULT,
                            d->Result(s.code, OLNK_STATUS_NO_ANSWER, s.param));
                 d->FreeSlot(s);
-                ++d->unanswered;
+                d->stats.CountUnanswered();
                 any = true;
             }
             if (any)
@@ -481,7 +481,7 @@ struct Impl
                 d->Deliver(posts, *s, WM_LINK_RESULT, std::move(r));
                 d->FreeSlot(*s);
             } else {
-                ++d->ignored; // no request of this code waits for it
+                d->stats.CountIgnored(); // no request of this code waits for it
                 bad = d->session;
             }
         }
@@ -561,7 +561,7 @@ struct Impl
             if (notify)
                 d->ToList(posts, 1, WM_LINK_NOTIFY, kind);
             else
-                ++d->ignored;
+                d->stats.CountIgnored();
         }
         d->ReportBad(bad);
         d->Flush(posts);
@@ -597,7 +597,7 @@ struct Impl
                 d->Deliver(posts, *s, WM_XFER_RESULT, std::move(r));
                 d->FreeSlot(*s);
             } else {
-                ++d->ignored;
+                d->stats.CountIgnored();
                 if (!listing.empty())
                     ::unlink(listing.c_str());
                 bad = d->session;
@@ -612,7 +612,11 @@ struct Impl
 
 using linkobj::Impl;
 
-COlnkLink::COlnkLink(ILinkWindowPoster* poster) : d(std::make_unique<Impl>(this, poster)) {}
+COlnkLink::COlnkLink(ILinkWindowPoster* poster)
+    : d(std::make_unique<Impl>(this, poster)), m_xfer(std::make_unique<linkobj::XferClient>(*d)),
+      m_stats(&d->stats)
+{
+}
 
 COlnkLink::~COlnkLink()
 {
@@ -663,7 +667,7 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     OxfrSetSessionCallbacks(s, &sc);
     OxfrSetLinkCallbacks(s, &lc);
     OxfrSetTransferCallbacks(s, &tc);
-    OxfrSetJobTimeout(s, d->jobTimeoutMs.load());
+    OxfrSetJobTimeout(s, d->stats.JobTimeout());
     std::lock_guard<std::mutex> g(d->m);
     d->opening = false;
     d->session = s;
@@ -786,23 +790,7 @@ int COlnkLink::CancelJob(uint32_t job)
 
 // ---- Plain operations ------------------------------------------------------------------------
 
-bool COlnkLink::GetStatistics(OlnkStatistics* record)
-{
-    if (!record)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    OxfrSession s = d->Acquire();
-    if (!s)
-        return false;
-    const uint32_t size = std::min<uint32_t>(record->size, sizeof(OlnkStatistics));
-    OlnkStatistics copy{};
-    copy.size = sizeof(OlnkStatistics);
-    const int r = OlnkGetStatistics(OxfrGetChannel(s), &copy);
-    d->Release();
-    if (!r)
-        return false;
-    std::memcpy(record, &copy, size);
-    return true;
-}
+bool COlnkLink::GetStatistics(OlnkStatistics* record) { return m_stats->GetStatistics(record); }
 
 bool COlnkLink::IsOpen()
 {
@@ -816,15 +804,7 @@ bool COlnkLink::IsConnected()
     return d->session && d->connected;
 }
 
-bool COlnkLink::IsEstablished()
-{
-    OxfrSession s = d->Acquire();
-    if (!s)
-        return false;
-    const bool r = OxfrIsEstablished(s);
-    d->Release();
-    return r;
-}
+bool COlnkLink::IsEstablished() { return m_stats->IsEstablished(); }
 
 uint32_t COlnkLink::GetLinkId()
 {
@@ -832,12 +812,12 @@ uint32_t COlnkLink::GetLinkId()
     return d->linkId;
 }
 
-uint64_t COlnkLink::IgnoredReplies() const { return d->ignored.load(); }
+uint64_t COlnkLink::IgnoredReplies() const { return m_stats->IgnoredReplies(); }
 
 void COlnkLink::SetJobTimeout(uint32_t ms)
 {
     ms = std::max<uint32_t>(ms, 1);
-    d->jobTimeoutMs.store(ms);
+    d->stats.StoreJobTimeout(ms);
     OxfrSession s;
     {
         std::lock_guard<std::mutex> g(d->m);
@@ -850,9 +830,9 @@ void COlnkLink::SetJobTimeout(uint32_t ms)
     d->Release();
 }
 
-uint32_t COlnkLink::JobTimeout() const { return d->jobTimeoutMs.load(); }
+uint32_t COlnkLink::JobTimeout() const { return m_stats->JobTimeout(); }
 
-uint64_t COlnkLink::UnansweredRequests() const { return d->unanswered.load(); }
+uint64_t COlnkLink::UnansweredRequests() const { return m_stats->UnansweredRequests(); }
 
 // ---- IOlnkPL ---------------------------------------------------------------------------------
 
@@ -1176,158 +1156,48 @@ bool COlnkLink::GetLastPLCInfo(bool extended, void* buffer, uint32_t capacity, u
     return true;
 }
 
-// ---- IOxfrC ----------------------------------------------------------------------------------
 
-namespace {
-bool WireOk(const std::string& p) { return p.size() <= linkobj::kMaxWirePath; }
-} // namespace
+// ---- IOxfrC, IOxfrS: the file-transfer client ----------------------------------------------
 
 int COlnkLink::Copy(uint32_t w, std::uintptr_t p, const char16_t* src, const char16_t* dst)
 {
-    if (!src || !dst)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    const std::string a = linkobj::WirePath(src), b = linkobj::WirePath(dst);
-    if (!WireOk(a) || !WireOk(b))
-        return linkobj::Fail(OLNK_E_BAD_PATH);
-    return d->Xfer(OXFR_CODE_COPY, w, p, false,
-                   [&](OxfrSession s, uint32_t wire) { return OxfrCopyA(s, wire, a.c_str(), b.c_str()); });
+    return m_xfer->Copy(w, p, src, dst);
 }
-
-int COlnkLink::Move(uint32_t w, std::uintptr_t p, const char16_t* src, const char16_t* dst)
-{
-    if (!src || !dst)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    const std::string a = linkobj::WirePath(src), b = linkobj::WirePath(dst);
-    if (!WireOk(a) || !WireOk(b))
-        return linkobj::Fail(OLNK_E_BAD_PATH);
-    return d->Xfer(OXFR_CODE_MOVE, w, p, false,
-                   [&](OxfrSession s, uint32_t wire) { return OxfrMoveA(s, wire, a.c_str(), b.c_str()); });
-}
-
-namespace {
-// The wire form of a caller's remote path: 0, or the error it fails with.
-uint32_t RemotePath(const char16_t* path, std::string& wire)
-{
-    if (!path)
-        return OLNK_LINK_E_ARG;
-    wire = linkobj::WirePath(path);
-    return WireOk(wire) ? 0 : OLNK_E_BAD_PATH;
-}
-int OnePath(Impl& d, uint8_t code, uint32_t w, std::uintptr_t p, const char16_t* path,
-            int (*fn)(OxfrSession, uint32_t, const char*))
-{
-    std::string a;
-    if (const uint32_t e = RemotePath(path, a))
-        return linkobj::Fail(e);
-    return d.Xfer(code, w, p, false, [&](OxfrSession s, uint32_t wire) { return fn(s, wire, a.c_str()); });
-}
-std::optional<std::string> Local(const char16_t* p)
-{
-    if (!p)
-        return std::nullopt;
-    return sys::WinPath::ToNative(std::u16string_view(p));
-}
-} // namespace
-
 int COlnkLink::CreateDir(uint32_t w, std::uintptr_t p, const char16_t* path)
 {
-    return OnePath(*d, OXFR_CODE_MKDIR, w, p, path, OxfrCreateDirA);
+    return m_xfer->CreateDir(w, p, path);
 }
-int COlnkLink::Delete(uint32_t w, std::uintptr_t p, const char16_t* path)
-{
-    return OnePath(*d, OXFR_CODE_DELETE, w, p, path, OxfrDeleteA);
-}
-int COlnkLink::GetFileInfo(uint32_t w, std::uintptr_t p, const char16_t* path)
-{
-    return OnePath(*d, OXFR_CODE_INFO, w, p, path, OxfrGetFileInfoA);
-}
-int COlnkLink::RemoveDir(uint32_t w, std::uintptr_t p, const char16_t* path)
-{
-    return OnePath(*d, OXFR_CODE_RMDIR, w, p, path, OxfrRemoveDirA);
-}
-
+int COlnkLink::Delete(uint32_t w, std::uintptr_t p, const char16_t* path) { return m_xfer->Delete(w, p, path); }
 int COlnkLink::List(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job, const char16_t* pattern)
 {
-    std::string a;
-    if (const uint32_t e = RemotePath(pattern, a))
-        return linkobj::Fail(e);
-    return d->Xfer(OXFR_CODE_LIST, w, p, true, [&](OxfrSession s, uint32_t wire) {
-        return OxfrListA(s, wire, progress, p, job, a.c_str());
-    });
+    return m_xfer->List(w, p, progress, job, pattern);
 }
-
 int COlnkLink::Get(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job,
                    const char16_t* remotePath, const char16_t* localPath)
 {
-    std::string a;
-    if (const uint32_t e = RemotePath(remotePath, a))
-        return linkobj::Fail(e);
-    const auto local = Local(localPath);
-    if (!local)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    return d->Xfer(OXFR_CODE_GET, w, p, true, [&](OxfrSession s, uint32_t wire) {
-        return OxfrGetA(s, wire, progress, p, job, a.c_str(), local->c_str());
-    });
+    return m_xfer->Get(w, p, progress, job, remotePath, localPath);
 }
-
+int COlnkLink::GetFileInfo(uint32_t w, std::uintptr_t p, const char16_t* path)
+{
+    return m_xfer->GetFileInfo(w, p, path);
+}
 int COlnkLink::Put(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job,
                    const char16_t* localPath, const char16_t* remotePath)
 {
-    std::string a;
-    if (const uint32_t e = RemotePath(remotePath, a))
-        return linkobj::Fail(e);
-    const auto local = Local(localPath);
-    if (!local)
-        return linkobj::Fail(OLNK_LINK_E_ARG);
-    return d->Xfer(OXFR_CODE_PUT, w, p, true, [&](OxfrSession s, uint32_t wire) {
-        return OxfrPutA(s, wire, progress, p, job, local->c_str(), a.c_str());
-    });
+    return m_xfer->Put(w, p, progress, job, localPath, remotePath);
 }
-
-// ---- IOxfrS ----------------------------------------------------------------------------------
-
+int COlnkLink::RemoveDir(uint32_t w, std::uintptr_t p, const char16_t* path)
+{
+    return m_xfer->RemoveDir(w, p, path);
+}
+int COlnkLink::Move(uint32_t w, std::uintptr_t p, const char16_t* src, const char16_t* dst)
+{
+    return m_xfer->Move(w, p, src, dst);
+}
 int COlnkLink::AddShare(const char16_t* directory, const char16_t* name, uint32_t access)
 {
-    OxfrSession s = d->Acquire();
-    if (!s)
-        return 0;
-    const int r = OxfrAddShareW(s, directory, name, access);
-    const uint32_t e = sys::GetLastError();
-    d->Release();
-    if (!r)
-        sys::SetLastError(e);
-    return r;
+    return m_xfer->AddShare(directory, name, access);
 }
-
-int COlnkLink::RemoveShare(const char16_t* name)
-{
-    OxfrSession s = d->Acquire();
-    if (!s)
-        return 0;
-    const int r = OxfrRemoveShareW(s, name);
-    const uint32_t e = sys::GetLastError();
-    d->Release();
-    if (!r)
-        sys::SetLastError(e);
-    return r;
-}
-
-int COlnkLink::GetShareCount()
-{
-    OxfrSession s = d->Acquire();
-    if (!s)
-        return 0;
-    const int r = OxfrGetShareCount(s);
-    d->Release();
-    return r;
-}
-
-int COlnkLink::GetShares(OxfrShareW* shares, uint32_t capacity)
-{
-    OxfrSession s = d->Acquire();
-    if (!s)
-        return 0;
-    const int r = OxfrGetSharesW(s, shares, capacity);
-    d->Release();
-    return r;
-}
+int COlnkLink::RemoveShare(const char16_t* name) { return m_xfer->RemoveShare(name); }
+int COlnkLink::GetShareCount() { return m_xfer->GetShareCount(); }
+int COlnkLink::GetShares(OxfrShareW* shares, uint32_t capacity) { return m_xfer->GetShares(shares, capacity); }

@@ -293,6 +293,8 @@ public:
 
 namespace linkobj {
 struct Impl;
+class XferClient;
+class LinkStatistics;
 }
 
 class COlnkLink : public IOlnkControl,
@@ -416,4 +418,6 @@ public:
 
 private:
     std::unique_ptr<linkobj::Impl> d;
+    std::unique_ptr<linkobj::XferClient> m_xfer; // IOxfrC and IOxfrS (olnk_link_xfer.h)
+    linkobj::LinkStatistics* m_stats;            // counters and time-out, held by d (olnk_link_stats.h)
 };
