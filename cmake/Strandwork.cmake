@@ -73,6 +73,44 @@ function(sw_program)
   target_link_libraries(${A_NAME} PRIVATE ${A_LIBS})
 endfunction()
 
+# Precompiled headers of the test programs.  About two hundred test
+# programs each parse GoogleTest, the standard library and (in the window
+# tests) Qt Widgets and QtTest again; two small host programs compile those
+# headers once and every test program reuses the result.  A precompiled
+# header is only used when it was built with the same flags (position-
+# independent code, sanitizers, warnings, the -D flags its headers look
+# at), so the hosts are executables of the top folder like the tests.  Qt's
+# libraries make their users -fPIC, so every test program and both hosts are
+# compiled with -fPIC.  QtTest stays out: its -D flags name each test's own
+# folder.  With warnings as errors an unusable header fails the build
+# (-Winvalid-pch) instead of silently costing the time again.
+# Only headers that never change with the project's own sources belong
+# here: a change to one of them rebuilds every test.
+set(SW_TEST_PCH_STD <algorithm> <chrono> <cstdlib> <cstring> <filesystem>
+    <fstream> <functional> <map> <memory> <set> <sstream> <string> <thread>
+    <vector> <gtest/gtest.h>)
+set(SW_TEST_PCH_QT <QApplication> <QCheckBox> <QComboBox> <QDir>
+    <QElapsedTimer> <QFile> <QLabel> <QLineEdit> <QListWidget> <QMdiArea>
+    <QMdiSubWindow> <QPushButton> <QTimer> <QWidget>)
+
+# sw_add_test_pch_hosts()
+# The hosts sw_pch_tests (GoogleTest and the standard library) and
+# sw_pch_tests_qt (the same plus Qt Widgets); sw_tests() makes
+# every test program reuse one of them.  Called once from the top folder.
+function(sw_add_test_pch_hosts)
+  set(src ${CMAKE_BINARY_DIR}/pch/pch_host.cpp)
+  file(CONFIGURE OUTPUT ${src} CONTENT "int main() { return 0; }\n")
+  foreach(host sw_pch_tests sw_pch_tests_qt)
+    add_executable(${host} EXCLUDE_FROM_ALL ${src})
+    target_compile_options(${host} PRIVATE ${SW_WARNINGS} -fPIC)
+    target_link_libraries(${host} PRIVATE GTest::gtest Threads::Threads)
+    set_target_properties(${host} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/pch)
+  endforeach()
+  target_precompile_headers(sw_pch_tests PRIVATE ${SW_TEST_PCH_STD})
+  target_link_libraries(sw_pch_tests_qt PRIVATE Qt6::Widgets)
+  target_precompile_headers(sw_pch_tests_qt PRIVATE ${SW_TEST_PCH_STD} ${SW_TEST_PCH_QT})
+endfunction()
+
 # The test-support libraries that bring their own main() for the test
 # programs that link them (in place of GTest::gtest_main): support_ui
 # creates the application of the window tests (docs/testing.md).
@@ -97,12 +135,17 @@ function(sw_tests)
     string(REGEX REPLACE "^test_" "" stem ${stem})
     set(name ${A_PREFIX}_${stem})
     add_executable(${name} ${src} ${A_SOURCES})
-    target_compile_options(${name} PRIVATE ${SW_WARNINGS})
+    target_compile_options(${name} PRIVATE ${SW_WARNINGS} -fPIC)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
     if(A_QT)
       set_target_properties(${name} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
     endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    if(A_QT)
+      target_precompile_headers(${name} REUSE_FROM sw_pch_tests_qt)
+    else()
+      target_precompile_headers(${name} REUSE_FROM sw_pch_tests)
+    endif()
     target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gmock Threads::Threads)
     set(has_main FALSE)
     foreach(lib GTest::gtest_main ${SW_TEST_MAIN_LIBS})

@@ -79,10 +79,10 @@ TEST(ConInfoModel, DefaultsRowsAndTexts)
     EXPECT_EQ(g.series[5], (SeriesSettings{0, 1000, 0xFF0080}));
     EXPECT_EQ(g.series[6], (SeriesSettings{1, 20000, 0x0000FF}));
     EXPECT_EQ(g.series[7], (SeriesSettings{0, 1000, 0xFF0000}));
-    const int slots[] = {6, 4, 2, 0, 7, 5, 3, 1};
+    const int expectedSlots[] = {6, 4, 2, 0, 7, 5, 3, 1};
     const int rates[] = {11031, 11032, 11041, 11042, 11043, 11044, 11045, 11046};
     for (int i = 0; i < kSeries; ++i) {
-        EXPECT_EQ(kSetupRows[i].slot, slots[i]);
+        EXPECT_EQ(kSetupRows[i].slot, expectedSlots[i]);
         EXPECT_EQ(kSetupRows[i].checkId, 11015 + i);
         EXPECT_EQ(kSetupRows[i].rangeId, 11023 + i);
         EXPECT_EQ(kSetupRows[i].swatchId, 11033 + i);
