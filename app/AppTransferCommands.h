@@ -1,7 +1,7 @@
 #pragma once
 // The transfer, debugging and connection commands of the Project menu
-// (33850-33855, 33857, 33858).  The application owns one and maps them with
-// Map(); their update rules are those of AppCommandRules.h.
+// (ID_TRANSFER_PLC .. ID_CONNECT_TOGGLE, ID_TRANSFER_CASSETTE_SOFTWARE, ID_TRANSFER_COMPILER_FILES).
+// The application owns one and maps them with Map(); their update rules are those of AppCommandRules.h.
 // See docs/application.md.
 
 class CStrandworkApp;
