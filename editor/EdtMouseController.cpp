@@ -87,6 +87,20 @@ CEdtTextView* EdtMouseController::CurrentDragSource()
 
 // ------------------------------------------------------------ selection helpers
 
+// Extends the mouse selection from the anchor to pt: by screen lines, by
+// words or by characters, as the drag began.
+void EdtMouseController::DragSelectionTo(EdtPoint pt)
+{
+    if (m_view.m_lineSelection) {
+        SelectScreenLines(m_view.m_anchor, pt);
+    } else if (m_view.m_wordSelection) {
+        SelectWordsBetween(m_view.m_anchor, pt);
+    } else {
+        m_view.m_cursorPos = pt;
+        m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
+    }
+}
+
 void EdtMouseController::SelectWordsBetween(EdtPoint a, EdtPoint b)
 {
     const bool forward = !Before(b, a);
@@ -197,14 +211,7 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
     m_view.m_lastMousePos = pos;
     if (m_view.m_dragSelection) {
         const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
-        if (m_view.m_lineSelection) {
-            SelectScreenLines(m_view.m_anchor, pt);
-        } else if (m_view.m_wordSelection) {
-            SelectWordsBetween(m_view.m_anchor, pt);
-        } else {
-            m_view.m_cursorPos = pt;
-            m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
-        }
+        DragSelectionTo(pt);
         m_view.m_idealCharPos =
             m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
         m_view.UpdateCaret();
@@ -307,14 +314,7 @@ void EdtMouseController::OnAutoScrollTimer()
         return;
     const QPoint inside(std::clamp(pos.x(), c.left(), c.right()), std::clamp(pos.y(), c.top(), c.bottom()));
     const EdtPoint pt = m_view.ClientToText(inside + QPoint(m_view.GetCharWidth() / 2, 0));
-    if (m_view.m_lineSelection) {
-        SelectScreenLines(m_view.m_anchor, pt);
-    } else if (m_view.m_wordSelection) {
-        SelectWordsBetween(m_view.m_anchor, pt);
-    } else {
-        m_view.m_cursorPos = pt;
-        m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
-    }
+    DragSelectionTo(pt);
     m_view.UpdateCaret();
 }
 

@@ -19,6 +19,7 @@ public:
     explicit EdtMouseController(CEdtTextView& view);
 
     static CEdtTextView* CurrentDragSource();
+    void DragSelectionTo(EdtPoint pt);
     void SelectWordsBetween(EdtPoint a, EdtPoint b);
     void SelectScreenLines(EdtPoint a, EdtPoint b);
     void EndMouseSelection();
