@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyleOptionFrame>
 #include <QTimer>
 #include <QWindow>
@@ -353,8 +354,21 @@ QSize NeededSize(const QWidget* w)
             return QSize(l->minimumSizeHint().width(), l->heightForWidth(l->width()));
         return l->sizeHint();
     }
+    if (auto* b = qobject_cast<const QPushButton*>(w)) {
+        // The text, the icon and the button's margins (a style may ask a
+        // wider button for looks; a narrower one still shows its text).
+        QStyleOptionButton opt;
+        opt.initFrom(b);
+        const QSize text = b->fontMetrics().size(Qt::TextShowMnemonic, b->text());
+        int width = text.width();
+        if (!b->icon().isNull())
+            width += b->iconSize().width() + 4;
+        width += b->style()->pixelMetric(QStyle::PM_ButtonMargin, &opt, b) +
+                 2 * b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, b);
+        return QSize(width, text.height());
+    }
     if (qobject_cast<const QAbstractButton*>(w))
-        return w->minimumSizeHint().expandedTo(qobject_cast<const QPushButton*>(w) ? QSize(0, 0) : w->sizeHint());
+        return w->sizeHint();
     if (auto* e = qobject_cast<const QLineEdit*>(w)) {
         QStyleOptionFrame opt;
         opt.initFrom(e);
