@@ -12,6 +12,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include <algorithm>
 #include <chrono>
@@ -80,7 +83,35 @@ QString CPlcCommandDlg::DisplayText(const QString& text)
 {
     QString s = text;
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // A run of tabs is one step to the next column (ColumnStops).
+    static const QRegularExpression tabs(QStringLiteral("\t{2,}"));
+    s.replace(tabs, QStringLiteral("\t"));
     return s;
+}
+
+std::vector<double> CPlcCommandDlg::ColumnStops(const QString& text, const QFontMetrics& fm)
+{
+    // The texts pad a short label with a second tab so that the values
+    // line up; with the program's font a fixed tab distance cannot promise
+    // that.  Every column is as wide as its widest cell plus two average
+    // characters (the text's runs of tabs are single ones by then).
+    std::vector<int> widths;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QStringList cells = line.split(QLatin1Char('\t'));
+        for (qsizetype i = 0; i + 1 < cells.size(); ++i) {
+            if (size_t(i) >= widths.size())
+                widths.push_back(0);
+            widths[size_t(i)] = std::max(widths[size_t(i)], fm.horizontalAdvance(cells[i]));
+        }
+    }
+    std::vector<double> stops;
+    const int gap = 2 * fm.averageCharWidth();
+    int x = 0;
+    for (int w : widths) {
+        x += w + gap;
+        stops.push_back(x);
+    }
+    return stops;
 }
 
 void CPlcCommandDlg::DoDataExchange(ui::DataExchange& dx)
@@ -90,6 +121,15 @@ void CPlcCommandDlg::DoDataExchange(ui::DataExchange& dx)
     QString wait = DisplayText(m_waitText), result = DisplayText(m_resultText);
     dx.Text(IDC_WAIT, wait);
     dx.Text(IDC_RESULT, result);
+    if (auto* edit = Item<QPlainTextEdit>(IDC_RESULT)) {
+        // The columns of the text line up whatever the font.
+        QTextOption option = edit->document()->defaultTextOption();
+        QList<QTextOption::Tab> tabs;
+        for (double x : ColumnStops(result, edit->fontMetrics()))
+            tabs.append(QTextOption::Tab(x, QTextOption::LeftTab));
+        option.setTabs(tabs);
+        edit->document()->setDefaultTextOption(option);
+    }
 }
 
 bool CPlcCommandDlg::OnInitDialog()
