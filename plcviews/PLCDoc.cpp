@@ -153,7 +153,7 @@ CPLCView::RegisterBoxes CPLCView::RegisterBoxWidths(const QFont& font, bool hex)
     };
     constexpr int kRoom = 2 * (1 + 2);
     RegisterBoxes b;
-    b.rlo = widest(u"01") + kRoom;
+    b.rlo = std::max(widest(u"01") + kRoom, fm.horizontalAdvance(QStringLiteral(" 0 ")));
     b.dr = (hex ? fm.horizontalAdvance(QStringLiteral("0x")) + 8 * widest(u"0123456789abcdef")
                 : fm.horizontalAdvance(QLatin1Char('-')) + 10 * widest(u"0123456789")) +
            kRoom;

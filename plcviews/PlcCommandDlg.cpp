@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollBar>
 #include <QRegularExpression>
 #include <QTextDocument>
 #include <QTextOption>
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -439,5 +442,35 @@ void CPlcCommandDlg::ShowResultView()
         c.movePosition(QTextCursor::Start);
         edit->setTextCursor(c);
         edit->ensureCursorVisible();
+        // The dialog grows until the whole text shows (within most of the
+        // screen; beyond that the text scrolls).
+        const QString text = edit->toPlainText();
+        const QFontMetrics fm = edit->fontMetrics();
+        const std::vector<double> stops = ColumnStops(text, fm);
+        int width = 0, lines = 0;
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+            ++lines;
+            double x = 0;
+            const QStringList cells = line.split(QLatin1Char('\t'));
+            for (qsizetype i = 0; i < cells.size(); ++i) {
+                x += fm.horizontalAdvance(cells[i]);
+                if (i + 1 < cells.size()) {
+                    const auto next = std::upper_bound(stops.begin(), stops.end(), x);
+                    const double tab = edit->tabStopDistance() > 0 ? edit->tabStopDistance() : 8 * fm.averageCharWidth();
+                    x = next != stops.end() ? *next : (std::floor(x / tab) + 1) * tab;
+                }
+            }
+            width = std::max(width, int(std::ceil(x)));
+        }
+        const int around = 2 * edit->frameWidth() + 2 * int(edit->document()->documentMargin()) + 4;
+        const QSize want(width + around + edit->verticalScrollBar()->sizeHint().width(),
+                         lines * fm.lineSpacing() + around);
+        QSize grow = (want - edit->size()).expandedTo(QSize(0, 0));
+        if (const QScreen* sc = screen()) {
+            const QSize room = sc->availableGeometry().size() * 4 / 5;
+            grow = grow.boundedTo((room - size()).expandedTo(QSize(0, 0)));
+        }
+        if (grow.width() > 0 || grow.height() > 0)
+            resize(size() + grow);
     }
 }

@@ -155,6 +155,9 @@ TEST(PlcCommandDlg, TheInformationsColumnsLineUp)
                 << label.toStdString();
         }
         EXPECT_EQ(ClippedTexts(&d), QStringList());
+        // The dialog grew to show the whole text.
+        PumpEvents();
+        EXPECT_EQ(VisibleScrollBars(&d), QStringList());
         PressOk(d);
     });
     EXPECT_EQ(d.GetPLCInfo(pl, nullptr, 0, 1), 1);
