@@ -59,8 +59,8 @@ ui::DocTemplate* TemplateOf(const QString& ext)
 std::unique_ptr<COlnkLink> MakeProjectLink();
 
 CStrandworkDoc::CStrandworkDoc()
-    : m_docSite(std::make_unique<DocumentSite>(*this)),
-      m_doc(std::make_unique<core::ProjectDocument>(*m_docSite)),
+    : m_logicSite(std::make_unique<DocumentSite>(*this)),
+      m_logic(std::make_unique<core::ProjectDocument>(*m_logicSite)),
       m_buildSite(std::make_unique<BuildSite>(*this)),
       m_build(std::make_unique<core::ProjectBuild>(Data(), *m_buildSite)),
       m_link(MakeProjectLink()),
@@ -145,12 +145,12 @@ void CStrandworkDoc::SetSettingsModified()
 
 void CStrandworkDoc::SetProjectDefaults()
 {
-    m_doc->SetProjectDefaults();
+    m_logic->SetProjectDefaults();
 }
 
 QString CStrandworkDoc::GetProjectDir() const
 {
-    return Q(m_doc->ProjectFolder());
+    return Q(m_logic->ProjectFolder());
 }
 
 bool CStrandworkDoc::QueryCloseProject()
@@ -212,13 +212,13 @@ bool CStrandworkDoc::OnOpenDocument(const QString& path)
 bool CStrandworkDoc::OnOpenDocument(const QString& path, bool forCopying)
 {
     SetProjectDefaults();
-    m_doc->ClearWorkspaceSection();
+    m_logic->ClearWorkspaceSection();
     // The framework adds the path to the recent list once the open
     // succeeded; a template opened for copying never reaches it.
     SetPathName(path, false);
     if (!QueryCloseProject())
         return false;
-    if (!m_doc->Load(U16(GetPathName()), forCopying)) {
+    if (!m_logic->Load(U16(GetPathName()), forCopying)) {
         ProjectHost* host = GetProjectHost();
         if (m_isOpenProject && host && host->GetProjectDoc() == this && host->ClearProjectDoc())
             m_isOpenProject = false;
@@ -229,14 +229,14 @@ bool CStrandworkDoc::OnOpenDocument(const QString& path, bool forCopying)
         return true;
     if (ProjectHost* host = GetProjectHost()) {
         if (WorkspaceDocumentsPort* port = host->GetWorkspaceDocumentsPort())
-            port->Apply(m_doc->WorkspaceSection());
+            port->Apply(m_logic->WorkspaceSection());
     }
     return true;
 }
 
 bool CStrandworkDoc::OnSaveDocument(const QString& path)
 {
-    return m_doc->Save(U16(path));
+    return m_logic->Save(U16(path));
 }
 
 void CStrandworkDoc::OnCloseDocument()
@@ -266,7 +266,7 @@ void CStrandworkDoc::Serialize(ui::Archive& ar)
         if (ar.IsStoring()) {
             KxpArchive kxp(true, U16(name));
             Serialize(kxp);
-            m_doc->NoteLossy(kxp);
+            m_logic->NoteLossy(kxp);
             ar.Write(kxp.Bytes().data(), qint64(kxp.Bytes().size()));
         } else {
             QByteArray all = dev.readAll();
@@ -281,7 +281,7 @@ void CStrandworkDoc::Serialize(ui::Archive& ar)
 void CStrandworkDoc::Serialize(KxpArchive& ar)
 {
     try {
-        m_doc->Serialize(ar);
+        m_logic->Serialize(ar);
     } catch (const ProjectWriteError& e) {
         throw ui::ArchiveException(ui::ArchiveException::generic, e.what());
     }
@@ -289,53 +289,53 @@ void CStrandworkDoc::Serialize(KxpArchive& ar)
 
 // The formats, the workspace file and the adding of files live in
 // core::ProjectDocument.
-void CStrandworkDoc::WriteProjectV6(KxpArchive& ar) { m_doc->WriteProjectV6(ar); }
-void CStrandworkDoc::ReadProjectV6(KxpArchive& ar) { m_doc->ReadProjectV6(ar); }
-void CStrandworkDoc::WriteProjectV5(KxpArchive& ar) { m_doc->WriteProjectV5(ar); }
-void CStrandworkDoc::ReadProjectV5(KxpArchive& ar) { m_doc->ReadProjectV5(ar); }
-void CStrandworkDoc::WriteProjectV4(KxpArchive& ar) { m_doc->WriteOldProject(ar, 4); }
-void CStrandworkDoc::ReadProjectV4(KxpArchive& ar) { m_doc->ReadOldProject(ar, 4); }
-void CStrandworkDoc::WriteProjectV3(KxpArchive& ar) { m_doc->WriteOldProject(ar, 3); }
-void CStrandworkDoc::ReadProjectV3(KxpArchive& ar) { m_doc->ReadOldProject(ar, 3); }
-void CStrandworkDoc::WriteProjectV2(KxpArchive& ar) { m_doc->WriteOldProject(ar, 2); }
-void CStrandworkDoc::ReadProjectV2(KxpArchive& ar) { m_doc->ReadOldProject(ar, 2); }
-void CStrandworkDoc::WriteProjectV1(KxpArchive& ar) { m_doc->WriteOldProject(ar, 1); }
-void CStrandworkDoc::ReadProjectV1(KxpArchive& ar) { m_doc->ReadOldProject(ar, 1); }
-void CStrandworkDoc::WriteWorkspaceV6(KxpArchive& ar) { m_doc->WriteWorkspaceFile(ar, 6); }
-void CStrandworkDoc::WriteWorkspaceV5(KxpArchive& ar) { m_doc->WriteWorkspaceFile(ar, 5); }
-void CStrandworkDoc::ReadWorkspaceV6(KxpArchive& ar) { m_doc->ReadWorkspaceFile(ar, 6); }
-void CStrandworkDoc::ReadWorkspaceV5(KxpArchive& ar) { m_doc->ReadWorkspaceFile(ar, 5); }
+void CStrandworkDoc::WriteProjectV6(KxpArchive& ar) { m_logic->WriteProjectV6(ar); }
+void CStrandworkDoc::ReadProjectV6(KxpArchive& ar) { m_logic->ReadProjectV6(ar); }
+void CStrandworkDoc::WriteProjectV5(KxpArchive& ar) { m_logic->WriteProjectV5(ar); }
+void CStrandworkDoc::ReadProjectV5(KxpArchive& ar) { m_logic->ReadProjectV5(ar); }
+void CStrandworkDoc::WriteProjectV4(KxpArchive& ar) { m_logic->WriteOldProject(ar, 4); }
+void CStrandworkDoc::ReadProjectV4(KxpArchive& ar) { m_logic->ReadOldProject(ar, 4); }
+void CStrandworkDoc::WriteProjectV3(KxpArchive& ar) { m_logic->WriteOldProject(ar, 3); }
+void CStrandworkDoc::ReadProjectV3(KxpArchive& ar) { m_logic->ReadOldProject(ar, 3); }
+void CStrandworkDoc::WriteProjectV2(KxpArchive& ar) { m_logic->WriteOldProject(ar, 2); }
+void CStrandworkDoc::ReadProjectV2(KxpArchive& ar) { m_logic->ReadOldProject(ar, 2); }
+void CStrandworkDoc::WriteProjectV1(KxpArchive& ar) { m_logic->WriteOldProject(ar, 1); }
+void CStrandworkDoc::ReadProjectV1(KxpArchive& ar) { m_logic->ReadOldProject(ar, 1); }
+void CStrandworkDoc::WriteWorkspaceV6(KxpArchive& ar) { m_logic->WriteWorkspaceFile(ar, 6); }
+void CStrandworkDoc::WriteWorkspaceV5(KxpArchive& ar) { m_logic->WriteWorkspaceFile(ar, 5); }
+void CStrandworkDoc::ReadWorkspaceV6(KxpArchive& ar) { m_logic->ReadWorkspaceFile(ar, 6); }
+void CStrandworkDoc::ReadWorkspaceV5(KxpArchive& ar) { m_logic->ReadWorkspaceFile(ar, 5); }
 
 bool CStrandworkDoc::AddExistingSourceFile(const QString& path)
 {
-    return m_doc->AddFile(U16(path), ProjectDocument::ListKind::Source, false);
+    return m_logic->AddFile(U16(path), ProjectDocument::ListKind::Source, false);
 }
 void CStrandworkDoc::AddNewSourceFile(const QString& path)
 {
-    m_doc->AddFile(U16(path), ProjectDocument::ListKind::Source, true);
+    m_logic->AddFile(U16(path), ProjectDocument::ListKind::Source, true);
 }
 bool CStrandworkDoc::AddExistingHeaderFile(const QString& path)
 {
-    return m_doc->AddFile(U16(path), ProjectDocument::ListKind::Header, false);
+    return m_logic->AddFile(U16(path), ProjectDocument::ListKind::Header, false);
 }
 void CStrandworkDoc::AddNewHeaderFile(const QString& path)
 {
-    m_doc->AddFile(U16(path), ProjectDocument::ListKind::Header, true);
+    m_logic->AddFile(U16(path), ProjectDocument::ListKind::Header, true);
 }
 bool CStrandworkDoc::AddExistingSupportFile(const QString& path)
 {
-    return m_doc->AddFile(U16(path), ProjectDocument::ListKind::Support, false);
+    return m_logic->AddFile(U16(path), ProjectDocument::ListKind::Support, false);
 }
 void CStrandworkDoc::AddNewSupportFile(const QString& path)
 {
-    m_doc->AddFile(U16(path), ProjectDocument::ListKind::Support, true);
+    m_logic->AddFile(U16(path), ProjectDocument::ListKind::Support, true);
 }
 
 bool CStrandworkDoc::CopyProjectFiles(const QString& templatePath, const QString& destFolder)
 {
     if (!OnOpenDocument(templatePath, true))
         return false;
-    if (!m_doc->CopyFilesTo(FolderOf(U16(templatePath)), U16(destFolder)))
+    if (!m_logic->CopyFilesTo(FolderOf(U16(templatePath)), U16(destFolder)))
         return false;
     QDir::setCurrent(destFolder);
     return true;

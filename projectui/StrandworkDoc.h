@@ -96,6 +96,8 @@ constexpr unsigned IDS_XFER_BACKUP_RESTORED = 4661;
 constexpr unsigned IDS_XFER_BACKUP_NOT_RESTORED = 4662;
 constexpr unsigned IDS_XFER_NO_DESTINATION = 4663;
 
+// The project document's own ids (IDS_PRJ_...) are core's
+// (core/project/ProjectDocument.h).
 // The output line when the control system left requests without a reply.
 constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
 
@@ -108,10 +110,10 @@ public:
     CStrandworkDoc();
     ~CStrandworkDoc() override;
 
-    core::ProjectData& Data() { return m_doc->Data(); }
-    const core::ProjectData& Data() const { return m_doc->Data(); }
+    core::ProjectData& Data() { return m_logic->Data(); }
+    const core::ProjectData& Data() const { return m_logic->Data(); }
     // The document's logic without a window.
-    core::ProjectDocument& Logic() { return *m_doc; }
+    core::ProjectDocument& Logic() { return *m_logic; }
 
     // --- Flags -----------------------------------------------------------
     bool IsOpenProject() const { return m_isOpenProject; }
@@ -245,7 +247,7 @@ public:
     void ReadWorkspaceV5(core::KxpArchive& ar);
     // The documents section as last read (kept and written back unchanged
     // while no document views can reopen it).
-    const core::WorkspaceDocuments& WorkspaceSection() const { return m_doc->WorkspaceSection(); }
+    const core::WorkspaceDocuments& WorkspaceSection() const { return m_logic->WorkspaceSection(); }
 
     // --- Adding files -----------------------------------------------------
     // Each takes the full path.  FilePath becomes the path relative to the
@@ -301,8 +303,8 @@ private:
     // back to this document; made first, since the collaborators below
     // hold its data.
     class DocumentSite;
-    std::unique_ptr<DocumentSite> m_docSite;
-    std::unique_ptr<core::ProjectDocument> m_doc;
+    std::unique_ptr<DocumentSite> m_logicSite;
+    std::unique_ptr<core::ProjectDocument> m_logic;
     bool m_closingGuard = false;
     bool m_isOpenProject = false;
     // The build's link to this document, and the build.

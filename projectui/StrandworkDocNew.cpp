@@ -45,7 +45,7 @@ bool HasEntries(const std::string& native)
 
 int CStrandworkDoc::ImportKnf(const QString& knfPath, const QString& projectFolder)
 {
-    return m_doc->ImportKnf(U16(knfPath), U16(projectFolder));
+    return m_logic->ImportKnf(U16(knfPath), U16(projectFolder));
 }
 
 bool CStrandworkDoc::OnNewDocument()
@@ -53,7 +53,7 @@ bool CStrandworkDoc::OnNewDocument()
     if (!ui::Document::OnNewDocument())
         return false;
     SetProjectDefaults();
-    m_doc->ClearWorkspaceSection();
+    m_logic->ClearWorkspaceSection();
     ProjectHost* host = GetProjectHost();
     if (!host)
         return false;
@@ -68,7 +68,7 @@ bool CStrandworkDoc::OnNewDocument()
     const ProjectTemplateInfo choice = dlg.GetSelected();
     const QString folder = dlg.GetProjectFolder();
 
-    if (!m_doc->CreateProjectFolder(U16(folder)))
+    if (!m_logic->CreateProjectFolder(U16(folder)))
         return false;
     const std::optional<std::string> native = sys::WinPath::ToNative(U16(folder));
     if (native && HasEntries(*native) &&
@@ -81,7 +81,7 @@ bool CStrandworkDoc::OnNewDocument()
             return false;
         // Every project made here is of the current format.
         Data().FormatVersion = 6;
-        m_doc->ClearWorkspaceSection();
+        m_logic->ClearWorkspaceSection();
     } else {
         if (choice.Kind == 1) {
             QFileDialog files(MainWindow(), QString(), folder,
