@@ -41,11 +41,11 @@ TEST(BinDoc, AMissingPathOpensEmptyAndSavingCreatesTheFile)
     BinWorld w;
     CBinDoc* doc = w.Open("new.bin");
     ASSERT_NE(doc, nullptr);
-    EXPECT_TRUE(doc->Block().isEmpty());
+    EXPECT_TRUE(doc->Data().Size() == 0);
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(doc->GetPathName(), w.Path("new.bin"));
     EXPECT_EQ(w.recent, std::vector<QString>{w.Path("new.bin")});
-    doc->Block() = QByteArray("\x01\x02\x00", 3);
+    doc->Data().Assign(QByteArray("\x01\x02\x00", 3));
     doc->SetModifiedFlag();
     EXPECT_TRUE(ui::SendCommand(ID_FILE_SAVE));
     EXPECT_EQ(Disk(w, "new.bin"), QByteArray("\x01\x02\x00", 3));
@@ -70,7 +70,7 @@ TEST(BinDoc, FoldersUnreadablePathsAndLargeFilesAreRefused)
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0], LoadResString(ui::IDS_FAILED_TO_OPEN));
     EXPECT_EQ(texts[1], LoadResString(ui::IDS_FAILED_TO_OPEN));
-    EXPECT_TRUE(texts[2].contains(QStringLiteral("64 MB"))) << texts[2].toStdString();
+    EXPECT_TRUE(texts[2].contains(QStringLiteral("2 GB"))) << texts[2].toStdString();
     EXPECT_EQ(w.tmpl->GetDocumentCount(), 0);
     EXPECT_TRUE(w.recent.empty());
 
@@ -78,7 +78,7 @@ TEST(BinDoc, FoldersUnreadablePathsAndLargeFilesAreRefused)
     w.dir.Write("keep.bin", "old");
     CBinDoc* doc = w.Open("keep.bin");
     ASSERT_NE(doc, nullptr);
-    doc->Block() = "new";
+    doc->Data().Assign("new");
     doc->SetModifiedFlag();
     PromptScript failed({ui::IDOK});
     EXPECT_FALSE(doc->OnSaveDocument(w.Path("plain/keep.bin")));
@@ -97,7 +97,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
     view->SetCaretPos(9);
     {
         PromptScript none;  // any question fails the test
-        doc->Block()[0] = 'X';
+        doc->Data().Put(0, 'X');
         doc->SetModifiedFlag();
         ASSERT_TRUE(doc->DoFileSave());
         PumpEvents(1500);
@@ -110,7 +110,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
         w.dir.Write("a.bin", "abc");
         ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
         EXPECT_TRUE(prompts.Texts()[0].startsWith(QDir::toNativeSeparators(w.Path("a.bin"))));
-        EXPECT_EQ(doc->Block(), QByteArray("abc"));
+        EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("abc"));
         EXPECT_EQ(view->GetCaretPos(), 2);
     }
     // Answered No: the data stay.
@@ -119,14 +119,14 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
         w.dir.Write("a.bin", "abcdef");
         ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
         PumpEvents(50);
-        EXPECT_EQ(doc->Block(), QByteArray("abc"));
+        EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("abc"));
     }
     // Reload without asking: an unmodified document reloads at once ...
     SetEdtGeneralFlags(0x300);
     {
         PromptScript none;
         w.dir.Write("a.bin", "ABCDEFGH");
-        ASSERT_TRUE(WaitFor([&] { return doc->Block() == "ABCDEFGH"; }, 8000, "the reload"));
+        ASSERT_TRUE(WaitFor([&] { return doc->Data().ToByteArray() == "ABCDEFGH"; }, 8000, "the reload"));
     }
     // ... a modified one still asks.
     {
@@ -134,7 +134,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
         doc->SetModifiedFlag();
         w.dir.Write("a.bin", "zz");
         ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
-        EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
+        EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("ABCDEFGH"));
     }
     EXPECT_GE(w.frame->flashes, 1);
 
@@ -155,7 +155,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
     ASSERT_EQ(failed.Texts().size(), 2u);
     EXPECT_TRUE(failed.Texts()[0].contains(QStringLiteral("znovu načíst")));
     EXPECT_EQ(failed.Texts()[1], LoadResString(ui::IDS_FAILED_TO_OPEN));
-    EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("ABCDEFGH"));
 }
 
 TEST(BinDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
@@ -195,7 +195,7 @@ TEST(BinDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
     BinWorld::ViewOf(doc)->setFocus();
     ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
     EXPECT_EQ(failed.Texts(), std::vector<QString>(2, LoadResString(ui::IDS_FAILED_TO_OPEN)));
-    EXPECT_EQ(doc->Block(), QByteArray("data"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("data"));
 }
 
 TEST(BinDoc, SavingReplacesOnlyRegularFilesThroughLinksAndKeepsTheMode)
@@ -207,7 +207,7 @@ TEST(BinDoc, SavingReplacesOnlyRegularFilesThroughLinksAndKeepsTheMode)
     CBinDoc* doc = w.Open("link.bin");
     ASSERT_NE(doc, nullptr);
     EXPECT_FALSE(doc->IsReadOnly());
-    doc->Block() = "new";
+    doc->Data().Assign("new");
     doc->SetModifiedFlag();
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_TRUE(std::filesystem::is_symlink(w.dir / "link.bin"));
@@ -251,7 +251,7 @@ TEST(BinDoc, AFileWithoutWritePermissionOpensReadOnlyAndIsNotSaved)
     // Made editable by hand and changed: the save is refused as the text
     // documents refuse it, and the file stays.
     doc->SetReadOnly(false);
-    doc->Block() = "changed";
+    doc->Data().Assign("changed");
     doc->SetModifiedFlag();
     PromptScript refused({ui::IDOK});
     EXPECT_FALSE(doc->DoFileSave());
@@ -275,7 +275,7 @@ TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)
     std::filesystem::remove(w.dir / "d.bin");
     ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 10000, "the message"));
     EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("smazán")));
-    EXPECT_EQ(doc->Block(), QByteArray("data"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("data"));
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_EQ(Disk(w, "d.bin"), QByteArray("data"));
 
@@ -286,7 +286,7 @@ TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)
     BinWorld::ViewOf(doc)->setFocus();
     ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
     EXPECT_EQ(missing.Texts().front(), LoadResString(4240));
-    EXPECT_EQ(doc->Block(), QByteArray("data"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("data"));
 }
 
 TEST(BinDoc, TitlesAndTheStatusBarCall)
@@ -372,7 +372,7 @@ TEST(BinDoc, TheProgramOpensBinaryFilesInTheHexView)
     const QString sample = QString::fromLocal8Bit(qgetenv("SW_FIXTURES")) + QStringLiteral("/plcviews/sample.bin");
     auto* doc = qobject_cast<CBinDoc*>(s.app->OpenDocumentFile(sample));
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(doc->Block().size(), 2000);
+    EXPECT_EQ(doc->Data().Size(), 2000);
     auto* view = qobject_cast<CBinView*>(doc->FirstView());
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(s.Frame()->GetActiveMenu(), doc->GetDocTemplate()->GetSharedMenu());
