@@ -231,7 +231,11 @@ QPoint HexEditModel::CaretPixel()
 {
     EnsureLayout();
     const qsizetype rel = m_caret - m_top;
-    const int row = int(rel >= 0 ? rel / m_bytesPerRow : -((-rel + m_bytesPerRow - 1) / m_bytesPerRow));
+    // A caret rows away from the page is just above or below the client
+    // (rows of 2 GiB of data times the line height pass an int).
+    const int row = int(std::clamp<qsizetype>(
+        rel >= 0 ? rel / m_bytesPerRow : -((-rel + m_bytesPerRow - 1) / m_bytesPerRow), -1,
+        m_clientHeight / m_lineHeight + 1));
     const int col = int(m_caret % m_bytesPerRow);
     int x = 0;
     switch (m_area) {

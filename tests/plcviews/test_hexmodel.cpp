@@ -314,4 +314,19 @@ TEST_F(Hex, EmptyDataAndLimits)
     EXPECT_FALSE(m.KeyPress(Qt::Key_Insert, false, false).beep);
     EXPECT_TRUE(m.KeyPress(Qt::Key_Insert, false, false).beep);
     EXPECT_EQ(big.Size(), HexEditModel::kMaxSize);
+
+    // A row per byte: the caret at the end, the page at the start, and
+    // back (rows times the line height pass an int).
+    ASSERT_TRUE(m.SetBytesPerRow(1));
+    m.SetMetrics(kCw, kLh, 4 * kLh);
+    m.KeyPress(Qt::Key_End, false, true);
+    EXPECT_EQ(m.Caret(), HexEditModel::kMaxSize - 1);
+    EXPECT_EQ(m.Top(), HexEditModel::kMaxSize - 4);
+    EXPECT_EQ(m.CaretPixel().y(), 3 * kLh);
+    EXPECT_TRUE(m.SetTopRow(0));
+    EXPECT_GE(m.CaretPixel().y(), 4 * kLh);
+    EXPECT_EQ(m.HitTest({m.HexX() + 1, 2 * kLh + 1}).offset, 2);
+    m.SetCaret(0);
+    EXPECT_TRUE(m.SetTopRow(HexEditModel::kMaxSize));
+    EXPECT_LT(m.CaretPixel().y(), 0);
 }
