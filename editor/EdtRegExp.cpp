@@ -727,6 +727,8 @@ inline void ClearGroups(int groups[REGEXP_GROUP_ENTRIES])
 #endif
 }
 
+thread_local RegExpPathStats t_stats;
+
 struct Thread
 {
     int32_t node;
@@ -793,6 +795,15 @@ public:
 
     bool Search(int start, int groups[REGEXP_GROUP_ENTRIES])
     {
+        uint64_t steps = 0;
+        const bool matched = Run(start, groups, steps);
+        t_stats.steps += steps;
+        return matched;
+    }
+
+private:
+    bool Run(int start, int groups[REGEXP_GROUP_ENTRIES], uint64_t& steps)
+    {
         bool matched = false;
         int pos = start;
         int nextStart = start;
@@ -814,6 +825,7 @@ public:
                     continue;
             }
             ++m_gen;
+            ++steps;
             nl->Clear();
             for (size_t i = 0; i < cl->threads.size(); ++i) {
                 const Thread t = cl->threads[i];
@@ -838,7 +850,6 @@ public:
         return matched;
     }
 
-private:
     using List = RunnerScratch::List;
     using StackEntry = RunnerScratch::StackEntry;
 
@@ -1091,13 +1102,20 @@ private:
 namespace {
 
 std::atomic<size_t> g_budget{0}; // 0: the default
-thread_local RegExpPathStats t_stats;
 
 constexpr size_t kDefaultBudget = 2u << 20; // per compiled expression
 constexpr uint32_t kFlag = 0x80000000u;
 constexpr uint32_t kUnknown = 0xFFFFFFFFu;
 constexpr uint32_t kDead = 0xFFFFFFFEu;
 constexpr uint32_t kGiveUp = 0xFFFFFFFDu;
+constexpr uint32_t kDeadMatch = 0xFFFFFFFCu; // a match here, then no path is left
+
+// Whether a transition entry says that a match ends (forward) or begins
+// (backward) at the position: the flag on a row, or the end after a match.
+inline bool HasMatchFlag(uint32_t e)
+{
+    return (e & kFlag) && e <= kDeadMatch;
+}
 
 // Every unit, grouped by its upper case (for case-insensitive literals).
 struct FoldIndex
@@ -1384,7 +1402,6 @@ struct RegExpAccel
     bool usesWords = false; // < >
     bool hasCaseSwitch = false;
     bool anchored = false;  // the expression begins with ^
-    int longest = -1;       // the most characters a match takes; -1: no bound
 
     // Edges into each node (CSR).
     std::vector<int32_t> predStart;
@@ -1436,50 +1453,63 @@ public:
         m_initial.fill(kUnknown);
     }
 
-    // Whether a match begins at or after from (the forward automaton);
-    // end: where the first match found ends.
+    // The end of the match the simulation would find from `from` on (the
+    // forward automaton keeps the paths in priority order, as the
+    // simulation does): No when there is none.  The scan stops when no
+    // path that could still win is left, so it never reads beyond what the
+    // simulation itself needs.
     Answer Forward(const char16_t* text, int length, int from, int& end)
     {
         if (m_disabled)
             return GiveUp;
         BeginSearch(from);
-        const Context c0{from == 0, from > 0 && IsAsciiAlnum(text[from - 1]), 0};
-        uint32_t s = Initial(ForwardFlags(c0.atStart, c0.prevWord));
+        uint32_t s = Initial(ForwardFlags(from == 0, from > 0 && IsAsciiAlnum(text[from - 1]), false));
         if (s == kGiveUp)
             return GiveUp;
+        int last = -1;
         const uint32_t* trans = m_trans.data();
         const ClassTable classes(m_a);
-        for (int p = from; p < length; ++p) {
+        int p = from;
+        for (; p < length; ++p) {
             const uint32_t col = classes(text[p]);
             uint32_t e = trans[s + col];
             if (e & kFlag) {
                 if (e == kUnknown) {
                     e = Compute(s, col, p);
                     trans = m_trans.data();
-                    if (e == kGiveUp)
+                    if (e == kGiveUp) {
+                        t_stats.steps += uint64_t(p - from);
                         return GiveUp;
+                    }
                 }
-                if (e == kDead)
-                    return No;
-                if (e & kFlag) {
-                    end = p;
-                    return Yes;
-                }
+                if (HasMatchFlag(e))
+                    last = p;
+                if (e == kDead || e == kDeadMatch)
+                    break;
+                e &= ~kFlag;
             }
             s = e;
         }
-        uint32_t e = trans[s + m_width - 1];
-        if (e == kUnknown)
-            e = Compute(s, m_width - 1, length);
-        if (e == kGiveUp)
-            return GiveUp;
-        end = length;
-        return (e != kDead && (e & kFlag)) ? Yes : No;
+        t_stats.steps += uint64_t(p - from);
+        if (p == length) {
+            uint32_t e = trans[s + m_width - 1];
+            if (e == kUnknown)
+                e = Compute(s, m_width - 1, length);
+            if (e == kGiveUp)
+                return GiveUp;
+            if (HasMatchFlag(e))
+                last = length;
+        }
+        if (last < 0)
+            return No;
+        end = last;
+        return Yes;
     }
 
-    // The lowest position in lo..top at which a match begins, for matches
-    // that end at top at the latest; -1 when there is none, -2 when the
-    // automaton gave up.
+    // The lowest position in lo..top at which a match that ends at top
+    // begins (the backward automaton, anchored at top); -1 when there is
+    // none, -2 when the automaton gave up.  The scan stops when no path is
+    // left.
     int Backward(const char16_t* text, int length, int lo, int top)
     {
         if (m_disabled)
@@ -1498,23 +1528,29 @@ public:
                 if (e == kUnknown) {
                     e = Compute(s, col, p);
                     trans = m_trans.data();
-                    if (e == kGiveUp)
+                    if (e == kGiveUp) {
+                        t_stats.steps += uint64_t(top - p);
                         return -2;
+                    }
                 }
-                if (e & kFlag) {
+                if (HasMatchFlag(e))
                     best = p;
-                    e &= ~kFlag;
+                if (e == kDead || e == kDeadMatch) {
+                    t_stats.steps += uint64_t(top - p + 1);
+                    return best;
                 }
+                e &= ~kFlag;
             }
             s = e;
         }
+        t_stats.steps += uint64_t(top - lo);
         const uint32_t col = lo == 0 ? m_width - 1 : m_a.ClassOf(text[lo - 1]);
         uint32_t e = trans[s + col];
         if (e == kUnknown)
             e = Compute(s, col, lo);
         if (e == kGiveUp)
             return -2;
-        if (e & kFlag)
+        if (HasMatchFlag(e))
             best = lo;
         return best;
     }
@@ -1535,9 +1571,12 @@ private:
         }
     };
 
-    int ForwardFlags(bool atStart, bool prevWord) const
+    // Forward: 1 at position 0, 2 the previous character is a word
+    // character, 4 a match has been found (no new paths start).
+    int ForwardFlags(bool atStart, bool prevWord, bool matched) const
     {
-        return (m_a.usesStart && atStart ? 1 : 0) | (m_a.usesWords && prevWord ? 2 : 0);
+        return (m_a.usesStart && atStart ? 1 : 0) | (m_a.usesWords && prevWord ? 2 : 0) |
+               (matched ? 4 : 0);
     }
     int BackwardFlags(uint8_t cur) const
     {
@@ -1560,6 +1599,12 @@ private:
         Key k{flags};
         if (!m_backward && m_a.anchored)
             k.push_back(m_re.startNode * 2 + m_case);
+        if (m_backward) {
+            // The match ends here, in either case mode.
+            const int32_t matchNode = int32_t(m_re.nodes.size() - 1);
+            k.push_back(matchNode * 2);
+            k.push_back(matchNode * 2 + 1);
+        }
         const uint32_t s = StateFor(std::move(k), 0);
         if (s != kGiveUp)
             m_initial[size_t(flags)] = s;
@@ -1628,10 +1673,12 @@ private:
         }
         bool flag = false;
         Key next;
+        bool matched = false;
         if (!m_backward) {
-            flag = ClosureForward(key, x);
+            matched = (flags & 4) != 0;
+            flag = ClosureForward(key, x, matched);
             if (!boundary)
-                next = StepForward(ch, ForwardFlags(false, kind));
+                next = StepForward(ch, ForwardFlags(false, kind, matched || flag));
         } else {
             flag = ClosureBackward(key, x);
             if (!boundary)
@@ -1639,9 +1686,11 @@ private:
         }
         uint32_t entry = flag ? kFlag : 0;
         if (!boundary) {
-            if (!m_backward && m_a.anchored && next.size() == 1 && !flag)
-                entry = kDead; // no path is left
-            else {
+            // No path left: forward after a match or in an anchored
+            // search, where no new path starts; backward always.
+            if (next.size() == 1 && (m_backward || m_a.anchored || matched || flag)) {
+                entry = flag ? kDeadMatch : kDead;
+            } else {
                 const size_t resetsBefore = m_resetCount;
                 const uint32_t target = StateFor(std::move(next), pos);
                 if (target == kGiveUp)
@@ -1668,16 +1717,19 @@ private:
         }
     }
 
-    bool ClosureForward(const Key& key, const Context& x)
+    // The paths of the kernel in priority order, then (before any match,
+    // unanchored) a new path from the start node, the lowest in priority.
+    // The consuming elements in that order go to m_out; the end node cuts
+    // every path after it.  True when the end node is reached.
+    bool ClosureForward(const Key& key, const Context& x, bool matched)
     {
         NextGen(m_gen, m_mark);
         m_out.clear();
         m_stack.clear();
+        if (!m_a.anchored && !matched)
+            m_stack.push_back(m_re.startNode * 2 + m_case);
         for (size_t i = key.size(); i-- > 1;)
             m_stack.push_back(key[i]);
-        if (!m_a.anchored)
-            m_stack.push_back(m_re.startNode * 2 + m_case);
-        bool match = false;
         while (!m_stack.empty()) {
             const int32_t e = m_stack.back();
             m_stack.pop_back();
@@ -1702,13 +1754,15 @@ private:
                 if (Holds(n.op, x))
                     m_stack.push_back(n.x * 2 + c);
                 break;
-            case OpMatch: match = true; break;
+            case OpMatch: return true; // the paths after it are cut
             default: m_out.push_back(e); break;
             }
         }
-        return match;
+        return false;
     }
 
+    // The next kernel: the successors of the consuming elements that take
+    // ch, in their order, each once.
     Key StepForward(char16_t ch, int flags)
     {
         NextGen(m_gen2, m_mark2);
@@ -1723,12 +1777,12 @@ private:
                 next.push_back(t);
             }
         }
-        std::sort(next.begin() + 1, next.end());
         return next;
     }
 
     // The elements from which the end can be reached at this position,
-    // walking the edges backwards from the kernel and the end node; all
+    // walking the edges backwards from the kernel (the initial kernel: the
+    // end node, where the match ends); all
     // of them in m_out.  True when the start node with the case mode of
     // the flags is among them.
     bool ClosureBackward(const Key& key, const Context& x)
@@ -1738,9 +1792,6 @@ private:
         m_stack.clear();
         for (size_t i = key.size(); i-- > 1;)
             m_stack.push_back(key[i]);
-        const int32_t matchNode = int32_t(m_re.nodes.size() - 1);
-        m_stack.push_back(matchNode * 2);
-        m_stack.push_back(matchNode * 2 + 1);
         while (!m_stack.empty()) {
             const int32_t e = m_stack.back();
             m_stack.pop_back();
@@ -1823,7 +1874,7 @@ private:
     std::vector<uint32_t> m_trans;
     std::unordered_map<Key, uint32_t, KeyHash> m_map;
     std::vector<const Key*> m_keys;
-    std::array<uint32_t, 4> m_initial{};
+    std::array<uint32_t, 8> m_initial{};
     std::vector<uint32_t> m_mark;
     std::vector<uint32_t> m_mark2;
     uint32_t m_gen = 0;
@@ -2172,43 +2223,6 @@ void FindRequiredLiterals(const RegExp& re, RegExpAccel& a)
         a.required.emplace_back(std::move(runs[i]));
 }
 
-// The most characters any path from the start to the end consumes; -1
-// when a loop can be reached.
-int LongestMatch(const RegExp& re)
-{
-    const size_t n = re.nodes.size();
-    std::vector<uint8_t> state(n, 0); // 0 new, 1 open, 2 done
-    std::vector<int32_t> longest(n, 0);
-    std::vector<std::pair<int32_t, int>> stack; // node, next edge
-    stack.emplace_back(re.startNode, 0);
-    state[size_t(re.startNode)] = 1;
-    while (!stack.empty()) {
-        auto& [node, edge] = stack.back();
-        const Node& nd = re.nodes[size_t(node)];
-        const int32_t edges[2] = {nd.op == OpMatch ? -1 : nd.x, nd.op == OpSplit ? nd.y : -1};
-        if (edge < 2) {
-            const int32_t to = edges[edge++];
-            if (to < 0)
-                continue;
-            if (state[size_t(to)] == 1)
-                return -1; // a loop
-            if (state[size_t(to)] == 0) {
-                state[size_t(to)] = 1;
-                stack.emplace_back(to, 0);
-            }
-            continue;
-        }
-        int32_t best = 0;
-        for (const int32_t to : edges)
-            if (to >= 0)
-                best = std::max(best, longest[size_t(to)]);
-        longest[size_t(node)] = best + (IsConsuming(nd.op) ? 1 : 0);
-        state[size_t(node)] = 2;
-        stack.pop_back();
-    }
-    return longest[size_t(re.startNode)];
-}
-
 size_t Budget()
 {
     // At most 1 GB: the transition entries hold row offsets below 2^31.
@@ -2225,7 +2239,6 @@ RegExpAccel* GetAccel(const RegExp& re)
     BuildPredecessors(re, *a);
     FindRequiredLiterals(re, *a);
     a->anchored = re.lead == Lead::Bol;
-    a->longest = LongestMatch(re);
     if (re.lead == Lead::Literal)
         a->lead = std::make_unique<PrefilterLiteral>(
             re.prefix.empty() ? std::u16string(1, re.leadChar) : re.prefix);
@@ -2258,7 +2271,7 @@ bool Simulate(const RegExp& re, const char16_t* text, int length, int start,
 // The match by the simulation: at the start q found by the automata, or
 // (q < 0) from start on.
 [[gnu::noinline]] bool Finish(const RegExp& re, const char16_t* text, int length, int start,
-                              int q, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+                              int q, int qEnd, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
 {
     try {
         RunnerScratch local;
@@ -2267,6 +2280,8 @@ bool Simulate(const RegExp& re, const char16_t* text, int length, int start,
         if (q >= 0) {
             if (runner.SearchAt(q, groups)) {
                 ++t_stats.automaton;
+                if (groups[REGEXP_MAX_GROUPS] != qEnd)
+                    ++t_stats.mismatches; // cannot happen either
                 return true;
             }
             ++t_stats.mismatches; // cannot happen; the simulation decides
@@ -2315,6 +2330,7 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
         return false;
     const uint8_t cs = uint8_t(flags & REGEXP_CASE_SENSITIVE);
     int q = -1; // the lowest start of a match, -1: unknown
+    int qEnd = -1; // the end of that match
     try {
         RegExpAccel& a = *GetAccel(*compiled);
         int lo = start;
@@ -2339,14 +2355,20 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
         int end = length;
         switch (ForwardOf(*compiled, a, cs).Forward(text, length, lo, end)) {
         case Automaton::No: ++t_stats.automaton; return false;
-        case Automaton::Yes: {
-            // The lowest start lies at or before the end of the first match
-            // found; a match from there ends at most the longest match
-            // length later.
-            const int top = a.longest >= 0 && a.longest < length - end ? end + a.longest : length;
-            q = a.anchored ? 0 : BackwardOf(*compiled, a, cs).Backward(text, length, lo, top);
+        case Automaton::Yes:
+            // The match ends at end; the backward automaton, anchored there,
+            // finds its start: the lowest position from which the rest up
+            // to end matches (no lower position has any match).
+            q = a.anchored ? 0 : BackwardOf(*compiled, a, cs).Backward(text, length, lo, end);
+            if (q >= 0 && compiled->groupCount == 0) {
+                // Without groups the two ends are the whole answer.
+                ++t_stats.automaton;
+                groups[0] = q;
+                groups[REGEXP_MAX_GROUPS] = end;
+                return true;
+            }
+            qEnd = end;
             break;
-        }
         case Automaton::GiveUp: break;
         }
     } catch (const std::bad_alloc&) {
@@ -2355,7 +2377,7 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
         compiled->accel.reset();
         q = -1;
     }
-    return Finish(*compiled, text, length, start, q, groups, flags);
+    return Finish(*compiled, text, length, start, q, qEnd, groups, flags);
 }
 
 bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int length, int start,
