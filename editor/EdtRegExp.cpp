@@ -196,6 +196,8 @@ struct RegExp
     // their upper case.
     std::u16string prefix;
     std::u16string prefixUpper;
+    // Strings one of which every match contains (empty: none known).
+    std::vector<std::u16string> scanLiterals;
     // Built by the first search and kept until RegExpFree.
     mutable std::unique_ptr<RegExpAccel> accel;
 };
@@ -216,11 +218,106 @@ struct Exits
     int32_t tail = -1;
 };
 
+// What the literals of a fragment say about its matches, for the scan of
+// large texts: the strings it matches when they are few and all literal,
+// and strings one of which every match contains.
+struct Literals
+{
+    static constexpr size_t kMaxStrings = 16;
+    static constexpr size_t kMaxLength = 64;
+
+    bool exactKnown = true;
+    std::vector<std::u16string> exact{std::u16string()}; // known: exactly these
+    std::vector<std::u16string> must; // empty: nothing known
+
+    // The strings one of which every match contains (none: empty).
+    std::vector<std::u16string> Must() const
+    {
+        if (exactKnown && !exact.empty()) {
+            bool nonEmpty = true;
+            for (const std::u16string& e : exact)
+                nonEmpty = nonEmpty && !e.empty();
+            if (nonEmpty && Better(exact, must))
+                return exact;
+        }
+        return must;
+    }
+    // Whether a is the more selective set: longer shortest string, then
+    // fewer strings.
+    static bool Better(const std::vector<std::u16string>& a, const std::vector<std::u16string>& b)
+    {
+        if (a.empty())
+            return false;
+        if (b.empty())
+            return true;
+        const size_t la = Shortest(a), lb = Shortest(b);
+        return la != lb ? la > lb : a.size() < b.size();
+    }
+    static size_t Shortest(const std::vector<std::u16string>& v)
+    {
+        size_t n = SIZE_MAX;
+        for (const std::u16string& s : v)
+            n = std::min(n, s.size());
+        return n;
+    }
+    static Literals Unknown()
+    {
+        Literals l;
+        l.exactKnown = false;
+        l.exact.clear();
+        return l;
+    }
+    static Literals Concat(const Literals& a, const Literals& b)
+    {
+        Literals r = Unknown();
+        if (a.exactKnown && b.exactKnown && a.exact.size() * b.exact.size() <= kMaxStrings) {
+            r.exactKnown = true;
+            for (const std::u16string& x : a.exact)
+                for (const std::u16string& y : b.exact) {
+                    if (x.size() + y.size() > kMaxLength) {
+                        r.exactKnown = false;
+                        r.exact.clear();
+                        break;
+                    }
+                    r.exact.push_back(x + y);
+                }
+        }
+        const std::vector<std::u16string> ma = a.Must(), mb = b.Must();
+        r.must = Better(mb, ma) ? mb : ma;
+        if (r.exactKnown)
+            Dedupe(r.exact);
+        return r;
+    }
+    static Literals Alternative(const Literals& a, const Literals& b)
+    {
+        Literals r = Unknown();
+        if (a.exactKnown && b.exactKnown && a.exact.size() + b.exact.size() <= kMaxStrings) {
+            r.exactKnown = true;
+            r.exact = a.exact;
+            r.exact.insert(r.exact.end(), b.exact.begin(), b.exact.end());
+            Dedupe(r.exact);
+        }
+        const std::vector<std::u16string> ma = a.Must(), mb = b.Must();
+        if (!ma.empty() && !mb.empty() && ma.size() + mb.size() <= kMaxStrings) {
+            r.must = ma;
+            r.must.insert(r.must.end(), mb.begin(), mb.end());
+            Dedupe(r.must);
+        }
+        return r;
+    }
+    static void Dedupe(std::vector<std::u16string>& v)
+    {
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end()), v.end());
+    }
+};
+
 struct Frag
 {
     int32_t start = -1; // -1: empty
     Exits out;
     bool consumes = false;
+    Literals lits;
 };
 
 struct UnitInfo
@@ -248,6 +345,7 @@ public:
             return false; // nothing before the end or a top-level closing bracket
         const int32_t match = NewNode(OpMatch);
         Patch(f.out, match);
+        m_re.scanLiterals = f.lits.Must();
         m_re.startNode = f.start;
         m_re.groupCount = m_groups;
         if (!firstIsAlternative) {
@@ -308,7 +406,12 @@ private:
             e = next;
         }
     }
-    Frag Single(int32_t node, bool consumes) { return {node, List1(node, 0), consumes}; }
+    // A consuming node other than a literal matches strings that are not
+    // known; a node that consumes nothing matches the empty string.
+    Frag Single(int32_t node, bool consumes)
+    {
+        return {node, List1(node, 0), consumes, consumes ? Literals::Unknown() : Literals()};
+    }
     Frag Concat(const Frag& a, const Frag& b)
     {
         if (a.start < 0)
@@ -316,39 +419,51 @@ private:
         if (b.start < 0)
             return a;
         Patch(a.out, b.start);
-        return {a.start, b.out, a.consumes || b.consumes};
+        return {a.start, b.out, a.consumes || b.consumes, Literals::Concat(a.lits, b.lits)};
     }
     Frag Split(const Frag& preferred, const Frag& other)
     {
         const int32_t s = NewNode(OpSplit);
         m_re.nodes[size_t(s)].x = preferred.start;
         m_re.nodes[size_t(s)].y = other.start;
-        return {s, Append(preferred.out, other.out), preferred.consumes || other.consumes};
+        return {s, Append(preferred.out, other.out), preferred.consumes || other.consumes,
+                Literals::Alternative(preferred.lits, other.lits)};
     }
     Frag Apply(const Frag& a, char16_t op)
     {
         const int32_t s = NewNode(OpSplit);
         Node& n = m_re.nodes[size_t(s)];
+        // One or more passes contain what one pass contains; zero or more
+        // contain nothing; zero or one: the strings and the empty one.
+        Literals once = Literals::Unknown();
+        once.must = a.lits.Must();
+        Literals optional = Literals::Unknown();
+        if (a.lits.exactKnown && a.lits.exact.size() < Literals::kMaxStrings) {
+            optional.exactKnown = true;
+            optional.exact = a.lits.exact;
+            optional.exact.emplace_back();
+            Literals::Dedupe(optional.exact);
+        }
         switch (op) {
         case u'*': // split: body or on; the body returns to the split
             n.x = a.start;
             Patch(a.out, s);
-            return {s, List1(s, 1), a.consumes};
+            return {s, List1(s, 1), a.consumes, Literals::Unknown()};
         case u'@':
             n.y = a.start;
             Patch(a.out, s);
-            return {s, List1(s, 0), a.consumes};
+            return {s, List1(s, 0), a.consumes, Literals::Unknown()};
         case u'+': // body, then split: back or on
             n.x = a.start;
             Patch(a.out, s);
-            return {a.start, List1(s, 1), a.consumes};
+            return {a.start, List1(s, 1), a.consumes, once};
         case u'#':
             n.y = a.start;
             Patch(a.out, s);
-            return {a.start, List1(s, 0), a.consumes};
+            return {a.start, List1(s, 0), a.consumes, once};
         default: // '?'
             n.x = a.start;
-            return {s, Append(a.out, List1(s, 1)), a.consumes};
+            return {s, Append(a.out, List1(s, 1)), a.consumes, optional};
         }
     }
 
@@ -555,7 +670,10 @@ private:
         const int32_t n = NewNode(OpChar);
         m_re.nodes[size_t(n)].ch = ch;
         m_re.nodes[size_t(n)].chUpper = m_t.upper[ch];
-        return Single(n, true);
+        Frag f = Single(n, true);
+        f.lits.exactKnown = true;
+        f.lits.exact.assign(1, std::u16string(1, ch));
+        return f;
     }
 
     static bool EscapeCategory(char16_t e, uint8_t& cat)
@@ -687,10 +805,25 @@ private:
             cls.ranges.emplace_back(first, first);
             literalDash = false;
         }
+        // A class of a few characters matches those strings.
+        Literals lits = Literals::Unknown();
+        if (!cls.negated && cls.cats == 0) {
+            size_t members = 0;
+            for (const auto& [first, second] : cls.ranges)
+                members += size_t(second - first) + 1;
+            if (members > 0 && members <= 4) {
+                lits.exactKnown = true;
+                for (const auto& [first, second] : cls.ranges)
+                    for (uint32_t c = first; c <= second; ++c)
+                        lits.exact.emplace_back(1, char16_t(c));
+                Literals::Dedupe(lits.exact);
+            }
+        }
         m_re.classes.push_back(std::move(cls));
         const int32_t n = NewNode(OpClass);
         m_re.nodes[size_t(n)].arg = int32_t(m_re.classes.size() - 1);
         result = Single(n, true);
+        result.lits = std::move(lits);
         return true;
     }
 
@@ -1344,6 +1477,154 @@ private:
 #endif
 };
 
+// The scan for a few literals at once (one of which every match
+// contains): positions where a unit of the first literal units stands and,
+// the shortest literal's length minus one further, a unit of the units
+// there, 8 positions at a time (SSE2), each such position compared in
+// full.  A single literal goes to PrefilterLiteral.
+class LiteralScanner
+{
+public:
+    LiteralScanner(const std::vector<std::u16string>& literals, bool insensitive)
+        : m_insensitive(insensitive)
+    {
+        const CharTables& t = Tables();
+        for (const std::u16string& l : literals) {
+            std::u16string u = l;
+            if (insensitive)
+                for (char16_t& c : u)
+                    c = t.upper[c];
+            m_literals.push_back(std::move(u));
+        }
+        Literals::Dedupe(m_literals);
+        m_min = Literals::Shortest(m_literals);
+        if (m_literals.size() == 1) {
+            m_single = std::make_unique<PrefilterLiteral>(literals.front());
+            return;
+        }
+        m_offset = m_min - 1;
+        m_bitsA.assign(1024, 0);
+        m_bitsB.assign(1024, 0);
+        auto add = [&](std::vector<char16_t>& units, std::vector<uint64_t>& bits, char16_t c) {
+            const UnitSet set = insensitive ? FoldSet(c) : ExactSet(c);
+            if (set.n == 0) {
+                m_vector = false; // too many units of the same upper case
+                const FoldIndex& f = Folds();
+                for (uint32_t i = f.start[set.upper]; i < f.start[size_t(set.upper) + 1]; ++i)
+                    bits[f.units[i] >> 6] |= uint64_t(1) << (f.units[i] & 63);
+                return;
+            }
+            for (int k = 0; k < set.n; ++k) {
+                const char16_t u = set.u[size_t(k)];
+                bits[u >> 6] |= uint64_t(1) << (u & 63);
+                if (std::find(units.begin(), units.end(), u) == units.end())
+                    units.push_back(u);
+            }
+        };
+        for (const std::u16string& l : literals) {
+            add(m_unitsA, m_bitsA, l.front());
+            add(m_unitsB, m_bitsB, l[m_offset]);
+        }
+        if (m_unitsA.size() > 8 || m_unitsB.size() > 8)
+            m_vector = false;
+    }
+
+    // The first position in text[from..length) where one of the literals
+    // begins (and ends before length), or -1.
+    int64_t Find(const char16_t* text, int64_t from, int64_t length) const
+    {
+        if (m_single) {
+            // The single-literal scan works on int positions: long texts go
+            // in pieces that overlap by the literal's length.
+            const int64_t n = int64_t(m_min);
+            const int64_t piece = int64_t(1) << 30;
+            for (int64_t base = from; base < length; base += piece) {
+                const int64_t end = std::min(length, base + piece + n - 1);
+                const int r = m_single->Find(text + base, 0, int(end - base), m_insensitive);
+                if (r >= 0)
+                    return base + r;
+                if (end == length)
+                    break;
+            }
+            return -1;
+        }
+        const int64_t last = length - int64_t(m_min); // the last possible start
+        int64_t i = from;
+#if defined(__SSE2__)
+        if (m_vector && last - i + 1 >= 8) {
+            __m128i va[8], vb[8];
+            const size_t na = m_unitsA.size(), nb = m_unitsB.size();
+            for (size_t k = 0; k < na; ++k)
+                va[k] = _mm_set1_epi16(short(m_unitsA[k]));
+            for (size_t k = 0; k < nb; ++k)
+                vb[k] = _mm_set1_epi16(short(m_unitsB[k]));
+            const int64_t d = int64_t(m_offset);
+            for (;; i += 8) {
+                if (i > last - 7)
+                    i = last - 7;
+                const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+                const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + d));
+                __m128i ma = _mm_cmpeq_epi16(x, va[0]);
+                for (size_t k = 1; k < na; ++k)
+                    ma = _mm_or_si128(ma, _mm_cmpeq_epi16(x, va[k]));
+                __m128i mb = _mm_cmpeq_epi16(y, vb[0]);
+                for (size_t k = 1; k < nb; ++k)
+                    mb = _mm_or_si128(mb, _mm_cmpeq_epi16(y, vb[k]));
+                uint32_t m = uint32_t(_mm_movemask_epi8(_mm_and_si128(ma, mb)));
+                while (m) {
+                    const int64_t at = i + (__builtin_ctz(m) >> 1);
+                    if (At(text + at, length - at))
+                        return at;
+                    m &= m - 1;
+                    m &= m - 1;
+                }
+                if (i == last - 7)
+                    return -1;
+            }
+        }
+#endif
+        for (; i <= last; ++i)
+            if (In(m_bitsA, text[i]) && In(m_bitsB, text[i + int64_t(m_offset)]) &&
+                At(text + i, length - i))
+                return i;
+        return -1;
+    }
+
+private:
+    static bool In(const std::vector<uint64_t>& bits, char16_t c)
+    {
+        return (bits[c >> 6] >> (c & 63)) & 1;
+    }
+    // Whether one of the literals begins at p (rest units left).
+    bool At(const char16_t* p, int64_t rest) const
+    {
+        const CharTables& t = Tables();
+        for (const std::u16string& l : m_literals) {
+            if (int64_t(l.size()) > rest)
+                continue;
+            size_t k = 0;
+            if (m_insensitive)
+                while (k < l.size() && t.upper[p[k]] == l[k])
+                    ++k;
+            else
+                while (k < l.size() && p[k] == l[k])
+                    ++k;
+            if (k == l.size())
+                return true;
+        }
+        return false;
+    }
+
+    bool m_insensitive;
+    std::vector<std::u16string> m_literals; // upper case when insensitive
+    size_t m_min = 0;
+    size_t m_offset = 0;
+    std::unique_ptr<PrefilterLiteral> m_single;
+    std::vector<char16_t> m_unitsA, m_unitsB;
+    std::vector<uint64_t> m_bitsA, m_bitsB;
+    bool m_vector = true;
+};
+
 bool NodeConsumes(const RegExp& re, const Node& n, char16_t c, uint8_t caseSensitive,
                   const CharTables& t)
 {
@@ -1409,6 +1690,8 @@ struct RegExpAccel
 
     std::vector<PrefilterLiteral> required; // longest first
     std::unique_ptr<PrefilterLiteral> lead;
+    std::unique_ptr<LiteralScanner> scan[2]; // [case-sensitive, insensitive]
+    bool scanLines = false; // the scan also rejects single lines
 
     std::unique_ptr<Automaton> forward[2];  // per case mode of the flags
     std::unique_ptr<Automaton> backward[2];
@@ -2242,6 +2525,13 @@ RegExpAccel* GetAccel(const RegExp& re)
     if (re.lead == Lead::Literal)
         a->lead = std::make_unique<PrefilterLiteral>(
             re.prefix.empty() ? std::u16string(1, re.leadChar) : re.prefix);
+    if (!re.scanLiterals.empty()) {
+        // With \C or \c the literals compare through upper case in
+        // either mode (as the required literals do).
+        a->scan[0] = std::make_unique<LiteralScanner>(re.scanLiterals, a->hasCaseSwitch);
+        a->scan[1] = std::make_unique<LiteralScanner>(re.scanLiterals, true);
+        a->scanLines = re.scanLiterals.size() > 1 || (a->required.empty() && !a->lead);
+    }
     re.accel = std::move(a);
     return re.accel.get();
 }
@@ -2352,6 +2642,10 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
                 return false;
             }
         }
+        if (a.scanLines && a.scan[!cs]->Find(text, lo, length) < 0) {
+            ++t_stats.prefiltered;
+            return false;
+        }
         int end = length;
         switch (ForwardOf(*compiled, a, cs).Forward(text, length, lo, end)) {
         case Automaton::No: ++t_stats.automaton; return false;
@@ -2378,6 +2672,27 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
         q = -1;
     }
     return Finish(*compiled, text, length, start, q, qEnd, groups, flags);
+}
+
+bool RegExpCanScan(const RegExp* compiled, uint32_t flags)
+{
+    (void)flags;
+    return compiled && !compiled->scanLiterals.empty();
+}
+
+const char16_t* RegExpScan(const RegExp* compiled, const char16_t* begin, const char16_t* end,
+                           uint32_t flags)
+{
+    if (!compiled || compiled->scanLiterals.empty() || !begin || end <= begin)
+        return nullptr;
+    try {
+        const RegExpAccel& a = *GetAccel(*compiled);
+        const bool insensitive = !(flags & REGEXP_CASE_SENSITIVE);
+        const int64_t at = a.scan[insensitive]->Find(begin, 0, end - begin);
+        return at < 0 ? nullptr : begin + at;
+    } catch (const std::bad_alloc&) {
+        return begin; // unknown: every line is a candidate
+    }
 }
 
 bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int length, int start,
