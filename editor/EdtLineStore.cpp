@@ -255,4 +255,85 @@ void LineStore::Erase(int index, int count)
     Reindex(first);
 }
 
+namespace {
+
+// Whether b begins right after a (at most two units between them, each a
+// CR or LF): then both lie in one arena and the units between are its.
+bool Follows(const LineText& a, const LineText& b)
+{
+    const auto end = reinterpret_cast<uintptr_t>(a.data() + a.size());
+    const auto next = reinterpret_cast<uintptr_t>(b.data());
+    if (next < end || next - end > 2 * sizeof(char16_t))
+        return false;
+    for (const char16_t* p = a.data() + a.size(); p < b.data(); ++p)
+        if (*p != u'\r' && *p != u'\n')
+            return false;
+    return true;
+}
+
+} // namespace
+
+TextRun LineStore::RunFrom(int first, int last, size_t maxUnits) const
+{
+    size_t offset = 0;
+    size_t block = Locate(first, offset);
+    const LineText* prev = &m_blocks[block][offset].text;
+    TextRun run{prev->data(), prev->data() + prev->size(), first, 1};
+    size_t units = prev->size();
+    for (int line = first + 1; line <= last && units < maxUnits; ++line) {
+        if (++offset == m_blocks[block].size()) {
+            if (++block == m_blocks.size())
+                break;
+            offset = 0;
+        }
+        const LineText& text = m_blocks[block][offset].text;
+        if (!Follows(*prev, text))
+            break;
+        run.end = text.data() + text.size();
+        units = static_cast<size_t>(run.end - run.begin);
+        ++run.lines;
+        prev = &text;
+    }
+    return run;
+}
+
+TextRun LineStore::RunTo(int last, int first, size_t maxUnits) const
+{
+    size_t offset = 0;
+    size_t block = Locate(last, offset);
+    const LineText* next = &m_blocks[block][offset].text;
+    TextRun run{next->data(), next->data() + next->size(), last, 1};
+    size_t units = next->size();
+    for (int line = last - 1; line >= first && units < maxUnits; --line) {
+        if (offset == 0) {
+            if (block == 0)
+                break;
+            offset = m_blocks[--block].size();
+        }
+        const LineText& text = m_blocks[block][--offset].text;
+        if (!Follows(text, *next))
+            break;
+        run.begin = text.data();
+        run.first = line;
+        units = static_cast<size_t>(run.end - run.begin);
+        ++run.lines;
+        next = &text;
+    }
+    return run;
+}
+
+int LineStore::LineOfRun(const TextRun& run, const char16_t* p) const
+{
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    int lo = run.first, hi = run.first + run.lines - 1;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (reinterpret_cast<uintptr_t>(At(mid).text.data()) <= at)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
+}
+
 } // namespace edt
