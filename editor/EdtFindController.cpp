@@ -7,6 +7,7 @@
 #include "editor/EdtTextView.h"
 
 #include "editor/EdtFindDlg.h"
+#include "editor/EdtLineScan.h"
 #include "editor/EdtParser.h"
 #include "editor/EdtRegExp.h"
 #include "editor/EdtRegistry.h"
@@ -147,83 +148,6 @@ private:
     QPointer<ui::Dialog> m_dialog;  // guarded: its window may go first
     bool m_cancel = false;
     bool m_shown = false;
-};
-
-// The candidate lines of a regular-expression search over many lines: the
-// buffer's memory is scanned, a run of lines at a time, for the literals
-// one of which every match contains; only the lines where one stands go
-// to the engine.  A run grows while nothing is found (a few kilobytes
-// first, so that a search whose match is near stays cheap) and starts
-// small again after each find.
-class LineScan
-{
-public:
-    LineScan(const edt::LineStore* store, const RegExp* re, uint32_t flags)
-        : m_store(store && store->Size() > 0 && RegExpCanScan(re, flags) ? store : nullptr),
-          m_re(re), m_flags(flags)
-    {
-    }
-    bool Active() const { return m_store != nullptr; }
-
-    // Downwards from line (from ch on) to last, one run: the first line
-    // where a literal stands, or -1; passed: the lines before it (all of
-    // the run's when -1).
-    int Next(int line, int ch, int last, int& passed)
-    {
-        const edt::TextRun run = m_store->RunFrom(line, last, m_units);
-        const size_t firstSize = m_store->At(line).text.size();
-        const char16_t* from = run.begin + std::min(size_t(std::max(ch, 0)), firstSize);
-        const char16_t* hit = RegExpScan(m_re, from, run.end, m_flags);
-        if (!hit) {
-            Grow();
-            passed = run.lines;
-            return -1;
-        }
-        m_units = kFirstRun;
-        const int at = std::max(m_store->LineOfRun(run, hit), line);
-        passed = at - line;
-        return at;
-    }
-
-    // Upwards from line (before limit there, -1 no limit) down to first,
-    // one run: the last line where a literal stands, or -1; passed: the
-    // lines after it (all of the run's when -1).
-    int Previous(int line, int limit, int first, int& passed)
-    {
-        const edt::TextRun run = m_store->RunTo(line, first, m_units);
-        const edt::LineText& top = m_store->At(line).text;
-        const char16_t* end =
-            limit >= 0 && size_t(limit) < top.size() ? top.data() + limit : run.end;
-        int found = -1;
-        const char16_t* from = run.begin;
-        while (from < end) {
-            const char16_t* hit = RegExpScan(m_re, from, end, m_flags);
-            if (!hit)
-                break;
-            found = m_store->LineOfRun(run, hit);
-            if (found >= line)
-                break;
-            from = m_store->At(found + 1).text.data();
-        }
-        if (found < 0) {
-            Grow();
-            passed = run.lines;
-            return -1;
-        }
-        m_units = kFirstRun;
-        passed = line - found;
-        return found;
-    }
-
-private:
-    static constexpr size_t kFirstRun = 4096;
-    static constexpr size_t kLongestRun = size_t(1) << 20;
-    void Grow() { m_units = std::min(m_units * 2, kLongestRun); }
-
-    const edt::LineStore* m_store;
-    const RegExp* m_re;
-    uint32_t m_flags;
-    size_t m_units = kFirstRun;
 };
 
 } // namespace
@@ -480,7 +404,7 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
     };
     // A single-line expression with literals: only the lines the scan of
     // the buffer's memory names are searched.
-    LineScan scan((flags & EDT_FIND_REGEXP) && f.regexJoin == 0 && m_view.m_buffer
+    edt::LineScan scan((flags & EDT_FIND_REGEXP) && f.regexJoin == 0 && m_view.m_buffer
                       ? &m_view.m_buffer->GetLineStore()
                       : nullptr,
                   f.regex, (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0);

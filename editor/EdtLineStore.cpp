@@ -257,18 +257,17 @@ void LineStore::Erase(int index, int count)
 
 namespace {
 
-// Whether b begins right after a (at most two units between them, each a
-// CR or LF): then both lie in one arena and the units between are its.
-bool Follows(const LineText& a, const LineText& b)
+// Whether b's text begins right after a's, at most two units (a line end)
+// later: then both lie in one arena, and so do the units between them.
+inline bool Follows(uintptr_t end, const LineText& b)
 {
-    const auto end = reinterpret_cast<uintptr_t>(a.data() + a.size());
     const auto next = reinterpret_cast<uintptr_t>(b.data());
-    if (next < end || next - end > 2 * sizeof(char16_t))
-        return false;
-    for (const char16_t* p = a.data() + a.size(); p < b.data(); ++p)
-        if (*p != u'\r' && *p != u'\n')
-            return false;
-    return true;
+    return next >= end && next - end <= 2 * sizeof(char16_t);
+}
+
+inline uintptr_t EndOf(const LineText& t)
+{
+    return reinterpret_cast<uintptr_t>(t.data() + t.size());
 }
 
 } // namespace
@@ -277,23 +276,35 @@ TextRun LineStore::RunFrom(int first, int last, size_t maxUnits) const
 {
     size_t offset = 0;
     size_t block = Locate(first, offset);
-    const LineText* prev = &m_blocks[block][offset].text;
-    TextRun run{prev->data(), prev->data() + prev->size(), first, 1};
-    size_t units = prev->size();
-    for (int line = first + 1; line <= last && units < maxUnits; ++line) {
-        if (++offset == m_blocks[block].size()) {
-            if (++block == m_blocks.size())
+    const LineText& head = m_blocks[block][offset].text;
+    TextRun run{head.data(), head.data() + head.size(), first, 1, head.size()};
+    const auto base = reinterpret_cast<uintptr_t>(head.data());
+    const uintptr_t room = (UINTPTR_MAX - base) / sizeof(char16_t);
+    const uintptr_t limit = maxUnits < room ? base + maxUnits * sizeof(char16_t) : UINTPTR_MAX;
+    uintptr_t end = EndOf(head);
+    int left = last - first;  // lines that may still join
+    ++offset;
+    while (left > 0 && end < limit && block < m_blocks.size()) {
+        const std::vector<Line>& lines = m_blocks[block];
+        const size_t stop = std::min(lines.size(), offset + static_cast<size_t>(left));
+        size_t i = offset;
+        for (; i < stop && end < limit; ++i) {
+            const LineText& text = lines[i].text;
+            if (!Follows(end, text))
                 break;
-            offset = 0;
+            end = EndOf(text);
         }
-        const LineText& text = m_blocks[block][offset].text;
-        if (!Follows(*prev, text))
-            break;
-        run.end = text.data() + text.size();
-        units = static_cast<size_t>(run.end - run.begin);
-        ++run.lines;
-        prev = &text;
+        const size_t joined = i - offset;
+        run.lines += static_cast<int>(joined);
+        left -= static_cast<int>(joined);
+        if (i < stop && end < limit)
+            break;  // a line elsewhere in memory
+        if (i < lines.size())
+            break;  // the limits
+        ++block;
+        offset = 0;
     }
+    run.end = reinterpret_cast<const char16_t*>(end);
     return run;
 }
 
@@ -302,7 +313,7 @@ TextRun LineStore::RunTo(int last, int first, size_t maxUnits) const
     size_t offset = 0;
     size_t block = Locate(last, offset);
     const LineText* next = &m_blocks[block][offset].text;
-    TextRun run{next->data(), next->data() + next->size(), last, 1};
+    TextRun run{next->data(), next->data() + next->size(), last, 1, next->size()};
     size_t units = next->size();
     for (int line = last - 1; line >= first && units < maxUnits; --line) {
         if (offset == 0) {
@@ -311,7 +322,7 @@ TextRun LineStore::RunTo(int last, int first, size_t maxUnits) const
             offset = m_blocks[--block].size();
         }
         const LineText& text = m_blocks[block][--offset].text;
-        if (!Follows(text, *next))
+        if (!Follows(EndOf(text), *next))
             break;
         run.begin = text.data();
         run.first = line;
@@ -319,6 +330,7 @@ TextRun LineStore::RunTo(int last, int first, size_t maxUnits) const
         ++run.lines;
         next = &text;
     }
+    run.firstSize = next->size();
     return run;
 }
 

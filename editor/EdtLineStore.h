@@ -112,6 +112,7 @@ struct TextRun
     const char16_t* end = nullptr;    // the end of the last line's text
     int first = 0;                    // the first line
     int lines = 0;
+    size_t firstSize = 0;             // the length of the first line
 };
 
 class LineStore
