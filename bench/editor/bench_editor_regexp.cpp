@@ -10,6 +10,7 @@
 //                  every line when the expression has no such literals;
 //   pcre2          PCRE2 with its JIT on the same UTF-16 text as one buffer
 //                  (after a match, on from the next line), and line by line;
+//   ours lines     (for information) the engine alone on every line;
 //   QRegularExpression line by line;
 //   hyperscan      (amd64 only, for information) the file's 8-bit text.
 // The peers get equivalent patterns; all counts of matching lines are
@@ -207,8 +208,9 @@ const Job kJobs[] = {
 
 struct Figures
 {
-    double ours = -1, pcreWhole = -1, pcreLines = -1, qt = -1, hs = -1;
-    int64_t oursCount = -1, pcreWholeCount = -1, pcreLinesCount = -1, qtCount = -1, hsCount = -1;
+    double ours = -1, oursLines = -1, pcreWhole = -1, pcreLines = -1, qt = -1, hs = -1;
+    int64_t oursCount = -1, oursLinesCount = -1, pcreWholeCount = -1, pcreLinesCount = -1,
+            qtCount = -1, hsCount = -1;
 };
 
 std::map<std::string, Figures>& Results()
@@ -257,6 +259,32 @@ void Ours(benchmark::State& state, int job)
         f.ours = Best([&] { return OursFindAll(re, j.flags); }, f.oursCount);
     state.counters["cpu_seconds"] = f.ours;
     state.counters["lines"] = double(f.oursCount);
+    RegExpFree(re);
+}
+
+// The engine alone on every line, one call per line (for information: the
+// path of expressions without literals to scan for).
+void OursLines(benchmark::State& state, int job)
+{
+    const Job& j = kJobs[job];
+    RegExp* re = RegExpCompile(j.ours);
+    const Corpus& c = TheCorpus();
+    const edt::LineStore& store = c.buffer.GetLineStore();
+    Figures& f = Results()[j.name];
+    for (auto _ : state)
+        f.oursLines = Best(
+            [&] {
+                int64_t count = 0;
+                int groups[REGEXP_GROUP_ENTRIES];
+                for (int l = 0; l < store.Size(); ++l) {
+                    const edt::LineText& t = store.At(l).text;
+                    count += RegExpSearch(re, t.data(), int(t.size()), 0, groups, j.flags);
+                }
+                return count;
+            },
+            f.oursLinesCount);
+    state.counters["cpu_seconds"] = f.oursLines;
+    state.counters["lines"] = double(f.oursLinesCount);
     RegExpFree(re);
 }
 
@@ -517,16 +545,19 @@ double Ratio(double a, double b)
 void PrintSummary()
 {
     std::printf("\nCPU seconds (best of %d), lines with a match:\n", kRuns);
-    std::printf("%-12s %10s %10s %10s %10s %10s  %s\n", "job", "ours", "pcre2", "pcre2 lines",
-                "QRegExp", "hyperscan", "lines (ours pcre2 pcre2-lines QRegExp hyperscan)");
+    std::printf("%-12s %10s %10s %10s %10s %10s %10s  %s\n", "job", "ours", "ours lines", "pcre2",
+                "pcre2 lines", "QRegExp", "hyperscan",
+                "lines (ours ours-lines pcre2 pcre2-lines QRegExp hyperscan)");
     bool agree = true;
     for (const Job& j : kJobs) {
         const Figures& f = Results()[j.name];
-        std::printf("%-12s %10.4f %10.4f %10.4f %10.4f %10.4f  %lld %lld %lld %lld %lld\n", j.name,
-                    f.ours, f.pcreWhole, f.pcreLines, f.qt, f.hs, (long long)f.oursCount,
+        std::printf("%-12s %10.4f %10.4f %10.4f %10.4f %10.4f %10.4f  %lld %lld %lld %lld %lld %lld\n",
+                    j.name, f.ours, f.oursLines, f.pcreWhole, f.pcreLines, f.qt, f.hs,
+                    (long long)f.oursCount, (long long)f.oursLinesCount,
                     (long long)f.pcreWholeCount, (long long)f.pcreLinesCount,
                     (long long)f.qtCount, (long long)f.hsCount);
-        for (int64_t other : {f.pcreWholeCount, f.pcreLinesCount, f.qtCount, f.hsCount})
+        for (int64_t other :
+             {f.oursLinesCount, f.pcreWholeCount, f.pcreLinesCount, f.qtCount, f.hsCount})
             agree = agree && (other < 0 || other == f.oursCount);
     }
     std::printf("long line (%d characters): ours %.4f s, pcre2 %.4f s, matches %lld %lld\n",
@@ -555,18 +586,22 @@ void PrintSummary()
 } // namespace
 
 BENCHMARK_CAPTURE(Ours, literal, 0)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursLines, literal, 0)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PcreWhole, literal, 0)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PcreLines, literal, 0)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(QRegExp, literal, 0)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Ours, nocase, 1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursLines, nocase, 1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PcreWhole, nocase, 1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PcreLines, nocase, 1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(QRegExp, nocase, 1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Ours, alternation, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursLines, alternation, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PcreWhole, alternation, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PcreLines, alternation, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(QRegExp, alternation, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Ours, class, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursLines, class, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PcreWhole, class, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PcreLines, class, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(QRegExp, class, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
