@@ -405,9 +405,9 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
     // A single-line expression with literals: only the lines the scan of
     // the buffer's memory names are searched.
     edt::LineScan scan((flags & EDT_FIND_REGEXP) && f.regexJoin == 0 && m_view.m_buffer
-                      ? &m_view.m_buffer->GetLineStore()
-                      : nullptr,
-                  f.regex, (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0);
+                           ? &m_view.m_buffer->GetLineStore()
+                           : nullptr,
+                       f.regex, (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0);
     int pos = 0, len = 0, line = -1;
     for (int pass = 0; pass < (wrap ? 2 : 1) && line < 0; ++pass) {
         if (!up) {
@@ -415,7 +415,8 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
             for (int l = from.line; l <= blockEnd.line; ++l) {
                 if (scan.Active()) {
                     int passed = 0;
-                    const int next = scan.Next(l, l == from.line ? from.ch : 0, blockEnd.line, passed);
+                    const int next =
+                        scan.Next(l, l == from.line ? from.ch : 0, blockEnd.line, passed);
                     if (!tick(passed))
                         return false;
                     if (next < 0) {
@@ -441,8 +442,9 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
             for (int l = from.line; l >= blockStart.line; --l) {
                 if (scan.Active()) {
                     int passed = 0;
-                    const int prev = scan.Previous(
-                        l, l == from.line && from.ch != kLineEnd ? from.ch : -1, blockStart.line, passed);
+                    const int prev =
+                        scan.Previous(l, l == from.line && from.ch != kLineEnd ? from.ch : -1,
+                                      blockStart.line, passed);
                     if (!tick(passed))
                         return false;
                     if (prev < 0) {

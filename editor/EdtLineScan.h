@@ -47,8 +47,8 @@ private:
     const RegExp* m_re;
     uint32_t m_flags;
     size_t m_units = kFirstRun;
-    int64_t m_passed = 0;  // lines looked at
-    int64_t m_found = 0;   // lines named
+    int64_t m_passed = 0; // lines looked at
+    int64_t m_found = 0;  // lines named
 };
 
 } // namespace edt

@@ -282,7 +282,7 @@ TextRun LineStore::RunFrom(int first, int last, size_t maxUnits) const
     const uintptr_t room = (UINTPTR_MAX - base) / sizeof(char16_t);
     const uintptr_t limit = maxUnits < room ? base + maxUnits * sizeof(char16_t) : UINTPTR_MAX;
     uintptr_t end = EndOf(head);
-    int left = last - first;  // lines that may still join
+    int left = last - first; // lines that may still join
     ++offset;
     while (left > 0 && end < limit && block < m_blocks.size()) {
         const std::vector<Line>& lines = m_blocks[block];
@@ -298,9 +298,9 @@ TextRun LineStore::RunFrom(int first, int last, size_t maxUnits) const
         run.lines += static_cast<int>(joined);
         left -= static_cast<int>(joined);
         if (i < stop && end < limit)
-            break;  // a line elsewhere in memory
+            break; // a line elsewhere in memory
         if (i < lines.size())
-            break;  // the limits
+            break; // the limits
         ++block;
         offset = 0;
     }

@@ -108,11 +108,11 @@ private:
 // as one text.
 struct TextRun
 {
-    const char16_t* begin = nullptr;  // the text of the first line
-    const char16_t* end = nullptr;    // the end of the last line's text
-    int first = 0;                    // the first line
+    const char16_t* begin = nullptr; // the text of the first line
+    const char16_t* end = nullptr;   // the end of the last line's text
+    int first = 0;                   // the first line
     int lines = 0;
-    size_t firstSize = 0;             // the length of the first line
+    size_t firstSize = 0; // the length of the first line
 };
 
 class LineStore

@@ -228,7 +228,7 @@ struct Literals
 
     bool exactKnown = true;
     std::vector<std::u16string> exact{std::u16string()}; // known: exactly these
-    std::vector<std::u16string> must; // empty: nothing known
+    std::vector<std::u16string> must;                    // empty: nothing known
 
     // The strings one of which every match contains (none: empty).
     std::vector<std::u16string> Must() const
@@ -1691,7 +1691,7 @@ struct RegExpAccel
     std::vector<PrefilterLiteral> required; // longest first
     std::unique_ptr<PrefilterLiteral> lead;
     std::unique_ptr<LiteralScanner> scan[2]; // [case-sensitive, insensitive]
-    bool scanLines = false; // the scan also rejects single lines
+    bool scanLines = false;                  // the scan also rejects single lines
 
     std::unique_ptr<Automaton> forward[2];  // per case mode of the flags
     std::unique_ptr<Automaton> backward[2];
@@ -1746,7 +1746,8 @@ public:
         if (m_disabled)
             return GiveUp;
         BeginSearch(from);
-        uint32_t s = Initial(ForwardFlags(from == 0, from > 0 && IsAsciiAlnum(text[from - 1]), false));
+        uint32_t s =
+            Initial(ForwardFlags(from == 0, from > 0 && IsAsciiAlnum(text[from - 1]), false));
         if (s == kGiveUp)
             return GiveUp;
         int last = -1;
@@ -2037,7 +2038,8 @@ private:
                 if (Holds(n.op, x))
                     m_stack.push_back(n.x * 2 + c);
                 break;
-            case OpMatch: return true; // the paths after it are cut
+            case OpMatch:
+                return true; // the paths after it are cut
             default: m_out.push_back(e); break;
             }
         }
@@ -2560,8 +2562,8 @@ bool Simulate(const RegExp& re, const char16_t* text, int length, int start,
 
 // The match by the simulation: at the start q found by the automata, or
 // (q < 0) from start on.
-[[gnu::noinline]] bool Finish(const RegExp& re, const char16_t* text, int length, int start,
-                              int q, int qEnd, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+[[gnu::noinline]] bool Finish(const RegExp& re, const char16_t* text, int length, int start, int q,
+                              int qEnd, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
 {
     try {
         RunnerScratch local;

@@ -74,8 +74,7 @@ double ThreadSeconds()
 }
 
 // The best CPU time of kRuns runs of job, which returns its count.
-template <class Job>
-double Best(Job&& job, int64_t& count)
+template <class Job> double Best(Job&& job, int64_t& count)
 {
     double best = 1e30;
     for (int r = 0; r < kRuns; ++r) {
@@ -110,14 +109,18 @@ const std::string& BenchDir()
 std::string MakeFile()
 {
     static const char* const words[] = {
-        "LD",     "LDN",   "ST",     "AND",    "ANDN",   "OR",      "XOR",    "MOV",
-        "CALL",   "JMP",   "IF",     "THEN",   "ELSE",   "END_IF",  "Axis_X", "Spindle",
-        "Timer",  "TON",   "CTU",    "Valve_", "Pump",   "%MW100",  "%I0.0",  "%Q4.2",
-        "DB10",   "M10.1", "motion", "Feed",   "Clamp",  "Door",    "Lube",   "Coolant",
-        "Tool_",  "Magazine", "Home", "Ready",  "Error",  "Reset",   ":=",     ";",
+        "LD",    "LDN",      "ST",     "AND",    "ANDN",  "OR",     "XOR",    "MOV",
+        "CALL",  "JMP",      "IF",     "THEN",   "ELSE",  "END_IF", "Axis_X", "Spindle",
+        "Timer", "TON",      "CTU",    "Valve_", "Pump",  "%MW100", "%I0.0",  "%Q4.2",
+        "DB10",  "M10.1",    "motion", "Feed",   "Clamp", "Door",   "Lube",   "Coolant",
+        "Tool_", "Magazine", "Home",   "Ready",  "Error", "Reset",  ":=",     ";",
     };
     // "zapnutí", "čerpadlo", "vřeteno", "ochrana" in code page 1250.
-    static const char* const czech[] = {"zapnut\xED", "\xE8" "erpadlo", "v\xF8" "eteno",
+    static const char* const czech[] = {"zapnut\xED",
+                                        "\xE8"
+                                        "erpadlo",
+                                        "v\xF8"
+                                        "eteno",
                                         "ochrana"};
     static const char* const alarms[] = {"Estop", "Overtemp", "Homing_Err", "Drive_Fault"};
     std::mt19937 rng(1234567);
@@ -137,8 +140,12 @@ std::string MakeFile()
         }
         while (int(line.size()) < target) {
             switch (rng() % 4) {
-            case 0: line += ' '; break;
-            case 1: line += char('0' + rng() % 10); break;
+            case 0:
+                line += ' ';
+                break;
+            case 1:
+                line += char('0' + rng() % 10);
+                break;
             default:
                 line += words[rng() % (sizeof words / sizeof words[0])];
                 line += ' ';
@@ -167,7 +174,8 @@ Corpus& TheCorpus()
         auto* c = new Corpus;
         c->bytes = MakeFile();
         const std::string path = BenchDir() + "/plc.txt";
-        std::ofstream(path, std::ios::binary).write(c->bytes.data(), std::streamsize(c->bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(c->bytes.data(), std::streamsize(c->bytes.size()));
         if (!c->buffer.LoadFromFile(std::u16string(path.begin(), path.end())))
             std::abort();
         const int n = c->buffer.GetLineCount();
@@ -551,11 +559,11 @@ void PrintSummary()
     bool agree = true;
     for (const Job& j : kJobs) {
         const Figures& f = Results()[j.name];
-        std::printf("%-12s %10.4f %10.4f %10.4f %10.4f %10.4f %10.4f  %lld %lld %lld %lld %lld %lld\n",
-                    j.name, f.ours, f.oursLines, f.pcreWhole, f.pcreLines, f.qt, f.hs,
-                    (long long)f.oursCount, (long long)f.oursLinesCount,
-                    (long long)f.pcreWholeCount, (long long)f.pcreLinesCount,
-                    (long long)f.qtCount, (long long)f.hsCount);
+        std::printf(
+            "%-12s %10.4f %10.4f %10.4f %10.4f %10.4f %10.4f  %lld %lld %lld %lld %lld %lld\n",
+            j.name, f.ours, f.oursLines, f.pcreWhole, f.pcreLines, f.qt, f.hs,
+            (long long)f.oursCount, (long long)f.oursLinesCount, (long long)f.pcreWholeCount,
+            (long long)f.pcreLinesCount, (long long)f.qtCount, (long long)f.hsCount);
         for (int64_t other :
              {f.oursLinesCount, f.pcreWholeCount, f.pcreLinesCount, f.qtCount, f.hsCount})
             agree = agree && (other < 0 || other == f.oursCount);

@@ -275,8 +275,8 @@ TEST(RegExpDifferential, ScanLiteralsOfTypicalExpressions)
         {u"[Mm]otor\\d", u"Motto motor", 6},
         {u"(ab)+c", u"a b ab", 4},
         {u"x?abc", u"ab abc", 3},
-        {u"\\cMOTOR", u"a motor", 2},        // \c: through upper case
-        {u"[A-Z]\\w*_\\d+:", u"a:b_", 3},  // _ and : are single units: the first kept
+        {u"\\cMOTOR", u"a motor", 2},     // \c: through upper case
+        {u"[A-Z]\\w*_\\d+:", u"a:b_", 3}, // _ and : are single units: the first kept
     };
     for (const Case& c : cases) {
         RegExp* re = RegExpCompile(c.expression);

@@ -17,8 +17,8 @@ namespace {
 using Search = bool (*)(const RegExp*, const char16_t*, int, int, int*, uint32_t);
 
 // Every match as (start, end, group 1 start, group 1 end), and the steps.
-std::vector<std::vector<int>> AllMatches(const RegExp* re, std::u16string_view text,
-                                         uint32_t flags, Search search, uint64_t& steps)
+std::vector<std::vector<int>> AllMatches(const RegExp* re, std::u16string_view text, uint32_t flags,
+                                         Search search, uint64_t& steps)
 {
     std::vector<std::vector<int>> out;
     const uint64_t before = RegExpStats().steps;

@@ -777,20 +777,20 @@ TEST_F(TextFileTest, LoadedLinesFormRunsOfMemory)
         std::string text;
         for (int i = 0; i < 3000; ++i)
             text += "line " + std::to_string(i) + (i % 10 == 0 ? "" : " of text") + end;
-        text += std::string(3000000, 'w');  // one line into the next chunk
+        text += std::string(3000000, 'w'); // one line into the next chunk
         dir.Write("r.txt", text);
         CEdtTextBuffer b;
         ASSERT_TRUE(b.LoadFromFile(U16(dir / "r.txt")));
         ASSERT_EQ(b.GetLineCount(), 3001);
         const edt::LineStore& s = b.GetLineStore();
         edt::TextRun run = s.RunFrom(0, 3000, SIZE_MAX);
-        EXPECT_EQ(run.lines, 3000);  // the long line lies in a new chunk
+        EXPECT_EQ(run.lines, 3000); // the long line lies in a new chunk
         EXPECT_EQ(run.begin, b.GetLineChars(0));
         EXPECT_EQ(run.end, b.GetLineChars(2999) + b.GetLineLength(2999));
         EXPECT_EQ(run.firstSize, size_t(b.GetLineLength(0)));
         for (int l : {0, 1, 10, 1234, 2999}) {
             EXPECT_EQ(s.LineOfRun(run, b.GetLineChars(l)), l);
-            EXPECT_EQ(s.LineOfRun(run, b.GetLineChars(l) + b.GetLineLength(l)), l);  // its end
+            EXPECT_EQ(s.LineOfRun(run, b.GetLineChars(l) + b.GetLineLength(l)), l); // its end
         }
         // Limits: the last line, the units (the first line always).
         EXPECT_EQ(s.RunFrom(5, 9, SIZE_MAX).lines, 5);

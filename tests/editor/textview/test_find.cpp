@@ -327,7 +327,7 @@ TEST(Find, RegularExpressionsOverALoadedFileScanItsMemory)
         else
             file += "ST %MW100 := Lube Home " + std::to_string(i) + "\r\n";
     }
-    file += "Motor_9:";  // the last line, without a line end
+    file += "Motor_9:"; // the last line, without a line end
     testsupport::TempDir dir;
     dir.Write("big.txt", file);
     auto v = MakeEditView(u"");
