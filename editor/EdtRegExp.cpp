@@ -1431,6 +1431,10 @@ private:
             return ScanAvx2<1, 1>(t, from, lastStart, a, b, insensitive);
         if (a.n == 2 && b.n == 2)
             return ScanAvx2<2, 2>(t, from, lastStart, a, b, insensitive);
+        if (a.n == 2 && b.n == 1)
+            return ScanAvx2<2, 1>(t, from, lastStart, a, b, insensitive);
+        if (a.n == 1 && b.n == 2)
+            return ScanAvx2<1, 2>(t, from, lastStart, a, b, insensitive);
         return ScanAvx2<0, 0>(t, from, lastStart, a, b, insensitive);
     }
 
@@ -1451,9 +1455,8 @@ private:
             va[k] = _mm256_set1_epi16(short(a.u[size_t(k)]));
         for (int k = 0; k < nb; ++k)
             vb[k] = _mm256_set1_epi16(short(b.u[size_t(k)]));
-        for (int i = from;; i += 16) {
-            if (i > end - 16)
-                i = end - 16;
+        // Two bits per position where the first and the last unit fit.
+        auto mask = [&](int i) __attribute__((target("avx2"))) {
             const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
             const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + d));
             __m256i ma = _mm256_cmpeq_epi16(x, va[0]);
@@ -1462,7 +1465,9 @@ private:
             __m256i mb = _mm256_cmpeq_epi16(y, vb[0]);
             for (int k = 1; k < nb; ++k)
                 mb = _mm256_or_si256(mb, _mm256_cmpeq_epi16(y, vb[k]));
-            uint32_t m = uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ma, mb)));
+            return uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ma, mb)));
+        };
+        auto verify = [&](int i, uint32_t m) {
             while (m) {
                 const int k = __builtin_ctz(m) >> 1;
                 if (At(t + i + k, insensitive))
@@ -1470,6 +1475,27 @@ private:
                 m &= m - 1;
                 m &= m - 1;
             }
+            return -1;
+        };
+        int i = from;
+        // 32 positions a turn while they fit, one test for both halves.
+        for (; i + 32 <= end; i += 32) {
+            const uint32_t m0 = mask(i);
+            const uint32_t m1 = mask(i + 16);
+            if ((m0 | m1) == 0)
+                continue;
+            int r = verify(i, m0);
+            if (r < 0)
+                r = verify(i + 16, m1);
+            if (r >= 0)
+                return r;
+        }
+        for (;; i += 16) {
+            if (i > end - 16)
+                i = end - 16;
+            const int r = verify(i, mask(i));
+            if (r >= 0)
+                return r;
             if (i == end - 16)
                 return -1;
         }
