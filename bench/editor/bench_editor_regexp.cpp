@@ -18,6 +18,9 @@
 // case-insensitive literal, four literals in alternation, a class-led
 // expression; and every match of one line of 1,000,000 characters, each
 // search from the end of the match before.
+// Pathological: expressions that explode in backtracking matchers, on one
+// line of 10,000 and one of 20,000 "a" (without and with the character that
+// completes a match); the time must roughly double.
 //
 // Times are CPU seconds of the calling thread (the machine may be shared),
 // the best of a few runs.  At the end one line per target:
@@ -591,6 +594,23 @@ void PrintSummary()
     Target("regex_longline_all_matches_s", g_longLine.ours, 0.01);
 }
 
+
+// tail: appended to the "a" run; the literal the expression needs, so that
+// the prefilters pass and the automata and the simulation cross the line.
+void Pathological(benchmark::State& state, const char16_t* expression, const char16_t* tail)
+{
+    const std::u16string line = std::u16string(size_t(state.range(0)), u'a') + tail;
+    RegExp* re = RegExpCompile(expression);
+    bool found = false;
+    for (auto _ : state) {
+        int groups[REGEXP_GROUP_ENTRIES];
+        found = RegExpSearch(re, line.data(), int(line.size()), 0, groups, 0);
+        benchmark::DoNotOptimize(found);
+    }
+    RegExpFree(re);
+    state.counters["matched"] = found;
+}
+
 } // namespace
 
 BENCHMARK_CAPTURE(Ours, literal, 0)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -621,6 +641,18 @@ BENCHMARK_CAPTURE(Hyperscan, class, 3)->Iterations(1)->Unit(benchmark::kMillisec
 #endif
 BENCHMARK(LongLineOurs)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(LongLinePcre)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pathological, star_star, u"(a*)*b", u"")
+    ->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pathological, alternative_loop, u"{{a}|{aa}}*c", u"")
+    ->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pathological, empty_loop, u"(x?)*y", u"")
+    ->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pathological, star_star_matching, u"(a*)*b", u"b")
+    ->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pathological, alternative_loop_matching, u"{{a}|{aa}}*c", u"c")
+    ->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pathological, empty_loop_matching, u"(x?)*y", u"xy")
+    ->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
