@@ -64,9 +64,9 @@ TEST_F(AppTest, StartupOrderWithoutFile)
     ASSERT_NE(app->MainFrame(), nullptr);
     EXPECT_EQ(app->MainFrame()->windowTitle(), QStringLiteral("Strandwork"));
     EXPECT_EQ(app->GetAppSettings().OlnkConnectionString, u"P = Com1; B = 115200; W = 20;");
-    EXPECT_EQ(app->GetAppSettings().PathBorlandBin, u"C:\\Tasm\\Bin\\");
+    EXPECT_EQ(app->GetAppSettings().PathBorlandBin, u"");
     EXPECT_EQ(app->GetAppSettings().Language, u"Default");
-    EXPECT_TRUE(app->GetAppSettings().PathTarvane.ends_with(u"/Tarvane\\"));
+    EXPECT_TRUE(app->GetAppSettings().PathTarvane.ends_with(u"/Tarvane/"));
     EXPECT_NE(app->GetOutputCtrl(), nullptr);
     EXPECT_EQ(app->GetProjectDoc(), nullptr);
     // The main frame's font and colour registry, with the output window's
