@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth poppler-utils fonts-dejavu-core fonts-liberation tzdata
   libhunspell-dev hunspell-cs hunspell-en-us libx11-dev
+  xdg-utils libglib2.0-bin shared-mime-info desktop-file-utils
 )
 
 # --list prints the list, one package a line, and installs nothing.

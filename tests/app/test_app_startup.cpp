@@ -33,7 +33,7 @@ std::vector<std::string> Expected(bool withFile)
     for (const char* s : {"OleInit", "HelpPaths", "InitContextMenuManager", "AddMenu 4140/1029", "AddMenu 4141/1031",
                           "AddMenu 4142/1033", "AddMenu 4143/555", "AddMenu 4144/543", "AddMenu 4145/1027",
                           "InitKeyboardManager", "LoadStdProfileSettings", "EdtLoadSettings", "SetEdtDefaultUnicode", "Template 2",
-                          "Template 3", "Template 4", "Template 5", "Template 6", "MainFrame", "DragAcceptFiles",
+                          "Template 3", "Template 4", "Template 5", "Template 6", "MainFrame", "DragAcceptFiles", "RegisterFileTypes",
                           "ProcessShellCommand", "ShowWindow"})
         t.push_back(s);
     if (!withFile)

@@ -850,6 +850,7 @@ struct Unattended
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(dir / "child/config"));
         env.insert(QStringLiteral("XDG_STATE_HOME"), QString::fromStdString(dir / "child/state"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(dir / "child/data"));
         for (const char* v : {"LC_ALL", "LC_MESSAGES", "LANG"})
             env.remove(QString::fromLatin1(v));
         process.setProcessEnvironment(env);

@@ -35,6 +35,10 @@ RUNTIME=(
   /usr/share/qt6/translations/qtbase_cs.qm
   Xvfb
   xauth
+  xdg-mime
+  gio
+  update-mime-database
+  update-desktop-database
   pdftotext
   pdfinfo
   cmake
