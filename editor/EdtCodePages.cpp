@@ -127,6 +127,7 @@ bool IsRow1Source(unsigned byte)
 std::atomic<int> g_defaultEncoding{-1};
 std::atomic<bool> g_defaultUnicode{false};
 std::atomic<bool> g_forceUnicode{false};
+std::atomic<bool> g_forceUtf8{false};
 
 } // namespace
 
@@ -284,6 +285,13 @@ QStringList GetCodePageNames()
     return names;
 }
 
+QStringList GetEncodingNames()
+{
+    QStringList names = GetCodePageNames();
+    names << QStringLiteral("UTF-8");
+    return names;
+}
+
 const char16_t* GetCRLFModeName(int mode)
 {
     switch (mode) {
@@ -300,3 +308,5 @@ bool GetEdtDefaultUnicode() { return g_defaultUnicode.load(); }
 void SetEdtDefaultUnicode(bool unicode) { g_defaultUnicode.store(unicode); }
 bool GetEdtForceUnicode() { return g_forceUnicode.load(); }
 void SetEdtForceUnicode(bool force) { g_forceUnicode.store(force); }
+bool GetEdtForceUtf8() { return g_forceUtf8.load(); }
+void SetEdtForceUtf8(bool force) { g_forceUtf8.store(force); }

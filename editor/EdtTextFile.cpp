@@ -7,6 +7,7 @@
 
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
+#include "platform/sys/Utf8Stream.h"
 #include "platform/sys/WinPath.h"
 
 #include <fcntl.h>
@@ -86,6 +87,53 @@ std::string ResolveLinks(std::string path)
     return {};
 }
 
+// When a file is read as UTF-8: never; when the type or the editor names
+// UTF-8 (a valid file, even one of ASCII alone, or one with the mark); when
+// nothing names an encoding (a valid file that holds a character of two or
+// more bytes, or one with the mark); always (File > Open's "UTF-8").
+enum class Utf8Rule { Never, Valid, Detect, Always };
+enum class Utf8Verdict { No, Plain, WithMark, ReadError };
+
+// Reads the file from its start (without moving the offset) as far as
+// needed to decide; a file that is not valid UTF-8 is read no further than
+// its first invalid byte.
+Utf8Verdict ChooseUtf8(int fd, Utf8Rule rule)
+{
+    std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
+    sys::Utf8Check check;
+    off_t offset = 0;
+    bool first = true;
+    for (;;) {
+        ssize_t got = ::pread(fd, block.get(), kBlock, offset);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return Utf8Verdict::ReadError;
+        }
+        const unsigned char* bytes = block.get();
+        size_t n = static_cast<size_t>(got);
+        if (first) {
+            first = false;
+            if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
+                return Utf8Verdict::WithMark;
+            if (rule == Utf8Rule::Always)
+                return Utf8Verdict::Plain;
+            if (n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE)
+                return Utf8Verdict::No;  // UTF-16 by its mark
+        }
+        if (n == 0)
+            break;
+        if (!check.Feed(bytes, n))
+            return Utf8Verdict::No;
+        offset += static_cast<off_t>(n);
+    }
+    if (!check.Valid())
+        return Utf8Verdict::No;
+    if (rule == Utf8Rule::Detect && !check.HasMultiByte())
+        return Utf8Verdict::No;
+    return Utf8Verdict::Plain;
+}
+
 edt::SaveTestHook g_saveTestHook = nullptr;
 
 } // namespace
@@ -102,14 +150,27 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         bool utf16 = GetEdtForceUnicode();
         EdtTextTypeInfo info = LookupEdtTextType(path);
         int enc = info.defaultEncoding;
-        if (enc == -1 && GetEdtDefaultEncoding() == EDT_CODEPAGE_UNICODE)
+        const int editorWide = GetEdtDefaultEncoding();
+        if (enc == -1 && editorWide == EDT_CODEPAGE_UNICODE)
             enc = EDT_CODEPAGE_UNICODE;
+        if (enc == -1 && editorWide == EDT_CODEPAGE_UTF8 && !info.ansiOnly)
+            enc = EDT_CODEPAGE_UTF8;
+        Utf8Rule utf8Rule = Utf8Rule::Never;
         if (enc == EDT_CODEPAGE_UNICODE) {
             utf16 = true;
             codePage = -1;
         } else if (enc >= 0 && enc < EDT_CODEPAGE_ROWS) {
             codePage = enc;
+        } else if (enc == EDT_CODEPAGE_UTF8) {
+            utf8Rule = Utf8Rule::Valid;
+            codePage = -1;
+        } else if (!info.ansiOnly && codePage == -1) {
+            utf8Rule = Utf8Rule::Detect;
         }
+        if (GetEdtForceUtf8() && !utf16)
+            utf8Rule = Utf8Rule::Always;
+        if (utf16)
+            utf8Rule = Utf8Rule::Never;
 
         std::optional<std::string> native = sys::WinPath::ToNative(path);
         if (!native)
@@ -128,6 +189,12 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         if (::fstat(fd, &st) != 0)
             return false;
         (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        Utf8Verdict utf8 = utf8Rule == Utf8Rule::Never ? Utf8Verdict::No : ChooseUtf8(fd, utf8Rule);
+        if (utf8 == Utf8Verdict::ReadError)
+            return false;
+        const bool asUtf8 = utf8 != Utf8Verdict::No;
+        bool utf8Mark = utf8 == Utf8Verdict::WithMark;
+        sys::Utf8StreamDecoder decoder;
 
         // The lines are built aside: their text goes into the new store's
         // arena block by block, and each line borrows its range of it.
@@ -156,7 +223,15 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
             atEnd = static_cast<size_t>(got) < kBlock;
             const unsigned char* bytes = block.get();
             size_t n = static_cast<size_t>(got);
-            if (first) {
+            if (first && asUtf8) {
+                // The mark is skipped (looked at again: the file may have
+                // changed since it was chosen).
+                utf8Mark = n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+                if (utf8Mark) {
+                    bytes += 3;
+                    n -= 3;
+                }
+            } else if (first) {
                 bool mark = n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
                 utf16 = utf16 || mark;
                 if (utf16) {
@@ -174,7 +249,7 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
                 oddByte = bytes[n - 1];
                 --n;
             }
-            size_t units = utf16 ? n / 2 : n;
+            size_t units = utf16 ? n / 2 : asUtf8 ? sys::Utf8StreamDecoder::Room(n) : n;
             size_t scanOffset = static_cast<size_t>(scan - lineStart);
             char16_t* moved = arena.Reserve(units, lineStart);
             lineStart = first ? arena.End() : moved;
@@ -184,6 +259,8 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
             if (utf16) {
                 for (size_t i = 0; i + 1 < n; i += 2)
                     *out++ = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+            } else if (asUtf8) {
+                units = decoder.Decode(bytes, n, atEnd, out);
             } else {
                 for (size_t i = 0; i < n; ++i)
                     out[i] = map->Load(bytes[i]);
@@ -243,8 +320,10 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         ++m_changeCount;
         m_lines.Swap(lines);
         m_crlfMode = mode;
-        m_codePage = codePage;
+        m_codePage = asUtf8 ? -1 : codePage;
         m_unicode = utf16;
+        m_utf8 = asUtf8;
+        m_utf8Mark = utf8Mark;
         m_oddTrailingByte = oddByte;
         m_initialized = true;
         m_readOnly = (st.st_mode & 0222) == 0 || ::access(native->c_str(), W_OK) != 0;
@@ -304,6 +383,15 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
             }
             if (m_oddTrailingByte >= 0)
                 out += static_cast<char>(m_oddTrailingByte);
+        } else if (m_utf8) {
+            if (m_utf8Mark)
+                out += "\xEF\xBB\xBF";
+            for (int l = 0; l < m_lines.Size(); ++l) {
+                if (l > 0)
+                    for (char16_t u : lineEnd)
+                        out += static_cast<char>(u);
+                sys::AppendUtf8Escaped(m_lines.At(l).text.view(), out, &replaced);
+            }
         } else {
             const edt::CodePageMap& map = edt::CodePageMap::Get(m_codePage);
             for (int l = 0; l < m_lines.Size(); ++l) {
@@ -344,6 +432,15 @@ int CEdtTextBuffer::CountUnmappableChars() const
 {
     if (m_unicode)
         return 0;
+    if (m_utf8) {
+        int count = 0;
+        std::string bytes;
+        for (int l = 0; l < m_lines.Size(); ++l) {
+            bytes.clear();
+            sys::AppendUtf8Escaped(m_lines.At(l).text.view(), bytes, &count);
+        }
+        return count;
+    }
     const edt::CodePageMap& map = edt::CodePageMap::Get(m_codePage);
     int count = 0;
     for (int l = 0; l < m_lines.Size(); ++l)
