@@ -36,6 +36,12 @@ QStringList GetCodePageNames();              // the 14 names, index = code page
 // The names of the encodings a file is read in (File > Open, the default
 // encodings of the option pages): the 14 code-page names and "UTF-8".
 QStringList GetEncodingNames();
+// The status pane's name of an encoding (an index of GetEncodingNames(),
+// -1 code page 1250 alone): "CP1250", a row's short name, "UTF-16",
+// "UTF-8", or "UTF-8 s BOM" with the mark (string 4740); empty otherwise.
+QString GetEncodingStatusText(int encoding, bool utf8Mark);
+// The widest of those texts (the pane's width).
+QString GetEncodingStatusSample();
 const char16_t* GetCRLFModeName(int mode);   // u"DOS", u"UNIX", u"MAC", u"" otherwise
 
 // -1 none, 0-12 rows, 13 UTF-16, 14 UTF-8; initially -1
