@@ -92,47 +92,6 @@ std::string ResolveLinks(std::string path)
 // nothing names an encoding (a valid file that holds a character of two or
 // more bytes, or one with the mark); always (File > Open's "UTF-8").
 enum class Utf8Rule { Never, Valid, Detect, Always };
-enum class Utf8Verdict { No, Plain, WithMark, ReadError };
-
-// Reads the file from its start (without moving the offset) as far as
-// needed to decide; a file that is not valid UTF-8 is read no further than
-// its first invalid byte.
-Utf8Verdict ChooseUtf8(int fd, Utf8Rule rule)
-{
-    std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
-    sys::Utf8Check check;
-    off_t offset = 0;
-    bool first = true;
-    for (;;) {
-        ssize_t got = ::pread(fd, block.get(), kBlock, offset);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return Utf8Verdict::ReadError;
-        }
-        const unsigned char* bytes = block.get();
-        size_t n = static_cast<size_t>(got);
-        if (first) {
-            first = false;
-            if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
-                return Utf8Verdict::WithMark;
-            if (rule == Utf8Rule::Always)
-                return Utf8Verdict::Plain;
-            if (n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE)
-                return Utf8Verdict::No;  // UTF-16 by its mark
-        }
-        if (n == 0)
-            break;
-        if (!check.Feed(bytes, n))
-            return Utf8Verdict::No;
-        offset += static_cast<off_t>(n);
-    }
-    if (!check.Valid())
-        return Utf8Verdict::No;
-    if (rule == Utf8Rule::Detect && !check.HasMultiByte())
-        return Utf8Verdict::No;
-    return Utf8Verdict::Plain;
-}
 
 edt::SaveTestHook g_saveTestHook = nullptr;
 
@@ -189,132 +148,170 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         if (::fstat(fd, &st) != 0)
             return false;
         (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        Utf8Verdict utf8 = utf8Rule == Utf8Rule::Never ? Utf8Verdict::No : ChooseUtf8(fd, utf8Rule);
-        if (utf8 == Utf8Verdict::ReadError)
-            return false;
-        const bool asUtf8 = utf8 != Utf8Verdict::No;
-        bool utf8Mark = utf8 == Utf8Verdict::WithMark;
-        sys::Utf8StreamDecoder decoder;
+        // UTF-8 is chosen by the mark, or tried: the file is decoded as
+        // UTF-8 and read again from its start at the first invalid byte.
+        bool asUtf8 = false;
+        bool tentative = false;
+        if (utf8Rule != Utf8Rule::Never) {
+            unsigned char head[3] = {};
+            ssize_t h;
+            do
+                h = ::pread(fd, head, sizeof head, 0);
+            while (h < 0 && errno == EINTR);
+            if (h < 0)
+                return false;
+            const bool mark8 = h == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+            const bool mark16 = h >= 2 && head[0] == 0xFF && head[1] == 0xFE;
+            asUtf8 = utf8Rule == Utf8Rule::Always || mark8 || !mark16;
+            tentative = asUtf8 && utf8Rule != Utf8Rule::Always && !mark8;
+        }
 
         // The lines are built aside: their text goes into the new store's
         // arena block by block, and each line borrows its range of it.
-        edt::LineStore lines;
-        edt::Arena& arena = lines.GetArena();
         std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
-        const edt::CodePageMap* map = nullptr;
-        int mode = crlfMode >= 0 && crlfMode <= 2 ? crlfMode : -1;
-        int oddByte = -1;               // the byte after the last whole UTF-16 unit
-        size_t looked = 0;              // units of the first line without CR or LF
-        char16_t* lineStart = nullptr;  // the line being read
-        char16_t* scan = nullptr;       // its next unit to look at
-        bool first = true;
-        bool atEnd = false;
-        auto addLine = [&lines](const char16_t* from, const char16_t* to) {
-            size_t len = static_cast<size_t>(to - from);
-            if (len > static_cast<size_t>(INT_MAX) || lines.Size() == INT_MAX)
-                return false;
-            lines.PushBack(edt::Line{edt::LineText::Borrowed(from, len), 0});
-            return true;
-        };
-        while (!atEnd) {
-            ssize_t got = ReadBlock(fd, block.get(), kBlock);
-            if (got < 0)
-                return false;
-            atEnd = static_cast<size_t>(got) < kBlock;
-            const unsigned char* bytes = block.get();
-            size_t n = static_cast<size_t>(got);
-            if (first && asUtf8) {
-                // The mark is skipped (looked at again: the file may have
-                // changed since it was chosen).
-                utf8Mark = n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
-                if (utf8Mark) {
-                    bytes += 3;
-                    n -= 3;
+        int mode = -1;
+        int oddByte = -1;  // the byte after the last whole UTF-16 unit
+        bool utf8Mark = false;
+        bool multiByte = false;
+        enum class Read { Done, Failed, NotUtf8 };
+        auto readText = [&](edt::LineStore& lines) {
+            edt::Arena& arena = lines.GetArena();
+            sys::Utf8StreamDecoder decoder;
+            const edt::CodePageMap* map = nullptr;
+            mode = crlfMode >= 0 && crlfMode <= 2 ? crlfMode : -1;
+            size_t looked = 0;              // units of the first line without CR or LF
+            char16_t* lineStart = nullptr;  // the line being read
+            char16_t* scan = nullptr;       // its next unit to look at
+            bool first = true;
+            bool atEnd = false;
+            auto addLine = [&lines](const char16_t* from, const char16_t* to) {
+                size_t len = static_cast<size_t>(to - from);
+                if (len > static_cast<size_t>(INT_MAX) || lines.Size() == INT_MAX)
+                    return false;
+                lines.PushBack(edt::Line{edt::LineText::Borrowed(from, len), 0});
+                return true;
+            };
+            while (!atEnd) {
+                ssize_t got = ReadBlock(fd, block.get(), kBlock);
+                if (got < 0)
+                    return Read::Failed;
+                atEnd = static_cast<size_t>(got) < kBlock;
+                const unsigned char* bytes = block.get();
+                size_t n = static_cast<size_t>(got);
+                if (first && asUtf8) {
+                    // The mark is skipped (looked at again: the file may
+                    // have changed since).
+                    utf8Mark = n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+                    if (utf8Mark) {
+                        bytes += 3;
+                        n -= 3;
+                    }
+                } else if (first) {
+                    bool mark = n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+                    utf16 = utf16 || mark;
+                    if (utf16) {
+                        if (mark) {  // skipped
+                            bytes += 2;
+                            n -= 2;
+                        }
+                    } else {
+                        map = &edt::CodePageMap::Get(codePage);
+                    }
                 }
-            } else if (first) {
-                bool mark = n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-                utf16 = utf16 || mark;
+                // Only the last block can be of odd length (the others are
+                // whole, and the mark has two bytes): its last byte is no unit.
+                if (utf16 && n % 2) {
+                    oddByte = bytes[n - 1];
+                    --n;
+                }
+                size_t units = utf16 ? n / 2 : asUtf8 ? sys::Utf8StreamDecoder::Room(n) : n;
+                size_t scanOffset = static_cast<size_t>(scan - lineStart);
+                char16_t* moved = arena.Reserve(units, lineStart);
+                lineStart = first ? arena.End() : moved;
+                scan = lineStart + scanOffset;
+                first = false;
+                char16_t* out = arena.End();
                 if (utf16) {
-                    if (mark) {  // skipped
-                        bytes += 2;
-                        n -= 2;
+                    for (size_t i = 0; i + 1 < n; i += 2)
+                        *out++ = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+                } else if (asUtf8) {
+                    units = decoder.Decode(bytes, n, atEnd, out);
+                    if (tentative && decoder.Escaped())
+                        return Read::NotUtf8;
+                } else {
+                    for (size_t i = 0; i < n; ++i)
+                        out[i] = map->Load(bytes[i]);
+                    out += n;
+                }
+                arena.Advance(units);
+                char16_t* end = arena.End();
+
+                if (mode < 0) {
+                    // Still in the first line: it starts the text and is
+                    // read on until its end decides the style.
+                    mode = DetectStyle(lineStart, looked, static_cast<size_t>(end - lineStart), atEnd);
+                    if (mode < 0)
+                        continue;
+                }
+                char16_t* p = scan;
+                if (mode == 0) {
+                    // CR LF; a CR not followed by LF is a character, so a CR
+                    // before CR LF is one too.
+                    for (;;) {
+                        while (p < end && *p != u'\r')
+                            ++p;
+                        if (p == end)
+                            break;
+                        if (p + 1 == end) {
+                            if (!atEnd)
+                                break;  // the next block decides
+                            ++p;
+                            continue;
+                        }
+                        if (p[1] == u'\n') {
+                            if (!addLine(lineStart, p))
+                                return Read::Failed;
+                            p += 2;
+                            lineStart = p;
+                        } else {
+                            ++p;
+                        }
                     }
                 } else {
-                    map = &edt::CodePageMap::Get(codePage);
+                    const char16_t sep = mode == 1 ? u'\n' : u'\r';
+                    for (; p < end; ++p)
+                        if (*p == sep) {
+                            if (!addLine(lineStart, p))
+                                return Read::Failed;
+                            lineStart = p + 1;
+                        }
                 }
+                scan = p;
             }
-            // Only the last block can be of odd length (the others are
-            // whole, and the mark has two bytes): its last byte is no unit.
-            if (utf16 && n % 2) {
-                oddByte = bytes[n - 1];
-                --n;
-            }
-            size_t units = utf16 ? n / 2 : asUtf8 ? sys::Utf8StreamDecoder::Room(n) : n;
-            size_t scanOffset = static_cast<size_t>(scan - lineStart);
-            char16_t* moved = arena.Reserve(units, lineStart);
-            lineStart = first ? arena.End() : moved;
-            scan = lineStart + scanOffset;
-            first = false;
-            char16_t* out = arena.End();
-            if (utf16) {
-                for (size_t i = 0; i + 1 < n; i += 2)
-                    *out++ = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-            } else if (asUtf8) {
-                units = decoder.Decode(bytes, n, atEnd, out);
-            } else {
-                for (size_t i = 0; i < n; ++i)
-                    out[i] = map->Load(bytes[i]);
-                out += n;
-            }
-            arena.Advance(units);
-            char16_t* end = arena.End();
-
-            if (mode < 0) {
-                // Still in the first line: it starts the text and is read
-                // on until its end decides the style.
-                mode = DetectStyle(lineStart, looked, static_cast<size_t>(end - lineStart), atEnd);
-                if (mode < 0)
-                    continue;
-            }
-            char16_t* p = scan;
-            if (mode == 0) {
-                // CR LF; a CR not followed by LF is a character, so a CR
-                // before CR LF is one too.
-                for (;;) {
-                    while (p < end && *p != u'\r')
-                        ++p;
-                    if (p == end)
-                        break;
-                    if (p + 1 == end) {
-                        if (!atEnd)
-                            break;  // the next block decides
-                        ++p;
-                        continue;
-                    }
-                    if (p[1] == u'\n') {
-                        if (!addLine(lineStart, p))
-                            return false;
-                        p += 2;
-                        lineStart = p;
-                    } else {
-                        ++p;
-                    }
-                }
-            } else {
-                const char16_t sep = mode == 1 ? u'\n' : u'\r';
-                for (; p < end; ++p)
-                    if (*p == sep) {
-                        if (!addLine(lineStart, p))
-                            return false;
-                        lineStart = p + 1;
-                    }
-            }
-            scan = p;
+            if (mode < 0)
+                mode = 0;
+            if (!addLine(lineStart, arena.End()))  // the last line (empty after a final line end)
+                return Read::Failed;
+            multiByte = decoder.HasMultiByte();
+            return Read::Done;
+        };
+        edt::LineStore lines;
+        Read read = readText(lines);
+        if (read == Read::NotUtf8) {
+            // Not UTF-8: read again from the start, 8-bit as before.
+            if (::lseek(fd, 0, SEEK_SET) != 0)
+                return false;
+            asUtf8 = false;
+            utf8Mark = false;
+            lines.Clear();
+            read = readText(lines);
         }
-        if (mode < 0)
-            mode = 0;
-        if (!addLine(lineStart, arena.End()))  // the last line (empty after a final line end)
+        if (read != Read::Done)
             return false;
+        // ASCII alone is the same text in code page 1250 (which Detect
+        // always has): UTF-8 only when a type names it.
+        if (tentative && asUtf8 && utf8Rule == Utf8Rule::Detect && !multiByte)
+            asUtf8 = false;
 
         // Swap the new text in.
         ++m_changeCount;

@@ -47,7 +47,7 @@ constexpr size_t kNeedMore = static_cast<size_t>(-1);
 // after it, or kNeedMore when it is cut off by the end and more may come.
 // An invalid byte is written as its escape and passed alone.
 size_t DecodeAt(const unsigned char* p, size_t i, size_t size, bool last, char16_t*& o,
-                bool& escaped)
+                bool& escaped, bool& multiByte)
 {
     const unsigned char b0 = p[i];
     if (b0 < 0x80) {
@@ -77,6 +77,7 @@ size_t DecodeAt(const unsigned char* p, size_t i, size_t size, bool last, char16
         escaped = true;
         return i + 1;
     }
+    multiByte = true;
     if (cp >= 0x10000) {
         cp -= 0x10000;
         *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -113,12 +114,20 @@ bool Utf8Check::Feed(const unsigned char* bytes, size_t n)
                 i += 8;
             if (i == n)
                 break;
-            const unsigned char b = bytes[i++];
-            if (b < 0x80)
+            const unsigned char b = bytes[i];
+            if (b < 0x80) {
+                ++i;
                 continue;
+            }
+            m_multiByte = true;
+            // Two bytes, the commonest case, at once.
+            if (b >= 0xC2 && b <= 0xDF && i + 1 < n && (bytes[i + 1] & 0xC0) == 0x80) {
+                i += 2;
+                continue;
+            }
+            ++i;
             if (!LeadByte(b, m_need, m_lo, m_hi))
                 m_bad = true;
-            m_multiByte = true;
         } else {
             const unsigned char b = bytes[i++];
             if (b < m_lo || b > m_hi)
@@ -146,7 +155,7 @@ size_t Utf8StreamDecoder::Decode(const unsigned char* bytes, size_t n, bool last
         const bool joinedLast = last && take == n;
         size_t pos = 0;
         while (pos < m_count) {
-            size_t next = DecodeAt(joined, pos, size, joinedLast, o, m_escaped);
+            size_t next = DecodeAt(joined, pos, size, joinedLast, o, m_escaped, m_multiByte);
             if (next == kNeedMore) { // this piece was too short to finish it
                 std::memmove(m_pending, joined + pos, size - pos);
                 m_count = size - pos;
@@ -166,7 +175,19 @@ size_t Utf8StreamDecoder::Decode(const unsigned char* bytes, size_t n, bool last
         }
         if (i == n)
             break;
-        size_t next = DecodeAt(bytes, i, n, last, o, m_escaped);
+        const unsigned char b = bytes[i];
+        if (b < 0x80) {
+            *o++ = b;
+            ++i;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF && i + 1 < n && (bytes[i + 1] & 0xC0) == 0x80) {
+            *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (bytes[i + 1] & 0x3F));
+            m_multiByte = true;
+            i += 2;
+            continue;
+        }
+        size_t next = DecodeAt(bytes, i, n, last, o, m_escaped, m_multiByte);
         if (next == kNeedMore) {
             m_count = n - i;
             std::memcpy(m_pending, bytes + i, m_count);

@@ -53,11 +53,14 @@ public:
     size_t Decode(const unsigned char* bytes, size_t n, bool last, char16_t* out);
     // Some byte was written as an escape.
     bool Escaped() const { return m_escaped; }
+    // A character of two or more bytes was decoded.
+    bool HasMultiByte() const { return m_multiByte; }
 
 private:
     unsigned char m_pending[4] = {};
     size_t m_count = 0;
     bool m_escaped = false;
+    bool m_multiByte = false;
 };
 
 // Appends the UTF-8 of text: a surrogate pair as its character, an escape

@@ -336,9 +336,15 @@ TEST_F(Utf8FileTest, CharactersCutByBlockBoundaries)
     CEdtTextBuffer f;
     EXPECT_EQ(RoundTrip("full.txt", full, f), full);
     EXPECT_TRUE(f.GetUtf8());
-    // Invalid only near the end: the whole file was looked at.
-    std::string late = std::string(100000, 'z') + "→" + std::string(100000, 'z') + "\xC3";
+    // Invalid only near the end, after many lines of several blocks: read
+    // again from the start in code page 1250, every line there once.
+    std::string late;
+    for (int i = 0; i < 20000; ++i)
+        late += "řádek → " + std::to_string(i) + "\r\n";
+    late += "\xC3";
     CEdtTextBuffer l;
     EXPECT_EQ(RoundTrip("late.txt", late, l), late);
     EXPECT_FALSE(l.GetUtf8());
+    EXPECT_EQ(l.GetLineCount(), 20001);
+    EXPECT_EQ(Line(l, 1), u"\u0139\u2122\u0102\u02C7dek \u00E2\u2020\u2019 1");
 }

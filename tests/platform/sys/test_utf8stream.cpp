@@ -18,7 +18,7 @@ const unsigned char* Bytes(const std::string& s)
 
 // Decodes s cut into pieces at the given offsets.
 std::u16string DecodeInPieces(const std::string& s, const std::vector<size_t>& cuts,
-                              bool* escaped = nullptr)
+                              bool* escaped = nullptr, bool* multiByte = nullptr)
 {
     sys::Utf8StreamDecoder d;
     std::u16string out;
@@ -32,6 +32,8 @@ std::u16string DecodeInPieces(const std::string& s, const std::vector<size_t>& c
     }
     if (escaped)
         *escaped = d.Escaped();
+    if (multiByte)
+        *multiByte = d.HasMultiByte();
     return out;
 }
 
@@ -101,9 +103,10 @@ TEST(Utf8Stream, CheckAgreesWithTheStrictDecoder)
             for (char c : s)
                 multi = multi || static_cast<unsigned char>(c) >= 0x80;
             EXPECT_EQ(all.HasMultiByte(), multi);
-            bool escaped = true;
-            EXPECT_EQ(DecodeInPieces(s, {}, &escaped), whole);
+            bool escaped = true, decodedMulti = !multi;
+            EXPECT_EQ(DecodeInPieces(s, {}, &escaped, &decodedMulti), whole);
             EXPECT_FALSE(escaped);
+            EXPECT_EQ(decodedMulti, multi);
         }
     }
     // Fails at once on the first bad byte and stays failed.
