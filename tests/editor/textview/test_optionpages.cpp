@@ -67,7 +67,7 @@ TEST(EditorOptionsPage, NoRecodingAndNothingChecked)
         auto* combo = s.InnerItem<QComboBox>(2, 1007);
         EXPECT_EQ(combo->currentIndex(), 4);
         EXPECT_EQ(combo->count(), 16);
-        EXPECT_EQ(combo->itemText(0), QStringLiteral("No recoding"));
+        EXPECT_EQ(combo->itemText(0), QStringLiteral("Bez překódování"));
         EXPECT_EQ(combo->itemText(14), QStringLiteral("Unicode"));
         EXPECT_EQ(combo->itemText(15), QStringLiteral("UTF-8"));
         // UTF-8 is stored as 14 (index - 1).
