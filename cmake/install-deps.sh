@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth poppler-utils fonts-dejavu-core fonts-liberation tzdata
   libhunspell-dev hunspell-cs hunspell-en-us libx11-dev
   libpcre2-dev
+  xdg-utils libglib2.0-bin desktop-file-utils
 )
 # Hyperscan, a peer of the regular-expression benchmark, exists for amd64
 # only; elsewhere the benchmark goes without it.
