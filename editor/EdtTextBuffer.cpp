@@ -53,8 +53,11 @@ CEdtTextBuffer::CEdtTextBuffer()
 {
     int enc = GetEdtDefaultEncoding();
     m_unicode = GetEdtDefaultUnicode();
-    if (enc == 13) {
+    if (enc == EDT_CODEPAGE_UNICODE) {
         m_unicode = true;
+        m_codePage = -1;
+    } else if (enc == EDT_CODEPAGE_UTF8 && !m_unicode) {
+        m_utf8 = true;
         m_codePage = -1;
     } else {
         SetCodePage(enc);
@@ -101,6 +104,7 @@ void CEdtTextBuffer::FreeAll()
     m_initialized = false;
     m_loadedFromFile = false;
     m_oddTrailingByte = -1;
+    m_utf8Mark = false;
     m_lastChange = {-1, -1};
 }
 
@@ -171,6 +175,33 @@ void CEdtTextBuffer::SetCRLFMode(int mode)
 void CEdtTextBuffer::SetModified(bool modified)
 {
     m_modified = modified;
+}
+
+void CEdtTextBuffer::SetUnicode(bool unicode)
+{
+    m_unicode = unicode;
+    if (unicode)
+        m_utf8 = false;
+}
+
+void CEdtTextBuffer::SetUtf8(bool utf8)
+{
+    m_utf8 = utf8;
+    if (utf8) {
+        m_unicode = false;
+        m_codePage = -1;
+    } else {
+        m_utf8Mark = false;
+    }
+}
+
+int CEdtTextBuffer::GetEncoding() const
+{
+    if (m_unicode)
+        return EDT_CODEPAGE_UNICODE;
+    if (m_utf8)
+        return EDT_CODEPAGE_UTF8;
+    return m_codePage;
 }
 
 void CEdtTextBuffer::SetCodePage(int codePage)

@@ -147,8 +147,18 @@ public:
     bool IsModified() const { return m_modified; }
     virtual void SetModified(bool modified);
     bool IsInitialized() const { return m_initialized; }
+    // UTF-16 (written with its mark); switching it on ends UTF-8.
     bool GetUnicode() const { return m_unicode; }
-    void SetUnicode(bool unicode) { m_unicode = unicode; }
+    void SetUnicode(bool unicode);
+    // UTF-8, written with its mark when GetUtf8Mark() (the loaded file had
+    // one); no code page then.  A UTF-16 buffer is never UTF-8.
+    bool GetUtf8() const { return m_utf8 && !m_unicode; }
+    void SetUtf8(bool utf8);
+    bool GetUtf8Mark() const { return m_utf8Mark; }
+    void SetUtf8Mark(bool mark) { m_utf8Mark = mark; }
+    // The encoding as an index of GetEncodingNames(): the code page (-1 for
+    // none, else 0-12), 13 UTF-16 or 14 UTF-8.
+    int GetEncoding() const;
     int GetCodePage() const { return m_codePage; }
     void SetCodePage(int codePage);  // -1..12; anything else becomes -1
     bool GetLoadedFromFile() const { return m_loadedFromFile; }
@@ -237,6 +247,8 @@ private:
     void ApplyRecord(const UndoRecord& rec, bool revert, EdtPoint& caret);
 
     bool m_unicode = false;
+    bool m_utf8 = false;
+    bool m_utf8Mark = false;
     int m_codePage = -1;
     bool m_initialized = false;
     bool m_readOnly = false;

@@ -488,6 +488,11 @@ void CEdtTextView::MapCommands()
         cmd.Enable(m_buffer && known);
         cmd.SetText(known ? QString::fromUtf16(GetCRLFModeName(mode)) : QString());
     });
+    MapUpdate(ID_EDT_INDICATOR_ENCODING, [this](ui::CmdUI& cmd) {
+        cmd.Enable(m_buffer != nullptr);
+        cmd.SetText(m_buffer ? GetEncodingStatusText(m_buffer->GetEncoding(), m_buffer->GetUtf8Mark())
+                             : QString());
+    });
     MapUpdate(ID_EDT_INDICATOR_POSITION, [this](ui::CmdUI& cmd) {
         const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
         cmd.Enable(true);
