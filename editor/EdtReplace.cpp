@@ -6,6 +6,7 @@
 #include "editor/EdtRegExp.h"
 #include "editor/EdtRegistry.h"
 #include "editor/EdtReplaceDlg.h"
+#include "editor/EdtReplaceTesting.h"
 #include "editor/HistoryCombo.h"
 #include "platform/ui/Beep.h"
 
@@ -200,12 +201,30 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
     const bool tracked = m_replaceTracked;
     m_replaceTracked = true;
     m_buffer->BeginUndoGroup();
-    int replaced = 0;
-    bool stop = false;
-    bool failed = false;
+    ReplaceAllOutcome out;
+    if (edt::ReplaceAllStepwise())
+        ReplaceAllSteps(text, replacement, flags, progress, total, 0, pos, out);
+    else
+        ReplaceAllOnePass(text, replacement, flags, progress, total, pos, out);
+    m_buffer->FlushUndoGroup(this);
+    m_replaceTracked = tracked;
+    r.found = false;
+    QApplication::restoreOverrideCursor();
+    if (!out.stop && !out.failed) {
+        ShowNotFound(text);
+        r.start = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
+    }
+    return out.replaced;
+}
+
+void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view replacement,
+                                   uint32_t flags, const FindProgressFn& progress, int total,
+                                   int firstPart, EdtPoint pos, ReplaceAllOutcome& out)
+{
+    ReplaceState& r = m_replace;
     // Whole file: start..end, then (0, 0)..start; selection: its block.
-    for (int part = 0; part < (r.scope == 1 ? 2 : 1) && !stop; ++part) {
-        if (part == 1)
+    for (int part = firstPart; part < (r.scope == 1 ? 2 : 1) && !out.stop; ++part) {
+        if (part > firstPart)
             pos = {0, 0};
         while (true) {
             const int last = GetLineCount() - 1;
@@ -216,7 +235,7 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
             EdtPoint found;
             auto step = [&](int done, int) { return progress(pos.line + done, total); };
             if (!FindTextInBlock(text, pos, blockBegin, blockEnd, flags, false, found, step)) {
-                stop = LastFindCancelled();
+                out.stop = LastFindCancelled();
                 break;
             }
             HighlightText(found, GetLastMatchLength(), false);
@@ -224,10 +243,10 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
             if (!ReplaceSelectionIn(replacement, flags, false)) {
                 // A failed substitution: the match stays selected.
                 ui::MessageBeep();
-                stop = failed = true;
+                out.stop = out.failed = true;
                 break;
             }
-            ++replaced;
+            ++out.replaced;
             pos = m_cursorPos;
             if (empty) {
                 if (pos.line + 1 >= GetLineCount())
@@ -237,20 +256,11 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
             // The dialog's Storno and changes made by others while it ran.
             const uint64_t mine = m_buffer->GetChangeCount();
             if (!progress(pos.line, total) || m_buffer->GetChangeCount() != mine) {
-                stop = true;
+                out.stop = true;
                 break;
             }
         }
     }
-    m_buffer->FlushUndoGroup(this);
-    m_replaceTracked = tracked;
-    r.found = false;
-    QApplication::restoreOverrideCursor();
-    if (!stop && !failed) {
-        ShowNotFound(text);
-        r.start = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
-    }
-    return replaced;
 }
 
 void CEdtEditView::OnEditReplace()
