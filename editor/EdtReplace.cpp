@@ -238,8 +238,17 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
                 out.stop = LastFindCancelled();
                 break;
             }
+            // A match reaching the block end ends the block (the next
+            // search would start at the block end again: an empty match
+            // there would be found for ever, the text after a match ending
+            // there searched anew).
+            EdtPoint end = blockEnd;
+            end.line = std::min(end.line, last);
+            end.ch = std::min(end.ch, GetLineLength(end.line));
             HighlightText(found, GetLastMatchLength(), false);
             const bool empty = GetLastMatchLength() == 0;
+            const bool limited = r.scope == 0 || part == 1; // not the text's end
+            const bool endsBlock = limited && !Before(m_cursorPos, end);
             if (!ReplaceSelectionIn(replacement, flags, false)) {
                 // A failed substitution: the match stays selected.
                 ui::MessageBeep();
@@ -248,10 +257,15 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
             }
             ++out.replaced;
             pos = m_cursorPos;
+            if (endsBlock)
+                break;
             if (empty) {
+                // The next line, if the block holds its start.
                 if (pos.line + 1 >= GetLineCount())
                     break;
                 pos = {0, pos.line + 1};
+                if (limited && Before(r.scope == 0 ? r.blockEnd : m_replaceLimit, pos))
+                    break;
             }
             // The dialog's Storno and changes made by others while it ran.
             const uint64_t mine = m_buffer->GetChangeCount();

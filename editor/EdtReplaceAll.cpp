@@ -178,12 +178,9 @@ void CEdtEditView::ReplaceAllOnePass(std::u16string_view text, std::u16string_vi
             return ReplaceAllSteps(text, replacement, flags, progress, total, part, pos, out);
         endLine = be.line;
         const int limitCh = be.ch == kLineEnd ? -1 : be.ch;
-        // Set when the steps must go on from handOver.
-        bool handOver = false;
-        EdtPoint handPos;
         bool partEnds = false;
         int lineTick = 0;
-        for (cl = start.line; cl <= endLine && !handOver && !partEnds; ++cl) {
+        for (cl = start.line; cl <= endLine && !partEnds; ++cl) {
             if ((++lineTick & 1023) == 0 && !check(cl)) {
                 flush();
                 placeCaret();
@@ -358,20 +355,16 @@ void CEdtEditView::ReplaceAllOnePass(std::u16string_view text, std::u16string_vi
                     lastText.assign(rep);
                     lastChangeEnd = lastEnd;
                 }
-                if (s == me) {
-                    // After an empty match: the next line; none after the
-                    // text's last line.
-                    if (cl + 1 >= m_buffer->GetLineCount())
-                        partEnds = true;
-                    else if (cl == endLine && limitCh >= 0) {
-                        handOver = true;
-                        handPos = {0, lastEnd.line + 1};
-                    }
+                if (limitCh >= 0 && cl == endLine && me == limitCh) {
+                    // A match reaching the block end ends the block.
+                    partEnds = true;
                     break;
                 }
-                if (limitCh >= 0 && cl == endLine && me == limitCh) {
-                    handOver = true;
-                    handPos = lastEnd;
+                if (s == me) {
+                    // After an empty match: the next line; none after the
+                    // text's or the block's last line.
+                    if (cl + 1 >= m_buffer->GetLineCount() || (cl == endLine && limitCh >= 0))
+                        partEnds = true;
                     break;
                 }
                 e = me;
@@ -438,7 +431,5 @@ void CEdtEditView::ReplaceAllOnePass(std::u16string_view text, std::u16string_vi
             return;
         }
         placeCaret();
-        if (handOver)
-            return ReplaceAllSteps(text, replacement, flags, progress, total, part, handPos, out);
     }
 }

@@ -141,31 +141,69 @@ TEST(ReplaceOnePass, ChosenCasesMatchTheSteps)
         ExpectSame(c);
 }
 
+TEST(ReplaceOnePass, AMatchReachingTheBlockEndEndsTheBlock)
+{
+    struct Expected
+    {
+        Case c;
+        std::u16string text;
+        int count;
+    };
+    const std::vector<Expected> cases = {
+        // A match ending at the block end: the rest is not searched again.
+        {{u"ab", u"b+|>", u"-", EDT_FIND_REGEXP, 0, {0, 0}, {0, 0}, {2, 0}}, u"a-", 1},
+        // Empty matches, one a line, on a block ending before the text's
+        // last line: at the block end once (these looped for ever).
+        {{u"ab\r\ncd\r\nef", u"x*", u"-", EDT_FIND_REGEXP, 0, {0, 0}, {0, 0}, {2, 1}},
+         u"-ab\r\n-cd\r\nef",
+         2},
+        {{u"ab\r\ncd\r\nef", u"$", u"!", EDT_FIND_REGEXP, 0, {0, 0}, {0, 0}, {2, 1}},
+         u"ab!\r\ncd!\r\nef",
+         2},
+        {{u"ab\r\ncd\r\nef", u"$", u"!", EDT_FIND_REGEXP, 0, {0, 0}, {0, 0}, {0, 2}},
+         u"ab!\r\ncd!\r\nef",
+         2},
+        // The same in the second part of the whole file, up to the start.
+        {{u"ab\r\ncd\r\nef", u"x*", u"-", EDT_FIND_REGEXP, 1, {1, 1}, {}, {}},
+         u"-ab\r\n-c-d\r\n-ef",
+         4},
+        {{u"ab\r\ncd\r\nef", u"$", u"!", EDT_FIND_REGEXP, 1, {1, 1}, {}, {}},
+         u"ab!\r\ncd!\r\nef!",
+         3},
+    };
+    for (const Expected& e : cases) {
+        for (bool stepwise : {true, false}) {
+            const Result got = ::Run(e.c, stepwise);
+            EXPECT_EQ(got.text, e.text) << Describe(e.c) << (stepwise ? " (steps)" : " (one pass)");
+            EXPECT_EQ(got.count, e.count)
+                << Describe(e.c) << (stepwise ? " (steps)" : " (one pass)");
+        }
+    }
+}
+
 TEST(ReplaceOnePass, RandomTextsMatchTheSteps)
 {
     std::mt19937 gen(4711);
     const char16_t alphabet[] = u"aab b-_A\t";
-    // Patterns that never match empty, and some that do (those only where
-    // the steps end: from (0, 0) or with the block on the last line).
+    // Patterns that never match empty, and some that do.
     struct Pattern
     {
         const char16_t* find;
         uint32_t flags;
-        bool empty;
     };
     const Pattern patterns[] = {
-        {u"a", 0, false},
-        {u"ab", EDT_FIND_MATCH_CASE, false},
-        {u"a", EDT_FIND_WHOLE_WORD, false},
-        {u"b", EDT_FIND_WHOLE_WORD | EDT_FIND_MATCH_CASE, false},
-        {u"a+", EDT_FIND_REGEXP, false},
-        {u"<\\w", EDT_FIND_REGEXP, false},
-        {u"\\w>", EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE, false},
-        {u"^.", EDT_FIND_REGEXP, false},
-        {u"(a)(b)?", EDT_FIND_REGEXP, false},
-        {u"b*", EDT_FIND_REGEXP, true},
-        {u"$", EDT_FIND_REGEXP, true},
-        {u"<", EDT_FIND_REGEXP, true},
+        {u"a", 0},
+        {u"ab", EDT_FIND_MATCH_CASE},
+        {u"a", EDT_FIND_WHOLE_WORD},
+        {u"b", EDT_FIND_WHOLE_WORD | EDT_FIND_MATCH_CASE},
+        {u"a+", EDT_FIND_REGEXP},
+        {u"<\\w", EDT_FIND_REGEXP},
+        {u"\\w>", EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE},
+        {u"^.", EDT_FIND_REGEXP},
+        {u"(a)(b)?", EDT_FIND_REGEXP},
+        {u"b*", EDT_FIND_REGEXP},
+        {u"$", EDT_FIND_REGEXP},
+        {u"<", EDT_FIND_REGEXP},
     };
     const char16_t* replacements[] = {u"", u"x", u"ab", u"-", u"\\2", u"\\0\\0", u"q\\nr", u"a\r\nb"};
     for (int round = 0; round < 300; ++round) {
@@ -192,10 +230,10 @@ TEST(ReplaceOnePass, RandomTextsMatchTheSteps)
         auto point = [&](int line) { return EdtPoint{int(gen() % (lineLength(line) + 1)), line}; };
         c.scope = int(gen() % 2);
         if (c.scope == 1) {
-            c.start = p.empty ? EdtPoint{} : point(int(gen() % lines));
+            c.start = point(int(gen() % lines));
         } else {
             const int a = int(gen() % lines);
-            const int b = p.empty ? lines - 1 : a + int(gen() % (lines - a));
+            const int b = a + int(gen() % (lines - a));
             c.blockBegin = point(a);
             c.blockEnd = point(b);
             if (b == a && c.blockEnd.ch < c.blockBegin.ch)
