@@ -203,25 +203,30 @@ EdtCellGlyphs EdtCellGlyphs::Make(const QFont& font, int charWidth)
 {
     EdtCellGlyphs g;
     const QRawFont raw = QRawFont::fromFont(font);
-    if (!raw.isValid() || !raw.fontTable("morx").isEmpty() ||
+    if (charWidth <= 0 || !raw.isValid() || !raw.fontTable("morx").isEmpty() ||
         HasContextualSubstitution(raw.fontTable("GSUB")))
         return g;
-    // Candidates: printable characters of the font itself, one cell wide
-    // (the space is blank and never drawn; soft hyphen is not shown).
+    // Candidates: printable characters of the font itself with the advance
+    // of the space (which is blank and never drawn; soft hyphen is not
+    // shown).
     const QFontMetricsF fm(font);
+    const qreal advance = fm.horizontalAdvance(QLatin1Char(' '));
+    if (advance <= 0)
+        return g;
     QString chars;
     for (int c = 0x21; c < kChars; ++c) {
         if ((c >= 0x7F && c < 0xA0) || c == 0xAD || !raw.supportsCharacter(QChar(c)) ||
-            fm.horizontalAdvance(QChar(c)) != qreal(charWidth))
+            fm.horizontalAdvance(QChar(c)) != advance)
             continue;
         chars += QChar(c);
     }
     if (chars.isEmpty())
         return g;
-    const QList<quint32> mapped = raw.glyphIndexesForString(chars);
-    // The shaping of them all in a row must give the same glyphs, one a
-    // cell, from this font.
-    QTextLayout layout(chars, font);
+    // The shaping of them all in a row after a space must give the same
+    // glyphs from this font, each the same advance further.
+    const QString row = QLatin1Char(' ') + chars;
+    const QList<quint32> mapped = raw.glyphIndexesForString(row);
+    QTextLayout layout(row, font);
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();
@@ -229,11 +234,21 @@ EdtCellGlyphs EdtCellGlyphs::Make(const QFont& font, int charWidth)
     if (runs.size() != 1 || runs[0].rawFont() != raw || runs[0].glyphIndexes() != mapped)
         return g;
     const QList<QPointF> at = runs[0].positions();
+    if (at.size() < 2)
+        return g;
+    const qreal step = at[1].x() - at[0].x();
     for (qsizetype i = 0; i < at.size(); ++i)
-        if (at[i].x() != qreal(i * charWidth))
+        if (at[i].x() != at[0].x() + qreal(i) * step)
             return g;
+    const int64_t step64 = std::llround(step * 64);
+    if (at[0].x() != 0 || step64 <= 0 || qreal(step64) != step * 64 ||
+        QFontMetrics(font).horizontalAdvance(QStringLiteral("x")) !=
+            int(((step64 + 32) & ~int64_t(63)) >> 6))
+        return g;
     for (qsizetype i = 0; i < chars.size(); ++i)
-        g.glyph[size_t(chars[i].unicode())] = mapped[i];
+        g.glyph[size_t(chars[i].unicode())] = mapped[i + 1];
+    g.advance64 = step64;
+    g.roundedAdvance = int(((step64 + 32) & ~int64_t(63)) >> 6);
     g.raw = raw;
     return g;
 }
@@ -700,16 +715,26 @@ bool EdtViewRenderer::DrawCellGlyphs(QPainter& p, int slot, int x, int baseline,
     if (!g.raw.isValid() || !g_cellGlyphsOn)
         return false;
     const int cw = GetCharWidth();
+    for (const char16_t c : cells)
+        if (c != u' ' && (c >= EdtCellGlyphs::kChars || g.glyph[c] == 0))
+            return false;
+    // Where the text path puts each glyph: after the advances before it
+    // when the run is drawn whole (it fills its cells, or the font fits and
+    // the run is ASCII), else centred in its cell.
+    const int64_t n = int64_t(cells.size());
+    const bool whole = g.advance64 == int64_t(cw) * 64 ||
+                       (m_fontFits[size_t(slot)] == 1 && AllAscii(cells)) ||
+                       ((n * g.advance64 + 32) & ~int64_t(63)) >> 6 == n * cw;
+    const int centre = (cw - g.roundedAdvance) / 2;
     m_runGlyphs.clear();
     m_runPositions.clear();
     for (size_t i = 0; i < cells.size(); ++i) {
         const char16_t c = cells[i];
         if (c == u' ')
             continue;
-        if (c >= EdtCellGlyphs::kChars || g.glyph[c] == 0)
-            return false;
         m_runGlyphs.push_back(g.glyph[c]);
-        m_runPositions.push_back(QPointF(qreal(int(i) * cw), 0));
+        m_runPositions.push_back(whole ? QPointF(qreal(int64_t(i) * g.advance64) / 64, 0)
+                                       : QPointF(qreal(int(i) * cw + centre), 0));
     }
     if (m_runGlyphs.isEmpty())
         return true;

@@ -19,16 +19,20 @@
 
 class CEdtTextView;
 
-// The glyphs of a font that fill exactly one cell and that the shaping
-// leaves alone (no ligature or contextual feature of the Latin and default
+// The glyphs of a font that share one advance and that the shaping leaves
+// alone (no ligature or contextual feature of the Latin and default
 // scripts, the same glyph as the character map): a run of them is drawn
-// as glyphs placed cell by cell, without shaping it, which draws the same
-// pixels as drawing the run as text.  Characters below kChars only.
+// as glyphs at the places drawing the run as text gives them (the
+// advances summed, or each glyph centred in its cell where the text path
+// draws character by character), without shaping it: the same pixels.
+// Characters below kChars only.
 struct EdtCellGlyphs
 {
     static constexpr int kChars = 0x250;
     QRawFont raw;
     std::array<uint32_t, kChars> glyph{}; // 0: draw as text
+    int64_t advance64 = 0;                // the advance in 1/64 pixel
+    int roundedAdvance = 0;               // as the integer metrics give it
 
     static EdtCellGlyphs Make(const QFont& font, int charWidth);
 };
