@@ -18,6 +18,9 @@
 #include <memory>
 
 class CEdtTextView;
+class QPainter;
+class QPaintEvent;
+class QRect;
 
 // The glyphs of a font that share one advance and that the shaping leaves
 // alone (no ligature or contextual feature of the Latin and default
@@ -36,9 +39,6 @@ struct EdtCellGlyphs
 
     static EdtCellGlyphs Make(const QFont& font, int charWidth);
 };
-class QPainter;
-class QPaintEvent;
-class QRect;
 
 class EdtViewRenderer
 {
