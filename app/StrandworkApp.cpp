@@ -37,6 +37,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMdiArea>
 #include <QRegularExpression>
 #include <QSocketNotifier>
@@ -247,7 +248,7 @@ bool CStrandworkApp::InitInstance()
     m_hCrashReporter = crashreport::Install(&CrashCallback, kCrashAddress, kCrashTitle, language.toStdU16String());
     Trace("CrashReporter");
     // 4.
-    LoadLanguageDll(QCoreApplication::applicationFilePath());
+    LoadLanguageDll(ProgramPath());
     InstallToolkitTranslation();
     Trace("LoadLanguageDll");
     // 5.
@@ -707,6 +708,16 @@ QString CStrandworkApp::LanguageFileName(const QString& programPath, const QStri
     return stem + code + QStringLiteral(".rcc");
 }
 
+QString CStrandworkApp::ProgramPath() const
+{
+    return m_programPath.isEmpty() ? QCoreApplication::applicationFilePath() : m_programPath;
+}
+
+bool CStrandworkApp::HasLanguageFile(const QString& code) const
+{
+    return QFileInfo(LanguageFileName(ProgramPath(), code)).isFile();
+}
+
 bool CStrandworkApp::LoadLanguageDll(const QString& programPath)
 {
     auto load = [&](const QString& code) {
@@ -752,6 +763,10 @@ bool CStrandworkApp::InstallToolkitTranslation()
     }
     if (lang.isEmpty())
         return false;
+    // Every widget made from now on (file dialogs, spin boxes, the type
+    // names of files) speaks the language of the interface, whatever the
+    // environment's locale is.
+    QLocale::setDefault(QLocale(lang));
     auto* translator = new QTranslator;
     if (!translator->load(QStringLiteral("qtbase_") + lang, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;

@@ -8,7 +8,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential clang cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
-  qt6-translations-l10n
+  qt6-translations-l10n shared-mime-info
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth poppler-utils fonts-dejavu-core fonts-liberation tzdata
   libhunspell-dev hunspell-cs hunspell-en-us libx11-dev

@@ -434,13 +434,20 @@ void CMainFrame::MapFrameCommands()
                          ? 1
                          : 0);
     });
+    // A language is offered only when its language file is there: without
+    // it the change would cost the customisations and show the same texts.
+    auto available = [](const QString& code) {
+        const MainFrameHost* host = MainFrameHost::Instance();
+        return host && host->HasLanguageFile(code);
+    };
     for (const auto& [id, code] : {std::pair<uint32_t, const char*>{ID_LANGUAGE_CSY, "CSY"}, {ID_LANGUAGE_ENU, "ENU"}}) {
         const QString c = QString::fromLatin1(code);
-        MapCommand(id, [this, language, c] {
-            if (language().compare(c, Qt::CaseInsensitive) != 0)
+        MapCommand(id, [this, language, available, c] {
+            if (language().compare(c, Qt::CaseInsensitive) != 0 && available(c))
                 SetLanguage(c);
         });
-        MapUpdate(id, [language, c](ui::CmdUI& cmd) {
+        MapUpdate(id, [language, available, c](ui::CmdUI& cmd) {
+            cmd.Enable(available(c));
             cmd.SetCheck(language().compare(c, Qt::CaseInsensitive) == 0 ? 1 : 0);
         });
     }

@@ -21,6 +21,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 
 namespace {
 
@@ -270,10 +271,14 @@ TEST_F(LanguageTest, QtsOwnTextsFollowTheResources)
     auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
     ASSERT_TRUE(CStrandworkApp::InstallToolkitTranslation());
     EXPECT_EQ(cancel(), QStringLiteral("Zrušit"));
+    // The default locale follows too, whatever the environment says.
+    EXPECT_EQ(QLocale().language(), QLocale::Czech);
+    EXPECT_EQ(QLocale().territory(), QLocale::Czechia);
     // The test language file says its texts are English.
     EXPECT_TRUE(LoadWith(u"CSY"));
     CStrandworkApp::InstallToolkitTranslation();
     EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+    EXPECT_EQ(QLocale().language(), QLocale::English);
     res::UnloadLanguage();
     CStrandworkApp::InstallToolkitTranslation();
 }
