@@ -2,6 +2,7 @@
 
 #include "app/AppTransferCommands.h"
 #include "app/AppWorkspaceDocuments.h"
+#include "app/DesktopRegistration.h"
 #include "app/PlcCommandDialog.h"
 #include "core/common/StartupTrace.h"
 #include "projectui/KXPExplorerView.h"
@@ -55,6 +56,10 @@ CStrandworkApp* g_theApp = nullptr;
 
 const char16_t kCrashAddress[] = u"crash-reports@strandwork.invalid";
 const char16_t kCrashTitle[] = u"Strandwork crash report";
+// "Registrace typů souborů v prostředí pracovní plochy přeskočena: %s nelze
+// zapsat (%s)." (the folder or file, why)
+constexpr unsigned kDesktopRegistrationSkipped = 4755;
+
 const char kOleFailed[] =
     "OLE 2.0 initialization failed.  Make sure that the OLE libraries are the correct version.";
 
@@ -313,10 +318,12 @@ bool CStrandworkApp::InitInstance()
     for (int i = 0; i < Documents().TemplateCount(); ++i)
         Documents().Template(i)->SetMdiArea(frame->MdiArea());
     Trace("MainFrame");
-    // 15. Dropped files are opened by the frame; file-type registration
-    // belongs to the desktop packaging.
+    // 15. Dropped files are opened by the frame; the file types are
+    // registered with the user's desktop (not by an unattended run).
     frame->setAcceptDrops(true);
     Trace("DragAcceptFiles");
+    if (!m_unattended)
+        RegisterFileTypes();
     // 16.
     if (!ProcessShellCommand())
         return false;
@@ -337,6 +344,19 @@ bool CStrandworkApp::InitInstance()
     RunStartupSwitches();
     // 21.
     return true;
+}
+
+void CStrandworkApp::RegisterFileTypes()
+{
+    const desktop::Outcome r = desktop::Register(QCoreApplication::applicationFilePath(), desktop::UserDataHome(),
+                                                 desktop::SystemDataDirs());
+    if (r.kind == desktop::Outcome::Failed) {
+        if (core::OutputSink* out = GetOutputCtrl())
+            out->AppendText(FormatResString(kDesktopRegistrationSkipped, r.path, r.error).toStdU16String());
+        Trace("RegisterFileTypes skipped");
+        return;
+    }
+    Trace("RegisterFileTypes");
 }
 
 void CStrandworkApp::LoadStdProfileSettings(int count)

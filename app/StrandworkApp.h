@@ -183,6 +183,10 @@ private:
     class UnattendedOutput;
     void LoadStdProfileSettings(int count);
     void LoadEditorSettings();
+    // Start-up step 15: the desktop entry, MIME types and icon for this
+    // user (app/DesktopRegistration.h); a folder that cannot be written
+    // gives a line in the output window, and start-up goes on.
+    void RegisterFileTypes();
     void CreateTemplates();
     bool ProcessShellCommand();
     void RunStartupSwitches();

@@ -8,6 +8,7 @@
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
 #include "fontcolor/FontColorPage.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Help.h"
 #include "platform/ui/LockKeys.h"
@@ -60,15 +61,7 @@ constexpr unsigned IDS_LANGUAGE_NEXT_START = 4043;
 constexpr uint32_t kBarStyleWord = 0x10034;
 constexpr uint32_t kTooltipsFlybyDynamic = 0x34;
 
-std::u16string ProgramParent()
-{
-    QDir dir(QCoreApplication::applicationDirPath());
-    dir.cdUp();
-    QString p = dir.absolutePath();
-    if (!p.endsWith(QLatin1Char('/')))
-        p += QLatin1Char('/');
-    return p.toStdU16String();
-}
+core::DefaultFolders ProgramDefaults() { return core::FindDefaultFolders(sys::ProgramFolder()); }
 
 QIcon Icon(int id) { return QIcon(res::Path(QStringLiteral("icons/%1.svg").arg(id))); }
 
@@ -115,7 +108,7 @@ CMainFrame::CMainFrame()
 {
     setObjectName(QStringLiteral("MainFrame"));
     SetFontColorPage(m_fontColors);
-    m_settings.SetDefaults(ProgramParent());
+    m_settings.SetDefaults(ProgramDefaults());
     setAcceptDrops(true);
     setWindowIcon(Icon(128));
     m_timer.setInterval(1000);
@@ -180,7 +173,7 @@ void CMainFrame::RegisterFontCategories()
 
 void CMainFrame::LoadSettings()
 {
-    m_settings.SetDefaults(ProgramParent());
+    m_settings.SetDefaults(ProgramDefaults());
     m_settings.Load(kOptions);
 }
 

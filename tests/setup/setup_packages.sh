@@ -36,6 +36,10 @@ RUNTIME=(
   /usr/share/mime/packages/freedesktop.org.xml
   Xvfb
   xauth
+  xdg-mime
+  gio
+  update-mime-database
+  update-desktop-database
   pdftotext
   pdfinfo
   cmake
