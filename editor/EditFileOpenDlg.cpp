@@ -14,9 +14,11 @@
 #include <QFileInfo>
 #include <QAbstractItemView>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
@@ -26,6 +28,8 @@ constexpr unsigned IDS_OPEN_AUTOMATIC = 4615;
 constexpr unsigned IDS_OPEN_TEXT = 4616;
 constexpr uint32_t IDD_FILE_OPEN_PANEL = 101;
 constexpr int FOLDER_STATUS_CHARS = 35;
+// The size the dialog opens at, or its size hint when that is larger.
+constexpr int kDefaultWidth = 1000, kDefaultHeight = 560;
 } // namespace
 
 // ------------------------------------------------------------ pure rules
@@ -217,10 +221,36 @@ CEditFileOpenDlg::CEditFileOpenDlg(bool open, const QString& defaultExt, const Q
     m_codePageCombo = m_panel->findChild<QComboBox*>(QStringLiteral("c1007"));
     m_openAsCombo = m_panel->findChild<QComboBox*>(QStringLiteral("c1008"));
 
+    // What a preview shows never moves the layout: the text and the picture
+    // take the room the panel gives them (a long line is cut at the edge),
+    // and the panel keeps the width it has without a preview.
+    auto ignoreHint = [](QWidget* w) {
+        QSizePolicy policy = w->sizePolicy(); // keeps the form's stretch
+        policy.setHorizontalPolicy(QSizePolicy::Ignored);
+        policy.setVerticalPolicy(QSizePolicy::Ignored);
+        w->setSizePolicy(policy);
+    };
+    if (m_text) {
+        ignoreHint(m_text);
+        m_text->setWordWrap(false);
+    }
+    if (QWidget* frame = m_picture->parentWidget(); frame && frame != m_panel)
+        ignoreHint(frame);
+    m_panel->setFixedWidth(m_panel->sizeHint().width());
+    m_panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+
     // The panel stands right of the file list and takes its height.
     if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
         const int column = grid->columnCount();
         grid->addWidget(m_panel, 1, column, 1, 1);
+    }
+    // The details list: the name takes the room the other columns leave,
+    // which are as wide as their texts.
+    if (auto* tree = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
     }
 
     if (m_codePageCombo) {
@@ -252,7 +282,7 @@ CEditFileOpenDlg::CEditFileOpenDlg(bool open, const QString& defaultExt, const Q
         m_readOnlyBox->setChecked(flags & ui::OFN_READONLY);
         m_readOnlyBox->setVisible(!(flags & ui::OFN_HIDEREADONLY));
     }
-    resize(860, 520);
+    resize(sizeHint().expandedTo(QSize(kDefaultWidth, kDefaultHeight)));
     connect(this, &QFileDialog::currentChanged, this, &CEditFileOpenDlg::OnCurrentChanged);
     // A selection made without moving the current item (selectFile, the
     // name typed) previews the file too when it is the only one.

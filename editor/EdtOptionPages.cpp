@@ -35,6 +35,8 @@
 #include <cstring>
 
 namespace {
+// The characters the font page's combo boxes are wide for.
+constexpr int kFontComboChars = 16;
 
 constexpr uint32_t IDD_GENERAL = 506;
 constexpr uint32_t IDD_EDITOR_OPTIONS = 102;
@@ -198,6 +200,9 @@ CFontComboBox::CFontComboBox(QWidget* parent) : QComboBox(parent)
     setItemDelegate(new FaceDelegate(this));
     if (lineEdit())
         lineEdit()->setMaxLength(MAX_FACE);
+    // Its width does not follow the faces it lists (the list opens wider).
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(kFontComboChars);
 }
 
 void CFontComboBox::Fill(const std::vector<edt::FaceEntry>& faces)
@@ -636,10 +641,22 @@ CEditorOptionsPage::CEditorOptionsPage(CEdtTextView* view)
         m_state.checkedCount = m_state.selected ? 1 : 0;
     }
     m_pages = {new CEditorPage1(this), new CEditorPage2(this), new CEditorPage3(this)};
-    // Owned by the page until the embedded sheet takes them.
+    // The embedded sheet in place of the placeholder frame, made with the
+    // page so that the enclosing sheet has the page's whole size from the
+    // start (the values come with the first activation).
+    m_sheet2 = new QTabWidget(this);
+    m_sheet2->setObjectName(QStringLiteral("sheet2"));
     for (CEditorPageBase* p : m_pages) {
-        p->setParent(this, Qt::Widget);
-        p->hide();
+        p->setWindowFlags(Qt::Widget);
+        m_sheet2->addTab(p, p->windowTitle());
+    }
+    QWidget* frame = GetDlgItem(1042);
+    if (frame && frame->parentWidget() && frame->parentWidget()->layout()) {
+        m_sheet2->setParent(frame->parentWidget());
+        delete frame->parentWidget()->layout()->replaceWidget(frame, m_sheet2);
+        frame->hide();
+    } else if (layout()) {
+        layout()->addWidget(m_sheet2);
     }
 }
 
@@ -687,21 +704,6 @@ bool CEditorOptionsPage::OnInitDialog()
     if (auto* b = Item<QPushButton>(1033))
         connect(b, &QPushButton::clicked, this, [all] { all(false); });
 
-    // The embedded sheet in place of the placeholder frame.
-    m_sheet2 = new QTabWidget(this);
-    m_sheet2->setObjectName(QStringLiteral("sheet2"));
-    for (CEditorPageBase* p : m_pages) {
-        p->setWindowFlags(Qt::Widget);
-        m_sheet2->addTab(p, p->windowTitle());
-    }
-    QWidget* frame = GetDlgItem(1042);
-    if (frame && frame->parentWidget() && frame->parentWidget()->layout()) {
-        m_sheet2->setParent(frame->parentWidget());
-        delete frame->parentWidget()->layout()->replaceWidget(frame, m_sheet2);
-        frame->hide();
-    } else if (layout()) {
-        layout()->addWidget(m_sheet2);
-    }
     for (CEditorPageBase* p : m_pages)
         p->OnSetActive();
     RefreshPages();
@@ -821,6 +823,12 @@ CFontPage::CFontPage(CEdtTextView* view) : ui::PropertyPage(IDD_FONT, QStringLit
 {
     m_dpi = ScreenDpiY();
     m_preview = GetEdtEditorFont();
+    // The combo boxes are filled with the first activation; their widths
+    // must not follow their items, or the sheet would grow on this page.
+    for (QComboBox* c : findChildren<QComboBox*>()) {
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(kFontComboChars);
+    }
 }
 
 bool CFontPage::OnInitDialog()

@@ -566,7 +566,15 @@ COutputCtrl* COutputBar::Output() const { return qobject_cast<COutputCtrl*>(m_co
 
 bool CConInfoBar::CreateBar(QWidget* parent, uint32_t styleWord, uint32_t status, uint32_t id)
 {
-    return CAppBar::CreateBar(LoadResString(IDS_CAPTION), QRect(300, 250, 345, 225), styleWord, status, id, parent);
+    // The default size shows the whole monitor (the table and the settings
+    // at the application's font), docked or floating.
+    QSize size(345, 225);
+    {
+        const linkui::CConInfoDlg probe;
+        size = size.expandedTo(probe.sizeHint() + LargestInsets());
+    }
+    return CAppBar::CreateBar(LoadResString(IDS_CAPTION), QRect(QPoint(300, 250), size), styleWord, status, id,
+                              parent);
 }
 
 bool CConInfoBar::AttachProject(CStrandworkDoc* project)

@@ -135,6 +135,13 @@ public:
     int HitTest(QPoint p) const;
     // The margins the non-client area takes.
     QMargins Insets() const;
+    // The largest room the bar takes around its contents: docked, with the
+    // caption and sizing edges on every side.  A content's size plus this
+    // is a bar size at which nothing of it is cut in any place.
+    static QSize LargestInsets()
+    {
+        return QSize(3 + 2 + kCaption + kEdgeWidth + 3 + 2 + kEdgeWidth, 5 + kCaption + kEdgeWidth + 3 + 2 + kEdgeWidth);
+    }
 
     // The live sizing bars, in creation order.
     static const std::vector<CSizingControlBar*>& AllBars();

@@ -52,6 +52,34 @@ CMechanismsDlg::CMechanismsDlg(QWidget* parent) : CModalDialogBase(IDD, parent)
             if (QWidget* b = GetDlgItem(IDC_SETPERIOD))
                 b->setEnabled(true);
         });
+    if (QTableWidget* list = List())
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateButtons(); });
+    UpdateButtons();
+}
+
+void CMechanismsDlg::UpdateButtons()
+{
+    // A button is enabled only while it has something to act on: watch a
+    // selected row not watched yet, unwatch a selected watched one, read
+    // the watched rows, go to exactly one row, start or stop the selected.
+    const std::vector<int> selected = SelectedRows();
+    bool anyWatched = false, selWatched = false, selUnwatched = false;
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        const bool on = m_rows[row].mech && m_rows[row].mech->state == 1;
+        anyWatched = anyWatched || on;
+        if (std::binary_search(selected.begin(), selected.end(), int(row)) && m_rows[row].mech)
+            (on ? selWatched : selUnwatched) = true;
+    }
+    auto enable = [this](int id, bool on) {
+        if (QWidget* b = GetDlgItem(id))
+            b->setEnabled(on);
+    };
+    enable(IDC_WATCH, selUnwatched);
+    enable(IDC_UNWATCH, selWatched);
+    enable(IDC_REFRESH, anyWatched);
+    enable(IDC_GOTO, selected.size() == 1);
+    enable(IDC_START, !selected.empty());
+    enable(IDC_STOP, !selected.empty());
 }
 
 CMechanismsDlg::~CMechanismsDlg()
@@ -165,6 +193,7 @@ void CMechanismsDlg::UpdateRows()
         const bool on = m_rows[size_t(row)].mech && m_rows[size_t(row)].mech->state == 1;
         list->item(row, 0)->setIcon(on ? watched : unwatched);
     }
+    UpdateButtons();
 }
 
 std::vector<int> CMechanismsDlg::SelectedRows() const

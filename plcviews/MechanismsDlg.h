@@ -72,6 +72,9 @@ public:
     // The texts of a row (columns 0 and 1).
     QString RowText(int row, int column);
     const std::vector<Row>& Rows() const { return m_rows; }
+    // Enables the buttons that have something to act on (after every change
+    // of the rows or the selection).
+    void UpdateButtons();
     QTableWidget* List() const;
     // Selects rows (tests and the review program).
     void SelectRows(const std::vector<int>& rows);

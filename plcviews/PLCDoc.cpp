@@ -139,13 +139,34 @@ void CPLCView::LoadColorItems(CFontColorPage* registry, const FontColorCategory*
         m_regFont = registry->CreateItemFont(*text, *category);
 }
 
+CPLCView::RegisterBoxes CPLCView::RegisterBoxWidths(const QFont& font, bool hex)
+{
+    // Each box holds its widest text with its outline and two pixels of
+    // room on either side; the digits of a proportional face differ in
+    // width, so the widest one counts for every place.
+    const QFontMetrics fm(font);
+    auto widest = [&fm](QStringView digits) {
+        int w = 0;
+        for (QChar c : digits)
+            w = std::max(w, fm.horizontalAdvance(c));
+        return w;
+    };
+    constexpr int kRoom = 2 * (1 + 2);
+    RegisterBoxes b;
+    b.rlo = std::max(widest(u"01") + kRoom, fm.horizontalAdvance(QStringLiteral(" 0 ")));
+    b.dr = (hex ? fm.horizontalAdvance(QStringLiteral("0x")) + 8 * widest(u"0123456789abcdef")
+                : fm.horizontalAdvance(QLatin1Char('-')) + 10 * widest(u"0123456789")) +
+           kRoom;
+    return b;
+}
+
 void CPLCView::UpdateRegisterFont()
 {
     int width = 0;
     if (ColumnInUse()) {
-        const bool hex = Project()->Data().DisplayAsHex != 0;
-        width = QFontMetrics(m_regFont).horizontalAdvance(hex ? QStringLiteral(" 0 0x12345678")
-                                                              : QStringLiteral(" 0 -1234567890"));
+        const RegisterBoxes b = RegisterBoxWidths(m_regFont, Project()->Data().DisplayAsHex != 0);
+        // One pixel before each box and after the last.
+        width = 1 + b.rlo + 1 + b.dr + 1;
     }
     if (width != m_regWidth) {
         m_regWidth = width;
@@ -243,11 +264,10 @@ void CPLCView::DrawMargin(QPainter& p, const QRect& rect, int line)
             const QColor back = C(plcview::BlendColor(act.backColor, inact.backColor, regs.activity));
             const QColor text = C(plcview::BlendColor(act.textColor, inact.textColor, regs.activity));
             const bool hex = doc->Data().DisplayAsHex != 0;
-            const QFontMetrics fm(m_regFont);
-            const int rloWidth = fm.horizontalAdvance(QStringLiteral(" 0 "));
+            const RegisterBoxes b = RegisterBoxWidths(m_regFont, hex);
             const int h = std::max(4, GetLineHeight() - 2);
-            const QRect rloBox(rect.left() + 1, rect.top() + 1, rloWidth - 2, h);
-            const QRect drBox(rect.left() + rloWidth, rect.top() + 1, reg - rloWidth - 1, h);
+            const QRect rloBox(rect.left() + 1, rect.top() + 1, b.rlo, h);
+            const QRect drBox(rloBox.right() + 2, rect.top() + 1, std::max(b.dr, reg - b.rlo - 3), h);
             p.setFont(m_regFont);
             for (const QRect& box : {rloBox, drBox}) {
                 p.setBrush(back);

@@ -80,6 +80,15 @@ public:
     // ---- state for tests and the demo
     const FontColorItem& PlcItemAt(int item) const { return m_plcItems[size_t(item)]; }
     int RegisterColumnWidth() const { return m_regWidth; }
+    // The widths of the two register boxes (outline included) for a font:
+    // RLO holds "0" or "1", DR any value of the display ("0x" and eight
+    // hexadecimal digits, or a signed decimal number).
+    struct RegisterBoxes
+    {
+        int rlo = 0;
+        int dr = 0;
+    };
+    static RegisterBoxes RegisterBoxWidths(const QFont& font, bool hex);
     int WatchedFirst() const { return m_watchFirst; }
     int WatchedCount() const { return m_watchCount; }
     int GetTipState() const { return m_tipState; }

@@ -12,10 +12,16 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QRegularExpression>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -80,7 +86,35 @@ QString CPlcCommandDlg::DisplayText(const QString& text)
 {
     QString s = text;
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // A run of tabs is one step to the next column (ColumnStops).
+    static const QRegularExpression tabs(QStringLiteral("\t{2,}"));
+    s.replace(tabs, QStringLiteral("\t"));
     return s;
+}
+
+std::vector<double> CPlcCommandDlg::ColumnStops(const QString& text, const QFontMetrics& fm)
+{
+    // The texts pad a short label with a second tab so that the values
+    // line up; with the program's font a fixed tab distance cannot promise
+    // that.  Every column is as wide as its widest cell plus two average
+    // characters (the text's runs of tabs are single ones by then).
+    std::vector<int> widths;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QStringList cells = line.split(QLatin1Char('\t'));
+        for (qsizetype i = 0; i + 1 < cells.size(); ++i) {
+            if (size_t(i) >= widths.size())
+                widths.push_back(0);
+            widths[size_t(i)] = std::max(widths[size_t(i)], fm.horizontalAdvance(cells[i]));
+        }
+    }
+    std::vector<double> stops;
+    const int gap = 2 * fm.averageCharWidth();
+    int x = 0;
+    for (int w : widths) {
+        x += w + gap;
+        stops.push_back(x);
+    }
+    return stops;
 }
 
 void CPlcCommandDlg::DoDataExchange(ui::DataExchange& dx)
@@ -90,6 +124,15 @@ void CPlcCommandDlg::DoDataExchange(ui::DataExchange& dx)
     QString wait = DisplayText(m_waitText), result = DisplayText(m_resultText);
     dx.Text(IDC_WAIT, wait);
     dx.Text(IDC_RESULT, result);
+    if (auto* edit = Item<QPlainTextEdit>(IDC_RESULT)) {
+        // The columns of the text line up whatever the font.
+        QTextOption option = edit->document()->defaultTextOption();
+        QList<QTextOption::Tab> tabs;
+        for (double x : ColumnStops(result, edit->fontMetrics()))
+            tabs.append(QTextOption::Tab(x, QTextOption::LeftTab));
+        option.setTabs(tabs);
+        edit->document()->setDefaultTextOption(option);
+    }
 }
 
 bool CPlcCommandDlg::OnInitDialog()
@@ -399,5 +442,35 @@ void CPlcCommandDlg::ShowResultView()
         c.movePosition(QTextCursor::Start);
         edit->setTextCursor(c);
         edit->ensureCursorVisible();
+        // The dialog grows until the whole text shows (within most of the
+        // screen; beyond that the text scrolls).
+        const QString text = edit->toPlainText();
+        const QFontMetrics fm = edit->fontMetrics();
+        const std::vector<double> stops = ColumnStops(text, fm);
+        int width = 0, lines = 0;
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+            ++lines;
+            double x = 0;
+            const QStringList cells = line.split(QLatin1Char('\t'));
+            for (qsizetype i = 0; i < cells.size(); ++i) {
+                x += fm.horizontalAdvance(cells[i]);
+                if (i + 1 < cells.size()) {
+                    const auto next = std::upper_bound(stops.begin(), stops.end(), x);
+                    const double tab = edit->tabStopDistance() > 0 ? edit->tabStopDistance() : 8 * fm.averageCharWidth();
+                    x = next != stops.end() ? *next : (std::floor(x / tab) + 1) * tab;
+                }
+            }
+            width = std::max(width, int(std::ceil(x)));
+        }
+        const int around = 2 * edit->frameWidth() + 2 * int(edit->document()->documentMargin()) + 4;
+        const QSize want(width + around + edit->verticalScrollBar()->sizeHint().width(),
+                         lines * fm.lineSpacing() + around);
+        QSize grow = (want - edit->size()).expandedTo(QSize(0, 0));
+        if (const QScreen* sc = screen()) {
+            const QSize room = sc->availableGeometry().size() * 4 / 5;
+            grow = grow.boundedTo((room - size()).expandedTo(QSize(0, 0)));
+        }
+        if (grow.width() > 0 || grow.height() > 0)
+            resize(size() + grow);
     }
 }

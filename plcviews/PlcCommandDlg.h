@@ -14,10 +14,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class IOlnkPL;
 struct LinkResultRecord;
 struct PlcStatusRecord;
+class QFontMetrics;
+
 namespace linkui {
 class LinkWindow;
 }
@@ -72,8 +75,12 @@ public:
     bool NoAnswer() const { return m_noAnswer; }
     std::uintptr_t RunningParameter() const { return m_param; }
 
-    // The text as the controls show it: CR LF is one line break.
+    // The text as the controls show it: CR LF is one line break, a run of
+    // tabs one tab.
     static QString DisplayText(const QString& text);
+    // The tab stops that line the columns of a shown text up: one per
+    // column, behind its widest cell.
+    static std::vector<double> ColumnStops(const QString& text, const QFontMetrics& fm);
 
     struct TransferShared;
 

@@ -1,6 +1,7 @@
 #include "uilib/KVTToolbarLayouter.h"
 
 #include "platform/ui/ControlBar.h"
+#include "uilib/KVTDocking.h"
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTRebar.h"
@@ -214,6 +215,16 @@ void CKVTToolbarLayouter::AdjustLayout()
         // What the frame's layout recalculation does: the size and the wraps.
         m_bar.CalcDynamicLayout(-1, horz ? LM_HORZ | LM_HORZDOCK : LM_VERTDOCK);
         m_bar.updateGeometry();
+        // The bar's size may have changed (other image sizes, text labels):
+        // its dock site lays its rows out again, a floating frame takes the
+        // new size, at once.
+        QWidget* parent = m_bar.parentWidget();
+        if (auto* site = qobject_cast<CKVTToolDockBar*>(parent)) {
+            if (auto* client = qobject_cast<KvtFrameClient*>(site->parentWidget()))
+                client->RecalcLayout();
+        } else if (auto* mini = qobject_cast<CKVTMiniDockFrameWnd*>(parent)) {
+            mini->RecalcLayout();
+        }
     }
     m_bar.RepositionButtons();
     m_bar.update();

@@ -10,6 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScrollArea>
+#include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -21,14 +25,36 @@ namespace linkui {
 namespace {
 constexpr unsigned IDS_TAB_TABLE = 11018, IDS_TAB_GRAPH = 11019, IDS_TAB_SETUP = 11020;
 constexpr int kMinInterval = 100;
+constexpr QSize kGraphMinimum(40, 30);
 
 QColor FromColorRef(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
-// The form of a page laid into the page widget.
-QWidget* Embed(QWidget* page, uint32_t id)
+// The form of a page laid into the page widget through a scroll area: the
+// form fills the page while the page is at least as large as the form's
+// minimum, and scroll bars appear when it is smaller (a small docking bar),
+// so nothing is ever cut off.
+QWidget* EmbedScrolled(QWidget* page, uint32_t id)
 {
-    QWidget* form = ui::LoadForm(id, page);
     auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(page);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->viewport()->setAutoFillBackground(false);
+    layout->addWidget(scroll);
+    QWidget* form = ui::LoadForm(id, scroll);
+    if (form) {
+        form->setAutoFillBackground(false);
+        scroll->setWidget(form);
+    }
+    return form;
+}
+
+// The dialog's own form, laid over the whole widget.
+QWidget* Embed(QWidget* w, uint32_t id)
+{
+    QWidget* form = ui::LoadForm(id, w);
+    auto* layout = new QVBoxLayout(w);
     layout->setContentsMargins(0, 0, 0, 0);
     if (form)
         layout->addWidget(form);
@@ -40,7 +66,7 @@ QString Number(int64_t v) { return QString::number(v); }
 
 // ---------------------------------------------------------------- stat page
 
-CConInfoStatPage::CConInfoStatPage(QWidget* parent) : QWidget(parent) { Embed(this, 11001); }
+CConInfoStatPage::CConInfoStatPage(QWidget* parent) : QWidget(parent) { EmbedScrolled(this, 11001); }
 
 void CConInfoStatPage::Set(int id, const QString& text)
 {
@@ -85,7 +111,9 @@ void CConInfoStatPage::Show(const OlnkStatistics& s, const Rates& r)
 CConInfoGraphPage::CConInfoGraphPage(QWidget* parent, ConInfoModel* model) : QWidget(parent), m_model(model)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMinimumSize(120, 80);
+    // The graph draws at any size: a small one must never widen the monitor
+    // beyond its bar.
+    setMinimumSize(kGraphMinimum);
 }
 
 void CConInfoGraphPage::SetSettings(const GraphSettings& s)
@@ -131,7 +159,7 @@ void CConInfoGraphPage::Paint(QPainter& p, const ConInfoModel& model, int w, int
 
 CConInfoSetupPage::CConInfoSetupPage(QWidget* parent) : QWidget(parent)
 {
-    Embed(this, 11004);
+    EmbedScrolled(this, 11004);
     for (int row = 0; row < kSeries; ++row) {
         const SetupRow& r = kSetupRows[row];
         const int slot = r.slot;
@@ -217,12 +245,42 @@ CConInfoDlg::CConInfoDlg(QWidget* parent) : QWidget(parent), m_timer(new QTimer(
     m_model.settings = GraphSettings::Defaults();
     m_setup->Write(m_model.settings);
     m_tabs->setCurrentIndex(0);
-    setMinimumSize(m_tabs->minimumSizeHint());
+    // No minimum of the pages' size (the monitor has none, see
+    // minimumSizeHint): the bar that holds it may be smaller, and then the
+    // pages scroll and so do the tabs.
+    m_tabs->setUsesScrollButtons(true);
     connect(m_tabs, &QTabWidget::currentChanged, this, &CConInfoDlg::OnTabSelChange);
     connect(m_timer, &QTimer::timeout, this, &CConInfoDlg::OnTimer);
 }
 
 CConInfoDlg::~CConInfoDlg() = default;
+
+QSize CConInfoDlg::sizeHint() const
+{
+    // The tab widget around the largest page at its full size (a scroll
+    // area's own hint is cut to a few dozen lines).
+    QSize page(0, 0);
+    for (QWidget* w : {static_cast<QWidget*>(m_stat), static_cast<QWidget*>(m_setup)})
+        if (auto* scroll = w->findChild<QScrollArea*>())
+            if (QWidget* form = scroll->widget())
+                page = page.expandedTo(form->sizeHint().expandedTo(form->minimumSizeHint()));
+    page = page.expandedTo(kGraphMinimum);
+    const QSize tabBar = m_tabs->tabBar()->sizeHint();
+    QStyleOptionTabWidgetFrame opt;
+    opt.initFrom(m_tabs);
+    opt.tabBarSize = tabBar;
+    const QSize frame = m_tabs->style()->sizeFromContents(QStyle::CT_TabWidget, &opt, page, m_tabs);
+    QSize s(std::max(frame.width(), tabBar.width()), frame.height() + tabBar.height());
+    // The margins of the layouts between the tab widget and this widget.
+    for (QWidget* w = m_tabs->parentWidget(); w; w = w == this ? nullptr : w->parentWidget())
+        if (const QLayout* l = w->layout()) {
+            const QMargins m = l->contentsMargins();
+            s += QSize(m.left() + m.right(), m.top() + m.bottom());
+        }
+    return s;
+}
+
+QSize CConInfoDlg::minimumSizeHint() const { return QSize(0, 0); }
 
 bool CConInfoDlg::StartRefresh(COlnkLink* link)
 {

@@ -77,6 +77,11 @@ public:
     explicit CConInfoDlg(QWidget* parent = nullptr);
     ~CConInfoDlg() override;
 
+    // The size at which every page shows whole; below it the table and the
+    // settings scroll (there is no minimum).
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     bool StartRefresh(COlnkLink* link);
     void StopRefresh();
 

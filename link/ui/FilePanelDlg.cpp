@@ -423,8 +423,8 @@ bool CFilePanelDlg::eventFilter(QObject* watched, QEvent* event)
             Enter(u"..");
             return true;
         }
-        if (k->key() == Qt::Key_Escape)
-            return true;
+        // Escape goes on to the window that holds the pane (the file
+        // manager closes as with its Cancel); the pane itself never closes.
     }
     return QWidget::eventFilter(watched, event);
 }

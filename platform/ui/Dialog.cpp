@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,6 +26,7 @@
 #include <QUiLoader>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <map>
 
 namespace ui {
@@ -53,6 +55,17 @@ class FormLoader : public QUiLoader
 public:
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
     {
+        // A form whose root is a dialog, loaded into a window of its own (a
+        // Dialog, a page, a bar), is a plain widget there: a dialog nested
+        // in a dialog would take Escape and Enter for itself and hide,
+        // leaving its window blank and open.
+        if (parent && !m_rootMade && className == QLatin1String("QDialog")) {
+            m_rootMade = true;
+            auto* w = new QWidget(parent);
+            w->setObjectName(name);
+            return w;
+        }
+        m_rootMade = true;
         auto& f = FormWidgetFactories();
         auto it = f.find(className);
         if (it == f.end())
@@ -62,6 +75,9 @@ public:
             w->setObjectName(name);
         return w;
     }
+
+private:
+    bool m_rootMade = false;
 };
 
 } // namespace
@@ -329,6 +345,17 @@ Dialog::Dialog(uint32_t templateId, QWidget* parent) : QDialog(parent), m_id(tem
 
 Dialog::~Dialog() = default;
 
+void Dialog::keyPressEvent(QKeyEvent* e)
+{
+    // A dialog inside another window (a property page, a pane) leaves
+    // Escape to the window around it, which does what its Cancel does.
+    if (!isWindow() && e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        e->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
 QWidget* Dialog::GetDlgItem(int id) const
 {
     if (!m_form)
@@ -435,6 +462,10 @@ PropertySheet::PropertySheet(const QString& caption, QWidget* parent, int startP
       m_startPage(startPage)
 {
     setWindowTitle(caption);
+    // Every tab shows whole: the sheet is at least as wide as its tabs (no
+    // scroll arrows, no cut captions).
+    m_tabs->setUsesScrollButtons(false);
+    m_tabs->setElideMode(Qt::ElideNone);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     layout->addWidget(m_buttons);

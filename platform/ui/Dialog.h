@@ -111,6 +111,9 @@ public:
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
 
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
 private:
     uint32_t m_id;
     QWidget* m_form = nullptr;

@@ -125,6 +125,20 @@ TEST_F(Manager, DeleteCreateFolderAndNoSelection)
     EXPECT_TRUE(fs::is_directory(share / "x/y"));
     EXPECT_EQ(Names(dlg->Right()), (std::vector<std::string>{".", "..", "y"}));
 
+    // Escape in the prompt is its Storno: nothing is made, the manager
+    // stays open and usable, no window is left behind.
+    OnNextModal<QDialog>([](QDialog* d) {
+        FindChild<QLineEdit>(d, "c11177")->setText(QStringLiteral("z"));
+        PressEscape(d);
+        EXPECT_FALSE(d->isVisible());
+    });
+    Press(CFileManagerDlg::ID_CREATEDIR);
+    Idle();
+    EXPECT_FALSE(fs::exists(share / "x/z"));
+    EXPECT_TRUE(dlg->isVisible());
+    for (QWidget* w : VisibleTopLevels())
+        EXPECT_EQ(w, dlg.get()) << detail::Describe(w).toStdString();
+
     // A name the control system refuses.
     OnNextModal<QDialog>([](QDialog* d) {
         FindChild<QLineEdit>(d, "c11177")->setText(QStringLiteral("a..b\\..\\z"));
@@ -150,6 +164,17 @@ TEST_F(Manager, DeleteCreateFolderAndNoSelection)
     Idle();
     EXPECT_FALSE(fs::exists(share / "x/y"));
     EXPECT_EQ(Names(dlg->Right()), (std::vector<std::string>{".", ".."}));
+
+    // Escape in a pane's list reaches the manager, which closes as with its
+    // Cancel (the pane itself never closes).
+    dlg->show();
+    auto* list = FindChildOfClass<QTreeView>(dlg->Right());
+    ASSERT_NE(list, nullptr);
+    list->setFocus();
+    PressEscape(list);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), int(QDialog::Rejected));
+    EXPECT_FALSE(dlg->Right()->isHidden());
 }
 
 TEST_F(Manager, FocusAndTheDivider)

@@ -87,3 +87,25 @@ TEST(PromptDlg, CancelOkAndAnEmptiedEdit)
     EXPECT_EQ(linkui::PromptForText(value, QStringLiteral("Název:"), QStringLiteral("Nový adresář")), ui::IDOK);
     EXPECT_TRUE(value.isEmpty());
 }
+
+TEST(PromptDlg, EscapeCancelsAndLeavesNoWindowOpen)
+{
+    // Escape from the edit, twice over: the first closes the dialog as
+    // Storno does (it never turns blank), the value stays.
+    QString value = QStringLiteral("nový");
+    const QList<QWidget*> before = testsupport::ui::VisibleTopLevels();
+    bool formShown = false;
+    testsupport::ui::OnNextModal<QDialog>([&](QDialog* w) {
+        auto* edit = w->findChild<QLineEdit*>(QStringLiteral("c11177"));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(QStringLiteral("jiný"));
+        formShown = edit->isVisible();
+        testsupport::ui::PressEscape(w);
+        EXPECT_FALSE(w->isVisible());
+    });
+    EXPECT_EQ(linkui::PromptForText(value, QStringLiteral("Název:"), QStringLiteral("Vytvořit adresář")),
+              ui::IDCANCEL);
+    EXPECT_TRUE(formShown);
+    EXPECT_EQ(value, QStringLiteral("nový"));
+    EXPECT_EQ(testsupport::ui::VisibleTopLevels(before), QList<QWidget*>());
+}

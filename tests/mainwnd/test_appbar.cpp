@@ -72,7 +72,13 @@ TEST_F(AppBars, APartialOrMissingStateKeepsTheDefaults)
     Build();
     EXPECT_FALSE(connection->IsVisible());
     EXPECT_EQ(connection->CurrentStatus(), 0u);
-    EXPECT_EQ(connection->FloatSize(), QSize(345, 225));
+    // The default size holds the whole monitor with the bar's caption and
+    // edges around it, docked or floating.
+    const linkui::CConInfoDlg probe;
+    const QSize fit = probe.sizeHint() + CSizingControlBar::LargestInsets();
+    EXPECT_EQ(connection->FloatSize(), QSize(345, 225).expandedTo(fit));
+    EXPECT_GE(connection->HorzSize().height(), fit.height());
+    EXPECT_GE(connection->VertSize().width(), fit.width());
 }
 
 TEST_F(AppBars, ABarSavedHiddenStartsHiddenAndShowingItKeepsItsDocking)
@@ -232,6 +238,13 @@ TEST_F(AppBars, TheExplorerAndConnectionBarsTakeAProjectAndGiveItBack)
     ASSERT_TRUE(connection->AttachProject(project));
     ASSERT_NE(connection->Monitor(), nullptr);
     EXPECT_TRUE(connection->Monitor()->Timer()->isActive());
+    // The monitor fills the bar, at the default size without a cut text.
+    frame->ShowControlBar(connection, true, false);
+    PumpEvents(0);
+    EXPECT_EQ(connection->Monitor()->geometry(), connection->contentsRect());
+    EXPECT_EQ(ClippedTexts(connection), QStringList());
+    connection->resize(connection->width() + 300, connection->height() + 200);
+    EXPECT_EQ(connection->Monitor()->geometry(), connection->contentsRect());
 
     // Giving the views back leaves the project open.
     EXPECT_TRUE(explorer->DetachProject());

@@ -4,7 +4,7 @@
 // (set through command ID_DEBUG_TOGGLE_BREAKPOINT), the PLC stopped at a third, line registers
 // from executeLine and one running, watched mechanism.
 //   xshot -s 6 plc-debug.png -- build/bin/plcviews_demo
-// "--status", "--variable <name>" and "--mechanisms" open the debugging
+// "--info", "--status", "--variable <name>" and "--mechanisms" open the debugging
 // windows over it (plcviews_demo_windows.cpp); "--watch" shows the watch
 // view instead (plcviews_demo_watch.cpp).
 #include "mainwnd/MainFrame.h"

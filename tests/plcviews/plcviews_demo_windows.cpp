@@ -1,5 +1,5 @@
-// The review program's debugging windows: "--status" the PLC command
-// dialog's result view of GetStatus, "--variable <name>" the variable
+// The review program's debugging windows: "--info" and "--status" the PLC
+// command dialog's result view of GetPLCInfo and GetStatus, "--variable <name>" the variable
 // window polling while the simulator's memory changes every 200 ms,
 // "--mechanisms" the mechanisms window with the watched, running MECHA.
 #include "plcviews/InspectDlg.h"
@@ -25,6 +25,14 @@ bool ShowDebugWindow(const QStringList& args, CStrandworkApp& app, cssim::Simula
         QTimer::singleShot(300, [doc, owner] {
             CPlcCommandDlg dlg(owner);
             dlg.GetStatus(&doc->Link(), nullptr, 1);
+            QApplication::quit();
+        });
+        return true;
+    }
+    if (args.contains(QStringLiteral("--info"))) {
+        QTimer::singleShot(300, [doc, owner] {
+            CPlcCommandDlg dlg(owner);
+            dlg.GetPLCInfo(&doc->Link(), nullptr, 0, 1);
             QApplication::quit();
         });
         return true;

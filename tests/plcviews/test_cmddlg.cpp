@@ -15,6 +15,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QFontMetrics>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -122,6 +126,53 @@ TEST(PlcCommandDlg, ResultsCloseOrShowTheirText)
     std::memset(&status, 0, sizeof status);
     EXPECT_EQ(d.GetStatus(pl, &status, 0), 1);
     EXPECT_EQ(status.flags, 0x0E);
+}
+
+TEST(PlcCommandDlg, TheInformationsColumnsLineUp)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    IOlnkPL* pl = &s.Project()->Link();
+    CPlcCommandDlg d;
+    // The values of the tabbed lines start at one x, whatever the labels'
+    // widths and the number of tabs behind them.
+    std::vector<int> starts;
+    QString shown;
+    When([&] { return d.ShowsResult(); }, [&] {
+        auto* edit = d.Item<QPlainTextEdit>(CPlcCommandDlg::IDC_RESULT);
+        shown = edit->toPlainText();
+        for (QTextBlock b = edit->document()->begin(); b.isValid(); b = b.next()) {
+            const int tab = int(b.text().lastIndexOf(QLatin1Char('\t')));
+            if (tab <= 0 || b.text().count(QLatin1Char('\t')) < 2)
+                continue; // lines with a label between two tabs only
+            QTextCursor c(b);
+            c.setPosition(b.position() + tab + 1);
+            starts.push_back(edit->cursorRect(c).left());
+            // The label before the value lies whole left of it.
+            const QString label = b.text().mid(1, tab - 1);
+            c.setPosition(b.position() + 1);
+            EXPECT_LE(edit->cursorRect(c).left() + edit->fontMetrics().horizontalAdvance(label), starts.back())
+                << label.toStdString();
+        }
+        EXPECT_EQ(ClippedTexts(&d), QStringList());
+        // The dialog grew to show the whole text.
+        PumpEvents();
+        EXPECT_EQ(VisibleScrollBars(&d), QStringList());
+        PressOk(d);
+    });
+    EXPECT_EQ(d.GetPLCInfo(pl, nullptr, 0, 1), 1);
+    EXPECT_TRUE(shown.contains(QStringLiteral("\tJméno:\t"))) << shown.toStdString();
+    ASSERT_GE(starts.size(), 7u) << shown.toStdString();
+    for (int x : starts)
+        EXPECT_EQ(x, starts.front());
+
+    // The stops: one per column, behind its widest cell.
+    const QFontMetrics fm(QApplication::font());
+    const std::vector<double> stops = CPlcCommandDlg::ColumnStops(QStringLiteral("\ta:\tb\n\tlonger:\tc\nplain"), fm);
+    ASSERT_EQ(stops.size(), 2u);
+    EXPECT_GT(stops[0], 0);
+    EXPECT_GE(stops[1], stops[0] + fm.horizontalAdvance(QStringLiteral("longer:")));
+    EXPECT_EQ(CPlcCommandDlg::DisplayText(QStringLiteral("\tx:\t\t1\r\n")), QStringLiteral("\tx:\t1\n"));
 }
 
 TEST(PlcCommandDlg, InformationFallsBackToTheBasicForm)

@@ -211,3 +211,57 @@ TEST(Mechanisms, RefreshOf170InTwoBlocks)
     steps.Start();
     d.Run(doc);
 }
+
+TEST(Mechanisms, ButtonsAreEnabledOnlyWithSomethingToActOn)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CStrandworkDoc* doc = s.Project();
+    auto enabled = [](CMechanismsDlg& d) {
+        QStringList on;
+        for (int id : {CMechanismsDlg::IDC_WATCH, CMechanismsDlg::IDC_UNWATCH, CMechanismsDlg::IDC_REFRESH,
+                       CMechanismsDlg::IDC_GOTO, CMechanismsDlg::IDC_START, CMechanismsDlg::IDC_STOP})
+            if (d.GetDlgItem(id)->isEnabled())
+                on << QString::number(id);
+        return on.join(QLatin1Char(' '));
+    };
+    {
+        // No mechanism at all: nothing to act on; the texts fit.
+        WriteMany(s.dir, 0);
+        s.dir.Write("Many.LS1", "$LS1 01\r\n[MAIN.PLC]\r\n       1 D            NOP     1\r\n");
+        ASSERT_TRUE(doc->MapFile().Load(s.Path("Many.map").toStdU16String()));
+        ASSERT_TRUE(doc->ListingFile().Load(doc->MapFile(), s.Path("Many.LS1").toStdU16String()));
+        CMechanismsDlg d;
+        ModalSteps steps;
+        steps.Do([&] {
+            EXPECT_TRUE(d.Rows().empty());
+            EXPECT_EQ(enabled(d), QString());
+            EXPECT_TRUE(d.GetDlgItem(1)->isEnabled());
+            EXPECT_EQ(ClippedTexts(&d), QStringList());
+            Press(d, 1);
+        }, "the empty window");
+        steps.Start();
+        EXPECT_EQ(d.Run(doc), CModalDialogBase::IDOK);
+    }
+    WriteMany(s.dir, 3);
+    ASSERT_TRUE(doc->MapFile().Load(s.Path("Many.map").toStdU16String()));
+    ASSERT_TRUE(doc->ListingFile().Load(doc->MapFile(), s.Path("Many.LS1").toStdU16String()));
+    CMechanismsDlg d;
+    ModalSteps steps;
+    steps.Do([&] {
+        ASSERT_EQ(d.Rows().size(), 3u);
+        EXPECT_EQ(enabled(d), QString()); // rows, but none selected or watched
+        d.SelectRows({0});
+        EXPECT_EQ(enabled(d), QStringLiteral("2001 2004 2006 2007"));
+        Press(d, CMechanismsDlg::IDC_WATCH);
+        // Watched: it can be unwatched and read, not watched again.
+        EXPECT_EQ(enabled(d), QStringLiteral("2002 2003 2004 2006 2007"));
+        d.SelectRows({0, 1});
+        EXPECT_EQ(enabled(d), QStringLiteral("2001 2002 2003 2006 2007"));
+        d.SelectRows({});
+        EXPECT_EQ(enabled(d), QStringLiteral("2003"));
+        Press(d, 1);
+    }, "three rows");
+    steps.Start();
+    EXPECT_EQ(d.Run(doc), CModalDialogBase::IDOK);
+}

@@ -386,3 +386,22 @@ TEST(PlcView, TipsPollAndDropStaleReplies)
             ++reads;
     EXPECT_EQ(reads, 0);
 }
+
+TEST(PlcView, TheRegisterBoxesHoldTheirWidestValuesInAnyFace)
+{
+    // A proportional face has digits of different widths, so "0x00000000"
+    // can be wider than a sample value; each box holds its widest text with
+    // its outline and room inside.
+    for (const QFont& font : {QApplication::font(), FixedFont(), QFont(QStringLiteral("DejaVu Serif"), 14)}) {
+        const QFontMetrics fm(font);
+        for (bool hex : {true, false}) {
+            const CPLCView::RegisterBoxes b = CPLCView::RegisterBoxWidths(font, hex);
+            const QStringList values = hex ? QStringList{"0x00000000", "0xffffffff", "0x88888888", "0xdddddddd"}
+                                           : QStringList{"-2147483648", "-2000000000", "4294967295"};
+            for (const QString& v : values)
+                EXPECT_GE(b.dr - 2, fm.horizontalAdvance(v) + 2) << v.toStdString() << " in " << font.family().toStdString();
+            for (const QString& v : {QStringLiteral("0"), QStringLiteral("1")})
+                EXPECT_GE(b.rlo - 2, fm.horizontalAdvance(v) + 2);
+        }
+    }
+}

@@ -83,6 +83,7 @@ protected:
     {
         frame.reset();
         CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolBar::SetLargeIcons(false);
     }
 };
 

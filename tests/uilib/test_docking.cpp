@@ -164,3 +164,40 @@ TEST_F(DockWorld, ToolbarContextMenuTogglesBars)
     EXPECT_TRUE(debugBar->IsVisible());
     EXPECT_TRUE(frame->ExecuteCommand(0xE8F0));   // no such bar: nothing happens
 }
+
+TEST_F(DockWorld, LargeIconsGrowTheToolbarRowsAndTheDockLayoutAtOnce)
+{
+    Build();
+    const int rowBefore = mainBar->height();
+    const int siteBefore = Site(ui::DOCKBAR_TOP)->height();
+    const int centreBefore = frame->MdiArea()->geometry().top();
+    CKVTToolBar::SetLargeIcons(true);
+    // Without a pass of the event loop: the bars, the site and the centre
+    // already have their new places.
+    const int button = mainBar->GetButtonSize().height();
+    EXPECT_GE(mainBar->height(), button);
+    EXPECT_GE(mainBar->contentsRect().height(), button);
+    EXPECT_GT(mainBar->height(), rowBefore);
+    EXPECT_GE(debugBar->contentsRect().height(), debugBar->GetButtonSize().height());
+    EXPECT_GT(Site(ui::DOCKBAR_TOP)->height(), siteBefore);
+    EXPECT_EQ(frame->MdiArea()->geometry().top(), Site(ui::DOCKBAR_TOP)->height());
+    EXPECT_GT(frame->MdiArea()->geometry().top(), centreBefore);
+    // Every visible button lies whole inside its bar.
+    for (CKVTToolBar* bar : {mainBar, debugBar})
+        for (int i = 0; i < bar->GetCount(); ++i) {
+            const QRect r = bar->GetItemRect(i);
+            EXPECT_TRUE(r.isEmpty() || bar->rect().contains(r))
+                << "button " << i << " of " << bar->windowTitle().toStdString();
+        }
+
+    // A floating bar's frame follows too; off gives the old sizes back.
+    frame->FloatControlBar(debugBar, Global(frame->MdiArea(), QPoint(100, 100)), ui::CBRS_ALIGN_TOP);
+    auto* mini = frame->Helper().MiniFrameOf(debugBar);
+    ASSERT_NE(mini, nullptr);
+    const QSize largeFloat = debugBar->size();
+    CKVTToolBar::SetLargeIcons(false);
+    EXPECT_LT(debugBar->height(), largeFloat.height());
+    EXPECT_EQ(mini->size(), CKVTMiniDockFrameWnd::FrameSizeFor(debugBar->size()));
+    EXPECT_EQ(mainBar->height(), rowBefore);
+    EXPECT_EQ(Site(ui::DOCKBAR_TOP)->height(), siteBefore);
+}

@@ -14,8 +14,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QHeaderView>
 #include <QListView>
 #include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -262,4 +265,47 @@ TEST(FileOpenPreview, BrowseForFolder)
     result.clear();
     EXPECT_FALSE(BrowseForFolder(result, dir.path(), "Složka", nullptr));
     EXPECT_EQ(result, dir.path());
+}
+
+TEST(FileOpenPreview, APreviewNeverMovesTheListAndTheColumnsShowWhole)
+{
+    QTemporaryDir dir;
+    QByteArray binary(3000, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = char(i * 7 + 1);
+    const QString bin = Write(dir, "obraz.bin", binary);
+    const QString text = Write(dir, "texty.txt", QByteArray("LD I0.0\r\n") + QByteArray(400, 'x') + "\r\nST Q0.0");
+    Write(dir, "velky.dat", QByteArray(987654, 'a'));
+    CEditFileOpenDlg dlg(true, {}, {}, 0, "Vše|*.*|", nullptr);
+    dlg.SetInitialFolder(dir.path());
+    dlg.show();
+    auto* tree = FindChild<QTreeView>(&dlg, "treeView");
+    auto* list = FindChild<QListView>(&dlg, "listView");
+    auto* lookIn = FindChild<QComboBox>(&dlg, "lookInCombo");
+    ASSERT_TRUE(tree && list && lookIn);
+    ASSERT_TRUE(WaitFor([&] { return list->model()->rowCount(list->rootIndex()) == 3; }, 3000, "the folder's files"));
+    // The details view, as the user switches to it.
+    FindChild<QToolButton>(&dlg, "detailModeButton")->click();
+    PumpEvents(50);
+    ASSERT_TRUE(tree->isVisible());
+    const QRect treeAt = tree->geometry(), panelAt = dlg.Panel()->geometry(), lookInAt = lookIn->geometry();
+    auto same = [&](const char* what) {
+        PumpEvents();
+        EXPECT_EQ(tree->geometry(), treeAt) << what;
+        EXPECT_EQ(dlg.Panel()->geometry(), panelAt) << what;
+        EXPECT_EQ(lookIn->geometry(), lookInAt) << what;
+    };
+    dlg.Preview(bin);
+    same("binary");
+    dlg.Preview(text);
+    same("text");
+    dlg.ClearPreview();
+    same("cleared");
+    // The path box shows the whole folder; each column of the list is as
+    // wide as its widest text at the default size.
+    EXPECT_GE(lookIn->width(), lookIn->fontMetrics().horizontalAdvance(dir.path()) + 30);
+    const QAbstractItemView* view = tree;
+    for (int column = 0; column < tree->header()->count(); ++column)
+        EXPECT_GE(tree->header()->sectionSize(column), view->sizeHintForColumn(column)) << "column " << column;
+    dlg.reject();
 }

@@ -204,3 +204,41 @@ TEST(EditorOptionsPage, SheetFromTheCommand)
     });
     EXPECT_EQ(ShowEditorOptionsSheet(v.get(), v.get()), int(QDialog::Rejected));
 }
+
+TEST(EditorOptionsPage, TheSheetKeepsItsSizeOnEveryPageAndEscapeClosesIt)
+{
+    auto v = MakeEditView(u"x");
+    const QList<QWidget*> before = VisibleTopLevels();
+    QSize size;
+    bool rejected = false;
+    OnNextModal<ui::PropertySheet>([&](ui::PropertySheet* sheet) {
+        size = sheet->size();
+        // Every page and every page of the embedded sheet, at the size the
+        // sheet opened with: none grows it, none is cut.
+        for (int i = 0; i < sheet->GetPageCount(); ++i) {
+            sheet->SetActivePage(i);
+            PumpEvents();
+            EXPECT_EQ(sheet->size(), size) << "page " << i;
+            EXPECT_EQ(ClippedTexts(sheet->GetPage(i)), QStringList()) << "page " << i;
+        }
+        auto* editor = dynamic_cast<CEditorOptionsPage*>(sheet->GetPage(1));
+        ASSERT_NE(editor, nullptr);
+        sheet->SetActivePage(1);
+        for (int i = 0; i < editor->Sheet2()->count(); ++i) {
+            editor->Sheet2()->setCurrentIndex(i);
+            PumpEvents();
+            EXPECT_EQ(sheet->size(), size) << "inner page " << i;
+            EXPECT_EQ(ClippedTexts(editor->Sheet2()->widget(i)), QStringList()) << "inner page " << i;
+        }
+        // Escape from a box of the inner page closes the whole sheet as
+        // Zrušit does.
+        auto* box = editor->InnerPage(0)->findChild<QCheckBox*>();
+        ASSERT_NE(box, nullptr);
+        box->setFocus();
+        PressEscape(box);
+        rejected = !sheet->isVisible();
+    });
+    EXPECT_EQ(ShowEditorOptionsSheet(v.get(), v.get()), int(QDialog::Rejected));
+    EXPECT_TRUE(rejected);
+    EXPECT_EQ(VisibleTopLevels(before), QList<QWidget*>());
+}

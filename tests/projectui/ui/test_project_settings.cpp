@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QTabBar>
 
 #include <sys/stat.h>
 
@@ -37,6 +38,32 @@ TEST_F(SettingsTest, TenTabsInOrderAndReopeningOnTheLastPage)
     doc->EditProjectSettings(nullptr);
     EXPECT_FALSE(doc->IsModified());
     EXPECT_TRUE(Hints().empty());
+}
+
+TEST_F(SettingsTest, AllTenTabsShowWithoutArrowsAndEveryPageFitsTheDefaultSize)
+{
+    Sheet();
+    tui::PumpEvents();
+    QTabBar* bar = sheet->Tabs()->tabBar();
+    EXPECT_LE(bar->sizeHint().width(), bar->width());
+    for (int i = 0; i < bar->count(); ++i)
+        EXPECT_TRUE(bar->rect().contains(bar->tabRect(i))) << "tab " << i;
+    // The sheet keeps its size from page to page, and no text of a page is
+    // cut at it.
+    const QSize size = sheet->size();
+    for (int i = 0; i < sheet->GetPageCount(); ++i) {
+        ASSERT_TRUE(Show(i));
+        tui::PumpEvents();
+        EXPECT_EQ(sheet->size(), size) << "page " << i;
+        EXPECT_EQ(tui::ClippedTexts(Page(i)), QStringList()) << "page " << i;
+    }
+    // It cannot be made narrower than its tabs; made very small otherwise,
+    // nothing breaks.
+    EXPECT_GE(sheet->minimumSizeHint().width(), bar->sizeHint().width());
+    sheet->resize(10, 10);
+    tui::PumpEvents();
+    EXPECT_GE(sheet->width(), bar->sizeHint().width());
+    (void)tui::Render(sheet.get());
 }
 
 TEST_F(SettingsTest, EditsSurviveTabSwitchesAndCancelReloads)
@@ -279,7 +306,7 @@ TEST_F(SettingsTest, DebugPeriodsAreValidated)
     EXPECT_FALSE(doc->IsModified());
 
     Type(Debug, 2250, QStringLiteral("65535"));
-    tui::Click(Ctl<QCheckBox>(Debug, 2253));
+    tui::Click(Ctl<QCheckBox>(Debug, 2253), QPoint(8, 8)); // on the box, however wide the page
     MarkTime();
     sheet->accept();
     EXPECT_EQ(doc->Data().WatchInterval, 65535);

@@ -154,7 +154,7 @@ TEST_F(LinkTest, PeriodsReachTheControlSystemWhileDebugging)
 
     // Only the display changed: the period stays.
     Sheet(Debug);
-    tui::Click(Ctl<QCheckBox>(Debug, 2253));
+    tui::Click(Ctl<QCheckBox>(Debug, 2253), QPoint(8, 8)); // on the box, however wide the page
     sheet->accept();
     ASSERT_TRUE(RoundTrip());
     EXPECT_EQ(sim->plc().watch().interval, 250);

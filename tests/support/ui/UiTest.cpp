@@ -3,11 +3,20 @@
 
 #include "platform/ui/Prompt.h"
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest/QTest>
@@ -317,6 +326,145 @@ int CountColor(const QImage& img, QRect r, QColor c, int tolerance)
 bool RectHasColor(const QImage& img, QRect r, QColor c, int minPixels, int tolerance)
 {
     return CountColor(img, r, c, tolerance) >= minPixels;
+}
+
+// ------------------------------------------------------------ layout checks
+
+namespace {
+
+QString TextOf(const QWidget* w)
+{
+    if (auto* l = qobject_cast<const QLabel*>(w))
+        return l->text();
+    if (auto* b = qobject_cast<const QAbstractButton*>(w))
+        return b->text();
+    if (auto* e = qobject_cast<const QLineEdit*>(w))
+        return e->text();
+    return {};
+}
+
+// The size the control needs to show its text whole (an invalid size: no
+// text of its own to check).
+QSize NeededSize(const QWidget* w)
+{
+    if (auto* l = qobject_cast<const QLabel*>(w)) {
+        if (l->text().isEmpty() && !l->pixmap().isNull())
+            return l->sizeHint();
+        if (l->wordWrap())
+            return QSize(l->minimumSizeHint().width(), l->heightForWidth(l->width()));
+        return l->sizeHint();
+    }
+    if (auto* b = qobject_cast<const QPushButton*>(w)) {
+        // The text, the icon and the button's margins (a style may ask a
+        // wider button for looks; a narrower one still shows its text).
+        QStyleOptionButton opt;
+        opt.initFrom(b);
+        const QSize text = b->fontMetrics().size(Qt::TextShowMnemonic, b->text());
+        int width = text.width();
+        if (!b->icon().isNull())
+            width += b->iconSize().width() + 4;
+        width += b->style()->pixelMetric(QStyle::PM_ButtonMargin, &opt, b) +
+                 2 * b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, b);
+        return QSize(width, text.height());
+    }
+    if (qobject_cast<const QAbstractButton*>(w))
+        return w->sizeHint();
+    if (auto* e = qobject_cast<const QLineEdit*>(w)) {
+        QStyleOptionFrame opt;
+        opt.initFrom(e);
+        opt.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
+        const QRect inner = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e);
+        const int frame = e->width() - inner.width();
+        const QMargins tm = e->textMargins();
+        // The line edit's own horizontal margin of 2 pixels on each side.
+        const int text = e->fontMetrics().horizontalAdvance(e->displayText()) + 4 + tm.left() + tm.right();
+        return QSize(text + frame, 0);
+    }
+    return QSize();
+}
+
+bool IsViewport(const QWidget* w)
+{
+    const QWidget* p = w->parentWidget();
+    auto* area = p ? qobject_cast<const QAbstractScrollArea*>(p) : nullptr;
+    return area && area->viewport() == w;
+}
+
+} // namespace
+
+QStringList ClippedTexts(QWidget* root)
+{
+    QStringList out;
+    if (!root)
+        return out;
+    const auto all = root->findChildren<QWidget*>();
+    for (QWidget* w : all) {
+        if (!w->isVisibleTo(root) || TextOf(w).isEmpty())
+            continue;
+        const QSize need = NeededSize(w);
+        const QString name = QStringLiteral("%1 %2 '%3'").arg(QString::fromLatin1(w->metaObject()->className()),
+                                                              w->objectName(), TextOf(w));
+        if (need.isValid() && (need.width() > w->width() || need.height() > w->height()))
+            out << QStringLiteral("%1 is %2x%3, needs %4x%5")
+                       .arg(name)
+                       .arg(w->width())
+                       .arg(w->height())
+                       .arg(need.width())
+                       .arg(need.height());
+        // Cut by an ancestor: the control's rectangle against each
+        // ancestor's, in that ancestor's coordinates.
+        QRect r = w->rect();
+        for (QWidget* a = w; a && a != root; a = a->parentWidget()) {
+            QWidget* parent = a->parentWidget();
+            if (!parent)
+                break;
+            r.translate(a->pos());
+            if (IsViewport(parent))
+                break; // scrolled, not cut
+            if (!parent->rect().contains(r)) {
+                out << QStringLiteral("%1 is cut by %2 (%3,%4 %5x%6 outside %7x%8)")
+                           .arg(name, detail::Describe(parent))
+                           .arg(r.x())
+                           .arg(r.y())
+                           .arg(r.width())
+                           .arg(r.height())
+                           .arg(parent->width())
+                           .arg(parent->height());
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+QStringList VisibleScrollBars(QWidget* root)
+{
+    QStringList out;
+    if (!root)
+        return out;
+    for (QScrollBar* b : root->findChildren<QScrollBar*>())
+        if (b->isVisibleTo(root) && b->maximum() > b->minimum())
+            out << detail::Describe(b->parentWidget() ? b->parentWidget() : b);
+    return out;
+}
+
+void PressEscape(QWidget* w)
+{
+    QWidget* target = w;
+    if (QWidget* f = QApplication::focusWidget(); f && (f == w || w->isAncestorOf(f)))
+        target = f;
+    // QTest goes through the shortcut override and the shortcuts first, as
+    // the keyboard does.
+    QTest::keyClick(target, Qt::Key_Escape);
+}
+
+QList<QWidget*> VisibleTopLevels(const QList<QWidget*>& except)
+{
+    QList<QWidget*> out;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !except.contains(w) && w->windowType() != Qt::ToolTip && w->windowType() != Qt::Desktop)
+            out << w;
+    return out;
 }
 
 } // namespace testsupport::ui

@@ -23,9 +23,14 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <typeinfo>
 #include <vector>
+
+// Test output shows strings as text (a failed comparison of the layout
+// checks' lists names every control).
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace linkshim {
 class PtyBridge;
@@ -139,6 +144,27 @@ QImage Render(QWidget* w);
 int CountColor(const QImage& img, QRect r, QColor c, int tolerance = 0);
 // Whether r holds at least minPixels such pixels.
 bool RectHasColor(const QImage& img, QRect r, QColor c, int minPixels = 1, int tolerance = 0);
+
+// Layout checks.  The visible controls under root that show a text and are
+// cut: a label, button, check box or radio button narrower or lower than
+// its size hint (a word-wrapped label: narrower than its minimum size hint
+// or lower than its height for its width), a line edit narrower than its
+// text, or a control that does not lie whole inside the visible part of
+// every ancestor up to root.  A scroll area's viewport does not count as
+// cutting (what lies outside it can be scrolled to; check its scroll bars
+// where nothing may need scrolling).  Each entry names the control, its
+// text, its size and the size it needs.
+QStringList ClippedTexts(QWidget* root);
+// The visible scroll bars under root (each described), so that a test can
+// ask that nothing needs scrolling at a window's default size.
+QStringList VisibleScrollBars(QWidget* root);
+// Escape pressed on the widget that has the focus in window w (w itself
+// when nothing inside has it), as the keyboard sends it: the shortcut
+// override first, then the key press and the release.
+void PressEscape(QWidget* w);
+// The visible top-level windows other than the ones given (a test asks
+// that no dialog stays open or blank).
+QList<QWidget*> VisibleTopLevels(const QList<QWidget*>& except = {});
 
 // The control-system simulator tools/cssim as a child process, stopped
 // (SIGTERM, then SIGKILL) when the object goes.  Start* fail the test and
