@@ -201,6 +201,28 @@ void CEdtEditView::ReplaceAllOnePass(std::u16string_view text, std::u16string_vi
             cur.clear();
             done.clear();
             const size_t firstEdit = ctx.edits.size();
+            // The finished line (the lines it broke into, then cur) queued as
+            // one rewrite with its record.
+            auto queueRewrite = [&] {
+                CEdtTextBuffer::LineRewrite rw;
+                rw.line = cl;
+                RewriteContext::Line cline;
+                cline.line = cl;
+                cline.added = int(done.size());
+                cline.firstEdit = firstEdit;
+                cline.edits = ctx.edits.size() - firstEdit;
+                ctx.lines.push_back(cline);
+                if (done.empty()) {
+                    rw.first = edt::LineText(cur);
+                } else {
+                    rw.first = std::move(done[0]);
+                    for (size_t i = 1; i < done.size(); ++i)
+                        rw.more.push_back(std::move(done[i]));
+                    rw.more.push_back(edt::LineText(cur));
+                }
+                pendingAdded += int(done.size());
+                rewrites.push_back(std::move(rw));
+            };
             // The line as it stands: cur + o[e..n), the search from cur's end.
             while (true) {
                 int s = 0, me = 0;
@@ -282,24 +304,7 @@ void CEdtEditView::ReplaceAllOnePass(std::u16string_view text, std::u16string_vi
                         const int at = int(cur.size()) - (n - s);
                         const int tail = cl + pendingAdded + int(done.size());
                         if (edited && lineChanged) {
-                            CEdtTextBuffer::LineRewrite rw;
-                            rw.line = cl;
-                            RewriteContext::Line cline;
-                            cline.line = cl;
-                            cline.added = int(done.size());
-                            cline.firstEdit = firstEdit;
-                            cline.edits = ctx.edits.size() - firstEdit;
-                            ctx.lines.push_back(cline);
-                            if (done.empty()) {
-                                rw.first = edt::LineText(cur);
-                            } else {
-                                rw.first = std::move(done[0]);
-                                for (size_t i = 1; i < done.size(); ++i)
-                                    rw.more.push_back(std::move(done[i]));
-                                rw.more.push_back(edt::LineText(cur));
-                            }
-                            pendingAdded += int(done.size());
-                            rewrites.push_back(std::move(rw));
+                            queueRewrite();
                         }
                         flush();
                         placeCaret();
@@ -395,24 +400,7 @@ void CEdtEditView::ReplaceAllOnePass(std::u16string_view text, std::u16string_vi
             }
             if (edited && lineChanged) {
                 cur.append(o.substr(size_t(copied)));
-                CEdtTextBuffer::LineRewrite rw;
-                rw.line = cl;
-                RewriteContext::Line cline;
-                cline.line = cl;
-                cline.added = int(done.size());
-                cline.firstEdit = firstEdit;
-                cline.edits = ctx.edits.size() - firstEdit;
-                ctx.lines.push_back(cline);
-                if (done.empty()) {
-                    rw.first = edt::LineText(cur);
-                } else {
-                    rw.first = std::move(done[0]);
-                    for (size_t i = 1; i < done.size(); ++i)
-                        rw.more.push_back(std::move(done[i]));
-                    rw.more.push_back(edt::LineText(cur));
-                }
-                pendingAdded += int(done.size());
-                rewrites.push_back(std::move(rw));
+                queueRewrite();
                 if (ctx.edits.size() >= kBatchEdits && !flush()) {
                     out.stop = true;
                     return;
