@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QMdiSubWindow>
 
@@ -287,6 +288,29 @@ TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)
     ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
     EXPECT_EQ(missing.Texts().front(), LoadResString(4240));
     EXPECT_EQ(doc->Block(), QByteArray("data"));
+}
+
+TEST(BinDoc, ReloadAsksBeforeItThrowsAwayUnsavedEdits)
+{
+    BinWorld w;
+    w.dir.Write("r.bin", "disk");
+    CBinDoc* doc = w.Open("r.bin");
+    ASSERT_NE(doc, nullptr);
+    doc->Block() = QByteArray("edit");
+    doc->SetModifiedFlag();
+    BinWorld::ViewOf(doc)->setFocus();
+    PromptScript ask({ui::IDNO, ui::IDYES});
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
+    EXPECT_EQ(doc->Block(), QByteArray("edit"));
+    EXPECT_TRUE(doc->IsModified());
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
+    EXPECT_EQ(doc->Block(), QByteArray("disk"));
+    EXPECT_FALSE(doc->IsModified());
+    ASSERT_EQ(ask.Texts().size(), 2u);
+    EXPECT_EQ(ask.Texts()[0], FormatResString(4765, QDir::toNativeSeparators(w.Path("r.bin"))));
+    // Without edits no question.
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
+    EXPECT_EQ(ask.Texts().size(), 2u);
 }
 
 TEST(BinDoc, TitlesAndTheStatusBarCall)
