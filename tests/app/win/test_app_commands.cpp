@@ -238,3 +238,43 @@ TEST(AppCommands, PrintSetupCancelChangesNothing)
     EXPECT_TRUE(shown);
     EXPECT_TRUE(printer.pageLayout().isEquivalentTo(before));
 }
+
+// Closing the program with the project and modified documents open asks
+// once per document: Cancel keeps everything open, No closes without
+// writing.
+TEST(AppCommands, ClosingTheProgramAsksOnceForEachModifiedDocument)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    s.dir.Write("a.txt", "alpha\r\n");
+    s.dir.Write("b.txt", "beta\r\n");
+    ui::Document* a = app.OpenDocumentWithTemplate(s.Path("a.txt"), -1);
+    ui::Document* b = app.OpenDocumentWithTemplate(s.Path("b.txt"), -1);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    a->SetModifiedFlag(true);
+    b->SetModifiedFlag(true);
+    ui::MainFrameBase* frame = app.GetMainWnd();
+    ASSERT_NE(frame, nullptr);
+    {
+        PromptScript prompts({ui::IDCANCEL});
+        EXPECT_FALSE(frame->close());
+        ASSERT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("a.txt")));
+    }
+    EXPECT_NE(app.GetProjectDoc(), nullptr);
+    EXPECT_EQ(app.Template(0)->GetDocumentCount(), 2);
+    {
+        PromptScript prompts({ui::IDNO, ui::IDNO});
+        EXPECT_TRUE(frame->close());
+        const std::vector<QString> asked = prompts.Texts();
+        ASSERT_EQ(asked.size(), 2u);
+        EXPECT_TRUE(asked[0].contains(QStringLiteral("a.txt")));
+        EXPECT_TRUE(asked[1].contains(QStringLiteral("b.txt")));
+    }
+    EXPECT_EQ(app.GetProjectDoc(), nullptr);
+    EXPECT_EQ(app.Template(0)->GetDocumentCount(), 0);
+    EXPECT_EQ(s.dir.Read("a.txt"), "alpha\r\n");
+    EXPECT_EQ(s.dir.Read("b.txt"), "beta\r\n");
+}
