@@ -18,6 +18,7 @@
 #include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
 #include "uilib/KVTDocking.h"
+#include "uilib/KVTDrawingData.h"
 #include "uilib/KVTFrameHelper.h"
 #include "uilib/KVTPopupMenu.h"
 #include "platform/ui/Menu.h"
@@ -418,4 +419,44 @@ TEST_F(Frame, TheWatchOfAProjectLinkedToTheSimulator)
         link.Close();
     }
     PumpEvents(20);
+}
+
+// The bar commands of the Zobrazit menu carry images: a shown bar's item
+// (checked) draws its image framed on the checked dither, so that it
+// stands out from the same item unchecked.
+TEST_F(Frame, ACheckedMenuItemWithAnImageShowsItFramed)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->show();
+    QApplication::processEvents();
+    const QColor light = CKVTDrawingData::Instance().Highlight();
+    // The number of pixels of the light colour in the item's image column.
+    auto lightPixels = [&](bool shown, bool& checked) {
+        if (f->ExplorerBar()->IsVisible() != shown)
+            ui::SendCommand(ID_VIEW_EXPLORER);
+        auto* menu = new ui::Menu;
+        menu->AppendItem(ID_VIEW_EXPLORER, QStringLiteral("&Projekt"));
+        auto* popup = new CKVTPopupMenu;
+        EXPECT_TRUE(popup->Create(f, 100, 100, menu));
+        QApplication::processEvents();
+        CKVTPopupMenuBar* bar = popup->GetMenuBar();
+        checked = (bar->GetButtonStyle(0) & TBBS_CHECKED) != 0;
+        const QRect item = bar->GetItemRect(0);
+        const QImage shot = bar->grab().toImage();
+        const int column = CKVTToolBar::GetDefaultButtonSize().width() + 6;
+        int n = 0;
+        for (int y = item.top(); y <= item.bottom(); ++y)
+            for (int x = item.left(); x < item.left() + column; ++x)
+                n += QColor(shot.pixel(x, y)).rgb() == light.rgb();
+        popup->CloseChain();
+        QApplication::processEvents();
+        return n;
+    };
+    bool checked = false, unchecked = true;
+    const int on = lightPixels(true, checked);
+    const int off = lightPixels(false, unchecked);
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(unchecked);
+    EXPECT_GE(on, off + 80) << on << " " << off;
 }
