@@ -2,6 +2,7 @@
 
 #include "app/AppTransferCommands.h"
 #include "app/AppWorkspaceDocuments.h"
+#include "app/DesktopRegistration.h"
 #include "app/PlcCommandDialog.h"
 #include "core/common/StartupTrace.h"
 #include "projectui/KXPExplorerView.h"
@@ -37,6 +38,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMdiArea>
 #include <QRegularExpression>
 #include <QSocketNotifier>
@@ -55,6 +57,10 @@ CStrandworkApp* g_theApp = nullptr;
 
 const char16_t kCrashAddress[] = u"crash-reports@strandwork.invalid";
 const char16_t kCrashTitle[] = u"Strandwork crash report";
+// "Registrace typů souborů v prostředí pracovní plochy přeskočena: %s nelze
+// zapsat (%s)." (the folder or file, why)
+constexpr unsigned kDesktopRegistrationSkipped = 4755;
+
 const char kOleFailed[] =
     "OLE 2.0 initialization failed.  Make sure that the OLE libraries are the correct version.";
 
@@ -248,7 +254,7 @@ bool CStrandworkApp::InitInstance()
     m_hCrashReporter = crashreport::Install(&CrashCallback, kCrashAddress, kCrashTitle, language.toStdU16String());
     Trace("CrashReporter");
     // 4.
-    LoadLanguageDll(QCoreApplication::applicationFilePath());
+    LoadLanguageDll(ProgramPath());
     InstallToolkitTranslation();
     Trace("LoadLanguageDll");
     // 5.
@@ -313,10 +319,12 @@ bool CStrandworkApp::InitInstance()
     for (int i = 0; i < Documents().TemplateCount(); ++i)
         Documents().Template(i)->SetMdiArea(frame->MdiArea());
     Trace("MainFrame");
-    // 15. Dropped files are opened by the frame; file-type registration
-    // belongs to the desktop packaging.
+    // 15. Dropped files are opened by the frame; the file types are
+    // registered with the user's desktop (not by an unattended run).
     frame->setAcceptDrops(true);
     Trace("DragAcceptFiles");
+    if (!m_unattended)
+        RegisterFileTypes();
     // 16.
     if (!ProcessShellCommand())
         return false;
@@ -337,6 +345,19 @@ bool CStrandworkApp::InitInstance()
     RunStartupSwitches();
     // 21.
     return true;
+}
+
+void CStrandworkApp::RegisterFileTypes()
+{
+    const desktop::Outcome r = desktop::Register(QCoreApplication::applicationFilePath(), desktop::UserDataHome(),
+                                                 desktop::SystemDataDirs());
+    if (r.kind == desktop::Outcome::Failed) {
+        if (core::OutputSink* out = GetOutputCtrl())
+            out->AppendText(FormatResString(kDesktopRegistrationSkipped, r.path, r.error).toStdU16String());
+        Trace("RegisterFileTypes skipped");
+        return;
+    }
+    Trace("RegisterFileTypes");
 }
 
 void CStrandworkApp::LoadStdProfileSettings(int count)
@@ -713,6 +734,16 @@ QString CStrandworkApp::LanguageFileName(const QString& programPath, const QStri
     return stem + code + QStringLiteral(".rcc");
 }
 
+QString CStrandworkApp::ProgramPath() const
+{
+    return m_programPath.isEmpty() ? QCoreApplication::applicationFilePath() : m_programPath;
+}
+
+bool CStrandworkApp::HasLanguageFile(const QString& code) const
+{
+    return QFileInfo(LanguageFileName(ProgramPath(), code)).isFile();
+}
+
 bool CStrandworkApp::LoadLanguageDll(const QString& programPath)
 {
     auto load = [&](const QString& code) {
@@ -758,6 +789,10 @@ bool CStrandworkApp::InstallToolkitTranslation()
     }
     if (lang.isEmpty())
         return false;
+    // Every widget made from now on (file dialogs, spin boxes, the type
+    // names of files) speaks the language of the interface, whatever the
+    // environment's locale is.
+    QLocale::setDefault(QLocale(lang));
     auto* translator = new QTranslator;
     if (!translator->load(QStringLiteral("qtbase_") + lang, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;

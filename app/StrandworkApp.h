@@ -108,10 +108,16 @@ public:
     // docs/application.md); true when one was loaded.
     bool LoadLanguageDll(const QString& programPath);
     // Qt's own windows and buttons (file dialogs, message-box buttons) in the
-    // language of the resources in use; false when Qt has no translation.
+    // language of the resources in use, which also becomes the default
+    // locale (dates, numbers, file type names); false when Qt has no
+    // translation.
     static bool InstallToolkitTranslation();
     // "<program path without its extension><code>.rcc".
     static QString LanguageFileName(const QString& programPath, const QString& code);
+    // The program whose language files the start-up and the language
+    // commands look for; the running executable unless set.
+    void SetProgramPath(const QString& path) { m_programPath = path; }
+    QString ProgramPath() const;
 
     // Opens path with the template of index (or the best match for -1);
     // a document open already is activated and returned.
@@ -121,6 +127,7 @@ public:
     static int CrashCallback();
 
     void SetResetWorkspace(bool on) override { m_bResetWorkspace = on; }
+    bool HasLanguageFile(const QString& code) const override;
     bool ResetWorkspace() const { return m_bResetWorkspace; }
 
     CRecentProjectList* RecentList() const { return m_pRecentFileList.get(); }
@@ -176,6 +183,10 @@ private:
     class UnattendedOutput;
     void LoadStdProfileSettings(int count);
     void LoadEditorSettings();
+    // Start-up step 15: the desktop entry, MIME types and icon for this
+    // user (app/DesktopRegistration.h); a folder that cannot be written
+    // gives a line in the output window, and start-up goes on.
+    void RegisterFileTypes();
     void CreateTemplates();
     bool ProcessShellCommand();
     void RunStartupSwitches();
@@ -188,6 +199,7 @@ private:
     CKXMultiDocTemplate* m_templates[5] = {};
     CStrandworkDoc* m_pProjectDoc = nullptr;
     bool m_bResetWorkspace = false;
+    QString m_programPath;
     std::unique_ptr<CRecentProjectList> m_pRecentFileList;
     int m_nPreviewPages = 0;
     CAppCommandLineInfo m_cmdInfo;

@@ -252,6 +252,11 @@ function(sw_check_layers)
       _sw_collect_links(${t} all)
       list(REMOVE_ITEM all ${t})
       foreach(lib ${all})
+        # The other engines the benchmarks measure against are theirs alone.
+        if(lib MATCHES "pcre|PCRE|hyperscan|(^|::|/|lib)hs($|\\.|::)|PkgConfig::HS")
+          message(FATAL_ERROR "layer rule: ${t} (${rel}) must not link ${lib}: "
+                              "the benchmarks' peer engines are for bench/ only")
+        endif()
         _sw_item_folder(${lib} libdir)
         if(libdir MATCHES "^(tests|bench)(/|$)")
           message(FATAL_ERROR "layer rule: ${t} (${rel}) must not link the test library ${lib} (${libdir})")

@@ -117,7 +117,7 @@ endfunction()
 set(SW_TEST_MAIN_LIBS support_ui)
 
 # The environment of every ctest test.
-set(SW_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-home/state;SW_SOURCE_DIR=${CMAKE_SOURCE_DIR};SW_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures;SW_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+set(SW_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-home/state;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;SW_SOURCE_DIR=${CMAKE_SOURCE_DIR};SW_FIXTURES=${CMAKE_SOURCE_DIR}/tests/fixtures;SW_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
 
 # sw_tests(PREFIX <prefix> [QT] [LIBS ...] [LABELS ...])
 # Every test_<name>.cpp of the current folder becomes one GoogleTest program

@@ -115,6 +115,7 @@ CEditFileOpenDlg::CEditFileOpenDlg(bool open, const QString& defaultExt, const Q
     : QFileDialog(parent)
 {
     setOption(QFileDialog::DontUseNativeDialog, true);
+    ui::ShowInInterfaceLocale(*this);
     setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     if (open)
         setFileMode((flags & ui::OFN_ALLOWMULTISELECT) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
@@ -299,6 +300,7 @@ bool BrowseForFolder(QString& result, const QString& initialFolder, const QStrin
     QFileDialog dialog(owner);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    ui::ShowInInterfaceLocale(dialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setWindowTitle(title.isEmpty() ? LoadResString(IDS_SELECT_DIRECTORY) : title);
     if (!initialFolder.isEmpty())

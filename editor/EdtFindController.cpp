@@ -7,6 +7,7 @@
 #include "editor/EdtTextView.h"
 
 #include "editor/EdtFindDlg.h"
+#include "editor/EdtLineScan.h"
 #include "editor/EdtParser.h"
 #include "editor/EdtRegExp.h"
 #include "editor/EdtRegistry.h"
@@ -385,8 +386,10 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
     int done = 0;
     // Every 1,024 lines: the wait cursor, the progress and the check that
     // nothing changed the buffer meanwhile.
-    auto tick = [&]() -> bool {
-        if ((++done & 1023) != 0)
+    auto tick = [&](int lines) -> bool {
+        const int before = done;
+        done += lines;
+        if ((before >> 10) == (done >> 10))
             return true;
         wait.Check();
         if (progress) {
@@ -399,12 +402,30 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
         }
         return true;
     };
+    // A single-line expression with literals: only the lines the scan of
+    // the buffer's memory names are searched.
+    edt::LineScan scan((flags & EDT_FIND_REGEXP) && f.regexJoin == 0 && m_view.m_buffer
+                           ? &m_view.m_buffer->GetLineStore()
+                           : nullptr,
+                       f.regex, (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0);
     int pos = 0, len = 0, line = -1;
     for (int pass = 0; pass < (wrap ? 2 : 1) && line < 0; ++pass) {
         if (!up) {
             const EdtPoint from = pass == 0 ? start : blockStart;
             for (int l = from.line; l <= blockEnd.line; ++l) {
-                if (!tick())
+                if (scan.Active()) {
+                    int passed = 0;
+                    const int next =
+                        scan.Next(l, l == from.line ? from.ch : 0, blockEnd.line, passed);
+                    if (!tick(passed))
+                        return false;
+                    if (next < 0) {
+                        l += passed - 1;
+                        continue;
+                    }
+                    l = next;
+                }
+                if (!tick(1))
                     return false;
                 const int begin = l == from.line ? from.ch : 0;
                 // A match must end at or before the block end; a multi-line
@@ -419,7 +440,20 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
         } else {
             const EdtPoint from = pass == 0 ? start : blockEnd;
             for (int l = from.line; l >= blockStart.line; --l) {
-                if (!tick())
+                if (scan.Active()) {
+                    int passed = 0;
+                    const int prev =
+                        scan.Previous(l, l == from.line && from.ch != kLineEnd ? from.ch : -1,
+                                      blockStart.line, passed);
+                    if (!tick(passed))
+                        return false;
+                    if (prev < 0) {
+                        l -= passed - 1;
+                        continue;
+                    }
+                    l = prev;
+                }
+                if (!tick(1))
                     return false;
                 const int limit = l == from.line && from.ch != kLineEnd ? from.ch : -1;
                 const int begin = l == blockStart.line ? blockStart.ch : 0;

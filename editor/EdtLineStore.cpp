@@ -255,4 +255,97 @@ void LineStore::Erase(int index, int count)
     Reindex(first);
 }
 
+namespace {
+
+// Whether b's text begins right after a's, at most two units (a line end)
+// later: then both lie in one arena, and so do the units between them.
+inline bool Follows(uintptr_t end, const LineText& b)
+{
+    const auto next = reinterpret_cast<uintptr_t>(b.data());
+    return next >= end && next - end <= 2 * sizeof(char16_t);
+}
+
+inline uintptr_t EndOf(const LineText& t)
+{
+    return reinterpret_cast<uintptr_t>(t.data() + t.size());
+}
+
+} // namespace
+
+TextRun LineStore::RunFrom(int first, int last, size_t maxUnits) const
+{
+    size_t offset = 0;
+    size_t block = Locate(first, offset);
+    const LineText& head = m_blocks[block][offset].text;
+    TextRun run{head.data(), head.data() + head.size(), first, 1, head.size()};
+    const auto base = reinterpret_cast<uintptr_t>(head.data());
+    const uintptr_t room = (UINTPTR_MAX - base) / sizeof(char16_t);
+    const uintptr_t limit = maxUnits < room ? base + maxUnits * sizeof(char16_t) : UINTPTR_MAX;
+    uintptr_t end = EndOf(head);
+    int left = last - first; // lines that may still join
+    ++offset;
+    while (left > 0 && end < limit && block < m_blocks.size()) {
+        const std::vector<Line>& lines = m_blocks[block];
+        const size_t stop = std::min(lines.size(), offset + static_cast<size_t>(left));
+        size_t i = offset;
+        for (; i < stop && end < limit; ++i) {
+            const LineText& text = lines[i].text;
+            if (!Follows(end, text))
+                break;
+            end = EndOf(text);
+        }
+        const size_t joined = i - offset;
+        run.lines += static_cast<int>(joined);
+        left -= static_cast<int>(joined);
+        if (i < stop && end < limit)
+            break; // a line elsewhere in memory
+        if (i < lines.size())
+            break; // the limits
+        ++block;
+        offset = 0;
+    }
+    run.end = reinterpret_cast<const char16_t*>(end);
+    return run;
+}
+
+TextRun LineStore::RunTo(int last, int first, size_t maxUnits) const
+{
+    size_t offset = 0;
+    size_t block = Locate(last, offset);
+    const LineText* next = &m_blocks[block][offset].text;
+    TextRun run{next->data(), next->data() + next->size(), last, 1, next->size()};
+    size_t units = next->size();
+    for (int line = last - 1; line >= first && units < maxUnits; --line) {
+        if (offset == 0) {
+            if (block == 0)
+                break;
+            offset = m_blocks[--block].size();
+        }
+        const LineText& text = m_blocks[block][--offset].text;
+        if (!Follows(EndOf(text), *next))
+            break;
+        run.begin = text.data();
+        run.first = line;
+        units = static_cast<size_t>(run.end - run.begin);
+        ++run.lines;
+        next = &text;
+    }
+    run.firstSize = next->size();
+    return run;
+}
+
+int LineStore::LineOfRun(const TextRun& run, const char16_t* p) const
+{
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    int lo = run.first, hi = run.first + run.lines - 1;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (reinterpret_cast<uintptr_t>(At(mid).text.data()) <= at)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
+}
+
 } // namespace edt

@@ -103,6 +103,18 @@ private:
     char16_t* m_limit = nullptr;
 };
 
+// Lines whose texts follow one another in one piece of memory, each at
+// most two units (its line end) after the one before: a search scans them
+// as one text.
+struct TextRun
+{
+    const char16_t* begin = nullptr; // the text of the first line
+    const char16_t* end = nullptr;   // the end of the last line's text
+    int first = 0;                   // the first line
+    int lines = 0;
+    size_t firstSize = 0; // the length of the first line
+};
+
 class LineStore
 {
 public:
@@ -128,6 +140,17 @@ public:
 
     // The arena whose text lines may borrow (kept until Clear).
     Arena& GetArena();
+
+    // The run of lines from line `first` on, at most to line `last`,
+    // ending once it holds maxUnits units (the first line always belongs
+    // to it); RunTo: the run that ends with line `last`, reaching down to
+    // line `first` at the lowest.  Lines loaded together follow one
+    // another; a changed line has a piece of memory of its own.
+    TextRun RunFrom(int first, int last, size_t maxUnits) const;
+    TextRun RunTo(int last, int first, size_t maxUnits) const;
+    // The line of a run whose text begins at or before p (the first one
+    // when p lies before the run).
+    int LineOfRun(const TextRun& run, const char16_t* p) const;
 
 private:
     static constexpr size_t kBlock = 1024;  // lines per block after a split

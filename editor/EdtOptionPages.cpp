@@ -56,9 +56,9 @@ struct Script
     const char* name;
     uint8_t charSet;
 };
-constexpr Script kScripts[] = {{"Western", 0},  {"Hebrew", 177}, {"Arabic", 178},
-                               {"Greek", 161},  {"Turkish", 162}, {"Baltic", 186},
-                               {"Central European", 238}, {"Cyrillic", 204}};
+constexpr Script kScripts[] = {{"Západní", 0},          {"Hebrejské", 177}, {"Arabské", 178},
+                               {"Řecké", 161},          {"Turecké", 162},   {"Baltské", 186},
+                               {"Středoevropské", 238}, {"Cyrilice", 204}};
 
 int ScreenDpiY()
 {
@@ -124,14 +124,14 @@ QString edt::ScriptNameOfCharSet(uint8_t charSet)
 {
     for (const Script& s : kScripts)
         if (s.charSet == charSet)
-            return QString::fromLatin1(s.name);
-    return QString::fromLatin1(kScripts[0].name);
+            return QString::fromUtf8(s.name);
+    return QString::fromUtf8(kScripts[0].name);
 }
 
 uint8_t edt::CharSetOfScriptName(const QString& name)
 {
     for (const Script& s : kScripts)
-        if (name == QLatin1String(s.name))
+        if (name == QString::fromUtf8(s.name))
             return s.charSet;
     return 0;
 }

@@ -196,6 +196,8 @@ struct RegExp
     // their upper case.
     std::u16string prefix;
     std::u16string prefixUpper;
+    // Strings one of which every match contains (empty: none known).
+    std::vector<std::u16string> scanLiterals;
     // Built by the first search and kept until RegExpFree.
     mutable std::unique_ptr<RegExpAccel> accel;
 };
@@ -216,11 +218,106 @@ struct Exits
     int32_t tail = -1;
 };
 
+// What the literals of a fragment say about its matches, for the scan of
+// large texts: the strings it matches when they are few and all literal,
+// and strings one of which every match contains.
+struct Literals
+{
+    static constexpr size_t kMaxStrings = 16;
+    static constexpr size_t kMaxLength = 64;
+
+    bool exactKnown = true;
+    std::vector<std::u16string> exact{std::u16string()}; // known: exactly these
+    std::vector<std::u16string> must;                    // empty: nothing known
+
+    // The strings one of which every match contains (none: empty).
+    std::vector<std::u16string> Must() const
+    {
+        if (exactKnown && !exact.empty()) {
+            bool nonEmpty = true;
+            for (const std::u16string& e : exact)
+                nonEmpty = nonEmpty && !e.empty();
+            if (nonEmpty && Better(exact, must))
+                return exact;
+        }
+        return must;
+    }
+    // Whether a is the more selective set: longer shortest string, then
+    // fewer strings.
+    static bool Better(const std::vector<std::u16string>& a, const std::vector<std::u16string>& b)
+    {
+        if (a.empty())
+            return false;
+        if (b.empty())
+            return true;
+        const size_t la = Shortest(a), lb = Shortest(b);
+        return la != lb ? la > lb : a.size() < b.size();
+    }
+    static size_t Shortest(const std::vector<std::u16string>& v)
+    {
+        size_t n = SIZE_MAX;
+        for (const std::u16string& s : v)
+            n = std::min(n, s.size());
+        return n;
+    }
+    static Literals Unknown()
+    {
+        Literals l;
+        l.exactKnown = false;
+        l.exact.clear();
+        return l;
+    }
+    static Literals Concat(const Literals& a, const Literals& b)
+    {
+        Literals r = Unknown();
+        if (a.exactKnown && b.exactKnown && a.exact.size() * b.exact.size() <= kMaxStrings) {
+            r.exactKnown = true;
+            for (const std::u16string& x : a.exact)
+                for (const std::u16string& y : b.exact) {
+                    if (x.size() + y.size() > kMaxLength) {
+                        r.exactKnown = false;
+                        r.exact.clear();
+                        break;
+                    }
+                    r.exact.push_back(x + y);
+                }
+        }
+        const std::vector<std::u16string> ma = a.Must(), mb = b.Must();
+        r.must = Better(mb, ma) ? mb : ma;
+        if (r.exactKnown)
+            Dedupe(r.exact);
+        return r;
+    }
+    static Literals Alternative(const Literals& a, const Literals& b)
+    {
+        Literals r = Unknown();
+        if (a.exactKnown && b.exactKnown && a.exact.size() + b.exact.size() <= kMaxStrings) {
+            r.exactKnown = true;
+            r.exact = a.exact;
+            r.exact.insert(r.exact.end(), b.exact.begin(), b.exact.end());
+            Dedupe(r.exact);
+        }
+        const std::vector<std::u16string> ma = a.Must(), mb = b.Must();
+        if (!ma.empty() && !mb.empty() && ma.size() + mb.size() <= kMaxStrings) {
+            r.must = ma;
+            r.must.insert(r.must.end(), mb.begin(), mb.end());
+            Dedupe(r.must);
+        }
+        return r;
+    }
+    static void Dedupe(std::vector<std::u16string>& v)
+    {
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end()), v.end());
+    }
+};
+
 struct Frag
 {
     int32_t start = -1; // -1: empty
     Exits out;
     bool consumes = false;
+    Literals lits;
 };
 
 struct UnitInfo
@@ -248,6 +345,7 @@ public:
             return false; // nothing before the end or a top-level closing bracket
         const int32_t match = NewNode(OpMatch);
         Patch(f.out, match);
+        m_re.scanLiterals = f.lits.Must();
         m_re.startNode = f.start;
         m_re.groupCount = m_groups;
         if (!firstIsAlternative) {
@@ -308,7 +406,12 @@ private:
             e = next;
         }
     }
-    Frag Single(int32_t node, bool consumes) { return {node, List1(node, 0), consumes}; }
+    // A consuming node other than a literal matches strings that are not
+    // known; a node that consumes nothing matches the empty string.
+    Frag Single(int32_t node, bool consumes)
+    {
+        return {node, List1(node, 0), consumes, consumes ? Literals::Unknown() : Literals()};
+    }
     Frag Concat(const Frag& a, const Frag& b)
     {
         if (a.start < 0)
@@ -316,39 +419,51 @@ private:
         if (b.start < 0)
             return a;
         Patch(a.out, b.start);
-        return {a.start, b.out, a.consumes || b.consumes};
+        return {a.start, b.out, a.consumes || b.consumes, Literals::Concat(a.lits, b.lits)};
     }
     Frag Split(const Frag& preferred, const Frag& other)
     {
         const int32_t s = NewNode(OpSplit);
         m_re.nodes[size_t(s)].x = preferred.start;
         m_re.nodes[size_t(s)].y = other.start;
-        return {s, Append(preferred.out, other.out), preferred.consumes || other.consumes};
+        return {s, Append(preferred.out, other.out), preferred.consumes || other.consumes,
+                Literals::Alternative(preferred.lits, other.lits)};
     }
     Frag Apply(const Frag& a, char16_t op)
     {
         const int32_t s = NewNode(OpSplit);
         Node& n = m_re.nodes[size_t(s)];
+        // One or more passes contain what one pass contains; zero or more
+        // contain nothing; zero or one: the strings and the empty one.
+        Literals once = Literals::Unknown();
+        once.must = a.lits.Must();
+        Literals optional = Literals::Unknown();
+        if (a.lits.exactKnown && a.lits.exact.size() < Literals::kMaxStrings) {
+            optional.exactKnown = true;
+            optional.exact = a.lits.exact;
+            optional.exact.emplace_back();
+            Literals::Dedupe(optional.exact);
+        }
         switch (op) {
         case u'*': // split: body or on; the body returns to the split
             n.x = a.start;
             Patch(a.out, s);
-            return {s, List1(s, 1), a.consumes};
+            return {s, List1(s, 1), a.consumes, Literals::Unknown()};
         case u'@':
             n.y = a.start;
             Patch(a.out, s);
-            return {s, List1(s, 0), a.consumes};
+            return {s, List1(s, 0), a.consumes, Literals::Unknown()};
         case u'+': // body, then split: back or on
             n.x = a.start;
             Patch(a.out, s);
-            return {a.start, List1(s, 1), a.consumes};
+            return {a.start, List1(s, 1), a.consumes, once};
         case u'#':
             n.y = a.start;
             Patch(a.out, s);
-            return {a.start, List1(s, 0), a.consumes};
+            return {a.start, List1(s, 0), a.consumes, once};
         default: // '?'
             n.x = a.start;
-            return {s, Append(a.out, List1(s, 1)), a.consumes};
+            return {s, Append(a.out, List1(s, 1)), a.consumes, optional};
         }
     }
 
@@ -555,7 +670,10 @@ private:
         const int32_t n = NewNode(OpChar);
         m_re.nodes[size_t(n)].ch = ch;
         m_re.nodes[size_t(n)].chUpper = m_t.upper[ch];
-        return Single(n, true);
+        Frag f = Single(n, true);
+        f.lits.exactKnown = true;
+        f.lits.exact.assign(1, std::u16string(1, ch));
+        return f;
     }
 
     static bool EscapeCategory(char16_t e, uint8_t& cat)
@@ -687,10 +805,25 @@ private:
             cls.ranges.emplace_back(first, first);
             literalDash = false;
         }
+        // A class of a few characters matches those strings.
+        Literals lits = Literals::Unknown();
+        if (!cls.negated && cls.cats == 0) {
+            size_t members = 0;
+            for (const auto& [first, second] : cls.ranges)
+                members += size_t(second - first) + 1;
+            if (members > 0 && members <= 4) {
+                lits.exactKnown = true;
+                for (const auto& [first, second] : cls.ranges)
+                    for (uint32_t c = first; c <= second; ++c)
+                        lits.exact.emplace_back(1, char16_t(c));
+                Literals::Dedupe(lits.exact);
+            }
+        }
         m_re.classes.push_back(std::move(cls));
         const int32_t n = NewNode(OpClass);
         m_re.nodes[size_t(n)].arg = int32_t(m_re.classes.size() - 1);
         result = Single(n, true);
+        result.lits = std::move(lits);
         return true;
     }
 
@@ -726,6 +859,8 @@ inline void ClearGroups(int groups[REGEXP_GROUP_ENTRIES])
     std::fill(groups, groups + REGEXP_GROUP_ENTRIES, -1);
 #endif
 }
+
+thread_local RegExpPathStats t_stats;
 
 struct Thread
 {
@@ -793,6 +928,15 @@ public:
 
     bool Search(int start, int groups[REGEXP_GROUP_ENTRIES])
     {
+        uint64_t steps = 0;
+        const bool matched = Run(start, groups, steps);
+        t_stats.steps += steps;
+        return matched;
+    }
+
+private:
+    bool Run(int start, int groups[REGEXP_GROUP_ENTRIES], uint64_t& steps)
+    {
         bool matched = false;
         int pos = start;
         int nextStart = start;
@@ -814,6 +958,7 @@ public:
                     continue;
             }
             ++m_gen;
+            ++steps;
             nl->Clear();
             for (size_t i = 0; i < cl->threads.size(); ++i) {
                 const Thread t = cl->threads[i];
@@ -838,7 +983,6 @@ public:
         return matched;
     }
 
-private:
     using List = RunnerScratch::List;
     using StackEntry = RunnerScratch::StackEntry;
 
@@ -1091,13 +1235,20 @@ private:
 namespace {
 
 std::atomic<size_t> g_budget{0}; // 0: the default
-thread_local RegExpPathStats t_stats;
 
 constexpr size_t kDefaultBudget = 2u << 20; // per compiled expression
 constexpr uint32_t kFlag = 0x80000000u;
 constexpr uint32_t kUnknown = 0xFFFFFFFFu;
 constexpr uint32_t kDead = 0xFFFFFFFEu;
 constexpr uint32_t kGiveUp = 0xFFFFFFFDu;
+constexpr uint32_t kDeadMatch = 0xFFFFFFFCu; // a match here, then no path is left
+
+// Whether a transition entry says that a match ends (forward) or begins
+// (backward) at the position: the flag on a row, or the end after a match.
+inline bool HasMatchFlag(uint32_t e)
+{
+    return (e & kFlag) && e <= kDeadMatch;
+}
 
 // Every unit, grouped by its upper case (for case-insensitive literals).
 struct FoldIndex
@@ -1280,6 +1431,10 @@ private:
             return ScanAvx2<1, 1>(t, from, lastStart, a, b, insensitive);
         if (a.n == 2 && b.n == 2)
             return ScanAvx2<2, 2>(t, from, lastStart, a, b, insensitive);
+        if (a.n == 2 && b.n == 1)
+            return ScanAvx2<2, 1>(t, from, lastStart, a, b, insensitive);
+        if (a.n == 1 && b.n == 2)
+            return ScanAvx2<1, 2>(t, from, lastStart, a, b, insensitive);
         return ScanAvx2<0, 0>(t, from, lastStart, a, b, insensitive);
     }
 
@@ -1300,9 +1455,8 @@ private:
             va[k] = _mm256_set1_epi16(short(a.u[size_t(k)]));
         for (int k = 0; k < nb; ++k)
             vb[k] = _mm256_set1_epi16(short(b.u[size_t(k)]));
-        for (int i = from;; i += 16) {
-            if (i > end - 16)
-                i = end - 16;
+        // Two bits per position where the first and the last unit fit.
+        auto mask = [&](int i) __attribute__((target("avx2"))) {
             const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
             const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i + d));
             __m256i ma = _mm256_cmpeq_epi16(x, va[0]);
@@ -1311,7 +1465,9 @@ private:
             __m256i mb = _mm256_cmpeq_epi16(y, vb[0]);
             for (int k = 1; k < nb; ++k)
                 mb = _mm256_or_si256(mb, _mm256_cmpeq_epi16(y, vb[k]));
-            uint32_t m = uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ma, mb)));
+            return uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ma, mb)));
+        };
+        auto verify = [&](int i, uint32_t m) {
             while (m) {
                 const int k = __builtin_ctz(m) >> 1;
                 if (At(t + i + k, insensitive))
@@ -1319,11 +1475,180 @@ private:
                 m &= m - 1;
                 m &= m - 1;
             }
+            return -1;
+        };
+        int i = from;
+        // 32 positions a turn while they fit, one test for both halves.
+        for (; i + 32 <= end; i += 32) {
+            const uint32_t m0 = mask(i);
+            const uint32_t m1 = mask(i + 16);
+            if ((m0 | m1) == 0)
+                continue;
+            int r = verify(i, m0);
+            if (r < 0)
+                r = verify(i + 16, m1);
+            if (r >= 0)
+                return r;
+        }
+        for (;; i += 16) {
+            if (i > end - 16)
+                i = end - 16;
+            const int r = verify(i, mask(i));
+            if (r >= 0)
+                return r;
             if (i == end - 16)
                 return -1;
         }
     }
 #endif
+};
+
+// The scan for a few literals at once (one of which every match
+// contains): positions where a unit of the first literal units stands and,
+// the shortest literal's length minus one further, a unit of the units
+// there, 8 positions at a time (SSE2), each such position compared in
+// full.  A single literal goes to PrefilterLiteral.
+class LiteralScanner
+{
+public:
+    LiteralScanner(const std::vector<std::u16string>& literals, bool insensitive)
+        : m_insensitive(insensitive)
+    {
+        const CharTables& t = Tables();
+        for (const std::u16string& l : literals) {
+            std::u16string u = l;
+            if (insensitive)
+                for (char16_t& c : u)
+                    c = t.upper[c];
+            m_literals.push_back(std::move(u));
+        }
+        Literals::Dedupe(m_literals);
+        m_min = Literals::Shortest(m_literals);
+        if (m_literals.size() == 1) {
+            m_single = std::make_unique<PrefilterLiteral>(literals.front());
+            return;
+        }
+        m_offset = m_min - 1;
+        m_bitsA.assign(1024, 0);
+        m_bitsB.assign(1024, 0);
+        auto add = [&](std::vector<char16_t>& units, std::vector<uint64_t>& bits, char16_t c) {
+            const UnitSet set = insensitive ? FoldSet(c) : ExactSet(c);
+            if (set.n == 0) {
+                m_vector = false; // too many units of the same upper case
+                const FoldIndex& f = Folds();
+                for (uint32_t i = f.start[set.upper]; i < f.start[size_t(set.upper) + 1]; ++i)
+                    bits[f.units[i] >> 6] |= uint64_t(1) << (f.units[i] & 63);
+                return;
+            }
+            for (int k = 0; k < set.n; ++k) {
+                const char16_t u = set.u[size_t(k)];
+                bits[u >> 6] |= uint64_t(1) << (u & 63);
+                if (std::find(units.begin(), units.end(), u) == units.end())
+                    units.push_back(u);
+            }
+        };
+        for (const std::u16string& l : literals) {
+            add(m_unitsA, m_bitsA, l.front());
+            add(m_unitsB, m_bitsB, l[m_offset]);
+        }
+        if (m_unitsA.size() > 8 || m_unitsB.size() > 8)
+            m_vector = false;
+    }
+
+    // The first position in text[from..length) where one of the literals
+    // begins (and ends before length), or -1.
+    int64_t Find(const char16_t* text, int64_t from, int64_t length) const
+    {
+        if (m_single) {
+            // The single-literal scan works on int positions: long texts go
+            // in pieces that overlap by the literal's length.
+            const int64_t n = int64_t(m_min);
+            const int64_t piece = int64_t(1) << 30;
+            for (int64_t base = from; base < length; base += piece) {
+                const int64_t end = std::min(length, base + piece + n - 1);
+                const int r = m_single->Find(text + base, 0, int(end - base), m_insensitive);
+                if (r >= 0)
+                    return base + r;
+                if (end == length)
+                    break;
+            }
+            return -1;
+        }
+        const int64_t last = length - int64_t(m_min); // the last possible start
+        int64_t i = from;
+#if defined(__SSE2__)
+        if (m_vector && last - i + 1 >= 8) {
+            __m128i va[8], vb[8];
+            const size_t na = m_unitsA.size(), nb = m_unitsB.size();
+            for (size_t k = 0; k < na; ++k)
+                va[k] = _mm_set1_epi16(short(m_unitsA[k]));
+            for (size_t k = 0; k < nb; ++k)
+                vb[k] = _mm_set1_epi16(short(m_unitsB[k]));
+            const int64_t d = int64_t(m_offset);
+            for (;; i += 8) {
+                if (i > last - 7)
+                    i = last - 7;
+                const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+                const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + d));
+                __m128i ma = _mm_cmpeq_epi16(x, va[0]);
+                for (size_t k = 1; k < na; ++k)
+                    ma = _mm_or_si128(ma, _mm_cmpeq_epi16(x, va[k]));
+                __m128i mb = _mm_cmpeq_epi16(y, vb[0]);
+                for (size_t k = 1; k < nb; ++k)
+                    mb = _mm_or_si128(mb, _mm_cmpeq_epi16(y, vb[k]));
+                uint32_t m = uint32_t(_mm_movemask_epi8(_mm_and_si128(ma, mb)));
+                while (m) {
+                    const int64_t at = i + (__builtin_ctz(m) >> 1);
+                    if (At(text + at, length - at))
+                        return at;
+                    m &= m - 1;
+                    m &= m - 1;
+                }
+                if (i == last - 7)
+                    return -1;
+            }
+        }
+#endif
+        for (; i <= last; ++i)
+            if (In(m_bitsA, text[i]) && In(m_bitsB, text[i + int64_t(m_offset)]) &&
+                At(text + i, length - i))
+                return i;
+        return -1;
+    }
+
+private:
+    static bool In(const std::vector<uint64_t>& bits, char16_t c)
+    {
+        return (bits[c >> 6] >> (c & 63)) & 1;
+    }
+    // Whether one of the literals begins at p (rest units left).
+    bool At(const char16_t* p, int64_t rest) const
+    {
+        const CharTables& t = Tables();
+        for (const std::u16string& l : m_literals) {
+            if (int64_t(l.size()) > rest)
+                continue;
+            size_t k = 0;
+            if (m_insensitive)
+                while (k < l.size() && t.upper[p[k]] == l[k])
+                    ++k;
+            else
+                while (k < l.size() && p[k] == l[k])
+                    ++k;
+            if (k == l.size())
+                return true;
+        }
+        return false;
+    }
+
+    bool m_insensitive;
+    std::vector<std::u16string> m_literals; // upper case when insensitive
+    size_t m_min = 0;
+    size_t m_offset = 0;
+    std::unique_ptr<PrefilterLiteral> m_single;
+    std::vector<char16_t> m_unitsA, m_unitsB;
+    std::vector<uint64_t> m_bitsA, m_bitsB;
+    bool m_vector = true;
 };
 
 bool NodeConsumes(const RegExp& re, const Node& n, char16_t c, uint8_t caseSensitive,
@@ -1384,7 +1709,6 @@ struct RegExpAccel
     bool usesWords = false; // < >
     bool hasCaseSwitch = false;
     bool anchored = false;  // the expression begins with ^
-    int longest = -1;       // the most characters a match takes; -1: no bound
 
     // Edges into each node (CSR).
     std::vector<int32_t> predStart;
@@ -1392,6 +1716,8 @@ struct RegExpAccel
 
     std::vector<PrefilterLiteral> required; // longest first
     std::unique_ptr<PrefilterLiteral> lead;
+    std::unique_ptr<LiteralScanner> scan[2]; // [case-sensitive, insensitive]
+    bool scanLines = false;                  // the scan also rejects single lines
 
     std::unique_ptr<Automaton> forward[2];  // per case mode of the flags
     std::unique_ptr<Automaton> backward[2];
@@ -1436,50 +1762,64 @@ public:
         m_initial.fill(kUnknown);
     }
 
-    // Whether a match begins at or after from (the forward automaton);
-    // end: where the first match found ends.
+    // The end of the match the simulation would find from `from` on (the
+    // forward automaton keeps the paths in priority order, as the
+    // simulation does): No when there is none.  The scan stops when no
+    // path that could still win is left, so it never reads beyond what the
+    // simulation itself needs.
     Answer Forward(const char16_t* text, int length, int from, int& end)
     {
         if (m_disabled)
             return GiveUp;
         BeginSearch(from);
-        const Context c0{from == 0, from > 0 && IsAsciiAlnum(text[from - 1]), 0};
-        uint32_t s = Initial(ForwardFlags(c0.atStart, c0.prevWord));
+        uint32_t s =
+            Initial(ForwardFlags(from == 0, from > 0 && IsAsciiAlnum(text[from - 1]), false));
         if (s == kGiveUp)
             return GiveUp;
+        int last = -1;
         const uint32_t* trans = m_trans.data();
         const ClassTable classes(m_a);
-        for (int p = from; p < length; ++p) {
+        int p = from;
+        for (; p < length; ++p) {
             const uint32_t col = classes(text[p]);
             uint32_t e = trans[s + col];
             if (e & kFlag) {
                 if (e == kUnknown) {
                     e = Compute(s, col, p);
                     trans = m_trans.data();
-                    if (e == kGiveUp)
+                    if (e == kGiveUp) {
+                        t_stats.steps += uint64_t(p - from);
                         return GiveUp;
+                    }
                 }
-                if (e == kDead)
-                    return No;
-                if (e & kFlag) {
-                    end = p;
-                    return Yes;
-                }
+                if (HasMatchFlag(e))
+                    last = p;
+                if (e == kDead || e == kDeadMatch)
+                    break;
+                e &= ~kFlag;
             }
             s = e;
         }
-        uint32_t e = trans[s + m_width - 1];
-        if (e == kUnknown)
-            e = Compute(s, m_width - 1, length);
-        if (e == kGiveUp)
-            return GiveUp;
-        end = length;
-        return (e != kDead && (e & kFlag)) ? Yes : No;
+        t_stats.steps += uint64_t(p - from);
+        if (p == length) {
+            uint32_t e = trans[s + m_width - 1];
+            if (e == kUnknown)
+                e = Compute(s, m_width - 1, length);
+            if (e == kGiveUp)
+                return GiveUp;
+            if (HasMatchFlag(e))
+                last = length;
+        }
+        if (last < 0)
+            return No;
+        end = last;
+        return Yes;
     }
 
-    // The lowest position in lo..top at which a match begins, for matches
-    // that end at top at the latest; -1 when there is none, -2 when the
-    // automaton gave up.
+    // The lowest position in lo..top at which a match that ends at top
+    // begins (the backward automaton, anchored at top); -1 when there is
+    // none, -2 when the automaton gave up.  The scan stops when no path is
+    // left.
     int Backward(const char16_t* text, int length, int lo, int top)
     {
         if (m_disabled)
@@ -1498,23 +1838,29 @@ public:
                 if (e == kUnknown) {
                     e = Compute(s, col, p);
                     trans = m_trans.data();
-                    if (e == kGiveUp)
+                    if (e == kGiveUp) {
+                        t_stats.steps += uint64_t(top - p);
                         return -2;
+                    }
                 }
-                if (e & kFlag) {
+                if (HasMatchFlag(e))
                     best = p;
-                    e &= ~kFlag;
+                if (e == kDead || e == kDeadMatch) {
+                    t_stats.steps += uint64_t(top - p + 1);
+                    return best;
                 }
+                e &= ~kFlag;
             }
             s = e;
         }
+        t_stats.steps += uint64_t(top - lo);
         const uint32_t col = lo == 0 ? m_width - 1 : m_a.ClassOf(text[lo - 1]);
         uint32_t e = trans[s + col];
         if (e == kUnknown)
             e = Compute(s, col, lo);
         if (e == kGiveUp)
             return -2;
-        if (e & kFlag)
+        if (HasMatchFlag(e))
             best = lo;
         return best;
     }
@@ -1535,9 +1881,12 @@ private:
         }
     };
 
-    int ForwardFlags(bool atStart, bool prevWord) const
+    // Forward: 1 at position 0, 2 the previous character is a word
+    // character, 4 a match has been found (no new paths start).
+    int ForwardFlags(bool atStart, bool prevWord, bool matched) const
     {
-        return (m_a.usesStart && atStart ? 1 : 0) | (m_a.usesWords && prevWord ? 2 : 0);
+        return (m_a.usesStart && atStart ? 1 : 0) | (m_a.usesWords && prevWord ? 2 : 0) |
+               (matched ? 4 : 0);
     }
     int BackwardFlags(uint8_t cur) const
     {
@@ -1560,6 +1909,12 @@ private:
         Key k{flags};
         if (!m_backward && m_a.anchored)
             k.push_back(m_re.startNode * 2 + m_case);
+        if (m_backward) {
+            // The match ends here, in either case mode.
+            const int32_t matchNode = int32_t(m_re.nodes.size() - 1);
+            k.push_back(matchNode * 2);
+            k.push_back(matchNode * 2 + 1);
+        }
         const uint32_t s = StateFor(std::move(k), 0);
         if (s != kGiveUp)
             m_initial[size_t(flags)] = s;
@@ -1628,10 +1983,12 @@ private:
         }
         bool flag = false;
         Key next;
+        bool matched = false;
         if (!m_backward) {
-            flag = ClosureForward(key, x);
+            matched = (flags & 4) != 0;
+            flag = ClosureForward(key, x, matched);
             if (!boundary)
-                next = StepForward(ch, ForwardFlags(false, kind));
+                next = StepForward(ch, ForwardFlags(false, kind, matched || flag));
         } else {
             flag = ClosureBackward(key, x);
             if (!boundary)
@@ -1639,9 +1996,11 @@ private:
         }
         uint32_t entry = flag ? kFlag : 0;
         if (!boundary) {
-            if (!m_backward && m_a.anchored && next.size() == 1 && !flag)
-                entry = kDead; // no path is left
-            else {
+            // No path left: forward after a match or in an anchored
+            // search, where no new path starts; backward always.
+            if (next.size() == 1 && (m_backward || m_a.anchored || matched || flag)) {
+                entry = flag ? kDeadMatch : kDead;
+            } else {
                 const size_t resetsBefore = m_resetCount;
                 const uint32_t target = StateFor(std::move(next), pos);
                 if (target == kGiveUp)
@@ -1668,16 +2027,19 @@ private:
         }
     }
 
-    bool ClosureForward(const Key& key, const Context& x)
+    // The paths of the kernel in priority order, then (before any match,
+    // unanchored) a new path from the start node, the lowest in priority.
+    // The consuming elements in that order go to m_out; the end node cuts
+    // every path after it.  True when the end node is reached.
+    bool ClosureForward(const Key& key, const Context& x, bool matched)
     {
         NextGen(m_gen, m_mark);
         m_out.clear();
         m_stack.clear();
+        if (!m_a.anchored && !matched)
+            m_stack.push_back(m_re.startNode * 2 + m_case);
         for (size_t i = key.size(); i-- > 1;)
             m_stack.push_back(key[i]);
-        if (!m_a.anchored)
-            m_stack.push_back(m_re.startNode * 2 + m_case);
-        bool match = false;
         while (!m_stack.empty()) {
             const int32_t e = m_stack.back();
             m_stack.pop_back();
@@ -1702,13 +2064,16 @@ private:
                 if (Holds(n.op, x))
                     m_stack.push_back(n.x * 2 + c);
                 break;
-            case OpMatch: match = true; break;
+            case OpMatch:
+                return true; // the paths after it are cut
             default: m_out.push_back(e); break;
             }
         }
-        return match;
+        return false;
     }
 
+    // The next kernel: the successors of the consuming elements that take
+    // ch, in their order, each once.
     Key StepForward(char16_t ch, int flags)
     {
         NextGen(m_gen2, m_mark2);
@@ -1723,12 +2088,12 @@ private:
                 next.push_back(t);
             }
         }
-        std::sort(next.begin() + 1, next.end());
         return next;
     }
 
     // The elements from which the end can be reached at this position,
-    // walking the edges backwards from the kernel and the end node; all
+    // walking the edges backwards from the kernel (the initial kernel: the
+    // end node, where the match ends); all
     // of them in m_out.  True when the start node with the case mode of
     // the flags is among them.
     bool ClosureBackward(const Key& key, const Context& x)
@@ -1738,9 +2103,6 @@ private:
         m_stack.clear();
         for (size_t i = key.size(); i-- > 1;)
             m_stack.push_back(key[i]);
-        const int32_t matchNode = int32_t(m_re.nodes.size() - 1);
-        m_stack.push_back(matchNode * 2);
-        m_stack.push_back(matchNode * 2 + 1);
         while (!m_stack.empty()) {
             const int32_t e = m_stack.back();
             m_stack.pop_back();
@@ -1823,7 +2185,7 @@ private:
     std::vector<uint32_t> m_trans;
     std::unordered_map<Key, uint32_t, KeyHash> m_map;
     std::vector<const Key*> m_keys;
-    std::array<uint32_t, 4> m_initial{};
+    std::array<uint32_t, 8> m_initial{};
     std::vector<uint32_t> m_mark;
     std::vector<uint32_t> m_mark2;
     uint32_t m_gen = 0;
@@ -2172,43 +2534,6 @@ void FindRequiredLiterals(const RegExp& re, RegExpAccel& a)
         a.required.emplace_back(std::move(runs[i]));
 }
 
-// The most characters any path from the start to the end consumes; -1
-// when a loop can be reached.
-int LongestMatch(const RegExp& re)
-{
-    const size_t n = re.nodes.size();
-    std::vector<uint8_t> state(n, 0); // 0 new, 1 open, 2 done
-    std::vector<int32_t> longest(n, 0);
-    std::vector<std::pair<int32_t, int>> stack; // node, next edge
-    stack.emplace_back(re.startNode, 0);
-    state[size_t(re.startNode)] = 1;
-    while (!stack.empty()) {
-        auto& [node, edge] = stack.back();
-        const Node& nd = re.nodes[size_t(node)];
-        const int32_t edges[2] = {nd.op == OpMatch ? -1 : nd.x, nd.op == OpSplit ? nd.y : -1};
-        if (edge < 2) {
-            const int32_t to = edges[edge++];
-            if (to < 0)
-                continue;
-            if (state[size_t(to)] == 1)
-                return -1; // a loop
-            if (state[size_t(to)] == 0) {
-                state[size_t(to)] = 1;
-                stack.emplace_back(to, 0);
-            }
-            continue;
-        }
-        int32_t best = 0;
-        for (const int32_t to : edges)
-            if (to >= 0)
-                best = std::max(best, longest[size_t(to)]);
-        longest[size_t(node)] = best + (IsConsuming(nd.op) ? 1 : 0);
-        state[size_t(node)] = 2;
-        stack.pop_back();
-    }
-    return longest[size_t(re.startNode)];
-}
-
 size_t Budget()
 {
     // At most 1 GB: the transition entries hold row offsets below 2^31.
@@ -2225,10 +2550,16 @@ RegExpAccel* GetAccel(const RegExp& re)
     BuildPredecessors(re, *a);
     FindRequiredLiterals(re, *a);
     a->anchored = re.lead == Lead::Bol;
-    a->longest = LongestMatch(re);
     if (re.lead == Lead::Literal)
         a->lead = std::make_unique<PrefilterLiteral>(
             re.prefix.empty() ? std::u16string(1, re.leadChar) : re.prefix);
+    if (!re.scanLiterals.empty()) {
+        // With \C or \c the literals compare through upper case in
+        // either mode (as the required literals do).
+        a->scan[0] = std::make_unique<LiteralScanner>(re.scanLiterals, a->hasCaseSwitch);
+        a->scan[1] = std::make_unique<LiteralScanner>(re.scanLiterals, true);
+        a->scanLines = re.scanLiterals.size() > 1 || (a->required.empty() && !a->lead);
+    }
     re.accel = std::move(a);
     return re.accel.get();
 }
@@ -2257,8 +2588,8 @@ bool Simulate(const RegExp& re, const char16_t* text, int length, int start,
 
 // The match by the simulation: at the start q found by the automata, or
 // (q < 0) from start on.
-[[gnu::noinline]] bool Finish(const RegExp& re, const char16_t* text, int length, int start,
-                              int q, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+[[gnu::noinline]] bool Finish(const RegExp& re, const char16_t* text, int length, int start, int q,
+                              int qEnd, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
 {
     try {
         RunnerScratch local;
@@ -2267,6 +2598,8 @@ bool Simulate(const RegExp& re, const char16_t* text, int length, int start,
         if (q >= 0) {
             if (runner.SearchAt(q, groups)) {
                 ++t_stats.automaton;
+                if (groups[REGEXP_MAX_GROUPS] != qEnd)
+                    ++t_stats.mismatches; // cannot happen either
                 return true;
             }
             ++t_stats.mismatches; // cannot happen; the simulation decides
@@ -2315,6 +2648,7 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
         return false;
     const uint8_t cs = uint8_t(flags & REGEXP_CASE_SENSITIVE);
     int q = -1; // the lowest start of a match, -1: unknown
+    int qEnd = -1; // the end of that match
     try {
         RegExpAccel& a = *GetAccel(*compiled);
         int lo = start;
@@ -2336,17 +2670,27 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
                 return false;
             }
         }
+        if (a.scanLines && a.scan[!cs]->Find(text, lo, length) < 0) {
+            ++t_stats.prefiltered;
+            return false;
+        }
         int end = length;
         switch (ForwardOf(*compiled, a, cs).Forward(text, length, lo, end)) {
         case Automaton::No: ++t_stats.automaton; return false;
-        case Automaton::Yes: {
-            // The lowest start lies at or before the end of the first match
-            // found; a match from there ends at most the longest match
-            // length later.
-            const int top = a.longest >= 0 && a.longest < length - end ? end + a.longest : length;
-            q = a.anchored ? 0 : BackwardOf(*compiled, a, cs).Backward(text, length, lo, top);
+        case Automaton::Yes:
+            // The match ends at end; the backward automaton, anchored there,
+            // finds its start: the lowest position from which the rest up
+            // to end matches (no lower position has any match).
+            q = a.anchored ? 0 : BackwardOf(*compiled, a, cs).Backward(text, length, lo, end);
+            if (q >= 0 && compiled->groupCount == 0) {
+                // Without groups the two ends are the whole answer.
+                ++t_stats.automaton;
+                groups[0] = q;
+                groups[REGEXP_MAX_GROUPS] = end;
+                return true;
+            }
+            qEnd = end;
             break;
-        }
         case Automaton::GiveUp: break;
         }
     } catch (const std::bad_alloc&) {
@@ -2355,7 +2699,28 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
         compiled->accel.reset();
         q = -1;
     }
-    return Finish(*compiled, text, length, start, q, groups, flags);
+    return Finish(*compiled, text, length, start, q, qEnd, groups, flags);
+}
+
+bool RegExpCanScan(const RegExp* compiled, uint32_t flags)
+{
+    (void)flags;
+    return compiled && !compiled->scanLiterals.empty();
+}
+
+const char16_t* RegExpScan(const RegExp* compiled, const char16_t* begin, const char16_t* end,
+                           uint32_t flags)
+{
+    if (!compiled || compiled->scanLiterals.empty() || !begin || end <= begin)
+        return nullptr;
+    try {
+        const RegExpAccel& a = *GetAccel(*compiled);
+        const bool insensitive = !(flags & REGEXP_CASE_SENSITIVE);
+        const int64_t at = a.scan[insensitive]->Find(begin, 0, end - begin);
+        return at < 0 ? nullptr : begin + at;
+    } catch (const std::bad_alloc&) {
+        return begin; // unknown: every line is a candidate
+    }
 }
 
 bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int length, int start,

@@ -35,6 +35,18 @@ void RegExpFree(RegExp* compiled);
 bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int start,
                   int groups[REGEXP_GROUP_ENTRIES], uint32_t flags);
 
+// The scan of large texts (many lines in one piece of memory) for the
+// places where a match may lie: the literals one of which every match
+// contains, compared in the case mode of the flags (through upper case
+// when the expression holds \C or \c).  RegExpCanScan: whether the
+// expression has such literals.  RegExpScan: the first place in
+// [begin, end) where one of them begins and ends before end, or nullptr;
+// a line holding none holds no match.  Same rule of one search at a time
+// per compiled expression as RegExpSearch.
+bool RegExpCanScan(const RegExp* compiled, uint32_t flags);
+const char16_t* RegExpScan(const RegExp* compiled, const char16_t* begin, const char16_t* end,
+                           uint32_t flags);
+
 // Builds the replacement text for a match of text (length characters) with
 // the given groups.  Returns 0 with the result, or -1 with an empty result
 // (a group that did not take part or lies outside the text, a malformed

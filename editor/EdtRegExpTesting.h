@@ -26,6 +26,7 @@ struct RegExpPathStats
     uint64_t fallbacks = 0;   // answered by the simulation alone
     uint64_t resets = 0;      // cache resets
     uint64_t mismatches = 0;  // the automata named a start without a match (a fault)
+    uint64_t steps = 0;       // characters stepped over by the automata and the simulation
 };
 RegExpPathStats& RegExpStats();
 

@@ -137,6 +137,8 @@ public:
     uint32_t GetLineFlags(int line) const;
     // The line's characters and length with one lookup (searches).
     std::u16string_view GetLineView(int line) const;
+    // The lines themselves, for searches that scan their memory.
+    const edt::LineStore& GetLineStore() const { return m_lines; }
 
     bool GetReadOnly() const { return m_readOnly; }
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }

@@ -8,6 +8,7 @@
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
 #include "fontcolor/FontColorPage.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Help.h"
 #include "platform/ui/LockKeys.h"
@@ -60,15 +61,7 @@ constexpr unsigned IDS_LANGUAGE_NEXT_START = 4043;
 constexpr uint32_t kBarStyleWord = 0x10034;
 constexpr uint32_t kTooltipsFlybyDynamic = 0x34;
 
-std::u16string ProgramParent()
-{
-    QDir dir(QCoreApplication::applicationDirPath());
-    dir.cdUp();
-    QString p = dir.absolutePath();
-    if (!p.endsWith(QLatin1Char('/')))
-        p += QLatin1Char('/');
-    return p.toStdU16String();
-}
+core::DefaultFolders ProgramDefaults() { return core::FindDefaultFolders(sys::ProgramFolder()); }
 
 QIcon Icon(int id) { return QIcon(res::Path(QStringLiteral("icons/%1.svg").arg(id))); }
 
@@ -115,7 +108,7 @@ CMainFrame::CMainFrame()
 {
     setObjectName(QStringLiteral("MainFrame"));
     SetFontColorPage(m_fontColors);
-    m_settings.SetDefaults(ProgramParent());
+    m_settings.SetDefaults(ProgramDefaults());
     setAcceptDrops(true);
     setWindowIcon(Icon(128));
     m_timer.setInterval(1000);
@@ -180,7 +173,7 @@ void CMainFrame::RegisterFontCategories()
 
 void CMainFrame::LoadSettings()
 {
-    m_settings.SetDefaults(ProgramParent());
+    m_settings.SetDefaults(ProgramDefaults());
     m_settings.Load(kOptions);
 }
 
@@ -434,13 +427,20 @@ void CMainFrame::MapFrameCommands()
                          ? 1
                          : 0);
     });
+    // A language is offered only when its language file is there: without
+    // it the change would cost the customisations and show the same texts.
+    auto available = [](const QString& code) {
+        const MainFrameHost* host = MainFrameHost::Instance();
+        return host && host->HasLanguageFile(code);
+    };
     for (const auto& [id, code] : {std::pair<uint32_t, const char*>{ID_LANGUAGE_CSY, "CSY"}, {ID_LANGUAGE_ENU, "ENU"}}) {
         const QString c = QString::fromLatin1(code);
-        MapCommand(id, [this, language, c] {
-            if (language().compare(c, Qt::CaseInsensitive) != 0)
+        MapCommand(id, [this, language, available, c] {
+            if (language().compare(c, Qt::CaseInsensitive) != 0 && available(c))
                 SetLanguage(c);
         });
-        MapUpdate(id, [language, c](ui::CmdUI& cmd) {
+        MapUpdate(id, [language, available, c](ui::CmdUI& cmd) {
+            cmd.Enable(available(c));
             cmd.SetCheck(language().compare(c, Qt::CaseInsensitive) == 0 ? 1 : 0);
         });
     }

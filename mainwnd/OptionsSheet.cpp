@@ -96,9 +96,15 @@ void CPPPaths::DoDataExchange(ui::DataExchange& dx)
 QString CPPPaths::WithSeparator(const QString& value)
 {
     QStringList parts = value.split(QLatin1Char(';'));
-    for (QString& p : parts)
-        if (!p.isEmpty() && !EndsWithSeparator(p))
-            p += QLatin1Char('/');
+    // The separator of the path's own kind: a Windows path (a drive, or
+    // backslashes alone) gets a backslash, a path of this system "/".
+    for (QString& p : parts) {
+        if (p.isEmpty() || EndsWithSeparator(p))
+            continue;
+        const bool windows = (p.size() >= 2 && p[1] == QLatin1Char(':') && p[0].isLetter()) ||
+                             (p.contains(QLatin1Char('\\')) && !p.contains(QLatin1Char('/')));
+        p += windows ? QLatin1Char('\\') : QLatin1Char('/');
+    }
     return parts.join(QLatin1Char(';'));
 }
 

@@ -3,6 +3,7 @@
 #include "plcviews/WatchedFile.h"
 
 #include "editor/EdtSettings.h"
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
@@ -76,7 +77,7 @@ void CBinDoc::SetModifiedFlag(bool modified)
             f->OnUpdateFrameTitle();
 }
 
-void CBinDoc::DeleteContents() { m_block = QByteArray(); }
+void CBinDoc::DeleteContents() { m_data.Clear(); }
 
 bool CBinDoc::OnNewDocument()
 {
@@ -85,56 +86,19 @@ bool CBinDoc::OnNewDocument()
     return true;
 }
 
-bool CBinDoc::ReadFile(const QString& path, QByteArray& out, int& error) const
+bool CBinDoc::ReadFile(const QString& path, BinData& out, int& error) const
 {
-    error = 0;
     const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
     if (!native) {
         error = ENOENT;
         return false;
     }
-    uint64_t size = 0;
-    const int fd = sys::OpenForReading(*native, size);
-    if (fd < 0) {
-        error = errno;
-        return false;
-    }
-    if (size > uint64_t(kMaxSize)) {
-        ::close(fd);
-        error = EFBIG;
-        return false;
-    }
-    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;  // shorter than its size: changed while read
-            ::close(fd);
-            return false;
-        }
-        done += n;
-    }
-    // Grown meanwhile: refuse rather than keep a part of it.
-    char extra = 0;
-    ssize_t more;
-    do
-        more = ::read(fd, &extra, 1);
-    while (more < 0 && errno == EINTR);
-    ::close(fd);
-    if (more != 0) {
-        error = more > 0 ? EFBIG : errno;
-        return false;
-    }
-    out = std::move(bytes);
-    return true;
+    return out.Open(*native, kMaxSize, error);
 }
 
 bool CBinDoc::OnOpenDocument(const QString& path)
 {
-    QByteArray bytes;
+    BinData bytes;
     int error = 0;
     if (!ReadFile(path, bytes, error)) {
         if (error == ENOENT) {
@@ -149,7 +113,7 @@ bool CBinDoc::OnOpenDocument(const QString& path)
             return false;
         }
     } else {
-        m_block = std::move(bytes);
+        m_data.swap(bytes);
         SetModifiedFlag(false);
         // A file this user cannot write opens read-only, as in the text
         // documents.
@@ -170,15 +134,30 @@ bool CBinDoc::OnSaveDocument(const QString& path)
                    ui::MB_ICONEXCLAMATION);
         return false;
     }
+    // Streamed out of the pages and the edits, never copied whole; the
+    // document then reads from the file it wrote (the old one, replaced,
+    // may be gone).
+    int readBack = -1;
     const bool ok = watched::WithoutWatch(*this, GetPathName(), path, [&] {
         const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
-        return native &&
-               sys::AtomicWriteFile(*native, std::string_view(m_block.constData(), size_t(m_block.size())));
+        sys::AtomicFile file;
+        if (!native || !file.Open(*native) ||
+            !m_data.WriteTo([&file](const char* bytes, size_t n) { return file.Write(bytes, n); }))
+            return false;
+        readBack = file.OpenReadBack();
+        if (file.Commit())
+            return true;
+        if (readBack >= 0)
+            ::close(readBack);
+        readBack = -1;
+        return false;
     });
     if (!ok) {
         ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
         return false;
     }
+    if (readBack >= 0)
+        m_data.Rebase(readBack);
     SetModifiedFlag(false);
     return true;
 }
@@ -195,7 +174,7 @@ void CBinDoc::OnCloseDocument()
 bool CBinDoc::Reload()
 {
     const QString path = GetPathName();
-    QByteArray bytes;
+    BinData bytes;
     int error = 0;
     if (!ReadFile(path, bytes, error)) {
         if (NotAFile(error))
@@ -206,7 +185,7 @@ bool CBinDoc::Reload()
                        {}, ui::MB_ICONEXCLAMATION);
         return false;
     }
-    m_block.swap(bytes);
+    m_data.swap(bytes);
     SetModifiedFlag(false);
     UpdateAllViews(nullptr, kHintReloaded);
     return true;

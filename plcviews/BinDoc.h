@@ -1,29 +1,30 @@
 #pragma once
-// The document of binary files: the whole file as one byte block that the
-// hex views edit in place, written back whole, and watched for changes
-// made outside the program.  Its frame is a 2 x 2 dynamic splitter of hex
-// views.
+// The document of binary files: the file's bytes (BinData: a small file
+// read whole, a larger one read page by page as needed, only the edits
+// copied) that the hex views edit in place, written back whole, and watched
+// for changes made outside the program.  Its frame is a 2 x 2 dynamic
+// splitter of hex views.
 
 #include "editor/FileChangeMonitor.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
-
-#include <QByteArray>
+#include "plcviews/BinData.h"
 
 class CBinDoc : public ui::Document, public CFileChangeMonitor
 {
     Q_OBJECT
 public:
-    // The largest file the binary editor opens.
-    static constexpr qsizetype kMaxSize = 64 * 1024 * 1024;
+    // The largest file the binary editor opens (sizes are signed 32-bit
+    // counts): 2 GiB - 1.
+    static constexpr qsizetype kMaxSize = 0x7FFFFFFF;
     // The update hint sent to the views after the block was replaced.
     static constexpr long kHintReloaded = 1;
 
     CBinDoc();
     ~CBinDoc() override;
 
-    // The byte block; the views edit it in place.
-    QByteArray& Block() { return m_block; }
+    // The bytes; the views edit them in place.
+    BinData& Data() { return m_data; }
     bool IsReadOnly() const { return m_readOnly; }
     // Returns the previous flag; updates all views.
     bool SetReadOnly(bool readOnly);
@@ -36,14 +37,15 @@ public:
     // refused.
     bool OnOpenDocument(const QString& path) override;
     // Refuses a file that exists and cannot be written (536, as the text
-    // documents); writes through sys::AtomicWriteFile otherwise.
+    // documents); otherwise streams the bytes through sys::AtomicFile and
+    // reads on from the file it wrote.
     bool OnSaveDocument(const QString& path) override;
     void OnCloseDocument() override;
     void DeleteContents() override;
     void Serialize(ui::Archive&) override {}
-    // Reads the file again into a new block and swaps it in only on
-    // success; a failure keeps the data and says so (a path that is no
-    // regular file with the framework's open-failure message).
+    // Opens the file again and swaps it in only on success; a failure
+    // keeps the data and says so (a path that is no regular file with the
+    // framework's open-failure message).
     bool Reload();
     // Reload with the watch of the path dropped meanwhile (command ID_EDT_RELOAD_FILE).
     bool ReloadFile();
@@ -52,12 +54,12 @@ protected:
     void OnFileChanged(uint32_t flags, const std::u16string& path) override;
 
 private:
-    // Reads path whole: the bytes, or a failure with the errno value (EFBIG
-    // for a file over the size limit, ENODEV or EISDIR for anything that is
-    // not a regular file, which is refused without waiting).
-    bool ReadFile(const QString& path, QByteArray& out, int& error) const;
+    // Opens path into out, or a failure with the errno value (EFBIG for a
+    // file over the size limit, ENODEV or EISDIR for anything that is not a
+    // regular file, which is refused without waiting).
+    bool ReadFile(const QString& path, BinData& out, int& error) const;
 
-    QByteArray m_block;
+    BinData m_data;
     bool m_readOnly = false;
     bool m_closed = false;
 };

@@ -29,6 +29,22 @@ const std::array<QChar, 256>& DisplayTable()
 
 QChar HexEditModel::DisplayChar(uchar b) { return DisplayTable()[b]; }
 
+QByteArray HexBytes::Mid(qsizetype at, qsizetype n) const
+{
+    const qsizetype size = Size();
+    at = std::clamp<qsizetype>(at, 0, size);
+    n = std::clamp<qsizetype>(n, 0, size - at);
+    QByteArray out(n, Qt::Uninitialized);
+    if (n > 0)
+        Read(at, n, out.data());
+    return out;
+}
+
+void HexArrayBytes::Read(qsizetype at, qsizetype n, char* out) const
+{
+    std::copy_n(m_array->constData() + at, n, out);
+}
+
 void HexEditModel::Reset()
 {
     m_top = 0;
@@ -38,17 +54,22 @@ void HexEditModel::Reset()
     m_flags |= HX_LAYOUT;
 }
 
+void HexEditModel::SetBytes(HexBytes* bytes)
+{
+    m_bytes = bytes;
+    Reset();
+}
+
 void HexEditModel::SetBlock(QByteArray* block)
 {
-    m_block = block;
-    Reset();
+    m_array = HexArrayBytes(block);
+    SetBytes(block ? &m_array : nullptr);
 }
 
 void HexEditModel::SetOwnData(const QByteArray& bytes)
 {
     m_own = bytes;
-    m_block = &m_own;
-    Reset();
+    SetBlock(&m_own);
 }
 
 void HexEditModel::SetFlag(uint32_t bit, bool on)
@@ -210,7 +231,11 @@ QPoint HexEditModel::CaretPixel()
 {
     EnsureLayout();
     const qsizetype rel = m_caret - m_top;
-    const int row = int(rel >= 0 ? rel / m_bytesPerRow : -((-rel + m_bytesPerRow - 1) / m_bytesPerRow));
+    // A caret rows away from the page is just above or below the client
+    // (rows of 2 GiB of data times the line height pass an int).
+    const int row = int(std::clamp<qsizetype>(
+        rel >= 0 ? rel / m_bytesPerRow : -((-rel + m_bytesPerRow - 1) / m_bytesPerRow), -1,
+        m_clientHeight / m_lineHeight + 1));
     const int col = int(m_caret % m_bytesPerRow);
     int x = 0;
     switch (m_area) {
@@ -388,7 +413,6 @@ HexChange HexEditModel::TypeChar(QChar c)
         ch.beep = true;
         return ch;
     }
-    char* data = m_block->data();
     if (m_area == HA_ASCII) {
         bool lossy = false;
         const char16_t u = c.unicode();
@@ -397,7 +421,7 @@ HexChange HexEditModel::TypeChar(QChar c)
             ch.beep = true;
             return ch;
         }
-        data[m_caret] = bytes[0];
+        m_bytes->Put(m_caret, bytes[0]);
     } else if (m_area == HA_HEX_HIGH || m_area == HA_HEX_LOW) {
         const char16_t u = c.unicode();
         int nibble = -1;
@@ -407,9 +431,9 @@ HexChange HexEditModel::TypeChar(QChar c)
             nibble = u - u'a' + 10;
         if (nibble < 0)
             return ch;
-        uchar b = uchar(data[m_caret]);
+        uchar b = At(m_caret);
         b = m_area == HA_HEX_HIGH ? uchar((b & 0x0F) | (nibble << 4)) : uchar((b & 0xF0) | nibble);
-        data[m_caret] = char(b);
+        m_bytes->Put(m_caret, char(b));
     } else {
         return ch;
     }
@@ -423,13 +447,13 @@ HexChange HexEditModel::TypeChar(QChar c)
 HexChange HexEditModel::Insert(qsizetype at, const QByteArray& bytes)
 {
     HexChange ch;
-    if (!m_block || IsReadOnly() || Size() + bytes.size() > kMaxSize) {
+    if (!m_bytes || IsReadOnly() || Size() + bytes.size() > kMaxSize) {
         ch.beep = true;
         return ch;
     }
     if (bytes.isEmpty())
         return ch;
-    m_block->insert(std::clamp<qsizetype>(at, 0, Size()), bytes);
+    m_bytes->Insert(std::clamp<qsizetype>(at, 0, Size()), bytes);
     m_selStart = m_selEnd = m_anchor = -1;
     m_flags |= HX_LAYOUT;
     ch.dataChanged = ch.modified = ch.repaint = ch.scrolled = true;
@@ -439,7 +463,7 @@ HexChange HexEditModel::Insert(qsizetype at, const QByteArray& bytes)
 HexChange HexEditModel::Delete(qsizetype a, qsizetype b)
 {
     HexChange ch;
-    if (!m_block || IsReadOnly()) {
+    if (!m_bytes || IsReadOnly()) {
         ch.beep = true;
         return ch;
     }
@@ -447,7 +471,7 @@ HexChange HexEditModel::Delete(qsizetype a, qsizetype b)
     b = std::clamp<qsizetype>(b, a, Size());
     if (a == b)
         return ch;
-    m_block->remove(a, b - a);
+    m_bytes->Remove(a, b - a);
     m_selStart = m_selEnd = m_anchor = -1;
     ch.dataChanged = ch.modified = ch.repaint = ch.scrolled = true;
     Clamp();
@@ -477,10 +501,10 @@ HexChange HexEditModel::InsertZeros()
 
 QByteArray HexEditModel::CopyBinary() const
 {
-    if (!HasSelection() || !m_block)
+    if (!HasSelection() || !m_bytes)
         return {};
     const qsizetype a = std::min(m_selStart, m_selEnd), b = std::max(m_selStart, m_selEnd);
-    return m_block->mid(a, b - a);
+    return m_bytes->Mid(a, b - a);
 }
 
 QString HexEditModel::CopyText() const
@@ -511,7 +535,7 @@ HexChange HexEditModel::PasteBytes(const QByteArray& bytes)
 {
     m_keyboardSelection = false;
     HexChange ch;
-    if (!m_block || IsReadOnly()) {
+    if (!m_bytes || IsReadOnly()) {
         ch.beep = true;
         return ch;
     }

@@ -1,6 +1,6 @@
 #pragma once
-// The core of the hex editor, without widgets: the byte block it works on
-// (owned by someone else, usually the binary document), the display flags,
+// The core of the hex editor, without widgets: the bytes it works on (owned
+// by someone else, usually the binary document's store), the display flags,
 // top row, caret and its area, the selection, the layout of the three
 // columns, the hit test, the keys and typed characters, insert, delete and
 // the clipboard payloads.  Every change says what followed from it, and
@@ -48,6 +48,48 @@ struct HexChange
     }
 };
 
+// The bytes a hex view shows and edits.  Every offset and range passed in
+// lies inside the data (the model clamps before it calls).
+class HexBytes
+{
+public:
+    virtual ~HexBytes() = default;
+    virtual qsizetype Size() const = 0;
+    // Copies [at, at + n) to out.
+    virtual void Read(qsizetype at, qsizetype n, char* out) const = 0;
+    // Replaces the byte at `at`.
+    virtual void Put(qsizetype at, char byte) = 0;
+    // Inserts bytes before `at` (at == Size() appends).
+    virtual void Insert(qsizetype at, const QByteArray& bytes) = 0;
+    // Removes [at, at + n).
+    virtual void Remove(qsizetype at, qsizetype n) = 0;
+
+    uchar At(qsizetype i) const
+    {
+        char c = 0;
+        Read(i, 1, &c);
+        return uchar(c);
+    }
+    // [at, at + n) clamped into the data.
+    QByteArray Mid(qsizetype at, qsizetype n) const;
+};
+
+// A byte array someone else owns, as HexBytes.
+class HexArrayBytes final : public HexBytes
+{
+public:
+    explicit HexArrayBytes(QByteArray* array = nullptr) : m_array(array) {}
+    QByteArray* Array() const { return m_array; }
+    qsizetype Size() const override { return m_array->size(); }
+    void Read(qsizetype at, qsizetype n, char* out) const override;
+    void Put(qsizetype at, char byte) override { (*m_array)[at] = byte; }
+    void Insert(qsizetype at, const QByteArray& bytes) override { m_array->insert(at, bytes); }
+    void Remove(qsizetype at, qsizetype n) override { m_array->remove(at, n); }
+
+private:
+    QByteArray* m_array;
+};
+
 struct HexHit
 {
     int area = HA_NONE;
@@ -57,21 +99,24 @@ struct HexHit
 class HexEditModel
 {
 public:
-    // The largest block the editor holds (and the binary document opens).
-    static constexpr qsizetype kMaxSize = 64 * 1024 * 1024;
+    // The largest data the editor holds (and the binary document opens):
+    // sizes are signed 32-bit counts.
+    static constexpr qsizetype kMaxSize = 0x7FFFFFFF;
 
     HexEditModel() = default;
     HexEditModel(const HexEditModel&) = delete;
     HexEditModel& operator=(const HexEditModel&) = delete;
 
-    // Points at the owner's block (null: no data); caret, top and area
+    // Points at the owner's bytes (null: no data); caret, top and area
     // reset, the selection removed, the layout marked.
+    void SetBytes(HexBytes* bytes);
+    // The same for a plain byte array of the owner's.
     void SetBlock(QByteArray* block);
     // Takes a copy of bytes as the model's own block, with the same resets.
     void SetOwnData(const QByteArray& bytes);
-    QByteArray* Block() const { return m_block; }
-    qsizetype Size() const { return m_block ? m_block->size() : 0; }
-    uchar At(qsizetype i) const { return uchar(m_block->at(i)); }
+    HexBytes* Bytes() const { return m_bytes; }
+    qsizetype Size() const { return m_bytes ? m_bytes->Size() : 0; }
+    uchar At(qsizetype i) const { return m_bytes->At(i); }
 
     uint32_t Flags() const { return m_flags; }
     bool Has(uint32_t bit) const { return (m_flags & bit) != 0; }
@@ -165,7 +210,8 @@ private:
     void ExtendSelection();
     void Reset();
 
-    QByteArray* m_block = nullptr;
+    HexBytes* m_bytes = nullptr;
+    HexArrayBytes m_array;  // SetBlock's and SetOwnData's
     QByteArray m_own;
     uint32_t m_flags = HX_INITIAL;
     qsizetype m_top = 0;

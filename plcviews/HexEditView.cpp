@@ -136,9 +136,16 @@ void CHexEditView::SetData(QByteArray* block)
     update();
 }
 
+void CHexEditView::SetData(HexBytes* bytes)
+{
+    m_model.SetBytes(bytes);
+    UpdateScrollBar();
+    update();
+}
+
 qsizetype CHexEditView::GetData(QByteArray& out) const
 {
-    out = m_model.Block() ? *m_model.Block() : QByteArray();
+    out = m_model.Bytes() ? m_model.Bytes()->Mid(0, m_model.Size()) : QByteArray();
     return out.size();
 }
 
@@ -146,7 +153,7 @@ qsizetype CHexEditView::CopyData(char* buffer, qsizetype max) const
 {
     const qsizetype n = std::min(max, m_model.Size());
     if (n > 0)
-        std::copy_n(m_model.Block()->constData(), n, buffer);
+        m_model.Bytes()->Read(0, n, buffer);
     return std::max<qsizetype>(0, n);
 }
 
@@ -344,7 +351,14 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
     const bool hexArea = m.Area() == HA_HEX_HIGH || m.Area() == HA_HEX_LOW;
     const qsizetype s0 = m.HasSelection() ? std::min(m.SelStart(), m.SelEnd()) : -1;
     const qsizetype s1 = m.HasSelection() ? std::max(m.SelStart(), m.SelEnd()) : -1;
-    const uchar* data = size ? reinterpret_cast<const uchar*>(m.Block()->constData()) : nullptr;
+    // The bytes of the rows drawn, read once (from the document's store
+    // they may come from the file's page cache).
+    const qsizetype from = std::min(size, top + qsizetype(firstRow) * bpr);
+    const qsizetype to = std::min(size, top + qsizetype(lastRow + 1) * bpr);
+    m_shown.resize(to - from);
+    if (to > from)
+        m.Bytes()->Read(from, to - from, m_shown.data());
+    const auto* shown = reinterpret_cast<const uchar*>(m_shown.constData());
 
     // Text of a run of cells; the selected part in the selection colours.
     auto drawRun = [&](int x, int y, const QString& text, int cellChars, qsizetype first, bool selectable) {
@@ -388,7 +402,7 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
         if (m.Has(HX_HEX)) {
             hex.resize(n * 3);
             for (int i = 0; i < n; ++i) {
-                const uchar b = data[first + i];
+                const uchar b = shown[first - from + i];
                 hex[3 * i] = QLatin1Char(kHex[b >> 4]);
                 hex[3 * i + 1] = QLatin1Char(kHex[b & 0xF]);
                 hex[3 * i + 2] = QLatin1Char(' ');
@@ -398,7 +412,7 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
         if (m.Has(HX_ASCII)) {
             ascii.resize(n);
             for (int i = 0; i < n; ++i)
-                ascii[i] = HexEditModel::DisplayChar(data[first + i]);
+                ascii[i] = HexEditModel::DisplayChar(shown[first - from + i]);
             drawRun(m.AsciiX(), y, ascii, 1, first, m.Area() == HA_ASCII);
         }
     }
@@ -646,7 +660,7 @@ CBinDoc* CBinView::GetDocument() const { return qobject_cast<CBinDoc*>(ui::View:
 void CBinView::OnInitialUpdate()
 {
     if (CBinDoc* doc = GetDocument()) {
-        SetData(&doc->Block());
+        SetData(&doc->Data());
         Model().SetFlag(HX_READONLY, doc->IsReadOnly());
     }
     m_registry = GetFontColorPage();
@@ -663,8 +677,8 @@ void CBinView::OnUpdate(ui::View*, long, QObject*)
     CBinDoc* doc = GetDocument();
     if (!doc)
         return;
-    if (Model().Block() != &doc->Block())
-        SetData(&doc->Block());
+    if (Model().Bytes() != &doc->Data())
+        SetData(&doc->Data());
     Model().SetFlag(HX_READONLY, doc->IsReadOnly());
     Model().Clamp();
     UpdateScrollBar();

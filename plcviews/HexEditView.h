@@ -28,9 +28,11 @@ public:
 
     HexEditModel& Model() { return m_model; }
 
-    // A copy of the bytes as the view's own block / the owner's block.
+    // A copy of the bytes as the view's own block / the owner's block /
+    // the owner's bytes (the binary document's store).
     void SetData(const QByteArray& bytes);
     void SetData(QByteArray* block);
+    void SetData(HexBytes* bytes);
     // The size and the bytes.
     qsizetype GetData(QByteArray& out) const;
     // Copies at most max bytes into buffer; the count copied.
@@ -96,6 +98,7 @@ private:
     void RestartBlink();
 
     HexEditModel m_model;
+    QByteArray m_shown;  // the bytes of the rows last drawn
     QFont m_font;
     QColor m_text, m_back, m_selText, m_selBack;
     QScrollBar* m_vbar;                 // own bar outside a splitter

@@ -20,7 +20,7 @@ constexpr unsigned IDS_PROJECT_SETTINGS = 4335; // "Nastavení projektu"
 
 std::unique_ptr<ui::PropertySheet> CStrandworkDoc::CreateProjectSettingsSheet(QWidget* parent)
 {
-    m_pendingTarvaneVer = m_data.TarvaneVer;
+    m_pendingTarvaneVer = Data().TarvaneVer;
     auto sheet = std::make_unique<ui::PropertySheet>(LoadResString(IDS_PROJECT_SETTINGS), parent, m_settingsPage);
     auto add = [&](auto* page) {
         page->Construct(this);

@@ -188,7 +188,7 @@ bool CopyFiles(IOxfrC* link, std::u16string_view from, std::u16string_view to,
 
 bool CProjectTransfer::StartCommunication()
 {
-    if (!m_doc.m_link->Open(333, m_doc.m_data.OlnkConnectionString.c_str(), 1000)) {
+    if (!m_doc.m_link->Open(333, m_doc.Data().OlnkConnectionString.c_str(), 1000)) {
         Out(u"Nepodařilo se vytvořit spojení\r\n");
         return false;
     }
@@ -222,7 +222,7 @@ bool CProjectTransfer::StartCommunication()
 bool CProjectTransfer::StartDebugging()
 {
     // The listing is named after the first source: nothing to debug without one.
-    if (m_doc.m_data.SourceFiles.empty())
+    if (m_doc.Data().SourceFiles.empty())
         return false;
     if (!m_doc.BuildIfNeeded() || !TransferPlcInterface(true) || !TransferSupportFiles())
         return false;
@@ -276,14 +276,14 @@ bool CProjectTransfer::TransferPlcInterface(bool compare)
     const uint8_t* reply = info.data();
 
     bool installed = false;
-    if (IsHaldorTarget(m_doc.m_data)) {
+    if (IsHaldorTarget(m_doc.Data())) {
         const uint32_t revision = LeU32(reply, 16);
-        if (kind == 1 && int64_t(revision) != int64_t(m_doc.m_data.PelmarVer)) {
+        if (kind == 1 && int64_t(revision) != int64_t(m_doc.Data().PelmarVer)) {
             const int answer = Ask(IDS_XFER_HALDOR_VERSION_ASK, IDS_XFER_HALDOR_VERSION_CAPTION,
                                    core::ASK_YESNOCANCEL | core::ASK_ICONQUESTION);
             if (answer == core::ANSWER_YES) {
-                m_doc.m_data.TarvaneVer = sys::Format(u"%u", revision);
-                RecomputeCompilerVersion(m_doc.m_data);
+                m_doc.Data().TarvaneVer = sys::Format(u"%u", revision);
+                RecomputeCompilerVersion(m_doc.Data());
                 m_doc.SetSettingsModified();
                 m_doc.BroadcastUpdate(nullptr, HINT_COMPILER);
                 Notice(IDS_XFER_REBUILD_NOTICE, IDS_XFER_RESTART_CAPTION);
@@ -300,7 +300,7 @@ bool CProjectTransfer::TransferPlcInterface(bool compare)
     } else {
         const uint16_t word = LeU16(reply, 6);
         const std::u16string cassette = sys::Format(u"%x.%x", word >> 12, word & 0xFFF);
-        if (cassette != m_doc.m_data.TarvaneVer) {
+        if (cassette != m_doc.Data().TarvaneVer) {
             const int answer = Ask(IDS_XFER_CASSETTE_VERSION_ASK, IDS_XFER_CASSETTE_VERSION_CAPTION,
                                    core::ASK_YESNOCANCEL | core::ASK_ICONQUESTION);
             if (answer == core::ANSWER_YES) {
@@ -318,8 +318,8 @@ bool CProjectTransfer::TransferPlcInterface(bool compare)
     }
 
     std::u16string path = U16(m_doc.GetProjectDir());
-    sys::WinPath::Append(path, m_doc.m_data.PathOutput);
-    sys::WinPath::Append(path, m_doc.m_data.PLCOutputName);
+    sys::WinPath::Append(path, m_doc.Data().PathOutput);
+    sys::WinPath::Append(path, m_doc.Data().PLCOutputName);
     const std::string native = Native(path);
     const std::u16string shown = native.empty() ? path : Shown(native);
     FileBytes image;
@@ -389,7 +389,7 @@ bool CProjectTransfer::TransferPlcInterface(bool compare)
 
 bool CProjectTransfer::UpdateControlSystemSoftware()
 {
-    if (IsHaldorTarget(m_doc.m_data))
+    if (IsHaldorTarget(m_doc.Data()))
         return false;
     if (!m_doc.m_link->IsConnected()) {
         Out(Str(IDS_XFER_CONNECTING));
@@ -400,16 +400,16 @@ bool CProjectTransfer::UpdateControlSystemSoftware()
     }
     IOxfrC* xfr = m_doc.m_link.get();
     std::u16string output = U16(m_doc.GetProjectDir());
-    sys::WinPath::Append(output, m_doc.m_data.PathOutput);
+    sys::WinPath::Append(output, m_doc.Data().PathOutput);
     const std::string outputNative = Native(output);
     const std::u16string local = Shown(outputNative) + u"/";
 
-    if (m_doc.m_data.TarvaneVerMajor < 6 || (m_doc.m_data.TarvaneVerMajor == 6 && m_doc.m_data.TarvaneVerMinor < 349)) {
+    if (m_doc.Data().TarvaneVerMajor < 6 || (m_doc.Data().TarvaneVerMajor == 6 && m_doc.Data().TarvaneVerMinor < 349)) {
         if (!CopyFiles(xfr, kPlcOutput, kPlcOutput, {kRuntimeImage}, {kRuntimeBackup})) {
             Out(u"Nepodařilo se zálohovat stávající verzi softwaru kazety...\r\n");
             return false;
         }
-        if (!CopyFiles(xfr, local, kPlcOutput, {m_doc.m_data.FileExe}, {kRuntimeImage})) {
+        if (!CopyFiles(xfr, local, kPlcOutput, {m_doc.Data().FileExe}, {kRuntimeImage})) {
             Out(u"Při aktualizaci verze došlo k chybě...\r\n");
             // Never leave the control system without a usable runtime image.
             Out(Str(CopyFiles(xfr, kPlcOutput, kPlcOutput, {kRuntimeBackup}, {kRuntimeImage})
@@ -502,7 +502,7 @@ bool CProjectTransfer::TransferCompilerFiles()
     dlg.reset();
 
     const std::u16string& folder =
-        m_doc.m_data.PathTarvane.empty() ? Settings().PathTarvane : m_doc.m_data.PathTarvane;
+        m_doc.Data().PathTarvane.empty() ? Settings().PathTarvane : m_doc.Data().PathTarvane;
     const std::string base = folder.empty() ? std::string() : Native(folder);
     if (base.empty() || !MakeFolders(base)) {
         // Without a compiler folder the copy would land in the current folder.
@@ -559,7 +559,7 @@ bool CProjectTransfer::TransferCompilerFiles()
 bool CProjectTransfer::TransferSupportFiles()
 {
     int count = 0;
-    for (const SupportFileEntry& e : m_doc.m_data.SupportFiles)
+    for (const SupportFileEntry& e : m_doc.Data().SupportFiles)
         count += e.TransferType >= 2 && e.TransferType <= 6;
     if (count == 0)
         return true;
@@ -573,7 +573,7 @@ bool CProjectTransfer::TransferSupportFiles()
     const std::u16string project = U16(m_doc.GetProjectDir());
     std::vector<linkui::XferFileItem> items;
     items.reserve(size_t(count));
-    for (const SupportFileEntry& e : m_doc.m_data.SupportFiles) {
+    for (const SupportFileEntry& e : m_doc.Data().SupportFiles) {
         if (e.TransferType < 2 || e.TransferType > 6)
             continue;
         linkui::XferFileItem item;

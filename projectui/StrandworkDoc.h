@@ -1,13 +1,17 @@
 #pragma once
-// The project document: the one open project of the application.  It
-// holds the project data, the build and debugging flags, loads and saves
-// the project file (".kxp") and the workspace file (".kxw") beside it, and
-// adds files to the project.  See docs/project-files.md.
+// The project document: the one open project of the application.  A
+// framework document around the Qt-free core::ProjectDocument, which holds
+// the project data, loads and saves the project file (".kxp") and the
+// workspace file (".kxw") beside it and adds files to the project; this
+// class adds the framework's side: opening and closing as the open
+// project, the views and their hints, the settings sheet, the link and the
+// transfers.  See docs/project-files.md.
 
 #include "core/compout/ListingFile.h"
 #include "core/compout/MapFile.h"
 #include "core/project/ProjectBuild.h"
 #include "core/project/PlcImage.h"
+#include "core/project/ProjectDocument.h"
 #include "core/project/ProjectDebug.h"
 #include "projectui/ProjectHost.h"
 #include "core/projfile/LineEngine.h"
@@ -39,25 +43,23 @@ class PropertySheet;
 // A mechanism watched while debugging (core/project/ProjectDebug.h).
 using MechanismWatch = core::MechanismWatch;
 
-// Update hints of the project document's views.
-enum ProjectHint : long
-{
-    HINT_ALL = 0,             // everything changed
-    HINT_GENERAL = 1,         // general settings
-    HINT_ASM_LINK = 2,        // assembler and linker settings
-    HINT_HARDWARE = 3,        // hardware settings
-    HINT_COMPILER = 4,        // compiler settings
-    HINT_LINK = 5,            // link settings
-    HINT_DEBUG_DISPLAY = 6,   // debug display settings
-    HINT_SOURCE_LIST = 7,     // PLC source file list
-    HINT_HEADER_LIST = 8,     // PLC header file list
-    HINT_SUPPORT_LIST = 9,    // support file list
-    HINT_DEBUG_STATE = 10,    // debugging started or stopped
-    HINT_BREAKPOINT = 11,     // a breakpoint set or cleared
-    HINT_WATCH_PAGES = 12,    // watch pages changed
-    HINT_MECH_WATCH = 13,     // mechanism watch changed
-    HINT_LINE_REGS_WATCH = 14 // register watch of lines changed
-};
+// Update hints of the project document's views (core/project/ProjectDocument.h).
+using core::ProjectHint;
+using core::HINT_ALL;
+using core::HINT_GENERAL;
+using core::HINT_ASM_LINK;
+using core::HINT_HARDWARE;
+using core::HINT_COMPILER;
+using core::HINT_LINK;
+using core::HINT_DEBUG_DISPLAY;
+using core::HINT_SOURCE_LIST;
+using core::HINT_HEADER_LIST;
+using core::HINT_SUPPORT_LIST;
+using core::HINT_DEBUG_STATE;
+using core::HINT_BREAKPOINT;
+using core::HINT_WATCH_PAGES;
+using core::HINT_MECH_WATCH;
+using core::HINT_LINE_REGS_WATCH;
 
 // String-table ids of the transfers (res/strings/transfer.strings).
 constexpr unsigned IDS_XFER_REVISION_FAILED = 7;
@@ -99,33 +101,8 @@ constexpr unsigned IDS_XFER_SUPPORT_FAILED = 4768;
 constexpr unsigned IDS_XFER_CASSETTE_DONE = 4769;
 constexpr unsigned IDS_XFER_COMPILER_DONE = 4770;
 
-// String-table ids of the project document.
-constexpr unsigned IDS_PRJ_DIR_NOT_EMPTY = 4284;
-constexpr unsigned IDS_PRJ_CONTINUE = 4285;
-constexpr unsigned IDS_PRJ_DIR_CREATE_FAILED = 4286;
-constexpr unsigned IDS_PRJ_KNF_FILTER = 4287;
-constexpr unsigned IDS_PRJ_CLOSE_PROJECT = 4288;
-constexpr unsigned IDS_PRJ_CLOSE_PROJECT_CAPTION = 4289;
-constexpr unsigned IDS_PRJ_CLOSE_DOCUMENTS = 4290;
-constexpr unsigned IDS_PRJ_CLOSE_DOCUMENTS_CAPTION = 4291;
-constexpr unsigned IDS_PRJ_DEFAULT_COMMENT = 4292;
-constexpr unsigned IDS_PRJ_PAGE_NAME = 4293;
-constexpr unsigned IDS_PRJ_CONVERT = 4294;
-constexpr unsigned IDS_PRJ_CONVERT_CAPTION = 4295;
-constexpr unsigned IDS_PRJ_NEWER_VERSION = 4296;
-constexpr unsigned IDS_PRJ_SOURCE_DUPLICATE = 4297;
-constexpr unsigned IDS_PRJ_OVERWRITE = 4298;
-constexpr unsigned IDS_PRJ_OVERWRITE_CAPTION = 4299;
-constexpr unsigned IDS_PRJ_CREATE_FAILED = 4300;
-constexpr unsigned IDS_PRJ_HEADER_DUPLICATE = 4301;
-constexpr unsigned IDS_PRJ_SUPPORT_DUPLICATE = 4302;
-constexpr unsigned IDS_PRJ_COPY_FAILED = 4392;
-constexpr unsigned IDS_PRJ_KNF_OPEN_FAILED = 4393;
-constexpr unsigned IDS_PRJ_KNF_READ_FAILED = 4394;
-constexpr unsigned IDS_PRJ_KNF_SOURCE_FAILED = 4395;
-constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
-constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
-constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
+// The project document's own ids (IDS_PRJ_...) are core's
+// (core/project/ProjectDocument.h).
 // The output line when the control system left requests without a reply.
 constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
 
@@ -138,8 +115,10 @@ public:
     CStrandworkDoc();
     ~CStrandworkDoc() override;
 
-    core::ProjectData& Data() { return m_data; }
-    const core::ProjectData& Data() const { return m_data; }
+    core::ProjectData& Data() { return m_logic->Data(); }
+    const core::ProjectData& Data() const { return m_logic->Data(); }
+    // The document's logic without a window.
+    core::ProjectDocument& Logic() { return *m_logic; }
 
     // --- Flags -----------------------------------------------------------
     bool IsOpenProject() const { return m_isOpenProject; }
@@ -273,7 +252,7 @@ public:
     void ReadWorkspaceV5(core::KxpArchive& ar);
     // The documents section as last read (kept and written back unchanged
     // while no document views can reopen it).
-    const core::WorkspaceDocuments& WorkspaceSection() const { return m_workspaceDocs; }
+    const core::WorkspaceDocuments& WorkspaceSection() const { return m_logic->WorkspaceSection(); }
 
     // --- Adding files -----------------------------------------------------
     // Each takes the full path.  FilePath becomes the path relative to the
@@ -323,26 +302,14 @@ public:
     bool WriteMakeKnf(const QString& path) { return m_build->WriteMakeKnf(path.toStdU16String()); }
 
 private:
-    enum class ListKind
-    {
-        Source,
-        Header,
-        Support
-    };
-    bool AddFile(const QString& path, ListKind kind, bool createNew);
-    bool LoadProjectFile(const QString& path);
-    void WorkspaceStep(core::KxpArchive& ar, int version);
-    void WriteOldProject(core::KxpArchive& ar, int version);
-    void ReadOldProject(core::KxpArchive& ar, int version);
-    bool CreateProjectFolder(const QString& folder);
-    void NoteLossy(const core::KxpArchive& ar);
     QWidget* MainWindow() const;
 
-    core::ProjectData m_data;
-    core::WorkspaceDocuments m_workspaceDocs;
-    std::optional<std::u16string> m_lossyValue;          // first replaced value of this save
-    std::optional<std::u16string> m_workspaceLossyValue; // the same in the workspace file
-    bool m_forCopying = false;                           // a template is being opened for copying
+    // The document's logic (project data, files, workspace) and its link
+    // back to this document; made first, since the collaborators below
+    // hold its data.
+    class DocumentSite;
+    std::unique_ptr<DocumentSite> m_logicSite;
+    std::unique_ptr<core::ProjectDocument> m_logic;
     bool m_closingGuard = false;
     bool m_isOpenProject = false;
     // The build's link to this document, and the build.

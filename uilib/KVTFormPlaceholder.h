@@ -1,7 +1,9 @@
 #pragma once
 // Puts a custom control in place of a form's plain placeholder widget,
-// keeping its object name (the control id) and its minimum size.
+// keeping its object name (the control id), its minimum size and the
+// labels whose mnemonic leads to it.
 
+#include <QLabel>
 #include <QLayout>
 #include <QWidget>
 
@@ -25,6 +27,10 @@ W* KvtReplacePlaceholder(QWidget* placeholder, W* widget, QWidget* fallbackParen
         widget->setParent(parent);
         widget->setGeometry(placeholder->geometry());
     }
+    if (QWidget* window = placeholder->window())
+        for (QLabel* label : window->findChildren<QLabel*>())
+            if (label->buddy() == placeholder)
+                label->setBuddy(widget);
     delete placeholder;
     return widget;
 }

@@ -236,6 +236,23 @@ bool AtomicFile::Write(const void* data, size_t size)
     return true;
 }
 
+int AtomicFile::OpenReadBack() const
+{
+    if (m_fd < 0) {
+        (void)Fail(EBADF);
+        return -1;
+    }
+    // An unnamed file is reached through the descriptor's entry in /proc.
+    const std::string path = m_temp.empty() ? "/proc/self/fd/" + std::to_string(m_fd) : m_temp;
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        SetLastErrorFromErrno();
+    return fd;
+}
+
 void AtomicFile::SetMode(uint32_t mode) { m_mode = mode & 07777; }
 
 void AtomicFile::SetWriteTime(int64_t seconds, int64_t nanoseconds)

@@ -61,6 +61,13 @@ public:
     // Drops the new content; the target is untouched.
     void Discard();
 
+    // A new read-only descriptor (close-on-exec) of the file being written,
+    // the one that Commit puts in place: for a caller that goes on reading
+    // what it saved, and never the file that was replaced.  The descriptor
+    // stays valid after Commit and Discard; -1 on failure (called when the
+    // object is not open), with an errno value in the thread's last error.
+    [[nodiscard]] int OpenReadBack() const;
+
     bool IsOpen() const { return m_fd >= 0; }
     // The path that Commit replaces (links resolved).
     const std::string& Target() const { return m_target; }

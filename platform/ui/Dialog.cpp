@@ -16,9 +16,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QUiLoader>
 #include <QVBoxLayout>
@@ -84,6 +86,8 @@ QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error)
     QWidget* w = loader.load(&buffer, parent);
     if (!w && error)
         *error = QStringLiteral("dialog resource %1: %2").arg(id).arg(loader.errorString());
+    if (w)
+        AttachLabelBuddies(w);
     // A form that gives no margins of its own keeps the style's distance
     // from the window's edge.
     if (w && w->layout() && w->layout()->contentsMargins().isNull()) {
@@ -91,6 +95,69 @@ QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error)
         w->layout()->setContentsMargins(m, m, m, m);
     }
     return w;
+}
+
+bool HasMnemonic(const QString& text)
+{
+    for (qsizetype i = text.indexOf(QLatin1Char('&')); i >= 0 && i + 1 < text.size();
+         i = text.indexOf(QLatin1Char('&'), i + 2)) {
+        if (text[i + 1] != QLatin1Char('&'))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+bool IsPlaceholder(const QWidget* w)
+{
+    static const QRegularExpression id(QStringLiteral("^c\\d+$"));
+    return w->metaObject() == &QWidget::staticMetaObject && id.match(w->objectName()).hasMatch();
+}
+
+// The control a label's mnemonic leads to: the next one of the tab order
+// inside form that takes the focus; null when there is none.
+QWidget* NextControl(QWidget* form, QLabel* label)
+{
+    for (QWidget* w = label->nextInFocusChain(); w && w != label; w = w->nextInFocusChain()) {
+        if (!form->isAncestorOf(w) || qobject_cast<QLabel*>(w))
+            continue;
+        if ((w->focusPolicy() & Qt::TabFocus) || IsPlaceholder(w))
+            return w;
+    }
+    return nullptr;
+}
+
+// The text as shown without a mnemonic: single marks go, "&&" becomes "&".
+QString WithoutMnemonic(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size())
+            ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+} // namespace
+
+void AttachLabelBuddies(QWidget* form)
+{
+    if (!form)
+        return;
+    const auto labels = form->findChildren<QLabel*>();
+    for (QLabel* label : labels) {
+        const QString text = label->text();
+        if (label->buddy() || !HasMnemonic(text) || label->textFormat() == Qt::RichText ||
+            (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text)))
+            continue;
+        if (QWidget* next = NextControl(form, label))
+            label->setBuddy(next);
+        else
+            label->setText(WithoutMnemonic(text));
+    }
 }
 
 // ----------------------------------------------------------- DataExchange

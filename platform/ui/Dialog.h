@@ -25,8 +25,20 @@ constexpr uint32_t IDP_PARSE_UINT = 61719;       // "Zadejte prosím celé kladn
 QString ValidationText(uint32_t id);
 
 // Loads the widget tree of dialogs/<id>.ui; null when the resource is
-// missing or not a form.
+// missing or not a form.  Its labels get their buddies
+// (AttachLabelBuddies).
 QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error = nullptr);
+
+// A label's "&" marks the mnemonic of the control after it, as the forms
+// are written; Qt honours it only in a label with a buddy and shows it
+// literally otherwise.  Every plain-text label of form that has a mnemonic
+// and no buddy gets the next control of the tab order that takes the focus
+// (or a plain placeholder widget "c<id>" that a custom control replaces;
+// KvtReplacePlaceholder moves the buddy on); a label with no such control
+// after it shows its text without the mark ("&&" stays one "&").
+void AttachLabelBuddies(QWidget* form);
+// Whether text has a mnemonic mark: an "&" before anything but another "&".
+bool HasMnemonic(const QString& text);
 
 // A form (.ui) may name a class of the program's own, declared there as a
 // custom widget; the loader makes it with the factory registered under the

@@ -1,6 +1,7 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/App.h"
+#include "platform/ui/FileDialogs.h"
 #include "platform/ui/Menu.h"
 
 #include "platform/ui/Menu.h"
@@ -303,7 +304,13 @@ QString Document::DoPromptFileName(const QString& suggested)
     if (Unattended())
         return {};
     QString filter = m_template ? m_template->FileFilter() : QString();
-    return QFileDialog::getSaveFileName(nullptr, {}, suggested, filter);
+    QFileDialog dialog(nullptr, {}, suggested, filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    ShowInInterfaceLocale(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
 }
 
 void Document::ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId)

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -48,6 +51,41 @@ QStringList FilterPatterns(const QString& filter)
     return m.captured(1).split(QRegularExpression(QStringLiteral("[ ;]")), Qt::SkipEmptyParts);
 }
 
+// The file list of a dialog with the texts that Qt formats in the system's
+// locale redone in the default one.
+class InterfaceLocaleFileList : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || index.column() == 0)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        switch (index.column()) {
+        case 1: // a folder has no size
+            if (files->isDir(source))
+                break;
+            return QLocale().formattedDataSize(files->size(source));
+        case 2: // the type of a file is the MIME comment, already localised
+            if (files->isDir(source))
+                return LoadResString(IDS_FOLDER_TYPE);
+            break;
+        case 3: {
+            const QDateTime when = files->lastModified(source);
+            if (when.isValid())
+                return QLocale().toString(when, QLocale::ShortFormat);
+            break;
+        }
+        default:
+            break;
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
 // A wildcard pattern that matches without regard to case.
 QString NoCasePattern(const QString& pattern)
 {
@@ -65,11 +103,17 @@ QString NoCasePattern(const QString& pattern)
 
 } // namespace
 
+void ShowInInterfaceLocale(QFileDialog& dialog)
+{
+    dialog.setProxyModel(new InterfaceLocaleFileList(&dialog));
+}
+
 bool PromptFileName(QWidget* owner, QString& path, const QString& start, const QStringList& filters,
                     const QString& pattern, bool mustExist)
 {
     QFileDialog dlg(owner, LoadResString(IDS_OPEN_TITLE));
     dlg.setOption(QFileDialog::DontUseNativeDialog);
+    ShowInInterfaceLocale(dlg);
     // The dialog shows each text as given; the brackets added below carry
     // the patterns it filters with.
     dlg.setOption(QFileDialog::HideNameFilterDetails);

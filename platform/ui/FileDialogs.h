@@ -24,6 +24,7 @@ QString ConvertFileFilter(const QString& pipeFilter);
 
 } // namespace ui
 
+class QFileDialog;
 class QWidget;
 
 namespace ui {
@@ -42,5 +43,15 @@ constexpr unsigned IDS_ALL_FILES_FILTER = 61442; // "Všechny soubory (*.*)"
 // native path; false on Cancel.
 bool PromptFileName(QWidget* owner, QString& path, const QString& start, const QStringList& filters,
                     const QString& pattern, bool mustExist);
+
+// The type of a folder in a file list: "složka".
+constexpr unsigned IDS_FOLDER_TYPE = 4745;
+
+// Makes a non-native file dialog's list speak the interface language
+// whatever the environment's locale is: sizes and dates in the default
+// locale (Qt's own list formats them in the system's), folders typed with
+// IDS_FOLDER_TYPE.  Call before the dialog shows; the types of files come
+// from the MIME database in the default locale anyway.
+void ShowInInterfaceLocale(QFileDialog& dialog);
 
 } // namespace ui

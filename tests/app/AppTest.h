@@ -61,6 +61,7 @@ protected:
     }
 
     testsupport::ScopedConfigHome config;
+    testsupport::ScopedDataHome data;
     testsupport::TempDir dir;
     std::unique_ptr<CStrandworkApp> app;
 };

@@ -21,6 +21,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 
 namespace {
 
@@ -33,7 +34,7 @@ std::vector<std::string> Expected(bool withFile)
     for (const char* s : {"OleInit", "HelpPaths", "InitContextMenuManager", "AddMenu 4140/1029", "AddMenu 4141/1031",
                           "AddMenu 4142/1033", "AddMenu 4143/555", "AddMenu 4144/543", "AddMenu 4145/1027",
                           "InitKeyboardManager", "LoadStdProfileSettings", "EdtLoadSettings", "SetEdtDefaultUnicode", "Template 2",
-                          "Template 3", "Template 4", "Template 5", "Template 6", "MainFrame", "DragAcceptFiles",
+                          "Template 3", "Template 4", "Template 5", "Template 6", "MainFrame", "DragAcceptFiles", "RegisterFileTypes",
                           "ProcessShellCommand", "ShowWindow"})
         t.push_back(s);
     if (!withFile)
@@ -64,9 +65,9 @@ TEST_F(AppTest, StartupOrderWithoutFile)
     ASSERT_NE(app->MainFrame(), nullptr);
     EXPECT_EQ(app->MainFrame()->windowTitle(), QStringLiteral("Strandwork"));
     EXPECT_EQ(app->GetAppSettings().OlnkConnectionString, u"P = Com1; B = 115200; W = 20;");
-    EXPECT_EQ(app->GetAppSettings().PathBorlandBin, u"C:\\Tasm\\Bin\\");
+    EXPECT_EQ(app->GetAppSettings().PathBorlandBin, u"");
     EXPECT_EQ(app->GetAppSettings().Language, u"Default");
-    EXPECT_TRUE(app->GetAppSettings().PathTarvane.ends_with(u"/Tarvane\\"));
+    EXPECT_TRUE(app->GetAppSettings().PathTarvane.ends_with(u"/Tarvane/"));
     EXPECT_NE(app->GetOutputCtrl(), nullptr);
     EXPECT_EQ(app->GetProjectDoc(), nullptr);
     // The main frame's font and colour registry, with the output window's
@@ -270,10 +271,14 @@ TEST_F(LanguageTest, QtsOwnTextsFollowTheResources)
     auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
     ASSERT_TRUE(CStrandworkApp::InstallToolkitTranslation());
     EXPECT_EQ(cancel(), QStringLiteral("Zrušit"));
+    // The default locale follows too, whatever the environment says.
+    EXPECT_EQ(QLocale().language(), QLocale::Czech);
+    EXPECT_EQ(QLocale().territory(), QLocale::Czechia);
     // The test language file says its texts are English.
     EXPECT_TRUE(LoadWith(u"CSY"));
     CStrandworkApp::InstallToolkitTranslation();
     EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+    EXPECT_EQ(QLocale().language(), QLocale::English);
     res::UnloadLanguage();
     CStrandworkApp::InstallToolkitTranslation();
 }

@@ -18,6 +18,7 @@ trap cleanup EXIT
 export QT_QPA_PLATFORM=offscreen
 export XDG_CONFIG_HOME="$work/config"
 export XDG_STATE_HOME="$work/state"
+export XDG_DATA_HOME="$work/data"
 unset LC_ALL LC_MESSAGES LANG
 mkdir -p "$XDG_CONFIG_HOME/ORNA"
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\ORNA\\Strandwork\\Options]\r\n"PathTarvane"="%s/"\r\n' \

@@ -68,7 +68,7 @@ using Bytes = std::vector<uint8_t>;
 
 // The listing numbers every line through the build: Main.plc (5 lines)
 // and Io.plc (2) of the template come before Osa.plc, whose fourth line
-// "LOD Poloha" is the first with code; "ADD 1" and "STO Poloha" follow.
+// "LOD Poloha" is the first with code; "INR" and "STO Poloha" follow.
 // They are the program's only lines: the simulator's run mode adds 1 to
 // variable i mod 3 (Vstup, Vystup, Poloha in map order) for its i-th line.
 constexpr uint32_t kOsaFirstCode = 5 + 2 + 4;
@@ -209,7 +209,7 @@ struct MainRoad : ::testing::Test
         auto* doc = qobject_cast<CPLCDoc*>(view->GetDocument());
         const QString lines[] = {QStringLiteral("; osa"), QStringLiteral("#tarv-symbol Poloha WORD"),
                                  QStringLiteral("#tarv-warning Pozor na osu"), QStringLiteral("LOD Poloha"),
-                                 QStringLiteral("ADD 1"), QStringLiteral("STO Poloha")};
+                                 QStringLiteral("INR"), QStringLiteral("STO Poloha")};
         for (const QString& line : lines) {
             TypeText(view, line);
             PressKey(view, Qt::Key_Return);
@@ -228,7 +228,7 @@ struct MainRoad : ::testing::Test
         EXPECT_TRUE(Command(ID_FILE_SAVE));
         EXPECT_FALSE(doc->IsModified());
         EXPECT_EQ(ReadFile(dir / "Lis/Osa.plc"), "; osa\r\n#tarv-symbol Poloha WORD\r\n#tarv-warning Pozor na osu\r\n"
-                                                 "LOD Poloha\r\nADD 1\r\nSTO Poloha\r\n");
+                                                 "LOD Poloha\r\nINR\r\nSTO Poloha\r\n");
         return view;
     }
 
@@ -850,6 +850,7 @@ struct Unattended
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(dir / "child/config"));
         env.insert(QStringLiteral("XDG_STATE_HOME"), QString::fromStdString(dir / "child/state"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(dir / "child/data"));
         for (const char* v : {"LC_ALL", "LC_MESSAGES", "LANG"})
             env.remove(QString::fromLatin1(v));
         process.setProcessEnvironment(env);

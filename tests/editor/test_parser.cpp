@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <random>
 
@@ -159,6 +162,36 @@ TEST(EditorParserHelpers, PlcListCounts)
     measure(PlcInstructions, words, chars);
     EXPECT_EQ(words, 207);
     EXPECT_EQ(chars, 1559u);
+}
+
+// The README's sample program is PLC code to the colouring: every word is
+// an instruction, a section word, a label, an operand or a comment, and no
+// line falls to the assembler colour.
+TEST(EditorParserPlc, TheReadmeSampleIsColouredAsPlcCode)
+{
+    std::ifstream f(std::string(std::getenv("SW_SOURCE_DIR")) + "/README.md", std::ios::binary);
+    std::ostringstream all;
+    all << f.rdbuf();
+    const std::string readme = all.str();
+    const size_t start = readme.find("   ; axis counter\n");
+    ASSERT_NE(start, std::string::npos);
+    const size_t end = readme.find("   ```", start);
+    ASSERT_NE(end, std::string::npos);
+    int instructions = 0, lines = 0;
+    for (size_t at = start; at < end; ++lines) {
+        const size_t nl = readme.find('\n', at);
+        const std::string line = readme.substr(at + 3, nl - at - 3);
+        at = nl + 1;
+        std::u16string text(line.begin(), line.end());
+        TextBlockList blocks;
+        ParseLinePlc(text, 0, &blocks);
+        for (int i = 0; i < blocks.Count(); ++i) {
+            EXPECT_NE(blocks[i].colorIndex, EDT_CLR_ASM) << line;
+            instructions += blocks[i].colorIndex == EDT_CLR_PLCINSTR;
+        }
+    }
+    EXPECT_EQ(lines, 9);
+    EXPECT_EQ(instructions, 6);
 }
 
 TEST(EditorParserHelpers, TextParserLaysNothing)

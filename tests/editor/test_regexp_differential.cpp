@@ -224,6 +224,85 @@ TEST(RegExpDifferential, RandomExpressionsAndTexts)
     std::printf("%d comparisons so far\n", g_comparisons);
 }
 
+// Every match contains a place the scan finds, before the match's end.
+void CheckScan(std::u16string_view e, std::mt19937& rng, int texts)
+{
+    RegExp* re = RegExpCompile(e);
+    if (!re || !RegExpCanScan(re, 0)) {
+        RegExpFree(re);
+        return;
+    }
+    for (int i = 0; i < texts; ++i) {
+        const std::u16string text = RandomText(rng, 30);
+        const uint32_t flags = rng() % 2;
+        int groups[REGEXP_GROUP_ENTRIES];
+        if (!RegExpSearchSimulated(re, text.data(), int(text.size()), 0, groups, flags))
+            continue;
+        const char16_t* at = RegExpScan(re, text.data(), text.data() + text.size(), flags);
+        ASSERT_NE(at, nullptr) << Narrow(e) << " on '" << Narrow(text) << "' flags " << flags;
+        EXPECT_LT(at - text.data(), std::max(groups[REGEXP_MAX_GROUPS], 1))
+            << Narrow(e) << " on '" << Narrow(text) << "'";
+    }
+    RegExpFree(re);
+}
+
+TEST(RegExpDifferential, TheScanMissesNoMatch)
+{
+    std::mt19937 rng(2026);
+    for (const char16_t* e : kTestExpressions) {
+        CheckScan(e, rng, 200);
+        if (HasFatalFailure())
+            return;
+    }
+    for (int n = 0; n < 6000; ++n) {
+        CheckScan(RandomExpression(rng), rng, 20);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+TEST(RegExpDifferential, ScanLiteralsOfTypicalExpressions)
+{
+    struct Case
+    {
+        const char16_t* expression;
+        const char16_t* text; // the scan finds the first place at `at`
+        int at;
+    };
+    const Case cases[] = {
+        {u"Motor_\\d+:", u"Motor Motor_ x", 6},
+        {u"{{Pump}|{Door}|{Lube}|{Home}}\\d", u"Pum Doo Lube", 8},
+        {u"[Mm]otor\\d", u"Motto motor", 6},
+        {u"(ab)+c", u"a b ab", 4},
+        {u"x?abc", u"ab abc", 3},
+        {u"\\cMOTOR", u"a motor", 2},     // \c: through upper case
+        {u"[A-Z]\\w*_\\d+:", u"a:b_", 3}, // _ and : are single units: the first kept
+    };
+    for (const Case& c : cases) {
+        RegExp* re = RegExpCompile(c.expression);
+        ASSERT_NE(re, nullptr);
+        EXPECT_TRUE(RegExpCanScan(re, REGEXP_CASE_SENSITIVE)) << Narrow(c.expression);
+        const std::u16string_view t(c.text);
+        const char16_t* at = RegExpScan(re, t.data(), t.data() + t.size(), REGEXP_CASE_SENSITIVE);
+        EXPECT_EQ(at ? int(at - t.data()) : -1, c.at) << Narrow(c.expression);
+        RegExpFree(re);
+    }
+    // Case-insensitive: every unit of the same upper case.
+    RegExp* re = RegExpCompile(u"coolant 7");
+    const std::u16string_view t(u"COOLANT 8 Coolant 7");
+    const char16_t* at = RegExpScan(re, t.data(), t.data() + t.size(), 0);
+    EXPECT_EQ(at ? int(at - t.data()) : -1, 10);
+    EXPECT_EQ(RegExpScan(re, t.data(), t.data() + t.size(), REGEXP_CASE_SENSITIVE), nullptr);
+    RegExpFree(re);
+    // Nothing every match must contain.
+    for (const char16_t* e : {u"[A-Z]\\w*", u"a*", u"a|b*", u"(ab)*", u".", u"{a}|{b}?"}) {
+        RegExp* none = RegExpCompile(e);
+        ASSERT_NE(none, nullptr);
+        EXPECT_FALSE(RegExpCanScan(none, 0)) << Narrow(e);
+        RegExpFree(none);
+    }
+}
+
 TEST(RegExpDifferential, CacheResetsInTheMiddleOfASearch)
 {
     // (a|b)*a followed by n more characters needs 2^n states: with a small

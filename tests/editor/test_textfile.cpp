@@ -765,3 +765,55 @@ TEST(EdtCodePages, NamesAndDefaults)
     EXPECT_FALSE(GetEdtDefaultUnicode());
     EXPECT_FALSE(GetEdtForceUnicode());
 }
+
+TEST_F(TextFileTest, LoadedLinesFormRunsOfMemory)
+{
+    // Loaded lines follow one another in memory (their line ends between
+    // them): a run covers them; a changed line, with memory of its own,
+    // ends the runs before and after it; the arena's chunks (2,097,152
+    // units) end runs too.
+    for (const char* end : {"\r\n", "\n", "\r"}) {
+        SCOPED_TRACE(end[1] ? "CR LF" : end[0] == '\n' ? "LF" : "CR");
+        std::string text;
+        for (int i = 0; i < 3000; ++i)
+            text += "line " + std::to_string(i) + (i % 10 == 0 ? "" : " of text") + end;
+        text += std::string(3000000, 'w'); // one line into the next chunk
+        dir.Write("r.txt", text);
+        CEdtTextBuffer b;
+        ASSERT_TRUE(b.LoadFromFile(U16(dir / "r.txt")));
+        ASSERT_EQ(b.GetLineCount(), 3001);
+        const edt::LineStore& s = b.GetLineStore();
+        edt::TextRun run = s.RunFrom(0, 3000, SIZE_MAX);
+        EXPECT_EQ(run.lines, 3000); // the long line lies in a new chunk
+        EXPECT_EQ(run.begin, b.GetLineChars(0));
+        EXPECT_EQ(run.end, b.GetLineChars(2999) + b.GetLineLength(2999));
+        EXPECT_EQ(run.firstSize, size_t(b.GetLineLength(0)));
+        for (int l : {0, 1, 10, 1234, 2999}) {
+            EXPECT_EQ(s.LineOfRun(run, b.GetLineChars(l)), l);
+            EXPECT_EQ(s.LineOfRun(run, b.GetLineChars(l) + b.GetLineLength(l)), l); // its end
+        }
+        // Limits: the last line, the units (the first line always).
+        EXPECT_EQ(s.RunFrom(5, 9, SIZE_MAX).lines, 5);
+        EXPECT_EQ(s.RunFrom(7, 3000, 1).lines, 1);
+        const edt::TextRun some = s.RunFrom(100, 3000, 200);
+        EXPECT_GT(some.lines, 5);
+        EXPECT_LT(some.lines, 30);
+        EXPECT_EQ(s.RunTo(2999, 0, SIZE_MAX).lines, 3000);
+        EXPECT_EQ(s.RunTo(20, 15, SIZE_MAX).first, 15);
+        // A change in line 1000.
+        int el = 0, ec = 0;
+        ASSERT_TRUE(b.InsertText(nullptr, 1000, 2, u"xx", el, ec, EDT_ACTION_TYPING));
+        run = s.RunFrom(0, 3000, SIZE_MAX);
+        EXPECT_EQ(run.lines, 1000);
+        EXPECT_EQ(s.RunFrom(1000, 3000, SIZE_MAX).lines, 1);
+        EXPECT_EQ(s.RunFrom(1001, 3000, SIZE_MAX).lines, 1999);
+        EXPECT_EQ(s.RunTo(2999, 0, SIZE_MAX).first, 1001);
+        EXPECT_EQ(s.RunTo(999, 0, SIZE_MAX).lines, 1000);
+        // A line shortened at its end keeps its memory, but the units after
+        // it are no line end any more.
+        ASSERT_EQ(Line(b, 2000), u"line 2000");
+        ASSERT_TRUE(b.DeleteText(nullptr, 2000, 6, 2000, 9, EDT_ACTION_DELETE));
+        EXPECT_EQ(s.RunFrom(1001, 3000, SIZE_MAX).lines, 1000);
+        EXPECT_EQ(s.RunFrom(2001, 3000, SIZE_MAX).lines, 999);
+    }
+}

@@ -178,9 +178,52 @@ TEST_F(Frame, TheViewCommandsToggleTheirBars)
     EXPECT_EQ(Where(f->ExplorerBar()).first, uint32_t(ui::DOCKBAR_LEFT));
 }
 
+namespace {
+// The state of a language command after its update handler.
+std::pair<bool, int> CommandState(uint32_t id)
+{
+    ui::CmdUI cmd(id);
+    ui::UpdateCommandUI(cmd);
+    return {cmd.Enabled(), cmd.Checked()};
+}
+} // namespace
+
+TEST_F(Frame, ALanguageIsOfferedOnlyWithItsLanguageFile)
+{
+    ASSERT_TRUE(Start(false));
+    app->SetProgramPath(QString::fromStdString(dir / "bin/strandwork"));
+    // No language file: the default only, and a command delivered anyway
+    // asks nothing and changes nothing.
+    EXPECT_EQ(CommandState(ID_LANGUAGE_DEFAULT), std::make_pair(true, 1));
+    EXPECT_EQ(CommandState(ID_LANGUAGE_CSY), std::make_pair(false, 0));
+    EXPECT_EQ(CommandState(ID_LANGUAGE_ENU), std::make_pair(false, 0));
+    {
+        ui::ScriptedPrompts none;
+        ui::SendCommand(ID_LANGUAGE_ENU);
+        EXPECT_TRUE(none.Asked().empty());
+    }
+    EXPECT_FALSE(app->ResetWorkspace());
+    // A file of that name where the start-up looks for it offers the
+    // language; a folder of that name does not.
+    dir.Write("bin/strandworkENU.rcc", "dummy");
+    std::filesystem::create_directories(dir / "bin/strandworkCSY.rcc");
+    EXPECT_EQ(CommandState(ID_LANGUAGE_ENU), std::make_pair(true, 0));
+    EXPECT_EQ(CommandState(ID_LANGUAGE_CSY), std::make_pair(false, 0));
+    {
+        ui::ScriptedPrompts yes({ui::IDYES, ui::IDOK});
+        ui::SendCommand(ID_LANGUAGE_ENU);
+        EXPECT_EQ(yes.Asked().size(), 2u);
+    }
+    EXPECT_EQ(CommandState(ID_LANGUAGE_ENU), std::make_pair(true, 1));
+    EXPECT_EQ(CommandState(ID_LANGUAGE_DEFAULT), std::make_pair(true, 0));
+    EXPECT_TRUE(app->ResetWorkspace());
+}
+
 TEST_F(Frame, TheLanguageIsStoredOnlyOnYes)
 {
     ASSERT_TRUE(Start(false));
+    app->SetProgramPath(QString::fromStdString(dir / "strandwork"));
+    dir.Write("strandworkCSY.rcc", "dummy");
     {
         ui::ScriptedPrompts no({ui::IDNO});
         ui::SendCommand(ID_LANGUAGE_CSY);

@@ -5,12 +5,15 @@
 #include "core/common/AppSettings.h"
 #include "mainwnd/OptionsSheet.h"
 #include "fontcolor/FontColorPage.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
+#include "platform/sys/WinPath.h"
 #include "platform/ui/Prompt.h"
 #include "editor/EdtTextTypes.h"
 #include "plcviews/PPTextFile.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "tests/mainwnd/mainwnd_env.h"
+#include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/UiTest.h"
 
 #include <QAbstractButton>
@@ -34,7 +37,7 @@ const char16_t kOptions[] = u"Options";
 core::AppSettings Defaults()
 {
     core::AppSettings s;
-    s.SetDefaults(u"/opt/sw/");
+    s.SetDefaults({u"/opt/sw/Templates/", u"/opt/sw/Tarvane/"});
     return s;
 }
 
@@ -78,11 +81,11 @@ TEST_F(Options, AnEmptyStoreKeepsTheSevenDefaultsAndSaveNeverWritesTheLanguage)
 {
     core::AppSettings s = Defaults();
     s.Load(kOptions);
-    EXPECT_EQ(s.PathBorlandBin, u"C:\\Tasm\\Bin\\");
-    EXPECT_EQ(s.PathBorlandLib, u"C:\\Tasm\\Lib\\");
-    EXPECT_EQ(s.PathTarvane, u"/opt/sw/Tarvane\\");
-    EXPECT_EQ(s.PathTemplates, u"/opt/sw/Templates\\");
-    EXPECT_EQ(s.PathWinXPDDK, u"C:\\WINDDK\\2600\\");
+    EXPECT_EQ(s.PathBorlandBin, u"");
+    EXPECT_EQ(s.PathBorlandLib, u"");
+    EXPECT_EQ(s.PathTarvane, u"/opt/sw/Tarvane/");
+    EXPECT_EQ(s.PathTemplates, u"/opt/sw/Templates/");
+    EXPECT_EQ(s.PathWinXPDDK, u"");
     EXPECT_EQ(s.OlnkConnectionString, u"P = Com1; B = 115200; W = 20;");
     EXPECT_EQ(s.Language, u"Default");
 
@@ -99,9 +102,63 @@ TEST_F(Options, AnEmptyStoreKeepsTheSevenDefaultsAndSaveNeverWritesTheLanguage)
     EXPECT_EQ(t.PathWinXPDDK, u"/ddk/");
 }
 
+// Every default folder of this system is a native folder that exists, or
+// empty: never a Windows path, never a trailing backslash.
+TEST_F(Options, TheDefaultsOfAFreshStoreExistOrAreEmpty)
+{
+    core::AppSettings s;
+    s.SetDefaults(core::FindDefaultFolders(sys::ProgramFolder()));
+    s.Load(kOptions);
+    for (const std::u16string* p : {&s.PathTemplates, &s.PathTarvane, &s.PathBorlandBin, &s.PathBorlandLib,
+                                    &s.PathWinXPDDK}) {
+        if (p->empty())
+            continue;
+        EXPECT_EQ(p->front(), u'/') << QString::fromStdU16String(*p).toStdString();
+        EXPECT_EQ(p->back(), u'/') << QString::fromStdU16String(*p).toStdString();
+        const auto native = sys::WinPath::ToNative(*p);
+        ASSERT_TRUE(native.has_value());
+        EXPECT_TRUE(sys::IsDirectory(*native)) << *native;
+    }
+    EXPECT_EQ(s.PathBorlandBin, u"");
+    EXPECT_EQ(s.PathWinXPDDK, u"");
+    // The test programs lie in the build tree beside its stand-in compiler.
+    EXPECT_TRUE(s.PathTarvane.ends_with(u"/tests/support/Tarvane/")) << QString::fromStdU16String(s.PathTarvane).toStdString();
+    EXPECT_FALSE(s.PathTemplates.empty());
+}
+
+TEST_F(Options, DefaultFoldersFollowTheBuildTreeOrTheInstalledLayout)
+{
+    testsupport::TempDir dir;
+    const auto W = [](const std::string& p) { return QString::fromStdString(p).toStdU16String(); };
+    // The build tree: bin/ beside tests/support/Tarvane; Templates made.
+    QDir().mkpath(QString::fromStdString(dir / "build/bin"));
+    QDir().mkpath(QString::fromStdString(dir / "build/tests/support/Tarvane"));
+    core::DefaultFolders f = core::FindDefaultFolders(dir / "build/bin");
+    EXPECT_EQ(f.compilers, W(dir / "build/tests/support/Tarvane/"));
+    EXPECT_EQ(f.templates, W(dir / "build/Templates/"));
+    EXPECT_TRUE(sys::IsDirectory(dir / "build/Templates"));
+    // Installed: <prefix>/bin and <prefix>/share/strandwork; no compiler.
+    QDir().mkpath(QString::fromStdString(dir / "usr/bin"));
+    QDir().mkpath(QString::fromStdString(dir / "usr/share/strandwork"));
+    f = core::FindDefaultFolders(dir / "usr/bin/");
+    EXPECT_EQ(f.compilers, u"");
+    EXPECT_EQ(f.templates, W(dir / "usr/share/strandwork/Templates/"));
+    QDir().mkpath(QString::fromStdString(dir / "usr/share/strandwork/Tarvane"));
+    EXPECT_EQ(core::FindDefaultFolders(dir / "usr/bin").compilers, W(dir / "usr/share/strandwork/Tarvane/"));
+    // A templates folder that cannot be made (a file in the way) is empty.
+    dir.Write("ro/Templates", "not a folder");
+    QDir().mkpath(QString::fromStdString(dir / "ro/bin"));
+    EXPECT_EQ(core::FindDefaultFolders(dir / "ro/bin").templates, u"");
+    EXPECT_EQ(core::FindDefaultFolders("").templates, u"");
+}
+
 TEST_F(Options, CancelStillSavesTheRecordUnchanged)
 {
+    // A stored Windows path (the settings file is shared with the control
+    // system's world) is shown and kept as stored.
     core::AppSettings s = Defaults();
+    ASSERT_TRUE(sys::Profile::WriteString(kOptions, u"PathBorlandBin", u"C:\\Tasm\\Bin\\"));
+    s.Load(kOptions);
     WithPathsPage(
         s,
         [](CPPPaths* page) {
@@ -132,7 +189,7 @@ TEST_F(Options, OkTakesTheEditsEachFolderEndingWithASeparator)
         },
         true);
     EXPECT_EQ(s.PathBorlandLib, u"/usr/lib/borland/");
-    EXPECT_EQ(s.PathTemplates, u"/a/;/b/;C:\\c/");
+    EXPECT_EQ(s.PathTemplates, u"/a/;/b/;C:\\c\\");
     EXPECT_EQ(sys::Profile::GetString(kOptions, u"PathBorlandLib"), u"/usr/lib/borland/");
 }
 

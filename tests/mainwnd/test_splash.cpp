@@ -55,7 +55,7 @@ TEST(Splash, TheWindowOutlivesItsObjectAndClosesOnTheFifthTick)
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->GetDlgItem(CSplashWindow::IDC_PICTURE)->property("pixmap").isNull());
     EXPECT_EQ(qobject_cast<QLabel*>(window->GetDlgItem(CSplashWindow::IDC_VERSION))->text(),
-              QStringLiteral("Version 2.0.16 rev. 658"));
+              QStringLiteral("Verze 2.0.16 rev. 658"));
     for (int i = 0; i < 4; ++i)
         window->OnTick();
     EXPECT_TRUE(window->isVisible());
@@ -92,7 +92,7 @@ TEST(About, ThreeCopyrightClicksThenTheIconShowTheSecondPicture)
     ASSERT_TRUE(icon && second);
     EXPECT_FALSE(second->isVisible());
     EXPECT_EQ(qobject_cast<QLabel*>(about.GetDlgItem(CAboutDlg::IDC_VERSION))->text(),
-              QStringLiteral("Version 2.0.16 rev. 658"));
+              QStringLiteral("Verze 2.0.16 rev. 658"));
     const QFont product = about.GetDlgItem(CAboutDlg::IDC_PRODUCT)->font();
     EXPECT_TRUE(product.italic());
     EXPECT_EQ(product.stretch(), 200);

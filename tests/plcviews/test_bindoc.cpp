@@ -5,6 +5,7 @@
 
 #include "BinWorld.h"
 
+#include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
@@ -16,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 
 #include <cstring>
@@ -42,11 +44,11 @@ TEST(BinDoc, AMissingPathOpensEmptyAndSavingCreatesTheFile)
     BinWorld w;
     CBinDoc* doc = w.Open("new.bin");
     ASSERT_NE(doc, nullptr);
-    EXPECT_TRUE(doc->Block().isEmpty());
+    EXPECT_TRUE(doc->Data().Size() == 0);
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(doc->GetPathName(), w.Path("new.bin"));
     EXPECT_EQ(w.recent, std::vector<QString>{w.Path("new.bin")});
-    doc->Block() = QByteArray("\x01\x02\x00", 3);
+    doc->Data().Assign(QByteArray("\x01\x02\x00", 3));
     doc->SetModifiedFlag();
     EXPECT_TRUE(ui::SendCommand(ID_FILE_SAVE));
     EXPECT_EQ(Disk(w, "new.bin"), QByteArray("\x01\x02\x00", 3));
@@ -71,7 +73,7 @@ TEST(BinDoc, FoldersUnreadablePathsAndLargeFilesAreRefused)
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0], LoadResString(ui::IDS_FAILED_TO_OPEN));
     EXPECT_EQ(texts[1], LoadResString(ui::IDS_FAILED_TO_OPEN));
-    EXPECT_TRUE(texts[2].contains(QStringLiteral("64 MB"))) << texts[2].toStdString();
+    EXPECT_TRUE(texts[2].contains(QStringLiteral("2 GB"))) << texts[2].toStdString();
     EXPECT_EQ(w.tmpl->GetDocumentCount(), 0);
     EXPECT_TRUE(w.recent.empty());
 
@@ -79,7 +81,7 @@ TEST(BinDoc, FoldersUnreadablePathsAndLargeFilesAreRefused)
     w.dir.Write("keep.bin", "old");
     CBinDoc* doc = w.Open("keep.bin");
     ASSERT_NE(doc, nullptr);
-    doc->Block() = "new";
+    doc->Data().Assign("new");
     doc->SetModifiedFlag();
     PromptScript failed({ui::IDOK});
     EXPECT_FALSE(doc->OnSaveDocument(w.Path("plain/keep.bin")));
@@ -98,7 +100,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
     view->SetCaretPos(9);
     {
         PromptScript none;  // any question fails the test
-        doc->Block()[0] = 'X';
+        doc->Data().Put(0, 'X');
         doc->SetModifiedFlag();
         ASSERT_TRUE(doc->DoFileSave());
         PumpEvents(1500);
@@ -111,7 +113,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
         w.dir.Write("a.bin", "abc");
         ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
         EXPECT_TRUE(prompts.Texts()[0].startsWith(QDir::toNativeSeparators(w.Path("a.bin"))));
-        EXPECT_EQ(doc->Block(), QByteArray("abc"));
+        EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("abc"));
         EXPECT_EQ(view->GetCaretPos(), 2);
     }
     // Answered No: the data stay.
@@ -120,14 +122,14 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
         w.dir.Write("a.bin", "abcdef");
         ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
         PumpEvents(50);
-        EXPECT_EQ(doc->Block(), QByteArray("abc"));
+        EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("abc"));
     }
     // Reload without asking: an unmodified document reloads at once ...
     SetEdtGeneralFlags(0x300);
     {
         PromptScript none;
         w.dir.Write("a.bin", "ABCDEFGH");
-        ASSERT_TRUE(WaitFor([&] { return doc->Block() == "ABCDEFGH"; }, 8000, "the reload"));
+        ASSERT_TRUE(WaitFor([&] { return doc->Data().ToByteArray() == "ABCDEFGH"; }, 8000, "the reload"));
     }
     // ... a modified one still asks.
     {
@@ -135,7 +137,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
         doc->SetModifiedFlag();
         w.dir.Write("a.bin", "zz");
         ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
-        EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
+        EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("ABCDEFGH"));
     }
     EXPECT_GE(w.frame->flashes, 1);
 
@@ -156,7 +158,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
     ASSERT_EQ(failed.Texts().size(), 2u);
     EXPECT_TRUE(failed.Texts()[0].contains(QStringLiteral("znovu načíst")));
     EXPECT_EQ(failed.Texts()[1], LoadResString(ui::IDS_FAILED_TO_OPEN));
-    EXPECT_EQ(doc->Block(), QByteArray("ABCDEFGH"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("ABCDEFGH"));
 }
 
 TEST(BinDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
@@ -196,7 +198,7 @@ TEST(BinDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
     BinWorld::ViewOf(doc)->setFocus();
     ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
     EXPECT_EQ(failed.Texts(), std::vector<QString>(2, LoadResString(ui::IDS_FAILED_TO_OPEN)));
-    EXPECT_EQ(doc->Block(), QByteArray("data"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("data"));
 }
 
 TEST(BinDoc, SavingReplacesOnlyRegularFilesThroughLinksAndKeepsTheMode)
@@ -208,7 +210,7 @@ TEST(BinDoc, SavingReplacesOnlyRegularFilesThroughLinksAndKeepsTheMode)
     CBinDoc* doc = w.Open("link.bin");
     ASSERT_NE(doc, nullptr);
     EXPECT_FALSE(doc->IsReadOnly());
-    doc->Block() = "new";
+    doc->Data().Assign("new");
     doc->SetModifiedFlag();
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_TRUE(std::filesystem::is_symlink(w.dir / "link.bin"));
@@ -252,7 +254,7 @@ TEST(BinDoc, AFileWithoutWritePermissionOpensReadOnlyAndIsNotSaved)
     // Made editable by hand and changed: the save is refused as the text
     // documents refuse it, and the file stays.
     doc->SetReadOnly(false);
-    doc->Block() = "changed";
+    doc->Data().Assign("changed");
     doc->SetModifiedFlag();
     PromptScript refused({ui::IDOK});
     EXPECT_FALSE(doc->DoFileSave());
@@ -276,7 +278,7 @@ TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)
     std::filesystem::remove(w.dir / "d.bin");
     ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 10000, "the message"));
     EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("smazán")));
-    EXPECT_EQ(doc->Block(), QByteArray("data"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("data"));
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_EQ(Disk(w, "d.bin"), QByteArray("data"));
 
@@ -287,7 +289,139 @@ TEST(BinDoc, ADeletedFileKeepsItsDataAndSavingWritesItBack)
     BinWorld::ViewOf(doc)->setFocus();
     ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
     EXPECT_EQ(missing.Texts().front(), LoadResString(4240));
-    EXPECT_EQ(doc->Block(), QByteArray("data"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("data"));
+}
+
+namespace {
+// A sparse file of `size` bytes with the given bytes written at offsets.
+void SparseFile(const BinWorld& w, const std::string& name, qint64 size,
+                const std::vector<std::pair<qint64, QByteArray>>& marks)
+{
+    w.dir.Write(name, "");
+    const int fd = ::open((w.dir / name).c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(size)), 0);
+    for (const auto& [at, bytes] : marks)
+        ASSERT_EQ(::pwrite(fd, bytes.constData(), size_t(bytes.size()), off_t(at)), bytes.size());
+    ::close(fd);
+}
+
+// n bytes of the file at offset `at`.
+QByteArray DiskAt(const BinWorld& w, const std::string& name, qint64 at, qsizetype n)
+{
+    QFile f(w.Path(name));
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(at))
+        return "<missing>";
+    return f.read(n);
+}
+
+qint64 DiskSize(const BinWorld& w, const std::string& name) { return QFileInfo(w.Path(name)).size(); }
+
+// The view drawn without its blinking caret.
+QImage Shown(CBinView* view)
+{
+    view->clearFocus();
+    EXPECT_FALSE(view->CaretShown());
+    return Render(view);
+}
+
+constexpr qint64 kLarge = qint64(100) << 20;  // over the old limit of 64 MiB
+} // namespace
+
+TEST(BinDoc, AFileOverTheOldLimitOpensAtOnceAndSavesEditsAndInserts)
+{
+    BinWorld w(0);
+    SparseFile(w, "big.bin", kLarge, {{0, "HEAD"}, {kLarge / 2, "MIDDLE"}, {kLarge - 4, "TAIL"}});
+    CBinDoc* doc = w.Open("big.bin");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->Data().Size(), kLarge);
+    EXPECT_FALSE(doc->IsModified());
+    CBinView* view = BinWorld::ViewOf(doc);
+    Render(view);
+    EXPECT_LE(doc->Data().PagesRead(), 2);  // the open and the first paint read the start only
+
+    // A byte near the end typed over in the hex column.
+    view->setFocus();
+    view->SetCaretPos(kLarge - 3);
+    view->SetCaretArea(HA_HEX_HIGH);
+    TypeText(view, QStringLiteral("7e"));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(doc->Data().Mid(kLarge - 4, 4), QByteArray("T~IL"));
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(DiskSize(w, "big.bin"), kLarge);
+    EXPECT_EQ(DiskAt(w, "big.bin", 0, 8), QByteArray("HEAD\0\0\0\0", 8));
+    EXPECT_EQ(DiskAt(w, "big.bin", kLarge / 2 - 2, 8), QByteArray("\0\0MIDDLE", 8));
+    EXPECT_EQ(DiskAt(w, "big.bin", kLarge - 6, 6), QByteArray("\0\0T~IL", 6));
+    EXPECT_EQ(DiskAt(w, "big.bin", kLarge / 4, 4096), QByteArray(4096, '\0'));
+    // The document reads on from the file it wrote.
+    EXPECT_EQ(doc->Data().PieceCount(), 1);
+    EXPECT_EQ(doc->Data().Mid(kLarge - 4, 4), QByteArray("T~IL"));
+
+    // Inserted bytes (Insert puts a zero before the caret) and a removed
+    // selection move the rest; the file follows.
+    view->SetCaretPos(2);
+    PressKey(view, Qt::Key_Insert);
+    PressKey(view, Qt::Key_Insert);
+    view->SetSelection(kLarge / 2, kLarge / 2 + 3);
+    ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_CLEAR));
+    EXPECT_EQ(doc->Data().Size(), kLarge - 1);
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(DiskSize(w, "big.bin"), kLarge - 1);
+    EXPECT_EQ(DiskAt(w, "big.bin", 0, 8), QByteArray("HE\0\0AD\0\0", 8));
+    EXPECT_EQ(DiskAt(w, "big.bin", kLarge / 2 - 2, 8), QByteArray("\0\0IDDLE\0", 8));
+    EXPECT_EQ(DiskAt(w, "big.bin", kLarge - 7, 6), QByteArray("\0\0T~IL", 6));
+
+    // The largest size opens; a paste at the limit beeps.
+    SparseFile(w, "max.bin", CBinDoc::kMaxSize, {{CBinDoc::kMaxSize - 3, "END"}});
+    CBinDoc* max = w.Open("max.bin");
+    ASSERT_NE(max, nullptr);
+    EXPECT_EQ(max->Data().Size(), CBinDoc::kMaxSize);
+    EXPECT_EQ(max->Data().Mid(CBinDoc::kMaxSize - 3, 3), QByteArray("END"));
+    const int beeps = ui::BeepCount();
+    BinWorld::ViewOf(max)->setFocus();
+    PressKey(BinWorld::ViewOf(max), Qt::Key_Insert);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    EXPECT_EQ(max->Data().Size(), CBinDoc::kMaxSize);
+}
+
+TEST(BinDoc, AFileTruncatedOutsideKeepsWhatTheViewShowsAndSavesIt)
+{
+    // The pages shown stay as they were read; a page never read before the
+    // file was cut short reads as zeros past its new end.
+    BinWorld w(0x200);
+    SparseFile(w, "t.bin", kLarge, {{0, "HEAD"}, {kLarge / 2, "MIDDLE"}, {kLarge - 4, "TAIL"}});
+    CBinDoc* doc = w.Open("t.bin");
+    ASSERT_NE(doc, nullptr);
+    CBinView* view = BinWorld::ViewOf(doc);
+    view->SetCaretPos(kLarge - 1);
+    const QImage end = Shown(view);
+    {
+        PromptScript prompts({ui::IDNO});
+        ASSERT_EQ(::truncate((w.dir / "t.bin").c_str(), 1 << 20), 0);
+        ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
+        PumpEvents(50);
+    }
+    EXPECT_EQ(doc->Data().Size(), kLarge);
+    EXPECT_EQ(Shown(view), end);
+    EXPECT_EQ(doc->Data().Mid(kLarge - 4, 4), QByteArray("TAIL"));
+    EXPECT_EQ(doc->Data().Mid(0, 4), QByteArray("HEAD"));
+    EXPECT_EQ(doc->Data().Mid(kLarge / 2, 6), QByteArray(6, '\0'));
+    view->SetCaretPos(kLarge / 2);
+    const QImage middle = Shown(view);
+
+    // Saved: what the views show, at the full size.
+    doc->SetModifiedFlag();
+    {
+        PromptScript none;
+        ASSERT_TRUE(doc->DoFileSave());
+        PumpEvents(200);
+    }
+    EXPECT_EQ(DiskSize(w, "t.bin"), kLarge);
+    EXPECT_EQ(DiskAt(w, "t.bin", 0, 4), QByteArray("HEAD"));
+    EXPECT_EQ(DiskAt(w, "t.bin", kLarge / 2, 6), QByteArray(6, '\0'));
+    EXPECT_EQ(DiskAt(w, "t.bin", kLarge - 4, 4), QByteArray("TAIL"));
+    EXPECT_EQ(Shown(view), middle);
 }
 
 TEST(BinDoc, ReloadAsksBeforeItThrowsAwayUnsavedEdits)
@@ -296,15 +430,15 @@ TEST(BinDoc, ReloadAsksBeforeItThrowsAwayUnsavedEdits)
     w.dir.Write("r.bin", "disk");
     CBinDoc* doc = w.Open("r.bin");
     ASSERT_NE(doc, nullptr);
-    doc->Block() = QByteArray("edit");
+    doc->Data().Assign(QByteArray("edit"));
     doc->SetModifiedFlag();
     BinWorld::ViewOf(doc)->setFocus();
     PromptScript ask({ui::IDNO, ui::IDYES});
     ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
-    EXPECT_EQ(doc->Block(), QByteArray("edit"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("edit"));
     EXPECT_TRUE(doc->IsModified());
     ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
-    EXPECT_EQ(doc->Block(), QByteArray("disk"));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("disk"));
     EXPECT_FALSE(doc->IsModified());
     ASSERT_EQ(ask.Texts().size(), 2u);
     EXPECT_EQ(ask.Texts()[0], FormatResString(4765, QDir::toNativeSeparators(w.Path("r.bin"))));
@@ -396,7 +530,7 @@ TEST(BinDoc, TheProgramOpensBinaryFilesInTheHexView)
     const QString sample = QString::fromLocal8Bit(qgetenv("SW_FIXTURES")) + QStringLiteral("/plcviews/sample.bin");
     auto* doc = qobject_cast<CBinDoc*>(s.app->OpenDocumentFile(sample));
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(doc->Block().size(), 2000);
+    EXPECT_EQ(doc->Data().Size(), 2000);
     auto* view = qobject_cast<CBinView*>(doc->FirstView());
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(s.Frame()->GetActiveMenu(), doc->GetDocTemplate()->GetSharedMenu());

@@ -1,9 +1,13 @@
 // The hex editor's core: layout, hit test, keys, typing, insert, delete,
 // the clipboard payloads and the limits.
 
+#include "plcviews/BinData.h"
 #include "plcviews/HexEditModel.h"
+#include "tests/support/platform/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 constexpr int kCw = 10, kLh = 20;
@@ -295,12 +299,34 @@ TEST_F(Hex, EmptyDataAndLimits)
     EXPECT_EQ(m.Top(), 0);
     EXPECT_EQ(m.SelEnd(), 10);
 
-    // Nothing passes the size limit.
-    Use(QByteArray(HexEditModel::kMaxSize - 1, 'x'));
+    // Nothing passes the size limit (the document's bytes of a sparse file
+    // one byte below it).
+    testsupport::TempDir dir;
+    dir.Write("big.bin", "");
+    ASSERT_EQ(::truncate((dir / "big.bin").c_str(), HexEditModel::kMaxSize - 1), 0);
+    BinData big;
+    int error = 0;
+    ASSERT_TRUE(big.Open(dir / "big.bin", HexEditModel::kMaxSize, error));
+    m.SetBytes(&big);
     m.SetCaret(5);
     EXPECT_TRUE(m.PasteBytes("ab").beep);
-    EXPECT_EQ(block.size(), HexEditModel::kMaxSize - 1);
+    EXPECT_EQ(big.Size(), HexEditModel::kMaxSize - 1);
     EXPECT_FALSE(m.KeyPress(Qt::Key_Insert, false, false).beep);
     EXPECT_TRUE(m.KeyPress(Qt::Key_Insert, false, false).beep);
-    EXPECT_EQ(block.size(), HexEditModel::kMaxSize);
+    EXPECT_EQ(big.Size(), HexEditModel::kMaxSize);
+
+    // A row per byte: the caret at the end, the page at the start, and
+    // back (rows times the line height pass an int).
+    ASSERT_TRUE(m.SetBytesPerRow(1));
+    m.SetMetrics(kCw, kLh, 4 * kLh);
+    m.KeyPress(Qt::Key_End, false, true);
+    EXPECT_EQ(m.Caret(), HexEditModel::kMaxSize - 1);
+    EXPECT_EQ(m.Top(), HexEditModel::kMaxSize - 4);
+    EXPECT_EQ(m.CaretPixel().y(), 3 * kLh);
+    EXPECT_TRUE(m.SetTopRow(0));
+    EXPECT_GE(m.CaretPixel().y(), 4 * kLh);
+    EXPECT_EQ(m.HitTest({m.HexX() + 1, 2 * kLh + 1}).offset, 2);
+    m.SetCaret(0);
+    EXPECT_TRUE(m.SetTopRow(HexEditModel::kMaxSize));
+    EXPECT_LT(m.CaretPixel().y(), 0);
 }

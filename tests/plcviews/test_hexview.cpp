@@ -70,7 +70,7 @@ TEST_F(HexView, TypingMarksModifiedAndUpdatesTheOtherPane)
     const QImage before = Render(other);
     Click(view, HexCell(0));
     TypeText(view, QStringLiteral("41"));
-    EXPECT_EQ(uchar(doc->Block()[0]), 0x41);
+    EXPECT_EQ(uchar(doc->Data().At(0)), 0x41);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_TRUE(BinWorld::FrameOf(doc)->windowTitle().endsWith(QStringLiteral(" *")));
     EXPECT_NE(Render(other), before);
@@ -93,8 +93,8 @@ TEST_F(HexView, TypingMarksModifiedAndUpdatesTheOtherPane)
     TypeText(view, QStringLiteral("f"));
     PressKey(view, Qt::Key_Delete);
     EXPECT_EQ(ui::BeepCount(), beeps + 2);
-    EXPECT_EQ(doc->Block().size(), 1000);
-    EXPECT_EQ(uchar(doc->Block()[1]), 0x01);
+    EXPECT_EQ(doc->Data().Size(), 1000);
+    EXPECT_EQ(uchar(doc->Data().At(1)), 0x01);
 }
 
 TEST_F(HexView, MouseDragSelectsAndTheWheelScrolls)
@@ -134,8 +134,8 @@ TEST_F(HexView, ContextMenuEnableRules)
     QApplication::clipboard()->setText(QStringLiteral("\u20ACx"));
     EXPECT_TRUE(Enabled(view, ID_EDIT_PASTE));
     ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_PASTE));  // replaces the selection
-    EXPECT_EQ(doc->Block().size(), 999);
-    EXPECT_EQ(doc->Block().mid(1, 4), QByteArray("\x01\x80x\x05", 4));
+    EXPECT_EQ(doc->Data().Size(), 999);
+    EXPECT_EQ(doc->Data().Mid(1, 4), QByteArray("\x01\x80x\x05", 4));
 
     // Bytes per row through the menu range; 0 and 17 do nothing.
     ASSERT_TRUE(view->ExecuteCommand(40019));

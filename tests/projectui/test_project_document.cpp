@@ -79,7 +79,8 @@ TEST_F(DocTest, WorkspaceFailuresDoNotFailTheProject)
         auto doc = NewDoc();
         ASSERT_TRUE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
         ASSERT_EQ(prompts.Asked().size(), 1u);
-        EXPECT_EQ(prompts.Asked()[0].text, Q(dir / "Lis.kxw") + QStringLiteral(" was not found."));
+        EXPECT_EQ(prompts.Asked()[0].text, QStringLiteral("Soubor ") + Q(dir / "Lis.kxw") +
+                                               QStringLiteral(" nebyl nalezen."));
         EXPECT_EQ(doc->Data().WatchPlaques.size(), 1u);
         EXPECT_TRUE(doc->Data().Breakpoints.empty());
         doc->OnCloseDocument();
@@ -94,7 +95,7 @@ TEST_F(DocTest, WorkspaceFailuresDoNotFailTheProject)
     ui::ScriptedPrompts prompts;
     auto doc = NewDoc();
     ASSERT_TRUE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
-    EXPECT_EQ(Texts(prompts), std::vector<QString>{QStringLiteral("Unexpected file format.")});
+    EXPECT_EQ(Texts(prompts), std::vector<QString>{QStringLiteral("Neočekávaný formát souboru.")});
     EXPECT_EQ(doc->Data().Breakpoints, (std::vector<uint32_t>{3, 9}));
     EXPECT_EQ(port.applied.size(), 1u);
     doc->OnCloseDocument();
@@ -107,7 +108,7 @@ TEST_F(DocTest, BadProjectFiles)
         std::string bytes;
         std::vector<QString> texts;
     };
-    const QString unexpected = QStringLiteral("Unexpected file format.");
+    const QString unexpected = QStringLiteral("Neočekávaný formát souboru.");
     const QString newer =
         QStringLiteral("Projekt byl vytvořen v novější verzi aplikace Strandwork!");
     std::vector<Case> cases = {
@@ -135,7 +136,8 @@ TEST_F(DocTest, BadProjectFiles)
     auto doc = NewDoc();
     EXPECT_FALSE(doc->OnOpenDocument(Q(dir / "Missing.kxp")));
     EXPECT_EQ(Texts(prompts),
-              std::vector<QString>{Q(dir / "Missing.kxp") + QStringLiteral(" was not found.")});
+              std::vector<QString>{QStringLiteral("Soubor ") + Q(dir / "Missing.kxp") +
+                                   QStringLiteral(" nebyl nalezen.")});
 }
 
 TEST_F(DocTest, SaveRoundTripKeepsWorkspaceSection)

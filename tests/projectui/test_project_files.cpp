@@ -16,7 +16,7 @@ using namespace doctest;
 
 namespace {
 
-const QString kUnexpected = QStringLiteral("Unexpected file format.");
+const QString kUnexpected = QStringLiteral("Neočekávaný formát souboru.");
 
 std::vector<std::string> FolderEntries(const std::string& path)
 {
@@ -115,8 +115,8 @@ TEST_F(DocTest, MissingWorkspaceKeepsTheDefaults)
     ui::ScriptedPrompts prompts;
     auto doc = NewDoc();
     ASSERT_TRUE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
-    EXPECT_EQ(Texts(prompts),
-              std::vector<QString>{Q(dir / "Lis.kxw") + QStringLiteral(" was not found.")});
+    EXPECT_EQ(Texts(prompts), std::vector<QString>{QStringLiteral("Soubor ") + Q(dir / "Lis.kxw") +
+                                                   QStringLiteral(" nebyl nalezen.")});
     ProjectData defaults;
     SetProjectDefaults(defaults, 0);
     EXPECT_EQ(doc->Data().WatchPlaques, defaults.WatchPlaques);

@@ -33,8 +33,13 @@ RUNTIME=(
   '/usr/lib/*/qt6/plugins/platforms/libqoffscreen.so'
   '/usr/lib/*/qt6/plugins/platforms/libqxcb.so'
   /usr/share/qt6/translations/qtbase_cs.qm
+  /usr/share/mime/packages/freedesktop.org.xml
   Xvfb
   xauth
+  xdg-mime
+  gio
+  update-mime-database
+  update-desktop-database
   pdftotext
   pdfinfo
   cmake

@@ -243,7 +243,7 @@ TEST_F(HotTrack, TooltipTexts)
     // The show-all item's text.
     CKVTShowAllButton all;
     ASSERT_TRUE(all.GetCustomToolTipText(nullptr, text));
-    EXPECT_EQ(text, QStringLiteral("Expand (Ctrl+") + ui::VirtualKeyName(40) + QLatin1Char(')'));
+    EXPECT_EQ(text, QStringLiteral("Rozbalit (Ctrl+") + ui::VirtualKeyName(40) + QLatin1Char(')'));
 }
 
 TEST_F(HotTrack, TheMouseWatchFollowsMovesAndSilencesThePrompt)

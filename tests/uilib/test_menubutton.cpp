@@ -217,7 +217,7 @@ TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseComman
     bar->EnableCustomizeButton(true, 4242, QStringLiteral("&Přizpůsobit..."));
     CCustomizeButton* more = bar->GetCustomizeButton();
     ASSERT_NE(more, nullptr);
-    EXPECT_EQ(more->m_text, QStringLiteral("More Buttons"));
+    EXPECT_EQ(more->m_text, QStringLiteral("Další tlačítka"));
     // Inserting keeps the overflow button last; it cannot be removed.
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(ID_FILE_PAGE_SETUP, -1, QString())), 7);
     EXPECT_EQ(bar->GetButton(bar->GetCount() - 1), more);

@@ -199,7 +199,7 @@ TEST(FileOpenPreview, BrowseForFolder)
     QDir(dir.path()).mkdir("sub");
     QString result;
     OnNextModal<QFileDialog>([&](QFileDialog* d) {
-        EXPECT_EQ(d->windowTitle(), QStringLiteral("Select a directory:"));
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Vyberte složku:"));
         auto* status = FindChild<QLabel>(d, "folderStatus");
         ASSERT_NE(status, nullptr);
         EXPECT_EQ(status->text(), edt::FolderStatusText(dir.path()));

@@ -4,6 +4,8 @@
 #include "EditViewTest.h"
 
 #include "editor/EdtFindDlg.h"
+#include "editor/EdtRegExp.h"
+#include "editor/EdtRegExpTesting.h"
 #include "editor/EdtRegistry.h"
 #include "editor/HistoryCombo.h"
 #include "platform/ui/App.h"
@@ -20,7 +22,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <vector>
+
 using namespace testsupport::ui;
+
+// A point at the end of its line, whatever the line's length.
+constexpr int kLineEndTest = INT_MAX;
 
 TEST(Find, EngineEdgeCases)
 {
@@ -263,6 +272,145 @@ TEST(Find, StornoAndAChangeUnderTheSearchCancelIt)
     RunCmd(*v, ID_EDIT_REPEAT);
     EXPECT_TRUE(v->LastFindCancelled());
     EXPECT_EQ(v->GetLineCount(), 3);
+    EXPECT_TRUE(prompts.Texts().empty());
+    edt::SetSearchProgressDelay(500);
+}
+
+namespace {
+
+struct Hit
+{
+    EdtPoint at;
+    int length;
+    bool operator==(const Hit&) const = default;
+};
+
+// Every match line by line with the engine alone, each search from the
+// end of the match before (the next line after an empty match at a line
+// end).
+std::vector<Hit> MatchesByLines(CEdtTextView& v, std::u16string_view e, uint32_t flags)
+{
+    std::vector<Hit> out;
+    RegExp* re = RegExpCompile(e);
+    const uint32_t rf = (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0;
+    int groups[REGEXP_GROUP_ENTRIES];
+    for (int l = 0; l < v.GetLineCount(); ++l) {
+        const std::u16string line(v.GetLineChars(l), size_t(v.GetLineLength(l)));
+        int at = 0;
+        while (at <= int(line.size()) &&
+               RegExpSearch(re, line.data(), int(line.size()), at, groups, rf)) {
+            const int s = groups[0], len = groups[REGEXP_MAX_GROUPS] - s;
+            out.push_back({{s, l}, len});
+            at = s + std::max(len, 1);
+        }
+    }
+    RegExpFree(re);
+    return out;
+}
+
+} // namespace
+
+TEST(Find, RegularExpressionsOverALoadedFileScanItsMemory)
+{
+    // A loaded file keeps its lines in one piece of memory, which the
+    // search scans for the literals every match contains; changed,
+    // inserted and removed lines break it into pieces.  Every match is
+    // the one the engine finds line by line, downwards and upwards.
+    std::string file;
+    for (int i = 0; i < 4000; ++i) {
+        if (i % 97 == 5)
+            file += "  LD Motor_" + std::to_string(i) + ": AND Door\r\n";
+        else if (i % 131 == 7)
+            file += "Motor_ Pump MOTOR_12: coolant 7\r\n";
+        else if (i % 50 == 0)
+            file += "\r\n";
+        else
+            file += "ST %MW100 := Lube Home " + std::to_string(i) + "\r\n";
+    }
+    file += "Motor_9:"; // the last line, without a line end
+    testsupport::TempDir dir;
+    dir.Write("big.txt", file);
+    auto v = MakeEditView(u"");
+    ASSERT_TRUE(v->buffer.LoadFromFile(QString::fromStdString(dir / "big.txt").toStdU16String()));
+    int el = 0, ec = 0;
+    ASSERT_TRUE(v->buffer.InsertText(nullptr, 201, 3, u"Motor_77:", el, ec, EDT_ACTION_TYPING));
+    ASSERT_TRUE(v->buffer.InsertText(nullptr, 1000, 0, u"x Motor_5: y\r\nDoor4\r\n", el, ec,
+                                     EDT_ACTION_PASTE));
+    ASSERT_TRUE(v->buffer.DeleteText(nullptr, 1500, 0, 1503, 0, EDT_ACTION_DELETE));
+    ASSERT_TRUE(v->buffer.DeleteText(nullptr, 2003, 4, 2003, 8, EDT_ACTION_DELETE));
+    const std::pair<const char16_t*, uint32_t> searches[] = {
+        {u"Motor_\\d+:", EDT_FIND_MATCH_CASE},
+        {u"motor_\\d+:", 0},
+        {u"{Pump}|{Door}\\d?", EDT_FIND_MATCH_CASE},
+        {u"coolant 7", 0},
+        {u"<Home>", EDT_FIND_MATCH_CASE},
+        // Upwards this one also finds the shorter matches inside a match
+        // (a search from each match start + 1): downwards only.
+        {u"[A-Z]\\w*_\\d+:", EDT_FIND_MATCH_CASE},
+    };
+    for (const auto& [e, flags] : searches) {
+        SCOPED_TRACE(QString::fromStdU16String(e).toStdString());
+        const std::vector<Hit> expected = MatchesByLines(*v, e, flags);
+        ASSERT_GT(expected.size(), 20u);
+        std::vector<Hit> down;
+        EdtPoint pos{0, 0}, f;
+        const RegExpPathStats before = RegExpStats();
+        while (v->FindText(e, pos, flags | EDT_FIND_REGEXP, false, f)) {
+            down.push_back({f, v->GetLastMatchLength()});
+            pos = {f.ch + v->GetLastMatchLength(), f.line};
+        }
+        EXPECT_EQ(down, expected);
+        // The engine saw the lines the scan named, not all 4,000.
+        const RegExpPathStats& after = RegExpStats();
+        const uint64_t searches = (after.automaton - before.automaton) +
+                                  (after.prefiltered - before.prefiltered) +
+                                  (after.fallbacks - before.fallbacks);
+        if (e[0] != u'[') {
+            EXPECT_LT(searches, 3 * expected.size() + 10);
+        }
+        if (e[0] == u'[')
+            continue;
+        std::vector<Hit> up;
+        pos = {kLineEndTest, v->GetLineCount() - 1};
+        while (v->FindText(e, pos, flags | EDT_FIND_REGEXP | EDT_FIND_UP, false, f)) {
+            up.push_back({f, v->GetLastMatchLength()});
+            pos = f;
+        }
+        std::reverse(up.begin(), up.end());
+        EXPECT_EQ(up, expected);
+    }
+    // A block that ends inside a match's line: not that match.
+    EdtPoint f;
+    const std::vector<Hit> all = MatchesByLines(*v, u"Motor_\\d+:", EDT_FIND_MATCH_CASE);
+    const Hit& third = all[2];
+    EXPECT_FALSE(v->FindTextInBlock(u"Motor_\\d+:", {0, all[1].at.line + 1}, {0, 0},
+                                    {third.at.ch + third.length - 1, third.at.line},
+                                    EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE, false, f));
+    EXPECT_TRUE(v->FindTextInBlock(u"Motor_\\d+:", {0, all[1].at.line + 1}, {0, 0},
+                                   {third.at.ch + third.length, third.at.line},
+                                   EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE, false, f));
+    EXPECT_EQ(f, third.at);
+}
+
+TEST(Find, StornoEndsARegularExpressionSearchOverAScannedFile)
+{
+    edt::SetSearchProgressDelay(0);
+    std::string file;
+    for (int i = 0; i < 60000; ++i)
+        file += "some ordinary line of text without the word\r\n";
+    testsupport::TempDir dir;
+    dir.Write("big.txt", file);
+    auto v = MakeEditView(u"");
+    ASSERT_TRUE(v->buffer.LoadFromFile(QString::fromStdString(dir / "big.txt").toStdU16String()));
+    PromptScript prompts;
+    QTimer::singleShot(0, [] {
+        if (QWidget* d = QApplication::activeModalWidget())
+            if (auto* b = d->findChild<QPushButton*>(QStringLiteral("c2")))
+                b->click();
+    });
+    v->SetLastSearch(u"needle\\d", EDT_FIND_REGEXP);
+    RunCmd(*v, ID_EDIT_REPEAT);
+    EXPECT_TRUE(v->LastFindCancelled());
     EXPECT_TRUE(prompts.Texts().empty());
     edt::SetSearchProgressDelay(500);
 }

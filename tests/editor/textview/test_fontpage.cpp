@@ -18,10 +18,10 @@ TEST(FontPage, PureRules)
     EXPECT_EQ(edt::FontHeightOfSize(11, 96), -15);
     EXPECT_EQ(edt::AtoI(QStringLiteral("  12abc")), 12);
     EXPECT_EQ(edt::AtoI(QStringLiteral("x")), 0);
-    EXPECT_EQ(edt::ScriptNameOfCharSet(238), QStringLiteral("Central European"));
-    EXPECT_EQ(edt::ScriptNameOfCharSet(0), QStringLiteral("Western"));
-    EXPECT_EQ(edt::ScriptNameOfCharSet(99), QStringLiteral("Western"));
-    EXPECT_EQ(edt::CharSetOfScriptName(QStringLiteral("Cyrillic")), 204);
+    EXPECT_EQ(edt::ScriptNameOfCharSet(238), QStringLiteral("Středoevropské"));
+    EXPECT_EQ(edt::ScriptNameOfCharSet(0), QStringLiteral("Západní"));
+    EXPECT_EQ(edt::ScriptNameOfCharSet(99), QStringLiteral("Západní"));
+    EXPECT_EQ(edt::CharSetOfScriptName(QStringLiteral("Cyrilice")), 204);
     const auto faces = edt::FixedPitchFaces();
     ASSERT_FALSE(faces.empty());
     for (const auto& f : faces) {
@@ -49,7 +49,7 @@ TEST(FontPage, LoadsPreviewsAndApplies)
         ASSERT_NE(qobject_cast<CFontComboBox*>(face), nullptr);
         EXPECT_EQ(face->currentText(), QStringLiteral("DejaVu Sans Mono"));
         EXPECT_EQ(s.font->Item<QComboBox>(1138)->currentText(), QStringLiteral("11"));
-        EXPECT_EQ(s.font->Item<QComboBox>(1137)->currentText(), QStringLiteral("Central European"));
+        EXPECT_EQ(s.font->Item<QComboBox>(1137)->currentText(), QStringLiteral("Středoevropské"));
         EXPECT_TRUE(s.font->Item<QCheckBox>(1046)->isChecked());
         EXPECT_EQ(s.font->Item<QComboBox>(1007)->currentIndex(), 3);
         // A 20-character face is kept whole; a longer one is cut to 31.

@@ -66,7 +66,7 @@ TEST(EditorOptionsPage, NoRecodingAndNothingChecked)
         auto* combo = s.InnerItem<QComboBox>(2, 1007);
         EXPECT_EQ(combo->currentIndex(), 4);
         EXPECT_EQ(combo->count(), 15);
-        EXPECT_EQ(combo->itemText(0), QStringLiteral("No recoding"));
+        EXPECT_EQ(combo->itemText(0), QStringLiteral("Bez překódování"));
         combo->setCurrentIndex(0);
         s.InnerItem<QLineEdit>(2, 1014)->setText("txt,log");
         s.sheet.accept();

@@ -86,7 +86,7 @@ TEST(Spell, MissingLibraryThenChecksChangesIgnoresAndCancels)
         SetEdtGeneralFolder(std::u16string(900, u'x'));
         RunCmd(*v, ID_TOOLS_SPELLING);
         ASSERT_EQ(prompts.Texts().size(), 2u);
-        EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Error loading \"libwispell.so\"."));
+        EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Chyba při načítání \"libwispell.so\"."));
     }
     // The right folder: one word changed to a longer one, the next on its
     // line ignored (its column follows the change), one on line 2 changed.
@@ -99,7 +99,7 @@ TEST(Spell, MissingLibraryThenChecksChangesIgnoresAndCancels)
         PromptScript prompts({ui::IDOK});
         RunCmd(*v, ID_TOOLS_SPELLING);
         ASSERT_EQ(prompts.Texts().size(), 1u);
-        EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Spellchecking finished."));
+        EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Kontrola pravopisu byla dokončena."));
     }
     EXPECT_EQ(AllText(*v), u"d\u016Fm pes dm\r\n\r\nthe cat is big");
     // The check was one undo group.

@@ -349,3 +349,36 @@ TEST(AtomicFile, AFileWithoutWritePermissionIsNotReplaced)
     EXPECT_EQ(Mode(dir / "ro.txt"), 0444u);
     EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"new.txt", "ro.txt"}));
 }
+
+TEST(AtomicFile, TheReadBackDescriptorReadsWhatWasSavedNotTheFileReplaced)
+{
+    testsupport::TempDir dir;
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        NamedTempFiles* force = named ? new NamedTempFiles : nullptr;
+        dir.Write("f.bin", "old content");
+        const int old = ::open((dir / "f.bin").c_str(), O_RDONLY | O_CLOEXEC);
+        AtomicFile f;
+        EXPECT_EQ(f.OpenReadBack(), -1);
+        EXPECT_EQ(sys::GetLastError(), uint32_t(EBADF));
+        ASSERT_TRUE(f.Open(dir / "f.bin"));
+        ASSERT_TRUE(f.Write("new"));
+        const int back = f.OpenReadBack();
+        ASSERT_GE(back, 0);
+        ASSERT_TRUE(f.Commit());
+        char buf[16] = {};
+        EXPECT_EQ(::pread(back, buf, sizeof buf, 0), 3);
+        EXPECT_EQ(std::string(buf, 3), "new");
+        EXPECT_EQ(::pread(old, buf, sizeof buf, 0), 11);
+        EXPECT_EQ(std::string(buf, 11), "old content");
+        EXPECT_EQ(::write(back, "x", 1), -1);  // read-only
+        struct stat a{}, b{};
+        ASSERT_EQ(::fstat(back, &a), 0);
+        ASSERT_EQ(::stat((dir / "f.bin").c_str(), &b), 0);
+        EXPECT_EQ(a.st_ino, b.st_ino);
+        ::close(back);
+        ::close(old);
+        delete force;
+    }
+    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"f.bin"});
+}

@@ -156,8 +156,10 @@ TEST(Documents, FailedOpensReportTheFrameworkTextsAndNeverReachTheRecentList)
     ASSERT_EQ(::mkfifo((w.dir / "fifo.txt").c_str(), 0600), 0);
     EXPECT_EQ(w.app.Documents().OpenDocumentFile(QString::fromStdString(w.dir / "fifo.txt")), nullptr);
     ASSERT_EQ(prompts.Asked().size(), 3u);
-    EXPECT_EQ(prompts.Asked()[0].text, QDir::toNativeSeparators(missing) + QStringLiteral(" was not found."));
-    EXPECT_EQ(prompts.Asked()[1].text, QStringLiteral("Unexpected file format."));
+    EXPECT_EQ(prompts.Asked()[0].text, QStringLiteral("Soubor ") +
+                                           QDir::toNativeSeparators(missing) +
+                                           QStringLiteral(" nebyl nalezen."));
+    EXPECT_EQ(prompts.Asked()[1].text, QStringLiteral("Neočekávaný formát souboru."));
     EXPECT_EQ(prompts.Asked()[2].text, FrameworkText(IDS_FAILED_TO_OPEN));
     EXPECT_TRUE(w.recent.empty());
     EXPECT_EQ(w.txt->GetDocumentCount(), 0);

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,14 @@ ProgramModule ReadProgram(const std::string& image)
         pos += U(image, pos + 12, 2);
     }
     return p;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
 }
 
 struct Tarv : ::testing::Test
@@ -156,6 +166,63 @@ TEST_F(Tarv, LongProgramContinuesInFurtherModules)
     EXPECT_EQ(prg.lines.front(), 2u);
     EXPECT_EQ(prg.lines.back(), 20001u);
     EXPECT_EQ(prg.vars, (std::vector<ProgramModule::Var>{{1, 0x100, 4}, {1, 0x104, 1}}));
+}
+
+// "NAME: DS TYPE [AREA]", the PLC language's declaration, is a variable as
+// "#tarv-symbol" is, and no executable line.
+TEST_F(Tarv, DsDeclarationsAreVariables)
+{
+    ASSERT_EQ(Build("Poloha: DS WORD ; axis\r\n  krok:ds byte 3\r\nFlag: DS\r\n  LOD Poloha\r\nNext: LOD Poloha\r\n"
+                    "DSX: DS\r\n",
+                    ""),
+              0)
+        << dir.Read("out.txt");
+    compout::CMapFile map;
+    ASSERT_TRUE(map.Load(sys::Utf8ToUtf16Lenient(dir / "Temp/LOD_KAP.MP2")));
+    const auto* poloha = map.FindName(u"Poloha");
+    ASSERT_TRUE(poloha);
+    EXPECT_EQ(poloha->type, compout::kTypeWord);
+    EXPECT_EQ(poloha->selector, 1);
+    const auto* krok = map.FindName(u"krok");
+    ASSERT_TRUE(krok);
+    EXPECT_EQ(krok->type, compout::kTypeByte);
+    EXPECT_EQ(krok->selector, 3);
+    ASSERT_TRUE(map.FindName(u"Flag"));
+    ASSERT_TRUE(map.FindName(u"DSX"));
+    // A label before an instruction is no declaration.
+    EXPECT_FALSE(map.FindName(u"Next"));
+    const ProgramModule prg = ReadProgram(dir.Read("Output/PLC.BIN"));
+    EXPECT_EQ(prg.lines, (std::vector<uint32_t>{4, 5}));
+    EXPECT_EQ(prg.vars.size(), 4u);
+
+    EXPECT_NE(Build("Poloha: DS LONG\r\n", ""), 0);
+    EXPECT_NE(dir.Read("out.txt").find("error T1002"), std::string::npos);
+}
+
+// The sample program of the README's "Try it" builds, with its two
+// variables and its six instruction lines.
+TEST_F(Tarv, TheReadmeSampleBuilds)
+{
+    const std::string readme = ReadAll(std::string(std::getenv("SW_SOURCE_DIR")) + "/README.md");
+    const size_t start = readme.find("   ; axis counter\n");
+    ASSERT_NE(start, std::string::npos);
+    const size_t end = readme.find("   ```", start);
+    ASSERT_NE(end, std::string::npos);
+    std::string sample;
+    for (size_t at = start; at < end;) {
+        const size_t nl = readme.find('\n', at);
+        sample += readme.substr(at + 3, nl - at - 3) + "\r\n";
+        at = nl + 1;
+    }
+    ASSERT_EQ(Build(sample, ""), 0) << dir.Read("out.txt") << sample;
+    compout::CMapFile map;
+    ASSERT_TRUE(map.Load(sys::Utf8ToUtf16Lenient(dir / "Temp/LOD_KAP.MP2")));
+    EXPECT_EQ(map.GetSymbols().entries.size(), 2u);
+    ASSERT_TRUE(map.FindName(u"Poloha"));
+    EXPECT_EQ(map.FindName(u"Poloha")->type, compout::kTypeWord);
+    ASSERT_TRUE(map.FindName(u"Krok"));
+    EXPECT_EQ(map.FindName(u"Krok")->type, compout::kTypeByte);
+    EXPECT_EQ(ReadProgram(dir.Read("Output/PLC.BIN")).lines, (std::vector<uint32_t>{4, 5, 6, 7, 8, 9}));
 }
 
 TEST_F(Tarv, BadDeclarationFailsTheCompile)

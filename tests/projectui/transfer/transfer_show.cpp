@@ -52,6 +52,7 @@ int main(int argc, char** argv)
     QTemporaryDir temp;
     const std::string root = temp.path().toStdString();
     ::setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Strandwork"));
     QApplication::setOrganizationName(QStringLiteral("ORNA"));

@@ -216,12 +216,44 @@ std::vector<Source> ReadSources(const MakeFile& mf)
     return out;
 }
 
-// The directive of a source line ("#tarv-error" and so on) and its argument.
+bool IsWordChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '?';
+}
+
+// A declaration in the PLC language's form, "NAME: DS TYPE [AREA]" (any
+// case, a comment after ";"), as the argument of "#tarv-symbol".
+bool Declaration(const std::string& line, size_t p, std::string& arg)
+{
+    size_t e = p;
+    while (e < line.size() && IsWordChar(line[e]))
+        ++e;
+    if (e == p || e >= line.size() || line[e] != ':')
+        return false;
+    const std::string name = line.substr(p, e - p);
+    size_t k = e + 1;
+    while (k < line.size() && (line[k] == ' ' || line[k] == '\t'))
+        ++k;
+    if (line.size() < k + 2 || strncasecmp(line.c_str() + k, "DS", 2) != 0 ||
+        (line.size() > k + 2 && line[k + 2] != ' ' && line[k + 2] != '\t' && line[k + 2] != ';'))
+        return false;
+    std::string rest = line.substr(k + 2);
+    rest = Trim(rest.substr(0, rest.find(';')));
+    arg = rest.empty() ? name : name + " " + rest;
+    return true;
+}
+
+// The directive of a source line ("#tarv-error" and so on) and its argument;
+// a declaration "NAME: DS TYPE [AREA]" is "#tarv-symbol NAME TYPE [AREA]".
 bool Directive(const std::string& line, std::string& name, std::string& arg)
 {
     size_t p = 0;
     while (p < line.size() && (line[p] == ' ' || line[p] == '\t'))
         ++p;
+    if (Declaration(line, p, arg)) {
+        name = "#tarv-symbol";
+        return true;
+    }
     const auto keyword = [&](const char* k) {
         const size_t n = std::strlen(k);
         return line.size() >= p + n && strncasecmp(line.c_str() + p, k, n) == 0;

@@ -72,6 +72,7 @@ class UiTestListener : public ::testing::EmptyTestEventListener
         testsupport::TempDir dir;
         ScopedEnv config{"XDG_CONFIG_HOME", dir / "config"};
         ScopedEnv state{"XDG_STATE_HOME", dir / "state"};
+        ScopedEnv data{"XDG_DATA_HOME", dir / "data"};
     };
 
 public:

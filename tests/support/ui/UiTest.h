@@ -4,7 +4,8 @@
 // QApplication once (Fusion style, DejaVu Sans 9 pt, DejaVu Sans Mono for
 // fixed-pitch text, device pixel ratio 1, non-native dialogs, offscreen
 // unless QT_QPA_PLATFORM names a platform), gives every test a fresh
-// temporary XDG_CONFIG_HOME and XDG_STATE_HOME, resets the registry store
+// temporary XDG_CONFIG_HOME, XDG_STATE_HOME and XDG_DATA_HOME (so that the
+// program's desktop registration never writes into the real home), resets the registry store
 // after each test and checks the queued modal expectations at its end.
 // See docs/testing.md.
 

@@ -31,7 +31,9 @@ TEST(UiEnvironment, EveryTestHasItsOwnSettingsHome)
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const char* state = std::getenv("XDG_STATE_HOME");
-    ASSERT_TRUE(config && state);
+    const char* data = std::getenv("XDG_DATA_HOME");
+    ASSERT_TRUE(config && state && data);
+    EXPECT_EQ(std::string(data).rfind(std::string(config).substr(0, std::string(config).rfind('/')), 0), 0u) << data;
     EXPECT_TRUE(QFileInfo(QString::fromLocal8Bit(state)).isDir());
     g_firstHome = config;
     // The real registry store file lands in the temporary home.

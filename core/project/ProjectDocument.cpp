@@ -1,0 +1,606 @@
+// The project document's logic: the project and workspace files, adding
+// files, copying a template's files and importing a compiler configuration.
+#include "core/project/ProjectDocument.h"
+
+#include "core/projfile/KnfImport.h"
+#include "core/projfile/ProjectFormat.h"
+#include "platform/sys/FileIO.h"
+#include "platform/sys/WinPath.h"
+#include "res/StringIds.h"
+#include "res/text/TextTable.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <new>
+#include <vector>
+
+namespace core {
+
+namespace {
+
+int64_t Now()
+{
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+// The folder of a file path with its trailing separator ("" when none).
+std::u16string FolderOf(std::u16string path)
+{
+    if (!sys::WinPath::RemoveFileSpec(path))
+        return {};
+    sys::WinPath::AddBackslash(path);
+    return path;
+}
+
+std::optional<std::string> Native(std::u16string_view path)
+{
+    return sys::WinPath::ToNative(path);
+}
+
+// Creates a native folder component by component.
+bool MakeFolders(const std::string& native)
+{
+    struct stat st;
+    for (size_t pos = 1; pos <= native.size(); ++pos) {
+        if (pos < native.size() && native[pos] != '/')
+            continue;
+        const std::string part = native.substr(0, pos);
+        if (::stat(part.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return false;
+            continue;
+        }
+        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+            return false;
+    }
+    return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+enum class CopyResult
+{
+    Copied,
+    NotFound
+};
+
+// Copies a source onto the destination unless both are the same file; a
+// source that is no regular file counts as not found.
+CopyResult CopySource(const std::u16string& src, const std::u16string& dst)
+{
+    const std::optional<std::string> nsrc = Native(src);
+    const std::optional<std::string> ndst = Native(dst);
+    struct stat ss, ds;
+    if (!nsrc || !ndst || ::stat(nsrc->c_str(), &ss) != 0 || !S_ISREG(ss.st_mode))
+        return CopyResult::NotFound;
+    if (::stat(ndst->c_str(), &ds) == 0 && ds.st_dev == ss.st_dev && ds.st_ino == ss.st_ino)
+        return CopyResult::Copied; // already in place
+    const std::optional<std::string> bytes = sys::ReadWholeFile(*nsrc);
+    if (!bytes || !sys::AtomicWriteFile(*ndst, *bytes))
+        return CopyResult::NotFound;
+    return CopyResult::Copied;
+}
+
+} // namespace
+
+ProjectDocumentSite::~ProjectDocumentSite() = default;
+
+ProjectDocument::ProjectDocument(ProjectDocumentSite& site) : m_site(site) {}
+
+int ProjectDocument::Ask(std::u16string_view text, std::u16string_view caption, uint32_t style,
+                         AskOwner owner)
+{
+    return m_site.Ask(text, caption, style, owner);
+}
+
+void ProjectDocument::SetProjectDefaults()
+{
+    core::SetProjectDefaults(m_data, Now());
+}
+
+std::u16string ProjectDocument::ProjectFolder()
+{
+    return FolderOf(m_site.PathName());
+}
+
+// ------------------------------------------------------ Loading and saving
+
+bool ProjectDocument::Load(const std::u16string& path, bool forCopying)
+{
+    m_forCopying = forCopying;
+    const bool loaded = LoadProjectFile(path);
+    m_forCopying = false;
+    if (loaded && forCopying)
+        m_workspaceDocs = {}; // the template's documents are neither reopened nor kept
+    return loaded;
+}
+
+bool ProjectDocument::LoadProjectFile(const std::u16string& path)
+{
+    std::optional<std::string> native = Native(path);
+    if (!native || !sys::FileExists(*native)) {
+        m_site.ReportFileFault(path, FileFault::NotFound, false, 0);
+        return false;
+    }
+    std::optional<std::string> bytes = sys::ReadWholeFile(*native);
+    if (!bytes) {
+        m_site.ReportFileFault(path, FileFault::Generic, false, 0);
+        return false;
+    }
+    m_site.SetModified(true); // dirty while it loads
+    try {
+        KxpArchive ar(false, path, std::move(*bytes));
+        Serialize(ar);
+    } catch (const ProjectFormatError&) {
+        m_site.ReportFileFault(path, FileFault::BadFormat, false, 0);
+        return false;
+    }
+    m_site.SetModified(false);
+    return true;
+}
+
+bool ProjectDocument::Save(const std::u16string& path)
+{
+    m_lossyValue.reset();
+    m_workspaceLossyValue.reset();
+    KxpArchive ar(true, path);
+    try {
+        Serialize(ar);
+    } catch (const std::exception&) {
+        m_site.ReportFileFault(path, FileFault::Generic, true, 0);
+        return false;
+    }
+    NoteLossy(ar);
+    std::optional<std::string> native = Native(path);
+    if (!native || !sys::AtomicWriteFile(*native, ar.Bytes())) {
+        m_site.ReportFileFault(path, FileFault::Generic, true, 0);
+        return false;
+    }
+    m_site.SetModified(false);
+    m_site.Changed(HINT_ALL);
+    if (m_lossyValue)
+        Ask(res::FormatText(IDS_PRJ_CHARS_REPLACED, *m_lossyValue), {},
+            ASK_OK | ASK_ICONEXCLAMATION);
+    m_lossyValue.reset();
+    return true;
+}
+
+void ProjectDocument::NoteLossy(const KxpArchive& ar)
+{
+    // The project file's own value comes first, then the workspace file's.
+    if (ar.HadLossyCharacter())
+        m_lossyValue = ar.FirstLossyValue();
+    else if (m_workspaceLossyValue)
+        m_lossyValue = m_workspaceLossyValue;
+    m_workspaceLossyValue.reset();
+}
+
+void ProjectDocument::Serialize(KxpArchive& ar)
+{
+    if (ar.IsStoring()) {
+        if (m_data.FormatVersion < kCurrentProjectFormat) {
+            // No is the default answer: an unattended run never converts.
+            if (Ask(res::LoadText(IDS_PRJ_CONVERT), res::LoadText(IDS_PRJ_CONVERT_CAPTION),
+                    ASK_YESNO | ASK_ICONQUESTION | ASK_DEFBUTTON2) == ANSWER_YES)
+                m_data.FormatVersion = kCurrentProjectFormat;
+        }
+        WriteProjectHeader(ar, m_data.FormatVersion);
+        switch (m_data.FormatVersion) {
+        case 6:
+            WriteProjectV6(ar);
+            break;
+        case 5:
+            WriteProjectV5(ar);
+            break;
+        case 4:
+        case 3:
+        case 2:
+        case 1:
+            WriteOldProject(ar, m_data.FormatVersion);
+            break;
+        default:
+            throw ProjectWriteError("no writer of this format");
+        }
+        return;
+    }
+
+    const int version = ReadProjectHeader(ar);
+    if (static_cast<unsigned>(version) > static_cast<unsigned>(kCurrentProjectFormat)) {
+        Ask(res::LoadText(IDS_PRJ_NEWER_VERSION), {}, ASK_OK | ASK_ICONEXCLAMATION);
+        ThrowFormatError(ar);
+    }
+    if (version == 0)
+        ThrowFormatError(ar);
+    m_data.FormatVersion = version;
+    switch (version) {
+    case 6:
+        ReadProjectV6(ar);
+        break;
+    case 5:
+        ReadProjectV5(ar);
+        break;
+    case 4:
+    case 3:
+    case 2:
+    case 1:
+        ReadOldProject(ar, version);
+        break;
+    default:
+        ThrowFormatError(ar);
+    }
+    m_site.Changed(HINT_ALL);
+}
+
+void ProjectDocument::WriteProjectV6(KxpArchive& ar)
+{
+    WriteProjectBodyV6(ar, m_data);
+    WorkspaceStep(ar, 6);
+}
+
+void ProjectDocument::WriteProjectV5(KxpArchive& ar)
+{
+    WriteProjectBodyV5(ar, m_data);
+    WorkspaceStep(ar, 5);
+}
+
+void ProjectDocument::ReadProjectV6(KxpArchive& ar)
+{
+    ReadProjectBodyV6(ar, m_data, Now());
+    WorkspaceStep(ar, 6);
+}
+
+void ProjectDocument::ReadProjectV5(KxpArchive& ar)
+{
+    ReadProjectBodyV5(ar, m_data, Now());
+    WorkspaceStep(ar, 5);
+}
+
+WorkspaceDocuments ProjectDocument::DocumentsToWrite(const std::u16string& folder)
+{
+    WorkspaceDocuments docs;
+    if (m_site.CollectWorkspaceDocuments(folder, docs))
+        return docs;
+    return m_workspaceDocs;
+}
+
+void ProjectDocument::WriteOldProject(KxpArchive& ar, int version)
+{
+    // The documents section (formats 3 and 4) is written relative to the
+    // folder of the file being written, as a workspace file's would be.
+    const std::u16string dir = FolderOf(ar.GetPath());
+    WorkspaceDocuments docs;
+    if (version >= 3)
+        docs = DocumentsToWrite(dir);
+    switch (version) {
+    case 4:
+        return WriteProjectBodyV4(ar, m_data, docs, dir);
+    case 3:
+        return WriteProjectBodyV3(ar, m_data, docs, dir);
+    case 2:
+        return WriteProjectBodyV2(ar, m_data, docs, dir);
+    default:
+        return WriteProjectBodyV1(ar, m_data, docs, dir);
+    }
+}
+
+void ProjectDocument::ReadOldProject(KxpArchive& ar, int version)
+{
+    // The documents go where a workspace file's would, so the open reopens
+    // them and a later save (also after converting) writes them again.
+    const std::u16string dir = FolderOf(ar.GetPath());
+    m_workspaceDocs = {};
+    switch (version) {
+    case 4:
+        return ReadProjectBodyV4(ar, m_data, m_workspaceDocs, dir, Now());
+    case 3:
+        return ReadProjectBodyV3(ar, m_data, m_workspaceDocs, dir, Now());
+    case 2:
+        return ReadProjectBodyV2(ar, m_data, m_workspaceDocs, dir, Now());
+    default:
+        return ReadProjectBodyV1(ar, m_data, m_workspaceDocs, dir, Now());
+    }
+}
+
+void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
+{
+    const bool saving = ar.IsStoring();
+    const unsigned failId = saving ? IDS_PRJ_WORKSPACE_SAVE_FAILED : IDS_PRJ_WORKSPACE_LOAD_FAILED;
+    std::optional<std::u16string> path = sys::WinPath::Canonicalize(ar.GetPath());
+    if (!path || !sys::WinPath::RenameExtension(*path, u".kxw")) {
+        m_site.ReportFileFault(ar.GetPath(), FileFault::Generic, saving, failId);
+        return;
+    }
+    std::optional<std::string> native = Native(*path);
+    if (saving) {
+        KxpArchive ws(true, *path);
+        try {
+            WriteWorkspaceFile(ws, version);
+        } catch (const std::exception&) {
+            m_site.ReportFileFault(*path, FileFault::Generic, true, failId);
+            return;
+        }
+        if (!native || !sys::AtomicWriteFile(*native, ws.Bytes())) {
+            m_site.ReportFileFault(*path, FileFault::Generic, true, failId);
+            return;
+        }
+        if (ws.HadLossyCharacter())
+            m_workspaceLossyValue = ws.FirstLossyValue();
+        return;
+    }
+
+    m_workspaceDocs = {};
+    if (!native || !sys::FileExists(*native)) {
+        // A template opened for copying may well have no workspace file.
+        if (!m_forCopying)
+            m_site.ReportFileFault(*path, FileFault::NotFound, false, failId);
+        return;
+    }
+    std::optional<std::string> bytes = sys::ReadWholeFile(*native);
+    if (!bytes) {
+        m_site.ReportFileFault(*path, FileFault::Generic, false, failId);
+        return;
+    }
+    KxpArchive ws(false, *path, std::move(*bytes));
+    try {
+        ReadWorkspaceFile(ws, version);
+    } catch (const ProjectFormatError&) {
+        m_site.ReportFileFault(*path, FileFault::BadFormat, false, failId);
+    }
+}
+
+void ProjectDocument::WriteWorkspaceFile(KxpArchive& ar, int version)
+{
+    // The folder of the workspace file is the project folder of the file
+    // being written (also when saving under a new name).
+    const std::u16string dir = FolderOf(ar.GetPath());
+    WriteWorkspace(ar, m_data, DocumentsToWrite(dir), version >= 6 ? 6 : 5, dir);
+}
+
+void ProjectDocument::ReadWorkspaceFile(KxpArchive& ar, int version)
+{
+    ReadWorkspace(ar, m_data, m_workspaceDocs, version >= 6 ? 6 : 5, FolderOf(ar.GetPath()));
+}
+
+// ------------------------------------------------------------ Adding files
+
+bool ProjectDocument::AddFile(const std::u16string& path, ListKind kind, bool createNew)
+{
+    std::optional<std::u16string> full = sys::WinPath::Canonicalize(path);
+    if (!full)
+        return false;
+    // Never a path from the shared root alone: ".." components, or the full
+    // path when no relative path can be formed.
+    const std::u16string rel = ProjectRelativePath(ProjectFolder(), *full);
+    const std::u16string name = rel.substr(sys::WinPath::FindFileName(rel));
+
+    auto duplicate = [&](const auto& list) {
+        for (const auto& e : list)
+            if (EqualsFileNameNoCase(e.FileName, name))
+                return true;
+        return false;
+    };
+    unsigned dupId = 0;
+    switch (kind) {
+    case ListKind::Source:
+        dupId = duplicate(m_data.SourceFiles) ? IDS_PRJ_SOURCE_DUPLICATE : 0;
+        break;
+    case ListKind::Header:
+        dupId = duplicate(m_data.HeaderFiles) ? IDS_PRJ_HEADER_DUPLICATE : 0;
+        break;
+    case ListKind::Support:
+        dupId = duplicate(m_data.SupportFiles) ? IDS_PRJ_SUPPORT_DUPLICATE : 0;
+        break;
+    }
+    if (dupId) {
+        Ask(res::LoadText(dupId), {}, ASK_OK | ASK_ICONERROR);
+        return false;
+    }
+
+    if (createNew) {
+        std::optional<std::string> native = Native(*full);
+        if (native && sys::FileExists(*native) &&
+            Ask(res::FormatText(IDS_PRJ_OVERWRITE, *full), res::LoadText(IDS_PRJ_OVERWRITE_CAPTION),
+                ASK_YESNO | ASK_ICONQUESTION) != ANSWER_YES)
+            return false;
+        int fd =
+            native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
+        if (fd < 0) {
+            Ask(res::FormatText(IDS_PRJ_CREATE_FAILED, *full), {}, ASK_OK | ASK_ICONERROR);
+            return false;
+        }
+        ::close(fd);
+    }
+
+    switch (kind) {
+    case ListKind::Source:
+        m_data.SourceFiles.push_back({name, rel});
+        m_site.SettingsModified();
+        m_site.Changed(HINT_SOURCE_LIST);
+        break;
+    case ListKind::Header:
+        m_data.HeaderFiles.push_back({name, rel});
+        m_site.SettingsModified();
+        m_site.Changed(HINT_HEADER_LIST);
+        break;
+    case ListKind::Support:
+        m_data.SupportFiles.push_back({name, rel, {}, 0, 0, 0});
+        m_site.SetModified(true); // the settings modification time stays
+        m_site.Changed(HINT_SUPPORT_LIST);
+        break;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------- New projects
+
+bool ProjectDocument::CopyFilesTo(const std::u16string& templateFolder,
+                                  const std::u16string& destFolder)
+{
+    const std::u16string& from = templateFolder;
+    std::u16string to = destFolder;
+    sys::WinPath::AddBackslash(to);
+
+    struct Copy
+    {
+        std::u16string* filePath;
+        const std::u16string* fileName;
+        std::u16string src, dst;
+    };
+    std::vector<Copy> copies;
+    auto collect = [&](auto& list) {
+        for (auto& e : list) {
+            Copy c{&e.FilePath, &e.FileName, ProjectFullPath(from, e.FilePath),
+                   sys::WinPath::Combine(to, e.FileName).value_or(std::u16string())};
+            copies.push_back(std::move(c));
+        }
+    };
+    collect(m_data.SourceFiles);
+    collect(m_data.HeaderFiles);
+    collect(m_data.SupportFiles);
+    auto copyFailed = [&](const Copy& c) {
+        Ask(res::FormatText(IDS_PRJ_COPY_FAILED, c.src.empty() ? *c.filePath : c.src,
+                            c.dst.empty() ? *c.fileName : c.dst),
+            {}, ASK_OK | ASK_ICONERROR);
+        return false;
+    };
+
+    // Two entries with one destination name would overwrite each other:
+    // refuse before anything is copied.
+    for (size_t j = 0; j < copies.size(); ++j) {
+        for (size_t i = 0; i < j; ++i) {
+            if (EqualsFileNameNoCase(*copies[i].fileName, *copies[j].fileName))
+                return copyFailed(copies[j]);
+        }
+    }
+
+    for (Copy& c : copies) {
+        bool ok = false;
+        if (!c.src.empty() && !c.dst.empty()) {
+            std::optional<std::string> nsrc = Native(c.src), ndst = Native(c.dst);
+            std::optional<std::string> bytes;
+            if (nsrc && ndst && sys::IsRegularFile(*nsrc) && (bytes = sys::ReadWholeFile(*nsrc)))
+                ok = sys::AtomicWriteFile(*ndst, *bytes);
+        }
+        if (!ok)
+            return copyFailed(c);
+        *c.filePath = *c.fileName; // the file now lies in the project folder
+    }
+    return true;
+}
+
+int ProjectDocument::ImportKnf(const std::u16string& knf, const std::u16string& folder)
+{
+    auto showError = [this](const std::u16string& text) {
+        Ask(text, {}, ASK_OK | ASK_ICONERROR);
+        return 0;
+    };
+    const std::optional<std::string> native = Native(knf);
+    uint64_t size = 0;
+    const int fd = native ? sys::OpenForReading(*native, size) : -1;
+    if (fd < 0)
+        return showError(res::FormatText(IDS_PRJ_KNF_OPEN_FAILED, knf));
+    std::string bytes;
+    try {
+        bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return showError(res::LoadText(IDS_NO_MEMORY));
+    } catch (const std::length_error&) {
+        ::close(fd);
+        return showError(res::LoadText(IDS_NO_MEMORY));
+    }
+    size_t got = 0;
+    bool readError = false;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            readError = true;
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (readError)
+        return showError(res::FormatText(IDS_PRJ_KNF_READ_FAILED, knf));
+
+    const std::u16string pathUser = ApplyKnf(m_data, ParseKnf(bytes));
+
+    // The configuration folder and the folder above it.
+    const std::u16string configDir = FolderOf(knf);
+    std::u16string above = configDir;
+    if (!sys::WinPath::Append(above, u".."))
+        above.clear();
+    else if (std::optional<std::u16string> c = sys::WinPath::Canonicalize(above))
+        above = *c;
+    std::u16string aboveName = above;
+    sys::WinPath::RemoveBackslash(aboveName);
+    aboveName = aboveName.substr(sys::WinPath::FindFileName(aboveName));
+
+    struct Record
+    {
+        std::u16string destName, dest;
+        std::vector<std::u16string> candidates;
+    };
+    std::vector<Record> records;
+    for (const ProjectFileEntry& e : m_data.SourceFiles) {
+        Record r;
+        r.destName = e.FileName;
+        sys::WinPath::RenameExtension(r.destName, u".plc");
+        r.dest = sys::WinPath::Combine(folder, r.destName).value_or(r.destName);
+        const std::u16string* bases[] = {&pathUser, &above, &configDir};
+        for (const std::u16string* base : bases) {
+            if (base->empty())
+                continue;
+            std::u16string p = *base;
+            if (sys::WinPath::Append(p, e.FilePath))
+                r.candidates.push_back(std::move(p));
+        }
+        if (r.candidates.empty())
+            r.candidates.push_back(e.FilePath);
+        records.push_back(std::move(r));
+    }
+    auto sourceFailed = [&](const Record& r) {
+        return showError(res::FormatText(IDS_PRJ_KNF_SOURCE_FAILED, r.candidates.back(), r.dest));
+    };
+    // Two records with one destination would overwrite each other: stop
+    // before anything is copied.
+    for (size_t j = 0; j < records.size(); ++j) {
+        for (size_t i = 0; i < j; ++i) {
+            if (EqualsFileNameNoCase(records[i].destName, records[j].destName))
+                return sourceFailed(records[j]);
+        }
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+        bool copied = false;
+        for (const std::u16string& src : records[i].candidates) {
+            if (CopySource(src, records[i].dest) == CopyResult::Copied) {
+                copied = true;
+                break;
+            }
+        }
+        if (!copied)
+            return sourceFailed(records[i]);
+        m_data.SourceFiles[i].FileName = records[i].destName;
+        m_data.SourceFiles[i].FilePath = records[i].destName;
+    }
+
+    if (std::optional<KnfCompilerVersion> v = CompilerVersionFromFolder(aboveName, m_data.Target))
+        m_data.TarvaneVer = v->TarvaneVer;
+    RecomputeCompilerVersion(m_data);
+    return 1;
+}
+
+bool ProjectDocument::CreateProjectFolder(const std::u16string& folder)
+{
+    const std::optional<std::string> native = Native(folder);
+    if (native && MakeFolders(*native))
+        return true;
+    Ask(res::FormatText(IDS_PRJ_DIR_CREATE_FAILED, folder), {}, ASK_OK | ASK_ICONERROR);
+    return false;
+}
+
+} // namespace core

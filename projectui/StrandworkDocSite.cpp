@@ -1,0 +1,57 @@
+// The framework document's side of the project document's logic.
+#include "projectui/StrandworkDocSite.h"
+
+#include "projectui/DocCommon.h"
+#include "projectui/QtText.h"
+
+std::u16string CStrandworkDoc::DocumentSite::PathName()
+{
+    return projtext::U16(m_doc.GetPathName());
+}
+
+void CStrandworkDoc::DocumentSite::SetModified(bool modified)
+{
+    m_doc.SetModifiedFlag(modified);
+}
+
+void CStrandworkDoc::DocumentSite::SettingsModified()
+{
+    m_doc.SetSettingsModified();
+}
+
+void CStrandworkDoc::DocumentSite::Changed(long hint)
+{
+    m_doc.BroadcastUpdate(nullptr, hint);
+}
+
+void CStrandworkDoc::DocumentSite::ReportFileFault(std::u16string_view path, core::FileFault fault,
+                                                   bool saving, unsigned textId)
+{
+    ui::FileError error = ui::FileError::generic;
+    if (fault == core::FileFault::NotFound)
+        error = ui::FileError::notFound;
+    else if (fault == core::FileFault::BadFormat)
+        error = ui::FileError::badFormat;
+    if (textId == 0)
+        textId = saving ? ui::IDS_FAILED_TO_SAVE : ui::IDS_FAILED_TO_OPEN;
+    m_doc.ReportSaveLoadException(projtext::Q(path), error, saving, textId);
+}
+
+bool CStrandworkDoc::DocumentSite::CollectWorkspaceDocuments(std::u16string_view folder,
+                                                             core::WorkspaceDocuments& docs)
+{
+    ProjectHost* host = GetProjectHost();
+    WorkspaceDocumentsPort* port = host ? host->GetWorkspaceDocumentsPort() : nullptr;
+    if (!port)
+        return false;
+    docs = port->Collect(projtext::Q(folder));
+    return true;
+}
+
+int CStrandworkDoc::DocumentSite::Ask(std::u16string_view text, std::u16string_view caption,
+                                      uint32_t style, core::AskOwner owner)
+{
+    if (ProjectHost* host = GetProjectHost())
+        return host->Ask(text, caption, style, owner);
+    return ProjectHost::AskWithPrompt(text, caption, style, owner);
+}
