@@ -61,7 +61,8 @@ void CAppTransferCommands::OnTransferPlc()
 void CAppTransferCommands::OnTransferSupportFiles()
 {
     if (m_app.GetProjectDoc())
-        Report(m_app, m_app.GetProjectDoc()->TransferSupportFiles() ? IDS_XFER_SUPPORT_DONE : IDS_XFER_SUPPORT_FAILED);
+        Report(m_app, m_app.GetProjectDoc()->TransferSupportFiles() ? IDS_XFER_SUPPORT_DONE
+                                                                    : IDS_XFER_SUPPORT_FAILED);
 }
 
 void CAppTransferCommands::OnDebugToggle()

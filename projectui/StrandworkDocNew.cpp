@@ -77,7 +77,8 @@ bool CStrandworkDoc::OnNewDocument()
         return false;
     QString knf;
     if (choice.Kind == 1) {
-        QFileDialog files(MainWindow(), QString(), folder, ui::ConvertFileFilter(LoadResString(IDS_PRJ_KNF_FILTER)));
+        QFileDialog files(MainWindow(), QString(), folder,
+                          ui::ConvertFileFilter(LoadResString(IDS_PRJ_KNF_FILTER)));
         files.setOption(QFileDialog::DontUseNativeDialog);
         files.setFileMode(QFileDialog::ExistingFile);
         files.setAcceptMode(QFileDialog::AcceptOpen);

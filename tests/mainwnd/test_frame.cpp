@@ -5,30 +5,30 @@
 // flashing from another thread, the menu loop, the closing order and the
 // next start.
 #include "app/StrandworkApp.h"
-#include "projectui/KXPExplorerView.h"
-#include "projectui/StrandworkDoc.h"
+#include "link/linkobj/olnk_link.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrame.h"
+#include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Messages.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
+#include "projectui/KXPExplorerView.h"
+#include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
 #include "res/Resources.h"
 #include "tests/mainwnd/mainwnd_env.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/platform/PtyPair.h"
 #include "tests/support/ui/UiTest.h"
+#include "tools/cssim/cssim.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTFrameHelper.h"
 #include "uilib/KVTPopupMenu.h"
-#include "platform/ui/Menu.h"
 #include "uilib/KVTToolbarCustomize.h"
-#include "link/linkobj/olnk_link.h"
-#include "platform/sys/CodePage.h"
-#include "tests/support/link/LinkTestText.h"
-#include "tests/support/platform/PtyPair.h"
-#include "tools/cssim/cssim.h"
-#include "platform/ui/Messages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -479,9 +479,10 @@ struct BarPlace
 
 std::ostream& operator<<(std::ostream& os, const BarPlace& p)
 {
-    return os << "visible " << p.visible << " site " << p.site << " row " << p.row << " pos " << p.pos
-              << " floating " << p.floating.x() << "," << p.floating.y() << " " << p.floating.width() << "x"
-              << p.floating.height() << " size " << p.size.width() << "x" << p.size.height();
+    return os << "visible " << p.visible << " site " << p.site << " row " << p.row << " pos "
+              << p.pos << " floating " << p.floating.x() << "," << p.floating.y() << " "
+              << p.floating.width() << "x" << p.floating.height() << " size " << p.size.width()
+              << "x" << p.size.height();
 }
 
 BarPlace PlaceOf(CMainFrame* f, ui::ControlBar* bar)
@@ -526,8 +527,8 @@ TEST_F(Frame, TheDockLayoutShownAtExitComesBack)
         ui::SendCommand(ID_VIEW_CONINFO);
     f->FloatControlBar(f->ConInfoBar(), QPoint(-20000, -20000), ui::CBRS_ALIGN_TOP);
     QApplication::processEvents();
-    ui::ControlBar* const before[] = {f->GetMenuBar(), f->GetMainToolBar(), f->GetDebugToolBar(),
-                                      f->ExplorerBar(), f->OutputBar(), f->DebugBar()};
+    ui::ControlBar* const before[] = {f->GetMenuBar(),  f->GetMainToolBar(), f->GetDebugToolBar(),
+                                      f->ExplorerBar(), f->OutputBar(),      f->DebugBar()};
     std::vector<BarPlace> shown;
     for (ui::ControlBar* bar : before)
         shown.push_back(PlaceOf(f, bar));
@@ -542,8 +543,8 @@ TEST_F(Frame, TheDockLayoutShownAtExitComesBack)
     f = frame();
     f->show();
     QApplication::processEvents();
-    ui::ControlBar* const after[] = {f->GetMenuBar(), f->GetMainToolBar(), f->GetDebugToolBar(),
-                                     f->ExplorerBar(), f->OutputBar(), f->DebugBar()};
+    ui::ControlBar* const after[] = {f->GetMenuBar(),  f->GetMainToolBar(), f->GetDebugToolBar(),
+                                     f->ExplorerBar(), f->OutputBar(),      f->DebugBar()};
     for (size_t i = 0; i < shown.size(); ++i)
         EXPECT_EQ(PlaceOf(f, after[i]), shown[i]) << i;
     const BarPlace conInfo = PlaceOf(f, f->ConInfoBar());

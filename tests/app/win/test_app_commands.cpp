@@ -3,7 +3,6 @@
 // project and add-file prompts, stopping a build, the rules that keep a
 // command delivered while disabled from running, print setup.
 #include "app/StrandworkApp.h"
-#include "projectui/StrandworkDoc.h"
 #include "editor/EditFileOpenDlg.h"
 #include "editor/EdtCodePages.h"
 #include "platform/ui/Dialog.h"
@@ -12,6 +11,7 @@
 #include "platform/ui/StatusBar.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/StructuredTextDoc.h"
+#include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"

@@ -4,12 +4,12 @@
 // dialog comes to the front; the dialog never stands over a waiting box or
 // a message, and a Cancel never stacks a second box over it.
 #include "app/StrandworkApp.h"
-#include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PlcCommandDlg.h"
+#include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
@@ -161,8 +161,8 @@ TEST(AppWaits, WithNoControlSystemTheBoxEndsAndTheErrorDialogComesLast)
     CStrandworkApp& app = *s.App();
     CMainFrame* frame = app.MainFrame();
     CStrandworkDoc* doc = s.Project();
-    const std::string nobody =
-        testsupport::UdpLoopbackConn(testsupport::PickFreeUdpPort(), testsupport::PickFreeUdpPort());
+    const std::string nobody = testsupport::UdpLoopbackConn(testsupport::PickFreeUdpPort(),
+                                                            testsupport::PickFreeUdpPort());
     doc->Data().OlnkConnectionString = std::u16string(nobody.begin(), nobody.end());
     doc->Link().SetJobTimeout(1500);
     linkui::CConnectionErrorDlg* lost = frame->ConnectionErrorDlg();
@@ -193,7 +193,8 @@ TEST(AppWaits, WithNoControlSystemTheBoxEndsAndTheErrorDialogComesLast)
     EXPECT_LT(t.elapsed(), 20000);
     EXPECT_TRUE(sawBox);
     EXPECT_EQ(messages, 1);
-    ASSERT_TRUE(WaitFor([&] { return Shown(lost->Window()); }, 10000, "the connection-error dialog"));
+    ASSERT_TRUE(
+        WaitFor([&] { return Shown(lost->Window()); }, 10000, "the connection-error dialog"));
     EXPECT_FALSE(WaitingBoxShown());
     EXPECT_TRUE(OutputText(app).contains(QStringLiteral("Řídící systém neodpověděl do ")))
         << OutputText(app).toStdString();
@@ -201,8 +202,8 @@ TEST(AppWaits, WithNoControlSystemTheBoxEndsAndTheErrorDialogComesLast)
     // "Odpojit", then again with Cancel.
     Click(lost->Window()->Item<QPushButton>(ui::IDOK_BUTTON));
     ASSERT_FALSE(doc->Link().IsOpen());
-    OnNextModal<CPlcCommandDlg>([&](CPlcCommandDlg* box) { Click(box->Item<QPushButton>(ui::IDCANCEL_BUTTON)); },
-                                20000);
+    OnNextModal<CPlcCommandDlg>(
+        [&](CPlcCommandDlg* box) { Click(box->Item<QPushButton>(ui::IDCANCEL_BUTTON)); }, 20000);
     expectMessage();
     t.restart();
     ASSERT_TRUE(app.ExecuteCommand(ID_TRANSFER_COMPILER_FILES));

@@ -170,7 +170,9 @@ TEST_F(AppCommands, TransferPlcWithABuildErrorTransfersNothing)
     EXPECT_EQ(prompts.Asked()[0].caption, QStringLiteral("Upozornění..."));
     EXPECT_FALSE(doc->Link().IsOpen());
     EXPECT_TRUE(sim->plc().image().empty());
-    EXPECT_NE(Out().find("Při překladu došlo k chybám. PLC není možné přenést.\n"), std::string::npos) << Out();
+    EXPECT_NE(Out().find("Při překladu došlo k chybám. PLC není možné přenést.\n"),
+              std::string::npos)
+        << Out();
 }
 
 TEST_F(AppCommands, CassetteSoftwareOfTheDosFixture)
@@ -185,5 +187,6 @@ TEST_F(AppCommands, CassetteSoftwareOfTheDosFixture)
     EXPECT_EQ(ReadAll(remote / "PLCOUTPUT/PLC.BIN"), dir.Read("Output/PLC.BIN"));
     EXPECT_EQ(ReadAll(remote / "PLCOUTPUT/LOD_KAP.EXE"), "MZ");
     EXPECT_FALSE(doc->Link().IsOpen());
-    EXPECT_NE(Out().find("Software kazety byl přenesen do řídícího systému.\n"), std::string::npos) << Out();
+    EXPECT_NE(Out().find("Software kazety byl přenesen do řídícího systému.\n"), std::string::npos)
+        << Out();
 }

@@ -91,7 +91,8 @@ TEST_F(TransferTest, RunningPlcIsStoppedOnlyWithYes)
     // Without comparing it is always sent.
     host.sink.entries.clear();
     EXPECT_TRUE(doc->TransferPlcInterface(false));
-    EXPECT_TRUE(Has("PLC interface se přenáší do systému...\r\nPLC interface byl přenesen do systému.\r\n"));
+    EXPECT_TRUE(Has(
+        "PLC interface se přenáší do systému...\r\nPLC interface byl přenesen do systému.\r\n"));
 }
 
 TEST_F(TransferTest, BadImagesAndShortReplies)

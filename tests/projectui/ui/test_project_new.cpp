@@ -1,10 +1,10 @@
 // A new project through the real dialog: empty, from a template and from a
 // compiler configuration file, and every way it can stop; the dialog's own
 // behaviour.
-#include "projectui/NewProjectDlg.h"
-#include "platform/ui/Dialog.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Dialog.h"
+#include "projectui/NewProjectDlg.h"
 #include "res/StringTable.h"
 #include "tests/projectui/ProjectTest.h"
 #include "tests/support/ui/UiTest.h"
