@@ -146,7 +146,7 @@ TEST(Spell, FromTheCaretItWrapsOnceAndOffersTheFirstSuggestion)
     PromptScript prompts({ui::IDOK});
     RunCmd(*v, ID_TOOLS_SPELLING);
     ASSERT_EQ(words, (std::vector<QString>{QStringLiteral("dm"), QStringLiteral("iz")}));
-    EXPECT_EQ(prompts.Texts(), std::vector<QString>{QStringLiteral("Spellchecking finished.")});
+    EXPECT_EQ(prompts.Texts(), std::vector<QString>{QStringLiteral("Kontrola pravopisu byla dokončena.")});
     ASSERT_FALSE(first[0].isEmpty());
     EXPECT_EQ(offered, first);
     EXPECT_EQ(AllText(*v), u"the cat iz big\r\nhello\r\n" + first[0].toStdU16String() + u" pes");
