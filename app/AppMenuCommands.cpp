@@ -100,11 +100,15 @@ QString& OpenFolder()
 class EditorDefaultsScope
 {
 public:
-    EditorDefaultsScope() : m_encoding(GetEdtDefaultEncoding()), m_force(GetEdtForceUnicode()) {}
+    EditorDefaultsScope()
+        : m_encoding(GetEdtDefaultEncoding()), m_force(GetEdtForceUnicode()), m_forceUtf8(GetEdtForceUtf8())
+    {
+    }
     ~EditorDefaultsScope()
     {
         SetEdtDefaultEncoding(m_encoding);
         SetEdtForceUnicode(m_force);
+        SetEdtForceUtf8(m_forceUtf8);
     }
     EditorDefaultsScope(const EditorDefaultsScope&) = delete;
     EditorDefaultsScope& operator=(const EditorDefaultsScope&) = delete;
@@ -112,6 +116,7 @@ public:
 private:
     int m_encoding;
     bool m_force;
+    bool m_forceUtf8;
 };
 
 void AppendOutput(CStrandworkApp& app, unsigned text)
@@ -247,12 +252,18 @@ void CAppMenuCommands::OnFileOpen()
     const bool readOnly = dialog.GetReadOnly();
     const int openAs = dialog.GetOpenAs();
     EditorDefaultsScope restore;
-    if (codePage == 13) { // "Unicode"
+    if (codePage == EDT_CODEPAGE_UNICODE) {
         SetEdtDefaultEncoding(-1);
         SetEdtForceUnicode(true);
+        SetEdtForceUtf8(false);
+    } else if (codePage == EDT_CODEPAGE_UTF8) {
+        SetEdtDefaultEncoding(-1);
+        SetEdtForceUnicode(false);
+        SetEdtForceUtf8(true);
     } else {
         SetEdtDefaultEncoding(codePage);
         SetEdtForceUnicode(false);
+        SetEdtForceUtf8(false);
     }
     for (const QString& path : paths) {
         ui::Document* doc = m_app.OpenDocumentWithTemplate(path, openAs);

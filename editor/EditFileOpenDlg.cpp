@@ -1,7 +1,9 @@
 #include "editor/EditFileOpenDlg.h"
 
 #include "editor/EdtCodePages.h"
+#include "editor/EdtTextTypeHook.h"
 #include "platform/sys/CodePage.h"
+#include "platform/sys/Utf8Stream.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Prompt.h"
@@ -39,10 +41,68 @@ bool edt::IsPicturePath(const QString& path)
            ext.compare(QLatin1String("dib"), Qt::CaseInsensitive) == 0;
 }
 
-QString edt::PreviewTextOf(const std::vector<uint8_t>& head)
+namespace {
+bool HasUtf8Mark(const std::vector<uint8_t>& head)
+{
+    return head.size() >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+}
+
+// Whether the head is all of the file (shorter than what the preview reads).
+bool IsWholeFile(const std::vector<uint8_t>& head)
+{
+    return head.size() < edt::PREVIEW_BYTES;
+}
+
+// Valid UTF-8 with a character of several bytes.  When the file goes on, a
+// character cut off at the end of the head is left out.
+bool LooksLikeUtf8(const std::vector<uint8_t>& head)
+{
+    size_t n = head.size();
+    if (!IsWholeFile(head)) {
+        size_t k = n;
+        while (n - k < 3 && k > 0 && (head[k - 1] & 0xC0) == 0x80)
+            --k;
+        if (k > 0 && head[k - 1] >= 0xC0)
+            n = k - 1;
+    }
+    sys::Utf8Check check;
+    check.Feed(head.data(), n);
+    return check.Valid() && check.HasMultiByte();
+}
+
+std::u16string DecodeUtf8Head(const std::vector<uint8_t>& head)
+{
+    const size_t skip = HasUtf8Mark(head) ? 3 : 0;
+    sys::Utf8StreamDecoder decoder;
+    std::u16string s(sys::Utf8StreamDecoder::Room(head.size() - skip), u'\0');
+    s.resize(decoder.Decode(head.data() + skip, head.size() - skip, IsWholeFile(head), s.data()));
+    for (char16_t& c : s)
+        if (sys::IsUtf8ByteEscape(c))
+            c = u'\uFFFD';
+    return s;
+}
+} // namespace
+
+edt::PreviewCharset edt::PreviewCharsetFor(const QString& path, int codePage)
+{
+    if (codePage == EDT_CODEPAGE_UTF8)
+        return PreviewCharset::Utf8;
+    if (codePage >= 0)
+        return PreviewCharset::Ansi;
+    const EdtTextTypeInfo info = LookupEdtTextType(path.toStdU16String());
+    if (info.defaultEncoding == EDT_CODEPAGE_UTF8)
+        return PreviewCharset::Detect;
+    if (info.defaultEncoding >= 0 || info.ansiOnly)
+        return PreviewCharset::Ansi;
+    return PreviewCharset::Detect;
+}
+
+QString edt::PreviewTextOf(const std::vector<uint8_t>& head, PreviewCharset charset)
 {
     QString text;
-    if (head.size() >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
+    const bool utf8 = charset == PreviewCharset::Utf8 ||
+                      (charset == PreviewCharset::Detect && (HasUtf8Mark(head) || LooksLikeUtf8(head)));
+    if (head.size() >= 2 && head[0] == 0xFF && head[1] == 0xFE && charset != PreviewCharset::Utf8) {
         const size_t units = (head.size() - 2) / 2;
         std::u16string s(units, u'\0');
         for (size_t i = 0; i < units; ++i)
@@ -50,6 +110,8 @@ QString edt::PreviewTextOf(const std::vector<uint8_t>& head)
         if (!s.empty() && s.back() >= 0xD800 && s.back() <= 0xDBFF)
             s.pop_back();
         text = QString::fromStdU16String(s);
+    } else if (utf8) {
+        text = QString::fromStdU16String(DecodeUtf8Head(head));
     } else {
         text = QString::fromStdU16String(
             sys::AnsiToWide(std::string_view(reinterpret_cast<const char*>(head.data()), head.size())));
@@ -162,12 +224,14 @@ CEditFileOpenDlg::CEditFileOpenDlg(bool open, const QString& defaultExt, const Q
     }
 
     if (m_codePageCombo) {
-        FillCodePageCombo(m_codePageCombo, GetCodePageNames());
+        FillCodePageCombo(m_codePageCombo, GetEncodingNames());
         m_codePageCombo->setCurrentIndex(std::max(m_codePage, 0));
         m_codePageCombo->setEnabled(m_convert);
         connect(m_codePageCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
-            if (m_convert)
-                m_codePage = index;
+            if (!m_convert)
+                return;
+            m_codePage = index;
+            RefreshPreview();
         });
     }
     if (m_openAsCombo) {
@@ -243,6 +307,13 @@ void CEditFileOpenDlg::OnCodePageCheck(bool on)
     m_codePage = on && m_codePageCombo ? m_codePageCombo->currentIndex() : -1;
     if (m_codePageCombo)
         m_codePageCombo->setEnabled(on);
+    RefreshPreview();
+}
+
+void CEditFileOpenDlg::RefreshPreview()
+{
+    if (m_previewOn && !m_current.isEmpty())
+        Preview(m_current);
 }
 
 void CEditFileOpenDlg::OnCurrentChanged(const QString& path)
@@ -269,6 +340,7 @@ void CEditFileOpenDlg::ClearPreview()
 
 void CEditFileOpenDlg::Preview(const QString& path)
 {
+    m_current = path;
     ClearPreview();
     if (path.isEmpty())
         return;
@@ -290,7 +362,7 @@ void CEditFileOpenDlg::Preview(const QString& path)
     if (!edt::ReadRegularFile(path, edt::PREVIEW_BYTES, head))
         return;
     if (m_text)
-        m_text->setText(edt::PreviewTextOf(head));
+        m_text->setText(edt::PreviewTextOf(head, edt::PreviewCharsetFor(path, m_codePage)));
 }
 
 // ------------------------------------------------------------ BrowseForFolder

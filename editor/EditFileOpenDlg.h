@@ -21,10 +21,22 @@ namespace edt {
 // Whether the file is previewed as a picture: the extension after the last
 // "." of its name is "bmp" or "dib", in any case.
 bool IsPicturePath(const QString& path);
+// How the preview reads a file that does not begin with FF FE: UTF-8 when
+// it begins with EF BB BF or its bytes are valid UTF-8 with a character of
+// several bytes (a character cut off where the preview stops reading aside),
+// else code page 1250
+// (Detect); always code page 1250 (Ansi); always UTF-8 (Utf8).
+enum class PreviewCharset { Detect, Ansi, Utf8 };
 // The lines of the first bytes of a file, joined with "\n": UTF-16LE after
-// FF FE (an odd last byte and a cut-off high surrogate dropped), else code
-// page 1250; cut at CR LF, CR or LF.
-QString PreviewTextOf(const std::vector<uint8_t>& head);
+// FF FE (an odd last byte and a cut-off high surrogate dropped), else 8-bit
+// text as the charset says (the UTF-8 mark dropped, a character cut off at
+// the end dropped, an invalid byte shown as U+FFFD); cut at CR LF, CR or LF.
+QString PreviewTextOf(const std::vector<uint8_t>& head, PreviewCharset charset = PreviewCharset::Detect);
+// The charset of the preview of a file, as loading it with the dialog's
+// code page (-1 none, else an index of GetEncodingNames()) would read it:
+// UTF-8 forces it, a code page or a source type that names one or is the
+// control system's (PLC, NCP) gives code page 1250, anything else Detect.
+PreviewCharset PreviewCharsetFor(const QString& path, int codePage);
 constexpr size_t PREVIEW_BYTES = 2048;
 // Where a picture is drawn in the area: centred at its own size when it
 // fits, else scaled down keeping its proportions, centred.
@@ -64,7 +76,9 @@ public:
     int DoModal();  // ui::IDOK or ui::IDCANCEL
     QStringList GetSelectedPaths() const;
     bool GetReadOnly() const;
-    int GetCodePage() const { return m_codePage; }  // -1 none, 0..13 (13 "Unicode")
+    // -1 none, else an index of GetEncodingNames(): 0..12 a code page, 13
+    // "Unicode", 14 "UTF-8".
+    int GetCodePage() const { return m_codePage; }
     int GetOpenAs() const { return m_openAs; }      // -1 automatic, 0 text
 
     // The preview's state (tests).
@@ -81,6 +95,7 @@ private:
     void OnPreviewCheck(bool on);
     void OnCodePageCheck(bool on);
     void OnCurrentChanged(const QString& path);
+    void RefreshPreview();  // the current file again (the code page changed)
 
     QWidget* m_panel = nullptr;
     CPicturePreview* m_picture = nullptr;

@@ -1,6 +1,7 @@
 #include "editor/EdtCodePages.h"
 
 #include "platform/sys/CodePage.h"
+#include "res/StringTable.h"
 
 #include <QComboBox>
 
@@ -127,6 +128,7 @@ bool IsRow1Source(unsigned byte)
 std::atomic<int> g_defaultEncoding{-1};
 std::atomic<bool> g_defaultUnicode{false};
 std::atomic<bool> g_forceUnicode{false};
+std::atomic<bool> g_forceUtf8{false};
 
 } // namespace
 
@@ -284,6 +286,46 @@ QStringList GetCodePageNames()
     return names;
 }
 
+QStringList GetEncodingNames()
+{
+    QStringList names = GetCodePageNames();
+    names << QStringLiteral("UTF-8");
+    return names;
+}
+
+namespace {
+constexpr unsigned IDS_EDT_UTF8_WITH_MARK = 4740;  // "UTF-8 s BOM"
+}
+
+QString GetEncodingStatusText(int encoding, bool utf8Mark)
+{
+    if (encoding == -1)
+        return QString::fromLatin1(GetEdtCodePageRowName(1));
+    if (encoding >= 0 && encoding < EDT_CODEPAGE_ROWS)
+        return QString::fromLatin1(GetEdtCodePageRowName(encoding));
+    if (encoding == EDT_CODEPAGE_UNICODE)
+        return QStringLiteral("UTF-16");
+    if (encoding == EDT_CODEPAGE_UTF8) {
+        if (!utf8Mark)
+            return QStringLiteral("UTF-8");
+        const QString text = LoadResString(IDS_EDT_UTF8_WITH_MARK);
+        return text.isEmpty() ? QStringLiteral("UTF-8 BOM") : text;
+    }
+    return {};
+}
+
+QString GetEncodingStatusSample()
+{
+    QString widest;
+    for (int e = -1; e <= EDT_CODEPAGE_UTF8; ++e)
+        for (bool mark : {false, true}) {
+            const QString t = GetEncodingStatusText(e, mark);
+            if (t.size() > widest.size())
+                widest = t;
+        }
+    return widest;
+}
+
 const char16_t* GetCRLFModeName(int mode)
 {
     switch (mode) {
@@ -300,3 +342,5 @@ bool GetEdtDefaultUnicode() { return g_defaultUnicode.load(); }
 void SetEdtDefaultUnicode(bool unicode) { g_defaultUnicode.store(unicode); }
 bool GetEdtForceUnicode() { return g_forceUnicode.load(); }
 void SetEdtForceUnicode(bool force) { g_forceUnicode.store(force); }
+bool GetEdtForceUtf8() { return g_forceUtf8.load(); }
+void SetEdtForceUtf8(bool force) { g_forceUtf8.store(force); }

@@ -15,6 +15,7 @@ class QComboBox;
 constexpr int EDT_CODEPAGE_ROWS = 13;     // rows 0-12 of the tables
 constexpr int EDT_CODEPAGE_ENTRIES = 66;  // positions per row
 constexpr int EDT_CODEPAGE_UNICODE = 13;  // "Unicode": UTF-16, no table
+constexpr int EDT_CODEPAGE_UTF8 = 14;     // "UTF-8", no table
 
 // The tables: an entry is the code of the position's character in the
 // row's code page; in the source table 0 marks a missing character, in the
@@ -32,14 +33,28 @@ int ConvertCodePageString(std::u16string_view text, std::u16string& result, int 
 
 void FillCodePageCombo(QComboBox* combo, const QStringList& names);
 QStringList GetCodePageNames();              // the 14 names, index = code page
+// The names of the encodings a file is read in (File > Open, the default
+// encodings of the option pages): the 14 code-page names and "UTF-8".
+QStringList GetEncodingNames();
+// The status pane's name of an encoding (an index of GetEncodingNames(),
+// -1 code page 1250 alone): "CP1250", a row's short name, "UTF-16",
+// "UTF-8", or "UTF-8 s BOM" with the mark (string 4740); empty otherwise.
+QString GetEncodingStatusText(int encoding, bool utf8Mark);
+// The widest of those texts (the pane's width).
+QString GetEncodingStatusSample();
 const char16_t* GetCRLFModeName(int mode);   // u"DOS", u"UNIX", u"MAC", u"" otherwise
 
-int GetEdtDefaultEncoding();                 // initially -1
+// -1 none, 0-12 rows, 13 UTF-16, 14 UTF-8; initially -1
+int GetEdtDefaultEncoding();
 void SetEdtDefaultEncoding(int encoding);
 bool GetEdtDefaultUnicode();                 // initially false
 void SetEdtDefaultUnicode(bool unicode);
 bool GetEdtForceUnicode();                   // initially false
 void SetEdtForceUnicode(bool force);
+// While set, every file that is loaded is read as UTF-8 (File > Open's
+// "UTF-8"); initially false.
+bool GetEdtForceUtf8();
+void SetEdtForceUtf8(bool force);
 
 namespace edt {
 

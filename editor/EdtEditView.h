@@ -168,6 +168,23 @@ private:
     void AutoIndentAfterBreak();
     bool ReplaceSelectionIn(std::u16string_view replacement, uint32_t flags, bool ownGroup);
     bool SearchStep(std::u16string_view text, uint32_t flags, const FindProgressFn& progress);
+    // Replace all from part (0: from pos to the end or the block end, 1:
+    // the whole file's wrap from (0, 0) to m_replaceLimit) on: match by
+    // match through the search and ReplaceSelection (EdtReplace.cpp), or in
+    // one pass over the lines that rebuilds each changed line once
+    // (EdtReplaceAll.cpp; hands over to the steps where they must decide).
+    struct ReplaceAllOutcome
+    {
+        int replaced = 0;
+        bool stop = false;    // cancelled, or the buffer changed under it
+        bool failed = false;  // a substitution failed
+    };
+    void ReplaceAllSteps(std::u16string_view text, std::u16string_view replacement, uint32_t flags,
+                         const FindProgressFn& progress, int total, int part, EdtPoint pos,
+                         ReplaceAllOutcome& out);
+    void ReplaceAllOnePass(std::u16string_view text, std::u16string_view replacement,
+                           uint32_t flags, const FindProgressFn& progress, int total, EdtPoint pos,
+                           ReplaceAllOutcome& out);
     void ShowDropCaret(EdtPoint pt);
     void HideDropCaret();
 

@@ -362,14 +362,8 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
 
     f.flags = flags;
     if (flags & EDT_FIND_REGEXP) {
-        if (!f.regexTried || f.regexText != text) {
-            RegExpFree(f.regex);
-            f.regex = RegExpCompile(text);
-            f.regexText.assign(text);
-            f.regexTried = true;
-            f.regexJoin = CountLineFeeds(text);
-        }
-        if (!f.regex)
+        int joined = 0;
+        if (!SearchRegExp(text, joined))
             return false;
         f.flags &= ~EDT_FIND_WHOLE_WORD;
     } else if (!(flags & EDT_FIND_MATCH_CASE)) {
@@ -492,6 +486,20 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
         f.matchedText.assign(f.text, size_t(f.textLength));
     found = at;
     return true;
+}
+
+const RegExp* EdtFindController::SearchRegExp(std::u16string_view text, int& joinedLines)
+{
+    EdtFindState& f = *m_find;
+    if (!f.regexTried || f.regexText != text) {
+        RegExpFree(f.regex);
+        f.regex = RegExpCompile(text);
+        f.regexText.assign(text);
+        f.regexTried = true;
+        f.regexJoin = CountLineFeeds(text);
+    }
+    joinedLines = f.regexJoin;
+    return f.regex;
 }
 
 bool EdtFindController::HighlightText(EdtPoint pt, int length, bool reverse)
@@ -833,6 +841,11 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
 {
     return m_finder->FindTextInBlock(text, start, blockStart, blockEnd, flags, wrap, found,
                                      progress);
+}
+
+const RegExp* CEdtTextView::SearchRegExp(std::u16string_view text, int& joinedLines)
+{
+    return m_finder->SearchRegExp(text, joinedLines);
 }
 
 bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)

@@ -66,6 +66,7 @@ public:
     bool FindTextInBlock(std::u16string_view text, EdtPoint start, EdtPoint blockStart, EdtPoint blockEnd,
                          uint32_t flags, bool wrap, EdtPoint& found, const FindProgressFn& progress = {});
     bool HighlightText(EdtPoint pt, int length, bool reverse);
+    const RegExp* SearchRegExp(std::u16string_view text, int& joinedLines);
     void ShowNotFound(std::u16string_view text);
     void MapFindCommands();
     void OnEditFind();

@@ -590,7 +590,7 @@ CEditorPage3::CEditorPage3(CEditorOptionsPage* owner)
 {
     if (auto* c = Item<QComboBox>(1007)) {
         c->addItem(LoadResString(IDS_EDT_NO_RECODING));
-        c->addItems(GetCodePageNames());
+        c->addItems(GetEncodingNames());
     }
     if (auto* e = Item<QLineEdit>(1014))
         e->setMaxLength(int(EDT_TT_MAX_TEXT));
@@ -861,7 +861,7 @@ bool CFontPage::OnInitDialog()
         script->setCurrentIndex(std::max(0, script->findText(edt::ScriptNameOfCharSet(m_preview.charSet))));
     const int encoding = GetEdtDefaultEncoding();
     if (encodings) {
-        FillCodePageCombo(encodings, GetCodePageNames());
+        FillCodePageCombo(encodings, GetEncodingNames());
         encodings->setCurrentIndex(encoding >= 0 ? encoding : 0);
         encodings->setEnabled(encoding >= 0);
     }

@@ -6,6 +6,7 @@
 #include "editor/EdtRegExp.h"
 #include "editor/EdtRegistry.h"
 #include "editor/EdtReplaceDlg.h"
+#include "editor/EdtReplaceTesting.h"
 #include "editor/HistoryCombo.h"
 #include "platform/ui/Beep.h"
 
@@ -200,12 +201,30 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
     const bool tracked = m_replaceTracked;
     m_replaceTracked = true;
     m_buffer->BeginUndoGroup();
-    int replaced = 0;
-    bool stop = false;
-    bool failed = false;
+    ReplaceAllOutcome out;
+    if (edt::ReplaceAllStepwise())
+        ReplaceAllSteps(text, replacement, flags, progress, total, 0, pos, out);
+    else
+        ReplaceAllOnePass(text, replacement, flags, progress, total, pos, out);
+    m_buffer->FlushUndoGroup(this);
+    m_replaceTracked = tracked;
+    r.found = false;
+    QApplication::restoreOverrideCursor();
+    if (!out.stop && !out.failed) {
+        ShowNotFound(text);
+        r.start = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
+    }
+    return out.replaced;
+}
+
+void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view replacement,
+                                   uint32_t flags, const FindProgressFn& progress, int total,
+                                   int firstPart, EdtPoint pos, ReplaceAllOutcome& out)
+{
+    ReplaceState& r = m_replace;
     // Whole file: start..end, then (0, 0)..start; selection: its block.
-    for (int part = 0; part < (r.scope == 1 ? 2 : 1) && !stop; ++part) {
-        if (part == 1)
+    for (int part = firstPart; part < (r.scope == 1 ? 2 : 1) && !out.stop; ++part) {
+        if (part > firstPart)
             pos = {0, 0};
         while (true) {
             const int last = GetLineCount() - 1;
@@ -216,41 +235,46 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
             EdtPoint found;
             auto step = [&](int done, int) { return progress(pos.line + done, total); };
             if (!FindTextInBlock(text, pos, blockBegin, blockEnd, flags, false, found, step)) {
-                stop = LastFindCancelled();
+                out.stop = LastFindCancelled();
                 break;
             }
+            // A match reaching the block end ends the block (the next
+            // search would start at the block end again: an empty match
+            // there would be found for ever, the text after a match ending
+            // there searched anew).
+            EdtPoint end = blockEnd;
+            end.line = std::min(end.line, last);
+            end.ch = std::min(end.ch, GetLineLength(end.line));
             HighlightText(found, GetLastMatchLength(), false);
             const bool empty = GetLastMatchLength() == 0;
+            const bool limited = r.scope == 0 || part == 1; // not the text's end
+            const bool endsBlock = limited && !Before(m_cursorPos, end);
             if (!ReplaceSelectionIn(replacement, flags, false)) {
                 // A failed substitution: the match stays selected.
                 ui::MessageBeep();
-                stop = failed = true;
+                out.stop = out.failed = true;
                 break;
             }
-            ++replaced;
+            ++out.replaced;
             pos = m_cursorPos;
+            if (endsBlock)
+                break;
             if (empty) {
+                // The next line, if the block holds its start.
                 if (pos.line + 1 >= GetLineCount())
                     break;
                 pos = {0, pos.line + 1};
+                if (limited && Before(r.scope == 0 ? r.blockEnd : m_replaceLimit, pos))
+                    break;
             }
             // The dialog's Storno and changes made by others while it ran.
             const uint64_t mine = m_buffer->GetChangeCount();
             if (!progress(pos.line, total) || m_buffer->GetChangeCount() != mine) {
-                stop = true;
+                out.stop = true;
                 break;
             }
         }
     }
-    m_buffer->FlushUndoGroup(this);
-    m_replaceTracked = tracked;
-    r.found = false;
-    QApplication::restoreOverrideCursor();
-    if (!stop && !failed) {
-        ShowNotFound(text);
-        r.start = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
-    }
-    return replaced;
 }
 
 void CEdtEditView::OnEditReplace()

@@ -31,7 +31,7 @@ void WriteLE32(std::vector<uint8_t>& out, int32_t v)
 
 bool IsValidEncoding(int32_t v)
 {
-    return v >= -1 && v <= EDT_CODEPAGE_UNICODE;
+    return v >= -1 && v <= EDT_CODEPAGE_UTF8;
 }
 
 int ScreenDpi()

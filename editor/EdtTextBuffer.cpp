@@ -47,14 +47,58 @@ void DeleteContext::RecalcPoint(EdtPoint& pt) const
     pt = begin;
 }
 
+void RewriteContext::Finish()
+{
+    m_added.resize(lines.size());
+    int sum = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        m_added[i] = sum += lines[i].added;
+    if (!lines.empty()) {
+        begin = {0, lines.front().line};
+        end = {0, lines.back().line + lines.back().count - 1};
+    }
+}
+
+void RewriteContext::RecalcPoint(EdtPoint& pt) const
+{
+    // The first line that ends at or below the point.
+    auto it = std::lower_bound(lines.begin(), lines.end(), pt.line,
+                               [](const Line& l, int line) { return l.line + l.count - 1 < line; });
+    const size_t i = size_t(it - lines.begin());
+    const int shift = i > 0 ? m_added[i - 1] : 0;
+    if (it == lines.end() || pt.line < it->line) {
+        pt.line += shift;
+        return;
+    }
+    const int first = it->line + shift;
+    if (it->edits == 0) {
+        pt = {std::min(pt.ch, it->newLength), first};
+        return;
+    }
+    // The last span that begins before the point.
+    const Edit* e0 = edits.data() + it->firstEdit;
+    const Edit* e1 = e0 + it->edits;
+    const Edit* e = std::lower_bound(e0, e1, pt.ch, [](const Edit& x, int ch) { return x.begin < ch; });
+    if (e == e0)
+        return void(pt.line = first);
+    --e;
+    if (e->begin < e->end && pt.ch <= e->end)
+        pt = {e->newBegin.ch, first + e->newBegin.line};
+    else
+        pt = {e->newEnd.ch + (pt.ch - e->end), first + e->newEnd.line};
+}
+
 // ---------------------------------------------------------------- life cycle
 
 CEdtTextBuffer::CEdtTextBuffer()
 {
     int enc = GetEdtDefaultEncoding();
     m_unicode = GetEdtDefaultUnicode();
-    if (enc == 13) {
+    if (enc == EDT_CODEPAGE_UNICODE) {
         m_unicode = true;
+        m_codePage = -1;
+    } else if (enc == EDT_CODEPAGE_UTF8 && !m_unicode) {
+        m_utf8 = true;
         m_codePage = -1;
     } else {
         SetCodePage(enc);
@@ -101,6 +145,7 @@ void CEdtTextBuffer::FreeAll()
     m_initialized = false;
     m_loadedFromFile = false;
     m_oddTrailingByte = -1;
+    m_utf8Mark = false;
     m_lastChange = {-1, -1};
 }
 
@@ -171,6 +216,33 @@ void CEdtTextBuffer::SetCRLFMode(int mode)
 void CEdtTextBuffer::SetModified(bool modified)
 {
     m_modified = modified;
+}
+
+void CEdtTextBuffer::SetUnicode(bool unicode)
+{
+    m_unicode = unicode;
+    if (unicode)
+        m_utf8 = false;
+}
+
+void CEdtTextBuffer::SetUtf8(bool utf8)
+{
+    m_utf8 = utf8;
+    if (utf8) {
+        m_unicode = false;
+        m_codePage = -1;
+    } else {
+        m_utf8Mark = false;
+    }
+}
+
+int CEdtTextBuffer::GetEncoding() const
+{
+    if (m_unicode)
+        return EDT_CODEPAGE_UNICODE;
+    if (m_utf8)
+        return EDT_CODEPAGE_UTF8;
+    return m_codePage;
 }
 
 void CEdtTextBuffer::SetCodePage(int codePage)
@@ -446,6 +518,127 @@ void CEdtTextBuffer::SetLineFlag(int line, uint32_t flag, bool set, bool removeF
     UpdateViews(nullptr, nullptr, EDT_UPD_FLAGS, line);
 }
 
+bool CEdtTextBuffer::RewriteLines(IEdtBufferListener* view, std::vector<LineRewrite>&& rewrites,
+                                  RewriteContext& context, EdtPoint undoCaret, EdtPoint redoCaret,
+                                  int action, std::u16string_view lastText)
+{
+    if (m_readOnly || rewrites.empty())
+        return false;
+    for (size_t i = 0; i < rewrites.size(); ++i)
+        if (rewrites[i].line < 0 || rewrites[i].line >= m_lines.Size() ||
+            (i > 0 && rewrites[i].line <= rewrites[i - 1].line))
+            return false;
+    LineBatch part;
+    part.entries.reserve(rewrites.size());
+    int added = 0;
+    for (LineRewrite& rw : rewrites) {
+        const int at = rw.line + added;
+        LineBatch::Entry entry;
+        entry.line = at;
+        entry.after = 1 + static_cast<int>(rw.more.size());
+        edt::Line& line = m_lines.At(at);
+        entry.held.push_back(std::move(line.text));
+        line.text = std::move(rw.first);
+        if (!rw.more.empty()) {
+            std::vector<edt::Line> extra;
+            extra.reserve(rw.more.size());
+            for (edt::LineText& t : rw.more)
+                extra.push_back(edt::Line{std::move(t), 0});
+            m_lines.Insert(at + 1, std::move(extra));
+            added += entry.after - 1;
+        }
+        part.entries.push_back(std::move(entry));
+    }
+    rewrites.clear();
+    ++m_changeCount;
+    context.Finish();
+    UpdateViews(view, &context, EDT_UPD_LINES, context.begin.line);
+    if (!m_modified)
+        SetModified(true);
+    m_lastChange = redoCaret;
+
+    const bool ownGroup = !m_groupOpen;
+    if (ownGroup)
+        BeginUndoGroup(false);
+    UndoRecord* last = m_undoPos == static_cast<int>(m_undo.size()) && !m_undo.empty()
+                           ? &m_undo.back()
+                           : nullptr;
+    if (m_groupRecords > 0 && last && last->batch && last->action == action) {
+        LineBatch& b = *last->batch;
+        b.parts.push_back(b.entries.size());
+        for (LineBatch::Entry& e : part.entries)
+            b.entries.push_back(std::move(e));
+    } else {
+        UndoRecord rec;
+        rec.flags = kUndoInsert;
+        rec.action = action;
+        rec.batch = std::make_unique<LineBatch>(std::move(part));
+        rec.batch->parts.push_back(0);
+        rec.batch->undoCaret = undoCaret;
+        PushUndoRecord(std::move(rec));
+        last = &m_undo.back();
+    }
+    last->start = last->end = redoCaret;
+    last->text.assign(lastText);
+    if (ownGroup)
+        FlushUndoGroup(view);
+    return true;
+}
+
+void CEdtTextBuffer::ApplyBatch(LineBatch& batch, bool revert)
+{
+    // Each RewriteLines call is one step with one update of the views:
+    // undone from the newest, its lines from the bottom.
+    const size_t n = batch.parts.size();
+    for (size_t k = 0; k < n; ++k) {
+        const size_t p = revert ? n - 1 - k : k;
+        const size_t from = batch.parts[p];
+        const size_t to = p + 1 < n ? batch.parts[p + 1] : batch.entries.size();
+        RewriteContext ctx;
+        ctx.lines.reserve(to - from);
+        int added = 0;  // redo: lines added above the entry so far
+        for (size_t j = from; j < to; ++j) {
+            const size_t i = revert ? to - 1 - (j - from) : j;
+            LineBatch::Entry& e = batch.entries[i];
+            const int have = revert ? e.after : e.before;
+            const int at = e.line;
+            std::vector<edt::LineText> out;
+            out.reserve(size_t(have));
+            for (int l = 0; l < have; ++l)
+                out.push_back(std::move(m_lines.At(at + l).text));
+            const int put = static_cast<int>(e.held.size());
+            m_lines.At(at).text = std::move(e.held[0]);
+            const int common = std::min(have, put);
+            for (int l = 1; l < common; ++l)
+                m_lines.At(at + l).text = std::move(e.held[size_t(l)]);
+            if (have > put) {
+                m_lines.Erase(at + put, have - put);
+            } else if (put > have) {
+                std::vector<edt::Line> extra;
+                for (int l = have; l < put; ++l)
+                    extra.push_back(edt::Line{std::move(e.held[size_t(l)]), 0});
+                m_lines.Insert(at + have, std::move(extra));
+            }
+            e.held = std::move(out);
+            RewriteContext::Line cl;
+            cl.line = revert ? at : at - added;
+            cl.count = have;
+            cl.added = put - have;
+            cl.newLength = static_cast<int>(m_lines.At(at).text.size());
+            ctx.lines.push_back(cl);
+            if (!revert)
+                added += put - have;
+        }
+        if (revert)
+            std::reverse(ctx.lines.begin(), ctx.lines.end());
+        ++m_changeCount;
+        if (!ctx.lines.empty()) {
+            ctx.Finish();
+            UpdateViews(nullptr, &ctx, EDT_UPD_LINES, ctx.begin.line);
+        }
+    }
+}
+
 // ---------------------------------------------------------------- undo
 
 void CEdtTextBuffer::BeginUndoGroup(bool mergeWithPrevious)
@@ -511,6 +704,18 @@ void CEdtTextBuffer::AddUndoRecord(bool insert, EdtPoint start, EdtPoint end,
                                    std::u16string_view text, int action,
                                    std::vector<std::u16string>&& pieces)
 {
+    UndoRecord rec;
+    rec.flags = insert ? kUndoInsert : 0;
+    rec.start = start;
+    rec.end = end;
+    rec.action = action;
+    rec.text.assign(text);
+    rec.pieces = std::move(pieces);
+    PushUndoRecord(std::move(rec));
+}
+
+void CEdtTextBuffer::PushUndoRecord(UndoRecord&& rec)
+{
     if (m_undoPos < static_cast<int>(m_undo.size())) {
         if (m_savedPos > m_undoPos)
             m_savedPos = -1;
@@ -524,18 +729,11 @@ void CEdtTextBuffer::AddUndoRecord(bool insert, EdtPoint start, EdtPoint end,
     }
     if (static_cast<int>(m_undo.size()) >= m_undoLimit)
         DropOldestGroups();
-    UndoRecord rec;
-    rec.flags = insert ? kUndoInsert : 0;
     if (m_groupStartPending || m_undo.empty()) {
         m_groupStartPending = false;
         rec.flags |= kUndoGroupStart;
         m_lastGroupStart = m_undo.size();
     }
-    rec.start = start;
-    rec.end = end;
-    rec.action = action;
-    rec.text.assign(text);
-    rec.pieces = std::move(pieces);
     m_undo.push_back(std::move(rec));
     m_undoPos = static_cast<int>(m_undo.size());
     ++m_groupRecords;
@@ -543,6 +741,11 @@ void CEdtTextBuffer::AddUndoRecord(bool insert, EdtPoint start, EdtPoint end,
 
 void CEdtTextBuffer::ApplyRecord(const UndoRecord& rec, bool revert, EdtPoint& caret)
 {
+    if (rec.batch) {
+        ApplyBatch(*rec.batch, revert);
+        caret = revert ? rec.batch->undoCaret : rec.end;
+        return;
+    }
     int el = 0;
     int ec = 0;
     bool remove = (rec.flags & kUndoInsert) ? revert : !revert;

@@ -7,6 +7,7 @@
 #include "editor/EdtLineStore.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,47 @@ public:
     void RecalcPoint(EdtPoint& pt) const override;
 };
 
+// A change of many lines at once (CEdtTextBuffer::RewriteLines, its undo and
+// redo): each rewritten line gives way to one or more lines.  A point on a
+// rewritten line moves through the line's edits as it would through one
+// deletion and insertion each, made from left to right; a point on another
+// line moves by the lines added above it.
+class RewriteContext : public UpdateContext
+{
+public:
+    // One replaced span of a rewritten line: chars begin..end of the line
+    // before, and where its replacement begins and ends afterwards (lines
+    // counted from the rewritten line).  Spans ascend by begin.
+    struct Edit
+    {
+        int begin = 0;
+        int end = 0;
+        EdtPoint newBegin;
+        EdtPoint newEnd;
+    };
+    struct Line
+    {
+        int line = 0;          // in the text before the change
+        int added = 0;         // lines that came in after it
+        size_t firstEdit = 0;  // its spans in edits
+        size_t edits = 0;      // 0: a point keeps its char, at most the new line's length
+        int count = 1;         // lines it covers before (edits: 1)
+        int newLength = 0;     // without edits: the length of its first new line
+    };
+
+    RewriteContext() : UpdateContext({}, {}) {}
+    void RecalcPoint(EdtPoint& pt) const override;
+    // Fills begin, end and the running sums once lines and edits are in.
+    void Finish();
+    int AddedLines() const { return m_added.empty() ? 0 : m_added.back(); }
+
+    std::vector<Line> lines;  // ascending by line
+    std::vector<Edit> edits;
+
+private:
+    std::vector<int> m_added;  // lines added by lines[0 .. i]
+};
+
 // How the buffer reaches the views that show it.
 class IEdtBufferListener
 {
@@ -147,8 +189,18 @@ public:
     bool IsModified() const { return m_modified; }
     virtual void SetModified(bool modified);
     bool IsInitialized() const { return m_initialized; }
+    // UTF-16 (written with its mark); switching it on ends UTF-8.
     bool GetUnicode() const { return m_unicode; }
-    void SetUnicode(bool unicode) { m_unicode = unicode; }
+    void SetUnicode(bool unicode);
+    // UTF-8, written with its mark when GetUtf8Mark() (the loaded file had
+    // one); no code page then.  A UTF-16 buffer is never UTF-8.
+    bool GetUtf8() const { return m_utf8 && !m_unicode; }
+    void SetUtf8(bool utf8);
+    bool GetUtf8Mark() const { return m_utf8Mark; }
+    void SetUtf8Mark(bool mark) { m_utf8Mark = mark; }
+    // The encoding as an index of GetEncodingNames(): the code page (-1 for
+    // none, else 0-12), 13 UTF-16 or 14 UTF-8.
+    int GetEncoding() const;
     int GetCodePage() const { return m_codePage; }
     void SetCodePage(int codePage);  // -1..12; anything else becomes -1
     bool GetLoadedFromFile() const { return m_loadedFromFile; }
@@ -176,6 +228,25 @@ public:
     bool DeleteText(IEdtBufferListener* view, int startLine, int startChar, int endLine,
                     int endChar, int action);
     void SetLineFlag(int line, uint32_t flag, bool set, bool removeFromOtherLines);
+
+    // One line of RewriteLines: the line (in the text as it is) and the
+    // lines that take its place; the first keeps the line's flags.
+    struct LineRewrite
+    {
+        int line = 0;
+        edt::LineText first;
+        std::vector<edt::LineText> more;
+    };
+    // Puts the rewrites (ascending by line, one per line) in place as one
+    // undo record, or adds them to the open group's newest record when that
+    // is a rewrite of the same action.  The context tells the views how
+    // their points move (its lines match the rewrites).  undoCaret: the
+    // caret after undoing the record (only a new record takes it); redoCaret
+    // and lastChange: after the change; lastText: the record's text for
+    // OnEditOperation.
+    bool RewriteLines(IEdtBufferListener* view, std::vector<LineRewrite>&& rewrites,
+                      RewriteContext& context, EdtPoint undoCaret, EdtPoint redoCaret,
+                      int action, std::u16string_view lastText);
 
     void BeginUndoGroup(bool mergeWithPrevious = false);
     // Closes the open group; true when the group added records.
@@ -215,6 +286,22 @@ protected:
                        int action, std::vector<std::u16string>&& pieces);
 
 private:
+    // The other version of the lines of RewriteLines: entries in the order
+    // they were made; each holds what its line(s) held before (or, once
+    // undone, after) the change.
+    struct LineBatch
+    {
+        struct Entry
+        {
+            int line = 0;    // its first line after the change
+            int before = 1;  // its lines before the change
+            int after = 1;   // and after it
+            std::vector<edt::LineText> held;
+        };
+        std::vector<Entry> entries;
+        std::vector<size_t> parts;  // the first entry of every RewriteLines call
+        EdtPoint undoCaret;
+    };
     struct UndoRecord
     {
         uint32_t flags = 0;  // 0x001 insertion, 0x100 starts a group
@@ -223,6 +310,7 @@ private:
         int action = 0;
         std::u16string text;                 // as inserted, or the removed text joined by CR LF
         std::vector<std::u16string> pieces;  // a deletion's removed lines, as they were
+        std::unique_ptr<LineBatch> batch;    // a rewrite of lines (RewriteLines)
     };
     static constexpr uint32_t kUndoInsert = 0x001;
     static constexpr uint32_t kUndoGroupStart = 0x100;
@@ -235,8 +323,12 @@ private:
     std::vector<std::u16string> RangePieces(int startLine, int startChar, int endLine,
                                             int endChar) const;
     void ApplyRecord(const UndoRecord& rec, bool revert, EdtPoint& caret);
+    void ApplyBatch(LineBatch& batch, bool revert);
+    void PushUndoRecord(UndoRecord&& rec);
 
     bool m_unicode = false;
+    bool m_utf8 = false;
+    bool m_utf8Mark = false;
     int m_codePage = -1;
     bool m_initialized = false;
     bool m_readOnly = false;

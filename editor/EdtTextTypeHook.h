@@ -9,7 +9,10 @@ struct TextTypeDef;
 struct EdtTextTypeInfo
 {
     const TextTypeDef* type = nullptr;
-    int defaultEncoding = -1;  // code-page row, 13 = UTF-16, -1 = none
+    int defaultEncoding = -1;  // code-page row, 13 = UTF-16, 14 = UTF-8, -1 = none
+    // The files of the type are read by the compiler and the control system
+    // in code page 1250 (PLC, NCP): never taken for UTF-8 by their bytes.
+    bool ansiOnly = false;
 };
 
 using EdtTextTypeLookupFn = EdtTextTypeInfo (*)(std::u16string_view path);

@@ -143,7 +143,8 @@ EdtTextTypeInfo LookupTextTypeOfPath(std::u16string_view path)
     TextTypeDef* row = FindTextTypeByExtension(GetFileExt(path));
     if (!row)
         return EdtTextTypeInfo{};
-    return EdtTextTypeInfo{row, row->defaultEncoding};
+    const bool ansiOnly = row->id == EDT_TT_PLC || row->id == EDT_TT_NCP;
+    return EdtTextTypeInfo{row, row->defaultEncoding, ansiOnly};
 }
 
 int GetForcedCRLFMode(uint32_t flags)

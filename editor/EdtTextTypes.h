@@ -43,8 +43,11 @@ struct TextTypeDef
     uint32_t flags;
     int tabSize;                   // 1-64
     std::u16string openComment, closeComment, lineComment;
-    int defaultEncoding;           // -1 none, 0-12 code-page rows, 13 UTF-16
+    int defaultEncoding;           // -1 none, 0-12 code-page rows, 13 UTF-16, 14 UTF-8
 };
+
+constexpr int EDT_TT_PLC = 23;  // the control system's source types
+constexpr int EDT_TT_NCP = 24;
 
 int GetSourceTypeCount();  // 25
 // The row, or nullptr outside 0-24.

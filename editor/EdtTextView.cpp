@@ -302,7 +302,30 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         m_cache->m_cookies.resize(size_t(count));
     int oldLength = -1;
     int insertedLines = 0;
-    if (flags & 0x100) {
+    const auto* rewrite = dynamic_cast<const RewriteContext*>(context);
+    if (rewrite && rewrite->AddedLines() == 0 && line < count) {
+        // Lines rewritten in place: only theirs are measured again.
+        m_cache->EnsureCacheSize();
+        int longest = 0;
+        for (const RewriteContext::Line& l : rewrite->lines) {
+            oldLength = std::max(oldLength, static_cast<int>(m_cache->m_lengths.Get(l.line)));
+            m_cache->m_lengths.Set(l.line, -1);
+            m_cache->m_subLines.Set(l.line, -1);
+            longest = std::max(longest, GetLineActualLength(l.line));
+        }
+        const int current = m_cache->m_maxLength >= 0 ? m_cache->m_maxLength : m_cache->m_maxKnown;
+        if (oldLength >= current && current > 0 && longest < oldLength) {
+            m_cache->m_maxLength = -1;
+            m_cache->m_maxKnown = 0;
+            m_cache->m_lengthScan = 0;
+        } else if (longest > current) {
+            m_cache->m_maxKnown = std::max(m_cache->m_maxKnown, longest);
+            if (m_cache->m_maxLength >= 0)
+                m_cache->m_maxLength = longest;
+        }
+        if (m_wordWrap)
+            m_cache->m_wrapScan = std::min(m_cache->m_wrapScan, line);
+    } else if (flags & 0x100) {
         // One line changed.
         m_cache->EnsureCacheSize();
         oldLength = m_cache->m_lengths.Get(line);
@@ -337,7 +360,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
     }
     // The maximum rises with a longer line; when the longest line shrinks
     // or goes, the filler looks for the new one.
-    if (line < count) {
+    if (line < count && !(rewrite && rewrite->AddedLines() == 0)) {
         const int current = m_cache->m_maxLength >= 0 ? m_cache->m_maxLength : m_cache->m_maxKnown;
         int longest = 0;
         for (int i = line; i <= std::min(line + insertedLines, count - 1); ++i)
@@ -487,6 +510,11 @@ void CEdtTextView::MapCommands()
         const bool known = mode >= 0 && mode <= 2;
         cmd.Enable(m_buffer && known);
         cmd.SetText(known ? QString::fromUtf16(GetCRLFModeName(mode)) : QString());
+    });
+    MapUpdate(ID_EDT_INDICATOR_ENCODING, [this](ui::CmdUI& cmd) {
+        cmd.Enable(m_buffer != nullptr);
+        cmd.SetText(m_buffer ? GetEncodingStatusText(m_buffer->GetEncoding(), m_buffer->GetUtf8Mark())
+                             : QString());
     });
     MapUpdate(ID_EDT_INDICATOR_POSITION, [this](ui::CmdUI& cmd) {
         const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);

@@ -95,6 +95,8 @@ void SetDragExecHook(DragExecHook hook);
 void SetSearchProgressDelay(int ms);
 } // namespace edt
 
+struct RegExp;
+
 class CEdtTextView : public ui::View, public IEdtBufferListener, public IEdtParserView
 {
     Q_OBJECT
@@ -241,6 +243,10 @@ public:
                          EdtPoint blockEnd, uint32_t flags, bool wrap, EdtPoint& found,
                          const FindProgressFn& progress = {});
     bool HighlightText(EdtPoint pt, int length, bool reverse);
+    // The compiled expression of a regular-expression search text, kept
+    // for the searches that follow (nullptr when it does not compile), and
+    // the lines after the searched one that it joins ("\n" sequences).
+    const RegExp* SearchRegExp(std::u16string_view text, int& joinedLines);
     int GetLastMatchLength() const;
     // Whether the last search ended cancelled (Storno, or a change of the
     // buffer under it).

@@ -4,6 +4,7 @@
 
 #include "editor/EdtCaretModel.h"
 #include "editor/EdtLayoutCache.h"
+#include "editor/EdtRenderTesting.h"
 #include "editor/EdtTextView.h"
 #include "editor/EdtViewScroller.h"
 
@@ -15,11 +16,13 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QSvgRenderer>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -37,6 +40,8 @@ class MadeFonts : public QObject
 {
 public:
     std::map<std::pair<std::u16string, int>, QFont> fonts;
+    // The cell glyphs of a font (its key, the resolution, the cell width).
+    std::map<QString, std::shared_ptr<const EdtCellGlyphs>> cellGlyphs;
 
     // The cache of the application; nullptr without one.
     static MadeFonts* Of(QObject* app)
@@ -101,6 +106,68 @@ bool AllAscii(const std::u16string& s)
     return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; });
 }
 
+// Big-endian 16 bits of a font table, 0 outside it.
+int U16(const QByteArray& t, qsizetype at)
+{
+    if (at < 0 || at + 2 > t.size())
+        return 0;
+    return (uchar(t[at]) << 8) | uchar(t[at + 1]);
+}
+
+// Whether the glyph substitutions of the Latin and the default scripts
+// hold a feature, on by default, that joins glyphs or chooses them by
+// their neighbours.
+bool g_cellGlyphsOn = true;
+
+bool HasContextualSubstitution(const QByteArray& gsub)
+{
+    if (gsub.size() < 10)
+        return false;
+    const qsizetype scripts = U16(gsub, 4), features = U16(gsub, 6);
+    const int featureCount = U16(gsub, features);
+    // A damaged table counts as joining once it asks for more reading than
+    // a sound one could.
+    int budget = 1 << 16;
+    auto joins = [&](int index) {
+        if (index >= featureCount)
+            return false;
+        const QByteArray tag = gsub.mid(features + 2 + 6 * qsizetype(index), 4);
+        return tag == "liga" || tag == "clig" || tag == "calt" || tag == "rlig" || tag == "rclt";
+    };
+    auto langSysJoins = [&](qsizetype at) {
+        const int required = U16(gsub, at + 2);
+        if (required != 0xFFFF && joins(required))
+            return true;
+        const int n = U16(gsub, at + 4);
+        if (at + 6 + 2 * qsizetype(n) > gsub.size() || (budget -= n + 1) < 0)
+            return true;
+        for (int i = 0; i < n; ++i)
+            if (joins(U16(gsub, at + 6 + 2 * qsizetype(i))))
+                return true;
+        return false;
+    };
+    const int scriptCount = U16(gsub, scripts);
+    if (scripts + 2 + 6 * qsizetype(scriptCount) > gsub.size() ||
+        features + 2 + 6 * qsizetype(featureCount) > gsub.size())
+        return true;
+    for (int s = 0; s < scriptCount; ++s) {
+        const qsizetype record = scripts + 2 + 6 * qsizetype(s);
+        const QByteArray tag = gsub.mid(record, 4);
+        if (tag != "latn" && tag != "DFLT" && tag != "dflt")
+            continue;
+        const qsizetype script = scripts + U16(gsub, record + 4);
+        if (const int def = U16(gsub, script); def != 0 && langSysJoins(script + def))
+            return true;
+        const int langs = U16(gsub, script + 2);
+        if (script + 4 + 6 * qsizetype(langs) > gsub.size())
+            return true;
+        for (int l = 0; l < langs; ++l)
+            if (langSysJoins(script + U16(gsub, script + 4 + 6 * qsizetype(l) + 4)))
+                return true;
+    }
+    return false;
+}
+
 // Paint-time budget for filling missing parse cookies: well inside the
 // 50 ms a paint may wait, so that a jump far ahead still paints at once;
 // the idle filler brings the exact colours right after.
@@ -118,6 +185,72 @@ EdtViewRenderer::EdtViewRenderer(CEdtTextView& view) : m_view(view)
     m_logFont.charSet = 1;
     const char16_t face[] = u"FixedSys";
     std::memcpy(m_logFont.faceName, face, sizeof face);
+}
+
+// ------------------------------------------------------------ cell glyphs
+
+void edt::SetCellGlyphsEnabled(bool on)
+{
+    g_cellGlyphsOn = on;
+}
+
+bool edt::GsubJoinsLatinGlyphs(const QByteArray& gsub)
+{
+    return HasContextualSubstitution(gsub);
+}
+
+EdtCellGlyphs EdtCellGlyphs::Make(const QFont& font, int charWidth)
+{
+    EdtCellGlyphs g;
+    const QRawFont raw = QRawFont::fromFont(font);
+    if (charWidth <= 0 || !raw.isValid() || !raw.fontTable("morx").isEmpty() ||
+        HasContextualSubstitution(raw.fontTable("GSUB")))
+        return g;
+    // Candidates: printable characters of the font itself with the advance
+    // of the space (which is blank and never drawn; soft hyphen is not
+    // shown).
+    const QFontMetricsF fm(font);
+    const qreal advance = fm.horizontalAdvance(QLatin1Char(' '));
+    if (advance <= 0)
+        return g;
+    QString chars;
+    for (int c = 0x21; c < kChars; ++c) {
+        if ((c >= 0x7F && c < 0xA0) || c == 0xAD || !raw.supportsCharacter(QChar(c)) ||
+            fm.horizontalAdvance(QChar(c)) != advance)
+            continue;
+        chars += QChar(c);
+    }
+    if (chars.isEmpty())
+        return g;
+    // The shaping of them all in a row after a space must give the same
+    // glyphs from this font, each the same advance further.
+    const QString row = QLatin1Char(' ') + chars;
+    const QList<quint32> mapped = raw.glyphIndexesForString(row);
+    QTextLayout layout(row, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() != 1 || runs[0].rawFont() != raw || runs[0].glyphIndexes() != mapped)
+        return g;
+    const QList<QPointF> at = runs[0].positions();
+    if (at.size() < 2)
+        return g;
+    const qreal step = at[1].x() - at[0].x();
+    for (qsizetype i = 0; i < at.size(); ++i)
+        if (at[i].x() != at[0].x() + qreal(i) * step)
+            return g;
+    const int64_t step64 = std::llround(step * 64);
+    if (at[0].x() != 0 || step64 <= 0 || qreal(step64) != step * 64 ||
+        QFontMetrics(font).horizontalAdvance(QStringLiteral("x")) !=
+            int(((step64 + 32) & ~int64_t(63)) >> 6))
+        return g;
+    for (qsizetype i = 0; i < chars.size(); ++i)
+        g.glyph[size_t(chars[i].unicode())] = mapped[i + 1];
+    g.advance64 = step64;
+    g.roundedAdvance = int(((step64 + 32) & ~int64_t(63)) >> 6);
+    g.raw = raw;
+    return g;
 }
 
 // ------------------------------------------------------------ colours
@@ -176,6 +309,8 @@ void EdtViewRenderer::SetFont(const EdtLogFont& font)
     m_logFont = font;
     for (auto& f : m_fonts)
         f.reset();
+    for (auto& g : m_cellGlyphs)
+        g.reset();
     m_lineHeight = m_charWidth = -1;
     m_view.m_scroller->m_screenLines = m_view.m_scroller->m_screenChars = -1;
     m_view.RecalcVertScrollBar();
@@ -239,6 +374,7 @@ const QFont& EdtViewRenderer::GetFont(bool italic, bool bold)
     if (!m_fonts[size_t(slot)]) {
         m_fonts[size_t(slot)] = std::make_unique<QFont>(FontFromLogFont(m_logFont, italic, bold));
         m_fontFits[size_t(slot)] = -1;
+        m_cellGlyphs[size_t(slot)].reset();
     }
     return *m_fonts[size_t(slot)];
 }
@@ -508,7 +644,9 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
                     pen = fg;
                 }
                 const int baseline = y + m_fontAscent[size_t(slot)];
-                if (m_fontFits[size_t(slot)] == 1 && AllAscii(cells)) {
+                if (DrawCellGlyphs(p, slot, x, baseline, cells)) {
+                    // drawn glyph by glyph, cell by cell
+                } else if (m_fontFits[size_t(slot)] == 1 && AllAscii(cells)) {
                     p.drawText(QPoint(x, baseline), Cells(cells));
                 } else {
                     QFontMetrics fm(f);
@@ -549,6 +687,65 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
     }
 }
 
+bool EdtViewRenderer::DrawCellGlyphs(QPainter& p, int slot, int x, int baseline,
+                                     const std::u16string& cells)
+{
+    std::shared_ptr<const EdtCellGlyphs>& glyphs = m_cellGlyphs[size_t(slot)];
+    if (!glyphs) {
+        // The painter's font: resolved for the device, as text draws it.
+        const QFont& font = p.font();
+        const int cw = GetCharWidth();
+        const QString key = font.key() + QLatin1Char('/') +
+                            QString::number(p.device()->logicalDpiY()) + QLatin1Char('/') +
+                            QString::number(cw);
+        MadeFonts* made = MadeFonts::Of(QCoreApplication::instance());
+        if (made) {
+            auto it = made->cellGlyphs.find(key);
+            if (it != made->cellGlyphs.end())
+                glyphs = it->second;
+        }
+        if (!glyphs) {
+            glyphs = std::make_shared<const EdtCellGlyphs>(EdtCellGlyphs::Make(font, cw));
+            if (made)
+                made->cellGlyphs.emplace(key, glyphs);
+        }
+        m_cellGlyphsDpi = p.device()->logicalDpiY();
+    }
+    const EdtCellGlyphs& g = *glyphs;
+    if (!g.raw.isValid() || !g_cellGlyphsOn)
+        return false;
+    const int cw = GetCharWidth();
+    for (const char16_t c : cells)
+        if (c != u' ' && (c >= EdtCellGlyphs::kChars || g.glyph[c] == 0))
+            return false;
+    // Where the text path puts each glyph: after the advances before it
+    // when the run is drawn whole (it fills its cells, or the font fits and
+    // the run is ASCII), else centred in its cell.
+    const int64_t n = int64_t(cells.size());
+    const bool whole = g.advance64 == int64_t(cw) * 64 ||
+                       (m_fontFits[size_t(slot)] == 1 && AllAscii(cells)) ||
+                       ((n * g.advance64 + 32) & ~int64_t(63)) >> 6 == n * cw;
+    const int centre = (cw - g.roundedAdvance) / 2;
+    m_runGlyphs.clear();
+    m_runPositions.clear();
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const char16_t c = cells[i];
+        if (c == u' ')
+            continue;
+        m_runGlyphs.push_back(g.glyph[c]);
+        m_runPositions.push_back(whole ? QPointF(qreal(int64_t(i) * g.advance64) / 64, 0)
+                                       : QPointF(qreal(int(i) * cw + centre), 0));
+    }
+    if (m_runGlyphs.isEmpty())
+        return true;
+    QGlyphRun run;
+    run.setRawFont(g.raw);
+    run.setGlyphIndexes(m_runGlyphs);
+    run.setPositions(m_runPositions);
+    p.drawGlyphRun(QPointF(x, baseline), run);
+    return true;
+}
+
 void EdtViewRenderer::Paint(QPaintEvent* e)
 {
     QPainter p(&m_view);
@@ -559,6 +756,9 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
                          m_view.height() - client.height()),
                    m_view.palette().color(QPalette::Window));
     p.setClipRect(client);
+    if (p.device()->logicalDpiY() != m_cellGlyphsDpi) // the glyphs follow the device
+        for (auto& g : m_cellGlyphs)
+            g.reset();
     PrepareSelBounds();
     g_paintClock.start();
     const int lh = GetLineHeight();

@@ -11,6 +11,8 @@
 #include <QCursor>
 #include <QFont>
 #include <QPixmap>
+#include <QPointF>
+#include <QRawFont>
 
 #include <array>
 #include <memory>
@@ -19,6 +21,24 @@ class CEdtTextView;
 class QPainter;
 class QPaintEvent;
 class QRect;
+
+// The glyphs of a font that share one advance and that the shaping leaves
+// alone (no ligature or contextual feature of the Latin and default
+// scripts, the same glyph as the character map): a run of them is drawn
+// as glyphs at the places drawing the run as text gives them (the
+// advances summed, or each glyph centred in its cell where the text path
+// draws character by character), without shaping it: the same pixels.
+// Characters below kChars only.
+struct EdtCellGlyphs
+{
+    static constexpr int kChars = 0x250;
+    QRawFont raw;
+    std::array<uint32_t, kChars> glyph{}; // 0: draw as text
+    int64_t advance64 = 0;                // the advance in 1/64 pixel
+    int roundedAdvance = 0;               // as the integer metrics give it
+
+    static EdtCellGlyphs Make(const QFont& font, int charWidth);
+};
 
 class EdtViewRenderer
 {
@@ -44,6 +64,7 @@ public:
     void PrepareSelBounds();
     void DrawSingleLine(QPainter& p, const QRect& rect, int line);
     void DrawRuns(QPainter& p, const QRect& rect, int line);
+    bool DrawCellGlyphs(QPainter& p, int slot, int x, int baseline, const std::u16string& cells);
     void Paint(QPaintEvent* e);
 
     // The state (the view and its other parts read it).
@@ -52,6 +73,10 @@ public:
     std::array<std::unique_ptr<QFont>, 4> m_fonts;
     std::array<int, 4> m_fontFits{};  // 1 when an ASCII run may be drawn whole
     std::array<int, 4> m_fontAscent{};
+    std::array<std::shared_ptr<const EdtCellGlyphs>, 4> m_cellGlyphs;
+    int m_cellGlyphsDpi = 0;
+    QList<quint32> m_runGlyphs; // reused by each run drawn as glyphs
+    QList<QPointF> m_runPositions;
     int m_lineHeight = -1, m_charWidth = -1;
     TextBlockList m_blocks;
     QPixmap m_icons;

@@ -7,6 +7,7 @@
 #include "mainwnd/MainFrameHost.h"
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
+#include "editor/EdtCodePages.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
@@ -99,8 +100,8 @@ QString ViewMenuText(uint32_t id)
 const std::vector<uint32_t> CMainFrame::kNormalIndicators = {0, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL,
                                                              ID_INDICATOR_PLC, ID_INDICATOR_LINK};
 const std::vector<uint32_t> CMainFrame::kEditorIndicators = {
-    0, ID_INDICATOR_POS, ID_INDICATOR_OVR, ID_INDICATOR_READONLY, ID_INDICATOR_CAPS, ID_INDICATOR_NUM,
-    ID_INDICATOR_SCRL, ID_INDICATOR_PLC, ID_INDICATOR_LINK};
+    0, ID_INDICATOR_POS, ID_INDICATOR_OVR, ID_INDICATOR_READONLY, ID_EDT_INDICATOR_CRLF, ID_EDT_INDICATOR_ENCODING,
+    ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL, ID_INDICATOR_PLC, ID_INDICATOR_LINK};
 
 CMainFrame::CMainFrame()
     : m_fontColors(new CFontColorPage), m_connError(std::make_unique<linkui::CConnectionErrorDlg>()),
@@ -469,6 +470,10 @@ void CMainFrame::MapFrameCommands()
             cmd.SetText(on ? LoadResString(cmd.Id()) : QString());
         });
     }
+    // The text views' line ends and encoding: empty while no text view is
+    // active (an active one answers first).
+    for (uint32_t id : {ID_EDT_INDICATOR_CRLF, ID_EDT_INDICATOR_ENCODING})
+        MapUpdate(id, [](ui::CmdUI& cmd) { cmd.Enable(false); });
     // The PLC state.
     MapUpdate(ID_INDICATOR_PLC, [this](ui::CmdUI& cmd) {
         if (!m_project || !m_project->Link().IsConnected()) {
@@ -570,6 +575,12 @@ void CMainFrame::SetEditorIndicators(bool editor)
     if (editor != m_editorIndicators) {
         status->SetIndicators(editor ? kEditorIndicators : kNormalIndicators);
         m_editorIndicators = editor;
+        if (editor) {
+            // Panes whose ids have no string-table text.
+            status->SetPaneWidthText(status->CommandToIndex(ID_EDT_INDICATOR_CRLF),
+                                     QString::fromUtf16(GetCRLFModeName(1)));
+            status->SetPaneWidthText(status->CommandToIndex(ID_EDT_INDICATOR_ENCODING), GetEncodingStatusSample());
+        }
     }
     for (int i = 0; i < status->PaneCount(); ++i)
         status->SetPaneIcon(i, QIcon());

@@ -137,6 +137,7 @@ inline constexpr uint32_t ID_EDT_SOURCE_TYPE_LAST = 37522;
 inline constexpr uint32_t ID_EDT_INDICATOR_READONLY = 37901; // status pane: read-only
 inline constexpr uint32_t ID_EDT_INDICATOR_CRLF = 37902;   // status pane: line ends
 inline constexpr uint32_t ID_EDT_INDICATOR_POSITION = 37903; // status pane: caret position
+inline constexpr uint32_t ID_EDT_INDICATOR_ENCODING = 37904; // status pane: the file's encoding
 inline constexpr uint32_t ID_EDT_REDRAW = 37998;           // redraw the view
 inline constexpr uint32_t ID_TOOLS_SPELLING = 32800;       // "&Kontrola pravopisu..."
 inline constexpr uint32_t ID_EDT_CHANGE_CODEPAGE = 32803;  // "Převést kódování vý&běru..."

@@ -28,6 +28,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -404,6 +405,128 @@ void BM_UndoReplaceAll(benchmark::State& state)
 }
 BENCHMARK(BM_UndoReplaceAll)->Unit(benchmark::kMillisecond)->Iterations(bench::Size(3, 1));
 
+// ---- Replace all of many matches: a file of its own (50 MB, 3.2 million
+// matches of "Motor" on 500,000 lines of 98 characters), and 80,000
+// matches on one line.
+
+struct Target
+{
+    double measured = -1, limit = 0;
+};
+Target g_replaceSeconds, g_replaceExtraMb;
+
+const std::string& ManyMatchesPath()
+{
+    static const std::string path = [] {
+        const std::string p = "/tmp/bench_editor_replace_" + std::to_string(::getpid()) + ".txt";
+        const int lines = bench::Size(500000, 500);
+        std::string out;
+        out.reserve(size_t(lines) * 100);
+        for (int i = 0; i < lines; ++i) {
+            std::string line;
+            const int hits = i % 5 < 2 ? 7 : 6;  // 6.4 a line
+            for (int h = 0; h < hits; ++h)
+                line += "x_Motor ";
+            while (line.size() < 98)
+                line += char('a' + line.size() % 26);
+            out += line;
+            out += "\r\n";
+        }
+        std::ofstream(p, std::ios::binary).write(out.data(), std::streamsize(out.size()));
+        static char name[512];
+        std::snprintf(name, sizeof name, "%s", p.c_str());
+        std::atexit([] { std::remove(name); });
+        return p;
+    }();
+    return path;
+}
+
+// The resident set and its peak (kB) from /proc/self/status.
+long StatusKb(const char* key)
+{
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    const size_t n = std::strlen(key);
+    while (std::getline(f, line))
+        if (line.compare(0, n, key) == 0)
+            return std::atol(line.c_str() + n + 1);
+    return 0;
+}
+
+void ResetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+void BM_ReplaceAllManyMatches(benchmark::State& state)
+{
+    App();
+    EdtLoadSettings();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto v = std::make_unique<BenchView>();
+        v->resize(1280, 1024);
+        const std::string& path = ManyMatchesPath();
+        if (!v->buffer.LoadFromFile(std::u16string(path.begin(), path.end())))
+            std::abort();
+        v->AttachToBuffer();
+        v->FinishFiller();
+        v->setVisible(false);
+        ResetPeak();
+        const long before = StatusKb("VmRSS:");
+        state.ResumeTiming();
+        const auto t0 = Clock::now();
+        const int n = ReplaceEvery(*v, u"Motor", u"Antrieb", EDT_FIND_MATCH_CASE);
+        const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        state.PauseTiming();
+        const long after = std::max(StatusKb("VmHWM:"), StatusKb("VmRSS:"));
+        int64_t changed = 0;  // UTF-16 bytes of the changed lines
+        for (int l = 0; l < v->GetLineCount(); ++l)
+            if (v->GetLineLength(l) > 0)
+                changed += int64_t(v->GetLineLength(l)) * 2;
+        state.counters["replacements"] = n;
+        state.counters["extra_MB"] = double(after - before) / 1024.0;
+        g_replaceSeconds = {seconds, 1.0};
+        g_replaceExtraMb = {double(after - before) / 1024.0, 2.0 * double(changed) / (1024.0 * 1024.0)};
+        v.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ReplaceAllManyMatches)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_ReplaceAllOneLine(benchmark::State& state)
+{
+    App();
+    std::u16string line;
+    for (int i = 0; i < bench::Size(80000, 800); ++i)
+        line += u"ab Motor ";
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto v = std::make_unique<BenchView>();
+        v->resize(1280, 1024);
+        v->buffer.InitNew();
+        int el = 0, ec = 0;
+        v->buffer.InsertText(nullptr, 0, 0, line, el, ec, 0);
+        v->AttachToBuffer();
+        v->setVisible(false);
+        state.ResumeTiming();
+        state.counters["replacements"] =
+            state.range(0) == 1 ? ReplaceEvery(*v, u"M(o)tor", u"\\1", EDT_FIND_REGEXP)
+                                : ReplaceEvery(*v, u"Motor", u"Antrieb", EDT_FIND_MATCH_CASE);
+        state.PauseTiming();
+        v.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ReplaceAllOneLine)->Arg(0)->Arg(1)->ArgNames({"plain_regex"})->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void PrintTarget(const char* name, const Target& t)
+{
+    if (t.measured >= 0)
+        std::printf("target %s %.3f %.3f %s\n", name, t.measured, t.limit,
+                    t.measured <= t.limit ? "ok" : "miss");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -413,6 +536,8 @@ int main(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    PrintTarget("replace_all_s", g_replaceSeconds);
+    PrintTarget("replace_all_extra_mb", g_replaceExtraMb);
     g_view.reset();
     g_app.reset();
     return 0;

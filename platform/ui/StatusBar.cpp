@@ -4,9 +4,16 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 namespace ui {
 
 namespace {
+int WidthOf(const QLabel* l, const QString& sample)
+{
+    return l->fontMetrics().horizontalAdvance(sample) + 2 * l->margin() + 6;
+}
+
 class PaneCmdUI : public CmdUI
 {
 public:
@@ -62,7 +69,7 @@ void StatusBar::SetIndicators(const std::vector<uint32_t>& ids)
         // At least as wide as the string-table text of its id.
         const QString sample = LoadResString(id);
         if (!sample.isEmpty())
-            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(sample) + 2 * l->margin() + 6);
+            l->setMinimumWidth(WidthOf(l, sample));
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         addPermanentWidget(l);
         m_panes.push_back(l);
@@ -97,6 +104,15 @@ bool StatusBar::SetPaneText(int index, const QString& text)
         m_panes[size_t(index)]->setText(text);
     else
         showMessage(text);
+    return true;
+}
+
+bool StatusBar::SetPaneWidthText(int index, const QString& sample)
+{
+    if (index < 0 || size_t(index) >= m_panes.size() || !m_panes[size_t(index)])
+        return false;
+    QLabel* l = m_panes[size_t(index)];
+    l->setMinimumWidth(std::max(l->minimumWidth(), WidthOf(l, sample)));
     return true;
 }
 

@@ -26,6 +26,9 @@ public:
     uint32_t GetItemID(int index) const;
     QString GetPaneText(int index) const;
     bool SetPaneText(int index, const QString& text);
+    // Makes a pane at least as wide as sample (for a pane whose id has no
+    // string-table text); false for the message pane or a bad index.
+    bool SetPaneWidthText(int index, const QString& sample);
     // The icon of a pane; a null icon clears it.  The message pane has none.
     bool SetPaneIcon(int index, const QIcon& icon);
     // Whether a pane shows an icon now.

@@ -241,6 +241,20 @@ TEST_F(Settings, OverlayOfSomeRows)
     EdtTextTypeInfo info = LookupEdtTextType(u"/p/main.plc");
     EXPECT_EQ(info.type, plc);
     EXPECT_EQ(info.defaultEncoding, 13);
+    EXPECT_TRUE(info.ansiOnly);  // the control system's source
+    EXPECT_FALSE(LookupEdtTextType(u"/p/x.cu").ansiOnly);
+    EXPECT_TRUE(LookupEdtTextType(u"/p/x.ncp").ansiOnly);
+
+    // UTF-8 (14) is read and written like the others.
+    SetEdtDefaultEncoding(14);
+    GetTextTypeDef(4)->defaultEncoding = 14;
+    EdtSaveSettings();
+    uint32_t stored = 0;
+    ASSERT_TRUE(EdtReg::LoadNumber(HKEY_CURRENT_USER, kKey, u"DefaultEncoding", stored));
+    EXPECT_EQ(stored, 14u);
+    EdtLoadSettings();
+    EXPECT_EQ(GetEdtDefaultEncoding(), 14);
+    EXPECT_EQ(GetTextTypeDef(4)->defaultEncoding, 14);
 
     // Loading again starts from the built-in rows.
     EdtReg::Delete(HKEY_CURRENT_USER, RowKey(u"C"));
@@ -267,7 +281,7 @@ TEST_F(Settings, BadValuesThroughTheHelpers)
                                    u"12345678"));
     ASSERT_TRUE(EdtReg::SaveString(HKEY_CURRENT_USER, RowKey(u"SQL"), u"OpenComment",
                                    u"1234567"));
-    ASSERT_TRUE(EdtReg::SaveNumber(HKEY_CURRENT_USER, RowKey(u"Java"), u"DefaultEncoding", 14));
+    ASSERT_TRUE(EdtReg::SaveNumber(HKEY_CURRENT_USER, RowKey(u"Java"), u"DefaultEncoding", 15));
     ASSERT_TRUE(EdtReg::SaveNumber(HKEY_CURRENT_USER, RowKey(u"Perl"), u"DefaultEncoding",
                                    uint32_t(-2)));
     ASSERT_TRUE(EdtReg::SaveNumber(HKEY_CURRENT_USER, RowKey(u"SQL"), u"DefaultEncoding", 12));
@@ -306,7 +320,7 @@ TEST_F(Settings, BadValuesInAHandWrittenStoreFile)
         unterminated[i] = 'W';
     WriteStoreFile(
         "[HKEY_CURRENT_USER\\Software\\ORNA\\Strandwork\\EdtLib]\n"
-        "\"DefaultEncoding\"=dword:0000000e\n"
+        "\"DefaultEncoding\"=dword:0000000f\n"
         "\"LogFont\"=hex:" + HexList(unterminated) + "\n"
         "\n"
         "[HKEY_CURRENT_USER\\Software\\ORNA\\Strandwork\\EdtLib\\C]\n"

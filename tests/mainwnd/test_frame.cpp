@@ -129,12 +129,14 @@ TEST_F(Frame, AnEmptyStoreGivesTheDefaultLayoutAndTheNormalPanes)
     status->SetPaneIcon(5, QIcon(res::Path(QStringLiteral("icons/556.svg"))));
     EXPECT_TRUE(status->HasPaneIcon(5));
     f->SetEditorIndicators(true);
-    EXPECT_EQ(status->PaneCount(), 9);
+    EXPECT_EQ(status->PaneCount(), 11);
     EXPECT_EQ(status->GetItemID(1), 0x940Fu);
-    EXPECT_EQ(status->GetItemID(8), 0xE707u);
-    status->SetPaneIcon(8, QIcon(res::Path(QStringLiteral("icons/556.svg"))));
+    EXPECT_EQ(status->GetItemID(4), ID_EDT_INDICATOR_CRLF);
+    EXPECT_EQ(status->GetItemID(5), ID_EDT_INDICATOR_ENCODING);
+    EXPECT_EQ(status->GetItemID(10), 0xE707u);
+    status->SetPaneIcon(10, QIcon(res::Path(QStringLiteral("icons/556.svg"))));
     f->SetEditorIndicators(true);
-    EXPECT_FALSE(status->HasPaneIcon(8));
+    EXPECT_FALSE(status->HasPaneIcon(10));
     f->SetEditorIndicators(false);
     EXPECT_EQ(status->PaneCount(), 6);
     // A pane is as wide as its text: the PLC pane's 30 characters.

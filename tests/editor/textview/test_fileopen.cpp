@@ -137,6 +137,51 @@ TEST(FileOpenPreview, TextPictureAndOff)
     dlg.reject();
 }
 
+TEST(FileOpenPreview, Utf8Text)
+{
+    const QByteArray czech = QStringLiteral("Žluťoučký kůň → 漢字 😀").toUtf8();
+    const QString expected = QStringLiteral("Žluťoučký kůň → 漢字 😀\ndruhý");
+    // With and without the mark; recognised by its bytes.
+    EXPECT_EQ(edt::PreviewTextOf(Vec(czech + "\r\ndruhý")), expected);
+    EXPECT_EQ(edt::PreviewTextOf(Vec("\xEF\xBB\xBF" + czech + "\ndruhý")), expected);
+    // Cut inside a character where the preview stops reading: that character
+    // goes; at the end of a shorter file the bytes are no UTF-8.
+    QByteArray cut = QByteArray(int(edt::PREVIEW_BYTES) - czech.size() + 2, 'x') + czech;
+    cut.chop(2);
+    ASSERT_EQ(size_t(cut.size()), edt::PREVIEW_BYTES);
+    EXPECT_TRUE(edt::PreviewTextOf(Vec(cut)).endsWith(QStringLiteral("Žluťoučký kůň → 漢字 ")));
+    EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("\xC5\xBD\xC5"))), QStringLiteral("Ĺ˝Ĺ"));
+    // Code page 1250 Czech and ASCII stay as they were.
+    EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("k\xF9\xF2 \xFAp\xECl"))), QStringLiteral("kůň úpěl"));
+    // Asked for: 1250 reads UTF-8 bytes a byte a character; UTF-8 shows an
+    // invalid byte as U+FFFD.
+    EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("\xC5\xBD")), edt::PreviewCharset::Ansi), QStringLiteral("Ĺ˝"));
+    EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("a\xE8" "b")), edt::PreviewCharset::Utf8), QStringLiteral("a\uFFFDb"));
+    // The charset as loading would choose it.
+    EXPECT_EQ(edt::PreviewCharsetFor("/p/a.txt", -1), edt::PreviewCharset::Detect);
+    EXPECT_EQ(edt::PreviewCharsetFor("/p/a.txt", EDT_CODEPAGE_UTF8), edt::PreviewCharset::Utf8);
+    EXPECT_EQ(edt::PreviewCharsetFor("/p/a.txt", 4), edt::PreviewCharset::Ansi);
+
+    // In the dialog: the file's preview, and again with the choice of UTF-8
+    // or a code page.
+    QTemporaryDir dir;
+    const QString path = Write(dir, "u.txt", czech + "\r\ndruhý");
+    CEditFileOpenDlg dlg(true, {}, {}, 0, {}, nullptr);
+    dlg.Preview(path);
+    EXPECT_EQ(dlg.TextPreview()->text(), expected);
+    dlg.Preview(Write(dir, "v.txt", "a\xE8"));
+    EXPECT_EQ(dlg.TextPreview()->text(), QStringLiteral("ač"));
+    auto* convert = FindChild<QCheckBox>(&dlg, "c1046");
+    auto* codePages = FindChild<QComboBox>(&dlg, "c1007");
+    ASSERT_TRUE(convert && codePages);
+    convert->setChecked(true);
+    codePages->setCurrentIndex(EDT_CODEPAGE_UTF8);
+    EXPECT_EQ(dlg.TextPreview()->text(), QStringLiteral("a\uFFFD"));
+    codePages->setCurrentIndex(1);
+    dlg.Preview(path);
+    EXPECT_TRUE(dlg.TextPreview()->text().startsWith(QStringLiteral("Ĺ˝")));
+}
+
 TEST(FileOpenPreview, FifoNeverBlocks)
 {
     QTemporaryDir dir;
@@ -168,7 +213,12 @@ TEST(FileOpenPreview, ChoicesAreReadBack)
     ASSERT_TRUE(convert && codePages && openAs && readOnly);
     EXPECT_TRUE(convert->isChecked());
     EXPECT_EQ(dlg.GetCodePage(), 2);
-    EXPECT_EQ(codePages->count(), 14);
+    // The code pages, "Unicode", then "UTF-8".
+    ASSERT_EQ(codePages->count(), 15);
+    EXPECT_EQ(codePages->itemText(13), QStringLiteral("Unicode"));
+    EXPECT_EQ(codePages->itemText(14), QStringLiteral("UTF-8"));
+    codePages->setCurrentIndex(14);
+    EXPECT_EQ(dlg.GetCodePage(), EDT_CODEPAGE_UTF8);
     codePages->setCurrentIndex(13);
     EXPECT_EQ(dlg.GetCodePage(), 13);
     convert->setChecked(false);

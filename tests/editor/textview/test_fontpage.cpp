@@ -52,6 +52,7 @@ TEST(FontPage, LoadsPreviewsAndApplies)
         EXPECT_EQ(s.font->Item<QComboBox>(1137)->currentText(), QStringLiteral("Středoevropské"));
         EXPECT_TRUE(s.font->Item<QCheckBox>(1046)->isChecked());
         EXPECT_EQ(s.font->Item<QComboBox>(1007)->currentIndex(), 3);
+        EXPECT_EQ(s.font->Item<QComboBox>(1007)->itemText(14), QStringLiteral("UTF-8"));
         // A 20-character face is kept whole; a longer one is cut to 31.
         face->setEditText(QStringLiteral("Twenty Characters Mo"));
         EXPECT_EQ(QString::fromUtf16(s.font->PreviewLogFont().faceName), QStringLiteral("Twenty Characters Mo"));

@@ -2,6 +2,7 @@
 
 #include "OptionsTest.h"
 
+#include "editor/EdtCodePages.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
@@ -65,8 +66,19 @@ TEST(EditorOptionsPage, NoRecodingAndNothingChecked)
         OptionsSheet s(nullptr);
         auto* combo = s.InnerItem<QComboBox>(2, 1007);
         EXPECT_EQ(combo->currentIndex(), 4);
-        EXPECT_EQ(combo->count(), 15);
+        EXPECT_EQ(combo->count(), 16);
         EXPECT_EQ(combo->itemText(0), QStringLiteral("Bez překódování"));
+        EXPECT_EQ(combo->itemText(14), QStringLiteral("Unicode"));
+        EXPECT_EQ(combo->itemText(15), QStringLiteral("UTF-8"));
+        // UTF-8 is stored as 14 (index - 1).
+        combo->setCurrentIndex(15);
+        s.sheet.accept();
+        EXPECT_EQ(GetTextTypeDef(TEXT)->defaultEncoding, EDT_CODEPAGE_UTF8);
+    }
+    {
+        OptionsSheet s(nullptr);
+        auto* combo = s.InnerItem<QComboBox>(2, 1007);
+        EXPECT_EQ(combo->currentIndex(), 15);
         combo->setCurrentIndex(0);
         s.InnerItem<QLineEdit>(2, 1014)->setText("txt,log");
         s.sheet.accept();

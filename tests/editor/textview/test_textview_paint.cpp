@@ -4,11 +4,14 @@
 #include "TextViewTest.h"
 
 #include "editor/EdtParser.h"
+#include "editor/EdtRenderTesting.h"
+#include "editor/EdtViewRenderer.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
 #include "tests/support/platform/TempDir.h"
 
+#include <QFontInfo>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -410,4 +413,92 @@ TEST(TextViewPaint, ColoursContinueOnTheSubLinesOfAWrappedLine)
         EXPECT_TRUE(RectHasColor(img, Row(*v, row), comment, 5, 30)) << "sub-line " << row;
     EXPECT_TRUE(RectHasColor(img, Row(*v, v->GetSubLines(0)), QColor(0, 0, 0xFF), 5, 30));  // "DATA"
     v->SetParser(nullptr);
+}
+
+TEST(TextViewPaint, RunsDrawnAsCellGlyphsLookLikeText)
+{
+    // Keyword (bold), comment (italic), Czech letters, shown tabs (U+00BB
+    // as a glyph, U+2022 as text), a control, a selection over two lines.
+    auto v = MakeView(
+        u"DATA\tLOD X ; koment\u00E1\u0159 \u010Dist\u00FD \u017Elu\u0165ou\u010Dk\u00FD\r\n"
+        u"L1:\tSTO \"text\", 0x1F, [BX+4] ; \u00AB\u00BB \u00BF\u00FF \u0100\u017E\u01C5\u024F\r\n"
+        u"\tMOV\t\u0001 AX, \u2022 ; \u00E9\u0301 x",
+        700, 120);
+    ASSERT_TRUE(v->SetTextType(std::u16string_view(u"plc")));
+    v->SetShowTabs(true);
+    v->SetSelection({6, 0}, {9, 1});
+    v->FinishFiller();
+    // Each installed face at sizes whose advance is a whole cell or not.
+    int compared = 0;
+    for (const char16_t* face : {u"Noto Sans Mono", u"DejaVu Sans Mono", u"Liberation Mono"}) {
+        for (int height : {-15, -13, -10}) {
+            EdtLogFont f = TestFont();
+            f.height = height;
+            std::memset(f.faceName, 0, sizeof f.faceName);
+            std::memcpy(f.faceName, face, std::char_traits<char16_t>::length(face) * 2);
+            v->SetFont(f);
+            if (QFontInfo(v->GetFont(false, false)).family() != QString::fromStdU16String(face))
+                continue;
+            const EdtCellGlyphs regular =
+                EdtCellGlyphs::Make(v->GetFont(false, false), v->GetCharWidth());
+            if (!regular.raw.isValid())
+                continue;
+            SCOPED_TRACE(QString::fromStdU16String(face).toStdString() + " " +
+                         std::to_string(height));
+            ++compared;
+            EXPECT_NE(regular.glyph[u'A'], 0u);
+            EXPECT_NE(regular.glyph[0x159], 0u);
+            EXPECT_EQ(regular.glyph[u' '], 0u);
+            const QImage glyphs = Render(v.get());
+            edt::SetCellGlyphsEnabled(false);
+            const QImage text = Render(v.get());
+            edt::SetCellGlyphsEnabled(true);
+            EXPECT_TRUE(glyphs == text);
+            EXPECT_TRUE(RectHasColor(glyphs, Row(*v, 0), QColor(0, 0, 0xFF), 5));
+        }
+    }
+    if (compared == 0)
+        GTEST_SKIP() << "no installed face draws runs as glyphs";
+}
+
+namespace {
+
+// A substitution table with one script whose default language system
+// uses one feature.
+QByteArray Gsub(const char* script, const char* feature)
+{
+    QByteArray t;
+    auto u16 = [&](int v) {
+        t.append(char(v >> 8));
+        t.append(char(v & 0xFF));
+    };
+    u16(1), u16(0);                       // version 1.0
+    u16(10), u16(30), u16(0);             // script list, feature list, lookup list
+    u16(1), t.append(script, 4), u16(8);  // one script, its table after the record
+    u16(4), u16(0);                       // default language system, no others
+    u16(0), u16(0xFFFF), u16(1), u16(0);  // no required feature; feature 0
+    u16(1), t.append(feature, 4), u16(8); // one feature
+    u16(0), u16(0);
+    return t;
+}
+
+} // namespace
+
+TEST(TextViewPaint, SubstitutionsThatJoinLatinGlyphsAreFound)
+{
+    EXPECT_TRUE(edt::GsubJoinsLatinGlyphs(Gsub("latn", "liga")));
+    EXPECT_TRUE(edt::GsubJoinsLatinGlyphs(Gsub("DFLT", "calt")));
+    EXPECT_FALSE(edt::GsubJoinsLatinGlyphs(Gsub("arab", "liga"))); // another script
+    EXPECT_FALSE(edt::GsubJoinsLatinGlyphs(Gsub("latn", "smcp"))); // off by default
+    EXPECT_FALSE(edt::GsubJoinsLatinGlyphs(QByteArray()));
+    // Damaged tables (cut anywhere, counts beyond the end) count as
+    // joining: their runs are drawn as text.
+    const QByteArray sound = Gsub("latn", "smcp");
+    for (qsizetype n = 12; n < sound.size() - 4; ++n) // (the last 4: the feature itself, unread)
+        EXPECT_TRUE(edt::GsubJoinsLatinGlyphs(sound.left(n))) << n;
+    for (int at : {10, 26, 30}) { // the counts of scripts, feature indices, features
+        QByteArray wild = sound;
+        wild[at] = wild[at + 1] = char(0xFF);
+        EXPECT_TRUE(edt::GsubJoinsLatinGlyphs(wild)) << at;
+    }
 }
