@@ -65,6 +65,9 @@ const AddFileCommand kAddFileCommands[] = {
      [](CStrandworkDoc& d, const QString& p) { return d.AddExistingSupportFile(p); }},
 };
 
+// The line after a PLC-interface command that succeeded.
+constexpr unsigned IDS_PLC_COMMAND_DONE = 4771;
+
 // The ten PLC-interface commands: the dialog's routine and the failure text.
 struct PlcCommand
 {
@@ -366,8 +369,15 @@ void CAppMenuCommands::RunPlcCommand(uint32_t id)
             CPlcCommandDlg dialog(nullptr);
             ok = c.run(dialog, &m_app.GetProjectDoc()->Link());
         }
-        if (!ok)
+        if (!ok) {
             AppendOutput(m_app, c.failure);
+        } else if (core::OutputSink* out = m_app.GetOutputCtrl()) {
+            // The command's name is the short text of its prompt.
+            QString name = LoadResString(id).section(QLatin1Char('\n'), 1);
+            while (name.endsWith(QLatin1Char('.')))
+                name.chop(1);
+            out->AppendText(FormatResString(IDS_PLC_COMMAND_DONE, name).toStdU16String());
+        }
         return;
     }
 }

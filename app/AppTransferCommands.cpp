@@ -25,6 +25,13 @@ void CAppTransferCommands::Map()
 }
 
 namespace {
+// The command's last line in the output window.
+void Report(CStrandworkApp& app, unsigned text)
+{
+    if (core::OutputSink* out = app.GetOutputCtrl())
+        out->AppendText(LoadResString(text).toStdU16String());
+}
+
 // An information box owned by the main window.
 void InfoBox(unsigned text, unsigned caption)
 {
@@ -39,17 +46,23 @@ void CAppTransferCommands::OnTransferPlc()
     if (!m_app.GetProjectDoc())
         return;
     if (!m_app.GetProjectDoc()->BuildIfNeeded()) {
+        Report(m_app, IDS_XFER_PLC_BUILD_FAILED);
         InfoBox(IDS_XFER_PLC_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
         return;
     }
-    if (m_app.GetProjectDoc() && !m_app.GetProjectDoc()->TransferPlcInterface(false))
+    // A transfer that succeeds says so itself (or that the system's copy is
+    // current).
+    if (m_app.GetProjectDoc() && !m_app.GetProjectDoc()->TransferPlcInterface(false)) {
+        Report(m_app, IDS_XFER_PLC_FAILED);
         InfoBox(IDS_XFER_PLC_FAILED, IDS_XFER_NOTICE_CAPTION);
+    }
 }
 
 void CAppTransferCommands::OnTransferSupportFiles()
 {
     if (m_app.GetProjectDoc())
-        m_app.GetProjectDoc()->TransferSupportFiles();
+        Report(m_app, m_app.GetProjectDoc()->TransferSupportFiles() ? IDS_XFER_SUPPORT_DONE
+                                                                    : IDS_XFER_SUPPORT_FAILED);
 }
 
 void CAppTransferCommands::OnDebugToggle()
@@ -95,6 +108,7 @@ void CAppTransferCommands::OnTransferCassetteSoftware()
     if (!m_app.GetProjectDoc())
         return;
     if (!m_app.GetProjectDoc()->BuildIfNeeded()) {
+        Report(m_app, IDS_XFER_CASSETTE_BUILD_FAILED);
         InfoBox(IDS_XFER_CASSETTE_BUILD_FAILED, IDS_XFER_NOTICE_CAPTION);
         return;
     }
@@ -102,8 +116,10 @@ void CAppTransferCommands::OnTransferCassetteSoftware()
         return;
     if (m_app.GetProjectDoc()->UpdateControlSystemSoftware()) {
         m_app.GetProjectDoc()->StopCommunication();
+        Report(m_app, IDS_XFER_CASSETTE_DONE);
         InfoBox(IDS_XFER_CASSETTE_RESTART, IDS_XFER_NOTICE_CAPTION);
     } else {
+        Report(m_app, IDS_XFER_CASSETTE_FAILED);
         InfoBox(IDS_XFER_CASSETTE_FAILED, IDS_XFER_NOTICE_CAPTION);
     }
 }

@@ -45,6 +45,7 @@
 #include <QThread>
 #include <QTranslator>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -594,8 +595,13 @@ bool CStrandworkApp::CloseProject(bool ending)
     } else if (!m_pProjectDoc->DoFileSave() || !Documents().SaveAllModified()) {
         return false;
     }
-    if (!Documents().CloseAllDocuments())
-        return false;
+    // Every modified document was saved or its edits given up just now:
+    // close them all without asking a second time.
+    for (ui::Document* d : Documents().Documents()) {
+        const std::vector<ui::Document*> now = Documents().Documents();
+        if (std::find(now.begin(), now.end(), d) != now.end())
+            d->OnCloseDocument();
+    }
     if (core::OutputSink* out = GetOutputCtrl())
         out->ClearAll();
     return true;

@@ -83,8 +83,9 @@ void CEdtEditView::OnEditChangeCase(int action)
 
 std::u16string CEdtEditView::PrefixBeforeCaret(int& start)
 {
+    // Nothing on the first line, nor at a line start.
     const EdtPoint c = m_cursorPos;
-    if (c.ch <= 0 || c.line < 0 || c.line >= GetLineCount())
+    if (c.ch <= 0 || c.line <= 0 || c.line >= GetLineCount())
         return {};
     const char16_t* s = GetLineChars(c.line);
     const int n = GetLineLength(c.line);

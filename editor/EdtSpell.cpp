@@ -16,6 +16,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -31,6 +32,11 @@ void* g_library = nullptr;
 WispellFn g_init = nullptr, g_check = nullptr, g_config = nullptr;
 WispellBlock g_block;
 std::u16string g_lineText;
+// The pass that runs: lines up to g_endLine (exclusive; -1 the last line)
+// are handed over, and the library's "finished" is kept back while a
+// wrapped pass is still to come.
+int g_endLine = -1;
+bool g_holdFinished = false;
 
 } // namespace
 
@@ -41,7 +47,10 @@ public:
     static int NextLine(WispellBlock* b)
     {
         CEdtEditView* v = g_spellView;  // gone when the view went meanwhile
-        if (!v || b->line < 0 || b->line >= v->GetLineCount() || !v->m_buffer) {
+        int end = v ? v->GetLineCount() : 0;
+        if (g_endLine >= 0)
+            end = std::min(end, g_endLine);
+        if (!v || b->line < 0 || b->line >= end || !v->m_buffer) {
             g_lineText.clear();
             b->lineText = g_lineText.c_str();
             return 0;
@@ -90,7 +99,7 @@ public:
             int el = a.line, ec = a.ch;
             v->m_buffer->InsertText(v, a.line, a.ch, b->word, el, ec, EDT_ACTION_SPELL);
             v->PlaceCaret({ec, el});
-        } else if (code == 3) {
+        } else if (code == 3 && !g_holdFinished) {
             v->PlaceCaret(v->m_cursorPos);
             ui::Prompt(LoadResString(IDS_SPELL_FINISHED), LoadResString(IDS_SPELL_TITLE),
                        ui::MB_OK | ui::MB_ICONINFORMATION, v);
@@ -135,16 +144,28 @@ void CEdtEditView::OnToolsSpelling()
         return;
     if (m_cursorPos.line >= GetLineCount())
         return;
-    g_block.ownerWindow = static_cast<QWidget*>(this);
-    g_block.view = this;
-    g_block.line = m_cursorPos.line;
-    g_block.lineText = nullptr;
-    g_block.word = nullptr;
+    // From the caret line to the end, then from the first line up to the
+    // caret line: the whole text once, in one undo group.
+    const int startLine = std::max(m_cursorPos.line, 0);
     m_buffer->BeginUndoGroup();
     QPointer<CEdtEditView> self(this);
-    g_spellView = this;
-    const int result = g_check(&g_block);
-    g_spellView = nullptr;
+    int result = 0;
+    for (int pass = 0; pass < 2 && result == 0 && self; ++pass) {
+        if (pass == 1 && startLine == 0)
+            break;
+        g_block.ownerWindow = static_cast<QWidget*>(this);
+        g_block.view = this;
+        g_block.line = pass == 0 ? startLine : 0;
+        g_block.lineText = nullptr;
+        g_block.word = nullptr;
+        g_endLine = pass == 0 ? -1 : startLine;
+        g_holdFinished = pass == 0 && startLine > 0;
+        g_spellView = this;
+        result = g_check(&g_block);
+        g_spellView = nullptr;
+    }
+    g_endLine = -1;
+    g_holdFinished = false;
     if (!self)
         return;  // the view went while the library's dialog ran
     const bool changed = m_buffer->FlushUndoGroup(this);

@@ -178,7 +178,7 @@ void COutputCtrl::AppendTaggedLine(std::u16string_view lineText, std::u16string_
                                    std::u16string_view name, std::u16string_view shortText,
                                    std::u16string_view message)
 {
-    if (TagCount() >= kMaxTags) {
+    if (TagCount() >= kMaxTags || filePath.size() >= kTooLongName || name.size() >= kTooLongName) {
         AppendText(lineText);
         return;
     }

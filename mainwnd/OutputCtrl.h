@@ -35,6 +35,8 @@ public:
     static constexpr int kMaxTags = 500;
     static constexpr int kMaxShortText = 99;
     static constexpr int kMaxMessage = 199;
+    // A path or name this long or longer is shown as plain text.
+    static constexpr size_t kTooLongName = 259;
     static constexpr uint32_t kStyle = 0x10B009C4;
     static constexpr uint32_t kContextMenu = 555;
 

@@ -193,6 +193,8 @@ bool CBinDoc::Reload()
 
 bool CBinDoc::ReloadFile()
 {
+    if (!watched::AskBeforeReload(QDir::toNativeSeparators(GetPathName()), IsModified()))
+        return false;
     return watched::WithoutWatch(*this, GetPathName(), GetPathName(), [this] { return Reload(); });
 }
 

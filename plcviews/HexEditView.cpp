@@ -114,6 +114,10 @@ void CHexEditView::MapCommands()
     MapUpdate(ID_EDIT_SELECT_ALL, [this](ui::CmdUI& c) { c.Enable(m_model.Size() > 0); });
     MapCommand(ID_EDIT_UNDO, [this] { m_model.SetKeyboardSelection(false); });
     MapUpdate(ID_EDIT_UNDO, [](ui::CmdUI& c) { c.Enable(false); });
+    // The editor's panes (line and column, overwrite, read-only) belong to
+    // views with a text caret: here they are cleared.
+    for (uint32_t pane : {ID_EDT_INDICATOR_POSITION, ID_INDICATOR_OVR, ID_EDT_INDICATOR_READONLY})
+        MapUpdate(pane, [](ui::CmdUI& c) { c.Enable(false); });
 }
 
 // ---------------------------------------------------------------- operations

@@ -233,6 +233,8 @@ bool CStructuredTextDoc::ReloadFile()
         ui::Prompt(LoadResString(IDS_FILE_MISSING), {}, ui::MB_ICONEXCLAMATION);
         return false;
     }
+    if (!watched::AskBeforeReload(Shown(GetPathName()), IsModified()))
+        return false;
     return watched::WithoutWatch(*this, GetPathName(), GetPathName(), [this] { return Reload(); });
 }
 

@@ -11,6 +11,7 @@ namespace watched {
 namespace {
 constexpr unsigned IDS_FILE_DELETED = 534;
 constexpr unsigned IDS_FILE_CHANGED = 535;
+constexpr unsigned IDS_RELOAD_DISCARDS_EDITS = 4765;
 constexpr uint32_t kReloadWithoutAsking = 0x100;
 constexpr uint32_t kWatchFiles = 0x200;
 } // namespace
@@ -77,6 +78,14 @@ bool AskAfterOutsideChange(uint32_t flags, uint32_t changed, uint32_t gone, cons
     if ((flags & gone) && !quiet)
         ui::Prompt(FormatResString(IDS_FILE_DELETED, shownPath), {}, ui::MB_ICONINFORMATION);
     return false;
+}
+
+bool AskBeforeReload(const QString& shownPath, bool modified)
+{
+    if (!modified)
+        return true;
+    return ui::Prompt(FormatResString(IDS_RELOAD_DISCARDS_EDITS, shownPath), {},
+                      ui::MB_YESNO | ui::MB_ICONQUESTION) == ui::IDYES;
 }
 
 } // namespace watched

@@ -36,5 +36,8 @@ void EndWatch(CFileChangeMonitor& monitor, ui::Document& doc);
 // that a file is gone (unless 0x100); true when the document should reload.
 bool AskAfterOutsideChange(uint32_t flags, uint32_t changed, uint32_t gone, const QString& shownPath,
                            bool modified);
+// Before the reload command: a document with unsaved edits asks whether to
+// throw them away (Yes/No); true when the reload may go on.
+bool AskBeforeReload(const QString& shownPath, bool modified);
 
 } // namespace watched

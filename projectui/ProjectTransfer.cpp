@@ -372,6 +372,8 @@ bool CProjectTransfer::TransferPlcInterface(bool compare)
             Out(Str(IDS_XFER_NOT_TRANSFERRED));
             if (!installed)
                 return false;
+        } else {
+            Out(Str(IDS_XFER_PLC_DONE));
         }
     }
     image = {};
@@ -548,6 +550,7 @@ bool CProjectTransfer::TransferCompilerFiles()
     }
     if (hadOld)
         RemoveTree(asidePath);
+    Out(Str(IDS_XFER_COMPILER_DONE));
     return true;
 }
 

@@ -95,6 +95,11 @@ constexpr unsigned IDS_XFER_NO_CASSETTE_VERSION = 4660;
 constexpr unsigned IDS_XFER_BACKUP_RESTORED = 4661;
 constexpr unsigned IDS_XFER_BACKUP_NOT_RESTORED = 4662;
 constexpr unsigned IDS_XFER_NO_DESTINATION = 4663;
+constexpr unsigned IDS_XFER_PLC_DONE = 4766;
+constexpr unsigned IDS_XFER_SUPPORT_DONE = 4767;
+constexpr unsigned IDS_XFER_SUPPORT_FAILED = 4768;
+constexpr unsigned IDS_XFER_CASSETTE_DONE = 4769;
+constexpr unsigned IDS_XFER_COMPILER_DONE = 4770;
 
 // The project document's own ids (IDS_PRJ_...) are core's
 // (core/project/ProjectDocument.h).

@@ -68,34 +68,37 @@ bool CStrandworkDoc::OnNewDocument()
     const ProjectTemplateInfo choice = dlg.GetSelected();
     const QString folder = dlg.GetProjectFolder();
 
-    if (!m_logic->CreateProjectFolder(U16(folder)))
-        return false;
+    // Every question comes before anything is written: a refusal leaves the
+    // disk as it was.
     const std::optional<std::string> native = sys::WinPath::ToNative(U16(folder));
     if (native && HasEntries(*native) &&
         projtext::Ask(FormatResString(IDS_PRJ_DIR_NOT_EMPTY, folder), LoadResString(IDS_PRJ_CONTINUE),
                    core::ASK_YESNO | core::ASK_ICONQUESTION) != core::ANSWER_YES)
         return false;
+    QString knf;
+    if (choice.Kind == 1) {
+        QFileDialog files(MainWindow(), QString(), folder,
+                          ui::ConvertFileFilter(LoadResString(IDS_PRJ_KNF_FILTER)));
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        files.setFileMode(QFileDialog::ExistingFile);
+        files.setAcceptMode(QFileDialog::AcceptOpen);
+        if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+            return false;
+        knf = files.selectedFiles().first();
+    }
+    if (choice.Kind != 2 && !QueryCloseProject())
+        return false;
 
+    if (!m_logic->CreateProjectFolder(U16(folder)))
+        return false;
     if (choice.Kind == 2) {
         if (!CopyProjectFiles(Q(choice.Path), folder))
             return false;
         // Every project made here is of the current format.
         Data().FormatVersion = 6;
         m_logic->ClearWorkspaceSection();
-    } else {
-        if (choice.Kind == 1) {
-            QFileDialog files(MainWindow(), QString(), folder,
-                              ui::ConvertFileFilter(LoadResString(IDS_PRJ_KNF_FILTER)));
-            files.setOption(QFileDialog::DontUseNativeDialog);
-            files.setFileMode(QFileDialog::ExistingFile);
-            files.setAcceptMode(QFileDialog::AcceptOpen);
-            if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
-                return false;
-            if (!ImportKnf(files.selectedFiles().first(), folder))
-                return false;
-        }
-        if (!QueryCloseProject())
-            return false;
+    } else if (choice.Kind == 1 && !ImportKnf(knf, folder)) {
+        return false;
     }
 
     SetSettingsModified();

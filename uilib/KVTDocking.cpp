@@ -303,7 +303,7 @@ void KvtFrameClient::RecalcLayout()
 {
     // Nothing is laid out before the frame shows: the rows would wrap at a
     // size the frame never has.
-    if (m_inLayout || !isVisible())
+    if (m_inLayout || !isVisible() || m_awaitMaximize)
         return;
     m_inLayout = true;
     const int w = width(), h = height();
@@ -358,12 +358,31 @@ QSize KvtFrameClient::minimumSizeHint() const
 void KvtFrameClient::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
+    // A frame that opens maximised shows at its normal size first; rows laid
+    // out at that size would wrap for good (the wraps go into the model)
+    // where the maximised frame has room, so the restored layout would not
+    // be the one left at exit.  The first layout waits for the maximised
+    // size, at most half a second.
+    QWidget* top = window();
+    if (!m_shownOnce && top != this && (top->windowState() & Qt::WindowMaximized) &&
+        top->geometry().size() == top->normalGeometry().size()) {
+        m_awaitMaximize = true;
+        QTimer::singleShot(500, this, [this] {
+            if (m_awaitMaximize) {
+                m_awaitMaximize = false;
+                RecalcLayout();
+            }
+        });
+    }
+    m_shownOnce = true;
     RecalcLayout();
 }
 
 void KvtFrameClient::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
+    if (m_awaitMaximize && window()->geometry().size() != window()->normalGeometry().size())
+        m_awaitMaximize = false;
     RecalcLayout();
 }
 

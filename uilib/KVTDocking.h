@@ -103,6 +103,10 @@ private:
     std::map<uint32_t, CKVTToolDockBar*> m_sites;
     bool m_delayed = false;
     bool m_inLayout = false;
+    bool m_shownOnce = false;
+    // The frame opens maximised but still has its normal size: the rows
+    // wait for the maximised size (or a short time-out).
+    bool m_awaitMaximize = false;
 };
 
 // The floating frame of one bar: a small caption with the bar's text and a

@@ -401,9 +401,14 @@ void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImag
             const QSize isz = images->GetDrawSize();
             const int ix = imageRect.left() + (imageRect.width() - isz.width()) / 2;
             const int iy = imageRect.top() + (imageRect.height() - isz.height()) / 2;
-            if (checked)
-                Frame3D(p, QRect(ix - 2, iy - 2, isz.width() + 4, isz.height() + 4), dd.Shadow(),
-                        dd.Highlight());
+            if (checked) {
+                // Framed as a pressed button: the sunken frame around the
+                // checked dither, so that it shows beside unchecked items.
+                const QRect box(ix - 2, iy - 2, isz.width() + 4, isz.height() + 4);
+                p.fillRect(box.adjusted(1, 1, -1, -1), dd.Face());
+                p.fillRect(box.adjusted(1, 1, -1, -1), QBrush(dd.Highlight(), Qt::Dense4Pattern));
+                Frame3D(p, box, dd.Shadow(), dd.Highlight());
+            }
             uint32_t state = CKVTToolbarImageList::STATE_NORMAL;
             if (disabled && grayDisabled)
                 state = CKVTToolbarImageList::STATE_DISABLED;

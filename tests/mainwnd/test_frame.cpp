@@ -5,29 +5,30 @@
 // flashing from another thread, the menu loop, the closing order and the
 // next start.
 #include "app/StrandworkApp.h"
-#include "projectui/KXPExplorerView.h"
-#include "projectui/StrandworkDoc.h"
+#include "link/linkobj/olnk_link.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrame.h"
+#include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Messages.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
+#include "projectui/KXPExplorerView.h"
+#include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
 #include "res/Resources.h"
 #include "tests/mainwnd/mainwnd_env.h"
-#include "tests/support/ui/UiTest.h"
-#include "uilib/KVTDocking.h"
-#include "uilib/KVTFrameHelper.h"
-#include "uilib/KVTPopupMenu.h"
-#include "platform/ui/Menu.h"
-#include "uilib/KVTToolbarCustomize.h"
-#include "link/linkobj/olnk_link.h"
-#include "platform/sys/CodePage.h"
 #include "tests/support/link/LinkTestText.h"
 #include "tests/support/platform/PtyPair.h"
+#include "tests/support/ui/UiTest.h"
 #include "tools/cssim/cssim.h"
-#include "platform/ui/Messages.h"
+#include "uilib/KVTDocking.h"
+#include "uilib/KVTDrawingData.h"
+#include "uilib/KVTFrameHelper.h"
+#include "uilib/KVTPopupMenu.h"
+#include "uilib/KVTToolbarCustomize.h"
 
 #include <QApplication>
 #include <QDir>
@@ -463,4 +464,171 @@ TEST_F(Frame, TheWatchOfAProjectLinkedToTheSimulator)
         link.Close();
     }
     PumpEvents(20);
+}
+
+namespace {
+// Where a bar is and how big it shows: the site, row and position docked,
+// or the floating frame's rectangle.
+struct BarPlace
+{
+    bool visible = false;
+    uint32_t site = 0;
+    int row = -1, pos = -1;
+    QRect floating;
+    QSize size;
+    bool operator==(const BarPlace&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const BarPlace& p)
+{
+    return os << "visible " << p.visible << " site " << p.site << " row " << p.row << " pos "
+              << p.pos << " floating " << p.floating.x() << "," << p.floating.y() << " "
+              << p.floating.width() << "x" << p.floating.height() << " size " << p.size.width()
+              << "x" << p.size.height();
+}
+
+BarPlace PlaceOf(CMainFrame* f, ui::ControlBar* bar)
+{
+    BarPlace p;
+    p.visible = bar->IsVisible();
+    if (CKVTMiniDockFrameWnd* mini = f->Helper().MiniFrameOf(bar)) {
+        p.floating = mini->geometry();
+    } else {
+        p.site = bar->GetDockSiteId();
+        if (CKVTToolDockBar* s = f->Helper().Site(p.site)) {
+            const auto [row, pos] = s->RowAndPos(bar);
+            p.row = row;
+            p.pos = pos;
+        }
+    }
+    p.size = bar->size();
+    return p;
+}
+} // namespace
+
+// The layout shown at exit comes back: docked bars in their rows, floating
+// bars at their places with their sizes; a floating bar left off every
+// screen comes back onto one.
+TEST_F(Frame, TheDockLayoutShownAtExitComesBack)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->setGeometry(20, 20, 760, 540);
+    f->show();
+    QApplication::processEvents();
+    // The output bar floats with a size of its own, the debug bar docks on
+    // the right, the connection bar floats far off the screens.
+    f->FloatControlBar(f->OutputBar(), QPoint(300, 250), ui::CBRS_ALIGN_TOP);
+    f->OutputBar()->CalcDynamicLayout(420, 0);
+    f->OutputBar()->CalcDynamicLayout(170, ui::LM_LENGTHY);
+    f->Helper().MiniFrameOf(f->OutputBar())->RecalcLayout();
+    if (!f->DebugBar()->IsVisible())
+        ui::SendCommand(ID_VIEW_WATCH);
+    f->DockControlBar(f->DebugBar(), ui::DOCKBAR_RIGHT);
+    if (!f->ConInfoBar()->IsVisible())
+        ui::SendCommand(ID_VIEW_CONINFO);
+    f->FloatControlBar(f->ConInfoBar(), QPoint(-20000, -20000), ui::CBRS_ALIGN_TOP);
+    QApplication::processEvents();
+    ui::ControlBar* const before[] = {f->GetMenuBar(),  f->GetMainToolBar(), f->GetDebugToolBar(),
+                                      f->ExplorerBar(), f->OutputBar(),      f->DebugBar()};
+    std::vector<BarPlace> shown;
+    for (ui::ControlBar* bar : before)
+        shown.push_back(PlaceOf(f, bar));
+    const QSize conInfoSize = PlaceOf(f, f->ConInfoBar()).floating.size();
+    ASSERT_FALSE(shown[4].floating.isEmpty());
+    ASSERT_TRUE(f->close());
+    app.reset();
+
+    app = std::make_unique<CStrandworkApp>();
+    app->SetArguments({QString::fromStdString(dir / "a.txt")});
+    ASSERT_TRUE(app->InitInstance());
+    f = frame();
+    f->show();
+    QApplication::processEvents();
+    ui::ControlBar* const after[] = {f->GetMenuBar(),  f->GetMainToolBar(), f->GetDebugToolBar(),
+                                     f->ExplorerBar(), f->OutputBar(),      f->DebugBar()};
+    for (size_t i = 0; i < shown.size(); ++i)
+        EXPECT_EQ(PlaceOf(f, after[i]), shown[i]) << i;
+    const BarPlace conInfo = PlaceOf(f, f->ConInfoBar());
+    EXPECT_TRUE(conInfo.visible);
+    EXPECT_EQ(conInfo.floating.size(), conInfoSize);
+    bool onScreen = false;
+    for (QScreen* s : QGuiApplication::screens())
+        onScreen = onScreen || s->availableGeometry().contains(conInfo.floating);
+    EXPECT_TRUE(onScreen) << conInfo;
+}
+
+// Sizes changed in the rows and a floating toolbar come back too.
+TEST_F(Frame, DockedSizesAndAFloatingToolbarComeBack)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->showMaximized();
+    QApplication::processEvents();
+    if (!f->DebugBar()->IsVisible())
+        ui::SendCommand(ID_VIEW_WATCH);
+    f->ExplorerBar()->SetVertSize(QSize(260, 300));
+    f->OutputBar()->SetHorzSize(QSize(420, 150));
+    f->DebugBar()->SetHorzSize(QSize(300, 150));
+    f->FloatControlBar(f->GetDebugToolBar(), QPoint(200, 300), ui::CBRS_ALIGN_TOP);
+    f->RecalcLayout();
+    QApplication::processEvents();
+    ui::ControlBar* const before[] = {f->GetMainToolBar(), f->GetDebugToolBar(), f->ExplorerBar(),
+                                      f->OutputBar(), f->DebugBar()};
+    std::vector<BarPlace> shown;
+    for (ui::ControlBar* bar : before)
+        shown.push_back(PlaceOf(f, bar));
+    ASSERT_TRUE(f->close());
+    app.reset();
+
+    app = std::make_unique<CStrandworkApp>();
+    app->SetArguments({QString::fromStdString(dir / "a.txt")});
+    ASSERT_TRUE(app->InitInstance());
+    f = frame();
+    f->show();
+    QApplication::processEvents();
+    ui::ControlBar* const after[] = {f->GetMainToolBar(), f->GetDebugToolBar(), f->ExplorerBar(),
+                                     f->OutputBar(), f->DebugBar()};
+    for (size_t i = 0; i < shown.size(); ++i)
+        EXPECT_EQ(PlaceOf(f, after[i]), shown[i]) << i;
+}
+
+// The bar commands of the Zobrazit menu carry images: a shown bar's item
+// (checked) draws its image framed on the checked dither, so that it
+// stands out from the same item unchecked.
+TEST_F(Frame, ACheckedMenuItemWithAnImageShowsItFramed)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->show();
+    QApplication::processEvents();
+    const QColor light = CKVTDrawingData::Instance().Highlight();
+    // The number of pixels of the light colour in the item's image column.
+    auto lightPixels = [&](bool shown, bool& checked) {
+        if (f->ExplorerBar()->IsVisible() != shown)
+            ui::SendCommand(ID_VIEW_EXPLORER);
+        auto* menu = new ui::Menu;
+        menu->AppendItem(ID_VIEW_EXPLORER, QStringLiteral("&Projekt"));
+        auto* popup = new CKVTPopupMenu;
+        EXPECT_TRUE(popup->Create(f, 100, 100, menu));
+        QApplication::processEvents();
+        CKVTPopupMenuBar* bar = popup->GetMenuBar();
+        checked = (bar->GetButtonStyle(0) & TBBS_CHECKED) != 0;
+        const QRect item = bar->GetItemRect(0);
+        const QImage shot = bar->grab().toImage();
+        const int column = CKVTToolBar::GetDefaultButtonSize().width() + 6;
+        int n = 0;
+        for (int y = item.top(); y <= item.bottom(); ++y)
+            for (int x = item.left(); x < item.left() + column; ++x)
+                n += QColor(shot.pixel(x, y)).rgb() == light.rgb();
+        popup->CloseChain();
+        QApplication::processEvents();
+        return n;
+    };
+    bool checked = false, unchecked = true;
+    const int on = lightPixels(true, checked);
+    const int off = lightPixels(false, unchecked);
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(unchecked);
+    EXPECT_GE(on, off + 80) << on << " " << off;
 }

@@ -108,13 +108,20 @@ TEST_F(OutputTest, LastLineStaysVisible)
 TEST_F(OutputTest, TagLimitCutsAndRanges)
 {
     ctrl->AppendText(u"head\r\n");
-    const QString longPath = QStringLiteral("/") + QString(299, QLatin1Char('p'));
-    ctrl->AppendTaggedLine(u"first\r\n", U(longPath), 3, 4, U(QString(300, QLatin1Char('n'))),
+    // A path or a name of 259 characters or more is plain text.
+    const QString longPath = QStringLiteral("/") + QString(257, QLatin1Char('p'));
+    ctrl->AppendTaggedLine(u"x\r\n", U(longPath + QLatin1Char('p')), 3, 4, u"n", u"s", u"m");
+    ctrl->AppendTaggedLine(u"y\r\n", U(longPath), 3, 4, std::u16string(259, u'n'), u"s", u"m");
+    EXPECT_EQ(ctrl->TagCount(), 0);
+    EXPECT_EQ(ctrl->Text(), QStringLiteral("head\nx\ny\n"));
+    ctrl->ClearAll();
+    ctrl->AppendText(u"head\r\n");
+    ctrl->AppendTaggedLine(u"first\r\n", U(longPath), 3, 4, std::u16string(258, u'n'),
                            std::u16string(150, u's'), std::u16string(250, u'm'));
     const OutputTag* t = ctrl->Tag(0);
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->path, longPath);
-    EXPECT_EQ(t->name.size(), 300);
+    EXPECT_EQ(t->name.size(), 258);
     EXPECT_EQ(t->shortText.size(), 99);
     EXPECT_EQ(t->message.size(), 199);
     // The range is exactly the inserted text.

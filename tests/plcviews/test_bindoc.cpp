@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiSubWindow>
@@ -421,6 +422,29 @@ TEST(BinDoc, AFileTruncatedOutsideKeepsWhatTheViewShowsAndSavesIt)
     EXPECT_EQ(DiskAt(w, "t.bin", kLarge / 2, 6), QByteArray(6, '\0'));
     EXPECT_EQ(DiskAt(w, "t.bin", kLarge - 4, 4), QByteArray("TAIL"));
     EXPECT_EQ(Shown(view), middle);
+}
+
+TEST(BinDoc, ReloadAsksBeforeItThrowsAwayUnsavedEdits)
+{
+    BinWorld w;
+    w.dir.Write("r.bin", "disk");
+    CBinDoc* doc = w.Open("r.bin");
+    ASSERT_NE(doc, nullptr);
+    doc->Data().Assign(QByteArray("edit"));
+    doc->SetModifiedFlag();
+    BinWorld::ViewOf(doc)->setFocus();
+    PromptScript ask({ui::IDNO, ui::IDYES});
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("edit"));
+    EXPECT_TRUE(doc->IsModified());
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
+    EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("disk"));
+    EXPECT_FALSE(doc->IsModified());
+    ASSERT_EQ(ask.Texts().size(), 2u);
+    EXPECT_EQ(ask.Texts()[0], FormatResString(4765, QDir::toNativeSeparators(w.Path("r.bin"))));
+    // Without edits no question.
+    ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
+    EXPECT_EQ(ask.Texts().size(), 2u);
 }
 
 TEST(BinDoc, TitlesAndTheStatusBarCall)

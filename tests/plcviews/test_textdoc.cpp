@@ -237,6 +237,20 @@ TEST(TextDoc, ReadOnlyAndSaveCommands)
     s.dir.Write("a.txt", "b\r\n");
     EXPECT_TRUE(view->ExecuteCommand(ID_EDT_RELOAD_FILE));
     EXPECT_EQ(doc->Text(), QStringLiteral("b\n"));
+    // Unsaved edits: one question; No keeps them, Yes reloads.
+    TypeText(view, QStringLiteral("q"));
+    ASSERT_TRUE(doc->IsModified());
+    {
+        PromptScript ask({ui::IDNO, ui::IDYES});
+        EXPECT_TRUE(view->ExecuteCommand(ID_EDT_RELOAD_FILE));
+        EXPECT_EQ(doc->Text(), QStringLiteral("bq\n"));
+        EXPECT_TRUE(doc->IsModified());
+        EXPECT_TRUE(view->ExecuteCommand(ID_EDT_RELOAD_FILE));
+        EXPECT_EQ(doc->Text(), QStringLiteral("b\n"));
+        EXPECT_FALSE(doc->IsModified());
+        ASSERT_EQ(ask.Texts().size(), 2u);
+        EXPECT_EQ(ask.Texts()[0], FormatResString(4765, QDir::toNativeSeparators(s.Path("a.txt"))));
+    }
     ASSERT_TRUE(QFile::remove(s.Path("a.txt")));
     PromptScript missing({ui::IDOK});
     view->ExecuteCommand(ID_EDT_RELOAD_FILE);

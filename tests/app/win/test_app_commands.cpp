@@ -3,14 +3,15 @@
 // project and add-file prompts, stopping a build, the rules that keep a
 // command delivered while disabled from running, print setup.
 #include "app/StrandworkApp.h"
-#include "projectui/StrandworkDoc.h"
 #include "editor/EditFileOpenDlg.h"
 #include "editor/EdtCodePages.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Print.h"
 #include "platform/ui/Prompt.h"
+#include "platform/ui/StatusBar.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/StructuredTextDoc.h"
+#include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
@@ -237,4 +238,102 @@ TEST(AppCommands, PrintSetupCancelChangesNothing)
     EXPECT_TRUE(app.ExecuteCommand(ID_FILE_PRINT_SETUP));
     EXPECT_TRUE(shown);
     EXPECT_TRUE(printer.pageLayout().isEquivalentTo(before));
+}
+
+// Closing the program with the project and modified documents open asks
+// once per document: Cancel keeps everything open, No closes without
+// writing.
+TEST(AppCommands, ClosingTheProgramAsksOnceForEachModifiedDocument)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    s.dir.Write("a.txt", "alpha\r\n");
+    s.dir.Write("b.txt", "beta\r\n");
+    ui::Document* a = app.OpenDocumentWithTemplate(s.Path("a.txt"), -1);
+    ui::Document* b = app.OpenDocumentWithTemplate(s.Path("b.txt"), -1);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    a->SetModifiedFlag(true);
+    b->SetModifiedFlag(true);
+    ui::MainFrameBase* frame = app.GetMainWnd();
+    ASSERT_NE(frame, nullptr);
+    {
+        PromptScript prompts({ui::IDCANCEL});
+        EXPECT_FALSE(frame->close());
+        ASSERT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("a.txt")));
+    }
+    EXPECT_NE(app.GetProjectDoc(), nullptr);
+    EXPECT_EQ(app.Template(0)->GetDocumentCount(), 2);
+    {
+        PromptScript prompts({ui::IDNO, ui::IDNO});
+        EXPECT_TRUE(frame->close());
+        const std::vector<QString> asked = prompts.Texts();
+        ASSERT_EQ(asked.size(), 2u);
+        EXPECT_TRUE(asked[0].contains(QStringLiteral("a.txt")));
+        EXPECT_TRUE(asked[1].contains(QStringLiteral("b.txt")));
+    }
+    EXPECT_EQ(app.GetProjectDoc(), nullptr);
+    EXPECT_EQ(app.Template(0)->GetDocumentCount(), 0);
+    EXPECT_EQ(s.dir.Read("a.txt"), "alpha\r\n");
+    EXPECT_EQ(s.dir.Read("b.txt"), "beta\r\n");
+}
+
+// Commands that cannot act are disabled: Find and Print without a
+// document; the hex view clears the editor's panes (line and column,
+// overwrite, read-only) that a text view filled.
+TEST(AppCommands, FindPrintAndTheEditorPanesFollowTheActiveView)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    ui::MainFrameBase* frame = app.GetMainWnd();
+    ASSERT_NE(frame, nullptr);
+    frame->show();
+    PumpEvents();
+    auto enabled = [](uint32_t id) {
+        ui::CmdUI cmd(id);
+        ui::UpdateCommandUI(cmd);
+        return cmd.Enabled();
+    };
+    EXPECT_FALSE(enabled(ID_EDIT_FIND));
+    EXPECT_FALSE(enabled(ID_FILE_PRINT));
+
+    s.dir.Write("a.txt", "one\r\ntwo two two\r\n");
+    s.dir.Write("x.bin", std::string(40, '\x02'));
+    ui::Document* text = app.OpenDocumentWithTemplate(s.Path("a.txt"), -1);
+    ASSERT_NE(text, nullptr);
+    auto* view = qobject_cast<CStructuredTextView*>(text->FirstView());
+    ASSERT_NE(view, nullptr);
+    view->SetCursorPos({7, 1});
+    view->setFocus();
+    PumpEvents();
+    EXPECT_TRUE(enabled(ID_EDIT_FIND));
+    EXPECT_TRUE(enabled(ID_FILE_PRINT));
+    ui::StatusBar* status = frame->GetStatusBar();
+    ASSERT_NE(status, nullptr);
+    const int pos = status->CommandToIndex(ID_EDT_INDICATOR_POSITION);
+    ASSERT_GE(pos, 0);
+    status->UpdateCmdUI();
+    EXPECT_FALSE(status->GetPaneText(pos).isEmpty());
+
+    ui::Document* bin = app.OpenDocumentWithTemplate(s.Path("x.bin"), -1);
+    ASSERT_NE(bin, nullptr);
+    bin->FirstView()->setFocus();
+    PumpEvents();
+    ASSERT_EQ(ui::Application::Instance()->GetMainWnd()->GetActiveView(), bin->FirstView());
+    status->UpdateCmdUI();
+    EXPECT_TRUE(status->GetPaneText(pos).isEmpty()) << status->GetPaneText(pos).toStdString();
+    for (uint32_t id : {ID_INDICATOR_OVR, ID_EDT_INDICATOR_READONLY}) {
+        const int i = status->CommandToIndex(id);
+        EXPECT_TRUE(i < 0 || status->GetPaneText(i).isEmpty()) << id;
+    }
+
+    // Every document closed: Find and Print are disabled again.
+    text->OnCloseDocument();
+    bin->OnCloseDocument();
+    PumpEvents();
+    EXPECT_FALSE(enabled(ID_EDIT_FIND));
+    EXPECT_FALSE(enabled(ID_FILE_PRINT));
 }

@@ -112,12 +112,16 @@ TEST(AppPlcCommands, EachRequestReachesTheControlSystemAndAFailureWritesItsLine)
         s.Sim().clearRequestScript(c.code);
     }
 
-    // Success writes nothing.
+    // Success says so in one line, named after the command.
     if (COutputCtrl* out = app.OutputControl())
         out->ClearAll();
     SetStatus(s, loaded);
     EXPECT_TRUE(app.ExecuteCommand(ID_PLC_RESET));
-    EXPECT_TRUE(OutputText(app).isEmpty());
+    EXPECT_TRUE(app.ExecuteCommand(ID_PLC_BACKUP_DATA));
+    EXPECT_EQ(OutputText(app), QStringLiteral("Příkaz „Nulování interfacu“ byl proveden.\n"
+                                              "Příkaz „Zálohovat data PLC“ byl proveden.\n"));
+    if (COutputCtrl* out = app.OutputControl())
+        out->ClearAll();
 
     // A command delivered while its rule disables it does nothing: Break
     // while the PLC is not running.  The Clear after it sends its request
@@ -129,6 +133,8 @@ TEST(AppPlcCommands, EachRequestReachesTheControlSystemAndAFailureWritesItsLine)
     EXPECT_TRUE(Received(s, 3));
     for (const cssim::Record& r : s.Sim().recorder().all())
         EXPECT_FALSE(r.direction == 0 && r.cls() == 1 && r.code() == 8);
+    if (COutputCtrl* out = app.OutputControl())
+        out->ClearAll();
     // A build delivered while debugging would rewrite the map and listing
     // in use: it does nothing.
     ASSERT_FALSE(app.CommandEnabled(ID_PROJECT_BUILD));

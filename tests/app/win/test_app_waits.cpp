@@ -4,13 +4,15 @@
 // dialog comes to the front; the dialog never stands over a waiting box or
 // a message, and a Cancel never stacks a second box over it.
 #include "app/StrandworkApp.h"
-#include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PlcCommandDlg.h"
+#include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
+#include "tests/support/link/LinkTestText.h"
+#include "tests/support/platform/PtyPair.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -145,4 +147,67 @@ TEST(AppWaits, CancelNeverStacksASecondBoxOverTheFirst)
     ASSERT_TRUE(WaitFor([&] { return Shown(lost->Window()); }, 5000, "the connection-error dialog"));
     EXPECT_FALSE(watch.overlapped);
     EXPECT_FALSE(OutputText(app).contains(QStringLiteral("neodpověděl"))) << OutputText(app).toStdString();
+}
+
+// "Získat překladač Tarvane" with no control system at all (nothing listens
+// where the project's link points): the waiting box ends by itself after
+// the job time-out, the failure's message comes alone and the
+// connection-error dialog only after it.  Then the same with Cancel: the
+// box closes at once and no box ever stands over another.
+TEST(AppWaits, WithNoControlSystemTheBoxEndsAndTheErrorDialogComesLast)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    CMainFrame* frame = app.MainFrame();
+    CStrandworkDoc* doc = s.Project();
+    const std::string nobody = testsupport::UdpLoopbackConn(testsupport::PickFreeUdpPort(),
+                                                            testsupport::PickFreeUdpPort());
+    doc->Data().OlnkConnectionString = std::u16string(nobody.begin(), nobody.end());
+    doc->Link().SetJobTimeout(1500);
+    linkui::CConnectionErrorDlg* lost = frame->ConnectionErrorDlg();
+    OverlapWatch watch(lost);
+    bool sawBox = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] { sawBox = sawBox || WaitingBoxShown(); });
+    look.start(10);
+    int messages = 0;
+    auto expectMessage = [&] {
+        OnNextModal<QMessageBox>(
+            [&](QMessageBox* box) {
+                ++messages;
+                EXPECT_FALSE(WaitingBoxShown());
+                EXPECT_FALSE(Shown(lost->Window()));
+                box->accept();
+            },
+            30000);
+    };
+
+    // The box is left alone: it ends by itself.
+    OnNextModal<CPlcCommandDlg>([](CPlcCommandDlg*) {}, 20000);
+    expectMessage();
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(app.ExecuteCommand(ID_TRANSFER_COMPILER_FILES));
+    EXPECT_GE(t.elapsed(), 1500);
+    EXPECT_LT(t.elapsed(), 20000);
+    EXPECT_TRUE(sawBox);
+    EXPECT_EQ(messages, 1);
+    ASSERT_TRUE(
+        WaitFor([&] { return Shown(lost->Window()); }, 10000, "the connection-error dialog"));
+    EXPECT_FALSE(WaitingBoxShown());
+    EXPECT_TRUE(OutputText(app).contains(QStringLiteral("Řídící systém neodpověděl do ")))
+        << OutputText(app).toStdString();
+
+    // "Odpojit", then again with Cancel.
+    Click(lost->Window()->Item<QPushButton>(ui::IDOK_BUTTON));
+    ASSERT_FALSE(doc->Link().IsOpen());
+    OnNextModal<CPlcCommandDlg>(
+        [&](CPlcCommandDlg* box) { Click(box->Item<QPushButton>(ui::IDCANCEL_BUTTON)); }, 20000);
+    expectMessage();
+    t.restart();
+    ASSERT_TRUE(app.ExecuteCommand(ID_TRANSFER_COMPILER_FILES));
+    EXPECT_LT(t.elapsed(), 1500);
+    EXPECT_EQ(messages, 2);
+    EXPECT_FALSE(watch.overlapped);
 }

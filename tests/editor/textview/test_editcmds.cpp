@@ -52,11 +52,19 @@ TEST(EditCmds, AutoCompleteAboveBelowAndOnLineZero)
     PressKey(v.get(), Qt::Key_Space, Qt::ControlModifier);
     EXPECT_EQ(AllText(*v), u"printf(x);\r\n\r\nprintf");
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{6, 2}));
-    // Nothing above: the first match below; on line 0.
+    // Nothing above: the first match below.
+    SetText(v->buffer, u"\r\npri\r\nprimary\r\nprivate");
+    v->SetCursorPos({3, 1});
+    PressKey(v.get(), Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(AllText(*v), u"\r\nprimary\r\nprimary\r\nprivate");
+    // Line 0 is left alone, and the command is disabled there.
     SetText(v->buffer, u"pri\r\nprimary\r\nprivate");
     v->SetCursorPos({3, 0});
+    ui::CmdUI first(ID_EDT_AUTO_COMPLETE);
+    v->UpdateCommand(first);
+    EXPECT_FALSE(first.Enabled());
     PressKey(v.get(), Qt::Key_Space, Qt::ControlModifier);
-    EXPECT_EQ(AllText(*v), u"primary\r\nprimary\r\nprivate");
+    EXPECT_EQ(AllText(*v), u"pri\r\nprimary\r\nprivate");
     // Inside a word nothing happens.
     v->SetCursorPos({2, 2});
     ui::CmdUI probe(ID_EDT_AUTO_COMPLETE);
@@ -74,35 +82,42 @@ TEST(EditCmds, AutoExpandFromTheRegistry)
     ASSERT_TRUE(EdtReg::SaveString(HKEY_CURRENT_USER, key, u"blk", u"{\\n\\tx\\n}\\q\\"));
     ASSERT_TRUE(EdtReg::SaveString(HKEY_CURRENT_USER, key, u"del", u"ab\\b\\h\\e"));
     ASSERT_TRUE(EdtReg::SaveNumber(HKEY_CURRENT_USER, key, u"num", 5));
-    auto v = MakeEditView(u"iff");
+    // Line 0 is left alone; the abbreviations below stand on line 1.
+    auto v = MakeEditView(u"iff\r\niff");
     ASSERT_EQ(GetTextTypeDef(0)->name, u"Text");
     v->SetTextType(GetTextTypeDef(0));
     EXPECT_EQ(v->GetExpandMap().size(), 3u);  // the number is skipped
     v->SetCursorPos({3, 0});
+    ui::CmdUI first(ID_EDT_AUTO_EXPAND);
+    v->UpdateCommand(first);
+    EXPECT_FALSE(first.Enabled());
     PressKey(v.get(), Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(AllText(*v), u"if ()");
-    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{4, 0}));
+    EXPECT_EQ(AllText(*v), u"iff\r\niff");
+    v->SetCursorPos({3, 1});
+    PressKey(v.get(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(AllText(*v), u"iff\r\nif ()");
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{4, 1}));
     std::u16string d;
     v->buffer.GetUndoDescription(d);
     EXPECT_EQ(d, u"automatické rozšíření");
     // Line breaks (with the row's automatic indentation), an indent unit,
     // an unknown letter and a final backslash.
-    SetText(v->buffer, u"blk");
+    SetText(v->buffer, u"\r\nblk");
     v->SetInsertTabs(true);
-    v->SetCursorPos({3, 0});
+    v->SetCursorPos({3, 1});
     RunCmd(*v, ID_EDT_AUTO_EXPAND);
-    EXPECT_EQ(AllText(*v), v->GetAutoIndent() ? u"{\r\n\tx\r\n\t}" : u"{\r\n\tx\r\n}");
+    EXPECT_EQ(AllText(*v), v->GetAutoIndent() ? u"\r\n{\r\n\tx\r\n\t}" : u"\r\n{\r\n\tx\r\n}");
     // Backspace, line start and delete.
-    SetText(v->buffer, u"z del");
-    v->SetCursorPos({5, 0});
+    SetText(v->buffer, u"\r\nz del");
+    v->SetCursorPos({5, 1});
     RunCmd(*v, ID_EDT_AUTO_EXPAND);
-    EXPECT_EQ(AllText(*v), u" a");
-    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{0, 0}));
+    EXPECT_EQ(AllText(*v), u"\r\n a");
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{0, 1}));
     // Unknown abbreviations change nothing.
-    SetText(v->buffer, u"nope");
-    v->SetCursorPos({4, 0});
+    SetText(v->buffer, u"\r\nnope");
+    v->SetCursorPos({4, 1});
     RunCmd(*v, ID_EDT_AUTO_EXPAND);
-    EXPECT_EQ(AllText(*v), u"nope");
+    EXPECT_EQ(AllText(*v), u"\r\nnope");
 }
 
 TEST(EditCmds, GoToLastChangeAndKeyboardSelection)

@@ -122,6 +122,37 @@ TEST(Spell, MissingLibraryThenChecksChangesIgnoresAndCancels)
     SetEdtGeneralFolder(u"");
 }
 
+// Run from the end of the text the check still sees every line: the
+// caret line first, then from the first line up to the caret line; the
+// change box holds the first suggestion, which a plain "Změnit" takes.
+TEST(Spell, FromTheCaretItWrapsOnceAndOffersTheFirstSuggestion)
+{
+    SpellFolder lib;
+    SetEdtGeneralFolder(lib.Path());
+    auto v = MakeEditView(u"the cat iz big\r\nhello\r\ndm pes");
+    v->SetCursorPos({6, 2});
+    std::vector<QString> words, offered, first;
+    auto take = [&](const char* button) {
+        OnNextModal<QDialog>([&, button](QDialog* d) {
+            words.push_back(FindChild<QLineEdit>(d, QStringLiteral("wispellWord"))->text());
+            offered.push_back(FindChild<QLineEdit>(d, QStringLiteral("wispellChangeTo"))->text());
+            auto* list = FindChild<QListWidget>(d, QStringLiteral("wispellSuggestions"));
+            first.push_back(list && list->count() > 0 ? list->item(0)->text() : QString());
+            Click(FindChild<QPushButton>(d, QString::fromLatin1(button)));
+        });
+    };
+    take("wispellChange");
+    take("wispellIgnore");
+    PromptScript prompts({ui::IDOK});
+    RunCmd(*v, ID_TOOLS_SPELLING);
+    ASSERT_EQ(words, (std::vector<QString>{QStringLiteral("dm"), QStringLiteral("iz")}));
+    EXPECT_EQ(prompts.Texts(), std::vector<QString>{QStringLiteral("Kontrola pravopisu byla dokončena.")});
+    ASSERT_FALSE(first[0].isEmpty());
+    EXPECT_EQ(offered, first);
+    EXPECT_EQ(AllText(*v), u"the cat iz big\r\nhello\r\n" + first[0].toStdU16String() + u" pes");
+    SetEdtGeneralFolder(u"");
+}
+
 TEST(Spell, WordsSkippedAndOddCharacters)
 {
     SpellFolder lib;

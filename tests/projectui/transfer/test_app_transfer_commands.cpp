@@ -144,6 +144,12 @@ TEST_F(AppCommands, TransferPlcBuildsAndTransfersThenDebugs)
     EXPECT_TRUE(prompts.Asked().empty()) << Out();
     const std::string image = dir.Read("Output/PLC.BIN");
     EXPECT_EQ(sim->plc().image(), Bytes(image.begin(), image.end()));
+    // The output ends with the transfer's result.
+    const std::string done = "PLC interface byl přenesen do systému.\n";
+    EXPECT_EQ(Out().substr(Out().size() - std::min(Out().size(), done.size())), done) << Out();
+    // Support files: the fixture has none to transfer, which is done at once.
+    ASSERT_TRUE(ui::SendCommand(ID_TRANSFER_SUPPORT_FILES));
+    EXPECT_NE(Out().find("Podpůrné soubory byly přeneseny.\n"), std::string::npos) << Out();
 
     ASSERT_TRUE(ui::SendCommand(ID_DEBUG_START));
     EXPECT_TRUE(doc->IsDebugging()) << Out();
@@ -164,6 +170,9 @@ TEST_F(AppCommands, TransferPlcWithABuildErrorTransfersNothing)
     EXPECT_EQ(prompts.Asked()[0].caption, QStringLiteral("Upozornění..."));
     EXPECT_FALSE(doc->Link().IsOpen());
     EXPECT_TRUE(sim->plc().image().empty());
+    EXPECT_NE(Out().find("Při překladu došlo k chybám. PLC není možné přenést.\n"),
+              std::string::npos)
+        << Out();
 }
 
 TEST_F(AppCommands, CassetteSoftwareOfTheDosFixture)
@@ -178,4 +187,6 @@ TEST_F(AppCommands, CassetteSoftwareOfTheDosFixture)
     EXPECT_EQ(ReadAll(remote / "PLCOUTPUT/PLC.BIN"), dir.Read("Output/PLC.BIN"));
     EXPECT_EQ(ReadAll(remote / "PLCOUTPUT/LOD_KAP.EXE"), "MZ");
     EXPECT_FALSE(doc->Link().IsOpen());
+    EXPECT_NE(Out().find("Software kazety byl přenesen do řídícího systému.\n"), std::string::npos)
+        << Out();
 }

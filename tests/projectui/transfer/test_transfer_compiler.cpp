@@ -34,6 +34,7 @@ TEST_F(CompilerTest, FetchedIntoTheOptionsFolder)
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), "compiler");
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632/Include/plc.inc"), "header");
     EXPECT_FALSE(sys::FileExists(compilers / "Pelmar0632.part"));
+    EXPECT_TRUE(Has("Soubory překladače Tarvane byly přeneseny z řídícího systému.\r\n")) << Out();
     Revision(12345);
     EXPECT_TRUE(doc->TransferCompilerFiles()) << Out();
     EXPECT_EQ(ReadAll(compilers / "Pelmar12345/System/Tarv"), "compiler");

@@ -68,6 +68,7 @@ TEST_F(TransferTest, RunningPlcIsStoppedOnlyWithYes)
         host.sink.entries.clear();
         EXPECT_FALSE(doc->TransferPlcInterface(false));
         EXPECT_TRUE(Has(k4325));
+        EXPECT_FALSE(Has("PLC interface byl přenesen do systému.\r\n"));
         EXPECT_TRUE(sim->plc().image().empty());
         EXPECT_TRUE(sim->plc().flags() & cssim::FLAG_RUNNING);
     }
@@ -85,11 +86,13 @@ TEST_F(TransferTest, RunningPlcIsStoppedOnlyWithYes)
     sim->recorder().clear();
     EXPECT_TRUE(doc->TransferPlcInterface(true));
     EXPECT_TRUE(Has("Na řídícím systému je aktuální verze PLC interfacu.\r\n"));
+    EXPECT_FALSE(Has("PLC interface byl přenesen do systému.\r\n"));
     EXPECT_EQ(Received(1, 0), 0u);
     // Without comparing it is always sent.
     host.sink.entries.clear();
     EXPECT_TRUE(doc->TransferPlcInterface(false));
-    EXPECT_TRUE(Has("PLC interface se přenáší do systému...\r\n"));
+    EXPECT_TRUE(Has(
+        "PLC interface se přenáší do systému...\r\nPLC interface byl přenesen do systému.\r\n"));
 }
 
 TEST_F(TransferTest, BadImagesAndShortReplies)

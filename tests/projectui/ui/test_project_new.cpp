@@ -1,10 +1,11 @@
 // A new project through the real dialog: empty, from a template and from a
 // compiler configuration file, and every way it can stop; the dialog's own
 // behaviour.
-#include "projectui/NewProjectDlg.h"
-#include "platform/ui/Dialog.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Dialog.h"
+#include "projectui/NewProjectDlg.h"
+#include "res/StringTable.h"
 #include "tests/projectui/ProjectTest.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -185,6 +186,51 @@ TEST_F(NewTest, ImportOfAConfigurationFile)
     EXPECT_EQ(dir.Read("Lis/MAIN.plc"), "; hlavni modul\r\nEND\r\n");
     EXPECT_EQ(dir.Read("Lis/osy.plc"), "; osy\r\nEND\r\n");
     EXPECT_TRUE(prompts.Texts().empty());
+}
+
+// Chooses the configuration file in the import's file dialog.
+void ChooseKnf(const QString& path)
+{
+    tui::OnNextModal<QFileDialog>([=](QFileDialog* d) {
+        auto* edit = tui::FindChild<QLineEdit>(d, QStringLiteral("fileNameEdit"));
+        if (!edit)
+            return d->reject();
+        edit->setText(path);
+        tui::PressKey(edit, Qt::Key_Return);
+    });
+}
+
+// With a project open, the import asks to close it before it creates the
+// folder or copies a source: No leaves the disk as it was.
+TEST_F(NewTest, AnImportAsksEveryQuestionBeforeItWritesAnything)
+{
+    dir.Write("cfg/Lis.knf", "FilePlc = main.plc\r\n");
+    dir.Write("cfg/main.plc", "END\r\n");
+    auto old = NewDoc();
+    host.open = old.get();
+    {
+        tui::PromptScript prompts({ui::IDNO});
+        FillNewProject(1, QStringLiteral("Lis"), Path("New/Lis"));
+        ChooseKnf(Path("cfg/Lis.knf"));
+        EXPECT_FALSE(NewDoc()->OnNewDocument());
+        ASSERT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_EQ(prompts.Texts()[0], FormatResString(IDS_PRJ_CLOSE_PROJECT, old->GetPathName()));
+        EXPECT_FALSE(Exists("New"));
+        EXPECT_EQ(host.open, old.get());
+    }
+    {
+        tui::PromptScript prompts({ui::IDYES});
+        FillNewProject(1, QStringLiteral("Lis"), Path("New/Lis"));
+        ChooseKnf(Path("cfg/Lis.knf"));
+        CancelSettingsSheet();
+        auto doc = NewDoc();
+        ASSERT_TRUE(doc->OnNewDocument());
+        EXPECT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_EQ(dir.Read("New/Lis/main.plc"), "END\r\n");
+        EXPECT_TRUE(Exists("New/Lis/Lis.kxp"));
+        EXPECT_EQ(host.open, doc.get());
+        doc->OnCloseDocument();
+    }
 }
 
 TEST_F(NewTest, ImportFindsSourcesInOrderAndReportsAMissingOne)
