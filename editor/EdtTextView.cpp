@@ -303,18 +303,12 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
     int oldLength = -1;
     int insertedLines = 0;
     const auto* rewrite = dynamic_cast<const RewriteContext*>(context);
-    if (rewrite && rewrite->AddedLines() == 0 && line < count) {
-        // Lines rewritten in place: only theirs are measured again.
-        m_cache->EnsureCacheSize();
-        int longest = 0;
-        for (const RewriteContext::Line& l : rewrite->lines) {
-            oldLength = std::max(oldLength, static_cast<int>(m_cache->m_lengths.Get(l.line)));
-            m_cache->m_lengths.Set(l.line, -1);
-            m_cache->m_subLines.Set(l.line, -1);
-            longest = std::max(longest, GetLineActualLength(l.line));
-        }
+    // The maximum rises with a longer line; when the longest line shrinks
+    // (oldLength was the longest and now stands at shrunk) or goes, the
+    // filler looks for the new one.
+    auto noteLengths = [&](int oldLen, int shrunk, int longest) {
         const int current = m_cache->m_maxLength >= 0 ? m_cache->m_maxLength : m_cache->m_maxKnown;
-        if (oldLength >= current && current > 0 && longest < oldLength) {
+        if (oldLen >= current && current > 0 && shrunk < oldLen) {
             m_cache->m_maxLength = -1;
             m_cache->m_maxKnown = 0;
             m_cache->m_lengthScan = 0;
@@ -325,6 +319,18 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         }
         if (m_wordWrap)
             m_cache->m_wrapScan = std::min(m_cache->m_wrapScan, line);
+    };
+    if (rewrite && rewrite->AddedLines() == 0 && line < count) {
+        // Lines rewritten in place: only theirs are measured again.
+        m_cache->EnsureCacheSize();
+        int longest = 0;
+        for (const RewriteContext::Line& l : rewrite->lines) {
+            oldLength = std::max(oldLength, static_cast<int>(m_cache->m_lengths.Get(l.line)));
+            m_cache->m_lengths.Set(l.line, -1);
+            m_cache->m_subLines.Set(l.line, -1);
+            longest = std::max(longest, GetLineActualLength(l.line));
+        }
+        noteLengths(oldLength, longest, longest);
     } else if (flags & 0x100) {
         // One line changed.
         m_cache->EnsureCacheSize();
@@ -358,24 +364,11 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         }
         m_cache->EnsureCacheSize();
     }
-    // The maximum rises with a longer line; when the longest line shrinks
-    // or goes, the filler looks for the new one.
     if (line < count && !(rewrite && rewrite->AddedLines() == 0)) {
-        const int current = m_cache->m_maxLength >= 0 ? m_cache->m_maxLength : m_cache->m_maxKnown;
         int longest = 0;
         for (int i = line; i <= std::min(line + insertedLines, count - 1); ++i)
             longest = std::max(longest, GetLineActualLength(i));
-        if (oldLength >= current && current > 0 && GetLineActualLength(line) < oldLength) {
-            m_cache->m_maxLength = -1;
-            m_cache->m_maxKnown = 0;
-            m_cache->m_lengthScan = 0;
-        } else if (longest > current) {
-            m_cache->m_maxKnown = std::max(m_cache->m_maxKnown, longest);
-            if (m_cache->m_maxLength >= 0)
-                m_cache->m_maxLength = longest;
-        }
-        if (m_wordWrap)
-            m_cache->m_wrapScan = std::min(m_cache->m_wrapScan, line);
+        noteLengths(oldLength, GetLineActualLength(line), longest);
     }
     if (m_topLine >= count)
         m_topLine = count - 1;
