@@ -30,6 +30,7 @@
 // regex_class_vs_pcre2_jit_lines: ours / PCRE2 line by line, at most 1.5;
 // regex_longline_all_matches_s: seconds, at most 0.01.
 
+#include "bench/BenchDir.h"
 #include "bench/BenchSize.h"
 #include "editor/EdtLineScan.h"
 #include "editor/EdtRegExp.h"
@@ -91,19 +92,7 @@ template <class Job> double Best(Job&& job, int64_t& count)
 // A fresh temporary folder, removed at exit.
 const std::string& BenchDir()
 {
-    static const std::string dir = [] {
-        std::string tmpl = (fs::temp_directory_path() / "sw-bench-regexp-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()))
-            std::abort();
-        static char name[512];
-        std::snprintf(name, sizeof name, "%s", tmpl.c_str());
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove_all(name, ec);
-        });
-        return tmpl;
-    }();
-    return dir;
+    return bench::ProgramTempDir("sw-bench-regexp-");
 }
 
 // The PLC-like text: instruction lists, assignments, comments with Czech

@@ -8,6 +8,7 @@
 //   own undo group, then undo of all of them.  Counters: edit_ms (target
 //   <= 50) and undo_ms; the text after the undo must equal the original.
 
+#include "bench/BenchDir.h"
 #include "bench/BenchSize.h"
 #include "editor/EdtTextBuffer.h"
 #include "platform/sys/CodePage.h"
@@ -36,21 +37,7 @@ const size_t kFileSize = bench::Size<size_t>(100u * 1000 * 1000, 200u * 1000);
 // A fresh temporary folder, removed at exit.
 const std::string& BenchDir()
 {
-    static const std::string dir = [] {
-        std::string tmpl = (fs::temp_directory_path() / "sw-bench-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()))
-            std::abort();
-        // Removed at exit through a copy: the exit handler runs after the
-        // static string has been destroyed.
-        static char name[512];
-        std::snprintf(name, sizeof name, "%s", tmpl.c_str());
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove_all(name, ec);
-        });
-        return tmpl;
-    }();
-    return dir;
+    return bench::ProgramTempDir("sw-bench-");
 }
 
 std::u16string U16(const std::string& ascii)
