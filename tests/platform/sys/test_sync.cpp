@@ -27,8 +27,10 @@ TEST(Sync, ManualEventStaysSetForEveryWaiter)
     std::vector<std::unique_ptr<Thread>> threads;
     for (int i = 0; i < 4; ++i)
         threads.push_back(std::make_unique<Thread>([&] {
-            WaitFor(ev);
-            ++woke;
+            // Bounded, so that a lost wake-up fails the test instead of
+            // hanging it; the threads are joined long before.
+            if (WaitFor(ev, 20000) == WAIT_OBJECT_0)
+                ++woke;
             return 0u;
         }));
     // All four blocked in the wait, so that the one Set must wake them.
