@@ -1,6 +1,7 @@
 #include "uilib/KVTToolBar.h"
 
 #include "platform/ui/App.h"
+#include "uilib/KVTArchiveClasses.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/ToolbarResource.h"
 #include "res/StringTable.h"
@@ -24,13 +25,6 @@
 #include <cstdio>
 
 using namespace ui;
-
-namespace {
-const bool kRegistered = [] {
-    sys::ArchiveClasses::Register("CKVTToolBar", CKVTToolBar::Schema, [] { return std::make_unique<CKVTToolBar>(); });
-    return true;
-}();
-} // namespace
 
 // The bar's own command-update object.
 class CKVTToolBar::ToolCmdUI : public CmdUI
@@ -69,7 +63,7 @@ private:
 
 CKVTToolBar::CKVTToolBar(QWidget* parent) : ControlBar(parent)
 {
-    (void)kRegistered;
+    RegisterKVTArchiveClasses();
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
