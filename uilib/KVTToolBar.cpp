@@ -1,10 +1,10 @@
 #include "uilib/KVTToolBar.h"
 
 #include "platform/ui/App.h"
-#include "uilib/KVTArchiveClasses.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/ToolbarResource.h"
 #include "res/StringTable.h"
+#include "uilib/KVTArchiveClasses.h"
 #include "uilib/KVTButtonDragController.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTDrawingData.h"
