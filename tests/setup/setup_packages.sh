@@ -45,6 +45,7 @@ RUNTIME=(
   cmake
   ninja
   c++
+  nm
   python3
   /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
