@@ -323,10 +323,10 @@ endfunction()
 
 # Every product folder's includes against its row, and no cycle among the
 # folders through links and includes.  A header is used like a library:
-# a folder includes headers of its own layer or a lower one (a tool of its
-# MAY_LINK folders alone), a NO_QT folder includes no header of a folder
-# that may use Qt and no Qt header, a QT_CORE folder none of a Qt Widgets
-# folder, and no product folder a header of tests/.
+# a folder includes headers of its own layer or a lower one (a tool those
+# of its MAY_LINK and MAY_INCLUDE folders alone), a NO_QT folder includes
+# no header of a folder that may use Qt and no Qt header, a QT_CORE folder
+# none of a Qt Widgets folder, and no product folder a header of tests/.
 function(_sw_check_includes)
   get_property(folders GLOBAL PROPERTY SW_LAYER_FOLDERS)
   _sw_folder_alternation("${folders}" alts)
