@@ -147,6 +147,15 @@ public:
         }
         return link->Get(w, p, pr, job, r, l);
     }
+    int GetInto(uint32_t w, std::uintptr_t p, LinkProgress pr, uint32_t* job, const char16_t* r, int folder,
+                const char16_t* name) override
+    {
+        if (getRefusals > 0) {
+            --getRefusals;
+            return 0;
+        }
+        return link->GetInto(w, p, pr, job, r, folder, name);
+    }
     int GetFileInfo(uint32_t w, std::uintptr_t p, const char16_t* path) override { return link->GetFileInfo(w, p, path); }
     int Put(uint32_t w, std::uintptr_t p, LinkProgress pr, uint32_t* job, const char16_t* l, const char16_t* r) override
     {
