@@ -202,6 +202,8 @@ protected:
         cssim::Config cfg;
         std::string conn;
         cfg.shares = {{"DATA", share.Path()}};
+        for (const cssim::Share& more : moreShares)
+            cfg.shares.push_back(more);
         sim = testsupport::StartSimulator(cfg, serial, conn);
         ASSERT_NE(sim, nullptr);
         link = std::make_unique<COlnkLink>(linkui::WindowPoster());
@@ -263,6 +265,7 @@ protected:
     }
 
     testsupport::TempDir share, local;
+    std::vector<cssim::Share> moreShares; // besides DATA, set before Open
     std::unique_ptr<cssim::Simulator> sim;
     std::unique_ptr<COlnkLink> link;
     IOxfrC* fc = nullptr;
