@@ -574,6 +574,7 @@ bool CProjectTransfer::TransferSupportFiles()
         const std::u16string full = ProjectFullPath(project, e.FilePath);
         const std::string native = Native(full);
         item.localPath = native.empty() ? full : Shown(native);
+        item.localBase = project;
         item.remotePath = e.DestPath;
         item.type = e.TransferType;
         items.push_back(std::move(item));

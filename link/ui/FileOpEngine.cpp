@@ -5,6 +5,7 @@
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
+#include "res/StringIds.h"
 #include "res/StringTable.h"
 
 #include <QTimer>
@@ -49,9 +50,6 @@ constexpr std::u16string_view kErrStorno = u"Operace byla stornována uživatele
 // A name from the control system that is no plain name, or a local path
 // that would leave the folder of the operation.
 constexpr std::u16string_view kErrBadName = u"Neplatné jméno souboru ze systému: %s\r\n";
-
-// A target entry below the chosen folder that is a symbolic link.
-constexpr unsigned IDS_TARGET_IS_LINK = 4790; // "Cíl je symbolický odkaz: %s\r\n"
 
 // Texts of the window.
 constexpr std::u16string_view kReadingFolder = u"Čtení adresáře:   %s...";
