@@ -11,9 +11,8 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <fcntl.h>
-
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
