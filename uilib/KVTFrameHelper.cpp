@@ -7,6 +7,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
+#include "uilib/KVTArchiveClasses.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
@@ -46,7 +47,10 @@ std::u16string U16(const QString& s)
 
 } // namespace
 
-CKVTFrameHelper::CKVTFrameHelper(QMainWindow* frame) : m_frame(frame) {}
+CKVTFrameHelper::CKVTFrameHelper(QMainWindow* frame) : m_frame(frame)
+{
+    RegisterKVTArchiveClasses();
+}
 
 CKVTFrameHelper::~CKVTFrameHelper()
 {
@@ -216,6 +220,17 @@ void CKVTFrameHelper::FloatControlBar(ui::ControlBar* bar, const QPoint& globalP
     RecalcLayout();
 }
 
+QPoint CKVTFrameHelper::ReachableFloatPoint(ui::ControlBar* bar, const QPoint& globalPoint) const
+{
+    if (!bar)
+        return globalPoint;
+    const QSize size = CKVTMiniDockFrameWnd::FrameSizeFor(CKVTMiniDockFrameWnd::FloatingBarSize(bar));
+    const dock::Rect r = dock::MoveOntoScreens({globalPoint.x(), globalPoint.y(), size.width(), size.height()},
+                                               CKVTMiniDockFrameWnd::kBorder + CKVTMiniDockFrameWnd::kCaption,
+                                               AvailableScreens());
+    return QPoint(r.x, r.y);
+}
+
 void CKVTFrameHelper::ShowControlBar(ui::ControlBar* bar, bool show, bool delay)
 {
     if (!bar)
@@ -253,7 +268,7 @@ void CKVTFrameHelper::ToggleDocking(ui::ControlBar* bar)
         }
         return;
     }
-    const QPoint at = m.hasFloat ? m.floatPos : bar->mapToGlobal(QPoint(0, 0));
+    const QPoint at = m.hasFloat ? ReachableFloatPoint(bar, m.floatPos) : bar->mapToGlobal(QPoint(0, 0));
     FloatControlBar(bar, at, m.horz ? ui::CBRS_ALIGN_TOP : ui::CBRS_ALIGN_LEFT);
 }
 
@@ -402,12 +417,10 @@ bool CKVTFrameHelper::SetDockState(const dock::DockState& state)
         // Rows of bars the record does not name stay before the restored
         // ones; a restored row keeps its order.
     }
-    const std::vector<dock::Rect> screens = AvailableScreens();
     for (const dock::BarState& s : plan.floating) {
         ui::ControlBar* bar = GetControlBar(s.barId);
-        const QSize size = CKVTMiniDockFrameWnd::FrameSizeFor(CKVTMiniDockFrameWnd::FloatingBarSize(bar));
-        const dock::Rect r = dock::MoveOntoScreens({s.xPos, s.yPos, size.width(), size.height()}, screens);
-        FloatControlBar(bar, QPoint(r.x, r.y), s.horz ? ui::CBRS_ALIGN_TOP : ui::CBRS_ALIGN_LEFT);
+        FloatControlBar(bar, ReachableFloatPoint(bar, QPoint(s.xPos, s.yPos)),
+                        s.horz ? ui::CBRS_ALIGN_TOP : ui::CBRS_ALIGN_LEFT);
     }
     for (const dock::BarState& s : plan.all) {
         ui::ControlBar* bar = GetControlBar(s.barId);
