@@ -8,6 +8,7 @@
 #include "projectui/KXPExplorerView.h"
 #include "projectui/StrandworkDoc.h"
 #include "projectui/StrandworkView.h"
+#include "platform/ui/Modal.h"
 #include "editor/EditFileOpenDlg.h"
 #include "editor/EdtCodePages.h"
 #include "editor/EdtSettings.h"
@@ -43,10 +44,14 @@
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <QTranslator>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <thread>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -476,20 +481,10 @@ void CStrandworkApp::InstallCloseOnSignal()
         char buf[16];
         while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
         }
-        // A modal window (the tip of the day at start-up, a message) would
-        // keep its own loop running after the main window closed: it goes
-        // first, as Cancel.
-        for (int i = 0; i < 16; ++i) {
-            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!modal)
-                break;
-            modal->reject();
-        }
-        CStrandworkApp* app = CStrandworkApp::Instance();
-        if (app && app->GetMainWnd())
-            app->PostCloseMainWindow();
+        if (CStrandworkApp* app = CStrandworkApp::Instance())
+            app->EndOnSignal();
         else
-            QCoreApplication::quit();
+            ui::Application::EndEventLoop(0);
     });
     struct sigaction sa{};
     sa.sa_handler = OnCloseSignal;
@@ -497,6 +492,70 @@ void CStrandworkApp::InstallCloseOnSignal()
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);
+}
+
+namespace {
+// Rejects the open modal windows (a message, the tip of the day, a
+// transfer's progress): each would keep its own loop running.
+void RejectModalWindows()
+{
+    for (int i = 0; i < 32; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            modal->hide();
+    }
+}
+} // namespace
+
+void CStrandworkApp::EndOnSignal()
+{
+    const bool first = !m_endingOnSignal;
+    m_endingOnSignal = true;
+    RejectModalWindows();
+    if (m_pProjectDoc && m_pProjectDoc->IsBuilding())
+        m_pProjectDoc->RequestBuildStop();
+    if (!first)
+        return;
+    // The settings are written now, whatever runs at this moment.
+    if (CMainFrame* frame = MainFrame(); frame && !MainWindowClosed())
+        frame->SaveWindowState();
+    if (m_pRecentFileList)
+        m_pRecentFileList->WriteList();
+    (void)sys::RegistryStore::Flush();
+    // Whatever still runs then, the process ends within the time a script
+    // gives it (the settings are on disk already).
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSignalGraceMs));
+        (void)sys::RegistryStore::Flush();
+        std::fputs("strandwork: still busy after the signal: ending now\n", stderr);
+        std::_Exit(CStrandworkApp::Instance() && CStrandworkApp::Instance()->StartupBuildFailed() ? kExitBuildFailed
+                                                                                                : 0);
+    }).detach();
+    FinishEndOnSignal();
+}
+
+void CStrandworkApp::FinishEndOnSignal()
+{
+    // Loops that run inside handlers (a modal window, a build, a transfer
+    // waiting for its reply) end first: the windows and documents they use
+    // stay until then.
+    if (ui::NestingDepth() > 0 || QApplication::activeModalWidget()) {
+        RejectModalWindows();
+        QTimer::singleShot(20, this, [this] { FinishEndOnSignal(); });
+        return;
+    }
+    QWidget* frame = GetMainWnd();
+    if (frame && !MainWindowClosed() && frame->close())
+        return; // the close ended the loop
+    // No main window, or one that could not close: the program ends all
+    // the same (its settings were written when the signal came).
+    OnMainWindowClosed();
 }
 
 // ---------------------------------------------------------------------- exit
@@ -573,12 +632,20 @@ bool CStrandworkApp::CloseProject(bool ending)
 {
     if (!m_pProjectDoc)
         return true;
-    if (m_pProjectDoc->IsBuilding()) {
+    if (m_endingOnSignal) {
+        // A signal ends the program: no question, no save; every document
+        // stays as it is on disk.  A build is asked to stop first.
+        if (m_pProjectDoc->IsBuilding()) {
+            m_pProjectDoc->RequestBuildStop();
+            return false;
+        }
+        for (ui::Document* d : Documents().Documents())
+            d->SetModifiedFlag(false);
+    } else if (m_pProjectDoc->IsBuilding()) {
         ui::Prompt(LoadResString(ending ? IDS_CANNOT_END_BUILDING : IDS_CANNOT_CLOSE_BUILDING), {},
                    ui::MB_OK | ui::MB_ICONWARNING, GetMainWnd());
         return false;
-    }
-    if (m_unattended) {
+    } else if (m_unattended) {
         // Nothing stops the close of an unattended run: a failed save is
         // written to standard error and the document is closed as it is on
         // disk (otherwise the framework's save question would fail again

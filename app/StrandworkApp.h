@@ -50,6 +50,8 @@ constexpr int kExitInitFailed = 3;
 // the window stayed open with the output until it was closed; without one
 // the run ended at once).
 constexpr int kExitBuildFailed = 1;
+// How long the program may take to end after SIGTERM or SIGINT.
+constexpr int kSignalGraceMs = 1500;
 
 // The framework's multi-document template with the number of its documents.
 class CKXMultiDocTemplate : public ui::DocTemplate
@@ -175,9 +177,17 @@ public:
     // The exit status the run ends with (see main).
     int ExitStatus() const { return m_exitStatus; }
 
-    // Makes SIGTERM and SIGINT close the main window as the window
-    // manager's close would.
+    // Makes SIGTERM and SIGINT end the program (EndOnSignal).
     static void InstallCloseOnSignal();
+    // SIGTERM or SIGINT: the program ends whatever its windows show, within
+    // kSignalGraceMs.  Open modal windows are rejected, a build is asked to
+    // stop, the settings (placement, workspace, bars, recent lists) are
+    // written at once; then, once no nested loop runs, the main window
+    // closes without a question and with no document saved (every document
+    // stays as it is on disk), and the event loop ends.  Whatever still
+    // runs after kSignalGraceMs, the process ends then.
+    void EndOnSignal();
+    bool EndingOnSignal() const { return m_endingOnSignal; }
 
 private:
     class UnattendedOutput;
@@ -193,6 +203,7 @@ private:
     bool StartupBuild(bool conditional);
     void LeaveUnattended();
     void PostCloseMainWindow();
+    void FinishEndOnSignal();
 
     crashreport::Handle* m_hCrashReporter = nullptr;
     QString m_helpPaths[3];
@@ -208,6 +219,7 @@ private:
     bool m_unattended = false;
     bool m_startupBuildFailed = false;
     bool m_noDisplay = false;
+    bool m_endingOnSignal = false;
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;
     int m_exitStatus = 0;
     std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;

@@ -81,8 +81,22 @@ int Application::Run()
         ExitInstance();
         return 1;
     }
-    QApplication::exec();
+    if (!m_mainWindowClosed)
+        QApplication::exec();
     return ExitInstance();
+}
+
+void Application::OnMainWindowClosed()
+{
+    m_mainWindowClosed = true;
+    EndEventLoop(0);
+}
+
+void Application::EndEventLoop(int code)
+{
+    // exit(), not quit(): a quit request is refused while a window stays
+    // shown, exit() is not.
+    QCoreApplication::exit(code);
 }
 
 void Application::AddDocTemplate(std::unique_ptr<DocTemplate> tmpl)
@@ -320,6 +334,8 @@ void MainFrameBase::closeEvent(QCloseEvent* e)
         return;
     }
     QMainWindow::closeEvent(e);
+    if (app && e->isAccepted() && app->GetMainWnd() == this)
+        app->OnMainWindowClosed();
 }
 
 void MainFrameBase::SetMessageText(uint32_t id)
