@@ -81,6 +81,15 @@ void WriteStderr(const QString& text)
 // original platform have nothing to do here; they succeed.
 bool AfxOleInit() { return true; }
 
+// A project file by its name: the project template's extension, any case.
+bool IsProjectFileName(const QString& path)
+{
+    QString p = path;
+    if (p.startsWith(QLatin1Char('"')) && p.endsWith(QLatin1Char('"')) && p.size() >= 2)
+        p = p.mid(1, p.size() - 2);
+    return p.endsWith(QLatin1String(".kxp"), Qt::CaseInsensitive);
+}
+
 // SIGTERM and SIGINT reach the event loop through a pipe.
 int g_signalPipe[2] = {-1, -1};
 
@@ -271,6 +280,15 @@ bool CStrandworkApp::InitInstance()
         m_unattended = true;
         ui::SetUnattended(true);
         Trace("Unattended");
+        // Only a project can be built: without one the run ends here with
+        // status 3, instead of waiting for a window nobody may see.
+        const QString file = m_cmdInfo.m_strFileName;
+        if (m_cmdInfo.m_nShellCommand != CAppCommandLineInfo::FileOpen || file.isEmpty())
+            return EndUnattendedWithoutProject(QStringLiteral("no project (.kxp) given"),
+                                               LoadResString(IDS_UNATTENDED_NO_PROJECT));
+        if (!IsProjectFileName(file))
+            return EndUnattendedWithoutProject(QStringLiteral("\"%1\" is not a project (.kxp)").arg(file),
+                                               FormatResString(IDS_UNATTENDED_NOT_PROJECT, file));
     }
     // 6.
     if (m_cmdInfo.m_nShellCommand == CAppCommandLineInfo::FileNothing && !m_unattended) {
@@ -331,11 +349,18 @@ bool CStrandworkApp::InitInstance()
     if (!m_unattended)
         RegisterFileTypes();
     // 16.
-    if (!ProcessShellCommand())
+    if (!ProcessShellCommand()) {
+        if (m_unattended)
+            return EndUnattendedWithoutProject(
+                QStringLiteral("the project \"%1\" could not be opened").arg(m_cmdInfo.m_strFileName),
+                FormatResString(IDS_UNATTENDED_OPEN_FAILED, m_cmdInfo.m_strFileName));
         return false;
+    }
     Trace("ProcessShellCommand");
     if (m_unattended && !m_pProjectDoc)
-        LeaveUnattended();
+        return EndUnattendedWithoutProject(
+            QStringLiteral("\"%1\" is not a project (.kxp)").arg(m_cmdInfo.m_strFileName),
+            FormatResString(IDS_UNATTENDED_NOT_PROJECT, m_cmdInfo.m_strFileName));
     // 17.
     frame->show();
     Trace("ShowWindow");
@@ -421,11 +446,20 @@ bool CStrandworkApp::ProcessShellCommand()
     return OpenDocumentFile(m_cmdInfo.m_strFileName) != nullptr;
 }
 
-void CStrandworkApp::LeaveUnattended()
+bool CStrandworkApp::EndUnattendedWithoutProject(const QString& reason, const QString& message)
 {
-    m_unattended = false;
-    ui::SetUnattended(false);
-    Trace("LeaveUnattended");
+    WriteStderr(QStringLiteral("strandwork: -%1: %2: nothing built, ending with status %3")
+                    .arg(m_cmdInfo.Build ? QStringLiteral("Build") : QStringLiteral("Make"), reason)
+                    .arg(kExitInitFailed));
+    Trace("UnattendedWithoutProject");
+    if (!m_noDisplay) {
+        // With a display the user sees why (the unattended prompt service
+        // would only write it to standard error).
+        ui::SetUnattended(false);
+        ui::Prompt(message, {}, ui::MB_OK | ui::MB_ICONERROR);
+        ui::SetUnattended(true);
+    }
+    return false;
 }
 
 void CStrandworkApp::RunStartupSwitches()

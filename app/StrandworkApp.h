@@ -40,6 +40,11 @@ constexpr unsigned IDS_SAVE_FAILED = 4152;
 constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
 constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
 constexpr unsigned IDS_PROJECT_MISSING = 4177;
+// A -Build or -Make run without a project: none given, not a project, or
+// one that could not be opened.
+constexpr unsigned IDS_UNATTENDED_NO_PROJECT = 4780;
+constexpr unsigned IDS_UNATTENDED_NOT_PROJECT = 4781;
+constexpr unsigned IDS_UNATTENDED_OPEN_FAILED = 4782;
 constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.
@@ -201,7 +206,9 @@ private:
     bool ProcessShellCommand();
     void RunStartupSwitches();
     bool StartupBuild(bool conditional);
-    void LeaveUnattended();
+    // A -Build or -Make run that has no project to build ends: the reason
+    // on standard error (and in a message box with a display); false.
+    bool EndUnattendedWithoutProject(const QString& reason, const QString& message);
     void PostCloseMainWindow();
     void FinishEndOnSignal();
 
