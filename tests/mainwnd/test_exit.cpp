@@ -51,7 +51,7 @@ const char* Name(Kind k)
     return "?";
 }
 
-class ExitTest : public RegistryTest, public ::testing::WithParamInterface<Kind>
+class Exit : public RegistryTest
 {
 protected:
     std::unique_ptr<CStrandworkApp> app;
@@ -118,6 +118,10 @@ protected:
     }
 };
 
+class ExitTest : public Exit, public ::testing::WithParamInterface<Kind>
+{
+};
+
 } // namespace
 
 TEST_P(ExitTest, ClosingTheMainWindowEndsTheLoopAndKeepsTheFloatingPlace)
@@ -164,3 +168,21 @@ TEST_P(ExitTest, ClosingTheMainWindowEndsTheLoopAndKeepsTheFloatingPlace)
 INSTANTIATE_TEST_SUITE_P(EachBar, ExitTest,
                          ::testing::Values(Kind::Output, Kind::Explorer, Kind::Watch, Kind::ConInfo, Kind::Toolbar,
                                            Kind::MenuBar));
+
+// Several frames floating at once (each refuses its own close and hides
+// its bar instead): the loop still ends, and both places are kept.
+TEST_F(Exit, TwoFloatingBarsAndTheLoopStillEnds)
+{
+    CMainFrame* f = Start();
+    ASSERT_NE(f, nullptr);
+    f->ShowControlBar(f->ConInfoBar(), true, false);
+    f->FloatControlBar(f->OutputBar(), QPoint(300, 250), ui::CBRS_ALIGN_TOP);
+    f->FloatControlBar(f->ConInfoBar(), QPoint(420, 330), ui::CBRS_ALIGN_TOP);
+    QApplication::processEvents();
+    const QPoint output = f->Helper().MiniFrameOf(f->OutputBar())->pos();
+    const QPoint conInfo = f->Helper().MiniFrameOf(f->ConInfoBar())->pos();
+    EXPECT_EQ(RunLoop([f] { f->close(); }), 0);
+    app->ExitInstance();
+    EXPECT_EQ(sys::Profile::GetInt(u"EdtLib\\IDE\\OutputBar", u"floatLeft", -2), output.x());
+    EXPECT_EQ(sys::Profile::GetInt(u"EdtLib\\IDE\\ConInfoBar", u"floatTop", -2), conInfo.y());
+}
