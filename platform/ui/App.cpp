@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QThread>
 #include <QFileInfo>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -95,8 +96,10 @@ void Application::OnMainWindowClosed()
 void Application::EndEventLoop(int code)
 {
     // exit(), not quit(): a quit request is refused while a window stays
-    // shown, exit() is not.
-    QCoreApplication::exit(code);
+    // shown, exit() is not.  Without a running loop exit() would make every
+    // later nested loop return at once.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(code);
 }
 
 void Application::AddDocTemplate(std::unique_ptr<DocTemplate> tmpl)

@@ -132,7 +132,7 @@ TEST_P(ExitTest, ClosingTheMainWindowEndsTheLoopAndKeepsTheFloatingPlace)
     ui::ControlBar* bar = BarOf(f, kind);
     if (!bar->IsVisible())
         f->ShowControlBar(bar, true, false);
-    const QPoint at(310, 260);
+    const QPoint at(30, 50);
     f->FloatControlBar(bar, at, ui::CBRS_ALIGN_TOP);
     QApplication::processEvents();
     CKVTMiniDockFrameWnd* mini = f->Helper().MiniFrameOf(bar);
@@ -176,8 +176,8 @@ TEST_F(Exit, TwoFloatingBarsAndTheLoopStillEnds)
     CMainFrame* f = Start();
     ASSERT_NE(f, nullptr);
     f->ShowControlBar(f->ConInfoBar(), true, false);
-    f->FloatControlBar(f->OutputBar(), QPoint(300, 250), ui::CBRS_ALIGN_TOP);
-    f->FloatControlBar(f->ConInfoBar(), QPoint(420, 330), ui::CBRS_ALIGN_TOP);
+    f->FloatControlBar(f->OutputBar(), QPoint(20, 40), ui::CBRS_ALIGN_TOP);
+    f->FloatControlBar(f->ConInfoBar(), QPoint(60, 200), ui::CBRS_ALIGN_TOP);
     QApplication::processEvents();
     const QPoint output = f->Helper().MiniFrameOf(f->OutputBar())->pos();
     const QPoint conInfo = f->Helper().MiniFrameOf(f->ConInfoBar())->pos();
