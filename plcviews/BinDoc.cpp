@@ -129,11 +129,14 @@ bool CBinDoc::OnOpenDocument(const QString& path)
 
 bool CBinDoc::OnSaveDocument(const QString& path)
 {
-    if (ExistsReadOnly(path)) {
+    // Every refused or failed save says so as the text documents do.
+    const auto failed = [&path] {
         ui::Prompt(FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(path)), {},
                    ui::MB_ICONEXCLAMATION);
         return false;
-    }
+    };
+    if (ExistsReadOnly(path))
+        return failed();
     // Streamed out of the pages and the edits, never copied whole; the
     // document then reads from the file it wrote (the old one, replaced,
     // may be gone).
@@ -152,10 +155,8 @@ bool CBinDoc::OnSaveDocument(const QString& path)
         readBack = -1;
         return false;
     });
-    if (!ok) {
-        ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
-        return false;
-    }
+    if (!ok)
+        return failed();
     if (readBack >= 0)
         m_data.Rebase(readBack);
     SetModifiedFlag(false);

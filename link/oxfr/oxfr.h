@@ -59,6 +59,9 @@ constexpr uint8_t OXFR_CODE_MOVE = 8;
 using OxfrIdleCallback = void (*)(void* user);
 using OxfrPeerResetCallback = int (*)(void* user); // status of the connect reply
 using OxfrLinkEventCallback = void (*)(void* user, uint8_t code);
+// The channel, out of step with its peer, reset itself (OlnkCheckStall):
+// every job has ended with OXFR_RESET and the connect handshake runs again.
+using OxfrLinkResetCallback = void (*)(void* user);
 using OxfrReplyCallback = void (*)(void* user, uint8_t code, int8_t status, uint32_t param,
                                    const uint8_t* data, size_t length);
 using OxfrPushCallback = void (*)(void* user, uint8_t code, uint32_t param, const uint8_t* data,
@@ -71,6 +74,7 @@ struct OxfrSessionCallbacks
     OxfrIdleCallback idle = nullptr;
     OxfrPeerResetCallback peerReset = nullptr;
     OxfrLinkEventCallback linkEvent = nullptr;
+    OxfrLinkResetCallback linkReset = nullptr;
 };
 struct OxfrLinkCallbacks
 {

@@ -348,10 +348,29 @@ void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool connectFrame)
     }
 }
 
+// The channel reset itself: what the peer was sent is gone, so every job
+// ends as on a peer reset, and the session is established again once the
+// peer answers the connect message.
+void OwnReset(OxfrSessionImpl* s)
+{
+    OxfrLinkResetCallback cb;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        s->established = false;
+        EndAllJobsLocked(s, OXFR_RESET);
+        s->queue.clear();
+        cb = s->scb.linkReset;
+    }
+    if (cb)
+        cb(s->user);
+}
+
 void SessionThread(OxfrSessionImpl* s)
 {
     std::vector<uint8_t> buf(kMaxMessage);
     while (!s->stop) {
+        if (OlnkTakeSelfReset(s->ch))
+            OwnReset(s);
         Idle(s);
         DrainQueue(s);
         bool queued;
