@@ -35,6 +35,18 @@ void RegExpFree(RegExp* compiled);
 bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int start,
                   int groups[REGEXP_GROUP_ENTRIES], uint32_t flags);
 
+// The last match that searches from `from` on find when each one starts
+// one position after the start of the match before, among those that end
+// at or before limit (limit above length: length): the match at the
+// highest start in from..limit whose match (the one RegExpSearch from that
+// start finds) ends at or before limit, with its groups as RegExpSearch
+// gives them.  The time grows with the way from limit down to that start
+// (and, per state of the automaton alive at limit, the way on to where no
+// path is left), not with the number of matches before it.  Same
+// arguments otherwise as RegExpSearch.
+bool RegExpSearchLast(const RegExp* compiled, const char16_t* text, int length, int from,
+                      int limit, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags);
+
 // The scan of large texts (many lines in one piece of memory) for the
 // places where a match may lie: the literals one of which every match
 // contains, compared in the case mode of the flags (through upper case
