@@ -227,7 +227,9 @@ std::u16string_view EdtFindController::LineForSearch(int line) const
 
 // One line (joined with the next ones for a multi-line expression): the
 // first match at or after from (last: the last one that ends at or before
-// limit, -1 no limit).  pos and len in the searched text.
+// limit, -1 no limit; an expression's last is that of searches restarted
+// one position after each match's start).  pos and len in the searched
+// text.
 bool EdtFindController::MatchLine(int line, int from, int limit, bool last, int& pos, int& len)
 {
     EdtFindState& f = *m_find;
@@ -267,10 +269,8 @@ bool EdtFindController::MatchLine(int line, int from, int limit, bool last, int&
             len = groups[REGEXP_MAX_GROUPS] - groups[0];
             std::copy(groups, groups + REGEXP_GROUP_ENTRIES, f.groups.begin());
         }
-        if (any) {
+        if (any)
             f.text = chars;
-            f.textLength = n;
-        }
         return any;
     }
     if (limit < 0 || limit > n)
