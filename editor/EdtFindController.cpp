@@ -478,8 +478,7 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
         const int s = f.groups[0];
         f.matchedText.assign(f.text + s, size_t(len));
         for (int& g : f.groups)
-            if (g >= 0)
-                g -= s;
+            g -= g >= 0 ? s : 0;  // without branches: vector code
     }
     found = at;
     return true;

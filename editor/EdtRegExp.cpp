@@ -1914,6 +1914,27 @@ public:
                     m_runs[c][n++] = {s0, i, false};
                 } else if (n == 0) {
                     continue;
+                } else if (n == 1) {
+                    // One run alive and none starting: stepped in place.
+                    Run& r = m_runs[c][0];
+                    ++steps;
+                    uint32_t e = m_trans[r.row + col];
+                    if (e == kUnknown) {
+                        e = Compute(r.row, col, i);
+                        if (e == kGiveUp)
+                            return -2;
+                        if (m_resetCount != resets)
+                            return -3;
+                    }
+                    r.matched = r.matched || HasMatchFlag(e);
+                    if (i == length || e == kDead || e == kDeadMatch) {
+                        if (r.matched)
+                            best = std::max(best, r.start);
+                        n = 0;
+                    } else {
+                        r.row = e & ~kFlag;
+                    }
+                    continue;
                 }
             } else if (n == 0) {
                 break;
@@ -2957,11 +2978,11 @@ bool RegExpSearchLast(const RegExp* compiled, const char16_t* text, int length, 
     try {
         Automaton& an = AnchoredRunOf(*compiled, *GetAccel(*compiled), cs);
         an.BeginLast();
-        // Windows of starts below limit, each below the one before and
-        // twice as wide, until one holds the start (the first a little
-        // wider than the way the last search went): the work grows with
-        // the way to the match found, not with the column.
-        int width = std::clamp(an.lastWay + an.lastWay / 8 + 8, 16, 1 << 20);
+        // Windows of starts below limit, each below the one before, until
+        // one holds the start (the first as wide as the way the last search
+        // went, the next 16 starts, then twice as many each time): the work
+        // grows with the way to the match found, not with the column.
+        int width = std::clamp(an.lastWay, 16, 1 << 20);
         int hi = limit;
         bool restarted = false;
         for (;;) {
@@ -2978,8 +2999,10 @@ bool RegExpSearchLast(const RegExp* compiled, const char16_t* text, int length, 
                     an.lastWay = limit - r;
                 break;
             }
+            // Below it: 16 starts first (the way back is often a little
+            // longer than the last one), then twice as many each time.
+            width = hi == limit ? 16 : int(std::min<int64_t>(int64_t(width) * 2, 1 << 30));
             hi = lo - 1;
-            width = int(std::min<int64_t>(int64_t(width) * 2, 1 << 30));
         }
     } catch (const std::bad_alloc&) {
         compiled->accel.reset();
