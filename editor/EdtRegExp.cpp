@@ -1235,6 +1235,7 @@ private:
 namespace {
 
 std::atomic<size_t> g_budget{0}; // 0: the default
+std::atomic<bool> g_lastBySweep{false};
 
 constexpr size_t kDefaultBudget = 2u << 20; // per compiled expression
 constexpr uint32_t kFlag = 0x80000000u;
@@ -1722,6 +1723,7 @@ struct RegExpAccel
     std::unique_ptr<Automaton> forward[2];  // per case mode of the flags
     std::unique_ptr<Automaton> backward[2];
     std::unique_ptr<Automaton> anchoredRun[2]; // of RegExpSearchLast
+    std::unique_ptr<Automaton> anyEnd[2];      // of RegExpSearchLast
 
     RunnerScratch scratch; // of the simulation
 
@@ -1754,12 +1756,15 @@ class Automaton
 public:
     enum Answer { No, Yes, GiveUp };
 
-    // anchoredRun (forward only): paths start at the search's position
-    // only, as in an expression that begins with ^ (for Last).
+    // variant, forward: paths start at the search's position only, as in
+    // an expression that begins with ^ (for Last); backward: matches may
+    // end at every position the scan passes, not only where it began (for
+    // NextStart).
     Automaton(const RegExp& re, const RegExpAccel& a, bool backward, uint8_t caseSensitive,
-              size_t budget, bool anchoredRun = false)
+              size_t budget, bool variant = false)
         : m_re(re), m_a(a), m_t(Tables()), m_backward(backward),
-          m_anchored(!backward && (a.anchored || anchoredRun)), m_case(caseSensitive),
+          m_anchored(!backward && (a.anchored || variant)), m_anyEnd(backward && variant),
+          m_case(caseSensitive),
           m_width(a.classes + 1), m_budget(budget), m_mark(re.nodes.size() * 2, 0),
           m_mark2(re.nodes.size() * 2, 0)
     {
@@ -2018,6 +2023,63 @@ public:
         return best;
     }
 
+    // Of an automaton for ends anywhere (backward, variant): the scan down
+    // from top for the positions where a match begins that ends at or
+    // before top.  BeginStarts sets it up (false: the automaton gave up);
+    // each NextStart gives the next such position below the one before, down
+    // to lo: -1 none is left, -2 the automaton gave up.  A position it does
+    // not give has no match that ends by top.
+    struct StartScan
+    {
+        uint32_t state;
+        int pos;  // the next position to look at
+    };
+    bool BeginStarts(const char16_t* text, int length, int top, StartScan& sc)
+    {
+        if (m_disabled)
+            return false;
+        BeginSearch(top);
+        sc.state = Initial(BackwardFlags(top == length ? 2 : IsAsciiAlnum(text[top]) ? 1 : 0));
+        sc.pos = top;
+        return sc.state != kGiveUp;
+    }
+    int NextStart(const char16_t* text, int lo, StartScan& sc)
+    {
+        const uint32_t* trans = m_trans.data();
+        const ClassTable classes(m_a);
+        uint32_t s = sc.state;
+        const int top = sc.pos;
+        for (int p = top; p >= lo; --p) {
+            const uint32_t col = p > 0 ? classes(text[p - 1]) : m_width - 1;
+            uint32_t e = trans[s + col];
+            if (e == kUnknown) {
+                e = Compute(s, col, p);
+                trans = m_trans.data();
+                if (e == kGiveUp) {
+                    t_stats.steps += uint64_t(top - p);
+                    return -2;
+                }
+            }
+            const bool last = p == 0 || e == kDead || e == kDeadMatch;
+            if (HasMatchFlag(e)) {
+                t_stats.steps += uint64_t(top - p + 1);
+                sc.pos = last ? lo - 1 : p - 1;
+                sc.state = e & ~kFlag;
+                return p;
+            }
+            if (last) {
+                t_stats.steps += uint64_t(top - p + 1);
+                sc.pos = lo - 1;
+                return -1;
+            }
+            s = e & ~kFlag;
+        }
+        t_stats.steps += uint64_t(top - lo + 1);
+        sc.pos = lo - 1;
+        sc.state = s;
+        return -1;
+    }
+
     // Forgets what EndsAfter found (for another text or limit).
     void BeginLast() { m_after.clear(); }
 
@@ -2208,8 +2270,10 @@ private:
         uint32_t entry = flag ? kFlag : 0;
         if (!boundary) {
             // No path left: forward after a match or in an anchored
-            // search, where no new path starts; backward always.
-            if (next.size() == 1 && (m_backward || m_anchored || matched || flag)) {
+            // search, where no new path starts; backward unless a path
+            // starts at every position.
+            const bool noNewPaths = m_backward ? !m_anyEnd : (m_anchored || matched || flag);
+            if (next.size() == 1 && noNewPaths) {
                 entry = flag ? kDeadMatch : kDead;
             } else {
                 const size_t resetsBefore = m_resetCount;
@@ -2312,6 +2376,12 @@ private:
         NextGen(m_gen, m_mark);
         m_out.clear();
         m_stack.clear();
+        if (m_anyEnd) {
+            // A match may end here too, in either case mode.
+            const int32_t matchNode = int32_t(m_re.nodes.size() - 1);
+            m_stack.push_back(matchNode * 2);
+            m_stack.push_back(matchNode * 2 + 1);
+        }
         for (size_t i = key.size(); i-- > 1;)
             m_stack.push_back(key[i]);
         while (!m_stack.empty()) {
@@ -2386,6 +2456,7 @@ private:
     const CharTables& m_t;
     bool m_backward;
     bool m_anchored; // forward: no new paths after the first position
+    bool m_anyEnd;   // backward: a new path from the end at every position
     uint8_t m_case;
     uint32_t m_width;
     size_t m_budget;
@@ -2796,6 +2867,13 @@ Automaton& AnchoredRunOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
     return *a.anchoredRun[cs];
 }
 
+Automaton& AnyEndOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
+{
+    if (!a.anyEnd[cs])
+        a.anyEnd[cs] = std::make_unique<Automaton>(re, a, true, cs, Budget() / 4, true);
+    return *a.anyEnd[cs];
+}
+
 Automaton& BackwardOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
 {
     if (!a.backward[cs])
@@ -2975,34 +3053,78 @@ bool RegExpSearchLast(const RegExp* compiled, const char16_t* text, int length, 
     const int first = from;
     const uint8_t cs = uint8_t(flags & REGEXP_CASE_SENSITIVE);
     int p = -2;
+    int pEnd = -1; // the end of p's match, when known
     try {
-        Automaton& an = AnchoredRunOf(*compiled, *GetAccel(*compiled), cs);
+        RegExpAccel& a = *GetAccel(*compiled);
+        Automaton& an = AnchoredRunOf(*compiled, a, cs);
         an.BeginLast();
-        // Windows of starts below limit, each below the one before, until
-        // one holds the start (the first as wide as the way the last search
-        // went, the next 16 starts, then twice as many each time): the work
-        // grows with the way to the match found, not with the column.
-        int width = std::clamp(an.lastWay, 16, 1 << 20);
-        int hi = limit;
-        bool restarted = false;
-        for (;;) {
-            const int lo = int(std::max<int64_t>(first, int64_t(hi) - width));
-            const int r = an.Last(text, length, lo, hi, limit);
-            if (r == -3 && !restarted) {
-                restarted = true; // the cache was emptied: once more
-                an.BeginLast();
-                continue;
+        // The starts at or below hi by the sweep: windows of starts below
+        // hi, each below the one before, until one holds the start (the
+        // first as wide as the way the last sweep went, the next 16 starts,
+        // then twice as many each time): the work grows with the way to
+        // the match found, not with the column.
+        auto sweep = [&](int hi) {
+            int width = std::clamp(an.lastWay, 16, 1 << 20);
+            const int top = hi;
+            bool restarted = false;
+            for (;;) {
+                const int lo = int(std::max<int64_t>(first, int64_t(hi) - width));
+                const int r = an.Last(text, length, lo, hi, limit);
+                if (r == -3 && !restarted) {
+                    restarted = true; // the cache was emptied: once more
+                    an.BeginLast();
+                    continue;
+                }
+                if (r < -1 || r >= 0 || lo == first) {
+                    if (r >= 0)
+                        an.lastWay = top - r;
+                    return r;
+                }
+                width = hi == top ? 16 : int(std::min<int64_t>(int64_t(width) * 2, 1 << 30));
+                hi = lo - 1;
             }
-            if (r < -1 || r >= 0 || lo == first) {
-                p = r;
-                if (r >= 0)
-                    an.lastWay = limit - r;
-                break;
+        };
+        // First the places where a match that ends by limit begins, from
+        // limit down (the automaton of the reversed graph, matches ending
+        // anywhere), each checked by the anchored run from it; that reads
+        // the text about once.  When the checks read much more than the way
+        // down (starts whose match runs on past limit, as \w+ inside a
+        // long word), the sweep takes the starts below.
+        Automaton& back = AnyEndOf(*compiled, a, cs);
+        Automaton::StartScan sc{};
+        if (g_lastBySweep.load(std::memory_order_relaxed) ||
+            !back.BeginStarts(text, length, limit, sc)) {
+            p = sweep(limit);
+        } else {
+            uint64_t checked = 0;
+            for (;;) {
+                const int q = back.NextStart(text, first, sc);
+                if (q == -1) {
+                    p = -1;
+                    break;
+                }
+                if (q == -2) {
+                    p = sweep(sc.pos); // the starts above it are known
+                    break;
+                }
+                const uint64_t before = t_stats.steps;
+                int end = -1;
+                const Automaton::Answer check = an.Forward(text, length, q, end);
+                if (check == Automaton::Yes && end <= limit) {
+                    p = q;
+                    pEnd = end;
+                    break;
+                }
+                if (check == Automaton::GiveUp) {
+                    p = sweep(q);
+                    break;
+                }
+                checked += t_stats.steps - before;
+                if (checked > 4 * uint64_t(limit - q) + 256) {
+                    p = q > first ? sweep(q - 1) : -1;
+                    break;
+                }
             }
-            // Below it: 16 starts first (the way back is often a little
-            // longer than the last one), then twice as many each time.
-            width = hi == limit ? 16 : int(std::min<int64_t>(int64_t(width) * 2, 1 << 30));
-            hi = lo - 1;
         }
     } catch (const std::bad_alloc&) {
         compiled->accel.reset();
@@ -3011,12 +3133,12 @@ bool RegExpSearchLast(const RegExp* compiled, const char16_t* text, int length, 
     if (p >= 0) {
         // Without groups the end is the anchored run's from p; otherwise the
         // search from that start (the simulation there) gives the groups.
-        int end = -1;
         if (compiled->groupCount == 0 &&
-            compiled->accel->anchoredRun[cs]->Forward(text, length, p, end) == Automaton::Yes &&
-            end <= limit) {
+            (pEnd >= 0 || compiled->accel->anchoredRun[cs]->Forward(text, length, p, pEnd) ==
+                              Automaton::Yes) &&
+            pEnd <= limit) {
             groups[0] = p;
-            groups[REGEXP_MAX_GROUPS] = end;
+            groups[REGEXP_MAX_GROUPS] = pEnd;
             return true;
         }
         if (RegExpSearch(compiled, text, length, p, groups, flags) && groups[0] == p &&
@@ -3073,6 +3195,11 @@ bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int len
     }
 }
 
+void RegExpSetLastBySweep(bool on)
+{
+    g_lastBySweep.store(on, std::memory_order_relaxed);
+}
+
 void RegExpSetAutomatonBudget(size_t bytes)
 {
     g_budget.store(bytes, std::memory_order_relaxed);
@@ -3092,6 +3219,8 @@ size_t RegExpAutomatonMemory(const RegExp* compiled)
         for (const auto& b : compiled->accel->backward)
             total += b ? b->Memory() : 0;
         for (const auto& r : compiled->accel->anchoredRun)
+            total += r ? r->Memory() : 0;
+        for (const auto& r : compiled->accel->anyEnd)
             total += r ? r->Memory() : 0;
     }
     return total;

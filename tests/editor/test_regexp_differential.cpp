@@ -85,17 +85,25 @@ void CompareLast(const RegExp* re, std::u16string_view e, std::u16string_view te
 {
     int fast[REGEXP_GROUP_ENTRIES];
     int slow[REGEXP_GROUP_ENTRIES];
-    const bool a = RegExpSearchLast(re, text.data(), int(text.size()), from, limit, fast, flags);
     const bool b = SearchLastByRestarts(re, text, from, limit, slow, flags);
-    ++g_lastComparisons;
-    ASSERT_EQ(a, b) << "last: " << Narrow(e) << " on '" << Narrow(text) << "' from " << from
-                    << " limit " << limit << " flags " << flags;
-    if (!a)
-        return;
-    for (int i = 0; i < REGEXP_GROUP_ENTRIES; ++i)
-        ASSERT_EQ(fast[i], slow[i]) << "last, entry " << i << ": " << Narrow(e) << " on '"
-                                    << Narrow(text) << "' from " << from << " limit " << limit
-                                    << " flags " << flags;
+    // Both ways: the scan of the reversed graph with its checks, and the
+    // sweep of the anchored runs alone.
+    for (bool sweep : {false, true}) {
+        RegExpSetLastBySweep(sweep);
+        const bool a =
+            RegExpSearchLast(re, text.data(), int(text.size()), from, limit, fast, flags);
+        RegExpSetLastBySweep(false);
+        ++g_lastComparisons;
+        ASSERT_EQ(a, b) << "last (sweep " << sweep << "): " << Narrow(e) << " on '"
+                        << Narrow(text) << "' from " << from << " limit " << limit << " flags "
+                        << flags;
+        if (!a)
+            continue;
+        for (int i = 0; i < REGEXP_GROUP_ENTRIES; ++i)
+            ASSERT_EQ(fast[i], slow[i])
+                << "last (sweep " << sweep << "), entry " << i << ": " << Narrow(e) << " on '"
+                << Narrow(text) << "' from " << from << " limit " << limit << " flags " << flags;
+    }
 }
 
 // Texts of every kind: ASCII, accented letters, units above 255, empty and

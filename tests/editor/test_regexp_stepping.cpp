@@ -137,18 +137,23 @@ TEST(RegExpStepping, FindPreviousOverAMillionCharacters)
         {u"a+", n, n - 1, n},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.expression, c.expression + std::char_traits<char16_t>::length(c.expression)));
-        RegExp* re = RegExpCompile(c.expression);
-        ASSERT_NE(re, nullptr);
-        const uint64_t before = RegExpStats().steps;
-        const bool found = RegExpSearchLast(re, as.data(), n, 0, c.limit, groups, 0);
-        EXPECT_EQ(found, c.start >= 0);
-        if (found) {
-            EXPECT_EQ(groups[0], c.start);
-            EXPECT_EQ(groups[REGEXP_MAX_GROUPS], c.end);
+        for (bool sweep : {false, true}) {
+            SCOPED_TRACE(std::string(c.expression, c.expression + std::char_traits<char16_t>::length(c.expression)) +
+                         (sweep ? " (sweep)" : ""));
+            RegExpSetLastBySweep(sweep);
+            RegExp* re = RegExpCompile(c.expression);
+            ASSERT_NE(re, nullptr);
+            const uint64_t before = RegExpStats().steps;
+            const bool found = RegExpSearchLast(re, as.data(), n, 0, c.limit, groups, 0);
+            RegExpSetLastBySweep(false);
+            EXPECT_EQ(found, c.start >= 0);
+            if (found) {
+                EXPECT_EQ(groups[0], c.start);
+                EXPECT_EQ(groups[REGEXP_MAX_GROUPS], c.end);
+            }
+            EXPECT_LE(RegExpStats().steps - before, 8 * uint64_t(n));
+            RegExpFree(re);
         }
-        EXPECT_LE(RegExpStats().steps - before, 8 * uint64_t(n));
-        RegExpFree(re);
     }
     // Stepping back through every empty match of a shorter line, each
     // search up to the one before: a step a match.
