@@ -7,7 +7,7 @@
 // different ones may be used on different threads.  Matching runs in time
 // proportional to text length x expression length and never recurses on
 // the text.  A compiled expression keeps the automata its first search
-// builds (their cache at most 2 MB, 3 MB with RegExpSearchLast) until
+// builds (their cache at most 2 MB, 4 MB with RegExpSearchLast) until
 // RegExpFree.
 
 #include <cstdint>
