@@ -270,6 +270,7 @@ int main(int argc, char** argv)
         Target("find_next_longline_ms_per_1000", g.next * 1000.0 / std::max(g.matches, 1) * 1000.0,
                10.0);
     }
+    std::printf("long word (%d characters): one find previous %.6f s\n", kLongLine, g.longWord);
     Target("find_previous_longword_s", g.longWord, 0.05);
     g_app.reset();
     return 0;
