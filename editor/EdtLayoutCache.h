@@ -13,7 +13,7 @@
 #include <vector>
 
 class CEdtTextView;
-class QTimer;
+class QObject;
 
 class EdtLayoutCache
 {
@@ -36,7 +36,7 @@ public:
     uint32_t GetParseCookie(int line);
     void StartFiller();
     bool IsFillerBusy() const;
-    void OnFillerTimer();
+    void OnFillerSlice();
     void FinishFiller();
     bool RunFillerSlice(int budgetMs);
     size_t CacheMemoryBytes() const;
@@ -55,5 +55,6 @@ public:
     int m_wrapScan = 0;               // the filler's next line for sub-lines
     int m_wrapWidth = -1;
     int m_provisionalFrom = INT_MAX;  // first line drawn with a guessed cookie
-    QTimer* m_filler = nullptr;
+    QObject* m_slicer = nullptr;      // receives the filler's slices (posted events)
+    bool m_slicePosted = false;       // a slice is on its way
 };
