@@ -28,7 +28,7 @@ QEvent::Type FillerSliceEvent()
 class FillerSlicer : public QObject
 {
 public:
-    FillerSlicer(QObject* parent, EdtLayoutCache& cache) : QObject(parent), m_cache(cache) {}
+    explicit FillerSlicer(EdtLayoutCache& cache) : m_cache(cache) {}
 
     bool event(QEvent* e) override
     {
@@ -51,10 +51,11 @@ void edt::SetFillerSliceHook(std::function<void(CEdtTextView&)> hook)
     g_sliceHook = std::move(hook);
 }
 
-EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view)
+EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view), m_slicer(std::make_unique<FillerSlicer>(*this))
 {
-    m_slicer = new FillerSlicer(&view, *this);
 }
+
+EdtLayoutCache::~EdtLayoutCache() = default;
 
 // Whether every line is drawn in its exact colours (all cookies known,
 // nothing drawn provisionally waits).
@@ -224,7 +225,7 @@ void EdtLayoutCache::StartFiller()
     if (m_slicePosted || !IsFillerBusy())
         return;
     m_slicePosted = true;
-    QCoreApplication::postEvent(m_slicer, new QEvent(FillerSliceEvent()), std::numeric_limits<int>::min());
+    QCoreApplication::postEvent(m_slicer.get(), new QEvent(FillerSliceEvent()), std::numeric_limits<int>::min());
 }
 
 bool EdtLayoutCache::IsFillerBusy() const

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CEdtTextView;
@@ -19,6 +20,7 @@ class EdtLayoutCache
 {
 public:
     explicit EdtLayoutCache(CEdtTextView& view);
+    ~EdtLayoutCache();  // drops a slice still on its way
 
     // Forgets everything (a new text or a reset view).
     void ResetCaches();
@@ -55,6 +57,6 @@ public:
     int m_wrapScan = 0;               // the filler's next line for sub-lines
     int m_wrapWidth = -1;
     int m_provisionalFrom = INT_MAX;  // first line drawn with a guessed cookie
-    QObject* m_slicer = nullptr;      // receives the filler's slices (posted events)
+    std::unique_ptr<QObject> m_slicer; // receives the filler's slices (posted events)
     bool m_slicePosted = false;       // a slice is on its way
 };
