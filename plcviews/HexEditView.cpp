@@ -376,7 +376,9 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
     const char* missing = m_missing.constData();
     // An unavailable byte (its file changed outside) has no digits and no
     // character: its cells are blank, hatched afterwards.
-    QBrush hatch(m_text, Qt::BDiagPattern);
+    const QColor mid((m_text.red() + m_back.red()) / 2, (m_text.green() + m_back.green()) / 2,
+                     (m_text.blue() + m_back.blue()) / 2);
+    const QBrush hatch(mid, Qt::BDiagPattern);
     auto hatchCells = [&](int x, int y, qsizetype first, int n, int cellChars, int cellWidth) {
         for (int i = 0; i < n;) {
             if (!missing[first - from + i]) {
