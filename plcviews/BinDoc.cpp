@@ -26,7 +26,7 @@
 namespace {
 constexpr unsigned IDS_BIN_TOO_LARGE = 4630;  // "Soubor %s je příliš velký pro binární editor..."
 constexpr unsigned IDS_BIN_RELOAD_FAILED = 4631;
-constexpr unsigned IDS_BIN_BYTES_UNAVAILABLE = 4799;  // "...část jeho dat už nelze přečíst..." 
+constexpr unsigned IDS_BIN_BYTES_UNAVAILABLE = 4799;  // "...část jeho původních dat ... už nelze přečíst..."
 constexpr uint32_t kWatchFiles = 0x200;        // general flags: watch files for outside changes
 constexpr uint32_t kMaximiseFrames = 0x10;
 constexpr uint32_t kChanged = 0x01 | FCM_SIZE | FCM_TIME;
@@ -241,7 +241,7 @@ void CBinDoc::OnDataChanged(uint32_t found)
 void CBinDoc::TellDataChange()
 {
     const uint32_t found = m_found & ~m_told;
-    if (!found || m_asking)
+    if (!found || m_asking || m_closed)
         return;
     m_found = 0;
     // In the monitor's terms: a changed or replaced file is a change (the

@@ -448,8 +448,10 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
         }
         if (m.Has(HX_ASCII)) {
             ascii.resize(n);
-            for (int i = 0; i < n; ++i)
-                ascii[i] = missing[first - from + i] ? QLatin1Char(' ') : HexEditModel::DisplayChar(shown[first - from + i]);
+            for (int i = 0; i < n; ++i) {
+                const qsizetype k = first - from + i;
+                ascii[i] = missing[k] ? QLatin1Char(' ') : HexEditModel::DisplayChar(shown[k]);
+            }
             drawRun(m.AsciiX(), y, ascii, 1, first, m.Area() == HA_ASCII);
             if (!whole)
                 hatchCells(m.AsciiX(), y, first, n, 1, 1);
