@@ -215,8 +215,9 @@ bool CAppBar::CreateBar(const QString& caption, QRect rect, uint32_t styleWord, 
     if (frame) {
         if (ui::IsDockSiteId(site))
             frame->DockControlBar(this, site);
-        else
-            frame->FloatControlBar(this, rect.topLeft(), ui::CBRS_ALIGN_TOP);
+        else   // a stored place may lie off today's screens
+            frame->FloatControlBar(this, frame->Helper().ReachableFloatPoint(this, rect.topLeft()),
+                                   ui::CBRS_ALIGN_TOP);
     }
     // 5. Hidden without the visible bit.
     if (!(status & StatusVisible)) {
@@ -316,7 +317,8 @@ void CAppBar::ToggleDocking()
     if (!frame)
         return;
     if (!CSizingControlBar::IsFloating()) {
-        const QPoint at = Memory().hasFloat ? Memory().floatPos : mapToGlobal(QPoint(0, 0));
+        const QPoint at = Memory().hasFloat ? frame->Helper().ReachableFloatPoint(this, Memory().floatPos)
+                                            : mapToGlobal(QPoint(0, 0));
         frame->FloatControlBar(this, at, ui::CBRS_ALIGN_TOP);
     } else {
         const uint32_t site = ui::IsDockSiteId(Memory().dockId) ? Memory().dockId : ui::DOCKBAR_BOTTOM;

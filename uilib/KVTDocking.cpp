@@ -19,6 +19,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 // The dock core keeps its own copy of the bar style's site ids, alignment
 // bits and layout modes; they must stay the framework's values.
 static_assert(dock::SITE_TOP == ui::DOCKBAR_TOP && dock::SITE_LEFT == ui::DOCKBAR_LEFT &&
@@ -63,10 +65,62 @@ std::vector<dock::Rect> ScreenRects()
 
 // --- CKVTToolDockBar ---------------------------------------------------------------
 
+namespace {
+// The live sites of every frame, for the large-icons switch.
+std::vector<CKVTToolDockBar*>& AllSites()
+{
+    static std::vector<CKVTToolDockBar*> sites;
+    return sites;
+}
+} // namespace
+
 CKVTToolDockBar::CKVTToolDockBar(uint32_t id, QWidget* parent) : QWidget(parent), m_id(id)
 {
     setObjectName(QStringLiteral("DockSite%1").arg(id));
     setAutoFillBackground(false);
+    AllSites().push_back(this);
+}
+
+CKVTToolDockBar::~CKVTToolDockBar()
+{
+    auto& sites = AllSites();
+    sites.erase(std::remove(sites.begin(), sites.end(), this), sites.end());
+}
+
+void CKVTToolDockBar::RememberRowsOfAllSites()
+{
+    for (CKVTToolDockBar* site : AllSites()) {
+        site->Prune();
+        RememberedRows r;
+        r.rows = site->m_rows;
+        for (const auto& [key, bar] : site->m_keys)
+            if (bar)
+                r.pos[key] = bar->DockPos();
+        site->m_remembered = std::move(r);
+    }
+}
+
+void CKVTToolDockBar::RestoreRowsOfAllSites()
+{
+    std::vector<KvtFrameClient*> clients;
+    for (CKVTToolDockBar* site : AllSites()) {
+        if (!site->m_remembered)
+            continue;
+        RememberedRows r = std::move(*site->m_remembered);
+        site->m_remembered.reset();
+        site->Prune();
+        if (!dock::RowsOnlyWrapped(r.rows, site->m_rows))
+            continue;
+        site->m_rows = r.rows;
+        for (const auto& [key, pos] : r.pos)
+            if (ui::ControlBar* bar = site->BarAt(key))
+                bar->SetDockPos(pos);
+        if (auto* client = qobject_cast<KvtFrameClient*>(site->parentWidget());
+            client && std::find(clients.begin(), clients.end(), client) == clients.end())
+            clients.push_back(client);
+    }
+    for (KvtFrameClient* client : clients)
+        client->RecalcLayout();
 }
 
 int CKVTToolDockBar::KeyOf(const ui::ControlBar* bar) const

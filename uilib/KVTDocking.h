@@ -24,6 +24,7 @@ class CKVTToolDockBar : public QWidget
     Q_OBJECT
 public:
     CKVTToolDockBar(uint32_t id, QWidget* parent);
+    ~CKVTToolDockBar() override;
     uint32_t GetDlgCtrlID() const { return m_id; }
     bool IsHorizontal() const { return ui::IsHorizontalSite(m_id); }
 
@@ -59,6 +60,14 @@ public:
     int Key(const ui::ControlBar* bar) const { return KeyOf(bar); }
     ui::ControlBar* BarAt(int key) const;
 
+    // Large icons make bars wrap into new rows; switched off again, the
+    // sites give back the rows and positions they had before, unless
+    // something besides the wrapping changed them meanwhile (a bar moved,
+    // added or taken away).  Remember before the switch to large icons,
+    // restore after the switch back (the frames lay out again).
+    static void RememberRowsOfAllSites();
+    static void RestoreRowsOfAllSites();
+
 protected:
     void paintEvent(QPaintEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
@@ -75,6 +84,12 @@ private:
     int m_nextKey = 0;
     dock::SiteLayout m_layout;
     QRect m_layoutRect;
+    struct RememberedRows
+    {
+        dock::RowModel rows;
+        std::map<int, int> pos;   // key -> remembered position along the row
+    };
+    std::optional<RememberedRows> m_remembered;
 };
 
 // The central widget of a library frame: the four sites around the centre.

@@ -216,6 +216,17 @@ void CKVTFrameHelper::FloatControlBar(ui::ControlBar* bar, const QPoint& globalP
     RecalcLayout();
 }
 
+QPoint CKVTFrameHelper::ReachableFloatPoint(ui::ControlBar* bar, const QPoint& globalPoint) const
+{
+    if (!bar)
+        return globalPoint;
+    const QSize size = CKVTMiniDockFrameWnd::FrameSizeFor(CKVTMiniDockFrameWnd::FloatingBarSize(bar));
+    const dock::Rect r = dock::MoveOntoScreens({globalPoint.x(), globalPoint.y(), size.width(), size.height()},
+                                               CKVTMiniDockFrameWnd::kBorder + CKVTMiniDockFrameWnd::kCaption,
+                                               AvailableScreens());
+    return QPoint(r.x, r.y);
+}
+
 void CKVTFrameHelper::ShowControlBar(ui::ControlBar* bar, bool show, bool delay)
 {
     if (!bar)
@@ -253,7 +264,7 @@ void CKVTFrameHelper::ToggleDocking(ui::ControlBar* bar)
         }
         return;
     }
-    const QPoint at = m.hasFloat ? m.floatPos : bar->mapToGlobal(QPoint(0, 0));
+    const QPoint at = m.hasFloat ? ReachableFloatPoint(bar, m.floatPos) : bar->mapToGlobal(QPoint(0, 0));
     FloatControlBar(bar, at, m.horz ? ui::CBRS_ALIGN_TOP : ui::CBRS_ALIGN_LEFT);
 }
 
@@ -402,12 +413,10 @@ bool CKVTFrameHelper::SetDockState(const dock::DockState& state)
         // Rows of bars the record does not name stay before the restored
         // ones; a restored row keeps its order.
     }
-    const std::vector<dock::Rect> screens = AvailableScreens();
     for (const dock::BarState& s : plan.floating) {
         ui::ControlBar* bar = GetControlBar(s.barId);
-        const QSize size = CKVTMiniDockFrameWnd::FrameSizeFor(CKVTMiniDockFrameWnd::FloatingBarSize(bar));
-        const dock::Rect r = dock::MoveOntoScreens({s.xPos, s.yPos, size.width(), size.height()}, screens);
-        FloatControlBar(bar, QPoint(r.x, r.y), s.horz ? ui::CBRS_ALIGN_TOP : ui::CBRS_ALIGN_LEFT);
+        FloatControlBar(bar, ReachableFloatPoint(bar, QPoint(s.xPos, s.yPos)),
+                        s.horz ? ui::CBRS_ALIGN_TOP : ui::CBRS_ALIGN_LEFT);
     }
     for (const dock::BarState& s : plan.all) {
         ui::ControlBar* bar = GetControlBar(s.barId);

@@ -63,6 +63,10 @@ public:
     // Floats bar with its floating frame's top-left at a global point;
     // CBRS_ALIGN_TOP floats it horizontally, CBRS_ALIGN_LEFT upright.
     void FloatControlBar(ui::ControlBar* bar, const QPoint& globalPoint, uint32_t alignment);
+    // Where a floating frame of bar put at globalPoint must go instead so
+    // that its whole caption lies on a screen (the point itself when it
+    // does): for places that come from the store or from an earlier run.
+    QPoint ReachableFloatPoint(ui::ControlBar* bar, const QPoint& globalPoint) const;
     void ShowControlBar(ui::ControlBar* bar, bool show, bool delay);
     void ToggleDocking(ui::ControlBar* bar);
     // Moves a floating frame whose bar may dock nowhere.

@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMouseEvent>
+#include <QTimer>
 
 CKVTFrameBase::CKVTFrameBase(QWidget* parent) : ui::MainFrameBase(parent), m_helper(this)
 {
@@ -84,6 +85,26 @@ void CKVTFrameBase::ActivateFrame(int cmd)
         showMinimized();
     else
         showNormal();
+}
+
+void CKVTFrameBase::showEvent(QShowEvent* e)
+{
+    ui::MainFrameBase::showEvent(e);
+    if (m_shownOnce || e->spontaneous())
+        return;
+    m_shownOnce = true;
+    // Floating frames restored with the layout were shown before the frame
+    // had a window of its own, so the window manager does not know them as
+    // the frame's and stacks the frame over them: shown again now, they
+    // stay above it, where their captions can be grabbed.
+    // Once the frame's own window is up (after this event), not before.
+    QTimer::singleShot(0, this, [this] {
+        for (ui::ControlBar* bar : m_helper.ControlBars())
+            if (CKVTMiniDockFrameWnd* mini = m_helper.MiniFrameOf(bar); mini && mini->isVisible()) {
+                mini->hide();
+                mini->show();
+            }
+    });
 }
 
 bool CKVTFrameBase::ShowPopupMenu(CKVTPopupMenu* popup)

@@ -99,6 +99,7 @@ protected:
     bool OnMenuChar(QChar c) override;
     bool HasMenuMnemonic(QChar c) const override;
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     // With a popup of this frame open, an accelerator closes the innermost
     // popup (Escape) and runs nothing.
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -118,6 +119,7 @@ protected:
     bool m_closing = false;
     bool m_helpMode = false;
     bool m_helpAgain = false;
+    bool m_shownOnce = false;
 };
 
 class CKVTMDIFrameWnd;

@@ -4,6 +4,7 @@
 #include "platform/ui/ToolbarResource.h"
 #include "res/CommandIds.h"
 #include "uilib/KVTCommandUsage.h"
+#include "uilib/KVTDocking.h"
 #include "uilib/KVTEventFilter.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
@@ -143,6 +144,9 @@ void CKVTToolbarShared::SetMenuSizes(QSize button, QSize image)
 
 void CKVTToolbarShared::SetLargeIcons(bool on)
 {
+    // The rows that larger buttons wrap come back when they are small again.
+    if (on && !s_options.largeIcons)
+        CKVTToolDockBar::RememberRowsOfAllSites();
     s_options.largeIcons = on;
     s_curButton = s_defaultButton * Scale();
     s_curImage = s_defaultImage * Scale();
@@ -153,6 +157,8 @@ void CKVTToolbarShared::SetLargeIcons(bool on)
             bar->m_layout.UpdateOwnCurrentSizes();
         bar->AdjustLayout();
     }
+    if (!on)
+        CKVTToolDockBar::RestoreRowsOfAllSites();
 }
 
 void CKVTToolbarShared::SetLook2000(bool on)

@@ -12,7 +12,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRubberBand>
+#include <QScreen>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace linkui {
 
@@ -176,9 +179,27 @@ bool CFileManagerDlg::OnInitDialog()
     setTabOrder(m_left, m_right);
     SetActivePane(0);
     m_client->installEventFilter(this);
+    FitColumnsAtDefaultSize();
     RecalcLayout();
     m_splitter->raise();
     return ui::Dialog::OnInitDialog();
+}
+
+void CFileManagerDlg::FitColumnsAtDefaultSize()
+{
+    // Wide enough that both panes show every column whole (the columns
+    // follow the font), as far as the screen allows; never narrower than
+    // the form.
+    const int margin = m_toolbar->x();
+    const int clientNeeded = 2 * margin + m_splitter->width() + 2 * m_left->DetailsWidthNeeded();
+    const int extra = clientNeeded - m_client->width();
+    if (extra <= 0)
+        return;
+    int wanted = width() + extra;
+    if (const QScreen* screen = this->screen())
+        wanted = std::min(wanted, screen->availableGeometry().width());
+    if (wanted > width())
+        resize(wanted, height());
 }
 
 void CFileManagerDlg::SetActivePane(int id)

@@ -67,6 +67,8 @@ public:
     // folder; null right: "\"), creates the panes and shows the window.
     virtual bool Create(IOxfrC* link, const char16_t* left, const char16_t* right, QWidget* parent);
     virtual void RecalcLayout();
+    // Widens the dialog once so that both panes show all their columns.
+    void FitColumnsAtDefaultSize();
     void RefreshPanels();
 
     bool OnInitDialog() override;

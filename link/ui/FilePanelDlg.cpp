@@ -17,9 +17,12 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QStorageInfo>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace linkui {
 
@@ -96,6 +99,28 @@ CFilePanelDlg::CFilePanelDlg()
     connect(m_listing, &RemoteListing::linkStateChanged, this, [this] { Refresh(); });
 }
 
+int CFilePanelDlg::DateColumnWidth(const QTreeView& view)
+{
+    // "hh:mm:ss dd.mm.yyyy" at its longest: fourteen of the widest digit.
+    const QFontMetrics fm(view.font());
+    int digit = 0;
+    for (char16_t d = u'0'; d <= u'9'; ++d)
+        digit = std::max(digit, fm.horizontalAdvance(QChar(d)));
+    const int text = 14 * digit + fm.horizontalAdvance(QStringLiteral("::.. "));
+    // The item's text margins on both sides, and a pixel of air each.
+    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 2;
+    const int header = view.header() ? view.header()->sectionSizeHint(3) : 0;
+    return std::max(text + 2 * margin, header);
+}
+
+int CFilePanelDlg::DetailsWidthNeeded() const
+{
+    if (!m_details)
+        return 0;
+    return m_details->header()->length() + 2 * m_details->frameWidth() +
+           m_details->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_details);
+}
+
 CFilePanelDlg::~CFilePanelDlg()
 {
     m_listing->Cancel();
@@ -152,6 +177,9 @@ bool CFilePanelDlg::Create(IOxfrC* link, std::u16string_view path, std::u16strin
     const int widths[4] = {140, 55, 120, 125};
     for (int c = 0; c < 4; ++c)
         m_details->setColumnWidth(c, widths[c]);
+    // The date column is as wide as the longest date in the list's font
+    // (at its default width that font cut the year off).
+    m_details->setColumnWidth(3, std::max(widths[3], DateColumnWidth(*m_details)));
     m_list->setViewMode(QListView::ListMode);
     m_list->setFlow(QListView::TopToBottom);
     m_list->setWrapping(true);

@@ -53,6 +53,12 @@ public:
     void Enter(std::u16string_view name);
     void SetDetails(bool details);
 
+    // The width of the date column for the longest date in the view's font.
+    static int DateColumnWidth(const QTreeView& view);
+    // The pane's width that shows every column of the details list whole
+    // (with room for a vertical scroll bar).
+    int DetailsWidthNeeded() const;
+
     FileListModel* Model() const { return m_model; }
     QTreeView* Details() const { return m_details; }
     QListView* ListView() const { return m_list; }

@@ -6,7 +6,9 @@
 #include "link/ui/FilePanelDlg.h"
 #include "platform/ui/Prompt.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -175,6 +177,39 @@ TEST_F(Manager, DeleteCreateFolderAndNoSelection)
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), int(QDialog::Rejected));
     EXPECT_FALSE(dlg->Right()->isHidden());
+}
+
+// At the dialog's default size both panes show every column whole, and
+// the date column holds the longest date in the list's font.
+TEST_F(Manager, TheDefaultSizeShowsWholeDates)
+{
+    fs::create_directories(share / "x");
+    WriteFile(share / "x/remote.txt", "r");
+    WriteFile(local / "local.txt", "l");
+    dlg = std::make_unique<CFileManagerDlg>();
+    const std::u16string left = W(local.Path() + "/");
+    ASSERT_TRUE(dlg->Create(fc, left.c_str(), u"\\DATA\\x\\", nullptr));
+    Idle();
+    PumpEvents(0);
+    // 23:58:58 on 28.12.2088: every field at its longest.
+    const QString longest = QString::fromStdU16String(linkui::DateText(uint16_t(108 << 9 | 12 << 5 | 28),
+                                                                       uint16_t(23 << 11 | 58 << 5 | 29)));
+    ASSERT_EQ(longest.size(), 19);
+    for (CFilePanelDlg* p : {dlg->Left(), dlg->Right()}) {
+        QTreeView* v = p->Details();
+        ASSERT_TRUE(WaitFor([&] { return v->isVisible() && v->viewport()->width() > 0; }, 5000, "the list"));
+        const QFontMetrics fm(v->font());
+        const int margin = v->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, v) + 1;
+        std::vector<QString> dates{longest};
+        for (int row = 0; row < v->model()->rowCount(); ++row)
+            dates.push_back(v->model()->index(row, 3).data().toString());
+        ASSERT_GE(dates.size(), 2u);
+        for (const QString& d : dates)
+            EXPECT_GE(v->columnWidth(3), fm.horizontalAdvance(d) + 2 * margin) << d.toStdString();
+        // The last column ends inside the list.
+        EXPECT_LE(v->header()->sectionViewportPosition(3) + v->columnWidth(3), v->viewport()->width())
+            << "pane " << p->ControlId() << " of a dialog " << dlg->width() << " wide";
+    }
 }
 
 TEST_F(Manager, FocusAndTheDivider)

@@ -28,6 +28,7 @@
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTFrameHelper.h"
 #include "uilib/KVTPopupMenu.h"
+#include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarCustomize.h"
 
 #include <QApplication>
@@ -591,6 +592,91 @@ TEST_F(Frame, DockedSizesAndAFloatingToolbarComeBack)
                                      f->OutputBar(), f->DebugBar()};
     for (size_t i = 0; i < shown.size(); ++i)
         EXPECT_EQ(PlaceOf(f, after[i]), shown[i]) << i;
+}
+
+// Floating bars left where their caption cannot be grabbed (only a 48 x 20
+// corner of the output bar's frame on the screen, the debug toolbar at a
+// place of a wider screen, the connection bar half off the left edge) come
+// back with the whole caption on a screen and their size kept.
+TEST_F(Frame, FloatingBarsLeftOffScreenComeBackWithTheirWholeCaptionOnAScreen)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->setGeometry(20, 20, 760, 540);
+    f->show();
+    QApplication::processEvents();
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    if (!f->ConInfoBar()->IsVisible())
+        ui::SendCommand(ID_VIEW_CONINFO);
+    f->FloatControlBar(f->OutputBar(), avail.bottomRight() - QPoint(47, 19), ui::CBRS_ALIGN_TOP);
+    f->FloatControlBar(f->GetDebugToolBar(), QPoint(avail.right() - 60, avail.top() + 100), ui::CBRS_ALIGN_TOP);
+    f->FloatControlBar(f->ConInfoBar(), QPoint(avail.left() - 150, avail.top() + 200), ui::CBRS_ALIGN_TOP);
+    QApplication::processEvents();
+    ui::ControlBar* const bars[] = {f->OutputBar(), f->GetDebugToolBar(), f->ConInfoBar()};
+    std::vector<QSize> sizes;
+    for (ui::ControlBar* bar : bars) {
+        CKVTMiniDockFrameWnd* mini = f->Helper().MiniFrameOf(bar);
+        ASSERT_NE(mini, nullptr);
+        sizes.push_back(mini->size());
+    }
+    ASSERT_EQ(f->Helper().MiniFrameOf(f->OutputBar())->geometry().intersected(avail).size(), QSize(48, 20));
+    ASSERT_TRUE(f->close());
+    app.reset();
+
+    app = std::make_unique<CStrandworkApp>();
+    app->SetArguments({QString::fromStdString(dir / "a.txt")});
+    ASSERT_TRUE(app->InitInstance());
+    f = frame();
+    f->show();
+    QApplication::processEvents();
+    ui::ControlBar* const again[] = {f->OutputBar(), f->GetDebugToolBar(), f->ConInfoBar()};
+    for (size_t i = 0; i < std::size(again); ++i) {
+        CKVTMiniDockFrameWnd* mini = f->Helper().MiniFrameOf(again[i]);
+        ASSERT_NE(mini, nullptr) << i;
+        EXPECT_TRUE(mini->isVisible()) << i;
+        EXPECT_EQ(mini->size(), sizes[i]) << i;
+        const QRect caption(mini->pos(), QSize(mini->width(), CKVTMiniDockFrameWnd::kBorder + CKVTMiniDockFrameWnd::kCaption));
+        bool whole = false;
+        for (QScreen* screen : QGuiApplication::screens())
+            whole = whole || screen->availableGeometry().contains(caption);
+        EXPECT_TRUE(whole) << i << ": caption at " << caption.x() << "," << caption.y() << " " << caption.width()
+                           << "x" << caption.height();
+    }
+}
+
+// Large icons wrap the debug toolbar into a row of its own in a frame too
+// narrow for both toolbars at twice their size; switched off again, both
+// toolbars are back in the row and at the places they had.
+TEST_F(Frame, LargeIconsSwitchedOffGiveTheToolbarsTheirRowsBack)
+{
+    ASSERT_TRUE(Start(false));
+    CMainFrame* f = frame();
+    f->setGeometry(20, 20, 1200, 700);
+    f->show();
+    QApplication::processEvents();
+    ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+    QApplication::processEvents();
+    const int both = f->GetMainToolBar()->width() + f->GetDebugToolBar()->width();
+    f->resize(both + 60, 700);
+    QApplication::processEvents();
+    CKVTToolDockBar* top = f->Helper().Site(ui::DOCKBAR_TOP);
+    ASSERT_NE(top, nullptr);
+    const int rows = top->Rows().RowCount();
+    const BarPlace mainBefore = PlaceOf(f, f->GetMainToolBar());
+    const BarPlace debugBefore = PlaceOf(f, f->GetDebugToolBar());
+    ASSERT_EQ(debugBefore.row, mainBefore.row);
+    const int siteHeight = top->height();
+
+    CKVTToolBar::SetLargeIcons(true);
+    QApplication::processEvents();
+    EXPECT_EQ(top->Rows().RowCount(), rows + 1);
+    EXPECT_EQ(PlaceOf(f, f->GetDebugToolBar()).row, mainBefore.row + 1);
+    CKVTToolBar::SetLargeIcons(false);
+    QApplication::processEvents();
+    EXPECT_EQ(top->Rows().RowCount(), rows);
+    EXPECT_EQ(PlaceOf(f, f->GetMainToolBar()), mainBefore);
+    EXPECT_EQ(PlaceOf(f, f->GetDebugToolBar()), debugBefore);
+    EXPECT_EQ(top->height(), siteHeight);
 }
 
 // The bar commands of the Zobrazit menu carry images: a shown bar's item

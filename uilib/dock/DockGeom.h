@@ -31,6 +31,10 @@ struct Rect
     int Bottom() const { return y + h; }
     bool IsEmpty() const { return w <= 0 || h <= 0; }
     bool Contains(Point p) const { return p.x >= x && p.x < Right() && p.y >= y && p.y < Bottom(); }
+    bool Contains(const Rect& o) const
+    {
+        return !o.IsEmpty() && o.x >= x && o.Right() <= Right() && o.y >= y && o.Bottom() <= Bottom();
+    }
     bool Intersects(const Rect& o) const
     {
         return !IsEmpty() && !o.IsEmpty() && x < o.Right() && o.x < Right() && y < o.Bottom() &&

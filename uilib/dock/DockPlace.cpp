@@ -2,6 +2,7 @@
 
 #include "uilib/dock/DockSites.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -79,15 +80,20 @@ std::optional<Rect> ClipToScreens(const Rect& rect, const std::vector<Rect>& ava
     return std::nullopt;
 }
 
-Rect MoveOntoScreens(const Rect& rect, const std::vector<Rect>& available)
+Rect MoveOntoScreens(const Rect& rect, int caption, const std::vector<Rect>& available)
 {
     if (available.empty())
         return rect;
+    // A corner of the caption on a screen is not enough: the rest of it may
+    // lie where nobody can grab it.
+    const Rect band{rect.x, rect.y, rect.w, std::clamp(caption, 1, std::max(rect.h, 1))};
+    for (const Rect& s : available) {
+        if (s.Contains(band))
+            return rect;
+    }
     long best = LONG_MAX;
     Rect out = rect;
     for (const Rect& s : available) {
-        if (rect.Intersects(s))
-            return rect;
         // The least move that puts the rectangle inside (or at the top-left
         // of, when larger) this screen.
         Rect moved = rect;

@@ -44,9 +44,12 @@ DragTarget FindDragTarget(const DragInput& in);
 // The rectangle cut to the screens' bounding rectangle; none when the rest
 // overlaps no screen's available geometry.
 std::optional<Rect> ClipToScreens(const Rect& rect, const std::vector<Rect>& available);
-// The rectangle moved (not resized) onto the nearest screen when it meets
-// none; unchanged when it meets one.
-Rect MoveOntoScreens(const Rect& rect, const std::vector<Rect>& available);
+// A floating frame's rectangle, unchanged when its caption (the band of its
+// top `caption` pixels, the whole width) lies wholly inside one screen;
+// otherwise moved (not resized) by the least distance that puts it inside
+// a screen (its top-left corner at the screen's when it is larger), so that
+// the caption can be grabbed.
+Rect MoveOntoScreens(const Rect& rect, int caption, const std::vector<Rect>& available);
 // A frame stretched by a floating resize is applied only when it meets the
 // desktop (the bounding rectangle of the screens).
 bool StretchApplies(const Rect& frame, const std::vector<Rect>& screens);

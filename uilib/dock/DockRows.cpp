@@ -157,6 +157,33 @@ void RowModel::Normalize()
     m_entries.swap(out);
 }
 
+bool RowsOnlyWrapped(const RowModel& before, const RowModel& now)
+{
+    // Each bar with whether a row starts at it.
+    const auto starts = [](const RowModel& m) {
+        std::vector<std::pair<int, bool>> out;
+        bool first = true;
+        for (int e : m.Entries()) {
+            if (e == kRowBreak) {
+                first = true;
+                continue;
+            }
+            out.emplace_back(e, first);
+            first = false;
+        }
+        return out;
+    };
+    const auto a = starts(before);
+    const auto b = starts(now);
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].first != b[i].first || (a[i].second && !b[i].second))
+            return false;
+    }
+    return true;
+}
+
 const PlacedBar* SiteLayout::Find(int bar) const
 {
     for (const PlacedBar& p : bars) {

@@ -60,6 +60,11 @@ private:
     std::vector<int> m_entries;
 };
 
+// True when now holds the bars of before in the same order and keeps
+// every row break of before: only breaks were added (the layout wrapped
+// bars that no longer fitted), so before may be given back.
+bool RowsOnlyWrapped(const RowModel& before, const RowModel& now);
+
 // What the layout knows of a bar.
 enum class BarKind { Toolbar, MenuBar, LibrarySizingBar, Other };
 

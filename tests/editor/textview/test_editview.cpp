@@ -16,6 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
 using namespace testsupport::ui;
 
 namespace {
@@ -180,6 +184,54 @@ TEST(EditView, AutomaticIndentation)
     EXPECT_EQ(v->GetLineLength(2), 0);
     TypeText(v.get(), QStringLiteral("    )"));
     EXPECT_EQ(std::u16string(v->GetLineChars(2), size_t(v->GetLineLength(2))), u"    )");
+    ResetSourceTypes();
+}
+
+// The README's sample program typed key by key, line by line as printed,
+// into a PLC source with automatic indentation on comes out as printed.
+// (An indented sample would not: the leading blanks typed add to the
+// indent that Enter already gave the line.)
+TEST(EditView, TheReadmeSampleTypedAsPrintedComesOutAsPrinted)
+{
+    std::ifstream f(std::string(std::getenv("SW_SOURCE_DIR")) + "/README.md", std::ios::binary);
+    std::ostringstream all;
+    all << f.rdbuf();
+    const std::string readme = all.str();
+    const size_t start = readme.find("   ; axis counter\n");
+    ASSERT_NE(start, std::string::npos);
+    const size_t end = readme.find("   ```", start);
+    ASSERT_NE(end, std::string::npos);
+    std::vector<std::string> lines;
+    for (size_t at = start; at < end;) {
+        const size_t nl = readme.find('\n', at);
+        lines.push_back(readme.substr(at + 3, nl - at - 3));
+        at = nl + 1;
+    }
+    ASSERT_GE(lines.size(), 9u);
+
+    auto v = MakeEditView(u"");
+    TextTypeDef* plc = FindTextTypeByExtension(u"plc");
+    ASSERT_NE(plc, nullptr);
+    v->SetTextType(plc);
+    ASSERT_TRUE(v->GetAutoIndent());
+    std::u16string printed;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            PressKey(v.get(), Qt::Key_Return);
+            printed += u"\r\n";
+        }
+        TypeText(v.get(), QString::fromStdString(lines[i]));
+        printed += QString::fromStdString(lines[i]).toStdU16String();
+    }
+    EXPECT_EQ(AllText(*v), printed);
+
+    // The reason: after Enter the new line already has the indent above.
+    auto w = MakeEditView(u"");
+    w->SetTextType(plc);
+    TypeText(w.get(), QStringLiteral("  LOD A"));
+    PressKey(w.get(), Qt::Key_Return);
+    TypeText(w.get(), QStringLiteral("  INR"));
+    EXPECT_EQ(AllText(*w), u"  LOD A\r\n    INR");
     ResetSourceTypes();
 }
 

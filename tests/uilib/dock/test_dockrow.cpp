@@ -60,6 +60,33 @@ TEST(DockRows, ModelKeepsRowsWellFormed)
     EXPECT_EQ(m.Row(0), std::vector<int>{4});
 }
 
+// Rows that only a wrap changed may be given back; a bar moved, added or
+// taken away, or a row merged, keeps the rows as they are.
+TEST(DockRows, RowsThatOnlyWrapsChangedAreRecognised)
+{
+    World w;
+    w.Add(1, BarKind::MenuBar, {300, 20}, 0);
+    w.Add(2, BarKind::Toolbar, {200, 26}, 1);
+    w.Add(3, BarKind::Toolbar, {200, 26}, 1);
+    const RowModel before = w.model;
+    // Twice the size: the second toolbar wraps.
+    w.sizes[2] = w.sizes[3] = {400, 52};
+    LayoutSite(w.model, w.Input(true, 500));
+    EXPECT_EQ(w.model.RowCount(), 3);
+    EXPECT_TRUE(RowsOnlyWrapped(before, w.model));
+    EXPECT_TRUE(RowsOnlyWrapped(before, before));
+    RowModel moved = w.model;
+    moved.Insert(3, 0, 0);   // before the menu bar's row's bar
+    EXPECT_FALSE(RowsOnlyWrapped(before, moved));
+    RowModel merged = before;
+    merged.Remove(2);
+    merged.Insert(2, 0, 1);   // into the menu bar's row
+    EXPECT_FALSE(RowsOnlyWrapped(before, merged));
+    RowModel added = w.model;
+    added.InsertRow(4, 9);
+    EXPECT_FALSE(RowsOnlyWrapped(before, added));
+}
+
 TEST(DockRows, MenuBarTakesItsRowAndTheNextToolbarWraps)
 {
     World w;
@@ -289,7 +316,7 @@ TEST(DockPlace, ScreensPlacementAndStretch)
     EXPECT_EQ(*ClipToScreens({-50, -50, 200, 200}, screens), (Rect{0, 0, 150, 150}));
     EXPECT_FALSE(ClipToScreens({3000, 0, 100, 100}, screens));
     EXPECT_FALSE(ClipToScreens({1100, 700, 100, 50}, screens));   // in the gap below screen 2
-    EXPECT_EQ(MoveOntoScreens({3000, 10, 100, 100}, screens), (Rect{1700, 10, 100, 100}));
+    EXPECT_EQ(MoveOntoScreens({3000, 10, 100, 100}, 17, screens), (Rect{1700, 10, 100, 100}));
 
     PlacementInput p;
     p.current = {0, 0, 640, 480};
@@ -385,4 +412,31 @@ TEST(DockState, RoundTripAndEveryCorruption)
     EXPECT_TRUE(plan.floating.empty());
     ASSERT_EQ(plan.rows.at(ui::DOCKBAR_TOP).size(), 1u);
     EXPECT_EQ(plan.rows.at(ui::DOCKBAR_TOP)[0][0].pos, 40);
+}
+
+// A floating frame comes back with its whole caption on one screen: a
+// corner of it on the screen is not enough, and a screen that became
+// smaller moves it again; a caption that is whole stays where it was, even
+// with the frame's body below the screen's edge.
+TEST(DockPlace, AFloatingFramesCaptionComesBackWholeOnAScreen)
+{
+    const std::vector<Rect> big = {{0, 0, 1400, 900}};
+    // Only 48 x 17 pixels of the caption (and 48 x 20 of the frame) inside.
+    const Rect corner{1352, 880, 300, 200};
+    const Rect back = MoveOntoScreens(corner, 17, big);
+    EXPECT_EQ(back, (Rect{1100, 700, 300, 200}));
+    EXPECT_TRUE(big[0].Contains(Rect{back.x, back.y, back.w, 17}));
+    // Above and left of the screen, by a few pixels.
+    EXPECT_EQ(MoveOntoScreens({-5, -3, 300, 200}, 17, big), (Rect{0, 0, 300, 200}));
+    // The same place after the screen became 1024 x 768.
+    const std::vector<Rect> small = {{0, 0, 1024, 768}};
+    EXPECT_EQ(MoveOntoScreens(back, 17, small), (Rect{724, 568, 300, 200}));
+    // A whole caption stays; a frame wider than the screen goes to its left edge.
+    EXPECT_EQ(MoveOntoScreens({100, 850, 300, 200}, 17, big), (Rect{100, 850, 300, 200}));
+    EXPECT_EQ(MoveOntoScreens({100, 100, 1500, 200}, 17, big), (Rect{0, 100, 1500, 200}));
+    // Two screens: a caption across their border goes onto the nearer one.
+    const std::vector<Rect> two = {{0, 0, 1000, 800}, {1000, 0, 800, 600}};
+    EXPECT_EQ(MoveOntoScreens({950, 100, 300, 200}, 17, two), (Rect{1000, 100, 300, 200}));
+    EXPECT_EQ(MoveOntoScreens({1100, 700, 100, 50}, 17, two), (Rect{1100, 550, 100, 50}));
+    EXPECT_EQ(MoveOntoScreens({5, 5, 10, 10}, 17, {}), (Rect{5, 5, 10, 10}));
 }
