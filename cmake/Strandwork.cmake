@@ -36,6 +36,9 @@ function(sw_library)
   endif()
   if(SW_SHARED_LIBS)
     add_library(${A_NAME} SHARED ${A_SOURCES})
+    # (The arguments of a deferred call are read when it runs: the name
+    # goes in as a literal.)
+    cmake_language(EVAL CODE "cmake_language(DEFER CALL _sw_make_static_variant [[${A_NAME}]])")
   else()
     add_library(${A_NAME} STATIC ${A_SOURCES})
   endif()
@@ -208,4 +211,63 @@ function(sw_add_benchmarks_target)
       endif()
     endforeach()
   endforeach()
+endfunction()
+
+# sw_link_statically(<program>)
+# In the test build (SW_SHARED_LIBS) links <program> from static archives
+# of the project's libraries, as the release build links it, instead of
+# the shared libraries: a static link keeps only the objects that something
+# references, so code that is reached only through a static initialiser
+# in a file nothing references is left out of the program.  The tests that
+# run the program (and the check of its symbols) then see what a user
+# gets.  Called from the top folder once all folders are added.
+function(sw_link_statically prog)
+  if(NOT SW_SHARED_LIBS)
+    return()
+  endif()
+  get_target_property(libs ${prog} LINK_LIBRARIES)
+  set(mapped "")
+  foreach(lib ${libs})
+    if(TARGET ${lib}_static)
+      list(APPEND mapped ${lib}_static)
+    else()
+      list(APPEND mapped ${lib})
+    endif()
+  endforeach()
+  set_property(TARGET ${prog} PROPERTY LINK_LIBRARIES ${mapped})
+endfunction()
+
+# <lib>_static beside every shared library of the test build: a thin
+# archive (the top folder sets the archive rule) of the shared library's
+# own object files (its moc output's included), compiled once, linking the static variants of its
+# libraries where they exist and the rest as they are.  Made at the end of
+# the library's folder (sw_library defers the call), when all its
+# libraries are known; built only for a program that links it.
+function(_sw_make_static_variant lib)
+  set(objects $<TARGET_OBJECTS:${lib}>)
+  get_target_property(automoc ${lib} AUTOMOC)
+  if(automoc)
+    # The object of the moc output that AUTOMOC adds is not among
+    # TARGET_OBJECTS; it lies where the generators put the objects of the
+    # target's autogen folder.
+    set(moc ${CMAKE_CURRENT_BINARY_DIR}/CMakeFiles/${lib}.dir/${lib}_autogen/mocs_compilation.cpp.o)
+    set_source_files_properties(${moc} PROPERTIES GENERATED ON EXTERNAL_OBJECT ON)
+    list(APPEND objects ${moc})
+  endif()
+  add_library(${lib}_static STATIC EXCLUDE_FROM_ALL ${objects})
+  add_dependencies(${lib}_static ${lib})
+  set_target_properties(${lib}_static PROPERTIES ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/static)
+  target_include_directories(${lib}_static INTERFACE $<TARGET_PROPERTY:${lib},INTERFACE_INCLUDE_DIRECTORIES>)
+  get_target_property(deps ${lib} LINK_LIBRARIES)
+  set(mapped "")
+  if(deps)
+    foreach(dep ${deps})
+      if(dep MATCHES "^\\$<" OR dep MATCHES "::")
+        list(APPEND mapped ${dep})
+      else()
+        list(APPEND mapped "$<IF:$<TARGET_EXISTS:${dep}_static>,${dep}_static,${dep}>")
+      endif()
+    endforeach()
+  endif()
+  target_link_libraries(${lib}_static PUBLIC ${mapped})
 endfunction()

@@ -66,27 +66,6 @@ int DetectStyle(const char16_t* text, size_t& from, size_t available, bool atEnd
     return atEnd ? 0 : -1;
 }
 
-// The file the path names, through symbolic links; empty on failure.
-std::string ResolveLinks(std::string path)
-{
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return path;
-        std::string target(PATH_MAX, '\0');
-        ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-        if (n <= 0 || static_cast<size_t>(n) >= target.size())
-            return {};
-        target.resize(static_cast<size_t>(n));
-        if (target[0] != '/') {
-            size_t slash = path.rfind('/');
-            target = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
-        }
-        path = target;
-    }
-    return {};
-}
-
 // When a file is read as UTF-8: never; when the type or the editor names
 // UTF-8 (a valid file, even one of ASCII alone, or one with the mark); when
 // nothing names an encoding (a valid file that holds a character of two or
@@ -346,16 +325,17 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
     std::optional<std::string> native = sys::WinPath::ToNative(path);
     if (!native || native->empty())
         return false;
-    std::string target = ResolveLinks(*native);
-    if (target.empty())
-        return false;
-
+    // The rules of sys::AtomicFile, checked before anything is built: a
+    // link is followed, only a regular file that may be written is
+    // replaced, and a link that names nothing stays a link (it never
+    // becomes the file it names).  A file without any write permission bit
+    // is refused for every user, root too.
+    const std::string& target = *native;
     struct stat st;
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists) {
+    if (::stat(target.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
             return false;
-    } else if (errno != ENOENT) {
+    } else if (errno != ENOENT || ::lstat(target.c_str(), &st) == 0) {
         return false;
     }
 
@@ -412,7 +392,7 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
     if (!file.Open(target) || !file.Write(out))
         return false;
     if (g_saveTestHook)
-        g_saveTestHook(file.TempPath(), target);
+        g_saveTestHook(file.TempPath(), file.Target());
     if (!file.Commit())
         return false;
 

@@ -661,7 +661,7 @@ void CMainFrame::OnTimerTick()
     OlnkStatistics fresh{};
     fresh.size = sizeof(OlnkStatistics);
     const bool readOk = open && link.GetStatistics(&fresh);
-    const mainwnd::ConnectionWatch::Result r = m_watch.Tick(open, readOk, fresh);
+    const mainwnd::ConnectionWatch::Result r = m_watch.Tick(open, readOk, fresh, open && link.IsEstablished());
     switch (r.icon) {
     case mainwnd::ConnectionWatch::Icon::Unchanged:
         break;

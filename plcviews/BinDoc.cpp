@@ -132,11 +132,14 @@ bool CBinDoc::OnOpenDocument(const QString& path)
 
 bool CBinDoc::OnSaveDocument(const QString& path)
 {
-    if (ExistsReadOnly(path)) {
+    // Every refused or failed save says so as the text documents do.
+    const auto failed = [&path] {
         ui::Prompt(FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(path)), {},
                    ui::MB_ICONEXCLAMATION);
         return false;
-    }
+    };
+    if (ExistsReadOnly(path))
+        return failed();
     // Streamed out of the pages and the edits, never copied whole; the
     // document then reads from the file it wrote (the old one, replaced,
     // may be gone).  Bytes of the file that can no longer be had (it
@@ -160,11 +163,10 @@ bool CBinDoc::OnSaveDocument(const QString& path)
         return false;
     });
     if (!ok) {
-        if (unavailable)
-            ui::Prompt(FormatResString(IDS_BIN_BYTES_UNAVAILABLE, QDir::toNativeSeparators(GetPathName())), {},
-                       ui::MB_ICONEXCLAMATION);
-        else
-            ReportSaveLoadException(path, ui::FileError::generic, true, ui::IDS_FAILED_TO_SAVE);
+        if (!unavailable)
+            return failed();
+        ui::Prompt(FormatResString(IDS_BIN_BYTES_UNAVAILABLE, QDir::toNativeSeparators(GetPathName())), {},
+                   ui::MB_ICONEXCLAMATION);
         return false;
     }
     if (readBack >= 0) {

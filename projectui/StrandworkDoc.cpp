@@ -159,6 +159,8 @@ bool CStrandworkDoc::QueryCloseProject()
     if (!host)
         return false;
     CStrandworkDoc* open = host->GetProjectDoc();
+    if (open == this)
+        return true; // asked already (a new project from a template opens it after the question)
     if (!open) {
         bool others = false;
         for (const char* ext : {".txt", ".plc"}) {
@@ -333,8 +335,11 @@ void CStrandworkDoc::AddNewSupportFile(const QString& path)
 
 bool CStrandworkDoc::CopyProjectFiles(const QString& templatePath, const QString& destFolder)
 {
-    if (!OnOpenDocument(templatePath, true))
-        return false;
+    return OnOpenDocument(templatePath, true) && CopyOpenTemplateFiles(templatePath, destFolder);
+}
+
+bool CStrandworkDoc::CopyOpenTemplateFiles(const QString& templatePath, const QString& destFolder)
+{
     if (!m_logic->CopyFilesTo(FolderOf(U16(templatePath)), U16(destFolder)))
         return false;
     QDir::setCurrent(destFolder);

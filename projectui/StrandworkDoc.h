@@ -205,7 +205,7 @@ public:
     // The folder of the project file with its trailing separator.
     QString GetProjectDir() const;
     // Makes room for this document as the open project; true when it became
-    // the open project.
+    // the open project, or already was (then nothing is asked again).
     bool QueryCloseProject();
 
     bool OnNewDocument() override;
@@ -272,6 +272,9 @@ public:
     // refused before anything is copied.  Afterwards destFolder is the
     // current directory.
     bool CopyProjectFiles(const QString& templatePath, const QString& destFolder);
+    // The copying part of CopyProjectFiles, on the template already opened
+    // into this document.
+    bool CopyOpenTemplateFiles(const QString& templatePath, const QString& destFolder);
     // Fills this freshly defaulted project from a compiler configuration
     // file and copies its sources into projectFolder; 1 when complete, 0
     // after a failure that was reported (see docs/project-files.md).

@@ -86,13 +86,20 @@ bool CStrandworkDoc::OnNewDocument()
             return false;
         knf = files.selectedFiles().first();
     }
-    if (choice.Kind != 2 && !QueryCloseProject())
+    // For every kind, also a template, whose open below would otherwise
+    // ask only after the folder was made.
+    if (!QueryCloseProject())
+        return false;
+    // A template is read before the folder is made: one that cannot be
+    // read leaves nothing behind either.  Its open asks nothing more: this
+    // document is the open project now.
+    if (choice.Kind == 2 && !OnOpenDocument(Q(choice.Path), true))
         return false;
 
     if (!m_logic->CreateProjectFolder(U16(folder)))
         return false;
     if (choice.Kind == 2) {
-        if (!CopyProjectFiles(Q(choice.Path), folder))
+        if (!CopyOpenTemplateFiles(Q(choice.Path), folder))
             return false;
         // Every project made here is of the current format.
         Data().FormatVersion = 6;

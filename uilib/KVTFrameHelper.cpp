@@ -7,6 +7,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
+#include "uilib/KVTArchiveClasses.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
@@ -46,7 +47,10 @@ std::u16string U16(const QString& s)
 
 } // namespace
 
-CKVTFrameHelper::CKVTFrameHelper(QMainWindow* frame) : m_frame(frame) {}
+CKVTFrameHelper::CKVTFrameHelper(QMainWindow* frame) : m_frame(frame)
+{
+    RegisterKVTArchiveClasses();
+}
 
 CKVTFrameHelper::~CKVTFrameHelper()
 {

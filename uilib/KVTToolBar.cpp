@@ -4,6 +4,7 @@
 #include "platform/ui/Command.h"
 #include "platform/ui/ToolbarResource.h"
 #include "res/StringTable.h"
+#include "uilib/KVTArchiveClasses.h"
 #include "uilib/KVTButtonDragController.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTDrawingData.h"
@@ -24,13 +25,6 @@
 #include <cstdio>
 
 using namespace ui;
-
-namespace {
-const bool kRegistered = [] {
-    sys::ArchiveClasses::Register("CKVTToolBar", CKVTToolBar::Schema, [] { return std::make_unique<CKVTToolBar>(); });
-    return true;
-}();
-} // namespace
 
 // The bar's own command-update object.
 class CKVTToolBar::ToolCmdUI : public CmdUI
@@ -69,7 +63,7 @@ private:
 
 CKVTToolBar::CKVTToolBar(QWidget* parent) : ControlBar(parent)
 {
-    (void)kRegistered;
+    RegisterKVTArchiveClasses();
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, false);

@@ -1,5 +1,6 @@
 #include "uilib/KVTToolbarButton.h"
 
+#include "uilib/KVTArchiveClasses.h"
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarImageList.h"
@@ -10,12 +11,6 @@
 #include <QPainter>
 
 namespace {
-const bool kRegistered = [] {
-    sys::ArchiveClasses::Register("CKVTToolbarButton", CKVTToolbarButton::Schema,
-                                  [] { return std::make_unique<CKVTToolbarButton>(); });
-    return true;
-}();
-
 void Frame3D(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bottomRight)
 {
     p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), topLeft);
@@ -89,12 +84,13 @@ void CKVTCommandImageMap::OnUserImageDeleted(int index)
 
 // --- the button --------------------------------------------------------------
 
-CKVTToolbarButton::CKVTToolbarButton() { (void)kRegistered; }
+CKVTToolbarButton::CKVTToolbarButton() { RegisterKVTArchiveClasses(); }
 
 CKVTToolbarButton::CKVTToolbarButton(uint32_t command, int image, const QString& text, bool userImage,
                                      bool locked)
     : m_userImage(userImage), m_id(command), m_text(text), m_locked(locked)
 {
+    RegisterKVTArchiveClasses();
     SetImage(image);
 }
 

@@ -14,12 +14,6 @@
 #include <functional>
 
 namespace {
-const bool kRegistered = [] {
-    sys::ArchiveClasses::Register("CKVTToolbarComboBoxButton", CKVTToolbarComboBoxButton::Schema,
-                                  [] { return std::make_unique<CKVTToolbarComboBoxButton>(); });
-    return true;
-}();
-
 // Tells the button when the combo (or its edit) loses the focus.
 class FocusWatch : public QObject
 {
@@ -46,7 +40,7 @@ private:
 };
 } // namespace
 
-CKVTToolbarComboBoxButton::CKVTToolbarComboBoxButton() { (void)kRegistered; }
+CKVTToolbarComboBoxButton::CKVTToolbarComboBoxButton() = default;
 
 CKVTToolbarComboBoxButton::CKVTToolbarComboBoxButton(uint32_t command, int image, uint32_t comboStyle, int width)
     : CKVTToolbarButton(command, image), m_comboStyle(comboStyle), m_width(width)

@@ -19,20 +19,6 @@
 #include <QStyle>
 
 namespace {
-template <class T> void RegisterClass(const char* name)
-{
-    sys::ArchiveClasses::Register(name, 0x80000001, [] { return std::make_unique<T>(); });
-}
-
-const bool kRegistered = [] {
-    RegisterClass<CKVTToolbarMenuButton>("CKVTToolbarMenuButton");
-    RegisterClass<CCustomizeButton>("CCustomizeButton");
-    RegisterClass<CKVTShowAllButton>("CKVTShowAllButton");
-    RegisterClass<CKVTToolbarSystemMenuButton>("CKVTToolbarSystemMenuButton");
-    RegisterClass<CKVTToolbarMenuButtonsButton>("CKVTToolbarMenuButtonsButton");
-    return true;
-}();
-
 constexpr int kMaxText = 1024;
 
 bool IsMenuBar(const CKVTToolBar* bar)
@@ -88,16 +74,12 @@ void DrawCaptionButton(QPainter& p, const QRect& rect, uint32_t sc, bool pressed
 
 // --- CKVTToolbarMenuButton ---------------------------------------------------
 
-CKVTToolbarMenuButton::CKVTToolbarMenuButton()
-{
-    (void)kRegistered;
-}
+CKVTToolbarMenuButton::CKVTToolbarMenuButton() = default;
 
 CKVTToolbarMenuButton::CKVTToolbarMenuButton(uint32_t command, const ui::Menu* menu, int image,
                                              const QString& text, bool userImage)
     : CKVTToolbarButton(command, image, text, userImage)
 {
-    (void)kRegistered;
     if (menu)
         CreateFromMenu(menu);
 }

@@ -3,6 +3,7 @@
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Command.h"
+#include "uilib/KVTArchiveClasses.h"
 #include "uilib/KVTFrameHelper.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTRegistryKey.h"
@@ -18,7 +19,11 @@ namespace {
 CKVTWorkspace* g_workspace = nullptr;
 } // namespace
 
-CKVTWorkspace::CKVTWorkspace() { g_workspace = this; }
+CKVTWorkspace::CKVTWorkspace()
+{
+    g_workspace = this;
+    RegisterKVTArchiveClasses();
+}
 
 CKVTWorkspace::~CKVTWorkspace()
 {

@@ -345,8 +345,12 @@ TEST_F(TextFileTest, SafeSave)
     EXPECT_EQ(dir.Read("ro.txt"), "keep");
     EXPECT_FALSE(b.SaveToFile(U16(dir / "real")));
     EXPECT_FALSE(b.SaveToFile(U16(dir / "nofolder/x.txt")));
+    // A link that names nothing stays a link: the file it names is not made.
+    fs::create_symlink("gone.txt", dir / "dangling.txt");
+    EXPECT_FALSE(b.SaveToFile(U16(dir / "dangling.txt")));
+    EXPECT_EQ(fs::read_symlink(dir / "dangling.txt"), fs::path("gone.txt"));
     EXPECT_EQ(Names(dir.Path()),
-              (std::vector<std::string>{"link.txt", "real", "ro.txt", "t.txt"}));
+              (std::vector<std::string>{"dangling.txt", "link.txt", "real", "ro.txt", "t.txt"}));
     EXPECT_EQ(Names(dir / "real"), (std::vector<std::string>{"r.txt"}));
 }
 

@@ -88,7 +88,8 @@ TEST(BinDoc, FoldersUnreadablePathsAndLargeFilesAreRefused)
     doc->SetModifiedFlag();
     PromptScript failed({ui::IDOK});
     EXPECT_FALSE(doc->OnSaveDocument(w.Path("plain/keep.bin")));
-    EXPECT_EQ(failed.Texts(), std::vector<QString>{LoadResString(ui::IDS_FAILED_TO_SAVE)});
+    EXPECT_EQ(failed.Texts(), std::vector<QString>{FormatResString(IDS_FILE_SAVE_FAILED,
+                                                                   QDir::toNativeSeparators(w.Path("plain/keep.bin")))});
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(Disk(w, "keep.bin"), QByteArray("old"));
 }
@@ -221,7 +222,8 @@ TEST(BinDoc, SavingReplacesOnlyRegularFilesThroughLinksAndKeepsTheMode)
     EXPECT_EQ(std::filesystem::status(w.dir / "real/r.bin").permissions(),
               std::filesystem::perms(0640));
 
-    // A FIFO, a device and a link that names nothing stay what they are.
+    // A FIFO, a device and a link that names nothing stay what they are,
+    // each refused with the text documents' message.
     ASSERT_EQ(::mkfifo((w.dir / "fifo.bin").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/null", w.dir / "null.bin");
     std::filesystem::create_symlink("gone.bin", w.dir / "dangling.bin");
@@ -230,7 +232,8 @@ TEST(BinDoc, SavingReplacesOnlyRegularFilesThroughLinksAndKeepsTheMode)
         SCOPED_TRACE(name);
         PromptScript failed({ui::IDOK});
         EXPECT_FALSE(doc->OnSaveDocument(w.Path(name)));
-        EXPECT_EQ(failed.Texts(), std::vector<QString>{LoadResString(ui::IDS_FAILED_TO_SAVE)});
+        EXPECT_EQ(failed.Texts(), std::vector<QString>{FormatResString(
+                                      IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(w.Path(name)))});
         EXPECT_TRUE(doc->IsModified());
     }
     EXPECT_EQ(std::filesystem::symlink_status(w.dir / "fifo.bin").type(), std::filesystem::file_type::fifo);

@@ -1,6 +1,6 @@
 // The text, header and PLC source documents: opening, saving, the watch of
 // the file, outside changes, the remembered caret position, read-only and
-// the save command, paths that are no files.
+// the save command, paths that are no files (to open and to save onto).
 #include "editor/EdtSettings.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Prompt.h"
@@ -10,10 +10,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace testsupport::ui;
 using testsupport::plcviews::DebugSession;
@@ -284,4 +289,55 @@ TEST(TextDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
     EXPECT_FALSE(doc->ReloadFile());
     EXPECT_EQ(failed.Texts(), std::vector<QString>{LoadResString(ui::IDS_FAILED_TO_OPEN)});
     EXPECT_EQ(doc->Text(), QStringLiteral("alpha\n"));
+}
+
+// Saving follows the one save routine's rules, with the message of every
+// failed save, as the binary document does: a link is saved to the file it
+// names, and a FIFO, a device, a socket, a folder, a file without write
+// permission and a link that names nothing are refused and stay as they
+// were (the dangling link never becomes the file it names).
+TEST(TextDoc, SavingRefusesPathsThatAreNoWritableFilesAsTheBinaryDocumentDoes)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    s.dir.Write("real/r.txt", "old\r\n");
+    ASSERT_TRUE(QFile::link(QStringLiteral("real/r.txt"), s.Path("link.txt")));
+    CStructuredTextDoc* doc = OpenText(s, "link.txt");
+    ASSERT_NE(doc, nullptr);
+    Type(doc, u"new");
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(s.dir.Read("real/r.txt"), "newold\r\n");
+    EXPECT_TRUE(QFileInfo(s.Path("link.txt")).isSymLink());
+
+    ASSERT_EQ(::mkfifo((s.dir / "fifo.txt").c_str(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), s.Path("null.txt")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("gone.txt"), s.Path("dangling.txt")));
+    ASSERT_TRUE(QDir().mkpath(s.Path("folder.txt")));
+    s.dir.Write("ro.txt", "keep");
+    ASSERT_EQ(::chmod((s.dir / "ro.txt").c_str(), 0444), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = s.dir / "sock.txt";
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    std::strcpy(addr.sun_path, sockPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+
+    Type(doc, u"x");
+    for (const char* name : {"fifo.txt", "null.txt", "dangling.txt", "folder.txt", "ro.txt", "sock.txt"}) {
+        SCOPED_TRACE(name);
+        PromptScript failed({ui::IDOK});
+        EXPECT_FALSE(doc->OnSaveDocument(s.Path(name)));
+        EXPECT_EQ(failed.Texts(), std::vector<QString>{FormatResString(
+                                      IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(s.Path(name)))});
+        EXPECT_TRUE(doc->IsModified());
+    }
+    ::close(sock);
+    EXPECT_EQ(QFileInfo(s.Path("dangling.txt")).symLinkTarget(), s.Path("gone.txt"));
+    EXPECT_FALSE(QFileInfo::exists(s.Path("gone.txt")));
+    EXPECT_EQ(s.dir.Read("ro.txt"), "keep");
+    EXPECT_TRUE(QFileInfo(s.Path("folder.txt")).isDir());
+    EXPECT_TRUE(QDir(s.Path("folder.txt")).isEmpty());
+    EXPECT_EQ(s.dir.Read("real/r.txt"), "newold\r\n");
 }

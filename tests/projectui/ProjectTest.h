@@ -29,6 +29,13 @@ class TestHost : public testsupport::StubProjectHost
 public:
     TestHost() { programFolder = QStringLiteral("/usr/bin/"); }
 
+    // Refuses a second project as the application does.
+    bool SetProjectDoc(CStrandworkDoc* doc) override
+    {
+        if (open || !doc)
+            return false;
+        return StubProjectHost::SetProjectDoc(doc);
+    }
     bool ClearProjectDoc() override
     {
         ++clears;

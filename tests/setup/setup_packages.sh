@@ -45,6 +45,7 @@ RUNTIME=(
   cmake
   ninja
   c++
+  nm
   /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf

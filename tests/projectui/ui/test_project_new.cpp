@@ -16,6 +16,9 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <filesystem>
+#include <map>
+
 #include <sys/stat.h>
 
 using namespace doctest;
@@ -200,36 +203,67 @@ void ChooseKnf(const QString& path)
     });
 }
 
-// With a project open, the import asks to close it before it creates the
-// folder or copies a source: No leaves the disk as it was.
-TEST_F(NewTest, AnImportAsksEveryQuestionBeforeItWritesAnything)
+// Every file and folder below the test folder with its bytes.
+std::map<std::string, std::string> Snapshot(const testsupport::TempDir& dir)
+{
+    std::map<std::string, std::string> all;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path())) {
+        const std::string rel = std::filesystem::relative(e.path(), dir.Path()).string();
+        all[rel] = e.is_directory() ? std::string("<folder>") : dir.Read(rel);
+    }
+    return all;
+}
+
+// With a project open, an import and a template ask to close it before
+// they create the folder or copy a file: No leaves the disk as it was, Yes
+// asks once and makes the project.
+TEST_F(NewTest, AnImportAndATemplateAskEveryQuestionBeforeTheyWriteAnything)
 {
     dir.Write("cfg/Lis.knf", "FilePlc = main.plc\r\n");
     dir.Write("cfg/main.plc", "END\r\n");
-    auto old = NewDoc();
-    host.open = old.get();
-    {
-        tui::PromptScript prompts({ui::IDNO});
-        FillNewProject(1, QStringLiteral("Lis"), Path("New/Lis"));
-        ChooseKnf(Path("cfg/Lis.knf"));
-        EXPECT_FALSE(NewDoc()->OnNewDocument());
-        ASSERT_EQ(prompts.Texts().size(), 1u);
-        EXPECT_EQ(prompts.Texts()[0], FormatResString(IDS_PRJ_CLOSE_PROJECT, old->GetPathName()));
-        EXPECT_FALSE(Exists("New"));
-        EXPECT_EQ(host.open, old.get());
-    }
-    {
-        tui::PromptScript prompts({ui::IDYES});
-        FillNewProject(1, QStringLiteral("Lis"), Path("New/Lis"));
-        ChooseKnf(Path("cfg/Lis.knf"));
-        CancelSettingsSheet();
-        auto doc = NewDoc();
-        ASSERT_TRUE(doc->OnNewDocument());
-        EXPECT_EQ(prompts.Texts().size(), 1u);
-        EXPECT_EQ(dir.Read("New/Lis/main.plc"), "END\r\n");
-        EXPECT_TRUE(Exists("New/Lis/Lis.kxp"));
-        EXPECT_EQ(host.open, doc.get());
-        doc->OnCloseDocument();
+    for (const char* f : {"Main.plc", "src/Osy.plc", "Defs.inc", "data/obraz.bin", "texty.txt"})
+        dir.Write(std::string("tpl/A/") + f, f);
+    dir.Write("tpl/A/Lis.kxp", ReadFixture("v6", "Lis.kxp"));
+    host.settings.PathTemplates = sys::AnsiToWide(dir / "tpl/A");
+
+    for (int entry : {1, 2}) {
+        SCOPED_TRACE(entry == 1 ? "import" : "template");
+        const std::string folder = entry == 1 ? "New" : "Novy";
+        auto old = NewDoc();
+        host.open = old.get();
+        const auto before = Snapshot(dir);
+        {
+            tui::PromptScript prompts({ui::IDNO});
+            FillNewProject(entry, QStringLiteral("Lis"), Path(folder + "/Lis"));
+            if (entry == 1)
+                ChooseKnf(Path("cfg/Lis.knf"));
+            EXPECT_FALSE(NewDoc()->OnNewDocument());
+            ASSERT_EQ(prompts.Texts().size(), 1u);
+            EXPECT_EQ(prompts.Texts()[0], FormatResString(IDS_PRJ_CLOSE_PROJECT, old->GetPathName()));
+            EXPECT_FALSE(Exists(folder));
+            EXPECT_EQ(Snapshot(dir), before);
+            EXPECT_EQ(host.open, old.get());
+        }
+        {
+            tui::PromptScript prompts({ui::IDYES});
+            FillNewProject(entry, QStringLiteral("Lis"), Path(folder + "/Lis"));
+            if (entry == 1)
+                ChooseKnf(Path("cfg/Lis.knf"));
+            CancelSettingsSheet();
+            auto doc = NewDoc();
+            ASSERT_TRUE(doc->OnNewDocument());
+            EXPECT_EQ(prompts.Texts().size(), 1u); // asked once, also by the template's open
+            if (entry == 1) {
+                EXPECT_EQ(dir.Read("New/Lis/main.plc"), "END\r\n");
+            } else {
+                EXPECT_EQ(dir.Read("Novy/Lis/Main.plc"), "Main.plc");
+                EXPECT_EQ(dir.Read("Novy/Lis/Osy.plc"), "src/Osy.plc");
+                EXPECT_EQ(dir.Read("Novy/Lis/obraz.bin"), "data/obraz.bin");
+            }
+            EXPECT_TRUE(Exists(folder + "/Lis/Lis.kxp"));
+            EXPECT_EQ(host.open, doc.get());
+            doc->OnCloseDocument();
+        }
     }
 }
 
