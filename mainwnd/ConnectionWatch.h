@@ -5,7 +5,9 @@
 // connection pane and what becomes of the connection-error dialog.
 //
 // The link counts as alive when the packet counters of both directions rose
-// since the previous record, as busy when besides the data counters moved.
+// since the previous record and the link object calls it established, as
+// busy when besides the data counters moved.  A link whose frames still go
+// both ways but that fails every request (not established) stalls.
 // A read that fails counts as a stalled tick and keeps the previous record;
 // while the link is closed the sample is dropped, so that a new session
 // starts with a fresh one.  PlcStateText is the text of the PLC state pane.
@@ -51,7 +53,7 @@ public:
         m_stalls = 0;
     }
 
-    Result Tick(bool linkOpen, bool readOk, const OlnkStatistics& fresh)
+    Result Tick(bool linkOpen, bool readOk, const OlnkStatistics& fresh, bool established = true)
     {
         Result r;
         if (!linkOpen) {
@@ -67,7 +69,7 @@ public:
             m_sampled = readOk;
             return r;
         }
-        const bool alive = readOk && fresh.SendPackets > m_previous.SendPackets &&
+        const bool alive = readOk && established && fresh.SendPackets > m_previous.SendPackets &&
                            fresh.RecPackets > m_previous.RecPackets;
         const bool busy = alive && (fresh.PutPackets > m_previous.PutPackets ||
                                     fresh.GetPackets > m_previous.GetPackets);

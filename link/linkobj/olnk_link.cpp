@@ -417,8 +417,22 @@ struct Impl final : XferHost
             d->ToList(posts, 0, WM_LINK_STATE, 0);
             d->CompleteSlots(posts, kStatusReset, false);
         }
+        d->stats.Answered();
         d->Flush(posts);
         return 0;
+    }
+
+    static void OnLinkReset(void* u)
+    {
+        Impl* d = I(u);
+        std::vector<Post> posts;
+        {
+            std::lock_guard<std::mutex> g(d->m);
+            d->ToList(posts, 0, WM_LINK_STATE, OLNK_LINK_STATE_OWN_RESET);
+            d->CompleteSlots(posts, kStatusReset, false);
+        }
+        d->stats.Answered();
+        d->Flush(posts);
     }
 
     static void OnLinkEvent(void* u, uint8_t code)
@@ -480,6 +494,7 @@ struct Impl final : XferHost
                 }
                 d->Deliver(posts, *s, WM_LINK_RESULT, std::move(r));
                 d->FreeSlot(*s);
+                d->stats.Answered();
             } else {
                 d->stats.CountIgnored(); // no request of this code waits for it
                 bad = d->session;
@@ -596,6 +611,10 @@ struct Impl final : XferHost
                 }
                 d->Deliver(posts, *s, WM_XFER_RESULT, std::move(r));
                 d->FreeSlot(*s);
+                if (st == OLNK_STATUS_NO_ANSWER)
+                    d->stats.CountSilentJob();
+                else
+                    d->stats.Answered();
             } else {
                 d->stats.CountIgnored();
                 if (!listing.empty())
@@ -658,6 +677,7 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     sc.idle = &Impl::OnIdle;
     sc.peerReset = &Impl::OnPeerReset;
     sc.linkEvent = &Impl::OnLinkEvent;
+    sc.linkReset = &Impl::OnLinkReset;
     OxfrLinkCallbacks lc;
     lc.reply = &Impl::OnReply;
     lc.pushed2 = &Impl::OnPush;
@@ -671,6 +691,7 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     std::lock_guard<std::mutex> g(d->m);
     d->opening = false;
     d->session = s;
+    d->stats.Answered();
     d->linkId = linkId;
     d->connected = false;
     d->status = PlcStatusRecord{};
@@ -1176,6 +1197,11 @@ int COlnkLink::Get(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t
                    const char16_t* remotePath, const char16_t* localPath)
 {
     return m_xfer->Get(w, p, progress, job, remotePath, localPath);
+}
+int COlnkLink::GetInto(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job,
+                       const char16_t* remotePath, int localFolder, const char16_t* localName)
+{
+    return m_xfer->GetInto(w, p, progress, job, remotePath, localFolder, localName);
 }
 int COlnkLink::GetFileInfo(uint32_t w, std::uintptr_t p, const char16_t* path)
 {

@@ -23,7 +23,7 @@
 
 // ---- Window messages (the framework's ids; link/ui checks that they agree) -------
 // wParam is always the link id given to Open.
-constexpr uint32_t WM_LINK_STATE = 0x8000;  // lParam: 0 peer reset, else the link-event code
+constexpr uint32_t WM_LINK_STATE = 0x8000;  // lParam: 0 peer reset, OLNK_LINK_STATE_OWN_RESET, else the link-event code
 constexpr uint32_t WM_LINK_RESULT = 0x800A; // lParam: const LinkResultRecord*
 constexpr uint32_t WM_LINK_NOTIFY = 0x800B; // lParam: the kind of pushed data
 constexpr uint32_t WM_XFER_RESULT = 0x801E; // lParam: const LinkResultRecord*
@@ -31,6 +31,10 @@ constexpr uint32_t WM_XFER_RESULT = 0x801E; // lParam: const LinkResultRecord*
 // The kind of WM_LINK_NOTIFY (list 1) that says requests got no answer
 // within the job time-out: each was ended with OLNK_STATUS_NO_ANSWER.
 constexpr std::intptr_t OLNK_NOTIFY_NO_ANSWER = 0x100;
+// The lParam of WM_LINK_STATE (list 0) when the link, out of step with the
+// control system, reset itself and connects again: every request in flight
+// has ended with -123, as on a peer reset.
+constexpr std::intptr_t OLNK_LINK_STATE_OWN_RESET = 0x100;
 // The status of a request that got no answer within the job time-out: the
 // status a transfer job ends with when its peer falls silent (134 as i8).
 constexpr int8_t OLNK_STATUS_NO_ANSWER = int8_t(OXFR_CONNECTION_ERROR);
@@ -277,6 +281,12 @@ public:
     virtual int RemoveDir(uint32_t window, std::uintptr_t param, const char16_t* path) = 0;
     virtual int Move(uint32_t window, std::uintptr_t param, const char16_t* source,
                      const char16_t* destination) = 0;
+    // Get into the entry `localName` (one component, native conversion) of
+    // the open folder `localFolder` (the caller keeps the descriptor):
+    // nothing is followed at the name, a symbolic link there fails (0, ELOOP
+    // in the last error).  The writer of transfers below a chosen folder.
+    virtual int GetInto(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
+                        const char16_t* remotePath, int localFolder, const char16_t* localName) = 0;
 };
 
 class IOxfrS
@@ -403,6 +413,8 @@ public:
              const char16_t* pattern) override;
     int Get(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
             const char16_t* remotePath, const char16_t* localPath) override;
+    int GetInto(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
+                const char16_t* remotePath, int localFolder, const char16_t* localName) override;
     int GetFileInfo(uint32_t window, std::uintptr_t param, const char16_t* path) override;
     int Put(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
             const char16_t* localPath, const char16_t* remotePath) override;

@@ -28,7 +28,7 @@ bool LinkStatistics::IsEstablished()
     OxfrSession s = m_access.AcquireSession();
     if (!s)
         return false;
-    const bool r = OxfrIsEstablished(s);
+    const bool r = OxfrIsEstablished(s) && !m_silent.load();
     m_access.ReleaseSession();
     return r;
 }

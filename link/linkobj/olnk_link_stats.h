@@ -19,7 +19,10 @@ public:
 
     // The channel's statistics; false (last error set) without a session.
     bool GetStatistics(OlnkStatistics* record);
-    // The session's handshake is complete.
+    // The session's handshake is complete, and the latest request that ended
+    // did not end for want of an answer (OLNK_STATUS_NO_ANSWER): a link that
+    // fails every request for longer than the job time-out is not shown
+    // established, whatever its handshake said.
     bool IsEstablished();
 
     uint64_t IgnoredReplies() const { return m_ignored.load(); }
@@ -27,7 +30,15 @@ public:
     uint32_t JobTimeout() const { return m_jobTimeoutMs.load(); }
 
     void CountIgnored() { ++m_ignored; }
-    void CountUnanswered() { ++m_unanswered; }
+    void CountUnanswered()
+    {
+        ++m_unanswered;
+        m_silent = true;
+    }
+    // A transfer job ended because its peer fell silent.
+    void CountSilentJob() { m_silent = true; }
+    // A request was answered, or the link was (re)connected.
+    void Answered() { m_silent = false; }
     // Stores the job time-out (the caller has made it at least 1 ms).
     void StoreJobTimeout(uint32_t ms) { m_jobTimeoutMs.store(ms); }
 
@@ -36,6 +47,7 @@ private:
     std::atomic<uint64_t> m_ignored{0};
     std::atomic<uint32_t> m_jobTimeoutMs{OLNK_DEFAULT_JOB_TIMEOUT_MS};
     std::atomic<uint64_t> m_unanswered{0};
+    std::atomic<bool> m_silent{false};
 };
 
 } // namespace linkobj

@@ -42,6 +42,13 @@ constexpr uint16_t OLNK_MAX_FRAME = OLNK_HEADER_SIZE + 2 * OLNK_MAX_DATA + 3;
 constexpr uint8_t OLNK_MAX_WINDOW = 127;
 constexpr uint8_t OLNK_RING_SIZE = 10;
 constexpr uint32_t OLNK_RESET_WINDOW_MS = 10000;
+// A channel out of step resets itself (OlnkCheckStall): its first sent frame
+// went round this many times without an acknowledgement, or it received this
+// many frames in a row that it could not place, and in both cases for at
+// least OLNK_STALL_MS.
+constexpr uint8_t OLNK_STALL_ROUNDS = 4;
+constexpr uint32_t OLNK_STALL_UNPLACED = 8;
+constexpr uint32_t OLNK_STALL_MS = 2000;
 
 // Status bytes of requests that did not complete.
 constexpr uint8_t OLNK_STATUS_RESET = 252;
@@ -166,6 +173,15 @@ int OlnkConnect(OlnkChannel ch, uint16_t length, const void* data);
 int OlnkGetStatistics(OlnkChannel ch, OlnkStatistics* record);
 // Link state 3 older than 10 000 ms becomes 0.
 int OlnkCheckConnectTimeout(OlnkChannel ch);
+// In link state 0 or 3: a channel whose first unacknowledged frame was sent
+// OLNK_STALL_ROUNDS times more without an acknowledgement, or that received
+// only frames it could not place (repeats, out of order), for OLNK_STALL_MS,
+// resets itself as OlnkConnect does, with the connect data it was created
+// with.  Returns 1 when it reset, else 0.
+int OlnkCheckStall(OlnkChannel ch);
+// True once for each reset OlnkCheckStall made (the session's cue to end its
+// jobs and report the reset).
+bool OlnkTakeSelfReset(OlnkChannel ch);
 // Link state 0 to 3, or -1 (OLNK_E_HANDLE) for a null channel.
 int OlnkGetLinkState(OlnkChannel ch);
 // Stops the I/O thread, fails every waiting request with status 254 and

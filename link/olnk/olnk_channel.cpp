@@ -79,7 +79,37 @@ void ResetLink(OlnkChannelImpl* c)
     c->count = 0;
     c->txOffset = 0;
     c->sentCount = 0;
+    c->resendRounds = 0;
+    c->progressTick = Now(c);
+    c->unplaced = 0;
+    c->strayConnect = false;
     c->slotFreeCv.notify_all();
+}
+
+// Whether the send window holds a frame with data: a peer need not answer
+// empty frames at once.
+bool HoldsMessage(const OlnkChannelImpl* c)
+{
+    for (uint8_t i = 0; i < c->count; ++i) {
+        const uint8_t* f = c->slots[(c->first + i) % c->W].frame;
+        if (((f[5] | (f[6] << 8)) & 0xBFF) != 0) // data length or connect
+            return true;
+    }
+    return false;
+}
+
+// The first unacknowledged frame changed: the resend rounds start again.
+void Progress(OlnkChannelImpl* c)
+{
+    c->resendRounds = 0;
+    c->progressTick = Now(c);
+}
+
+// One more round of transmissions from the first unacknowledged frame.
+void ResendRound(OlnkChannelImpl* c)
+{
+    if (c->resendRounds < 255)
+        ++c->resendRounds;
 }
 
 void FreeFirst(OlnkChannelImpl* c, uint8_t k)
@@ -90,6 +120,7 @@ void FreeFirst(OlnkChannelImpl* c, uint8_t k)
     c->count = static_cast<uint8_t>(c->count - k);
     c->sentCount = static_cast<uint8_t>(c->sentCount - k);
     c->txOffset = c->txOffset > k ? static_cast<uint8_t>(c->txOffset - k) : 0;
+    Progress(c);
     c->slotFreeCv.notify_all();
 }
 
@@ -432,6 +463,43 @@ int OlnkCheckConnectTimeout(OlnkChannel c)
     return 1;
 }
 
+int OlnkCheckStall(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    Lock lk(c->mutex);
+    if (c->closing ||
+        (c->linkState != OLNK_STATE_RUNNING && c->linkState != OLNK_STATE_RESET_DONE))
+        return 0;
+    const uint32_t now = Now(c);
+    const bool unacknowledged = c->sentCount > 0 && HoldsMessage(c) &&
+                                c->resendRounds >= OLNK_STALL_ROUNDS &&
+                                static_cast<uint32_t>(now - c->progressTick) >= OLNK_STALL_MS;
+    const bool unplaceable = c->unplaced >= OLNK_STALL_UNPLACED &&
+                             static_cast<uint32_t>(now - c->unplacedSince) >= OLNK_STALL_MS;
+    if (!unacknowledged && !unplaceable && !c->strayConnect)
+        return 0;
+    // The connect handshake brings both ends back to the same numbers.
+    ResetLink(c);
+    SetState(c, OLNK_STATE_RESET_BY_US);
+    OlnkBuildFrame(c, static_cast<uint16_t>(c->connectData.size()), c->connectData.data(), true,
+                   true);
+    c->selfResets.fetch_add(1);
+    c->ringReadyCv.notify_all();
+    c->sendEvent.Set();
+    return 1;
+}
+
+bool OlnkTakeSelfReset(OlnkChannel c)
+{
+    if (!c)
+        return false;
+    uint32_t n = c->selfResets.load();
+    while (n > 0 && !c->selfResets.compare_exchange_weak(n, n - 1)) {
+    }
+    return n > 0;
+}
+
 int OlnkGetLinkState(OlnkChannel c)
 {
     if (!ValidChannel(c))
@@ -478,6 +546,8 @@ void OlnkProcessAck(OlnkChannel c, uint8_t ack)
         const uint8_t d = Seq(ack - SeqAt(c, 0));
         if (d < c->sentCount)
             FreeFirst(c, static_cast<uint8_t>(d + 1));
+        else if (d == 127 && c->sentCount > 0)
+            Progress(c); // the peer is in step and waits for the first frame
         return;
     }
     c->stats.NAKs += 1;
@@ -487,6 +557,9 @@ void OlnkProcessAck(OlnkChannel c, uint8_t ack)
     const uint8_t d = Seq(ack - SeqAt(c, 0));
     if (d > c->sentCount)
         return;
+    // The peer names a frame of the window: it is in step (a full receive
+    // ring asks for the same frame again and again).
+    Progress(c);
     FreeFirst(c, d);
     c->txOffset = 0;
     c->lastTransmitted = Seq(ack - 1u);
@@ -529,6 +602,19 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         break;
     }
 
+    if (c->ringCount == OLNK_RING_SIZE && !c->pendingReceive) {
+        // This side's full ring holds the peer back; the peer is in step.
+        c->unplaced = 0;
+    } else if (Seq(c->R - s) < c->W || s != Seq(c->R + 1u)) {
+        if (c->unplaced++ == 0)
+            c->unplacedSince = Now(c);
+        // The peer reset again while this side is in state 3: its connect
+        // frame can be neither placed nor a repeat of the one answered.
+        if (connect && c->linkState == OLNK_STATE_RESET_DONE && Seq(c->R - s) >= c->W)
+            c->strayConnect = true;
+    } else {
+        c->unplaced = 0;
+    }
     if (Seq(c->R - s) < c->W) {
         // A repeat: only its acknowledgement byte counts.
     } else if (s != Seq(c->R + 1u)) {
@@ -594,6 +680,13 @@ OlnkChannel OlnkCreateChannel(uint8_t window, std::span<const uint8_t> connectDa
     c->slots.reset(new (std::nothrow) OlnkSlot[window]);
     c->ring.reset(new (std::nothrow) OlnkRingSlot[OLNK_RING_SIZE]);
     if (!c->slots || !c->ring) {
+        delete c;
+        sys::SetLastError(OLNK_E_OUTOFMEMORY);
+        return nullptr;
+    }
+    try {
+        c->connectData.assign(connectData.begin(), connectData.end());
+    } catch (const std::bad_alloc&) {
         delete c;
         sys::SetLastError(OLNK_E_OUTOFMEMORY);
         return nullptr;
@@ -678,9 +771,10 @@ int OlnkNextFrame(OlnkChannel c, uint8_t* buffer, uint16_t* length, OlnkFrameMod
     if (c->txOffset >= c->count) {
         if (mode == OlnkFrameMode::None)
             return 1;
-        if (mode == OlnkFrameMode::Idle)
+        if (mode == OlnkFrameMode::Idle) {
             c->txOffset = 0; // go back N
-        else
+            ResendRound(c);
+        } else
             carrier = true; // resend the first frame without going back
     }
     const uint8_t offset = carrier ? 0 : c->txOffset;
@@ -699,6 +793,8 @@ int OlnkNextFrame(OlnkChannel c, uint8_t* buffer, uint16_t* length, OlnkFrameMod
     f[8] = static_cast<uint8_t>(crc & 0xFF);
     f[9] = static_cast<uint8_t>(crc >> 8);
     if (!carrier) {
+        if (c->sentCount == 0)
+            Progress(c); // the first transmission of the first frame
         c->lastTransmitted = seq;
         ++c->txOffset;
         c->sentCount = std::max(c->sentCount, c->txOffset);

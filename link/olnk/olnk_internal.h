@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 struct OlnkSlot
 {
@@ -59,6 +60,15 @@ struct OlnkChannelImpl
     uint8_t linkState = OLNK_STATE_RESET_BY_US;
     uint32_t stateTick = 0;
     bool peerConnectSeen = false; // a connect frame arrived since we built ours
+    std::vector<uint8_t> connectData; // for a reset of the channel's own
+    std::atomic<uint32_t> selfResets{0}; // resets by OlnkCheckStall not yet taken
+
+    // Out of step: the send window without progress, frames not placed.
+    uint32_t progressTick = 0;  // the first unacknowledged frame last changed
+    uint8_t resendRounds = 0;   // go-back rounds since then
+    uint32_t unplaced = 0;      // received frames in a row not placed
+    uint32_t unplacedSince = 0; // when the first of them came
+    bool strayConnect = false;  // in state 3, a connect frame out of order
 
     // Receive side.
     uint8_t R = 0;

@@ -199,3 +199,19 @@ int OlnkReceiveBytes(OlnkChannel c, std::span<const uint8_t> bytes)
     }
     return 1;
 }
+
+int OlnkReceiveDatagram(OlnkChannel c, std::span<const uint8_t> bytes, bool truncated)
+{
+    if (!c) {
+        sys::SetLastError(OLNK_E_HANDLE);
+        return 0;
+    }
+    if (truncated) {
+        c->rxHeaderErr.fetch_add(1, std::memory_order_relaxed);
+        return 1;
+    }
+    OlnkReceiveBytes(c, bytes);
+    if (c->rxState != kHunt)
+        HeaderError(c); // the rest of the frame cannot come in another datagram
+    return 1;
+}

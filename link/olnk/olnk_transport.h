@@ -57,6 +57,10 @@ int OlnkNextFrame(OlnkChannel ch, uint8_t* buffer, uint16_t* length, OlnkFrameMo
 // Feeds received bytes to the receiver.  Only one thread may feed a channel.
 int OlnkReceiveByte(OlnkChannel ch, uint8_t byte);
 int OlnkReceiveBytes(OlnkChannel ch, std::span<const uint8_t> bytes);
+// One UDP datagram: it carries whole frames.  A truncated datagram (longer
+// than any frame) is dropped whole, and a frame left unfinished at its end
+// is dropped; each counts in HeaderErr.
+int OlnkReceiveDatagram(OlnkChannel ch, std::span<const uint8_t> bytes, bool truncated);
 
 // Reads and clears the flag set when a received frame asks to be
 // acknowledged soon.

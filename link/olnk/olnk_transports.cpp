@@ -192,6 +192,7 @@ uint32_t OlnkSerialThread(SerialIo& io)
             }
         }
         OlnkCheckConnectTimeout(ch);
+        OlnkCheckStall(ch);
     }
     return 0;
 }
@@ -255,8 +256,9 @@ uint32_t OlnkUdpThread(UdpIo& io)
                 size_t got = 0;
                 sys::Ipv4Address from{};
                 uint16_t fromPort = 0;
-                sys::IoStatus s =
-                    io.socket.ReceiveFrom(rxBuf.data(), rxBuf.size(), got, from, fromPort);
+                bool truncated = false;
+                sys::IoStatus s = io.socket.ReceiveFrom(rxBuf.data(), rxBuf.size(), got, from,
+                                                        fromPort, &truncated);
                 if (s == sys::IoStatus::WouldBlock)
                     break;
                 if (s == sys::IoStatus::Failed) {
@@ -265,7 +267,7 @@ uint32_t OlnkUdpThread(UdpIo& io)
                 }
                 if (from != io.remote || fromPort != io.remotePort)
                     continue; // not from our peer: ignored, not counted
-                OlnkReceiveBytes(ch, {rxBuf.data(), got});
+                OlnkReceiveDatagram(ch, {rxBuf.data(), got}, truncated);
                 OlnkAddRecBytes(ch, got);
             }
         }
@@ -287,6 +289,7 @@ uint32_t OlnkUdpThread(UdpIo& io)
             }
         }
         OlnkCheckConnectTimeout(ch);
+        OlnkCheckStall(ch);
     }
     return 0;
 }

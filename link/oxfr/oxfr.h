@@ -59,6 +59,9 @@ constexpr uint8_t OXFR_CODE_MOVE = 8;
 using OxfrIdleCallback = void (*)(void* user);
 using OxfrPeerResetCallback = int (*)(void* user); // status of the connect reply
 using OxfrLinkEventCallback = void (*)(void* user, uint8_t code);
+// The channel, out of step with its peer, reset itself (OlnkCheckStall):
+// every job has ended with OXFR_RESET and the connect handshake runs again.
+using OxfrLinkResetCallback = void (*)(void* user);
 using OxfrReplyCallback = void (*)(void* user, uint8_t code, int8_t status, uint32_t param,
                                    const uint8_t* data, size_t length);
 using OxfrPushCallback = void (*)(void* user, uint8_t code, uint32_t param, const uint8_t* data,
@@ -71,6 +74,7 @@ struct OxfrSessionCallbacks
     OxfrIdleCallback idle = nullptr;
     OxfrPeerResetCallback peerReset = nullptr;
     OxfrLinkEventCallback linkEvent = nullptr;
+    OxfrLinkResetCallback linkReset = nullptr;
 };
 struct OxfrLinkCallbacks
 {
@@ -192,6 +196,12 @@ int OxfrGetA(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_
              uint32_t* job, const char* remotePath, const char* localPath);
 int OxfrGetW(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
              uint32_t* job, const char16_t* remotePath, const char16_t* localPath);
+// The file received into the entry `localName` (one path component) of the
+// open folder `localFolder` (the caller keeps its descriptor): nothing is
+// followed at the name, a symbolic link there fails with ELOOP before the
+// request is sent (sys::AtomicFile::OpenAt).
+int OxfrGetIntoA(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
+                 uint32_t* job, const char* remotePath, int localFolder, const char* localName);
 int OxfrPutA(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
              uint32_t* job, const char* localPath, const char* remotePath);
 int OxfrPutW(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,

@@ -348,10 +348,29 @@ void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool connectFrame)
     }
 }
 
+// The channel reset itself: what the peer was sent is gone, so every job
+// ends as on a peer reset, and the session is established again once the
+// peer answers the connect message.
+void OwnReset(OxfrSessionImpl* s)
+{
+    OxfrLinkResetCallback cb;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        s->established = false;
+        EndAllJobsLocked(s, OXFR_RESET);
+        s->queue.clear();
+        cb = s->scb.linkReset;
+    }
+    if (cb)
+        cb(s->user);
+}
+
 void SessionThread(OxfrSessionImpl* s)
 {
     std::vector<uint8_t> buf(kMaxMessage);
     while (!s->stop) {
+        if (OlnkTakeSelfReset(s->ch))
+            OwnReset(s);
         Idle(s);
         DrainQueue(s);
         bool queued;
@@ -488,6 +507,13 @@ int GetImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t
 {
     return FileJobImpl(s, false, OXFR_CODE_GET, param, progress, context, job, remote,
                        [&](uint32_t& err) { return OpenFileSink(local, err); });
+}
+
+int GetIntoImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
+                uint32_t* job, const std::string& remote, int folder, const std::string& name)
+{
+    return FileJobImpl(s, false, OXFR_CODE_GET, param, progress, context, job, remote,
+                       [&](uint32_t& err) { return OpenFileSinkAt(folder, name, err); });
 }
 
 int PutImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
@@ -895,6 +921,13 @@ int OxfrGetW(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint3
     if (!r || !local)
         return Fail(OLNK_E_INVALIDARG);
     return GetImpl(s, p, pr, c, j, ToWire(r), *local);
+}
+int OxfrGetIntoA(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
+                 const char* r, int folder, const char* name)
+{
+    if (!r || !name || folder < 0)
+        return Fail(OLNK_E_INVALIDARG);
+    return GetIntoImpl(s, p, pr, c, j, r, folder, name);
 }
 int OxfrPutA(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
              const char* l, const char* r)

@@ -3,6 +3,7 @@
 #include "platform/sys/Descriptor.h"
 #include "platform/sys/LastError.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -71,15 +72,20 @@ IoStatus UdpSocket::SendTo(const void* data, size_t size, Ipv4Address address, u
 }
 
 IoStatus UdpSocket::ReceiveFrom(void* buffer, size_t capacity, size_t& got,
-                                Ipv4Address& fromAddress, uint16_t& fromPort)
+                                Ipv4Address& fromAddress, uint16_t& fromPort, bool* truncated)
 {
     got = 0;
+    if (truncated)
+        *truncated = false;
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-    ssize_t n = ::recvfrom(m_fd, buffer, capacity, 0, reinterpret_cast<sockaddr*>(&sa), &len);
+    // MSG_TRUNC: the result is the datagram's real length.
+    ssize_t n = ::recvfrom(m_fd, buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&sa), &len);
     if (n < 0)
         return IoFailure(errno);
-    got = static_cast<size_t>(n);
+    got = std::min(static_cast<size_t>(n), capacity);
+    if (truncated)
+        *truncated = static_cast<size_t>(n) > capacity;
     std::memcpy(fromAddress.data(), &sa.sin_addr.s_addr, 4);
     fromPort = ntohs(sa.sin_port);
     return IoStatus::Ok;

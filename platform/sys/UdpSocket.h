@@ -38,9 +38,10 @@ public:
     // One datagram.  Ok when it went, WouldBlock when the socket has no room.
     IoStatus SendTo(const void* data, size_t size, Ipv4Address address, uint16_t port);
     // One datagram into buffer (cut to capacity; got is its full length, at
-    // most capacity).  WouldBlock when none is waiting.
+    // most capacity; *truncated, when given, tells whether it was longer).
+    // WouldBlock when none is waiting.
     IoStatus ReceiveFrom(void* buffer, size_t capacity, size_t& got, Ipv4Address& fromAddress,
-                         uint16_t& fromPort);
+                         uint16_t& fromPort, bool* truncated = nullptr);
 
     int Fd() const { return m_fd; }
     void Close();

@@ -581,3 +581,177 @@ TEST(LinkChannel, CancelAndCloseEndEveryRequest)
     EXPECT_TRUE(e3.IsSet());
     EXPECT_EQ(rx.status, OLNK_STATUS_CLOSED);
 }
+
+// ---- Out of step: the channel resets itself ---------------------------------------
+
+namespace {
+
+// A passive channel on a manual clock that holds `connect` for its own reset.
+OlnkChannel PassiveAt(const uint32_t* now, const Bytes& connect)
+{
+    OlnkChannelOptions o;
+    o.passive = true;
+    o.clock = [now] { return *now; };
+    return OlnkCreateChannel(20, connect, o);
+}
+
+Bytes DataFrame(uint8_t seq, uint8_t ack = 0x80)
+{
+    FrameSpec s;
+    s.seq = seq;
+    s.ack = ack;
+    s.data = Str("x");
+    return Encode(s);
+}
+
+} // namespace
+
+// The state a lying peer leaves behind: the peer's window holds frames this
+// side will never place, and this side's acknowledgements name frames the
+// peer never sent.  An acknowledgement for a frame never sent changes
+// nothing, not even the count of resend rounds.
+TEST(LinkChannel, AckForAFrameNeverSentChangesNothing)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    SendN(ch, 3);
+    EXPECT_EQ(SeqOf(Next(ch)), 1);
+    now += 600;
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 2);
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 3);
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 1); // a resend round
+    const uint8_t rounds = ch.ch->resendRounds;
+    const uint32_t since = ch.ch->progressTick;
+    for (uint8_t ack : {uint8_t(0x80 | 44), uint8_t(0x80 | 4), uint8_t(44), uint8_t(5)}) {
+        Feed(ch, PeerAck(ack, 1));
+        EXPECT_EQ(ch.ch->count, 3) << int(ack);
+        EXPECT_EQ(ch.ch->sentCount, 3) << int(ack);
+        EXPECT_EQ(ch.ch->txOffset, 1) << int(ack);
+        EXPECT_EQ(ch.ch->resendRounds, rounds) << int(ack);
+        EXPECT_EQ(ch.ch->progressTick, since) << int(ack);
+    }
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RUNNING);
+}
+
+// Frames sent and never acknowledged through the resend rounds: the
+// channel resets itself with its connect frame, once the rounds and the time
+// have both passed, and says so once.
+TEST(LinkChannel, UnacknowledgedWindowResetsAfterItsResendRounds)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    SendN(ch, 2);
+    EXPECT_EQ(SeqOf(Next(ch)), 1);
+    EXPECT_EQ(SeqOf(Next(ch)), 2);
+    // Rounds without the time (a fast serial line) do not reset...
+    for (int i = 0; i < 2 * OLNK_STALL_ROUNDS; ++i)
+        Next(ch, OlnkFrameMode::Idle);
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    // ...nor the time without the rounds (a slow one).
+    Guard slow(PassiveAt(&now, Str("hello")));
+    SendN(slow, 1);
+    Next(slow);
+    now += 10 * OLNK_STALL_MS;
+    EXPECT_EQ(OlnkCheckStall(slow), 0);
+    // An acknowledgement of a sent frame starts the count again.
+    Feed(ch, PeerAck(0x81, 1));
+    EXPECT_EQ(ch.ch->count, 1);
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    // So does a NAK of the first frame: a peer whose receive ring is full
+    // asks for it again and again, in step.
+    for (int i = 0; i < 2 * OLNK_STALL_ROUNDS; ++i) {
+        now += OLNK_STALL_MS;
+        Next(ch, OlnkFrameMode::Idle);
+        Feed(ch, PeerAck(0x02, 2));
+        EXPECT_EQ(OlnkCheckStall(ch), 0);
+    }
+    EXPECT_EQ(ch.ch->count, 1);
+    // (the NAK moved the transmission back: the first turn is no round)
+    for (int i = 0; i <= OLNK_STALL_ROUNDS; ++i) {
+        EXPECT_EQ(OlnkCheckStall(ch), 0);
+        now += OLNK_STALL_MS / OLNK_STALL_ROUNDS;
+        EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 2);
+    }
+    EXPECT_FALSE(OlnkTakeSelfReset(ch));
+    ASSERT_EQ(OlnkCheckStall(ch), 1);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
+    EXPECT_TRUE(OlnkTakeSelfReset(ch));
+    EXPECT_FALSE(OlnkTakeSelfReset(ch));
+    // The connect frame, numbered 1, with the channel's connect data.
+    FrameSpec connect;
+    connect.seq = 1;
+    connect.connect = true;
+    connect.data = Str("hello");
+    connect.ack = 0x80;
+    EXPECT_EQ(Next(ch, OlnkFrameMode::Idle), Encode(connect));
+    // Waiting for the peer's connect frame is no stall.
+    now += 10 * OLNK_STALL_MS;
+    for (int i = 0; i < 2 * OLNK_STALL_ROUNDS; ++i)
+        Next(ch, OlnkFrameMode::Idle);
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    // The peer's answer completes the handshake; messages flow again.
+    FrameSpec answer = connect;
+    answer.ack = 0x81;
+    answer.data = Str("reply");
+    Feed(ch, Encode(answer));
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("reply")});
+    EXPECT_EQ(ch.ch->count, 0);
+}
+
+// Only frames it cannot place, for the stall time: the channel resets
+// itself.  A short run of repeats (a peer going back N) does not.
+TEST(LinkChannel, OnlyUnplaceableFramesReset)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    for (uint8_t s = 1; s <= 20; ++s) {
+        Feed(ch, DataFrame(s));
+        Drain(ch);
+    }
+    for (uint8_t s = 1; s <= 20; ++s)
+        Feed(ch, DataFrame(s)); // repeats
+    now += 10;
+    Feed(ch, DataFrame(21));
+    now += 10 * OLNK_STALL_MS;
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    Drain(ch);
+    // A peer whose numbers are out of step: every frame out of order.
+    const uint64_t headerErr = Stats(ch).HeaderErr;
+    for (uint32_t i = 0; i < OLNK_STALL_UNPLACED; ++i) {
+        Feed(ch, DataFrame(uint8_t(60 + i)));
+        EXPECT_EQ(OlnkCheckStall(ch), 0);
+        now += OLNK_STALL_MS / OLNK_STALL_UNPLACED;
+    }
+    EXPECT_EQ(Stats(ch).HeaderErr, headerErr + OLNK_STALL_UNPLACED); // counted as dropped
+    EXPECT_EQ(OlnkCheckStall(ch), 1);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
+    EXPECT_TRUE(OlnkTakeSelfReset(ch));
+}
+
+// In state 3 a connect frame that is neither the next frame nor a repeat of
+// the one answered is the peer's new reset: this side resets at once, so
+// that the two ends meet in the handshake.
+TEST(LinkChannel, StrayConnectFrameInState3ResetsAtOnce)
+{
+    uint32_t now = 1000;
+    OlnkChannelOptions o;
+    o.clock = [&now] { return now; };
+    Guard ch(OlnkCreateChannel(20, Str("hello"), o));
+    Next(ch, OlnkFrameMode::Idle);
+    FrameSpec answer;
+    answer.seq = 1;
+    answer.connect = true;
+    answer.ack = 0x81;
+    Feed(ch, Encode(answer));
+    ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    Feed(ch, DataFrame(1)); // the answer again: a repeat
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    for (uint8_t s = 2; s <= 40; ++s) {
+        Feed(ch, DataFrame(s));
+        Drain(ch);
+    }
+    Feed(ch, Encode(answer)); // number 1 now cannot be a repeat
+    EXPECT_EQ(OlnkCheckStall(ch), 1);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
+}

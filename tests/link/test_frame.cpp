@@ -333,3 +333,24 @@ TEST(LinkFrame, ChunkingDoesNotMatter)
     EXPECT_EQ(run(2), whole);
     EXPECT_EQ(run(3), whole);
 }
+
+// A UDP datagram carries whole frames: a truncated datagram is dropped whole
+// (whatever frame it begins with), and a frame cut at the end of a datagram
+// does not swallow the start of the next one.  Both count in HeaderErr.
+TEST(LinkFrame, DatagramsCarryWholeFrames)
+{
+    ChannelGuard ch(Passive());
+    FrameSpec s;
+    s.seq = 1;
+    s.data = Str("one");
+    EXPECT_EQ(OlnkReceiveDatagram(ch, Encode(s), true), 1);
+    EXPECT_TRUE(Drain(ch).empty());
+    EXPECT_EQ(Stats(ch).HeaderErr, 1u);
+    // A datagram ending inside a header, then the frame in the next one.
+    const Bytes cut = {0xF9, 0xFD, 0x0A, 0x01, 0x80};
+    EXPECT_EQ(OlnkReceiveDatagram(ch, cut, false), 1);
+    EXPECT_EQ(OlnkReceiveDatagram(ch, Encode(s), false), 1);
+    EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("one")});
+    EXPECT_EQ(Stats(ch).HeaderErr, 2u);
+    EXPECT_EQ(OlnkReceiveDatagram(nullptr, cut, false), 0);
+}

@@ -132,3 +132,16 @@ TEST(PlcStateText, FlagsGiveTheStateAndTheSleepSuffix)
     EXPECT_TRUE(mainwnd::PlcStateText(false, &r).isEmpty());
     EXPECT_TRUE(mainwnd::PlcStateText(true, nullptr).isEmpty());
 }
+
+// Frames still go both ways, but the link object no longer calls the link
+// established (every request failed past the job time-out): the icon
+// stalls instead of showing a steady link, and comes back with it.
+TEST(ConnectionWatch, LinkThatIsNotEstablishedStalls)
+{
+    ConnectionWatch w;
+    w.Reset();
+    EXPECT_EQ(w.Tick(true, true, Stats(10, 10), false).icon, Icon::Unchanged);
+    EXPECT_EQ(w.Tick(true, true, Stats(12, 12), false).icon, Icon::Stall);
+    EXPECT_EQ(w.Tick(true, true, Stats(14, 14), false).icon, Icon::Stall);
+    EXPECT_EQ(w.Tick(true, true, Stats(16, 16), true).icon, Icon::Steady);
+}

@@ -186,6 +186,13 @@ void Simulator::Impl::Run()
         }
         for (auto& c : cmds)
             c();
+        if (OlnkTakeSelfReset(sim->m_channel)) {
+            // The channel, out of step with our side, reset itself and sent
+            // the connect message it holds: what our side was sent is gone.
+            EndAllJobs(133);
+            const Bytes c = ConnectMessage();
+            sim->m_recorder.add(1, c.data(), c.size());
+        }
         uint32_t wait = 10;
         const auto now = Clock::now();
         for (const auto& t : timers)

@@ -28,7 +28,9 @@ bool Simulator::start()
     const Bytes connect = ConnectMessage();
     OlnkOpenOptions opt;
     opt.passive = !m_config.active;
-    const std::span<const uint8_t> cd(connect.data(), m_config.active ? connect.size() : 0);
+    // A passive channel sends nothing at start; it keeps the connect message
+    // for a reset of its own (when it falls out of step with our side).
+    const std::span<const uint8_t> cd(connect.data(), connect.size());
     std::string conn;
     if (m_config.udpLocalPort) {
         uint16_t peerPort = m_config.peerPort;
