@@ -18,8 +18,8 @@
 #include "plcviews/PlcCommandDlg.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QDir>
 #include <QFileInfo>

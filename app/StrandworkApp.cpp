@@ -31,8 +31,8 @@
 #include "plcviews/PLCDoc.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "res/Resources.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -13,7 +13,7 @@
 #include "mainwnd/MainFrameHost.h"
 #include "platform/ui/App.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 #include "uilib/KVTWorkspace.h"
 
 #include <QString>

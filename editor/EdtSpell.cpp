@@ -6,9 +6,9 @@
 #include "editor/EdtCodePageDlg.h"
 #include "editor/EdtCodePages.h"
 #include "editor/EdtSettings.h"
+#include "editor/EdtWispell.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
-#include "tools/wispell/wispell.h"
 
 #include <QApplication>
 #include <QCoreApplication>

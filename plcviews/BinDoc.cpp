@@ -10,8 +10,8 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QDir>
 #include <QMdiArea>

@@ -15,7 +15,7 @@
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 
 #include <QString>
 

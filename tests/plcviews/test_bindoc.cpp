@@ -9,7 +9,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 #include "tests/support/ui/StandInApp.h"
 #include "uilib/KVTMenuBar.h"
 

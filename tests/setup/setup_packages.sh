@@ -47,6 +47,7 @@ RUNTIME=(
   ninja
   c++
   nm
+  python3
   /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf
