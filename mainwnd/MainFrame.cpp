@@ -821,6 +821,15 @@ void CMainFrame::WritePlacement()
     sys::Profile::WriteInt(kAppWindow, u"Bottom", r.top() + r.height());
 }
 
+void CMainFrame::SaveWindowState()
+{
+    LeaveFullScreen();
+    WritePlacement();
+    CKVTMDIFrameWnd::OnClose(); // the customisation sheet, the workspace
+    for (CAppBar* bar : AppBars())
+        bar->SaveState();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* e)
 {
     // 1. The project.
@@ -836,11 +845,17 @@ void CMainFrame::closeEvent(QCloseEvent* e)
         sheet->close();
     // 3. The placement.
     WritePlacement();
-    // 4. The library frame: workspace and its placement.
+    // 4. The library frame: workspace and its placement; the framework
+    // ends the event loop once the close is accepted.
     CKVTMDIFrameWnd::closeEvent(e);
     // 5. The docking bars' own state.
     for (CAppBar* bar : AppBars())
         bar->SaveState();
+    // 6. The frame's own windows (floating bars and toolbars) go with it.
+    if (e->isAccepted())
+        for (QWidget* w : findChildren<QWidget*>())
+            if (w->isWindow() && w->isVisible())
+                w->hide();
 }
 
 bool CMainFrame::event(QEvent* e)

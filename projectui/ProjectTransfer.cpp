@@ -13,6 +13,7 @@
 #include "link/ui/FileManagerDlg.h"
 #include "link/ui/FileOpDlg.h"
 #include "link/ui/TransferProgressDlg.h"
+#include "platform/sys/Beneath.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Format.h"
@@ -27,9 +28,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <system_error>
 
 using namespace core;
 
@@ -99,14 +98,6 @@ size_t InfoNeeded(uint32_t kind)
 std::u16string Shown(const std::string& native)
 {
     return sys::Utf8ToUtf16Lenient(native);
-}
-
-
-bool RemoveTree(const std::string& native)
-{
-    std::error_code ec;
-    std::filesystem::remove_all(native, ec);
-    return !ec && !sys::FileExists(native);
 }
 
 // A whole file read into memory.
@@ -512,44 +503,47 @@ bool CProjectTransfer::TransferCompilerFiles()
     const std::u16string name = sys::Format(u"Pelmar%04u", revision);
     const std::u16string partName = name + u".part";
     const std::string baseSlash = base.back() == '/' ? base : base + "/";
-    const std::string finalPath = baseSlash + sys::Utf16ToUtf8Lenient(name);
-    const std::string partPath = baseSlash + sys::Utf16ToUtf8Lenient(partName);
-    const std::string asidePath = finalPath + ".old";
-    // Every folder this transfer creates, renames or removes lies inside the
-    // compiler folder (the names come from the revision, never from the
-    // control system's listings, which the copy checks itself).
-    for (const std::string* p : {&finalPath, &partPath, &asidePath})
-        if (!sys::LocalPathInside(base, *p)) {
-            Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
-            return false;
-        }
-    RemoveTree(partPath);
+    const std::string finalName = sys::Utf16ToUtf8Lenient(name);
+    const std::string partNative = sys::Utf16ToUtf8Lenient(partName);
+    const std::string asideName = finalName + ".old";
+    // Every folder this transfer creates, renames or removes is one entry
+    // of the compiler folder (the names come from the revision, never from
+    // the control system's listings, which the copy checks itself), reached
+    // through the compiler folder's descriptor: a link planted there is
+    // renamed or removed itself, never followed.
+    const sys::OwnedFd root(sys::OpenChosenFolder(base));
+    if (!root.Valid()) {
+        Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
+        return false;
+    }
+    sys::RemoveTreeBeneath(root.Get(), partNative);
 
     if (!CopyFiles(m_doc.m_link.get(), u"\\Install\\", Shown(baseSlash), {u"Tarvane"}, {partName})) {
-        RemoveTree(partPath);
+        sys::RemoveTreeBeneath(root.Get(), partNative);
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
         return false;
     }
     // The copy becomes visible only when complete; an older folder of that
     // name is kept aside until the new one is in place.
-    const bool hadOld = sys::FileExists(finalPath);
+    sys::LocalEntry old;
+    const bool hadOld = sys::StatBeneath(root.Get(), finalName, old);
     if (hadOld) {
-        RemoveTree(asidePath);
-        if (::rename(finalPath.c_str(), asidePath.c_str()) != 0) {
-            RemoveTree(partPath);
+        sys::RemoveTreeBeneath(root.Get(), asideName);
+        if (!sys::MoveBeneath(root.Get(), finalName, root.Get(), asideName)) {
+            sys::RemoveTreeBeneath(root.Get(), partNative);
             Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
             return false;
         }
     }
-    if (::rename(partPath.c_str(), finalPath.c_str()) != 0) {
+    if (!sys::MoveBeneath(root.Get(), partNative, root.Get(), finalName)) {
         if (hadOld)
-            ::rename(asidePath.c_str(), finalPath.c_str());
-        RemoveTree(partPath);
+            sys::MoveBeneath(root.Get(), asideName, root.Get(), finalName);
+        sys::RemoveTreeBeneath(root.Get(), partNative);
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
         return false;
     }
     if (hadOld)
-        RemoveTree(asidePath);
+        sys::RemoveTreeBeneath(root.Get(), asideName);
     Out(Str(IDS_XFER_COMPILER_DONE));
     return true;
 }
@@ -580,6 +574,7 @@ bool CProjectTransfer::TransferSupportFiles()
         const std::u16string full = ProjectFullPath(project, e.FilePath);
         const std::string native = Native(full);
         item.localPath = native.empty() ? full : Shown(native);
+        item.localBase = project;
         item.remotePath = e.DestPath;
         item.type = e.TransferType;
         items.push_back(std::move(item));

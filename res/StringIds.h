@@ -10,3 +10,4 @@ inline constexpr unsigned IDS_FILE_OPEN_FAILED = 4324;         // "Soubor %s se 
 inline constexpr unsigned IDS_NO_MEMORY = 4326;                // "Není dost paměti...\r\n"
 inline constexpr unsigned IDS_FILE_READ_FAILED = 4327;         // "Chyba při čtení souboru %s ...\r\n"
 inline constexpr unsigned IDS_MORE_BUTTONS = 4527;             // "More Buttons"
+inline constexpr unsigned IDS_TARGET_IS_LINK = 4790;           // "Cíl je symbolický odkaz: %s\r\n"

@@ -1198,6 +1198,11 @@ int COlnkLink::Get(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t
 {
     return m_xfer->Get(w, p, progress, job, remotePath, localPath);
 }
+int COlnkLink::GetInto(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job,
+                       const char16_t* remotePath, int localFolder, const char16_t* localName)
+{
+    return m_xfer->GetInto(w, p, progress, job, remotePath, localFolder, localName);
+}
 int COlnkLink::GetFileInfo(uint32_t w, std::uintptr_t p, const char16_t* path)
 {
     return m_xfer->GetFileInfo(w, p, path);

@@ -281,6 +281,12 @@ public:
     virtual int RemoveDir(uint32_t window, std::uintptr_t param, const char16_t* path) = 0;
     virtual int Move(uint32_t window, std::uintptr_t param, const char16_t* source,
                      const char16_t* destination) = 0;
+    // Get into the entry `localName` (one component, native conversion) of
+    // the open folder `localFolder` (the caller keeps the descriptor):
+    // nothing is followed at the name, a symbolic link there fails (0, ELOOP
+    // in the last error).  The writer of transfers below a chosen folder.
+    virtual int GetInto(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
+                        const char16_t* remotePath, int localFolder, const char16_t* localName) = 0;
 };
 
 class IOxfrS
@@ -407,6 +413,8 @@ public:
              const char16_t* pattern) override;
     int Get(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
             const char16_t* remotePath, const char16_t* localPath) override;
+    int GetInto(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
+                const char16_t* remotePath, int localFolder, const char16_t* localName) override;
     int GetFileInfo(uint32_t window, std::uintptr_t param, const char16_t* path) override;
     int Put(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
             const char16_t* localPath, const char16_t* remotePath) override;

@@ -380,7 +380,7 @@ bool IsPlainRemoteName(std::u16string_view name)
     if (name.empty() || name.size() > kMaxRemoteName || name == u"." || name == u"..")
         return false;
     for (const char16_t c : name)
-        if (c < 0x20 || c == u'/' || c == u'\\' || c == u':')
+        if (c < 0x20 || c == 0x7F || c == u'/' || c == u'\\' || c == u':')
             return false;
     return true;
 }

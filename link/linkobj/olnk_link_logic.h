@@ -112,8 +112,9 @@ constexpr char16_t kCutNameMark = u'\x1A';
 // True when a name received from the control system (a listing record, a
 // file-information record, a name picked in a remote list) is one plain
 // name that may be joined onto a folder: not empty, not "." or "..", no
-// separator ("/" or "\\"), no ":" (a drive prefix), no character below
-// 0x20 (the zero byte included) and at most kMaxRemoteName characters.
+// separator ("/" or "\\"), no ":" (a drive prefix), no control character
+// (below 0x20, the zero byte included, or DEL 0x7F) and at most
+// kMaxRemoteName characters.
 // Every place where such a name becomes a path asks this first.
 bool IsPlainRemoteName(std::u16string_view name);
 // The name for display and error lines: every character below 0x20 (and

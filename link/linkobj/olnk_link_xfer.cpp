@@ -100,6 +100,20 @@ int XferClient::Get(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_
     });
 }
 
+int XferClient::GetInto(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job,
+                        const char16_t* remotePath, int localFolder, const char16_t* localName)
+{
+    std::string a;
+    if (const uint32_t e = RemotePath(remotePath, a))
+        return Fail(e);
+    std::string name;
+    if (!localName || localFolder < 0 || !sys::Utf16ToUtf8(localName, name))
+        return Fail(OLNK_LINK_E_ARG);
+    return m_host.SendXfer(OXFR_CODE_GET, w, p, true, [&](OxfrSession s, uint32_t wire) {
+        return OxfrGetIntoA(s, wire, progress, p, job, a.c_str(), localFolder, name.c_str());
+    });
+}
+
 int XferClient::Put(uint32_t w, std::uintptr_t p, LinkProgress progress, uint32_t* job,
                    const char16_t* localPath, const char16_t* remotePath)
 {

@@ -35,6 +35,8 @@ public:
              const char16_t* pattern);
     int Get(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
             const char16_t* remotePath, const char16_t* localPath);
+    int GetInto(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
+                const char16_t* remotePath, int localFolder, const char16_t* localName);
     int GetFileInfo(uint32_t window, std::uintptr_t param, const char16_t* path);
     int Put(uint32_t window, std::uintptr_t param, LinkProgress progress, uint32_t* job,
             const char16_t* localPath, const char16_t* remotePath);

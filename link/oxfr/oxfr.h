@@ -196,6 +196,12 @@ int OxfrGetA(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_
              uint32_t* job, const char* remotePath, const char* localPath);
 int OxfrGetW(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
              uint32_t* job, const char16_t* remotePath, const char16_t* localPath);
+// The file received into the entry `localName` (one path component) of the
+// open folder `localFolder` (the caller keeps its descriptor): nothing is
+// followed at the name, a symbolic link there fails with ELOOP before the
+// request is sent (sys::AtomicFile::OpenAt).
+int OxfrGetIntoA(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
+                 uint32_t* job, const char* remotePath, int localFolder, const char* localName);
 int OxfrPutA(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
              uint32_t* job, const char* localPath, const char* remotePath);
 int OxfrPutW(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,

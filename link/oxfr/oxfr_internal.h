@@ -47,6 +47,7 @@ public:
 std::unique_ptr<JobIo> OpenFileSource(const std::string& native, bool deleteAtEnd, uint32_t& err);
 std::unique_ptr<JobIo> OpenMemorySource(const uint8_t* data, uint32_t size);
 std::unique_ptr<JobIo> OpenFileSink(const std::string& target, uint32_t& err);
+std::unique_ptr<JobIo> OpenFileSinkAt(int folder, const std::string& name, uint32_t& err);
 std::unique_ptr<JobIo> OpenListingSink(uint32_t& err);
 
 enum class Deliver { None, Transfer, Reply };

@@ -196,6 +196,16 @@ std::unique_ptr<JobIo> OpenFileSink(const std::string& target, uint32_t& err)
     return sink;
 }
 
+std::unique_ptr<JobIo> OpenFileSinkAt(int folder, const std::string& name, uint32_t& err)
+{
+    auto sink = std::make_unique<FileSink>();
+    if (!sink->file.OpenAt(folder, name)) {
+        err = sys::GetLastError();
+        return nullptr;
+    }
+    return sink;
+}
+
 std::unique_ptr<JobIo> OpenListingSink(uint32_t& err)
 {
     std::string path = TempFolder() + "/KX2XXXXXX";

@@ -509,6 +509,13 @@ int GetImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t
                        [&](uint32_t& err) { return OpenFileSink(local, err); });
 }
 
+int GetIntoImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
+                uint32_t* job, const std::string& remote, int folder, const std::string& name)
+{
+    return FileJobImpl(s, false, OXFR_CODE_GET, param, progress, context, job, remote,
+                       [&](uint32_t& err) { return OpenFileSinkAt(folder, name, err); });
+}
+
 int PutImpl(OxfrSession s, uint32_t param, OxfrProgress progress, std::uintptr_t context,
             uint32_t* job, const std::string& local, const std::string& remote)
 {
@@ -914,6 +921,13 @@ int OxfrGetW(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint3
     if (!r || !local)
         return Fail(OLNK_E_INVALIDARG);
     return GetImpl(s, p, pr, c, j, ToWire(r), *local);
+}
+int OxfrGetIntoA(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
+                 const char* r, int folder, const char* name)
+{
+    if (!r || !name || folder < 0)
+        return Fail(OLNK_E_INVALIDARG);
+    return GetIntoImpl(s, p, pr, c, j, r, folder, name);
 }
 int OxfrPutA(OxfrSession s, uint32_t p, OxfrProgress pr, std::uintptr_t c, uint32_t* j,
              const char* l, const char* r)

@@ -3,11 +3,16 @@
 #include "link/linkobj/olnk_link_logic.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
+#include "res/StringIds.h"
+#include "res/StringTable.h"
 
 #include <QTimer>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +63,20 @@ std::string Native(std::u16string_view path)
     if (!sys::Utf16ToUtf8(path, out))
         return {};
     return out;
+}
+
+// A name that the local file system cannot take.
+bool NameRefused(int err) { return err == ENAMETOOLONG || err == EILSEQ || err == EINVAL; }
+
+// What stands at `name` of an open folder before it is written: ELOOP for
+// a symbolic link (dangling or not), the error of a name the file system
+// cannot take, else 0.
+int LinkOrBadName(int folder, const std::string& name)
+{
+    struct stat st;
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return S_ISLNK(st.st_mode) ? ELOOP : 0;
+    return NameRefused(errno) ? errno : 0;
 }
 
 bool IsDotName(std::u16string_view name) { return name == u"." || name == u".."; }
@@ -134,6 +153,10 @@ void FileOpEngine::Reset()
     m_cursor = 0;
     m_copy.Abort();
     m_copying = false;
+    m_targetRoot.Reset();
+    m_sourceRoot.Reset();
+    m_targetRootTried = m_sourceRootTried = false;
+    m_refusedFolders.clear();
     m_caption.clear();
     m_headline.clear();
     m_current.clear();
@@ -320,16 +343,69 @@ void FileOpEngine::RefuseName(std::u16string_view nameOrPath)
     Error(kErrBadName, linkobj::VisibleRemoteName(nameOrPath));
 }
 
-bool FileOpEngine::LocalInside(FileOpItem& item, bool target)
+bool FileOpEngine::LocalRelative(FileOpItem& item, bool target, std::string& relative)
 {
     const std::u16string& folder = target ? m_targetFolder : m_sourceFolder;
     const std::u16string& path = target ? item.target : item.source;
     const std::string nativeFolder = Native(folder), nativePath = Native(path);
-    if (!nativeFolder.empty() && sys::LocalPathInside(nativeFolder, nativePath))
+    if (!nativeFolder.empty() && sys::RelativeBelow(nativeFolder, nativePath, relative))
         return true;
     item.finished = true;
     RefuseName(path);
     return false;
+}
+
+int FileOpEngine::TargetRoot()
+{
+    if (!m_targetRootTried) {
+        m_targetRootTried = true;
+        m_targetRoot.Reset(sys::OpenChosenFolder(Native(m_targetFolder)));
+    }
+    return m_targetRoot.Get();
+}
+
+int FileOpEngine::SourceRoot()
+{
+    if (!m_sourceRootTried) {
+        m_sourceRootTried = true;
+        m_sourceRoot.Reset(sys::OpenChosenFolder(Native(m_sourceFolder)));
+    }
+    return m_sourceRoot.Get();
+}
+
+void FileOpEngine::RefuseLink(FileOpItem& item)
+{
+    item.finished = true;
+    m_success = false;
+    if (item.kind == 1)
+        m_refusedFolders.push_back(sys::LexicalLocalPath(Native(item.target)));
+    if (m_callback)
+        m_callback(FormatLine(LoadResString(IDS_TARGET_IS_LINK).toStdU16String(), item.target), m_argument);
+}
+
+bool FileOpEngine::BelowRefusedFolder(const FileOpItem& item) const
+{
+    if (m_refusedFolders.empty())
+        return false;
+    const std::string path = Native(item.target);
+    for (const std::string& folder : m_refusedFolders)
+        if (sys::LocalPathInside(folder, path))
+            return true;
+    return false;
+}
+
+void FileOpEngine::LocalWriteFailed(FileOpItem& item, int err, std::u16string_view otherwise,
+                                    std::u16string_view arg)
+{
+    item.finished = true;
+    if (err == ELOOP) {
+        RefuseLink(item);
+    } else if (NameRefused(err)) {
+        RefuseName(item.target);
+    } else {
+        m_success = false;
+        Error(otherwise, arg);
+    }
 }
 
 void FileOpEngine::SetHeadline(std::u16string text)
@@ -762,16 +838,27 @@ bool FileOpEngine::LocalFolderUnit()
         return true;
     FileOpItem& it = m_items[m_cursor++];
     it.finished = true;
-    if (!LocalInside(it, true))
+    std::string rel;
+    if (!LocalRelative(it, true, rel) || BelowRefusedFolder(it))
         return false;
-    const std::string native = Native(it.target);
+    const int root = TargetRoot();
     sys::LocalEntry e;
-    if (!native.empty() && sys::StatLocalEntry(native, e))
+    if (sys::StatBeneath(root, rel, e)) {
+        if (e.symlink) {
+            RefuseLink(it); // also a link to a folder, or one that names nothing
+        } else if (!e.folder) {
+            m_refusedFolders.push_back(sys::LexicalLocalPath(Native(it.target)));
+            m_success = false;
+            Error(kErrMkdir, it.target);
+        }
         return false;
+    }
     SetCurrent(FormatLine(kCreatingFolder, it.target));
-    if (native.empty() || !sys::CreateLocalFolder(native)) {
-        m_success = false;
-        Error(kErrMkdir, it.target);
+    if (!sys::CreateFolderBeneath(root, rel)) {
+        const int err = errno;
+        LocalWriteFailed(it, err, kErrMkdir, it.target);
+        if (err != ELOOP)
+            m_refusedFolders.push_back(sys::LexicalLocalPath(Native(it.target)));
     }
     return false;
 }
@@ -786,16 +873,40 @@ bool FileOpEngine::LocalTransferUnit()
     }
     FileOpItem& it = m_items[m_cursor];
     const bool move = m_operation == OpMove;
-    if (!m_copying && (!LocalInside(it, true) || (move && !LocalInside(it, false)))) {
+    std::string rel, sourceRel;
+    if (!m_copying && (!LocalRelative(it, true, rel) || (move && !LocalRelative(it, false, sourceRel)))) {
         it.done = it.total;
         ++m_cursor;
         return false;
     }
+    if (!m_copying && BelowRefusedFolder(it)) {
+        it.done = it.total;
+        it.finished = true;
+        m_success = false;
+        ++m_cursor;
+        return false;
+    }
+    // The target's folder, reached below the chosen folder without
+    // following a link, and nothing followed at the name either.
+    sys::OwnedFd parent;
+    std::string name;
+    if (!m_copying) {
+        parent.Reset(sys::OpenParentBeneath(TargetRoot(), rel, name));
+        const int err = parent.Valid() ? LinkOrBadName(parent.Get(), name) : errno;
+        if (err) {
+            LocalWriteFailed(it, err, move ? kErrMove : kErrCopy, it.source);
+            it.done = it.total;
+            ++m_cursor;
+            return false;
+        }
+    }
     if (move) {
         SetCurrent(FormatLine(kMoving, it.source, it.target));
-        if (!sys::MoveLocalEntry(Native(it.source), Native(it.target))) {
-            m_success = false;
-            Error(kErrMove, it.source);
+        if (!sys::MoveBeneath(SourceRoot(), sourceRel, TargetRoot(), rel)) {
+            // A link on the source's way (the target's was checked) gives
+            // the move's own line.
+            const int err = errno;
+            LocalWriteFailed(it, err == ELOOP ? EIO : err, kErrMove, it.source);
         }
         it.done = it.total;
         it.finished = true;
@@ -804,9 +915,8 @@ bool FileOpEngine::LocalTransferUnit()
     }
     if (!m_copying) {
         SetCurrent(FormatLine(kCopying, it.source, it.target));
-        if (!m_copy.Open(Native(it.source), Native(it.target))) {
-            m_success = false;
-            Error(kErrCopy, it.source);
+        if (!m_copy.OpenInto(Native(it.source), parent.Get(), name)) {
+            LocalWriteFailed(it, errno, kErrCopy, it.source);
             it.done = it.total;
             it.finished = true;
             ++m_cursor;
@@ -850,18 +960,19 @@ bool FileOpEngine::LocalDeleteUnit()
     if (m_cursor == 0)
         return true;
     FileOpItem& it = m_items[--m_cursor];
-    if (!LocalInside(it, false)) {
+    std::string rel;
+    if (!LocalRelative(it, false, rel)) {
         it.done = it.total;
         return false;
     }
     SetCurrent(FormatLine(kRemoving, it.source));
-    const std::string native = Native(it.source);
+    // Relative to the chosen folder: a link planted on the way fails.
     if (it.kind == 1) {
-        if (!sys::RemoveLocalFolder(native)) {
+        if (!sys::RemoveFolderBeneath(SourceRoot(), rel)) {
             m_success = false;
             Error(kErrLocalRmdir, it.source);
         }
-    } else if (!sys::DeleteLocalFile(native)) {
+    } else if (!sys::DeleteFileBeneath(SourceRoot(), rel)) {
         m_success = false;
         Error(kErrLocalDelete, it.source);
     }
@@ -1018,12 +1129,40 @@ void FileOpEngine::TransferStep()
             ok = m_link->Copy(m_target, Param(i), it.source.c_str(), it.target.c_str());
             err = kErrCommCopy;
         } else if (m_phase == 5) {
-            if (!LocalInside(it, true)) {
+            std::string rel;
+            if (!LocalRelative(it, true, rel)) {
+                it.done = it.total;
+                continue;
+            }
+            if (BelowRefusedFolder(it)) {
+                it.finished = true;
+                it.done = it.total;
+                m_success = false;
+                continue;
+            }
+            // Received into the target's folder, reached below the chosen
+            // folder without following a link; a link at the name is
+            // refused (the link object writes through that descriptor).
+            std::string name;
+            const sys::OwnedFd parent(sys::OpenParentBeneath(TargetRoot(), rel, name));
+            const int local = parent.Valid() ? LinkOrBadName(parent.Get(), name) : errno;
+            if (local) {
+                LocalWriteFailed(it, local, kErrXfer, it.source);
                 it.done = it.total;
                 continue;
             }
             SetCurrent(FormatLine(kCopying, it.source, it.target));
-            ok = m_link->Get(m_target, Param(i), &PostProgress, &it.job, it.source.c_str(), it.target.c_str());
+            ok = m_link->GetInto(m_target, Param(i), &PostProgress, &it.job, it.source.c_str(), parent.Get(),
+                                 sys::Utf8ToUtf16Lenient(name).c_str());
+            if (!ok) {
+                const int e = int(sys::GetLastError());
+                if (e == ELOOP || NameRefused(e)) {
+                    it.job = 0;
+                    LocalWriteFailed(it, e, kErrCommXfer, it.source);
+                    it.done = it.total;
+                    continue;
+                }
+            }
             err = kErrCommXfer;
         } else {
             SetCurrent(FormatLine(kCopying, it.source, it.target));

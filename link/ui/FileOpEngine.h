@@ -9,6 +9,7 @@
 // CFileOpDlg shows what it reports.  See docs/link-windows.md.
 
 #include "link/linkobj/olnk_link.h"
+#include "platform/sys/Beneath.h"
 #include "platform/sys/LocalFiles.h"
 #include "platform/ui/Messages.h"
 
@@ -135,8 +136,23 @@ private:
     // fails.
     void RefuseName(std::u16string_view nameOrPath);
     // The item's local target (or source) lies inside the operation's local
-    // target (or source) folder; otherwise it is refused and finished.
-    bool LocalInside(FileOpItem& item, bool target);
+    // target (or source) folder, and its path relative to that folder
+    // (native); otherwise it is refused and finished.
+    bool LocalRelative(FileOpItem& item, bool target, std::string& relative);
+    // The chosen folders opened as the roots of the local work below them
+    // (on first use; -1 when they cannot be opened, and every step below
+    // then fails).  No step below a root follows a symbolic link.
+    int TargetRoot();
+    int SourceRoot();
+    // A target entry that is a symbolic link: its own line, the item
+    // finished; a folder's path is remembered so that nothing below it is
+    // tried (the folder's line covers them).
+    void RefuseLink(FileOpItem& item);
+    bool BelowRefusedFolder(const FileOpItem& item) const;
+    // The line of a local write that failed with errno `err`: the link
+    // line, the bad-name line for a name the file system cannot take, or
+    // `otherwise`.
+    void LocalWriteFailed(FileOpItem& item, int err, std::u16string_view otherwise, std::u16string_view arg);
     void SetHeadline(std::u16string text);
     void SetCurrent(std::u16string text);
     void NoteProgress();
@@ -201,6 +217,9 @@ private:
     int m_sliceMs = 50;
     size_t m_cursor = 0;
     sys::LocalFileCopy m_copy;
+    sys::OwnedFd m_targetRoot, m_sourceRoot;
+    bool m_targetRootTried = false, m_sourceRootTried = false;
+    std::vector<std::string> m_refusedFolders; // native target paths of refused folders
     bool m_copying = false;
 
     QElapsedTimer m_progressClock;

@@ -2,7 +2,9 @@
 
 #include "core/common/OutputSink.h"
 #include "link/ui/LinkMessages.h"
+#include "platform/sys/Beneath.h"
 #include "platform/sys/CodePage.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/Time.h"
 #include "res/StringIds.h"
 #include "res/StringTable.h"
@@ -12,7 +14,9 @@
 #include <QTimer>
 
 #include <climits>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace linkui {
@@ -243,6 +247,33 @@ void CTransferProgressDlg::StepA()
     }
 }
 
+bool CTransferProgressDlg::Fetch(XferFileItem& it, std::uintptr_t param, bool& link)
+{
+    link = false;
+    std::string base, path, rel;
+    if (it.localBase.empty() || !sys::Utf16ToUtf8(it.localBase, base) || !sys::Utf16ToUtf8(it.localPath, path) ||
+        !sys::RelativeBelow(base, path, rel))
+        return m_link->Get(m_target, param, &PostProgress, &it.job, it.remotePath.c_str(), it.localPath.c_str());
+    // Below the project folder: through its descriptor, never through a link.
+    const sys::OwnedFd root(sys::OpenChosenFolder(base));
+    std::string name;
+    const sys::OwnedFd parent(sys::OpenParentBeneath(root.Get(), rel, name));
+    struct stat st;
+    if (!parent.Valid()) {
+        link = errno == ELOOP;
+        return false;
+    }
+    if (::fstatat(parent.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+        link = true;
+        return false;
+    }
+    if (m_link->GetInto(m_target, param, &PostProgress, &it.job, it.remotePath.c_str(), parent.Get(),
+                        sys::Utf8ToUtf16Lenient(name).c_str()))
+        return true;
+    link = sys::GetLastError() == ELOOP;
+    return false;
+}
+
 void CTransferProgressDlg::StepB()
 {
     while (m_running && m_nextTransfer < m_count && m_items[m_nextTransfer].decided &&
@@ -264,8 +295,11 @@ void CTransferProgressDlg::StepB()
                 Out(FormatResString(4185, local, remote));
         } else {
             Out(FormatResString(4186, local, remote));
-            ok = m_link && m_link->Get(m_target, param, &PostProgress, &it.job, it.remotePath.c_str(), it.localPath.c_str());
-            if (!ok)
+            bool link = false;
+            ok = m_link && Fetch(it, param, link);
+            if (link)
+                Out(FormatResString(IDS_TARGET_IS_LINK, local));
+            else if (!ok)
                 Out(FormatResString(4187, local, remote));
         }
         if (!ok) {

@@ -28,6 +28,11 @@ namespace linkui {
 struct XferFileItem
 {
     std::u16string localPath;  // a native path
+    // When not empty: a folder (native) that holds localPath, the project
+    // folder; a fetch then writes below it through its descriptor and never
+    // follows a symbolic link there (a link at the local name, or on its
+    // way, is refused with its own line).
+    std::u16string localBase;
     std::u16string remotePath; // a path on the control system
     int type = 0;              // 0 and 1 none, 2 newer, 3 different, 4 synchronise, 5 send, 6 fetch
     bool decided = false;
@@ -86,6 +91,9 @@ private:
     void OnResult(const LinkResultRecord& r);
     void StepA();
     void StepB();
+    // Starts the fetch of one item (false when it cannot be started; link
+    // true when a symbolic link below the item's base folder refused it).
+    bool Fetch(XferFileItem& it, std::uintptr_t param, bool& link);
     void Decide(XferFileItem& item, const FileListRecord* remote);
     void CheckEnd();
     void Finish(bool ok);

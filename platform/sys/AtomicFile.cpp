@@ -76,9 +76,9 @@ bool IsTempOf(std::string_view entry, std::string_view prefix)
 
 // Removes the named temporary files of earlier saves of `name` that were
 // killed: regular files of this user not written for a minute.
-void RemoveLeftovers(const std::string& folder, const std::string& name)
+void RemoveLeftovers(int folder, const std::string& name)
 {
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dfd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0)
         return;
     DIR* dir = ::fdopendir(dfd);
@@ -126,9 +126,9 @@ bool WriteAll(int fd, const char* p, size_t n)
     return true;
 }
 
-void SyncFolder(const std::string& folder)
+void SyncFolder(int folder)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)::fsync(fd);
         ::close(fd);
@@ -199,28 +199,89 @@ bool AtomicFile::Open(const std::string& nativePath, unsigned flags)
     m_folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
     m_name = slash == std::string::npos ? target : target.substr(slash + 1);
     m_target = target;
-    RemoveLeftovers(m_folder, m_name);
+    do
+        m_dirFd = ::open(m_folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    while (m_dirFd < 0 && errno == EINTR);
+    if (m_dirFd < 0)
+        return Fail(errno);
+    return Start();
+}
 
+bool AtomicFile::OpenAt(int folder, std::string_view name, unsigned flags)
+{
+    Discard();
+    m_flags = flags;
+    m_error = 0;
+    m_setTime = false;
+    m_replacing = false;
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos)
+        return Fail(EINVAL);
+    m_name = std::string(name);
+    struct stat st;
+    if (::fstatat(folder, m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (flags & kNoReplace)
+            return Fail(EEXIST);
+        if (S_ISLNK(st.st_mode))
+            return Fail(ELOOP);
+        if (S_ISDIR(st.st_mode))
+            return Fail(EISDIR);
+        if (!S_ISREG(st.st_mode))
+            return Fail(ENODEV);
+        if (::faccessat(folder, m_name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0)
+            return Fail(errno);
+        m_replacing = true;
+        m_mode = st.st_mode & 07777;
+        m_uid = st.st_uid;
+        m_gid = st.st_gid;
+    } else if (errno == ENOENT) {
+        m_mode = 0666 & ~CurrentUmask();
+    } else {
+        return Fail(errno);
+    }
+    m_folder.clear();
+    m_target = m_name;
+    m_dirFd = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    if (m_dirFd < 0)
+        return Fail(errno);
+    return Start();
+}
+
+bool AtomicFile::Start()
+{
+    RemoveLeftovers(m_dirFd, m_name);
     if (!g_forceNamed && ProcFdAvailable()) {
-        m_fd = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (m_fd >= 0)
             return true;
         // Only a file system (or kernel) without unnamed files falls back.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            return Fail(errno);
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            const int err = errno;
+            Discard();
+            return Fail(err);
+        }
     }
-    const std::string base = (m_folder == "/" ? "" : m_folder) + "/" + TempFilePrefix(m_name);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = base + RandomChars();
-        m_fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        std::string temp = TempFilePrefix(m_name) + RandomChars();
+        m_fd = ::openat(m_dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (m_fd >= 0) {
-            m_temp = std::move(temp);
+            SetTempName(std::move(temp));
             return true;
         }
-        if (errno != EEXIST)
-            return Fail(errno);
+        if (errno != EEXIST) {
+            const int err = errno;
+            Discard();
+            return Fail(err);
+        }
     }
+    Discard();
     return Fail(EEXIST);
+}
+
+void AtomicFile::SetTempName(std::string name)
+{
+    m_tempName = std::move(name);
+    m_temp = m_tempName.empty() || m_folder.empty() ? m_tempName
+                                                    : (m_folder == "/" ? "" : m_folder) + "/" + m_tempName;
 }
 
 bool AtomicFile::Write(const void* data, size_t size)
@@ -243,10 +304,10 @@ int AtomicFile::OpenReadBack() const
         return -1;
     }
     // An unnamed file is reached through the descriptor's entry in /proc.
-    const std::string path = m_temp.empty() ? "/proc/self/fd/" + std::to_string(m_fd) : m_temp;
     int fd;
     do
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = m_tempName.empty() ? ::open(("/proc/self/fd/" + std::to_string(m_fd)).c_str(), O_RDONLY | O_CLOEXEC)
+                                : ::openat(m_dirFd, m_tempName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         SetLastErrorFromErrno();
@@ -282,20 +343,19 @@ bool AtomicFile::Commit()
         err = errno;
 
     const bool noReplace = (m_flags & kNoReplace) != 0;
-    if (!err && m_temp.empty()) {
+    if (!err && m_tempName.empty()) {
         // Named just now, through the descriptor's entry in /proc (naming
         // it by the descriptor alone would need a privilege).
         const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
         if (noReplace) {
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_target.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            if (::linkat(AT_FDCWD, self.c_str(), m_dirFd, m_name.c_str(), AT_SYMLINK_FOLLOW) != 0)
                 err = errno;
         } else {
-            const std::string base = (m_folder == "/" ? "" : m_folder) + "/" + TempFilePrefix(m_name);
             err = EEXIST;
             for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
-                std::string temp = base + RandomChars();
-                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                    m_temp = std::move(temp);
+                std::string temp = TempFilePrefix(m_name) + RandomChars();
+                if (::linkat(AT_FDCWD, self.c_str(), m_dirFd, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                    SetTempName(std::move(temp));
                     err = 0;
                 } else {
                     err = errno;
@@ -303,14 +363,15 @@ bool AtomicFile::Commit()
             }
         }
     }
-    if (!err && !m_temp.empty()) {
-        const int r = noReplace
-                          ? ::renameat2(AT_FDCWD, m_temp.c_str(), AT_FDCWD, m_target.c_str(), RENAME_NOREPLACE)
-                          : ::rename(m_temp.c_str(), m_target.c_str());
+    if (!err && !m_tempName.empty()) {
+        // Relative to the folder's descriptor: the entry at the name is
+        // replaced (a link there is replaced, never followed).
+        const int r = noReplace ? ::renameat2(m_dirFd, m_tempName.c_str(), m_dirFd, m_name.c_str(), RENAME_NOREPLACE)
+                                : ::renameat(m_dirFd, m_tempName.c_str(), m_dirFd, m_name.c_str());
         if (r != 0)
             err = errno;
         else
-            m_temp.clear();
+            SetTempName({});
     }
     ::close(m_fd);  // after fsync a close reports nothing new
     m_fd = -1;
@@ -318,7 +379,9 @@ bool AtomicFile::Commit()
         Discard();
         return Fail(err);
     }
-    SyncFolder(m_folder);
+    SyncFolder(m_dirFd);
+    ::close(m_dirFd);
+    m_dirFd = -1;
     m_error = 0;
     return true;
 }
@@ -328,9 +391,12 @@ void AtomicFile::Discard()
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    if (!m_temp.empty())
-        ::unlink(m_temp.c_str());
-    m_temp.clear();
+    if (!m_tempName.empty() && m_dirFd >= 0)
+        ::unlinkat(m_dirFd, m_tempName.c_str(), 0);
+    SetTempName({});
+    if (m_dirFd >= 0)
+        ::close(m_dirFd);
+    m_dirFd = -1;
     m_error = 0;
 }
 

@@ -43,6 +43,14 @@ public:
     // nothing with ENOENT, a file without write permission with EACCES.  A
     // path where nothing is gives a new file, in a folder that must exist.
     [[nodiscard]] bool Open(const std::string& nativePath, unsigned flags = 0);
+    // Starts the new content of the entry `name` (one path component) of
+    // an open folder (any descriptor of it, also O_PATH; the object keeps
+    // its own copy), the writer of every transfer below a chosen folder
+    // (platform/sys/Beneath.h): nothing is followed at the name, so a
+    // symbolic link there, dangling or not, fails with ELOOP and stays as
+    // it was; otherwise as Open.  The file is put in place relative to the
+    // folder's descriptor, whatever happens to the folder's path.
+    [[nodiscard]] bool OpenAt(int folder, std::string_view name, unsigned flags = 0);
 
     // Appends bytes; a failure is kept and makes Commit fail too.
     [[nodiscard]] bool Write(const void* data, size_t size);
@@ -69,13 +77,21 @@ public:
     [[nodiscard]] int OpenReadBack() const;
 
     bool IsOpen() const { return m_fd >= 0; }
-    // The path that Commit replaces (links resolved).
+    // The path that Commit replaces (links resolved; the name alone after
+    // OpenAt).
     const std::string& Target() const { return m_target; }
     // The named temporary file, or empty while the file has no name.
     const std::string& TempPath() const { return m_temp; }
 
 private:
+    // The common part of Open and OpenAt once the folder (m_dirFd) and the
+    // name are known.
+    bool Start();
+    void SetTempName(std::string name);
+
     int m_fd = -1;
+    int m_dirFd = -1; // the target's folder
+    std::string m_tempName; // the named temporary file in that folder
     unsigned m_flags = 0;
     int m_error = 0;
     std::string m_target, m_folder, m_name, m_temp;

@@ -119,6 +119,31 @@ bool LocalFileCopy::Open(const std::string& source, const std::string& target, b
     return true;
 }
 
+bool LocalFileCopy::OpenInto(const std::string& source, int targetFolder, std::string_view name, bool replace)
+{
+    Abort();
+    m_in = OpenRegularForReading(source, m_size);
+    if (m_in < 0)
+        return false;
+    const std::string target(name);
+    struct stat ss, ts;
+    if (::fstat(m_in, &ss) == 0 && ::fstatat(targetFolder, target.c_str(), &ts, AT_SYMLINK_NOFOLLOW) == 0 &&
+        ss.st_dev == ts.st_dev && ss.st_ino == ts.st_ino) {
+        Abort();
+        return Fail(EEXIST);
+    }
+    m_replace = replace;
+    if (!m_out.OpenAt(targetFolder, target, replace ? 0u : unsigned(AtomicFile::kNoReplace))) {
+        const uint32_t err = GetLastError();
+        Abort();
+        SetLastError(err);
+        errno = int(err);
+        return false;
+    }
+    m_done = 0;
+    return true;
+}
+
 int64_t LocalFileCopy::Step(size_t n)
 {
     if (m_in < 0 || !m_out.IsOpen()) {

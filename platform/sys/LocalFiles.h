@@ -54,6 +54,10 @@ public:
     // EEXIST).  The same file as source and target (device and inode) fails
     // with EEXIST and nothing is created.
     bool Open(const std::string& source, const std::string& target, bool replace = true);
+    // The same with the target the entry `name` of an open folder, written
+    // through AtomicFile::OpenAt: a symbolic link at the name fails with
+    // ELOOP and is never followed.
+    bool OpenInto(const std::string& source, int targetFolder, std::string_view name, bool replace = true);
     // Copies up to n bytes: the bytes copied, 0 at the end, -1 on failure.
     int64_t Step(size_t n);
     // Gives the copy the source's last-write time and permission bits and

@@ -312,7 +312,7 @@ TEST(LinkLogic, OnlyPlainNamesFromTheControlSystemAreJoinedOntoAPath)
     const std::u16string_view bad[] = {
         u"", u".", u"..", u"../../x", u"/../../../home/user/.profile", u"a\\..\\..\\x", u"a/b", u"\\",
         u"/", u"..\\x", u"C:x", u"c:\\x", u"a:b", withNul, std::u16string_view(u"\0", 1), u"a\nb",
-        u"\x1F", u"tab\t", u"\r"};
+        u"\x1F", u"tab\t", u"\r", u"del\x7F", u"\x7F"};
     for (const std::u16string_view b : bad)
         EXPECT_FALSE(IsPlainRemoteName(b)) << sys::Utf16ToUtf8Lenient(VisibleRemoteName(b));
     EXPECT_FALSE(IsPlainRemoteName(std::u16string(256, u'x')));

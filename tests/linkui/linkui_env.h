@@ -147,6 +147,15 @@ public:
         }
         return link->Get(w, p, pr, job, r, l);
     }
+    int GetInto(uint32_t w, std::uintptr_t p, LinkProgress pr, uint32_t* job, const char16_t* r, int folder,
+                const char16_t* name) override
+    {
+        if (getRefusals > 0) {
+            --getRefusals;
+            return 0;
+        }
+        return link->GetInto(w, p, pr, job, r, folder, name);
+    }
     int GetFileInfo(uint32_t w, std::uintptr_t p, const char16_t* path) override { return link->GetFileInfo(w, p, path); }
     int Put(uint32_t w, std::uintptr_t p, LinkProgress pr, uint32_t* job, const char16_t* l, const char16_t* r) override
     {
@@ -193,6 +202,8 @@ protected:
         cssim::Config cfg;
         std::string conn;
         cfg.shares = {{"DATA", share.Path()}};
+        for (const cssim::Share& more : moreShares)
+            cfg.shares.push_back(more);
         sim = testsupport::StartSimulator(cfg, serial, conn);
         ASSERT_NE(sim, nullptr);
         link = std::make_unique<COlnkLink>(linkui::WindowPoster());
@@ -254,6 +265,7 @@ protected:
     }
 
     testsupport::TempDir share, local;
+    std::vector<cssim::Share> moreShares; // besides DATA, set before Open
     std::unique_ptr<cssim::Simulator> sim;
     std::unique_ptr<COlnkLink> link;
     IOxfrC* fc = nullptr;

@@ -41,6 +41,7 @@ RUNTIME=(
   update-mime-database
   update-desktop-database
   pdftotext
+  iconv
   pdfinfo
   cmake
   ninja

@@ -122,3 +122,27 @@ TEST_F(CompilerTest, ClimbingNamesInTheListingWriteNothingAndTheCopyFails)
                                           "a/b/c", "a/b/c/Pelmar0632", "a/b/c/Pelmar0632/System",
                                           "a/b/c/Pelmar0632/System/Tarv"}));
 }
+
+TEST_F(CompilerTest, LinksInTheCompilerFolderAreReplacedNeverFollowed)
+{
+    // Links planted where the transfer creates, renames and removes its
+    // folders: each is renamed or removed itself, and what it names stays
+    // as it was.
+    testsupport::TempDir outside;
+    outside.Write("folder/System/Tarv", "elsewhere");
+    outside.Write("part/keep.txt", "part");
+    outside.Write("old.txt", "old");
+    namespace fs = std::filesystem;
+    fs::create_symlink(outside / "folder", compilers / "Pelmar0632");
+    fs::create_symlink(outside / "part", compilers / "Pelmar0632.part");
+    fs::create_symlink(outside / "old.txt", compilers / "Pelmar0632.old");
+    EXPECT_TRUE(doc->TransferCompilerFiles()) << Out();
+    EXPECT_FALSE(fs::is_symlink(compilers / "Pelmar0632"));
+    EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), "compiler");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(compilers / "Pelmar0632.part")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(compilers / "Pelmar0632.old")));
+    EXPECT_EQ(ReadAll(outside / "folder/System/Tarv"), "elsewhere");
+    EXPECT_EQ(ReadAll(outside / "part/keep.txt"), "part");
+    EXPECT_EQ(ReadAll(outside / "old.txt"), "old");
+    EXPECT_FALSE(fs::exists(outside / "folder/Include"));
+}

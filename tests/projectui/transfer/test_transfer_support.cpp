@@ -61,3 +61,34 @@ TEST_F(TransferTest, SupportFilesTakeTheirLocalPathsFromTheProjectOnly)
     EXPECT_EQ(files, before.size() + 1);
     EXPECT_FALSE(fs::exists(outside));
 }
+
+TEST_F(TransferTest, SupportFilesNeverFetchThroughALinkBelowTheProject)
+{
+    // Links below the project folder: one at a file's name, one on a
+    // file's way, one that names nothing.  Each fetch is refused with its
+    // own line, the good one arrives, what the links name stays as it was.
+    StartSimulator();
+    Open("ok");
+    testsupport::TempDir outside;
+    outside.Write("file.txt", "keep file");
+    outside.Write("folder/keep.txt", "keep inner");
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        remote.Write(std::string("DATA/") + name, std::string("peer ") + name);
+    fs::create_symlink(outside / "file.txt", dir / "a.txt");
+    fs::create_symlink(outside / "folder", dir / "sub");
+    fs::create_symlink(outside / "new.txt", dir / "c.txt");
+    auto& list = doc->Data().SupportFiles;
+    list = {{u"a.txt", u"a.txt", u"\\DATA\\a.txt", 0, 6, 0},
+            {u"b.txt", u"sub\\b.txt", u"\\DATA\\b.txt", 0, 6, 0},
+            {u"c.txt", u"c.txt", u"\\DATA\\c.txt", 0, 6, 0},
+            {u"d.txt", u"d.txt", u"\\DATA\\d.txt", 0, 6, 0}};
+    EXPECT_FALSE(doc->TransferSupportFiles());
+    for (const std::string name : {"a.txt", "sub/b.txt", "c.txt"})
+        EXPECT_TRUE(Has("Cíl je symbolický odkaz: " + (dir / name) + "\r\n")) << name << Out();
+    EXPECT_EQ(ReadAll(dir / "d.txt"), "peer d.txt");
+    EXPECT_EQ(ReadAll(outside / "file.txt"), "keep file");
+    EXPECT_EQ(ReadAll(outside / "folder/keep.txt"), "keep inner");
+    EXPECT_FALSE(fs::exists(outside / "folder/b.txt"));
+    EXPECT_FALSE(fs::exists(outside / "new.txt"));
+    EXPECT_TRUE(fs::is_symlink(dir / "a.txt"));
+}
