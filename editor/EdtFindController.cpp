@@ -227,7 +227,9 @@ std::u16string_view EdtFindController::LineForSearch(int line) const
 
 // One line (joined with the next ones for a multi-line expression): the
 // first match at or after from (last: the last one that ends at or before
-// limit, -1 no limit).  pos and len in the searched text.
+// limit, -1 no limit; an expression's last is that of searches restarted
+// one position after each match's start).  pos and len in the searched
+// text.
 bool EdtFindController::MatchLine(int line, int from, int limit, bool last, int& pos, int& len)
 {
     EdtFindState& f = *m_find;
@@ -254,33 +256,21 @@ bool EdtFindController::MatchLine(int line, int from, int limit, bool last, int&
         const uint32_t rf = (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0;
         int groups[REGEXP_GROUP_ENTRIES];
         bool any = false;
-        int at = from;
-        while (at <= n && RegExpSearch(f.regex, chars, n, at, groups, rf)) {
-            const int s = groups[0], e = groups[REGEXP_MAX_GROUPS];
-            if (!last) {
-                if (e > limit)
-                    break;
-                any = true;
-            } else {
-                if (s > limit)
-                    break;
-                if (e > limit) {
-                    at = s + 1;
-                    continue;
-                }
-                any = true;
-            }
-            pos = s;
-            len = e - s;
-            std::copy(groups, groups + REGEXP_GROUP_ENTRIES, f.groups.begin());
-            if (!last)
-                break;
-            at = s + 1;
+        if (!last) {
+            any = from <= n && RegExpSearch(f.regex, chars, n, from, groups, rf) &&
+                  groups[REGEXP_MAX_GROUPS] <= limit;
+        } else {
+            // The last of the matches that searches restarted after each
+            // match's start give, ending by limit; in one pass.
+            any = RegExpSearchLast(f.regex, chars, n, from, limit, groups, rf);
         }
         if (any) {
-            f.text = chars;
-            f.textLength = n;
+            pos = groups[0];
+            len = groups[REGEXP_MAX_GROUPS] - groups[0];
+            std::copy(groups, groups + REGEXP_GROUP_ENTRIES, f.groups.begin());
         }
+        if (any)
+            f.text = chars;
         return any;
     }
     if (limit < 0 || limit > n)
@@ -482,8 +472,14 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
     }
     f.lastMatchLength = len;
     f.regexMatch = (flags & EDT_FIND_REGEXP) != 0;
-    if (f.regexMatch)
-        f.matchedText.assign(f.text, size_t(f.textLength));
+    if (f.regexMatch) {
+        // The match alone (the substitution reads only the match and its
+        // groups, which lie inside it), with the groups from its start.
+        const int s = f.groups[0];
+        f.matchedText.assign(f.text + s, size_t(len));
+        for (int& g : f.groups)
+            g -= g >= 0 ? s : 0;  // without branches: vector code
+    }
     found = at;
     return true;
 }

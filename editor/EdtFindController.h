@@ -24,7 +24,8 @@ struct EdtFindState
     std::u16string lastText;
     int lastMatchLength = 0;
     bool cancelled = false;
-    // The last regular-expression match: the text searched and its groups.
+    // The last regular-expression match: its text and its groups, counted
+    // from its start.
     bool regexMatch = false;
     std::u16string matchedText;
     std::array<int, REGEXP_GROUP_ENTRIES> groups{};
@@ -37,7 +38,6 @@ struct EdtFindState
     std::u16string foldText, foldLine, joined;
     std::vector<int> joinedLengths;
     const char16_t* text = nullptr;  // the text of the line being searched
-    int textLength = 0;
     std::u16string_view needle;
     uint32_t flags = 0;
     // Incremental search.

@@ -1235,6 +1235,7 @@ private:
 namespace {
 
 std::atomic<size_t> g_budget{0}; // 0: the default
+std::atomic<bool> g_lastBySweep{false};
 
 constexpr size_t kDefaultBudget = 2u << 20; // per compiled expression
 constexpr uint32_t kFlag = 0x80000000u;
@@ -1721,6 +1722,8 @@ struct RegExpAccel
 
     std::unique_ptr<Automaton> forward[2];  // per case mode of the flags
     std::unique_ptr<Automaton> backward[2];
+    std::unique_ptr<Automaton> anchoredRun[2]; // of RegExpSearchLast
+    std::unique_ptr<Automaton> anyEnd[2];      // of RegExpSearchLast
 
     RunnerScratch scratch; // of the simulation
 
@@ -1753,9 +1756,15 @@ class Automaton
 public:
     enum Answer { No, Yes, GiveUp };
 
+    // variant, forward: paths start at the search's position only, as in
+    // an expression that begins with ^ (for Last); backward: matches may
+    // end at every position the scan passes, not only where it began (for
+    // NextStart).
     Automaton(const RegExp& re, const RegExpAccel& a, bool backward, uint8_t caseSensitive,
-              size_t budget)
-        : m_re(re), m_a(a), m_t(Tables()), m_backward(backward), m_case(caseSensitive),
+              size_t budget, bool variant = false)
+        : m_re(re), m_a(a), m_t(Tables()), m_backward(backward),
+          m_anchored(!backward && (a.anchored || variant)), m_anyEnd(backward && variant),
+          m_case(caseSensitive),
           m_width(a.classes + 1), m_budget(budget), m_mark(re.nodes.size() * 2, 0),
           m_mark2(re.nodes.size() * 2, 0)
     {
@@ -1865,6 +1874,219 @@ public:
         return best;
     }
 
+    // Of an anchored-run automaton: the highest start p in lo..hi whose
+    // match (the one the simulation finds from p on, starting paths at p)
+    // ends at or before limit (hi <= limit); -1 when there is none.  Every
+    // start's run is stepped at once; runs in the same state have the same
+    // future (the state holds whether they have matched), so they are
+    // merged and the highest start of each kept.  After hi no run starts:
+    // the sweep ends where the last one dies.  A run still alive at limit
+    // counts when no match ends after limit on its way on (EndsAfter, once
+    // per state).  -2: the automaton gave up; -3: its cache was emptied in
+    // the middle (the states of the runs are gone: the caller starts
+    // again).
+    int Last(const char16_t* text, int length, int lo, int hi, int limit)
+    {
+        if (m_disabled)
+            return -2;
+        BeginSearch(lo);
+        const size_t resets = m_resetCount;
+        int c = 0;     // m_runs[c]: the runs at position i
+        size_t n = 0;  // their number
+        int best = -1;
+        uint64_t steps = 0;
+        const ClassTable classes(m_a);
+        const uint32_t boundary = m_width - 1;
+        for (int i = lo; i <= limit; ++i) {
+            const uint32_t col = i < length ? classes(text[i]) : boundary;
+            if (i <= hi) {
+                const int flags = ForwardFlags(i == 0, i > 0 && IsAsciiAlnum(text[i - 1]), false);
+                uint32_t s0 = m_initial[size_t(flags)];
+                if (s0 == kUnknown) {
+                    s0 = Initial(flags);
+                    if (s0 == kGiveUp)
+                        return -2;
+                    if (m_resetCount != resets)
+                        return -3;
+                }
+                // Most positions: the run from here dies at once without a
+                // match (and often no other run is alive).
+                if (m_trans[s0 + col] != kDead) {
+                    if (m_runs[c].size() < n + 1) {
+                        m_runs[0].resize(2 * n + 16);
+                        m_runs[1].resize(2 * n + 16);
+                    }
+                    m_runs[c][n++] = {s0, i, false};
+                } else if (n == 0) {
+                    continue;
+                } else if (n == 1) {
+                    // One run alive and none starting: stepped in place.
+                    Run& r = m_runs[c][0];
+                    ++steps;
+                    uint32_t e = m_trans[r.row + col];
+                    if (e == kUnknown) {
+                        e = Compute(r.row, col, i);
+                        if (e == kGiveUp)
+                            return -2;
+                        if (m_resetCount != resets)
+                            return -3;
+                    }
+                    r.matched = r.matched || HasMatchFlag(e);
+                    if (i == length || e == kDead || e == kDeadMatch) {
+                        if (r.matched)
+                            best = std::max(best, r.start);
+                        n = 0;
+                    } else {
+                        r.row = e & ~kFlag;
+                    }
+                    continue;
+                }
+            } else if (n == 0) {
+                break;
+            }
+            if (m_runs[1 - c].size() < n) {
+                m_runs[0].resize(2 * n + 16);
+                m_runs[1].resize(2 * n + 16);
+            }
+            const Run* cur = m_runs[c].data();
+            Run* nxt = m_runs[1 - c].data();
+            size_t m = 0;
+            steps += n;
+            bool stamped = false;
+            for (size_t k = 0; k < n; ++k) {
+                const Run r = cur[k];
+                if (r.start <= best)
+                    continue;
+                uint32_t e = m_trans[r.row + col];
+                if (e == kUnknown) {
+                    e = Compute(r.row, col, i);
+                    if (e == kGiveUp)
+                        return -2;
+                    if (m_resetCount != resets)
+                        return -3;
+                }
+                const bool matched = r.matched || HasMatchFlag(e);
+                if (i == length || e == kDead || e == kDeadMatch) {
+                    if (matched)
+                        best = std::max(best, r.start);
+                    continue;
+                }
+                const uint32_t row = e & ~kFlag;
+                // Few runs (the common case): found by looking; more
+                // through the slots of the states.
+                if (m < 8) {
+                    size_t j = 0;
+                    while (j < m && nxt[j].row != row)
+                        ++j;
+                    if (j < m)
+                        nxt[j].start = std::max(nxt[j].start, r.start);
+                    else
+                        nxt[m++] = {row, r.start, matched};
+                    continue;
+                }
+                if (!stamped) {
+                    stamped = true;
+                    if (++m_slotStamp == 0) {
+                        std::fill(m_slotGen.begin(), m_slotGen.end(), 0);
+                        m_slotStamp = 1;
+                    }
+                    for (size_t j = 0; j < m; ++j)
+                        SetSlot(nxt[j].row, j);
+                }
+                const size_t s = row / m_width;
+                if (s < m_slotGen.size() && m_slotGen[s] == m_slotStamp) {
+                    Run& into = nxt[m_slot[s]];
+                    into.start = std::max(into.start, r.start);
+                } else {
+                    SetSlot(row, m);
+                    nxt[m++] = {row, r.start, matched};
+                }
+            }
+            c = 1 - c;
+            n = m;
+        }
+        t_stats.steps += steps;
+        if (limit >= length)
+            return best;
+        for (size_t k = 0; k < n; ++k) {
+            const Run r = m_runs[c][k];
+            if (r.start <= best || !r.matched)
+                continue;
+            const int after = EndsAfter(text, length, r.row, limit + 1);
+            if (after < 0)
+                return m_resetCount != resets ? -3 : -2;
+            if (m_resetCount != resets)
+                return -3;
+            if (after == 0)
+                best = r.start;
+        }
+        return best;
+    }
+
+    // Of an automaton for ends anywhere (backward, variant): the scan down
+    // from top for the positions where a match begins that ends at or
+    // before top.  BeginStarts sets it up (false: the automaton gave up);
+    // each NextStart gives the next such position below the one before, down
+    // to lo: -1 none is left, -2 the automaton gave up.  A position it does
+    // not give has no match that ends by top.
+    struct StartScan
+    {
+        uint32_t state;
+        int pos;  // the next position to look at
+    };
+    bool BeginStarts(const char16_t* text, int length, int top, StartScan& sc)
+    {
+        if (m_disabled)
+            return false;
+        BeginSearch(top);
+        sc.state = Initial(BackwardFlags(top == length ? 2 : IsAsciiAlnum(text[top]) ? 1 : 0));
+        sc.pos = top;
+        return sc.state != kGiveUp;
+    }
+    int NextStart(const char16_t* text, int lo, StartScan& sc)
+    {
+        const uint32_t* trans = m_trans.data();
+        const ClassTable classes(m_a);
+        uint32_t s = sc.state;
+        const int top = sc.pos;
+        for (int p = top; p >= lo; --p) {
+            const uint32_t col = p > 0 ? classes(text[p - 1]) : m_width - 1;
+            uint32_t e = trans[s + col];
+            if (e == kUnknown) {
+                e = Compute(s, col, p);
+                trans = m_trans.data();
+                if (e == kGiveUp) {
+                    t_stats.steps += uint64_t(top - p);
+                    return -2;
+                }
+            }
+            const bool last = p == 0 || e == kDead || e == kDeadMatch;
+            if (HasMatchFlag(e)) {
+                t_stats.steps += uint64_t(top - p + 1);
+                sc.pos = last ? lo - 1 : p - 1;
+                sc.state = e & ~kFlag;
+                return p;
+            }
+            if (last) {
+                t_stats.steps += uint64_t(top - p + 1);
+                sc.pos = lo - 1;
+                return -1;
+            }
+            s = e & ~kFlag;
+        }
+        t_stats.steps += uint64_t(top - lo + 1);
+        sc.pos = lo - 1;
+        sc.state = s;
+        return -1;
+    }
+
+    // Forgets what EndsAfter found (for another text or limit).
+    void BeginLast() { m_after.clear(); }
+
+    // The way from limit down to the start the last Last found: the next
+    // search starts with a window of about twice that.
+    int lastWay = 128;
+
     size_t Memory() const { return m_used; }
 
 private:
@@ -1895,6 +2117,57 @@ private:
         return m_a.usesWords ? cur : 0;
     }
 
+    struct Run
+    {
+        uint32_t row;  // the state
+        int start;     // the highest start of the runs in it
+        bool matched;  // a match has ended on the way (part of the state)
+    };
+
+    void SetSlot(uint32_t row, size_t slot)
+    {
+        const size_t k = row / m_width;
+        if (k >= m_slotGen.size()) {
+            m_slotGen.resize(std::max(m_keys.size(), k + 1) + 16, 0);
+            m_slot.resize(m_slotGen.size());
+        }
+        m_slotGen[k] = m_slotStamp;
+        m_slot[k] = uint32_t(slot);
+    }
+
+    // Whether a match ends after the run in the state at row reaches pos
+    // (1) or not (0); -1 the automaton gave up.  Remembered per state.
+    int EndsAfter(const char16_t* text, int length, uint32_t row, int pos)
+    {
+        for (const auto& [known, yes] : m_after)
+            if (known == row)
+                return yes ? 1 : 0;
+        const ClassTable classes(m_a);
+        uint32_t s = row;
+        int result = 0;
+        int p = pos;
+        for (;; ++p) {
+            const uint32_t col = p < length ? classes(text[p]) : m_width - 1;
+            uint32_t e = m_trans[s + col];
+            if (e == kUnknown) {
+                const size_t resets = m_resetCount;
+                e = Compute(s, col, p);
+                if (e == kGiveUp || m_resetCount != resets)
+                    return -1;
+            }
+            if (HasMatchFlag(e)) {
+                result = 1;
+                break;
+            }
+            if (p >= length || e == kDead)
+                break;
+            s = e & ~kFlag;
+        }
+        t_stats.steps += uint64_t(p - pos);
+        m_after.emplace_back(row, result == 1);
+        return result;
+    }
+
     void BeginSearch(int pos)
     {
         m_poorResets = 0;
@@ -1907,7 +2180,7 @@ private:
         if (slot != kUnknown)
             return slot;
         Key k{flags};
-        if (!m_backward && m_a.anchored)
+        if (m_anchored)
             k.push_back(m_re.startNode * 2 + m_case);
         if (m_backward) {
             // The match ends here, in either case mode.
@@ -1997,8 +2270,10 @@ private:
         uint32_t entry = flag ? kFlag : 0;
         if (!boundary) {
             // No path left: forward after a match or in an anchored
-            // search, where no new path starts; backward always.
-            if (next.size() == 1 && (m_backward || m_a.anchored || matched || flag)) {
+            // search, where no new path starts; backward unless a path
+            // starts at every position.
+            const bool noNewPaths = m_backward ? !m_anyEnd : (m_anchored || matched || flag);
+            if (next.size() == 1 && noNewPaths) {
                 entry = flag ? kDeadMatch : kDead;
             } else {
                 const size_t resetsBefore = m_resetCount;
@@ -2036,7 +2311,7 @@ private:
         NextGen(m_gen, m_mark);
         m_out.clear();
         m_stack.clear();
-        if (!m_a.anchored && !matched)
+        if (!m_anchored && !matched)
             m_stack.push_back(m_re.startNode * 2 + m_case);
         for (size_t i = key.size(); i-- > 1;)
             m_stack.push_back(key[i]);
@@ -2101,6 +2376,12 @@ private:
         NextGen(m_gen, m_mark);
         m_out.clear();
         m_stack.clear();
+        if (m_anyEnd) {
+            // A match may end here too, in either case mode.
+            const int32_t matchNode = int32_t(m_re.nodes.size() - 1);
+            m_stack.push_back(matchNode * 2);
+            m_stack.push_back(matchNode * 2 + 1);
+        }
         for (size_t i = key.size(); i-- > 1;)
             m_stack.push_back(key[i]);
         while (!m_stack.empty()) {
@@ -2174,6 +2455,8 @@ private:
     const RegExpAccel& m_a;
     const CharTables& m_t;
     bool m_backward;
+    bool m_anchored; // forward: no new paths after the first position
+    bool m_anyEnd;   // backward: a new path from the end at every position
     uint8_t m_case;
     uint32_t m_width;
     size_t m_budget;
@@ -2192,6 +2475,12 @@ private:
     uint32_t m_gen2 = 0;
     std::vector<int32_t> m_stack;
     std::vector<int32_t> m_out;
+    // Of Last: the runs of this position and the next, the slot of each
+    // state among the next ones, and what EndsAfter found per state.
+    std::vector<Run> m_runs[2];
+    std::vector<uint32_t> m_slotGen, m_slot;
+    uint32_t m_slotStamp = 0;
+    std::vector<std::pair<uint32_t, bool>> m_after;
 };
 
 // Per unit: 1 digit, 2 letter or digit, 4 space, 8 upper case, 16 lower
@@ -2571,6 +2860,20 @@ Automaton& ForwardOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
     return *a.forward[cs];
 }
 
+Automaton& AnchoredRunOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
+{
+    if (!a.anchoredRun[cs])
+        a.anchoredRun[cs] = std::make_unique<Automaton>(re, a, false, cs, Budget() / 4, true);
+    return *a.anchoredRun[cs];
+}
+
+Automaton& AnyEndOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
+{
+    if (!a.anyEnd[cs])
+        a.anyEnd[cs] = std::make_unique<Automaton>(re, a, true, cs, Budget() / 4, true);
+    return *a.anyEnd[cs];
+}
+
 Automaton& BackwardOf(const RegExp& re, RegExpAccel& a, uint8_t cs)
 {
     if (!a.backward[cs])
@@ -2702,6 +3005,154 @@ bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int 
     return Finish(*compiled, text, length, start, q, qEnd, groups, flags);
 }
 
+namespace {
+
+// The last match by searches restarted one position after each match's
+// start, as the definition says (for expressions the automaton cannot
+// hold).
+bool SearchLastBySearches(const RegExp* compiled, const char16_t* text, int length, int from,
+                          int limit, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+{
+    int found[REGEXP_GROUP_ENTRIES];
+    bool any = false;
+    int at = from;
+    while (at <= limit && RegExpSearch(compiled, text, length, at, found, flags)) {
+        const int s = found[0], e = found[REGEXP_MAX_GROUPS];
+        if (s > limit)
+            break;
+        if (e <= limit) {
+            std::copy(found, found + REGEXP_GROUP_ENTRIES, groups);
+            any = true;
+        }
+        at = s + 1;
+    }
+    if (!any)
+        ClearGroups(groups);
+    return any;
+}
+
+} // namespace
+
+bool RegExpSearchLast(const RegExp* compiled, const char16_t* text, int length, int from,
+                      int limit, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+{
+    ClearGroups(groups);
+    if (!compiled || length < 0 || from < 0 || from > length || (!text && length > 0))
+        return false;
+    limit = std::min(limit, length);
+    if (limit < from)
+        return false;
+    if (compiled->lead == Lead::Bol) {
+        // The only start is 0.
+        if (from == 0 && RegExpSearch(compiled, text, length, 0, groups, flags) &&
+            groups[REGEXP_MAX_GROUPS] <= limit)
+            return true;
+        ClearGroups(groups);
+        return false;
+    }
+    const int first = from;
+    const uint8_t cs = uint8_t(flags & REGEXP_CASE_SENSITIVE);
+    int p = -2;
+    int pEnd = -1; // the end of p's match, when known
+    try {
+        RegExpAccel& a = *GetAccel(*compiled);
+        Automaton& an = AnchoredRunOf(*compiled, a, cs);
+        an.BeginLast();
+        // The starts at or below hi by the sweep: windows of starts below
+        // hi, each below the one before, until one holds the start (the
+        // first as wide as the way the last sweep went, the next 16 starts,
+        // then twice as many each time): the work grows with the way to
+        // the match found, not with the column.
+        auto sweep = [&](int hi) {
+            int width = std::clamp(an.lastWay, 16, 1 << 20);
+            const int top = hi;
+            bool restarted = false;
+            for (;;) {
+                const int lo = int(std::max<int64_t>(first, int64_t(hi) - width));
+                const int r = an.Last(text, length, lo, hi, limit);
+                if (r == -3 && !restarted) {
+                    restarted = true; // the cache was emptied: once more
+                    an.BeginLast();
+                    continue;
+                }
+                if (r < -1 || r >= 0 || lo == first) {
+                    if (r >= 0)
+                        an.lastWay = top - r;
+                    return r;
+                }
+                width = hi == top ? 16 : int(std::min<int64_t>(int64_t(width) * 2, 1 << 30));
+                hi = lo - 1;
+            }
+        };
+        // First the places where a match that ends by limit begins, from
+        // limit down (the automaton of the reversed graph, matches ending
+        // anywhere), each checked by the anchored run from it; that reads
+        // the text about once.  When the checks read much more than the way
+        // down (starts whose match runs on past limit, as \w+ inside a
+        // long word), the sweep takes the starts below.
+        Automaton& back = AnyEndOf(*compiled, a, cs);
+        Automaton::StartScan sc{};
+        if (g_lastBySweep.load(std::memory_order_relaxed) ||
+            !back.BeginStarts(text, length, limit, sc)) {
+            p = sweep(limit);
+        } else {
+            uint64_t checked = 0;
+            for (;;) {
+                const int q = back.NextStart(text, first, sc);
+                if (q == -1) {
+                    p = -1;
+                    break;
+                }
+                if (q == -2) {
+                    p = sweep(sc.pos); // the starts above it are known
+                    break;
+                }
+                const uint64_t before = t_stats.steps;
+                int end = -1;
+                const Automaton::Answer check = an.Forward(text, length, q, end);
+                if (check == Automaton::Yes && end <= limit) {
+                    p = q;
+                    pEnd = end;
+                    break;
+                }
+                if (check == Automaton::GiveUp) {
+                    p = sweep(q);
+                    break;
+                }
+                checked += t_stats.steps - before;
+                if (checked > 4 * uint64_t(limit - q) + 256) {
+                    p = q > first ? sweep(q - 1) : -1;
+                    break;
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        compiled->accel.reset();
+        p = -2;
+    }
+    if (p >= 0) {
+        // Without groups the end is the anchored run's from p; otherwise the
+        // search from that start (the simulation there) gives the groups.
+        if (compiled->groupCount == 0 &&
+            (pEnd >= 0 || compiled->accel->anchoredRun[cs]->Forward(text, length, p, pEnd) ==
+                              Automaton::Yes) &&
+            pEnd <= limit) {
+            groups[0] = p;
+            groups[REGEXP_MAX_GROUPS] = pEnd;
+            return true;
+        }
+        if (RegExpSearch(compiled, text, length, p, groups, flags) && groups[0] == p &&
+            groups[REGEXP_MAX_GROUPS] <= limit)
+            return true;
+        ++t_stats.mismatches; // cannot happen
+    } else if (p == -1) {
+        ClearGroups(groups);
+        return false;
+    }
+    ++t_stats.fallbacks;
+    return SearchLastBySearches(compiled, text, length, first, limit, groups, flags);
+}
+
 bool RegExpCanScan(const RegExp* compiled, uint32_t flags)
 {
     (void)flags;
@@ -2744,6 +3195,11 @@ bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int len
     }
 }
 
+void RegExpSetLastBySweep(bool on)
+{
+    g_lastBySweep.store(on, std::memory_order_relaxed);
+}
+
 void RegExpSetAutomatonBudget(size_t bytes)
 {
     g_budget.store(bytes, std::memory_order_relaxed);
@@ -2762,6 +3218,10 @@ size_t RegExpAutomatonMemory(const RegExp* compiled)
             total += f ? f->Memory() : 0;
         for (const auto& b : compiled->accel->backward)
             total += b ? b->Memory() : 0;
+        for (const auto& r : compiled->accel->anchoredRun)
+            total += r ? r->Memory() : 0;
+        for (const auto& r : compiled->accel->anyEnd)
+            total += r ? r->Memory() : 0;
     }
     return total;
 }

@@ -7,7 +7,8 @@
 // different ones may be used on different threads.  Matching runs in time
 // proportional to text length x expression length and never recurses on
 // the text.  A compiled expression keeps the automata its first search
-// builds (their cache at most 2 MB) until RegExpFree.
+// builds (their cache at most 2 MB, 4 MB with RegExpSearchLast) until
+// RegExpFree.
 
 #include <cstdint>
 #include <string>
@@ -34,6 +35,18 @@ void RegExpFree(RegExp* compiled);
 // negative length or a start outside 0..length finds nothing.
 bool RegExpSearch(const RegExp* compiled, const char16_t* text, int length, int start,
                   int groups[REGEXP_GROUP_ENTRIES], uint32_t flags);
+
+// The last match that searches from `from` on find when each one starts
+// one position after the start of the match before, among those that end
+// at or before limit (limit above length: length): the match at the
+// highest start in from..limit whose match (the one RegExpSearch from that
+// start finds) ends at or before limit, with its groups as RegExpSearch
+// gives them.  The time grows with the way from limit down to that start
+// (and, per state of the automaton alive at limit, the way on to where no
+// path is left), not with the number of matches before it.  Same
+// arguments otherwise as RegExpSearch.
+bool RegExpSearchLast(const RegExp* compiled, const char16_t* text, int length, int from,
+                      int limit, int groups[REGEXP_GROUP_ENTRIES], uint32_t flags);
 
 // The scan of large texts (many lines in one piece of memory) for the
 // places where a match may lie: the literals one of which every match

@@ -14,6 +14,10 @@
 bool RegExpSearchSimulated(const RegExp* compiled, const char16_t* text, int length, int start,
                            int groups[REGEXP_GROUP_ENTRIES], uint32_t flags);
 
+// RegExpSearchLast by the sweep of anchored runs alone (on: without the
+// scan of the reversed graph first), so that tests reach it on short texts.
+void RegExpSetLastBySweep(bool on);
+
 // The cache budget, in bytes, of the automata of expressions whose first
 // search comes after this call (0: the default of 2 MB per expression).
 void RegExpSetAutomatonBudget(size_t bytes);

@@ -54,6 +54,58 @@ void Compare(const RegExp* re, std::u16string_view e, std::u16string_view text, 
                                     << Narrow(text) << "' from " << start << " flags " << flags;
 }
 
+// Find previous as it was: searches restarted one position after each
+// match's start, the last match that ends by limit kept.
+bool SearchLastByRestarts(const RegExp* re, std::u16string_view text, int from, int limit,
+                          int groups[REGEXP_GROUP_ENTRIES], uint32_t flags)
+{
+    const int n = int(text.size());
+    if (limit < 0 || limit > n)
+        limit = n;
+    int found[REGEXP_GROUP_ENTRIES];
+    bool any = false;
+    int at = from;
+    while (at <= n && RegExpSearchSimulated(re, text.data(), n, at, found, flags)) {
+        const int s = found[0], e = found[REGEXP_MAX_GROUPS];
+        if (s > limit)
+            break;
+        if (e <= limit) {
+            std::copy(found, found + REGEXP_GROUP_ENTRIES, groups);
+            any = true;
+        }
+        at = s + 1;
+    }
+    return any;
+}
+
+int g_lastComparisons = 0;
+
+void CompareLast(const RegExp* re, std::u16string_view e, std::u16string_view text, int from,
+                 int limit, uint32_t flags)
+{
+    int fast[REGEXP_GROUP_ENTRIES];
+    int slow[REGEXP_GROUP_ENTRIES];
+    const bool b = SearchLastByRestarts(re, text, from, limit, slow, flags);
+    // Both ways: the scan of the reversed graph with its checks, and the
+    // sweep of the anchored runs alone.
+    for (bool sweep : {false, true}) {
+        RegExpSetLastBySweep(sweep);
+        const bool a =
+            RegExpSearchLast(re, text.data(), int(text.size()), from, limit, fast, flags);
+        RegExpSetLastBySweep(false);
+        ++g_lastComparisons;
+        ASSERT_EQ(a, b) << "last (sweep " << sweep << "): " << Narrow(e) << " on '"
+                        << Narrow(text) << "' from " << from << " limit " << limit << " flags "
+                        << flags;
+        if (!a)
+            continue;
+        for (int i = 0; i < REGEXP_GROUP_ENTRIES; ++i)
+            ASSERT_EQ(fast[i], slow[i])
+                << "last (sweep " << sweep << "), entry " << i << ": " << Narrow(e) << " on '"
+                << Narrow(text) << "' from " << from << " limit " << limit << " flags " << flags;
+    }
+}
+
 // Texts of every kind: ASCII, accented letters, units above 255, empty and
 // long lines.
 std::u16string RandomText(std::mt19937& rng, int maxLength)
@@ -81,6 +133,21 @@ void CompareOnTexts(std::u16string_view e, std::mt19937& rng, int texts, int max
             break;
         // The same expression again: the automata are reused.
         Compare(re, e, text, 0, REGEXP_CASE_SENSITIVE);
+        if (testing::Test::HasFatalFailure())
+            break;
+        // Find previous: from a start up to a limit (every limit of short
+        // texts, stepping back from the end as the command does).
+        const int n = int(text.size());
+        const int from = rng() % 4 == 0 ? int(rng() % (text.size() + 1)) : 0;
+        const uint32_t cs = rng() % 2;
+        if (n <= 24) {
+            for (int limit = 0; limit <= n; ++limit)
+                CompareLast(re, e, text, from, limit, cs);
+        } else {
+            for (int k = 0; k < 6; ++k)
+                CompareLast(re, e, text, from, int(rng() % (text.size() + 1)), cs);
+        }
+        CompareLast(re, e, text, from, n + 5, cs);
         if (testing::Test::HasFatalFailure())
             break;
     }
@@ -322,6 +389,27 @@ TEST(RegExpDifferential, CacheResetsInTheMiddleOfASearch)
     Compare(re, e, text, 5, 1);
     EXPECT_GT(RegExpStats().resets, before.resets);
     EXPECT_LE(RegExpAutomatonMemory(re), size_t(64 * 1024));
+    RegExpFree(re);
+    RegExpSetAutomatonBudget(0);
+}
+
+TEST(RegExpDifferential, FindPreviousAcrossCacheResets)
+{
+    // Many states with a small budget: the sweep of find previous meets
+    // resets (it starts again, then searches as before); the answers stay.
+    RegExpSetAutomatonBudget(16 * 1024);
+    const std::u16string e = u"(a|b)*a(a|b)(a|b)(a|b)(a|b)(a|b)(a|b)x";
+    RegExp* re = RegExpCompile(e);
+    ASSERT_NE(re, nullptr);
+    std::mt19937 rng(12);
+    std::u16string text;
+    for (int i = 0; i < 400; ++i)
+        text += i % 97 == 96 ? u'x' : rng() % 2 ? u'a' : u'b';
+    const RegExpPathStats before = RegExpStats();
+    for (int limit : {400, 390, 300, 200, 100, 20})
+        for (uint32_t flags : {0u, 1u})
+            CompareLast(re, e, text, 0, limit, flags);
+    EXPECT_GT(RegExpStats().resets, before.resets);
     RegExpFree(re);
     RegExpSetAutomatonBudget(0);
 }

@@ -111,4 +111,64 @@ TEST(RegExpStepping, ALongLineWithoutMatchesAfterTheLastOne)
     RegExpFree(re);
 }
 
+// Find previous over a line of a million characters: stepping back costs
+// steps that grow with the line, also where every start has a match.
+TEST(RegExpStepping, FindPreviousOverAMillionCharacters)
+{
+    const int n = 1000000;
+    const std::u16string as(size_t(n), u'a');
+    int groups[REGEXP_GROUP_ENTRIES];
+    struct Case
+    {
+        const char16_t* expression;
+        int limit, start, end; // start -1: nothing found
+    };
+    const Case cases[] = {
+        // The empty match at every position: the one at the limit.
+        {u"x*", n, n, n},
+        {u"x*", n / 2, n / 2, n / 2},
+        {u"(x?)", 7, 7, 7},
+        // Every start's match runs on to the end of the line, past the
+        // limit: nothing before it (the runs all end in one state).
+        {u"a*", n / 2, -1, -1},
+        {u"(a)+", n - 1, -1, -1},
+        // From the end: the last character.
+        {u"\\w+", n, n - 1, n},
+        {u"a+", n, n - 1, n},
+    };
+    for (const Case& c : cases) {
+        for (bool sweep : {false, true}) {
+            SCOPED_TRACE(std::string(c.expression, c.expression + std::char_traits<char16_t>::length(c.expression)) +
+                         (sweep ? " (sweep)" : ""));
+            RegExpSetLastBySweep(sweep);
+            RegExp* re = RegExpCompile(c.expression);
+            ASSERT_NE(re, nullptr);
+            const uint64_t before = RegExpStats().steps;
+            const bool found = RegExpSearchLast(re, as.data(), n, 0, c.limit, groups, 0);
+            RegExpSetLastBySweep(false);
+            EXPECT_EQ(found, c.start >= 0);
+            if (found) {
+                EXPECT_EQ(groups[0], c.start);
+                EXPECT_EQ(groups[REGEXP_MAX_GROUPS], c.end);
+            }
+            EXPECT_LE(RegExpStats().steps - before, 8 * uint64_t(n));
+            RegExpFree(re);
+        }
+    }
+    // Stepping back through every empty match of a shorter line, each
+    // search up to the one before: a step a match.
+    RegExp* re = RegExpCompile(u"x*");
+    const uint64_t before = RegExpStats().steps;
+    int count = 0;
+    for (int limit = 20000; RegExpSearchLast(re, as.data(), n, 0, limit, groups, 0); --limit) {
+        ASSERT_EQ(groups[0], limit);
+        ++count;
+        if (limit == 0)
+            break;
+    }
+    EXPECT_EQ(count, 20001);
+    EXPECT_LE(RegExpStats().steps - before, 30u * 20001);
+    RegExpFree(re);
+}
+
 } // namespace
