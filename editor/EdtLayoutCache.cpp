@@ -3,19 +3,59 @@
 
 #include "editor/EdtLayoutCache.h"
 
+#include "editor/EdtRenderTesting.h"
 #include "editor/EdtTextView.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTimer>
+#include <QEvent>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
+#include <utility>
 
-EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view)
+namespace {
+
+QEvent::Type FillerSliceEvent()
 {
-    m_filler = new QTimer(&view);
-    m_filler->setInterval(0);
-    QObject::connect(m_filler, &QTimer::timeout, &view, [this] { OnFillerTimer(); });
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
 }
+
+// The filler's slices come as posted events of the lowest priority, so
+// that the input and the paints posted before a slice are handled first.
+class FillerSlicer : public QObject
+{
+public:
+    explicit FillerSlicer(EdtLayoutCache& cache) : m_cache(cache) {}
+
+    bool event(QEvent* e) override
+    {
+        if (e->type() != FillerSliceEvent())
+            return QObject::event(e);
+        m_cache.OnFillerSlice();
+        return true;
+    }
+
+private:
+    EdtLayoutCache& m_cache;
+};
+
+std::function<void(CEdtTextView&)> g_sliceHook;
+
+} // namespace
+
+void edt::SetFillerSliceHook(std::function<void(CEdtTextView&)> hook)
+{
+    g_sliceHook = std::move(hook);
+}
+
+EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view), m_slicer(std::make_unique<FillerSlicer>(*this))
+{
+}
+
+EdtLayoutCache::~EdtLayoutCache() = default;
 
 // Whether every line is drawn in its exact colours (all cookies known,
 // nothing drawn provisionally waits).
@@ -182,8 +222,10 @@ uint32_t EdtLayoutCache::GetParseCookie(int line)
 
 void EdtLayoutCache::StartFiller()
 {
-    if (IsFillerBusy() && !m_filler->isActive())
-        m_filler->start();
+    if (m_slicePosted || !IsFillerBusy())
+        return;
+    m_slicePosted = true;
+    QCoreApplication::postEvent(m_slicer.get(), new QEvent(FillerSliceEvent()), std::numeric_limits<int>::min());
 }
 
 bool EdtLayoutCache::IsFillerBusy() const
@@ -194,17 +236,24 @@ bool EdtLayoutCache::IsFillerBusy() const
     return m_view.m_wordWrap && m_view.m_parser && m_wrapScan < n;
 }
 
-void EdtLayoutCache::OnFillerTimer()
+// One slice from the event loop.  Everything posted before the slice has
+// been handled; a paint that input of this same pass asked for (posted
+// after the slice) is done first, so that a jump shows before the slice.
+void EdtLayoutCache::OnFillerSlice()
 {
-    if (!RunFillerSlice(10))
-        m_filler->stop();
+    m_slicePosted = false;
+    if (QWidget* window = m_view.window())
+        QCoreApplication::sendPostedEvents(window, QEvent::UpdateRequest);
+    if (g_sliceHook)
+        g_sliceHook(m_view);
+    if (RunFillerSlice(10))
+        StartFiller();
 }
 
 void EdtLayoutCache::FinishFiller()
 {
     while (RunFillerSlice(1000)) {
     }
-    m_filler->stop();
 }
 
 bool EdtLayoutCache::RunFillerSlice(int budgetMs)

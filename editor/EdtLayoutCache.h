@@ -10,15 +10,17 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CEdtTextView;
-class QTimer;
+class QObject;
 
 class EdtLayoutCache
 {
 public:
     explicit EdtLayoutCache(CEdtTextView& view);
+    ~EdtLayoutCache();  // drops a slice still on its way
 
     // Forgets everything (a new text or a reset view).
     void ResetCaches();
@@ -36,7 +38,7 @@ public:
     uint32_t GetParseCookie(int line);
     void StartFiller();
     bool IsFillerBusy() const;
-    void OnFillerTimer();
+    void OnFillerSlice();
     void FinishFiller();
     bool RunFillerSlice(int budgetMs);
     size_t CacheMemoryBytes() const;
@@ -55,5 +57,6 @@ public:
     int m_wrapScan = 0;               // the filler's next line for sub-lines
     int m_wrapWidth = -1;
     int m_provisionalFrom = INT_MAX;  // first line drawn with a guessed cookie
-    QTimer* m_filler = nullptr;
+    std::unique_ptr<QObject> m_slicer; // receives the filler's slices (posted events)
+    bool m_slicePosted = false;       // a slice is on its way
 };

@@ -12,10 +12,13 @@
 #include "tests/support/platform/TempDir.h"
 
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using namespace testsupport::ui;
 
@@ -364,6 +367,74 @@ TEST(TextViewPaint, AJumpFarAheadPaintsAtOnceAndColoursFollow)
     const int row = v->GetCursorPos().line - v->GetTopLine();
     EXPECT_TRUE(RectHasColor(img, Row(*v, row), QColor(0, 0, 0xFF), 5));
     EXPECT_EQ(v->GetParseCookie(20000), ParseLinePlc(u"DATA", v->GetParseCookie(19999), nullptr));
+}
+
+namespace {
+
+// A view that notes the top line of its last paint.
+class PaintNotingView : public TestView
+{
+public:
+    int lastPaintTop = -1;
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        TestView::paintEvent(e);
+        lastPaintTop = GetTopLine();
+    }
+};
+
+void PostKey(QWidget* w, Qt::Key key, Qt::KeyboardModifiers m)
+{
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, key, m));
+}
+
+} // namespace
+
+TEST(TextViewPaint, InputAndItsPaintGoAheadOfTheColouringPass)
+{
+    ResetSourceTypes();
+    auto v = std::make_unique<PaintNotingView>();
+    v->resize(400, 300);
+    v->AttachToBuffer();
+    v->SetFont(TestFont());
+    v->SetTextType(std::u16string_view(u"plc"));
+    v->show();
+    PumpEvents();
+    std::u16string text;
+    for (int i = 0; i < 60000; ++i)
+        text += u"LOD X ; comment\r\n";
+    text += u"DATA";
+    SetText(v->buffer, text);  // the pass is due; none of its slices has run
+    ASSERT_FALSE(v->AreColoursExact());
+    const int last = v->GetLineCount() - 1;
+
+    // What each slice finds: where the caret is and what was painted last.
+    struct Seen
+    {
+        int caretLine, paintTop;
+    };
+    std::vector<Seen> seen;
+    struct HookGuard
+    {
+        ~HookGuard() { edt::SetFillerSliceHook({}); }
+    } guard;
+    edt::SetFillerSliceHook([&](CEdtTextView&) {
+        seen.push_back({v->GetCursorPos().line, v->lastPaintTop});
+        if (seen.size() == 1)
+            PostKey(v.get(), Qt::Key_Home, Qt::ControlModifier);  // a key while the pass runs
+    });
+    // A key pending before the pass starts: it is handled and its jump
+    // painted before the first slice.
+    PostKey(v.get(), Qt::Key_End, Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([&] { return v->AreColoursExact(); }, 20000, "the exact colours"));
+    ASSERT_GE(seen.size(), 2u) << "the pass ran in one slice: too little text to see it yield";
+    EXPECT_EQ(seen[0].caretLine, last);
+    EXPECT_GT(seen[0].paintTop + v->GetScreenLines(), last) << "the jump was not painted before the slice";
+    // The key that came during the first slice goes ahead of the second.
+    EXPECT_EQ(seen[1].caretLine, 0);
+    EXPECT_EQ(seen[1].paintTop, 0) << "the jump back was not painted before the slice";
 }
 
 TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
