@@ -27,7 +27,7 @@ bool Before(EdtPoint a, EdtPoint b)
 
 } // namespace
 
-EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view)
+EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view), m_sel(view.Sel())
 {
     m_caretTimer = new QTimer(&view);
     QObject::connect(m_caretTimer, &QTimer::timeout, &view, [this] {
@@ -130,30 +130,30 @@ void EdtCaretModel::SetCursorPos(EdtPoint pt)
 {
     pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
-    m_view.m_cursorPos = pt;
-    m_view.m_idealCharPos = CalculateActualOffset(pt.line, pt.ch);
+    m_sel.SetCursor(pt);
+    m_sel.SetIdealChar(CalculateActualOffset(pt.line, pt.ch));
     UpdateCaret();
 }
 
 void EdtCaretModel::SetAnchor(EdtPoint pt)
 {
-    m_view.m_anchor = pt;
+    m_sel.SetAnchor(pt);
 }
 
 void EdtCaretModel::SetAnchorAtCursor()
 {
-    m_view.m_savedPos = m_view.m_cursorPos;
+    m_sel.SetSavedPos(m_sel.Cursor());
 }
 
 void EdtCaretModel::GoToAnchor()
 {
-    EdtPoint pt = m_view.m_savedPos;
+    EdtPoint pt = m_sel.SavedPos();
     if (pt.line < 0 || pt.line >= m_view.GetLineCount())
         return;
     if (pt.ch < 0 || pt.ch > m_view.GetLineLength(pt.line))
         pt.ch = 0;
-    m_view.m_cursorPos = pt;
-    m_view.m_anchor = pt;
+    m_sel.SetCursor(pt);
+    m_sel.SetAnchor(pt);
     SetSelection(pt, pt);
     EnsureVisible(pt);
     UpdateCaret();
@@ -171,37 +171,37 @@ void EdtCaretModel::SetSelection(EdtPoint start, EdtPoint end)
 
 void EdtCaretModel::SetSelectionInText(EdtPoint start, EdtPoint end)
 {
-    if (start == m_view.m_selStart && end == m_view.m_selEnd)
+    if (start == m_sel.SelStart() && end == m_sel.SelEnd())
         return;
-    if (!(start == m_view.m_selStart)) {
-        InvalidateLines(std::min(m_view.m_selStart.line, m_view.m_selEnd.line),
-                        std::max(m_view.m_selStart.line, m_view.m_selEnd.line));
+    if (!(start == m_sel.SelStart())) {
+        InvalidateLines(std::min(m_sel.SelStart().line, m_sel.SelEnd().line),
+                        std::max(m_sel.SelStart().line, m_sel.SelEnd().line));
         InvalidateLines(std::min(start.line, end.line), std::max(start.line, end.line));
     } else {
-        InvalidateLines(std::min(end.line, m_view.m_selEnd.line),
-                        std::max(end.line, m_view.m_selEnd.line));
+        InvalidateLines(std::min(end.line, m_sel.SelEnd().line),
+                        std::max(end.line, m_sel.SelEnd().line));
     }
-    m_view.m_selStart = start;
-    m_view.m_selEnd = end;
-    m_view.PrepareSelBounds();
+    m_sel.SetSelStart(start);
+    m_sel.SetSelEnd(end);
+    m_sel.PrepareSelBounds();
 }
 
 void EdtCaretModel::GetSelection(EdtPoint& start, EdtPoint& end)
 {
-    m_view.PrepareSelBounds();
-    start = m_view.m_drawSelStart;
-    end = m_view.m_drawSelEnd;
+    m_sel.PrepareSelBounds();
+    start = m_sel.DrawSelStart();
+    end = m_sel.DrawSelEnd();
 }
 
 bool EdtCaretModel::IsSelection() const
 {
-    return !(m_view.m_selStart == m_view.m_selEnd);
+    return !(m_sel.SelStart() == m_sel.SelEnd());
 }
 
 bool EdtCaretModel::IsInsideSelection(EdtPoint pt)
 {
-    m_view.PrepareSelBounds();
-    return !Before(pt, m_view.m_drawSelStart) && Before(pt, m_view.m_drawSelEnd);
+    m_sel.PrepareSelBounds();
+    return !Before(pt, m_sel.DrawSelStart()) && Before(pt, m_sel.DrawSelEnd());
 }
 
 void EdtCaretModel::InvalidateLines(int first, int last)
@@ -240,7 +240,7 @@ void EdtCaretModel::InvalidateFromLine(int line)
 
 QRect EdtCaretModel::CaretRect()
 {
-    const QPoint p = TextToClient(m_view.m_cursorPos);
+    const QPoint p = TextToClient(m_sel.Cursor());
     return {p.x(), p.y(), 2, m_view.GetLineHeight()};
 }
 
@@ -249,7 +249,7 @@ bool EdtCaretModel::IsCaretShown() const
     if (!m_view.m_focused || !m_caretOn)
         return false;
     if (!m_view.m_wordWrap &&
-        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch) <
+        m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch) <
             m_view.m_offsetChar)
         return false;
     return true;
@@ -286,13 +286,12 @@ void EdtCaretModel::UpdateCaretBlink()
 void EdtCaretModel::FinishCaretMove(bool extend, bool keepIdeal)
 {
     if (!keepIdeal)
-        m_view.m_idealCharPos =
-            CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
-    EnsureVisible(m_view.m_cursorPos);
+        m_sel.SetIdealChar(CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+    EnsureVisible(m_sel.Cursor());
     UpdateCaret();
     if (!extend)
-        m_view.m_anchor = m_view.m_cursorPos;
-    SetSelection(m_view.m_anchor, m_view.m_cursorPos);
+        m_sel.SetAnchor(m_sel.Cursor());
+    SetSelection(m_sel.Anchor(), m_sel.Cursor());
 }
 
 void EdtCaretModel::OnCaretCommand(uint32_t id)
@@ -303,20 +302,21 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
         m_view.ScrollToSubLine(top);
         return;
     }
-    const bool shift = (id % 2) == 1 || m_view.m_keyboardSelection;
+    const bool shift = (id % 2) == 1 || m_sel.KeyboardSelection();
     const uint32_t base = id & ~1u;
-    m_view.PrepareSelBounds();
+    m_sel.PrepareSelBounds();
     const bool sel = IsSelection();
     const edt::ILayoutLines& lines = m_view.Layout();
-    EdtPoint& c = m_view.m_cursorPos;
+    EdtPoint c = m_sel.Cursor();
     c.line = std::clamp(c.line, 0, m_view.GetLineCount() - 1);
     c.ch = std::clamp(c.ch, 0, m_view.GetLineLength(c.line));
-    if (m_view.m_idealCharPos < 0)
-        m_view.m_idealCharPos = CalculateActualOffset(c.line, c.ch);
+    m_sel.SetCursor(c);
+    if (m_sel.IdealChar() < 0)
+        m_sel.SetIdealChar(CalculateActualOffset(c.line, c.ch));
     bool keepIdeal = false;
     auto left = [&] {
         if (sel && !shift)
-            c = m_view.m_drawSelStart;
+            c = m_sel.DrawSelStart();
         else if (c.ch > 0)
             --c.ch;
         else if (c.line > 0)
@@ -324,7 +324,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     };
     auto right = [&] {
         if (sel && !shift)
-            c = m_view.m_drawSelEnd;
+            c = m_sel.DrawSelEnd();
         else if (c.ch < m_view.GetLineLength(c.line))
             ++c.ch;
         else if (c.line + 1 < m_view.GetLineCount())
@@ -349,8 +349,8 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     case ID_EDT_CARET_DOWN: {
         const bool up = base == ID_EDT_CARET_UP;
         if (sel && !shift)
-            c = up ? m_view.m_drawSelStart : m_view.m_drawSelEnd;
-        c = edt::VerticalTarget(lines, c, m_view.m_idealCharPos, up ? -1 : 1);
+            c = up ? m_sel.DrawSelStart() : m_sel.DrawSelEnd();
+        c = edt::VerticalTarget(lines, c, m_sel.IdealChar(), up ? -1 : 1);
         keepIdeal = true;
         break;
     }
@@ -360,7 +360,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
         const int dir = base == ID_EDT_CARET_PAGE_UP ? -1 : 1;
         m_view.ScrollToSubLine(std::clamp(m_view.m_topSubLine + dir * page, 0,
                                           std::max(m_view.GetSubLineCount() - 1, 0)));
-        c = edt::VerticalTarget(lines, c, m_view.m_idealCharPos, dir * page);
+        c = edt::VerticalTarget(lines, c, m_sel.IdealChar(), dir * page);
         keepIdeal = true;
         break;
     }
@@ -374,6 +374,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     }
     default: return;
     }
+    m_sel.SetCursor(c);
     FinishCaretMove(shift, keepIdeal);
 }
 

@@ -4,6 +4,7 @@
 // keeping a point visible and the caret commands.  Part of CEdtTextView;
 // see docs/editor-views.md.
 
+#include "editor/EdtSelectionState.h"
 #include "editor/EdtTextBuffer.h"
 
 #include <QPoint>
@@ -48,6 +49,7 @@ public:
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    EdtSelectionState& m_sel;
     QTimer* m_caretTimer = nullptr;
     bool m_caretOn = true;
     QRect m_caretRect;

@@ -6,6 +6,7 @@
 // docs/editor-views.md.
 
 #include "editor/EdtRegExp.h"
+#include "editor/EdtSelectionState.h"
 #include "editor/EdtTextBuffer.h"
 #include "editor/EdtTextView.h"
 
@@ -83,5 +84,6 @@ public:
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    EdtSelectionState& m_sel;
     std::unique_ptr<EdtFindState> m_find;
 };

@@ -73,7 +73,7 @@ void SetDragExecHook(DragExecHook hook)
 }
 } // namespace edt
 
-EdtMouseController::EdtMouseController(CEdtTextView& view) : m_view(view)
+EdtMouseController::EdtMouseController(CEdtTextView& view) : m_view(view), m_sel(view.Sel())
 {
     m_autoScroll = new QTimer(&view);
     m_autoScroll->setInterval(100);
@@ -92,12 +92,12 @@ CEdtTextView* EdtMouseController::CurrentDragSource()
 void EdtMouseController::DragSelectionTo(EdtPoint pt)
 {
     if (m_view.m_lineSelection) {
-        SelectScreenLines(m_view.m_anchor, pt);
+        SelectScreenLines(m_sel.Anchor(), pt);
     } else if (m_view.m_wordSelection) {
-        SelectWordsBetween(m_view.m_anchor, pt);
+        SelectWordsBetween(m_sel.Anchor(), pt);
     } else {
-        m_view.m_cursorPos = pt;
-        m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
+        m_sel.SetCursor(pt);
+        m_view.SetSelection(m_sel.Anchor(), m_sel.Cursor());
     }
 }
 
@@ -110,10 +110,10 @@ void EdtMouseController::SelectWordsBetween(EdtPoint a, EdtPoint b)
     edt::WordAround(m_view.Layout(), last, s2, e2);
     const EdtPoint from{s1, first.line}, to{e2, last.line};
     if (forward) {
-        m_view.m_cursorPos = to;
+        m_sel.SetCursor(to);
         m_view.SetSelection(from, to);
     } else {
-        m_view.m_cursorPos = from;
+        m_sel.SetCursor(from);
         m_view.SetSelection(to, from);
     }
 }
@@ -132,7 +132,7 @@ void EdtMouseController::SelectScreenLines(EdtPoint a, EdtPoint b)
         return EdtPoint{m_view.GetLineLength(p.line), p.line};
     };
     const EdtPoint sa = edt::LineStartTarget(lines, a), sb = edt::LineStartTarget(lines, b);
-    m_view.m_cursorPos = sb;
+    m_sel.SetCursor(sb);
     if (Before(sb, sa))
         m_view.SetSelection(nextStart(sa), sb);
     else
@@ -159,7 +159,7 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     if (e->button() == Qt::RightButton) {
         const EdtPoint pt = m_view.ClientToText(shifted);
         if (!m_view.IsInsideSelection(pt)) {
-            m_view.m_cursorPos = m_view.m_anchor = pt;
+            m_sel.SetCursor(m_sel.Anchor() = pt);
             m_view.SetSelection(pt, pt);
             m_view.UpdateCaret();
         }
@@ -175,10 +175,10 @@ void EdtMouseController::MousePress(QMouseEvent* e)
         }
         const EdtPoint pt = edt::LineStartTarget(
             m_view.Layout(), m_view.ClientToText(QPoint(m_view.GetMarginWidth(), pos.y())));
-        m_view.m_cursorPos = pt;
+        m_sel.SetCursor(pt);
         if (!shift)
-            m_view.m_anchor = pt;
-        SelectScreenLines(m_view.m_anchor, pt);
+            m_sel.SetAnchor(pt);
+        SelectScreenLines(m_sel.Anchor(), pt);
         m_view.m_lineSelection = true;
     } else {
         const EdtPoint pt = m_view.ClientToText(shifted);
@@ -187,21 +187,20 @@ void EdtMouseController::MousePress(QMouseEvent* e)
             m_view.m_pressPos = pos;
             return;
         }
-        m_view.m_cursorPos = pt;
+        m_sel.SetCursor(pt);
         if (!shift)
-            m_view.m_anchor = pt;
+            m_sel.SetAnchor(pt);
         if (ctrl) {
-            SelectWordsBetween(m_view.m_anchor, pt);
+            SelectWordsBetween(m_sel.Anchor(), pt);
             m_view.m_wordSelection = true;
         } else {
-            m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
+            m_view.SetSelection(m_sel.Anchor(), m_sel.Cursor());
         }
     }
     m_view.m_dragSelection = true;
     m_autoScroll->start();
-    m_view.m_idealCharPos =
-        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
-    m_view.EnsureVisible(m_view.m_cursorPos);
+    m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+    m_view.EnsureVisible(m_sel.Cursor());
     m_view.UpdateCaret();
 }
 
@@ -212,8 +211,7 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
     if (m_view.m_dragSelection) {
         const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
         DragSelectionTo(pt);
-        m_view.m_idealCharPos =
-            m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+        m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
         m_view.UpdateCaret();
         return;
     }
@@ -250,9 +248,9 @@ void EdtMouseController::MouseRelease(QMouseEvent* e)
         m_view.m_preparingToDrag = false;
         const EdtPoint pt =
             m_view.ClientToText(m_view.m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
-        m_view.m_cursorPos = m_view.m_anchor = pt;
+        m_sel.SetCursor(m_sel.Anchor() = pt);
         m_view.SetSelection(pt, pt);
-        m_view.m_idealCharPos = m_view.CalculateActualOffset(pt.line, pt.ch);
+        m_sel.SetIdealChar(m_view.CalculateActualOffset(pt.line, pt.ch));
         m_view.UpdateCaret();
     }
 }
@@ -267,14 +265,13 @@ void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
     if (pos.x() < m_view.GetMarginWidth())
         return;
     const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
-    m_view.m_cursorPos = m_view.m_anchor = pt;
+    m_sel.SetCursor(m_sel.Anchor() = pt);
     SelectWordsBetween(pt, pt);
-    m_view.m_anchor = m_view.m_drawSelStart;
+    m_sel.SetAnchor(m_sel.DrawSelStart());
     m_view.m_wordSelection = true;
     m_view.m_dragSelection = true;
     m_autoScroll->start();
-    m_view.m_idealCharPos =
-        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+    m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
     m_view.UpdateCaret();
 }
 
@@ -324,14 +321,14 @@ void EdtMouseController::OnEditCopy()
 {
     if (!m_view.IsSelection())
         return;
-    m_view.PrepareSelBounds();
+    m_sel.PrepareSelBounds();
     if (!m_view.m_buffer) {
-        m_view.PutToClipboard(m_view.GetText(m_view.m_drawSelStart, m_view.m_drawSelEnd));
+        m_view.PutToClipboard(m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd()));
         return;
     }
     // The selection straight into the clipboard's text with LF line ends:
     // one copy of the text, however large.
-    const EdtPoint a = m_view.m_drawSelStart, b = m_view.m_drawSelEnd;
+    const EdtPoint a = m_sel.DrawSelStart(), b = m_sel.DrawSelEnd();
     const int last = std::min(b.line, m_view.GetLineCount() - 1);
     qsizetype size = 0;
     for (int line = a.line; line <= last; ++line)
@@ -356,8 +353,8 @@ void EdtMouseController::OnEditSelectAll()
 {
     const int last = m_view.GetLineCount() - 1;
     const EdtPoint end{m_view.GetLineLength(last), last};
-    m_view.m_anchor = {0, 0};
-    m_view.m_cursorPos = end;
+    m_sel.SetAnchor({0, 0});
+    m_sel.SetCursor(end);
     m_view.SetSelection({0, 0}, end);
     m_view.UpdateCaret();
 }
@@ -416,12 +413,12 @@ bool EdtMouseController::GetFromClipboard(std::u16string& text)
 
 bool EdtMouseController::PrepareDragData(std::u16string& text)
 {
-    m_view.PrepareSelBounds();
+    m_sel.PrepareSelBounds();
     if (!m_view.IsSelection())
         return false;
-    text = m_view.GetText(m_view.m_drawSelStart, m_view.m_drawSelEnd);
-    m_view.m_dragStart = m_view.m_drawSelStart;
-    m_view.m_dragEnd = m_view.m_drawSelEnd;
+    text = m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd());
+    m_view.m_dragStart = m_sel.DrawSelStart();
+    m_view.m_dragEnd = m_sel.DrawSelEnd();
     return !text.empty();
 }
 

@@ -3,6 +3,7 @@
 // automatic scrolling while a button is held outside, the clipboard and
 // the drag source.  Part of CEdtTextView; see docs/editor-views.md.
 
+#include "editor/EdtSelectionState.h"
 #include "editor/EdtTextBuffer.h"
 
 #include <QString>
@@ -42,5 +43,6 @@ public:
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    EdtSelectionState& m_sel;
     QTimer* m_autoScroll = nullptr;
 };

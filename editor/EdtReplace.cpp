@@ -57,8 +57,8 @@ bool CEdtEditView::ReplaceSelectionIn(std::u16string_view replacement, uint32_t 
                 text.push_back(c);
         }
     }
-    PrepareSelBounds();
-    const EdtPoint a = m_drawSelStart, b = m_drawSelEnd;
+    Sel().PrepareSelBounds();
+    const EdtPoint a = Sel().DrawSelStart(), b = Sel().DrawSelEnd();
     if (ownGroup)
         m_buffer->BeginUndoGroup();
     bool ok = true;
@@ -136,16 +136,16 @@ bool CEdtEditView::ReplaceFindNext(std::u16string_view text, uint32_t flags)
     if (!r.found) {
         r.current = r.start;
     } else {
-        PrepareSelBounds();
-        if (m_drawSelStart == m_drawSelEnd) {
+        Sel().PrepareSelBounds();
+        if (Sel().DrawSelStart() == Sel().DrawSelEnd()) {
             // After an empty match: the next line.
-            if (m_drawSelEnd.line + 1 >= GetLineCount()) {
+            if (Sel().DrawSelEnd().line + 1 >= GetLineCount()) {
                 r.found = false;
                 return false;
             }
-            r.current = {0, m_drawSelEnd.line + 1};
+            r.current = {0, Sel().DrawSelEnd().line + 1};
         } else {
-            r.current = m_drawSelEnd;
+            r.current = Sel().DrawSelEnd();
         }
     }
     return SearchStep(text, flags, MakeFindProgress(text));
@@ -158,8 +158,8 @@ bool CEdtEditView::ReplaceCurrent(std::u16string_view text, std::u16string_view 
     flags &= ~EDT_FIND_UP;
     if (!r.found)
         return ReplaceFindNext(text, flags);
-    PrepareSelBounds();
-    const bool empty = m_drawSelStart == m_drawSelEnd;
+    Sel().PrepareSelBounds();
+    const bool empty = Sel().DrawSelStart() == Sel().DrawSelEnd();
     const bool tracked = m_replaceTracked;
     m_replaceTracked = true;
     const bool ok = ReplaceSelection(replacement, flags);
@@ -169,13 +169,13 @@ bool CEdtEditView::ReplaceCurrent(std::u16string_view text, std::u16string_view 
         return false;
     }
     if (empty) {
-        if (m_cursorPos.line + 1 >= GetLineCount()) {
+        if (Sel().Cursor().line + 1 >= GetLineCount()) {
             r.found = false;
             return false;
         }
-        r.current = {0, m_cursorPos.line + 1};
+        r.current = {0, Sel().Cursor().line + 1};
     } else {
-        r.current = m_cursorPos;
+        r.current = Sel().Cursor();
     }
     return SearchStep(text, flags, MakeFindProgress(text));
 }
@@ -192,8 +192,8 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
     // The start: the current match, or the start position.
     EdtPoint pos = r.start;
     if (r.found) {
-        PrepareSelBounds();
-        pos = m_drawSelStart;
+        Sel().PrepareSelBounds();
+        pos = Sel().DrawSelStart();
     }
     if (r.scope == 0 && Before(pos, r.blockBegin))
         pos = r.blockBegin;
@@ -248,7 +248,7 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
             HighlightText(found, GetLastMatchLength(), false);
             const bool empty = GetLastMatchLength() == 0;
             const bool limited = r.scope == 0 || part == 1; // not the text's end
-            const bool endsBlock = limited && !Before(m_cursorPos, end);
+            const bool endsBlock = limited && !Before(Sel().Cursor(), end);
             if (!ReplaceSelectionIn(replacement, flags, false)) {
                 // A failed substitution: the match stays selected.
                 ui::MessageBeep();
@@ -256,7 +256,7 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
                 break;
             }
             ++out.replaced;
-            pos = m_cursorPos;
+            pos = Sel().Cursor();
             if (endsBlock)
                 break;
             if (empty) {
@@ -293,25 +293,25 @@ void CEdtEditView::OnEditReplace()
     CEditReplaceDlg& dlg = *dlgp;
     ReplaceState& r = m_replace;
     r = ReplaceState{};
-    PrepareSelBounds();
+    Sel().PrepareSelBounds();
     int ws = 0, we = 0;
-    edt::WordAround(Layout(), m_cursorPos, ws, we);
+    edt::WordAround(Layout(), Sel().Cursor(), ws, we);
     const std::u16string word =
-        we > ws ? GetText({ws, m_cursorPos.line}, {we, m_cursorPos.line}) : std::u16string();
-    if (IsSelection() && m_drawSelStart.line != m_drawSelEnd.line) {
-        SaveSelectionForReplace(m_drawSelStart, m_drawSelEnd);
-        r.blockBegin = m_drawSelStart;
-        r.blockEnd = m_drawSelEnd;
+        we > ws ? GetText({ws, Sel().Cursor().line}, {we, Sel().Cursor().line}) : std::u16string();
+    if (IsSelection() && Sel().DrawSelStart().line != Sel().DrawSelEnd().line) {
+        SaveSelectionForReplace(Sel().DrawSelStart(), Sel().DrawSelEnd());
+        r.blockBegin = Sel().DrawSelStart();
+        r.blockEnd = Sel().DrawSelEnd();
         r.scope = 0;
         dlg.m_selectionAvailable = true;
-        r.start = m_drawSelStart;
+        r.start = Sel().DrawSelStart();
         if (!word.empty())
             findText = word;
     } else {
         r.scope = 1;
-        r.start = m_cursorPos;
+        r.start = Sel().Cursor();
         if (IsSelection())
-            findText = GetText(m_drawSelStart, m_drawSelEnd);
+            findText = GetText(Sel().DrawSelStart(), Sel().DrawSelEnd());
         else if (!word.empty())
             findText = word;
     }
@@ -329,8 +329,8 @@ void CEdtEditView::OnEditReplace()
     delete dlgp;
     EdtPoint a, b;
     if (GetSavedSelection(a, b)) {
-        m_anchor = a;
-        m_cursorPos = b;
+        Sel().SetAnchor(a);
+        Sel().SetCursor(b);
         SetSelection(a, b);
         EnsureVisible(b);
         UpdateCaret();

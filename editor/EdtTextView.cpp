@@ -254,8 +254,12 @@ void CEdtTextView::ResetView()
     m_renderer->m_iconsLoaded = false;
     m_renderer->m_icons = QPixmap();
     m_cache->ResetCaches();
-    m_cursorPos = m_anchor = m_selStart = m_selEnd = m_drawSelStart = m_drawSelEnd = EdtPoint{};
-    m_idealCharPos = -1;
+    m_sel.PlaceAt({});
+    m_sel.SetSelStart({});
+    m_sel.SetSelEnd({});
+    m_sel.SetDrawSelStart({});
+    m_sel.SetDrawSelEnd({});
+    m_sel.SetIdealChar(-1);
     m_hasUnnamedBookmarks = false;
     m_preparingToDrag = false;
     m_draggingText = false;
@@ -373,10 +377,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
     if (m_topLine >= count)
         m_topLine = count - 1;
     if (context) {
-        context->RecalcPoint(m_cursorPos);
-        context->RecalcPoint(m_selStart);
-        context->RecalcPoint(m_selEnd);
-        context->RecalcPoint(m_anchor);
+        m_sel.MovePoints([context](EdtPoint& pt) { context->RecalcPoint(pt); });
         if (m_preparingToDrag || m_draggingText) {
             context->RecalcPoint(m_dragStart);
             context->RecalcPoint(m_dragEnd);
@@ -466,7 +467,7 @@ void CEdtTextView::MapCommands()
         MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_hasUnnamedBookmarks); });
     MapCommand(ID_EDT_MATCH_BRACE, [this] { OnMatchBrace(); });
     MapUpdate(ID_EDT_MATCH_BRACE,
-              [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_cursorPos)); });
+              [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_sel.Cursor())); });
     MapCommand(ID_EDT_GOTO_LINE, [this] { OnGoToLine(); });
     MapCommand(ID_EDT_SWITCH_HEADER, [this] { OnSwitchHeader(); });
     MapUpdate(ID_EDT_SWITCH_HEADER, [this](ui::CmdUI& cmd) {
@@ -510,9 +511,9 @@ void CEdtTextView::MapCommands()
                              : QString());
     });
     MapUpdate(ID_EDT_INDICATOR_POSITION, [this](ui::CmdUI& cmd) {
-        const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
+        const int col = CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch);
         cmd.Enable(true);
-        cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_cursorPos.line + 1, col + 1));
+        cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_sel.Cursor().line + 1, col + 1));
         UpdateIncrementalStatus();
     });
 }
@@ -578,8 +579,8 @@ void CEdtTextView::focusInEvent(QFocusEvent* e)
 {
     ui::View::focusInEvent(e);
     m_focused = true;
-    PrepareSelBounds();
-    InvalidateLines(m_drawSelStart.line, m_drawSelEnd.line);
+    m_sel.PrepareSelBounds();
+    InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
     UpdateCaret();
 }
 
@@ -587,8 +588,8 @@ void CEdtTextView::focusOutEvent(QFocusEvent* e)
 {
     ui::View::focusOutEvent(e);
     m_focused = false;
-    PrepareSelBounds();
-    InvalidateLines(m_drawSelStart.line, m_drawSelEnd.line);
+    m_sel.PrepareSelBounds();
+    InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
     m_mouse->EndMouseSelection();
     UpdateCaret();
 }
@@ -644,7 +645,7 @@ void CEdtTextView::SetTabSize(int n)
     m_cache->m_maxLength = -1;
     m_cache->m_maxKnown = 0;
     m_cache->m_lengthScan = 0;
-    m_idealCharPos = -1;
+    m_sel.SetIdealChar(-1);
     if (m_wordWrap) {
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;

@@ -20,6 +20,7 @@
 // Qt events.
 
 #include "editor/EdtParser.h"
+#include "editor/EdtSelectionState.h"
 #include "editor/EdtSettings.h"
 #include "editor/EdtTextBuffer.h"
 #include "editor/EdtTextTypes.h"
@@ -194,7 +195,10 @@ public:
     size_t CacheMemoryBytes() const;
 
     // ---- caret and selection (EdtCaretModel)
-    EdtPoint GetCursorPos() const { return m_cursorPos; }
+    // The caret and selection state (moving it does not repaint).
+    EdtSelectionState& Sel() { return m_sel; }
+    const EdtSelectionState& Sel() const { return m_sel; }
+    EdtPoint GetCursorPos() const { return m_sel.Cursor(); }
     void SetCursorPos(EdtPoint pt);
     void SetAnchor(EdtPoint pt);
     void SetAnchorAtCursor();
@@ -214,8 +218,8 @@ public:
     int CalculateActualOffset(int line, int ch);
     bool GetDisableDragAndDrop() const { return m_disableDragAndDrop; }
     void SetDisableDragAndDrop(bool on) { m_disableDragAndDrop = on; }
-    bool GetKeyboardSelectionMode() const { return m_keyboardSelection; }
-    void SetKeyboardSelectionMode(bool on) { m_keyboardSelection = on; }
+    bool GetKeyboardSelectionMode() const { return m_sel.KeyboardSelection(); }
+    void SetKeyboardSelectionMode(bool on) { m_sel.SetKeyboardSelection(on); }
     bool HasUnnamedBookmarks() const { return m_hasUnnamedBookmarks; }
     // Whether the caret is shown (focus, blink phase and position).
     bool IsCaretShown() const;
@@ -350,7 +354,6 @@ protected:
     bool IsInsideSplitter() const;
     void InvalidateLines(int first, int last);
     void InvalidateFromLine(int line);
-    void PrepareSelBounds();
     // The caret keeps the anchor and sets the selection (extend) or moves
     // both (no extend); the common end of every caret command.
     void FinishCaretMove(bool extend, bool keepIdeal);
@@ -366,15 +369,8 @@ protected:
     bool m_showInactiveSelection = true;
     CEdtParser* m_parser = nullptr;
 
-    EdtPoint m_cursorPos;
-    EdtPoint m_anchor;
-    EdtPoint m_selStart, m_selEnd;
-    EdtPoint m_drawSelStart, m_drawSelEnd;
-    EdtPoint m_savedPos;
-    int m_idealCharPos = -1;
     bool m_hasUnnamedBookmarks = false;
     bool m_disableDragAndDrop = false;
-    bool m_keyboardSelection = false;
     bool m_focused = false;
 
     int m_topLine = 0, m_topSubLine = 0, m_offsetChar = 0;
@@ -404,6 +400,7 @@ private:
     void ApplyTextType(const TextTypeDef* type);
     void MapCommands();
 
+    EdtSelectionState m_sel;
     std::unique_ptr<ui::AccelTable> m_accel;
     std::unique_ptr<EdtViewLines> m_lines;
     bool m_attached = false;

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+EdtViewJumps::EdtViewJumps(CEdtTextView& view) : m_view(view), m_sel(view.Sel()) {}
+
 // ------------------------------------------------------------ bookmarks
 
 namespace {
@@ -25,18 +27,18 @@ void MoveTo(CEdtTextView& v, EdtPoint pt)
 
 void EdtViewJumps::OnToggleBookmark(int n)
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     if (!m_view.m_buffer || n < 0 || n > 9)
         return;
     const uint32_t bit = EDT_LF_BOOKMARK(n);
-    const int line = std::clamp(m_view.m_cursorPos.line, 0, m_view.GetLineCount() - 1);
+    const int line = std::clamp(m_sel.Cursor().line, 0, m_view.GetLineCount() - 1);
     const bool set = (m_view.GetLineFlags(line) & bit) == 0;
     m_view.m_buffer->SetLineFlag(line, bit, set, true);
 }
 
 void EdtViewJumps::OnGoBookmark(int n)
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     if (!m_view.m_buffer || n < 0 || n > 9)
         return;
     const int line = m_view.m_buffer->GetLineWithFlag(EDT_LF_BOOKMARK(n));
@@ -46,7 +48,7 @@ void EdtViewJumps::OnGoBookmark(int n)
 
 void EdtViewJumps::OnClearBookmarks()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     if (!m_view.m_buffer)
         return;
     for (int n = 0; n <= 9; ++n)
@@ -55,10 +57,10 @@ void EdtViewJumps::OnClearBookmarks()
 
 void EdtViewJumps::OnToggleBookmark()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     if (!m_view.m_buffer)
         return;
-    const int line = std::clamp(m_view.m_cursorPos.line, 0, m_view.GetLineCount() - 1);
+    const int line = std::clamp(m_sel.Cursor().line, 0, m_view.GetLineCount() - 1);
     const bool set = (m_view.GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) == 0;
     m_view.m_buffer->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, set, false);
     m_view.m_hasUnnamedBookmarks = m_view.m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
@@ -66,27 +68,27 @@ void EdtViewJumps::OnToggleBookmark()
 
 void EdtViewJumps::OnNextBookmark()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     if (!m_view.m_buffer)
         return;
-    const int line = m_view.m_buffer->FindNextBookmarkLine(m_view.m_cursorPos.line);
+    const int line = m_view.m_buffer->FindNextBookmarkLine(m_sel.Cursor().line);
     if (line >= 0)
         MoveTo(m_view, {0, line});
 }
 
 void EdtViewJumps::OnPrevBookmark()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     if (!m_view.m_buffer)
         return;
-    const int line = m_view.m_buffer->FindPrevBookmarkLine(m_view.m_cursorPos.line);
+    const int line = m_view.m_buffer->FindPrevBookmarkLine(m_sel.Cursor().line);
     if (line >= 0)
         MoveTo(m_view, {0, line});
 }
 
 void EdtViewJumps::OnClearAllBookmarks()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     if (!m_view.m_buffer)
         return;
     for (int line = m_view.m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED); line >= 0;
@@ -99,7 +101,7 @@ void EdtViewJumps::OnClearAllBookmarks()
 
 void EdtViewJumps::OnMatchBrace()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     std::u16string_view open, close, lineC;
     if (m_view.m_textType) {
         open = m_view.m_textType->openComment;
@@ -107,7 +109,7 @@ void EdtViewJumps::OnMatchBrace()
         lineC = m_view.m_textType->lineComment;
     }
     EdtPoint found;
-    if (!edt::FindMatchingBracket(m_view.Layout(), m_view.m_cursorPos, open, close, lineC, found))
+    if (!edt::FindMatchingBracket(m_view.Layout(), m_sel.Cursor(), open, close, lineC, found))
         return;
     MoveTo(m_view, found);
 }
@@ -115,14 +117,14 @@ void EdtViewJumps::OnMatchBrace()
 void EdtViewJumps::GoToLine(int n, bool relative)
 {
     EdtPoint target;
-    if (!edt::GoToLineTarget(m_view.Layout(), n, relative, m_view.m_cursorPos, target))
+    if (!edt::GoToLineTarget(m_view.Layout(), n, relative, m_sel.Cursor(), target))
         return;
     MoveTo(m_view, target);
 }
 
 void EdtViewJumps::OnGoToLine()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     CGoToLineDlg dlg(&m_view);
     if (!dlg.IsLoaded())
         return;

@@ -177,7 +177,7 @@ constexpr int kPaintCookieNearLines = 4096;
 
 } // namespace
 
-EdtViewRenderer::EdtViewRenderer(CEdtTextView& view) : m_view(view)
+EdtViewRenderer::EdtViewRenderer(CEdtTextView& view) : m_view(view), m_sel(view.Sel())
 {
     // The window's own font until the editor font is handed over.
     std::memset(&m_logFont, 0, sizeof m_logFont);
@@ -474,18 +474,6 @@ void EdtViewRenderer::DrawMargin(QPainter& p, const QRect& rect, int line)
 
 // ------------------------------------------------------------ lines
 
-void EdtViewRenderer::PrepareSelBounds()
-{
-    auto before = [](EdtPoint a, EdtPoint b) { return a.line < b.line || (a.line == b.line && a.ch < b.ch); };
-    if (before(m_view.m_selEnd, m_view.m_selStart)) {
-        m_view.m_drawSelStart = m_view.m_selEnd;
-        m_view.m_drawSelEnd = m_view.m_selStart;
-    } else {
-        m_view.m_drawSelStart = m_view.m_selStart;
-        m_view.m_drawSelEnd = m_view.m_selEnd;
-    }
-}
-
 void EdtViewRenderer::DrawSingleLine(QPainter& p, const QRect& rect, int line)
 {
     if (line < 0 || line >= m_view.GetLineCount()) {
@@ -509,7 +497,7 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
     auto selected = [&](int ch) {
         const EdtPoint pt{ch, line};
         auto le = [](EdtPoint a, EdtPoint b) { return a.line < b.line || (a.line == b.line && a.ch <= b.ch); };
-        return selShown && le(m_view.m_drawSelStart, pt) && !le(m_view.m_drawSelEnd, pt);
+        return selShown && le(m_sel.DrawSelStart(), pt) && !le(m_sel.DrawSelEnd(), pt);
     };
     const std::u16string_view text(m_view.GetLineChars(line), size_t(m_view.GetLineLength(line)));
     const int len = static_cast<int>(text.size());
@@ -594,7 +582,7 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
             // Split the run where the selection starts or ends.
             int segEnd = runEnd;
             const bool sel = selected(pos);
-            for (EdtPoint e : {m_view.m_drawSelStart, m_view.m_drawSelEnd})
+            for (EdtPoint e : {m_sel.DrawSelStart(), m_sel.DrawSelEnd()})
                 if (e.line == line && e.ch > pos && e.ch < segEnd)
                     segEnd = e.ch;
             advance(pos);
@@ -759,7 +747,6 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
     if (p.device()->logicalDpiY() != m_cellGlyphsDpi) // the glyphs follow the device
         for (auto& g : m_cellGlyphs)
             g.reset();
-    PrepareSelBounds();
     g_paintClock.start();
     const int lh = GetLineHeight();
     const int margin = m_view.GetMarginWidth();
@@ -881,10 +868,6 @@ void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)
     m_renderer->DrawMargin(p, rect, line);
 }
 
-void CEdtTextView::PrepareSelBounds()
-{
-    m_renderer->PrepareSelBounds();
-}
 
 void CEdtTextView::DrawSingleLine(QPainter& p, const QRect& rect, int line)
 {
@@ -893,5 +876,6 @@ void CEdtTextView::DrawSingleLine(QPainter& p, const QRect& rect, int line)
 
 void CEdtTextView::paintEvent(QPaintEvent* e)
 {
+    m_sel.PrepareSelBounds();
     m_renderer->Paint(e);
 }
