@@ -3,6 +3,7 @@
 
 #include "editor/EdtEditView.h"
 
+#include "editor/EdtMouseController.h"
 #include "editor/EdtParser.h"
 #include "editor/EdtRegistry.h"
 #include "platform/ui/Accel.h"
@@ -641,8 +642,9 @@ void CEdtEditView::OnDropSource(Qt::DropAction effect)
 {
     if (effect != Qt::MoveAction || !QueryEditable())
         return;
-    if (Before(m_dragStart, m_dragEnd))
-        m_buffer->DeleteText(this, m_dragStart.line, m_dragStart.ch, m_dragEnd.line, m_dragEnd.ch,
+    const EdtPoint dragStart = Mouse().DragStart(), dragEnd = Mouse().DragEnd();
+    if (Before(dragStart, dragEnd))
+        m_buffer->DeleteText(this, dragStart.line, dragStart.ch, dragEnd.line, dragEnd.ch,
                              EDT_ACTION_DRAGDROP);
 }
 
@@ -705,8 +707,8 @@ Qt::DropAction CEditDropTarget::Effect(const QDropEvent* e, bool enter)
         return Qt::IgnoreAction;
     const EdtPoint pt = v.ClientToText(e->position().toPoint() + QPoint(v.GetCharWidth() / 2, 0));
     // A drop inside the text dragged out of this view does nothing.
-    if (CEdtTextView::CurrentDragSource() == &v && !Before(pt, v.m_dragStart) &&
-        Before(pt, v.m_dragEnd))
+    if (CEdtTextView::CurrentDragSource() == &v && !Before(pt, v.Mouse().DragStart()) &&
+        Before(pt, v.Mouse().DragEnd()))
         return Qt::IgnoreAction;
     v.ShowDropCaret(pt);
     return (e->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;

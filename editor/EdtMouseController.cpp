@@ -80,6 +80,14 @@ EdtMouseController::EdtMouseController(CEdtTextView& view) : m_view(view), m_sel
     QObject::connect(m_autoScroll, &QTimer::timeout, &view, [this] { OnAutoScrollTimer(); });
 }
 
+void EdtMouseController::MoveDragPoints(const UpdateContext& context)
+{
+    if (m_preparingToDrag || m_draggingText) {
+        context.RecalcPoint(m_dragStart);
+        context.RecalcPoint(m_dragEnd);
+    }
+}
+
 CEdtTextView* EdtMouseController::CurrentDragSource()
 {
     return g_dragSource;
@@ -91,9 +99,9 @@ CEdtTextView* EdtMouseController::CurrentDragSource()
 // words or by characters, as the drag began.
 void EdtMouseController::DragSelectionTo(EdtPoint pt)
 {
-    if (m_view.m_lineSelection) {
+    if (m_lineSelection) {
         SelectScreenLines(m_sel.Anchor(), pt);
-    } else if (m_view.m_wordSelection) {
+    } else if (m_wordSelection) {
         SelectWordsBetween(m_sel.Anchor(), pt);
     } else {
         m_sel.SetCursor(pt);
@@ -141,9 +149,9 @@ void EdtMouseController::SelectScreenLines(EdtPoint a, EdtPoint b)
 
 void EdtMouseController::EndMouseSelection()
 {
-    m_view.m_dragSelection = false;
-    m_view.m_wordSelection = false;
-    m_view.m_lineSelection = false;
+    m_dragSelection = false;
+    m_wordSelection = false;
+    m_lineSelection = false;
     m_autoScroll->stop();
 }
 
@@ -167,7 +175,7 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     }
     if (e->button() != Qt::LeftButton)
         return;
-    m_view.m_lastMousePos = pos;
+    m_lastMousePos = pos;
     if (pos.x() < m_view.GetMarginWidth()) {
         if (ctrl) {
             m_view.OnEditSelectAll();
@@ -179,12 +187,12 @@ void EdtMouseController::MousePress(QMouseEvent* e)
         if (!shift)
             m_sel.SetAnchor(pt);
         SelectScreenLines(m_sel.Anchor(), pt);
-        m_view.m_lineSelection = true;
+        m_lineSelection = true;
     } else {
         const EdtPoint pt = m_view.ClientToText(shifted);
-        if (m_view.IsInsideSelection(pt) && !m_view.m_disableDragAndDrop) {
-            m_view.m_preparingToDrag = true;
-            m_view.m_pressPos = pos;
+        if (m_view.IsInsideSelection(pt) && !m_disableDragAndDrop) {
+            m_preparingToDrag = true;
+            m_pressPos = pos;
             return;
         }
         m_sel.SetCursor(pt);
@@ -192,12 +200,12 @@ void EdtMouseController::MousePress(QMouseEvent* e)
             m_sel.SetAnchor(pt);
         if (ctrl) {
             SelectWordsBetween(m_sel.Anchor(), pt);
-            m_view.m_wordSelection = true;
+            m_wordSelection = true;
         } else {
             m_view.SetSelection(m_sel.Anchor(), m_sel.Cursor());
         }
     }
-    m_view.m_dragSelection = true;
+    m_dragSelection = true;
     m_autoScroll->start();
     m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
     m_view.EnsureVisible(m_sel.Cursor());
@@ -207,17 +215,17 @@ void EdtMouseController::MousePress(QMouseEvent* e)
 void EdtMouseController::MouseMove(QMouseEvent* e)
 {
     const QPoint pos = e->position().toPoint();
-    m_view.m_lastMousePos = pos;
-    if (m_view.m_dragSelection) {
+    m_lastMousePos = pos;
+    if (m_dragSelection) {
         const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
         DragSelectionTo(pt);
         m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
         m_view.UpdateCaret();
         return;
     }
-    if (m_view.m_preparingToDrag) {
-        if ((pos - m_view.m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
-            m_view.m_preparingToDrag = false;
+    if (m_preparingToDrag) {
+        if ((pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+            m_preparingToDrag = false;
             StartDrag();
         }
         return;
@@ -232,7 +240,7 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
         m_view.setCursor(m_view.m_renderer->m_marginCursor);
     } else if (m_view.IsInsideSelection(
                    m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0)))) {
-        if (!m_view.m_disableDragAndDrop)
+        if (!m_disableDragAndDrop)
             m_view.setCursor(Qt::ArrowCursor);
     } else {
         m_view.setCursor(Qt::IBeamCursor);
@@ -244,10 +252,10 @@ void EdtMouseController::MouseRelease(QMouseEvent* e)
     if (e->button() != Qt::LeftButton)
         return;
     EndMouseSelection();
-    if (m_view.m_preparingToDrag) {
-        m_view.m_preparingToDrag = false;
+    if (m_preparingToDrag) {
+        m_preparingToDrag = false;
         const EdtPoint pt =
-            m_view.ClientToText(m_view.m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
+            m_view.ClientToText(m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
         m_sel.SetCursor(m_sel.Anchor() = pt);
         m_view.SetSelection(pt, pt);
         m_sel.SetIdealChar(m_view.CalculateActualOffset(pt.line, pt.ch));
@@ -259,7 +267,7 @@ void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return;
-    if (m_view.m_dragSelection)
+    if (m_dragSelection)
         return;
     const QPoint pos = e->position().toPoint();
     if (pos.x() < m_view.GetMarginWidth())
@@ -268,8 +276,8 @@ void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
     m_sel.SetCursor(m_sel.Anchor() = pt);
     SelectWordsBetween(pt, pt);
     m_sel.SetAnchor(m_sel.DrawSelStart());
-    m_view.m_wordSelection = true;
-    m_view.m_dragSelection = true;
+    m_wordSelection = true;
+    m_dragSelection = true;
     m_autoScroll->start();
     m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
     m_view.UpdateCaret();
@@ -277,12 +285,12 @@ void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
 
 void EdtMouseController::OnAutoScrollTimer()
 {
-    if (!m_view.m_dragSelection) {
+    if (!m_dragSelection) {
         m_autoScroll->stop();
         return;
     }
     const QRect c = m_view.ClientRect();
-    const QPoint pos = m_view.m_lastMousePos;
+    const QPoint pos = m_lastMousePos;
     const int lh = m_view.GetLineHeight();
     bool scrolled = false;
     int top = m_view.m_topSubLine;
@@ -417,8 +425,8 @@ bool EdtMouseController::PrepareDragData(std::u16string& text)
     if (!m_view.IsSelection())
         return false;
     text = m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd());
-    m_view.m_dragStart = m_sel.DrawSelStart();
-    m_view.m_dragEnd = m_sel.DrawSelEnd();
+    m_dragStart = m_sel.DrawSelStart();
+    m_dragEnd = m_sel.DrawSelEnd();
     return !text.empty();
 }
 
@@ -440,12 +448,12 @@ void EdtMouseController::StartDrag()
     auto* mime = new QMimeData;
     mime->setText(WithLF(text));
     drag->setMimeData(mime);
-    m_view.m_draggingText = true;
+    m_draggingText = true;
     g_dragSource = &m_view;
     const Qt::DropActions allowed = m_view.GetDropEffect();
     const Qt::DropAction action = g_dragHook ? g_dragHook(drag, allowed) : drag->exec(allowed);
     g_dragSource = nullptr;
-    m_view.m_draggingText = false;
+    m_draggingText = false;
     if (action != Qt::IgnoreAction)
         m_view.OnDropSource(action);
     if (m_view.m_buffer)

@@ -70,7 +70,7 @@ void CEdtTextView::Init()
     m_caret = std::make_unique<EdtCaretModel>(*this);
     m_renderer = std::make_unique<EdtViewRenderer>(*this);
 
-    m_disableDragAndDrop = (GetEdtGeneralFlags() & 0x80) != 0;
+    m_mouse->SetDisableDragAndDrop((GetEdtGeneralFlags() & 0x80) != 0);
     m_accel = ui::AccelTable::Load(IDR_EDT_ACCEL);
     TextInClipboard();  // starts watching the clipboard
 
@@ -158,6 +158,16 @@ const edt::ILayoutLines& CEdtTextView::Layout() const
 }
 
 // ------------------------------------------------------------ source types
+
+bool CEdtTextView::GetDisableDragAndDrop() const
+{
+    return m_mouse->GetDisableDragAndDrop();
+}
+
+void CEdtTextView::SetDisableDragAndDrop(bool on)
+{
+    m_mouse->SetDisableDragAndDrop(on);
+}
 
 bool CEdtTextView::SetTextTypeById(int id)
 {
@@ -261,8 +271,7 @@ void CEdtTextView::ResetView()
     m_sel.SetDrawSelEnd({});
     m_sel.SetIdealChar(-1);
     m_hasUnnamedBookmarks = false;
-    m_preparingToDrag = false;
-    m_draggingText = false;
+    m_mouse->CancelDrag();
     m_showInactiveSelection = true;
     m_vertScrollLocked = m_horzScrollLocked = false;
     if (m_buffer)
@@ -378,10 +387,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         m_topLine = count - 1;
     if (context) {
         m_sel.MovePoints([context](EdtPoint& pt) { context->RecalcPoint(pt); });
-        if (m_preparingToDrag || m_draggingText) {
-            context->RecalcPoint(m_dragStart);
-            context->RecalcPoint(m_dragEnd);
-        }
+        m_mouse->MoveDragPoints(*context);
         EdtPoint top{0, m_topLine};
         context->RecalcPoint(top);
         m_topLine = std::clamp(top.line, 0, count - 1);

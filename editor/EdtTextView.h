@@ -216,8 +216,8 @@ public:
     void GoToLine(int n, bool relative);
     void UpdateCaret();
     int CalculateActualOffset(int line, int ch);
-    bool GetDisableDragAndDrop() const { return m_disableDragAndDrop; }
-    void SetDisableDragAndDrop(bool on) { m_disableDragAndDrop = on; }
+    bool GetDisableDragAndDrop() const;
+    void SetDisableDragAndDrop(bool on);
     bool GetKeyboardSelectionMode() const { return m_sel.KeyboardSelection(); }
     void SetKeyboardSelectionMode(bool on) { m_sel.SetKeyboardSelection(on); }
     bool HasUnnamedBookmarks() const { return m_hasUnnamedBookmarks; }
@@ -235,6 +235,7 @@ public:
     virtual void OnDropSource(Qt::DropAction effect);
     // The text view whose drag runs now (nullptr when none).
     static CEdtTextView* CurrentDragSource();
+    EdtMouseController& Mouse() { return *m_mouse; }
 
     // ---- find (EdtFindController)
     // Called every few thousand lines with the lines searched and the
@@ -370,21 +371,11 @@ protected:
     CEdtParser* m_parser = nullptr;
 
     bool m_hasUnnamedBookmarks = false;
-    bool m_disableDragAndDrop = false;
     bool m_focused = false;
 
     int m_topLine = 0, m_topSubLine = 0, m_offsetChar = 0;
     bool m_vertScrollLocked = false, m_horzScrollLocked = false;
 
-    // mouse
-    bool m_dragSelection = false;
-    bool m_wordSelection = false;
-    bool m_lineSelection = false;
-    bool m_preparingToDrag = false;
-    bool m_draggingText = false;
-    QPoint m_pressPos;
-    QPoint m_lastMousePos;
-    EdtPoint m_dragStart, m_dragEnd;
 
 private:
     friend class EdtViewLines;
