@@ -27,7 +27,7 @@ bool Before(EdtPoint a, EdtPoint b)
 
 } // namespace
 
-EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view), m_sel(view.Sel())
+EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view), m_sel(view.Sel()), m_style(view.Style()), m_pos(view.ScrollPos())
 {
     m_caretTimer = new QTimer(&view);
     QObject::connect(m_caretTimer, &QTimer::timeout, &view, [this] {
@@ -40,7 +40,7 @@ EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view), m_sel(view.Sel(
 
 bool EdtCaretModel::IsValidTextPos(EdtPoint pt) const
 {
-    if (m_view.GetLineCount() <= 0 || m_view.m_topLine < 0 || m_view.m_offsetChar < 0)
+    if (m_view.GetLineCount() <= 0 || m_pos.topLine < 0 || m_pos.offsetChar < 0)
         return false;
     if (pt.line < 0 || pt.line >= m_view.GetLineCount() || pt.ch < 0)
         return false;
@@ -49,35 +49,35 @@ bool EdtCaretModel::IsValidTextPos(EdtPoint pt) const
 
 bool EdtCaretModel::IsValidTextPosY(EdtPoint pt) const
 {
-    return m_view.GetLineCount() > 0 && m_view.m_topLine >= 0 && m_view.m_offsetChar >= 0 &&
+    return m_view.GetLineCount() > 0 && m_pos.topLine >= 0 && m_pos.offsetChar >= 0 &&
            pt.line >= 0 && pt.line < m_view.GetLineCount();
 }
 
 EdtPoint EdtCaretModel::ClientToText(QPoint p)
 {
-    m_view.m_cache->EnsureCacheSize();
-    return edt::ClientToTextPoint(m_view.Layout(), m_view.m_cache->m_subLines, m_view.Metrics(),
+    m_view.Cache().EnsureCacheSize();
+    return edt::ClientToTextPoint(m_view.Layout(), m_view.Cache().m_subLines, m_view.Metrics(),
                                   p.x(), p.y());
 }
 
 QPoint EdtCaretModel::TextToClient(EdtPoint pt)
 {
-    m_view.m_cache->EnsureCacheSize();
+    m_view.Cache().EnsureCacheSize();
     pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     int x = 0, y = 0;
-    if (m_view.m_wordWrap && m_view.m_parser) {
+    if (m_style.wordWrap && m_view.GetParser()) {
         pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
         m_view.GetSubLines(pt.line);  // the line's own count before the sums
-        edt::TextPointToClient(m_view.Layout(), m_view.m_cache->m_subLines, m_view.Metrics(), pt, x,
+        edt::TextPointToClient(m_view.Layout(), m_view.Cache().m_subLines, m_view.Metrics(), pt, x,
                                y);
         return {x, y};
     }
     // No breaks: the line is read once for the clamp and the column.
     static const std::vector<int> noBreaks;
-    const std::u16string_view text = m_view.m_finder->LineForSearch(pt.line);
+    const std::u16string_view text = m_view.Finder().LineForSearch(pt.line);
     pt.ch = std::clamp(pt.ch, 0, static_cast<int>(text.size()));
-    edt::LinePointToClient(text, noBreaks, m_view.m_cache->m_subLines.SumBefore(pt.line),
-                           m_view.m_tabSize, m_view.Metrics(), pt.ch, x, y);
+    edt::LinePointToClient(text, noBreaks, m_view.Cache().m_subLines.SumBefore(pt.line),
+                           m_style.tabSize, m_view.Metrics(), pt.ch, x, y);
     return {x, y};
 }
 
@@ -87,35 +87,35 @@ void EdtCaretModel::EnsureVisible(EdtPoint pt)
         return;
     pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     // The line is read once for the clamp, the sub-line and the column.
-    const std::u16string_view text = m_view.m_finder->LineForSearch(pt.line);
+    const std::u16string_view text = m_view.Finder().LineForSearch(pt.line);
     const int length = static_cast<int>(text.size());
     pt.ch = std::clamp(pt.ch, 0, length);
     std::vector<int> breaks;
     m_view.GetLineBreaks(pt.line, breaks);
     const int sub = m_view.GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, length, pt.ch).sub;
     // Without word wrap the line is one sub-line: the column from its start.
-    const int col = m_view.m_wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_view.m_tabSize);
+    const int col = m_style.wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_style.tabSize);
     const int lines = std::max(m_view.GetScreenLines(), 1);
-    int top = m_view.m_topSubLine;
+    int top = m_pos.topSubLine;
     if (sub < top)
         top = sub;
     else if (sub >= top + lines)
         top = sub - lines + 1;
     top = std::clamp(top, 0, std::max(m_view.GetSubLineCount() - 1, 0));
     bool scrolled = false;
-    if (top != m_view.m_topSubLine) {
+    if (top != m_pos.topSubLine) {
         m_view.ScrollToSubLine(top);
         scrolled = true;
     }
-    if (!m_view.m_wordWrap) {
+    if (!m_style.wordWrap) {
         const int chars = std::max(m_view.GetScreenChars(), 1);
-        int off = m_view.m_offsetChar;
+        int off = m_pos.offsetChar;
         if (col < off)
             off = col;
         else if (col >= off + chars)
             off = col - chars + 1;
         off = std::clamp(off, 0, std::max(std::max(m_view.GetMaxLineLength(), col + 1) - 1, 0));
-        if (off != m_view.m_offsetChar) {
+        if (off != m_pos.offsetChar) {
             m_view.ScrollToChar(off);
             scrolled = true;
         }
@@ -213,9 +213,9 @@ void EdtCaretModel::InvalidateLines(int first, int last)
     const int lh = m_view.GetLineHeight();
     first = std::clamp(first, 0, m_view.GetLineCount() - 1);
     last = std::clamp(last, 0, m_view.GetLineCount() - 1);
-    const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_view.m_topSubLine) * lh;
+    const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_pos.topSubLine) * lh;
     const int64_t y1 =
-        int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_view.m_topSubLine) * lh;
+        int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_pos.topSubLine) * lh;
     const QRect c = m_view.ClientRect();
     if (y1 < 0 || y0 > c.height())
         return;
@@ -230,7 +230,7 @@ void EdtCaretModel::InvalidateFromLine(int line)
         return;  // a hidden widget takes no updates
     line = std::clamp(line, 0, m_view.GetLineCount() - 1);
     const int64_t y0 =
-        int64_t(m_view.GetSubLineIndex(line) - m_view.m_topSubLine) * m_view.GetLineHeight();
+        int64_t(m_view.GetSubLineIndex(line) - m_pos.topSubLine) * m_view.GetLineHeight();
     const QRect c = m_view.ClientRect();
     if (y0 > c.height())
         return;
@@ -246,18 +246,18 @@ QRect EdtCaretModel::CaretRect()
 
 bool EdtCaretModel::IsCaretShown() const
 {
-    if (!m_view.m_focused || !m_caretOn)
+    if (!m_style.focused || !m_caretOn)
         return false;
-    if (!m_view.m_wordWrap &&
+    if (!m_style.wordWrap &&
         m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch) <
-            m_view.m_offsetChar)
+            m_pos.offsetChar)
         return false;
     return true;
 }
 
 void EdtCaretModel::UpdateCaret()
 {
-    if (m_view.m_renderer->m_charWidth < 0 && !m_view.isVisible())
+    if (m_view.Renderer().m_charWidth < 0 && !m_view.isVisible())
         return;
     const QRect now = CaretRect();
     if (now != m_caretRect) {
@@ -266,7 +266,7 @@ void EdtCaretModel::UpdateCaret()
     }
     m_view.update(now.adjusted(-1, 0, 1, 0));
     UpdateCaretBlink();
-    if (m_view.m_focused)
+    if (m_style.focused)
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
 
@@ -274,8 +274,8 @@ void EdtCaretModel::UpdateCaretBlink()
 {
     m_caretOn = true;
     // The style hint only when it matters: reading it is not free.
-    const int flash = m_view.m_focused ? QApplication::cursorFlashTime() : 0;
-    if (m_view.m_focused && flash > 0)
+    const int flash = m_style.focused ? QApplication::cursorFlashTime() : 0;
+    if (m_style.focused && flash > 0)
         m_caretTimer->start(flash / 2);
     else
         m_caretTimer->stop();
@@ -297,7 +297,7 @@ void EdtCaretModel::FinishCaretMove(bool extend, bool keepIdeal)
 void EdtCaretModel::OnCaretCommand(uint32_t id)
 {
     if (id == ID_EDT_SCROLL_UP || id == ID_EDT_SCROLL_DOWN) {
-        const int top = std::clamp(m_view.m_topSubLine + (id == ID_EDT_SCROLL_UP ? -1 : 1), 0,
+        const int top = std::clamp(m_pos.topSubLine + (id == ID_EDT_SCROLL_UP ? -1 : 1), 0,
                                    std::max(m_view.GetSubLineCount() - 1, 0));
         m_view.ScrollToSubLine(top);
         return;
@@ -358,7 +358,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     case ID_EDT_CARET_PAGE_DOWN: {
         const int page = std::max(m_view.GetScreenLines() - 1, 1);
         const int dir = base == ID_EDT_CARET_PAGE_UP ? -1 : 1;
-        m_view.ScrollToSubLine(std::clamp(m_view.m_topSubLine + dir * page, 0,
+        m_view.ScrollToSubLine(std::clamp(m_pos.topSubLine + dir * page, 0,
                                           std::max(m_view.GetSubLineCount() - 1, 0)));
         c = edt::VerticalTarget(lines, c, m_sel.IdealChar(), dir * page);
         keepIdeal = true;

@@ -6,6 +6,7 @@
 
 #include "editor/EdtSelectionState.h"
 #include "editor/EdtTextBuffer.h"
+#include "editor/EdtViewStyle.h"
 
 #include <QPoint>
 #include <QRect>
@@ -50,6 +51,8 @@ public:
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
     EdtSelectionState& m_sel;
+    const EdtViewStyle& m_style;
+    const EdtScrollPos& m_pos;
     QTimer* m_caretTimer = nullptr;
     bool m_caretOn = true;
     QRect m_caretRect;

@@ -160,7 +160,7 @@ void SetSearchProgressDelay(int ms)
 } // namespace edt
 
 EdtFindController::EdtFindController(CEdtTextView& view)
-    : m_view(view), m_sel(view.Sel()), m_find(std::make_unique<EdtFindState>())
+    : m_view(view), m_sel(view.Sel()), m_style(view.Style()), m_pos(view.ScrollPos()), m_find(std::make_unique<EdtFindState>())
 {
 }
 
@@ -220,8 +220,8 @@ bool EdtFindController::FindText(std::u16string_view text, EdtPoint start, uint3
 
 std::u16string_view EdtFindController::LineForSearch(int line) const
 {
-    if (m_view.m_buffer && line >= 0 && line < m_view.m_buffer->GetLineCount())
-        return m_view.m_buffer->GetLineView(line);
+    if (m_view.GetTextBuffer() && line >= 0 && line < m_view.GetTextBuffer()->GetLineCount())
+        return m_view.GetTextBuffer()->GetLineView(line);
     return {m_view.GetLineChars(line), size_t(m_view.GetLineLength(line))};
 }
 
@@ -365,7 +365,7 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
 
     const bool up = (flags & EDT_FIND_UP) != 0;
     const int total = blockEnd.line - blockStart.line + 1;
-    const uint64_t changes = m_view.m_buffer ? m_view.m_buffer->GetChangeCount() : 0;
+    const uint64_t changes = m_view.GetTextBuffer() ? m_view.GetTextBuffer()->GetChangeCount() : 0;
     WaitCursorAfter wait;
     int done = 0;
     // Every 1,024 lines: the wait cursor, the progress and the check that
@@ -378,8 +378,8 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
         wait.Check();
         if (progress) {
             const bool go = progress(done, total);
-            if (!go || (m_view.m_buffer ? m_view.m_buffer->GetChangeCount() : 0) != changes ||
-                !m_view.m_buffer) {
+            if (!go || (m_view.GetTextBuffer() ? m_view.GetTextBuffer()->GetChangeCount() : 0) != changes ||
+                !m_view.GetTextBuffer()) {
                 f.cancelled = true;
                 return false;
             }
@@ -388,8 +388,8 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
     };
     // A single-line expression with literals: only the lines the scan of
     // the buffer's memory names are searched.
-    edt::LineScan scan((flags & EDT_FIND_REGEXP) && f.regexJoin == 0 && m_view.m_buffer
-                           ? &m_view.m_buffer->GetLineStore()
+    edt::LineScan scan((flags & EDT_FIND_REGEXP) && f.regexJoin == 0 && m_view.GetTextBuffer()
+                           ? &m_view.GetTextBuffer()->GetLineStore()
                            : nullptr,
                        f.regex, (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0);
     int pos = 0, len = 0, line = -1;
@@ -524,17 +524,17 @@ bool EdtFindController::HighlightText(EdtPoint pt, int length, bool reverse)
     m_sel.SetCursor(reverse ? pt : end);
     m_sel.SetAnchor(m_sel.Cursor());
     m_sel.SetIdealChar(-1);  // computed by the next vertical move
-    m_view.m_caret->SetSelectionInText(pt, end);  // both inside the text already
-    const int top = m_view.m_topSubLine, offset = m_view.m_offsetChar;
+    m_view.Caret().SetSelectionInText(pt, end);  // both inside the text already
+    const int top = m_pos.topSubLine, offset = m_pos.offsetChar;
     // A match off the screen comes into its upper third, so that the next
     // ones below it are in sight without a scroll each.
     const int lines = std::max(m_view.GetScreenLines(), 1);
     const int sub = m_view.GetSubLineIndex(m_sel.Cursor().line);
-    if (!m_view.m_wordWrap && (sub < m_view.m_topSubLine || sub >= m_view.m_topSubLine + lines))
+    if (!m_style.wordWrap && (sub < m_pos.topSubLine || sub >= m_pos.topSubLine + lines))
         m_view.ScrollToSubLine(
             std::clamp(sub - lines / 3, 0, std::max(m_view.GetSubLineCount() - 1, 0)));
     m_view.EnsureVisible(m_sel.Cursor());
-    if (top == m_view.m_topSubLine && offset == m_view.m_offsetChar)
+    if (top == m_pos.topSubLine && offset == m_pos.offsetChar)
         m_view.UpdateCaret();  // a scroll has placed it already
     return true;
 }
@@ -574,7 +574,7 @@ void EdtFindController::MapFindCommands()
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_FORWARD, [this](ui::CmdUI& cmd) {
         const int last = m_view.GetLineCount() - 1;
-        cmd.Enable(m_view.m_buffer &&
+        cmd.Enable(m_view.GetTextBuffer() &&
                    !(m_sel.Cursor() == EdtPoint{m_view.GetLineLength(last), last}));
     });
     m_view.MapCommand(ID_EDT_INCREMENTAL_BACKWARD, [this] {
@@ -582,7 +582,7 @@ void EdtFindController::MapFindCommands()
         m_view.OnIncrementalSearch(true);
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_BACKWARD, [this](ui::CmdUI& cmd) {
-        cmd.Enable(m_view.m_buffer && !(m_sel.Cursor() == EdtPoint{0, 0}));
+        cmd.Enable(m_view.GetTextBuffer() && !(m_sel.Cursor() == EdtPoint{0, 0}));
     });
     // Backspace of a read-only view: only the incremental search's.
     m_view.MapCommand(ID_EDT_DELETE_BACK, [this] { OnIncrementalBackspace(); });

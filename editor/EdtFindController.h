@@ -9,6 +9,7 @@
 #include "editor/EdtSelectionState.h"
 #include "editor/EdtTextBuffer.h"
 #include "editor/EdtTextView.h"
+#include "editor/EdtViewStyle.h"
 
 #include <array>
 #include <memory>
@@ -85,5 +86,7 @@ public:
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
     EdtSelectionState& m_sel;
+    const EdtViewStyle& m_style;
+    const EdtScrollPos& m_pos;
     std::unique_ptr<EdtFindState> m_find;
 };

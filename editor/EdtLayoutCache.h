@@ -6,6 +6,7 @@
 
 #include "editor/EdtParser.h"
 #include "editor/EdtViewLayout.h"
+#include "editor/EdtViewStyle.h"
 
 #include <climits>
 #include <cstddef>
@@ -47,6 +48,8 @@ public:
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    const EdtViewStyle& m_style;
+    EdtScrollPos& m_pos;
     std::vector<uint32_t> m_cookies;  // valid below m_cookiesKnown
     int m_cookiesKnown = 0;
     edt::BlockedCounts m_lengths;     // expanded lengths, -1 unknown

@@ -73,7 +73,7 @@ void SetDragExecHook(DragExecHook hook)
 }
 } // namespace edt
 
-EdtMouseController::EdtMouseController(CEdtTextView& view) : m_view(view), m_sel(view.Sel())
+EdtMouseController::EdtMouseController(CEdtTextView& view) : m_view(view), m_sel(view.Sel()), m_style(view.Style()), m_pos(view.ScrollPos())
 {
     m_autoScroll = new QTimer(&view);
     m_autoScroll->setInterval(100);
@@ -232,12 +232,12 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
     }
     // The cursor shape.
     if (pos.x() < m_view.GetMarginWidth()) {
-        if (!m_view.m_renderer->m_marginCursorLoaded) {
-            m_view.m_renderer->m_marginCursor =
+        if (!m_view.Renderer().m_marginCursorLoaded) {
+            m_view.Renderer().m_marginCursor =
                 ui::LoadCursor(IDR_EDT_MARGIN_CURSOR, Qt::ArrowCursor);
-            m_view.m_renderer->m_marginCursorLoaded = true;
+            m_view.Renderer().m_marginCursorLoaded = true;
         }
-        m_view.setCursor(m_view.m_renderer->m_marginCursor);
+        m_view.setCursor(m_view.Renderer().m_marginCursor);
     } else if (m_view.IsInsideSelection(
                    m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0)))) {
         if (!m_disableDragAndDrop)
@@ -293,24 +293,24 @@ void EdtMouseController::OnAutoScrollTimer()
     const QPoint pos = m_lastMousePos;
     const int lh = m_view.GetLineHeight();
     bool scrolled = false;
-    int top = m_view.m_topSubLine;
+    int top = m_pos.topSubLine;
     if (pos.y() < c.top())
         top -= pos.y() < c.top() - lh ? 3 : 1;
     else if (pos.y() > c.bottom())
         top += pos.y() > c.bottom() + lh ? 3 : 1;
     top = std::clamp(top, 0, std::max(m_view.GetSubLineCount() - 1, 0));
-    if (top != m_view.m_topSubLine) {
+    if (top != m_pos.topSubLine) {
         m_view.ScrollToSubLine(top);
         scrolled = true;
     }
-    if (!m_view.m_wordWrap) {
-        int off = m_view.m_offsetChar;
+    if (!m_style.wordWrap) {
+        int off = m_pos.offsetChar;
         if (pos.x() < m_view.GetMarginWidth())
             --off;
         else if (pos.x() > c.right())
             ++off;
         off = std::clamp(off, 0, std::max(m_view.GetMaxLineLength() - 1, 0));
-        if (off != m_view.m_offsetChar) {
+        if (off != m_pos.offsetChar) {
             m_view.ScrollToChar(off);
             scrolled = true;
         }
@@ -330,7 +330,7 @@ void EdtMouseController::OnEditCopy()
     if (!m_view.IsSelection())
         return;
     m_sel.PrepareSelBounds();
-    if (!m_view.m_buffer) {
+    if (!m_view.GetTextBuffer()) {
         m_view.PutToClipboard(m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd()));
         return;
     }
@@ -442,8 +442,8 @@ void EdtMouseController::StartDrag()
     std::u16string text;
     if (!m_view.PrepareDragData(text))
         return;
-    if (m_view.m_buffer)
-        m_view.m_buffer->BeginUndoGroup();
+    if (m_view.GetTextBuffer())
+        m_view.GetTextBuffer()->BeginUndoGroup();
     auto* drag = new QDrag(&m_view);
     auto* mime = new QMimeData;
     mime->setText(WithLF(text));
@@ -456,8 +456,8 @@ void EdtMouseController::StartDrag()
     m_draggingText = false;
     if (action != Qt::IgnoreAction)
         m_view.OnDropSource(action);
-    if (m_view.m_buffer)
-        m_view.m_buffer->FlushUndoGroup(&m_view);
+    if (m_view.GetTextBuffer())
+        m_view.GetTextBuffer()->FlushUndoGroup(&m_view);
     drag->deleteLater();
 }
 

@@ -5,6 +5,7 @@
 
 #include "editor/EdtSelectionState.h"
 #include "editor/EdtTextBuffer.h"
+#include "editor/EdtViewStyle.h"
 
 #include <QPoint>
 #include <QString>
@@ -55,6 +56,8 @@ public:
 private:
     CEdtTextView& m_view;
     EdtSelectionState& m_sel;
+    const EdtViewStyle& m_style;
+    const EdtScrollPos& m_pos;
     QTimer* m_autoScroll = nullptr;
     bool m_dragSelection = false;
     bool m_wordSelection = false;

@@ -4,6 +4,7 @@
 // page setup command.  Part of CEdtTextView; see docs/editor-printing.md.
 
 #include "editor/EdtPrintLayout.h"
+#include "editor/EdtViewStyle.h"
 
 #include <QFont>
 #include <QRect>
@@ -61,6 +62,7 @@ public:
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    const EdtViewStyle& m_style;
     bool m_printHeader = false;
     bool m_printFooter = true;
     std::unique_ptr<EdtPrintJob> m_printJob;

@@ -35,7 +35,7 @@ public:
     int LayoutLineCount() const override { return m_v.GetLineCount(); }
     std::u16string_view LayoutLine(int line) const override
     {
-        return m_v.m_finder->LineForSearch(line);
+        return m_v.Finder().LineForSearch(line);
     }
     int LayoutTabSize() const override { return m_v.GetTabSize(); }
     void LayoutBreaks(int line, std::vector<int>& breaks) const override
@@ -141,7 +141,7 @@ int CEdtTextView::GetLineActualLength(int line)
     m_cache->EnsureCacheSize();
     int32_t v = m_cache->m_lengths.Get(line);
     if (v < 0) {
-        v = edt::ExpandedLength({GetLineChars(line), size_t(GetLineLength(line))}, m_tabSize);
+        v = edt::ExpandedLength({GetLineChars(line), size_t(GetLineLength(line))}, m_style.tabSize);
         m_cache->m_lengths.Set(line, v);
     }
     return v;
@@ -158,6 +158,11 @@ const edt::ILayoutLines& CEdtTextView::Layout() const
 }
 
 // ------------------------------------------------------------ source types
+
+bool CEdtTextView::HasUnnamedBookmarks() const
+{
+    return m_jumps->HasUnnamedBookmarks();
+}
 
 bool CEdtTextView::GetDisableDragAndDrop() const
 {
@@ -252,9 +257,9 @@ void CEdtTextView::DetachFromBuffer()
 
 void CEdtTextView::ResetView()
 {
-    m_topLine = m_offsetChar = m_topSubLine = 0;
-    if (m_tabSize != 4) {
-        m_tabSize = 4;
+    m_pos.topLine = m_pos.offsetChar = m_pos.topSubLine = 0;
+    if (m_style.tabSize != 4) {
+        m_style.tabSize = 4;
     }
     m_appliedType = nullptr;
     m_renderer->m_lineHeight = m_renderer->m_charWidth = -1;
@@ -270,12 +275,12 @@ void CEdtTextView::ResetView()
     m_sel.SetDrawSelStart({});
     m_sel.SetDrawSelEnd({});
     m_sel.SetIdealChar(-1);
-    m_hasUnnamedBookmarks = false;
+    m_jumps->SetHasUnnamedBookmarks(false);
     m_mouse->CancelDrag();
-    m_showInactiveSelection = true;
+    m_style.showInactiveSelection = true;
     m_vertScrollLocked = m_horzScrollLocked = false;
     if (m_buffer)
-        m_hasUnnamedBookmarks = m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
+        m_jumps->SetHasUnnamedBookmarks(m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0);
     UpdateCaret();
     update();
 }
@@ -302,10 +307,9 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         if (line < GetLineCount()) {
             InvalidateLines(line, line);
             if (m_buffer)
-                m_hasUnnamedBookmarks =
-                    (GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) ||
-                    (m_hasUnnamedBookmarks &&
-                     m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0);
+                m_jumps->SetHasUnnamedBookmarks((GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) ||
+                    (m_jumps->HasUnnamedBookmarks() &&
+                     m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0));
         }
         return;
     }
@@ -330,7 +334,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
             if (m_cache->m_maxLength >= 0)
                 m_cache->m_maxLength = longest;
         }
-        if (m_wordWrap)
+        if (m_style.wordWrap)
             m_cache->m_wrapScan = std::min(m_cache->m_wrapScan, line);
     };
     if (rewrite && rewrite->AddedLines() == 0 && line < count) {
@@ -383,15 +387,15 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
             longest = std::max(longest, GetLineActualLength(i));
         noteLengths(oldLength, GetLineActualLength(line), longest);
     }
-    if (m_topLine >= count)
-        m_topLine = count - 1;
+    if (m_pos.topLine >= count)
+        m_pos.topLine = count - 1;
     if (context) {
         m_sel.MovePoints([context](EdtPoint& pt) { context->RecalcPoint(pt); });
         m_mouse->MoveDragPoints(*context);
-        EdtPoint top{0, m_topLine};
+        EdtPoint top{0, m_pos.topLine};
         context->RecalcPoint(top);
-        m_topLine = std::clamp(top.line, 0, count - 1);
-        m_topSubLine = GetSubLineIndex(m_topLine);
+        m_pos.topLine = std::clamp(top.line, 0, count - 1);
+        m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
     }
     InvalidateFromLine(line);
     UpdateCaret();
@@ -420,7 +424,7 @@ void CEdtTextView::OnInitialUpdate()
         if (m_scroller->m_sharedV)
             ScrollToSubLine(std::clamp(m_scroller->m_sharedV->value(), 0, GetSubLineCount() - 1),
                             true, false);
-        if (m_scroller->m_sharedH && !m_wordWrap)
+        if (m_scroller->m_sharedH && !m_style.wordWrap)
             ScrollToChar(std::max(m_scroller->m_sharedH->value(), 0), true, false);
     }
     SetFont(GetEdtEditorFont());
@@ -470,7 +474,7 @@ void CEdtTextView::MapCommands()
     MapCommand(ID_EDT_PREV_BOOKMARK, [this] { OnPrevBookmark(); });
     MapCommand(ID_EDT_CLEAR_ALL_BOOKMARKS, [this] { OnClearAllBookmarks(); });
     for (uint32_t id : {ID_EDT_NEXT_BOOKMARK, ID_EDT_PREV_BOOKMARK, ID_EDT_CLEAR_ALL_BOOKMARKS})
-        MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_hasUnnamedBookmarks); });
+        MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_jumps->HasUnnamedBookmarks()); });
     MapCommand(ID_EDT_MATCH_BRACE, [this] { OnMatchBrace(); });
     MapUpdate(ID_EDT_MATCH_BRACE,
               [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_sel.Cursor())); });
@@ -485,18 +489,18 @@ void CEdtTextView::MapCommands()
         auto* row = const_cast<TextTypeDef*>(m_textType);
         row->flags ^= EDT_TT_MARGIN;
         m_flags ^= EDT_TT_MARGIN;
-        SetSelectionMargin(!m_selMargin);
+        SetSelectionMargin(!m_style.selMargin);
     });
-    MapUpdate(ID_EDT_TOGGLE_MARGIN, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_selMargin ? 1 : 0); });
+    MapUpdate(ID_EDT_TOGGLE_MARGIN, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_style.selMargin ? 1 : 0); });
     MapCommand(ID_EDT_TOGGLE_WORDWRAP, [this] {
         if (!m_textType)
             return;
         auto* row = const_cast<TextTypeDef*>(m_textType);
         row->flags ^= EDT_TT_WORDWRAP;
         m_flags ^= EDT_TT_WORDWRAP;
-        SetWordWrap(!m_wordWrap);
+        SetWordWrap(!m_style.wordWrap);
     });
-    MapUpdate(ID_EDT_TOGGLE_WORDWRAP, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_wordWrap ? 1 : 0); });
+    MapUpdate(ID_EDT_TOGGLE_WORDWRAP, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_style.wordWrap ? 1 : 0); });
     MapCommandRange(ID_EDT_SOURCE_TYPE_FIRST, ID_EDT_SOURCE_TYPE_LAST, [this](uint32_t id) {
         SetTextTypeById(int(id - ID_EDT_SOURCE_TYPE_FIRST));
         update();
@@ -584,7 +588,7 @@ bool CEdtTextView::focusNextPrevChild(bool)
 void CEdtTextView::focusInEvent(QFocusEvent* e)
 {
     ui::View::focusInEvent(e);
-    m_focused = true;
+    m_style.focused = true;
     m_sel.PrepareSelBounds();
     InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
     UpdateCaret();
@@ -593,7 +597,7 @@ void CEdtTextView::focusInEvent(QFocusEvent* e)
 void CEdtTextView::focusOutEvent(QFocusEvent* e)
 {
     ui::View::focusOutEvent(e);
-    m_focused = false;
+    m_style.focused = false;
     m_sel.PrepareSelBounds();
     InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
     m_mouse->EndMouseSelection();
@@ -623,16 +627,16 @@ void CEdtTextView::WrapLine(int line, int width, std::vector<int>* breaks, int& 
 
 void CEdtTextView::SetWordWrap(bool on)
 {
-    if (m_wordWrap == on)
+    if (m_style.wordWrap == on)
         return;
     m_cache->EnsureCacheSize();
-    m_wordWrap = on;
+    m_style.wordWrap = on;
     m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
     m_cache->m_wrapScan = 0;
     m_cache->m_wrapWidth = -1;
     if (on)
-        m_offsetChar = 0;
-    m_topSubLine = GetSubLineIndex(m_topLine);
+        m_pos.offsetChar = 0;
+    m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
     m_scroller->LayoutScrollBars();
     RecalcVertScrollBar();
     RecalcHorzScrollBar();
@@ -643,16 +647,16 @@ void CEdtTextView::SetWordWrap(bool on)
 
 void CEdtTextView::SetTabSize(int n)
 {
-    if (n < 1 || n == m_tabSize)
+    if (n < 1 || n == m_style.tabSize)
         return;
-    m_tabSize = n;
+    m_style.tabSize = n;
     m_cache->EnsureCacheSize();
     m_cache->m_lengths.Fill(0, m_cache->m_lengths.Size(), -1);
     m_cache->m_maxLength = -1;
     m_cache->m_maxKnown = 0;
     m_cache->m_lengthScan = 0;
     m_sel.SetIdealChar(-1);
-    if (m_wordWrap) {
+    if (m_style.wordWrap) {
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;
     }
@@ -668,11 +672,11 @@ CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
     m_parser = parser;
     if (parser)
         parser->SetTextView(this);
-    if (m_wordWrap) {
+    if (m_style.wordWrap) {
         m_cache->EnsureCacheSize();
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;
-        m_topSubLine = GetSubLineIndex(m_topLine);
+        m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
         RecalcVertScrollBar();
         update();
         m_cache->StartFiller();

@@ -25,6 +25,7 @@
 #include "editor/EdtTextBuffer.h"
 #include "editor/EdtTextTypes.h"
 #include "editor/EdtViewLayout.h"
+#include "editor/EdtViewStyle.h"
 #include "platform/ui/Document.h"
 #include "res/CommandIds.h"
 
@@ -145,12 +146,12 @@ public:
     // The view's conversion of a LOGFONT to a font (pixel size |height|).
     static QFont FontFromLogFont(const EdtLogFont& font, bool italic, bool bold);
     void SetTabSize(int n);
-    int GetTabSize() const override { return m_tabSize; }
-    bool GetSelectionMargin() const { return m_selMargin; }
+    int GetTabSize() const override { return m_style.tabSize; }
+    bool GetSelectionMargin() const { return m_style.selMargin; }
     void SetSelectionMargin(bool on);
-    bool GetShowTabs() const { return m_showTabs; }
+    bool GetShowTabs() const { return m_style.showTabs; }
     void SetShowTabs(bool on);
-    bool GetWordWrap() const { return m_wordWrap; }
+    bool GetWordWrap() const { return m_style.wordWrap; }
     void SetWordWrap(bool on);
     CEdtParser* SetParser(CEdtParser* parser);
     CEdtParser* GetParser() const { return m_parser; }
@@ -177,9 +178,9 @@ public:
     void ScrollToSubLine(int subLine, bool noSmooth = false, bool trackScrollBar = true);
     void ScrollToChar(int column, bool noSmooth = false, bool trackScrollBar = true);
     void ScrollToLine(int line, bool noSmooth = false, bool trackScrollBar = true);
-    int GetTopSubLine() const { return m_topSubLine; }
-    int GetTopLine() const { return m_topLine; }
-    int GetOffsetChar() const { return m_offsetChar; }
+    int GetTopSubLine() const { return m_pos.topSubLine; }
+    int GetTopLine() const { return m_pos.topLine; }
+    int GetOffsetChar() const { return m_pos.offsetChar; }
     void RecalcVertScrollBar(bool positionOnly = false);
     void RecalcHorzScrollBar(bool positionOnly = false);
     virtual void UpdateSiblingScrollPos(bool horz);
@@ -220,7 +221,7 @@ public:
     void SetDisableDragAndDrop(bool on);
     bool GetKeyboardSelectionMode() const { return m_sel.KeyboardSelection(); }
     void SetKeyboardSelectionMode(bool on) { m_sel.SetKeyboardSelection(on); }
-    bool HasUnnamedBookmarks() const { return m_hasUnnamedBookmarks; }
+    bool HasUnnamedBookmarks() const;
     // Whether the caret is shown (focus, blink phase and position).
     bool IsCaretShown() const;
 
@@ -314,6 +315,17 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     QSize sizeHint() const override { return {640, 400}; }
 
+    // ---- the parts and the state they share
+    EdtViewStyle& Style() { return m_style; }
+    EdtScrollPos& ScrollPos() { return m_pos; }
+    EdtLayoutCache& Cache() { return *m_cache; }
+    EdtViewRenderer& Renderer() { return *m_renderer; }
+    EdtViewScroller& Scroller() { return *m_scroller; }
+    EdtCaretModel& Caret() { return *m_caret; }
+    EdtFindController& Finder() { return *m_finder; }
+    EdtTextPrinter& Printer() { return *m_printer; }
+    EdtViewJumps& Jumps() { return *m_jumps; }
+
 protected:
     // ---- Qt events
     void paintEvent(QPaintEvent* e) override;
@@ -331,6 +343,7 @@ protected:
     bool focusNextPrevChild(bool next) override;
     bool event(QEvent* e) override;
 
+public:
     // ---- commands (overridable by the edit view)
     virtual void OnCaretCommand(uint32_t id);
     virtual void OnEditCopy();
@@ -359,34 +372,19 @@ protected:
     // both (no extend); the common end of every caret command.
     void FinishCaretMove(bool extend, bool keepIdeal);
 
+protected:
     CEdtTextBuffer* m_buffer = nullptr;
     const TextTypeDef* m_textType = nullptr;
     const TextTypeDef* m_appliedType = nullptr;
     uint32_t m_flags = 0;
-    int m_tabSize = 4;
-    bool m_showTabs = false;
-    bool m_selMargin = true;
-    bool m_wordWrap = false;
-    bool m_showInactiveSelection = true;
+    EdtViewStyle m_style;
     CEdtParser* m_parser = nullptr;
 
-    bool m_hasUnnamedBookmarks = false;
-    bool m_focused = false;
-
-    int m_topLine = 0, m_topSubLine = 0, m_offsetChar = 0;
+    EdtScrollPos m_pos;
     bool m_vertScrollLocked = false, m_horzScrollLocked = false;
 
 
 private:
-    friend class EdtViewLines;
-    friend class EdtLayoutCache;
-    friend class EdtViewRenderer;
-    friend class EdtViewScroller;
-    friend class EdtCaretModel;
-    friend class EdtMouseController;
-    friend class EdtFindController;
-    friend class EdtTextPrinter;
-    friend class EdtViewJumps;
     void Init();
     void ApplyTextType(const TextTypeDef* type);
     void MapCommands();

@@ -24,6 +24,11 @@ public:
     void OnGoToLine();
     void OnSwitchHeader();
 
+    bool HasUnnamedBookmarks() const { return m_hasUnnamedBookmarks; }
+    void SetHasUnnamedBookmarks(bool on) { m_hasUnnamedBookmarks = on; }
+
+private:
     CEdtTextView& m_view;
     EdtSelectionState& m_sel;
+    bool m_hasUnnamedBookmarks = false;
 };

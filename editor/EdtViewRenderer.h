@@ -7,6 +7,7 @@
 #include "editor/EdtSelectionState.h"
 #include "editor/EdtSettings.h"
 #include "editor/EdtViewLayout.h"
+#include "editor/EdtViewStyle.h"
 
 #include <QColor>
 #include <QCursor>
@@ -58,8 +59,6 @@ public:
     int GetLineHeight();
     int GetCharWidth();
     int GetMarginWidth() const;
-    void SetSelectionMargin(bool on);
-    void SetShowTabs(bool on);
     edt::ViewMetrics Metrics();
     void DrawMargin(QPainter& p, const QRect& rect, int line);
     void DrawSingleLine(QPainter& p, const QRect& rect, int line);
@@ -70,6 +69,8 @@ public:
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
     const EdtSelectionState& m_sel;
+    const EdtViewStyle& m_style;
+    const EdtScrollPos& m_pos;
     EdtLogFont m_logFont{};
     std::array<std::unique_ptr<QFont>, 4> m_fonts;
     std::array<int, 4> m_fontFits{};  // 1 when an ASCII run may be drawn whole
