@@ -3,6 +3,7 @@
 
 #include "editor/EdtEditView.h"
 
+#include "editor/EdtFindController.h"
 #include "editor/EdtParser.h"
 #include "editor/EdtTextCase.h"
 #include "platform/ui/Command.h"
@@ -109,10 +110,10 @@ void CEdtEditView::OnEditAutoComplete()
     const std::u16string expr = u"<" + prefix;
     const EdtPoint caret = Sel().Cursor();
     EdtPoint found;
-    const auto progress = MakeFindProgress(prefix);
+    const auto progress = Finder().MakeFindProgress(prefix);
     bool ok = FindText(expr, {start, caret.line}, EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE | EDT_FIND_UP,
                        false, found, progress);
-    if (!ok && !LastFindCancelled())
+    if (!ok && !Finder().LastFindCancelled())
         ok = FindText(expr, caret, EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE, false, found, progress);
     if (!ok)
         return;

@@ -3,6 +3,7 @@
 
 #include "editor/EdtEditView.h"
 
+#include "editor/EdtFindController.h"
 #include "editor/EdtMouseController.h"
 #include "editor/EdtParser.h"
 #include "editor/EdtRegistry.h"
@@ -208,7 +209,7 @@ void CEdtEditView::MapEditCommands()
                         ID_EDT_UNTAB})
         EnableIfEditable(id);
     MapUpdate(ID_EDT_DELETE_BACK, [this](ui::CmdUI& cmd) {
-        cmd.Enable(QueryEditable() || IsIncrementalSearch());
+        cmd.Enable(QueryEditable() || Finder().IsIncrementalSearch());
     });
     MapUpdate(ID_EDT_TOGGLE_OVERWRITE, [this](ui::CmdUI& cmd) {
         cmd.Enable(true);
@@ -275,7 +276,7 @@ void CEdtEditView::OnEditDelete()
 
 void CEdtEditView::OnEditDeleteBack()
 {
-    if (OnIncrementalBackspace())
+    if (Finder().OnIncrementalBackspace())
         return;
     if (!QueryEditable())
         return;
@@ -457,7 +458,7 @@ void CEdtEditView::OnEditRedo()
 
 void CEdtEditView::OnChar(char16_t c)
 {
-    if (OnIncrementalChar(c))
+    if (Finder().OnIncrementalChar(c))
         return;
     if (QApplication::mouseButtons() & (Qt::LeftButton | Qt::RightButton))
         return;

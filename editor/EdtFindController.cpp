@@ -795,36 +795,6 @@ void EdtFindController::UpdateIncrementalStatus()
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
 
-CEdtTextView::FindProgressFn CEdtTextView::MakeFindProgress(std::u16string_view text)
-{
-    return m_finder->MakeFindProgress(text);
-}
-
-int CEdtTextView::GetLastMatchLength() const
-{
-    return m_finder->GetLastMatchLength();
-}
-
-bool CEdtTextView::LastFindCancelled() const
-{
-    return m_finder->LastFindCancelled();
-}
-
-bool CEdtTextView::GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const
-{
-    return m_finder->GetLastRegExpMatch(text, groups);
-}
-
-bool CEdtTextView::GetLastSearch(std::u16string& text, uint32_t& flags) const
-{
-    return m_finder->GetLastSearch(text, flags);
-}
-
-void CEdtTextView::SetLastSearch(std::u16string_view text, uint32_t flags)
-{
-    m_finder->SetLastSearch(text, flags);
-}
-
 bool CEdtTextView::FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap,
                             EdtPoint& found, const FindProgressFn& progress)
 {
@@ -839,19 +809,9 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
                                      progress);
 }
 
-const RegExp* CEdtTextView::SearchRegExp(std::u16string_view text, int& joinedLines)
-{
-    return m_finder->SearchRegExp(text, joinedLines);
-}
-
 bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
 {
     return m_finder->HighlightText(pt, length, reverse);
-}
-
-void CEdtTextView::ShowNotFound(std::u16string_view text)
-{
-    m_finder->ShowNotFound(text);
 }
 
 void CEdtTextView::OnEditFind()
@@ -864,34 +824,9 @@ void CEdtTextView::OnEditRepeat(bool previous)
     m_finder->OnEditRepeat(previous);
 }
 
-bool CEdtTextView::IsIncrementalSearch() const
-{
-    return m_finder->IsIncrementalSearch();
-}
-
-bool CEdtTextView::IsIncrementalFound() const
-{
-    return m_finder->IsIncrementalFound();
-}
-
-const std::u16string& CEdtTextView::GetIncrementalText() const
-{
-    return m_finder->GetIncrementalText();
-}
-
 void CEdtTextView::OnIncrementalSearch(bool backward)
 {
     m_finder->OnIncrementalSearch(backward);
-}
-
-bool CEdtTextView::OnIncrementalChar(char16_t c)
-{
-    return m_finder->OnIncrementalChar(c);
-}
-
-bool CEdtTextView::OnIncrementalBackspace()
-{
-    return m_finder->OnIncrementalBackspace();
 }
 
 void CEdtTextView::EndIncrementalSearch()
@@ -899,7 +834,3 @@ void CEdtTextView::EndIncrementalSearch()
     m_finder->EndIncrementalSearch();
 }
 
-void CEdtTextView::UpdateIncrementalStatus()
-{
-    m_finder->UpdateIncrementalStatus();
-}

@@ -381,21 +381,6 @@ uint32_t CEdtTextView::GetParseCookie(int line)
     return m_cache->GetParseCookie(line);
 }
 
-bool CEdtTextView::IsFillerBusy() const
-{
-    return m_cache->IsFillerBusy();
-}
-
-void CEdtTextView::FinishFiller()
-{
-    m_cache->FinishFiller();
-}
-
-size_t CEdtTextView::CacheMemoryBytes() const
-{
-    return m_cache->CacheMemoryBytes();
-}
-
 int CEdtTextView::GetMaxLineLength()
 {
     return m_cache->GetMaxLineLength();

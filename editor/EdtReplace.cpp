@@ -2,6 +2,7 @@
 // replacing loops, and the "Nahradit" dialog.
 
 #include "editor/EdtEditView.h"
+#include "editor/EdtFindController.h"
 #include "editor/EdtFindDlg.h"
 #include "editor/EdtRegExp.h"
 #include "editor/EdtRegistry.h"
@@ -44,7 +45,7 @@ bool CEdtEditView::ReplaceSelectionIn(std::u16string_view replacement, uint32_t 
     std::u16string text(replacement);
     std::u16string_view matched;
     const int* groups = nullptr;
-    if ((flags & EDT_FIND_REGEXP) && GetLastRegExpMatch(matched, groups)) {
+    if ((flags & EDT_FIND_REGEXP) && Finder().GetLastRegExpMatch(matched, groups)) {
         std::u16string built;
         if (RegExpSubstitute(replacement, matched.data(), int(matched.size()), groups, built) < 0)
             return false;  // the match stays as it is
@@ -116,14 +117,14 @@ bool CEdtEditView::SearchStep(std::u16string_view text, uint32_t flags, const Fi
     else
         ok = FindTextInBlock(text, r.current, r.blockBegin, r.blockEnd, flags, false, found, progress);
     if (ok) {
-        HighlightText(found, GetLastMatchLength(), false);
+        HighlightText(found, Finder().GetLastMatchLength(), false);
         r.current = found;
         r.found = true;
         return true;
     }
     r.found = false;
-    if (!LastFindCancelled()) {
-        ShowNotFound(text);
+    if (!Finder().LastFindCancelled()) {
+        Finder().ShowNotFound(text);
         r.start = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
     }
     return false;
@@ -148,7 +149,7 @@ bool CEdtEditView::ReplaceFindNext(std::u16string_view text, uint32_t flags)
             r.current = Sel().DrawSelEnd();
         }
     }
-    return SearchStep(text, flags, MakeFindProgress(text));
+    return SearchStep(text, flags, Finder().MakeFindProgress(text));
 }
 
 bool CEdtEditView::ReplaceCurrent(std::u16string_view text, std::u16string_view replacement,
@@ -177,7 +178,7 @@ bool CEdtEditView::ReplaceCurrent(std::u16string_view text, std::u16string_view 
     } else {
         r.current = Sel().Cursor();
     }
-    return SearchStep(text, flags, MakeFindProgress(text));
+    return SearchStep(text, flags, Finder().MakeFindProgress(text));
 }
 
 int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view replacement, uint32_t flags)
@@ -187,7 +188,7 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
     if (!QueryEditable() || text.empty())
         return 0;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const FindProgressFn progress = MakeFindProgress(text);
+    const FindProgressFn progress = Finder().MakeFindProgress(text);
     const int total = std::max(GetLineCount(), 1);
     // The start: the current match, or the start position.
     EdtPoint pos = r.start;
@@ -211,7 +212,7 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
     r.found = false;
     QApplication::restoreOverrideCursor();
     if (!out.stop && !out.failed) {
-        ShowNotFound(text);
+        Finder().ShowNotFound(text);
         r.start = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
     }
     return out.replaced;
@@ -235,7 +236,7 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
             EdtPoint found;
             auto step = [&](int done, int) { return progress(pos.line + done, total); };
             if (!FindTextInBlock(text, pos, blockBegin, blockEnd, flags, false, found, step)) {
-                out.stop = LastFindCancelled();
+                out.stop = Finder().LastFindCancelled();
                 break;
             }
             // A match reaching the block end ends the block (the next
@@ -245,8 +246,8 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
             EdtPoint end = blockEnd;
             end.line = std::min(end.line, last);
             end.ch = std::min(end.ch, GetLineLength(end.line));
-            HighlightText(found, GetLastMatchLength(), false);
-            const bool empty = GetLastMatchLength() == 0;
+            HighlightText(found, Finder().GetLastMatchLength(), false);
+            const bool empty = Finder().GetLastMatchLength() == 0;
             const bool limited = r.scope == 0 || part == 1; // not the text's end
             const bool endsBlock = limited && !Before(Sel().Cursor(), end);
             if (!ReplaceSelectionIn(replacement, flags, false)) {
@@ -286,7 +287,7 @@ void CEdtEditView::OnEditReplace()
         EdtReg::LoadNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"ReplaceFlags", flags);
     std::u16string findText;
     uint32_t lastFlags = 0;
-    GetLastSearch(findText, lastFlags);
+    Finder().GetLastSearch(findText, lastFlags);
     // On the heap: the view (the dialog's parent) may go while it runs.
     QPointer<CEdtEditView> self(this);
     QPointer<CEditReplaceDlg> dlgp = new CEditReplaceDlg(this);
@@ -325,7 +326,7 @@ void CEdtEditView::OnEditReplace()
     m_replaceTracked = false;
     flags = dlg.Flags();
     RememberReplaceFlags(flags);
-    SetLastSearch(dlg.m_findText.toStdU16String(), flags);
+    Finder().SetLastSearch(dlg.m_findText.toStdU16String(), flags);
     delete dlgp;
     EdtPoint a, b;
     if (GetSavedSelection(a, b)) {

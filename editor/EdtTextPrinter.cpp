@@ -220,11 +220,6 @@ void CEdtTextView::OnPrepareDC(QPainter& painter, ui::PrintInfo* info)
     m_printer->OnPrepareDC(info);
 }
 
-int CEdtTextView::GetPrintPageCount() const
-{
-    return m_printer->GetPrintPageCount();
-}
-
 void CEdtTextView::OnPrint(QPainter& painter, ui::PrintInfo& info)
 {
     m_printer->OnPrint(painter, info);
@@ -255,7 +250,3 @@ QString CEdtTextView::GetPrintFooterText(int page)
     return m_printer->GetPrintFooterText(page);
 }
 
-void CEdtTextView::OnFilePageSetup()
-{
-    m_printer->OnFilePageSetup();
-}

@@ -57,7 +57,8 @@ public:
     QString GetPrintHeaderText(int page);
     // "Strana %d/%d" with the page and the page count.
     QString GetPrintFooterText(int page);
-    // The page setup command.
+    // The page setup command: QPageSetupDialog on the application printer
+    // with the stored margins and paper; OK stores them.
     void OnFilePageSetup();
 
     // The state (the view and its other parts read it).

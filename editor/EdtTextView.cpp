@@ -452,7 +452,7 @@ void CEdtTextView::MapCommands()
 {
     MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST, [this](uint32_t id) { OnCaretCommand(id); });
     MapCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
-    MapCommand(ID_FILE_PAGE_SETUP, [this] { OnFilePageSetup(); });
+    MapCommand(ID_FILE_PAGE_SETUP, [this] { Printer().OnFilePageSetup(); });
     MapCommand(ID_FILE_PRINT, [this] {
         EdtPrinter();
         OnFilePrint();
@@ -524,7 +524,7 @@ void CEdtTextView::MapCommands()
         const int col = CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch);
         cmd.Enable(true);
         cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_sel.Cursor().line + 1, col + 1));
-        UpdateIncrementalStatus();
+        Finder().UpdateIncrementalStatus();
     });
 }
 
@@ -570,10 +570,10 @@ void CEdtTextView::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
-    if (IsIncrementalSearch() && !e->text().isEmpty()) {
+    if (Finder().IsIncrementalSearch() && !e->text().isEmpty()) {
         // Typed characters grow the incremental search.
         for (QChar c : e->text())
-            OnIncrementalChar(c.unicode());
+            Finder().OnIncrementalChar(c.unicode());
         e->accept();
         return;
     }
@@ -685,11 +685,6 @@ CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
 }
 
 // ------------------------------------------------------------ the parts' state
-
-bool CEdtTextView::AreColoursExact() const
-{
-    return m_cache->AreColoursExact();
-}
 
 bool CEdtTextView::IsInsideSplitter() const
 {

@@ -185,15 +185,6 @@ public:
     void RecalcHorzScrollBar(bool positionOnly = false);
     virtual void UpdateSiblingScrollPos(bool horz);
     virtual void OnUpdateSibling(CEdtTextView* updater, bool horz);
-    // Whether the idle filler still has work (cookies, lengths, wrap).
-    bool IsFillerBusy() const;
-    // Whether every line is drawn in its exact colours (all cookies known,
-    // nothing drawn provisionally waits).
-    bool AreColoursExact() const;
-    // Runs the idle filler to its end (tests and benchmarks).
-    void FinishFiller();
-    // Bytes held by the per-line caches.
-    size_t CacheMemoryBytes() const;
 
     // ---- caret and selection (EdtCaretModel)
     // The caret and selection state (moving it does not repaint).
@@ -249,34 +240,6 @@ public:
                          EdtPoint blockEnd, uint32_t flags, bool wrap, EdtPoint& found,
                          const FindProgressFn& progress = {});
     bool HighlightText(EdtPoint pt, int length, bool reverse);
-    // The compiled expression of a regular-expression search text, kept
-    // for the searches that follow (nullptr when it does not compile), and
-    // the lines after the searched one that it joins ("\n" sequences).
-    const RegExp* SearchRegExp(std::u16string_view text, int& joinedLines);
-    int GetLastMatchLength() const;
-    // Whether the last search ended cancelled (Storno, or a change of the
-    // buffer under it).
-    bool LastFindCancelled() const;
-    // The text the last regular-expression match was found in and its
-    // group entries (false when the last match was not one).
-    bool GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const;
-    // The last search of the view (text and flags); false when none.
-    bool GetLastSearch(std::u16string& text, uint32_t& flags) const;
-    void SetLastSearch(std::u16string_view text, uint32_t flags);
-    // A progress callback that shows the modal progress dialog when the
-    // search still runs after the delay; lines is the scope's size.
-    FindProgressFn MakeFindProgress(std::u16string_view text);
-    bool IsIncrementalSearch() const;
-    bool IsIncrementalFound() const;
-    const std::u16string& GetIncrementalText() const;
-    // A typed character and Backspace during the incremental search; false
-    // when none runs (the key is then the caller's).
-    bool OnIncrementalChar(char16_t c);
-    bool OnIncrementalBackspace();
-    // Shows "Nemohu najít řetězec "%s"".
-    void ShowNotFound(std::u16string_view text);
-    // The incremental status texts, from the position pane's update.
-    void UpdateIncrementalStatus();
 
     // ---- buffer updates
     void UpdateView(IEdtBufferListener* source, const UpdateContext* context, uint32_t flags,
@@ -307,11 +270,6 @@ public:
     virtual QString GetPrintFooterText(int page);
     void SetPrintHeader(bool on);
     void SetPrintFooter(bool on);
-    // Pages of the running job (0 outside a job).
-    int GetPrintPageCount() const;
-    // The page setup command: QPageSetupDialog on the application printer
-    // with the stored margins and paper; OK stores them.
-    void OnFilePageSetup();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     QSize sizeHint() const override { return {640, 400}; }
 
@@ -382,7 +340,6 @@ protected:
 
     EdtScrollPos m_pos;
     bool m_vertScrollLocked = false, m_horzScrollLocked = false;
-
 
 private:
     void Init();
