@@ -7,17 +7,19 @@
 // bracket, go to line and the source/header switch.  The edit view and the
 // PLC views derive from it.  See docs/editor-views.md.
 //
-// The view keeps the text's state (buffer, source type, caret, selection,
-// scroll position) and hands the work to its parts, each with its own
-// state and file: EdtLayoutCache (per-line caches, word wrap, the idle
-// filler), EdtViewRenderer (fonts, colours, drawing), EdtViewScroller
-// (scroll bars, scrolling, splitter panes), EdtCaretModel (caret,
-// selection, caret keys), EdtMouseController (mouse, clipboard, drag
-// source), EdtFindController (find), EdtTextPrinter (printing) and
+// The view owns the text's state (buffer, source type, the selection
+// state, the display style and the scroll position, the last three as
+// values handed out by reference) and hands the work to its parts, each
+// with its own state and file: EdtLayoutCache (per-line caches, word wrap,
+// the idle filler), EdtViewRenderer (fonts, colours, drawing),
+// EdtViewScroller (scroll bars, scrolling, splitter panes), EdtCaretModel
+// (caret, selection, caret keys), EdtMouseController (mouse, clipboard,
+// drag source), EdtFindController (find), EdtTextPrinter (printing) and
 // EdtViewJumps (bookmarks, matching bracket, go to line, source/header).
-// Its public and overridable functions hand on to them.  EdtTextView.cpp
-// holds the state, buffer access, source types, updates, commands and the
-// Qt events.
+// The parts are reached through accessors; the view keeps a one-line
+// forwarder only for what other folders call and its published interface.
+// EdtTextView.cpp holds the state, buffer access, source types, updates,
+// commands and the Qt events.
 
 #include "editor/EdtParser.h"
 #include "editor/EdtSelectionState.h"
