@@ -1,5 +1,6 @@
 #include "editor/EdtFindDlg.h"
 
+#include "editor/EdtFindController.h"
 #include "editor/EdtTextView.h"
 #include "editor/HistoryCombo.h"
 
@@ -134,14 +135,14 @@ void CFindTextDlg::OnOK()
     const uint32_t flags = Flags();
     const std::u16string text = m_text.toStdU16String();
     EdtPoint found;
-    if (m_view->FindText(text, m_current, flags, true, found, m_view->MakeFindProgress(text))) {
-        m_view->HighlightText(found, m_view->GetLastMatchLength(), (flags & EDT_FIND_UP) != 0);
+    if (m_view->FindText(text, m_current, flags, true, found, m_view->Finder().MakeFindProgress(text))) {
+        m_view->HighlightText(found, m_view->Finder().GetLastMatchLength(), (flags & EDT_FIND_UP) != 0);
         ui::Dialog::OnOK();
         return;
     }
-    if (m_view->LastFindCancelled())
+    if (m_view->Finder().LastFindCancelled())
         return;
-    m_view->ShowNotFound(text);
+    m_view->Finder().ShowNotFound(text);
     m_current = {0, 0};
 }
 

@@ -51,7 +51,7 @@ void edt::SetFillerSliceHook(std::function<void(CEdtTextView&)> hook)
     g_sliceHook = std::move(hook);
 }
 
-EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view), m_slicer(std::make_unique<FillerSlicer>(*this))
+EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view), m_style(view.Style()), m_pos(view.ScrollPos()), m_slicer(std::make_unique<FillerSlicer>(*this))
 {
 }
 
@@ -107,7 +107,7 @@ int EdtLayoutCache::WrapWidth()
 void EdtLayoutCache::GetLineBreaks(int line, std::vector<int>& breaks)
 {
     breaks.clear();
-    if (!m_view.m_wordWrap || !m_view.m_parser || line < 0 || line >= m_view.GetLineCount())
+    if (!m_style.wordWrap || !m_view.GetParser() || line < 0 || line >= m_view.GetLineCount())
         return;
     EnsureCacheSize();
     if (m_wrapWidth != WrapWidth()) {
@@ -130,7 +130,7 @@ void EdtLayoutCache::GetLineBreaks(int line, std::vector<int>& breaks)
 
 int EdtLayoutCache::GetSubLines(int line)
 {
-    if (!m_view.m_wordWrap || !m_view.m_parser || line < 0 || line >= m_view.GetLineCount())
+    if (!m_style.wordWrap || !m_view.GetParser() || line < 0 || line >= m_view.GetLineCount())
         return 1;
     ComputeSubLines(line);
     return std::max(1, static_cast<int>(m_subLines.Get(line)));
@@ -154,7 +154,7 @@ void EdtLayoutCache::ComputeSubLines(int line)
 
 int EdtLayoutCache::GetSubLineCount()
 {
-    if (!m_view.m_wordWrap || !m_view.m_parser)
+    if (!m_style.wordWrap || !m_view.GetParser())
         return m_view.GetLineCount();
     EnsureCacheSize();
     return static_cast<int>(std::min<int64_t>(m_subLines.Total(), INT32_MAX));
@@ -162,7 +162,7 @@ int EdtLayoutCache::GetSubLineCount()
 
 int EdtLayoutCache::GetSubLineIndex(int line)
 {
-    if (!m_view.m_wordWrap || !m_view.m_parser)
+    if (!m_style.wordWrap || !m_view.GetParser())
         return std::clamp(line, 0, m_view.GetLineCount() - 1);
     line = std::clamp(line, 0, m_view.GetLineCount() - 1);
     EnsureCacheSize();
@@ -171,7 +171,7 @@ int EdtLayoutCache::GetSubLineIndex(int line)
 
 void EdtLayoutCache::GetLineBySubLineIndex(int subLine, int& line, int& subInLine)
 {
-    if (!m_view.m_wordWrap || !m_view.m_parser) {
+    if (!m_style.wordWrap || !m_view.GetParser()) {
         line = std::clamp(subLine, 0, m_view.GetLineCount() - 1);
         subInLine = 0;
         return;
@@ -198,7 +198,7 @@ uint32_t EdtLayoutCache::ParseLine(uint32_t cookie, int line, TextBlockList* blo
         blocks->Reset();
         blocks->Append(0, EDT_CLR_TEXT);
     }
-    EdtParseLineFn fn = m_view.m_textType ? m_view.m_textType->parser : nullptr;
+    EdtParseLineFn fn = m_view.GetCurrentTextType() ? m_view.GetCurrentTextType()->parser : nullptr;
     if (!fn)
         return 0;
     return fn({m_view.GetLineChars(line), size_t(m_view.GetLineLength(line))}, cookie, blocks);
@@ -233,7 +233,7 @@ bool EdtLayoutCache::IsFillerBusy() const
     const int n = m_view.GetLineCount();
     if (m_cookiesKnown < n || m_maxLength < 0 || m_lengthScan < n)
         return true;
-    return m_view.m_wordWrap && m_view.m_parser && m_wrapScan < n;
+    return m_style.wordWrap && m_view.GetParser() && m_wrapScan < n;
 }
 
 // One slice from the event loop.  Everything posted before the slice has
@@ -302,7 +302,7 @@ bool EdtLayoutCache::RunFillerSlice(int budgetMs)
         m_view.RecalcHorzScrollBar();
     }
     // 3. Sub-lines of word wrap.
-    if (m_view.m_wordWrap && m_view.m_parser) {
+    if (m_style.wordWrap && m_view.GetParser()) {
         const int before = m_view.GetSubLineCount();
         while (m_wrapScan < n) {
             const int stop = std::min(n, m_wrapScan + 256);
@@ -312,7 +312,7 @@ bool EdtLayoutCache::RunFillerSlice(int budgetMs)
                 break;
         }
         if (m_view.GetSubLineCount() != before) {
-            m_view.m_topSubLine = m_view.GetSubLineIndex(m_view.m_topLine);
+            m_pos.topSubLine = m_view.GetSubLineIndex(m_pos.topLine);
             m_view.RecalcVertScrollBar();
             m_view.update();
         }
@@ -334,7 +334,7 @@ int EdtLayoutCache::GetMaxLineLength()
         return m_maxLength;
     // Unknown: what is known so far; the filler completes it.
     StartFiller();
-    const int top = m_view.GetLineActualLength(m_view.m_topLine);
+    const int top = m_view.GetLineActualLength(m_pos.topLine);
     m_maxKnown = std::max(m_maxKnown, top);
     return m_maxKnown;
 }
@@ -379,21 +379,6 @@ uint32_t CEdtTextView::ParseLine(uint32_t cookie, int line, TextBlockList* block
 uint32_t CEdtTextView::GetParseCookie(int line)
 {
     return m_cache->GetParseCookie(line);
-}
-
-bool CEdtTextView::IsFillerBusy() const
-{
-    return m_cache->IsFillerBusy();
-}
-
-void CEdtTextView::FinishFiller()
-{
-    m_cache->FinishFiller();
-}
-
-size_t CEdtTextView::CacheMemoryBytes() const
-{
-    return m_cache->CacheMemoryBytes();
 }
 
 int CEdtTextView::GetMaxLineLength()

@@ -6,6 +6,7 @@
 
 #include "editor/EdtParser.h"
 #include "editor/EdtViewLayout.h"
+#include "editor/EdtViewStyle.h"
 
 #include <climits>
 #include <cstddef>
@@ -37,16 +38,23 @@ public:
     uint32_t ParseLine(uint32_t cookie, int line, TextBlockList* blocks);
     uint32_t GetParseCookie(int line);
     void StartFiller();
+    // Whether the idle filler still has work (cookies, lengths, wrap).
     bool IsFillerBusy() const;
     void OnFillerSlice();
+    // Runs the idle filler to its end (tests and benchmarks).
     void FinishFiller();
     bool RunFillerSlice(int budgetMs);
+    // Bytes held by the per-line caches.
     size_t CacheMemoryBytes() const;
     int GetMaxLineLength();
+    // Whether every line is drawn in its exact colours (all cookies known,
+    // nothing drawn provisionally waits).
     bool AreColoursExact() const;
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    const EdtViewStyle& m_style;
+    EdtScrollPos& m_pos;
     std::vector<uint32_t> m_cookies;  // valid below m_cookiesKnown
     int m_cookiesKnown = 0;
     edt::BlockedCounts m_lengths;     // expanded lengths, -1 unknown
