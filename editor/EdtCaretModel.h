@@ -4,7 +4,7 @@
 // keeping a point visible and the caret commands.  Part of CEdtTextView;
 // see docs/editor-views.md.
 
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 
 #include <QPoint>
 #include <QRect>

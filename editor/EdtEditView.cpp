@@ -3,8 +3,8 @@
 
 #include "editor/EdtEditView.h"
 
-#include "editor/EdtParser.h"
-#include "editor/EdtRegistry.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtRegistry.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Menu.h"

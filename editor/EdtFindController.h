@@ -5,8 +5,8 @@
 // expression, the reused buffers).  Part of CEdtTextView; see
 // docs/editor-views.md.
 
-#include "editor/EdtRegExp.h"
-#include "editor/EdtTextBuffer.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/buffer/EdtTextBuffer.h"
 #include "editor/EdtTextView.h"
 
 #include <array>

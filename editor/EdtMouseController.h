@@ -3,7 +3,7 @@
 // automatic scrolling while a button is held outside, the clipboard and
 // the drag source.  Part of CEdtTextView; see docs/editor-views.md.
 
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 
 #include <QString>
 

@@ -8,8 +8,8 @@
 // take over, as they alone decide what happens there.
 
 #include "editor/EdtEditView.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtRegExp.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/regexp/EdtRegExp.h"
 #include "editor/EdtReplaceTesting.h"
 #include "platform/ui/Beep.h"
 

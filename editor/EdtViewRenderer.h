@@ -3,9 +3,9 @@
 // its icons, the lines with their colour runs, the selection and the caret.
 // Part of CEdtTextView; see docs/editor-views.md.
 
-#include "editor/EdtParser.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtViewLayout.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/layout/EdtViewLayout.h"
 
 #include <QColor>
 #include <QCursor>

@@ -7,7 +7,7 @@
 #include "mainwnd/MainFrameHost.h"
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
-#include "editor/EdtCodePages.h"
+#include "editor/buffer/EdtCodePages.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"

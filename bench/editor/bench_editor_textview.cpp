@@ -18,9 +18,9 @@
 //   the caches (counter CacheToFile) <= 0.2 x the file size
 
 #include "bench/BenchSize.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "editor/EdtTextView.h"
 #include "res/CommandIds.h"
 

@@ -8,7 +8,7 @@
 // Targets (printed at the end as "target <name> <seconds> <limit> ok|miss",
 // each the median of its runs): the open 0.05 s, the first paint 0.01 s.
 #include "bench/BenchSize.h"
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/HexEditView.h"
 

@@ -8,7 +8,7 @@
 // merged) and compares runs and cookie; then calls the parser again without
 // a list and compares the cookie.
 
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 
 #include <string>
 #include <string_view>

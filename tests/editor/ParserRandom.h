@@ -2,7 +2,7 @@
 // Random lines for the line parsers' property tests, and a parser run over
 // a line in a buffer of exactly its size.
 
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 
 #include <algorithm>
 #include <memory>

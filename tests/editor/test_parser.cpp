@@ -3,7 +3,7 @@
 
 #include "ParserGolden.h"
 #include "ParserRandom.h"
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 
 #include <gtest/gtest.h>
 

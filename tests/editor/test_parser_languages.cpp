@@ -3,9 +3,9 @@
 
 #include "ParserGolden.h"
 #include "ParserRandom.h"
-#include "editor/EdtKeywords.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/parsers/EdtKeywords.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtTextTypes.h"
 
 #include <gtest/gtest.h>
 

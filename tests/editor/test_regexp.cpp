@@ -1,7 +1,7 @@
 // Regular expressions: compile results, match positions, groups, case modes,
 // classes, word bounds and substitution, as a table grouped by feature.
 
-#include "editor/EdtRegExp.h"
+#include "editor/regexp/EdtRegExp.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 // match, start, end and every group must agree.  Also the cache budget:
 // resets in the middle of a search and expressions that do not fit.
 
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegExpTesting.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/regexp/EdtRegExpTesting.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // are the simulation's, and the characters the automata and the simulation
 // step over grow with the line, not with its square.
 
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegExpTesting.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/regexp/EdtRegExpTesting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The text buffer: lines, changes, notifications, bookmarks and undo.
 
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 
 #include "tests/support/platform/TempDir.h"
 

@@ -3,9 +3,9 @@
 // byte for byte; invalid files and the control system's sources load as
 // before; the forced and the default UTF-8.
 
-#include "editor/EdtCodePages.h"
-#include "editor/EdtTextBuffer.h"
-#include "editor/EdtTextTypeHook.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextTypeHook.h"
 
 #include "tests/support/platform/TempDir.h"
 

@@ -1,7 +1,7 @@
 // The text view's layout arithmetic, without a display.
 
-#include "editor/EdtParser.h"
-#include "editor/EdtViewLayout.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/layout/EdtViewLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Wildcard patterns: validity, matching and the quick answer on patterns
 // that would take exponential time with naive backtracking.
 
-#include "editor/EdtWildcard.h"
+#include "editor/regexp/EdtWildcard.h"
 
 #include <gtest/gtest.h>
 

@@ -3,11 +3,11 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtFindDlg.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegExpTesting.h"
-#include "editor/EdtRegistry.h"
-#include "editor/HistoryCombo.h"
+#include "editor/dialogs/EdtFindDlg.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/regexp/EdtRegExpTesting.h"
+#include "editor/settings/EdtRegistry.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"

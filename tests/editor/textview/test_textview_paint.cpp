@@ -3,7 +3,7 @@
 
 #include "TextViewTest.h"
 
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 #include "editor/EdtRenderTesting.h"
 #include "editor/EdtViewRenderer.h"
 #include "platform/ui/Command.h"
