@@ -13,6 +13,7 @@
 #include "editor/EdtViewScroller.h"
 
 #include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
 #include "editor/dialogs/EdtPageSetup.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Splitter.h"

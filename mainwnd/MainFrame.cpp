@@ -8,6 +8,7 @@
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
 #include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"

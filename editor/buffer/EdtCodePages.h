@@ -2,15 +2,13 @@
 // The code pages of text files: the two conversion tables (13 rows of 66
 // entries, one row per code page), the byte <-> character maps that loading
 // and saving build from them, the user's conversion between two rows, the
-// code-page names and the editor-wide defaults. See docs/editor-buffer.md.
-
-#include <QStringList>
+// short row names and the editor-wide defaults, without Qt (the names the
+// dialogs and the status pane show are in editor/settings/EdtCodePageNames.h).
+// See docs/editor-buffer.md.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-class QComboBox;
 
 constexpr int EDT_CODEPAGE_ROWS = 13;     // rows 0-12 of the tables
 constexpr int EDT_CODEPAGE_ENTRIES = 66;  // positions per row
@@ -31,17 +29,6 @@ int ConvertCodePageBuffer(std::u16string& text, int sourceRow, int targetRow, bo
 int ConvertCodePageString(std::u16string_view text, std::u16string& result, int sourceRow,
                           int targetRow, bool lettersOnly);
 
-void FillCodePageCombo(QComboBox* combo, const QStringList& names);
-QStringList GetCodePageNames();              // the 14 names, index = code page
-// The names of the encodings a file is read in (File > Open, the default
-// encodings of the option pages): the 14 code-page names and "UTF-8".
-QStringList GetEncodingNames();
-// The status pane's name of an encoding (an index of GetEncodingNames(),
-// -1 code page 1250 alone): "CP1250", a row's short name, "UTF-16",
-// "UTF-8", or "UTF-8 s BOM" with the mark (string 4740); empty otherwise.
-QString GetEncodingStatusText(int encoding, bool utf8Mark);
-// The widest of those texts (the pane's width).
-QString GetEncodingStatusSample();
 const char16_t* GetCRLFModeName(int mode);   // u"DOS", u"UNIX", u"MAC", u"" otherwise
 
 // -1 none, 0-12 rows, 13 UTF-16, 14 UTF-8; initially -1

@@ -3,7 +3,7 @@
 #include "editor/buffer/EdtCodePages.h"
 #include "editor/buffer/EdtTextTypeHook.h"
 
-#include "res/StringTable.h"
+#include "res/text/TextTable.h"
 
 #include <algorithm>
 #include <limits>
@@ -817,6 +817,6 @@ bool CEdtTextBuffer::GetActionDescription(int action, std::u16string& text) cons
     unsigned id = EDT_IDS_ACTION_UNKNOWN;
     if (action >= EDT_ACTION_PASTE && action <= EDT_ACTION_SPELL)
         id += static_cast<unsigned>(action);
-    text = LoadResString(id).toStdU16String();
+    text = res::LoadText(id);
     return !text.empty();
 }

@@ -1,6 +1,7 @@
 #include "editor/dialogs/EditFileOpenDlg.h"
 
 #include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
 #include "editor/buffer/EdtTextTypeHook.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/Utf8Stream.h"

@@ -1,6 +1,7 @@
 #include "editor/dialogs/EdtCodePageDlg.h"
 
 #include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
 
 #include <QApplication>
 #include <QCheckBox>

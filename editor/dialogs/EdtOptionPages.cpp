@@ -2,6 +2,7 @@
 
 #include "editor/dialogs/EditFileOpenDlg.h"
 #include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
 #include "editor/EdtEditView.h"
 #include "editor/settings/EdtTextTypes.h"
 #include "editor/EdtTextView.h"

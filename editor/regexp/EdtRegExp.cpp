@@ -1,7 +1,6 @@
 #include "editor/regexp/EdtRegExp.h"
 #include "editor/regexp/EdtRegExpTesting.h"
-
-#include <QChar>
+#include "platform/sys/UnicodeCase.h"
 
 #include <algorithm>
 #include <array>
@@ -43,20 +42,18 @@ const CharTables& Tables()
     static const CharTables* tables = [] {
         auto* t = new CharTables;
         for (uint32_t u = 0; u < 65536; ++u) {
-            const bool surrogate = u >= 0xD800 && u <= 0xDFFF;
-            char32_t up = surrogate ? u : QChar::toUpper(char32_t(u));
-            t->upper[u] = up > 0xFFFF ? char16_t(u) : char16_t(up);
+            const char16_t c = char16_t(u);
+            t->upper[u] = sys::ToUpperUnit(c);
+            const uint8_t classes = sys::CharClasses(c);
             uint8_t b = 0;
-            if (!surrogate) {
-                if (QChar::isUpper(char32_t(u)))
-                    b |= kUpper;
-                if (QChar::isLower(char32_t(u)))
-                    b |= kLower;
-                if (QChar::isDigit(char32_t(u)))
-                    b |= kDigit;
-                if (QChar::isLetter(char32_t(u)))
-                    b |= kLetter;
-            }
+            if (classes & sys::kCharUpper)
+                b |= kUpper;
+            if (classes & sys::kCharLower)
+                b |= kLower;
+            if (classes & sys::kCharDigit)
+                b |= kDigit;
+            if (classes & sys::kCharLetter)
+                b |= kLetter;
             t->bits[u] = b;
         }
         return t;
@@ -3238,10 +3235,7 @@ char16_t ToUpper16(char16_t c)
 
 char16_t ToLower16(char16_t c)
 {
-    if (c >= 0xD800 && c <= 0xDFFF)
-        return c;
-    const char32_t l = QChar::toLower(char32_t(c));
-    return l > 0xFFFF ? c : char16_t(l);
+    return sys::ToLowerUnit(c);
 }
 
 } // namespace

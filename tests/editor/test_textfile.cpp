@@ -3,6 +3,7 @@
 // failed loads.
 
 #include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
 #include "editor/buffer/EdtTextBuffer.h"
 #include "editor/buffer/EdtTextTypeHook.h"
 

@@ -9,7 +9,7 @@
 
 #include "tests/support/platform/TempDir.h"
 
-#include <QString>
+#include "platform/sys/CodePage.h"
 #include <gtest/gtest.h>
 
 #include <random>
@@ -18,7 +18,7 @@ namespace {
 
 std::u16string U16(const std::string& s)
 {
-    return QString::fromStdString(s).toStdU16String();
+    return sys::Utf8ToUtf16Lenient(s);
 }
 
 std::u16string Line(const CEdtTextBuffer& b, int l)

@@ -4,7 +4,7 @@
 
 #include "tests/support/platform/TempDir.h"
 
-#include <QString>
+#include "platform/sys/CodePage.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -542,7 +542,7 @@ TEST(EdtTextBuffer, RandomEditsUndoRedoAndSavesMatchAFlatModel)
             dir.Write(name, bytes);
             CEdtTextBuffer b;
             b.AddView(&view);
-            ASSERT_TRUE(b.LoadFromFile(QString::fromStdString(dir / name).toStdU16String()));
+            ASSERT_TRUE(b.LoadFromFile(sys::Utf8ToUtf16Lenient(dir / name)));
             const std::u16string start = Flat(b);
             std::u16string model = start;
             std::u16string saved = start;
@@ -584,7 +584,7 @@ TEST(EdtTextBuffer, RandomEditsUndoRedoAndSavesMatchAFlatModel)
                     if (pos + 1 < states.size())
                         model = states[++pos];
                 } else if (what < 89) {  // a save (each one waits for fsync)
-                    ASSERT_TRUE(b.SaveToFile(QString::fromStdString(dir / "saved.txt").toStdU16String()));
+                    ASSERT_TRUE(b.SaveToFile(sys::Utf8ToUtf16Lenient(dir / "saved.txt")));
                     EXPECT_FALSE(b.IsModified());
                     saved = model;
                 } else if (what < 95) {  // undo then redo gives the same text
