@@ -5,7 +5,7 @@
 // see docs/editor-views.md.
 
 #include "editor/EdtSelectionState.h"
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 #include "editor/EdtViewStyle.h"
 
 #include <QPoint>

@@ -4,8 +4,8 @@
 #include "editor/EdtEditView.h"
 
 #include "editor/EdtFindController.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtTextCase.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/view/EdtTextCase.h"
 #include "platform/ui/Command.h"
 #include "res/CommandIds.h"
 

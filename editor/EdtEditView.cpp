@@ -5,8 +5,8 @@
 
 #include "editor/EdtFindController.h"
 #include "editor/EdtMouseController.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtRegistry.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtRegistry.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Menu.h"

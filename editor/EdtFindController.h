@@ -5,9 +5,9 @@
 // expression, the reused buffers).  Part of CEdtTextView; see
 // docs/editor-views.md.
 
-#include "editor/EdtRegExp.h"
+#include "editor/regexp/EdtRegExp.h"
 #include "editor/EdtSelectionState.h"
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 #include "editor/EdtTextView.h"
 #include "editor/EdtViewStyle.h"
 

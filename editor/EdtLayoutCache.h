@@ -4,8 +4,8 @@
 // completes them in small slices.  Part of CEdtTextView; see
 // docs/editor-views.md.
 
-#include "editor/EdtParser.h"
-#include "editor/EdtViewLayout.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/layout/EdtViewLayout.h"
 #include "editor/EdtViewStyle.h"
 
 #include <climits>

@@ -4,7 +4,7 @@
 // the drag source.  Part of CEdtTextView; see docs/editor-views.md.
 
 #include "editor/EdtSelectionState.h"
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 #include "editor/EdtViewStyle.h"
 
 #include <QPoint>

@@ -3,12 +3,12 @@
 
 #include "editor/EdtEditView.h"
 #include "editor/EdtFindController.h"
-#include "editor/EdtFindDlg.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegistry.h"
+#include "editor/dialogs/EdtFindDlg.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/settings/EdtRegistry.h"
 #include "editor/EdtReplaceDlg.h"
 #include "editor/EdtReplaceTesting.h"
-#include "editor/HistoryCombo.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/Beep.h"
 
 #include <QAbstractItemView>

@@ -9,8 +9,8 @@
 
 #include "editor/EdtEditView.h"
 #include "editor/EdtFindController.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtRegExp.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/regexp/EdtRegExp.h"
 #include "editor/EdtReplaceTesting.h"
 #include "platform/ui/Beep.h"
 

@@ -6,7 +6,7 @@
 // reference; its parts and the derived views change it through these
 // functions.  Repainting is the caller's (EdtCaretModel).
 
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 
 class EdtSelectionState
 {

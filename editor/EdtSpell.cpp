@@ -3,9 +3,9 @@
 
 #include "editor/EdtEditView.h"
 
-#include "editor/EdtCodePageDlg.h"
-#include "editor/EdtCodePages.h"
-#include "editor/EdtSettings.h"
+#include "editor/dialogs/EdtCodePageDlg.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtSettings.h"
 #include "editor/EdtWispell.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"

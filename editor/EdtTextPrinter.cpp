@@ -7,7 +7,7 @@
 #include "editor/EdtTextView.h"
 #include "editor/EdtViewRenderer.h"
 
-#include "editor/EdtPageSetup.h"
+#include "editor/dialogs/EdtPageSetup.h"
 #include "platform/ui/Print.h"
 #include "res/StringTable.h"
 

@@ -3,7 +3,7 @@
 // font, the page layout and the drawing of pages, header and footer; the
 // page setup command.  Part of CEdtTextView; see docs/editor-printing.md.
 
-#include "editor/EdtPrintLayout.h"
+#include "editor/print/EdtPrintLayout.h"
 #include "editor/EdtViewStyle.h"
 
 #include <QFont>

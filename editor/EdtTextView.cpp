@@ -12,8 +12,9 @@
 #include "editor/EdtViewJumps.h"
 #include "editor/EdtViewScroller.h"
 
-#include "editor/EdtCodePages.h"
-#include "editor/EdtPageSetup.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
+#include "editor/dialogs/EdtPageSetup.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"

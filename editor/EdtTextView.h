@@ -21,12 +21,12 @@
 // EdtTextView.cpp holds the state, buffer access, source types, updates,
 // commands and the Qt events.
 
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 #include "editor/EdtSelectionState.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextBuffer.h"
-#include "editor/EdtTextTypes.h"
-#include "editor/EdtViewLayout.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/settings/EdtTextTypes.h"
+#include "editor/layout/EdtViewLayout.h"
 #include "editor/EdtViewStyle.h"
 #include "platform/ui/Document.h"
 #include "res/CommandIds.h"

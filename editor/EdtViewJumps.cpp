@@ -5,7 +5,7 @@
 
 #include "editor/EdtTextView.h"
 
-#include "editor/EdtGoToLineDlg.h"
+#include "editor/dialogs/EdtGoToLineDlg.h"
 
 #include <algorithm>
 

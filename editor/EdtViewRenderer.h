@@ -3,10 +3,10 @@
 // its icons, the lines with their colour runs, the selection and the caret.
 // Part of CEdtTextView; see docs/editor-views.md.
 
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 #include "editor/EdtSelectionState.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtViewLayout.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/layout/EdtViewLayout.h"
 #include "editor/EdtViewStyle.h"
 
 #include <QColor>

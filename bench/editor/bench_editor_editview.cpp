@@ -16,9 +16,9 @@
 #include "editor/EdtEditView.h"
 #include "editor/EdtFindController.h"
 #include "editor/EdtLayoutCache.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "platform/ui/Prompt.h"
 
 #include <QApplication>

@@ -19,9 +19,9 @@
 
 #include "bench/BenchSize.h"
 #include "editor/EdtLayoutCache.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "editor/EdtTextView.h"
 #include "res/CommandIds.h"
 

@@ -3,8 +3,8 @@
 
 #include "TextViewTest.h"
 
-#include "editor/EdtPageSetup.h"
-#include "editor/EdtRegistry.h"
+#include "editor/dialogs/EdtPageSetup.h"
+#include "editor/settings/EdtRegistry.h"
 #include "editor/EdtTextPrinter.h"
 #include "platform/ui/Print.h"
 

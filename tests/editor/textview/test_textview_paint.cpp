@@ -4,7 +4,7 @@
 #include "TextViewTest.h"
 
 #include "editor/EdtLayoutCache.h"
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 #include "editor/EdtRenderTesting.h"
 #include "editor/EdtViewRenderer.h"
 #include "platform/ui/Command.h"
