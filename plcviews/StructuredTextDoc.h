@@ -7,7 +7,7 @@
 // position per file and offers read-only, save and reload.  See
 // docs/plcviews.md.
 
-#include "editor/EdtEditView.h"
+#include "editor/view/EdtEditView.h"
 #include "editor/dialogs/EdtOptionPages.h"
 #include "editor/buffer/EdtTextBuffer.h"
 #include "editor/files/FileChangeMonitor.h"

@@ -13,9 +13,9 @@
 //   (100,000);  UndoReplaceAll <= ReplaceAll
 
 #include "bench/BenchSize.h"
-#include "editor/EdtEditView.h"
-#include "editor/EdtFindController.h"
-#include "editor/EdtLayoutCache.h"
+#include "editor/view/EdtEditView.h"
+#include "editor/find/EdtFindController.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/regexp/EdtRegExp.h"
 #include "editor/settings/EdtSettings.h"
 #include "editor/settings/EdtTextTypes.h"

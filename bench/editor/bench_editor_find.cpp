@@ -18,8 +18,8 @@
 // the last.
 
 #include "bench/BenchSize.h"
-#include "editor/EdtEditView.h"
-#include "editor/EdtFindController.h"
+#include "editor/view/EdtEditView.h"
+#include "editor/find/EdtFindController.h"
 #include "editor/regexp/EdtRegExp.h"
 #include "editor/settings/EdtSettings.h"
 #include "editor/settings/EdtTextTypes.h"

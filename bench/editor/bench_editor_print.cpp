@@ -5,7 +5,7 @@
 #include "bench/BenchSize.h"
 #include "editor/buffer/EdtTextBuffer.h"
 #include "editor/settings/EdtTextTypes.h"
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtTextView.h"
 #include "platform/ui/Print.h"
 
 #include <QApplication>

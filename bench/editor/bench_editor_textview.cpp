@@ -18,11 +18,11 @@
 //   the caches (counter CacheToFile) <= 0.2 x the file size
 
 #include "bench/BenchSize.h"
-#include "editor/EdtLayoutCache.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtSettings.h"
 #include "editor/settings/EdtTextTypes.h"
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtTextView.h"
 #include "res/CommandIds.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "editor/dialogs/EdtFindDlg.h"
 
-#include "editor/EdtFindController.h"
-#include "editor/EdtTextView.h"
+#include "editor/find/EdtFindController.h"
+#include "editor/view/EdtTextView.h"
 #include "editor/dialogs/HistoryCombo.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 
 #include "editor/settings/EdtSettings.h"
 #include "editor/settings/EdtTextTypes.h"
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtTextView.h"
 #include "tests/support/ui/UiTest.h"
 
 #include <QApplication>

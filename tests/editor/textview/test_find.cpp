@@ -3,7 +3,7 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtFindController.h"
+#include "editor/find/EdtFindController.h"
 #include "editor/dialogs/EdtFindDlg.h"
 #include "editor/regexp/EdtRegExp.h"
 #include "editor/regexp/EdtRegExpTesting.h"

@@ -5,7 +5,7 @@
 
 #include "editor/dialogs/EdtPageSetup.h"
 #include "editor/settings/EdtRegistry.h"
-#include "editor/EdtTextPrinter.h"
+#include "editor/print/EdtTextPrinter.h"
 #include "platform/ui/Print.h"
 
 #include <QPageSetupDialog>

@@ -6,7 +6,7 @@
 #include "EditViewTest.h"
 
 #include "editor/settings/EdtRegistry.h"
-#include "editor/EdtReplaceDlg.h"
+#include "editor/dialogs/EdtReplaceDlg.h"
 #include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"

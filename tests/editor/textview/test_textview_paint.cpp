@@ -3,10 +3,10 @@
 
 #include "TextViewTest.h"
 
-#include "editor/EdtLayoutCache.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/parsers/EdtParser.h"
-#include "editor/EdtRenderTesting.h"
-#include "editor/EdtViewRenderer.h"
+#include "editor/view/EdtRenderTesting.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"

@@ -3,9 +3,9 @@
 // automatic scrolling while a button is held outside, the clipboard and
 // the drag source.  Part of CEdtTextView; see docs/editor-views.md.
 
-#include "editor/EdtSelectionState.h"
+#include "editor/view/EdtSelectionState.h"
 #include "editor/buffer/EdtTextBuffer.h"
-#include "editor/EdtViewStyle.h"
+#include "editor/view/EdtViewStyle.h"
 
 #include <QPoint>
 #include <QString>

@@ -1,7 +1,7 @@
 // The edit view: the spelling check through the "wispell" library and the
 // code-page conversion of the selection.
 
-#include "editor/EdtEditView.h"
+#include "editor/view/EdtEditView.h"
 
 #include "editor/dialogs/EdtCodePageDlg.h"
 #include "editor/buffer/EdtCodePages.h"

@@ -1,10 +1,10 @@
 // The text view's mouse: mouse selection, automatic scrolling, the
 // clipboard and the drag source.
 
-#include "editor/EdtMouseController.h"
+#include "editor/view/EdtMouseController.h"
 
-#include "editor/EdtTextView.h"
-#include "editor/EdtViewRenderer.h"
+#include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewRenderer.h"
 
 #include "platform/ui/Cursor.h"
 

@@ -6,10 +6,10 @@
 // docs/editor-views.md.
 
 #include "editor/regexp/EdtRegExp.h"
-#include "editor/EdtSelectionState.h"
+#include "editor/view/EdtSelectionState.h"
 #include "editor/buffer/EdtTextBuffer.h"
-#include "editor/EdtTextView.h"
-#include "editor/EdtViewStyle.h"
+#include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewStyle.h"
 
 #include <array>
 #include <memory>

@@ -1,16 +1,16 @@
 // The text view: state, buffer access, source types, buffer updates,
 // commands and the framework's hooks.
 
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtTextView.h"
 
-#include "editor/EdtCaretModel.h"
-#include "editor/EdtFindController.h"
-#include "editor/EdtLayoutCache.h"
-#include "editor/EdtMouseController.h"
-#include "editor/EdtTextPrinter.h"
-#include "editor/EdtViewRenderer.h"
-#include "editor/EdtViewJumps.h"
-#include "editor/EdtViewScroller.h"
+#include "editor/view/EdtCaretModel.h"
+#include "editor/find/EdtFindController.h"
+#include "editor/view/EdtLayoutCache.h"
+#include "editor/view/EdtMouseController.h"
+#include "editor/print/EdtTextPrinter.h"
+#include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewJumps.h"
+#include "editor/view/EdtViewScroller.h"
 
 #include "editor/buffer/EdtCodePages.h"
 #include "editor/settings/EdtCodePageNames.h"

@@ -7,11 +7,11 @@
 // (a match ending there, an empty match on the block's last line) the steps
 // take over, as they alone decide what happens there.
 
-#include "editor/EdtEditView.h"
-#include "editor/EdtFindController.h"
+#include "editor/view/EdtEditView.h"
+#include "editor/find/EdtFindController.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/regexp/EdtRegExp.h"
-#include "editor/EdtReplaceTesting.h"
+#include "editor/find/EdtReplaceTesting.h"
 #include "platform/ui/Beep.h"
 
 #include <QChar>

@@ -1,9 +1,9 @@
 // The edit view's text commands: case conversion, auto-complete,
 // auto-expand, go to last change and the keyboard selection switch.
 
-#include "editor/EdtEditView.h"
+#include "editor/view/EdtEditView.h"
 
-#include "editor/EdtFindController.h"
+#include "editor/find/EdtFindController.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/view/EdtTextCase.h"
 #include "platform/ui/Command.h"

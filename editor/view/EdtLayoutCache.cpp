@@ -1,10 +1,10 @@
 // The text view's per-line caches, the sub-lines of word wrap and the idle
 // filler that completes the caches in small slices.
 
-#include "editor/EdtLayoutCache.h"
+#include "editor/view/EdtLayoutCache.h"
 
-#include "editor/EdtRenderTesting.h"
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtRenderTesting.h"
+#include "editor/view/EdtTextView.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,10 +4,10 @@
 // Part of CEdtTextView; see docs/editor-views.md.
 
 #include "editor/parsers/EdtParser.h"
-#include "editor/EdtSelectionState.h"
+#include "editor/view/EdtSelectionState.h"
 #include "editor/settings/EdtSettings.h"
 #include "editor/layout/EdtViewLayout.h"
-#include "editor/EdtViewStyle.h"
+#include "editor/view/EdtViewStyle.h"
 
 #include <QColor>
 #include <QCursor>

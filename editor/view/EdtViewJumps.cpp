@@ -1,9 +1,9 @@
 // The text view's jumps: bookmarks, the matching bracket, go to line and the
 // switch between a source and its header.
 
-#include "editor/EdtViewJumps.h"
+#include "editor/view/EdtViewJumps.h"
 
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtTextView.h"
 
 #include "editor/dialogs/EdtGoToLineDlg.h"
 

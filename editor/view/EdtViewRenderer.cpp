@@ -1,12 +1,12 @@
 // The text view's drawing: fonts, colours, the margin and the lines.
 
-#include "editor/EdtViewRenderer.h"
+#include "editor/view/EdtViewRenderer.h"
 
-#include "editor/EdtCaretModel.h"
-#include "editor/EdtLayoutCache.h"
-#include "editor/EdtRenderTesting.h"
-#include "editor/EdtTextView.h"
-#include "editor/EdtViewScroller.h"
+#include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtLayoutCache.h"
+#include "editor/view/EdtRenderTesting.h"
+#include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewScroller.h"
 
 #include "res/Resources.h"
 

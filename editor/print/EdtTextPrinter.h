@@ -4,7 +4,7 @@
 // page setup command.  Part of CEdtTextView; see docs/editor-printing.md.
 
 #include "editor/print/EdtPrintLayout.h"
-#include "editor/EdtViewStyle.h"
+#include "editor/view/EdtViewStyle.h"
 
 #include <QFont>
 #include <QRect>

@@ -2,10 +2,10 @@
 // splitter's), scrolling by sub-lines and columns, panes that scroll
 // together, resizing and the wheel.
 
-#include "editor/EdtViewScroller.h"
+#include "editor/view/EdtViewScroller.h"
 
-#include "editor/EdtLayoutCache.h"
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtLayoutCache.h"
+#include "editor/view/EdtTextView.h"
 
 #include "platform/ui/Splitter.h"
 

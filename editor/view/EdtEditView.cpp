@@ -1,10 +1,10 @@
 // The edit view: state, typing, editing commands, automatic indentation,
 // clipboard, undo and redo, drag and drop.
 
-#include "editor/EdtEditView.h"
+#include "editor/view/EdtEditView.h"
 
-#include "editor/EdtFindController.h"
-#include "editor/EdtMouseController.h"
+#include "editor/find/EdtFindController.h"
+#include "editor/view/EdtMouseController.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtRegistry.h"
 #include "platform/ui/Accel.h"

@@ -1,13 +1,13 @@
 // The edit view's replace command: ReplaceSelection, the searching and
 // replacing loops, and the "Nahradit" dialog.
 
-#include "editor/EdtEditView.h"
-#include "editor/EdtFindController.h"
+#include "editor/view/EdtEditView.h"
+#include "editor/find/EdtFindController.h"
 #include "editor/dialogs/EdtFindDlg.h"
 #include "editor/regexp/EdtRegExp.h"
 #include "editor/settings/EdtRegistry.h"
-#include "editor/EdtReplaceDlg.h"
-#include "editor/EdtReplaceTesting.h"
+#include "editor/dialogs/EdtReplaceDlg.h"
+#include "editor/find/EdtReplaceTesting.h"
 #include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/Beep.h"
 

@@ -1,10 +1,10 @@
 // The text view's find: the search engine, the find dialog, find next and
 // previous, incremental search and the progress of long searches.
 
-#include "editor/EdtFindController.h"
+#include "editor/find/EdtFindController.h"
 
-#include "editor/EdtCaretModel.h"
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtTextView.h"
 
 #include "editor/dialogs/EdtFindDlg.h"
 #include "editor/regexp/EdtLineScan.h"

@@ -2,10 +2,10 @@
 // the page layout and the drawing of pages, header and footer; the page
 // setup command.
 
-#include "editor/EdtTextPrinter.h"
+#include "editor/print/EdtTextPrinter.h"
 
-#include "editor/EdtTextView.h"
-#include "editor/EdtViewRenderer.h"
+#include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewRenderer.h"
 
 #include "editor/dialogs/EdtPageSetup.h"
 #include "platform/ui/Print.h"

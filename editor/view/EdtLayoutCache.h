@@ -6,7 +6,7 @@
 
 #include "editor/parsers/EdtParser.h"
 #include "editor/layout/EdtViewLayout.h"
-#include "editor/EdtViewStyle.h"
+#include "editor/view/EdtViewStyle.h"
 
 #include <climits>
 #include <cstddef>

@@ -4,7 +4,7 @@
 // columns, the panes that scroll together, resizing and the wheel.  Part of
 // CEdtTextView; see docs/editor-views.md.
 
-#include "editor/EdtViewStyle.h"
+#include "editor/view/EdtViewStyle.h"
 
 #include <QPointer>
 #include <QRect>

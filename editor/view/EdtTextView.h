@@ -22,12 +22,12 @@
 // commands and the Qt events.
 
 #include "editor/parsers/EdtParser.h"
-#include "editor/EdtSelectionState.h"
+#include "editor/view/EdtSelectionState.h"
 #include "editor/settings/EdtSettings.h"
 #include "editor/buffer/EdtTextBuffer.h"
 #include "editor/settings/EdtTextTypes.h"
 #include "editor/layout/EdtViewLayout.h"
-#include "editor/EdtViewStyle.h"
+#include "editor/view/EdtViewStyle.h"
 #include "platform/ui/Document.h"
 #include "res/CommandIds.h"
 

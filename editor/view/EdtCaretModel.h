@@ -4,9 +4,9 @@
 // keeping a point visible and the caret commands.  Part of CEdtTextView;
 // see docs/editor-views.md.
 
-#include "editor/EdtSelectionState.h"
+#include "editor/view/EdtSelectionState.h"
 #include "editor/buffer/EdtTextBuffer.h"
-#include "editor/EdtViewStyle.h"
+#include "editor/view/EdtViewStyle.h"
 
 #include <QPoint>
 #include <QRect>

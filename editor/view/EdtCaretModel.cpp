@@ -1,12 +1,12 @@
 // The text view's caret and selection: positions, the caret, the
 // selection and the caret commands.
 
-#include "editor/EdtCaretModel.h"
+#include "editor/view/EdtCaretModel.h"
 
-#include "editor/EdtFindController.h"
-#include "editor/EdtLayoutCache.h"
-#include "editor/EdtTextView.h"
-#include "editor/EdtViewRenderer.h"
+#include "editor/find/EdtFindController.h"
+#include "editor/view/EdtLayoutCache.h"
+#include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewRenderer.h"
 
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"

@@ -3,7 +3,7 @@
 // bracket, go to line and the switch between a source and its header.
 // Part of CEdtTextView; see docs/editor-views.md.
 
-#include "editor/EdtSelectionState.h"
+#include "editor/view/EdtSelectionState.h"
 
 class CEdtTextView;
 

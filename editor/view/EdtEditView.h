@@ -11,7 +11,7 @@
 // EdtReplace.cpp (the replace command and its loops), EdtSpell.cpp (the
 // spelling check through the "wispell" library).
 
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtTextView.h"
 #include "res/CommandIds.h"
 
 #include <map>
