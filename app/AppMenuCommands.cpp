@@ -6,8 +6,8 @@
 #include "app/StrandworkApp.h"
 
 #include "projectui/StrandworkDoc.h"
-#include "editor/EditFileOpenDlg.h"
-#include "editor/EdtCodePages.h"
+#include "editor/dialogs/EditFileOpenDlg.h"
+#include "editor/buffer/EdtCodePages.h"
 #include "link/linkobj/olnk_link.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Print.h"
@@ -18,8 +18,8 @@
 #include "plcviews/PlcCommandDlg.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QDir>
 #include <QFileInfo>

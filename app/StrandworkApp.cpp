@@ -8,9 +8,10 @@
 #include "projectui/KXPExplorerView.h"
 #include "projectui/StrandworkDoc.h"
 #include "projectui/StrandworkView.h"
-#include "editor/EditFileOpenDlg.h"
-#include "editor/EdtCodePages.h"
-#include "editor/EdtSettings.h"
+#include "platform/ui/Modal.h"
+#include "editor/dialogs/EditFileOpenDlg.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtSettings.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/FileManagerDlg.h"
 #include "link/ui/LinkMessages.h"
@@ -30,8 +31,8 @@
 #include "plcviews/PLCDoc.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "res/Resources.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -43,10 +44,14 @@
 #include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 #include <QTranslator>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <thread>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -75,6 +80,15 @@ void WriteStderr(const QString& text)
 // The wide-character binding layer, control containment and OLE of the
 // original platform have nothing to do here; they succeed.
 bool AfxOleInit() { return true; }
+
+// A project file by its name: the project template's extension, any case.
+bool IsProjectFileName(const QString& path)
+{
+    QString p = path;
+    if (p.startsWith(QLatin1Char('"')) && p.endsWith(QLatin1Char('"')) && p.size() >= 2)
+        p = p.mid(1, p.size() - 2);
+    return p.endsWith(QLatin1String(".kxp"), Qt::CaseInsensitive);
+}
 
 // SIGTERM and SIGINT reach the event loop through a pipe.
 int g_signalPipe[2] = {-1, -1};
@@ -266,6 +280,15 @@ bool CStrandworkApp::InitInstance()
         m_unattended = true;
         ui::SetUnattended(true);
         Trace("Unattended");
+        // Only a project can be built: without one the run ends here with
+        // status 3, instead of waiting for a window nobody may see.
+        const QString file = m_cmdInfo.m_strFileName;
+        if (m_cmdInfo.m_nShellCommand != CAppCommandLineInfo::FileOpen || file.isEmpty())
+            return EndUnattendedWithoutProject(QStringLiteral("no project (.kxp) given"),
+                                               LoadResString(IDS_UNATTENDED_NO_PROJECT));
+        if (!IsProjectFileName(file))
+            return EndUnattendedWithoutProject(QStringLiteral("\"%1\" is not a project (.kxp)").arg(file),
+                                               FormatResString(IDS_UNATTENDED_NOT_PROJECT, file));
     }
     // 6.
     if (m_cmdInfo.m_nShellCommand == CAppCommandLineInfo::FileNothing && !m_unattended) {
@@ -326,11 +349,18 @@ bool CStrandworkApp::InitInstance()
     if (!m_unattended)
         RegisterFileTypes();
     // 16.
-    if (!ProcessShellCommand())
+    if (!ProcessShellCommand()) {
+        if (m_unattended)
+            return EndUnattendedWithoutProject(
+                QStringLiteral("the project \"%1\" could not be opened").arg(m_cmdInfo.m_strFileName),
+                FormatResString(IDS_UNATTENDED_OPEN_FAILED, m_cmdInfo.m_strFileName));
         return false;
+    }
     Trace("ProcessShellCommand");
     if (m_unattended && !m_pProjectDoc)
-        LeaveUnattended();
+        return EndUnattendedWithoutProject(
+            QStringLiteral("\"%1\" is not a project (.kxp)").arg(m_cmdInfo.m_strFileName),
+            FormatResString(IDS_UNATTENDED_NOT_PROJECT, m_cmdInfo.m_strFileName));
     // 17.
     frame->show();
     Trace("ShowWindow");
@@ -416,11 +446,20 @@ bool CStrandworkApp::ProcessShellCommand()
     return OpenDocumentFile(m_cmdInfo.m_strFileName) != nullptr;
 }
 
-void CStrandworkApp::LeaveUnattended()
+bool CStrandworkApp::EndUnattendedWithoutProject(const QString& reason, const QString& message)
 {
-    m_unattended = false;
-    ui::SetUnattended(false);
-    Trace("LeaveUnattended");
+    WriteStderr(QStringLiteral("strandwork: -%1: %2: nothing built, ending with status %3")
+                    .arg(m_cmdInfo.Build ? QStringLiteral("Build") : QStringLiteral("Make"), reason)
+                    .arg(kExitInitFailed));
+    Trace("UnattendedWithoutProject");
+    if (!m_noDisplay) {
+        // With a display the user sees why (the unattended prompt service
+        // would only write it to standard error).
+        ui::SetUnattended(false);
+        ui::Prompt(message, {}, ui::MB_OK | ui::MB_ICONERROR);
+        ui::SetUnattended(true);
+    }
+    return false;
 }
 
 void CStrandworkApp::RunStartupSwitches()
@@ -476,20 +515,10 @@ void CStrandworkApp::InstallCloseOnSignal()
         char buf[16];
         while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
         }
-        // A modal window (the tip of the day at start-up, a message) would
-        // keep its own loop running after the main window closed: it goes
-        // first, as Cancel.
-        for (int i = 0; i < 16; ++i) {
-            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!modal)
-                break;
-            modal->reject();
-        }
-        CStrandworkApp* app = CStrandworkApp::Instance();
-        if (app && app->GetMainWnd())
-            app->PostCloseMainWindow();
+        if (CStrandworkApp* app = CStrandworkApp::Instance())
+            app->EndOnSignal();
         else
-            QCoreApplication::quit();
+            ui::Application::EndEventLoop(0);
     });
     struct sigaction sa{};
     sa.sa_handler = OnCloseSignal;
@@ -497,6 +526,70 @@ void CStrandworkApp::InstallCloseOnSignal()
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGINT, &sa, nullptr);
+}
+
+namespace {
+// Rejects the open modal windows (a message, the tip of the day, a
+// transfer's progress): each would keep its own loop running.
+void RejectModalWindows()
+{
+    for (int i = 0; i < 32; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            modal->hide();
+    }
+}
+} // namespace
+
+void CStrandworkApp::EndOnSignal()
+{
+    const bool first = !m_endingOnSignal;
+    m_endingOnSignal = true;
+    RejectModalWindows();
+    if (m_pProjectDoc && m_pProjectDoc->IsBuilding())
+        m_pProjectDoc->RequestBuildStop();
+    if (!first)
+        return;
+    // The settings are written now, whatever runs at this moment.
+    if (CMainFrame* frame = MainFrame(); frame && !MainWindowClosed())
+        frame->SaveWindowState();
+    if (m_pRecentFileList)
+        m_pRecentFileList->WriteList();
+    (void)sys::RegistryStore::Flush();
+    // Whatever still runs then, the process ends within the time a script
+    // gives it (the settings are on disk already).
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSignalGraceMs));
+        (void)sys::RegistryStore::Flush();
+        std::fputs("strandwork: still busy after the signal: ending now\n", stderr);
+        std::_Exit(CStrandworkApp::Instance() && CStrandworkApp::Instance()->StartupBuildFailed() ? kExitBuildFailed
+                                                                                                : 0);
+    }).detach();
+    FinishEndOnSignal();
+}
+
+void CStrandworkApp::FinishEndOnSignal()
+{
+    // Loops that run inside handlers (a modal window, a build, a transfer
+    // waiting for its reply) end first: the windows and documents they use
+    // stay until then.
+    if (ui::NestingDepth() > 0 || QApplication::activeModalWidget()) {
+        RejectModalWindows();
+        QTimer::singleShot(20, this, [this] { FinishEndOnSignal(); });
+        return;
+    }
+    QWidget* frame = GetMainWnd();
+    if (frame && !MainWindowClosed() && frame->close())
+        return; // the close ended the loop
+    // No main window, or one that could not close: the program ends all
+    // the same (its settings were written when the signal came).
+    OnMainWindowClosed();
 }
 
 // ---------------------------------------------------------------------- exit
@@ -573,12 +666,20 @@ bool CStrandworkApp::CloseProject(bool ending)
 {
     if (!m_pProjectDoc)
         return true;
-    if (m_pProjectDoc->IsBuilding()) {
+    if (m_endingOnSignal) {
+        // A signal ends the program: no question, no save; every document
+        // stays as it is on disk.  A build is asked to stop first.
+        if (m_pProjectDoc->IsBuilding()) {
+            m_pProjectDoc->RequestBuildStop();
+            return false;
+        }
+        for (ui::Document* d : Documents().Documents())
+            d->SetModifiedFlag(false);
+    } else if (m_pProjectDoc->IsBuilding()) {
         ui::Prompt(LoadResString(ending ? IDS_CANNOT_END_BUILDING : IDS_CANNOT_CLOSE_BUILDING), {},
                    ui::MB_OK | ui::MB_ICONWARNING, GetMainWnd());
         return false;
-    }
-    if (m_unattended) {
+    } else if (m_unattended) {
         // Nothing stops the close of an unattended run: a failed save is
         // written to standard error and the document is closed as it is on
         // disk (otherwise the framework's save question would fail again

@@ -13,7 +13,7 @@
 #include "mainwnd/MainFrameHost.h"
 #include "platform/ui/App.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 #include "uilib/KVTWorkspace.h"
 
 #include <QString>
@@ -40,6 +40,11 @@ constexpr unsigned IDS_SAVE_FAILED = 4152;
 constexpr unsigned IDS_CANNOT_END_BUILDING = 4153;
 constexpr unsigned IDS_CANNOT_CLOSE_BUILDING = 4154;
 constexpr unsigned IDS_PROJECT_MISSING = 4177;
+// A -Build or -Make run without a project: none given, not a project, or
+// one that could not be opened.
+constexpr unsigned IDS_UNATTENDED_NO_PROJECT = 4780;
+constexpr unsigned IDS_UNATTENDED_NOT_PROJECT = 4781;
+constexpr unsigned IDS_UNATTENDED_OPEN_FAILED = 4782;
 constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.
@@ -50,6 +55,8 @@ constexpr int kExitInitFailed = 3;
 // the window stayed open with the output until it was closed; without one
 // the run ended at once).
 constexpr int kExitBuildFailed = 1;
+// How long the program may take to end after SIGTERM or SIGINT.
+constexpr int kSignalGraceMs = 1500;
 
 // The framework's multi-document template with the number of its documents.
 class CKXMultiDocTemplate : public ui::DocTemplate
@@ -175,9 +182,17 @@ public:
     // The exit status the run ends with (see main).
     int ExitStatus() const { return m_exitStatus; }
 
-    // Makes SIGTERM and SIGINT close the main window as the window
-    // manager's close would.
+    // Makes SIGTERM and SIGINT end the program (EndOnSignal).
     static void InstallCloseOnSignal();
+    // SIGTERM or SIGINT: the program ends whatever its windows show, within
+    // kSignalGraceMs.  Open modal windows are rejected, a build is asked to
+    // stop, the settings (placement, workspace, bars, recent lists) are
+    // written at once; then, once no nested loop runs, the main window
+    // closes without a question and with no document saved (every document
+    // stays as it is on disk), and the event loop ends.  Whatever still
+    // runs after kSignalGraceMs, the process ends then.
+    void EndOnSignal();
+    bool EndingOnSignal() const { return m_endingOnSignal; }
 
 private:
     class UnattendedOutput;
@@ -191,8 +206,11 @@ private:
     bool ProcessShellCommand();
     void RunStartupSwitches();
     bool StartupBuild(bool conditional);
-    void LeaveUnattended();
+    // A -Build or -Make run that has no project to build ends: the reason
+    // on standard error (and in a message box with a display); false.
+    bool EndUnattendedWithoutProject(const QString& reason, const QString& message);
     void PostCloseMainWindow();
+    void FinishEndOnSignal();
 
     crashreport::Handle* m_hCrashReporter = nullptr;
     QString m_helpPaths[3];
@@ -208,6 +226,7 @@ private:
     bool m_unattended = false;
     bool m_startupBuildFailed = false;
     bool m_noDisplay = false;
+    bool m_endingOnSignal = false;
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;
     int m_exitStatus = 0;
     std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;

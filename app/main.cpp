@@ -65,7 +65,10 @@ int main(int argc, char** argv)
     g_app->SetNoDisplay(WithoutDisplay());
     int status = 0;
     if (g_app->InitInstance()) {
-        QApplication::exec();
+        // A close (or a signal) during the start-up ends the run before
+        // the loop starts.
+        if (!g_app->MainWindowClosed())
+            QApplication::exec();
         // A script that ran -Build learns of the failure however the
         // window was closed (without a display it closes by itself).
         if (g_app->StartupBuildFailed())

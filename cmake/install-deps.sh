@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth poppler-utils fonts-dejavu-core fonts-liberation tzdata
   libhunspell-dev hunspell-cs hunspell-en-us libx11-dev
-  libpcre2-dev
+  libpcre2-dev python3-minimal
   xdg-utils libglib2.0-bin desktop-file-utils
 )
 # Hyperscan, a peer of the regular-expression benchmark, exists for amd64

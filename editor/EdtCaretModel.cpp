@@ -27,7 +27,7 @@ bool Before(EdtPoint a, EdtPoint b)
 
 } // namespace
 
-EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view)
+EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view), m_sel(view.Sel()), m_style(view.Style()), m_pos(view.ScrollPos())
 {
     m_caretTimer = new QTimer(&view);
     QObject::connect(m_caretTimer, &QTimer::timeout, &view, [this] {
@@ -40,7 +40,7 @@ EdtCaretModel::EdtCaretModel(CEdtTextView& view) : m_view(view)
 
 bool EdtCaretModel::IsValidTextPos(EdtPoint pt) const
 {
-    if (m_view.GetLineCount() <= 0 || m_view.m_topLine < 0 || m_view.m_offsetChar < 0)
+    if (m_view.GetLineCount() <= 0 || m_pos.topLine < 0 || m_pos.offsetChar < 0)
         return false;
     if (pt.line < 0 || pt.line >= m_view.GetLineCount() || pt.ch < 0)
         return false;
@@ -49,35 +49,35 @@ bool EdtCaretModel::IsValidTextPos(EdtPoint pt) const
 
 bool EdtCaretModel::IsValidTextPosY(EdtPoint pt) const
 {
-    return m_view.GetLineCount() > 0 && m_view.m_topLine >= 0 && m_view.m_offsetChar >= 0 &&
+    return m_view.GetLineCount() > 0 && m_pos.topLine >= 0 && m_pos.offsetChar >= 0 &&
            pt.line >= 0 && pt.line < m_view.GetLineCount();
 }
 
 EdtPoint EdtCaretModel::ClientToText(QPoint p)
 {
-    m_view.m_cache->EnsureCacheSize();
-    return edt::ClientToTextPoint(m_view.Layout(), m_view.m_cache->m_subLines, m_view.Metrics(),
+    m_view.Cache().EnsureCacheSize();
+    return edt::ClientToTextPoint(m_view.Layout(), m_view.Cache().m_subLines, m_view.Metrics(),
                                   p.x(), p.y());
 }
 
 QPoint EdtCaretModel::TextToClient(EdtPoint pt)
 {
-    m_view.m_cache->EnsureCacheSize();
+    m_view.Cache().EnsureCacheSize();
     pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     int x = 0, y = 0;
-    if (m_view.m_wordWrap && m_view.m_parser) {
+    if (m_style.wordWrap && m_view.GetParser()) {
         pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
         m_view.GetSubLines(pt.line);  // the line's own count before the sums
-        edt::TextPointToClient(m_view.Layout(), m_view.m_cache->m_subLines, m_view.Metrics(), pt, x,
+        edt::TextPointToClient(m_view.Layout(), m_view.Cache().m_subLines, m_view.Metrics(), pt, x,
                                y);
         return {x, y};
     }
     // No breaks: the line is read once for the clamp and the column.
     static const std::vector<int> noBreaks;
-    const std::u16string_view text = m_view.m_finder->LineForSearch(pt.line);
+    const std::u16string_view text = m_view.Finder().LineForSearch(pt.line);
     pt.ch = std::clamp(pt.ch, 0, static_cast<int>(text.size()));
-    edt::LinePointToClient(text, noBreaks, m_view.m_cache->m_subLines.SumBefore(pt.line),
-                           m_view.m_tabSize, m_view.Metrics(), pt.ch, x, y);
+    edt::LinePointToClient(text, noBreaks, m_view.Cache().m_subLines.SumBefore(pt.line),
+                           m_style.tabSize, m_view.Metrics(), pt.ch, x, y);
     return {x, y};
 }
 
@@ -87,35 +87,35 @@ void EdtCaretModel::EnsureVisible(EdtPoint pt)
         return;
     pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     // The line is read once for the clamp, the sub-line and the column.
-    const std::u16string_view text = m_view.m_finder->LineForSearch(pt.line);
+    const std::u16string_view text = m_view.Finder().LineForSearch(pt.line);
     const int length = static_cast<int>(text.size());
     pt.ch = std::clamp(pt.ch, 0, length);
     std::vector<int> breaks;
     m_view.GetLineBreaks(pt.line, breaks);
     const int sub = m_view.GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, length, pt.ch).sub;
     // Without word wrap the line is one sub-line: the column from its start.
-    const int col = m_view.m_wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_view.m_tabSize);
+    const int col = m_style.wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_style.tabSize);
     const int lines = std::max(m_view.GetScreenLines(), 1);
-    int top = m_view.m_topSubLine;
+    int top = m_pos.topSubLine;
     if (sub < top)
         top = sub;
     else if (sub >= top + lines)
         top = sub - lines + 1;
     top = std::clamp(top, 0, std::max(m_view.GetSubLineCount() - 1, 0));
     bool scrolled = false;
-    if (top != m_view.m_topSubLine) {
+    if (top != m_pos.topSubLine) {
         m_view.ScrollToSubLine(top);
         scrolled = true;
     }
-    if (!m_view.m_wordWrap) {
+    if (!m_style.wordWrap) {
         const int chars = std::max(m_view.GetScreenChars(), 1);
-        int off = m_view.m_offsetChar;
+        int off = m_pos.offsetChar;
         if (col < off)
             off = col;
         else if (col >= off + chars)
             off = col - chars + 1;
         off = std::clamp(off, 0, std::max(std::max(m_view.GetMaxLineLength(), col + 1) - 1, 0));
-        if (off != m_view.m_offsetChar) {
+        if (off != m_pos.offsetChar) {
             m_view.ScrollToChar(off);
             scrolled = true;
         }
@@ -130,30 +130,30 @@ void EdtCaretModel::SetCursorPos(EdtPoint pt)
 {
     pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
-    m_view.m_cursorPos = pt;
-    m_view.m_idealCharPos = CalculateActualOffset(pt.line, pt.ch);
+    m_sel.SetCursor(pt);
+    m_sel.SetIdealChar(CalculateActualOffset(pt.line, pt.ch));
     UpdateCaret();
 }
 
 void EdtCaretModel::SetAnchor(EdtPoint pt)
 {
-    m_view.m_anchor = pt;
+    m_sel.SetAnchor(pt);
 }
 
 void EdtCaretModel::SetAnchorAtCursor()
 {
-    m_view.m_savedPos = m_view.m_cursorPos;
+    m_sel.SetSavedPos(m_sel.Cursor());
 }
 
 void EdtCaretModel::GoToAnchor()
 {
-    EdtPoint pt = m_view.m_savedPos;
+    EdtPoint pt = m_sel.SavedPos();
     if (pt.line < 0 || pt.line >= m_view.GetLineCount())
         return;
     if (pt.ch < 0 || pt.ch > m_view.GetLineLength(pt.line))
         pt.ch = 0;
-    m_view.m_cursorPos = pt;
-    m_view.m_anchor = pt;
+    m_sel.SetCursor(pt);
+    m_sel.SetAnchor(pt);
     SetSelection(pt, pt);
     EnsureVisible(pt);
     UpdateCaret();
@@ -171,37 +171,37 @@ void EdtCaretModel::SetSelection(EdtPoint start, EdtPoint end)
 
 void EdtCaretModel::SetSelectionInText(EdtPoint start, EdtPoint end)
 {
-    if (start == m_view.m_selStart && end == m_view.m_selEnd)
+    if (start == m_sel.SelStart() && end == m_sel.SelEnd())
         return;
-    if (!(start == m_view.m_selStart)) {
-        InvalidateLines(std::min(m_view.m_selStart.line, m_view.m_selEnd.line),
-                        std::max(m_view.m_selStart.line, m_view.m_selEnd.line));
+    if (!(start == m_sel.SelStart())) {
+        InvalidateLines(std::min(m_sel.SelStart().line, m_sel.SelEnd().line),
+                        std::max(m_sel.SelStart().line, m_sel.SelEnd().line));
         InvalidateLines(std::min(start.line, end.line), std::max(start.line, end.line));
     } else {
-        InvalidateLines(std::min(end.line, m_view.m_selEnd.line),
-                        std::max(end.line, m_view.m_selEnd.line));
+        InvalidateLines(std::min(end.line, m_sel.SelEnd().line),
+                        std::max(end.line, m_sel.SelEnd().line));
     }
-    m_view.m_selStart = start;
-    m_view.m_selEnd = end;
-    m_view.PrepareSelBounds();
+    m_sel.SetSelStart(start);
+    m_sel.SetSelEnd(end);
+    m_sel.PrepareSelBounds();
 }
 
 void EdtCaretModel::GetSelection(EdtPoint& start, EdtPoint& end)
 {
-    m_view.PrepareSelBounds();
-    start = m_view.m_drawSelStart;
-    end = m_view.m_drawSelEnd;
+    m_sel.PrepareSelBounds();
+    start = m_sel.DrawSelStart();
+    end = m_sel.DrawSelEnd();
 }
 
 bool EdtCaretModel::IsSelection() const
 {
-    return !(m_view.m_selStart == m_view.m_selEnd);
+    return !(m_sel.SelStart() == m_sel.SelEnd());
 }
 
 bool EdtCaretModel::IsInsideSelection(EdtPoint pt)
 {
-    m_view.PrepareSelBounds();
-    return !Before(pt, m_view.m_drawSelStart) && Before(pt, m_view.m_drawSelEnd);
+    m_sel.PrepareSelBounds();
+    return !Before(pt, m_sel.DrawSelStart()) && Before(pt, m_sel.DrawSelEnd());
 }
 
 void EdtCaretModel::InvalidateLines(int first, int last)
@@ -213,9 +213,9 @@ void EdtCaretModel::InvalidateLines(int first, int last)
     const int lh = m_view.GetLineHeight();
     first = std::clamp(first, 0, m_view.GetLineCount() - 1);
     last = std::clamp(last, 0, m_view.GetLineCount() - 1);
-    const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_view.m_topSubLine) * lh;
+    const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_pos.topSubLine) * lh;
     const int64_t y1 =
-        int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_view.m_topSubLine) * lh;
+        int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_pos.topSubLine) * lh;
     const QRect c = m_view.ClientRect();
     if (y1 < 0 || y0 > c.height())
         return;
@@ -230,7 +230,7 @@ void EdtCaretModel::InvalidateFromLine(int line)
         return;  // a hidden widget takes no updates
     line = std::clamp(line, 0, m_view.GetLineCount() - 1);
     const int64_t y0 =
-        int64_t(m_view.GetSubLineIndex(line) - m_view.m_topSubLine) * m_view.GetLineHeight();
+        int64_t(m_view.GetSubLineIndex(line) - m_pos.topSubLine) * m_view.GetLineHeight();
     const QRect c = m_view.ClientRect();
     if (y0 > c.height())
         return;
@@ -240,24 +240,24 @@ void EdtCaretModel::InvalidateFromLine(int line)
 
 QRect EdtCaretModel::CaretRect()
 {
-    const QPoint p = TextToClient(m_view.m_cursorPos);
+    const QPoint p = TextToClient(m_sel.Cursor());
     return {p.x(), p.y(), 2, m_view.GetLineHeight()};
 }
 
 bool EdtCaretModel::IsCaretShown() const
 {
-    if (!m_view.m_focused || !m_caretOn)
+    if (!m_style.focused || !m_caretOn)
         return false;
-    if (!m_view.m_wordWrap &&
-        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch) <
-            m_view.m_offsetChar)
+    if (!m_style.wordWrap &&
+        m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch) <
+            m_pos.offsetChar)
         return false;
     return true;
 }
 
 void EdtCaretModel::UpdateCaret()
 {
-    if (m_view.m_renderer->m_charWidth < 0 && !m_view.isVisible())
+    if (m_view.Renderer().m_charWidth < 0 && !m_view.isVisible())
         return;
     const QRect now = CaretRect();
     if (now != m_caretRect) {
@@ -266,7 +266,7 @@ void EdtCaretModel::UpdateCaret()
     }
     m_view.update(now.adjusted(-1, 0, 1, 0));
     UpdateCaretBlink();
-    if (m_view.m_focused)
+    if (m_style.focused)
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
 
@@ -274,8 +274,8 @@ void EdtCaretModel::UpdateCaretBlink()
 {
     m_caretOn = true;
     // The style hint only when it matters: reading it is not free.
-    const int flash = m_view.m_focused ? QApplication::cursorFlashTime() : 0;
-    if (m_view.m_focused && flash > 0)
+    const int flash = m_style.focused ? QApplication::cursorFlashTime() : 0;
+    if (m_style.focused && flash > 0)
         m_caretTimer->start(flash / 2);
     else
         m_caretTimer->stop();
@@ -286,37 +286,37 @@ void EdtCaretModel::UpdateCaretBlink()
 void EdtCaretModel::FinishCaretMove(bool extend, bool keepIdeal)
 {
     if (!keepIdeal)
-        m_view.m_idealCharPos =
-            CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
-    EnsureVisible(m_view.m_cursorPos);
+        m_sel.SetIdealChar(CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+    EnsureVisible(m_sel.Cursor());
     UpdateCaret();
     if (!extend)
-        m_view.m_anchor = m_view.m_cursorPos;
-    SetSelection(m_view.m_anchor, m_view.m_cursorPos);
+        m_sel.SetAnchor(m_sel.Cursor());
+    SetSelection(m_sel.Anchor(), m_sel.Cursor());
 }
 
 void EdtCaretModel::OnCaretCommand(uint32_t id)
 {
     if (id == ID_EDT_SCROLL_UP || id == ID_EDT_SCROLL_DOWN) {
-        const int top = std::clamp(m_view.m_topSubLine + (id == ID_EDT_SCROLL_UP ? -1 : 1), 0,
+        const int top = std::clamp(m_pos.topSubLine + (id == ID_EDT_SCROLL_UP ? -1 : 1), 0,
                                    std::max(m_view.GetSubLineCount() - 1, 0));
         m_view.ScrollToSubLine(top);
         return;
     }
-    const bool shift = (id % 2) == 1 || m_view.m_keyboardSelection;
+    const bool shift = (id % 2) == 1 || m_sel.KeyboardSelection();
     const uint32_t base = id & ~1u;
-    m_view.PrepareSelBounds();
+    m_sel.PrepareSelBounds();
     const bool sel = IsSelection();
     const edt::ILayoutLines& lines = m_view.Layout();
-    EdtPoint& c = m_view.m_cursorPos;
+    EdtPoint c = m_sel.Cursor();
     c.line = std::clamp(c.line, 0, m_view.GetLineCount() - 1);
     c.ch = std::clamp(c.ch, 0, m_view.GetLineLength(c.line));
-    if (m_view.m_idealCharPos < 0)
-        m_view.m_idealCharPos = CalculateActualOffset(c.line, c.ch);
+    m_sel.SetCursor(c);
+    if (m_sel.IdealChar() < 0)
+        m_sel.SetIdealChar(CalculateActualOffset(c.line, c.ch));
     bool keepIdeal = false;
     auto left = [&] {
         if (sel && !shift)
-            c = m_view.m_drawSelStart;
+            c = m_sel.DrawSelStart();
         else if (c.ch > 0)
             --c.ch;
         else if (c.line > 0)
@@ -324,7 +324,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     };
     auto right = [&] {
         if (sel && !shift)
-            c = m_view.m_drawSelEnd;
+            c = m_sel.DrawSelEnd();
         else if (c.ch < m_view.GetLineLength(c.line))
             ++c.ch;
         else if (c.line + 1 < m_view.GetLineCount())
@@ -349,8 +349,8 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     case ID_EDT_CARET_DOWN: {
         const bool up = base == ID_EDT_CARET_UP;
         if (sel && !shift)
-            c = up ? m_view.m_drawSelStart : m_view.m_drawSelEnd;
-        c = edt::VerticalTarget(lines, c, m_view.m_idealCharPos, up ? -1 : 1);
+            c = up ? m_sel.DrawSelStart() : m_sel.DrawSelEnd();
+        c = edt::VerticalTarget(lines, c, m_sel.IdealChar(), up ? -1 : 1);
         keepIdeal = true;
         break;
     }
@@ -358,9 +358,9 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     case ID_EDT_CARET_PAGE_DOWN: {
         const int page = std::max(m_view.GetScreenLines() - 1, 1);
         const int dir = base == ID_EDT_CARET_PAGE_UP ? -1 : 1;
-        m_view.ScrollToSubLine(std::clamp(m_view.m_topSubLine + dir * page, 0,
+        m_view.ScrollToSubLine(std::clamp(m_pos.topSubLine + dir * page, 0,
                                           std::max(m_view.GetSubLineCount() - 1, 0)));
-        c = edt::VerticalTarget(lines, c, m_view.m_idealCharPos, dir * page);
+        c = edt::VerticalTarget(lines, c, m_sel.IdealChar(), dir * page);
         keepIdeal = true;
         break;
     }
@@ -374,6 +374,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     }
     default: return;
     }
+    m_sel.SetCursor(c);
     FinishCaretMove(shift, keepIdeal);
 }
 

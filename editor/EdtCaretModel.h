@@ -4,7 +4,9 @@
 // keeping a point visible and the caret commands.  Part of CEdtTextView;
 // see docs/editor-views.md.
 
-#include "editor/EdtTextBuffer.h"
+#include "editor/EdtSelectionState.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/EdtViewStyle.h"
 
 #include <QPoint>
 #include <QRect>
@@ -48,6 +50,9 @@ public:
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    EdtSelectionState& m_sel;
+    const EdtViewStyle& m_style;
+    const EdtScrollPos& m_pos;
     QTimer* m_caretTimer = nullptr;
     bool m_caretOn = true;
     QRect m_caretRect;

@@ -3,8 +3,9 @@
 
 #include "editor/EdtEditView.h"
 
-#include "editor/EdtParser.h"
-#include "editor/EdtTextCase.h"
+#include "editor/EdtFindController.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/view/EdtTextCase.h"
 #include "platform/ui/Command.h"
 #include "res/CommandIds.h"
 
@@ -57,8 +58,8 @@ void CEdtEditView::OnEditChangeCase(int action)
 {
     if (!QueryEditable() || !IsSelection())
         return;
-    PrepareSelBounds();
-    const EdtPoint a = m_drawSelStart, b = m_drawSelEnd;
+    Sel().PrepareSelBounds();
+    const EdtPoint a = Sel().DrawSelStart(), b = Sel().DrawSelEnd();
     const std::u16string text = GetText(a, b);
     std::u16string out;
     switch (action) {
@@ -72,10 +73,10 @@ void CEdtEditView::OnEditChangeCase(int action)
     int el = 0, ec = 0;
     if (m_buffer->DeleteText(this, a.line, a.ch, b.line, b.ch, action) &&
         m_buffer->InsertText(this, a.line, a.ch, out, el, ec, action)) {
-        m_anchor = a;
-        m_cursorPos = {ec, el};
-        SetSelection(a, m_cursorPos);
-        EnsureVisible(m_cursorPos);
+        Sel().SetAnchor(a);
+        Sel().SetCursor({ec, el});
+        SetSelection(a, Sel().Cursor());
+        EnsureVisible(Sel().Cursor());
         UpdateCaret();
     }
     m_buffer->FlushUndoGroup(this);
@@ -84,7 +85,7 @@ void CEdtEditView::OnEditChangeCase(int action)
 std::u16string CEdtEditView::PrefixBeforeCaret(int& start)
 {
     // Nothing on the first line, nor at a line start.
-    const EdtPoint c = m_cursorPos;
+    const EdtPoint c = Sel().Cursor();
     if (c.ch <= 0 || c.line <= 0 || c.line >= GetLineCount())
         return {};
     const char16_t* s = GetLineChars(c.line);
@@ -107,12 +108,12 @@ void CEdtEditView::OnEditAutoComplete()
         return;
     // Word start, then the prefix (identifier characters are literals).
     const std::u16string expr = u"<" + prefix;
-    const EdtPoint caret = m_cursorPos;
+    const EdtPoint caret = Sel().Cursor();
     EdtPoint found;
-    const auto progress = MakeFindProgress(prefix);
+    const auto progress = Finder().MakeFindProgress(prefix);
     bool ok = FindText(expr, {start, caret.line}, EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE | EDT_FIND_UP,
                        false, found, progress);
-    if (!ok && !LastFindCancelled())
+    if (!ok && !Finder().LastFindCancelled())
         ok = FindText(expr, caret, EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE, false, found, progress);
     if (!ok)
         return;
@@ -144,7 +145,7 @@ void CEdtEditView::OnEditAutoExpand()
     const std::u16string expansion = it->second;
     const int act = EDT_ACTION_AUTOEXPAND;
     m_buffer->BeginUndoGroup();
-    const EdtPoint c = m_cursorPos;
+    const EdtPoint c = Sel().Cursor();
     if (m_buffer->DeleteText(this, c.line, start, c.line, c.ch, act))
         PlaceCaret({start, c.line});
     size_t i = 0;
@@ -159,7 +160,7 @@ void CEdtEditView::OnEditAutoExpand()
             break;  // a final lone backslash
         const char16_t step = expansion[bs + 1];
         i = bs + 2;
-        EdtPoint p = m_cursorPos;
+        EdtPoint p = Sel().Cursor();
         switch (step) {
         case u'b':
             if (p.ch > 0) {

@@ -3,8 +3,10 @@
 
 #include "editor/EdtEditView.h"
 
-#include "editor/EdtParser.h"
-#include "editor/EdtRegistry.h"
+#include "editor/EdtFindController.h"
+#include "editor/EdtMouseController.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtRegistry.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Menu.h"
@@ -129,10 +131,10 @@ void CEdtEditView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
 
 void CEdtEditView::PlaceCaret(EdtPoint pt)
 {
-    m_cursorPos = pt;
-    m_anchor = pt;
+    Sel().SetCursor(pt);
+    Sel().SetAnchor(pt);
     SetSelection(pt, pt);
-    m_idealCharPos = -1;  // computed by the next vertical move
+    Sel().SetIdealChar(-1);  // computed by the next vertical move
     EnsureVisible(pt);
     UpdateCaret();
 }
@@ -141,8 +143,8 @@ bool CEdtEditView::DeleteSelection(int action)
 {
     if (!IsSelection())
         return false;
-    PrepareSelBounds();
-    const EdtPoint a = m_drawSelStart, b = m_drawSelEnd;
+    Sel().PrepareSelBounds();
+    const EdtPoint a = Sel().DrawSelStart(), b = Sel().DrawSelEnd();
     if (!m_buffer->DeleteText(this, a.line, a.ch, b.line, b.ch, action))
         return false;
     PlaceCaret(a);
@@ -152,7 +154,7 @@ bool CEdtEditView::DeleteSelection(int action)
 bool CEdtEditView::InsertAtCaret(std::u16string_view text, int action)
 {
     int el = 0, ec = 0;
-    if (!m_buffer->InsertText(this, m_cursorPos.line, m_cursorPos.ch, text, el, ec, action))
+    if (!m_buffer->InsertText(this, Sel().Cursor().line, Sel().Cursor().ch, text, el, ec, action))
         return false;
     PlaceCaret({ec, el});
     return true;
@@ -168,12 +170,12 @@ std::u16string CEdtEditView::IndentUnit(int column)
 
 bool CEdtEditView::BlockLines(int& first, int& last)
 {
-    PrepareSelBounds();
-    if (!IsSelection() || m_drawSelStart.line == m_drawSelEnd.line)
+    Sel().PrepareSelBounds();
+    if (!IsSelection() || Sel().DrawSelStart().line == Sel().DrawSelEnd().line)
         return false;
-    first = m_drawSelStart.line;
-    last = m_drawSelEnd.line;
-    if (m_drawSelEnd.ch == 0)
+    first = Sel().DrawSelStart().line;
+    last = Sel().DrawSelEnd().line;
+    if (Sel().DrawSelEnd().ch == 0)
         --last;
     return true;
 }
@@ -207,7 +209,7 @@ void CEdtEditView::MapEditCommands()
                         ID_EDT_UNTAB})
         EnableIfEditable(id);
     MapUpdate(ID_EDT_DELETE_BACK, [this](ui::CmdUI& cmd) {
-        cmd.Enable(QueryEditable() || IsIncrementalSearch());
+        cmd.Enable(QueryEditable() || Finder().IsIncrementalSearch());
     });
     MapUpdate(ID_EDT_TOGGLE_OVERWRITE, [this](ui::CmdUI& cmd) {
         cmd.Enable(true);
@@ -258,7 +260,7 @@ void CEdtEditView::OnEditDelete()
         m_buffer->FlushUndoGroup(this);
         return;
     }
-    EdtPoint c = m_cursorPos;
+    EdtPoint c = Sel().Cursor();
     EdtPoint e = c;
     if (c.ch < GetLineLength(c.line))
         ++e.ch;
@@ -274,7 +276,7 @@ void CEdtEditView::OnEditDelete()
 
 void CEdtEditView::OnEditDeleteBack()
 {
-    if (OnIncrementalBackspace())
+    if (Finder().OnIncrementalBackspace())
         return;
     if (!QueryEditable())
         return;
@@ -284,7 +286,7 @@ void CEdtEditView::OnEditDeleteBack()
         m_buffer->FlushUndoGroup(this);
         return;
     }
-    const EdtPoint e = m_cursorPos;
+    const EdtPoint e = Sel().Cursor();
     EdtPoint s = e;
     if (e.ch > 0)
         --s.ch;
@@ -309,9 +311,9 @@ void CEdtEditView::DeleteWord(bool forward)
     // Without a selection, the word before or after the caret is the selection.
     if (!IsSelection()) {
         if (forward)
-            SetSelection(m_cursorPos, edt::WordRightTarget(Layout(), m_cursorPos));
+            SetSelection(Sel().Cursor(), edt::WordRightTarget(Layout(), Sel().Cursor()));
         else
-            SetSelection(edt::WordLeftTarget(Layout(), m_cursorPos), m_cursorPos);
+            SetSelection(edt::WordLeftTarget(Layout(), Sel().Cursor()), Sel().Cursor());
     }
     m_buffer->BeginUndoGroup();
     DeleteSelection(EDT_ACTION_DELETE);
@@ -333,19 +335,19 @@ void CEdtEditView::OnEditTab()
         const int count = GetLineCount();
         const EdtPoint end = last + 1 < count ? EdtPoint{0, last + 1}
                                               : EdtPoint{GetLineLength(count - 1), count - 1};
-        m_anchor = {0, first};
-        m_cursorPos = end;
+        Sel().SetAnchor({0, first});
+        Sel().SetCursor(end);
         SetSelection({0, first}, end);
         EnsureVisible(end);
         UpdateCaret();
         m_buffer->FlushUndoGroup(this);
         return;
     }
-    const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
+    const int col = CalculateActualOffset(Sel().Cursor().line, Sel().Cursor().ch);
     if (m_overwrite && !IsSelection()) {
         const int t = std::max(GetTabSize(), 1);
         const int stop = (col / t + 1) * t;
-        EdtPoint c = m_cursorPos;
+        EdtPoint c = Sel().Cursor();
         const char16_t* s = GetLineChars(c.line);
         const int n = GetLineLength(c.line);
         while (c.ch < n && CalculateActualOffset(c.line, c.ch) < stop) {
@@ -359,7 +361,7 @@ void CEdtEditView::OnEditTab()
     }
     m_buffer->BeginUndoGroup();
     DeleteSelection(EDT_ACTION_TYPING);
-    InsertAtCaret(IndentUnit(CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch)), EDT_ACTION_TYPING);
+    InsertAtCaret(IndentUnit(CalculateActualOffset(Sel().Cursor().line, Sel().Cursor().ch)), EDT_ACTION_TYPING);
     m_buffer->FlushUndoGroup(this);
 }
 
@@ -385,15 +387,15 @@ void CEdtEditView::OnEditUntab()
         const int count = GetLineCount();
         const EdtPoint end = last + 1 < count ? EdtPoint{0, last + 1}
                                               : EdtPoint{GetLineLength(count - 1), count - 1};
-        m_anchor = {0, first};
-        m_cursorPos = end;
+        Sel().SetAnchor({0, first});
+        Sel().SetCursor(end);
         SetSelection({0, first}, end);
         EnsureVisible(end);
         UpdateCaret();
         m_buffer->FlushUndoGroup(this);
         return;
     }
-    const EdtPoint c = m_cursorPos;
+    const EdtPoint c = Sel().Cursor();
     if (c.ch == 0)
         return;
     const int col = CalculateActualOffset(c.line, c.ch);
@@ -413,8 +415,8 @@ void CEdtEditView::OnEditCut()
 {
     if (!QueryEditable() || !IsSelection())
         return;
-    PrepareSelBounds();
-    if (!PutToClipboard(GetText(m_drawSelStart, m_drawSelEnd)))
+    Sel().PrepareSelBounds();
+    if (!PutToClipboard(GetText(Sel().DrawSelStart(), Sel().DrawSelEnd())))
         return;  // the clipboard refused the text: nothing is lost
     m_buffer->BeginUndoGroup();
     DeleteSelection(EDT_ACTION_CUT);
@@ -438,7 +440,7 @@ void CEdtEditView::OnEditUndo()
 {
     if (!QueryEditable())
         return;
-    EdtPoint caret = m_cursorPos;
+    EdtPoint caret = Sel().Cursor();
     if (m_buffer->Undo(caret))
         PlaceCaret(caret);
 }
@@ -447,7 +449,7 @@ void CEdtEditView::OnEditRedo()
 {
     if (!QueryEditable())
         return;
-    EdtPoint caret = m_cursorPos;
+    EdtPoint caret = Sel().Cursor();
     if (m_buffer->Redo(caret))
         PlaceCaret(caret);
 }
@@ -456,15 +458,15 @@ void CEdtEditView::OnEditRedo()
 
 void CEdtEditView::OnChar(char16_t c)
 {
-    if (OnIncrementalChar(c))
+    if (Finder().OnIncrementalChar(c))
         return;
     if (QApplication::mouseButtons() & (Qt::LeftButton | Qt::RightButton))
         return;
     if (!QueryEditable())
         return;
     if (c == 13) {
-        if (m_overwrite && m_cursorPos.line + 1 < GetLineCount()) {
-            PlaceCaret({0, m_cursorPos.line + 1});
+        if (m_overwrite && Sel().Cursor().line + 1 < GetLineCount()) {
+            PlaceCaret({0, Sel().Cursor().line + 1});
             return;
         }
         m_buffer->BeginUndoGroup(false);
@@ -482,13 +484,13 @@ void CEdtEditView::OnChar(char16_t c)
         int action = 0;
         EdtPoint end;
         merge = m_buffer->GetLastUndoRecord(action, end) && action == EDT_ACTION_TYPING &&
-                end == m_cursorPos;
+                end == Sel().Cursor();
     }
     m_buffer->BeginUndoGroup(merge);
     if (!DeleteSelection(EDT_ACTION_TYPING) && m_overwrite &&
-        m_cursorPos.ch < GetLineLength(m_cursorPos.line))
-        m_buffer->DeleteText(this, m_cursorPos.line, m_cursorPos.ch, m_cursorPos.line,
-                             m_cursorPos.ch + 1, EDT_ACTION_TYPING);
+        Sel().Cursor().ch < GetLineLength(Sel().Cursor().line))
+        m_buffer->DeleteText(this, Sel().Cursor().line, Sel().Cursor().ch, Sel().Cursor().line,
+                             Sel().Cursor().ch + 1, EDT_ACTION_TYPING);
     const char16_t one[1] = {c};
     InsertAtCaret(std::u16string_view(one, 1), EDT_ACTION_TYPING);
     m_buffer->FlushUndoGroup(this);
@@ -547,7 +549,7 @@ void CEdtEditView::OnEditOperation(int action, std::u16string_view text)
     if (text.size() != 1)
         return;
     const char16_t c = text[0];
-    const EdtPoint caret = m_cursorPos;
+    const EdtPoint caret = Sel().Cursor();
     if (caret.ch < 1)
         return;
     const int l = caret.line;
@@ -591,7 +593,7 @@ void CEdtEditView::OnEditOperation(int action, std::u16string_view text)
 
 void CEdtEditView::AutoIndentAfterBreak()
 {
-    const EdtPoint caret = m_cursorPos;
+    const EdtPoint caret = Sel().Cursor();
     if (caret.line < 1)
         return;
     const uint32_t flags = GetFlags();
@@ -641,15 +643,16 @@ void CEdtEditView::OnDropSource(Qt::DropAction effect)
 {
     if (effect != Qt::MoveAction || !QueryEditable())
         return;
-    if (Before(m_dragStart, m_dragEnd))
-        m_buffer->DeleteText(this, m_dragStart.line, m_dragStart.ch, m_dragEnd.line, m_dragEnd.ch,
+    const EdtPoint dragStart = Mouse().DragStart(), dragEnd = Mouse().DragEnd();
+    if (Before(dragStart, dragEnd))
+        m_buffer->DeleteText(this, dragStart.line, dragStart.ch, dragEnd.line, dragEnd.ch,
                              EDT_ACTION_DRAGDROP);
 }
 
 void CEdtEditView::ShowDropCaret(EdtPoint pt)
 {
     if (!m_dropCaretShown) {
-        m_dropSavedCaret = m_cursorPos;
+        m_dropSavedCaret = Sel().Cursor();
         m_dropCaretShown = true;
     }
     if (!(pt == m_dropPos))
@@ -662,7 +665,7 @@ void CEdtEditView::HideDropCaret()
     if (!m_dropCaretShown)
         return;
     m_dropCaretShown = false;
-    m_cursorPos = m_dropSavedCaret;
+    Sel().SetCursor(m_dropSavedCaret);
     update();
 }
 
@@ -705,8 +708,8 @@ Qt::DropAction CEditDropTarget::Effect(const QDropEvent* e, bool enter)
         return Qt::IgnoreAction;
     const EdtPoint pt = v.ClientToText(e->position().toPoint() + QPoint(v.GetCharWidth() / 2, 0));
     // A drop inside the text dragged out of this view does nothing.
-    if (CEdtTextView::CurrentDragSource() == &v && !Before(pt, v.m_dragStart) &&
-        Before(pt, v.m_dragEnd))
+    if (CEdtTextView::CurrentDragSource() == &v && !Before(pt, v.Mouse().DragStart()) &&
+        Before(pt, v.Mouse().DragEnd()))
         return Qt::IgnoreAction;
     v.ShowDropCaret(pt);
     return (e->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
@@ -781,10 +784,10 @@ void CEditDropTarget::OnDrop(QDropEvent* e)
         v.m_buffer->BeginUndoGroup();
     int el = 0, ec = 0;
     if (v.m_buffer->InsertText(&v, pt.line, pt.ch, text, el, ec, EDT_ACTION_DRAGDROP)) {
-        v.m_anchor = pt;
-        v.m_cursorPos = {ec, el};
+        v.Sel().SetAnchor(pt);
+        v.Sel().SetCursor({ec, el});
         v.SetSelection(pt, {ec, el});
-        v.EnsureVisible(v.m_cursorPos);
+        v.EnsureVisible(v.Sel().Cursor());
         v.UpdateCaret();
     }
     if (ownGroup)

@@ -6,12 +6,12 @@
 #include "editor/EdtCaretModel.h"
 #include "editor/EdtTextView.h"
 
-#include "editor/EdtFindDlg.h"
-#include "editor/EdtLineScan.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegistry.h"
-#include "editor/HistoryCombo.h"
+#include "editor/dialogs/EdtFindDlg.h"
+#include "editor/regexp/EdtLineScan.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/settings/EdtRegistry.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Command.h"
@@ -160,7 +160,7 @@ void SetSearchProgressDelay(int ms)
 } // namespace edt
 
 EdtFindController::EdtFindController(CEdtTextView& view)
-    : m_view(view), m_find(std::make_unique<EdtFindState>())
+    : m_view(view), m_sel(view.Sel()), m_style(view.Style()), m_pos(view.ScrollPos()), m_find(std::make_unique<EdtFindState>())
 {
 }
 
@@ -220,14 +220,16 @@ bool EdtFindController::FindText(std::u16string_view text, EdtPoint start, uint3
 
 std::u16string_view EdtFindController::LineForSearch(int line) const
 {
-    if (m_view.m_buffer && line >= 0 && line < m_view.m_buffer->GetLineCount())
-        return m_view.m_buffer->GetLineView(line);
+    if (m_view.GetTextBuffer() && line >= 0 && line < m_view.GetTextBuffer()->GetLineCount())
+        return m_view.GetTextBuffer()->GetLineView(line);
     return {m_view.GetLineChars(line), size_t(m_view.GetLineLength(line))};
 }
 
 // One line (joined with the next ones for a multi-line expression): the
 // first match at or after from (last: the last one that ends at or before
-// limit, -1 no limit).  pos and len in the searched text.
+// limit, -1 no limit; an expression's last is that of searches restarted
+// one position after each match's start).  pos and len in the searched
+// text.
 bool EdtFindController::MatchLine(int line, int from, int limit, bool last, int& pos, int& len)
 {
     EdtFindState& f = *m_find;
@@ -254,33 +256,21 @@ bool EdtFindController::MatchLine(int line, int from, int limit, bool last, int&
         const uint32_t rf = (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0;
         int groups[REGEXP_GROUP_ENTRIES];
         bool any = false;
-        int at = from;
-        while (at <= n && RegExpSearch(f.regex, chars, n, at, groups, rf)) {
-            const int s = groups[0], e = groups[REGEXP_MAX_GROUPS];
-            if (!last) {
-                if (e > limit)
-                    break;
-                any = true;
-            } else {
-                if (s > limit)
-                    break;
-                if (e > limit) {
-                    at = s + 1;
-                    continue;
-                }
-                any = true;
-            }
-            pos = s;
-            len = e - s;
-            std::copy(groups, groups + REGEXP_GROUP_ENTRIES, f.groups.begin());
-            if (!last)
-                break;
-            at = s + 1;
+        if (!last) {
+            any = from <= n && RegExpSearch(f.regex, chars, n, from, groups, rf) &&
+                  groups[REGEXP_MAX_GROUPS] <= limit;
+        } else {
+            // The last of the matches that searches restarted after each
+            // match's start give, ending by limit; in one pass.
+            any = RegExpSearchLast(f.regex, chars, n, from, limit, groups, rf);
         }
         if (any) {
-            f.text = chars;
-            f.textLength = n;
+            pos = groups[0];
+            len = groups[REGEXP_MAX_GROUPS] - groups[0];
+            std::copy(groups, groups + REGEXP_GROUP_ENTRIES, f.groups.begin());
         }
+        if (any)
+            f.text = chars;
         return any;
     }
     if (limit < 0 || limit > n)
@@ -375,7 +365,7 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
 
     const bool up = (flags & EDT_FIND_UP) != 0;
     const int total = blockEnd.line - blockStart.line + 1;
-    const uint64_t changes = m_view.m_buffer ? m_view.m_buffer->GetChangeCount() : 0;
+    const uint64_t changes = m_view.GetTextBuffer() ? m_view.GetTextBuffer()->GetChangeCount() : 0;
     WaitCursorAfter wait;
     int done = 0;
     // Every 1,024 lines: the wait cursor, the progress and the check that
@@ -388,8 +378,8 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
         wait.Check();
         if (progress) {
             const bool go = progress(done, total);
-            if (!go || (m_view.m_buffer ? m_view.m_buffer->GetChangeCount() : 0) != changes ||
-                !m_view.m_buffer) {
+            if (!go || (m_view.GetTextBuffer() ? m_view.GetTextBuffer()->GetChangeCount() : 0) != changes ||
+                !m_view.GetTextBuffer()) {
                 f.cancelled = true;
                 return false;
             }
@@ -398,8 +388,8 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
     };
     // A single-line expression with literals: only the lines the scan of
     // the buffer's memory names are searched.
-    edt::LineScan scan((flags & EDT_FIND_REGEXP) && f.regexJoin == 0 && m_view.m_buffer
-                           ? &m_view.m_buffer->GetLineStore()
+    edt::LineScan scan((flags & EDT_FIND_REGEXP) && f.regexJoin == 0 && m_view.GetTextBuffer()
+                           ? &m_view.GetTextBuffer()->GetLineStore()
                            : nullptr,
                        f.regex, (flags & EDT_FIND_MATCH_CASE) ? REGEXP_CASE_SENSITIVE : 0);
     int pos = 0, len = 0, line = -1;
@@ -482,8 +472,14 @@ bool EdtFindController::FindTextInBlock(std::u16string_view text, EdtPoint start
     }
     f.lastMatchLength = len;
     f.regexMatch = (flags & EDT_FIND_REGEXP) != 0;
-    if (f.regexMatch)
-        f.matchedText.assign(f.text, size_t(f.textLength));
+    if (f.regexMatch) {
+        // The match alone (the substitution reads only the match and its
+        // groups, which lie inside it), with the groups from its start.
+        const int s = f.groups[0];
+        f.matchedText.assign(f.text + s, size_t(len));
+        for (int& g : f.groups)
+            g -= g >= 0 ? s : 0;  // without branches: vector code
+    }
     found = at;
     return true;
 }
@@ -525,20 +521,20 @@ bool EdtFindController::HighlightText(EdtPoint pt, int length, bool reverse)
         end = {0, end.line + 1};
         lineLength = int(LineForSearch(end.line).size());
     }
-    m_view.m_cursorPos = reverse ? pt : end;
-    m_view.m_anchor = m_view.m_cursorPos;
-    m_view.m_idealCharPos = -1;  // computed by the next vertical move
-    m_view.m_caret->SetSelectionInText(pt, end);  // both inside the text already
-    const int top = m_view.m_topSubLine, offset = m_view.m_offsetChar;
+    m_sel.SetCursor(reverse ? pt : end);
+    m_sel.SetAnchor(m_sel.Cursor());
+    m_sel.SetIdealChar(-1);  // computed by the next vertical move
+    m_view.Caret().SetSelectionInText(pt, end);  // both inside the text already
+    const int top = m_pos.topSubLine, offset = m_pos.offsetChar;
     // A match off the screen comes into its upper third, so that the next
     // ones below it are in sight without a scroll each.
     const int lines = std::max(m_view.GetScreenLines(), 1);
-    const int sub = m_view.GetSubLineIndex(m_view.m_cursorPos.line);
-    if (!m_view.m_wordWrap && (sub < m_view.m_topSubLine || sub >= m_view.m_topSubLine + lines))
+    const int sub = m_view.GetSubLineIndex(m_sel.Cursor().line);
+    if (!m_style.wordWrap && (sub < m_pos.topSubLine || sub >= m_pos.topSubLine + lines))
         m_view.ScrollToSubLine(
             std::clamp(sub - lines / 3, 0, std::max(m_view.GetSubLineCount() - 1, 0)));
-    m_view.EnsureVisible(m_view.m_cursorPos);
-    if (top == m_view.m_topSubLine && offset == m_view.m_offsetChar)
+    m_view.EnsureVisible(m_sel.Cursor());
+    if (top == m_pos.topSubLine && offset == m_pos.offsetChar)
         m_view.UpdateCaret();  // a scroll has placed it already
     return true;
 }
@@ -578,15 +574,15 @@ void EdtFindController::MapFindCommands()
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_FORWARD, [this](ui::CmdUI& cmd) {
         const int last = m_view.GetLineCount() - 1;
-        cmd.Enable(m_view.m_buffer &&
-                   !(m_view.m_cursorPos == EdtPoint{m_view.GetLineLength(last), last}));
+        cmd.Enable(m_view.GetTextBuffer() &&
+                   !(m_sel.Cursor() == EdtPoint{m_view.GetLineLength(last), last}));
     });
     m_view.MapCommand(ID_EDT_INCREMENTAL_BACKWARD, [this] {
         m_view.SetKeyboardSelectionMode(false);
         m_view.OnIncrementalSearch(true);
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_BACKWARD, [this](ui::CmdUI& cmd) {
-        cmd.Enable(m_view.m_buffer && !(m_view.m_cursorPos == EdtPoint{0, 0}));
+        cmd.Enable(m_view.GetTextBuffer() && !(m_sel.Cursor() == EdtPoint{0, 0}));
     });
     // Backspace of a read-only view: only the incremental search's.
     m_view.MapCommand(ID_EDT_DELETE_BACK, [this] { OnIncrementalBackspace(); });
@@ -603,15 +599,15 @@ void EdtFindController::OnEditFind()
     } else {
         EdtReg::LoadNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"FindFlags", flags);
     }
-    m_view.PrepareSelBounds();
+    m_sel.PrepareSelBounds();
     if (m_view.IsSelection()) {
-        if (m_view.m_drawSelStart.line == m_view.m_drawSelEnd.line)
-            text = m_view.GetText(m_view.m_drawSelStart, m_view.m_drawSelEnd);
+        if (m_sel.DrawSelStart().line == m_sel.DrawSelEnd().line)
+            text = m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd());
     } else {
         int s = 0, e = 0;
-        edt::WordAround(m_view.Layout(), m_view.m_cursorPos, s, e);
+        edt::WordAround(m_view.Layout(), m_sel.Cursor(), s, e);
         if (s >= 0 && e > s)
-            text = m_view.GetText({s, m_view.m_cursorPos.line}, {e, m_view.m_cursorPos.line});
+            text = m_view.GetText({s, m_sel.Cursor().line}, {e, m_sel.Cursor().line});
     }
     // On the heap: the view (the dialog's parent) may go while it runs,
     // when the program is ended from outside.
@@ -619,7 +615,7 @@ void EdtFindController::OnEditFind()
     QPointer<CFindTextDlg> dlg = new CFindTextDlg(&m_view);
     dlg->m_text = QString::fromStdU16String(text);
     dlg->SetFlags(flags);
-    dlg->m_current = m_view.m_cursorPos;
+    dlg->m_current = m_sel.Cursor();
     dlg->DoModal();
     if (!self || !dlg)
         return;
@@ -646,10 +642,10 @@ void EdtFindController::OnEditRepeat(bool previous)
         return;
     if (previous)
         flags ^= EDT_FIND_UP;
-    EdtPoint start = m_view.m_cursorPos;
-    m_view.PrepareSelBounds();
+    EdtPoint start = m_sel.Cursor();
+    m_sel.PrepareSelBounds();
     if ((flags & EDT_FIND_UP) && m_view.IsSelection())
-        start = m_view.m_drawSelStart;
+        start = m_sel.DrawSelStart();
     EdtPoint found;
     if (FindText(text, start, flags, true, found, MakeFindProgress(text))) {
         HighlightText(found, f.lastMatchLength, (flags & EDT_FIND_UP) != 0);
@@ -682,11 +678,11 @@ void EdtFindController::OnIncrementalSearch(bool backward)
         if (!f.incText.empty())
             f.incPrevText = f.incText;
         f.incText.clear();
-        m_view.PrepareSelBounds();
-        f.savedSelStart = m_view.m_selStart;
-        f.savedSelEnd = m_view.m_selEnd;
-        f.savedCaret = m_view.m_cursorPos;
-        f.incPos = m_view.m_cursorPos;
+        m_sel.PrepareSelBounds();
+        f.savedSelStart = m_sel.SelStart();
+        f.savedSelEnd = m_sel.SelEnd();
+        f.savedCaret = m_sel.Cursor();
+        f.incPos = m_sel.Cursor();
         f.incForward = !backward;
         f.incBackward = backward;
         f.incFound = true;
@@ -708,15 +704,15 @@ void EdtFindController::IncrementalStep(bool next)
 {
     EdtFindState& f = *m_find;
     if (f.incText.empty()) {
-        m_view.m_cursorPos = m_view.m_anchor = f.incPos;
+        m_sel.SetCursor(m_sel.Anchor() = f.incPos);
         m_view.SetSelection(f.incPos, f.incPos);
-        m_view.EnsureVisible(m_view.m_cursorPos);
+        m_view.EnsureVisible(m_sel.Cursor());
         m_view.UpdateCaret();
         return;
     }
     if (next) {
-        m_view.PrepareSelBounds();
-        f.incPos = f.incForward ? m_view.m_drawSelEnd : m_view.m_drawSelStart;
+        m_sel.PrepareSelBounds();
+        f.incPos = f.incForward ? m_sel.DrawSelEnd() : m_sel.DrawSelStart();
     }
     EdtPoint found;
     const uint32_t flags = f.incBackward ? EDT_FIND_UP : 0;
@@ -737,10 +733,10 @@ bool EdtFindController::OnIncrementalChar(char16_t c)
     EdtFindState& f = *m_find;
     if (c == 27) {
         m_view.EndIncrementalSearch();
-        m_view.m_cursorPos = f.savedCaret;
-        m_view.m_anchor = f.savedSelStart;
+        m_sel.SetCursor(f.savedCaret);
+        m_sel.SetAnchor(f.savedSelStart);
         m_view.SetSelection(f.savedSelStart, f.savedSelEnd);
-        m_view.EnsureVisible(m_view.m_cursorPos);
+        m_view.EnsureVisible(m_sel.Cursor());
         m_view.UpdateCaret();
         return true;
     }
@@ -799,36 +795,6 @@ void EdtFindController::UpdateIncrementalStatus()
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
 
-CEdtTextView::FindProgressFn CEdtTextView::MakeFindProgress(std::u16string_view text)
-{
-    return m_finder->MakeFindProgress(text);
-}
-
-int CEdtTextView::GetLastMatchLength() const
-{
-    return m_finder->GetLastMatchLength();
-}
-
-bool CEdtTextView::LastFindCancelled() const
-{
-    return m_finder->LastFindCancelled();
-}
-
-bool CEdtTextView::GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const
-{
-    return m_finder->GetLastRegExpMatch(text, groups);
-}
-
-bool CEdtTextView::GetLastSearch(std::u16string& text, uint32_t& flags) const
-{
-    return m_finder->GetLastSearch(text, flags);
-}
-
-void CEdtTextView::SetLastSearch(std::u16string_view text, uint32_t flags)
-{
-    m_finder->SetLastSearch(text, flags);
-}
-
 bool CEdtTextView::FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap,
                             EdtPoint& found, const FindProgressFn& progress)
 {
@@ -843,19 +809,9 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
                                      progress);
 }
 
-const RegExp* CEdtTextView::SearchRegExp(std::u16string_view text, int& joinedLines)
-{
-    return m_finder->SearchRegExp(text, joinedLines);
-}
-
 bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
 {
     return m_finder->HighlightText(pt, length, reverse);
-}
-
-void CEdtTextView::ShowNotFound(std::u16string_view text)
-{
-    m_finder->ShowNotFound(text);
 }
 
 void CEdtTextView::OnEditFind()
@@ -868,34 +824,9 @@ void CEdtTextView::OnEditRepeat(bool previous)
     m_finder->OnEditRepeat(previous);
 }
 
-bool CEdtTextView::IsIncrementalSearch() const
-{
-    return m_finder->IsIncrementalSearch();
-}
-
-bool CEdtTextView::IsIncrementalFound() const
-{
-    return m_finder->IsIncrementalFound();
-}
-
-const std::u16string& CEdtTextView::GetIncrementalText() const
-{
-    return m_finder->GetIncrementalText();
-}
-
 void CEdtTextView::OnIncrementalSearch(bool backward)
 {
     m_finder->OnIncrementalSearch(backward);
-}
-
-bool CEdtTextView::OnIncrementalChar(char16_t c)
-{
-    return m_finder->OnIncrementalChar(c);
-}
-
-bool CEdtTextView::OnIncrementalBackspace()
-{
-    return m_finder->OnIncrementalBackspace();
 }
 
 void CEdtTextView::EndIncrementalSearch()
@@ -903,7 +834,3 @@ void CEdtTextView::EndIncrementalSearch()
     m_finder->EndIncrementalSearch();
 }
 
-void CEdtTextView::UpdateIncrementalStatus()
-{
-    m_finder->UpdateIncrementalStatus();
-}

@@ -5,9 +5,11 @@
 // expression, the reused buffers).  Part of CEdtTextView; see
 // docs/editor-views.md.
 
-#include "editor/EdtRegExp.h"
-#include "editor/EdtTextBuffer.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/EdtSelectionState.h"
+#include "editor/buffer/EdtTextBuffer.h"
 #include "editor/EdtTextView.h"
+#include "editor/EdtViewStyle.h"
 
 #include <array>
 #include <memory>
@@ -24,7 +26,8 @@ struct EdtFindState
     std::u16string lastText;
     int lastMatchLength = 0;
     bool cancelled = false;
-    // The last regular-expression match: the text searched and its groups.
+    // The last regular-expression match: its text and its groups, counted
+    // from its start.
     bool regexMatch = false;
     std::u16string matchedText;
     std::array<int, REGEXP_GROUP_ENTRIES> groups{};
@@ -37,7 +40,6 @@ struct EdtFindState
     std::u16string foldText, foldLine, joined;
     std::vector<int> joinedLengths;
     const char16_t* text = nullptr;  // the text of the line being searched
-    int textLength = 0;
     std::u16string_view needle;
     uint32_t flags = 0;
     // Incremental search.
@@ -52,10 +54,17 @@ public:
     using FindProgressFn = CEdtTextView::FindProgressFn;
     explicit EdtFindController(CEdtTextView& view);
 
+    // A progress callback that shows the modal progress dialog when the
+    // search still runs after the delay; lines is the scope's size.
     FindProgressFn MakeFindProgress(std::u16string_view text);
     int GetLastMatchLength() const;
+    // Whether the last search ended cancelled (Storno, or a change of the
+    // buffer under it).
     bool LastFindCancelled() const;
+    // The text the last regular-expression match was found in and its
+    // group entries (false when the last match was not one).
     bool GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const;
+    // The last search of the view (text and flags); false when none.
     bool GetLastSearch(std::u16string& text, uint32_t& flags) const;
     void SetLastSearch(std::u16string_view text, uint32_t flags);
     bool FindText(std::u16string_view text, EdtPoint start, uint32_t flags, bool wrap, EdtPoint& found,
@@ -66,7 +75,11 @@ public:
     bool FindTextInBlock(std::u16string_view text, EdtPoint start, EdtPoint blockStart, EdtPoint blockEnd,
                          uint32_t flags, bool wrap, EdtPoint& found, const FindProgressFn& progress = {});
     bool HighlightText(EdtPoint pt, int length, bool reverse);
+    // The compiled expression of a regular-expression search text, kept
+    // for the searches that follow (nullptr when it does not compile), and
+    // the lines after the searched one that it joins ("\n" sequences).
     const RegExp* SearchRegExp(std::u16string_view text, int& joinedLines);
+    // Shows "Nemohu najít řetězec "%s"".
     void ShowNotFound(std::u16string_view text);
     void MapFindCommands();
     void OnEditFind();
@@ -76,12 +89,18 @@ public:
     const std::u16string& GetIncrementalText() const;
     void OnIncrementalSearch(bool backward);
     void IncrementalStep(bool next);
+    // A typed character and Backspace during the incremental search; false
+    // when none runs (the key is then the caller's).
     bool OnIncrementalChar(char16_t c);
     bool OnIncrementalBackspace();
     void EndIncrementalSearch();
+    // The incremental status texts, from the position pane's update.
     void UpdateIncrementalStatus();
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    EdtSelectionState& m_sel;
+    const EdtViewStyle& m_style;
+    const EdtScrollPos& m_pos;
     std::unique_ptr<EdtFindState> m_find;
 };

@@ -3,19 +3,59 @@
 
 #include "editor/EdtLayoutCache.h"
 
+#include "editor/EdtRenderTesting.h"
 #include "editor/EdtTextView.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTimer>
+#include <QEvent>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
+#include <utility>
 
-EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view)
+namespace {
+
+QEvent::Type FillerSliceEvent()
 {
-    m_filler = new QTimer(&view);
-    m_filler->setInterval(0);
-    QObject::connect(m_filler, &QTimer::timeout, &view, [this] { OnFillerTimer(); });
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
 }
+
+// The filler's slices come as posted events of the lowest priority, so
+// that the input and the paints posted before a slice are handled first.
+class FillerSlicer : public QObject
+{
+public:
+    explicit FillerSlicer(EdtLayoutCache& cache) : m_cache(cache) {}
+
+    bool event(QEvent* e) override
+    {
+        if (e->type() != FillerSliceEvent())
+            return QObject::event(e);
+        m_cache.OnFillerSlice();
+        return true;
+    }
+
+private:
+    EdtLayoutCache& m_cache;
+};
+
+std::function<void(CEdtTextView&)> g_sliceHook;
+
+} // namespace
+
+void edt::SetFillerSliceHook(std::function<void(CEdtTextView&)> hook)
+{
+    g_sliceHook = std::move(hook);
+}
+
+EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view), m_style(view.Style()), m_pos(view.ScrollPos()), m_slicer(std::make_unique<FillerSlicer>(*this))
+{
+}
+
+EdtLayoutCache::~EdtLayoutCache() = default;
 
 // Whether every line is drawn in its exact colours (all cookies known,
 // nothing drawn provisionally waits).
@@ -67,7 +107,7 @@ int EdtLayoutCache::WrapWidth()
 void EdtLayoutCache::GetLineBreaks(int line, std::vector<int>& breaks)
 {
     breaks.clear();
-    if (!m_view.m_wordWrap || !m_view.m_parser || line < 0 || line >= m_view.GetLineCount())
+    if (!m_style.wordWrap || !m_view.GetParser() || line < 0 || line >= m_view.GetLineCount())
         return;
     EnsureCacheSize();
     if (m_wrapWidth != WrapWidth()) {
@@ -90,7 +130,7 @@ void EdtLayoutCache::GetLineBreaks(int line, std::vector<int>& breaks)
 
 int EdtLayoutCache::GetSubLines(int line)
 {
-    if (!m_view.m_wordWrap || !m_view.m_parser || line < 0 || line >= m_view.GetLineCount())
+    if (!m_style.wordWrap || !m_view.GetParser() || line < 0 || line >= m_view.GetLineCount())
         return 1;
     ComputeSubLines(line);
     return std::max(1, static_cast<int>(m_subLines.Get(line)));
@@ -114,7 +154,7 @@ void EdtLayoutCache::ComputeSubLines(int line)
 
 int EdtLayoutCache::GetSubLineCount()
 {
-    if (!m_view.m_wordWrap || !m_view.m_parser)
+    if (!m_style.wordWrap || !m_view.GetParser())
         return m_view.GetLineCount();
     EnsureCacheSize();
     return static_cast<int>(std::min<int64_t>(m_subLines.Total(), INT32_MAX));
@@ -122,7 +162,7 @@ int EdtLayoutCache::GetSubLineCount()
 
 int EdtLayoutCache::GetSubLineIndex(int line)
 {
-    if (!m_view.m_wordWrap || !m_view.m_parser)
+    if (!m_style.wordWrap || !m_view.GetParser())
         return std::clamp(line, 0, m_view.GetLineCount() - 1);
     line = std::clamp(line, 0, m_view.GetLineCount() - 1);
     EnsureCacheSize();
@@ -131,7 +171,7 @@ int EdtLayoutCache::GetSubLineIndex(int line)
 
 void EdtLayoutCache::GetLineBySubLineIndex(int subLine, int& line, int& subInLine)
 {
-    if (!m_view.m_wordWrap || !m_view.m_parser) {
+    if (!m_style.wordWrap || !m_view.GetParser()) {
         line = std::clamp(subLine, 0, m_view.GetLineCount() - 1);
         subInLine = 0;
         return;
@@ -158,7 +198,7 @@ uint32_t EdtLayoutCache::ParseLine(uint32_t cookie, int line, TextBlockList* blo
         blocks->Reset();
         blocks->Append(0, EDT_CLR_TEXT);
     }
-    EdtParseLineFn fn = m_view.m_textType ? m_view.m_textType->parser : nullptr;
+    EdtParseLineFn fn = m_view.GetCurrentTextType() ? m_view.GetCurrentTextType()->parser : nullptr;
     if (!fn)
         return 0;
     return fn({m_view.GetLineChars(line), size_t(m_view.GetLineLength(line))}, cookie, blocks);
@@ -182,8 +222,10 @@ uint32_t EdtLayoutCache::GetParseCookie(int line)
 
 void EdtLayoutCache::StartFiller()
 {
-    if (IsFillerBusy() && !m_filler->isActive())
-        m_filler->start();
+    if (m_slicePosted || !IsFillerBusy())
+        return;
+    m_slicePosted = true;
+    QCoreApplication::postEvent(m_slicer.get(), new QEvent(FillerSliceEvent()), std::numeric_limits<int>::min());
 }
 
 bool EdtLayoutCache::IsFillerBusy() const
@@ -191,20 +233,27 @@ bool EdtLayoutCache::IsFillerBusy() const
     const int n = m_view.GetLineCount();
     if (m_cookiesKnown < n || m_maxLength < 0 || m_lengthScan < n)
         return true;
-    return m_view.m_wordWrap && m_view.m_parser && m_wrapScan < n;
+    return m_style.wordWrap && m_view.GetParser() && m_wrapScan < n;
 }
 
-void EdtLayoutCache::OnFillerTimer()
+// One slice from the event loop.  Everything posted before the slice has
+// been handled; a paint that input of this same pass asked for (posted
+// after the slice) is done first, so that a jump shows before the slice.
+void EdtLayoutCache::OnFillerSlice()
 {
-    if (!RunFillerSlice(10))
-        m_filler->stop();
+    m_slicePosted = false;
+    if (QWidget* window = m_view.window())
+        QCoreApplication::sendPostedEvents(window, QEvent::UpdateRequest);
+    if (g_sliceHook)
+        g_sliceHook(m_view);
+    if (RunFillerSlice(10))
+        StartFiller();
 }
 
 void EdtLayoutCache::FinishFiller()
 {
     while (RunFillerSlice(1000)) {
     }
-    m_filler->stop();
 }
 
 bool EdtLayoutCache::RunFillerSlice(int budgetMs)
@@ -253,7 +302,7 @@ bool EdtLayoutCache::RunFillerSlice(int budgetMs)
         m_view.RecalcHorzScrollBar();
     }
     // 3. Sub-lines of word wrap.
-    if (m_view.m_wordWrap && m_view.m_parser) {
+    if (m_style.wordWrap && m_view.GetParser()) {
         const int before = m_view.GetSubLineCount();
         while (m_wrapScan < n) {
             const int stop = std::min(n, m_wrapScan + 256);
@@ -263,7 +312,7 @@ bool EdtLayoutCache::RunFillerSlice(int budgetMs)
                 break;
         }
         if (m_view.GetSubLineCount() != before) {
-            m_view.m_topSubLine = m_view.GetSubLineIndex(m_view.m_topLine);
+            m_pos.topSubLine = m_view.GetSubLineIndex(m_pos.topLine);
             m_view.RecalcVertScrollBar();
             m_view.update();
         }
@@ -285,7 +334,7 @@ int EdtLayoutCache::GetMaxLineLength()
         return m_maxLength;
     // Unknown: what is known so far; the filler completes it.
     StartFiller();
-    const int top = m_view.GetLineActualLength(m_view.m_topLine);
+    const int top = m_view.GetLineActualLength(m_pos.topLine);
     m_maxKnown = std::max(m_maxKnown, top);
     return m_maxKnown;
 }
@@ -330,21 +379,6 @@ uint32_t CEdtTextView::ParseLine(uint32_t cookie, int line, TextBlockList* block
 uint32_t CEdtTextView::GetParseCookie(int line)
 {
     return m_cache->GetParseCookie(line);
-}
-
-bool CEdtTextView::IsFillerBusy() const
-{
-    return m_cache->IsFillerBusy();
-}
-
-void CEdtTextView::FinishFiller()
-{
-    m_cache->FinishFiller();
-}
-
-size_t CEdtTextView::CacheMemoryBytes() const
-{
-    return m_cache->CacheMemoryBytes();
 }
 
 int CEdtTextView::GetMaxLineLength()

@@ -4,21 +4,24 @@
 // completes them in small slices.  Part of CEdtTextView; see
 // docs/editor-views.md.
 
-#include "editor/EdtParser.h"
-#include "editor/EdtViewLayout.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/layout/EdtViewLayout.h"
+#include "editor/EdtViewStyle.h"
 
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CEdtTextView;
-class QTimer;
+class QObject;
 
 class EdtLayoutCache
 {
 public:
     explicit EdtLayoutCache(CEdtTextView& view);
+    ~EdtLayoutCache();  // drops a slice still on its way
 
     // Forgets everything (a new text or a reset view).
     void ResetCaches();
@@ -35,16 +38,23 @@ public:
     uint32_t ParseLine(uint32_t cookie, int line, TextBlockList* blocks);
     uint32_t GetParseCookie(int line);
     void StartFiller();
+    // Whether the idle filler still has work (cookies, lengths, wrap).
     bool IsFillerBusy() const;
-    void OnFillerTimer();
+    void OnFillerSlice();
+    // Runs the idle filler to its end (tests and benchmarks).
     void FinishFiller();
     bool RunFillerSlice(int budgetMs);
+    // Bytes held by the per-line caches.
     size_t CacheMemoryBytes() const;
     int GetMaxLineLength();
+    // Whether every line is drawn in its exact colours (all cookies known,
+    // nothing drawn provisionally waits).
     bool AreColoursExact() const;
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    const EdtViewStyle& m_style;
+    EdtScrollPos& m_pos;
     std::vector<uint32_t> m_cookies;  // valid below m_cookiesKnown
     int m_cookiesKnown = 0;
     edt::BlockedCounts m_lengths;     // expanded lengths, -1 unknown
@@ -55,5 +65,6 @@ public:
     int m_wrapScan = 0;               // the filler's next line for sub-lines
     int m_wrapWidth = -1;
     int m_provisionalFrom = INT_MAX;  // first line drawn with a guessed cookie
-    QTimer* m_filler = nullptr;
+    std::unique_ptr<QObject> m_slicer; // receives the filler's slices (posted events)
+    bool m_slicePosted = false;       // a slice is on its way
 };

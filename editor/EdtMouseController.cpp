@@ -73,11 +73,19 @@ void SetDragExecHook(DragExecHook hook)
 }
 } // namespace edt
 
-EdtMouseController::EdtMouseController(CEdtTextView& view) : m_view(view)
+EdtMouseController::EdtMouseController(CEdtTextView& view) : m_view(view), m_sel(view.Sel()), m_style(view.Style()), m_pos(view.ScrollPos())
 {
     m_autoScroll = new QTimer(&view);
     m_autoScroll->setInterval(100);
     QObject::connect(m_autoScroll, &QTimer::timeout, &view, [this] { OnAutoScrollTimer(); });
+}
+
+void EdtMouseController::MoveDragPoints(const UpdateContext& context)
+{
+    if (m_preparingToDrag || m_draggingText) {
+        context.RecalcPoint(m_dragStart);
+        context.RecalcPoint(m_dragEnd);
+    }
 }
 
 CEdtTextView* EdtMouseController::CurrentDragSource()
@@ -91,13 +99,13 @@ CEdtTextView* EdtMouseController::CurrentDragSource()
 // words or by characters, as the drag began.
 void EdtMouseController::DragSelectionTo(EdtPoint pt)
 {
-    if (m_view.m_lineSelection) {
-        SelectScreenLines(m_view.m_anchor, pt);
-    } else if (m_view.m_wordSelection) {
-        SelectWordsBetween(m_view.m_anchor, pt);
+    if (m_lineSelection) {
+        SelectScreenLines(m_sel.Anchor(), pt);
+    } else if (m_wordSelection) {
+        SelectWordsBetween(m_sel.Anchor(), pt);
     } else {
-        m_view.m_cursorPos = pt;
-        m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
+        m_sel.SetCursor(pt);
+        m_view.SetSelection(m_sel.Anchor(), m_sel.Cursor());
     }
 }
 
@@ -110,10 +118,10 @@ void EdtMouseController::SelectWordsBetween(EdtPoint a, EdtPoint b)
     edt::WordAround(m_view.Layout(), last, s2, e2);
     const EdtPoint from{s1, first.line}, to{e2, last.line};
     if (forward) {
-        m_view.m_cursorPos = to;
+        m_sel.SetCursor(to);
         m_view.SetSelection(from, to);
     } else {
-        m_view.m_cursorPos = from;
+        m_sel.SetCursor(from);
         m_view.SetSelection(to, from);
     }
 }
@@ -132,7 +140,7 @@ void EdtMouseController::SelectScreenLines(EdtPoint a, EdtPoint b)
         return EdtPoint{m_view.GetLineLength(p.line), p.line};
     };
     const EdtPoint sa = edt::LineStartTarget(lines, a), sb = edt::LineStartTarget(lines, b);
-    m_view.m_cursorPos = sb;
+    m_sel.SetCursor(sb);
     if (Before(sb, sa))
         m_view.SetSelection(nextStart(sa), sb);
     else
@@ -141,9 +149,9 @@ void EdtMouseController::SelectScreenLines(EdtPoint a, EdtPoint b)
 
 void EdtMouseController::EndMouseSelection()
 {
-    m_view.m_dragSelection = false;
-    m_view.m_wordSelection = false;
-    m_view.m_lineSelection = false;
+    m_dragSelection = false;
+    m_wordSelection = false;
+    m_lineSelection = false;
     m_autoScroll->stop();
 }
 
@@ -159,7 +167,7 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     if (e->button() == Qt::RightButton) {
         const EdtPoint pt = m_view.ClientToText(shifted);
         if (!m_view.IsInsideSelection(pt)) {
-            m_view.m_cursorPos = m_view.m_anchor = pt;
+            m_sel.SetCursor(m_sel.Anchor() = pt);
             m_view.SetSelection(pt, pt);
             m_view.UpdateCaret();
         }
@@ -167,7 +175,7 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     }
     if (e->button() != Qt::LeftButton)
         return;
-    m_view.m_lastMousePos = pos;
+    m_lastMousePos = pos;
     if (pos.x() < m_view.GetMarginWidth()) {
         if (ctrl) {
             m_view.OnEditSelectAll();
@@ -175,66 +183,64 @@ void EdtMouseController::MousePress(QMouseEvent* e)
         }
         const EdtPoint pt = edt::LineStartTarget(
             m_view.Layout(), m_view.ClientToText(QPoint(m_view.GetMarginWidth(), pos.y())));
-        m_view.m_cursorPos = pt;
+        m_sel.SetCursor(pt);
         if (!shift)
-            m_view.m_anchor = pt;
-        SelectScreenLines(m_view.m_anchor, pt);
-        m_view.m_lineSelection = true;
+            m_sel.SetAnchor(pt);
+        SelectScreenLines(m_sel.Anchor(), pt);
+        m_lineSelection = true;
     } else {
         const EdtPoint pt = m_view.ClientToText(shifted);
-        if (m_view.IsInsideSelection(pt) && !m_view.m_disableDragAndDrop) {
-            m_view.m_preparingToDrag = true;
-            m_view.m_pressPos = pos;
+        if (m_view.IsInsideSelection(pt) && !m_disableDragAndDrop) {
+            m_preparingToDrag = true;
+            m_pressPos = pos;
             return;
         }
-        m_view.m_cursorPos = pt;
+        m_sel.SetCursor(pt);
         if (!shift)
-            m_view.m_anchor = pt;
+            m_sel.SetAnchor(pt);
         if (ctrl) {
-            SelectWordsBetween(m_view.m_anchor, pt);
-            m_view.m_wordSelection = true;
+            SelectWordsBetween(m_sel.Anchor(), pt);
+            m_wordSelection = true;
         } else {
-            m_view.SetSelection(m_view.m_anchor, m_view.m_cursorPos);
+            m_view.SetSelection(m_sel.Anchor(), m_sel.Cursor());
         }
     }
-    m_view.m_dragSelection = true;
+    m_dragSelection = true;
     m_autoScroll->start();
-    m_view.m_idealCharPos =
-        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
-    m_view.EnsureVisible(m_view.m_cursorPos);
+    m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+    m_view.EnsureVisible(m_sel.Cursor());
     m_view.UpdateCaret();
 }
 
 void EdtMouseController::MouseMove(QMouseEvent* e)
 {
     const QPoint pos = e->position().toPoint();
-    m_view.m_lastMousePos = pos;
-    if (m_view.m_dragSelection) {
+    m_lastMousePos = pos;
+    if (m_dragSelection) {
         const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
         DragSelectionTo(pt);
-        m_view.m_idealCharPos =
-            m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+        m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
         m_view.UpdateCaret();
         return;
     }
-    if (m_view.m_preparingToDrag) {
-        if ((pos - m_view.m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
-            m_view.m_preparingToDrag = false;
+    if (m_preparingToDrag) {
+        if ((pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+            m_preparingToDrag = false;
             StartDrag();
         }
         return;
     }
     // The cursor shape.
     if (pos.x() < m_view.GetMarginWidth()) {
-        if (!m_view.m_renderer->m_marginCursorLoaded) {
-            m_view.m_renderer->m_marginCursor =
+        if (!m_view.Renderer().m_marginCursorLoaded) {
+            m_view.Renderer().m_marginCursor =
                 ui::LoadCursor(IDR_EDT_MARGIN_CURSOR, Qt::ArrowCursor);
-            m_view.m_renderer->m_marginCursorLoaded = true;
+            m_view.Renderer().m_marginCursorLoaded = true;
         }
-        m_view.setCursor(m_view.m_renderer->m_marginCursor);
+        m_view.setCursor(m_view.Renderer().m_marginCursor);
     } else if (m_view.IsInsideSelection(
                    m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0)))) {
-        if (!m_view.m_disableDragAndDrop)
+        if (!m_disableDragAndDrop)
             m_view.setCursor(Qt::ArrowCursor);
     } else {
         m_view.setCursor(Qt::IBeamCursor);
@@ -246,13 +252,13 @@ void EdtMouseController::MouseRelease(QMouseEvent* e)
     if (e->button() != Qt::LeftButton)
         return;
     EndMouseSelection();
-    if (m_view.m_preparingToDrag) {
-        m_view.m_preparingToDrag = false;
+    if (m_preparingToDrag) {
+        m_preparingToDrag = false;
         const EdtPoint pt =
-            m_view.ClientToText(m_view.m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
-        m_view.m_cursorPos = m_view.m_anchor = pt;
+            m_view.ClientToText(m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
+        m_sel.SetCursor(m_sel.Anchor() = pt);
         m_view.SetSelection(pt, pt);
-        m_view.m_idealCharPos = m_view.CalculateActualOffset(pt.line, pt.ch);
+        m_sel.SetIdealChar(m_view.CalculateActualOffset(pt.line, pt.ch));
         m_view.UpdateCaret();
     }
 }
@@ -261,51 +267,50 @@ void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return;
-    if (m_view.m_dragSelection)
+    if (m_dragSelection)
         return;
     const QPoint pos = e->position().toPoint();
     if (pos.x() < m_view.GetMarginWidth())
         return;
     const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
-    m_view.m_cursorPos = m_view.m_anchor = pt;
+    m_sel.SetCursor(m_sel.Anchor() = pt);
     SelectWordsBetween(pt, pt);
-    m_view.m_anchor = m_view.m_drawSelStart;
-    m_view.m_wordSelection = true;
-    m_view.m_dragSelection = true;
+    m_sel.SetAnchor(m_sel.DrawSelStart());
+    m_wordSelection = true;
+    m_dragSelection = true;
     m_autoScroll->start();
-    m_view.m_idealCharPos =
-        m_view.CalculateActualOffset(m_view.m_cursorPos.line, m_view.m_cursorPos.ch);
+    m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
     m_view.UpdateCaret();
 }
 
 void EdtMouseController::OnAutoScrollTimer()
 {
-    if (!m_view.m_dragSelection) {
+    if (!m_dragSelection) {
         m_autoScroll->stop();
         return;
     }
     const QRect c = m_view.ClientRect();
-    const QPoint pos = m_view.m_lastMousePos;
+    const QPoint pos = m_lastMousePos;
     const int lh = m_view.GetLineHeight();
     bool scrolled = false;
-    int top = m_view.m_topSubLine;
+    int top = m_pos.topSubLine;
     if (pos.y() < c.top())
         top -= pos.y() < c.top() - lh ? 3 : 1;
     else if (pos.y() > c.bottom())
         top += pos.y() > c.bottom() + lh ? 3 : 1;
     top = std::clamp(top, 0, std::max(m_view.GetSubLineCount() - 1, 0));
-    if (top != m_view.m_topSubLine) {
+    if (top != m_pos.topSubLine) {
         m_view.ScrollToSubLine(top);
         scrolled = true;
     }
-    if (!m_view.m_wordWrap) {
-        int off = m_view.m_offsetChar;
+    if (!m_style.wordWrap) {
+        int off = m_pos.offsetChar;
         if (pos.x() < m_view.GetMarginWidth())
             --off;
         else if (pos.x() > c.right())
             ++off;
         off = std::clamp(off, 0, std::max(m_view.GetMaxLineLength() - 1, 0));
-        if (off != m_view.m_offsetChar) {
+        if (off != m_pos.offsetChar) {
             m_view.ScrollToChar(off);
             scrolled = true;
         }
@@ -324,14 +329,14 @@ void EdtMouseController::OnEditCopy()
 {
     if (!m_view.IsSelection())
         return;
-    m_view.PrepareSelBounds();
-    if (!m_view.m_buffer) {
-        m_view.PutToClipboard(m_view.GetText(m_view.m_drawSelStart, m_view.m_drawSelEnd));
+    m_sel.PrepareSelBounds();
+    if (!m_view.GetTextBuffer()) {
+        m_view.PutToClipboard(m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd()));
         return;
     }
     // The selection straight into the clipboard's text with LF line ends:
     // one copy of the text, however large.
-    const EdtPoint a = m_view.m_drawSelStart, b = m_view.m_drawSelEnd;
+    const EdtPoint a = m_sel.DrawSelStart(), b = m_sel.DrawSelEnd();
     const int last = std::min(b.line, m_view.GetLineCount() - 1);
     qsizetype size = 0;
     for (int line = a.line; line <= last; ++line)
@@ -356,8 +361,8 @@ void EdtMouseController::OnEditSelectAll()
 {
     const int last = m_view.GetLineCount() - 1;
     const EdtPoint end{m_view.GetLineLength(last), last};
-    m_view.m_anchor = {0, 0};
-    m_view.m_cursorPos = end;
+    m_sel.SetAnchor({0, 0});
+    m_sel.SetCursor(end);
     m_view.SetSelection({0, 0}, end);
     m_view.UpdateCaret();
 }
@@ -416,12 +421,12 @@ bool EdtMouseController::GetFromClipboard(std::u16string& text)
 
 bool EdtMouseController::PrepareDragData(std::u16string& text)
 {
-    m_view.PrepareSelBounds();
+    m_sel.PrepareSelBounds();
     if (!m_view.IsSelection())
         return false;
-    text = m_view.GetText(m_view.m_drawSelStart, m_view.m_drawSelEnd);
-    m_view.m_dragStart = m_view.m_drawSelStart;
-    m_view.m_dragEnd = m_view.m_drawSelEnd;
+    text = m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd());
+    m_dragStart = m_sel.DrawSelStart();
+    m_dragEnd = m_sel.DrawSelEnd();
     return !text.empty();
 }
 
@@ -437,22 +442,22 @@ void EdtMouseController::StartDrag()
     std::u16string text;
     if (!m_view.PrepareDragData(text))
         return;
-    if (m_view.m_buffer)
-        m_view.m_buffer->BeginUndoGroup();
+    if (m_view.GetTextBuffer())
+        m_view.GetTextBuffer()->BeginUndoGroup();
     auto* drag = new QDrag(&m_view);
     auto* mime = new QMimeData;
     mime->setText(WithLF(text));
     drag->setMimeData(mime);
-    m_view.m_draggingText = true;
+    m_draggingText = true;
     g_dragSource = &m_view;
     const Qt::DropActions allowed = m_view.GetDropEffect();
     const Qt::DropAction action = g_dragHook ? g_dragHook(drag, allowed) : drag->exec(allowed);
     g_dragSource = nullptr;
-    m_view.m_draggingText = false;
+    m_draggingText = false;
     if (action != Qt::IgnoreAction)
         m_view.OnDropSource(action);
-    if (m_view.m_buffer)
-        m_view.m_buffer->FlushUndoGroup(&m_view);
+    if (m_view.GetTextBuffer())
+        m_view.GetTextBuffer()->FlushUndoGroup(&m_view);
     drag->deleteLater();
 }
 

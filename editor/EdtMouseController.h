@@ -3,8 +3,11 @@
 // automatic scrolling while a button is held outside, the clipboard and
 // the drag source.  Part of CEdtTextView; see docs/editor-views.md.
 
-#include "editor/EdtTextBuffer.h"
+#include "editor/EdtSelectionState.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/EdtViewStyle.h"
 
+#include <QPoint>
 #include <QString>
 
 #include <string>
@@ -40,7 +43,29 @@ public:
     void OnDropSource(Qt::DropAction effect);
     void StartDrag();
 
-    // The state (the view and its other parts read it).
+    bool GetDisableDragAndDrop() const { return m_disableDragAndDrop; }
+    void SetDisableDragAndDrop(bool on) { m_disableDragAndDrop = on; }
+    // The dragged text's bounds (the drag source's).
+    EdtPoint DragStart() const { return m_dragStart; }
+    EdtPoint DragEnd() const { return m_dragEnd; }
+    // Forgets a pending or running drag (the view was reset).
+    void CancelDrag() { m_preparingToDrag = m_draggingText = false; }
+    // Moves the points of a pending or running drag with a buffer change.
+    void MoveDragPoints(const UpdateContext& context);
+
+private:
     CEdtTextView& m_view;
+    EdtSelectionState& m_sel;
+    const EdtViewStyle& m_style;
+    const EdtScrollPos& m_pos;
     QTimer* m_autoScroll = nullptr;
+    bool m_dragSelection = false;
+    bool m_wordSelection = false;
+    bool m_lineSelection = false;
+    bool m_preparingToDrag = false;
+    bool m_draggingText = false;
+    bool m_disableDragAndDrop = false;
+    QPoint m_pressPos;
+    QPoint m_lastMousePos;
+    EdtPoint m_dragStart, m_dragEnd;
 };

@@ -1,9 +1,13 @@
 #pragma once
 // For the tests of the text view's drawing: runs drawn as text only, to
 // compare with runs drawn as cell glyphs; the check of a font's glyph
-// substitutions.
+// substitutions; a look at the view before each slice of the idle filler.
 
 #include <QByteArray>
+
+#include <functional>
+
+class CEdtTextView;
 
 namespace edt {
 
@@ -11,5 +15,8 @@ void SetCellGlyphsEnabled(bool on);
 // Whether a "GSUB" table joins or swaps glyphs of the Latin or default
 // script by a feature that is on by default (damaged tables answer safely).
 bool GsubJoinsLatinGlyphs(const QByteArray& gsub);
+// Called before each slice the idle filler runs from the event loop (after
+// the paint it lets go first); empty: none.
+void SetFillerSliceHook(std::function<void(CEdtTextView&)> hook);
 
 } // namespace edt

@@ -2,12 +2,13 @@
 // replacing loops, and the "Nahradit" dialog.
 
 #include "editor/EdtEditView.h"
-#include "editor/EdtFindDlg.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegistry.h"
+#include "editor/EdtFindController.h"
+#include "editor/dialogs/EdtFindDlg.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/settings/EdtRegistry.h"
 #include "editor/EdtReplaceDlg.h"
 #include "editor/EdtReplaceTesting.h"
-#include "editor/HistoryCombo.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/Beep.h"
 
 #include <QAbstractItemView>
@@ -44,7 +45,7 @@ bool CEdtEditView::ReplaceSelectionIn(std::u16string_view replacement, uint32_t 
     std::u16string text(replacement);
     std::u16string_view matched;
     const int* groups = nullptr;
-    if ((flags & EDT_FIND_REGEXP) && GetLastRegExpMatch(matched, groups)) {
+    if ((flags & EDT_FIND_REGEXP) && Finder().GetLastRegExpMatch(matched, groups)) {
         std::u16string built;
         if (RegExpSubstitute(replacement, matched.data(), int(matched.size()), groups, built) < 0)
             return false;  // the match stays as it is
@@ -57,8 +58,8 @@ bool CEdtEditView::ReplaceSelectionIn(std::u16string_view replacement, uint32_t 
                 text.push_back(c);
         }
     }
-    PrepareSelBounds();
-    const EdtPoint a = m_drawSelStart, b = m_drawSelEnd;
+    Sel().PrepareSelBounds();
+    const EdtPoint a = Sel().DrawSelStart(), b = Sel().DrawSelEnd();
     if (ownGroup)
         m_buffer->BeginUndoGroup();
     bool ok = true;
@@ -116,14 +117,14 @@ bool CEdtEditView::SearchStep(std::u16string_view text, uint32_t flags, const Fi
     else
         ok = FindTextInBlock(text, r.current, r.blockBegin, r.blockEnd, flags, false, found, progress);
     if (ok) {
-        HighlightText(found, GetLastMatchLength(), false);
+        HighlightText(found, Finder().GetLastMatchLength(), false);
         r.current = found;
         r.found = true;
         return true;
     }
     r.found = false;
-    if (!LastFindCancelled()) {
-        ShowNotFound(text);
+    if (!Finder().LastFindCancelled()) {
+        Finder().ShowNotFound(text);
         r.start = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
     }
     return false;
@@ -136,19 +137,19 @@ bool CEdtEditView::ReplaceFindNext(std::u16string_view text, uint32_t flags)
     if (!r.found) {
         r.current = r.start;
     } else {
-        PrepareSelBounds();
-        if (m_drawSelStart == m_drawSelEnd) {
+        Sel().PrepareSelBounds();
+        if (Sel().DrawSelStart() == Sel().DrawSelEnd()) {
             // After an empty match: the next line.
-            if (m_drawSelEnd.line + 1 >= GetLineCount()) {
+            if (Sel().DrawSelEnd().line + 1 >= GetLineCount()) {
                 r.found = false;
                 return false;
             }
-            r.current = {0, m_drawSelEnd.line + 1};
+            r.current = {0, Sel().DrawSelEnd().line + 1};
         } else {
-            r.current = m_drawSelEnd;
+            r.current = Sel().DrawSelEnd();
         }
     }
-    return SearchStep(text, flags, MakeFindProgress(text));
+    return SearchStep(text, flags, Finder().MakeFindProgress(text));
 }
 
 bool CEdtEditView::ReplaceCurrent(std::u16string_view text, std::u16string_view replacement,
@@ -158,8 +159,8 @@ bool CEdtEditView::ReplaceCurrent(std::u16string_view text, std::u16string_view 
     flags &= ~EDT_FIND_UP;
     if (!r.found)
         return ReplaceFindNext(text, flags);
-    PrepareSelBounds();
-    const bool empty = m_drawSelStart == m_drawSelEnd;
+    Sel().PrepareSelBounds();
+    const bool empty = Sel().DrawSelStart() == Sel().DrawSelEnd();
     const bool tracked = m_replaceTracked;
     m_replaceTracked = true;
     const bool ok = ReplaceSelection(replacement, flags);
@@ -169,15 +170,15 @@ bool CEdtEditView::ReplaceCurrent(std::u16string_view text, std::u16string_view 
         return false;
     }
     if (empty) {
-        if (m_cursorPos.line + 1 >= GetLineCount()) {
+        if (Sel().Cursor().line + 1 >= GetLineCount()) {
             r.found = false;
             return false;
         }
-        r.current = {0, m_cursorPos.line + 1};
+        r.current = {0, Sel().Cursor().line + 1};
     } else {
-        r.current = m_cursorPos;
+        r.current = Sel().Cursor();
     }
-    return SearchStep(text, flags, MakeFindProgress(text));
+    return SearchStep(text, flags, Finder().MakeFindProgress(text));
 }
 
 int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view replacement, uint32_t flags)
@@ -187,13 +188,13 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
     if (!QueryEditable() || text.empty())
         return 0;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const FindProgressFn progress = MakeFindProgress(text);
+    const FindProgressFn progress = Finder().MakeFindProgress(text);
     const int total = std::max(GetLineCount(), 1);
     // The start: the current match, or the start position.
     EdtPoint pos = r.start;
     if (r.found) {
-        PrepareSelBounds();
-        pos = m_drawSelStart;
+        Sel().PrepareSelBounds();
+        pos = Sel().DrawSelStart();
     }
     if (r.scope == 0 && Before(pos, r.blockBegin))
         pos = r.blockBegin;
@@ -211,7 +212,7 @@ int CEdtEditView::ReplaceAll(std::u16string_view text, std::u16string_view repla
     r.found = false;
     QApplication::restoreOverrideCursor();
     if (!out.stop && !out.failed) {
-        ShowNotFound(text);
+        Finder().ShowNotFound(text);
         r.start = r.scope == 1 ? EdtPoint{0, 0} : r.blockBegin;
     }
     return out.replaced;
@@ -235,7 +236,7 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
             EdtPoint found;
             auto step = [&](int done, int) { return progress(pos.line + done, total); };
             if (!FindTextInBlock(text, pos, blockBegin, blockEnd, flags, false, found, step)) {
-                out.stop = LastFindCancelled();
+                out.stop = Finder().LastFindCancelled();
                 break;
             }
             // A match reaching the block end ends the block (the next
@@ -245,10 +246,10 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
             EdtPoint end = blockEnd;
             end.line = std::min(end.line, last);
             end.ch = std::min(end.ch, GetLineLength(end.line));
-            HighlightText(found, GetLastMatchLength(), false);
-            const bool empty = GetLastMatchLength() == 0;
+            HighlightText(found, Finder().GetLastMatchLength(), false);
+            const bool empty = Finder().GetLastMatchLength() == 0;
             const bool limited = r.scope == 0 || part == 1; // not the text's end
-            const bool endsBlock = limited && !Before(m_cursorPos, end);
+            const bool endsBlock = limited && !Before(Sel().Cursor(), end);
             if (!ReplaceSelectionIn(replacement, flags, false)) {
                 // A failed substitution: the match stays selected.
                 ui::MessageBeep();
@@ -256,7 +257,7 @@ void CEdtEditView::ReplaceAllSteps(std::u16string_view text, std::u16string_view
                 break;
             }
             ++out.replaced;
-            pos = m_cursorPos;
+            pos = Sel().Cursor();
             if (endsBlock)
                 break;
             if (empty) {
@@ -286,32 +287,32 @@ void CEdtEditView::OnEditReplace()
         EdtReg::LoadNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"ReplaceFlags", flags);
     std::u16string findText;
     uint32_t lastFlags = 0;
-    GetLastSearch(findText, lastFlags);
+    Finder().GetLastSearch(findText, lastFlags);
     // On the heap: the view (the dialog's parent) may go while it runs.
     QPointer<CEdtEditView> self(this);
     QPointer<CEditReplaceDlg> dlgp = new CEditReplaceDlg(this);
     CEditReplaceDlg& dlg = *dlgp;
     ReplaceState& r = m_replace;
     r = ReplaceState{};
-    PrepareSelBounds();
+    Sel().PrepareSelBounds();
     int ws = 0, we = 0;
-    edt::WordAround(Layout(), m_cursorPos, ws, we);
+    edt::WordAround(Layout(), Sel().Cursor(), ws, we);
     const std::u16string word =
-        we > ws ? GetText({ws, m_cursorPos.line}, {we, m_cursorPos.line}) : std::u16string();
-    if (IsSelection() && m_drawSelStart.line != m_drawSelEnd.line) {
-        SaveSelectionForReplace(m_drawSelStart, m_drawSelEnd);
-        r.blockBegin = m_drawSelStart;
-        r.blockEnd = m_drawSelEnd;
+        we > ws ? GetText({ws, Sel().Cursor().line}, {we, Sel().Cursor().line}) : std::u16string();
+    if (IsSelection() && Sel().DrawSelStart().line != Sel().DrawSelEnd().line) {
+        SaveSelectionForReplace(Sel().DrawSelStart(), Sel().DrawSelEnd());
+        r.blockBegin = Sel().DrawSelStart();
+        r.blockEnd = Sel().DrawSelEnd();
         r.scope = 0;
         dlg.m_selectionAvailable = true;
-        r.start = m_drawSelStart;
+        r.start = Sel().DrawSelStart();
         if (!word.empty())
             findText = word;
     } else {
         r.scope = 1;
-        r.start = m_cursorPos;
+        r.start = Sel().Cursor();
         if (IsSelection())
-            findText = GetText(m_drawSelStart, m_drawSelEnd);
+            findText = GetText(Sel().DrawSelStart(), Sel().DrawSelEnd());
         else if (!word.empty())
             findText = word;
     }
@@ -325,12 +326,12 @@ void CEdtEditView::OnEditReplace()
     m_replaceTracked = false;
     flags = dlg.Flags();
     RememberReplaceFlags(flags);
-    SetLastSearch(dlg.m_findText.toStdU16String(), flags);
+    Finder().SetLastSearch(dlg.m_findText.toStdU16String(), flags);
     delete dlgp;
     EdtPoint a, b;
     if (GetSavedSelection(a, b)) {
-        m_anchor = a;
-        m_cursorPos = b;
+        Sel().SetAnchor(a);
+        Sel().SetCursor(b);
         SetSelection(a, b);
         EnsureVisible(b);
         UpdateCaret();

@@ -8,8 +8,9 @@
 // take over, as they alone decide what happens there.
 
 #include "editor/EdtEditView.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtRegExp.h"
+#include "editor/EdtFindController.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/regexp/EdtRegExp.h"
 #include "editor/EdtReplaceTesting.h"
 #include "platform/ui/Beep.h"
 
@@ -83,7 +84,7 @@ void CEdtEditView::ReplaceAllOnePass(std::u16string_view text, std::u16string_vi
     bool behind = false;
     if (regex) {
         int joined = 0;
-        re = SearchRegExp(text, joined);
+        re = Finder().SearchRegExp(text, joined);
         if (!re)
             return;  // finds nothing
         if (joined > 0)  // matches over several lines

@@ -3,12 +3,12 @@
 
 #include "editor/EdtEditView.h"
 
-#include "editor/EdtCodePageDlg.h"
-#include "editor/EdtCodePages.h"
-#include "editor/EdtSettings.h"
+#include "editor/dialogs/EdtCodePageDlg.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/EdtWispell.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
-#include "tools/wispell/wispell.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -86,21 +86,21 @@ public:
             };
             fix(a);
             fix(e);
-            v->m_anchor = e;
-            v->m_cursorPos = a;
+            v->Sel().SetAnchor(e);
+            v->Sel().SetCursor(a);
             v->SetSelection(e, a);
             v->EnsureVisible(a);
             v->UpdateCaret();
         } else if (code == 2 && b->word) {
-            v->PrepareSelBounds();
-            const EdtPoint a = v->m_drawSelStart, e = v->m_drawSelEnd;
+            v->Sel().PrepareSelBounds();
+            const EdtPoint a = v->Sel().DrawSelStart(), e = v->Sel().DrawSelEnd();
             if (!(a == e))
                 v->m_buffer->DeleteText(v, a.line, a.ch, e.line, e.ch, EDT_ACTION_SPELL);
             int el = a.line, ec = a.ch;
             v->m_buffer->InsertText(v, a.line, a.ch, b->word, el, ec, EDT_ACTION_SPELL);
             v->PlaceCaret({ec, el});
         } else if (code == 3 && !g_holdFinished) {
-            v->PlaceCaret(v->m_cursorPos);
+            v->PlaceCaret(v->Sel().Cursor());
             ui::Prompt(LoadResString(IDS_SPELL_FINISHED), LoadResString(IDS_SPELL_TITLE),
                        ui::MB_OK | ui::MB_ICONINFORMATION, v);
         }
@@ -142,11 +142,11 @@ void CEdtEditView::OnToolsSpelling()
     }
     if (!g_check)
         return;
-    if (m_cursorPos.line >= GetLineCount())
+    if (Sel().Cursor().line >= GetLineCount())
         return;
     // From the caret line to the end, then from the first line up to the
     // caret line: the whole text once, in one undo group.
-    const int startLine = std::max(m_cursorPos.line, 0);
+    const int startLine = std::max(Sel().Cursor().line, 0);
     m_buffer->BeginUndoGroup();
     QPointer<CEdtEditView> self(this);
     int result = 0;
@@ -183,8 +183,8 @@ void CEdtEditView::OnEditChangeCodePage()
 {
     if (!QueryEditable() || !IsSelection())
         return;
-    PrepareSelBounds();
-    const EdtPoint a = m_drawSelStart, b = m_drawSelEnd;
+    Sel().PrepareSelBounds();
+    const EdtPoint a = Sel().DrawSelStart(), b = Sel().DrawSelEnd();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const std::u16string text = GetText(a, b);
     // The sample: cut after its 13th LF.
@@ -214,10 +214,10 @@ void CEdtEditView::OnEditChangeCodePage()
         int el = a.line, ec = a.ch;
         if (m_buffer->DeleteText(this, a.line, a.ch, b.line, b.ch, EDT_ACTION_CODEPAGE) &&
             m_buffer->InsertText(this, a.line, a.ch, out, el, ec, EDT_ACTION_CODEPAGE)) {
-            m_anchor = a;
-            m_cursorPos = {ec, el};
-            SetSelection(a, m_cursorPos);
-            EnsureVisible(m_cursorPos);
+            Sel().SetAnchor(a);
+            Sel().SetCursor({ec, el});
+            SetSelection(a, Sel().Cursor());
+            EnsureVisible(Sel().Cursor());
             UpdateCaret();
         }
         m_buffer->FlushUndoGroup(this);

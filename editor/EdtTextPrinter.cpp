@@ -7,7 +7,7 @@
 #include "editor/EdtTextView.h"
 #include "editor/EdtViewRenderer.h"
 
-#include "editor/EdtPageSetup.h"
+#include "editor/dialogs/EdtPageSetup.h"
 #include "platform/ui/Print.h"
 #include "res/StringTable.h"
 
@@ -60,7 +60,7 @@ void WrapJobLine(EdtPrintJob& job, const QFontMetrics& fm, const std::u16string&
 
 } // namespace
 
-EdtTextPrinter::EdtTextPrinter(CEdtTextView& view) : m_view(view) {}
+EdtTextPrinter::EdtTextPrinter(CEdtTextView& view) : m_view(view), m_style(view.Style()) {}
 
 EdtTextPrinter::~EdtTextPrinter() = default;
 
@@ -71,7 +71,7 @@ void EdtTextPrinter::OnBeginPrinting(QPainter& painter, ui::PrintInfo&)
     job->lines.resize(size_t(std::max(n, 0)));
     for (int i = 0; i < n; ++i) {
         const std::u16string_view line(m_view.GetLineChars(i), size_t(m_view.GetLineLength(i)));
-        edt::ExpandCells(line, 0, int(line.size()), 0, m_view.m_tabSize, m_view.m_showTabs, 0,
+        edt::ExpandCells(line, 0, int(line.size()), 0, m_style.tabSize, m_style.showTabs, 0,
                          INT_MAX, job->lines[size_t(i)]);
     }
     // The normal font, scaled from the screen to the printer.
@@ -80,7 +80,7 @@ void EdtTextPrinter::OnBeginPrinting(QPainter& painter, ui::PrintInfo&)
     QPaintDevice* dev = painter.device();
     const int px = dev ? dev->logicalDpiX() : sx;
     const int py = dev ? dev->logicalDpiY() : sy;
-    EdtLogFont lf = m_view.ResolvedLogFont(m_view.m_renderer->m_logFont);
+    EdtLogFont lf = m_view.ResolvedLogFont(m_view.Renderer().m_logFont);
     lf.height = Scale(lf.height, py, sy);
     if (lf.width != 0)
         lf.width = Scale(lf.width, px, sx);
@@ -220,11 +220,6 @@ void CEdtTextView::OnPrepareDC(QPainter& painter, ui::PrintInfo* info)
     m_printer->OnPrepareDC(info);
 }
 
-int CEdtTextView::GetPrintPageCount() const
-{
-    return m_printer->GetPrintPageCount();
-}
-
 void CEdtTextView::OnPrint(QPainter& painter, ui::PrintInfo& info)
 {
     m_printer->OnPrint(painter, info);
@@ -255,7 +250,3 @@ QString CEdtTextView::GetPrintFooterText(int page)
     return m_printer->GetPrintFooterText(page);
 }
 
-void CEdtTextView::OnFilePageSetup()
-{
-    m_printer->OnFilePageSetup();
-}

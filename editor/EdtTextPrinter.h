@@ -3,7 +3,8 @@
 // font, the page layout and the drawing of pages, header and footer; the
 // page setup command.  Part of CEdtTextView; see docs/editor-printing.md.
 
-#include "editor/EdtPrintLayout.h"
+#include "editor/print/EdtPrintLayout.h"
+#include "editor/EdtViewStyle.h"
 
 #include <QFont>
 #include <QRect>
@@ -56,11 +57,13 @@ public:
     QString GetPrintHeaderText(int page);
     // "Strana %d/%d" with the page and the page count.
     QString GetPrintFooterText(int page);
-    // The page setup command.
+    // The page setup command: QPageSetupDialog on the application printer
+    // with the stored margins and paper; OK stores them.
     void OnFilePageSetup();
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    const EdtViewStyle& m_style;
     bool m_printHeader = false;
     bool m_printFooter = true;
     std::unique_ptr<EdtPrintJob> m_printJob;

@@ -12,8 +12,9 @@
 #include "editor/EdtViewJumps.h"
 #include "editor/EdtViewScroller.h"
 
-#include "editor/EdtCodePages.h"
-#include "editor/EdtPageSetup.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
+#include "editor/dialogs/EdtPageSetup.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
@@ -35,7 +36,7 @@ public:
     int LayoutLineCount() const override { return m_v.GetLineCount(); }
     std::u16string_view LayoutLine(int line) const override
     {
-        return m_v.m_finder->LineForSearch(line);
+        return m_v.Finder().LineForSearch(line);
     }
     int LayoutTabSize() const override { return m_v.GetTabSize(); }
     void LayoutBreaks(int line, std::vector<int>& breaks) const override
@@ -70,7 +71,7 @@ void CEdtTextView::Init()
     m_caret = std::make_unique<EdtCaretModel>(*this);
     m_renderer = std::make_unique<EdtViewRenderer>(*this);
 
-    m_disableDragAndDrop = (GetEdtGeneralFlags() & 0x80) != 0;
+    m_mouse->SetDisableDragAndDrop((GetEdtGeneralFlags() & 0x80) != 0);
     m_accel = ui::AccelTable::Load(IDR_EDT_ACCEL);
     TextInClipboard();  // starts watching the clipboard
 
@@ -141,7 +142,7 @@ int CEdtTextView::GetLineActualLength(int line)
     m_cache->EnsureCacheSize();
     int32_t v = m_cache->m_lengths.Get(line);
     if (v < 0) {
-        v = edt::ExpandedLength({GetLineChars(line), size_t(GetLineLength(line))}, m_tabSize);
+        v = edt::ExpandedLength({GetLineChars(line), size_t(GetLineLength(line))}, m_style.tabSize);
         m_cache->m_lengths.Set(line, v);
     }
     return v;
@@ -158,6 +159,21 @@ const edt::ILayoutLines& CEdtTextView::Layout() const
 }
 
 // ------------------------------------------------------------ source types
+
+bool CEdtTextView::HasUnnamedBookmarks() const
+{
+    return m_jumps->HasUnnamedBookmarks();
+}
+
+bool CEdtTextView::GetDisableDragAndDrop() const
+{
+    return m_mouse->GetDisableDragAndDrop();
+}
+
+void CEdtTextView::SetDisableDragAndDrop(bool on)
+{
+    m_mouse->SetDisableDragAndDrop(on);
+}
 
 bool CEdtTextView::SetTextTypeById(int id)
 {
@@ -242,9 +258,9 @@ void CEdtTextView::DetachFromBuffer()
 
 void CEdtTextView::ResetView()
 {
-    m_topLine = m_offsetChar = m_topSubLine = 0;
-    if (m_tabSize != 4) {
-        m_tabSize = 4;
+    m_pos.topLine = m_pos.offsetChar = m_pos.topSubLine = 0;
+    if (m_style.tabSize != 4) {
+        m_style.tabSize = 4;
     }
     m_appliedType = nullptr;
     m_renderer->m_lineHeight = m_renderer->m_charWidth = -1;
@@ -254,15 +270,18 @@ void CEdtTextView::ResetView()
     m_renderer->m_iconsLoaded = false;
     m_renderer->m_icons = QPixmap();
     m_cache->ResetCaches();
-    m_cursorPos = m_anchor = m_selStart = m_selEnd = m_drawSelStart = m_drawSelEnd = EdtPoint{};
-    m_idealCharPos = -1;
-    m_hasUnnamedBookmarks = false;
-    m_preparingToDrag = false;
-    m_draggingText = false;
-    m_showInactiveSelection = true;
+    m_sel.PlaceAt({});
+    m_sel.SetSelStart({});
+    m_sel.SetSelEnd({});
+    m_sel.SetDrawSelStart({});
+    m_sel.SetDrawSelEnd({});
+    m_sel.SetIdealChar(-1);
+    m_jumps->SetHasUnnamedBookmarks(false);
+    m_mouse->CancelDrag();
+    m_style.showInactiveSelection = true;
     m_vertScrollLocked = m_horzScrollLocked = false;
     if (m_buffer)
-        m_hasUnnamedBookmarks = m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
+        m_jumps->SetHasUnnamedBookmarks(m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0);
     UpdateCaret();
     update();
 }
@@ -289,10 +308,9 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         if (line < GetLineCount()) {
             InvalidateLines(line, line);
             if (m_buffer)
-                m_hasUnnamedBookmarks =
-                    (GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) ||
-                    (m_hasUnnamedBookmarks &&
-                     m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0);
+                m_jumps->SetHasUnnamedBookmarks((GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) ||
+                    (m_jumps->HasUnnamedBookmarks() &&
+                     m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0));
         }
         return;
     }
@@ -317,7 +335,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
             if (m_cache->m_maxLength >= 0)
                 m_cache->m_maxLength = longest;
         }
-        if (m_wordWrap)
+        if (m_style.wordWrap)
             m_cache->m_wrapScan = std::min(m_cache->m_wrapScan, line);
     };
     if (rewrite && rewrite->AddedLines() == 0 && line < count) {
@@ -370,21 +388,15 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
             longest = std::max(longest, GetLineActualLength(i));
         noteLengths(oldLength, GetLineActualLength(line), longest);
     }
-    if (m_topLine >= count)
-        m_topLine = count - 1;
+    if (m_pos.topLine >= count)
+        m_pos.topLine = count - 1;
     if (context) {
-        context->RecalcPoint(m_cursorPos);
-        context->RecalcPoint(m_selStart);
-        context->RecalcPoint(m_selEnd);
-        context->RecalcPoint(m_anchor);
-        if (m_preparingToDrag || m_draggingText) {
-            context->RecalcPoint(m_dragStart);
-            context->RecalcPoint(m_dragEnd);
-        }
-        EdtPoint top{0, m_topLine};
+        m_sel.MovePoints([context](EdtPoint& pt) { context->RecalcPoint(pt); });
+        m_mouse->MoveDragPoints(*context);
+        EdtPoint top{0, m_pos.topLine};
         context->RecalcPoint(top);
-        m_topLine = std::clamp(top.line, 0, count - 1);
-        m_topSubLine = GetSubLineIndex(m_topLine);
+        m_pos.topLine = std::clamp(top.line, 0, count - 1);
+        m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
     }
     InvalidateFromLine(line);
     UpdateCaret();
@@ -413,7 +425,7 @@ void CEdtTextView::OnInitialUpdate()
         if (m_scroller->m_sharedV)
             ScrollToSubLine(std::clamp(m_scroller->m_sharedV->value(), 0, GetSubLineCount() - 1),
                             true, false);
-        if (m_scroller->m_sharedH && !m_wordWrap)
+        if (m_scroller->m_sharedH && !m_style.wordWrap)
             ScrollToChar(std::max(m_scroller->m_sharedH->value(), 0), true, false);
     }
     SetFont(GetEdtEditorFont());
@@ -441,7 +453,7 @@ void CEdtTextView::MapCommands()
 {
     MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST, [this](uint32_t id) { OnCaretCommand(id); });
     MapCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
-    MapCommand(ID_FILE_PAGE_SETUP, [this] { OnFilePageSetup(); });
+    MapCommand(ID_FILE_PAGE_SETUP, [this] { Printer().OnFilePageSetup(); });
     MapCommand(ID_FILE_PRINT, [this] {
         EdtPrinter();
         OnFilePrint();
@@ -463,10 +475,10 @@ void CEdtTextView::MapCommands()
     MapCommand(ID_EDT_PREV_BOOKMARK, [this] { OnPrevBookmark(); });
     MapCommand(ID_EDT_CLEAR_ALL_BOOKMARKS, [this] { OnClearAllBookmarks(); });
     for (uint32_t id : {ID_EDT_NEXT_BOOKMARK, ID_EDT_PREV_BOOKMARK, ID_EDT_CLEAR_ALL_BOOKMARKS})
-        MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_hasUnnamedBookmarks); });
+        MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_jumps->HasUnnamedBookmarks()); });
     MapCommand(ID_EDT_MATCH_BRACE, [this] { OnMatchBrace(); });
     MapUpdate(ID_EDT_MATCH_BRACE,
-              [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_cursorPos)); });
+              [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_sel.Cursor())); });
     MapCommand(ID_EDT_GOTO_LINE, [this] { OnGoToLine(); });
     MapCommand(ID_EDT_SWITCH_HEADER, [this] { OnSwitchHeader(); });
     MapUpdate(ID_EDT_SWITCH_HEADER, [this](ui::CmdUI& cmd) {
@@ -478,18 +490,18 @@ void CEdtTextView::MapCommands()
         auto* row = const_cast<TextTypeDef*>(m_textType);
         row->flags ^= EDT_TT_MARGIN;
         m_flags ^= EDT_TT_MARGIN;
-        SetSelectionMargin(!m_selMargin);
+        SetSelectionMargin(!m_style.selMargin);
     });
-    MapUpdate(ID_EDT_TOGGLE_MARGIN, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_selMargin ? 1 : 0); });
+    MapUpdate(ID_EDT_TOGGLE_MARGIN, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_style.selMargin ? 1 : 0); });
     MapCommand(ID_EDT_TOGGLE_WORDWRAP, [this] {
         if (!m_textType)
             return;
         auto* row = const_cast<TextTypeDef*>(m_textType);
         row->flags ^= EDT_TT_WORDWRAP;
         m_flags ^= EDT_TT_WORDWRAP;
-        SetWordWrap(!m_wordWrap);
+        SetWordWrap(!m_style.wordWrap);
     });
-    MapUpdate(ID_EDT_TOGGLE_WORDWRAP, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_wordWrap ? 1 : 0); });
+    MapUpdate(ID_EDT_TOGGLE_WORDWRAP, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_style.wordWrap ? 1 : 0); });
     MapCommandRange(ID_EDT_SOURCE_TYPE_FIRST, ID_EDT_SOURCE_TYPE_LAST, [this](uint32_t id) {
         SetTextTypeById(int(id - ID_EDT_SOURCE_TYPE_FIRST));
         update();
@@ -510,10 +522,10 @@ void CEdtTextView::MapCommands()
                              : QString());
     });
     MapUpdate(ID_EDT_INDICATOR_POSITION, [this](ui::CmdUI& cmd) {
-        const int col = CalculateActualOffset(m_cursorPos.line, m_cursorPos.ch);
+        const int col = CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch);
         cmd.Enable(true);
-        cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_cursorPos.line + 1, col + 1));
-        UpdateIncrementalStatus();
+        cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_sel.Cursor().line + 1, col + 1));
+        Finder().UpdateIncrementalStatus();
     });
 }
 
@@ -559,10 +571,10 @@ void CEdtTextView::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
-    if (IsIncrementalSearch() && !e->text().isEmpty()) {
+    if (Finder().IsIncrementalSearch() && !e->text().isEmpty()) {
         // Typed characters grow the incremental search.
         for (QChar c : e->text())
-            OnIncrementalChar(c.unicode());
+            Finder().OnIncrementalChar(c.unicode());
         e->accept();
         return;
     }
@@ -577,18 +589,18 @@ bool CEdtTextView::focusNextPrevChild(bool)
 void CEdtTextView::focusInEvent(QFocusEvent* e)
 {
     ui::View::focusInEvent(e);
-    m_focused = true;
-    PrepareSelBounds();
-    InvalidateLines(m_drawSelStart.line, m_drawSelEnd.line);
+    m_style.focused = true;
+    m_sel.PrepareSelBounds();
+    InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
     UpdateCaret();
 }
 
 void CEdtTextView::focusOutEvent(QFocusEvent* e)
 {
     ui::View::focusOutEvent(e);
-    m_focused = false;
-    PrepareSelBounds();
-    InvalidateLines(m_drawSelStart.line, m_drawSelEnd.line);
+    m_style.focused = false;
+    m_sel.PrepareSelBounds();
+    InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
     m_mouse->EndMouseSelection();
     UpdateCaret();
 }
@@ -616,16 +628,16 @@ void CEdtTextView::WrapLine(int line, int width, std::vector<int>* breaks, int& 
 
 void CEdtTextView::SetWordWrap(bool on)
 {
-    if (m_wordWrap == on)
+    if (m_style.wordWrap == on)
         return;
     m_cache->EnsureCacheSize();
-    m_wordWrap = on;
+    m_style.wordWrap = on;
     m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
     m_cache->m_wrapScan = 0;
     m_cache->m_wrapWidth = -1;
     if (on)
-        m_offsetChar = 0;
-    m_topSubLine = GetSubLineIndex(m_topLine);
+        m_pos.offsetChar = 0;
+    m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
     m_scroller->LayoutScrollBars();
     RecalcVertScrollBar();
     RecalcHorzScrollBar();
@@ -636,16 +648,16 @@ void CEdtTextView::SetWordWrap(bool on)
 
 void CEdtTextView::SetTabSize(int n)
 {
-    if (n < 1 || n == m_tabSize)
+    if (n < 1 || n == m_style.tabSize)
         return;
-    m_tabSize = n;
+    m_style.tabSize = n;
     m_cache->EnsureCacheSize();
     m_cache->m_lengths.Fill(0, m_cache->m_lengths.Size(), -1);
     m_cache->m_maxLength = -1;
     m_cache->m_maxKnown = 0;
     m_cache->m_lengthScan = 0;
-    m_idealCharPos = -1;
-    if (m_wordWrap) {
+    m_sel.SetIdealChar(-1);
+    if (m_style.wordWrap) {
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;
     }
@@ -661,11 +673,11 @@ CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
     m_parser = parser;
     if (parser)
         parser->SetTextView(this);
-    if (m_wordWrap) {
+    if (m_style.wordWrap) {
         m_cache->EnsureCacheSize();
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;
-        m_topSubLine = GetSubLineIndex(m_topLine);
+        m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
         RecalcVertScrollBar();
         update();
         m_cache->StartFiller();
@@ -674,11 +686,6 @@ CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
 }
 
 // ------------------------------------------------------------ the parts' state
-
-bool CEdtTextView::AreColoursExact() const
-{
-    return m_cache->AreColoursExact();
-}
 
 bool CEdtTextView::IsInsideSplitter() const
 {

@@ -7,23 +7,27 @@
 // bracket, go to line and the source/header switch.  The edit view and the
 // PLC views derive from it.  See docs/editor-views.md.
 //
-// The view keeps the text's state (buffer, source type, caret, selection,
-// scroll position) and hands the work to its parts, each with its own
-// state and file: EdtLayoutCache (per-line caches, word wrap, the idle
-// filler), EdtViewRenderer (fonts, colours, drawing), EdtViewScroller
-// (scroll bars, scrolling, splitter panes), EdtCaretModel (caret,
-// selection, caret keys), EdtMouseController (mouse, clipboard, drag
-// source), EdtFindController (find), EdtTextPrinter (printing) and
+// The view owns the text's state (buffer, source type, the selection
+// state, the display style and the scroll position, the last three as
+// values handed out by reference) and hands the work to its parts, each
+// with its own state and file: EdtLayoutCache (per-line caches, word wrap,
+// the idle filler), EdtViewRenderer (fonts, colours, drawing),
+// EdtViewScroller (scroll bars, scrolling, splitter panes), EdtCaretModel
+// (caret, selection, caret keys), EdtMouseController (mouse, clipboard,
+// drag source), EdtFindController (find), EdtTextPrinter (printing) and
 // EdtViewJumps (bookmarks, matching bracket, go to line, source/header).
-// Its public and overridable functions hand on to them.  EdtTextView.cpp
-// holds the state, buffer access, source types, updates, commands and the
-// Qt events.
+// The parts are reached through accessors; the view keeps a one-line
+// forwarder only for what other folders call and its published interface.
+// EdtTextView.cpp holds the state, buffer access, source types, updates,
+// commands and the Qt events.
 
-#include "editor/EdtParser.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextBuffer.h"
-#include "editor/EdtTextTypes.h"
-#include "editor/EdtViewLayout.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/EdtSelectionState.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/settings/EdtTextTypes.h"
+#include "editor/layout/EdtViewLayout.h"
+#include "editor/EdtViewStyle.h"
 #include "platform/ui/Document.h"
 #include "res/CommandIds.h"
 
@@ -144,12 +148,12 @@ public:
     // The view's conversion of a LOGFONT to a font (pixel size |height|).
     static QFont FontFromLogFont(const EdtLogFont& font, bool italic, bool bold);
     void SetTabSize(int n);
-    int GetTabSize() const override { return m_tabSize; }
-    bool GetSelectionMargin() const { return m_selMargin; }
+    int GetTabSize() const override { return m_style.tabSize; }
+    bool GetSelectionMargin() const { return m_style.selMargin; }
     void SetSelectionMargin(bool on);
-    bool GetShowTabs() const { return m_showTabs; }
+    bool GetShowTabs() const { return m_style.showTabs; }
     void SetShowTabs(bool on);
-    bool GetWordWrap() const { return m_wordWrap; }
+    bool GetWordWrap() const { return m_style.wordWrap; }
     void SetWordWrap(bool on);
     CEdtParser* SetParser(CEdtParser* parser);
     CEdtParser* GetParser() const { return m_parser; }
@@ -176,25 +180,19 @@ public:
     void ScrollToSubLine(int subLine, bool noSmooth = false, bool trackScrollBar = true);
     void ScrollToChar(int column, bool noSmooth = false, bool trackScrollBar = true);
     void ScrollToLine(int line, bool noSmooth = false, bool trackScrollBar = true);
-    int GetTopSubLine() const { return m_topSubLine; }
-    int GetTopLine() const { return m_topLine; }
-    int GetOffsetChar() const { return m_offsetChar; }
+    int GetTopSubLine() const { return m_pos.topSubLine; }
+    int GetTopLine() const { return m_pos.topLine; }
+    int GetOffsetChar() const { return m_pos.offsetChar; }
     void RecalcVertScrollBar(bool positionOnly = false);
     void RecalcHorzScrollBar(bool positionOnly = false);
     virtual void UpdateSiblingScrollPos(bool horz);
     virtual void OnUpdateSibling(CEdtTextView* updater, bool horz);
-    // Whether the idle filler still has work (cookies, lengths, wrap).
-    bool IsFillerBusy() const;
-    // Whether every line is drawn in its exact colours (all cookies known,
-    // nothing drawn provisionally waits).
-    bool AreColoursExact() const;
-    // Runs the idle filler to its end (tests and benchmarks).
-    void FinishFiller();
-    // Bytes held by the per-line caches.
-    size_t CacheMemoryBytes() const;
 
     // ---- caret and selection (EdtCaretModel)
-    EdtPoint GetCursorPos() const { return m_cursorPos; }
+    // The caret and selection state (moving it does not repaint).
+    EdtSelectionState& Sel() { return m_sel; }
+    const EdtSelectionState& Sel() const { return m_sel; }
+    EdtPoint GetCursorPos() const { return m_sel.Cursor(); }
     void SetCursorPos(EdtPoint pt);
     void SetAnchor(EdtPoint pt);
     void SetAnchorAtCursor();
@@ -212,11 +210,11 @@ public:
     void GoToLine(int n, bool relative);
     void UpdateCaret();
     int CalculateActualOffset(int line, int ch);
-    bool GetDisableDragAndDrop() const { return m_disableDragAndDrop; }
-    void SetDisableDragAndDrop(bool on) { m_disableDragAndDrop = on; }
-    bool GetKeyboardSelectionMode() const { return m_keyboardSelection; }
-    void SetKeyboardSelectionMode(bool on) { m_keyboardSelection = on; }
-    bool HasUnnamedBookmarks() const { return m_hasUnnamedBookmarks; }
+    bool GetDisableDragAndDrop() const;
+    void SetDisableDragAndDrop(bool on);
+    bool GetKeyboardSelectionMode() const { return m_sel.KeyboardSelection(); }
+    void SetKeyboardSelectionMode(bool on) { m_sel.SetKeyboardSelection(on); }
+    bool HasUnnamedBookmarks() const;
     // Whether the caret is shown (focus, blink phase and position).
     bool IsCaretShown() const;
 
@@ -231,6 +229,7 @@ public:
     virtual void OnDropSource(Qt::DropAction effect);
     // The text view whose drag runs now (nullptr when none).
     static CEdtTextView* CurrentDragSource();
+    EdtMouseController& Mouse() { return *m_mouse; }
 
     // ---- find (EdtFindController)
     // Called every few thousand lines with the lines searched and the
@@ -243,34 +242,6 @@ public:
                          EdtPoint blockEnd, uint32_t flags, bool wrap, EdtPoint& found,
                          const FindProgressFn& progress = {});
     bool HighlightText(EdtPoint pt, int length, bool reverse);
-    // The compiled expression of a regular-expression search text, kept
-    // for the searches that follow (nullptr when it does not compile), and
-    // the lines after the searched one that it joins ("\n" sequences).
-    const RegExp* SearchRegExp(std::u16string_view text, int& joinedLines);
-    int GetLastMatchLength() const;
-    // Whether the last search ended cancelled (Storno, or a change of the
-    // buffer under it).
-    bool LastFindCancelled() const;
-    // The text the last regular-expression match was found in and its
-    // group entries (false when the last match was not one).
-    bool GetLastRegExpMatch(std::u16string_view& text, const int*& groups) const;
-    // The last search of the view (text and flags); false when none.
-    bool GetLastSearch(std::u16string& text, uint32_t& flags) const;
-    void SetLastSearch(std::u16string_view text, uint32_t flags);
-    // A progress callback that shows the modal progress dialog when the
-    // search still runs after the delay; lines is the scope's size.
-    FindProgressFn MakeFindProgress(std::u16string_view text);
-    bool IsIncrementalSearch() const;
-    bool IsIncrementalFound() const;
-    const std::u16string& GetIncrementalText() const;
-    // A typed character and Backspace during the incremental search; false
-    // when none runs (the key is then the caller's).
-    bool OnIncrementalChar(char16_t c);
-    bool OnIncrementalBackspace();
-    // Shows "Nemohu najít řetězec "%s"".
-    void ShowNotFound(std::u16string_view text);
-    // The incremental status texts, from the position pane's update.
-    void UpdateIncrementalStatus();
 
     // ---- buffer updates
     void UpdateView(IEdtBufferListener* source, const UpdateContext* context, uint32_t flags,
@@ -301,13 +272,19 @@ public:
     virtual QString GetPrintFooterText(int page);
     void SetPrintHeader(bool on);
     void SetPrintFooter(bool on);
-    // Pages of the running job (0 outside a job).
-    int GetPrintPageCount() const;
-    // The page setup command: QPageSetupDialog on the application printer
-    // with the stored margins and paper; OK stores them.
-    void OnFilePageSetup();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     QSize sizeHint() const override { return {640, 400}; }
+
+    // ---- the parts and the state they share
+    EdtViewStyle& Style() { return m_style; }
+    EdtScrollPos& ScrollPos() { return m_pos; }
+    EdtLayoutCache& Cache() { return *m_cache; }
+    EdtViewRenderer& Renderer() { return *m_renderer; }
+    EdtViewScroller& Scroller() { return *m_scroller; }
+    EdtCaretModel& Caret() { return *m_caret; }
+    EdtFindController& Finder() { return *m_finder; }
+    EdtTextPrinter& Printer() { return *m_printer; }
+    EdtViewJumps& Jumps() { return *m_jumps; }
 
 protected:
     // ---- Qt events
@@ -326,6 +303,7 @@ protected:
     bool focusNextPrevChild(bool next) override;
     bool event(QEvent* e) override;
 
+public:
     // ---- commands (overridable by the edit view)
     virtual void OnCaretCommand(uint32_t id);
     virtual void OnEditCopy();
@@ -350,60 +328,27 @@ protected:
     bool IsInsideSplitter() const;
     void InvalidateLines(int first, int last);
     void InvalidateFromLine(int line);
-    void PrepareSelBounds();
     // The caret keeps the anchor and sets the selection (extend) or moves
     // both (no extend); the common end of every caret command.
     void FinishCaretMove(bool extend, bool keepIdeal);
 
+protected:
     CEdtTextBuffer* m_buffer = nullptr;
     const TextTypeDef* m_textType = nullptr;
     const TextTypeDef* m_appliedType = nullptr;
     uint32_t m_flags = 0;
-    int m_tabSize = 4;
-    bool m_showTabs = false;
-    bool m_selMargin = true;
-    bool m_wordWrap = false;
-    bool m_showInactiveSelection = true;
+    EdtViewStyle m_style;
     CEdtParser* m_parser = nullptr;
 
-    EdtPoint m_cursorPos;
-    EdtPoint m_anchor;
-    EdtPoint m_selStart, m_selEnd;
-    EdtPoint m_drawSelStart, m_drawSelEnd;
-    EdtPoint m_savedPos;
-    int m_idealCharPos = -1;
-    bool m_hasUnnamedBookmarks = false;
-    bool m_disableDragAndDrop = false;
-    bool m_keyboardSelection = false;
-    bool m_focused = false;
-
-    int m_topLine = 0, m_topSubLine = 0, m_offsetChar = 0;
+    EdtScrollPos m_pos;
     bool m_vertScrollLocked = false, m_horzScrollLocked = false;
 
-    // mouse
-    bool m_dragSelection = false;
-    bool m_wordSelection = false;
-    bool m_lineSelection = false;
-    bool m_preparingToDrag = false;
-    bool m_draggingText = false;
-    QPoint m_pressPos;
-    QPoint m_lastMousePos;
-    EdtPoint m_dragStart, m_dragEnd;
-
 private:
-    friend class EdtViewLines;
-    friend class EdtLayoutCache;
-    friend class EdtViewRenderer;
-    friend class EdtViewScroller;
-    friend class EdtCaretModel;
-    friend class EdtMouseController;
-    friend class EdtFindController;
-    friend class EdtTextPrinter;
-    friend class EdtViewJumps;
     void Init();
     void ApplyTextType(const TextTypeDef* type);
     void MapCommands();
 
+    EdtSelectionState m_sel;
     std::unique_ptr<ui::AccelTable> m_accel;
     std::unique_ptr<EdtViewLines> m_lines;
     bool m_attached = false;

@@ -5,9 +5,11 @@
 
 #include "editor/EdtTextView.h"
 
-#include "editor/EdtGoToLineDlg.h"
+#include "editor/dialogs/EdtGoToLineDlg.h"
 
 #include <algorithm>
+
+EdtViewJumps::EdtViewJumps(CEdtTextView& view) : m_view(view), m_sel(view.Sel()) {}
 
 // ------------------------------------------------------------ bookmarks
 
@@ -25,89 +27,89 @@ void MoveTo(CEdtTextView& v, EdtPoint pt)
 
 void EdtViewJumps::OnToggleBookmark(int n)
 {
-    m_view.m_keyboardSelection = false;
-    if (!m_view.m_buffer || n < 0 || n > 9)
+    m_sel.SetKeyboardSelection(false);
+    if (!m_view.GetTextBuffer() || n < 0 || n > 9)
         return;
     const uint32_t bit = EDT_LF_BOOKMARK(n);
-    const int line = std::clamp(m_view.m_cursorPos.line, 0, m_view.GetLineCount() - 1);
+    const int line = std::clamp(m_sel.Cursor().line, 0, m_view.GetLineCount() - 1);
     const bool set = (m_view.GetLineFlags(line) & bit) == 0;
-    m_view.m_buffer->SetLineFlag(line, bit, set, true);
+    m_view.GetTextBuffer()->SetLineFlag(line, bit, set, true);
 }
 
 void EdtViewJumps::OnGoBookmark(int n)
 {
-    m_view.m_keyboardSelection = false;
-    if (!m_view.m_buffer || n < 0 || n > 9)
+    m_sel.SetKeyboardSelection(false);
+    if (!m_view.GetTextBuffer() || n < 0 || n > 9)
         return;
-    const int line = m_view.m_buffer->GetLineWithFlag(EDT_LF_BOOKMARK(n));
+    const int line = m_view.GetTextBuffer()->GetLineWithFlag(EDT_LF_BOOKMARK(n));
     if (line >= 0)
         MoveTo(m_view, {0, line});
 }
 
 void EdtViewJumps::OnClearBookmarks()
 {
-    m_view.m_keyboardSelection = false;
-    if (!m_view.m_buffer)
+    m_sel.SetKeyboardSelection(false);
+    if (!m_view.GetTextBuffer())
         return;
     for (int n = 0; n <= 9; ++n)
-        m_view.m_buffer->SetLineFlag(-1, EDT_LF_BOOKMARK(n), false, false);
+        m_view.GetTextBuffer()->SetLineFlag(-1, EDT_LF_BOOKMARK(n), false, false);
 }
 
 void EdtViewJumps::OnToggleBookmark()
 {
-    m_view.m_keyboardSelection = false;
-    if (!m_view.m_buffer)
+    m_sel.SetKeyboardSelection(false);
+    if (!m_view.GetTextBuffer())
         return;
-    const int line = std::clamp(m_view.m_cursorPos.line, 0, m_view.GetLineCount() - 1);
+    const int line = std::clamp(m_sel.Cursor().line, 0, m_view.GetLineCount() - 1);
     const bool set = (m_view.GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) == 0;
-    m_view.m_buffer->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, set, false);
-    m_view.m_hasUnnamedBookmarks = m_view.m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
+    m_view.GetTextBuffer()->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, set, false);
+    m_hasUnnamedBookmarks = m_view.GetTextBuffer()->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0;
 }
 
 void EdtViewJumps::OnNextBookmark()
 {
-    m_view.m_keyboardSelection = false;
-    if (!m_view.m_buffer)
+    m_sel.SetKeyboardSelection(false);
+    if (!m_view.GetTextBuffer())
         return;
-    const int line = m_view.m_buffer->FindNextBookmarkLine(m_view.m_cursorPos.line);
+    const int line = m_view.GetTextBuffer()->FindNextBookmarkLine(m_sel.Cursor().line);
     if (line >= 0)
         MoveTo(m_view, {0, line});
 }
 
 void EdtViewJumps::OnPrevBookmark()
 {
-    m_view.m_keyboardSelection = false;
-    if (!m_view.m_buffer)
+    m_sel.SetKeyboardSelection(false);
+    if (!m_view.GetTextBuffer())
         return;
-    const int line = m_view.m_buffer->FindPrevBookmarkLine(m_view.m_cursorPos.line);
+    const int line = m_view.GetTextBuffer()->FindPrevBookmarkLine(m_sel.Cursor().line);
     if (line >= 0)
         MoveTo(m_view, {0, line});
 }
 
 void EdtViewJumps::OnClearAllBookmarks()
 {
-    m_view.m_keyboardSelection = false;
-    if (!m_view.m_buffer)
+    m_sel.SetKeyboardSelection(false);
+    if (!m_view.GetTextBuffer())
         return;
-    for (int line = m_view.m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED); line >= 0;
-         line = m_view.m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED))
-        m_view.m_buffer->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, false, false);
-    m_view.m_hasUnnamedBookmarks = false;
+    for (int line = m_view.GetTextBuffer()->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED); line >= 0;
+         line = m_view.GetTextBuffer()->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED))
+        m_view.GetTextBuffer()->SetLineFlag(line, EDT_LF_BOOKMARK_UNNAMED, false, false);
+    m_hasUnnamedBookmarks = false;
 }
 
 // ------------------------------------------------------------ jumps
 
 void EdtViewJumps::OnMatchBrace()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     std::u16string_view open, close, lineC;
-    if (m_view.m_textType) {
-        open = m_view.m_textType->openComment;
-        close = m_view.m_textType->closeComment;
-        lineC = m_view.m_textType->lineComment;
+    if (m_view.GetCurrentTextType()) {
+        open = m_view.GetCurrentTextType()->openComment;
+        close = m_view.GetCurrentTextType()->closeComment;
+        lineC = m_view.GetCurrentTextType()->lineComment;
     }
     EdtPoint found;
-    if (!edt::FindMatchingBracket(m_view.Layout(), m_view.m_cursorPos, open, close, lineC, found))
+    if (!edt::FindMatchingBracket(m_view.Layout(), m_sel.Cursor(), open, close, lineC, found))
         return;
     MoveTo(m_view, found);
 }
@@ -115,14 +117,14 @@ void EdtViewJumps::OnMatchBrace()
 void EdtViewJumps::GoToLine(int n, bool relative)
 {
     EdtPoint target;
-    if (!edt::GoToLineTarget(m_view.Layout(), n, relative, m_view.m_cursorPos, target))
+    if (!edt::GoToLineTarget(m_view.Layout(), n, relative, m_sel.Cursor(), target))
         return;
     MoveTo(m_view, target);
 }
 
 void EdtViewJumps::OnGoToLine()
 {
-    m_view.m_keyboardSelection = false;
+    m_sel.SetKeyboardSelection(false);
     CGoToLineDlg dlg(&m_view);
     if (!dlg.IsLoaded())
         return;
@@ -137,7 +139,7 @@ void EdtViewJumps::OnGoToLine()
 void EdtViewJumps::OnSwitchHeader()
 {
     ui::Document* doc = m_view.GetDocument();
-    if (!doc || !m_view.m_textType || m_view.m_textType->name != u"C")
+    if (!doc || !m_view.GetCurrentTextType() || m_view.GetCurrentTextType()->name != u"C")
         return;
     for (const std::u16string& path : edt::HeaderCandidates(doc->GetPathName().toStdU16String()))
         if (FileExists(path)) {

@@ -3,12 +3,14 @@
 // bracket, go to line and the switch between a source and its header.
 // Part of CEdtTextView; see docs/editor-views.md.
 
+#include "editor/EdtSelectionState.h"
+
 class CEdtTextView;
 
 class EdtViewJumps
 {
 public:
-    explicit EdtViewJumps(CEdtTextView& view) : m_view(view) {}
+    explicit EdtViewJumps(CEdtTextView& view);
 
     void OnToggleBookmark(int n);
     void OnGoBookmark(int n);
@@ -22,5 +24,11 @@ public:
     void OnGoToLine();
     void OnSwitchHeader();
 
+    bool HasUnnamedBookmarks() const { return m_hasUnnamedBookmarks; }
+    void SetHasUnnamedBookmarks(bool on) { m_hasUnnamedBookmarks = on; }
+
+private:
     CEdtTextView& m_view;
+    EdtSelectionState& m_sel;
+    bool m_hasUnnamedBookmarks = false;
 };

@@ -177,7 +177,7 @@ constexpr int kPaintCookieNearLines = 4096;
 
 } // namespace
 
-EdtViewRenderer::EdtViewRenderer(CEdtTextView& view) : m_view(view)
+EdtViewRenderer::EdtViewRenderer(CEdtTextView& view) : m_view(view), m_sel(view.Sel()), m_style(view.Style()), m_pos(view.ScrollPos())
 {
     // The window's own font until the editor font is handed over.
     std::memset(&m_logFont, 0, sizeof m_logFont);
@@ -312,12 +312,12 @@ void EdtViewRenderer::SetFont(const EdtLogFont& font)
     for (auto& g : m_cellGlyphs)
         g.reset();
     m_lineHeight = m_charWidth = -1;
-    m_view.m_scroller->m_screenLines = m_view.m_scroller->m_screenChars = -1;
+    m_view.Scroller().m_screenLines = m_view.Scroller().m_screenChars = -1;
     m_view.RecalcVertScrollBar();
     m_view.RecalcHorzScrollBar();
     m_view.UpdateCaret();
     m_view.update();
-    m_view.m_cache->StartFiller();
+    m_view.Cache().StartFiller();
 }
 
 EdtLogFont EdtViewRenderer::ResolvedLogFont(const EdtLogFont& font)
@@ -402,26 +402,7 @@ int EdtViewRenderer::GetCharWidth()
 
 int EdtViewRenderer::GetMarginWidth() const
 {
-    return m_view.m_selMargin ? 20 : 1;
-}
-
-void EdtViewRenderer::SetSelectionMargin(bool on)
-{
-    if (m_view.m_selMargin == on)
-        return;
-    m_view.m_selMargin = on;
-    m_view.m_scroller->m_screenChars = -1;
-    m_view.update();
-    m_view.RecalcHorzScrollBar();
-    m_view.UpdateCaret();
-}
-
-void EdtViewRenderer::SetShowTabs(bool on)
-{
-    if (m_view.m_showTabs == on)
-        return;
-    m_view.m_showTabs = on;
-    m_view.update();
+    return m_style.selMargin ? 20 : 1;
 }
 
 edt::ViewMetrics EdtViewRenderer::Metrics()
@@ -430,8 +411,8 @@ edt::ViewMetrics EdtViewRenderer::Metrics()
     m.lineHeight = GetLineHeight();
     m.charWidth = GetCharWidth();
     m.marginWidth = m_view.GetMarginWidth();
-    m.topSubLine = m_view.m_topSubLine;
-    m.offsetChar = m_view.m_offsetChar;
+    m.topSubLine = m_pos.topSubLine;
+    m.offsetChar = m_pos.offsetChar;
     return m;
 }
 
@@ -439,7 +420,7 @@ edt::ViewMetrics EdtViewRenderer::Metrics()
 
 void EdtViewRenderer::DrawMargin(QPainter& p, const QRect& rect, int line)
 {
-    if (!m_view.m_selMargin) {
+    if (!m_style.selMargin) {
         p.fillRect(rect, m_view.GetColor(EDT_CLR_BACKGROUND));
         return;
     }
@@ -474,18 +455,6 @@ void EdtViewRenderer::DrawMargin(QPainter& p, const QRect& rect, int line)
 
 // ------------------------------------------------------------ lines
 
-void EdtViewRenderer::PrepareSelBounds()
-{
-    auto before = [](EdtPoint a, EdtPoint b) { return a.line < b.line || (a.line == b.line && a.ch < b.ch); };
-    if (before(m_view.m_selEnd, m_view.m_selStart)) {
-        m_view.m_drawSelStart = m_view.m_selEnd;
-        m_view.m_drawSelEnd = m_view.m_selStart;
-    } else {
-        m_view.m_drawSelStart = m_view.m_selStart;
-        m_view.m_drawSelEnd = m_view.m_selEnd;
-    }
-}
-
 void EdtViewRenderer::DrawSingleLine(QPainter& p, const QRect& rect, int line)
 {
     if (line < 0 || line >= m_view.GetLineCount()) {
@@ -505,17 +474,17 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
     const QColor rowBack = lineColours ? lineBack : m_view.GetColor(EDT_CLR_BACKGROUND);
     int fontSlot = -1;  // what the painter holds
     QColor pen;
-    const bool selShown = m_view.m_focused || m_view.m_showInactiveSelection;
+    const bool selShown = m_style.focused || m_style.showInactiveSelection;
     auto selected = [&](int ch) {
         const EdtPoint pt{ch, line};
         auto le = [](EdtPoint a, EdtPoint b) { return a.line < b.line || (a.line == b.line && a.ch <= b.ch); };
-        return selShown && le(m_view.m_drawSelStart, pt) && !le(m_view.m_drawSelEnd, pt);
+        return selShown && le(m_sel.DrawSelStart(), pt) && !le(m_sel.DrawSelEnd(), pt);
     };
     const std::u16string_view text(m_view.GetLineChars(line), size_t(m_view.GetLineLength(line)));
     const int len = static_cast<int>(text.size());
     if (len == 0) {
         p.fillRect(rect, rest);
-        if (selected(0) && m_view.m_offsetChar == 0)
+        if (selected(0) && m_pos.offsetChar == 0)
             p.fillRect(QRect(rect.left(), rect.top(), cw, lh), m_view.GetColor(EDT_CLR_SEL_BACK));
         return;
     }
@@ -523,41 +492,41 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
     // Colour blocks, after the cookie of the previous line.
     uint32_t cookie = 0;
     if (line > 0) {
-        if (line - 1 < m_view.m_cache->m_cookiesKnown) {
-            cookie = m_view.m_cache->m_cookies[size_t(line) - 1];
+        if (line - 1 < m_view.Cache().m_cookiesKnown) {
+            cookie = m_view.Cache().m_cookies[size_t(line) - 1];
         } else {
             // Far below the known cookies (a jump right after opening) the
             // line waits for the filler instead of the paint.
-            const bool near = line - 1 - m_view.m_cache->m_cookiesKnown < kPaintCookieNearLines;
-            while (near && m_view.m_cache->m_cookiesKnown <= line - 1 &&
+            const bool near = line - 1 - m_view.Cache().m_cookiesKnown < kPaintCookieNearLines;
+            while (near && m_view.Cache().m_cookiesKnown <= line - 1 &&
                    (!g_paintClock.isValid() || g_paintClock.elapsed() < kPaintCookieBudgetMs))
-                m_view.GetParseCookie(std::min(line - 1, m_view.m_cache->m_cookiesKnown + 255));
-            if (line - 1 < m_view.m_cache->m_cookiesKnown) {
-                cookie = m_view.m_cache->m_cookies[size_t(line) - 1];
+                m_view.GetParseCookie(std::min(line - 1, m_view.Cache().m_cookiesKnown + 255));
+            if (line - 1 < m_view.Cache().m_cookiesKnown) {
+                cookie = m_view.Cache().m_cookies[size_t(line) - 1];
             } else {
-                cookie = m_view.m_cache->m_cookiesKnown > 0
-                             ? m_view.m_cache->m_cookies[size_t(m_view.m_cache->m_cookiesKnown) - 1]
+                cookie = m_view.Cache().m_cookiesKnown > 0
+                             ? m_view.Cache().m_cookies[size_t(m_view.Cache().m_cookiesKnown) - 1]
                              : 0;
-                m_view.m_cache->m_provisionalFrom =
-                    std::min(m_view.m_cache->m_provisionalFrom, line);
-                m_view.m_cache->StartFiller();
+                m_view.Cache().m_provisionalFrom =
+                    std::min(m_view.Cache().m_provisionalFrom, line);
+                m_view.Cache().StartFiller();
             }
         }
     }
     const uint32_t end = m_view.ParseLine(cookie, line, &m_blocks);
     if (m_blocks.Count() == 0)  // a parser of a derived view may lay none
         m_blocks.Append(0, EDT_CLR_TEXT);
-    if (line == m_view.m_cache->m_cookiesKnown && line - 1 < m_view.m_cache->m_cookiesKnown) {
-        if (m_view.m_cache->m_cookies.size() <= size_t(line))
-            m_view.m_cache->m_cookies.resize(size_t(m_view.GetLineCount()));
-        m_view.m_cache->m_cookies[size_t(line)] = end;
-        ++m_view.m_cache->m_cookiesKnown;
+    if (line == m_view.Cache().m_cookiesKnown && line - 1 < m_view.Cache().m_cookiesKnown) {
+        if (m_view.Cache().m_cookies.size() <= size_t(line))
+            m_view.Cache().m_cookies.resize(size_t(m_view.GetLineCount()));
+        m_view.Cache().m_cookies[size_t(line)] = end;
+        ++m_view.Cache().m_cookiesKnown;
     }
 
     std::vector<int> breaks;
     m_view.GetLineBreaks(line, breaks);
     const int subCount = static_cast<int>(breaks.size()) + 1;
-    const int t = m_view.m_tabSize;
+    const int t = m_style.tabSize;
     const int screenChars = std::max(m_view.GetScreenChars(), 0) + 1;
     std::u16string cells;
 
@@ -574,7 +543,7 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
         const int base = col;
         const int y = rect.top() + sub * lh;
         p.fillRect(QRect(rect.left(), y, rect.width(), lh), rowBack);
-        const int visFirst = base + m_view.m_offsetChar;
+        const int visFirst = base + m_pos.offsetChar;
         const int visLast = visFirst + screenChars;
         int drawnTo = rect.left();  // right edge of what is painted
         int bi = 0;
@@ -594,7 +563,7 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
             // Split the run where the selection starts or ends.
             int segEnd = runEnd;
             const bool sel = selected(pos);
-            for (EdtPoint e : {m_view.m_drawSelStart, m_view.m_drawSelEnd})
+            for (EdtPoint e : {m_sel.DrawSelStart(), m_sel.DrawSelEnd()})
                 if (e.line == line && e.ch > pos && e.ch < segEnd)
                     segEnd = e.ch;
             advance(pos);
@@ -612,7 +581,7 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
                 fg = m_view.GetColor(b.colorIndex);
                 bg = m_view.GetColor(EDT_CLR_BACKGROUND);
             }
-            const int first = edt::ExpandCells(text, pos, segEnd, segCol, t, m_view.m_showTabs,
+            const int first = edt::ExpandCells(text, pos, segEnd, segCol, t, m_style.showTabs,
                                                visFirst, visLast, cells);
             if (!cells.empty()) {
                 const int x = rect.left() + (first - visFirst) * cw;
@@ -750,8 +719,8 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
 {
     QPainter p(&m_view);
     const QRect client = m_view.ClientRect();
-    if (m_view.m_scroller->m_vbar->isVisible() &&
-        m_view.m_scroller->m_hbar->isVisible()) // the corner between the bars
+    if (m_view.Scroller().m_vbar->isVisible() &&
+        m_view.Scroller().m_hbar->isVisible()) // the corner between the bars
         p.fillRect(QRect(client.right() + 1, client.bottom() + 1, m_view.width() - client.width(),
                          m_view.height() - client.height()),
                    m_view.palette().color(QPalette::Window));
@@ -759,15 +728,13 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
     if (p.device()->logicalDpiY() != m_cellGlyphsDpi) // the glyphs follow the device
         for (auto& g : m_cellGlyphs)
             g.reset();
-    PrepareSelBounds();
     g_paintClock.start();
     const int lh = GetLineHeight();
     const int margin = m_view.GetMarginWidth();
     const QRect region = e->rect() & client;
     const int count = m_view.GetLineCount();
     int sub = 0, line = 0;
-    m_view.GetLineBySubLineIndex(m_view.m_topSubLine, line, sub);
-    m_view.m_topLine = line;
+    m_view.GetLineBySubLineIndex(m_pos.topSubLine, line, sub);
     int y = client.top() - sub * lh;
     while (y <= client.bottom()) {
         if (line >= count) {
@@ -791,7 +758,7 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
     }
     g_paintClock.invalidate();
     if (m_view.IsCaretShown()) {
-        const QRect c = m_view.m_caret->CaretRect();
+        const QRect c = m_view.Caret().CaretRect();
         if (c.left() >= margin) {
             p.setCompositionMode(QPainter::CompositionMode_Difference);
             p.fillRect(c, Qt::white);
@@ -863,12 +830,21 @@ int CEdtTextView::GetMarginWidth() const
 
 void CEdtTextView::SetSelectionMargin(bool on)
 {
-    m_renderer->SetSelectionMargin(on);
+    if (m_style.selMargin == on)
+        return;
+    m_style.selMargin = on;
+    m_scroller->m_screenChars = -1;
+    update();
+    RecalcHorzScrollBar();
+    UpdateCaret();
 }
 
 void CEdtTextView::SetShowTabs(bool on)
 {
-    m_renderer->SetShowTabs(on);
+    if (m_style.showTabs == on)
+        return;
+    m_style.showTabs = on;
+    update();
 }
 
 edt::ViewMetrics CEdtTextView::Metrics()
@@ -881,10 +857,6 @@ void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)
     m_renderer->DrawMargin(p, rect, line);
 }
 
-void CEdtTextView::PrepareSelBounds()
-{
-    m_renderer->PrepareSelBounds();
-}
 
 void CEdtTextView::DrawSingleLine(QPainter& p, const QRect& rect, int line)
 {
@@ -893,5 +865,8 @@ void CEdtTextView::DrawSingleLine(QPainter& p, const QRect& rect, int line)
 
 void CEdtTextView::paintEvent(QPaintEvent* e)
 {
+    m_sel.PrepareSelBounds();
+    int sub = 0;
+    GetLineBySubLineIndex(m_pos.topSubLine, m_pos.topLine, sub);
     m_renderer->Paint(e);
 }

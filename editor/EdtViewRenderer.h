@@ -3,9 +3,11 @@
 // its icons, the lines with their colour runs, the selection and the caret.
 // Part of CEdtTextView; see docs/editor-views.md.
 
-#include "editor/EdtParser.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtViewLayout.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/EdtSelectionState.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/layout/EdtViewLayout.h"
+#include "editor/EdtViewStyle.h"
 
 #include <QColor>
 #include <QCursor>
@@ -57,11 +59,8 @@ public:
     int GetLineHeight();
     int GetCharWidth();
     int GetMarginWidth() const;
-    void SetSelectionMargin(bool on);
-    void SetShowTabs(bool on);
     edt::ViewMetrics Metrics();
     void DrawMargin(QPainter& p, const QRect& rect, int line);
-    void PrepareSelBounds();
     void DrawSingleLine(QPainter& p, const QRect& rect, int line);
     void DrawRuns(QPainter& p, const QRect& rect, int line);
     bool DrawCellGlyphs(QPainter& p, int slot, int x, int baseline, const std::u16string& cells);
@@ -69,6 +68,9 @@ public:
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    const EdtSelectionState& m_sel;
+    const EdtViewStyle& m_style;
+    const EdtScrollPos& m_pos;
     EdtLogFont m_logFont{};
     std::array<std::unique_ptr<QFont>, 4> m_fonts;
     std::array<int, 4> m_fontFits{};  // 1 when an ASCII run may be drawn whole

@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-EdtViewScroller::EdtViewScroller(CEdtTextView& view) : m_view(view)
+EdtViewScroller::EdtViewScroller(CEdtTextView& view) : m_view(view), m_style(view.Style()), m_pos(view.ScrollPos())
 {
     m_vbar = new QScrollBar(Qt::Vertical, &view);
     m_hbar = new QScrollBar(Qt::Horizontal, &view);
@@ -110,11 +110,11 @@ void EdtViewScroller::LayoutScrollBars()
     const bool own = m_splitter == nullptr;
     const int ext = m_view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &m_view);
     m_vbar->setVisible(own);
-    m_hbar->setVisible(own && !m_view.m_wordWrap);
+    m_hbar->setVisible(own && !m_style.wordWrap);
     if (own) {
-        const int hb = m_view.m_wordWrap ? 0 : ext;
+        const int hb = m_style.wordWrap ? 0 : ext;
         m_vbar->setGeometry(m_view.width() - ext, 0, ext, std::max(m_view.height() - hb, 0));
-        if (!m_view.m_wordWrap)
+        if (!m_style.wordWrap)
             m_hbar->setGeometry(0, m_view.height() - ext, std::max(m_view.width() - ext, 0), ext);
     }
     m_screenLines = m_screenChars = -1;
@@ -144,32 +144,32 @@ void EdtViewScroller::RecalcVertScrollBar(bool positionOnly)
     const int count = m_view.GetSubLineCount();
     const int page = std::max(GetScreenLines(), 1);
     if (!positionOnly) {
-        if (count <= page && m_view.m_topSubLine > 0) {
-            m_view.m_topSubLine = 0;
-            m_view.m_topLine = 0;
+        if (count <= page && m_pos.topSubLine > 0) {
+            m_pos.topSubLine = 0;
+            m_pos.topLine = 0;
             m_view.update();
             m_view.UpdateCaret();
         }
     }
-    SetScrollBar(bar, count, page, m_view.m_topSubLine, positionOnly);
+    SetScrollBar(bar, count, page, m_pos.topSubLine, positionOnly);
 }
 
 void EdtViewScroller::RecalcHorzScrollBar(bool positionOnly)
 {
     QScrollBar* bar = m_splitter ? m_sharedH.data() : m_hbar;
-    if (m_view.m_wordWrap) {
+    if (m_style.wordWrap) {
         if (bar && !m_splitter)
             bar->setEnabled(false);
         return;
     }
     const int maxLen = m_view.GetMaxLineLength();
     const int page = std::max(GetScreenChars(), 1);
-    if (!positionOnly && maxLen <= page && m_view.m_offsetChar > 0) {
-        m_view.m_offsetChar = 0;
+    if (!positionOnly && maxLen <= page && m_pos.offsetChar > 0) {
+        m_pos.offsetChar = 0;
         m_view.update();
         m_view.UpdateCaret();
     }
-    SetScrollBar(bar, maxLen, page, m_view.m_offsetChar, positionOnly);
+    SetScrollBar(bar, maxLen, page, m_pos.offsetChar, positionOnly);
 }
 
 void EdtViewScroller::OnVScroll(int value)
@@ -180,18 +180,18 @@ void EdtViewScroller::OnVScroll(int value)
 
 void EdtViewScroller::OnHScroll(int value)
 {
-    if (!m_view.m_wordWrap)
+    if (!m_style.wordWrap)
         ScrollToChar(std::max(value, 0), false, false);
 }
 
 void EdtViewScroller::ScrollToSubLine(int subLine, bool, bool trackScrollBar)
 {
     subLine = std::clamp(subLine, 0, std::max(m_view.GetSubLineCount() - 1, 0));
-    if (subLine == m_view.m_topSubLine)
+    if (subLine == m_pos.topSubLine)
         return;
-    m_view.m_topSubLine = subLine;
+    m_pos.topSubLine = subLine;
     int sub = 0;
-    m_view.GetLineBySubLineIndex(subLine, m_view.m_topLine, sub);
+    m_view.GetLineBySubLineIndex(subLine, m_pos.topLine, sub);
     m_view.update();
     m_view.UpdateCaret();
     if (trackScrollBar)
@@ -201,12 +201,12 @@ void EdtViewScroller::ScrollToSubLine(int subLine, bool, bool trackScrollBar)
 
 void EdtViewScroller::ScrollToChar(int column, bool, bool trackScrollBar)
 {
-    if (m_view.m_wordWrap)
+    if (m_style.wordWrap)
         return;
     column = std::max(column, 0);
-    if (column == m_view.m_offsetChar)
+    if (column == m_pos.offsetChar)
         return;
-    m_view.m_offsetChar = column;
+    m_pos.offsetChar = column;
     m_view.update();
     m_view.UpdateCaret();
     if (trackScrollBar)
@@ -243,9 +243,9 @@ void EdtViewScroller::OnUpdateSibling(CEdtTextView* updater, bool horz)
         return;
     m_syncingSiblings = true;
     if (horz)
-        ScrollToChar(updater->m_offsetChar, true, false);
+        ScrollToChar(updater->GetOffsetChar(), true, false);
     else
-        ScrollToSubLine(m_view.GetSubLineIndex(updater->m_topLine), true, false);
+        ScrollToSubLine(m_view.GetSubLineIndex(updater->GetTopLine()), true, false);
     m_syncingSiblings = false;
 }
 
@@ -255,21 +255,21 @@ void EdtViewScroller::Resize(QResizeEvent*)
 {
     // The character at the top stays at the top.
     int topSub = 0, topLine = 0;
-    m_view.GetLineBySubLineIndex(m_view.m_topSubLine, topLine, topSub);
+    m_view.GetLineBySubLineIndex(m_pos.topSubLine, topLine, topSub);
     std::vector<int> breaks;
     m_view.GetLineBreaks(topLine, breaks);
     const int topChar = topSub == 0 || breaks.empty() ? 0 : breaks[size_t(std::min<int>(topSub, int(breaks.size()))) - 1];
     LayoutScrollBars();
-    if (m_view.m_wordWrap) {
-        m_view.m_cache->EnsureCacheSize();
-        m_view.m_cache->m_subLines.Fill(0, m_view.m_cache->m_subLines.Size(), -1);
-        m_view.m_cache->m_wrapScan = 0;
-        m_view.m_cache->m_wrapWidth = -1;
+    if (m_style.wordWrap) {
+        m_view.Cache().EnsureCacheSize();
+        m_view.Cache().m_subLines.Fill(0, m_view.Cache().m_subLines.Size(), -1);
+        m_view.Cache().m_wrapScan = 0;
+        m_view.Cache().m_wrapWidth = -1;
         m_view.GetLineBreaks(topLine, breaks);
         const edt::SubLinePos p = edt::SubLineOf(breaks, m_view.GetLineLength(topLine), topChar);
-        m_view.m_topLine = topLine;
-        m_view.m_topSubLine = m_view.GetSubLineIndex(topLine) + p.sub;
-        m_view.m_cache->StartFiller();
+        m_pos.topLine = topLine;
+        m_pos.topSubLine = m_view.GetSubLineIndex(topLine) + p.sub;
+        m_view.Cache().StartFiller();
     }
     m_view.UpdateCaret();
     RecalcVertScrollBar();
@@ -285,15 +285,15 @@ void EdtViewScroller::Wheel(QWheelEvent* e)
         const int lines = m_wheelRest / 40;
         m_wheelRest -= lines * 40;
         if (lines != 0)
-            ScrollToSubLine(std::clamp(m_view.m_topSubLine - lines, 0,
+            ScrollToSubLine(std::clamp(m_pos.topSubLine - lines, 0,
                                        std::max(m_view.GetSubLineCount() - 1, 0)));
     }
-    if (d.x() != 0 && !m_view.m_wordWrap) {
+    if (d.x() != 0 && !m_style.wordWrap) {
         m_hwheelRest += d.x();
         const int cols = m_hwheelRest / 40;
         m_hwheelRest -= cols * 40;
         if (cols != 0)
-            ScrollToChar(std::clamp(m_view.m_offsetChar - cols, 0,
+            ScrollToChar(std::clamp(m_pos.offsetChar - cols, 0,
                                     std::max(m_view.GetMaxLineLength() - 1, 0)));
     }
     e->accept();

@@ -4,6 +4,8 @@
 // columns, the panes that scroll together, resizing and the wheel.  Part of
 // CEdtTextView; see docs/editor-views.md.
 
+#include "editor/EdtViewStyle.h"
+
 #include <QPointer>
 #include <QRect>
 #include <QScrollBar>
@@ -42,6 +44,8 @@ public:
 
     // The state (the view and its other parts read it).
     CEdtTextView& m_view;
+    const EdtViewStyle& m_style;
+    EdtScrollPos& m_pos;
     int m_screenLines = -1, m_screenChars = -1;
     QScrollBar* m_vbar = nullptr;
     QScrollBar* m_hbar = nullptr;

@@ -7,7 +7,8 @@
 #include "mainwnd/MainFrameHost.h"
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
-#include "editor/EdtCodePages.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
@@ -145,8 +146,8 @@ CMainFrame::~CMainFrame()
     for (CAppBar* bar : AppBars())
         delete bar;
     m_connError.reset();
-    if (CKVTToolBar::GetUserImages() == m_userImages.get())
-        CKVTToolBar::SetUserImages(nullptr);
+    if (CKVTToolbarShared::GetUserImages() == m_userImages.get())
+        CKVTToolbarShared::SetUserImages(nullptr);
     if (::GetFontColorPage() == m_fontColors)
         SetFontColorPage(nullptr);
     delete m_fontColors;
@@ -237,7 +238,7 @@ int CMainFrame::OnCreate()
     // 4. Docking on all four sides.
     EnableDocking(0xF000);
     // The global toolbar options.
-    CKVTToolBar::LoadParameters(QString());
+    CKVTToolbarStore::LoadParameters(QString());
     // 5. The menu bar.
     auto* menuBar = new CKVTMenuBar(this);
     menuBar->setObjectName(QStringLiteral("MenuBar"));
@@ -321,7 +322,7 @@ int CMainFrame::OnCreate()
     InitUserToolbars(nullptr, ID_FIRST_USER_TOOLBAR, ID_LAST_USER_TOOLBAR);
     // 12. The user images.
     if (m_userImages->LoadUserImages(QStringLiteral("UsrImgs.bmp")))
-        CKVTToolBar::SetUserImages(m_userImages.get());
+        CKVTToolbarShared::SetUserImages(m_userImages.get());
     return 0;
 }
 
@@ -536,7 +537,7 @@ std::vector<CMainFrame::ToolbarMenuItem> CMainFrame::ToolbarMenuItems() const
 
 void CMainFrame::OnToolbarPopupMenu(QWidget* source, const QPoint& globalPoint)
 {
-    if (CKVTToolBar::IsCustomizeMode())
+    if (CKVTToolbarShared::IsCustomizeMode())
         return;
     ui::Menu menu;
     for (const ToolbarMenuItem& item : ToolbarMenuItems())
@@ -821,6 +822,15 @@ void CMainFrame::WritePlacement()
     sys::Profile::WriteInt(kAppWindow, u"Bottom", r.top() + r.height());
 }
 
+void CMainFrame::SaveWindowState()
+{
+    LeaveFullScreen();
+    WritePlacement();
+    CKVTMDIFrameWnd::OnClose(); // the customisation sheet, the workspace
+    for (CAppBar* bar : AppBars())
+        bar->SaveState();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* e)
 {
     // 1. The project.
@@ -836,11 +846,17 @@ void CMainFrame::closeEvent(QCloseEvent* e)
         sheet->close();
     // 3. The placement.
     WritePlacement();
-    // 4. The library frame: workspace and its placement.
+    // 4. The library frame: workspace and its placement; the framework
+    // ends the event loop once the close is accepted.
     CKVTMDIFrameWnd::closeEvent(e);
     // 5. The docking bars' own state.
     for (CAppBar* bar : AppBars())
         bar->SaveState();
+    // 6. The frame's own windows (floating bars and toolbars) go with it.
+    if (e->isAccepted())
+        for (QWidget* w : findChildren<QWidget*>())
+            if (w->isWindow() && w->isVisible())
+                w->hide();
 }
 
 bool CMainFrame::event(QEvent* e)

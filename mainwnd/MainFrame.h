@@ -149,6 +149,12 @@ public:
     bool OnShowPopupMenu(CKVTPopupMenu* popup) override;
     void OnPopupMenuClosed(CKVTPopupMenu* popup) override;
 
+    // Writes what a close keeps, without closing: the placement, the
+    // workspace (toolbars, dock layout, the library's placement) and each
+    // docking bar's state.  A signal that ends the program calls it first,
+    // so the settings are kept whatever runs at that moment.
+    void SaveWindowState();
+
     // Opens the files dropped on the window.
     void OpenDroppedFiles(const QStringList& paths);
     void UpdateFrameTitle();

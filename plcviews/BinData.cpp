@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -14,8 +15,8 @@ constexpr qsizetype kJoin = 64 * 1024;
 constexpr qsizetype kInPlace = 1024 * 1024;
 
 // Reads [offset, offset + n) of fd; true when all came.  What did not come
-// (the file shrank outside, or a read error) is left as zeros: a short read
-// is never an error of the caller's.
+// (the file shrank outside, or a read error) is left as zeros, and the
+// caller treats the whole range as unavailable.
 bool ReadAt(int fd, qint64 offset, qsizetype n, char* out)
 {
     qsizetype done = 0;
@@ -35,17 +36,42 @@ bool ReadAt(int fd, qint64 offset, qsizetype n, char* out)
 }
 } // namespace
 
-// The file behind the data, with the pages read so far.
+// The file behind the data: what it was at the open, and the cache of the
+// pages read: slots ordered by use in a list (most recent first).
 struct BinData::File
 {
     int fd = -1;
     qint64 size = 0;
-    mutable std::vector<std::unique_ptr<char[]>> pages;
+    std::string path;  // what the path names is checked on every read
+    timespec mtime{};
+    dev_t dev = 0;
+    ino_t ino = 0;
+    mutable uint32_t changes = 0;     // Change flags found so far
+    mutable uint32_t unreported = 0;  // of them, not yet handed to the notice
+    mutable int readError = 0;        // errno of the last failed read
+
+    struct Slot
+    {
+        std::unique_ptr<char[]> bytes;  // kPageSize, reused for the next page
+        size_t page = 0;
+        int prev = -1, next = -1;
+    };
+    mutable std::vector<Slot> cache;
+    mutable std::vector<int> slotOf;  // per page: its slot, or -1
+    mutable std::vector<int> spare;   // slots without a page
+    mutable int head = -1, tail = -1;
     mutable qsizetype pagesRead = 0;
 
-    File(int descriptor, qint64 bytes)
-        : fd(descriptor), size(bytes), pages(size_t((bytes + kPageSize - 1) / kPageSize))
+    File(int descriptor, qint64 bytes, std::string nativePath)
+        : fd(descriptor), size(bytes), path(std::move(nativePath)),
+          slotOf(size_t((bytes + kPageSize - 1) / kPageSize), -1)
     {
+        struct stat st{};
+        if (::fstat(fd, &st) == 0) {
+            mtime = st.st_mtim;
+            dev = st.st_dev;
+            ino = st.st_ino;
+        }
     }
     ~File()
     {
@@ -56,52 +82,165 @@ struct BinData::File
     File& operator=(const File&) = delete;
 
     qsizetype PageLength(size_t p) const { return qsizetype(std::min<qint64>(kPageSize, size - qint64(p) * kPageSize)); }
+    qsizetype Kept() const { return qsizetype(cache.size() - spare.size()); }
+    bool Changed() const { return (changes & kContentChanged) != 0; }
 
-    // The page, read now when it is not yet; whole says whether the file
-    // still had all of it.
-    const char* Page(size_t p, bool* whole = nullptr) const
+    void Found(uint32_t change) const
     {
-        if (!pages[p]) {
-            auto bytes = std::make_unique<char[]>(size_t(PageLength(p)));
-            const bool all = ReadAt(fd, qint64(p) * kPageSize, PageLength(p), bytes.get());
-            if (whole)
-                *whole = all;
-            pages[p] = std::move(bytes);
-            ++pagesRead;
-        } else if (whole) {
-            *whole = true;
+        if (!(changes & change)) {
+            changes |= change;
+            unreported |= change;
         }
-        return pages[p].get();
     }
 
-    void Read(qint64 offset, qsizetype n, char* out) const
+    // Compares the file with what it was at the open (after each read, so
+    // that bytes read while it changed are never used); true while what the
+    // descriptor reads is still the file of the open.
+    bool Same() const
     {
+        struct stat st{};
+        if (::fstat(fd, &st) != 0 || st.st_size != size || st.st_mtim.tv_sec != mtime.tv_sec ||
+            st.st_mtim.tv_nsec != mtime.tv_nsec)
+            Found(kContentChanged);
+        if (!path.empty()) {
+            struct stat at{};
+            if (::stat(path.c_str(), &at) != 0)
+                Found(kPathGone);
+            else if (at.st_dev != dev || at.st_ino != ino)
+                Found(kPathReplaced);
+        }
+        return !Changed();
+    }
+
+    void Unlink(int i) const
+    {
+        Slot& s = cache[size_t(i)];
+        (s.prev >= 0 ? cache[size_t(s.prev)].next : head) = s.next;
+        (s.next >= 0 ? cache[size_t(s.next)].prev : tail) = s.prev;
+        s.prev = s.next = -1;
+    }
+    void PushFront(int i) const
+    {
+        Slot& s = cache[size_t(i)];
+        s.prev = -1;
+        s.next = head;
+        if (head >= 0)
+            cache[size_t(head)].prev = i;
+        head = i;
+        if (tail < 0)
+            tail = i;
+    }
+
+    // A slot for a new page: a free one, a new one while fewer than
+    // kCachePages exist, else the least recently used page's.
+    int TakeSlot() const
+    {
+        if (!spare.empty()) {
+            const int i = spare.back();
+            spare.pop_back();
+            return i;
+        }
+        if (qsizetype(cache.size()) < kCachePages) {
+            cache.push_back(Slot{std::make_unique<char[]>(size_t(kPageSize)), 0, -1, -1});
+            return int(cache.size() - 1);
+        }
+        const int i = tail;
+        Unlink(i);
+        slotOf[cache[size_t(i)].page] = -1;
+        return i;
+    }
+
+    // The page, kept or read now; null when it cannot be had: the file
+    // changed since the open (the bytes would be of another file) or the
+    // read failed.
+    const char* Page(size_t p) const
+    {
+        if (const int i = slotOf[p]; i >= 0) {
+            if (head != i) {
+                Unlink(i);
+                PushFront(i);
+            }
+            return cache[size_t(i)].bytes.get();
+        }
+        if (Changed())
+            return nullptr;
+        const int i = TakeSlot();
+        char* bytes = cache[size_t(i)].bytes.get();
+        const bool all = ReadAt(fd, qint64(p) * kPageSize, PageLength(p), bytes);
+        if (!all)
+            readError = errno;
+        ++pagesRead;
+        if (!Same() || !all) {
+            spare.push_back(i);
+            return nullptr;
+        }
+        cache[size_t(i)].page = p;
+        slotOf[p] = i;
+        PushFront(i);
+        return bytes;
+    }
+
+    // [offset, offset + n) of the file to out; what cannot be had is zeros
+    // and flagged in missing.  True when everything was had.
+    bool Read(qint64 offset, qsizetype n, char* out, char* missing) const
+    {
+        bool all = true;
         while (n > 0) {
             const size_t p = size_t(offset / kPageSize);
             const qsizetype in = qsizetype(offset - qint64(p) * kPageSize);
             const qsizetype k = std::min(n, PageLength(p) - in);
-            std::memcpy(out, Page(p) + in, size_t(k));
+            const char* page = Page(p);
+            if (page)
+                std::memcpy(out, page + in, size_t(k));
+            else
+                std::memset(out, 0, size_t(k));
+            all = all && page;
+            if (missing) {
+                std::memset(missing, page ? 0 : 1, size_t(k));
+                missing += k;
+            }
             offset += k;
             out += k;
             n -= k;
         }
+        return all;
     }
 
-    // As Read, to sink; pages not read yet are read for it but not kept.
+    // Whether a page of [offset, offset + n) cannot be had (reads nothing).
+    bool Missing(qint64 offset, qsizetype n) const
+    {
+        if (!Changed() || n <= 0)
+            return false;
+        for (size_t p = size_t(offset / kPageSize), last = size_t((offset + n - 1) / kPageSize); p <= last; ++p)
+            if (slotOf[p] < 0)
+                return true;
+        return false;
+    }
+
+    // As Read, to sink; pages not kept are read for it (and checked) but
+    // not kept.  False when sink refuses or a byte cannot be had (lost).
     bool Stream(qint64 offset, qsizetype n, const std::function<bool(const char*, size_t)>& sink,
-                std::unique_ptr<char[]>& buffer) const
+                std::unique_ptr<char[]>& buffer, bool& lost) const
     {
         while (n > 0) {
             const size_t p = size_t(offset / kPageSize);
             const qsizetype in = qsizetype(offset - qint64(p) * kPageSize);
             const qsizetype k = std::min(n, PageLength(p) - in);
             const char* from = nullptr;
-            if (pages[p]) {
-                from = pages[p].get() + in;
+            if (const int i = slotOf[p]; i >= 0) {
+                from = cache[size_t(i)].bytes.get() + in;
             } else {
+                if (Changed()) {
+                    lost = true;
+                    return false;
+                }
                 if (!buffer)
                     buffer = std::make_unique<char[]>(size_t(kPageSize));
-                ReadAt(fd, offset, k, buffer.get());
+                const bool all = ReadAt(fd, offset, k, buffer.get());
+                if (!Same() || !all) {
+                    lost = true;
+                    return false;
+                }
                 from = buffer.get();
             }
             if (!sink(from, size_t(k)))
@@ -168,11 +307,9 @@ bool BinData::Open(const std::string& nativePath, qsizetype maxSize, int& error)
     }
     // A larger file stays open; its first page is read now, so a file that
     // cannot be read fails here.
-    auto file = std::make_unique<File>(fd, qint64(size));
-    bool whole = false;
-    file->Page(0, &whole);
-    if (!whole) {
-        error = errno ? errno : EIO;
+    auto file = std::make_unique<File>(fd, qint64(size), nativePath);
+    if (!file->Page(0)) {
+        error = file->readError ? file->readError : EIO;
         return false;
     }
     m_file = std::move(file);
@@ -190,33 +327,49 @@ void BinData::Assign(const QByteArray& bytes)
     Reindex(0);
 }
 
-bool BinData::WriteTo(const std::function<bool(const char*, size_t)>& sink) const
+bool BinData::WriteTo(const std::function<bool(const char*, size_t)>& sink, bool* unavailable) const
 {
     std::unique_ptr<char[]> buffer;
+    bool ok = true, lost = false;
     for (const Piece& p : m_pieces) {
-        if (p.IsFile() ? !m_file->Stream(p.fileOffset, p.length, sink, buffer)
-                       : !sink(p.own.constData(), size_t(p.length)))
-            return false;
-    }
-    return true;
-}
-
-void BinData::Rebase(int fd)
-{
-    if (m_size <= kReadWhole) {
-        if (m_file) {
-            const QByteArray all = ToByteArray();
-            Assign(all);
+        if (p.IsFile() ? !m_file->Stream(p.fileOffset, p.length, sink, buffer, lost)
+                       : !sink(p.own.constData(), size_t(p.length))) {
+            ok = false;
+            break;
         }
-        ::close(fd);
-        return;
     }
-    m_file = std::make_unique<File>(fd, qint64(m_size));
-    m_pieces.assign(1, Piece{m_size, 0, {}});
-    Reindex(0);
+    if (unavailable)
+        *unavailable = lost;
+    Report();
+    return ok;
 }
 
+void BinData::Rebase(int fd, const std::string& nativePath)
+{
+    m_file = std::make_unique<File>(fd, qint64(m_size), nativePath);
+    m_pieces.assign(m_size > 0 ? 1 : 0, Piece{m_size, 0, {}});
+    Reindex(0);
+    if (m_size <= kReadWhole) {
+        // Small data are held whole; the file is closed.
+        QByteArray all(m_size, Qt::Uninitialized);
+        if (m_size == 0 || m_file->Read(0, m_size, all.data(), nullptr))
+            Assign(all);
+    }
+}
+
+uint32_t BinData::Changes() const { return m_file ? m_file->changes : 0; }
 qsizetype BinData::PagesRead() const { return m_file ? m_file->pagesRead : 0; }
+qsizetype BinData::PagesKept() const { return m_file ? m_file->Kept() : 0; }
+
+void BinData::Report() const
+{
+    if (!m_file || !m_file->unreported)
+        return;
+    const uint32_t found = m_file->unreported;
+    m_file->unreported = 0;
+    if (m_notice)
+        m_notice(found);
+}
 
 // ---------------------------------------------------------------- pieces
 
@@ -283,32 +436,56 @@ void BinData::MergeAround(size_t i)
 
 // ---------------------------------------------------------------- HexBytes
 
-void BinData::Read(qsizetype at, qsizetype n, char* out) const
+bool BinData::Read(qsizetype at, qsizetype n, char* out, char* missing) const
 {
     if (n <= 0)
-        return;
+        return true;
+    bool all = true;
     for (size_t i = Find(at); n > 0; ++i) {
         const Piece& p = m_pieces[i];
         const qsizetype o = at - m_starts[i];
         const qsizetype k = std::min(n, p.length - o);
-        if (p.IsFile())
-            m_file->Read(p.fileOffset + o, k, out);
-        else
+        if (p.IsFile()) {
+            all = m_file->Read(p.fileOffset + o, k, out, missing) && all;
+        } else {
             std::memcpy(out, p.own.constData() + o, size_t(k));
+            if (missing)
+                std::memset(missing, 0, size_t(k));
+        }
+        if (missing)
+            missing += k;
         at += k;
         out += k;
         n -= k;
     }
+    Report();
+    return all;
 }
 
-void BinData::Put(qsizetype at, char byte)
+bool BinData::Missing(qsizetype at, qsizetype n) const
+{
+    if (n <= 0 || !m_file || !(m_file->changes & kContentChanged))
+        return false;
+    for (size_t i = Find(at); n > 0; ++i) {
+        const Piece& p = m_pieces[i];
+        const qsizetype o = at - m_starts[i];
+        const qsizetype k = std::min(n, p.length - o);
+        if (p.IsFile() && m_file->Missing(p.fileOffset + o, k))
+            return true;
+        at += k;
+        n -= k;
+    }
+    return false;
+}
+
+bool BinData::Put(qsizetype at, char byte)
 {
     const size_t i = Find(at);
     Piece& p = m_pieces[i];
     const qsizetype o = at - m_starts[i];
     if (!p.IsFile()) {
         p.own[o] = byte;
-        return;
+        return true;
     }
     // The file's chunk around the byte becomes a piece of its own.
     const qint64 end = p.fileOffset + p.length;
@@ -318,7 +495,11 @@ void BinData::Put(qsizetype at, char byte)
     Piece chunk;
     chunk.length = qsizetype(c1 - c0);
     chunk.own = QByteArray(chunk.length, Qt::Uninitialized);
-    m_file->Read(c0, chunk.length, chunk.own.data());
+    // The chunk lies in one page: all of it is there, or none.
+    const bool had = m_file->Read(c0, chunk.length, chunk.own.data(), nullptr);
+    Report();
+    if (!had)
+        return false;
     chunk.own[qsizetype(offset - c0)] = byte;
     std::vector<Piece> parts;
     if (c0 > p.fileOffset)
@@ -332,6 +513,7 @@ void BinData::Put(qsizetype at, char byte)
                     std::make_move_iterator(parts.end()));
     Reindex(i);
     MergeAround(chunkAt);
+    return true;
 }
 
 void BinData::Insert(qsizetype at, const QByteArray& bytes)

@@ -2,7 +2,7 @@
 
 #include "plcviews/WatchedFile.h"
 
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
@@ -10,8 +10,8 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QDir>
 #include <QMdiArea>
@@ -26,6 +26,7 @@
 namespace {
 constexpr unsigned IDS_BIN_TOO_LARGE = 4630;  // "Soubor %s je příliš velký pro binární editor..."
 constexpr unsigned IDS_BIN_RELOAD_FAILED = 4631;
+constexpr unsigned IDS_BIN_BYTES_UNAVAILABLE = 4799;  // "...část jeho původních dat ... už nelze přečíst..."
 constexpr uint32_t kWatchFiles = 0x200;        // general flags: watch files for outside changes
 constexpr uint32_t kMaximiseFrames = 0x10;
 constexpr uint32_t kChanged = 0x01 | FCM_SIZE | FCM_TIME;
@@ -56,6 +57,7 @@ CBinDoc::CBinDoc()
     MapUpdate(ID_EDT_READ_ONLY, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_readOnly ? 1 : 0); });
     MapCommand(ID_FILE_SAVE, [this] { DoFileSave(); });
     MapUpdate(ID_FILE_SAVE, [this](ui::CmdUI& cmd) { cmd.Enable(IsModified()); });
+    m_data.SetChangeNotice([this](uint32_t found) { OnDataChanged(found); });
 }
 
 CBinDoc::~CBinDoc() { Stop(); }
@@ -114,6 +116,7 @@ bool CBinDoc::OnOpenDocument(const QString& path)
         }
     } else {
         m_data.swap(bytes);
+        FreshData();
         SetModifiedFlag(false);
         // A file this user cannot write opens read-only, as in the text
         // documents.
@@ -139,14 +142,18 @@ bool CBinDoc::OnSaveDocument(const QString& path)
         return failed();
     // Streamed out of the pages and the edits, never copied whole; the
     // document then reads from the file it wrote (the old one, replaced,
-    // may be gone).
+    // may be gone).  Bytes of the file that can no longer be had (it
+    // changed outside since the open) fail the save: nothing is written.
     int readBack = -1;
+    bool unavailable = false;
+    std::string written;
     const bool ok = watched::WithoutWatch(*this, GetPathName(), path, [&] {
         const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
         sys::AtomicFile file;
         if (!native || !file.Open(*native) ||
-            !m_data.WriteTo([&file](const char* bytes, size_t n) { return file.Write(bytes, n); }))
+            !m_data.WriteTo([&file](const char* bytes, size_t n) { return file.Write(bytes, n); }, &unavailable))
             return false;
+        written = *native;
         readBack = file.OpenReadBack();
         if (file.Commit())
             return true;
@@ -155,10 +162,17 @@ bool CBinDoc::OnSaveDocument(const QString& path)
         readBack = -1;
         return false;
     });
-    if (!ok)
-        return failed();
-    if (readBack >= 0)
-        m_data.Rebase(readBack);
+    if (!ok) {
+        if (!unavailable)
+            return failed();
+        ui::Prompt(FormatResString(IDS_BIN_BYTES_UNAVAILABLE, QDir::toNativeSeparators(GetPathName())), {},
+                   ui::MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (readBack >= 0) {
+        m_data.Rebase(readBack, written);
+        FreshData();
+    }
     SetModifiedFlag(false);
     return true;
 }
@@ -187,6 +201,7 @@ bool CBinDoc::Reload()
         return false;
     }
     m_data.swap(bytes);
+    FreshData();
     SetModifiedFlag(false);
     UpdateAllViews(nullptr, kHintReloaded);
     return true;
@@ -203,6 +218,46 @@ void CBinDoc::OnFileChanged(uint32_t flags, const std::u16string& path)
 {
     if (!(GetEdtGeneralFlags() & kWatchFiles))
         return;
+    OutsideChange(flags, QString::fromStdU16String(path));
+}
+
+void CBinDoc::FreshData()
+{
+    m_found = 0;
+    m_told = 0;
+}
+
+void CBinDoc::OnDataChanged(uint32_t found)
+{
+    // Inside a read (a paint, a save): the question waits for the event's end.
+    m_found |= found;
+    if (m_tellPosted)
+        return;
+    m_tellPosted = true;
+    QTimer::singleShot(0, this, [this] {
+        m_tellPosted = false;
+        TellDataChange();
+    });
+}
+
+void CBinDoc::TellDataChange()
+{
+    const uint32_t found = m_found & ~m_told;
+    if (!found || m_asking || m_closed)
+        return;
+    m_found = 0;
+    // In the monitor's terms: a changed or replaced file is a change (the
+    // question of the reload), a path where nothing is a deletion.
+    uint32_t flags = 0;
+    if (found & (BinData::kContentChanged | BinData::kPathReplaced))
+        flags |= FCM_SIZE | FCM_TIME;
+    if (found & BinData::kPathGone)
+        flags |= FCM_GONE;
+    OutsideChange(flags, GetPathName());
+}
+
+void CBinDoc::OutsideChange(uint32_t flags, const QString& path)
+{
     ui::MessageBeep(ui::MB_ICONEXCLAMATION);
     ui::MainFrameBase* main = MainWnd();
     if (main && !main->isVisible())
@@ -213,8 +268,16 @@ void CBinDoc::OnFileChanged(uint32_t flags, const std::u16string& path)
                 area->setActiveSubWindow(f);
     if (main)
         main->FlashUntilFocus();
-    const QString shown = QDir::toNativeSeparators(QString::fromStdU16String(path));
-    if (watched::AskAfterOutsideChange(flags, kChanged, kGone, shown, IsModified()))
+    const QString shown = QDir::toNativeSeparators(path);
+    // The user is told once about each kind of change of the data read.
+    if (flags & kChanged)
+        m_told |= BinData::kContentChanged | BinData::kPathReplaced;
+    if (flags & kGone)
+        m_told |= BinData::kPathGone;
+    m_asking = true;
+    const bool reload = watched::AskAfterOutsideChange(flags, kChanged, kGone, shown, IsModified());
+    m_asking = false;
+    if (reload)
         Reload();
 }
 

@@ -5,7 +5,7 @@
 // for changes made outside the program.  Its frame is a 2 x 2 dynamic
 // splitter of hex views.
 
-#include "editor/FileChangeMonitor.h"
+#include "editor/files/FileChangeMonitor.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
 #include "plcviews/BinData.h"
@@ -54,12 +54,28 @@ protected:
     void OnFileChanged(uint32_t flags, const std::u16string& path) override;
 
 private:
+    // What an outside change brings (the monitor's flags): beep, the frame
+    // activated and flashed, the question of the reload (535) or the note
+    // of a deletion (534), and the reload on Yes.
+    void OutsideChange(uint32_t flags, const QString& path);
+    // A read of the data found the file changed (BinData's Change flags):
+    // once the current event is done, the user is told as for a change the
+    // monitor reports, unless already told about that kind of change.
+    void OnDataChanged(uint32_t found);
+    void TellDataChange();
+    // The data are the file's again (open, reload, save): nothing told yet.
+    void FreshData();
+
     // Opens path into out, or a failure with the errno value (EFBIG for a
     // file over the size limit, ENODEV or EISDIR for anything that is not a
     // regular file, which is refused without waiting).
     bool ReadFile(const QString& path, BinData& out, int& error) const;
 
     BinData m_data;
+    uint32_t m_found = 0;     // Change flags found, not yet told
+    uint32_t m_told = 0;      // Change flags the user was told about since the data were read
+    bool m_tellPosted = false;
+    bool m_asking = false;    // a question of an outside change is open
     bool m_readOnly = false;
     bool m_closed = false;
 };

@@ -40,9 +40,12 @@ QByteArray HexBytes::Mid(qsizetype at, qsizetype n) const
     return out;
 }
 
-void HexArrayBytes::Read(qsizetype at, qsizetype n, char* out) const
+bool HexArrayBytes::Read(qsizetype at, qsizetype n, char* out, char* missing) const
 {
     std::copy_n(m_array->constData() + at, n, out);
+    if (missing)
+        std::fill_n(missing, n, char(0));
+    return true;
 }
 
 void HexEditModel::Reset()
@@ -417,11 +420,10 @@ HexChange HexEditModel::TypeChar(QChar c)
         bool lossy = false;
         const char16_t u = c.unicode();
         const std::string bytes = sys::WideToAnsi(std::u16string_view(&u, 1), &lossy);
-        if (lossy || bytes.size() != 1) {
+        if (lossy || bytes.size() != 1 || !m_bytes->Put(m_caret, bytes[0])) {
             ch.beep = true;
             return ch;
         }
-        m_bytes->Put(m_caret, bytes[0]);
     } else if (m_area == HA_HEX_HIGH || m_area == HA_HEX_LOW) {
         const char16_t u = c.unicode();
         int nibble = -1;
@@ -431,9 +433,15 @@ HexChange HexEditModel::TypeChar(QChar c)
             nibble = u - u'a' + 10;
         if (nibble < 0)
             return ch;
-        uchar b = At(m_caret);
-        b = m_area == HA_HEX_HIGH ? uchar((b & 0x0F) | (nibble << 4)) : uchar((b & 0xF0) | nibble);
-        m_bytes->Put(m_caret, char(b));
+        // An unavailable byte has no half to keep.
+        char old = 0;
+        const bool had = m_bytes->Read(m_caret, 1, &old);
+        const uchar o = uchar(old);
+        const uchar typed = m_area == HA_HEX_HIGH ? uchar((o & 0x0F) | (nibble << 4)) : uchar((o & 0xF0) | nibble);
+        if (!had || !m_bytes->Put(m_caret, char(typed))) {
+            ch.beep = true;
+            return ch;
+        }
     } else {
         return ch;
     }
@@ -471,6 +479,10 @@ HexChange HexEditModel::Delete(qsizetype a, qsizetype b)
     b = std::clamp<qsizetype>(b, a, Size());
     if (a == b)
         return ch;
+    if (m_bytes->Missing(a, b - a)) {
+        ch.beep = true;  // unavailable bytes are not edited
+        return ch;
+    }
     m_bytes->Remove(a, b - a);
     m_selStart = m_selEnd = m_anchor = -1;
     ch.dataChanged = ch.modified = ch.repaint = ch.scrolled = true;
@@ -499,17 +511,30 @@ HexChange HexEditModel::InsertZeros()
 
 // ---------------------------------------------------------------- clipboard
 
-QByteArray HexEditModel::CopyBinary() const
+bool HexEditModel::CopySelection(QByteArray& out) const
 {
+    out.clear();
     if (!HasSelection() || !m_bytes)
-        return {};
-    const qsizetype a = std::min(m_selStart, m_selEnd), b = std::max(m_selStart, m_selEnd);
-    return m_bytes->Mid(a, b - a);
+        return true;
+    const qsizetype a = std::clamp<qsizetype>(std::min(m_selStart, m_selEnd), 0, Size());
+    const qsizetype b = std::clamp<qsizetype>(std::max(m_selStart, m_selEnd), a, Size());
+    out.resize(b - a);
+    if (b > a && !m_bytes->Read(a, b - a, out.data())) {
+        out.clear();
+        return false;
+    }
+    return true;
 }
 
-QString HexEditModel::CopyText() const
+QByteArray HexEditModel::CopyBinary() const
 {
-    const QByteArray bytes = CopyBinary();
+    QByteArray out;
+    CopySelection(out);
+    return out;
+}
+
+QString HexEditModel::CopyText(const QByteArray& bytes) const
+{
     const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
     const qsizetype n = bytes.size();
     QString out;
@@ -549,6 +574,8 @@ HexChange HexEditModel::PasteBytes(const QByteArray& bytes)
     if (HasSelection()) {
         at = m_selStart;
         ch = Delete(m_selStart, m_selEnd);
+        if (ch.beep)
+            return ch;  // the selection holds unavailable bytes
     } else if (m_area == HA_HEX_LOW && Size() > 0) {
         at = m_caret + 1;
     }

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <cstdlib>
 
 // Display and state flags.
 enum HexFlags : uint32_t {
@@ -49,16 +50,22 @@ struct HexChange
 };
 
 // The bytes a hex view shows and edits.  Every offset and range passed in
-// lies inside the data (the model clamps before it calls).
+// lies inside the data (the model clamps before it calls).  A byte may be
+// unavailable (the file behind it changed outside): it reads as zero, is
+// flagged, and is neither edited nor copied as a real byte.
 class HexBytes
 {
 public:
     virtual ~HexBytes() = default;
     virtual qsizetype Size() const = 0;
-    // Copies [at, at + n) to out.
-    virtual void Read(qsizetype at, qsizetype n, char* out) const = 0;
-    // Replaces the byte at `at`.
-    virtual void Put(qsizetype at, char byte) = 0;
+    // Copies [at, at + n) to out; an unavailable byte is 0 there and, when
+    // missing is given (n flags), flagged 1 in it (0 for the others).  False
+    // when any byte was unavailable.
+    virtual bool Read(qsizetype at, qsizetype n, char* out, char* missing = nullptr) const = 0;
+    // Replaces the byte at `at`; false (nothing changed) when it is unavailable.
+    virtual bool Put(qsizetype at, char byte) = 0;
+    // Whether [at, at + n) is known to hold an unavailable byte (reads nothing).
+    virtual bool Missing(qsizetype /*at*/, qsizetype /*n*/) const { return false; }
     // Inserts bytes before `at` (at == Size() appends).
     virtual void Insert(qsizetype at, const QByteArray& bytes) = 0;
     // Removes [at, at + n).
@@ -81,8 +88,12 @@ public:
     explicit HexArrayBytes(QByteArray* array = nullptr) : m_array(array) {}
     QByteArray* Array() const { return m_array; }
     qsizetype Size() const override { return m_array->size(); }
-    void Read(qsizetype at, qsizetype n, char* out) const override;
-    void Put(qsizetype at, char byte) override { (*m_array)[at] = byte; }
+    bool Read(qsizetype at, qsizetype n, char* out, char* missing = nullptr) const override;
+    bool Put(qsizetype at, char byte) override
+    {
+        (*m_array)[at] = byte;
+        return true;
+    }
     void Insert(qsizetype at, const QByteArray& bytes) override { m_array->insert(at, bytes); }
     void Remove(qsizetype at, qsizetype n) override { m_array->remove(at, n); }
 
@@ -190,10 +201,23 @@ public:
     HexChange InsertZeros();
 
     // ---- clipboard
+    // The most bytes copied (or cut) at once: their text as hex pairs takes
+    // three characters a byte, and the clipboard holds it whole.
+    static constexpr qsizetype kCopyLimit = 16 * 1024 * 1024;
+    qsizetype SelectionLength() const
+    {
+        return HasSelection() ? std::abs(m_selEnd - m_selStart) : 0;
+    }
+    // The selected bytes into out; false (out empty) when one of them is
+    // unavailable.
+    bool CopySelection(QByteArray& out) const;
+    // The selected bytes; empty when one of them is unavailable.
     QByteArray CopyBinary() const;
-    // The selection as text: as the ASCII column shows it (caret in the
-    // ASCII area) or as hex pairs, each followed by a blank.
-    QString CopyText() const;
+    // Bytes as text: as the ASCII column shows them (caret in the ASCII
+    // area) or as hex pairs, each followed by a blank.
+    QString CopyText(const QByteArray& bytes) const;
+    // The selection as text.
+    QString CopyText() const { return CopyText(CopyBinary()); }
     // Replaces the selection by bytes, or inserts them at the caret (after
     // the caret byte on a low hex digit).
     HexChange PasteBytes(const QByteArray& bytes);

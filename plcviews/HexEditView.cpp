@@ -1,6 +1,6 @@
 #include "plcviews/HexEditView.h"
 
-#include "editor/EdtOptionPages.h"
+#include "editor/dialogs/EdtOptionPages.h"
 
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
@@ -39,6 +39,7 @@ constexpr uint32_t kBinContextMenu = 1033;
 constexpr unsigned IDS_FILE_MISSING = 4240;  // "Soubor neexistuje."
 constexpr unsigned IDS_ITEM_TEXT = 4241;     // "Text"
 constexpr unsigned IDS_ITEM_SELTEXT = 4242;  // "Vybraný text"
+constexpr unsigned IDS_COPY_TOO_LARGE = 4798;  // "Výběr je příliš velký pro schránku: ... nejvýše %d MB."
 
 constexpr char kHex[] = "0123456789ABCDEF";
 } // namespace
@@ -210,15 +211,28 @@ void CHexEditView::ToggleReadOnly()
 
 // ---------------------------------------------------------------- clipboard
 
-void CHexEditView::Copy()
+bool CHexEditView::Copy()
 {
     m_model.SetKeyboardSelection(false);
     if (!m_model.HasSelection())
-        return;
+        return false;
+    // The clipboard holds the bytes and their text whole: a larger
+    // selection is refused, and so is one with unavailable bytes.
+    if (m_model.SelectionLength() > HexEditModel::kCopyLimit) {
+        ui::Prompt(FormatResString(IDS_COPY_TOO_LARGE, int(HexEditModel::kCopyLimit >> 20)), {},
+                   ui::MB_ICONEXCLAMATION);
+        return false;
+    }
+    QByteArray bytes;
+    if (!m_model.CopySelection(bytes)) {
+        ui::MessageBeep(0);
+        return false;
+    }
     auto* mime = new QMimeData;
-    mime->setData(kBinaryDataMime, m_model.CopyBinary());
-    mime->setText(m_model.CopyText());
+    mime->setText(m_model.CopyText(bytes));
+    mime->setData(kBinaryDataMime, bytes);
     QApplication::clipboard()->setMimeData(mime);
+    return true;
 }
 
 void CHexEditView::Cut()
@@ -227,8 +241,8 @@ void CHexEditView::Cut()
         ui::MessageBeep(0);
         return;
     }
-    Copy();
-    Apply(m_model.DeleteSelection());
+    if (Copy())
+        Apply(m_model.DeleteSelection());
 }
 
 bool CHexEditView::CanPaste() const
@@ -356,9 +370,29 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
     const qsizetype from = std::min(size, top + qsizetype(firstRow) * bpr);
     const qsizetype to = std::min(size, top + qsizetype(lastRow + 1) * bpr);
     m_shown.resize(to - from);
-    if (to > from)
-        m.Bytes()->Read(from, to - from, m_shown.data());
+    m_missing.resize(to - from);
+    const bool whole = to <= from || m.Bytes()->Read(from, to - from, m_shown.data(), m_missing.data());
     const auto* shown = reinterpret_cast<const uchar*>(m_shown.constData());
+    const char* missing = m_missing.constData();
+    // An unavailable byte (its file changed outside) has no digits and no
+    // character: its cells are blank, hatched afterwards.
+    const QColor mid((m_text.red() + m_back.red()) / 2, (m_text.green() + m_back.green()) / 2,
+                     (m_text.blue() + m_back.blue()) / 2);
+    const QBrush hatch(mid, Qt::BDiagPattern);
+    auto hatchCells = [&](int x, int y, qsizetype first, int n, int cellChars, int cellWidth) {
+        for (int i = 0; i < n;) {
+            if (!missing[first - from + i]) {
+                ++i;
+                continue;
+            }
+            int j = i;
+            while (j < n && missing[first - from + j])
+                ++j;
+            const int right = (j - 1) * cellChars + cellWidth;
+            p.fillRect(QRect(x + i * cellChars * cw, y, (right - i * cellChars) * cw, lh), hatch);
+            i = j;
+        }
+    };
 
     // Text of a run of cells; the selected part in the selection colours.
     auto drawRun = [&](int x, int y, const QString& text, int cellChars, qsizetype first, bool selectable) {
@@ -403,17 +437,24 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
             hex.resize(n * 3);
             for (int i = 0; i < n; ++i) {
                 const uchar b = shown[first - from + i];
-                hex[3 * i] = QLatin1Char(kHex[b >> 4]);
-                hex[3 * i + 1] = QLatin1Char(kHex[b & 0xF]);
+                const bool gone = missing[first - from + i];
+                hex[3 * i] = gone ? QLatin1Char(' ') : QLatin1Char(kHex[b >> 4]);
+                hex[3 * i + 1] = gone ? QLatin1Char(' ') : QLatin1Char(kHex[b & 0xF]);
                 hex[3 * i + 2] = QLatin1Char(' ');
             }
             drawRun(m.HexX(), y, hex, 3, first, hexArea);
+            if (!whole)
+                hatchCells(m.HexX(), y, first, n, 3, 2);
         }
         if (m.Has(HX_ASCII)) {
             ascii.resize(n);
-            for (int i = 0; i < n; ++i)
-                ascii[i] = HexEditModel::DisplayChar(shown[first - from + i]);
+            for (int i = 0; i < n; ++i) {
+                const qsizetype k = first - from + i;
+                ascii[i] = missing[k] ? QLatin1Char(' ') : HexEditModel::DisplayChar(shown[k]);
+            }
             drawRun(m.AsciiX(), y, ascii, 1, first, m.Area() == HA_ASCII);
+            if (!whole)
+                hatchCells(m.AsciiX(), y, first, n, 1, 1);
         }
     }
     if (CaretShown()) {

@@ -79,7 +79,9 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 
-    void Copy();
+    // Puts the selection on the clipboard; false (a message or a beep) when
+    // it is longer than HexEditModel::kCopyLimit or holds unavailable bytes.
+    bool Copy();
     void Cut();
     void Paste();
     bool CanPaste() const;
@@ -98,7 +100,8 @@ private:
     void RestartBlink();
 
     HexEditModel m_model;
-    QByteArray m_shown;  // the bytes of the rows last drawn
+    QByteArray m_shown;    // the bytes of the rows last drawn
+    QByteArray m_missing;  // per byte of m_shown: 1 when unavailable
     QFont m_font;
     QColor m_text, m_back, m_selText, m_selBack;
     QScrollBar* m_vbar;                 // own bar outside a splitter

@@ -8,14 +8,14 @@
 // docs/plcviews.md.
 
 #include "editor/EdtEditView.h"
-#include "editor/EdtOptionPages.h"
-#include "editor/EdtTextBuffer.h"
-#include "editor/FileChangeMonitor.h"
+#include "editor/dialogs/EdtOptionPages.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/files/FileChangeMonitor.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 
 #include <QString>
 

@@ -10,8 +10,8 @@
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

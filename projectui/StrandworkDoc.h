@@ -22,7 +22,7 @@
 #include "projectui/ProjectTransfer.h"
 #include "platform/ui/Document.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 
 #include <QPointer>
 #include <QString>

@@ -3,6 +3,10 @@
 
 usage: tools/count_methods.py [--list] [--src DIR] CLASS [CLASS ...]
 
+A class is named as C++ names it: `CStrandworkDoc` is the document itself,
+`CStrandworkDoc::DocumentSite` its nested class (defined in its body or out
+of line), `core::ProjectDocument` or `ProjectDocument` a class of a namespace.
+
 For each class the header that declares it is found under DIR (default:
 the repository), the member functions declared in its body are counted
 (constructors, destructor, operators and inline definitions included; data
@@ -18,23 +22,112 @@ import re
 import sys
 
 
+def read(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
 def strip_comments(text):
-    text = re.sub(r"/\*.*?\*/", lambda m: "\n" * m.group(0).count("\n"), text, flags=re.S)
-    return re.sub(r"//[^\n]*", "", text)
+    """Comments out, string and character literals emptied (so that a brace
+    or a slash in a literal is not read as code); line breaks kept."""
+    token = re.compile(r'/\*.*?\*/|//[^\n]*|"(?:\\.|[^"\\\n])*"|\'(?:\\.|[^\'\\\n])*\'', re.S)
+
+    def blank(m):
+        t = m.group(0)
+        if t.startswith("/"):
+            return "\n" * t.count("\n") if t.startswith("/*") else ""
+        return t[0] * 2
+
+    return token.sub(blank, text)
+
+
+def strip_templates(head):
+    """`template <...>` headers out of a declaration head."""
+    while True:
+        m = re.search(r"\btemplate\s*<", head)
+        if not m:
+            return head
+        depth, i = 0, m.end() - 1
+        while i < len(head):
+            depth += head[i] == "<"
+            depth -= head[i] == ">"
+            i += 1
+            if depth == 0:
+                break
+        head = head[:m.start()] + " " + head[i:]
+
+
+CLASS_HEAD = re.compile(r"^(?:(?:public|protected|private)\s*:\s*)*(?:class|struct|union)\s+"
+                        r"(?:\[\[[^\]]*\]\]\s*)?(?:[A-Z][A-Z0-9_]*\s+)?(\w+(?:\s*::\s*\w+)*)"
+                        r"(?:\s+final)?\s*(?::[^{]*)?$")
+
+
+def class_definitions(text):
+    """Every class (struct, union) defined in TEXT: (namespaces, class path,
+    body start), the class path being the names of the enclosing classes
+    and the class's own (`A::B` for a nested class, written in A's body or
+    out of line as `class A::B {`).  Classes local to a function are left
+    out."""
+    out = []
+    stack = []  # (kind, names) per open brace: "ns", "class" or "other"
+    last = 0
+    for i, c in enumerate(text):
+        if c in ";}":
+            if c == "}" and stack:
+                stack.pop()
+            last = i + 1
+        elif c == "{":
+            head = "\n".join(l for l in text[last:i].split("\n") if not l.lstrip().startswith("#"))
+            head = re.sub(r"\s+", " ", strip_templates(head)).strip()
+            head = re.sub(r"^(?:Q_OBJECT|Q_GADGET)\s*", "", head)
+            kind, names = "other", []
+            if any(k == "other" for k, _ in stack):
+                pass
+            elif re.match(r"^(inline\s+)?namespace\b", head):
+                kind = "ns"
+                m = re.match(r"^(?:inline\s+)?namespace\s+([\w:]+)", head)
+                names = m.group(1).split("::") if m else []
+            elif head.startswith('extern "'):
+                kind = "ns"
+            else:
+                m = CLASS_HEAD.match(head)
+                if m:
+                    kind = "class"
+                    ns = [n for k, part in stack if k == "ns" for n in part]
+                    outer = next((part for k, part in reversed(stack) if k == "class"), [])
+                    # a class entry holds its whole path, so that a class
+                    # nested in it is named under it
+                    names = outer + [n.strip() for n in m.group(1).split("::")]
+                    out.append((ns, names, i + 1))
+            stack.append((kind, names))
+            last = i + 1
+    return out
+
+
+def _matches(query, ns, path):
+    """QUERY (a list of names) names the class of namespaces NS and class
+    path PATH: the whole class path, led by none or the innermost of the
+    namespaces."""
+    if len(query) < len(path) or query[len(query) - len(path):] != path:
+        return False
+    lead = query[:len(query) - len(path)]
+    return not lead or ns[len(ns) - len(lead):] == lead
 
 
 def find_class(root, name):
-    pat = re.compile(r"\b(class|struct)\s+" + re.escape(name) + r"\b[^;{]*\{")
+    query = [n.strip() for n in name.split("::")]
     for dirpath, dirs, files in os.walk(root):
-        dirs[:] = [d for d in dirs if not d.startswith(("build", "."))]
-        for f in files:
+        dirs[:] = sorted(d for d in dirs if not d.startswith(("build", ".")))
+        for f in sorted(files):
             if f.endswith(".h"):
                 p = os.path.join(dirpath, f)
-                text = strip_comments(open(p, encoding="utf-8", errors="replace").read())
-                m = pat.search(text)
-                if m:
-                    return p, text, m.end()
-    return None, None, None
+                text = strip_comments(read(p))
+                if query[-1] not in text:
+                    continue
+                for ns, path, start in class_definitions(text):
+                    if _matches(query, ns, path):
+                        return p, text, start, "::".join(path)
+    return None, None, None, None
 
 
 def class_body(text, start):
@@ -112,13 +205,13 @@ def method_name(decl):
 def definitions(root, cls):
     """Out-of-line definitions CLS::name(...) { ... } in .cpp files."""
     defs = {}
-    pat = re.compile(r"\b" + re.escape(cls) + r"::(operator\s*[^\s(]+|~?\w+)\s*\(")
+    pat = re.compile(r"(?<![\w:])(?:\w+::)*?" + re.escape(cls) + r"::(operator\s*[^\s(]+|~?\w+)\s*\(")
     for dirpath, dirs, files in os.walk(root):
         dirs[:] = [d for d in dirs if not d.startswith(("build", "."))]
         for f in files:
             if not f.endswith(".cpp"):
                 continue
-            text = strip_comments(open(os.path.join(dirpath, f), encoding="utf-8", errors="replace").read())
+            text = strip_comments(read(os.path.join(dirpath, f)))
             for m in pat.finditer(text):
                 # skip to the body: the first '{' at paren depth 0 before a ';'
                 i, paren = m.end() - 1, 0
@@ -151,11 +244,11 @@ def definitions(root, cls):
 
 
 def count(root, cls):
-    path, text, start = find_class(root, cls)
+    path, text, start, qualified = find_class(root, cls)
     if not path:
         return None
     decls = [d for d in split_members(class_body(text, start))]
-    defs = definitions(root, cls)
+    defs = definitions(root, qualified)
     seen = {}
     total = fwd = 0
     rest = []
@@ -190,16 +283,16 @@ def main(argv):
             root = next(it)
         else:
             classes.append(a)
-    print(f"{'class':<24} {'header':<32} {'methods':>7} {'fwd':>5} {'rest':>5}")
+    print(f"{'class':<30} {'header':<34} {'methods':>7} {'fwd':>5} {'rest':>5}")
     worst = 0
     for c in classes:
         r = count(root, c)
         if not r:
-            print(f"{c:<24} not found")
+            print(f"{c:<30} not found")
             continue
         path, total, fwd, rest = r
         worst = max(worst, total - fwd)
-        print(f"{c:<24} {path:<32} {total:>7} {fwd:>5} {total - fwd:>5}")
+        print(f"{c:<30} {path:<34} {total:>7} {fwd:>5} {total - fwd:>5}")
         if listing:
             print("    " + " ".join(rest))
     return 0

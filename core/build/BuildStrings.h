@@ -1,7 +1,7 @@
 #pragma once
 // String-table ids of the build (res/strings/build.strings).
 
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 
 namespace core {
 

@@ -6,7 +6,7 @@
 #include "core/projfile/ProjectFormat.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 #include "res/text/TextTable.h"
 
 #include <fcntl.h>

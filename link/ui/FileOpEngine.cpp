@@ -5,8 +5,8 @@
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QTimer>
 

@@ -6,8 +6,8 @@
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/Time.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -23,6 +23,15 @@ std::mutex& Waitable::Lock() { return g_lock; }
 
 Waitable::~Waitable() = default;
 
+size_t Waitable::WaiterCount() const
+{
+    std::lock_guard<std::mutex> g(g_lock);
+    size_t n = 0;
+    for (const WaitNode* w = m_waiters; w; w = w->next)
+        ++n;
+    return n;
+}
+
 void Waitable::WakeWaiters()
 {
     for (WaitNode* n = m_waiters; n; n = n->next)

@@ -5,6 +5,7 @@
 // time-out, as the link and file-transfer threads use them.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -33,6 +34,10 @@ public:
     Waitable(const Waitable&) = delete;
     Waitable& operator=(const Waitable&) = delete;
     virtual ~Waitable();
+
+    // The threads blocked in a wait for this object now, counted under the
+    // shared lock: a test signals once the threads it starts are waiting.
+    size_t WaiterCount() const;
 
 protected:
     friend uint32_t WaitForAny(std::span<Waitable* const>, uint32_t);

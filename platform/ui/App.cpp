@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QThread>
 #include <QFileInfo>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -81,8 +82,24 @@ int Application::Run()
         ExitInstance();
         return 1;
     }
-    QApplication::exec();
+    if (!m_mainWindowClosed)
+        QApplication::exec();
     return ExitInstance();
+}
+
+void Application::OnMainWindowClosed()
+{
+    m_mainWindowClosed = true;
+    EndEventLoop(0);
+}
+
+void Application::EndEventLoop(int code)
+{
+    // exit(), not quit(): a quit request is refused while a window stays
+    // shown, exit() is not.  Without a running loop exit() would make every
+    // later nested loop return at once.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(code);
 }
 
 void Application::AddDocTemplate(std::unique_ptr<DocTemplate> tmpl)
@@ -320,6 +337,8 @@ void MainFrameBase::closeEvent(QCloseEvent* e)
         return;
     }
     QMainWindow::closeEvent(e);
+    if (app && e->isAccepted() && app->GetMainWnd() == this)
+        app->OnMainWindowClosed();
 }
 
 void MainFrameBase::SetMessageText(uint32_t id)

@@ -40,6 +40,17 @@ public:
     // InitInstance, the event loop, ExitInstance; the exit code.
     int Run();
 
+    // The main window's close was accepted: the program ends.  The event
+    // loop ends at once (every nested loop too), whatever other top-level
+    // windows (floating bars, a toolbar that cannot be closed) are still
+    // shown; a close during InitInstance keeps the loop from starting.
+    // Qt's own end at the last window refuses to quit while any window
+    // stays shown, which left the program running without a main window.
+    virtual void OnMainWindowClosed();
+    bool MainWindowClosed() const { return m_mainWindowClosed; }
+    // Ends the running event loops (nothing when none runs).
+    static void EndEventLoop(int code = 0);
+
     DocManager& Documents() { return m_docs; }
     // Opens path through the document manager (the best template, or the
     // document open already); null when it cannot be opened.
@@ -65,6 +76,7 @@ public:
 private:
     DocManager m_docs;
     QPointer<MainFrameBase> m_mainWnd;
+    bool m_mainWindowClosed = false;
 };
 
 class MainFrameBase : public QMainWindow, public CommandTarget

@@ -93,20 +93,52 @@ TEST_F(AppTest, MissingOrFolderProjectFailsStartup)
     app.reset();
     ui::SetUnattended(false);
     EXPECT_FALSE(Start({Q(dir.Path() + "/")}));
-    EXPECT_EQ(prompts.Asked().size(), 2u);
+    // The framework's message for each, and for the -Build run (with a
+    // display) the reason why nothing was built.
+    EXPECT_EQ(prompts.Asked().size(), 3u);
 }
 
-TEST_F(AppTest, SwitchesWithoutProjectLeaveUnattendedMode)
+// A -Build or -Make run has nothing to build without a project: it ends
+// its start-up (status 3) instead of becoming a run nobody may see; with a
+// display the reason shows in a message box, without one only on standard
+// error.
+TEST_F(AppTest, SwitchesWithoutAProjectEndTheStartUp)
 {
-    ASSERT_TRUE(Start({QStringLiteral("-Build")}));
-    EXPECT_FALSE(app->IsUnattended());
-    EXPECT_FALSE(ui::Unattended());
-    const auto& t = core::StartupTrace();
-    EXPECT_NE(std::find(t.begin(), t.end(), "LeaveUnattended"), t.end());
-    EXPECT_EQ(std::find(t.begin(), t.end(), "Build"), t.end());
-    // No splash while the run was unattended; then an ordinary run with tips.
-    EXPECT_EQ(std::find(t.begin(), t.end(), "Splash"), t.end());
-    EXPECT_NE(std::find(t.begin(), t.end(), "Tips"), t.end());
+    dir.Write("notes.txt", "notes\r\n");
+    const std::string kxp = WriteProject();
+    const QString notes = Q(dir / "notes.txt"), plc = Q(dir / "Main.plc"), none = Q(dir / "none.kxp");
+    struct Case
+    {
+        QStringList params;
+        QString reason;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("-Build")}, LoadResString(IDS_UNATTENDED_NO_PROJECT)},
+        {{QStringLiteral("-Build"), notes}, FormatResString(IDS_UNATTENDED_NOT_PROJECT, notes)},
+        {{QStringLiteral("-Make"), plc}, FormatResString(IDS_UNATTENDED_NOT_PROJECT, plc)},
+        {{QStringLiteral("-Build"), notes, Q(kxp)}, FormatResString(IDS_UNATTENDED_NOT_PROJECT, notes)},
+        {{QStringLiteral("-Make"), none}, FormatResString(IDS_UNATTENDED_OPEN_FAILED, none)}};
+    for (const Case& c : cases) {
+        for (bool display : {true, false}) {
+            SCOPED_TRACE(c.params.join(u' ').toStdString() + (display ? " with a display" : " without one"));
+            core::ClearStartupTrace();
+            ui::ScriptedPrompts prompts({ui::IDOK, ui::IDOK});
+            app = std::make_unique<CStrandworkApp>();
+            app->SetArguments(c.params);
+            app->SetNoDisplay(!display);
+            EXPECT_FALSE(app->InitInstance());
+            const auto& t = core::StartupTrace();
+            EXPECT_NE(std::find(t.begin(), t.end(), "UnattendedWithoutProject"), t.end());
+            EXPECT_EQ(std::find(t.begin(), t.end(), "Tips"), t.end());
+            EXPECT_EQ(app->GetProjectDoc(), nullptr);
+            // The reason shows last (a project that cannot be opened also
+            // has the framework's own message first).
+            const bool shown = !prompts.Asked().empty() && prompts.Asked().back().text == c.reason;
+            EXPECT_EQ(shown, display);
+            app.reset();
+            ui::SetUnattended(false);
+        }
+    }
 }
 
 TEST_F(AppTest, ProjectPointerAndClose)

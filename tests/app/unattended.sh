@@ -32,6 +32,16 @@ fail() {
 show() {
     echo "--- stdout:"; cat "$1.out"; echo "--- stderr:"; cat "$1.err"
 }
+# Waits until a file exists (at most 60 s); 0 when it does.
+wait_for_file() {
+    i=0
+    while [ $i -lt 600 ]; do
+        [ -e "$1" ] && return 0
+        sleep 0.1
+        i=$((i + 1))
+    done
+    return 1
+}
 # Waits until file holds text (at most 60 s); 0 when it does.
 wait_for() {
     i=0
@@ -83,6 +93,9 @@ rc=$?
 [ $rc -eq 1 ] || { fail "failed build without DISPLAY: status $rc"; show "$work/b3"; }
 grep -q "$nodisplay" "$work/b3.err" || { fail "failed build without DISPLAY: no line on standard error"; show "$work/b3"; }
 
+echo "notes" >"$work/notes.txt"
+cp "$work/ok/Main.plc" "$work/Main.plc"
+
 # 3a. With a display (a virtual X server) the failed build keeps its window
 #     open with the output; closing it (SIGTERM) ends the program with 1.
 if command -v Xvfb >/dev/null 2>&1; then
@@ -108,24 +121,77 @@ if command -v Xvfb >/dev/null 2>&1; then
     else
         fail "the virtual X server did not start"
     fi
+        # A bad argument with a display shows its message box; the run
+        # then ends with status 3 (here the box goes with SIGTERM).
+        (unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+         export DISPLAY=":$(head -n 1 "$work/xdisplay")"
+         exec "$BIN" -Build "$work/notes.txt" >"$work/bx.out" 2>"$work/bx.err" </dev/null) &
+        pid=$!
+        pids="$pids $pid"
+        if wait_for "$work/bx.err" "not a project"; then
+            kill -TERM $pid 2>/dev/null || fail "bad argument with a display: no box shown"
+        fi
+        wait $pid
+        rc=$?
+        [ $rc -eq 3 ] || { fail "bad argument with a display: status $rc"; show "$work/bx"; }
+
+        # SIGTERM with a floating bar (the output bar, from the store) and
+        # a modal box open (the tip of the day at start-up) ends the
+        # program within 2 s, with its settings written.
+        cfg="$work/sigcfg"
+        mkdir -p "$cfg/ORNA"
+        cp "$FIX/app/float-output.reg" "$cfg/ORNA/Strandwork.reg"
+        touch -d "2000-01-01" "$cfg/ORNA/Strandwork.reg"
+        (unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+         export DISPLAY=":$(head -n 1 "$work/xdisplay")" XDG_CONFIG_HOME="$cfg" XDG_DATA_HOME="$work/sigdata"
+         exec "$BIN" >"$work/sg.out" 2>"$work/sg.err" </dev/null) &
+        pid=$!
+        pids="$pids $pid"
+        # The desktop registration comes right before the window and the tip.
+        if wait_for_file "$work/sigdata/applications/strandwork.desktop"; then
+            start=$(date +%s%N)
+            kill -TERM $pid
+            wait $pid
+            rc=$?
+            ms=$((($(date +%s%N) - start) / 1000000))
+            [ $rc -eq 0 ] || { fail "SIGTERM with a floating bar: status $rc"; show "$work/sg"; }
+            [ $ms -le 2000 ] || fail "SIGTERM with a floating bar: ended after $ms ms"
+            [ "$cfg/ORNA/Strandwork.reg" -nt "$FIX/app/float-output.reg" ] ||
+                fail "SIGTERM with a floating bar: the settings were not written"
+            iconv -f UTF-16LE -t UTF-8 "$cfg/ORNA/Strandwork.reg" 2>/dev/null | tr -d '\r' |
+                grep -A9 'EdtLib\\IDE\\OutputBar]' | grep -q '"floatLeft"=dword:0000008c' ||
+                fail "SIGTERM with a floating bar: the store lost the floating place"
+        else
+            fail "SIGTERM with a floating bar: the program did not start"
+            show "$work/sg"
+        fi
     kill -TERM $xpid 2>/dev/null
 fi
 
-# 4. "-Build" without a file: an ordinary run, ended with SIGTERM.
-"$BIN" -Build >"$work/n.out" 2>"$work/n.err" </dev/null &
-pid=$!
-pids="$pids $pid"
-sleep 3
-if kill -0 $pid 2>/dev/null; then
-    kill -TERM $pid
-    wait $pid
+# 4. Without a project to build the run ends by itself, at once, with
+#    status 3 and a line on standard error that says why: no argument, a
+#    file that is not a project (also with a project after it), with
+#    "-Build" and "-Make", on the offscreen platform or with no display.
+n=0
+while read -r why args; do
+    n=$((n + 1))
+    # shellcheck disable=SC2086  # args holds several arguments
+    (unset QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY
+     cd "$work" && timeout 5 "$BIN" $args >"$work/np$n.out" 2>"$work/np$n.err" </dev/null)
     rc=$?
-    [ $rc -eq 0 ] || { fail "no file: status $rc after SIGTERM"; show "$work/n"; }
-else
-    wait $pid
-    fail "no file: the program ended by itself (status $?)"
-    show "$work/n"
-fi
+    [ $rc -eq 3 ] || { fail "$args: status $rc (124: still running after 5 s)"; show "$work/np$n"; }
+    grep -q "$why" "$work/np$n.err" || { fail "$args: no reason on standard error"; show "$work/np$n"; }
+done <<EOF2
+not.a.project -Build notes.txt
+not.a.project -Build Main.plc
+no.project.*given -Build
+not.a.project -Make Main.plc
+not.a.project -Build notes.txt ok/Lis.kxp
+could.not.be.opened -Make none.kxp
+EOF2
+timeout 5 "$BIN" -Make "$work/notes.txt" >"$work/np.out" 2>"$work/np.err" </dev/null
+rc=$?
+[ $rc -eq 3 ] || { fail "-Make notes.txt offscreen: status $rc"; show "$work/np"; }
 
 # 5. A project that does not exist, or a folder: status 3, message on stderr.
 timeout 60 "$BIN" -Build "$work/none/Lis.kxp" >"$work/x.out" 2>"$work/x.err" </dev/null

@@ -1,16 +1,20 @@
 // The binary document's bytes on real files: random edits against a plain
 // copy, what opening reads, the stream that saving writes, the data after a
-// save, and a file truncated or rewritten outside after the open.
+// save, the bounded page cache, and a file truncated, rewritten, replaced
+// or deleted outside after the open.
 
 #include "plcviews/BinData.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +33,15 @@ std::unique_ptr<BinData> Opened(const std::string& path)
     int error = 0;
     EXPECT_TRUE(d->Open(path, 0x7FFFFFFF, error)) << error;
     return d;
+}
+
+// The file's last write an hour back, so that any write after the open
+// changes it (the clock's resolution could hide a write right after it).
+void Backdate(const std::string& path)
+{
+    const timespec old{std::time(nullptr) - 3600, 0};
+    const timespec times[2] = {old, old};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
 QByteArray Streamed(const BinData& d)
@@ -162,7 +175,7 @@ TEST(BinData, RebaseReadsTheSavedFileAndDropsTheEdits)
     d.Insert(size - 1, "tail");
     const QByteArray want = d.ToByteArray();
     dir.Write("b.bin", want.toStdString());
-    d.Rebase(::open((dir / "b.bin").c_str(), O_RDONLY | O_CLOEXEC));
+    d.Rebase(::open((dir / "b.bin").c_str(), O_RDONLY | O_CLOEXEC), dir / "b.bin");
     EXPECT_EQ(d.PieceCount(), 1);
     EXPECT_EQ(d.PagesRead(), 0);
     EXPECT_EQ(d.ToByteArray(), want);
@@ -171,43 +184,171 @@ TEST(BinData, RebaseReadsTheSavedFileAndDropsTheEdits)
     d.Remove(0, d.Size() - 10);
     const QByteArray rest = d.ToByteArray();
     dir.Write("c.bin", rest.toStdString());
-    d.Rebase(::open((dir / "c.bin").c_str(), O_RDONLY | O_CLOEXEC));
+    d.Rebase(::open((dir / "c.bin").c_str(), O_RDONLY | O_CLOEXEC), dir / "c.bin");
     EXPECT_FALSE(d.HasFile());
     EXPECT_EQ(d.ToByteArray(), rest);
 }
 
-TEST(BinData, AFileTruncatedOrRewrittenOutsideKeepsThePagesRead)
+TEST(BinData, TheCacheKeepsAtMostItsBoundLeastRecentlyUsedFirstOut)
 {
-    // Pages once read never change; a page read after the file was cut
-    // short has zeros past the new end (no signal, no error); one read
-    // after an outside rewrite in place has the new bytes.
+    // A sparse file of more pages than the cache holds, each page starting
+    // with its number.
+    testsupport::TempDir dir;
+    const qsizetype pages = BinData::kCachePages + 200;
+    const qint64 size = qint64(pages) * BinData::kPageSize - 77;
+    dir.Write("c.bin", "");
+    const int fd = ::open((dir / "c.bin").c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(size)), 0);
+    auto mark = [](qsizetype p) { return QByteArray::number(p).rightJustified(8, '#'); };
+    for (qsizetype p = 0; p < pages; ++p)
+        ASSERT_EQ(::pwrite(fd, mark(p).constData(), 8, off_t(p * BinData::kPageSize)), 8);
+    ::close(fd);
+    Backdate(dir / "c.bin");
+
+    const std::unique_ptr<BinData> dOwner = Opened(dir / "c.bin");
+    BinData& d = *dOwner;
+    int notices = 0;
+    d.SetChangeNotice([&](uint32_t) { ++notices; });
+    for (qsizetype p = 0; p < pages; ++p)
+        ASSERT_EQ(d.Mid(p * BinData::kPageSize, 8), mark(p)) << p;
+    EXPECT_EQ(d.PagesRead(), pages);
+    EXPECT_EQ(d.PagesKept(), BinData::kCachePages);
+
+    // Page 0 went first; read again, it equals what it was.
+    const qsizetype read = d.PagesRead();
+    EXPECT_EQ(d.Mid(0, 8), mark(0));
+    EXPECT_EQ(d.PagesRead(), read + 1);
+    EXPECT_EQ(d.PagesKept(), BinData::kCachePages);
+    // Page 200 went out for it; 201 is kept, and used now it stays while
+    // 202 goes out for page 1.
+    EXPECT_EQ(d.Mid(201 * BinData::kPageSize, 8), mark(201));
+    EXPECT_EQ(d.PagesRead(), read + 1);
+    EXPECT_EQ(d.Mid(1 * BinData::kPageSize, 8), mark(1));
+    EXPECT_EQ(d.Mid(201 * BinData::kPageSize, 8), mark(201));
+    EXPECT_EQ(d.PagesRead(), read + 2);
+    EXPECT_EQ(d.Mid(202 * BinData::kPageSize, 8), mark(202));
+    EXPECT_EQ(d.PagesRead(), read + 3);
+
+    // Edits of evicted pages are kept; the stream has every byte right
+    // (pages not kept read for it, and still not kept).
+    d.Put(3 * BinData::kPageSize + 2, 'E');
+    d.Insert(700 * BinData::kPageSize, "INS");
+    d.Remove(900 * BinData::kPageSize, 4);
+    for (qsizetype p = 0; p < pages; p += 100)
+        d.Mid(p * BinData::kPageSize + 500, 10);  // evict some more
+    auto expected = [&](qint64 at) -> char {
+        // The edited data's byte at `at` from the file's layout.
+        if (at >= 900 * BinData::kPageSize)
+            at += 4;
+        if (at >= 700 * BinData::kPageSize) {
+            if (at < 700 * BinData::kPageSize + 3)
+                return "INS"[at - 700 * BinData::kPageSize];
+            at -= 3;
+        }
+        if (at == 3 * BinData::kPageSize + 2)
+            return 'E';
+        const qint64 in = at % BinData::kPageSize;
+        return in < 8 ? mark(at / BinData::kPageSize)[int(in)] : '\0';
+    };
+    qint64 at = 0, wrong = -1;
+    const qsizetype kept = d.PagesKept();
+    EXPECT_TRUE(d.WriteTo([&](const char* p, size_t n) {
+        for (size_t i = 0; i < n && wrong < 0; ++i, ++at)
+            if (p[i] != expected(at))
+                wrong = at;
+        return true;
+    }));
+    EXPECT_EQ(wrong, -1);
+    EXPECT_EQ(at, size - 1);
+    EXPECT_EQ(d.PagesKept(), kept);
+    EXPECT_EQ(notices, 0);
+    EXPECT_EQ(d.Changes(), 0u);
+}
+
+TEST(BinData, AFileChangedOutsideKeepsThePagesKeptAndNeverMixes)
+{
+    // Pages kept never change; once the file has changed, a page not kept
+    // is unavailable (zeros, flagged), is not edited, and fails the save:
+    // never a byte of the new file beside the old ones.
     testsupport::TempDir dir;
     const qsizetype size = BinData::kReadWhole + 16 * BinData::kPageSize;
     const QByteArray original = Pattern(size, 3);
-    dir.Write("t.bin", original.toStdString());
-    const std::unique_ptr<BinData> dOwner = Opened(dir / "t.bin");
-    BinData& d = *dOwner;
-    const QByteArray end = d.Mid(size - 100, 100);  // reads the last page
-    EXPECT_EQ(end, original.right(100));
+    const qsizetype last = size - 100, middle = 40 * BinData::kPageSize;
+    auto open = [&](const std::string& name, std::vector<uint32_t>& notices) {
+        dir.Write(name, original.toStdString());
+        Backdate(dir / name);
+        std::unique_ptr<BinData> d = Opened(dir / name);
+        d->SetChangeNotice([&notices](uint32_t found) { notices.push_back(found); });
+        EXPECT_EQ(d->Mid(last, 100), original.right(100));  // the last page kept
+        return d;
+    };
+    auto unavailable = [&](BinData& d, qsizetype at, qsizetype n) {
+        QByteArray out(n, 'x'), missing(n, 'x');
+        EXPECT_FALSE(d.Read(at, n, out.data(), missing.data()));
+        return out == QByteArray(n, '\0') && missing == QByteArray(n, '\1');
+    };
 
+    // Truncated.
+    std::vector<uint32_t> notices;
+    std::unique_ptr<BinData> d = open("t.bin", notices);
     ASSERT_EQ(::truncate((dir / "t.bin").c_str(), 10 * BinData::kPageSize + 5), 0);
-    EXPECT_EQ(d.Size(), size);
-    EXPECT_EQ(d.Mid(size - 100, 100), end);
-    EXPECT_EQ(d.Mid(0, 16), original.left(16));
-    EXPECT_EQ(d.Mid(10 * BinData::kPageSize, 8), original.mid(10 * BinData::kPageSize, 5) + QByteArray(3, '\0'));
-    EXPECT_EQ(d.Mid(20 * BinData::kPageSize, 4), QByteArray(4, '\0'));
+    EXPECT_EQ(d->Mid(last, 100), original.right(100));
+    EXPECT_EQ(d->Mid(0, 16), original.left(16));  // the first page, kept since the open
+    EXPECT_TRUE(notices.empty());                  // nothing read from the file yet
+    EXPECT_TRUE(unavailable(*d, middle, 8));
+    EXPECT_EQ(notices, std::vector<uint32_t>{BinData::kContentChanged});
+    EXPECT_TRUE(unavailable(*d, 20 * BinData::kPageSize, 4));
+    EXPECT_EQ(notices.size(), 1u);  // told once
+    EXPECT_EQ(d->Size(), size);
+    // A read across a kept and an unavailable page flags only the latter.
+    QByteArray out(8, 'x'), missing(8, 'x');
+    EXPECT_FALSE(d->Read(BinData::kPageSize - 4, 8, out.data(), missing.data()));
+    EXPECT_EQ(out, original.mid(BinData::kPageSize - 4, 4) + QByteArray(4, '\0'));
+    EXPECT_EQ(missing, QByteArray(4, '\0') + QByteArray(4, '\1'));
+    // Editing: the kept pages only.
+    EXPECT_FALSE(d->Put(middle, 'Q'));
+    EXPECT_TRUE(d->Missing(middle, 1));
+    EXPECT_TRUE(d->Missing(0, size));
+    EXPECT_FALSE(d->Missing(last, 100));
+    EXPECT_TRUE(d->Put(last, 'Q'));
+    EXPECT_EQ(d->Mid(last, 2), "Q" + original.mid(last + 1, 1));
+    // The save fails and says why.
+    bool lost = false;
+    EXPECT_FALSE(d->WriteTo([](const char*, size_t) { return true; }, &lost));
+    EXPECT_TRUE(lost);
+    // Bytes of its own stream out still.
+    d->Remove(BinData::kPageSize, size - 2 * BinData::kPageSize);
+    QByteArray left;
+    EXPECT_TRUE(d->WriteTo(
+        [&](const char* p, size_t n) {
+            left.append(p, qsizetype(n));
+            return true;
+        },
+        &lost));
+    EXPECT_FALSE(lost);
+    EXPECT_EQ(left.left(16), original.left(16));
 
-    // Rewritten in place: the pages read stay, one not read yet has the
-    // new bytes.
-    const int fd = ::open((dir / "t.bin").c_str(), O_WRONLY);
-    ASSERT_EQ(::pwrite(fd, "NEWNEWNEW", 9, 0), 9);
-    ASSERT_EQ(::pwrite(fd, "LATE", 4, 40 * BinData::kPageSize), 4);
+    // Rewritten in place at the same size.
+    notices.clear();
+    d = open("r.bin", notices);
+    const int fd = ::open((dir / "r.bin").c_str(), O_WRONLY);
+    ASSERT_EQ(::pwrite(fd, "LATE", 4, middle), 4);
     ::close(fd);
-    EXPECT_EQ(d.Mid(0, 16), original.left(16));
-    EXPECT_EQ(d.Mid(40 * BinData::kPageSize, 4), QByteArray("LATE"));
+    EXPECT_TRUE(unavailable(*d, middle, 4));
+    EXPECT_EQ(notices, std::vector<uint32_t>{BinData::kContentChanged});
+    EXPECT_EQ(d->Mid(last, 100), original.right(100));
 
-    // Saving streams what is shown.
-    const QByteArray shown = d.ToByteArray();
-    EXPECT_EQ(Streamed(d), shown);
-    EXPECT_EQ(shown.right(100), end);
+    // Replaced by another file, then deleted: the open file still reads
+    // as it was, every page of it; each change is told once.
+    notices.clear();
+    d = open("p.bin", notices);
+    dir.Write("new.bin", "other");
+    ASSERT_EQ(std::rename((dir / "new.bin").c_str(), (dir / "p.bin").c_str()), 0);
+    EXPECT_EQ(d->Mid(middle, 8), original.mid(middle, 8));
+    EXPECT_EQ(notices, std::vector<uint32_t>{BinData::kPathReplaced});
+    ASSERT_EQ(::unlink((dir / "p.bin").c_str()), 0);
+    EXPECT_EQ(d->Mid(middle + 3 * BinData::kPageSize, 8), original.mid(middle + 3 * BinData::kPageSize, 8));
+    EXPECT_EQ(notices, (std::vector<uint32_t>{BinData::kPathReplaced, BinData::kPathGone}));
+    EXPECT_EQ(Streamed(*d), original);
 }

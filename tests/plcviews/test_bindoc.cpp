@@ -9,7 +9,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
-#include "res/StringIds.h"
+#include "res/text/StringIds.h"
 #include "tests/support/ui/StandInApp.h"
 #include "uilib/KVTMenuBar.h"
 
@@ -18,9 +18,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QClipboard>
 #include <QMdiSubWindow>
 
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <set>
@@ -388,43 +391,174 @@ TEST(BinDoc, AFileOverTheOldLimitOpensAtOnceAndSavesEditsAndInserts)
     EXPECT_EQ(max->Data().Size(), CBinDoc::kMaxSize);
 }
 
-TEST(BinDoc, AFileTruncatedOutsideKeepsWhatTheViewShowsAndSavesIt)
+namespace {
+// The file's last write an hour back, so that a write right after the
+// open changes it whatever the clock's resolution.
+void Backdate(const BinWorld& w, const std::string& name)
 {
-    // The pages shown stay as they were read; a page never read before the
-    // file was cut short reads as zeros past its new end.
+    const timespec old{std::time(nullptr) - 3600, 0};
+    const timespec times[2] = {old, old};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (w.dir / name).c_str(), times, 0), 0);
+}
+
+// Whether the blank between the first two hex cells of the first row is
+// drawn on (the hatch of unavailable bytes) rather than left blank.
+bool FirstGapDrawn(CBinView* view, const QImage& img)
+{
+    HexEditModel& m = view->Model();
+    const QRect gap(m.HexX() + 2 * m.CharWidth() + 1, 1, m.CharWidth() - 2, m.LineHeight() - 2);
+    const QColor back = img.pixelColor(img.width() - 2, img.height() - 2);
+    return CountColor(img, gap, back) < gap.width() * gap.height();
+}
+} // namespace
+
+TEST(BinDoc, AFileTruncatedWhileShownAsksAndShowsNoByteOfTheNewFile)
+{
+    // The pages kept stay as they were read; the others are unavailable
+    // once the file changed: hatched, never typed over, copied or saved.
     BinWorld w(0x200);
     SparseFile(w, "t.bin", kLarge, {{0, "HEAD"}, {kLarge / 2, "MIDDLE"}, {kLarge - 4, "TAIL"}});
+    Backdate(w, "t.bin");
     CBinDoc* doc = w.Open("t.bin");
     ASSERT_NE(doc, nullptr);
     CBinView* view = BinWorld::ViewOf(doc);
     view->SetCaretPos(kLarge - 1);
     const QImage end = Shown(view);
+    EXPECT_FALSE(FirstGapDrawn(view, end));
     {
         PromptScript prompts({ui::IDNO});
         ASSERT_EQ(::truncate((w.dir / "t.bin").c_str(), 1 << 20), 0);
         ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
+        EXPECT_EQ(prompts.Texts()[0], FormatResString(535, QDir::toNativeSeparators(w.Path("t.bin"))));
         PumpEvents(50);
     }
     EXPECT_EQ(doc->Data().Size(), kLarge);
     EXPECT_EQ(Shown(view), end);
     EXPECT_EQ(doc->Data().Mid(kLarge - 4, 4), QByteArray("TAIL"));
     EXPECT_EQ(doc->Data().Mid(0, 4), QByteArray("HEAD"));
-    EXPECT_EQ(doc->Data().Mid(kLarge / 2, 6), QByteArray(6, '\0'));
+
+    // The middle was never read: unavailable, and the question was asked
+    // already (by the monitor), so none comes again.
+    PromptScript none;
     view->SetCaretPos(kLarge / 2);
     const QImage middle = Shown(view);
+    PumpEvents(50);
+    EXPECT_TRUE(FirstGapDrawn(view, middle));
+    EXPECT_EQ(doc->Data().Changes() & BinData::kContentChanged, BinData::kContentChanged);
+    view->setFocus();
+    const int beeps = ui::BeepCount();
+    TypeText(view, QStringLiteral("4"));                  // typing over
+    view->SetSelection(kLarge / 2, kLarge / 2 + 4);
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_COPY));      // copying
+    ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_CLEAR));     // deleting
+    ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_PASTE));     // pasting over them
+    EXPECT_EQ(ui::BeepCount(), beeps + 4);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("before"));
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(doc->Data().Size(), kLarge);
 
-    // Saved: what the views show, at the full size.
-    doc->SetModifiedFlag();
+    // Bytes kept can still be edited; the save is refused and says why,
+    // the file stays as it is.
+    view->SetSelection(-1, -1);
+    view->SetCaretPos(kLarge - 4);
+    view->SetCaretArea(HA_ASCII);
+    TypeText(view, QStringLiteral("t"));
+    EXPECT_TRUE(doc->IsModified());
+    {
+        PromptScript refused({ui::IDOK});
+        EXPECT_FALSE(doc->DoFileSave());
+        ASSERT_EQ(refused.Texts().size(), 1u);
+        EXPECT_EQ(refused.Texts()[0], FormatResString(4799, QDir::toNativeSeparators(w.Path("t.bin"))));
+    }
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(DiskSize(w, "t.bin"), 1 << 20);
+
+    // The reload (the edits given up) shows the file as it is now.
+    PromptScript reload({ui::IDYES});
+    ASSERT_TRUE(view->ExecuteCommand(ID_EDT_RELOAD_FILE));
+    EXPECT_EQ(doc->Data().Size(), 1 << 20);
+    EXPECT_EQ(doc->Data().Changes(), 0u);
+    EXPECT_FALSE(FirstGapDrawn(view, Shown(view)));
+}
+
+TEST(BinDoc, WithoutTheWatchAReadOfAChangedFileAsksAndSavesAfterEvictionWork)
+{
+    // Pages of more than the cache holds; each starts with its number.
+    BinWorld w(0);
+    const qint64 pages = BinData::kCachePages + 100;
+    const qint64 size = pages * BinData::kPageSize;
+    auto mark = [](qint64 p) { return QByteArray::number(p).rightJustified(8, '#'); };
+    std::vector<std::pair<qint64, QByteArray>> marks;
+    for (qint64 p = 0; p < pages; ++p)
+        marks.emplace_back(p * BinData::kPageSize, mark(p));
+    SparseFile(w, "e.bin", size, marks);
+    Backdate(w, "e.bin");
+    CBinDoc* doc = w.Open("e.bin");
+    ASSERT_NE(doc, nullptr);
+    CBinView* view = BinWorld::ViewOf(doc);
+    Shown(view);
+
+    // Every page read: the cache keeps its bound; the first pages went out.
+    // An edit of one of them and the save give the right bytes.
+    for (qint64 p = 0; p < pages; ++p)
+        ASSERT_EQ(doc->Data().Mid(p * BinData::kPageSize, 8), mark(p));
+    EXPECT_EQ(doc->Data().PagesKept(), BinData::kCachePages);
+    view->setFocus();
+    view->SetCaretPos(2 * BinData::kPageSize + 1);
+    view->SetCaretArea(HA_ASCII);
+    TypeText(view, QStringLiteral("E"));
     {
         PromptScript none;
         ASSERT_TRUE(doc->DoFileSave());
-        PumpEvents(200);
     }
-    EXPECT_EQ(DiskSize(w, "t.bin"), kLarge);
-    EXPECT_EQ(DiskAt(w, "t.bin", 0, 4), QByteArray("HEAD"));
-    EXPECT_EQ(DiskAt(w, "t.bin", kLarge / 2, 6), QByteArray(6, '\0'));
-    EXPECT_EQ(DiskAt(w, "t.bin", kLarge - 4, 4), QByteArray("TAIL"));
-    EXPECT_EQ(Shown(view), middle);
+    EXPECT_EQ(DiskSize(w, "e.bin"), size);
+    for (qint64 p : {qint64(0), qint64(1), qint64(3), pages / 2, pages - 1})
+        EXPECT_EQ(DiskAt(w, "e.bin", p * BinData::kPageSize, 9), mark(p) + '\0') << p;
+    EXPECT_EQ(DiskAt(w, "e.bin", 2 * BinData::kPageSize, 3), "#E#");
+    EXPECT_EQ(DiskAt(w, "e.bin", 5 * BinData::kPageSize - 4, 8), QByteArray(4, '\0') + "####");
+    Backdate(w, "e.bin");
+    ASSERT_TRUE(doc->Reload());  // the saved file's own times
+
+    // Rewritten in place: nothing is said until a page not kept is read;
+    // then the question comes, and Yes reloads.
+    const QImage start = Shown(view);
+    {
+        const int fd = ::open((w.dir / "e.bin").c_str(), O_WRONLY);
+        ASSERT_EQ(::pwrite(fd, "NEWBYTES", 8, off_t(pages / 2 * BinData::kPageSize)), 8);
+        ::close(fd);
+    }
+    {
+        PromptScript prompts({ui::IDYES});
+        EXPECT_EQ(Shown(view), start);
+        PumpEvents(20);
+        EXPECT_TRUE(prompts.Texts().empty());
+        view->SetCaretPos(pages / 2 * BinData::kPageSize);
+        EXPECT_TRUE(FirstGapDrawn(view, Shown(view)));
+        ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
+        EXPECT_EQ(prompts.Texts()[0], FormatResString(535, QDir::toNativeSeparators(w.Path("e.bin"))));
+        EXPECT_EQ(doc->Data().Mid(pages / 2 * BinData::kPageSize, 8), QByteArray("NEWBYTES"));
+        EXPECT_FALSE(FirstGapDrawn(view, Shown(view)));
+    }
+
+    // Replaced by another file: the question; No keeps reading the open
+    // file, every page of it, and asks no more.
+    SparseFile(w, "other.bin", 100, {{0, "OTHER"}});
+    ASSERT_EQ(std::rename((w.dir / "other.bin").c_str(), (w.dir / "e.bin").c_str()), 0);
+    {
+        PromptScript prompts({ui::IDNO});
+        view->SetCaretPos(pages / 4 * BinData::kPageSize);
+        EXPECT_FALSE(FirstGapDrawn(view, Shown(view)));
+        ASSERT_TRUE(WaitFor([&] { return prompts.Texts().size() == 1; }, 8000, "the question"));
+        EXPECT_EQ(doc->Data().Mid(pages / 4 * BinData::kPageSize, 8), mark(pages / 4));
+    }
+    {
+        PromptScript none;
+        view->SetCaretPos(pages / 3 * BinData::kPageSize);
+        EXPECT_FALSE(FirstGapDrawn(view, Shown(view)));
+        PumpEvents(20);
+        EXPECT_EQ(doc->Data().Size(), size);
+    }
 }
 
 TEST(BinDoc, ReloadAsksBeforeItThrowsAwayUnsavedEdits)

@@ -1,12 +1,13 @@
 // The hex view in real split frames: typing, mouse selection, the wheel,
 // split panes, read-only through the menu command, font changes and the
-// context menu's enable rules.
+// context menu's enable rules, and the size limit of a copy.
 
 #include "BinWorld.h"
 
 #include "platform/ui/Beep.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTWorkspace.h"
@@ -17,6 +18,8 @@
 #include <QContextMenuEvent>
 #include <QMimeData>
 #include <QWheelEvent>
+
+#include <unistd.h>
 
 using namespace testsupport::ui;
 
@@ -191,4 +194,37 @@ TEST_F(HexView, FontChangesFromTheRegistryReachTheLayout)
     EXPECT_EQ(font.pixelSize(), 12);
     b->OnCloseDocument();
     BinWorld::Pump();
+}
+
+TEST(HexViewCopy, ASelectionOverTheLimitIsRefusedWithAMessage)
+{
+    BinWorld w(0);
+    const qsizetype size = HexEditModel::kCopyLimit + 2 * BinData::kPageSize;
+    w.dir.Write("big.bin", "");
+    ASSERT_EQ(::truncate((w.dir / "big.bin").c_str(), size), 0);
+    CBinDoc* doc = w.Open("big.bin");
+    ASSERT_NE(doc, nullptr);
+    CBinView* view = BinWorld::ViewOf(doc);
+    view->setFocus();
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    view->SetSelection(1, HexEditModel::kCopyLimit + 2);
+    {
+        PromptScript prompts({ui::IDOK, ui::IDOK});
+        ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_COPY));
+        ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_CUT));
+        ASSERT_EQ(prompts.Texts().size(), 2u);
+        EXPECT_EQ(prompts.Texts()[0], FormatResString(4798, int(HexEditModel::kCopyLimit >> 20)));
+        EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("16 MB")));
+    }
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("before"));
+    EXPECT_EQ(doc->Data().Size(), size);
+    EXPECT_FALSE(doc->IsModified());
+
+    // At the limit it is copied (the raw bytes and their text).
+    view->SetSelection(0, HexEditModel::kCopyLimit);
+    ASSERT_TRUE(view->ExecuteCommand(ID_EDIT_COPY));
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_EQ(mime->data(kBinaryDataMime).size(), HexEditModel::kCopyLimit);
+    EXPECT_EQ(mime->text().size(), 3 * HexEditModel::kCopyLimit);
 }

@@ -2,8 +2,8 @@
 #include "link/linkobj/olnk_link.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
-#include "res/StringIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 

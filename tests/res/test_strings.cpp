@@ -13,7 +13,7 @@
 namespace {
 
 constexpr unsigned kTitle = 4455;      // built in: "Strandwork"
-constexpr unsigned kLanguageOnly = 4799; // only in the test language file
+constexpr unsigned kLanguageOnly = 4999; // only in the test language file (outside the program's ids)
 
 std::string LanguageRcc()
 {

@@ -41,11 +41,13 @@ RUNTIME=(
   update-mime-database
   update-desktop-database
   pdftotext
+  iconv
   pdfinfo
   cmake
   ninja
   c++
   nm
+  python3
   /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
   /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf

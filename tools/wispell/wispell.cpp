@@ -2,7 +2,7 @@
 // hands over, finds words no dictionary knows, and asks the user in its
 // own dialog to change, ignore or ignore them for the rest of the run.
 
-#include "tools/wispell/wispell.h"
+#include "editor/EdtWispell.h"
 
 #include <hunspell.h>
 

@@ -3,11 +3,12 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtFindDlg.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegExpTesting.h"
-#include "editor/EdtRegistry.h"
-#include "editor/HistoryCombo.h"
+#include "editor/EdtFindController.h"
+#include "editor/dialogs/EdtFindDlg.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/regexp/EdtRegExpTesting.h"
+#include "editor/settings/EdtRegistry.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
@@ -24,6 +25,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <random>
 #include <vector>
 
 using namespace testsupport::ui;
@@ -50,7 +52,7 @@ TEST(Find, EngineEdgeCases)
     // a\nb: "a" at the end of one line and "b" at the start of the next.
     EXPECT_TRUE(v->FindText(u"a\\nb", {0, 0}, EDT_FIND_REGEXP, false, f));
     EXPECT_EQ(f, (EdtPoint{1, 2}));
-    EXPECT_EQ(v->GetLastMatchLength(), 3);
+    EXPECT_EQ(v->Finder().GetLastMatchLength(), 3);
     v->HighlightText(f, 3, false);
     EXPECT_EQ(SelectedText(*v), QStringLiteral("a\r\nb"));
     // Upwards a match counts only when it ends at or before the start.
@@ -122,6 +124,142 @@ TEST(Find, EveryMatchTheSameInAHiddenView)
     PumpEvents();
     EXPECT_EQ(hidden->inputMethodQuery(Qt::ImCursorRectangle).toRect().topLeft(),
               shown->TextToClient(shown->GetCursorPos()));
+}
+
+// Find next and previous in a block against the search as it was: line by
+// line, upwards the last match of searches restarted one position after
+// each match's start that ends by the start.  Position, length, the
+// match's text and its groups.
+namespace {
+
+struct RefFound
+{
+    EdtPoint at;
+    std::u16string line;
+    int groups[REGEXP_GROUP_ENTRIES];
+};
+
+bool RefFind(const std::vector<std::u16string>& lines, const RegExp* re, EdtPoint start,
+             EdtPoint blockStart, EdtPoint blockEnd, bool up, uint32_t rf, RefFound& out)
+{
+    int g[REGEXP_GROUP_ENTRIES];
+    const int step = up ? -1 : 1;
+    const int stop = up ? blockStart.line : blockEnd.line;
+    for (int l = start.line; up ? l >= stop : l <= stop; l += step) {
+        const std::u16string& t = lines[size_t(l)];
+        const int n = int(t.size());
+        bool any = false;
+        if (!up) {
+            const int begin = l == start.line ? start.ch : 0;
+            const int limit = l == blockEnd.line ? blockEnd.ch : n;
+            any = RegExpSearchSimulated(re, t.data(), n, begin, g, rf) &&
+                  g[REGEXP_MAX_GROUPS] <= limit;
+            if (any)
+                std::copy(g, g + REGEXP_GROUP_ENTRIES, out.groups);
+        } else {
+            const int limit = l == start.line ? start.ch : n;
+            int at = l == blockStart.line ? blockStart.ch : 0;
+            while (at <= n && RegExpSearchSimulated(re, t.data(), n, at, g, rf)) {
+                if (g[0] > limit)
+                    break;
+                if (g[REGEXP_MAX_GROUPS] <= limit) {
+                    std::copy(g, g + REGEXP_GROUP_ENTRIES, out.groups);
+                    any = true;
+                }
+                at = g[0] + 1;
+            }
+        }
+        if (any) {
+            out.at = {out.groups[0], l};
+            out.line = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(Find, NextAndPreviousInBlocksAreTheSearchesOfBefore)
+{
+    const char16_t* const expressions[] = {
+        u"a+", u"\\w+", u"[A-Z]\\w*_\\d+:", u"(a)(b)?", u"x*", u"<\\w", u"\\w>", u"a|ab",
+        u"(a|b)*b", u"$", u"^a", u"b*", u"(\\w)(\\w*)", u"{a}|{ab}c", u"(a*)+b", u"a@b",
+    };
+    const char16_t alphabet[] = u"aabbcA_1: x";
+    std::mt19937 rng(5150);
+    auto v = MakeEditView(u"");
+    int found = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::vector<std::u16string> lines(1 + rng() % 4);
+        std::u16string text;
+        for (size_t l = 0; l < lines.size(); ++l) {
+            const int len = int(rng() % 26);
+            for (int i = 0; i < len; ++i)
+                lines[l].push_back(alphabet[rng() % (std::size(alphabet) - 1)]);
+            text += (l ? u"\r\n" : u"") + lines[l];
+        }
+        SetText(v->buffer, text);
+        const char16_t* e = expressions[rng() % std::size(expressions)];
+        RegExp* re = RegExpCompile(e);
+        ASSERT_NE(re, nullptr);
+        auto point = [&](int line) {
+            return EdtPoint{int(rng() % (lines[size_t(line)].size() + 1)), line};
+        };
+        const int a = int(rng() % lines.size());
+        const int b = a + int(rng() % (lines.size() - size_t(a)));
+        EdtPoint bs = point(a), be = point(b);
+        if (a == b && be.ch < bs.ch)
+            std::swap(bs, be);
+        if (bs == be)
+            be = {int(lines[size_t(b)].size()), b};
+        if (bs == be) {
+            RegExpFree(re);
+            continue;
+        }
+        // A start inside the block.
+        const int sl = a + int(rng() % (b - a + 1));
+        EdtPoint st = point(sl);
+        if (sl == a)
+            st.ch = std::max(st.ch, bs.ch);
+        if (sl == b)
+            st.ch = std::min(st.ch, be.ch);
+        const uint32_t flags = EDT_FIND_REGEXP | (rng() % 2 ? EDT_FIND_MATCH_CASE : 0) |
+                               (rng() % 2 ? EDT_FIND_WHOLE_WORD : 0) | (rng() % 2 ? EDT_FIND_UP : 0);
+        const bool up = flags & EDT_FIND_UP;
+        const uint32_t rf = flags & EDT_FIND_MATCH_CASE ? REGEXP_CASE_SENSITIVE : 0;
+        RefFound ref{};
+        const bool want = RefFind(lines, re, st, bs, be, up, rf, ref);
+        EdtPoint at;
+        const bool got = v->FindTextInBlock(e, st, bs, be, flags, false, at);
+        const std::string what = QString::fromStdU16String(e).toStdString() + " in \"" +
+                                 QString::fromStdU16String(text).toStdString() + "\" from " +
+                                 std::to_string(st.line) + ":" + std::to_string(st.ch) +
+                                 " flags " + std::to_string(flags);
+        ASSERT_EQ(got, want) << what;
+        if (got) {
+            ++found;
+            ASSERT_EQ(at, ref.at) << what;
+            const int len = ref.groups[REGEXP_MAX_GROUPS] - ref.groups[0];
+            ASSERT_EQ(v->Finder().GetLastMatchLength(), len) << what;
+            std::u16string_view matched;
+            const int* groups = nullptr;
+            ASSERT_TRUE(v->Finder().GetLastRegExpMatch(matched, groups)) << what;
+            // The match's text and every group's, by the groups kept.
+            for (int g = 0; g < REGEXP_MAX_GROUPS; ++g) {
+                const int s = ref.groups[g], t = ref.groups[REGEXP_MAX_GROUPS + g];
+                if (s < 0) {
+                    ASSERT_EQ(groups[g], -1) << what << " group " << g;
+                    continue;
+                }
+                ASSERT_EQ(matched.substr(size_t(groups[g]), size_t(groups[REGEXP_MAX_GROUPS + g] - groups[g])),
+                          std::u16string_view(ref.line).substr(size_t(s), size_t(t - s)))
+                    << what << " group " << g;
+            }
+        }
+        RegExpFree(re);
+    }
+    EXPECT_GT(found, 100);
 }
 
 TEST(Find, MultiLineMatchesMapByLineLengths)
@@ -207,29 +345,29 @@ TEST(Find, IncrementalSearchWithStatusTexts)
     // Commands go straight to the view (no application routes them here);
     // typed keys pass the frame.
     RunCmd(*v, ID_EDT_INCREMENTAL_FORWARD);
-    EXPECT_TRUE(v->IsIncrementalSearch());
+    EXPECT_TRUE(v->Finder().IsIncrementalSearch());
     TypeText(v, QStringLiteral("a"));
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{4, 0}));
     const int beeps = ui::BeepCount();
     TypeText(v, QStringLiteral("b"));  // "ab" is on the next line
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 1}));
     TypeText(v, QStringLiteral("x"));  // "abx" fails
-    EXPECT_FALSE(v->IsIncrementalFound());
+    EXPECT_FALSE(v->Finder().IsIncrementalFound());
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     TypeText(v, QStringLiteral("c"));  // ignored with a beep
-    EXPECT_EQ(v->GetIncrementalText(), u"abx");
+    EXPECT_EQ(v->Finder().GetIncrementalText(), u"abx");
     EXPECT_EQ(ui::BeepCount(), beeps + 2);
     ui::CmdUI pane(ID_EDT_INDICATOR_POSITION);
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Přírůstkové hledání neuspělo: abx"));
     RunCmd(*v, ID_EDT_DELETE_BACK);
-    EXPECT_EQ(v->GetIncrementalText(), u"ab");
+    EXPECT_EQ(v->Finder().GetIncrementalText(), u"ab");
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Přírůstkové hledání: ab"));
     // Esc restores the selection and caret from before Ctrl+I; the idle
     // text comes back once.
     PressKey(v, Qt::Key_Escape);
-    EXPECT_FALSE(v->IsIncrementalSearch());
+    EXPECT_FALSE(v->Finder().IsIncrementalSearch());
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 0}));
     EXPECT_EQ(SelectedText(*v), QStringLiteral("xx"));
     v->UpdateCommand(pane);
@@ -242,7 +380,7 @@ TEST(Find, IncrementalSearchWithStatusTexts)
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Zpětné přírůstkové hledání: a"));
     RunCmd(*v, ID_EDT_CARET_HOME);
-    EXPECT_FALSE(v->IsIncrementalSearch());
+    EXPECT_FALSE(v->Finder().IsIncrementalSearch());
 }
 
 TEST(Find, StornoAndAChangeUnderTheSearchCancelIt)
@@ -259,9 +397,9 @@ TEST(Find, StornoAndAChangeUnderTheSearchCancelIt)
             if (auto* b = d->findChild<QPushButton*>(QStringLiteral("c2")))
                 b->click();
     });
-    v->SetLastSearch(u"needle", 0);
+    v->Finder().SetLastSearch(u"needle", 0);
     RunCmd(*v, ID_EDIT_REPEAT);
-    EXPECT_TRUE(v->LastFindCancelled());
+    EXPECT_TRUE(v->Finder().LastFindCancelled());
     // A reload posted so that it runs while the dialog is up.
     testsupport::TempDir dir;
     dir.Write("x.txt", "short\r\nfile\r\n");
@@ -270,7 +408,7 @@ TEST(Find, StornoAndAChangeUnderTheSearchCancelIt)
         (void)v->buffer.LoadFromFile(QString::fromStdString(dir / "x.txt").toStdU16String());
     });
     RunCmd(*v, ID_EDIT_REPEAT);
-    EXPECT_TRUE(v->LastFindCancelled());
+    EXPECT_TRUE(v->Finder().LastFindCancelled());
     EXPECT_EQ(v->GetLineCount(), 3);
     EXPECT_TRUE(prompts.Texts().empty());
     edt::SetSearchProgressDelay(500);
@@ -356,8 +494,8 @@ TEST(Find, RegularExpressionsOverALoadedFileScanItsMemory)
         EdtPoint pos{0, 0}, f;
         const RegExpPathStats before = RegExpStats();
         while (v->FindText(e, pos, flags | EDT_FIND_REGEXP, false, f)) {
-            down.push_back({f, v->GetLastMatchLength()});
-            pos = {f.ch + v->GetLastMatchLength(), f.line};
+            down.push_back({f, v->Finder().GetLastMatchLength()});
+            pos = {f.ch + v->Finder().GetLastMatchLength(), f.line};
         }
         EXPECT_EQ(down, expected);
         // The engine saw the lines the scan named, not all 4,000.
@@ -373,7 +511,7 @@ TEST(Find, RegularExpressionsOverALoadedFileScanItsMemory)
         std::vector<Hit> up;
         pos = {kLineEndTest, v->GetLineCount() - 1};
         while (v->FindText(e, pos, flags | EDT_FIND_REGEXP | EDT_FIND_UP, false, f)) {
-            up.push_back({f, v->GetLastMatchLength()});
+            up.push_back({f, v->Finder().GetLastMatchLength()});
             pos = f;
         }
         std::reverse(up.begin(), up.end());
@@ -408,9 +546,9 @@ TEST(Find, StornoEndsARegularExpressionSearchOverAScannedFile)
             if (auto* b = d->findChild<QPushButton*>(QStringLiteral("c2")))
                 b->click();
     });
-    v->SetLastSearch(u"needle\\d", EDT_FIND_REGEXP);
+    v->Finder().SetLastSearch(u"needle\\d", EDT_FIND_REGEXP);
     RunCmd(*v, ID_EDIT_REPEAT);
-    EXPECT_TRUE(v->LastFindCancelled());
+    EXPECT_TRUE(v->Finder().LastFindCancelled());
     EXPECT_TRUE(prompts.Texts().empty());
     edt::SetSearchProgressDelay(500);
 }

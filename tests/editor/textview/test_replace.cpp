@@ -5,9 +5,9 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtRegistry.h"
+#include "editor/settings/EdtRegistry.h"
 #include "editor/EdtReplaceDlg.h"
-#include "editor/HistoryCombo.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 
@@ -167,4 +167,21 @@ TEST(Replace, SingleReplaceSteps)
     EdtPoint c;
     ASSERT_TRUE(v->buffer.Undo(c));
     EXPECT_EQ(AllText(*v), u"three two one\r\none");
+    // Group references take the groups of the match found, wherever it
+    // stands in its line (and across lines), after text before it.
+    const std::u16string pad(3000, u'.');
+    SetText(v->buffer, pad + u" key=1 val=22\r\nab\r\ncd");
+    r = {};
+    r.scope = 1;
+    const uint32_t rx = EDT_FIND_REGEXP | EDT_FIND_MATCH_CASE;
+    ASSERT_TRUE(v->ReplaceFindNext(u"(\\w+)=(\\d+)", rx));
+    EXPECT_TRUE(v->ReplaceCurrent(u"(\\w+)=(\\d+)", u"\\2:\\1", rx));
+    EXPECT_EQ(AllText(*v), pad + u" 1:key val=22\r\nab\r\ncd");
+    EXPECT_FALSE(v->ReplaceCurrent(u"(\\w+)=(\\d+)", u"<\\1>", rx)); // no match after it
+    EXPECT_EQ(AllText(*v), pad + u" 1:key <val>\r\nab\r\ncd");
+    r = {};
+    r.scope = 1;
+    ASSERT_TRUE(v->ReplaceFindNext(u"(b)\\n(c)", rx));
+    EXPECT_FALSE(v->ReplaceCurrent(u"(b)\\n(c)", u"\\2\\1", rx));
+    EXPECT_EQ(AllText(*v), pad + u" 1:key <val>\r\nacbd");
 }

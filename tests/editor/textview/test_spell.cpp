@@ -5,10 +5,10 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/EdtWispell.h"
 #include "platform/ui/Prompt.h"
 #include "tests/support/platform/TempDir.h"
-#include "tools/wispell/wispell.h"
 
 #include <QDialog>
 #include <QLineEdit>

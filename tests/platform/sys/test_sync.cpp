@@ -1,5 +1,6 @@
 #include "platform/sys/Sync.h"
 #include "platform/sys/Time.h"
+#include "tests/support/platform/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -26,16 +27,21 @@ TEST(Sync, ManualEventStaysSetForEveryWaiter)
     std::vector<std::unique_ptr<Thread>> threads;
     for (int i = 0; i < 4; ++i)
         threads.push_back(std::make_unique<Thread>([&] {
-            WaitFor(ev);
-            ++woke;
+            // Bounded, so that a lost wake-up fails the test instead of
+            // hanging it; the threads are joined long before.
+            if (WaitFor(ev, 20000) == WAIT_OBJECT_0)
+                ++woke;
             return 0u;
         }));
-    Sleep(20);
+    // All four blocked in the wait, so that the one Set must wake them.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ev.WaiterCount() == 4; }));
+    EXPECT_EQ(woke.load(), 0);
     ev.Set();
     for (auto& t : threads)
         EXPECT_EQ(WaitFor(*t, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(woke.load(), 4);
     EXPECT_TRUE(ev.IsSet());
+    EXPECT_EQ(ev.WaiterCount(), 0u);
 }
 
 TEST(Sync, SemaphoreCountsAndRefusesPastMaximum)
