@@ -8,6 +8,7 @@
 #include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 CAppTransferCommands::CAppTransferCommands(CStrandworkApp& app) : m_app(app) {}
 

@@ -21,6 +21,7 @@
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
 #include "res/StringTable.h"
+#include "res/text/StringIds.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -7,7 +7,6 @@
 #include "projectui/QtText.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
-#include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
 #include "res/StringTable.h"
 
@@ -15,7 +14,6 @@
 #include <QIODevice>
 
 #include <algorithm>
-#include <ctime>
 
 using namespace core;
 
@@ -24,19 +22,8 @@ namespace {
 using projtext::Q;
 using projtext::U16;
 
-int64_t Now()
-{
-    return static_cast<int64_t>(std::time(nullptr));
-}
-
-// The folder of a file path with its trailing separator ("" when none).
-std::u16string FolderOf(std::u16string path)
-{
-    if (!sys::WinPath::RemoveFileSpec(path))
-        return {};
-    sys::WinPath::AddBackslash(path);
-    return path;
-}
+// The output line when the control system left requests without a reply.
+constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
 
 // A template of the application's document manager by its extension.
 ui::DocTemplate* TemplateOf(const QString& ext)

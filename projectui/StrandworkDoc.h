@@ -61,52 +61,8 @@ using core::HINT_WATCH_PAGES;
 using core::HINT_MECH_WATCH;
 using core::HINT_LINE_REGS_WATCH;
 
-// String-table ids of the transfers (res/strings/transfer.strings).
-constexpr unsigned IDS_XFER_REVISION_FAILED = 7;
-constexpr unsigned IDS_XFER_NO_COMPILER_FILES = 8;
-constexpr unsigned IDS_XFER_COMPILER_COPY_FAILED = 9;
-constexpr unsigned IDS_XFER_COMPILER_FAILED_BOX = 10;
-constexpr unsigned IDS_XFER_HALDOR_VERSION_ASK = 11;
-constexpr unsigned IDS_XFER_HALDOR_VERSION_CAPTION = 12;
-constexpr unsigned IDS_XFER_REBUILD_NOTICE = 13;
-constexpr unsigned IDS_XFER_PLC_BUILD_FAILED = 4167;
-constexpr unsigned IDS_XFER_NOTICE_CAPTION = 4168;
-constexpr unsigned IDS_XFER_PLC_FAILED = 4169;
-constexpr unsigned IDS_XFER_CASSETTE_BUILD_FAILED = 4178;
-constexpr unsigned IDS_XFER_CASSETTE_FAILED = 4179;
-constexpr unsigned IDS_XFER_CASSETTE_RESTART = 4180;
-constexpr unsigned IDS_XFER_CONNECTING = 4316;
-constexpr unsigned IDS_XFER_CONNECT_FAILED = 4317;
-constexpr unsigned IDS_XFER_CHECKING_VERSION = 4318;
-constexpr unsigned IDS_XFER_INFO_FAILED = 4319;
-constexpr unsigned IDS_XFER_CASSETTE_VERSION_ASK = 4320;
-constexpr unsigned IDS_XFER_CASSETTE_VERSION_CAPTION = 4321;
-constexpr unsigned IDS_XFER_CASSETTE_UPDATE_FAILED = 4322;
-constexpr unsigned IDS_XFER_VERSION_CANCELLED = 4323;
-constexpr unsigned IDS_XFER_NOT_TRANSFERRED = 4325;
-constexpr unsigned IDS_XFER_TRANSFERRING = 4328;
-constexpr unsigned IDS_XFER_STATUS_FAILED = 4329;
-constexpr unsigned IDS_XFER_STOP_ASK = 4330;
-constexpr unsigned IDS_XFER_STOP_CAPTION = 4331;
-constexpr unsigned IDS_XFER_CURRENT = 4332;
-constexpr unsigned IDS_XFER_RESTART_CAPTION = 4333;
-constexpr unsigned IDS_XFER_RESTART_NOTICE = 4334;
-constexpr unsigned IDS_XFER_NO_CASSETTE_VERSION = 4660;
-constexpr unsigned IDS_XFER_BACKUP_RESTORED = 4661;
-constexpr unsigned IDS_XFER_BACKUP_NOT_RESTORED = 4662;
-constexpr unsigned IDS_XFER_NO_DESTINATION = 4663;
-constexpr unsigned IDS_XFER_PLC_DONE = 4766;
-constexpr unsigned IDS_XFER_SUPPORT_DONE = 4767;
-constexpr unsigned IDS_XFER_SUPPORT_FAILED = 4768;
-constexpr unsigned IDS_XFER_CASSETTE_DONE = 4769;
-constexpr unsigned IDS_XFER_COMPILER_DONE = 4770;
-
 // The project document's own ids (IDS_PRJ_...) are core's
 // (core/project/ProjectDocument.h).
-// The output line when the control system left requests without a reply.
-constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
-
-// The framework's save command.
 
 class CStrandworkDoc : public ui::Document, public linkui::IConnectionOwner
 {
@@ -117,12 +73,9 @@ public:
 
     core::ProjectData& Data() { return m_logic->Data(); }
     const core::ProjectData& Data() const { return m_logic->Data(); }
-    // The document's logic without a window.
-    core::ProjectDocument& Logic() { return *m_logic; }
 
     // --- Flags -----------------------------------------------------------
     bool IsOpenProject() const { return m_isOpenProject; }
-    bool IsClosingGuardSet() const { return m_closingGuard; }
     // The stop-build command sets the cancel flag; the tool runner reads
     // and clears it.
     void RequestBuildStop() { m_build->RequestStop(); }
@@ -291,7 +244,6 @@ public:
     void SetPendingTarvaneVer(std::u16string version) { m_pendingTarvaneVer = std::move(version); }
     // The page of the settings sheet that was in front when it last closed.
     int SettingsPageIndex() const { return m_settingsPage; }
-    void SetSettingsPageIndex(int index) { m_settingsPage = index; }
 
     void OnUpdateFileSave(ui::CmdUI& cmdUi);
 

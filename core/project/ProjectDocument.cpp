@@ -20,14 +20,11 @@
 
 namespace core {
 
-namespace {
-
 int64_t Now()
 {
     return static_cast<int64_t>(std::time(nullptr));
 }
 
-// The folder of a file path with its trailing separator ("" when none).
 std::u16string FolderOf(std::u16string path)
 {
     if (!sys::WinPath::RemoveFileSpec(path))
@@ -35,6 +32,8 @@ std::u16string FolderOf(std::u16string path)
     sys::WinPath::AddBackslash(path);
     return path;
 }
+
+namespace {
 
 std::optional<std::string> Native(std::u16string_view path)
 {

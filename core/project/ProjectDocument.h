@@ -201,4 +201,9 @@ private:
     bool m_forCopying = false;                           // a template is being opened for copying
 };
 
+// The time stamps the document records: seconds since 1970.
+int64_t Now();
+// The folder of a file path with its trailing separator ("" when none).
+std::u16string FolderOf(std::u16string path);
+
 } // namespace core

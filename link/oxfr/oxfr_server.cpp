@@ -1,7 +1,6 @@
 #include "link/oxfr/oxfr_server.h"
 
 #include "link/oxfr/oxfr.h"
-#include "platform/sys/AtomicFile.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Time.h"
@@ -199,30 +198,6 @@ std::vector<Entry> ReadFolder(const std::string& dir, const std::string& root)
 Bytes RecordOf(const Entry& e)
 {
     return InfoRecord(e.dir ? 0x10 : 0, e.time, e.date, e.size, ShortName(e.wire), e.wire);
-}
-
-bool CopyFileData(const std::string& from, const std::string& to)
-{
-    // The copy is put in place of `to` only when complete.
-    uint64_t size = 0;
-    const int in = sys::OpenForReading(from, size);
-    if (in < 0)
-        return false;
-    sys::AtomicFile out;
-    bool ok = out.Open(to);
-    char buf[65536];
-    while (ok) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = out.Write(buf, size_t(n));
-    }
-    ::close(in);
-    return ok && out.Commit();
 }
 
 } // namespace
@@ -551,14 +526,14 @@ Bytes ServeSimple(const ShareList& shares, const uint8_t* msg, size_t length)
             if (::stat(dst.native.c_str(), &ds) == 0 &&
                 (ds.st_dev == ss.st_dev && ds.st_ino == ss.st_ino))
                 return FileReply(code, param, fail);
-            return FileReply(code, param, CopyFileData(src.native, dst.native) ? 0 : fail);
+            return FileReply(code, param, sys::AtomicCopyFile(src.native, dst.native) ? 0 : fail);
         }
         if (::lstat(dst.native.c_str(), &ds) == 0)
             return FileReply(code, param, fail);
         if (::renameat2(AT_FDCWD, src.native.c_str(), AT_FDCWD, dst.native.c_str(),
                         RENAME_NOREPLACE) == 0)
             return FileReply(code, param, 0);
-        if (errno == EXDEV && S_ISREG(ss.st_mode) && CopyFileData(src.native, dst.native)) {
+        if (errno == EXDEV && S_ISREG(ss.st_mode) && sys::AtomicCopyFile(src.native, dst.native)) {
             ::unlink(src.native.c_str());
             return FileReply(code, param, 0);
         }

@@ -143,4 +143,29 @@ std::optional<std::string> FindProgram(const std::string& folder, std::string_vi
     return std::nullopt;
 }
 
+bool AtomicCopyFile(const std::string& from, const std::string& to)
+{
+    uint64_t size = 0;
+    const int in = OpenForReading(from, size);
+    if (in < 0)
+        return false;
+    AtomicFile out;
+    bool ok = out.Open(to);
+    char buf[65536];
+    while (ok) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n < 0)
+                SetLastErrorFromErrno();
+            ok = n == 0;
+            break;
+        }
+        ok = out.Write(buf, size_t(n));
+    }
+    ::close(in);
+    return ok && out.Commit();
+}
+
 } // namespace sys

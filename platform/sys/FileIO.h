@@ -21,6 +21,13 @@ namespace sys {
 // and the old file is untouched.
 [[nodiscard]] bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes);
 
+// Copies the file `from` to `to` through an AtomicFile (its Open, so a link
+// at `to` is followed as there): `to` gets the whole copy or stays as it
+// was.  `from` is opened with OpenForReading.  False when `from` cannot be
+// opened or read or the copy cannot be put in place, with an errno value in
+// the thread's last error.
+[[nodiscard]] bool AtomicCopyFile(const std::string& from, const std::string& to);
+
 // Opens an existing regular file for reading and gives its size.  The open
 // never waits (non-blocking, close-on-exec, retried on EINTR) and the type
 // is checked before anything is read, so a FIFO, a device or a socket, also

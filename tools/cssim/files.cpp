@@ -433,33 +433,6 @@ uint8_t Server::Info(const std::string& wire, Bytes& record) const
     return 0;
 }
 
-namespace {
-
-bool CopyFile(const std::string& from, const std::string& to)
-{
-    uint64_t size = 0;
-    const int in = sys::OpenForReading(from, size);
-    if (in < 0)
-        return false;
-    sys::AtomicFile out;
-    bool ok = out.Open(to);
-    char buf[65536];
-    while (ok) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = out.Write(buf, size_t(n));
-    }
-    ::close(in);
-    return ok && out.Commit();
-}
-
-} // namespace
-
 uint8_t Server::Copy(const std::string& from, const std::string& to) const
 {
     Resolved a, b;
@@ -475,7 +448,7 @@ uint8_t Server::Copy(const std::string& from, const std::string& to) const
     if (::stat(b.local.c_str(), &sb) == 0 &&
         (!S_ISREG(sb.st_mode) || (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)))
         return 238;
-    return CopyFile(a.local, b.local) ? 0 : 238;
+    return sys::AtomicCopyFile(a.local, b.local) ? 0 : 238;
 }
 
 uint8_t Server::Move(const std::string& from, const std::string& to) const
@@ -492,7 +465,7 @@ uint8_t Server::Move(const std::string& from, const std::string& to) const
         return 240;
     if (::renameat2(AT_FDCWD, a.local.c_str(), AT_FDCWD, b.local.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
-    if (errno == EXDEV && S_ISREG(sa.st_mode) && CopyFile(a.local, b.local)) {
+    if (errno == EXDEV && S_ISREG(sa.st_mode) && sys::AtomicCopyFile(a.local, b.local)) {
         ::unlink(a.local.c_str());
         return 0;
     }

@@ -129,6 +129,30 @@ TEST(FileIO, FailuresReportAnErrorAndLeaveNothingBehind)
     }
 }
 
+TEST(FileIO, CopyIsWholeOrNothing)
+{
+    testsupport::TempDir dir;
+    const std::string bytes(200000, '\xA5'); // more than one read
+    dir.Write("src.bin", bytes);
+    dir.Write("dst.bin", "old");
+    ASSERT_TRUE(AtomicCopyFile(dir / "src.bin", dir / "dst.bin"));
+    EXPECT_EQ(ReadWholeFile(dir / "dst.bin"), bytes);
+
+    // A source that is missing or not a regular file leaves the target.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    for (const char* from : {"nothing", "fifo"}) {
+        SetLastError(0);
+        EXPECT_FALSE(AtomicCopyFile(dir / from, dir / "old.txt")) << from;
+        EXPECT_NE(GetLastError(), 0u) << from;
+    }
+    EXPECT_FALSE(FileExists(dir / "old.txt"));
+    // A folder in the target's place stays.
+    dir.Write("sub/keep", "k");
+    EXPECT_FALSE(AtomicCopyFile(dir / "src.bin", dir / "sub"));
+    EXPECT_EQ(dir.Read("sub/keep"), "k");
+    EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"dst.bin", "fifo", "src.bin", "sub"}));
+}
+
 TEST(FileIO, FileQueries)
 {
     testsupport::TempDir dir;
