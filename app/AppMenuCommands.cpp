@@ -6,8 +6,8 @@
 #include "app/StrandworkApp.h"
 
 #include "projectui/StrandworkDoc.h"
-#include "editor/EditFileOpenDlg.h"
-#include "editor/EdtCodePages.h"
+#include "editor/dialogs/EditFileOpenDlg.h"
+#include "editor/buffer/EdtCodePages.h"
 #include "link/linkobj/olnk_link.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Print.h"

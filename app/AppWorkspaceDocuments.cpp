@@ -1,6 +1,6 @@
 #include "app/AppWorkspaceDocuments.h"
 
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtTextView.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Splitter.h"
 #include "plcviews/HexEditView.h"

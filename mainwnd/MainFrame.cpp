@@ -7,7 +7,8 @@
 #include "mainwnd/MainFrameHost.h"
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
-#include "editor/EdtCodePages.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
@@ -145,8 +146,8 @@ CMainFrame::~CMainFrame()
     for (CAppBar* bar : AppBars())
         delete bar;
     m_connError.reset();
-    if (CKVTToolBar::GetUserImages() == m_userImages.get())
-        CKVTToolBar::SetUserImages(nullptr);
+    if (CKVTToolbarShared::GetUserImages() == m_userImages.get())
+        CKVTToolbarShared::SetUserImages(nullptr);
     if (::GetFontColorPage() == m_fontColors)
         SetFontColorPage(nullptr);
     delete m_fontColors;
@@ -237,7 +238,7 @@ int CMainFrame::OnCreate()
     // 4. Docking on all four sides.
     EnableDocking(0xF000);
     // The global toolbar options.
-    CKVTToolBar::LoadParameters(QString());
+    CKVTToolbarStore::LoadParameters(QString());
     // 5. The menu bar.
     auto* menuBar = new CKVTMenuBar(this);
     menuBar->setObjectName(QStringLiteral("MenuBar"));
@@ -321,7 +322,7 @@ int CMainFrame::OnCreate()
     InitUserToolbars(nullptr, ID_FIRST_USER_TOOLBAR, ID_LAST_USER_TOOLBAR);
     // 12. The user images.
     if (m_userImages->LoadUserImages(QStringLiteral("UsrImgs.bmp")))
-        CKVTToolBar::SetUserImages(m_userImages.get());
+        CKVTToolbarShared::SetUserImages(m_userImages.get());
     return 0;
 }
 
@@ -536,7 +537,7 @@ std::vector<CMainFrame::ToolbarMenuItem> CMainFrame::ToolbarMenuItems() const
 
 void CMainFrame::OnToolbarPopupMenu(QWidget* source, const QPoint& globalPoint)
 {
-    if (CKVTToolBar::IsCustomizeMode())
+    if (CKVTToolbarShared::IsCustomizeMode())
         return;
     ui::Menu menu;
     for (const ToolbarMenuItem& item : ToolbarMenuItems())

@@ -2,7 +2,7 @@
 
 #include "plcviews/WatchedFile.h"
 
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"

@@ -5,7 +5,7 @@
 // for changes made outside the program.  Its frame is a 2 x 2 dynamic
 // splitter of hex views.
 
-#include "editor/FileChangeMonitor.h"
+#include "editor/files/FileChangeMonitor.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"
 #include "plcviews/BinData.h"

@@ -1,6 +1,6 @@
 #include "plcviews/HexEditView.h"
 
-#include "editor/EdtOptionPages.h"
+#include "editor/dialogs/EdtOptionPages.h"
 
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"

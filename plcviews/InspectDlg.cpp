@@ -1,7 +1,7 @@
 #include "plcviews/InspectDlg.h"
 
 #include "projectui/StrandworkDoc.h"
-#include "editor/HistoryCombo.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/ui/Beep.h"

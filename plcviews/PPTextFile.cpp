@@ -1,6 +1,6 @@
 #include "plcviews/PPTextFile.h"
 
-#include "editor/EdtTextTypes.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "platform/ui/App.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "res/StringTable.h"

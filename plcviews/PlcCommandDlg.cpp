@@ -416,7 +416,11 @@ void CPlcCommandDlg::OnLinkResult(const LinkResultRecord& r)
         m_error = 1;
     m_resultText = QString::fromStdU16String(text);
     const bool show = !text.empty() && m_showResult;
-    if (r.kind == plccmd::kInfoEx && r.status < 0 && !show)
+    // Only a control system that answered may not know the extended form;
+    // a request the link itself ended (reset, closed) got no answer, and
+    // the basic one would only open a second box on a link that is gone.
+    const bool linkEnded = r.status == OLNK_STATUS_LINK_RESET || r.status == OLNK_STATUS_LINK_CLOSED;
+    if (r.kind == plccmd::kInfoEx && r.status < 0 && !show && !linkEnded)
         m_fallback = true;
     if (show) {
         ShowResultView();

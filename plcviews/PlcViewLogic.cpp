@@ -1,6 +1,6 @@
 #include "plcviews/PlcViewLogic.h"
 
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 #include "platform/sys/Format.h"
 #include "res/text/TextTable.h"
 

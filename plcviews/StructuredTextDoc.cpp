@@ -4,7 +4,7 @@
 #include "plcviews/WatchedFile.h"
 
 #include "projectui/ProjectHost.h"
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Accel.h"

@@ -7,10 +7,10 @@
 // position per file and offers read-only, save and reload.  See
 // docs/plcviews.md.
 
-#include "editor/EdtEditView.h"
-#include "editor/EdtOptionPages.h"
-#include "editor/EdtTextBuffer.h"
-#include "editor/FileChangeMonitor.h"
+#include "editor/view/EdtEditView.h"
+#include "editor/dialogs/EdtOptionPages.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/files/FileChangeMonitor.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Splitter.h"

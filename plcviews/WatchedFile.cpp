@@ -1,7 +1,7 @@
 #include "plcviews/WatchedFile.h"
 
-#include "editor/EdtSettings.h"
-#include "editor/FileChangeMonitor.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/files/FileChangeMonitor.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Prompt.h"

@@ -83,7 +83,7 @@ void CKVTButtonAppearanceDlg::UpdateImageControls()
 namespace {
 void RepaintBars()
 {
-    for (CKVTToolBar* bar : CKVTToolBar::AllBars())
+    for (CKVTToolBar* bar : CKVTToolbarShared::AllBars())
         if (bar)
             bar->update();
 }
@@ -105,7 +105,7 @@ void CKVTButtonAppearanceDlg::OnEditImage()
 
 void CKVTButtonAppearanceDlg::OnNewImage()
 {
-    const QSize size = m_userImages ? m_userImages->GetImageSize() : CKVTToolBar::GetDefaultImageSize();
+    const QSize size = m_userImages ? m_userImages->GetImageSize() : CKVTToolbarShared::GetDefaultImageSize();
     QImage blank(size, QImage::Format_ARGB32);
     blank.fill(KvtImageEdit::kFaceColor);
     CKVTImageEditDlg editor(blank, this);
@@ -117,15 +117,15 @@ void CKVTButtonAppearanceDlg::OnNewImage()
         // The first user image: a user strip at the toolbars' image size.
         OwnUserImages() = std::make_unique<CKVTToolbarImageList>();
         strip = OwnUserImages().get();
-        strip->SetImageSize(CKVTToolBar::GetDefaultImageSize());
+        strip->SetImageSize(CKVTToolbarShared::GetDefaultImageSize());
         strip->InitUserImages(QString::fromLatin1(kKvtUserImagesFile));
     }
     const int index = strip->AddImage(editor.GetImage());
     if (index < 0)
         return;
     strip->SetModified(true);
-    if (fresh || !CKVTToolBar::GetUserImages())
-        CKVTToolBar::SetUserImages(strip);
+    if (fresh || !CKVTToolbarShared::GetUserImages())
+        CKVTToolbarShared::SetUserImages(strip);
     m_userImages = strip;
     FillImages();
     m_grid->SelectButton(index);

@@ -58,7 +58,7 @@ bool CKVTButtonDragController::Start(QWidget* source, std::unique_ptr<QMimeData>
 
 CKVTToolBar* CKVTButtonDragController::BarAt(const QPoint& global)
 {
-    const std::vector<CKVTToolBar*> bars = CKVTToolBar::AllBars();
+    const std::vector<CKVTToolBar*> bars = CKVTToolbarShared::AllBars();
     auto hit = [&global](CKVTToolBar* b) {
         return b->IsCreated() && b->isVisible() && b->DropTarget().Bar() == b &&
                QRect(b->mapToGlobal(QPoint(0, 0)), b->size()).contains(global);

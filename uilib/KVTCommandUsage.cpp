@@ -23,7 +23,7 @@ void CKVTCommandUsage::Serialize(sys::ObjectArchive& ar)
 
 void CKVTCommandUsage::AddCommand(uint32_t id)
 {
-    if (CKVTToolBar::IsCustomizeMode() || id == 0 || id == 0xFFFFFFFF || CKVTToolBar::IsBasicCommand(id) ||
+    if (CKVTToolbarShared::IsCustomizeMode() || id == 0 || id == 0xFFFFFFFF || CKVTToolbarShared::IsBasicCommand(id) ||
         IsFrameworkCommand(id))
         return;
     ++m_counts[id];

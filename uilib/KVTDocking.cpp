@@ -301,7 +301,7 @@ void CKVTToolDockBar::paintEvent(QPaintEvent*)
 
 void CKVTToolDockBar::mouseReleaseEvent(QMouseEvent* e)
 {
-    if (e->button() == Qt::RightButton && !CKVTToolBar::IsCustomizeMode()) {
+    if (e->button() == Qt::RightButton && !CKVTToolbarShared::IsCustomizeMode()) {
         if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(this))
             hooks->OnToolbarPopupMenu(this, e->globalPosition().toPoint());
         return;
@@ -552,7 +552,7 @@ void CKVTMiniDockFrameWnd::mousePressEvent(QMouseEvent* e)
     const int hit = HitTest(e->position().toPoint());
     const QPoint global = e->globalPosition().toPoint();
     if (e->button() == Qt::RightButton && hit == HitCaption) {
-        if (!CKVTToolBar::IsCustomizeMode())
+        if (!CKVTToolbarShared::IsCustomizeMode())
             if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(this))
                 hooks->OnToolbarPopupMenu(this, global);
         return;

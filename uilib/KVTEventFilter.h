@@ -1,6 +1,6 @@
 #pragma once
 // The library's one application event filter, installed once on first use.
-// Today it holds the mouse watch of the bars (CKVTToolBar::SetMouseHook):
+// Today it holds the mouse watch of the bars (CKVTToolbarShared::SetMouseHook):
 // while the watch is on, every mouse move is followed at its global
 // position by the bar under it; the filter never eats a move.
 

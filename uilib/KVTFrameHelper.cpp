@@ -504,7 +504,7 @@ std::vector<CKVTFrameHelper::BarItem> CKVTFrameHelper::ToolbarMenuItems() const
 
 void CKVTFrameHelper::OnToolbarPopupMenu(QWidget* source, const QPoint& globalPoint)
 {
-    if (CKVTToolBar::IsCustomizeMode())
+    if (CKVTToolbarShared::IsCustomizeMode())
         return;
     // A library popup: one checked item per bar, then the customise command.
     constexpr uint32_t kFirstBarItem = 0xFD00;
@@ -649,7 +649,7 @@ bool CKVTFrameHelper::DeleteUserToolbar(CKVTToolBar* bar)
     if (it == m_userBars.end())
         return false;
     m_userBars.erase(it);
-    bar->RemoveStateFromRegistry(m_userPath, -1, 0xFFFFFFFF);
+    bar->Store().RemoveState(m_userPath, -1, 0xFFFFFFFF);
     Detach(bar);
     delete bar;
     RecalcLayout();

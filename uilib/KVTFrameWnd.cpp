@@ -29,7 +29,7 @@ CKVTFrameBase::CKVTFrameBase(QWidget* parent) : ui::MainFrameBase(parent), m_hel
     QWidget* area = takeCentralWidget();
     m_helper.InstallClient(area);
     // Customisation mode refuses every command.
-    ui::SetCommandGate([](uint32_t) { return !CKVTToolBar::IsCustomizeMode(); });
+    ui::SetCommandGate([](uint32_t) { return !CKVTToolbarShared::IsCustomizeMode(); });
     // Show or hide the bar with this id.
     MapCommandRange(0xE800, 0xE8FF, [this](uint32_t id) {
         if (ui::ControlBar* bar = GetControlBar(id))
@@ -111,7 +111,7 @@ bool CKVTFrameBase::ShowPopupMenu(CKVTPopupMenu* popup)
 {
     m_helper.OnShowPopupMenu(popup);
     ui::Menu* menu = popup ? popup->GetMenu() : nullptr;
-    if (CKVTToolBar::IsCustomizeMode() || !menu)
+    if (CKVTToolbarShared::IsCustomizeMode() || !menu)
         return OnShowPopupMenu(popup);
     for (uint32_t id = ID_WINDOW_FIRST; id <= ID_WINDOW_LAST; ++id)
         if (menu->IndexOf(id) >= 0) {
@@ -234,7 +234,7 @@ void CKVTFrameBase::OnContextHelp()
     if (m_helpMode)
         return;
     m_helpMode = true;
-    CKVTToolBar::SetMouseHook(true);
+    CKVTToolbarShared::SetMouseHook(true);
     QApplication::setOverrideCursor(Qt::WhatsThisCursor);
     uint32_t help = 0;
     {
@@ -256,7 +256,7 @@ void CKVTFrameBase::OnContextHelp()
         if (KvtFrameHooks::FromWidget(open->GetOwner()) == static_cast<KvtFrameHooks*>(this))
             open->CloseChain();
     QApplication::restoreOverrideCursor();
-    CKVTToolBar::SetMouseHook(false);
+    CKVTToolbarShared::SetMouseHook(false);
     m_helpMode = false;
     if (help)
         WinHelp(help, ui::HELP_CONTEXT);
@@ -370,7 +370,7 @@ bool PopupUsesKey(const QKeyEvent* e)
 bool CKVTFrameBase::RouteHostedControlPress(QWidget* receiver, QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton ||
-        !(CKVTToolBar::IsCustomizeMode() || (e->modifiers() & Qt::AltModifier)))
+        !(CKVTToolbarShared::IsCustomizeMode() || (e->modifiers() & Qt::AltModifier)))
         return false;
     QWidget* top = receiver->window();
     if (top != this && !(qobject_cast<CKVTMiniDockFrameWnd*>(top) &&
@@ -380,7 +380,7 @@ bool CKVTFrameBase::RouteHostedControlPress(QWidget* receiver, QMouseEvent* e)
     // the pressed control, the toolbar takes the press (it may start a drag
     // of the button).
     const QPoint global = e->globalPosition().toPoint();
-    for (CKVTToolBar* bar : CKVTToolBar::AllBars()) {
+    for (CKVTToolBar* bar : CKVTToolbarShared::AllBars()) {
         if (!bar->IsCreated())
             continue;
         const QPoint local = bar->mapFromGlobal(global);

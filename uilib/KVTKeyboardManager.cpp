@@ -144,7 +144,7 @@ bool CKVTKeyboardManager::LoadAccelTable(const QString& path, int id, std::share
     if (accels.empty())
         return false; // nothing stored: the resource table stays
     for (ui::Accel& a : accels)
-        if (!CKVTToolBar::IsCommandPermitted(a.command))
+        if (!CKVTToolbarShared::IsCommandPermitted(a.command))
             a.command = 0;
     table = std::make_shared<const ui::AccelTable>(std::move(accels));
     return true;

@@ -143,7 +143,7 @@ void CKVTMenuBar::SetMaximizeMode(bool maximized, QMdiSubWindow* child)
     RemoveChildButtons();
     m_maximizeMode = maximized;
     m_child = child;
-    if (maximized && child && !IsCustomizeMode())
+    if (maximized && child && !CKVTToolbarShared::IsCustomizeMode())
         AddChildButtons();
     RebuildMnemonics();
     AdjustLayout();
@@ -304,10 +304,10 @@ bool CKVTMenuBar::DropDownPrevMenu()
         if (!GetButton(i)->IsSeparator())
             break;
     }
-    const uint32_t anim = Options().menuAnimation;
-    Options().menuAnimation = 0;
+    const uint32_t anim = CKVTToolbarShared::Options().menuAnimation;
+    CKVTToolbarShared::Options().menuAnimation = 0;
     OpenItem(i, true);
-    Options().menuAnimation = anim;
+    CKVTToolbarShared::Options().menuAnimation = anim;
     return true;
 }
 
@@ -322,10 +322,10 @@ bool CKVTMenuBar::DropDownNextMenu()
         if (!GetButton(i)->IsSeparator())
             break;
     }
-    const uint32_t anim = Options().menuAnimation;
-    Options().menuAnimation = 0;
+    const uint32_t anim = CKVTToolbarShared::Options().menuAnimation;
+    CKVTToolbarShared::Options().menuAnimation = 0;
     OpenItem(i, true);
-    Options().menuAnimation = anim;
+    CKVTToolbarShared::Options().menuAnimation = anim;
     return true;
 }
 
@@ -370,7 +370,7 @@ void CKVTMenuBar::EnterKeyboardMode()
 
 void CKVTMenuBar::focusInEvent(QFocusEvent* e)
 {
-    if (!IsCustomizeMode()) {
+    if (!CKVTToolbarShared::IsCustomizeMode()) {
         ShowCommandMessage(0xFFFFFFFF);
         if (GetHotButton() < 0 && FirstItem() < ItemEnd())
             SetHotIndex(FirstItem());
@@ -380,7 +380,7 @@ void CKVTMenuBar::focusInEvent(QFocusEvent* e)
 
 void CKVTMenuBar::focusOutEvent(QFocusEvent* e)
 {
-    if (e->reason() != Qt::PopupFocusReason && !IsCustomizeMode()) {
+    if (e->reason() != Qt::PopupFocusReason && !CKVTToolbarShared::IsCustomizeMode()) {
         CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
         if (!(open && open->IsDroppedDown())) {
             SetHotButton(-1);
@@ -578,7 +578,7 @@ int CKVTMenuBar::FindDropIndex(const QPoint& point, QRect& marker)
     rules.customizeIndex = IndexOf(GetCustomizeButton());
     rules.minIndex = FirstItem();
     rules.maxIndex = ItemEnd();
-    const KvtDropPlace place = FindDropPlace(point, rules, IsHorizontal());
+    const KvtDropPlace place = Layout().FindDropPlace(point, rules, IsHorizontal());
     marker = place.marker;
     return place.index;
 }

@@ -18,7 +18,7 @@ bool CKVTMenuButtonCache::SaveMenuButtons(const ui::Menu* menu, CKVTToolBar* bar
 {
     if (!menu || !bar)
         return false;
-    m_entries[menu->Serial()] = bar->StoreButtons();
+    m_entries[menu->Serial()] = bar->Store().StoreButtons();
     return true;
 }
 
@@ -29,7 +29,7 @@ bool CKVTMenuButtonCache::LoadMenuButtons(const ui::Menu* menu, CKVTToolBar* bar
     auto it = m_entries.find(menu->Serial());
     if (it == m_entries.end())
         return false;
-    return bar->LoadButtons(it->second);
+    return bar->Store().LoadButtons(it->second);
 }
 
 std::vector<uint8_t>* CKVTMenuButtonCache::Entry(uint64_t serial)

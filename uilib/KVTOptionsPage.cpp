@@ -62,9 +62,9 @@ CKVTOptionsPage::CKVTOptionsPage(CKVTToolbarCustomize* sheet, bool frameHasMenuB
             connect(box, &QCheckBox::clicked, this, [this, box] {
                 Write();
                 if (box == m_largeIcons)
-                    CKVTToolBar::SetLargeIcons(box->isChecked());
+                    CKVTToolbarShared::SetLargeIcons(box->isChecked());
                 if (box == m_look2000) {
-                    CKVTToolBar::SetLook2000(box->isChecked());
+                    CKVTToolbarShared::SetLook2000(box->isChecked());
                     if (m_sheet && m_sheet->Frame())
                         m_sheet->Frame()->update();
                 }
@@ -76,7 +76,7 @@ CKVTOptionsPage::CKVTOptionsPage(CKVTToolbarCustomize* sheet, bool frameHasMenuB
 bool CKVTOptionsPage::OnInitDialog()
 {
     ui::PropertyPage::OnInitDialog();
-    const KvtToolbarOptions& o = CKVTToolBar::Options();
+    const KvtToolbarOptions& o = CKVTToolbarShared::Options();
     auto set = [](QCheckBox* b, bool on) {
         if (b)
             b->setChecked(on);
@@ -92,7 +92,7 @@ bool CKVTOptionsPage::OnInitDialog()
     if (m_fullAfterDelay)
         m_fullAfterDelay->setEnabled(o.recentlyUsedMenus);
     // The recently-used menus exist only when the application names basic commands.
-    const bool recent = CKVTToolBar::HasBasicCommands() && m_hasMenuBar;
+    const bool recent = CKVTToolbarShared::HasBasicCommands() && m_hasMenuBar;
     for (int id : {16535, 16537, 16538, 16539, 16536})
         Show(GetDlgItem(id), recent);
     if (!(m_sheet && (m_sheet->Flags() & KVT_CUSTOMIZE_LOOK2000)))
@@ -102,7 +102,7 @@ bool CKVTOptionsPage::OnInitDialog()
 
 void CKVTOptionsPage::Write()
 {
-    KvtToolbarOptions& o = CKVTToolBar::Options();
+    KvtToolbarOptions& o = CKVTToolbarShared::Options();
     if (m_tooltips)
         o.tooltips = m_tooltips->isChecked();
     if (m_shortcuts) {
@@ -166,7 +166,7 @@ CKVTMenuPage::~CKVTMenuPage()
 bool CKVTMenuPage::OnInitDialog()
 {
     ui::PropertyPage::OnInitDialog();
-    for (CKVTToolBar* bar : CKVTToolBar::AllBars())
+    for (CKVTToolBar* bar : CKVTToolbarShared::AllBars())
         if (auto* mb = qobject_cast<CKVTMenuBar*>(bar)) {
             m_menuBar = mb;
             break;
@@ -176,10 +176,10 @@ bool CKVTMenuPage::OnInitDialog()
         m_animation->clear();
         for (uint32_t id = IDS_ANIMATION_NONE; id < IDS_ANIMATION_NONE + 3; ++id)
             m_animation->addItem(LoadResString(id));
-        m_animation->setCurrentIndex(int(std::min<uint32_t>(CKVTToolBar::Options().menuAnimation, 2)));
+        m_animation->setCurrentIndex(int(std::min<uint32_t>(CKVTToolbarShared::Options().menuAnimation, 2)));
     }
     if (m_shadows)
-        m_shadows->setChecked(CKVTToolBar::Options().menuShadows);
+        m_shadows->setChecked(CKVTToolbarShared::Options().menuShadows);
     const uint32_t flags = m_sheet ? m_sheet->Flags() : 0;
     Show(m_shadows, flags & KVT_CUSTOMIZE_MENU_SHADOWS);
     Show(m_animation, flags & KVT_CUSTOMIZE_MENU_ANIMATION);
@@ -416,9 +416,9 @@ void CKVTMenuPage::OnSheetClosing()
         return;
     m_left = true;
     if (m_animation)
-        CKVTToolBar::Options().menuAnimation = uint32_t(std::max(0, m_animation->currentIndex()));
+        CKVTToolbarShared::Options().menuAnimation = uint32_t(std::max(0, m_animation->currentIndex()));
     if (m_shadows)
-        CKVTToolBar::Options().menuShadows = m_shadows->isChecked();
+        CKVTToolbarShared::Options().menuShadows = m_shadows->isChecked();
     if (m_menuBar) {
         SaveShownMenu();
         if (m_menuBar->GetCurrentMenu() != m_original && m_original)

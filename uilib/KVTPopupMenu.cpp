@@ -100,10 +100,10 @@ bool CKVTPopupMenuBar::CreateFromMenu(const ui::Menu* menu, bool allItems)
     RemoveAllButtons();
     m_first = 0;
     m_hiddenMnemonics.clear();
-    const bool all = allItems || CKVTPopupMenu::IsShowAll() || !Options().recentlyUsedMenus;
+    const bool all = allItems || CKVTPopupMenu::IsShowAll() || !CKVTToolbarShared::Options().recentlyUsedMenus;
     KvtPopupBuildResult r = KvtPopupBuild::Filter(
-        *menu, all, [](uint32_t id) { return IsCommandRarelyUsed(id); },
-        [](uint32_t id) { return IsCommandPermitted(id); });
+        *menu, all, [](uint32_t id) { return CKVTToolbarShared::IsCommandRarelyUsed(id); },
+        [](uint32_t id) { return CKVTToolbarShared::IsCommandPermitted(id); });
     for (const KvtPopupEntry& e : r.entries) {
         if (e.separator) {
             auto sep = std::make_unique<CKVTToolbarMenuButton>();
@@ -125,7 +125,7 @@ bool CKVTPopupMenuBar::CreateFromMenu(const ui::Menu* menu, bool allItems)
 
 QSize CKVTPopupMenuBar::CalcPopupSize()
 {
-    const QSize def(GetColumnWidth(), GetRowHeight());
+    const QSize def(Layout().ColumnWidth(), Layout().RowHeight());
     int width = 0, height = 0, colWidth = 0, colHeight = 0;
     for (int i = 0; i < GetCount(); ++i) {
         CKVTToolbarButton* b = GetButton(i);
@@ -147,7 +147,7 @@ QSize CKVTPopupMenuBar::CalcPopupSize()
 void CKVTPopupMenuBar::RepositionButtons()
 {
     RebuildMnemonics();
-    const QSize def(GetColumnWidth(), GetRowHeight());
+    const QSize def(Layout().ColumnWidth(), Layout().RowHeight());
     const int clientHeight =
         height() > 0 && isVisible() ? height() : (m_clientHeight > 0 ? m_clientHeight : 1 << 20);
     // Column widths first.
@@ -202,7 +202,7 @@ void CKVTPopupMenuBar::AdjustLayout()
 bool CKVTPopupMenuBar::Customizing() const
 {
     CKVTPopupMenu* popup = GetPopup();
-    return popup ? popup->Customizing() : IsCustomizeMode();
+    return popup ? popup->Customizing() : CKVTToolbarShared::IsCustomizeMode();
 }
 
 void CKVTPopupMenuBar::OnUpdateCmdUI()
@@ -262,7 +262,7 @@ void CKVTPopupMenuBar::SetHotButton(int index)
     CKVTToolbarButton* b = GetButton(index);
     if (IsSubmenuItem(b) && !(b->m_style & TBBS_DISABLED) && !b->IsDroppedDown())
         StartSubmenuTimer(static_cast<CKVTToolbarMenuButton*>(b));
-    else if (IsShowAllButton(b) && Options().showAllMenusAfterDelay)
+    else if (IsShowAllButton(b) && CKVTToolbarShared::Options().showAllMenusAfterDelay)
         StartSubmenuTimer(static_cast<CKVTToolbarMenuButton*>(b));
 }
 
@@ -435,7 +435,7 @@ CKVTPopupMenu::CKVTPopupMenu(QWidget* editPage, const QString& name)
     Init();
 }
 
-bool CKVTPopupMenu::Customizing() const { return CKVTToolBar::IsCustomizeMode() && !m_handler; }
+bool CKVTPopupMenu::Customizing() const { return CKVTToolbarShared::IsCustomizeMode() && !m_handler; }
 
 void CKVTPopupMenu::Init()
 {
@@ -487,7 +487,7 @@ CKVTPopupMenu* CKVTPopupMenu::GetChildPopup() const
 
 bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool locked)
 {
-    CKVTToolBar::PlaySystemSound("MenuPopup");
+    CKVTToolbarShared::PlaySystemSound("MenuPopup");
     m_owner = owner;
     m_menu = menu;
     if (m_destroyMenu)
@@ -525,12 +525,12 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
             return false;
     Place();
 
-    const uint32_t kind = CKVTToolBar::Options().menuAnimation;
+    const uint32_t kind = CKVTToolbarShared::Options().menuAnimation;
     m_animStep = 0;
     m_animDone = kind == 0 || customize || m_editPage;
     if (!m_animDone) {
         const QRect r = KvtPopupAnimation::Step(
-            kind, m_final, QSize(m_bar->GetColumnWidth(), m_bar->GetRowHeight()), m_dropRight,
+            kind, m_final, QSize(m_bar->Layout().ColumnWidth(), m_bar->Layout().RowHeight()), m_dropRight,
             m_dropDown, 0);
         setGeometry(r.adjusted(0, 0, m_shadow ? ShadowDepth : 0, m_shadow ? ShadowDepth : 0));
         m_animTimer = startTimer(KvtPopupAnimation::TickMs);
@@ -586,7 +586,7 @@ void CKVTPopupMenu::Place()
     m_dropRight = r.dropRight;
     m_dropDown = r.dropDown;
     m_scroll = r.scroll;
-    m_shadow = CKVTToolBar::Options().menuShadows && !Customizing() && !m_editPage;
+    m_shadow = CKVTToolbarShared::Options().menuShadows && !Customizing() && !m_editPage;
     if (m_shadow) {
         m_shadowCapture = QPixmap();
         if (screen && QGuiApplication::platformName() != QLatin1String("offscreen"))
@@ -618,9 +618,9 @@ void CKVTPopupMenu::RecalcLayout()
 void CKVTPopupMenu::AnimationTick()
 {
     ++m_animStep;
-    const uint32_t kind = CKVTToolBar::Options().menuAnimation;
+    const uint32_t kind = CKVTToolbarShared::Options().menuAnimation;
     const QRect r = KvtPopupAnimation::Step(kind, m_final,
-                                            QSize(m_bar->GetColumnWidth(), m_bar->GetRowHeight()),
+                                            QSize(m_bar->Layout().ColumnWidth(), m_bar->Layout().RowHeight()),
                                             m_dropRight, m_dropDown, m_animStep);
     const int extra = m_shadow ? ShadowDepth : 0;
     setGeometry(r.adjusted(0, 0, extra, extra));
@@ -702,7 +702,7 @@ void CKVTPopupMenu::ShowAllCommands()
     if (!m_parentButton || m_bar->AllItemsShown())
         return;
     s_showAll = true;
-    CKVTToolBar::PlaySystemSound("MenuPopup");
+    CKVTToolbarShared::PlaySystemSound("MenuPopup");
     m_painted = false;
     m_shadowCapture = QPixmap();
     const int hot = m_bar->GetHotButton();
@@ -730,7 +730,7 @@ void CKVTPopupMenu::ChooseCommand(uint32_t id)
     }
     CloseChain();
     CKVTCommandUsage::Instance().AddCommand(id);
-    CKVTToolBar::PlaySystemSound("MenuCommand");
+    CKVTToolbarShared::PlaySystemSound("MenuCommand");
     if (ui::IsSystemCommand(id))
         RunSystemCommand(id);
     else
@@ -982,7 +982,7 @@ int CKVTPopupMenuBar::OnDragOver(const QMimeData* data, int keyState, const QPoi
 int CKVTPopupMenuBar::FindDropIndex(const QPoint& point, QRect& marker)
 {
     KvtDropRules rules;
-    const KvtDropPlace place = FindDropPlace(point, rules, false);
+    const KvtDropPlace place = Layout().FindDropPlace(point, rules, false);
     marker = place.marker;
     if (!marker.isEmpty() && place.index >= 0) {
         // Across the whole popup.
@@ -995,7 +995,7 @@ int CKVTPopupMenuBar::FindDropIndex(const QPoint& point, QRect& marker)
 
 void CKVTPopupMenuBar::DrawDragMarker(QPainter& p)
 {
-    const QRect r = GetDropMarker();
+    const QRect r = Customizer().DropMarker();
     if (r.isEmpty())
         return;
     const CKVTDrawingData& dd = CKVTDrawingData::Instance();

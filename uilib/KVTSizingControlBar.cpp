@@ -426,7 +426,7 @@ void CKVTSizingControlBar::mousePressEvent(QMouseEvent* e)
         return;
     }
     if (e->button() == Qt::RightButton) {
-        if (!CKVTToolBar::IsCustomizeMode())
+        if (!CKVTToolbarShared::IsCustomizeMode())
             if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(this))
                 hooks->OnToolbarPopupMenu(this, global);
         return;
@@ -483,7 +483,7 @@ void CKVTSizingControlBar::mouseMoveEvent(QMouseEvent* e)
 void CKVTSizingControlBar::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::RightButton) {
-        if (!CKVTToolBar::IsCustomizeMode() && !m_tracking)
+        if (!CKVTToolbarShared::IsCustomizeMode() && !m_tracking)
             if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(this))
                 hooks->OnToolbarPopupMenu(this, e->globalPosition().toPoint());
         return;

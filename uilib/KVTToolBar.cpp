@@ -50,8 +50,8 @@ public:
     void SetText(const QString& text) override
     {
         CmdUI::SetText(text);
-        if (m_bar->GetButtonText(m_index) != text) {
-            m_bar->SetButtonText(m_index, text);
+        if (m_bar->m_items.Text(m_index) != text) {
+            m_bar->m_items.SetText(m_index, text);
             m_bar->AdjustLayout();
         }
     }
@@ -114,7 +114,7 @@ void CKVTToolBar::dropEvent(QDropEvent* e)
 
 int CKVTToolBar::InsertButton(std::unique_ptr<CKVTToolbarButton> button, int index)
 {
-    if (!button || !IsCommandPermitted(button->m_id) || index < -1 || index > GetCount())
+    if (!button || !CKVTToolbarShared::IsCommandPermitted(button->m_id) || index < -1 || index > GetCount())
         return -1;
     if (index == -1 || index == GetCount())
         index = m_items.Customize() ? GetCount() - 1 : GetCount();
@@ -192,10 +192,10 @@ bool CKVTToolBar::LoadToolBar(uint32_t resourceId, uint32_t coldId, uint32_t men
     const QSize image(res->width, res->height);
     const QSize button = image + QSize(6, 6);
     if (locked)
-        SetOwnSizes(button, image);
+        m_layout.SetOwnSizes(button, image);
     else
-        SetDefaultSizes(button, image);
-    auto list = [this](ImageKind k) { return m_locked ? &m_ownImages[k] : GetSharedImages(k); };
+        CKVTToolbarShared::SetDefaultSizes(button, image);
+    auto list = [this](ImageKind k) { return m_locked ? &m_ownImages[k] : CKVTToolbarShared::GetSharedImages(k); };
     CKVTToolbarImageList* normal = list(IMAGES_NORMAL);
     if (normal->FirstIndexOf(resourceId) < 0) {
         if (!normal->HasImages())
@@ -246,21 +246,10 @@ bool CKVTToolBar::SendMenuCommand(CKVTToolbarButton* button)
 {
     if (!button || button->m_id == 0 || button->m_id == 0xFFFFFFFF)
         return false;
-    PlaySystemSound("MenuCommand");
+    CKVTToolbarShared::PlaySystemSound("MenuCommand");
     CKVTCommandUsage::Instance().AddCommand(button->m_id);
     PostCommand(button->m_id);
     return true;
-}
-
-void CKVTToolBar::SetButtonInfo(int index, uint32_t id, uint32_t style, int image)
-{
-    CKVTToolbarButton* b = GetButton(index);
-    if (!b)
-        return;
-    b->m_id = id;
-    b->m_style = style;
-    b->SetImage(image);
-    InvalidateButton(index);
 }
 
 bool CKVTToolBar::SetDefaultButtonText(CKVTToolbarButton* button)
@@ -296,7 +285,7 @@ void CKVTToolBar::SetHotButton(int index)
         return;
     if (index < 0 || index >= GetCount()) {
         // No button: in customisation mode (not during an Alt-drag) an open popup closes.
-        if (IsCustomizeMode() && !IsTempCustomizeMode())
+        if (CKVTToolbarShared::IsCustomizeMode() && !CKVTToolbarShared::IsTempCustomizeMode())
             if (CKVTToolbarButton* open = GetButton(m_items.droppedDown)) {
                 open->OnCancelMode();
                 m_items.droppedDown = -1;
@@ -305,7 +294,7 @@ void CKVTToolBar::SetHotButton(int index)
     } else {
         CKVTToolbarButton* dropped = GetButton(m_items.droppedDown);
         const bool isDropped = dropped && dropped->IsDroppedDown();
-        if (isDropped || IsCustomizeMode()) {
+        if (isDropped || CKVTToolbarShared::IsCustomizeMode()) {
             CKVTToolbarButton* b = GetButton(index);
             if (index != m_items.droppedDown) {
                 if (dropped)
@@ -314,14 +303,14 @@ void CKVTToolBar::SetHotButton(int index)
                 auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(b);
                 const bool isSystem = dynamic_cast<CKVTToolbarSystemMenuButton*>(b) != nullptr;
                 const bool opens = menu && (!IsPopupMenuBar() || menu->m_id == KVT_POPUP_ID || !menu->SubItems().empty());
-                if (opens && !(IsCustomizeMode() && isSystem))
+                if (opens && !(CKVTToolbarShared::IsCustomizeMode() && isSystem))
                     menu->OnClick(this, true);
-            } else if (IsCustomizeMode() && dropped) {
+            } else if (CKVTToolbarShared::IsCustomizeMode() && dropped) {
                 dropped->OnCancelMode();
                 m_items.droppedDown = -1;
             }
         }
-        if (IsCustomizeMode() && !IsTempCustomizeMode() && !CKVTButtonDragController::Instance().IsDragging()) {
+        if (CKVTToolbarShared::IsCustomizeMode() && !CKVTToolbarShared::IsTempCustomizeMode() && !CKVTButtonDragController::Instance().IsDragging()) {
             CKVTToolbarButton* b = GetButton(index);
             if (b && !b->IsSeparator() && m_items.selected != index) {
                 InvalidateButton(m_items.selected);
@@ -381,15 +370,15 @@ bool DropDownNeighbour(CKVTToolBar* bar, int step)
     const int next = NeighbourMenu(bar, open, step);
     if (next < 0)
         return false;
-    const uint32_t anim = CKVTToolBar::Options().menuAnimation;
-    CKVTToolBar::Options().menuAnimation = 0;
+    const uint32_t anim = CKVTToolbarShared::Options().menuAnimation;
+    CKVTToolbarShared::Options().menuAnimation = 0;
     current->OnCancelMode();
     bar->SetDroppedDown(-1);
     bar->SetHotButton(-1);
     auto* b = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(next));
     if (b->OpenPopupMenu())
         bar->SetDroppedDown(next);
-    CKVTToolBar::Options().menuAnimation = anim;
+    CKVTToolbarShared::Options().menuAnimation = anim;
     if (CKVTPopupMenu* popup = b->GetPopupMenu())
         popup->GetMenuBar()->HotFirst();
     bar->InvalidateButton(next);
@@ -402,7 +391,7 @@ bool CKVTToolBar::DropDownNextMenu() { return DropDownNeighbour(this, 1); }
 
 void CKVTToolBar::OnCancelMode()
 {
-    if (IsResizing())
+    if (m_customizer.IsResizing())
         m_customizer.EndResize(false, QPoint());
     if (CKVTToolbarButton* b = GetButton(m_items.pressed))
         SetButtonStyle(m_items.pressed, b->m_style & ~TBBS_PRESSED);
@@ -416,9 +405,9 @@ void CKVTToolBar::OnCancelMode()
 
 void CKVTToolBar::OnMouseLeave()
 {
-    if (IsMouseHook())
+    if (CKVTToolbarShared::IsMouseHook())
         return;
-    if (!IsCustomizeMode())
+    if (!CKVTToolbarShared::IsCustomizeMode())
         if (CKVTToolbarButton* d = GetButton(m_items.droppedDown); d && d->IsDroppedDown())
             return;
     if (m_items.pressed >= 0)
@@ -441,7 +430,7 @@ void CKVTToolBar::TrackMouse(QPoint point)
 
 bool CKVTToolBar::OnToolHitTest(QPoint point, QString& text, QRect& rect)
 {
-    if (!Options().tooltips || !(GetBarStyle() & CBRS_TOOLTIPS))
+    if (!CKVTToolbarShared::Options().tooltips || !(GetBarStyle() & CBRS_TOOLTIPS))
         return false;
     const int index = HitTest(point);
     CKVTToolbarButton* b = GetButton(index);
@@ -464,7 +453,7 @@ bool CKVTToolBar::OnToolHitTest(QPoint point, QString& text, QRect& rect)
     }
     if (text.isEmpty())
         return false;
-    if (Options().shortcutKeys && b->m_id != 0 && b->m_id != KVT_POPUP_ID)
+    if (CKVTToolbarShared::Options().shortcutKeys && b->m_id != 0 && b->m_id != KVT_POPUP_ID)
         if (CKVTKeyboardManager* km = CKVTKeyboardManager::Instance()) {
             QString key;
             if (km->FindDefaultAccelerator(b->m_id, key, window()))
@@ -476,7 +465,7 @@ bool CKVTToolBar::OnToolHitTest(QPoint point, QString& text, QRect& rect)
 
 bool CKVTToolBar::event(QEvent* e)
 {
-    if (IsResizing() && (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride)) {
+    if (m_customizer.IsResizing() && (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride)) {
         if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && e->type() == QEvent::KeyPress)
             m_customizer.EndResize(false, QPoint());
         e->accept();
@@ -497,7 +486,7 @@ bool CKVTToolBar::event(QEvent* e)
 
 void CKVTToolBar::contextMenuEvent(QContextMenuEvent* e)
 {
-    OnContextMenu(this, e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->globalPos());
+    m_customizer.OnContextMenu(e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->globalPos());
     e->accept();
 }
 
@@ -509,11 +498,11 @@ void CKVTToolBar::RestoreFocus()
 
 void CKVTToolBar::ShowCommandMessage(uint32_t id)
 {
-    if (IsMouseHook())
+    if (CKVTToolbarShared::IsMouseHook())
         return;
     QWidget* owner = GetOwner() ? GetOwner() : window();
     if (auto* frame = qobject_cast<MainFrameBase*>(owner))
-        frame->SetMessageText(MapMessageId(id));
+        frame->SetMessageText(CKVTToolbarShared::MapMessageId(id));
 }
 
 void CKVTToolBar::OnUpdateCmdUI()
@@ -530,7 +519,7 @@ void CKVTToolBar::OnUpdateCmdUI()
     // The hosted controls follow their commands (customisation mode keeps them disabled).
     for (auto& b : m_items)
         if (QWidget* w = b->GetHwnd(); w && !w->isHidden())
-            w->setEnabled(!IsCustomizeMode() && !(b->m_style & TBBS_DISABLED));
+            w->setEnabled(!CKVTToolbarShared::IsCustomizeMode() && !(b->m_style & TBBS_DISABLED));
 }
 
 void CKVTToolBar::OnButtonNotify(CKVTToolbarButton* button, int code)
@@ -548,9 +537,9 @@ void CKVTToolBar::OnButtonNotify(CKVTToolbarButton* button, int code)
 void CKVTToolBar::mousePressEvent(QMouseEvent* e)
 {
     m_lastPress = e->position().toPoint();
-    if (e->button() == Qt::LeftButton && OnCustomizePress(e))
+    if (e->button() == Qt::LeftButton && m_customizer.OnCustomizePress(e))
         return;
-    if (e->button() != Qt::LeftButton || IsCustomizeMode()) {
+    if (e->button() != Qt::LeftButton || CKVTToolbarShared::IsCustomizeMode()) {
         ControlBar::mousePressEvent(e);
         return;
     }
@@ -580,7 +569,7 @@ void CKVTToolBar::mousePressEvent(QMouseEvent* e)
 
 void CKVTToolBar::mouseDoubleClickEvent(QMouseEvent* e)
 {
-    if (e->button() == Qt::LeftButton && !IsCustomizeMode())
+    if (e->button() == Qt::LeftButton && !CKVTToolbarShared::IsCustomizeMode())
         if (CKVTToolbarButton* b = GetButton(HitTest(e->position().toPoint()))) {
             b->OnDblClick(this);
             return;
@@ -590,7 +579,7 @@ void CKVTToolBar::mouseDoubleClickEvent(QMouseEvent* e)
 
 void CKVTToolBar::mouseReleaseEvent(QMouseEvent* e)
 {
-    if (IsResizing() && e->button() == Qt::LeftButton) {
+    if (m_customizer.IsResizing() && e->button() == Qt::LeftButton) {
         m_customizer.EndResize(true, e->position().toPoint());
         return;
     }
@@ -634,11 +623,11 @@ void CKVTToolBar::mouseReleaseEvent(QMouseEvent* e)
 
 void CKVTToolBar::mouseMoveEvent(QMouseEvent* e)
 {
-    if (IsResizing()) {
+    if (m_customizer.IsResizing()) {
         m_customizer.TrackResize(e->position().toPoint());
         return;
     }
-    if (m_items.pressed >= 0 || IsCustomizeMode()) {
+    if (m_items.pressed >= 0 || CKVTToolbarShared::IsCustomizeMode()) {
         ControlBar::mouseMoveEvent(e);
         return;
     }

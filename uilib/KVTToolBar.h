@@ -6,7 +6,7 @@
 // (over the pure core KvtToolbarLayout), CKVTToolbarPainter draws the bar,
 // CKVTToolbarCustomizer handles customisation by mouse, drops and the
 // button context menu, CKVTToolbarStore keeps the stored state, and
-// CKVTToolbarShared holds what all bars share (the statics below).  The
+// CKVTToolbarShared holds what all bars share (callers reach it directly).  The
 // menu bar and the popup menu bars derive from it.
 
 #include "platform/sys/ObjectArchive.h"
@@ -59,12 +59,9 @@ public:
     bool Create(QWidget* parent, uint32_t style, uint32_t id) override;
     virtual bool CreateEx(QWidget* parent, uint32_t ctrlStyle, uint32_t style, const QMargins& borders,
                           uint32_t id);
-    uint32_t GetCtrlStyle() const { return m_ctrlStyle; }
 
     // --- the virtual operations (a derived bar may replace any of them) ---
     virtual void RemoveAllButtons();
-    virtual int GetRowHeight() const { return m_layout.RowHeight(); }
-    virtual int GetColumnWidth() const { return m_layout.ColumnWidth(); }
     virtual void RestoreFocus();
     virtual QRect GetItemRect(int index) const;
     virtual QRect GetInvalidateItemRect(int index) const { return GetItemRect(index); }
@@ -78,10 +75,6 @@ public:
     {
         return m_store.SaveState(profile, index, resourceId);
     }
-    virtual bool RemoveStateFromRegistry(const QString& profile, int index = -1, uint32_t resourceId = 0xFFFFFFFF)
-    {
-        return m_store.RemoveState(profile, index, resourceId);
-    }
     virtual bool CanBeRestored() const { return m_resourceId != 0; }
     virtual bool CanBeClosed() const { return !m_noClose; }
     virtual bool RestoreOriginalState();
@@ -90,14 +83,8 @@ public:
     virtual int HitTest(QPoint point) const { return m_layout.HitTest(point); }
     virtual bool SetDefaultButtonText(CKVTToolbarButton* button);
     virtual void OnFillBackground(QPainter&) {}
-    virtual QSize CalcSize(bool vertical) { return m_layout.CalcSize(vertical); }
     virtual void SetHotButton(int index);
     virtual QSize CalcLayout(uint32_t mode, int length = -1) { return m_layout.CalcLayout(mode, length); }
-    virtual void DrawButton(QPainter& p, CKVTToolbarButton* button, CKVTToolbarImageList* images,
-                            bool highlighted, bool grayDisabled)
-    {
-        m_painter.DrawButton(p, button, images, highlighted, grayDisabled);
-    }
     virtual void RepositionButtons() { m_layout.RepositionButtons(); }
     virtual bool OnSendCommand(CKVTToolbarButton*) { return false; }
     virtual bool IsPopupMenuBar() const { return false; }
@@ -107,18 +94,9 @@ public:
     // Drops of dragged buttons (customisation mode; the drop target calls
     // them).  keyState has MK_CONTROL while Ctrl is held; the results are
     // drop effects.
-    virtual int OnDragEnter(const QMimeData* data, int keyState, const QPoint& point)
-    {
-        return m_customizer.OnDragEnter(data, keyState, point);
-    }
     virtual int OnDragOver(const QMimeData* data, int keyState, const QPoint& point)
     {
         return m_customizer.OnDragOver(data, keyState, point);
-    }
-    virtual void OnDragLeave() { m_customizer.OnDragLeave(); }
-    virtual bool OnDrop(const QMimeData* data, int effect, const QPoint& point)
-    {
-        return m_customizer.OnDrop(data, effect, point);
     }
     // The insertion index and marker rectangle for a point (-1: none).
     virtual int FindDropIndex(const QPoint& point, QRect& marker) { return m_customizer.FindDropIndex(point, marker); }
@@ -129,20 +107,16 @@ public:
     {
         return m_customizer.CreateDroppedButton(data);
     }
-    // A button dragged a little along the bar: 6 pixels or more right (down)
-    // gives it a separator before it, left (up) takes that separator away.
-    void AddRemoveSeparator(CKVTToolbarButton* button, QPoint start, QPoint end)
-    {
-        m_customizer.AddRemoveSeparator(button, start, end);
-    }
-    int GetDropIndex() const { return m_customizer.DropIndex(); }
-    QRect GetDropMarker() const { return m_customizer.DropMarker(); }
-    CKVTToolbarButton* GetDragButton() const { return m_customizer.DragButton(); }
-    bool IsResizing() const { return m_customizer.IsResizing(); }
-    // The press of customisation mode (and of an Alt-drag): selection,
-    // width drag, button drag; FALSE when it is not one.
-    bool OnCustomizePress(QMouseEvent* e) { return m_customizer.OnCustomizePress(e); }
     CKVTToolbarDropTarget& DropTarget() { return m_dropTarget; }
+
+    // The collaborators, for what is not an operation of the bar itself:
+    // sizes, layout passes, hit tests and drop places; the customisation
+    // press, the width drag, drops and the button context menu; the stored
+    // record and its registry key.
+    CKVTToolbarLayouter& Layout() { return m_layout; }
+    const CKVTToolbarLayouter& Layout() const { return m_layout; }
+    CKVTToolbarCustomizer& Customizer() { return m_customizer; }
+    CKVTToolbarStore& Store() { return m_store; }
     bool RegistersWithFrame() const override { return !IsPopupMenuBar(); }
     virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz)
     {
@@ -154,20 +128,9 @@ public:
     // hot and opens its popup with its first item selected.
     virtual bool DropDownPrevMenu();
     virtual bool DropDownNextMenu();
-    // The button context menu of customisation mode (menu 16102).
-    virtual void PrepareCustomizeMenu(CKVTToolbarButton* button, ui::Menu& menu)
-    {
-        m_customizer.PrepareCustomizeMenu(button, menu);
-    }
-    // The context menu at a screen point ((-1, -1): from the keyboard).
-    virtual void OnContextMenu(QWidget*, QPoint screenPoint) { m_customizer.OnContextMenu(screenPoint); }
     // A hosted control's notification: the button's command goes out (as a
     // click sends it) when the button's NotifyCommand answers TRUE.
     void OnButtonNotify(CKVTToolbarButton* button, int code);
-    // Runs a command of the button context menu (ID_BUTTON_RESET .. ID_BUTTON_NEW_MENU) on the selected button.
-    void OnCustomizeCommand(uint32_t id) { m_customizer.OnCustomizeCommand(id); }
-    // The appearance dialog for a button of this bar; TRUE for OK.
-    bool RunAppearanceDialog(CKVTToolbarButton* button) { return m_customizer.RunAppearanceDialog(button); }
     virtual void OnCancelMode();
     virtual void OnMouseLeave();
     // The tooltip text of the button under a point; FALSE: none.
@@ -191,7 +154,6 @@ public:
     CKVTToolbarButton* GetButton(int index) const { return m_items.At(index); }
     void InvalidateButton(int index);
     int GetHotButton() const { return m_items.hot; }
-    int GetPressedButton() const { return m_items.pressed; }
     int GetSelectedButton() const { return m_items.selected; }
     void SetSelectedButton(int index) { m_items.selected = index; }
     int GetDroppedDownMenu() const { return m_items.droppedDown; }
@@ -213,23 +175,14 @@ public:
     int CommandToIndex(uint32_t id) const { return m_items.CommandToIndex(id); }
     uint32_t GetItemID(int index) const { return m_items.ItemID(index); }
     uint32_t GetButtonStyle(int index) const { return m_items.Style(index); }
-    QString GetButtonText(int index) const { return m_items.Text(index); }
-    bool SetButtonText(int index, const QString& text) { return m_items.SetText(index, text); }
-    void GetButtonInfo(int index, uint32_t& id, uint32_t& style, int& image) const
-    {
-        m_items.Info(index, id, style, image);
-    }
-    void SetButtonInfo(int index, uint32_t id, uint32_t style, int image);
 
     // Shows the status text of a command (mapped by MapMessageId) in the
     // owner frame's message pane.
     void ShowCommandMessage(uint32_t id);
-    static uint32_t MapMessageId(uint32_t id) { return CKVTToolbarShared::MapMessageId(id); }
 
     // --- the bar's own state ---
     bool IsLocked() const { return m_locked; }
     void SetLocked(bool on) { m_locked = on; }
-    bool m_largeIcons = true; // takes part in large icons
     bool GetTextLabels() const { return m_textLabels; }
     void SetTextLabels(bool on);
     bool IsMenuMode() const { return m_menuMode; }
@@ -238,79 +191,11 @@ public:
     // Keeps the bar out of the customisation sheet's list of toolbars.
     void SetHideInCustomizeList(bool on) { m_hideInCustomizeList = on; }
     bool IsHiddenInCustomizeList() const { return m_hideInCustomizeList; }
-    int GetFixedLength() const { return m_fixedLength; }
-    void SetFixedLength(int length) { m_fixedLength = length; }
     uint32_t GetResourceId() const { return m_resourceId; }
-    int GetFirstImageIndex() const { return m_firstImage; }
-    bool GetLabelsTaller() const { return m_layout.LabelsTaller(); }
-    int GetLabelHeight() const { return m_layout.LabelHeight(); }
-    QSize GetButtonSize() const { return m_layout.ButtonSize(); }
-    QSize GetImageSize() const { return m_layout.ImageSize(); }
-    QSize GetOwnButtonSize() const { return m_layout.OwnButtonSize(); }
-    QSize GetCurrentOwnButtonSize() const { return m_layout.CurrentOwnButtonSize(); }
-    void SetOwnSizes(QSize button, QSize image) { m_layout.SetOwnSizes(button, image); }
     CKVTToolbarImageList& OwnImages(ImageKind kind) { return m_ownImages[kind]; }
     CKVTToolbarButton* FindMnemonic(QChar c) const { return m_items.FindMnemonic(c); }
-    void SetDrawBorder(bool on) { m_drawBorder = on; }
-    void SetGrayDisabled(bool on) { m_grayDisabled = on; }
 
-    // The key of the bar's state: prefix + "KVTToolBar-%d%x" (or "-%d" for
-    // resource id -1); the prefix is GetRegPath("KVTToolBars", profile).
-    QString StateKey(const QString& profile, int index, uint32_t resourceId) const
-    {
-        return m_store.StateKey(profile, index, resourceId);
-    }
-    // Forgets which bar saved under which key (tests).
-    static void ClearStateKeyRecord() { CKVTToolbarStore::ClearStateKeyRecord(); }
-    // The stored bytes of the bar (Serialize) and loading from them; false
-    // (bar unchanged) for damaged data.
-    std::vector<uint8_t> StoreButtons() { return m_store.StoreButtons(); }
-    bool LoadButtons(const std::vector<uint8_t>& bytes) { return m_store.LoadButtons(bytes); }
 
-    // --- statics (what all bars share: CKVTToolbarShared) ---
-    static const std::vector<CKVTToolBar*>& AllBars() { return CKVTToolbarShared::AllBars(); }
-    static bool SetCustomizeMode(bool on) { return CKVTToolbarShared::SetCustomizeMode(on); }
-    static bool IsCustomizeMode() { return CKVTToolbarShared::IsCustomizeMode(); }
-    static bool IsTempCustomizeMode() { return CKVTToolbarShared::IsTempCustomizeMode(); }
-    static void SetAltCustomization(bool on) { CKVTToolbarShared::SetAltCustomization(on); }
-    static bool IsAltCustomization() { return CKVTToolbarShared::IsAltCustomization(); }
-    static void SetLargeIcons(bool on) { CKVTToolbarShared::SetLargeIcons(on); }
-    static void SetLook2000(bool on) { CKVTToolbarShared::SetLook2000(on); }
-    static void SetMenuSizes(QSize button, QSize image) { CKVTToolbarShared::SetMenuSizes(button, image); }
-    static QSize GetMenuButtonSize() { return CKVTToolbarShared::GetMenuButtonSize(); }
-    static QSize GetMenuImageSize() { return CKVTToolbarShared::GetMenuImageSize(); }
-    static void SetDefaultSizes(QSize button, QSize image) { CKVTToolbarShared::SetDefaultSizes(button, image); }
-    static QSize GetDefaultButtonSize() { return CKVTToolbarShared::GetDefaultButtonSize(); }
-    static QSize GetDefaultImageSize() { return CKVTToolbarShared::GetDefaultImageSize(); }
-    static QSize GetCurrentButtonSize() { return CKVTToolbarShared::GetCurrentButtonSize(); }
-    static QSize GetCurrentImageSize() { return CKVTToolbarShared::GetCurrentImageSize(); }
-    static void SetNonPermittedCommands(const std::vector<uint32_t>& ids)
-    {
-        CKVTToolbarShared::SetNonPermittedCommands(ids);
-    }
-    static bool IsCommandPermitted(uint32_t id) { return CKVTToolbarShared::IsCommandPermitted(id); }
-    static void SetBasicCommands(const std::vector<uint32_t>& ids) { CKVTToolbarShared::SetBasicCommands(ids); }
-    static bool IsBasicCommand(uint32_t id) { return CKVTToolbarShared::IsBasicCommand(id); }
-    // Whether the application gave basic commands (the recently-used menus).
-    static bool HasBasicCommands() { return CKVTToolbarShared::HasBasicCommands(); }
-    static bool IsCommandRarelyUsed(uint32_t id) { return CKVTToolbarShared::IsCommandRarelyUsed(id); }
-    static bool SetUserImages(CKVTToolbarImageList* images) { return CKVTToolbarShared::SetUserImages(images); }
-    static CKVTToolbarImageList* GetUserImages() { return CKVTToolbarShared::GetUserImages(); }
-    static CKVTToolbarImageList* GetSharedImages(ImageKind kind) { return CKVTToolbarShared::GetSharedImages(kind); }
-    static KvtToolbarOptions& Options() { return CKVTToolbarShared::Options(); }
-    static bool LoadParameters(const QString& profile) { return CKVTToolbarStore::LoadParameters(profile); }
-    static bool SaveParameters(const QString& profile) { return CKVTToolbarStore::SaveParameters(profile); }
-    static void CleanUp() { CKVTToolbarShared::CleanUp(); }
-    // Loads the images of a toolbar resource into the shared strips and the
-    // command-image map without making a bar of it (images for the menus).
-    static bool LoadSharedImages(uint32_t resourceId) { return CKVTToolbarShared::LoadSharedImages(resourceId); }
-    // The system sounds "MenuCommand" and "MenuPopup": nothing on this system.
-    static void PlaySystemSound(const char* name) { (void)name; }
-    // The mouse watch: while it is on, the bar under the mouse follows every
-    // move (KvtEventFilter), the message pane gets nothing from the bars and
-    // leaving a bar is ignored.  Off cancels every bar.
-    static void SetMouseHook(bool on) { CKVTToolbarShared::SetMouseHook(on); }
-    static bool IsMouseHook() { return CKVTToolbarShared::IsMouseHook(); }
     // Hot tracking of a move at a point of the bar (mouse moves and the watch).
     void TrackMouse(QPoint point);
 
@@ -333,11 +218,6 @@ protected:
     // Makes a button hot without the menu rules of SetHotButton: repaint and prompt.
     void SetHotIndex(int index);
     void RebuildMnemonics() { m_items.RebuildMnemonics(); }
-    // The layout core's drop place for a point under rules.
-    KvtDropPlace FindDropPlace(const QPoint& point, const KvtDropRules& rules, bool horz)
-    {
-        return m_layout.FindDropPlace(point, rules, horz);
-    }
 
 private:
     class ToolCmdUI;
@@ -356,7 +236,6 @@ private:
     bool m_locked = false;
     CKVTToolbarDropTarget m_dropTarget;
     bool m_textLabels = false;
-    int m_fixedLength = -1;
     int m_firstImage = 0;
     uint32_t m_resourceId = 0;
     bool m_menuMode = false;

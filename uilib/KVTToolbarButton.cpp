@@ -333,11 +333,11 @@ void CKVTToolbarButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImageLis
 int CKVTToolbarButton::DrawInCustomizeList(QPainter& p, const QRect& rect, bool selected)
 {
     const CKVTDrawingData& dd = CKVTDrawingData::Instance();
-    const QSize imageSize = CKVTToolBar::GetDefaultImageSize();
+    const QSize imageSize = CKVTToolbarShared::GetDefaultImageSize();
     const QRect box(rect.left(), rect.top(), imageSize.width() + 6, rect.height());
     if (HasImage()) {
         CKVTToolbarImageList* list =
-            m_userImage ? CKVTToolBar::GetUserImages() : CKVTToolBar::GetSharedImages(CKVTToolBar::IMAGES_NORMAL);
+            m_userImage ? CKVTToolbarShared::GetUserImages() : CKVTToolbarShared::GetSharedImages(CKVTToolBar::IMAGES_NORMAL);
         if (list) {
             const uint32_t style = m_style;
             const bool showText = m_showText;

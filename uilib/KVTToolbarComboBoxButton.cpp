@@ -247,7 +247,7 @@ void CKVTToolbarComboBoxButton::OnParentChanged(CKVTToolBar* bar)
     combo->installEventFilter(watch);
     if (combo->lineEdit())
         combo->lineEdit()->installEventFilter(watch);
-    if (CKVTToolBar::IsCustomizeMode() && !bar->IsLocked()) {
+    if (CKVTToolbarShared::IsCustomizeMode() && !bar->IsLocked()) {
         combo->setEnabled(false);
         QPalette pal = combo->palette();
         if (OnCtlColor(pal))
@@ -302,7 +302,7 @@ bool CKVTToolbarComboBoxButton::OnClick(CKVTToolBar*, bool) { return IsComboVisi
 
 template <class F> void CKVTToolbarComboBoxButton::ForEachTwin(F f)
 {
-    for (CKVTToolBar* bar : std::vector<CKVTToolBar*>(CKVTToolBar::AllBars()))
+    for (CKVTToolBar* bar : std::vector<CKVTToolBar*>(CKVTToolbarShared::AllBars()))
         for (int i = 0; i < bar->GetCount(); ++i)
             if (auto* other = dynamic_cast<CKVTToolbarComboBoxButton*>(bar->GetButton(i));
                 other && other != this && other->m_id == m_id)

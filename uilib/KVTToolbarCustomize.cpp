@@ -136,7 +136,7 @@ CKVTToolbarCustomize::~CKVTToolbarCustomize()
         m_closed = true;
         if (CKVTFrameHelper::CustomizeSheet() == this)
             CKVTFrameHelper::SetCustomizeSheet(nullptr);
-        CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolbarShared::SetCustomizeMode(false);
     }
 }
 
@@ -218,7 +218,7 @@ void CKVTToolbarCustomize::SetCustomize(bool mode)
             if (auto* sizing = qobject_cast<CKVTSizingControlBar*>(bar))
                 sizing->OnCustomizeMode(mode);
     }
-    CKVTToolBar::SetCustomizeMode(mode);
+    CKVTToolbarShared::SetCustomizeMode(mode);
     if (KvtFrameHooks* hooks = m_frame ? static_cast<KvtFrameHooks*>(m_frame) : nullptr)
         hooks->OnToolbarCustomize(mode);
 }
@@ -318,7 +318,7 @@ void CKVTCommandItemDelegate::paint(QPainter* p, const QStyleOptionViewItem& opt
 QSize CKVTCommandItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.setHeight(CKVTToolBar::GetCurrentImageSize().height() + 6);
+    size.setHeight(CKVTToolbarShared::GetCurrentImageSize().height() + 6);
     return size;
 }
 
@@ -330,7 +330,7 @@ CKVTCommandListBox::CKVTCommandListBox(QWidget* parent) : QListWidget(parent)
     setDragEnabled(false);
 }
 
-int CKVTCommandListBox::ItemHeight() const { return CKVTToolBar::GetCurrentImageSize().height() + 6; }
+int CKVTCommandListBox::ItemHeight() const { return CKVTToolbarShared::GetCurrentImageSize().height() + 6; }
 
 void CKVTCommandListBox::AddButton(CKVTToolbarButton* button)
 {

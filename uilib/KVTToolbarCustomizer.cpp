@@ -375,13 +375,13 @@ void CKVTToolbarCustomizer::OnContextMenu(QPoint pt)
     if (!sub)
         return;
     std::unique_ptr<Menu> menu = sub->Clone();
-    m_bar.PrepareCustomizeMenu(b, *menu);
+    PrepareCustomizeMenu(b, *menu);
     // A library popup whose commands come back to this bar.
     auto* popup = new CKVTPopupMenu;
     QPointer<CKVTToolBar> self(&m_bar);
     popup->SetCommandHandler([self](uint32_t id) {
         if (self)
-            self->OnCustomizeCommand(id);
+            self->Customizer().OnCustomizeCommand(id);
     });
     if (!popup->Create(&m_bar, pt.x(), pt.y(), menu.release(), true))
         popup->deleteLater();

@@ -231,7 +231,7 @@ bool CKVTToolbarImageList::DeleteImage(int index)
         if (first > index)
             --first;
     ++m_generation;
-    if (this == CKVTToolBar::GetUserImages())
+    if (this == CKVTToolbarShared::GetUserImages())
         CKVTCommandImageMap::Instance().OnUserImageDeleted(index);
     return true;
 }

@@ -31,16 +31,16 @@ void CKVTToolbarLayouter::UpdateOwnCurrentSizes()
 QSize CKVTToolbarLayouter::ButtonSize() const
 {
     if (!m_bar.m_locked)
-        return m_bar.m_largeIcons ? CKVTToolbarShared::GetCurrentButtonSize()
+        return m_largeIcons ? CKVTToolbarShared::GetCurrentButtonSize()
                                   : CKVTToolbarShared::GetDefaultButtonSize();
-    return m_bar.m_largeIcons ? m_curOwnButton : m_ownButton;
+    return m_largeIcons ? m_curOwnButton : m_ownButton;
 }
 
 QSize CKVTToolbarLayouter::ImageSize() const
 {
     if (!m_bar.m_locked)
-        return m_bar.m_largeIcons ? CKVTToolbarShared::GetCurrentImageSize() : CKVTToolbarShared::GetDefaultImageSize();
-    return m_bar.m_largeIcons ? m_curOwnImage : m_ownImage;
+        return m_largeIcons ? CKVTToolbarShared::GetCurrentImageSize() : CKVTToolbarShared::GetDefaultImageSize();
+    return m_largeIcons ? m_curOwnImage : m_ownImage;
 }
 
 int CKVTToolbarLayouter::ColumnWidth() const
@@ -74,7 +74,7 @@ void CKVTToolbarLayouter::CalcMaxLabelHeight()
     m_labelsTaller = false;
     if (!m_bar.m_textLabels || !m_bar.IsHorizontal())
         return;
-    const QSize def(m_bar.GetColumnWidth(), ButtonSize().height());
+    const QSize def(ColumnWidth(), ButtonSize().height());
     for (auto& b : m_bar.m_items) {
         if (!b->m_textBelow)
             continue;
@@ -89,7 +89,7 @@ std::vector<KvtLayoutButton> CKVTToolbarLayouter::Items(bool horz)
 {
     std::vector<KvtLayoutButton> items;
     items.reserve(m_bar.m_items.size());
-    const QSize def(m_bar.GetColumnWidth(), m_bar.GetRowHeight());
+    const QSize def(ColumnWidth(), RowHeight());
     for (auto& b : m_bar.m_items) {
         KvtLayoutButton it;
         it.size = b->CalculateSize(def, horz);
@@ -107,11 +107,11 @@ KvtLayoutBar CKVTToolbarLayouter::Bar(bool horz) const
 {
     KvtLayoutBar bar;
     bar.horizontal = horz;
-    bar.rowHeight = m_bar.GetRowHeight();
-    bar.columnWidth = m_bar.GetColumnWidth();
+    bar.rowHeight = RowHeight();
+    bar.columnWidth = ColumnWidth();
     const QRect cr = m_bar.contentsRect();
     bar.origin = cr.topLeft();
-    bar.availableLength = m_bar.m_fixedLength != -1 ? m_bar.m_fixedLength : (horz ? cr.width() : cr.height());
+    bar.availableLength = m_fixedLength != -1 ? m_fixedLength : (horz ? cr.width() : cr.height());
     bar.clientAcross = horz ? cr.height() : cr.width();
     bar.textLabels = m_bar.m_textLabels;
     bar.barStyle = m_bar.GetBarStyle();
@@ -170,7 +170,7 @@ void CKVTToolbarLayouter::RepositionButtons()
     if (customize) {
         items.pop_back(); // placed on its own below
         customize->ClearHiddenButtons();
-        customizeSize = customize->CalculateSize(QSize(m_bar.GetColumnWidth(), m_bar.GetRowHeight()), horz);
+        customizeSize = customize->CalculateSize(QSize(ColumnWidth(), RowHeight()), horz);
         if (overflow)
             bar.overflowLength = horz ? customizeSize.width() : customizeSize.height();
     }

@@ -46,6 +46,8 @@ public:
     void RepositionButtons();
     void AdjustLayout();
     int HitTest(QPoint point) const;
+    // The length to wrap at; -1: the client width.
+    void SetFixedLength(int length) { m_fixedLength = length; }
     KvtDropPlace FindDropPlace(const QPoint& point, const KvtDropRules& rules, bool horz);
 
 private:
@@ -56,4 +58,6 @@ private:
     QSize m_ownImage{16, 15};
     QSize m_curOwnButton{23, 22};
     QSize m_curOwnImage{16, 15};
+    bool m_largeIcons = true; // takes part in large icons (else the unscaled sizes)
+    int m_fixedLength = -1;
 };

@@ -192,9 +192,9 @@ CKVTPopupMenu* CKVTToolbarMenuButton::CreatePopupMenu()
 
 QSize CKVTToolbarMenuButton::ArrowSize()
 {
-    return QSize(CKVTToolBar::GetMenuImageSize().width() > 0
-                     ? CKVTToolBar::GetMenuImageSize().width() / 2 + 3
-                     : CKVTToolBar::GetDefaultImageSize().width() / 2 + 3,
+    return QSize(CKVTToolbarShared::GetMenuImageSize().width() > 0
+                     ? CKVTToolbarShared::GetMenuImageSize().width() / 2 + 3
+                     : CKVTToolbarShared::GetDefaultImageSize().width() / 2 + 3,
                  CKVTMenuImages::GetImageSize().height());
 }
 
@@ -256,7 +256,7 @@ bool CKVTToolbarMenuButton::OnClick(CKVTToolBar* bar, bool delay)
     if (m_popup) {
         m_popup->CloseLevel();
         bar->SetDroppedDown(-1);
-    } else if (bar->IsPopupMenuBar() && delay && !CKVTToolBar::IsCustomizeMode()) {
+    } else if (bar->IsPopupMenuBar() && delay && !CKVTToolbarShared::IsCustomizeMode()) {
         static_cast<CKVTPopupMenuBar*>(bar)->StartSubmenuTimer(this);
     } else {
         if (CKVTToolbarButton* other = bar->GetButton(bar->GetDroppedDownMenu());
@@ -350,7 +350,7 @@ QSize CKVTToolbarMenuButton::CalculateSize(QSize def, bool horz)
     const QFontMetrics fm(m_default ? dd.BoldFont() : dd.HorzFont());
     const QString label = StripMnemonic(m_text.section(QLatin1Char('\t'), 0, 0));
     const QString keys = m_text.section(QLatin1Char('\t'), 1);
-    int w = CKVTToolBar::GetDefaultButtonSize().width() + 6 + fm.horizontalAdvance(label) + 12;
+    int w = CKVTToolbarShared::GetDefaultButtonSize().width() + 6 + fm.horizontalAdvance(label) + 12;
     if (!keys.isEmpty())
         w += fm.horizontalAdvance(keys) + 16;
     w += ArrowSize().width() + 4;
@@ -365,10 +365,10 @@ void CKVTToolbarMenuButton::Draw(QPainter& p, const QRect& rect, CKVTToolbarImag
     if (m_popupItem) {
         const bool disabled = !customizeMode && (m_style & TBBS_DISABLED);
         const bool checked = (m_style & TBBS_CHECKED) != 0;
-        const int column = CKVTToolBar::GetDefaultButtonSize().width() + 6;
+        const int column = CKVTToolbarShared::GetDefaultButtonSize().width() + 6;
         const QRect imageRect(rect.left(), rect.top(), column, rect.height());
-        if (CKVTToolBar::Options().recentlyUsedMenus && !customizeMode &&
-            CKVTToolBar::IsCommandRarelyUsed(m_id))
+        if (CKVTToolbarShared::Options().recentlyUsedMenus && !customizeMode &&
+            CKVTToolbarShared::IsCommandRarelyUsed(m_id))
             p.fillRect(rect, dd.Color(CKVTDrawingData::COLOR_3DLIGHT));
         if (highlighted)
             p.fillRect(rect.adjusted(column, 0, 0, 0), dd.Color(CKVTDrawingData::COLOR_HIGHLIGHT));

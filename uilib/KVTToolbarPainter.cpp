@@ -56,7 +56,7 @@ void CKVTToolbarPainter::Paint(QPaintEvent* e)
     CKVTToolbarImageList* lists[CKVTToolBar::IMAGES_COUNT];
     for (int k = 0; k < CKVTToolBar::IMAGES_COUNT; ++k)
         lists[k] = ImageList(k);
-    QSize imageSize = m_bar.GetImageSize();
+    QSize imageSize = m_bar.m_layout.ImageSize();
     if (m_bar.m_menuMode && CKVTToolbarShared::GetMenuImageSize().width() > 0)
         imageSize = CKVTToolbarShared::GetMenuImageSize();
     for (auto* l : lists)
@@ -116,7 +116,7 @@ void CKVTToolbarPainter::Paint(QPaintEvent* e)
         }
         if (list == lists[CKVTToolBar::IMAGES_DISABLED] || list == lists[CKVTToolBar::IMAGES_DISABLED_MENU])
             gray = false;
-        m_bar.DrawButton(p, b, list, highlighted, gray);
+        DrawButton(p, b, list, highlighted, gray);
     }
     if (customize) {
         if (items.selected >= items.Count())
@@ -129,9 +129,9 @@ void CKVTToolbarPainter::Paint(QPaintEvent* e)
             p.setBrush(Qt::NoBrush);
             p.drawRect(r.adjusted(1, 1, -1, -1));
         }
-        if (m_bar.GetDropIndex() >= 0)
+        if (m_bar.m_customizer.DropIndex() >= 0)
             m_bar.DrawDragMarker(p);
-        if (m_bar.IsResizing()) {
+        if (m_bar.m_customizer.IsResizing()) {
             p.setPen(QPen(dd.Text(), 1, Qt::DotLine));
             p.setBrush(Qt::NoBrush);
             p.drawRect(m_bar.m_customizer.ResizeRect().adjusted(0, 0, -1, -1));

@@ -2,8 +2,8 @@
 // What all library toolbars share: the list of bars in creation order, the
 // customisation modes, the default, current and menu sizes, the permitted and
 // basic commands, the user image strip, the shared image strips and the
-// options stored under "KVTToolbarParameters".  CKVTToolBar's statics are
-// these, under the names its callers know.
+// options stored under "KVTToolbarParameters".  Callers reach them here
+// (the stored options through CKVTToolbarStore), not through a bar.
 
 #include <QSize>
 
@@ -81,6 +81,8 @@ public:
     static void CleanUp();
 
     static KvtToolbarOptions& Options() { return s_options; }
+    // The system sounds "MenuCommand" and "MenuPopup": nothing on this system.
+    static void PlaySystemSound(const char* name) { (void)name; }
 
     // The mouse watch of KvtEventFilter; off cancels every bar.
     static void SetMouseHook(bool on);

@@ -102,7 +102,7 @@ bool CKVTToolbarStore::SaveState(const QString& profile, int index, uint32_t res
 {
     if (index == -1)
         index = int(m_bar.GetDlgCtrlID());
-    const QString key = m_bar.StateKey(profile, index, resourceId);
+    const QString key = StateKey(profile, index, resourceId);
     auto& keys = StateKeys();
     const QString folded = key.toCaseFolded();
     auto it = keys.find(folded);
@@ -110,7 +110,7 @@ bool CKVTToolbarStore::SaveState(const QString& profile, int index, uint32_t res
         std::fprintf(stderr, "toolbar state key %s is used by another bar; not saved\n", qPrintable(key));
         return false;
     }
-    const std::vector<uint8_t> bytes = m_bar.StoreButtons();
+    const std::vector<uint8_t> bytes = StoreButtons();
     CKVTRegistryKey reg;
     if (!reg.CreateKey(key))
         return false;
@@ -123,12 +123,12 @@ bool CKVTToolbarStore::SaveState(const QString& profile, int index, uint32_t res
 bool CKVTToolbarStore::LoadState(const QString& profile, int index, uint32_t resourceId)
 {
     CKVTRegistryKey reg(false, true);
-    if (!reg.Open(m_bar.StateKey(profile, index, resourceId)))
+    if (!reg.Open(StateKey(profile, index, resourceId)))
         return false;
     std::vector<uint8_t> bytes;
     if (!reg.Read(QStringLiteral("Buttons"), bytes))
         return false;
-    if (!m_bar.LoadButtons(bytes))
+    if (!LoadButtons(bytes))
         return false;
     m_bar.AdjustLayout();
     return true;
@@ -137,7 +137,7 @@ bool CKVTToolbarStore::LoadState(const QString& profile, int index, uint32_t res
 bool CKVTToolbarStore::RemoveState(const QString& profile, int index, uint32_t resourceId)
 {
     CKVTRegistryKey reg;
-    return reg.DeleteKey(m_bar.StateKey(profile, index, resourceId));
+    return reg.DeleteKey(StateKey(profile, index, resourceId));
 }
 
 bool CKVTToolbarStore::SaveParameters(const QString& profile)

@@ -238,7 +238,7 @@ bool CKVTToolbarsPage::OnInitDialog()
         return true;
     m_list->ResetContent();
     QWidget* top = m_frame ? m_frame->window() : nullptr;
-    for (CKVTToolBar* bar : CKVTToolBar::AllBars()) {
+    for (CKVTToolBar* bar : CKVTToolbarShared::AllBars()) {
         if (!bar || !bar->IsCreated() || bar->IsPopupMenuBar() || bar->IsHiddenInCustomizeList())
             continue;
         // A floating bar belongs to the frame that owns its mini-frame.

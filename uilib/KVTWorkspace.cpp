@@ -86,7 +86,7 @@ namespace {
 std::vector<CKVTToolBar*> WorkspaceBars(CKVTFrameHelper* helper)
 {
     std::vector<CKVTToolBar*> out;
-    for (CKVTToolBar* bar : CKVTToolBar::AllBars()) {
+    for (CKVTToolBar* bar : CKVTToolbarShared::AllBars()) {
         if (!bar->IsCreated() || bar->IsLocked() || bar->IsPopupMenuBar() || helper->IsUserToolbar(bar))
             continue;
         if (bar->GetOwner() != helper->Frame())
@@ -108,7 +108,7 @@ bool CKVTWorkspace::LoadState(const QString* section, CKVTFrameHelper* helper)
     if (section)
         m_section = *section;
     OnBeforeLoadState();
-    CKVTToolBar::LoadParameters(Nullable(section));
+    CKVTToolbarStore::LoadParameters(Nullable(section));
     if (helper) {
         for (CKVTToolBar* bar : WorkspaceBars(helper))
             bar->LoadState(Nullable(section), -1, 0xFFFFFFFF);
@@ -132,7 +132,7 @@ bool CKVTWorkspace::SaveState(const QString* section, CKVTFrameHelper* helper)
     if (section)
         m_section = *section;
     OnBeforeSaveState();
-    CKVTToolBar::SaveParameters(Nullable(section));
+    CKVTToolbarStore::SaveParameters(Nullable(section));
     if (helper) {
         helper->SaveDockState(m_section + QStringLiteral("\\ControlBars"));
         for (CKVTToolBar* bar : WorkspaceBars(helper))
@@ -141,7 +141,7 @@ bool CKVTWorkspace::SaveState(const QString* section, CKVTFrameHelper* helper)
         helper->SaveUserToolbars();
         SaveRebarsState(helper->Frame(), WorkspacePath());
     }
-    if (CKVTToolbarImageList* images = CKVTToolBar::GetUserImages(); images && images->IsModified())
+    if (CKVTToolbarImageList* images = CKVTToolbarShared::GetUserImages(); images && images->IsModified())
         images->Save();
     if (CKVTMouseManager* m = CKVTMouseManager::Instance())
         m->SaveState(section);

@@ -13,10 +13,12 @@
 //   (100,000);  UndoReplaceAll <= ReplaceAll
 
 #include "bench/BenchSize.h"
-#include "editor/EdtEditView.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/view/EdtEditView.h"
+#include "editor/find/EdtFindController.h"
+#include "editor/view/EdtLayoutCache.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "platform/ui/Prompt.h"
 
 #include <QApplication>
@@ -150,7 +152,7 @@ BenchView& Shared(bool shown)
         view->AttachToBuffer();
         view->SetTextType(std::u16string_view(u"plc"));
         view->SetFont(GetEdtEditorFont());
-        view->FinishFiller();
+        view->Cache().FinishFiller();
         return view;
     }();
     v->setVisible(shown);
@@ -253,9 +255,9 @@ int FindEvery(BenchView& v, std::u16string_view text, uint32_t flags)
     EdtPoint pos{0, 0}, found;
     int n = 0;
     while (v.FindText(text, pos, flags, false, found)) {
-        v.HighlightText(found, v.GetLastMatchLength(), false);
+        v.HighlightText(found, v.Finder().GetLastMatchLength(), false);
         pos = v.GetCursorPos();
-        if (v.GetLastMatchLength() == 0) {
+        if (v.Finder().GetLastMatchLength() == 0) {
             if (pos.line + 1 >= v.GetLineCount())
                 break;
             pos = {0, pos.line + 1};
@@ -470,7 +472,7 @@ void BM_ReplaceAllManyMatches(benchmark::State& state)
         if (!v->buffer.LoadFromFile(std::u16string(path.begin(), path.end())))
             std::abort();
         v->AttachToBuffer();
-        v->FinishFiller();
+        v->Cache().FinishFiller();
         v->setVisible(false);
         ResetPeak();
         const long before = StatusKb("VmRSS:");

@@ -18,10 +18,11 @@
 // the last.
 
 #include "bench/BenchSize.h"
-#include "editor/EdtEditView.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/view/EdtEditView.h"
+#include "editor/find/EdtFindController.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
 
@@ -159,11 +160,11 @@ void BM_FindNextAndPreviousLongLine(benchmark::State& state)
     for (auto _ : state) {
         RegExp* re = RegExpCompile(kExpression);
         BenchView v(line);
-        v.SetLastSearch(kExpression, kFlags);
+        v.Finder().SetLastSearch(kExpression, kFlags);
         // As Find next and Find previous search: from the caret (the
         // selection's start upwards), with wrap and the progress of long
         // searches.
-        const auto progress = v.MakeFindProgress(kExpression);
+        const auto progress = v.Finder().MakeFindProgress(kExpression);
         std::vector<double> engine, next, previous, backOverNext, nextOverEngine;
         std::vector<int> starts, forward, backward;
         for (int round = 0; round < kRounds; ++round) {
@@ -176,7 +177,7 @@ void BM_FindNextAndPreviousLongLine(benchmark::State& state)
                 if (!v.FindText(kExpression, at, kFlags, true, found, progress))
                     break;
                 forward.push_back(found.ch);
-                at = {found.ch + v.GetLastMatchLength(), 0};
+                at = {found.ch + v.Finder().GetLastMatchLength(), 0};
             }
             const double n = Seconds(t0);
             backward.clear();
@@ -208,7 +209,7 @@ void BM_FindNextAndPreviousLongLine(benchmark::State& state)
         v.SetSelection({0, 0}, {0, 0});
         v.SetCursorPos({0, 0});
         v.ExecuteCommand(ID_EDIT_REPEAT);
-        g.agree = g.agree && v.GetCursorPos().ch == starts[0] + v.GetLastMatchLength();
+        g.agree = g.agree && v.GetCursorPos().ch == starts[0] + v.Finder().GetLastMatchLength();
         v.ExecuteCommand(ID_EDT_FIND_PREVIOUS);
         g.agree = g.agree && v.GetCursorPos().ch == starts.back();
         RegExpFree(re);
@@ -229,8 +230,8 @@ void BM_FindPreviousLongWord(benchmark::State& state)
         word.push_back(char16_t(u'a' + rng() % 26));
     for (auto _ : state) {
         BenchView v(word);
-        v.SetLastSearch(u"\\w+", EDT_FIND_REGEXP);
-        const auto progress = v.MakeFindProgress(u"\\w+");
+        v.Finder().SetLastSearch(u"\\w+", EDT_FIND_REGEXP);
+        const auto progress = v.Finder().MakeFindProgress(u"\\w+");
         g.longWord = Best([&] {
             EdtPoint found;
             const auto t0 = Clock::now();
@@ -238,7 +239,7 @@ void BM_FindPreviousLongWord(benchmark::State& state)
                                        true, found, progress);
             const double s = Seconds(t0);
             // The last match before the end: the last character.
-            g.agree = g.agree && ok && found.ch == kLongLine - 1 && v.GetLastMatchLength() == 1;
+            g.agree = g.agree && ok && found.ch == kLongLine - 1 && v.Finder().GetLastMatchLength() == 1;
             return s;
         });
     }

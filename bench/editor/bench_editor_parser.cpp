@@ -8,7 +8,7 @@
 // one byte; the targets are 20 MB/s for PlcColour and 50 MB/s for the others.
 
 #include "bench/BenchSize.h"
-#include "editor/EdtParser.h"
+#include "editor/parsers/EdtParser.h"
 
 #include <benchmark/benchmark.h>
 

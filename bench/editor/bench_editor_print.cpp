@@ -3,9 +3,9 @@
 // printer, without drawing.  Target: at most 2 s.
 
 #include "bench/BenchSize.h"
-#include "editor/EdtTextBuffer.h"
-#include "editor/EdtTextTypes.h"
-#include "editor/EdtTextView.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/settings/EdtTextTypes.h"
+#include "editor/view/EdtTextView.h"
 #include "platform/ui/Print.h"
 
 #include <QApplication>

@@ -32,9 +32,9 @@
 
 #include "bench/BenchDir.h"
 #include "bench/BenchSize.h"
-#include "editor/EdtLineScan.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtTextBuffer.h"
+#include "editor/regexp/EdtLineScan.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/buffer/EdtTextBuffer.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>

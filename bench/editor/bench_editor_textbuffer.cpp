@@ -10,7 +10,7 @@
 
 #include "bench/BenchDir.h"
 #include "bench/BenchSize.h"
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 #include "platform/sys/CodePage.h"
 
 #include <benchmark/benchmark.h>

@@ -18,10 +18,11 @@
 //   the caches (counter CacheToFile) <= 0.2 x the file size
 
 #include "bench/BenchSize.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextTypes.h"
-#include "editor/EdtTextView.h"
+#include "editor/view/EdtLayoutCache.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/settings/EdtTextTypes.h"
+#include "editor/view/EdtTextView.h"
 #include "res/CommandIds.h"
 
 #include <QApplication>
@@ -182,7 +183,7 @@ BenchView& Shared()
 {
     if (!g_shared) {
         g_shared = OpenView();
-        g_shared->FinishFiller();
+        g_shared->Cache().FinishFiller();
     }
     return *g_shared;
 }
@@ -387,7 +388,7 @@ void BM_JumpToEndCold(benchmark::State& state)
         const auto t1 = *painted;
         // The colouring pass goes on from the event loop until the colours
         // are exact, then the screen is painted again.
-        while (!v->AreColoursExact())
+        while (!v->Cache().AreColoursExact())
             QCoreApplication::processEvents();
         v->repaint();
         const auto t2 = std::chrono::steady_clock::now();
@@ -525,7 +526,7 @@ void BM_WrapAll(benchmark::State& state)
         v.SetParser(&parser);
         v.SetWordWrap(true);
         v.ExecuteCommand(ID_EDT_CARET_TEXT_END);
-        v.FinishFiller();
+        v.Cache().FinishFiller();
         v.PaintAll();
         state.PauseTiming();
         v.SetWordWrap(false);
@@ -539,9 +540,9 @@ void BM_CacheMemory(benchmark::State& state)
 {
     BenchView& v = Shared();
     for (auto _ : state)
-        benchmark::DoNotOptimize(v.CacheMemoryBytes());
-    state.counters["cache_MB"] = double(v.CacheMemoryBytes()) / 1e6;
-    state.counters["CacheToFile"] = double(v.CacheMemoryBytes()) / double(FileSize());
+        benchmark::DoNotOptimize(v.Cache().CacheMemoryBytes());
+    state.counters["cache_MB"] = double(v.Cache().CacheMemoryBytes()) / 1e6;
+    state.counters["CacheToFile"] = double(v.Cache().CacheMemoryBytes()) / double(FileSize());
 }
 BENCHMARK(BM_CacheMemory)->Iterations(1);
 

@@ -45,7 +45,7 @@ static void BM_LoadFrameEmptyStore(benchmark::State& state)
     World w;
     for (auto _ : state) {
         state.PauseTiming();
-        CKVTToolBar::CleanUp(); // the images are rendered again
+        CKVTToolbarShared::CleanUp(); // the images are rendered again
         sys::RegistryStore::Reset();
         state.ResumeTiming();
         auto* frame = new CMainFrame;

@@ -13,7 +13,7 @@
 // each the median of its runs): the resident memory after paging through
 // the file 200 MB, the open 0.05 s, the first paint 0.01 s.
 #include "bench/BenchSize.h"
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/HexEditView.h"
 #include "res/CommandIds.h"

@@ -50,8 +50,8 @@ void BM_StoreLoad100(benchmark::State& state)
         bar.InsertButton(std::make_unique<CKVTToolbarButton>(33000 + i, i, QStringLiteral("Button %1").arg(i)));
     CKVTToolBar target;
     for (auto _ : state) {
-        const std::vector<uint8_t> bytes = bar.StoreButtons();
-        benchmark::DoNotOptimize(target.LoadButtons(bytes));
+        const std::vector<uint8_t> bytes = bar.Store().StoreButtons();
+        benchmark::DoNotOptimize(target.Store().LoadButtons(bytes));
     }
 }
 BENCHMARK(BM_StoreLoad100)->Unit(benchmark::kMicrosecond);

@@ -38,6 +38,10 @@ constexpr std::intptr_t OLNK_LINK_STATE_OWN_RESET = 0x100;
 // The status of a request that got no answer within the job time-out: the
 // status a transfer job ends with when its peer falls silent (134 as i8).
 constexpr int8_t OLNK_STATUS_NO_ANSWER = int8_t(OXFR_CONNECTION_ERROR);
+// The statuses of requests the link itself ended without an answer: the
+// link was reset (by the control system or by itself, -123) or closed (-124).
+constexpr int8_t OLNK_STATUS_LINK_RESET = int8_t(OXFR_RESET);
+constexpr int8_t OLNK_STATUS_LINK_CLOSED = int8_t(OXFR_CLOSED);
 // The job time-out of a new link object.
 constexpr uint32_t OLNK_DEFAULT_JOB_TIMEOUT_MS = 30000;
 

@@ -154,6 +154,23 @@ std::string TempFilePrefix(std::string_view targetName)
 
 AtomicFile::~AtomicFile() { Discard(); }
 
+// The file to be replaced: a plain file the user may write; its mode and
+// owner go to the new file.
+bool AtomicFile::TakeExisting(const struct stat& st, int folder, const char* path, int accessFlags)
+{
+    if (S_ISDIR(st.st_mode))
+        return Fail(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return Fail(ENODEV);
+    if (::faccessat(folder, path, W_OK, accessFlags) != 0)
+        return Fail(errno);
+    m_replacing = true;
+    m_mode = st.st_mode & 07777;
+    m_uid = st.st_uid;
+    m_gid = st.st_gid;
+    return true;
+}
+
 bool AtomicFile::Open(const std::string& nativePath, unsigned flags)
 {
     Discard();
@@ -179,16 +196,8 @@ bool AtomicFile::Open(const std::string& nativePath, unsigned flags)
                 return Fail(errno);
             target = resolved;
         }
-        if (S_ISDIR(st.st_mode))
-            return Fail(EISDIR);
-        if (!S_ISREG(st.st_mode))
-            return Fail(ENODEV);
-        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-            return Fail(errno);
-        m_replacing = true;
-        m_mode = st.st_mode & 07777;
-        m_uid = st.st_uid;
-        m_gid = st.st_gid;
+        if (!TakeExisting(st, AT_FDCWD, target.c_str(), AT_EACCESS))
+            return false;
     } else if (errno == ENOENT) {
         m_mode = 0666 & ~CurrentUmask();
     } else {
@@ -223,16 +232,8 @@ bool AtomicFile::OpenAt(int folder, std::string_view name, unsigned flags)
             return Fail(EEXIST);
         if (S_ISLNK(st.st_mode))
             return Fail(ELOOP);
-        if (S_ISDIR(st.st_mode))
-            return Fail(EISDIR);
-        if (!S_ISREG(st.st_mode))
-            return Fail(ENODEV);
-        if (::faccessat(folder, m_name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0)
-            return Fail(errno);
-        m_replacing = true;
-        m_mode = st.st_mode & 07777;
-        m_uid = st.st_uid;
-        m_gid = st.st_gid;
+        if (!TakeExisting(st, folder, m_name.c_str(), AT_EACCESS | AT_SYMLINK_NOFOLLOW))
+            return false;
     } else if (errno == ENOENT) {
         m_mode = 0666 & ~CurrentUmask();
     } else {

@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace sys {
 
 class AtomicFile
@@ -86,6 +88,7 @@ public:
 private:
     // The common part of Open and OpenAt once the folder (m_dirFd) and the
     // name are known.
+    bool TakeExisting(const struct ::stat& st, int folder, const char* path, int accessFlags);
     bool Start();
     void SetTempName(std::string name);
 

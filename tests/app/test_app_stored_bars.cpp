@@ -63,7 +63,7 @@ TEST(StoredBars, TheProgramReadsAndWritesBackAComboBoxButton)
         ASSERT_TRUE(combo->SelectItem(2));
         bar.InsertButton(std::move(combo));
         ASSERT_TRUE(bar.SaveState({}));
-        CKVTToolBar::ClearStateKeyRecord();
+        CKVTToolbarStore::ClearStateKeyRecord();
     }
     ASSERT_TRUE(sys::RegistryStore::Flush());
 
@@ -102,6 +102,6 @@ TEST(StoredBars, TheProgramReadsAndWritesBackAComboBoxButton)
     EXPECT_EQ(combo->GetItemData(1), 22u);
     EXPECT_EQ(combo->GetItemData(2), 33u);
     EXPECT_EQ(stored->GetCount(), 2);
-    CKVTToolBar::ClearStateKeyRecord();
+    CKVTToolbarStore::ClearStateKeyRecord();
     sys::RegistryStore::Reset();
 }

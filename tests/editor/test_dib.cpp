@@ -3,7 +3,7 @@
 
 #include "DibTesting.h"
 
-#include "editor/EdtDib.h"
+#include "editor/print/EdtDib.h"
 
 #include <QBuffer>
 #include <QFile>

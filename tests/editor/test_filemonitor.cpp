@@ -1,7 +1,7 @@
 // The file-change monitor with real files, a real worker thread and the Qt
 // event loop that delivers its notifications.
 
-#include "editor/FileChangeMonitor.h"
+#include "editor/files/FileChangeMonitor.h"
 
 #include "platform/sys/FileWatch.h"
 #include "tests/support/platform/TempDir.h"

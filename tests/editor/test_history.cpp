@@ -1,7 +1,7 @@
 // History combo boxes in a real (offscreen) application: shared named
 // lists, their limit, focus changes and destruction.
 
-#include "editor/HistoryCombo.h"
+#include "editor/dialogs/HistoryCombo.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

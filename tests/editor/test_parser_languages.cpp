@@ -1,11 +1,11 @@
 // The parsers of every source-type row: golden files, keyword lists, random
 // lines and the sample sources.
 
-#include "ParserGolden.h"
-#include "ParserRandom.h"
-#include "editor/EdtKeywords.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/parsers/EdtKeywords.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtTextTypes.h"
+#include "tests/editor/parsers/ParserGolden.h"
+#include "tests/editor/parsers/ParserRandom.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The pure rules of printing: wrapping, page layout, margins and bands.
 
-#include "editor/EdtPrintLayout.h"
+#include "editor/print/EdtPrintLayout.h"
 
 #include <gtest/gtest.h>
 

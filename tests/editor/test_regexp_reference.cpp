@@ -1,7 +1,7 @@
 // Property test: the engine against the simple reference matcher of the
 // test support, on thousands of random small expressions and texts.
 
-#include "editor/EdtRegExp.h"
+#include "editor/regexp/EdtRegExp.h"
 #include "tests/support/editor/RegExpReference.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // a temporary configuration folder; what was written is checked after the
 // store has been reloaded from the file.
 
-#include "editor/EdtRegistry.h"
+#include "editor/settings/EdtRegistry.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <gtest/gtest.h>

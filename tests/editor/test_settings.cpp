@@ -3,10 +3,10 @@
 // registry helpers and by hand in the store's file format) and a save/load
 // round trip.
 
-#include "editor/EdtCodePages.h"
-#include "editor/EdtRegistry.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtRegistry.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <QGuiApplication>

@@ -1,10 +1,10 @@
 // The source-type table: built-in rows, lookups by id and extension, the
 // path functions, the buffer's hook and the forced line ends.
 
-#include "editor/EdtCodePages.h"
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextBuffer.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "platform/sys/WinPath.h"
 #include "tests/support/platform/TempDir.h"
 

@@ -2,9 +2,10 @@
 // and saving in line-end styles, UTF-16 and code pages, the safe save and
 // failed loads.
 
-#include "editor/EdtCodePages.h"
-#include "editor/EdtTextBuffer.h"
-#include "editor/EdtTextTypeHook.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
+#include "editor/buffer/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextTypeHook.h"
 
 #include "tests/support/platform/TempDir.h"
 

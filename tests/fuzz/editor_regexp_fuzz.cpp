@@ -6,8 +6,8 @@
 // (at most 1024 units) and the replacement.  Every search is compared with
 // the plain simulation (and, when small, with the reference matcher).
 
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegExpTesting.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/regexp/EdtRegExpTesting.h"
 #include "tests/support/editor/RegExpReference.h"
 
 #include <cstdio>

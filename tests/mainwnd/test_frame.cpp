@@ -381,7 +381,7 @@ TEST_F(Frame, FlashingFromAnotherThreadNeverBlocksAndTheSheetClosesFirst)
     EXPECT_TRUE(f->close());
     QApplication::processEvents();
     EXPECT_EQ(CKVTFrameHelper::CustomizeSheet(), nullptr);
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
 }
 
 TEST_F(Frame, TheNextStartFindsTheBarsWhereTheyWereLeft)
@@ -667,11 +667,11 @@ TEST_F(Frame, LargeIconsSwitchedOffGiveTheToolbarsTheirRowsBack)
     ASSERT_EQ(debugBefore.row, mainBefore.row);
     const int siteHeight = top->height();
 
-    CKVTToolBar::SetLargeIcons(true);
+    CKVTToolbarShared::SetLargeIcons(true);
     QApplication::processEvents();
     EXPECT_EQ(top->Rows().RowCount(), rows + 1);
     EXPECT_EQ(PlaceOf(f, f->GetDebugToolBar()).row, mainBefore.row + 1);
-    CKVTToolBar::SetLargeIcons(false);
+    CKVTToolbarShared::SetLargeIcons(false);
     QApplication::processEvents();
     EXPECT_EQ(top->Rows().RowCount(), rows);
     EXPECT_EQ(PlaceOf(f, f->GetMainToolBar()), mainBefore);
@@ -702,7 +702,7 @@ TEST_F(Frame, ACheckedMenuItemWithAnImageShowsItFramed)
         checked = (bar->GetButtonStyle(0) & TBBS_CHECKED) != 0;
         const QRect item = bar->GetItemRect(0);
         const QImage shot = bar->grab().toImage();
-        const int column = CKVTToolBar::GetDefaultButtonSize().width() + 6;
+        const int column = CKVTToolbarShared::GetDefaultButtonSize().width() + 6;
         int n = 0;
         for (int y = item.top(); y <= item.bottom(); ++y)
             for (int x = item.left(); x < item.left() + column; ++x)

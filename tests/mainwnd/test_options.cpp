@@ -9,7 +9,7 @@
 #include "platform/sys/Registry.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Prompt.h"
-#include "editor/EdtTextTypes.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "plcviews/PPTextFile.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "tests/mainwnd/mainwnd_env.h"

@@ -4,7 +4,7 @@
 // document, its split frame and the hex view, and the font and colour
 // registry with "BinaryWindow".
 
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/ui/App.h"
 #include "plcviews/BinDoc.h"

@@ -2,7 +2,7 @@
 // beside the line-end pane; and a UTF-8 text opened, edited by keys and
 // saved through its window, with only the edited line's bytes changed.
 
-#include "editor/EdtTextBuffer.h"
+#include "editor/buffer/EdtTextBuffer.h"
 #include "platform/ui/StatusBar.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/PLCDoc.h"

@@ -2,7 +2,7 @@
 // value and invert against the simulator's memory, a mechanism started and
 // stopped, stale and late replies, the polling's spacing, and command
 // ID_VIEW_VARIABLE of the PLC view.
-#include "editor/HistoryCombo.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "link/linkobj/olnk_link.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"

@@ -1,7 +1,7 @@
 // The text, header and PLC documents show their files in the editor's edit
 // view, edit them and save them in their code page and line ends.
 
-#include "editor/EdtTextTypes.h"
+#include "editor/settings/EdtTextTypes.h"
 #include "plcviews/PLCDoc.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"

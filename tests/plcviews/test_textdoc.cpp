@@ -1,7 +1,7 @@
 // The text, header and PLC source documents: opening, saving, the watch of
 // the file, outside changes, the remembered caret position, read-only and
 // the save command, paths that are no files (to open and to save onto).
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"

@@ -1,6 +1,6 @@
 // The split child frame of the text windows and the text view's colours,
 // help keyword and help command.
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "platform/ui/Accel.h"

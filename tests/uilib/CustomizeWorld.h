@@ -69,9 +69,9 @@ protected:
 
     void SetUp() override
     {
-        CKVTToolBar::Options() = KvtToolbarOptions();
-        CKVTToolBar::Options().menuShadows = false;
-        CKVTToolBar::Options().menuAnimation = 0;
+        CKVTToolbarShared::Options() = KvtToolbarOptions();
+        CKVTToolbarShared::Options().menuShadows = false;
+        CKVTToolbarShared::Options().menuAnimation = 0;
         Start();
     }
 
@@ -134,15 +134,15 @@ protected:
         }
         workspace.reset();
         app.reset();
-        CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolbarShared::SetCustomizeMode(false);
         CKVTMenuButtonCache::Instance().RemoveAll();
         CKVTCommandImageMap::Instance().RemoveAll();
-        CKVTToolBar::ClearStateKeyRecord();
+        CKVTToolbarStore::ClearStateKeyRecord();
     }
     void Restart()
     {
         Stop();
-        CKVTToolBar::Options() = KvtToolbarOptions();
+        CKVTToolbarShared::Options() = KvtToolbarOptions();
         Start();
     }
 

@@ -82,8 +82,8 @@ protected:
     void TearDown() override
     {
         frame.reset();
-        CKVTToolBar::SetCustomizeMode(false);
-        CKVTToolBar::SetLargeIcons(false);
+        CKVTToolbarShared::SetCustomizeMode(false);
+        CKVTToolbarShared::SetLargeIcons(false);
     }
 };
 

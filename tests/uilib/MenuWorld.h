@@ -95,8 +95,8 @@ protected:
     void SetUp() override
     {
         SetMenuDelayZero();
-        CKVTToolBar::Options() = KvtToolbarOptions();
-        CKVTToolBar::Options().menuShadows = false;
+        CKVTToolbarShared::Options() = KvtToolbarOptions();
+        CKVTToolbarShared::Options().menuShadows = false;
         app = std::make_unique<ui::Application>();
         frame = new Frame;
         app->SetMainWnd(frame);
@@ -126,12 +126,12 @@ protected:
     void TearDown() override
     {
         CloseAllPopups();
-        CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolbarShared::SetCustomizeMode(false);
         delete frame;
         app.reset();
         CKVTMenuButtonCache::Instance().RemoveAll();
         CKVTCommandUsage::Instance().Reset();
-        CKVTToolBar::SetBasicCommands({});
+        CKVTToolbarShared::SetBasicCommands({});
         CKVTPopupMenu::SetShowAll(false);
         KvtMenuDelay::Reset();
     }

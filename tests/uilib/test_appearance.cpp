@@ -38,13 +38,13 @@ protected:
         frame->resize(600, 200);
         frame->show();
         bar->AdjustLayout();
-        CKVTToolBar::SetCustomizeMode(true);
+        CKVTToolbarShared::SetCustomizeMode(true);
     }
     void TearDown() override
     {
-        CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolbarShared::SetCustomizeMode(false);
         delete frame;
-        CKVTToolBar::CleanUp();
+        CKVTToolbarShared::CleanUp();
     }
     static QRadioButton* Radio(QWidget* d, int id) { return FindChild<QRadioButton>(d, QStringLiteral("c%1").arg(id)); }
     static QLineEdit* Name(QWidget* d) { return FindChild<QLineEdit>(d, QStringLiteral("c16500")); }
@@ -131,7 +131,7 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
         Name(d)->setText(QStringLiteral("Otevřít"));
         d->accept();
     });
-    bar->OnCustomizeCommand(ID_BUTTON_APPEARANCE);
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_APPEARANCE);
     EXPECT_EQ(bar->GetButton(1)->m_text, QStringLiteral("Otevřít"));
     EXPECT_TRUE(bar->GetButton(1)->m_showText);
 
@@ -143,12 +143,12 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
     const int at = bar->InsertButton(std::move(plain), 2);
     bar->SetSelectedButton(at);
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) { d->reject(); });
-    bar->OnCustomizeCommand(ID_BUTTON_IMAGE);
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_IMAGE);
     EXPECT_TRUE(p->m_showText);
     EXPECT_FALSE(p->m_showImage);
     // ID_BUTTON_IMAGE_TEXT likewise.
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) { d->reject(); });
-    bar->OnCustomizeCommand(ID_BUTTON_IMAGE_TEXT);
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_IMAGE_TEXT);
     EXPECT_TRUE(p->m_showText);
     EXPECT_FALSE(p->m_showImage);
 
@@ -160,7 +160,7 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
         Name(d)->setText(QStringLiteral("Moje menu"));
         d->accept();
     });
-    bar->OnCustomizeCommand(ID_BUTTON_NEW_MENU);
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_NEW_MENU);
     ASSERT_EQ(bar->GetCount(), count + 1);
     auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(3));
     ASSERT_NE(menu, nullptr);
@@ -172,7 +172,7 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
         popup->CloseLevel();
     // Cancelled: nothing is inserted.
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) { d->reject(); });
-    bar->OnCustomizeCommand(ID_BUTTON_NEW_MENU);
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_NEW_MENU);
     EXPECT_EQ(bar->GetCount(), count + 1);
     QApplication::processEvents();
 }

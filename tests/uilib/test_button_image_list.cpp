@@ -157,9 +157,9 @@ TEST_F(UserStrip, TheFirstNewImageMakesTheStripTheEditorChangesItAndTheWorkspace
 {
     ui::Application app;
     CKVTWorkspace workspace;
-    ASSERT_EQ(CKVTToolBar::GetUserImages(), nullptr);
+    ASSERT_EQ(CKVTToolbarShared::GetUserImages(), nullptr);
     CKVTToolbarButton button(ID_FILE_SAVE, -1, QStringLiteral("&Uložit"));
-    CKVTButtonAppearanceDlg d(&button, CKVTToolBar::GetUserImages(), nullptr);
+    CKVTButtonAppearanceDlg d(&button, CKVTToolbarShared::GetUserImages(), nullptr);
     d.OnInitDialog();
     d.show();
     auto* grid = FindChild<CKVTButtonImageList>(&d, QStringLiteral("c16508"));
@@ -171,7 +171,7 @@ TEST_F(UserStrip, TheFirstNewImageMakesTheStripTheEditorChangesItAndTheWorkspace
     });
     Click(FindChild<QPushButton>(&d, QStringLiteral("c16509")));
     EXPECT_EQ(d.UserImages(), nullptr);
-    EXPECT_EQ(CKVTToolBar::GetUserImages(), nullptr);
+    EXPECT_EQ(CKVTToolbarShared::GetUserImages(), nullptr);
     // Again, with OK: the first user image makes the strip.
     OnNextModal<CKVTImageEditDlg>([](CKVTImageEditDlg* e) {
         EXPECT_EQ(e->GetImage().size(), QSize(16, 15));
@@ -195,7 +195,7 @@ TEST_F(UserStrip, TheFirstNewImageMakesTheStripTheEditorChangesItAndTheWorkspace
     FindChild<QRadioButton>(&d, QStringLiteral("c16505"))->setChecked(true);
     d.accept();
     EXPECT_EQ(d.result(), int(QDialog::Accepted));
-    CKVTToolbarImageList* strip = CKVTToolBar::GetUserImages();
+    CKVTToolbarImageList* strip = CKVTToolbarShared::GetUserImages();
     ASSERT_NE(strip, nullptr);
     EXPECT_EQ(strip, CKVTButtonAppearanceDlg::CreatedUserImages());
     EXPECT_TRUE(strip->IsUserImages());

@@ -117,7 +117,7 @@ protected:
     }
     void TearDown() override
     {
-        CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolbarShared::SetCustomizeMode(false);
         delete frame;
         ui::SetRouteProvider(nullptr);
     }
@@ -205,13 +205,13 @@ TEST_F(ComboBars, CustomisationModeDisablesTheComboButKeepsItsColours)
     QComboBox* combo = ca->GetComboBox();
     ui::IdleUpdater::Instance().RunPass();
     EXPECT_TRUE(combo->isEnabled());
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     EXPECT_FALSE(combo->isEnabled());
     EXPECT_EQ(combo->palette().color(QPalette::Disabled, QPalette::Text),
               combo->palette().color(QPalette::Active, QPalette::Text));
     ui::IdleUpdater::Instance().RunPass();
     EXPECT_FALSE(combo->isEnabled());
-    CKVTToolBar::SetCustomizeMode(false);
+    CKVTToolbarShared::SetCustomizeMode(false);
     ui::IdleUpdater::Instance().RunPass();
     EXPECT_TRUE(combo->isEnabled());
     // A copy for the customisation page takes the live items of the first twin.
@@ -226,7 +226,7 @@ protected:
     std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
     void TearDown() override
     {
-        CKVTToolBar::SetAltCustomization(false);
+        CKVTToolbarShared::SetAltCustomization(false);
         DockWorld::TearDown();
         app.reset();
     }
@@ -261,7 +261,7 @@ TEST_F(ComboFrame, APressOnTheComboSelectsAndDragsItsButton)
     Build();
     CKVTToolbarComboBoxButton* c = Combo();
     const int debugCount = debugBar->GetCount();
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     QComboBox* combo = c->GetComboBox();
     ASSERT_FALSE(combo->isEnabled());
     QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(10, combo->height() / 2));
@@ -270,22 +270,22 @@ TEST_F(ComboFrame, APressOnTheComboSelectsAndDragsItsButton)
     EXPECT_EQ(debugBar->GetCount(), debugCount + 1);
     EXPECT_NE(dynamic_cast<CKVTToolbarComboBoxButton*>(debugBar->GetButton(0)), nullptr);
     EXPECT_EQ(mainBar->CommandToIndex(40001), -1);
-    CKVTToolBar::SetCustomizeMode(false);
+    CKVTToolbarShared::SetCustomizeMode(false);
 }
 
 TEST_F(ComboFrame, AnAltDragMovesTheComboAndLeavesCustomisationModeOff)
 {
     Build();
     CKVTToolbarComboBoxButton* c = Combo();
-    CKVTToolBar::SetAltCustomization(true);
+    CKVTToolbarShared::SetAltCustomization(true);
     const int debugCount = debugBar->GetCount();
     DragCombo(c->GetComboBox(), debugBar->mapToGlobal(debugBar->GetItemRect(1).center() - QPoint(6, 0)),
               Qt::AltModifier);
     EXPECT_EQ(debugBar->GetCount(), debugCount + 1);
     EXPECT_EQ(debugBar->CommandToIndex(40001), 1);
     EXPECT_EQ(mainBar->CommandToIndex(40001), -1);
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
-    EXPECT_FALSE(CKVTToolBar::IsTempCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsTempCustomizeMode());
     auto* moved = static_cast<CKVTToolbarComboBoxButton*>(debugBar->GetButton(1));
     ASSERT_NE(moved->GetComboBox(), nullptr);
     EXPECT_TRUE(moved->GetComboBox()->isEnabled());

@@ -40,13 +40,13 @@ TEST_F(MenuWorld, ContextMenusAreRegisteredShownAndCustomised)
     CloseAllPopups();
 
     // Customised in customisation mode: the list goes to the cache.
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     ASSERT_TRUE(m->ShowPopupMenu(9203, 10, 10, pane));
     popup = CKVTPopupMenu::ActivePopup();
     popup->GetMenuBar()->RemoveButton(0);
     popup->CloseLevel();
     QApplication::processEvents();
-    CKVTToolBar::SetCustomizeMode(false);
+    CKVTToolbarShared::SetCustomizeMode(false);
     ui::Menu* sub = m->GetMenuById(9203)->SubMenu(0);
     EXPECT_TRUE(CKVTMenuButtonCache::Instance().Contains(sub->Serial()));
 

@@ -128,14 +128,14 @@ protected:
         b->RemoveButton(4);
         b->RemoveButton(3);
         b->AdjustLayout();
-        CKVTToolBar::SetCustomizeMode(true);
+        CKVTToolbarShared::SetCustomizeMode(true);
     }
     void TearDown() override
     {
         CKVTButtonDragController::Instance().Cancel();
-        CKVTToolBar::SetCustomizeMode(false);
-        CKVTToolBar::SetAltCustomization(false);
-        CKVTToolBar::SetNonPermittedCommands({});
+        CKVTToolbarShared::SetCustomizeMode(false);
+        CKVTToolbarShared::SetAltCustomization(false);
+        CKVTToolbarShared::SetNonPermittedCommands({});
         delete frame;
         ui::SetRouteProvider(nullptr);
     }
@@ -269,25 +269,25 @@ TEST_F(Customize, AFailedDropKeepsTheButton)
     Move(a, a->mapToGlobal(Centre(a, 1)) + QPoint(0, 20));
     Move(a, b->mapToGlobal(Centre(b, 1)));
     EXPECT_EQ(CKVTButtonDragController::Instance().CurrentEffect(), int(DROPEFFECT_MOVE));
-    CKVTToolBar::SetNonPermittedCommands({ID_FILE_OPEN});
+    CKVTToolbarShared::SetNonPermittedCommands({ID_FILE_OPEN});
     Release(a, b->mapToGlobal(Centre(b, 1)));
-    CKVTToolBar::SetNonPermittedCommands({});
+    CKVTToolbarShared::SetNonPermittedCommands({});
     EXPECT_EQ(Ids(a), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE), "-", N(ID_EDIT_CUT)}));
     EXPECT_EQ(Ids(b), (QStringList{N(ID_FILE_NEW), N(ID_FILE_OPEN), N(ID_FILE_SAVE)}));
 }
 
 TEST_F(Customize, TheAltDragAlwaysEndsItsCustomisation)
 {
-    CKVTToolBar::SetCustomizeMode(false);
-    CKVTToolBar::SetAltCustomization(true);
+    CKVTToolbarShared::SetCustomizeMode(false);
+    CKVTToolbarShared::SetAltCustomization(true);
     // Cancelled.
     QTest::mousePress(a, Qt::LeftButton, Qt::AltModifier, Centre(a, 0));
     Move(a, a->mapToGlobal(Centre(a, 0)) + QPoint(0, 20), Qt::AltModifier);
-    EXPECT_TRUE(CKVTToolBar::IsCustomizeMode());
-    EXPECT_TRUE(CKVTToolBar::IsTempCustomizeMode());
+    EXPECT_TRUE(CKVTToolbarShared::IsCustomizeMode());
+    EXPECT_TRUE(CKVTToolbarShared::IsTempCustomizeMode());
     PressKey(a, Qt::Key_Escape);
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
-    EXPECT_FALSE(CKVTToolBar::IsTempCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsTempCustomizeMode());
     // The grab lost.
     QTest::mousePress(a, Qt::LeftButton, Qt::AltModifier, Centre(a, 0));
     Move(a, a->mapToGlobal(Centre(a, 0)) + QPoint(0, 20), Qt::AltModifier);
@@ -295,19 +295,19 @@ TEST_F(Customize, TheAltDragAlwaysEndsItsCustomisation)
     Move(a, b->mapToGlobal(Centre(b, 0)), Qt::AltModifier);
     b->releaseMouse();
     EXPECT_FALSE(CKVTButtonDragController::Instance().IsArmed());
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
     // The source bar destroyed meanwhile.
     QTest::mousePress(a, Qt::LeftButton, Qt::AltModifier, Centre(a, 0));
     Move(a, a->mapToGlobal(Centre(a, 0)) + QPoint(0, 20), Qt::AltModifier);
     delete a;
     a = nullptr;
     EXPECT_FALSE(CKVTButtonDragController::Instance().IsArmed());
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
-    EXPECT_FALSE(CKVTToolBar::IsTempCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsTempCustomizeMode());
     // A finished Alt-drag moves the button and leaves the mode off.
     DragTo(b, Centre(b, 0), b, Centre(b, 2) + QPoint(8, 0), Qt::AltModifier);
     EXPECT_EQ(Ids(b), (QStringList{N(ID_FILE_OPEN), N(ID_FILE_SAVE), N(ID_FILE_NEW)}));
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
 }
 
 TEST_F(Customize, TheWidthDragOfAComboBox)
@@ -321,12 +321,12 @@ TEST_F(Customize, TheWidthDragOfAComboBox)
     const QPoint edge(r.left() + r.width() - 3, r.center().y());
     // Escape cancels.
     QTest::mousePress(a, Qt::LeftButton, {}, edge);
-    EXPECT_TRUE(a->IsResizing());
+    EXPECT_TRUE(a->Customizer().IsResizing());
     QMouseEvent move(QEvent::MouseMove, QPointF(edge + QPoint(40, 0)), a->mapToGlobal(QPointF(edge + QPoint(40, 0))),
                      Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(a, &move);
     PressKey(a, Qt::Key_Escape);
-    EXPECT_FALSE(a->IsResizing());
+    EXPECT_FALSE(a->Customizer().IsResizing());
     QTest::mouseRelease(a, Qt::LeftButton, {}, edge + QPoint(40, 0));
     EXPECT_EQ(c->GetWidth(), 100);
     // Past the release rule: the new width.
@@ -397,7 +397,7 @@ TEST_F(CustomizeMenus, ADropOntoAnOpenPopupMakesAMenuItem)
     tools->show();
     tools->SetButtons(std::vector<uint32_t>{ID_EDIT_UNDO}.data(), 1);
     tools->AdjustLayout();
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     auto* file = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(0));
     file->OnClick(bar, false);
     CKVTPopupMenu* popup = file->GetPopupMenu();
@@ -428,7 +428,7 @@ TEST_F(CustomizeMenus, AnAltDragOntoTheMenuBarOfAMaximisedChildStaysInTheMenuPar
     bar->SetMaximizeMode(true, child);
     bar->AdjustLayout();
     ASSERT_EQ(bar->CaptionButtonCount(), 3);
-    CKVTToolBar::SetAltCustomization(true);
+    CKVTToolbarShared::SetAltCustomization(true);
     const int items = bar->ItemEnd() - bar->FirstItem();
     // Onto the system-menu button: it lands after it.
     const QPoint second = bar->GetItemRect(2).center();
@@ -451,8 +451,8 @@ TEST_F(CustomizeMenus, AnAltDragOntoTheMenuBarOfAMaximisedChildStaysInTheMenuPar
     EXPECT_EQ(bar->CaptionButtonCount(), 3);
     for (int i = bar->FirstItem(); i < bar->ItemEnd(); ++i)
         EXPECT_EQ(dynamic_cast<CKVTToolbarMenuButtonsButton*>(bar->GetButton(i)), nullptr);
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
-    CKVTToolBar::SetAltCustomization(false);
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
+    CKVTToolbarShared::SetAltCustomization(false);
 }
 
 } // namespace

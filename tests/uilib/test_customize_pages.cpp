@@ -67,7 +67,7 @@ TEST_F(PagesTest, TheCustomiseCommandOpensTheSheetAsTheProgramDoes)
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->Flags(), 0xFFFFu);
     EXPECT_TRUE(sheet->AutoFromMenus());
-    EXPECT_TRUE(CKVTToolBar::IsCustomizeMode());
+    EXPECT_TRUE(CKVTToolbarShared::IsCustomizeMode());
     CKVTToolbarsPage* page = Toolbars(sheet);
     EXPECT_TRUE(Item<QPushButton>(page, 16517)->isVisible()); // user toolbars on
     // A second command brings the same sheet.
@@ -235,13 +235,13 @@ TEST_F(PagesTest, OptionsWriteThroughAndTheirDependentBoxes)
     EXPECT_TRUE(tips->isChecked());
     EXPECT_TRUE(keys->isEnabled());
     (tips)->click();
-    EXPECT_FALSE(CKVTToolBar::Options().tooltips);
+    EXPECT_FALSE(CKVTToolbarShared::Options().tooltips);
     EXPECT_FALSE(keys->isEnabled());
     (tips)->click();
     EXPECT_TRUE(keys->isEnabled());
     EXPECT_TRUE(keys->isChecked());
     (Item<QCheckBox>(page, 16503))->click();
-    EXPECT_TRUE(CKVTToolBar::Options().largeIcons);
+    EXPECT_TRUE(CKVTToolbarShared::Options().largeIcons);
     EXPECT_TRUE(Item<QCheckBox>(page, 16540)->isVisible()); // flag 4
     // No basic commands: the recently-used controls are hidden.
     for (int id : {16535, 16537, 16538, 16539, 16536})
@@ -249,10 +249,10 @@ TEST_F(PagesTest, OptionsWriteThroughAndTheirDependentBoxes)
     sheet->close();
     QApplication::processEvents();
     Restart();
-    EXPECT_TRUE(CKVTToolBar::Options().largeIcons);
-    CKVTToolBar::SetLargeIcons(false);
+    EXPECT_TRUE(CKVTToolbarShared::Options().largeIcons);
+    CKVTToolbarShared::SetLargeIcons(false);
 
-    CKVTToolBar::SetBasicCommands({ID_FILE_OPEN});
+    CKVTToolbarShared::SetBasicCommands({ID_FILE_OPEN});
     sheet = OpenSheet(0xFFFB);
     page = ShowPage<CKVTOptionsPage>(sheet, QStringLiteral("Možnosti"));
     for (int id : {16535, 16537, 16538, 16539, 16536})
@@ -260,13 +260,13 @@ TEST_F(PagesTest, OptionsWriteThroughAndTheirDependentBoxes)
     EXPECT_FALSE(Item<QCheckBox>(page, 16540)->isVisible());
     auto* recent = Item<QCheckBox>(page, 16535);
     (recent)->click();
-    EXPECT_FALSE(CKVTToolBar::Options().recentlyUsedMenus);
+    EXPECT_FALSE(CKVTToolbarShared::Options().recentlyUsedMenus);
     EXPECT_FALSE(Item<QCheckBox>(page, 16536)->isEnabled());
     CKVTCommandUsage::Instance().AddCommand(ID_FILE_OPEN);
     prompts.Add(ui::IDYES);
     (Item<QPushButton>(page, 16537))->click();
     EXPECT_EQ(CKVTCommandUsage::Instance().Total(), 0u);
-    CKVTToolBar::SetBasicCommands({});
+    CKVTToolbarShared::SetBasicCommands({});
 }
 
 TEST_F(PagesTest, TemplateMenusAreEditedInPlaceAndSurviveASwitchAndARestart)
@@ -391,7 +391,7 @@ TEST_F(PagesTest, WithoutAMenuBarTheMenuPageEditsNothing)
 
 TEST_F(PagesTest, AnimationIndexFollowsTheStoredValue)
 {
-    CKVTToolBar::Options().menuAnimation = 7;
+    CKVTToolbarShared::Options().menuAnimation = 7;
     CKVTToolbarCustomize* sheet = OpenSheet();
     auto* page = ShowPage<CKVTMenuPage>(sheet, QStringLiteral("Menu"));
     QComboBox* anim = page->AnimationCombo();
@@ -403,6 +403,6 @@ TEST_F(PagesTest, AnimationIndexFollowsTheStoredValue)
     const bool shadows = Item<QCheckBox>(page, 16542)->isChecked();
     sheet->close();
     QApplication::processEvents();
-    EXPECT_EQ(CKVTToolBar::Options().menuAnimation, 1u);
-    EXPECT_EQ(CKVTToolBar::Options().menuShadows, shadows);
+    EXPECT_EQ(CKVTToolbarShared::Options().menuAnimation, 1u);
+    EXPECT_EQ(CKVTToolbarShared::Options().menuShadows, shadows);
 }

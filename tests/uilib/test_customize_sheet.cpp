@@ -101,7 +101,7 @@ TEST_F(SheetTest, TheModeDisablesTheDocumentAreaAndStatusBarAndGivesTheirStateBa
     auto* already = new QWidget(frame);
     already->setEnabled(false);
     CKVTToolbarCustomize* sheet = OpenSheet();
-    EXPECT_TRUE(CKVTToolBar::IsCustomizeMode());
+    EXPECT_TRUE(CKVTToolbarShared::IsCustomizeMode());
     EXPECT_EQ(CKVTFrameHelper::CustomizeSheet(), sheet);
     EXPECT_FALSE(status->isEnabled());
     EXPECT_FALSE(area->isEnabled());
@@ -113,7 +113,7 @@ TEST_F(SheetTest, TheModeDisablesTheDocumentAreaAndStatusBarAndGivesTheirStateBa
     EXPECT_EQ(std::count(disabled.begin(), disabled.end(), already), 0);
     sheet->close();
     QApplication::processEvents();
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
     EXPECT_TRUE(status->isEnabled());
     EXPECT_TRUE(area->isEnabled());
     EXPECT_FALSE(already->isEnabled());
@@ -150,11 +150,11 @@ TEST_F(SheetTest, ClosingTheFrameEndsTheSheetFirstSoItsSettingsAreSaved)
     menuPage->ContextPopup()->GetMenuBar()->InsertSeparator(0);
     QPointer<CKVTToolbarCustomize> alive(sheet);
     frame->close();
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
     EXPECT_EQ(CKVTFrameHelper::CustomizeSheet(), nullptr);
-    EXPECT_EQ(CKVTToolBar::Options().menuAnimation, 2u);
+    EXPECT_EQ(CKVTToolbarShared::Options().menuAnimation, 2u);
     Restart();
-    EXPECT_EQ(CKVTToolBar::Options().menuAnimation, 2u);
+    EXPECT_EQ(CKVTToolbarShared::Options().menuAnimation, 2u);
     sheet = OpenSheet();
     menuPage = ShowPage<CKVTMenuPage>(sheet, QStringLiteral("Menu"));
     menuPage->ContextCombo()->setCurrentIndex(2);
@@ -173,7 +173,7 @@ TEST_F(SheetTest, TheSheetGoesWithAFrameDeletedWithoutAClose)
     frame = nullptr;
     EXPECT_TRUE(alive.isNull());
     EXPECT_EQ(CKVTFrameHelper::CustomizeSheet(), nullptr);
-    EXPECT_FALSE(CKVTToolBar::IsCustomizeMode());
+    EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
 }
 
 TEST_F(SheetTest, TheCommandsPageListsTheCategoriesAndDescribesTheCommands)
@@ -194,7 +194,7 @@ TEST_F(SheetTest, TheCommandsPageListsTheCategoriesAndDescribesTheCommands)
     for (int i = 0; i < list->count(); ++i)
         commands << list->ButtonAt(i)->m_text;
     EXPECT_EQ(commands.mid(0, 2), (QStringList{"Otevřít...", "Uložit"}));
-    EXPECT_EQ(list->sizeHintForRow(0), CKVTToolBar::GetCurrentImageSize().height() + 6);
+    EXPECT_EQ(list->sizeHintForRow(0), CKVTToolbarShared::GetCurrentImageSize().height() + 6);
     list->setCurrentRow(1);
     EXPECT_EQ(page->Description()->text(), ui::CommandPrompt(ID_FILE_SAVE));
     // A command without an image carries the no-image mark; one with an image does not.

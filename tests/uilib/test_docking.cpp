@@ -124,7 +124,7 @@ TEST_F(DockWorld, OutsideFileDragIsRefusedAndOnlyButtonsInCustomisationReachTheB
     QMimeData button;
     button.setData(QString::fromLatin1(kKvtButtonClipboardFormat), QByteArray("x"));
     EXPECT_FALSE(CKVTToolbarDropTarget::Accepts(&button));
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     EXPECT_TRUE(CKVTToolbarDropTarget::Accepts(&button));
     EXPECT_FALSE(CKVTToolbarDropTarget::Accepts(&files));
     EXPECT_EQ(mainBar->DropTarget().OnDropEx(&files, DROPEFFECT_COPY, at), DROPEFFECT_NONE);
@@ -171,14 +171,14 @@ TEST_F(DockWorld, LargeIconsGrowTheToolbarRowsAndTheDockLayoutAtOnce)
     const int rowBefore = mainBar->height();
     const int siteBefore = Site(ui::DOCKBAR_TOP)->height();
     const int centreBefore = frame->MdiArea()->geometry().top();
-    CKVTToolBar::SetLargeIcons(true);
+    CKVTToolbarShared::SetLargeIcons(true);
     // Without a pass of the event loop: the bars, the site and the centre
     // already have their new places.
-    const int button = mainBar->GetButtonSize().height();
+    const int button = mainBar->Layout().ButtonSize().height();
     EXPECT_GE(mainBar->height(), button);
     EXPECT_GE(mainBar->contentsRect().height(), button);
     EXPECT_GT(mainBar->height(), rowBefore);
-    EXPECT_GE(debugBar->contentsRect().height(), debugBar->GetButtonSize().height());
+    EXPECT_GE(debugBar->contentsRect().height(), debugBar->Layout().ButtonSize().height());
     EXPECT_GT(Site(ui::DOCKBAR_TOP)->height(), siteBefore);
     EXPECT_EQ(frame->MdiArea()->geometry().top(), Site(ui::DOCKBAR_TOP)->height());
     EXPECT_GT(frame->MdiArea()->geometry().top(), centreBefore);
@@ -195,7 +195,7 @@ TEST_F(DockWorld, LargeIconsGrowTheToolbarRowsAndTheDockLayoutAtOnce)
     auto* mini = frame->Helper().MiniFrameOf(debugBar);
     ASSERT_NE(mini, nullptr);
     const QSize largeFloat = debugBar->size();
-    CKVTToolBar::SetLargeIcons(false);
+    CKVTToolbarShared::SetLargeIcons(false);
     EXPECT_LT(debugBar->height(), largeFloat.height());
     EXPECT_EQ(mini->size(), CKVTMiniDockFrameWnd::FrameSizeFor(debugBar->size()));
     EXPECT_EQ(mainBar->height(), rowBefore);

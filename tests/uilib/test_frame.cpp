@@ -188,13 +188,13 @@ TEST_F(FrameTest, CustomisationModeRefusesAcceleratorsMenuAndPostedCommands)
     Build(new TestFrame);
     frame->activateWindow();
     QApplication::setActiveWindow(frame.get());
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     QTest::keyClick(frame->MdiArea(), Qt::Key_O, Qt::ControlModifier);
     EXPECT_FALSE(ui::SendCommand(ID_FILE_CLOSE));
     ui::PostCommand(ID_FILE_CLOSE);
     PumpEvents(20);
     EXPECT_TRUE(Frame()->ran.empty());
-    CKVTToolBar::SetCustomizeMode(false);
+    CKVTToolbarShared::SetCustomizeMode(false);
     QTest::keyClick(frame->MdiArea(), Qt::Key_O, Qt::ControlModifier);
     EXPECT_TRUE(ui::SendCommand(ID_FILE_CLOSE));
     EXPECT_EQ(Frame()->ran, (std::vector<uint32_t>{ID_FILE_OPEN, ID_FILE_CLOSE}));
@@ -379,12 +379,12 @@ TEST_F(FrameTest, APressOnAHostedControlGoesToTheToolbarInCustomisationModeOrWit
     EXPECT_EQ(mainBar->LastPressPos(), inBar);
 
     // In customisation mode too.
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     const QPoint other = inEdit + QPoint(3, 0);
     QTest::mouseClick(edit, Qt::LeftButton, {}, other);
     EXPECT_EQ(counter.presses, 1);
     EXPECT_EQ(mainBar->LastPressPos(), edit->mapTo(mainBar, other));
-    CKVTToolBar::SetCustomizeMode(false);
+    CKVTToolbarShared::SetCustomizeMode(false);
     EXPECT_TRUE(Frame()->ran.empty());
 }
 

@@ -57,18 +57,18 @@ protected:
     }
     void TearDown() override
     {
-        CKVTToolBar::SetCustomizeMode(false);
-        CKVTToolBar::SetMouseHook(false);
+        CKVTToolbarShared::SetCustomizeMode(false);
+        CKVTToolbarShared::SetMouseHook(false);
         delete frame;
         ui::SetCommandPromptSource(nullptr);
-        CKVTToolBar::CleanUp();
+        CKVTToolbarShared::CleanUp();
     }
     std::unique_ptr<ui::Menu> CustomizeMenu(int index)
     {
         auto res = ui::Menu::Load(16102);
         EXPECT_NE(res, nullptr);
         std::unique_ptr<ui::Menu> sub = res->SubMenu(0)->Clone();
-        bar->PrepareCustomizeMenu(bar->GetButton(index), *sub);
+        bar->Customizer().PrepareCustomizeMenu(bar->GetButton(index), *sub);
         return sub;
     }
     static bool Grayed(const ui::Menu& m, uint32_t id)
@@ -117,11 +117,11 @@ TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
 {
     const int count = bar->GetCount();
     bar->SetSelectedButton(2);
-    bar->OnCustomizeCommand(ID_BUTTON_BEGIN_GROUP); // a group starts before it
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_BEGIN_GROUP); // a group starts before it
     EXPECT_EQ(bar->GetCount(), count + 1);
     EXPECT_TRUE(bar->GetButton(2)->IsSeparator());
     EXPECT_EQ(bar->GetSelectedButton(), 3);
-    bar->OnCustomizeCommand(ID_BUTTON_BEGIN_GROUP); // and goes again
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_BEGIN_GROUP); // and goes again
     EXPECT_EQ(bar->GetCount(), count);
     EXPECT_EQ(bar->GetItemID(2), ID_FILE_SAVE);
     EXPECT_EQ(bar->GetSelectedButton(), 2);
@@ -133,19 +133,19 @@ TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
     b->m_text.clear();
     ui::SetCommandPromptSource(nullptr);
     const int beeps = ui::BeepCount();
-    bar->OnCustomizeCommand(ID_BUTTON_TEXT);
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_TEXT);
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     EXPECT_TRUE(b->m_showImage);
     EXPECT_FALSE(b->m_showText);
     // "Ikona" on a button without an image asks for one first; cancelled, nothing changes.
     b->m_imageIndex = -1;
     OnNextModal<QDialog>([](QDialog* d) { d->reject(); });
-    bar->OnCustomizeCommand(ID_BUTTON_IMAGE);
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_IMAGE);
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     EXPECT_TRUE(b->m_showImage);
     EXPECT_FALSE(b->m_showText);
     // "&Odstranit".
-    bar->OnCustomizeCommand(ID_BUTTON_DELETE);
+    bar->Customizer().OnCustomizeCommand(ID_BUTTON_DELETE);
     EXPECT_EQ(bar->GetCount(), count);
     EXPECT_EQ(bar->GetSelectedButton(), -1);
 }
@@ -158,7 +158,7 @@ TEST_F(HotTrack, TheContextMenuInAndOutsideCustomisationMode)
     ASSERT_EQ(frame->menus.size(), 1u);
     EXPECT_EQ(frame->menus[0], bar->mapToGlobal(QPoint(5, 5)));
 
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     // A separator: nothing is selected and no menu shows.
     const QPoint sep = bar->GetItemRect(4).center();
     QContextMenuEvent onSep(QContextMenuEvent::Mouse, sep, bar->mapToGlobal(sep));
@@ -235,9 +235,9 @@ TEST_F(HotTrack, TooltipTexts)
     bar->AdjustLayout();
     ASSERT_TRUE(bar->OnToolHitTest(bar->GetItemRect(0).center(), text, r));
     EXPECT_EQ(text, QStringLiteral("Vlastní"));
-    CKVTToolBar::Options().tooltips = false;
+    CKVTToolbarShared::Options().tooltips = false;
     EXPECT_FALSE(bar->OnToolHitTest(bar->GetItemRect(1).center(), text, r));
-    CKVTToolBar::Options().tooltips = true;
+    CKVTToolbarShared::Options().tooltips = true;
     bar->SetBarStyle(bar->GetBarStyle() & ~ui::CBRS_TOOLTIPS);
     EXPECT_FALSE(bar->OnToolHitTest(bar->GetItemRect(1).center(), text, r));
     // The show-all item's text.
@@ -259,8 +259,8 @@ TEST_F(HotTrack, TheMouseWatchFollowsMovesAndSilencesThePrompt)
     QApplication::sendEvent(bar, &leave);
     EXPECT_EQ(bar->GetHotButton(), -1);
 
-    CKVTToolBar::SetMouseHook(true);
-    EXPECT_TRUE(CKVTToolBar::IsMouseHook());
+    CKVTToolbarShared::SetMouseHook(true);
+    EXPECT_TRUE(CKVTToolbarShared::IsMouseHook());
     frame->SetMessageText(0xE001);
     // A move anywhere (here: delivered to the frame) is followed by the bar under it.
     QMouseEvent elsewhere(QEvent::MouseMove, QPointF(1, 1),
@@ -271,6 +271,6 @@ TEST_F(HotTrack, TheMouseWatchFollowsMovesAndSilencesThePrompt)
     EXPECT_EQ(frame->GetStatusBar()->MessageText(), frame->GetStatusBar()->IdleText());
     QApplication::sendEvent(bar, &leave); // ignored while the watch is on
     EXPECT_EQ(bar->GetHotButton(), 3);
-    CKVTToolBar::SetMouseHook(false);
+    CKVTToolbarShared::SetMouseHook(false);
     EXPECT_EQ(bar->GetHotButton(), -1);
 }

@@ -55,7 +55,7 @@ protected:
     void TearDown() override
     {
         QApplication::setPalette(saved);
-        CKVTToolBar::SetUserImages(nullptr);
+        CKVTToolbarShared::SetUserImages(nullptr);
         CKVTCommandImageMap::Instance().RemoveAll();
     }
 };
@@ -174,8 +174,8 @@ TEST_F(ImageList, UserFileLookupAndUnmodifiedStrip)
     CKVTToolbarImageList tall;
     WriteStrip(folder + "/tall.bmp", 32, 16);
     ASSERT_TRUE(tall.LoadUserImages(folder + "/tall.bmp"));
-    EXPECT_FALSE(CKVTToolBar::SetUserImages(&tall));
-    EXPECT_TRUE(CKVTToolBar::SetUserImages(&list));
+    EXPECT_FALSE(CKVTToolbarShared::SetUserImages(&tall));
+    EXPECT_TRUE(CKVTToolbarShared::SetUserImages(&list));
 }
 
 TEST_F(ImageList, EditingAndClipboard)
@@ -183,7 +183,7 @@ TEST_F(ImageList, EditingAndClipboard)
     CKVTToolbarImageList list;
     for (int i = 0; i < 3; ++i)
         list.AddImage(Synthetic());
-    ASSERT_TRUE(CKVTToolBar::SetUserImages(&list));
+    ASSERT_TRUE(CKVTToolbarShared::SetUserImages(&list));
     auto& map = CKVTCommandImageMap::Instance();
     map.SetImage(10, 0, true);
     map.SetImage(11, 1, true);

@@ -90,7 +90,7 @@ protected:
     void TearDown() override
     {
         frame.reset();
-        CKVTToolBar::SetNonPermittedCommands({});
+        CKVTToolbarShared::SetNonPermittedCommands({});
         app.reset();
     }
     TestFrame* Build(uint32_t resource = 9450)
@@ -130,7 +130,7 @@ TEST_F(KeyboardTest, TheFrameTableIsStoredAsSixByteRecordsAndLoadsBackWithNonPer
     EXPECT_EQ(Hex(bytes), QStringLiteral("0d 00 74 00 36 84 01 00 73 00 53 84"));
 
     // A stored key of a non-permitted command can never reach it.
-    CKVTToolBar::SetNonPermittedCommands({ID_NEXT_ERROR});
+    CKVTToolbarShared::SetNonPermittedCommands({ID_NEXT_ERROR});
     std::shared_ptr<const ui::AccelTable> table;
     ASSERT_TRUE(km->LoadAccelTable(GetRegPath(QStringLiteral("KVTKeyboardManager")), 0, table));
     ASSERT_EQ(table->Entries().size(), 2u);

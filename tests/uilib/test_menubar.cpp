@@ -129,7 +129,7 @@ TEST_F(MdiMenuBar, AMaximisedChildShowsItsButtonsInTheBar)
     EXPECT_GT(bar->GetItemRect(6).left(), bar->width() - 30);
     // Never stored.
     CKVTToolBar copy;
-    ASSERT_TRUE(copy.LoadButtons(bar->StoreButtons()));
+    ASSERT_TRUE(copy.Store().LoadButtons(bar->Store().StoreButtons()));
     EXPECT_EQ(copy.GetCount(), 3);
 
     // The system-menu button opens the child's system menu; its commands go to the child.
@@ -166,10 +166,10 @@ TEST_F(MdiMenuBar, AMaximisedChildShowsItsButtonsInTheBar)
     EXPECT_TRUE(bar->GetButtonStyle(bar->GetCount() - 1) & TBBS_DISABLED);
 
     // Customisation mode takes them off and puts them back, once.
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     EXPECT_EQ(bar->CaptionButtonCount(), 0);
     EXPECT_EQ(bar->FirstItem(), 0);
-    CKVTToolBar::SetCustomizeMode(false);
+    CKVTToolbarShared::SetCustomizeMode(false);
     EXPECT_EQ(bar->CaptionButtonCount(), 3);
     EXPECT_EQ(bar->FirstItem(), 1);
     EXPECT_EQ(bar->GetCount(), 1 + 1 + 3);
@@ -214,7 +214,7 @@ TEST_F(MenuWorld, AltMnemonicsAndTheExpansionOfTheOpenItem)
     EXPECT_EQ(QApplication::focusWidget(), pane);
 
     // Alt+letter opens that item with its first item selected.
-    CKVTToolBar::SetBasicCommands({ID_PROJECT_BUILD});
+    CKVTToolbarShared::SetBasicCommands({ID_PROJECT_BUILD});
     for (int i = 0; i < 20; ++i)
         CKVTCommandUsage::Instance().AddCommand(ID_FILE_OPEN);
     PressKey(pane, Qt::Key_P, Qt::AltModifier);

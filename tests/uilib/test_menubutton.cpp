@@ -224,7 +224,7 @@ TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseComman
     EXPECT_FALSE(bar->RemoveButton(bar->GetCount() - 1));
     bar->RemoveButton(7);
 
-    bar->SetFixedLength(23 + 13);
+    bar->Layout().SetFixedLength(23 + 13);
     bar->AdjustLayout();
     ASSERT_FALSE(more->HiddenButtons().empty());
     EXPECT_EQ(more->CalculateSize(QSize(23, 22), true), QSize(13, 22));
@@ -245,7 +245,7 @@ TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseComman
     EXPECT_EQ(m->Item(0)->text, LoadResString(ID_FILE_OPEN).section(QLatin1Char('\n'), 1, 1));
     // The overflow button is never stored.
     CKVTToolBar copy;
-    ASSERT_TRUE(copy.LoadButtons(bar->StoreButtons()));
+    ASSERT_TRUE(copy.Store().LoadButtons(bar->Store().StoreButtons()));
     EXPECT_EQ(copy.GetCount(), 7);
 }
 
@@ -258,7 +258,7 @@ TEST_F(MenuButtonWindow, CaptionAndSystemButtonsAreNeverStoredAndACaptionButtonI
     bar->InsertButton(std::make_unique<CKVTToolbarButton>(ID_FILE_NEW, -1, QStringLiteral("x")));
     bar->InsertButton(std::make_unique<CKVTToolbarMenuButtonsButton>(ui::SC_CLOSE));
     CKVTToolBar copy;
-    ASSERT_TRUE(copy.LoadButtons(bar->StoreButtons()));
+    ASSERT_TRUE(copy.Store().LoadButtons(bar->Store().StoreButtons()));
     ASSERT_EQ(copy.GetCount(), 1);
     EXPECT_EQ(copy.GetItemID(0), ID_FILE_NEW);
     EXPECT_EQ(CKVTToolbarMenuButtonsButton(ui::SC_CLOSE).CalculateSize(QSize(23, 22), true),

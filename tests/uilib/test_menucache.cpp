@@ -130,7 +130,7 @@ TEST_F(Rebar, UnknownIdsAreSkippedAndToolbarsUpdateTheirBand)
     bar->InsertButton(std::make_unique<CKVTToolbarButton>(10, 0));
     bar->InsertButton(std::make_unique<CKVTToolbarButton>(11, 1));
     bar->AdjustLayout();
-    EXPECT_EQ(other->GetBand(1).minChild.width(), 2 * CKVTToolBar::GetCurrentButtonSize().width() + 1 + 1); // and the borders
+    EXPECT_EQ(other->GetBand(1).minChild.width(), 2 * CKVTToolbarShared::GetCurrentButtonSize().width() + 1 + 1); // and the borders
 }
 
 TEST(MenuImages, GlyphsDraw)

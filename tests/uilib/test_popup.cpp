@@ -175,7 +175,7 @@ TEST_F(MenuWorld, AnAcceleratorClosesThePopupAndRunsNothing)
 
 TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
 {
-    CKVTToolBar::SetBasicCommands({ID_PROJECT_BUILD});
+    CKVTToolbarShared::SetBasicCommands({ID_PROJECT_BUILD});
     for (int i = 0; i < 20; ++i)
         CKVTCommandUsage::Instance().AddCommand(ID_FILE_OPEN);
     CKVTPopupMenu* popup = OpenItem(1);
@@ -200,7 +200,7 @@ TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
     bar->SetHotButton(-1);
 
     // Resting on it expands after the delay only with "ShowAllMenusAfterDelay".
-    CKVTToolBar::Options().showAllMenusAfterDelay = false;
+    CKVTToolbarShared::Options().showAllMenusAfterDelay = false;
     popup = OpenItem(1);
     pb = popup->GetMenuBar();
     pb->SetHotButton(1);
@@ -208,7 +208,7 @@ TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
     EXPECT_FALSE(pb->AllItemsShown());
     CloseAllPopups();
     bar->SetHotButton(-1);
-    CKVTToolBar::Options().showAllMenusAfterDelay = true;
+    CKVTToolbarShared::Options().showAllMenusAfterDelay = true;
     popup = OpenItem(1);
     pb = popup->GetMenuBar();
     pb->SetHotButton(1);
@@ -217,7 +217,7 @@ TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
 
 TEST_F(MenuWorld, InCustomisationModeAPopupIsAToolWindowAndRunsNothing)
 {
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     CKVTPopupMenu* popup = OpenItem(0);
     ASSERT_NE(popup, nullptr);
     EXPECT_TRUE((popup->windowFlags() & Qt::WindowType_Mask) == Qt::Tool);
@@ -251,7 +251,7 @@ TEST_F(MenuWorld, TheRecentFilePlaceholderStaysOneItemInCustomisationMode)
               (QStringList{"&1 soubor1.txt", "&2 soubor2.txt", "&3 soubor3.txt"}));
     CloseAllPopups();
 
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     popup = OpenItem(0);
     pb = popup->GetMenuBar();
     auto* recent = static_cast<CKVTToolbarMenuButton*>(pb->GetButton(3));

@@ -130,7 +130,7 @@ TEST(PopupBuild, SeparatorsRarelyUsedItemsAndStyles)
                                 "END\n");
     ASSERT_NE(menu, nullptr);
     const ui::Menu& m = *menu->SubMenu(0);
-    auto rare = [](uint32_t id) { return CKVTToolBar::IsCommandRarelyUsed(id); };
+    auto rare = [](uint32_t id) { return CKVTToolbarShared::IsCommandRarelyUsed(id); };
     auto permitted = [](uint32_t id) { return id != 103; };
 
     KvtPopupBuildResult all = KvtPopupBuild::Filter(m, true, rare, permitted);
@@ -146,7 +146,7 @@ TEST(PopupBuild, SeparatorsRarelyUsedItemsAndStyles)
     // A command at 5 percent is rarely used and left out; 6 percent shows.
     CKVTCommandUsage& usage = CKVTCommandUsage::Instance();
     usage.Reset();
-    CKVTToolBar::SetBasicCommands({1});
+    CKVTToolbarShared::SetBasicCommands({1});
     for (int i = 0; i < 5; ++i)
         usage.AddCommand(100);
     for (int i = 0; i < 6; ++i)
@@ -163,8 +163,8 @@ TEST(PopupBuild, SeparatorsRarelyUsedItemsAndStyles)
     EXPECT_EQ(some.hiddenMnemonics.at(QChar(u'P')), 100u);
     EXPECT_EQ(some.hiddenMnemonics.count(QChar(u'J')), 0u);
     // A basic command always shows.
-    CKVTToolBar::SetBasicCommands({1, 100});
+    CKVTToolbarShared::SetBasicCommands({1, 100});
     EXPECT_EQ(KvtPopupBuild::Filter(m, false, rare, permitted).entries.front().id, 100u);
-    CKVTToolBar::SetBasicCommands({});
+    CKVTToolbarShared::SetBasicCommands({});
     usage.Reset();
 }

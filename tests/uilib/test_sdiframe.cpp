@@ -29,9 +29,9 @@ TEST(SdiFrame, DefaultResIdViewCustomisationAndAlt)
         EXPECT_EQ(view->parentWidget(), frame.Helper().Client());
         EXPECT_GT(view->geometry().top(), 0);
 
-        CKVTToolBar::SetCustomizeMode(true);
+        CKVTToolbarShared::SetCustomizeMode(true);
         EXPECT_FALSE(ui::SendCommand(ID_FILE_OPEN));
-        CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolbarShared::SetCustomizeMode(false);
         EXPECT_TRUE(ui::SendCommand(ID_FILE_OPEN));
         EXPECT_EQ(ran.size(), 1u);
 

@@ -56,9 +56,9 @@ protected:
         delete frame;
         ui::SetRouteProvider(nullptr);
         ui::SetCommandPromptSource(nullptr);
-        CKVTToolBar::SetNonPermittedCommands({});
-        CKVTToolBar::SetLargeIcons(false);
-        CKVTToolBar::SetLook2000(false);
+        CKVTToolbarShared::SetNonPermittedCommands({});
+        CKVTToolbarShared::SetLargeIcons(false);
+        CKVTToolbarShared::SetLook2000(false);
         CKVTCommandUsage::Instance().Reset();
     }
     QPoint Centre(uint32_t id) { return bar->GetItemRect(bar->CommandToIndex(id)).center(); }
@@ -108,10 +108,10 @@ TEST_F(Toolbar, HoverShowsThePromptAndLeavingTheIdleText)
     EXPECT_EQ(bar->GetHotButton(), -1);
     EXPECT_EQ(frame->GetStatusBar()->MessageText(), frame->GetStatusBar()->IdleText());
 
-    EXPECT_EQ(CKVTToolBar::MapMessageId(0xFFFFFFFF), 0xE001u);
-    EXPECT_EQ(CKVTToolBar::MapMessageId(0xF060), 0xEF06u);
-    EXPECT_EQ(CKVTToolBar::MapMessageId(0xFF05), 0xEF1Fu);
-    EXPECT_EQ(CKVTToolBar::MapMessageId(ID_FILE_NEW), ID_FILE_NEW);
+    EXPECT_EQ(CKVTToolbarShared::MapMessageId(0xFFFFFFFF), 0xE001u);
+    EXPECT_EQ(CKVTToolbarShared::MapMessageId(0xF060), 0xEF06u);
+    EXPECT_EQ(CKVTToolbarShared::MapMessageId(0xFF05), 0xEF1Fu);
+    EXPECT_EQ(CKVTToolbarShared::MapMessageId(ID_FILE_NEW), ID_FILE_NEW);
 }
 
 TEST_F(Toolbar, AHandlerThatDestroysTheBar)
@@ -119,14 +119,14 @@ TEST_F(Toolbar, AHandlerThatDestroysTheBar)
     MapCommand(ID_FILE_SAVE, [this] {
         delete bar;
         bar = nullptr;
-        CKVTToolBar::SetCustomizeMode(true);
-        CKVTToolBar::SetCustomizeMode(false);
+        CKVTToolbarShared::SetCustomizeMode(true);
+        CKVTToolbarShared::SetCustomizeMode(false);
     });
     ui::IdleUpdater::Instance().RunPass();
     CKVTToolBar* b = bar;
     Click(b, Centre(ID_FILE_SAVE));
     EXPECT_EQ(bar, nullptr);
-    for (CKVTToolBar* x : CKVTToolBar::AllBars())
+    for (CKVTToolBar* x : CKVTToolbarShared::AllBars())
         EXPECT_NE(x, b);
 }
 
@@ -158,42 +158,42 @@ TEST_F(Toolbar, PaintsTheEtchedLookAndTheGripper)
         return lines;
     };
     EXPECT_EQ(gripLines(img), 2);
-    CKVTToolBar::SetLook2000(true);
+    CKVTToolbarShared::SetLook2000(true);
     EXPECT_EQ(gripLines(testsupport::ui::Render(bar).convertToFormat(QImage::Format_RGB32)), 1);
 }
 
 TEST_F(Toolbar, SizesFollowLargeIconsAndLabels)
 {
     EXPECT_EQ(bar->GetItemRect(0).size(), QSize(22, 21));
-    CKVTToolBar::SetLargeIcons(true);
+    CKVTToolbarShared::SetLargeIcons(true);
     ASSERT_TRUE(bar->LoadToolBar(9100));
-    EXPECT_EQ(CKVTToolBar::GetCurrentButtonSize(), QSize(44, 42));
+    EXPECT_EQ(CKVTToolbarShared::GetCurrentButtonSize(), QSize(44, 42));
     EXPECT_EQ(bar->GetItemRect(0).size(), QSize(44, 42));
 
     CKVTToolBar locked;
     locked.SetLocked(true);
-    locked.SetOwnSizes(QSize(20, 20), QSize(14, 14));
-    EXPECT_EQ(locked.GetButtonSize(), QSize(40, 40));
-    CKVTToolBar::SetLargeIcons(false);
+    locked.Layout().SetOwnSizes(QSize(20, 20), QSize(14, 14));
+    EXPECT_EQ(locked.Layout().ButtonSize(), QSize(40, 40));
+    CKVTToolbarShared::SetLargeIcons(false);
     EXPECT_EQ(bar->GetItemRect(0).size(), QSize(22, 21));
 
     bar->SetTextLabels(true);
     EXPECT_TRUE(bar->GetButton(0)->m_textBelow);
     EXPECT_EQ(bar->GetButton(0)->m_text, QStringLiteral("Nový soubor")); // the default button text
-    EXPECT_TRUE(bar->GetLabelsTaller());
-    EXPECT_EQ(bar->GetItemRect(0).height(), bar->GetLabelHeight());
+    EXPECT_TRUE(bar->Layout().LabelsTaller());
+    EXPECT_EQ(bar->GetItemRect(0).height(), bar->Layout().LabelHeight());
     EXPECT_GT(bar->GetItemRect(0).left(), bar->contentsRect().left()); // a centred row
 }
 
 TEST_F(Toolbar, ButtonListRules)
 {
     const int n = bar->GetCount();
-    CKVTToolBar::SetNonPermittedCommands({777});
+    CKVTToolbarShared::SetNonPermittedCommands({777});
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(777, 0)), -1);
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(778, 0), -2), -1);
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(778, 0), n + 1), -1);
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(778, 0), n), n);
-    EXPECT_FALSE(CKVTToolBar::IsCommandPermitted(777));
+    EXPECT_FALSE(CKVTToolbarShared::IsCommandPermitted(777));
 
     bar->SetSelectedButton(5);
     bar->SetHotButton(2);
@@ -218,29 +218,29 @@ TEST_F(Toolbar, ButtonListRules)
 TEST_F(Toolbar, MenuSizesAndLockedBars)
 {
     bar->SetMenuMode(true);
-    CKVTToolBar::SetMenuSizes(QSize(-1, -1), QSize(-1, -1));
-    EXPECT_EQ(bar->GetColumnWidth(), CKVTToolBar::GetDefaultButtonSize().width());
-    EXPECT_EQ(bar->GetRowHeight(), CKVTToolBar::GetDefaultButtonSize().height());
-    CKVTToolBar::SetMenuSizes(QSize(30, 25), QSize(-1, -1));
-    EXPECT_EQ(bar->GetColumnWidth(), 30);
-    EXPECT_EQ(bar->GetRowHeight(), 25);
-    CKVTToolBar::SetMenuSizes(QSize(-1, -1), QSize(-1, -1));
+    CKVTToolbarShared::SetMenuSizes(QSize(-1, -1), QSize(-1, -1));
+    EXPECT_EQ(bar->Layout().ColumnWidth(), CKVTToolbarShared::GetDefaultButtonSize().width());
+    EXPECT_EQ(bar->Layout().RowHeight(), CKVTToolbarShared::GetDefaultButtonSize().height());
+    CKVTToolbarShared::SetMenuSizes(QSize(30, 25), QSize(-1, -1));
+    EXPECT_EQ(bar->Layout().ColumnWidth(), 30);
+    EXPECT_EQ(bar->Layout().RowHeight(), 25);
+    CKVTToolbarShared::SetMenuSizes(QSize(-1, -1), QSize(-1, -1));
     bar->SetMenuMode(false);
 
     // A locked bar draws from its own lists and never shows a selection.
-    const int shared = CKVTToolBar::GetSharedImages(CKVTToolBar::IMAGES_NORMAL)->GetImageCount();
+    const int shared = CKVTToolbarShared::GetSharedImages(CKVTToolBar::IMAGES_NORMAL)->GetImageCount();
     auto* locked = new CKVTToolBar(frame);
     locked->CreateEx(frame, 0x830, 0x50002834, QMargins(1, 1, 1, 1), 0xE830);
     ASSERT_TRUE(locked->LoadToolBar(1017, 0, 0, 0, true));
     EXPECT_EQ(locked->OwnImages(CKVTToolBar::IMAGES_NORMAL).GetImageCount(), 11);
-    EXPECT_EQ(CKVTToolBar::GetSharedImages(CKVTToolBar::IMAGES_NORMAL)->GetImageCount(), shared);
+    EXPECT_EQ(CKVTToolbarShared::GetSharedImages(CKVTToolBar::IMAGES_NORMAL)->GetImageCount(), shared);
     locked->resize(400, 30);
     locked->AdjustLayout();
     const QImage before = testsupport::ui::Render(locked);
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     locked->SetSelectedButton(0);
     const QImage during = testsupport::ui::Render(locked);
-    CKVTToolBar::SetCustomizeMode(false);
+    CKVTToolbarShared::SetCustomizeMode(false);
     EXPECT_EQ(before, during);
 }
 
@@ -253,8 +253,8 @@ TEST(ToolbarStatics, RarelyUsedAndFrameworkCommands)
     EXPECT_FALSE(IsFrameworkCommand(ID_FILE_NEW));
     auto& usage = CKVTCommandUsage::Instance();
     usage.Reset();
-    EXPECT_FALSE(CKVTToolBar::IsCommandRarelyUsed(ID_PROJECT_BUILD)); // no basic commands: nothing is rarely used
-    CKVTToolBar::SetBasicCommands({1});
+    EXPECT_FALSE(CKVTToolbarShared::IsCommandRarelyUsed(ID_PROJECT_BUILD)); // no basic commands: nothing is rarely used
+    CKVTToolbarShared::SetBasicCommands({1});
     for (int i = 0; i < 94; ++i)
         usage.AddCommand(33000);
     for (int i = 0; i < 6; ++i)
@@ -262,14 +262,14 @@ TEST(ToolbarStatics, RarelyUsedAndFrameworkCommands)
     usage.AddCommand(ID_FILE_MRU_FIRST); // a framework command is not counted
     EXPECT_EQ(usage.Total(), 100u);
     EXPECT_TRUE(usage.IsFrequentlyUsed(ID_PROJECT_BUILD)); // 6 percent
-    EXPECT_FALSE(CKVTToolBar::IsCommandRarelyUsed(ID_PROJECT_BUILD));
+    EXPECT_FALSE(CKVTToolbarShared::IsCommandRarelyUsed(ID_PROJECT_BUILD));
     usage.AddCommand(33000);
     usage.AddCommand(33000);
     usage.AddCommand(33000);
     usage.AddCommand(33000);
     usage.AddCommand(33000); // 6 of 105: 5 percent
-    EXPECT_TRUE(CKVTToolBar::IsCommandRarelyUsed(ID_PROJECT_BUILD));
-    CKVTToolBar::SetBasicCommands({});
+    EXPECT_TRUE(CKVTToolbarShared::IsCommandRarelyUsed(ID_PROJECT_BUILD));
+    CKVTToolbarShared::SetBasicCommands({});
     usage.Reset();
 }
 

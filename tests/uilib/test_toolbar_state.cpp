@@ -40,10 +40,10 @@ protected:
     }
     void TearDown() override
     {
-        CKVTToolBar::ClearStateKeyRecord();
-        CKVTToolBar::SetNonPermittedCommands({});
-        CKVTToolBar::Options() = KvtToolbarOptions();
-        CKVTToolBar::SetLargeIcons(false);
+        CKVTToolbarStore::ClearStateKeyRecord();
+        CKVTToolbarShared::SetNonPermittedCommands({});
+        CKVTToolbarShared::Options() = KvtToolbarOptions();
+        CKVTToolbarShared::SetLargeIcons(false);
         CKVTCommandUsage::Instance().Reset();
         CKVTCommandImageMap::Instance().RemoveAll();
     }
@@ -59,17 +59,17 @@ protected:
 
 TEST_F(ToolbarState, KeyNames)
 {
-    EXPECT_EQ(bar.StateKey({}, 3, 0x3E9), QStringLiteral("SOFTWARE\\ORNA\\Strandwork\\KVTToolBars\\KVTToolBar-33e9"));
-    EXPECT_EQ(bar.StateKey({}, 3, 0xFFFFFFFF), QStringLiteral("SOFTWARE\\ORNA\\Strandwork\\KVTToolBars\\KVTToolBar-3"));
-    EXPECT_EQ(bar.StateKey({}, -1, 0xFFFFFFFF),
+    EXPECT_EQ(bar.Store().StateKey({}, 3, 0x3E9), QStringLiteral("SOFTWARE\\ORNA\\Strandwork\\KVTToolBars\\KVTToolBar-33e9"));
+    EXPECT_EQ(bar.Store().StateKey({}, 3, 0xFFFFFFFF), QStringLiteral("SOFTWARE\\ORNA\\Strandwork\\KVTToolBars\\KVTToolBar-3"));
+    EXPECT_EQ(bar.Store().StateKey({}, -1, 0xFFFFFFFF),
               QStringLiteral("SOFTWARE\\ORNA\\Strandwork\\KVTToolBars\\KVTToolBar-59392"));
-    EXPECT_EQ(bar.StateKey(QStringLiteral("W\\"), 1, 0x11), QStringLiteral("W\\KVTToolBar-111"));
+    EXPECT_EQ(bar.Store().StateKey(QStringLiteral("W\\"), 1, 0x11), QStringLiteral("W\\KVTToolBar-111"));
 }
 
 TEST_F(ToolbarState, GoldenButtonsValueAndRoundTrip)
 {
     ASSERT_TRUE(bar.SaveState({}));
-    const QString key = bar.StateKey({}, -1, 0xFFFFFFFF);
+    const QString key = bar.Store().StateKey({}, -1, 0xFFFFFFFF);
     std::vector<uint8_t> expected = Hex("01 00");
     const auto button = Hex(kGoldenButton);
     expected.insert(expected.end(), button.begin(), button.end());
@@ -87,15 +87,15 @@ TEST_F(ToolbarState, GoldenButtonsValueAndRoundTrip)
     }
     CKVTToolBar other;
     other.Create(nullptr, ui::CBRS_ALIGN_TOP, 0xE800);
-    CKVTToolBar::SetNonPermittedCommands({200});
+    CKVTToolbarShared::SetNonPermittedCommands({200});
     {
         CKVTRegistryKey k;
         ASSERT_TRUE(k.Open(key));
         bar.InsertButton(std::make_unique<CKVTToolbarButton>(200, 1));
-        CKVTToolBar::SetNonPermittedCommands({});
+        CKVTToolbarShared::SetNonPermittedCommands({});
         bar.InsertButton(std::make_unique<CKVTToolbarButton>(200, 1));
-        CKVTToolBar::SetNonPermittedCommands({200});
-        k.Write(QStringLiteral("Buttons"), bar.StoreButtons());
+        CKVTToolbarShared::SetNonPermittedCommands({200});
+        k.Write(QStringLiteral("Buttons"), bar.Store().StoreButtons());
     }
     ASSERT_TRUE(other.LoadState({}));
     EXPECT_EQ(other.windowTitle(), QStringLiteral("Hlavní"));
@@ -107,7 +107,7 @@ TEST_F(ToolbarState, GoldenButtonsValueAndRoundTrip)
 TEST_F(ToolbarState, CorruptButtonsLeaveTheBarUnchanged)
 {
     ASSERT_TRUE(bar.SaveState({}));
-    const QString key = bar.StateKey({}, -1, 0xFFFFFFFF);
+    const QString key = bar.Store().StateKey({}, -1, 0xFFFFFFFF);
     const auto good = Stored(key, QStringLiteral("Buttons"));
     CKVTToolBar other;
     other.InsertButton(std::make_unique<CKVTToolbarButton>(5, 0));
@@ -138,9 +138,9 @@ TEST_F(ToolbarState, CollidingKeysAreRefused)
     EXPECT_TRUE(bar.SaveState({}, 1, 0x11));
     EXPECT_TRUE(bar.SaveState({}, 1, 0x11));
     EXPECT_FALSE(bar.SaveState({}, 11, 0x1)); // both are "KVTToolBar-111"
-    CKVTToolBar::ClearStateKeyRecord();
+    CKVTToolbarStore::ClearStateKeyRecord();
     EXPECT_TRUE(bar.SaveState({}, 11, 0x1));
-    EXPECT_TRUE(bar.RemoveStateFromRegistry({}, 11, 0x1));
+    EXPECT_TRUE(bar.Store().RemoveState({}, 11, 0x1));
     EXPECT_FALSE(bar.LoadState({}, 11, 0x1));
 }
 
@@ -151,19 +151,19 @@ TEST_F(ToolbarState, ParametersAndCommandUsage)
         usage.AddCommand(ID_PROJECT_BUILD);
     usage.AddCommand(ID_FILE_OPEN);
     usage.AddCommand(ID_FILE_OPEN);
-    CKVTToolBar::Options().largeIcons = true;
-    CKVTToolBar::Options().menuAnimation = 2;
-    ASSERT_TRUE(CKVTToolBar::SaveParameters({}));
+    CKVTToolbarShared::Options().largeIcons = true;
+    CKVTToolbarShared::Options().menuAnimation = 2;
+    ASSERT_TRUE(CKVTToolbarStore::SaveParameters({}));
     const QString key = QStringLiteral("SOFTWARE\\ORNA\\Strandwork\\KVTToolBars\\KVTToolbarParameters");
     EXPECT_EQ(Stored(key, QStringLiteral("CommandsUsage")),
               Hex("07 00 00 00 02 00 36 84 00 00 05 00 00 00 01 E1 00 00 02 00 00 00"));
 
-    CKVTToolBar::Options() = KvtToolbarOptions();
+    CKVTToolbarShared::Options() = KvtToolbarOptions();
     usage.Reset();
-    ASSERT_TRUE(CKVTToolBar::LoadParameters({}));
-    EXPECT_TRUE(CKVTToolBar::Options().largeIcons);
-    EXPECT_EQ(CKVTToolBar::GetCurrentButtonSize(), CKVTToolBar::GetDefaultButtonSize() * 2);
-    EXPECT_EQ(CKVTToolBar::Options().menuAnimation, 2u);
+    ASSERT_TRUE(CKVTToolbarStore::LoadParameters({}));
+    EXPECT_TRUE(CKVTToolbarShared::Options().largeIcons);
+    EXPECT_EQ(CKVTToolbarShared::GetCurrentButtonSize(), CKVTToolbarShared::GetDefaultButtonSize() * 2);
+    EXPECT_EQ(CKVTToolbarShared::Options().menuAnimation, 2u);
     EXPECT_EQ(usage.Total(), 7u);
 
     // A value missing in the middle stops reading; what was read stays and
@@ -175,12 +175,12 @@ TEST_F(ToolbarState, ParametersAndCommandUsage)
         k.Write(QStringLiteral("LargeIcons"), 0u);
         k.Write(QStringLiteral("Look2000"), 1u);
     }
-    CKVTToolBar::Options().menuAnimation = 9;
-    EXPECT_FALSE(CKVTToolBar::LoadParameters({}));
-    EXPECT_FALSE(CKVTToolBar::Options().largeIcons);
-    EXPECT_EQ(CKVTToolBar::GetCurrentButtonSize(), CKVTToolBar::GetDefaultButtonSize());
-    EXPECT_EQ(CKVTToolBar::Options().menuAnimation, 9u);
-    EXPECT_FALSE(CKVTToolBar::Options().look2000);
+    CKVTToolbarShared::Options().menuAnimation = 9;
+    EXPECT_FALSE(CKVTToolbarStore::LoadParameters({}));
+    EXPECT_FALSE(CKVTToolbarShared::Options().largeIcons);
+    EXPECT_EQ(CKVTToolbarShared::GetCurrentButtonSize(), CKVTToolbarShared::GetDefaultButtonSize());
+    EXPECT_EQ(CKVTToolbarShared::Options().menuAnimation, 9u);
+    EXPECT_FALSE(CKVTToolbarShared::Options().look2000);
 
     // A corrupt usage record counts as missing; the counters stay.
     {
@@ -189,12 +189,12 @@ TEST_F(ToolbarState, ParametersAndCommandUsage)
         k.Write(QStringLiteral("MenuAnimation"), 0u);
         k.Write(QStringLiteral("CommandsUsage"), Hex("07 00 00 00 FF FF FF FF FF 7F"));
     }
-    EXPECT_FALSE(CKVTToolBar::LoadParameters({}));
+    EXPECT_FALSE(CKVTToolbarStore::LoadParameters({}));
     EXPECT_EQ(usage.Total(), 7u);
 
     // Without the key nothing changes.
     CKVTRegistryKey().DeleteKey(key);
-    EXPECT_FALSE(CKVTToolBar::LoadParameters({}));
+    EXPECT_FALSE(CKVTToolbarStore::LoadParameters({}));
 }
 
 } // namespace

@@ -195,7 +195,7 @@ TEST_F(Workspace, ClosingTheFrameClosesTheCustomisationSheetFirst)
         void closeEvent(QCloseEvent* e) override
         {
             sys::Profile::WriteInt(u"SheetTest", u"Closed", 1);
-            CKVTToolBar::Options().look2000 = true;   // what the sheet stores
+            CKVTToolbarShared::Options().look2000 = true;   // what the sheet stores
             QWidget::closeEvent(e);
         }
     } sheet;
@@ -209,7 +209,7 @@ TEST_F(Workspace, ClosingTheFrameClosesTheCustomisationSheetFirst)
     uint32_t look = 0;
     EXPECT_TRUE(key.Read(QStringLiteral("Look2000"), look));
     EXPECT_EQ(look, 1u);
-    CKVTToolBar::Options() = KvtToolbarOptions();
+    CKVTToolbarShared::Options() = KvtToolbarOptions();
 }
 
 TEST_F(Workspace, SectionNameSticks)

@@ -3,8 +3,8 @@
 // project and add-file prompts, stopping a build, the rules that keep a
 // command delivered while disabled from running, print setup.
 #include "app/StrandworkApp.h"
-#include "editor/EditFileOpenDlg.h"
-#include "editor/EdtCodePages.h"
+#include "editor/dialogs/EditFileOpenDlg.h"
+#include "editor/buffer/EdtCodePages.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Print.h"
 #include "platform/ui/Prompt.h"

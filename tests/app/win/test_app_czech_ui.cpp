@@ -4,7 +4,7 @@
 // type, dates) follow the interface language; the string table's texts that
 // once were English; the waiting boxes name no internal request.
 #include "app/StrandworkApp.h"
-#include "editor/EditFileOpenDlg.h"
+#include "editor/dialogs/EditFileOpenDlg.h"
 #include "mainwnd/MainFrame.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Prompt.h"

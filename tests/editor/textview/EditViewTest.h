@@ -3,7 +3,7 @@
 
 #include "TextViewTest.h"
 
-#include "editor/EdtEditView.h"
+#include "editor/view/EdtEditView.h"
 
 class TestEditView : public CEdtEditView
 {

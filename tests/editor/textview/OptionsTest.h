@@ -3,8 +3,8 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtOptionPages.h"
-#include "editor/EdtRegistry.h"
+#include "editor/dialogs/EdtOptionPages.h"
+#include "editor/settings/EdtRegistry.h"
 
 #include <QCheckBox>
 #include <QComboBox>

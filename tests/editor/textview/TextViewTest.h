@@ -1,9 +1,9 @@
 #pragma once
 // A text view over its own buffer, shown at a fixed size in the test font.
 
-#include "editor/EdtSettings.h"
-#include "editor/EdtTextTypes.h"
-#include "editor/EdtTextView.h"
+#include "editor/settings/EdtSettings.h"
+#include "editor/settings/EdtTextTypes.h"
+#include "editor/view/EdtTextView.h"
 #include "tests/support/ui/UiTest.h"
 
 #include <QApplication>

@@ -4,10 +4,10 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtCodePageDlg.h"
-#include "editor/EdtParser.h"
-#include "editor/EdtRegistry.h"
-#include "editor/EdtTextCase.h"
+#include "editor/dialogs/EdtCodePageDlg.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/settings/EdtRegistry.h"
+#include "editor/view/EdtTextCase.h"
 #include "platform/ui/Command.h"
 
 #include <QComboBox>

@@ -2,8 +2,8 @@
 
 #include "../DibTesting.h"
 
-#include "editor/EditFileOpenDlg.h"
-#include "editor/EdtCodePages.h"
+#include "editor/dialogs/EditFileOpenDlg.h"
+#include "editor/buffer/EdtCodePages.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Prompt.h"
 #include "tests/support/ui/UiTest.h"

@@ -3,11 +3,12 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtFindDlg.h"
-#include "editor/EdtRegExp.h"
-#include "editor/EdtRegExpTesting.h"
-#include "editor/EdtRegistry.h"
-#include "editor/HistoryCombo.h"
+#include "editor/find/EdtFindController.h"
+#include "editor/dialogs/EdtFindDlg.h"
+#include "editor/regexp/EdtRegExp.h"
+#include "editor/regexp/EdtRegExpTesting.h"
+#include "editor/settings/EdtRegistry.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
@@ -51,7 +52,7 @@ TEST(Find, EngineEdgeCases)
     // a\nb: "a" at the end of one line and "b" at the start of the next.
     EXPECT_TRUE(v->FindText(u"a\\nb", {0, 0}, EDT_FIND_REGEXP, false, f));
     EXPECT_EQ(f, (EdtPoint{1, 2}));
-    EXPECT_EQ(v->GetLastMatchLength(), 3);
+    EXPECT_EQ(v->Finder().GetLastMatchLength(), 3);
     v->HighlightText(f, 3, false);
     EXPECT_EQ(SelectedText(*v), QStringLiteral("a\r\nb"));
     // Upwards a match counts only when it ends at or before the start.
@@ -240,10 +241,10 @@ TEST(Find, NextAndPreviousInBlocksAreTheSearchesOfBefore)
             ++found;
             ASSERT_EQ(at, ref.at) << what;
             const int len = ref.groups[REGEXP_MAX_GROUPS] - ref.groups[0];
-            ASSERT_EQ(v->GetLastMatchLength(), len) << what;
+            ASSERT_EQ(v->Finder().GetLastMatchLength(), len) << what;
             std::u16string_view matched;
             const int* groups = nullptr;
-            ASSERT_TRUE(v->GetLastRegExpMatch(matched, groups)) << what;
+            ASSERT_TRUE(v->Finder().GetLastRegExpMatch(matched, groups)) << what;
             // The match's text and every group's, by the groups kept.
             for (int g = 0; g < REGEXP_MAX_GROUPS; ++g) {
                 const int s = ref.groups[g], t = ref.groups[REGEXP_MAX_GROUPS + g];
@@ -344,29 +345,29 @@ TEST(Find, IncrementalSearchWithStatusTexts)
     // Commands go straight to the view (no application routes them here);
     // typed keys pass the frame.
     RunCmd(*v, ID_EDT_INCREMENTAL_FORWARD);
-    EXPECT_TRUE(v->IsIncrementalSearch());
+    EXPECT_TRUE(v->Finder().IsIncrementalSearch());
     TypeText(v, QStringLiteral("a"));
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{4, 0}));
     const int beeps = ui::BeepCount();
     TypeText(v, QStringLiteral("b"));  // "ab" is on the next line
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 1}));
     TypeText(v, QStringLiteral("x"));  // "abx" fails
-    EXPECT_FALSE(v->IsIncrementalFound());
+    EXPECT_FALSE(v->Finder().IsIncrementalFound());
     EXPECT_EQ(ui::BeepCount(), beeps + 1);
     TypeText(v, QStringLiteral("c"));  // ignored with a beep
-    EXPECT_EQ(v->GetIncrementalText(), u"abx");
+    EXPECT_EQ(v->Finder().GetIncrementalText(), u"abx");
     EXPECT_EQ(ui::BeepCount(), beeps + 2);
     ui::CmdUI pane(ID_EDT_INDICATOR_POSITION);
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Přírůstkové hledání neuspělo: abx"));
     RunCmd(*v, ID_EDT_DELETE_BACK);
-    EXPECT_EQ(v->GetIncrementalText(), u"ab");
+    EXPECT_EQ(v->Finder().GetIncrementalText(), u"ab");
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Přírůstkové hledání: ab"));
     // Esc restores the selection and caret from before Ctrl+I; the idle
     // text comes back once.
     PressKey(v, Qt::Key_Escape);
-    EXPECT_FALSE(v->IsIncrementalSearch());
+    EXPECT_FALSE(v->Finder().IsIncrementalSearch());
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 0}));
     EXPECT_EQ(SelectedText(*v), QStringLiteral("xx"));
     v->UpdateCommand(pane);
@@ -379,7 +380,7 @@ TEST(Find, IncrementalSearchWithStatusTexts)
     v->UpdateCommand(pane);
     EXPECT_EQ(frame.GetStatusBar()->GetPaneText(0), QStringLiteral("Zpětné přírůstkové hledání: a"));
     RunCmd(*v, ID_EDT_CARET_HOME);
-    EXPECT_FALSE(v->IsIncrementalSearch());
+    EXPECT_FALSE(v->Finder().IsIncrementalSearch());
 }
 
 TEST(Find, StornoAndAChangeUnderTheSearchCancelIt)
@@ -396,9 +397,9 @@ TEST(Find, StornoAndAChangeUnderTheSearchCancelIt)
             if (auto* b = d->findChild<QPushButton*>(QStringLiteral("c2")))
                 b->click();
     });
-    v->SetLastSearch(u"needle", 0);
+    v->Finder().SetLastSearch(u"needle", 0);
     RunCmd(*v, ID_EDIT_REPEAT);
-    EXPECT_TRUE(v->LastFindCancelled());
+    EXPECT_TRUE(v->Finder().LastFindCancelled());
     // A reload posted so that it runs while the dialog is up.
     testsupport::TempDir dir;
     dir.Write("x.txt", "short\r\nfile\r\n");
@@ -407,7 +408,7 @@ TEST(Find, StornoAndAChangeUnderTheSearchCancelIt)
         (void)v->buffer.LoadFromFile(QString::fromStdString(dir / "x.txt").toStdU16String());
     });
     RunCmd(*v, ID_EDIT_REPEAT);
-    EXPECT_TRUE(v->LastFindCancelled());
+    EXPECT_TRUE(v->Finder().LastFindCancelled());
     EXPECT_EQ(v->GetLineCount(), 3);
     EXPECT_TRUE(prompts.Texts().empty());
     edt::SetSearchProgressDelay(500);
@@ -493,8 +494,8 @@ TEST(Find, RegularExpressionsOverALoadedFileScanItsMemory)
         EdtPoint pos{0, 0}, f;
         const RegExpPathStats before = RegExpStats();
         while (v->FindText(e, pos, flags | EDT_FIND_REGEXP, false, f)) {
-            down.push_back({f, v->GetLastMatchLength()});
-            pos = {f.ch + v->GetLastMatchLength(), f.line};
+            down.push_back({f, v->Finder().GetLastMatchLength()});
+            pos = {f.ch + v->Finder().GetLastMatchLength(), f.line};
         }
         EXPECT_EQ(down, expected);
         // The engine saw the lines the scan named, not all 4,000.
@@ -510,7 +511,7 @@ TEST(Find, RegularExpressionsOverALoadedFileScanItsMemory)
         std::vector<Hit> up;
         pos = {kLineEndTest, v->GetLineCount() - 1};
         while (v->FindText(e, pos, flags | EDT_FIND_REGEXP | EDT_FIND_UP, false, f)) {
-            up.push_back({f, v->GetLastMatchLength()});
+            up.push_back({f, v->Finder().GetLastMatchLength()});
             pos = f;
         }
         std::reverse(up.begin(), up.end());
@@ -545,9 +546,9 @@ TEST(Find, StornoEndsARegularExpressionSearchOverAScannedFile)
             if (auto* b = d->findChild<QPushButton*>(QStringLiteral("c2")))
                 b->click();
     });
-    v->SetLastSearch(u"needle\\d", EDT_FIND_REGEXP);
+    v->Finder().SetLastSearch(u"needle\\d", EDT_FIND_REGEXP);
     RunCmd(*v, ID_EDIT_REPEAT);
-    EXPECT_TRUE(v->LastFindCancelled());
+    EXPECT_TRUE(v->Finder().LastFindCancelled());
     EXPECT_TRUE(prompts.Texts().empty());
     edt::SetSearchProgressDelay(500);
 }

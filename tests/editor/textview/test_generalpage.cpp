@@ -3,7 +3,7 @@
 
 #include "OptionsTest.h"
 
-#include "editor/FileChangeMonitor.h"
+#include "editor/files/FileChangeMonitor.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 

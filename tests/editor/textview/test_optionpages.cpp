@@ -2,7 +2,7 @@
 
 #include "OptionsTest.h"
 
-#include "editor/EdtCodePages.h"
+#include "editor/buffer/EdtCodePages.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 

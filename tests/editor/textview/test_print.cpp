@@ -3,8 +3,9 @@
 
 #include "TextViewTest.h"
 
-#include "editor/EdtPageSetup.h"
-#include "editor/EdtRegistry.h"
+#include "editor/dialogs/EdtPageSetup.h"
+#include "editor/settings/EdtRegistry.h"
+#include "editor/print/EdtTextPrinter.h"
 #include "platform/ui/Print.h"
 
 #include <QPageSetupDialog>
@@ -95,7 +96,7 @@ TEST(EditorPrint, ThreePagesWithFootersAndRange)
         }
         EXPECT_TRUE(PdfPageText(job.path, 1).contains("Line 1\n"));
         EXPECT_TRUE(PdfPageText(job.path, 3).contains("Line 150"));
-        EXPECT_EQ(v->GetPrintPageCount(), 0);  // the job is over
+        EXPECT_EQ(v->Printer().GetPrintPageCount(), 0);  // the job is over
     }
     {
         PdfJob job;

@@ -5,9 +5,9 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtRegistry.h"
-#include "editor/EdtReplaceDlg.h"
-#include "editor/HistoryCombo.h"
+#include "editor/settings/EdtRegistry.h"
+#include "editor/dialogs/EdtReplaceDlg.h"
+#include "editor/dialogs/HistoryCombo.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 

@@ -4,7 +4,7 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtReplaceTesting.h"
+#include "editor/find/EdtReplaceTesting.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 

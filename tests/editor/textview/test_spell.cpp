@@ -5,7 +5,7 @@
 
 #include "EditViewTest.h"
 
-#include "editor/EdtSettings.h"
+#include "editor/settings/EdtSettings.h"
 #include "editor/EdtWispell.h"
 #include "platform/ui/Prompt.h"
 #include "tests/support/platform/TempDir.h"

@@ -4,7 +4,7 @@
 
 #include "TextViewTest.h"
 
-#include "editor/EdtGoToLineDlg.h"
+#include "editor/dialogs/EdtGoToLineDlg.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Command.h"
 #include "tests/support/platform/TempDir.h"

@@ -3,9 +3,10 @@
 
 #include "TextViewTest.h"
 
-#include "editor/EdtParser.h"
-#include "editor/EdtRenderTesting.h"
-#include "editor/EdtViewRenderer.h"
+#include "editor/view/EdtLayoutCache.h"
+#include "editor/parsers/EdtParser.h"
+#include "editor/view/EdtRenderTesting.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
@@ -140,7 +141,7 @@ TEST(TextViewPaint, WheelResizeAndScrollBars)
     EXPECT_TRUE(vbar->isVisible());
     // A horizontal wheel scrolls columns.
     SetText(v->buffer, std::u16string(300, u'x'));
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     Wheel(v.get(), 0, -80);
     EXPECT_EQ(v->GetOffsetChar(), 2);
 }
@@ -149,11 +150,11 @@ TEST(TextViewPaint, WordWrapNeedsAParser)
 {
     auto v = MakeView(std::u16string(200, u'x') + u"\r\nshort");
     v->SetWordWrap(true);
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     EXPECT_EQ(v->GetSubLineCount(), 2);  // no parser: one sub-line a line
     CEdtParser parser;
     v->SetParser(&parser);
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     const int chars = v->GetScreenChars();
     ASSERT_GT(chars, 0);
     EXPECT_EQ(v->GetSubLineCount(), (199 / chars + 1) + 1);
@@ -162,7 +163,7 @@ TEST(TextViewPaint, WordWrapNeedsAParser)
     v->ScrollToSubLine(1);
     v->resize(250, 300);
     PumpEvents();
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     EXPECT_EQ(v->GetTopLine(), 0);
     EXPECT_GT(v->GetSubLineCount(), 3);
     v->SetParser(nullptr);
@@ -293,7 +294,7 @@ TEST(TextViewPaint, BadInputDrawsSafely)
 {
     // Controls, U+0000 and lone surrogates; one empty line; a very long line.
     auto v = MakeView(std::u16string(u"a\0\x01\xD800z", 5) + u"\r\n\r\n" + std::u16string(1000000, u'y'));
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     EXPECT_EQ(v->GetMaxLineLength(), 1000000);
     (void)Render(v.get());
     v->SetCursorPos({999999, 2});
@@ -359,10 +360,10 @@ TEST(TextViewPaint, AJumpFarAheadPaintsAtOnceAndColoursFollow)
     auto v = MakeView(u"");
     v->SetTextType(std::u16string_view(u"plc"));
     SetText(v->buffer, text);  // the filler has not run yet
-    EXPECT_FALSE(v->AreColoursExact());
+    EXPECT_FALSE(v->Cache().AreColoursExact());
     PressKey(v.get(), Qt::Key_End, Qt::ControlModifier);
     (void)Render(v.get());  // drawn with the nearest known cookie
-    ASSERT_TRUE(WaitFor([&] { return v->AreColoursExact(); }, 10000, "the exact colours"));
+    ASSERT_TRUE(WaitFor([&] { return v->Cache().AreColoursExact(); }, 10000, "the exact colours"));
     const QImage img = Render(v.get());
     const int row = v->GetCursorPos().line - v->GetTopLine();
     EXPECT_TRUE(RectHasColor(img, Row(*v, row), QColor(0, 0, 0xFF), 5));
@@ -407,7 +408,7 @@ TEST(TextViewPaint, InputAndItsPaintGoAheadOfTheColouringPass)
         text += u"LOD X ; comment\r\n";
     text += u"DATA";
     SetText(v->buffer, text);  // the pass is due; none of its slices has run
-    ASSERT_FALSE(v->AreColoursExact());
+    ASSERT_FALSE(v->Cache().AreColoursExact());
     const int last = v->GetLineCount() - 1;
 
     // What each slice finds: where the caret is and what was painted last.
@@ -428,7 +429,7 @@ TEST(TextViewPaint, InputAndItsPaintGoAheadOfTheColouringPass)
     // A key pending before the pass starts: it is handled and its jump
     // painted before the first slice.
     PostKey(v.get(), Qt::Key_End, Qt::ControlModifier);
-    ASSERT_TRUE(WaitFor([&] { return v->AreColoursExact(); }, 20000, "the exact colours"));
+    ASSERT_TRUE(WaitFor([&] { return v->Cache().AreColoursExact(); }, 20000, "the exact colours"));
     ASSERT_GE(seen.size(), 2u) << "the pass ran in one slice: too little text to see it yield";
     EXPECT_EQ(seen[0].caretLine, last);
     EXPECT_GT(seen[0].paintTop + v->GetScreenLines(), last) << "the jump was not painted before the slice";
@@ -440,7 +441,7 @@ TEST(TextViewPaint, InputAndItsPaintGoAheadOfTheColouringPass)
 TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
 {
     auto v = MakeView(Numbered(10));
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     EXPECT_EQ(v->GetMaxLineLength(), 6);
     v->SetCursorPos({2, 5});
     v->SetSelection({1, 5}, {2, 5});
@@ -455,7 +456,7 @@ TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
     ASSERT_TRUE(v->buffer.InsertText(nullptr, 3, 0, u"\tlonger", el, ec, 0));
     EXPECT_EQ(v->GetMaxLineLength(), 16);
     ASSERT_TRUE(v->buffer.DeleteText(nullptr, 3, 0, 3, 7, 0));
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     EXPECT_EQ(v->GetMaxLineLength(), 6);
     ASSERT_TRUE(v->buffer.DeleteText(nullptr, 0, 0, 2, 0, 0));
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 5}));
@@ -475,7 +476,7 @@ TEST(TextViewPaint, ColoursContinueOnTheSubLinesOfAWrappedLine)
     CEdtParser parser;
     v->SetParser(&parser);
     v->SetWordWrap(true);
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     ASSERT_GE(v->GetSubLines(0), 3);
     v->SetSelection({2, 0}, {5, 0});
     const QImage img = Render(v.get());
@@ -498,7 +499,7 @@ TEST(TextViewPaint, RunsDrawnAsCellGlyphsLookLikeText)
     ASSERT_TRUE(v->SetTextType(std::u16string_view(u"plc")));
     v->SetShowTabs(true);
     v->SetSelection({6, 0}, {9, 1});
-    v->FinishFiller();
+    v->Cache().FinishFiller();
     // Each installed face at sizes whose advance is a whole cell or not.
     int compared = 0;
     for (const char16_t* face : {u"Noto Sans Mono", u"DejaVu Sans Mono", u"Liberation Mono"}) {

@@ -56,7 +56,7 @@ void ShowCustomizeMode(CKVTToolBar* standard)
     const int at = std::min(4, standard->GetCount());
     standard->InsertButton(std::move(combo), at);
     standard->AdjustLayout();
-    CKVTToolBar::SetCustomizeMode(true);
+    CKVTToolbarShared::SetCustomizeMode(true);
     int selected = at + 1;
     while (selected < standard->GetCount() && standard->GetButton(selected)->IsSeparator())
         ++selected;
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
     frame.DockControlBar(menuBar, ui::DOCKBAR_TOP);
     CKVTToolBar* standard = MakeBar(frame, 0xE800, 1, QStringLiteral("Standardní"));
     CKVTToolBar* debug = MakeBar(frame, 0xE824, 1017, QStringLiteral("Ladění"));
-    CKVTToolBar::LoadSharedImages(1019);
+    CKVTToolbarShared::LoadSharedImages(1019);
     frame.DockControlBar(standard, ui::DOCKBAR_TOP);
     frame.DockControlBarLeftOf(debug, standard);
 
