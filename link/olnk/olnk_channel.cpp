@@ -619,7 +619,13 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         // A repeat: only its acknowledgement byte counts.
     } else if (s != Seq(c->R + 1u)) {
         c->nakRequest = Seq(c->R + 1u);
-        c->ackNeeded = true;
+        // With the ring full the frames after the refused one come out of
+        // order by design.  An immediate NAK for each makes the peer send
+        // its whole window again, which brings more NAKs: a storm that
+        // buries the acknowledgements for seconds.  The next frame of this
+        // side or its idle turn carries the NAK.
+        if (c->ringCount < OLNK_RING_SIZE || c->pendingReceive)
+            c->ackNeeded = true;
         c->stats.HeaderErr += 1;
     } else {
         if (s == 0 && c->linkState == OLNK_STATE_RESET_DONE)
