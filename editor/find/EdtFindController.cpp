@@ -551,7 +551,7 @@ void EdtFindController::MapFindCommands()
 {
     m_view.MapCommand(ID_EDIT_FIND, [this] {
         m_view.SetKeyboardSelectionMode(false);
-        m_view.OnEditFind();
+        OnEditFind();
     });
     m_view.MapUpdate(ID_EDIT_FIND, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     auto canRepeat = [this](ui::CmdUI& cmd) {
@@ -560,17 +560,17 @@ void EdtFindController::MapFindCommands()
     };
     m_view.MapCommand(ID_EDIT_REPEAT, [this] {
         m_view.SetKeyboardSelectionMode(false);
-        m_view.OnEditRepeat(false);
+        OnEditRepeat(false);
     });
     m_view.MapUpdate(ID_EDIT_REPEAT, canRepeat);
     m_view.MapCommand(ID_EDT_FIND_PREVIOUS, [this] {
         m_view.SetKeyboardSelectionMode(false);
-        m_view.OnEditRepeat(true);
+        OnEditRepeat(true);
     });
     m_view.MapUpdate(ID_EDT_FIND_PREVIOUS, canRepeat);
     m_view.MapCommand(ID_EDT_INCREMENTAL_FORWARD, [this] {
         m_view.SetKeyboardSelectionMode(false);
-        m_view.OnIncrementalSearch(false);
+        OnIncrementalSearch(false);
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_FORWARD, [this](ui::CmdUI& cmd) {
         const int last = m_view.GetLineCount() - 1;
@@ -579,7 +579,7 @@ void EdtFindController::MapFindCommands()
     });
     m_view.MapCommand(ID_EDT_INCREMENTAL_BACKWARD, [this] {
         m_view.SetKeyboardSelectionMode(false);
-        m_view.OnIncrementalSearch(true);
+        OnIncrementalSearch(true);
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_BACKWARD, [this](ui::CmdUI& cmd) {
         cmd.Enable(m_view.GetTextBuffer() && !(m_sel.Cursor() == EdtPoint{0, 0}));
@@ -732,7 +732,7 @@ bool EdtFindController::OnIncrementalChar(char16_t c)
         return false;
     EdtFindState& f = *m_find;
     if (c == 27) {
-        m_view.EndIncrementalSearch();
+        EndIncrementalSearch();
         m_sel.SetCursor(f.savedCaret);
         m_sel.SetAnchor(f.savedSelStart);
         m_view.SetSelection(f.savedSelStart, f.savedSelEnd);
@@ -741,11 +741,11 @@ bool EdtFindController::OnIncrementalChar(char16_t c)
         return true;
     }
     if (c == 13) {
-        m_view.EndIncrementalSearch();
+        EndIncrementalSearch();
         return true;
     }
     if (c != u' ' && c != u'\t' && !QChar(c).isPrint()) {
-        m_view.EndIncrementalSearch();
+        EndIncrementalSearch();
         return true;
     }
     if (!f.incFound) {
@@ -812,25 +812,5 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
 bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
 {
     return m_finder->HighlightText(pt, length, reverse);
-}
-
-void CEdtTextView::OnEditFind()
-{
-    m_finder->OnEditFind();
-}
-
-void CEdtTextView::OnEditRepeat(bool previous)
-{
-    m_finder->OnEditRepeat(previous);
-}
-
-void CEdtTextView::OnIncrementalSearch(bool backward)
-{
-    m_finder->OnIncrementalSearch(backward);
-}
-
-void CEdtTextView::EndIncrementalSearch()
-{
-    m_finder->EndIncrementalSearch();
 }
 

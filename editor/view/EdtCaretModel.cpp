@@ -484,8 +484,3 @@ void CEdtTextView::FinishCaretMove(bool extend, bool keepIdeal)
 {
     m_caret->FinishCaretMove(extend, keepIdeal);
 }
-
-void CEdtTextView::OnCaretCommand(uint32_t id)
-{
-    m_caret->OnCaretCommand(id);
-}

@@ -5,6 +5,7 @@
 
 #include "editor/find/EdtFindController.h"
 #include "editor/parsers/EdtParser.h"
+#include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtTextCase.h"
 #include "platform/ui/Command.h"
 #include "res/CommandIds.h"
@@ -185,10 +186,10 @@ void CEdtEditView::OnEditAutoExpand()
         case u't':
             InsertAtCaret(IndentUnit(CalculateActualOffset(p.line, p.ch)), act);
             break;
-        case u'l': OnCaretCommand(ID_EDT_CARET_LEFT); break;
-        case u'r': OnCaretCommand(ID_EDT_CARET_RIGHT); break;
-        case u'u': OnCaretCommand(ID_EDT_CARET_UP); break;
-        case u'd': OnCaretCommand(ID_EDT_CARET_DOWN); break;
+        case u'l': Caret().OnCaretCommand(ID_EDT_CARET_LEFT); break;
+        case u'r': Caret().OnCaretCommand(ID_EDT_CARET_RIGHT); break;
+        case u'u': Caret().OnCaretCommand(ID_EDT_CARET_UP); break;
+        case u'd': Caret().OnCaretCommand(ID_EDT_CARET_DOWN); break;
         case u'h': PlaceCaret({0, p.line}); break;
         case u'f': PlaceCaret({GetLineLength(p.line), p.line}); break;
         default: break;  // other letters are passed over

@@ -178,7 +178,7 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     m_lastMousePos = pos;
     if (pos.x() < m_view.GetMarginWidth()) {
         if (ctrl) {
-            m_view.OnEditSelectAll();
+            OnEditSelectAll();
             return;
         }
         const EdtPoint pt = edt::LineStartTarget(
@@ -486,16 +486,6 @@ void CEdtTextView::mouseReleaseEvent(QMouseEvent* e)
 void CEdtTextView::mouseDoubleClickEvent(QMouseEvent* e)
 {
     m_mouse->MouseDoubleClick(e);
-}
-
-void CEdtTextView::OnEditCopy()
-{
-    m_mouse->OnEditCopy();
-}
-
-void CEdtTextView::OnEditSelectAll()
-{
-    m_mouse->OnEditSelectAll();
 }
 
 bool CEdtTextView::TextInClipboard()

@@ -445,14 +445,15 @@ bool CEdtTextView::ExecuteCommand(uint32_t id)
 {
     if (id >= ID_EDT_FIRST && id <= ID_EDT_LAST && id != ID_EDT_INCREMENTAL_FORWARD &&
         id != ID_EDT_INCREMENTAL_BACKWARD && id != ID_EDT_DELETE_BACK)
-        EndIncrementalSearch();
+        m_finder->EndIncrementalSearch();
     return ui::View::ExecuteCommand(id);
 }
 
 void CEdtTextView::MapCommands()
 {
-    MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST, [this](uint32_t id) { OnCaretCommand(id); });
-    MapCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
+    MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST,
+                    [this](uint32_t id) { m_caret->OnCaretCommand(id); });
+    MapCommand(ID_EDIT_COPY, [this] { m_mouse->OnEditCopy(); });
     MapCommand(ID_FILE_PAGE_SETUP, [this] { Printer().OnFilePageSetup(); });
     MapCommand(ID_FILE_PRINT, [this] {
         EdtPrinter();
@@ -463,24 +464,25 @@ void CEdtTextView::MapCommands()
         OnFilePrintPreview();
     });
     MapUpdate(ID_EDIT_COPY, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection()); });
-    MapCommand(ID_EDIT_SELECT_ALL, [this] { OnEditSelectAll(); });
+    MapCommand(ID_EDIT_SELECT_ALL, [this] { m_mouse->OnEditSelectAll(); });
     MapUpdate(ID_EDIT_SELECT_ALL, [](ui::CmdUI& cmd) { cmd.Enable(true); });
-    MapCommandRange(ID_EDT_TOGGLE_BOOKMARK0, ID_EDT_TOGGLE_BOOKMARK0 + 9,
-                    [this](uint32_t id) { OnToggleBookmark(int(id - ID_EDT_TOGGLE_BOOKMARK0)); });
+    MapCommandRange(ID_EDT_TOGGLE_BOOKMARK0, ID_EDT_TOGGLE_BOOKMARK0 + 9, [this](uint32_t id) {
+        m_jumps->OnToggleBookmark(int(id - ID_EDT_TOGGLE_BOOKMARK0));
+    });
     MapCommandRange(ID_EDT_GO_BOOKMARK0, ID_EDT_GO_BOOKMARK0 + 9,
-                    [this](uint32_t id) { OnGoBookmark(int(id - ID_EDT_GO_BOOKMARK0)); });
-    MapCommand(ID_EDT_CLEAR_BOOKMARKS, [this] { OnClearBookmarks(); });
-    MapCommand(ID_EDT_TOGGLE_BOOKMARK, [this] { OnToggleBookmark(); });
-    MapCommand(ID_EDT_NEXT_BOOKMARK, [this] { OnNextBookmark(); });
-    MapCommand(ID_EDT_PREV_BOOKMARK, [this] { OnPrevBookmark(); });
-    MapCommand(ID_EDT_CLEAR_ALL_BOOKMARKS, [this] { OnClearAllBookmarks(); });
+                    [this](uint32_t id) { m_jumps->OnGoBookmark(int(id - ID_EDT_GO_BOOKMARK0)); });
+    MapCommand(ID_EDT_CLEAR_BOOKMARKS, [this] { m_jumps->OnClearBookmarks(); });
+    MapCommand(ID_EDT_TOGGLE_BOOKMARK, [this] { m_jumps->OnToggleBookmark(); });
+    MapCommand(ID_EDT_NEXT_BOOKMARK, [this] { m_jumps->OnNextBookmark(); });
+    MapCommand(ID_EDT_PREV_BOOKMARK, [this] { m_jumps->OnPrevBookmark(); });
+    MapCommand(ID_EDT_CLEAR_ALL_BOOKMARKS, [this] { m_jumps->OnClearAllBookmarks(); });
     for (uint32_t id : {ID_EDT_NEXT_BOOKMARK, ID_EDT_PREV_BOOKMARK, ID_EDT_CLEAR_ALL_BOOKMARKS})
         MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_jumps->HasUnnamedBookmarks()); });
-    MapCommand(ID_EDT_MATCH_BRACE, [this] { OnMatchBrace(); });
+    MapCommand(ID_EDT_MATCH_BRACE, [this] { m_jumps->OnMatchBrace(); });
     MapUpdate(ID_EDT_MATCH_BRACE,
               [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_sel.Cursor())); });
-    MapCommand(ID_EDT_GOTO_LINE, [this] { OnGoToLine(); });
-    MapCommand(ID_EDT_SWITCH_HEADER, [this] { OnSwitchHeader(); });
+    MapCommand(ID_EDT_GOTO_LINE, [this] { m_jumps->OnGoToLine(); });
+    MapCommand(ID_EDT_SWITCH_HEADER, [this] { m_jumps->OnSwitchHeader(); });
     MapUpdate(ID_EDT_SWITCH_HEADER, [this](ui::CmdUI& cmd) {
         cmd.Enable(m_textType && m_textType->name == u"C");
     });

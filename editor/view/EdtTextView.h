@@ -256,8 +256,6 @@ public:
     void OnUpdate(ui::View* sender, long hint, QObject* object) override;
     const ui::AccelTable* Accelerators() const override;
     bool ExecuteCommand(uint32_t id) override;
-    // Ends the incremental search.
-    virtual void EndIncrementalSearch();
 
     // ---- printing (EdtTextPrinter)
     void OnBeginPrinting(QPainter& painter, ui::PrintInfo& info) override;
@@ -304,24 +302,6 @@ protected:
     bool event(QEvent* e) override;
 
 public:
-    // ---- commands (overridable by the edit view)
-    virtual void OnCaretCommand(uint32_t id);
-    virtual void OnEditCopy();
-    virtual void OnEditSelectAll();
-    virtual void OnToggleBookmark(int n);
-    virtual void OnGoBookmark(int n);
-    virtual void OnClearBookmarks();
-    virtual void OnToggleBookmark();
-    virtual void OnNextBookmark();
-    virtual void OnPrevBookmark();
-    virtual void OnClearAllBookmarks();
-    virtual void OnMatchBrace();
-    virtual void OnGoToLine();
-    virtual void OnSwitchHeader();
-    virtual void OnEditFind();
-    virtual void OnEditRepeat(bool previous);
-    virtual void OnIncrementalSearch(bool backward);
-
     // The text as the layout sees it.
     const edt::ILayoutLines& Layout() const;
     edt::ViewMetrics Metrics();

@@ -151,57 +151,7 @@ void EdtViewJumps::OnSwitchHeader()
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
 
-void CEdtTextView::OnToggleBookmark(int n)
-{
-    m_jumps->OnToggleBookmark(n);
-}
-
-void CEdtTextView::OnGoBookmark(int n)
-{
-    m_jumps->OnGoBookmark(n);
-}
-
-void CEdtTextView::OnClearBookmarks()
-{
-    m_jumps->OnClearBookmarks();
-}
-
-void CEdtTextView::OnToggleBookmark()
-{
-    m_jumps->OnToggleBookmark();
-}
-
-void CEdtTextView::OnNextBookmark()
-{
-    m_jumps->OnNextBookmark();
-}
-
-void CEdtTextView::OnPrevBookmark()
-{
-    m_jumps->OnPrevBookmark();
-}
-
-void CEdtTextView::OnClearAllBookmarks()
-{
-    m_jumps->OnClearAllBookmarks();
-}
-
-void CEdtTextView::OnMatchBrace()
-{
-    m_jumps->OnMatchBrace();
-}
-
 void CEdtTextView::GoToLine(int n, bool relative)
 {
     m_jumps->GoToLine(n, relative);
-}
-
-void CEdtTextView::OnGoToLine()
-{
-    m_jumps->OnGoToLine();
-}
-
-void CEdtTextView::OnSwitchHeader()
-{
-    m_jumps->OnSwitchHeader();
 }
