@@ -535,7 +535,7 @@ bool EdtFindController::HighlightText(EdtPoint pt, int length, bool reverse)
             std::clamp(sub - lines / 3, 0, std::max(m_view.GetSubLineCount() - 1, 0)));
     m_view.EnsureVisible(m_sel.Cursor());
     if (top == m_pos.topSubLine && offset == m_pos.offsetChar)
-        m_view.UpdateCaret();  // a scroll has placed it already
+        m_view.Caret().UpdateCaret();  // a scroll has placed it already
     return true;
 }
 
@@ -550,7 +550,7 @@ void EdtFindController::ShowNotFound(std::u16string_view text)
 void EdtFindController::MapFindCommands()
 {
     m_view.MapCommand(ID_EDIT_FIND, [this] {
-        m_view.SetKeyboardSelectionMode(false);
+        m_sel.SetKeyboardSelection(false);
         OnEditFind();
     });
     m_view.MapUpdate(ID_EDIT_FIND, [](ui::CmdUI& cmd) { cmd.Enable(true); });
@@ -559,17 +559,17 @@ void EdtFindController::MapFindCommands()
         cmd.Enable(m_find->hasLast || (!h.isEmpty() && !h.first().isEmpty()));
     };
     m_view.MapCommand(ID_EDIT_REPEAT, [this] {
-        m_view.SetKeyboardSelectionMode(false);
+        m_sel.SetKeyboardSelection(false);
         OnEditRepeat(false);
     });
     m_view.MapUpdate(ID_EDIT_REPEAT, canRepeat);
     m_view.MapCommand(ID_EDT_FIND_PREVIOUS, [this] {
-        m_view.SetKeyboardSelectionMode(false);
+        m_sel.SetKeyboardSelection(false);
         OnEditRepeat(true);
     });
     m_view.MapUpdate(ID_EDT_FIND_PREVIOUS, canRepeat);
     m_view.MapCommand(ID_EDT_INCREMENTAL_FORWARD, [this] {
-        m_view.SetKeyboardSelectionMode(false);
+        m_sel.SetKeyboardSelection(false);
         OnIncrementalSearch(false);
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_FORWARD, [this](ui::CmdUI& cmd) {
@@ -578,7 +578,7 @@ void EdtFindController::MapFindCommands()
                    !(m_sel.Cursor() == EdtPoint{m_view.GetLineLength(last), last}));
     });
     m_view.MapCommand(ID_EDT_INCREMENTAL_BACKWARD, [this] {
-        m_view.SetKeyboardSelectionMode(false);
+        m_sel.SetKeyboardSelection(false);
         OnIncrementalSearch(true);
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_BACKWARD, [this](ui::CmdUI& cmd) {
@@ -707,7 +707,7 @@ void EdtFindController::IncrementalStep(bool next)
         m_sel.SetCursor(m_sel.Anchor() = f.incPos);
         m_view.SetSelection(f.incPos, f.incPos);
         m_view.EnsureVisible(m_sel.Cursor());
-        m_view.UpdateCaret();
+        m_view.Caret().UpdateCaret();
         return;
     }
     if (next) {
@@ -737,7 +737,7 @@ bool EdtFindController::OnIncrementalChar(char16_t c)
         m_sel.SetAnchor(f.savedSelStart);
         m_view.SetSelection(f.savedSelStart, f.savedSelEnd);
         m_view.EnsureVisible(m_sel.Cursor());
-        m_view.UpdateCaret();
+        m_view.Caret().UpdateCaret();
         return true;
     }
     if (c == 13) {

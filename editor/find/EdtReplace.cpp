@@ -1,6 +1,7 @@
 // The edit view's replace command: ReplaceSelection, the searching and
 // replacing loops, and the "Nahradit" dialog.
 
+#include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtEditView.h"
 #include "editor/find/EdtFindController.h"
 #include "editor/dialogs/EdtFindDlg.h"
@@ -334,7 +335,7 @@ void CEdtEditView::OnEditReplace()
         Sel().SetCursor(b);
         SetSelection(a, b);
         EnsureVisible(b);
-        UpdateCaret();
+        Caret().UpdateCaret();
         DropSavedSelection();
     }
     EdtReg::SaveNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"ReplaceFlags", flags);

@@ -249,8 +249,7 @@ bool EdtCaretModel::IsCaretShown() const
     if (!m_style.focused || !m_caretOn)
         return false;
     if (!m_style.wordWrap &&
-        m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch) <
-            m_pos.offsetChar)
+        CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch) < m_pos.offsetChar)
         return false;
     return true;
 }
@@ -380,7 +379,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
 
 // ------------------------------------------------------------ keys and focus
 
-int EdtCaretModel::CalculateActualOffset(int line, int ch)
+int EdtCaretModel::CalculateActualOffset(int line, int ch) const
 {
     if (line < 0 || line >= m_view.GetLineCount())
         return 0;
@@ -389,11 +388,6 @@ int EdtCaretModel::CalculateActualOffset(int line, int ch)
 }
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
-
-int CEdtTextView::CalculateActualOffset(int line, int ch)
-{
-    return m_caret->CalculateActualOffset(line, ch);
-}
 
 bool CEdtTextView::IsValidTextPos(EdtPoint pt) const
 {
@@ -458,29 +452,4 @@ bool CEdtTextView::IsSelection() const
 bool CEdtTextView::IsInsideSelection(EdtPoint pt)
 {
     return m_caret->IsInsideSelection(pt);
-}
-
-void CEdtTextView::InvalidateLines(int first, int last)
-{
-    m_caret->InvalidateLines(first, last);
-}
-
-void CEdtTextView::InvalidateFromLine(int line)
-{
-    m_caret->InvalidateFromLine(line);
-}
-
-bool CEdtTextView::IsCaretShown() const
-{
-    return m_caret->IsCaretShown();
-}
-
-void CEdtTextView::UpdateCaret()
-{
-    m_caret->UpdateCaret();
-}
-
-void CEdtTextView::FinishCaretMove(bool extend, bool keepIdeal)
-{
-    m_caret->FinishCaretMove(extend, keepIdeal);
 }

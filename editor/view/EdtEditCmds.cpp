@@ -42,10 +42,10 @@ void CEdtEditView::MapTextCommands()
         cmd.Enable(p.ch >= 0 && p.line >= 0);
     });
     MapCommand(ID_EDT_TOGGLE_KEYBOARD_SELECTION,
-               [this] { SetKeyboardSelectionMode(!GetKeyboardSelectionMode()); });
+               [this] { Sel().SetKeyboardSelection(!Sel().KeyboardSelection()); });
     MapUpdate(ID_EDT_TOGGLE_KEYBOARD_SELECTION, [this](ui::CmdUI& cmd) {
         cmd.Enable(true);
-        cmd.SetCheck(GetKeyboardSelectionMode() ? 1 : 0);
+        cmd.SetCheck(Sel().KeyboardSelection() ? 1 : 0);
     });
     Cmd(ID_EDT_CHANGE_CODEPAGE, [this] { OnEditChangeCodePage(); }, true);
     MapUpdate(ID_EDT_CHANGE_CODEPAGE, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection() && QueryEditable()); });
@@ -78,7 +78,7 @@ void CEdtEditView::OnEditChangeCase(int action)
         Sel().SetCursor({ec, el});
         SetSelection(a, Sel().Cursor());
         EnsureVisible(Sel().Cursor());
-        UpdateCaret();
+        Caret().UpdateCaret();
     }
     m_buffer->FlushUndoGroup(this);
 }
@@ -184,7 +184,7 @@ void CEdtEditView::OnEditAutoExpand()
                 AutoIndentAfterBreak();
             break;
         case u't':
-            InsertAtCaret(IndentUnit(CalculateActualOffset(p.line, p.ch)), act);
+            InsertAtCaret(IndentUnit(Caret().CalculateActualOffset(p.line, p.ch)), act);
             break;
         case u'l': Caret().OnCaretCommand(ID_EDT_CARET_LEFT); break;
         case u'r': Caret().OnCaretCommand(ID_EDT_CARET_RIGHT); break;

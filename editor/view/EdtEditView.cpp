@@ -4,6 +4,7 @@
 #include "editor/view/EdtEditView.h"
 
 #include "editor/find/EdtFindController.h"
+#include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtMouseController.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtRegistry.h"
@@ -136,7 +137,7 @@ void CEdtEditView::PlaceCaret(EdtPoint pt)
     SetSelection(pt, pt);
     Sel().SetIdealChar(-1);  // computed by the next vertical move
     EnsureVisible(pt);
-    UpdateCaret();
+    Caret().UpdateCaret();
 }
 
 bool CEdtEditView::DeleteSelection(int action)
@@ -184,7 +185,7 @@ void CEdtEditView::Cmd(uint32_t id, std::function<void()> fn, bool keepKeyboardS
 {
     MapCommand(id, [this, fn = std::move(fn), keepKeyboardSelection] {
         if (!keepKeyboardSelection)
-            SetKeyboardSelectionMode(false);
+            Sel().SetKeyboardSelection(false);
         fn();
     });
 }
@@ -339,18 +340,18 @@ void CEdtEditView::OnEditTab()
         Sel().SetCursor(end);
         SetSelection({0, first}, end);
         EnsureVisible(end);
-        UpdateCaret();
+        Caret().UpdateCaret();
         m_buffer->FlushUndoGroup(this);
         return;
     }
-    const int col = CalculateActualOffset(Sel().Cursor().line, Sel().Cursor().ch);
+    const int col = Caret().CalculateActualOffset(Sel().Cursor().line, Sel().Cursor().ch);
     if (m_overwrite && !IsSelection()) {
         const int t = std::max(GetTabSize(), 1);
         const int stop = (col / t + 1) * t;
         EdtPoint c = Sel().Cursor();
         const char16_t* s = GetLineChars(c.line);
         const int n = GetLineLength(c.line);
-        while (c.ch < n && CalculateActualOffset(c.line, c.ch) < stop) {
+        while (c.ch < n && Caret().CalculateActualOffset(c.line, c.ch) < stop) {
             const bool tab = s[c.ch] == u'\t';
             ++c.ch;
             if (tab)
@@ -361,7 +362,8 @@ void CEdtEditView::OnEditTab()
     }
     m_buffer->BeginUndoGroup();
     DeleteSelection(EDT_ACTION_TYPING);
-    InsertAtCaret(IndentUnit(CalculateActualOffset(Sel().Cursor().line, Sel().Cursor().ch)), EDT_ACTION_TYPING);
+    const EdtPoint c = Sel().Cursor();
+    InsertAtCaret(IndentUnit(Caret().CalculateActualOffset(c.line, c.ch)), EDT_ACTION_TYPING);
     m_buffer->FlushUndoGroup(this);
 }
 
@@ -391,17 +393,17 @@ void CEdtEditView::OnEditUntab()
         Sel().SetCursor(end);
         SetSelection({0, first}, end);
         EnsureVisible(end);
-        UpdateCaret();
+        Caret().UpdateCaret();
         m_buffer->FlushUndoGroup(this);
         return;
     }
     const EdtPoint c = Sel().Cursor();
     if (c.ch == 0)
         return;
-    const int col = CalculateActualOffset(c.line, c.ch);
+    const int col = Caret().CalculateActualOffset(c.line, c.ch);
     const int target = col % t == 0 ? col - t : col - col % t;
     int ch = 0;
-    while (ch < c.ch && CalculateActualOffset(c.line, ch) < target)
+    while (ch < c.ch && Caret().CalculateActualOffset(c.line, ch) < target)
         ++ch;
     PlaceCaret({ch, c.line});
 }
@@ -569,7 +571,7 @@ void CEdtEditView::OnEditOperation(int action, std::u16string_view text)
         return;
     }
     if ((flags & 0x40) && IsOpening(c) && onlyNonWhite()) {
-        const std::u16string unit = IndentUnit(CalculateActualOffset(l, bracket));
+        const std::u16string unit = IndentUnit(Caret().CalculateActualOffset(l, bracket));
         if (m_buffer->InsertText(this, l, bracket, unit, el, ec, EDT_ACTION_AUTOINDENT))
             PlaceCaret({caret.ch + int(unit.size()), l});
         return;
@@ -579,10 +581,10 @@ void CEdtEditView::OnEditOperation(int action, std::u16string_view text)
         if (s[bracket - 1] == u'\t') {
             remove = 1;
         } else {
-            const int col = CalculateActualOffset(l, bracket);
+            const int col = Caret().CalculateActualOffset(l, bracket);
             const int target = col % t == 0 ? col - t : col - col % t;
             while (remove < bracket && s[bracket - 1 - remove] == u' ' &&
-                   CalculateActualOffset(l, bracket - remove) > std::max(target, 0))
+                   Caret().CalculateActualOffset(l, bracket - remove) > std::max(target, 0))
                 ++remove;
         }
         if (remove > 0 &&
@@ -788,7 +790,7 @@ void CEditDropTarget::OnDrop(QDropEvent* e)
         v.Sel().SetCursor({ec, el});
         v.SetSelection(pt, {ec, el});
         v.EnsureVisible(v.Sel().Cursor());
-        v.UpdateCaret();
+        v.Caret().UpdateCaret();
     }
     if (ownGroup)
         v.m_buffer->FlushUndoGroup(&v);

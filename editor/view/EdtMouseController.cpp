@@ -3,6 +3,7 @@
 
 #include "editor/view/EdtMouseController.h"
 
+#include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtTextView.h"
 #include "editor/view/EdtViewRenderer.h"
 
@@ -169,7 +170,7 @@ void EdtMouseController::MousePress(QMouseEvent* e)
         if (!m_view.IsInsideSelection(pt)) {
             m_sel.SetCursor(m_sel.Anchor() = pt);
             m_view.SetSelection(pt, pt);
-            m_view.UpdateCaret();
+            m_view.Caret().UpdateCaret();
         }
         return;
     }
@@ -207,9 +208,10 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     }
     m_dragSelection = true;
     m_autoScroll->start();
-    m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+    m_sel.SetIdealChar(
+        m_view.Caret().CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
     m_view.EnsureVisible(m_sel.Cursor());
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
 }
 
 void EdtMouseController::MouseMove(QMouseEvent* e)
@@ -219,8 +221,9 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
     if (m_dragSelection) {
         const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
         DragSelectionTo(pt);
-        m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
-        m_view.UpdateCaret();
+        m_sel.SetIdealChar(
+            m_view.Caret().CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+        m_view.Caret().UpdateCaret();
         return;
     }
     if (m_preparingToDrag) {
@@ -258,8 +261,8 @@ void EdtMouseController::MouseRelease(QMouseEvent* e)
             m_view.ClientToText(m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
         m_sel.SetCursor(m_sel.Anchor() = pt);
         m_view.SetSelection(pt, pt);
-        m_sel.SetIdealChar(m_view.CalculateActualOffset(pt.line, pt.ch));
-        m_view.UpdateCaret();
+        m_sel.SetIdealChar(m_view.Caret().CalculateActualOffset(pt.line, pt.ch));
+        m_view.Caret().UpdateCaret();
     }
 }
 
@@ -279,8 +282,9 @@ void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
     m_wordSelection = true;
     m_dragSelection = true;
     m_autoScroll->start();
-    m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
-    m_view.UpdateCaret();
+    m_sel.SetIdealChar(
+        m_view.Caret().CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+    m_view.Caret().UpdateCaret();
 }
 
 void EdtMouseController::OnAutoScrollTimer()
@@ -320,7 +324,7 @@ void EdtMouseController::OnAutoScrollTimer()
     const QPoint inside(std::clamp(pos.x(), c.left(), c.right()), std::clamp(pos.y(), c.top(), c.bottom()));
     const EdtPoint pt = m_view.ClientToText(inside + QPoint(m_view.GetCharWidth() / 2, 0));
     DragSelectionTo(pt);
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
 }
 
 // ------------------------------------------------------------ clipboard
@@ -364,7 +368,7 @@ void EdtMouseController::OnEditSelectAll()
     m_sel.SetAnchor({0, 0});
     m_sel.SetCursor(end);
     m_view.SetSelection({0, 0}, end);
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
 }
 
 bool EdtMouseController::TextInClipboard()

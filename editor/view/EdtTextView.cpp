@@ -160,11 +160,6 @@ const edt::ILayoutLines& CEdtTextView::Layout() const
 
 // ------------------------------------------------------------ source types
 
-bool CEdtTextView::HasUnnamedBookmarks() const
-{
-    return m_jumps->HasUnnamedBookmarks();
-}
-
 bool CEdtTextView::GetDisableDragAndDrop() const
 {
     return m_mouse->GetDisableDragAndDrop();
@@ -282,7 +277,7 @@ void CEdtTextView::ResetView()
     m_vertScrollLocked = m_horzScrollLocked = false;
     if (m_buffer)
         m_jumps->SetHasUnnamedBookmarks(m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0);
-    UpdateCaret();
+    m_caret->UpdateCaret();
     update();
 }
 
@@ -306,7 +301,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
     if ((flags & 0x200) != 0) {
         // Line flags only: the line's icon and colour.
         if (line < GetLineCount()) {
-            InvalidateLines(line, line);
+            m_caret->InvalidateLines(line, line);
             if (m_buffer)
                 m_jumps->SetHasUnnamedBookmarks((GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) ||
                     (m_jumps->HasUnnamedBookmarks() &&
@@ -398,8 +393,8 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         m_pos.topLine = std::clamp(top.line, 0, count - 1);
         m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
     }
-    InvalidateFromLine(line);
-    UpdateCaret();
+    m_caret->InvalidateFromLine(line);
+    m_caret->UpdateCaret();
     if ((flags & 0x2) && !m_vertScrollLocked)
         RecalcVertScrollBar();
     if ((flags & 0x1) && !m_horzScrollLocked)
@@ -524,7 +519,7 @@ void CEdtTextView::MapCommands()
                              : QString());
     });
     MapUpdate(ID_EDT_INDICATOR_POSITION, [this](ui::CmdUI& cmd) {
-        const int col = CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch);
+        const int col = m_caret->CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch);
         cmd.Enable(true);
         cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_sel.Cursor().line + 1, col + 1));
         Finder().UpdateIncrementalStatus();
@@ -593,8 +588,8 @@ void CEdtTextView::focusInEvent(QFocusEvent* e)
     ui::View::focusInEvent(e);
     m_style.focused = true;
     m_sel.PrepareSelBounds();
-    InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
-    UpdateCaret();
+    m_caret->InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
+    m_caret->UpdateCaret();
 }
 
 void CEdtTextView::focusOutEvent(QFocusEvent* e)
@@ -602,9 +597,9 @@ void CEdtTextView::focusOutEvent(QFocusEvent* e)
     ui::View::focusOutEvent(e);
     m_style.focused = false;
     m_sel.PrepareSelBounds();
-    InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
+    m_caret->InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
     m_mouse->EndMouseSelection();
-    UpdateCaret();
+    m_caret->UpdateCaret();
 }
 
 void CEdtTextView::showEvent(QShowEvent* e)
@@ -643,7 +638,7 @@ void CEdtTextView::SetWordWrap(bool on)
     m_scroller->LayoutScrollBars();
     RecalcVertScrollBar();
     RecalcHorzScrollBar();
-    UpdateCaret();
+    m_caret->UpdateCaret();
     update();
     m_cache->StartFiller();
 }
@@ -665,7 +660,7 @@ void CEdtTextView::SetTabSize(int n)
     }
     RecalcHorzScrollBar();
     update();
-    UpdateCaret();
+    m_caret->UpdateCaret();
     m_cache->StartFiller();
 }
 

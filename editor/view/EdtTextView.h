@@ -208,15 +208,8 @@ public:
     EdtPoint ClientToText(QPoint p);
     QPoint TextToClient(EdtPoint pt);
     void GoToLine(int n, bool relative);
-    void UpdateCaret();
-    int CalculateActualOffset(int line, int ch);
     bool GetDisableDragAndDrop() const;
     void SetDisableDragAndDrop(bool on);
-    bool GetKeyboardSelectionMode() const { return m_sel.KeyboardSelection(); }
-    void SetKeyboardSelectionMode(bool on) { m_sel.SetKeyboardSelection(on); }
-    bool HasUnnamedBookmarks() const;
-    // Whether the caret is shown (focus, blink phase and position).
-    bool IsCaretShown() const;
 
     // ---- clipboard and drag source (EdtMouseController)
     virtual bool TextInClipboard();
@@ -306,11 +299,6 @@ public:
     const edt::ILayoutLines& Layout() const;
     edt::ViewMetrics Metrics();
     bool IsInsideSplitter() const;
-    void InvalidateLines(int first, int last);
-    void InvalidateFromLine(int line);
-    // The caret keeps the anchor and sets the selection (extend) or moves
-    // both (no extend); the common end of every caret command.
-    void FinishCaretMove(bool extend, bool keepIdeal);
 
 protected:
     CEdtTextBuffer* m_buffer = nullptr;

@@ -315,7 +315,7 @@ void EdtViewRenderer::SetFont(const EdtLogFont& font)
     m_view.Scroller().m_screenLines = m_view.Scroller().m_screenChars = -1;
     m_view.RecalcVertScrollBar();
     m_view.RecalcHorzScrollBar();
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
     m_view.update();
     m_view.Cache().StartFiller();
 }
@@ -757,7 +757,7 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
         ++line;
     }
     g_paintClock.invalidate();
-    if (m_view.IsCaretShown()) {
+    if (m_view.Caret().IsCaretShown()) {
         const QRect c = m_view.Caret().CaretRect();
         if (c.left() >= margin) {
             p.setCompositionMode(QPainter::CompositionMode_Difference);
@@ -836,7 +836,7 @@ void CEdtTextView::SetSelectionMargin(bool on)
     m_scroller->m_screenChars = -1;
     update();
     RecalcHorzScrollBar();
-    UpdateCaret();
+    m_caret->UpdateCaret();
 }
 
 void CEdtTextView::SetShowTabs(bool on)

@@ -4,6 +4,7 @@
 
 #include "editor/view/EdtViewScroller.h"
 
+#include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 
@@ -148,7 +149,7 @@ void EdtViewScroller::RecalcVertScrollBar(bool positionOnly)
             m_pos.topSubLine = 0;
             m_pos.topLine = 0;
             m_view.update();
-            m_view.UpdateCaret();
+            m_view.Caret().UpdateCaret();
         }
     }
     SetScrollBar(bar, count, page, m_pos.topSubLine, positionOnly);
@@ -167,7 +168,7 @@ void EdtViewScroller::RecalcHorzScrollBar(bool positionOnly)
     if (!positionOnly && maxLen <= page && m_pos.offsetChar > 0) {
         m_pos.offsetChar = 0;
         m_view.update();
-        m_view.UpdateCaret();
+        m_view.Caret().UpdateCaret();
     }
     SetScrollBar(bar, maxLen, page, m_pos.offsetChar, positionOnly);
 }
@@ -193,7 +194,7 @@ void EdtViewScroller::ScrollToSubLine(int subLine, bool, bool trackScrollBar)
     int sub = 0;
     m_view.GetLineBySubLineIndex(subLine, m_pos.topLine, sub);
     m_view.update();
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
     if (trackScrollBar)
         RecalcVertScrollBar(true);
     m_view.UpdateSiblingScrollPos(false);
@@ -208,7 +209,7 @@ void EdtViewScroller::ScrollToChar(int column, bool, bool trackScrollBar)
         return;
     m_pos.offsetChar = column;
     m_view.update();
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
     if (trackScrollBar)
         RecalcHorzScrollBar(true);
     m_view.UpdateSiblingScrollPos(true);
@@ -271,7 +272,7 @@ void EdtViewScroller::Resize(QResizeEvent*)
         m_pos.topSubLine = m_view.GetSubLineIndex(topLine) + p.sub;
         m_view.Cache().StartFiller();
     }
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
     RecalcVertScrollBar();
     RecalcHorzScrollBar();
     m_view.ExecuteCommand(ID_EDT_REDRAW);

@@ -129,7 +129,7 @@ TEST(EditCmds, GoToLastChangeAndKeyboardSelection)
     PressKey(v.get(), Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 1}));
     RunCmd(*v, ID_EDT_TOGGLE_KEYBOARD_SELECTION);
-    EXPECT_TRUE(v->GetKeyboardSelectionMode());
+    EXPECT_TRUE(v->Sel().KeyboardSelection());
     ui::CmdUI probe(ID_EDT_TOGGLE_KEYBOARD_SELECTION);
     v->UpdateCommand(probe);
     EXPECT_EQ(probe.Checked(), 1);
@@ -139,9 +139,9 @@ TEST(EditCmds, GoToLastChangeAndKeyboardSelection)
     TypeText(v.get(), QStringLiteral("y"));
     RunCmd(*v, ID_EDT_TOGGLE_KEYBOARD_SELECTION);
     RunCmd(*v, ID_EDT_TOGGLE_KEYBOARD_SELECTION);
-    EXPECT_TRUE(v->GetKeyboardSelectionMode());
+    EXPECT_TRUE(v->Sel().KeyboardSelection());
     PressKey(v.get(), Qt::Key_Delete);
-    EXPECT_FALSE(v->GetKeyboardSelectionMode());
+    EXPECT_FALSE(v->Sel().KeyboardSelection());
 }
 
 TEST(EditCmds, CodePageDialogConvertsTheSelection)

@@ -5,6 +5,8 @@
 #include "TextViewTest.h"
 
 #include "editor/dialogs/EdtGoToLineDlg.h"
+#include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtViewJumps.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Command.h"
 #include "tests/support/platform/TempDir.h"
@@ -79,10 +81,10 @@ TEST(TextViewNav, CaretKeysOfABareView)
     Key(p, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(SelectedText(*v), QStringLiteral("ab"));
     // Keyboard selection mode: plain keys extend.
-    v->SetKeyboardSelectionMode(true);
+    v->Sel().SetKeyboardSelection(true);
     Key(p, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_TRUE(v->IsSelection());
-    v->SetKeyboardSelectionMode(false);
+    v->Sel().SetKeyboardSelection(false);
     // Ctrl+Down scrolls without moving the caret; Tab stays in the view.
     auto big = MakeView(std::u16string(u"x\r\n").append(std::u16string(u"y\r\n")).append(u"z\r\n") +
                         std::u16string(200, u'w'));
@@ -122,7 +124,8 @@ TEST(TextViewNav, KeysInsideAMainFrame)
     Key(view, Qt::Key_3, Qt::AltModifier);
     EXPECT_EQ(view->GetCursorPos(), (EdtPoint{0, 2}));
     // The caret is drawn while the view has the focus.
-    EXPECT_TRUE(view->IsCaretShown() || WaitFor([&] { return view->IsCaretShown(); }, 2000, "the caret"));
+    EXPECT_TRUE(view->Caret().IsCaretShown() ||
+                WaitFor([&] { return view->Caret().IsCaretShown(); }, 2000, "the caret"));
     EXPECT_EQ(view->inputMethodQuery(Qt::ImCursorRectangle).toRect().topLeft(),
               view->TextToClient(view->GetCursorPos()));
     // Without a focused editor view its menu items are disabled.
@@ -254,7 +257,7 @@ TEST(TextViewNav, Bookmarks)
     EXPECT_FALSE(next.Enabled());
     v->SetCursorPos({3, 5});
     Key(p, Qt::Key_F2, Qt::ControlModifier);
-    EXPECT_TRUE(v->HasUnnamedBookmarks());
+    EXPECT_TRUE(v->Jumps().HasUnnamedBookmarks());
     Key(p, Qt::Key_F2);
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{0, 5}));
     v->SetCursorPos({0, 25});
@@ -264,14 +267,14 @@ TEST(TextViewNav, Bookmarks)
     Key(p, Qt::Key_F2, Qt::ShiftModifier);
     EXPECT_EQ(v->GetCursorPos().line, 25);
     Key(p, Qt::Key_F2, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(v->HasUnnamedBookmarks());
+    EXPECT_FALSE(v->Jumps().HasUnnamedBookmarks());
     EXPECT_EQ(v->buffer.FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED), -1);
     v->ExecuteCommand(ID_EDT_CLEAR_BOOKMARKS);
     EXPECT_EQ(v->buffer.FindLineWithFlag(EDT_LF_BOOKMARK(3)), -1);
     // A bookmark command switches the keyboard selection mode off.
-    v->SetKeyboardSelectionMode(true);
+    v->Sel().SetKeyboardSelection(true);
     Key(p, Qt::Key_2, Qt::AltModifier);
-    EXPECT_FALSE(v->GetKeyboardSelectionMode());
+    EXPECT_FALSE(v->Sel().KeyboardSelection());
 }
 
 TEST(TextViewNav, GoToLineDialogAndBrackets)
