@@ -1,5 +1,6 @@
 #include "plcviews/PLCDoc.h"
 
+#include "editor/view/EdtViewScroller.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
@@ -329,9 +330,10 @@ void CPLCView::RepaintMargin() { update(QRect(0, 0, GetMarginWidth(), height()))
 void CPLCView::VisibleLineRange(int& first, int& count)
 {
     const int lines = GetLineCount();
-    first = std::clamp(GetTopLine(), 0, std::max(0, lines - 1));
+    first = std::clamp(ScrollPos().topLine, 0, std::max(0, lines - 1));
     int lastLine = first, sub = 0;
-    const int lastSub = std::min(GetTopSubLine() + std::max(1, GetScreenLines()) - 1, std::max(0, GetSubLineCount() - 1));
+    const int lastSub = std::min(ScrollPos().topSubLine + std::max(1, GetScreenLines()) - 1,
+                                 std::max(0, GetSubLineCount() - 1));
     GetLineBySubLineIndex(lastSub, lastLine, sub);
     count = std::min(lastLine - first + 1 + 1, lines - first);
     count = std::max(0, count);
@@ -390,7 +392,7 @@ void CPLCView::paintEvent(QPaintEvent* e)
 {
     CStructuredTextView::paintEvent(e);
     // Scrolling and sizing repaint: the watched range follows.
-    const int top = GetTopSubLine(), lines = GetScreenLines();
+    const int top = ScrollPos().topSubLine, lines = GetScreenLines();
     if ((top != m_lastTop || lines != m_lastScreenLines) && !m_rangeDue) {
         m_lastTop = top;
         m_lastScreenLines = lines;
@@ -644,7 +646,7 @@ void CPLCView::HandleMouseAt(const QPoint& pos)
     bool negate = false;
     const int regWidth = GetMarginWidth() - CStructuredTextView::GetMarginWidth();
     uint32_t index = 0;
-    const int x = pos.x() - ClientRect().left();
+    const int x = pos.x() - Scroller().ClientRect().left();
     if (x >= 0 && x < GetMarginWidth()) {
         const compout::ListingLine* l = ListingLineOf(at.line, &index);
         if (x < regWidth && l && l->kind == compout::kLineD && ColumnInUse())

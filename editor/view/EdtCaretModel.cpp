@@ -7,6 +7,7 @@
 #include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 #include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
@@ -216,7 +217,7 @@ void EdtCaretModel::InvalidateLines(int first, int last)
     const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_pos.topSubLine) * lh;
     const int64_t y1 =
         int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_pos.topSubLine) * lh;
-    const QRect c = m_view.ClientRect();
+    const QRect c = m_view.Scroller().ClientRect();
     if (y1 < 0 || y0 > c.height())
         return;
     const int top = static_cast<int>(std::max<int64_t>(y0, 0));
@@ -231,7 +232,7 @@ void EdtCaretModel::InvalidateFromLine(int line)
     line = std::clamp(line, 0, m_view.GetLineCount() - 1);
     const int64_t y0 =
         int64_t(m_view.GetSubLineIndex(line) - m_pos.topSubLine) * m_view.GetLineHeight();
-    const QRect c = m_view.ClientRect();
+    const QRect c = m_view.Scroller().ClientRect();
     if (y0 > c.height())
         return;
     const int top = static_cast<int>(std::max<int64_t>(y0, 0));

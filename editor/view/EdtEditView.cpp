@@ -8,6 +8,7 @@
 #include "editor/view/EdtMouseController.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtRegistry.h"
+#include "editor/view/EdtViewScroller.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Menu.h"
@@ -750,17 +751,18 @@ void CEditDropTarget::OnDragLeave()
 void CEditDropTarget::OnDragScroll(QPoint pos)
 {
     CEdtEditView& v = *m_view;
-    const QRect c = v.ClientRect();
+    const QRect c = v.Scroller().ClientRect();
     const int lh = v.GetLineHeight(), cw = v.GetCharWidth();
-    if (pos.y() < c.top() + lh && v.GetTopSubLine() > 0)
-        v.ScrollToSubLine(v.GetTopSubLine() - 1);
-    else if (pos.y() > c.bottom() - lh && v.GetTopSubLine() + 1 < v.GetSubLineCount())
-        v.ScrollToSubLine(v.GetTopSubLine() + 1);
+    const EdtScrollPos& top = v.ScrollPos();
+    if (pos.y() < c.top() + lh && top.topSubLine > 0)
+        v.ScrollToSubLine(top.topSubLine - 1);
+    else if (pos.y() > c.bottom() - lh && top.topSubLine + 1 < v.GetSubLineCount())
+        v.ScrollToSubLine(top.topSubLine + 1);
     if (!v.GetWordWrap()) {
-        if (pos.x() < v.GetMarginWidth() + 2 * cw && v.GetOffsetChar() > 0)
-            v.ScrollToChar(v.GetOffsetChar() - 1);
-        else if (pos.x() > c.right() - 2 * cw && v.GetOffsetChar() + 1 < v.GetMaxLineLength())
-            v.ScrollToChar(v.GetOffsetChar() + 1);
+        if (pos.x() < v.GetMarginWidth() + 2 * cw && top.offsetChar > 0)
+            v.ScrollToChar(top.offsetChar - 1);
+        else if (pos.x() > c.right() - 2 * cw && top.offsetChar + 1 < v.GetMaxLineLength())
+            v.ScrollToChar(top.offsetChar + 1);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "editor/view/EdtRenderTesting.h"
 #include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewScroller.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -293,13 +294,13 @@ bool EdtLayoutCache::RunFillerSlice(int budgetMs)
         }
         if (t.elapsed() >= budgetMs) {
             if (grew)
-                m_view.RecalcHorzScrollBar();
+                m_view.Scroller().RecalcHorzScrollBar();
             return true;
         }
     }
     if (m_maxLength < 0 || grew) {
         m_maxLength = m_maxKnown;
-        m_view.RecalcHorzScrollBar();
+        m_view.Scroller().RecalcHorzScrollBar();
     }
     // 3. Sub-lines of word wrap.
     if (m_style.wordWrap && m_view.GetParser()) {
@@ -313,7 +314,7 @@ bool EdtLayoutCache::RunFillerSlice(int budgetMs)
         }
         if (m_view.GetSubLineCount() != before) {
             m_pos.topSubLine = m_view.GetSubLineIndex(m_pos.topLine);
-            m_view.RecalcVertScrollBar();
+            m_view.Scroller().RecalcVertScrollBar();
             m_view.update();
         }
         if (m_wrapScan < n)

@@ -6,6 +6,7 @@
 #include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtTextView.h"
 #include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 
 #include "platform/ui/Cursor.h"
 
@@ -293,7 +294,7 @@ void EdtMouseController::OnAutoScrollTimer()
         m_autoScroll->stop();
         return;
     }
-    const QRect c = m_view.ClientRect();
+    const QRect c = m_view.Scroller().ClientRect();
     const QPoint pos = m_lastMousePos;
     const int lh = m_view.GetLineHeight();
     bool scrolled = false;

@@ -237,8 +237,8 @@ void CEdtTextView::AttachToBuffer(CEdtTextBuffer* buffer)
     if (m_buffer)
         m_buffer->AddView(this);
     ResetView();
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
+    m_scroller->RecalcVertScrollBar();
+    m_scroller->RecalcHorzScrollBar();
     m_cache->StartFiller();
 }
 
@@ -291,8 +291,8 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         ResetView();
         if (m_textType)
             SetTextType(m_textType);
-        RecalcVertScrollBar();
-        RecalcHorzScrollBar();
+        m_scroller->RecalcVertScrollBar();
+        m_scroller->RecalcHorzScrollBar();
         m_cache->StartFiller();
         return;
     }
@@ -396,9 +396,9 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
     m_caret->InvalidateFromLine(line);
     m_caret->UpdateCaret();
     if ((flags & 0x2) && !m_vertScrollLocked)
-        RecalcVertScrollBar();
+        m_scroller->RecalcVertScrollBar();
     if ((flags & 0x1) && !m_horzScrollLocked)
-        RecalcHorzScrollBar();
+        m_scroller->RecalcHorzScrollBar();
     m_cache->StartFiller();
 }
 
@@ -606,8 +606,8 @@ void CEdtTextView::showEvent(QShowEvent* e)
 {
     ui::View::showEvent(e);
     m_scroller->ConnectScrollBars();
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
+    m_scroller->RecalcVertScrollBar();
+    m_scroller->RecalcHorzScrollBar();
 }
 
 void CEdtTextView::changeEvent(QEvent* e)
@@ -636,8 +636,8 @@ void CEdtTextView::SetWordWrap(bool on)
         m_pos.offsetChar = 0;
     m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
     m_scroller->LayoutScrollBars();
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
+    m_scroller->RecalcVertScrollBar();
+    m_scroller->RecalcHorzScrollBar();
     m_caret->UpdateCaret();
     update();
     m_cache->StartFiller();
@@ -658,7 +658,7 @@ void CEdtTextView::SetTabSize(int n)
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;
     }
-    RecalcHorzScrollBar();
+    m_scroller->RecalcHorzScrollBar();
     update();
     m_caret->UpdateCaret();
     m_cache->StartFiller();
@@ -675,7 +675,7 @@ CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;
         m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
-        RecalcVertScrollBar();
+        m_scroller->RecalcVertScrollBar();
         update();
         m_cache->StartFiller();
     }
@@ -683,11 +683,6 @@ CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
 }
 
 // ------------------------------------------------------------ the parts' state
-
-bool CEdtTextView::IsInsideSplitter() const
-{
-    return m_scroller->m_splitter != nullptr;
-}
 
 void CEdtTextView::SetPrintHeader(bool on)
 {

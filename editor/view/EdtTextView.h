@@ -165,8 +165,6 @@ public:
     int GetScreenLines();
     int GetScreenChars();
     int GetMaxLineLength();
-    // The area the text and margin are drawn in (without own scroll bars).
-    QRect ClientRect() const;
 
     // ---- sub-lines and scrolling (EdtLayoutCache, EdtViewScroller)
     virtual int GetSubLineCount();
@@ -179,12 +177,6 @@ public:
     virtual void InvalidateLineCache(int from, int to);
     void ScrollToSubLine(int subLine, bool noSmooth = false, bool trackScrollBar = true);
     void ScrollToChar(int column, bool noSmooth = false, bool trackScrollBar = true);
-    void ScrollToLine(int line, bool noSmooth = false, bool trackScrollBar = true);
-    int GetTopSubLine() const { return m_pos.topSubLine; }
-    int GetTopLine() const { return m_pos.topLine; }
-    int GetOffsetChar() const { return m_pos.offsetChar; }
-    void RecalcVertScrollBar(bool positionOnly = false);
-    void RecalcHorzScrollBar(bool positionOnly = false);
     virtual void UpdateSiblingScrollPos(bool horz);
     virtual void OnUpdateSibling(CEdtTextView* updater, bool horz);
 
@@ -298,7 +290,6 @@ public:
     // The text as the layout sees it.
     const edt::ILayoutLines& Layout() const;
     edt::ViewMetrics Metrics();
-    bool IsInsideSplitter() const;
 
 protected:
     CEdtTextBuffer* m_buffer = nullptr;

@@ -313,8 +313,8 @@ void EdtViewRenderer::SetFont(const EdtLogFont& font)
         g.reset();
     m_lineHeight = m_charWidth = -1;
     m_view.Scroller().m_screenLines = m_view.Scroller().m_screenChars = -1;
-    m_view.RecalcVertScrollBar();
-    m_view.RecalcHorzScrollBar();
+    m_view.Scroller().RecalcVertScrollBar();
+    m_view.Scroller().RecalcHorzScrollBar();
     m_view.Caret().UpdateCaret();
     m_view.update();
     m_view.Cache().StartFiller();
@@ -718,7 +718,7 @@ bool EdtViewRenderer::DrawCellGlyphs(QPainter& p, int slot, int x, int baseline,
 void EdtViewRenderer::Paint(QPaintEvent* e)
 {
     QPainter p(&m_view);
-    const QRect client = m_view.ClientRect();
+    const QRect client = m_view.Scroller().ClientRect();
     if (m_view.Scroller().m_vbar->isVisible() &&
         m_view.Scroller().m_hbar->isVisible()) // the corner between the bars
         p.fillRect(QRect(client.right() + 1, client.bottom() + 1, m_view.width() - client.width(),
@@ -835,7 +835,7 @@ void CEdtTextView::SetSelectionMargin(bool on)
     m_style.selMargin = on;
     m_scroller->m_screenChars = -1;
     update();
-    RecalcHorzScrollBar();
+    m_scroller->RecalcHorzScrollBar();
     m_caret->UpdateCaret();
 }
 

@@ -244,9 +244,9 @@ void EdtViewScroller::OnUpdateSibling(CEdtTextView* updater, bool horz)
         return;
     m_syncingSiblings = true;
     if (horz)
-        ScrollToChar(updater->GetOffsetChar(), true, false);
+        ScrollToChar(updater->ScrollPos().offsetChar, true, false);
     else
-        ScrollToSubLine(m_view.GetSubLineIndex(updater->GetTopLine()), true, false);
+        ScrollToSubLine(m_view.GetSubLineIndex(updater->ScrollPos().topLine), true, false);
     m_syncingSiblings = false;
 }
 
@@ -302,11 +302,6 @@ void EdtViewScroller::Wheel(QWheelEvent* e)
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
 
-QRect CEdtTextView::ClientRect() const
-{
-    return m_scroller->ClientRect();
-}
-
 int CEdtTextView::GetScreenLines()
 {
     return m_scroller->GetScreenLines();
@@ -317,16 +312,6 @@ int CEdtTextView::GetScreenChars()
     return m_scroller->GetScreenChars();
 }
 
-void CEdtTextView::RecalcVertScrollBar(bool positionOnly)
-{
-    m_scroller->RecalcVertScrollBar(positionOnly);
-}
-
-void CEdtTextView::RecalcHorzScrollBar(bool positionOnly)
-{
-    m_scroller->RecalcHorzScrollBar(positionOnly);
-}
-
 void CEdtTextView::ScrollToSubLine(int subLine, bool noSmooth, bool trackScrollBar)
 {
     m_scroller->ScrollToSubLine(subLine, noSmooth, trackScrollBar);
@@ -335,11 +320,6 @@ void CEdtTextView::ScrollToSubLine(int subLine, bool noSmooth, bool trackScrollB
 void CEdtTextView::ScrollToChar(int column, bool noSmooth, bool trackScrollBar)
 {
     m_scroller->ScrollToChar(column, noSmooth, trackScrollBar);
-}
-
-void CEdtTextView::ScrollToLine(int line, bool noSmooth, bool trackScrollBar)
-{
-    m_scroller->ScrollToLine(line, noSmooth, trackScrollBar);
 }
 
 void CEdtTextView::UpdateSiblingScrollPos(bool horz)

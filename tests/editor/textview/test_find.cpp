@@ -106,15 +106,15 @@ TEST(Find, EveryMatchTheSameInAHiddenView)
         EXPECT_EQ(e1, caret);
         EXPECT_EQ(s2, s1);
         EXPECT_EQ(e2, e1);
-        EXPECT_EQ(shown->GetTopSubLine(), hidden->GetTopSubLine());
-        EXPECT_EQ(shown->GetOffsetChar(), hidden->GetOffsetChar());
-        scrolledRight = scrolledRight || shown->GetOffsetChar() > 0;
+        EXPECT_EQ(shown->ScrollPos().topSubLine, hidden->ScrollPos().topSubLine);
+        EXPECT_EQ(shown->ScrollPos().offsetChar, hidden->ScrollPos().offsetChar);
+        scrolledRight = scrolledRight || shown->ScrollPos().offsetChar > 0;
         // The two tabs reach the second tab stop.
         const int column = caret.ch - 3 + 2 * shown->GetTabSize();
         const QPoint p = shown->TextToClient(caret);
         EXPECT_EQ(p, hidden->TextToClient(caret));
-        EXPECT_EQ(p.x(), shown->GetMarginWidth() + (column - shown->GetOffsetChar()) * shown->GetCharWidth());
-        EXPECT_EQ(p.y(), (caret.line - shown->GetTopSubLine()) * shown->GetLineHeight());
+        EXPECT_EQ(p.x(), shown->GetMarginWidth() + (column - shown->ScrollPos().offsetChar) * shown->GetCharWidth());
+        EXPECT_EQ(p.y(), (caret.line - shown->ScrollPos().topSubLine) * shown->GetLineHeight());
         pos = caret;
         ++n;
     }

@@ -89,7 +89,7 @@ TEST(TextViewNav, CaretKeysOfABareView)
     auto big = MakeView(std::u16string(u"x\r\n").append(std::u16string(u"y\r\n")).append(u"z\r\n") +
                         std::u16string(200, u'w'));
     Key(big.get(), Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(big->GetTopSubLine(), 1);
+    EXPECT_EQ(big->ScrollPos().topSubLine, 1);
     EXPECT_EQ(big->GetCursorPos(), (EdtPoint{0, 0}));
     Key(big.get(), Qt::Key_Tab);
     Key(big.get(), Qt::Key_A, Qt::ControlModifier);
@@ -178,15 +178,15 @@ TEST(TextViewNav, HeldButtonBelowTheViewScrollsByTimer)
     QMouseEvent move(QEvent::MouseMove, QPointF(start.x(), v->height() + 40), v->mapToGlobal(QPointF(start.x(), v->height() + 40)),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(v.get(), &move);
-    ASSERT_TRUE(WaitFor([&] { return v->GetTopSubLine() >= 6; }, 3000, "the automatic scrolling"));
+    ASSERT_TRUE(WaitFor([&] { return v->ScrollPos().topSubLine >= 6; }, 3000, "the automatic scrolling"));
     QTest::mouseRelease(v.get(), Qt::LeftButton, {}, QPoint(start.x(), v->height() + 40));
-    const int top = v->GetTopSubLine();
+    const int top = v->ScrollPos().topSubLine;
     EXPECT_TRUE(v->IsSelection());
     EXPECT_GT(v->GetCursorPos().line, 6);
     // Time is the subject: the scroll timer, had it gone on, would have
     // moved the top within 250 ms.
     PumpEvents(250);
-    EXPECT_EQ(v->GetTopSubLine(), top);  // the timer stopped
+    EXPECT_EQ(v->ScrollPos().topSubLine, top);  // the timer stopped
 }
 
 TEST(TextViewNav, CopyAndDragSource)

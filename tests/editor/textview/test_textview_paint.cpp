@@ -7,6 +7,7 @@
 #include "editor/parsers/EdtParser.h"
 #include "editor/view/EdtRenderTesting.h"
 #include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
@@ -46,7 +47,7 @@ void Wheel(QWidget* w, int dy, int dx = 0)
 QRect Row(CEdtTextView& v, int row, int x0 = -1)
 {
     const int m = x0 < 0 ? v.GetMarginWidth() : x0;
-    return {m, row * v.GetLineHeight(), v.ClientRect().width() - m, v.GetLineHeight()};
+    return {m, row * v.GetLineHeight(), v.Scroller().ClientRect().width() - m, v.GetLineHeight()};
 }
 
 } // namespace
@@ -113,37 +114,37 @@ TEST(TextViewPaint, WheelResizeAndScrollBars)
 {
     auto v = MakeView(Numbered(100));
     Wheel(v.get(), 120);  // up at the top: nothing
-    EXPECT_EQ(v->GetTopSubLine(), 0);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 0);
     Wheel(v.get(), -120);
-    EXPECT_EQ(v->GetTopSubLine(), 3);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 3);
     Wheel(v.get(), -20);  // a small touchpad step waits for the next
-    EXPECT_EQ(v->GetTopSubLine(), 3);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 3);
     Wheel(v.get(), -20);
-    EXPECT_EQ(v->GetTopSubLine(), 4);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 4);
     auto* vbar = FindChildOfClass<QScrollBar>(v.get());
     ASSERT_NE(vbar, nullptr);
     EXPECT_EQ(vbar->value(), 4);
     EXPECT_TRUE(vbar->isEnabled());
     // A page step keeps one line of the old page in view.
     vbar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    EXPECT_EQ(v->GetTopSubLine(), 4 + v->GetScreenLines() - 1);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 4 + v->GetScreenLines() - 1);
     vbar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    EXPECT_EQ(v->GetTopSubLine(), 4);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 4);
     // Resizing keeps the top line.
     v->resize(300, 200);
     PumpEvents();
-    EXPECT_EQ(v->GetTopLine(), 4);
+    EXPECT_EQ(v->ScrollPos().topLine, 4);
     // Everything fits: back to the top and disabled, not hidden.
     SetText(v->buffer, u"a\r\nb");
-    v->RecalcVertScrollBar();
-    EXPECT_EQ(v->GetTopSubLine(), 0);
+    v->Scroller().RecalcVertScrollBar();
+    EXPECT_EQ(v->ScrollPos().topSubLine, 0);
     EXPECT_FALSE(vbar->isEnabled());
     EXPECT_TRUE(vbar->isVisible());
     // A horizontal wheel scrolls columns.
     SetText(v->buffer, std::u16string(300, u'x'));
     v->Cache().FinishFiller();
     Wheel(v.get(), 0, -80);
-    EXPECT_EQ(v->GetOffsetChar(), 2);
+    EXPECT_EQ(v->ScrollPos().offsetChar, 2);
 }
 
 TEST(TextViewPaint, WordWrapNeedsAParser)
@@ -164,7 +165,7 @@ TEST(TextViewPaint, WordWrapNeedsAParser)
     v->resize(250, 300);
     PumpEvents();
     v->Cache().FinishFiller();
-    EXPECT_EQ(v->GetTopLine(), 0);
+    EXPECT_EQ(v->ScrollPos().topLine, 0);
     EXPECT_GT(v->GetSubLineCount(), 3);
     v->SetParser(nullptr);
 }
@@ -192,14 +193,14 @@ TEST(TextViewPaint, SplitPanesOfARowScrollTogether)
     ASSERT_TRUE(a && b);
     ASSERT_TRUE(WaitFor([&] { return a->isVisible() && b->isVisible(); }));
     Wheel(a, -240);
-    EXPECT_EQ(a->GetTopSubLine(), 6);
-    EXPECT_EQ(b->GetTopSubLine(), 6);
+    EXPECT_EQ(a->ScrollPos().topSubLine, 6);
+    EXPECT_EQ(b->ScrollPos().topSubLine, 6);
     EXPECT_EQ(split.RowScrollBar(0)->value(), 6);
     a->ScrollToChar(3);
-    EXPECT_EQ(b->GetOffsetChar(), 0);  // another column
+    EXPECT_EQ(b->ScrollPos().offsetChar, 0);  // another column
     split.RowScrollBar(0)->setValue(20);
-    EXPECT_EQ(a->GetTopSubLine(), 20);
-    EXPECT_EQ(b->GetTopSubLine(), 20);
+    EXPECT_EQ(a->ScrollPos().topSubLine, 20);
+    EXPECT_EQ(b->ScrollPos().topSubLine, 20);
     a->DetachFromBuffer();
     b->DetachFromBuffer();
 }
@@ -299,7 +300,7 @@ TEST(TextViewPaint, BadInputDrawsSafely)
     (void)Render(v.get());
     v->SetCursorPos({999999, 2});
     v->EnsureVisible({999999, 2});
-    EXPECT_GT(v->GetOffsetChar(), 990000);
+    EXPECT_GT(v->ScrollPos().offsetChar, 990000);
     const QImage img = Render(v.get());
     EXPECT_GT(CountColor(img, Row(*v, 2), v->GetColor(2), 80), 0);
     EXPECT_EQ(v->ClientToText(QPoint(v->GetMarginWidth() + 1, 2 * v->GetLineHeight() + 1)).line, 2);
@@ -365,7 +366,7 @@ TEST(TextViewPaint, AJumpFarAheadPaintsAtOnceAndColoursFollow)
     (void)Render(v.get());  // drawn with the nearest known cookie
     ASSERT_TRUE(WaitFor([&] { return v->Cache().AreColoursExact(); }, 10000, "the exact colours"));
     const QImage img = Render(v.get());
-    const int row = v->GetCursorPos().line - v->GetTopLine();
+    const int row = v->GetCursorPos().line - v->ScrollPos().topLine;
     EXPECT_TRUE(RectHasColor(img, Row(*v, row), QColor(0, 0, 0xFF), 5));
     EXPECT_EQ(v->GetParseCookie(20000), ParseLinePlc(u"DATA", v->GetParseCookie(19999), nullptr));
 }
@@ -382,7 +383,7 @@ protected:
     void paintEvent(QPaintEvent* e) override
     {
         TestView::paintEvent(e);
-        lastPaintTop = GetTopLine();
+        lastPaintTop = ScrollPos().topLine;
     }
 };
 

@@ -2,6 +2,7 @@
 // frame stand-in and its document window.
 #include "StandInApp.h"
 
+#include "editor/view/EdtViewScroller.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Prompt.h"
 #include "tests/support/ui/UiTest.h"
@@ -58,7 +59,7 @@ TEST(UiHelpers, MouseAndKeysReachTheDocumentWindow)
     Click(v, QPoint(margin + 1, y2 + lh), Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_EQ(Selected(v), QStringLiteral("  LD I0.0\r\n"));
     Click(v, QPoint(margin + 1, 2));
-    Drag(v, QPoint(margin + 1, y2), QPoint(v->ClientRect().width() - 4, y2));
+    Drag(v, QPoint(margin + 1, y2), QPoint(v->Scroller().ClientRect().width() - 4, y2));
     EXPECT_EQ(Selected(v), QStringLiteral("  LD I0.0"));
     PressKey(v, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Selected(v), QStringLiteral("PROGRAM\r\n  LD I0.0\r\n  ST Q0.0\r\nEND_PROGRAM\r\n"));
@@ -81,7 +82,7 @@ TEST(UiHelpers, RenderTellsWhereTheSelectionIsMarked)
     ASSERT_TRUE(WaitFor([&] { return v->isVisible(); }, 5000, "the document window"));
     const QColor mark = v->GetColor(5);
     const int lh = v->GetLineHeight();
-    const QRect row2(v->GetMarginWidth(), lh, v->ClientRect().width() - v->GetMarginWidth(), lh);
+    const QRect row2(v->GetMarginWidth(), lh, v->Scroller().ClientRect().width() - v->GetMarginWidth(), lh);
     const QRect row4(v->GetMarginWidth(), 3 * lh, row2.width(), lh);
 
     QImage img = Render(v);
