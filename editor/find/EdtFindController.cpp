@@ -4,6 +4,7 @@
 #include "editor/find/EdtFindController.h"
 
 #include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 
 #include "editor/dialogs/EdtFindDlg.h"
@@ -605,7 +606,7 @@ void EdtFindController::OnEditFind()
             text = m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd());
     } else {
         int s = 0, e = 0;
-        edt::WordAround(m_view.Layout(), m_sel.Cursor(), s, e);
+        edt::WordAround(m_view.Cache().Lines(), m_sel.Cursor(), s, e);
         if (s >= 0 && e > s)
             text = m_view.GetText({s, m_sel.Cursor().line}, {e, m_sel.Cursor().line});
     }

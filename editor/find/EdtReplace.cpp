@@ -10,6 +10,7 @@
 #include "editor/dialogs/EdtReplaceDlg.h"
 #include "editor/find/EdtReplaceTesting.h"
 #include "editor/dialogs/HistoryCombo.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "platform/ui/Beep.h"
 
 #include <QAbstractItemView>
@@ -297,7 +298,7 @@ void CEdtEditView::OnEditReplace()
     r = ReplaceState{};
     Sel().PrepareSelBounds();
     int ws = 0, we = 0;
-    edt::WordAround(Layout(), Sel().Cursor(), ws, we);
+    edt::WordAround(Cache().Lines(), Sel().Cursor(), ws, we);
     const std::u16string word =
         we > ws ? GetText({ws, Sel().Cursor().line}, {we, Sel().Cursor().line}) : std::u16string();
     if (IsSelection() && Sel().DrawSelStart().line != Sel().DrawSelEnd().line) {

@@ -57,7 +57,7 @@ bool EdtCaretModel::IsValidTextPosY(EdtPoint pt) const
 EdtPoint EdtCaretModel::ClientToText(QPoint p)
 {
     m_view.Cache().EnsureCacheSize();
-    return edt::ClientToTextPoint(m_view.Layout(), m_view.Cache().m_subLines, m_view.Metrics(),
+    return edt::ClientToTextPoint(m_view.Cache().Lines(), m_view.Cache().m_subLines, m_view.Metrics(),
                                   p.x(), p.y());
 }
 
@@ -66,10 +66,10 @@ QPoint EdtCaretModel::TextToClient(EdtPoint pt)
     m_view.Cache().EnsureCacheSize();
     pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     int x = 0, y = 0;
-    if (m_style.wordWrap && m_view.GetParser()) {
+    if (m_style.wordWrap && m_view.Cache().m_parser) {
         pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
-        m_view.GetSubLines(pt.line);  // the line's own count before the sums
-        edt::TextPointToClient(m_view.Layout(), m_view.Cache().m_subLines, m_view.Metrics(), pt, x,
+        m_view.Cache().GetSubLines(pt.line);  // the line's own count before the sums
+        edt::TextPointToClient(m_view.Cache().Lines(), m_view.Cache().m_subLines, m_view.Metrics(), pt, x,
                                y);
         return {x, y};
     }
@@ -92,7 +92,7 @@ void EdtCaretModel::EnsureVisible(EdtPoint pt)
     const int length = static_cast<int>(text.size());
     pt.ch = std::clamp(pt.ch, 0, length);
     std::vector<int> breaks;
-    m_view.GetLineBreaks(pt.line, breaks);
+    m_view.Cache().GetLineBreaks(pt.line, breaks);
     const int sub = m_view.GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, length, pt.ch).sub;
     // Without word wrap the line is one sub-line: the column from its start.
     const int col = m_style.wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_style.tabSize);
@@ -115,7 +115,7 @@ void EdtCaretModel::EnsureVisible(EdtPoint pt)
             off = col;
         else if (col >= off + chars)
             off = col - chars + 1;
-        off = std::clamp(off, 0, std::max(std::max(m_view.GetMaxLineLength(), col + 1) - 1, 0));
+        off = std::clamp(off, 0, std::max(std::max(m_view.Cache().GetMaxLineLength(), col + 1) - 1, 0));
         if (off != m_pos.offsetChar) {
             m_view.ScrollToChar(off);
             scrolled = true;
@@ -216,7 +216,7 @@ void EdtCaretModel::InvalidateLines(int first, int last)
     last = std::clamp(last, 0, m_view.GetLineCount() - 1);
     const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_pos.topSubLine) * lh;
     const int64_t y1 =
-        int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_pos.topSubLine) * lh;
+        int64_t(m_view.GetSubLineIndex(last) + m_view.Cache().GetSubLines(last) - m_pos.topSubLine) * lh;
     const QRect c = m_view.Scroller().ClientRect();
     if (y1 < 0 || y0 > c.height())
         return;
@@ -306,7 +306,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     const uint32_t base = id & ~1u;
     m_sel.PrepareSelBounds();
     const bool sel = IsSelection();
-    const edt::ILayoutLines& lines = m_view.Layout();
+    const edt::ILayoutLines& lines = m_view.Cache().Lines();
     EdtPoint c = m_sel.Cursor();
     c.line = std::clamp(c.line, 0, m_view.GetLineCount() - 1);
     c.ch = std::clamp(c.ch, 0, m_view.GetLineLength(c.line));
@@ -384,7 +384,7 @@ int EdtCaretModel::CalculateActualOffset(int line, int ch) const
 {
     if (line < 0 || line >= m_view.GetLineCount())
         return 0;
-    return edt::ScreenColumnOf(m_view.Layout(),
+    return edt::ScreenColumnOf(m_view.Cache().Lines(),
                                {std::clamp(ch, 0, m_view.GetLineLength(line)), line});
 }
 

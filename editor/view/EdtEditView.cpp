@@ -5,6 +5,7 @@
 
 #include "editor/find/EdtFindController.h"
 #include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtMouseController.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtRegistry.h"
@@ -313,9 +314,9 @@ void CEdtEditView::DeleteWord(bool forward)
     // Without a selection, the word before or after the caret is the selection.
     if (!IsSelection()) {
         if (forward)
-            SetSelection(Sel().Cursor(), edt::WordRightTarget(Layout(), Sel().Cursor()));
+            SetSelection(Sel().Cursor(), edt::WordRightTarget(Cache().Lines(), Sel().Cursor()));
         else
-            SetSelection(edt::WordLeftTarget(Layout(), Sel().Cursor()), Sel().Cursor());
+            SetSelection(edt::WordLeftTarget(Cache().Lines(), Sel().Cursor()), Sel().Cursor());
     }
     m_buffer->BeginUndoGroup();
     DeleteSelection(EDT_ACTION_DELETE);
@@ -761,7 +762,7 @@ void CEditDropTarget::OnDragScroll(QPoint pos)
     if (!v.GetWordWrap()) {
         if (pos.x() < v.GetMarginWidth() + 2 * cw && top.offsetChar > 0)
             v.ScrollToChar(top.offsetChar - 1);
-        else if (pos.x() > c.right() - 2 * cw && top.offsetChar + 1 < v.GetMaxLineLength())
+        else if (pos.x() > c.right() - 2 * cw && top.offsetChar + 1 < v.Cache().GetMaxLineLength())
             v.ScrollToChar(top.offsetChar + 1);
     }
 }

@@ -4,6 +4,7 @@
 #include "editor/view/EdtMouseController.h"
 
 #include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 #include "editor/view/EdtViewRenderer.h"
 #include "editor/view/EdtViewScroller.h"
@@ -116,8 +117,8 @@ void EdtMouseController::SelectWordsBetween(EdtPoint a, EdtPoint b)
     const bool forward = !Before(b, a);
     const EdtPoint first = forward ? a : b, last = forward ? b : a;
     int s1, e1, s2, e2;
-    edt::WordAround(m_view.Layout(), first, s1, e1);
-    edt::WordAround(m_view.Layout(), last, s2, e2);
+    edt::WordAround(m_view.Cache().Lines(), first, s1, e1);
+    edt::WordAround(m_view.Cache().Lines(), last, s2, e2);
     const EdtPoint from{s1, first.line}, to{e2, last.line};
     if (forward) {
         m_sel.SetCursor(to);
@@ -130,10 +131,10 @@ void EdtMouseController::SelectWordsBetween(EdtPoint a, EdtPoint b)
 
 void EdtMouseController::SelectScreenLines(EdtPoint a, EdtPoint b)
 {
-    const edt::ILayoutLines& lines = m_view.Layout();
+    const edt::ILayoutLines& lines = m_view.Cache().Lines();
     auto nextStart = [&](EdtPoint p) {
         std::vector<int> breaks;
-        m_view.GetLineBreaks(p.line, breaks);
+        m_view.Cache().GetLineBreaks(p.line, breaks);
         const edt::SubLinePos s = edt::SubLineOf(breaks, m_view.GetLineLength(p.line), p.ch);
         if (s.sub < static_cast<int>(breaks.size()))
             return EdtPoint{breaks[size_t(s.sub)], p.line};
@@ -184,7 +185,7 @@ void EdtMouseController::MousePress(QMouseEvent* e)
             return;
         }
         const EdtPoint pt = edt::LineStartTarget(
-            m_view.Layout(), m_view.ClientToText(QPoint(m_view.GetMarginWidth(), pos.y())));
+            m_view.Cache().Lines(), m_view.ClientToText(QPoint(m_view.GetMarginWidth(), pos.y())));
         m_sel.SetCursor(pt);
         if (!shift)
             m_sel.SetAnchor(pt);
@@ -314,7 +315,7 @@ void EdtMouseController::OnAutoScrollTimer()
             --off;
         else if (pos.x() > c.right())
             ++off;
-        off = std::clamp(off, 0, std::max(m_view.GetMaxLineLength() - 1, 0));
+        off = std::clamp(off, 0, std::max(m_view.Cache().GetMaxLineLength() - 1, 0));
         if (off != m_pos.offsetChar) {
             m_view.ScrollToChar(off);
             scrolled = true;

@@ -28,26 +28,6 @@
 #include <algorithm>
 #include <cstring>
 
-// The view's text as the layout code reads it.
-class EdtViewLines final : public edt::ILayoutLines
-{
-public:
-    explicit EdtViewLines(CEdtTextView& v) : m_v(v) {}
-    int LayoutLineCount() const override { return m_v.GetLineCount(); }
-    std::u16string_view LayoutLine(int line) const override
-    {
-        return m_v.Finder().LineForSearch(line);
-    }
-    int LayoutTabSize() const override { return m_v.GetTabSize(); }
-    void LayoutBreaks(int line, std::vector<int>& breaks) const override
-    {
-        m_v.GetLineBreaks(line, breaks);
-    }
-
-private:
-    CEdtTextView& m_v;
-};
-
 CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
 {
     Init();
@@ -55,7 +35,6 @@ CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
 
 void CEdtTextView::Init()
 {
-    m_lines = std::make_unique<EdtViewLines>(*this);
     m_finder = std::make_unique<EdtFindController>(*this);
     m_printer = std::make_unique<EdtTextPrinter>(*this);
     m_jumps = std::make_unique<EdtViewJumps>(*this);
@@ -85,8 +64,8 @@ void CEdtTextView::Init()
 CEdtTextView::~CEdtTextView()
 {
     DetachFromBuffer();
-    if (m_parser)
-        m_parser->SetTextView(nullptr);
+    if (m_cache->m_parser)
+        m_cache->m_parser->SetTextView(nullptr);
 }
 
 // ------------------------------------------------------------ buffer access
@@ -151,11 +130,6 @@ int CEdtTextView::GetLineActualLength(int line)
 CEdtTextBuffer* CEdtTextView::LocateTextBuffer()
 {
     return nullptr;
-}
-
-const edt::ILayoutLines& CEdtTextView::Layout() const
-{
-    return *m_lines;
 }
 
 // ------------------------------------------------------------ source types
@@ -474,8 +448,9 @@ void CEdtTextView::MapCommands()
     for (uint32_t id : {ID_EDT_NEXT_BOOKMARK, ID_EDT_PREV_BOOKMARK, ID_EDT_CLEAR_ALL_BOOKMARKS})
         MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_jumps->HasUnnamedBookmarks()); });
     MapCommand(ID_EDT_MATCH_BRACE, [this] { m_jumps->OnMatchBrace(); });
-    MapUpdate(ID_EDT_MATCH_BRACE,
-              [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_sel.Cursor())); });
+    MapUpdate(ID_EDT_MATCH_BRACE, [this](ui::CmdUI& cmd) {
+        cmd.Enable(edt::HasBracketAt(m_cache->Lines(), m_sel.Cursor()));
+    });
     MapCommand(ID_EDT_GOTO_LINE, [this] { m_jumps->OnGoToLine(); });
     MapCommand(ID_EDT_SWITCH_HEADER, [this] { m_jumps->OnSwitchHeader(); });
     MapUpdate(ID_EDT_SWITCH_HEADER, [this](ui::CmdUI& cmd) {
@@ -619,8 +594,8 @@ void CEdtTextView::changeEvent(QEvent* e)
 
 void CEdtTextView::WrapLine(int line, int width, std::vector<int>* breaks, int& count)
 {
-    if (m_parser)
-        m_parser->WrapLine(line, width, breaks, count);
+    if (m_cache->m_parser)
+        m_cache->m_parser->WrapLine(line, width, breaks, count);
 }
 
 void CEdtTextView::SetWordWrap(bool on)
@@ -666,8 +641,8 @@ void CEdtTextView::SetTabSize(int n)
 
 CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
 {
-    CEdtParser* old = m_parser;
-    m_parser = parser;
+    CEdtParser* old = m_cache->m_parser;
+    m_cache->m_parser = parser;
     if (parser)
         parser->SetTextView(this);
     if (m_style.wordWrap) {

@@ -47,7 +47,6 @@
 class QScrollBar;
 class QTimer;
 class QDrag;
-class EdtViewLines;
 class EdtLayoutCache;
 class EdtViewRenderer;
 class EdtViewScroller;
@@ -156,7 +155,6 @@ public:
     bool GetWordWrap() const { return m_style.wordWrap; }
     void SetWordWrap(bool on);
     CEdtParser* SetParser(CEdtParser* parser);
-    CEdtParser* GetParser() const { return m_parser; }
     uint32_t GetParseCookie(int line);
     // The row's parser over a line, after the cookie of the line before.
     uint32_t ParseLine(uint32_t cookie, int line, TextBlockList* blocks);
@@ -164,15 +162,11 @@ public:
     int GetCharWidth();
     int GetScreenLines();
     int GetScreenChars();
-    int GetMaxLineLength();
 
     // ---- sub-lines and scrolling (EdtLayoutCache, EdtViewScroller)
     virtual int GetSubLineCount();
     virtual int GetSubLineIndex(int line);
     virtual void GetLineBySubLineIndex(int subLine, int& line, int& subInLine);
-    virtual int GetSubLines(int line);
-    // The break positions of the line (empty without word wrap).
-    void GetLineBreaks(int line, std::vector<int>& breaks);
     virtual void WrapLine(int line, int width, std::vector<int>* breaks, int& count);
     virtual void InvalidateLineCache(int from, int to);
     void ScrollToSubLine(int subLine, bool noSmooth = false, bool trackScrollBar = true);
@@ -287,8 +281,6 @@ protected:
     bool event(QEvent* e) override;
 
 public:
-    // The text as the layout sees it.
-    const edt::ILayoutLines& Layout() const;
     edt::ViewMetrics Metrics();
 
 protected:
@@ -297,7 +289,6 @@ protected:
     const TextTypeDef* m_appliedType = nullptr;
     uint32_t m_flags = 0;
     EdtViewStyle m_style;
-    CEdtParser* m_parser = nullptr;
 
     EdtScrollPos m_pos;
     bool m_vertScrollLocked = false, m_horzScrollLocked = false;
@@ -309,7 +300,6 @@ private:
 
     EdtSelectionState m_sel;
     std::unique_ptr<ui::AccelTable> m_accel;
-    std::unique_ptr<EdtViewLines> m_lines;
     bool m_attached = false;
 
     // The view's parts, each with its own state.

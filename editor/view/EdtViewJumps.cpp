@@ -3,6 +3,7 @@
 
 #include "editor/view/EdtViewJumps.h"
 
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 
 #include "editor/dialogs/EdtGoToLineDlg.h"
@@ -109,7 +110,8 @@ void EdtViewJumps::OnMatchBrace()
         lineC = m_view.GetCurrentTextType()->lineComment;
     }
     EdtPoint found;
-    if (!edt::FindMatchingBracket(m_view.Layout(), m_sel.Cursor(), open, close, lineC, found))
+    const edt::ILayoutLines& lines = m_view.Cache().Lines();
+    if (!edt::FindMatchingBracket(lines, m_sel.Cursor(), open, close, lineC, found))
         return;
     MoveTo(m_view, found);
 }
@@ -117,7 +119,7 @@ void EdtViewJumps::OnMatchBrace()
 void EdtViewJumps::GoToLine(int n, bool relative)
 {
     EdtPoint target;
-    if (!edt::GoToLineTarget(m_view.Layout(), n, relative, m_sel.Cursor(), target))
+    if (!edt::GoToLineTarget(m_view.Cache().Lines(), n, relative, m_sel.Cursor(), target))
         return;
     MoveTo(m_view, target);
 }

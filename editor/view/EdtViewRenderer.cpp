@@ -524,7 +524,7 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
     }
 
     std::vector<int> breaks;
-    m_view.GetLineBreaks(line, breaks);
+    m_view.Cache().GetLineBreaks(line, breaks);
     const int subCount = static_cast<int>(breaks.size()) + 1;
     const int t = m_style.tabSize;
     const int screenChars = std::max(m_view.GetScreenChars(), 0) + 1;
@@ -746,7 +746,7 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
             }
             break;
         }
-        const int h = m_view.GetSubLines(line) * lh;
+        const int h = m_view.Cache().GetSubLines(line) * lh;
         const QRect r(client.left(), y, client.width(), h);
         if (r.intersects(region)) {
             m_view.DrawMargin(p, QRect(r.left(), r.top(), margin, h), line);

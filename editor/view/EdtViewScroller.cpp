@@ -163,7 +163,7 @@ void EdtViewScroller::RecalcHorzScrollBar(bool positionOnly)
             bar->setEnabled(false);
         return;
     }
-    const int maxLen = m_view.GetMaxLineLength();
+    const int maxLen = m_view.Cache().GetMaxLineLength();
     const int page = std::max(GetScreenChars(), 1);
     if (!positionOnly && maxLen <= page && m_pos.offsetChar > 0) {
         m_pos.offsetChar = 0;
@@ -258,7 +258,7 @@ void EdtViewScroller::Resize(QResizeEvent*)
     int topSub = 0, topLine = 0;
     m_view.GetLineBySubLineIndex(m_pos.topSubLine, topLine, topSub);
     std::vector<int> breaks;
-    m_view.GetLineBreaks(topLine, breaks);
+    m_view.Cache().GetLineBreaks(topLine, breaks);
     const int topChar = topSub == 0 || breaks.empty() ? 0 : breaks[size_t(std::min<int>(topSub, int(breaks.size()))) - 1];
     LayoutScrollBars();
     if (m_style.wordWrap) {
@@ -266,7 +266,7 @@ void EdtViewScroller::Resize(QResizeEvent*)
         m_view.Cache().m_subLines.Fill(0, m_view.Cache().m_subLines.Size(), -1);
         m_view.Cache().m_wrapScan = 0;
         m_view.Cache().m_wrapWidth = -1;
-        m_view.GetLineBreaks(topLine, breaks);
+        m_view.Cache().GetLineBreaks(topLine, breaks);
         const edt::SubLinePos p = edt::SubLineOf(breaks, m_view.GetLineLength(topLine), topChar);
         m_pos.topLine = topLine;
         m_pos.topSubLine = m_view.GetSubLineIndex(topLine) + p.sub;
@@ -295,7 +295,7 @@ void EdtViewScroller::Wheel(QWheelEvent* e)
         m_hwheelRest -= cols * 40;
         if (cols != 0)
             ScrollToChar(std::clamp(m_pos.offsetChar - cols, 0,
-                                    std::max(m_view.GetMaxLineLength() - 1, 0)));
+                                    std::max(m_view.Cache().GetMaxLineLength() - 1, 0)));
     }
     e->accept();
 }

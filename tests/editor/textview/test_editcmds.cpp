@@ -7,6 +7,7 @@
 #include "editor/dialogs/EdtCodePageDlg.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtRegistry.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextCase.h"
 #include "platform/ui/Command.h"
 
@@ -195,5 +196,5 @@ TEST(EditCmds, TheParserViewHasItsOwnParser)
     EXPECT_EQ(v.ParseLineWithParser(1, 0, nullptr), 2u);
     EXPECT_FALSE(p.hadBlocks);
     EXPECT_EQ(v.SetSyntaxParser(nullptr), &p);
-    EXPECT_EQ(v.GetParser(), nullptr);  // the word-wrap parser is another
+    EXPECT_EQ(v.Cache().m_parser, nullptr);  // the word-wrap parser is another
 }

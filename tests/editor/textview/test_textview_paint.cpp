@@ -296,7 +296,7 @@ TEST(TextViewPaint, BadInputDrawsSafely)
     // Controls, U+0000 and lone surrogates; one empty line; a very long line.
     auto v = MakeView(std::u16string(u"a\0\x01\xD800z", 5) + u"\r\n\r\n" + std::u16string(1000000, u'y'));
     v->Cache().FinishFiller();
-    EXPECT_EQ(v->GetMaxLineLength(), 1000000);
+    EXPECT_EQ(v->Cache().GetMaxLineLength(), 1000000);
     (void)Render(v.get());
     v->SetCursorPos({999999, 2});
     v->EnsureVisible({999999, 2});
@@ -443,7 +443,7 @@ TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
 {
     auto v = MakeView(Numbered(10));
     v->Cache().FinishFiller();
-    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    EXPECT_EQ(v->Cache().GetMaxLineLength(), 6);
     v->SetCursorPos({2, 5});
     v->SetSelection({1, 5}, {2, 5});
     int el, ec;
@@ -455,10 +455,10 @@ TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
     // A longer line raises the maximum at once; the longest shrinking
     // lets the filler find the new one.
     ASSERT_TRUE(v->buffer.InsertText(nullptr, 3, 0, u"\tlonger", el, ec, 0));
-    EXPECT_EQ(v->GetMaxLineLength(), 16);
+    EXPECT_EQ(v->Cache().GetMaxLineLength(), 16);
     ASSERT_TRUE(v->buffer.DeleteText(nullptr, 3, 0, 3, 7, 0));
     v->Cache().FinishFiller();
-    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    EXPECT_EQ(v->Cache().GetMaxLineLength(), 6);
     ASSERT_TRUE(v->buffer.DeleteText(nullptr, 0, 0, 2, 0, 0));
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 5}));
     EXPECT_EQ(v->GetLineActualLength(9), 6);
@@ -478,13 +478,13 @@ TEST(TextViewPaint, ColoursContinueOnTheSubLinesOfAWrappedLine)
     v->SetParser(&parser);
     v->SetWordWrap(true);
     v->Cache().FinishFiller();
-    ASSERT_GE(v->GetSubLines(0), 3);
+    ASSERT_GE(v->Cache().GetSubLines(0), 3);
     v->SetSelection({2, 0}, {5, 0});
     const QImage img = Render(v.get());
     const QColor comment(0, 0x80, 0);
-    for (int row = 1; row < v->GetSubLines(0); ++row)
+    for (int row = 1; row < v->Cache().GetSubLines(0); ++row)
         EXPECT_TRUE(RectHasColor(img, Row(*v, row), comment, 5, 30)) << "sub-line " << row;
-    EXPECT_TRUE(RectHasColor(img, Row(*v, v->GetSubLines(0)), QColor(0, 0, 0xFF), 5, 30));  // "DATA"
+    EXPECT_TRUE(RectHasColor(img, Row(*v, v->Cache().GetSubLines(0)), QColor(0, 0, 0xFF), 5, 30));  // "DATA"
     v->SetParser(nullptr);
 }
 
