@@ -1,5 +1,6 @@
 #include "plcviews/PLCDoc.h"
 
+#include "editor/view/EdtViewRenderer.h"
 #include "editor/view/EdtViewScroller.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
@@ -249,7 +250,7 @@ void CPLCView::DrawMargin(QPainter& p, const QRect& rect, int line)
         return;
     COlnkLink& link = doc->Link();
     const int right = rect.left() + rect.width();
-    const int centre = rect.top() + GetLineHeight() / 2;
+    const int centre = rect.top() + Renderer().GetLineHeight() / 2;
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     auto fillOutline = [&](int item) {
@@ -266,7 +267,7 @@ void CPLCView::DrawMargin(QPainter& p, const QRect& rect, int line)
             const QColor text = C(plcview::BlendColor(act.textColor, inact.textColor, regs.activity));
             const bool hex = doc->Data().DisplayAsHex != 0;
             const RegisterBoxes b = RegisterBoxWidths(m_regFont, hex);
-            const int h = std::max(4, GetLineHeight() - 2);
+            const int h = std::max(4, Renderer().GetLineHeight() - 2);
             const QRect rloBox(rect.left() + 1, rect.top() + 1, b.rlo, h);
             const QRect drBox(rloBox.right() + 2, rect.top() + 1, std::max(b.dr, reg - b.rlo - 3), h);
             p.setFont(m_regFont);
@@ -306,7 +307,8 @@ void CPLCView::DrawMargin(QPainter& p, const QRect& rect, int line)
                 item = MechErr;
             }
         }
-        p.fillRect(QRect(right - 4, rect.top(), 4, GetLineHeight()), C(m_plcItems[size_t(item)].textColor));
+        const QRect mark(right - 4, rect.top(), 4, Renderer().GetLineHeight());
+        p.fillRect(mark, C(m_plcItems[size_t(item)].textColor));
         if (running && state.index == index) {
             fillOutline(MechCurrent);
             const QPoint tri[3] = {{right - 6, centre + 5}, {right - 1, centre}, {right - 6, centre - 6}};

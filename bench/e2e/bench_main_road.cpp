@@ -16,6 +16,7 @@
 // (docs/testing.md).
 #include "bench/BenchSize.h"
 #include "app/StrandworkApp.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "editor/view/EdtViewScroller.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
@@ -183,7 +184,7 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override
     {
         if (o == m_view && e->type() == QEvent::Paint && !m_marked) {
-            const int lh = m_view->GetLineHeight();
+            const int lh = m_view->Renderer().GetLineHeight();
             const int y = (m_view->GetSubLineIndex(m_line) - m_view->ScrollPos().topSubLine) * lh;
             const QRect client = m_view->Scroller().ClientRect();
             const QRect margin(client.left(), client.top() + y, m_view->GetMarginWidth(), lh);

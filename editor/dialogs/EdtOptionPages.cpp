@@ -7,6 +7,7 @@
 #include "editor/settings/EdtTextTypes.h"
 #include "editor/view/EdtTextView.h"
 #include "editor/files/FileChangeMonitor.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
@@ -914,7 +915,7 @@ void CFontPage::RebuildPreview()
     if (script)
         m_preview.charSet = edt::CharSetOfScriptName(script->currentText());
     if (auto* sample = Item<QLabel>(1092))
-        sample->setFont(CEdtTextView::FontFromLogFont(m_preview, false, false));
+        sample->setFont(EdtViewRenderer::FontFromLogFont(m_preview, false, false));
 }
 
 void CFontPage::OnOK()

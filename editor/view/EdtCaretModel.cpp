@@ -56,8 +56,9 @@ bool EdtCaretModel::IsValidTextPosY(EdtPoint pt) const
 
 EdtPoint EdtCaretModel::ClientToText(QPoint p)
 {
-    m_view.Cache().EnsureCacheSize();
-    return edt::ClientToTextPoint(m_view.Cache().Lines(), m_view.Cache().m_subLines, m_view.Metrics(),
+    EdtLayoutCache& cache = m_view.Cache();
+    cache.EnsureCacheSize();
+    return edt::ClientToTextPoint(cache.Lines(), cache.m_subLines, m_view.Renderer().Metrics(),
                                   p.x(), p.y());
 }
 
@@ -69,8 +70,9 @@ QPoint EdtCaretModel::TextToClient(EdtPoint pt)
     if (m_style.wordWrap && m_view.Cache().m_parser) {
         pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
         m_view.Cache().GetSubLines(pt.line);  // the line's own count before the sums
-        edt::TextPointToClient(m_view.Cache().Lines(), m_view.Cache().m_subLines, m_view.Metrics(), pt, x,
-                               y);
+        const EdtLayoutCache& cache = m_view.Cache();
+        edt::TextPointToClient(cache.Lines(), cache.m_subLines, m_view.Renderer().Metrics(), pt,
+                               x, y);
         return {x, y};
     }
     // No breaks: the line is read once for the clamp and the column.
@@ -78,7 +80,7 @@ QPoint EdtCaretModel::TextToClient(EdtPoint pt)
     const std::u16string_view text = m_view.Finder().LineForSearch(pt.line);
     pt.ch = std::clamp(pt.ch, 0, static_cast<int>(text.size()));
     edt::LinePointToClient(text, noBreaks, m_view.Cache().m_subLines.SumBefore(pt.line),
-                           m_style.tabSize, m_view.Metrics(), pt.ch, x, y);
+                           m_style.tabSize, m_view.Renderer().Metrics(), pt.ch, x, y);
     return {x, y};
 }
 
@@ -211,7 +213,7 @@ void EdtCaretModel::InvalidateLines(int first, int last)
         return;  // a hidden widget takes no updates
     if (first > last)
         std::swap(first, last);
-    const int lh = m_view.GetLineHeight();
+    const int lh = m_view.Renderer().GetLineHeight();
     first = std::clamp(first, 0, m_view.GetLineCount() - 1);
     last = std::clamp(last, 0, m_view.GetLineCount() - 1);
     const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_pos.topSubLine) * lh;
@@ -230,8 +232,8 @@ void EdtCaretModel::InvalidateFromLine(int line)
     if (!m_view.isVisible())
         return;  // a hidden widget takes no updates
     line = std::clamp(line, 0, m_view.GetLineCount() - 1);
-    const int64_t y0 =
-        int64_t(m_view.GetSubLineIndex(line) - m_pos.topSubLine) * m_view.GetLineHeight();
+    const int lh = m_view.Renderer().GetLineHeight();
+    const int64_t y0 = int64_t(m_view.GetSubLineIndex(line) - m_pos.topSubLine) * lh;
     const QRect c = m_view.Scroller().ClientRect();
     if (y0 > c.height())
         return;
@@ -242,7 +244,7 @@ void EdtCaretModel::InvalidateFromLine(int line)
 QRect EdtCaretModel::CaretRect()
 {
     const QPoint p = TextToClient(m_sel.Cursor());
-    return {p.x(), p.y(), 2, m_view.GetLineHeight()};
+    return {p.x(), p.y(), 2, m_view.Renderer().GetLineHeight()};
 }
 
 bool EdtCaretModel::IsCaretShown() const

@@ -9,6 +9,7 @@
 #include "editor/view/EdtMouseController.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtRegistry.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "editor/view/EdtViewScroller.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
@@ -680,7 +681,8 @@ void CEdtEditView::paintEvent(QPaintEvent* e)
         return;
     QPainter p(this);
     const QPoint at = TextToClient(m_dropPos);
-    p.fillRect(QRect(at.x(), at.y(), 2, GetLineHeight()), palette().color(QPalette::Text));
+    const int lh = Renderer().GetLineHeight();
+    p.fillRect(QRect(at.x(), at.y(), 2, lh), palette().color(QPalette::Text));
 }
 
 void CEdtEditView::dragEnterEvent(QDragEnterEvent* e)
@@ -710,7 +712,8 @@ Qt::DropAction CEditDropTarget::Effect(const QDropEvent* e, bool enter)
         return Qt::IgnoreAction;
     if (!enter && !v.QueryEditable())
         return Qt::IgnoreAction;
-    const EdtPoint pt = v.ClientToText(e->position().toPoint() + QPoint(v.GetCharWidth() / 2, 0));
+    const QPoint half(v.Renderer().GetCharWidth() / 2, 0);
+    const EdtPoint pt = v.ClientToText(e->position().toPoint() + half);
     // A drop inside the text dragged out of this view does nothing.
     if (CEdtTextView::CurrentDragSource() == &v && !Before(pt, v.Mouse().DragStart()) &&
         Before(pt, v.Mouse().DragEnd()))
@@ -753,7 +756,7 @@ void CEditDropTarget::OnDragScroll(QPoint pos)
 {
     CEdtEditView& v = *m_view;
     const QRect c = v.Scroller().ClientRect();
-    const int lh = v.GetLineHeight(), cw = v.GetCharWidth();
+    const int lh = v.Renderer().GetLineHeight(), cw = v.Renderer().GetCharWidth();
     const EdtScrollPos& top = v.ScrollPos();
     if (pos.y() < c.top() + lh && top.topSubLine > 0)
         v.ScrollToSubLine(top.topSubLine - 1);

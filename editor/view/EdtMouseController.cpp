@@ -166,7 +166,7 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     const QPoint pos = e->position().toPoint();
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    const QPoint shifted = pos + QPoint(m_view.GetCharWidth() / 2, 0);
+    const QPoint shifted = pos + QPoint(m_view.Renderer().GetCharWidth() / 2, 0);
     if (e->button() == Qt::RightButton) {
         const EdtPoint pt = m_view.ClientToText(shifted);
         if (!m_view.IsInsideSelection(pt)) {
@@ -221,7 +221,8 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
     const QPoint pos = e->position().toPoint();
     m_lastMousePos = pos;
     if (m_dragSelection) {
-        const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
+        const QPoint half(m_view.Renderer().GetCharWidth() / 2, 0);
+        const EdtPoint pt = m_view.ClientToText(pos + half);
         DragSelectionTo(pt);
         m_sel.SetIdealChar(
             m_view.Caret().CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
@@ -244,7 +245,7 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
         }
         m_view.setCursor(m_view.Renderer().m_marginCursor);
     } else if (m_view.IsInsideSelection(
-                   m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0)))) {
+                   m_view.ClientToText(pos + QPoint(m_view.Renderer().GetCharWidth() / 2, 0)))) {
         if (!m_disableDragAndDrop)
             m_view.setCursor(Qt::ArrowCursor);
     } else {
@@ -260,7 +261,7 @@ void EdtMouseController::MouseRelease(QMouseEvent* e)
     if (m_preparingToDrag) {
         m_preparingToDrag = false;
         const EdtPoint pt =
-            m_view.ClientToText(m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
+            m_view.ClientToText(m_pressPos + QPoint(m_view.Renderer().GetCharWidth() / 2, 0));
         m_sel.SetCursor(m_sel.Anchor() = pt);
         m_view.SetSelection(pt, pt);
         m_sel.SetIdealChar(m_view.Caret().CalculateActualOffset(pt.line, pt.ch));
@@ -277,7 +278,7 @@ void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
     const QPoint pos = e->position().toPoint();
     if (pos.x() < m_view.GetMarginWidth())
         return;
-    const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
+    const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.Renderer().GetCharWidth() / 2, 0));
     m_sel.SetCursor(m_sel.Anchor() = pt);
     SelectWordsBetween(pt, pt);
     m_sel.SetAnchor(m_sel.DrawSelStart());
@@ -297,7 +298,7 @@ void EdtMouseController::OnAutoScrollTimer()
     }
     const QRect c = m_view.Scroller().ClientRect();
     const QPoint pos = m_lastMousePos;
-    const int lh = m_view.GetLineHeight();
+    const int lh = m_view.Renderer().GetLineHeight();
     bool scrolled = false;
     int top = m_pos.topSubLine;
     if (pos.y() < c.top())
@@ -324,7 +325,8 @@ void EdtMouseController::OnAutoScrollTimer()
     if (!scrolled)
         return;
     const QPoint inside(std::clamp(pos.x(), c.left(), c.right()), std::clamp(pos.y(), c.top(), c.bottom()));
-    const EdtPoint pt = m_view.ClientToText(inside + QPoint(m_view.GetCharWidth() / 2, 0));
+    const QPoint half(m_view.Renderer().GetCharWidth() / 2, 0);
+    const EdtPoint pt = m_view.ClientToText(inside + half);
     DragSelectionTo(pt);
     m_view.Caret().UpdateCaret();
 }

@@ -140,12 +140,7 @@ public:
     virtual void DrawMargin(QPainter& p, const QRect& rect, int line);
     virtual void DrawSingleLine(QPainter& p, const QRect& rect, int line);
     void SetFont(const EdtLogFont& font);
-    const EdtLogFont& GetLogFont() const;
     const QFont& GetFont(bool italic, bool bold);
-    // The font's LOGFONT with height 0 made 11 points at the screen's DPI.
-    static EdtLogFont ResolvedLogFont(const EdtLogFont& font);
-    // The view's conversion of a LOGFONT to a font (pixel size |height|).
-    static QFont FontFromLogFont(const EdtLogFont& font, bool italic, bool bold);
     void SetTabSize(int n);
     int GetTabSize() const override { return m_style.tabSize; }
     bool GetSelectionMargin() const { return m_style.selMargin; }
@@ -158,8 +153,6 @@ public:
     uint32_t GetParseCookie(int line);
     // The row's parser over a line, after the cookie of the line before.
     uint32_t ParseLine(uint32_t cookie, int line, TextBlockList* blocks);
-    int GetLineHeight();
-    int GetCharWidth();
     int GetScreenLines();
     int GetScreenChars();
 
@@ -281,7 +274,6 @@ protected:
     bool event(QEvent* e) override;
 
 public:
-    edt::ViewMetrics Metrics();
 
 protected:
     CEdtTextBuffer* m_buffer = nullptr;

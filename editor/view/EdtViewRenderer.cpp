@@ -768,11 +768,6 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
 
-const EdtLogFont& CEdtTextView::GetLogFont() const
-{
-    return m_renderer->m_logFont;
-}
-
 QColor CEdtTextView::GetColor(int index) const
 {
     return m_renderer->GetColor(index);
@@ -798,29 +793,9 @@ void CEdtTextView::SetFont(const EdtLogFont& font)
     m_renderer->SetFont(font);
 }
 
-EdtLogFont CEdtTextView::ResolvedLogFont(const EdtLogFont& font)
-{
-    return EdtViewRenderer::ResolvedLogFont(font);
-}
-
-QFont CEdtTextView::FontFromLogFont(const EdtLogFont& font, bool italic, bool bold)
-{
-    return EdtViewRenderer::FontFromLogFont(font, italic, bold);
-}
-
 const QFont& CEdtTextView::GetFont(bool italic, bool bold)
 {
     return m_renderer->GetFont(italic, bold);
-}
-
-int CEdtTextView::GetLineHeight()
-{
-    return m_renderer->GetLineHeight();
-}
-
-int CEdtTextView::GetCharWidth()
-{
-    return m_renderer->GetCharWidth();
 }
 
 int CEdtTextView::GetMarginWidth() const
@@ -845,11 +820,6 @@ void CEdtTextView::SetShowTabs(bool on)
         return;
     m_style.showTabs = on;
     update();
-}
-
-edt::ViewMetrics CEdtTextView::Metrics()
-{
-    return m_renderer->Metrics();
 }
 
 void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)

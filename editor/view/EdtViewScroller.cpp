@@ -7,6 +7,7 @@
 #include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewRenderer.h"
 
 #include "platform/ui/Splitter.h"
 
@@ -44,15 +45,16 @@ QRect EdtViewScroller::ClientRect() const
 int EdtViewScroller::GetScreenLines()
 {
     if (m_screenLines < 0)
-        m_screenLines = std::max(ClientRect().height() / m_view.GetLineHeight(), 0);
+        m_screenLines = std::max(ClientRect().height() / m_view.Renderer().GetLineHeight(), 0);
     return m_screenLines;
 }
 
 int EdtViewScroller::GetScreenChars()
 {
-    if (m_screenChars < 0)
-        m_screenChars =
-            std::max((ClientRect().width() - m_view.GetMarginWidth()) / m_view.GetCharWidth(), 0);
+    if (m_screenChars < 0) {
+        const int textWidth = ClientRect().width() - m_view.GetMarginWidth();
+        m_screenChars = std::max(textWidth / m_view.Renderer().GetCharWidth(), 0);
+    }
     return m_screenChars;
 }
 

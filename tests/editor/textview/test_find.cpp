@@ -9,6 +9,7 @@
 #include "editor/regexp/EdtRegExpTesting.h"
 #include "editor/settings/EdtRegistry.h"
 #include "editor/dialogs/HistoryCombo.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
@@ -113,8 +114,10 @@ TEST(Find, EveryMatchTheSameInAHiddenView)
         const int column = caret.ch - 3 + 2 * shown->GetTabSize();
         const QPoint p = shown->TextToClient(caret);
         EXPECT_EQ(p, hidden->TextToClient(caret));
-        EXPECT_EQ(p.x(), shown->GetMarginWidth() + (column - shown->ScrollPos().offsetChar) * shown->GetCharWidth());
-        EXPECT_EQ(p.y(), (caret.line - shown->ScrollPos().topSubLine) * shown->GetLineHeight());
+        const EdtScrollPos& top = shown->ScrollPos();
+        EXPECT_EQ(p.x(), shown->GetMarginWidth() +
+                             (column - top.offsetChar) * shown->Renderer().GetCharWidth());
+        EXPECT_EQ(p.y(), (caret.line - top.topSubLine) * shown->Renderer().GetLineHeight());
         pos = caret;
         ++n;
     }

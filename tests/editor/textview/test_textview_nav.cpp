@@ -7,6 +7,7 @@
 #include "editor/dialogs/EdtGoToLineDlg.h"
 #include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtViewJumps.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Command.h"
 #include "tests/support/platform/TempDir.h"
@@ -33,7 +34,8 @@ void Key(CEdtTextView* v, Qt::Key k, Qt::KeyboardModifiers m = {})
 
 QPoint At(CEdtTextView& v, int col, int row)
 {
-    return {v.GetMarginWidth() + col * v.GetCharWidth() + 1, row * v.GetLineHeight() + v.GetLineHeight() / 2};
+    const int cw = v.Renderer().GetCharWidth(), lh = v.Renderer().GetLineHeight();
+    return {v.GetMarginWidth() + col * cw + 1, row * lh + lh / 2};
 }
 
 } // namespace
@@ -139,7 +141,7 @@ TEST(TextViewNav, KeysInsideAMainFrame)
 TEST(TextViewNav, MouseSelection)
 {
     auto v = MakeView(u"alpha beta gamma\r\nsecond line\r\nthird");
-    const int cw = v->GetCharWidth();
+    const int cw = v->Renderer().GetCharWidth();
     Click(v.get(), At(*v, 6, 0));
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{6, 0}));
     // The right half of a character puts the caret after it.
@@ -154,7 +156,7 @@ TEST(TextViewNav, MouseSelection)
     DoubleClick(v.get(), At(*v, 13, 0));
     EXPECT_EQ(SelectedText(*v), QStringLiteral("gamma"));
     // The margin selects screen lines; with Ctrl everything.
-    Click(v.get(), QPoint(5, v->GetLineHeight() + 2));
+    Click(v.get(), QPoint(5, v->Renderer().GetLineHeight() + 2));
     EXPECT_EQ(SelectedText(*v), QStringLiteral("second line\r\n"));
     Click(v.get(), QPoint(5, 2), Qt::LeftButton, Qt::ControlModifier);
     EXPECT_EQ(SelectedText(*v), QStringLiteral("alpha beta gamma\r\nsecond line\r\nthird"));

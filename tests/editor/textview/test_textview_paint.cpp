@@ -47,7 +47,8 @@ void Wheel(QWidget* w, int dy, int dx = 0)
 QRect Row(CEdtTextView& v, int row, int x0 = -1)
 {
     const int m = x0 < 0 ? v.GetMarginWidth() : x0;
-    return {m, row * v.GetLineHeight(), v.Scroller().ClientRect().width() - m, v.GetLineHeight()};
+    const int lh = v.Renderer().GetLineHeight();
+    return {m, row * lh, v.Scroller().ClientRect().width() - m, lh};
 }
 
 } // namespace
@@ -61,7 +62,7 @@ TEST(TextViewPaint, MarginIconsAndLineColours)
     v->buffer.SetLineFlag(2, 0x100000, true, false);
     EXPECT_EQ(v->GetMarginWidth(), 20);
     QImage img = Render(v.get());
-    const int lh = v->GetLineHeight();
+    const int lh = v->Renderer().GetLineHeight();
     const QColor flag(0x20, 0x60, 0xD0), green(0x20, 0xB0, 0x20);
     EXPECT_TRUE(RectHasColor(img, QRect(0, 0, 19, lh), flag, 3, 40));       // bookmark flag
     EXPECT_TRUE(RectHasColor(img, QRect(0, lh, 19, lh), green, 3, 40));     // icon 0: the arrow
@@ -81,7 +82,7 @@ TEST(TextViewPaint, MarginIconsAndLineColours)
     // The selection: black behind white text, over the line colour too.
     v->SetSelection({0, 1}, {4, 1});
     img = Render(v.get());
-    const int cw = v->GetCharWidth();
+    const int cw = v->Renderer().GetCharWidth();
     EXPECT_GT(CountColor(img, QRect(1, lh, 4 * cw, lh), QColor(Qt::black)), 4 * cw * lh / 2);
     EXPECT_GT(CountColor(img, QRect(1, lh, 4 * cw, lh), QColor(Qt::white)), 0);
 }
@@ -101,8 +102,8 @@ TEST(TextViewPaint, KeywordBoldOnlyWithoutCourier)
     EXPECT_FALSE(v->GetFont(false, true).bold());
     EXPECT_FALSE(v->GetFont(true, false).italic());
     // Whatever the face resolves to, the grid is fixed pitch.
-    EXPECT_GT(v->GetCharWidth(), 0);
-    EXPECT_GT(v->GetLineHeight(), 0);
+    EXPECT_GT(v->Renderer().GetCharWidth(), 0);
+    EXPECT_GT(v->Renderer().GetLineHeight(), 0);
     // Colours of the keyword and comment of a PLC source.
     ASSERT_TRUE(v->SetTextType(std::u16string_view(u"plc")));
     const QImage img = Render(v.get());
@@ -303,7 +304,7 @@ TEST(TextViewPaint, BadInputDrawsSafely)
     EXPECT_GT(v->ScrollPos().offsetChar, 990000);
     const QImage img = Render(v.get());
     EXPECT_GT(CountColor(img, Row(*v, 2), v->GetColor(2), 80), 0);
-    EXPECT_EQ(v->ClientToText(QPoint(v->GetMarginWidth() + 1, 2 * v->GetLineHeight() + 1)).line, 2);
+    EXPECT_EQ(v->ClientToText(QPoint(v->GetMarginWidth() + 1, 2 * v->Renderer().GetLineHeight() + 1)).line, 2);
     // Positions outside the text are clamped or refused.
     EXPECT_FALSE(v->IsValidTextPos({0, 7}));
     EXPECT_FALSE(v->IsValidTextPos({-1, 0}));
@@ -513,7 +514,7 @@ TEST(TextViewPaint, RunsDrawnAsCellGlyphsLookLikeText)
             if (QFontInfo(v->GetFont(false, false)).family() != QString::fromStdU16String(face))
                 continue;
             const EdtCellGlyphs regular =
-                EdtCellGlyphs::Make(v->GetFont(false, false), v->GetCharWidth());
+                EdtCellGlyphs::Make(v->GetFont(false, false), v->Renderer().GetCharWidth());
             if (!regular.raw.isValid())
                 continue;
             SCOPED_TRACE(QString::fromStdU16String(face).toStdString() + " " +
