@@ -544,7 +544,7 @@ void CEdtEditView::OnEditOperation(int action, std::u16string_view text)
 {
     if (action != EDT_ACTION_TYPING || !m_autoIndent || !m_buffer)
         return;
-    const uint32_t flags = GetFlags();
+    const uint32_t flags = Style().flags;
     const int t = std::max(GetTabSize(), 1);
     if (text == u"\r\n") {
         if (!m_overwrite)
@@ -601,7 +601,7 @@ void CEdtEditView::AutoIndentAfterBreak()
     const EdtPoint caret = Sel().Cursor();
     if (caret.line < 1)
         return;
-    const uint32_t flags = GetFlags();
+    const uint32_t flags = Style().flags;
     const int t = std::max(GetTabSize(), 1);
     const int p = caret.line - 1;
     const std::u16string_view prev(GetLineChars(p), size_t(GetLineLength(p)));
@@ -762,7 +762,7 @@ void CEditDropTarget::OnDragScroll(QPoint pos)
         v.ScrollToSubLine(top.topSubLine - 1);
     else if (pos.y() > c.bottom() - lh && top.topSubLine + 1 < v.GetSubLineCount())
         v.ScrollToSubLine(top.topSubLine + 1);
-    if (!v.GetWordWrap()) {
+    if (!v.Style().wordWrap) {
         if (pos.x() < v.GetMarginWidth() + 2 * cw && top.offsetChar > 0)
             v.ScrollToChar(top.offsetChar - 1);
         else if (pos.x() > c.right() - 2 * cw && top.offsetChar + 1 < v.Cache().GetMaxLineLength())

@@ -180,14 +180,14 @@ bool CEdtTextView::SetTextType(const TextTypeDef* type)
 void CEdtTextView::ApplyTextType(const TextTypeDef* type)
 {
     m_textType = m_appliedType = type;
-    if (m_flags != type->flags) {
-        m_flags = type->flags;
+    if (m_style.flags != type->flags) {
+        m_style.flags = type->flags;
         update();
     }
-    SetWordWrap((m_flags & EDT_TT_WORDWRAP) != 0);
-    SetSelectionMargin((m_flags & EDT_TT_MARGIN) != 0);
+    SetWordWrap((m_style.flags & EDT_TT_WORDWRAP) != 0);
+    m_renderer->SetSelectionMargin((m_style.flags & EDT_TT_MARGIN) != 0);
     SetTabSize(type->tabSize);
-    SetShowTabs((m_flags & EDT_TT_SHOWTABS) != 0);
+    m_renderer->SetShowTabs((m_style.flags & EDT_TT_SHOWTABS) != 0);
     if (m_buffer)
         ApplyForcedCRLFMode(*type, *m_buffer);
 }
@@ -461,8 +461,8 @@ void CEdtTextView::MapCommands()
             return;
         auto* row = const_cast<TextTypeDef*>(m_textType);
         row->flags ^= EDT_TT_MARGIN;
-        m_flags ^= EDT_TT_MARGIN;
-        SetSelectionMargin(!m_style.selMargin);
+        m_style.flags ^= EDT_TT_MARGIN;
+        m_renderer->SetSelectionMargin(!m_style.selMargin);
     });
     MapUpdate(ID_EDT_TOGGLE_MARGIN, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_style.selMargin ? 1 : 0); });
     MapCommand(ID_EDT_TOGGLE_WORDWRAP, [this] {
@@ -470,7 +470,7 @@ void CEdtTextView::MapCommands()
             return;
         auto* row = const_cast<TextTypeDef*>(m_textType);
         row->flags ^= EDT_TT_WORDWRAP;
-        m_flags ^= EDT_TT_WORDWRAP;
+        m_style.flags ^= EDT_TT_WORDWRAP;
         SetWordWrap(!m_style.wordWrap);
     });
     MapUpdate(ID_EDT_TOGGLE_WORDWRAP, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_style.wordWrap ? 1 : 0); });

@@ -124,8 +124,6 @@ public:
     virtual bool SetTextType(const TextTypeDef* type);
     bool SelectTextType(const TextTypeDef* type) override;
     const TextTypeDef* GetCurrentTextType() const { return m_textType; }
-    uint32_t GetFlags() const { return m_flags; }
-    void SetFlags(uint32_t flags) { m_flags = flags; update(); }
     static void LoadSettings();
     static void SaveSettings();
 
@@ -143,11 +141,6 @@ public:
     const QFont& GetFont(bool italic, bool bold);
     void SetTabSize(int n);
     int GetTabSize() const override { return m_style.tabSize; }
-    bool GetSelectionMargin() const { return m_style.selMargin; }
-    void SetSelectionMargin(bool on);
-    bool GetShowTabs() const { return m_style.showTabs; }
-    void SetShowTabs(bool on);
-    bool GetWordWrap() const { return m_style.wordWrap; }
     void SetWordWrap(bool on);
     CEdtParser* SetParser(CEdtParser* parser);
     uint32_t GetParseCookie(int line);
@@ -279,7 +272,6 @@ protected:
     CEdtTextBuffer* m_buffer = nullptr;
     const TextTypeDef* m_textType = nullptr;
     const TextTypeDef* m_appliedType = nullptr;
-    uint32_t m_flags = 0;
     EdtViewStyle m_style;
 
     EdtScrollPos m_pos;

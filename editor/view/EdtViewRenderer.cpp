@@ -320,6 +320,25 @@ void EdtViewRenderer::SetFont(const EdtLogFont& font)
     m_view.Cache().StartFiller();
 }
 
+void EdtViewRenderer::SetSelectionMargin(bool on)
+{
+    if (m_style.selMargin == on)
+        return;
+    m_view.Style().selMargin = on;
+    m_view.Scroller().m_screenChars = -1;
+    m_view.update();
+    m_view.Scroller().RecalcHorzScrollBar();
+    m_view.Caret().UpdateCaret();
+}
+
+void EdtViewRenderer::SetShowTabs(bool on)
+{
+    if (m_style.showTabs == on)
+        return;
+    m_view.Style().showTabs = on;
+    m_view.update();
+}
+
 EdtLogFont EdtViewRenderer::ResolvedLogFont(const EdtLogFont& font)
 {
     EdtLogFont lf = font;
@@ -801,25 +820,6 @@ const QFont& CEdtTextView::GetFont(bool italic, bool bold)
 int CEdtTextView::GetMarginWidth() const
 {
     return m_renderer->GetMarginWidth();
-}
-
-void CEdtTextView::SetSelectionMargin(bool on)
-{
-    if (m_style.selMargin == on)
-        return;
-    m_style.selMargin = on;
-    m_scroller->m_screenChars = -1;
-    update();
-    m_scroller->RecalcHorzScrollBar();
-    m_caret->UpdateCaret();
-}
-
-void CEdtTextView::SetShowTabs(bool on)
-{
-    if (m_style.showTabs == on)
-        return;
-    m_style.showTabs = on;
-    update();
 }
 
 void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)

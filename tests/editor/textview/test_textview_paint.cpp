@@ -74,7 +74,7 @@ TEST(TextViewPaint, MarginIconsAndLineColours)
     EXPECT_GT(CountColor(img, Row(*v, 2), QColor(0x80, 0x80, 0x00)), 100);
 
     // Without the margin: 1 pixel and no icons.
-    v->SetSelectionMargin(false);
+    v->Renderer().SetSelectionMargin(false);
     EXPECT_EQ(v->GetMarginWidth(), 1);
     img = Render(v.get());
     EXPECT_FALSE(RectHasColor(img, QRect(0, 0, 19, lh), flag, 1, 40));
@@ -240,14 +240,14 @@ TEST(TextViewPaint, SourceTypesApplyWholeAndRowsAreShared)
     // "Text" after "C" is applied whole.
     EXPECT_TRUE(view->SetTextTypeById(0));
     EXPECT_EQ(view->GetTabSize(), 4);
-    EXPECT_TRUE(view->GetSelectionMargin());
-    EXPECT_EQ(view->GetFlags(), 0x19u);
+    EXPECT_TRUE(view->Style().selMargin);
+    EXPECT_EQ(view->Style().flags, 0x19u);
     EXPECT_TRUE(view->SetTextTypeById(0));  // again: nothing changes
     EXPECT_FALSE(view->SetTextTypeById(99));
     EXPECT_EQ(view->GetCurrentTextType()->id, 0);
     // ID_EDT_TOGGLE_MARGIN now changes the "Text" row, not "C".
     view->ExecuteCommand(ID_EDT_TOGGLE_MARGIN);
-    EXPECT_FALSE(view->GetSelectionMargin());
+    EXPECT_FALSE(view->Style().selMargin);
     EXPECT_EQ(GetTextTypeDef(0)->flags & EDT_TT_MARGIN, 0u);
     EXPECT_EQ(GetTextTypeDef(4)->flags, 0x50u);
     ui::CmdUI check(ID_EDT_TOGGLE_MARGIN);
@@ -257,9 +257,9 @@ TEST(TextViewPaint, SourceTypesApplyWholeAndRowsAreShared)
     auto next = MakeView(u"x");
     GetTextTypeDef(23)->flags ^= EDT_TT_WORDWRAP;  // as ID_EDT_TOGGLE_WORDWRAP in another PLC view does
     next->SetTextType(std::u16string_view(u"plc"));
-    EXPECT_TRUE(next->GetWordWrap());
+    EXPECT_TRUE(next->Style().wordWrap);
     next->ExecuteCommand(ID_EDT_TOGGLE_WORDWRAP);
-    EXPECT_FALSE(next->GetWordWrap());
+    EXPECT_FALSE(next->Style().wordWrap);
     EXPECT_EQ(GetTextTypeDef(23)->flags & EDT_TT_WORDWRAP, 0u);
     // The source-type commands select rows 0-22 and check the current one.
     next->ExecuteCommand(ID_EDT_SOURCE_TYPE_FIRST + 4);
@@ -499,7 +499,7 @@ TEST(TextViewPaint, RunsDrawnAsCellGlyphsLookLikeText)
         u"\tMOV\t\u0001 AX, \u2022 ; \u00E9\u0301 x",
         700, 120);
     ASSERT_TRUE(v->SetTextType(std::u16string_view(u"plc")));
-    v->SetShowTabs(true);
+    v->Renderer().SetShowTabs(true);
     v->SetSelection({6, 0}, {9, 1});
     v->Cache().FinishFiller();
     // Each installed face at sizes whose advance is a whole cell or not.
