@@ -715,7 +715,7 @@ Qt::DropAction CEditDropTarget::Effect(const QDropEvent* e, bool enter)
     const QPoint half(v.Renderer().GetCharWidth() / 2, 0);
     const EdtPoint pt = v.ClientToText(e->position().toPoint() + half);
     // A drop inside the text dragged out of this view does nothing.
-    if (CEdtTextView::CurrentDragSource() == &v && !Before(pt, v.Mouse().DragStart()) &&
+    if (EdtMouseController::CurrentDragSource() == &v && !Before(pt, v.Mouse().DragStart()) &&
         Before(pt, v.Mouse().DragEnd()))
         return Qt::IgnoreAction;
     v.ShowDropCaret(pt);
@@ -786,7 +786,7 @@ void CEditDropTarget::OnDrop(QDropEvent* e)
         return;
     }
     // A drag out of a view of the same buffer runs in that drag's group.
-    CEdtTextView* source = CEdtTextView::CurrentDragSource();
+    CEdtTextView* source = EdtMouseController::CurrentDragSource();
     const bool ownGroup = !source || source->GetTextBuffer() != v.m_buffer;
     if (ownGroup)
         v.m_buffer->BeginUndoGroup();

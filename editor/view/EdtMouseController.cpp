@@ -471,11 +471,6 @@ void EdtMouseController::StartDrag()
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
 
-CEdtTextView* CEdtTextView::CurrentDragSource()
-{
-    return EdtMouseController::CurrentDragSource();
-}
-
 void CEdtTextView::mousePressEvent(QMouseEvent* e)
 {
     m_mouse->MousePress(e);
@@ -504,11 +499,6 @@ bool CEdtTextView::TextInClipboard()
 bool CEdtTextView::PutToClipboard(const std::u16string& text)
 {
     return m_mouse->PutToClipboard(text);
-}
-
-bool CEdtTextView::SetClipboardText(const QString& lf)
-{
-    return m_mouse->SetClipboardText(lf);
 }
 
 bool CEdtTextView::GetFromClipboard(std::u16string& text)

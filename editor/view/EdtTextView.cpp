@@ -656,15 +656,3 @@ CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
     }
     return old;
 }
-
-// ------------------------------------------------------------ the parts' state
-
-void CEdtTextView::SetPrintHeader(bool on)
-{
-    m_printer->m_printHeader = on;
-}
-
-void CEdtTextView::SetPrintFooter(bool on)
-{
-    m_printer->m_printFooter = on;
-}

@@ -187,13 +187,9 @@ public:
     virtual bool TextInClipboard();
     virtual bool PutToClipboard(const std::u16string& text);
     virtual bool GetFromClipboard(std::u16string& text);
-    // Puts text that already has LF line ends; false for an empty text.
-    bool SetClipboardText(const QString& lfText);
     virtual bool PrepareDragData(std::u16string& text);
     virtual Qt::DropActions GetDropEffect();
     virtual void OnDropSource(Qt::DropAction effect);
-    // The text view whose drag runs now (nullptr when none).
-    static CEdtTextView* CurrentDragSource();
     EdtMouseController& Mouse() { return *m_mouse; }
 
     // ---- find (EdtFindController)
@@ -233,8 +229,6 @@ public:
     virtual QString GetPrintHeaderText(int page);
     // "Strana %d/%d" with the page and the page count.
     virtual QString GetPrintFooterText(int page);
-    void SetPrintHeader(bool on);
-    void SetPrintFooter(bool on);
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     QSize sizeHint() const override { return {640, 400}; }
 

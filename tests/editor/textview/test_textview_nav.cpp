@@ -6,6 +6,7 @@
 
 #include "editor/dialogs/EdtGoToLineDlg.h"
 #include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtMouseController.h"
 #include "editor/view/EdtViewJumps.h"
 #include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/App.h"
@@ -211,7 +212,7 @@ TEST(TextViewNav, CopyAndDragSource)
     edt::SetDragExecHook([&](QDrag* d, Qt::DropActions allowed) {
         offered = allowed;
         dragged = d->mimeData()->text();
-        undoOpenDuringDrag = CEdtTextView::CurrentDragSource() == v.get() ? 1 : 0;
+        undoOpenDuringDrag = EdtMouseController::CurrentDragSource() == v.get() ? 1 : 0;
         return Qt::CopyAction;
     });
     v->SetSelection({0, 1}, {6, 1});
@@ -223,7 +224,7 @@ TEST(TextViewNav, CopyAndDragSource)
     EXPECT_EQ(dragged, QStringLiteral("second"));
     EXPECT_EQ(offered, Qt::DropActions(Qt::CopyAction));
     EXPECT_EQ(undoOpenDuringDrag, 1);
-    EXPECT_EQ(CEdtTextView::CurrentDragSource(), nullptr);
+    EXPECT_EQ(EdtMouseController::CurrentDragSource(), nullptr);
     EXPECT_TRUE(v->IsSelection());
 
     // A press in the selection and no move: the caret goes there.
