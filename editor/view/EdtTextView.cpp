@@ -30,11 +30,6 @@
 
 CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
 {
-    Init();
-}
-
-void CEdtTextView::Init()
-{
     m_finder = std::make_unique<EdtFindController>(*this);
     m_printer = std::make_unique<EdtTextPrinter>(*this);
     m_jumps = std::make_unique<EdtViewJumps>(*this);
@@ -52,10 +47,10 @@ void CEdtTextView::Init()
 
     m_mouse->SetDisableDragAndDrop((GetEdtGeneralFlags() & 0x80) != 0);
     m_accel = ui::AccelTable::Load(IDR_EDT_ACCEL);
-    TextInClipboard();  // starts watching the clipboard
+    m_mouse->TextInClipboard();  // starts watching the clipboard
 
     CEdtTextView::ResetView();
-    ApplyTextType(GetTextTypeDef(0));
+    CEdtTextView::SetTextType(GetTextTypeDef(0));
     MapCommands();
     m_finder->MapFindCommands();
     m_scroller->LayoutScrollBars();
@@ -173,12 +168,6 @@ bool CEdtTextView::SetTextType(const TextTypeDef* type)
 {
     if (!type)
         return false;
-    ApplyTextType(type);
-    return true;
-}
-
-void CEdtTextView::ApplyTextType(const TextTypeDef* type)
-{
     m_textType = m_appliedType = type;
     if (m_style.flags != type->flags) {
         m_style.flags = type->flags;
@@ -190,6 +179,7 @@ void CEdtTextView::ApplyTextType(const TextTypeDef* type)
     m_renderer->SetShowTabs((m_style.flags & EDT_TT_SHOWTABS) != 0);
     if (m_buffer)
         ApplyForcedCRLFMode(*type, *m_buffer);
+    return true;
 }
 
 void CEdtTextView::LoadSettings()

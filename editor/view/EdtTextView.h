@@ -272,8 +272,6 @@ protected:
     bool m_vertScrollLocked = false, m_horzScrollLocked = false;
 
 private:
-    void Init();
-    void ApplyTextType(const TextTypeDef* type);
     void MapCommands();
 
     EdtSelectionState m_sel;
