@@ -16,10 +16,15 @@
 // (caret, selection, caret keys), EdtMouseController (mouse, clipboard,
 // drag source), EdtFindController (find), EdtTextPrinter (printing) and
 // EdtViewJumps (bookmarks, matching bracket, go to line, source/header).
-// The parts are reached through accessors; the view keeps a one-line
-// forwarder only for what other folders call and its published interface.
+// The parts are reached through accessors (Cache(), Renderer(), ...).
+// The view itself keeps only its published interface (buffer access,
+// source types, display, sub-lines and scrolling, caret and selection,
+// clipboard and drag-source hooks, find, buffer updates, printing), what
+// other folders call on a view, the framework's and Qt's overrides and the
+// accessors; everything else is called on its part, and the commands that
+// only run a part's routine are bound to that part in MapCommands.
 // EdtTextView.cpp holds the state, buffer access, source types, updates,
-// commands and the Qt events.
+// the command map and the Qt events.
 
 #include "editor/parsers/EdtParser.h"
 #include "editor/view/EdtSelectionState.h"
@@ -190,7 +195,6 @@ public:
     virtual bool PrepareDragData(std::u16string& text);
     virtual Qt::DropActions GetDropEffect();
     virtual void OnDropSource(Qt::DropAction effect);
-    EdtMouseController& Mouse() { return *m_mouse; }
 
     // ---- find (EdtFindController)
     // Called every few thousand lines with the lines searched and the
@@ -217,6 +221,8 @@ public:
     void OnUpdate(ui::View* sender, long hint, QObject* object) override;
     const ui::AccelTable* Accelerators() const override;
     bool ExecuteCommand(uint32_t id) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    QSize sizeHint() const override { return {640, 400}; }
 
     // ---- printing (EdtTextPrinter)
     void OnBeginPrinting(QPainter& painter, ui::PrintInfo& info) override;
@@ -229,8 +235,6 @@ public:
     virtual QString GetPrintHeaderText(int page);
     // "Strana %d/%d" with the page and the page count.
     virtual QString GetPrintFooterText(int page);
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
-    QSize sizeHint() const override { return {640, 400}; }
 
     // ---- the parts and the state they share
     EdtViewStyle& Style() { return m_style; }
@@ -239,6 +243,7 @@ public:
     EdtViewRenderer& Renderer() { return *m_renderer; }
     EdtViewScroller& Scroller() { return *m_scroller; }
     EdtCaretModel& Caret() { return *m_caret; }
+    EdtMouseController& Mouse() { return *m_mouse; }
     EdtFindController& Finder() { return *m_finder; }
     EdtTextPrinter& Printer() { return *m_printer; }
     EdtViewJumps& Jumps() { return *m_jumps; }
@@ -260,9 +265,6 @@ protected:
     bool focusNextPrevChild(bool next) override;
     bool event(QEvent* e) override;
 
-public:
-
-protected:
     CEdtTextBuffer* m_buffer = nullptr;
     const TextTypeDef* m_textType = nullptr;
     const TextTypeDef* m_appliedType = nullptr;
@@ -276,7 +278,6 @@ private:
 
     EdtSelectionState m_sel;
     std::unique_ptr<ui::AccelTable> m_accel;
-    bool m_attached = false;
 
     // The view's parts, each with its own state.
     std::unique_ptr<EdtLayoutCache> m_cache;
