@@ -320,7 +320,7 @@ bool CKVTFrameBase::OnMenuChar(QChar c)
 bool CKVTFrameBase::HasMenuMnemonic(QChar c) const
 {
     const CKVTMenuBar* bar = m_helper.GetMenuBar();
-    return bar && bar->isVisible() && bar->FindMnemonic(c);
+    return bar && bar->isVisible() && bar->Items().FindMnemonic(c);
 }
 
 void CKVTFrameBase::OnClose()

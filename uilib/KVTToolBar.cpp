@@ -30,17 +30,20 @@ using namespace ui;
 class CKVTToolBar::ToolCmdUI : public CmdUI
 {
 public:
-    ToolCmdUI(CKVTToolBar* bar, int index) : CmdUI(bar->GetItemID(index)), m_bar(bar), m_index(index) {}
+    ToolCmdUI(CKVTToolBar* bar, int index)
+        : CmdUI(bar->m_items.ItemID(index)), m_bar(bar), m_index(index)
+    {
+    }
     void Enable(bool on) override
     {
         CmdUI::Enable(on);
-        const uint32_t style = m_bar->GetButtonStyle(m_index);
+        const uint32_t style = m_bar->m_items.Style(m_index);
         m_bar->SetButtonStyle(m_index, on ? style & ~TBBS_DISABLED : style | TBBS_DISABLED);
     }
     void SetCheck(int check) override
     {
         CmdUI::SetCheck(check);
-        uint32_t style = m_bar->GetButtonStyle(m_index) & ~(TBBS_CHECKED | TBBS_INDETERMINATE);
+        uint32_t style = m_bar->m_items.Style(m_index) & ~(TBBS_CHECKED | TBBS_INDETERMINATE);
         if (check == 1)
             style |= TBBS_CHECKED;
         else if (check == 2)
@@ -114,10 +117,11 @@ void CKVTToolBar::dropEvent(QDropEvent* e)
 
 int CKVTToolBar::InsertButton(std::unique_ptr<CKVTToolbarButton> button, int index)
 {
-    if (!button || !CKVTToolbarShared::IsCommandPermitted(button->m_id) || index < -1 || index > GetCount())
+    if (!button || !CKVTToolbarShared::IsCommandPermitted(button->m_id) || index < -1 ||
+        index > m_items.Count())
         return -1;
-    if (index == -1 || index == GetCount())
-        index = m_items.Customize() ? GetCount() - 1 : GetCount();
+    if (index == -1 || index == m_items.Count())
+        index = m_items.Customize() ? m_items.Count() - 1 : m_items.Count();
     CKVTToolbarButton* b = button.get();
     m_items.Insert(std::move(button), index);
     b->OnParentChanged(this);
@@ -235,11 +239,11 @@ bool CKVTToolBar::RestoreOriginalState()
 
 bool CKVTToolBar::ReplaceButton(uint32_t command, const CKVTToolbarButton& button)
 {
-    const int index = CommandToIndex(command);
+    const int index = m_items.CommandToIndex(command);
     if (index < 0)
         return false;
     RemoveButton(index);
-    return InsertButton(button, std::min(index, GetCount())) >= 0;
+    return InsertButton(button, std::min(index, m_items.Count())) >= 0;
 }
 
 bool CKVTToolBar::SendMenuCommand(CKVTToolbarButton* button)
@@ -283,7 +287,7 @@ void CKVTToolBar::SetHotButton(int index)
 {
     if (index == m_items.hot)
         return;
-    if (index < 0 || index >= GetCount()) {
+    if (index < 0 || index >= m_items.Count()) {
         // No button: in customisation mode (not during an Alt-drag) an open popup closes.
         if (CKVTToolbarShared::IsCustomizeMode() && !CKVTToolbarShared::IsTempCustomizeMode())
             if (CKVTToolbarButton* open = GetButton(m_items.droppedDown)) {
@@ -322,7 +326,7 @@ void CKVTToolBar::SetHotButton(int index)
     m_items.hot = index;
     InvalidateButton(old);
     InvalidateButton(index);
-    ShowCommandMessage(index >= 0 ? GetItemID(index) : 0xFFFFFFFF);
+    ShowCommandMessage(index >= 0 ? m_items.ItemID(index) : 0xFFFFFFFF);
 }
 
 void CKVTToolBar::SetHotIndex(int index)
@@ -333,7 +337,7 @@ void CKVTToolBar::SetHotIndex(int index)
     m_items.hot = index;
     InvalidateButton(old);
     InvalidateButton(index);
-    ShowCommandMessage(index >= 0 ? GetItemID(index) : 0xFFFFFFFF);
+    ShowCommandMessage(index >= 0 ? m_items.ItemID(index) : 0xFFFFFFFF);
 }
 
 void CKVTToolBar::EnableCustomizeButton(bool on, uint32_t customizeId, const QString& text)
@@ -351,7 +355,7 @@ namespace {
 // The previous or next menu button of a bar from index, wrapping; -1 for none.
 int NeighbourMenu(const CKVTToolBar* bar, int index, int step)
 {
-    const int n = bar->GetCount();
+    const int n = bar->Items().Count();
     for (int k = 0, i = index; k < n; ++k) {
         i = (i + step + n) % n;
         if (dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(i)) && !bar->GetButton(i)->IsSeparator() &&
@@ -373,11 +377,11 @@ bool DropDownNeighbour(CKVTToolBar* bar, int step)
     const uint32_t anim = CKVTToolbarShared::Options().menuAnimation;
     CKVTToolbarShared::Options().menuAnimation = 0;
     current->OnCancelMode();
-    bar->SetDroppedDown(-1);
+    bar->Items().droppedDown = -1;
     bar->SetHotButton(-1);
     auto* b = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(next));
     if (b->OpenPopupMenu())
-        bar->SetDroppedDown(next);
+        bar->Items().droppedDown = next;
     CKVTToolbarShared::Options().menuAnimation = anim;
     if (CKVTPopupMenu* popup = b->GetPopupMenu())
         popup->GetMenuBar()->HotFirst();
@@ -423,7 +427,7 @@ void CKVTToolBar::OnMouseLeave()
 void CKVTToolBar::TrackMouse(QPoint point)
 {
     int index = HitTest(point);
-    if (index >= 0 && (GetButtonStyle(index) & TBBS_DISABLED) && !IsMenuMode())
+    if (index >= 0 && (m_items.Style(index) & TBBS_DISABLED) && !IsMenuMode())
         index = -1;
     SetHotButton(index);
 }
@@ -508,7 +512,7 @@ void CKVTToolBar::ShowCommandMessage(uint32_t id)
 void CKVTToolBar::OnUpdateCmdUI()
 {
     const std::vector<CommandTarget*> route = CurrentRoute();
-    for (int i = 0; i < GetCount(); ++i) {
+    for (int i = 0; i < m_items.Count(); ++i) {
         const CKVTToolbarButton* b = m_items[size_t(i)].get();
         const uint32_t id = b->m_id;
         if (b->IsSeparator() || id == 0 || (id >= 0xF000 && id <= 0xF1EF) || id >= 0xFF00)
@@ -524,7 +528,7 @@ void CKVTToolBar::OnUpdateCmdUI()
 
 void CKVTToolBar::OnButtonNotify(CKVTToolbarButton* button, int code)
 {
-    const int index = IndexOf(button);
+    const int index = m_items.IndexOf(button);
     if (index < 0 || !button->NotifyCommand(code))
         return;
     const uint32_t id = button->m_id;
@@ -617,7 +621,7 @@ void CKVTToolBar::mouseReleaseEvent(QMouseEvent* e)
         SetButtonStyle(index, style);
     }
     const int hot = HitTest(pos);
-    if (hot >= 0 && !(GetButtonStyle(hot) & TBBS_DISABLED))
+    if (hot >= 0 && !(m_items.Style(hot) & TBBS_DISABLED))
         SetHotButton(hot);
 }
 

@@ -141,7 +141,11 @@ public:
     void OnUpdateCmdUI() override;
 
     // --- the button list ---
-    int GetCount() const { return m_items.Count(); }
+    // The list itself: counts, indices by command or button, what a button
+    // has, the selected and dropped-down indices, the customize button and
+    // the mnemonics (bar->Items().Count(), bar->Items().CommandToIndex(id)).
+    CKVTToolbarItems& Items() { return m_items; }
+    const CKVTToolbarItems& Items() const { return m_items; }
     // -1 (and the button is deleted) for a non-permitted command or an index
     // below -1 or above the count; -1 or the count appends.
     int InsertButton(std::unique_ptr<CKVTToolbarButton> button, int index = -1);
@@ -154,27 +158,17 @@ public:
     CKVTToolbarButton* GetButton(int index) const { return m_items.At(index); }
     void InvalidateButton(int index);
     int GetHotButton() const { return m_items.hot; }
-    int GetSelectedButton() const { return m_items.selected; }
-    void SetSelectedButton(int index) { m_items.selected = index; }
     int GetDroppedDownMenu() const { return m_items.droppedDown; }
-    void SetDroppedDown(int index) { m_items.droppedDown = index; }
-    int IndexOf(const CKVTToolbarButton* button) const { return m_items.IndexOf(button); }
     // Where the last mouse press on the bar happened (client coordinates).
     QPoint LastPressPos() const { return m_lastPress; }
     // The overflow button: on appends a CCustomizeButton (kept last), off removes it.
     void EnableCustomizeButton(bool on, uint32_t customizeId, const QString& text);
-    CCustomizeButton* GetCustomizeButton() const { return m_items.Customize(); }
     void SetButtons(const uint32_t* ids, int count);
     // Loads a toolbar resource; the optional cold, menu and disabled strips.
     bool LoadToolBar(uint32_t resourceId, uint32_t coldId = 0, uint32_t menuId = 0, uint32_t disabledId = 0,
                      bool locked = false);
     bool ReplaceButton(uint32_t command, const CKVTToolbarButton& button);
     bool SendMenuCommand(CKVTToolbarButton* button);
-
-    // Index helpers.
-    int CommandToIndex(uint32_t id) const { return m_items.CommandToIndex(id); }
-    uint32_t GetItemID(int index) const { return m_items.ItemID(index); }
-    uint32_t GetButtonStyle(int index) const { return m_items.Style(index); }
 
     // Shows the status text of a command (mapped by MapMessageId) in the
     // owner frame's message pane.
@@ -193,8 +187,6 @@ public:
     bool IsHiddenInCustomizeList() const { return m_hideInCustomizeList; }
     uint32_t GetResourceId() const { return m_resourceId; }
     CKVTToolbarImageList& OwnImages(ImageKind kind) { return m_ownImages[kind]; }
-    CKVTToolbarButton* FindMnemonic(QChar c) const { return m_items.FindMnemonic(c); }
-
 
     // Hot tracking of a move at a point of the bar (mouse moves and the watch).
     void TrackMouse(QPoint point);
@@ -217,7 +209,6 @@ protected:
 
     // Makes a button hot without the menu rules of SetHotButton: repaint and prompt.
     void SetHotIndex(int index);
-    void RebuildMnemonics() { m_items.RebuildMnemonics(); }
 
 private:
     class ToolCmdUI;

@@ -22,8 +22,8 @@ TEST_F(MenuWorld, KeysWalkThePopupAndTheCommandReachesTheFocusedPane)
     EXPECT_EQ(Texts(pb), (QStringList{"&Nový", "&Otevřít...\tCtrl+O", "-", "Minulé &soubory",
                                       "&Zavřít", "Z&pět\tCtrl+Z"}));
     // No handler: the first item is disabled; the pane handles the second.
-    EXPECT_TRUE(pb->GetButtonStyle(0) & TBBS_DISABLED);
-    EXPECT_FALSE(pb->GetButtonStyle(1) & TBBS_DISABLED);
+    EXPECT_TRUE(pb->Items().Style(0) & TBBS_DISABLED);
+    EXPECT_FALSE(pb->Items().Style(1) & TBBS_DISABLED);
 
     // Enter on a disabled item does nothing.
     PressKey(popup, Qt::Key_Down);
@@ -180,7 +180,7 @@ TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
         CKVTCommandUsage::Instance().AddCommand(ID_FILE_OPEN);
     CKVTPopupMenu* popup = OpenItem(1);
     CKVTPopupMenuBar* pb = popup->GetMenuBar();
-    ASSERT_EQ(pb->GetCount(), 2); // Sestavit and the show-all item
+    ASSERT_EQ(pb->Items().Count(), 2); // Sestavit and the show-all item
     EXPECT_NE(dynamic_cast<CKVTShowAllButton*>(pb->GetButton(1)), nullptr);
     EXPECT_FALSE(pb->AllItemsShown());
     PressKey(popup, Qt::Key_Down, Qt::ControlModifier);
@@ -193,9 +193,10 @@ TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
     // The show-all item: a click expands at once.
     popup = OpenItem(1);
     pb = popup->GetMenuBar();
-    ASSERT_EQ(pb->GetCount(), 2);
+    ASSERT_EQ(pb->Items().Count(), 2);
     Click(pb, pb->GetItemRect(1).center());
-    WaitFor([pb] { return pb->GetCount() == 2 && pb->AllItemsShown(); }, 2000, "the popup expands");
+    WaitFor([pb] { return pb->Items().Count() == 2 && pb->AllItemsShown(); }, 2000,
+            "the popup expands");
     CloseAllPopups();
     bar->SetHotButton(-1);
 
