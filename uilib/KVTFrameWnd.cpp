@@ -530,10 +530,11 @@ void CKVTMDIFrameWnd::AppendWindowList(CKVTPopupMenu* popup)
         const int n = i + 1;
         const QString text = (n < 10 ? QStringLiteral("&%1 ").arg(n) : QStringLiteral("%1 ").arg(n)) +
                              children[i]->windowTitle();
-        CKVTToolbarButton button(ID_MDI_CHILD_FIRST + uint32_t(i), -1, text);
+        auto button =
+            std::make_unique<CKVTToolbarButton>(ID_MDI_CHILD_FIRST + uint32_t(i), -1, text);
         if (children[i] == current)
-            button.m_style |= TBBS_CHECKED;
-        bar->InsertButton(button);
+            button->m_style |= TBBS_CHECKED;
+        bar->InsertButton(std::move(button));
     }
 }
 

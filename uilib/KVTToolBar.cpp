@@ -243,7 +243,7 @@ bool CKVTToolBar::ReplaceButton(uint32_t command, const CKVTToolbarButton& butto
     if (index < 0)
         return false;
     RemoveButton(index);
-    return InsertButton(button, std::min(index, m_items.Count())) >= 0;
+    return InsertButton(button.Clone(), std::min(index, m_items.Count())) >= 0;
 }
 
 bool CKVTToolBar::SendMenuCommand(CKVTToolbarButton* button)

@@ -149,10 +149,6 @@ public:
     // -1 (and the button is deleted) for a non-permitted command or an index
     // below -1 or above the count; -1 or the count appends.
     int InsertButton(std::unique_ptr<CKVTToolbarButton> button, int index = -1);
-    int InsertButton(const CKVTToolbarButton& button, int index = -1) // inserts a copy
-    {
-        return InsertButton(button.Clone(), index);
-    }
     int InsertSeparator(int index = -1);
     bool RemoveButton(int index) { return m_items.Remove(index); }
     CKVTToolbarButton* GetButton(int index) const { return m_items.At(index); }

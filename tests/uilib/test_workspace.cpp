@@ -106,7 +106,8 @@ TEST_F(Workspace, ARestartKeepsTheLayout)
     frame->ShowControlBar(frame->debugBar, false, false);
     CKVTToolBar* user = frame->CreateUserToolbar(QStringLiteral("Moje"));
     ASSERT_NE(user, nullptr);
-    user->InsertButton(CKVTToolbarButton(ID_FILE_OPEN, 0, QStringLiteral("Otevřít")));
+    user->InsertButton(
+        std::make_unique<CKVTToolbarButton>(ID_FILE_OPEN, 0, QStringLiteral("Otevřít")));
     frame->FloatControlBar(user, QPoint(300, 250), ui::CBRS_ALIGN_TOP);
     const int buttons = frame->mainBar->Items().Count();
     frame->mainBar->RemoveButton(0);

@@ -144,7 +144,7 @@ int main(int argc, char** argv)
     if (user) {
         for (int i = 0; i < 8 && i < standard->Items().Count(); ++i)
             if (CKVTToolbarButton* button = standard->GetButton(i); button && button->m_id)
-                user->InsertButton(*button);
+                user->InsertButton(button->Clone());
         user->CalcDynamicLayout(4 * 24, ui::LM_HORZ | ui::LM_COMMIT);
         user->SetLastFloatingWidth(4 * 24);
         frame.FloatControlBar(user, frame.geometry().topLeft() + QPoint(520, 260), ui::CBRS_ALIGN_TOP);
