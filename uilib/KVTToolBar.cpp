@@ -92,7 +92,7 @@ bool CKVTToolBar::CreateEx(QWidget* parent, uint32_t ctrlStyle, uint32_t style, 
     SetBorders(borders.left(), borders.top(), borders.right(), borders.bottom());
     CKVTDrawingData::Instance(); // the shared cursors and fonts
     CKVTToolbarShared::AddBar(this);
-    m_dropTarget.Register(this);
+    m_customizer.DropTarget().Register(this);
     setAcceptDrops(true);
     return ControlBar::Create(parent, style, id);
 }

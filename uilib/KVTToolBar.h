@@ -13,7 +13,6 @@
 #include "platform/ui/ControlBar.h"
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarCustomizer.h"
-#include "uilib/KVTToolbarDropTarget.h"
 #include "uilib/KVTToolbarImageList.h"
 #include "uilib/KVTToolbarItems.h"
 #include "uilib/KVTToolbarLayout.h"
@@ -107,7 +106,6 @@ public:
     {
         return m_customizer.CreateDroppedButton(data);
     }
-    CKVTToolbarDropTarget& DropTarget() { return m_dropTarget; }
 
     // The collaborators, for what is not an operation of the bar itself:
     // sizes, layout passes, hit tests and drop places; the customisation
@@ -221,7 +219,6 @@ private:
     CKVTToolbarStore m_store{*this};
     std::array<CKVTToolbarImageList, IMAGES_COUNT> m_ownImages;
     bool m_locked = false;
-    CKVTToolbarDropTarget m_dropTarget;
     bool m_textLabels = false;
     int m_firstImage = 0;
     uint32_t m_resourceId = 0;

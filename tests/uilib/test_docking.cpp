@@ -127,7 +127,8 @@ TEST_F(DockWorld, OutsideFileDragIsRefusedAndOnlyButtonsInCustomisationReachTheB
     CKVTToolbarShared::SetCustomizeMode(true);
     EXPECT_TRUE(CKVTToolbarDropTarget::Accepts(&button));
     EXPECT_FALSE(CKVTToolbarDropTarget::Accepts(&files));
-    EXPECT_EQ(mainBar->DropTarget().OnDropEx(&files, DROPEFFECT_COPY, at), DROPEFFECT_NONE);
+    EXPECT_EQ(mainBar->Customizer().DropTarget().OnDropEx(&files, DROPEFFECT_COPY, at),
+              DROPEFFECT_NONE);
 }
 
 TEST_F(DockWorld, ToolbarContextMenuTogglesBars)
