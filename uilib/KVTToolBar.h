@@ -115,12 +115,10 @@ public:
     const CKVTToolbarLayouter& Layout() const { return m_layout; }
     CKVTToolbarCustomizer& Customizer() { return m_customizer; }
     CKVTToolbarStore& Store() { return m_store; }
-    bool RegistersWithFrame() const override { return !IsPopupMenuBar(); }
     virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz)
     {
         m_painter.DrawSeparator(p, button, horz);
     }
-    virtual bool OnMenuKey(int) { return false; }
     virtual void OnCustomizeMode(bool on) { m_customizer.OnCustomizeMode(on); }
     // With a popup open: the previous (next) menu button, wrapping, becomes
     // hot and opens its popup with its first item selected.
