@@ -14,8 +14,6 @@
 #include "uilib/KVTWorkspace.h"
 
 #include <QContextMenuEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -95,22 +93,6 @@ bool CKVTToolBar::CreateEx(QWidget* parent, uint32_t ctrlStyle, uint32_t style, 
     m_customizer.DropTarget().Register(this);
     setAcceptDrops(true);
     return ControlBar::Create(parent, style, id);
-}
-
-void CKVTToolBar::dragEnterEvent(QDragEnterEvent* e)
-{
-    // Taken, so that the frame never sees it; the moves decide the effect.
-    e->accept();
-}
-
-void CKVTToolBar::dragMoveEvent(QDragMoveEvent* e)
-{
-    e->ignore();
-}
-
-void CKVTToolBar::dropEvent(QDropEvent* e)
-{
-    e->ignore();
 }
 
 // --- the button list ---------------------------------------------------------
@@ -407,8 +389,9 @@ void CKVTToolBar::OnCancelMode()
     update();
 }
 
-void CKVTToolBar::OnMouseLeave()
+void CKVTToolBar::leaveEvent(QEvent* e)
 {
+    ControlBar::leaveEvent(e);
     if (CKVTToolbarShared::IsMouseHook())
         return;
     if (!CKVTToolbarShared::IsCustomizeMode())
@@ -469,6 +452,17 @@ bool CKVTToolBar::OnToolHitTest(QPoint point, QString& text, QRect& rect)
 
 bool CKVTToolBar::event(QEvent* e)
 {
+    switch (e->type()) {
+    case QEvent::DragEnter: // taken, so that the frame never sees it
+        e->accept();
+        return true;
+    case QEvent::DragMove: // no drop effect
+    case QEvent::Drop:
+        e->ignore();
+        return true;
+    default:
+        break;
+    }
     if (m_customizer.IsResizing() && (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride)) {
         if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && e->type() == QEvent::KeyPress)
             m_customizer.EndResize(false, QPoint());
@@ -636,10 +630,4 @@ void CKVTToolBar::mouseMoveEvent(QMouseEvent* e)
         return;
     }
     TrackMouse(e->position().toPoint());
-}
-
-void CKVTToolBar::leaveEvent(QEvent* e)
-{
-    OnMouseLeave();
-    ControlBar::leaveEvent(e);
 }

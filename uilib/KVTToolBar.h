@@ -28,9 +28,6 @@
 #include <memory>
 #include <vector>
 
-class QDragEnterEvent;
-class QDragMoveEvent;
-class QDropEvent;
 class QMimeData;
 
 class CKVTToolBar;
@@ -128,7 +125,6 @@ public:
     // click sends it) when the button's NotifyCommand answers TRUE.
     void OnButtonNotify(CKVTToolbarButton* button, int code);
     virtual void OnCancelMode();
-    virtual void OnMouseLeave();
     // The tooltip text of the button under a point; FALSE: none.
     virtual bool OnToolHitTest(QPoint point, QString& text, QRect& rect);
 
@@ -187,16 +183,17 @@ protected:
     void paintEvent(QPaintEvent* e) override { m_painter.Paint(e); }
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
-    // A platform drag from outside shows no drop effect and never reaches
-    // the frame: enter is taken, every move refused.
-    void dragEnterEvent(QDragEnterEvent* e) override;
-    void dragMoveEvent(QDragMoveEvent* e) override;
-    void dropEvent(QDropEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    // The mouse left the bar: the hot button and the prompt are cleared
+    // unless the mouse watch runs, a popup of the bar is open (outside
+    // customisation mode) or a button is held down.
     void leaveEvent(QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    // Besides the tooltips and the Esc of the width drag: a platform drag
+    // from outside shows no drop effect and never reaches the frame (its
+    // enter is taken, every move and the drop refused).
     bool event(QEvent* e) override;
 
     // Makes a button hot without the menu rules of SetHotButton: repaint and prompt.
