@@ -109,7 +109,6 @@ public:
     // press, the width drag, drops and the button context menu; the stored
     // record and its registry key.
     CKVTToolbarLayouter& Layout() { return m_layout; }
-    const CKVTToolbarLayouter& Layout() const { return m_layout; }
     CKVTToolbarCustomizer& Customizer() { return m_customizer; }
     CKVTToolbarStore& Store() { return m_store; }
     virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz)
