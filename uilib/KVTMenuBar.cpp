@@ -275,8 +275,8 @@ void CKVTMenuBar::RepositionButtons()
 
 bool CKVTMenuBar::OpenItem(int index, bool byKeyboard)
 {
-    CKVTToolbarButton* dropped = GetButton(GetDroppedDownMenu());
-    if (dropped && GetDroppedDownMenu() != index) {
+    CKVTToolbarButton* dropped = GetButton(Items().droppedDown);
+    if (dropped && Items().droppedDown != index) {
         dropped->OnCancelMode();
         Items().droppedDown = -1;
     }
@@ -298,7 +298,7 @@ bool CKVTMenuBar::DropDownPrevMenu()
     const int first = FirstItem(), end = ItemEnd();
     if (end <= first)
         return false;
-    int i = GetDroppedDownMenu() >= 0 ? GetDroppedDownMenu() : GetHotButton();
+    int i = Items().droppedDown >= 0 ? Items().droppedDown : GetHotButton();
     for (int k = 0; k < end - first; ++k) {
         i = i <= first ? end - 1 : i - 1;
         if (!GetButton(i)->IsSeparator())
@@ -316,7 +316,7 @@ bool CKVTMenuBar::DropDownNextMenu()
     const int first = FirstItem(), end = ItemEnd();
     if (end <= first)
         return false;
-    int i = GetDroppedDownMenu() >= 0 ? GetDroppedDownMenu() : GetHotButton();
+    int i = Items().droppedDown >= 0 ? Items().droppedDown : GetHotButton();
     for (int k = 0; k < end - first; ++k) {
         i = (i < first || i >= end - 1) ? first : i + 1;
         if (!GetButton(i)->IsSeparator())
@@ -381,7 +381,7 @@ void CKVTMenuBar::focusInEvent(QFocusEvent* e)
 void CKVTMenuBar::focusOutEvent(QFocusEvent* e)
 {
     if (e->reason() != Qt::PopupFocusReason && !CKVTToolbarShared::IsCustomizeMode()) {
-        CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
+        CKVTToolbarButton* open = GetButton(Items().droppedDown);
         if (!(open && open->IsDroppedDown())) {
             SetHotButton(-1);
             setFocusPolicy(Qt::NoFocus);
@@ -436,8 +436,7 @@ void CKVTMenuBar::keyPressEvent(QKeyEvent* e)
 void CKVTMenuBar::mousePressEvent(QMouseEvent* e)
 {
     if (HitTest(e->position().toPoint()) < 0)
-        if (CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
-            open && open->IsDroppedDown())
+        if (CKVTToolbarButton* open = GetButton(Items().droppedDown); open && open->IsDroppedDown())
             return;
     CKVTToolBar::mousePressEvent(e);
 }

@@ -251,8 +251,8 @@ void CKVTPopupMenuBar::SetHotButton(int index)
         return;
     }
     // Moving onto another item closes the open submenu.
-    if (CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
-        open && GetDroppedDownMenu() != index) {
+    if (CKVTToolbarButton* open = GetButton(Items().droppedDown);
+        open && Items().droppedDown != index) {
         open->OnCancelMode();
         Items().droppedDown = -1;
     }
@@ -411,7 +411,7 @@ void CKVTPopupMenuBar::mouseMoveEvent(QMouseEvent* e)
 
 void CKVTPopupMenuBar::leaveEvent(QEvent* e)
 {
-    CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
+    CKVTToolbarButton* open = GetButton(Items().droppedDown);
     if (!(open && open->IsDroppedDown()) && !Customizing())
         SetHotButton(-1);
     QWidget::leaveEvent(e);
@@ -481,7 +481,7 @@ CKVTToolBar* CKVTPopupMenu::GetChainOrigin() const
 
 CKVTPopupMenu* CKVTPopupMenu::GetChildPopup() const
 {
-    auto* b = dynamic_cast<CKVTToolbarMenuButton*>(m_bar->GetButton(m_bar->GetDroppedDownMenu()));
+    auto* b = dynamic_cast<CKVTToolbarMenuButton*>(m_bar->GetButton(m_bar->Items().droppedDown));
     return b ? b->GetPopupMenu() : nullptr;
 }
 
@@ -783,7 +783,7 @@ void CKVTPopupMenu::OnClosed(bool destroying)
         m_parentButton->SetPopupMenu(nullptr);
         if (parentBar) {
             const int index = parentBar->Items().IndexOf(m_parentButton);
-            if (parentBar->GetDroppedDownMenu() == index)
+            if (parentBar->Items().droppedDown == index)
                 parentBar->Items().droppedDown = -1;
             parentBar->InvalidateButton(index);
         }

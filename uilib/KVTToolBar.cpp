@@ -349,7 +349,7 @@ int NeighbourMenu(const CKVTToolBar* bar, int index, int step)
 
 bool DropDownNeighbour(CKVTToolBar* bar, int step)
 {
-    const int open = bar->GetDroppedDownMenu();
+    const int open = bar->Items().droppedDown;
     auto* current = dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(open));
     if (!current || !current->IsDroppedDown())
         return false;

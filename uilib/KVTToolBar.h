@@ -145,7 +145,6 @@ public:
     CKVTToolbarButton* GetButton(int index) const { return m_items.At(index); }
     void InvalidateButton(int index);
     int GetHotButton() const { return m_items.hot; }
-    int GetDroppedDownMenu() const { return m_items.droppedDown; }
     // Where the last mouse press on the bar happened (client coordinates).
     QPoint LastPressPos() const { return m_lastPress; }
     // The overflow button: on appends a CCustomizeButton (kept last), off removes it.

@@ -259,7 +259,7 @@ bool CKVTToolbarMenuButton::OnClick(CKVTToolBar* bar, bool delay)
     } else if (bar->IsPopupMenuBar() && delay && !CKVTToolbarShared::IsCustomizeMode()) {
         static_cast<CKVTPopupMenuBar*>(bar)->StartSubmenuTimer(this);
     } else {
-        if (CKVTToolbarButton* other = bar->GetButton(bar->GetDroppedDownMenu());
+        if (CKVTToolbarButton* other = bar->GetButton(bar->Items().droppedDown);
             other && other != this)
             other->OnCancelMode();
         const int index = bar->Items().IndexOf(this);

@@ -348,7 +348,7 @@ TEST_F(FrameTest, AClickOutsideAPopupOnlyClosesItAndTheSubmenuParentKeepsItsSubm
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(frame->Helper().OpenPopup(), nullptr);
     EXPECT_EQ(counter.presses, 0);
-    EXPECT_EQ(menuBar->GetDroppedDownMenu(), -1);
+    EXPECT_EQ(menuBar->Items().droppedDown, -1);
     EXPECT_TRUE(Frame()->ran.empty());
 }
 

@@ -190,7 +190,7 @@ TEST_F(MenuButtonWindow, MainPartSendsTheCommandAndTheArrowOpensTheMenu)
     CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(popup, nullptr);
     EXPECT_TRUE(b->IsDroppedDown());
-    EXPECT_EQ(bar->GetDroppedDownMenu(), 0);
+    EXPECT_EQ(bar->Items().droppedDown, 0);
     // It opens at the button's left - 1, below it.
     EXPECT_EQ(popup->pos(), bar->mapToGlobal(QPoint(r.left() - 1, r.bottom() + 1)));
     EXPECT_EQ(popup->GetMenuBar()->Items().Count(), 3);

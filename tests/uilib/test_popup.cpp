@@ -66,7 +66,7 @@ TEST_F(MenuWorld, AClickOutsideClosesTheChainAndDoesNothingElse)
     SysClick(button, QPoint(10, 10));
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(presses, 0);
-    EXPECT_EQ(bar->GetDroppedDownMenu(), -1);
+    EXPECT_EQ(bar->Items().droppedDown, -1);
 }
 
 TEST_F(MenuWorld, MovingOntoAnotherMenuBarItemSwitchesMenus)
@@ -80,7 +80,7 @@ TEST_F(MenuWorld, MovingOntoAnotherMenuBarItemSwitchesMenus)
                    CKVTPopupMenu::ActivePopup()->GetParentButton() == bar->GetButton(1);
         },
         2000, "the second menu opens");
-    EXPECT_EQ(bar->GetDroppedDownMenu(), 1);
+    EXPECT_EQ(bar->Items().droppedDown, 1);
     // Clicking the open item again closes its popup only.
     SysClick(bar, Item(1));
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
@@ -145,15 +145,15 @@ TEST_F(MenuWorld, DropDownButtonsOfAToolbarWalkLikeTheMenuBar)
     tb.AdjustLayout();
     EXPECT_FALSE(tb.DropDownNextMenu()); // nothing open
     Click(&tb, tb.GetItemRect(0).center());
-    ASSERT_EQ(tb.GetDroppedDownMenu(), 0);
+    ASSERT_EQ(tb.Items().droppedDown, 0);
     EXPECT_TRUE(tb.DropDownNextMenu());
-    EXPECT_EQ(tb.GetDroppedDownMenu(), 2);
+    EXPECT_EQ(tb.Items().droppedDown, 2);
     ASSERT_NE(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(CKVTPopupMenu::ActivePopup()->GetMenuBar()->GetHotButton(), 0);
     EXPECT_TRUE(tb.DropDownNextMenu()); // wraps to the first
-    EXPECT_EQ(tb.GetDroppedDownMenu(), 0);
+    EXPECT_EQ(tb.Items().droppedDown, 0);
     EXPECT_TRUE(tb.DropDownPrevMenu());
-    EXPECT_EQ(tb.GetDroppedDownMenu(), 2);
+    EXPECT_EQ(tb.Items().droppedDown, 2);
     CloseAllPopups();
 }
 
