@@ -168,9 +168,6 @@ public:
     bool IsMenuMode() const { return m_menuMode; }
     void SetMenuMode(bool on) { m_menuMode = on; }
     void SetNoClose(bool on) { m_noClose = on; }
-    // Keeps the bar out of the customisation sheet's list of toolbars.
-    void SetHideInCustomizeList(bool on) { m_hideInCustomizeList = on; }
-    bool IsHiddenInCustomizeList() const { return m_hideInCustomizeList; }
     uint32_t GetResourceId() const { return m_resourceId; }
     CKVTToolbarImageList& OwnImages(ImageKind kind) { return m_ownImages[kind]; }
 
@@ -219,7 +216,6 @@ private:
     bool m_drawBorder = true;
     bool m_grayDisabled = true;
     bool m_noClose = false;
-    bool m_hideInCustomizeList = false;
     uint32_t m_ctrlStyle = 0;
     QPoint m_lastPress;
 };

@@ -35,6 +35,9 @@ public:
     void TrackResize(QPoint point);
     void EndResize(bool apply, QPoint point);
     void OnCustomizeMode(bool on);
+    // Keeps the bar out of the customisation sheet's list of toolbars.
+    void SetHideInCustomizeList(bool on) { m_hideInCustomizeList = on; }
+    bool IsHiddenInCustomizeList() const { return m_hideInCustomizeList; }
 
     // The bar's drop target (registered when the bar is created); the
     // button drag hands it what is dragged over the bar.
@@ -71,4 +74,5 @@ private:
     bool m_resizing = false;
     QRect m_resizeRect;
     CKVTToolbarButton* m_resizeButton = nullptr;
+    bool m_hideInCustomizeList = false;
 };

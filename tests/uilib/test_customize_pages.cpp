@@ -79,7 +79,7 @@ TEST_F(PagesTest, ToolbarsAreListedWithTheirChecksAndAVetoBeeps)
 {
     // A bar kept out of the list, and a bar of another frame.
     CKVTToolBar* hidden = MakeBar(0xE826, 1, QStringLiteral("Skrytý"));
-    hidden->SetHideInCustomizeList(true);
+    hidden->Customizer().SetHideInCustomizeList(true);
     frame->DockControlBar(hidden, ui::DOCKBAR_TOP);
     CKVTMDIFrameWnd other;
     auto* foreign = new CKVTToolBar(&other);
@@ -168,7 +168,7 @@ TEST_F(PagesTest, TheEleventhUserToolbarIsRefusedAndEmptyingTheListLeavesNoSelec
     for (int i = 0; i < 10; ++i)
         ASSERT_NE(frame->Helper().CreateUserToolbar(QStringLiteral("U%1").arg(i)), nullptr);
     for (CKVTToolBar* b : {static_cast<CKVTToolBar*>(menuBar), mainBar, debugBar})
-        b->SetHideInCustomizeList(true);
+        b->Customizer().SetHideInCustomizeList(true);
     CKVTToolbarCustomize* sheet = OpenSheet();
     CKVTToolbarsPage* page = Toolbars(sheet);
     EXPECT_EQ(page->List()->count(), 10);
