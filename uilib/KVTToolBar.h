@@ -1,13 +1,19 @@
 #pragma once
-// The customisable toolbar: the window of an ordered list of buttons
-// (CKVTToolbarItems) with the hot and pressed button, clicks, hot tracking,
-// tooltips and command state from the update handlers.  Its collaborators
-// do the rest: CKVTToolbarLayouter lays the buttons out in rows or columns
-// (over the pure core KvtToolbarLayout), CKVTToolbarPainter draws the bar,
-// CKVTToolbarCustomizer handles customisation by mouse, drops and the
-// button context menu, CKVTToolbarStore keeps the stored state, and
-// CKVTToolbarShared holds what all bars share (callers reach it directly).  The
-// menu bar and the popup menu bars derive from it.
+// The customisable toolbar: the window of an ordered list of buttons with
+// the hot and pressed button, clicks, hot tracking, tooltips and command
+// state from the update handlers.  Its collaborators do the rest and are
+// reached through it, never through forwarders on it: Items() is the button
+// list (CKVTToolbarItems: count, indices, styles, the selected and
+// dropped-down indices, the customize button, mnemonics), Layout() lays the
+// buttons out in rows or columns (CKVTToolbarLayouter over the pure core
+// KvtToolbarLayout), Customizer() handles customisation by mouse, the drop
+// target and drops, the button context menu and whether the customisation
+// sheet lists the bar (CKVTToolbarCustomizer), Store() keeps the stored state
+// (CKVTToolbarStore); CKVTToolbarPainter draws the bar.  What all bars share
+// is called on CKVTToolbarShared directly.  The bar itself keeps the
+// button-list operations that do more than the list, its own flags and the
+// virtual operations a derived bar replaces.  The menu bar and the popup
+// menu bars derive from it.
 
 #include "platform/sys/ObjectArchive.h"
 #include "platform/ui/ControlBar.h"
@@ -31,7 +37,6 @@
 class QMimeData;
 
 class CKVTToolBar;
-class CCustomizeButton;
 namespace ui {
 class Menu;
 }
@@ -106,8 +111,9 @@ public:
 
     // The collaborators, for what is not an operation of the bar itself:
     // sizes, layout passes, hit tests and drop places; the customisation
-    // press, the width drag, drops and the button context menu; the stored
-    // record and its registry key.
+    // press, the width drag, the drop target and drops, the button context
+    // menu and the listing in the customisation sheet; the stored record
+    // and its registry key.
     CKVTToolbarLayouter& Layout() { return m_layout; }
     CKVTToolbarCustomizer& Customizer() { return m_customizer; }
     CKVTToolbarStore& Store() { return m_store; }
