@@ -1,5 +1,7 @@
 #include "plcviews/PLCDoc.h"
 
+#include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
@@ -248,7 +250,7 @@ void CPLCView::DrawMargin(QPainter& p, const QRect& rect, int line)
         return;
     COlnkLink& link = doc->Link();
     const int right = rect.left() + rect.width();
-    const int centre = rect.top() + GetLineHeight() / 2;
+    const int centre = rect.top() + Renderer().GetLineHeight() / 2;
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
     auto fillOutline = [&](int item) {
@@ -265,7 +267,7 @@ void CPLCView::DrawMargin(QPainter& p, const QRect& rect, int line)
             const QColor text = C(plcview::BlendColor(act.textColor, inact.textColor, regs.activity));
             const bool hex = doc->Data().DisplayAsHex != 0;
             const RegisterBoxes b = RegisterBoxWidths(m_regFont, hex);
-            const int h = std::max(4, GetLineHeight() - 2);
+            const int h = std::max(4, Renderer().GetLineHeight() - 2);
             const QRect rloBox(rect.left() + 1, rect.top() + 1, b.rlo, h);
             const QRect drBox(rloBox.right() + 2, rect.top() + 1, std::max(b.dr, reg - b.rlo - 3), h);
             p.setFont(m_regFont);
@@ -305,7 +307,8 @@ void CPLCView::DrawMargin(QPainter& p, const QRect& rect, int line)
                 item = MechErr;
             }
         }
-        p.fillRect(QRect(right - 4, rect.top(), 4, GetLineHeight()), C(m_plcItems[size_t(item)].textColor));
+        const QRect mark(right - 4, rect.top(), 4, Renderer().GetLineHeight());
+        p.fillRect(mark, C(m_plcItems[size_t(item)].textColor));
         if (running && state.index == index) {
             fillOutline(MechCurrent);
             const QPoint tri[3] = {{right - 6, centre + 5}, {right - 1, centre}, {right - 6, centre - 6}};
@@ -329,9 +332,10 @@ void CPLCView::RepaintMargin() { update(QRect(0, 0, GetMarginWidth(), height()))
 void CPLCView::VisibleLineRange(int& first, int& count)
 {
     const int lines = GetLineCount();
-    first = std::clamp(GetTopLine(), 0, std::max(0, lines - 1));
+    first = std::clamp(ScrollPos().topLine, 0, std::max(0, lines - 1));
     int lastLine = first, sub = 0;
-    const int lastSub = std::min(GetTopSubLine() + std::max(1, GetScreenLines()) - 1, std::max(0, GetSubLineCount() - 1));
+    const int lastSub = std::min(ScrollPos().topSubLine + std::max(1, GetScreenLines()) - 1,
+                                 std::max(0, GetSubLineCount() - 1));
     GetLineBySubLineIndex(lastSub, lastLine, sub);
     count = std::min(lastLine - first + 1 + 1, lines - first);
     count = std::max(0, count);
@@ -390,7 +394,7 @@ void CPLCView::paintEvent(QPaintEvent* e)
 {
     CStructuredTextView::paintEvent(e);
     // Scrolling and sizing repaint: the watched range follows.
-    const int top = GetTopSubLine(), lines = GetScreenLines();
+    const int top = ScrollPos().topSubLine, lines = GetScreenLines();
     if ((top != m_lastTop || lines != m_lastScreenLines) && !m_rangeDue) {
         m_lastTop = top;
         m_lastScreenLines = lines;
@@ -644,7 +648,7 @@ void CPLCView::HandleMouseAt(const QPoint& pos)
     bool negate = false;
     const int regWidth = GetMarginWidth() - CStructuredTextView::GetMarginWidth();
     uint32_t index = 0;
-    const int x = pos.x() - ClientRect().left();
+    const int x = pos.x() - Scroller().ClientRect().left();
     if (x >= 0 && x < GetMarginWidth()) {
         const compout::ListingLine* l = ListingLineOf(at.line, &index);
         if (x < regWidth && l && l->kind == compout::kLineD && ColumnInUse())

@@ -1,5 +1,6 @@
 #include "plcviews/StructuredTextDoc.h"
 
+#include "editor/view/EdtViewScroller.h"
 #include "plcviews/PPTextFile.h"
 #include "plcviews/WatchedFile.h"
 
@@ -556,7 +557,7 @@ void CStructuredTextView::contextMenuEvent(QContextMenuEvent* e)
 {
     QPoint global = e->globalPos();
     if (e->reason() == QContextMenuEvent::Keyboard)
-        global = mapToGlobal(ClientRect().topLeft() + QPoint(5, 5));
+        global = mapToGlobal(Scroller().ClientRect().topLeft() + QPoint(5, 5));
     ShowContextMenu(global);
     e->accept();
 }

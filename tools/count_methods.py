@@ -189,8 +189,11 @@ def inline_body(decl):
 
 def method_name(decl):
     d = re.sub(r"\s+", " ", decl.split("{")[0]).strip()
-    d = re.sub(r"^(public|protected|private|signals|public slots|private slots)\s*:\s*", "", d)
-    if not d or "(" not in d or d.startswith(("using ", "friend ", "Q_OBJECT", "typedef ", "enum", "static_assert")):
+    # the Qt macros without a semicolon and the access labels before the
+    # declaration (a constructor right after `Q_OBJECT public:`)
+    d = re.sub(r"^(?:(?:Q_OBJECT|Q_GADGET)\b\s*|(?:public|protected|private|signals|public slots|private slots)\s*:\s*)*",
+               "", d)
+    if not d or "(" not in d or d.startswith(("using ", "friend ", "typedef ", "enum", "static_assert")):
         return None
     head = d.split("(")[0].strip()
     if "=" in head or head.endswith(("Q_OBJECT", "Q_DISABLE_COPY")) or head.startswith("Q_"):

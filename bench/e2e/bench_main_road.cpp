@@ -16,6 +16,8 @@
 // (docs/testing.md).
 #include "bench/BenchSize.h"
 #include "app/StrandworkApp.h"
+#include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
 #include "mainwnd/AppBar.h"
@@ -182,10 +184,10 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override
     {
         if (o == m_view && e->type() == QEvent::Paint && !m_marked) {
-            const int lh = m_view->GetLineHeight();
-            const int y = (m_view->GetSubLineIndex(m_line) - m_view->GetTopSubLine()) * lh;
-            const QRect margin(m_view->ClientRect().left(), m_view->ClientRect().top() + y,
-                               m_view->GetMarginWidth(), lh);
+            const int lh = m_view->Renderer().GetLineHeight();
+            const int y = (m_view->GetSubLineIndex(m_line) - m_view->ScrollPos().topSubLine) * lh;
+            const QRect client = m_view->Scroller().ClientRect();
+            const QRect margin(client.left(), client.top() + y, m_view->GetMarginWidth(), lh);
             if (static_cast<QPaintEvent*>(e)->region().intersects(margin) && StoppedThere() && m_left)
                 m_marked = Clock::now();
         }

@@ -19,6 +19,7 @@
 #include "editor/regexp/EdtRegExp.h"
 #include "editor/settings/EdtSettings.h"
 #include "editor/settings/EdtTextTypes.h"
+#include "editor/view/EdtViewScroller.h"
 #include "platform/ui/Prompt.h"
 
 #include <QApplication>
@@ -225,7 +226,7 @@ void BM_PaintAlone(benchmark::State& state)
 {
     BenchView& v = Shared(true);
     v.SetCursorPos({3, 500000});
-    v.ScrollToLine(499990);
+    v.Scroller().ScrollToLine(499990);
     for (auto _ : state)
         v.PaintAll();
 }
@@ -235,7 +236,7 @@ void BM_TypeAndPaint(benchmark::State& state)
 {
     BenchView& v = Shared(true);
     v.SetCursorPos({3, 500000});
-    v.ScrollToLine(499990);
+    v.Scroller().ScrollToLine(499990);
     int i = 0;
     for (auto _ : state) {
         const char16_t c = kKeys[i++ % 10];

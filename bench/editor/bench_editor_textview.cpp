@@ -23,6 +23,7 @@
 #include "editor/settings/EdtSettings.h"
 #include "editor/settings/EdtTextTypes.h"
 #include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewScroller.h"
 #include "res/CommandIds.h"
 
 #include <QApplication>
@@ -224,7 +225,7 @@ BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond)->Iterations(bench:
 void PlaceAtMiddleWithSelection(BenchView& v)
 {
     v.SetCursorPos({0, 500000});
-    v.ScrollToLine(500000);
+    v.Scroller().ScrollToLine(500000);
     const int half = v.GetScreenLines() / 2;
     v.SetSelection({3, 500000}, {7, 500000 + half});
 }
@@ -258,7 +259,7 @@ void BM_ScrollPage(benchmark::State& state)
         v.SetSelection({0, 500000}, {0, 500000});
         v.SetCursorPos({0, 500000});
         v.SetAnchor({0, 500000});
-        v.ScrollToLine(500000);
+        v.Scroller().ScrollToLine(500000);
         state.ResumeTiming();
         const auto t0 = std::chrono::steady_clock::now();
         for (int i = 0; i < 1000; ++i) {
@@ -297,7 +298,7 @@ void BM_JumpToEndWarm(benchmark::State& state)
         v.SetSelection({0, 0}, {0, 0});
         v.SetCursorPos({0, 0});
         v.SetAnchor({0, 0});
-        v.ScrollToLine(0);
+        v.Scroller().ScrollToLine(0);
         state.ResumeTiming();
         v.ExecuteCommand(ID_EDT_CARET_TEXT_END);
         v.PaintAll();
@@ -380,7 +381,7 @@ void BM_JumpToEndCold(benchmark::State& state)
         state.ResumeTiming();
         const auto t0 = std::chrono::steady_clock::now();
         PostCtrlEnd(v.get());
-        const auto painted = RunUntilPainted(*v, [&] { return v->GetTopLine() + v->GetScreenLines() > last; });
+        const auto painted = RunUntilPainted(*v, [&] { return v->ScrollPos().topLine + v->GetScreenLines() > last; });
         if (!painted) {
             state.SkipWithError("the jump was not painted");
             break;

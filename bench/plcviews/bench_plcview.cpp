@@ -4,6 +4,7 @@
 // the refreshed tip text through the link and the simulator over
 // 127.0.0.1 (target: median at most 5 ms).
 #include "bench/BenchSize.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "plcviews/PLCDoc.h"
@@ -46,7 +47,7 @@ struct Session
             return;
         app->MainFrame()->show();
         view->GetParentFrame()->showNormal();
-        view->GetParentFrame()->resize(900, 64 * view->GetLineHeight());
+        view->GetParentFrame()->resize(900, 64 * view->Renderer().GetLineHeight());
         for (int line : {3, 10}) {
             view->ClampTextPos(EdtPoint{0, line});
             view->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
@@ -117,7 +118,7 @@ void BM_ValueTipRoundTrip(benchmark::State& state)
         state.SkipWithError("debugging did not start");
         return;
     }
-    const QPoint at = s.view->TextToClient(EdtPoint{17, 2}) + QPoint(2, s.view->GetLineHeight() / 2);
+    const QPoint at = s.view->TextToClient(EdtPoint{17, 2}) + QPoint(2, s.view->Renderer().GetLineHeight() / 2);
     uint8_t value = 0;
     for (auto _ : state) {
         s.sim->plc().writeMemory(1, 0x10, {++value});

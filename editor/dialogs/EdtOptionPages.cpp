@@ -7,6 +7,7 @@
 #include "editor/settings/EdtTextTypes.h"
 #include "editor/view/EdtTextView.h"
 #include "editor/files/FileChangeMonitor.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
@@ -468,8 +469,8 @@ void CEditorPage1::Refresh()
             }
             if (auto* e = Item<QLineEdit>(1004))
                 e->setText(QString::number(v.GetTabSize()));
-            SetCheck(1005, v.GetShowTabs() ? 1 : 0, false);
-            const uint32_t vf = v.GetFlags();
+            SetCheck(1005, v.Style().showTabs ? 1 : 0, false);
+            const uint32_t vf = v.Style().flags;
             SetRadio(1032, (vf & EDT_TT_BRACES1) ? 1 : (vf & EDT_TT_BRACES2) ? 2 : 0);
         }
     } else {
@@ -516,7 +517,7 @@ void CEditorPage1::ApplyToView(CEdtTextView& v) const
                 v.SetTabSize(n);
         }
     if (GetCheck(1005) != 2)
-        v.SetShowTabs(GetCheck(1005) == 1);
+        v.Renderer().SetShowTabs(GetCheck(1005) == 1);
     if (ev && GetCheck(1006) != 2)
         ev->SetAutoIndent(GetCheck(1006) == 1);
 }
@@ -552,11 +553,11 @@ void CEditorPage2::Refresh()
             CEdtTextView& v = *s.view;
             if (CEdtEditView* ev = EditViewOf(&v))
                 SetCheck(1007, ev->GetDisableBSAtSOL() ? 0 : 1, false);
-            SetCheck(1008, v.GetSelectionMargin() ? 1 : 0, false);
-            SetCheck(1040, v.GetWordWrap() ? 1 : 0, false);
+            SetCheck(1008, v.Style().selMargin ? 1 : 0, false);
+            SetCheck(1040, v.Style().wordWrap ? 1 : 0, false);
             if (CEdtTextBuffer* b = v.GetTextBuffer())
                 SetRadio(1035, b->GetCRLFMode() + 1);
-            SetCheck(1039, Bit(v.GetFlags(), EDT_TT_SPACE_PAREN), false);
+            SetCheck(1039, Bit(v.Style().flags, EDT_TT_SPACE_PAREN), false);
         }
     } else {
         SetRadio(1035, -1);
@@ -581,7 +582,7 @@ void CEditorPage2::ApplyToView(CEdtTextView& v) const
     if (CEdtEditView* ev = EditViewOf(&v); ev && GetCheck(1007) != 2)
         ev->SetDisableBSAtSOL(GetCheck(1007) == 0);
     if (GetCheck(1008) != 2)
-        v.SetSelectionMargin(GetCheck(1008) == 1);
+        v.Renderer().SetSelectionMargin(GetCheck(1008) == 1);
     if (GetCheck(1040) != 2)
         v.SetWordWrap(GetCheck(1040) == 1);
     const int ends = GetRadio(1035);
@@ -759,7 +760,8 @@ void CEditorOptionsPage::OnOK()
         CEdtTextView& v = *m_state.view;
         for (CEditorPageBase* p : m_pages)
             p->ApplyToView(v);
-        v.SetFlags((v.GetFlags() & keep) | set);
+        v.Style().flags = (v.Style().flags & keep) | set;
+        v.update();
     }
     if (m_state.selected)
         for (CEditorPageBase* p : m_pages)
@@ -914,7 +916,7 @@ void CFontPage::RebuildPreview()
     if (script)
         m_preview.charSet = edt::CharSetOfScriptName(script->currentText());
     if (auto* sample = Item<QLabel>(1092))
-        sample->setFont(CEdtTextView::FontFromLogFont(m_preview, false, false));
+        sample->setFont(EdtViewRenderer::FontFromLogFont(m_preview, false, false));
 }
 
 void CFontPage::OnOK()

@@ -4,6 +4,7 @@
 #include "editor/find/EdtFindController.h"
 
 #include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 
 #include "editor/dialogs/EdtFindDlg.h"
@@ -535,7 +536,7 @@ bool EdtFindController::HighlightText(EdtPoint pt, int length, bool reverse)
             std::clamp(sub - lines / 3, 0, std::max(m_view.GetSubLineCount() - 1, 0)));
     m_view.EnsureVisible(m_sel.Cursor());
     if (top == m_pos.topSubLine && offset == m_pos.offsetChar)
-        m_view.UpdateCaret();  // a scroll has placed it already
+        m_view.Caret().UpdateCaret();  // a scroll has placed it already
     return true;
 }
 
@@ -550,8 +551,8 @@ void EdtFindController::ShowNotFound(std::u16string_view text)
 void EdtFindController::MapFindCommands()
 {
     m_view.MapCommand(ID_EDIT_FIND, [this] {
-        m_view.SetKeyboardSelectionMode(false);
-        m_view.OnEditFind();
+        m_sel.SetKeyboardSelection(false);
+        OnEditFind();
     });
     m_view.MapUpdate(ID_EDIT_FIND, [](ui::CmdUI& cmd) { cmd.Enable(true); });
     auto canRepeat = [this](ui::CmdUI& cmd) {
@@ -559,18 +560,18 @@ void EdtFindController::MapFindCommands()
         cmd.Enable(m_find->hasLast || (!h.isEmpty() && !h.first().isEmpty()));
     };
     m_view.MapCommand(ID_EDIT_REPEAT, [this] {
-        m_view.SetKeyboardSelectionMode(false);
-        m_view.OnEditRepeat(false);
+        m_sel.SetKeyboardSelection(false);
+        OnEditRepeat(false);
     });
     m_view.MapUpdate(ID_EDIT_REPEAT, canRepeat);
     m_view.MapCommand(ID_EDT_FIND_PREVIOUS, [this] {
-        m_view.SetKeyboardSelectionMode(false);
-        m_view.OnEditRepeat(true);
+        m_sel.SetKeyboardSelection(false);
+        OnEditRepeat(true);
     });
     m_view.MapUpdate(ID_EDT_FIND_PREVIOUS, canRepeat);
     m_view.MapCommand(ID_EDT_INCREMENTAL_FORWARD, [this] {
-        m_view.SetKeyboardSelectionMode(false);
-        m_view.OnIncrementalSearch(false);
+        m_sel.SetKeyboardSelection(false);
+        OnIncrementalSearch(false);
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_FORWARD, [this](ui::CmdUI& cmd) {
         const int last = m_view.GetLineCount() - 1;
@@ -578,8 +579,8 @@ void EdtFindController::MapFindCommands()
                    !(m_sel.Cursor() == EdtPoint{m_view.GetLineLength(last), last}));
     });
     m_view.MapCommand(ID_EDT_INCREMENTAL_BACKWARD, [this] {
-        m_view.SetKeyboardSelectionMode(false);
-        m_view.OnIncrementalSearch(true);
+        m_sel.SetKeyboardSelection(false);
+        OnIncrementalSearch(true);
     });
     m_view.MapUpdate(ID_EDT_INCREMENTAL_BACKWARD, [this](ui::CmdUI& cmd) {
         cmd.Enable(m_view.GetTextBuffer() && !(m_sel.Cursor() == EdtPoint{0, 0}));
@@ -605,7 +606,7 @@ void EdtFindController::OnEditFind()
             text = m_view.GetText(m_sel.DrawSelStart(), m_sel.DrawSelEnd());
     } else {
         int s = 0, e = 0;
-        edt::WordAround(m_view.Layout(), m_sel.Cursor(), s, e);
+        edt::WordAround(m_view.Cache().Lines(), m_sel.Cursor(), s, e);
         if (s >= 0 && e > s)
             text = m_view.GetText({s, m_sel.Cursor().line}, {e, m_sel.Cursor().line});
     }
@@ -707,7 +708,7 @@ void EdtFindController::IncrementalStep(bool next)
         m_sel.SetCursor(m_sel.Anchor() = f.incPos);
         m_view.SetSelection(f.incPos, f.incPos);
         m_view.EnsureVisible(m_sel.Cursor());
-        m_view.UpdateCaret();
+        m_view.Caret().UpdateCaret();
         return;
     }
     if (next) {
@@ -732,20 +733,20 @@ bool EdtFindController::OnIncrementalChar(char16_t c)
         return false;
     EdtFindState& f = *m_find;
     if (c == 27) {
-        m_view.EndIncrementalSearch();
+        EndIncrementalSearch();
         m_sel.SetCursor(f.savedCaret);
         m_sel.SetAnchor(f.savedSelStart);
         m_view.SetSelection(f.savedSelStart, f.savedSelEnd);
         m_view.EnsureVisible(m_sel.Cursor());
-        m_view.UpdateCaret();
+        m_view.Caret().UpdateCaret();
         return true;
     }
     if (c == 13) {
-        m_view.EndIncrementalSearch();
+        EndIncrementalSearch();
         return true;
     }
     if (c != u' ' && c != u'\t' && !QChar(c).isPrint()) {
-        m_view.EndIncrementalSearch();
+        EndIncrementalSearch();
         return true;
     }
     if (!f.incFound) {
@@ -812,25 +813,5 @@ bool CEdtTextView::FindTextInBlock(std::u16string_view text, EdtPoint start, Edt
 bool CEdtTextView::HighlightText(EdtPoint pt, int length, bool reverse)
 {
     return m_finder->HighlightText(pt, length, reverse);
-}
-
-void CEdtTextView::OnEditFind()
-{
-    m_finder->OnEditFind();
-}
-
-void CEdtTextView::OnEditRepeat(bool previous)
-{
-    m_finder->OnEditRepeat(previous);
-}
-
-void CEdtTextView::OnIncrementalSearch(bool backward)
-{
-    m_finder->OnIncrementalSearch(backward);
-}
-
-void CEdtTextView::EndIncrementalSearch()
-{
-    m_finder->EndIncrementalSearch();
 }
 

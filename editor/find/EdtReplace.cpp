@@ -1,6 +1,7 @@
 // The edit view's replace command: ReplaceSelection, the searching and
 // replacing loops, and the "Nahradit" dialog.
 
+#include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtEditView.h"
 #include "editor/find/EdtFindController.h"
 #include "editor/dialogs/EdtFindDlg.h"
@@ -9,6 +10,7 @@
 #include "editor/dialogs/EdtReplaceDlg.h"
 #include "editor/find/EdtReplaceTesting.h"
 #include "editor/dialogs/HistoryCombo.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "platform/ui/Beep.h"
 
 #include <QAbstractItemView>
@@ -296,7 +298,7 @@ void CEdtEditView::OnEditReplace()
     r = ReplaceState{};
     Sel().PrepareSelBounds();
     int ws = 0, we = 0;
-    edt::WordAround(Layout(), Sel().Cursor(), ws, we);
+    edt::WordAround(Cache().Lines(), Sel().Cursor(), ws, we);
     const std::u16string word =
         we > ws ? GetText({ws, Sel().Cursor().line}, {we, Sel().Cursor().line}) : std::u16string();
     if (IsSelection() && Sel().DrawSelStart().line != Sel().DrawSelEnd().line) {
@@ -334,7 +336,7 @@ void CEdtEditView::OnEditReplace()
         Sel().SetCursor(b);
         SetSelection(a, b);
         EnsureVisible(b);
-        UpdateCaret();
+        Caret().UpdateCaret();
         DropSavedSelection();
     }
     EdtReg::SaveNumber(HKEY_CURRENT_USER, EDT_SETTINGS_KEY, u"ReplaceFlags", flags);

@@ -80,11 +80,11 @@ void EdtTextPrinter::OnBeginPrinting(QPainter& painter, ui::PrintInfo&)
     QPaintDevice* dev = painter.device();
     const int px = dev ? dev->logicalDpiX() : sx;
     const int py = dev ? dev->logicalDpiY() : sy;
-    EdtLogFont lf = m_view.ResolvedLogFont(m_view.Renderer().m_logFont);
+    EdtLogFont lf = EdtViewRenderer::ResolvedLogFont(m_view.Renderer().m_logFont);
     lf.height = Scale(lf.height, py, sy);
     if (lf.width != 0)
         lf.width = Scale(lf.width, px, sx);
-    job->font = m_view.FontFromLogFont(lf, false, false);
+    job->font = EdtViewRenderer::FontFromLogFont(lf, false, false);
     painter.setFont(job->font);
     const QFontMetrics fm(job->font, dev);
     job->ascent = fm.ascent();

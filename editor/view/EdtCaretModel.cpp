@@ -7,6 +7,7 @@
 #include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 #include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
@@ -55,8 +56,9 @@ bool EdtCaretModel::IsValidTextPosY(EdtPoint pt) const
 
 EdtPoint EdtCaretModel::ClientToText(QPoint p)
 {
-    m_view.Cache().EnsureCacheSize();
-    return edt::ClientToTextPoint(m_view.Layout(), m_view.Cache().m_subLines, m_view.Metrics(),
+    EdtLayoutCache& cache = m_view.Cache();
+    cache.EnsureCacheSize();
+    return edt::ClientToTextPoint(cache.Lines(), cache.m_subLines, m_view.Renderer().Metrics(),
                                   p.x(), p.y());
 }
 
@@ -65,11 +67,12 @@ QPoint EdtCaretModel::TextToClient(EdtPoint pt)
     m_view.Cache().EnsureCacheSize();
     pt.line = std::clamp(pt.line, 0, m_view.GetLineCount() - 1);
     int x = 0, y = 0;
-    if (m_style.wordWrap && m_view.GetParser()) {
+    if (m_style.wordWrap && m_view.Cache().m_parser) {
         pt.ch = std::clamp(pt.ch, 0, m_view.GetLineLength(pt.line));
-        m_view.GetSubLines(pt.line);  // the line's own count before the sums
-        edt::TextPointToClient(m_view.Layout(), m_view.Cache().m_subLines, m_view.Metrics(), pt, x,
-                               y);
+        m_view.Cache().GetSubLines(pt.line);  // the line's own count before the sums
+        const EdtLayoutCache& cache = m_view.Cache();
+        edt::TextPointToClient(cache.Lines(), cache.m_subLines, m_view.Renderer().Metrics(), pt,
+                               x, y);
         return {x, y};
     }
     // No breaks: the line is read once for the clamp and the column.
@@ -77,7 +80,7 @@ QPoint EdtCaretModel::TextToClient(EdtPoint pt)
     const std::u16string_view text = m_view.Finder().LineForSearch(pt.line);
     pt.ch = std::clamp(pt.ch, 0, static_cast<int>(text.size()));
     edt::LinePointToClient(text, noBreaks, m_view.Cache().m_subLines.SumBefore(pt.line),
-                           m_style.tabSize, m_view.Metrics(), pt.ch, x, y);
+                           m_style.tabSize, m_view.Renderer().Metrics(), pt.ch, x, y);
     return {x, y};
 }
 
@@ -91,7 +94,7 @@ void EdtCaretModel::EnsureVisible(EdtPoint pt)
     const int length = static_cast<int>(text.size());
     pt.ch = std::clamp(pt.ch, 0, length);
     std::vector<int> breaks;
-    m_view.GetLineBreaks(pt.line, breaks);
+    m_view.Cache().GetLineBreaks(pt.line, breaks);
     const int sub = m_view.GetSubLineIndex(pt.line) + edt::SubLineOf(breaks, length, pt.ch).sub;
     // Without word wrap the line is one sub-line: the column from its start.
     const int col = m_style.wordWrap ? 0 : edt::CharToColumn(text, pt.ch, m_style.tabSize);
@@ -114,7 +117,7 @@ void EdtCaretModel::EnsureVisible(EdtPoint pt)
             off = col;
         else if (col >= off + chars)
             off = col - chars + 1;
-        off = std::clamp(off, 0, std::max(std::max(m_view.GetMaxLineLength(), col + 1) - 1, 0));
+        off = std::clamp(off, 0, std::max(std::max(m_view.Cache().GetMaxLineLength(), col + 1) - 1, 0));
         if (off != m_pos.offsetChar) {
             m_view.ScrollToChar(off);
             scrolled = true;
@@ -210,13 +213,13 @@ void EdtCaretModel::InvalidateLines(int first, int last)
         return;  // a hidden widget takes no updates
     if (first > last)
         std::swap(first, last);
-    const int lh = m_view.GetLineHeight();
+    const int lh = m_view.Renderer().GetLineHeight();
     first = std::clamp(first, 0, m_view.GetLineCount() - 1);
     last = std::clamp(last, 0, m_view.GetLineCount() - 1);
     const int64_t y0 = int64_t(m_view.GetSubLineIndex(first) - m_pos.topSubLine) * lh;
     const int64_t y1 =
-        int64_t(m_view.GetSubLineIndex(last) + m_view.GetSubLines(last) - m_pos.topSubLine) * lh;
-    const QRect c = m_view.ClientRect();
+        int64_t(m_view.GetSubLineIndex(last) + m_view.Cache().GetSubLines(last) - m_pos.topSubLine) * lh;
+    const QRect c = m_view.Scroller().ClientRect();
     if (y1 < 0 || y0 > c.height())
         return;
     const int top = static_cast<int>(std::max<int64_t>(y0, 0));
@@ -229,9 +232,9 @@ void EdtCaretModel::InvalidateFromLine(int line)
     if (!m_view.isVisible())
         return;  // a hidden widget takes no updates
     line = std::clamp(line, 0, m_view.GetLineCount() - 1);
-    const int64_t y0 =
-        int64_t(m_view.GetSubLineIndex(line) - m_pos.topSubLine) * m_view.GetLineHeight();
-    const QRect c = m_view.ClientRect();
+    const int lh = m_view.Renderer().GetLineHeight();
+    const int64_t y0 = int64_t(m_view.GetSubLineIndex(line) - m_pos.topSubLine) * lh;
+    const QRect c = m_view.Scroller().ClientRect();
     if (y0 > c.height())
         return;
     const int top = static_cast<int>(std::max<int64_t>(y0, 0));
@@ -241,7 +244,7 @@ void EdtCaretModel::InvalidateFromLine(int line)
 QRect EdtCaretModel::CaretRect()
 {
     const QPoint p = TextToClient(m_sel.Cursor());
-    return {p.x(), p.y(), 2, m_view.GetLineHeight()};
+    return {p.x(), p.y(), 2, m_view.Renderer().GetLineHeight()};
 }
 
 bool EdtCaretModel::IsCaretShown() const
@@ -249,8 +252,7 @@ bool EdtCaretModel::IsCaretShown() const
     if (!m_style.focused || !m_caretOn)
         return false;
     if (!m_style.wordWrap &&
-        m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch) <
-            m_pos.offsetChar)
+        CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch) < m_pos.offsetChar)
         return false;
     return true;
 }
@@ -306,7 +308,7 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
     const uint32_t base = id & ~1u;
     m_sel.PrepareSelBounds();
     const bool sel = IsSelection();
-    const edt::ILayoutLines& lines = m_view.Layout();
+    const edt::ILayoutLines& lines = m_view.Cache().Lines();
     EdtPoint c = m_sel.Cursor();
     c.line = std::clamp(c.line, 0, m_view.GetLineCount() - 1);
     c.ch = std::clamp(c.ch, 0, m_view.GetLineLength(c.line));
@@ -380,20 +382,15 @@ void EdtCaretModel::OnCaretCommand(uint32_t id)
 
 // ------------------------------------------------------------ keys and focus
 
-int EdtCaretModel::CalculateActualOffset(int line, int ch)
+int EdtCaretModel::CalculateActualOffset(int line, int ch) const
 {
     if (line < 0 || line >= m_view.GetLineCount())
         return 0;
-    return edt::ScreenColumnOf(m_view.Layout(),
+    return edt::ScreenColumnOf(m_view.Cache().Lines(),
                                {std::clamp(ch, 0, m_view.GetLineLength(line)), line});
 }
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
-
-int CEdtTextView::CalculateActualOffset(int line, int ch)
-{
-    return m_caret->CalculateActualOffset(line, ch);
-}
 
 bool CEdtTextView::IsValidTextPos(EdtPoint pt) const
 {
@@ -458,34 +455,4 @@ bool CEdtTextView::IsSelection() const
 bool CEdtTextView::IsInsideSelection(EdtPoint pt)
 {
     return m_caret->IsInsideSelection(pt);
-}
-
-void CEdtTextView::InvalidateLines(int first, int last)
-{
-    m_caret->InvalidateLines(first, last);
-}
-
-void CEdtTextView::InvalidateFromLine(int line)
-{
-    m_caret->InvalidateFromLine(line);
-}
-
-bool CEdtTextView::IsCaretShown() const
-{
-    return m_caret->IsCaretShown();
-}
-
-void CEdtTextView::UpdateCaret()
-{
-    m_caret->UpdateCaret();
-}
-
-void CEdtTextView::FinishCaretMove(bool extend, bool keepIdeal)
-{
-    m_caret->FinishCaretMove(extend, keepIdeal);
-}
-
-void CEdtTextView::OnCaretCommand(uint32_t id)
-{
-    m_caret->OnCaretCommand(id);
 }

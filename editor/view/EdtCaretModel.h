@@ -21,7 +21,7 @@ class EdtCaretModel
 public:
     explicit EdtCaretModel(CEdtTextView& view);
 
-    int CalculateActualOffset(int line, int ch);
+    int CalculateActualOffset(int line, int ch) const;
     bool IsValidTextPos(EdtPoint pt) const;
     bool IsValidTextPosY(EdtPoint pt) const;
     EdtPoint ClientToText(QPoint p);

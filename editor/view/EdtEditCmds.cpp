@@ -5,6 +5,7 @@
 
 #include "editor/find/EdtFindController.h"
 #include "editor/parsers/EdtParser.h"
+#include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtTextCase.h"
 #include "platform/ui/Command.h"
 #include "res/CommandIds.h"
@@ -41,10 +42,10 @@ void CEdtEditView::MapTextCommands()
         cmd.Enable(p.ch >= 0 && p.line >= 0);
     });
     MapCommand(ID_EDT_TOGGLE_KEYBOARD_SELECTION,
-               [this] { SetKeyboardSelectionMode(!GetKeyboardSelectionMode()); });
+               [this] { Sel().SetKeyboardSelection(!Sel().KeyboardSelection()); });
     MapUpdate(ID_EDT_TOGGLE_KEYBOARD_SELECTION, [this](ui::CmdUI& cmd) {
         cmd.Enable(true);
-        cmd.SetCheck(GetKeyboardSelectionMode() ? 1 : 0);
+        cmd.SetCheck(Sel().KeyboardSelection() ? 1 : 0);
     });
     Cmd(ID_EDT_CHANGE_CODEPAGE, [this] { OnEditChangeCodePage(); }, true);
     MapUpdate(ID_EDT_CHANGE_CODEPAGE, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection() && QueryEditable()); });
@@ -77,7 +78,7 @@ void CEdtEditView::OnEditChangeCase(int action)
         Sel().SetCursor({ec, el});
         SetSelection(a, Sel().Cursor());
         EnsureVisible(Sel().Cursor());
-        UpdateCaret();
+        Caret().UpdateCaret();
     }
     m_buffer->FlushUndoGroup(this);
 }
@@ -183,12 +184,12 @@ void CEdtEditView::OnEditAutoExpand()
                 AutoIndentAfterBreak();
             break;
         case u't':
-            InsertAtCaret(IndentUnit(CalculateActualOffset(p.line, p.ch)), act);
+            InsertAtCaret(IndentUnit(Caret().CalculateActualOffset(p.line, p.ch)), act);
             break;
-        case u'l': OnCaretCommand(ID_EDT_CARET_LEFT); break;
-        case u'r': OnCaretCommand(ID_EDT_CARET_RIGHT); break;
-        case u'u': OnCaretCommand(ID_EDT_CARET_UP); break;
-        case u'd': OnCaretCommand(ID_EDT_CARET_DOWN); break;
+        case u'l': Caret().OnCaretCommand(ID_EDT_CARET_LEFT); break;
+        case u'r': Caret().OnCaretCommand(ID_EDT_CARET_RIGHT); break;
+        case u'u': Caret().OnCaretCommand(ID_EDT_CARET_UP); break;
+        case u'd': Caret().OnCaretCommand(ID_EDT_CARET_DOWN); break;
         case u'h': PlaceCaret({0, p.line}); break;
         case u'f': PlaceCaret({GetLineLength(p.line), p.line}); break;
         default: break;  // other letters are passed over

@@ -4,9 +4,13 @@
 #include "editor/view/EdtEditView.h"
 
 #include "editor/find/EdtFindController.h"
+#include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtMouseController.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtRegistry.h"
+#include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Menu.h"
@@ -136,7 +140,7 @@ void CEdtEditView::PlaceCaret(EdtPoint pt)
     SetSelection(pt, pt);
     Sel().SetIdealChar(-1);  // computed by the next vertical move
     EnsureVisible(pt);
-    UpdateCaret();
+    Caret().UpdateCaret();
 }
 
 bool CEdtEditView::DeleteSelection(int action)
@@ -184,7 +188,7 @@ void CEdtEditView::Cmd(uint32_t id, std::function<void()> fn, bool keepKeyboardS
 {
     MapCommand(id, [this, fn = std::move(fn), keepKeyboardSelection] {
         if (!keepKeyboardSelection)
-            SetKeyboardSelectionMode(false);
+            Sel().SetKeyboardSelection(false);
         fn();
     });
 }
@@ -311,9 +315,9 @@ void CEdtEditView::DeleteWord(bool forward)
     // Without a selection, the word before or after the caret is the selection.
     if (!IsSelection()) {
         if (forward)
-            SetSelection(Sel().Cursor(), edt::WordRightTarget(Layout(), Sel().Cursor()));
+            SetSelection(Sel().Cursor(), edt::WordRightTarget(Cache().Lines(), Sel().Cursor()));
         else
-            SetSelection(edt::WordLeftTarget(Layout(), Sel().Cursor()), Sel().Cursor());
+            SetSelection(edt::WordLeftTarget(Cache().Lines(), Sel().Cursor()), Sel().Cursor());
     }
     m_buffer->BeginUndoGroup();
     DeleteSelection(EDT_ACTION_DELETE);
@@ -339,18 +343,18 @@ void CEdtEditView::OnEditTab()
         Sel().SetCursor(end);
         SetSelection({0, first}, end);
         EnsureVisible(end);
-        UpdateCaret();
+        Caret().UpdateCaret();
         m_buffer->FlushUndoGroup(this);
         return;
     }
-    const int col = CalculateActualOffset(Sel().Cursor().line, Sel().Cursor().ch);
+    const int col = Caret().CalculateActualOffset(Sel().Cursor().line, Sel().Cursor().ch);
     if (m_overwrite && !IsSelection()) {
         const int t = std::max(GetTabSize(), 1);
         const int stop = (col / t + 1) * t;
         EdtPoint c = Sel().Cursor();
         const char16_t* s = GetLineChars(c.line);
         const int n = GetLineLength(c.line);
-        while (c.ch < n && CalculateActualOffset(c.line, c.ch) < stop) {
+        while (c.ch < n && Caret().CalculateActualOffset(c.line, c.ch) < stop) {
             const bool tab = s[c.ch] == u'\t';
             ++c.ch;
             if (tab)
@@ -361,7 +365,8 @@ void CEdtEditView::OnEditTab()
     }
     m_buffer->BeginUndoGroup();
     DeleteSelection(EDT_ACTION_TYPING);
-    InsertAtCaret(IndentUnit(CalculateActualOffset(Sel().Cursor().line, Sel().Cursor().ch)), EDT_ACTION_TYPING);
+    const EdtPoint c = Sel().Cursor();
+    InsertAtCaret(IndentUnit(Caret().CalculateActualOffset(c.line, c.ch)), EDT_ACTION_TYPING);
     m_buffer->FlushUndoGroup(this);
 }
 
@@ -391,17 +396,17 @@ void CEdtEditView::OnEditUntab()
         Sel().SetCursor(end);
         SetSelection({0, first}, end);
         EnsureVisible(end);
-        UpdateCaret();
+        Caret().UpdateCaret();
         m_buffer->FlushUndoGroup(this);
         return;
     }
     const EdtPoint c = Sel().Cursor();
     if (c.ch == 0)
         return;
-    const int col = CalculateActualOffset(c.line, c.ch);
+    const int col = Caret().CalculateActualOffset(c.line, c.ch);
     const int target = col % t == 0 ? col - t : col - col % t;
     int ch = 0;
-    while (ch < c.ch && CalculateActualOffset(c.line, ch) < target)
+    while (ch < c.ch && Caret().CalculateActualOffset(c.line, ch) < target)
         ++ch;
     PlaceCaret({ch, c.line});
 }
@@ -539,7 +544,7 @@ void CEdtEditView::OnEditOperation(int action, std::u16string_view text)
 {
     if (action != EDT_ACTION_TYPING || !m_autoIndent || !m_buffer)
         return;
-    const uint32_t flags = GetFlags();
+    const uint32_t flags = Style().flags;
     const int t = std::max(GetTabSize(), 1);
     if (text == u"\r\n") {
         if (!m_overwrite)
@@ -569,7 +574,7 @@ void CEdtEditView::OnEditOperation(int action, std::u16string_view text)
         return;
     }
     if ((flags & 0x40) && IsOpening(c) && onlyNonWhite()) {
-        const std::u16string unit = IndentUnit(CalculateActualOffset(l, bracket));
+        const std::u16string unit = IndentUnit(Caret().CalculateActualOffset(l, bracket));
         if (m_buffer->InsertText(this, l, bracket, unit, el, ec, EDT_ACTION_AUTOINDENT))
             PlaceCaret({caret.ch + int(unit.size()), l});
         return;
@@ -579,10 +584,10 @@ void CEdtEditView::OnEditOperation(int action, std::u16string_view text)
         if (s[bracket - 1] == u'\t') {
             remove = 1;
         } else {
-            const int col = CalculateActualOffset(l, bracket);
+            const int col = Caret().CalculateActualOffset(l, bracket);
             const int target = col % t == 0 ? col - t : col - col % t;
             while (remove < bracket && s[bracket - 1 - remove] == u' ' &&
-                   CalculateActualOffset(l, bracket - remove) > std::max(target, 0))
+                   Caret().CalculateActualOffset(l, bracket - remove) > std::max(target, 0))
                 ++remove;
         }
         if (remove > 0 &&
@@ -596,7 +601,7 @@ void CEdtEditView::AutoIndentAfterBreak()
     const EdtPoint caret = Sel().Cursor();
     if (caret.line < 1)
         return;
-    const uint32_t flags = GetFlags();
+    const uint32_t flags = Style().flags;
     const int t = std::max(GetTabSize(), 1);
     const int p = caret.line - 1;
     const std::u16string_view prev(GetLineChars(p), size_t(GetLineLength(p)));
@@ -676,7 +681,8 @@ void CEdtEditView::paintEvent(QPaintEvent* e)
         return;
     QPainter p(this);
     const QPoint at = TextToClient(m_dropPos);
-    p.fillRect(QRect(at.x(), at.y(), 2, GetLineHeight()), palette().color(QPalette::Text));
+    const int lh = Renderer().GetLineHeight();
+    p.fillRect(QRect(at.x(), at.y(), 2, lh), palette().color(QPalette::Text));
 }
 
 void CEdtEditView::dragEnterEvent(QDragEnterEvent* e)
@@ -706,9 +712,10 @@ Qt::DropAction CEditDropTarget::Effect(const QDropEvent* e, bool enter)
         return Qt::IgnoreAction;
     if (!enter && !v.QueryEditable())
         return Qt::IgnoreAction;
-    const EdtPoint pt = v.ClientToText(e->position().toPoint() + QPoint(v.GetCharWidth() / 2, 0));
+    const QPoint half(v.Renderer().GetCharWidth() / 2, 0);
+    const EdtPoint pt = v.ClientToText(e->position().toPoint() + half);
     // A drop inside the text dragged out of this view does nothing.
-    if (CEdtTextView::CurrentDragSource() == &v && !Before(pt, v.Mouse().DragStart()) &&
+    if (EdtMouseController::CurrentDragSource() == &v && !Before(pt, v.Mouse().DragStart()) &&
         Before(pt, v.Mouse().DragEnd()))
         return Qt::IgnoreAction;
     v.ShowDropCaret(pt);
@@ -748,17 +755,18 @@ void CEditDropTarget::OnDragLeave()
 void CEditDropTarget::OnDragScroll(QPoint pos)
 {
     CEdtEditView& v = *m_view;
-    const QRect c = v.ClientRect();
-    const int lh = v.GetLineHeight(), cw = v.GetCharWidth();
-    if (pos.y() < c.top() + lh && v.GetTopSubLine() > 0)
-        v.ScrollToSubLine(v.GetTopSubLine() - 1);
-    else if (pos.y() > c.bottom() - lh && v.GetTopSubLine() + 1 < v.GetSubLineCount())
-        v.ScrollToSubLine(v.GetTopSubLine() + 1);
-    if (!v.GetWordWrap()) {
-        if (pos.x() < v.GetMarginWidth() + 2 * cw && v.GetOffsetChar() > 0)
-            v.ScrollToChar(v.GetOffsetChar() - 1);
-        else if (pos.x() > c.right() - 2 * cw && v.GetOffsetChar() + 1 < v.GetMaxLineLength())
-            v.ScrollToChar(v.GetOffsetChar() + 1);
+    const QRect c = v.Scroller().ClientRect();
+    const int lh = v.Renderer().GetLineHeight(), cw = v.Renderer().GetCharWidth();
+    const EdtScrollPos& top = v.ScrollPos();
+    if (pos.y() < c.top() + lh && top.topSubLine > 0)
+        v.ScrollToSubLine(top.topSubLine - 1);
+    else if (pos.y() > c.bottom() - lh && top.topSubLine + 1 < v.GetSubLineCount())
+        v.ScrollToSubLine(top.topSubLine + 1);
+    if (!v.Style().wordWrap) {
+        if (pos.x() < v.GetMarginWidth() + 2 * cw && top.offsetChar > 0)
+            v.ScrollToChar(top.offsetChar - 1);
+        else if (pos.x() > c.right() - 2 * cw && top.offsetChar + 1 < v.Cache().GetMaxLineLength())
+            v.ScrollToChar(top.offsetChar + 1);
     }
 }
 
@@ -778,7 +786,7 @@ void CEditDropTarget::OnDrop(QDropEvent* e)
         return;
     }
     // A drag out of a view of the same buffer runs in that drag's group.
-    CEdtTextView* source = CEdtTextView::CurrentDragSource();
+    CEdtTextView* source = EdtMouseController::CurrentDragSource();
     const bool ownGroup = !source || source->GetTextBuffer() != v.m_buffer;
     if (ownGroup)
         v.m_buffer->BeginUndoGroup();
@@ -788,7 +796,7 @@ void CEditDropTarget::OnDrop(QDropEvent* e)
         v.Sel().SetCursor({ec, el});
         v.SetSelection(pt, {ec, el});
         v.EnsureVisible(v.Sel().Cursor());
-        v.UpdateCaret();
+        v.Caret().UpdateCaret();
     }
     if (ownGroup)
         v.m_buffer->FlushUndoGroup(&v);

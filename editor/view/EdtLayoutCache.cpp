@@ -3,8 +3,10 @@
 
 #include "editor/view/EdtLayoutCache.h"
 
+#include "editor/find/EdtFindController.h"
 #include "editor/view/EdtRenderTesting.h"
 #include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewScroller.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,16 +48,45 @@ std::function<void(CEdtTextView&)> g_sliceHook;
 
 } // namespace
 
+// The view's text as the layout code reads it.
+class EdtViewLines final : public edt::ILayoutLines
+{
+public:
+    EdtViewLines(CEdtTextView& view, EdtLayoutCache& cache) : m_view(view), m_cache(cache) {}
+    int LayoutLineCount() const override { return m_view.GetLineCount(); }
+    std::u16string_view LayoutLine(int line) const override
+    {
+        return m_view.Finder().LineForSearch(line);
+    }
+    int LayoutTabSize() const override { return m_view.GetTabSize(); }
+    void LayoutBreaks(int line, std::vector<int>& breaks) const override
+    {
+        m_cache.GetLineBreaks(line, breaks);
+    }
+
+private:
+    CEdtTextView& m_view;
+    EdtLayoutCache& m_cache;
+};
+
 void edt::SetFillerSliceHook(std::function<void(CEdtTextView&)> hook)
 {
     g_sliceHook = std::move(hook);
 }
 
-EdtLayoutCache::EdtLayoutCache(CEdtTextView& view) : m_view(view), m_style(view.Style()), m_pos(view.ScrollPos()), m_slicer(std::make_unique<FillerSlicer>(*this))
+EdtLayoutCache::EdtLayoutCache(CEdtTextView& view)
+    : m_view(view), m_style(view.Style()), m_pos(view.ScrollPos()),
+      m_lines(std::make_unique<EdtViewLines>(view, *this)),
+      m_slicer(std::make_unique<FillerSlicer>(*this))
 {
 }
 
 EdtLayoutCache::~EdtLayoutCache() = default;
+
+const edt::ILayoutLines& EdtLayoutCache::Lines() const
+{
+    return *m_lines;
+}
 
 // Whether every line is drawn in its exact colours (all cookies known,
 // nothing drawn provisionally waits).
@@ -107,7 +138,7 @@ int EdtLayoutCache::WrapWidth()
 void EdtLayoutCache::GetLineBreaks(int line, std::vector<int>& breaks)
 {
     breaks.clear();
-    if (!m_style.wordWrap || !m_view.GetParser() || line < 0 || line >= m_view.GetLineCount())
+    if (!m_style.wordWrap || !m_parser || line < 0 || line >= m_view.GetLineCount())
         return;
     EnsureCacheSize();
     if (m_wrapWidth != WrapWidth()) {
@@ -130,7 +161,7 @@ void EdtLayoutCache::GetLineBreaks(int line, std::vector<int>& breaks)
 
 int EdtLayoutCache::GetSubLines(int line)
 {
-    if (!m_style.wordWrap || !m_view.GetParser() || line < 0 || line >= m_view.GetLineCount())
+    if (!m_style.wordWrap || !m_parser || line < 0 || line >= m_view.GetLineCount())
         return 1;
     ComputeSubLines(line);
     return std::max(1, static_cast<int>(m_subLines.Get(line)));
@@ -154,7 +185,7 @@ void EdtLayoutCache::ComputeSubLines(int line)
 
 int EdtLayoutCache::GetSubLineCount()
 {
-    if (!m_style.wordWrap || !m_view.GetParser())
+    if (!m_style.wordWrap || !m_parser)
         return m_view.GetLineCount();
     EnsureCacheSize();
     return static_cast<int>(std::min<int64_t>(m_subLines.Total(), INT32_MAX));
@@ -162,7 +193,7 @@ int EdtLayoutCache::GetSubLineCount()
 
 int EdtLayoutCache::GetSubLineIndex(int line)
 {
-    if (!m_style.wordWrap || !m_view.GetParser())
+    if (!m_style.wordWrap || !m_parser)
         return std::clamp(line, 0, m_view.GetLineCount() - 1);
     line = std::clamp(line, 0, m_view.GetLineCount() - 1);
     EnsureCacheSize();
@@ -171,7 +202,7 @@ int EdtLayoutCache::GetSubLineIndex(int line)
 
 void EdtLayoutCache::GetLineBySubLineIndex(int subLine, int& line, int& subInLine)
 {
-    if (!m_style.wordWrap || !m_view.GetParser()) {
+    if (!m_style.wordWrap || !m_parser) {
         line = std::clamp(subLine, 0, m_view.GetLineCount() - 1);
         subInLine = 0;
         return;
@@ -233,7 +264,7 @@ bool EdtLayoutCache::IsFillerBusy() const
     const int n = m_view.GetLineCount();
     if (m_cookiesKnown < n || m_maxLength < 0 || m_lengthScan < n)
         return true;
-    return m_style.wordWrap && m_view.GetParser() && m_wrapScan < n;
+    return m_style.wordWrap && m_parser && m_wrapScan < n;
 }
 
 // One slice from the event loop.  Everything posted before the slice has
@@ -293,16 +324,16 @@ bool EdtLayoutCache::RunFillerSlice(int budgetMs)
         }
         if (t.elapsed() >= budgetMs) {
             if (grew)
-                m_view.RecalcHorzScrollBar();
+                m_view.Scroller().RecalcHorzScrollBar();
             return true;
         }
     }
     if (m_maxLength < 0 || grew) {
         m_maxLength = m_maxKnown;
-        m_view.RecalcHorzScrollBar();
+        m_view.Scroller().RecalcHorzScrollBar();
     }
     // 3. Sub-lines of word wrap.
-    if (m_style.wordWrap && m_view.GetParser()) {
+    if (m_style.wordWrap && m_parser) {
         const int before = m_view.GetSubLineCount();
         while (m_wrapScan < n) {
             const int stop = std::min(n, m_wrapScan + 256);
@@ -313,7 +344,7 @@ bool EdtLayoutCache::RunFillerSlice(int budgetMs)
         }
         if (m_view.GetSubLineCount() != before) {
             m_pos.topSubLine = m_view.GetSubLineIndex(m_pos.topLine);
-            m_view.RecalcVertScrollBar();
+            m_view.Scroller().RecalcVertScrollBar();
             m_view.update();
         }
         if (m_wrapScan < n)
@@ -340,16 +371,6 @@ int EdtLayoutCache::GetMaxLineLength()
 }
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
-
-void CEdtTextView::GetLineBreaks(int line, std::vector<int>& breaks)
-{
-    m_cache->GetLineBreaks(line, breaks);
-}
-
-int CEdtTextView::GetSubLines(int line)
-{
-    return m_cache->GetSubLines(line);
-}
 
 int CEdtTextView::GetSubLineCount()
 {
@@ -379,9 +400,4 @@ uint32_t CEdtTextView::ParseLine(uint32_t cookie, int line, TextBlockList* block
 uint32_t CEdtTextView::GetParseCookie(int line)
 {
     return m_cache->GetParseCookie(line);
-}
-
-int CEdtTextView::GetMaxLineLength()
-{
-    return m_cache->GetMaxLineLength();
 }

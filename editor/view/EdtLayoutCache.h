@@ -15,6 +15,7 @@
 #include <vector>
 
 class CEdtTextView;
+class EdtViewLines;
 class QObject;
 
 class EdtLayoutCache
@@ -23,11 +24,15 @@ public:
     explicit EdtLayoutCache(CEdtTextView& view);
     ~EdtLayoutCache();  // drops a slice still on its way
 
+    // The view's text as the layout code reads it (lines, tab size, breaks).
+    const edt::ILayoutLines& Lines() const;
+
     // Forgets everything (a new text or a reset view).
     void ResetCaches();
     // Follows the line count of the text.
     void EnsureCacheSize();
     int WrapWidth();
+    // The break positions of the line (empty without word wrap).
     void GetLineBreaks(int line, std::vector<int>& breaks);
     int GetSubLines(int line);
     void ComputeSubLines(int line);
@@ -55,6 +60,8 @@ public:
     CEdtTextView& m_view;
     const EdtViewStyle& m_style;
     EdtScrollPos& m_pos;
+    std::unique_ptr<EdtViewLines> m_lines;
+    CEdtParser* m_parser = nullptr;   // gives the break points of word wrap
     std::vector<uint32_t> m_cookies;  // valid below m_cookiesKnown
     int m_cookiesKnown = 0;
     edt::BlockedCounts m_lengths;     // expanded lengths, -1 unknown

@@ -3,8 +3,11 @@
 
 #include "editor/view/EdtMouseController.h"
 
+#include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 #include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 
 #include "platform/ui/Cursor.h"
 
@@ -114,8 +117,8 @@ void EdtMouseController::SelectWordsBetween(EdtPoint a, EdtPoint b)
     const bool forward = !Before(b, a);
     const EdtPoint first = forward ? a : b, last = forward ? b : a;
     int s1, e1, s2, e2;
-    edt::WordAround(m_view.Layout(), first, s1, e1);
-    edt::WordAround(m_view.Layout(), last, s2, e2);
+    edt::WordAround(m_view.Cache().Lines(), first, s1, e1);
+    edt::WordAround(m_view.Cache().Lines(), last, s2, e2);
     const EdtPoint from{s1, first.line}, to{e2, last.line};
     if (forward) {
         m_sel.SetCursor(to);
@@ -128,10 +131,10 @@ void EdtMouseController::SelectWordsBetween(EdtPoint a, EdtPoint b)
 
 void EdtMouseController::SelectScreenLines(EdtPoint a, EdtPoint b)
 {
-    const edt::ILayoutLines& lines = m_view.Layout();
+    const edt::ILayoutLines& lines = m_view.Cache().Lines();
     auto nextStart = [&](EdtPoint p) {
         std::vector<int> breaks;
-        m_view.GetLineBreaks(p.line, breaks);
+        m_view.Cache().GetLineBreaks(p.line, breaks);
         const edt::SubLinePos s = edt::SubLineOf(breaks, m_view.GetLineLength(p.line), p.ch);
         if (s.sub < static_cast<int>(breaks.size()))
             return EdtPoint{breaks[size_t(s.sub)], p.line};
@@ -163,13 +166,13 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     const QPoint pos = e->position().toPoint();
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    const QPoint shifted = pos + QPoint(m_view.GetCharWidth() / 2, 0);
+    const QPoint shifted = pos + QPoint(m_view.Renderer().GetCharWidth() / 2, 0);
     if (e->button() == Qt::RightButton) {
         const EdtPoint pt = m_view.ClientToText(shifted);
         if (!m_view.IsInsideSelection(pt)) {
             m_sel.SetCursor(m_sel.Anchor() = pt);
             m_view.SetSelection(pt, pt);
-            m_view.UpdateCaret();
+            m_view.Caret().UpdateCaret();
         }
         return;
     }
@@ -178,11 +181,11 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     m_lastMousePos = pos;
     if (pos.x() < m_view.GetMarginWidth()) {
         if (ctrl) {
-            m_view.OnEditSelectAll();
+            OnEditSelectAll();
             return;
         }
         const EdtPoint pt = edt::LineStartTarget(
-            m_view.Layout(), m_view.ClientToText(QPoint(m_view.GetMarginWidth(), pos.y())));
+            m_view.Cache().Lines(), m_view.ClientToText(QPoint(m_view.GetMarginWidth(), pos.y())));
         m_sel.SetCursor(pt);
         if (!shift)
             m_sel.SetAnchor(pt);
@@ -207,9 +210,10 @@ void EdtMouseController::MousePress(QMouseEvent* e)
     }
     m_dragSelection = true;
     m_autoScroll->start();
-    m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+    m_sel.SetIdealChar(
+        m_view.Caret().CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
     m_view.EnsureVisible(m_sel.Cursor());
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
 }
 
 void EdtMouseController::MouseMove(QMouseEvent* e)
@@ -217,10 +221,12 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
     const QPoint pos = e->position().toPoint();
     m_lastMousePos = pos;
     if (m_dragSelection) {
-        const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
+        const QPoint half(m_view.Renderer().GetCharWidth() / 2, 0);
+        const EdtPoint pt = m_view.ClientToText(pos + half);
         DragSelectionTo(pt);
-        m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
-        m_view.UpdateCaret();
+        m_sel.SetIdealChar(
+            m_view.Caret().CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+        m_view.Caret().UpdateCaret();
         return;
     }
     if (m_preparingToDrag) {
@@ -239,7 +245,7 @@ void EdtMouseController::MouseMove(QMouseEvent* e)
         }
         m_view.setCursor(m_view.Renderer().m_marginCursor);
     } else if (m_view.IsInsideSelection(
-                   m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0)))) {
+                   m_view.ClientToText(pos + QPoint(m_view.Renderer().GetCharWidth() / 2, 0)))) {
         if (!m_disableDragAndDrop)
             m_view.setCursor(Qt::ArrowCursor);
     } else {
@@ -255,11 +261,11 @@ void EdtMouseController::MouseRelease(QMouseEvent* e)
     if (m_preparingToDrag) {
         m_preparingToDrag = false;
         const EdtPoint pt =
-            m_view.ClientToText(m_pressPos + QPoint(m_view.GetCharWidth() / 2, 0));
+            m_view.ClientToText(m_pressPos + QPoint(m_view.Renderer().GetCharWidth() / 2, 0));
         m_sel.SetCursor(m_sel.Anchor() = pt);
         m_view.SetSelection(pt, pt);
-        m_sel.SetIdealChar(m_view.CalculateActualOffset(pt.line, pt.ch));
-        m_view.UpdateCaret();
+        m_sel.SetIdealChar(m_view.Caret().CalculateActualOffset(pt.line, pt.ch));
+        m_view.Caret().UpdateCaret();
     }
 }
 
@@ -272,15 +278,16 @@ void EdtMouseController::MouseDoubleClick(QMouseEvent* e)
     const QPoint pos = e->position().toPoint();
     if (pos.x() < m_view.GetMarginWidth())
         return;
-    const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.GetCharWidth() / 2, 0));
+    const EdtPoint pt = m_view.ClientToText(pos + QPoint(m_view.Renderer().GetCharWidth() / 2, 0));
     m_sel.SetCursor(m_sel.Anchor() = pt);
     SelectWordsBetween(pt, pt);
     m_sel.SetAnchor(m_sel.DrawSelStart());
     m_wordSelection = true;
     m_dragSelection = true;
     m_autoScroll->start();
-    m_sel.SetIdealChar(m_view.CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
-    m_view.UpdateCaret();
+    m_sel.SetIdealChar(
+        m_view.Caret().CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch));
+    m_view.Caret().UpdateCaret();
 }
 
 void EdtMouseController::OnAutoScrollTimer()
@@ -289,9 +296,9 @@ void EdtMouseController::OnAutoScrollTimer()
         m_autoScroll->stop();
         return;
     }
-    const QRect c = m_view.ClientRect();
+    const QRect c = m_view.Scroller().ClientRect();
     const QPoint pos = m_lastMousePos;
-    const int lh = m_view.GetLineHeight();
+    const int lh = m_view.Renderer().GetLineHeight();
     bool scrolled = false;
     int top = m_pos.topSubLine;
     if (pos.y() < c.top())
@@ -309,7 +316,7 @@ void EdtMouseController::OnAutoScrollTimer()
             --off;
         else if (pos.x() > c.right())
             ++off;
-        off = std::clamp(off, 0, std::max(m_view.GetMaxLineLength() - 1, 0));
+        off = std::clamp(off, 0, std::max(m_view.Cache().GetMaxLineLength() - 1, 0));
         if (off != m_pos.offsetChar) {
             m_view.ScrollToChar(off);
             scrolled = true;
@@ -318,9 +325,10 @@ void EdtMouseController::OnAutoScrollTimer()
     if (!scrolled)
         return;
     const QPoint inside(std::clamp(pos.x(), c.left(), c.right()), std::clamp(pos.y(), c.top(), c.bottom()));
-    const EdtPoint pt = m_view.ClientToText(inside + QPoint(m_view.GetCharWidth() / 2, 0));
+    const QPoint half(m_view.Renderer().GetCharWidth() / 2, 0);
+    const EdtPoint pt = m_view.ClientToText(inside + half);
     DragSelectionTo(pt);
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
 }
 
 // ------------------------------------------------------------ clipboard
@@ -364,7 +372,7 @@ void EdtMouseController::OnEditSelectAll()
     m_sel.SetAnchor({0, 0});
     m_sel.SetCursor(end);
     m_view.SetSelection({0, 0}, end);
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
 }
 
 bool EdtMouseController::TextInClipboard()
@@ -463,11 +471,6 @@ void EdtMouseController::StartDrag()
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
 
-CEdtTextView* CEdtTextView::CurrentDragSource()
-{
-    return EdtMouseController::CurrentDragSource();
-}
-
 void CEdtTextView::mousePressEvent(QMouseEvent* e)
 {
     m_mouse->MousePress(e);
@@ -488,16 +491,6 @@ void CEdtTextView::mouseDoubleClickEvent(QMouseEvent* e)
     m_mouse->MouseDoubleClick(e);
 }
 
-void CEdtTextView::OnEditCopy()
-{
-    m_mouse->OnEditCopy();
-}
-
-void CEdtTextView::OnEditSelectAll()
-{
-    m_mouse->OnEditSelectAll();
-}
-
 bool CEdtTextView::TextInClipboard()
 {
     return m_mouse->TextInClipboard();
@@ -506,11 +499,6 @@ bool CEdtTextView::TextInClipboard()
 bool CEdtTextView::PutToClipboard(const std::u16string& text)
 {
     return m_mouse->PutToClipboard(text);
-}
-
-bool CEdtTextView::SetClipboardText(const QString& lf)
-{
-    return m_mouse->SetClipboardText(lf);
 }
 
 bool CEdtTextView::GetFromClipboard(std::u16string& text)

@@ -21,6 +21,7 @@ class EdtMouseController
 public:
     explicit EdtMouseController(CEdtTextView& view);
 
+    // The text view whose drag runs now (nullptr when none).
     static CEdtTextView* CurrentDragSource();
     void DragSelectionTo(EdtPoint pt);
     void SelectWordsBetween(EdtPoint a, EdtPoint b);

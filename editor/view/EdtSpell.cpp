@@ -7,6 +7,7 @@
 #include "editor/buffer/EdtCodePages.h"
 #include "editor/settings/EdtSettings.h"
 #include "editor/EdtWispell.h"
+#include "editor/view/EdtCaretModel.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
@@ -90,7 +91,7 @@ public:
             v->Sel().SetCursor(a);
             v->SetSelection(e, a);
             v->EnsureVisible(a);
-            v->UpdateCaret();
+            v->Caret().UpdateCaret();
         } else if (code == 2 && b->word) {
             v->Sel().PrepareSelBounds();
             const EdtPoint a = v->Sel().DrawSelStart(), e = v->Sel().DrawSelEnd();
@@ -218,7 +219,7 @@ void CEdtEditView::OnEditChangeCodePage()
             Sel().SetCursor({ec, el});
             SetSelection(a, Sel().Cursor());
             EnsureVisible(Sel().Cursor());
-            UpdateCaret();
+            Caret().UpdateCaret();
         }
         m_buffer->FlushUndoGroup(this);
     }

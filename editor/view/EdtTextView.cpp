@@ -28,34 +28,8 @@
 #include <algorithm>
 #include <cstring>
 
-// The view's text as the layout code reads it.
-class EdtViewLines final : public edt::ILayoutLines
-{
-public:
-    explicit EdtViewLines(CEdtTextView& v) : m_v(v) {}
-    int LayoutLineCount() const override { return m_v.GetLineCount(); }
-    std::u16string_view LayoutLine(int line) const override
-    {
-        return m_v.Finder().LineForSearch(line);
-    }
-    int LayoutTabSize() const override { return m_v.GetTabSize(); }
-    void LayoutBreaks(int line, std::vector<int>& breaks) const override
-    {
-        m_v.GetLineBreaks(line, breaks);
-    }
-
-private:
-    CEdtTextView& m_v;
-};
-
 CEdtTextView::CEdtTextView(QWidget* parent) : ui::View(parent)
 {
-    Init();
-}
-
-void CEdtTextView::Init()
-{
-    m_lines = std::make_unique<EdtViewLines>(*this);
     m_finder = std::make_unique<EdtFindController>(*this);
     m_printer = std::make_unique<EdtTextPrinter>(*this);
     m_jumps = std::make_unique<EdtViewJumps>(*this);
@@ -73,10 +47,10 @@ void CEdtTextView::Init()
 
     m_mouse->SetDisableDragAndDrop((GetEdtGeneralFlags() & 0x80) != 0);
     m_accel = ui::AccelTable::Load(IDR_EDT_ACCEL);
-    TextInClipboard();  // starts watching the clipboard
+    m_mouse->TextInClipboard();  // starts watching the clipboard
 
     CEdtTextView::ResetView();
-    ApplyTextType(GetTextTypeDef(0));
+    CEdtTextView::SetTextType(GetTextTypeDef(0));
     MapCommands();
     m_finder->MapFindCommands();
     m_scroller->LayoutScrollBars();
@@ -85,8 +59,8 @@ void CEdtTextView::Init()
 CEdtTextView::~CEdtTextView()
 {
     DetachFromBuffer();
-    if (m_parser)
-        m_parser->SetTextView(nullptr);
+    if (m_cache->m_parser)
+        m_cache->m_parser->SetTextView(nullptr);
 }
 
 // ------------------------------------------------------------ buffer access
@@ -153,17 +127,7 @@ CEdtTextBuffer* CEdtTextView::LocateTextBuffer()
     return nullptr;
 }
 
-const edt::ILayoutLines& CEdtTextView::Layout() const
-{
-    return *m_lines;
-}
-
 // ------------------------------------------------------------ source types
-
-bool CEdtTextView::HasUnnamedBookmarks() const
-{
-    return m_jumps->HasUnnamedBookmarks();
-}
 
 bool CEdtTextView::GetDisableDragAndDrop() const
 {
@@ -204,23 +168,18 @@ bool CEdtTextView::SetTextType(const TextTypeDef* type)
 {
     if (!type)
         return false;
-    ApplyTextType(type);
-    return true;
-}
-
-void CEdtTextView::ApplyTextType(const TextTypeDef* type)
-{
     m_textType = m_appliedType = type;
-    if (m_flags != type->flags) {
-        m_flags = type->flags;
+    if (m_style.flags != type->flags) {
+        m_style.flags = type->flags;
         update();
     }
-    SetWordWrap((m_flags & EDT_TT_WORDWRAP) != 0);
-    SetSelectionMargin((m_flags & EDT_TT_MARGIN) != 0);
+    SetWordWrap((m_style.flags & EDT_TT_WORDWRAP) != 0);
+    m_renderer->SetSelectionMargin((m_style.flags & EDT_TT_MARGIN) != 0);
     SetTabSize(type->tabSize);
-    SetShowTabs((m_flags & EDT_TT_SHOWTABS) != 0);
+    m_renderer->SetShowTabs((m_style.flags & EDT_TT_SHOWTABS) != 0);
     if (m_buffer)
         ApplyForcedCRLFMode(*type, *m_buffer);
+    return true;
 }
 
 void CEdtTextView::LoadSettings()
@@ -242,8 +201,8 @@ void CEdtTextView::AttachToBuffer(CEdtTextBuffer* buffer)
     if (m_buffer)
         m_buffer->AddView(this);
     ResetView();
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
+    m_scroller->RecalcVertScrollBar();
+    m_scroller->RecalcHorzScrollBar();
     m_cache->StartFiller();
 }
 
@@ -282,7 +241,7 @@ void CEdtTextView::ResetView()
     m_vertScrollLocked = m_horzScrollLocked = false;
     if (m_buffer)
         m_jumps->SetHasUnnamedBookmarks(m_buffer->FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED) >= 0);
-    UpdateCaret();
+    m_caret->UpdateCaret();
     update();
 }
 
@@ -296,8 +255,8 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         ResetView();
         if (m_textType)
             SetTextType(m_textType);
-        RecalcVertScrollBar();
-        RecalcHorzScrollBar();
+        m_scroller->RecalcVertScrollBar();
+        m_scroller->RecalcHorzScrollBar();
         m_cache->StartFiller();
         return;
     }
@@ -306,7 +265,7 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
     if ((flags & 0x200) != 0) {
         // Line flags only: the line's icon and colour.
         if (line < GetLineCount()) {
-            InvalidateLines(line, line);
+            m_caret->InvalidateLines(line, line);
             if (m_buffer)
                 m_jumps->SetHasUnnamedBookmarks((GetLineFlags(line) & EDT_LF_BOOKMARK_UNNAMED) ||
                     (m_jumps->HasUnnamedBookmarks() &&
@@ -398,12 +357,12 @@ void CEdtTextView::UpdateView(IEdtBufferListener* source, const UpdateContext* c
         m_pos.topLine = std::clamp(top.line, 0, count - 1);
         m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
     }
-    InvalidateFromLine(line);
-    UpdateCaret();
+    m_caret->InvalidateFromLine(line);
+    m_caret->UpdateCaret();
     if ((flags & 0x2) && !m_vertScrollLocked)
-        RecalcVertScrollBar();
+        m_scroller->RecalcVertScrollBar();
     if ((flags & 0x1) && !m_horzScrollLocked)
-        RecalcHorzScrollBar();
+        m_scroller->RecalcHorzScrollBar();
     m_cache->StartFiller();
 }
 
@@ -445,14 +404,15 @@ bool CEdtTextView::ExecuteCommand(uint32_t id)
 {
     if (id >= ID_EDT_FIRST && id <= ID_EDT_LAST && id != ID_EDT_INCREMENTAL_FORWARD &&
         id != ID_EDT_INCREMENTAL_BACKWARD && id != ID_EDT_DELETE_BACK)
-        EndIncrementalSearch();
+        m_finder->EndIncrementalSearch();
     return ui::View::ExecuteCommand(id);
 }
 
 void CEdtTextView::MapCommands()
 {
-    MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST, [this](uint32_t id) { OnCaretCommand(id); });
-    MapCommand(ID_EDIT_COPY, [this] { OnEditCopy(); });
+    MapCommandRange(ID_EDT_CARET_FIRST, ID_EDT_CARET_LAST,
+                    [this](uint32_t id) { m_caret->OnCaretCommand(id); });
+    MapCommand(ID_EDIT_COPY, [this] { m_mouse->OnEditCopy(); });
     MapCommand(ID_FILE_PAGE_SETUP, [this] { Printer().OnFilePageSetup(); });
     MapCommand(ID_FILE_PRINT, [this] {
         EdtPrinter();
@@ -463,24 +423,26 @@ void CEdtTextView::MapCommands()
         OnFilePrintPreview();
     });
     MapUpdate(ID_EDIT_COPY, [this](ui::CmdUI& cmd) { cmd.Enable(IsSelection()); });
-    MapCommand(ID_EDIT_SELECT_ALL, [this] { OnEditSelectAll(); });
+    MapCommand(ID_EDIT_SELECT_ALL, [this] { m_mouse->OnEditSelectAll(); });
     MapUpdate(ID_EDIT_SELECT_ALL, [](ui::CmdUI& cmd) { cmd.Enable(true); });
-    MapCommandRange(ID_EDT_TOGGLE_BOOKMARK0, ID_EDT_TOGGLE_BOOKMARK0 + 9,
-                    [this](uint32_t id) { OnToggleBookmark(int(id - ID_EDT_TOGGLE_BOOKMARK0)); });
+    MapCommandRange(ID_EDT_TOGGLE_BOOKMARK0, ID_EDT_TOGGLE_BOOKMARK0 + 9, [this](uint32_t id) {
+        m_jumps->OnToggleBookmark(int(id - ID_EDT_TOGGLE_BOOKMARK0));
+    });
     MapCommandRange(ID_EDT_GO_BOOKMARK0, ID_EDT_GO_BOOKMARK0 + 9,
-                    [this](uint32_t id) { OnGoBookmark(int(id - ID_EDT_GO_BOOKMARK0)); });
-    MapCommand(ID_EDT_CLEAR_BOOKMARKS, [this] { OnClearBookmarks(); });
-    MapCommand(ID_EDT_TOGGLE_BOOKMARK, [this] { OnToggleBookmark(); });
-    MapCommand(ID_EDT_NEXT_BOOKMARK, [this] { OnNextBookmark(); });
-    MapCommand(ID_EDT_PREV_BOOKMARK, [this] { OnPrevBookmark(); });
-    MapCommand(ID_EDT_CLEAR_ALL_BOOKMARKS, [this] { OnClearAllBookmarks(); });
+                    [this](uint32_t id) { m_jumps->OnGoBookmark(int(id - ID_EDT_GO_BOOKMARK0)); });
+    MapCommand(ID_EDT_CLEAR_BOOKMARKS, [this] { m_jumps->OnClearBookmarks(); });
+    MapCommand(ID_EDT_TOGGLE_BOOKMARK, [this] { m_jumps->OnToggleBookmark(); });
+    MapCommand(ID_EDT_NEXT_BOOKMARK, [this] { m_jumps->OnNextBookmark(); });
+    MapCommand(ID_EDT_PREV_BOOKMARK, [this] { m_jumps->OnPrevBookmark(); });
+    MapCommand(ID_EDT_CLEAR_ALL_BOOKMARKS, [this] { m_jumps->OnClearAllBookmarks(); });
     for (uint32_t id : {ID_EDT_NEXT_BOOKMARK, ID_EDT_PREV_BOOKMARK, ID_EDT_CLEAR_ALL_BOOKMARKS})
         MapUpdate(id, [this](ui::CmdUI& cmd) { cmd.Enable(m_jumps->HasUnnamedBookmarks()); });
-    MapCommand(ID_EDT_MATCH_BRACE, [this] { OnMatchBrace(); });
-    MapUpdate(ID_EDT_MATCH_BRACE,
-              [this](ui::CmdUI& cmd) { cmd.Enable(edt::HasBracketAt(Layout(), m_sel.Cursor())); });
-    MapCommand(ID_EDT_GOTO_LINE, [this] { OnGoToLine(); });
-    MapCommand(ID_EDT_SWITCH_HEADER, [this] { OnSwitchHeader(); });
+    MapCommand(ID_EDT_MATCH_BRACE, [this] { m_jumps->OnMatchBrace(); });
+    MapUpdate(ID_EDT_MATCH_BRACE, [this](ui::CmdUI& cmd) {
+        cmd.Enable(edt::HasBracketAt(m_cache->Lines(), m_sel.Cursor()));
+    });
+    MapCommand(ID_EDT_GOTO_LINE, [this] { m_jumps->OnGoToLine(); });
+    MapCommand(ID_EDT_SWITCH_HEADER, [this] { m_jumps->OnSwitchHeader(); });
     MapUpdate(ID_EDT_SWITCH_HEADER, [this](ui::CmdUI& cmd) {
         cmd.Enable(m_textType && m_textType->name == u"C");
     });
@@ -489,8 +451,8 @@ void CEdtTextView::MapCommands()
             return;
         auto* row = const_cast<TextTypeDef*>(m_textType);
         row->flags ^= EDT_TT_MARGIN;
-        m_flags ^= EDT_TT_MARGIN;
-        SetSelectionMargin(!m_style.selMargin);
+        m_style.flags ^= EDT_TT_MARGIN;
+        m_renderer->SetSelectionMargin(!m_style.selMargin);
     });
     MapUpdate(ID_EDT_TOGGLE_MARGIN, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_style.selMargin ? 1 : 0); });
     MapCommand(ID_EDT_TOGGLE_WORDWRAP, [this] {
@@ -498,7 +460,7 @@ void CEdtTextView::MapCommands()
             return;
         auto* row = const_cast<TextTypeDef*>(m_textType);
         row->flags ^= EDT_TT_WORDWRAP;
-        m_flags ^= EDT_TT_WORDWRAP;
+        m_style.flags ^= EDT_TT_WORDWRAP;
         SetWordWrap(!m_style.wordWrap);
     });
     MapUpdate(ID_EDT_TOGGLE_WORDWRAP, [this](ui::CmdUI& cmd) { cmd.SetCheck(m_style.wordWrap ? 1 : 0); });
@@ -522,7 +484,7 @@ void CEdtTextView::MapCommands()
                              : QString());
     });
     MapUpdate(ID_EDT_INDICATOR_POSITION, [this](ui::CmdUI& cmd) {
-        const int col = CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch);
+        const int col = m_caret->CalculateActualOffset(m_sel.Cursor().line, m_sel.Cursor().ch);
         cmd.Enable(true);
         cmd.SetText(FormatResString(IDS_EDT_POSITION_FORMAT, m_sel.Cursor().line + 1, col + 1));
         Finder().UpdateIncrementalStatus();
@@ -591,8 +553,8 @@ void CEdtTextView::focusInEvent(QFocusEvent* e)
     ui::View::focusInEvent(e);
     m_style.focused = true;
     m_sel.PrepareSelBounds();
-    InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
-    UpdateCaret();
+    m_caret->InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
+    m_caret->UpdateCaret();
 }
 
 void CEdtTextView::focusOutEvent(QFocusEvent* e)
@@ -600,17 +562,17 @@ void CEdtTextView::focusOutEvent(QFocusEvent* e)
     ui::View::focusOutEvent(e);
     m_style.focused = false;
     m_sel.PrepareSelBounds();
-    InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
+    m_caret->InvalidateLines(m_sel.DrawSelStart().line, m_sel.DrawSelEnd().line);
     m_mouse->EndMouseSelection();
-    UpdateCaret();
+    m_caret->UpdateCaret();
 }
 
 void CEdtTextView::showEvent(QShowEvent* e)
 {
     ui::View::showEvent(e);
     m_scroller->ConnectScrollBars();
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
+    m_scroller->RecalcVertScrollBar();
+    m_scroller->RecalcHorzScrollBar();
 }
 
 void CEdtTextView::changeEvent(QEvent* e)
@@ -622,8 +584,8 @@ void CEdtTextView::changeEvent(QEvent* e)
 
 void CEdtTextView::WrapLine(int line, int width, std::vector<int>* breaks, int& count)
 {
-    if (m_parser)
-        m_parser->WrapLine(line, width, breaks, count);
+    if (m_cache->m_parser)
+        m_cache->m_parser->WrapLine(line, width, breaks, count);
 }
 
 void CEdtTextView::SetWordWrap(bool on)
@@ -639,9 +601,9 @@ void CEdtTextView::SetWordWrap(bool on)
         m_pos.offsetChar = 0;
     m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
     m_scroller->LayoutScrollBars();
-    RecalcVertScrollBar();
-    RecalcHorzScrollBar();
-    UpdateCaret();
+    m_scroller->RecalcVertScrollBar();
+    m_scroller->RecalcHorzScrollBar();
+    m_caret->UpdateCaret();
     update();
     m_cache->StartFiller();
 }
@@ -661,16 +623,16 @@ void CEdtTextView::SetTabSize(int n)
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;
     }
-    RecalcHorzScrollBar();
+    m_scroller->RecalcHorzScrollBar();
     update();
-    UpdateCaret();
+    m_caret->UpdateCaret();
     m_cache->StartFiller();
 }
 
 CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
 {
-    CEdtParser* old = m_parser;
-    m_parser = parser;
+    CEdtParser* old = m_cache->m_parser;
+    m_cache->m_parser = parser;
     if (parser)
         parser->SetTextView(this);
     if (m_style.wordWrap) {
@@ -678,26 +640,9 @@ CEdtParser* CEdtTextView::SetParser(CEdtParser* parser)
         m_cache->m_subLines.Fill(0, m_cache->m_subLines.Size(), -1);
         m_cache->m_wrapScan = 0;
         m_pos.topSubLine = GetSubLineIndex(m_pos.topLine);
-        RecalcVertScrollBar();
+        m_scroller->RecalcVertScrollBar();
         update();
         m_cache->StartFiller();
     }
     return old;
-}
-
-// ------------------------------------------------------------ the parts' state
-
-bool CEdtTextView::IsInsideSplitter() const
-{
-    return m_scroller->m_splitter != nullptr;
-}
-
-void CEdtTextView::SetPrintHeader(bool on)
-{
-    m_printer->m_printHeader = on;
-}
-
-void CEdtTextView::SetPrintFooter(bool on)
-{
-    m_printer->m_printFooter = on;
 }

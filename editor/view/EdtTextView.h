@@ -16,10 +16,15 @@
 // (caret, selection, caret keys), EdtMouseController (mouse, clipboard,
 // drag source), EdtFindController (find), EdtTextPrinter (printing) and
 // EdtViewJumps (bookmarks, matching bracket, go to line, source/header).
-// The parts are reached through accessors; the view keeps a one-line
-// forwarder only for what other folders call and its published interface.
+// The parts are reached through accessors (Cache(), Renderer(), ...).
+// The view itself keeps only its published interface (buffer access,
+// source types, display, sub-lines and scrolling, caret and selection,
+// clipboard and drag-source hooks, find, buffer updates, printing), what
+// other folders call on a view, the framework's and Qt's overrides and the
+// accessors; everything else is called on its part, and the commands that
+// only run a part's routine are bound to that part in MapCommands.
 // EdtTextView.cpp holds the state, buffer access, source types, updates,
-// commands and the Qt events.
+// the command map and the Qt events.
 
 #include "editor/parsers/EdtParser.h"
 #include "editor/view/EdtSelectionState.h"
@@ -47,7 +52,6 @@
 class QScrollBar;
 class QTimer;
 class QDrag;
-class EdtViewLines;
 class EdtLayoutCache;
 class EdtViewRenderer;
 class EdtViewScroller;
@@ -125,8 +129,6 @@ public:
     virtual bool SetTextType(const TextTypeDef* type);
     bool SelectTextType(const TextTypeDef* type) override;
     const TextTypeDef* GetCurrentTextType() const { return m_textType; }
-    uint32_t GetFlags() const { return m_flags; }
-    void SetFlags(uint32_t flags) { m_flags = flags; update(); }
     static void LoadSettings();
     static void SaveSettings();
 
@@ -141,50 +143,25 @@ public:
     virtual void DrawMargin(QPainter& p, const QRect& rect, int line);
     virtual void DrawSingleLine(QPainter& p, const QRect& rect, int line);
     void SetFont(const EdtLogFont& font);
-    const EdtLogFont& GetLogFont() const;
     const QFont& GetFont(bool italic, bool bold);
-    // The font's LOGFONT with height 0 made 11 points at the screen's DPI.
-    static EdtLogFont ResolvedLogFont(const EdtLogFont& font);
-    // The view's conversion of a LOGFONT to a font (pixel size |height|).
-    static QFont FontFromLogFont(const EdtLogFont& font, bool italic, bool bold);
     void SetTabSize(int n);
     int GetTabSize() const override { return m_style.tabSize; }
-    bool GetSelectionMargin() const { return m_style.selMargin; }
-    void SetSelectionMargin(bool on);
-    bool GetShowTabs() const { return m_style.showTabs; }
-    void SetShowTabs(bool on);
-    bool GetWordWrap() const { return m_style.wordWrap; }
     void SetWordWrap(bool on);
     CEdtParser* SetParser(CEdtParser* parser);
-    CEdtParser* GetParser() const { return m_parser; }
     uint32_t GetParseCookie(int line);
     // The row's parser over a line, after the cookie of the line before.
     uint32_t ParseLine(uint32_t cookie, int line, TextBlockList* blocks);
-    int GetLineHeight();
-    int GetCharWidth();
     int GetScreenLines();
     int GetScreenChars();
-    int GetMaxLineLength();
-    // The area the text and margin are drawn in (without own scroll bars).
-    QRect ClientRect() const;
 
     // ---- sub-lines and scrolling (EdtLayoutCache, EdtViewScroller)
     virtual int GetSubLineCount();
     virtual int GetSubLineIndex(int line);
     virtual void GetLineBySubLineIndex(int subLine, int& line, int& subInLine);
-    virtual int GetSubLines(int line);
-    // The break positions of the line (empty without word wrap).
-    void GetLineBreaks(int line, std::vector<int>& breaks);
     virtual void WrapLine(int line, int width, std::vector<int>* breaks, int& count);
     virtual void InvalidateLineCache(int from, int to);
     void ScrollToSubLine(int subLine, bool noSmooth = false, bool trackScrollBar = true);
     void ScrollToChar(int column, bool noSmooth = false, bool trackScrollBar = true);
-    void ScrollToLine(int line, bool noSmooth = false, bool trackScrollBar = true);
-    int GetTopSubLine() const { return m_pos.topSubLine; }
-    int GetTopLine() const { return m_pos.topLine; }
-    int GetOffsetChar() const { return m_pos.offsetChar; }
-    void RecalcVertScrollBar(bool positionOnly = false);
-    void RecalcHorzScrollBar(bool positionOnly = false);
     virtual void UpdateSiblingScrollPos(bool horz);
     virtual void OnUpdateSibling(CEdtTextView* updater, bool horz);
 
@@ -208,28 +185,16 @@ public:
     EdtPoint ClientToText(QPoint p);
     QPoint TextToClient(EdtPoint pt);
     void GoToLine(int n, bool relative);
-    void UpdateCaret();
-    int CalculateActualOffset(int line, int ch);
     bool GetDisableDragAndDrop() const;
     void SetDisableDragAndDrop(bool on);
-    bool GetKeyboardSelectionMode() const { return m_sel.KeyboardSelection(); }
-    void SetKeyboardSelectionMode(bool on) { m_sel.SetKeyboardSelection(on); }
-    bool HasUnnamedBookmarks() const;
-    // Whether the caret is shown (focus, blink phase and position).
-    bool IsCaretShown() const;
 
     // ---- clipboard and drag source (EdtMouseController)
     virtual bool TextInClipboard();
     virtual bool PutToClipboard(const std::u16string& text);
     virtual bool GetFromClipboard(std::u16string& text);
-    // Puts text that already has LF line ends; false for an empty text.
-    bool SetClipboardText(const QString& lfText);
     virtual bool PrepareDragData(std::u16string& text);
     virtual Qt::DropActions GetDropEffect();
     virtual void OnDropSource(Qt::DropAction effect);
-    // The text view whose drag runs now (nullptr when none).
-    static CEdtTextView* CurrentDragSource();
-    EdtMouseController& Mouse() { return *m_mouse; }
 
     // ---- find (EdtFindController)
     // Called every few thousand lines with the lines searched and the
@@ -256,8 +221,8 @@ public:
     void OnUpdate(ui::View* sender, long hint, QObject* object) override;
     const ui::AccelTable* Accelerators() const override;
     bool ExecuteCommand(uint32_t id) override;
-    // Ends the incremental search.
-    virtual void EndIncrementalSearch();
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    QSize sizeHint() const override { return {640, 400}; }
 
     // ---- printing (EdtTextPrinter)
     void OnBeginPrinting(QPainter& painter, ui::PrintInfo& info) override;
@@ -270,10 +235,6 @@ public:
     virtual QString GetPrintHeaderText(int page);
     // "Strana %d/%d" with the page and the page count.
     virtual QString GetPrintFooterText(int page);
-    void SetPrintHeader(bool on);
-    void SetPrintFooter(bool on);
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
-    QSize sizeHint() const override { return {640, 400}; }
 
     // ---- the parts and the state they share
     EdtViewStyle& Style() { return m_style; }
@@ -282,6 +243,7 @@ public:
     EdtViewRenderer& Renderer() { return *m_renderer; }
     EdtViewScroller& Scroller() { return *m_scroller; }
     EdtCaretModel& Caret() { return *m_caret; }
+    EdtMouseController& Mouse() { return *m_mouse; }
     EdtFindController& Finder() { return *m_finder; }
     EdtTextPrinter& Printer() { return *m_printer; }
     EdtViewJumps& Jumps() { return *m_jumps; }
@@ -303,55 +265,19 @@ protected:
     bool focusNextPrevChild(bool next) override;
     bool event(QEvent* e) override;
 
-public:
-    // ---- commands (overridable by the edit view)
-    virtual void OnCaretCommand(uint32_t id);
-    virtual void OnEditCopy();
-    virtual void OnEditSelectAll();
-    virtual void OnToggleBookmark(int n);
-    virtual void OnGoBookmark(int n);
-    virtual void OnClearBookmarks();
-    virtual void OnToggleBookmark();
-    virtual void OnNextBookmark();
-    virtual void OnPrevBookmark();
-    virtual void OnClearAllBookmarks();
-    virtual void OnMatchBrace();
-    virtual void OnGoToLine();
-    virtual void OnSwitchHeader();
-    virtual void OnEditFind();
-    virtual void OnEditRepeat(bool previous);
-    virtual void OnIncrementalSearch(bool backward);
-
-    // The text as the layout sees it.
-    const edt::ILayoutLines& Layout() const;
-    edt::ViewMetrics Metrics();
-    bool IsInsideSplitter() const;
-    void InvalidateLines(int first, int last);
-    void InvalidateFromLine(int line);
-    // The caret keeps the anchor and sets the selection (extend) or moves
-    // both (no extend); the common end of every caret command.
-    void FinishCaretMove(bool extend, bool keepIdeal);
-
-protected:
     CEdtTextBuffer* m_buffer = nullptr;
     const TextTypeDef* m_textType = nullptr;
     const TextTypeDef* m_appliedType = nullptr;
-    uint32_t m_flags = 0;
     EdtViewStyle m_style;
-    CEdtParser* m_parser = nullptr;
 
     EdtScrollPos m_pos;
     bool m_vertScrollLocked = false, m_horzScrollLocked = false;
 
 private:
-    void Init();
-    void ApplyTextType(const TextTypeDef* type);
     void MapCommands();
 
     EdtSelectionState m_sel;
     std::unique_ptr<ui::AccelTable> m_accel;
-    std::unique_ptr<EdtViewLines> m_lines;
-    bool m_attached = false;
 
     // The view's parts, each with its own state.
     std::unique_ptr<EdtLayoutCache> m_cache;

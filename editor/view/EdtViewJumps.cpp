@@ -3,6 +3,7 @@
 
 #include "editor/view/EdtViewJumps.h"
 
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
 
 #include "editor/dialogs/EdtGoToLineDlg.h"
@@ -109,7 +110,8 @@ void EdtViewJumps::OnMatchBrace()
         lineC = m_view.GetCurrentTextType()->lineComment;
     }
     EdtPoint found;
-    if (!edt::FindMatchingBracket(m_view.Layout(), m_sel.Cursor(), open, close, lineC, found))
+    const edt::ILayoutLines& lines = m_view.Cache().Lines();
+    if (!edt::FindMatchingBracket(lines, m_sel.Cursor(), open, close, lineC, found))
         return;
     MoveTo(m_view, found);
 }
@@ -117,7 +119,7 @@ void EdtViewJumps::OnMatchBrace()
 void EdtViewJumps::GoToLine(int n, bool relative)
 {
     EdtPoint target;
-    if (!edt::GoToLineTarget(m_view.Layout(), n, relative, m_sel.Cursor(), target))
+    if (!edt::GoToLineTarget(m_view.Cache().Lines(), n, relative, m_sel.Cursor(), target))
         return;
     MoveTo(m_view, target);
 }
@@ -151,57 +153,7 @@ void EdtViewJumps::OnSwitchHeader()
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
 
-void CEdtTextView::OnToggleBookmark(int n)
-{
-    m_jumps->OnToggleBookmark(n);
-}
-
-void CEdtTextView::OnGoBookmark(int n)
-{
-    m_jumps->OnGoBookmark(n);
-}
-
-void CEdtTextView::OnClearBookmarks()
-{
-    m_jumps->OnClearBookmarks();
-}
-
-void CEdtTextView::OnToggleBookmark()
-{
-    m_jumps->OnToggleBookmark();
-}
-
-void CEdtTextView::OnNextBookmark()
-{
-    m_jumps->OnNextBookmark();
-}
-
-void CEdtTextView::OnPrevBookmark()
-{
-    m_jumps->OnPrevBookmark();
-}
-
-void CEdtTextView::OnClearAllBookmarks()
-{
-    m_jumps->OnClearAllBookmarks();
-}
-
-void CEdtTextView::OnMatchBrace()
-{
-    m_jumps->OnMatchBrace();
-}
-
 void CEdtTextView::GoToLine(int n, bool relative)
 {
     m_jumps->GoToLine(n, relative);
-}
-
-void CEdtTextView::OnGoToLine()
-{
-    m_jumps->OnGoToLine();
-}
-
-void CEdtTextView::OnSwitchHeader()
-{
-    m_jumps->OnSwitchHeader();
 }

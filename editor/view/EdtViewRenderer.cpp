@@ -313,11 +313,30 @@ void EdtViewRenderer::SetFont(const EdtLogFont& font)
         g.reset();
     m_lineHeight = m_charWidth = -1;
     m_view.Scroller().m_screenLines = m_view.Scroller().m_screenChars = -1;
-    m_view.RecalcVertScrollBar();
-    m_view.RecalcHorzScrollBar();
-    m_view.UpdateCaret();
+    m_view.Scroller().RecalcVertScrollBar();
+    m_view.Scroller().RecalcHorzScrollBar();
+    m_view.Caret().UpdateCaret();
     m_view.update();
     m_view.Cache().StartFiller();
+}
+
+void EdtViewRenderer::SetSelectionMargin(bool on)
+{
+    if (m_style.selMargin == on)
+        return;
+    m_view.Style().selMargin = on;
+    m_view.Scroller().m_screenChars = -1;
+    m_view.update();
+    m_view.Scroller().RecalcHorzScrollBar();
+    m_view.Caret().UpdateCaret();
+}
+
+void EdtViewRenderer::SetShowTabs(bool on)
+{
+    if (m_style.showTabs == on)
+        return;
+    m_view.Style().showTabs = on;
+    m_view.update();
 }
 
 EdtLogFont EdtViewRenderer::ResolvedLogFont(const EdtLogFont& font)
@@ -524,7 +543,7 @@ void EdtViewRenderer::DrawRuns(QPainter& p, const QRect& rect, int line)
     }
 
     std::vector<int> breaks;
-    m_view.GetLineBreaks(line, breaks);
+    m_view.Cache().GetLineBreaks(line, breaks);
     const int subCount = static_cast<int>(breaks.size()) + 1;
     const int t = m_style.tabSize;
     const int screenChars = std::max(m_view.GetScreenChars(), 0) + 1;
@@ -718,7 +737,7 @@ bool EdtViewRenderer::DrawCellGlyphs(QPainter& p, int slot, int x, int baseline,
 void EdtViewRenderer::Paint(QPaintEvent* e)
 {
     QPainter p(&m_view);
-    const QRect client = m_view.ClientRect();
+    const QRect client = m_view.Scroller().ClientRect();
     if (m_view.Scroller().m_vbar->isVisible() &&
         m_view.Scroller().m_hbar->isVisible()) // the corner between the bars
         p.fillRect(QRect(client.right() + 1, client.bottom() + 1, m_view.width() - client.width(),
@@ -746,7 +765,7 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
             }
             break;
         }
-        const int h = m_view.GetSubLines(line) * lh;
+        const int h = m_view.Cache().GetSubLines(line) * lh;
         const QRect r(client.left(), y, client.width(), h);
         if (r.intersects(region)) {
             m_view.DrawMargin(p, QRect(r.left(), r.top(), margin, h), line);
@@ -757,7 +776,7 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
         ++line;
     }
     g_paintClock.invalidate();
-    if (m_view.IsCaretShown()) {
+    if (m_view.Caret().IsCaretShown()) {
         const QRect c = m_view.Caret().CaretRect();
         if (c.left() >= margin) {
             p.setCompositionMode(QPainter::CompositionMode_Difference);
@@ -767,11 +786,6 @@ void EdtViewRenderer::Paint(QPaintEvent* e)
 }
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
-
-const EdtLogFont& CEdtTextView::GetLogFont() const
-{
-    return m_renderer->m_logFont;
-}
 
 QColor CEdtTextView::GetColor(int index) const
 {
@@ -798,58 +812,14 @@ void CEdtTextView::SetFont(const EdtLogFont& font)
     m_renderer->SetFont(font);
 }
 
-EdtLogFont CEdtTextView::ResolvedLogFont(const EdtLogFont& font)
-{
-    return EdtViewRenderer::ResolvedLogFont(font);
-}
-
-QFont CEdtTextView::FontFromLogFont(const EdtLogFont& font, bool italic, bool bold)
-{
-    return EdtViewRenderer::FontFromLogFont(font, italic, bold);
-}
-
 const QFont& CEdtTextView::GetFont(bool italic, bool bold)
 {
     return m_renderer->GetFont(italic, bold);
 }
 
-int CEdtTextView::GetLineHeight()
-{
-    return m_renderer->GetLineHeight();
-}
-
-int CEdtTextView::GetCharWidth()
-{
-    return m_renderer->GetCharWidth();
-}
-
 int CEdtTextView::GetMarginWidth() const
 {
     return m_renderer->GetMarginWidth();
-}
-
-void CEdtTextView::SetSelectionMargin(bool on)
-{
-    if (m_style.selMargin == on)
-        return;
-    m_style.selMargin = on;
-    m_scroller->m_screenChars = -1;
-    update();
-    RecalcHorzScrollBar();
-    UpdateCaret();
-}
-
-void CEdtTextView::SetShowTabs(bool on)
-{
-    if (m_style.showTabs == on)
-        return;
-    m_style.showTabs = on;
-    update();
-}
-
-edt::ViewMetrics CEdtTextView::Metrics()
-{
-    return m_renderer->Metrics();
 }
 
 void CEdtTextView::DrawMargin(QPainter& p, const QRect& rect, int line)

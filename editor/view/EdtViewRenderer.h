@@ -52,7 +52,13 @@ public:
     bool GetItalic(int index) const;
     bool GetLineColors(int line, QColor& text, QColor& back) const;
     void SetFont(const EdtLogFont& font);
+    // The selection margin (the source type's 0x8) and the marks of tabs
+    // and blanks (0x2); each repaints when it changes.
+    void SetSelectionMargin(bool on);
+    void SetShowTabs(bool on);
+    // The font's LOGFONT with height 0 made 11 points at the screen's DPI.
     static EdtLogFont ResolvedLogFont(const EdtLogFont& font);
+    // The view's conversion of a LOGFONT to a font (pixel size |height|).
     static QFont FontFromLogFont(const EdtLogFont& font, bool italic, bool bold);
     const QFont& GetFont(bool italic, bool bold);
     void EnsureMetrics();

@@ -4,8 +4,10 @@
 
 #include "editor/view/EdtViewScroller.h"
 
+#include "editor/view/EdtCaretModel.h"
 #include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextView.h"
+#include "editor/view/EdtViewRenderer.h"
 
 #include "platform/ui/Splitter.h"
 
@@ -43,15 +45,16 @@ QRect EdtViewScroller::ClientRect() const
 int EdtViewScroller::GetScreenLines()
 {
     if (m_screenLines < 0)
-        m_screenLines = std::max(ClientRect().height() / m_view.GetLineHeight(), 0);
+        m_screenLines = std::max(ClientRect().height() / m_view.Renderer().GetLineHeight(), 0);
     return m_screenLines;
 }
 
 int EdtViewScroller::GetScreenChars()
 {
-    if (m_screenChars < 0)
-        m_screenChars =
-            std::max((ClientRect().width() - m_view.GetMarginWidth()) / m_view.GetCharWidth(), 0);
+    if (m_screenChars < 0) {
+        const int textWidth = ClientRect().width() - m_view.GetMarginWidth();
+        m_screenChars = std::max(textWidth / m_view.Renderer().GetCharWidth(), 0);
+    }
     return m_screenChars;
 }
 
@@ -148,7 +151,7 @@ void EdtViewScroller::RecalcVertScrollBar(bool positionOnly)
             m_pos.topSubLine = 0;
             m_pos.topLine = 0;
             m_view.update();
-            m_view.UpdateCaret();
+            m_view.Caret().UpdateCaret();
         }
     }
     SetScrollBar(bar, count, page, m_pos.topSubLine, positionOnly);
@@ -162,12 +165,12 @@ void EdtViewScroller::RecalcHorzScrollBar(bool positionOnly)
             bar->setEnabled(false);
         return;
     }
-    const int maxLen = m_view.GetMaxLineLength();
+    const int maxLen = m_view.Cache().GetMaxLineLength();
     const int page = std::max(GetScreenChars(), 1);
     if (!positionOnly && maxLen <= page && m_pos.offsetChar > 0) {
         m_pos.offsetChar = 0;
         m_view.update();
-        m_view.UpdateCaret();
+        m_view.Caret().UpdateCaret();
     }
     SetScrollBar(bar, maxLen, page, m_pos.offsetChar, positionOnly);
 }
@@ -193,7 +196,7 @@ void EdtViewScroller::ScrollToSubLine(int subLine, bool, bool trackScrollBar)
     int sub = 0;
     m_view.GetLineBySubLineIndex(subLine, m_pos.topLine, sub);
     m_view.update();
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
     if (trackScrollBar)
         RecalcVertScrollBar(true);
     m_view.UpdateSiblingScrollPos(false);
@@ -208,7 +211,7 @@ void EdtViewScroller::ScrollToChar(int column, bool, bool trackScrollBar)
         return;
     m_pos.offsetChar = column;
     m_view.update();
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
     if (trackScrollBar)
         RecalcHorzScrollBar(true);
     m_view.UpdateSiblingScrollPos(true);
@@ -243,9 +246,9 @@ void EdtViewScroller::OnUpdateSibling(CEdtTextView* updater, bool horz)
         return;
     m_syncingSiblings = true;
     if (horz)
-        ScrollToChar(updater->GetOffsetChar(), true, false);
+        ScrollToChar(updater->ScrollPos().offsetChar, true, false);
     else
-        ScrollToSubLine(m_view.GetSubLineIndex(updater->GetTopLine()), true, false);
+        ScrollToSubLine(m_view.GetSubLineIndex(updater->ScrollPos().topLine), true, false);
     m_syncingSiblings = false;
 }
 
@@ -257,7 +260,7 @@ void EdtViewScroller::Resize(QResizeEvent*)
     int topSub = 0, topLine = 0;
     m_view.GetLineBySubLineIndex(m_pos.topSubLine, topLine, topSub);
     std::vector<int> breaks;
-    m_view.GetLineBreaks(topLine, breaks);
+    m_view.Cache().GetLineBreaks(topLine, breaks);
     const int topChar = topSub == 0 || breaks.empty() ? 0 : breaks[size_t(std::min<int>(topSub, int(breaks.size()))) - 1];
     LayoutScrollBars();
     if (m_style.wordWrap) {
@@ -265,13 +268,13 @@ void EdtViewScroller::Resize(QResizeEvent*)
         m_view.Cache().m_subLines.Fill(0, m_view.Cache().m_subLines.Size(), -1);
         m_view.Cache().m_wrapScan = 0;
         m_view.Cache().m_wrapWidth = -1;
-        m_view.GetLineBreaks(topLine, breaks);
+        m_view.Cache().GetLineBreaks(topLine, breaks);
         const edt::SubLinePos p = edt::SubLineOf(breaks, m_view.GetLineLength(topLine), topChar);
         m_pos.topLine = topLine;
         m_pos.topSubLine = m_view.GetSubLineIndex(topLine) + p.sub;
         m_view.Cache().StartFiller();
     }
-    m_view.UpdateCaret();
+    m_view.Caret().UpdateCaret();
     RecalcVertScrollBar();
     RecalcHorzScrollBar();
     m_view.ExecuteCommand(ID_EDT_REDRAW);
@@ -294,17 +297,12 @@ void EdtViewScroller::Wheel(QWheelEvent* e)
         m_hwheelRest -= cols * 40;
         if (cols != 0)
             ScrollToChar(std::clamp(m_pos.offsetChar - cols, 0,
-                                    std::max(m_view.GetMaxLineLength() - 1, 0)));
+                                    std::max(m_view.Cache().GetMaxLineLength() - 1, 0)));
     }
     e->accept();
 }
 
 // ------------------------------------------------------------ the view's functions that hand on to this part
-
-QRect CEdtTextView::ClientRect() const
-{
-    return m_scroller->ClientRect();
-}
 
 int CEdtTextView::GetScreenLines()
 {
@@ -316,16 +314,6 @@ int CEdtTextView::GetScreenChars()
     return m_scroller->GetScreenChars();
 }
 
-void CEdtTextView::RecalcVertScrollBar(bool positionOnly)
-{
-    m_scroller->RecalcVertScrollBar(positionOnly);
-}
-
-void CEdtTextView::RecalcHorzScrollBar(bool positionOnly)
-{
-    m_scroller->RecalcHorzScrollBar(positionOnly);
-}
-
 void CEdtTextView::ScrollToSubLine(int subLine, bool noSmooth, bool trackScrollBar)
 {
     m_scroller->ScrollToSubLine(subLine, noSmooth, trackScrollBar);
@@ -334,11 +322,6 @@ void CEdtTextView::ScrollToSubLine(int subLine, bool noSmooth, bool trackScrollB
 void CEdtTextView::ScrollToChar(int column, bool noSmooth, bool trackScrollBar)
 {
     m_scroller->ScrollToChar(column, noSmooth, trackScrollBar);
-}
-
-void CEdtTextView::ScrollToLine(int line, bool noSmooth, bool trackScrollBar)
-{
-    m_scroller->ScrollToLine(line, noSmooth, trackScrollBar);
 }
 
 void CEdtTextView::UpdateSiblingScrollPos(bool horz)

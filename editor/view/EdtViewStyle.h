@@ -3,9 +3,12 @@
 // the view owns and hands to its parts by reference (the renderer reads
 // them, the scroller and the layout cache move the scroll position).
 
+#include <cstdint>
+
 // What the view shows and how (the source type's flags and the options).
 struct EdtViewStyle
 {
+    uint32_t flags = 0; // the source type's flags word (EDT_TT_*)
     int tabSize = 4;
     bool showTabs = false;
     bool selMargin = true;

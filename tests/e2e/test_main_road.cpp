@@ -7,6 +7,8 @@
 // state the user sees (documents, views, the output, the status bar) and
 // the simulator's model and recorder.
 #include "app/StrandworkApp.h"
+#include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "projectui/NewProjectDlg.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/linkobj/olnk_link.h"
@@ -472,9 +474,10 @@ struct MainRoad : ::testing::Test
     // Whether the margin of a line of the view shows the colour of a mark.
     static bool MarginShows(CPLCView* v, int line, int item)
     {
-        const int lh = v->GetLineHeight();
-        const int y = (v->GetSubLineIndex(line) - v->GetTopSubLine()) * lh;
-        const QRect margin(v->ClientRect().left(), v->ClientRect().top() + y, v->GetMarginWidth(), lh);
+        const int lh = v->Renderer().GetLineHeight();
+        const int y = (v->GetSubLineIndex(line) - v->ScrollPos().topSubLine) * lh;
+        const QRect client = v->Scroller().ClientRect();
+        const QRect margin(client.left(), client.top() + y, v->GetMarginWidth(), lh);
         return RectHasColor(Render(v), margin, ui::ColorFromRef(v->PlcItemAt(item).textColor), 5);
     }
 

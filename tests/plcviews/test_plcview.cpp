@@ -1,6 +1,8 @@
 // The PLC view's debugging display against the simulator: breakpoints,
 // mechanism watches, the register watch of the visible lines, the margin
 // marks and the tips with their polling.
+#include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "link/linkobj/olnk_link.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
@@ -21,9 +23,10 @@ namespace {
 // The margin's right edge and the centre of a 0-based line on screen.
 QPoint MarkPoint(CPLCView* v, int line, int fromRight)
 {
-    const int lh = v->GetLineHeight();
-    const int y = (v->GetSubLineIndex(line) - v->GetTopSubLine()) * lh + lh / 2;
-    return QPoint(v->ClientRect().left() + v->GetMarginWidth() - fromRight, v->ClientRect().top() + y);
+    const int lh = v->Renderer().GetLineHeight();
+    const int y = (v->GetSubLineIndex(line) - v->ScrollPos().topSubLine) * lh + lh / 2;
+    const QRect client = v->Scroller().ClientRect();
+    return QPoint(client.left() + v->GetMarginWidth() - fromRight, client.top() + y);
 }
 
 QColor Pixel(CPLCView* v, QPoint p) { return Render(v).pixelColor(p); }
@@ -41,7 +44,7 @@ std::vector<uint32_t> Indices(const cssim::Plc::WatchList& w)
 QPoint TextPoint(CPLCView* v, int line, int ch)
 {
     const QPoint p = v->TextToClient(EdtPoint{ch, line});
-    return p + QPoint(v->GetCharWidth() / 2, v->GetLineHeight() / 2);
+    return p + QPoint(v->Renderer().GetCharWidth() / 2, v->Renderer().GetLineHeight() / 2);
 }
 
 void Caret(CPLCView* v, int line) { v->ClampTextPos(EdtPoint{0, line}); }
@@ -210,7 +213,7 @@ TEST(PlcView, RegisterWatchFollowsScrolling)
     ASSERT_NE(v, nullptr);
     // About ten lines on screen, so that the range never meets the text's end.
     v->GetParentFrame()->showNormal();
-    v->GetParentFrame()->resize(500, 12 * v->GetLineHeight());
+    v->GetParentFrame()->resize(500, 12 * v->Renderer().GetLineHeight());
     ASSERT_TRUE(WaitFor([&] { return v->WatchedCount() > 0 && v->WatchedCount() < 16; }, 5000, "the range"));
     // The frame may still settle its size: the range counts once it stays.
     int settled = v->WatchedCount();
@@ -233,7 +236,7 @@ TEST(PlcView, RegisterWatchFollowsScrolling)
         if (code(t) && code(t + count))
             top = t;
     ASSERT_GE(top, 0);
-    v->ScrollToLine(top);
+    v->Scroller().ScrollToLine(top);
     ASSERT_TRUE(WaitFor([&] { return v->WatchedFirst() == top; }, 5000, "scrolled"));
     // The list in force is that of the whole range from top (an earlier,
     // shorter range may also begin with the same line).
@@ -253,7 +256,7 @@ TEST(PlcView, RegisterWatchFollowsScrolling)
     ASSERT_TRUE(WaitFor([&] { return inForce() == expected(top); }, 5000, "the first list"));
     const auto before = Indices(s.Sim().plc().watchLines());
     s.Sim().recorder().clear();
-    v->ScrollToLine(top + 1);
+    v->Scroller().ScrollToLine(top + 1);
     ASSERT_TRUE(WaitFor([&] { return v->WatchedFirst() == top + 1; }, 5000, "scrolled by one"));
     ASSERT_TRUE(WaitFor([&] { return Indices(s.Sim().plc().watchLines()) != before; }, 5000, "the new list"));
     auto requests = [&] {
@@ -289,13 +292,14 @@ TEST(PlcView, RegistersAndCurrentLineInTheMargin)
     ASSERT_TRUE(WaitFor([&] { return s.Sim().plc().watchLines().count > 0; }, 5000, "the watch"));
     s.Sim().plc().executeLine(MainIndex(3), 1, 1234);
     const QImage none;
-    const QRect column(v->ClientRect().left(), v->ClientRect().top() + 2 * v->GetLineHeight(), v->RegisterColumnWidth(),
-                       v->GetLineHeight());
+    const QRect client = v->Scroller().ClientRect();
+    const QRect column(client.left(), client.top() + 2 * v->Renderer().GetLineHeight(), v->RegisterColumnWidth(),
+                       v->Renderer().GetLineHeight());
     ASSERT_TRUE(WaitFor([&] {
         return RectHasColor(Render(v), column, ui::ColorFromRef(v->PlcItemAt(CPLCView::PLCRegsAct).backColor), 20, 0);
     }, 5000, "the register boxes"));
     // A line without code (the first, a comment) shows a clear column.
-    const QRect comment(column.left(), v->ClientRect().top(), column.width(), v->GetLineHeight());
+    const QRect comment(column.left(), client.top(), column.width(), v->Renderer().GetLineHeight());
     EXPECT_EQ(CountColor(Render(v), comment, v->GetColor(EDT_CLR_BACKGROUND)), comment.width() * comment.height());
     // The PLC stops at line 5: the arrow in the Current colours.
     s.Sim().plc().hitBreakpoint(MainIndex(5));
@@ -353,7 +357,8 @@ TEST(PlcView, TipsPollAndDropStaleReplies)
 
     // The register column of a code line.
     s.Sim().plc().executeLine(MainIndex(4), 1, 77);
-    const QPoint reg(v->ClientRect().left() + 3, v->ClientRect().top() + 3 * v->GetLineHeight() + 2);
+    const QRect client = v->Scroller().ClientRect();
+    const QPoint reg(client.left() + 3, client.top() + 3 * v->Renderer().GetLineHeight() + 2);
     v->HandleMouseAt(reg);
     EXPECT_EQ(v->GetTipState(), CPLCView::TipRegisters);
     ASSERT_TRUE(WaitFor([&] { return v->TipText() == QStringLiteral("RLO: 1, DR: 77"); }, 5000, "the registers"));

@@ -2,6 +2,8 @@
 // view, edit them and save them in their code page and line ends.
 
 #include "editor/settings/EdtTextTypes.h"
+#include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "plcviews/PLCDoc.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/StatusBar.h"
@@ -32,8 +34,8 @@ TEST(PlcViewsStandIn, PlcSourceShowsColouredAndEditable)
     EXPECT_EQ(v->GetLineCount(), 3);
     EXPECT_EQ(std::u16string(v->GetLineChars(1), size_t(v->GetLineLength(1))), u"LOOP: LOD X ; \u010Das");
     const QImage img = Render(v);
-    const int lh = v->GetLineHeight();
-    const QRect row0(v->GetMarginWidth(), 0, v->ClientRect().width() - v->GetMarginWidth(), lh);
+    const int lh = v->Renderer().GetLineHeight();
+    const QRect row0(v->GetMarginWidth(), 0, v->Scroller().ClientRect().width() - v->GetMarginWidth(), lh);
     const QRect row1(row0.translated(0, lh));
     EXPECT_TRUE(RectHasColor(img, row0, QColor(0, 0, 0xFF), 5, 30));     // section word
     EXPECT_TRUE(RectHasColor(img, row1, QColor(0, 0, 0x80), 5, 30));     // instruction

@@ -52,8 +52,8 @@ TEST(TextFrame, PanesSplitScrollAndSwitch)
     // One column: both panes scroll by the column's bar.
     frame->Splitter()->ColumnScrollBar(0)->setValue(7);
     PumpEvents(10);
-    EXPECT_EQ(v->GetOffsetChar(), 7);
-    EXPECT_EQ(lower->GetOffsetChar(), 7);
+    EXPECT_EQ(v->ScrollPos().offsetChar, 7);
+    EXPECT_EQ(lower->ScrollPos().offsetChar, 7);
     // Alt+F6 / Alt+Shift+F6.
     frame->SetActiveView(v);
     EXPECT_TRUE(frame->CanActivateNextPane());

@@ -7,6 +7,7 @@
 #include "editor/dialogs/EdtCodePageDlg.h"
 #include "editor/parsers/EdtParser.h"
 #include "editor/settings/EdtRegistry.h"
+#include "editor/view/EdtLayoutCache.h"
 #include "editor/view/EdtTextCase.h"
 #include "platform/ui/Command.h"
 
@@ -129,7 +130,7 @@ TEST(EditCmds, GoToLastChangeAndKeyboardSelection)
     PressKey(v.get(), Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 1}));
     RunCmd(*v, ID_EDT_TOGGLE_KEYBOARD_SELECTION);
-    EXPECT_TRUE(v->GetKeyboardSelectionMode());
+    EXPECT_TRUE(v->Sel().KeyboardSelection());
     ui::CmdUI probe(ID_EDT_TOGGLE_KEYBOARD_SELECTION);
     v->UpdateCommand(probe);
     EXPECT_EQ(probe.Checked(), 1);
@@ -139,9 +140,9 @@ TEST(EditCmds, GoToLastChangeAndKeyboardSelection)
     TypeText(v.get(), QStringLiteral("y"));
     RunCmd(*v, ID_EDT_TOGGLE_KEYBOARD_SELECTION);
     RunCmd(*v, ID_EDT_TOGGLE_KEYBOARD_SELECTION);
-    EXPECT_TRUE(v->GetKeyboardSelectionMode());
+    EXPECT_TRUE(v->Sel().KeyboardSelection());
     PressKey(v.get(), Qt::Key_Delete);
-    EXPECT_FALSE(v->GetKeyboardSelectionMode());
+    EXPECT_FALSE(v->Sel().KeyboardSelection());
 }
 
 TEST(EditCmds, CodePageDialogConvertsTheSelection)
@@ -195,5 +196,5 @@ TEST(EditCmds, TheParserViewHasItsOwnParser)
     EXPECT_EQ(v.ParseLineWithParser(1, 0, nullptr), 2u);
     EXPECT_FALSE(p.hadBlocks);
     EXPECT_EQ(v.SetSyntaxParser(nullptr), &p);
-    EXPECT_EQ(v.GetParser(), nullptr);  // the word-wrap parser is another
+    EXPECT_EQ(v.Cache().m_parser, nullptr);  // the word-wrap parser is another
 }

@@ -5,6 +5,7 @@
 
 #include "EditViewTest.h"
 
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Menu.h"
 
@@ -26,7 +27,8 @@ namespace {
 
 QPoint At(CEdtTextView& v, int col, int row)
 {
-    return {v.GetMarginWidth() + col * v.GetCharWidth() + 1, row * v.GetLineHeight() + v.GetLineHeight() / 2};
+    const int cw = v.Renderer().GetCharWidth(), lh = v.Renderer().GetLineHeight();
+    return {v.GetMarginWidth() + col * cw + 1, row * lh + lh / 2};
 }
 
 // Sends a drop of text at a text position with the modifiers.

@@ -9,6 +9,7 @@
 #include "editor/regexp/EdtRegExpTesting.h"
 #include "editor/settings/EdtRegistry.h"
 #include "editor/dialogs/HistoryCombo.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
@@ -106,15 +107,17 @@ TEST(Find, EveryMatchTheSameInAHiddenView)
         EXPECT_EQ(e1, caret);
         EXPECT_EQ(s2, s1);
         EXPECT_EQ(e2, e1);
-        EXPECT_EQ(shown->GetTopSubLine(), hidden->GetTopSubLine());
-        EXPECT_EQ(shown->GetOffsetChar(), hidden->GetOffsetChar());
-        scrolledRight = scrolledRight || shown->GetOffsetChar() > 0;
+        EXPECT_EQ(shown->ScrollPos().topSubLine, hidden->ScrollPos().topSubLine);
+        EXPECT_EQ(shown->ScrollPos().offsetChar, hidden->ScrollPos().offsetChar);
+        scrolledRight = scrolledRight || shown->ScrollPos().offsetChar > 0;
         // The two tabs reach the second tab stop.
         const int column = caret.ch - 3 + 2 * shown->GetTabSize();
         const QPoint p = shown->TextToClient(caret);
         EXPECT_EQ(p, hidden->TextToClient(caret));
-        EXPECT_EQ(p.x(), shown->GetMarginWidth() + (column - shown->GetOffsetChar()) * shown->GetCharWidth());
-        EXPECT_EQ(p.y(), (caret.line - shown->GetTopSubLine()) * shown->GetLineHeight());
+        const EdtScrollPos& top = shown->ScrollPos();
+        EXPECT_EQ(p.x(), shown->GetMarginWidth() +
+                             (column - top.offsetChar) * shown->Renderer().GetCharWidth());
+        EXPECT_EQ(p.y(), (caret.line - top.topSubLine) * shown->Renderer().GetLineHeight());
         pos = caret;
         ++n;
     }

@@ -3,6 +3,7 @@
 #include "OptionsTest.h"
 
 #include "editor/buffer/EdtCodePages.h"
+#include "editor/view/EdtViewRenderer.h"
 
 #include <QFontDatabase>
 
@@ -66,7 +67,7 @@ TEST(FontPage, LoadsPreviewsAndApplies)
     }
     EXPECT_EQ(GetEdtDefaultEncoding(), -1);
     EXPECT_EQ(GetEdtEditorFont().height, -19);
-    EXPECT_EQ(v->GetLogFont().height, -19);
-    EXPECT_EQ(QString::fromUtf16(v->GetLogFont().faceName), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_EQ(v->Renderer().m_logFont.height, -19);
+    EXPECT_EQ(QString::fromUtf16(v->Renderer().m_logFont.faceName), QStringLiteral("DejaVu Sans Mono"));
     GetEdtEditorFont() = saved;
 }

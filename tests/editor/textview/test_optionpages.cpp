@@ -171,7 +171,7 @@ TEST(EditorOptionsPage, EditViewLiveValuesAndIndeterminateKeeps)
     EXPECT_EQ(v->buffer.GetCRLFMode(), 1);
     EXPECT_EQ(GetTextTypeDef(C)->tabSize, 3);
     EXPECT_TRUE(GetTextTypeDef(C)->flags & EDT_TT_TABCHARS);
-    EXPECT_TRUE(v->GetFlags() & EDT_TT_TABCHARS);
+    EXPECT_TRUE(v->Style().flags & EDT_TT_TABCHARS);
 }
 
 TEST(EditorOptionsPage, TabSizeOutOfRangeIsRefused)

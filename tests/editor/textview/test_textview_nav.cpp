@@ -5,6 +5,10 @@
 #include "TextViewTest.h"
 
 #include "editor/dialogs/EdtGoToLineDlg.h"
+#include "editor/view/EdtCaretModel.h"
+#include "editor/view/EdtMouseController.h"
+#include "editor/view/EdtViewJumps.h"
+#include "editor/view/EdtViewRenderer.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Command.h"
 #include "tests/support/platform/TempDir.h"
@@ -31,7 +35,8 @@ void Key(CEdtTextView* v, Qt::Key k, Qt::KeyboardModifiers m = {})
 
 QPoint At(CEdtTextView& v, int col, int row)
 {
-    return {v.GetMarginWidth() + col * v.GetCharWidth() + 1, row * v.GetLineHeight() + v.GetLineHeight() / 2};
+    const int cw = v.Renderer().GetCharWidth(), lh = v.Renderer().GetLineHeight();
+    return {v.GetMarginWidth() + col * cw + 1, row * lh + lh / 2};
 }
 
 } // namespace
@@ -79,15 +84,15 @@ TEST(TextViewNav, CaretKeysOfABareView)
     Key(p, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(SelectedText(*v), QStringLiteral("ab"));
     // Keyboard selection mode: plain keys extend.
-    v->SetKeyboardSelectionMode(true);
+    v->Sel().SetKeyboardSelection(true);
     Key(p, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_TRUE(v->IsSelection());
-    v->SetKeyboardSelectionMode(false);
+    v->Sel().SetKeyboardSelection(false);
     // Ctrl+Down scrolls without moving the caret; Tab stays in the view.
     auto big = MakeView(std::u16string(u"x\r\n").append(std::u16string(u"y\r\n")).append(u"z\r\n") +
                         std::u16string(200, u'w'));
     Key(big.get(), Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(big->GetTopSubLine(), 1);
+    EXPECT_EQ(big->ScrollPos().topSubLine, 1);
     EXPECT_EQ(big->GetCursorPos(), (EdtPoint{0, 0}));
     Key(big.get(), Qt::Key_Tab);
     Key(big.get(), Qt::Key_A, Qt::ControlModifier);
@@ -122,7 +127,8 @@ TEST(TextViewNav, KeysInsideAMainFrame)
     Key(view, Qt::Key_3, Qt::AltModifier);
     EXPECT_EQ(view->GetCursorPos(), (EdtPoint{0, 2}));
     // The caret is drawn while the view has the focus.
-    EXPECT_TRUE(view->IsCaretShown() || WaitFor([&] { return view->IsCaretShown(); }, 2000, "the caret"));
+    EXPECT_TRUE(view->Caret().IsCaretShown() ||
+                WaitFor([&] { return view->Caret().IsCaretShown(); }, 2000, "the caret"));
     EXPECT_EQ(view->inputMethodQuery(Qt::ImCursorRectangle).toRect().topLeft(),
               view->TextToClient(view->GetCursorPos()));
     // Without a focused editor view its menu items are disabled.
@@ -136,7 +142,7 @@ TEST(TextViewNav, KeysInsideAMainFrame)
 TEST(TextViewNav, MouseSelection)
 {
     auto v = MakeView(u"alpha beta gamma\r\nsecond line\r\nthird");
-    const int cw = v->GetCharWidth();
+    const int cw = v->Renderer().GetCharWidth();
     Click(v.get(), At(*v, 6, 0));
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{6, 0}));
     // The right half of a character puts the caret after it.
@@ -151,7 +157,7 @@ TEST(TextViewNav, MouseSelection)
     DoubleClick(v.get(), At(*v, 13, 0));
     EXPECT_EQ(SelectedText(*v), QStringLiteral("gamma"));
     // The margin selects screen lines; with Ctrl everything.
-    Click(v.get(), QPoint(5, v->GetLineHeight() + 2));
+    Click(v.get(), QPoint(5, v->Renderer().GetLineHeight() + 2));
     EXPECT_EQ(SelectedText(*v), QStringLiteral("second line\r\n"));
     Click(v.get(), QPoint(5, 2), Qt::LeftButton, Qt::ControlModifier);
     EXPECT_EQ(SelectedText(*v), QStringLiteral("alpha beta gamma\r\nsecond line\r\nthird"));
@@ -175,15 +181,15 @@ TEST(TextViewNav, HeldButtonBelowTheViewScrollsByTimer)
     QMouseEvent move(QEvent::MouseMove, QPointF(start.x(), v->height() + 40), v->mapToGlobal(QPointF(start.x(), v->height() + 40)),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(v.get(), &move);
-    ASSERT_TRUE(WaitFor([&] { return v->GetTopSubLine() >= 6; }, 3000, "the automatic scrolling"));
+    ASSERT_TRUE(WaitFor([&] { return v->ScrollPos().topSubLine >= 6; }, 3000, "the automatic scrolling"));
     QTest::mouseRelease(v.get(), Qt::LeftButton, {}, QPoint(start.x(), v->height() + 40));
-    const int top = v->GetTopSubLine();
+    const int top = v->ScrollPos().topSubLine;
     EXPECT_TRUE(v->IsSelection());
     EXPECT_GT(v->GetCursorPos().line, 6);
     // Time is the subject: the scroll timer, had it gone on, would have
     // moved the top within 250 ms.
     PumpEvents(250);
-    EXPECT_EQ(v->GetTopSubLine(), top);  // the timer stopped
+    EXPECT_EQ(v->ScrollPos().topSubLine, top);  // the timer stopped
 }
 
 TEST(TextViewNav, CopyAndDragSource)
@@ -206,7 +212,7 @@ TEST(TextViewNav, CopyAndDragSource)
     edt::SetDragExecHook([&](QDrag* d, Qt::DropActions allowed) {
         offered = allowed;
         dragged = d->mimeData()->text();
-        undoOpenDuringDrag = CEdtTextView::CurrentDragSource() == v.get() ? 1 : 0;
+        undoOpenDuringDrag = EdtMouseController::CurrentDragSource() == v.get() ? 1 : 0;
         return Qt::CopyAction;
     });
     v->SetSelection({0, 1}, {6, 1});
@@ -218,7 +224,7 @@ TEST(TextViewNav, CopyAndDragSource)
     EXPECT_EQ(dragged, QStringLiteral("second"));
     EXPECT_EQ(offered, Qt::DropActions(Qt::CopyAction));
     EXPECT_EQ(undoOpenDuringDrag, 1);
-    EXPECT_EQ(CEdtTextView::CurrentDragSource(), nullptr);
+    EXPECT_EQ(EdtMouseController::CurrentDragSource(), nullptr);
     EXPECT_TRUE(v->IsSelection());
 
     // A press in the selection and no move: the caret goes there.
@@ -254,7 +260,7 @@ TEST(TextViewNav, Bookmarks)
     EXPECT_FALSE(next.Enabled());
     v->SetCursorPos({3, 5});
     Key(p, Qt::Key_F2, Qt::ControlModifier);
-    EXPECT_TRUE(v->HasUnnamedBookmarks());
+    EXPECT_TRUE(v->Jumps().HasUnnamedBookmarks());
     Key(p, Qt::Key_F2);
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{0, 5}));
     v->SetCursorPos({0, 25});
@@ -264,14 +270,14 @@ TEST(TextViewNav, Bookmarks)
     Key(p, Qt::Key_F2, Qt::ShiftModifier);
     EXPECT_EQ(v->GetCursorPos().line, 25);
     Key(p, Qt::Key_F2, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(v->HasUnnamedBookmarks());
+    EXPECT_FALSE(v->Jumps().HasUnnamedBookmarks());
     EXPECT_EQ(v->buffer.FindLineWithFlag(EDT_LF_BOOKMARK_UNNAMED), -1);
     v->ExecuteCommand(ID_EDT_CLEAR_BOOKMARKS);
     EXPECT_EQ(v->buffer.FindLineWithFlag(EDT_LF_BOOKMARK(3)), -1);
     // A bookmark command switches the keyboard selection mode off.
-    v->SetKeyboardSelectionMode(true);
+    v->Sel().SetKeyboardSelection(true);
     Key(p, Qt::Key_2, Qt::AltModifier);
-    EXPECT_FALSE(v->GetKeyboardSelectionMode());
+    EXPECT_FALSE(v->Sel().KeyboardSelection());
 }
 
 TEST(TextViewNav, GoToLineDialogAndBrackets)

@@ -7,6 +7,7 @@
 #include "editor/parsers/EdtParser.h"
 #include "editor/view/EdtRenderTesting.h"
 #include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Splitter.h"
 #include "res/CommandIds.h"
@@ -46,7 +47,8 @@ void Wheel(QWidget* w, int dy, int dx = 0)
 QRect Row(CEdtTextView& v, int row, int x0 = -1)
 {
     const int m = x0 < 0 ? v.GetMarginWidth() : x0;
-    return {m, row * v.GetLineHeight(), v.ClientRect().width() - m, v.GetLineHeight()};
+    const int lh = v.Renderer().GetLineHeight();
+    return {m, row * lh, v.Scroller().ClientRect().width() - m, lh};
 }
 
 } // namespace
@@ -60,7 +62,7 @@ TEST(TextViewPaint, MarginIconsAndLineColours)
     v->buffer.SetLineFlag(2, 0x100000, true, false);
     EXPECT_EQ(v->GetMarginWidth(), 20);
     QImage img = Render(v.get());
-    const int lh = v->GetLineHeight();
+    const int lh = v->Renderer().GetLineHeight();
     const QColor flag(0x20, 0x60, 0xD0), green(0x20, 0xB0, 0x20);
     EXPECT_TRUE(RectHasColor(img, QRect(0, 0, 19, lh), flag, 3, 40));       // bookmark flag
     EXPECT_TRUE(RectHasColor(img, QRect(0, lh, 19, lh), green, 3, 40));     // icon 0: the arrow
@@ -72,7 +74,7 @@ TEST(TextViewPaint, MarginIconsAndLineColours)
     EXPECT_GT(CountColor(img, Row(*v, 2), QColor(0x80, 0x80, 0x00)), 100);
 
     // Without the margin: 1 pixel and no icons.
-    v->SetSelectionMargin(false);
+    v->Renderer().SetSelectionMargin(false);
     EXPECT_EQ(v->GetMarginWidth(), 1);
     img = Render(v.get());
     EXPECT_FALSE(RectHasColor(img, QRect(0, 0, 19, lh), flag, 1, 40));
@@ -80,7 +82,7 @@ TEST(TextViewPaint, MarginIconsAndLineColours)
     // The selection: black behind white text, over the line colour too.
     v->SetSelection({0, 1}, {4, 1});
     img = Render(v.get());
-    const int cw = v->GetCharWidth();
+    const int cw = v->Renderer().GetCharWidth();
     EXPECT_GT(CountColor(img, QRect(1, lh, 4 * cw, lh), QColor(Qt::black)), 4 * cw * lh / 2);
     EXPECT_GT(CountColor(img, QRect(1, lh, 4 * cw, lh), QColor(Qt::white)), 0);
 }
@@ -100,8 +102,8 @@ TEST(TextViewPaint, KeywordBoldOnlyWithoutCourier)
     EXPECT_FALSE(v->GetFont(false, true).bold());
     EXPECT_FALSE(v->GetFont(true, false).italic());
     // Whatever the face resolves to, the grid is fixed pitch.
-    EXPECT_GT(v->GetCharWidth(), 0);
-    EXPECT_GT(v->GetLineHeight(), 0);
+    EXPECT_GT(v->Renderer().GetCharWidth(), 0);
+    EXPECT_GT(v->Renderer().GetLineHeight(), 0);
     // Colours of the keyword and comment of a PLC source.
     ASSERT_TRUE(v->SetTextType(std::u16string_view(u"plc")));
     const QImage img = Render(v.get());
@@ -113,37 +115,37 @@ TEST(TextViewPaint, WheelResizeAndScrollBars)
 {
     auto v = MakeView(Numbered(100));
     Wheel(v.get(), 120);  // up at the top: nothing
-    EXPECT_EQ(v->GetTopSubLine(), 0);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 0);
     Wheel(v.get(), -120);
-    EXPECT_EQ(v->GetTopSubLine(), 3);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 3);
     Wheel(v.get(), -20);  // a small touchpad step waits for the next
-    EXPECT_EQ(v->GetTopSubLine(), 3);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 3);
     Wheel(v.get(), -20);
-    EXPECT_EQ(v->GetTopSubLine(), 4);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 4);
     auto* vbar = FindChildOfClass<QScrollBar>(v.get());
     ASSERT_NE(vbar, nullptr);
     EXPECT_EQ(vbar->value(), 4);
     EXPECT_TRUE(vbar->isEnabled());
     // A page step keeps one line of the old page in view.
     vbar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    EXPECT_EQ(v->GetTopSubLine(), 4 + v->GetScreenLines() - 1);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 4 + v->GetScreenLines() - 1);
     vbar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    EXPECT_EQ(v->GetTopSubLine(), 4);
+    EXPECT_EQ(v->ScrollPos().topSubLine, 4);
     // Resizing keeps the top line.
     v->resize(300, 200);
     PumpEvents();
-    EXPECT_EQ(v->GetTopLine(), 4);
+    EXPECT_EQ(v->ScrollPos().topLine, 4);
     // Everything fits: back to the top and disabled, not hidden.
     SetText(v->buffer, u"a\r\nb");
-    v->RecalcVertScrollBar();
-    EXPECT_EQ(v->GetTopSubLine(), 0);
+    v->Scroller().RecalcVertScrollBar();
+    EXPECT_EQ(v->ScrollPos().topSubLine, 0);
     EXPECT_FALSE(vbar->isEnabled());
     EXPECT_TRUE(vbar->isVisible());
     // A horizontal wheel scrolls columns.
     SetText(v->buffer, std::u16string(300, u'x'));
     v->Cache().FinishFiller();
     Wheel(v.get(), 0, -80);
-    EXPECT_EQ(v->GetOffsetChar(), 2);
+    EXPECT_EQ(v->ScrollPos().offsetChar, 2);
 }
 
 TEST(TextViewPaint, WordWrapNeedsAParser)
@@ -164,7 +166,7 @@ TEST(TextViewPaint, WordWrapNeedsAParser)
     v->resize(250, 300);
     PumpEvents();
     v->Cache().FinishFiller();
-    EXPECT_EQ(v->GetTopLine(), 0);
+    EXPECT_EQ(v->ScrollPos().topLine, 0);
     EXPECT_GT(v->GetSubLineCount(), 3);
     v->SetParser(nullptr);
 }
@@ -192,14 +194,14 @@ TEST(TextViewPaint, SplitPanesOfARowScrollTogether)
     ASSERT_TRUE(a && b);
     ASSERT_TRUE(WaitFor([&] { return a->isVisible() && b->isVisible(); }));
     Wheel(a, -240);
-    EXPECT_EQ(a->GetTopSubLine(), 6);
-    EXPECT_EQ(b->GetTopSubLine(), 6);
+    EXPECT_EQ(a->ScrollPos().topSubLine, 6);
+    EXPECT_EQ(b->ScrollPos().topSubLine, 6);
     EXPECT_EQ(split.RowScrollBar(0)->value(), 6);
     a->ScrollToChar(3);
-    EXPECT_EQ(b->GetOffsetChar(), 0);  // another column
+    EXPECT_EQ(b->ScrollPos().offsetChar, 0);  // another column
     split.RowScrollBar(0)->setValue(20);
-    EXPECT_EQ(a->GetTopSubLine(), 20);
-    EXPECT_EQ(b->GetTopSubLine(), 20);
+    EXPECT_EQ(a->ScrollPos().topSubLine, 20);
+    EXPECT_EQ(b->ScrollPos().topSubLine, 20);
     a->DetachFromBuffer();
     b->DetachFromBuffer();
 }
@@ -238,14 +240,14 @@ TEST(TextViewPaint, SourceTypesApplyWholeAndRowsAreShared)
     // "Text" after "C" is applied whole.
     EXPECT_TRUE(view->SetTextTypeById(0));
     EXPECT_EQ(view->GetTabSize(), 4);
-    EXPECT_TRUE(view->GetSelectionMargin());
-    EXPECT_EQ(view->GetFlags(), 0x19u);
+    EXPECT_TRUE(view->Style().selMargin);
+    EXPECT_EQ(view->Style().flags, 0x19u);
     EXPECT_TRUE(view->SetTextTypeById(0));  // again: nothing changes
     EXPECT_FALSE(view->SetTextTypeById(99));
     EXPECT_EQ(view->GetCurrentTextType()->id, 0);
     // ID_EDT_TOGGLE_MARGIN now changes the "Text" row, not "C".
     view->ExecuteCommand(ID_EDT_TOGGLE_MARGIN);
-    EXPECT_FALSE(view->GetSelectionMargin());
+    EXPECT_FALSE(view->Style().selMargin);
     EXPECT_EQ(GetTextTypeDef(0)->flags & EDT_TT_MARGIN, 0u);
     EXPECT_EQ(GetTextTypeDef(4)->flags, 0x50u);
     ui::CmdUI check(ID_EDT_TOGGLE_MARGIN);
@@ -255,9 +257,9 @@ TEST(TextViewPaint, SourceTypesApplyWholeAndRowsAreShared)
     auto next = MakeView(u"x");
     GetTextTypeDef(23)->flags ^= EDT_TT_WORDWRAP;  // as ID_EDT_TOGGLE_WORDWRAP in another PLC view does
     next->SetTextType(std::u16string_view(u"plc"));
-    EXPECT_TRUE(next->GetWordWrap());
+    EXPECT_TRUE(next->Style().wordWrap);
     next->ExecuteCommand(ID_EDT_TOGGLE_WORDWRAP);
-    EXPECT_FALSE(next->GetWordWrap());
+    EXPECT_FALSE(next->Style().wordWrap);
     EXPECT_EQ(GetTextTypeDef(23)->flags & EDT_TT_WORDWRAP, 0u);
     // The source-type commands select rows 0-22 and check the current one.
     next->ExecuteCommand(ID_EDT_SOURCE_TYPE_FIRST + 4);
@@ -295,14 +297,14 @@ TEST(TextViewPaint, BadInputDrawsSafely)
     // Controls, U+0000 and lone surrogates; one empty line; a very long line.
     auto v = MakeView(std::u16string(u"a\0\x01\xD800z", 5) + u"\r\n\r\n" + std::u16string(1000000, u'y'));
     v->Cache().FinishFiller();
-    EXPECT_EQ(v->GetMaxLineLength(), 1000000);
+    EXPECT_EQ(v->Cache().GetMaxLineLength(), 1000000);
     (void)Render(v.get());
     v->SetCursorPos({999999, 2});
     v->EnsureVisible({999999, 2});
-    EXPECT_GT(v->GetOffsetChar(), 990000);
+    EXPECT_GT(v->ScrollPos().offsetChar, 990000);
     const QImage img = Render(v.get());
     EXPECT_GT(CountColor(img, Row(*v, 2), v->GetColor(2), 80), 0);
-    EXPECT_EQ(v->ClientToText(QPoint(v->GetMarginWidth() + 1, 2 * v->GetLineHeight() + 1)).line, 2);
+    EXPECT_EQ(v->ClientToText(QPoint(v->GetMarginWidth() + 1, 2 * v->Renderer().GetLineHeight() + 1)).line, 2);
     // Positions outside the text are clamped or refused.
     EXPECT_FALSE(v->IsValidTextPos({0, 7}));
     EXPECT_FALSE(v->IsValidTextPos({-1, 0}));
@@ -365,7 +367,7 @@ TEST(TextViewPaint, AJumpFarAheadPaintsAtOnceAndColoursFollow)
     (void)Render(v.get());  // drawn with the nearest known cookie
     ASSERT_TRUE(WaitFor([&] { return v->Cache().AreColoursExact(); }, 10000, "the exact colours"));
     const QImage img = Render(v.get());
-    const int row = v->GetCursorPos().line - v->GetTopLine();
+    const int row = v->GetCursorPos().line - v->ScrollPos().topLine;
     EXPECT_TRUE(RectHasColor(img, Row(*v, row), QColor(0, 0, 0xFF), 5));
     EXPECT_EQ(v->GetParseCookie(20000), ParseLinePlc(u"DATA", v->GetParseCookie(19999), nullptr));
 }
@@ -382,7 +384,7 @@ protected:
     void paintEvent(QPaintEvent* e) override
     {
         TestView::paintEvent(e);
-        lastPaintTop = GetTopLine();
+        lastPaintTop = ScrollPos().topLine;
     }
 };
 
@@ -442,7 +444,7 @@ TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
 {
     auto v = MakeView(Numbered(10));
     v->Cache().FinishFiller();
-    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    EXPECT_EQ(v->Cache().GetMaxLineLength(), 6);
     v->SetCursorPos({2, 5});
     v->SetSelection({1, 5}, {2, 5});
     int el, ec;
@@ -454,10 +456,10 @@ TEST(TextViewPaint, EditsMovePointsAndKeepTheCachesRight)
     // A longer line raises the maximum at once; the longest shrinking
     // lets the filler find the new one.
     ASSERT_TRUE(v->buffer.InsertText(nullptr, 3, 0, u"\tlonger", el, ec, 0));
-    EXPECT_EQ(v->GetMaxLineLength(), 16);
+    EXPECT_EQ(v->Cache().GetMaxLineLength(), 16);
     ASSERT_TRUE(v->buffer.DeleteText(nullptr, 3, 0, 3, 7, 0));
     v->Cache().FinishFiller();
-    EXPECT_EQ(v->GetMaxLineLength(), 6);
+    EXPECT_EQ(v->Cache().GetMaxLineLength(), 6);
     ASSERT_TRUE(v->buffer.DeleteText(nullptr, 0, 0, 2, 0, 0));
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 5}));
     EXPECT_EQ(v->GetLineActualLength(9), 6);
@@ -477,13 +479,13 @@ TEST(TextViewPaint, ColoursContinueOnTheSubLinesOfAWrappedLine)
     v->SetParser(&parser);
     v->SetWordWrap(true);
     v->Cache().FinishFiller();
-    ASSERT_GE(v->GetSubLines(0), 3);
+    ASSERT_GE(v->Cache().GetSubLines(0), 3);
     v->SetSelection({2, 0}, {5, 0});
     const QImage img = Render(v.get());
     const QColor comment(0, 0x80, 0);
-    for (int row = 1; row < v->GetSubLines(0); ++row)
+    for (int row = 1; row < v->Cache().GetSubLines(0); ++row)
         EXPECT_TRUE(RectHasColor(img, Row(*v, row), comment, 5, 30)) << "sub-line " << row;
-    EXPECT_TRUE(RectHasColor(img, Row(*v, v->GetSubLines(0)), QColor(0, 0, 0xFF), 5, 30));  // "DATA"
+    EXPECT_TRUE(RectHasColor(img, Row(*v, v->Cache().GetSubLines(0)), QColor(0, 0, 0xFF), 5, 30));  // "DATA"
     v->SetParser(nullptr);
 }
 
@@ -497,7 +499,7 @@ TEST(TextViewPaint, RunsDrawnAsCellGlyphsLookLikeText)
         u"\tMOV\t\u0001 AX, \u2022 ; \u00E9\u0301 x",
         700, 120);
     ASSERT_TRUE(v->SetTextType(std::u16string_view(u"plc")));
-    v->SetShowTabs(true);
+    v->Renderer().SetShowTabs(true);
     v->SetSelection({6, 0}, {9, 1});
     v->Cache().FinishFiller();
     // Each installed face at sizes whose advance is a whole cell or not.
@@ -512,7 +514,7 @@ TEST(TextViewPaint, RunsDrawnAsCellGlyphsLookLikeText)
             if (QFontInfo(v->GetFont(false, false)).family() != QString::fromStdU16String(face))
                 continue;
             const EdtCellGlyphs regular =
-                EdtCellGlyphs::Make(v->GetFont(false, false), v->GetCharWidth());
+                EdtCellGlyphs::Make(v->GetFont(false, false), v->Renderer().GetCharWidth());
             if (!regular.raw.isValid())
                 continue;
             SCOPED_TRACE(QString::fromStdU16String(face).toStdString() + " " +

@@ -2,6 +2,8 @@
 // frame stand-in and its document window.
 #include "StandInApp.h"
 
+#include "editor/view/EdtViewRenderer.h"
+#include "editor/view/EdtViewScroller.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Prompt.h"
 #include "tests/support/ui/UiTest.h"
@@ -43,7 +45,7 @@ TEST(UiHelpers, MouseAndKeysReachTheDocumentWindow)
     s.Frame()->show();
     CPLCView* v = s.View();
     ASSERT_TRUE(WaitFor([&] { return v->isVisible(); }, 5000, "the document window"));
-    const int lh = v->GetLineHeight(), cw = v->GetCharWidth(), margin = v->GetMarginWidth();
+    const int lh = v->Renderer().GetLineHeight(), cw = v->Renderer().GetCharWidth(), margin = v->GetMarginWidth();
     const int y2 = lh + lh / 2;
 
     // A double click on "LD" in the second line selects the word.
@@ -58,7 +60,7 @@ TEST(UiHelpers, MouseAndKeysReachTheDocumentWindow)
     Click(v, QPoint(margin + 1, y2 + lh), Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_EQ(Selected(v), QStringLiteral("  LD I0.0\r\n"));
     Click(v, QPoint(margin + 1, 2));
-    Drag(v, QPoint(margin + 1, y2), QPoint(v->ClientRect().width() - 4, y2));
+    Drag(v, QPoint(margin + 1, y2), QPoint(v->Scroller().ClientRect().width() - 4, y2));
     EXPECT_EQ(Selected(v), QStringLiteral("  LD I0.0"));
     PressKey(v, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Selected(v), QStringLiteral("PROGRAM\r\n  LD I0.0\r\n  ST Q0.0\r\nEND_PROGRAM\r\n"));
@@ -80,8 +82,8 @@ TEST(UiHelpers, RenderTellsWhereTheSelectionIsMarked)
     CPLCView* v = s.View();
     ASSERT_TRUE(WaitFor([&] { return v->isVisible(); }, 5000, "the document window"));
     const QColor mark = v->GetColor(5);
-    const int lh = v->GetLineHeight();
-    const QRect row2(v->GetMarginWidth(), lh, v->ClientRect().width() - v->GetMarginWidth(), lh);
+    const int lh = v->Renderer().GetLineHeight();
+    const QRect row2(v->GetMarginWidth(), lh, v->Scroller().ClientRect().width() - v->GetMarginWidth(), lh);
     const QRect row4(v->GetMarginWidth(), 3 * lh, row2.width(), lh);
 
     QImage img = Render(v);
@@ -93,7 +95,7 @@ TEST(UiHelpers, RenderTellsWhereTheSelectionIsMarked)
     v->SetSelection({0, 1}, {9, 1});
     v->setFocus();
     img = Render(v);
-    EXPECT_GT(CountColor(img, row2, mark, 2), before2 + 9 * v->GetCharWidth() * lh / 2);
+    EXPECT_GT(CountColor(img, row2, mark, 2), before2 + 9 * v->Renderer().GetCharWidth() * lh / 2);
     EXPECT_EQ(CountColor(img, row4, mark, 2), before4);
     EXPECT_EQ(CountColor(img, QRect(-50, -50, 10, 10), mark), 0); // outside: nothing
 }

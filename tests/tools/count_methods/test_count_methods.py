@@ -21,8 +21,8 @@ def measure(name):
 
 class CountMethods(unittest.TestCase):
     def test_the_class_itself(self):
-        # CFixtureDoc, ~CFixtureDoc, Name, Size, Clear, Save, Local; the
-        # forwarders are Size, Clear and Save.
+        # CFixtureDoc (right after Q_OBJECT and public:), ~CFixtureDoc, Name,
+        # Size, Clear, Save, Local; the forwarders are Size, Clear and Save.
         self.assertEqual(measure("CFixtureDoc"), ("doc/doc.h", 7, 3))
 
     def test_nested_classes_under_their_full_names(self):
