@@ -60,7 +60,7 @@ CKVTToolBar* CKVTButtonDragController::BarAt(const QPoint& global)
 {
     const std::vector<CKVTToolBar*> bars = CKVTToolbarShared::AllBars();
     auto hit = [&global](CKVTToolBar* b) {
-        return b->IsCreated() && b->isVisible() && b->DropTarget().Bar() == b &&
+        return b->IsCreated() && b->isVisible() && b->Customizer().DropTarget().Bar() == b &&
                QRect(b->mapToGlobal(QPoint(0, 0)), b->size()).contains(global);
     };
     // The popups first, the latest (innermost) before the others.
@@ -186,12 +186,14 @@ void CKVTButtonDragController::Track(const QPoint& global)
     CKVTToolBar* bar = BarAt(global);
     if (bar != m_target) {
         if (CKVTToolBar* old = m_target)
-            old->DropTarget().OnDragLeave();
+            old->Customizer().DropTarget().OnDragLeave();
         m_target = bar;
-        m_effect = bar ? bar->DropTarget().OnDragEnter(m_data.get(), keyState, bar->mapFromGlobal(global))
+        m_effect = bar ? bar->Customizer().DropTarget().OnDragEnter(m_data.get(), keyState,
+                                                                    bar->mapFromGlobal(global))
                        : DROPEFFECT_NONE;
     } else if (bar) {
-        m_effect = bar->DropTarget().OnDragOver(m_data.get(), keyState, bar->mapFromGlobal(global));
+        m_effect = bar->Customizer().DropTarget().OnDragOver(m_data.get(), keyState,
+                                                             bar->mapFromGlobal(global));
     }
     if (!(m_effect & m_allowed))
         m_effect = DROPEFFECT_NONE;
@@ -227,11 +229,12 @@ void CKVTButtonDragController::Release(const QPoint& global)
     m_target = nullptr;
     Finish({}, false);
     if (target && effect != DROPEFFECT_NONE) {
-        r.effect = target->DropTarget().OnDropEx(data.get(), effect, target->mapFromGlobal(global));
+        r.effect = target->Customizer().DropTarget().OnDropEx(data.get(), effect,
+                                                              target->mapFromGlobal(global));
         r.dropFailed = r.effect == DROPEFFECT_NONE;
     } else {
         if (target)
-            target->DropTarget().OnDragLeave();
+            target->Customizer().DropTarget().OnDragLeave();
         r.deleted = outside || effect == DROPEFFECT_NONE;
     }
     Complete(r);
@@ -242,7 +245,7 @@ void CKVTButtonDragController::Cancel()
     if (m_state == Idle)
         return;
     if (CKVTToolBar* t = m_target)
-        t->DropTarget().OnDragLeave();
+        t->Customizer().DropTarget().OnDragLeave();
     m_target = nullptr;
     m_escape = true;
     Result r;

@@ -320,7 +320,7 @@ bool CKVTFrameBase::OnMenuChar(QChar c)
 bool CKVTFrameBase::HasMenuMnemonic(QChar c) const
 {
     const CKVTMenuBar* bar = m_helper.GetMenuBar();
-    return bar && bar->isVisible() && bar->FindMnemonic(c);
+    return bar && bar->isVisible() && bar->Items().FindMnemonic(c);
 }
 
 void CKVTFrameBase::OnClose()
@@ -530,10 +530,11 @@ void CKVTMDIFrameWnd::AppendWindowList(CKVTPopupMenu* popup)
         const int n = i + 1;
         const QString text = (n < 10 ? QStringLiteral("&%1 ").arg(n) : QStringLiteral("%1 ").arg(n)) +
                              children[i]->windowTitle();
-        CKVTToolbarButton button(ID_MDI_CHILD_FIRST + uint32_t(i), -1, text);
+        auto button =
+            std::make_unique<CKVTToolbarButton>(ID_MDI_CHILD_FIRST + uint32_t(i), -1, text);
         if (children[i] == current)
-            button.m_style |= TBBS_CHECKED;
-        bar->InsertButton(button);
+            button->m_style |= TBBS_CHECKED;
+        bar->InsertButton(std::move(button));
     }
 }
 

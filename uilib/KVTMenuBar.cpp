@@ -85,7 +85,7 @@ void CKVTMenuBar::CreateFromMenu(ui::Menu* menu, bool isDefault)
         }
     }
     // Loading removed the child buttons.
-    for (int i = GetCount() - 1; i >= 0; --i)
+    for (int i = Items().Count() - 1; i >= 0; --i)
         if (IsChildButton(GetButton(i)))
             RemoveButton(i);
     m_menu = menu;
@@ -94,13 +94,13 @@ void CKVTMenuBar::CreateFromMenu(ui::Menu* menu, bool isDefault)
     if (ui::MainFrameBase* frame = MainFrame())
         if (QMdiSubWindow* child = frame->MDIGetActive(); child && child->isMaximized())
             SetMaximizeMode(true, child);
-    RebuildMnemonics();
+    Items().RebuildMnemonics();
     AdjustLayout();
 }
 
 void CKVTMenuBar::RemoveChildButtons()
 {
-    for (int i = GetCount() - 1; i >= 0; --i)
+    for (int i = Items().Count() - 1; i >= 0; --i)
         if (IsChildButton(GetButton(i)))
             RemoveButton(i);
     m_captionButtons = 0;
@@ -145,7 +145,7 @@ void CKVTMenuBar::SetMaximizeMode(bool maximized, QMdiSubWindow* child)
     m_child = child;
     if (maximized && child && !CKVTToolbarShared::IsCustomizeMode())
         AddChildButtons();
-    RebuildMnemonics();
+    Items().RebuildMnemonics();
     AdjustLayout();
 }
 
@@ -156,7 +156,7 @@ void CKVTMenuBar::OnCustomizeMode(bool on)
         RemoveChildButtons();
     } else if (m_maximizeMode && m_child) {
         bool present = false;
-        for (int i = 0; i < GetCount(); ++i)
+        for (int i = 0; i < Items().Count(); ++i)
             present = present || IsChildButton(GetButton(i));
         if (!present)
             AddChildButtons();
@@ -166,12 +166,12 @@ void CKVTMenuBar::OnCustomizeMode(bool on)
 
 int CKVTMenuBar::FirstItem() const
 {
-    return GetCount() > 0 && dynamic_cast<CKVTToolbarSystemMenuButton*>(GetButton(0)) ? 1 : 0;
+    return Items().Count() > 0 && dynamic_cast<CKVTToolbarSystemMenuButton*>(GetButton(0)) ? 1 : 0;
 }
 
 int CKVTMenuBar::ItemEnd() const
 {
-    return GetCount() - m_captionButtons;
+    return Items().Count() - m_captionButtons;
 }
 
 bool CKVTMenuBar::OnSendCommand(CKVTToolbarButton* button)
@@ -264,7 +264,7 @@ void CKVTMenuBar::RepositionButtons()
         return;
     // The caption buttons stand at the right end of the last row.
     int right = contentsRect().right() - 1;
-    for (int i = GetCount() - 1; i >= ItemEnd(); --i) {
+    for (int i = Items().Count() - 1; i >= ItemEnd(); --i) {
         CKVTToolbarButton* b = GetButton(i);
         QRect r = b->m_rect;
         r.moveRight(right);
@@ -275,10 +275,10 @@ void CKVTMenuBar::RepositionButtons()
 
 bool CKVTMenuBar::OpenItem(int index, bool byKeyboard)
 {
-    CKVTToolbarButton* dropped = GetButton(GetDroppedDownMenu());
-    if (dropped && GetDroppedDownMenu() != index) {
+    CKVTToolbarButton* dropped = GetButton(Items().droppedDown);
+    if (dropped && Items().droppedDown != index) {
         dropped->OnCancelMode();
-        SetDroppedDown(-1);
+        Items().droppedDown = -1;
     }
     SetHotIndex(index);
     m_expandTimer.start(5000);
@@ -286,7 +286,7 @@ bool CKVTMenuBar::OpenItem(int index, bool byKeyboard)
     if (!b)
         return false;
     if (!b->IsDroppedDown() && b->OpenPopupMenu())
-        SetDroppedDown(index);
+        Items().droppedDown = index;
     if (byKeyboard)
         if (CKVTPopupMenu* popup = b->GetPopupMenu())
             popup->GetMenuBar()->HotFirst();
@@ -298,7 +298,7 @@ bool CKVTMenuBar::DropDownPrevMenu()
     const int first = FirstItem(), end = ItemEnd();
     if (end <= first)
         return false;
-    int i = GetDroppedDownMenu() >= 0 ? GetDroppedDownMenu() : GetHotButton();
+    int i = Items().droppedDown >= 0 ? Items().droppedDown : GetHotButton();
     for (int k = 0; k < end - first; ++k) {
         i = i <= first ? end - 1 : i - 1;
         if (!GetButton(i)->IsSeparator())
@@ -316,7 +316,7 @@ bool CKVTMenuBar::DropDownNextMenu()
     const int first = FirstItem(), end = ItemEnd();
     if (end <= first)
         return false;
-    int i = GetDroppedDownMenu() >= 0 ? GetDroppedDownMenu() : GetHotButton();
+    int i = Items().droppedDown >= 0 ? Items().droppedDown : GetHotButton();
     for (int k = 0; k < end - first; ++k) {
         i = (i < first || i >= end - 1) ? first : i + 1;
         if (!GetButton(i)->IsSeparator())
@@ -343,10 +343,10 @@ bool CKVTMenuBar::OpenHot(bool byKeyboard)
 
 bool CKVTMenuBar::OnMenuChar(QChar c)
 {
-    CKVTToolbarButton* b = FindMnemonic(c);
+    CKVTToolbarButton* b = Items().FindMnemonic(c);
     if (!b)
         return false;
-    const int index = IndexOf(b);
+    const int index = Items().IndexOf(b);
     if (dynamic_cast<CKVTToolbarMenuButton*>(b)) {
         if (!hasFocus())
             EnterKeyboardMode();
@@ -381,7 +381,7 @@ void CKVTMenuBar::focusInEvent(QFocusEvent* e)
 void CKVTMenuBar::focusOutEvent(QFocusEvent* e)
 {
     if (e->reason() != Qt::PopupFocusReason && !CKVTToolbarShared::IsCustomizeMode()) {
-        CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
+        CKVTToolbarButton* open = GetButton(Items().droppedDown);
         if (!(open && open->IsDroppedDown())) {
             SetHotButton(-1);
             setFocusPolicy(Qt::NoFocus);
@@ -436,8 +436,7 @@ void CKVTMenuBar::keyPressEvent(QKeyEvent* e)
 void CKVTMenuBar::mousePressEvent(QMouseEvent* e)
 {
     if (HitTest(e->position().toPoint()) < 0)
-        if (CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
-            open && open->IsDroppedDown())
+        if (CKVTToolbarButton* open = GetButton(Items().droppedDown); open && open->IsDroppedDown())
             return;
     CKVTToolBar::mousePressEvent(e);
 }
@@ -489,7 +488,7 @@ bool CKVTMenuBar::SaveState(const QString& profile, int index, uint32_t)
     m_child = nullptr;
     if (maximized)
         SetMaximizeMode(true, child);
-    RebuildMnemonics();
+    Items().RebuildMnemonics();
     AdjustLayout();
     return ok;
 }
@@ -526,7 +525,7 @@ bool CKVTMenuBar::LoadState(const QString& profile, int index, uint32_t)
     m_child = nullptr;
     if (maximized)
         SetMaximizeMode(true, child);
-    RebuildMnemonics();
+    Items().RebuildMnemonics();
     AdjustLayout();
     return ok;
 }
@@ -575,7 +574,7 @@ bool CKVTMenuBar::RestoreOriginalState()
 int CKVTMenuBar::FindDropIndex(const QPoint& point, QRect& marker)
 {
     KvtDropRules rules;
-    rules.customizeIndex = IndexOf(GetCustomizeButton());
+    rules.customizeIndex = Items().IndexOf(Items().Customize());
     rules.minIndex = FirstItem();
     rules.maxIndex = ItemEnd();
     const KvtDropPlace place = Layout().FindDropPlace(point, rules, IsHorizontal());

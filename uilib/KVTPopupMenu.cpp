@@ -127,7 +127,7 @@ QSize CKVTPopupMenuBar::CalcPopupSize()
 {
     const QSize def(Layout().ColumnWidth(), Layout().RowHeight());
     int width = 0, height = 0, colWidth = 0, colHeight = 0;
-    for (int i = 0; i < GetCount(); ++i) {
+    for (int i = 0; i < Items().Count(); ++i) {
         CKVTToolbarButton* b = GetButton(i);
         if (i > 0 && (b->m_style & TBBS_BREAK)) {
             width += colWidth;
@@ -141,20 +141,20 @@ QSize CKVTPopupMenuBar::CalcPopupSize()
     width += colWidth;
     height = std::max(height, colHeight);
     // An empty menu (a new one in customisation mode) keeps room for a drop.
-    return QSize(std::max(width, 40), std::max(height, GetCount() == 0 ? def.height() : 4));
+    return QSize(std::max(width, 40), std::max(height, Items().Count() == 0 ? def.height() : 4));
 }
 
 void CKVTPopupMenuBar::RepositionButtons()
 {
-    RebuildMnemonics();
+    Items().RebuildMnemonics();
     const QSize def(Layout().ColumnWidth(), Layout().RowHeight());
     const int clientHeight =
         height() > 0 && isVisible() ? height() : (m_clientHeight > 0 ? m_clientHeight : 1 << 20);
     // Column widths first.
-    std::vector<QSize> sizes(static_cast<size_t>(GetCount()));
-    std::vector<int> colOf(static_cast<size_t>(GetCount()));
+    std::vector<QSize> sizes(static_cast<size_t>(Items().Count()));
+    std::vector<int> colOf(static_cast<size_t>(Items().Count()));
     std::vector<int> colWidths{0};
-    for (int i = 0; i < GetCount(); ++i) {
+    for (int i = 0; i < Items().Count(); ++i) {
         CKVTToolbarButton* b = GetButton(i);
         if (i > 0 && (b->m_style & TBBS_BREAK))
             colWidths.push_back(0);
@@ -164,7 +164,7 @@ void CKVTPopupMenuBar::RepositionButtons()
     }
     m_hiddenBelow = false;
     int x = 0, y = 0, col = 0;
-    for (int i = 0; i < GetCount(); ++i) {
+    for (int i = 0; i < Items().Count(); ++i) {
         CKVTToolbarButton* b = GetButton(i);
         if (colOf[size_t(i)] != col) {
             x += colWidths[size_t(col)];
@@ -188,7 +188,7 @@ void CKVTPopupMenuBar::RepositionButtons()
 
 void CKVTPopupMenuBar::SetFirstVisible(int index)
 {
-    m_first = std::clamp(index, 0, std::max(0, GetCount() - 1));
+    m_first = std::clamp(index, 0, std::max(0, Items().Count() - 1));
     RepositionButtons();
     update();
 }
@@ -242,7 +242,7 @@ bool CKVTPopupMenuBar::OnSendCommand(CKVTToolbarButton* button)
 
 void CKVTPopupMenuBar::SetHotButton(int index)
 {
-    if (index < 0 || index >= GetCount())
+    if (index < 0 || index >= Items().Count())
         index = -1;
     if (index == GetHotButton())
         return;
@@ -251,10 +251,10 @@ void CKVTPopupMenuBar::SetHotButton(int index)
         return;
     }
     // Moving onto another item closes the open submenu.
-    if (CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
-        open && GetDroppedDownMenu() != index) {
+    if (CKVTToolbarButton* open = GetButton(Items().droppedDown);
+        open && Items().droppedDown != index) {
         open->OnCancelMode();
-        SetDroppedDown(-1);
+        Items().droppedDown = -1;
     }
     m_submenuTimer.stop();
     m_waiting = nullptr;
@@ -276,7 +276,7 @@ void CKVTPopupMenuBar::FireSubmenuTimer()
 {
     CKVTToolbarMenuButton* b = m_waiting;
     m_waiting = nullptr;
-    const int index = IndexOf(b);
+    const int index = Items().IndexOf(b);
     if (!b || index < 0 || index != GetHotButton())
         return;
     if (IsShowAllButton(b)) {
@@ -285,13 +285,13 @@ void CKVTPopupMenuBar::FireSubmenuTimer()
         return;
     }
     if (!b->IsDroppedDown() && b->OpenPopupMenu())
-        SetDroppedDown(index);
+        Items().droppedDown = index;
     InvalidateButton(index);
 }
 
 void CKVTPopupMenuBar::MoveHot(int direction)
 {
-    const int n = GetCount();
+    const int n = Items().Count();
     if (n == 0)
         return;
     int i = GetHotButton();
@@ -329,7 +329,7 @@ bool CKVTPopupMenuBar::RunHot(bool byKeyboard)
     if (IsSubmenuItem(b)) {
         auto* m = static_cast<CKVTToolbarMenuButton*>(b);
         if (!m->IsDroppedDown() && m->OpenPopupMenu())
-            SetDroppedDown(index);
+            Items().droppedDown = index;
         if (byKeyboard)
             if (CKVTPopupMenu* child = m->GetPopupMenu())
                 child->GetMenuBar()->HotFirst();
@@ -347,8 +347,8 @@ bool CKVTPopupMenuBar::OnMenuKey(int key)
     if (Customizing())
         return false;
     const QChar c = QChar(key).toUpper();
-    if (CKVTToolbarButton* b = FindMnemonic(c)) {
-        SetHotButton(IndexOf(b));
+    if (CKVTToolbarButton* b = Items().FindMnemonic(c)) {
+        SetHotButton(Items().IndexOf(b));
         RunHot(true);
         return true;
     }
@@ -381,7 +381,7 @@ void CKVTPopupMenuBar::mousePressEvent(QMouseEvent* e)
         if (!m->IsDroppedDown()) {
             m_submenuTimer.stop();
             if (m->OpenPopupMenu())
-                SetDroppedDown(index);
+                Items().droppedDown = index;
         }
     }
 }
@@ -411,7 +411,7 @@ void CKVTPopupMenuBar::mouseMoveEvent(QMouseEvent* e)
 
 void CKVTPopupMenuBar::leaveEvent(QEvent* e)
 {
-    CKVTToolbarButton* open = GetButton(GetDroppedDownMenu());
+    CKVTToolbarButton* open = GetButton(Items().droppedDown);
     if (!(open && open->IsDroppedDown()) && !Customizing())
         SetHotButton(-1);
     QWidget::leaveEvent(e);
@@ -481,7 +481,7 @@ CKVTToolBar* CKVTPopupMenu::GetChainOrigin() const
 
 CKVTPopupMenu* CKVTPopupMenu::GetChildPopup() const
 {
-    auto* b = dynamic_cast<CKVTToolbarMenuButton*>(m_bar->GetButton(m_bar->GetDroppedDownMenu()));
+    auto* b = dynamic_cast<CKVTToolbarMenuButton*>(m_bar->GetButton(m_bar->Items().droppedDown));
     return b ? b->GetPopupMenu() : nullptr;
 }
 
@@ -518,7 +518,7 @@ bool CKVTPopupMenu::Create(QWidget* owner, int x, int y, ui::Menu* menu, bool lo
     m_bar->SetOwner(owner ? owner->window() : nullptr);
     m_bar->m_locked = locked;
     BuildBar();
-    if (m_bar->GetCount() == 0 && !customize)
+    if (m_bar->Items().Count() == 0 && !customize)
         return false; // an empty menu opens only to take buttons
     if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(owner))
         if (!hooks->ShowPopupMenu(this))
@@ -706,14 +706,14 @@ void CKVTPopupMenu::ShowAllCommands()
     m_painted = false;
     m_shadowCapture = QPixmap();
     const int hot = m_bar->GetHotButton();
-    const uint32_t hotId = m_bar->GetItemID(hot);
+    const uint32_t hotId = m_bar->Items().ItemID(hot);
     BuildBar();
     Place();
     if (hot >= 0)
-        m_bar->SetHotButton(m_bar->CommandToIndex(hotId));
+        m_bar->SetHotButton(m_bar->Items().CommandToIndex(hotId));
     show();
     if (CKVTToolBar* pb = m_parentButton->GetParentBar())
-        pb->InvalidateButton(pb->IndexOf(m_parentButton));
+        pb->InvalidateButton(pb->Items().IndexOf(m_parentButton));
 }
 
 void CKVTPopupMenu::ChooseCommand(uint32_t id)
@@ -768,7 +768,7 @@ void CKVTPopupMenu::OnClosed(bool destroying)
         child->CloseLevel();
     const bool customize = Customizing();
     // The show-all button never reaches a stored list.
-    for (int i = m_bar->GetCount() - 1; i >= 0; --i)
+    for (int i = m_bar->Items().Count() - 1; i >= 0; --i)
         if (IsShowAllButton(m_bar->GetButton(i)))
             m_bar->RemoveButton(i);
     if (customize && !m_bar->m_locked) {
@@ -782,9 +782,9 @@ void CKVTPopupMenu::OnClosed(bool destroying)
     if (m_parentButton) {
         m_parentButton->SetPopupMenu(nullptr);
         if (parentBar) {
-            const int index = parentBar->IndexOf(m_parentButton);
-            if (parentBar->GetDroppedDownMenu() == index)
-                parentBar->SetDroppedDown(-1);
+            const int index = parentBar->Items().IndexOf(m_parentButton);
+            if (parentBar->Items().droppedDown == index)
+                parentBar->Items().droppedDown = -1;
             parentBar->InvalidateButton(index);
         }
     }

@@ -30,6 +30,8 @@ public:
 
     const char* ArchiveClassName() const override { return "CKVTPopupMenuBar"; }
     bool IsPopupMenuBar() const override { return true; }
+    // A popup's bar is no bar of its frame (no id, no place in the frame's list).
+    bool RegistersWithFrame() const override { return false; }
     // Customisation mode, except in a popup of the library's own commands.
     bool Customizing() const;
     bool InCustomizeMode() const override { return Customizing(); }
@@ -47,7 +49,9 @@ public:
     void HotLast();
     // Runs the hot item (or opens its submenu); FALSE when nothing happened.
     bool RunHot(bool byKeyboard);
-    bool OnMenuKey(int key) override;
+    // A key the popup offers outside customisation mode: the item of its
+    // mnemonic runs (or opens its submenu); FALSE when no item has it.
+    bool OnMenuKey(int key);
 
     int GetFirstVisible() const { return m_first; }
     void SetFirstVisible(int index);

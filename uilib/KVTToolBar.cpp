@@ -14,8 +14,6 @@
 #include "uilib/KVTWorkspace.h"
 
 #include <QContextMenuEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -30,17 +28,20 @@ using namespace ui;
 class CKVTToolBar::ToolCmdUI : public CmdUI
 {
 public:
-    ToolCmdUI(CKVTToolBar* bar, int index) : CmdUI(bar->GetItemID(index)), m_bar(bar), m_index(index) {}
+    ToolCmdUI(CKVTToolBar* bar, int index)
+        : CmdUI(bar->m_items.ItemID(index)), m_bar(bar), m_index(index)
+    {
+    }
     void Enable(bool on) override
     {
         CmdUI::Enable(on);
-        const uint32_t style = m_bar->GetButtonStyle(m_index);
+        const uint32_t style = m_bar->m_items.Style(m_index);
         m_bar->SetButtonStyle(m_index, on ? style & ~TBBS_DISABLED : style | TBBS_DISABLED);
     }
     void SetCheck(int check) override
     {
         CmdUI::SetCheck(check);
-        uint32_t style = m_bar->GetButtonStyle(m_index) & ~(TBBS_CHECKED | TBBS_INDETERMINATE);
+        uint32_t style = m_bar->m_items.Style(m_index) & ~(TBBS_CHECKED | TBBS_INDETERMINATE);
         if (check == 1)
             style |= TBBS_CHECKED;
         else if (check == 2)
@@ -89,35 +90,20 @@ bool CKVTToolBar::CreateEx(QWidget* parent, uint32_t ctrlStyle, uint32_t style, 
     SetBorders(borders.left(), borders.top(), borders.right(), borders.bottom());
     CKVTDrawingData::Instance(); // the shared cursors and fonts
     CKVTToolbarShared::AddBar(this);
-    m_dropTarget.Register(this);
+    m_customizer.DropTarget().Register(this);
     setAcceptDrops(true);
     return ControlBar::Create(parent, style, id);
-}
-
-void CKVTToolBar::dragEnterEvent(QDragEnterEvent* e)
-{
-    // Taken, so that the frame never sees it; the moves decide the effect.
-    e->accept();
-}
-
-void CKVTToolBar::dragMoveEvent(QDragMoveEvent* e)
-{
-    e->ignore();
-}
-
-void CKVTToolBar::dropEvent(QDropEvent* e)
-{
-    e->ignore();
 }
 
 // --- the button list ---------------------------------------------------------
 
 int CKVTToolBar::InsertButton(std::unique_ptr<CKVTToolbarButton> button, int index)
 {
-    if (!button || !CKVTToolbarShared::IsCommandPermitted(button->m_id) || index < -1 || index > GetCount())
+    if (!button || !CKVTToolbarShared::IsCommandPermitted(button->m_id) || index < -1 ||
+        index > m_items.Count())
         return -1;
-    if (index == -1 || index == GetCount())
-        index = m_items.Customize() ? GetCount() - 1 : GetCount();
+    if (index == -1 || index == m_items.Count())
+        index = m_items.Customize() ? m_items.Count() - 1 : m_items.Count();
     CKVTToolbarButton* b = button.get();
     m_items.Insert(std::move(button), index);
     b->OnParentChanged(this);
@@ -235,11 +221,11 @@ bool CKVTToolBar::RestoreOriginalState()
 
 bool CKVTToolBar::ReplaceButton(uint32_t command, const CKVTToolbarButton& button)
 {
-    const int index = CommandToIndex(command);
+    const int index = m_items.CommandToIndex(command);
     if (index < 0)
         return false;
     RemoveButton(index);
-    return InsertButton(button, std::min(index, GetCount())) >= 0;
+    return InsertButton(button.Clone(), std::min(index, m_items.Count())) >= 0;
 }
 
 bool CKVTToolBar::SendMenuCommand(CKVTToolbarButton* button)
@@ -283,7 +269,7 @@ void CKVTToolBar::SetHotButton(int index)
 {
     if (index == m_items.hot)
         return;
-    if (index < 0 || index >= GetCount()) {
+    if (index < 0 || index >= m_items.Count()) {
         // No button: in customisation mode (not during an Alt-drag) an open popup closes.
         if (CKVTToolbarShared::IsCustomizeMode() && !CKVTToolbarShared::IsTempCustomizeMode())
             if (CKVTToolbarButton* open = GetButton(m_items.droppedDown)) {
@@ -322,7 +308,7 @@ void CKVTToolBar::SetHotButton(int index)
     m_items.hot = index;
     InvalidateButton(old);
     InvalidateButton(index);
-    ShowCommandMessage(index >= 0 ? GetItemID(index) : 0xFFFFFFFF);
+    ShowCommandMessage(index >= 0 ? m_items.ItemID(index) : 0xFFFFFFFF);
 }
 
 void CKVTToolBar::SetHotIndex(int index)
@@ -333,7 +319,7 @@ void CKVTToolBar::SetHotIndex(int index)
     m_items.hot = index;
     InvalidateButton(old);
     InvalidateButton(index);
-    ShowCommandMessage(index >= 0 ? GetItemID(index) : 0xFFFFFFFF);
+    ShowCommandMessage(index >= 0 ? m_items.ItemID(index) : 0xFFFFFFFF);
 }
 
 void CKVTToolBar::EnableCustomizeButton(bool on, uint32_t customizeId, const QString& text)
@@ -351,7 +337,7 @@ namespace {
 // The previous or next menu button of a bar from index, wrapping; -1 for none.
 int NeighbourMenu(const CKVTToolBar* bar, int index, int step)
 {
-    const int n = bar->GetCount();
+    const int n = bar->Items().Count();
     for (int k = 0, i = index; k < n; ++k) {
         i = (i + step + n) % n;
         if (dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(i)) && !bar->GetButton(i)->IsSeparator() &&
@@ -363,7 +349,7 @@ int NeighbourMenu(const CKVTToolBar* bar, int index, int step)
 
 bool DropDownNeighbour(CKVTToolBar* bar, int step)
 {
-    const int open = bar->GetDroppedDownMenu();
+    const int open = bar->Items().droppedDown;
     auto* current = dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(open));
     if (!current || !current->IsDroppedDown())
         return false;
@@ -373,11 +359,11 @@ bool DropDownNeighbour(CKVTToolBar* bar, int step)
     const uint32_t anim = CKVTToolbarShared::Options().menuAnimation;
     CKVTToolbarShared::Options().menuAnimation = 0;
     current->OnCancelMode();
-    bar->SetDroppedDown(-1);
+    bar->Items().droppedDown = -1;
     bar->SetHotButton(-1);
     auto* b = static_cast<CKVTToolbarMenuButton*>(bar->GetButton(next));
     if (b->OpenPopupMenu())
-        bar->SetDroppedDown(next);
+        bar->Items().droppedDown = next;
     CKVTToolbarShared::Options().menuAnimation = anim;
     if (CKVTPopupMenu* popup = b->GetPopupMenu())
         popup->GetMenuBar()->HotFirst();
@@ -403,8 +389,9 @@ void CKVTToolBar::OnCancelMode()
     update();
 }
 
-void CKVTToolBar::OnMouseLeave()
+void CKVTToolBar::leaveEvent(QEvent* e)
 {
+    ControlBar::leaveEvent(e);
     if (CKVTToolbarShared::IsMouseHook())
         return;
     if (!CKVTToolbarShared::IsCustomizeMode())
@@ -423,7 +410,7 @@ void CKVTToolBar::OnMouseLeave()
 void CKVTToolBar::TrackMouse(QPoint point)
 {
     int index = HitTest(point);
-    if (index >= 0 && (GetButtonStyle(index) & TBBS_DISABLED) && !IsMenuMode())
+    if (index >= 0 && (m_items.Style(index) & TBBS_DISABLED) && !IsMenuMode())
         index = -1;
     SetHotButton(index);
 }
@@ -465,6 +452,17 @@ bool CKVTToolBar::OnToolHitTest(QPoint point, QString& text, QRect& rect)
 
 bool CKVTToolBar::event(QEvent* e)
 {
+    switch (e->type()) {
+    case QEvent::DragEnter: // taken, so that the frame never sees it
+        e->accept();
+        return true;
+    case QEvent::DragMove: // no drop effect
+    case QEvent::Drop:
+        e->ignore();
+        return true;
+    default:
+        break;
+    }
     if (m_customizer.IsResizing() && (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride)) {
         if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && e->type() == QEvent::KeyPress)
             m_customizer.EndResize(false, QPoint());
@@ -508,7 +506,7 @@ void CKVTToolBar::ShowCommandMessage(uint32_t id)
 void CKVTToolBar::OnUpdateCmdUI()
 {
     const std::vector<CommandTarget*> route = CurrentRoute();
-    for (int i = 0; i < GetCount(); ++i) {
+    for (int i = 0; i < m_items.Count(); ++i) {
         const CKVTToolbarButton* b = m_items[size_t(i)].get();
         const uint32_t id = b->m_id;
         if (b->IsSeparator() || id == 0 || (id >= 0xF000 && id <= 0xF1EF) || id >= 0xFF00)
@@ -524,7 +522,7 @@ void CKVTToolBar::OnUpdateCmdUI()
 
 void CKVTToolBar::OnButtonNotify(CKVTToolbarButton* button, int code)
 {
-    const int index = IndexOf(button);
+    const int index = m_items.IndexOf(button);
     if (index < 0 || !button->NotifyCommand(code))
         return;
     const uint32_t id = button->m_id;
@@ -617,7 +615,7 @@ void CKVTToolBar::mouseReleaseEvent(QMouseEvent* e)
         SetButtonStyle(index, style);
     }
     const int hot = HitTest(pos);
-    if (hot >= 0 && !(GetButtonStyle(hot) & TBBS_DISABLED))
+    if (hot >= 0 && !(m_items.Style(hot) & TBBS_DISABLED))
         SetHotButton(hot);
 }
 
@@ -632,10 +630,4 @@ void CKVTToolBar::mouseMoveEvent(QMouseEvent* e)
         return;
     }
     TrackMouse(e->position().toPoint());
-}
-
-void CKVTToolBar::leaveEvent(QEvent* e)
-{
-    OnMouseLeave();
-    ControlBar::leaveEvent(e);
 }

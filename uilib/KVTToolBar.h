@@ -1,19 +1,24 @@
 #pragma once
-// The customisable toolbar: the window of an ordered list of buttons
-// (CKVTToolbarItems) with the hot and pressed button, clicks, hot tracking,
-// tooltips and command state from the update handlers.  Its collaborators
-// do the rest: CKVTToolbarLayouter lays the buttons out in rows or columns
-// (over the pure core KvtToolbarLayout), CKVTToolbarPainter draws the bar,
-// CKVTToolbarCustomizer handles customisation by mouse, drops and the
-// button context menu, CKVTToolbarStore keeps the stored state, and
-// CKVTToolbarShared holds what all bars share (callers reach it directly).  The
-// menu bar and the popup menu bars derive from it.
+// The customisable toolbar: the window of an ordered list of buttons with
+// the hot and pressed button, clicks, hot tracking, tooltips and command
+// state from the update handlers.  Its collaborators do the rest and are
+// reached through it, never through forwarders on it: Items() is the button
+// list (CKVTToolbarItems: count, indices, styles, the selected and
+// dropped-down indices, the customize button, mnemonics), Layout() lays the
+// buttons out in rows or columns (CKVTToolbarLayouter over the pure core
+// KvtToolbarLayout), Customizer() handles customisation by mouse, the drop
+// target and drops, the button context menu and whether the customisation
+// sheet lists the bar (CKVTToolbarCustomizer), Store() keeps the stored state
+// (CKVTToolbarStore); CKVTToolbarPainter draws the bar.  What all bars share
+// is called on CKVTToolbarShared directly.  The bar itself keeps the
+// button-list operations that do more than the list, its own flags and the
+// virtual operations a derived bar replaces.  The menu bar and the popup
+// menu bars derive from it.
 
 #include "platform/sys/ObjectArchive.h"
 #include "platform/ui/ControlBar.h"
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarCustomizer.h"
-#include "uilib/KVTToolbarDropTarget.h"
 #include "uilib/KVTToolbarImageList.h"
 #include "uilib/KVTToolbarItems.h"
 #include "uilib/KVTToolbarLayout.h"
@@ -29,13 +34,9 @@
 #include <memory>
 #include <vector>
 
-class QDragEnterEvent;
-class QDragMoveEvent;
-class QDropEvent;
 class QMimeData;
 
 class CKVTToolBar;
-class CCustomizeButton;
 namespace ui {
 class Menu;
 }
@@ -107,22 +108,19 @@ public:
     {
         return m_customizer.CreateDroppedButton(data);
     }
-    CKVTToolbarDropTarget& DropTarget() { return m_dropTarget; }
 
     // The collaborators, for what is not an operation of the bar itself:
     // sizes, layout passes, hit tests and drop places; the customisation
-    // press, the width drag, drops and the button context menu; the stored
-    // record and its registry key.
+    // press, the width drag, the drop target and drops, the button context
+    // menu and the listing in the customisation sheet; the stored record
+    // and its registry key.
     CKVTToolbarLayouter& Layout() { return m_layout; }
-    const CKVTToolbarLayouter& Layout() const { return m_layout; }
     CKVTToolbarCustomizer& Customizer() { return m_customizer; }
     CKVTToolbarStore& Store() { return m_store; }
-    bool RegistersWithFrame() const override { return !IsPopupMenuBar(); }
     virtual void DrawSeparator(QPainter& p, CKVTToolbarButton* button, bool horz)
     {
         m_painter.DrawSeparator(p, button, horz);
     }
-    virtual bool OnMenuKey(int) { return false; }
     virtual void OnCustomizeMode(bool on) { m_customizer.OnCustomizeMode(on); }
     // With a popup open: the previous (next) menu button, wrapping, becomes
     // hot and opens its popup with its first item selected.
@@ -132,7 +130,6 @@ public:
     // click sends it) when the button's NotifyCommand answers TRUE.
     void OnButtonNotify(CKVTToolbarButton* button, int code);
     virtual void OnCancelMode();
-    virtual void OnMouseLeave();
     // The tooltip text of the button under a point; FALSE: none.
     virtual bool OnToolHitTest(QPoint point, QString& text, QRect& rect);
 
@@ -141,40 +138,29 @@ public:
     void OnUpdateCmdUI() override;
 
     // --- the button list ---
-    int GetCount() const { return m_items.Count(); }
+    // The list itself: counts, indices by command or button, what a button
+    // has, the selected and dropped-down indices, the customize button and
+    // the mnemonics (bar->Items().Count(), bar->Items().CommandToIndex(id)).
+    CKVTToolbarItems& Items() { return m_items; }
+    const CKVTToolbarItems& Items() const { return m_items; }
     // -1 (and the button is deleted) for a non-permitted command or an index
     // below -1 or above the count; -1 or the count appends.
     int InsertButton(std::unique_ptr<CKVTToolbarButton> button, int index = -1);
-    int InsertButton(const CKVTToolbarButton& button, int index = -1) // inserts a copy
-    {
-        return InsertButton(button.Clone(), index);
-    }
     int InsertSeparator(int index = -1);
     bool RemoveButton(int index) { return m_items.Remove(index); }
     CKVTToolbarButton* GetButton(int index) const { return m_items.At(index); }
     void InvalidateButton(int index);
     int GetHotButton() const { return m_items.hot; }
-    int GetSelectedButton() const { return m_items.selected; }
-    void SetSelectedButton(int index) { m_items.selected = index; }
-    int GetDroppedDownMenu() const { return m_items.droppedDown; }
-    void SetDroppedDown(int index) { m_items.droppedDown = index; }
-    int IndexOf(const CKVTToolbarButton* button) const { return m_items.IndexOf(button); }
     // Where the last mouse press on the bar happened (client coordinates).
     QPoint LastPressPos() const { return m_lastPress; }
     // The overflow button: on appends a CCustomizeButton (kept last), off removes it.
     void EnableCustomizeButton(bool on, uint32_t customizeId, const QString& text);
-    CCustomizeButton* GetCustomizeButton() const { return m_items.Customize(); }
     void SetButtons(const uint32_t* ids, int count);
     // Loads a toolbar resource; the optional cold, menu and disabled strips.
     bool LoadToolBar(uint32_t resourceId, uint32_t coldId = 0, uint32_t menuId = 0, uint32_t disabledId = 0,
                      bool locked = false);
     bool ReplaceButton(uint32_t command, const CKVTToolbarButton& button);
     bool SendMenuCommand(CKVTToolbarButton* button);
-
-    // Index helpers.
-    int CommandToIndex(uint32_t id) const { return m_items.CommandToIndex(id); }
-    uint32_t GetItemID(int index) const { return m_items.ItemID(index); }
-    uint32_t GetButtonStyle(int index) const { return m_items.Style(index); }
 
     // Shows the status text of a command (mapped by MapMessageId) in the
     // owner frame's message pane.
@@ -188,13 +174,8 @@ public:
     bool IsMenuMode() const { return m_menuMode; }
     void SetMenuMode(bool on) { m_menuMode = on; }
     void SetNoClose(bool on) { m_noClose = on; }
-    // Keeps the bar out of the customisation sheet's list of toolbars.
-    void SetHideInCustomizeList(bool on) { m_hideInCustomizeList = on; }
-    bool IsHiddenInCustomizeList() const { return m_hideInCustomizeList; }
     uint32_t GetResourceId() const { return m_resourceId; }
     CKVTToolbarImageList& OwnImages(ImageKind kind) { return m_ownImages[kind]; }
-    CKVTToolbarButton* FindMnemonic(QChar c) const { return m_items.FindMnemonic(c); }
-
 
     // Hot tracking of a move at a point of the bar (mouse moves and the watch).
     void TrackMouse(QPoint point);
@@ -203,21 +184,21 @@ protected:
     void paintEvent(QPaintEvent* e) override { m_painter.Paint(e); }
     void resizeEvent(QResizeEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
-    // A platform drag from outside shows no drop effect and never reaches
-    // the frame: enter is taken, every move refused.
-    void dragEnterEvent(QDragEnterEvent* e) override;
-    void dragMoveEvent(QDragMoveEvent* e) override;
-    void dropEvent(QDropEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    // The mouse left the bar: the hot button and the prompt are cleared
+    // unless the mouse watch runs, a popup of the bar is open (outside
+    // customisation mode) or a button is held down.
     void leaveEvent(QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    // Besides the tooltips and the Esc of the width drag: a platform drag
+    // from outside shows no drop effect and never reaches the frame (its
+    // enter is taken, every move and the drop refused).
     bool event(QEvent* e) override;
 
     // Makes a button hot without the menu rules of SetHotButton: repaint and prompt.
     void SetHotIndex(int index);
-    void RebuildMnemonics() { m_items.RebuildMnemonics(); }
 
 private:
     class ToolCmdUI;
@@ -234,7 +215,6 @@ private:
     CKVTToolbarStore m_store{*this};
     std::array<CKVTToolbarImageList, IMAGES_COUNT> m_ownImages;
     bool m_locked = false;
-    CKVTToolbarDropTarget m_dropTarget;
     bool m_textLabels = false;
     int m_firstImage = 0;
     uint32_t m_resourceId = 0;
@@ -242,7 +222,6 @@ private:
     bool m_drawBorder = true;
     bool m_grayDisabled = true;
     bool m_noClose = false;
-    bool m_hideInCustomizeList = false;
     uint32_t m_ctrlStyle = 0;
     QPoint m_lastPress;
 };

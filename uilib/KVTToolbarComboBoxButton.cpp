@@ -303,7 +303,7 @@ bool CKVTToolbarComboBoxButton::OnClick(CKVTToolBar*, bool) { return IsComboVisi
 template <class F> void CKVTToolbarComboBoxButton::ForEachTwin(F f)
 {
     for (CKVTToolBar* bar : std::vector<CKVTToolBar*>(CKVTToolbarShared::AllBars()))
-        for (int i = 0; i < bar->GetCount(); ++i)
+        for (int i = 0; i < bar->Items().Count(); ++i)
             if (auto* other = dynamic_cast<CKVTToolbarComboBoxButton*>(bar->GetButton(i));
                 other && other != this && other->m_id == m_id)
                 f(other);

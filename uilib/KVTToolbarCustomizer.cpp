@@ -285,7 +285,7 @@ bool CKVTToolbarCustomizer::OnDrop(const QMimeData* data, int effect, const QPoi
         if (dragged < index)
             --index;
     }
-    if (m_bar.InsertButton(std::move(button), std::min(index, m_bar.GetCount())) < 0)
+    if (m_bar.InsertButton(std::move(button), std::min(index, m_bar.Items().Count())) < 0)
         return false;
     m_bar.AdjustLayout();
     m_bar.m_items.selected = -1;

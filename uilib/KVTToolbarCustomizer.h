@@ -6,6 +6,8 @@
 // menu (ID_BUTTON_RESET .. ID_BUTTON_NEW_MENU).  The bar's virtual drop operations land here unless a
 // derived bar replaces them.
 
+#include "uilib/KVTToolbarDropTarget.h"
+
 #include <QPoint>
 #include <QRect>
 
@@ -33,7 +35,13 @@ public:
     void TrackResize(QPoint point);
     void EndResize(bool apply, QPoint point);
     void OnCustomizeMode(bool on);
+    // Keeps the bar out of the customisation sheet's list of toolbars.
+    void SetHideInCustomizeList(bool on) { m_hideInCustomizeList = on; }
+    bool IsHiddenInCustomizeList() const { return m_hideInCustomizeList; }
 
+    // The bar's drop target (registered when the bar is created); the
+    // button drag hands it what is dragged over the bar.
+    CKVTToolbarDropTarget& DropTarget() { return m_dropTarget; }
     // Drops (the drop target calls them through the bar).
     int OnDragEnter(const QMimeData* data, int keyState, const QPoint& point);
     int OnDragOver(const QMimeData* data, int keyState, const QPoint& point);
@@ -57,6 +65,7 @@ private:
     void OnDragDone(int effect, bool started, bool escape, bool deleted, QPoint releasePos);
 
     CKVTToolBar& m_bar;
+    CKVTToolbarDropTarget m_dropTarget;
     int m_dropIndex = -1;
     QRect m_dropMarker;
     CKVTToolbarButton* m_dragButton = nullptr;
@@ -65,4 +74,5 @@ private:
     bool m_resizing = false;
     QRect m_resizeRect;
     CKVTToolbarButton* m_resizeButton = nullptr;
+    bool m_hideInCustomizeList = false;
 };

@@ -2,7 +2,9 @@
 // The buttons of a toolbar in their order, the overflow (customize) button
 // kept last, the indices that follow them (pressed, hot, selected, dropped
 // down) and the mnemonics of their texts.  No widget: the bar owns one and
-// draws, lays out and stores what it holds.
+// draws, lays out and stores what it holds; callers reach it through the
+// bar's Items() (the bar's InsertButton, SetButtons and SetHotButton do what
+// the list alone does not: the command check, the button's bar, repaints).
 
 #include "uilib/KVTToolbarButton.h"
 

@@ -255,18 +255,18 @@ bool CKVTToolbarMenuButton::OnClick(CKVTToolBar* bar, bool delay)
     }
     if (m_popup) {
         m_popup->CloseLevel();
-        bar->SetDroppedDown(-1);
+        bar->Items().droppedDown = -1;
     } else if (bar->IsPopupMenuBar() && delay && !CKVTToolbarShared::IsCustomizeMode()) {
         static_cast<CKVTPopupMenuBar*>(bar)->StartSubmenuTimer(this);
     } else {
-        if (CKVTToolbarButton* other = bar->GetButton(bar->GetDroppedDownMenu());
+        if (CKVTToolbarButton* other = bar->GetButton(bar->Items().droppedDown);
             other && other != this)
             other->OnCancelMode();
-        const int index = bar->IndexOf(this);
+        const int index = bar->Items().IndexOf(this);
         if (OpenPopupMenu())
-            bar->SetDroppedDown(index);
+            bar->Items().droppedDown = index;
     }
-    bar->InvalidateButton(bar->IndexOf(this));
+    bar->InvalidateButton(bar->Items().IndexOf(this));
     return true;
 }
 
@@ -309,7 +309,7 @@ void CKVTToolbarMenuButton::NotifyTopLevelMenu() {}
 void CKVTToolbarMenuButton::SetSubItemsFrom(const CKVTToolBar* bar)
 {
     m_subItems.clear();
-    for (int i = 0; i < bar->GetCount(); ++i) {
+    for (int i = 0; i < bar->Items().Count(); ++i) {
         const CKVTToolbarButton* b = bar->GetButton(i);
         if (dynamic_cast<const CKVTShowAllButton*>(b) || !b->CanBeStored())
             continue;

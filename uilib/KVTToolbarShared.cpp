@@ -185,7 +185,7 @@ bool CKVTToolbarShared::SetCustomizeMode(bool on)
     s_customizeMode = on;
     for (auto& bar : snapshot)
         if (bar && bar->IsCreated()) {
-            if (bar->GetCustomizeButton())
+            if (bar->Items().Customize())
                 bar->AdjustLayout(); // all buttons show in customisation mode
             bar->update();
         }

@@ -239,7 +239,8 @@ bool CKVTToolbarsPage::OnInitDialog()
     m_list->ResetContent();
     QWidget* top = m_frame ? m_frame->window() : nullptr;
     for (CKVTToolBar* bar : CKVTToolbarShared::AllBars()) {
-        if (!bar || !bar->IsCreated() || bar->IsPopupMenuBar() || bar->IsHiddenInCustomizeList())
+        if (!bar || !bar->IsCreated() || bar->IsPopupMenuBar() ||
+            bar->Customizer().IsHiddenInCustomizeList())
             continue;
         // A floating bar belongs to the frame that owns its mini-frame.
         QWidget* owner = bar->window();

@@ -473,9 +473,9 @@ TEST_F(AppTest, TheMainFrameShowsTheLibraryMenuBarAndTheViewsTheirContextMenus)
     CKVTMenuBar* bar = frame->GetMenuBar();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->GetDlgCtrlID(), 0xE806u);
-    ASSERT_GE(bar->GetCount(), 6);
+    ASSERT_GE(bar->Items().Count(), 6);
     EXPECT_EQ(bar->GetButton(0)->m_text, QStringLiteral("&Soubor"));
-    ASSERT_NE(frame->GetMainToolBar()->GetCustomizeButton(), nullptr);
+    ASSERT_NE(frame->GetMainToolBar()->Items().Customize(), nullptr);
 
     // Maximising the document window puts its buttons into the menu bar.
     ASSERT_EQ(frame->MdiArea()->subWindowList().size(), 1);
@@ -501,7 +501,7 @@ TEST_F(AppTest, TheMainFrameShowsTheLibraryMenuBarAndTheViewsTheirContextMenus)
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(popup->pos(), view->mapToGlobal(QPoint(5, 5)));
     CKVTPopupMenuBar* items = popup->GetMenuBar();
-    ASSERT_EQ(items->GetCount(), 5);
+    ASSERT_EQ(items->Items().Count(), 5);
     EXPECT_EQ(items->GetButton(0)->m_text, QStringLiteral("&Vyjmout"));
     EXPECT_EQ(items->GetButton(4)->m_text, QStringLiteral("Vybrat &vše"));
     popup->CloseChain();

@@ -35,7 +35,7 @@ std::unique_ptr<CKVTToolBar> StoredMainBar()
 
 CKVTToolbarComboBoxButton* ComboOf(const CKVTToolBar& bar)
 {
-    for (int i = 0; i < bar.GetCount(); ++i)
+    for (int i = 0; i < bar.Items().Count(); ++i)
         if (auto* combo = dynamic_cast<CKVTToolbarComboBoxButton*>(bar.GetButton(i)))
             return combo;
     return nullptr;
@@ -92,7 +92,8 @@ TEST(StoredBars, TheProgramReadsAndWritesBackAComboBoxButton)
     std::unique_ptr<CKVTToolBar> stored = StoredMainBar();
     ASSERT_NE(stored, nullptr);
     CKVTToolbarComboBoxButton* combo = ComboOf(*stored);
-    ASSERT_NE(combo, nullptr) << "the program lost the combo box button (" << stored->GetCount() << " buttons)";
+    ASSERT_NE(combo, nullptr) << "the program lost the combo box button ("
+                              << stored->Items().Count() << " buttons)";
     EXPECT_EQ(combo->m_id, uint32_t(ID_FILE_OPEN));
     EXPECT_EQ(combo->GetWidth(), 137);
     ASSERT_EQ(combo->GetCount(), 3);
@@ -101,7 +102,7 @@ TEST(StoredBars, TheProgramReadsAndWritesBackAComboBoxButton)
     EXPECT_EQ(combo->GetItemData(0), 11u);
     EXPECT_EQ(combo->GetItemData(1), 22u);
     EXPECT_EQ(combo->GetItemData(2), 33u);
-    EXPECT_EQ(stored->GetCount(), 2);
+    EXPECT_EQ(stored->Items().Count(), 2);
     CKVTToolbarStore::ClearStateKeyRecord();
     sys::RegistryStore::Reset();
 }

@@ -321,11 +321,11 @@ TEST_F(Frame, FullScreenNeedsAChildAndClosingLeavesIt)
     EXPECT_FALSE(f->GetStatusBar()->isVisible());
     // Closing in full screen leaves it first; the main toolbar keeps its
     // own buttons.
-    const int mainButtons = f->GetMainToolBar()->GetCount();
+    const int mainButtons = f->GetMainToolBar()->Items().Count();
     EXPECT_TRUE(f->close());
     EXPECT_FALSE(f->IsFullScreenMode());
     EXPECT_EQ(f->GetFullScreenToolBar(), nullptr);
-    EXPECT_EQ(f->GetMainToolBar()->GetCount(), mainButtons);
+    EXPECT_EQ(f->GetMainToolBar()->Items().Count(), mainButtons);
 }
 
 TEST_F(Frame, AFailingExplorerRollsTheAttachBack)
@@ -699,7 +699,7 @@ TEST_F(Frame, ACheckedMenuItemWithAnImageShowsItFramed)
         EXPECT_TRUE(popup->Create(f, 100, 100, menu));
         QApplication::processEvents();
         CKVTPopupMenuBar* bar = popup->GetMenuBar();
-        checked = (bar->GetButtonStyle(0) & TBBS_CHECKED) != 0;
+        checked = (bar->Items().Style(0) & TBBS_CHECKED) != 0;
         const QRect item = bar->GetItemRect(0);
         const QImage shot = bar->grab().toImage();
         const int column = CKVTToolbarShared::GetDefaultButtonSize().width() + 6;

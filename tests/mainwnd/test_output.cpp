@@ -325,11 +325,11 @@ TEST_F(OutputJumpTest, ContextMenuOffersItsItemsAndCopy)
                                         QStringLiteral("Nastavení proj&ektu..."),
                                         QStringLiteral("-"),
                                         QStringLiteral("&Vymazat")};
-    ASSERT_EQ(bar->GetCount(), int(texts.size()));
-    for (int i = 0; i < bar->GetCount(); ++i)
+    ASSERT_EQ(bar->Items().Count(), int(texts.size()));
+    for (int i = 0; i < bar->Items().Count(); ++i)
         EXPECT_EQ(bar->GetButton(i)->IsSeparator() ? QStringLiteral("-") : bar->GetButton(i)->m_text,
                   texts[size_t(i)]);
-    EXPECT_TRUE(bar->GetButtonStyle(0) & TBBS_DISABLED); // nothing selected: copy is disabled
+    EXPECT_TRUE(bar->Items().Style(0) & TBBS_DISABLED); // nothing selected: copy is disabled
     PressKey(popup, Qt::Key_Escape);
     WaitFor([] { return CKVTPopupMenu::ActivePopup() == nullptr; }, 2000, "the popup closes");
 
@@ -339,7 +339,7 @@ TEST_F(OutputJumpTest, ContextMenuOffersItsItemsAndCopy)
     ctrl->ShowContextMenu(ctrl->mapToGlobal(QPoint(5, 5)));
     popup = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(popup, nullptr);
-    EXPECT_FALSE(popup->GetMenuBar()->GetButtonStyle(0) & TBBS_DISABLED);
+    EXPECT_FALSE(popup->GetMenuBar()->Items().Style(0) & TBBS_DISABLED);
     PressKey(popup, Qt::Key_Home);
     PressKey(popup, Qt::Key_Return);
     WaitFor([] { return QApplication::clipboard()->text() == QStringLiteral("copy me\n"); }, 2000, "the copy");

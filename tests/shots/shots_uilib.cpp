@@ -50,8 +50,8 @@ TEST(Shots, Toolbar)
     frame->resize(600, 200);
     frame->show();
     bar->AdjustLayout();
-    bar->SetButtonStyle(bar->CommandToIndex(ID_FILE_OPEN), TBBS_CHECKBOX | TBBS_CHECKED);
-    bar->SetHotButton(bar->CommandToIndex(ID_FILE_SAVE));
+    bar->SetButtonStyle(bar->Items().CommandToIndex(ID_FILE_OPEN), TBBS_CHECKBOX | TBBS_CHECKED);
+    bar->SetHotButton(bar->Items().CommandToIndex(ID_FILE_SAVE));
     shots::Take(frame.get(), QStringLiteral("toolbar"));
     frame.reset();
     ui::SetRouteProvider(nullptr);
@@ -104,7 +104,7 @@ protected:
 TEST_F(CustomizeShot, Commands)
 {
     CKVTToolbarCustomize* sheet = Sheet();
-    mainBar->SetSelectedButton(1);
+    mainBar->Items().selected = 1;
     mainBar->update();
     sheet->CommandsPage()->CommandList()->setCurrentRow(1);
     shots::Take(frame, QStringLiteral("customize-commands"));

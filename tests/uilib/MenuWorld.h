@@ -153,7 +153,7 @@ protected:
 inline QStringList Texts(CKVTToolBar* b)
 {
     QStringList out;
-    for (int i = 0; i < b->GetCount(); ++i)
+    for (int i = 0; i < b->Items().Count(); ++i)
         out << (b->GetButton(i)->IsSeparator() ? QStringLiteral("-") : b->GetButton(i)->m_text);
     return out;
 }

@@ -125,7 +125,7 @@ TEST_F(Appearance, ADefaultOrAUserImage)
 TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
 {
     // ID_BUTTON_APPEARANCE renames the selected button.
-    bar->SetSelectedButton(1);
+    bar->Items().selected = 1;
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) {
         Radio(d, 16507)->setChecked(true);
         Name(d)->setText(QStringLiteral("Otevřít"));
@@ -141,7 +141,7 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
     plain->m_showImage = false;
     CKVTToolbarButton* p = plain.get();
     const int at = bar->InsertButton(std::move(plain), 2);
-    bar->SetSelectedButton(at);
+    bar->Items().selected = at;
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) { d->reject(); });
     bar->Customizer().OnCustomizeCommand(ID_BUTTON_IMAGE);
     EXPECT_TRUE(p->m_showText);
@@ -153,27 +153,27 @@ TEST_F(Appearance, TheContextMenuStepsThatUseTheDialog)
     EXPECT_FALSE(p->m_showImage);
 
     // ID_BUTTON_NEW_MENU with OK: an empty menu button at the selection, selected and open.
-    const int count = bar->GetCount();
-    bar->SetSelectedButton(3);
+    const int count = bar->Items().Count();
+    bar->Items().selected = 3;
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) {
         EXPECT_TRUE(Radio(d, 16506)->isChecked());
         Name(d)->setText(QStringLiteral("Moje menu"));
         d->accept();
     });
     bar->Customizer().OnCustomizeCommand(ID_BUTTON_NEW_MENU);
-    ASSERT_EQ(bar->GetCount(), count + 1);
+    ASSERT_EQ(bar->Items().Count(), count + 1);
     auto* menu = dynamic_cast<CKVTToolbarMenuButton*>(bar->GetButton(3));
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu->m_text, QStringLiteral("Moje menu"));
     EXPECT_TRUE(menu->SubItems().empty());
-    EXPECT_EQ(bar->GetSelectedButton(), 3);
+    EXPECT_EQ(bar->Items().selected, 3);
     EXPECT_NE(menu->GetPopupMenu(), nullptr);
     if (CKVTPopupMenu* popup = menu->GetPopupMenu())
         popup->CloseLevel();
     // Cancelled: nothing is inserted.
     OnNextModal<CKVTButtonAppearanceDlg>([](CKVTButtonAppearanceDlg* d) { d->reject(); });
     bar->Customizer().OnCustomizeCommand(ID_BUTTON_NEW_MENU);
-    EXPECT_EQ(bar->GetCount(), count + 1);
+    EXPECT_EQ(bar->Items().Count(), count + 1);
     QApplication::processEvents();
 }
 

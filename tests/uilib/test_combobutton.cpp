@@ -179,7 +179,7 @@ TEST_F(ComboBars, ChoosingInOneBarSelectsInTheOtherAndSendsTheCommandOnce)
 
 TEST_F(ComboBars, WidthAndOrientation)
 {
-    const QRect r = a->GetItemRect(a->IndexOf(ca));
+    const QRect r = a->GetItemRect(a->Items().IndexOf(ca));
     EXPECT_EQ(r.width(), 120);
     EXPECT_EQ(ca->GetComboBox()->geometry().left(), r.left() + 3);
     EXPECT_EQ(ca->GetComboBox()->width(), 114);
@@ -190,7 +190,7 @@ TEST_F(ComboBars, WidthAndOrientation)
     // In a vertical bar the combo hides and the button is a plain one.
     EXPECT_FALSE(cv->GetComboBox()->isVisible());
     EXPECT_TRUE(cv->HaveHotBorder());
-    const QRect vr = v->GetItemRect(v->IndexOf(cv));
+    const QRect vr = v->GetItemRect(v->Items().IndexOf(cv));
     EXPECT_LT(vr.width(), 40);
     ui::IdleUpdater::Instance().RunPass();
     Click(v, vr.center());
@@ -260,16 +260,16 @@ TEST_F(ComboFrame, APressOnTheComboSelectsAndDragsItsButton)
 {
     Build();
     CKVTToolbarComboBoxButton* c = Combo();
-    const int debugCount = debugBar->GetCount();
+    const int debugCount = debugBar->Items().Count();
     CKVTToolbarShared::SetCustomizeMode(true);
     QComboBox* combo = c->GetComboBox();
     ASSERT_FALSE(combo->isEnabled());
     QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(10, combo->height() / 2));
-    EXPECT_EQ(mainBar->GetSelectedButton(), 0);
+    EXPECT_EQ(mainBar->Items().selected, 0);
     DragCombo(combo, debugBar->mapToGlobal(debugBar->GetItemRect(0).center() - QPoint(6, 0)), {});
-    EXPECT_EQ(debugBar->GetCount(), debugCount + 1);
+    EXPECT_EQ(debugBar->Items().Count(), debugCount + 1);
     EXPECT_NE(dynamic_cast<CKVTToolbarComboBoxButton*>(debugBar->GetButton(0)), nullptr);
-    EXPECT_EQ(mainBar->CommandToIndex(40001), -1);
+    EXPECT_EQ(mainBar->Items().CommandToIndex(40001), -1);
     CKVTToolbarShared::SetCustomizeMode(false);
 }
 
@@ -278,12 +278,12 @@ TEST_F(ComboFrame, AnAltDragMovesTheComboAndLeavesCustomisationModeOff)
     Build();
     CKVTToolbarComboBoxButton* c = Combo();
     CKVTToolbarShared::SetAltCustomization(true);
-    const int debugCount = debugBar->GetCount();
+    const int debugCount = debugBar->Items().Count();
     DragCombo(c->GetComboBox(), debugBar->mapToGlobal(debugBar->GetItemRect(1).center() - QPoint(6, 0)),
               Qt::AltModifier);
-    EXPECT_EQ(debugBar->GetCount(), debugCount + 1);
-    EXPECT_EQ(debugBar->CommandToIndex(40001), 1);
-    EXPECT_EQ(mainBar->CommandToIndex(40001), -1);
+    EXPECT_EQ(debugBar->Items().Count(), debugCount + 1);
+    EXPECT_EQ(debugBar->Items().CommandToIndex(40001), 1);
+    EXPECT_EQ(mainBar->Items().CommandToIndex(40001), -1);
     EXPECT_FALSE(CKVTToolbarShared::IsCustomizeMode());
     EXPECT_FALSE(CKVTToolbarShared::IsTempCustomizeMode());
     auto* moved = static_cast<CKVTToolbarComboBoxButton*>(debugBar->GetButton(1));

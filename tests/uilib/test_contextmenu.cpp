@@ -54,7 +54,7 @@ TEST_F(MenuWorld, ContextMenusAreRegisteredShownAndCustomised)
     ASSERT_TRUE(m->ShowPopupMenu(9203, 10, 10, pane));
     popup = CKVTPopupMenu::ActivePopup();
     EXPECT_EQ(Texts(popup->GetMenuBar()), QStringList{"V&ložit"});
-    EXPECT_TRUE(popup->GetMenuBar()->GetButtonStyle(0) & TBBS_DISABLED); // nobody handles paste
+    EXPECT_TRUE(popup->GetMenuBar()->Items().Style(0) & TBBS_DISABLED); // nobody handles paste
     CloseAllPopups();
 
     // Only the customised menu gets a key.

@@ -151,8 +151,9 @@ protected:
     static QStringList Ids(CKVTToolBar* bar)
     {
         QStringList out;
-        for (int i = 0; i < bar->GetCount(); ++i)
-            out << (bar->GetButton(i)->IsSeparator() ? QStringLiteral("-") : QString::number(bar->GetItemID(i)));
+        for (int i = 0; i < bar->Items().Count(); ++i)
+            out << (bar->GetButton(i)->IsSeparator() ? QStringLiteral("-")
+                                                     : QString::number(bar->Items().ItemID(i)));
         return out;
     }
     // Mouse input while the source holds the grab: the held button rides along.
@@ -223,7 +224,7 @@ TEST_F(Customize, ALockedBarRefusesDropsAndSelectsNothing)
     b->SetLocked(true);
     QTest::mousePress(b, Qt::LeftButton, {}, Centre(b, 1));
     QTest::mouseRelease(b, Qt::LeftButton, {}, Centre(b, 1));
-    EXPECT_EQ(b->GetSelectedButton(), -1);
+    EXPECT_EQ(b->Items().selected, -1);
     QTest::mousePress(a, Qt::LeftButton, {}, Centre(a, 0));
     Move(a, a->mapToGlobal(Centre(a, 0)) + QPoint(0, 20));
     Move(a, b->mapToGlobal(Centre(b, 1)));
@@ -259,7 +260,7 @@ TEST_F(Customize, TheDropSourceFlagsStartAfreshAndTheCursorsFollow)
     EXPECT_FALSE(drag.DragStarted());
     QTest::mouseRelease(a, Qt::LeftButton, {}, Centre(a, 1));
     EXPECT_FALSE(drag.IsArmed());
-    EXPECT_EQ(a->GetSelectedButton(), 1); // a plain click selects
+    EXPECT_EQ(a->Items().selected, 1); // a plain click selects
 }
 
 TEST_F(Customize, AFailedDropKeepsTheButton)
@@ -403,7 +404,7 @@ TEST_F(CustomizeMenus, ADropOntoAnOpenPopupMakesAMenuItem)
     CKVTPopupMenu* popup = file->GetPopupMenu();
     ASSERT_NE(popup, nullptr);
     CKVTPopupMenuBar* pb = popup->GetMenuBar();
-    const int count = pb->GetCount();
+    const int count = pb->Items().Count();
     const QPoint from = tools->GetItemRect(0).center();
     QTest::mousePress(tools, Qt::LeftButton, {}, from);
     Move(tools, tools->mapToGlobal(from) + QPoint(0, -20));
@@ -411,12 +412,12 @@ TEST_F(CustomizeMenus, ADropOntoAnOpenPopupMakesAMenuItem)
     Move(tools, into);
     EXPECT_EQ(CKVTButtonDragController::Instance().CurrentTarget(), pb);
     Release(tools, into);
-    ASSERT_EQ(pb->GetCount(), count + 1);
+    ASSERT_EQ(pb->Items().Count(), count + 1);
     auto* item = dynamic_cast<CKVTToolbarMenuButton*>(pb->GetButton(1));
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->m_id, ID_EDIT_UNDO);
     EXPECT_TRUE(item->m_showText);
-    EXPECT_EQ(tools->GetCount(), 0); // moved
+    EXPECT_EQ(tools->Items().Count(), 0); // moved
 }
 
 TEST_F(CustomizeMenus, AnAltDragOntoTheMenuBarOfAMaximisedChildStaysInTheMenuPart)
@@ -443,11 +444,12 @@ TEST_F(CustomizeMenus, AnAltDragOntoTheMenuBarOfAMaximisedChildStaysInTheMenuPar
     const QPoint first = bar->GetItemRect(1).center();
     QTest::mousePress(bar, Qt::LeftButton, Qt::AltModifier, first);
     Move(bar, bar->mapToGlobal(first) + QPoint(0, 30), Qt::AltModifier);
-    const QPoint onClose = bar->mapToGlobal(bar->GetItemRect(bar->GetCount() - 1).center());
+    const QPoint onClose = bar->mapToGlobal(bar->GetItemRect(bar->Items().Count() - 1).center());
     Move(bar, onClose, Qt::AltModifier);
     Release(bar, onClose, Qt::AltModifier);
     EXPECT_EQ(bar->ItemEnd() - bar->FirstItem(), items);
-    EXPECT_NE(dynamic_cast<CKVTToolbarMenuButtonsButton*>(bar->GetButton(bar->GetCount() - 1)), nullptr);
+    EXPECT_NE(dynamic_cast<CKVTToolbarMenuButtonsButton*>(bar->GetButton(bar->Items().Count() - 1)),
+              nullptr);
     EXPECT_EQ(bar->CaptionButtonCount(), 3);
     for (int i = bar->FirstItem(); i < bar->ItemEnd(); ++i)
         EXPECT_EQ(dynamic_cast<CKVTToolbarMenuButtonsButton*>(bar->GetButton(i)), nullptr);

@@ -52,7 +52,7 @@ protected:
     QStringList BarItems() const
     {
         QStringList out;
-        for (int i = 0; i < menuBar->GetCount(); ++i)
+        for (int i = 0; i < menuBar->Items().Count(); ++i)
             out << StripMnemonic(menuBar->GetButton(i)->m_text);
         return out;
     }
@@ -79,7 +79,7 @@ TEST_F(PagesTest, ToolbarsAreListedWithTheirChecksAndAVetoBeeps)
 {
     // A bar kept out of the list, and a bar of another frame.
     CKVTToolBar* hidden = MakeBar(0xE826, 1, QStringLiteral("Skrytý"));
-    hidden->SetHideInCustomizeList(true);
+    hidden->Customizer().SetHideInCustomizeList(true);
     frame->DockControlBar(hidden, ui::DOCKBAR_TOP);
     CKVTMDIFrameWnd other;
     auto* foreign = new CKVTToolBar(&other);
@@ -168,7 +168,7 @@ TEST_F(PagesTest, TheEleventhUserToolbarIsRefusedAndEmptyingTheListLeavesNoSelec
     for (int i = 0; i < 10; ++i)
         ASSERT_NE(frame->Helper().CreateUserToolbar(QStringLiteral("U%1").arg(i)), nullptr);
     for (CKVTToolBar* b : {static_cast<CKVTToolBar*>(menuBar), mainBar, debugBar})
-        b->SetHideInCustomizeList(true);
+        b->Customizer().SetHideInCustomizeList(true);
     CKVTToolbarCustomize* sheet = OpenSheet();
     CKVTToolbarsPage* page = Toolbars(sheet);
     EXPECT_EQ(page->List()->count(), 10);
@@ -194,7 +194,7 @@ TEST_F(PagesTest, TheEleventhUserToolbarIsRefusedAndEmptyingTheListLeavesNoSelec
 TEST_F(PagesTest, ResetRestoresABarAndResetAllForgetsOnlyTheUserImageAssignments)
 {
     PromptScript prompts;
-    const int count = mainBar->GetCount();
+    const int count = mainBar->Items().Count();
     mainBar->RemoveButton(0);
     CKVTCommandImageMap::Instance().SetImage(4711, 2, true);
     const int defaults = int(CKVTCommandImageMap::Instance().Map(false).size());
@@ -203,25 +203,25 @@ TEST_F(PagesTest, ResetRestoresABarAndResetAllForgetsOnlyTheUserImageAssignments
     page->List()->setCurrentRow(page->IndexOf(mainBar));
     prompts.Add(ui::IDNO);
     Click(Item<QPushButton>(page, 16504));
-    EXPECT_EQ(mainBar->GetCount(), count - 1);
+    EXPECT_EQ(mainBar->Items().Count(), count - 1);
     prompts.Add(ui::IDYES);
     Click(Item<QPushButton>(page, 16504));
-    EXPECT_EQ(mainBar->GetCount(), count);
+    EXPECT_EQ(mainBar->Items().Count(), count);
     EXPECT_EQ(prompts.Texts()[0],
               QStringLiteral("Všechny vaše změny budou ztraceny ! Opravdu chcete obnovit panel nástrojů 'Standard'?"));
 
     // Reset all gives every bar its buttons back, not only the selected one.
-    const int debugCount = debugBar->GetCount();
+    const int debugCount = debugBar->Items().Count();
     debugBar->RemoveButton(0);
-    ASSERT_EQ(debugBar->GetCount(), debugCount - 1);
+    ASSERT_EQ(debugBar->Items().Count(), debugCount - 1);
     prompts.Add(ui::IDYES);
     Click(Item<QPushButton>(page, 16503));
     EXPECT_TRUE(CKVTCommandImageMap::Instance().Map(true).empty());
     EXPECT_EQ(int(CKVTCommandImageMap::Instance().Map(false).size()), defaults);
-    EXPECT_EQ(debugBar->GetCount(), debugCount);
+    EXPECT_EQ(debugBar->Items().Count(), debugCount);
     CKVTToolBar fresh;
     fresh.LoadToolBar(1017);
-    EXPECT_EQ(debugBar->GetCount(), fresh.GetCount());
+    EXPECT_EQ(debugBar->Items().Count(), fresh.Items().Count());
 }
 
 TEST_F(PagesTest, OptionsWriteThroughAndTheirDependentBoxes)
@@ -347,7 +347,7 @@ TEST_F(PagesTest, AContextMenuEditIsStoredAtCloseAndShownAfterARestart)
     // At the owner's client origin + (5, 5), give or take the popup's frame.
     EXPECT_LE((popup->pos() - frame->mapToGlobal(QPoint(5, 5))).manhattanLength(), 2 * CKVTPopupMenu::FrameWidth);
     EXPECT_TRUE(Item<QPushButton>(page, 16509)->isEnabled());
-    EXPECT_EQ(popup->GetMenuBar()->GetCount(), 2);
+    EXPECT_EQ(popup->GetMenuBar()->Items().Count(), 2);
     popup->GetMenuBar()->RemoveButton(0);
     popup->move(popup->pos() + QPoint(30, 20));
     const QPoint moved = popup->pos();
@@ -360,7 +360,7 @@ TEST_F(PagesTest, AContextMenuEditIsStoredAtCloseAndShownAfterARestart)
     page = ShowPage<CKVTMenuPage>(sheet, QStringLiteral("Menu"));
     page->ContextCombo()->setCurrentIndex(1);
     ASSERT_NE(page->ContextPopup(), nullptr);
-    EXPECT_EQ(page->ContextPopup()->GetMenuBar()->GetCount(), 1);
+    EXPECT_EQ(page->ContextPopup()->GetMenuBar()->Items().Count(), 1);
 
     // The popup closed by itself: the combo goes back to the dashes line.
     page->ContextPopup()->close();

@@ -146,7 +146,7 @@ TEST_F(SheetTest, ClosingTheFrameEndsTheSheetFirstSoItsSettingsAreSaved)
     // A context menu open for editing, one item taken off.
     menuPage->ContextCombo()->setCurrentIndex(2);
     ASSERT_NE(menuPage->ContextPopup(), nullptr);
-    ASSERT_EQ(menuPage->ContextPopup()->GetMenuBar()->GetCount(), 1);
+    ASSERT_EQ(menuPage->ContextPopup()->GetMenuBar()->Items().Count(), 1);
     menuPage->ContextPopup()->GetMenuBar()->InsertSeparator(0);
     QPointer<CKVTToolbarCustomize> alive(sheet);
     frame->close();
@@ -159,7 +159,7 @@ TEST_F(SheetTest, ClosingTheFrameEndsTheSheetFirstSoItsSettingsAreSaved)
     menuPage = ShowPage<CKVTMenuPage>(sheet, QStringLiteral("Menu"));
     menuPage->ContextCombo()->setCurrentIndex(2);
     ASSERT_NE(menuPage->ContextPopup(), nullptr);
-    EXPECT_EQ(menuPage->ContextPopup()->GetMenuBar()->GetCount(), 2);
+    EXPECT_EQ(menuPage->ContextPopup()->GetMenuBar()->Items().Count(), 2);
 }
 
 TEST_F(SheetTest, TheSheetGoesWithAFrameDeletedWithoutAClose)
@@ -231,7 +231,7 @@ TEST_F(SheetTest, OnePressAndAMoveDragAnUnselectedCommandOntoAToolbar)
     CKVTCommandListBox* list = sheet->CommandsPage()->CommandList();
     ASSERT_EQ(list->ButtonAt(1)->m_text, QStringLiteral("Uložit"));
     list->setCurrentRow(0);
-    const int count = mainBar->GetCount();
+    const int count = mainBar->Items().Count();
     auto& drag = CKVTButtonDragController::Instance();
     QWidget* port = list->viewport();
     auto move = [&](QPoint global) {
@@ -257,10 +257,10 @@ TEST_F(SheetTest, OnePressAndAMoveDragAnUnselectedCommandOntoAToolbar)
     EXPECT_FALSE(drag.IsOutside());
     release(target);
     EXPECT_FALSE(drag.IsArmed());
-    ASSERT_EQ(mainBar->GetCount(), count + 1);
+    ASSERT_EQ(mainBar->Items().Count(), count + 1);
     int at = -1;
-    for (int i = 0; i < mainBar->GetCount(); ++i)
-        if (mainBar->GetItemID(i) == ID_FILE_SAVE && at < 0 && i >= 1 && i <= 3)
+    for (int i = 0; i < mainBar->Items().Count(); ++i)
+        if (mainBar->Items().ItemID(i) == ID_FILE_SAVE && at < 0 && i >= 1 && i <= 3)
             at = i;
     EXPECT_EQ(at, 2);
     // Nothing ever leaves the list.
@@ -275,10 +275,10 @@ TEST_F(SheetTest, OnePressAndAMoveDragAnUnselectedCommandOntoAToolbar)
     EXPECT_EQ(drag.CurrentCursor(), CKVTButtonDragController::IDC_DELETE);
     PressKey(port, Qt::Key_Escape);
     EXPECT_FALSE(drag.IsArmed());
-    EXPECT_EQ(mainBar->GetCount(), count + 1);
+    EXPECT_EQ(mainBar->Items().Count(), count + 1);
     // A press and release without a move only selects.
     QTest::mouseClick(port, Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_FALSE(drag.IsArmed());
-    EXPECT_EQ(mainBar->GetCount(), count + 1);
+    EXPECT_EQ(mainBar->Items().Count(), count + 1);
 }

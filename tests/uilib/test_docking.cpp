@@ -127,7 +127,8 @@ TEST_F(DockWorld, OutsideFileDragIsRefusedAndOnlyButtonsInCustomisationReachTheB
     CKVTToolbarShared::SetCustomizeMode(true);
     EXPECT_TRUE(CKVTToolbarDropTarget::Accepts(&button));
     EXPECT_FALSE(CKVTToolbarDropTarget::Accepts(&files));
-    EXPECT_EQ(mainBar->DropTarget().OnDropEx(&files, DROPEFFECT_COPY, at), DROPEFFECT_NONE);
+    EXPECT_EQ(mainBar->Customizer().DropTarget().OnDropEx(&files, DROPEFFECT_COPY, at),
+              DROPEFFECT_NONE);
 }
 
 TEST_F(DockWorld, ToolbarContextMenuTogglesBars)
@@ -149,13 +150,13 @@ TEST_F(DockWorld, ToolbarContextMenuTogglesBars)
     ASSERT_NE(popup, nullptr);
     CKVTPopupMenuBar* pb = popup->GetMenuBar();
     QStringList texts;
-    for (int i = 0; i < pb->GetCount(); ++i)
+    for (int i = 0; i < pb->Items().Count(); ++i)
         texts << (pb->GetButton(i)->IsSeparator() ? QString() : pb->GetButton(i)->m_text);
     EXPECT_EQ(texts, (QStringList{"Menu", "Standard", "Debug", "", "Customize..."}));
     ui::IdleUpdater::Instance().RunPass(); // no update handler touches its items
-    EXPECT_TRUE(pb->GetButtonStyle(0) & TBBS_DISABLED); // the menu bar cannot be closed
-    EXPECT_TRUE(pb->GetButtonStyle(2) & TBBS_CHECKED);
-    popup->ChooseCommand(pb->GetItemID(2));
+    EXPECT_TRUE(pb->Items().Style(0) & TBBS_DISABLED); // the menu bar cannot be closed
+    EXPECT_TRUE(pb->Items().Style(2) & TBBS_CHECKED);
+    popup->ChooseCommand(pb->Items().ItemID(2));
     QApplication::processEvents();
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_FALSE(debugBar->IsVisible());
@@ -184,7 +185,7 @@ TEST_F(DockWorld, LargeIconsGrowTheToolbarRowsAndTheDockLayoutAtOnce)
     EXPECT_GT(frame->MdiArea()->geometry().top(), centreBefore);
     // Every visible button lies whole inside its bar.
     for (CKVTToolBar* bar : {mainBar, debugBar})
-        for (int i = 0; i < bar->GetCount(); ++i) {
+        for (int i = 0; i < bar->Items().Count(); ++i) {
             const QRect r = bar->GetItemRect(i);
             EXPECT_TRUE(r.isEmpty() || bar->rect().contains(r))
                 << "button " << i << " of " << bar->windowTitle().toStdString();

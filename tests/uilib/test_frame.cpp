@@ -238,7 +238,7 @@ TEST_F(FrameTest, TheWindowMenuListsTheChildrenWithTheCurrentOneChecked)
     popup->SetDestroyMenu(false);
     ASSERT_TRUE(popup->Create(frame->MdiArea(), 200, 200, &menu, false));
     CKVTPopupMenuBar* bar = popup->GetMenuBar();
-    ASSERT_EQ(bar->GetCount(), 4);
+    ASSERT_EQ(bar->Items().Count(), 4);
     EXPECT_EQ(bar->GetButton(2)->m_text, QStringLiteral("&1 A.plc"));
     EXPECT_EQ(bar->GetButton(3)->m_id, 65282u);
     EXPECT_FALSE(bar->GetButton(2)->m_style & TBBS_CHECKED);
@@ -348,7 +348,7 @@ TEST_F(FrameTest, AClickOutsideAPopupOnlyClosesItAndTheSubmenuParentKeepsItsSubm
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(frame->Helper().OpenPopup(), nullptr);
     EXPECT_EQ(counter.presses, 0);
-    EXPECT_EQ(menuBar->GetDroppedDownMenu(), -1);
+    EXPECT_EQ(menuBar->Items().droppedDown, -1);
     EXPECT_TRUE(Frame()->ran.empty());
 }
 
@@ -359,7 +359,7 @@ TEST_F(FrameTest, APressOnAHostedControlGoesToTheToolbarInCustomisationModeOrWit
     mainBar->InsertButton(std::make_unique<HostingButton>(edit));
     frame->RecalcLayout();
     QApplication::processEvents();
-    const int index = mainBar->GetCount() - 1;
+    const int index = mainBar->Items().Count() - 1;
     ASSERT_EQ(mainBar->GetButton(index)->GetHwnd(), edit);
     const QRect rect = mainBar->GetItemRect(index);
     ASSERT_TRUE(edit->geometry().intersects(rect));

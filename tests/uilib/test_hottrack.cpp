@@ -115,21 +115,21 @@ TEST_F(HotTrack, PrepareCustomizeMenuFollowsTheButton)
 
 TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
 {
-    const int count = bar->GetCount();
-    bar->SetSelectedButton(2);
+    const int count = bar->Items().Count();
+    bar->Items().selected = 2;
     bar->Customizer().OnCustomizeCommand(ID_BUTTON_BEGIN_GROUP); // a group starts before it
-    EXPECT_EQ(bar->GetCount(), count + 1);
+    EXPECT_EQ(bar->Items().Count(), count + 1);
     EXPECT_TRUE(bar->GetButton(2)->IsSeparator());
-    EXPECT_EQ(bar->GetSelectedButton(), 3);
+    EXPECT_EQ(bar->Items().selected, 3);
     bar->Customizer().OnCustomizeCommand(ID_BUTTON_BEGIN_GROUP); // and goes again
-    EXPECT_EQ(bar->GetCount(), count);
-    EXPECT_EQ(bar->GetItemID(2), ID_FILE_SAVE);
-    EXPECT_EQ(bar->GetSelectedButton(), 2);
+    EXPECT_EQ(bar->Items().Count(), count);
+    EXPECT_EQ(bar->Items().ItemID(2), ID_FILE_SAVE);
+    EXPECT_EQ(bar->Items().selected, 2);
 
     // "&Text" on a command without a prompt beeps and keeps the image.
     bar->InsertButton(std::make_unique<CKVTToolbarButton>(40000, 0));
-    bar->SetSelectedButton(bar->GetCount() - 1);
-    CKVTToolbarButton* b = bar->GetButton(bar->GetCount() - 1);
+    bar->Items().selected = bar->Items().Count() - 1;
+    CKVTToolbarButton* b = bar->GetButton(bar->Items().Count() - 1);
     b->m_text.clear();
     ui::SetCommandPromptSource(nullptr);
     const int beeps = ui::BeepCount();
@@ -146,8 +146,8 @@ TEST_F(HotTrack, CustomizeCommandsChangeTheSelectedButton)
     EXPECT_FALSE(b->m_showText);
     // "&Odstranit".
     bar->Customizer().OnCustomizeCommand(ID_BUTTON_DELETE);
-    EXPECT_EQ(bar->GetCount(), count);
-    EXPECT_EQ(bar->GetSelectedButton(), -1);
+    EXPECT_EQ(bar->Items().Count(), count);
+    EXPECT_EQ(bar->Items().selected, -1);
 }
 
 TEST_F(HotTrack, TheContextMenuInAndOutsideCustomisationMode)
@@ -163,35 +163,35 @@ TEST_F(HotTrack, TheContextMenuInAndOutsideCustomisationMode)
     const QPoint sep = bar->GetItemRect(4).center();
     QContextMenuEvent onSep(QContextMenuEvent::Mouse, sep, bar->mapToGlobal(sep));
     QApplication::sendEvent(bar, &onSep);
-    EXPECT_EQ(bar->GetSelectedButton(), -1);
+    EXPECT_EQ(bar->Items().selected, -1);
     EXPECT_EQ(frame->menus.size(), 1u);
 
     // A button: selected, and the menu (a library popup that works as a
     // menu in customisation mode) removes it with "&Odstranit".
-    const int count = bar->GetCount();
+    const int count = bar->Items().Count();
     const QPoint on = bar->GetItemRect(1).center();
     QContextMenuEvent onButton(QContextMenuEvent::Mouse, on, bar->mapToGlobal(on));
     QApplication::sendEvent(bar, &onButton);
-    EXPECT_EQ(bar->GetSelectedButton(), 1);
+    EXPECT_EQ(bar->Items().selected, 1);
     CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(popup->windowFlags() & Qt::WindowType_Mask, Qt::Popup);
     CKVTPopupMenuBar* pb = popup->GetMenuBar();
     QStringList seen;
-    for (int i = 0; i < pb->GetCount(); ++i)
+    for (int i = 0; i < pb->Items().Count(); ++i)
         if (!pb->GetButton(i)->IsSeparator())
             seen << pb->GetButton(i)->m_text;
     EXPECT_EQ(seen.size(), 8);
     EXPECT_EQ(seen.value(0), QStringLiteral("&Původní"));
-    EXPECT_FALSE(pb->GetButtonStyle(pb->CommandToIndex(ID_BUTTON_DELETE)) & TBBS_DISABLED);
-    EXPECT_TRUE(pb->GetButtonStyle(pb->CommandToIndex(ID_BUTTON_IMAGE)) & TBBS_CHECKED);
+    EXPECT_FALSE(pb->Items().Style(pb->Items().CommandToIndex(ID_BUTTON_DELETE)) & TBBS_DISABLED);
+    EXPECT_TRUE(pb->Items().Style(pb->Items().CommandToIndex(ID_BUTTON_IMAGE)) & TBBS_CHECKED);
     ui::IdleUpdater::Instance().RunPass(); // no update handler touches its items
-    EXPECT_FALSE(pb->GetButtonStyle(pb->CommandToIndex(ID_BUTTON_DELETE)) & TBBS_DISABLED);
-    Click(pb, pb->GetItemRect(pb->CommandToIndex(ID_BUTTON_DELETE)).center());
+    EXPECT_FALSE(pb->Items().Style(pb->Items().CommandToIndex(ID_BUTTON_DELETE)) & TBBS_DISABLED);
+    Click(pb, pb->GetItemRect(pb->Items().CommandToIndex(ID_BUTTON_DELETE)).center());
     PumpEvents(20);
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
-    EXPECT_EQ(bar->GetCount(), count - 1);
-    EXPECT_EQ(bar->GetItemID(1), ID_FILE_SAVE);
+    EXPECT_EQ(bar->Items().Count(), count - 1);
+    EXPECT_EQ(bar->Items().ItemID(1), ID_FILE_SAVE);
 
     // A locked bar only beeps.
     bar->SetLocked(true);

@@ -245,9 +245,10 @@ TEST_F(KeyboardTest, ShortcutTextsOfTooltipsAndPopupItemsComeFromTheFrameTable)
 
     auto* bar = new CKVTToolBar(frame.get());
     bar->CreateEx(frame.get(), 0x830, 0x50402834, QMargins(1, 1, 1, 1), 0xE800);
-    CKVTToolbarButton button(ID_PROJECT_BUILD, -1, QStringLiteral("Sestavit"));
-    button.m_showText = true;
-    bar->InsertButton(button);
+    auto button =
+        std::make_unique<CKVTToolbarButton>(ID_PROJECT_BUILD, -1, QStringLiteral("Sestavit"));
+    button->m_showText = true;
+    bar->InsertButton(std::move(button));
     frame->EnableDocking(ui::CBRS_ALIGN_ANY);
     bar->EnableDocking(ui::CBRS_ALIGN_ANY);
     frame->DockControlBar(bar);

@@ -118,28 +118,28 @@ TEST_F(MdiMenuBar, AMaximisedChildShowsItsButtonsInTheBar)
     ui::ChildFrame* ca = Open(a);
     ca->showMaximized();
     bar->SetMaximizeMode(true, ca);
-    ASSERT_EQ(bar->GetCount(), 1 + 3 + 3);
+    ASSERT_EQ(bar->Items().Count(), 1 + 3 + 3);
     EXPECT_NE(dynamic_cast<CKVTToolbarSystemMenuButton*>(bar->GetButton(0)), nullptr);
     EXPECT_EQ(bar->CaptionButtonCount(), 3);
-    EXPECT_EQ(bar->GetItemID(4), ui::SC_MINIMIZE);
-    EXPECT_EQ(bar->GetItemID(5), ui::SC_RESTORE);
-    EXPECT_EQ(bar->GetItemID(6), ui::SC_CLOSE);
-    EXPECT_FALSE(bar->GetButtonStyle(6) & TBBS_DISABLED);
+    EXPECT_EQ(bar->Items().ItemID(4), ui::SC_MINIMIZE);
+    EXPECT_EQ(bar->Items().ItemID(5), ui::SC_RESTORE);
+    EXPECT_EQ(bar->Items().ItemID(6), ui::SC_CLOSE);
+    EXPECT_FALSE(bar->Items().Style(6) & TBBS_DISABLED);
     // The caption buttons stand at the right end.
     EXPECT_GT(bar->GetItemRect(6).left(), bar->width() - 30);
     // Never stored.
     CKVTToolBar copy;
     ASSERT_TRUE(copy.Store().LoadButtons(bar->Store().StoreButtons()));
-    EXPECT_EQ(copy.GetCount(), 3);
+    EXPECT_EQ(copy.Items().Count(), 3);
 
     // The system-menu button opens the child's system menu; its commands go to the child.
     Click(bar, bar->GetItemRect(0).center());
     CKVTPopupMenu* sys = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(sys, nullptr);
     CKVTPopupMenuBar* sb = sys->GetMenuBar();
-    ASSERT_EQ(sb->GetItemID(0), ui::SC_RESTORE);
-    EXPECT_FALSE(sb->GetButtonStyle(0) & TBBS_DISABLED);
-    EXPECT_TRUE(sb->GetButtonStyle(1) & TBBS_DISABLED); // Move
+    ASSERT_EQ(sb->Items().ItemID(0), ui::SC_RESTORE);
+    EXPECT_FALSE(sb->Items().Style(0) & TBBS_DISABLED);
+    EXPECT_TRUE(sb->Items().Style(1) & TBBS_DISABLED); // Move
     PressKey(sys, Qt::Key_Home);
     PressKey(sys, Qt::Key_Return);
     WaitFor([ca] { return !ca->isMaximized(); }, 2000, "the child is restored");
@@ -163,7 +163,7 @@ TEST_F(MdiMenuBar, AMaximisedChildShowsItsButtonsInTheBar)
     bar->SetMaximizeMode(false);
     bar->SetMaximizeMode(true, cb);
     EXPECT_EQ(static_cast<CKVTToolbarSystemMenuButton*>(bar->GetButton(0))->Child(), cb);
-    EXPECT_TRUE(bar->GetButtonStyle(bar->GetCount() - 1) & TBBS_DISABLED);
+    EXPECT_TRUE(bar->Items().Style(bar->Items().Count() - 1) & TBBS_DISABLED);
 
     // Customisation mode takes them off and puts them back, once.
     CKVTToolbarShared::SetCustomizeMode(true);
@@ -172,14 +172,14 @@ TEST_F(MdiMenuBar, AMaximisedChildShowsItsButtonsInTheBar)
     CKVTToolbarShared::SetCustomizeMode(false);
     EXPECT_EQ(bar->CaptionButtonCount(), 3);
     EXPECT_EQ(bar->FirstItem(), 1);
-    EXPECT_EQ(bar->GetCount(), 1 + 1 + 3);
+    EXPECT_EQ(bar->Items().Count(), 1 + 1 + 3);
 
     // The close button closes the child, through the active child.
     cb->setWindowFlag(Qt::WindowCloseButtonHint, true);
     cb->showMaximized();
     bar->SetMaximizeMode(false);
     bar->SetMaximizeMode(true, cb);
-    Click(bar, bar->GetItemRect(bar->GetCount() - 1).center());
+    Click(bar, bar->GetItemRect(bar->Items().Count() - 1).center());
     WaitFor([this] { return b->GetDocumentCount() == 0; }, 2000, "the child closes");
 
     // Restoring removes them.
@@ -228,5 +228,5 @@ TEST_F(MenuWorld, AltMnemonicsAndTheExpansionOfTheOpenItem)
     EXPECT_EQ(bar->ExpandTimer().interval(), 5000);
     bar->OnExpandTimer();
     EXPECT_TRUE(popup->GetMenuBar()->AllItemsShown());
-    EXPECT_EQ(popup->GetMenuBar()->GetCount(), 2);
+    EXPECT_EQ(popup->GetMenuBar()->Items().Count(), 2);
 }

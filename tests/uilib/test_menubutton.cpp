@@ -190,10 +190,10 @@ TEST_F(MenuButtonWindow, MainPartSendsTheCommandAndTheArrowOpensTheMenu)
     CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(popup, nullptr);
     EXPECT_TRUE(b->IsDroppedDown());
-    EXPECT_EQ(bar->GetDroppedDownMenu(), 0);
+    EXPECT_EQ(bar->Items().droppedDown, 0);
     // It opens at the button's left - 1, below it.
     EXPECT_EQ(popup->pos(), bar->mapToGlobal(QPoint(r.left() - 1, r.bottom() + 1)));
-    EXPECT_EQ(popup->GetMenuBar()->GetCount(), 3);
+    EXPECT_EQ(popup->GetMenuBar()->Items().Count(), 3);
 
     // Its submenu item opens right of the popup, at the item's top - 2.
     CKVTPopupMenuBar* pb = popup->GetMenuBar();
@@ -211,17 +211,17 @@ TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseComman
 {
     const uint32_t ids[] = {ID_FILE_NEW, 0, 0, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS};
     bar->SetButtons(ids, 7);
-    for (int i = 0; i < bar->GetCount(); ++i)
+    for (int i = 0; i < bar->Items().Count(); ++i)
         if (!bar->GetButton(i)->IsSeparator())
-            bar->GetButton(i)->m_text = QStringLiteral("B%1").arg(bar->GetItemID(i));
+            bar->GetButton(i)->m_text = QStringLiteral("B%1").arg(bar->Items().ItemID(i));
     bar->EnableCustomizeButton(true, 4242, QStringLiteral("&Přizpůsobit..."));
-    CCustomizeButton* more = bar->GetCustomizeButton();
+    CCustomizeButton* more = bar->Items().Customize();
     ASSERT_NE(more, nullptr);
     EXPECT_EQ(more->m_text, QStringLiteral("Další tlačítka"));
     // Inserting keeps the overflow button last; it cannot be removed.
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(ID_FILE_PAGE_SETUP, -1, QString())), 7);
-    EXPECT_EQ(bar->GetButton(bar->GetCount() - 1), more);
-    EXPECT_FALSE(bar->RemoveButton(bar->GetCount() - 1));
+    EXPECT_EQ(bar->GetButton(bar->Items().Count() - 1), more);
+    EXPECT_FALSE(bar->RemoveButton(bar->Items().Count() - 1));
     bar->RemoveButton(7);
 
     bar->Layout().SetFixedLength(23 + 13);
@@ -246,7 +246,7 @@ TEST_F(MenuButtonWindow, OverflowPopupListsTheHiddenButtonsAndTheCustomiseComman
     // The overflow button is never stored.
     CKVTToolBar copy;
     ASSERT_TRUE(copy.Store().LoadButtons(bar->Store().StoreButtons()));
-    EXPECT_EQ(copy.GetCount(), 7);
+    EXPECT_EQ(copy.Items().Count(), 7);
 }
 
 TEST_F(MenuButtonWindow, CaptionAndSystemButtonsAreNeverStoredAndACaptionButtonIsDrawn)
@@ -259,8 +259,8 @@ TEST_F(MenuButtonWindow, CaptionAndSystemButtonsAreNeverStoredAndACaptionButtonI
     bar->InsertButton(std::make_unique<CKVTToolbarMenuButtonsButton>(ui::SC_CLOSE));
     CKVTToolBar copy;
     ASSERT_TRUE(copy.Store().LoadButtons(bar->Store().StoreButtons()));
-    ASSERT_EQ(copy.GetCount(), 1);
-    EXPECT_EQ(copy.GetItemID(0), ID_FILE_NEW);
+    ASSERT_EQ(copy.Items().Count(), 1);
+    EXPECT_EQ(copy.Items().ItemID(0), ID_FILE_NEW);
     EXPECT_EQ(CKVTToolbarMenuButtonsButton(ui::SC_CLOSE).CalculateSize(QSize(23, 22), true),
               QSize(16, 22));
     EXPECT_EQ(CaptionGlyph(ui::SC_MINIMIZE, false), 10);

@@ -26,25 +26,25 @@ TEST(MenuButtonCache, KeyedBySerialReplacedAndDropped)
     CKVTToolBar target;
     target.InsertButton(std::make_unique<CKVTToolbarButton>(99, 0));
     EXPECT_FALSE(cache.LoadMenuButtons(menu.get(), &target)); // never seen
-    EXPECT_EQ(target.GetCount(), 1);
+    EXPECT_EQ(target.Items().Count(), 1);
 
     EXPECT_TRUE(cache.SaveMenuButtons(menu.get(), &bar));
     bar.RemoveButton(0);
     EXPECT_TRUE(cache.SaveMenuButtons(menu.get(), &bar)); // replaces
     EXPECT_TRUE(cache.LoadMenuButtons(menu.get(), &target));
-    ASSERT_EQ(target.GetCount(), 1);
-    EXPECT_EQ(target.GetItemID(0), 11u);
+    ASSERT_EQ(target.Items().Count(), 1);
+    EXPECT_EQ(target.Items().ItemID(0), 11u);
 
     bar.RemoveAllButtons();
     EXPECT_TRUE(cache.SaveMenuButtons(menu.get(), &bar)); // an emptied list stays empty
     EXPECT_TRUE(cache.LoadMenuButtons(menu.get(), &target));
-    EXPECT_EQ(target.GetCount(), 0);
+    EXPECT_EQ(target.Items().Count(), 0);
 
     // A damaged entry does not load and leaves the bar as it was.
     target.InsertButton(std::make_unique<CKVTToolbarButton>(98, 0));
     cache.Entry(serial)->assign({0x05, 0x00, 0xFF, 0xFF});
     EXPECT_FALSE(cache.LoadMenuButtons(menu.get(), &target));
-    EXPECT_EQ(target.GetCount(), 1);
+    EXPECT_EQ(target.Items().Count(), 1);
 
     menu.reset();
     EXPECT_FALSE(cache.Contains(serial));

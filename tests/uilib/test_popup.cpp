@@ -22,8 +22,8 @@ TEST_F(MenuWorld, KeysWalkThePopupAndTheCommandReachesTheFocusedPane)
     EXPECT_EQ(Texts(pb), (QStringList{"&Nový", "&Otevřít...\tCtrl+O", "-", "Minulé &soubory",
                                       "&Zavřít", "Z&pět\tCtrl+Z"}));
     // No handler: the first item is disabled; the pane handles the second.
-    EXPECT_TRUE(pb->GetButtonStyle(0) & TBBS_DISABLED);
-    EXPECT_FALSE(pb->GetButtonStyle(1) & TBBS_DISABLED);
+    EXPECT_TRUE(pb->Items().Style(0) & TBBS_DISABLED);
+    EXPECT_FALSE(pb->Items().Style(1) & TBBS_DISABLED);
 
     // Enter on a disabled item does nothing.
     PressKey(popup, Qt::Key_Down);
@@ -66,7 +66,7 @@ TEST_F(MenuWorld, AClickOutsideClosesTheChainAndDoesNothingElse)
     SysClick(button, QPoint(10, 10));
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(presses, 0);
-    EXPECT_EQ(bar->GetDroppedDownMenu(), -1);
+    EXPECT_EQ(bar->Items().droppedDown, -1);
 }
 
 TEST_F(MenuWorld, MovingOntoAnotherMenuBarItemSwitchesMenus)
@@ -80,7 +80,7 @@ TEST_F(MenuWorld, MovingOntoAnotherMenuBarItemSwitchesMenus)
                    CKVTPopupMenu::ActivePopup()->GetParentButton() == bar->GetButton(1);
         },
         2000, "the second menu opens");
-    EXPECT_EQ(bar->GetDroppedDownMenu(), 1);
+    EXPECT_EQ(bar->Items().droppedDown, 1);
     // Clicking the open item again closes its popup only.
     SysClick(bar, Item(1));
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
@@ -145,15 +145,15 @@ TEST_F(MenuWorld, DropDownButtonsOfAToolbarWalkLikeTheMenuBar)
     tb.AdjustLayout();
     EXPECT_FALSE(tb.DropDownNextMenu()); // nothing open
     Click(&tb, tb.GetItemRect(0).center());
-    ASSERT_EQ(tb.GetDroppedDownMenu(), 0);
+    ASSERT_EQ(tb.Items().droppedDown, 0);
     EXPECT_TRUE(tb.DropDownNextMenu());
-    EXPECT_EQ(tb.GetDroppedDownMenu(), 2);
+    EXPECT_EQ(tb.Items().droppedDown, 2);
     ASSERT_NE(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(CKVTPopupMenu::ActivePopup()->GetMenuBar()->GetHotButton(), 0);
     EXPECT_TRUE(tb.DropDownNextMenu()); // wraps to the first
-    EXPECT_EQ(tb.GetDroppedDownMenu(), 0);
+    EXPECT_EQ(tb.Items().droppedDown, 0);
     EXPECT_TRUE(tb.DropDownPrevMenu());
-    EXPECT_EQ(tb.GetDroppedDownMenu(), 2);
+    EXPECT_EQ(tb.Items().droppedDown, 2);
     CloseAllPopups();
 }
 
@@ -180,7 +180,7 @@ TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
         CKVTCommandUsage::Instance().AddCommand(ID_FILE_OPEN);
     CKVTPopupMenu* popup = OpenItem(1);
     CKVTPopupMenuBar* pb = popup->GetMenuBar();
-    ASSERT_EQ(pb->GetCount(), 2); // Sestavit and the show-all item
+    ASSERT_EQ(pb->Items().Count(), 2); // Sestavit and the show-all item
     EXPECT_NE(dynamic_cast<CKVTShowAllButton*>(pb->GetButton(1)), nullptr);
     EXPECT_FALSE(pb->AllItemsShown());
     PressKey(popup, Qt::Key_Down, Qt::ControlModifier);
@@ -193,9 +193,10 @@ TEST_F(MenuWorld, ShortenedPopupsExpandByCtrlDownAndTheShowAllItem)
     // The show-all item: a click expands at once.
     popup = OpenItem(1);
     pb = popup->GetMenuBar();
-    ASSERT_EQ(pb->GetCount(), 2);
+    ASSERT_EQ(pb->Items().Count(), 2);
     Click(pb, pb->GetItemRect(1).center());
-    WaitFor([pb] { return pb->GetCount() == 2 && pb->AllItemsShown(); }, 2000, "the popup expands");
+    WaitFor([pb] { return pb->Items().Count() == 2 && pb->AllItemsShown(); }, 2000,
+            "the popup expands");
     CloseAllPopups();
     bar->SetHotButton(-1);
 

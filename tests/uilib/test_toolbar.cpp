@@ -61,7 +61,10 @@ protected:
         CKVTToolbarShared::SetLook2000(false);
         CKVTCommandUsage::Instance().Reset();
     }
-    QPoint Centre(uint32_t id) { return bar->GetItemRect(bar->CommandToIndex(id)).center(); }
+    QPoint Centre(uint32_t id)
+    {
+        return bar->GetItemRect(bar->Items().CommandToIndex(id)).center();
+    }
 
     Frame* frame = nullptr;
     CKVTToolBar* bar = nullptr;
@@ -73,8 +76,9 @@ TEST_F(Toolbar, ClicksRunCommandsThroughTheRoute)
 {
     EXPECT_EQ(bar->focusPolicy(), Qt::NoFocus);
     ui::IdleUpdater::Instance().RunPass();
-    EXPECT_FALSE(bar->GetButtonStyle(bar->CommandToIndex(ID_FILE_NEW)) & TBBS_DISABLED);
-    EXPECT_TRUE(bar->GetButtonStyle(bar->CommandToIndex(ID_FILE_SAVE)) & TBBS_DISABLED); // no handler
+    EXPECT_FALSE(bar->Items().Style(bar->Items().CommandToIndex(ID_FILE_NEW)) & TBBS_DISABLED);
+    EXPECT_TRUE(bar->Items().Style(bar->Items().CommandToIndex(ID_FILE_SAVE)) &
+                TBBS_DISABLED); // no handler
 
     Click(bar, Centre(ID_FILE_NEW));
     EXPECT_EQ(runs, 1);
@@ -89,19 +93,19 @@ TEST_F(Toolbar, ClicksRunCommandsThroughTheRoute)
     EXPECT_EQ(runs, 2);
 
     // A check-box button toggles.
-    const int i = bar->CommandToIndex(ID_FILE_NEW);
+    const int i = bar->Items().CommandToIndex(ID_FILE_NEW);
     bar->SetButtonStyle(i, TBBS_CHECKBOX);
     Click(bar, Centre(ID_FILE_NEW));
-    EXPECT_TRUE(bar->GetButtonStyle(i) & TBBS_CHECKED);
+    EXPECT_TRUE(bar->Items().Style(i) & TBBS_CHECKED);
     Click(bar, Centre(ID_FILE_NEW));
-    EXPECT_FALSE(bar->GetButtonStyle(i) & TBBS_CHECKED);
+    EXPECT_FALSE(bar->Items().Style(i) & TBBS_CHECKED);
 }
 
 TEST_F(Toolbar, HoverShowsThePromptAndLeavingTheIdleText)
 {
     ui::IdleUpdater::Instance().RunPass();
     Send(bar, QEvent::MouseMove, Centre(ID_FILE_OPEN), Qt::NoButton);
-    EXPECT_EQ(bar->GetHotButton(), bar->CommandToIndex(ID_FILE_OPEN));
+    EXPECT_EQ(bar->GetHotButton(), bar->Items().CommandToIndex(ID_FILE_OPEN));
     EXPECT_EQ(frame->GetStatusBar()->MessageText(), QStringLiteral("Prompt 57601"));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(bar, &leave);
@@ -135,7 +139,7 @@ TEST_F(Toolbar, PaintsTheEtchedLookAndTheGripper)
     ui::IdleUpdater::Instance().RunPass();
     const CKVTDrawingData& dd = CKVTDrawingData::Instance();
     const QImage img = testsupport::ui::Render(bar).convertToFormat(QImage::Format_RGB32);
-    const QRect disabled = bar->GetItemRect(bar->CommandToIndex(ID_FILE_SAVE));
+    const QRect disabled = bar->GetItemRect(bar->Items().CommandToIndex(ID_FILE_SAVE));
     int hi = 0, shadow = 0, text = 0;
     for (int y = disabled.top(); y <= disabled.bottom(); ++y)
         for (int x = disabled.left(); x <= disabled.right(); ++x) {
@@ -187,7 +191,7 @@ TEST_F(Toolbar, SizesFollowLargeIconsAndLabels)
 
 TEST_F(Toolbar, ButtonListRules)
 {
-    const int n = bar->GetCount();
+    const int n = bar->Items().Count();
     CKVTToolbarShared::SetNonPermittedCommands({777});
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(777, 0)), -1);
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(778, 0), -2), -1);
@@ -195,23 +199,23 @@ TEST_F(Toolbar, ButtonListRules)
     EXPECT_EQ(bar->InsertButton(std::make_unique<CKVTToolbarButton>(778, 0), n), n);
     EXPECT_FALSE(CKVTToolbarShared::IsCommandPermitted(777));
 
-    bar->SetSelectedButton(5);
+    bar->Items().selected = 5;
     bar->SetHotButton(2);
     EXPECT_TRUE(bar->RemoveButton(2));
     EXPECT_EQ(bar->GetHotButton(), -1);
-    EXPECT_EQ(bar->GetSelectedButton(), 4);
+    EXPECT_EQ(bar->Items().selected, 4);
     bar->SetHotButton(6);
     EXPECT_TRUE(bar->RemoveButton(0));
     EXPECT_EQ(bar->GetHotButton(), 5);
     EXPECT_FALSE(bar->RemoveButton(100));
 
     EXPECT_TRUE(bar->RestoreOriginalState());
-    EXPECT_EQ(bar->GetCount(), n);
+    EXPECT_EQ(bar->Items().Count(), n);
 
     // A missing or malformed resource: FALSE, and the bar keeps its buttons.
     EXPECT_FALSE(bar->LoadToolBar(9101));
     EXPECT_FALSE(bar->LoadToolBar(4242));
-    EXPECT_EQ(bar->GetCount(), n);
+    EXPECT_EQ(bar->Items().Count(), n);
     EXPECT_EQ(bar->GetResourceId(), 9100u);
 }
 
@@ -238,7 +242,7 @@ TEST_F(Toolbar, MenuSizesAndLockedBars)
     locked->AdjustLayout();
     const QImage before = testsupport::ui::Render(locked);
     CKVTToolbarShared::SetCustomizeMode(true);
-    locked->SetSelectedButton(0);
+    locked->Items().selected = 0;
     const QImage during = testsupport::ui::Render(locked);
     CKVTToolbarShared::SetCustomizeMode(false);
     EXPECT_EQ(before, during);

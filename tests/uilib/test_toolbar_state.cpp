@@ -99,8 +99,8 @@ TEST_F(ToolbarState, GoldenButtonsValueAndRoundTrip)
     }
     ASSERT_TRUE(other.LoadState({}));
     EXPECT_EQ(other.windowTitle(), QStringLiteral("Hlavní"));
-    ASSERT_EQ(other.GetCount(), 1); // the non-permitted command is dropped
-    EXPECT_EQ(other.GetItemID(0), 100u);
+    ASSERT_EQ(other.Items().Count(), 1); // the non-permitted command is dropped
+    EXPECT_EQ(other.Items().ItemID(0), 100u);
     EXPECT_FALSE(other.LoadState({}, 7));
 }
 
@@ -119,8 +119,8 @@ TEST_F(ToolbarState, CorruptButtonsLeaveTheBarUnchanged)
             k.Write(QStringLiteral("Buttons"), good.data(), uint32_t(cut));
         }
         EXPECT_FALSE(other.LoadState({}));
-        ASSERT_EQ(other.GetCount(), 2);
-        EXPECT_EQ(other.GetItemID(1), 6u);
+        ASSERT_EQ(other.Items().Count(), 2);
+        EXPECT_EQ(other.Items().ItemID(1), 6u);
     }
     // A huge count is refused before allocating.
     const auto huge = Hex("FF FF FF FF FF 7F 00 00");
@@ -130,7 +130,7 @@ TEST_F(ToolbarState, CorruptButtonsLeaveTheBarUnchanged)
         k.Write(QStringLiteral("Buttons"), huge);
     }
     EXPECT_FALSE(other.LoadState({}));
-    EXPECT_EQ(other.GetCount(), 2);
+    EXPECT_EQ(other.Items().Count(), 2);
 }
 
 TEST_F(ToolbarState, CollidingKeysAreRefused)

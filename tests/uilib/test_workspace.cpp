@@ -106,9 +106,10 @@ TEST_F(Workspace, ARestartKeepsTheLayout)
     frame->ShowControlBar(frame->debugBar, false, false);
     CKVTToolBar* user = frame->CreateUserToolbar(QStringLiteral("Moje"));
     ASSERT_NE(user, nullptr);
-    user->InsertButton(CKVTToolbarButton(ID_FILE_OPEN, 0, QStringLiteral("Otevřít")));
+    user->InsertButton(
+        std::make_unique<CKVTToolbarButton>(ID_FILE_OPEN, 0, QStringLiteral("Otevřít")));
     frame->FloatControlBar(user, QPoint(300, 250), ui::CBRS_ALIGN_TOP);
-    const int buttons = frame->mainBar->GetCount();
+    const int buttons = frame->mainBar->Items().Count();
     frame->mainBar->RemoveButton(0);
     frame->sizing->Record().horz.cy = 180;
     Restart();
@@ -116,7 +117,7 @@ TEST_F(Workspace, ARestartKeepsTheLayout)
     EXPECT_EQ(frame->sizing->height(), 180);
     EXPECT_EQ(frame->mainBar->parentWidget(), Site(ui::DOCKBAR_LEFT));
     EXPECT_FALSE(frame->mainBar->IsHorizontal());
-    EXPECT_EQ(frame->mainBar->GetCount(), buttons - 1);
+    EXPECT_EQ(frame->mainBar->Items().Count(), buttons - 1);
     EXPECT_FALSE(frame->debugBar->IsVisible());
     ASSERT_EQ(frame->Helper().UserToolbars().size(), 1u);
     CKVTToolBar* back = frame->Helper().UserToolbars()[0];
@@ -133,7 +134,7 @@ TEST_F(Workspace, ARestartKeepsTheLayout)
     Start();
     EXPECT_EQ(frame->mainBar->parentWidget(), Site(ui::DOCKBAR_TOP));
     EXPECT_TRUE(frame->debugBar->IsVisible());
-    EXPECT_EQ(frame->mainBar->GetCount(), buttons - 1);
+    EXPECT_EQ(frame->mainBar->Items().Count(), buttons - 1);
     EXPECT_TRUE(frame->Helper().UserToolbars().empty());
 }
 
@@ -141,11 +142,11 @@ TEST_F(Workspace, ALayoutNamingAVanishedBarOrCorruptIsIgnored)
 {
     Start(true);
     frame->DockControlBar(frame->mainBar, ui::DOCKBAR_LEFT);
-    const int buttons = frame->mainBar->GetCount();
+    const int buttons = frame->mainBar->Items().Count();
     frame->mainBar->RemoveButton(0);
     Restart(false);   // bar 0xE825 is gone
     EXPECT_EQ(frame->mainBar->parentWidget(), Site(ui::DOCKBAR_TOP));
-    EXPECT_EQ(frame->mainBar->GetCount(), buttons - 1);
+    EXPECT_EQ(frame->mainBar->Items().Count(), buttons - 1);
 
     frame->DockControlBar(frame->mainBar, ui::DOCKBAR_LEFT);
     frame->close();
@@ -165,7 +166,7 @@ TEST_F(Workspace, ALayoutNamingAVanishedBarOrCorruptIsIgnored)
 TEST_F(Workspace, APopupMenuBarIsNeverSavedAsABar)
 {
     Start();
-    const int buttons = frame->mainBar->GetCount();
+    const int buttons = frame->mainBar->Items().Count();
     // The popup's bar has the main toolbar's id: saving it would overwrite
     // the main toolbar's state.
     ui::Menu menu;
@@ -182,7 +183,7 @@ TEST_F(Workspace, APopupMenuBarIsNeverSavedAsABar)
     CKVTToolBar probe;
     probe.CreateEx(nullptr, 0x830, 0x50402834, QMargins(1, 1, 1, 1), frame->mainBar->GetDlgCtrlID());
     ASSERT_TRUE(probe.LoadState(QString(), -1, 0xFFFFFFFF));
-    EXPECT_EQ(probe.GetCount(), buttons);
+    EXPECT_EQ(probe.Items().Count(), buttons);
     QApplication::processEvents();
 }
 

@@ -273,7 +273,7 @@ TEST_F(Explorer, TheRightButtonSelectsTheItemAndShowsTheContextMenu)
     EXPECT_TRUE(Tree()->hasFocus());
     CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
     CKVTToolBar* items = popup->GetMenuBar();
-    ASSERT_EQ(items->GetCount(), 4);
+    ASSERT_EQ(items->Items().Count(), 4);
     EXPECT_EQ(items->GetButton(0)->m_text, QStringLiteral("Vložit soubor do složky..."));
     EXPECT_EQ(items->GetButton(3)->m_text, QStringLiteral("Nastavení projektu..."));
     PressKey(popup, Qt::Key_Escape);
@@ -293,7 +293,7 @@ TEST_F(Explorer, TheRightButtonSelectsTheItemAndShowsTheContextMenu)
     ASSERT_TRUE(WaitFor([] { return CKVTPopupMenu::ActivePopup() != nullptr; }, 2000, "keyboard menu"));
     popup = CKVTPopupMenu::ActivePopup();
     EXPECT_GT(popup->pos().y(), Tree()->viewport()->mapToGlobal(Centre(header)).y());
-    EXPECT_FALSE(popup->GetMenuBar()->GetButtonStyle(1) & TBBS_DISABLED);
+    EXPECT_FALSE(popup->GetMenuBar()->Items().Style(1) & TBBS_DISABLED);
     PressKey(popup, Qt::Key_Down);
     PressKey(popup, Qt::Key_Down);
     PressKey(popup, Qt::Key_Return);

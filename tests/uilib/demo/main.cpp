@@ -53,14 +53,14 @@ void ShowCustomizeMode(CKVTToolBar* standard)
     combo->AddItem(QStringLiteral("Ladění"), 1);
     combo->AddItem(QStringLiteral("Vydání"), 2);
     combo->SelectItem(0);
-    const int at = std::min(4, standard->GetCount());
+    const int at = std::min(4, standard->Items().Count());
     standard->InsertButton(std::move(combo), at);
     standard->AdjustLayout();
     CKVTToolbarShared::SetCustomizeMode(true);
     int selected = at + 1;
-    while (selected < standard->GetCount() && standard->GetButton(selected)->IsSeparator())
+    while (selected < standard->Items().Count() && standard->GetButton(selected)->IsSeparator())
         ++selected;
-    standard->SetSelectedButton(selected);
+    standard->Items().selected = selected;
     standard->update();
 }
 
@@ -142,9 +142,9 @@ int main(int argc, char** argv)
     // A user toolbar of eight buttons floating in two rows.
     CKVTToolBar* user = frame.CreateUserToolbar(QStringLiteral("Moje nástroje"));
     if (user) {
-        for (int i = 0; i < 8 && i < standard->GetCount(); ++i)
+        for (int i = 0; i < 8 && i < standard->Items().Count(); ++i)
             if (CKVTToolbarButton* button = standard->GetButton(i); button && button->m_id)
-                user->InsertButton(*button);
+                user->InsertButton(button->Clone());
         user->CalcDynamicLayout(4 * 24, ui::LM_HORZ | ui::LM_COMMIT);
         user->SetLastFloatingWidth(4 * 24);
         frame.FloatControlBar(user, frame.geometry().topLeft() + QPoint(520, 260), ui::CBRS_ALIGN_TOP);
