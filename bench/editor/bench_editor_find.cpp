@@ -17,6 +17,7 @@
 // commands (with the selection and the scroll) must find the first and
 // the last.
 
+#include "bench/BenchLongLine.h"
 #include "bench/BenchSize.h"
 #include "editor/view/EdtEditView.h"
 #include "editor/find/EdtFindController.h"
@@ -82,20 +83,10 @@ public:
 // characters.
 const std::u16string& TheLongLine()
 {
-    static const std::u16string line = [] {
-        std::mt19937 rng(99);
-        std::u16string s;
-        while (int(s.size()) < kLongLine) {
-            s += u" LD %I0.1 AND Valve_3 ST Q4 Motor_";
-            const std::string n = std::to_string(rng() % 1000);
-            s.append(n.begin(), n.end());
-            s += u": MOV 12 Axis_X CALL Spindle_On ";
-            s += rng() % 2 ? u"Feed Ready" : u"Door Home";
-            s += rng() % 3 ? u" Lube_ok" : u" Clamp";
-        }
-        s.resize(size_t(kLongLine));
-        return s;
-    }();
+    static const std::u16string line = bench::PlcLongLine(kLongLine, [](std::mt19937& rng, std::u16string& s) {
+        s += rng() % 2 ? u"Feed Ready" : u"Door Home";
+        s += rng() % 3 ? u" Lube_ok" : u" Clamp";
+    });
     return line;
 }
 

@@ -31,6 +31,7 @@
 // regex_longline_all_matches_s: seconds, at most 0.01.
 
 #include "bench/BenchDir.h"
+#include "bench/BenchLongLine.h"
 #include "bench/BenchSize.h"
 #include "editor/regexp/EdtLineScan.h"
 #include "editor/regexp/EdtRegExp.h"
@@ -470,19 +471,8 @@ struct LongLine
 
 const std::u16string& TheLongLine()
 {
-    static const std::u16string line = [] {
-        std::mt19937 rng(99);
-        std::u16string s;
-        while (int(s.size()) < kLongLine) {
-            s += u" LD %I0.1 AND Valve_3 ST Q4 Motor_";
-            const std::string n = std::to_string(rng() % 1000);
-            s.append(n.begin(), n.end());
-            s += u": MOV 12 Axis_X CALL Spindle_On ";
-            s += rng() % 2 ? u"Feed" : u"Door";
-        }
-        s.resize(size_t(kLongLine));
-        return s;
-    }();
+    static const std::u16string line = bench::PlcLongLine(
+        kLongLine, [](std::mt19937& rng, std::u16string& s) { s += rng() % 2 ? u"Feed" : u"Door"; });
     return line;
 }
 

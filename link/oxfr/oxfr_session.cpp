@@ -381,6 +381,12 @@ void SessionThread(OxfrSessionImpl* s)
         uint16_t len = 0;
         bool connectFrame = false;
         if (OlnkReceiveEx(s->ch, &len, uint16_t(buf.size()), buf.data(), queued ? 10 : 100, &connectFrame)) {
+            // The channel may have reset itself while this thread waited,
+            // and the message may be the peer's answer to that reset: the
+            // reset is taken first, or it would end what the answer began
+            // (the session read not established for good).
+            if (OlnkTakeSelfReset(s->ch))
+                OwnReset(s);
             Dispatch(s, buf.data(), std::min<size_t>(len, buf.size()), connectFrame);
             ReapJobs(s, false);
         } else {

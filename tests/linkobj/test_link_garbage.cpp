@@ -8,8 +8,7 @@
 // own answer, and the dropped messages show in the statistics.
 #include "link_test_env.h"
 
-#include "tests/support/platform/TempDir.h"
-#include "tools/cssim/cssim.h"
+#include "tests/support/link/ShimmedLink.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +127,7 @@ struct Case
     friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name << ", seed " << c.seed; }
 };
 
-class GarbageBurst : public ::testing::TestWithParam<Case>
+class GarbageBurst : public ::testing::TestWithParam<Case>, protected testsupport::ShimmedLink
 {
 protected:
     void SetUp() override
@@ -138,54 +137,16 @@ protected:
         ours.Write("a.txt", "ours");
         ours.Write("keep.bin", std::string(3000, 'k'));
         cssim::Config cfg;
-        cfg.shares = {{"DATA", theirs.Path()}};
         cfg.clientTimeoutMs = 5000; // the simulator's own requests give up after 5 s
         cfg.seed = GetParam().seed;
-        std::string conn;
-        if (GetParam().serial) {
-            cfg.serialShim = true;
-            cfg.baud = 115200;
-        } else {
-            const uint16_t port = testsupport::PickFreeUdpPort();
-            cfg.udpLocalPort = testsupport::PickFreeUdpPort();
-            cfg.peerPort = port;
-            cfg.shim = true;
-            conn = UdpLoopbackConn(port, 0);
-        }
-        sim = std::make_unique<cssim::Simulator>(cfg);
-        ASSERT_TRUE(sim->start());
-        if (GetParam().serial)
-            conn = "P = " + sim->serialPeerDevice() + "; B = 115200; W = 20;";
-        else
-            conn = UdpLoopbackConn(cfg.peerPort, sim->publicPort());
-        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        ASSERT_EQ(link->Open(333, Wide(conn).c_str(), 1000), 1);
-        for (uint16_t id : {0, 1, 2, 258})
-            ASSERT_EQ(link->InitInterface(id), 1);
-        ASSERT_EQ(link->Start(), 1);
-        ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }));
-        auto* shares = static_cast<IOxfrS*>(link->Query(OLNK_IID_OXFRS));
-        ASSERT_EQ(shares->AddShare(Wide(ours.Path()).c_str(), u"DATA", 0), 1);
-        pl = static_cast<IOlnkPL*>(link->Query(OLNK_IID_PL));
+        ASSERT_NO_FATAL_FAILURE(OpenShimmedLink(cfg, GetParam().serial));
     }
     void TearDown() override
     {
-        link.reset();
-        sim.reset();
+        CloseShimmedLink();
         PumpFor(20);
     }
-    OlnkStatistics Stats()
-    {
-        OlnkStatistics s{};
-        s.size = sizeof s;
-        EXPECT_TRUE(link->GetStatistics(&s));
-        return s;
-    }
 
-    testsupport::TempDir theirs, ours;
-    std::unique_ptr<cssim::Simulator> sim;
-    std::unique_ptr<COlnkLink> link;
-    IOlnkPL* pl = nullptr;
     Target target;
 };
 

@@ -140,6 +140,7 @@ struct Recorder
     std::vector<Result> transfers, replies, pushed2, pushed3;
     std::vector<uint8_t> events;
     int peerResets = 0;
+    int linkResets = 0; // the channel reset itself
     int resetAnswer = 0;
 
     template <class Pred> bool WaitFor(Pred pred, int ms = 20000)
@@ -165,6 +166,12 @@ struct Recorder
             ++rec->peerResets;
             rec->cv.notify_all();
             return rec->resetAnswer;
+        };
+        sc.linkReset = [](void* u) {
+            auto* rec = R(u);
+            std::lock_guard<std::mutex> g(rec->m);
+            ++rec->linkResets;
+            rec->cv.notify_all();
         };
         sc.linkEvent = [](void* u, uint8_t code) {
             auto* rec = R(u);

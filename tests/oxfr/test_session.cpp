@@ -1,7 +1,10 @@
 // The session: handshakes, link events, pushed messages, the reply queue,
-// close and reset while jobs run.
+// close and reset while jobs run, the channel's own reset.
 
 #include "oxfr_test_util.h"
+
+#include "link/oxfr/oxfr_messages.h"
+#include "tests/link/link_test_util.h"
 
 #include "platform/sys/Sync.h"
 #include "tests/support/platform/TempDir.h"
@@ -116,4 +119,64 @@ TEST(OxfrSession, CloseAndResetWhileJobsRun)
         n += e->d_name[0] != '.';
     ::closedir(d);
     EXPECT_EQ(n, 1);
+}
+
+// The channel resets itself (out of step with its peer) while the session
+// thread waits for a message, and the peer's connect reply follows at once,
+// before the session has looked for the reset: the session takes the reset
+// first and reads established again on the reply.  The other way round, the
+// reply set it established and the reset taken after it cleared that for
+// good, while messages passed again in both directions.
+TEST(OxfrSession, EstablishedAgainWhenTheReplyToItsOwnResetComesAtOnce)
+{
+    using linktest::Encode;
+    using linktest::FrameSpec;
+    using linktest::Next;
+    std::atomic<uint32_t> now{1000};
+    OlnkChannelOptions o;
+    o.clock = [&now] { return now.load(); };
+    size_t n = 0;
+    const uint8_t* connect = OxfrConnectData(&n);
+    OlnkChannel ch = OlnkCreateChannel(20, std::span<const uint8_t>(connect, n), o);
+    Recorder rec;
+    OxfrSession s = OxfrOpenSessionOnChannel(&rec, ch, 1000); // owns the channel
+    ASSERT_NE(s, nullptr);
+    const std::unique_ptr<void, void (*)(void*)> closing(s, [](void* p) {
+        OxfrCloseSession(static_cast<OxfrSession>(p));
+    });
+    Recorder::Install(s);
+    OlnkResumeSession(s);
+    // The peer's connect frame: number 1, acknowledging ours, the reply.
+    FrameSpec reply;
+    reply.connect = true;
+    reply.ack = 0x81;
+    reply.data = oxfr::ConnectReply(0, 0);
+    // The handshake: our connect frame, the peer's answer.
+    FrameSpec ours;
+    ours.connect = true;
+    ours.data.assign(connect, connect + n);
+    EXPECT_EQ(Next(ch, OlnkFrameMode::Idle), Encode(ours));
+    linktest::Feed(ch, Encode(reply));
+    ASSERT_TRUE(WaitUntil([&] { return OxfrIsEstablished(s); }));
+
+    // Only frames it cannot place for the stall time: the channel resets
+    // itself and sends its connect frame again, which the peer answers.
+    for (uint32_t i = 0; i < OLNK_STALL_UNPLACED; ++i) {
+        FrameSpec f;
+        f.seq = uint8_t(60 + i);
+        f.ack = 0x81;
+        f.data = {1, 2, 0, 0, 0, 0, 0};
+        linktest::Feed(ch, Encode(f));
+        now += OLNK_STALL_MS / OLNK_STALL_UNPLACED;
+    }
+    ASSERT_EQ(OlnkCheckStall(ch), 1);
+    ours.ack = 0x80;
+    EXPECT_EQ(Next(ch, OlnkFrameMode::Idle), Encode(ours));
+    linktest::Feed(ch, Encode(reply));
+    int linkResets = 0;
+    EXPECT_TRUE(WaitUntil([&] {
+        std::lock_guard<std::mutex> g(rec.m);
+        linkResets = rec.linkResets;
+        return linkResets == 1 && OxfrIsEstablished(s);
+    }, 5000)) << "link resets " << linkResets << ", established " << OxfrIsEstablished(s);
 }

@@ -140,6 +140,10 @@ struct Simulator::Impl
 
     // ---- connect (loop.cpp) ----
     void DoReset();
+    // The channel, out of step with our side, reset itself and sent the
+    // connect message it holds: what our side was sent is gone.  Taken
+    // before every message received, which may be our side's answer to it.
+    void TakeOwnReset();
 
     // ---- dispatch ----
     // Answers the peer's reset: every job ends with 133, the connect reply

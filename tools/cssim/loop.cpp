@@ -22,6 +22,15 @@ void Simulator::Impl::DoReset()
     OlnkConnect(sim->m_channel, uint16_t(c.size()), c.data());
 }
 
+void Simulator::Impl::TakeOwnReset()
+{
+    if (!OlnkTakeSelfReset(sim->m_channel))
+        return;
+    EndAllJobs(133);
+    const Bytes c = ConnectMessage();
+    sim->m_recorder.add(1, c.data(), c.size());
+}
+
 void Simulator::Impl::AnswerReset(uint32_t param)
 {
     EndAllJobs(133);
@@ -186,13 +195,7 @@ void Simulator::Impl::Run()
         }
         for (auto& c : cmds)
             c();
-        if (OlnkTakeSelfReset(sim->m_channel)) {
-            // The channel, out of step with our side, reset itself and sent
-            // the connect message it holds: what our side was sent is gone.
-            EndAllJobs(133);
-            const Bytes c = ConnectMessage();
-            sim->m_recorder.add(1, c.data(), c.size());
-        }
+        TakeOwnReset();
         uint32_t wait = 10;
         const auto now = Clock::now();
         for (const auto& t : timers)
@@ -203,10 +206,13 @@ void Simulator::Impl::Run()
         uint16_t len = 0;
         bool connectFrame = false;
         if (OlnkReceiveEx(sim->m_channel, &len, 1023, buf.data(), wait, &connectFrame)) {
+            TakeOwnReset();
             Dispatch(buf.data(), std::min<size_t>(len, 1023), connectFrame);
             // Drain what is already there before the timers.
-            for (int k = 0; k < 16 && OlnkReceiveEx(sim->m_channel, &len, 1023, buf.data(), 0, &connectFrame); ++k)
+            for (int k = 0; k < 16 && OlnkReceiveEx(sim->m_channel, &len, 1023, buf.data(), 0, &connectFrame); ++k) {
+                TakeOwnReset();
                 Dispatch(buf.data(), std::min<size_t>(len, 1023), connectFrame);
+            }
         }
         const auto t2 = Clock::now();
         std::vector<Timer> due;
