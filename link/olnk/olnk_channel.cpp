@@ -73,6 +73,7 @@ void ResetLink(OlnkChannelImpl* c)
 {
     c->R = 0;
     c->nakRequest = 0;
+    std::fill(std::begin(c->taken), std::end(c->taken), uint64_t{0});
     c->lastTransmitted = 0;
     c->lastBuilt = 0;
     FailRequests(c, OLNK_STATUS_RESET);
@@ -84,6 +85,16 @@ void ResetLink(OlnkChannelImpl* c)
     c->unplaced = 0;
     c->strayConnect = false;
     c->slotFreeCv.notify_all();
+}
+
+// What a received frame holds, apart from its acknowledgement byte: its
+// control word and a hash of its data.  Never 0.
+uint64_t Fingerprint(uint16_t control, const uint8_t* data, uint16_t n)
+{
+    uint32_t h = 2166136261u;
+    for (uint16_t i = 0; i < n; ++i)
+        h = (h ^ data[i]) * 16777619u;
+    return (uint64_t{1} << 63) | (uint64_t{control} << 32) | h;
 }
 
 // Whether the send window holds a frame with data: a peer need not answer
@@ -602,10 +613,19 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         break;
     }
 
+    const uint64_t print = good ? Fingerprint(control, c->rxData, n) : 0;
+    // A frame numbered R that differs from the one taken under R: that one
+    // was not the peer's (a forged frame of valid shape, or data the weak
+    // check let through), and this is the peer's own, which it sends only
+    // once because this side's acknowledgement of R frees it.  Dropped as a
+    // repeat it would be lost for good, with both ends in step.
+    const bool room = c->pendingReceive || c->ringCount < OLNK_RING_SIZE;
+    const bool replaces =
+        print != 0 && n > 0 && s == c->R && c->taken[s] != 0 && c->taken[s] != print && room;
     if (c->ringCount == OLNK_RING_SIZE && !c->pendingReceive) {
         // This side's full ring holds the peer back; the peer is in step.
         c->unplaced = 0;
-    } else if (Seq(c->R - s) < c->W || s != Seq(c->R + 1u)) {
+    } else if (!replaces && (Seq(c->R - s) < c->W || s != Seq(c->R + 1u))) {
         if (c->unplaced++ == 0)
             c->unplacedSince = Now(c);
         // The peer reset again while this side is in state 3: its connect
@@ -615,9 +635,9 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
     } else {
         c->unplaced = 0;
     }
-    if (Seq(c->R - s) < c->W) {
+    if (Seq(c->R - s) < c->W && !replaces) {
         // A repeat: only its acknowledgement byte counts.
-    } else if (s != Seq(c->R + 1u)) {
+    } else if (!replaces && s != Seq(c->R + 1u)) {
         c->nakRequest = Seq(c->R + 1u);
         // With the ring full the frames after the refused one come out of
         // order by design.  An immediate NAK for each makes the peer send
@@ -643,6 +663,7 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
                 c->stats.GetPackets += 1;
                 c->stats.GetBytes += copied;
                 c->R = s;
+                c->taken[s] = print;
                 CompleteReceive(r, 0);
             } else if (c->ringCount < OLNK_RING_SIZE) {
                 OlnkRingSlot& slot = c->ring[(c->ringFirst + c->ringCount) % OLNK_RING_SIZE];
@@ -651,18 +672,22 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
                 slot.length = n;
                 ++c->ringCount;
                 c->R = s;
+                c->taken[s] = print;
                 c->ringReadyCv.notify_one();
             } else {
                 c->nakRequest = s; // the ring is full: asked for again
             }
         } else if (good) {
             c->R = s;
+            c->taken[s] = print;
         } else {
             c->nakRequest = s;
-            if (reliable)
+            if (reliable) {
                 c->ackNeeded = true;
-            else
+            } else {
                 c->R = s; // taken as received, its data dropped
+                c->taken[s] = 0;
+            }
         }
     }
     OlnkProcessAck(c, ack);

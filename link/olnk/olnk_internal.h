@@ -72,6 +72,10 @@ struct OlnkChannelImpl
 
     // Receive side.
     uint8_t R = 0;
+    // For each sequence number, what the frame taken under it held (control
+    // word and a hash of its data; 0 = nothing known), so that a repeat that
+    // differs from it shows the frame taken was not the peer's.
+    uint64_t taken[128] = {};
     uint8_t nakRequest = 0;
     std::atomic<bool> ackNeeded{false};
 

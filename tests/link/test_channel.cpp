@@ -755,3 +755,39 @@ TEST(LinkChannel, StrayConnectFrameInState3ResetsAtOnce)
     EXPECT_EQ(OlnkCheckStall(ch), 1);
     EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
 }
+
+// A forged frame of valid shape numbered R + 1 is taken; the peer's own
+// frame under that number then looks like a repeat, and this side's
+// acknowledgement frees it at the peer: dropped, it would be lost for good
+// with both ends in step.  A frame numbered R that differs from the one
+// taken under R is delivered; a true resend of what was taken is not.
+TEST(LinkChannel, FrameThatDiffersFromTheOneTakenUnderItsNumberIsDelivered)
+{
+    Guard ch(Passive());
+    auto frame = [](uint8_t seq, const std::string& text) {
+        FrameSpec s;
+        s.seq = seq;
+        s.data = Str(text);
+        return Encode(s);
+    };
+    Feed(ch, frame(1, "one"));
+    Feed(ch, frame(2, "forged"));
+    Feed(ch, frame(2, "forged")); // a resend of the frame taken: a repeat
+    EXPECT_EQ(Drain(ch), (std::vector<Bytes>{Str("one"), Str("forged")}));
+    Feed(ch, frame(2, "reply"));
+    Feed(ch, frame(2, "reply"));
+    Feed(ch, frame(1, "other")); // only the frame numbered R is taken again
+    EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("reply")});
+    EXPECT_EQ(ch.ch->R, 2);
+    Feed(ch, frame(3, "three"));
+    EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("three")});
+    // A reset forgets what was taken: the numbers start again.
+    FrameSpec connect;
+    connect.seq = 1;
+    connect.connect = true;
+    Feed(ch, Encode(connect));
+    ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
+    Drain(ch);
+    EXPECT_EQ(ch.ch->taken[2], 0u);
+    EXPECT_EQ(ch.ch->taken[3], 0u);
+}
