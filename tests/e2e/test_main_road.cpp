@@ -690,12 +690,17 @@ TEST_F(MainRoad, SimulatorStoppedDuringTheTransfer)
                  EXPECT_FALSE(lostShown());
              },
              "the connection-error dialog due", 20000);
-    // The link gives the transfer up after its job time-out.
+    // The link gives the transfer up after its job time-out, or, when a
+    // frame of ours was still unacknowledged as the control system went,
+    // the channel resets itself first (nothing answers its resends): either
+    // way the transfer ends with the failure of the connection.
     cut.Then([&] { return CommandDialog() && CommandDialog()->ShowsResult(); },
              [&] {
-                 EXPECT_EQ(CommandDialog()->ResultText().toStdString(),
-                           "Při přenosu PLC interfacu došlo k chybě:\r\n\t"
-                           "Jiná chyba spojení v průběhu přenosu pomocí streamu.");
+                 const std::string head = "Při přenosu PLC interfacu došlo k chybě:\r\n\t";
+                 const std::string text = CommandDialog()->ResultText().toStdString();
+                 EXPECT_TRUE(text == head + "Jiná chyba spojení v průběhu přenosu pomocí streamu." ||
+                             text == head + "Spojení bylo resetováno v průběhu přenosu pomocí streamu.")
+                     << text;
                  Click(CommandDialog()->Item<QPushButton>(ui::IDOK));
              },
              "the transfer's error", 90000);
