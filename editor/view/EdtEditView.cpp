@@ -68,6 +68,20 @@ std::u16string ToCRLF(const QString& s)
     return out;
 }
 
+// Selects the lines first..last whole (up to the start of the next line, or
+// the text's end), as block indent and unindent leave them.
+void SelectWholeLines(CEdtEditView& view, int first, int last)
+{
+    const int count = view.GetLineCount();
+    const EdtPoint end = last + 1 < count ? EdtPoint{0, last + 1}
+                                          : EdtPoint{view.GetLineLength(count - 1), count - 1};
+    view.Sel().SetAnchor({0, first});
+    view.Sel().SetCursor(end);
+    view.SetSelection({0, first}, end);
+    view.EnsureVisible(end);
+    view.Caret().UpdateCaret();
+}
+
 } // namespace
 
 CEdtEditView::CEdtEditView(QWidget* parent) : CEdtTextView(parent)
@@ -336,14 +350,7 @@ void CEdtEditView::OnEditTab()
         int el = 0, ec = 0;
         for (int l = first; l <= last; ++l)
             m_buffer->InsertText(this, l, 0, unit, el, ec, EDT_ACTION_INDENT);
-        const int count = GetLineCount();
-        const EdtPoint end = last + 1 < count ? EdtPoint{0, last + 1}
-                                              : EdtPoint{GetLineLength(count - 1), count - 1};
-        Sel().SetAnchor({0, first});
-        Sel().SetCursor(end);
-        SetSelection({0, first}, end);
-        EnsureVisible(end);
-        Caret().UpdateCaret();
+        SelectWholeLines(*this, first, last);
         m_buffer->FlushUndoGroup(this);
         return;
     }
@@ -389,14 +396,7 @@ void CEdtEditView::OnEditUntab()
             if (k > 0)
                 m_buffer->DeleteText(this, l, 0, l, k, EDT_ACTION_INDENT);
         }
-        const int count = GetLineCount();
-        const EdtPoint end = last + 1 < count ? EdtPoint{0, last + 1}
-                                              : EdtPoint{GetLineLength(count - 1), count - 1};
-        Sel().SetAnchor({0, first});
-        Sel().SetCursor(end);
-        SetSelection({0, first}, end);
-        EnsureVisible(end);
-        Caret().UpdateCaret();
+        SelectWholeLines(*this, first, last);
         m_buffer->FlushUndoGroup(this);
         return;
     }
