@@ -159,9 +159,13 @@ int OlnkReceive(OlnkChannel ch, uint16_t* length, uint16_t capacity, void* buffe
                 uint32_t timeoutMs);
 // OlnkReceive that also tells how the message travelled: *connectFrame is
 // true when it came in a connect frame (the peer's reset or its answer to
-// ours), false for an ordinary frame.
+// ours), false for an ordinary frame.  *metOwnReset is true for a connect
+// frame that was the peer's first connect frame after this side's own reset
+// (OlnkConnect, the channel's start, OlnkCheckStall): its answer, or its own
+// reset crossing ours, after which the peer takes every frame this side sent
+// since its reset.
 int OlnkReceiveEx(OlnkChannel ch, uint16_t* length, uint16_t capacity, void* buffer,
-                  uint32_t timeoutMs, bool* connectFrame);
+                  uint32_t timeoutMs, bool* connectFrame, bool* metOwnReset = nullptr);
 // 1: a message was copied at once.  0 with OLNK_E_PENDING: the request waits
 // for the next message.  0 with OLNK_E_TOO_MANY_ASYNC: one already waits.
 int OlnkReceiveAsync(OlnkChannel ch, OlnkReceiveRequest* request);

@@ -83,8 +83,23 @@ void ResetLink(OlnkChannelImpl* c)
     c->resendRounds = 0;
     c->progressTick = Now(c);
     c->unplaced = 0;
-    c->strayConnect = false;
     c->slotFreeCv.notify_all();
+}
+
+// A reset from this side: state 2 until the peer's connect frame arrives.
+void OwnReset(OlnkChannelImpl* c)
+{
+    ResetLink(c);
+    SetState(c, OLNK_STATE_RESET_BY_US);
+    c->ownResetOpen = true;
+}
+
+// A reset by the peer: state 1 until this side answers.
+void PeerReset(OlnkChannelImpl* c)
+{
+    ResetLink(c);
+    SetState(c, OLNK_STATE_RESET_BY_PEER);
+    c->ownResetOpen = false;
 }
 
 // What a received frame holds, apart from its acknowledgement byte: its
@@ -175,7 +190,7 @@ void ServeNormal(OlnkChannelImpl* c)
 
 // Copies the first ring message out; the caller checked that there is one.
 uint16_t TakeFromRing(OlnkChannelImpl* c, uint16_t* length, uint16_t capacity, uint8_t* buffer,
-                      bool* connectFrame = nullptr)
+                      bool* connectFrame = nullptr, bool* metOwnReset = nullptr)
 {
     OlnkRingSlot& s = c->ring[c->ringFirst];
     const uint16_t n = std::min(s.length, capacity);
@@ -184,6 +199,8 @@ uint16_t TakeFromRing(OlnkChannelImpl* c, uint16_t* length, uint16_t capacity, u
     *length = s.length;
     if (connectFrame)
         *connectFrame = (s.header[6] & 0x08) != 0; // bit 11 of the control word
+    if (metOwnReset)
+        *metOwnReset = s.metOwnReset;
     c->ringFirst = static_cast<uint8_t>((c->ringFirst + 1) % OLNK_RING_SIZE);
     --c->ringCount;
     c->stats.GetPackets += 1;
@@ -373,7 +390,7 @@ int OlnkReceive(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buffer
 }
 
 int OlnkReceiveEx(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buffer,
-                  uint32_t timeoutMs, bool* connectFrame)
+                  uint32_t timeoutMs, bool* connectFrame, bool* metOwnReset)
 {
     if (!ValidChannel(c))
         return 0;
@@ -390,7 +407,7 @@ int OlnkReceiveEx(OlnkChannel c, uint16_t* length, uint16_t capacity, void* buff
         return Fail(OLNK_E_HANDLE);
     if (!ready)
         return Fail(OLNK_E_TIMEOUT);
-    TakeFromRing(c, length, capacity, static_cast<uint8_t*>(buffer), connectFrame);
+    TakeFromRing(c, length, capacity, static_cast<uint8_t*>(buffer), connectFrame, metOwnReset);
     return 1;
 }
 
@@ -448,8 +465,7 @@ int OlnkConnect(OlnkChannel c, uint16_t length, const void* data)
             break; // answers the peer's connect frame: no reset
         [[fallthrough]];
     default:
-        ResetLink(c);
-        SetState(c, OLNK_STATE_RESET_BY_US);
+        OwnReset(c);
         break;
     }
     {
@@ -488,11 +504,10 @@ int OlnkCheckStall(OlnkChannel c)
                                 static_cast<uint32_t>(now - c->progressTick) >= OLNK_STALL_MS;
     const bool unplaceable = c->unplaced >= OLNK_STALL_UNPLACED &&
                              static_cast<uint32_t>(now - c->unplacedSince) >= OLNK_STALL_MS;
-    if (!unacknowledged && !unplaceable && !c->strayConnect)
+    if (!unacknowledged && !unplaceable)
         return 0;
     // The connect handshake brings both ends back to the same numbers.
-    ResetLink(c);
-    SetState(c, OLNK_STATE_RESET_BY_US);
+    OwnReset(c);
     OlnkBuildFrame(c, static_cast<uint16_t>(c->connectData.size()), c->connectData.data(), true,
                    true);
     c->selfResets.fetch_add(1);
@@ -604,12 +619,20 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         c->peerConnectSeen = true;
         break;
     case OLNK_STATE_RUNNING:
-        if (connect) {
-            ResetLink(c);
-            SetState(c, OLNK_STATE_RESET_BY_PEER);
-        }
+        if (connect)
+            PeerReset(c);
         break;
     default:
+        // State 3.  A reset numbers its connect frame 1: a connect frame
+        // numbered 1 that is neither the next frame nor a repeat of the one
+        // answered is the peer's new reset (it reset again within the ten
+        // seconds of this state), met as in state 0.  A connect frame with
+        // another number is the peer's answer to this side's reset, ahead
+        // of frames it built before it (a peer may acknowledge our connect
+        // frame with an empty frame first): NAKed, as any frame, and taken
+        // when the gap is filled.
+        if (connect && s == 1 && s != Seq(c->R + 1u) && Seq(c->R - s) >= c->W)
+            PeerReset(c);
         break;
     }
 
@@ -628,10 +651,6 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
     } else if (!replaces && (Seq(c->R - s) < c->W || s != Seq(c->R + 1u))) {
         if (c->unplaced++ == 0)
             c->unplacedSince = Now(c);
-        // The peer reset again while this side is in state 3: its connect
-        // frame can be neither placed nor a repeat of the one answered.
-        if (connect && c->linkState == OLNK_STATE_RESET_DONE && Seq(c->R - s) >= c->W)
-            c->strayConnect = true;
     } else {
         c->unplaced = 0;
     }
@@ -652,6 +671,9 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
             SetState(c, OLNK_STATE_RUNNING);
         if (connect && c->linkState == OLNK_STATE_RESET_DONE)
             c->peerConnectSeen = true;
+        // The peer's first connect frame after this side's own reset: its
+        // answer, or its own reset that crossed ours.
+        const bool metOwnReset = connect && c->ownResetOpen;
         if (good && n > 0) {
             c->ackNeeded = true;
             if (OlnkReceiveRequest* r = c->pendingReceive) {
@@ -668,6 +690,7 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
             } else if (c->ringCount < OLNK_RING_SIZE) {
                 OlnkRingSlot& slot = c->ring[(c->ringFirst + c->ringCount) % OLNK_RING_SIZE];
                 std::memcpy(slot.header, h, OLNK_HEADER_SIZE);
+                slot.metOwnReset = metOwnReset;
                 std::memcpy(slot.data, c->rxData, n);
                 slot.length = n;
                 ++c->ringCount;
@@ -689,6 +712,8 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
                 c->taken[s] = 0;
             }
         }
+        if (connect && c->R == s)
+            c->ownResetOpen = false; // taken
     }
     OlnkProcessAck(c, ack);
     ServeUrgent(c);
@@ -735,6 +760,7 @@ OlnkChannel OlnkCreateChannel(uint8_t window, std::span<const uint8_t> connectDa
         SetState(c, OLNK_STATE_RUNNING);
     } else {
         SetState(c, OLNK_STATE_RESET_BY_US);
+        c->ownResetOpen = true;
         OlnkBuildFrame(c, static_cast<uint16_t>(connectData.size()), connectData.data(), true,
                        true);
         c->sendEvent.Set();

@@ -22,6 +22,7 @@ struct OlnkSlot
 struct OlnkRingSlot
 {
     uint8_t header[OLNK_HEADER_SIZE]; // bytes 0-9 as received (0 and 1 unset)
+    bool metOwnReset;                 // see OlnkReceiveEx
     uint16_t length;
     uint8_t data[OLNK_MAX_DATA];
 };
@@ -60,6 +61,7 @@ struct OlnkChannelImpl
     uint8_t linkState = OLNK_STATE_RESET_BY_US;
     uint32_t stateTick = 0;
     bool peerConnectSeen = false; // a connect frame arrived since we built ours
+    bool ownResetOpen = false;    // no connect frame of the peer taken since our own reset
     std::vector<uint8_t> connectData; // for a reset of the channel's own
     std::atomic<uint32_t> selfResets{0}; // resets by OlnkCheckStall not yet taken
 
@@ -68,7 +70,6 @@ struct OlnkChannelImpl
     uint8_t resendRounds = 0;   // go-back rounds since then
     uint32_t unplaced = 0;      // received frames in a row not placed
     uint32_t unplacedSince = 0; // when the first of them came
-    bool strayConnect = false;  // in state 3, a connect frame out of order
 
     // Receive side.
     uint8_t R = 0;

@@ -198,7 +198,13 @@ void ServeRequest(OxfrSessionImpl* s, const uint8_t* m, size_t n)
 
 // ---- Dispatch ------------------------------------------------------------------------------
 
-void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n)
+// The peer's connect message, answered with the connect reply.  A reset of
+// the peer ends every job and what was queued for its previous session.
+// When its reset crossed this side's own (the two sent their connect frames
+// before either took the other's), nothing this side sent since then is
+// lost: the peer takes it after its reset, so nothing ends and the owner is
+// not told of a reset.
+void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool crossed)
 {
     OxfrPeerResetCallback cb;
     {
@@ -207,8 +213,8 @@ void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n)
             s->peerValue = U16(m + 9);
         cb = s->scb.peerReset;
     }
-    const uint8_t status = cb ? uint8_t(cb(s->user)) : OXFR_NOT_IMPLEMENTED;
-    {
+    const uint8_t status = !cb ? OXFR_NOT_IMPLEMENTED : crossed ? 0 : uint8_t(cb(s->user));
+    if (!crossed) {
         std::lock_guard<std::mutex> g(s->m);
         EndAllJobsLocked(s, OXFR_RESET);
         s->queue.clear(); // replies meant for the peer's previous session
@@ -221,14 +227,16 @@ void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n)
 // so, and the channel, now reset by the peer, waits for this side's answer:
 // whatever the frame carries, the reset is answered, or the link would stay
 // reset for good.  Our own reset is answered by the connect reply.
-void DispatchConnectFrame(OxfrSessionImpl* s, const uint8_t* m, size_t n)
+void DispatchConnectFrame(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool metOwnReset)
 {
     const bool connect = n >= 7 && m[0] == 0 && m[1] == 0 && m[2] == 0;
     const bool reply = n >= 8 && m[0] == 0 && m[1] == 1 && m[2] == 0;
     if (!connect && !reply)
         CountError(s, s->malformed);
-    if (connect || OlnkGetLinkState(s->ch) == OLNK_STATE_RESET_BY_PEER)
-        return PeerReset(s, m, n);
+    if (OlnkGetLinkState(s->ch) == OLNK_STATE_RESET_BY_PEER)
+        return PeerReset(s, m, n, false);
+    if (connect)
+        return PeerReset(s, m, n, metOwnReset);
     if (reply) {
         std::lock_guard<std::mutex> g(s->m);
         if (n >= 12 && U16(m + 8) >= 4)
@@ -237,10 +245,10 @@ void DispatchConnectFrame(OxfrSessionImpl* s, const uint8_t* m, size_t n)
     }
 }
 
-void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool connectFrame)
+void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool connectFrame, bool metOwnReset)
 {
     if (connectFrame)
-        return DispatchConnectFrame(s, m, n);
+        return DispatchConnectFrame(s, m, n, metOwnReset);
     if (n < 7) {
         CountError(s, s->malformed);
         return;
@@ -379,15 +387,16 @@ void SessionThread(OxfrSessionImpl* s)
             queued = !s->queue.empty();
         }
         uint16_t len = 0;
-        bool connectFrame = false;
-        if (OlnkReceiveEx(s->ch, &len, uint16_t(buf.size()), buf.data(), queued ? 10 : 100, &connectFrame)) {
+        bool connectFrame = false, metOwnReset = false;
+        if (OlnkReceiveEx(s->ch, &len, uint16_t(buf.size()), buf.data(), queued ? 10 : 100, &connectFrame,
+                          &metOwnReset)) {
             // The channel may have reset itself while this thread waited,
             // and the message may be the peer's answer to that reset: the
             // reset is taken first, or it would end what the answer began
             // (the session read not established for good).
             if (OlnkTakeSelfReset(s->ch))
                 OwnReset(s);
-            Dispatch(s, buf.data(), std::min<size_t>(len, buf.size()), connectFrame);
+            Dispatch(s, buf.data(), std::min<size_t>(len, buf.size()), connectFrame, metOwnReset);
             ReapJobs(s, false);
         } else {
             const uint32_t e = sys::GetLastError();

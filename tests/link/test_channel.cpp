@@ -729,10 +729,13 @@ TEST(LinkChannel, OnlyUnplaceableFramesReset)
     EXPECT_TRUE(OlnkTakeSelfReset(ch));
 }
 
-// In state 3 a connect frame that is neither the next frame nor a repeat of
-// the one answered is the peer's new reset: this side resets at once, so
-// that the two ends meet in the handshake.
-TEST(LinkChannel, StrayConnectFrameInState3ResetsAtOnce)
+// In state 3 (the ten seconds after a handshake) a connect frame numbered 1
+// that is neither the next frame nor a repeat of the one answered is the
+// peer's new reset, met as in state 0: reset by the peer, the connect
+// message taken for the session to answer.  (A peer reconnecting within
+// those seconds met a reset of this side instead, which crossed its own.)
+// The peer's answer to this side's own reset is told apart from it.
+TEST(LinkChannel, NewResetOfThePeerInState3IsMetAsInState0)
 {
     uint32_t now = 1000;
     OlnkChannelOptions o;
@@ -743,17 +746,74 @@ TEST(LinkChannel, StrayConnectFrameInState3ResetsAtOnce)
     answer.seq = 1;
     answer.connect = true;
     answer.ack = 0x81;
+    answer.data = Str("reply");
     Feed(ch, Encode(answer));
     ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    uint8_t buf[64];
+    uint16_t len = 0;
+    bool connect = false, metOwnReset = false;
+    ASSERT_EQ(OlnkReceiveEx(ch, &len, sizeof buf, buf, 0, &connect, &metOwnReset), 1);
+    EXPECT_TRUE(connect && metOwnReset); // the answer to ours
     Feed(ch, DataFrame(1)); // the answer again: a repeat
-    EXPECT_EQ(OlnkCheckStall(ch), 0);
     for (uint8_t s = 2; s <= 40; ++s) {
         Feed(ch, DataFrame(s));
         Drain(ch);
     }
-    Feed(ch, Encode(answer)); // number 1 now cannot be a repeat
-    EXPECT_EQ(OlnkCheckStall(ch), 1);
-    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
+    FrameSpec reset = answer;
+    reset.data = Str("again");
+    Feed(ch, Encode(reset)); // number 1 now cannot be a repeat
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
+    ASSERT_EQ(OlnkReceiveEx(ch, &len, sizeof buf, buf, 0, &connect, &metOwnReset), 1);
+    EXPECT_EQ(Bytes(buf, buf + len), Str("again"));
+    EXPECT_TRUE(connect);
+    EXPECT_FALSE(metOwnReset); // a reset of the peer's own
+    now += 10 * OLNK_STALL_MS;
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    EXPECT_FALSE(OlnkTakeSelfReset(ch));
+    // Answered, the link runs on the new numbers.
+    ASSERT_EQ(OlnkConnect(ch, 0, nullptr), 1);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    Feed(ch, DataFrame(2));
+    EXPECT_EQ(Drain(ch).size(), 1u);
+}
+
+// A peer that acknowledges this side's connect frame with an empty frame
+// before its connect reply numbers the reply 2.  In state 2 the empty frame
+// is dropped, so the reply arrives out of order just after this side's
+// reset: it is NAKed like any frame, and the frames sent again complete the
+// handshake without a new reset of this side.  (Taken for the peer's new
+// reset, it made both ends reset each other for ever.)
+TEST(LinkChannel, ConnectReplyBehindThePeersAcknowledgementCompletesTheHandshake)
+{
+    uint32_t now = 1000;
+    OlnkChannelOptions o;
+    o.clock = [&now] { return now; };
+    Guard ch(OlnkCreateChannel(20, Str("hello"), o));
+    Feed(ch, PeerAck(0x80, 1)); // the peer's idle frame from before the reset
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 1);
+    FrameSpec reply;
+    reply.seq = 2;
+    reply.connect = true;
+    reply.ack = 0x81;
+    reply.data = Str("reply");
+    for (int round = 0; round < 2; ++round) {
+        Feed(ch, PeerAck(0x81, 1));
+        Feed(ch, Encode(reply));
+        EXPECT_EQ(OlnkCheckStall(ch), 0);
+        EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+        if (round == 0) {
+            EXPECT_TRUE(Drain(ch).empty());
+            const Bytes nak = Next(ch, OlnkFrameMode::Ack);
+            ASSERT_GT(nak.size(), 7u);
+            EXPECT_EQ(nak[4], 0x01); // NAK 1
+            EXPECT_EQ(nak[6] & 0x08, 0); // no connect frame of ours
+        }
+    }
+    EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("reply")});
+    EXPECT_EQ(ch.ch->R, 2);
+    now += 10 * OLNK_STALL_MS;
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    EXPECT_FALSE(OlnkTakeSelfReset(ch));
 }
 
 // A forged frame of valid shape numbered R + 1 is taken; the peer's own

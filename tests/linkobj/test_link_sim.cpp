@@ -57,10 +57,8 @@ protected:
         sim = std::make_unique<cssim::Simulator>(cfg);
         ASSERT_TRUE(sim->start());
         link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        ASSERT_EQ(link->Open(333, Wide(UdpLoopbackConn(ours, sim->publicPort())).c_str(), 1000), 1);
-        for (uint16_t id : {0, 1, 2, 258})
-            ASSERT_EQ(link->InitInterface(id), 1);
-        ASSERT_EQ(link->Start(), 1);
+        conn = Wide(UdpLoopbackConn(ours, sim->publicPort()));
+        ASSERT_NO_FATAL_FAILURE(OpenLink());
         ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }));
         ASSERT_EQ(link->RegisterWindow(list0.handle, 0), 1);
         ASSERT_EQ(link->RegisterWindow(list1.handle, 1), 1);
@@ -73,6 +71,15 @@ protected:
         sim.reset();
         PumpFor(20);
     }
+    // Opens and starts the link as the project does.
+    void OpenLink()
+    {
+        ASSERT_EQ(link->Open(333, conn.c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            ASSERT_EQ(link->InitInterface(id), 1);
+        ASSERT_EQ(link->Start(), 1);
+    }
+    std::u16string conn;
     // The n-th (1-based) result of `msg` that `target` received.
     Got Wait(uint32_t msg, size_t n, int ms = 20000)
     {
@@ -753,6 +760,32 @@ TEST_F(SimLink, PeerResetLinkEventAndCloseCompletePendingRequests)
     EXPECT_EQ(g.rec.parameter, 43u);
     EXPECT_EQ(pl->GetStatus(target.handle, 0), 0);
     EXPECT_EQ(sys::GetLastError(), 0xE0020005u);
+}
+
+// The project closed and opened again at once: the simulator's channel is
+// still in the ten seconds after the first handshake when the new connect
+// frame comes (more than a window of frames later, so that it is no
+// repeat).  It takes it for the new reset it is and answers it, and the
+// first request, sent before the handshake completed, is answered.  (The
+// simulator reset itself instead; its connect message crossed ours, and the
+// link took it for a reset of the control system that ended the request:
+// "Nepodařilo se získat informace o PLC".)
+TEST_F(SimLink, ReopenedAtOnceTheFirstRequestIsAnswered)
+{
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(pl->GetStatus(target.handle, 0), 1);
+    ASSERT_TRUE(Pump([&] { return target.Count(WM_LINK_RESULT) == 30; }));
+    ASSERT_EQ(link->Close(), 1);
+    ASSERT_NO_FATAL_FAILURE(OpenLink());
+    ASSERT_EQ(pl->GetPLCInfoEx(target.handle, 5), 1);
+    const Got g = Wait(WM_LINK_RESULT, 31);
+    EXPECT_EQ(g.rec.kind, 30);
+    EXPECT_EQ(g.rec.status, 0);
+    EXPECT_EQ(list0.Count(WM_LINK_STATE), 0u);
+    EXPECT_TRUE(link->IsEstablished());
+    // The simulator never reset the link itself.
+    for (const auto& r : sim->recorder().all())
+        EXPECT_FALSE(r.direction == 1 && r.cls() == 0 && r.type() == 0 && r.code() == 0) << "a reset of its own";
 }
 
 // A control system that stays silent: every request not carried by a job

@@ -1,0 +1,360 @@
+// The link object against a control system written from the wire rules
+// alone, frame by frame, over UDP on 127.0.0.1 and over a pseudo-terminal
+// pair: whether the peer acknowledges the connect frame with an empty frame
+// before its connect reply (the reply then carries number 2), sends the
+// reply first, or had reset itself just before (its connect message crosses
+// ours), the handshake completes at once, with no reset of either end, and
+// a request sent before it completed is answered.
+#include "link_test_env.h"
+
+#include "link/olnk/olnk.h"
+#include "tests/link/link_test_util.h"
+#include "tests/support/platform/PtyPair.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <deque>
+
+using namespace linktest;
+
+namespace {
+
+// A frame as read off the wire.
+struct WireFrame
+{
+    uint8_t ack = 0;
+    uint16_t control = 0;
+    uint8_t seq = 0;
+    Bytes data;
+    bool connect() const { return control & 0x800; }
+};
+
+// Splits a byte stream into frames (the checks are not verified: the link
+// object under test writes good frames).
+class FrameReader
+{
+public:
+    void Feed(const uint8_t* p, size_t n, std::vector<WireFrame>& out)
+    {
+        m_buf.insert(m_buf.end(), p, p + n);
+        for (;;) {
+            size_t start = 0;
+            while (start + 1 < m_buf.size() && !(m_buf[start] == 0xF9 && m_buf[start + 1] == 0xFD))
+                ++start;
+            m_buf.erase(m_buf.begin(), m_buf.begin() + std::ptrdiff_t(start));
+            if (m_buf.size() < 10)
+                return;
+            WireFrame f;
+            f.ack = m_buf[4];
+            f.control = uint16_t(m_buf[5] | m_buf[6] << 8);
+            f.seq = m_buf[7];
+            const size_t length = f.control & 0x3FF;
+            size_t i = 10;
+            while (f.data.size() < length && i < m_buf.size()) {
+                if ((m_buf[i] == 0xF9 || m_buf[i] == 0xFE) && i + 1 < m_buf.size())
+                    ++i; // the stuffed twin
+                else if (m_buf[i] == 0xF9 || m_buf[i] == 0xFE)
+                    return; // the twin has not arrived yet
+                f.data.push_back(m_buf[i++]);
+            }
+            if (f.data.size() < length || i + 3 > m_buf.size())
+                return;
+            m_buf.erase(m_buf.begin(), m_buf.begin() + std::ptrdiff_t(i + 3));
+            out.push_back(std::move(f));
+        }
+    }
+
+private:
+    Bytes m_buf;
+};
+
+enum class Order { AckFirst, ReplyFirst, Crossing };
+
+// A passive control system of its own design: every frame it builds takes
+// a number, empty ones included, and stays until acknowledged; a NAK or a
+// quiet spell sends the unacknowledged frames again.  It answers the
+// connect frame and GetStatus, and counts connect frames that come after
+// its reply was acknowledged: each one is a reset of the link object.
+class WirePeer
+{
+public:
+    WirePeer(Order order, std::function<void(const Bytes&)> write)
+        : m_order(order), m_write(std::move(write))
+    {
+    }
+
+    // The idle frame of a peer that ran before the link object came.
+    void SendIdleFrame() { Build({}, false); }
+
+    void Take(const WireFrame& f)
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        const bool connectMessage = f.connect() && f.data.size() >= 7 && f.data[0] == 0 && f.data[1] == 0;
+        if (connectMessage && m_order == Order::Crossing && !m_crossed) {
+            // It reset itself a moment ago and waits for its own handshake:
+            // it takes nothing of ours before the link object's next frame,
+            // which finds its connect frame already under way.
+            m_connect = f;
+            return;
+        }
+        if (connectMessage) {
+            if (m_replyAcknowledged)
+                ++m_resets;
+            m_replyAcknowledged = false;
+            m_R = f.seq;
+            m_next = 1;
+            m_sent.clear();
+            // The connect reply: 0, 1, 0, the request's parameter, status 0, u16 4, u16 1.
+            Bytes reply{0, 1, 0};
+            reply.insert(reply.end(), f.data.begin() + 3, f.data.begin() + 7);
+            reply.insert(reply.end(), {0, 4, 0, 1, 0});
+            if (m_order == Order::AckFirst) {
+                Build({}, false);
+                m_replySeq = Build(reply, true);
+            } else {
+                m_replySeq = Build(reply, true);
+                Build({}, false);
+            }
+            return;
+        }
+        if (m_order == Order::Crossing && !m_crossed) {
+            if (!m_connect.connect())
+                return;
+            // Its own connect frame, built before it took ours (ACK 0); then
+            // it takes ours and answers it.  This frame of ours it dropped.
+            m_crossed = true;
+            m_next = 1;
+            m_sent.clear();
+            Build({0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0}, true);
+            m_replyAcknowledged = false;
+            const WireFrame connect = m_connect;
+            m_R = connect.seq;
+            Bytes reply{0, 1, 0};
+            reply.insert(reply.end(), connect.data.begin() + 3, connect.data.begin() + 7);
+            reply.insert(reply.end(), {0, 4, 0, 1, 0});
+            m_replySeq = Build(reply, true);
+            return;
+        }
+        Acknowledged(f.ack);
+        if (f.seq == uint8_t((m_R + 1) & 0x7F)) {
+            m_R = f.seq;
+            if (f.data.size() >= 7 && f.data[0] == 1 && f.data[1] == 0 && f.data[2] == 0) {
+                // GetStatus: the status record {10, flags 2, position 0, 0}.
+                Bytes reply{1, 1, 0};
+                reply.insert(reply.end(), f.data.begin() + 3, f.data.begin() + 7);
+                reply.insert(reply.end(), {0, 10, 0, 2, 0, 0, 0, 0, 0, 0, 0});
+                Build(reply, false);
+            } else if (!f.data.empty()) {
+                Build({}, false); // an empty frame carries the acknowledgement
+            }
+        } else if (!f.data.empty()) {
+            // A repeat or a frame out of order: acknowledged again.
+            if (m_sent.empty())
+                Build({}, false);
+            else
+                Send(m_sent.front().first);
+        }
+    }
+
+    // A quiet spell: everything unacknowledged goes again.
+    void Idle()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        for (const auto& s : m_sent)
+            Send(s.first);
+    }
+
+    int Resets()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        return m_resets;
+    }
+
+private:
+    uint8_t Build(const Bytes& data, bool connect)
+    {
+        const uint8_t seq = m_next;
+        m_next = uint8_t((m_next + 1) & 0x7F);
+        FrameSpec s;
+        s.seq = seq;
+        s.connect = connect;
+        s.reliable = connect || !data.empty();
+        s.data = data;
+        m_sent.emplace_back(seq, s);
+        Send(seq);
+        return seq;
+    }
+
+    void Send(uint8_t seq)
+    {
+        for (auto& s : m_sent) {
+            if (s.first != seq)
+                continue;
+            s.second.ack = uint8_t(m_R | 0x80);
+            m_write(Encode(s.second));
+            return;
+        }
+    }
+
+    void Acknowledged(uint8_t ack)
+    {
+        const bool isAck = ack & 0x80;
+        const uint8_t n = ack & 0x7F;
+        auto named = std::find_if(m_sent.begin(), m_sent.end(), [&](auto& s) { return s.first == n; });
+        if (named == m_sent.end())
+            return;
+        if (isAck) {
+            for (auto i = m_sent.begin(); i != std::next(named); ++i)
+                m_replyAcknowledged |= i->first == m_replySeq;
+            m_sent.erase(m_sent.begin(), std::next(named));
+        } else {
+            m_sent.erase(m_sent.begin(), named);
+            for (const auto& s : m_sent)
+                Send(s.first); // go back to the NAKed frame
+        }
+    }
+
+    const Order m_order;
+    const std::function<void(const Bytes&)> m_write;
+    std::mutex m_m;
+    uint8_t m_R = 0;
+    uint8_t m_next = 1;
+    uint8_t m_replySeq = 0;
+    bool m_replyAcknowledged = false;
+    WireFrame m_connect;  // crossing: the link object's connect frame, not yet taken
+    bool m_crossed = false;
+    int m_resets = 0;
+    std::deque<std::pair<uint8_t, FrameSpec>> m_sent;
+};
+
+struct Case
+{
+    bool serial;
+    Order order;
+};
+
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << (c.serial ? "serial" : "UDP")
+        << (c.order == Order::AckFirst ? ", ack first" : c.order == Order::ReplyFirst ? ", reply first" : ", crossing");
+}
+
+class WireHandshake : public ::testing::TestWithParam<Case>
+{
+protected:
+    void SetUp() override
+    {
+        App();
+        const Case c = GetParam();
+        std::string conn;
+        if (c.serial) {
+            ASSERT_TRUE(m_pty.Ok());
+            m_fd = m_pty.MasterFd();
+            conn = "P = " + m_pty.SlavePath() + "; B = 115200; W = 20;";
+        } else {
+            const uint16_t ours = testsupport::PickFreeUdpPort();
+            const uint16_t theirs = testsupport::PickFreeUdpPort();
+            m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            ASSERT_GE(m_fd, 0);
+            m_own = true;
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            a.sin_port = htons(theirs);
+            ASSERT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+            m_to = a;
+            m_to.sin_port = htons(ours);
+            conn = UdpLoopbackConn(ours, theirs);
+        }
+        m_peer = std::make_unique<WirePeer>(c.order, [this, serial = c.serial](const Bytes& f) {
+            if (serial)
+                (void)m_pty.WriteMaster(f.data(), f.size());
+            else
+                ::sendto(m_fd, f.data(), f.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
+        });
+        m_peer->SendIdleFrame(); // into the void: nobody listens yet
+        m_thread = std::thread([this] { Loop(); });
+        m_link = std::make_unique<COlnkLink>(linkui::WindowPoster());
+        const std::u16string cs = Wide(conn);
+        ASSERT_EQ(m_link->Open(333, cs.c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            ASSERT_EQ(m_link->InitInterface(id), 1);
+        ASSERT_EQ(m_link->RegisterWindow(m_list0.handle, 0), 1);
+        ASSERT_EQ(m_link->Start(), 1);
+    }
+    void TearDown() override
+    {
+        m_link.reset();
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_own)
+            ::close(m_fd);
+        PumpFor(20);
+    }
+
+    void Loop()
+    {
+        FrameReader reader;
+        uint8_t buf[4096];
+        auto quiet = std::chrono::steady_clock::now();
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0) {
+                const ssize_t n = ::read(m_fd, buf, sizeof buf);
+                std::vector<WireFrame> frames;
+                if (n > 0)
+                    reader.Feed(buf, size_t(n), frames);
+                for (const WireFrame& f : frames)
+                    m_peer->Take(f);
+            }
+            // The peer's own go-back turn, on its own clock.
+            if (std::chrono::steady_clock::now() - quiet > std::chrono::milliseconds(200)) {
+                m_peer->Idle();
+                quiet = std::chrono::steady_clock::now();
+            }
+        }
+    }
+
+    testsupport::PtyPair m_pty;
+    int m_fd = -1;
+    bool m_own = false;
+    sockaddr_in m_to{};
+    std::unique_ptr<WirePeer> m_peer;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::unique_ptr<COlnkLink> m_link;
+    Target m_list0, m_target;
+};
+
+} // namespace
+
+TEST_P(WireHandshake, EstablishedAtOnceAndARequestIsAnswered)
+{
+    // Sent at once, as a debug start does, before the handshake completes.
+    auto* pl = static_cast<IOlnkPL*>(m_link->Query(OLNK_IID_PL));
+    ASSERT_EQ(pl->GetStatus(m_target.handle, 7), 1);
+    ASSERT_TRUE(Pump([&] { return m_link->IsEstablished(); }, 10000)) << "never established";
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == 1; }, 10000)) << "no reply";
+    EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[0].rec.status, 0);
+    EXPECT_TRUE(m_link->IsEstablished());
+    // Neither end reset the link again on the way, and no reset was reported.
+    EXPECT_EQ(m_peer->Resets(), 0);
+    EXPECT_EQ(m_list0.Count(WM_LINK_STATE), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, WireHandshake,
+                         ::testing::Values(Case{false, Order::AckFirst}, Case{false, Order::ReplyFirst},
+                                           Case{false, Order::Crossing}, Case{true, Order::AckFirst},
+                                           Case{true, Order::ReplyFirst}, Case{true, Order::Crossing}),
+                         [](const auto& info) {
+                             const Order o = info.param.order;
+                             return std::string(info.param.serial ? "Serial" : "Udp") +
+                                    (o == Order::AckFirst ? "AckFirst" : o == Order::ReplyFirst ? "ReplyFirst" : "Crossing");
+                         });
