@@ -52,8 +52,8 @@ protected:
         cfg.udpLocalPort = testsupport::PickFreeUdpPort();
         cfg.peerPort = ours;
         cfg.shares = {{"DATA", share.Path()}};
-        // A fresh simulator per test: a channel that has just connected
-        // ignores a new connect frame until a frame numbered 0 arrives.
+        // A fresh simulator per test, each in the state a control system
+        // starts in.
         sim = std::make_unique<cssim::Simulator>(cfg);
         ASSERT_TRUE(sim->start());
         link = std::make_unique<COlnkLink>(linkui::WindowPoster());
