@@ -72,22 +72,29 @@ RowAdjust AdjustRowSizes(std::vector<RowBar>& bars, int available)
             bars[i].thickness = thickness;
             result.changed = true;
         }
+    // Bars just docked keep their length while the others can give or
+    // take; then they too, so that the row ends at its length (a row
+    // longer than that would reach past the frame).
     const int step = diff > 0 ? 1 : -1;
+    bool spareJustDocked = true;
     while (diff != 0) {
         bool any = false;
         for (size_t i : sizingBars) {
             if (diff == 0)
                 break;
             RowBar& b = bars[i];
-            if (b.justDocked || b.length + step < b.minLength)
+            if ((spareJustDocked && b.justDocked) || b.length + step < b.minLength)
                 continue;
             b.length += step;
             diff -= step;
             any = true;
             result.changed = true;
         }
-        if (!any)
-            break;
+        if (!any) {
+            if (!spareJustDocked)
+                break;
+            spareJustDocked = false;
+        }
     }
     for (size_t i : sizingBars)
         bars[i].justDocked = false;
@@ -309,21 +316,54 @@ QSize CSizingControlBar::CalcFixedLayout(bool stretch, bool horz)
             site->Rows().InsertBreakBefore(site->Key(row[size_t(a.breakBefore)]));
             return h ? m_szHorz : m_szVert;
         }
+        // The lengths only: each bar keeps its own thickness, and the row
+        // shows the thickest (RowThickness), so that a bar that leaves the
+        // row or hides gives its room back.
         for (size_t i = 0; i < row.size(); ++i)
             if (auto* s = qobject_cast<CSizingControlBar*>(row[i])) {
                 QSize& d = h ? s->m_szHorz : s->m_szVert;
                 if (h)
-                    d = QSize(recs[i].length, recs[i].thickness);
+                    d.setWidth(recs[i].length);
                 else
-                    d = QSize(recs[i].thickness, recs[i].length);
+                    d.setHeight(recs[i].length);
                 s->m_state &= ~(JustDocked | RowNeedsLayout);
             }
         LayoutRow(sizingRow);
     }
     if (site)
         UpdateEdges();   // the neighbours may have changed
-    const QSize d = horz ? m_szHorz : m_szVert;
+    QSize d = horz ? m_szHorz : m_szVert;
+    if (site && !IsFloating() && horz == HorzRow()) {
+        if (horz)
+            d.setHeight(RowThickness());
+        else
+            d.setWidth(RowThickness());
+    }
     return d.expandedTo(m_szMin);
+}
+
+int CSizingControlBar::RowThickness() const
+{
+    const bool h = HorzRow();
+    int thick = h ? m_szHorz.height() : m_szVert.width();
+    const std::vector<CSizingControlBar*> row = RowSizingBars();
+    if (std::find(row.begin(), row.end(), this) == row.end())
+        return thick;
+    thick = 0;
+    for (CSizingControlBar* b : row)
+        thick = std::max(thick, h ? b->m_szHorz.height() : b->m_szVert.width());
+    return thick;
+}
+
+bool CSizingControlBar::LimitDockedThickness(int thickness, bool horz)
+{
+    QSize& d = horz ? m_szHorz : m_szVert;
+    int& across = horz ? d.rheight() : d.rwidth();
+    const int limit = std::max(thickness, LeastDockedThickness(horz));
+    if (across <= limit)
+        return false;
+    across = limit;
+    return true;
 }
 
 void CSizingControlBar::SetBarStyle(uint32_t style)
@@ -613,6 +653,12 @@ void CSizingControlBar::BeginSizing(int hit, QPoint global)
     m_trackEdge = hit;
     m_startPoint = global;
     m_startSize = DockedSize();
+    if (!along) {   // the row shows its thickest bar
+        if (h)
+            m_startSize.setHeight(RowThickness());
+        else
+            m_startSize.setWidth(RowThickness());
+    }
     m_neighbour = nullptr;
     const int own = along ? (h ? m_startSize.width() : m_startSize.height())
                           : (h ? m_startSize.height() : m_startSize.width());
@@ -638,13 +684,15 @@ void CSizingControlBar::BeginSizing(int hit, QPoint global)
         }
     } else {
         // The thickness: every bar of the row at least its minimum, at most
-        // what the frame's client area leaves.
+        // what the frame's client area leaves beyond its least centre.
         for (CSizingControlBar* b : RowSizingBars())
             m_trackMin = std::max(m_trackMin, h ? b->m_szMin.height() : b->m_szMin.width());
         int free = 0;
         if (CKVTToolDockBar* site = Site())
-            if (auto* client = qobject_cast<KvtFrameClient*>(site->parentWidget()); client && client->Center())
-                free = h ? client->Center()->height() : client->Center()->width();
+            if (auto* client = qobject_cast<KvtFrameClient*>(site->parentWidget()); client && client->Center()) {
+                const QSize least = client->LeastCenterSize();
+                free = h ? client->Center()->height() - least.height() : client->Center()->width() - least.width();
+            }
         m_trackMax = own + std::max(0, free);
     }
     m_state |= Tracking;

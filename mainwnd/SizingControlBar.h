@@ -58,9 +58,10 @@ struct RowAdjust
 
 // Fits the bars of one row to the available length (neighbours overlap by
 // 2 pixels): the sizing bars share the difference one pixel at a time in
-// row order, never below their minimum, bars just docked left out; with
-// several sizing bars, all take the largest thickness; a lone bar that does
-// not fit gets its minimum.  Clears justDocked.
+// row order, never below their minimum, bars just docked left out while
+// the others can give or take; with several sizing bars, all take the
+// largest thickness; a lone bar that does not fit gets its minimum.  Clears
+// justDocked.
 RowAdjust AdjustRowSizes(std::vector<RowBar>& bars, int available);
 
 } // namespace sizing
@@ -112,6 +113,11 @@ public:
     void SetBarStyle(uint32_t style) override;
     void OnDockSiteChanged(uint32_t siteId) override;
     void OnShownInSite() override { m_state |= JustDocked | RowNeedsLayout; }
+    int LeastDockedThickness(bool horz) const override { return horz ? m_szMin.height() : m_szMin.width(); }
+    bool LimitDockedThickness(int thickness, bool horz) override;
+    // What the bar's row takes across: the thickest of its visible sizing
+    // bars (a hidden bar takes no room); the bar's own when it is in no row.
+    int RowThickness() const;
 
     // The stored sizes.
     QSize HorzSize() const { return m_szHorz; }

@@ -284,6 +284,48 @@ int CKVTToolDockBar::Layout(int rowLength, bool apply)
     return m_layout.thickness;
 }
 
+std::vector<dock::RowRoom> CKVTToolDockBar::RowRooms() const
+{
+    std::vector<dock::RowRoom> out;
+    const std::vector<int>& entries = m_rows.Entries();
+    for (const dock::PlacedRow& row : m_layout.rows) {
+        dock::RowRoom room;
+        room.thickness = row.thickness;
+        for (int i = row.firstEntry; i < int(entries.size()) && entries[size_t(i)] != dock::kRowBreak; ++i) {
+            const dock::PlacedBar* placed = m_layout.Find(entries[size_t(i)]);
+            ui::ControlBar* bar = BarAt(entries[size_t(i)]);
+            if (!placed || !bar)
+                continue;
+            // A bar that cannot give way keeps what it takes.
+            const int least = bar->LeastDockedThickness(IsHorizontal());
+            const int inset = KindOf(bar) == dock::BarKind::Other ? 2 : 0;
+            const int takes = (IsHorizontal() ? placed->rect.h : placed->rect.w) - inset;
+            room.least = std::max(room.least, least > 0 ? least : takes);
+        }
+        room.least = std::min(room.least, room.thickness);
+        out.push_back(room);
+    }
+    return out;
+}
+
+bool CKVTToolDockBar::LimitRowThickness(int cap)
+{
+    bool changed = false;
+    const std::vector<int>& entries = m_rows.Entries();
+    for (const dock::PlacedRow& row : m_layout.rows) {
+        if (row.thickness <= cap)
+            continue;
+        for (int i = row.firstEntry; i < int(entries.size()) && entries[size_t(i)] != dock::kRowBreak; ++i) {
+            ui::ControlBar* bar = BarAt(entries[size_t(i)]);
+            if (!bar || !bar->IsVisible())
+                continue;
+            if (bar->LimitDockedThickness(cap, IsHorizontal()))
+                changed = true;
+        }
+    }
+    return changed;
+}
+
 QSize CKVTToolDockBar::CalcFixedLayout(bool stretch, bool horz)
 {
     const int length = horz ? m_layoutRect.width() : m_layoutRect.height();
@@ -353,6 +395,36 @@ std::vector<CKVTToolDockBar*> KvtFrameClient::Sites() const
     return out;
 }
 
+QSize KvtFrameClient::LeastCenterSize() const
+{
+    const dock::Size least = dock::LeastCenterSize({width(), height()});
+    return QSize(least.cx, least.cy);
+}
+
+namespace {
+
+// Takes excess pixels off the rows of two opposite sites, the thickest rows
+// first; true when a bar gave way (the sites are then laid out again).
+bool FitOppositeSites(CKVTToolDockBar* a, CKVTToolDockBar* b, int excess)
+{
+    if (excess <= 0)
+        return false;
+    std::vector<dock::RowRoom> rooms;
+    for (CKVTToolDockBar* s : {a, b})
+        if (s) {
+            const std::vector<dock::RowRoom> r = s->RowRooms();
+            rooms.insert(rooms.end(), r.begin(), r.end());
+        }
+    const int cap = dock::ThicknessCap(rooms, excess);
+    bool changed = false;
+    for (CKVTToolDockBar* s : {a, b})
+        if (s && s->LimitRowThickness(cap))
+            changed = true;
+    return changed;
+}
+
+} // namespace
+
 void KvtFrameClient::RecalcLayout()
 {
     // Nothing is laid out before the frame shows: the rows would wrap at a
@@ -361,28 +433,52 @@ void KvtFrameClient::RecalcLayout()
         return;
     m_inLayout = true;
     const int w = width(), h = height();
+    const QSize least = LeastCenterSize();
+    CKVTToolDockBar* topSite = Site(ui::DOCKBAR_TOP);
+    CKVTToolDockBar* bottomSite = Site(ui::DOCKBAR_BOTTOM);
+    CKVTToolDockBar* leftSite = Site(ui::DOCKBAR_LEFT);
+    CKVTToolDockBar* rightSite = Site(ui::DOCKBAR_RIGHT);
     int top = 0, bottom = 0, left = 0, right = 0;
-    if (CKVTToolDockBar* s = Site(ui::DOCKBAR_TOP)) {
-        s->SetLayoutRect(QRect(0, 0, w, h));
-        top = s->Layout(w, true);
-        s->setGeometry(0, 0, w, top);
-    }
-    if (CKVTToolDockBar* s = Site(ui::DOCKBAR_BOTTOM)) {
-        s->SetLayoutRect(QRect(0, 0, w, h - top));
-        bottom = s->Layout(w, true);
-        s->setGeometry(0, h - bottom, w, bottom);
-    }
+    const auto layTopAndBottom = [&] {
+        if (topSite) {
+            topSite->SetLayoutRect(QRect(0, 0, w, h));
+            top = topSite->Layout(w, true);
+        }
+        if (bottomSite) {
+            bottomSite->SetLayoutRect(QRect(0, 0, w, h - top));
+            bottom = bottomSite->Layout(w, true);
+        }
+    };
+    layTopAndBottom();
+    if (FitOppositeSites(topSite, bottomSite, top + bottom - (h - least.height())))
+        layTopAndBottom();
+    // Past that the top site keeps its bars, then the bottom one.
+    top = std::min(top, h);
+    bottom = std::min(bottom, h - top);
+    if (topSite)
+        topSite->setGeometry(0, 0, w, top);
+    if (bottomSite)
+        bottomSite->setGeometry(0, h - bottom, w, bottom);
     const int middle = std::max(0, h - top - bottom);
-    if (CKVTToolDockBar* s = Site(ui::DOCKBAR_LEFT)) {
-        s->SetLayoutRect(QRect(0, top, w, middle));
-        left = s->Layout(middle, true);
-        s->setGeometry(0, top, left, middle);
-    }
-    if (CKVTToolDockBar* s = Site(ui::DOCKBAR_RIGHT)) {
-        s->SetLayoutRect(QRect(0, top, w - left, middle));
-        right = s->Layout(middle, true);
-        s->setGeometry(w - right, top, right, middle);
-    }
+    const auto laySides = [&] {
+        if (leftSite) {
+            leftSite->SetLayoutRect(QRect(0, top, w, middle));
+            left = leftSite->Layout(middle, true);
+        }
+        if (rightSite) {
+            rightSite->SetLayoutRect(QRect(0, top, w - left, middle));
+            right = rightSite->Layout(middle, true);
+        }
+    };
+    laySides();
+    if (FitOppositeSites(leftSite, rightSite, left + right - (w - least.width())))
+        laySides();
+    left = std::min(left, w);
+    right = std::min(right, w - left);
+    if (leftSite)
+        leftSite->setGeometry(0, top, left, middle);
+    if (rightSite)
+        rightSite->setGeometry(w - right, top, right, middle);
     if (m_center)
         m_center->setGeometry(left, top, std::max(0, w - left - right), middle);
     m_inLayout = false;

@@ -6,6 +6,7 @@
 // out by the docking core of uilib/dock.
 
 #include "platform/ui/ControlBar.h"
+#include "uilib/dock/DockRoom.h"
 #include "uilib/dock/DockRows.h"
 
 #include <QPointer>
@@ -55,6 +56,12 @@ public:
     QRect LayoutRect() const { return m_layoutRect; }
     void SetLayoutRect(const QRect& r) { m_layoutRect = r; }
     const dock::SiteLayout& LastLayout() const { return m_layout; }
+    // The rows of the last layout pass: what each takes across and the
+    // least it could take.
+    std::vector<dock::RowRoom> RowRooms() const;
+    // Limits the bars that can give way in every row thicker than cap to
+    // cap (not below their least); true when one changed.
+    bool LimitRowThickness(int cap);
     // The row model and its keys, for the sizing bars of a row.
     dock::RowModel& Rows() { return m_rows; }
     int Key(const ui::ControlBar* bar) const { return KeyOf(bar); }
@@ -104,8 +111,15 @@ public:
     CKVTToolDockBar* Site(uint32_t id) const;
     CKVTToolDockBar* CreateSite(uint32_t id);
     std::vector<CKVTToolDockBar*> Sites() const;
+    // Lays the sites out around the centre.  The sites take no more than
+    // leaves the centre its least size (LeastCenterSize): rows of sizing
+    // bars too thick for that give way, the thickest first.  When even
+    // that is not enough, the centre gets less and the top site, then the
+    // bottom one, keeps its bars.
     void RecalcLayout();
     void DelayRecalcLayout();
+    // A quarter of the client's width and height, at least 100 pixels each.
+    QSize LeastCenterSize() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

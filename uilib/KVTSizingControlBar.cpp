@@ -201,6 +201,17 @@ QSize CKVTSizingControlBar::CalcFixedLayout(bool stretch, bool horz)
     return QSize(std::max(d.cx, m_rec.minSize.cx), std::max(d.cy, m_rec.minSize.cy));
 }
 
+bool CKVTSizingControlBar::LimitDockedThickness(int thickness, bool horz)
+{
+    dock::Size& d = dock::DockedSize(m_rec, horz);
+    int& across = horz ? d.cy : d.cx;
+    const int limit = std::max(thickness, LeastDockedThickness(horz));
+    if (across <= limit)
+        return false;
+    across = limit;
+    return true;
+}
+
 QSize CKVTSizingControlBar::CalcDynamicLayout(int length, uint32_t mode)
 {
     if (mode & (ui::LM_HORZDOCK | ui::LM_VERTDOCK)) {
@@ -561,8 +572,8 @@ void CKVTSizingControlBar::StartTracking(int hit, QPoint global)
         return;
     QSize free(0, 0);
     if (auto* client = qobject_cast<KvtFrameClient*>(site->parentWidget()))
-        if (client->Center())
-            free = client->Center()->size();
+        if (client->Center())   // the least centre stays
+            free = (client->Center()->size() - client->LeastCenterSize()).expandedTo(QSize(0, 0));
     std::map<int, dock::SizingRecord> others;
     dock::StartTracking(site->Rows(), Lookup(others), site->Key(this), hit, HorzRow(), {free.width(), free.height()});
     m_tracking = true;

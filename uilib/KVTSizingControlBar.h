@@ -47,6 +47,8 @@ public:
     QSize CalcDynamicLayout(int length, uint32_t mode) override;
     void OnDockSiteChanged(uint32_t siteId) override;
     void OnShownInSite() override { m_rec.hold = true; }
+    int LeastDockedThickness(bool horz) const override { return horz ? m_rec.minSize.cy : m_rec.minSize.cx; }
+    bool LimitDockedThickness(int thickness, bool horz) override;
     // Disables the children while the customisation mode is on.
     virtual void OnCustomizeMode(bool on);
 

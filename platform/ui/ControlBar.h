@@ -57,6 +57,21 @@ public:
     // "being shown in a site".
     virtual void OnDockSiteChanged(uint32_t siteId) { (void)siteId; }
     virtual void OnShownInSite() {}
+    // A docked bar that gives way when its frame lacks room (a sizing
+    // bar): the least it takes across a row (horizontal: its height), 0
+    // for a bar that keeps its size; and the docked size limited to a
+    // thickness, true when it changed (the floating size stays).
+    virtual int LeastDockedThickness(bool horz) const
+    {
+        (void)horz;
+        return 0;
+    }
+    virtual bool LimitDockedThickness(int thickness, bool horz)
+    {
+        (void)thickness;
+        (void)horz;
+        return false;
+    }
 
     // Where the bar was last docked and last floated (for ToggleDocking and
     // the stored dock layout).

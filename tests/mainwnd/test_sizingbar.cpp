@@ -111,6 +111,13 @@ TEST(RowEngine, TheDifferenceIsSharedPixelByPixel)
     EXPECT_EQ(shrink[1].length, 116);   // 194 to give up: 10 by the first, the rest by the second
     EXPECT_EQ(shrink[2].length, 100);
     EXPECT_FALSE(shrink[2].justDocked);
+    // Once the others are at their minimum, the bar just docked gives way
+    // too: the row ends at its length.
+    std::vector<RowBar> newcomer{Bar(300, 100, 290), Bar(400)};
+    newcomer[1].justDocked = true;
+    sizing::AdjustRowSizes(newcomer, 500);
+    EXPECT_EQ(newcomer[0].length, 290);
+    EXPECT_EQ(newcomer[1].length, 214);
 
     // Another kind of bar keeps its length and takes room.
     std::vector<RowBar> mixed{Bar(100), Bar(50)};

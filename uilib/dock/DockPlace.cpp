@@ -35,6 +35,18 @@ Rect SiteZoneRect(const SiteZone& site)
     return {edge - 8, r.y, 16, std::max(r.h, 1)};
 }
 
+namespace {
+
+// The squared distance from a point to a rectangle (0 inside).
+long DistanceSquared(const Rect& r, Point p)
+{
+    const long dx = std::max({0, r.x - p.x, p.x - (r.Right() - 1)});
+    const long dy = std::max({0, r.y - p.y, p.y - (r.Bottom() - 1)});
+    return dx * dx + dy * dy;
+}
+
+} // namespace
+
 DragTarget FindDragTarget(const DragInput& in)
 {
     DragTarget out{0, MoveToContain(in.floating, in.pointer)};
@@ -42,15 +54,25 @@ DragTarget FindDragTarget(const DragInput& in)
         return out;
     const Rect horz = MoveToContain(in.horz, in.pointer);
     const Rect vert = MoveToContain(in.vert, in.pointer);
-    const uint32_t order[] = {SITE_TOP, SITE_BOTTOM, SITE_LEFT,
-                              SITE_RIGHT};
+    // Of the sites whose zone the bar's rectangle meets, the one nearest to
+    // the pointer; a tie goes to the first of top, bottom, left, right.  A
+    // large bar meets several sites at once, and the edge the user drops it
+    // at is the one meant.
+    const uint32_t order[] = {SITE_TOP, SITE_BOTTOM, SITE_LEFT, SITE_RIGHT};
+    long nearest = -1;
     for (uint32_t id : order) {
         if (!(in.allowed & SiteAlignment(id)))
             continue;
         const Rect& candidate = IsHorizontalSite(id) ? horz : vert;
         for (const SiteZone& site : in.sites) {
-            if (site.id == id && SiteZoneRect(site).Intersects(candidate))
-                return {id, candidate};
+            const Rect zone = SiteZoneRect(site);
+            if (site.id != id || !zone.Intersects(candidate))
+                continue;
+            const long d = DistanceSquared(zone, in.pointer);
+            if (nearest < 0 || d < nearest) {
+                nearest = d;
+                out = {id, candidate};
+            }
         }
     }
     return out;

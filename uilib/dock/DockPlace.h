@@ -39,6 +39,9 @@ struct DragTarget
 // The zone of a site: its rectangle, or for an empty site a strip of 16
 // pixels centred on its client edge.
 Rect SiteZoneRect(const SiteZone& site);
+// Floating with Ctrl; else the allowed site whose zone meets the bar's
+// rectangle of that orientation (moved to hold the pointer) and lies
+// nearest to the pointer; floating when none does.
 DragTarget FindDragTarget(const DragInput& in);
 
 // The rectangle cut to the screens' bounding rectangle; none when the rest

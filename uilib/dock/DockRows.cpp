@@ -276,7 +276,10 @@ SiteLayout LayoutSite(RowModel& model, const SiteLayoutInput& in)
     SiteLayout out;
     const int maxPasses = int(model.Entries().size()) + 1;
     for (int pass = 0; pass < maxPasses; ++pass) {
-        if (LayoutPass(model, in, out))
+        // A bar wrapped during the pass left its row shorter than the sizes
+        // asked before the wrap: those rows are measured again.
+        const std::vector<int> before = model.Entries();
+        if (LayoutPass(model, in, out) && model.Entries() == before)
             return out;
     }
     // The size queries keep changing the rows: lay out what there is now

@@ -3,6 +3,7 @@
 
 #include "platform/ui/BarStyle.h"
 #include "uilib/dock/DockPlace.h"
+#include "uilib/dock/DockRoom.h"
 #include "uilib/dock/DockRows.h"
 #include "uilib/dock/DockState.h"
 #include "uilib/dock/SizingRow.h"
@@ -307,6 +308,29 @@ TEST(DockPlace, DragTargetWithAndWithoutCtrl)
     in.vert = {40, 150, 26, 120};
     EXPECT_EQ(FindDragTarget(in).siteId, 0u);
     EXPECT_EQ(MoveToContain({0, 0, 10, 10}, {25, 5}), (Rect{16, 0, 10, 10}));
+    // A large bar reaching the bottom site too docks at the edge the
+    // pointer is at.
+    in.allowed = ui::CBRS_ALIGN_ANY;
+    in.pointer = {5, 420};
+    in.horz = {0, 410, 200, 200};
+    in.vert = {0, 410, 200, 500};
+    EXPECT_EQ(FindDragTarget(in).siteId, ui::DOCKBAR_LEFT);
+    in.pointer = {100, 525};
+    EXPECT_EQ(FindDragTarget(in).siteId, ui::DOCKBAR_BOTTOM);
+}
+
+TEST(DockRoom, TheCentreKeepsAQuarterAndTheThickestRowsGiveWayFirst)
+{
+    EXPECT_EQ(LeastCenterSize({1024, 660}), (Size{256, 165}));
+    EXPECT_EQ(LeastCenterSize({300, 80}), (Size{100, 80}));
+    // Rows of 370 and 200 (a toolbar row of 26 cannot give way) must give
+    // 250: the thick one goes to 220 first, then both.
+    const std::vector<RowRoom> rows{{370, 32}, {200, 32}, {26, 26}};
+    EXPECT_EQ(ThicknessCap(rows, 0), 370);
+    EXPECT_EQ(ThicknessCap(rows, 150), 220);
+    EXPECT_EQ(ThicknessCap(rows, 250), 160);
+    // More than the rows can give: every row at its least.
+    EXPECT_EQ(ThicknessCap(rows, 600), 0);
 }
 
 TEST(DockPlace, ScreensPlacementAndStretch)
