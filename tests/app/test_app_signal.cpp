@@ -39,7 +39,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 // Every file under a folder with its bytes.
 std::map<std::string, std::string> Snapshot(const std::string& folder)
@@ -61,14 +64,16 @@ public:
     VirtualDisplay()
     {
         // Xvfb takes the first free display and writes its number to fd 1.
-        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                QStringLiteral("-screen"), QStringLiteral("0"),
-                                                QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                                                QStringLiteral("tcp")});
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                        QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
         QByteArray out;
         QElapsedTimer t;
         t.start();
-        while (!out.contains('\n') && t.elapsed() < 20000 && m_server.state() != QProcess::NotRunning)
+        while (!out.contains('\n') && t.elapsed() < 20000 &&
+               m_server.state() != QProcess::NotRunning)
             if (m_server.waitForReadyRead(100))
                 out += m_server.readAllStandardOutput();
         m_name = ":" + out.trimmed().toStdString();
@@ -106,12 +111,12 @@ public:
             int format = 0;
             unsigned long items = 0, after = 0;
             unsigned char* data = nullptr;
-            if (XGetWindowProperty(m_display, kids[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
-                                   &after, &data) != Success ||
+            if (XGetWindowProperty(m_display, kids[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
+                                   &format, &items, &after, &data) != Success ||
                 !data)
                 continue;
-            const bool ours =
-                items == 1 && *reinterpret_cast<const unsigned long*>(data) == static_cast<unsigned long>(pid);
+            const bool ours = items == 1 && *reinterpret_cast<const unsigned long*>(data) ==
+                                                static_cast<unsigned long>(pid);
             XFree(data);
             char* name = nullptr;
             if (ours && XFetchName(m_display, kids[i], &name) && name) {
@@ -187,7 +192,8 @@ protected:
         // The frame's title names the document ("Strandwork - notes.txt"); the
         // windows that show for a moment while it is built have none.
         ASSERT_TRUE(testsupport::WaitUntil(
-            [&] { return (frame = x.Shown(program.processId(), "Strandwork - ", false)) != 0; }, 60000))
+            [&] { return (frame = x.Shown(program.processId(), "Strandwork - ", false)) != 0; },
+            60000))
             << "the main window did not show";
         // The box of F1 (no help file here) comes and goes once the
         // start-up's own work is done.
@@ -203,7 +209,8 @@ protected:
     void CloseBox()
     {
         x.Keys(Box(), {"Escape"});
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000)) << "the message box stays";
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000))
+            << "the message box stays";
     }
     Window Box() const { return x.Shown(program.processId(), "Strandwork"); }
     Ending Signal(int sig)
@@ -227,7 +234,8 @@ protected:
         EXPECT_EQ(end.status, 0) << end.err.toStdString();
         EXPECT_GE(end.ms, 0) << "still running 10 s after the signal";
         EXPECT_LT(end.ms, kSignalGraceMs) << end.err.toStdString();
-        EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal"))) << end.err.toStdString();
+        EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal")))
+            << end.err.toStdString();
         static const QRegularExpression message(QStringLiteral("^Strandwork: .*\\[\\d+\\]$"),
                                                 QRegularExpression::MultilineOption);
         QStringList shown;
@@ -237,11 +245,13 @@ protected:
     }
     // The settings of the program's normal close: the placement and the
     // recent list.
-    static void ExpectSettingsWritten(const std::u16string& recentName, const std::string& recentPath)
+    static void ExpectSettingsWritten(const std::u16string& recentName,
+                                      const std::string& recentPath)
     {
         sys::RegistryStore::Reset();
         EXPECT_GE(sys::Profile::GetInt(u"AppWindow", u"ShowCmd", -1), 1);
-        EXPECT_EQ(sys::Profile::GetString(u"Recent File List", recentName), Q(recentPath).toStdU16String());
+        EXPECT_EQ(sys::Profile::GetString(u"Recent File List", recentName),
+                  Q(recentPath).toStdU16String());
         sys::RegistryStore::Reset();
     }
 
@@ -270,14 +280,17 @@ TEST_F(SignalEnd, AModifiedLooseTextEndsAtOnceAndStaysOnDisk)
 
 TEST_F(SignalEnd, ALooseBinaryOrPlcSourceWithAMessageBoxOpen)
 {
+    // The box of F1, or the question Ctrl+F4 asks before it closes the
+    // modified document's window: neither answers for the signal.
     const std::string bytes("\x01\x02\x03\x04\xfe\xff\x00\x10", 8);
-    for (const auto& [name, content, sig] : {std::tuple{"data.bin", bytes, SIGTERM},
-                                             std::tuple{"Main.plc", std::string("PROGRAM\r\n"), SIGINT}}) {
+    for (const auto& [name, content, box, sig] :
+         {std::tuple{"data.bin", bytes, "F1", SIGTERM},
+          std::tuple{"Main.plc", std::string("PROGRAM\r\n"), "ctrl+F4", SIGINT}}) {
         SCOPED_TRACE(name);
         dir.Write(name, content);
         ASSERT_NO_FATAL_FAILURE(Start(dir / name));
-        x.Keys(frame, {"1", "2", "a"});
-        ASSERT_NO_FATAL_FAILURE(ShowBox()); // left open
+        x.Keys(frame, {"1", "2", "a", box});
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 20000)) << "no message box";
         ExpectNormalEnd(Signal(sig));
         EXPECT_EQ(dir.Read(name), content);
         ExpectSettingsWritten(u"File1", dir / name);
@@ -326,7 +339,8 @@ TEST_F(SignalEnd, AWorkspaceFileThatCannotBeWrittenIsReportedAndTheEndGoesOn)
     const auto before = Snapshot(folder);
     x.Keys(frame, {"1"});
     ASSERT_NO_FATAL_FAILURE(ShowBox());
-    ExpectNormalEnd(Signal(SIGTERM),
-                    {QStringLiteral("Strandwork: Chyba při ukládání pracovního prostoru projektu. [1]")});
+    ExpectNormalEnd(
+        Signal(SIGTERM),
+        {QStringLiteral("Strandwork: Chyba při ukládání pracovního prostoru projektu. [1]")});
     EXPECT_EQ(Snapshot(folder), before);
 }
