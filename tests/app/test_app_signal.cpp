@@ -28,6 +28,7 @@
 #include <vector>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
 
 // Last: Xlib's macros (None, Status, Bool, ...) would clash with the names
@@ -42,6 +43,12 @@ namespace {
 QString Q(const std::string& s)
 {
     return QString::fromStdString(s);
+}
+
+// A child that ends with the test, also when the test is killed.
+void EndsWithTheTest(QProcess& child)
+{
+    child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
 // Every file under a folder with its bytes.
@@ -64,6 +71,7 @@ public:
     VirtualDisplay()
     {
         // Xvfb takes the first free display and writes its number to fd 1.
+        EndsWithTheTest(m_server);
         m_server.start(QStringLiteral("Xvfb"),
                        {QStringLiteral("-displayfd"), QStringLiteral("1"),
                         QStringLiteral("-screen"), QStringLiteral("0"),
@@ -187,6 +195,7 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), Q(data.Path()));
         env.insert(QStringLiteral("XDG_STATE_HOME"), Q(state.Path()));
         program.setProcessEnvironment(env);
+        EndsWithTheTest(program);
         program.start(QString::fromLocal8Bit(binDir) + QStringLiteral("/strandwork"), {Q(file)});
         ASSERT_TRUE(program.waitForStarted(10000));
         // The frame's title names the document ("Strandwork - notes.txt"); the
