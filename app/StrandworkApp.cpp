@@ -201,7 +201,7 @@ CStrandworkApp::~CStrandworkApp()
     if (GetProjectHost() == this)
         SetProjectHost(nullptr);
     MainFrameHost::Unregister(this);
-    if (m_unattended)
+    if (m_unattended || m_endingOnSignal)
         ui::SetUnattended(false);
     delete GetMainWnd();
     if (g_theApp == this)
@@ -551,6 +551,10 @@ void CStrandworkApp::EndOnSignal()
 {
     const bool first = !m_endingOnSignal;
     m_endingOnSignal = true;
+    // From now on no message box waits for an answer: whatever still has
+    // something to say (a file that cannot be written) says it on standard
+    // error.
+    ui::SetUnattended(true);
     RejectModalWindows();
     if (m_pProjectDoc && m_pProjectDoc->IsBuilding())
         m_pProjectDoc->RequestBuildStop();
@@ -664,17 +668,23 @@ bool CStrandworkApp::SaveAll()
 
 bool CStrandworkApp::CloseProject(bool ending)
 {
-    if (!m_pProjectDoc)
-        return true;
     if (m_endingOnSignal) {
-        // A signal ends the program: no question, no save; every document
-        // stays as it is on disk.  A build is asked to stop first.
-        if (m_pProjectDoc->IsBuilding()) {
+        // A signal ends the program: no question and no document saved,
+        // loose or in the project (each stays as it is on disk, the project
+        // file too); the project's workspace file is written as a normal
+        // close writes it.  A build is asked to stop first.
+        if (m_pProjectDoc && m_pProjectDoc->IsBuilding()) {
             m_pProjectDoc->RequestBuildStop();
             return false;
         }
+        if (m_pProjectDoc)
+            m_pProjectDoc->SaveWorkspace();
         for (ui::Document* d : Documents().Documents())
             d->SetModifiedFlag(false);
+        if (!m_pProjectDoc)
+            return true; // the frame's close closes the documents
+    } else if (!m_pProjectDoc) {
+        return true;
     } else if (m_pProjectDoc->IsBuilding()) {
         ui::Prompt(LoadResString(ending ? IDS_CANNOT_END_BUILDING : IDS_CANNOT_CLOSE_BUILDING), {},
                    ui::MB_OK | ui::MB_ICONWARNING, GetMainWnd());

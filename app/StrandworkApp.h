@@ -187,10 +187,12 @@ public:
     // SIGTERM or SIGINT: the program ends whatever its windows show, within
     // kSignalGraceMs.  Open modal windows are rejected, a build is asked to
     // stop, the settings (placement, workspace, bars, recent lists) are
-    // written at once; then, once no nested loop runs, the main window
-    // closes without a question and with no document saved (every document
-    // stays as it is on disk), and the event loop ends.  Whatever still
-    // runs after kSignalGraceMs, the process ends then.
+    // written at once, and no message box waits for an answer any more;
+    // then, once no nested loop runs, the main window closes without a
+    // question and with no document saved (every document, loose or in the
+    // project, stays as it is on disk; the project's workspace file is
+    // written), and the event loop ends.  Whatever still runs after
+    // kSignalGraceMs, the process ends then.
     void EndOnSignal();
     bool EndingOnSignal() const { return m_endingOnSignal; }
 

@@ -228,6 +228,8 @@ bool CStrandworkDoc::OnSaveDocument(const QString& path)
     return m_logic->Save(U16(path));
 }
 
+void CStrandworkDoc::SaveWorkspace() { m_logic->SaveWorkspace(U16(GetPathName())); }
+
 void CStrandworkDoc::OnCloseDocument()
 {
     if (m_closingGuard)

@@ -168,6 +168,9 @@ public:
     // and a missing workspace file is not reported.
     bool OnOpenDocument(const QString& path, bool forCopying);
     bool OnSaveDocument(const QString& path) override;
+    // Writes the workspace file alone (the open documents, the watch pages,
+    // breakpoints and connection); the project file stays as it is on disk.
+    void SaveWorkspace();
     void OnCloseDocument() override;
     void Serialize(ui::Archive& ar) override;
     // The framework's report of a failed load or save, through the host.

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QCollator>
 #include <QComboBox>
 #include <QIcon>
@@ -95,6 +96,13 @@ bool CKVTOptionsPage::OnInitDialog()
     const bool recent = CKVTToolbarShared::HasBasicCommands() && m_hasMenuBar;
     for (int id : {16535, 16537, 16538, 16539, 16536})
         Show(GetDlgItem(id), recent);
+    // Their group goes with them: it holds nothing else.
+    if (QWidget* first = GetDlgItem(16535))
+        for (QWidget* w = first->parentWidget(); w && w != this; w = w->parentWidget())
+            if (auto* group = qobject_cast<QGroupBox*>(w)) {
+                group->setVisible(recent);
+                break;
+            }
     if (!(m_sheet && (m_sheet->Flags() & KVT_CUSTOMIZE_LOOK2000)))
         Show(m_look2000, false);
     return true;

@@ -166,6 +166,15 @@ bool ProjectDocument::Save(const std::u16string& path)
     return true;
 }
 
+void ProjectDocument::SaveWorkspace(const std::u16string& path)
+{
+    if (path.empty() || m_data.FormatVersion < 5)
+        return;
+    KxpArchive ar(true, path);
+    WorkspaceStep(ar, m_data.FormatVersion);
+    m_workspaceLossyValue.reset();
+}
+
 void ProjectDocument::NoteLossy(const KxpArchive& ar)
 {
     // The project file's own value comes first, then the workspace file's.

@@ -144,6 +144,10 @@ public:
     // Writes the project file (atomically) and its workspace file; after a
     // character that code page 1250 lacks, says which value changed.
     bool Save(const std::u16string& path);
+    // Writes the workspace file of the project file at path alone, as Save
+    // writes it, and leaves the project file as it is (formats 1 to 4 have
+    // no workspace file: nothing is written).  A failure is reported.
+    void SaveWorkspace(const std::u16string& path);
     // The whole project file; a bad file throws ProjectFormatError, a format
     // without a writer ProjectWriteError.
     void Serialize(KxpArchive& ar);

@@ -5,6 +5,7 @@
 #include "res/Resources.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QBuffer>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -345,10 +346,35 @@ Dialog::Dialog(uint32_t templateId, QWidget* parent) : QDialog(parent), m_id(tem
 
 Dialog::~Dialog() = default;
 
+namespace {
+// Enter or Return without a modifier (the keypad's Enter included).
+bool IsEnterKey(const QKeyEvent* e)
+{
+    return (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+           (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+} // namespace
+
 void Dialog::keyPressEvent(QKeyEvent* e)
 {
-    // A dialog inside another window (a property page, a pane) leaves
-    // Escape to the window around it, which does what its Cancel does.
+    if (IsEnterKey(e)) {
+        // On a push button Enter presses that button, also on one that is
+        // no default button (a browse button); such a button leaves the
+        // key to its dialog.
+        if (auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+            button && isAncestorOf(button)) {
+            if (button->isEnabled())
+                button->click();
+            return;
+        }
+        // A dialog inside another window (a property page) leaves Enter to
+        // the window around it, which presses its default button (OK).
+        if (!isWindow()) {
+            e->ignore();
+            return;
+        }
+    }
+    // It leaves Escape to that window too, which does what its Cancel does.
     if (!isWindow() && e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
         e->ignore();
         return;
@@ -569,6 +595,18 @@ void PropertySheet::accept()
         if (p->Created())
             p->OnOK();
     QDialog::accept();
+}
+
+void PropertySheet::keyPressEvent(QKeyEvent* e)
+{
+    // Enter that no control of a page took (a field, a list, a check box:
+    // a multi-line field and a button keep it) presses OK.
+    if (IsEnterKey(e)) {
+        if (QPushButton* ok = m_buttons->button(QDialogButtonBox::Ok); ok && ok->isVisible() && ok->isEnabled())
+            ok->click();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 void PropertySheet::reject()

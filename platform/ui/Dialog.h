@@ -181,6 +181,9 @@ public:
     void accept() override;
     void reject() override;
 
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
 private:
     void OnTabChanged(int index);
     QTabWidget* m_tabs;

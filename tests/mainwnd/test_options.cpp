@@ -22,7 +22,9 @@
 #include <QLabel>
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
@@ -218,6 +220,46 @@ TEST_F(Options, ABrowseToTheSameFolderLeavesThePageUnmodified)
         },
         true);
     EXPECT_EQ(QString::fromStdU16String(s.PathBorlandBin), other + QLatin1Char('/'));
+}
+
+TEST_F(Options, EnterPressesOkOrTheButtonThatHasTheFocus)
+{
+    const QString other = QString::fromStdString(dir.Path()) + QStringLiteral("/Other");
+    QDir().mkpath(other);
+    core::AppSettings s = Defaults();
+    // Enter as the keyboard gives it: through the event loop to the focus.
+    const auto enter = [](QWidget* w) {
+        QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+        QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
+    };
+    OnNextModal<ui::PropertySheet>([&](ui::PropertySheet* sheet) {
+        auto* page = qobject_cast<CPPPaths*>(sheet->GetPage(0));
+        ASSERT_NE(page, nullptr);
+        // On a browse button Enter presses that button.
+        auto* browse = qobject_cast<QPushButton*>(page->GetDlgItem(2085));
+        browse->setFocus();
+        OnNextModal<QFileDialog>([&](QFileDialog* d) {
+            auto* name = FindChild<QLineEdit>(d, "fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            TypeText(name, other);
+            PressKey(name, Qt::Key_Return);
+        });
+        enter(browse);
+        WaitFor([] { return PendingModals() == 0; }, 5000, "the browse button's file dialog");
+        ASSERT_TRUE(sheet->isVisible());
+        // In a field it presses OK, which takes what was typed.
+        auto* edit = qobject_cast<QLineEdit*>(page->GetDlgItem(2086));
+        edit->setFocus();
+        edit->selectAll();
+        TypeText(edit, QStringLiteral("/usr/lib/borland"));
+        enter(edit);
+        WaitFor([&] { return !sheet->isVisible(); }, 5000, "the sheet closes");
+        EXPECT_EQ(sheet->result(), int(QDialog::Accepted));
+    });
+    CFontColorPage registry;
+    RunOptionsSheet(nullptr, s, &registry);
+    EXPECT_EQ(QString::fromStdU16String(s.PathBorlandBin), other + QLatin1Char('/'));
+    EXPECT_EQ(s.PathBorlandLib, u"/usr/lib/borland/");
 }
 
 TEST(OptionsRules, BrowseResultComparesExactly)

@@ -8,6 +8,7 @@
 #include "res/StringTable.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -243,9 +244,12 @@ TEST_F(PagesTest, OptionsWriteThroughAndTheirDependentBoxes)
     (Item<QCheckBox>(page, 16503))->click();
     EXPECT_TRUE(CKVTToolbarShared::Options().largeIcons);
     EXPECT_TRUE(Item<QCheckBox>(page, 16540)->isVisible()); // flag 4
-    // No basic commands: the recently-used controls are hidden.
+    // No basic commands: the recently-used controls are hidden, and so is
+    // their group "Přizpůsobená menu" (no empty frame above "Ostatní").
     for (int id : {16535, 16537, 16538, 16539, 16536})
         EXPECT_FALSE(Item<QWidget>(page, id)->isVisible()) << id;
+    EXPECT_FALSE(FindChild<QGroupBox>(page, "group16530")->isVisible());
+    EXPECT_TRUE(FindChild<QGroupBox>(page, "group16531")->isVisible());
     sheet->close();
     QApplication::processEvents();
     Restart();
@@ -257,6 +261,7 @@ TEST_F(PagesTest, OptionsWriteThroughAndTheirDependentBoxes)
     page = ShowPage<CKVTOptionsPage>(sheet, QStringLiteral("Možnosti"));
     for (int id : {16535, 16537, 16538, 16539, 16536})
         EXPECT_TRUE(Item<QWidget>(page, id)->isVisible()) << id;
+    EXPECT_TRUE(FindChild<QGroupBox>(page, "group16530")->isVisible());
     EXPECT_FALSE(Item<QCheckBox>(page, 16540)->isVisible());
     auto* recent = Item<QCheckBox>(page, 16535);
     (recent)->click();

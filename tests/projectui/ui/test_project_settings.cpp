@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QTabBar>
 
 #include <sys/stat.h>
@@ -82,6 +83,20 @@ TEST_F(SettingsTest, EditsSurviveTabSwitchesAndCancelReloads)
     EXPECT_EQ(Ctl<QLineEdit>(General, 2104)->text(), QStringLiteral("Lis2"));
     EXPECT_FALSE(Page(General)->IsModified());
     EXPECT_TRUE(Hints().empty());
+}
+
+TEST_F(SettingsTest, EnterInAFieldPressesOk)
+{
+    Sheet(General);
+    Type(General, 2104, QStringLiteral("Lis3"));
+    // As the keyboard gives it: through the event loop to the field.
+    QLineEdit* field = Ctl<QLineEdit>(General, 2104);
+    field->setFocus();
+    QCoreApplication::postEvent(field, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+    QCoreApplication::postEvent(field, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
+    tui::WaitFor([&] { return !sheet->isVisible(); }, 5000, "the sheet closes");
+    EXPECT_EQ(sheet->result(), int(QDialog::Accepted));
+    EXPECT_EQ(doc->Data().Config, u"Lis3");
 }
 
 TEST_F(SettingsTest, ApplyThenOkWritesOnceAndUntouchedPagesWriteNothing)

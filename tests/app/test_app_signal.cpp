@@ -1,0 +1,355 @@
+// The program itself, ended by SIGTERM or SIGINT while documents of every
+// kind are modified, loose or in a project, with and without a message box
+// open: it ends through its normal close before the signal's fallback,
+// asks nothing, saves no document, and writes the settings and the open
+// project's workspace file as a normal close does.  It runs under a
+// virtual X server (Xvfb); the keys reach it as key events of that server
+// (XSendEvent), which the program handles as typed ones.
+
+#include "app/StrandworkApp.h"
+#include "platform/sys/Registry.h"
+#include "tests/support/platform/TempDir.h"
+#include "tests/support/platform/Wait.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/types.h>
+
+// Last: Xlib's macros (None, Status, Bool, ...) would clash with the names
+// of the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+// A child that ends with the test, also when the test is killed.
+void EndsWithTheTest(QProcess& child)
+{
+    child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+// Every file under a folder with its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file()) {
+            QFile f(Q(e.path().string()));
+            if (f.open(QIODevice::ReadOnly))
+                files[fs::relative(e.path(), folder).string()] = f.readAll().toStdString();
+        }
+    return files;
+}
+
+// A virtual X server of the test's own, and the program's windows on it.
+class VirtualDisplay
+{
+public:
+    VirtualDisplay()
+    {
+        // Xvfb takes the first free display and writes its number to fd 1.
+        EndsWithTheTest(m_server);
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                        QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (!out.contains('\n') && t.elapsed() < 20000 &&
+               m_server.state() != QProcess::NotRunning)
+            if (m_server.waitForReadyRead(100))
+                out += m_server.readAllStandardOutput();
+        m_name = ":" + out.trimmed().toStdString();
+        if (out.contains('\n'))
+            m_display = XOpenDisplay(m_name.c_str());
+        // A window that goes between two requests is no failure of the
+        // test (Xlib's own handler ends the process).
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    }
+    ~VirtualDisplay()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+        m_server.terminate();
+        m_server.waitForFinished(10000);
+    }
+    bool Up() const { return m_display != nullptr; }
+    const std::string& Name() const { return m_name; }
+
+    // The shown top-level window of a process whose title starts with
+    // prefix and, unless exact is false, ends there; 0 when none shows.
+    Window Shown(qint64 pid, const std::string& prefix, bool exact = true) const
+    {
+        Window found = 0;
+        Window root = DefaultRootWindow(m_display), parent = 0, *kids = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(m_display, root, &root, &parent, &kids, &count))
+            return 0;
+        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
+        for (unsigned i = 0; i < count && !found; ++i) {
+            XWindowAttributes wa;
+            if (!XGetWindowAttributes(m_display, kids[i], &wa) || wa.map_state != IsViewable)
+                continue;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(m_display, kids[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
+                                   &format, &items, &after, &data) != Success ||
+                !data)
+                continue;
+            const bool ours = items == 1 && *reinterpret_cast<const unsigned long*>(data) ==
+                                                static_cast<unsigned long>(pid);
+            XFree(data);
+            char* name = nullptr;
+            if (ours && XFetchName(m_display, kids[i], &name) && name) {
+                const std::string title(name);
+                if (title.rfind(prefix, 0) == 0 && (!exact || title.size() == prefix.size()))
+                    found = kids[i];
+                XFree(name);
+            }
+        }
+        if (kids)
+            XFree(kids);
+        return found;
+    }
+
+    // Gives w the keyboard and presses the keys ("1", "F1", "ctrl+Tab").
+    void Keys(Window w, const std::vector<std::string>& keys) const
+    {
+        XSetInputFocus(m_display, w, RevertToParent, CurrentTime);
+        for (std::string key : keys) {
+            unsigned state = 0;
+            if (key.rfind("ctrl+", 0) == 0) {
+                state = ControlMask;
+                key.erase(0, 5);
+            }
+            XKeyEvent e{};
+            e.display = m_display;
+            e.window = w;
+            e.root = DefaultRootWindow(m_display);
+            e.time = CurrentTime;
+            e.same_screen = True;
+            e.state = state;
+            e.keycode = XKeysymToKeycode(m_display, XStringToKeysym(key.c_str()));
+            e.type = KeyPress;
+            XSendEvent(m_display, w, True, KeyPressMask, reinterpret_cast<XEvent*>(&e));
+            e.type = KeyRelease;
+            XSendEvent(m_display, w, True, KeyReleaseMask, reinterpret_cast<XEvent*>(&e));
+        }
+        XSync(m_display, False);
+    }
+
+private:
+    QProcess m_server;
+    std::string m_name;
+    Display* m_display = nullptr;
+};
+
+struct Ending
+{
+    int status = -1;
+    qint64 ms = -1;
+    QString err;
+};
+
+class SignalEnd : public ::testing::Test
+{
+protected:
+    // Starts the program on file with fresh settings.
+    void Start(const std::string& file)
+    {
+        ASSERT_TRUE(x.Up()) << "the virtual X server (Xvfb) did not start";
+        const char* binDir = std::getenv("SW_BIN_DIR");
+        ASSERT_NE(binDir, nullptr);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("DISPLAY"), Q(x.Name()));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Q(config.Path()));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Q(data.Path()));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), Q(state.Path()));
+        program.setProcessEnvironment(env);
+        EndsWithTheTest(program);
+        program.start(QString::fromLocal8Bit(binDir) + QStringLiteral("/strandwork"), {Q(file)});
+        ASSERT_TRUE(program.waitForStarted(10000));
+        // The frame's title names the document ("Strandwork - notes.txt"); the
+        // windows that show for a moment while it is built have none.
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&] { return (frame = x.Shown(program.processId(), "Strandwork - ", false)) != 0; },
+            60000))
+            << "the main window did not show";
+        // The box of F1 (no help file here) comes and goes once the
+        // start-up's own work is done.
+        ASSERT_NO_FATAL_FAILURE(ShowBox());
+        ASSERT_NO_FATAL_FAILURE(CloseBox());
+    }
+    // F1 shows a message box: every key before it was handled then.
+    void ShowBox()
+    {
+        x.Keys(frame, {"F1"});
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 20000)) << "no message box";
+    }
+    void CloseBox()
+    {
+        x.Keys(Box(), {"Escape"});
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000))
+            << "the message box stays";
+    }
+    Window Box() const { return x.Shown(program.processId(), "Strandwork"); }
+    Ending Signal(int sig)
+    {
+        Ending end;
+        QElapsedTimer t;
+        t.start();
+        ::kill(static_cast<pid_t>(program.processId()), sig);
+        if (!program.waitForFinished(10000))
+            return end;
+        end.ms = t.elapsed();
+        end.status = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        end.err = QString::fromLocal8Bit(program.readAllStandardError());
+        return end;
+    }
+    // Ended by its normal close: before the fallback, status 0, and no
+    // message but the reports expected, which standard error shows with
+    // the answer they got (nothing waits for one after a signal).
+    static void ExpectNormalEnd(const Ending& end, const QStringList& reports = {})
+    {
+        EXPECT_EQ(end.status, 0) << end.err.toStdString();
+        EXPECT_GE(end.ms, 0) << "still running 10 s after the signal";
+        EXPECT_LT(end.ms, kSignalGraceMs) << end.err.toStdString();
+        EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal")))
+            << end.err.toStdString();
+        static const QRegularExpression message(QStringLiteral("^Strandwork: .*\\[\\d+\\]$"),
+                                                QRegularExpression::MultilineOption);
+        QStringList shown;
+        for (auto it = message.globalMatch(end.err); it.hasNext();)
+            shown << it.next().captured(0);
+        EXPECT_EQ(shown, reports) << end.err.toStdString();
+    }
+    // The settings of the program's normal close: the placement and the
+    // recent list.
+    static void ExpectSettingsWritten(const std::u16string& recentName,
+                                      const std::string& recentPath)
+    {
+        sys::RegistryStore::Reset();
+        EXPECT_GE(sys::Profile::GetInt(u"AppWindow", u"ShowCmd", -1), 1);
+        EXPECT_EQ(sys::Profile::GetString(u"Recent File List", recentName),
+                  Q(recentPath).toStdU16String());
+        sys::RegistryStore::Reset();
+    }
+
+    VirtualDisplay x;
+    testsupport::ScopedConfigHome config; // the program's and the test's
+    testsupport::ScopedDataHome data;
+    testsupport::TempDir state, dir;
+    QProcess program;
+    Window frame = 0;
+};
+
+} // namespace
+
+TEST_F(SignalEnd, AModifiedLooseTextEndsAtOnceAndStaysOnDisk)
+{
+    dir.Write("notes.txt", "hello\n");
+    ASSERT_NO_FATAL_FAILURE(Start(dir / "notes.txt"));
+    x.Keys(frame, {"a", "b", "c"});
+    ASSERT_NO_FATAL_FAILURE(ShowBox());
+    ASSERT_NO_FATAL_FAILURE(CloseBox());
+    const Ending end = Signal(SIGTERM);
+    ExpectNormalEnd(end);
+    EXPECT_EQ(dir.Read("notes.txt"), "hello\n");
+    ExpectSettingsWritten(u"File1", dir / "notes.txt");
+}
+
+TEST_F(SignalEnd, ALooseBinaryOrPlcSourceWithAMessageBoxOpen)
+{
+    // The box of F1, or the question Ctrl+F4 asks before it closes the
+    // modified document's window: neither answers for the signal.
+    const std::string bytes("\x01\x02\x03\x04\xfe\xff\x00\x10", 8);
+    for (const auto& [name, content, box, sig] :
+         {std::tuple{"data.bin", bytes, "F1", SIGTERM},
+          std::tuple{"Main.plc", std::string("PROGRAM\r\n"), "ctrl+F4", SIGINT}}) {
+        SCOPED_TRACE(name);
+        dir.Write(name, content);
+        ASSERT_NO_FATAL_FAILURE(Start(dir / name));
+        x.Keys(frame, {"1", "2", "a", box});
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 20000)) << "no message box";
+        ExpectNormalEnd(Signal(sig));
+        EXPECT_EQ(dir.Read(name), content);
+        ExpectSettingsWritten(u"File1", dir / name);
+        fs::remove_all(config.Path() + "/ORNA");
+    }
+}
+
+TEST_F(SignalEnd, AProjectKeepsEveryFileAndWritesItsWorkspace)
+{
+    const char* fixtures = std::getenv("SW_FIXTURES");
+    ASSERT_NE(fixtures, nullptr);
+    const std::string folder = dir / "Lis";
+    fs::copy(std::string(fixtures) + "/app/workspace", folder, fs::copy_options::recursive);
+    const auto before = Snapshot(folder);
+    // The workspace opens two text files (one in two windows), a PLC source
+    // and a binary file: a digit goes into each window in turn.
+    ASSERT_NO_FATAL_FAILURE(Start(folder + "/Lis.kxp"));
+    for (int i = 0; i < 5; ++i)
+        x.Keys(frame, {"1", "ctrl+Tab"});
+    ASSERT_NO_FATAL_FAILURE(ShowBox());
+    ASSERT_NO_FATAL_FAILURE(CloseBox());
+    ExpectNormalEnd(Signal(SIGINT));
+    auto after = Snapshot(folder);
+    // The workspace file holds what is open now: the missing file and the
+    // folder that the stored one named are gone, the PLC source is there.
+    const std::string workspace = after["Lis.kxw"];
+    EXPECT_TRUE(workspace != before.at("Lis.kxw")) << "the workspace file was not written";
+    EXPECT_EQ(workspace.find("chybi.txt"), std::string::npos) << workspace;
+    EXPECT_NE(workspace.find("Osy.plc"), std::string::npos) << workspace;
+    EXPECT_NE(workspace.find("obraz.bin"), std::string::npos) << workspace;
+    after["Lis.kxw"] = before.at("Lis.kxw");
+    EXPECT_EQ(after, before); // every other file as it was, the project file too
+    ExpectSettingsWritten(u"Project1", folder + "/Lis.kxp");
+}
+
+TEST_F(SignalEnd, AWorkspaceFileThatCannotBeWrittenIsReportedAndTheEndGoesOn)
+{
+    const char* fixtures = std::getenv("SW_FIXTURES");
+    ASSERT_NE(fixtures, nullptr);
+    const std::string folder = dir / "Lis";
+    fs::copy(std::string(fixtures) + "/app/workspace", folder, fs::copy_options::recursive);
+    ASSERT_NO_FATAL_FAILURE(Start(folder + "/Lis.kxp"));
+    // A folder now stands where the workspace file is written.
+    fs::remove(folder + "/Lis.kxw");
+    fs::create_directory(folder + "/Lis.kxw");
+    const auto before = Snapshot(folder);
+    x.Keys(frame, {"1"});
+    ASSERT_NO_FATAL_FAILURE(ShowBox());
+    ExpectNormalEnd(
+        Signal(SIGTERM),
+        {QStringLiteral("Strandwork: Chyba při ukládání pracovního prostoru projektu. [1]")});
+    EXPECT_EQ(Snapshot(folder), before);
+}
