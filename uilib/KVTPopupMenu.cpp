@@ -807,6 +807,12 @@ void CKVTPopupMenu::OnClosed(bool destroying)
         s_showAll = false;
     if (parentPopup && m_closing && !customize)
         parentPopup->CloseChain();
+    // The whole menu closed (a command chosen, a click outside, Alt): the
+    // menu bar's keyboard mode ends before a chosen command runs, so the
+    // keys and the command go to the window that had the focus.
+    if (m_closing && !customize)
+        if (auto* menuBar = qobject_cast<CKVTMenuBar*>(parentBar))
+            menuBar->EndKeyboardMode();
     // Destroyed with its owner's window: the frame may be half gone.
     if (!destroying)
         if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(m_owner))
