@@ -13,6 +13,7 @@
 #include "uilib/KVTToolbarMenuButton.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -412,6 +413,15 @@ bool CKVTFrameBase::eventFilter(QObject* watched, QEvent* e)
         CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
         auto* w = static_cast<QWidget*>(watched);
         auto* ke = static_cast<QKeyEvent*>(e);
+        // The menu bar's keyboard mode takes its keys before the
+        // accelerators of the active window (a text view's arrows).
+        if (CKVTMenuBar* bar = m_helper.GetMenuBar(); bar && w == bar && bar->TakesKey(*ke)) {
+            if (e->type() == QEvent::ShortcutOverride) {
+                e->accept();
+                return true;
+            }
+            return false; // to the bar, past the translation of the accelerators
+        }
         if (popup && w->window() == popup->window() && KvtFrameHooks::FromWidget(popup->GetOwner()) == this) {
             // Alt with a popup open closes the chain.
             if (ke->key() == Qt::Key_Alt) {
@@ -430,7 +440,7 @@ bool CKVTFrameBase::eventFilter(QObject* watched, QEvent* e)
                     QApplication::sendEvent(popup, &esc);
                     return true;
                 }
-        } else if (w->window() == this) {
+        } else if (w->window() == this || qobject_cast<CKVTMiniDockFrameWnd*>(w->window())) {
             // The frame's accelerators come before Qt's shortcuts (the MDI
             // area's own Ctrl+Tab included); each one run is counted.
             if (const uint32_t cmd = FindAccelerator(*ke)) {
@@ -439,10 +449,24 @@ bool CKVTFrameBase::eventFilter(QObject* watched, QEvent* e)
                     return false;
                 }
                 CKVTCommandUsage::Instance().AddCommand(cmd);
+            } else if (e->type() == QEvent::KeyPress && !popup && RequestContextMenu(w, ke)) {
+                return true;
             }
         }
     }
     return ui::MainFrameBase::eventFilter(watched, e);
+}
+
+bool CKVTFrameBase::RequestContextMenu(QWidget* w, const QKeyEvent* e)
+{
+    if (e->key() != Qt::Key_F10 || (e->modifiers() & ~Qt::KeypadModifier) != Qt::ShiftModifier)
+        return false;
+    // As the context-menu key does: the request goes to the focus widget
+    // and on up its parents; the key goes on unless a menu opened.
+    const QPoint at(5, 5);
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, at, w->mapToGlobal(at), e->modifiers());
+    QApplication::sendEvent(w, &request);
+    return QApplication::activePopupWidget() != nullptr;
 }
 
 bool CKVTFrameBase::IsFrameworkCommand(uint32_t id)

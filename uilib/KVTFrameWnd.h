@@ -14,6 +14,7 @@
 #include <QPointer>
 
 class CKVTMenuBar;
+class QKeyEvent;
 class QMdiSubWindow;
 class QMouseEvent;
 
@@ -106,6 +107,10 @@ protected:
     // A left press on a toolbar button's hosted control, in customisation
     // mode or with Alt held, goes to the toolbar instead of the control.
     bool RouteHostedControlPress(QWidget* receiver, QMouseEvent* e);
+    // Shift+F10 that no accelerator takes asks the focus widget w for its
+    // context menu, as the context-menu key does; TRUE when a menu opened
+    // (the key is then spent).
+    bool RequestContextMenu(QWidget* w, const QKeyEvent* e);
 
     // The pre-show step of a popup whose menu holds a Window command:
     // appends the child windows (MDI frames).

@@ -352,6 +352,7 @@ bool CKVTMenuBar::OnMenuChar(QChar c)
             EnterKeyboardMode();
         OpenItem(index, true);
     } else {
+        EndKeyboardMode();
         SendMenuCommand(b);
     }
     return true;
@@ -368,6 +369,52 @@ void CKVTMenuBar::EnterKeyboardMode()
         SetHotIndex(FirstItem());
 }
 
+void CKVTMenuBar::EndKeyboardMode()
+{
+    if (hasFocus())
+        RestoreFocus();
+}
+
+void CKVTMenuBar::RestoreFocus()
+{
+    CKVTToolBar::RestoreFocus();
+    setFocusPolicy(Qt::NoFocus);
+    const QPointer<QWidget> back = m_focusBack;
+    m_focusBack = nullptr;
+    QWidget* now = QApplication::focusWidget();
+    if (now && now != this && now->window() == window())
+        return; // a click moved it on: it stays there
+    QWidget* target = back && back->isVisible() && back->window() == window() ? back.data() : window();
+    // With the bar it goes back at once.  With another window (a dialog) or
+    // another program, the target becomes the focus child of the frame's
+    // window and takes the focus when that window is active again.
+    if (now == this || !now || !target->isActiveWindow())
+        target->setFocus(Qt::OtherFocusReason);
+}
+
+bool CKVTMenuBar::TakesKey(const QKeyEvent& e) const
+{
+    if (!hasFocus() || CKVTToolbarShared::IsCustomizeMode())
+        return false;
+    if (const CKVTPopupMenu* open = CKVTPopupMenu::ActivePopup(); open && open->GetChainOrigin() == this)
+        return false;
+    const Qt::KeyboardModifiers mods = e.modifiers() & ~Qt::KeypadModifier;
+    switch (e.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        return mods == Qt::NoModifier;
+    default:
+        break;
+    }
+    return (mods & ~Qt::ShiftModifier) == Qt::NoModifier && !e.text().isEmpty() &&
+           Items().FindMnemonic(e.text().at(0)) != nullptr;
+}
+
 void CKVTMenuBar::focusInEvent(QFocusEvent* e)
 {
     if (!CKVTToolbarShared::IsCustomizeMode()) {
@@ -380,14 +427,15 @@ void CKVTMenuBar::focusInEvent(QFocusEvent* e)
 
 void CKVTMenuBar::focusOutEvent(QFocusEvent* e)
 {
-    if (e->reason() != Qt::PopupFocusReason && !CKVTToolbarShared::IsCustomizeMode()) {
-        CKVTToolbarButton* open = GetButton(Items().droppedDown);
-        if (!(open && open->IsDroppedDown())) {
-            SetHotButton(-1);
-            setFocusPolicy(Qt::NoFocus);
-        }
-    }
     CKVTToolBar::focusOutEvent(e);
+    if (CKVTToolbarShared::IsCustomizeMode())
+        return;
+    // Only a popup opened from this bar keeps the keyboard mode; losing the
+    // focus to anything else (a widget, a dialog, another program) ends it.
+    if (e->reason() == Qt::PopupFocusReason)
+        if (const CKVTPopupMenu* open = CKVTPopupMenu::ActivePopup(); open && open->GetChainOrigin() == this)
+            return;
+    RestoreFocus();
 }
 
 void CKVTMenuBar::keyPressEvent(QKeyEvent* e)
@@ -401,13 +449,8 @@ void CKVTMenuBar::keyPressEvent(QKeyEvent* e)
         OpenHot(true);
         return;
     case Qt::Key_Escape:
-        SetHotButton(-1);
         CKVTPopupMenu::SetShowAll(false);
         RestoreFocus();
-        if (m_focusBack)
-            m_focusBack->setFocus(Qt::ShortcutFocusReason);
-        else
-            window()->setFocus();
         return;
     case Qt::Key_Left:
     case Qt::Key_Right: {

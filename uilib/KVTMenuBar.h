@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 
+class QKeyEvent;
 class QMdiSubWindow;
 namespace ui {
 class Menu;
@@ -74,6 +75,16 @@ public:
     bool OnMenuChar(QChar c);
     // Keyboard mode: the bar takes the focus with the first item hot.
     void EnterKeyboardMode();
+    // Ends the keyboard mode when the bar is in it (RestoreFocus).
+    void EndKeyboardMode();
+    // No hot item, the idle text, and the focus back where it was when the
+    // keyboard mode began, unless it moved on to another widget of the
+    // frame's window; the bar takes the focus no more.
+    void RestoreFocus() override;
+    // Whether the keyboard mode takes this key before the accelerators of
+    // the active window: Enter, Escape and the arrows, and the letters of
+    // the items, while the bar has the focus and none of its popups is open.
+    bool TakesKey(const QKeyEvent& e) const;
     // Opens the hot item's popup (keyboard: its first item selected).
     bool OpenHot(bool byKeyboard);
     // The 5-second rest on an open item (timer 1); tests fire it directly.

@@ -6,6 +6,7 @@
 #include "platform/ui/Menu.h"
 #include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTDrawingData.h"
+#include "uilib/KVTMenuBar.h"
 #include "uilib/KVTMenuButtonCache.h"
 #include "uilib/KVTMenuImages.h"
 #include "uilib/KVTToolbarMenuButton.h"
@@ -242,6 +243,16 @@ bool CKVTPopupMenuBar::OnSendCommand(CKVTToolbarButton* button)
 
 void CKVTPopupMenuBar::SetHotButton(int index)
 {
+    MakeHot(index, true);
+}
+
+void CKVTPopupMenuBar::SelectItem(int index)
+{
+    MakeHot(index, false);
+}
+
+void CKVTPopupMenuBar::MakeHot(int index, bool byMouse)
+{
     if (index < 0 || index >= Items().Count())
         index = -1;
     if (index == GetHotButton())
@@ -259,6 +270,10 @@ void CKVTPopupMenuBar::SetHotButton(int index)
     m_submenuTimer.stop();
     m_waiting = nullptr;
     SetHotIndex(index);
+    // Only the mouse resting on an item opens its submenu (or expands the
+    // popup on the show-all item); the keyboard opens it by Right or Enter.
+    if (!byMouse)
+        return;
     CKVTToolbarButton* b = GetButton(index);
     if (IsSubmenuItem(b) && !(b->m_style & TBBS_DISABLED) && !b->IsDroppedDown())
         StartSubmenuTimer(static_cast<CKVTToolbarMenuButton*>(b));
@@ -300,18 +315,18 @@ void CKVTPopupMenuBar::MoveHot(int direction)
         if (!GetButton(i)->IsSeparator())
             break;
     }
-    SetHotButton(i);
+    SelectItem(i);
 }
 
 void CKVTPopupMenuBar::HotFirst()
 {
-    SetHotButton(-1);
+    SelectItem(-1);
     MoveHot(1);
 }
 
 void CKVTPopupMenuBar::HotLast()
 {
-    SetHotButton(-1);
+    SelectItem(-1);
     MoveHot(-1);
 }
 
@@ -348,7 +363,7 @@ bool CKVTPopupMenuBar::OnMenuKey(int key)
         return false;
     const QChar c = QChar(key).toUpper();
     if (CKVTToolbarButton* b = Items().FindMnemonic(c)) {
-        SetHotButton(Items().IndexOf(b));
+        SelectItem(Items().IndexOf(b));
         RunHot(true);
         return true;
     }
@@ -710,7 +725,7 @@ void CKVTPopupMenu::ShowAllCommands()
     BuildBar();
     Place();
     if (hot >= 0)
-        m_bar->SetHotButton(m_bar->Items().CommandToIndex(hotId));
+        m_bar->SelectItem(m_bar->Items().CommandToIndex(hotId));
     show();
     if (CKVTToolBar* pb = m_parentButton->GetParentBar())
         pb->InvalidateButton(pb->Items().IndexOf(m_parentButton));
@@ -792,6 +807,12 @@ void CKVTPopupMenu::OnClosed(bool destroying)
         s_showAll = false;
     if (parentPopup && m_closing && !customize)
         parentPopup->CloseChain();
+    // The whole menu closed (a command chosen, a click outside, Alt): the
+    // menu bar's keyboard mode ends before a chosen command runs, so the
+    // keys and the command go to the window that had the focus.
+    if (m_closing && !customize)
+        if (auto* menuBar = qobject_cast<CKVTMenuBar*>(parentBar))
+            menuBar->EndKeyboardMode();
     // Destroyed with its owner's window: the frame may be half gone.
     if (!destroying)
         if (KvtFrameHooks* hooks = KvtFrameHooks::FromWidget(m_owner))
@@ -905,6 +926,13 @@ void CKVTPopupMenu::keyPressEvent(QKeyEvent* e)
             while (hot >= 0 && bar->GetButton(hot)->m_hidden && bar->CanScrollDown())
                 bar->SetFirstVisible(bar->GetFirstVisible() + 1);
     };
+    // A submenu that the mouse opened shows no highlight: the popup below
+    // shows it on the item that opened the submenu, and the keys act there.
+    if (!customize && e->key() != Qt::Key_Escape && bar->GetHotButton() < 0)
+        if (CKVTPopupMenu* parent = GetParentPopup(); parent && parent->GetMenuBar()->GetHotButton() >= 0) {
+            parent->keyPressEvent(e);
+            return;
+        }
     switch (e->key()) {
     case Qt::Key_Escape:
         CloseLevel();

@@ -43,7 +43,10 @@ public:
     // The popup that holds the bar (null for a temporary bar).
     CKVTPopupMenu* GetPopup() const;
 
-    // Item navigation: over the non-separator items, wrapping.
+    // The keyboard's highlight: as SetHotButton, but a submenu item opens
+    // nothing until Right or Enter (the mouse's waits for the menu delay).
+    void SelectItem(int index);
+    // Item navigation by keyboard: over the non-separator items, wrapping.
     void MoveHot(int direction); // -1 up, +1 down
     void HotFirst();
     void HotLast();
@@ -90,6 +93,7 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    void MakeHot(int index, bool byMouse);
     int m_first = 0;
     bool m_hiddenBelow = false;
     bool m_allShown = true;

@@ -113,6 +113,20 @@ TEST_F(MenuWorld, SubmenusByKeyboardAndEscapeClosesOneLevel)
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
 }
 
+TEST_F(MenuWorld, TheKeysOfASubmenuTheMouseOpenedActWhereTheHighlightIs)
+{
+    CKVTPopupMenu* popup = OpenItem(0);
+    CKVTPopupMenuBar* pb = popup->GetMenuBar();
+    SysMove(pb, pb->GetItemRect(3).center());
+    ASSERT_TRUE(WaitFor([popup] { return CKVTPopupMenu::ActivePopup() != popup; }, 2000, "the submenu opens"));
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup()->GetMenuBar()->GetHotButton(), -1);
+    // The highlight is on the submenu's item below: its popup's "&Zavřít".
+    PostKey(Qt::Key_Z);
+    WaitFor([this] { return !pane->ran.empty(); }, 2000, "the command of the highlighted popup");
+    EXPECT_EQ(pane->ran, std::vector<uint32_t>{ID_FILE_CLOSE});
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+}
+
 TEST_F(MenuWorld, APressInAParentPopupClosesTheSubmenuAndGoesToThatPopup)
 {
     CKVTPopupMenu* popup = OpenItem(0);

@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -23,6 +25,7 @@
 
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <sstream>
 
 namespace testsupport::ui {
@@ -87,6 +90,53 @@ void Drag(QWidget* w, QPoint from, QPoint to, Qt::MouseButton b, Qt::KeyboardMod
 void TypeText(QWidget* w, const QString& text) { QTest::keyClicks(w, text); }
 
 void PressKey(QWidget* w, Qt::Key key, Qt::KeyboardModifiers m) { QTest::keyClick(w, key, m); }
+
+namespace {
+QString KeyText(Qt::Key key, Qt::KeyboardModifiers m)
+{
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return QChar((m & Qt::ShiftModifier ? 'A' : 'a') + (key - Qt::Key_A));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return QChar('0' + (key - Qt::Key_0));
+    switch (key) {
+    case Qt::Key_Space: return QStringLiteral(" ");
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return QStringLiteral("\r");
+    case Qt::Key_Escape: return QStringLiteral("\x1b");
+    default: return {};
+    }
+}
+} // namespace
+
+void PostKey(Qt::Key key, Qt::KeyboardModifiers m)
+{
+    QWindow* target = QGuiApplication::focusWindow();
+    if (!target && QApplication::activeWindow())
+        target = QApplication::activeWindow()->windowHandle();
+    if (!target) {
+        ADD_FAILURE() << "PostKey: no window has the focus";
+        return;
+    }
+    const std::pair<Qt::KeyboardModifier, Qt::Key> modifiers[] = {
+        {Qt::ShiftModifier, Qt::Key_Shift}, {Qt::ControlModifier, Qt::Key_Control}, {Qt::AltModifier, Qt::Key_Alt}};
+    auto post = [target](QEvent::Type type, Qt::Key k, Qt::KeyboardModifiers held, const QString& text) {
+        QCoreApplication::postEvent(target, new QKeyEvent(type, k, held, text));
+    };
+    Qt::KeyboardModifiers held;
+    for (const auto& [mod, k] : modifiers)
+        if (m & mod)
+            post(QEvent::KeyPress, k, held |= mod, {});
+    const QString text = KeyText(key, m);
+    post(QEvent::KeyPress, key, held, text);
+    post(QEvent::KeyRelease, key, held, text);
+    for (int i = 2; i >= 0; --i)
+        if (m & modifiers[i].first)
+            post(QEvent::KeyRelease, modifiers[i].second, held &= ~modifiers[i].first, {});
+    // Posted events are handled in order: the mark comes after the keys.
+    auto handled = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(qApp, [handled] { *handled = true; }, Qt::QueuedConnection);
+    WaitFor([handled] { return *handled; }, 5000, "the posted keys are handled");
+}
 
 // ---- waiting ---------------------------------------------------------------
 

@@ -77,6 +77,12 @@ void DoubleClick(QWidget* w, QPoint pos = {}, Qt::MouseButton b = Qt::LeftButton
 void Drag(QWidget* w, QPoint from, QPoint to, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {});
 void TypeText(QWidget* w, const QString& text);
 void PressKey(QWidget* w, Qt::Key key, Qt::KeyboardModifiers m = {});
+// A key as the keyboard gives it: the presses and releases (the modifiers'
+// around the key's) are posted to the focus window, which hands them on as
+// the platform's keys are (to the open popup, else the focus widget;
+// shortcuts and the key filters first).  Returns once they were handled.
+// Letters, digits, Space, Enter and Escape carry their text.
+void PostKey(Qt::Key key, Qt::KeyboardModifiers m = {});
 
 // Pumps events until cond holds; on time-out records a test failure naming
 // `what` and returns false.
