@@ -71,7 +71,8 @@ apt_get() {
   local status
   while :; do
     status=0
-    $SUDO apt-get "$@" </dev/null 2>"$apt_errors" || status=$?
+    # In the C locale, so that its messages can be read below.
+    $SUDO env LC_ALL=C.UTF-8 apt-get "$@" </dev/null 2>"$apt_errors" || status=$?
     # apt-get's own words for a lock that another process holds (an open that
     # fails for want of rights says "Could not open lock file" instead).
     if [ $status -eq 0 ] || ! grep -Eq 'Could not get lock|(is|was) locked by another process' "$apt_errors"; then

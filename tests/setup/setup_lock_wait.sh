@@ -7,7 +7,8 @@
 #
 # A stand-in apt-get (with dpkg-query, which reports every package missing,
 # and sudo, which runs its arguments) lies first on PATH. apt-get answers as
-# apt-get does while the file "held" exists in its folder, and logs each call.
+# apt-get does while the file "held" exists in its folder (in the user's
+# language: the script runs with a Czech LANG), and logs each call.
 # The test waits for conditions (with deadlines), never for a fixed time.
 set -euo pipefail
 
@@ -29,8 +30,14 @@ cat >"$stubs/apt-get" <<'EOF'
 here=$(dirname "$0")
 if [ -e "$here/held" ]; then
   echo "held $*" >>"$here/log"
-  echo "E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 4242 (unattended-upgr)" >&2
-  echo "E: Unable to acquire the dpkg frontend lock (/var/lib/dpkg/lock-frontend), is another process using it?" >&2
+  # In the language of the locale, as apt-get speaks.
+  case "${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}" in
+    "" | C | C.* | POSIX)
+      echo "E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 4242 (unattended-upgr)" >&2
+      echo "E: Unable to acquire the dpkg frontend lock (/var/lib/dpkg/lock-frontend), is another process using it?" >&2 ;;
+    *)
+      echo "E: Nelze získat zámek /var/lib/dpkg/lock-frontend. Drží jej proces 4242 (unattended-upgr)" >&2 ;;
+  esac
   exit 100
 fi
 if [ "${1:-}" = install ] && [ -e "$here/stale" ]; then
@@ -67,7 +74,7 @@ ended() { ! kill -0 "$pid" 2>/dev/null; }
 start() {
   : >"$stubs/log"
   : >"$work/out"
-  PATH="$stubs:$PATH" SW_DEPS_LOCK_WAIT=$1 SW_DEPS_LOCK_POLL=0.05 \
+  PATH="$stubs:$PATH" LANG=cs_CZ.UTF-8 SW_DEPS_LOCK_WAIT=$1 SW_DEPS_LOCK_POLL=0.05 \
     bash "$source/cmake/install-deps.sh" >"$work/out" 2>&1 &
   pid=$!
 }
