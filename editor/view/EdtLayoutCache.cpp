@@ -45,6 +45,8 @@ private:
 };
 
 std::function<void(CEdtTextView&)> g_sliceHook;
+constexpr int kSliceBudgetMs = 10;
+int g_sliceBudgetMs = kSliceBudgetMs;
 
 } // namespace
 
@@ -72,6 +74,11 @@ private:
 void edt::SetFillerSliceHook(std::function<void(CEdtTextView&)> hook)
 {
     g_sliceHook = std::move(hook);
+}
+
+void edt::SetFillerSliceBudget(int ms)
+{
+    g_sliceBudgetMs = ms < 0 ? kSliceBudgetMs : ms;
 }
 
 EdtLayoutCache::EdtLayoutCache(CEdtTextView& view)
@@ -277,7 +284,7 @@ void EdtLayoutCache::OnFillerSlice()
         QCoreApplication::sendPostedEvents(window, QEvent::UpdateRequest);
     if (g_sliceHook)
         g_sliceHook(m_view);
-    if (RunFillerSlice(10))
+    if (RunFillerSlice(g_sliceBudgetMs))
         StartFiller();
 }
 

@@ -1,6 +1,7 @@
 #include "link/ui/FileOpEngine.h"
 
 #include "link/linkobj/olnk_link_logic.h"
+#include "link/oxfr/oxfr_messages.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
@@ -50,6 +51,10 @@ constexpr std::u16string_view kErrStorno = u"Operace byla stornována uživatele
 // that would leave the folder of the operation.
 constexpr std::u16string_view kErrBadName = u"Neplatné jméno souboru ze systému: %s\r\n";
 
+// A path of the control system longer than its protocol carries (a legal
+// name deep enough in its tree): refused by the link before anything is sent.
+constexpr unsigned IDS_REMOTE_PATH_TOO_LONG = 4800; // "Cesta na řídícím systému je delší než 259 bajtů: %s\r\n"
+
 // Texts of the window.
 constexpr std::u16string_view kReadingFolder = u"Čtení adresáře:   %s...";
 constexpr std::u16string_view kCreatingFolder = u"Vytvářím adresář   %s";
@@ -95,6 +100,11 @@ std::u16string Join(std::u16string_view folder, std::u16string_view name, char16
     out += sep;
     out += name;
     return out;
+}
+
+bool BeyondWireLimit(std::u16string_view remotePath)
+{
+    return sys::WideToAnsi(remotePath).size() > oxfr::kMaxWirePath;
 }
 
 // The status of a file-information request for a missing entry.
@@ -275,8 +285,7 @@ void FileOpEngine::Start()
         if (m_control && m_control->RegisterWindow(m_target, 0))
             m_registered = true;
         if (!m_link || !m_link->CreateDir(m_target, Param(0), m_folderPath.c_str())) {
-            m_success = false;
-            Error(kErrCommMkdir, m_folderPath);
+            RequestRefused(LastLinkError(), kErrCommMkdir, m_folderPath, m_folderPath);
             End(false);
             return;
         }
@@ -341,6 +350,21 @@ void FileOpEngine::RefuseName(std::u16string_view nameOrPath)
 {
     m_success = false;
     Error(kErrBadName, linkobj::VisibleRemoteName(nameOrPath));
+}
+
+uint32_t FileOpEngine::LastLinkError() const { return m_link ? sys::GetLastError() : 0; }
+
+void FileOpEngine::RequestRefused(uint32_t err, std::u16string_view otherwise, std::u16string_view arg,
+                                  std::u16string_view path, std::u16string_view second)
+{
+    m_success = false;
+    if (err != OLNK_E_BAD_PATH) {
+        Error(otherwise, arg);
+        return;
+    }
+    const std::u16string_view shown = second.empty() || BeyondWireLimit(path) ? path : second;
+    if (m_callback)
+        m_callback(FormatLine(LoadResString(IDS_REMOTE_PATH_TOO_LONG).toStdU16String(), shown), m_argument);
 }
 
 bool FileOpEngine::LocalRelative(FileOpItem& item, bool target, std::string& relative)
@@ -550,8 +574,7 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
                     it.finished = true;
                     it.inProgress = false;
                     --m_requests;
-                    m_success = false;
-                    Error(kErrCommMkdir, it.target);
+                    RequestRefused(LastLinkError(), kErrCommMkdir, it.target, it.target);
                 }
             } else {
                 it.finished = true;
@@ -1002,8 +1025,7 @@ bool FileOpEngine::RemoteScanStep()
                 it.inProgress = false;
                 it.finished = true;
                 --m_requests;
-                m_success = false;
-                Error(kErrCommInfo, it.source);
+                RequestRefused(LastLinkError(), kErrCommInfo, it.source, it.source);
             }
             continue;
         }
@@ -1018,8 +1040,7 @@ bool FileOpEngine::RemoteScanStep()
             it.finished = true;
             it.job = 0;
             --m_jobs;
-            m_success = false;
-            Error(kErrCommList, it.source);
+            RequestRefused(LastLinkError(), kErrCommList, it.source, pattern);
         } else {
             SetCurrent(FormatLine(kReadingFolder, it.source));
         }
@@ -1068,8 +1089,7 @@ void FileOpEngine::RemoteFolderStep()
             continue;
         if (!m_link || !m_link->GetFileInfo(m_target, Param(i), it.target.c_str())) {
             it.finished = true;
-            m_success = false;
-            Error(kErrCommMkdir, it.target);
+            RequestRefused(LastLinkError(), kErrCommMkdir, it.target, it.target);
             continue;
         }
         SetCurrent(FormatLine(kCreatingFolder, it.target));
@@ -1118,16 +1138,20 @@ void FileOpEngine::TransferStep()
             continue;
         int ok = 0;
         std::u16string_view err = kErrCommXfer;
+        // The paths on the control system, for a refusal of their length.
+        std::u16string_view remote = it.source, remote2;
         if (!m_link) {
             // Nothing can be started without a link.
         } else if (m_phase == 6 && m_operation == OpMove) {
             SetCurrent(FormatLine(kMoving, it.source, it.target));
             ok = m_link->Move(m_target, Param(i), it.source.c_str(), it.target.c_str());
             err = kErrCommMove;
+            remote2 = it.target;
         } else if (m_phase == 6) {
             SetCurrent(FormatLine(kCopying, it.source, it.target));
             ok = m_link->Copy(m_target, Param(i), it.source.c_str(), it.target.c_str());
             err = kErrCommCopy;
+            remote2 = it.target;
         } else if (m_phase == 5) {
             std::string rel;
             if (!LocalRelative(it, true, rel)) {
@@ -1155,7 +1179,7 @@ void FileOpEngine::TransferStep()
             ok = m_link->GetInto(m_target, Param(i), &PostProgress, &it.job, it.source.c_str(), parent.Get(),
                                  sys::Utf8ToUtf16Lenient(name).c_str());
             if (!ok) {
-                const int e = int(sys::GetLastError());
+                const int e = int(LastLinkError());
                 if (e == ELOOP || NameRefused(e)) {
                     it.job = 0;
                     LocalWriteFailed(it, e, kErrCommXfer, it.source);
@@ -1168,16 +1192,17 @@ void FileOpEngine::TransferStep()
             SetCurrent(FormatLine(kCopying, it.source, it.target));
             ok = m_link->Put(m_target, Param(i), &PostProgress, &it.job, it.source.c_str(), it.target.c_str());
             err = kErrCommXfer;
+            remote = it.target;
         }
         if (ok) {
             it.inProgress = true;
             ++counter;
             return;
         }
+        const uint32_t refusal = LastLinkError();
         it.job = 0;
         it.finished = true;
-        m_success = false;
-        Error(err, it.source);
+        RequestRefused(refusal, err, it.source, remote, remote2);
     }
     // Nothing left to start and nothing running.
     StartDelete();
@@ -1248,8 +1273,7 @@ void FileOpEngine::RemoteDeleteStep()
             ++m_requests;
             return;
         }
-        m_success = false;
-        Error(folder ? kErrCommRmdir : kErrCommDelete, it.source);
+        RequestRefused(LastLinkError(), folder ? kErrCommRmdir : kErrCommDelete, it.source, it.source);
         it.finished = true;
     }
     End(m_success);

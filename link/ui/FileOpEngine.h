@@ -153,6 +153,14 @@ private:
     // line, the bad-name line for a name the file system cannot take, or
     // `otherwise`.
     void LocalWriteFailed(FileOpItem& item, int err, std::u16string_view otherwise, std::u16string_view arg);
+    // A remote request that could not be started, with the link's last
+    // error `err`: a path beyond the control system's length limit gets
+    // the line that says so (the first of `path` and `second` that is too
+    // long), any other refusal `otherwise` with `arg`.  The operation fails.
+    void RequestRefused(uint32_t err, std::u16string_view otherwise, std::u16string_view arg,
+                        std::u16string_view path, std::u16string_view second = {});
+    // The last error of a link call that failed (0 without a link).
+    uint32_t LastLinkError() const;
     void SetHeadline(std::u16string text);
     void SetCurrent(std::u16string text);
     void NoteProgress();

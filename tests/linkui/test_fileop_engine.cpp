@@ -4,6 +4,8 @@
 
 #include "link/ui/FileOpEngine.h"
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -350,4 +352,50 @@ TEST_F(Engine, AbortedJobsLeaveExistingTargetsAsTheyWere)
     EXPECT_FALSE(Copy(local / "src", "\\DATA\\p", {u"f.bin"}));
     EXPECT_TRUE(lines.Has("Nepodařilo se přenést soubor " + (local / "src/f.bin") + "\r\n")) << lines.All();
     EXPECT_EQ(ReadFile(share / "p/f.bin"), "old remote");
+}
+
+TEST_F(Engine, PathsBeyondTheControlSystemsLimitAreNamedAndTheRestIsCopied)
+{
+    // Legal names deep enough in the tree that their paths pass the 259
+    // bytes a path on the wire may have: four folders of 60 characters
+    // below "\DATA\deep" (the deepest one's listing pattern still fits, a
+    // file in it does not), and a file and a folder named with 255 bytes.
+    std::string chain = "deep";
+    for (char c : {'a', 'b', 'c', 'd'})
+        chain += "/" + std::string(59, 'd') + c;
+    const std::string longFile(255, 'n'), longFolder(255, 'f');
+    WriteFile(share / "deep/ok.txt", "ok");
+    WriteFile(share / ("deep/" + longFile), "long");
+    WriteFile(share / ("deep/" + longFolder + "/in.txt"), "in");
+    WriteFile(share / (chain + "/f.txt"), "deep");
+    auto remote = [](std::string rel) {
+        std::replace(rel.begin(), rel.end(), '/', '\\');
+        return "\\DATA\\" + rel;
+    };
+    ASSERT_EQ(remote(chain).size() + 4, 258u);
+    const std::string tooLong = "Cesta na řídícím systému je delší než 259 bajtů: ";
+
+    const std::string dst = local / "dst";
+    fs::create_directories(dst);
+    sim->recorder().clear();
+    EXPECT_FALSE(Copy("\\DATA\\", dst, {u"deep"}));
+    EXPECT_EQ(lines.lines, (std::vector<std::string>{tooLong + remote("deep/" + longFolder) + "\\*.*\r\n",
+                                                     tooLong + remote("deep/" + longFile) + "\r\n",
+                                                     tooLong + remote(chain + "/f.txt") + "\r\n"}))
+        << lines.All();
+    EXPECT_EQ(ReadFile(dst + "/deep/ok.txt"), "ok");
+    EXPECT_TRUE(fs::is_directory(dst + "/" + chain));
+    EXPECT_FALSE(fs::exists(dst + "/deep/" + longFile));
+    EXPECT_EQ(Received(4), 1u); // nothing was asked for a refused path
+
+    // The other way: a name that the remote folder cannot take beside one
+    // that it can.
+    lines.lines.clear();
+    const std::string third = chain.substr(0, chain.rfind('/'));
+    const std::string name(70, 'p');
+    WriteFile(local / ("src/" + name), "p");
+    WriteFile(local / "src/ok.txt", "ok");
+    EXPECT_FALSE(Copy(local / "src", remote(third), {W(name), u"ok.txt"}));
+    EXPECT_EQ(lines.All(), tooLong + remote(third + "/" + name) + "\r\n");
+    EXPECT_EQ(ReadFile(share / (third + "/ok.txt")), "ok");
 }
