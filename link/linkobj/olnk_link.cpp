@@ -69,6 +69,65 @@ struct Post
     std::unique_ptr<LinkMessageRecord> record;
 };
 
+// Notices of pushed data (watch values, line registers, mechanisms) that a
+// window has not handled yet.  The window reads the latest data the link
+// keeps, so one notice of a kind waiting for a window is enough: while it
+// waits, pushes of that kind post nothing more, and the notice's record,
+// freed after the handler, sends one more when pushes came meanwhile.
+// Otherwise a window slower than the pushes (a busy machine, a long watch
+// list) falls further behind with every push, and its thread handles
+// nothing else.  Outlives the link: records may be freed after it.
+struct NoticeGate
+{
+    std::mutex m;
+    ILinkWindowPoster* poster = nullptr; // null once the link is gone
+    std::uintptr_t linkId = 0;
+    struct Waiting
+    {
+        uint32_t target;
+        std::intptr_t kind;
+        bool again; // a push came while the notice waited
+    };
+    std::vector<Waiting> waiting;
+};
+
+class NoticeRecord final : public LinkMessageRecord
+{
+public:
+    NoticeRecord(std::shared_ptr<NoticeGate> gate, uint32_t target, std::intptr_t kind)
+        : m_gate(std::move(gate)), m_target(target), m_kind(kind)
+    {
+    }
+    ~NoticeRecord() override
+    {
+        ILinkWindowPoster* poster = nullptr;
+        std::uintptr_t linkId = 0;
+        {
+            std::lock_guard<std::mutex> g(m_gate->m);
+            auto& w = m_gate->waiting;
+            auto it = std::find_if(w.begin(), w.end(),
+                                   [&](const NoticeGate::Waiting& x) { return x.target == m_target && x.kind == m_kind; });
+            if (it == w.end())
+                return;
+            if (!it->again || !m_gate->poster) {
+                w.erase(it);
+                return;
+            }
+            it->again = false;
+            poster = m_gate->poster;
+            linkId = m_gate->linkId;
+        }
+        // Outside the lock: a poster that drops the message frees the new
+        // record at once, and its destructor ends the wait.
+        poster->Post(m_target, WM_LINK_NOTIFY, linkId, m_kind, std::make_unique<NoticeRecord>(m_gate, m_target, m_kind));
+    }
+
+private:
+    std::shared_ptr<NoticeGate> m_gate;
+    uint32_t m_target;
+    std::intptr_t m_kind;
+};
+
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 } // namespace
@@ -118,6 +177,12 @@ struct Impl final : XferHost
     PushState linePush;
 
     Impl(COlnkLink* s, ILinkWindowPoster* p) : self(s), poster(p) {}
+    ~Impl()
+    {
+        std::lock_guard<std::mutex> g(notices->m);
+        notices->poster = nullptr;
+    }
+    std::shared_ptr<NoticeGate> notices = std::make_shared<NoticeGate>();
 
     // ---- posting -----------------------------------------------------------------
     void Flush(std::vector<Post>& posts)
@@ -131,6 +196,25 @@ struct Impl final : XferHost
     {
         for (uint32_t t : lists[list])
             posts.push_back({t, message, linkId, lParam, nullptr});
+    }
+    // WM_LINK_NOTIFY of pushed data to list 1: one notice of a kind waits
+    // for each window at most (NoticeGate).
+    void NoticeToList(std::vector<Post>& posts, std::intptr_t kind)
+    {
+        std::lock_guard<std::mutex> g(notices->m);
+        notices->poster = poster;
+        notices->linkId = linkId;
+        for (uint32_t t : lists[1]) {
+            auto& w = notices->waiting;
+            auto it = std::find_if(w.begin(), w.end(),
+                                   [&](const NoticeGate::Waiting& x) { return x.target == t && x.kind == kind; });
+            if (it != w.end()) {
+                it->again = true;
+                continue;
+            }
+            w.push_back({t, kind, false});
+            posts.push_back({t, WM_LINK_NOTIFY, linkId, kind, std::make_unique<NoticeRecord>(notices, t, kind)});
+        }
     }
     std::unique_ptr<LinkResultMessage> Result(uint8_t kind, int8_t st, std::uintptr_t param)
     {
@@ -573,7 +657,9 @@ struct Impl final : XferHost
             case 3: break;
             default: notify = false; break;
             }
-            if (notify)
+            if (notify && (kind == 1 || kind == 4 || kind == 5))
+                d->NoticeToList(posts, kind);
+            else if (notify)
                 d->ToList(posts, 1, WM_LINK_NOTIFY, kind);
             else
                 d->stats.CountIgnored();

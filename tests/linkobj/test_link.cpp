@@ -6,6 +6,7 @@
 
 #include "platform/sys/LastError.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/platform/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -249,6 +250,31 @@ TEST_F(LinkPeer, WatchListMergedAndPushesPaired)
     PlcStatusRecord s{};
     pl->GetLastStatus(&s);
     EXPECT_EQ(uint16_t{s.flags}, 0x04);
+}
+
+// Watch values pushed faster than the window handles them: one notice waits
+// for the window at most, and the pushes that came meanwhile bring one more
+// once it was handled.  (A notice for each push queued up without end on a
+// busy machine, and the window's thread handled nothing else.)
+TEST_F(LinkPeer, PushesFasterThanTheWindowWaitAsOneNotice)
+{
+    ASSERT_EQ(pl->SetWatchPeriod(target.handle, 0, 200, 0), 1);
+    ASSERT_EQ(pl->AddWatch(target.handle, 0, 1, 100, 1, 1), 1);
+    Bytes m;
+    const uint32_t wire = Next(m, 16);
+    peer->Reply(16, wire, 0);
+    ASSERT_TRUE(Pump([&] { return target.Count(WM_LINK_RESULT) == 1; }));
+    uint8_t v = 0;
+    auto value = [&] { return pl->GetWatchValue(1, 100, 1, &v, 1) == 0 ? int(v) : -1; };
+    // The user-interface thread is busy: nothing is handled meanwhile.
+    for (uint8_t i = 1; i <= 100; ++i)
+        peer->Push(1, wire, {1, 0, 0, i});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return value() == 100; }));
+    ASSERT_TRUE(Pump([&] { return list1.Count(WM_LINK_NOTIFY) == 2; }));
+    peer->Push(1, wire, {1, 0, 0, 101});
+    ASSERT_TRUE(Pump([&] { return list1.Count(WM_LINK_NOTIFY) == 3 && value() == 101; }));
+    for (const Got& g : list1.Of(WM_LINK_NOTIFY))
+        EXPECT_EQ(g.lParam, 1);
 }
 
 TEST_F(LinkPeer, MechanismsAndLines)
