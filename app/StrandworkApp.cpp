@@ -48,6 +48,7 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -560,16 +561,42 @@ void CStrandworkApp::EndOnSignal()
         m_pProjectDoc->RequestBuildStop();
     if (!first)
         return;
-    // The settings are written now, whatever runs at this moment.
+    // The settings and the workspace file are written now, whatever runs at
+    // this moment (during a build the close writes the workspace file once
+    // the build has stopped).
     if (CMainFrame* frame = MainFrame(); frame && !MainWindowClosed())
         frame->SaveWindowState();
     if (m_pRecentFileList)
         m_pRecentFileList->WriteList();
+    if (m_pProjectDoc && !m_pProjectDoc->IsBuilding()) {
+        m_pProjectDoc->SaveWorkspace();
+        m_workspaceSavedOnSignal = true;
+    }
     (void)sys::RegistryStore::Flush();
     // Whatever still runs then, the process ends within the time a script
-    // gives it (the settings are on disk already).
+    // gives it (the settings are on disk already): once this thread has
+    // handled no event for kSignalGraceMs, or after kSignalLimitMs.  A beat
+    // of this thread's timer tells that it handles its events; wall time
+    // alone ran out on a busy machine while the close was still under way.
+    using SteadyClock = std::chrono::steady_clock;
+    static std::atomic<int64_t> lastBeat{0};
+    const auto beatNow = [] {
+        lastBeat = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count();
+    };
+    beatNow();
+    auto* beat = new QTimer(this);
+    connect(beat, &QTimer::timeout, this, beatNow);
+    beat->start(50);
     std::thread([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kSignalGraceMs));
+        const auto start = SteadyClock::now();
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the watch's own period
+            const auto now = SteadyClock::now();
+            const int64_t nowMs =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+            if (nowMs - lastBeat.load() >= kSignalGraceMs || now - start >= std::chrono::milliseconds(kSignalLimitMs))
+                break;
+        }
         (void)sys::RegistryStore::Flush();
         std::fputs("strandwork: still busy after the signal: ending now\n", stderr);
         std::_Exit(CStrandworkApp::Instance() && CStrandworkApp::Instance()->StartupBuildFailed() ? kExitBuildFailed
@@ -677,7 +704,7 @@ bool CStrandworkApp::CloseProject(bool ending)
             m_pProjectDoc->RequestBuildStop();
             return false;
         }
-        if (m_pProjectDoc)
+        if (m_pProjectDoc && !m_workspaceSavedOnSignal)
             m_pProjectDoc->SaveWorkspace();
         for (ui::Document* d : Documents().Documents())
             d->SetModifiedFlag(false);

@@ -55,8 +55,11 @@ constexpr int kExitInitFailed = 3;
 // the window stayed open with the output until it was closed; without one
 // the run ended at once).
 constexpr int kExitBuildFailed = 1;
-// How long the program may take to end after SIGTERM or SIGINT.
+// How long the program may go without handling an event while it ends
+// after SIGTERM or SIGINT (a handler that blocks), and how long it may take
+// in all (a loop that never ends).
 constexpr int kSignalGraceMs = 1500;
+constexpr int kSignalLimitMs = 5000;
 
 // The framework's multi-document template with the number of its documents.
 class CKXMultiDocTemplate : public ui::DocTemplate
@@ -184,15 +187,17 @@ public:
 
     // Makes SIGTERM and SIGINT end the program (EndOnSignal).
     static void InstallCloseOnSignal();
-    // SIGTERM or SIGINT: the program ends whatever its windows show, within
-    // kSignalGraceMs.  Open modal windows are rejected, a build is asked to
-    // stop, the settings (placement, workspace, bars, recent lists) are
-    // written at once, and no message box waits for an answer any more;
-    // then, once no nested loop runs, the main window closes without a
-    // question and with no document saved (every document, loose or in the
-    // project, stays as it is on disk; the project's workspace file is
-    // written), and the event loop ends.  Whatever still runs after
-    // kSignalGraceMs, the process ends then.
+    // SIGTERM or SIGINT: the program ends whatever its windows show.  Open
+    // modal windows are rejected, a build is asked to stop, the settings
+    // (placement, workspace, bars, recent lists) and the project's workspace
+    // file are written at once, and no message box waits for an answer any
+    // more; then, once no nested loop runs, the main window closes without
+    // a question and with no document saved (every document, loose or in
+    // the project, stays as it is on disk), and the event loop ends.  When
+    // the user-interface thread handles no event for kSignalGraceMs (a
+    // handler that blocks), or kSignalLimitMs have passed, the process ends
+    // then.  A machine busy with other work makes the end slower, not
+    // shorter: the thread still handles its events.
     void EndOnSignal();
     bool EndingOnSignal() const { return m_endingOnSignal; }
 
@@ -229,6 +234,7 @@ private:
     bool m_startupBuildFailed = false;
     bool m_noDisplay = false;
     bool m_endingOnSignal = false;
+    bool m_workspaceSavedOnSignal = false; // written when the signal came
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;
     int m_exitStatus = 0;
     std::unique_ptr<CAppWorkspaceDocuments> m_workspaceDocuments;

@@ -235,14 +235,14 @@ protected:
         end.err = QString::fromLocal8Bit(program.readAllStandardError());
         return end;
     }
-    // Ended by its normal close: before the fallback, status 0, and no
-    // message but the reports expected, which standard error shows with
-    // the answer they got (nothing waits for one after a signal).
+    // Ended by its normal close (not by the fallback: how long it takes is
+    // the machine's), status 0, and no message but the reports expected,
+    // which standard error shows with the answer they got (nothing waits
+    // for one after a signal).
     static void ExpectNormalEnd(const Ending& end, const QStringList& reports = {})
     {
         EXPECT_EQ(end.status, 0) << end.err.toStdString();
         EXPECT_GE(end.ms, 0) << "still running 10 s after the signal";
-        EXPECT_LT(end.ms, kSignalGraceMs) << end.err.toStdString();
         EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal")))
             << end.err.toStdString();
         static const QRegularExpression message(QStringLiteral("^Strandwork: .*\\[\\d+\\]$"),
