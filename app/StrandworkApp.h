@@ -55,10 +55,7 @@ constexpr int kExitInitFailed = 3;
 // the window stayed open with the output until it was closed; without one
 // the run ended at once).
 constexpr int kExitBuildFailed = 1;
-// How long the program may go without handling an event while it ends
-// after SIGTERM or SIGINT (a handler that blocks), and how long it may take
-// in all (a loop that never ends).
-constexpr int kSignalGraceMs = 1500;
+// How long the program may take to end after SIGTERM or SIGINT.
 constexpr int kSignalLimitMs = 5000;
 
 // The framework's multi-document template with the number of its documents.
@@ -193,11 +190,8 @@ public:
     // file are written at once, and no message box waits for an answer any
     // more; then, once no nested loop runs, the main window closes without
     // a question and with no document saved (every document, loose or in
-    // the project, stays as it is on disk), and the event loop ends.  When
-    // the user-interface thread handles no event for kSignalGraceMs (a
-    // handler that blocks), or kSignalLimitMs have passed, the process ends
-    // then.  A machine busy with other work makes the end slower, not
-    // shorter: the thread still handles its events.
+    // the project, stays as it is on disk), and the event loop ends.
+    // Whatever still runs after kSignalLimitMs, the process ends then.
     void EndOnSignal();
     bool EndingOnSignal() const { return m_endingOnSignal; }
 
