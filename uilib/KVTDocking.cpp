@@ -439,19 +439,22 @@ void KvtFrameClient::RecalcLayout()
     CKVTToolDockBar* leftSite = Site(ui::DOCKBAR_LEFT);
     CKVTToolDockBar* rightSite = Site(ui::DOCKBAR_RIGHT);
     int top = 0, bottom = 0, left = 0, right = 0;
-    const auto layTopAndBottom = [&] {
-        if (topSite) {
-            topSite->SetLayoutRect(QRect(0, 0, w, h));
-            top = topSite->Layout(w, true);
+    // Two opposite sites across `length`: the first in `room`, the second in
+    // what the first leaves of it (its rows or its columns).
+    const auto layPair = [](CKVTToolDockBar* first, CKVTToolDockBar* second, const QRect& room, bool rows,
+                            int length, int& a, int& b) {
+        if (first) {
+            first->SetLayoutRect(room);
+            a = first->Layout(length, true);
         }
-        if (bottomSite) {
-            bottomSite->SetLayoutRect(QRect(0, 0, w, h - top));
-            bottom = bottomSite->Layout(w, true);
+        if (second) {
+            second->SetLayoutRect(rows ? room.adjusted(0, 0, 0, -a) : room.adjusted(0, 0, -a, 0));
+            b = second->Layout(length, true);
         }
     };
-    layTopAndBottom();
+    layPair(topSite, bottomSite, QRect(0, 0, w, h), true, w, top, bottom);
     if (FitOppositeSites(topSite, bottomSite, top + bottom - (h - least.height())))
-        layTopAndBottom();
+        layPair(topSite, bottomSite, QRect(0, 0, w, h), true, w, top, bottom);
     // Past that the top site keeps its bars, then the bottom one.
     top = std::min(top, h);
     bottom = std::min(bottom, h - top);
@@ -460,19 +463,9 @@ void KvtFrameClient::RecalcLayout()
     if (bottomSite)
         bottomSite->setGeometry(0, h - bottom, w, bottom);
     const int middle = std::max(0, h - top - bottom);
-    const auto laySides = [&] {
-        if (leftSite) {
-            leftSite->SetLayoutRect(QRect(0, top, w, middle));
-            left = leftSite->Layout(middle, true);
-        }
-        if (rightSite) {
-            rightSite->SetLayoutRect(QRect(0, top, w - left, middle));
-            right = rightSite->Layout(middle, true);
-        }
-    };
-    laySides();
+    layPair(leftSite, rightSite, QRect(0, top, w, middle), false, middle, left, right);
     if (FitOppositeSites(leftSite, rightSite, left + right - (w - least.width())))
-        laySides();
+        layPair(leftSite, rightSite, QRect(0, top, w, middle), false, middle, left, right);
     left = std::min(left, w);
     right = std::min(right, w - left);
     if (leftSite)

@@ -89,6 +89,12 @@ struct NoticeGate
         bool again; // a push came while the notice waited
     };
     std::vector<Waiting> waiting;
+    // The notice of kind waiting for target; the caller holds m.
+    std::vector<Waiting>::iterator Find(uint32_t target, std::intptr_t kind)
+    {
+        return std::find_if(waiting.begin(), waiting.end(),
+                            [&](const Waiting& w) { return w.target == target && w.kind == kind; });
+    }
 };
 
 class NoticeRecord final : public LinkMessageRecord
@@ -104,13 +110,11 @@ public:
         std::uintptr_t linkId = 0;
         {
             std::lock_guard<std::mutex> g(m_gate->m);
-            auto& w = m_gate->waiting;
-            auto it = std::find_if(w.begin(), w.end(),
-                                   [&](const NoticeGate::Waiting& x) { return x.target == m_target && x.kind == m_kind; });
-            if (it == w.end())
+            const auto it = m_gate->Find(m_target, m_kind);
+            if (it == m_gate->waiting.end())
                 return;
             if (!it->again || !m_gate->poster) {
-                w.erase(it);
+                m_gate->waiting.erase(it);
                 return;
             }
             it->again = false;
@@ -205,14 +209,11 @@ struct Impl final : XferHost
         notices->poster = poster;
         notices->linkId = linkId;
         for (uint32_t t : lists[1]) {
-            auto& w = notices->waiting;
-            auto it = std::find_if(w.begin(), w.end(),
-                                   [&](const NoticeGate::Waiting& x) { return x.target == t && x.kind == kind; });
-            if (it != w.end()) {
+            if (const auto it = notices->Find(t, kind); it != notices->waiting.end()) {
                 it->again = true;
                 continue;
             }
-            w.push_back({t, kind, false});
+            notices->waiting.push_back({t, kind, false});
             posts.push_back({t, WM_LINK_NOTIFY, linkId, kind, std::make_unique<NoticeRecord>(notices, t, kind)});
         }
     }

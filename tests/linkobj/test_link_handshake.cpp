@@ -110,10 +110,7 @@ public:
             m_R = f.seq;
             m_next = 1;
             m_sent.clear();
-            // The connect reply: 0, 1, 0, the request's parameter, status 0, u16 4, u16 1.
-            Bytes reply{0, 1, 0};
-            reply.insert(reply.end(), f.data.begin() + 3, f.data.begin() + 7);
-            reply.insert(reply.end(), {0, 4, 0, 1, 0});
+            const Bytes reply = ConnectReply(f);
             if (m_order == Order::AckFirst) {
                 Build({}, false);
                 m_replySeq = Build(reply, true);
@@ -133,12 +130,8 @@ public:
             m_sent.clear();
             Build({0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0}, true);
             m_replyAcknowledged = false;
-            const WireFrame connect = m_connect;
-            m_R = connect.seq;
-            Bytes reply{0, 1, 0};
-            reply.insert(reply.end(), connect.data.begin() + 3, connect.data.begin() + 7);
-            reply.insert(reply.end(), {0, 4, 0, 1, 0});
-            m_replySeq = Build(reply, true);
+            m_R = m_connect.seq;
+            m_replySeq = Build(ConnectReply(m_connect), true);
             return;
         }
         Acknowledged(f.ack);
@@ -177,6 +170,15 @@ public:
     }
 
 private:
+    // The connect reply: 0, 1, 0, the request's parameter, status 0, u16 4, u16 1.
+    static Bytes ConnectReply(const WireFrame& connect)
+    {
+        Bytes reply{0, 1, 0};
+        reply.insert(reply.end(), connect.data.begin() + 3, connect.data.begin() + 7);
+        reply.insert(reply.end(), {0, 4, 0, 1, 0});
+        return reply;
+    }
+
     uint8_t Build(const Bytes& data, bool connect)
     {
         const uint8_t seq = m_next;
