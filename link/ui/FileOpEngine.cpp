@@ -112,17 +112,16 @@ bool BeyondWireLimit(std::u16string_view remotePath)
 bool MeansMissing(int status) { return status == -5 || status == -11 || status == -14; }
 
 // A status the link itself ended a request with because it could not carry
-// it (the link closed or reset, no answer within the job time-out, a broken
-// stream): a failure of the communication, not an answer of the control
-// system about the file.
+// it (the link closed or reset, no answer within the job time-out): a
+// failure of the communication, not an answer of the control system about
+// the file (a job the control system could not read or write for, 135 and
+// 136, stays that).
 bool LinkFailed(int status)
 {
     switch (uint8_t(int8_t(status))) {
     case OXFR_CLOSED:
     case OXFR_RESET:
     case OXFR_CONNECTION_ERROR:
-    case OXFR_NO_STREAM:
-    case OXFR_STREAM_ERROR:
         return true;
     default:
         return false;
