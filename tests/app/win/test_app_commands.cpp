@@ -388,9 +388,11 @@ TEST(AppCommands, SaveWithNoDocumentWindowSavesTheProject)
     // The focus in the project explorer (the project's own view).
     auto* explorer = frame->findChild<CKXPExplorerView*>();
     ASSERT_NE(explorer, nullptr);
-    explorer->setFocus();
-    PumpEvents();
     add(ID_PROJECT_ADD_SOURCE, QStringLiteral("Fourth.plc"));
+    QApplication::setActiveWindow(frame);
+    explorer->Tree()->setFocus();
+    PumpEvents();
+    ASSERT_EQ(ui::FocusedView(), explorer) << explorer->isVisible() << " " << QApplication::focusWidget();
     EXPECT_TRUE(saveEnabled());
     ui::SendCommand(ID_FILE_SAVE);
     EXPECT_FALSE(doc->IsModified());
@@ -402,6 +404,7 @@ TEST(AppCommands, SaveWithNoDocumentWindowSavesTheProject)
     ASSERT_NE(view, nullptr);
     view->setFocus();
     PumpEvents();
+    ASSERT_EQ(ui::FocusedView(), view);
     const std::string main = s.dir.Read("Main.plc");
     add(ID_PROJECT_ADD_HEADER, QStringLiteral("Defs.inc"));
     EXPECT_FALSE(saveEnabled());
