@@ -392,9 +392,9 @@ TEST(AppCommands, SaveWithNoDocumentWindowSavesTheProject)
     QApplication::setActiveWindow(frame);
     explorer->Tree()->setFocus();
     PumpEvents();
-    ASSERT_EQ(ui::FocusedView(), explorer) << explorer->isVisible() << " " << QApplication::focusWidget();
+    ASSERT_EQ(ui::FocusedView(), explorer);
     EXPECT_TRUE(saveEnabled());
-    ui::SendCommand(ID_FILE_SAVE);
+    PostKey(Qt::Key_S, Qt::ControlModifier);
     EXPECT_FALSE(doc->IsModified());
     stored = s.dir.Read("Project.kxp");
     EXPECT_NE(stored.find("Fourth.plc"), std::string::npos);
