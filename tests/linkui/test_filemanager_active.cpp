@@ -175,6 +175,41 @@ TEST_F(ActivePane, TheListClickedAfterAPaneButtonIsTheSource)
     }
 }
 
+// Every ordered pair of clicks over the controls of both panes (an entry
+// of the list, the details and refresh buttons, the path, the summary):
+// the pane of the second click is the active one, and nothing changes on
+// either side.
+TEST_F(ActivePane, EveryPairOfClicksLeavesThePaneClickedLast)
+{
+    Make();
+    struct Control
+    {
+        int pane;
+        std::function<void()> click;
+    };
+    std::vector<Control> controls;
+    for (int pane : {0, 1}) {
+        CFilePanelDlg* p = pane == 0 ? dlg->Left() : dlg->Right();
+        const std::string entry = pane == 0 ? "beta.txt" : "alpha.txt";
+        controls.push_back({pane, [this, p, entry] { ClickName(p, entry); }});
+        controls.push_back({pane, [this, p] { ClickButton(p, kDetails); }});
+        controls.push_back({pane, [this, p] { ClickButton(p, kRefresh); }});
+        controls.push_back({pane, [p] { Click(p->PathEdit()); }});
+        controls.push_back({pane, [p] { Click(p->Info()); }});
+    }
+    for (size_t a = 0; a < controls.size(); ++a)
+        for (size_t b = 0; b < controls.size(); ++b) {
+            controls[a].click();
+            Idle();
+            controls[b].click();
+            Idle();
+            EXPECT_EQ(dlg->Left()->IsActive(), controls[b].pane == 0) << a << " then " << b;
+            EXPECT_EQ(dlg->Right()->IsActive(), controls[b].pane == 1) << a << " then " << b;
+            EXPECT_EQ(dlg->ActiveLeft(), controls[b].pane == 0) << a << " then " << b;
+        }
+    ExpectFiles(localBefore, remoteBefore);
+}
+
 // A key in a pane's list makes that pane active; the window left and
 // activated again (the focus coming back to the other pane's list) does
 // not.  Every question names the folder and the files of the active pane.
