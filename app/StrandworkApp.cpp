@@ -173,6 +173,13 @@ CStrandworkApp::CStrandworkApp()
     });
     MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     MapCommand(ID_FILE_SAVE_ALL, [this] { SaveAll(); });
+    // Save saves the active document (its own handler comes first on the
+    // route); with no document window active it saves a modified project.
+    MapCommand(ID_FILE_SAVE, [this] {
+        if (CStrandworkDoc* project = ProjectToSave())
+            project->DoFileSave();
+    });
+    MapUpdate(ID_FILE_SAVE, [this](ui::CmdUI& cmd) { cmd.Enable(ProjectToSave() != nullptr); });
     MapCommand(ID_PROJECT_NEW, [this] { OnProjectNew(); });
     MapCommand(ID_TOOLS_FILEMANAGER, [this] { OnFileManager(); });
     m_transferCommands->Map();
@@ -652,6 +659,16 @@ bool CStrandworkApp::ClearProjectDoc()
         frame->DetachProject();
     m_pProjectDoc = nullptr;
     return true;
+}
+
+CStrandworkDoc* CStrandworkApp::ProjectToSave() const
+{
+    // A view on the route (a document window, or the project explorer)
+    // decides through its document; a document without a save handler of
+    // its own is not saved by saving the project instead.
+    if (ui::FocusedView() || !m_pProjectDoc || !m_pProjectDoc->IsModified())
+        return nullptr;
+    return m_pProjectDoc;
 }
 
 bool CStrandworkApp::SaveAll()

@@ -102,6 +102,9 @@ public:
     // Saves every modified document (project, PLC sources, headers, binary,
     // text); true when every save succeeded.
     bool SaveAll();
+    // The project that the save command saves: open, modified, and no
+    // document window active.
+    CStrandworkDoc* ProjectToSave() const;
 
     // The main frame's font and colour registry (the process-wide one).
     CFontColorPage* GetFontColorPage();

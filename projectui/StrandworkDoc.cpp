@@ -54,6 +54,7 @@ CStrandworkDoc::CStrandworkDoc()
       m_debug(std::make_unique<core::ProjectDebug>(Data())),
       m_transfer(std::make_unique<CProjectTransfer>(*this))
 {
+    MapCommand(ID_FILE_SAVE, [this] { DoFileSave(); });
     MapUpdate(ID_FILE_SAVE, [this](ui::CmdUI& cmdUi) { OnUpdateFileSave(cmdUi); });
     m_linkNotices = std::make_unique<linkui::LinkWindow>(
         this, [this](uint32_t msg, uintptr_t, intptr_t lParam, ui::MessageRecord*) -> intptr_t {

@@ -6,6 +6,7 @@
 #include "platform/sys/Format.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
+#include "res/StringTable.h"
 
 #include <QDir>
 #include <QEvent>
@@ -28,6 +29,27 @@ constexpr char16_t kDeleteQuestion[] = u"Smazat označené soubory/adresáře z 
 constexpr char16_t kCopyReport[] = u"Při kopírování soborů došlo k chybám:\r\n\r\n";
 constexpr char16_t kMoveReport[] = u"Při přesunu soborů došlo k chybám:\r\n\r\n";
 constexpr char16_t kDeleteReport[] = u"Při mazání soborů došlo k chybám:\r\n\r\n";
+
+constexpr unsigned IDS_DELETE_LIST = 4850; // "Položky ke smazání (%d):"
+constexpr unsigned IDS_DELETE_MORE = 4851; // "... a další (%d)"
+// The names the delete question lists; the rest are counted.
+constexpr size_t kListedNames = 10;
+
+// The entries the delete question names, one a line, a control character
+// of a name shown as "?" (a name never breaks the list).
+std::u16string DeleteList(const std::vector<std::u16string>& names)
+{
+    std::u16string out = u"\r\n\r\n" + FormatResString(IDS_DELETE_LIST, int(names.size())).toStdU16String();
+    const size_t listed = std::min(names.size(), kListedNames);
+    for (size_t i = 0; i < listed; ++i) {
+        out += u"\r\n";
+        for (char16_t c : names[i])
+            out += c < 0x20 || c == 0x7F ? u'?' : c;
+    }
+    if (names.size() > listed)
+        out += u"\r\n" + FormatResString(IDS_DELETE_MORE, int(names.size() - listed)).toStdU16String();
+    return out;
+}
 
 QIcon Icon(int id) { return QIcon(res::Path(QStringLiteral("icons/%1.svg").arg(id))); }
 
@@ -295,7 +317,7 @@ void CFileManagerDlg::Transfer(int op)
         report = kMoveReport;
         break;
     default:
-        question = sys::Format(kDeleteQuestion, from);
+        question = sys::Format(kDeleteQuestion, from) + DeleteList(names);
         caption = u"Smazat?";
         report = kDeleteReport;
         break;

@@ -1,6 +1,7 @@
 #include "link/ui/FileOpEngine.h"
 
 #include "link/linkobj/olnk_link_logic.h"
+#include "link/oxfr/oxfr.h"
 #include "link/oxfr/oxfr_messages.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
@@ -109,6 +110,30 @@ bool BeyondWireLimit(std::u16string_view remotePath)
 
 // The status of a file-information request for a missing entry.
 bool MeansMissing(int status) { return status == -5 || status == -11 || status == -14; }
+
+// A status the link itself ended a request with because it could not carry
+// it (the link closed or reset, no answer within the job time-out): a
+// failure of the communication, not an answer of the control system about
+// the file (a job the control system could not read or write for, 135 and
+// 136, stays that).
+bool LinkFailed(int status)
+{
+    switch (uint8_t(int8_t(status))) {
+    case OXFR_CLOSED:
+    case OXFR_RESET:
+    case OXFR_CONNECTION_ERROR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The line of a failed result: the communication line when the link
+// failed, else the control system's own.
+std::u16string_view Either(int status, std::u16string_view comm, std::u16string_view answer)
+{
+    return LinkFailed(status) ? comm : answer;
+}
 
 } // namespace
 
@@ -534,7 +559,7 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
         --m_requests;
         if (r.status < 0) {
             m_success = false;
-            Error(kErrMkdir, m_folderPath);
+            Error(Either(r.status, kErrCommMkdir, kErrMkdir), m_folderPath);
         }
         End(r.status >= 0);
         return;
@@ -553,7 +578,7 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
             if (r.status < 0 || !r.data || r.dataLength < sizeof(FileListRecord)) {
                 it.finished = true;
                 m_success = false;
-                Error(kErrAccess, it.source);
+                Error(Either(r.status, kErrCommInfo, kErrAccess), it.source);
             } else {
                 std::memcpy(&info, r.data, sizeof info);
                 if (info.folder == 0) {
@@ -580,6 +605,12 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
                 it.finished = true;
                 it.inProgress = false;
                 --m_requests;
+                // Without the link nothing is known of the folder: no
+                // file goes into it unreported.
+                if (LinkFailed(r.status)) {
+                    m_success = false;
+                    Error(kErrCommMkdir, it.target);
+                }
             }
             RemoteFolderStep();
         }
@@ -591,7 +622,7 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
             ReadListing(i, static_cast<const char16_t*>(r.data));
         } else {
             m_success = false;
-            Error(kErrFolderAccess, m_items[i].source);
+            Error(Either(r.status, kErrCommList, kErrFolderAccess), m_items[i].source);
         }
         {
             FileOpItem& item = m_items[i]; // the list may have grown
@@ -611,7 +642,7 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
         --m_requests;
         if (r.status < 0) {
             m_success = false;
-            Error(kErrMkdir, it.target);
+            Error(Either(r.status, kErrCommMkdir, kErrMkdir), it.target);
         }
         RemoteFolderStep();
         return;
@@ -626,7 +657,7 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
         --m_jobs;
         if (r.status < 0) {
             m_success = false;
-            Error(kErrXfer, it.source);
+            Error(Either(r.status, kErrCommXfer, kErrXfer), it.source);
         }
         NoteProgress();
         TransferStep();
@@ -641,7 +672,10 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
         --m_requests;
         if (r.status < 0) {
             m_success = false;
-            Error(kErrCopy, it.source);
+            if (r.kind == 0)
+                Error(Either(r.status, kErrCommCopy, kErrCopy), it.source);
+            else
+                Error(Either(r.status, kErrCommMove, kErrCopy), it.source);
         }
         NoteProgress();
         TransferStep();
@@ -656,7 +690,10 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
         --m_requests;
         if (r.status < 0) {
             m_success = false;
-            Error(r.kind == 2 ? kErrRemoteDelete : kErrRemoteRmdir, it.source);
+            if (r.kind == 2)
+                Error(Either(r.status, kErrCommDelete, kErrRemoteDelete), it.source);
+            else
+                Error(Either(r.status, kErrCommRmdir, kErrRemoteRmdir), it.source);
         }
         NoteProgress();
         RemoteDeleteStep();

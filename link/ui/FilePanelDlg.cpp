@@ -206,9 +206,12 @@ bool CFilePanelDlg::Create(IOxfrC* link, std::u16string_view path, std::u16strin
         notify();
         SetDetails(true);
     });
-    m_locations->installEventFilter(this);
-    m_pathEdit->installEventFilter(this);
-    m_info->installEventFilter(this);
+    // Every control of the pane, its lists' viewports, header and scroll
+    // bars included: a press or a key in any of them makes the pane the
+    // active one, whether or not it already had the focus.
+    installEventFilter(this);
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
     connect(m_locations, &QComboBox::activated, this, [this](int i) {
         if (m_busy || i < 0)
             return;
@@ -238,6 +241,14 @@ void CFilePanelDlg::FillLocations()
 
 void CFilePanelDlg::SetDetails(bool details)
 {
+    // The view that is shown takes the focus from the one that is hidden,
+    // so that the focus never leaves the pane for the next control.
+    QAbstractItemView* hidden = details ? static_cast<QAbstractItemView*>(m_list) : m_details;
+    QAbstractItemView* shown = details ? static_cast<QAbstractItemView*>(m_details) : m_list;
+    if (hidden->hasFocus()) {
+        shown->setVisible(true);
+        shown->setFocus(Qt::OtherFocusReason);
+    }
     m_details->setVisible(details);
     m_list->setVisible(!details);
     m_detailsButton->setChecked(details);
@@ -434,11 +445,30 @@ void CFilePanelDlg::HeaderClicked(int column)
 bool CFilePanelDlg::eventFilter(QObject* watched, QEvent* event)
 {
     const bool view = watched == m_details || watched == m_list;
-    if (event->type() == QEvent::FocusIn &&
-        (view || watched == m_locations || watched == m_pathEdit))
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+        // The user clicked or typed here.
         emit focusNotified(m_id);
-    if (event->type() == QEvent::MouseButtonPress && watched == m_info)
-        emit focusNotified(m_id);
+        break;
+    case QEvent::FocusIn:
+        // The focus moved here by the keyboard or the program; the window
+        // getting active again (a question answered, another window left)
+        // or a popup closing gives back the focus it had and changes no pane.
+        switch (static_cast<QFocusEvent*>(event)->reason()) {
+        case Qt::ActiveWindowFocusReason:
+        case Qt::PopupFocusReason:
+        case Qt::MenuBarFocusReason:
+            break;
+        default:
+            emit focusNotified(m_id);
+            break;
+        }
+        break;
+    default:
+        break;
+    }
     if (event->type() == QEvent::KeyPress && view) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {

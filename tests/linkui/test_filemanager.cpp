@@ -161,7 +161,8 @@ TEST_F(Manager, DeleteCreateFolderAndNoSelection)
         Press(CFileManagerDlg::ID_DELETE);
         ASSERT_EQ(prompts.Texts().size(), 1u);
         EXPECT_EQ(prompts.Texts()[0],
-                  QStringLiteral("Smazat označené soubory/adresáře z \\DATA\\x\\ včetně případných podadresářů?"));
+                  QStringLiteral("Smazat označené soubory/adresáře z \\DATA\\x\\ včetně případných podadresářů?"
+                                 "\r\n\r\nPoložky ke smazání (1):\r\ny"));
     }
     Idle();
     EXPECT_FALSE(fs::exists(share / "x/y"));

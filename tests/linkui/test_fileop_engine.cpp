@@ -204,6 +204,55 @@ TEST_F(Engine, ForcedServerStatusesGiveTheirLines)
     EXPECT_EQ(ReadFile(local / "l/f.txt"), "local");
 }
 
+// A request the link ended because it could not carry it (closed, reset,
+// no answer) reads as a communication error naming the
+// file, on every request of either side; nothing is changed.
+TEST_F(Engine, LinkFailuresGiveCommunicationLines)
+{
+    WriteFile(share / "s/f.txt", "remote");
+    WriteFile(local / "l/f.txt", "local");
+    fs::create_directories(share / "t");
+    const std::string l = local / "l";
+    struct Case
+    {
+        uint8_t op, status;
+        std::function<bool()> run;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {5, 134, [&] { return Delete("\\DATA\\s", {u"f.txt"}); }, "Chyba komunikace (soubor/adresář \\DATA\\s\\f.txt)\r\n"},
+        {3, 133, [&] { return Copy("\\DATA", l, {u"s"}); }, "Chyba komunikace (přenos výpisu adresáře \\DATA\\s)\r\n"},
+        {4, 132, [&] { return Copy("\\DATA\\s", l, {u"f.txt"}); }, "Chyba komunikace (přenos souboru \\DATA\\s\\f.txt)\r\n"},
+        {6, 133, [&] { return Copy(l, "\\DATA\\t", {u"f.txt"}); }, "Chyba komunikace (přenos souboru " + l + "/f.txt)\r\n"},
+        {0, 132, [&] { return Copy("\\DATA\\s", "\\DATA\\t", {u"f.txt"}); }, "Chyba komunikace (kopírování souboru \\DATA\\s\\f.txt)\r\n"},
+        {8, 134, [&] { return Move("\\DATA\\s", "\\DATA\\t", {u"f.txt"}); }, "Chyba komunikace (přesun souboru \\DATA\\s\\f.txt)\r\n"},
+        {2, 133, [&] { return Delete("\\DATA\\s", {u"f.txt"}); }, "Chyba komunikace (mazání souboru \\DATA\\s\\f.txt)\r\n"},
+        {7, 134, [&] { return Delete("\\DATA", {u"t"}); }, "Chyba komunikace (mazání adresáře \\DATA\\t)\r\n"},
+        {1, 134, [&] { return Copy(local.Path(), "\\DATA\\t", {u"l"}); }, "Chyba komunikace (vytváření adresáře \\DATA\\t\\l)\r\n"},
+    };
+    // The files (a folder the copy makes before the listing fails may stay).
+    auto files = [](const std::string& root) {
+        auto t = Tree(root);
+        std::erase_if(t, [](const auto& e) { return e.second == "<dir>"; });
+        return t;
+    };
+    const auto localBefore = files(local.Path());
+    const auto shareBefore = files(share.Path());
+    for (const Case& c : cases) {
+        lines.lines.clear();
+        sim->clearFileScripts();
+        cssim::FileScript fsc;
+        fsc.status = c.status;
+        sim->scriptFile(c.op, "", fsc);
+        EXPECT_FALSE(c.run()) << int(c.op);
+        EXPECT_TRUE(lines.Has(c.line)) << int(c.op) << ": " << lines.All();
+        EXPECT_EQ(lines.All().find("Chyba přístupu"), std::string::npos) << lines.All();
+        EXPECT_EQ(files(local.Path()), localBefore) << int(c.op);
+        EXPECT_EQ(files(share.Path()), shareBefore) << int(c.op);
+    }
+    sim->clearFileScripts();
+}
+
 TEST_F(Engine, AFailedPutDuringAMoveDeletesNoSource)
 {
     WriteFile(local / "src/ok.txt", "ok");
@@ -331,7 +380,7 @@ TEST_F(Engine, APeerResetDuringAnOperationFailsItsItems)
     sim->resetNow();
     ASSERT_TRUE(WaitFor([&] { return e.Ended(); }, 20000, "the condition"));
     EXPECT_FALSE(e.Succeeded());
-    EXPECT_TRUE(lines.Has("Nepodařilo se přenést soubor \\DATA\\r\\1.bin\r\n")) << lines.All();
+    EXPECT_TRUE(lines.Has("Chyba komunikace (přenos souboru \\DATA\\r\\1.bin)\r\n")) << lines.All();
     EXPECT_EQ(ReadFile(local / "1.bin"), "old");
 }
 

@@ -11,6 +11,7 @@
 #include "platform/ui/StatusBar.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/StructuredTextDoc.h"
+#include "projectui/KXPExplorerView.h"
 #include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
@@ -336,4 +337,79 @@ TEST(AppCommands, FindPrintAndTheEditorPanesFollowTheActiveView)
     PumpEvents();
     EXPECT_FALSE(enabled(ID_EDIT_FIND));
     EXPECT_FALSE(enabled(ID_FILE_PRINT));
+}
+
+// Uložit with only the project open: a source added to the project enables
+// it and it writes the project file, sent on the command route as the
+// menu, the toolbar and Ctrl+S send it, whether the focus is in the project
+// explorer or nowhere.  With a document window active it saves that
+// document and leaves the project alone.
+TEST(AppCommands, SaveWithNoDocumentWindowSavesTheProject)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    CStrandworkApp& app = *s.App();
+    CStrandworkDoc* doc = s.Project();
+    ui::MainFrameBase* frame = app.GetMainWnd();
+    ASSERT_NE(frame, nullptr);
+    frame->show();
+    QApplication::setActiveWindow(frame);
+    PumpEvents();
+    ASSERT_EQ(frame->MDIGetActive(), nullptr);
+    auto saveEnabled = [] {
+        ui::CmdUI cmd(ID_FILE_SAVE);
+        ui::UpdateCommandUI(cmd);
+        return cmd.Enabled();
+    };
+    auto add = [&](uint32_t id, const QString& name) {
+        OnNextModal<QFileDialog>([&](QFileDialog* d) { Choose(d, name); });
+        EXPECT_TRUE(app.ExecuteCommand(id));
+        EXPECT_TRUE(doc->IsModified());
+    };
+    s.dir.Write("Third.plc", "A\r\n");
+    s.dir.Write("Fourth.plc", "B\r\n");
+    s.dir.Write("Defs.inc", "C\r\n");
+    EXPECT_FALSE(saveEnabled());
+
+    // The focus nowhere: the project is saved.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus)
+        focus->clearFocus();
+    std::string stored = s.dir.Read("Project.kxp");
+    add(ID_PROJECT_ADD_SOURCE, QStringLiteral("Third.plc"));
+    EXPECT_EQ(s.dir.Read("Project.kxp"), stored);
+    EXPECT_TRUE(saveEnabled());
+    ui::SendCommand(ID_FILE_SAVE);
+    EXPECT_FALSE(doc->IsModified());
+    stored = s.dir.Read("Project.kxp");
+    EXPECT_NE(stored.find("Third.plc"), std::string::npos);
+    EXPECT_FALSE(saveEnabled());
+
+    // The focus in the project explorer (the project's own view).
+    auto* explorer = frame->findChild<CKXPExplorerView*>();
+    ASSERT_NE(explorer, nullptr);
+    add(ID_PROJECT_ADD_SOURCE, QStringLiteral("Fourth.plc"));
+    QApplication::setActiveWindow(frame);
+    explorer->Tree()->setFocus();
+    PumpEvents();
+    ASSERT_EQ(ui::FocusedView(), explorer);
+    EXPECT_TRUE(saveEnabled());
+    PostKey(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(doc->IsModified());
+    stored = s.dir.Read("Project.kxp");
+    EXPECT_NE(stored.find("Fourth.plc"), std::string::npos);
+
+    // A document window active: Uložit belongs to its document.
+    CPLCView* view = s.Open("Main.plc");
+    ASSERT_NE(view, nullptr);
+    view->setFocus();
+    PumpEvents();
+    ASSERT_EQ(ui::FocusedView(), view);
+    const std::string main = s.dir.Read("Main.plc");
+    add(ID_PROJECT_ADD_HEADER, QStringLiteral("Defs.inc"));
+    EXPECT_FALSE(saveEnabled());
+    ui::SendCommand(ID_FILE_SAVE);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(s.dir.Read("Project.kxp"), stored);
+    EXPECT_EQ(s.dir.Read("Main.plc"), main);
 }
