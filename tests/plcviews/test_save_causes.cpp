@@ -2,7 +2,8 @@
 // small tmpfs), a folder deleted after the open, a folder made read-only
 // after the open (a read-only bind mount).  Each message names the file and
 // the cause on a line of its own, the old file stays, and a "save as" that
-// replaces a failed save comes after the message that says why.
+// replaces a failed save comes after the message that says why.  A file the
+// user may not read names the file and the cause when its open fails.
 #include "plcviews/StructuredTextDoc.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
@@ -21,6 +22,10 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace testsupport::ui;
 using testsupport::plcviews::DebugSession;
@@ -111,4 +116,37 @@ TEST(SaveCauses, AReadOnlyFolderSaysWhyBeforeSaveAs)
     EXPECT_EQ(s.dir.Read("ro/F.plc"), "old\r\n");
     doc->SetModifiedFlag(false);
     doc->OnCloseDocument();
+}
+
+TEST(SaveCauses, AFileTheUserMayNotReadNamesTheFileAndTheCause)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    s.dir.Write("F.plc", "secret\r\n");
+    ASSERT_EQ(::chmod((s.dir / "F.plc").c_str(), 0), 0);
+    const QString path = s.Path("F.plc");
+    // Root reads every file: the open runs as another user then, in a child.
+    const auto open = [&path] {
+        PromptScript prompts({ui::IDOK});
+        CStructuredTextDoc doc;
+        const bool opened = doc.OnOpenDocument(path);
+        const bool named = prompts.Texts() == std::vector<QString>{ui::WithFileCause(
+                                                  ui::FrameworkText(ui::IDS_FAILED_TO_OPEN), path, EACCES)};
+        return opened ? 1 : named ? 0 : 2;
+    };
+    if (::geteuid() != 0) {
+        EXPECT_EQ(open(), 0);
+        return;
+    }
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        ::_exit(open());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened, 2: the message does not name the file and the cause";
 }
