@@ -124,7 +124,8 @@ public:
         return found;
     }
 
-    // Gives w the keyboard and presses the keys ("1", "F1", "ctrl+Tab").
+    // Gives w the keyboard and presses the keys ("1", "F1", "ctrl+Tab",
+    // "alt+n").
     void Keys(Window w, const std::vector<std::string>& keys) const
     {
         XSetInputFocus(m_display, w, RevertToParent, CurrentTime);
@@ -133,6 +134,9 @@ public:
             if (key.rfind("ctrl+", 0) == 0) {
                 state = ControlMask;
                 key.erase(0, 5);
+            } else if (key.rfind("alt+", 0) == 0) {
+                state = Mod1Mask;
+                key.erase(0, 4);
             }
             XKeyEvent e{};
             e.display = m_display;

@@ -205,3 +205,38 @@ TEST_F(ProgramEnding, AnUnmodifiedProjectOnAReadOnlyFolderClosesWithoutAQuestion
     EXPECT_EQ(Snapshot(folder), before);
     Stop();
 }
+
+TEST_F(ProgramEnding, AModifiedDocumentIsAskedAboutAndNoClosesWithoutSaving)
+{
+    // The project on a read-only folder opens its documents read-only; its
+    // workspace also names a text file elsewhere, which is changed.
+    const std::string folder = CopyProject();
+    dir.Write("notes.txt", "hello\r\n");
+    std::string workspace = dir.Read("Lis/Lis.kxw");
+    const std::string entry = "DocumentPath = texty.txt\r\n";
+    ASSERT_NE(workspace.find(entry), std::string::npos);
+    workspace.replace(workspace.find(entry), entry.size(), "DocumentPath = " + (dir / "notes.txt") + "\r\n");
+    dir.Write("Lis/Lis.kxw", workspace);
+    const auto before = Snapshot(dir.Path());
+    const testsupport::TestMount readOnly = testsupport::TestMount::ReadOnly(folder);
+    if (!readOnly.Up())
+        GTEST_SKIP() << readOnly.Why();
+    ASSERT_NO_FATAL_FAILURE(StartShown(folder + "/Lis.kxp"));
+    for (int i = 0; i < 5; ++i)
+        x.Keys(frame, {"1", "ctrl+Tab"});
+    x.Close(frame);
+    // The workspace file's report, then the question about the text file:
+    // its No closes the program without saving.
+    const auto ended = [&] { return program.state() == QProcess::NotRunning || program.waitForFinished(1); };
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0 || ended(); }, 20000)) << "no report";
+    const Window report = Box();
+    ASSERT_NE(report, 0u) << "the program ended without the report";
+    x.Keys(report, {"Return"});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return (Box() != 0 && Box() != report) || ended(); }, 20000));
+    ASSERT_NE(Box(), 0u) << "the program ended without the question";
+    x.Keys(Box(), {"alt+n"});
+    const Ending end = Finish();
+    EXPECT_EQ(end.status, 0) << "the program did not end\n" << end.err.toStdString();
+    EXPECT_EQ(Snapshot(dir.Path()), before);
+    Stop();
+}
