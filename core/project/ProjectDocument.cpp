@@ -331,7 +331,8 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
             return;
         }
         if (!native || !sys::AtomicWriteFile(*native, ws.Bytes())) {
-            m_site.ReportFileFault(*path, FileFault::Generic, true, failId, native ? sys::GetLastError() : ENAMETOOLONG);
+            m_site.ReportFileFault(*path, FileFault::Generic, true, failId,
+                                   native ? sys::GetLastError() : ENAMETOOLONG);
             return;
         }
         if (ws.HadLossyCharacter())
