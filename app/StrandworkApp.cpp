@@ -90,7 +90,7 @@ bool IsProjectFileName(const QString& path)
     return p.endsWith(QLatin1String(".kxp"), Qt::CaseInsensitive);
 }
 
-// SIGTERM and SIGINT reach the event loop through a pipe.
+// SIGTERM, SIGINT and SIGHUP reach the event loop through a pipe.
 int g_signalPipe[2] = {-1, -1};
 
 void OnCloseSignal(int)
@@ -531,8 +531,11 @@ void CStrandworkApp::InstallCloseOnSignal()
     sa.sa_handler = OnCloseSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::sigaction(SIGINT, &sa, nullptr);
+    // A hang-up (the terminal that started the program was closed) ends
+    // the program as a terminate does: without a handler it would end at
+    // once, and the settings and the workspace of the session were lost.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
 }
 
 namespace {
@@ -724,12 +727,12 @@ bool CStrandworkApp::CloseProject(bool ending)
             WriteStderr(FormatResString(IDS_SAVE_FAILED, d->GetPathName()));
             d->SetModifiedFlag(false);
         };
-        if (!m_pProjectDoc->DoFileSave())
+        if (!SaveProjectOnClose())
             giveUp(m_pProjectDoc);
         for (ui::Document* d : Documents().Documents())
             if (!d->SaveModified())
                 giveUp(d);
-    } else if (!m_pProjectDoc->DoFileSave() || !Documents().SaveAllModified()) {
+    } else if (!SaveProjectOnClose() || !Documents().SaveAllModified()) {
         return false;
     }
     // Every modified document was saved or its edits given up just now:
@@ -741,6 +744,19 @@ bool CStrandworkApp::CloseProject(bool ending)
     }
     if (core::OutputSink* out = GetOutputCtrl())
         out->ClearAll();
+    return true;
+}
+
+bool CStrandworkApp::SaveProjectOnClose()
+{
+    if (m_pProjectDoc->IsModified() || m_pProjectDoc->Data().FormatVersion < 5)
+        return m_pProjectDoc->DoFileSave();
+    // Nothing of the project changed: the project file stays as it is on
+    // disk, and only the workspace file records what is open.  A project
+    // on a folder that cannot be written closes without asking for another
+    // name; a workspace file that cannot be written is reported (the file
+    // and the cause) and does not hold the close.
+    m_pProjectDoc->SaveWorkspace();
     return true;
 }
 

@@ -55,7 +55,7 @@ constexpr int kExitInitFailed = 3;
 // the window stayed open with the output until it was closed; without one
 // the run ended at once).
 constexpr int kExitBuildFailed = 1;
-// How long the program may take to end after SIGTERM or SIGINT.
+// How long the program may take to end after SIGTERM, SIGINT or SIGHUP.
 constexpr int kSignalLimitMs = 5000;
 
 // The framework's multi-document template with the number of its documents.
@@ -185,9 +185,9 @@ public:
     // The exit status the run ends with (see main).
     int ExitStatus() const { return m_exitStatus; }
 
-    // Makes SIGTERM and SIGINT end the program (EndOnSignal).
+    // Makes SIGTERM, SIGINT and SIGHUP end the program (EndOnSignal).
     static void InstallCloseOnSignal();
-    // SIGTERM or SIGINT: the program ends whatever its windows show.  Open
+    // SIGTERM, SIGINT or SIGHUP: the program ends whatever its windows show.  Open
     // modal windows are rejected, a build is asked to stop, the settings
     // (placement, workspace, bars, recent lists) and the project's workspace
     // file are written at once, and no message box waits for an answer any
@@ -215,6 +215,11 @@ private:
     bool EndUnattendedWithoutProject(const QString& reason, const QString& message);
     void PostCloseMainWindow();
     void FinishEndOnSignal();
+    // The project's part of a close: a modified project (or one of a format
+    // that keeps its open documents in the project file) is saved as the
+    // framework saves a document; otherwise only its workspace file is
+    // written.  False when the save was refused or failed.
+    bool SaveProjectOnClose();
 
     crashreport::Handle* m_hCrashReporter = nullptr;
     QString m_helpPaths[3];

@@ -5,6 +5,7 @@
 #include "editor/settings/EdtSettings.h"
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
@@ -37,14 +38,20 @@ using watched::Watching;
 
 // A file that exists but may not be written: without any write permission
 // bit (also for root), or refused to this user.  Links are followed.
-bool ExistsReadOnly(const QString& path)
+// Why a file that exists cannot be written (an errno value: permission
+// denied, a read-only file system), 0 when it can or is not there.
+int ReadOnlyCause(const QString& path)
 {
     const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
     struct stat st{};
     if (!native || ::stat(native->c_str(), &st) != 0)
-        return false;
-    return (st.st_mode & 0222) == 0 || ::access(native->c_str(), W_OK) != 0;
+        return 0;
+    if (::access(native->c_str(), W_OK) != 0)
+        return errno;
+    return (st.st_mode & 0222) == 0 ? EACCES : 0;
 }
+
+bool ExistsReadOnly(const QString& path) { return ReadOnlyCause(path) != 0; }
 
 // Nothing that is not a regular file is read: the open never waits and
 // the type is checked before the first read.
@@ -111,7 +118,8 @@ bool CBinDoc::OnOpenDocument(const QString& path)
                 ui::Prompt(FormatResString(IDS_BIN_TOO_LARGE, QDir::toNativeSeparators(path)), {},
                            ui::MB_ICONEXCLAMATION);
             else
-                ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN);
+                ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN,
+                                        uint32_t(error));
             return false;
         }
     } else {
@@ -133,13 +141,16 @@ bool CBinDoc::OnOpenDocument(const QString& path)
 bool CBinDoc::OnSaveDocument(const QString& path)
 {
     // Every refused or failed save says so as the text documents do.
-    const auto failed = [&path] {
-        ui::Prompt(FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(path)), {},
-                   ui::MB_ICONEXCLAMATION);
+    // Every refused or failed save names the file and the cause on a line
+    // of its own.
+    const auto failed = [&path](uint32_t cause) {
+        ui::Prompt(ui::WithFileCause(FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(path)), path,
+                                     cause),
+                   {}, ui::MB_ICONEXCLAMATION);
         return false;
     };
-    if (ExistsReadOnly(path))
-        return failed();
+    if (const int cause = ReadOnlyCause(path))
+        return failed(uint32_t(cause));
     // Streamed out of the pages and the edits, never copied whole; the
     // document then reads from the file it wrote (the old one, replaced,
     // may be gone).  Bytes of the file that can no longer be had (it
@@ -147,16 +158,26 @@ bool CBinDoc::OnSaveDocument(const QString& path)
     int readBack = -1;
     bool unavailable = false;
     std::string written;
+    uint32_t cause = 0;
     const bool ok = watched::WithoutWatch(*this, GetPathName(), path, [&] {
         const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
         sys::AtomicFile file;
-        if (!native || !file.Open(*native) ||
-            !m_data.WriteTo([&file](const char* bytes, size_t n) { return file.Write(bytes, n); }, &unavailable))
+        const auto fail = [&cause] {
+            cause = sys::GetLastError();
             return false;
+        };
+        if (!native) {
+            cause = ENAMETOOLONG;
+            return false;
+        }
+        if (!file.Open(*native) ||
+            !m_data.WriteTo([&file](const char* bytes, size_t n) { return file.Write(bytes, n); }, &unavailable))
+            return fail();
         written = *native;
         readBack = file.OpenReadBack();
         if (file.Commit())
             return true;
+        fail();
         if (readBack >= 0)
             ::close(readBack);
         readBack = -1;
@@ -164,7 +185,7 @@ bool CBinDoc::OnSaveDocument(const QString& path)
     });
     if (!ok) {
         if (!unavailable)
-            return failed();
+            return failed(cause);
         ui::Prompt(FormatResString(IDS_BIN_BYTES_UNAVAILABLE, QDir::toNativeSeparators(GetPathName())), {},
                    ui::MB_ICONEXCLAMATION);
         return false;
@@ -193,7 +214,8 @@ bool CBinDoc::Reload()
     int error = 0;
     if (!ReadFile(path, bytes, error)) {
         if (NotAFile(error))
-            ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN);
+            ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN,
+                                    uint32_t(error));
         else
             ui::Prompt(FormatResString(error == EFBIG ? IDS_BIN_TOO_LARGE : IDS_BIN_RELOAD_FAILED,
                                        QDir::toNativeSeparators(path)),

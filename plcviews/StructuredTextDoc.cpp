@@ -6,6 +6,7 @@
 
 #include "projectui/ProjectHost.h"
 #include "editor/settings/EdtSettings.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/Registry.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Accel.h"
@@ -154,8 +155,10 @@ bool CStructuredTextDoc::OnOpenDocument(const QString& path)
         CloseOtherEmptyDocuments();
         return true;
     }
+    sys::SetLastError(0);
     if (probe != 0 || !m_buffer.LoadFromFile(path.toStdU16String())) {
-        ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN);
+        ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN,
+                                probe != 0 ? uint32_t(probe) : sys::GetLastError());
         m_buffer.InitNew();
         return false;
     }
@@ -176,11 +179,18 @@ bool CStructuredTextDoc::OnSaveDocument(const QString& path)
         UpdateAllViews(nullptr, 0);
     }
     int replaced = 0;
+    uint32_t cause = 0;
     const bool ok = watched::WithoutWatch(*this, old, path, [&] {
-        return m_buffer.SaveToFile(path.toStdU16String(), -1, true, &replaced);
+        sys::SetLastError(0);
+        if (m_buffer.SaveToFile(path.toStdU16String(), -1, true, &replaced))
+            return true;
+        cause = sys::GetLastError();
+        return false;
     });
     if (!ok) {
-        ui::Prompt(FormatResString(IDS_FILE_SAVE_FAILED, Shown(path)), {}, ui::MB_ICONEXCLAMATION);
+        // The file and the cause on a line of their own.
+        ui::Prompt(ui::WithFileCause(FormatResString(IDS_FILE_SAVE_FAILED, Shown(path)), path, cause), {},
+                   ui::MB_ICONEXCLAMATION);
         return false;
     }
     SetModifiedFlag(false);
@@ -216,8 +226,11 @@ bool CStructuredTextDoc::Reload()
         if (auto* tv = qobject_cast<CEdtTextView*>(v))
             carets.emplace_back(tv, tv->GetCursorPos());
     const bool readOnly = m_buffer.GetReadOnly();
-    if (ProbePath(GetPathName()) != 0 || !m_buffer.LoadFromFile(GetPathName().toStdU16String())) {
-        ReportSaveLoadException(GetPathName(), ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN);
+    sys::SetLastError(0);
+    const int probe = ProbePath(GetPathName());
+    if (probe != 0 || !m_buffer.LoadFromFile(GetPathName().toStdU16String())) {
+        ReportSaveLoadException(GetPathName(), ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN,
+                                probe != 0 ? uint32_t(probe) : sys::GetLastError());
         return false;
     }
     m_buffer.SetReadOnly(readOnly);

@@ -4,6 +4,7 @@
 #include "core/projfile/ProjectData.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Command.h"
+#include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -316,7 +318,7 @@ void CKXPExplorerView::OnRemoveFile()
         doc->SetSettingsModified();
 }
 
-QString CKXPExplorerView::FilePathOf(const QTreeWidgetItem* item) const
+QString CKXPExplorerView::FilePathOf(const QTreeWidgetItem* item, QString* unformed) const
 {
     CStrandworkDoc* doc = GetDocument();
     if (KindOf(item) != KindFile || !doc)
@@ -341,9 +343,18 @@ QString CKXPExplorerView::FilePathOf(const QTreeWidgetItem* item) const
     }
     if (!rel)
         return {};
-    const std::u16string full = core::ProjectFullPath(doc->GetProjectDir().toStdU16String(), *rel);
-    if (full.empty())
+    const std::u16string dir = doc->GetProjectDir().toStdU16String();
+    const std::u16string full = core::ProjectFullPath(dir, *rel);
+    if (full.empty()) {
+        if (unformed) {
+            std::u16string written = dir;
+            if (!written.empty() && written.back() != u'/' && written.back() != u'\\')
+                written += u'/';
+            written += *rel;
+            *unformed = QString::fromStdU16String(written);
+        }
         return {};
+    }
     if (const std::optional<std::string> native = sys::WinPath::ToNative(full))
         return QString::fromStdString(*native);
     return QString::fromStdU16String(full);
@@ -351,9 +362,20 @@ QString CKXPExplorerView::FilePathOf(const QTreeWidgetItem* item) const
 
 bool CKXPExplorerView::OpenSelected()
 {
-    const QString path = FilePathOf(m_tree->currentItem());
-    if (path.isEmpty())
+    QString unformed;
+    const QString path = FilePathOf(m_tree->currentItem(), &unformed);
+    if (path.isEmpty()) {
+        // An entry whose path is longer than paths may be opens nothing,
+        // and says so.
+        if (!unformed.isEmpty()) {
+            const uint32_t cause =
+                size_t(unformed.size()) >= sys::WinPath::kMaxPath ? ENAMETOOLONG : EINVAL;
+            ui::Prompt(ui::WithFileCause(ui::FrameworkText(ui::IDS_FAILED_TO_OPEN),
+                                         QString(unformed).replace(QLatin1Char('\\'), QLatin1Char('/')), cause),
+                       {}, ui::MB_ICONEXCLAMATION);
+        }
         return false;
+    }
     // Posted: the open may close this project (a support file that is a
     // project file), and with it this view.
     QMetaObject::invokeMethod(

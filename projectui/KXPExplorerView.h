@@ -57,8 +57,10 @@ public:
     bool CanRemoveFile() const;
     // Opens the selected file item (posted); false when none is selected.
     bool OpenSelected();
-    // The full native path of a file item; empty for other items.
-    QString FilePathOf(const QTreeWidgetItem* item) const;
+    // The full native path of a file item; empty for other items.  A file
+    // entry whose path cannot be formed (longer than paths may be) gives
+    // empty too, and its path as written in unformed.
+    QString FilePathOf(const QTreeWidgetItem* item, QString* unformed = nullptr) const;
     // Context menu 543 at a global point, with this view as owner.
     void ShowContextMenu(const QPoint& global);
     // The context menu for the right button at a point of the tree's

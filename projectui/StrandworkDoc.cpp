@@ -96,9 +96,9 @@ bool CStrandworkDoc::StopCommunication()
 }
 
 void CStrandworkDoc::ReportSaveLoadException(const QString& path, ui::FileError error, bool saving,
-                                             uint32_t defaultId)
+                                             uint32_t defaultId, uint32_t cause)
 {
-    projtext::Ask(SaveLoadExceptionText(path, error, saving, defaultId), {},
+    projtext::Ask(SaveLoadExceptionText(path, error, saving, defaultId, cause), {},
                   core::ASK_ICONEXCLAMATION, core::AskOwner::None);
 }
 
@@ -201,6 +201,7 @@ bool CStrandworkDoc::OnOpenDocument(const QString& path)
 
 bool CStrandworkDoc::OnOpenDocument(const QString& path, bool forCopying)
 {
+    m_opened = false;
     SetProjectDefaults();
     m_logic->ClearWorkspaceSection();
     // The framework adds the path to the recent list once the open
@@ -221,6 +222,7 @@ bool CStrandworkDoc::OnOpenDocument(const QString& path, bool forCopying)
         if (WorkspaceDocumentsPort* port = host->GetWorkspaceDocumentsPort())
             port->Apply(m_logic->WorkspaceSection());
     }
+    m_opened = true;
     return true;
 }
 
@@ -229,7 +231,15 @@ bool CStrandworkDoc::OnSaveDocument(const QString& path)
     return m_logic->Save(U16(path));
 }
 
-void CStrandworkDoc::SaveWorkspace() { m_logic->SaveWorkspace(U16(GetPathName())); }
+void CStrandworkDoc::SaveWorkspace()
+{
+    // While the project is read (its error may be on the screen) the data
+    // are partly the defaults: written now, they would replace the
+    // workspace file the user has, or make one beside a file that is no
+    // project.
+    if (m_opened)
+        m_logic->SaveWorkspace(U16(GetPathName()));
+}
 
 void CStrandworkDoc::OnCloseDocument()
 {
@@ -242,6 +252,7 @@ void CStrandworkDoc::OnCloseDocument()
     ProjectHost* host = GetProjectHost();
     if (host && host->GetProjectDoc() == this && host->ClearProjectDoc())
         m_isOpenProject = false;
+    m_opened = false;
     ui::Document::OnCloseDocument();
 }
 

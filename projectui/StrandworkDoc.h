@@ -76,6 +76,11 @@ public:
 
     // --- Flags -----------------------------------------------------------
     bool IsOpenProject() const { return m_isOpenProject; }
+    // True once the project file (and its workspace file) were read whole
+    // and its documents reopened, or a new project was written: from then
+    // on the workspace file is this project's to write.  A project that is
+    // still being read, or whose read failed, writes no workspace file.
+    bool IsOpened() const { return m_opened; }
     // The stop-build command sets the cancel flag; the tool runner reads
     // and clears it.
     void RequestBuildStop() { m_build->RequestStop(); }
@@ -170,12 +175,13 @@ public:
     bool OnSaveDocument(const QString& path) override;
     // Writes the workspace file alone (the open documents, the watch pages,
     // breakpoints and connection); the project file stays as it is on disk.
+    // Nothing is written before the project was opened (IsOpened).
     void SaveWorkspace();
     void OnCloseDocument() override;
     void Serialize(ui::Archive& ar) override;
     // The framework's report of a failed load or save, through the host.
     void ReportSaveLoadException(const QString& path, ui::FileError error, bool saving,
-                                 uint32_t defaultId) override;
+                                 uint32_t defaultId, uint32_t cause = 0) override;
 
     // --- The project and workspace files -----------------------------------
     // The whole project file; a bad file throws core::ProjectFormatError.
@@ -270,6 +276,7 @@ private:
     std::unique_ptr<core::ProjectDocument> m_logic;
     bool m_closingGuard = false;
     bool m_isOpenProject = false;
+    bool m_opened = false;
     // The build's link to this document, and the build.
     class BuildSite;
     std::unique_ptr<BuildSite> m_buildSite;

@@ -117,6 +117,7 @@ bool CStrandworkDoc::OnNewDocument()
     if (!OnSaveDocument(path))
         return false;
     SetPathName(path, true); // now on the recent list
+    m_opened = true;
     BroadcastUpdate(nullptr, HINT_ALL);
     QDir::setCurrent(GetProjectDir());
     EditProjectSettings(MainWindow());

@@ -25,7 +25,7 @@ void CStrandworkDoc::DocumentSite::Changed(long hint)
 }
 
 void CStrandworkDoc::DocumentSite::ReportFileFault(std::u16string_view path, core::FileFault fault,
-                                                   bool saving, unsigned textId)
+                                                   bool saving, unsigned textId, uint32_t cause)
 {
     ui::FileError error = ui::FileError::generic;
     if (fault == core::FileFault::NotFound)
@@ -34,7 +34,7 @@ void CStrandworkDoc::DocumentSite::ReportFileFault(std::u16string_view path, cor
         error = ui::FileError::badFormat;
     if (textId == 0)
         textId = saving ? ui::IDS_FAILED_TO_SAVE : ui::IDS_FAILED_TO_OPEN;
-    m_doc.ReportSaveLoadException(projtext::Q(path), error, saving, textId);
+    m_doc.ReportSaveLoadException(projtext::Q(path), error, saving, textId, cause);
 }
 
 bool CStrandworkDoc::DocumentSite::CollectWorkspaceDocuments(std::u16string_view folder,

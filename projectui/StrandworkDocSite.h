@@ -16,7 +16,7 @@ public:
     void SettingsModified() override;
     void Changed(long hint) override;
     void ReportFileFault(std::u16string_view path, core::FileFault fault, bool saving,
-                         unsigned textId) override;
+                         unsigned textId, uint32_t cause) override;
     bool CollectWorkspaceDocuments(std::u16string_view folder,
                                    core::WorkspaceDocuments& docs) override;
     int Ask(std::u16string_view text, std::u16string_view caption, uint32_t style,

@@ -5,6 +5,7 @@
 #include "core/projfile/KnfImport.h"
 #include "core/projfile/ProjectFormat.h"
 #include "platform/sys/FileIO.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
 #include "res/text/StringIds.h"
 #include "res/text/TextTable.h"
@@ -120,12 +121,12 @@ bool ProjectDocument::LoadProjectFile(const std::u16string& path)
 {
     std::optional<std::string> native = Native(path);
     if (!native || !sys::FileExists(*native)) {
-        m_site.ReportFileFault(path, FileFault::NotFound, false, 0);
+        m_site.ReportFileFault(path, FileFault::NotFound, false, 0, 0);
         return false;
     }
     std::optional<std::string> bytes = sys::ReadWholeFile(*native);
     if (!bytes) {
-        m_site.ReportFileFault(path, FileFault::Generic, false, 0);
+        m_site.ReportFileFault(path, FileFault::Generic, false, 0, sys::GetLastError());
         return false;
     }
     m_site.SetModified(true); // dirty while it loads
@@ -133,7 +134,7 @@ bool ProjectDocument::LoadProjectFile(const std::u16string& path)
         KxpArchive ar(false, path, std::move(*bytes));
         Serialize(ar);
     } catch (const ProjectFormatError&) {
-        m_site.ReportFileFault(path, FileFault::BadFormat, false, 0);
+        m_site.ReportFileFault(path, FileFault::BadFormat, false, 0, 0);
         return false;
     }
     m_site.SetModified(false);
@@ -148,13 +149,13 @@ bool ProjectDocument::Save(const std::u16string& path)
     try {
         Serialize(ar);
     } catch (const std::exception&) {
-        m_site.ReportFileFault(path, FileFault::Generic, true, 0);
+        m_site.ReportFileFault(path, FileFault::Generic, true, 0, 0);
         return false;
     }
     NoteLossy(ar);
     std::optional<std::string> native = Native(path);
     if (!native || !sys::AtomicWriteFile(*native, ar.Bytes())) {
-        m_site.ReportFileFault(path, FileFault::Generic, true, 0);
+        m_site.ReportFileFault(path, FileFault::Generic, true, 0, native ? sys::GetLastError() : ENAMETOOLONG);
         return false;
     }
     m_site.SetModified(false);
@@ -317,7 +318,7 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
     const unsigned failId = saving ? IDS_PRJ_WORKSPACE_SAVE_FAILED : IDS_PRJ_WORKSPACE_LOAD_FAILED;
     std::optional<std::u16string> path = sys::WinPath::Canonicalize(ar.GetPath());
     if (!path || !sys::WinPath::RenameExtension(*path, u".kxw")) {
-        m_site.ReportFileFault(ar.GetPath(), FileFault::Generic, saving, failId);
+        m_site.ReportFileFault(ar.GetPath(), FileFault::Generic, saving, failId, 0);
         return;
     }
     std::optional<std::string> native = Native(*path);
@@ -326,11 +327,12 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
         try {
             WriteWorkspaceFile(ws, version);
         } catch (const std::exception&) {
-            m_site.ReportFileFault(*path, FileFault::Generic, true, failId);
+            m_site.ReportFileFault(*path, FileFault::Generic, true, failId, 0);
             return;
         }
         if (!native || !sys::AtomicWriteFile(*native, ws.Bytes())) {
-            m_site.ReportFileFault(*path, FileFault::Generic, true, failId);
+            m_site.ReportFileFault(*path, FileFault::Generic, true, failId,
+                                   native ? sys::GetLastError() : ENAMETOOLONG);
             return;
         }
         if (ws.HadLossyCharacter())
@@ -342,19 +344,19 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
     if (!native || !sys::FileExists(*native)) {
         // A template opened for copying may well have no workspace file.
         if (!m_forCopying)
-            m_site.ReportFileFault(*path, FileFault::NotFound, false, failId);
+            m_site.ReportFileFault(*path, FileFault::NotFound, false, failId, 0);
         return;
     }
     std::optional<std::string> bytes = sys::ReadWholeFile(*native);
     if (!bytes) {
-        m_site.ReportFileFault(*path, FileFault::Generic, false, failId);
+        m_site.ReportFileFault(*path, FileFault::Generic, false, failId, sys::GetLastError());
         return;
     }
     KxpArchive ws(false, *path, std::move(*bytes));
     try {
         ReadWorkspaceFile(ws, version);
     } catch (const ProjectFormatError&) {
-        m_site.ReportFileFault(*path, FileFault::BadFormat, false, failId);
+        m_site.ReportFileFault(*path, FileFault::BadFormat, false, failId, 0);
     }
 }
 

@@ -97,9 +97,11 @@ public:
     // Updates the views of the project with a hint (a ProjectHint).
     virtual void Changed(long hint) = 0;
     // Reports a file that failed to load or save in the framework's words;
-    // textId 0 is the framework's own "could not open / save" text.
+    // textId 0 is the framework's own "could not open / save" text; cause
+    // is the system's error (an errno value, 0 for none), shown with the
+    // file on a line of its own.
     virtual void ReportFileFault(std::u16string_view path, FileFault fault, bool saving,
-                                 unsigned textId) = 0;
+                                 unsigned textId, uint32_t cause) = 0;
     // The documents of the workspace open now, their paths relative to
     // folder; false when no windows are there to collect them (the section
     // last read is written back then).

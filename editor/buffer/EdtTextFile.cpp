@@ -7,6 +7,7 @@
 
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/Utf8Stream.h"
 #include "platform/sys/WinPath.h"
 
@@ -111,8 +112,10 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
             utf8Rule = Utf8Rule::Never;
 
         std::optional<std::string> native = sys::WinPath::ToNative(path);
-        if (!native)
+        if (!native) {
+            sys::SetLastError(ENAMETOOLONG);
             return false;
+        }
         // Only a regular file is read, and the open never waits (a FIFO).
         uint64_t size = 0;
         int fd = sys::OpenForReading(*native, size);
@@ -322,9 +325,13 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
 {
     if (replacedChars)
         *replacedChars = 0;
+    // A failure leaves its cause (an errno value) in the thread's last
+    // error, for the message that names the file.
     std::optional<std::string> native = sys::WinPath::ToNative(path);
-    if (!native || native->empty())
+    if (!native || native->empty()) {
+        sys::SetLastError(native ? ENOENT : ENAMETOOLONG);
         return false;
+    }
     // The rules of sys::AtomicFile, checked before anything is built: a
     // link is followed, only a regular file that may be written is
     // replaced, and a link that names nothing stays a link (it never
@@ -333,9 +340,23 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
     const std::string& target = *native;
     struct stat st;
     if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+        if (!S_ISREG(st.st_mode)) {
+            sys::SetLastError(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
             return false;
-    } else if (errno != ENOENT || ::lstat(target.c_str(), &st) == 0) {
+        }
+        if (::access(target.c_str(), W_OK) != 0) {
+            sys::SetLastErrorFromErrno();
+            return false;
+        }
+        if ((st.st_mode & 0222) == 0) {
+            sys::SetLastError(EACCES);
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        sys::SetLastErrorFromErrno();
+        return false;
+    } else if (::lstat(target.c_str(), &st) == 0) {
+        sys::SetLastError(ENOENT); // a link that names nothing
         return false;
     }
 
@@ -384,6 +405,7 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
             }
         }
     } catch (const std::bad_alloc&) {
+        sys::SetLastError(ENOMEM);
         return false;
     }
 

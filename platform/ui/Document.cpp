@@ -21,10 +21,12 @@
 #include "res/StringTable.h"
 
 #include "platform/sys/FileIO.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 #include <unistd.h>
 
 #include <sys/stat.h>
@@ -55,6 +57,20 @@ bool SameFile(const QString& a, const QString& b)
 } // namespace
 
 QString FrameworkText(uint32_t id) { return LoadResString(id); }
+
+QString FileCauseLine(const QString& path, uint32_t cause)
+{
+    if (cause == 0)
+        return {};
+    return FrameworkText(IDS_FILE_CAUSE)
+        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(sys::ErrorText(cause)));
+}
+
+QString WithFileCause(const QString& text, const QString& path, uint32_t cause)
+{
+    const QString line = FileCauseLine(path, cause);
+    return line.isEmpty() ? text : text + QLatin1Char('\n') + line;
+}
 
 // ---------------------------------------------------------------- Archive
 
@@ -186,10 +202,11 @@ bool Document::OnOpenDocument(const QString& path)
     std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
     uint64_t size = 0;
     const int fd = native ? sys::OpenForReading(*native, size) : -1;
+    const uint32_t cause = !native ? ENAMETOOLONG : fd < 0 ? sys::GetLastError() : 0;
     if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         if (fd >= 0)
             ::close(fd);
-        ReportSaveLoadException(path, FileError::generic, false, IDS_FAILED_TO_OPEN);
+        ReportSaveLoadException(path, FileError::generic, false, IDS_FAILED_TO_OPEN, cause);
         return false;
     }
     DeleteContents();
@@ -226,7 +243,8 @@ bool Document::OnSaveDocument(const QString& path)
     std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
     const QByteArray& bytes = buffer.data();
     if (!native || !sys::AtomicWriteFile(*native, std::string_view(bytes.constData(), size_t(bytes.size())))) {
-        ReportSaveLoadException(path, FileError::generic, true, IDS_FAILED_TO_SAVE);
+        ReportSaveLoadException(path, FileError::generic, true, IDS_FAILED_TO_SAVE,
+                                native ? sys::GetLastError() : ENAMETOOLONG);
         return false;
     }
     SetModifiedFlag(false);
@@ -278,8 +296,18 @@ bool Document::CanCloseFrame(ChildFrame* frame)
 
 bool Document::DoFileSave()
 {
-    if (m_path.isEmpty() || (QFileInfo::exists(m_path) && !QFileInfo(m_path).isWritable()))
+    if (m_path.isEmpty())
         return DoSave({});
+    if (QFileInfo::exists(m_path) && !QFileInfo(m_path).isWritable()) {
+        // Why the save cannot go where the file is (a read-only file or
+        // file system), before the question for another name.
+        int cause = EACCES;
+        if (std::optional<std::string> native = sys::WinPath::ToNative(m_path.toStdU16String());
+            native && ::access(native->c_str(), W_OK) != 0)
+            cause = errno;
+        ReportSaveLoadException(m_path, FileError::generic, true, IDS_FAILED_TO_SAVE, uint32_t(cause));
+        return DoSave({});
+    }
     return DoSave(m_path);
 }
 
@@ -313,12 +341,14 @@ QString Document::DoPromptFileName(const QString& suggested)
     return dialog.selectedFiles().first();
 }
 
-void Document::ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId)
+void Document::ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId,
+                                       uint32_t cause)
 {
-    Prompt(SaveLoadExceptionText(path, error, saving, defaultId), {}, MB_ICONEXCLAMATION);
+    Prompt(SaveLoadExceptionText(path, error, saving, defaultId, cause), {}, MB_ICONEXCLAMATION);
 }
 
-QString Document::SaveLoadExceptionText(const QString& path, FileError error, bool saving, uint32_t defaultId)
+QString Document::SaveLoadExceptionText(const QString& path, FileError error, bool saving, uint32_t defaultId,
+                                        uint32_t cause)
 {
     QString text;
     switch (error) {
@@ -328,7 +358,7 @@ QString Document::SaveLoadExceptionText(const QString& path, FileError error, bo
         text = FrameworkText(defaultId ? defaultId : (saving ? IDS_FAILED_TO_SAVE : IDS_FAILED_TO_OPEN));
         break;
     }
-    return text;
+    return WithFileCause(text, path, cause);
 }
 
 // ------------------------------------------------------------------- View

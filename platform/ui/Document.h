@@ -38,8 +38,18 @@ constexpr uint32_t IDS_FAILED_TO_OPEN = 4502;     // "Dokument se nepodařilo ot
 constexpr uint32_t IDS_FAILED_TO_SAVE = 4503;     // "Dokument se nepodařilo uložit."
 constexpr uint32_t IDS_ASK_TO_SAVE = 4504;        // "Uložit změny do %1?"
 constexpr uint32_t IDS_UNTITLED = 4505;           // "Bez názvu"
+constexpr uint32_t IDS_FILE_CAUSE = 4820;         // "%1: %2" (the file, why)
 // A framework text from the string table.
 QString FrameworkText(uint32_t id);
+
+// The line that says which file could not be read or written and why, as
+// the system gives the cause (an errno value: full disk, permission
+// denied, no such folder, name too long): "<file>: <cause>", the file with
+// native separators.  Empty when there is no cause (0).
+QString FileCauseLine(const QString& path, uint32_t cause);
+// text, and below it, on a line of its own, the file and the cause (text
+// alone without a cause).
+QString WithFileCause(const QString& text, const QString& path, uint32_t cause);
 
 // Raised by Serialize for a bad file; reported as "Unexpected file format."
 // (badFormat, endOfFile) or with the default message of the call (generic).
@@ -131,14 +141,21 @@ public:
     // Saves under path, or asks for a name (save as) when path is empty;
     // replace makes the new name the document's.
     virtual bool DoSave(const QString& path, bool replace = true);
+    // Saves under the document's path; asks for a name when it has none or
+    // its file cannot be written (then the failed save is reported first,
+    // with the file and the cause, so the "save as" does not come unasked).
     bool DoFileSave();
     // The name for "save as"; empty when the user cancelled.
     virtual QString DoPromptFileName(const QString& suggested);
     // Reports a failed load or save with the framework's texts; defaultId is
-    // the message for failures without a text of their own.
-    virtual void ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId);
+    // the message for failures without a text of their own; cause, the
+    // system's error (an errno value, 0 for none), adds the line that names
+    // the file and the cause.
+    virtual void ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId,
+                                         uint32_t cause = 0);
     // The text of that report (a document that shows it itself).
-    static QString SaveLoadExceptionText(const QString& path, FileError error, bool saving, uint32_t defaultId);
+    static QString SaveLoadExceptionText(const QString& path, FileError error, bool saving, uint32_t defaultId,
+                                         uint32_t cause = 0);
     virtual void OnChangedViewList();
 
 private:

@@ -7,6 +7,7 @@
 // (XSendEvent), which the program handles as typed ones.
 
 #include "app/StrandworkApp.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/Registry.h"
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/platform/Wait.h"
@@ -19,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -245,7 +247,8 @@ protected:
         EXPECT_GE(end.ms, 0) << "still running 10 s after the signal";
         EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal")))
             << end.err.toStdString();
-        static const QRegularExpression message(QStringLiteral("^Strandwork: .*\\[\\d+\\]$"),
+        // (A message may have more lines: the file and the cause.)
+        static const QRegularExpression message(QStringLiteral("^Strandwork: [^\\[]*\\[\\d+\\]$"),
                                                 QRegularExpression::MultilineOption);
         QStringList shown;
         for (auto it = message.globalMatch(end.err); it.hasNext();)
@@ -348,8 +351,9 @@ TEST_F(SignalEnd, AWorkspaceFileThatCannotBeWrittenIsReportedAndTheEndGoesOn)
     const auto before = Snapshot(folder);
     x.Keys(frame, {"1"});
     ASSERT_NO_FATAL_FAILURE(ShowBox());
-    ExpectNormalEnd(
-        Signal(SIGTERM),
-        {QStringLiteral("Strandwork: Chyba při ukládání pracovního prostoru projektu. [1]")});
+    // The report names the file and the cause.
+    ExpectNormalEnd(Signal(SIGTERM),
+                    {QStringLiteral("Strandwork: Chyba při ukládání pracovního prostoru projektu.\n%1/Lis.kxw: %2 [1]")
+                         .arg(Q(folder), QString::fromLocal8Bit(sys::ErrorText(EISDIR)))});
     EXPECT_EQ(Snapshot(folder), before);
 }

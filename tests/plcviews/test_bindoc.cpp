@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -74,8 +76,9 @@ TEST(BinDoc, FoldersUnreadablePathsAndLargeFilesAreRefused)
     EXPECT_EQ(w.Open("big.bin"), nullptr);
     const std::vector<QString> texts = prompts.Texts();
     ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[0], LoadResString(ui::IDS_FAILED_TO_OPEN));
-    EXPECT_EQ(texts[1], LoadResString(ui::IDS_FAILED_TO_OPEN));
+    // The file and the cause on a line of their own.
+    EXPECT_EQ(texts[0], ui::WithFileCause(LoadResString(ui::IDS_FAILED_TO_OPEN), w.Path("folder.bin"), EISDIR));
+    EXPECT_EQ(texts[1], ui::WithFileCause(LoadResString(ui::IDS_FAILED_TO_OPEN), w.Path("plain/x.bin"), ENOTDIR));
     EXPECT_TRUE(texts[2].contains(QStringLiteral("2 GB"))) << texts[2].toStdString();
     EXPECT_EQ(w.tmpl->GetDocumentCount(), 0);
     EXPECT_TRUE(w.recent.empty());
@@ -88,8 +91,10 @@ TEST(BinDoc, FoldersUnreadablePathsAndLargeFilesAreRefused)
     doc->SetModifiedFlag();
     PromptScript failed({ui::IDOK});
     EXPECT_FALSE(doc->OnSaveDocument(w.Path("plain/keep.bin")));
-    EXPECT_EQ(failed.Texts(), std::vector<QString>{FormatResString(IDS_FILE_SAVE_FAILED,
-                                                                   QDir::toNativeSeparators(w.Path("plain/keep.bin")))});
+    EXPECT_EQ(failed.Texts(),
+              std::vector<QString>{ui::WithFileCause(
+                  FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(w.Path("plain/keep.bin"))),
+                  w.Path("plain/keep.bin"), ENOTDIR)});
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(Disk(w, "keep.bin"), QByteArray("old"));
 }
@@ -161,7 +166,7 @@ TEST(BinDoc, OwnSaveIsQuietAndOutsideChangesAskBeforeReloading)
     EXPECT_FALSE(doc->Reload());
     ASSERT_EQ(failed.Texts().size(), 2u);
     EXPECT_TRUE(failed.Texts()[0].contains(QStringLiteral("znovu načíst")));
-    EXPECT_EQ(failed.Texts()[1], LoadResString(ui::IDS_FAILED_TO_OPEN));
+    EXPECT_EQ(failed.Texts()[1], ui::WithFileCause(LoadResString(ui::IDS_FAILED_TO_OPEN), w.Path("b.bin"), EISDIR));
     EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("ABCDEFGH"));
 }
 
@@ -184,7 +189,10 @@ TEST(BinDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
         EXPECT_EQ(w.Open("fifo.bin"), nullptr);
         EXPECT_EQ(w.Open("zero.bin"), nullptr);
         EXPECT_EQ(w.Open("sock.bin"), nullptr);
-        EXPECT_EQ(prompts.Texts(), std::vector<QString>(3, LoadResString(ui::IDS_FAILED_TO_OPEN)));
+        const QString text = LoadResString(ui::IDS_FAILED_TO_OPEN);
+        EXPECT_EQ(prompts.Texts(), (std::vector<QString>{ui::WithFileCause(text, w.Path("fifo.bin"), ENODEV),
+                                                         ui::WithFileCause(text, w.Path("zero.bin"), ENODEV),
+                                                         ui::WithFileCause(text, w.Path("sock.bin"), ENXIO)}));
     }
     ::close(sock);
     EXPECT_EQ(w.tmpl->GetDocumentCount(), 0);
@@ -201,7 +209,8 @@ TEST(BinDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
     EXPECT_FALSE(doc->Reload());
     BinWorld::ViewOf(doc)->setFocus();
     ASSERT_TRUE(BinWorld::ViewOf(doc)->ExecuteCommand(ID_EDT_RELOAD_FILE));
-    EXPECT_EQ(failed.Texts(), std::vector<QString>(2, LoadResString(ui::IDS_FAILED_TO_OPEN)));
+    EXPECT_EQ(failed.Texts(),
+              std::vector<QString>(2, ui::WithFileCause(LoadResString(ui::IDS_FAILED_TO_OPEN), w.Path("a.bin"), ENODEV)));
     EXPECT_EQ(doc->Data().ToByteArray(), QByteArray("data"));
 }
 
@@ -228,12 +237,15 @@ TEST(BinDoc, SavingReplacesOnlyRegularFilesThroughLinksAndKeepsTheMode)
     std::filesystem::create_symlink("/dev/null", w.dir / "null.bin");
     std::filesystem::create_symlink("gone.bin", w.dir / "dangling.bin");
     doc->SetModifiedFlag();
-    for (const char* name : {"fifo.bin", "null.bin", "dangling.bin"}) {
+    for (const auto& [name, cause] :
+         {std::pair{"fifo.bin", ENODEV}, std::pair{"null.bin", ENODEV}, std::pair{"dangling.bin", ENOENT}}) {
         SCOPED_TRACE(name);
         PromptScript failed({ui::IDOK});
         EXPECT_FALSE(doc->OnSaveDocument(w.Path(name)));
-        EXPECT_EQ(failed.Texts(), std::vector<QString>{FormatResString(
-                                      IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(w.Path(name)))});
+        EXPECT_EQ(failed.Texts(),
+                  std::vector<QString>{ui::WithFileCause(
+                      FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(w.Path(name))), w.Path(name),
+                      uint32_t(cause))});
         EXPECT_TRUE(doc->IsModified());
     }
     EXPECT_EQ(std::filesystem::symlink_status(w.dir / "fifo.bin").type(), std::filesystem::file_type::fifo);
@@ -265,7 +277,9 @@ TEST(BinDoc, AFileWithoutWritePermissionOpensReadOnlyAndIsNotSaved)
     PromptScript refused({ui::IDOK});
     EXPECT_FALSE(doc->DoFileSave());
     EXPECT_EQ(refused.Texts(),
-              std::vector<QString>{FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(w.Path("ro.bin")))});
+              std::vector<QString>{ui::WithFileCause(
+                  FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(w.Path("ro.bin"))), w.Path("ro.bin"),
+                  EACCES)});
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(Disk(w, "ro.bin"), QByteArray("keep"));
     EXPECT_EQ(std::filesystem::status(w.dir / "ro.bin").permissions(), std::filesystem::perms(0444));

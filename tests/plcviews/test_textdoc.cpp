@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -275,7 +277,10 @@ TEST(TextDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
         PromptScript prompts({ui::IDOK, ui::IDOK});
         EXPECT_EQ(OpenText(s, "fifo.txt"), nullptr);
         EXPECT_EQ(OpenText(s, "zero.txt"), nullptr);
-        EXPECT_EQ(prompts.Texts(), std::vector<QString>(2, LoadResString(ui::IDS_FAILED_TO_OPEN)));
+        // Each names the file and the cause on a line of its own.
+        const QString failed = LoadResString(ui::IDS_FAILED_TO_OPEN);
+        EXPECT_EQ(prompts.Texts(), (std::vector<QString>{ui::WithFileCause(failed, s.Path("fifo.txt"), ENODEV),
+                                                         ui::WithFileCause(failed, s.Path("zero.txt"), ENODEV)}));
     }
     EXPECT_EQ(s.App()->Template(0)->GetDocumentCount(), 0);
 
@@ -287,7 +292,8 @@ TEST(TextDoc, PathsThatAreNoFilesAreRefusedAtOnceAtOpenAndReload)
     ASSERT_EQ(::mkfifo((s.dir / "a.txt").c_str(), 0600), 0);
     PromptScript failed({ui::IDOK});
     EXPECT_FALSE(doc->ReloadFile());
-    EXPECT_EQ(failed.Texts(), std::vector<QString>{LoadResString(ui::IDS_FAILED_TO_OPEN)});
+    EXPECT_EQ(failed.Texts(),
+              std::vector<QString>{ui::WithFileCause(LoadResString(ui::IDS_FAILED_TO_OPEN), s.Path("a.txt"), ENODEV)});
     EXPECT_EQ(doc->Text(), QStringLiteral("alpha\n"));
 }
 
@@ -325,12 +331,17 @@ TEST(TextDoc, SavingRefusesPathsThatAreNoWritableFilesAsTheBinaryDocumentDoes)
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
 
     Type(doc, u"x");
-    for (const char* name : {"fifo.txt", "null.txt", "dangling.txt", "folder.txt", "ro.txt", "sock.txt"}) {
+    // Each message names the file and the cause on a line of its own.
+    for (const auto& [name, cause] : {std::pair{"fifo.txt", ENODEV}, std::pair{"null.txt", ENODEV},
+                                      std::pair{"dangling.txt", ENOENT}, std::pair{"folder.txt", EISDIR},
+                                      std::pair{"ro.txt", EACCES}, std::pair{"sock.txt", ENODEV}}) {
         SCOPED_TRACE(name);
         PromptScript failed({ui::IDOK});
         EXPECT_FALSE(doc->OnSaveDocument(s.Path(name)));
-        EXPECT_EQ(failed.Texts(), std::vector<QString>{FormatResString(
-                                      IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(s.Path(name)))});
+        EXPECT_EQ(failed.Texts(),
+                  std::vector<QString>{ui::WithFileCause(
+                      FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(s.Path(name))), s.Path(name),
+                      uint32_t(cause))});
         EXPECT_TRUE(doc->IsModified());
     }
     ::close(sock);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace core;
 using namespace doctest;
@@ -273,10 +274,13 @@ TEST_F(DocTest, FailedSaveLeavesTheOldFiles)
         ::setrlimit(RLIMIT_FSIZE, &lim);
         const bool saved = doc->OnSaveDocument(doc->GetPathName());
         const std::vector<QString> t = Texts(prompts);
+        // Each names the file and the cause on a line of its own.
         const bool reported =
-            t == std::vector<QString>{QStringLiteral("Chyba při ukládání pracovního prostoru "
-                                                     "projektu."),
-                                      QStringLiteral("Dokument se nepodařilo uložit.")};
+            t == std::vector<QString>{ui::WithFileCause(QStringLiteral("Chyba při ukládání pracovního prostoru "
+                                                                       "projektu."),
+                                                        Q(dir / "Lis.kxw"), EFBIG),
+                                      ui::WithFileCause(QStringLiteral("Dokument se nepodařilo uložit."),
+                                                        Q(dir / "Lis.kxp"), EFBIG)};
         ::_exit(saved ? 1 : reported ? 0 : 2);
     }
     int status = 0;

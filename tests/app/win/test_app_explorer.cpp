@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 using namespace testsupport::ui;
@@ -319,4 +320,26 @@ TEST_F(Explorer, TheProjectFormClosesItsFrameAndTheProjectStays)
     EXPECT_EQ(app->GetProjectDoc(), doc);
     EXPECT_EQ(doc->Views().size(), 2u);
     EXPECT_EQ(doc->FirstView(), View());
+}
+
+TEST_F(Explorer, AnEntryLongerThanAPathMayBeSaysWhyItDoesNotOpen)
+{
+    // A project file written elsewhere may hold an entry of any length: its
+    // open names the file and the cause instead of doing nothing.
+    const std::u16string name(4000, u'a');
+    doc->Data().SourceFiles.push_back({name + u".plc", name + u".plc"});
+    doc->BroadcastUpdate(nullptr, 7);
+    const int count = Group(7)->childCount();
+    ASSERT_GE(count, 1);
+    PromptScript prompts({ui::IDOK});
+    Select(Group(7)->child(count - 1));
+    PressKey(Tree(), Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return !prompts.Texts().empty(); }, 5000, "the message"));
+    EXPECT_EQ(prompts.Texts(), std::vector<QString>{ui::WithFileCause(
+                                   ui::FrameworkText(ui::IDS_FAILED_TO_OPEN),
+                                   doc->GetProjectDir() + QString::fromStdU16String(name) + QStringLiteral(".plc"),
+                                   ENAMETOOLONG)});
+    EXPECT_TRUE(app->Template(3)->Documents().empty());
+    doc->Data().SourceFiles.pop_back();
+    doc->SetModifiedFlag(false);
 }

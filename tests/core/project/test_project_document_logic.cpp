@@ -32,7 +32,7 @@ public:
     void SettingsModified() override { modified = true; }
     void Changed(long hint) override { hints.push_back(hint); }
     void ReportFileFault(std::u16string_view p, core::FileFault fault, bool saving,
-                         unsigned textId) override
+                         unsigned textId, uint32_t) override
     {
         faults.push_back({std::u16string(p), fault, saving, textId});
     }

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 
 using namespace ui;
@@ -160,7 +162,8 @@ TEST(Documents, FailedOpensReportTheFrameworkTextsAndNeverReachTheRecentList)
                                            QDir::toNativeSeparators(missing) +
                                            QStringLiteral(" nebyl nalezen."));
     EXPECT_EQ(prompts.Asked()[1].text, QStringLiteral("Neočekávaný formát souboru."));
-    EXPECT_EQ(prompts.Asked()[2].text, FrameworkText(IDS_FAILED_TO_OPEN));
+    EXPECT_EQ(prompts.Asked()[2].text,
+              WithFileCause(FrameworkText(IDS_FAILED_TO_OPEN), QString::fromStdString(w.dir / "fifo.txt"), ENODEV));
     EXPECT_TRUE(w.recent.empty());
     EXPECT_EQ(w.txt->GetDocumentCount(), 0);
     EXPECT_TRUE(w.main.MdiArea()->subWindowList().isEmpty());

@@ -15,6 +15,8 @@
 #include <QScrollBar>
 #include <gtest/gtest-spi.h>
 
+#include <cerrno>
+
 using namespace testsupport::ui;
 
 TEST(UiHelpers, FindsChildrenByIdAndClass)
@@ -111,7 +113,7 @@ TEST(UiHelpers, PromptScriptAnswersAndRecordsTheTexts)
         PromptScript prompts({ui::IDOK});
         EXPECT_EQ(s.app->OpenDocumentFile(missing), nullptr);
         ASSERT_EQ(prompts.Texts().size(), 1u);
-        EXPECT_EQ(prompts.Texts()[0], ui::FrameworkText(ui::IDS_FAILED_TO_OPEN));
+        EXPECT_EQ(prompts.Texts()[0], ui::WithFileCause(ui::FrameworkText(ui::IDS_FAILED_TO_OPEN), missing, EISDIR));
         EXPECT_EQ(prompts.Remaining(), 0);
         // One more prompt than answers fails the test ...
         EXPECT_NONFATAL_FAILURE(s.app->OpenDocumentFile(missing), "unexpected prompt: \"");

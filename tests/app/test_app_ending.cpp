@@ -1,0 +1,242 @@
+// The program itself, ended in the ways a user ends it and with files it
+// cannot read or folders it cannot write: a signal while the error of a
+// project that could not be read is shown writes no workspace file, a
+// hang-up ends as a terminate does, and an unmodified project on a
+// read-only folder closes without asking for another name.  It runs under
+// a virtual X server (tests/app/ProgramUnderX.h).
+
+#include "app/StrandworkApp.h"
+#include "platform/sys/LastError.h"
+#include "platform/sys/Registry.h"
+#include "tests/support/platform/Mounts.h"
+#include "tests/support/platform/TempDir.h"
+#include "tests/support/platform/Wait.h"
+
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/app/ProgramUnderX.h"
+
+namespace fs = std::filesystem;
+using namespace programx;
+
+namespace {
+
+struct Ending
+{
+    int status = -1; // -1: ended by a signal, or still running
+    QString err;
+};
+
+class ProgramEnding : public ::testing::Test
+{
+protected:
+    // A copy of the fixture project in dir/Lis.
+    std::string CopyProject()
+    {
+        const char* fixtures = std::getenv("SW_FIXTURES");
+        EXPECT_NE(fixtures, nullptr);
+        const std::string folder = dir / "Lis";
+        fs::remove_all(folder);
+        fs::copy(std::string(fixtures ? fixtures : "") + "/app/workspace", folder, fs::copy_options::recursive);
+        return folder;
+    }
+    // Starts the program on file with fresh settings.
+    void Start(const std::string& file)
+    {
+        ASSERT_TRUE(x.Up()) << "the virtual X server (Xvfb) did not start";
+        const char* binDir = std::getenv("SW_BIN_DIR");
+        ASSERT_NE(binDir, nullptr);
+        fs::remove_all(config.Path() + "/ORNA");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("DISPLAY"), Q(x.Name()));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Q(config.Path()));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Q(data.Path()));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), Q(state.Path()));
+        program.setProcessEnvironment(env);
+        EndsWithTheTest(program);
+        program.start(QString::fromLocal8Bit(binDir) + QStringLiteral("/strandwork"), {Q(file)});
+        ASSERT_TRUE(program.waitForStarted(10000));
+    }
+    // Starts the program and waits until its main window shows and the
+    // start-up's own work is done (the box of F1 came and went).
+    void StartShown(const std::string& file)
+    {
+        ASSERT_NO_FATAL_FAILURE(Start(file));
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&] { return (frame = x.Shown(program.processId(), "Strandwork - ", false)) != 0; }, 60000))
+            << "the main window did not show";
+        x.Keys(frame, {"F1"});
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 20000)) << "no message box";
+        x.Keys(Box(), {"Escape"});
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000)) << "the message box stays";
+    }
+    Window Box() const { return x.Shown(program.processId(), "Strandwork"); }
+    Ending Finish(int ms = 20000)
+    {
+        Ending end;
+        if (program.state() != QProcess::NotRunning && !program.waitForFinished(ms))
+            return end;
+        end.status = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        end.err = QString::fromLocal8Bit(program.readAllStandardError());
+        return end;
+    }
+    Ending Signal(int sig)
+    {
+        ::kill(static_cast<pid_t>(program.processId()), sig);
+        return Finish();
+    }
+    void Stop()
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(10000);
+        }
+    }
+
+    VirtualDisplay x;
+    testsupport::ScopedConfigHome config; // the program's and the test's
+    testsupport::ScopedDataHome data;
+    testsupport::TempDir state, dir;
+    QProcess program;
+    Window frame = 0;
+};
+
+} // namespace
+
+TEST_F(ProgramEnding, ASignalWhileAProjectCouldNotBeReadWritesNoWorkspaceFile)
+{
+    // A project file cut in half with its workspace file, and without one;
+    // a whole project file whose workspace file is cut short.  Each error
+    // shows in a box; the signal comes while it is shown.
+    struct Case
+    {
+        const char* name;
+        bool cutProject, keepWorkspace, cutWorkspace;
+    };
+    for (const Case c : {Case{"project cut, workspace kept", true, true, false},
+                         Case{"project cut, no workspace", true, false, false},
+                         Case{"workspace cut", false, true, true}}) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = CopyProject();
+        const auto cut = [&](const std::string& name) {
+            const std::string bytes = dir.Read("Lis/" + name);
+            dir.Write("Lis/" + name, bytes.substr(0, bytes.size() / 2));
+        };
+        if (c.cutProject)
+            cut("Lis.kxp");
+        if (c.cutWorkspace)
+            cut("Lis.kxw");
+        if (!c.keepWorkspace)
+            fs::remove(folder + "/Lis.kxw");
+        const auto before = Snapshot(folder);
+        ASSERT_NO_FATAL_FAILURE(Start(folder + "/Lis.kxp"));
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 60000)) << "the error did not show";
+        const Ending end = Signal(SIGTERM);
+        if (c.cutProject)
+            EXPECT_EQ(end.status, kExitInitFailed) << end.err.toStdString();
+        else
+            EXPECT_GE(end.status, 0) << end.err.toStdString();
+        EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal"))) << end.err.toStdString();
+        // Every file of the folder byte for byte, and no new one.
+        EXPECT_EQ(Snapshot(folder), before);
+        Stop();
+    }
+}
+
+TEST_F(ProgramEnding, AHangUpEndsLikeATerminate)
+{
+    const std::string folder = CopyProject();
+    const auto before = Snapshot(folder);
+    ASSERT_NO_FATAL_FAILURE(StartShown(folder + "/Lis.kxp"));
+    x.Keys(frame, {"1"}); // a modified document stays as it is on disk
+    const Ending end = Signal(SIGHUP);
+    EXPECT_EQ(end.status, 0) << end.err.toStdString();
+    EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal"))) << end.err.toStdString();
+    auto after = Snapshot(folder);
+    // The workspace file is written (the missing file it named is gone from
+    // it), every other file is as it was.
+    EXPECT_NE(after["Lis.kxw"], before.at("Lis.kxw")) << "the workspace file was not written";
+    EXPECT_EQ(after["Lis.kxw"].find("chybi.txt"), std::string::npos);
+    after["Lis.kxw"] = before.at("Lis.kxw");
+    EXPECT_EQ(after, before);
+    // The settings of the session: the placement and the recent list.
+    sys::RegistryStore::Reset();
+    EXPECT_GE(sys::Profile::GetInt(u"AppWindow", u"ShowCmd", -1), 1);
+    EXPECT_EQ(sys::Profile::GetString(u"Recent File List", u"Project1"), Q(folder + "/Lis.kxp").toStdU16String());
+    sys::RegistryStore::Reset();
+}
+
+TEST_F(ProgramEnding, AnUnmodifiedProjectOnAReadOnlyFolderClosesWithoutAQuestion)
+{
+    const std::string folder = CopyProject();
+    const auto before = Snapshot(folder);
+    const testsupport::TestMount readOnly = testsupport::TestMount::ReadOnly(folder);
+    if (!readOnly.Up())
+        GTEST_SKIP() << readOnly.Why();
+    ASSERT_NO_FATAL_FAILURE(StartShown(folder + "/Lis.kxp"));
+    x.Close(frame);
+    // The workspace file that cannot be written is reported once, in a
+    // message box (no "save as"), and the close goes on.
+    int boxes = 0;
+    QElapsedTimer t;
+    t.start();
+    while (program.state() != QProcess::NotRunning && t.elapsed() < 30000) {
+        if (const Window box = Box()) {
+            ++boxes;
+            x.Keys(box, {"Return"});
+            testsupport::WaitUntil([&] { return Box() != box || program.state() == QProcess::NotRunning; },
+                                   20000);
+        }
+        program.waitForFinished(50);
+    }
+    const Ending end = Finish(1000);
+    EXPECT_EQ(end.status, 0) << "the program did not end: another window (save as) holds the close\n"
+                             << end.err.toStdString();
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(Snapshot(folder), before);
+    Stop();
+}
+
+TEST_F(ProgramEnding, AModifiedDocumentIsAskedAboutAndNoClosesWithoutSaving)
+{
+    // The project on a read-only folder opens its documents read-only; its
+    // workspace also names a text file elsewhere, which is changed.
+    const std::string folder = CopyProject();
+    dir.Write("notes.txt", "hello\r\n");
+    std::string workspace = dir.Read("Lis/Lis.kxw");
+    const std::string entry = "DocumentPath = texty.txt\r\n";
+    ASSERT_NE(workspace.find(entry), std::string::npos);
+    workspace.replace(workspace.find(entry), entry.size(), "DocumentPath = " + (dir / "notes.txt") + "\r\n");
+    dir.Write("Lis/Lis.kxw", workspace);
+    const auto before = Snapshot(dir.Path());
+    const testsupport::TestMount readOnly = testsupport::TestMount::ReadOnly(folder);
+    if (!readOnly.Up())
+        GTEST_SKIP() << readOnly.Why();
+    ASSERT_NO_FATAL_FAILURE(StartShown(folder + "/Lis.kxp"));
+    for (int i = 0; i < 5; ++i)
+        x.Keys(frame, {"1", "ctrl+Tab"});
+    x.Close(frame);
+    // The workspace file's report, then the question about the text file:
+    // its No closes the program without saving.
+    const auto ended = [&] { return program.state() == QProcess::NotRunning || program.waitForFinished(1); };
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0 || ended(); }, 20000)) << "no report";
+    const Window report = Box();
+    ASSERT_NE(report, 0u) << "the program ended without the report";
+    x.Keys(report, {"Return"});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return (Box() != 0 && Box() != report) || ended(); }, 20000));
+    ASSERT_NE(Box(), 0u) << "the program ended without the question";
+    x.Keys(Box(), {"alt+n"});
+    const Ending end = Finish();
+    EXPECT_EQ(end.status, 0) << "the program did not end\n" << end.err.toStdString();
+    EXPECT_EQ(Snapshot(dir.Path()), before);
+    Stop();
+}
