@@ -53,6 +53,15 @@ dock::BarKind KindOf(const ui::ControlBar* bar)
     return dock::BarKind::Other;
 }
 
+// A bar that keeps its size in a row (a toolbar), unlike the menu bar that
+// takes a whole row and the sizing bars that give way.
+bool KeepsSize(const ui::ControlBar* bar)
+{
+    const dock::BarKind kind = KindOf(bar);
+    return kind == dock::BarKind::Toolbar ||
+           (kind == dock::BarKind::Other && bar->LeastDockedThickness(ui::IsHorizontalSite(bar->GetDockSiteId())) == 0);
+}
+
 std::vector<dock::Rect> ScreenRects()
 {
     std::vector<dock::Rect> out;
@@ -189,7 +198,29 @@ void CKVTToolDockBar::AddBar(ui::ControlBar* bar, const std::optional<QRect>& si
     }
     // The current rows, measured without moving anything.
     m_layout = dock::LayoutSite(m_rows, Input(RowLength()));
-    bar->SetDockPos(dock::InsertAtRect(m_rows, m_layout, IsHorizontal(), key, ToDock(*siteRect)));
+    if (!KeepsSize(bar)) {
+        bar->SetDockPos(dock::InsertAtRect(m_rows, m_layout, IsHorizontal(), key, ToDock(*siteRect)));
+        return;
+    }
+    // A toolbar goes to the frame's edge or beside other toolbars, never
+    // into a row of sizing bars (it would take the row's whole thickness).
+    const auto rowUse = [this](int row) {
+        bool shown = false;
+        for (int k : m_rows.Row(row)) {
+            ui::ControlBar* b = BarAt(k);
+            if (!b || !b->IsVisible())
+                continue;
+            if (KindOf(b) == dock::BarKind::MenuBar)
+                return dock::RowUse::Menu;
+            if (!KeepsSize(b))
+                return dock::RowUse::Other;
+            shown = true;
+        }
+        return shown ? dock::RowUse::Toolbars : dock::RowUse::Other;
+    };
+    const bool outerIsFirst = m_id == ui::DOCKBAR_TOP || m_id == ui::DOCKBAR_LEFT;
+    bar->SetDockPos(dock::InsertToolbarAtRect(m_rows, m_layout, IsHorizontal(), outerIsFirst, key,
+                                              ToDock(*siteRect), rowUse));
 }
 
 int CKVTToolDockBar::RowLength() const

@@ -240,3 +240,117 @@ TEST_F(DockRoom, TheBottomRowGivesBackAHiddenBarsRoomAndAStoredLayoutIsMadeToFit
     EXPECT_EQ(f()->OutputBar()->FloatSize(), outputFloat);
     EXPECT_EQ(f()->ConInfoBar()->FloatSize(), monitorFloat);
 }
+
+// Whether a drop docks follows the pointer, not the size of the bar: a
+// tall bar's rectangle reaches the bottom site from nearly anywhere in the
+// documents, yet with the pointer well inside them every bar floats.
+TEST_F(DockRoom, ADropWellInsideTheDocumentsFloatsEveryBar)
+{
+    Start();
+    struct Bar
+    {
+        const char* name;
+        ui::ControlBar* bar;
+    };
+    const Bar bars[] = {{"explorer", f()->ExplorerBar()},           {"watch", f()->DebugBar()},
+                        {"output", f()->OutputBar()},               {"connection", f()->ConInfoBar()},
+                        {"main toolbar", f()->GetMainToolBar()},    {"debug toolbar", f()->GetDebugToolBar()}};
+    for (const Bar& b : bars) {
+        for (int corner = 0; corner < 4; ++corner) {
+            ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+            Show(f()->ConInfoBar(), ID_VIEW_CONINFO);
+            QApplication::processEvents();
+            const QRect c = Client()->Center()->geometry();
+            const QPoint points[] = {c.center(), {c.left() + 40, c.bottom() - 40}, {c.right() - 40, c.bottom() - 40},
+                                     {c.center().x(), c.top() + 40}};
+            Drop(b.bar, points[corner]);
+            const std::string what = std::string(b.name) + " dropped at point " + std::to_string(corner);
+            EXPECT_TRUE(b.bar->IsFloating()) << what;
+            EXPECT_NE(f()->Helper().MiniFrameOf(b.bar), nullptr) << what;
+            ExpectRoom(what);
+        }
+    }
+}
+
+// A toolbar dropped at an edge docks in the outermost row of that edge, or
+// beside the toolbars already there, never in a row of sizing bars: it
+// costs the documents at most its own thickness.
+TEST_F(DockRoom, AToolbarDroppedAtAnEdgeDocksInTheOuterRowCostingItsThickness)
+{
+    Start();
+    CKVTToolDockBar* bottom = f()->Helper().Site(ui::DOCKBAR_BOTTOM);
+    CKVTToolDockBar* left = f()->Helper().Site(ui::DOCKBAR_LEFT);
+    for (CKVTToolBar* toolbar : {f()->GetMainToolBar(), f()->GetDebugToolBar()}) {
+        SCOPED_TRACE(toolbar->objectName().toStdString());
+        ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+        Show(f()->DebugBar(), ID_VIEW_WATCH);
+        QApplication::processEvents();
+        const int outputRow = bottom->RowAndPos(f()->OutputBar()).first;
+        ASSERT_EQ(bottom->RowAndPos(f()->DebugBar()).first, outputRow);
+        const int height = Client()->Center()->height();
+        Drop(toolbar, QPoint(Client()->width() / 2, Client()->height() - 3));
+        ASSERT_EQ(f()->Helper().SiteOf(toolbar), bottom);
+        EXPECT_EQ(bottom->RowAndPos(toolbar).first, bottom->Rows().RowCount() - 1);
+        EXPECT_EQ(bottom->RowAndPos(f()->OutputBar()).first, outputRow);
+        EXPECT_EQ(bottom->RowAndPos(f()->DebugBar()).first, outputRow);
+        EXPECT_GE(Client()->Center()->height(), height - toolbar->height());
+        ExpectRoom("at the bottom edge");
+
+        // The other toolbar joins it there, before it.
+        CKVTToolBar* other = toolbar == f()->GetMainToolBar() ? f()->GetDebugToolBar() : f()->GetMainToolBar();
+        Drop(other, QPoint(20, Client()->height() - 3));
+        EXPECT_EQ(f()->Helper().SiteOf(other), bottom);
+        EXPECT_EQ(bottom->RowAndPos(other).first, bottom->RowAndPos(toolbar).first);
+        EXPECT_EQ(bottom->RowAndPos(f()->OutputBar()).first, outputRow);
+        ExpectRoom("the second toolbar at the bottom edge");
+
+        // At the very left edge, beside the explorer: the outer column.
+        ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+        QApplication::processEvents();
+        ASSERT_EQ(f()->Helper().SiteOf(f()->ExplorerBar()), left);
+        const int width = Client()->Center()->width();
+        Drop(toolbar, QPoint(4, Client()->Center()->geometry().center().y()));
+        ASSERT_EQ(f()->Helper().SiteOf(toolbar), left);
+        EXPECT_EQ(left->RowAndPos(toolbar).first, 0);
+        EXPECT_EQ(left->RowAndPos(f()->ExplorerBar()).first, 1);
+        EXPECT_EQ(toolbar->x(), 0);
+        EXPECT_GE(Client()->Center()->width(), width - toolbar->width());
+        ExpectRoom("at the left edge");
+    }
+}
+
+// Bars stacked on one side share its length: each keeps its caption and a
+// usable body, and the one docked last takes no more than an equal share.
+TEST_F(DockRoom, BarsStackedOnOneSideShareIt)
+{
+    Start();
+    ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+    Show(f()->DebugBar(), ID_VIEW_WATCH);
+    QApplication::processEvents();
+    CKVTToolDockBar* right = f()->Helper().Site(ui::DOCKBAR_RIGHT);
+    const QRect c = Client()->Center()->geometry();
+    Drop(f()->OutputBar(), QPoint(Client()->width() - 4, c.center().y()));
+    ASSERT_EQ(f()->Helper().SiteOf(f()->OutputBar()), right);
+    // Onto the column, the pointer near its left edge, so that the bar's
+    // rectangle starts in the column too.
+    auto intoColumn = [&](ui::ControlBar* bar, int y) {
+        Drop(bar, QPoint(right->mapTo(Client(), QPoint(0, 0)).x() + 32, y));
+    };
+    intoColumn(f()->DebugBar(), c.top() + 60);
+    intoColumn(f()->ExplorerBar(), c.center().y());
+    std::vector<ui::ControlBar*> column = {f()->OutputBar(), f()->DebugBar(), f()->ExplorerBar()};
+    const int row = right->RowAndPos(f()->OutputBar()).first;
+    int total = 0;
+    for (ui::ControlBar* bar : column) {
+        ASSERT_EQ(f()->Helper().SiteOf(bar), right) << bar->objectName().toStdString();
+        EXPECT_EQ(right->RowAndPos(bar).first, row) << bar->objectName().toStdString();
+        total += bar->height();
+    }
+    for (ui::ControlBar* bar : column) {
+        auto* sizing = qobject_cast<CSizingControlBar*>(bar);
+        ASSERT_NE(sizing, nullptr);
+        EXPECT_GE(bar->height(), sizing->MinSize().height() + sizing::kUsableBody) << bar->objectName().toStdString();
+    }
+    EXPECT_LE(f()->ExplorerBar()->height(), total / 3 + 4);
+    ExpectRoom("three bars at the right");
+}

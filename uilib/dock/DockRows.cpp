@@ -343,4 +343,35 @@ int InsertAtRect(RowModel& model, const SiteLayout& layout, bool horizontal, int
     return along;
 }
 
+int InsertToolbarAtRect(RowModel& model, const SiteLayout& layout, bool horizontal, bool outerIsFirst,
+                        int bar, const Rect& rect, const std::function<RowUse(int row)>& rowUse)
+{
+    const int rows = int(layout.rows.size());
+    if (model.Contains(bar) || rows != model.RowCount())
+        return InsertAtRect(model, layout, horizontal, bar, rect);
+    const int across = horizontal ? rect.y : rect.x;
+    const int along = std::max(0, horizontal ? rect.x : rect.y);
+    // The row under the rectangle's leading edge, or the nearest one.
+    int r = 0;
+    while (r + 1 < rows && across >= layout.rows[size_t(r)].start + layout.rows[size_t(r)].thickness)
+        ++r;
+    const int step = outerIsFirst ? -1 : 1;
+    for (int i = r; rows > 0 && i >= 0 && i < rows; i += step) {
+        switch (rowUse(i)) {
+        case RowUse::Toolbars: {
+            Rect in = rect;
+            (horizontal ? in.y : in.x) = layout.rows[size_t(i)].start;
+            return InsertAtRect(model, layout, horizontal, bar, in);
+        }
+        case RowUse::Menu:
+            model.InsertRow(bar, outerIsFirst ? i + 1 : i);
+            return along;
+        case RowUse::Other:
+            break;
+        }
+    }
+    model.InsertRow(bar, outerIsFirst ? 0 : model.RowCount() + 1);
+    return along;
+}
+
 } // namespace dock
