@@ -136,7 +136,8 @@ protected:
 // Every docking bar and the main toolbar dropped at each edge docks at that
 // edge (a mid-height drop at the left or right edge included, where the
 // bottom row lies within the bar's reach too), and dropped in the middle
-// of the documents leaves them their room; so does the next start.
+// of the documents or in a corner leaves them their room; so does the next
+// start.
 TEST_F(DockRoom, EachBarDroppedAtEachEdgeAndInTheMiddleLeavesTheRoom)
 {
     Start();
@@ -155,6 +156,8 @@ TEST_F(DockRoom, EachBarDroppedAtEachEdgeAndInTheMiddleLeavesTheRoom)
         {"top", [](QRect a, QRect) { return QPoint(a.center().x(), 4); }, ui::DOCKBAR_TOP},
         {"bottom", [](QRect a, QRect) { return QPoint(a.center().x(), a.bottom() - 4); }, ui::DOCKBAR_BOTTOM},
         {"middle", [](QRect, QRect c) { return c.center(); }, 0},
+        {"top left corner", [](QRect, QRect) { return QPoint(3, 3); }, 0},
+        {"bottom right corner", [](QRect a, QRect) { return a.bottomRight() - QPoint(3, 3); }, 0},
     };
     struct Bar
     {
