@@ -92,14 +92,14 @@ RowAdjust AdjustRowSizes(std::vector<RowBar>& bars, int available)
     // What a bar keeps while others can give: its caption and a usable
     // body (a few lines), or an equal share of a row too short for that.
     const auto usable = [&](const RowBar& b) { return std::max(b.minLength, std::min(b.minLength + kUsableBody, share)); };
-    // The difference pixel by pixel: bars just docked keep their length
-    // while the others can give or take, then they too; no bar goes below
-    // its usable length while another can still give, so that the row
+    // The difference pixel by pixel, down to the usable lengths first, then
+    // to the minimums; at each level bars just docked keep their length
+    // while the others can give or take, then they too, so that the row
     // ends at its length (a row longer than that would reach past the
     // frame).
     const int step = diff > 0 ? 1 : -1;
-    for (int phase = 0; phase < 3 && diff != 0; ++phase) {
-        const bool spareJustDocked = phase == 0;
+    for (int phase = 0; phase < 4 && diff != 0; ++phase) {
+        const bool spareJustDocked = phase % 2 == 0;
         bool any = true;
         while (diff != 0 && any) {
             any = false;

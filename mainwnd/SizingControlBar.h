@@ -58,7 +58,7 @@ struct RowAdjust
 
 // What a sizing bar keeps beyond its minimum (its caption) while the bars
 // beside it can give: a body of a few lines.
-constexpr int kUsableBody = 64;
+constexpr int kUsableBody = 96;
 
 // Fits the bars of one row to the available length (neighbours overlap by
 // 2 pixels): the sizing bars share the difference one pixel at a time in
