@@ -204,23 +204,32 @@ void CKVTToolDockBar::AddBar(ui::ControlBar* bar, const std::optional<QRect>& si
     }
     // A toolbar goes to the frame's edge or beside other toolbars, never
     // into a row of sizing bars (it would take the row's whole thickness).
-    const auto rowUse = [this](int row) {
-        bool shown = false;
-        for (int k : m_rows.Row(row)) {
-            ui::ControlBar* b = BarAt(k);
-            if (!b || !b->IsVisible())
-                continue;
-            if (KindOf(b) == dock::BarKind::MenuBar)
-                return dock::RowUse::Menu;
-            if (!KeepsSize(b))
-                return dock::RowUse::Other;
-            shown = true;
-        }
-        return shown ? dock::RowUse::Toolbars : dock::RowUse::Other;
-    };
-    const bool outerIsFirst = m_id == ui::DOCKBAR_TOP || m_id == ui::DOCKBAR_LEFT;
-    bar->SetDockPos(dock::InsertToolbarAtRect(m_rows, m_layout, IsHorizontal(), outerIsFirst, key,
-                                              ToDock(*siteRect), rowUse));
+    bar->SetDockPos(dock::InsertToolbarAtRect(m_rows, m_layout, IsHorizontal(), OuterIsFirst(), key,
+                                              ToDock(*siteRect), [this](int row) { return RowUseOf(row); }));
+}
+
+dock::RowUse CKVTToolDockBar::RowUseOf(int row) const
+{
+    bool shown = false;
+    for (int k : m_rows.Row(row)) {
+        ui::ControlBar* b = BarAt(k);
+        if (!b || !b->IsVisible())
+            continue;
+        if (KindOf(b) == dock::BarKind::MenuBar)
+            return dock::RowUse::Menu;
+        if (!KeepsSize(b))
+            return dock::RowUse::Other;
+        shown = true;
+    }
+    return shown ? dock::RowUse::Toolbars : dock::RowUse::Other;
+}
+
+QRect CKVTToolDockBar::DropRect(const ui::ControlBar* bar, const QRect& siteRect) const
+{
+    if (!KeepsSize(bar) || int(m_layout.rows.size()) != m_rows.RowCount())
+        return siteRect;
+    return ToQt(dock::ToolbarDropRect(m_layout, IsHorizontal(), OuterIsFirst(), ToDock(siteRect),
+                                      [this](int row) { return RowUseOf(row); }));
 }
 
 int CKVTToolDockBar::RowLength() const
@@ -824,6 +833,12 @@ void KvtDockContext::Move(const QPoint& global)
     const dock::DragTarget t = dock::FindDragTarget(in);
     m_target = t.siteId;
     m_targetRect = ToQt(t.rect);
+    // A toolbar: the band shows the row it will join or the edge where its
+    // new row will lie.
+    if (CKVTToolDockBar* site = m_target && m_helper ? m_helper->Site(m_target) : nullptr) {
+        const QRect r = site->DropRect(m_bar, QRect(site->mapFromGlobal(m_targetRect.topLeft()), m_targetRect.size()));
+        m_targetRect = QRect(site->mapToGlobal(r.topLeft()), r.size());
+    }
     if (m_band) {
         m_band->setGeometry(m_targetRect);
         m_band->show();

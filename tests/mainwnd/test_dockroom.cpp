@@ -60,6 +60,15 @@ protected:
         Start();
     }
     CMainFrame* f() const { return app->MainFrame(); }
+    // The rectangle the drag shows (global).
+    static QRect Band()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("DockDragBand") && w->isVisible())
+                return w->geometry();
+        return {};
+    }
+    static QRect Global(const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
     KvtFrameClient* Client() const { return f()->Helper().Client(); }
     void Show(ui::ControlBar* bar, uint32_t command)
     {
@@ -70,7 +79,7 @@ protected:
 
     // A left-button drag of bar by its caption or gripper (or its floating
     // frame's caption) to a point of the frame client.
-    void Drop(ui::ControlBar* bar, QPoint to)
+    void Drop(ui::ControlBar* bar, QPoint to, const std::function<void()>& beforeRelease = {})
     {
         QWidget* w = bar;
         QPoint local(3, bar->height() / 2);   // a toolbar's gripper
@@ -90,6 +99,8 @@ protected:
             QMouseEvent move(QEvent::MouseMove, w->mapFromGlobal(g), g, Qt::NoButton, Qt::LeftButton, {});
             QApplication::sendEvent(QWidget::mouseGrabber() ? QWidget::mouseGrabber() : w, &move);
         }
+        if (beforeRelease)
+            beforeRelease();
         QWidget* target = QWidget::mouseGrabber() ? QWidget::mouseGrabber() : w;
         QMouseEvent up(QEvent::MouseButtonRelease, target->mapFromGlobal(global), global, Qt::LeftButton,
                        Qt::NoButton, {});
@@ -291,7 +302,11 @@ TEST_F(DockRoom, AToolbarDroppedAtAnEdgeDocksInTheOuterRowCostingItsThickness)
         const int outputRow = bottom->RowAndPos(f()->OutputBar()).first;
         ASSERT_EQ(bottom->RowAndPos(f()->DebugBar()).first, outputRow);
         const int height = Client()->Center()->height();
-        Drop(toolbar, QPoint(Client()->width() / 2, Client()->height() - 3));
+        // The band shows the new row at the frame's edge, a toolbar thick.
+        QRect band;
+        Drop(toolbar, QPoint(Client()->width() / 2, Client()->height() - 3), [&] { band = Band(); });
+        EXPECT_EQ(band.bottom(), Global(bottom).bottom());
+        EXPECT_EQ(band.height(), toolbar->CalcFixedLayout(false, true).height());
         ASSERT_EQ(f()->Helper().SiteOf(toolbar), bottom);
         EXPECT_EQ(bottom->RowAndPos(toolbar).first, bottom->Rows().RowCount() - 1);
         EXPECT_EQ(bottom->RowAndPos(f()->OutputBar()).first, outputRow);
@@ -312,7 +327,8 @@ TEST_F(DockRoom, AToolbarDroppedAtAnEdgeDocksInTheOuterRowCostingItsThickness)
         QApplication::processEvents();
         ASSERT_EQ(f()->Helper().SiteOf(f()->ExplorerBar()), left);
         const int width = Client()->Center()->width();
-        Drop(toolbar, QPoint(4, Client()->Center()->geometry().center().y()));
+        Drop(toolbar, QPoint(4, Client()->Center()->geometry().center().y()), [&] { band = Band(); });
+        EXPECT_EQ(band.left(), Global(left).left());
         ASSERT_EQ(f()->Helper().SiteOf(toolbar), left);
         EXPECT_EQ(left->RowAndPos(toolbar).first, 0);
         EXPECT_EQ(left->RowAndPos(f()->ExplorerBar()).first, 1);

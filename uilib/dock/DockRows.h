@@ -135,4 +135,19 @@ enum class RowUse {
 int InsertToolbarAtRect(RowModel& model, const SiteLayout& layout, bool horizontal, bool outerIsFirst,
                         int bar, const Rect& rect, const std::function<RowUse(int row)>& rowUse);
 
+// Where InsertToolbarAtRect puts a toolbar: into row `row`, or a new row
+// before row `row` (the rows' count: a new last row).
+struct ToolbarDrop
+{
+    int row = 0;
+    bool newRow = false;
+};
+ToolbarDrop FindToolbarDrop(const SiteLayout& layout, bool horizontal, bool outerIsFirst, const Rect& rect,
+                            const std::function<RowUse(int row)>& rowUse);
+// The rectangle to show while the toolbar is dragged there: rect moved
+// across the rows to the row it joins, or to the site's edge where its new
+// row will lie.
+Rect ToolbarDropRect(const SiteLayout& layout, bool horizontal, bool outerIsFirst, const Rect& rect,
+                     const std::function<RowUse(int row)>& rowUse);
+
 } // namespace dock
