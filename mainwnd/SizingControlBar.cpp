@@ -72,28 +72,49 @@ RowAdjust AdjustRowSizes(std::vector<RowBar>& bars, int available)
             bars[i].thickness = thickness;
             result.changed = true;
         }
-    // Bars just docked keep their length while the others can give or
-    // take; then they too, so that the row ends at its length (a row
-    // longer than that would reach past the frame).
-    const int step = diff > 0 ? 1 : -1;
-    bool spareJustDocked = true;
-    while (diff != 0) {
-        bool any = false;
+    // A bar just docked beside bars already there takes at most an equal
+    // share of the row (a newcomer that kept its length would squeeze the
+    // others down to their captions).
+    const int n = int(sizingBars.size());
+    const int share = room / n + 2;
+    const bool newcomers = std::any_of(sizingBars.begin(), sizingBars.end(), [&](size_t i) { return bars[i].justDocked; });
+    const bool settled = std::any_of(sizingBars.begin(), sizingBars.end(), [&](size_t i) { return !bars[i].justDocked; });
+    if (newcomers && settled)
         for (size_t i : sizingBars) {
-            if (diff == 0)
-                break;
             RowBar& b = bars[i];
-            if ((spareJustDocked && b.justDocked) || b.length + step < b.minLength)
-                continue;
-            b.length += step;
-            diff -= step;
-            any = true;
-            result.changed = true;
+            const int cap = std::max(b.minLength, share);
+            if (b.justDocked && b.length > cap) {
+                diff += b.length - cap;
+                b.length = cap;
+                result.changed = true;
+            }
         }
-        if (!any) {
-            if (!spareJustDocked)
-                break;
-            spareJustDocked = false;
+    // What a bar keeps while others can give: its caption and a usable
+    // body (a few lines), or an equal share of a row too short for that.
+    const auto usable = [&](const RowBar& b) { return std::max(b.minLength, std::min(b.minLength + kUsableBody, share)); };
+    // The difference pixel by pixel, down to the usable lengths first, then
+    // to the minimums; at each level bars just docked keep their length
+    // while the others can give or take, then they too, so that the row
+    // ends at its length (a row longer than that would reach past the
+    // frame).
+    const int step = diff > 0 ? 1 : -1;
+    for (int phase = 0; phase < 4 && diff != 0; ++phase) {
+        const bool spareJustDocked = phase % 2 == 0;
+        bool any = true;
+        while (diff != 0 && any) {
+            any = false;
+            for (size_t i : sizingBars) {
+                if (diff == 0)
+                    break;
+                RowBar& b = bars[i];
+                const int floor = phase < 2 ? usable(b) : b.minLength;
+                if ((spareJustDocked && b.justDocked) || (step < 0 && b.length + step < floor))
+                    continue;
+                b.length += step;
+                diff -= step;
+                any = true;
+                result.changed = true;
+            }
         }
     }
     for (size_t i : sizingBars)

@@ -56,12 +56,18 @@ struct RowAdjust
     bool changed = false;
 };
 
+// What a sizing bar keeps beyond its minimum (its caption) while the bars
+// beside it can give: a body of a few lines.
+constexpr int kUsableBody = 96;
+
 // Fits the bars of one row to the available length (neighbours overlap by
 // 2 pixels): the sizing bars share the difference one pixel at a time in
-// row order, never below their minimum, bars just docked left out while
-// the others can give or take; with several sizing bars, all take the
-// largest thickness; a lone bar that does not fit gets its minimum.  Clears
-// justDocked.
+// row order, bars just docked left out while the others can give or take;
+// none goes below its minimum plus kUsableBody (or an equal share of the
+// row, when less) while another can give, nor ever below its minimum; a
+// bar just docked beside others takes at most an equal share; with several
+// sizing bars, all take the largest thickness; a lone bar that does not
+// fit gets its minimum.  Clears justDocked.
 RowAdjust AdjustRowSizes(std::vector<RowBar>& bars, int available);
 
 } // namespace sizing

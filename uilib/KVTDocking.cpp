@@ -53,6 +53,15 @@ dock::BarKind KindOf(const ui::ControlBar* bar)
     return dock::BarKind::Other;
 }
 
+// A bar that keeps its size in a row (a toolbar), unlike the menu bar that
+// takes a whole row and the sizing bars that give way.
+bool KeepsSize(const ui::ControlBar* bar)
+{
+    const dock::BarKind kind = KindOf(bar);
+    return kind == dock::BarKind::Toolbar ||
+           (kind == dock::BarKind::Other && bar->LeastDockedThickness(ui::IsHorizontalSite(bar->GetDockSiteId())) == 0);
+}
+
 std::vector<dock::Rect> ScreenRects()
 {
     std::vector<dock::Rect> out;
@@ -189,7 +198,38 @@ void CKVTToolDockBar::AddBar(ui::ControlBar* bar, const std::optional<QRect>& si
     }
     // The current rows, measured without moving anything.
     m_layout = dock::LayoutSite(m_rows, Input(RowLength()));
-    bar->SetDockPos(dock::InsertAtRect(m_rows, m_layout, IsHorizontal(), key, ToDock(*siteRect)));
+    if (!KeepsSize(bar)) {
+        bar->SetDockPos(dock::InsertAtRect(m_rows, m_layout, IsHorizontal(), key, ToDock(*siteRect)));
+        return;
+    }
+    // A toolbar goes to the frame's edge or beside other toolbars, never
+    // into a row of sizing bars (it would take the row's whole thickness).
+    bar->SetDockPos(dock::InsertToolbarAtRect(m_rows, m_layout, IsHorizontal(), OuterIsFirst(), key,
+                                              ToDock(*siteRect), [this](int row) { return RowUseOf(row); }));
+}
+
+dock::RowUse CKVTToolDockBar::RowUseOf(int row) const
+{
+    bool shown = false;
+    for (int k : m_rows.Row(row)) {
+        ui::ControlBar* b = BarAt(k);
+        if (!b || !b->IsVisible())
+            continue;
+        if (KindOf(b) == dock::BarKind::MenuBar)
+            return dock::RowUse::Menu;
+        if (!KeepsSize(b))
+            return dock::RowUse::Other;
+        shown = true;
+    }
+    return shown ? dock::RowUse::Toolbars : dock::RowUse::Other;
+}
+
+QRect CKVTToolDockBar::DropRect(const ui::ControlBar* bar, const QRect& siteRect) const
+{
+    if (!KeepsSize(bar) || int(m_layout.rows.size()) != m_rows.RowCount())
+        return siteRect;
+    return ToQt(dock::ToolbarDropRect(m_layout, IsHorizontal(), OuterIsFirst(), ToDock(siteRect),
+                                      [this](int row) { return RowUseOf(row); }));
 }
 
 int CKVTToolDockBar::RowLength() const
@@ -793,6 +833,12 @@ void KvtDockContext::Move(const QPoint& global)
     const dock::DragTarget t = dock::FindDragTarget(in);
     m_target = t.siteId;
     m_targetRect = ToQt(t.rect);
+    // A toolbar: the band shows the row it will join or the edge where its
+    // new row will lie.
+    if (CKVTToolDockBar* site = m_target && m_helper ? m_helper->Site(m_target) : nullptr) {
+        const QRect r = site->DropRect(m_bar, QRect(site->mapFromGlobal(m_targetRect.topLeft()), m_targetRect.size()));
+        m_targetRect = QRect(site->mapToGlobal(r.topLeft()), r.size());
+    }
     if (m_band) {
         m_band->setGeometry(m_targetRect);
         m_band->show();

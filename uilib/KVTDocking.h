@@ -62,6 +62,10 @@ public:
     // Limits the bars that can give way in every row thicker than cap to
     // cap (not below their least); true when one changed.
     bool LimitRowThickness(int cap);
+    // Where the band of a bar dragged to siteRect (site coordinates) is
+    // shown: for a toolbar the row it will join or the edge where its new
+    // row will lie, else siteRect itself.
+    QRect DropRect(const ui::ControlBar* bar, const QRect& siteRect) const;
     // The row model and its keys, for the sizing bars of a row.
     dock::RowModel& Rows() { return m_rows; }
     int Key(const ui::ControlBar* bar) const { return KeyOf(bar); }
@@ -80,6 +84,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    bool OuterIsFirst() const { return m_id == ui::DOCKBAR_TOP || m_id == ui::DOCKBAR_LEFT; }
+    dock::RowUse RowUseOf(int row) const;
     int KeyOf(const ui::ControlBar* bar) const;
     int AddKey(ui::ControlBar* bar);
     void Prune();

@@ -602,16 +602,27 @@ void CKVTPopupMenu::Place()
     m_dropDown = r.dropDown;
     m_scroll = r.scroll;
     m_shadow = CKVTToolbarShared::Options().menuShadows && !Customizing() && !m_editPage;
-    if (m_shadow) {
-        m_shadowCapture = QPixmap();
-        if (screen && QGuiApplication::platformName() != QLatin1String("offscreen"))
-            m_shadowCapture = screen->grabWindow(0, m_final.right() + 1 - screen->geometry().left(),
-                                                 m_final.top() - screen->geometry().top(),
-                                                 ShadowDepth, m_final.height() + ShadowDepth);
-    }
     const int extra = m_shadow ? ShadowDepth : 0;
+    // The shadow is drawn in the shadow colour, never from a copy of the
+    // screen: a copy taken as the popup opens may still hold the popup
+    // that just closed there (switching menus) or this popup's own earlier
+    // pixels (show all), and stays drawn while the popup is open.  The two
+    // corners beside the shadow are left out of the window, so what lies
+    // below shows there.
+    if (m_shadow)
+        setMask(ShadowedRegion(m_final.size()));
+    else
+        clearMask();
     setGeometry(m_final.adjusted(0, 0, extra, extra));
     RecalcLayout();
+}
+
+QRegion CKVTPopupMenu::ShadowedRegion(QSize frame)
+{
+    QRegion r(0, 0, frame.width(), frame.height());
+    r += QRect(frame.width(), ShadowDepth, ShadowDepth, frame.height());
+    r += QRect(ShadowDepth, frame.height(), frame.width() - ShadowDepth, ShadowDepth);
+    return r;
 }
 
 void CKVTPopupMenu::RecalcLayout()
@@ -701,12 +712,7 @@ void CKVTPopupMenu::paintEvent(QPaintEvent*)
         const QRect right(frame.right() + 1, ShadowDepth, ShadowDepth, frame.height());
         const QRect bottom(ShadowDepth, frame.bottom() + 1, frame.width() - ShadowDepth,
                            ShadowDepth);
-        if (!m_shadowCapture.isNull()) {
-            p.drawPixmap(right.topLeft(), m_shadowCapture);
-            p.fillRect(right, QColor(0, 0, 0, 90));
-        } else {
-            p.fillRect(right, dd.Shadow());
-        }
+        p.fillRect(right, dd.Shadow());
         p.fillRect(bottom, dd.Shadow());
     }
     m_painted = true;
@@ -719,7 +725,6 @@ void CKVTPopupMenu::ShowAllCommands()
     s_showAll = true;
     CKVTToolbarShared::PlaySystemSound("MenuPopup");
     m_painted = false;
-    m_shadowCapture = QPixmap();
     const int hot = m_bar->GetHotButton();
     const uint32_t hotId = m_bar->Items().ItemID(hot);
     BuildBar();

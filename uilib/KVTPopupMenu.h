@@ -9,6 +9,7 @@
 
 #include <QPixmap>
 #include <QPointer>
+#include <QRegion>
 #include <QTimer>
 
 #include <functional>
@@ -170,6 +171,10 @@ public:
 
     static constexpr int FrameWidth = 2;
     static constexpr int ShadowDepth = 4;
+    // The window of a popup whose frame has the given size, with its
+    // shadow: the frame, the band right of it and the band below it, each
+    // ShadowDepth wide and moved ShadowDepth along.
+    static QRegion ShadowedRegion(QSize frame);
     static constexpr int ScrollAreaHeight = 13;
 
 signals:
@@ -212,7 +217,6 @@ private:
     bool m_shadow = false;
     bool m_scroll = false;
     QRect m_upArea, m_downArea;
-    QPixmap m_shadowCapture;
     QPointer<QWidget> m_editPage;
     QString m_name;
     std::function<void(uint32_t)> m_handler;

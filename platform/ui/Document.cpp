@@ -163,6 +163,20 @@ void Document::OnChangedViewList()
                     OnCloseDocument();
             },
             Qt::QueuedConnection);
+    // A window joined or left: the windows' titles tell them apart (":1",
+    // ":2") while there are several.  Queued, since a view leaves while
+    // its frame is being destroyed.
+    if (!m_views.empty() && !m_titlesPending) {
+        m_titlesPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_titlesPending = false;
+                for (ChildFrame* f : Frames())
+                    f->OnUpdateFrameTitle();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void Document::UpdateAllViews(View* sender, long hint, QObject* object)
@@ -701,6 +715,11 @@ void DocTemplate::InitialUpdateFrame(ChildFrame* frame, Document* doc, bool make
     for (View* v : views)
         if (v->GetDocument() == doc)
             v->OnInitialUpdate();
+    // Every window of the document: the others learn of the new one.
+    if (doc)
+        for (ChildFrame* f : doc->Frames())
+            if (f != frame)
+                f->OnUpdateFrameTitle();
     frame->OnUpdateFrameTitle();
     if (makeVisible) {
         frame->show();

@@ -165,6 +165,7 @@ private:
     bool m_modified = false;
     bool m_autoDelete = true;
     bool m_closing = false;
+    bool m_titlesPending = false;
     DocTemplate* m_template = nullptr;
     std::vector<View*> m_views;
 };

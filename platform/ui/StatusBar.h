@@ -37,10 +37,18 @@ public:
     int PaneCount() const { return int(m_ids.size()); }
     const QString& IdleText() const { return m_idle; }
     QString MessageText() const;
+    // Where the message is drawn.
+    QRect MessageRect() const;
+    // The text a pane shows now (shortened when it does not fit).
+    QString PaneTextShown(int index) const;
 
     void UpdateCmdUI() override;
 
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
 private:
+    QWidget* m_room = nullptr;   // the message's room, the first widget
     std::vector<uint32_t> m_ids;
     std::vector<QLabel*> m_panes; // null for the message pane
     std::vector<bool> m_icons;

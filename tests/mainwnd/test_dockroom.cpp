@@ -60,6 +60,15 @@ protected:
         Start();
     }
     CMainFrame* f() const { return app->MainFrame(); }
+    // The rectangle the drag shows (global).
+    static QRect Band()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("DockDragBand") && w->isVisible())
+                return w->geometry();
+        return {};
+    }
+    static QRect Global(const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
     KvtFrameClient* Client() const { return f()->Helper().Client(); }
     void Show(ui::ControlBar* bar, uint32_t command)
     {
@@ -70,7 +79,7 @@ protected:
 
     // A left-button drag of bar by its caption or gripper (or its floating
     // frame's caption) to a point of the frame client.
-    void Drop(ui::ControlBar* bar, QPoint to)
+    void Drop(ui::ControlBar* bar, QPoint to, const std::function<void()>& beforeRelease = {})
     {
         QWidget* w = bar;
         QPoint local(3, bar->height() / 2);   // a toolbar's gripper
@@ -90,6 +99,8 @@ protected:
             QMouseEvent move(QEvent::MouseMove, w->mapFromGlobal(g), g, Qt::NoButton, Qt::LeftButton, {});
             QApplication::sendEvent(QWidget::mouseGrabber() ? QWidget::mouseGrabber() : w, &move);
         }
+        if (beforeRelease)
+            beforeRelease();
         QWidget* target = QWidget::mouseGrabber() ? QWidget::mouseGrabber() : w;
         QMouseEvent up(QEvent::MouseButtonRelease, target->mapFromGlobal(global), global, Qt::LeftButton,
                        Qt::NoButton, {});
@@ -136,7 +147,8 @@ protected:
 // Every docking bar and the main toolbar dropped at each edge docks at that
 // edge (a mid-height drop at the left or right edge included, where the
 // bottom row lies within the bar's reach too), and dropped in the middle
-// of the documents leaves them their room; so does the next start.
+// of the documents or in a corner leaves them their room; so does the next
+// start.
 TEST_F(DockRoom, EachBarDroppedAtEachEdgeAndInTheMiddleLeavesTheRoom)
 {
     Start();
@@ -155,6 +167,8 @@ TEST_F(DockRoom, EachBarDroppedAtEachEdgeAndInTheMiddleLeavesTheRoom)
         {"top", [](QRect a, QRect) { return QPoint(a.center().x(), 4); }, ui::DOCKBAR_TOP},
         {"bottom", [](QRect a, QRect) { return QPoint(a.center().x(), a.bottom() - 4); }, ui::DOCKBAR_BOTTOM},
         {"middle", [](QRect, QRect c) { return c.center(); }, 0},
+        {"top left corner", [](QRect, QRect) { return QPoint(3, 3); }, 0},
+        {"bottom right corner", [](QRect a, QRect) { return a.bottomRight() - QPoint(3, 3); }, 0},
     };
     struct Bar
     {
@@ -239,4 +253,123 @@ TEST_F(DockRoom, TheBottomRowGivesBackAHiddenBarsRoomAndAStoredLayoutIsMadeToFit
     ExpectRoom("sizes stored too large");
     EXPECT_EQ(f()->OutputBar()->FloatSize(), outputFloat);
     EXPECT_EQ(f()->ConInfoBar()->FloatSize(), monitorFloat);
+}
+
+// Whether a drop docks follows the pointer, not the size of the bar: a
+// tall bar's rectangle reaches the bottom site from nearly anywhere in the
+// documents, yet with the pointer well inside them every bar floats.
+TEST_F(DockRoom, ADropWellInsideTheDocumentsFloatsEveryBar)
+{
+    Start();
+    struct Bar
+    {
+        const char* name;
+        ui::ControlBar* bar;
+    };
+    const Bar bars[] = {{"explorer", f()->ExplorerBar()},           {"watch", f()->DebugBar()},
+                        {"output", f()->OutputBar()},               {"connection", f()->ConInfoBar()},
+                        {"main toolbar", f()->GetMainToolBar()},    {"debug toolbar", f()->GetDebugToolBar()}};
+    for (const Bar& b : bars) {
+        for (int corner = 0; corner < 4; ++corner) {
+            ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+            Show(f()->ConInfoBar(), ID_VIEW_CONINFO);
+            QApplication::processEvents();
+            const QRect c = Client()->Center()->geometry();
+            const QPoint points[] = {c.center(), {c.left() + 40, c.bottom() - 40}, {c.right() - 40, c.bottom() - 40},
+                                     {c.center().x(), c.top() + 40}};
+            Drop(b.bar, points[corner]);
+            const std::string what = std::string(b.name) + " dropped at point " + std::to_string(corner);
+            EXPECT_TRUE(b.bar->IsFloating()) << what;
+            EXPECT_NE(f()->Helper().MiniFrameOf(b.bar), nullptr) << what;
+            ExpectRoom(what);
+        }
+    }
+}
+
+// A toolbar dropped at an edge docks in the outermost row of that edge, or
+// beside the toolbars already there, never in a row of sizing bars: it
+// costs the documents at most its own thickness.
+TEST_F(DockRoom, AToolbarDroppedAtAnEdgeDocksInTheOuterRowCostingItsThickness)
+{
+    Start();
+    CKVTToolDockBar* bottom = f()->Helper().Site(ui::DOCKBAR_BOTTOM);
+    CKVTToolDockBar* left = f()->Helper().Site(ui::DOCKBAR_LEFT);
+    for (CKVTToolBar* toolbar : {f()->GetMainToolBar(), f()->GetDebugToolBar()}) {
+        SCOPED_TRACE(toolbar->objectName().toStdString());
+        ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+        Show(f()->DebugBar(), ID_VIEW_WATCH);
+        QApplication::processEvents();
+        const int outputRow = bottom->RowAndPos(f()->OutputBar()).first;
+        ASSERT_EQ(bottom->RowAndPos(f()->DebugBar()).first, outputRow);
+        const int height = Client()->Center()->height();
+        // The band shows the new row at the frame's edge, a toolbar thick.
+        QRect band;
+        Drop(toolbar, QPoint(Client()->width() / 2, Client()->height() - 3), [&] { band = Band(); });
+        EXPECT_EQ(band.bottom(), Global(bottom).bottom());
+        EXPECT_EQ(band.height(), toolbar->CalcFixedLayout(false, true).height());
+        ASSERT_EQ(f()->Helper().SiteOf(toolbar), bottom);
+        EXPECT_EQ(bottom->RowAndPos(toolbar).first, bottom->Rows().RowCount() - 1);
+        EXPECT_EQ(bottom->RowAndPos(f()->OutputBar()).first, outputRow);
+        EXPECT_EQ(bottom->RowAndPos(f()->DebugBar()).first, outputRow);
+        EXPECT_GE(Client()->Center()->height(), height - toolbar->height());
+        ExpectRoom("at the bottom edge");
+
+        // The other toolbar joins it there, before it.
+        CKVTToolBar* other = toolbar == f()->GetMainToolBar() ? f()->GetDebugToolBar() : f()->GetMainToolBar();
+        Drop(other, QPoint(20, Client()->height() - 3));
+        EXPECT_EQ(f()->Helper().SiteOf(other), bottom);
+        EXPECT_EQ(bottom->RowAndPos(other).first, bottom->RowAndPos(toolbar).first);
+        EXPECT_EQ(bottom->RowAndPos(f()->OutputBar()).first, outputRow);
+        ExpectRoom("the second toolbar at the bottom edge");
+
+        // At the very left edge, beside the explorer: the outer column.
+        ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+        QApplication::processEvents();
+        ASSERT_EQ(f()->Helper().SiteOf(f()->ExplorerBar()), left);
+        const int width = Client()->Center()->width();
+        Drop(toolbar, QPoint(4, Client()->Center()->geometry().center().y()), [&] { band = Band(); });
+        EXPECT_EQ(band.left(), Global(left).left());
+        ASSERT_EQ(f()->Helper().SiteOf(toolbar), left);
+        EXPECT_EQ(left->RowAndPos(toolbar).first, 0);
+        EXPECT_EQ(left->RowAndPos(f()->ExplorerBar()).first, 1);
+        EXPECT_EQ(toolbar->x(), 0);
+        EXPECT_GE(Client()->Center()->width(), width - toolbar->width());
+        ExpectRoom("at the left edge");
+    }
+}
+
+// Bars stacked on one side share its length: each keeps its caption and a
+// usable body, and the one docked last takes no more than an equal share.
+TEST_F(DockRoom, BarsStackedOnOneSideShareIt)
+{
+    Start();
+    ui::SendCommand(ID_VIEW_DEFAULT_LAYOUT);
+    Show(f()->DebugBar(), ID_VIEW_WATCH);
+    QApplication::processEvents();
+    CKVTToolDockBar* right = f()->Helper().Site(ui::DOCKBAR_RIGHT);
+    const QRect c = Client()->Center()->geometry();
+    Drop(f()->OutputBar(), QPoint(Client()->width() - 4, c.center().y()));
+    ASSERT_EQ(f()->Helper().SiteOf(f()->OutputBar()), right);
+    // Onto the column, the pointer near its left edge, so that the bar's
+    // rectangle starts in the column too.
+    auto intoColumn = [&](ui::ControlBar* bar, int y) {
+        Drop(bar, QPoint(right->mapTo(Client(), QPoint(0, 0)).x() + 32, y));
+    };
+    intoColumn(f()->DebugBar(), c.top() + 60);
+    intoColumn(f()->ExplorerBar(), c.center().y());
+    std::vector<ui::ControlBar*> column = {f()->OutputBar(), f()->DebugBar(), f()->ExplorerBar()};
+    const int row = right->RowAndPos(f()->OutputBar()).first;
+    int total = 0;
+    for (ui::ControlBar* bar : column) {
+        ASSERT_EQ(f()->Helper().SiteOf(bar), right) << bar->objectName().toStdString();
+        EXPECT_EQ(right->RowAndPos(bar).first, row) << bar->objectName().toStdString();
+        total += bar->height();
+    }
+    for (ui::ControlBar* bar : column) {
+        auto* sizing = qobject_cast<CSizingControlBar*>(bar);
+        ASSERT_NE(sizing, nullptr);
+        EXPECT_GE(bar->height(), sizing->MinSize().height() + sizing::kUsableBody) << bar->objectName().toStdString();
+    }
+    EXPECT_LE(f()->ExplorerBar()->height(), total / 3 + 4);
+    ExpectRoom("three bars at the right");
 }

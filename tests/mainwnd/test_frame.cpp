@@ -143,7 +143,7 @@ TEST_F(Frame, AnEmptyStoreGivesTheDefaultLayoutAndTheNormalPanes)
     // A pane is as wide as its text: the PLC pane's 30 characters.
     auto* plc = status->findChild<QWidget*>(QStringLiteral("pane59144"));
     ASSERT_NE(plc, nullptr);
-    EXPECT_GE(plc->minimumWidth(), plc->fontMetrics().horizontalAdvance(QStringLiteral("PLC: -")) + 20);
+    EXPECT_GE(plc->sizeHint().width(), plc->fontMetrics().horizontalAdvance(QStringLiteral("PLC: -")) + 20);
 }
 
 TEST_F(Frame, TheViewCommandsToggleTheirBars)

@@ -128,6 +128,29 @@ TEST(RowEngine, TheDifferenceIsSharedPixelByPixel)
     EXPECT_EQ(mixed[1].length, 50);
 }
 
+// The reported side: two bars, then a long one docked beside them.  It
+// takes no more than an equal share, and the others keep a usable body
+// instead of shrinking to their captions.
+TEST(RowEngine, ABarDockedBesideOthersTakesAtMostAnEqualShare)
+{
+    std::vector<RowBar> row{Bar(500, 200, 32), Bar(200, 200, 32), Bar(500, 200, 32)};
+    row[2].justDocked = true;
+    sizing::AdjustRowSizes(row, 540);
+    EXPECT_LE(row[2].length, 540 / 3 + 2);
+    int total = 0;
+    for (const RowBar& b : row) {
+        EXPECT_GE(b.length, 32 + sizing::kUsableBody);
+        total += b.length - 2;
+    }
+    EXPECT_EQ(total, 540);
+    // A row too short for usable bodies: equal shares, never below the minimum.
+    std::vector<RowBar> tight{Bar(300, 200, 32), Bar(300, 200, 32), Bar(300, 200, 32)};
+    tight[0].justDocked = true;
+    sizing::AdjustRowSizes(tight, 150);
+    for (const RowBar& b : tight)
+        EXPECT_EQ(b.length, 52);
+}
+
 TEST(RowEngine, ATooLongRowBreaksAndALoneBarGetsItsMinimum)
 {
     std::vector<RowBar> row{Bar(300, 100, 250), Bar(300, 100, 250), Bar(300, 100, 250)};

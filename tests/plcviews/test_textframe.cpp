@@ -4,6 +4,7 @@
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "platform/ui/Accel.h"
+#include "platform/ui/Command.h"
 #include "platform/ui/Help.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
@@ -135,4 +136,32 @@ TEST(TextView, HelpKeywordAndHelp)
     v->ExecuteCommand(ID_HELP);
     ASSERT_EQ(prompts.Texts().size(), 1u);
     EXPECT_TRUE(prompts.Texts()[0].contains(QStringLiteral("PLC.hlp"))) << prompts.Texts()[0].toStdString();
+}
+
+// Two windows of one text are told apart from the moment the second opens,
+// modified or not; closing one gives the other the plain title again.
+TEST(TextFrame, TwoWindowsOfATextAreNumberedFromTheStart)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.StartApp());
+    s.dir.Write("poznamky.txt", "one\r\ntwo\r\n");
+    ui::Document* doc = s.App()->OpenDocumentFile(QString::fromStdString(s.dir / "poznamky.txt"));
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->Frames().size(), 1u);
+    ui::ChildFrame* first = doc->Frames().front();
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("poznamky.txt"));
+    ui::SendCommand(ID_WINDOW_NEW);
+    PumpEvents(5);
+    ASSERT_EQ(doc->Frames().size(), 2u);
+    ui::ChildFrame* second = doc->Frames().back();
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("poznamky.txt:1"));
+    EXPECT_EQ(second->windowTitle(), QStringLiteral("poznamky.txt:2"));
+    doc->SetModifiedFlag(true);
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("poznamky.txt:1 *"));
+    EXPECT_EQ(second->windowTitle(), QStringLiteral("poznamky.txt:2 *"));
+    doc->SetModifiedFlag(false);
+    delete second;
+    PumpEvents(5);
+    ASSERT_EQ(doc->Frames().size(), 1u);
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("poznamky.txt"));
 }

@@ -5,6 +5,7 @@
 #include "MenuWorld.h"
 
 #include "uilib/KVTContextMenuManager.h"
+#include "uilib/KVTDrawingData.h"
 #include "res/CommandIds.h"
 #include "uilib/KVTWorkspace.h"
 
@@ -333,4 +334,29 @@ TEST_F(MenuWorld, ContextMenusScrollWhenTallAndEmptyMenusDoNotOpen)
     EXPECT_FALSE(manager.TrackPopupMenu(&empty, 10, 10, pane));
     QApplication::processEvents();
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+}
+
+// The shadow is drawn in the shadow colour, never from a copy of the
+// screen (which, as menus switch, still held the popup just closed): the
+// window covers the frame and the two shadow bands only, and what lies
+// below shows in the corners beside them.
+TEST_F(MenuWorld, AShadowedPopupCoversItsFrameAndShadowOnly)
+{
+    CKVTToolbarShared::Options().menuShadows = true;
+    CKVTPopupMenu* first = OpenItem(1);
+    ASSERT_NE(first, nullptr);
+    PressKey(first, Qt::Key_Left);
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    ASSERT_NE(popup, first);
+    const int d = CKVTPopupMenu::ShadowDepth;
+    const QSize frame = popup->size() - QSize(d, d);
+    EXPECT_EQ(popup->mask(), CKVTPopupMenu::ShadowedRegion(frame));
+    EXPECT_FALSE(popup->mask().contains(QPoint(frame.width() + 1, 1)));
+    EXPECT_FALSE(popup->mask().contains(QPoint(1, frame.height() + 1)));
+    const QImage shot = popup->grab().toImage();
+    const QRgb shadow = CKVTDrawingData::Instance().Shadow().rgb();
+    EXPECT_EQ(shot.pixel(frame.width() + 1, frame.height() / 2), shadow);
+    EXPECT_EQ(shot.pixel(frame.width() / 2, frame.height() + 1), shadow);
+    PressKey(popup, Qt::Key_Escape);
 }

@@ -54,24 +54,28 @@ DragTarget FindDragTarget(const DragInput& in)
         return out;
     const Rect horz = MoveToContain(in.horz, in.pointer);
     const Rect vert = MoveToContain(in.vert, in.pointer);
-    // Of the sites whose zone the bar's rectangle meets, the one nearest to
-    // the pointer; a tie goes to the first of top, bottom, left, right.  A
-    // large bar meets several sites at once, and the edge the user drops it
-    // at is the one meant.
+    // The pointer decides, not the bar's rectangle: a tall bar's rectangle
+    // reaches a site from nearly anywhere in the documents' area.  Of the
+    // sites the pointer lies in or near, the nearest; a tie goes to the
+    // first of top, bottom, left, right.
     const uint32_t order[] = {SITE_TOP, SITE_BOTTOM, SITE_LEFT, SITE_RIGHT};
     long nearest = -1;
     for (uint32_t id : order) {
         if (!(in.allowed & SiteAlignment(id)))
             continue;
-        const Rect& candidate = IsHorizontalSite(id) ? horz : vert;
         for (const SiteZone& site : in.sites) {
+            if (site.id != id)
+                continue;
             const Rect zone = SiteZoneRect(site);
-            if (site.id != id || !zone.Intersects(candidate))
+            const Rect reach = site.empty ? zone
+                                          : Rect{zone.x - kDockReach, zone.y - kDockReach,
+                                                 zone.w + 2 * kDockReach, zone.h + 2 * kDockReach};
+            if (!reach.Contains(in.pointer))
                 continue;
             const long d = DistanceSquared(zone, in.pointer);
             if (nearest < 0 || d < nearest) {
                 nearest = d;
-                out = {id, candidate};
+                out = {id, IsHorizontalSite(id) ? horz : vert};
             }
         }
     }

@@ -36,12 +36,17 @@ struct DragTarget
     Rect rect;             // the rectangle shown (and docked or floated at)
 };
 
+// How far outside a site holding bars the pointer still docks there.
+constexpr int kDockReach = 8;
+
 // The zone of a site: its rectangle, or for an empty site a strip of 16
 // pixels centred on its client edge.
 Rect SiteZoneRect(const SiteZone& site);
-// Floating with Ctrl; else the allowed site whose zone meets the bar's
-// rectangle of that orientation (moved to hold the pointer) and lies
-// nearest to the pointer; floating when none does.
+// Floating with Ctrl; else, of the allowed sites whose zone holds the
+// pointer (a site with bars: its rectangle grown by kDockReach), the one
+// nearest to the pointer, with the bar's rectangle of that orientation
+// moved to hold the pointer; floating when the pointer is near no site,
+// whatever the size of the bar.
 DragTarget FindDragTarget(const DragInput& in);
 
 // The rectangle cut to the screens' bounding rectangle; none when the rest

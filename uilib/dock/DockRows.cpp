@@ -343,4 +343,59 @@ int InsertAtRect(RowModel& model, const SiteLayout& layout, bool horizontal, int
     return along;
 }
 
+ToolbarDrop FindToolbarDrop(const SiteLayout& layout, bool horizontal, bool outerIsFirst, const Rect& rect,
+                            const std::function<RowUse(int row)>& rowUse)
+{
+    const int rows = int(layout.rows.size());
+    const int across = horizontal ? rect.y : rect.x;
+    // The row under the rectangle's leading edge, or the nearest one.
+    int r = 0;
+    while (r + 1 < rows && across >= layout.rows[size_t(r)].start + layout.rows[size_t(r)].thickness)
+        ++r;
+    const int step = outerIsFirst ? -1 : 1;
+    for (int i = r; rows > 0 && i >= 0 && i < rows; i += step) {
+        switch (rowUse(i)) {
+        case RowUse::Toolbars:
+            return {i, false};
+        case RowUse::Menu:
+            return {outerIsFirst ? i + 1 : i, true};
+        case RowUse::Other:
+            break;
+        }
+    }
+    return {outerIsFirst ? 0 : rows, true};
+}
+
+Rect ToolbarDropRect(const SiteLayout& layout, bool horizontal, bool outerIsFirst, const Rect& rect,
+                     const std::function<RowUse(int row)>& rowUse)
+{
+    const ToolbarDrop d = FindToolbarDrop(layout, horizontal, outerIsFirst, rect, rowUse);
+    const int rows = int(layout.rows.size());
+    const int thick = horizontal ? rect.h : rect.w;
+    // A row that is there, or where a new row starts: before row d.row, or
+    // past the last row (the frame's edge on a bottom or right site, where
+    // the band lies over the edge of the last row).
+    const int across = d.row < rows   ? layout.rows[size_t(d.row)].start
+                       : outerIsFirst ? layout.thickness
+                                      : std::max(0, layout.thickness - thick);
+    Rect out = rect;
+    (horizontal ? out.y : out.x) = across;
+    return out;
+}
+
+int InsertToolbarAtRect(RowModel& model, const SiteLayout& layout, bool horizontal, bool outerIsFirst,
+                        int bar, const Rect& rect, const std::function<RowUse(int row)>& rowUse)
+{
+    if (model.Contains(bar) || int(layout.rows.size()) != model.RowCount())
+        return InsertAtRect(model, layout, horizontal, bar, rect);
+    const ToolbarDrop d = FindToolbarDrop(layout, horizontal, outerIsFirst, rect, rowUse);
+    if (!d.newRow) {
+        Rect in = rect;
+        (horizontal ? in.y : in.x) = layout.rows[size_t(d.row)].start;
+        return InsertAtRect(model, layout, horizontal, bar, in);
+    }
+    model.InsertRow(bar, d.row >= model.RowCount() ? model.RowCount() + 1 : d.row);
+    return std::max(0, horizontal ? rect.x : rect.y);
+}
+
 } // namespace dock

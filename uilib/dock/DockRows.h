@@ -119,4 +119,35 @@ SiteLayout LayoutSite(RowModel& model, const SiteLayoutInput& in);
 int InsertAtRect(RowModel& model, const SiteLayout& layout, bool horizontal, int bar,
                  const Rect& rect);
 
+// What a row offers a dropped toolbar.
+enum class RowUse {
+    Toolbars,   // only bars that keep their size: a toolbar may join it
+    Menu,       // holds the menu bar: a toolbar goes in a row of its own inside it
+    Other,      // holds bars that give way (sizing bars), or nothing shown
+};
+
+// Inserts a bar that keeps its size (a toolbar) as a drop does, never into
+// a row of sizing bars: into the row the rectangle points at when it holds
+// toolbars only, else into the nearest such row toward the frame's edge
+// (outer: the site's first row when outerIsFirst, its last otherwise), or
+// a new row at that edge, just inside the menu bar's row when one is met
+// on the way.  Returns the position the bar remembers.
+int InsertToolbarAtRect(RowModel& model, const SiteLayout& layout, bool horizontal, bool outerIsFirst,
+                        int bar, const Rect& rect, const std::function<RowUse(int row)>& rowUse);
+
+// Where InsertToolbarAtRect puts a toolbar: into row `row`, or a new row
+// before row `row` (the rows' count: a new last row).
+struct ToolbarDrop
+{
+    int row = 0;
+    bool newRow = false;
+};
+ToolbarDrop FindToolbarDrop(const SiteLayout& layout, bool horizontal, bool outerIsFirst, const Rect& rect,
+                            const std::function<RowUse(int row)>& rowUse);
+// The rectangle to show while the toolbar is dragged there: rect moved
+// across the rows to the row it joins, or to the site's edge where its new
+// row will lie.
+Rect ToolbarDropRect(const SiteLayout& layout, bool horizontal, bool outerIsFirst, const Rect& rect,
+                     const std::function<RowUse(int row)>& rowUse);
+
 } // namespace dock

@@ -311,3 +311,46 @@ TEST(StatusBar, PanesTakeTheirTextFromUpdateHandlersAndTheMessagePaneShowsPrompt
     EXPECT_EQ(bar->MessageText(), bar->IdleText());
     SetCommandPromptSource({});
 }
+
+// A status bar narrower than its panes: the panes are shortened (their
+// texts end with an ellipsis) and the message keeps room of its own; no
+// pane lies over another or over the message, none reaches past the bar.
+TEST(StatusBar, PanesThatDoNotFitAreShortenedAndNeverOverlap)
+{
+    World w;
+    StatusBar* bar = w.main.CreateStatusBar({0, 37903, ID_INDICATOR_OVR, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, 59139});
+    const QString pos = QStringLiteral("ř. 1, sl. 1");
+    bar->SetPaneWidthText(1, QStringLiteral("ř. 99999, sl. 99999"));
+    w.app.MapUpdate(37903, [&](CmdUI& ui) { ui.SetText(pos); });
+    w.app.MapUpdate(ID_INDICATOR_CAPS, [&](CmdUI& ui) { ui.SetText(QStringLiteral("CAP")); });
+    IdleUpdater::Instance().RunPass();
+    ASSERT_EQ(bar->GetPaneText(1), pos);
+    for (int width : {800, 420, 300, 200}) {
+        SCOPED_TRACE(width);
+        w.main.resize(width, 300);
+        QApplication::processEvents();
+        const QRect message = bar->MessageRect();
+        EXPECT_GE(message.left(), 0);
+        if (width >= 300) {
+            // Room for the idle text.
+            EXPECT_GE(message.width(), bar->fontMetrics().horizontalAdvance(bar->IdleText()));
+        }
+        std::vector<QRect> taken{message};
+        for (int i = 1; i < bar->PaneCount(); ++i) {
+            const auto* pane = bar->findChild<QWidget*>(QStringLiteral("pane%1").arg(bar->GetItemID(i)));
+            ASSERT_NE(pane, nullptr);
+            const QRect r = pane->geometry();
+            EXPECT_TRUE(bar->rect().contains(r)) << i;
+            for (const QRect& o : taken)
+                EXPECT_FALSE(r.intersects(o)) << i;
+            taken.push_back(r);
+        }
+        // What a pane shows: its whole text when it fits, else its start
+        // and an ellipsis.
+        const QString shown = bar->PaneTextShown(1);
+        EXPECT_TRUE(shown == pos || (shown.endsWith(QChar(0x2026)) && pos.startsWith(shown.chopped(1)))) << shown.toStdString();
+        if (width == 800) {
+            EXPECT_EQ(shown, pos);
+        }
+    }
+}

@@ -190,6 +190,74 @@ TEST(DockRows, InsertionAtARectangleAndLeftOf)
     EXPECT_EQ(w.model.RowCount(), 3);
 }
 
+// A toolbar dropped on a row of sizing bars goes to the nearest toolbar
+// row toward the frame's edge, or a new row at the edge (inside the menu
+// bar's row).
+TEST(DockRows, AToolbarNeverJoinsARowOfSizingBars)
+{
+    World w;
+    w.Add(1, BarKind::MenuBar, {800, 20}, 0);
+    w.Add(2, BarKind::Toolbar, {100, 26}, 1);
+    w.Add(3, BarKind::LibrarySizingBar, {800, 200}, 2);
+    w.bars[4] = {BarKind::Toolbar, true, 0};
+    w.sizes[4] = {80, 26};
+    const auto use = [&w](int row) {
+        RowUse u = RowUse::Other;
+        for (int k : w.model.Row(row)) {
+            if (w.bars[k].kind == BarKind::MenuBar)
+                return RowUse::Menu;
+            if (w.bars[k].kind == BarKind::LibrarySizingBar)
+                return RowUse::Other;
+            u = RowUse::Toolbars;
+        }
+        return u;
+    };
+    // The top site: onto the sizing row and just below it, it joins the toolbar row.
+    SiteLayout l = LayoutSite(w.model, w.Input(true, 800));
+    for (int y : {100, l.thickness + 5}) {
+        EXPECT_EQ(InsertToolbarAtRect(w.model, l, true, true, 4, {300, y, 80, 26}, use), 300);
+        EXPECT_EQ(w.model.Row(1), (std::vector<int>{2, 4}));
+        w.model.Remove(4);
+    }
+    // Without the toolbar row: a new row just inside the menu bar's.
+    w.model.Remove(2);
+    l = LayoutSite(w.model, w.Input(true, 800));
+    InsertToolbarAtRect(w.model, l, true, true, 4, {300, 100, 80, 26}, use);
+    EXPECT_EQ(w.model.Row(1), std::vector<int>{4});
+    EXPECT_EQ(w.model.Row(2), std::vector<int>{3});
+    // The bottom site (outer edge last): a new last row.
+    World b;
+    b.Add(1, BarKind::LibrarySizingBar, {800, 200}, 0);
+    b.bars[4] = {BarKind::Toolbar, true, 0};
+    b.sizes[4] = {80, 26};
+    l = LayoutSite(b.model, b.Input(true, 800));
+    InsertToolbarAtRect(b.model, l, true, false, 4, {300, -5, 80, 26},
+                        [&b](int row) { return b.bars[b.model.Row(row).front()].kind == BarKind::Toolbar ? RowUse::Toolbars : RowUse::Other; });
+    EXPECT_EQ(b.model.Row(1), std::vector<int>{4});
+}
+
+// The pointer decides: a tall bar whose rectangle reaches the bottom site
+// from the middle of the documents floats there.
+TEST(DockPlace, ATallBarFloatsWithThePointerInTheMiddle)
+{
+    DragInput in;
+    in.allowed = ui::CBRS_ALIGN_ANY;
+    in.sites = {{ui::DOCKBAR_TOP, {0, 0, 800, 30}, false},
+                {ui::DOCKBAR_BOTTOM, {0, 400, 800, 150}, false},
+                {ui::DOCKBAR_LEFT, {0, 30, 200, 370}, false},
+                {ui::DOCKBAR_RIGHT, {800, 30, 0, 370}, true}};
+    in.pointer = {500, 200};
+    in.horz = {480, 190, 600, 500};
+    in.vert = {480, 190, 200, 500};
+    in.floating = {480, 190, 200, 500};
+    EXPECT_EQ(FindDragTarget(in).siteId, 0u);
+    // Within reach of a site's edge it docks there.
+    in.pointer = {500, 395};
+    EXPECT_EQ(FindDragTarget(in).siteId, ui::DOCKBAR_BOTTOM);
+    in.pointer = {205, 200};
+    EXPECT_EQ(FindDragTarget(in).siteId, ui::DOCKBAR_LEFT);
+}
+
 namespace {
 
 struct SizingWorld
