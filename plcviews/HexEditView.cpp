@@ -4,6 +4,7 @@
 
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
+#include "platform/ui/Accel.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
@@ -119,6 +120,14 @@ void CHexEditView::MapCommands()
     // views with a text caret: here they are cleared.
     for (uint32_t pane : {ID_EDT_INDICATOR_POSITION, ID_INDICATOR_OVR, ID_EDT_INDICATOR_READONLY})
         MapUpdate(pane, [](ui::CmdUI& c) { c.Enable(false); });
+}
+
+const ui::AccelTable* CHexEditView::Accelerators() const
+{
+    static const ui::AccelTable table({
+        {ui::FVIRTKEY | ui::FCONTROL, 'A', ID_EDIT_SELECT_ALL},
+    });
+    return &table;
 }
 
 // ---------------------------------------------------------------- operations

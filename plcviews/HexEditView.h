@@ -47,6 +47,9 @@ public:
     void NormaliseSelection();
     bool HasSelection() const { return m_model.HasSelection(); }
     QSize sizeHint() const override { return {640, 400}; }
+    // The keys its menu shows for the commands only this view handles
+    // (Ctrl+A selects all).
+    const ui::AccelTable* Accelerators() const override;
 
     const QFont& ViewFont() const { return m_font; }
     // The area without the view's own scroll bar.

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMimeData>
@@ -98,6 +99,14 @@ TEST_F(HexView, TypingMarksModifiedAndUpdatesTheOtherPane)
     EXPECT_EQ(ui::BeepCount(), beeps + 2);
     EXPECT_EQ(doc->Data().Size(), 1000);
     EXPECT_EQ(uchar(doc->Data().At(1)), 0x01);
+}
+
+TEST_F(HexView, TheKeysOfItsMenuDoWhatTheItemsDo)
+{
+    // "Vybrat vše\tCtrl+A" of the binary windows' Editace menu.
+    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == view; }));
+    PressKey(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view->Model().SelectionLength(), 1000);
 }
 
 TEST_F(HexView, MouseDragSelectsAndTheWheelScrolls)
