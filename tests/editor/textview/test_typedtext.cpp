@@ -117,6 +117,8 @@ TEST(TypedText, MatchCaseSearchesTheTypedCaseWithAFullHistoryOfNearMatches)
     ASSERT_EQ(CHistoryCombo::GetHistory(QStringLiteral("FindText")).size(), CHistoryCombo::kMaxEntries);
     auto v = MakeEditView(u"BetaBE be BE");
     v->SetCursorPos({0, 0});
+    PromptScript prompts;
+    prompts.AllowUnexpected(true);
     QString shown;
     QString walked;
     OnNextModal<CEditReplaceDlg>([&](CEditReplaceDlg* d) {
@@ -139,6 +141,7 @@ TEST(TypedText, MatchCaseSearchesTheTypedCaseWithAFullHistoryOfNearMatches)
     EXPECT_EQ(shown, QStringLiteral("BE"));
     EXPECT_EQ(SelectedText(*v), QStringLiteral("BE"));
     EXPECT_EQ(v->GetCursorPos(), (EdtPoint{6, 0}));  // in "BetaBE", not the whole entry
+    EXPECT_TRUE(prompts.Texts().empty());
 }
 
 TEST(TypedText, ReplaceLeavesAMatchOfAnEarlierFindTextAlone)
@@ -146,6 +149,7 @@ TEST(TypedText, ReplaceLeavesAMatchOfAnEarlierFindTextAlone)
     auto v = MakeEditView(u"alpha gamma delta");
     v->SetCursorPos({0, 0});
     PromptScript prompts({ui::IDOK, ui::IDOK});
+    prompts.AllowUnexpected(true);
     OnNextModal<CEditReplaceDlg>([&](CEditReplaceDlg* d) {
         CHistoryCombo* find = Combo(d, "c8605");
         find->setEditText(QStringLiteral("delta"));
