@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QStyle>
 #include <QToolButton>
-#include <QTest>
 #include <QTreeView>
 
 using namespace linkuitest;
@@ -241,33 +240,6 @@ TEST_F(Manager, FocusAndTheDivider)
     PumpEvents();
     EXPECT_EQ(dlg->Ratio(), ratio);
     EXPECT_NEAR(dlg->Left()->width(), int((dlg->Left()->width() + dlg->Right()->width()) * ratio), 1);
-}
-
-TEST_F(Manager, TabReachesEveryControlOfBothPanes)
-{
-    Make();
-    dlg->show();
-    QApplication::setActiveWindow(dlg.get());
-    dlg->Left()->Details()->setFocus();
-    PumpEvents();
-    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == dlg->Left()->Details(); }));
-    QList<QWidget*> reached;
-    for (int i = 0; i < 40; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        reached << QApplication::focusWidget();
-    }
-    for (CFilePanelDlg* pane : {dlg->Left(), dlg->Right()}) {
-        EXPECT_TRUE(reached.contains(pane->Details())) << (pane == dlg->Left() ? "left" : "right");
-        EXPECT_TRUE(reached.contains(pane->findChild<QLineEdit*>())) << (pane == dlg->Left() ? "left" : "right");
-    }
-    // Shift+Tab goes the same way back.
-    QList<QWidget*> back;
-    for (int i = 0; i < 40; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-        back << QApplication::focusWidget();
-    }
-    EXPECT_TRUE(back.contains(dlg->Right()->Details()));
-    EXPECT_TRUE(back.contains(dlg->Left()->Details()));
 }
 
 TEST(FileManagerLayout, MarginsRatioAndLimits)
