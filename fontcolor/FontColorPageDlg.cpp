@@ -1,12 +1,14 @@
 #include "fontcolor/FontColorPageDlg.h"
 
 #include "fontcolor/ColorEdit.h"
+#include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -30,7 +32,14 @@ template <class T> T* Replace(QWidget* placeholder, T* w)
         return w;
     }
     QWidget* parent = placeholder->parentWidget();
+    // The control takes the placeholder's place in the tab order: after the
+    // control before it in the form.
+    QWidget* before = placeholder->previousInFocusChain();
+    while (before && before != placeholder && before->focusPolicy() == Qt::NoFocus)
+        before = before->previousInFocusChain();
     w->setParent(parent);
+    if (before && before != placeholder)
+        QWidget::setTabOrder(before, w);
     w->setObjectName(placeholder->objectName());
     w->setMinimumSize(placeholder->minimumSize());
     w->setSizePolicy(placeholder->sizePolicy());
@@ -71,7 +80,7 @@ CFontColorPageDlg::CFontColorPageDlg(CFontColorPage* registry) : ui::PropertyPag
         return; // a damaged template: the page stays empty
 
     m_size->setEditable(true);
-    m_size->setInsertPolicy(QComboBox::NoInsert);
+    ui::KeepTypedText(m_size);
     connect(m_categories, &QListWidget::currentRowChanged, this, [this] { OnCategoryChanged(); });
     connect(m_items, &QListWidget::currentRowChanged, this, [this] { OnItemChanged(); });
     connect(m_font, &QComboBox::currentTextChanged, this, [this](const QString& face) {
@@ -82,8 +91,12 @@ CFontColorPageDlg::CFontColorPageDlg(CFontColorPage* registry) : ui::PropertyPag
         Changed();
     });
     connect(m_size, &QComboBox::currentTextChanged, this, [this](const QString& t) { OnSizeText(t, false); });
-    if (QLineEdit* e = m_size->lineEdit())
+    if (QLineEdit* e = m_size->lineEdit()) {
         connect(e, &QLineEdit::editingFinished, this, [this] { OnSizeText(m_size->currentText(), true); });
+    }
+    // Enter on a size that is refused keeps the sheet open (the combo has
+    // the focus and hands its keys to its field).
+    m_size->installEventFilter(this);
     connect(m_charset, &QComboBox::activated, this, [this](int index) {
         if (m_filling || !CurCategory() || index < 0)
             return;
@@ -282,11 +295,32 @@ void CFontColorPageDlg::OnSizeText(const QString& text, bool final)
         return;
     }
     if (final) {
-        // Refused: the old size stays.
+        // Refused: the old size stays, and the user is told why.
         m_filling = true;
         m_size->setCurrentText(QString::number(CurCategory()->size));
         m_filling = false;
+        ui::Prompt(ui::ValidationText(ui::IDP_PARSE_INT_RANGE).arg(kMinSize).arg(kMaxSize), {},
+                   ui::MB_ICONEXCLAMATION);
+        m_size->setFocus();
+        if (QLineEdit* e = m_size->lineEdit())
+            e->selectAll();
     }
+}
+
+bool CFontColorPageDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched == m_size) {
+        auto* k = static_cast<QKeyEvent*>(event);
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            bool ok = false;
+            const int size = m_size->currentText().trimmed().toInt(&ok, 10);
+            if (!ok || size < kMinSize || size > kMaxSize) {
+                OnSizeText(m_size->currentText(), true);
+                return true;
+            }
+        }
+    }
+    return ui::PropertyPage::eventFilter(watched, event);
 }
 
 void CFontColorPageDlg::OnStyle(int which, bool on)

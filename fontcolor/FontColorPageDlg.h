@@ -42,6 +42,9 @@ public:
     // The string id of a charset's name (12020 "Neznámý" for others).
     static unsigned CharsetNameId(int charSet);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void RunApply();
     void FillCategories();

@@ -4,6 +4,7 @@
 
 #include "platform/sys/FileIO.h"
 #include "platform/sys/WinPath.h"
+#include "platform/ui/Accel.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Menu.h"
@@ -85,6 +86,7 @@ void CHexEditView::MapCommands()
         m_model.SetKeyboardSelection(false);
         m_model.SetFlag(bit, !m_model.Has(bit));
         UpdateScrollBar();
+        ShowCaretColumn();
         update();
     };
     MapCommand(ID_HEX_ADDRESS, [format] { format(HX_ADDRESS); });
@@ -119,6 +121,14 @@ void CHexEditView::MapCommands()
     // views with a text caret: here they are cleared.
     for (uint32_t pane : {ID_EDT_INDICATOR_POSITION, ID_INDICATOR_OVR, ID_EDT_INDICATOR_READONLY})
         MapUpdate(pane, [](ui::CmdUI& c) { c.Enable(false); });
+}
+
+const ui::AccelTable* CHexEditView::Accelerators() const
+{
+    static const ui::AccelTable table({
+        {ui::FVIRTKEY | ui::FCONTROL, 'A', ID_EDIT_SELECT_ALL},
+    });
+    return &table;
 }
 
 // ---------------------------------------------------------------- operations
@@ -190,6 +200,7 @@ void CHexEditView::SetBytesPerRow(int n)
     m_model.SetKeyboardSelection(false);
     if (m_model.SetBytesPerRow(n)) {
         UpdateScrollBar();
+        ShowCaretColumn();
         update();
     }
 }
@@ -337,7 +348,37 @@ bool CHexEditView::CaretShown() const
         return false;
     auto& model = const_cast<HexEditModel&>(m_model);
     const QPoint p = model.CaretPixel();
-    return p.y() >= 0 && p.y() < ClientRect().height();
+    const int x = p.x() - m_xOffset;
+    return p.y() >= 0 && p.y() < ClientRect().height() && x >= 0 && x < ClientRect().width();
+}
+
+void CHexEditView::ShowCaretColumn()
+{
+    HexEditModel& m = m_model;
+    const int width = ClientRect().width();
+    const int cw = m.CharWidth();
+    int off = m_xOffset;
+    if (width > 0 && cw > 0) {
+        const int x = m.CaretPixel().x();
+        const int w = m.Area() == HA_ADDRESS ? std::max(1, m.AddressDigits()) * cw : cw;
+        if (x + w - off > width)
+            off = x + w - width;
+        if (x - off < 0)
+            off = x;
+        // Never more than the rows need: a pane wide enough shows them all.
+        int right = 0;
+        if (m.Has(HX_ASCII))
+            right = m.AsciiX() + m.BytesPerRow() * cw;
+        else if (m.Has(HX_HEX))
+            right = m.HexX() + m.BytesPerRow() * 3 * cw;
+        off = std::clamp(off, 0, std::max(0, right - width));
+    } else {
+        off = 0;
+    }
+    if (off != m_xOffset) {
+        m_xOffset = off;
+        update();
+    }
 }
 
 void CHexEditView::RestartBlink()
@@ -354,6 +395,9 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
     const QRect client = ClientRect();
     p.fillRect(clip.intersected(client), m_back);
     p.setFont(m_font);
+    // The rows are drawn from their left end; a pane scrolled sideways
+    // starts further right.
+    p.translate(-m_xOffset, 0);
     const int cw = m.CharWidth(), lh = m.LineHeight();
     const int ascent = QFontMetrics(m_font).ascent();
     const int bpr = m.BytesPerRow();
@@ -461,7 +505,7 @@ void CHexEditView::PaintTo(QPainter& p, const QRect& clip)
         const QPoint c = m.CaretPixel();
         const int w = m.Area() == HA_ADDRESS ? std::max(1, digits) * cw : cw;
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(QRect(c.x(), c.y(), w, lh).intersected(client), Qt::white);
+        p.fillRect(QRect(c.x(), c.y(), w, lh).intersected(client.translated(m_xOffset, 0)), Qt::white);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 }
@@ -476,6 +520,7 @@ void CHexEditView::resizeEvent(QResizeEvent* e)
 {
     ui::View::resizeEvent(e);
     ConnectScrollBar();
+    ShowCaretColumn();
 }
 
 void CHexEditView::showEvent(QShowEvent* e)
@@ -496,6 +541,7 @@ void CHexEditView::OnModelChanged(const HexChange& change)
         RestartBlink();
         update();
     }
+    ShowCaretColumn();
 }
 
 bool CHexEditView::event(QEvent* e)
@@ -561,7 +607,7 @@ void CHexEditView::mousePressEvent(QMouseEvent* e)
     if (e->button() != Qt::LeftButton)
         return;
     const QPoint pos = e->position().toPoint();
-    const HexHit hit = m_model.HitTest(pos);
+    const HexHit hit = m_model.HitTest(pos + QPoint(m_xOffset, 0));
     if (hit.area == HA_NONE)
         return;
     if (e->modifiers() & Qt::ShiftModifier) {
@@ -581,6 +627,7 @@ void CHexEditView::mousePressEvent(QMouseEvent* e)
     }
     RestartBlink();
     UpdateScrollBar();
+    ShowCaretColumn();
     update();
 }
 
@@ -595,7 +642,7 @@ void CHexEditView::DragTo(QPoint pos)
     const QPoint inside(std::clamp(pos.x(), 0, std::max(0, client.width() - 1)),
                         std::clamp(pos.y(), 0, std::max(0, client.height() - 1)));
     const int area = m_model.Area();
-    HexHit hit = m_model.HitTest(inside, true);
+    HexHit hit = m_model.HitTest(inside + QPoint(m_xOffset, 0), true);
     if (hit.area == HA_NONE)
         return;
     m_model.SetCaret(hit.offset);
@@ -762,6 +809,7 @@ qsizetype CBinView::SetCaretPos(qsizetype offset)
 {
     const qsizetype old = Model().SetCaret(offset);
     UpdateScrollBar();
+    ShowCaretColumn();
     update();
     return old;
 }
@@ -769,6 +817,7 @@ qsizetype CBinView::SetCaretPos(qsizetype offset)
 int CBinView::SetCaretArea(int area)
 {
     const int old = Model().SetArea(area);
+    ShowCaretColumn();
     update();
     return old;
 }

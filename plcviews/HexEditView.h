@@ -47,12 +47,20 @@ public:
     void NormaliseSelection();
     bool HasSelection() const { return m_model.HasSelection(); }
     QSize sizeHint() const override { return {640, 400}; }
+    // The keys its menu shows for the commands only this view handles
+    // (Ctrl+A selects all).
+    const ui::AccelTable* Accelerators() const override;
 
     const QFont& ViewFont() const { return m_font; }
     // The area without the view's own scroll bar.
     QRect ClientRect() const;
     // Whether the caret is drawn now (focus, blink phase, inside the client).
     bool CaretShown() const;
+    // The pixels scrolled off at the left (0 while the caret's column fits).
+    int HorizontalOffset() const { return m_xOffset; }
+    // Scrolls sideways so that the caret's cell is inside the client (the
+    // view has no horizontal bar: a narrow pane follows its caret).
+    void ShowCaretColumn();
     // Draws the client into img (the size of the client area).
     void PaintTo(QPainter& p, const QRect& clip);
 
@@ -108,6 +116,7 @@ private:
     QPointer<QScrollBar> m_sharedV;     // the row's bar inside a splitter
     QTimer m_blink;
     bool m_blinkOn = true;
+    int m_xOffset = 0;  // pixels of the rows scrolled off at the left
     QTimer m_dragTimer;
     bool m_pressed = false, m_dragging = false;
     QPoint m_pressPos, m_lastPos;

@@ -23,6 +23,7 @@
 #include "uilib/KVTToolbarsPage.h"
 #include "uilib/KVTFormPlaceholder.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -147,6 +148,11 @@ bool CKVTToolbarCustomize::Create()
     if (m_created)
         return false;
     m_created = true;
+    // The mode disables the document area, which moves the focus away.
+    if (QWidget* f = QApplication::focusWidget(); f && m_frame && f->window() == m_frame)
+        m_returnFocus = f;
+    else if (m_frame)
+        m_returnFocus = m_frame->focusWidget();
     ShowModeless();
     CKVTFrameHelper::SetCustomizeSheet(this);
     SetCustomize(true);
@@ -290,6 +296,18 @@ void CKVTToolbarCustomize::Leave()
         CKVTFrameHelper::SetCustomizeSheet(nullptr);
     if (m_created)
         SetCustomize(false);
+    if (m_returnFocus && m_returnFocus->isEnabled() && m_returnFocus->isVisible())
+        m_returnFocus->setFocus(Qt::OtherFocusReason);
+}
+
+void CKVTToolbarCustomize::keyPressEvent(QKeyEvent* e)
+{
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        close();
+        return;
+    }
+    ui::PropertySheet::keyPressEvent(e);
 }
 
 void CKVTToolbarCustomize::closeEvent(QCloseEvent* e)

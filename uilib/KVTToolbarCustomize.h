@@ -126,6 +126,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    // Enter that no control took closes the sheet, as "Zavřít" does.
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void OnHelp();
@@ -145,6 +147,9 @@ private:
     std::map<QWidget*, QPointer<QWidget>> m_disabled;
     bool m_created = false;
     bool m_closed = false;
+    // The frame's control that had the focus when the sheet opened; it
+    // gets it back when the sheet closes.
+    QPointer<QWidget> m_returnFocus;
 };
 
 // Draws each command with its button's own customise-list drawing.

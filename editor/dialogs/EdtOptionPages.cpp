@@ -198,7 +198,7 @@ private:
 CFontComboBox::CFontComboBox(QWidget* parent) : QComboBox(parent)
 {
     setEditable(true);
-    setInsertPolicy(QComboBox::NoInsert);
+    ui::KeepTypedText(this);
     setItemDelegate(new FaceDelegate(this));
     if (lineEdit())
         lineEdit()->setMaxLength(MAX_FACE);

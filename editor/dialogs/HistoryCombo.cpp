@@ -1,9 +1,12 @@
 #include "editor/dialogs/HistoryCombo.h"
 
+#include "platform/ui/Dialog.h"
+
 #include <QAbstractItemView>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QHash>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
 
@@ -26,7 +29,8 @@ QHash<QString, QStringList>& Store()
 CHistoryCombo::CHistoryCombo(QWidget* parent) : QComboBox(parent)
 {
     setEditable(true);
-    setInsertPolicy(QComboBox::NoInsert);
+    // It completes nothing: what the field shows is what is searched.
+    ui::KeepTypedText(this);
 }
 
 CHistoryCombo::~CHistoryCombo()
@@ -113,6 +117,26 @@ void CHistoryCombo::showPopup()
 {
     AdjustDropDown();
     QComboBox::showPopup();
+}
+
+void CHistoryCombo::keyPressEvent(QKeyEvent* event)
+{
+    // Down and Up from a typed text that is no entry start at the newest
+    // entry; between entries they walk the list.
+    const bool down = event->key() == Qt::Key_Down, up = event->key() == Qt::Key_Up;
+    if ((down || up) && !(event->modifiers() & (Qt::AltModifier | Qt::ControlModifier))) {
+        FillFromHistory();
+        if (count() > 0 && (currentIndex() < 0 || currentText() != itemText(currentIndex()))) {
+            setCurrentIndex(0);
+            if (lineEdit())
+                lineEdit()->selectAll();
+            event->accept();
+            return;
+        }
+    }
+    QComboBox::keyPressEvent(event);
+    if ((down || up) && lineEdit())
+        lineEdit()->selectAll();
 }
 
 void CHistoryCombo::focusInEvent(QFocusEvent* event)

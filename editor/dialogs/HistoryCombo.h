@@ -2,7 +2,9 @@
 // A combo box that remembers what the user typed into it.  Every combo box
 // with the same list name shows and extends the same history list (at most
 // 64 texts, the newest first) for the rest of the program's run; the lists
-// live in memory only and belong to the user-interface thread.
+// live in memory only and belong to the user-interface thread.  It
+// completes nothing: the field shows exactly what was typed, Down and Up
+// walk the list, and Enter and leaving the field keep the text shown.
 
 #include <QComboBox>
 #include <QString>
@@ -36,6 +38,7 @@ public:
     void showPopup() override;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 

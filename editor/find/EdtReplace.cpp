@@ -122,6 +122,9 @@ bool CEdtEditView::SearchStep(std::u16string_view text, uint32_t flags, const Fi
         HighlightText(found, Finder().GetLastMatchLength(), false);
         r.current = found;
         r.found = true;
+        r.foundText = std::u16string(text);
+        r.foundFlags = flags;
+        r.foundScope = r.scope;
         return true;
     }
     r.found = false;
@@ -132,10 +135,29 @@ bool CEdtEditView::SearchStep(std::u16string_view text, uint32_t flags, const Fi
     return false;
 }
 
+bool CEdtEditView::FindAgainIfMatchIsStale(std::u16string_view text, uint32_t flags, bool& searched)
+{
+    ReplaceState& r = m_replace;
+    searched = false;
+    if (!r.found || (text == r.foundText && flags == r.foundFlags && r.scope == r.foundScope))
+        return false;
+    // The match shown was found for another text or other options: the
+    // search for the present ones starts where it begins.
+    Sel().PrepareSelBounds();
+    r.found = false;
+    r.current = Sel().DrawSelStart();
+    if (r.scope == 0 && (Before(r.current, r.blockBegin) || Before(r.blockEnd, r.current)))
+        r.current = r.blockBegin;
+    searched = true;
+    return SearchStep(text, flags, Finder().MakeFindProgress(text));
+}
+
 bool CEdtEditView::ReplaceFindNext(std::u16string_view text, uint32_t flags)
 {
     ReplaceState& r = m_replace;
     flags &= ~EDT_FIND_UP;
+    if (bool searched = false, ok = FindAgainIfMatchIsStale(text, flags, searched); searched)
+        return ok;
     if (!r.found) {
         r.current = r.start;
     } else {
@@ -161,6 +183,9 @@ bool CEdtEditView::ReplaceCurrent(std::u16string_view text, std::u16string_view 
     flags &= ~EDT_FIND_UP;
     if (!r.found)
         return ReplaceFindNext(text, flags);
+    // Only a match found for this text with these options is replaced.
+    if (bool searched = false, ok = FindAgainIfMatchIsStale(text, flags, searched); searched)
+        return ok;
     Sel().PrepareSelBounds();
     const bool empty = Sel().DrawSelStart() == Sel().DrawSelEnd();
     const bool tracked = m_replaceTracked;
@@ -350,8 +375,17 @@ CEditReplaceDlg::CEditReplaceDlg(CEdtEditView* view) : ui::Dialog(IDD, view), m_
     m_replace = ReplaceWithHistoryCombo(*this, 8609, QStringLiteral("ReplaceText"));
     if (auto* re = Item<QCheckBox>(8606))
         connect(re, &QCheckBox::toggled, this, [this] { UpdateControls(); });
+    // A changed text or option: Enter finds first again.
     if (m_find)
-        connect(m_find, &QComboBox::editTextChanged, this, [this] { UpdateControls(); });
+        connect(m_find, &QComboBox::editTextChanged, this, [this] {
+            UpdateControls();
+            SetDefaultButton(8610);
+        });
+    for (int id : {8603, 8604, 8606})
+        if (auto* box = Item<QCheckBox>(id))
+            connect(box, &QCheckBox::toggled, this, [this] { SetDefaultButton(8610); });
+    if (auto* inSel = Item<QRadioButton>(8613))
+        connect(inSel, &QRadioButton::toggled, this, [this] { SetDefaultButton(8610); });
     if (auto* b = Item<QPushButton>(8610))
         connect(b, &QPushButton::clicked, this, [this] { OnFindNext(); });
     if (auto* b = Item<QPushButton>(8607))

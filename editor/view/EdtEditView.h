@@ -92,6 +92,11 @@ public:
         EdtPoint start;
         EdtPoint blockBegin, blockEnd;
         int scope = 1;  // 0 in the selection, 1 the whole file
+        // What the current match was found for: a replace acts on it only
+        // while the text, the flags and the scope are still these.
+        std::u16string foundText;
+        uint32_t foundFlags = 0;
+        int foundScope = 1;
     };
     ReplaceState& Replace() { return m_replace; }
     // One search step of the dialog from the current position; shows the
@@ -168,6 +173,10 @@ private:
     void AutoIndentAfterBreak();
     bool ReplaceSelectionIn(std::u16string_view replacement, uint32_t flags, bool ownGroup);
     bool SearchStep(std::u16string_view text, uint32_t flags, const FindProgressFn& progress);
+    // When the current match was found for another text, other flags or
+    // another scope: searches for these from its start (searched true) and
+    // gives the result.
+    bool FindAgainIfMatchIsStale(std::u16string_view text, uint32_t flags, bool& searched);
     // Replace all from part (0: from pos to the end or the block end, 1:
     // the whole file's wrap from (0, 0) to m_replaceLimit) on: match by
     // match through the search and ReplaceSelection (EdtReplace.cpp), or in

@@ -1,5 +1,6 @@
 #include "platform/ui/Dialog.h"
 
+#include "platform/ui/Accel.h"
 #include "platform/ui/Modal.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
@@ -103,8 +104,12 @@ QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error)
     QWidget* w = loader.load(&buffer, parent);
     if (!w && error)
         *error = QStringLiteral("dialog resource %1: %2").arg(id).arg(loader.errorString());
-    if (w)
+    if (w) {
         AttachLabelBuddies(w);
+        for (QComboBox* combo : w->findChildren<QComboBox*>())
+            if (combo->isEditable())
+                KeepTypedText(combo);
+    }
     // A form that gives no margins of its own keeps the style's distance
     // from the window's edge.
     if (w && w->layout() && w->layout()->contentsMargins().isNull()) {
@@ -112,6 +117,30 @@ QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error)
         w->layout()->setContentsMargins(m, m, m, m);
     }
     return w;
+}
+
+void KeepTypedText(QComboBox* combo)
+{
+    if (!combo || !combo->isEditable())
+        return;
+    combo->setCompleter(nullptr);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    QLineEdit* edit = combo->lineEdit();
+    if (!edit || edit->property("swKeepsTypedText").toBool())
+        return;
+    edit->setProperty("swKeepsTypedText", true);
+    // The combo's own handler would make an item that differs in case the
+    // current one, and so change the text to it.
+    QObject::disconnect(edit, &QLineEdit::editingFinished, combo, nullptr);
+    QObject::connect(edit, &QLineEdit::editingFinished, combo, [combo] {
+        const QString text = combo->currentText();
+        const int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index >= 0 && index != combo->currentIndex()) {
+            combo->setCurrentIndex(index);
+            emit combo->activated(index);
+            emit combo->textActivated(text);
+        }
+    });
 }
 
 bool HasMnemonic(const QString& text)
@@ -500,6 +529,9 @@ PropertySheet::PropertySheet(const QString& caption, QWidget* parent, int startP
     connect(m_buttons, &QDialogButtonBox::rejected, this, &PropertySheet::reject);
     connect(m_buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this, [this] { Apply(); });
     connect(m_tabs, &QTabWidget::currentChanged, this, &PropertySheet::OnTabChanged);
+    // The page keys reach the sheet before the control with the focus,
+    // which may take them for itself (a list, a combo box, a button).
+    qApp->installEventFilter(this);
 }
 
 void PropertySheet::AddPage(PropertyPage* page)
@@ -550,6 +582,81 @@ bool PropertySheet::SetActivePage(int index)
     m_switching = true;
     m_tabs->setCurrentIndex(index);
     m_switching = false;
+    // A page may have put controls of its own in place of the form's.
+    OrderTabChain();
+    return true;
+}
+
+void PropertySheet::OrderTabChain()
+{
+    QList<QWidget*> chain;
+    for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+        chain.push_back(w);
+    QList<QWidget*> order;
+    auto takes = [](const QWidget* w) { return w->focusPolicy() != Qt::NoFocus && !w->focusProxy(); };
+    auto take = [&](const QWidget* root) {
+        for (QWidget* w : chain)
+            if ((w == root || root->isAncestorOf(w)) && takes(w) && !order.contains(w))
+                order.push_back(w);
+    };
+    take(m_tabs->tabBar());
+    for (PropertyPage* p : m_pages)
+        take(p);
+    // Controls the sheet adds beside its buttons come before them.
+    for (QWidget* w : chain)
+        if (takes(w) && !order.contains(w) && !m_buttons->isAncestorOf(w) && !m_tabs->isAncestorOf(w))
+            order.push_back(w);
+    take(m_buttons);
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+void PropertySheet::FocusFirstControl()
+{
+    PropertyPage* page = GetActivePage();
+    if (!page)
+        return;
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (!page->isAncestorOf(w))
+            continue;
+        if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() && w->isEnabled() && w->isVisibleTo(this)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void PropertySheet::StartOnPage()
+{
+    m_current = -1;
+    if (!SetActivePage(std::clamp(m_startPage, 0, std::max(0, GetPageCount() - 1))))
+        SetActivePage(0);
+    OrderTabChain();
+    FocusFirstControl();
+}
+
+bool PropertySheet::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() != QEvent::KeyPress || !watched->isWidgetType() || GetPageCount() < 2)
+        return QDialog::eventFilter(watched, e);
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->window() != this || CapturesKeys(watched))
+        return QDialog::eventFilter(watched, e);
+    auto* k = static_cast<QKeyEvent*>(e);
+    const Qt::KeyboardModifiers mods = k->modifiers() & ~Qt::KeypadModifier;
+    int step = 0;
+    if (mods == Qt::ControlModifier && k->key() == Qt::Key_Tab)
+        step = 1;
+    else if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && (k->key() == Qt::Key_Backtab || k->key() == Qt::Key_Tab))
+        step = -1;
+    else if (mods == Qt::ControlModifier && k->key() == Qt::Key_PageDown)
+        step = 1;
+    else if (mods == Qt::ControlModifier && k->key() == Qt::Key_PageUp)
+        step = -1;
+    if (step == 0)
+        return QDialog::eventFilter(watched, e);
+    const int n = GetPageCount();
+    SetActivePage(((std::max(0, GetActiveIndex()) + step) % n + n) % n);
     return true;
 }
 
@@ -619,18 +726,14 @@ void PropertySheet::reject()
 
 int PropertySheet::DoModal()
 {
-    m_current = -1;
-    if (!SetActivePage(std::clamp(m_startPage, 0, std::max(0, GetPageCount() - 1))))
-        SetActivePage(0);
+    StartOnPage();
     NestedLoopScope scope;
     return exec();
 }
 
 void PropertySheet::ShowModeless()
 {
-    m_current = -1;
-    if (!SetActivePage(std::clamp(m_startPage, 0, std::max(0, GetPageCount() - 1))))
-        SetActivePage(0);
+    StartOnPage();
     setModal(false);
     show();
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+class QComboBox;
 class QDialogButtonBox;
 class QTabWidget;
 
@@ -39,6 +40,12 @@ QWidget* LoadForm(uint32_t id, QWidget* parent, QString* error = nullptr);
 void AttachLabelBuddies(QWidget* form);
 // Whether text has a mnemonic mark: an "&" before anything but another "&".
 bool HasMnemonic(const QString& text);
+
+// An editable combo box shows and takes exactly the text the user typed:
+// it completes nothing, inserts nothing, and Enter or leaving the field
+// keeps the text as it is (an item equal to it, case included, becomes the
+// current one).  LoadForm applies it to the editable combos of a form.
+void KeepTypedText(QComboBox* combo);
 
 // A form (.ui) may name a class of the program's own, declared there as a
 // custom widget; the loader makes it with the factory registered under the
@@ -183,9 +190,17 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp turn the pages
+    // from every control of the sheet.
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void OnTabChanged(int index);
+    void StartOnPage();
+    // The tab order: the tab row, the pages' controls in their own order,
+    // further controls of the sheet, then the buttons.
+    void OrderTabChain();
+    void FocusFirstControl();
     QTabWidget* m_tabs;
     QDialogButtonBox* m_buttons;
     std::vector<PropertyPage*> m_pages;

@@ -6,6 +6,7 @@
 #include "fontcolor/FontColorPageDlg.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Dialog.h"
+#include "platform/ui/Prompt.h"
 #include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -13,12 +14,16 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -258,14 +263,19 @@ TEST_F(FontColorTest, PageEditsApplyAndCancel)
         auto* bold = qobject_cast<QCheckBox*>(page->GetDlgItem(1016));
         bold->setChecked(true);
         EXPECT_TRUE(page->IsModified());
-        // The size combo refuses what is not a number from 1 to 1638.
+        // The size combo refuses what is not a number from 1 to 1638, and
+        // says so.
         auto* size = qobject_cast<QComboBox*>(page->GetDlgItem(1010));
-        size->lineEdit()->setText(QStringLiteral("0"));
-        emit size->lineEdit()->editingFinished();
-        EXPECT_EQ(size->currentText(), QStringLiteral("10"));
-        size->lineEdit()->setText(QStringLiteral("abc"));
-        emit size->lineEdit()->editingFinished();
-        EXPECT_EQ(size->currentText(), QStringLiteral("10"));
+        {
+            PromptScript prompts({ui::IDOK, ui::IDOK});
+            size->lineEdit()->setText(QStringLiteral("0"));
+            emit size->lineEdit()->editingFinished();
+            EXPECT_EQ(size->currentText(), QStringLiteral("10"));
+            size->lineEdit()->setText(QStringLiteral("abc"));
+            emit size->lineEdit()->editingFinished();
+            EXPECT_EQ(size->currentText(), QStringLiteral("10"));
+            EXPECT_EQ(prompts.Texts().size(), 2u);
+        }
         size->lineEdit()->setText(QStringLiteral("16"));
         auto* charset = qobject_cast<QComboBox*>(page->GetDlgItem(1011));
         EXPECT_EQ(charset->itemText(0), QStringLiteral("Výchozí"));
@@ -314,6 +324,93 @@ TEST_F(FontColorTest, PageEditsApplyAndCancel)
         sheet.reject();
     }
     EXPECT_EQ(log.size(), 2u);
+}
+
+namespace {
+// The key to the control with the focus, through the event loop's routing.
+void Key(Qt::Key key, Qt::KeyboardModifiers m = {})
+{
+    QWidget* w = QApplication::focusWidget();
+    ASSERT_NE(w, nullptr);
+    QTest::keyClick(w, key, m);
+}
+
+QString FocusName()
+{
+    QWidget* w = QApplication::focusWidget();
+    return w ? w->objectName() : QString();
+}
+} // namespace
+
+TEST_F(FontColorTest, FormatPageByKeysTakesTheTypedSizeAndTurnsPagesFromAnyControl)
+{
+    CFontColorPage reg;
+    Register(reg);
+    reg.LoadSettings(QStringLiteral("Formats"));
+    reg.Construct(0, QStringLiteral("Formats"));
+    ui::PropertySheet sheet(QStringLiteral("Možnosti"));
+    sheet.AddPage(reg.CreatePage());
+    sheet.AddPage(new ui::PropertyPage(2, QStringLiteral("Druhá")));
+    QStringList tabOrder;
+    std::vector<int> pages;
+    QStringList sizes;
+    bool openAfterBadEnter = false;
+    PromptScript prompts({ui::IDOK});
+    OnNextModal<ui::PropertySheet>([&](ui::PropertySheet* s) {
+        ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() != nullptr; }));
+        // The focus starts on the page's first control.
+        EXPECT_EQ(FocusName(), QStringLiteral("c1007"));
+        // Tab follows the layout: the page's controls, the colour swatches
+        // before the button below them, then the sheet's buttons.
+        s->Tabs()->tabBar()->setFocus();
+        for (int i = 0; i < 14; ++i) {
+            Key(Qt::Key_Tab);
+            tabOrder << FocusName();
+        }
+        // The page keys turn the pages with the focus on OK.
+        s->Buttons()->button(QDialogButtonBox::Ok)->setFocus();
+        using Press = std::pair<Qt::Key, Qt::KeyboardModifiers>;
+        for (auto [key, mods] : {Press{Qt::Key_PageDown, Qt::ControlModifier}, Press{Qt::Key_PageUp, Qt::ControlModifier},
+                                 Press{Qt::Key_Tab, Qt::ControlModifier},
+                                 Press{Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier}}) {
+            Key(key, mods);
+            pages.push_back(s->GetActiveIndex());
+        }
+        // The size takes what was typed ("7" is no "72"); a refused size is
+        // named and Enter then leaves the sheet open.
+        auto* size = qobject_cast<QComboBox*>(s->GetPage(0)->GetDlgItem(1010));
+        for (const char* typed : {"7", "1"}) {
+            size->setFocus();
+            size->lineEdit()->selectAll();
+            QTest::keyClicks(size, QString::fromLatin1(typed));
+            Key(Qt::Key_Tab);
+            sizes << QString::number(static_cast<CFontColorPageDlg*>(s->GetPage(0))->EditList()[0].size);
+        }
+        size->setFocus();
+        size->lineEdit()->selectAll();
+        QTest::keyClicks(size, QStringLiteral("0"));
+        Key(Qt::Key_Return);
+        openAfterBadEnter = s->isVisible();
+        size->setFocus();
+        size->lineEdit()->selectAll();
+        QTest::keyClicks(size, QStringLiteral("9"));
+        Key(Qt::Key_Return);
+        if (s->isVisible())
+            s->reject();
+    });
+    EXPECT_EQ(sheet.DoModal(), QDialog::Accepted);
+    ASSERT_GE(tabOrder.size(), 14);
+    EXPECT_EQ(tabOrder.mid(0, 5), QStringList({"c1007", "c1008", "c1009", "c1010", "c1011"}));
+    const qsizetype button = tabOrder.indexOf(QStringLiteral("c1014"));
+    ASSERT_GE(button, 0);
+    EXPECT_LT(tabOrder.indexOf(QStringLiteral("c1015")), button);
+    EXPECT_LT(tabOrder.indexOf(QStringLiteral("c1022")), button);
+    EXPECT_GE(tabOrder.indexOf(QStringLiteral("c1015")), 0);
+    EXPECT_EQ(pages, (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_EQ(sizes, QStringList({"7", "1"}));
+    EXPECT_TRUE(openAfterBadEnter);
+    EXPECT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_EQ(reg.FindCategory(kCat)->size, 9);
 }
 
 TEST_F(FontColorTest, ColorEditSpaceOpensDialogAndNotifiesOnce)

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMimeData>
@@ -98,6 +99,14 @@ TEST_F(HexView, TypingMarksModifiedAndUpdatesTheOtherPane)
     EXPECT_EQ(ui::BeepCount(), beeps + 2);
     EXPECT_EQ(doc->Data().Size(), 1000);
     EXPECT_EQ(uchar(doc->Data().At(1)), 0x01);
+}
+
+TEST_F(HexView, TheKeysOfItsMenuDoWhatTheItemsDo)
+{
+    // "Vybrat vše\tCtrl+A" of the binary windows' Editace menu.
+    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == view; }));
+    PressKey(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view->Model().SelectionLength(), 1000);
 }
 
 TEST_F(HexView, MouseDragSelectsAndTheWheelScrolls)
@@ -227,4 +236,38 @@ TEST(HexViewCopy, ASelectionOverTheLimitIsRefusedWithAMessage)
     ASSERT_NE(mime, nullptr);
     EXPECT_EQ(mime->data(kBinaryDataMime).size(), HexEditModel::kCopyLimit);
     EXPECT_EQ(mime->text().size(), 3 * HexEditModel::kCopyLimit);
+}
+
+TEST_F(HexView, ANarrowPaneFollowsItsCaretIntoTheTextColumn)
+{
+    // A pane too narrow for the text column, with the caret there (as a
+    // reopened workspace may give it): the caret and the selection are seen.
+    const QColor green(0, 200, 0);
+    std::vector<FontColorCategory> edit = w.registry.Current();
+    for (FontColorCategory& c : edit)
+        if (c.name == CBinView::kCategory)
+            for (auto& item : c.items)
+                if (item.name == QStringLiteral("SelText"))
+                    item.backColor = 0x00C800;  // green
+    w.registry.ApplyEdit(edit);
+    BinWorld::FrameOf(doc)->resize(260, 400);
+    ASSERT_TRUE(WaitFor([&] { return view->width() < 250; }, 5000, "the narrow view"));
+    view->SetCaretArea(HA_ASCII);
+    view->SetCaretPos(16);
+    PressKey(view, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(view->Model().SelectionLength(), 1);
+    EXPECT_TRUE(RectHasColor(Render(view), view->ClientRect(), green, 20));
+    // Tab to the hex column: the pane scrolls back and shows it.
+    PressKey(view, Qt::Key_Tab);
+    EXPECT_NE(view->Model().Area(), HA_ASCII);
+    PressKey(view, Qt::Key_Right, Qt::ShiftModifier);
+    PressKey(view, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_GT(view->Model().SelectionLength(), 0);
+    EXPECT_TRUE(RectHasColor(Render(view), view->ClientRect(), green, 20));
+    // Shift+Tab back to the text column, and a click at the pane's left
+    // edge: it hits the column drawn there, not the address scrolled off.
+    PressKey(view, Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_EQ(view->Model().Area(), HA_ASCII);
+    Click(view, QPoint(2, 2));
+    EXPECT_NE(view->Model().Area(), HA_ADDRESS);
 }

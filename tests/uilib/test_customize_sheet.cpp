@@ -13,6 +13,8 @@
 #include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -118,6 +120,34 @@ TEST_F(SheetTest, TheModeDisablesTheDocumentAreaAndStatusBarAndGivesTheirStateBa
     EXPECT_TRUE(area->isEnabled());
     EXPECT_FALSE(already->isEnabled());
     EXPECT_EQ(frame->modes, (std::vector<bool>{true, false}));
+}
+
+TEST_F(SheetTest, EnterClosesTheSheetAndTheFocusGoesBackToTheDocument)
+{
+    // A document window with the focus, and a control of a bar that takes
+    // the focus when the document area is disabled.
+    ui::Document* doc = tmplA->OpenDocumentFile(QString());
+    ASSERT_NE(doc, nullptr);
+    auto* other = new QLineEdit(mainBar);
+    other->setObjectName(QStringLiteral("other"));
+    other->show();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame);
+    ui::View* view = doc->Views().front();
+    view->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == view; }));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        CKVTToolbarCustomize* sheet = OpenSheet();
+        QPointer<CKVTToolbarCustomize> alive(sheet);
+        QApplication::setActiveWindow(sheet);
+        ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() && QApplication::focusWidget()->window() == sheet; }));
+        // Enter on a page's control that does not take it is Close.
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_TRUE(WaitFor([&] { return alive.isNull(); }, 2000, "the key closes the sheet"));
+        QApplication::setActiveWindow(frame);
+        EXPECT_TRUE(WaitFor([&] { return QApplication::focusWidget() == view; }, 2000, "the document has the focus"))
+            << testsupport::ui::detail::Describe(QApplication::focusWidget()).toStdString();
+    }
 }
 
 TEST_F(SheetTest, AFloatingToolbarClosedByItsButtonLosesItsCheck)

@@ -6,6 +6,7 @@
 #include "editor/view/EdtViewRenderer.h"
 
 #include <QFontDatabase>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -69,5 +70,36 @@ TEST(FontPage, LoadsPreviewsAndApplies)
     EXPECT_EQ(GetEdtEditorFont().height, -19);
     EXPECT_EQ(v->Renderer().m_logFont.height, -19);
     EXPECT_EQ(QString::fromUtf16(v->Renderer().m_logFont.faceName), QStringLiteral("DejaVu Sans Mono"));
+    GetEdtEditorFont() = saved;
+}
+
+TEST(FontPage, SizeAndFaceTakeWhatWasTyped)
+{
+    auto v = MakeView(u"x");
+    EdtLogFont saved = GetEdtEditorFont();
+    GetEdtEditorFont() = TestFont();
+    {
+        OptionsSheet s(v.get(), 2);
+        s.sheet.activateWindow();
+        auto* size = s.font->Item<QComboBox>(1138);
+        auto* face = s.font->Item<QComboBox>(1136);
+        // "1" is no "10" of the list, a partial face name no other face.
+        size->setFocus();
+        size->lineEdit()->selectAll();
+        QTest::keyClicks(size, QStringLiteral("1"));
+        EXPECT_EQ(size->currentText(), QStringLiteral("1"));
+        QTest::keyClick(size, Qt::Key_Tab);
+        EXPECT_EQ(size->currentText(), QStringLiteral("1"));
+        const int32_t one = s.font->PreviewLogFont().height;
+        size->setEditText(QStringLiteral("10"));
+        EXPECT_NE(s.font->PreviewLogFont().height, one);
+        face->setFocus();
+        face->lineEdit()->selectAll();
+        QTest::keyClicks(face, QStringLiteral("DejaVu"));
+        QTest::keyClick(face, Qt::Key_Tab);
+        EXPECT_EQ(face->currentText(), QStringLiteral("DejaVu"));
+        EXPECT_EQ(QString::fromUtf16(s.font->PreviewLogFont().faceName), QStringLiteral("DejaVu"));
+        s.sheet.reject();
+    }
     GetEdtEditorFont() = saved;
 }
