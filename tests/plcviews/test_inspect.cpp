@@ -100,10 +100,13 @@ TEST(Inspect, NewValuesAreCheckedByType)
     EXPECT_FALSE(Parses(kMechanism, u"1"));
     EXPECT_EQ(inspect::InvalidValueMessage(kWord), 4009u);
     EXPECT_EQ(inspect::InvalidValueMessage(kQWord), 4446u);
-    // Shown forms: decimal signed by size, hexadecimal of the bytes.
-    EXPECT_EQ(inspect::DecimalText(kByte, 0xFF, 0), u"-1");
+    // Shown forms: decimal of the value as read (a Byte and a Word
+    // unsigned, a DWord signed), hexadecimal of the bytes.
+    EXPECT_EQ(inspect::DecimalText(kByte, 0xFF, 0), u"255");
+    EXPECT_EQ(inspect::DecimalText(kByte, 200, 0), u"200");
     EXPECT_EQ(inspect::HexText(kByte, 0xFF, 0), u"0xff");
-    EXPECT_EQ(inspect::DecimalText(kWord, 0x8000, 0), u"-32768");
+    EXPECT_EQ(inspect::DecimalText(kWord, 0x8000, 0), u"32768");
+    EXPECT_EQ(inspect::DecimalText(kDWord, 0xFFFFFFFE, 0), u"-2");
     EXPECT_EQ(inspect::DecimalText(kQWord, -2, 0), u"-2");
     EXPECT_EQ(inspect::HexText(kQWord, -2, 0), u"0xfffffffffffffffe");
     EXPECT_EQ(inspect::DecimalText(kReal, 0, 2.5), u"2.500000");
