@@ -1052,7 +1052,14 @@ uint64_t COlnkLink::UnansweredRequests() const { return m_stats->UnansweredReque
 
 int COlnkLink::EndWatches(uint32_t waitMs)
 {
-    if (d->RefusalWhileDown())
+    // Only over an established link: otherwise the channel would hold the
+    // lists until it closes, or hand them to a later control system.
+    OxfrSession s = d->Acquire();
+    if (!s)
+        return 0;
+    const bool up = Impl::LinkUp(s);
+    d->Release();
+    if (!up)
         return 0;
     // A list whose latest request asked for something is ended by an empty
     // one; the arrangement sent becomes empty, the link's own list stays.
