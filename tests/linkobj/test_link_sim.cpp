@@ -1114,3 +1114,26 @@ TEST_F(SimLink, EndWatchesEndsTheListsSetBeforeTheLinkCloses)
     ASSERT_EQ(link->Close(), 1);
     EXPECT_EQ(link->EndWatches(2000), 0);
 }
+
+// The control system restarted between two requests, its end unnoticed:
+// its connect resets the link, and the status the link held ("interrupted")
+// gives way to the new control system's, read by the link itself.  (The
+// stale status stayed until someone asked for it.)
+TEST_F(SimLink, AControlSystemRestartedUnnoticedHasItsStatusReadAgain)
+{
+    Wrap();
+    sim->plc().setFlags(cssim::FLAG_LOADED | cssim::FLAG_RUNNING | 0x08);
+    const size_t n = target.Count(WM_LINK_RESULT);
+    ASSERT_EQ(pl->GetStatus(target.handle, 1), 1);
+    Wait(WM_LINK_RESULT, n + 1);
+    PlcStatusRecord st{};
+    ASSERT_TRUE(pl->GetLastStatus(&st) && (st.flags & 0x0C) == 0x0C);
+    sim.reset();
+    sim = std::make_unique<cssim::Simulator>(cfg);
+    ASSERT_TRUE(sim->start());
+    sim->resetNow();
+    ASSERT_TRUE(Pump([&] { return list0.Count(WM_LINK_STATE) >= 1; }, 20000)) << "no reset";
+    ASSERT_TRUE(Pump([&] { return pl->GetLastStatus(&st) && st.length == 10; }, 20000)) << "not read again";
+    EXPECT_EQ(uint16_t{st.flags}, sim->plc().flags());
+    EXPECT_EQ(target.Count(WM_LINK_RESULT), n + 1);
+}
