@@ -1009,6 +1009,19 @@ TEST_F(SimLink, ChangesAskedWhileTheLinkIsDownAreRefusedAndNeverReachALaterContr
     ASSERT_EQ(pl->AddWatch(target.handle, 2, 1, 0x20, 1, 1), 1);
     uint8_t v[8] = {};
     ASSERT_TRUE(Pump([&] { return pl->GetWatchValue(1, 0x20, 1, v, 1) == 0 && v[0] == 7; }));
+    // A running mechanism and the registers of a line, pushed.
+    sim->plc().setMechanism(0x40, 1, 1, 12);
+    sim->plc().executeLine(12, 1, 5);
+    ASSERT_EQ(pl->SetWatchMechPeriod(target.handle, 0, 100, 0), 1);
+    ASSERT_EQ(pl->SetWatchRegsOnLinePeriod(target.handle, 0, 100, 0), 1);
+    ASSERT_EQ(pl->AddWatchMech(0, 0, 1, 0x40, 1), 1);
+    ASSERT_EQ(pl->AddWatchRegsOnLine(0, 0, 12, 1), 1);
+    MechStateRecord mech{};
+    LineRegsRecord regs{};
+    ASSERT_TRUE(Pump([&] {
+        return pl->GetWatchMechState(1, 0x40, &mech) == 0 && mech.running == 1 &&
+               pl->GetWatchRegsOnLine(12, &regs) == 0 && regs.dr == 5;
+    }));
     sim->plc().setFlags(0x000E);
     ASSERT_EQ(pl->GetStatus(target.handle, 3), 1);
     Wait(WM_LINK_RESULT, 3);
@@ -1032,6 +1045,8 @@ TEST_F(SimLink, ChangesAskedWhileTheLinkIsDownAreRefusedAndNeverReachALaterContr
     EXPECT_TRUE(told) << "list 1 never heard that the status is unknown";
     EXPECT_GE(statusNotices, 1u);
     EXPECT_EQ(pl->GetWatchValue(1, 0x20, 1, v, 1), OLNK_STATUS_LINK_RESET);
+    EXPECT_EQ(pl->GetWatchMechState(1, 0x40, &mech), OLNK_STATUS_LINK_RESET);
+    EXPECT_EQ(pl->GetWatchRegsOnLine(12, &regs), OLNK_STATUS_LINK_RESET);
 
     // Refused at once, with the link's error, and no result follows.
     ASSERT_FALSE(link->IsEstablished());
@@ -1041,12 +1056,12 @@ TEST_F(SimLink, ChangesAskedWhileTheLinkIsDownAreRefusedAndNeverReachALaterContr
         EXPECT_EQ(sys::GetLastError(), OLNK_LINK_E_NOT_ESTABLISHED) << what;
     };
     const Bytes bits{0x20, 0, 0, 0, 1, 0, 0x01, 0x01};
-    const Bytes mech{9, 0, 0x40, 0, 0, 0, 1, 0, 1};
+    const Bytes setMech{9, 0, 0x40, 0, 0, 0, 1, 0, 1};
     const Bytes image = Image();
     uint32_t job = 0;
     refused(pl->SetVar(target.handle, 10, SetVarRecord(1, 0x20, 200).data()), "SetVar");
     refused(pl->SetVarBits(target.handle, 11, bits.data()), "SetVarBits");
-    refused(pl->SetMech(target.handle, 12, mech.data()), "SetMech");
+    refused(pl->SetMech(target.handle, 12, setMech.data()), "SetMech");
     refused(pl->SetRegs(target.handle, 13, 1, 5), "SetRegs");
     refused(pl->RunPLC(target.handle, 14), "RunPLC");
     refused(pl->StopPLC(target.handle, 15), "StopPLC");
