@@ -70,15 +70,6 @@ bool ParseInteger(std::u16string_view s, bool& negative, uint64_t& magnitude)
     return ParseDigits(s, 10, magnitude);
 }
 
-int64_t SignExtend(uint32_t type, int64_t value)
-{
-    switch (type) {
-    case plcview::kByte: return int8_t(uint8_t(value));
-    case plcview::kWord: return int16_t(uint16_t(value));
-    case plcview::kDWord: return int32_t(uint32_t(value));
-    default: return value;
-    }
-}
 
 uint64_t Mask(uint32_t type, int64_t value)
 {
@@ -161,7 +152,9 @@ std::u16string DecimalText(uint32_t type, int64_t value, double real)
         return sys::Format(u"%lf", real);
     if (type == plcview::kQWord)
         return sys::Format(u"%I64d", value);
-    return sys::Format(u"%d", int32_t(SignExtend(type, value)));
+    // "%d" of the value as read: a Byte (u8) and a Word (u16) show unsigned,
+    // a DWord (u32) as its signed 32-bit pattern.
+    return sys::Format(u"%d", int32_t(uint32_t(Mask(type, value))));
 }
 
 std::u16string HexText(uint32_t type, int64_t value, double real)

@@ -27,8 +27,9 @@ bool ParseNewValue(uint32_t type, std::u16string_view text, NewValue& out);
 unsigned InvalidValueMessage(uint32_t type);
 
 // The shown forms of a read value (value as plcview::ReadVariableReply gives
-// it): decimal signed by the type's size ("%d", "%I64d", "%lf") and
-// hexadecimal of its bytes ("0x%x", "0x%I64x").
+// it): decimal ("%d" of the value as read: a Byte and a Word unsigned, a
+// DWord as a signed 32-bit number; "%I64d", "%lf") and hexadecimal of its
+// bytes ("0x%x", "0x%I64x").
 std::u16string DecimalText(uint32_t type, int64_t value, double real);
 std::u16string HexText(uint32_t type, int64_t value, double real);
 // The "%d" of a bit of a byte value.

@@ -84,8 +84,10 @@ void CMechanismsDlg::UpdateButtons()
 
 CMechanismsDlg::~CMechanismsDlg()
 {
-    if (m_registered && m_doc)
+    if (m_registered && m_doc) {
+        m_doc->Link().UnregisterWindow(LinkHandle(), 0);
         m_doc->Link().UnregisterWindow(LinkHandle(), 1);
+    }
 }
 
 uint32_t CMechanismsDlg::LinkHandle() const { return m_link ? m_link->MessageTarget() : 0; }
@@ -99,11 +101,15 @@ int CMechanismsDlg::Run(CStrandworkDoc* doc)
     m_doc = doc;
     if (!doc || BeginModal() != 1)
         return 0;
-    // Pushed states reach the window only while it is on list 1.
+    // Pushed states reach the window only while it is on list 1; the end of
+    // the link (list 0) makes every state read before it stale.
     m_registered = doc->Link().RegisterWindow(LinkHandle(), 1) != 0;
+    if (m_registered)
+        doc->Link().RegisterWindow(LinkHandle(), 0);
     InitContents();
     RunModal();
     if (m_registered) {
+        doc->Link().UnregisterWindow(LinkHandle(), 0);
         doc->Link().UnregisterWindow(LinkHandle(), 1);
         m_registered = false;
     }
@@ -123,6 +129,9 @@ void CMechanismsDlg::InitContents()
     for (uint32_t i = 0; i < listing.GetMechanismCount(); ++i)
         if (compout::ListingMechanism* m = listing.GetMechanism(i))
             m_rows.push_back(Row{m});
+    // In listing order: the listing gives them by name.
+    std::stable_sort(m_rows.begin(), m_rows.end(),
+                     [](const Row& a, const Row& b) { return a.mech->firstLine < b.mech->firstLine; });
     if (list) {
         list->setColumnCount(2);
         list->setHorizontalHeaderLabels({LoadResString(IDS_COL_NAME), LoadResString(IDS_COL_STATE)});
@@ -309,6 +318,18 @@ void CMechanismsDlg::OnRefresh()
         }
 }
 
+void CMechanismsDlg::ForgetRefreshedStates(const std::vector<int>& rows)
+{
+    if (rows.empty()) {
+        for (Row& row : m_rows)
+            row.refreshed = false;
+        return;
+    }
+    for (int row : rows)
+        if (row >= 0 && size_t(row) < m_rows.size())
+            m_rows[size_t(row)].refreshed = false;
+}
+
 void CMechanismsDlg::OnGoTo()
 {
     const std::vector<int> rows = SelectedRows();
@@ -369,6 +390,10 @@ intptr_t CMechanismsDlg::OnMessage(uint32_t msg, intptr_t lParam)
     if (msg == WM_LINK_NOTIFY) {
         if (lParam == 5)
             UpdateRows();
+    } else if (msg == WM_LINK_STATE) {
+        // The link was reset: no state read before is current.
+        ForgetRefreshedStates({});
+        UpdateRows();
     } else if (msg == WM_LINK_RESULT) {
         if (const LinkResultRecord* r = linkui::ResultOf(lParam))
             OnLinkResult(*r);
@@ -387,6 +412,9 @@ void CMechanismsDlg::OnLinkResult(const LinkResultRecord& r)
         break;
     case 24: {
         if (r.status < 0) {
+            // The rows it asked for no longer show what an earlier read said.
+            ForgetRefreshedStates(r.parameter < m_blocks.size() ? m_blocks[r.parameter] : std::vector<int>{});
+            UpdateRows();
             Error(FormatResString(IDS_GETMECH_RESULT, int(r.status)));
             break;
         }

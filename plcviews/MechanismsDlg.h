@@ -91,6 +91,9 @@ private:
     void FinishWatchChange(bool refused);
     bool SendPeriodAndCommit();
     void Error(const QString& text);
+    // The states refresh replies gave for these rows (all rows when empty)
+    // are no longer shown.
+    void ForgetRefreshedStates(const std::vector<int>& rows);
 
     CStrandworkDoc* m_doc = nullptr;
     std::unique_ptr<linkui::LinkWindow> m_link;

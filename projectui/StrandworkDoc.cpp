@@ -24,6 +24,9 @@ using projtext::U16;
 
 // The output line when the control system left requests without a reply.
 constexpr unsigned IDS_LINK_NO_ANSWER = 4725;
+// How long closing the link waits for the control system to confirm that
+// the watch lists ended.
+constexpr uint32_t kEndWatchesWaitMs = 1000;
 
 // A template of the application's document manager by its extension.
 ui::DocTemplate* TemplateOf(const QString& ext)
@@ -92,6 +95,10 @@ bool CStrandworkDoc::StopCommunication()
 {
     if (m_debug->IsDebugging())
         StopDebugging();
+    // The control system would otherwise go on pushing watched values to a
+    // port nobody reads.
+    if (m_link->IsOpen())
+        m_link->EndWatches(kEndWatchesWaitMs);
     return m_link->Close() != 0;
 }
 

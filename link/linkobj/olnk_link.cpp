@@ -156,6 +156,9 @@ struct Impl final : XferHost
     std::atomic<int64_t> lastSweep{0}; // steady clock ticks of the latest sweep
 
     PlcStatusRecord status{};
+    bool statusReread = false; // the link was reset: read the status once it is up again
+    bool upSeen = false;       // the link was established since Open
+    bool lost = false;         // and reset since, not established again yet
     std::optional<Bytes> info1, info30;
 
     std::set<uint32_t> brks;
@@ -245,6 +248,7 @@ struct Impl final : XferHost
     }
     void FreeSlot(Slot& s)
     {
+        cv.notify_all(); // EndWatches waits for its slots
         s.state = SlotState::Free;
         s.block.clear();
         s.indices.clear();
@@ -287,6 +291,9 @@ struct Impl final : XferHost
 
     int Run(const Req& r)
     {
+        if (ChangesControlSystem(r.family == Family::Xfer, r.code))
+            if (const uint32_t e = RefusalWhileDown())
+                return Fail(e);
         OxfrSession s;
         size_t idx = 0;
         uint32_t wire = 0;
@@ -439,6 +446,46 @@ struct Impl final : XferHost
     OxfrSession AcquireSession() override { return Acquire(); }
     void ReleaseSession() override { Release(); }
 
+    // The link carries requests to the control system it is connected to
+    // now: the handshake is complete and the channel is not in a reset.
+    // Otherwise the channel would hold what is sent and hand it to
+    // whichever control system answers the next handshake.
+    static bool LinkUp(OxfrSession s)
+    {
+        if (!OxfrIsEstablished(s))
+            return false;
+        const int state = OlnkGetLinkState(OxfrGetChannel(s));
+        return state == OLNK_STATE_RUNNING || state == OLNK_STATE_RESET_DONE;
+    }
+    // 0 when a request that changes the control system may go out now, else
+    // the error of its refusal.  Called without the lock.  Refused from the
+    // loss of an established link until it is established again: the
+    // channel would hold the request for whichever control system answers
+    // next.  Before the first handshake since Open there is no earlier
+    // connection, and the request waits for it as a read does.
+    uint32_t RefusalWhileDown()
+    {
+        OxfrSession s = Acquire();
+        if (!s)
+            return OLNK_LINK_E_NO_SESSION;
+        const bool up = LinkUp(s);
+        bool refused;
+        {
+            std::lock_guard<std::mutex> g(m);
+            if (up)
+                NoteUp();
+            refused = !up && lost;
+        }
+        Release();
+        return refused ? OLNK_LINK_E_NOT_ESTABLISHED : 0;
+    }
+    // The link is established (under the lock).
+    void NoteUp()
+    {
+        upSeen = true;
+        lost = false;
+    }
+
     // Holds the session for a call outside the lock; null (last error set)
     // without one.
     OxfrSession Acquire()
@@ -491,6 +538,62 @@ struct Impl final : XferHost
                 d->ToList(posts, 1, WM_LINK_NOTIFY, OLNK_NOTIFY_NO_ANSWER);
         }
         d->Flush(posts);
+        d->CheckEstablished();
+    }
+
+    // Notes an established link; after a reset, once the link is
+    // established again, reads the status of the control system now
+    // connected (no window is told of the result; a status that differs
+    // from the unknown one notifies list 1).
+    void CheckEstablished()
+    {
+        OxfrSession s;
+        {
+            std::lock_guard<std::mutex> g(m);
+            if (!session)
+                return;
+            s = session;
+            ++users;
+        }
+        const bool up = LinkUp(s);
+        bool reread;
+        {
+            std::lock_guard<std::mutex> g(m);
+            --users;
+            cv.notify_all();
+            if (up)
+                NoteUp();
+            reread = up && statusReread;
+            statusReread = statusReread && !up;
+        }
+        if (!reread)
+            return;
+        if (!Simple(0, 0, 0, OlnkRequestGetStatus)) {
+            std::lock_guard<std::mutex> g(m);
+            statusReread = true; // offered again at the next sweep
+        }
+    }
+
+    // The link was reset (under the lock, after WM_LINK_STATE went to list
+    // 0): nothing the link kept from the control system is current any
+    // more.  The status becomes unknown, the pushed lists read the reset's
+    // status, the breakpoint states are dropped, and list 1 is told so that
+    // no window shows a value of the lost connection as live.  The status
+    // is read again once the link is established (CheckEstablished).
+    void LinkLost(std::vector<Post>& posts)
+    {
+        const bool statusKnown = status.length != 0;
+        status = PlcStatusRecord{};
+        statusReread = true;
+        lost = upSeen;
+        brkReplyHeld = false;
+        watchPush.Lost(kStatusReset);
+        mechPush.Lost(kStatusReset);
+        linePush.Lost(kStatusReset);
+        if (statusKnown)
+            ToList(posts, 1, WM_LINK_NOTIFY, 0);
+        for (std::intptr_t kind : {1, 4, 5})
+            NoticeToList(posts, kind);
     }
 
     static int OnPeerReset(void* u)
@@ -501,6 +604,7 @@ struct Impl final : XferHost
             std::lock_guard<std::mutex> g(d->m);
             d->ToList(posts, 0, WM_LINK_STATE, 0);
             d->CompleteSlots(posts, kStatusReset, false);
+            d->LinkLost(posts);
         }
         d->stats.Answered();
         d->Flush(posts);
@@ -515,6 +619,7 @@ struct Impl final : XferHost
             std::lock_guard<std::mutex> g(d->m);
             d->ToList(posts, 0, WM_LINK_STATE, OLNK_LINK_STATE_OWN_RESET);
             d->CompleteSlots(posts, kStatusReset, false);
+            d->LinkLost(posts);
         }
         d->stats.Answered();
         d->Flush(posts);
@@ -782,6 +887,9 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     d->linkId = linkId;
     d->connected = false;
     d->status = PlcStatusRecord{};
+    d->statusReread = false;
+    d->upSeen = false;
+    d->lost = false;
     d->info1.reset();
     d->info30.reset();
     d->brkLatest.reset();
@@ -942,6 +1050,50 @@ uint32_t COlnkLink::JobTimeout() const { return m_stats->JobTimeout(); }
 
 uint64_t COlnkLink::UnansweredRequests() const { return m_stats->UnansweredRequests(); }
 
+int COlnkLink::EndWatches(uint32_t waitMs)
+{
+    // Only over an established link: otherwise the channel would hold the
+    // lists until it closes, or hand them to a later control system.
+    OxfrSession s = d->Acquire();
+    if (!s)
+        return 0;
+    const bool up = Impl::LinkUp(s);
+    d->Release();
+    if (!up)
+        return 0;
+    // A list whose latest request asked for something is ended by an empty
+    // one; the arrangement sent becomes empty, the link's own list stays.
+    int ended = 0;
+    auto endList = [&](auto& push, auto& sent, uint8_t code, auto makeBlock, auto fn) {
+        {
+            std::lock_guard<std::mutex> g(d->m);
+            if (!push.sent || sent.empty())
+                return;
+        }
+        using Sent = std::remove_reference_t<decltype(sent)>;
+        if (d->SendList(code, 0, 0, push, sent, [] { return Sent{}; }, makeBlock, fn))
+            ++ended;
+    };
+    endList(d->watchPush, d->watchSent, 16,
+        [this](const auto& m) { return linkobj::WatchBlock(m, d->watchPeriod); }, OlnkRequestWatch);
+    endList(d->mechPush, d->mechSent, 21,
+        [this](const auto& m) { return linkobj::MechBlock(m, d->mechPeriod); }, OlnkRequestWatchMech);
+    endList(d->linePush, d->lineSent, 19,
+        [this](const auto& m) { return linkobj::LineBlock(m, d->linePeriod); }, OlnkRequestWatchRegsOnLine);
+    // Their replies, and those of watch lists a window sent just before
+    // (or the link's end of them), within waitMs: a request still in the
+    // channel when it closes never reaches the control system.
+    std::unique_lock<std::mutex> lk(d->m);
+    d->cv.wait_for(lk, std::chrono::milliseconds(waitMs), [&] {
+        for (const linkobj::Slot& sl : d->slots)
+            if (sl.state != linkobj::SlotState::Free && sl.family == linkobj::Family::Link &&
+                (sl.code == 16 || sl.code == 19 || sl.code == 21))
+                return false;
+        return true;
+    });
+    return ended;
+}
+
 // ---- IOlnkPL ---------------------------------------------------------------------------------
 
 int COlnkLink::GetStatus(uint32_t w, std::uintptr_t p) { return d->Simple(0, w, p, OlnkRequestGetStatus); }
@@ -1023,6 +1175,16 @@ int COlnkLink::SetBrkAtLine(uint32_t w, std::uintptr_t p, const void* record)
     uint32_t index, set;
     std::memcpy(&index, b + 2, 4);
     std::memcpy(&set, b + 6, 4);
+    {
+        std::lock_guard<std::mutex> g(d->m);
+        if (!d->session)
+            return linkobj::Fail(OLNK_LINK_E_NO_SESSION);
+        if ((d->brks.count(index) != 0) == (set != 0))
+            return 1;
+    }
+    // A refused change leaves the set as it was.
+    if (const uint32_t e = d->RefusalWhileDown())
+        return linkobj::Fail(e);
     std::set<uint32_t> before, after;
     {
         std::lock_guard<std::mutex> g(d->m);
@@ -1049,6 +1211,8 @@ int COlnkLink::SetBrksAtLine(uint32_t w, std::uintptr_t p, const void* block)
     std::vector<uint32_t> indices;
     if (!linkobj::ParseBreakpointBlock(block, indices))
         return linkobj::Fail(OLNK_LINK_E_ARG);
+    if (const uint32_t e = d->RefusalWhileDown())
+        return linkobj::Fail(e);
     std::set<uint32_t> before;
     {
         std::lock_guard<std::mutex> g(d->m);
@@ -1063,6 +1227,8 @@ int COlnkLink::SetBrksAtLine(uint32_t w, std::uintptr_t p, const void* block)
 
 int COlnkLink::ClearBrks(uint32_t w, std::uintptr_t p)
 {
+    if (const uint32_t e = d->RefusalWhileDown())
+        return linkobj::Fail(e);
     {
         std::lock_guard<std::mutex> g(d->m);
         d->brks.clear();

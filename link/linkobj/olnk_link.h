@@ -49,6 +49,10 @@ constexpr uint32_t OLNK_DEFAULT_JOB_TIMEOUT_MS = 30000;
 constexpr uint32_t OLNK_LINK_E_ARG = OLNK_E_INVALIDARG;         // bad block, argument, list full
 constexpr uint32_t OLNK_LINK_E_NO_SESSION = OLNK_E_HANDLE;      // no session held
 constexpr uint32_t OLNK_LINK_E_NO_SLOT = OLNK_E_TOO_MANY_ASYNC; // all request slots in use
+// A request that changes the control system, made after an established
+// link was lost and before it is established again: refused at once, never
+// held for a later connection.
+constexpr uint32_t OLNK_LINK_E_NOT_ESTABLISHED = OLNK_E_RESET;
 
 // ---- Records ------------------------------------------------------------------------
 
@@ -350,6 +354,13 @@ public:
     uint32_t JobTimeout() const;
     // Requests ended because no reply came within the job time-out.
     uint64_t UnansweredRequests() const;
+    // Before the link is closed for good: when the link is established,
+    // asks the control system to end the watch lists this link set (the
+    // watches, the mechanism watches and the registers on lines; each an
+    // empty list) and waits at most waitMs for their replies, so that it
+    // pushes nothing more to a port nobody reads.  The link's own lists
+    // stay; a later commit sends them again.  Returns the lists ended.
+    int EndWatches(uint32_t waitMs);
 
     // IOlnkPL
     int GetStatus(uint32_t window, std::uintptr_t param) override;

@@ -200,6 +200,24 @@ bool ValidGetRegsOnLine(const void* r)
     return n >= 1 && 6 + 4 * uint32_t(n) <= 1016 && U16(p) == 6 + 4 * n;
 }
 
+bool ChangesControlSystem(bool transfer, uint8_t code)
+{
+    if (transfer)
+        return code != OXFR_CODE_LIST && code != OXFR_CODE_GET && code != OXFR_CODE_INFO;
+    switch (code) {
+    case 0:  // status
+    case 1:  // information
+    case 22: // variable
+    case 24: // mechanisms
+    case 26: // registers
+    case 29: // registers on lines
+    case 30: // extended information
+        return false;
+    default:
+        return true;
+    }
+}
+
 // ---- Pushes -------------------------------------------------------------------------
 
 void PushState::Sent(uint32_t wireParam)
@@ -219,6 +237,16 @@ bool PushState::Reply(uint32_t wireParam, int8_t replyStatus)
     statusHeld = true;
     status = replyStatus;
     return true;
+}
+
+void PushState::Lost(int8_t lostStatus)
+{
+    if (!sent)
+        return;
+    statusHeld = true;
+    status = lostStatus;
+    pushHeld = false;
+    push.clear();
 }
 
 bool PushState::Push(uint32_t wireParam, const uint8_t* data, size_t length)

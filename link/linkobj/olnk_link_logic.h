@@ -75,6 +75,13 @@ bool ValidSetMech(const void* record);
 bool ValidGetRegsOnLine(const void* record);
 uint16_t BlockLength(const void* block);
 
+// Whether a request changes the control system (its program, state, memory,
+// breakpoints, watch lists or files) rather than only reading it.  Such a
+// request is refused while the link is not established: the channel would
+// hold it and hand it to whichever control system answers next.
+// transfer: a file-transfer request (OXFR_CODE_*), else a PLC request code.
+bool ChangesControlSystem(bool transfer, uint8_t code);
+
 // ---- The latest list sent and the pushes that belong to it ----------------
 struct PushState
 {
@@ -90,6 +97,9 @@ struct PushState
     bool Reply(uint32_t wireParam, int8_t replyStatus);
     // True (and stored) when the push belongs to the latest request.
     bool Push(uint32_t wireParam, const uint8_t* data, size_t length);
+    // The link was lost: what was pushed is no longer current, and the
+    // reads answer `lostStatus` until a new request of the list is sent.
+    void Lost(int8_t lostStatus);
 };
 
 // The local reads, in the documented order of checks.

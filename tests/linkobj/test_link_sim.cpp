@@ -48,7 +48,6 @@ protected:
     {
         App();
         const uint16_t ours = testsupport::PickFreeUdpPort();
-        cssim::Config cfg;
         cfg.udpLocalPort = testsupport::PickFreeUdpPort();
         cfg.peerPort = ours;
         cfg.shares = {{"DATA", share.Path()}};
@@ -122,6 +121,7 @@ protected:
     }
 
     testsupport::TempDir share, local;
+    cssim::Config cfg; // the simulator's, kept for one started again
     std::unique_ptr<cssim::Simulator> sim;
     std::unique_ptr<COlnkLink> link;
     IOlnkPL* pl = nullptr;
@@ -960,4 +960,195 @@ TEST_F(SimLink, StatisticsRiseAndEndWithClose)
     EXPECT_GE(b.RecPackets, a.RecPackets + 5);
     ASSERT_EQ(link->Close(), 1);
     EXPECT_FALSE(link->GetStatistics(&a));
+}
+
+// ---- The control system ended and started again ---------------------------------------------
+
+namespace {
+
+Bytes SetVarRecord(uint16_t area, uint32_t address, uint8_t value)
+{
+    Bytes r{11, 0};
+    Put32(r, address);
+    r.insert(r.end(), {uint8_t(area), 0, 1, 0, value});
+    return r;
+}
+
+// Whether a request record changes the control system (the PLC requests
+// other than reads, the file operations other than list, get and info).
+bool Changing(const cssim::Record& r)
+{
+    if (r.direction != 0 || r.type() != 0)
+        return false;
+    if (r.cls() == 1)
+        return !(r.code() == 0 || r.code() == 1 || r.code() == 22 || r.code() == 24 || r.code() == 26 ||
+                 r.code() == 29 || r.code() == 30);
+    if (r.cls() == 2)
+        return !(r.code() == OXFR_CODE_LIST || r.code() == OXFR_CODE_GET || r.code() == OXFR_CODE_INFO);
+    return false;
+}
+
+} // namespace
+
+// The simulator ends: the link resets itself once a request finds no peer.
+// From then until it is established again every request that changes the
+// control system is refused at once (nothing ends later, nothing is held),
+// while a read waits for the link.  A simulator started again on the same
+// ports gets none of them.  (The channel held them and the new control
+// system received the write asked while the link was down.)  What the link
+// kept from the lost connection is no longer current: the status reads
+// unknown and list 1 hears so, watched values read the reset's status; once
+// established again the link reads the new control system's status itself.
+TEST_F(SimLink, ChangesAskedWhileTheLinkIsDownAreRefusedAndNeverReachALaterControlSystem)
+{
+    // A write, a watch and the status of the first control system.
+    ASSERT_EQ(pl->SetVar(target.handle, 1, SetVarRecord(1, 0x20, 7).data()), 1);
+    ASSERT_EQ(Result(1).rec.status, 0);
+    ASSERT_EQ(sim->plc().readMemory(1, 0x20, 1)[0], 7);
+    ASSERT_EQ(pl->SetWatchPeriod(target.handle, 0, 100, 0), 1);
+    ASSERT_EQ(pl->AddWatch(target.handle, 2, 1, 0x20, 1, 1), 1);
+    uint8_t v[8] = {};
+    ASSERT_TRUE(Pump([&] { return pl->GetWatchValue(1, 0x20, 1, v, 1) == 0 && v[0] == 7; }));
+    // A running mechanism and the registers of a line, pushed.
+    sim->plc().setMechanism(0x40, 1, 1, 12);
+    sim->plc().executeLine(12, 1, 5);
+    ASSERT_EQ(pl->SetWatchMechPeriod(target.handle, 0, 100, 0), 1);
+    ASSERT_EQ(pl->SetWatchRegsOnLinePeriod(target.handle, 0, 100, 0), 1);
+    ASSERT_EQ(pl->AddWatchMech(0, 0, 1, 0x40, 1), 1);
+    ASSERT_EQ(pl->AddWatchRegsOnLine(0, 0, 12, 1), 1);
+    MechStateRecord mech{};
+    LineRegsRecord regs{};
+    ASSERT_TRUE(Pump([&] {
+        return pl->GetWatchMechState(1, 0x40, &mech) == 0 && mech.running == 1 &&
+               pl->GetWatchRegsOnLine(12, &regs) == 0 && regs.dr == 5;
+    }));
+    sim->plc().setFlags(0x000E);
+    ASSERT_EQ(pl->GetStatus(target.handle, 3), 1);
+    Wait(WM_LINK_RESULT, 3);
+    PlcStatusRecord st{};
+    ASSERT_TRUE(pl->GetLastStatus(&st) && st.length == 10);
+
+    sim.reset();
+    const size_t before = target.Count(WM_LINK_RESULT);
+    ASSERT_EQ(pl->GetStatus(target.handle, 4), 1);
+    ASSERT_TRUE(Pump([&] { return list0.Count(WM_LINK_STATE) >= 1; }, 30000)) << "the link never reset";
+    EXPECT_EQ(Wait(WM_LINK_RESULT, before + 1).rec.status, OLNK_STATUS_LINK_RESET);
+    const size_t statusNotices = list1.got.size();
+    PumpFor(100);
+
+    // Nothing of the lost connection reads as current.
+    ASSERT_TRUE(pl->GetLastStatus(&st));
+    EXPECT_EQ(st.length, 0);
+    bool told = false;
+    for (const Got& g : list1.got)
+        told = told || (g.msg == WM_LINK_NOTIFY && g.lParam == 0);
+    EXPECT_TRUE(told) << "list 1 never heard that the status is unknown";
+    EXPECT_GE(statusNotices, 1u);
+    EXPECT_EQ(pl->GetWatchValue(1, 0x20, 1, v, 1), OLNK_STATUS_LINK_RESET);
+    EXPECT_EQ(pl->GetWatchMechState(1, 0x40, &mech), OLNK_STATUS_LINK_RESET);
+    EXPECT_EQ(pl->GetWatchRegsOnLine(12, &regs), OLNK_STATUS_LINK_RESET);
+
+    // Refused at once, with the link's error, and no result follows.
+    ASSERT_FALSE(link->IsEstablished());
+    const size_t results = target.Count(WM_LINK_RESULT), xfers = target.Count(WM_XFER_RESULT);
+    auto refused = [&](int r, const char* what) {
+        EXPECT_EQ(r, 0) << what;
+        EXPECT_EQ(sys::GetLastError(), OLNK_LINK_E_NOT_ESTABLISHED) << what;
+    };
+    const Bytes bits{0x20, 0, 0, 0, 1, 0, 0x01, 0x01};
+    const Bytes setMech{9, 0, 0x40, 0, 0, 0, 1, 0, 1};
+    const Bytes image = Image();
+    uint32_t job = 0;
+    refused(pl->SetVar(target.handle, 10, SetVarRecord(1, 0x20, 200).data()), "SetVar");
+    refused(pl->SetVarBits(target.handle, 11, bits.data()), "SetVarBits");
+    refused(pl->SetMech(target.handle, 12, setMech.data()), "SetMech");
+    refused(pl->SetRegs(target.handle, 13, 1, 5), "SetRegs");
+    refused(pl->RunPLC(target.handle, 14), "RunPLC");
+    refused(pl->StopPLC(target.handle, 15), "StopPLC");
+    refused(pl->ClearPLC(target.handle, 16), "ClearPLC");
+    refused(pl->TransferPLC(target.handle, 17, nullptr, &job, uint32_t(image.size()), image.data()), "TransferPLC");
+    refused(pl->SetBrkAtLine(target.handle, 18, Brk(5, 1).data()), "SetBrkAtLine");
+    refused(pl->ClearBrks(target.handle, 19), "ClearBrks");
+    refused(pl->CommitWatch(target.handle, 20), "CommitWatch");
+    refused(pl->AddWatchMech(target.handle, 21, 1, 0x40, 1), "AddWatchMech");
+    refused(fc->Delete(target.handle, 22, u"\\DATA\\X.TXT"), "Delete");
+    refused(fc->CreateDir(target.handle, 23, u"\\DATA\\NEW"), "CreateDir");
+    refused(fc->Move(target.handle, 24, u"\\DATA\\A.TXT", u"\\DATA\\B.TXT"), "Move");
+    refused(fc->RemoveDir(target.handle, 25, u"\\DATA\\OLD"), "RemoveDir");
+    EXPECT_EQ(pl->GetBrkState(5), -1);
+    // A read waits for the link.
+    ASSERT_EQ(pl->GetVar(target.handle, 26, Bytes{10, 0, 0x20, 0, 0, 0, 1, 0, 1, 0}.data()), 1);
+    PumpFor(50);
+    EXPECT_EQ(target.Count(WM_LINK_RESULT), results);
+    EXPECT_EQ(target.Count(WM_XFER_RESULT), xfers);
+
+    // A control system started again on the same ports, without a program.
+    sim = std::make_unique<cssim::Simulator>(cfg);
+    ASSERT_TRUE(sim->start());
+    ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }, 30000)) << "never established again";
+    const Got read = Wait(WM_LINK_RESULT, results + 1, 30000);
+    EXPECT_EQ(read.rec.kind, 22);
+    EXPECT_EQ(read.rec.status, 0);
+    // Its status, read by the link itself.
+    ASSERT_TRUE(Pump([&] { return pl->GetLastStatus(&st) && st.length == 10; }, 20000)) << "the status was not read again";
+    EXPECT_EQ(uint16_t{st.flags}, sim->plc().flags());
+    EXPECT_EQ(Requests(0), 1u);
+    PumpFor(300);
+    for (const cssim::Record& r : sim->recorder().all())
+        EXPECT_FALSE(Changing(r)) << "class " << int(r.cls()) << " code " << int(r.code()) << " reached it";
+    EXPECT_EQ(sim->plc().readMemory(1, 0x20, 1)[0], 0);
+    EXPECT_TRUE(sim->plc().breakpoints().empty());
+
+    // Established again, a write goes out.
+    ASSERT_EQ(pl->SetVar(target.handle, 27, SetVarRecord(1, 0x20, 9).data()), 1);
+    ASSERT_TRUE(Pump([&] { return sim->plc().readMemory(1, 0x20, 1)[0] == 9; }));
+}
+
+// Before the link ends for good, the watch lists it set are ended at the
+// control system (empty lists), and the link waits for their replies: the
+// control system pushes nothing more to a port nobody reads.  (Closing
+// left them set.)  A list the link never set sends nothing.
+TEST_F(SimLink, EndWatchesEndsTheListsSetBeforeTheLinkCloses)
+{
+    ASSERT_EQ(pl->AddWatch(target.handle, 1, 1, 0x20, 2, 1), 1);
+    ASSERT_EQ(pl->AddWatchMech(target.handle, 2, 1, 0x40, 1), 1);
+    ASSERT_TRUE(Pump([&] { return sim->plc().watch().count == 1 && sim->plc().watchMech().count == 1; }));
+    const size_t lineRequests = Requests(19);
+    ASSERT_EQ(link->EndWatches(2000), 2);
+    // Answered before it returned.
+    EXPECT_EQ(sim->plc().watch().count, 0);
+    EXPECT_EQ(sim->plc().watchMech().count, 0);
+    EXPECT_EQ(Requests(19), lineRequests);
+    EXPECT_EQ(HexText(Request(16).payload()).substr(0, 5), "06 00");
+    // The link's own lists stay: a commit sends them again.
+    ASSERT_EQ(pl->CommitWatch(target.handle, 3), 1);
+    ASSERT_TRUE(Pump([&] { return sim->plc().watch().count == 1; }));
+    // Nothing set: nothing sent.
+    ASSERT_EQ(link->EndWatches(2000), 1);
+    EXPECT_EQ(link->EndWatches(2000), 0);
+    ASSERT_EQ(link->Close(), 1);
+    EXPECT_EQ(link->EndWatches(2000), 0);
+}
+
+// The control system restarted between two requests, its end unnoticed:
+// its connect resets the link, and the status the link held ("interrupted")
+// gives way to the new control system's, read by the link itself.  (The
+// stale status stayed until someone asked for it.)
+TEST_F(SimLink, AControlSystemRestartedUnnoticedHasItsStatusReadAgain)
+{
+    Wrap();
+    sim->plc().setFlags(cssim::FLAG_LOADED | cssim::FLAG_RUNNING | 0x08);
+    const size_t n = target.Count(WM_LINK_RESULT);
+    ASSERT_EQ(pl->GetStatus(target.handle, 1), 1);
+    Wait(WM_LINK_RESULT, n + 1);
+    PlcStatusRecord st{};
+    ASSERT_TRUE(pl->GetLastStatus(&st) && (st.flags & 0x0C) == 0x0C);
+    sim.reset();
+    sim = std::make_unique<cssim::Simulator>(cfg);
+    ASSERT_TRUE(sim->start());
+    sim->resetNow();
+    ASSERT_TRUE(Pump([&] { return list0.Count(WM_LINK_STATE) >= 1; }, 20000)) << "no reset";
+    ASSERT_TRUE(Pump([&] { return pl->GetLastStatus(&st) && st.length == 10; }, 20000)) << "not read again";
+    EXPECT_EQ(uint16_t{st.flags}, sim->plc().flags());
+    EXPECT_EQ(target.Count(WM_LINK_RESULT), n + 1);
 }

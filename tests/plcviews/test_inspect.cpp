@@ -100,10 +100,13 @@ TEST(Inspect, NewValuesAreCheckedByType)
     EXPECT_FALSE(Parses(kMechanism, u"1"));
     EXPECT_EQ(inspect::InvalidValueMessage(kWord), 4009u);
     EXPECT_EQ(inspect::InvalidValueMessage(kQWord), 4446u);
-    // Shown forms: decimal signed by size, hexadecimal of the bytes.
-    EXPECT_EQ(inspect::DecimalText(kByte, 0xFF, 0), u"-1");
+    // Shown forms: decimal of the value as read (a Byte and a Word
+    // unsigned, a DWord signed), hexadecimal of the bytes.
+    EXPECT_EQ(inspect::DecimalText(kByte, 0xFF, 0), u"255");
+    EXPECT_EQ(inspect::DecimalText(kByte, 200, 0), u"200");
     EXPECT_EQ(inspect::HexText(kByte, 0xFF, 0), u"0xff");
-    EXPECT_EQ(inspect::DecimalText(kWord, 0x8000, 0), u"-32768");
+    EXPECT_EQ(inspect::DecimalText(kWord, 0x8000, 0), u"32768");
+    EXPECT_EQ(inspect::DecimalText(kDWord, 0xFFFFFFFE, 0), u"-2");
     EXPECT_EQ(inspect::DecimalText(kQWord, -2, 0), u"-2");
     EXPECT_EQ(inspect::HexText(kQWord, -2, 0), u"0xfffffffffffffffe");
     EXPECT_EQ(inspect::DecimalText(kReal, 0, 2.5), u"2.500000");
@@ -177,7 +180,8 @@ TEST(Inspect, BitInvertWordValueAndMechanism)
         d.Item<QComboBox>(CInspectDlg::IDC_NEWVALUE)->setEditText(QStringLiteral("-2"));
         d.Item<QPushButton>(CInspectDlg::IDC_SET)->click();
     }, "BITX inverted");
-    steps.Then([&] { return Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("-2"); }, [&] {
+    // A Word shows unsigned, as read.
+    steps.Then([&] { return Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("65534"); }, [&] {
         EXPECT_EQ(Text(d, CInspectDlg::IDC_HEX), QStringLiteral("0xfffe"));
         EXPECT_EQ(s.Sim().plc().readMemory(1, 0x12, 2), (cssim::Bytes{0xFE, 0xFF}));
         // A failed read shows its status in quotation marks; the polling goes on.
@@ -287,4 +291,56 @@ TEST(Inspect, StaleRepliesPollingSpacingAndTheViewsCommand)
     ::ui::CmdUI off(ID_VIEW_VARIABLE);
     EXPECT_TRUE(v->UpdateCommand(off));
     EXPECT_FALSE(off.Enabled());
+}
+
+// A Byte written with 200 reads back 200 (0xc8).  The control system ends:
+// the value field shows the reset, and a write asked now is refused at once
+// with the window's message.  A control system started again on the same
+// ports receives no write.  (The write was held and reached it once the
+// link connected again.)
+TEST(Inspect, AWriteAskedWhileTheLinkIsDownIsRefusedAtOnceAndNeverSentLater)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    PromptScript prompts({::ui::IDOK});
+    CInspectDlg d;
+    ModalSteps steps;
+    steps.Then([&] { return d.ValueValid(); }, [&] {
+        d.Item<QComboBox>(CInspectDlg::IDC_NEWVALUE)->setEditText(QStringLiteral("200"));
+        d.Item<QPushButton>(CInspectDlg::IDC_SET)->click();
+    }, "VARB read");
+    steps.Then([&] { return Byte(s.Sim(), 1, 0x10) == 200 && Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("200"); },
+               [&] {
+        EXPECT_EQ(Text(d, CInspectDlg::IDC_HEX), QStringLiteral("0xc8"));
+        EXPECT_EQ(Text(d, CInspectDlg::IDC_BIT0 + 7), QStringLiteral("1"));
+        s.EndSimulator();
+    }, "200 written and shown");
+    steps.Then([&] { return Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("\"Chyba -123\""); }, [&] {
+        EXPECT_TRUE(prompts.Texts().empty());
+        d.Item<QPushButton>(CInspectDlg::IDC_SET)->click();
+        // At once, before anything else happened.
+        const std::vector<QString> shown = prompts.Texts();
+        d.OnOK();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0], QStringLiteral("Příkaz se nepodařilo přenést do systému!"));
+    }, "the link reset", 30000);
+    steps.Start();
+    EXPECT_EQ(d.Run(s.Project(), QStringLiteral("VARB")), CModalDialogBase::IDOK);
+
+    ASSERT_TRUE(s.StartSimulatorAgain());
+    COlnkLink& link = s.Project()->Link();
+    ASSERT_TRUE(WaitFor([&] { return link.IsEstablished(); }, 30000, "the link established again"));
+    // The link reads the new control system's status; by then, and half a
+    // second later, no write has come.
+    ASSERT_TRUE(WaitFor([&] {
+        for (const cssim::Record& r : s.Sim().recorder().all())
+            if (r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == 0)
+                return true;
+        return false;
+    }, 10000, "the status read again"));
+    PumpEvents(500);
+    for (const cssim::Record& r : s.Sim().recorder().all())
+        EXPECT_FALSE(r.direction == 0 && r.cls() == 1 && r.type() == 0 && (r.code() == 23 || r.code() == 28))
+            << "a write reached the new control system";
+    EXPECT_EQ(Byte(s.Sim(), 1, 0x10), 0);
 }

@@ -1,9 +1,13 @@
-// The mechanisms window against the simulator: rows in name order, watch
-// and unwatch as one request each with the project's lists, pushed states,
-// the jump to the source, and a refresh of 170 watched mechanisms in two
-// blocks.
+// The mechanisms window against the simulator: rows in listing order,
+// watch and unwatch as one request each with the project's lists, pushed
+// states, the jump to the source, a refresh of 170 watched mechanisms in two
+// blocks, and no state shown as current once the link is lost.
 #include "link/linkobj/olnk_link.h"
+#include "mainwnd/MainFrame.h"
+#include "platform/ui/Prompt.h"
+#include "platform/ui/StatusBar.h"
 #include "plcviews/MechanismsDlg.h"
+#include "res/CommandIds.h"
 #include "tests/plcviews/ModalSteps.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
@@ -174,9 +178,9 @@ TEST(Mechanisms, RefreshOf170InTwoBlocks)
     ModalSteps steps;
     steps.Do([&] {
         ASSERT_EQ(d.Rows().size(), 170u);
-        // The listing's name order, not the file's.
-        EXPECT_EQ(d.RowText(0, 0), QStringLiteral("M000"));
-        EXPECT_EQ(d.RowText(169, 0), QStringLiteral("M169"));
+        // The listing's order (M169 first), not the names'.
+        EXPECT_EQ(d.RowText(0, 0), QStringLiteral("M169"));
+        EXPECT_EQ(d.RowText(169, 0), QStringLiteral("M000"));
         d.List()->selectAll();
         Press(d, CMechanismsDlg::IDC_WATCH);
         EXPECT_EQ(doc->MechanismWatchSet().size(), 170u);
@@ -194,9 +198,10 @@ TEST(Mechanisms, RefreshOf170InTwoBlocks)
             EXPECT_EQ(p[2] | p[3] << 8, 0);  // the u16 the control system ignores
             EXPECT_EQ(p[4] | p[5] << 8, int(n));
         }
-        // Each block's reply filled its own rows.
-        for (int i = 0; i < 170; ++i) {
-            const auto& row = d.Rows()[size_t(i)];
+        // Each block's reply filled its own rows (row r shows M(169 - r)).
+        for (int r = 0; r < 170; ++r) {
+            const auto& row = d.Rows()[size_t(r)];
+            const int i = 169 - r;
             ASSERT_TRUE(row.refreshed) << i;
             const bool running = i == 0 || i == 167 || i == 168 || i == 169;
             EXPECT_EQ(row.running, running) << i;
@@ -204,8 +209,9 @@ TEST(Mechanisms, RefreshOf170InTwoBlocks)
                 EXPECT_EQ(row.index, uint32_t(1000 + i)) << i;
             }
         }
-        // Rows beyond the 168 the link watches show the refreshed state.
-        EXPECT_EQ(d.RowText(169, 1), QStringLiteral("Běží"));
+        // Rows beyond the 168 the link watches (M168, M169) show the
+        // refreshed state.
+        EXPECT_EQ(d.RowText(0, 1), QStringLiteral("Běží"));
         EXPECT_EQ(d.RowText(100, 1), QString());
         Press(d, 1);
     }, "both replies");
@@ -265,4 +271,44 @@ TEST(Mechanisms, ButtonsAreEnabledOnlyWithSomethingToActOn)
     }, "three rows");
     steps.Start();
     EXPECT_EQ(d.Run(doc), CModalDialogBase::IDOK);
+}
+
+// MECHA watched, running and refreshed; the control system ends.  Neither
+// the row nor the status bar goes on showing what was read before the link
+// was lost, and the failed refresh says so.  (The row kept "Běží" from the
+// earlier refresh, and the status bar "PLC: běží".)
+TEST(Mechanisms, ALostLinkLeavesNoStateLookingCurrent)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CStrandworkDoc* doc = s.Project();
+    ui::StatusBar* bar = s.App()->MainFrame()->GetStatusBar();
+    ASSERT_NE(bar, nullptr);
+    const int pane = bar->CommandToIndex(CMainFrame::ID_INDICATOR_PLC);
+    ASSERT_GE(pane, 0);
+    s.Sim().plc().setFlags(cssim::FLAG_LOADED | cssim::FLAG_RUNNING);
+    s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
+    doc->Link().GetStatus(0, 0);
+    PromptScript prompts({::ui::IDOK});
+    CMechanismsDlg d;
+    ModalSteps steps;
+    steps.Do([&] {
+        d.SelectRows({0});
+        Press(d, CMechanismsDlg::IDC_WATCH);
+    }, "watch");
+    steps.Then([&] { return d.RowText(0, 1) == QStringLiteral("Běží") && bar->GetPaneText(pane) == QStringLiteral("PLC: běží"); },
+               [&] { Press(d, CMechanismsDlg::IDC_REFRESH); }, "running");
+    steps.Then([&] { return d.Rows()[0].refreshed; }, [&] {
+        s.EndSimulator();
+        Press(d, CMechanismsDlg::IDC_REFRESH);  // finds no peer: the link resets
+    }, "refreshed");
+    steps.Then([&] { return !prompts.Texts().empty(); }, [&] {
+        EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Chyba příkazu GetMech -123"));
+        EXPECT_EQ(d.RowText(0, 1), QString());
+        EXPECT_EQ(d.List()->item(0, 1)->text(), QString());
+    }, "the failed refresh", 30000);
+    steps.Then([&] { return bar->GetPaneText(pane) == QStringLiteral("PLC: ?"); }, [&] { Press(d, 1); },
+               "the status bar");
+    steps.Start();
+    d.Run(doc);
 }

@@ -433,3 +433,24 @@ TEST(WatchView, AByteAndAWordAtOneAddressEachReadTheirOwn)
     ASSERT_TRUE(WaitFor([&] { return w.Value(0) == QStringLiteral("4660"); }, 5000, "the word"));
     EXPECT_TRUE(w.Value(1).startsWith(QStringLiteral("52 ("))) << w.Value(1).toStdString();
 }
+
+// Soubor > Uzavřít projekt while values and a mechanism are watched, the
+// watch bar gone first (its own end of debugging sends empty lists): the
+// control system's watch lists are ended before the link closes, so that it
+// pushes nothing more to a port nobody reads.  (The link closed with the
+// lists still set.)
+TEST(WatchView, ClosingTheProjectEndsTheWatchesAtTheControlSystem)
+{
+    Watch w;
+    ASSERT_TRUE(w.Start({u"VARB", u"MECHA"}));
+    w.Doc()->Data().WatchedMechanisms = {u"MECHA"};
+    w.Doc()->BroadcastUpdate(nullptr, 6);
+    ASSERT_TRUE(WaitFor([&] { return w.s.Sim().plc().watch().count > 0 && w.s.Sim().plc().watchMech().count > 0; },
+                        5000, "the watches set"));
+    w.Doc()->SetModifiedFlag(false);
+    w.view.reset();
+    ASSERT_TRUE(w.s.App()->CloseProject(false));
+    EXPECT_EQ(w.s.Sim().plc().watch().count, 0);
+    EXPECT_EQ(w.s.Sim().plc().watchMech().count, 0);
+    EXPECT_EQ(w.s.Sim().plc().watchLines().count, 0);
+}

@@ -80,6 +80,7 @@ bool DebugSession::Connect()
     cfg.udpLocalPort = testsupport::PickFreeUdpPort();
     cfg.peerPort = ours;
     cfg.recording = true;
+    m_simConfig = cfg;
     m_sim = std::make_unique<cssim::Simulator>(cfg);
     if (!m_sim->start()) {
         ADD_FAILURE() << "the simulator did not start";
@@ -95,6 +96,16 @@ bool DebugSession::Connect()
         link.InitInterface(id);
     link.Start();
     return testsupport::ui::WaitFor([&] { return link.IsEstablished(); }, 10000, "the link");
+}
+
+bool DebugSession::StartSimulatorAgain()
+{
+    m_sim = std::make_unique<cssim::Simulator>(m_simConfig);
+    if (!m_sim->start()) {
+        ADD_FAILURE() << "the simulator did not start again";
+        return false;
+    }
+    return true;
 }
 
 bool DebugSession::EnterDebugging()

@@ -42,6 +42,10 @@ public:
     bool EnterDebugging();
     // All three.
     bool Start(const Options& options = {});
+    // The control system ends (the link notices once a request finds no
+    // peer), and a new one, without a program, starts on the same ports.
+    void EndSimulator() { m_sim.reset(); }
+    bool StartSimulatorAgain();
 
     // Opens a file of the copy (relative path) and returns its first view.
     CPLCView* Open(const std::string& relative);
@@ -56,6 +60,7 @@ public:
 private:
     std::unique_ptr<CStrandworkApp> m_app;
     std::unique_ptr<cssim::Simulator> m_sim;
+    cssim::Config m_simConfig;
 };
 
 // The listing index of a 1-based line of Main.plc (1..40) and of
