@@ -8,6 +8,7 @@
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/ui/App.h"
+#include "platform/ui/Command.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -63,6 +64,11 @@ CStrandworkDoc::CStrandworkDoc()
         this, [this](uint32_t msg, uintptr_t, intptr_t lParam, ui::MessageRecord*) -> intptr_t {
             if (msg == WM_LINK_NOTIFY && lParam == OLNK_NOTIFY_NO_ANSWER)
                 OnRequestsUnanswered();
+            // The state of the link or of the PLC changed: the status bar
+            // and the commands show it without waiting for the user's
+            // next key or click.
+            if (msg == WM_LINK_STATE || msg == WM_LINK_NOTIFY)
+                ui::IdleUpdater::Instance().Invalidate();
             return 0;
         });
     m_link->RegisterWindow(m_linkNotices->MessageTarget(), 1);
