@@ -1,5 +1,5 @@
 #pragma once
-// The soak shared by the test_channel_soak_* programs: 10 000 messages each way (4 000 with W = 127, where every loss
+// The soak shared by the test_channel_soak_* programs: 10 000 messages each way (3 000 with W = 127, where every loss
 // sends the whole window again) through lossy, corrupting, duplicating and reordering directions arrive in order and
 // exactly once.  SW_LINK_SOAK_MESSAGES sets the number for a longer run by hand (10 000 with W = 127, say).
 
