@@ -448,6 +448,12 @@ protected:
         const Bytes f = Encode(s);
         ::sendto(m_fd, f.data(), f.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
     }
+    // The peer's own reset: it has taken nothing of the new count yet.
+    void ForgetTaken()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        m_R = 0;
+    }
     static FrameSpec Frame(uint8_t seq, Bytes data = {}, bool connect = false)
     {
         FrameSpec s;
@@ -524,8 +530,9 @@ TEST_F(ScriptedPeer, LateCopyOfTheConnectReplyEndsNothing)
 // numbered 2, which acknowledges the request sent at once and is NAKed; then
 // it resets itself.  Its connect frame numbered 1 comes in order, but the
 // request it had taken is lost with its reset: the request ends at once with
-// the reset's status, not after the job time-out, the reset is reported, and
-// the link object's answer carries number 1 of the new count.
+// the reset's status, not after the job time-out, the reset is reported, the
+// link object's answer carries number 1 of the new count, and the next
+// request is answered.
 TEST_F(ScriptedPeer, ResetAfterItAcknowledgedTheRequestEndsItAtOnce)
 {
     ASSERT_EQ(m_pl->GetStatus(m_target.handle, 7), 1);
@@ -536,6 +543,7 @@ TEST_F(ScriptedPeer, ResetAfterItAcknowledgedTheRequestEndsItAtOnce)
     Write(Frame(1));
     Write(Frame(2, ConnectReply(connect), true), 0x82);
     ASSERT_TRUE(Await([](const WireFrame& f) { return f.ack == 0x01; })) << "no NAK";
+    ForgetTaken();
     Write(Frame(1, {0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0}, true), 0x80); // its new reset
     WireFrame answer;
     ASSERT_TRUE(Await([](const WireFrame& f) { return f.connect() && f.data.size() >= 2 && f.data[1] == 1; },
@@ -543,9 +551,17 @@ TEST_F(ScriptedPeer, ResetAfterItAcknowledgedTheRequestEndsItAtOnce)
         << "no answer";
     EXPECT_EQ(answer.seq, 1);
     EXPECT_EQ(answer.ack, 0x81);
+    Write(Frame(2)); // acknowledges the answer
     ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == 1; }, 15000))
         << "the request waits for the job time-out";
     EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[0].rec.status, OLNK_STATUS_LINK_RESET);
     ASSERT_TRUE(Pump([&] { return m_list0.Count(WM_LINK_STATE) == 1; }));
     EXPECT_EQ(m_list0.Of(WM_LINK_STATE)[0].lParam, 0);
+    // The link runs on the new numbers.
+    ASSERT_EQ(m_pl->GetStatus(m_target.handle, 8), 1);
+    ASSERT_TRUE(Await(IsGetStatus, &request)) << "no request after the reset";
+    EXPECT_EQ(request.seq, 2);
+    Write(Frame(3, StatusReply(request)));
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == 2; })) << "no answer after the reset";
+    EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[1].rec.status, 0);
 }
