@@ -83,6 +83,7 @@ void ResetLink(OlnkChannelImpl* c)
     c->resendRounds = 0;
     c->progressTick = Now(c);
     c->unplaced = 0;
+    c->peerAcknowledged = false;
     c->slotFreeCv.notify_all();
 }
 
@@ -146,6 +147,7 @@ void FreeFirst(OlnkChannelImpl* c, uint8_t k)
     c->count = static_cast<uint8_t>(c->count - k);
     c->sentCount = static_cast<uint8_t>(c->sentCount - k);
     c->txOffset = c->txOffset > k ? static_cast<uint8_t>(c->txOffset - k) : 0;
+    c->peerAcknowledged = true;
     Progress(c);
     c->slotFreeCv.notify_all();
 }
@@ -623,16 +625,30 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
             PeerReset(c);
         break;
     default:
-        // State 3.  A reset numbers its connect frame 1: a connect frame
-        // numbered 1 that is neither the next frame nor a repeat of the one
-        // answered is the peer's new reset (it reset again within the ten
-        // seconds of this state), met as in state 0.  A connect frame with
-        // another number is the peer's answer to this side's reset, ahead
-        // of frames it built before it (a peer may acknowledge our connect
-        // frame with an empty frame first): NAKed, as any frame, and taken
-        // when the gap is filled.
-        if (connect && s == 1 && s != Seq(c->R + 1u) && Seq(c->R - s) >= c->W)
-            PeerReset(c);
+        // State 3.  A reset numbers its connect frame 1 and, until the peer
+        // takes a connect frame of ours, acknowledges nothing (ACK 0): only
+        // such a frame can be the peer's new reset.  A connect reply
+        // acknowledges our connect frame; resent late (its first copy's
+        // acknowledgement was lost, by a peer with a larger window) or
+        // duplicated by the network, it is a frame out of order like any.
+        // A new reset is one
+        // - out of order and no repeat (the peer reset again within the ten
+        //   seconds of this state, a project closed and opened again), or
+        // - in order after the peer has acknowledged frames of ours since
+        //   our reset (its answer was NAKed and it reset before sending it
+        //   again): those frames are lost with its reset.  Before that, a
+        //   connect frame in order is the peer's own reset that crossed
+        //   ours, which loses nothing.
+        // It is met as in state 0.  A connect frame with another number is
+        // the peer's answer to this side's reset, ahead of frames it built
+        // before it (a peer may acknowledge our connect frame with an empty
+        // frame first): NAKed, as any frame, and taken when the gap is
+        // filled.
+        if (connect && s == 1 && ack == 0x80) {
+            const bool inOrder = s == Seq(c->R + 1u);
+            if (inOrder ? c->peerAcknowledged : Seq(c->R - s) >= c->W)
+                PeerReset(c);
+        }
         break;
     }
 

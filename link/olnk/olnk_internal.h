@@ -62,6 +62,7 @@ struct OlnkChannelImpl
     uint32_t stateTick = 0;
     bool peerConnectSeen = false; // a connect frame arrived since we built ours
     bool ownResetOpen = false;    // no connect frame of the peer taken since our own reset
+    bool peerAcknowledged = false; // the peer freed frames of ours since the last reset
     std::vector<uint8_t> connectData; // for a reset of the channel's own
     std::atomic<uint32_t> selfResets{0}; // resets by OlnkCheckStall not yet taken
 

@@ -1,11 +1,14 @@
 #pragma once
-// The soak shared by the test_channel_soak_* programs: 10 000 messages each way through lossy, corrupting, duplicating and
-// reordering directions arrive in order and exactly once.
+// The soak shared by the test_channel_soak_* programs: 10 000 messages each way (3 000 with W = 127, where every loss
+// sends the whole window again) through lossy, corrupting, duplicating and reordering directions arrive in order and
+// exactly once.  SW_LINK_SOAK_MESSAGES sets the number for a longer run by hand (10 000 with W = 127, say).
 
 #include "link_test_util.h"
 #include "tests/support/link_pump/link_pump.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using linkpump::Bytes;
 using linkpump::Pump;
@@ -18,7 +21,16 @@ struct SoakCase
     uint8_t window;
     linkpump::Policy policy;
     uint64_t seed;
+    int messages = 10000;
 };
+
+// The messages each way: the case's own, or SW_LINK_SOAK_MESSAGES.
+inline int Messages(const SoakCase& c)
+{
+    const char* v = std::getenv("SW_LINK_SOAK_MESSAGES");
+    const int n = v ? std::atoi(v) : 0;
+    return n > 0 ? n : c.messages;
+}
 
 inline std::string Name(const testing::TestParamInfo<SoakCase>& info)
 {
@@ -41,7 +53,7 @@ using linksoak::SoakCase;
 TEST_P(LinkSoak, EveryMessageOnceAndInOrder)
 {
     const SoakCase c = GetParam();
-    constexpr int kMessages = 10000;
+    const int messages = linksoak::Messages(c);
     linkpump::Config cfg;
     cfg.window = c.window;
     cfg.policy = c.policy;
@@ -66,7 +78,7 @@ TEST_P(LinkSoak, EveryMessageOnceAndInOrder)
     const bool done = p.runUntil(
         [&] {
             for (int s = 0; s < 2; ++s) {
-                while (queued[s] < kMessages && p.queued(Side(s)) < 4) {
+                while (queued[s] < messages && p.queued(Side(s)) < 4) {
                     p.send(Side(s), make(gen[s]));
                     ++queued[s];
                 }
@@ -78,15 +90,15 @@ TEST_P(LinkSoak, EveryMessageOnceAndInOrder)
                     ++got[s];
                 }
             }
-            return !ok || (got[0] == kMessages && got[1] == kMessages);
+            return !ok || (got[0] == messages && got[1] == messages);
         },
         4000000);
     ASSERT_TRUE(ok);
     ASSERT_TRUE(done) << got[0] << " " << got[1];
     const OlnkStatistics a = linktest::Stats(p.a());
     const OlnkStatistics b = linktest::Stats(p.b());
-    EXPECT_EQ(b.GetPackets, static_cast<uint64_t>(kMessages));
-    EXPECT_EQ(a.GetPackets, static_cast<uint64_t>(kMessages));
+    EXPECT_EQ(b.GetPackets, static_cast<uint64_t>(messages));
+    EXPECT_EQ(a.GetPackets, static_cast<uint64_t>(messages));
     EXPECT_GT(a.HeaderErr + a.DataErr, 0u);
 }
 

@@ -760,6 +760,7 @@ TEST(LinkChannel, NewResetOfThePeerInState3IsMetAsInState0)
         Drain(ch);
     }
     FrameSpec reset = answer;
+    reset.ack = 0x80; // a reset acknowledges nothing
     reset.data = Str("again");
     Feed(ch, Encode(reset)); // number 1 now cannot be a repeat
     EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
@@ -775,6 +776,99 @@ TEST(LinkChannel, NewResetOfThePeerInState3IsMetAsInState0)
     EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
     Feed(ch, DataFrame(2));
     EXPECT_EQ(Drain(ch).size(), 1u);
+}
+
+// A peer with a larger window sends its connect reply again (the
+// acknowledgement of its first copy was lost) after more frames than this
+// side's window, or the network delivers a late copy of it: numbered 1, out
+// of order and no repeat, but it acknowledges this side's connect frame.  A
+// new reset acknowledges nothing (0x80); every other acknowledgement byte
+// leaves the link as it is: the frame is NAKed, a waiting request stays and
+// the session gets nothing.
+TEST(LinkChannel, LateCopyOfTheConnectReplyIsNoNewReset)
+{
+    for (int ackByte = 0; ackByte < 256; ++ackByte) {
+        SCOPED_TRACE(ackByte);
+        Guard ch(OlnkCreateChannel(20, Str("hello"), {}));
+        Next(ch, OlnkFrameMode::Idle);
+        FrameSpec reply;
+        reply.connect = true;
+        reply.ack = 0x81;
+        reply.data = Str("reply");
+        Feed(ch, Encode(reply));
+        ASSERT_EQ(Drain(ch), std::vector<Bytes>{Str("reply")});
+        for (uint8_t s = 2; s <= 26; ++s) // 25 frames: beyond this side's window
+            Feed(ch, PeerAck(0x81, s));
+        ASSERT_EQ(ch.ch->R, 26);
+        const uint8_t x = 7;
+        OlnkSendRequest waiting;
+        waiting.length = 1;
+        waiting.data = &x;
+        waiting.result = 0;
+        while (ch.ch->count + 1 < ch.ch->W)
+            ASSERT_GE(OlnkSend(ch, 1, &x, 1, 0), 0);
+        ASSERT_EQ(OlnkSendAsync(ch, &waiting, 0), 0); // queued
+        reply.ack = uint8_t(ackByte);
+        Feed(ch, Encode(reply));
+        if (ackByte == 0x80) {
+            // The peer's new reset.
+            EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
+            EXPECT_EQ(waiting.result, OLNK_STATUS_RESET);
+            continue;
+        }
+        EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+        EXPECT_EQ(waiting.result, 0);
+        EXPECT_TRUE(Drain(ch).empty());
+        EXPECT_EQ(ch.ch->R, 26);
+        OlnkCancelAsync(ch);
+    }
+}
+
+// The peer answers this side's reset with an empty frame, dropped in state
+// 2, and its connect reply numbered 2, which acknowledges this side's frames
+// and is NAKed; then it resets again.  Its connect frame numbered 1 comes in
+// order, but the peer had taken (and acknowledged) what this side sent since
+// its reset: a reset of the peer, no crossing, so the session ends what is
+// lost at once.  Before the peer acknowledged anything, the same frame is
+// its reset that crossed ours.
+TEST(LinkChannel, ResetAfterThePeerAcknowledgedOurFramesIsNoCrossing)
+{
+    for (const bool acknowledged : {true, false}) {
+        SCOPED_TRACE(acknowledged);
+        Guard ch(OlnkCreateChannel(20, Str("hello"), {}));
+        ASSERT_GE(OlnkSend(ch, 3, "req", 1, 0), 0);
+        EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 1);
+        EXPECT_EQ(SeqOf(Next(ch)), 2);
+        Feed(ch, PeerAck(0x81, 1)); // dropped in state 2
+        FrameSpec reply;
+        reply.seq = 2;
+        reply.connect = true;
+        reply.ack = acknowledged ? 0x82 : 0x01; // frees both, or a NAK of 1
+        reply.data = Str("reply");
+        Feed(ch, Encode(reply));
+        ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+        ASSERT_EQ(ch.ch->count, acknowledged ? 0 : 2);
+        FrameSpec reset;
+        reset.connect = true;
+        reset.data = Str("again");
+        Feed(ch, Encode(reset));
+        uint8_t buf[64];
+        uint16_t len = 0;
+        bool connect = false, metOwnReset = false;
+        ASSERT_EQ(OlnkReceiveEx(ch, &len, sizeof buf, buf, 0, &connect, &metOwnReset), 1);
+        EXPECT_EQ(Bytes(buf, buf + len), Str("again"));
+        EXPECT_TRUE(connect);
+        EXPECT_EQ(metOwnReset, !acknowledged);
+        EXPECT_EQ(OlnkGetLinkState(ch),
+                  acknowledged ? OLNK_STATE_RESET_BY_PEER : OLNK_STATE_RESET_DONE);
+        if (acknowledged) {
+            // Answered, the reply is numbered 1 for the peer's new numbers.
+            ASSERT_EQ(OlnkConnect(ch, 0, nullptr), 1);
+            const Bytes answer = Next(ch, OlnkFrameMode::Idle);
+            EXPECT_EQ(SeqOf(answer), 1);
+            EXPECT_EQ(answer[4], 0x81);
+        }
+    }
 }
 
 // A peer that acknowledges this side's connect frame with an empty frame

@@ -3,7 +3,7 @@
 #include "link_soak.h"
 
 INSTANTIATE_TEST_SUITE_P(Link, LinkSoak,
-                         testing::Values(SoakCase{127, linkpump::Policy::Udp, 1},
-                    SoakCase{127, linkpump::Policy::Udp, 2},
-                    SoakCase{127, linkpump::Policy::Udp, 3}),
+                         testing::Values(SoakCase{127, linkpump::Policy::Udp, 1, 3000},
+                    SoakCase{127, linkpump::Policy::Udp, 2, 3000},
+                    SoakCase{127, linkpump::Policy::Udp, 3, 3000}),
                          linksoak::Name);

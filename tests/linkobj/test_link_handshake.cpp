@@ -360,3 +360,208 @@ INSTANTIATE_TEST_SUITE_P(Peers, WireHandshake,
                              return std::string(info.param.serial ? "Serial" : "Udp") +
                                     (o == Order::AckFirst ? "AckFirst" : o == Order::ReplyFirst ? "ReplyFirst" : "Crossing");
                          });
+
+namespace {
+
+// A control system of which the test writes every frame, over UDP: it sees
+// the link object's frames as they come and acknowledges, in every frame it
+// writes, the last one it took in order (its connect frame included).
+class ScriptedPeer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        App();
+        const uint16_t ours = testsupport::PickFreeUdpPort();
+        const uint16_t theirs = testsupport::PickFreeUdpPort();
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        ASSERT_GE(m_fd, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(theirs);
+        ASSERT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        m_to = a;
+        m_to.sin_port = htons(ours);
+        m_thread = std::thread([this] {
+            FrameReader reader;
+            uint8_t buf[4096];
+            while (!m_stop) {
+                pollfd p{m_fd, POLLIN, 0};
+                if (::poll(&p, 1, 20) <= 0)
+                    continue;
+                const ssize_t n = ::read(m_fd, buf, sizeof buf);
+                std::vector<WireFrame> frames;
+                if (n > 0)
+                    reader.Feed(buf, size_t(n), frames);
+                std::lock_guard<std::mutex> g(m_m);
+                for (WireFrame& f : frames) {
+                    if (f.connect() && f.seq == 1 && f.ack == 0x80)
+                        m_R = 0; // the link object's reset
+                    if (f.seq == uint8_t((m_R + 1) & 0x7F))
+                        m_R = f.seq;
+                    m_frames.push_back(std::move(f));
+                }
+            }
+        });
+        m_link = std::make_unique<COlnkLink>(linkui::WindowPoster());
+        const std::u16string cs = Wide(UdpLoopbackConn(ours, theirs));
+        ASSERT_EQ(m_link->Open(333, cs.c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            ASSERT_EQ(m_link->InitInterface(id), 1);
+        ASSERT_EQ(m_link->RegisterWindow(m_list0.handle, 0), 1);
+        ASSERT_EQ(m_link->Start(), 1);
+        m_pl = static_cast<IOlnkPL*>(m_link->Query(OLNK_IID_PL));
+    }
+    void TearDown() override
+    {
+        m_link.reset();
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        PumpFor(20);
+    }
+
+    // The first frame of the link object since the last call that matches.
+    bool Await(const std::function<bool(const WireFrame&)>& match, WireFrame* found = nullptr)
+    {
+        return Pump([&] {
+            std::lock_guard<std::mutex> g(m_m);
+            for (; m_seen < m_frames.size(); ++m_seen)
+                if (match(m_frames[m_seen])) {
+                    if (found)
+                        *found = m_frames[m_seen++];
+                    return true;
+                }
+            return false;
+        });
+    }
+    // A frame of the peer; ack 0 means "acknowledge the last frame taken".
+    void Write(FrameSpec s, uint8_t ack = 0)
+    {
+        {
+            std::lock_guard<std::mutex> g(m_m);
+            s.ack = ack ? ack : uint8_t(m_R | 0x80);
+        }
+        const Bytes f = Encode(s);
+        ::sendto(m_fd, f.data(), f.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
+    }
+    // The peer's own reset: it has taken nothing of the new count yet.
+    void ForgetTaken()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        m_R = 0;
+    }
+    static FrameSpec Frame(uint8_t seq, Bytes data = {}, bool connect = false)
+    {
+        FrameSpec s;
+        s.seq = seq;
+        s.connect = connect;
+        s.reliable = connect || !data.empty();
+        s.data = std::move(data);
+        return s;
+    }
+    // The connect reply to the link object's connect message, status 0.
+    static Bytes ConnectReply(const WireFrame& connect)
+    {
+        Bytes reply{0, 1, 0};
+        reply.insert(reply.end(), connect.data.begin() + 3, connect.data.begin() + 7);
+        reply.insert(reply.end(), {0, 4, 0, 1, 0});
+        return reply;
+    }
+    static bool IsGetStatus(const WireFrame& f)
+    {
+        return f.data.size() >= 7 && f.data[0] == 1 && f.data[1] == 0 && f.data[2] == 0;
+    }
+    // The status record {10, flags 2, position 0, 0} for a GetStatus.
+    static Bytes StatusReply(const WireFrame& request)
+    {
+        Bytes reply{1, 1, 0};
+        reply.insert(reply.end(), request.data.begin() + 3, request.data.begin() + 7);
+        reply.insert(reply.end(), {0, 10, 0, 2, 0, 0, 0, 0, 0, 0, 0});
+        return reply;
+    }
+
+    int m_fd = -1;
+    sockaddr_in m_to{};
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_m;
+    std::deque<WireFrame> m_frames;
+    size_t m_seen = 0;
+    uint8_t m_R = 0;
+    std::unique_ptr<COlnkLink> m_link;
+    IOlnkPL* m_pl = nullptr;
+    Target m_list0, m_target;
+};
+
+} // namespace
+
+// A control system with a larger window than the link object's sends its
+// connect reply again, numbered 1, after 25 frames (more than the link
+// object's window of 20): the acknowledgement of its first copy was lost,
+// or the network delivers a late copy.  It acknowledges the link object's
+// connect frame, so it is no new reset: the request in flight is answered
+// and no reset is reported.
+TEST_F(ScriptedPeer, LateCopyOfTheConnectReplyEndsNothing)
+{
+    WireFrame connect, request;
+    ASSERT_TRUE(Await([](const WireFrame& f) { return f.connect() && f.seq == 1; }, &connect));
+    const FrameSpec reply = Frame(1, ConnectReply(connect), true);
+    Write(reply);
+    ASSERT_TRUE(Pump([&] { return m_link->IsEstablished(); })) << "never established";
+    for (uint8_t s = 2; s <= 26; ++s)
+        Write(Frame(s));
+    ASSERT_EQ(m_pl->GetStatus(m_target.handle, 7), 1);
+    ASSERT_TRUE(Await(IsGetStatus, &request)) << "no request";
+    Write(reply, 0x81); // its first copy, late
+    // Behind it, the answer.
+    Write(Frame(27, StatusReply(request)));
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == 1; })) << "no result";
+    EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[0].rec.status, 0);
+    EXPECT_EQ(m_list0.Count(WM_LINK_STATE), 0u);
+    EXPECT_TRUE(m_link->IsEstablished());
+}
+
+// The control system answers the link object's reset with an empty frame
+// (dropped: the link object waits for a connect frame) and its connect reply
+// numbered 2, which acknowledges the request sent at once and is NAKed; then
+// it resets itself.  Its connect frame numbered 1 comes in order, but the
+// request it had taken is lost with its reset: the request ends at once with
+// the reset's status, not after the job time-out, the reset is reported, the
+// link object's answer carries number 1 of the new count, and the next
+// request is answered.
+TEST_F(ScriptedPeer, ResetAfterItAcknowledgedTheRequestEndsItAtOnce)
+{
+    ASSERT_EQ(m_pl->GetStatus(m_target.handle, 7), 1);
+    WireFrame connect, request;
+    ASSERT_TRUE(Await([](const WireFrame& f) { return f.connect() && f.seq == 1; }, &connect));
+    ASSERT_TRUE(Await(IsGetStatus, &request)) << "no request";
+    ASSERT_EQ(request.seq, 2);
+    Write(Frame(1));
+    Write(Frame(2, ConnectReply(connect), true), 0x82);
+    ASSERT_TRUE(Await([](const WireFrame& f) { return f.ack == 0x01; })) << "no NAK";
+    ForgetTaken();
+    Write(Frame(1, {0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0}, true), 0x80); // its new reset
+    WireFrame answer;
+    ASSERT_TRUE(Await([](const WireFrame& f) { return f.connect() && f.data.size() >= 2 && f.data[1] == 1; },
+                      &answer))
+        << "no answer";
+    EXPECT_EQ(answer.seq, 1);
+    EXPECT_EQ(answer.ack, 0x81);
+    Write(Frame(2)); // acknowledges the answer
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == 1; }, 15000))
+        << "the request waits for the job time-out";
+    EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[0].rec.status, OLNK_STATUS_LINK_RESET);
+    ASSERT_TRUE(Pump([&] { return m_list0.Count(WM_LINK_STATE) == 1; }));
+    EXPECT_EQ(m_list0.Of(WM_LINK_STATE)[0].lParam, 0);
+    // The link runs on the new numbers.
+    ASSERT_EQ(m_pl->GetStatus(m_target.handle, 8), 1);
+    ASSERT_TRUE(Await(IsGetStatus, &request)) << "no request after the reset";
+    EXPECT_EQ(request.seq, 2);
+    Write(Frame(3, StatusReply(request)));
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == 2; })) << "no answer after the reset";
+    EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[1].rec.status, 0);
+}

@@ -266,13 +266,16 @@ std::u16string RandomExpression(std::mt19937& rng)
     return e;
 }
 
+// 2,000 expressions a seed: with 4,000 this case took two thirds of the
+// program's processor time, and the program 159 s of its 300 s limit beside
+// tools/busy.sh and other test runs.
 TEST(RegExpDifferential, RandomExpressionsAndTexts)
 {
     int compiled = 0;
     const RegExpPathStats before = RegExpStats();
     for (const unsigned seed : {20261207u, 77u, 31337u}) {
         std::mt19937 rng(seed);
-        for (int n = 0; n < 4000; ++n) {
+        for (int n = 0; n < 2000; ++n) {
             const std::u16string e = RandomExpression(rng);
             RegExp* re = RegExpCompile(e);
             compiled += re != nullptr;
@@ -283,7 +286,7 @@ TEST(RegExpDifferential, RandomExpressionsAndTexts)
                 return;
         }
     }
-    EXPECT_GT(compiled, 4000);
+    EXPECT_GT(compiled, 2000);
     EXPECT_EQ(RegExpStats().mismatches, 0u);
     // Most searches went through the automata.
     EXPECT_GT(RegExpStats().automaton - before.automaton,
