@@ -4,10 +4,14 @@
 // key events of that server (XSendEvent, which the program handles as typed
 // ones), a window closed as a window manager closes it.
 
+#include "tests/support/platform/TempDir.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -172,6 +176,43 @@ private:
     QProcess m_server;
     std::string m_name;
     Display* m_display = nullptr;
+};
+
+// The program (SW_BIN_DIR/strandwork) as a child process on a display of
+// its own, with its settings, data and state in folders of the test's.
+struct ProgramSession
+{
+    // Starts it on file: empty when it started, else what went wrong.
+    QString Start(const std::string& file)
+    {
+        if (!x.Up())
+            return QStringLiteral("the virtual X server (Xvfb) did not start");
+        const char* binDir = std::getenv("SW_BIN_DIR");
+        if (!binDir)
+            return QStringLiteral("SW_BIN_DIR is not set");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("DISPLAY"), Q(x.Name()));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Q(config.Path()));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Q(data.Path()));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), Q(state.Path()));
+        program.setProcessEnvironment(env);
+        EndsWithTheTest(program);
+        program.start(QString::fromLocal8Bit(binDir) + QStringLiteral("/strandwork"), {Q(file)});
+        if (!program.waitForStarted(10000))
+            return QStringLiteral("the program did not start: ") + program.errorString();
+        return {};
+    }
+    // Its message box ("Strandwork"), 0 when none shows.
+    Window Box() const { return x.Shown(program.processId(), "Strandwork"); }
+
+    VirtualDisplay x;
+    testsupport::ScopedConfigHome config; // the program's and the test's
+    testsupport::ScopedDataHome data;
+    testsupport::TempDir state, dir;
+    QProcess program;
+    Window frame = 0; // its main window, once found
 };
 
 } // namespace programx

@@ -34,7 +34,7 @@ struct Ending
     QString err;
 };
 
-class ProgramEnding : public ::testing::Test
+class ProgramEnding : public ::testing::Test, protected ProgramSession
 {
 protected:
     // A copy of the fixture project in dir/Lis.
@@ -50,21 +50,9 @@ protected:
     // Starts the program on file with fresh settings.
     void Start(const std::string& file)
     {
-        ASSERT_TRUE(x.Up()) << "the virtual X server (Xvfb) did not start";
-        const char* binDir = std::getenv("SW_BIN_DIR");
-        ASSERT_NE(binDir, nullptr);
         fs::remove_all(config.Path() + "/ORNA");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.insert(QStringLiteral("DISPLAY"), Q(x.Name()));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Q(config.Path()));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), Q(data.Path()));
-        env.insert(QStringLiteral("XDG_STATE_HOME"), Q(state.Path()));
-        program.setProcessEnvironment(env);
-        EndsWithTheTest(program);
-        program.start(QString::fromLocal8Bit(binDir) + QStringLiteral("/strandwork"), {Q(file)});
-        ASSERT_TRUE(program.waitForStarted(10000));
+        const QString error = ProgramSession::Start(file);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
     // Starts the program and waits until its main window shows and the
     // start-up's own work is done (the box of F1 came and went).
@@ -79,7 +67,6 @@ protected:
         x.Keys(Box(), {"Escape"});
         ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000)) << "the message box stays";
     }
-    Window Box() const { return x.Shown(program.processId(), "Strandwork"); }
     Ending Finish(int ms = 20000)
     {
         Ending end;
@@ -101,13 +88,6 @@ protected:
             program.waitForFinished(10000);
         }
     }
-
-    VirtualDisplay x;
-    testsupport::ScopedConfigHome config; // the program's and the test's
-    testsupport::ScopedDataHome data;
-    testsupport::TempDir state, dir;
-    QProcess program;
-    Window frame = 0;
 };
 
 } // namespace

@@ -31,148 +31,17 @@
 #include <vector>
 
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/types.h>
 
-// Last: Xlib's macros (None, Status, Bool, ...) would clash with the names
-// of the headers above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+// Last: it brings Xlib, whose macros (None, Status, Bool, ...) would clash
+// with the names of the headers above.
+#include "tests/app/ProgramUnderX.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-// A child that ends with the test, also when the test is killed.
-void EndsWithTheTest(QProcess& child)
-{
-    child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-}
-
-// Every file under a folder with its bytes.
-std::map<std::string, std::string> Snapshot(const std::string& folder)
-{
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(folder))
-        if (e.is_regular_file()) {
-            QFile f(Q(e.path().string()));
-            if (f.open(QIODevice::ReadOnly))
-                files[fs::relative(e.path(), folder).string()] = f.readAll().toStdString();
-        }
-    return files;
-}
-
-// A virtual X server of the test's own, and the program's windows on it.
-class VirtualDisplay
-{
-public:
-    VirtualDisplay()
-    {
-        // Xvfb takes the first free display and writes its number to fd 1.
-        EndsWithTheTest(m_server);
-        m_server.start(QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                        QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp")});
-        QByteArray out;
-        QElapsedTimer t;
-        t.start();
-        while (!out.contains('\n') && t.elapsed() < 20000 &&
-               m_server.state() != QProcess::NotRunning)
-            if (m_server.waitForReadyRead(100))
-                out += m_server.readAllStandardOutput();
-        m_name = ":" + out.trimmed().toStdString();
-        if (out.contains('\n'))
-            m_display = XOpenDisplay(m_name.c_str());
-        // A window that goes between two requests is no failure of the
-        // test (Xlib's own handler ends the process).
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    }
-    ~VirtualDisplay()
-    {
-        if (m_display)
-            XCloseDisplay(m_display);
-        m_server.terminate();
-        m_server.waitForFinished(10000);
-    }
-    bool Up() const { return m_display != nullptr; }
-    const std::string& Name() const { return m_name; }
-
-    // The shown top-level window of a process whose title starts with
-    // prefix and, unless exact is false, ends there; 0 when none shows.
-    Window Shown(qint64 pid, const std::string& prefix, bool exact = true) const
-    {
-        Window found = 0;
-        Window root = DefaultRootWindow(m_display), parent = 0, *kids = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(m_display, root, &root, &parent, &kids, &count))
-            return 0;
-        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
-        for (unsigned i = 0; i < count && !found; ++i) {
-            XWindowAttributes wa;
-            if (!XGetWindowAttributes(m_display, kids[i], &wa) || wa.map_state != IsViewable)
-                continue;
-            Atom type = 0;
-            int format = 0;
-            unsigned long items = 0, after = 0;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(m_display, kids[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
-                                   &format, &items, &after, &data) != Success ||
-                !data)
-                continue;
-            const bool ours = items == 1 && *reinterpret_cast<const unsigned long*>(data) ==
-                                                static_cast<unsigned long>(pid);
-            XFree(data);
-            char* name = nullptr;
-            if (ours && XFetchName(m_display, kids[i], &name) && name) {
-                const std::string title(name);
-                if (title.rfind(prefix, 0) == 0 && (!exact || title.size() == prefix.size()))
-                    found = kids[i];
-                XFree(name);
-            }
-        }
-        if (kids)
-            XFree(kids);
-        return found;
-    }
-
-    // Gives w the keyboard and presses the keys ("1", "F1", "ctrl+Tab").
-    void Keys(Window w, const std::vector<std::string>& keys) const
-    {
-        XSetInputFocus(m_display, w, RevertToParent, CurrentTime);
-        for (std::string key : keys) {
-            unsigned state = 0;
-            if (key.rfind("ctrl+", 0) == 0) {
-                state = ControlMask;
-                key.erase(0, 5);
-            }
-            XKeyEvent e{};
-            e.display = m_display;
-            e.window = w;
-            e.root = DefaultRootWindow(m_display);
-            e.time = CurrentTime;
-            e.same_screen = True;
-            e.state = state;
-            e.keycode = XKeysymToKeycode(m_display, XStringToKeysym(key.c_str()));
-            e.type = KeyPress;
-            XSendEvent(m_display, w, True, KeyPressMask, reinterpret_cast<XEvent*>(&e));
-            e.type = KeyRelease;
-            XSendEvent(m_display, w, True, KeyReleaseMask, reinterpret_cast<XEvent*>(&e));
-        }
-        XSync(m_display, False);
-    }
-
-private:
-    QProcess m_server;
-    std::string m_name;
-    Display* m_display = nullptr;
-};
+using namespace programx;
 
 struct Ending
 {
@@ -181,26 +50,14 @@ struct Ending
     QString err;
 };
 
-class SignalEnd : public ::testing::Test
+class SignalEnd : public ::testing::Test, protected ProgramSession
 {
 protected:
     // Starts the program on file with fresh settings.
     void Start(const std::string& file)
     {
-        ASSERT_TRUE(x.Up()) << "the virtual X server (Xvfb) did not start";
-        const char* binDir = std::getenv("SW_BIN_DIR");
-        ASSERT_NE(binDir, nullptr);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.insert(QStringLiteral("DISPLAY"), Q(x.Name()));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Q(config.Path()));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), Q(data.Path()));
-        env.insert(QStringLiteral("XDG_STATE_HOME"), Q(state.Path()));
-        program.setProcessEnvironment(env);
-        EndsWithTheTest(program);
-        program.start(QString::fromLocal8Bit(binDir) + QStringLiteral("/strandwork"), {Q(file)});
-        ASSERT_TRUE(program.waitForStarted(10000));
+        const QString error = ProgramSession::Start(file);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
         // The frame's title names the document ("Strandwork - notes.txt"); the
         // windows that show for a moment while it is built have none.
         ASSERT_TRUE(testsupport::WaitUntil(
@@ -224,7 +81,6 @@ protected:
         ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000))
             << "the message box stays";
     }
-    Window Box() const { return x.Shown(program.processId(), "Strandwork"); }
     Ending Signal(int sig)
     {
         Ending end;
@@ -269,13 +125,6 @@ protected:
                   Q(recentPath).toStdU16String());
         sys::RegistryStore::Reset();
     }
-
-    VirtualDisplay x;
-    testsupport::ScopedConfigHome config; // the program's and the test's
-    testsupport::ScopedDataHome data;
-    testsupport::TempDir state, dir;
-    QProcess program;
-    Window frame = 0;
 };
 
 } // namespace
