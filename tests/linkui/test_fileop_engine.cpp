@@ -54,6 +54,35 @@ protected:
     }
     std::vector<std::u16string> TopNames() { return {u"a", u"big.bin", u".dot", u".", u".."}; }
 
+    // An operation run while the simulator answers one kind of file request
+    // (op) with status, and the line it must report.
+    struct Forced
+    {
+        uint8_t op, status;
+        std::function<bool()> run;
+        std::string line;
+    };
+    // The shared part of the forced-status tests: a file on each side and
+    // an empty remote folder t; l is the local folder.
+    void MakeForcedFiles(std::string& l)
+    {
+        WriteFile(share / "s/f.txt", "remote");
+        WriteFile(local / "l/f.txt", "local");
+        fs::create_directories(share / "t");
+        l = local / "l";
+    }
+    // Runs c; it fails and reports its line.
+    void RunForced(const Forced& c)
+    {
+        lines.lines.clear();
+        sim->clearFileScripts();
+        cssim::FileScript fsc;
+        fsc.status = c.status;
+        sim->scriptFile(c.op, "", fsc);
+        EXPECT_FALSE(c.run()) << int(c.op);
+        EXPECT_TRUE(lines.Has(c.line)) << int(c.op) << ": " << lines.All();
+    }
+
     Lines lines;
 };
 
@@ -171,17 +200,9 @@ TEST_F(Engine, MalformedListingsAreReportedAndNothingBeyondIsRead)
 
 TEST_F(Engine, ForcedServerStatusesGiveTheirLines)
 {
-    WriteFile(share / "s/f.txt", "remote");
-    WriteFile(local / "l/f.txt", "local");
-    fs::create_directories(share / "t");
-    const std::string l = local / "l";
-    struct Case
-    {
-        uint8_t op, status;
-        std::function<bool()> run;
-        std::string line;
-    };
-    const std::vector<Case> cases = {
+    std::string l;
+    MakeForcedFiles(l);
+    const std::vector<Forced> cases = {
         {5, 242, [&] { return Copy("\\DATA\\s", l, {u"f.txt"}); }, "Chyba přístupu k \\DATA\\s\\f.txt\r\n"},
         {6, 249, [&] { return Copy(l, "\\DATA\\t", {u"f.txt"}); }, "Nepodařilo se přenést soubor " + l + "/f.txt\r\n"},
         {0, 238, [&] { return Copy("\\DATA\\s", "\\DATA\\t", {u"f.txt"}); }, "Chyba při kopírování souboru \\DATA\\s\\f.txt\r\n"},
@@ -190,15 +211,8 @@ TEST_F(Engine, ForcedServerStatusesGiveTheirLines)
         {7, 241, [&] { return Delete("\\DATA", {u"t"}); }, "Nepodařilo se odstranit adresář \\DATA\\t\r\n"},
         {1, 246, [&] { return Copy(local.Path(), "\\DATA\\t", {u"l"}); }, "Nepodařilo se vytvořit adresář \\DATA\\t\\l\r\n"},
     };
-    for (const Case& c : cases) {
-        lines.lines.clear();
-        sim->clearFileScripts();
-        cssim::FileScript fsc;
-        fsc.status = c.status;
-        sim->scriptFile(c.op, "", fsc);
-        EXPECT_FALSE(c.run()) << int(c.op);
-        EXPECT_TRUE(lines.Has(c.line)) << int(c.op) << ": " << lines.All();
-    }
+    for (const Forced& c : cases)
+        RunForced(c);
     sim->clearFileScripts();
     EXPECT_EQ(ReadFile(share / "s/f.txt"), "remote");
     EXPECT_EQ(ReadFile(local / "l/f.txt"), "local");
@@ -209,17 +223,9 @@ TEST_F(Engine, ForcedServerStatusesGiveTheirLines)
 // file, on every request of either side; nothing is changed.
 TEST_F(Engine, LinkFailuresGiveCommunicationLines)
 {
-    WriteFile(share / "s/f.txt", "remote");
-    WriteFile(local / "l/f.txt", "local");
-    fs::create_directories(share / "t");
-    const std::string l = local / "l";
-    struct Case
-    {
-        uint8_t op, status;
-        std::function<bool()> run;
-        std::string line;
-    };
-    const std::vector<Case> cases = {
+    std::string l;
+    MakeForcedFiles(l);
+    const std::vector<Forced> cases = {
         {5, 134, [&] { return Delete("\\DATA\\s", {u"f.txt"}); }, "Chyba komunikace (soubor/adresář \\DATA\\s\\f.txt)\r\n"},
         {3, 133, [&] { return Copy("\\DATA", l, {u"s"}); }, "Chyba komunikace (přenos výpisu adresáře \\DATA\\s)\r\n"},
         {4, 132, [&] { return Copy("\\DATA\\s", l, {u"f.txt"}); }, "Chyba komunikace (přenos souboru \\DATA\\s\\f.txt)\r\n"},
@@ -238,14 +244,8 @@ TEST_F(Engine, LinkFailuresGiveCommunicationLines)
     };
     const auto localBefore = files(local.Path());
     const auto shareBefore = files(share.Path());
-    for (const Case& c : cases) {
-        lines.lines.clear();
-        sim->clearFileScripts();
-        cssim::FileScript fsc;
-        fsc.status = c.status;
-        sim->scriptFile(c.op, "", fsc);
-        EXPECT_FALSE(c.run()) << int(c.op);
-        EXPECT_TRUE(lines.Has(c.line)) << int(c.op) << ": " << lines.All();
+    for (const Forced& c : cases) {
+        RunForced(c);
         EXPECT_EQ(lines.All().find("Chyba přístupu"), std::string::npos) << lines.All();
         EXPECT_EQ(files(local.Path()), localBefore) << int(c.op);
         EXPECT_EQ(files(share.Path()), shareBefore) << int(c.op);
