@@ -25,6 +25,26 @@ using namespace linktest;
 
 namespace {
 
+// The test peer's UDP socket, bound to 127.0.0.1:theirs (non-blocking), and
+// in to the address of the link object's port ours; -1 when it failed.
+int BindPeerSocket(uint16_t theirs, uint16_t ours, sockaddr_in& to)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(theirs);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    to = a;
+    to.sin_port = htons(ours);
+    return fd;
+}
+
 // A frame as read off the wire.
 struct WireFrame
 {
@@ -262,16 +282,9 @@ protected:
         } else {
             const uint16_t ours = testsupport::PickFreeUdpPort();
             const uint16_t theirs = testsupport::PickFreeUdpPort();
-            m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            m_fd = BindPeerSocket(theirs, ours, m_to);
             ASSERT_GE(m_fd, 0);
             m_own = true;
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            a.sin_port = htons(theirs);
-            ASSERT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-            m_to = a;
-            m_to.sin_port = htons(ours);
             conn = UdpLoopbackConn(ours, theirs);
         }
         m_peer = std::make_unique<WirePeer>(c.order, [this, serial = c.serial](const Bytes& f) {
@@ -374,15 +387,8 @@ protected:
         App();
         const uint16_t ours = testsupport::PickFreeUdpPort();
         const uint16_t theirs = testsupport::PickFreeUdpPort();
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        m_fd = BindPeerSocket(theirs, ours, m_to);
         ASSERT_GE(m_fd, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(theirs);
-        ASSERT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        m_to = a;
-        m_to.sin_port = htons(ours);
         m_thread = std::thread([this] {
             FrameReader reader;
             uint8_t buf[4096];
