@@ -1257,7 +1257,7 @@ int COlnkLink::ClearBrks(uint32_t w, std::uintptr_t p)
     }
     if (d->Simple(13, w, p, OlnkRequest13))
         return 1;
-    // Refused (the link was lost since the check): the set stays as it was.
+    // Refused (the link lost since the check, say): the set stays as it was.
     const uint32_t e = sys::GetLastError();
     {
         std::lock_guard<std::mutex> g(d->m);

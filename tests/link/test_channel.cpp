@@ -978,7 +978,7 @@ TEST(LinkChannel, SendBoundToAConnectionIsRefusedAfterAReset)
         EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
     }
     {
-        OlnkSendBinding open(ch, OlnkGetConnection(ch)); // no connection while the reset is open
+        OlnkSendBinding none(ch, OlnkGetConnection(ch)); // no connection while the reset is open
         EXPECT_EQ(OlnkSend(ch, uint16_t(write.size()), write.data(), 1, 0), -1);
         EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
     }
