@@ -158,7 +158,6 @@ struct Impl final : XferHost
     PlcStatusRecord status{};
     bool statusReread = false; // the link was reset: read the status once it is up again
     bool upSeen = false;       // the link was established since Open
-    bool lost = false;         // and reset since, not established again yet
     std::optional<Bytes> info1, info30;
 
     std::set<uint32_t> brks;
@@ -291,8 +290,11 @@ struct Impl final : XferHost
 
     int Run(const Req& r)
     {
+        // A request that changes the control system goes out only on the
+        // connection its check found up (none before the first handshake).
+        uint32_t connection = 0;
         if (ChangesControlSystem(r.family == Family::Xfer, r.code))
-            if (const uint32_t e = RefusalWhileDown())
+            if (const uint32_t e = RefusalWhileDown(&connection))
                 return Fail(e);
         OxfrSession s;
         size_t idx = 0;
@@ -329,7 +331,17 @@ struct Impl final : XferHost
             s = session;
             ++users;
         }
-        const int ok = r.send(s, wire);
+        int ok;
+        {
+            // The channel refuses the request when it reset since the check,
+            // under its own lock at the moment the frame is built: a check
+            // and a send apart would hand it to whichever control system
+            // answers the reset's handshake.
+            std::optional<OlnkSendBinding> bound;
+            if (connection)
+                bound.emplace(OxfrGetChannel(s), connection);
+            ok = r.send(s, wire);
+        }
         const uint32_t err = ok ? 0 : sys::GetLastError();
         {
             std::lock_guard<std::mutex> g(m);
@@ -449,42 +461,49 @@ struct Impl final : XferHost
     // The link carries requests to the control system it is connected to
     // now: the handshake is complete and the channel is not in a reset.
     // Otherwise the channel would hold what is sent and hand it to
-    // whichever control system answers the next handshake.
-    static bool LinkUp(OxfrSession s)
+    // whichever control system answers the next handshake.  Returns the
+    // channel's connection (OlnkGetConnection), 0 when the link is not up.
+    static uint32_t UpConnection(OxfrSession s)
     {
-        if (!OxfrIsEstablished(s))
-            return false;
-        const int state = OlnkGetLinkState(OxfrGetChannel(s));
-        return state == OLNK_STATE_RUNNING || state == OLNK_STATE_RESET_DONE;
+        const uint32_t connection = OlnkGetConnection(OxfrGetChannel(s));
+        return OxfrIsEstablished(s) ? connection : 0;
     }
+    static bool LinkUp(OxfrSession s) { return UpConnection(s) != 0; }
     // 0 when a request that changes the control system may go out now, else
-    // the error of its refusal.  Called without the lock.  Refused from the
-    // loss of an established link until it is established again: the
-    // channel would hold the request for whichever control system answers
-    // next.  Before the first handshake since Open there is no earlier
-    // connection, and the request waits for it as a read does.
-    uint32_t RefusalWhileDown()
+    // the error of its refusal; *connection: the connection the request is
+    // bound to (0: none).  Called without the lock.  Refused once an
+    // established link is not up, until it is established again (the reset
+    // may not have been reported yet): the channel would hold the request
+    // for whichever control system answers next.  Before the first
+    // handshake since Open there is no earlier connection, and the request
+    // waits for it as a read does.
+    uint32_t RefusalWhileDown(uint32_t* connection)
     {
+        *connection = 0;
         OxfrSession s = Acquire();
         if (!s)
             return OLNK_LINK_E_NO_SESSION;
-        const bool up = LinkUp(s);
+        const uint32_t up = UpConnection(s);
         bool refused;
         {
             std::lock_guard<std::mutex> g(m);
             if (up)
                 NoteUp();
-            refused = !up && lost;
+            refused = !up && upSeen;
         }
         Release();
-        return refused ? OLNK_LINK_E_NOT_ESTABLISHED : 0;
+        if (refused)
+            return OLNK_LINK_E_NOT_ESTABLISHED;
+        *connection = up;
+        return 0;
+    }
+    uint32_t RefusalWhileDown()
+    {
+        uint32_t connection;
+        return RefusalWhileDown(&connection);
     }
     // The link is established (under the lock).
-    void NoteUp()
-    {
-        upSeen = true;
-        lost = false;
-    }
+    void NoteUp() { upSeen = true; }
 
     // Holds the session for a call outside the lock; null (last error set)
     // without one.
@@ -585,7 +604,6 @@ struct Impl final : XferHost
         const bool statusKnown = status.length != 0;
         status = PlcStatusRecord{};
         statusReread = true;
-        lost = upSeen;
         brkReplyHeld = false;
         watchPush.Lost(kStatusReset);
         mechPush.Lost(kStatusReset);
@@ -889,7 +907,6 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     d->status = PlcStatusRecord{};
     d->statusReread = false;
     d->upSeen = false;
-    d->lost = false;
     d->info1.reset();
     d->info30.reset();
     d->brkLatest.reset();
@@ -1229,14 +1246,25 @@ int COlnkLink::ClearBrks(uint32_t w, std::uintptr_t p)
 {
     if (const uint32_t e = d->RefusalWhileDown())
         return linkobj::Fail(e);
+    std::set<uint32_t> before;
     {
         std::lock_guard<std::mutex> g(d->m);
+        before = d->brks;
         d->brks.clear();
         d->brkLatest.reset();
         d->brkLatestSet.clear();
         d->brkReplyHeld = false;
     }
-    return d->Simple(13, w, p, OlnkRequest13);
+    if (d->Simple(13, w, p, OlnkRequest13))
+        return 1;
+    // Refused (the link lost since the check, say): the set stays as it was.
+    const uint32_t e = sys::GetLastError();
+    {
+        std::lock_guard<std::mutex> g(d->m);
+        if (d->brks.empty() && !d->brkLatest)
+            d->brks = std::move(before);
+    }
+    return linkobj::Fail(e);
 }
 
 int8_t COlnkLink::GetBrkState(uint32_t index)

@@ -188,6 +188,10 @@ int OlnkCheckStall(OlnkChannel ch);
 bool OlnkTakeSelfReset(OlnkChannel ch);
 // Link state 0 to 3, or -1 (OLNK_E_HANDLE) for a null channel.
 int OlnkGetLinkState(OlnkChannel ch);
+// The connection the channel carries now: a number, never 0, that changes
+// with every reset (its own or the peer's), and 0 while a reset is open
+// (link states 1 and 2) or for a null channel.
+uint32_t OlnkGetConnection(OlnkChannel ch);
 // Stops the I/O thread, fails every waiting request with status 254 and
 // frees the channel.  Returns 1.
 int OlnkCloseChannel(OlnkChannel ch);
@@ -199,6 +203,35 @@ uint32_t OlnkGetErrorTextW(uint32_t code, uint32_t language, char16_t* buffer, u
 
 // Formats up to 512 characters and writes them to standard error.
 void OlnkDebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ---- Sends bound to one connection ---------------------------------------------
+
+// While a binding lives, every message its thread hands to its channel
+// (OlnkSend, OlnkSendAsync, and so every request of the message level made
+// on that thread) is built or queued only on the connection named, a value
+// of OlnkGetConnection: on any other, and while a reset is open, the call
+// fails with OLNK_E_RESET.  Checked under the channel's lock at the moment
+// the frame is built or the request queued (a queued request ends with 252
+// at the next reset).  A message that must reach only the peer a caller
+// checked, a request that changes the peer, is so never held for whichever
+// peer answers a reset that came between the check and the send.
+// Bindings nest (the innermost one for a channel counts).
+class OlnkSendBinding
+{
+public:
+    OlnkSendBinding(OlnkChannel ch, uint32_t connection);
+    ~OlnkSendBinding();
+    OlnkSendBinding(const OlnkSendBinding&) = delete;
+    OlnkSendBinding& operator=(const OlnkSendBinding&) = delete;
+
+    // The connection this thread's sends on ch are bound to, or null.
+    static const uint32_t* Find(OlnkChannel ch);
+
+private:
+    OlnkChannel m_ch;
+    uint32_t m_connection;
+    const OlnkSendBinding* m_outer;
+};
 
 // ---- Holder class ---------------------------------------------------------------
 

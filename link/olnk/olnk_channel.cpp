@@ -71,6 +71,7 @@ void FailRequests(OlnkChannelImpl* c, uint8_t status)
 // with status 252, the window is emptied.  The ring and the statistics stay.
 void ResetLink(OlnkChannelImpl* c)
 {
+    ++c->resets;
     c->R = 0;
     c->nakRequest = 0;
     std::fill(std::begin(c->taken), std::end(c->taken), uint64_t{0});
@@ -210,6 +211,27 @@ uint16_t TakeFromRing(OlnkChannelImpl* c, uint16_t* length, uint16_t capacity, u
     return n;
 }
 
+// The connection the channel carries (OlnkGetConnection); the caller holds
+// the mutex.
+uint32_t Connection(const OlnkChannelImpl* c)
+{
+    if (c->linkState == OLNK_STATE_RESET_BY_PEER || c->linkState == OLNK_STATE_RESET_BY_US)
+        return 0;
+    return c->resets % UINT32_MAX + 1;
+}
+
+// A send bound to a connection (OlnkSendBinding) that the channel does not
+// carry (none while a reset is open); the caller holds the mutex.
+bool OffConnection(const OlnkChannelImpl* c, const uint32_t* bound)
+{
+    if (!bound)
+        return false;
+    const uint32_t now = Connection(c);
+    return now == 0 || *bound != now;
+}
+
+thread_local const OlnkSendBinding* tBinding = nullptr;
+
 // Leaves code in the thread's last error and returns result, the failure
 // value of the call (0, or -1 for OlnkSend).
 int Fail(uint32_t code, int result = 0)
@@ -331,17 +353,19 @@ int OlnkSend(OlnkChannel c, uint16_t length, const void* data, uint32_t reliable
         return -1;
     if (length > OLNK_MAX_DATA || (length > 0 && !data))
         return Fail(OLNK_E_INVALIDARG, -1);
+    const uint32_t* bound = OlnkSendBinding::Find(c);
     Lock lk(c->mutex);
     bool ready;
     {
         BlockingCall call(c);
-        ready = WaitUntil(lk, c->slotFreeCv, timeoutMs, [c] {
-            return c->closing || c->linkState == OLNK_STATE_RESET_BY_PEER || c->count < c->W;
+        ready = WaitUntil(lk, c->slotFreeCv, timeoutMs, [c, bound] {
+            return c->closing || c->linkState == OLNK_STATE_RESET_BY_PEER ||
+                   OffConnection(c, bound) || c->count < c->W;
         });
     }
     if (c->closing)
         return Fail(OLNK_E_HANDLE, -1);
-    if (c->linkState == OLNK_STATE_RESET_BY_PEER)
+    if (c->linkState == OLNK_STATE_RESET_BY_PEER || OffConnection(c, bound))
         return Fail(OLNK_E_RESET, -1);
     if (!ready)
         return Fail(OLNK_E_TIMEOUT, -1);
@@ -356,10 +380,11 @@ int OlnkSendAsync(OlnkChannel c, OlnkSendRequest* r, int8_t priority)
         return 0;
     if (!r || r->length > OLNK_MAX_DATA || (r->length > 0 && !r->data))
         return Fail(OLNK_E_INVALIDARG);
+    const uint32_t* bound = OlnkSendBinding::Find(c);
     Lock lk(c->mutex);
     if (c->closing)
         return Fail(OLNK_E_HANDLE);
-    if (c->linkState == OLNK_STATE_RESET_BY_PEER)
+    if (c->linkState == OLNK_STATE_RESET_BY_PEER || OffConnection(c, bound))
         return Fail(OLNK_E_RESET);
     r->next = nullptr;
     // A request never overtakes one queued before it.
@@ -534,6 +559,30 @@ int OlnkGetLinkState(OlnkChannel c)
         return -1;
     Lock lk(c->mutex);
     return c->linkState;
+}
+
+uint32_t OlnkGetConnection(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    Lock lk(c->mutex);
+    return Connection(c);
+}
+
+OlnkSendBinding::OlnkSendBinding(OlnkChannel ch, uint32_t connection)
+    : m_ch(ch), m_connection(connection), m_outer(tBinding)
+{
+    tBinding = this;
+}
+
+OlnkSendBinding::~OlnkSendBinding() { tBinding = m_outer; }
+
+const uint32_t* OlnkSendBinding::Find(OlnkChannel ch)
+{
+    for (const OlnkSendBinding* b = tBinding; b; b = b->m_outer)
+        if (b->m_ch == ch)
+            return &b->m_connection;
+    return nullptr;
 }
 
 int OlnkGetStatistics(OlnkChannel c, OlnkStatistics* record)

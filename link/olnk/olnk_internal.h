@@ -64,6 +64,7 @@ struct OlnkChannelImpl
     bool ownResetOpen = false;    // no connect frame of the peer taken since our own reset
     bool peerAcknowledged = false; // the peer freed frames of ours since the last reset
     std::vector<uint8_t> connectData; // for a reset of the channel's own
+    uint32_t resets = 0; // resets since the channel was created (OlnkGetConnection)
     std::atomic<uint32_t> selfResets{0}; // resets by OlnkCheckStall not yet taken
 
     // Out of step: the send window without progress, frames not placed.

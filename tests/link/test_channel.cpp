@@ -945,3 +945,71 @@ TEST(LinkChannel, FrameThatDiffersFromTheOneTakenUnderItsNumberIsDelivered)
     EXPECT_EQ(ch.ch->taken[2], 0u);
     EXPECT_EQ(ch.ch->taken[3], 0u);
 }
+
+// A send bound to the connection its sender checked (a request that changes
+// the peer) is refused once the channel reset since, even after the new
+// handshake completes, and is never built behind the connect frame; an
+// unbound send (a read) waits through the reset and goes to the new peer.
+TEST(LinkChannel, SendBoundToAConnectionIsRefusedAfterAReset)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    const uint32_t checked = OlnkGetConnection(ch);
+    EXPECT_NE(checked, 0u);
+    // The channel resets itself: only frames it cannot place, for the stall time.
+    for (uint32_t i = 0; i < OLNK_STALL_UNPLACED; ++i) {
+        Feed(ch, DataFrame(uint8_t(60 + i)));
+        now += OLNK_STALL_MS / OLNK_STALL_UNPLACED;
+    }
+    ASSERT_EQ(OlnkCheckStall(ch), 1);
+    ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
+    EXPECT_EQ(OlnkGetConnection(ch), 0u);
+    const Bytes write = Str("write"), read = Str("read");
+    OlnkSendRequest async;
+    async.length = uint16_t(write.size());
+    async.data = write.data();
+    {
+        OlnkSendBinding bound(ch, checked);
+        sys::SetLastError(0);
+        EXPECT_EQ(OlnkSend(ch, uint16_t(write.size()), write.data(), 1, 1000), -1);
+        EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
+        sys::SetLastError(0);
+        EXPECT_EQ(OlnkSendAsync(ch, &async, 0), 0);
+        EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
+    }
+    {
+        OlnkSendBinding none(ch, OlnkGetConnection(ch)); // no connection while the reset is open
+        EXPECT_EQ(OlnkSend(ch, uint16_t(write.size()), write.data(), 1, 0), -1);
+        EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
+    }
+    EXPECT_EQ(OlnkSend(ch, uint16_t(read.size()), read.data(), 1, 0), 2); // behind the connect frame
+    EXPECT_EQ(ch.ch->count, 2);
+    // The peer answers; the handshake is complete, on a new connection.
+    FrameSpec answer;
+    answer.seq = 1;
+    answer.connect = true;
+    answer.ack = 0x81;
+    Feed(ch, Encode(answer));
+    ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    const uint32_t fresh = OlnkGetConnection(ch);
+    EXPECT_NE(fresh, 0u);
+    EXPECT_NE(fresh, checked);
+    {
+        OlnkSendBinding bound(ch, checked);
+        EXPECT_EQ(OlnkSend(ch, uint16_t(write.size()), write.data(), 1, 0), -1);
+        EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
+        EXPECT_EQ(OlnkSendAsync(ch, &async, -1), 0);
+        EXPECT_EQ(sys::GetLastError(), OLNK_E_RESET);
+    }
+    // What the new peer gets: the read, never the write.
+    std::vector<Bytes> data;
+    for (int i = 0; i < 4; ++i) {
+        const Bytes f = Next(ch, OlnkFrameMode::Idle);
+        if (f.size() > 13)
+            data.emplace_back(f.begin() + 10, f.end() - 3);
+    }
+    EXPECT_EQ(data, (std::vector<Bytes>{Str("hello"), read, Str("hello"), read}));
+    // Bound to the connection it carries now, a send goes out.
+    OlnkSendBinding bound(ch, fresh);
+    EXPECT_EQ(OlnkSend(ch, uint16_t(write.size()), write.data(), 1, 0), 3);
+}
