@@ -42,8 +42,12 @@
 #include <QMetaObject>
 #include <QMimeData>
 #include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
 #include <QThread>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 const char16_t kOptions[] = u"Options";
@@ -218,6 +222,43 @@ bool CMainFrame::PreCreateWindow(CreateStruct& cs)
     if (ui::Application* app = ui::Application::Instance())
         app->m_nCmdShow = m_appWindowShowCmd;
     return true;
+}
+
+// The stored placement is clipped to the screen before the window has a
+// frame, so a placement saved on a larger screen fills the screen with the
+// window's inside and its caption and borders run off it.  Once shown (and
+// again when the window manager has put its frame on), the whole window is
+// moved and shrunk onto the screen; the bars' rows wrap or give way.
+void CMainFrame::showEvent(QShowEvent* e)
+{
+    CKVTMDIFrameWnd::showEvent(e);
+    if (m_fittedOnce || e->spontaneous())
+        return;
+    m_fittedOnce = true;
+    FitFrameToScreen();
+    QTimer::singleShot(0, this, [this] { FitFrameToScreen(); });
+    QTimer::singleShot(500, this, [this] { FitFrameToScreen(); });
+}
+
+void CMainFrame::FitFrameToScreen()
+{
+    if (!isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+        return;
+    QScreen* s = screen();
+    if (!s)
+        return;
+    const QRect avail = s->availableGeometry();
+    const QRect outer = frameGeometry();
+    if (avail.isEmpty() || avail.contains(outer))
+        return;
+    const QRect inner = geometry();
+    const QMargins frame(std::max(0, inner.left() - outer.left()), std::max(0, inner.top() - outer.top()),
+                         std::max(0, outer.right() - inner.right()), std::max(0, outer.bottom() - inner.bottom()));
+    const int w = std::min(outer.width(), avail.width());
+    const int h = std::min(outer.height(), avail.height());
+    const int x = std::clamp(outer.x(), avail.left(), avail.left() + avail.width() - w);
+    const int y = std::clamp(outer.y(), avail.top(), avail.top() + avail.height() - h);
+    setGeometry(QRect(x, y, w, h).marginsRemoved(frame));
 }
 
 int CMainFrame::OnCreate()

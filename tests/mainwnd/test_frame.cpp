@@ -279,6 +279,28 @@ TEST_F(Frame, AStoredPlacementOpensShownAndClippedAndIsWrittenOnClose)
     EXPECT_NE(sys::Profile::GetInt(u"EdtLib\\IDE\\OutputBar", u"status", 0), 0);
 }
 
+TEST_F(Frame, APlacementStoredOnALargerScreenOpensWithTheWholeWindowOnTheScreen)
+{
+    // Saved on a screen larger than this one: clipped to the screen, the
+    // window's inside would fill it and its frame would run off it.
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    sys::Profile::WriteInt(kAppWindow, u"ShowCmd", 1);
+    sys::Profile::WriteInt(kAppWindow, u"Left", avail.left());
+    sys::Profile::WriteInt(kAppWindow, u"Top", avail.top());
+    sys::Profile::WriteInt(kAppWindow, u"Right", avail.left() + avail.width() + 480);
+    sys::Profile::WriteInt(kAppWindow, u"Bottom", avail.top() + avail.height() + 200);
+    ASSERT_TRUE(Start());
+    CMainFrame* f = frame();
+    f->SetEditorIndicators(true);
+    EXPECT_TRUE(WaitFor([&] { return avail.contains(f->frameGeometry()); }))
+        << "frame " << f->frameGeometry().width() << "x" << f->frameGeometry().height() << " on " << avail.width() << "x"
+        << avail.height();
+    EXPECT_GT(f->frameGeometry().width(), f->width()); // the window has a frame here
+    // Nothing the frame lays out asks for more than the screen.
+    EXPECT_LE(f->minimumSizeHint().width(), avail.width());
+    EXPECT_LE(f->minimumSizeHint().height(), avail.height());
+}
+
 TEST_F(Frame, APlacementWhollyOffScreenKeepsTheDefault)
 {
     sys::Profile::WriteInt(kAppWindow, u"ShowCmd", 1);
