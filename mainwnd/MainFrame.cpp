@@ -236,8 +236,15 @@ void CMainFrame::showEvent(QShowEvent* e)
         return;
     m_fittedOnce = true;
     FitFrameToScreen();
-    QTimer::singleShot(0, this, [this] { FitFrameToScreen(); });
-    QTimer::singleShot(500, this, [this] { FitFrameToScreen(); });
+    // The frame's borders may come later; a window resized meanwhile (by
+    // the user or the program) is left as it is.
+    const QSize fitted = size();
+    const auto again = [this, fitted] {
+        if (size() == fitted)
+            FitFrameToScreen();
+    };
+    QTimer::singleShot(0, this, again);
+    QTimer::singleShot(500, this, again);
 }
 
 void CMainFrame::FitFrameToScreen()
@@ -254,10 +261,20 @@ void CMainFrame::FitFrameToScreen()
     const QRect inner = geometry();
     const QMargins frame(std::max(0, inner.left() - outer.left()), std::max(0, inner.top() - outer.top()),
                          std::max(0, outer.right() - inner.right()), std::max(0, outer.bottom() - inner.bottom()));
-    const int w = std::min(outer.width(), avail.width());
-    const int h = std::min(outer.height(), avail.height());
-    const int x = std::clamp(outer.x(), avail.left(), avail.left() + avail.width() - w);
-    const int y = std::clamp(outer.y(), avail.top(), avail.top() + avail.height() - h);
+    // Along one axis: the start kept (on the screen), the length cut at the
+    // screen's end; a window left shorter than it can be moves back instead.
+    const auto fit = [](int start, int length, int lo, int span, int least) {
+        start = std::max(start, lo);
+        length = std::min(length, lo + span - start);
+        if (length < least) {
+            length = std::min(least, span);
+            start = lo + span - length;
+        }
+        return std::pair{start, length};
+    };
+    const QSize least = minimumSizeHint().expandedTo(minimumSize()).expandedTo(QSize(100, 100)).grownBy(frame);
+    const auto [x, w] = fit(outer.x(), outer.width(), avail.left(), avail.width(), least.width());
+    const auto [y, h] = fit(outer.y(), outer.height(), avail.top(), avail.height(), least.height());
     setGeometry(QRect(x, y, w, h).marginsRemoved(frame));
 }
 
