@@ -27,8 +27,10 @@
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTFrameHelper.h"
+#include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
+#include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarCustomize.h"
 
 #include <QApplication>
@@ -299,6 +301,25 @@ TEST_F(Frame, APlacementStoredOnALargerScreenOpensWithTheWholeWindowOnTheScreen)
     // Nothing the frame lays out asks for more than the screen.
     EXPECT_LE(f->minimumSizeHint().width(), avail.width());
     EXPECT_LE(f->minimumSizeHint().height(), avail.height());
+
+    // Narrower than the menus: they wrap into more rows, every one whole
+    // inside the menu bar, none over another.
+    CKVTMenuBar* menu = f->GetMenuBar();
+    ASSERT_NE(menu, nullptr);
+    const int oneRow = menu->height();
+    f->resize(220, 400);
+    QApplication::processEvents();
+    EXPECT_TRUE(WaitFor([&] { return menu->height() >= 2 * oneRow; })) << menu->height();
+    std::vector<QRect> placed;
+    for (int i = menu->FirstItem(); i < menu->ItemEnd(); ++i) {
+        const QRect r = menu->GetButton(i)->GetButtonRect();
+        if (menu->GetButton(i)->IsSeparator())
+            continue;
+        EXPECT_TRUE(menu->rect().contains(r)) << i;
+        for (const QRect& other : placed)
+            EXPECT_FALSE(other.intersects(r)) << i;
+        placed.push_back(r);
+    }
 }
 
 TEST_F(Frame, APlacementWhollyOffScreenKeepsTheDefault)
