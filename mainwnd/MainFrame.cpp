@@ -42,8 +42,12 @@
 #include <QMetaObject>
 #include <QMimeData>
 #include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
 #include <QThread>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 const char16_t kOptions[] = u"Options";
@@ -218,6 +222,60 @@ bool CMainFrame::PreCreateWindow(CreateStruct& cs)
     if (ui::Application* app = ui::Application::Instance())
         app->m_nCmdShow = m_appWindowShowCmd;
     return true;
+}
+
+// The stored placement is clipped to the screen before the window has a
+// frame, so a placement saved on a larger screen fills the screen with the
+// window's inside and its caption and borders run off it.  Once shown (and
+// again when the window manager has put its frame on), the whole window is
+// moved and shrunk onto the screen; the bars' rows wrap or give way.
+void CMainFrame::showEvent(QShowEvent* e)
+{
+    CKVTMDIFrameWnd::showEvent(e);
+    if (m_fittedOnce || e->spontaneous())
+        return;
+    m_fittedOnce = true;
+    FitFrameToScreen();
+    // The frame's borders may come later; a window resized meanwhile (by
+    // the user or the program) is left as it is.
+    const QSize fitted = size();
+    const auto again = [this, fitted] {
+        if (size() == fitted)
+            FitFrameToScreen();
+    };
+    QTimer::singleShot(0, this, again);
+    QTimer::singleShot(500, this, again);
+}
+
+void CMainFrame::FitFrameToScreen()
+{
+    if (!isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+        return;
+    QScreen* s = screen();
+    if (!s)
+        return;
+    const QRect avail = s->availableGeometry();
+    const QRect outer = frameGeometry();
+    if (avail.isEmpty() || avail.contains(outer))
+        return;
+    const QRect inner = geometry();
+    const QMargins frame(std::max(0, inner.left() - outer.left()), std::max(0, inner.top() - outer.top()),
+                         std::max(0, outer.right() - inner.right()), std::max(0, outer.bottom() - inner.bottom()));
+    // Along one axis: the start kept (on the screen), the length cut at the
+    // screen's end; a window left shorter than it can be moves back instead.
+    const auto fit = [](int start, int length, int lo, int span, int least) {
+        start = std::max(start, lo);
+        length = std::min(length, lo + span - start);
+        if (length < least) {
+            length = std::min(least, span);
+            start = lo + span - length;
+        }
+        return std::pair{start, length};
+    };
+    const QSize least = minimumSizeHint().expandedTo(minimumSize()).expandedTo(QSize(100, 100)).grownBy(frame);
+    const auto [x, w] = fit(outer.x(), outer.width(), avail.left(), avail.width(), least.width());
+    const auto [y, h] = fit(outer.y(), outer.height(), avail.top(), avail.height(), least.height());
+    setGeometry(QRect(x, y, w, h).marginsRemoved(frame));
 }
 
 int CMainFrame::OnCreate()

@@ -161,6 +161,10 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    // Moves and shrinks the normal window so that it lies wholly, frame
+    // included, on the available part of its screen.
+    void FitFrameToScreen();
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -196,6 +200,7 @@ private:
     std::array<QIcon, 7> m_stallIcons;
 
     bool m_inMenuLoop = false;
+    bool m_fittedOnce = false;
     bool m_editorIndicators = false;
 
     // Full screen.

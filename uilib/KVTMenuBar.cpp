@@ -241,6 +241,11 @@ QSize CKVTMenuBar::CalcLayout(uint32_t mode, int length)
     if (IsHorizontal()) {
         const int len = parent->contentsRect().width();
         QSize s = CKVTToolBar::CalcLayout(LM_HORZ | LM_HORZDOCK, len);
+        // Menus that do not fit in one row of the site wrap into more rows:
+        // none of them is cut off.
+        const int room = length > 0 ? length : len;
+        if (room > 0 && s.width() > room)
+            s = Layout().CalcWrappedLayout(room);
         s.setWidth(len);
         return s;
     }

@@ -144,6 +144,20 @@ QSize CKVTToolbarLayouter::CalcLayout(uint32_t mode, int length)
     return size;
 }
 
+QSize CKVTToolbarLayouter::CalcWrappedLayout(int length)
+{
+    CalcMaxLabelHeight();
+    std::vector<KvtLayoutButton> items = Items(true);
+    KvtLayoutBar bar = Bar(true);
+    bar.horizontal = true;
+    KvtToolbarLayout::Wrap(items, std::max(1, length - bar.borderAlong), true);
+    const QSize size = KvtToolbarLayout::CalcSize(items, bar) + QSize(bar.borderAlong, bar.borderAcross);
+    for (size_t i = 0; i < items.size(); ++i)
+        m_bar.m_items[i]->m_wrap = items[i].wrap;
+    m_bar.m_items.RebuildMnemonics();
+    return size;
+}
+
 QSize CKVTToolbarLayouter::CalcFixedLayout(bool stretch, bool horz)
 {
     return m_bar.CalcLayout((stretch ? LM_STRETCH : 0) | (horz ? LM_HORZ | LM_HORZDOCK : LM_VERTDOCK));

@@ -41,6 +41,9 @@ public:
     // The passes.
     QSize CalcSize(bool vertical);
     QSize CalcLayout(uint32_t mode, int length);
+    // The horizontal rows the buttons take wrapped at `length` (the bar's
+    // borders included); sets the wrap flags.
+    QSize CalcWrappedLayout(int length);
     QSize CalcFixedLayout(bool stretch, bool horz);
     QSize CalcDynamicLayout(int length, uint32_t mode);
     void RepositionButtons();

@@ -27,8 +27,10 @@
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTDrawingData.h"
 #include "uilib/KVTFrameHelper.h"
+#include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
+#include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarCustomize.h"
 
 #include <QApplication>
@@ -277,6 +279,47 @@ TEST_F(Frame, AStoredPlacementOpensShownAndClippedAndIsWrittenOnClose)
     EXPECT_EQ(sys::Profile::GetInt(kAppWindow, u"Bottom", -1), avail.top() + 70 + 480);
     // The docking bars' own state was saved too.
     EXPECT_NE(sys::Profile::GetInt(u"EdtLib\\IDE\\OutputBar", u"status", 0), 0);
+}
+
+TEST_F(Frame, APlacementStoredOnALargerScreenOpensWithTheWholeWindowOnTheScreen)
+{
+    // Saved on a screen larger than this one: clipped to the screen, the
+    // window's inside would fill it and its frame would run off it.
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    sys::Profile::WriteInt(kAppWindow, u"ShowCmd", 1);
+    sys::Profile::WriteInt(kAppWindow, u"Left", avail.left());
+    sys::Profile::WriteInt(kAppWindow, u"Top", avail.top());
+    sys::Profile::WriteInt(kAppWindow, u"Right", avail.left() + avail.width() + 480);
+    sys::Profile::WriteInt(kAppWindow, u"Bottom", avail.top() + avail.height() + 200);
+    ASSERT_TRUE(Start());
+    CMainFrame* f = frame();
+    f->SetEditorIndicators(true);
+    EXPECT_TRUE(WaitFor([&] { return avail.contains(f->frameGeometry()); }))
+        << "frame " << f->frameGeometry().width() << "x" << f->frameGeometry().height() << " on " << avail.width() << "x"
+        << avail.height();
+    EXPECT_GT(f->frameGeometry().width(), f->width()); // the window has a frame here
+    // Nothing the frame lays out asks for more than the screen.
+    EXPECT_LE(f->minimumSizeHint().width(), avail.width());
+    EXPECT_LE(f->minimumSizeHint().height(), avail.height());
+
+    // Narrower than the menus: they wrap into more rows, every one whole
+    // inside the menu bar, none over another.
+    CKVTMenuBar* menu = f->GetMenuBar();
+    ASSERT_NE(menu, nullptr);
+    const int oneRow = menu->height();
+    f->resize(220, 400);
+    QApplication::processEvents();
+    EXPECT_TRUE(WaitFor([&] { return menu->height() >= 2 * oneRow; })) << menu->height();
+    std::vector<QRect> placed;
+    for (int i = menu->FirstItem(); i < menu->ItemEnd(); ++i) {
+        const QRect r = menu->GetButton(i)->GetButtonRect();
+        if (menu->GetButton(i)->IsSeparator())
+            continue;
+        EXPECT_TRUE(menu->rect().contains(r)) << i;
+        for (const QRect& other : placed)
+            EXPECT_FALSE(other.intersects(r)) << i;
+        placed.push_back(r);
+    }
 }
 
 TEST_F(Frame, APlacementWhollyOffScreenKeepsTheDefault)
