@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <deque>
 
 using namespace linktest;
@@ -100,7 +101,9 @@ enum class Order { AckFirst, ReplyFirst, Crossing };
 // a number, empty ones included, and stays until acknowledged; a NAK or a
 // quiet spell sends the unacknowledged frames again.  It answers the
 // connect frame and GetStatus, and counts connect frames that come after
-// its reply was acknowledged: each one is a reset of the link object.
+// its reply was acknowledged: each one is a reset of the link object.  In
+// the ten seconds after it answered a reset, a repeat of the connect frame
+// it took is a repeat, as any frame (a real control system's reset window).
 class WirePeer
 {
 public:
@@ -123,7 +126,18 @@ public:
             m_connect = f;
             return;
         }
-        if (connectMessage) {
+        // Within the ten seconds after it answered a reset, a connect frame
+        // numbered at or just behind the last one it took is a repeat, the
+        // link object's go-back resend of the connect frame it took (a
+        // serial line resends the window at once when idle, and may resend
+        // it after a request built behind it): only its acknowledgement byte
+        // counts.  Taken as a new reset, it would throw away the reply to
+        // that request, which the link object had already seen acknowledged.
+        const bool repeat = m_answered && std::chrono::steady_clock::now() - m_answeredAt < kResetWindow &&
+                            uint8_t((m_R - f.seq) & 0x7F) < kWindow;
+        if (connectMessage && !repeat) {
+            m_answered = true;
+            m_answeredAt = std::chrono::steady_clock::now();
             if (m_replyAcknowledged)
                 ++m_resets;
             m_replyAcknowledged = false;
@@ -146,6 +160,8 @@ public:
             // Its own connect frame, built before it took ours (ACK 0); then
             // it takes ours and answers it.  This frame of ours it dropped.
             m_crossed = true;
+            m_answered = true;
+            m_answeredAt = std::chrono::steady_clock::now();
             m_next = 1;
             m_sent.clear();
             Build({0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0}, true);
@@ -252,6 +268,12 @@ private:
     WireFrame m_connect;  // crossing: the link object's connect frame, not yet taken
     bool m_crossed = false;
     int m_resets = 0;
+    // Its window, as the link object's (W is not negotiated), and its
+    // reset window: after it answered a reset, until kResetWindow passed.
+    static constexpr uint8_t kWindow = 20;
+    static constexpr std::chrono::milliseconds kResetWindow{10000};
+    bool m_answered = false;
+    std::chrono::steady_clock::time_point m_answeredAt;
     std::deque<std::pair<uint8_t, FrameSpec>> m_sent;
 };
 
