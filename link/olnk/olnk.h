@@ -183,6 +183,13 @@ int OlnkCheckConnectTimeout(OlnkChannel ch);
 // resets itself as OlnkConnect does, with the connect data it was created
 // with.  Returns 1 when it reset, else 0.
 int OlnkCheckStall(OlnkChannel ch);
+// This side's own reset, with the connect data the channel was created with,
+// as a new channel starts (link state 2, the connect frame numbered 1 and
+// acknowledging nothing), from any state but 2 (OLNK_E_SECOND_RESET).  The
+// session meets with it a connect frame that reset the channel (state 1)
+// but carried no connect message of the peer: a peer keeping the rules
+// answers a connect message, never a reply.
+int OlnkRestart(OlnkChannel ch);
 // True once for each reset OlnkCheckStall made (the session's cue to end its
 // jobs and report the reset).
 bool OlnkTakeSelfReset(OlnkChannel ch);

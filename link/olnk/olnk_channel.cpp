@@ -85,6 +85,7 @@ void ResetLink(OlnkChannelImpl* c)
     c->progressTick = Now(c);
     c->unplaced = 0;
     c->peerAcknowledged = false;
+    c->peerFirstPlain = false;
     c->slotFreeCv.notify_all();
 }
 
@@ -94,6 +95,17 @@ void OwnReset(OlnkChannelImpl* c)
     ResetLink(c);
     SetState(c, OLNK_STATE_RESET_BY_US);
     c->ownResetOpen = true;
+}
+
+// This side's own reset with the connect data the channel was created
+// with, as a new channel starts: state 2, the connect frame numbered 1 and
+// acknowledging nothing.  The reset emptied the window, so a slot is free.
+void Restart(OlnkChannelImpl* c)
+{
+    OwnReset(c);
+    OlnkBuildFrame(c, static_cast<uint16_t>(c->connectData.size()), c->connectData.data(), true,
+                   true);
+    c->sendEvent.Set();
 }
 
 // A reset by the peer: state 1 until this side answers.
@@ -534,12 +546,22 @@ int OlnkCheckStall(OlnkChannel c)
     if (!unacknowledged && !unplaceable)
         return 0;
     // The connect handshake brings both ends back to the same numbers.
-    OwnReset(c);
-    OlnkBuildFrame(c, static_cast<uint16_t>(c->connectData.size()), c->connectData.data(), true,
-                   true);
+    Restart(c);
     c->selfResets.fetch_add(1);
     c->ringReadyCv.notify_all();
-    c->sendEvent.Set();
+    return 1;
+}
+
+int OlnkRestart(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    Lock lk(c->mutex);
+    if (c->closing)
+        return Fail(OLNK_E_HANDLE);
+    if (c->linkState == OLNK_STATE_RESET_BY_US)
+        return Fail(OLNK_E_SECOND_RESET);
+    Restart(c);
     return 1;
 }
 
@@ -664,8 +686,11 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
             return;
         break;
     case OLNK_STATE_RESET_BY_US:
-        if (!connect)
+        if (!connect) {
+            if (s == 1 && (ack & 0x80) && ack != 0x80)
+                c->peerFirstPlain = true;
             return;
+        }
         SetState(c, OLNK_STATE_RESET_DONE);
         c->peerConnectSeen = true;
         break;
@@ -684,10 +709,14 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         // - out of order and no repeat (the peer reset again within the ten
         //   seconds of this state, a project closed and opened again), or
         // - in order after the peer has acknowledged frames of ours since
-        //   our reset (its answer was NAKed and it reset before sending it
-        //   again): those frames are lost with its reset.  Before that, a
-        //   connect frame in order is the peer's own reset that crossed
-        //   ours, which loses nothing.
+        //   our reset, when its frame numbered 1 was an ordinary one (its
+        //   answer, behind an empty frame dropped in state 2, was NAKed and
+        //   it reset before sending it again): those frames are lost with
+        //   its reset.  Otherwise a connect frame in order is the peer's own
+        //   reset that crossed ours, which loses nothing, also when it comes
+        //   after the peer's answer (delayed, or its copy acknowledging our
+        //   connect frame lost): taken for a new reset, it numbered our
+        //   frames anew behind the peer's back.
         // It is met as in state 0.  A connect frame with another number is
         // the peer's answer to this side's reset, ahead of frames it built
         // before it (a peer may acknowledge our connect frame with an empty
@@ -695,7 +724,7 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         // filled.
         if (connect && s == 1 && ack == 0x80) {
             const bool inOrder = s == Seq(c->R + 1u);
-            if (inOrder ? c->peerAcknowledged : Seq(c->R - s) >= c->W)
+            if (inOrder ? c->peerAcknowledged && c->peerFirstPlain : Seq(c->R - s) >= c->W)
                 PeerReset(c);
         }
         break;

@@ -63,6 +63,11 @@ struct OlnkChannelImpl
     bool peerConnectSeen = false; // a connect frame arrived since we built ours
     bool ownResetOpen = false;    // no connect frame of the peer taken since our own reset
     bool peerAcknowledged = false; // the peer freed frames of ours since the last reset
+    // Since our own reset, the peer's frame numbered 1 was an ordinary one that
+    // acknowledged ours (its answer's first frame, dropped in state 2): its
+    // connect frame numbered 1 can then only be a new reset, not the connect
+    // frame of a reset that crossed ours.
+    bool peerFirstPlain = false;
     std::vector<uint8_t> connectData; // for a reset of the channel's own
     uint32_t resets = 0; // resets since the channel was created (OlnkGetConnection)
     std::atomic<uint32_t> selfResets{0}; // resets by OlnkCheckStall not yet taken

@@ -223,18 +223,47 @@ void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool crossed)
     OlnkConnect(s->ch, uint16_t(reply.size()), reply.data());
 }
 
+// This side's own reset (the channel reset itself, out of step, or the
+// session restarted it): what the peer was sent is gone, so every job ends
+// as on a peer reset, and the session is established again once the peer
+// answers the connect message.
+void OwnReset(OxfrSessionImpl* s)
+{
+    OxfrLinkResetCallback cb;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        s->established = false;
+        EndAllJobsLocked(s, OXFR_RESET);
+        s->queue.clear();
+        cb = s->scb.linkReset;
+    }
+    if (cb)
+        cb(s->user);
+}
+
 // A message that came in a connect frame.  The peer's reset always travels
-// so, and the channel, now reset by the peer, waits for this side's answer:
-// whatever the frame carries, the reset is answered, or the link would stay
-// reset for good.  Our own reset is answered by the connect reply.
+// so, and the channel, now reset by the peer, waits for this side's answer,
+// or the link would stay reset for good.  The peer's connect message is
+// answered with the connect reply.  Anything else that reset the channel
+// (a late copy of the peer's connect reply, met in link state 0, or
+// garbage) is met with this side's own reset, the connect frame with this
+// side's connect message as a new channel sends it: the peer answers a
+// connect message, but takes a reply in a connect frame for a reset by its
+// peer that it never answers, and would drop every later frame.  Our own
+// reset is answered by the connect reply.
 void DispatchConnectFrame(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool metOwnReset)
 {
     const bool connect = n >= 7 && m[0] == 0 && m[1] == 0 && m[2] == 0;
     const bool reply = n >= 8 && m[0] == 0 && m[1] == 1 && m[2] == 0;
     if (!connect && !reply)
         CountError(s, s->malformed);
-    if (OlnkGetLinkState(s->ch) == OLNK_STATE_RESET_BY_PEER)
-        return PeerReset(s, m, n, false);
+    if (OlnkGetLinkState(s->ch) == OLNK_STATE_RESET_BY_PEER) {
+        if (connect)
+            return PeerReset(s, m, n, false);
+        if (OlnkRestart(s->ch))
+            OwnReset(s);
+        return;
+    }
     if (connect)
         return PeerReset(s, m, n, metOwnReset);
     if (reply) {
@@ -354,23 +383,6 @@ void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool connectFrame,
             ++s->ignored;
         return;
     }
-}
-
-// The channel reset itself: what the peer was sent is gone, so every job
-// ends as on a peer reset, and the session is established again once the
-// peer answers the connect message.
-void OwnReset(OxfrSessionImpl* s)
-{
-    OxfrLinkResetCallback cb;
-    {
-        std::lock_guard<std::mutex> g(s->m);
-        s->established = false;
-        EndAllJobsLocked(s, OXFR_RESET);
-        s->queue.clear();
-        cb = s->scb.linkReset;
-    }
-    if (cb)
-        cb(s->user);
 }
 
 void SessionThread(OxfrSessionImpl* s)

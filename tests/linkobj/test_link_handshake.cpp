@@ -6,6 +6,7 @@
 // ours), the handshake completes at once, with no reset of either end, and
 // a request sent before it completed is answered.
 #include "link_test_env.h"
+#include "wire_peer.h"
 
 #include "link/olnk/olnk.h"
 #include "tests/link/link_test_util.h"
@@ -25,75 +26,6 @@
 using namespace linktest;
 
 namespace {
-
-// The test peer's UDP socket, bound to 127.0.0.1:theirs (non-blocking), and
-// in to the address of the link object's port ours; -1 when it failed.
-int BindPeerSocket(uint16_t theirs, uint16_t ours, sockaddr_in& to)
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(theirs);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    to = a;
-    to.sin_port = htons(ours);
-    return fd;
-}
-
-// A frame as read off the wire.
-struct WireFrame
-{
-    uint8_t ack = 0;
-    uint16_t control = 0;
-    uint8_t seq = 0;
-    Bytes data;
-    bool connect() const { return control & 0x800; }
-};
-
-// Splits a byte stream into frames (the checks are not verified: the link
-// object under test writes good frames).
-class FrameReader
-{
-public:
-    void Feed(const uint8_t* p, size_t n, std::vector<WireFrame>& out)
-    {
-        m_buf.insert(m_buf.end(), p, p + n);
-        for (;;) {
-            size_t start = 0;
-            while (start + 1 < m_buf.size() && !(m_buf[start] == 0xF9 && m_buf[start + 1] == 0xFD))
-                ++start;
-            m_buf.erase(m_buf.begin(), m_buf.begin() + std::ptrdiff_t(start));
-            if (m_buf.size() < 10)
-                return;
-            WireFrame f;
-            f.ack = m_buf[4];
-            f.control = uint16_t(m_buf[5] | m_buf[6] << 8);
-            f.seq = m_buf[7];
-            const size_t length = f.control & 0x3FF;
-            size_t i = 10;
-            while (f.data.size() < length && i < m_buf.size()) {
-                if ((m_buf[i] == 0xF9 || m_buf[i] == 0xFE) && i + 1 < m_buf.size())
-                    ++i; // the stuffed twin
-                else if (m_buf[i] == 0xF9 || m_buf[i] == 0xFE)
-                    return; // the twin has not arrived yet
-                f.data.push_back(m_buf[i++]);
-            }
-            if (f.data.size() < length || i + 3 > m_buf.size())
-                return;
-            m_buf.erase(m_buf.begin(), m_buf.begin() + std::ptrdiff_t(i + 3));
-            out.push_back(std::move(f));
-        }
-    }
-
-private:
-    Bytes m_buf;
-};
 
 enum class Order { AckFirst, ReplyFirst, Crossing };
 
@@ -404,6 +336,9 @@ namespace {
 class ScriptedPeer : public ::testing::Test
 {
 protected:
+    // The window of the link object's channel.
+    virtual int Window() const { return 20; }
+
     void SetUp() override
     {
         App();
@@ -424,6 +359,7 @@ protected:
                     reader.Feed(buf, size_t(n), frames);
                 std::lock_guard<std::mutex> g(m_m);
                 for (WireFrame& f : frames) {
+                    m_trace.Frame("prog", f);
                     if (f.connect() && f.seq == 1 && f.ack == 0x80)
                         m_R = 0; // the link object's reset
                     if (f.seq == uint8_t((m_R + 1) & 0x7F))
@@ -433,7 +369,9 @@ protected:
             }
         });
         m_link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        const std::u16string cs = Wide(UdpLoopbackConn(ours, theirs));
+        const std::u16string cs = Wide("Type = UDP; RemoteIP = 127.0.0.1; RemotePort = " + std::to_string(theirs) +
+                                       "; LocalPort = " + std::to_string(ours) +
+                                       "; W = " + std::to_string(Window()) + ";");
         ASSERT_EQ(m_link->Open(333, cs.c_str(), 1000), 1);
         for (uint16_t id : {0, 1, 2, 258})
             ASSERT_EQ(m_link->InitInterface(id), 1);
@@ -473,6 +411,7 @@ protected:
             std::lock_guard<std::mutex> g(m_m);
             s.ack = ack ? ack : uint8_t(m_R | 0x80);
         }
+        m_trace.Frame("peer", s.seq, s.ack, s.connect, s.data);
         const Bytes f = Encode(s);
         ::sendto(m_fd, f.data(), f.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
     }
@@ -523,6 +462,7 @@ protected:
     std::unique_ptr<COlnkLink> m_link;
     IOlnkPL* m_pl = nullptr;
     Target m_list0, m_target;
+    WireTrace m_trace;
 };
 
 } // namespace
@@ -593,3 +533,103 @@ TEST_F(ScriptedPeer, ResetAfterItAcknowledgedTheRequestEndsItAtOnce)
     ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == 2; })) << "no answer after the reset";
     EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[1].rec.status, 0);
 }
+
+namespace {
+
+class ScriptedCrossing : public ScriptedPeer, public ::testing::WithParamInterface<int>
+{
+protected:
+    int Window() const override { return GetParam(); }
+
+    // Writes the control system's next frame in its count.
+    void WriteNext(const FrameSpec& s)
+    {
+        m_latest = s;
+        Write(s);
+    }
+    // Waits for pred while acknowledging what the link object sends, as a
+    // control system's idle turn does: its latest frame goes again (a repeat
+    // for the link object) with the acknowledgement.  With W 1, a frame of
+    // the link object left unacknowledged holds its only slot.
+    bool AwaitAcknowledging(const std::function<bool()>& pred)
+    {
+        int acked = -1;
+        return Pump([&] {
+            int r;
+            {
+                std::lock_guard<std::mutex> g(m_m);
+                r = m_R;
+            }
+            if (r != acked) {
+                Write(m_latest);
+                acked = r;
+            }
+            return pred();
+        }, 5000);
+    }
+    // The first frame of the link object since the last call that matches.
+    bool Next(const std::function<bool(const WireFrame&)>& match, WireFrame* found)
+    {
+        return AwaitAcknowledging([&] {
+            std::lock_guard<std::mutex> g(m_m);
+            for (; m_seen < m_frames.size(); ++m_seen)
+                if (match(m_frames[m_seen])) {
+                    *found = m_frames[m_seen++];
+                    return true;
+                }
+            return false;
+        });
+    }
+
+    FrameSpec m_latest;
+};
+
+} // namespace
+
+// Both ends reset at once.  The control system's own connect frame (number
+// 1, its connect message, acknowledging nothing) is delayed, its copy that
+// acknowledges the link object's connect frame is lost, and its reply in
+// the connect frame numbered 2 comes first.  The link object's first
+// request goes out numbered 2; then the delayed frame comes (as it was, and
+// acknowledging the request), and the frames behind it again.  Once the
+// control system has answered the link object's connect message, that frame
+// is the crossing it was, no new reset: the link object neither numbers its
+// frames anew nor ends the request, which is answered, and the next request
+// goes on in the same count.
+TEST_P(ScriptedCrossing, TheFirstFrameComingLastRenumbersNothing)
+{
+    WireFrame connect, request, answer, next;
+    ASSERT_TRUE(Await([](const WireFrame& f) { return f.connect() && f.seq == 1; }, &connect)) << m_trace.Text();
+    const FrameSpec own = Frame(1, {0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0}, true);
+    const FrameSpec reply = Frame(2, ConnectReply(connect), true);
+    Write(reply, 0x81);
+    ASSERT_EQ(m_pl->GetStatus(m_target.handle, 7), 1);
+    ASSERT_TRUE(Await(IsGetStatus, &request)) << "no request" << m_trace.Text();
+    ASSERT_EQ(request.seq, 2) << m_trace.Text();
+    for (const uint8_t ack : {uint8_t(0x80), uint8_t(0x82)}) {
+        // The delayed frame, then the control system's go-back resend.
+        Write(own, ack);
+        Write(own, 0x82);
+        Write(reply, 0x82);
+    }
+    WriteNext(Frame(3, StatusReply(request)));
+    ASSERT_TRUE(AwaitAcknowledging([&] { return m_target.Count(WM_LINK_RESULT) == 1; }))
+        << "no result" << m_trace.Text();
+    EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[0].rec.status, 0) << m_trace.Text();
+    // The crossing connect message is answered in the same count.
+    ASSERT_TRUE(Next([](const WireFrame& f) { return f.connect() && IsConnectReply(f.data); }, &answer))
+        << "no answer" << m_trace.Text();
+    EXPECT_NE(answer.seq, 1) << "numbered anew" << m_trace.Text();
+    ASSERT_EQ(m_pl->GetStatus(m_target.handle, 8), 1);
+    ASSERT_TRUE(Next(IsGetStatus, &next)) << "no second request" << m_trace.Text();
+    EXPECT_GT(next.seq, answer.seq) << m_trace.Text();
+    WriteNext(Frame(4, StatusReply(next)));
+    ASSERT_TRUE(AwaitAcknowledging([&] { return m_target.Count(WM_LINK_RESULT) == 2; }))
+        << "no answer to the next request" << m_trace.Text();
+    EXPECT_EQ(m_target.Of(WM_LINK_RESULT)[1].rec.status, 0) << m_trace.Text();
+    EXPECT_EQ(m_list0.Count(WM_LINK_STATE), 0u) << m_trace.Text();
+    EXPECT_TRUE(m_link->IsEstablished()) << m_trace.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, ScriptedCrossing, ::testing::Values(1, 20, 127),
+                         [](const auto& info) { return "W" + std::to_string(info.param); });

@@ -85,16 +85,18 @@ TEST(OxfrUntrusted, ConnectMessagesOutsideAConnectFrameAndOddLinkEventsChangeNot
     ExpectRequestArrives(sp, 7);
 }
 
-TEST(OxfrUntrusted, AConnectFrameCarryingAnythingElseIsAnsweredAsAReset)
+TEST(OxfrUntrusted, AConnectFrameCarryingAnythingElseIsMetWithOurOwnReset)
 {
     SessionAndPeer sp;
     ASSERT_TRUE(sp.established);
-    sp.peer->answerConnect = false;
     // The peer resets with a connect frame whose data is not a connect
     // message (garbage, or a connect reply nobody asked for).  The channel
-    // waits for our answer whatever the data: the session gives it.
+    // waits for our answer whatever the data, but a reply would be taken for
+    // a reset by its peer that a peer keeping the rules never answers: the
+    // session meets it with its own reset, the connect message, which the
+    // peer answers.
     for (const Bytes& data : {Bytes{1, 2, 3}, oxfr::ConnectReply(9, 0)}) {
-        const int resets = sp.rec.peerResets;
+        const int resets = sp.rec.linkResets;
         // Both channels leave link state 3 of the previous reset first (on a
         // frame numbered 0), or the connect frame would be taken as a repeat.
         for (int i = 0; i < 130; ++i) {
@@ -105,12 +107,15 @@ TEST(OxfrUntrusted, AConnectFrameCarryingAnythingElseIsAnsweredAsAReset)
             return OlnkGetLinkState(OxfrGetChannel(sp.s)) == OLNK_STATE_RUNNING &&
                    OlnkGetLinkState(sp.peer->Channel()) == OLNK_STATE_RUNNING;
         }));
+        const int connects = sp.peer->connects;
         ASSERT_EQ(OlnkConnect(sp.peer->Channel(), uint16_t(data.size()), data.data()), 1);
-        ASSERT_TRUE(sp.rec.WaitFor([&] { return sp.rec.peerResets == resets + 1; }));
+        ASSERT_TRUE(sp.rec.WaitFor([&] { return sp.rec.linkResets == resets + 1; }));
         ASSERT_TRUE(WaitUntil([&] {
             return OlnkGetLinkState(sp.peer->Channel()) == OLNK_STATE_RESET_DONE &&
-                   OlnkGetLinkState(OxfrGetChannel(sp.s)) == OLNK_STATE_RESET_DONE;
+                   OlnkGetLinkState(OxfrGetChannel(sp.s)) == OLNK_STATE_RESET_DONE && OxfrIsEstablished(sp.s);
         }));
+        EXPECT_EQ(sp.peer->connects, connects + 1);
+        EXPECT_EQ(sp.rec.peerResets, 0);
         ExpectRequestArrives(sp, 20 + uint32_t(data.size()));
     }
 }
