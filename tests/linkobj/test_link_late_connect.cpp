@@ -155,7 +155,9 @@ TEST_P(LateConnectReply, NewRequestsAreAnsweredWithinTwoSecondsAndThePeerRunsAga
         ASSERT_TRUE(OpenLink()) << "not established again" << m_trace.Text();
     }
     ASSERT_TRUE(IsConnectReply(late.data)) << m_trace.Text();
-    // A request the control system takes and has not answered yet.
+    // A request the control system takes and has not answered yet, once
+    // every request before it was answered.
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == m_sent; })) << m_trace.Text();
     const size_t results = m_target.Count(WM_LINK_RESULT);
     const int taken = m_peer->Requests();
     m_peer->HoldAnswers(true);
