@@ -19,6 +19,9 @@
 
 #include <poll.h>
 
+#include <optional>
+#include <random>
+
 using namespace linktest;
 
 namespace {
@@ -37,14 +40,66 @@ void PrintTo(const Case& c, std::ostream* os)
     *os << (c.serial ? "serial" : "UDP") << ", ack " << int(c.ack);
 }
 
-class LateConnectReply : public ::testing::TestWithParam<Case>
+// Frames of one direction of the wire, some of them (a percentage, seeded)
+// duplicated and some held back behind the next one.
+class FaultyWire
+{
+public:
+    FaultyWire(int percent, uint32_t seed) : m_percent(percent), m_rng(seed) {}
+
+    void Pass(const Bytes& frame, const std::function<void(const Bytes&)>& deliver)
+    {
+        std::optional<Bytes> held;
+        int roll;
+        {
+            std::lock_guard<std::mutex> g(m_m);
+            roll = int(m_rng() % 100);
+            if (roll >= m_percent && roll < 2 * m_percent && !m_held) {
+                m_held = frame;
+                return;
+            }
+            held.swap(m_held);
+        }
+        deliver(frame);
+        if (roll < m_percent)
+            deliver(frame);
+        if (held)
+            deliver(*held);
+    }
+    // A frame held back goes after a quiet spell at the latest.
+    void Flush(const std::function<void(const Bytes&)>& deliver)
+    {
+        std::optional<Bytes> held;
+        {
+            std::lock_guard<std::mutex> g(m_m);
+            held.swap(m_held);
+        }
+        if (held)
+            deliver(*held);
+    }
+
+private:
+    const int m_percent;
+    std::mutex m_m;
+    std::mt19937 m_rng;
+    std::optional<Bytes> m_held;
+};
+
+class RulesPeerLink : public ::testing::Test
 {
 protected:
+    virtual bool Serial() const { return false; }
+    // Of the frames in each direction, this percentage is duplicated and as
+    // many are reordered (UDP only).
+    virtual int FaultPercent() const { return 0; }
+
     void SetUp() override
     {
         App();
-        const Case c = GetParam();
-        if (c.serial) {
+        const bool serial = Serial();
+        m_toPeer = std::make_unique<FaultyWire>(FaultPercent(), 76);
+        m_toLink = std::make_unique<FaultyWire>(FaultPercent(), 67);
+        if (serial) {
             ASSERT_TRUE(m_pty.Ok());
             m_fd = m_pty.MasterFd();
             m_conn = "P = " + m_pty.SlavePath() + "; B = 115200; W = 20;";
@@ -56,11 +111,11 @@ protected:
             m_own = true;
             m_conn = UdpLoopbackConn(ours, theirs);
         }
-        m_peer = std::make_unique<RulesPeer>(20, [this, serial = c.serial](const Bytes& f) {
+        m_peer = std::make_unique<RulesPeer>(20, [this, serial](const Bytes& f) {
             if (serial)
                 (void)m_pty.WriteMaster(f.data(), f.size());
             else
-                ::sendto(m_fd, f.data(), f.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
+                m_toLink->Pass(f, [this](const Bytes& b) { Send(b); });
         }, m_trace);
         m_thread = std::thread([this] { Loop(); });
         ASSERT_TRUE(OpenLink());
@@ -91,8 +146,20 @@ protected:
         return m_link->Start() == 1 && Pump([&] { return m_link->IsEstablished(); });
     }
 
+    void Send(const Bytes& b)
+    {
+        ::sendto(m_fd, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
+    }
+
     void Loop()
     {
+        const auto take = [this](const Bytes& b) {
+            FrameReader one;
+            std::vector<WireFrame> frames;
+            one.Feed(b.data(), b.size(), frames);
+            for (const WireFrame& f : frames)
+                m_peer->Take(f);
+        };
         FrameReader reader;
         uint8_t buf[4096];
         auto idle = std::chrono::steady_clock::now();
@@ -104,9 +171,11 @@ protected:
                 if (n > 0)
                     reader.Feed(buf, size_t(n), frames);
                 for (const WireFrame& f : frames)
-                    m_peer->Take(f);
+                    m_toPeer->Pass(Encode(Spec(f)), take);
             }
             if (std::chrono::steady_clock::now() - idle > std::chrono::milliseconds(200)) {
+                m_toPeer->Flush(take);
+                m_toLink->Flush([this](const Bytes& b) { Send(b); });
                 m_peer->Idle();
                 idle = std::chrono::steady_clock::now();
             }
@@ -125,7 +194,19 @@ protected:
         }, 20000);
     }
 
+    static FrameSpec Spec(const WireFrame& f)
+    {
+        FrameSpec s;
+        s.seq = f.seq;
+        s.ack = f.ack;
+        s.connect = f.connect();
+        s.reliable = (f.control & 0x400) != 0;
+        s.data = f.data;
+        return s;
+    }
+
     testsupport::PtyPair m_pty;
+    std::unique_ptr<FaultyWire> m_toPeer, m_toLink;
     int m_fd = -1;
     bool m_own = false;
     sockaddr_in m_to{};
@@ -138,6 +219,12 @@ protected:
     IOlnkPL* m_pl = nullptr;
     Target m_list0, m_target;
     size_t m_sent = 0;
+};
+
+class LateConnectReply : public RulesPeerLink, public ::testing::WithParamInterface<Case>
+{
+protected:
+    bool Serial() const override { return GetParam().serial; }
 };
 
 } // namespace
@@ -221,3 +308,49 @@ INSTANTIATE_TEST_SUITE_P(
                (c.when == When::Running ? "Running" : c.when == When::AfterHandshake ? "AfterHandshake" : "AfterReopen") +
                "Ack" + ack;
     });
+
+namespace {
+
+class LateConnectReplyOnAFaultyWire : public RulesPeerLink
+{
+protected:
+    int FaultPercent() const override { return 5; }
+};
+
+} // namespace
+
+// Over UDP with 5 % of the frames duplicated and as many reordered in each
+// direction, the link runs, a late copy of the connect reply resets it, and
+// so on, three times: every request ends within seconds, none for want of
+// an answer, each copy is followed by answered requests, and the control
+// system is never left reset.
+TEST_F(LateConnectReplyOnAFaultyWire, NoRequestHangsAroundTheResets)
+{
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(DriveToRunning()) << "round " << round << ": the link never ran" << m_trace.Text();
+        ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == m_sent; }))
+            << "round " << round << ": a request hangs" << m_trace.Text();
+        FrameSpec late = m_peer->LastConnectReply();
+        ASSERT_TRUE(IsConnectReply(late.data)) << m_trace.Text();
+        m_peer->Inject(late, "late copy of the connect reply");
+        const size_t before = m_target.Count(WM_LINK_RESULT);
+        for (int i = 0; i < 10; ++i)
+            m_sent += m_pl->GetStatus(m_target.handle, 500 + i);
+        ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == m_sent; }, 5000))
+            << "round " << round << ": a request hangs" << m_trace.Text();
+        const auto got = m_target.Of(WM_LINK_RESULT);
+        for (size_t i = before; i < got.size(); ++i)
+            EXPECT_TRUE(got[i].rec.status == 0 || got[i].rec.status == OLNK_STATUS_LINK_RESET)
+                << "round " << round << ": status " << int(got[i].rec.status) << m_trace.Text();
+        // Requests after the copy are answered.
+        ASSERT_TRUE(Pump([&] {
+            if (m_target.Count(WM_LINK_RESULT) == m_sent)
+                m_sent += m_pl->GetStatus(m_target.handle, 600);
+            const auto now = m_target.Of(WM_LINK_RESULT);
+            return !now.empty() && now.back().rec.parameter == 600 && now.back().rec.status == 0;
+        }, 5000)) << "round " << round << ": no answer after the copy" << m_trace.Text();
+        EXPECT_NE(m_peer->State(), 1) << m_trace.Text();
+    }
+    for (const Got& g : m_target.Of(WM_LINK_RESULT))
+        EXPECT_NE(g.rec.status, OLNK_STATUS_NO_ANSWER) << m_trace.Text();
+}
