@@ -9,16 +9,8 @@
 #include "wire_peer.h"
 
 #include "link/olnk/olnk.h"
-#include "tests/link/link_test_util.h"
-#include "tests/support/platform/PtyPair.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <deque>
@@ -229,76 +221,23 @@ protected:
     {
         App();
         const Case c = GetParam();
-        std::string conn;
-        if (c.serial) {
-            ASSERT_TRUE(m_pty.Ok());
-            m_fd = m_pty.MasterFd();
-            conn = "P = " + m_pty.SlavePath() + "; B = 115200; W = 20;";
-        } else {
-            const uint16_t ours = testsupport::PickFreeUdpPort();
-            const uint16_t theirs = testsupport::PickFreeUdpPort();
-            m_fd = BindPeerSocket(theirs, ours, m_to);
-            ASSERT_GE(m_fd, 0);
-            m_own = true;
-            conn = UdpLoopbackConn(ours, theirs);
-        }
-        m_peer = std::make_unique<WirePeer>(c.order, [this, serial = c.serial](const Bytes& f) {
-            if (serial)
-                (void)m_pty.WriteMaster(f.data(), f.size());
-            else
-                ::sendto(m_fd, f.data(), f.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
-        });
+        const std::string conn = m_wire.Open(c.serial);
+        ASSERT_FALSE(conn.empty());
+        m_peer = std::make_unique<WirePeer>(c.order, [this](const Bytes& f) { m_wire.Write(f); });
         m_peer->SendIdleFrame(); // into the void: nobody listens yet
-        m_thread = std::thread([this] { Loop(); });
+        m_wire.Start([this](const WireFrame& f) { m_peer->Take(f); }, [this] { m_peer->Idle(); });
         m_link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        const std::u16string cs = Wide(conn);
-        ASSERT_EQ(m_link->Open(333, cs.c_str(), 1000), 1);
-        for (uint16_t id : {0, 1, 2, 258})
-            ASSERT_EQ(m_link->InitInterface(id), 1);
-        ASSERT_EQ(m_link->RegisterWindow(m_list0.handle, 0), 1);
-        ASSERT_EQ(m_link->Start(), 1);
+        ASSERT_TRUE(OpenAsTheProject(*m_link, conn, m_list0.handle));
     }
     void TearDown() override
     {
         m_link.reset();
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_own)
-            ::close(m_fd);
+        m_wire.Stop();
         PumpFor(20);
     }
 
-    void Loop()
-    {
-        FrameReader reader;
-        uint8_t buf[4096];
-        auto quiet = std::chrono::steady_clock::now();
-        while (!m_stop) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 20) > 0) {
-                const ssize_t n = ::read(m_fd, buf, sizeof buf);
-                std::vector<WireFrame> frames;
-                if (n > 0)
-                    reader.Feed(buf, size_t(n), frames);
-                for (const WireFrame& f : frames)
-                    m_peer->Take(f);
-            }
-            // The peer's own go-back turn, on its own clock.
-            if (std::chrono::steady_clock::now() - quiet > std::chrono::milliseconds(200)) {
-                m_peer->Idle();
-                quiet = std::chrono::steady_clock::now();
-            }
-        }
-    }
-
-    testsupport::PtyPair m_pty;
-    int m_fd = -1;
-    bool m_own = false;
-    sockaddr_in m_to{};
+    PeerWire m_wire;
     std::unique_ptr<WirePeer> m_peer;
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
     std::unique_ptr<COlnkLink> m_link;
     Target m_list0, m_target;
 };
@@ -343,59 +282,33 @@ protected:
     void SetUp() override
     {
         App();
-        const uint16_t ours = testsupport::PickFreeUdpPort();
-        const uint16_t theirs = testsupport::PickFreeUdpPort();
-        m_fd = BindPeerSocket(theirs, ours, m_to);
-        ASSERT_GE(m_fd, 0);
-        m_thread = std::thread([this] {
-            FrameReader reader;
-            uint8_t buf[4096];
-            while (!m_stop) {
-                pollfd p{m_fd, POLLIN, 0};
-                if (::poll(&p, 1, 20) <= 0)
-                    continue;
-                const ssize_t n = ::read(m_fd, buf, sizeof buf);
-                std::vector<WireFrame> frames;
-                if (n > 0)
-                    reader.Feed(buf, size_t(n), frames);
-                std::optional<FrameSpec> again;
-                {
-                    std::lock_guard<std::mutex> g(m_m);
-                    for (WireFrame& f : frames) {
-                        m_trace.Frame("prog", f);
-                        if (f.connect() && f.seq == 1 && f.ack == 0x80)
-                            m_R = 0; // the link object's reset
-                        if (f.seq == uint8_t((m_R + 1) & 0x7F)) {
-                            m_R = f.seq;
-                            if (f.data.empty() && !f.connect() && m_ackEmpty)
-                                again = m_ackEmpty;
-                        }
-                        m_frames.push_back(std::move(f));
-                    }
+        const std::string conn = m_wire.Open(false, Window());
+        ASSERT_FALSE(conn.empty());
+        m_wire.Start([this](const WireFrame& f) {
+            std::optional<FrameSpec> again;
+            {
+                std::lock_guard<std::mutex> g(m_m);
+                m_trace.Frame("prog", f);
+                if (f.connect() && f.seq == 1 && f.ack == 0x80)
+                    m_R = 0; // the link object's reset
+                if (f.seq == uint8_t((m_R + 1) & 0x7F)) {
+                    m_R = f.seq;
+                    if (f.data.empty() && !f.connect() && m_ackEmpty)
+                        again = m_ackEmpty;
                 }
-                if (again)
-                    Write(*again);
+                m_frames.push_back(f);
             }
+            if (again)
+                Write(*again);
         });
         m_link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        const std::u16string cs = Wide("Type = UDP; RemoteIP = 127.0.0.1; RemotePort = " + std::to_string(theirs) +
-                                       "; LocalPort = " + std::to_string(ours) +
-                                       "; W = " + std::to_string(Window()) + ";");
-        ASSERT_EQ(m_link->Open(333, cs.c_str(), 1000), 1);
-        for (uint16_t id : {0, 1, 2, 258})
-            ASSERT_EQ(m_link->InitInterface(id), 1);
-        ASSERT_EQ(m_link->RegisterWindow(m_list0.handle, 0), 1);
-        ASSERT_EQ(m_link->Start(), 1);
+        ASSERT_TRUE(OpenAsTheProject(*m_link, conn, m_list0.handle));
         m_pl = static_cast<IOlnkPL*>(m_link->Query(OLNK_IID_PL));
     }
     void TearDown() override
     {
         m_link.reset();
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_fd >= 0)
-            ::close(m_fd);
+        m_wire.Stop();
         PumpFor(20);
     }
 
@@ -421,8 +334,7 @@ protected:
             s.ack = ack ? ack : uint8_t(m_R | 0x80);
         }
         m_trace.Frame("peer", s.seq, s.ack, s.connect, s.data);
-        const Bytes f = Encode(s);
-        ::sendto(m_fd, f.data(), f.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
+        m_wire.Write(Encode(s));
     }
     // The peer's own reset: it has taken nothing of the new count yet.
     void ForgetTaken()
@@ -460,10 +372,7 @@ protected:
         return reply;
     }
 
-    int m_fd = -1;
-    sockaddr_in m_to{};
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
+    PeerWire m_wire;
     std::mutex m_m;
     std::deque<WireFrame> m_frames;
     size_t m_seen = 0;

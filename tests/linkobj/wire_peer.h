@@ -1,24 +1,31 @@
 #pragma once
-// Frame-level peers of the link object's tests: a UDP socket of the peer's,
-// a reader that splits the link object's bytes into frames, the wire trace
-// that failure messages show, and a control system that keeps the link
-// rules (link states 0, 1 and 3, go-back-N, ACK and NAK) and answers as a
-// control system's session does.
+// Frame-level peers of the link object's tests: the peer's end of the wire
+// (a UDP socket on 127.0.0.1 or a pseudo-terminal pair, with a thread that
+// reads the link object's frames), the wire trace that failure messages
+// show, and a control system that keeps the link rules (link states 0, 1
+// and 3, go-back-N, ACK and NAK) and answers as a control system's session
+// does.
+
+#include "link_test_env.h"
 
 #include "tests/link/link_test_util.h"
+#include "tests/support/platform/PtyPair.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace linktest {
@@ -91,6 +98,104 @@ public:
 private:
     Bytes m_buf;
 };
+
+// The test peer's end of the wire: a UDP socket on 127.0.0.1 or the master
+// of a pseudo-terminal pair, and a thread that reads the link object's
+// frames and gives the peer its idle turn (its go-back turn) every 200 ms on
+// its own clock.
+class PeerWire
+{
+public:
+    ~PeerWire()
+    {
+        Stop();
+        if (m_own)
+            ::close(m_fd);
+    }
+
+    // Opens the peer's end; the link object's connection string to it (W as
+    // given), empty when it failed.
+    std::string Open(bool serial, int window = 20)
+    {
+        m_serial = serial;
+        const std::string w = "W = " + std::to_string(window) + ";";
+        if (serial) {
+            if (!m_pty.Ok())
+                return {};
+            m_fd = m_pty.MasterFd();
+            return "P = " + m_pty.SlavePath() + "; B = 115200; " + w;
+        }
+        const uint16_t ours = testsupport::PickFreeUdpPort();
+        const uint16_t theirs = testsupport::PickFreeUdpPort();
+        m_fd = BindPeerSocket(theirs, ours, m_to);
+        m_own = m_fd >= 0;
+        if (!m_own)
+            return {};
+        return "Type = UDP; RemoteIP = 127.0.0.1; RemotePort = " + std::to_string(theirs) +
+               "; LocalPort = " + std::to_string(ours) + "; " + w;
+    }
+
+    void Write(const Bytes& frame)
+    {
+        if (m_serial)
+            (void)m_pty.WriteMaster(frame.data(), frame.size());
+        else
+            ::sendto(m_fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&m_to), sizeof m_to);
+    }
+
+    // Starts the thread: take for every frame read, idle on the turn.
+    void Start(std::function<void(const WireFrame&)> take, std::function<void()> idle = {})
+    {
+        m_thread = std::thread([this, take = std::move(take), idle = std::move(idle)] {
+            FrameReader reader;
+            uint8_t buf[4096];
+            auto turn = std::chrono::steady_clock::now();
+            while (!m_stop) {
+                pollfd p{m_fd, POLLIN, 0};
+                if (::poll(&p, 1, 20) > 0) {
+                    const ssize_t n = ::read(m_fd, buf, sizeof buf);
+                    std::vector<WireFrame> frames;
+                    if (n > 0)
+                        reader.Feed(buf, size_t(n), frames);
+                    for (const WireFrame& f : frames)
+                        take(f);
+                }
+                if (idle && std::chrono::steady_clock::now() - turn > std::chrono::milliseconds(200)) {
+                    idle();
+                    turn = std::chrono::steady_clock::now();
+                }
+            }
+        });
+    }
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    testsupport::PtyPair m_pty;
+    bool m_serial = false;
+    int m_fd = -1;
+    bool m_own = false;
+    sockaddr_in m_to{};
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+};
+
+// Opens link as the project does (333, 1000 ms; the interfaces 0, 1, 2 and
+// 258; list0 in list 0; Start).
+inline bool OpenAsTheProject(COlnkLink& link, const std::string& conn, ui::MessageHandle list0)
+{
+    const std::u16string cs = Wide(conn);
+    if (link.Open(333, cs.c_str(), 1000) != 1)
+        return false;
+    for (uint16_t id : {0, 1, 2, 258})
+        if (link.InitInterface(id) != 1)
+            return false;
+    return link.RegisterWindow(list0, 0) == 1 && link.Start() == 1;
+}
 
 // What passed on the wire, in order, for failure messages: one line a frame
 // ("prog" the link object's, "peer" the test peer's) or note.
