@@ -871,6 +871,65 @@ TEST(LinkChannel, ResetAfterThePeerAcknowledgedOurFramesIsNoCrossing)
     }
 }
 
+// Both ends reset at once; the peer's answer (its connect frame numbered 2,
+// acknowledging ours) comes before its own connect frame numbered 1, which
+// acknowledges nothing: no empty frame 1 of the peer came, so that frame is
+// the crossing it is, taken in order after the peer acknowledged our frames,
+// and no new reset.
+TEST(LinkChannel, CrossingConnectFrameAfterThePeersAnswerIsNoNewReset)
+{
+    Guard ch(OlnkCreateChannel(20, Str("hello"), {}));
+    ASSERT_GE(OlnkSend(ch, 3, "req", 1, 0), 0);
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 1);
+    EXPECT_EQ(SeqOf(Next(ch)), 2);
+    FrameSpec answer;
+    answer.seq = 2;
+    answer.connect = true;
+    answer.ack = 0x82;
+    answer.data = Str("reply");
+    Feed(ch, Encode(answer));
+    FrameSpec own;
+    own.connect = true;
+    own.data = Str("crossing");
+    Feed(ch, Encode(own));
+    Feed(ch, Encode(answer));
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    uint8_t buf[64];
+    uint16_t len = 0;
+    bool connect = false, metOwnReset = false;
+    ASSERT_EQ(OlnkReceiveEx(ch, &len, sizeof buf, buf, 0, &connect, &metOwnReset), 1);
+    EXPECT_EQ(Bytes(buf, buf + len), Str("crossing"));
+    EXPECT_TRUE(connect && metOwnReset);
+    ASSERT_EQ(OlnkReceiveEx(ch, &len, sizeof buf, buf, 0, &connect, &metOwnReset), 1);
+    EXPECT_EQ(Bytes(buf, buf + len), Str("reply"));
+    // Our numbering goes on.
+    ASSERT_GE(OlnkSend(ch, 3, "two", 1, 0), 0);
+    EXPECT_EQ(SeqOf(Next(ch)), 3);
+}
+
+// OlnkRestart starts this side's own reset as a new channel does, from any
+// state but 2: the connect frame numbered 1 with the connect data, ACK 0.
+TEST(LinkChannel, RestartSendsTheConnectFrameAsANewChannel)
+{
+    OlnkChannelOptions o;
+    o.passive = true;
+    Guard ch(OlnkCreateChannel(20, Str("hello"), o));
+    FrameSpec late;
+    late.connect = true;
+    late.ack = 0x81;
+    late.data = Str("reply");
+    Feed(ch, Encode(late)); // running: a reset by the peer
+    ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
+    ASSERT_EQ(OlnkRestart(ch), 1);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
+    const Bytes f = Next(ch, OlnkFrameMode::Idle);
+    EXPECT_EQ(SeqOf(f), 1);
+    EXPECT_EQ(f[4], 0x80);
+    EXPECT_EQ(Bytes(f.begin() + 10, f.begin() + 15), Str("hello"));
+    EXPECT_EQ(OlnkRestart(ch), 0);
+    EXPECT_EQ(sys::GetLastError(), OLNK_E_SECOND_RESET);
+}
+
 // A peer that acknowledges this side's connect frame with an empty frame
 // before its connect reply numbers the reply 2.  In state 2 the empty frame
 // is dropped, so the reply arrives out of order just after this side's
