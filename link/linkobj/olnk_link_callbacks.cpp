@@ -41,6 +41,7 @@ void Impl::OnIdle(void* u)
             d->ToList(posts, 1, WM_LINK_NOTIFY, OLNK_NOTIFY_NO_ANSWER);
     }
     d->Flush(posts);
+    d->CheckSilence();
     d->CheckEstablished();
 }
 
@@ -62,8 +63,10 @@ void Impl::CheckEstablished()
         cv.notify_all();
         if (up)
             NoteUp();
-        reread = up && statusReread;
-        statusReread = statusReread && !up;
+        // Never into a silent channel: the request would wait there, and
+        // the channel would reset itself for it.
+        reread = up && statusReread && !silence.Silent();
+        statusReread = statusReread && !reread;
     }
     if (!reread)
         return;

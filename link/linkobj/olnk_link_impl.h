@@ -7,6 +7,7 @@
 
 #include "link/linkobj/olnk_link.h"
 #include "link/linkobj/olnk_link_logic.h"
+#include "link/linkobj/olnk_link_silence.h"
 #include "link/linkobj/olnk_link_stats.h"
 #include "link/linkobj/olnk_link_xfer.h"
 
@@ -154,6 +155,7 @@ struct Impl final : XferHost
     PlcStatusRecord status{};
     bool statusReread = false; // the link was reset: read the status once it is up again
     bool upSeen = false;       // the link was established since Open
+    SilenceWatch silence;      // whether the control system still sends frames
     std::optional<Bytes> info1, info30;
 
     std::set<uint32_t> brks;
@@ -317,6 +319,15 @@ struct Impl final : XferHost
     // connected (no window is told of the result; a status that differs
     // from the unknown one notifies list 1).
     void CheckEstablished();
+    // Hands the channel's received-frame count to the silence watch; once
+    // the control system fell silent, ControlSystemSilent (below).  The
+    // first frame after it ends the silence; CheckEstablished then reads the
+    // status.  (olnk_link_silence.cpp)
+    void CheckSilence();
+    // The control system fell silent (under the lock): the status becomes
+    // unknown, the pushed lists read OLNK_STATUS_NO_ANSWER until their next
+    // push, and list 1 is told.  No request ends, nothing is sent.
+    void ControlSystemSilent(std::vector<Post>& posts);
     // The link was reset (under the lock, after WM_LINK_STATE went to list
     // 0): nothing the link kept from the control system is current any
     // more.  The status becomes unknown, the pushed lists read the reset's
