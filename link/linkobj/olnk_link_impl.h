@@ -314,16 +314,19 @@ struct Impl final : XferHost
     // reply: each with OLNK_STATUS_NO_ANSWER to its window, then one notice
     // to list 1.  A reply arriving later finds no slot and is ignored.
     static void OnIdle(void* u);
-    // Notes an established link; after a reset, once the link is
-    // established again, reads the status of the control system now
-    // connected (no window is told of the result; a status that differs
-    // from the unknown one notifies list 1).
+    // Notes an established link and whether the control system fell silent
+    // (ObserveSilence); after a reset or a silence, once the link is
+    // established and the control system answers, reads the status of the
+    // control system now connected (no window is told of the result; a
+    // status that differs from the unknown one notifies list 1).
     void CheckEstablished();
-    // Hands the channel's received-frame count to the silence watch; once
-    // the control system fell silent, ControlSystemSilent (below).  The
-    // first frame after it ends the silence; CheckEstablished then reads the
-    // status.  (olnk_link_silence.cpp)
-    void CheckSilence();
+    // The frames the session's channel has received; none without them.
+    // (olnk_link_silence.cpp)
+    static std::optional<uint64_t> ReceivedFrames(OxfrSession s);
+    // Hands the received-frame count to the silence watch (under the lock);
+    // once the control system fell silent, ControlSystemSilent (below).  The
+    // first frame after it ends the silence.
+    void ObserveSilence(std::vector<Post>& posts, bool up, std::optional<uint64_t> received);
     // The control system fell silent (under the lock): the status becomes
     // unknown, the pushed lists read OLNK_STATUS_NO_ANSWER until their next
     // push, and list 1 is told.  No request ends, nothing is sent.

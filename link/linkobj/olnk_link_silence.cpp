@@ -36,31 +36,21 @@ SilenceWatch::Change SilenceWatch::Observe(Clock::time_point now, bool up, uint6
 
 // ---- The link object's side --------------------------------------------------------------
 
-void Impl::CheckSilence()
+std::optional<uint64_t> Impl::ReceivedFrames(OxfrSession s)
 {
-    OxfrSession s;
-    {
-        std::lock_guard<std::mutex> g(m);
-        if (!session)
-            return;
-        s = session;
-        ++users;
-    }
-    const bool up = LinkUp(s);
     OlnkStatistics st{};
     st.size = sizeof st;
-    const bool counted = OlnkGetStatistics(OxfrGetChannel(s), &st) != 0;
-    std::vector<Post> posts;
-    {
-        std::lock_guard<std::mutex> g(m);
-        --users;
-        cv.notify_all();
-        // A link that answers again needs nothing here: CheckEstablished
-        // reads the status, and each list is current with its next push.
-        if (silence.Observe(Clock::now(), up && counted, st.RecPackets) == SilenceWatch::Change::FellSilent)
-            ControlSystemSilent(posts);
-    }
-    Flush(posts);
+    if (!OlnkGetStatistics(OxfrGetChannel(s), &st))
+        return std::nullopt;
+    return st.RecPackets;
+}
+
+void Impl::ObserveSilence(std::vector<Post>& posts, bool up, std::optional<uint64_t> received)
+{
+    // A link that answers again needs nothing here: CheckEstablished reads
+    // the status, and each list is current with its next push.
+    if (silence.Observe(Clock::now(), up && received, received.value_or(0)) == SilenceWatch::Change::FellSilent)
+        ControlSystemSilent(posts);
 }
 
 void Impl::ControlSystemSilent(std::vector<Post>& posts)

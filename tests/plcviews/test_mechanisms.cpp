@@ -33,7 +33,28 @@ std::vector<cssim::Record> Requests(cssim::Simulator& sim, uint8_t code)
     return out;
 }
 
+// The PLC runs, MECHA in it; the status read.
+void RunMecha(DebugSession& s)
+{
+    s.Sim().plc().setFlags(cssim::FLAG_LOADED | cssim::FLAG_RUNNING);
+    s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
+    s.Project()->Link().GetStatus(0, 0);
+}
+
 void Press(CMechanismsDlg& d, int id) { d.Item<QPushButton>(id)->click(); }
+
+// MECHA watched, shown running with the status bar's "PLC: běží", then
+// refreshed.
+void WatchAndRefresh(ModalSteps& steps, CMechanismsDlg& d, ui::StatusBar* bar, int pane)
+{
+    steps.Do([&d] {
+        d.SelectRows({0});
+        Press(d, CMechanismsDlg::IDC_WATCH);
+    }, "watch");
+    steps.Then([&d, bar, pane] {
+        return d.RowText(0, 1) == QStringLiteral("Běží") && bar->GetPaneText(pane) == QStringLiteral("PLC: běží");
+    }, [&d] { Press(d, CMechanismsDlg::IDC_REFRESH); }, "running");
+}
 
 // A map and a listing with `n` mechanisms M000.. (number 7, address 0x1000 + i),
 // each a block of three lines, written in reverse name order.
@@ -287,18 +308,11 @@ TEST(Mechanisms, ALostLinkLeavesNoStateLookingCurrent)
     ASSERT_NE(bar, nullptr);
     const int pane = bar->CommandToIndex(CMainFrame::ID_INDICATOR_PLC);
     ASSERT_GE(pane, 0);
-    s.Sim().plc().setFlags(cssim::FLAG_LOADED | cssim::FLAG_RUNNING);
-    s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
-    doc->Link().GetStatus(0, 0);
+    RunMecha(s);
     PromptScript prompts({::ui::IDOK});
     CMechanismsDlg d;
     ModalSteps steps;
-    steps.Do([&] {
-        d.SelectRows({0});
-        Press(d, CMechanismsDlg::IDC_WATCH);
-    }, "watch");
-    steps.Then([&] { return d.RowText(0, 1) == QStringLiteral("Běží") && bar->GetPaneText(pane) == QStringLiteral("PLC: běží"); },
-               [&] { Press(d, CMechanismsDlg::IDC_REFRESH); }, "running");
+    WatchAndRefresh(steps, d, bar, pane);
     steps.Then([&] { return d.Rows()[0].refreshed; }, [&] {
         s.EndSimulator();
         Press(d, CMechanismsDlg::IDC_REFRESH);  // finds no peer: the link resets
@@ -329,18 +343,11 @@ TEST(Mechanisms, ASilentControlSystemLeavesNoStateLookingCurrent)
     ASSERT_NE(bar, nullptr);
     const int pane = bar->CommandToIndex(CMainFrame::ID_INDICATOR_PLC);
     ASSERT_GE(pane, 0);
-    s.Sim().plc().setFlags(cssim::FLAG_LOADED | cssim::FLAG_RUNNING);
-    s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
-    doc->Link().GetStatus(0, 0);
+    RunMecha(s);
     CMechanismsDlg d;
     ModalSteps steps;
     QElapsedTimer silentFor;
-    steps.Do([&] {
-        d.SelectRows({0});
-        Press(d, CMechanismsDlg::IDC_WATCH);
-    }, "watch");
-    steps.Then([&] { return d.RowText(0, 1) == QStringLiteral("Běží") && bar->GetPaneText(pane) == QStringLiteral("PLC: běží"); },
-               [&] { Press(d, CMechanismsDlg::IDC_REFRESH); }, "running");
+    WatchAndRefresh(steps, d, bar, pane);
     steps.Then([&] { return d.Rows()[0].refreshed; }, [&] {
         s.EndSimulator();
         silentFor.start();
