@@ -161,7 +161,7 @@ TEST_P(SilentLink, StoppedContinuedAndKilledWhileNothingIsPending)
     ExpectLive("running and watched");
 
     // Stopped: silent within 10 s, however long the pushes kept coming.
-    ASSERT_TRUE(sim->Signal(SIGSTOP));
+    ASSERT_TRUE(sim->Signal(SIGSTOP)) << sim->Output().toStdString();
     if (!ExpectNotLiveWithin10s("silent after SIGSTOP"))
         return;
     // Continued: live again with the status read anew and the next push.
