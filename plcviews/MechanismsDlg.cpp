@@ -388,7 +388,11 @@ void CMechanismsDlg::OnHelp()
 intptr_t CMechanismsDlg::OnMessage(uint32_t msg, intptr_t lParam)
 {
     if (msg == WM_LINK_NOTIFY) {
-        if (lParam == 5)
+        // A control system that fell silent: the states read from it are no
+        // more current than after a reset.
+        if (lParam == OLNK_NOTIFY_SILENT)
+            ForgetRefreshedStates({});
+        if (lParam == 5 || lParam == OLNK_NOTIFY_SILENT)
             UpdateRows();
     } else if (msg == WM_LINK_STATE) {
         // The link was reset: no state read before is current.

@@ -1,5 +1,6 @@
 #include "plcviews/WatchLogic.h"
 
+#include "link/linkobj/olnk_link.h"
 #include "plcviews/PlcViewLogic.h"
 
 #include "platform/sys/Format.h"
@@ -17,6 +18,7 @@ constexpr unsigned IDS_MECH_RUNNING = 4409;  // "%cRozpracován"
 constexpr unsigned IDS_MECH_IDLE = 4410;     // "%cNeaktivní"
 constexpr unsigned IDS_NO_VALUE = 4411;      // 4411-4414 for -1 .. -4
 constexpr unsigned IDS_UNKNOWN_REASON = 4415;
+constexpr unsigned IDS_NO_ANSWER = 4890;     // "Řídicí systém neodpovídá."
 constexpr unsigned IDS_PLAQUE = 4416;        // "Plaketa"
 constexpr unsigned IDS_BYTE = 4432;          // 4432 Byte, 4433 Word, 4434 DWord, 4435 Mechanizmus,
                                              // 4436 Offset, 4437 Konstanta
@@ -196,6 +198,8 @@ std::u16string UnavailableText(int answer)
 {
     if (answer <= -1 && answer >= -4)
         return res::LoadText(unsigned(int(IDS_NO_VALUE) - 1 - answer));
+    if (answer == OLNK_STATUS_NO_ANSWER)
+        return res::LoadText(IDS_NO_ANSWER);
     return res::LoadText(IDS_UNKNOWN_REASON);
 }
 

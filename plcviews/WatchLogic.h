@@ -43,7 +43,8 @@ struct ValueInput
 // bit 7 first.
 std::u16string ValueText(const ValueInput& in);
 // The text of a link answer below 0: -1 4411, -2 4412, -3 4413, -4 4414,
-// anything else 4415.
+// OLNK_STATUS_NO_ANSWER (the control system fell silent) 4890, anything
+// else 4415.
 std::u16string UnavailableText(int answer);
 // A mechanism's text: running at a known line of a file (4408), running
 // (4409), not running (4410).

@@ -82,6 +82,7 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     d->status = PlcStatusRecord{};
     d->statusReread = false;
     d->upSeen = false;
+    d->silence.Forget();
     d->info1.reset();
     d->info30.reset();
     d->brkLatest.reset();

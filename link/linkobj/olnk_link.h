@@ -31,6 +31,10 @@ constexpr uint32_t WM_XFER_RESULT = 0x801E; // lParam: const LinkResultRecord*
 // The kind of WM_LINK_NOTIFY (list 1) that says requests got no answer
 // within the job time-out: each was ended with OLNK_STATUS_NO_ANSWER.
 constexpr std::intptr_t OLNK_NOTIFY_NO_ANSWER = 0x100;
+// The kind of WM_LINK_NOTIFY (list 1) that says the control system fell
+// silent: no frame came for a while though nothing failed.  What the link
+// kept from it no longer reads as current (COlnkLink::ControlSystemSilent).
+constexpr std::intptr_t OLNK_NOTIFY_SILENT = 0x101;
 // The lParam of WM_LINK_STATE (list 0) when the link, out of step with the
 // control system, reset itself and connects again: every request in flight
 // has ended with -123, as on a peer reset.
@@ -344,6 +348,11 @@ public:
     bool IsOpen();
     bool IsConnected();
     bool IsEstablished();
+    // The link is established but the control system has sent no frame for
+    // linkobj::kSilenceLimit: killed or stopped without a word.  Until it
+    // answers again the status is unknown and the pushed values read
+    // OLNK_STATUS_NO_ANSWER (docs/link-object.md, "Silent control system").
+    bool ControlSystemSilent();
     uint32_t GetLinkId();
     uint64_t IgnoredReplies() const;
     // The job time-out: the longest wait of a transfer job for its peer, and

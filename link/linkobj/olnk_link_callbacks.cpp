@@ -55,16 +55,22 @@ void Impl::CheckEstablished()
         ++users;
     }
     const bool up = LinkUp(s);
+    const std::optional<uint64_t> received = ReceivedFrames(s);
     bool reread;
+    std::vector<Post> posts;
     {
         std::lock_guard<std::mutex> g(m);
         --users;
         cv.notify_all();
         if (up)
             NoteUp();
-        reread = up && statusReread;
-        statusReread = statusReread && !up;
+        ObserveSilence(posts, up, received);
+        // Never into a silent channel: the request would wait there, and
+        // the channel would reset itself for it.
+        reread = up && statusReread && !silence.Silent();
+        statusReread = statusReread && !reread;
     }
+    Flush(posts);
     if (!reread)
         return;
     if (!Simple(0, 0, 0, OlnkRequestGetStatus)) {

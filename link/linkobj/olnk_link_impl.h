@@ -7,6 +7,7 @@
 
 #include "link/linkobj/olnk_link.h"
 #include "link/linkobj/olnk_link_logic.h"
+#include "link/linkobj/olnk_link_silence.h"
 #include "link/linkobj/olnk_link_stats.h"
 #include "link/linkobj/olnk_link_xfer.h"
 
@@ -154,6 +155,7 @@ struct Impl final : XferHost
     PlcStatusRecord status{};
     bool statusReread = false; // the link was reset: read the status once it is up again
     bool upSeen = false;       // the link was established since Open
+    SilenceWatch silence;      // whether the control system still sends frames
     std::optional<Bytes> info1, info30;
 
     std::set<uint32_t> brks;
@@ -312,11 +314,23 @@ struct Impl final : XferHost
     // reply: each with OLNK_STATUS_NO_ANSWER to its window, then one notice
     // to list 1.  A reply arriving later finds no slot and is ignored.
     static void OnIdle(void* u);
-    // Notes an established link; after a reset, once the link is
-    // established again, reads the status of the control system now
-    // connected (no window is told of the result; a status that differs
-    // from the unknown one notifies list 1).
+    // Notes an established link and whether the control system fell silent
+    // (ObserveSilence); after a reset or a silence, once the link is
+    // established and the control system answers, reads the status of the
+    // control system now connected (no window is told of the result; a
+    // status that differs from the unknown one notifies list 1).
     void CheckEstablished();
+    // The frames the session's channel has received; none without them.
+    // (olnk_link_silence.cpp)
+    static std::optional<uint64_t> ReceivedFrames(OxfrSession s);
+    // Hands the received-frame count to the silence watch (under the lock);
+    // once the control system fell silent, ControlSystemSilent (below).  The
+    // first frame after it ends the silence.
+    void ObserveSilence(std::vector<Post>& posts, bool up, std::optional<uint64_t> received);
+    // The control system fell silent (under the lock): the status becomes
+    // unknown, the pushed lists read OLNK_STATUS_NO_ANSWER until their next
+    // push, and list 1 is told.  No request ends, nothing is sent.
+    void ControlSystemSilent(std::vector<Post>& posts);
     // The link was reset (under the lock, after WM_LINK_STATE went to list
     // 0): nothing the link kept from the control system is current any
     // more.  The status becomes unknown, the pushed lists read the reset's

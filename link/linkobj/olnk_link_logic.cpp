@@ -228,6 +228,7 @@ void PushState::Sent(uint32_t wireParam)
     status = 0;
     pushHeld = false;
     push.clear();
+    quiet = 0;
 }
 
 bool PushState::Reply(uint32_t wireParam, int8_t replyStatus)
@@ -247,6 +248,16 @@ void PushState::Lost(int8_t lostStatus)
     status = lostStatus;
     pushHeld = false;
     push.clear();
+    quiet = 0;
+}
+
+void PushState::Quiet(int8_t quietStatus)
+{
+    if (!sent)
+        return;
+    pushHeld = false;
+    push.clear();
+    quiet = quietStatus;
 }
 
 bool PushState::Push(uint32_t wireParam, const uint8_t* data, size_t length)
@@ -255,6 +266,7 @@ bool PushState::Push(uint32_t wireParam, const uint8_t* data, size_t length)
         return false;
     push.assign(data, data + length);
     pushHeld = true;
+    quiet = 0;
     return true;
 }
 
@@ -292,7 +304,7 @@ int8_t ReadWatchValue(const std::vector<WatchEntry>& list, const std::vector<Wat
     if (st.statusHeld && st.status < 0)
         return st.status;
     if (!st.pushHeld)
-        return -1;
+        return st.quiet < 0 ? st.quiet : -1;
     // {u16 n, per entry: i8 status, length bytes}
     const Bytes& p = st.push;
     if (p.size() < 2 || U16(p.data()) <= index)
@@ -332,7 +344,7 @@ int8_t FindPushRecord(const std::vector<T>& list, const std::vector<T>& distinct
     if (st.statusHeld && st.status < 0)
         return st.status;
     if (!st.pushHeld)
-        return -1;
+        return st.quiet < 0 ? st.quiet : -1;
     const Bytes& p = st.push;
     const size_t off = 2 + recordSize * index;
     if (p.size() < 2 || U16(p.data()) <= index || off + recordSize > p.size())

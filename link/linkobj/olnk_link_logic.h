@@ -91,6 +91,7 @@ struct PushState
     int8_t status = 0;      // the status of its reply
     bool pushHeld = false;
     Bytes push;             // the latest push of its parameter
+    int8_t quiet = 0;       // below 0: no push since the control system fell silent
 
     void Sent(uint32_t wireParam);
     // True (and stored) when the reply belongs to the latest request.
@@ -100,6 +101,10 @@ struct PushState
     // The link was lost: what was pushed is no longer current, and the
     // reads answer `lostStatus` until a new request of the list is sent.
     void Lost(int8_t lostStatus);
+    // The control system fell silent: what was pushed is no longer
+    // current, and the reads answer `quietStatus` where they would find the
+    // push, until the next push of the latest request (or a new request).
+    void Quiet(int8_t quietStatus);
 };
 
 // The local reads, in the documented order of checks.

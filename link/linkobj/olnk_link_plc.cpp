@@ -165,7 +165,9 @@ int COlnkLink::ClearBrks(uint32_t w, std::uintptr_t p)
 int8_t COlnkLink::GetBrkState(uint32_t index)
 {
     std::lock_guard<std::mutex> g(d->m);
-    if (!d->brkReplyHeld)
+    // A silent control system's states are not current; they are again
+    // once it answers (it still holds its breakpoints).
+    if (!d->brkReplyHeld || d->silence.Silent())
         return -1;
     const auto& latest = d->brkLatestSet;
     if (std::find(latest.begin(), latest.end(), index) == latest.end())

@@ -145,6 +145,50 @@ TEST(LinkLogic, PushesPairWithTheLatestRequest)
     EXPECT_FALSE(st.pushHeld);
 }
 
+// The control system fell silent: the pushes read -122 until the next push
+// of the latest request, a new request or a loss; a list never sent stays
+// as it was, and a refused request's own status still comes first.
+TEST(LinkLogic, PushesOfASilentControlSystemReadNotCurrentUntilTheNextPush)
+{
+    std::vector<WatchEntry> list{{1, 0x10, 1}};
+    std::vector<MechEntry> mech{{0x40, 3}};
+    uint8_t out[1] = {};
+    MechStateRecord r{};
+    PushState never;
+    never.Quiet(OLNK_STATUS_NO_ANSWER);
+    EXPECT_EQ(never.quiet, 0);
+
+    PushState st, ms;
+    st.Sent(5);
+    ms.Sent(6);
+    const uint8_t push[] = {1, 0, 0, 42};
+    const uint8_t mpush[] = {1, 0, 1, 57, 0, 0, 0};
+    ASSERT_TRUE(st.Push(5, push, sizeof push));
+    ASSERT_TRUE(ms.Push(6, mpush, sizeof mpush));
+    st.Quiet(OLNK_STATUS_NO_ANSWER);
+    ms.Quiet(OLNK_STATUS_NO_ANSWER);
+    EXPECT_EQ(ReadWatchValue(list, list, st, 1, 0x10, 1, out, 1), OLNK_STATUS_NO_ANSWER);
+    EXPECT_EQ(ReadMechState(mech, mech, ms, 3, 0x40, &r), OLNK_STATUS_NO_ANSWER);
+    EXPECT_FALSE(st.Push(4, push, sizeof push)); // an older list's push: still silent
+    EXPECT_EQ(ReadWatchValue(list, list, st, 1, 0x10, 1, out, 1), OLNK_STATUS_NO_ANSWER);
+    // The next push: current again.
+    ASSERT_TRUE(st.Push(5, push, sizeof push));
+    EXPECT_EQ(ReadWatchValue(list, list, st, 1, 0x10, 1, out, 1), 0);
+    EXPECT_EQ(out[0], 42);
+    // A new request: no push yet (-1); a loss: the loss's status.
+    ms.Sent(7);
+    EXPECT_EQ(ReadMechState(mech, mech, ms, 3, 0x40, &r), -1);
+    st.Quiet(OLNK_STATUS_NO_ANSWER);
+    st.Lost(-123);
+    EXPECT_EQ(ReadWatchValue(list, list, st, 1, 0x10, 1, out, 1), -123);
+    // A refused request's status comes first.
+    PushState refused;
+    refused.Sent(8);
+    refused.Reply(8, -4);
+    refused.Quiet(OLNK_STATUS_NO_ANSWER);
+    EXPECT_EQ(ReadWatchValue(list, list, refused, 1, 0x10, 1, out, 1), -4);
+}
+
 TEST(LinkLogic, WatchValueChecksInOrder)
 {
     std::vector<WatchEntry> list = Sorted({{1, 100, 4}, {1, 104, 2}, {2, 0, 1}});

@@ -12,6 +12,7 @@
 #include "tests/support/plcviews/PlcViewsTest.h"
 #include "tests/support/ui/UiTest.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -32,7 +33,28 @@ std::vector<cssim::Record> Requests(cssim::Simulator& sim, uint8_t code)
     return out;
 }
 
+// The PLC runs, MECHA in it; the status read.
+void RunMecha(DebugSession& s)
+{
+    s.Sim().plc().setFlags(cssim::FLAG_LOADED | cssim::FLAG_RUNNING);
+    s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
+    s.Project()->Link().GetStatus(0, 0);
+}
+
 void Press(CMechanismsDlg& d, int id) { d.Item<QPushButton>(id)->click(); }
+
+// MECHA watched, shown running with the status bar's "PLC: běží", then
+// refreshed.
+void WatchAndRefresh(ModalSteps& steps, CMechanismsDlg& d, ui::StatusBar* bar, int pane)
+{
+    steps.Do([&d] {
+        d.SelectRows({0});
+        Press(d, CMechanismsDlg::IDC_WATCH);
+    }, "watch");
+    steps.Then([&d, bar, pane] {
+        return d.RowText(0, 1) == QStringLiteral("Běží") && bar->GetPaneText(pane) == QStringLiteral("PLC: běží");
+    }, [&d] { Press(d, CMechanismsDlg::IDC_REFRESH); }, "running");
+}
 
 // A map and a listing with `n` mechanisms M000.. (number 7, address 0x1000 + i),
 // each a block of three lines, written in reverse name order.
@@ -286,18 +308,11 @@ TEST(Mechanisms, ALostLinkLeavesNoStateLookingCurrent)
     ASSERT_NE(bar, nullptr);
     const int pane = bar->CommandToIndex(CMainFrame::ID_INDICATOR_PLC);
     ASSERT_GE(pane, 0);
-    s.Sim().plc().setFlags(cssim::FLAG_LOADED | cssim::FLAG_RUNNING);
-    s.Sim().plc().setMechanism(0x100, 3, 1, MainIndex(17));
-    doc->Link().GetStatus(0, 0);
+    RunMecha(s);
     PromptScript prompts({::ui::IDOK});
     CMechanismsDlg d;
     ModalSteps steps;
-    steps.Do([&] {
-        d.SelectRows({0});
-        Press(d, CMechanismsDlg::IDC_WATCH);
-    }, "watch");
-    steps.Then([&] { return d.RowText(0, 1) == QStringLiteral("Běží") && bar->GetPaneText(pane) == QStringLiteral("PLC: běží"); },
-               [&] { Press(d, CMechanismsDlg::IDC_REFRESH); }, "running");
+    WatchAndRefresh(steps, d, bar, pane);
     steps.Then([&] { return d.Rows()[0].refreshed; }, [&] {
         s.EndSimulator();
         Press(d, CMechanismsDlg::IDC_REFRESH);  // finds no peer: the link resets
@@ -309,6 +324,45 @@ TEST(Mechanisms, ALostLinkLeavesNoStateLookingCurrent)
     }, "the failed refresh", 30000);
     steps.Then([&] { return bar->GetPaneText(pane) == QStringLiteral("PLC: ?"); }, [&] { Press(d, 1); },
                "the status bar");
+    steps.Start();
+    d.Run(doc);
+}
+
+// The control system ends without a word while nothing waits for its reply
+// (the watch and the refresh were answered): within 10 s the row no longer
+// shows "Běží" and the status bar no longer "PLC: běží", while debugging and
+// the watch go on.  A control system started again is read anew.  (The row
+// and the status bar went on showing the running PLC for as long as nothing
+// was asked.)
+TEST(Mechanisms, ASilentControlSystemLeavesNoStateLookingCurrent)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    CStrandworkDoc* doc = s.Project();
+    ui::StatusBar* bar = s.App()->MainFrame()->GetStatusBar();
+    ASSERT_NE(bar, nullptr);
+    const int pane = bar->CommandToIndex(CMainFrame::ID_INDICATOR_PLC);
+    ASSERT_GE(pane, 0);
+    RunMecha(s);
+    CMechanismsDlg d;
+    ModalSteps steps;
+    QElapsedTimer silentFor;
+    WatchAndRefresh(steps, d, bar, pane);
+    steps.Then([&] { return d.Rows()[0].refreshed; }, [&] {
+        s.EndSimulator();
+        silentFor.start();
+    }, "refreshed");
+    steps.Then([&] { return d.RowText(0, 1).isEmpty() && bar->GetPaneText(pane) == QStringLiteral("PLC: ?"); }, [&] {
+        EXPECT_LT(silentFor.elapsed(), 10000);
+        EXPECT_TRUE(doc->Link().ControlSystemSilent());
+        EXPECT_TRUE(doc->IsDebugging());
+        EXPECT_EQ(d.Rows()[0].mech->state, 1);
+        EXPECT_EQ(doc->Data().WatchedMechanisms, std::vector<std::u16string>{u"MECHA"});
+        EXPECT_TRUE(s.StartSimulatorAgain());
+    }, "silent", 15000);
+    // The new control system's status (its PLC holds no program).
+    steps.Then([&] { return bar->GetPaneText(pane) == QStringLiteral("PLC: neběží"); }, [&] { Press(d, 1); },
+               "read anew", 30000);
     steps.Start();
     d.Run(doc);
 }

@@ -112,6 +112,7 @@ TEST(WatchLogic, AnswersAndMechanisms)
     EXPECT_EQ(UnavailableText(-4), u"Souhrnná velikost sledovaných proměnných je příliš velká.");
     EXPECT_EQ(UnavailableText(-7), u"Hodnotu se nepodařilo získat z neznámého důvodu.");
     EXPECT_EQ(UnavailableText(-128), UnavailableText(-7));
+    EXPECT_EQ(UnavailableText(-122), u"Řídicí systém neodpovídá."); // the control system fell silent
     EXPECT_EQ(MechanismText(true, 17, u"Main.plc"),
               V + u"Rozpracován" + T + u": řádek " + V + u"17" + T + u", modul " + V + u"Main.plc" + T);
     EXPECT_EQ(MechanismText(true, 0, u""), V + u"Rozpracován");

@@ -16,6 +16,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMimeData>
@@ -453,4 +454,29 @@ TEST(WatchView, ClosingTheProjectEndsTheWatchesAtTheControlSystem)
     EXPECT_EQ(w.s.Sim().plc().watch().count, 0);
     EXPECT_EQ(w.s.Sim().plc().watchMech().count, 0);
     EXPECT_EQ(w.s.Sim().plc().watchLines().count, 0);
+}
+
+// The control system ends while nothing waits for its reply: within 10 s
+// the watched values read "Řídicí systém neodpovídá." instead of the last
+// ones pushed, and debugging goes on with the plaque's watches.  (The
+// values stayed as pushed for as long as nothing was asked.)
+TEST(WatchView, ASilentControlSystemShowsNoValueAsLive)
+{
+    Watch w;
+    ASSERT_TRUE(w.Start({u"VARW", u"MECHA"}));
+    w.s.Sim().plc().writeMemory(1, 0x12, {0x34, 0x12});
+    w.s.Sim().plc().setMechanism(0x100, 3, 1, 16);
+    ASSERT_TRUE(WaitFor([&] {
+        return w.Value(0) == QStringLiteral("4660") &&
+               w.Value(1) == QStringLiteral("Rozpracován: řádek 16, modul Main.plc");
+    }, 5000, "the pushed values"));
+    QElapsedTimer t;
+    t.start();
+    w.s.EndSimulator();
+    const QString silent = QStringLiteral("Řídicí systém neodpovídá.");
+    ASSERT_TRUE(WaitFor([&] { return w.Value(0) == silent && w.Value(1) == silent; }, 10000, "silent"));
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_TRUE(w.Doc()->IsDebugging());
+    EXPECT_FALSE(w.OutputText().contains(QStringLiteral("Spojení bylo resetováno...")));
+    EXPECT_EQ(w.view->RowCount(), 3);
 }

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <csignal>
 #include <cstdlib>
 
 namespace testsupport::ui {
@@ -116,6 +117,7 @@ int Simulator::Stop()
         return -1;
     QProcess& p = m_process->proc;
     if (p.state() != QProcess::NotRunning) {
+        Signal(SIGCONT);
         p.terminate();
         if (!p.waitForFinished(5000)) {
             p.kill();
@@ -124,6 +126,14 @@ int Simulator::Stop()
     }
     m_process->Read();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+bool Simulator::Signal(int signal)
+{
+    if (!Running())
+        return false;
+    const qint64 pid = m_process->proc.processId();
+    return pid > 0 && ::kill(pid_t(pid), signal) == 0;
 }
 
 } // namespace testsupport::ui

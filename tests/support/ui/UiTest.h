@@ -192,8 +192,13 @@ public:
     // What the simulator wrote to standard output and standard error.
     QString Output() const;
     bool Running() const;
-    // Stops the simulator now (SIGTERM); its exit status (-1 when killed).
+    // Stops the simulator now (SIGTERM; a stopped one is continued first);
+    // its exit status (-1 when killed).
     int Stop();
+    // Sends a signal to the simulator: SIGSTOP and SIGCONT pause it and let
+    // it go on, SIGKILL ends it without a word.  False when it is not
+    // running.
+    bool Signal(int signal);
 
 private:
     Simulator() = default;
