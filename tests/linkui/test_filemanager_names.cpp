@@ -7,6 +7,7 @@
 
 #include "link/ui/FileManagerDlg.h"
 #include "link/ui/FilePanelDlg.h"
+#include "platform/sys/LastError.h"
 #include "platform/ui/Prompt.h"
 
 #include <QLabel>
@@ -341,4 +342,39 @@ TEST_F(Names, ANewFolderNameIsCheckedBeforeAnythingIsSent)
     }
     EXPECT_TRUE(fs::is_directory(share / "a..b"));
     EXPECT_TRUE(fs::is_directory(dir + "/\xC3\xA9"));
+}
+
+// The link refuses a request path that does not convert exactly into the
+// control system's code page (it would go out with "?" and name another
+// entry), before anything is sent; an exact one still goes.
+TEST_F(Names, TheLinkRefusesAPathItCannotConvert)
+{
+    const std::string dir = local / "l";
+    WriteFile(dir + "/a.txt", "a");
+    WriteFile(share / "x/s.txt", "s");
+    const Hashes share0 = HashTree(share.Path());
+    QObject obj;
+    const auto target = ui::RegisterMessageTarget(&obj, [](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
+        return intptr_t(0);
+    });
+    const std::u16string bad = u"\\DATA\\x\\a\U0001F600.txt", local = W(dir + "/a.txt");
+    uint32_t job = 0;
+    for (int call = 0; call < 5; ++call) {
+        sys::SetLastError(0);
+        int r = 1;
+        switch (call) {
+        case 0: r = fc->Put(target, 0, nullptr, &job, local.c_str(), bad.c_str()); break;
+        case 1: r = fc->CreateDir(target, 0, bad.c_str()); break;
+        case 2: r = fc->Copy(target, 0, u"\\DATA\\x\\s.txt", bad.c_str()); break;
+        case 3: r = fc->Move(target, 0, u"\\DATA\\x\\s.txt", bad.c_str()); break;
+        default: r = fc->GetFileInfo(target, 0, bad.c_str()); break;
+        }
+        EXPECT_EQ(r, 0) << call;
+        EXPECT_EQ(sys::GetLastError(), 555u) << call;
+    }
+    ASSERT_TRUE(RoundTrip());
+    for (uint8_t code : {0, 1, 5, 6, 8})
+        EXPECT_EQ(Received(code), 0u) << int(code);
+    EXPECT_EQ(HashTree(share.Path()), share0);
+    ui::UnregisterMessageTarget(target);
 }
