@@ -25,24 +25,8 @@ using linkui::CFilePanelDlg;
 
 namespace {
 
-using Hashes = std::map<std::string, uint64_t>;
-
-// Every entry below root by its bytes: a file with the FNV-1a hash of its
-// content, a folder with 0.
-Hashes HashTree(const std::string& root)
-{
-    Hashes out;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        uint64_t h = 0;
-        if (!e.is_directory()) {
-            h = 1469598103934665603ull;
-            for (unsigned char c : ReadFile(e.path().string()))
-                h = (h ^ c) * 1099511628211ull;
-        }
-        out[fs::relative(e.path(), root).native()] = h;
-    }
-    return out;
-}
+// Every file and folder below root.
+Hashes Entries(const std::string& root) { return HashTree(root, true); }
 
 // The two look-alikes: Latin-1 "é" (7 bytes) and the UTF-8 of U+FFFD (9).
 const std::string kLatin1 = "caf\xE9.txt";
@@ -124,7 +108,7 @@ TEST_F(Names, LookAlikeNamesAreDeletedEachByItsOwnRow)
     EXPECT_EQ(shown, (std::vector<QString>{QStringLiteral("caf\\xE9.txt"), QStringLiteral("caf\uFFFD.txt")}));
 
     for (int round = 0; round < 2; ++round) {
-        const Hashes before = HashTree(dir);
+        const Hashes before = Entries(dir);
         int row = -1;
         for (int r = 0; r < pane->Model()->rowCount() && row < 0; ++r)
             if (pane->Model()->index(r, 0).data().toString().startsWith(QStringLiteral("caf")))
@@ -143,9 +127,9 @@ TEST_F(Names, LookAlikeNamesAreDeletedEachByItsOwnRow)
             << texts[0].toStdString();
         Hashes expected = before;
         ASSERT_EQ(expected.erase(chosen), 1u);
-        EXPECT_EQ(HashTree(dir), expected) << "round " << round;
+        EXPECT_EQ(Entries(dir), expected) << "round " << round;
     }
-    EXPECT_EQ(HashTree(dir).size(), 1u);
+    EXPECT_EQ(Entries(dir).size(), 1u);
     EXPECT_EQ(ReadFile(dir + "/other.txt"), "other");
 }
 
@@ -160,12 +144,12 @@ TEST_F(Names, TreesOfNamesThatAreNoUtf8KeepTheirBytes)
     WriteFile(src + "/t/" + odd + "/-lead", "dash");
     WriteFile(src + "/t/" + odd + "/" + std::string(254, '\xE9') + "x", "long");
     fs::create_directories(dst);
-    const Hashes tree = HashTree(src);
+    const Hashes tree = Entries(src);
     Make(src, W(dst + "/"));
     SelectRows(dlg->Left(), Rows(dlg->Left(), QStringLiteral("t")));
     EXPECT_EQ(Command(CFileManagerDlg::ID_COPY, 1).size(), 1u);
-    EXPECT_EQ(HashTree(src), tree);
-    EXPECT_EQ(HashTree(dst), tree);
+    EXPECT_EQ(Entries(src), tree);
+    EXPECT_EQ(Entries(dst), tree);
 
     // Moved back beside itself: the copy goes, the tree arrives whole.
     fs::remove_all(src);
@@ -176,14 +160,14 @@ TEST_F(Names, TreesOfNamesThatAreNoUtf8KeepTheirBytes)
     Idle();
     SelectRows(dlg->Right(), Rows(dlg->Right(), QStringLiteral("t")));
     EXPECT_EQ(Command(CFileManagerDlg::ID_MOVE, 1).size(), 1u);
-    EXPECT_EQ(HashTree(src), tree);
-    EXPECT_TRUE(HashTree(dst).empty());
+    EXPECT_EQ(Entries(src), tree);
+    EXPECT_TRUE(Entries(dst).empty());
 
     // Deleted as a tree: everything goes.
     dlg->SetActivePane(0);
     SelectRows(dlg->Left(), Rows(dlg->Left(), QStringLiteral("t")));
     EXPECT_EQ(Command(CFileManagerDlg::ID_DELETE, 1).size(), 1u);
-    EXPECT_TRUE(HashTree(src).empty());
+    EXPECT_TRUE(Entries(src).empty());
 }
 
 // "a😀.txt" copied to \DATA\ is refused with its reason and nothing is
@@ -199,7 +183,7 @@ TEST_F(Names, NamesTheControlSystemCannotHoldAreRefused)
     WriteFile(dir + "/f/in.txt", "in");
     WriteFile(dir + "/f/b\xF0\x9F\x98\x80.txt", "emoji 2");
     fs::create_directories(share / "x");
-    const Hashes local0 = HashTree(dir);
+    const Hashes local0 = Entries(dir);
     Make(dir);
     std::vector<int> rows;
     for (int row = 0; row < dlg->Left()->Model()->rowCount(); ++row)
@@ -216,9 +200,9 @@ TEST_F(Names, NamesTheControlSystemCannotHoldAreRefused)
                                            "řídicí znak, které řídící systém ve jménu nepřipouští\r\n") +
                             d + QStringLiteral("/f/b😀.txt") + outside);
     // The others went; as the move failed, no source was removed.
-    EXPECT_EQ(HashTree(share.Path()),
+    EXPECT_EQ(Entries(share.Path()),
               (Hashes{{"ok.txt", local0.at("ok.txt")}, {"f", 0}, {"f/in.txt", local0.at("f/in.txt")}, {"x", 0}}));
-    EXPECT_EQ(HashTree(dir), local0);
+    EXPECT_EQ(Entries(dir), local0);
     EXPECT_EQ(Received(1), 1u); // MKDIR of f only
     EXPECT_EQ(Received(6), 2u); // ok.txt and f/in.txt
 }
@@ -232,7 +216,7 @@ TEST_F(Names, ALocalWriteFailureNamesTheLocalFile)
     const std::string dir = local / "l";
     fs::create_directories(dir + "/right1.txt");
     Make(dir);
-    const Hashes local0 = HashTree(dir);
+    const Hashes local0 = Entries(dir);
     dlg->SetActivePane(1);
     SelectRows(dlg->Right(), {Rows(dlg->Right(), QStringLiteral("right1.txt")).at(0),
                               Rows(dlg->Right(), QStringLiteral("right2.txt")).at(0)});
@@ -243,8 +227,8 @@ TEST_F(Names, ALocalWriteFailureNamesTheLocalFile)
                             target + QStringLiteral("\r\n") + target + QStringLiteral(": ") +
                             QString::fromLocal8Bit(std::strerror(EISDIR)) + QStringLiteral("\r\n"));
     Hashes expected = local0;
-    expected["right2.txt"] = HashTree(share.Path()).at("right2.txt");
-    EXPECT_EQ(HashTree(dir), expected);
+    expected["right2.txt"] = Entries(share.Path()).at("right2.txt");
+    EXPECT_EQ(Entries(dir), expected);
     EXPECT_EQ(Received(4), 1u); // right2.txt only
 }
 
@@ -258,7 +242,7 @@ TEST_F(Names, TheDeleteQuestionListsWhatWillBeDeleted)
     for (int i = 0; i < 11; ++i)
         WriteFile(dir + "/f" + std::to_string(10 + i) + ".txt", "f");
     Make(dir);
-    const Hashes local0 = HashTree(dir);
+    const Hashes local0 = Entries(dir);
     std::vector<int> rows;
     for (int row = 0; row < dlg->Left()->Model()->rowCount(); ++row)
         rows.push_back(row);
@@ -277,7 +261,7 @@ TEST_F(Names, TheDeleteQuestionListsWhatWillBeDeleted)
             EXPECT_EQ(lines[4 + i], QStringLiteral("f%1.txt").arg(10 + i));
         EXPECT_EQ(lines[13], QStringLiteral("... a další (2)"));
     }
-    EXPECT_EQ(HashTree(dir), local0);
+    EXPECT_EQ(Entries(dir), local0);
     // "." and ".." alone: nothing to ask, nothing done.
     SelectRows(dlg->Left(), {Rows(dlg->Left(), QStringLiteral(".")).at(0), Rows(dlg->Left(), QStringLiteral("..")).at(0)});
     {
@@ -285,7 +269,7 @@ TEST_F(Names, TheDeleteQuestionListsWhatWillBeDeleted)
         Press(CFileManagerDlg::ID_DELETE);
         EXPECT_TRUE(none.Texts().empty());
     }
-    EXPECT_EQ(HashTree(dir), local0);
+    EXPECT_EQ(Entries(dir), local0);
 }
 
 // "Nová složka": a name with "\", "/", "..", or characters the code page
@@ -295,7 +279,7 @@ TEST_F(Names, ANewFolderNameIsCheckedBeforeAnythingIsSent)
     const std::string dir = local / "l";
     fs::create_directories(dir);
     Make(dir);
-    const Hashes share0 = HashTree(share.Path()), local0 = HashTree(dir);
+    const Hashes share0 = Entries(share.Path()), local0 = Entries(dir);
     const QString bad = QStringLiteral("\" nelze použít: nesmí být prázdné, \".\" ani \"..\" a nesmí obsahovat \"\\\", "
                                        "\"/\" ani řídicí znaky (na řídícím systému ani \":\").");
     const struct
@@ -325,8 +309,8 @@ TEST_F(Names, ANewFolderNameIsCheckedBeforeAnythingIsSent)
         EXPECT_EQ(script.Texts()[0], c.message);
     }
     EXPECT_EQ(Received(1), 0u);
-    EXPECT_EQ(HashTree(share.Path()), share0);
-    EXPECT_EQ(HashTree(dir), local0);
+    EXPECT_EQ(Entries(share.Path()), share0);
+    EXPECT_EQ(Entries(dir), local0);
     EXPECT_FALSE(fs::exists(local / "evil"));
     // A good name still goes: "a..b" on the control system, "é" locally.
     for (const auto& [pane, typed] : {std::pair{1, QStringLiteral("a..b")}, std::pair{0, QStringLiteral("é")}}) {
@@ -352,7 +336,7 @@ TEST_F(Names, TheLinkRefusesAPathItCannotConvert)
     const std::string dir = local / "l";
     WriteFile(dir + "/a.txt", "a");
     WriteFile(share / "x/s.txt", "s");
-    const Hashes share0 = HashTree(share.Path());
+    const Hashes share0 = Entries(share.Path());
     QObject obj;
     const auto target = ui::RegisterMessageTarget(&obj, [](uint32_t, uintptr_t, intptr_t, ui::MessageRecord*) {
         return intptr_t(0);
@@ -375,6 +359,6 @@ TEST_F(Names, TheLinkRefusesAPathItCannotConvert)
     ASSERT_TRUE(RoundTrip());
     for (uint8_t code : {0, 1, 5, 6, 8})
         EXPECT_EQ(Received(code), 0u) << int(code);
-    EXPECT_EQ(HashTree(share.Path()), share0);
+    EXPECT_EQ(Entries(share.Path()), share0);
     ui::UnregisterMessageTarget(target);
 }
