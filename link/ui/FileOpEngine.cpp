@@ -62,6 +62,9 @@ constexpr unsigned IDS_REMOTE_PATH_TOO_LONG = 4800; // "Cesta na řídícím sys
 // anything is sent for it (the item names its local path).
 constexpr unsigned IDS_NAME_OUTSIDE_CODE_PAGE = 4870;
 constexpr unsigned IDS_NAME_NOT_PLAIN = 4871;
+// A local name with "\", which the local work below a chosen folder takes
+// as a separator: refused, never acted on as another entry.
+constexpr unsigned IDS_NAME_WITH_BACKSLASH = 4874;
 
 // Texts of the window.
 constexpr std::u16string_view kReadingFolder = u"Čtení adresáře:   %s...";
@@ -248,7 +251,9 @@ void FileOpEngine::SetupTwoSided(int op, IOxfrC* link, std::u16string_view sourc
         }
         if (op != OpDelete) {
             std::u16string name = targetNames ? targetNames[i] : names[i];
-            if (!m_targetRemote)
+            // A caller's target name may be a relative path; a listed
+            // name keeps its "\" (a character of a local name).
+            if (!m_targetRemote && targetNames)
                 for (char16_t& c : name)
                     if (c == u'\\')
                         c = u'/';
@@ -429,6 +434,16 @@ bool FileOpEngine::LocalRelative(FileOpItem& item, bool target, std::string& rel
 {
     const std::u16string& folder = target ? m_targetFolder : m_sourceFolder;
     const std::u16string& path = target ? item.target : item.source;
+    // Below the chosen folder "\" counts as a separator (a name of the
+    // control system never climbs); a local name holding one would stand
+    // for another entry, so it is refused rather than acted on.
+    if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+        path.find(u'\\', folder.size()) != path.npos) {
+        item.finished = true;
+        m_success = false;
+        Error(LoadResString(IDS_NAME_WITH_BACKSLASH).toStdU16String(), item.source); // the entry chosen
+        return false;
+    }
     const std::string nativeFolder = Native(folder), nativePath = Native(path);
     if (!nativeFolder.empty() && sys::RelativeBelow(nativeFolder, nativePath, relative))
         return true;

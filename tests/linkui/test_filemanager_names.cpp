@@ -362,3 +362,26 @@ TEST_F(Names, TheLinkRefusesAPathItCannotConvert)
     EXPECT_EQ(Entries(share.Path()), share0);
     ui::UnregisterMessageTarget(target);
 }
+
+// A local name with "\" is never taken for a path below its folder: the
+// entry "x\y.txt" is refused, and "x/y.txt" beside it is never touched.
+TEST_F(Names, ALocalNameWithABackslashNeverStandsForAnotherEntry)
+{
+    const std::string src = local / "src", dst = local / "dst";
+    WriteFile(src + "/x\\y.txt", "backslash");
+    WriteFile(src + "/x/y.txt", "in x");
+    WriteFile(dst + "/x/y.txt", "in dst x");
+    const Hashes src0 = Entries(src), dst0 = Entries(dst);
+    Make(src, W(dst + "/"));
+    const QString line = QString::fromStdString(src) +
+                         QStringLiteral("/x\\y.txt: jméno obsahuje \"\\\", které se zde čte jako oddělovač složek; "
+                                        "položka se nekopíruje, nepřesouvá ani nemaže\r\n");
+    for (const int command : {CFileManagerDlg::ID_DELETE, CFileManagerDlg::ID_MOVE, CFileManagerDlg::ID_COPY}) {
+        SelectRows(dlg->Left(), Rows(dlg->Left(), QStringLiteral("x\\y.txt")));
+        const std::vector<QString> texts = Command(command);
+        ASSERT_EQ(texts.size(), 2u) << command;
+        EXPECT_TRUE(texts[1].endsWith(QStringLiteral(":\r\n\r\n") + line)) << texts[1].toStdString();
+        EXPECT_EQ(Entries(src), src0) << command;
+        EXPECT_EQ(Entries(dst), dst0) << command;
+    }
+}
