@@ -2,6 +2,7 @@
 
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 
 #include <optional>
@@ -15,31 +16,41 @@ namespace {
 
 constexpr uint32_t kMaxWirePath = 259;
 
-std::string WirePath(const char16_t* p) { return sys::WideToAnsi(p ? std::u16string_view(p) : std::u16string_view()); }
+// The wire form of a path; a path that does not convert exactly into the
+// code page (a character it lacks became "?") is no path of the control
+// system: it would name another entry.
+std::optional<std::string> WirePath(const char16_t* p)
+{
+    bool lossy = false;
+    std::string wire = sys::WideToAnsi(p ? std::u16string_view(p) : std::u16string_view(), &lossy);
+    if (lossy)
+        return std::nullopt;
+    return wire;
+}
 
-bool WireOk(const std::string& p) { return p.size() <= kMaxWirePath; }
+bool WireOk(const std::optional<std::string>& p) { return p && p->size() <= kMaxWirePath; }
 } // namespace
 
 int XferClient::Copy(uint32_t w, std::uintptr_t p, const char16_t* src, const char16_t* dst)
 {
     if (!src || !dst)
         return Fail(OLNK_LINK_E_ARG);
-    const std::string a = WirePath(src), b = WirePath(dst);
+    const std::optional<std::string> a = WirePath(src), b = WirePath(dst);
     if (!WireOk(a) || !WireOk(b))
         return Fail(OLNK_E_BAD_PATH);
     return m_host.SendXfer(OXFR_CODE_COPY, w, p, false,
-                   [&](OxfrSession s, uint32_t wire) { return OxfrCopyA(s, wire, a.c_str(), b.c_str()); });
+                   [&](OxfrSession s, uint32_t wire) { return OxfrCopyA(s, wire, a->c_str(), b->c_str()); });
 }
 
 int XferClient::Move(uint32_t w, std::uintptr_t p, const char16_t* src, const char16_t* dst)
 {
     if (!src || !dst)
         return Fail(OLNK_LINK_E_ARG);
-    const std::string a = WirePath(src), b = WirePath(dst);
+    const std::optional<std::string> a = WirePath(src), b = WirePath(dst);
     if (!WireOk(a) || !WireOk(b))
         return Fail(OLNK_E_BAD_PATH);
     return m_host.SendXfer(OXFR_CODE_MOVE, w, p, false,
-                   [&](OxfrSession s, uint32_t wire) { return OxfrMoveA(s, wire, a.c_str(), b.c_str()); });
+                   [&](OxfrSession s, uint32_t wire) { return OxfrMoveA(s, wire, a->c_str(), b->c_str()); });
 }
 
 namespace {
@@ -48,8 +59,11 @@ uint32_t RemotePath(const char16_t* path, std::string& wire)
 {
     if (!path)
         return OLNK_LINK_E_ARG;
-    wire = WirePath(path);
-    return WireOk(wire) ? 0 : OLNK_E_BAD_PATH;
+    const std::optional<std::string> exact = WirePath(path);
+    if (!WireOk(exact))
+        return OLNK_E_BAD_PATH;
+    wire = *exact;
+    return 0;
 }
 std::optional<std::string> Local(const char16_t* p)
 {
@@ -107,7 +121,7 @@ int XferClient::GetInto(uint32_t w, std::uintptr_t p, LinkProgress progress, uin
     if (const uint32_t e = RemotePath(remotePath, a))
         return Fail(e);
     std::string name;
-    if (!localName || localFolder < 0 || !sys::Utf16ToUtf8(localName, name))
+    if (!localName || localFolder < 0 || !sys::TextToNative(localName, name))
         return Fail(OLNK_LINK_E_ARG);
     return m_host.SendXfer(OXFR_CODE_GET, w, p, true, [&](OxfrSession s, uint32_t wire) {
         return OxfrGetIntoA(s, wire, progress, p, job, a.c_str(), localFolder, name.c_str());

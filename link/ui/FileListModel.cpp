@@ -5,6 +5,7 @@
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 
 #include <QFileIconProvider>
 #include <QMimeDatabase>
@@ -218,7 +219,7 @@ intptr_t RemoteListing::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lPara
         bool ok = false;
         if (r.status >= 0 && r.data) {
             std::string native;
-            if (sys::Utf16ToUtf8(static_cast<const char16_t*>(r.data), native) && !native.empty()) {
+            if (sys::TextToNative(static_cast<const char16_t*>(r.data), native) && !native.empty()) {
                 ok = linkobj::ReadListingFile(native, records) == linkobj::ListingResult::Ok;
                 ::unlink(native.c_str());
             }

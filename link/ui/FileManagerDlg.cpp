@@ -1,9 +1,11 @@
 #include "link/ui/FileManagerDlg.h"
 
+#include "link/linkobj/olnk_link_logic.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "link/ui/FileOpDlg.h"
 #include "link/ui/FilePanelDlg.h"
 #include "platform/sys/Format.h"
+#include "platform/sys/NativeText.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
@@ -34,20 +36,20 @@ constexpr unsigned IDS_DELETE_LIST = 4850; // "Položky ke smazání (%d):"
 constexpr unsigned IDS_DELETE_MORE = 4851; // "... a další (%d)"
 // The names the delete question lists; the rest are counted.
 constexpr size_t kListedNames = 10;
+// The longest name the question shows whole: a longer one is shortened, so
+// the question never grows so wide or tall that its last lines are lost.
+constexpr size_t kListedNameChars = 60;
 
-// The entries the delete question names, one a line, a control character
-// of a name shown as "?" (a name never breaks the list).
-std::u16string DeleteList(const std::vector<std::u16string>& names)
+// The entries the delete question names (as the lists show them: a control
+// character as "?", a byte that is no UTF-8 marked), one a line.
+std::u16string DeleteList(const std::vector<std::u16string>& shown)
 {
-    std::u16string out = u"\r\n\r\n" + FormatResString(IDS_DELETE_LIST, int(names.size())).toStdU16String();
-    const size_t listed = std::min(names.size(), kListedNames);
-    for (size_t i = 0; i < listed; ++i) {
-        out += u"\r\n";
-        for (char16_t c : names[i])
-            out += c < 0x20 || c == 0x7F ? u'?' : c;
-    }
-    if (names.size() > listed)
-        out += u"\r\n" + FormatResString(IDS_DELETE_MORE, int(names.size() - listed)).toStdU16String();
+    std::u16string out = u"\r\n\r\n" + FormatResString(IDS_DELETE_LIST, int(shown.size())).toStdU16String();
+    const size_t listed = std::min(shown.size(), kListedNames);
+    for (size_t i = 0; i < listed; ++i)
+        out += u"\r\n" + ShortenedName(shown[i], kListedNameChars);
+    if (shown.size() > listed)
+        out += u"\r\n" + FormatResString(IDS_DELETE_MORE, int(shown.size() - listed)).toStdU16String();
     return out;
 }
 
@@ -298,26 +300,36 @@ void CFileManagerDlg::Transfer(int op)
     const auto records = source->SelectedRecords();
     if (records.empty())
         return;
-    std::vector<std::u16string> names;
+    // "." and ".." are never copied, moved or deleted: not named, not
+    // counted, not handed on.
+    std::vector<std::u16string> names, shown;
     names.reserve(records.size());
-    for (const auto& r : records)
-        names.push_back(NameOf(r));
+    for (const auto& r : records) {
+        std::u16string name = NameOf(r);
+        if (name == u"." || name == u"..")
+            continue;
+        names.push_back(std::move(name));
+        shown.push_back(ShownName(r));
+    }
+    if (names.empty())
+        return;
     const std::u16string& from = source->GetPath();
     const std::u16string& to = target->GetPath();
+    const std::u16string shownFrom = sys::ShownNativeText(from), shownTo = sys::ShownNativeText(to);
     std::u16string question, caption, report;
     switch (op) {
     case ID_COPY:
-        question = sys::Format(kCopyQuestion, from, to);
+        question = sys::Format(kCopyQuestion, shownFrom, shownTo);
         caption = u"Kopírovat?";
         report = kCopyReport;
         break;
     case ID_MOVE:
-        question = sys::Format(kMoveQuestion, from, to);
+        question = sys::Format(kMoveQuestion, shownFrom, shownTo);
         caption = u"Přesouvat?";
         report = kMoveReport;
         break;
     default:
-        question = sys::Format(kDeleteQuestion, from) + DeleteList(names);
+        question = sys::Format(kDeleteQuestion, shownFrom) + DeleteList(shown);
         caption = u"Smazat?";
         report = kDeleteReport;
         break;
@@ -355,10 +367,18 @@ void CFileManagerDlg::OnCreateDir()
     if (PromptForText(name, QStringLiteral("Zadejte jméno nového adresáře:"), QStringLiteral("Vytvořit adresář")) !=
         ui::IDOK)
         return;
-    const std::u16string path = pane->GetPath() + name.toStdU16String();
+    // A name that would climb out of the folder, name a path, or not reach
+    // the control system as typed is refused before anything is sent.
+    const std::u16string typed = name.toStdU16String();
+    if (const unsigned why = NewFolderNameProblem(typed, IsRemotePath(pane->GetPath()))) {
+        ui::Prompt(FormatResString(why, ShortenedName(linkobj::VisibleRemoteName(typed), kListedNameChars)), {},
+                   ui::MB_ICONERROR, this);
+        return;
+    }
+    const std::u16string path = pane->GetPath() + typed;
     CFileOpDlg dlg(this);
     if (!dlg.CreateDir(m_link, path, nullptr, &IgnoreLine))
-        ui::Prompt(QString::fromStdU16String(sys::Format(u"Adresář %s se nepodařilo vytvořit!", path)), {},
+        ui::Prompt(QString::fromStdU16String(sys::Format(u"Adresář %s se nepodařilo vytvořit!", sys::ShownNativeText(path))), {},
                    ui::MB_ICONERROR, this);
     pane->Refresh();
 }

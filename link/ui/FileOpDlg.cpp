@@ -2,6 +2,7 @@
 
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LocalFiles.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Modal.h"
 
@@ -85,7 +86,7 @@ bool CFileOpDlg::CreateDir(IOxfrC* link, std::u16string_view path, void* argumen
 {
     if (!sys::WinPath::IsControlSystemPath(path)) {
         std::string native;
-        return sys::Utf16ToUtf8(path, native) && sys::CreateLocalFolder(native);
+        return sys::TextToNative(path, native) && sys::CreateLocalFolder(native);
     }
     m_engine.SetupCreateDir(link, path, argument, callback);
     return Run();

@@ -6,7 +6,9 @@
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
+#include "platform/ui/Document.h"
 #include "res/StringTable.h"
 #include "res/text/StringIds.h"
 
@@ -55,6 +57,14 @@ constexpr std::u16string_view kErrBadName = u"Neplatné jméno souboru ze systé
 // A path of the control system longer than its protocol carries (a legal
 // name deep enough in its tree): refused by the link before anything is sent.
 constexpr unsigned IDS_REMOTE_PATH_TOO_LONG = 4800; // "Cesta na řídícím systému je delší než 259 bajtů: %s\r\n"
+// A local name that the control system cannot hold: characters its code
+// page lacks, or a separator, ":" or a control character.  Refused before
+// anything is sent for it (the item names its local path).
+constexpr unsigned IDS_NAME_OUTSIDE_CODE_PAGE = 4870;
+constexpr unsigned IDS_NAME_NOT_PLAIN = 4871;
+// A local name with "\", which the local work below a chosen folder takes
+// as a separator: refused, never acted on as another entry.
+constexpr unsigned IDS_NAME_WITH_BACKSLASH = 4874;
 
 // Texts of the window.
 constexpr std::u16string_view kReadingFolder = u"Čtení adresáře:   %s...";
@@ -63,13 +73,20 @@ constexpr std::u16string_view kCopying = u"Kopírují  %s  na  %s";
 constexpr std::u16string_view kMoving = u"Přesouvám   %s   na   %s";
 constexpr std::u16string_view kRemoving = u"Odstraňuji  %s";
 
-std::string Native(std::u16string_view path)
+// The bytes of a local path (the lossless mapping of every local listing).
+std::string Native(std::u16string_view path) { return sys::NativeOf(path); }
+
+// Whether text converts into the control system's code page exactly.
+bool ExactInCodePage(std::u16string_view text)
 {
-    std::string out;
-    if (!sys::Utf16ToUtf8(path, out))
-        return {};
-    return out;
+    bool lossy = false;
+    sys::WideToAnsi(text, &lossy);
+    return !lossy;
 }
+
+// A last error of a request that failed on the local side (a file the link
+// could not open or create: an errno value), not in the link.
+bool LocalCause(uint32_t err) { return err > 0 && err < 4096 && err != OLNK_E_BAD_PATH; }
 
 // A name that the local file system cannot take.
 bool NameRefused(int err) { return err == ENAMETOOLONG || err == EILSEQ || err == EINVAL; }
@@ -143,7 +160,7 @@ std::u16string FormatLine(std::u16string_view format, std::u16string_view a, std
     int arg = 0;
     for (size_t i = 0; i < format.size(); ++i) {
         if (format[i] == u'%' && i + 1 < format.size() && format[i + 1] == u's') {
-            out += arg == 0 ? a : b;
+            out += sys::ShownNativeText(arg == 0 ? a : b);
             ++arg;
             ++i;
         } else {
@@ -175,6 +192,7 @@ void FileOpEngine::Reset()
     }
     m_items.clear();
     m_rejected.clear();
+    m_refusedTargets.clear();
     m_success = true;
     m_cancelled = false;
     m_requests = m_jobs = 0;
@@ -223,9 +241,19 @@ void FileOpEngine::SetupTwoSided(int op, IOxfrC* link, std::u16string_view sourc
         }
         FileOpItem it;
         it.source = m_sourceFolder + names[i];
+        // A local name that the control system cannot hold goes nowhere (a
+        // caller's target name may hold "\" for a relative path).
+        if (const unsigned why = m_targetRemote && !m_sourceRemote
+                                     ? NotForControlSystem(targetNames ? targetNames[i] : names[i], !targetNames)
+                                     : 0) {
+            m_refusedTargets.emplace_back(why, it.source);
+            continue;
+        }
         if (op != OpDelete) {
             std::u16string name = targetNames ? targetNames[i] : names[i];
-            if (!m_targetRemote)
+            // A caller's target name may be a relative path; a listed
+            // name keeps its "\" (a character of a local name).
+            if (!m_targetRemote && targetNames)
                 for (char16_t& c : name)
                     if (c == u'\\')
                         c = u'/';
@@ -321,6 +349,10 @@ void FileOpEngine::Start()
     m_stage = Stage::Scan;
     for (const std::u16string& name : m_rejected)
         RefuseName(name);
+    for (const auto& [why, source] : m_refusedTargets) {
+        m_success = false;
+        Error(LoadResString(why).toStdU16String(), source);
+    }
     if (m_sourceRemote) {
         if (!m_link) {
             for (FileOpItem& it : m_items) {
@@ -387,6 +419,12 @@ void FileOpEngine::RequestRefused(uint32_t err, std::u16string_view otherwise, s
         Error(otherwise, arg);
         return;
     }
+    // The link refuses a path that does not convert exactly, too.
+    for (const std::u16string_view p : {path, second})
+        if (!ExactInCodePage(p)) {
+            Error(LoadResString(IDS_NAME_OUTSIDE_CODE_PAGE).toStdU16String(), p);
+            return;
+        }
     const std::u16string_view shown = second.empty() || BeyondWireLimit(path) ? path : second;
     if (m_callback)
         m_callback(FormatLine(LoadResString(IDS_REMOTE_PATH_TOO_LONG).toStdU16String(), shown), m_argument);
@@ -396,6 +434,16 @@ bool FileOpEngine::LocalRelative(FileOpItem& item, bool target, std::string& rel
 {
     const std::u16string& folder = target ? m_targetFolder : m_sourceFolder;
     const std::u16string& path = target ? item.target : item.source;
+    // Below the chosen folder "\" counts as a separator (a name of the
+    // control system never climbs); a local name holding one would stand
+    // for another entry, so it is refused rather than acted on.
+    if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+        path.find(u'\\', folder.size()) != path.npos) {
+        item.finished = true;
+        m_success = false;
+        Error(LoadResString(IDS_NAME_WITH_BACKSLASH).toStdU16String(), item.source); // the entry chosen
+        return false;
+    }
     const std::string nativeFolder = Native(folder), nativePath = Native(path);
     if (!nativeFolder.empty() && sys::RelativeBelow(nativeFolder, nativePath, relative))
         return true;
@@ -455,6 +503,26 @@ void FileOpEngine::LocalWriteFailed(FileOpItem& item, int err, std::u16string_vi
         m_success = false;
         Error(otherwise, arg);
     }
+}
+
+void FileOpEngine::LocalSideFailed(FileOpItem& item, std::u16string_view path, uint32_t err)
+{
+    item.finished = true;
+    m_success = false;
+    if (!m_callback)
+        return;
+    std::u16string line = FormatLine(kErrXfer, path);
+    const QString cause = ui::FileCauseLine(QString::fromStdU16String(sys::ShownNativeText(path)), err);
+    if (!cause.isEmpty())
+        line += cause.toStdU16String() + u"\r\n";
+    m_callback(line, m_argument);
+}
+
+unsigned FileOpEngine::NotForControlSystem(std::u16string_view name, bool plain)
+{
+    if (plain && !linkobj::IsPlainRemoteName(name))
+        return IDS_NAME_NOT_PLAIN;
+    return ExactInCodePage(name) ? 0 : IDS_NAME_OUTSIDE_CODE_PAGE;
 }
 
 void FileOpEngine::SetHeadline(std::u16string text)
@@ -870,9 +938,13 @@ bool FileOpEngine::LocalScanUnit()
         } else {
             const FileOpItem parent = m_items[i];
             for (const sys::LocalEntry& e : entries) {
-                std::u16string name;
-                if (!sys::Utf8ToUtf16(e.name, name))
-                    name = sys::Utf8ToUtf16Lenient(e.name);
+                const std::u16string name = sys::NativeToText(e.name);
+                if (const unsigned why = m_targetRemote ? NotForControlSystem(name, true) : 0) {
+                    // Nothing of it (nor below it) goes to the control system.
+                    m_success = false;
+                    Error(LoadResString(why).toStdU16String(), Join(parent.source, name, SourceSep()));
+                    continue;
+                }
                 if (e.folder) {
                     AppendChild(parent, name, true, 0, false);
                 } else {
@@ -1214,12 +1286,18 @@ void FileOpEngine::TransferStep()
             }
             SetCurrent(FormatLine(kCopying, it.source, it.target));
             ok = m_link->GetInto(m_target, Param(i), &PostProgress, &it.job, it.source.c_str(), parent.Get(),
-                                 sys::Utf8ToUtf16Lenient(name).c_str());
+                                 sys::NativeToText(name).c_str());
             if (!ok) {
-                const int e = int(LastLinkError());
-                if (e == ELOOP || NameRefused(e)) {
+                // The local file could not be made (a folder or a file
+                // that may not be written at its name): the local file and
+                // why, no communication failure.
+                const uint32_t e = LastLinkError();
+                if (LocalCause(e)) {
                     it.job = 0;
-                    LocalWriteFailed(it, e, kErrCommXfer, it.source);
+                    if (e == ELOOP || NameRefused(int(e)))
+                        LocalWriteFailed(it, int(e), kErrXfer, it.target);
+                    else
+                        LocalSideFailed(it, it.target, e);
                     it.done = it.total;
                     continue;
                 }
@@ -1230,6 +1308,14 @@ void FileOpEngine::TransferStep()
             ok = m_link->Put(m_target, Param(i), &PostProgress, &it.job, it.source.c_str(), it.target.c_str());
             err = kErrCommXfer;
             remote = it.target;
+            if (!ok && LocalCause(LastLinkError())) {
+                // The local source could not be read.
+                const uint32_t e = LastLinkError();
+                it.job = 0;
+                LocalSideFailed(it, it.source, e);
+                it.done = it.total;
+                continue;
+            }
         }
         if (ok) {
             it.inProgress = true;

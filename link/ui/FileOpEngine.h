@@ -21,6 +21,7 @@ class QTimer;
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace linkui {
@@ -159,6 +160,13 @@ private:
     // long), any other refusal `otherwise` with `arg`.  The operation fails.
     void RequestRefused(uint32_t err, std::u16string_view otherwise, std::u16string_view arg,
                         std::u16string_view path, std::u16string_view second = {});
+    // A transfer that failed on the local side before anything was sent
+    // (the link could not open or create the local file `path`): "Nepodařilo
+    // se přenést soubor" with the local path and a line with the cause.
+    void LocalSideFailed(FileOpItem& item, std::u16string_view path, uint32_t err);
+    // Why a local name (plain: a name of its own, without "\") cannot go to
+    // the control system: the string id of the line, or 0 when it can.
+    static unsigned NotForControlSystem(std::u16string_view name, bool plain);
     // The last error of a link call that failed (0 without a link).
     uint32_t LastLinkError() const;
     void SetHeadline(std::u16string text);
@@ -210,6 +218,7 @@ private:
     FileOpErrorCallback m_callback = nullptr;
     std::vector<FileOpItem> m_items;
     std::vector<std::u16string> m_rejected; // set-up names refused at the start
+    std::vector<std::pair<unsigned, std::u16string>> m_refusedTargets; // (why, source) of local names
     bool m_success = true;
     bool m_cancelled = false;
     int m_requests = 0;

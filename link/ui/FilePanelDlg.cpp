@@ -2,6 +2,7 @@
 
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LocalFiles.h"
+#include "platform/sys/NativeText.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
@@ -342,11 +343,13 @@ void CFilePanelDlg::ListLocal()
     WaitCursor wait;
     m_busy = true;
     m_model->Clear();
-    m_pathEdit->setText(QString::fromStdU16String(m_path + m_mask));
+    m_pathEdit->setText(QString::fromStdU16String(sys::ShownNativeText(m_path + m_mask)));
     std::vector<FileListRecord> records;
     std::vector<sys::LocalEntry> entries;
+    // Names keep their bytes (sys::NativeToText): the row chosen is the
+    // entry a command acts on.
     std::string native;
-    if (sys::Utf16ToUtf8(m_path, native) && sys::ListLocalFolder(native.empty() ? "." : native, entries)) {
+    if (sys::TextToNative(m_path, native) && sys::ListLocalFolder(native.empty() ? "." : native, entries)) {
         if (m_path != u"/") {
             sys::LocalEntry self;
             uint16_t d = 0, t = 0;
@@ -361,7 +364,7 @@ void CFilePanelDlg::ListLocal()
         }
         records.reserve(entries.size() + 2);
         for (const auto& e : entries) {
-            const std::u16string name = sys::Utf8ToUtf16Lenient(e.name);
+            const std::u16string name = sys::NativeToText(e.name);
             if (!MatchMask(m_mask, name))
                 continue;
             uint16_t d = 0, t = 0;

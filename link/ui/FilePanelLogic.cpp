@@ -1,7 +1,9 @@
 #include "link/ui/FilePanelLogic.h"
 
 #include "link/linkobj/olnk_link_logic.h"
+#include "platform/sys/CodePage.h"
 #include "platform/sys/Format.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/Time.h"
 
 #include <QChar>
@@ -73,12 +75,49 @@ void SortOrder::HeaderClick(int column)
 }
 
 std::u16string NameOf(const FileListRecord& r) { return std::u16string(NameView(r)); }
-std::u16string ShownName(const FileListRecord& r) { return linkobj::VisibleRemoteName(NameView(r)); }
+std::u16string ShownName(const FileListRecord& r)
+{
+    return linkobj::VisibleRemoteName(sys::ShownNativeText(NameView(r)));
+}
 bool UsableRemoteName(std::u16string_view name)
 {
     return name == u"." || name == u".." || linkobj::IsPlainRemoteName(name);
 }
 bool IsFolder(const FileListRecord& r) { return r.folder != 0; }
+
+std::u16string ShortenedName(std::u16string_view shown, size_t max)
+{
+    static constexpr std::u16string_view kCut = u"...";
+    if (shown.size() <= max)
+        return std::u16string(shown);
+    if (max <= kCut.size() + 2)
+        return std::u16string(shown.substr(0, max));
+    size_t head = (max - kCut.size() + 1) / 2;
+    size_t tail = max - kCut.size() - head;
+    if (head > 0 && shown[head - 1] >= 0xD800 && shown[head - 1] <= 0xDBFF)
+        --head; // not between the two units of a character
+    size_t from = shown.size() - tail;
+    if (from < shown.size() && shown[from] >= 0xDC00 && shown[from] <= 0xDFFF)
+        ++from;
+    return std::u16string(shown.substr(0, head)) + std::u16string(kCut) + std::u16string(shown.substr(from));
+}
+
+unsigned NewFolderNameProblem(std::u16string_view name, bool remote)
+{
+    constexpr unsigned kBadName = 4872, kOutsideCodePage = 4873;
+    if (name.empty() || name == u"." || name == u"..")
+        return kBadName;
+    for (const char16_t c : name)
+        if (c < 0x20 || c == 0x7F || c == u'/' || c == u'\\')
+            return kBadName;
+    if (!remote)
+        return 0;
+    if (!linkobj::IsPlainRemoteName(name))
+        return kBadName;
+    bool lossy = false;
+    sys::WideToAnsi(name, &lossy);
+    return lossy ? kOutsideCodePage : 0;
+}
 
 FileListRecord MakeRecord(std::u16string_view name, bool folder, uint32_t size, uint16_t dosDate, uint16_t dosTime)
 {

@@ -37,12 +37,21 @@ int CompareRecords(const FileListRecord& a, const FileListRecord& b, const SortO
 // The record's name as a string (up to its zero).
 std::u16string NameOf(const FileListRecord& r);
 // The name as the lists and the summary show it: characters below 0x20
-// made visible as "?" (a name from the control system may hold any).
+// made visible as "?" (a name from the control system may hold any), a
+// byte of a local name that is no UTF-8 as "\xE9" (sys::ShownNativeText).
 std::u16string ShownName(const FileListRecord& r);
 // Whether a name listed by the control system may become a path: "." and
 // ".." (navigation) or a plain name (linkobj::IsPlainRemoteName).  Other
 // names are shown but never entered, picked or handed to an operation.
 bool UsableRemoteName(std::u16string_view name);
+// A shown name cut to at most `max` characters: its start, "...", its
+// end (a character of two units is never split).
+std::u16string ShortenedName(std::u16string_view shown, size_t max);
+// Why a typed name cannot become a new folder in a folder of the control
+// system (remote) or a local one: 0 when it can, else the string id of the
+// message (4872: empty, "." or "..", or a "\", "/" or control character,
+// remotely ":" too; 4873: characters the control system's code page lacks).
+unsigned NewFolderNameProblem(std::u16string_view name, bool remote);
 bool IsFolder(const FileListRecord& r);
 // A record for a name.
 FileListRecord MakeRecord(std::u16string_view name, bool folder, uint32_t size, uint16_t dosDate, uint16_t dosTime);

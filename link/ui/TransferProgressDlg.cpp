@@ -5,6 +5,7 @@
 #include "platform/sys/Beneath.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/Time.h"
 #include "res/StringTable.h"
 #include "res/text/StringIds.h"
@@ -52,7 +53,7 @@ XferLocalInfo LocalInfoOf(const std::u16string& nativePath)
     XferLocalInfo info;
     std::string native;
     struct stat st;
-    if (!sys::Utf16ToUtf8(nativePath, native) || ::stat(native.c_str(), &st) != 0)
+    if (!sys::TextToNative(nativePath, native) || ::stat(native.c_str(), &st) != 0)
         return info;
     info.exists = true;
     info.regular = S_ISREG(st.st_mode);
@@ -251,7 +252,7 @@ bool CTransferProgressDlg::Fetch(XferFileItem& it, std::uintptr_t param, bool& l
 {
     link = false;
     std::string base, path, rel;
-    if (it.localBase.empty() || !sys::Utf16ToUtf8(it.localBase, base) || !sys::Utf16ToUtf8(it.localPath, path) ||
+    if (it.localBase.empty() || !sys::TextToNative(it.localBase, base) || !sys::TextToNative(it.localPath, path) ||
         !sys::RelativeBelow(base, path, rel))
         return m_link->Get(m_target, param, &PostProgress, &it.job, it.remotePath.c_str(), it.localPath.c_str());
     // Below the project folder: through its descriptor, never through a link.
@@ -268,7 +269,7 @@ bool CTransferProgressDlg::Fetch(XferFileItem& it, std::uintptr_t param, bool& l
         return false;
     }
     if (m_link->GetInto(m_target, param, &PostProgress, &it.job, it.remotePath.c_str(), parent.Get(),
-                        sys::Utf8ToUtf16Lenient(name).c_str()))
+                        sys::NativeToText(name).c_str()))
         return true;
     link = sys::GetLastError() == ELOOP;
     return false;

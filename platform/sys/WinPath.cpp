@@ -1,6 +1,7 @@
 #include "platform/sys/WinPath.h"
 
 #include "platform/sys/CodePage.h"
+#include "platform/sys/NativeText.h"
 
 #include <dirent.h>
 #include <locale.h>
@@ -449,13 +450,15 @@ std::optional<std::string> FindNoCase(const std::string& folder, const std::stri
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return std::nullopt;
-    const std::u16string wanted = Utf8ToUtf16Lenient(name);
+    // Both sides through the one lossless mapping: a byte that is no UTF-8
+    // matches only itself, never a look-alike.
+    const std::u16string wanted = NativeToText(name);
     std::optional<std::string> best;
     while (dirent* e = readdir(dir)) {
         std::string_view entry = e->d_name;
         if (entry == "." || entry == "..")
             continue;
-        if (EqualNoCase(Utf8ToUtf16Lenient(entry), wanted) && (!best || entry < *best))
+        if (EqualNoCase(NativeToText(entry), wanted) && (!best || entry < *best))
             best = std::string(entry);
     }
     closedir(dir);
@@ -516,7 +519,7 @@ std::optional<std::string> ToNative(std::u16string_view path)
     if (!Mappable(path))
         return std::nullopt;
     std::string utf8;
-    if (!Utf16ToUtf8(path, utf8))
+    if (!TextToNative(path, utf8))
         return std::nullopt;
     return MapUtf8(std::move(utf8));
 }
@@ -528,7 +531,7 @@ std::optional<std::string> ToNative(std::string_view ansiPath)
     return ToNative(AnsiToWide(ansiPath));
 }
 
-std::u16string FromNative(std::string_view nativePath) { return Utf8ToUtf16Lenient(nativePath); }
+std::u16string FromNative(std::string_view nativePath) { return NativeToText(nativePath); }
 
 std::string FromNativeAnsi(std::string_view nativePath, bool* lossy)
 {

@@ -31,11 +31,14 @@ constexpr size_t kMaxPath = 260;
 // exist under its exact name is looked up without regard to case
 // ("MAIN.PLC" finds "main.plc").  Missing components are kept as given, so
 // a file to be created maps too.  Fails (nullopt) for drive-letter, UNC and
-// control-system paths and for invalid text.
+// control-system paths and for invalid text.  The text becomes bytes
+// through sys::TextToNative (NativeText.h), so the escapes of bytes that
+// are no UTF-8 come back as those bytes.
 std::optional<std::string> ToNative(std::u16string_view path);
 std::optional<std::string> ToNative(std::string_view ansiPath);
 
-// A native path (UTF-8) as a path in UTF-16 form (it still begins with "/").
+// A native path as a path in UTF-16 form (it still begins with "/"), by
+// sys::NativeToText: ToNative gives the same bytes back.
 std::u16string FromNative(std::string_view nativePath);
 // A native path (UTF-8) in the ANSI code page; lossy tells whether a
 // character had to be replaced by "?".

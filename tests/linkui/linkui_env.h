@@ -81,6 +81,28 @@ inline std::map<std::string, std::string> Tree(const std::string& root)
     return out;
 }
 
+using Hashes = std::map<std::string, uint64_t>;
+
+// Every file below root (its relative path, byte for byte) with the FNV-1a
+// hash of its content; with folders, every folder too (hash 0).
+inline Hashes HashTree(const std::string& root, bool folders = false)
+{
+    Hashes out;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const bool folder = e.is_directory();
+        if (folder && !folders)
+            continue;
+        uint64_t h = 0;
+        if (!folder) {
+            h = 1469598103934665603ull;
+            for (unsigned char c : ReadFile(e.path().string()))
+                h = (h ^ c) * 1099511628211ull;
+        }
+        out[fs::relative(e.path(), root).native()] = h;
+    }
+    return out;
+}
+
 // Scripts the listing of a folder of the control system (the request path
 // "<folder>*.*") as a hostile one would send it: a good file "good.txt", a
 // file "../../x", a file "bell" with a BEL character, a folder

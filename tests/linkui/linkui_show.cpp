@@ -6,7 +6,12 @@
 // sample folder and \DATA\, the right pane active), "linkpage" (the link
 // settings page in a sheet on a UDP string), "coninfo" (the monitor's graph
 // after a few seconds of traffic) or "filedialog" (the remote open dialog
-// at \DATA\).
+// at \DATA\).  "names-delete", "names-copy", "names-get" and "names-mkdir"
+// show the file manager's questions and reports about unusual names: the
+// delete question of a folder of look-alike and long names (everything
+// selected), the report of a copy of names the control system cannot hold
+// and of a fetch onto a local folder, and the create-folder prompt (the
+// keys sent by the caller answer them).
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/ConInfoDlg.h"
 #include "link/ui/ConnectionErrorDlg.h"
@@ -28,6 +33,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
 
 #include <cstdio>
 #include <fstream>
@@ -116,13 +123,49 @@ int main(int argc, char** argv)
     link.Start();
     auto* fc = static_cast<IOxfrC*>(link.Query(OLNK_IID_OXFRC));
 
-    if (what == QStringLiteral("filemanager")) {
+    const bool namesMode = what.startsWith(QStringLiteral("names-"));
+    if (namesMode) {
+        const std::string dir = localDir + "/projekt";
+        Fill(dir + "/caf\xE9.txt", 7);
+        Fill(dir + "/caf\xEF\xBF\xBD.txt", 9);
+        Fill(dir + "/a\xF0\x9F\x98\x80.txt", 100);
+        Fill(dir + "/b" + std::string(120, 'v') + "_" + std::string(133, 'w'), 10);
+        for (int i = 1; i <= 12; ++i)
+            Fill(dir + "/pozn" + std::to_string(i) + ".txt", 10);
+        QDir(share.path()).mkpath(QStringLiteral("x"));
+        Fill(shareDir + "/x/right1.txt", 100);
+        QDir(local.path()).mkpath(QStringLiteral("projekt/right1.txt"));
+    }
+    if (what == QStringLiteral("filemanager") || namesMode) {
         linkui::CFileManagerDlg dlg;
-        const std::u16string left = sys::Utf8ToUtf16Lenient(localDir + "/");
-        if (!dlg.Create(fc, left.c_str(), u"\\DATA\\", nullptr))
+        const std::u16string left = sys::Utf8ToUtf16Lenient(localDir + (namesMode ? "/projekt/" : "/"));
+        if (!dlg.Create(fc, left.c_str(), namesMode ? u"\\DATA\\x\\" : u"\\DATA\\", nullptr))
             return 1;
         dlg.resize(900, 520);
-        dlg.SetActivePane(1);
+        dlg.SetActivePane(namesMode && what != QStringLiteral("names-get") && what != QStringLiteral("names-mkdir") ? 0 : 1);
+        if (namesMode)
+            QTimer::singleShot(1500, &dlg, [&dlg, what] {
+                linkui::CFilePanelDlg* pane = what == QStringLiteral("names-get") ? dlg.Right() : dlg.Left();
+                int command = linkui::CFileManagerDlg::ID_CREATEDIR;
+                pane->ClearSelection();
+                for (int row = 0; row < pane->Model()->rowCount(); ++row) {
+                    const QString name = pane->Model()->index(row, 0).data().toString();
+                    const bool take = what == QStringLiteral("names-delete") ||
+                                      (what == QStringLiteral("names-copy") &&
+                                       (name.startsWith(u'a') || name.startsWith(QStringLiteral("caf")) ||
+                                        name == QStringLiteral("pozn1.txt"))) ||
+                                      (what == QStringLiteral("names-get") && name == QStringLiteral("right1.txt"));
+                    if (take)
+                        pane->Details()->selectionModel()->select(
+                            pane->Model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                }
+                if (what == QStringLiteral("names-delete"))
+                    command = linkui::CFileManagerDlg::ID_DELETE;
+                else if (what != QStringLiteral("names-mkdir"))
+                    command = linkui::CFileManagerDlg::ID_COPY;
+                if (auto* b = dlg.findChild<QToolButton*>(QStringLiteral("c%1").arg(command)))
+                    b->click();
+            });
         QObject::connect(&dlg, &QDialog::finished, &app, &QApplication::quit);
         return app.exec();
     }

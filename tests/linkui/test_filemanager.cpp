@@ -141,7 +141,7 @@ TEST_F(Manager, DeleteCreateFolderAndNoSelection)
     for (QWidget* w : VisibleTopLevels())
         EXPECT_EQ(w, dlg.get()) << detail::Describe(w).toStdString();
 
-    // A name the control system refuses.
+    // A name that would climb: refused before anything is sent.
     OnNextModal<QDialog>([](QDialog* d) {
         FindChild<QLineEdit>(d, "c11177")->setText(QStringLiteral("a..b\\..\\z"));
         FindChild<QAbstractButton>(d, "c1")->click();
@@ -150,7 +150,9 @@ TEST_F(Manager, DeleteCreateFolderAndNoSelection)
         PromptScript prompts({ui::IDOK});
         Press(CFileManagerDlg::ID_CREATEDIR);
         ASSERT_EQ(prompts.Texts().size(), 1u);
-        EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Adresář \\DATA\\x\\a..b\\..\\z se nepodařilo vytvořit!"));
+        EXPECT_EQ(prompts.Texts()[0], QStringLiteral("Jméno adresáře \"a..b\\..\\z\" nelze použít: nesmí být prázdné, "
+                                                     "\".\" ani \"..\" a nesmí obsahovat \"\\\", \"/\" ani řídicí znaky (na "
+                                                     "řídícím systému ani \":\")."));
     }
     Idle();
 

@@ -22,23 +22,6 @@ using linkui::CFilePanelDlg;
 
 namespace {
 
-using Hashes = std::map<std::string, uint64_t>;
-
-// Every file below root (relative path) with the FNV-1a hash of its bytes.
-Hashes HashTree(const std::string& root)
-{
-    Hashes out;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        if (e.is_directory())
-            continue;
-        uint64_t h = 1469598103934665603ull;
-        for (unsigned char c : ReadFile(e.path().string()))
-            h = (h ^ c) * 1099511628211ull;
-        out[fs::relative(e.path(), root).string()] = h;
-    }
-    return out;
-}
-
 class ActivePane : public ::testing::Test
 {
 protected:

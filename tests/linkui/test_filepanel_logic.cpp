@@ -132,3 +132,32 @@ TEST(FilePanelLogic, MasksFiltersAndTypedNames)
     EXPECT_TRUE(HasWildcard(name));
     EXPECT_EQ(folder, u"\\PLCOUTPUT\\");
 }
+
+// A long shown name keeps its start and end around "..." and never splits
+// a character of two units; a new folder's name is checked for its side.
+TEST(FilePanelLogic, ShortenedNamesAndNewFolderNames)
+{
+    EXPECT_EQ(ShortenedName(u"short.txt", 60), u"short.txt");
+    const std::u16string shortened = ShortenedName(std::u16string(100, u'a') + u".txt", 20);
+    EXPECT_EQ(shortened, std::u16string(9, u'a') + u"..." + std::u16string(4, u'a') + u".txt");
+    // "😀" is two units: cut before it at the start, after it at the end.
+    std::u16string emoji;
+    for (int i = 0; i < 20; ++i)
+        emoji += u"😀";
+    const std::u16string cut = ShortenedName(emoji, 10);
+    EXPECT_LE(cut.size(), 10u);
+    EXPECT_EQ(cut, u"😀😀...😀");
+    EXPECT_EQ(ShortenedName(emoji.substr(0, 8), 8), emoji.substr(0, 8));
+
+    for (std::u16string_view bad : {u"", u".", u"..", u"..\\evil", u"a/b", u"a\tb"}) {
+        EXPECT_EQ(NewFolderNameProblem(bad, true), 4872u);
+        EXPECT_EQ(NewFolderNameProblem(bad, false), 4872u);
+    }
+    EXPECT_EQ(NewFolderNameProblem(u"c:d", true), 4872u);
+    EXPECT_EQ(NewFolderNameProblem(std::u16string(256, u'x'), true), 4872u);
+    EXPECT_EQ(NewFolderNameProblem(u"a😀", true), 4873u);
+    for (std::u16string_view good : {u"a..b", u"Řízení", u".cfg", u"-x"})
+        EXPECT_EQ(NewFolderNameProblem(good, true), 0u);
+    EXPECT_EQ(NewFolderNameProblem(u"c:d", false), 0u);
+    EXPECT_EQ(NewFolderNameProblem(u"a😀", false), 0u);
+}

@@ -380,6 +380,24 @@ TEST(WinPath, ToNativeRefusesForeignPaths)
     EXPECT_EQ(ToNative(std::string_view("/no\\such\\place/x.plc")), "/no/such/place/x.plc");
 }
 
+// A name that is no UTF-8 maps to itself and its look-alike to itself,
+// the exact name and through the case-blind lookup alike.
+TEST(WinPath, NamesThatAreNoUtf8MapToThemselves)
+{
+    testsupport::TempDir dir;
+    dir.Write("Caf\xE9.txt", "latin");
+    dir.Write("Caf\xEF\xBF\xBD.txt", "replacement");
+    const string root = dir.Path();
+    for (const string name : {"Caf\xE9.txt", "Caf\xEF\xBF\xBD.txt"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ToNative(FromNative(root + "/" + name)), root + "/" + name);
+        std::u16string upper = FromNative(name);
+        for (char16_t& c : upper)
+            c = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+        EXPECT_EQ(ToNative(FromNative(root) + u"/" + upper), root + "/" + name);
+    }
+}
+
 TEST(WinPath, ToNativeFindsNamesWithoutRegardToCase)
 {
     testsupport::TempDir dir;
