@@ -197,7 +197,11 @@ bool MainFrameBase::LoadFrame(uint32_t resourceId)
     return true;
 }
 
-ChildFrame* MainFrameBase::MDIGetActive() const { return qobject_cast<ChildFrame*>(m_area->activeSubWindow()); }
+// The area is gone when a derived frame replaced the central widget.
+ChildFrame* MainFrameBase::MDIGetActive() const
+{
+    return m_area ? qobject_cast<ChildFrame*>(m_area->activeSubWindow()) : nullptr;
+}
 
 View* MainFrameBase::GetActiveView() const
 {
