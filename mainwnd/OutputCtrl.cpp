@@ -346,8 +346,14 @@ void COutputCtrl::mouseDoubleClickEvent(QMouseEvent* e)
 
 void COutputCtrl::keyPressEvent(QKeyEvent* e)
 {
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & ~Qt::KeypadModifier)) {
+    const auto mods = e->modifiers() & ~Qt::KeypadModifier;
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !mods) {
         JumpOrBeep(textCursor().position());
+        return;
+    }
+    if ((e->key() == Qt::Key_Menu && !mods) ||
+        (e->key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+        ShowContextMenu(CaretPoint());
         return;
     }
     CRichEdit20Ctrl::keyPressEvent(e);
@@ -355,8 +361,13 @@ void COutputCtrl::keyPressEvent(QKeyEvent* e)
 
 void COutputCtrl::contextMenuEvent(QContextMenuEvent* e)
 {
-    QPoint pt = e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->globalPos();
-    ShowContextMenu(pt);
+    ShowContextMenu(e->reason() == QContextMenuEvent::Keyboard ? CaretPoint() : e->globalPos());
+}
+
+QPoint COutputCtrl::CaretPoint()
+{
+    ensureCursorVisible();
+    return viewport()->mapToGlobal(cursorRect().bottomLeft());
 }
 
 void COutputCtrl::ShowContextMenu(const QPoint& screenPoint)

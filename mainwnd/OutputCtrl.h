@@ -95,6 +95,9 @@ private:
     void JumpTo(const OutputTag& tag);
     void JumpOrBeep(int position);
     void FollowEnd();
+    // The screen point below the caret (scrolled into view): where the
+    // context menu opens from the keyboard.
+    QPoint CaretPoint();
 
     std::vector<OutputTag> m_tags;
     int m_current = -1;

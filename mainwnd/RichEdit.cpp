@@ -14,6 +14,9 @@ bool CRichEdit20Ctrl::Create(uint32_t style, const QRect& rect, QWidget* parent,
     m_id = id;
     setObjectName(QStringLiteral("c%1").arg(id));
     setReadOnly(style & ES_READONLY);
+    // A read-only control still has its caret: the keys move it and select.
+    if (style & ES_READONLY)
+        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setFrameShape(style & WS_BORDER ? QFrame::StyledPanel : QFrame::NoFrame);
     setVerticalScrollBarPolicy(style & WS_VSCROLL ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(style & WS_HSCROLL ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);

@@ -2,9 +2,18 @@
 
 #include "res/Resources.h"
 
+#include "platform/ui/Beep.h"
+
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
-#include <QVariant>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTextEdit>
+#include <QVariant>
 
 namespace ui {
 
@@ -223,5 +232,61 @@ uint16_t TranslateAccelerator(const QKeyEvent& event, const std::vector<const Ac
                 return cmd;
     return 0;
 }
+
+// ---- keys with Alt or Ctrl never type ----------------------------------------
+
+bool TakesTypedText(const QObject* watched)
+{
+    return qobject_cast<const QLineEdit*>(watched) ||
+           qobject_cast<const QAbstractSpinBox*>(watched) ||
+           qobject_cast<const QComboBox*>(watched) || qobject_cast<const QTextEdit*>(watched) ||
+           qobject_cast<const QPlainTextEdit*>(watched) ||
+           qobject_cast<const QAbstractItemView*>(watched);
+}
+
+namespace {
+
+// Qt's text controls take any key with a printable text as typed text,
+// Alt+Q included, and a combo box or a list searches its items with it.
+// Such a key that no shortcut took (an access key, an accelerator) reaches
+// the control here; it gets the key without its text, so that its own
+// Alt and Ctrl keys (Ctrl+C, Ctrl+Left) still work and nothing is typed.
+// A key that nobody takes sounds the beep.
+class TypedKeyGuard : public QObject
+{
+public:
+    explicit TypedKeyGuard(QObject* app) : QObject(app) { app->installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        auto* ke = static_cast<QKeyEvent*>(e);
+        if (!(ke->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) || ke->text().isEmpty() ||
+            !TakesTypedText(watched) || CapturesKeys(watched))
+            return false;
+        QKeyEvent plain(ke->type(), ke->key(), ke->modifiers(), ke->nativeScanCode(),
+                        ke->nativeVirtualKey(), ke->nativeModifiers(), QString(),
+                        ke->isAutoRepeat(), ke->count(), ke->device());
+        // The key goes on to the control's parents from there, if it is ignored.
+        QCoreApplication::sendEvent(watched, &plain);
+        if (!plain.isAccepted())
+            MessageBeep(0);
+        ke->accept();
+        return true;
+    }
+};
+
+void InstallTypedKeyGuard()
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        new TypedKeyGuard(app);
+}
+
+// Every application of the program has the guard, made with it: the
+// dialogs, sheets, bars and combo boxes of every window, tests included.
+Q_COREAPP_STARTUP_FUNCTION(InstallTypedKeyGuard)
+
+} // namespace
 
 } // namespace ui

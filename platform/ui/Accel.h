@@ -70,6 +70,14 @@ uint16_t VirtualKeyFromName(const QString& name);
 inline constexpr char kCapturesKeysProperty[] = "swCapturesKeys";
 bool CapturesKeys(const QObject* watched);
 
+// A control that takes typed text from keys: edit fields, spin boxes, combo
+// boxes (editable or not: they search their items), text edits and lists.
+// A key with Alt or Ctrl never types into one: the application filters the
+// text out of such a key before the control gets it (an access key or an
+// accelerator has taken it before, if one names it), and a key that nothing
+// takes sounds the beep.  The editor's views type their own keys.
+bool TakesTypedText(const QObject* watched);
+
 // Translates a key press with the tables in order (a view's own table
 // first, then its frame's); null tables are skipped.
 uint16_t TranslateAccelerator(const QKeyEvent& event, const std::vector<const AccelTable*>& tables);

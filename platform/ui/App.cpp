@@ -197,7 +197,11 @@ bool MainFrameBase::LoadFrame(uint32_t resourceId)
     return true;
 }
 
-ChildFrame* MainFrameBase::MDIGetActive() const { return qobject_cast<ChildFrame*>(m_area->activeSubWindow()); }
+// The area is gone when a derived frame replaced the central widget.
+ChildFrame* MainFrameBase::MDIGetActive() const
+{
+    return m_area ? qobject_cast<ChildFrame*>(m_area->activeSubWindow()) : nullptr;
+}
 
 View* MainFrameBase::GetActiveView() const
 {
@@ -246,10 +250,20 @@ void MainFrameBase::UpdateActiveMenu(bool force)
 uint32_t MainFrameBase::FindAccelerator(const QKeyEvent& e) const
 {
     std::vector<const AccelTable*> tables;
-    if (View* v = FocusedView()) {
+    // A view's own keys (the editor's caret keys) belong to it only while
+    // the focus is in it or its document window: with the focus in a bar
+    // (the output window) the active document window's table still applies.
+    QWidget* focus = QApplication::focusWidget();
+    ChildFrame* active = MDIGetActive();
+    auto holdsFocus = [focus](const QWidget* w) {
+        return !focus || (w && (w == focus || w->isAncestorOf(focus)));
+    };
+    if (View* v = FocusedView(); v && (holdsFocus(v) || holdsFocus(active))) {
         tables.push_back(v->Accelerators());
         if (ChildFrame* f = v->GetParentFrame())
             tables.push_back(f->Accelerators());
+    } else if (active) {
+        tables.push_back(active->Accelerators());
     }
     tables.push_back(m_accel.get());
     return ui::TranslateAccelerator(e, tables);

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
@@ -30,6 +31,8 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
+#include <utility>
 
 namespace ui {
 
@@ -132,11 +135,20 @@ void KeepTypedText(QComboBox* combo)
     // The combo's own handler would make an item that differs in case the
     // current one, and so change the text to it.
     QObject::disconnect(edit, &QLineEdit::editingFinished, combo, nullptr);
-    QObject::connect(edit, &QLineEdit::editingFinished, combo, [combo] {
+    // Only a text the user typed is chosen when the field is left: passing
+    // through the field chooses nothing (the text set by the program may
+    // equal an item that is not the current one).
+    auto typed = std::make_shared<bool>(false);
+    QObject::connect(edit, &QLineEdit::textEdited, combo, [typed] { *typed = true; });
+    QObject::connect(edit, &QLineEdit::editingFinished, combo, [combo, typed] {
         const QString text = combo->currentText();
         const int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        const bool chosen = std::exchange(*typed, false);
         if (index >= 0 && index != combo->currentIndex()) {
+            const QSignalBlocker quiet(chosen ? nullptr : combo);
             combo->setCurrentIndex(index);
+        }
+        if (chosen && index >= 0) {
             emit combo->activated(index);
             emit combo->textActivated(text);
         }

@@ -346,4 +346,125 @@ TEST_F(OutputJumpTest, ContextMenuOffersItsItemsAndCopy)
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
 }
 
+TEST_F(OutputJumpTest, KeyboardCaretMovesSelectsJumpsAndOpensTheMenuAtTheCaret)
+{
+    CKVTWorkspace workspace;
+    ASSERT_TRUE(workspace.GetContextMenuManager()->AddMenu(QStringLiteral("Okno výstupu"), 555));
+    std::string text;
+    for (int i = 1; i <= 10; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    dir.Write("Main.txt", text);
+    const QString main = QString::fromStdString(dir / "Main.txt");
+    ctrl->AppendText(u"Tvorba PLC\r\n");
+    Tagged(QStringLiteral("Main.txt(4) : error\r\n"), main, 4, 3, QStringLiteral("E1"));
+    ctrl->AppendText(u"plain\r\n");
+    Tagged(QStringLiteral("Main.txt(7) : warning\r\n"), main, 7, 2, QStringLiteral("E2"));
+    ctrl->AppendText(u"end");
+    ctrl->setFocus();
+    ASSERT_TRUE(
+        WaitFor([this] { return ctrl->hasFocus(); }, 2000, "the output window has the focus"));
+    auto line = [this] { return ctrl->textCursor().blockNumber(); };
+    auto column = [this] { return ctrl->textCursor().positionInBlock(); };
+
+    // Ctrl+Home, the arrows, End and Home move the caret.
+    PostKey(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(ctrl->textCursor().position(), 0);
+    PostKey(Qt::Key_Down);
+    PostKey(Qt::Key_Down);
+    EXPECT_EQ(line(), 2);
+    PostKey(Qt::Key_End);
+    EXPECT_EQ(column(), 5);
+    PostKey(Qt::Key_Left);
+    EXPECT_EQ(column(), 4);
+    PostKey(Qt::Key_Home);
+    EXPECT_EQ(column(), 0);
+    // Enter on plain text beeps and jumps nowhere.
+    int beeps = ui::BeepCount();
+    PostKey(Qt::Key_Return);
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    EXPECT_EQ(ctrl->CurrentTag(), -1);
+    EXPECT_EQ(ui::FocusedView(), nullptr);
+    // Up to the tagged line, Enter: its source at its position.
+    PostKey(Qt::Key_Up);
+    PostKey(Qt::Key_End);
+    PostKey(Qt::Key_Return);
+    EXPECT_EQ(ctrl->CurrentTag(), 0);
+    auto* view = qobject_cast<CStructuredTextView*>(ui::FocusedView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetCursorPos(), (EdtPoint{2, 3}));
+    EXPECT_EQ(ui::BeepCount(), beeps + 1);
+    auto refocus = [this, view] {
+        ASSERT_TRUE(WaitFor([view] { return view->isAncestorOf(QApplication::focusWidget()); },
+                            2000, "focus in the text view"));
+        ctrl->setFocus();
+        ASSERT_TRUE(
+            WaitFor([this] { return ctrl->hasFocus(); }, 2000, "the output window has the focus"));
+    };
+
+    // Back in the output window: Ctrl+End, PgUp and PgDn.
+    refocus();
+    PostKey(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(line(), 4);
+    EXPECT_EQ(column(), 3);
+    PostKey(Qt::Key_PageUp);
+    EXPECT_EQ(line(), 0);
+    PostKey(Qt::Key_PageDown);
+    EXPECT_EQ(line(), 4);
+    EXPECT_FALSE(ctrl->textCursor().hasSelection());
+    // The second tag by the arrows, Enter.
+    PostKey(Qt::Key_Up);
+    PostKey(Qt::Key_Home);
+    PostKey(Qt::Key_Return);
+    EXPECT_EQ(ctrl->CurrentTag(), 1);
+    EXPECT_EQ(view->GetCursorPos(), (EdtPoint{1, 6}));
+
+    // Shift selects, across plain and tagged lines.
+    refocus();
+    PostKey(Qt::Key_Home, Qt::ControlModifier);
+    PostKey(Qt::Key_Down, Qt::ShiftModifier);
+    PostKey(Qt::Key_Down, Qt::ShiftModifier);
+    PostKey(Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(ctrl->textCursor().selectedText(),
+              QStringLiteral("Tvorba PLC\u2029Main.txt(4) : error\u2029plain"));
+    PostKey(Qt::Key_Down, Qt::ShiftModifier);
+    PostKey(Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_TRUE(ctrl->textCursor().selectedText().endsWith(
+        QStringLiteral("plain\u2029Main.txt(7) : warning")));
+    PostKey(Qt::Key_Up, Qt::ShiftModifier);
+    PostKey(Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(ctrl->textCursor().selectedText(),
+              QStringLiteral("Tvorba PLC\u2029Main.txt(4) : error\u2029"));
+
+    // The menu key opens the context menu at the caret, copy enabled; its
+    // Enter copies the selection.
+    const QPoint caret = ctrl->viewport()->mapToGlobal(ctrl->cursorRect().bottomLeft());
+    EXPECT_GT(caret.y(), ctrl->mapToGlobal(QPoint(0, 5)).y() + 10); // the caret is not at the top
+    PostKey(Qt::Key_Menu);
+    CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->pos(), caret);
+    EXPECT_FALSE(popup->GetMenuBar()->Items().Style(0) & TBBS_DISABLED);
+    QApplication::clipboard()->clear();
+    PostKey(Qt::Key_Home);
+    PostKey(Qt::Key_Return);
+    ASSERT_TRUE(
+        WaitFor([] { return CKVTPopupMenu::ActivePopup() == nullptr; }, 2000, "the popup closes"));
+    EXPECT_TRUE(WaitFor(
+        [] {
+            return QApplication::clipboard()->text() ==
+                   QStringLiteral("Tvorba PLC\nMain.txt(4) : error\n");
+        },
+        2000, "the copy"));
+    // Shift+F10 too.
+    ASSERT_TRUE(
+        WaitFor([this] { return ctrl->hasFocus(); }, 2000, "the output window has the focus"));
+    PostKey(Qt::Key_F10, Qt::ShiftModifier);
+    popup = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->pos(), caret);
+    PressKey(popup, Qt::Key_Escape);
+    WaitFor([] { return CKVTPopupMenu::ActivePopup() == nullptr; }, 2000, "the popup closes");
+    EXPECT_EQ(ctrl->Text().size(), 62); // nothing typed
+}
+
 } // namespace

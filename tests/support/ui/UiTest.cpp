@@ -5,9 +5,11 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QClipboard>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,10 +17,12 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
+#include <QTabBar>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest/QTest>
@@ -506,6 +510,67 @@ void PressEscape(QWidget* w)
     // QTest goes through the shortcut override and the shortcuts first, as
     // the keyboard does.
     QTest::keyClick(target, Qt::Key_Escape);
+}
+
+QString AccessKeys(QWidget* root)
+{
+    QString keys;
+    auto add = [&keys](const QString& text) {
+        for (qsizetype i = text.indexOf(QLatin1Char('&')); i >= 0 && i + 1 < text.size();
+             i = text.indexOf(QLatin1Char('&'), i + 2))
+            if (text[i + 1] != QLatin1Char('&')) {
+                keys += text[i + 1].toUpper();
+                return;
+            }
+    };
+    for (QLabel* l : root->findChildren<QLabel*>())
+        if (l->buddy())
+            add(l->text());
+    for (QAbstractButton* b : root->findChildren<QAbstractButton*>())
+        add(b->text());
+    for (QGroupBox* g : root->findChildren<QGroupBox*>())
+        add(g->title());
+    for (QTabBar* t : root->findChildren<QTabBar*>())
+        for (int i = 0; i < t->count(); ++i)
+            add(t->tabText(i));
+    return keys;
+}
+
+QStringList KeysThatType(QWidget* field)
+{
+    QLineEdit* edit = qobject_cast<QLineEdit*>(field);
+    if (!edit)
+        edit = field->findChild<QLineEdit*>();
+    if (!edit) {
+        ADD_FAILURE() << "KeysThatType: no edit in " << detail::Describe(field).toStdString();
+        return {};
+    }
+    const QString accessKeys = AccessKeys(field->window());
+    static const QRegularExpression letter(QStringLiteral("[A-Za-z]"));
+    QGuiApplication::clipboard()->clear();
+    const std::pair<Qt::KeyboardModifiers, const char*> kinds[] = {
+        {Qt::AltModifier, "Alt+"},
+        {Qt::ControlModifier, "Ctrl+"},
+        {Qt::ControlModifier | Qt::AltModifier, "Ctrl+Alt+"}};
+    QStringList typed;
+    for (const auto& [mods, name] : kinds)
+        for (char c = 'A'; c <= 'Z'; ++c) {
+            if ((mods & Qt::AltModifier) && accessKeys.contains(QLatin1Char(c)))
+                continue;
+            // The focus first: a page may show its values when a control
+            // loses it.
+            field->setFocus();
+            PumpEvents();
+            edit->setText(QStringLiteral("0123"));
+            QTest::keyClick(field, Qt::Key(Qt::Key_A + (c - 'A')), mods);
+            const bool focused = QApplication::focusWidget() == field ||
+                                 field->isAncestorOf(QApplication::focusWidget());
+            if (edit->text().contains(letter) || !focused)
+                typed << QStringLiteral("%1%2: %3%4")
+                             .arg(QLatin1String(name), QChar(c), edit->text(),
+                                  focused ? QString() : QStringLiteral(" (focus moved)"));
+        }
+    return typed;
 }
 
 QList<QWidget*> VisibleTopLevels(const QList<QWidget*>& except)

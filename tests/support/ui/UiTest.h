@@ -168,6 +168,17 @@ QStringList VisibleScrollBars(QWidget* root);
 // when nothing inside has it), as the keyboard sends it: the shortcut
 // override first, then the key press and the release.
 void PressEscape(QWidget* w);
+// The letters of the access keys ("&Najít" gives N) of the labels with a
+// buddy, buttons, group boxes and tabs under root (hidden ones too), upper
+// case.
+QString AccessKeys(QWidget* root);
+// Presses Alt, Ctrl and Ctrl+Alt with every letter A-Z in field (an edit,
+// a spin box or a combo box), each from the text "0123" with the caret at
+// the end and an empty clipboard, as the keyboard sends them (the shortcut
+// override first).  Letters of the access keys of field's window are not
+// pressed with Alt.  Returns the keys after which the field holds a letter
+// or lost the focus, each named with its text ("Alt+Q: 0123q").
+QStringList KeysThatType(QWidget* field);
 // The visible top-level windows other than the ones given (a test asks
 // that no dialog stays open or blank).
 QList<QWidget*> VisibleTopLevels(const QList<QWidget*>& except = {});
