@@ -198,6 +198,23 @@ bool CBinDoc::OnSaveDocument(const QString& path)
     return true;
 }
 
+bool CBinDoc::WriteCopy(const QString& path, uint32_t& cause)
+{
+    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    if (!native) {
+        cause = ENAMETOOLONG;
+        return false;
+    }
+    sys::AtomicFile file;
+    bool unavailable = false;
+    if (file.Open(*native, sys::AtomicFile::kNoReplace) &&
+        m_data.WriteTo([&file](const char* bytes, size_t n) { return file.Write(bytes, n); }, &unavailable) &&
+        file.Commit())
+        return true;
+    cause = unavailable ? EIO : sys::GetLastError();
+    return false;
+}
+
 void CBinDoc::OnCloseDocument()
 {
     if (m_closed)

@@ -176,6 +176,35 @@ void ProjectDocument::SaveWorkspace(const std::u16string& path)
     m_workspaceLossyValue.reset();
 }
 
+std::optional<std::string> ProjectDocument::ProjectFileBytes(const std::u16string& path)
+{
+    // Written for the place of the project file, so that the paths of the
+    // older formats stay relative to its folder.
+    KxpArchive ar(true, path);
+    try {
+        WriteProjectHeader(ar, m_data.FormatVersion);
+        switch (m_data.FormatVersion) {
+        case 6:
+            WriteProjectBodyV6(ar, m_data);
+            break;
+        case 5:
+            WriteProjectBodyV5(ar, m_data);
+            break;
+        case 4:
+        case 3:
+        case 2:
+        case 1:
+            WriteOldProject(ar, m_data.FormatVersion);
+            break;
+        default:
+            return std::nullopt;
+        }
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return ar.Bytes();
+}
+
 void ProjectDocument::NoteLossy(const KxpArchive& ar)
 {
     // The project file's own value comes first, then the workspace file's.

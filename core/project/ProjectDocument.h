@@ -150,6 +150,10 @@ public:
     // writes it, and leaves the project file as it is (formats 1 to 4 have
     // no workspace file: nothing is written).  A failure is reported.
     void SaveWorkspace(const std::u16string& path);
+    // The bytes the project file at path would get from a save in its own
+    // format, without the conversion question and without writing anything
+    // (the workspace file neither); nullopt when they cannot be made.
+    std::optional<std::string> ProjectFileBytes(const std::u16string& path);
     // The whole project file; a bad file throws ProjectFormatError, a format
     // without a writer ProjectWriteError.
     void Serialize(KxpArchive& ar);

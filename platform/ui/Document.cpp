@@ -20,6 +20,7 @@
 #include "res/Resources.h"
 #include "res/StringTable.h"
 
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
@@ -262,6 +263,35 @@ bool Document::OnSaveDocument(const QString& path)
         return false;
     }
     SetModifiedFlag(false);
+    return true;
+}
+
+bool Document::WriteCopy(const QString& path, uint32_t& cause)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    try {
+        Archive ar(buffer, true, this);
+        Serialize(ar);
+    } catch (const ArchiveException&) {
+        cause = EIO;
+        return false;
+    }
+    return WriteNewFile(path, std::string_view(buffer.data().constData(), size_t(buffer.data().size())), cause);
+}
+
+bool WriteNewFile(const QString& path, std::string_view bytes, uint32_t& cause)
+{
+    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    if (!native) {
+        cause = ENAMETOOLONG;
+        return false;
+    }
+    sys::AtomicFile file;
+    if (!file.Open(*native, sys::AtomicFile::kNoReplace) || !file.Write(bytes) || !file.Commit()) {
+        cause = sys::GetLastError();
+        return false;
+    }
     return true;
 }
 
@@ -742,6 +772,7 @@ Document* DocTemplate::OpenDocumentFile(const QString& path, bool makeVisible, b
         return nullptr;
     }
     bool ok;
+    doc->m_opening = true;
     if (path.isEmpty()) {
         // The default title first, so that a title that OnNewDocument sets
         // (through a path) stays.
@@ -754,6 +785,7 @@ Document* DocTemplate::OpenDocumentFile(const QString& path, bool makeVisible, b
         if (ok)
             doc->SetPathName(path, addToRecent); // only after a successful open
     }
+    doc->m_opening = false;
     if (!ok) {
         doc->SetAutoDelete(false);
         delete frame;
