@@ -536,8 +536,16 @@ void CStrandworkApp::InstallCloseOnSignal()
     // A hang-up (the terminal that started the program was closed) ends
     // the program as a terminate does: without a handler it would end at
     // once, and the settings and the workspace of the session were lost.
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+    // A signal the program was started with ignored (nohup ignores the
+    // hang-up, a shell the interrupt of a program it started in the
+    // background) stays ignored: only what would end the program gets the
+    // orderly end.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction inherited{};
+        if (::sigaction(sig, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(sig, &sa, nullptr);
+    }
 }
 
 namespace {

@@ -1,7 +1,8 @@
 // The program itself, ended in the ways a user ends it and with files it
 // cannot read or folders it cannot write: a signal while the error of a
 // project that could not be read is shown writes no workspace file, a
-// hang-up ends as a terminate does, and an unmodified project on a
+// hang-up ends as a terminate does (unless the program was started with
+// it ignored), and an unmodified project on a
 // read-only folder closes without asking for another name.  It runs under
 // a virtual X server (tests/app/ProgramUnderX.h).
 
@@ -55,16 +56,22 @@ protected:
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
     // Starts the program and waits until its main window shows and the
-    // start-up's own work is done (the box of F1 came and went).
+    // start-up's own work is done.
     void StartShown(const std::string& file)
     {
         ASSERT_NO_FATAL_FAILURE(Start(file));
         ASSERT_TRUE(testsupport::WaitUntil(
             [&] { return (frame = x.Shown(program.processId(), "Strandwork - ", false)) != 0; }, 60000))
             << "the main window did not show";
+        ASSERT_NO_FATAL_FAILURE(Handled());
+    }
+    // Every key sent before was handled: the box of F1 came and went.
+    void Handled()
+    {
         x.Keys(frame, {"F1"});
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 20000)) << "no message box";
-        x.Keys(Box(), {"Escape"});
+        Window box = 0;
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return (box = Box()) != 0; }, 20000)) << "no message box";
+        x.Keys(box, {"Escape"});
         ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000)) << "the message box stays";
     }
     Ending Finish(int ms = 20000)
@@ -153,6 +160,21 @@ TEST_F(ProgramEnding, AHangUpEndsLikeATerminate)
     EXPECT_GE(sys::Profile::GetInt(u"AppWindow", u"ShowCmd", -1), 1);
     EXPECT_EQ(sys::Profile::GetString(u"Recent File List", u"Project1"), Q(folder + "/Lis.kxp").toStdU16String());
     sys::RegistryStore::Reset();
+}
+
+TEST_F(ProgramEnding, AHangUpInheritedAsIgnoredStaysIgnored)
+{
+    // As `nohup strandwork Lis.kxp &` starts it.
+    const std::string folder = CopyProject();
+    hangUpIgnored = true;
+    ASSERT_NO_FATAL_FAILURE(StartShown(folder + "/Lis.kxp"));
+    ::kill(static_cast<pid_t>(program.processId()), SIGHUP);
+    // The program goes on: a message box after the hang-up shows and waits
+    // for its answer; a terminate still ends it.
+    ASSERT_NO_FATAL_FAILURE(Handled());
+    EXPECT_EQ(program.state(), QProcess::Running);
+    const Ending end = Signal(SIGTERM);
+    EXPECT_EQ(end.status, 0) << end.err.toStdString();
 }
 
 TEST_F(ProgramEnding, AnUnmodifiedProjectOnAReadOnlyFolderClosesWithoutAQuestion)
