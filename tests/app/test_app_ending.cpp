@@ -144,7 +144,10 @@ TEST_F(ProgramEnding, AHangUpEndsLikeATerminate)
     const std::string folder = CopyProject();
     const auto before = Snapshot(folder);
     ASSERT_NO_FATAL_FAILURE(StartShown(folder + "/Lis.kxp"));
-    x.Keys(frame, {"1"}); // a modified document stays as it is on disk
+    // A modified document stays as it is on disk: the key is handled before
+    // the signal comes, and its copy below shows that it was modified.
+    x.Keys(frame, {"1"});
+    ASSERT_NO_FATAL_FAILURE(Handled());
     const Ending end = Signal(SIGHUP);
     EXPECT_EQ(end.status, 0) << end.err.toStdString();
     EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal"))) << end.err.toStdString();
@@ -155,6 +158,9 @@ TEST_F(ProgramEnding, AHangUpEndsLikeATerminate)
     EXPECT_EQ(after["Lis.kxw"].find("chybi.txt"), std::string::npos);
     after["Lis.kxw"] = before.at("Lis.kxw");
     EXPECT_EQ(after, before);
+    EXPECT_TRUE(end.err.contains(QStringLiteral("strandwork: the unsaved changes of ")))
+        << "no document was modified when the signal came\n"
+        << end.err.toStdString();
     // The settings of the session: the placement and the recent list.
     sys::RegistryStore::Reset();
     EXPECT_GE(sys::Profile::GetInt(u"AppWindow", u"ShowCmd", -1), 1);
@@ -229,14 +235,24 @@ TEST_F(ProgramEnding, AModifiedDocumentIsAskedAboutAndNoClosesWithoutSaving)
     x.Close(frame);
     // The workspace file's report, then the question about the text file:
     // its No closes the program without saving.
+    // Each condition looks the box up once: the report may close between
+    // two lookups.
     const auto ended = [&] { return program.state() == QProcess::NotRunning || program.waitForFinished(1); };
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0 || ended(); }, 20000)) << "no report";
-    const Window report = Box();
+    Window report = 0;
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return (report = Box()) != 0 || ended(); }, 20000)) << "no report";
     ASSERT_NE(report, 0u) << "the program ended without the report";
     x.Keys(report, {"Return"});
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return (Box() != 0 && Box() != report) || ended(); }, 20000));
-    ASSERT_NE(Box(), 0u) << "the program ended without the question";
-    x.Keys(Box(), {"alt+n"});
+    Window question = 0;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            const Window box = Box();
+            if (box != 0 && box != report)
+                question = box;
+            return question != 0 || ended();
+        },
+        20000));
+    ASSERT_NE(question, 0u) << "the program ended without the question";
+    x.Keys(question, {"alt+n"});
     const Ending end = Finish();
     EXPECT_EQ(end.status, 0) << "the program did not end\n" << end.err.toStdString();
     EXPECT_EQ(Snapshot(dir.Path()), before);
