@@ -186,6 +186,7 @@ bool CBinDoc::OnSaveDocument(const QString& path)
     if (!ok) {
         if (!unavailable)
             return failed(cause);
+        SaveCannotGoElsewhere();
         ui::Prompt(FormatResString(IDS_BIN_BYTES_UNAVAILABLE, QDir::toNativeSeparators(GetPathName())), {},
                    ui::MB_ICONEXCLAMATION);
         return false;

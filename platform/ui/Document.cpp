@@ -340,8 +340,9 @@ bool Document::CanCloseFrame(ChildFrame* frame)
 
 bool Document::DoFileSave()
 {
+    m_saveCannotGoElsewhere = false;
     if (m_path.isEmpty())
-        return DoSave({});
+        return SaveElsewhere();
     if (QFileInfo::exists(m_path) && !QFileInfo(m_path).isWritable()) {
         // Why the save cannot go where the file is (a read-only file or
         // file system), before the question for another name.
@@ -350,9 +351,29 @@ bool Document::DoFileSave()
             native && ::access(native->c_str(), W_OK) != 0)
             cause = errno;
         ReportSaveLoadException(m_path, FileError::generic, true, IDS_FAILED_TO_SAVE, uint32_t(cause));
-        return DoSave({});
+        return SaveElsewhere();
     }
-    return DoSave(m_path);
+    if (DoSave(m_path))
+        return true;
+    // The failed save said why (a folder that vanished, a full disk, no
+    // permission, a name too long): the edits can still go to another place.
+    return !m_saveCannotGoElsewhere && SaveElsewhere();
+}
+
+bool Document::SaveElsewhere()
+{
+    // Asked again after each failed save (which says why); cancelling keeps
+    // the document open and modified.
+    for (;;) {
+        const QString target = DoPromptFileName(m_path.isEmpty() ? m_title : m_path);
+        if (target.isEmpty())
+            return false;
+        m_saveCannotGoElsewhere = false;
+        if (DoSave(target))
+            return true;
+        if (m_saveCannotGoElsewhere)
+            return false;
+    }
 }
 
 bool Document::DoSave(const QString& path, bool replace)

@@ -154,9 +154,12 @@ public:
     // Saves under path, or asks for a name (save as) when path is empty;
     // replace makes the new name the document's.
     virtual bool DoSave(const QString& path, bool replace = true);
-    // Saves under the document's path; asks for a name when it has none or
-    // its file cannot be written (then the failed save is reported first,
-    // with the file and the cause, so the "save as" does not come unasked).
+    // Saves under the document's path; asks for a name ("save as") when it
+    // has none, when its file cannot be written (then the failed save is
+    // reported first, with the file and the cause, so the "save as" does not
+    // come unasked) and after any save that failed and said why.  Asked
+    // again after each failed save; false when the user cancelled (the
+    // document stays modified).
     bool DoFileSave();
     // The name for "save as"; empty when the user cancelled.
     virtual QString DoPromptFileName(const QString& suggested);
@@ -171,14 +174,21 @@ public:
                                          uint32_t cause = 0);
     virtual void OnChangedViewList();
 
+protected:
+    // Called by a save that failed for what the document holds, not for the
+    // place (another place would fail the same): no "save as" follows.
+    void SaveCannotGoElsewhere() { m_saveCannotGoElsewhere = true; }
+
 private:
     friend class DocTemplate;
+    bool SaveElsewhere();
     QString m_path;
     QString m_title;
     bool m_modified = false;
     bool m_autoDelete = true;
     bool m_closing = false;
     bool m_opening = false;
+    bool m_saveCannotGoElsewhere = false;
     bool m_titlesPending = false;
     DocTemplate* m_template = nullptr;
     std::vector<View*> m_views;
