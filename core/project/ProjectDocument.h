@@ -67,6 +67,8 @@ constexpr unsigned IDS_PRJ_KNF_SOURCE_FAILED = 4395;
 constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
 constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
 constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
+constexpr unsigned IDS_PRJ_BAD_LINE = 4861;  // "řádek %d nemá očekávaný tvar"
+constexpr unsigned IDS_PRJ_CUT_SHORT = 4862; // "soubor končí dříve, než má"
 
 // What went wrong with a file the document loads or saves.
 enum class FileFault
@@ -102,6 +104,13 @@ public:
     // file on a line of its own.
     virtual void ReportFileFault(std::u16string_view path, FileFault fault, bool saving,
                                  unsigned textId, uint32_t cause) = 0;
+    // A file read whose content is not what the reader expects: line is the
+    // line at fault (from 1), 0 when the file ended too early.  Reported as
+    // a bad format unless the site names the file and the line.
+    virtual void ReportFormatFault(std::u16string_view path, unsigned textId, int /*line*/)
+    {
+        ReportFileFault(path, FileFault::BadFormat, false, textId, 0);
+    }
     // The documents of the workspace open now, their paths relative to
     // folder; false when no windows are there to collect them (the section
     // last read is written back then).
@@ -161,6 +170,10 @@ public:
     // file's own, else the workspace file's.
     void NoteLossy(const KxpArchive& ar);
 
+    // The header and the body of the project file's format, with the
+    // workspace file (written beside it) or without it; a format without a
+    // writer throws ProjectWriteError.
+    void WriteProjectFile(KxpArchive& ar, bool withWorkspace);
     void WriteProjectV6(KxpArchive& ar);
     void ReadProjectV6(KxpArchive& ar);
     void WriteProjectV5(KxpArchive& ar);

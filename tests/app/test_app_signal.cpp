@@ -54,6 +54,15 @@ struct Ending
 class SignalEnd : public ::testing::Test, protected ProgramSession
 {
 protected:
+    // A copy of the fixture project in dir/Lis.
+    std::string CopyProject()
+    {
+        const char* fixtures = std::getenv("SW_FIXTURES");
+        EXPECT_NE(fixtures, nullptr);
+        const std::string folder = dir / "Lis";
+        fs::copy(std::string(fixtures ? fixtures : "") + "/app/workspace", folder, fs::copy_options::recursive);
+        return folder;
+    }
     // Starts the program on file with fresh settings.
     void Start(const std::string& file)
     {
@@ -200,10 +209,7 @@ TEST_F(SignalEnd, ALooseBinaryOrPlcSourceWithAMessageBoxOpen)
 
 TEST_F(SignalEnd, AProjectKeepsEveryFileAndWritesItsWorkspace)
 {
-    const char* fixtures = std::getenv("SW_FIXTURES");
-    ASSERT_NE(fixtures, nullptr);
-    const std::string folder = dir / "Lis";
-    fs::copy(std::string(fixtures) + "/app/workspace", folder, fs::copy_options::recursive);
+    const std::string folder = CopyProject();
     const auto before = Snapshot(folder);
     // The workspace opens two text files (one in two windows), a PLC source
     // and a binary file: a digit goes into each window in turn.
@@ -215,8 +221,8 @@ TEST_F(SignalEnd, AProjectKeepsEveryFileAndWritesItsWorkspace)
     const Ending end = Signal(SIGINT);
     ExpectNormalEnd(end);
     auto after = Snapshot(folder);
-    // The workspace file holds what is open now: the missing file and the
-    // folder that the stored one named are gone, the PLC source is there.
+    // The workspace file holds what is open now: the missing file that the
+    // stored one named is gone, the PLC source is there.
     const std::string workspace = after["Lis.kxw"];
     EXPECT_TRUE(workspace != before.at("Lis.kxw")) << "the workspace file was not written";
     EXPECT_EQ(workspace.find("chybi.txt"), std::string::npos) << workspace;
@@ -240,10 +246,7 @@ TEST_F(SignalEnd, AProjectKeepsEveryFileAndWritesItsWorkspace)
 
 TEST_F(SignalEnd, WhileTheCloseAsksAboutAChangeItIsKeptAndTheNextStartSaysWhereOnce)
 {
-    const char* fixtures = std::getenv("SW_FIXTURES");
-    ASSERT_NE(fixtures, nullptr);
-    const std::string folder = dir / "Lis";
-    fs::copy(std::string(fixtures) + "/app/workspace", folder, fs::copy_options::recursive);
+    const std::string folder = CopyProject();
     const auto before = Snapshot(folder);
     ASSERT_NO_FATAL_FAILURE(Start(folder + "/Lis.kxp"));
     x.Keys(frame, {"1"});
@@ -282,10 +285,7 @@ TEST_F(SignalEnd, WhileTheCloseAsksAboutAChangeItIsKeptAndTheNextStartSaysWhereO
 
 TEST_F(SignalEnd, AWorkspaceFileThatCannotBeWrittenIsReportedAndTheEndGoesOn)
 {
-    const char* fixtures = std::getenv("SW_FIXTURES");
-    ASSERT_NE(fixtures, nullptr);
-    const std::string folder = dir / "Lis";
-    fs::copy(std::string(fixtures) + "/app/workspace", folder, fs::copy_options::recursive);
+    const std::string folder = CopyProject();
     ASSERT_NO_FATAL_FAILURE(Start(folder + "/Lis.kxp"));
     // A folder now stands where the workspace file is written.
     fs::remove(folder + "/Lis.kxw");
