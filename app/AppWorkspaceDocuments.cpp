@@ -6,6 +6,7 @@
 #include "plcviews/HexEditView.h"
 #include "plcviews/StructuredTextDoc.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -119,9 +120,10 @@ CAppWorkspaceDocuments::CAppWorkspaceDocuments(
 
 CAppWorkspaceDocuments::~CAppWorkspaceDocuments() = default;
 
-core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& /*projectDir*/)
+core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectDir)
 {
     WorkspaceDocuments out;
+    const bool keepUnopened = !m_unopenedFolder.isEmpty() && QDir(projectDir) == QDir(m_unopenedFolder);
     for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
         ui::DocTemplate* tmpl = m_templates[size_t(kind)];
         if (!tmpl)
@@ -164,6 +166,13 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& /*projec
             }
             out.lists[size_t(kind)].push_back(std::move(wd));
         }
+        if (!keepUnopened)
+            continue;
+        for (const core::WorkspaceDocument& entry : m_unopened.lists[size_t(kind)]) {
+            ui::Document* open = nullptr;
+            if (tmpl->MatchDocType(QString::fromStdU16String(entry.path), open) != ui::DocTemplate::yesAlreadyOpen)
+                out.lists[size_t(kind)].push_back(entry);
+        }
     }
     return out;
 }
@@ -171,6 +180,9 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& /*projec
 void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
 {
     ui::DocManager* manager = ui::DocManager::Current();
+    // The project's open made its folder the current one.
+    m_unopened = {};
+    m_unopenedFolder = QDir::currentPath();
     for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
         ui::DocTemplate* tmpl = m_templates[size_t(kind)];
         if (!tmpl)
@@ -182,8 +194,11 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
             const std::optional<std::string> native = sys::WinPath::ToNative(entry.path);
             if (!native)
                 continue;
+            // A file that is gone is left out; one that is there but cannot
+            // be opened (a folder now, no permission) is reported by the
+            // open, and its entry stays.
             const QFileInfo info(QString::fromStdString(*native));
-            if (!info.exists() || info.isDir())
+            if (!info.exists())
                 continue;
             const QString path = info.absoluteFilePath();
             // A document open already (in any template) is only activated.
@@ -202,8 +217,10 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
             // The kind decides the template; reopened documents stay off
             // the recent-file list.
             ui::Document* doc = tmpl->OpenDocumentFile(path, true, false);
-            if (!doc)
+            if (!doc) {
+                m_unopened.lists[size_t(kind)].push_back(entry);
                 continue;
+            }
             ui::ChildFrame* first = doc->FirstView() ? doc->FirstView()->GetParentFrame() : nullptr;
             for (size_t i = 0; i < entry.frames.size(); ++i) {
                 const core::WorkspaceFrame& wf = entry.frames[i];

@@ -50,6 +50,11 @@ private:
     void ClampPending();
 
     std::array<ui::DocTemplate*, core::WorkspaceDocuments::KindCount> m_templates;
+    // The entries of the last Apply whose file exists but could not be
+    // opened (the open said why), with the project folder they were read
+    // for: Collect writes them back, so they stay in the workspace file.
+    core::WorkspaceDocuments m_unopened;
+    QString m_unopenedFolder;
     std::vector<QPointer<ui::ChildFrame>> m_pending;
     struct PendingSplit
     {

@@ -3,6 +3,7 @@
 #include "app/AppTransferCommands.h"
 #include "app/AppWorkspaceDocuments.h"
 #include "app/DesktopRegistration.h"
+#include "app/RecoveryCopies.h"
 #include "app/PlcCommandDialog.h"
 #include "core/common/StartupTrace.h"
 #include "projectui/KXPExplorerView.h"
@@ -371,6 +372,7 @@ bool CStrandworkApp::InitInstance()
     // 17.
     frame->show();
     Trace("ShowWindow");
+    TellKeptChanges();
     // 18.
     if (m_cmdInfo.m_nShellCommand == CAppCommandLineInfo::FileNothing && !m_unattended) {
         CTipDlg tips(nullptr);
@@ -534,8 +536,16 @@ void CStrandworkApp::InstallCloseOnSignal()
     // A hang-up (the terminal that started the program was closed) ends
     // the program as a terminate does: without a handler it would end at
     // once, and the settings and the workspace of the session were lost.
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+    // A signal the program was started with ignored (nohup ignores the
+    // hang-up, a shell the interrupt of a program it started in the
+    // background) stays ignored: only what would end the program gets the
+    // orderly end.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction inherited{};
+        if (::sigaction(sig, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(sig, &sa, nullptr);
+    }
 }
 
 namespace {
@@ -557,10 +567,64 @@ void RejectModalWindows()
 }
 } // namespace
 
+void CStrandworkApp::KeepUnsavedChanges()
+{
+    std::vector<ui::Document*> modified;
+    for (ui::Document* d : Documents().Documents()) {
+        // A document that its template is still reading (its error may be
+        // on the screen) holds nothing of the user's.
+        if (!d->IsModified() || d->Opening())
+            continue;
+        if (auto* project = qobject_cast<CStrandworkDoc*>(d); project && !project->IsOpened())
+            continue;
+        modified.push_back(d);
+    }
+    for (const QString& line : recovery::KeepUnsaved(recovery::StateFolder(), modified).lines)
+        WriteStderr(line);
+}
+
+void CStrandworkApp::TellKeptChanges()
+{
+    const QString state = recovery::StateFolder();
+    const QStringList folders = recovery::Untold(state);
+    if (folders.isEmpty())
+        return;
+    QStringList shown;
+    for (const QString& f : folders)
+        shown << QDir::toNativeSeparators(f);
+    const QString text = FormatResString(IDS_UNSAVED_KEPT, shown.join(QLatin1Char('\n')));
+    if (m_unattended) {
+        WriteStderr(QStringLiteral("strandwork: ") + text);
+        return;
+    }
+    // Said once: forgotten before it shows (a signal may end the program
+    // while it does).
+    recovery::ForgetUntold(state);
+    ui::Prompt(text, {}, ui::MB_OK | ui::MB_ICONINFORMATION, GetMainWnd());
+}
+
 void CStrandworkApp::EndOnSignal()
 {
     const bool first = !m_endingOnSignal;
     m_endingOnSignal = true;
+    if (first) {
+        // Whatever still runs then (a handler that blocks, a loop that
+        // never ends, a copy that hangs on its folder), the process ends
+        // within the time a script gives it.  The time is ample for a close
+        // on a machine busy with other work, where 1.5 s cut it short while
+        // it was still under way.
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kSignalLimitMs));
+            (void)sys::RegistryStore::Flush();
+            std::fputs("strandwork: still busy after the signal: ending now\n", stderr);
+            std::_Exit(CStrandworkApp::Instance() && CStrandworkApp::Instance()->StartupBuildFailed()
+                           ? kExitBuildFailed
+                           : 0);
+        }).detach();
+        // Nobody may be there to answer a question: what the user typed is
+        // kept in copies before anything closes, the originals as they are.
+        KeepUnsavedChanges();
+    }
     // From now on no message box waits for an answer: whatever still has
     // something to say (a file that cannot be written) says it on standard
     // error.
@@ -582,18 +646,6 @@ void CStrandworkApp::EndOnSignal()
         m_workspaceSavedOnSignal = true;
     }
     (void)sys::RegistryStore::Flush();
-    // Whatever still runs then (a handler that blocks, a loop that never
-    // ends), the process ends within the time a script gives it: the
-    // settings and the workspace file are on disk already.  The time is
-    // ample for a close on a machine busy with other work, where 1.5 s cut
-    // it short while it was still under way.
-    std::thread([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kSignalLimitMs));
-        (void)sys::RegistryStore::Flush();
-        std::fputs("strandwork: still busy after the signal: ending now\n", stderr);
-        std::_Exit(CStrandworkApp::Instance() && CStrandworkApp::Instance()->StartupBuildFailed() ? kExitBuildFailed
-                                                                                                : 0);
-    }).detach();
     FinishEndOnSignal();
 }
 

@@ -45,6 +45,8 @@ constexpr unsigned IDS_PROJECT_MISSING = 4177;
 constexpr unsigned IDS_UNATTENDED_NO_PROJECT = 4780;
 constexpr unsigned IDS_UNATTENDED_NOT_PROJECT = 4781;
 constexpr unsigned IDS_UNATTENDED_OPEN_FAILED = 4782;
+// "Neuložené změny z posledního ukončení programu jsou uloženy ve složce:\n%s"
+constexpr unsigned IDS_UNSAVED_KEPT = 4860;
 constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.
@@ -215,6 +217,14 @@ private:
     bool EndUnattendedWithoutProject(const QString& reason, const QString& message);
     void PostCloseMainWindow();
     void FinishEndOnSignal();
+    // The first signal: every modified document (and a modified project
+    // file) gets a copy in the state folder (app/RecoveryCopies.h), named
+    // on standard error.
+    void KeepUnsavedChanges();
+    // Start-up: the folders where earlier endings kept unsaved changes, said
+    // once in a message (an unattended run prints the text alone and
+    // leaves the telling to the next interactive start).
+    void TellKeptChanges();
     // The project's part of a close: a modified project (or one of a format
     // that keeps its open documents in the project file) is saved as the
     // framework saves a document; otherwise only its workspace file is

@@ -186,6 +186,7 @@ bool CBinDoc::OnSaveDocument(const QString& path)
     if (!ok) {
         if (!unavailable)
             return failed(cause);
+        SaveCannotGoElsewhere();
         ui::Prompt(FormatResString(IDS_BIN_BYTES_UNAVAILABLE, QDir::toNativeSeparators(GetPathName())), {},
                    ui::MB_ICONEXCLAMATION);
         return false;
@@ -196,6 +197,23 @@ bool CBinDoc::OnSaveDocument(const QString& path)
     }
     SetModifiedFlag(false);
     return true;
+}
+
+bool CBinDoc::WriteCopy(const QString& path, uint32_t& cause)
+{
+    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    if (!native) {
+        cause = ENAMETOOLONG;
+        return false;
+    }
+    sys::AtomicFile file;
+    bool unavailable = false;
+    if (file.Open(*native, sys::AtomicFile::kNoReplace) &&
+        m_data.WriteTo([&file](const char* bytes, size_t n) { return file.Write(bytes, n); }, &unavailable) &&
+        file.Commit())
+        return true;
+    cause = unavailable ? EIO : sys::GetLastError();
+    return false;
 }
 
 void CBinDoc::OnCloseDocument()

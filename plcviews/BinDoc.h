@@ -40,6 +40,9 @@ public:
     // documents); otherwise streams the bytes through sys::AtomicFile and
     // reads on from the file it wrote.
     bool OnSaveDocument(const QString& path) override;
+    // The bytes as a save writes them; the document goes on reading from
+    // its own file.
+    bool WriteCopy(const QString& path, uint32_t& cause) override;
     void OnCloseDocument() override;
     void DeleteContents() override;
     void Serialize(ui::Archive&) override {}

@@ -199,6 +199,15 @@ bool CStructuredTextDoc::OnSaveDocument(const QString& path)
     return true;
 }
 
+bool CStructuredTextDoc::WriteCopy(const QString& path, uint32_t& cause)
+{
+    sys::SetLastError(0);
+    if (m_buffer.SaveToFile(path.toStdU16String(), -1, false))
+        return true;
+    cause = sys::GetLastError();
+    return false;
+}
+
 void CStructuredTextDoc::WriteRememberedPosition()
 {
     if (!(GetEdtGeneralFlags() & kRememberPosition) || GetPathName().isEmpty())

@@ -48,6 +48,8 @@ public:
     ~CStructuredTextDoc() override;
     bool OnOpenDocument(const QString& path) override;
     bool OnSaveDocument(const QString& path) override;
+    // The text as a save writes it (code page, line ends).
+    bool WriteCopy(const QString& path, uint32_t& cause) override;
     bool OnNewDocument() override;
     void OnCloseDocument() override;
     void DeleteContents() override;

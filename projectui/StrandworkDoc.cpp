@@ -15,6 +15,7 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace core;
 
@@ -242,6 +243,16 @@ bool CStrandworkDoc::OnOpenDocument(const QString& path, bool forCopying)
 bool CStrandworkDoc::OnSaveDocument(const QString& path)
 {
     return m_logic->Save(U16(path));
+}
+
+bool CStrandworkDoc::WriteCopy(const QString& path, uint32_t& cause)
+{
+    const std::optional<std::string> bytes = m_logic->ProjectFileBytes(U16(GetPathName()));
+    if (!bytes) {
+        cause = EIO;
+        return false;
+    }
+    return ui::WriteNewFile(path, *bytes, cause);
 }
 
 void CStrandworkDoc::SaveWorkspace()

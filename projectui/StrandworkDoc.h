@@ -173,6 +173,9 @@ public:
     // and a missing workspace file is not reported.
     bool OnOpenDocument(const QString& path, bool forCopying);
     bool OnSaveDocument(const QString& path) override;
+    // The project file alone, in its own format, without the conversion
+    // question.
+    bool WriteCopy(const QString& path, uint32_t& cause) override;
     // Writes the workspace file alone (the open documents, the watch pages,
     // breakpoints and connection); the project file stays as it is on disk.
     // Nothing is written before the project was opened (IsOpened).

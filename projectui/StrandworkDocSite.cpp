@@ -4,6 +4,8 @@
 #include "projectui/DocCommon.h"
 #include "projectui/QtText.h"
 
+#include <QDir>
+
 std::u16string CStrandworkDoc::DocumentSite::PathName()
 {
     return projtext::U16(m_doc.GetPathName());
@@ -35,6 +37,17 @@ void CStrandworkDoc::DocumentSite::ReportFileFault(std::u16string_view path, cor
     if (textId == 0)
         textId = saving ? ui::IDS_FAILED_TO_SAVE : ui::IDS_FAILED_TO_OPEN;
     m_doc.ReportSaveLoadException(projtext::Q(path), error, saving, textId, cause);
+}
+
+void CStrandworkDoc::DocumentSite::ReportFormatFault(std::u16string_view path, unsigned textId, int line)
+{
+    const QString file = projtext::Q(path);
+    const QString wrong = line > 0 ? FormatResString(core::IDS_PRJ_BAD_LINE, line)
+                                   : LoadResString(core::IDS_PRJ_CUT_SHORT);
+    projtext::Ask(ui::Document::SaveLoadExceptionText(file, ui::FileError::badFormat, false, textId) +
+                      QLatin1Char('\n') +
+                      ui::FrameworkText(ui::IDS_FILE_CAUSE).arg(QDir::toNativeSeparators(file), wrong),
+                  {}, core::ASK_ICONEXCLAMATION, core::AskOwner::None);
 }
 
 bool CStrandworkDoc::DocumentSite::CollectWorkspaceDocuments(std::u16string_view folder,

@@ -133,8 +133,8 @@ bool ProjectDocument::LoadProjectFile(const std::u16string& path)
     try {
         KxpArchive ar(false, path, std::move(*bytes));
         Serialize(ar);
-    } catch (const ProjectFormatError&) {
-        m_site.ReportFileFault(path, FileFault::BadFormat, false, 0, 0);
+    } catch (const ProjectFormatError& e) {
+        m_site.ReportFormatFault(path, 0, e.Line());
         return false;
     }
     m_site.SetModified(false);
@@ -176,6 +176,46 @@ void ProjectDocument::SaveWorkspace(const std::u16string& path)
     m_workspaceLossyValue.reset();
 }
 
+std::optional<std::string> ProjectDocument::ProjectFileBytes(const std::u16string& path)
+{
+    // Written for the place of the project file, so that the paths of the
+    // older formats stay relative to its folder.
+    KxpArchive ar(true, path);
+    try {
+        WriteProjectFile(ar, false);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return ar.Bytes();
+}
+
+void ProjectDocument::WriteProjectFile(KxpArchive& ar, bool withWorkspace)
+{
+    WriteProjectHeader(ar, m_data.FormatVersion);
+    switch (m_data.FormatVersion) {
+    case 6:
+        if (withWorkspace)
+            WriteProjectV6(ar);
+        else
+            WriteProjectBodyV6(ar, m_data);
+        break;
+    case 5:
+        if (withWorkspace)
+            WriteProjectV5(ar);
+        else
+            WriteProjectBodyV5(ar, m_data);
+        break;
+    case 4:
+    case 3:
+    case 2:
+    case 1:
+        WriteOldProject(ar, m_data.FormatVersion);
+        break;
+    default:
+        throw ProjectWriteError("no writer of this format");
+    }
+}
+
 void ProjectDocument::NoteLossy(const KxpArchive& ar)
 {
     // The project file's own value comes first, then the workspace file's.
@@ -195,23 +235,7 @@ void ProjectDocument::Serialize(KxpArchive& ar)
                     ASK_YESNO | ASK_ICONQUESTION | ASK_DEFBUTTON2) == ANSWER_YES)
                 m_data.FormatVersion = kCurrentProjectFormat;
         }
-        WriteProjectHeader(ar, m_data.FormatVersion);
-        switch (m_data.FormatVersion) {
-        case 6:
-            WriteProjectV6(ar);
-            break;
-        case 5:
-            WriteProjectV5(ar);
-            break;
-        case 4:
-        case 3:
-        case 2:
-        case 1:
-            WriteOldProject(ar, m_data.FormatVersion);
-            break;
-        default:
-            throw ProjectWriteError("no writer of this format");
-        }
+        WriteProjectFile(ar, true);
         return;
     }
 
@@ -355,8 +379,8 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
     KxpArchive ws(false, *path, std::move(*bytes));
     try {
         ReadWorkspaceFile(ws, version);
-    } catch (const ProjectFormatError&) {
-        m_site.ReportFileFault(*path, FileFault::BadFormat, false, failId, 0);
+    } catch (const ProjectFormatError& e) {
+        m_site.ReportFormatFault(*path, failId, e.Line());
     }
 }
 

@@ -67,6 +67,8 @@ constexpr unsigned IDS_PRJ_KNF_SOURCE_FAILED = 4395;
 constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
 constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
 constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
+constexpr unsigned IDS_PRJ_BAD_LINE = 4861;  // "řádek %d nemá očekávaný tvar"
+constexpr unsigned IDS_PRJ_CUT_SHORT = 4862; // "soubor končí dříve, než má"
 
 // What went wrong with a file the document loads or saves.
 enum class FileFault
@@ -102,6 +104,13 @@ public:
     // file on a line of its own.
     virtual void ReportFileFault(std::u16string_view path, FileFault fault, bool saving,
                                  unsigned textId, uint32_t cause) = 0;
+    // A file read whose content is not what the reader expects: line is the
+    // line at fault (from 1), 0 when the file ended too early.  Reported as
+    // a bad format unless the site names the file and the line.
+    virtual void ReportFormatFault(std::u16string_view path, unsigned textId, int /*line*/)
+    {
+        ReportFileFault(path, FileFault::BadFormat, false, textId, 0);
+    }
     // The documents of the workspace open now, their paths relative to
     // folder; false when no windows are there to collect them (the section
     // last read is written back then).
@@ -150,6 +159,10 @@ public:
     // writes it, and leaves the project file as it is (formats 1 to 4 have
     // no workspace file: nothing is written).  A failure is reported.
     void SaveWorkspace(const std::u16string& path);
+    // The bytes the project file at path would get from a save in its own
+    // format, without the conversion question and without writing anything
+    // (the workspace file neither); nullopt when they cannot be made.
+    std::optional<std::string> ProjectFileBytes(const std::u16string& path);
     // The whole project file; a bad file throws ProjectFormatError, a format
     // without a writer ProjectWriteError.
     void Serialize(KxpArchive& ar);
@@ -157,6 +170,10 @@ public:
     // file's own, else the workspace file's.
     void NoteLossy(const KxpArchive& ar);
 
+    // The header and the body of the project file's format, with the
+    // workspace file (written beside it) or without it; a format without a
+    // writer throws ProjectWriteError.
+    void WriteProjectFile(KxpArchive& ar, bool withWorkspace);
     void WriteProjectV6(KxpArchive& ar);
     void ReadProjectV6(KxpArchive& ar);
     void WriteProjectV5(KxpArchive& ar);

@@ -43,8 +43,10 @@ bool ReadLine(KxpArchive& ar, std::u16string& line)
     line.clear();
     const std::string& b = ar.m_bytes;
     size_t start = ar.m_pos;
-    if (start >= b.size())
+    ar.m_lastReadAtEnd = start >= b.size();
+    if (ar.m_lastReadAtEnd)
         return false;
+    ar.m_lastLineStart = start;
     size_t i = start;
     while (i < b.size() && b[i] != '\n' && b[i] != '\r')
         ++i;
@@ -165,9 +167,21 @@ size_t ScanNumbers(std::u16string_view line, std::string_view pattern, std::vect
     return out.size();
 }
 
+int KxpArchive::LastLineNumber() const
+{
+    if (m_lastReadAtEnd)
+        return 0;
+    // Line ends as ReadLine takes them: LF, CR LF or a lone CR.
+    int number = 1;
+    for (size_t i = 0; i < m_lastLineStart && i < m_bytes.size(); ++i)
+        if (m_bytes[i] == '\n' || (m_bytes[i] == '\r' && (i + 1 >= m_bytes.size() || m_bytes[i + 1] != '\n')))
+            ++number;
+    return number;
+}
+
 void ThrowFormatError(const KxpArchive& ar)
 {
-    throw ProjectFormatError(ar.GetPath());
+    throw ProjectFormatError(ar.GetPath(), ar.LastLineNumber());
 }
 
 std::u16string ReadStringLine(KxpArchive& ar, std::string_view key)

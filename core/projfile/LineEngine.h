@@ -40,12 +40,18 @@ public:
     bool HadLossyCharacter() const { return m_lossy; }
     const std::u16string& FirstLossyValue() const { return m_firstLossyValue; }
 
+    // The number (from 1) of the line read last; 0 when the last read found
+    // the end of the file, or nothing was read yet.
+    int LastLineNumber() const;
+
 private:
     friend bool ReadLine(KxpArchive&, std::u16string&);
     friend void WriteLine(KxpArchive&, std::u16string_view);
 
     std::string m_bytes;
     size_t m_pos = 0;
+    size_t m_lastLineStart = 0;
+    bool m_lastReadAtEnd = true;
     bool m_storing;
     std::u16string m_path;
     bool m_lossy = false;
@@ -57,14 +63,18 @@ private:
 class ProjectFormatError : public std::runtime_error
 {
 public:
-    explicit ProjectFormatError(std::u16string path)
-        : std::runtime_error("unexpected file format"), m_path(std::move(path))
+    explicit ProjectFormatError(std::u16string path, int line = 0)
+        : std::runtime_error("unexpected file format"), m_path(std::move(path)), m_line(line)
     {
     }
     const std::u16string& Path() const { return m_path; }
+    // The line that is not what the reader expects (from 1); 0 when the
+    // file ended before a line the reader needs.
+    int Line() const { return m_line; }
 
 private:
     std::u16string m_path;
+    int m_line;
 };
 
 // Reads the next line: the bytes up to LF, or up to CR (a LF right after

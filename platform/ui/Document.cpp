@@ -20,6 +20,7 @@
 #include "res/Resources.h"
 #include "res/StringTable.h"
 
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
@@ -265,6 +266,35 @@ bool Document::OnSaveDocument(const QString& path)
     return true;
 }
 
+bool Document::WriteCopy(const QString& path, uint32_t& cause)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    try {
+        Archive ar(buffer, true, this);
+        Serialize(ar);
+    } catch (const ArchiveException&) {
+        cause = EIO;
+        return false;
+    }
+    return WriteNewFile(path, std::string_view(buffer.data().constData(), size_t(buffer.data().size())), cause);
+}
+
+bool WriteNewFile(const QString& path, std::string_view bytes, uint32_t& cause)
+{
+    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    if (!native) {
+        cause = ENAMETOOLONG;
+        return false;
+    }
+    sys::AtomicFile file;
+    if (!file.Open(*native, sys::AtomicFile::kNoReplace) || !file.Write(bytes) || !file.Commit()) {
+        cause = sys::GetLastError();
+        return false;
+    }
+    return true;
+}
+
 void Document::Serialize(Archive&) {}
 
 void Document::OnCloseDocument()
@@ -310,8 +340,9 @@ bool Document::CanCloseFrame(ChildFrame* frame)
 
 bool Document::DoFileSave()
 {
+    m_saveCannotGoElsewhere = false;
     if (m_path.isEmpty())
-        return DoSave({});
+        return SaveElsewhere();
     if (QFileInfo::exists(m_path) && !QFileInfo(m_path).isWritable()) {
         // Why the save cannot go where the file is (a read-only file or
         // file system), before the question for another name.
@@ -320,9 +351,29 @@ bool Document::DoFileSave()
             native && ::access(native->c_str(), W_OK) != 0)
             cause = errno;
         ReportSaveLoadException(m_path, FileError::generic, true, IDS_FAILED_TO_SAVE, uint32_t(cause));
-        return DoSave({});
+        return SaveElsewhere();
     }
-    return DoSave(m_path);
+    if (DoSave(m_path))
+        return true;
+    // The failed save said why (a folder that vanished, a full disk, no
+    // permission, a name too long): the edits can still go to another place.
+    return !m_saveCannotGoElsewhere && SaveElsewhere();
+}
+
+bool Document::SaveElsewhere()
+{
+    // Asked again after each failed save (which says why); cancelling keeps
+    // the document open and modified.
+    for (;;) {
+        const QString target = DoPromptFileName(m_path.isEmpty() ? m_title : m_path);
+        if (target.isEmpty())
+            return false;
+        m_saveCannotGoElsewhere = false;
+        if (DoSave(target))
+            return true;
+        if (m_saveCannotGoElsewhere)
+            return false;
+    }
 }
 
 bool Document::DoSave(const QString& path, bool replace)
@@ -742,6 +793,7 @@ Document* DocTemplate::OpenDocumentFile(const QString& path, bool makeVisible, b
         return nullptr;
     }
     bool ok;
+    doc->m_opening = true;
     if (path.isEmpty()) {
         // The default title first, so that a title that OnNewDocument sets
         // (through a path) stays.
@@ -754,6 +806,7 @@ Document* DocTemplate::OpenDocumentFile(const QString& path, bool makeVisible, b
         if (ok)
             doc->SetPathName(path, addToRecent); // only after a successful open
     }
+    doc->m_opening = false;
     if (!ok) {
         doc->SetAutoDelete(false);
         delete frame;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 class QIODevice;
@@ -50,6 +51,9 @@ QString FileCauseLine(const QString& path, uint32_t cause);
 // text, and below it, on a line of its own, the file and the cause (text
 // alone without a cause).
 QString WithFileCause(const QString& text, const QString& path, uint32_t cause);
+// Writes bytes as a new file at path (never over anything that is there),
+// complete or not at all; false with an errno value in cause.
+bool WriteNewFile(const QString& path, std::string_view bytes, uint32_t& cause);
 
 // Raised by Serialize for a bad file; reported as "Unexpected file format."
 // (badFormat, endOfFile) or with the default message of the call (generic).
@@ -110,6 +114,9 @@ public:
     bool IsModified() const { return m_modified; }
     virtual void SetModifiedFlag(bool modified = true);
     DocTemplate* GetDocTemplate() const { return m_template; }
+    // While its template opens or makes it (the content is not the user's
+    // yet, whatever the modified flag says).
+    bool Opening() const { return m_opening; }
     bool AutoDelete() const { return m_autoDelete; }
     void SetAutoDelete(bool on) { m_autoDelete = on; }
 
@@ -125,6 +132,12 @@ public:
     virtual bool OnNewDocument();
     virtual bool OnOpenDocument(const QString& path);
     virtual bool OnSaveDocument(const QString& path);
+    // Writes what the document holds to path, a new file, as a save writes
+    // it (complete or not at all) and changes nothing of the document: its
+    // path, its modified state and its own file stay.  False, with an errno
+    // value in cause, when it could not be written (nothing is at path
+    // then).  Nothing is asked.
+    virtual bool WriteCopy(const QString& path, uint32_t& cause);
     // Closes the frames, empties the document, removes it from its template
     // and (with auto-delete) deletes it later.
     virtual void OnCloseDocument();
@@ -141,9 +154,12 @@ public:
     // Saves under path, or asks for a name (save as) when path is empty;
     // replace makes the new name the document's.
     virtual bool DoSave(const QString& path, bool replace = true);
-    // Saves under the document's path; asks for a name when it has none or
-    // its file cannot be written (then the failed save is reported first,
-    // with the file and the cause, so the "save as" does not come unasked).
+    // Saves under the document's path; asks for a name ("save as") when it
+    // has none, when its file cannot be written (then the failed save is
+    // reported first, with the file and the cause, so the "save as" does not
+    // come unasked) and after any save that failed and said why.  Asked
+    // again after each failed save; false when the user cancelled (the
+    // document stays modified).
     bool DoFileSave();
     // The name for "save as"; empty when the user cancelled.
     virtual QString DoPromptFileName(const QString& suggested);
@@ -158,13 +174,21 @@ public:
                                          uint32_t cause = 0);
     virtual void OnChangedViewList();
 
+protected:
+    // Called by a save that failed for what the document holds, not for the
+    // place (another place would fail the same): no "save as" follows.
+    void SaveCannotGoElsewhere() { m_saveCannotGoElsewhere = true; }
+
 private:
     friend class DocTemplate;
+    bool SaveElsewhere();
     QString m_path;
     QString m_title;
     bool m_modified = false;
     bool m_autoDelete = true;
     bool m_closing = false;
+    bool m_opening = false;
+    bool m_saveCannotGoElsewhere = false;
     bool m_titlesPending = false;
     DocTemplate* m_template = nullptr;
     std::vector<View*> m_views;

@@ -199,6 +199,11 @@ struct ProgramSession
         env.insert(QStringLiteral("XDG_STATE_HOME"), Q(state.Path()));
         program.setProcessEnvironment(env);
         EndsWithTheTest(program);
+        if (hangUpIgnored)
+            program.setChildProcessModifier([] {
+                ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+                ::signal(SIGHUP, SIG_IGN); // as nohup starts it
+            });
         program.start(QString::fromLocal8Bit(binDir) + QStringLiteral("/strandwork"), {Q(file)});
         if (!program.waitForStarted(10000))
             return QStringLiteral("the program did not start: ") + program.errorString();
@@ -213,6 +218,7 @@ struct ProgramSession
     testsupport::TempDir state, dir;
     QProcess program;
     Window frame = 0; // its main window, once found
+    bool hangUpIgnored = false; // started with SIGHUP ignored, as by nohup
 };
 
 } // namespace programx

@@ -1,7 +1,8 @@
 // The program itself, ended in the ways a user ends it and with files it
 // cannot read or folders it cannot write: a signal while the error of a
 // project that could not be read is shown writes no workspace file, a
-// hang-up ends as a terminate does, and an unmodified project on a
+// hang-up ends as a terminate does (unless the program was started with
+// it ignored), and an unmodified project on a
 // read-only folder closes without asking for another name.  It runs under
 // a virtual X server (tests/app/ProgramUnderX.h).
 
@@ -55,16 +56,22 @@ protected:
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
     // Starts the program and waits until its main window shows and the
-    // start-up's own work is done (the box of F1 came and went).
+    // start-up's own work is done.
     void StartShown(const std::string& file)
     {
         ASSERT_NO_FATAL_FAILURE(Start(file));
         ASSERT_TRUE(testsupport::WaitUntil(
             [&] { return (frame = x.Shown(program.processId(), "Strandwork - ", false)) != 0; }, 60000))
             << "the main window did not show";
+        ASSERT_NO_FATAL_FAILURE(Handled());
+    }
+    // Every key sent before was handled: the box of F1 came and went.
+    void Handled()
+    {
         x.Keys(frame, {"F1"});
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 20000)) << "no message box";
-        x.Keys(Box(), {"Escape"});
+        Window box = 0;
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return (box = Box()) != 0; }, 20000)) << "no message box";
+        x.Keys(box, {"Escape"});
         ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000)) << "the message box stays";
     }
     Ending Finish(int ms = 20000)
@@ -137,7 +144,10 @@ TEST_F(ProgramEnding, AHangUpEndsLikeATerminate)
     const std::string folder = CopyProject();
     const auto before = Snapshot(folder);
     ASSERT_NO_FATAL_FAILURE(StartShown(folder + "/Lis.kxp"));
-    x.Keys(frame, {"1"}); // a modified document stays as it is on disk
+    // A modified document stays as it is on disk: the key is handled before
+    // the signal comes, and its copy below shows that it was modified.
+    x.Keys(frame, {"1"});
+    ASSERT_NO_FATAL_FAILURE(Handled());
     const Ending end = Signal(SIGHUP);
     EXPECT_EQ(end.status, 0) << end.err.toStdString();
     EXPECT_FALSE(end.err.contains(QStringLiteral("still busy after the signal"))) << end.err.toStdString();
@@ -148,11 +158,29 @@ TEST_F(ProgramEnding, AHangUpEndsLikeATerminate)
     EXPECT_EQ(after["Lis.kxw"].find("chybi.txt"), std::string::npos);
     after["Lis.kxw"] = before.at("Lis.kxw");
     EXPECT_EQ(after, before);
+    EXPECT_TRUE(end.err.contains(QStringLiteral("strandwork: the unsaved changes of ")))
+        << "no document was modified when the signal came\n"
+        << end.err.toStdString();
     // The settings of the session: the placement and the recent list.
     sys::RegistryStore::Reset();
     EXPECT_GE(sys::Profile::GetInt(u"AppWindow", u"ShowCmd", -1), 1);
     EXPECT_EQ(sys::Profile::GetString(u"Recent File List", u"Project1"), Q(folder + "/Lis.kxp").toStdU16String());
     sys::RegistryStore::Reset();
+}
+
+TEST_F(ProgramEnding, AHangUpInheritedAsIgnoredStaysIgnored)
+{
+    // As `nohup strandwork Lis.kxp &` starts it.
+    const std::string folder = CopyProject();
+    hangUpIgnored = true;
+    ASSERT_NO_FATAL_FAILURE(StartShown(folder + "/Lis.kxp"));
+    ::kill(static_cast<pid_t>(program.processId()), SIGHUP);
+    // The program goes on: a message box after the hang-up shows and waits
+    // for its answer; a terminate still ends it.
+    ASSERT_NO_FATAL_FAILURE(Handled());
+    EXPECT_EQ(program.state(), QProcess::Running);
+    const Ending end = Signal(SIGTERM);
+    EXPECT_EQ(end.status, 0) << end.err.toStdString();
 }
 
 TEST_F(ProgramEnding, AnUnmodifiedProjectOnAReadOnlyFolderClosesWithoutAQuestion)
@@ -207,14 +235,24 @@ TEST_F(ProgramEnding, AModifiedDocumentIsAskedAboutAndNoClosesWithoutSaving)
     x.Close(frame);
     // The workspace file's report, then the question about the text file:
     // its No closes the program without saving.
+    // Each condition looks the box up once: the report may close between
+    // two lookups.
     const auto ended = [&] { return program.state() == QProcess::NotRunning || program.waitForFinished(1); };
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0 || ended(); }, 20000)) << "no report";
-    const Window report = Box();
+    Window report = 0;
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return (report = Box()) != 0 || ended(); }, 20000)) << "no report";
     ASSERT_NE(report, 0u) << "the program ended without the report";
     x.Keys(report, {"Return"});
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return (Box() != 0 && Box() != report) || ended(); }, 20000));
-    ASSERT_NE(Box(), 0u) << "the program ended without the question";
-    x.Keys(Box(), {"alt+n"});
+    Window question = 0;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            const Window box = Box();
+            if (box != 0 && box != report)
+                question = box;
+            return question != 0 || ended();
+        },
+        20000));
+    ASSERT_NE(question, 0u) << "the program ended without the question";
+    x.Keys(question, {"alt+n"});
     const Ending end = Finish();
     EXPECT_EQ(end.status, 0) << "the program did not end\n" << end.err.toStdString();
     EXPECT_EQ(Snapshot(dir.Path()), before);

@@ -1,8 +1,9 @@
 // The program itself, ended by SIGTERM or SIGINT while documents of every
 // kind are modified, loose or in a project, with and without a message box
-// open: it ends with status 0, asks nothing, saves no document, and writes
-// the settings and the open project's workspace file as a normal close
-// does.  Whether the close finished before the signal's fallback depends on
+// open: it ends with status 0, asks nothing, saves no document, keeps what
+// was typed in copies in its state folder (each named on standard error,
+// the folder named once by the next start), and writes the settings and
+// the open project's workspace file as a normal close does.  Whether the close finished before the signal's fallback depends on
 // the machine's load: the test reads what was written, not the clock.  It
 // runs under a virtual X server (Xvfb); the keys reach it as key events of
 // that server (XSendEvent), which the program handles as typed ones.
@@ -53,6 +54,15 @@ struct Ending
 class SignalEnd : public ::testing::Test, protected ProgramSession
 {
 protected:
+    // A copy of the fixture project in dir/Lis.
+    std::string CopyProject()
+    {
+        const char* fixtures = std::getenv("SW_FIXTURES");
+        EXPECT_NE(fixtures, nullptr);
+        const std::string folder = dir / "Lis";
+        fs::copy(std::string(fixtures ? fixtures : "") + "/app/workspace", folder, fs::copy_options::recursive);
+        return folder;
+    }
     // Starts the program on file with fresh settings.
     void Start(const std::string& file)
     {
@@ -114,6 +124,30 @@ protected:
             shown << it.next().captured(0);
         EXPECT_EQ(shown, reports) << end.err.toStdString();
     }
+    // The one folder where the last ending kept the unsaved changes, with
+    // its files (empty when there is none or more than one).
+    std::map<std::string, std::string> Kept(std::string* where = nullptr) const
+    {
+        const std::string unsaved = state / "ORNA/Strandwork/unsaved";
+        std::vector<std::string> folders;
+        if (fs::is_directory(unsaved))
+            for (const auto& e : fs::directory_iterator(unsaved))
+                if (e.is_directory())
+                    folders.push_back(e.path().string());
+        if (folders.size() != 1)
+            return {};
+        if (where)
+            *where = folders[0];
+        return Snapshot(folders[0]);
+    }
+    // The copy of original in folder, named on standard error.
+    static void ExpectKept(const Ending& end, const std::string& folder, const std::string& copy,
+                           const std::string& original)
+    {
+        EXPECT_TRUE(end.err.contains(QStringLiteral("strandwork: the unsaved changes of %1 are kept in %2/%3\n")
+                                         .arg(Q(original), Q(folder), Q(copy))))
+            << end.err.toStdString();
+    }
     // The settings of the program's normal close: the placement and the
     // recent list.
     static void ExpectSettingsWritten(const std::u16string& recentName,
@@ -140,6 +174,11 @@ TEST_F(SignalEnd, AModifiedLooseTextEndsAtOnceAndStaysOnDisk)
     ExpectNormalEnd(end);
     EXPECT_EQ(dir.Read("notes.txt"), "hello\n");
     ExpectSettingsWritten(u"File1", dir / "notes.txt");
+    // What was typed is kept in a copy, named on standard error.
+    std::string folder;
+    auto kept = Kept(&folder);
+    EXPECT_EQ(kept["notes.txt"], "abchello\n");
+    ExpectKept(end, folder, "notes.txt", dir / "notes.txt");
 }
 
 TEST_F(SignalEnd, ALooseBinaryOrPlcSourceWithAMessageBoxOpen)
@@ -155,19 +194,22 @@ TEST_F(SignalEnd, ALooseBinaryOrPlcSourceWithAMessageBoxOpen)
         ASSERT_NO_FATAL_FAILURE(Start(dir / name));
         x.Keys(frame, {"1", "2", "a", box});
         ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 20000)) << "no message box";
-        ExpectNormalEnd(Signal(sig));
+        const Ending end = Signal(sig);
+        ExpectNormalEnd(end);
         EXPECT_EQ(dir.Read(name), content);
         ExpectSettingsWritten(u"File1", dir / name);
+        std::string folder;
+        auto kept = Kept(&folder);
+        EXPECT_NE(kept[name], content) << "the change was not kept";
+        ExpectKept(end, folder, name, dir / name);
         fs::remove_all(config.Path() + "/ORNA");
+        fs::remove_all(state / "ORNA");
     }
 }
 
 TEST_F(SignalEnd, AProjectKeepsEveryFileAndWritesItsWorkspace)
 {
-    const char* fixtures = std::getenv("SW_FIXTURES");
-    ASSERT_NE(fixtures, nullptr);
-    const std::string folder = dir / "Lis";
-    fs::copy(std::string(fixtures) + "/app/workspace", folder, fs::copy_options::recursive);
+    const std::string folder = CopyProject();
     const auto before = Snapshot(folder);
     // The workspace opens two text files (one in two windows), a PLC source
     // and a binary file: a digit goes into each window in turn.
@@ -176,10 +218,11 @@ TEST_F(SignalEnd, AProjectKeepsEveryFileAndWritesItsWorkspace)
         x.Keys(frame, {"1", "ctrl+Tab"});
     ASSERT_NO_FATAL_FAILURE(ShowBox());
     ASSERT_NO_FATAL_FAILURE(CloseBox());
-    ExpectNormalEnd(Signal(SIGINT));
+    const Ending end = Signal(SIGINT);
+    ExpectNormalEnd(end);
     auto after = Snapshot(folder);
-    // The workspace file holds what is open now: the missing file and the
-    // folder that the stored one named are gone, the PLC source is there.
+    // The workspace file holds what is open now: the missing file that the
+    // stored one named is gone, the PLC source is there.
     const std::string workspace = after["Lis.kxw"];
     EXPECT_TRUE(workspace != before.at("Lis.kxw")) << "the workspace file was not written";
     EXPECT_EQ(workspace.find("chybi.txt"), std::string::npos) << workspace;
@@ -188,14 +231,61 @@ TEST_F(SignalEnd, AProjectKeepsEveryFileAndWritesItsWorkspace)
     after["Lis.kxw"] = before.at("Lis.kxw");
     EXPECT_EQ(after, before); // every other file as it was, the project file too
     ExpectSettingsWritten(u"Project1", folder + "/Lis.kxp");
+    // Each modified document is kept in a copy (the project is unchanged).
+    std::string keptIn;
+    auto kept = Kept(&keptIn);
+    for (const auto& [copy, original] : {std::pair{"poznamky.txt", "poznamky.txt"}, std::pair{"texty.txt", "texty.txt"},
+                                         std::pair{"Osy.plc", "src/Osy.plc"}, std::pair{"obraz.bin", "data/obraz.bin"}}) {
+        SCOPED_TRACE(copy);
+        ASSERT_TRUE(kept.count(copy));
+        EXPECT_NE(kept[copy], before.at(original)) << "the change was not kept";
+        ExpectKept(end, keptIn, copy, folder + "/" + original);
+    }
+    EXPECT_EQ(kept.count("Lis.kxp"), 0u);
+}
+
+TEST_F(SignalEnd, WhileTheCloseAsksAboutAChangeItIsKeptAndTheNextStartSaysWhereOnce)
+{
+    const std::string folder = CopyProject();
+    const auto before = Snapshot(folder);
+    ASSERT_NO_FATAL_FAILURE(Start(folder + "/Lis.kxp"));
+    x.Keys(frame, {"1"});
+    ASSERT_NO_FATAL_FAILURE(ShowBox());
+    ASSERT_NO_FATAL_FAILURE(CloseBox());
+    // The close asks whether to save the change; the signal comes then.
+    x.Close(frame);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 20000)) << "no question";
+    const Ending end = Signal(SIGTERM);
+    ExpectNormalEnd(end);
+    auto after = Snapshot(folder);
+    after["Lis.kxw"] = before.at("Lis.kxw");
+    EXPECT_EQ(after, before);
+    // One document got the key: its copy, and the list that names its
+    // original.
+    std::string keptIn;
+    auto kept = Kept(&keptIn);
+    ASSERT_EQ(kept.size(), 2u) << "the copy and the list of originals";
+    const std::string list = kept["originals.txt"];
+    const size_t tab = list.find('\t');
+    ASSERT_NE(tab, std::string::npos) << list;
+    const std::string copy = list.substr(0, tab), original = list.substr(tab + 1, list.size() - tab - 2);
+    ASSERT_TRUE(kept.count(copy)) << list;
+    EXPECT_NE(kept[copy], before.at(fs::relative(original, folder).string())) << "the change was not kept";
+    ExpectKept(end, keptIn, copy, original);
+
+    // The next start says where, before anything is typed; once.
+    const QString error = ProgramSession::Start(folder + "/Lis.kxp");
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() != 0; }, 60000)) << "the start said nothing";
+    EXPECT_FALSE(fs::exists(state / "ORNA/Strandwork/unsaved/untold"));
+    EXPECT_EQ(Kept().size(), 2u); // the copies stay
+    ExpectNormalEnd(Signal(SIGTERM));
+    EXPECT_EQ(Kept().size(), 2u) << "nothing modified: no new folder";
 }
 
 TEST_F(SignalEnd, AWorkspaceFileThatCannotBeWrittenIsReportedAndTheEndGoesOn)
 {
-    const char* fixtures = std::getenv("SW_FIXTURES");
-    ASSERT_NE(fixtures, nullptr);
-    const std::string folder = dir / "Lis";
-    fs::copy(std::string(fixtures) + "/app/workspace", folder, fs::copy_options::recursive);
+    const std::string folder = CopyProject();
     ASSERT_NO_FATAL_FAILURE(Start(folder + "/Lis.kxp"));
     // A folder now stands where the workspace file is written.
     fs::remove(folder + "/Lis.kxw");

@@ -12,6 +12,7 @@
 #include "res/StringTable.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTPopupMenu.h"
+#include "tests/support/ui/CancelSaveAs.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -413,7 +414,9 @@ TEST_F(AppTest, SaveAllNamesTheFileThatCouldNotBeSaved)
     EXPECT_EQ(prompts.Asked().size(), before);
     doc->SetModifiedFlag(true);
     ASSERT_TRUE(QDir(QString::fromStdString(dir.Path())).removeRecursively());
+    testsupport::ui::CancelSaveAs saveAs; // another place is offered, and cancelled
     EXPECT_FALSE(app->SaveAll());
+    EXPECT_EQ(saveAs.Count(), 1);
     ASSERT_FALSE(prompts.Asked().empty());
     EXPECT_EQ(prompts.Asked().back().text, FormatResString(IDS_SAVE_FAILED, Q(kxp)));
     EXPECT_TRUE(doc->IsModified());

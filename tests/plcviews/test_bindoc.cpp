@@ -10,6 +10,7 @@
 #include "platform/ui/Prompt.h"
 #include "res/CommandIds.h"
 #include "res/text/StringIds.h"
+#include "tests/support/ui/CancelSaveAs.h"
 #include "tests/support/ui/StandInApp.h"
 #include "uilib/KVTMenuBar.h"
 
@@ -270,12 +271,14 @@ TEST(BinDoc, AFileWithoutWritePermissionOpensReadOnlyAndIsNotSaved)
     EXPECT_TRUE(readOnly);
 
     // Made editable by hand and changed: the save is refused as the text
-    // documents refuse it, and the file stays.
+    // documents refuse it and offers another place, and the file stays.
     doc->SetReadOnly(false);
     doc->Data().Assign("changed");
     doc->SetModifiedFlag();
     PromptScript refused({ui::IDOK});
+    testsupport::ui::CancelSaveAs saveAs;
     EXPECT_FALSE(doc->DoFileSave());
+    EXPECT_EQ(saveAs.Count(), 1);
     EXPECT_EQ(refused.Texts(),
               std::vector<QString>{ui::WithFileCause(
                   FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(w.Path("ro.bin"))), w.Path("ro.bin"),
@@ -480,8 +483,11 @@ TEST(BinDoc, AFileTruncatedWhileShownAsksAndShowsNoByteOfTheNewFile)
     TypeText(view, QStringLiteral("t"));
     EXPECT_TRUE(doc->IsModified());
     {
+        // (Another place would lack the same bytes: no "save as".)
         PromptScript refused({ui::IDOK});
+        testsupport::ui::CancelSaveAs saveAs;
         EXPECT_FALSE(doc->DoFileSave());
+        EXPECT_EQ(saveAs.Count(), 0);
         ASSERT_EQ(refused.Texts().size(), 1u);
         EXPECT_EQ(refused.Texts()[0], FormatResString(4799, QDir::toNativeSeparators(w.Path("t.bin"))));
     }

@@ -1,8 +1,9 @@
 // Saves of a text document that fail on real file systems: a full disk (a
 // small tmpfs), a folder deleted after the open, a folder made read-only
 // after the open (a read-only bind mount).  Each message names the file and
-// the cause on a line of its own, the old file stays, and a "save as" that
-// replaces a failed save comes after the message that says why.  A file the
+// the cause on a line of its own, the old file stays, and the "save as"
+// that every failed save offers comes after the message that says why;
+// cancelling it keeps the document modified.  A file the
 // user may not read names the file and the cause when its open fails.
 #include "plcviews/StructuredTextDoc.h"
 #include "platform/ui/Prompt.h"
@@ -11,6 +12,7 @@
 #include "tests/plcviews/ModalSteps.h"
 #include "tests/support/platform/Mounts.h"
 #include "tests/support/plcviews/PlcViewsTest.h"
+#include "tests/support/ui/CancelSaveAs.h"
 #include "tests/support/ui/UiTest.h"
 
 #include <QApplication>
@@ -61,10 +63,24 @@ TEST(SaveCauses, AFullDiskAndADeletedFolderNameTheFileAndTheCause)
     std::filesystem::remove_all(s.dir / "gone");
     {
         PromptScript failed({ui::IDOK});
+        size_t toldBefore = 0;
+        CancelSaveAs saveAs([&] { toldBefore = failed.Texts().size(); });
         EXPECT_FALSE(doc->DoFileSave());
+        EXPECT_EQ(saveAs.Count(), 1);
+        EXPECT_EQ(toldBefore, 1u);
         EXPECT_EQ(failed.Texts(), std::vector<QString>{SaveFailed(s.Path("gone/F.plc"), ENOENT)});
         EXPECT_TRUE(doc->IsModified());
         EXPECT_FALSE(std::filesystem::exists(s.dir / "gone"));
+    }
+    {
+        // The close's question: Yes fails again and offers another place;
+        // cancelled, the document stays open and modified.
+        PromptScript asked({ui::IDYES, ui::IDOK});
+        CancelSaveAs saveAs;
+        EXPECT_FALSE(doc->SaveModified());
+        EXPECT_EQ(saveAs.Count(), 1);
+        EXPECT_EQ(asked.Texts().size(), 2u);
+        EXPECT_TRUE(doc->IsModified());
     }
 
     std::filesystem::create_directory(s.dir / "disk");
@@ -75,7 +91,9 @@ TEST(SaveCauses, AFullDiskAndADeletedFolderNameTheFileAndTheCause)
     doc = OpenModified(s, "disk/F.plc", std::u16string(200000, u'x'));
     ASSERT_NE(doc, nullptr);
     PromptScript failed({ui::IDOK});
+    CancelSaveAs saveAs;
     EXPECT_FALSE(doc->DoFileSave());
+    EXPECT_EQ(saveAs.Count(), 1);
     EXPECT_EQ(failed.Texts(), std::vector<QString>{SaveFailed(s.Path("disk/F.plc"), ENOSPC)});
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(s.dir.Read("disk/F.plc"), "old\r\n");

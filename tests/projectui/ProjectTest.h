@@ -82,6 +82,16 @@ inline QString Q(const std::string& s)
     return QString::fromStdString(s);
 }
 
+// The message of a project or workspace file that cannot be read: the
+// framework's text, then the file and the line that is not what the reader
+// expects (0: the file ends too early).
+inline QString BadFormat(const std::string& path, int line)
+{
+    return QStringLiteral("Neočekávaný formát souboru.\n") + QString::fromStdString(path) + QStringLiteral(": ") +
+           (line > 0 ? QStringLiteral("řádek %1 nemá očekávaný tvar").arg(line)
+                     : QStringLiteral("soubor končí dříve, než má"));
+}
+
 inline std::vector<QString> Texts(const ui::ScriptedPrompts& p)
 {
     std::vector<QString> t;

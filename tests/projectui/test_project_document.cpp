@@ -95,7 +95,7 @@ TEST_F(DocTest, WorkspaceFailuresDoNotFailTheProject)
     ui::ScriptedPrompts prompts;
     auto doc = NewDoc();
     ASSERT_TRUE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
-    EXPECT_EQ(Texts(prompts), std::vector<QString>{QStringLiteral("Neočekávaný formát souboru.")});
+    EXPECT_EQ(Texts(prompts), std::vector<QString>{BadFormat(dir / "Lis.kxw", 0)});
     EXPECT_EQ(doc->Data().Breakpoints, (std::vector<uint32_t>{3, 9}));
     EXPECT_EQ(port.applied.size(), 1u);
     doc->OnCloseDocument();
@@ -108,16 +108,22 @@ TEST_F(DocTest, BadProjectFiles)
         std::string bytes;
         std::vector<QString> texts;
     };
-    const QString unexpected = QStringLiteral("Neočekávaný formát souboru.");
+    // The file and what is wrong with it: the line, or the end that came
+    // too early.
+    const QString line1 = BadFormat(dir / "Bad.kxp", 1), line2 = BadFormat(dir / "Bad.kxp", 2),
+                  early = BadFormat(dir / "Bad.kxp", 0);
     const QString newer =
         QStringLiteral("Projekt byl vytvořen v novější verzi aplikace Strandwork!");
     std::vector<Case> cases = {
-        {"Strandwork project\r\nProjectFormatVersion = 7\r\n", {newer, unexpected}},
-        {"Strandwork project\r\nProjectFormatVersion = -1\r\n", {newer, unexpected}},
-        {"Strandwork project\r\nProjectFormatVersion = 0\r\n", {unexpected}},
-        {"\xEF\xBB\xBFStrandwork project\r\nProjectFormatVersion = 6\r\n", {unexpected}},
+        {"Strandwork project\r\nProjectFormatVersion = 7\r\n", {newer, line2}},
+        {"Strandwork project\r\nProjectFormatVersion = -1\r\n", {newer, line2}},
+        {"Strandwork project\r\nProjectFormatVersion = 0\r\n", {line2}},
+        {"\xEF\xBB\xBFStrandwork project\r\nProjectFormatVersion = 6\r\n", {line1}},
+        // (Line 3 is the settings' time.)
         {"Strandwork project\r\nProjectFormatVersion = 6\r\nPLCSourceFilesCount = 0\r\n",
-         {unexpected}},
+         {BadFormat(dir / "Bad.kxp", 3)}},
+        {"Strandwork project\rProjectFormatVersion = 6\nx\r\n", {BadFormat(dir / "Bad.kxp", 3)}},
+        {"Strandwork project\r\nProjectFormatVersion = 6\r\n", {early}},
     };
     for (const Case& c : cases) {
         dir.Write("Bad.kxp", c.bytes);

@@ -1,13 +1,15 @@
 // The workspace file's documents in the running program: the placement
 // clamp, reopening the fixture's documents with frames, splitters and
-// carets, skipping what is missing, activating what is open, collecting
-// them again, and a start-up that clamps once the window shows.
+// carets, skipping what is missing, reporting what is there but cannot be
+// opened (its entry kept), activating what is open, collecting them again,
+// and a start-up that clamps once the window shows.
 #include "app/AppWorkspaceDocuments.h"
 #include "app/StrandworkApp.h"
 #include "projectui/StrandworkDoc.h"
 #include "core/projfile/Workspace.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
+#include "platform/ui/Prompt.h"
 #include "platform/ui/Splitter.h"
 #include "plcviews/HexEditView.h"
 #include "plcviews/StructuredTextDoc.h"
@@ -17,7 +19,9 @@
 #include <QFileInfo>
 #include <QMdiArea>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 
 using namespace testsupport::ui;
 
@@ -39,10 +43,13 @@ struct Started
     testsupport::TempDir dir;
     std::unique_ptr<CStrandworkApp> app;
 
-    bool Start()
+    // prepare changes the copy of the fixture before the start.
+    bool Start(const std::function<void()>& prepare = {})
     {
         std::filesystem::copy(std::string(std::getenv("SW_FIXTURES")) + "/app/workspace", dir.Path(),
                               std::filesystem::copy_options::recursive);
+        if (prepare)
+            prepare();
         app = std::make_unique<CStrandworkApp>();
         app->SetArguments({QString::fromStdString(dir / "Lis.kxp")});
         if (!app->InitInstance() || !app->GetProjectDoc())
@@ -102,7 +109,7 @@ TEST(AppWorkspaceDocs, OpeningRestoresFramesSplitsAndCarets)
     ASSERT_TRUE(s.Start());
     CStrandworkApp& app = *s.app;
 
-    // The missing file and the folder are skipped; the rest opens.
+    // The missing file is skipped; the rest opens.
     EXPECT_EQ(app.Template(0)->Documents().size(), 2u);
     EXPECT_EQ(s.Doc(0, "chybi.txt"), nullptr);
     ui::Document* notes = s.Doc(0, "poznamky.txt");
@@ -196,7 +203,7 @@ TEST(AppWorkspaceDocs, SavedRightAfterOpeningReadsBackTheSame)
     const core::WorkspaceDocuments before = read();
     ASSERT_TRUE(doc->OnSaveDocument(doc->GetPathName()));
     const core::WorkspaceDocuments after = read();
-    ASSERT_EQ(after.lists[0].size(), 2u); // chybi.txt and the folder are gone
+    ASSERT_EQ(after.lists[0].size(), 2u); // chybi.txt is gone
     const core::WorkspaceDocument& b0 = before.lists[0][0];
     const core::WorkspaceDocument& a0 = after.lists[0][0];
     auto same = [](const std::u16string& a, const std::u16string& b) {
@@ -215,4 +222,31 @@ TEST(AppWorkspaceDocs, SavedRightAfterOpeningReadsBackTheSame)
     EXPECT_EQ(after.lists[3].at(0).frames.at(0).carets, before.lists[3].at(0).frames.at(0).carets);
     EXPECT_TRUE(same(after.lists[3].at(0).path, before.lists[3].at(0).path));
     EXPECT_TRUE(same(after.lists[1].at(0).path, before.lists[1].at(0).path));
+}
+
+TEST(AppWorkspaceDocs, ADocumentThatCannotBeOpenedIsReportedAndKeepsItsEntry)
+{
+    // texty.txt became a folder since the workspace file was written.
+    Started s;
+    PromptScript prompts({ui::IDOK});
+    ASSERT_TRUE(s.Start([&] {
+        std::filesystem::remove(s.dir / "texty.txt");
+        std::filesystem::create_directory(s.dir / "texty.txt");
+    }));
+    const QString texty = QString::fromStdString(s.dir / "texty.txt");
+    EXPECT_EQ(prompts.Texts(), std::vector<QString>{ui::WithFileCause(ui::FrameworkText(ui::IDS_FAILED_TO_OPEN),
+                                                                      texty, EISDIR)});
+    EXPECT_EQ(s.Doc(0, "texty.txt"), nullptr);
+    ASSERT_NE(s.Doc(0, "poznamky.txt"), nullptr);
+
+    // Saved: its entry is written back as it was read, the missing file's is not.
+    CStrandworkDoc* doc = s.app->GetProjectDoc();
+    ASSERT_TRUE(doc->OnSaveDocument(doc->GetPathName()));
+    const std::string kxw = s.dir.Read("Lis.kxw");
+    EXPECT_NE(kxw.find("TXTDocumentsCount = 2\r\n"), std::string::npos) << kxw;
+    EXPECT_NE(kxw.find("DocumentPath = texty.txt\r\nFrameCount = 1\r\nFramePlacement = 0, -1, -1, -1, -1, 40, 40, "
+                       "340, 240\r\nSplitterConfig = 1, 1, 0, 0\r\nCursorPos = 2, 1\r\n"),
+              std::string::npos)
+        << kxw;
+    EXPECT_EQ(kxw.find("chybi.txt"), std::string::npos) << kxw;
 }

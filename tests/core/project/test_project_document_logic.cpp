@@ -129,6 +129,32 @@ TEST_F(ProjectDocumentLogic, SavedProjectLoadsAndSavesTheSameBytes)
     EXPECT_EQ(dir.Read("Lis.kxw"), kxw);
 }
 
+// The bytes of a copy of the unsaved project (kept when a signal ends the
+// program): the project file a save would write, in its own format (no
+// conversion question, even for an old one), written nowhere.
+TEST_F(ProjectDocumentLogic, TheProjectFileBytesAreWhatASaveWritesAndNothingIsWritten)
+{
+    SaveProject();
+    const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
+    doc.Data().OlnkConnectionString = u"UDP:127.0.0.1:4712";
+    ASSERT_TRUE(doc.AddFile(folder + u"Osy.plc", core::ProjectDocument::ListKind::Source, true));
+    const std::optional<std::string> bytes = doc.ProjectFileBytes(site.path);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(dir.Read("Lis.kxp"), kxp);
+    EXPECT_EQ(dir.Read("Lis.kxw"), kxw);
+    ASSERT_TRUE(doc.Save(site.path));
+    EXPECT_EQ(*bytes, dir.Read("Lis.kxp"));
+
+    doc.Data().FormatVersion = 3; // an old format keeps its documents in the project file
+    site.asked.clear();
+    const std::optional<std::string> old = doc.ProjectFileBytes(site.path);
+    ASSERT_TRUE(old);
+    EXPECT_TRUE(site.asked.empty());
+    EXPECT_NE(old->find("ProjectFormatVersion = 3"), std::string::npos) << *old;
+    doc.Data().FormatVersion = 9;
+    EXPECT_FALSE(doc.ProjectFileBytes(site.path));
+}
+
 TEST_F(ProjectDocumentLogic, DuplicateFileNameIsRefusedOnceAndCreatesNothing)
 {
     ASSERT_TRUE(doc.AddFile(folder + u"Main.plc", core::ProjectDocument::ListKind::Source, true));
