@@ -79,19 +79,23 @@ void Impl::CheckEstablished()
     }
 }
 
-void Impl::LinkLost(std::vector<Post>& posts)
+void Impl::NothingCurrent(std::vector<Post>& posts, void (PushState::*mark)(int8_t), int8_t value)
 {
     const bool statusKnown = status.length != 0;
     status = PlcStatusRecord{};
     statusReread = true;
-    brkReplyHeld = false;
-    watchPush.Lost(kStatusReset);
-    mechPush.Lost(kStatusReset);
-    linePush.Lost(kStatusReset);
+    for (PushState* list : {&watchPush, &mechPush, &linePush})
+        (list->*mark)(value);
     if (statusKnown)
         ToList(posts, 1, WM_LINK_NOTIFY, 0);
     for (std::intptr_t kind : {1, 4, 5})
         NoticeToList(posts, kind);
+}
+
+void Impl::LinkLost(std::vector<Post>& posts)
+{
+    brkReplyHeld = false;
+    NothingCurrent(posts, &PushState::Lost, kStatusReset);
 }
 
 int Impl::OnPeerReset(void* u)

@@ -338,6 +338,10 @@ struct Impl final : XferHost
     // no window shows a value of the lost connection as live.  The status
     // is read again once the link is established (CheckEstablished).
     void LinkLost(std::vector<Post>& posts);
+    // What LinkLost and ControlSystemSilent share (under the lock): the
+    // status becomes unknown and is read again later, every pushed list is
+    // marked with (list.*mark)(value), and list 1 is told.
+    void NothingCurrent(std::vector<Post>& posts, void (PushState::*mark)(int8_t), int8_t value);
     static int OnPeerReset(void* u);
     static void OnLinkReset(void* u);
     static void OnLinkEvent(void* u, uint8_t code);

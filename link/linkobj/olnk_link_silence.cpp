@@ -55,16 +55,7 @@ void Impl::ObserveSilence(std::vector<Post>& posts, bool up, std::optional<uint6
 
 void Impl::ControlSystemSilent(std::vector<Post>& posts)
 {
-    const bool statusKnown = status.length != 0;
-    status = PlcStatusRecord{};
-    statusReread = true;
-    watchPush.Quiet(OLNK_STATUS_NO_ANSWER);
-    mechPush.Quiet(OLNK_STATUS_NO_ANSWER);
-    linePush.Quiet(OLNK_STATUS_NO_ANSWER);
-    if (statusKnown)
-        ToList(posts, 1, WM_LINK_NOTIFY, 0);
-    for (std::intptr_t kind : {1, 4, 5})
-        NoticeToList(posts, kind);
+    NothingCurrent(posts, &PushState::Quiet, OLNK_STATUS_NO_ANSWER);
     ToList(posts, 1, WM_LINK_NOTIFY, OLNK_NOTIFY_SILENT);
 }
 
