@@ -169,6 +169,7 @@ TEST_F(ProjectDocumentLogic, LinksAtTheNamesItWritesAreReplacedNeverWrittenThrou
     // bytes.
     namespace fs = std::filesystem;
     SaveProject();
+    ASSERT_TRUE(doc.Save(site.path)); // the bytes of every later save
     const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
     testsupport::TempDir outside;
     outside.Write("p.txt", "project elsewhere");

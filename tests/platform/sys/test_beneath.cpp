@@ -147,8 +147,8 @@ TEST_P(Beneath, AUniqueFolderIsNewEveryTime)
         ASSERT_TRUE(sys::CreateUniqueFolderBeneath(root.Get(), "sub/work-", rel));
         EXPECT_EQ(rel.size(), std::string("sub/work-").size() + 6) << rel;
         EXPECT_EQ(rel.rfind("sub/work-", 0), 0u) << rel;
-        EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir / "root" / rel))) << rel;
-        EXPECT_TRUE(fs::is_empty(dir / "root" / rel)) << rel;
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir / ("root/" + rel)))) << rel;
+        EXPECT_TRUE(fs::is_empty(dir / ("root/" + rel))) << rel;
         made.insert(rel);
     }
     EXPECT_EQ(made.size(), 20u);
