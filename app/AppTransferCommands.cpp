@@ -127,6 +127,7 @@ void CAppTransferCommands::OnTransferCassetteSoftware()
 
 void CAppTransferCommands::OnTransferCompilerFiles()
 {
-    if (m_app.GetProjectDoc() && !m_app.GetProjectDoc()->TransferCompilerFiles())
-        InfoBox(IDS_XFER_COMPILER_FAILED_BOX, IDS_XFER_NOTICE_CAPTION);
+    bool noCompiler = false;
+    if (m_app.GetProjectDoc() && !m_app.GetProjectDoc()->TransferCompilerFiles(&noCompiler))
+        InfoBox(noCompiler ? IDS_XFER_COMPILER_NONE_BOX : IDS_XFER_COMPILER_FAILED_BOX, IDS_XFER_NOTICE_CAPTION);
 }

@@ -466,8 +466,10 @@ bool CProjectTransfer::UpdateControlSystemSoftware()
 
 // ------------------------------------------------------------ compiler files
 
-bool CProjectTransfer::TransferCompilerFiles()
+bool CProjectTransfer::TransferCompilerFiles(bool* noCompiler)
 {
+    if (noCompiler)
+        *noCompiler = false;
     if (!m_doc.m_link->IsConnected()) {
         Out(Str(IDS_XFER_CONNECTING));
         if (!StartCommunication()) {
@@ -502,49 +504,75 @@ bool CProjectTransfer::TransferCompilerFiles()
         return false;
     }
     const std::u16string name = sys::Format(u"Pelmar%04u", revision);
-    const std::u16string partName = name + u".part";
-    const std::string baseSlash = base.back() == '/' ? base : base + "/";
     const std::string finalName = sys::Utf16ToUtf8Lenient(name);
-    const std::string partNative = sys::Utf16ToUtf8Lenient(partName);
-    const std::string asideName = finalName + ".old";
-    // Every folder this transfer creates, renames or removes is one entry
-    // of the compiler folder (the names come from the revision, never from
-    // the control system's listings, which the copy checks itself), reached
+    // Every folder this transfer creates, renames or removes is reached
     // through the compiler folder's descriptor: a link planted there is
-    // renamed or removed itself, never followed.
+    // renamed or removed itself, never followed.  The names come from the
+    // revision, never from the control system's listings, which the copy
+    // checks itself.
     const sys::OwnedFd root(sys::OpenChosenFolder(base));
     if (!root.Valid()) {
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
         return false;
     }
-    sys::RemoveTreeBeneath(root.Get(), partNative);
-
-    if (!CopyFiles(m_doc.m_link.get(), u"\\Install\\", Shown(baseSlash), {u"Tarvane"}, {partName})) {
-        sys::RemoveTreeBeneath(root.Get(), partNative);
+    // The copy lands in a folder of a new name that this fetch makes
+    // itself ("Pelmar0632.fetch-" and six letters or digits): a folder of
+    // the user of any name is never reused, emptied or removed.  It is
+    // removed, with what it holds, whatever the outcome.
+    std::string stage;
+    if (!sys::CreateUniqueFolderBeneath(root.Get(), finalName + ".fetch-", stage)) {
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
         return false;
     }
-    // The copy becomes visible only when complete; an older folder of that
-    // name is kept aside until the new one is in place.
+    struct StageRemover
+    {
+        int root;
+        const std::string& stage;
+        bool keep = false;
+        ~StageRemover()
+        {
+            if (!keep)
+                sys::RemoveTreeBeneath(root, stage);
+        }
+    } remover{root.Get(), stage};
+    const std::string baseSlash = base.back() == '/' ? base : base + "/";
+    const std::string fetched = stage + "/" + finalName;
+    const std::string aside = stage + "/old";
+
+    if (!CopyFiles(m_doc.m_link.get(), u"\\Install\\", Shown(baseSlash + stage + "/"), {u"Tarvane"}, {name})) {
+        Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
+        return false;
+    }
+    // Only a complete compiler replaces the installed one: the copy must
+    // hold the program the build runs (System\Tarv.exe, found as
+    // "Tarv.exe" or "Tarv" as every tool is).
+    sys::LocalEntry program;
+    if (!(sys::StatBeneath(root.Get(), fetched + "/System/Tarv.exe", program) && program.regular) &&
+        !(sys::StatBeneath(root.Get(), fetched + "/System/Tarv", program) && program.regular)) {
+        // An empty folder (or none) is removed at once; one that holds
+        // something is a partial set.
+        const bool empty = sys::RemoveFolderBeneath(root.Get(), fetched) || errno == ENOENT;
+        Out(Str(empty ? IDS_XFER_COMPILER_EMPTY : IDS_XFER_COMPILER_INCOMPLETE));
+        if (noCompiler)
+            *noCompiler = true;
+        return false;
+    }
+    // The installed folder is kept aside in the fetch's own folder until
+    // the new one is in place, and put back when that fails.
     sys::LocalEntry old;
     const bool hadOld = sys::StatBeneath(root.Get(), finalName, old);
-    if (hadOld) {
-        sys::RemoveTreeBeneath(root.Get(), asideName);
-        if (!sys::MoveBeneath(root.Get(), finalName, root.Get(), asideName)) {
-            sys::RemoveTreeBeneath(root.Get(), partNative);
-            Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
-            return false;
-        }
-    }
-    if (!sys::MoveBeneath(root.Get(), partNative, root.Get(), finalName)) {
-        if (hadOld)
-            sys::MoveBeneath(root.Get(), asideName, root.Get(), finalName);
-        sys::RemoveTreeBeneath(root.Get(), partNative);
+    if (hadOld && !sys::MoveBeneath(root.Get(), finalName, root.Get(), aside)) {
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
         return false;
     }
-    if (hadOld)
-        sys::RemoveTreeBeneath(root.Get(), asideName);
+    if (!sys::MoveBeneath(root.Get(), fetched, root.Get(), finalName)) {
+        // The installed folder goes back; should that fail too, it stays
+        // where it was kept aside rather than being removed.
+        if (hadOld && !sys::MoveBeneath(root.Get(), aside, root.Get(), finalName))
+            remover.keep = true;
+        Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
+        return false;
+    }
     Out(Str(IDS_XFER_COMPILER_DONE));
     return true;
 }

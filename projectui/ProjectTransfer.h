@@ -20,7 +20,8 @@ public:
     void ShowFileManager();
     bool TransferPlcInterface(bool compare);
     bool UpdateControlSystemSoftware();
-    bool TransferCompilerFiles();
+    // noCompiler: set when the fetch brought no compiler and replaced nothing.
+    bool TransferCompilerFiles(bool* noCompiler = nullptr);
     bool TransferSupportFiles();
 
 private:

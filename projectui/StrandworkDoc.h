@@ -148,7 +148,9 @@ public:
     // Installs the cassette software (targets other than Haldor).
     bool UpdateControlSystemSoftware() { return m_transfer->UpdateControlSystemSoftware(); }
     // Fetches the compiler files of the control system's revision.
-    bool TransferCompilerFiles() { return m_transfer->TransferCompilerFiles(); }
+    // noCompiler: set when the fetch brought no compiler (an empty or
+    // partial set) and the installed one was left as it was.
+    bool TransferCompilerFiles(bool* noCompiler = nullptr) { return m_transfer->TransferCompilerFiles(noCompiler); }
     // Brings the support files into the state their transfer types ask.
     bool TransferSupportFiles() { return m_transfer->TransferSupportFiles(); }
 

@@ -2,13 +2,11 @@
 
 #include "core/build/BuildStrings.h"
 #include "platform/sys/CodePage.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/Format.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
 #include "res/text/TextTable.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <optional>
@@ -201,24 +199,10 @@ bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath
     const auto native = sys::WinPath::ToNative(makeFilePath);
     if (!native)
         return fail(EINVAL);
-    const int fd = ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return fail(uint32_t(errno));
-    const std::string& bytes = w.Bytes();
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int err = n < 0 ? errno : EIO;
-            ::close(fd);
-            return fail(uint32_t(err));
-        }
-        done += size_t(n);
-    }
-    if (::close(fd) < 0)
-        return fail(uint32_t(errno));
+    // Whatever stands at the name is replaced, a link included: the
+    // file a link names is never written.
+    if (!sys::AtomicReplaceFile(*native, w.Bytes()))
+        return fail(sys::GetLastError());
     return true;
 }
 

@@ -184,6 +184,19 @@ bool ProjectBuild::Build()
         m_site.Ask(Str(IDS_BUILD_NO_QUIT), {}, ASK_OK | ASK_ICONEXCLAMATION, AskOwner::None);
     };
 
+    // The compiler writes the batch file anew: whatever stands at its name
+    // (a symbolic link, to a file outside the project, to a folder or to
+    // nothing; the file of an earlier build, also one with a second hard
+    // link) is removed first, so the compiler never writes through it and
+    // a batch file it did not write this time is never run.
+    const std::string nativeBatch = Native(batch);
+    struct stat st;
+    if (::lstat(nativeBatch.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && ::unlink(nativeBatch.c_str()) != 0 &&
+        errno != ENOENT) {
+        Out(sys::Format(Str(IDS_CLEAN_DELETE_FAILED), batch));
+        return fail();
+    }
+
     Out(Str(IDS_BUILD_RUN_COMPILER));
     m_cancel = false;
     {
@@ -194,6 +207,12 @@ bool ProjectBuild::Build()
             return fail();
         if (RunBuildProcess(pipes, process, m_cancel, pump, refuseQuit, sink) != 0)
             return fail();
+    }
+    // Only a plain file is run: a link at the name now is none the
+    // compiler wrote, and what it names is not run.
+    if (::lstat(nativeBatch.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        Out(sys::Format(Str(IDS_BUILD_BATCH_NOT_FILE), batch));
+        return fail();
     }
     Out(Str(IDS_BUILD_RUN_BATCH));
     {

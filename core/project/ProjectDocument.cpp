@@ -78,7 +78,7 @@ CopyResult CopySource(const std::u16string& src, const std::u16string& dst)
     if (::stat(ndst->c_str(), &ds) == 0 && ds.st_dev == ss.st_dev && ds.st_ino == ss.st_ino)
         return CopyResult::Copied; // already in place
     const std::optional<std::string> bytes = sys::ReadWholeFile(*nsrc);
-    if (!bytes || !sys::AtomicWriteFile(*ndst, *bytes))
+    if (!bytes || !sys::AtomicReplaceFile(*ndst, *bytes))
         return CopyResult::NotFound;
     return CopyResult::Copied;
 }
@@ -154,7 +154,7 @@ bool ProjectDocument::Save(const std::u16string& path)
     }
     NoteLossy(ar);
     std::optional<std::string> native = Native(path);
-    if (!native || !sys::AtomicWriteFile(*native, ar.Bytes())) {
+    if (!native || !sys::AtomicReplaceFile(*native, ar.Bytes())) {
         m_site.ReportFileFault(path, FileFault::Generic, true, 0, native ? sys::GetLastError() : ENAMETOOLONG);
         return false;
     }
@@ -354,7 +354,7 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
             m_site.ReportFileFault(*path, FileFault::Generic, true, failId, 0);
             return;
         }
-        if (!native || !sys::AtomicWriteFile(*native, ws.Bytes())) {
+        if (!native || !sys::AtomicReplaceFile(*native, ws.Bytes())) {
             m_site.ReportFileFault(*path, FileFault::Generic, true, failId,
                                    native ? sys::GetLastError() : ENAMETOOLONG);
             return;
@@ -438,13 +438,12 @@ bool ProjectDocument::AddFile(const std::u16string& path, ListKind kind, bool cr
             Ask(res::FormatText(IDS_PRJ_OVERWRITE, *full), res::LoadText(IDS_PRJ_OVERWRITE_CAPTION),
                 ASK_YESNO | ASK_ICONQUESTION) != ANSWER_YES)
             return false;
-        int fd =
-            native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
-        if (fd < 0) {
+        // An empty file in place of whatever stands at the name (a link
+        // is replaced, what it names keeps its bytes).
+        if (!native || !sys::AtomicReplaceFile(*native, {})) {
             Ask(res::FormatText(IDS_PRJ_CREATE_FAILED, *full), {}, ASK_OK | ASK_ICONERROR);
             return false;
         }
-        ::close(fd);
     }
 
     switch (kind) {
@@ -515,7 +514,7 @@ bool ProjectDocument::CopyFilesTo(const std::u16string& templateFolder,
             std::optional<std::string> nsrc = Native(c.src), ndst = Native(c.dst);
             std::optional<std::string> bytes;
             if (nsrc && ndst && sys::IsRegularFile(*nsrc) && (bytes = sys::ReadWholeFile(*nsrc)))
-                ok = sys::AtomicWriteFile(*ndst, *bytes);
+                ok = sys::AtomicReplaceFile(*ndst, *bytes);
         }
         if (!ok)
             return copyFailed(c);

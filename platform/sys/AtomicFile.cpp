@@ -45,25 +45,6 @@ mode_t CurrentUmask()
     return mask;
 }
 
-std::string RandomChars()
-{
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::atomic<uint64_t> counter{0};
-    unsigned char raw[kRandomChars];
-    if (::getrandom(raw, sizeof raw, GRND_NONBLOCK) != ssize_t(sizeof raw)) {
-        uint64_t seed = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ULL ^ uint64_t(std::time(nullptr)) ^
-                        (counter.fetch_add(1) << 24) ^ uint64_t(reinterpret_cast<uintptr_t>(raw));
-        for (unsigned char& c : raw) {
-            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-            c = static_cast<unsigned char>(seed >> 33);
-        }
-    }
-    std::string out;
-    for (unsigned char c : raw)
-        out.push_back(kChars[c % (sizeof kChars - 1)]);
-    return out;
-}
-
 bool IsTempOf(std::string_view entry, std::string_view prefix)
 {
     if (entry.size() != prefix.size() + kRandomChars || entry.substr(0, prefix.size()) != prefix)
@@ -144,6 +125,26 @@ bool Fail(int err)
 
 } // namespace
 
+std::string RandomNameChars()
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::atomic<uint64_t> counter{0};
+    unsigned char raw[kRandomChars];
+    if (::getrandom(raw, sizeof raw, GRND_NONBLOCK) != ssize_t(sizeof raw)) {
+        uint64_t seed = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ULL ^ uint64_t(std::time(nullptr)) ^
+                        (counter.fetch_add(1) << 24) ^ uint64_t(reinterpret_cast<uintptr_t>(raw));
+        for (unsigned char& c : raw) {
+            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            c = static_cast<unsigned char>(seed >> 33);
+        }
+    }
+    std::string out;
+    for (unsigned char c : raw)
+        out.push_back(kChars[c % (sizeof kChars - 1)]);
+    return out;
+}
+
+
 void ForceNamedTempFiles(bool on) { g_forceNamed = on; }
 
 std::string TempFilePrefix(std::string_view targetName)
@@ -186,18 +187,23 @@ bool AtomicFile::Open(const std::string& nativePath, unsigned flags)
     if (::lstat(target.c_str(), &st) == 0) {
         if (flags & kNoReplace)
             return Fail(EEXIST);
-        if (S_ISLNK(st.st_mode)) {
-            // The file the link names is replaced; a link that names
-            // nothing is refused rather than turned into a file.
-            if (::stat(target.c_str(), &st) != 0)
-                return Fail(errno);
-            char resolved[PATH_MAX];
-            if (!::realpath(target.c_str(), resolved))
-                return Fail(errno);
-            target = resolved;
+        if (S_ISLNK(st.st_mode) && (flags & kReplaceLink)) {
+            // The link itself gives way to the new file.
+            m_mode = 0666 & ~CurrentUmask();
+        } else {
+            if (S_ISLNK(st.st_mode)) {
+                // The file the link names is replaced; a link that names
+                // nothing is refused rather than turned into a file.
+                if (::stat(target.c_str(), &st) != 0)
+                    return Fail(errno);
+                char resolved[PATH_MAX];
+                if (!::realpath(target.c_str(), resolved))
+                    return Fail(errno);
+                target = resolved;
+            }
+            if (!TakeExisting(st, AT_FDCWD, target.c_str(), AT_EACCESS))
+                return false;
         }
-        if (!TakeExisting(st, AT_FDCWD, target.c_str(), AT_EACCESS))
-            return false;
     } else if (errno == ENOENT) {
         m_mode = 0666 & ~CurrentUmask();
     } else {
@@ -262,7 +268,7 @@ bool AtomicFile::Start()
         }
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = TempFilePrefix(m_name) + RandomChars();
+        std::string temp = TempFilePrefix(m_name) + RandomNameChars();
         m_fd = ::openat(m_dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (m_fd >= 0) {
             SetTempName(std::move(temp));
@@ -354,7 +360,7 @@ bool AtomicFile::Commit()
         } else {
             err = EEXIST;
             for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
-                std::string temp = TempFilePrefix(m_name) + RandomChars();
+                std::string temp = TempFilePrefix(m_name) + RandomNameChars();
                 if (::linkat(AT_FDCWD, self.c_str(), m_dirFd, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                     SetTempName(std::move(temp));
                     err = 0;

@@ -31,6 +31,14 @@ public:
         // Never replace: Commit fails with EEXIST when anything (also a
         // dangling link) is at the path, which then stays as it was.
         kNoReplace = 1,
+        // Replace the entry at the path, never what a symbolic link there
+        // names: a link (to a file, to a folder or to nothing) is replaced
+        // by the new file, which then gets 0666 less the umask, and its
+        // target keeps its bytes.  For the files the program keeps in a
+        // project's folders (the make file, the project and workspace
+        // files).  Anything else is as without it.  Open only (OpenAt
+        // never follows a link and refuses one).
+        kReplaceLink = 2,
     };
 
     AtomicFile() = default;
@@ -39,7 +47,8 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Starts the new content of nativePath.  A symbolic link is followed
-    // and the file it names is replaced (the link stays); the file replaced
+    // and the file it names is replaced (the link stays; with kReplaceLink
+    // the link itself is replaced); the file replaced
     // must be a regular file that this process may write: a folder fails
     // with EISDIR, a FIFO, device or socket with ENODEV, a link that names
     // nothing with ENOENT, a file without write permission with EACCES.  A
@@ -114,5 +123,8 @@ void ForceNamedTempFiles(bool on);
 // the same target removes them.
 std::string TempFilePrefix(std::string_view targetName);
 constexpr int64_t kLeftoverTempAgeSeconds = 60;
+
+// Six random letters or digits, for a name that should be new.
+std::string RandomNameChars();
 
 } // namespace sys

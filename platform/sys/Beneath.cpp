@@ -221,6 +221,20 @@ bool CreateFolderBeneath(int root, std::string_view relative)
     return ::mkdirat(parent.Get(), name.c_str(), 0777) == 0 || FailErrno();
 }
 
+bool CreateUniqueFolderBeneath(int root, std::string_view prefix, std::string& relative)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = std::string(prefix) + RandomNameChars();
+        if (CreateFolderBeneath(root, name)) {
+            relative = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return Fail(EEXIST);
+}
+
 bool DeleteFileBeneath(int root, std::string_view relative)
 {
     std::string name;

@@ -76,6 +76,11 @@ bool StatBeneath(int root, std::string_view relative, LocalEntry& out);
 // Creates one folder; anything already at the name (also a link, dangling
 // or not) fails with EEXIST.
 bool CreateFolderBeneath(int root, std::string_view relative);
+// Creates a new folder named `prefix` followed by six random letters or
+// digits (a name taken by anything is never used: it fails with EEXIST
+// and another is tried) and gives its relative path: a folder that this
+// process made itself and may remove again.
+bool CreateUniqueFolderBeneath(int root, std::string_view prefix, std::string& relative);
 // Deletes the entry itself (a file, a link, a FIFO, ...); never a folder.
 bool DeleteFileBeneath(int root, std::string_view relative);
 // Removes an empty folder (a link there fails with ENOTDIR).

@@ -22,6 +22,12 @@ bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes)
     return file.Open(nativePath) && file.Write(bytes) && file.Commit();
 }
 
+bool AtomicReplaceFile(const std::string& nativePath, std::string_view bytes)
+{
+    AtomicFile file;
+    return file.Open(nativePath, AtomicFile::kReplaceLink) && file.Write(bytes) && file.Commit();
+}
+
 int OpenForReading(const std::string& nativePath, uint64_t& size)
 {
     // Opened without waiting (a FIFO without a writer would block the open,

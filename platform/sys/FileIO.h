@@ -21,6 +21,15 @@ namespace sys {
 // and the old file is untouched.
 [[nodiscard]] bool AtomicWriteFile(const std::string& nativePath, std::string_view bytes);
 
+// The same, but what stands at the name is replaced and never written
+// through: a symbolic link there (to a file, to a folder or to nothing) is
+// replaced by the new file and what it names keeps its bytes; a hard link
+// is replaced too (the other names keep the old content).  The writer of
+// the files the program keeps in a project's folders: the make file, the
+// project and workspace files, kept copies.  A folder, a FIFO, a device
+// and a file this process may not write are refused as above.
+[[nodiscard]] bool AtomicReplaceFile(const std::string& nativePath, std::string_view bytes);
+
 // Copies the file `from` to `to` through an AtomicFile (its Open, so a link
 // at `to` is followed as there): `to` gets the whole copy or stays as it
 // was.  `from` is opened with OpenForReading.  False when `from` cannot be

@@ -51,3 +51,6 @@ inline constexpr unsigned IDS_XFER_SUPPORT_DONE = 4767;        // "Podpůrné so
 inline constexpr unsigned IDS_XFER_SUPPORT_FAILED = 4768;      // "Přenos podpůrných souborů se nezdařil..."
 inline constexpr unsigned IDS_XFER_CASSETTE_DONE = 4769;       // "Software kazety byl přenesen do řídíc..."
 inline constexpr unsigned IDS_XFER_COMPILER_DONE = 4770;       // "Soubory překladače Tarvane byly přene..."
+inline constexpr unsigned IDS_XFER_COMPILER_EMPTY = 4956;      // "Složka \Install\Tarvane řídícího sy..."
+inline constexpr unsigned IDS_XFER_COMPILER_INCOMPLETE = 4957; // "V souborech překladače Tarvane ze slo..."
+inline constexpr unsigned IDS_XFER_COMPILER_NONE_BOX = 4958;   // "Z řídícího systému nebyl přenesen žád..."

@@ -206,5 +206,35 @@ rc=$?
 timeout 60 "$BIN" -Nonsense -Build "$work/none.kxp" >"$work/u.out" 2>"$work/u.err" </dev/null
 grep -q "Nonsense" "$work/u.err" || fail "unknown flag: no line on standard error"
 
+# 7. A project whose temporary folder holds Make.knf and Make.bat as links
+#    to files outside it, and its workspace file as a link too: "-Build"
+#    and "-Make" build with files of their own at those names, and the
+#    files outside keep their bytes.
+cp -r "$FIX/build/ok" "$work/linked"
+mkdir -p "$work/linked/Temp" "$work/outside"
+printf 'the notes\n' >"$work/outside/notes.txt"
+printf 'echo ran >"%s/ran"\n' "$work/outside" >"$work/outside/script.sh"
+mv "$work/linked/Lis.kxw" "$work/outside/workspace.kxw"
+ln -s ../../outside/notes.txt "$work/linked/Temp/Make.knf"
+ln -s ../../outside/script.sh "$work/linked/Temp/Make.bat"
+ln -s ../outside/workspace.kxw "$work/linked/Lis.kxw"
+sums=$(cd "$work/outside" && md5sum notes.txt script.sh workspace.kxw)
+for flag in -Build -Make; do
+    rm -f "$work/linked/Output/PLC.BIN"
+    timeout 120 "$BIN" $flag "$work/linked/Lis.kxp" >"$work/l.out" 2>"$work/l.err" </dev/null
+    rc=$?
+    [ $rc -eq 0 ] || { fail "$flag with links: status $rc"; show "$work/l"; }
+    grep -q "Tvorba PLC skončila bez chyb." "$work/l.out" || { fail "$flag with links: no success line"; show "$work/l"; }
+    [ "$(cd "$work/outside" && md5sum notes.txt script.sh workspace.kxw)" = "$sums" ] ||
+        fail "$flag with links: a file outside the project changed"
+    [ -e "$work/outside/ran" ] && fail "$flag with links: the file outside was run"
+    for f in Temp/Make.knf Temp/Make.bat; do
+        { [ -f "$work/linked/$f" ] && [ ! -L "$work/linked/$f" ]; } || fail "$flag with links: $f is no file of its own"
+    done
+    rm -f "$work/linked/Temp/Make.knf" "$work/linked/Temp/Make.bat"
+    ln -s ../../outside/notes.txt "$work/linked/Temp/Make.knf"
+    ln -s ../../outside/script.sh "$work/linked/Temp/Make.bat"
+done
+
 [ $failures -eq 0 ] && echo "all unattended runs passed"
 exit $failures

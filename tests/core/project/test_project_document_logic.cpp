@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,7 +52,7 @@ public:
     {
         asked.push_back(std::u16string(text));
         styles.push_back(style);
-        return core::ANSWER_NO;
+        return answer;
     }
 
     std::u16string path;
@@ -57,6 +62,7 @@ public:
     std::optional<core::WorkspaceDocuments> open; // the open documents, when windows exist
     std::vector<std::u16string> asked;
     std::vector<uint32_t> styles;
+    int answer = core::ANSWER_NO;
 };
 
 class ProjectDocumentLogic : public ::testing::Test
@@ -153,6 +159,54 @@ TEST_F(ProjectDocumentLogic, TheProjectFileBytesAreWhatASaveWritesAndNothingIsWr
     EXPECT_NE(old->find("ProjectFormatVersion = 3"), std::string::npos) << *old;
     doc.Data().FormatVersion = 9;
     EXPECT_FALSE(doc.ProjectFileBytes(site.path));
+}
+
+TEST_F(ProjectDocumentLogic, LinksAtTheNamesItWritesAreReplacedNeverWrittenThrough)
+{
+    // The project file, the workspace file and a new source file whose
+    // names hold links (to files outside the project, to nothing, to a
+    // folder): each write replaces the link, and what it named keeps its
+    // bytes.
+    namespace fs = std::filesystem;
+    SaveProject();
+    ASSERT_TRUE(doc.Save(site.path)); // the bytes of every later save
+    const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
+    testsupport::TempDir outside;
+    outside.Write("p.txt", "project elsewhere");
+    outside.Write("w.txt", "workspace elsewhere");
+    outside.Write("s.plc", "source elsewhere");
+    outside.Write("folder/keep", "k");
+    auto isFile = [](const std::string& path) {
+        struct stat st{};
+        return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    for (const auto& [p, w] : {std::pair{"p.txt", "w.txt"}, std::pair{"gone1", "gone2"}, std::pair{"folder", "folder"}}) {
+        SCOPED_TRACE(p);
+        ASSERT_EQ(::unlink((dir / "Lis.kxp").c_str()), 0);
+        ASSERT_EQ(::unlink((dir / "Lis.kxw").c_str()), 0);
+        fs::create_symlink(outside / p, dir / "Lis.kxp");
+        fs::create_symlink(outside / w, dir / "Lis.kxw");
+        ASSERT_TRUE(doc.Save(site.path));
+        EXPECT_TRUE(site.faults.empty());
+        EXPECT_TRUE(isFile(dir / "Lis.kxp"));
+        EXPECT_TRUE(isFile(dir / "Lis.kxw"));
+        EXPECT_EQ(dir.Read("Lis.kxp"), kxp);
+        EXPECT_EQ(dir.Read("Lis.kxw"), kxw);
+    }
+    // A new source file at a link's name, once the user agreed to replace it.
+    fs::create_symlink(outside / "s.plc", dir / "New.plc");
+    site.answer = core::ANSWER_YES;
+    ASSERT_TRUE(doc.AddFile(folder + u"New.plc", core::ProjectDocument::ListKind::Source, true));
+    EXPECT_TRUE(isFile(dir / "New.plc"));
+    EXPECT_EQ(dir.Read("New.plc"), "");
+
+    EXPECT_EQ(outside.Read("p.txt"), "project elsewhere");
+    EXPECT_EQ(outside.Read("w.txt"), "workspace elsewhere");
+    EXPECT_EQ(outside.Read("s.plc"), "source elsewhere");
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(outside.Path()))
+        names.insert(fs::relative(e.path(), outside.Path()).string());
+    EXPECT_EQ(names, (std::set<std::string>{"p.txt", "w.txt", "s.plc", "folder", "folder/keep"}));
 }
 
 TEST_F(ProjectDocumentLogic, DuplicateFileNameIsRefusedOnceAndCreatesNothing)

@@ -323,6 +323,64 @@ TEST(AtomicFile, LinksAndTheNeverReplacingForm)
     EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"link", "real"}));
 }
 
+TEST(AtomicFile, TheReplacingFormReplacesTheLinkAndNeverWritesItsTarget)
+{
+    // A link to a file, to a folder, to nothing, a loop, and a hard link:
+    // each name gets a new regular file, and what was linked keeps its
+    // bytes.  Folders and FIFOs are still refused.
+    testsupport::TempDir dir, outside;
+    outside.Write("notes.txt", "the user's notes");
+    ASSERT_EQ(::chmod((outside / "notes.txt").c_str(), 0640), 0);
+    outside.Write("folder/keep", "k");
+    ASSERT_EQ(::symlink((outside / "notes.txt").c_str(), (dir / "file").c_str()), 0);
+    ASSERT_EQ(::symlink((outside / "folder").c_str(), (dir / "folder").c_str()), 0);
+    ASSERT_EQ(::symlink((outside / "gone.txt").c_str(), (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(::symlink("loop", (dir / "loop").c_str()), 0);
+    outside.Write("hard.txt", "hard");
+    ASSERT_EQ(::link((outside / "hard.txt").c_str(), (dir / "hard").c_str()), 0);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        sys::ForceNamedTempFiles(named);
+        for (const char* name : {"file", "folder", "dangling", "loop", "hard"}) {
+            SCOPED_TRACE(name);
+            ASSERT_TRUE(sys::AtomicReplaceFile(dir / name, std::string("new ") + name)) << sys::GetLastError();
+            struct stat st{};
+            ASSERT_EQ(::lstat((dir / name).c_str(), &st), 0);
+            EXPECT_TRUE(S_ISREG(st.st_mode));
+            EXPECT_EQ(st.st_nlink, 1u);
+            EXPECT_EQ(dir.Read(name), std::string("new ") + name);
+            EXPECT_EQ(Mode(dir / name), 0666u & ~mask);
+        }
+        // Once a file, it is replaced as any file, keeping its mode.
+        ASSERT_EQ(::chmod((dir / "file").c_str(), 0600), 0);
+        ASSERT_TRUE(sys::AtomicReplaceFile(dir / "file", "again"));
+        EXPECT_EQ(Mode(dir / "file"), 0600u);
+        for (const char* name : {"file", "folder", "dangling", "loop", "hard"})
+            ASSERT_EQ(::unlink((dir / name).c_str()), 0);
+        ASSERT_EQ(::symlink((outside / "notes.txt").c_str(), (dir / "file").c_str()), 0);
+        ASSERT_EQ(::symlink((outside / "folder").c_str(), (dir / "folder").c_str()), 0);
+        ASSERT_EQ(::symlink((outside / "gone.txt").c_str(), (dir / "dangling").c_str()), 0);
+        ASSERT_EQ(::symlink("loop", (dir / "loop").c_str()), 0);
+        ASSERT_EQ(::link((outside / "hard.txt").c_str(), (dir / "hard").c_str()), 0);
+        sys::ForceNamedTempFiles(false);
+    }
+    EXPECT_EQ(outside.Read("notes.txt"), "the user's notes");
+    EXPECT_EQ(Mode(outside / "notes.txt"), 0640u);
+    EXPECT_EQ(outside.Read("hard.txt"), "hard");
+    EXPECT_EQ(Entries(outside / "folder"), std::set<std::string>{"keep"});
+    EXPECT_EQ(Entries(outside.Path()), (std::set<std::string>{"folder", "hard.txt", "notes.txt"}));
+
+    dir.Write("sub/keep", "k");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(sys::AtomicReplaceFile(dir / "sub", "x"));
+    EXPECT_EQ(sys::GetLastError(), uint32_t(EISDIR));
+    EXPECT_FALSE(sys::AtomicReplaceFile(dir / "fifo", "x"));
+    EXPECT_EQ(sys::GetLastError(), uint32_t(ENODEV));
+    EXPECT_EQ(dir.Read("sub/keep"), "k");
+}
+
 TEST(AtomicFile, AFileWithoutWritePermissionIsNotReplaced)
 {
     // Checked as an ordinary user: as root, a child that drops to nobody.

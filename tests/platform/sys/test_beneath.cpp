@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -134,6 +135,28 @@ TEST_P(Beneath, AFileIsPutInPlaceInTheFolderItsDescriptorNames)
     EXPECT_EQ(rel, "moved/n.txt");
     EXPECT_FALSE(sys::RelativeBelow(dir / "root", dir / "root", rel));
     EXPECT_FALSE(sys::RelativeBelow(dir / "root", dir / "root/../outside", rel));
+}
+
+TEST_P(Beneath, AUniqueFolderIsNewEveryTime)
+{
+    // Made below the root, each with a name of its own; a link on the way
+    // is refused.
+    std::set<std::string> made;
+    for (int i = 0; i < 20; ++i) {
+        std::string rel;
+        ASSERT_TRUE(sys::CreateUniqueFolderBeneath(root.Get(), "sub/work-", rel));
+        EXPECT_EQ(rel.size(), std::string("sub/work-").size() + 6) << rel;
+        EXPECT_EQ(rel.rfind("sub/work-", 0), 0u) << rel;
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir / ("root/" + rel)))) << rel;
+        EXPECT_TRUE(fs::is_empty(dir / ("root/" + rel))) << rel;
+        made.insert(rel);
+    }
+    EXPECT_EQ(made.size(), 20u);
+    EXPECT_EQ(Read(dir / "root/sub/a.txt"), "a");
+    std::string rel;
+    EXPECT_FALSE(sys::CreateUniqueFolderBeneath(root.Get(), "flink/work-", rel));
+    EXPECT_EQ(errno, ELOOP);
+    EXPECT_TRUE(fs::is_empty(dir / "outside/folder"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolution, Beneath, ::testing::Values(false, true),

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <set>
 
 using namespace core;
 namespace fs = std::filesystem;
@@ -92,6 +93,14 @@ const char kFailure[] = "\r\nPři tvorbě PLC došlo k chybám.\r\n";
 bool EndsWith(const std::string& s, const std::string& tail)
 {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::set<std::string> Names(const std::string& folder)
+{
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        out.insert(e.path().filename().string());
+    return out;
 }
 
 } // namespace
@@ -375,4 +384,92 @@ TEST_F(E2E, CompilerVersionUpdateTakesTheNewestFolderAndTheBuildUsesIt)
     doc->SetModifiedFlag(false);
     doc->UpdateToNewestCompilerVersion(); // nothing newer: no change
     EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(E2E, LinksAtTheMakeAndBatchFileNamesAreReplacedNeverWrittenThrough)
+{
+    // The project's temporary folder holds Make.knf and Make.bat as links:
+    // to files outside the project, to nothing, to a folder, and as hard
+    // links.  The build writes its own files at those names and what the
+    // links named keeps its bytes (a dangling link's target never comes
+    // to be).
+    Open("ok");
+    testsupport::TempDir outside;
+    outside.Write("notes.txt", "the user's notes\n");
+    const std::string script = "echo ran >'" + outside / "ran" + "'\n";
+    outside.Write("script.sh", script);
+    outside.Write("folder/keep", "k");
+    struct Case
+    {
+        const char* what;
+        std::function<void(const std::string& at, const std::string& file)> plant;
+    };
+    const Case cases[] = {
+        {"a link to a file outside",
+         [&](const std::string& at, const std::string& file) { fs::create_symlink(outside / file, at); }},
+        {"a dangling link", [&](const std::string& at, const std::string&) { fs::create_symlink(outside / "gone", at); }},
+        {"a link to a folder",
+         [&](const std::string& at, const std::string&) { fs::create_symlink(outside / "folder", at); }},
+        {"a hard link", [&](const std::string& at, const std::string& file) { fs::create_hard_link(outside / file, at); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir / "Temp");
+        fs::create_directories(dir / "Temp");
+        c.plant(dir / "Temp/Make.knf", "notes.txt");
+        c.plant(dir / "Temp/Make.bat", "script.sh");
+        host.sink.entries.clear();
+        EXPECT_TRUE(doc->BuildPlc()) << Out();
+        EXPECT_TRUE(EndsWith(Out(), kSuccess)) << Out();
+        for (const char* name : {"Temp/Make.knf", "Temp/Make.bat"}) {
+            EXPECT_FALSE(fs::is_symlink(dir / name)) << name;
+            EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
+            EXPECT_EQ(fs::hard_link_count(dir / name), 1u) << name;
+        }
+        EXPECT_EQ(dir.Read("Temp/Make.knf").substr(0, 8), ";*******");
+        EXPECT_NE(dir.Read("Temp/Make.bat").find("Spojuji PLC"), std::string::npos);
+        EXPECT_EQ(outside.Read("notes.txt"), "the user's notes\n");
+        EXPECT_EQ(outside.Read("script.sh"), script);
+        EXPECT_EQ(Names(outside.Path()), (std::set<std::string>{"folder", "notes.txt", "script.sh"}));
+        EXPECT_EQ(Names(outside / "folder"), std::set<std::string>{"keep"});
+    }
+}
+
+TEST_F(E2E, ABatchFileThatIsALinkIsNotRun)
+{
+    // A compiler that leaves a link at the batch file's name: the build
+    // refuses to run it, and what it names is not run.
+    Open("ok");
+    testsupport::TempDir compilers, outside;
+    const std::string script = "echo ran >'" + outside / "ran" + "'\n";
+    outside.Write("script.sh", script);
+    compilers.Write("Pelmar0632/System/Tarv", "#!/bin/sh\nln -s '" + outside / "script.sh" + "' \"$2\"\n");
+    ASSERT_EQ(::chmod((compilers / "Pelmar0632/System/Tarv").c_str(), 0755), 0);
+    host.settings.PathTarvane = sys::Utf8ToUtf16Lenient(compilers.Path() + "/");
+    EXPECT_FALSE(doc->BuildPlc());
+    EXPECT_NE(Out().find("Chyba: Dávkový soubor " + dir / "Temp/Make.bat" +
+                         " není obyčejný soubor (je to symbolický odkaz nebo jiná položka), a proto nebyl "
+                         "spuštěn.\r\n" + kFailure),
+              std::string::npos)
+        << Out();
+    EXPECT_EQ(Out().find("Spouštím Make.bat"), std::string::npos) << Out();
+    EXPECT_FALSE(fs::exists(outside / "ran"));
+    EXPECT_EQ(outside.Read("script.sh"), script);
+}
+
+TEST_F(E2E, ABatchFileOfAnEarlierBuildIsNeverRunAgain)
+{
+    // The compiler ends with 0 but writes no batch file: the one of the
+    // earlier build is gone and nothing is run.
+    Open("ok");
+    ASSERT_TRUE(doc->BuildPlc()) << Out();
+    testsupport::TempDir compilers;
+    compilers.Write("Pelmar0632/System/Tarv", "#!/bin/sh\nexit 0\n");
+    ASSERT_EQ(::chmod((compilers / "Pelmar0632/System/Tarv").c_str(), 0755), 0);
+    host.settings.PathTarvane = sys::Utf8ToUtf16Lenient(compilers.Path() + "/");
+    host.sink.entries.clear();
+    EXPECT_FALSE(doc->BuildPlc());
+    EXPECT_TRUE(EndsWith(Out(), kFailure)) << Out();
+    EXPECT_EQ(Out().find("Spojuji PLC"), std::string::npos) << Out();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "Temp/Make.bat")));
 }

@@ -48,15 +48,18 @@ struct AppCommands : ::testing::Test
 
     // The simulator, the application started as main starts it, and a copy
     // of the fixture whose workspace points at the simulator.
-    CStrandworkDoc* Start(const std::string& fixture)
+    // compilers: the option "PathTarvane" (the stand-in compiler's folder
+    // when empty).
+    CStrandworkDoc* Start(const std::string& fixture, const std::string& compilers = {})
     {
         remote.Write("PLCOUTPUT/LOD_KAP.EXE", "old runtime");
         remote.Write("DATA/.keep", "");
+        fs::create_directories(remote / "Install/Tarvane");
         const uint16_t ours = testsupport::PickFreeUdpPort();
         cssim::Config cfg;
         cfg.udpLocalPort = testsupport::PickFreeUdpPort();
         cfg.peerPort = ours;
-        cfg.shares = {{"PLCOUTPUT", remote / "PLCOUTPUT"}, {"DATA", remote / "DATA"}};
+        cfg.shares = {{"PLCOUTPUT", remote / "PLCOUTPUT"}, {"DATA", remote / "DATA"}, {"Install", remote / "Install"}};
         sim = std::make_unique<cssim::Simulator>(cfg);
         if (!sim->start())
             return nullptr;
@@ -67,8 +70,9 @@ struct AppCommands : ::testing::Test
                                  "OlnkConnectionString = " +
                                      testsupport::UdpLoopbackConn(ours, sim->publicPort()));
         dir.Write("Lis.kxw", kxw);
-        sys::Profile::WriteString(u"Options", u"PathTarvane",
-                                  sys::Utf8ToUtf16Lenient(std::string(std::getenv("SW_TARVANE")) + "/"));
+        sys::Profile::WriteString(
+            u"Options", u"PathTarvane",
+            sys::Utf8ToUtf16Lenient((compilers.empty() ? std::string(std::getenv("SW_TARVANE")) : compilers) + "/"));
         app = std::make_unique<CStrandworkApp>();
         app->SetArguments({QString::fromStdString(dir / "Lis.kxp")});
         if (!app->InitInstance())
@@ -189,4 +193,29 @@ TEST_F(AppCommands, CassetteSoftwareOfTheDosFixture)
     EXPECT_FALSE(doc->Link().IsOpen());
     EXPECT_NE(Out().find("Software kazety byl přenesen do řídícího systému.\n"), std::string::npos)
         << Out();
+}
+
+TEST_F(AppCommands, FetchingAnEmptyCompilerSetKeepsTheWorkingCompiler)
+{
+    // A working compiler tree; the control system's \Install\Tarvane is
+    // empty.
+    testsupport::TempDir compilers;
+    fs::copy(std::string(std::getenv("SW_TARVANE")) + "/Pelmar0632", compilers / "Pelmar0632",
+             fs::copy_options::recursive);
+    const std::string program = ReadAll(compilers / "Pelmar0632/System/Tarv");
+    ASSERT_FALSE(program.empty());
+    CStrandworkDoc* doc = Start("ok", compilers.Path());
+    ASSERT_NE(doc, nullptr);
+    ui::ScriptedPrompts prompts;
+    ASSERT_TRUE(ui::SendCommand(ID_TRANSFER_COMPILER_FILES));
+    ASSERT_EQ(prompts.Asked().size(), 1u) << Out();
+    EXPECT_EQ(prompts.Asked()[0].text, QStringLiteral("Z řídícího systému nebyl přenesen žádný překladač Tarvane. "
+                                                      "Dosavadní soubory překladače zůstaly beze změny.\r\n"));
+    EXPECT_NE(Out().find("Složka \\Install\\Tarvane řídícího systému je prázdná: žádný překladač nebyl přenesen"),
+              std::string::npos)
+        << Out();
+    EXPECT_EQ(Out().find("byly přeneseny"), std::string::npos) << Out();
+    // The compiler is still there and builds.
+    EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), program);
+    EXPECT_TRUE(doc->BuildPlc()) << Out();
 }

@@ -2,6 +2,7 @@
 // the compiler folder, visible only when complete.
 #include "TransferTest.h"
 
+#include <functional>
 #include <set>
 
 using namespace transfertest;
@@ -9,6 +10,27 @@ using namespace transfertest;
 namespace {
 const char k7[] = "Nepodařilo se získat informace o revizi systému (Haldor)...\r\n";
 const char k9[] = "Při přenosu souborů překladače Tarvane došlo k chybě...\r\n";
+const char kEmpty[] = "Složka \\Install\\Tarvane řídícího systému je prázdná: žádný překladač nebyl přenesen, "
+                      "dosavadní soubory překladače zůstaly beze změny.\r\n";
+const char kIncomplete[] = "V souborech překladače Tarvane ze složky \\Install\\Tarvane řídícího systému chybí "
+                           "program překladače System\\Tarv.exe: žádný překladač nebyl přenesen, dosavadní soubory "
+                           "překladače zůstaly beze změny.\r\n";
+
+// The entries of a folder, and of the whole tree below it.
+std::set<std::string> Names(const std::string& folder)
+{
+    std::set<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        out.insert(e.path().filename().string());
+    return out;
+}
+std::set<std::string> Tree(const std::string& folder)
+{
+    std::set<std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        out.insert(std::filesystem::relative(e.path(), folder).string());
+    return out;
+}
 } // namespace
 
 struct CompilerTest : TransferTest
@@ -33,7 +55,7 @@ TEST_F(CompilerTest, FetchedIntoTheOptionsFolder)
     EXPECT_TRUE(doc->TransferCompilerFiles()) << Out();
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), "compiler");
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632/Include/plc.inc"), "header");
-    EXPECT_FALSE(sys::FileExists(compilers / "Pelmar0632.part"));
+    EXPECT_EQ(Names(compilers.Path()), std::set<std::string>{"Pelmar0632"});
     EXPECT_TRUE(Has("Soubory překladače Tarvane byly přeneseny z řídícího systému.\r\n")) << Out();
     Revision(12345);
     EXPECT_TRUE(doc->TransferCompilerFiles()) << Out();
@@ -125,9 +147,9 @@ TEST_F(CompilerTest, ClimbingNamesInTheListingWriteNothingAndTheCopyFails)
 
 TEST_F(CompilerTest, LinksInTheCompilerFolderAreReplacedNeverFollowed)
 {
-    // Links planted where the transfer creates, renames and removes its
-    // folders: each is renamed or removed itself, and what it names stays
-    // as it was.
+    // A link at the compiler's own name is replaced itself, and what it
+    // names stays as it was; links at the names an earlier version used
+    // for its work (".part", ".old") are the user's and stay too.
     testsupport::TempDir outside;
     outside.Write("folder/System/Tarv", "elsewhere");
     outside.Write("part/keep.txt", "part");
@@ -139,10 +161,84 @@ TEST_F(CompilerTest, LinksInTheCompilerFolderAreReplacedNeverFollowed)
     EXPECT_TRUE(doc->TransferCompilerFiles()) << Out();
     EXPECT_FALSE(fs::is_symlink(compilers / "Pelmar0632"));
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), "compiler");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(compilers / "Pelmar0632.part")));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(compilers / "Pelmar0632.old")));
+    EXPECT_EQ(fs::read_symlink(compilers / "Pelmar0632.part"), outside / "part");
+    EXPECT_EQ(fs::read_symlink(compilers / "Pelmar0632.old"), outside / "old.txt");
     EXPECT_EQ(ReadAll(outside / "folder/System/Tarv"), "elsewhere");
     EXPECT_EQ(ReadAll(outside / "part/keep.txt"), "part");
     EXPECT_EQ(ReadAll(outside / "old.txt"), "old");
     EXPECT_FALSE(fs::exists(outside / "folder/Include"));
+    EXPECT_EQ(Names(compilers.Path()),
+              (std::set<std::string>{"Pelmar0632", "Pelmar0632.part", "Pelmar0632.old"}));
+}
+
+TEST_F(CompilerTest, AFetchWithoutTheCompilerProgramReplacesNothing)
+{
+    // The installed compiler, and folders of the user at the names an
+    // earlier version used for its work.
+    compilers.Write("Pelmar0632/System/Tarv", "installed");
+    compilers.Write("Pelmar0632/Include/plc.inc", "installed header");
+    compilers.Write("Pelmar0632.part/mine.txt", "mine 1");
+    compilers.Write("Pelmar0632.old/mine.txt", "mine 2");
+    const std::set<std::string> before = Tree(compilers.Path());
+    struct Case
+    {
+        const char* what;
+        std::function<void()> prepare;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"empty", [&] { fs::remove_all(remote / "Install/Tarvane/System"); fs::remove_all(remote / "Install/Tarvane/Include"); },
+         kEmpty},
+        {"partial", [&] { remote.Write("Install/Tarvane/Include/plc.inc", "header"); }, kIncomplete},
+        {"a folder named Tarv", [&] { fs::create_directories(remote / "Install/Tarvane/System/Tarv"); }, kIncomplete},
+        {"the program elsewhere", [&] { remote.Write("Install/Tarvane/Tarv.exe", "compiler"); }, kIncomplete},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.prepare();
+        host.sink.entries.clear();
+        bool noCompiler = false;
+        EXPECT_FALSE(doc->TransferCompilerFiles(&noCompiler));
+        EXPECT_TRUE(noCompiler);
+        EXPECT_TRUE(Has(c.says)) << Out();
+        EXPECT_FALSE(Has("byly přeneseny")) << Out();
+        EXPECT_EQ(Tree(compilers.Path()), before);
+        EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), "installed");
+        EXPECT_EQ(ReadAll(compilers / "Pelmar0632/Include/plc.inc"), "installed header");
+    }
+    // With the program in it the set replaces the installed one; the
+    // user's folders are still there.
+    fs::remove_all(remote / "Install/Tarvane/System");
+    remote.Write("Install/Tarvane/System/Tarv.exe", "compiler.exe");
+    host.sink.entries.clear();
+    bool noCompiler = true;
+    EXPECT_TRUE(doc->TransferCompilerFiles(&noCompiler)) << Out();
+    EXPECT_FALSE(noCompiler);
+    EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv.exe"), "compiler.exe");
+    EXPECT_FALSE(fs::exists(compilers / "Pelmar0632/System/Tarv"));
+    EXPECT_EQ(ReadAll(compilers / "Pelmar0632.part/mine.txt"), "mine 1");
+    EXPECT_EQ(ReadAll(compilers / "Pelmar0632.old/mine.txt"), "mine 2");
+    EXPECT_EQ(Names(compilers.Path()),
+              (std::set<std::string>{"Pelmar0632", "Pelmar0632.part", "Pelmar0632.old"}));
+}
+
+TEST_F(CompilerTest, TheFetchNeverTakesAFolderOfTheUserForItsWork)
+{
+    // Folders of the user at every name the fetch might think its own: a
+    // successful fetch and a failed one leave them as they were.
+    compilers.Write("Pelmar0632/System/Tarv", "installed");
+    for (const char* name : {"Pelmar0632.part", "Pelmar0632.old", "Pelmar0632.fetch-", "Pelmar0632.fetch-AAAAAA"})
+        compilers.Write(std::string(name) + "/mine.txt", name);
+    EXPECT_TRUE(doc->TransferCompilerFiles()) << Out();
+    cssim::JobScript abort;
+    abort.abortAfter = 0;
+    sim->scriptJobs(abort);
+    EXPECT_FALSE(doc->TransferCompilerFiles());
+    EXPECT_TRUE(Has(k9)) << Out();
+    EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), "compiler");
+    for (const char* name : {"Pelmar0632.part", "Pelmar0632.old", "Pelmar0632.fetch-", "Pelmar0632.fetch-AAAAAA"})
+        EXPECT_EQ(ReadAll(compilers / (std::string(name) + "/mine.txt")), name);
+    EXPECT_EQ(Names(compilers.Path()),
+              (std::set<std::string>{"Pelmar0632", "Pelmar0632.part", "Pelmar0632.old", "Pelmar0632.fetch-",
+                                     "Pelmar0632.fetch-AAAAAA"}));
 }
