@@ -424,6 +424,10 @@ bool ProjectDocument::KeepUnreadWorkspace(unsigned failId)
         } else {
             // It could not be read: the file itself gets the second name
             // (a link's target, which the write replaces).
+            // Something that is no file (a folder) fails the write itself.
+            struct stat st;
+            if (::stat(original->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                return true;
             char* real = ::realpath(original->c_str(), nullptr);
             if (!real)
                 return true; // nothing there any more

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Fault
@@ -350,4 +352,26 @@ TEST_F(ProjectDocumentLogic, AWorkspaceFileThatCannotBeKeptIsNotWrittenOver)
     ASSERT_EQ(s.faults.size(), 2u);
     EXPECT_TRUE(s.faults[1].saving);
     EXPECT_EQ(dir.Read(sub + "/Lis.kxw"), "Config = Default\r\nPlaquesCount = x\r\n");
+}
+
+// A workspace file that cannot be read at all (no permission) gets its
+// kept name as a second link before the write replaces it.
+TEST_F(ProjectDocumentLogic, AWorkspaceFileThatCannotBeReadIsKeptUnderASecondName)
+{
+    SaveProject();
+    const std::string good = dir.Read("Lis.kxw");
+    ASSERT_EQ(::chmod((dir / "Lis.kxw").c_str(), 0), 0);
+    if (sys::ReadWholeFile(dir / "Lis.kxw"))
+        GTEST_SKIP() << "this user reads files without permission (root)";
+    StubSite s;
+    s.path = site.path;
+    core::ProjectDocument loaded(s);
+    loaded.SetProjectDefaults();
+    ASSERT_TRUE(loaded.Load(s.path, false));
+    ASSERT_EQ(s.faults.size(), 1u);
+    EXPECT_EQ(s.faults[0].keptAs, folder + u"Lis.kxw.unreadable");
+    // (The write itself may fail: the file may not be written either.)
+    loaded.SaveWorkspace(s.path);
+    ASSERT_EQ(::chmod((dir / "Lis.kxw.unreadable").c_str(), 0600), 0);
+    EXPECT_EQ(dir.Read("Lis.kxw.unreadable"), good);
 }
