@@ -245,7 +245,7 @@ TEST(RecoveryCopies, TheFolderIsOnTheListBeforeTheCopiesFillTheStateFolder)
         << full.lines.join('\n').toStdString();
 }
 
-TEST(RecoveryCopies, AListThatCannotBeWrittenIsNamedAndTheCopiesAreKept)
+TEST(RecoveryCopies, AListThatCannotBeWrittenIsNamedAndAStateFolderThatCannotBeMadeNamesTheCause)
 {
     testsupport::TempDir state, work;
     // A folder where the list goes.
@@ -266,18 +266,14 @@ TEST(RecoveryCopies, AListThatCannotBeWrittenIsNamedAndTheCopiesAreKept)
     const recovery::Kept none = recovery::KeepUnsaved(Q(other / "state"), {&a});
     EXPECT_EQ(none.written, 0);
     EXPECT_EQ(none.lines, NotKept(Q(work / "Main.plc"), Q(other / "state/unsaved"), ENOTDIR));
-}
 
-TEST(RecoveryCopies, AReadOnlyStateFolderNamesEachCopyAndTheCause)
-{
-    testsupport::TempDir state, work;
-    const testsupport::TestMount readOnly = testsupport::TestMount::ReadOnly(state.Path());
+    // A read-only state folder, where it can be mounted.
+    testsupport::TempDir locked;
+    const testsupport::TestMount readOnly = testsupport::TestMount::ReadOnly(locked.Path());
     if (!readOnly.Up())
         GTEST_SKIP() << readOnly.Why();
-    LineDoc a(Q(work / "Main.plc"), "typed");
-    const recovery::Kept kept = recovery::KeepUnsaved(Q(state.Path()), {&a});
-    EXPECT_EQ(kept.written, 0);
-    EXPECT_EQ(kept.lines, NotKept(Q(work / "Main.plc"), Q(state / "unsaved"), EROFS));
+    EXPECT_EQ(recovery::KeepUnsaved(Q(locked.Path()), {&a}).lines,
+              NotKept(Q(work / "Main.plc"), Q(locked / "unsaved"), EROFS));
 }
 
 // Programs ended at the same moment (a logout) each add their folder to the
