@@ -72,9 +72,9 @@ QString NewEndingFolder(const QString& base, int& error)
     return {};
 }
 
-// name cut to at most room UTF-16 units: the stem is cut (never between
-// the halves of a surrogate pair) and marked with "~", the extension
-// stays when it is short.
+// stem + tail in at most room UTF-16 units: the stem is cut (never
+// between the halves of a surrogate pair) and marked with "~"; empty when
+// not even one unit of it fits.
 QString Fitted(const QString& stem, const QString& tail, int room)
 {
     if (stem.size() + tail.size() <= room)
