@@ -97,6 +97,20 @@ protected:
     core::ProjectDocument doc{site};
 };
 
+// A project file read again by a document of its own, with its own site.
+struct Reread
+{
+    explicit Reread(const std::u16string& path)
+    {
+        s.path = path;
+        doc.SetProjectDefaults();
+        loaded = doc.Load(path, false);
+    }
+    StubSite s;
+    core::ProjectDocument doc{s};
+    bool loaded = false;
+};
+
 TEST_F(ProjectDocumentLogic, SavedProjectLoadsAndSavesTheSameBytes)
 {
     SaveProject();
@@ -219,11 +233,10 @@ TEST_F(ProjectDocumentLogic, MissingOrMalformedWorkspaceIsReportedAndTheProjectL
             dir.Write("Lis.kxw", contents);
         else
             ASSERT_EQ(std::remove((dir / "Lis.kxw").c_str()), 0);
-        StubSite s;
-        s.path = site.path;
-        core::ProjectDocument loaded(s);
-        loaded.SetProjectDefaults();
-        ASSERT_TRUE(loaded.Load(s.path, false));
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        StubSite& s = r.s;
+        core::ProjectDocument& loaded = r.doc;
         ASSERT_EQ(s.faults.size(), 1u);
         EXPECT_EQ(s.faults[0].path, kxw);
         EXPECT_EQ(s.faults[0].fault,
@@ -283,11 +296,10 @@ TEST_F(ProjectDocumentLogic, AWorkspaceFileNotReadWholeIsKeptBeforeItIsWrittenOv
         SCOPED_TRACE(what);
         ++n;
         dir.Write("Lis.kxw", bytes);
-        StubSite s;
-        s.path = site.path;
-        core::ProjectDocument loaded(s);
-        loaded.SetProjectDefaults();
-        ASSERT_TRUE(loaded.Load(s.path, false));
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        StubSite& s = r.s;
+        core::ProjectDocument& loaded = r.doc;
         ASSERT_EQ(s.faults.size(), 1u);
         EXPECT_EQ(s.faults[0].fault, core::FileFault::BadFormat);
         // The name beside it says what it is; the earlier ones are taken.
@@ -310,19 +322,19 @@ TEST_F(ProjectDocumentLogic, AWorkspaceFileNotReadWholeIsKeptBeforeItIsWrittenOv
     // A save of the whole project keeps it as well.
     dir.Write("Lis.kxw", line4);
     {
-        StubSite s;
-        s.path = site.path;
-        core::ProjectDocument loaded(s);
-        ASSERT_TRUE(loaded.Load(s.path, false));
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        StubSite& s = r.s;
+        core::ProjectDocument& loaded = r.doc;
         ASSERT_TRUE(loaded.Save(s.path));
         EXPECT_EQ(Bytes(dir / "Lis.kxw.unreadable-6"), line4);
     }
     // A workspace file read whole keeps nothing.
     {
-        StubSite s;
-        s.path = site.path;
-        core::ProjectDocument loaded(s);
-        ASSERT_TRUE(loaded.Load(s.path, false));
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        StubSite& s = r.s;
+        core::ProjectDocument& loaded = r.doc;
         EXPECT_TRUE(s.faults.empty());
         loaded.SaveWorkspace(s.path);
         EXPECT_FALSE(sys::FileExists(dir / "Lis.kxw.unreadable-7"));
@@ -363,11 +375,10 @@ TEST_F(ProjectDocumentLogic, AWorkspaceFileThatCannotBeReadIsKeptUnderASecondNam
     ASSERT_EQ(::chmod((dir / "Lis.kxw").c_str(), 0), 0);
     if (sys::ReadWholeFile(dir / "Lis.kxw"))
         GTEST_SKIP() << "this user reads files without permission (root)";
-    StubSite s;
-    s.path = site.path;
-    core::ProjectDocument loaded(s);
-    loaded.SetProjectDefaults();
-    ASSERT_TRUE(loaded.Load(s.path, false));
+    Reread r(site.path);
+    ASSERT_TRUE(r.loaded);
+    StubSite& s = r.s;
+    core::ProjectDocument& loaded = r.doc;
     ASSERT_EQ(s.faults.size(), 1u);
     EXPECT_EQ(s.faults[0].keptAs, folder + u"Lis.kxw.unreadable");
     // (The write itself may fail: the file may not be written either.)
