@@ -2,18 +2,25 @@
 
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/WinPath.h"
 #include "platform/ui/Document.h"
+#include "res/StringTable.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 #include <string>
+#include <utility>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace recovery {
 
@@ -21,6 +28,10 @@ namespace {
 
 QString Unsaved(const QString& stateFolder) { return stateFolder + QStringLiteral("/unsaved"); }
 QString UntoldFile(const QString& stateFolder) { return Unsaved(stateFolder) + QStringLiteral("/untold"); }
+
+// The longest extension a shortened copy name keeps (".plc", ".kxp",
+// ".txt" and their like, with room to spare).
+constexpr int kLongestKeptExtension = 16;
 
 QString CauseText(uint32_t cause) { return QString::fromLocal8Bit(sys::ErrorText(cause)); }
 
@@ -61,9 +72,26 @@ QString NewEndingFolder(const QString& base, int& error)
     return {};
 }
 
+// stem + tail in at most room UTF-16 units: the stem is cut (never
+// between the halves of a surrogate pair) and marked with "~"; empty when
+// not even one unit of it fits.
+QString Fitted(const QString& stem, const QString& tail, int room)
+{
+    if (stem.size() + tail.size() <= room)
+        return stem + tail;
+    int keep = room - int(tail.size()) - 1;
+    if (keep < 1)
+        return {};
+    if (stem.at(keep - 1).isHighSurrogate())
+        --keep;
+    return keep < 1 ? QString() : stem.left(keep) + QLatin1Char('~') + tail;
+}
+
 // The copy's name: the file's own (or the document's title), one path
-// component, not one that an earlier copy of this ending took.
-QString CopyName(const ui::Document& doc, std::set<QString>& taken)
+// component, not one that an earlier copy of this ending took, cut so that
+// the copy's path stays within the program's path limit (originals.txt
+// names the original).
+QString CopyName(const ui::Document& doc, std::set<QString>& taken, int room)
 {
     QString name = doc.GetPathName().isEmpty() ? doc.GetTitle() : QFileInfo(doc.GetPathName()).fileName();
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
@@ -71,14 +99,21 @@ QString CopyName(const ui::Document& doc, std::set<QString>& taken)
         name = QStringLiteral("document");
     if (name == QLatin1String("originals.txt"))
         name.prepend(QLatin1Char('_'));
-    QString candidate = name;
     const int dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot > 0 ? name.left(dot) : name;
-    const QString ext = dot > 0 ? name.mid(dot) : QString();
-    for (int n = 2; taken.count(candidate); ++n)
-        candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
-    taken.insert(candidate);
-    return candidate;
+    // An extension longer than a usual one is cut with the stem.
+    const bool keepExt = dot > 0 && name.size() - dot <= kLongestKeptExtension;
+    const QString stem = keepExt ? name.left(dot) : name;
+    const QString ext = keepExt ? name.mid(dot) : QString();
+    for (int n = 1;; ++n) {
+        const QString tail = (n > 1 ? QStringLiteral(" (%1)").arg(n) : QString()) + ext;
+        QString candidate = Fitted(stem, tail, room);
+        if (candidate.isEmpty())
+            candidate = Fitted(QString::number(n), ext, room);
+        if (candidate.isEmpty())
+            candidate = QString::number(n);
+        if (taken.insert(candidate).second)
+            return candidate;
+    }
 }
 
 QString Original(const ui::Document& doc)
@@ -86,15 +121,102 @@ QString Original(const ui::Document& doc)
     return doc.GetPathName().isEmpty() ? doc.GetTitle() : QDir::toNativeSeparators(doc.GetPathName());
 }
 
-bool WriteUtf8(const QString& path, const QString& text, bool replace)
+bool WriteUtf8(const QString& path, const QString& text, bool replace, uint32_t& cause)
 {
     const QByteArray bytes = text.toUtf8();
     if (replace) {
         const QByteArray native = QFile::encodeName(path);
-        return sys::AtomicWriteFile(native.toStdString(), std::string_view(bytes.constData(), size_t(bytes.size())));
+        if (sys::AtomicWriteFile(native.toStdString(), std::string_view(bytes.constData(), size_t(bytes.size()))))
+            return true;
+        cause = sys::GetLastError();
+        return false;
     }
-    uint32_t cause = 0;
     return ui::WriteNewFile(path, std::string_view(bytes.constData(), size_t(bytes.size())), cause);
+}
+
+// The list of folders to tell about, open and locked: every change is made
+// under the lock, in place (an append) or by removing the file, never by
+// writing a new one over it, so that two programs ended by one signal both
+// find their folder on it.  A file that was removed while this one waited
+// for the lock is opened anew.  -1 with errno when it cannot be opened
+// (create: made when missing).
+int OpenLockedList(const QString& stateFolder, bool change, bool create)
+{
+    const QByteArray native = QFile::encodeName(UntoldFile(stateFolder));
+    const int flags = (change ? O_RDWR : O_RDONLY) | (create ? O_CREAT : 0) | O_CLOEXEC;
+    for (;;) {
+        const int fd = ::open(native.constData(), flags, 0600);
+        if (fd < 0)
+            return -1;
+        int locked;
+        while ((locked = ::flock(fd, change ? LOCK_EX : LOCK_SH)) != 0 && errno == EINTR) {
+        }
+        struct stat opened, now;
+        if (locked != 0 || ::fstat(fd, &opened) != 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return -1;
+        }
+        if (::stat(native.constData(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino)
+            return fd;
+        ::close(fd);
+        if (!create) {
+            errno = ENOENT;
+            return -1;
+        }
+    }
+}
+
+// The folders on the open list that are still there, each once.
+QStringList ReadList(int fd)
+{
+    QByteArray all;
+    char buffer[4096];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        all.append(buffer, n);
+        at += n;
+    }
+    QStringList folders;
+    for (const QByteArray& line : all.split('\n')) {
+        const QString folder = QString::fromUtf8(line);
+        if (!line.isEmpty() && !folders.contains(folder) && QFileInfo(folder).isDir())
+            folders << folder;
+    }
+    return folders;
+}
+
+// Appends the folder to the list; 0 or the errno value.  A line that
+// cannot be written whole is taken back, so the next one starts a line.
+int NoteUntold(const QString& stateFolder, const QString& folder)
+{
+    const int fd = OpenLockedList(stateFolder, true, true);
+    if (fd < 0)
+        return errno;
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    QByteArray line = folder.toUtf8() + '\n';
+    char last = '\n';
+    if (end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n')
+        line.prepend('\n');
+    int error = end < 0 ? errno : 0;
+    for (qsizetype done = 0; !error && done < line.size();) {
+        const ssize_t n = ::pwrite(fd, line.constData() + done, size_t(line.size() - done), end + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            error = n < 0 ? errno : ENOSPC;
+        else
+            done += n;
+    }
+    if (error && end >= 0)
+        (void)::ftruncate(fd, end);
+    ::close(fd);
+    return error;
 }
 
 } // namespace
@@ -121,15 +243,35 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
                                    CauseText(uint32_t(error)));
         return kept;
     }
+    // The next start is to name this folder whatever becomes of the copies
+    // (a state folder that fills up while they are written): it goes on
+    // the list first, and so does the list of originals.
+    if (const int noted = NoteUntold(stateFolder, kept.folder))
+        kept.lines << QStringLiteral("strandwork: the folder %1 could not be noted in %2 for the next start: %3")
+                          .arg(QDir::toNativeSeparators(kept.folder),
+                               QDir::toNativeSeparators(UntoldFile(stateFolder)), CauseText(uint32_t(noted)));
+    // Every copy's path stays within the program's path limit.
+    const int room = int(sys::WinPath::kMaxPath) - 1 - int(kept.folder.size()) - 1;
     std::set<QString> taken{QStringLiteral("originals.txt")};
+    std::vector<std::pair<ui::Document*, QString>> planned;
     QString index;
     for (ui::Document* doc : docs) {
-        const QString name = CopyName(*doc, taken);
+        planned.emplace_back(doc, CopyName(*doc, taken, room));
+        index += planned.back().second + QStringLiteral("\t") + Original(*doc) + QLatin1Char('\n');
+    }
+    const QString originals = kept.folder + QStringLiteral("/originals.txt");
+    uint32_t cause = 0;
+    const bool listed = WriteUtf8(originals, index, false, cause);
+    if (!listed)
+        kept.lines << QStringLiteral("strandwork: the list of originals could not be written in %1: %2")
+                          .arg(QDir::toNativeSeparators(originals), CauseText(cause));
+    QString written;
+    for (const auto& [doc, name] : planned) {
         const QString copy = kept.folder + QLatin1Char('/') + name;
-        uint32_t cause = 0;
+        cause = 0;
         if (doc->WriteCopy(copy, cause)) {
             ++kept.written;
-            index += name + QStringLiteral("\t") + Original(*doc) + QLatin1Char('\n');
+            written += name + QStringLiteral("\t") + Original(*doc) + QLatin1Char('\n');
             kept.lines << QStringLiteral("strandwork: the unsaved changes of %1 are kept in %2")
                               .arg(Original(*doc), QDir::toNativeSeparators(copy));
         } else {
@@ -138,29 +280,54 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
         }
     }
     if (kept.written == 0) {
+        QFile::remove(originals);
         QDir().rmdir(kept.folder);
         kept.folder.clear();
         return kept;
     }
-    (void)WriteUtf8(kept.folder + QStringLiteral("/originals.txt"), index, false);
-    const QStringList before = Untold(stateFolder);
-    (void)WriteUtf8(UntoldFile(stateFolder), (before + QStringList{kept.folder}).join(QLatin1Char('\n')) + '\n',
-                    true);
+    // The list names only the copies that are there (as far as it can be
+    // written again).
+    if (listed && written != index)
+        (void)WriteUtf8(originals, written, true, cause);
     return kept;
 }
 
 QStringList Untold(const QString& stateFolder)
 {
-    QFile file(UntoldFile(stateFolder));
-    if (!file.open(QIODevice::ReadOnly))
+    const int fd = OpenLockedList(stateFolder, false, false);
+    if (fd < 0)
         return {};
-    QStringList folders;
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (!line.isEmpty() && QFileInfo(QString::fromUtf8(line)).isDir())
-            folders << QString::fromUtf8(line);
+    const QStringList folders = ReadList(fd);
+    ::close(fd);
     return folders;
 }
 
-void ForgetUntold(const QString& stateFolder) { QFile::remove(UntoldFile(stateFolder)); }
+QStringList TakeUntold(const QString& stateFolder)
+{
+    const int fd = OpenLockedList(stateFolder, true, false);
+    if (fd < 0)
+        return {};
+    const QStringList folders = ReadList(fd);
+    // Removed while locked: a program that opened it meanwhile opens the
+    // new one once it has the lock.
+    QFile::remove(UntoldFile(stateFolder));
+    ::close(fd);
+    return folders;
+}
+
+void ForgetUntold(const QString& stateFolder) { (void)TakeUntold(stateFolder); }
+
+QString TellText(const QStringList& folders, bool whole, const QString& stateFolder)
+{
+    QStringList shown;
+    const qsizetype first = whole ? 0 : std::max<qsizetype>(0, folders.size() - kShownFolders);
+    for (qsizetype i = first; i < folders.size(); ++i)
+        shown << QDir::toNativeSeparators(folders[i]);
+    QString list = shown.join(QLatin1Char('\n'));
+    if (first > 0)
+        list += QLatin1Char('\n') + FormatResString(IDS_UNSAVED_KEPT_MORE, int(folders.size()), kShownFolders,
+                                                     QDir::toNativeSeparators(Unsaved(stateFolder)));
+    return FormatResString(IDS_UNSAVED_KEPT, list);
+}
 
 } // namespace recovery

@@ -586,21 +586,18 @@ void CStrandworkApp::KeepUnsavedChanges()
 void CStrandworkApp::TellKeptChanges()
 {
     const QString state = recovery::StateFolder();
-    const QStringList folders = recovery::Untold(state);
-    if (folders.isEmpty())
-        return;
-    QStringList shown;
-    for (const QString& f : folders)
-        shown << QDir::toNativeSeparators(f);
-    const QString text = FormatResString(IDS_UNSAVED_KEPT, shown.join(QLatin1Char('\n')));
     if (m_unattended) {
-        WriteStderr(QStringLiteral("strandwork: ") + text);
+        // The list stays for the next start with a window.
+        if (const QStringList folders = recovery::Untold(state); !folders.isEmpty())
+            WriteStderr(QStringLiteral("strandwork: ") + recovery::TellText(folders, true, state));
         return;
     }
     // Said once: forgotten before it shows (a signal may end the program
     // while it does).
-    recovery::ForgetUntold(state);
-    ui::Prompt(text, {}, ui::MB_OK | ui::MB_ICONINFORMATION, GetMainWnd());
+    const QStringList folders = recovery::TakeUntold(state);
+    if (folders.isEmpty())
+        return;
+    ui::Prompt(recovery::TellText(folders, false, state), {}, ui::MB_OK | ui::MB_ICONINFORMATION, GetMainWnd());
 }
 
 void CStrandworkApp::EndOnSignal()

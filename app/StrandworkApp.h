@@ -45,8 +45,6 @@ constexpr unsigned IDS_PROJECT_MISSING = 4177;
 constexpr unsigned IDS_UNATTENDED_NO_PROJECT = 4780;
 constexpr unsigned IDS_UNATTENDED_NOT_PROJECT = 4781;
 constexpr unsigned IDS_UNATTENDED_OPEN_FAILED = 4782;
-// "Neuložené změny z posledního ukončení programu jsou uloženy ve složce:\n%s"
-constexpr unsigned IDS_UNSAVED_KEPT = 4860;
 constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.

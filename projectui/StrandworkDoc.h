@@ -76,10 +76,11 @@ public:
 
     // --- Flags -----------------------------------------------------------
     bool IsOpenProject() const { return m_isOpenProject; }
-    // True once the project file (and its workspace file) were read whole
-    // and its documents reopened, or a new project was written: from then
-    // on the workspace file is this project's to write.  A project that is
-    // still being read, or whose read failed, writes no workspace file.
+    // True once the project file was read whole and its documents reopened,
+    // or a new project was written: from then on the workspace file is this
+    // project's to write (one that could not be read whole is kept beside
+    // it first, core::ProjectDocument).  A project that is still being
+    // read, or whose read failed, writes no workspace file.
     bool IsOpened() const { return m_opened; }
     // The stop-build command sets the cancel flag; the tool runner reads
     // and clears it.

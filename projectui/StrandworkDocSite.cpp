@@ -26,8 +26,21 @@ void CStrandworkDoc::DocumentSite::Changed(long hint)
     m_doc.BroadcastUpdate(nullptr, hint);
 }
 
+namespace {
+// Below the report of a file that could not be read whole: where it will be
+// kept before it is first written over.
+QString KeptNote(std::u16string_view keptAs)
+{
+    if (keptAs.empty())
+        return {};
+    return QLatin1Char('\n') +
+           FormatResString(core::IDS_PRJ_WORKSPACE_KEPT, QDir::toNativeSeparators(projtext::Q(keptAs)));
+}
+} // namespace
+
 void CStrandworkDoc::DocumentSite::ReportFileFault(std::u16string_view path, core::FileFault fault,
-                                                   bool saving, unsigned textId, uint32_t cause)
+                                                   bool saving, unsigned textId, uint32_t cause,
+                                                   std::u16string_view keptAs)
 {
     ui::FileError error = ui::FileError::generic;
     if (fault == core::FileFault::NotFound)
@@ -36,17 +49,25 @@ void CStrandworkDoc::DocumentSite::ReportFileFault(std::u16string_view path, cor
         error = ui::FileError::badFormat;
     if (textId == 0)
         textId = saving ? ui::IDS_FAILED_TO_SAVE : ui::IDS_FAILED_TO_OPEN;
-    m_doc.ReportSaveLoadException(projtext::Q(path), error, saving, textId, cause);
+    if (keptAs.empty()) {
+        m_doc.ReportSaveLoadException(projtext::Q(path), error, saving, textId, cause);
+        return;
+    }
+    projtext::Ask(ui::Document::SaveLoadExceptionText(projtext::Q(path), error, saving, textId, cause) +
+                      KeptNote(keptAs),
+                  {}, core::ASK_ICONEXCLAMATION, core::AskOwner::None);
 }
 
-void CStrandworkDoc::DocumentSite::ReportFormatFault(std::u16string_view path, unsigned textId, int line)
+void CStrandworkDoc::DocumentSite::ReportFormatFault(std::u16string_view path, unsigned textId, int line,
+                                                     std::u16string_view keptAs)
 {
     const QString file = projtext::Q(path);
     const QString wrong = line > 0 ? FormatResString(core::IDS_PRJ_BAD_LINE, line)
                                    : LoadResString(core::IDS_PRJ_CUT_SHORT);
     projtext::Ask(ui::Document::SaveLoadExceptionText(file, ui::FileError::badFormat, false, textId) +
                       QLatin1Char('\n') +
-                      ui::FrameworkText(ui::IDS_FILE_CAUSE).arg(QDir::toNativeSeparators(file), wrong),
+                      ui::FrameworkText(ui::IDS_FILE_CAUSE).arg(QDir::toNativeSeparators(file), wrong) +
+                      KeptNote(keptAs),
                   {}, core::ASK_ICONEXCLAMATION, core::AskOwner::None);
 }
 

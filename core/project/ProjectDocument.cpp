@@ -4,6 +4,7 @@
 
 #include "core/projfile/KnfImport.h"
 #include "core/projfile/ProjectFormat.h"
+#include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/WinPath.h"
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <new>
 #include <vector>
@@ -110,6 +112,7 @@ std::u16string ProjectDocument::ProjectFolder()
 bool ProjectDocument::Load(const std::u16string& path, bool forCopying)
 {
     m_forCopying = forCopying;
+    m_unreadWorkspace.reset();
     const bool loaded = LoadProjectFile(path);
     m_forCopying = false;
     if (loaded && forCopying)
@@ -354,6 +357,11 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
             m_site.ReportFileFault(*path, FileFault::Generic, true, failId, 0);
             return;
         }
+        // A workspace file that could not be read whole is kept beside it
+        // before it is first written over; when it cannot be kept, it
+        // stays as it is.
+        if (m_unreadWorkspace && m_unreadWorkspace->path == *path && !KeepUnreadWorkspace(failId))
+            return;
         if (!native || !sys::AtomicReplaceFile(*native, ws.Bytes())) {
             m_site.ReportFileFault(*path, FileFault::Generic, true, failId,
                                    native ? sys::GetLastError() : ENAMETOOLONG);
@@ -373,15 +381,89 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
     }
     std::optional<std::string> bytes = sys::ReadWholeFile(*native);
     if (!bytes) {
-        m_site.ReportFileFault(*path, FileFault::Generic, false, failId, sys::GetLastError());
+        const uint32_t cause = sys::GetLastError();
+        m_site.ReportFileFault(*path, FileFault::Generic, false, failId, cause,
+                               NoteUnreadWorkspace(*path, std::nullopt));
         return;
     }
-    KxpArchive ws(false, *path, std::move(*bytes));
+    KxpArchive ws(false, *path, std::string(*bytes));
     try {
         ReadWorkspaceFile(ws, version);
     } catch (const ProjectFormatError& e) {
-        m_site.ReportFormatFault(*path, failId, e.Line());
+        m_site.ReportFormatFault(*path, failId, e.Line(), NoteUnreadWorkspace(*path, std::move(bytes)));
     }
+}
+
+std::u16string ProjectDocument::NoteUnreadWorkspace(const std::u16string& path,
+                                                    std::optional<std::string> bytes)
+{
+    // A template opened for copying is only read.
+    if (m_forCopying)
+        return {};
+    std::u16string keptAs = FreeKeptName(path);
+    m_unreadWorkspace = UnreadWorkspace{path, std::move(bytes), keptAs};
+    return keptAs;
+}
+
+bool ProjectDocument::KeepUnreadWorkspace(unsigned failId)
+{
+    UnreadWorkspace& unread = *m_unreadWorkspace;
+    const std::optional<std::string> original = Native(unread.path);
+    uint32_t cause = ENAMETOOLONG;
+    // Never over an earlier kept copy: a name taken meanwhile moves on to
+    // the next free one.
+    for (int attempt = 0; attempt < 100 && !unread.keptAs.empty(); ++attempt) {
+        const std::optional<std::string> kept = Native(unread.keptAs);
+        if (!kept || !original)
+            break;
+        bool done = false;
+        if (unread.bytes) {
+            sys::AtomicFile file;
+            done = file.Open(*kept, sys::AtomicFile::kNoReplace) && file.Write(*unread.bytes) && file.Commit();
+            cause = done ? 0 : sys::GetLastError();
+        } else {
+            // It could not be read: the file itself gets the second name
+            // (a link's target, which the write replaces).
+            // Something that is no file (a folder) fails the write itself.
+            struct stat st;
+            if (::stat(original->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                return true;
+            char* real = ::realpath(original->c_str(), nullptr);
+            if (!real)
+                return true; // nothing there any more
+            done = ::link(real, kept->c_str()) == 0;
+            cause = done ? 0 : uint32_t(errno);
+            std::free(real);
+        }
+        if (done) {
+            m_unreadWorkspace.reset();
+            return true;
+        }
+        if (cause != EEXIST)
+            break;
+        unread.keptAs = FreeKeptName(unread.path);
+    }
+    m_site.ReportFileFault(unread.keptAs.empty() ? unread.path : unread.keptAs, FileFault::Generic, true,
+                           failId, cause);
+    return false;
+}
+
+std::u16string FreeKeptName(const std::u16string& path)
+{
+    for (int n = 1; n < 1000; ++n) {
+        std::u16string name = path + u".unreadable";
+        if (n > 1) {
+            const std::string number = "-" + std::to_string(n);
+            name.append(number.begin(), number.end());
+        }
+        const std::optional<std::string> native = Native(name);
+        if (!native)
+            return {};
+        struct stat st;
+        if (::lstat(native->c_str(), &st) != 0 && errno == ENOENT)
+            return name;
+    }
+    return {};
 }
 
 void ProjectDocument::WriteWorkspaceFile(KxpArchive& ar, int version)

@@ -69,6 +69,9 @@ constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
 constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
 constexpr unsigned IDS_PRJ_BAD_LINE = 4861;  // "řádek %d nemá očekávaný tvar"
 constexpr unsigned IDS_PRJ_CUT_SHORT = 4862; // "soubor končí dříve, než má"
+// Below the error of a workspace file that could not be read whole: where
+// its bytes go before the file is first written over.
+constexpr unsigned IDS_PRJ_WORKSPACE_KEPT = 4950;
 
 // What went wrong with a file the document loads or saves.
 enum class FileFault
@@ -102,14 +105,18 @@ public:
     // textId 0 is the framework's own "could not open / save" text; cause
     // is the system's error (an errno value, 0 for none), shown with the
     // file on a line of its own.
+    // keptAs (a failed read): the file where the bytes of the file that
+    // could not be read whole will be kept before it is first written over,
+    // said below the report; empty when there is nothing to keep.
     virtual void ReportFileFault(std::u16string_view path, FileFault fault, bool saving,
-                                 unsigned textId, uint32_t cause) = 0;
+                                 unsigned textId, uint32_t cause, std::u16string_view keptAs = {}) = 0;
     // A file read whose content is not what the reader expects: line is the
     // line at fault (from 1), 0 when the file ended too early.  Reported as
     // a bad format unless the site names the file and the line.
-    virtual void ReportFormatFault(std::u16string_view path, unsigned textId, int /*line*/)
+    virtual void ReportFormatFault(std::u16string_view path, unsigned textId, int /*line*/,
+                                   std::u16string_view keptAs = {})
     {
-        ReportFileFault(path, FileFault::BadFormat, false, textId, 0);
+        ReportFileFault(path, FileFault::BadFormat, false, textId, 0, keptAs);
     }
     // The documents of the workspace open now, their paths relative to
     // folder; false when no windows are there to collect them (the section
@@ -212,6 +219,10 @@ public:
 private:
     bool LoadProjectFile(const std::u16string& path);
     void WorkspaceStep(KxpArchive& ar, int version);
+    // A workspace file that could not be read whole: its bytes are kept
+    // beside it before anything is written over it.
+    std::u16string NoteUnreadWorkspace(const std::u16string& path, std::optional<std::string> bytes);
+    bool KeepUnreadWorkspace(unsigned failId);
     WorkspaceDocuments DocumentsToWrite(const std::u16string& folder);
     int Ask(std::u16string_view text, std::u16string_view caption, uint32_t style,
             AskOwner owner = AskOwner::MainWindow);
@@ -222,7 +233,23 @@ private:
     std::optional<std::u16string> m_lossyValue;          // first replaced value of this save
     std::optional<std::u16string> m_workspaceLossyValue; // the same in the workspace file
     bool m_forCopying = false;                           // a template is being opened for copying
+    // The workspace file last read, when it could not be read whole: its
+    // path (as written), the bytes read (none when the read itself failed:
+    // the file is linked to its kept name then) and the name it is to be
+    // kept under.  Cleared once it was kept.
+    struct UnreadWorkspace
+    {
+        std::u16string path;
+        std::optional<std::string> bytes;
+        std::u16string keptAs;
+    };
+    std::optional<UnreadWorkspace> m_unreadWorkspace;
 };
+
+// The first name "<path>.unreadable", "<path>.unreadable-2", ... at which
+// nothing is (not even a dangling link); empty when none of them can be
+// formed.
+std::u16string FreeKeptName(const std::u16string& path);
 
 // The time stamps the document records: seconds since 1970.
 int64_t Now();

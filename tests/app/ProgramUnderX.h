@@ -158,6 +158,13 @@ public:
         XSync(m_display, False);
     }
 
+    // The height of a window in pixels; 0 when it is gone.
+    int Height(Window w) const
+    {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(m_display, w, &a) ? a.height : 0;
+    }
+
     // Asks w to close as a window manager does (WM_DELETE_WINDOW).
     void Close(Window w) const
     {

@@ -13,6 +13,7 @@
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/platform/Wait.h"
 
+#include <QElapsedTimer>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
@@ -257,4 +258,85 @@ TEST_F(ProgramEnding, AModifiedDocumentIsAskedAboutAndNoClosesWithoutSaving)
     EXPECT_EQ(end.status, 0) << "the program did not end\n" << end.err.toStdString();
     EXPECT_EQ(Snapshot(dir.Path()), before);
     Stop();
+}
+
+namespace {
+// The workspace file of the fixture with line 4 ("WatchCount = 1") made bad.
+std::string WithBadLine4(const std::string& workspace)
+{
+    const std::string good = "\r\nWatchCount = 1\r\n";
+    const size_t at = workspace.find(good);
+    if (at == std::string::npos)
+        return workspace;
+    std::string bad = workspace;
+    bad.replace(at, good.size(), "\r\nWatchCount = x\r\n");
+    return bad;
+}
+} // namespace
+
+TEST_F(ProgramEnding, AWorkspaceFileWithABadLineIsKeptBesideItBeforeASignalWritesItOver)
+{
+    const std::string folder = CopyProject();
+    const std::string bad = WithBadLine4(dir.Read("Lis/Lis.kxw"));
+    ASSERT_NE(bad, dir.Read("Lis/Lis.kxw"));
+    dir.Write("Lis/Lis.kxw", bad);
+    // An earlier kept copy is never written over.
+    dir.Write("Lis/Lis.kxw.unreadable", "kept by an earlier session");
+    const auto before = Snapshot(folder);
+    ASSERT_NO_FATAL_FAILURE(Start(folder + "/Lis.kxp"));
+    Window box = 0;
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return (box = Box()) != 0; }, 60000)) << "the error did not show";
+    // OK (sent again until the box takes it: it may not have the focus yet).
+    QElapsedTimer sent;
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] {
+            const Window shown = Box();
+            if (shown == box && (!sent.isValid() || sent.elapsed() > 500)) {
+                x.Keys(box, {"Return"});
+                sent.start();
+            }
+            return shown != box;
+        },
+        60000))
+        << "the error stays";
+    // The main window, without a document its title is the program's name.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return (frame = Box()) != 0 && frame != box; }, 60000))
+        << "the main window did not show";
+    const Ending end = Signal(SIGTERM);
+    EXPECT_EQ(end.status, 0) << end.err.toStdString();
+    auto after = Snapshot(folder);
+    // The session went on with what was read and wrote its workspace file;
+    // the bytes the user had are beside it.
+    EXPECT_NE(after["Lis.kxw"], bad) << "the workspace file was not written";
+    EXPECT_EQ(after["Lis.kxw.unreadable-2"], bad);
+    after.erase("Lis.kxw.unreadable-2");
+    after["Lis.kxw"] = before.at("Lis.kxw");
+    EXPECT_EQ(after, before); // the earlier copy and every other file as they were
+    Stop();
+}
+
+// Unattended, the error goes to standard error: it names the file, the line
+// and where the file will be kept; the end keeps it there.
+TEST_F(ProgramEnding, TheErrorOfAWorkspaceFileNotReadWholeSaysWhereItWillBeKept)
+{
+    const char* binDir = std::getenv("SW_BIN_DIR");
+    ASSERT_NE(binDir, nullptr);
+    const std::string folder = CopyProject();
+    const std::string bad = WithBadLine4(dir.Read("Lis/Lis.kxw"));
+    dir.Write("Lis/Lis.kxw", bad);
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), Q(state.Path()));
+    run.setProcessEnvironment(env);
+    EndsWithTheTest(run);
+    run.start(QString::fromLocal8Bit(binDir) + QStringLiteral("/strandwork"),
+              {QStringLiteral("-Build"), Q(folder + "/Lis.kxp")});
+    ASSERT_TRUE(run.waitForFinished(120000));
+    const QString err = QString::fromLocal8Bit(run.readAllStandardError());
+    EXPECT_TRUE(err.contains(Q(folder + "/Lis.kxw: řádek 4 nemá očekávaný tvar"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("Než bude soubor přepsán, jeho dosavadní obsah se uchová v souboru %1.")
+                                 .arg(Q(folder + "/Lis.kxw.unreadable"))))
+        << err.toStdString();
+    EXPECT_EQ(dir.Read("Lis/Lis.kxw.unreadable"), bad);
 }

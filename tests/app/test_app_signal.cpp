@@ -181,6 +181,62 @@ TEST_F(SignalEnd, AModifiedLooseTextEndsAtOnceAndStaysOnDisk)
     ExpectKept(end, folder, "notes.txt", dir / "notes.txt");
 }
 
+TEST_F(SignalEnd, ATextWithALongNameIsKeptUnderAShorterName)
+{
+    // 200 characters: with the state folder's path the copy's path would be
+    // longer than the program's path limit.
+    const std::string name = std::string(196, 'd') + ".txt";
+    dir.Write(name, "hello\n");
+    ASSERT_NO_FATAL_FAILURE(Start(dir / name));
+    x.Keys(frame, {"a", "b", "c"});
+    ASSERT_NO_FATAL_FAILURE(ShowBox());
+    ASSERT_NO_FATAL_FAILURE(CloseBox());
+    const Ending end = Signal(SIGTERM);
+    ExpectNormalEnd(end);
+    EXPECT_EQ(dir.Read(name), "hello\n");
+    // The copy, named on standard error, holds the typed line; the list of
+    // originals names the original.
+    static const QRegularExpression line(QStringLiteral("^strandwork: the unsaved changes of (.*) are kept in (.*)$"),
+                                         QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = line.match(end.err);
+    ASSERT_TRUE(m.hasMatch()) << end.err.toStdString();
+    EXPECT_EQ(m.captured(1), Q(dir / name));
+    std::string folder;
+    auto kept = Kept(&folder);
+    const std::string copy = m.captured(2).toStdString();
+    ASSERT_EQ(copy.rfind(folder + "/", 0), 0u) << copy;
+    const std::string copyName = copy.substr(folder.size() + 1);
+    EXPECT_EQ(kept[copyName], "abchello\n");
+    EXPECT_EQ(kept["originals.txt"], copyName + "\t" + (dir / name) + "\n");
+}
+
+TEST_F(SignalEnd, AThousandFoldersToTellAboutGiveAMessageThatFits)
+{
+    // The folders of 1,000 endings nobody was told about.
+    const std::string unsaved = state / "ORNA/Strandwork/unsaved";
+    std::string list;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string folder = unsaved + "/2026-12-08_10-00-00-" + std::to_string(i + 2);
+        fs::create_directories(folder);
+        list += folder + "\n";
+    }
+    dir.Write("untold", list);
+    fs::copy_file(dir / "untold", unsaved + "/untold");
+    dir.Write("notes.txt", "hello\n");
+    const QString error = ProgramSession::Start(dir / "notes.txt");
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    Window box = 0;
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return (box = Box()) != 0; }, 60000)) << "the start said nothing";
+    // The box and its button fit on the screen (800 pixels).
+    const int height = x.Height(box);
+    EXPECT_GT(height, 0);
+    EXPECT_LT(height, 700);
+    EXPECT_FALSE(fs::exists(unsaved + "/untold")) << "told once";
+    x.Keys(box, {"Return"});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Box() == 0; }, 20000)) << "the message box stays";
+    ExpectNormalEnd(Signal(SIGTERM));
+}
+
 TEST_F(SignalEnd, ALooseBinaryOrPlcSourceWithAMessageBoxOpen)
 {
     // The box of F1, or the question Ctrl+F4 asks before it closes the

@@ -92,6 +92,15 @@ inline QString BadFormat(const std::string& path, int line)
                      : QStringLiteral("soubor končí dříve, než má"));
 }
 
+// The same of a workspace file, which also says where it will be kept
+// before it is written over.
+inline QString BadWorkspace(const std::string& path, int line)
+{
+    return BadFormat(path, line) +
+           QStringLiteral("\nNež bude soubor přepsán, jeho dosavadní obsah se uchová v souboru %1.unreadable.")
+               .arg(QString::fromStdString(path));
+}
+
 inline std::vector<QString> Texts(const ui::ScriptedPrompts& p)
 {
     std::vector<QString> t;

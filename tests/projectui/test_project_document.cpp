@@ -95,7 +95,7 @@ TEST_F(DocTest, WorkspaceFailuresDoNotFailTheProject)
     ui::ScriptedPrompts prompts;
     auto doc = NewDoc();
     ASSERT_TRUE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
-    EXPECT_EQ(Texts(prompts), std::vector<QString>{BadFormat(dir / "Lis.kxw", 0)});
+    EXPECT_EQ(Texts(prompts), std::vector<QString>{BadWorkspace(dir / "Lis.kxw", 0)});
     EXPECT_EQ(doc->Data().Breakpoints, (std::vector<uint32_t>{3, 9}));
     EXPECT_EQ(port.applied.size(), 1u);
     doc->OnCloseDocument();

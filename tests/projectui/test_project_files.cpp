@@ -148,7 +148,7 @@ TEST_F(DocTest, WorkspaceCutAfterBreakpointsKeepsWhatWasRead)
     ui::ScriptedPrompts prompts;
     auto doc = NewDoc();
     ASSERT_TRUE(doc->OnOpenDocument(Q(dir / "Lis.kxp")));
-    EXPECT_EQ(Texts(prompts), std::vector<QString>{BadFormat(dir / "Lis.kxw", 0)});
+    EXPECT_EQ(Texts(prompts), std::vector<QString>{BadWorkspace(dir / "Lis.kxw", 0)});
     EXPECT_TRUE(doc->IsOpenProject());
     ASSERT_EQ(doc->Data().WatchPlaques.size(), 2u);
     EXPECT_EQ(doc->Data().WatchPlaques[1].Name, u"Vstupy a výstupy");

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Fault
@@ -26,6 +28,7 @@ struct Fault
     core::FileFault fault;
     bool saving;
     unsigned textId;
+    std::u16string keptAs; // where a file not read whole will be kept
 };
 
 // The framework document's side, recorded.
@@ -37,9 +40,9 @@ public:
     void SettingsModified() override { modified = true; }
     void Changed(long hint) override { hints.push_back(hint); }
     void ReportFileFault(std::u16string_view p, core::FileFault fault, bool saving,
-                         unsigned textId, uint32_t) override
+                         unsigned textId, uint32_t, std::u16string_view kept) override
     {
-        faults.push_back({std::u16string(p), fault, saving, textId});
+        faults.push_back({std::u16string(p), fault, saving, textId, std::u16string(kept)});
     }
     bool CollectWorkspaceDocuments(std::u16string_view, core::WorkspaceDocuments& docs) override
     {
@@ -98,6 +101,20 @@ protected:
     std::u16string folder;
     StubSite site;
     core::ProjectDocument doc{site};
+};
+
+// A project file read again by a document of its own, with its own site.
+struct Reread
+{
+    explicit Reread(const std::u16string& path)
+    {
+        s.path = path;
+        doc.SetProjectDefaults();
+        loaded = doc.Load(path, false);
+    }
+    StubSite s;
+    core::ProjectDocument doc{s};
+    bool loaded = false;
 };
 
 TEST_F(ProjectDocumentLogic, SavedProjectLoadsAndSavesTheSameBytes)
@@ -270,11 +287,10 @@ TEST_F(ProjectDocumentLogic, MissingOrMalformedWorkspaceIsReportedAndTheProjectL
             dir.Write("Lis.kxw", contents);
         else
             ASSERT_EQ(std::remove((dir / "Lis.kxw").c_str()), 0);
-        StubSite s;
-        s.path = site.path;
-        core::ProjectDocument loaded(s);
-        loaded.SetProjectDefaults();
-        ASSERT_TRUE(loaded.Load(s.path, false));
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        StubSite& s = r.s;
+        core::ProjectDocument& loaded = r.doc;
         ASSERT_EQ(s.faults.size(), 1u);
         EXPECT_EQ(s.faults[0].path, kxw);
         EXPECT_EQ(s.faults[0].fault,
@@ -296,3 +312,131 @@ TEST_F(ProjectDocumentLogic, MissingOrMalformedWorkspaceIsReportedAndTheProjectL
 }
 
 } // namespace
+
+namespace {
+// A file's bytes, nullopt when it is not there.
+std::optional<std::string> Bytes(const std::string& path)
+{
+    if (!sys::FileExists(path))
+        return std::nullopt;
+    return sys::ReadWholeFile(path);
+}
+} // namespace
+
+// A workspace file that could not be read whole is not written over before
+// its bytes are kept beside it, under a name that says what it is and that
+// the report named; an earlier kept copy is never written over.
+TEST_F(ProjectDocumentLogic, AWorkspaceFileNotReadWholeIsKeptBeforeItIsWrittenOver)
+{
+    SaveProject();
+    const std::string good = dir.Read("Lis.kxw");
+    std::string line4 = good;
+    {
+        size_t at = 0;
+        for (int i = 0; i < 3; ++i)
+            at = line4.find("\r\n", at) + 2;
+        line4.replace(at, line4.find("\r\n", at) - at, "WatchCount = x");
+    }
+    const std::string binary("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe\r\n\x01", 15);
+    const std::pair<const char*, std::string> bad[] = {
+        {"bad line 4", line4},
+        {"bad first line", "Configuration\r\n" + good.substr(good.find("\r\n") + 2)},
+        {"bad last line", good.substr(0, good.rfind("\r\n", good.size() - 3) + 2) + "BINDocumentsCount = -\r\n"},
+        {"cut in half", good.substr(0, good.size() / 2)},
+        {"binary", binary},
+    };
+    int n = 0;
+    for (const auto& [what, bytes] : bad) {
+        SCOPED_TRACE(what);
+        ++n;
+        dir.Write("Lis.kxw", bytes);
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        StubSite& s = r.s;
+        core::ProjectDocument& loaded = r.doc;
+        ASSERT_EQ(s.faults.size(), 1u);
+        EXPECT_EQ(s.faults[0].fault, core::FileFault::BadFormat);
+        // The name beside it says what it is; the earlier ones are taken.
+        const std::string kept = "Lis.kxw.unreadable" + (n > 1 ? "-" + std::to_string(n) : std::string());
+        EXPECT_EQ(s.faults[0].keptAs, folder + sys::WinPath::FromNative(kept));
+        EXPECT_EQ(Bytes(dir / kept), std::nullopt) << "kept only before it is written over";
+
+        loaded.SaveWorkspace(s.path);
+        EXPECT_EQ(s.faults.size(), 1u) << "the write is no fault";
+        EXPECT_EQ(Bytes(dir / kept), bytes);
+        EXPECT_NE(dir.Read("Lis.kxw"), bytes) << "written from what was read";
+        // The copies of the earlier rounds are as they were.
+        EXPECT_EQ(Bytes(dir / "Lis.kxw.unreadable"), bad[0].second);
+
+        // Kept once: a later write only writes the workspace file.
+        loaded.SaveWorkspace(s.path);
+        EXPECT_FALSE(sys::FileExists(dir / ("Lis.kxw.unreadable-" + std::to_string(n + 1))));
+    }
+
+    // A save of the whole project keeps it as well.
+    dir.Write("Lis.kxw", line4);
+    {
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        StubSite& s = r.s;
+        core::ProjectDocument& loaded = r.doc;
+        ASSERT_TRUE(loaded.Save(s.path));
+        EXPECT_EQ(Bytes(dir / "Lis.kxw.unreadable-6"), line4);
+    }
+    // A workspace file read whole keeps nothing.
+    {
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        StubSite& s = r.s;
+        core::ProjectDocument& loaded = r.doc;
+        EXPECT_TRUE(s.faults.empty());
+        loaded.SaveWorkspace(s.path);
+        EXPECT_FALSE(sys::FileExists(dir / "Lis.kxw.unreadable-7"));
+    }
+}
+
+// When the copy cannot be made (its name would be longer than a path may
+// be), the workspace file stays as it is and the failure is reported.
+TEST_F(ProjectDocumentLogic, AWorkspaceFileThatCannotBeKeptIsNotWrittenOver)
+{
+    // A folder whose project path just fits, so that the kept name does not.
+    const size_t room = sys::WinPath::kMaxPath - 1 - (folder.size() + std::string("/Lis.kxp").size());
+    ASSERT_GT(room, 20u);
+    const std::string sub(room, 'p');
+    dir.Write(sub + "/Lis.kxw", "Config = Default\r\nPlaquesCount = x\r\n");
+    StubSite s;
+    s.path = sys::WinPath::FromNative(dir / sub) + u"\\Lis.kxp";
+    core::ProjectDocument project(s);
+    project.SetProjectDefaults();
+    ASSERT_TRUE(project.Save(s.path)) << "the project file alone";
+    dir.Write(sub + "/Lis.kxw", "Config = Default\r\nPlaquesCount = x\r\n");
+    s.faults.clear();
+    ASSERT_TRUE(project.Load(s.path, false));
+    ASSERT_EQ(s.faults.size(), 1u);
+    EXPECT_TRUE(s.faults[0].keptAs.empty());
+    project.SaveWorkspace(s.path);
+    ASSERT_EQ(s.faults.size(), 2u);
+    EXPECT_TRUE(s.faults[1].saving);
+    EXPECT_EQ(dir.Read(sub + "/Lis.kxw"), "Config = Default\r\nPlaquesCount = x\r\n");
+}
+
+// A workspace file that cannot be read at all (no permission) gets its
+// kept name as a second link before the write replaces it.
+TEST_F(ProjectDocumentLogic, AWorkspaceFileThatCannotBeReadIsKeptUnderASecondName)
+{
+    SaveProject();
+    const std::string good = dir.Read("Lis.kxw");
+    ASSERT_EQ(::chmod((dir / "Lis.kxw").c_str(), 0), 0);
+    if (sys::ReadWholeFile(dir / "Lis.kxw"))
+        GTEST_SKIP() << "this user reads files without permission (root)";
+    Reread r(site.path);
+    ASSERT_TRUE(r.loaded);
+    StubSite& s = r.s;
+    core::ProjectDocument& loaded = r.doc;
+    ASSERT_EQ(s.faults.size(), 1u);
+    EXPECT_EQ(s.faults[0].keptAs, folder + u"Lis.kxw.unreadable");
+    // (The write itself may fail: the file may not be written either.)
+    loaded.SaveWorkspace(s.path);
+    ASSERT_EQ(::chmod((dir / "Lis.kxw.unreadable").c_str(), 0600), 0);
+    EXPECT_EQ(dir.Read("Lis.kxw.unreadable"), good);
+}
