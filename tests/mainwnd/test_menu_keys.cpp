@@ -100,7 +100,8 @@ protected:
     }
     QString Line(int n) const
     {
-        return QString::fromStdU16String(std::u16string(text->GetLineChars(n), size_t(text->GetLineLength(n))));
+        return QString::fromStdU16String(
+            std::u16string(text->GetLineChars(n), size_t(text->GetLineLength(n))));
     }
     QString Line0() const { return Line(0); }
 };
@@ -190,7 +191,8 @@ TEST_F(MenuKeys, ACommandChosenByKeyboardGivesTheKeysBackToTheTextWindowAlsoThro
     EXPECT_EQ(Line0(), QStringLiteral("zone"));
 }
 
-TEST_F(MenuKeys, OnACzechKeyboardTheNumberRowWithCtrlAndAltSetsAndFindsTheBookmarksAndAloneTypesItsLetters)
+TEST_F(MenuKeys,
+       OnACzechKeyboardTheNumberRowWithCtrlAndAltSetsAndFindsTheBookmarksAndAloneTypesItsLetters)
 {
     // The Czech layout types ě on the 2 key: Ctrl with it on line 3 sets
     // bookmark 2, Alt with it after Ctrl+End goes back to the start of line

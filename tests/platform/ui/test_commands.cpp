@@ -271,8 +271,9 @@ TEST(Accelerators, AKeyOfTheNumberRowIsItsDigitWhateverTheLayoutTypesWithIt)
     using testsupport::ui::LayoutKeyEvent;
     // Ctrl+digit and Alt+digit as the editor's bookmarks, Ctrl+Shift+2 and a
     // character entry for "ě" besides.
-    auto table = AccelTable::Parse("0x09 0x32 102\n0x11 0x32 112\n0x09 0x30 100\n0x11 0x30 110\n0x0D 0x32 202\n"
-                                   "0x09 0x62 302\n0x00 0x11B 400\n");
+    auto table = AccelTable::Parse(
+        "0x09 0x32 102\n0x11 0x32 112\n0x09 0x30 100\n0x11 0x30 110\n0x0D 0x32 202\n"
+        "0x09 0x62 302\n0x00 0x11B 400\n");
     ASSERT_NE(table, nullptr);
 
     // The Czech number row: ě is the 2 key, é the 0 key, with Ctrl and Alt.
@@ -281,7 +282,8 @@ TEST(Accelerators, AKeyOfTheNumberRowIsItsDigitWhateverTheLayoutTypesWithIt)
     EXPECT_EQ(table->Translate(LayoutKeyEvent(ecaron, Qt::AltModifier)), 112);
     EXPECT_EQ(table->Translate(LayoutKeyEvent(CzechNumberRow(0), Qt::ControlModifier)), 100);
     EXPECT_EQ(table->Translate(LayoutKeyEvent(CzechNumberRow(0), Qt::AltModifier)), 110);
-    EXPECT_EQ(table->Translate(LayoutKeyEvent(ecaron, Qt::ControlModifier | Qt::ShiftModifier)), 202);
+    EXPECT_EQ(table->Translate(LayoutKeyEvent(ecaron, Qt::ControlModifier | Qt::ShiftModifier)),
+              202);
     for (int digit = 0; digit <= 9; ++digit) {
         const QKeyEvent e = LayoutKeyEvent(CzechNumberRow(digit), Qt::ControlModifier);
         EXPECT_EQ(VirtualKeyOf(e), '0' + digit) << "the key of " << digit;
@@ -301,13 +303,16 @@ TEST(Accelerators, AKeyOfTheNumberRowIsItsDigitWhateverTheLayoutTypesWithIt)
     EXPECT_EQ(NumberRowDigit(10), '1');
     EXPECT_EQ(NumberRowDigit(19), '0');
     EXPECT_EQ(NumberRowDigit(20), 0);
-    EXPECT_EQ(table->Translate(QKeyEvent(QEvent::KeyPress, 0x11A, Qt::ControlModifier, QStringLiteral("ě"))), 0);
+    EXPECT_EQ(table->Translate(
+                  QKeyEvent(QEvent::KeyPress, 0x11A, Qt::ControlModifier, QStringLiteral("ě"))),
+              0);
     EXPECT_EQ(table->Translate(QKeyEvent(QEvent::KeyPress, Qt::Key_2, Qt::ControlModifier)), 102);
-    const QKeyEvent num2(QEvent::KeyPress, Qt::Key_2, Qt::ControlModifier | Qt::KeypadModifier, 88, 0xffb2, 4,
-                         QStringLiteral("2"));
+    const QKeyEvent num2(QEvent::KeyPress, Qt::Key_2, Qt::ControlModifier | Qt::KeypadModifier, 88,
+                         0xffb2, 4, QStringLiteral("2"));
     EXPECT_EQ(table->Translate(num2), 302);
     // The US layout's 2 key gives the same.
-    const QKeyEvent us2(QEvent::KeyPress, Qt::Key_2, Qt::AltModifier, 11, 0x32, 8, QStringLiteral("2"));
+    const QKeyEvent us2(QEvent::KeyPress, Qt::Key_2, Qt::AltModifier, 11, 0x32, 8,
+                        QStringLiteral("2"));
     EXPECT_EQ(table->Translate(us2), 112);
 }
 

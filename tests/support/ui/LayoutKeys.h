@@ -33,8 +33,8 @@ inline LayoutKey CzechNumberRow(int digit)
         uint32_t keysym;
     };
     static const Entry kRow[10] = {
-        {Qt::Key_Plus, u'+', 0x2b}, {0x11A, u'ě', 0x1ec},         {0x160, u'š', 0x1b9},
-        {0x10C, u'č', 0x1e8},       {0x158, u'ř', 0x1f8},         {0x17D, u'ž', 0x1be},
+        {Qt::Key_Plus, u'+', 0x2b},   {0x11A, u'ě', 0x1ec},         {0x160, u'š', 0x1b9},
+        {0x10C, u'č', 0x1e8},         {0x158, u'ř', 0x1f8},         {0x17D, u'ž', 0x1be},
         {Qt::Key_Yacute, u'ý', 0xfd}, {Qt::Key_Aacute, u'á', 0xe1}, {Qt::Key_Iacute, u'í', 0xed},
         {Qt::Key_Eacute, u'é', 0xe9},
     };
@@ -45,7 +45,10 @@ inline LayoutKey CzechNumberRow(int digit)
 }
 
 // The Czech letter ů (the key right of L), a letter outside the number row.
-inline LayoutKey CzechURing() { return {0x16E, QStringLiteral("ů"), 47, 0x1f9}; }
+inline LayoutKey CzechURing()
+{
+    return {0x16E, QStringLiteral("ů"), 47, 0x1f9};
+}
 
 // The X modifier state of Qt modifiers (Shift, Control, Mod1 for Alt).
 inline uint32_t NativeModifiers(Qt::KeyboardModifiers m)

@@ -115,7 +115,8 @@ QString KeyText(Qt::Key key, Qt::KeyboardModifiers m)
 namespace {
 // Posts the presses and releases of a key with the modifiers to the focus
 // window and waits until they were handled.
-void PostKeyEvents(int key, Qt::KeyboardModifiers m, const QString& text, uint32_t scanCode, uint32_t keysym)
+void PostKeyEvents(int key, Qt::KeyboardModifiers m, const QString& text, uint32_t scanCode,
+                   uint32_t keysym)
 {
     QWindow* target = QGuiApplication::focusWindow();
     if (!target && QApplication::activeWindow())
@@ -126,10 +127,10 @@ void PostKeyEvents(int key, Qt::KeyboardModifiers m, const QString& text, uint32
     }
     const std::pair<Qt::KeyboardModifier, Qt::Key> modifiers[] = {
         {Qt::ShiftModifier, Qt::Key_Shift}, {Qt::ControlModifier, Qt::Key_Control}, {Qt::AltModifier, Qt::Key_Alt}};
-    auto post = [target](QEvent::Type type, int k, Qt::KeyboardModifiers held, const QString& t, uint32_t scan,
-                         uint32_t sym) {
-        QCoreApplication::postEvent(target,
-                                    new QKeyEvent(type, k, held, scan, sym, NativeModifiers(held), t));
+    auto post = [target](QEvent::Type type, int k, Qt::KeyboardModifiers held, const QString& t,
+                         uint32_t scan, uint32_t sym) {
+        QCoreApplication::postEvent(
+            target, new QKeyEvent(type, k, held, scan, sym, NativeModifiers(held), t));
     };
     Qt::KeyboardModifiers held;
     for (const auto& [mod, k] : modifiers)
@@ -147,7 +148,10 @@ void PostKeyEvents(int key, Qt::KeyboardModifiers m, const QString& text, uint32
 }
 } // namespace
 
-void PostKey(Qt::Key key, Qt::KeyboardModifiers m) { PostKeyEvents(key, m, KeyText(key, m), 0, 0); }
+void PostKey(Qt::Key key, Qt::KeyboardModifiers m)
+{
+    PostKeyEvents(key, m, KeyText(key, m), 0, 0);
+}
 
 void PostKey(const LayoutKey& key, Qt::KeyboardModifiers m)
 {
