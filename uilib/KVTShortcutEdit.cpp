@@ -94,7 +94,7 @@ bool CKVTShortcutEdit::event(QEvent* e)
         const bool down = e->type() == QEvent::KeyPress;
         if (ke->key() == Qt::Key_Backtab && down && !ke->isAutoRepeat() && !m_capture.Captured())
             m_capture.HoldShift();
-        const uint16_t vk = ui::VirtualKeyFromQt(ke->key(), ke->modifiers() & Qt::KeypadModifier);
+        const uint16_t vk = ui::VirtualKeyOf(*ke);
         const KvtShortcutCapture::Result r = m_capture.Feed(down, vk, ke->isAutoRepeat());
         if (r.textChanged) {
             setText(m_capture.Text());

@@ -123,6 +123,22 @@ uint16_t VirtualKeyFromQt(int key, bool keypad)
     }
 }
 
+uint16_t NumberRowDigit(uint32_t scanCode)
+{
+    if (scanCode >= 10 && scanCode <= 18)
+        return uint16_t('1' + (scanCode - 10));
+    return scanCode == 19 ? uint16_t('0') : 0;
+}
+
+uint16_t VirtualKeyOf(const QKeyEvent& e)
+{
+    const bool keypad = e.modifiers() & Qt::KeypadModifier;
+    if (!keypad)
+        if (const uint16_t digit = NumberRowDigit(e.nativeScanCode()))
+            return digit;
+    return VirtualKeyFromQt(e.key(), keypad);
+}
+
 uint8_t AccelModifiers(int mods)
 {
     uint8_t f = 0;
@@ -213,7 +229,7 @@ uint16_t AccelTable::Find(uint16_t vk, uint8_t mods, char16_t ch) const
 
 uint16_t AccelTable::Translate(const QKeyEvent& e) const
 {
-    uint16_t vk = VirtualKeyFromQt(e.key(), e.modifiers() & Qt::KeypadModifier);
+    const uint16_t vk = VirtualKeyOf(e);
     QString t = e.text();
     char16_t ch = t.size() == 1 ? t[0].unicode() : 0;
     return Find(vk, AccelModifiers(e.modifiers()), ch);

@@ -56,6 +56,18 @@ private:
 // without one.  The codes are stored in the user's key assignments, so the
 // mapping is part of that stored format.
 uint16_t VirtualKeyFromQt(int qtKey, bool keypad = false);
+// The digit ('1'-'9', '0') of the number-row key with this native scan code
+// (the XKB keycode that Qt gives on X11 and Wayland: 10-19 for 1-0, with the
+// evdev and the older keycodes alike); 0 for every other key and for 0 (an
+// event without a scan code).
+uint16_t NumberRowDigit(uint32_t nativeScanCode);
+// The virtual-key code of a key event, the one the accelerator tables and
+// the key assignments match.  A key of the number row is its digit
+// whatever the keyboard layout types with it (the Czech layout types
+// ě š č ř ž ý á í é there and the digits only with Shift), so Ctrl+2 and
+// Alt+2 are the same keys on every layout; the text the key types stays the
+// layout's.  Other keys as VirtualKeyFromQt.
+uint16_t VirtualKeyOf(const QKeyEvent& event);
 // FSHIFT | FCONTROL | FALT of Qt modifiers.
 uint8_t AccelModifiers(int qtModifiers);
 // A key name for the accelerator files and the shortcut texts ("F5", "A",

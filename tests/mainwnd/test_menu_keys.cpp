@@ -3,7 +3,8 @@
 // waits for Right or Enter and the access keys act where the highlight is,
 // the menu bar's keyboard mode takes its keys before the text view's own,
 // a command chosen by keyboard gives the keys back to the text window (also
-// through a dialog), and Shift+F10 asks for the text view's context menu.
+// through a dialog), Shift+F10 asks for the text view's context menu, and
+// on a Czech keyboard the number row with Ctrl and Alt keeps the bookmarks.
 #include "app/StrandworkApp.h"
 #include "editor/view/EdtTextView.h"
 #include "mainwnd/MainFrame.h"
@@ -49,7 +50,7 @@ protected:
         KvtMenuDelay::Reset();
         const std::filesystem::path src = std::filesystem::path(std::getenv("SW_FIXTURES")) / "build" / "ok";
         std::filesystem::copy(src, dir.Path(), std::filesystem::copy_options::recursive);
-        dir.Write("a.txt", "one\r\n");
+        dir.Write("a.txt", "one\r\ntwo\r\nthree\r\nfour\r\n");
         app = std::make_unique<CStrandworkApp>();
         app->SetArguments({QString::fromStdString(dir / "Lis.kxp")});
         ASSERT_TRUE(app->InitInstance());
@@ -97,7 +98,12 @@ protected:
         later.start(0);
         WaitFor([&later] { return !later.isActive(); }, 5000, "a later zero timer");
     }
-    QString Line0() const { return QString::fromStdU16String(std::u16string(text->GetLineChars(0), size_t(text->GetLineLength(0)))); }
+    QString Line(int n) const
+    {
+        return QString::fromStdU16String(
+            std::u16string(text->GetLineChars(n), size_t(text->GetLineLength(n))));
+    }
+    QString Line0() const { return Line(0); }
 };
 
 } // namespace
@@ -183,4 +189,30 @@ TEST_F(MenuKeys, ACommandChosenByKeyboardGivesTheKeysBackToTheTextWindowAlsoThro
     PostKey(Qt::Key_Z);
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
     EXPECT_EQ(Line0(), QStringLiteral("zone"));
+}
+
+TEST_F(MenuKeys,
+       OnACzechKeyboardTheNumberRowWithCtrlAndAltSetsAndFindsTheBookmarksAndAloneTypesItsLetters)
+{
+    // The Czech layout types ě on the 2 key: Ctrl with it on line 3 sets
+    // bookmark 2, Alt with it after Ctrl+End goes back to the start of line
+    // 3, and the key alone types ě there.
+    text->SetCursorPos({2, 2});
+    const LayoutKey ecaron = CzechNumberRow(2);
+    PostKey(ecaron, Qt::ControlModifier);
+    EXPECT_NE(text->GetLineFlags(2) & EDT_LF_BOOKMARK(2), 0u);
+    PostKey(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(text->GetCursorPos().line, 4);
+    PostKey(ecaron, Qt::AltModifier);
+    EXPECT_EQ(text->GetCursorPos(), (EdtPoint{0, 2}));
+    PostKey(ecaron);
+    EXPECT_EQ(Line(2), QStringLiteral("ěthree"));
+    // A letter with Alt that no accelerator and no menu names types nothing
+    // and leaves the keys with the text window.
+    PostKey(CzechURing(), Qt::AltModifier);
+    EXPECT_EQ(Line(2), QStringLiteral("ěthree"));
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), nullptr);
+    EXPECT_TRUE(text->hasFocus());
+    PostKey(CzechURing());
+    EXPECT_EQ(Line(2), QStringLiteral("ěůthree"));
 }

@@ -315,6 +315,14 @@ TEST_F(KeyboardTest, ATypedKeyShowsItsCommandOrIsFreeToAssign)
     EXPECT_EQ(w.Edit()->text(), QStringLiteral("Ctrl+F5"));
     EXPECT_EQ(w.AssignedTo(), QStringLiteral("[Nepřiřazeno]"));
     EXPECT_TRUE(w.AssignEnabled());
+    // On the Czech layout Ctrl with the ě/2 key is Ctrl+2, the key that runs.
+    QTest::keyPress(w.Edit(), Qt::Key_Control, Qt::ControlModifier);
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent e = LayoutKeyEvent(CzechNumberRow(2), Qt::ControlModifier, type);
+        QApplication::sendEvent(w.Edit(), &e);
+    }
+    QTest::keyRelease(w.Edit(), Qt::Key_Control);
+    EXPECT_EQ(w.Edit()->text(), QStringLiteral("Ctrl+2"));
     // Nothing ran while keys were typed into the edit.
     EXPECT_TRUE(frame->ran.empty());
 }

@@ -1,7 +1,8 @@
 // The edit view through real keys, the clipboard and drop events: typing
 // and its undo groups, overwrite, deletion at the text's ends, Tab and
 // Shift+Tab, automatic indentation, cut and paste, undo and redo texts,
-// drag and drop, a read-only buffer and the status panes.
+// drag and drop, a read-only buffer, the status panes and the number row
+// of a Czech keyboard.
 
 #include "EditViewTest.h"
 
@@ -382,4 +383,40 @@ TEST(EditView, ControlCharactersAndLoneSurrogates)
     v->OnChar(0xD800);  // a lone surrogate is kept as it is
     v->OnChar(u'a');
     EXPECT_EQ(AllText(*v), std::u16string(u"\xD800" u"a"));
+}
+
+TEST(EditView, TheNumberRowOfACzechKeyboardKeepsTheBookmarkKeysAndTypesItsLetters)
+{
+    auto v = MakeEditView(u"one\r\ntwo\r\nthree\r\nfour\r\nfive");
+    auto key = [&v](const LayoutKey& k, Qt::KeyboardModifiers m = {}) {
+        QKeyEvent press = LayoutKeyEvent(k, m);
+        QApplication::sendEvent(v.get(), &press);
+        QKeyEvent release = LayoutKeyEvent(k, m, QEvent::KeyRelease);
+        QApplication::sendEvent(v.get(), &release);
+    };
+    const LayoutKey ecaron = CzechNumberRow(2);
+    // Ctrl with the ě/2 key on line 3 sets bookmark 2, Alt with it goes there.
+    v->SetCursorPos({2, 2});
+    key(ecaron, Qt::ControlModifier);
+    EXPECT_EQ(v->buffer.FindLineWithFlag(EDT_LF_BOOKMARK(2)), 2);
+    EXPECT_EQ(AllText(*v), u"one\r\ntwo\r\nthree\r\nfour\r\nfive");
+    PressKey(v.get(), Qt::Key_End, Qt::ControlModifier);
+    key(ecaron, Qt::AltModifier);
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{0, 2}));
+    // The same with the é/0 key; Ctrl again on its line takes it off.
+    key(CzechNumberRow(0), Qt::ControlModifier);
+    EXPECT_EQ(v->buffer.FindLineWithFlag(EDT_LF_BOOKMARK(0)), 2);
+    key(CzechNumberRow(0), Qt::ControlModifier);
+    EXPECT_EQ(v->buffer.FindLineWithFlag(EDT_LF_BOOKMARK(0)), -1);
+
+    // Without a modifier the keys type the layout's letters.
+    key(ecaron);
+    key(CzechNumberRow(8));
+    EXPECT_EQ(AllText(*v), u"one\r\ntwo\r\něáthree\r\nfour\r\nfive");
+    // A letter with Alt that names nothing types nothing, nor does Alt with
+    // a key of the number row that no entry names (Alt+Shift+2).
+    key(CzechURing(), Qt::AltModifier);
+    key(ecaron, Qt::AltModifier | Qt::ShiftModifier);
+    EXPECT_EQ(AllText(*v), u"one\r\ntwo\r\něáthree\r\nfour\r\nfive");
+    EXPECT_EQ(v->GetCursorPos(), (EdtPoint{2, 2}));
 }

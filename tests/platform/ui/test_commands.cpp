@@ -5,6 +5,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/StatusBar.h"
 #include "res/CommandIds.h"
+#include "tests/support/ui/LayoutKeys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -262,6 +263,57 @@ TEST(Accelerators, TableMapsQtKeysToCommandsViewFirst)
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
     EXPECT_EQ(TranslateAccelerator(ctrlA, {&view, &frame}), 1);
     EXPECT_EQ(TranslateAccelerator(f1, {&view, nullptr, &frame}), 3);
+}
+
+TEST(Accelerators, AKeyOfTheNumberRowIsItsDigitWhateverTheLayoutTypesWithIt)
+{
+    using testsupport::ui::CzechNumberRow;
+    using testsupport::ui::LayoutKeyEvent;
+    // Ctrl+digit and Alt+digit as the editor's bookmarks, Ctrl+Shift+2 and a
+    // character entry for "ě" besides.
+    auto table = AccelTable::Parse(
+        "0x09 0x32 102\n0x11 0x32 112\n0x09 0x30 100\n0x11 0x30 110\n0x0D 0x32 202\n"
+        "0x09 0x62 302\n0x00 0x11B 400\n");
+    ASSERT_NE(table, nullptr);
+
+    // The Czech number row: ě is the 2 key, é the 0 key, with Ctrl and Alt.
+    const auto ecaron = CzechNumberRow(2);
+    EXPECT_EQ(table->Translate(LayoutKeyEvent(ecaron, Qt::ControlModifier)), 102);
+    EXPECT_EQ(table->Translate(LayoutKeyEvent(ecaron, Qt::AltModifier)), 112);
+    EXPECT_EQ(table->Translate(LayoutKeyEvent(CzechNumberRow(0), Qt::ControlModifier)), 100);
+    EXPECT_EQ(table->Translate(LayoutKeyEvent(CzechNumberRow(0), Qt::AltModifier)), 110);
+    EXPECT_EQ(table->Translate(LayoutKeyEvent(ecaron, Qt::ControlModifier | Qt::ShiftModifier)),
+              202);
+    for (int digit = 0; digit <= 9; ++digit) {
+        const QKeyEvent e = LayoutKeyEvent(CzechNumberRow(digit), Qt::ControlModifier);
+        EXPECT_EQ(VirtualKeyOf(e), '0' + digit) << "the key of " << digit;
+    }
+    // Without a modifier nothing fits, and the key still types its letter:
+    // the character entry "ě" takes it, as on the US layout "2" is no key.
+    EXPECT_EQ(table->Translate(LayoutKeyEvent(ecaron)), 400);
+    EXPECT_EQ(AccelTable().Translate(LayoutKeyEvent(ecaron)), 0);
+    // A letter outside the number row with Alt names nothing.
+    EXPECT_EQ(table->Translate(LayoutKeyEvent(testsupport::ui::CzechURing(), Qt::AltModifier)), 0);
+    EXPECT_EQ(VirtualKeyOf(LayoutKeyEvent(testsupport::ui::CzechURing(), Qt::AltModifier)), 0);
+
+    // Only the keycodes of the number row count; an event without a scan
+    // code (synthesised) keeps its Qt key, and the numeric pad stays itself.
+    EXPECT_EQ(NumberRowDigit(0), 0);
+    EXPECT_EQ(NumberRowDigit(9), 0);
+    EXPECT_EQ(NumberRowDigit(10), '1');
+    EXPECT_EQ(NumberRowDigit(19), '0');
+    EXPECT_EQ(NumberRowDigit(20), 0);
+    EXPECT_EQ(table->Translate(
+                  QKeyEvent(QEvent::KeyPress, 0x11A, Qt::ControlModifier, QStringLiteral("ě"))),
+              0);
+    EXPECT_EQ(table->Translate(QKeyEvent(QEvent::KeyPress, Qt::Key_2, Qt::ControlModifier)), 102);
+    const QKeyEvent num2(QEvent::KeyPress, Qt::Key_2, Qt::ControlModifier | Qt::KeypadModifier, 88,
+                         0xffb2, 4, QStringLiteral("2"));
+    EXPECT_EQ(table->Translate(num2), 302);
+    // The US layout's 2 key gives the same.
+    const QKeyEvent us2(QEvent::KeyPress, Qt::Key_2, Qt::AltModifier, 11, 0x32, 8,
+                        QStringLiteral("2"));
+    EXPECT_EQ(table->Translate(us2), 112);
 }
 
 TEST(Accelerators, KeyPressInTheMainFrameRunsTheCommand)

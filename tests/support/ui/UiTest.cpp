@@ -112,7 +112,11 @@ QString KeyText(Qt::Key key, Qt::KeyboardModifiers m)
 }
 } // namespace
 
-void PostKey(Qt::Key key, Qt::KeyboardModifiers m)
+namespace {
+// Posts the presses and releases of a key with the modifiers to the focus
+// window and waits until they were handled.
+void PostKeyEvents(int key, Qt::KeyboardModifiers m, const QString& text, uint32_t scanCode,
+                   uint32_t keysym)
 {
     QWindow* target = QGuiApplication::focusWindow();
     if (!target && QApplication::activeWindow())
@@ -123,23 +127,35 @@ void PostKey(Qt::Key key, Qt::KeyboardModifiers m)
     }
     const std::pair<Qt::KeyboardModifier, Qt::Key> modifiers[] = {
         {Qt::ShiftModifier, Qt::Key_Shift}, {Qt::ControlModifier, Qt::Key_Control}, {Qt::AltModifier, Qt::Key_Alt}};
-    auto post = [target](QEvent::Type type, Qt::Key k, Qt::KeyboardModifiers held, const QString& text) {
-        QCoreApplication::postEvent(target, new QKeyEvent(type, k, held, text));
+    auto post = [target](QEvent::Type type, int k, Qt::KeyboardModifiers held, const QString& t,
+                         uint32_t scan, uint32_t sym) {
+        QCoreApplication::postEvent(
+            target, new QKeyEvent(type, k, held, scan, sym, NativeModifiers(held), t));
     };
     Qt::KeyboardModifiers held;
     for (const auto& [mod, k] : modifiers)
         if (m & mod)
-            post(QEvent::KeyPress, k, held |= mod, {});
-    const QString text = KeyText(key, m);
-    post(QEvent::KeyPress, key, held, text);
-    post(QEvent::KeyRelease, key, held, text);
+            post(QEvent::KeyPress, k, held |= mod, {}, 0, 0);
+    post(QEvent::KeyPress, key, held, text, scanCode, keysym);
+    post(QEvent::KeyRelease, key, held, text, scanCode, keysym);
     for (int i = 2; i >= 0; --i)
         if (m & modifiers[i].first)
-            post(QEvent::KeyRelease, modifiers[i].second, held &= ~modifiers[i].first, {});
+            post(QEvent::KeyRelease, modifiers[i].second, held &= ~modifiers[i].first, {}, 0, 0);
     // Posted events are handled in order: the mark comes after the keys.
     auto handled = std::make_shared<bool>(false);
     QMetaObject::invokeMethod(qApp, [handled] { *handled = true; }, Qt::QueuedConnection);
     WaitFor([handled] { return *handled; }, 5000, "the posted keys are handled");
+}
+} // namespace
+
+void PostKey(Qt::Key key, Qt::KeyboardModifiers m)
+{
+    PostKeyEvents(key, m, KeyText(key, m), 0, 0);
+}
+
+void PostKey(const LayoutKey& key, Qt::KeyboardModifiers m)
+{
+    PostKeyEvents(key.key, m, key.text, key.scanCode, key.keysym);
 }
 
 // ---- waiting ---------------------------------------------------------------

@@ -9,6 +9,8 @@
 // after each test and checks the queued modal expectations at its end.
 // See docs/testing.md.
 
+#include "tests/support/ui/LayoutKeys.h"
+
 #include <QApplication>
 #include <QColor>
 #include <QImage>
@@ -83,6 +85,9 @@ void PressKey(QWidget* w, Qt::Key key, Qt::KeyboardModifiers m = {});
 // shortcuts and the key filters first).  Returns once they were handled.
 // Letters, digits, Space, Enter and Escape carry their text.
 void PostKey(Qt::Key key, Qt::KeyboardModifiers m = {});
+// A key of another keyboard layout (LayoutKeys.h) posted the same way, with
+// its text, scan code and keysym.
+void PostKey(const LayoutKey& key, Qt::KeyboardModifiers m = {});
 
 // Pumps events until cond holds; on time-out records a test failure naming
 // `what` and returns false.
