@@ -13,6 +13,7 @@
 #include "plcviews/PPTextFile.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "tests/mainwnd/mainwnd_env.h"
+#include "tests/support/platform/Mounts.h"
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -28,6 +30,11 @@
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 using namespace mainwndtest;
 using namespace testsupport::ui;
@@ -260,6 +267,68 @@ TEST_F(Options, EnterPressesOkOrTheButtonThatHasTheFocus)
     RunOptionsSheet(nullptr, s, &registry);
     EXPECT_EQ(QString::fromStdU16String(s.PathBorlandBin), other + QLatin1Char('/'));
     EXPECT_EQ(s.PathBorlandLib, u"/usr/lib/borland/");
+}
+
+TEST_F(Options, OkWritesTheSettingsFileAtOnceAndSaysWhenItCannot)
+{
+    const auto confirm = [this](const QString& folder) {
+        core::AppSettings s = Defaults();
+        WithPathsPage(
+            s,
+            [&](CPPPaths* page) {
+                auto* edit = qobject_cast<QLineEdit*>(page->GetDlgItem(2084));
+                ASSERT_NE(edit, nullptr);
+                edit->selectAll();
+                TypeText(edit, folder);
+            },
+            true);
+    };
+    const std::string file = sys::RegistryStore::FilePath();
+    // In the file at once, not only at the end of the program.
+    confirm(QStringLiteral("/opt/borlandA"));
+    {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "the settings file was not written";
+        const QByteArray bytes = f.readAll();
+        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+        EXPECT_TRUE(text.contains(QStringLiteral("\"PathBorlandBin\"=\"/opt/borlandA/\""))) << text.toStdString();
+    }
+
+    // A file in place of the settings folder (this holds for root too): the
+    // failure is said at OK, with the file and the cause.
+    const std::string folder = config.Path() + "/ORNA";
+    sys::RegistryStore::Reset();
+    std::filesystem::remove_all(folder);
+    dir.Write("in-the-way", "x");
+    std::filesystem::copy_file(dir / "in-the-way", folder);
+    {
+        PromptScript prompts({ui::IDOK});
+        ::testing::internal::CaptureStderr();
+        confirm(QStringLiteral("/opt/borlandB"));
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_TRUE(prompts.Texts()[0].contains(QString::fromStdString(file))) << prompts.Texts()[0].toStdString();
+        EXPECT_TRUE(prompts.Texts()[0].contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))))
+            << prompts.Texts()[0].toStdString();
+    }
+
+    // A read-only settings folder (a read-only mount, which holds for root
+    // too), where the system allows the test to make one.
+    sys::RegistryStore::Reset();
+    std::filesystem::remove(folder);
+    std::filesystem::create_directories(folder);
+    const testsupport::TestMount readOnly = testsupport::TestMount::ReadOnly(folder);
+    if (!readOnly.Up()) {
+        std::printf("read-only folder not tried: %s\n", readOnly.Why().c_str());
+        return;
+    }
+    PromptScript prompts({ui::IDOK});
+    ::testing::internal::CaptureStderr();
+    confirm(QStringLiteral("/opt/borlandC"));
+    ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_TRUE(prompts.Texts()[0].contains(QString::fromLocal8Bit(std::strerror(EROFS))))
+        << prompts.Texts()[0].toStdString();
 }
 
 TEST(OptionsRules, BrowseResultComparesExactly)
