@@ -284,6 +284,10 @@ TEST_F(Options, OkWritesTheSettingsFileAtOnceAndSaysWhenItCannot)
             true);
     };
     const std::string file = sys::RegistryStore::FilePath();
+    const auto readFile = [&file] {
+        QFile f(QString::fromStdString(file));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+    };
     // In the file at once, not only at the end of the program.
     confirm(QStringLiteral("/opt/borlandA"));
     {
@@ -313,22 +317,47 @@ TEST_F(Options, OkWritesTheSettingsFileAtOnceAndSaysWhenItCannot)
     }
 
     // A read-only settings folder (a read-only mount, which holds for root
-    // too), where the system allows the test to make one.
-    sys::RegistryStore::Reset();
-    std::filesystem::remove(folder);
-    std::filesystem::create_directories(folder);
-    const testsupport::TestMount readOnly = testsupport::TestMount::ReadOnly(folder);
-    if (!readOnly.Up()) {
-        std::printf("read-only folder not tried: %s\n", readOnly.Why().c_str());
-        return;
+    // too) and a full disk (a small file system of the test's own), where
+    // the system allows the test to make them.  The file that was there
+    // stays as it was.
+    struct Case
+    {
+        const char* name;
+        int cause;
+    };
+    for (const Case c : {Case{"read-only folder", EROFS}, Case{"full disk", ENOSPC}}) {
+        SCOPED_TRACE(c.name);
+        sys::RegistryStore::Reset();
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        testsupport::TestMount mount = c.cause == EROFS ? testsupport::TestMount::ReadOnly(folder)
+                                                         : testsupport::TestMount::Tmpfs(folder, 64 * 1024);
+        if (!mount.Up()) {
+            std::printf("%s not tried: %s\n", c.name, mount.Why().c_str());
+            continue;
+        }
+        std::string before;
+        if (c.cause == ENOSPC) {
+            confirm(QStringLiteral("/opt/borlandC")); // the file, before the disk is full
+            before = readFile();
+            std::FILE* fill = std::fopen((folder + "/fill").c_str(), "wb");
+            ASSERT_NE(fill, nullptr);
+            const std::string block(4096, 'x');
+            while (std::fwrite(block.data(), 1, block.size(), fill) == block.size() && std::fflush(fill) == 0) {
+            }
+            std::fclose(fill);
+        }
+        PromptScript prompts({ui::IDOK});
+        ::testing::internal::CaptureStderr();
+        confirm(QStringLiteral("/opt/borlandD"));
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_TRUE(prompts.Texts()[0].contains(QString::fromLocal8Bit(std::strerror(c.cause))))
+            << prompts.Texts()[0].toStdString();
+        if (c.cause == ENOSPC) {
+            EXPECT_TRUE(readFile() == before);
+        }
     }
-    PromptScript prompts({ui::IDOK});
-    ::testing::internal::CaptureStderr();
-    confirm(QStringLiteral("/opt/borlandC"));
-    ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(prompts.Texts().size(), 1u);
-    EXPECT_TRUE(prompts.Texts()[0].contains(QString::fromLocal8Bit(std::strerror(EROFS))))
-        << prompts.Texts()[0].toStdString();
 }
 
 TEST(OptionsRules, BrowseResultComparesExactly)

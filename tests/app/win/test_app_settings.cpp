@@ -4,10 +4,11 @@
 // instance under test runs in this process; the other one is the program
 // itself as a child process on a virtual X server (tests/app/ProgramUnderX.h).
 
-#include "AppTest.h"
+#include "tests/app/AppTest.h"
 
 #include "mainwnd/OptionsSheet.h"
-#include "platform/ui/PropertySheet.h"
+#include "platform/ui/Command.h"
+#include "platform/ui/Dialog.h"
 #include "res/CommandIds.h"
 #include "tests/support/platform/Wait.h"
 #include "tests/support/ui/UiTest.h"
