@@ -136,6 +136,12 @@ bool PutAside(const std::string& file, std::string& aside)
     return false;
 }
 
+// "line 3: <the fault>", or the fault alone when it is the whole file's.
+std::string ParseFault(const reg::ParseError& err)
+{
+    return err.line ? "line " + std::to_string(err.line) + ": " + err.message : err.message;
+}
+
 bool Store::LoadLocked(const std::string& file)
 {
     ReplaceRoot(std::make_shared<Node>());
@@ -175,23 +181,23 @@ bool Store::LoadLocked(const std::string& file)
     base = reg::CloneTree(*root);
     if (parsed)
         return true;
-    std::string where = err.line ? "line " + std::to_string(err.line) + ": " : std::string();
+    const std::string fault = ParseFault(err);
     std::string aside;
     if (PutAside(file, aside)) {
-        problem = RegistryStore::LoadProblem{file, aside, where + err.message, true};
+        problem = RegistryStore::LoadProblem{file, aside, fault, true};
         std::fprintf(stderr,
-                     "Strandwork: the registry file \"%s\" cannot be parsed (%s%s); it was kept "
+                     "Strandwork: the registry file \"%s\" cannot be parsed (%s); it was kept "
                      "as \"%s\" and the settings start from their defaults.\n",
-                     file.c_str(), where.c_str(), err.message.c_str(), aside.c_str());
+                     file.c_str(), fault.c_str(), aside.c_str());
     } else {
         saveBlocked = true;
         blockedCause = errno;
-        problem = RegistryStore::LoadProblem{file, {}, where + err.message, false};
+        problem = RegistryStore::LoadProblem{file, {}, fault, false};
         std::fprintf(stderr,
-                     "Strandwork: the registry file \"%s\" cannot be parsed (%s%s) and cannot be "
+                     "Strandwork: the registry file \"%s\" cannot be parsed (%s) and cannot be "
                      "renamed (%s); the settings start from their defaults and will not be saved "
                      "to it.\n",
-                     file.c_str(), where.c_str(), err.message.c_str(), std::strerror(errno));
+                     file.c_str(), fault.c_str(), std::strerror(errno));
     }
     return false;
 }
@@ -214,14 +220,13 @@ bool Store::ReadCurrent(Node& fresh, std::string& bytes)
     // start, and written anew.
     fresh.Clear();
     bytes.clear();
-    std::string where = err.line ? "line " + std::to_string(err.line) + ": " : std::string();
     std::string aside;
     if (!PutAside(path, aside))
         return false;
     std::fprintf(stderr,
-                 "Strandwork: the registry file \"%s\" cannot be parsed (%s%s); it was kept as "
+                 "Strandwork: the registry file \"%s\" cannot be parsed (%s); it was kept as "
                  "\"%s\" and is written anew.\n",
-                 path.c_str(), where.c_str(), err.message.c_str(), aside.c_str());
+                 path.c_str(), ParseFault(err).c_str(), aside.c_str());
     return true;
 }
 
