@@ -1,8 +1,10 @@
 #include "platform/sys/Registry.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/platform/Wait.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -788,8 +790,8 @@ TEST_F(Registry, InstancesWritingAtOnceLoseNothingAndNeverTearTheFile)
         if (pid == 0) {
             RegistryStore::Reset();
             bool ok = RegistryStore::Load();
-            while (!fs::exists(go)) // every instance has read the file first
-                std::this_thread::yield();
+            // Every instance has read the file before any writes.
+            ok = testsupport::WaitUntil([&] { return fs::exists(go); }, 60000) && ok;
             const std::u16string name = u"Instance" + std::u16string(1, char16_t(u'0' + i));
             for (int round = 1; round <= kRounds && ok; ++round)
                 ok = Profile::WriteInt(u"Race", name, round) && RegistryStore::Flush();
@@ -800,7 +802,9 @@ TEST_F(Registry, InstancesWritingAtOnceLoseNothingAndNeverTearTheFile)
     WriteFile(go, "");
     // Meanwhile the file is always whole: it reads without a fault.
     int ended = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (ended < kInstances) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the instances did not end";
         RegistryStore::Reset();
         testing::internal::CaptureStderr();
         const bool loaded = RegistryStore::LoadFrom(File());
