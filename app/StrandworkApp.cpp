@@ -373,6 +373,7 @@ bool CStrandworkApp::InitInstance()
     frame->show();
     Trace("ShowWindow");
     TellKeptChanges();
+    TellSettingsProblem();
     // 18.
     if (m_cmdInfo.m_nShellCommand == CAppCommandLineInfo::FileNothing && !m_unattended) {
         CTipDlg tips(nullptr);
@@ -598,6 +599,20 @@ void CStrandworkApp::TellKeptChanges()
     if (folders.isEmpty())
         return;
     ui::Prompt(recovery::TellText(folders, false, state), {}, ui::MB_OK | ui::MB_ICONINFORMATION, GetMainWnd());
+}
+
+void CStrandworkApp::TellSettingsProblem()
+{
+    const std::optional<sys::RegistryStore::LoadProblem> problem = sys::RegistryStore::TakeLoadProblem();
+    // An unattended run has it on standard error already.
+    if (!problem || m_unattended)
+        return;
+    const QString file = QString::fromStdString(problem->file);
+    const QString cause = QString::fromStdString(problem->cause);
+    const QString text = problem->keptAs.empty()
+                             ? FormatResString(IDS_SETTINGS_UNREAD, file, cause)
+                             : FormatResString(IDS_SETTINGS_KEPT, file, cause, QString::fromStdString(problem->keptAs));
+    ui::Prompt(text, {}, ui::MB_OK | ui::MB_ICONWARNING, GetMainWnd());
 }
 
 void CStrandworkApp::EndOnSignal()

@@ -45,6 +45,8 @@ constexpr unsigned IDS_PROJECT_MISSING = 4177;
 constexpr unsigned IDS_UNATTENDED_NO_PROJECT = 4780;
 constexpr unsigned IDS_UNATTENDED_NOT_PROJECT = 4781;
 constexpr unsigned IDS_UNATTENDED_OPEN_FAILED = 4782;
+constexpr unsigned IDS_SETTINGS_KEPT = 4960;  // "Soubor nastavení %s nebylo možné přečíst (%s). ... uschován jako %s ..."
+constexpr unsigned IDS_SETTINGS_UNREAD = 4962; // "Soubor nastavení %s nebylo možné přečíst (%s). ... neukládá."
 constexpr unsigned IDS_TOOLKIT_LANGUAGE = 4506; // "cs": the language of the resources for Qt's own texts
 
 // Commands handled here.
@@ -223,6 +225,9 @@ private:
     // once in a message (an unattended run prints the text alone and
     // leaves the telling to the next interactive start).
     void TellKeptChanges();
+    // A settings file that the start could not read: said once, in a box
+    // over the main window.
+    void TellSettingsProblem();
     // The project's part of a close: a modified project (or one of a format
     // that keeps its open documents in the project file) is saved as the
     // framework saves a document; otherwise only its workspace file is

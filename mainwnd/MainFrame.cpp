@@ -570,6 +570,7 @@ void CMainFrame::SetLanguage(const QString& code)
     ui::Prompt(LoadResString(IDS_LANGUAGE_NEXT_START), QString(), ui::MB_OK | ui::MB_ICONINFORMATION, this);
     m_settings.Language = code.toStdU16String();
     sys::Profile::WriteString(kOptions, u"Language", m_settings.Language);
+    WriteSettingsNow(this);
     if (MainFrameHost* host = MainFrameHost::Instance())
         host->SetResetWorkspace(true);
 }

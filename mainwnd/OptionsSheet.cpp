@@ -1,15 +1,20 @@
 #include "mainwnd/OptionsSheet.h"
 
 #include "fontcolor/FontColorPage.h"
+#include "platform/sys/LastError.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
 #include <QAbstractButton>
+#include <cerrno>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 
 namespace {
 constexpr unsigned IDS_OPTIONS_CAPTION = 4036;  // "Možnosti aplikace Strandwork..."
+constexpr unsigned IDS_SETTINGS_NOT_WRITTEN = 4961; // "Nastavení nelze uložit do souboru %s: ..."
 constexpr uint16_t kFontPageFlags = 14;
 const QString kFormats = QStringLiteral("Formats");
 const char16_t kOptions[] = u"Options";
@@ -160,8 +165,21 @@ int RunOptionsSheet(QWidget* parent, core::AppSettings& settings, CFontColorPage
         sheet.AddPage(fontColors->CreatePage());
     }
     const int result = sheet.DoModal();
-    // The program goes on with `settings` either way; what the store
-    // refuses is only not offered again at the next start.
+    // Written now, whatever the result (what was cancelled did not reach
+    // the settings): another instance that ends later keeps them.  The
+    // program goes on with `settings` either way.
     (void)settings.Save(kOptions);
+    WriteSettingsNow(parent);
     return result;
+}
+
+bool WriteSettingsNow(QWidget* owner)
+{
+    if (sys::RegistryStore::Flush())
+        return true;
+    const int cause = errno;
+    ui::Prompt(FormatResString(IDS_SETTINGS_NOT_WRITTEN, QString::fromStdString(sys::RegistryStore::FilePath()),
+                               QString::fromLocal8Bit(sys::ErrorText(uint32_t(cause)))),
+               {}, ui::MB_OK | ui::MB_ICONERROR, owner);
+    return false;
 }

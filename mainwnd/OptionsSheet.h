@@ -72,3 +72,7 @@ public:
 // the registry's "Formát" page) and saves the settings under "Options"
 // after it closed, whatever the result.  Returns the sheet's result.
 int RunOptionsSheet(QWidget* parent, core::AppSettings& settings, CFontColorPage* fontColors);
+
+// Writes the settings this instance changed into the settings file now;
+// when that fails, says so with the cause in a box owned by owner.
+bool WriteSettingsNow(QWidget* owner);

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <pwd.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -45,11 +46,18 @@ struct Store
 {
     std::mutex mutex;
     std::shared_ptr<Node> root = std::make_shared<Node>();
+    // The tree as this process last read or wrote the file: what differs
+    // from it in root is what this process changed, and all it writes.
+    std::shared_ptr<Node> base = std::make_shared<Node>();
     bool loaded = false;
     bool dirty = false;
-    // The file could not be read or put aside: never write over it.
+    // The file could not be read or put aside: never write over it
+    // (blockedCause says why, an errno value).
     bool saveBlocked = false;
+    int blockedCause = 0;
     std::string path;
+    // What went wrong at the last load, until it is taken.
+    std::optional<RegistryStore::LoadProblem> problem;
     std::unordered_map<uintptr_t, Handle> handles;
     uintptr_t nextHandle = 0x1000;
 
@@ -67,6 +75,10 @@ struct Store
 
     bool LoadLocked(const std::string& file);
     bool FlushLocked();
+    // Reads the file as it is now into fresh (empty when there is none); a
+    // file that cannot be parsed is put aside.  False (errno set) when it
+    // cannot be read or put aside.
+    bool ReadCurrent(Node& fresh, std::string& bytes);
 };
 
 void FlushAtExit();
@@ -124,6 +136,12 @@ bool PutAside(const std::string& file, std::string& aside)
     return false;
 }
 
+// "line 3: <the fault>", or the fault alone when it is the whole file's.
+std::string ParseFault(const reg::ParseError& err)
+{
+    return err.line ? "line " + std::to_string(err.line) + ": " + err.message : err.message;
+}
+
 bool Store::LoadLocked(const std::string& file)
 {
     ReplaceRoot(std::make_shared<Node>());
@@ -131,17 +149,23 @@ bool Store::LoadLocked(const std::string& file)
     loaded = true;
     dirty = false;
     saveBlocked = false;
+    blockedCause = 0;
+    problem.reset();
 
     std::string bytes;
     switch (reg::ReadStoreFile(file, bytes)) {
     case reg::ReadStatus::Missing:
+        base = reg::CloneTree(*root);
         return true;
     case reg::ReadStatus::Failed:
         saveBlocked = true;
+        blockedCause = errno;
+        problem = RegistryStore::LoadProblem{file, {}, std::strerror(errno), false};
         std::fprintf(stderr,
                      "Strandwork: the registry file \"%s\" cannot be read (%s); the settings "
                      "start from their defaults and will not be saved to it.\n",
                      file.c_str(), std::strerror(errno));
+        base = reg::CloneTree(*root);
         return false;
     case reg::ReadStatus::Ok:
         break;
@@ -149,27 +173,61 @@ bool Store::LoadLocked(const std::string& file)
 
     auto fresh = std::make_shared<Node>();
     reg::ParseError err;
-    if (reg::ParseFile(bytes, *fresh, err)) {
+    const bool parsed = reg::ParseFile(bytes, *fresh, err);
+    if (parsed)
         ReplaceRoot(std::move(fresh));
+    else
+        fresh->MarkDeleted();
+    base = reg::CloneTree(*root);
+    if (parsed)
         return true;
-    }
-    fresh->MarkDeleted();
-    std::string where = err.line ? "line " + std::to_string(err.line) + ": " : std::string();
+    const std::string fault = ParseFault(err);
     std::string aside;
     if (PutAside(file, aside)) {
+        problem = RegistryStore::LoadProblem{file, aside, fault, true};
         std::fprintf(stderr,
-                     "Strandwork: the registry file \"%s\" cannot be parsed (%s%s); it was kept "
+                     "Strandwork: the registry file \"%s\" cannot be parsed (%s); it was kept "
                      "as \"%s\" and the settings start from their defaults.\n",
-                     file.c_str(), where.c_str(), err.message.c_str(), aside.c_str());
+                     file.c_str(), fault.c_str(), aside.c_str());
     } else {
         saveBlocked = true;
+        blockedCause = errno;
+        problem = RegistryStore::LoadProblem{file, {}, fault, false};
         std::fprintf(stderr,
-                     "Strandwork: the registry file \"%s\" cannot be parsed (%s%s) and cannot be "
+                     "Strandwork: the registry file \"%s\" cannot be parsed (%s) and cannot be "
                      "renamed (%s); the settings start from their defaults and will not be saved "
                      "to it.\n",
-                     file.c_str(), where.c_str(), err.message.c_str(), std::strerror(errno));
+                     file.c_str(), fault.c_str(), std::strerror(errno));
     }
     return false;
+}
+
+bool Store::ReadCurrent(Node& fresh, std::string& bytes)
+{
+    switch (reg::ReadStoreFile(path, bytes)) {
+    case reg::ReadStatus::Missing:
+        bytes.clear();
+        return true;
+    case reg::ReadStatus::Failed:
+        return false;
+    case reg::ReadStatus::Ok:
+        break;
+    }
+    reg::ParseError err;
+    if (reg::ParseFile(bytes, fresh, err))
+        return true;
+    // Damaged since it was read (by another program): kept aside as at a
+    // start, and written anew.
+    fresh.Clear();
+    bytes.clear();
+    std::string aside;
+    if (!PutAside(path, aside))
+        return false;
+    std::fprintf(stderr,
+                 "Strandwork: the registry file \"%s\" cannot be parsed (%s); it was kept as "
+                 "\"%s\" and is written anew.\n",
+                 path.c_str(), ParseFault(err).c_str(), aside.c_str());
+    return true;
 }
 
 bool Store::FlushLocked()
@@ -177,16 +235,30 @@ bool Store::FlushLocked()
     if (!dirty)
         return true;
     if (saveBlocked) {
-        errno = EACCES;
+        errno = blockedCause ? blockedCause : EACCES;
         return false;
     }
-    if (!reg::WriteStoreFile(path, reg::FormatFile(*root))) {
+    // What another process wrote since this one read the file stays: the
+    // file is read again under the lock, this process's changes go into
+    // it, and it is written whole.
+    reg::StoreFileLock lock;
+    auto current = std::make_shared<Node>();
+    std::string before;
+    bool ok = lock.Acquire(path) && ReadCurrent(*current, before);
+    if (ok) {
+        reg::MergeChanges(*base, *root, *current);
+        const std::string after = reg::FormatFile(*current);
+        ok = after == before || reg::WriteStoreFile(path, after);
+    }
+    current->MarkDeleted();
+    if (!ok) {
         int saved = errno;
         std::fprintf(stderr, "Strandwork: the registry file \"%s\" cannot be written (%s).\n",
                      path.c_str(), std::strerror(saved));
         errno = saved;
         return false;
     }
+    base = reg::CloneTree(*root);
     dirty = false;
     return true;
 }
@@ -692,8 +764,10 @@ bool SaveTo(const std::string& path)
     }
     if (!reg::WriteStoreFile(path, reg::FormatFile(*s.root)))
         return false;
-    if (path == s.path)
+    if (path == s.path) {
+        s.base = reg::CloneTree(*s.root);
         s.dirty = false;
+    }
     return true;
 }
 
@@ -702,10 +776,23 @@ void Reset()
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
     s.ReplaceRoot(std::make_shared<Node>());
+    s.base = std::make_shared<Node>();
     s.loaded = false;
     s.dirty = false;
     s.saveBlocked = false;
+    s.blockedCause = 0;
     s.path.clear();
+    s.problem.reset();
+}
+
+std::optional<LoadProblem> TakeLoadProblem()
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    s.EnsureLoaded();
+    std::optional<LoadProblem> taken;
+    taken.swap(s.problem);
+    return taken;
 }
 
 } // namespace RegistryStore

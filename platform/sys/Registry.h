@@ -10,6 +10,7 @@
 // at exit, atomically.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,11 +114,27 @@ std::string FilePath();
 // flushes write there.
 [[nodiscard]] bool Load();
 [[nodiscard]] bool LoadFrom(const std::string& path);
-// Writes the store when it has changed (Flush) or always (Save).
+// Writes the store when it has changed (Flush) or always (Save).  Flush
+// writes only what this process changed since it last read or wrote the
+// file (values set or deleted, keys created or deleted) into the file as
+// it is at that moment, under a lock among processes: what another process
+// wrote in between stays.  SaveTo writes the whole tree.
 [[nodiscard]] bool Flush();
 [[nodiscard]] bool SaveTo(const std::string& path);
 // Empties the store in memory and forgets the file (tests).
 void Reset();
+
+// Why the last load could not read the file.
+struct LoadProblem
+{
+    std::string file;   // the store's file
+    std::string keptAs; // where the damaged file was kept; empty when it was not
+    std::string cause;  // "line 3: ..." or the system's text
+    bool saving = true; // false: the store does not write the file this run
+};
+// The problem of the last load (loading first when the store was not
+// read yet), once: later calls return nothing until a load has another.
+std::optional<LoadProblem> TakeLoadProblem();
 } // namespace RegistryStore
 
 } // namespace sys

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -483,7 +484,10 @@ ReadStatus ReadStoreFile(const std::string& path, std::string& bytes)
     return ReadStatus::Ok;
 }
 
-bool WriteStoreFile(const std::string& path, std::string_view bytes)
+namespace {
+
+// Creates the folder of path when missing; false with errno set.
+bool MakeFolder(const std::string& path)
 {
     std::error_code ec;
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
@@ -493,6 +497,48 @@ bool WriteStoreFile(const std::string& path, std::string_view bytes)
         errno = ec.value();
         return false;
     }
+    return true;
+}
+
+} // namespace
+
+StoreFileLock::~StoreFileLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // releases the lock
+}
+
+bool StoreFileLock::Acquire(const std::string& path)
+{
+    if (m_fd >= 0)
+        return true;
+    if (!MakeFolder(path))
+        return false;
+    const std::string name = path + ".lock";
+    int fd;
+    do
+        fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return false;
+    int rc;
+    do
+        rc = ::flock(fd, LOCK_EX);
+    while (rc < 0 && errno == EINTR);
+    if (rc < 0) {
+        int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+bool WriteStoreFile(const std::string& path, std::string_view bytes)
+{
+    if (!MakeFolder(path))
+        return false;
     if (AtomicWriteFile(path, bytes))
         return true;
     errno = static_cast<int>(GetLastError());

@@ -47,4 +47,22 @@ ReadStatus ReadStoreFile(const std::string& path, std::string& bytes);
 // untouched.
 [[nodiscard]] bool WriteStoreFile(const std::string& path, std::string_view bytes);
 
+// An exclusive lock of the store's file among processes: a lock (flock) on
+// the file "<path>.lock" beside it, created when missing (with the folder)
+// and never removed.  Whoever reads the file to write it again holds it.
+class StoreFileLock
+{
+public:
+    StoreFileLock() = default;
+    ~StoreFileLock();
+    StoreFileLock(const StoreFileLock&) = delete;
+    StoreFileLock& operator=(const StoreFileLock&) = delete;
+    // Waits for the lock; false (errno set) when the lock file cannot be
+    // made or opened.
+    [[nodiscard]] bool Acquire(const std::string& path);
+
+private:
+    int m_fd = -1;
+};
+
 } // namespace sys::reg

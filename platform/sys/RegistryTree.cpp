@@ -1,5 +1,7 @@
 #include "platform/sys/RegistryTree.h"
 
+#include <atomic>
+
 namespace sys::reg {
 
 char16_t FoldChar(char16_t c)
@@ -149,6 +151,115 @@ void Node::MarkDeleted()
         n->deleted = true;
         for (auto& child : n->children)
             todo.push_back(child.get());
+    }
+}
+
+} // namespace sys::reg
+
+namespace sys::reg {
+
+uint64_t NewSerial()
+{
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+namespace {
+
+bool SameValue(const Value* a, const Value& b)
+{
+    return a && a->type == b.type && a->data == b.data;
+}
+
+// Copies names, values and listed marks of src below dst (and serials when
+// asked).
+void CopyInto(const Node& src, Node& dst, bool keepSerials)
+{
+    dst.listed = dst.listed || src.listed;
+    if (keepSerials)
+        dst.serial = src.serial;
+    for (const Value& v : src.values)
+        dst.SetValue(v.name, v.type, v.data);
+    for (const auto& child : src.children)
+        CopyInto(*child, *dst.ChildOrNew(child->name), keepSerials);
+}
+
+// Whether anything below now differs from base (see MergeChanges).
+bool Changed(const Node& base, const Node& now)
+{
+    if (now.listed && !base.listed)
+        return true;
+    if (now.values.size() != base.values.size())
+        return true;
+    for (const Value& v : now.values)
+        if (!SameValue(base.FindValue(v.name), v))
+            return true;
+    if (now.children.size() != base.children.size())
+        return true;
+    for (const auto& child : now.children) {
+        const Node* was = base.FindChild(child->name);
+        if (!was)
+            return true;
+        if (was->serial == child->serial ? Changed(*was, *child) : !SameContent(*was, *child))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::shared_ptr<Node> CloneTree(const Node& node)
+{
+    auto copy = std::make_shared<Node>();
+    copy->name = node.name;
+    copy->depth = node.depth;
+    CopyInto(node, *copy, true);
+    return copy;
+}
+
+bool SameContent(const Node& a, const Node& b)
+{
+    if (a.values.size() != b.values.size() || a.children.size() != b.children.size())
+        return false;
+    for (const Value& v : a.values)
+        if (!SameValue(b.FindValue(v.name), v))
+            return false;
+    for (const auto& child : a.children) {
+        const Node* other = b.FindChild(child->name);
+        if (!other || !SameContent(*child, *other))
+            return false;
+    }
+    return true;
+}
+
+void MergeChanges(const Node& base, const Node& now, Node& onDisk)
+{
+    if (now.listed)
+        onDisk.listed = true;
+    for (const Value& v : now.values)
+        if (!SameValue(base.FindValue(v.name), v))
+            onDisk.SetValue(v.name, v.type, v.data);
+    for (const Value& v : base.values)
+        if (!now.FindValue(v.name))
+            onDisk.RemoveValue(v.name);
+    for (const auto& was : base.children)
+        if (!now.FindChild(was->name))
+            onDisk.RemoveChild(was->name);
+    for (const auto& child : now.children) {
+        const Node* was = base.FindChild(child->name);
+        if (!was) {
+            // New here: its values join whatever the disk holds there.
+            CopyInto(*child, *onDisk.ChildOrNew(child->name), false);
+        } else if (was->serial != child->serial) {
+            // Deleted and made again: the new content replaces the old
+            // whole, unless it is the same as before.
+            if (!SameContent(*was, *child)) {
+                onDisk.RemoveChild(child->name);
+                CopyInto(*child, *onDisk.ChildOrNew(child->name), false);
+            }
+        } else if (Changed(*was, *child)) {
+            MergeChanges(*was, *child, *onDisk.ChildOrNew(child->name));
+        }
     }
 }
 

@@ -26,9 +26,15 @@ struct Value
     std::vector<uint8_t> data;
 };
 
+// A number that tells the nodes of one process apart: a key that is
+// deleted and created again under the same name gets another one, a copy
+// (CloneTree) keeps it.
+uint64_t NewSerial();
+
 struct Node : std::enable_shared_from_this<Node>
 {
     std::u16string name;
+    uint64_t serial = NewSerial();
     // Levels below HKEY_CURRENT_USER (which is 0).
     uint32_t depth = 0;
     // Written as a section of its own even without values (a key that the
@@ -67,5 +73,20 @@ private:
     std::unordered_map<std::u16string, uint32_t> m_childIndex;
     std::unordered_map<std::u16string, uint32_t> m_valueIndex;
 };
+
+// A copy of the tree under node (names, values, listed marks, serials).
+std::shared_ptr<Node> CloneTree(const Node& node);
+
+// Whether two trees hold the same keys and values (names compared by their
+// case fold, types and data exactly, order and listed marks aside).
+bool SameContent(const Node& a, const Node& b);
+
+// Applies to `onDisk` what changed from `base` (the tree as this process
+// last read or wrote it) to `now` (the tree as it is in memory), and
+// nothing else: values set or changed, values deleted, keys created, keys
+// deleted with their subtrees, and a key deleted and made again with other
+// content replacing the one on disk whole.  Whatever else `onDisk` holds
+// stays.
+void MergeChanges(const Node& base, const Node& now, Node& onDisk);
 
 } // namespace sys::reg

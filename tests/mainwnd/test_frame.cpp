@@ -243,6 +243,14 @@ TEST_F(Frame, TheLanguageIsStoredOnlyOnYes)
     }
     EXPECT_EQ(frame()->Settings().Language, u"CSY");
     EXPECT_EQ(sys::Profile::GetString(u"Options", u"Language"), u"CSY");
+    // In the settings file at once, as another instance reads it.
+    {
+        QFile f(QString::fromStdString(sys::RegistryStore::FilePath()));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "the settings file was not written";
+        const QByteArray bytes = f.readAll();
+        EXPECT_TRUE(QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2)
+                        .contains(QStringLiteral("\"Language\"=\"CSY\"")));
+    }
     EXPECT_TRUE(app->ResetWorkspace());
     {
         // Czech again asks nothing; the default asks.

@@ -13,6 +13,7 @@
 #include "plcviews/PPTextFile.h"
 #include "plcviews/StructuredTextDoc.h"
 #include "tests/mainwnd/mainwnd_env.h"
+#include "tests/support/platform/Mounts.h"
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/UiTest.h"
 
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -28,6 +30,11 @@
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 using namespace mainwndtest;
 using namespace testsupport::ui;
@@ -260,6 +267,97 @@ TEST_F(Options, EnterPressesOkOrTheButtonThatHasTheFocus)
     RunOptionsSheet(nullptr, s, &registry);
     EXPECT_EQ(QString::fromStdU16String(s.PathBorlandBin), other + QLatin1Char('/'));
     EXPECT_EQ(s.PathBorlandLib, u"/usr/lib/borland/");
+}
+
+TEST_F(Options, OkWritesTheSettingsFileAtOnceAndSaysWhenItCannot)
+{
+    const auto confirm = [this](const QString& folder) {
+        core::AppSettings s = Defaults();
+        WithPathsPage(
+            s,
+            [&](CPPPaths* page) {
+                auto* edit = qobject_cast<QLineEdit*>(page->GetDlgItem(2084));
+                ASSERT_NE(edit, nullptr);
+                edit->selectAll();
+                TypeText(edit, folder);
+            },
+            true);
+    };
+    const std::string file = sys::RegistryStore::FilePath();
+    const auto readFile = [&file] {
+        QFile f(QString::fromStdString(file));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+    };
+    // In the file at once, not only at the end of the program.
+    confirm(QStringLiteral("/opt/borlandA"));
+    {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "the settings file was not written";
+        const QByteArray bytes = f.readAll();
+        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+        EXPECT_TRUE(text.contains(QStringLiteral("\"PathBorlandBin\"=\"/opt/borlandA/\""))) << text.toStdString();
+    }
+
+    // A file in place of the settings folder (this holds for root too): the
+    // failure is said at OK, with the file and the cause.
+    const std::string folder = config.Path() + "/ORNA";
+    sys::RegistryStore::Reset();
+    std::filesystem::remove_all(folder);
+    dir.Write("in-the-way", "x");
+    std::filesystem::copy_file(dir / "in-the-way", folder);
+    {
+        PromptScript prompts({ui::IDOK});
+        ::testing::internal::CaptureStderr();
+        confirm(QStringLiteral("/opt/borlandB"));
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_TRUE(prompts.Texts()[0].contains(QString::fromStdString(file))) << prompts.Texts()[0].toStdString();
+        EXPECT_TRUE(prompts.Texts()[0].contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))))
+            << prompts.Texts()[0].toStdString();
+    }
+
+    // A read-only settings folder (a read-only mount, which holds for root
+    // too) and a full disk (a small file system of the test's own), where
+    // the system allows the test to make them.  The file that was there
+    // stays as it was.
+    struct Case
+    {
+        const char* name;
+        int cause;
+    };
+    for (const Case c : {Case{"read-only folder", EROFS}, Case{"full disk", ENOSPC}}) {
+        SCOPED_TRACE(c.name);
+        sys::RegistryStore::Reset();
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        testsupport::TestMount mount = c.cause == EROFS ? testsupport::TestMount::ReadOnly(folder)
+                                                         : testsupport::TestMount::Tmpfs(folder, 64 * 1024);
+        if (!mount.Up()) {
+            std::printf("%s not tried: %s\n", c.name, mount.Why().c_str());
+            continue;
+        }
+        std::string before;
+        if (c.cause == ENOSPC) {
+            confirm(QStringLiteral("/opt/borlandC")); // the file, before the disk is full
+            before = readFile();
+            std::FILE* fill = std::fopen((folder + "/fill").c_str(), "wb");
+            ASSERT_NE(fill, nullptr);
+            const std::string block(4096, 'x');
+            while (std::fwrite(block.data(), 1, block.size(), fill) == block.size() && std::fflush(fill) == 0) {
+            }
+            std::fclose(fill);
+        }
+        PromptScript prompts({ui::IDOK});
+        ::testing::internal::CaptureStderr();
+        confirm(QStringLiteral("/opt/borlandD"));
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_TRUE(prompts.Texts()[0].contains(QString::fromLocal8Bit(std::strerror(c.cause))))
+            << prompts.Texts()[0].toStdString();
+        if (c.cause == ENOSPC) {
+            EXPECT_TRUE(readFile() == before);
+        }
+    }
 }
 
 TEST(OptionsRules, BrowseResultComparesExactly)

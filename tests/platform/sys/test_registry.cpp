@@ -1,14 +1,18 @@
 #include "platform/sys/Registry.h"
 #include "tests/support/platform/TempDir.h"
+#include "tests/support/platform/Wait.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace sys;
 namespace fs = std::filesystem;
@@ -471,7 +475,7 @@ TEST_F(Registry, ACorruptFileIsKeptAndTheStoreStartsEmpty)
         // The next save writes a new file beside the kept one.
         ASSERT_TRUE(Profile::WriteInt(u"Options", u"Count", 6));
         ASSERT_TRUE(RegistryStore::Flush());
-        EXPECT_EQ(FilesIn(Folder()).size(), 2u);
+        EXPECT_EQ(FilesIn(Folder()).size(), 3u); // with the writers' lock file
         EXPECT_TRUE(ReadFile(Folder() + "/" + files[0]) == bad[i]);
     }
 
@@ -529,7 +533,8 @@ TEST_F(Registry, FlushWritesAtomicallyAndKeepsPermissionBits)
     seen << reader.rdbuf();
     EXPECT_TRUE(seen.str() == old); // a reader of the old file sees it whole
     EXPECT_NE(ReadFile(File()).find(Wide("\"Language\"=\"ENU\"")), std::string::npos);
-    EXPECT_EQ(FilesIn(Folder()), std::vector<std::string>{"Strandwork.reg"}); // no temporaries
+    // No temporaries; the lock file of the writers stays.
+    EXPECT_EQ(FilesIn(Folder()), (std::vector<std::string>{"Strandwork.reg", "Strandwork.reg.lock"}));
 }
 
 TEST_F(Registry, ASymbolicLinkToTheFileStaysALink)
@@ -631,6 +636,252 @@ TEST_F(Registry, CallsFromSeveralThreadsDoNotInterfere)
         ASSERT_EQ(RegQueryInfoKey(k.h, nullptr, &values), ERROR_SUCCESS);
         EXPECT_EQ(values, 200u);
     }
+}
+
+// Another instance of the program: body runs in a child process with a
+// store of its own (read afresh from the same file); its result is the
+// child's exit status (0: body returned true).
+template <class F>
+int OtherInstance(F body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        RegistryStore::Reset();
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The recent lists as the program writes them at its end: the section
+// deleted and written again whole.
+void RewriteRecentList(const std::vector<std::u16string>& projects)
+{
+    Key app;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, Profile::AppKeyPath(), KEY_ALL_ACCESS, &app.h),
+              ERROR_SUCCESS);
+    RegDeleteTree(app.h, u"Recent File List");
+    for (size_t i = 0; i < projects.size(); ++i)
+        ASSERT_TRUE(Profile::WriteString(u"Recent File List",
+                                         u"Project" + std::u16string(1, char16_t(u'1' + i)),
+                                         projects[i]));
+}
+
+std::u16string StoredString(std::u16string_view section, std::u16string_view entry)
+{
+    RegistryStore::Reset();
+    return Profile::GetString(section, entry, u"(none)");
+}
+
+constexpr char kShared[] = "Windows Registry Editor Version 5.00\n\n"
+                           "[HKCU\\Software\\ORNA\\Strandwork\\Options]\n"
+                           "\"PathBorlandBin\"=\"C:\\\\Tasm\\\\Bin\\\\\"\n"
+                           "\"PathTarvane\"=\"/opt/tarvane/\"\n\n"
+                           "[HKCU\\Software\\ORNA\\Strandwork\\Recent File List]\n"
+                           "\"Project1\"=\"/home/u/Lis.kxp\"\n";
+
+TEST_F(Registry, AnInstanceWritesWhatItChangedNotWhatItRead)
+{
+    // B reads the file, A (started after) confirms an option and ends; B
+    // then writes its recent list unchanged, as at its end, and an option
+    // of its own.
+    WriteFile(File(), kShared);
+    ASSERT_TRUE(RegistryStore::Load());
+    ASSERT_EQ(OtherInstance([] {
+                  return Profile::WriteString(u"Options", u"PathBorlandBin", u"/opt/borlandA/") &&
+                         RegistryStore::Flush();
+              }),
+              0);
+    RewriteRecentList({u"/home/u/Lis.kxp"});
+    ASSERT_TRUE(RegistryStore::Flush()); // nothing of B's changed: nothing written
+    EXPECT_EQ(StoredString(u"Options", u"PathBorlandBin"), u"/opt/borlandA/");
+
+    // Both change other values: both stay.
+    ASSERT_TRUE(RegistryStore::Load());
+    ASSERT_EQ(OtherInstance([] {
+                  return Profile::WriteString(u"Options", u"PathTarvane", u"/opt/tarvaneA/") &&
+                         RegistryStore::Flush();
+              }),
+              0);
+    ASSERT_TRUE(Profile::WriteString(u"Options", u"PathWinXPDDK", u"/opt/ddkB/"));
+    ASSERT_TRUE(RegistryStore::Flush());
+    EXPECT_EQ(StoredString(u"Options", u"PathTarvane"), u"/opt/tarvaneA/");
+    EXPECT_EQ(StoredString(u"Options", u"PathWinXPDDK"), u"/opt/ddkB/");
+    EXPECT_EQ(StoredString(u"Options", u"PathBorlandBin"), u"/opt/borlandA/");
+    EXPECT_EQ(StoredString(u"Recent File List", u"Project1"), u"/home/u/Lis.kxp");
+
+    // Both change the same value: the later write wins, in either order.
+    for (bool otherFirst : {true, false}) {
+        SCOPED_TRACE(otherFirst ? "A writes first" : "B writes first");
+        ASSERT_TRUE(RegistryStore::Load());
+        ASSERT_TRUE(Profile::WriteString(u"Options", u"PathBorlandLib", u"B"));
+        const auto other = [] {
+            return Profile::WriteString(u"Options", u"PathBorlandLib", u"A") && RegistryStore::Flush();
+        };
+        if (otherFirst) {
+            ASSERT_EQ(OtherInstance(other), 0);
+        }
+        ASSERT_TRUE(RegistryStore::Flush());
+        if (!otherFirst) {
+            ASSERT_EQ(OtherInstance(other), 0);
+        }
+        EXPECT_EQ(StoredString(u"Options", u"PathBorlandLib"), otherFirst ? u"B" : u"A");
+    }
+}
+
+TEST_F(Registry, DeletionsAreChangesToo)
+{
+    WriteFile(File(), std::string(kShared) +
+                          "\n[HKCU\\Software\\ORNA\\Strandwork\\KVTWorkspace\\Bar0]\n\"Visible\"=dword:1\n");
+    ASSERT_TRUE(RegistryStore::Load());
+    // A resets the bars (the whole subtree goes) and deletes a value; B, who
+    // read both before, changes something else.
+    ASSERT_EQ(OtherInstance([] {
+                  Key app;
+                  return RegOpenKeyEx(HKEY_CURRENT_USER, Profile::AppKeyPath(), KEY_ALL_ACCESS,
+                                      &app.h) == ERROR_SUCCESS &&
+                         RegDeleteTree(app.h, u"KVTWorkspace") == ERROR_SUCCESS &&
+                         Profile::WriteInt(u"Options", u"Count", 1) && RegistryStore::Flush();
+              }),
+              0);
+    ASSERT_TRUE(Profile::WriteString(u"Options", u"PathTarvane", u"/opt/tarvaneB/"));
+    ASSERT_TRUE(RegistryStore::Flush());
+    RegistryStore::Reset();
+    Key bars;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, Profile::AppKeyPath() + u"\\KVTWorkspace", KEY_READ,
+                           &bars.h),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Profile::GetInt(u"Options", u"Count", 0), 1);
+    EXPECT_EQ(Profile::GetString(u"Options", u"PathTarvane"), u"/opt/tarvaneB/");
+
+    // A list written again with other content replaces the list on disk
+    // whole: nothing of the other instance's list is mixed into it.
+    ASSERT_TRUE(RegistryStore::Load());
+    ASSERT_EQ(OtherInstance([] {
+                  RewriteRecentList({u"/a/1.kxp", u"/a/2.kxp", u"/a/3.kxp"});
+                  return RegistryStore::Flush();
+              }),
+              0);
+    RewriteRecentList({u"/b/1.kxp"});
+    ASSERT_TRUE(Profile::WriteString(u"Options", u"Gone", u"x"));
+    Key options;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, Profile::AppKeyPath() + u"\\Options", KEY_ALL_ACCESS,
+                           &options.h),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValue(options.h, u"Count"), ERROR_SUCCESS);
+    ASSERT_TRUE(RegistryStore::Flush());
+    EXPECT_EQ(StoredString(u"Recent File List", u"Project1"), u"/b/1.kxp");
+    EXPECT_EQ(StoredString(u"Recent File List", u"Project2"), u"(none)");
+    EXPECT_EQ(StoredString(u"Options", u"Count"), u"(none)");
+    EXPECT_EQ(StoredString(u"Options", u"PathTarvane"), u"/opt/tarvaneB/");
+}
+
+TEST_F(Registry, InstancesWritingAtOnceLoseNothingAndNeverTearTheFile)
+{
+    WriteFile(File(), kShared);
+    constexpr int kInstances = 6, kRounds = 15;
+    const std::string go = home.Path() + "/go";
+    std::vector<pid_t> children;
+    for (int i = 0; i < kInstances; ++i) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            RegistryStore::Reset();
+            bool ok = RegistryStore::Load();
+            // Every instance has read the file before any writes.
+            ok = testsupport::WaitUntil([&] { return fs::exists(go); }, 60000) && ok;
+            const std::u16string name = u"Instance" + std::u16string(1, char16_t(u'0' + i));
+            for (int round = 1; round <= kRounds && ok; ++round)
+                ok = Profile::WriteInt(u"Race", name, round) && RegistryStore::Flush();
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    WriteFile(go, "");
+    // Meanwhile the file is always whole: it reads without a fault.
+    int ended = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (ended < kInstances) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the instances did not end";
+        RegistryStore::Reset();
+        testing::internal::CaptureStderr();
+        const bool loaded = RegistryStore::LoadFrom(File());
+        const std::string err = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(loaded) << err;
+        int status = 0;
+        const pid_t pid = ::waitpid(-1, &status, WNOHANG);
+        if (pid > 0) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            ++ended;
+        }
+    }
+    RegistryStore::Reset();
+    for (int i = 0; i < kInstances; ++i)
+        EXPECT_EQ(Profile::GetInt(u"Race", u"Instance" + std::u16string(1, char16_t(u'0' + i)), 0),
+                  kRounds)
+            << i;
+    EXPECT_EQ(Profile::GetString(u"Options", u"PathBorlandBin"), u"C:\\Tasm\\Bin\\");
+}
+
+TEST_F(Registry, AFileDamagedByAnotherProgramIsKeptAsideAtTheNextWrite)
+{
+    WriteFile(File(), kShared);
+    ASSERT_TRUE(RegistryStore::Load());
+    WriteFile(File(), std::string("\x00\x01\x02garbage", 10));
+    ASSERT_TRUE(Profile::WriteString(u"Options", u"PathTarvane", u"/opt/t/"));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(RegistryStore::Flush());
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Strandwork.reg.bad-"), std::string::npos) << err;
+    EXPECT_EQ(StoredString(u"Options", u"PathTarvane"), u"/opt/t/");
+    EXPECT_EQ(FilesIn(Folder()).size(), 3u); // the file, the damaged one, the lock
+}
+
+TEST_F(Registry, WhatTheLoadCouldNotReadIsToldOnce)
+{
+    // Cut, binary, one bad line among 1,200, mixed encodings, empty.
+    std::string long1200 = "Windows Registry Editor Version 5.00\n\n[HKCU\\Software\\ORNA\\Strandwork\\X]\n";
+    for (int i = 0; i < 1200; ++i)
+        long1200 += i == 700 ? "\"v700\"=word:1\n" : "\"v" + std::to_string(i) + "\"=dword:1\n";
+    const std::vector<std::string> bad = {
+        std::string(kShared).substr(0, 120),
+        std::string("\x00\x01\x02garbage", 10),
+        long1200,
+        std::string(kShared) + "\"Name\"=\"\xE8\xE1st\"\n",
+        "",
+    };
+    for (size_t i = 0; i < bad.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        RegistryStore::Reset();
+        fs::remove_all(Folder());
+        WriteFile(File(), bad[i]);
+        testing::internal::CaptureStderr();
+        const auto problem = RegistryStore::TakeLoadProblem();
+        testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(problem.has_value());
+        EXPECT_EQ(problem->file, File());
+        EXPECT_EQ(problem->keptAs.rfind(File() + ".bad-", 0), 0u) << problem->keptAs;
+        EXPECT_TRUE(fs::exists(problem->keptAs));
+        EXPECT_FALSE(problem->cause.empty());
+        EXPECT_TRUE(problem->saving);
+        EXPECT_FALSE(RegistryStore::TakeLoadProblem().has_value()); // once
+    }
+    // A file that reads: nothing to tell.
+    RegistryStore::Reset();
+    WriteFile(File(), kShared);
+    EXPECT_FALSE(RegistryStore::TakeLoadProblem().has_value());
+    // A file that cannot be read at all: told, not kept, not written.
+    RegistryStore::Reset();
+    fs::remove_all(Folder());
+    fs::create_directories(File());
+    testing::internal::CaptureStderr();
+    const auto problem = RegistryStore::TakeLoadProblem();
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_TRUE(problem->keptAs.empty());
+    EXPECT_FALSE(problem->saving);
 }
 
 } // namespace
