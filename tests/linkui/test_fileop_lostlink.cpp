@@ -1,0 +1,166 @@
+// A control system that stops answering in the middle of a file operation
+// (the simulator program stopped with SIGSTOP): once the link object holds
+// it silent or the link is down, the files still waiting end at once,
+// named in the report, instead of each waiting for the job time-out.
+// Nothing half-written stays under a file's name, no source of a move is
+// deleted, and every file on both sides is hashed before and after.
+#include "linkui_env.h"
+
+#include "link/ui/FileOpEngine.h"
+
+#include <QElapsedTimer>
+
+#include <csignal>
+#include <iostream>
+
+using namespace linkuitest;
+using linkui::FileOpEngine;
+
+namespace {
+
+constexpr int kFiles = 6;
+
+std::string FileName(int i) { return i == 0 ? "big.bin" : "f" + std::to_string(i) + ".bin"; }
+std::string Content(int i) { return Pattern(i == 0 ? size_t(4) << 20 : size_t(64) << 10, unsigned(40 + i)); }
+
+// Stops the simulator once the operation is under way: when the first
+// bytes of a file arrived, or when the third file is about to start,
+// whichever comes first.
+class StopWhenUnderWay : public linkui::FileOpObserver
+{
+public:
+    std::function<void()> stop;
+    bool stopped = false;
+    void OnCurrentItem(const std::u16string& text) override
+    {
+        if (text.find(u"f2.bin") != text.npos)
+            Stop();
+    }
+    void OnProgress(uint64_t, uint64_t done) override
+    {
+        if (done > 0)
+            Stop();
+    }
+
+private:
+    void Stop()
+    {
+        if (!stopped && stop) {
+            stopped = true;
+            stop();
+        }
+    }
+};
+
+class LostLink : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < kFiles; ++i)
+            WriteFile(share / FileName(i), Content(i));
+        sim = testsupport::ui::Simulator::StartUdp({QStringLiteral("--share"), QString::fromStdString("DATA=" + share.Path())});
+        ASSERT_TRUE(sim);
+        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
+        ASSERT_EQ(link->Open(333, W(sim->ConnectionString()).c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            ASSERT_EQ(link->InitInterface(id), 1);
+        ASSERT_EQ(link->Start(), 1);
+        ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+        fc = static_cast<IOxfrC*>(link->Query(OLNK_IID_OXFRC));
+        observer.stop = [this] { ASSERT_TRUE(sim->Signal(SIGSTOP)); };
+    }
+    void TearDown() override
+    {
+        if (sim)
+            sim->Signal(SIGCONT);
+        link.reset();
+        sim.reset();
+        PumpEvents(20);
+    }
+    // Runs the operation; it must end within a deadline far below what
+    // the job time-out of each file would take, and fail.
+    void Run(FileOpEngine& e)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        e.Start();
+        ASSERT_TRUE(WaitFor([&] { return e.Ended(); }, 60000, "the operation's end"));
+        EXPECT_FALSE(e.Succeeded());
+        EXPECT_TRUE(observer.stopped);
+        std::cout << "ended " << clock.elapsed() << " ms after its start\n";
+    }
+    std::vector<std::u16string> Names() const
+    {
+        std::vector<std::u16string> names;
+        for (int i = 0; i < kFiles; ++i)
+            names.push_back(W(FileName(i)));
+        return names;
+    }
+
+    testsupport::TempDir share, local;
+    std::unique_ptr<testsupport::ui::Simulator> sim;
+    std::unique_ptr<COlnkLink> link;
+    IOxfrC* fc = nullptr;
+    StopWhenUnderWay observer;
+    Lines lines;
+};
+
+} // namespace
+
+TEST_F(LostLink, AFetchEndsAtOnceAndNamesWhatItDidNotCopy)
+{
+    const Hashes shareBefore = HashTree(share.Path());
+    FileOpEngine e(&observer);
+    const std::vector<std::u16string> names = Names();
+    e.SetupMove(fc, u"\\DATA\\", W(local / "dst"), names.data(), nullptr, kFiles, &lines, &Lines::Callback);
+    fs::create_directories(local / "dst");
+    Run(e);
+    // Every file either arrived whole or is named; nothing else is there.
+    int named = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string remote = "\\DATA\\" + FileName(i);
+        const bool isNamed = lines.All().find(remote + " ") != std::string::npos ||
+                             lines.All().find(remote + ")") != std::string::npos;
+        const std::string target = local / ("dst/" + FileName(i));
+        if (fs::exists(target))
+            EXPECT_EQ(ReadFile(target), Content(i)) << FileName(i);
+        else
+            EXPECT_TRUE(isNamed) << FileName(i) << ": " << lines.All();
+        named += isNamed;
+    }
+    EXPECT_GE(named, kFiles - 2) << lines.All();
+    // The files still waiting are named as not copied.
+    EXPECT_TRUE(lines.Has("\\DATA\\f5.bin nebyl zkopírován: řídící systém neodpovídá nebo je spojení s ním "
+                          "přerušeno\r\n"))
+        << lines.All();
+    for (const auto& entry : fs::directory_iterator(local / "dst"))
+        EXPECT_TRUE(entry.path().filename().string().ends_with(".bin")) << entry.path();
+    // A failed move deletes no source.
+    EXPECT_EQ(HashTree(share.Path()), shareBefore);
+}
+
+TEST_F(LostLink, APutEndsAtOnceAndNamesWhatItDidNotCopy)
+{
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(local / ("src/" + FileName(i)), Content(i) + "local");
+    fs::create_directories(share / "t");
+    const Hashes localBefore = HashTree(local.Path());
+    FileOpEngine e(&observer);
+    const std::vector<std::u16string> names = Names();
+    e.SetupMove(fc, W(local / "src"), u"\\DATA\\t", names.data(), nullptr, kFiles, &lines, &Lines::Callback);
+    Run(e);
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string source = local / ("src/" + FileName(i));
+        const std::string target = share / ("t/" + FileName(i));
+        if (fs::exists(target))
+            EXPECT_EQ(ReadFile(target), Content(i) + "local") << FileName(i);
+        else
+            EXPECT_NE(lines.All().find(source), std::string::npos) << FileName(i) << ": " << lines.All();
+    }
+    EXPECT_TRUE(lines.Has(local / "src/f5.bin" +
+                          " nebyl zkopírován: řídící systém neodpovídá nebo je spojení s ním přerušeno\r\n"))
+        << lines.All();
+    // A failed move deletes no source.
+    EXPECT_EQ(HashTree(local.Path()), localBefore);
+}
