@@ -224,6 +224,7 @@ protected:
         cssim::Config cfg;
         std::string conn;
         cfg.shares = {{"DATA", share.Path()}};
+        cfg.shim = withShim;
         for (const cssim::Share& more : moreShares)
             cfg.shares.push_back(more);
         sim = testsupport::StartSimulator(cfg, serial, conn);
@@ -288,6 +289,7 @@ protected:
 
     testsupport::TempDir share, local;
     std::vector<cssim::Share> moreShares; // besides DATA, set before Open
+    bool withShim = false;                // the fault shim between the link and the simulator
     std::unique_ptr<cssim::Simulator> sim;
     std::unique_ptr<COlnkLink> link;
     IOxfrC* fc = nullptr;

@@ -88,7 +88,7 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return e.Ended(); }, 60000, "the operation's end"));
         EXPECT_FALSE(e.Succeeded());
         EXPECT_TRUE(observer.stopped);
-        std::cout << "ended " << clock.elapsed() << " ms after its start\n";
+        std::cout << "ended " << clock.elapsed() << " ms after its start:\n" << lines.All();
     }
     std::vector<std::u16string> Names() const
     {
@@ -163,4 +163,56 @@ TEST_F(LostLink, APutEndsAtOnceAndNamesWhatItDidNotCopy)
         << lines.All();
     // A failed move deletes no source.
     EXPECT_EQ(HashTree(local.Path()), localBefore);
+}
+
+namespace {
+
+// The simulator in process behind the fault shim, which can drop every
+// frame both ways: a control system that stops while nothing of this side
+// waits for an acknowledgement, so that the link resets nothing and only
+// its silence says that the control system is gone.
+class SilentWhileWaiting : public SimFixture
+{
+protected:
+    void SetUp() override
+    {
+        withShim = true;
+        SimFixture::SetUp();
+    }
+};
+
+} // namespace
+
+TEST_F(SilentWhileWaiting, WhatRunsAndWhatWaitsEndsOnceTheControlSystemIsSilent)
+{
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(share / FileName(i), Content(i));
+    // The information about the first file is answered only after a minute,
+    // and no request ends by the job time-out before two.
+    cssim::FileScript slow;
+    slow.delayMs = 60000;
+    sim->scriptFile(5, "*BIG.BIN", slow);
+    link->SetJobTimeout(120000);
+    Lines lines;
+    FileOpEngine e;
+    std::vector<std::u16string> names;
+    for (int i = 0; i < kFiles; ++i)
+        names.push_back(W(FileName(i)));
+    e.SetupCopy(fc, u"\\DATA\\", W(local.Path()), names.data(), nullptr, kFiles, &lines, &Lines::Callback);
+    e.Start();
+    ASSERT_TRUE(WaitFor([&] { return Received(5) == 1; }, 20000, "the first request"));
+    // Every frame of this side before the status reply is acknowledged.
+    ASSERT_TRUE(RoundTrip());
+    sim->shim().silence(-1, true);
+    ASSERT_TRUE(WaitFor([&] { return e.Ended(); }, 60000, "the operation's end"));
+    EXPECT_TRUE(link->ControlSystemSilent());
+    EXPECT_FALSE(e.Succeeded());
+    EXPECT_TRUE(lines.Has("Chyba komunikace (soubor/adresář \\DATA\\big.bin)\r\n")) << lines.All();
+    for (int i = 1; i < kFiles; ++i)
+        EXPECT_TRUE(lines.Has("\\DATA\\" + FileName(i) +
+                              " nebyl zkopírován: řídící systém neodpovídá nebo je spojení s ním přerušeno\r\n"))
+            << lines.All();
+    EXPECT_EQ(lines.lines.size(), size_t(kFiles)) << lines.All();
+    EXPECT_TRUE(fs::is_empty(local.Path()));
+    sim->shim().silence(-1, false);
 }
