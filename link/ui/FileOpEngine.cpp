@@ -1215,6 +1215,15 @@ void FileOpEngine::EndWaiting()
 
 void FileOpEngine::OnSilent()
 {
+    // Local work (the scan before a put, the folders before a fetch, the
+    // sources a move removes after its puts) goes on; the next request
+    // asks the link again.
+    const bool remoteStage = (m_stage == Stage::Scan && m_sourceRemote) ||
+                             (m_stage == Stage::Folders && m_targetRemote) ||
+                             (m_stage == Stage::Transfer && m_phase != 3) ||
+                             (m_stage == Stage::Delete && m_sourceRemote);
+    if (!remoteStage)
+        return;
     // What runs gets the line of its request failing for the link (its
     // outcome on the control system is not known); what waits is named as
     // not done.
