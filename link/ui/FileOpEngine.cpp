@@ -1136,7 +1136,7 @@ void FileOpEngine::RefuseCollisions()
     // Parents come before their children in the list: a child of a refused
     // folder goes with it (the folder's line covers it).  Entries of one key
     // have parents of one key too, so either all of them lie below refused
-    // folders or none does.
+    // folders or none does, and those that do not are entries of one folder.
     std::set<std::u16string> refusedFolders;
     for (size_t i = 0; i < m_items.size(); ++i) {
         FileOpItem& it = m_items[i];
@@ -1148,10 +1148,13 @@ void FileOpEngine::RefuseCollisions()
         if (!below && same.size() < 2)
             continue;
         if (!below) {
+            // The others lie in the same folder: their names say enough.
             std::u16string others;
             for (const size_t j : same)
-                if (j != i)
-                    others += (others.empty() ? u"" : u", ") + m_items[j].source;
+                if (j != i) {
+                    const std::u16string& o = m_items[j].source;
+                    others += (others.empty() ? u"" : u", ") + o.substr(o.rfind(SourceSep()) + 1);
+                }
             Error(LoadResString(IDS_SAME_ON_CONTROL_SYSTEM).toStdU16String(), it.source, others);
         }
         if (it.kind == 1)
