@@ -214,6 +214,19 @@ public:
     }
 };
 
+// Opens a link object to the control system at conn as the project opens
+// it (333, 1000 ms; interfaces 0, 1, 2 and 258; Start) and waits until the
+// link is established.
+inline void OpenLink(std::unique_ptr<COlnkLink>& link, const std::string& conn)
+{
+    link = std::make_unique<COlnkLink>(linkui::WindowPoster());
+    ASSERT_EQ(link->Open(333, W(conn).c_str(), 1000), 1);
+    for (uint16_t id : {0, 1, 2, 258})
+        ASSERT_EQ(link->InitInterface(id), 1);
+    ASSERT_EQ(link->Start(), 1);
+    ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+}
+
 // The simulator with a share DATA and one link object opened to it.
 class SimFixture : public ::testing::Test
 {
@@ -229,12 +242,9 @@ protected:
             cfg.shares.push_back(more);
         sim = testsupport::StartSimulator(cfg, serial, conn);
         ASSERT_NE(sim, nullptr);
-        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        ASSERT_EQ(link->Open(333, W(conn).c_str(), 1000), 1);
-        for (uint16_t id : {0, 1, 2, 258})
-            ASSERT_EQ(link->InitInterface(id), 1);
-        ASSERT_EQ(link->Start(), 1);
-        ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+        OpenLink(link, conn);
+        if (HasFatalFailure())
+            return;
         fc = static_cast<IOxfrC*>(link->Query(OLNK_IID_OXFRC));
     }
     void TearDown() override

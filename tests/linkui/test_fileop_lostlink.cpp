@@ -61,12 +61,9 @@ protected:
             WriteFile(share / FileName(i), Content(i));
         sim = testsupport::ui::Simulator::StartUdp({QStringLiteral("--share"), QString::fromStdString("DATA=" + share.Path())});
         ASSERT_TRUE(sim);
-        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        ASSERT_EQ(link->Open(333, W(sim->ConnectionString()).c_str(), 1000), 1);
-        for (uint16_t id : {0, 1, 2, 258})
-            ASSERT_EQ(link->InitInterface(id), 1);
-        ASSERT_EQ(link->Start(), 1);
-        ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+        OpenLink(link, sim->ConnectionString());
+        if (HasFatalFailure())
+            return;
         fc = static_cast<IOxfrC*>(link->Query(OLNK_IID_OXFRC));
         observer.stop = [this] { ASSERT_TRUE(sim->Signal(SIGSTOP)); };
     }
