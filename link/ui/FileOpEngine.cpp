@@ -207,7 +207,7 @@ void FileOpEngine::Reset()
     m_requests = m_jobs = 0;
     m_registered = false;
     m_notified = false;
-    m_linkSeenUp = m_linkFailed = false;
+    m_linkFailed = false;
     m_landed.clear();
     m_operation = OpNone;
     m_phase = 0;
@@ -362,11 +362,8 @@ void FileOpEngine::Start()
     m_phase = 1;
     m_stage = Stage::Scan;
     // A control system that falls silent ends what runs and what waits.
-    if (m_object && (m_sourceRemote || m_targetRemote)) {
-        m_linkSeenUp = m_object->IsEstablished();
-        if (m_control && m_control->RegisterWindow(m_target, 1))
-            m_notified = true;
-    }
+    if (m_object && (m_sourceRemote || m_targetRemote) && m_control && m_control->RegisterWindow(m_target, 1))
+        m_notified = true;
     for (const std::u16string& name : m_rejected)
         RefuseName(name);
     for (const auto& [why, source] : m_refusedTargets) {
@@ -1187,13 +1184,11 @@ bool FileOpEngine::LinkGone()
 {
     if (!m_object)
         return false;
-    if (m_object->ControlSystemSilent())
+    if (m_object->ControlSystemSilent() || m_object->LinkDown())
         return true;
-    if (m_object->IsEstablished()) {
-        m_linkSeenUp = true;
-        return false;
-    }
-    return m_linkSeenUp || m_linkFailed;
+    // A link never established since it was opened: gone once a request
+    // of this operation ended because the link failed.
+    return m_linkFailed && !m_object->IsEstablished();
 }
 
 void FileOpEngine::EndWaiting()

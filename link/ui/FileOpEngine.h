@@ -218,8 +218,9 @@ private:
     void Landed(size_t index);
 
     // The link object holds the control system silent, or the link was
-    // established (or a request ended because the link failed) and is not
-    // established now.  Only a link object can tell; another face never is.
+    // established since it was opened (or a request of this operation ended
+    // because the link failed) and is not established now.  Only a link
+    // object can tell; another face never is.
     bool LinkGone();
     // Every item still waiting in the current stage ends at once, named as
     // not copied (or not deleted).
@@ -238,7 +239,7 @@ private:
     COlnkLink* m_object = nullptr; // the link object behind m_link, if it is one
     bool m_registered = false;
     bool m_notified = false; // registered for the link's notices (list 1)
-    bool m_linkSeenUp = false, m_linkFailed = false;
+    bool m_linkFailed = false; // a request of this operation ended because the link failed
     std::map<std::u16string, size_t> m_landed; // target key -> the file whose bytes are there
     int m_operation = OpNone;
     int m_phase = 0;

@@ -107,6 +107,8 @@ protected:
 
 TEST_F(LostLink, AFetchEndsAtOnceAndNamesWhatItDidNotCopy)
 {
+    // No request ends by the job time-out within the test's deadlines.
+    link->SetJobTimeout(120000);
     const Hashes shareBefore = HashTree(share.Path());
     FileOpEngine e(&observer);
     const std::vector<std::u16string> names = Names();
@@ -135,6 +137,22 @@ TEST_F(LostLink, AFetchEndsAtOnceAndNamesWhatItDidNotCopy)
         EXPECT_TRUE(entry.path().filename().string().ends_with(".bin")) << entry.path();
     // A failed move deletes no source.
     EXPECT_EQ(HashTree(share.Path()), shareBefore);
+
+    // Asked again while the link is down, the fetch tries nothing: every
+    // file is named at once.
+    ASSERT_TRUE(WaitFor([&] { return link->LinkDown() || link->ControlSystemSilent(); }, 20000, "the link down"));
+    lines.lines.clear();
+    FileOpEngine again;
+    again.SetupCopy(fc, u"\\DATA\\", W(local / "again"), names.data(), nullptr, kFiles, &lines, &Lines::Callback);
+    fs::create_directories(local / "again");
+    again.Start();
+    ASSERT_TRUE(WaitFor([&] { return again.Ended(); }, 60000, "the second operation's end"));
+    EXPECT_FALSE(again.Succeeded());
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_TRUE(lines.Has("\\DATA\\" + FileName(i) +
+                              " nebyl zkopírován: řídící systém neodpovídá nebo je spojení s ním přerušeno\r\n"))
+            << lines.All();
+    EXPECT_TRUE(fs::is_empty(local / "again"));
 }
 
 TEST_F(LostLink, APutEndsAtOnceAndNamesWhatItDidNotCopy)
