@@ -1206,6 +1206,10 @@ void FileOpEngine::EndWaiting()
         if (!waits)
             continue;
         it.finished = true;
+        // An entry not known or a folder not listed yet: nothing is made
+        // or removed for it later.
+        if (m_stage == Stage::Scan)
+            it.kind = 0;
         m_success = false;
         Error(line, it.source);
     }
