@@ -215,6 +215,8 @@ bool COlnkLink::IsConnected()
 
 bool COlnkLink::IsEstablished() { return m_stats->IsEstablished(); }
 
+bool COlnkLink::LinkDown() { return d->RefusalWhileDown() == OLNK_LINK_E_NOT_ESTABLISHED; }
+
 uint32_t COlnkLink::GetLinkId()
 {
     std::lock_guard<std::mutex> g(d->m);

@@ -348,6 +348,10 @@ public:
     bool IsOpen();
     bool IsConnected();
     bool IsEstablished();
+    // The link was established since Open and is not now: lost, and not
+    // established again yet (a request that changes the control system is
+    // refused with OLNK_LINK_E_NOT_ESTABLISHED meanwhile).
+    bool LinkDown();
     // The link is established but the control system has sent no frame for
     // linkobj::kSilenceLimit: killed or stopped without a word.  Until it
     // answers again the status is unknown and the pushed values read

@@ -227,6 +227,8 @@ void DosStamp(int64_t unixSeconds, uint16_t& date, uint16_t& time)
         date = time = 0;
 }
 
+std::u16string FoldedName(std::string_view wire) { return FoldAll(wire); }
+
 bool SameNameNoCase(std::string_view a, std::string_view b) { return FoldAll(a) == FoldAll(b); }
 
 bool MatchPattern(std::string_view pattern, std::string_view name)

@@ -39,6 +39,10 @@ private:
 
 // Case-insensitive comparison of wire names (code page 1250).
 bool SameNameNoCase(std::string_view a, std::string_view b);
+// The form in which the server compares wire names (or paths): decoded from
+// code page 1250 and folded to lower case; two names that give the same
+// form name one entry.
+std::u16string FoldedName(std::string_view wire);
 // "*" any run, "?" one character, without regard to case; "*.*" every name,
 // "*." names without a dot, "" every name.
 bool MatchPattern(std::string_view pattern, std::string_view name);

@@ -3,6 +3,7 @@
 #include "link/linkobj/olnk_link_logic.h"
 #include "link/oxfr/oxfr.h"
 #include "link/oxfr/oxfr_messages.h"
+#include "link/oxfr/oxfr_server.h"
 #include "link/ui/LinkMessages.h"
 #include "platform/sys/CodePage.h"
 #include "platform/sys/LastError.h"
@@ -16,6 +17,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +67,13 @@ constexpr unsigned IDS_NAME_NOT_PLAIN = 4871;
 // A local name with "\", which the local work below a chosen folder takes
 // as a separator: refused, never acted on as another entry.
 constexpr unsigned IDS_NAME_WITH_BACKSLASH = 4874;
+// Entries of one operation that the control system would hold as one: the
+// entry and the others it collides with.
+constexpr unsigned IDS_SAME_ON_CONTROL_SYSTEM = 4930;
+// Items still waiting when the control system fell silent or the link went
+// down: ended at once, never tried.
+constexpr unsigned IDS_NOT_COPIED_LINK_GONE = 4931;
+constexpr unsigned IDS_NOT_DELETED_LINK_GONE = 4932;
 
 // Texts of the window.
 constexpr std::u16string_view kReadingFolder = u"Čtení adresáře:   %s...";
@@ -197,6 +206,9 @@ void FileOpEngine::Reset()
     m_cancelled = false;
     m_requests = m_jobs = 0;
     m_registered = false;
+    m_notified = false;
+    m_linkFailed = false;
+    m_landed.clear();
     m_operation = OpNone;
     m_phase = 0;
     m_started = m_ended = m_endOk = false;
@@ -224,6 +236,7 @@ void FileOpEngine::SetupTwoSided(int op, IOxfrC* link, std::u16string_view sourc
     m_operation = op;
     m_link = link;
     m_control = ControlOf(link);
+    m_object = dynamic_cast<COlnkLink*>(link);
     m_sourceRemote = sys::WinPath::IsControlSystemPath(sourceFolder);
     m_targetRemote = op != OpDelete && sys::WinPath::IsControlSystemPath(targetFolder);
     m_sourceFolder = WithSeparator(sourceFolder, SourceSep());
@@ -290,6 +303,7 @@ void FileOpEngine::SetupCreateDir(IOxfrC* link, std::u16string_view path, void* 
     m_operation = OpCreateDir;
     m_link = link;
     m_control = ControlOf(link);
+    m_object = dynamic_cast<COlnkLink*>(link);
     m_folderPath = path;
     m_argument = argument;
     m_callback = callback;
@@ -347,6 +361,9 @@ void FileOpEngine::Start()
     }
     m_phase = 1;
     m_stage = Stage::Scan;
+    // A control system that falls silent ends what runs and what waits.
+    if (m_object && (m_sourceRemote || m_targetRemote) && m_control && m_control->RegisterWindow(m_target, 1))
+        m_notified = true;
     for (const std::u16string& name : m_rejected)
         RefuseName(name);
     for (const auto& [why, source] : m_refusedTargets) {
@@ -397,10 +414,10 @@ uint64_t FileOpEngine::DoneSum() const
 
 // ------------------------------------------------------------ reporting
 
-void FileOpEngine::Error(std::u16string_view format, std::u16string_view arg)
+void FileOpEngine::Error(std::u16string_view format, std::u16string_view arg, std::u16string_view arg2)
 {
     if (m_callback)
-        m_callback(FormatLine(format, arg), m_argument);
+        m_callback(FormatLine(format, arg, arg2), m_argument);
 }
 
 void FileOpEngine::RefuseName(std::u16string_view nameOrPath)
@@ -575,6 +592,9 @@ void FileOpEngine::End(bool ok)
     if (m_registered && m_control)
         m_control->UnregisterWindow(m_target, 0);
     m_registered = false;
+    if (m_notified && m_control)
+        m_control->UnregisterWindow(m_target, 1);
+    m_notified = false;
     for (FileOpItem& it : m_items) {
         if (it.job && m_control)
             m_control->CancelJob(it.job);
@@ -607,6 +627,8 @@ intptr_t FileOpEngine::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam
         }
     } else if (msg == WM_LINK_STATE && m_registered) {
         OnLinkState();
+    } else if (msg == WM_LINK_NOTIFY && m_notified && lParam == OLNK_NOTIFY_SILENT) {
+        OnSilent();
     }
     return 0;
 }
@@ -634,6 +656,8 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
     }
     if (i >= m_items.size())
         return;
+    if (LinkFailed(r.status))
+        m_linkFailed = true;
     FileOpItem& it = m_items[i];
     switch (r.kind) {
     case 5: // file information
@@ -726,6 +750,8 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
         if (r.status < 0) {
             m_success = false;
             Error(Either(r.status, kErrCommXfer, kErrXfer), it.source);
+        } else {
+            Landed(i);
         }
         NoteProgress();
         TransferStep();
@@ -744,6 +770,8 @@ void FileOpEngine::OnResult(const LinkResultRecord& r)
                 Error(Either(r.status, kErrCommCopy, kErrCopy), it.source);
             else
                 Error(Either(r.status, kErrCommMove, kErrCopy), it.source);
+        } else {
+            Landed(i);
         }
         NoteProgress();
         TransferStep();
@@ -1080,7 +1108,152 @@ bool FileOpEngine::DeleteEligible(const FileOpItem& item) const
 {
     if (item.kind == 0)
         return false;
+    // A move across sides deletes a file only where its bytes are.
+    if (m_operation == OpMove && !m_foldersOnly && item.kind == 2 && !item.delivered)
+        return false;
     return !m_foldersOnly || item.kind == 1;
+}
+
+std::u16string FileOpEngine::TargetKey(const FileOpItem& item) const
+{
+    // The control system holds names in its code page and compares them
+    // without regard to case, at every level of the path.
+    return m_targetRemote ? oxfr::FoldedName(sys::WideToAnsi(item.target)) : item.target;
+}
+
+void FileOpEngine::RefuseCollisions()
+{
+    std::vector<std::u16string> keys(m_items.size());
+    std::map<std::u16string, std::vector<size_t>> byKey;
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i].kind != 0) {
+            keys[i] = TargetKey(m_items[i]);
+            byKey[keys[i]].push_back(i);
+        }
+    // Parents come before their children in the list: a child of a refused
+    // folder goes with it (the folder's line covers it).  Entries of one key
+    // have parents of one key too, so either all of them lie below refused
+    // folders or none does, and those that do not are entries of one folder.
+    std::set<std::u16string> refusedFolders;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        FileOpItem& it = m_items[i];
+        if (it.kind == 0)
+            continue;
+        const size_t cut = it.source.rfind(SourceSep());
+        const bool below = cut != it.source.npos && refusedFolders.count(it.source.substr(0, cut)) > 0;
+        const std::vector<size_t>& same = byKey[keys[i]];
+        if (!below && same.size() < 2)
+            continue;
+        if (!below) {
+            // The others lie in the same folder: their names say enough.
+            std::u16string others;
+            for (const size_t j : same)
+                if (j != i) {
+                    const std::u16string& o = m_items[j].source;
+                    others += (others.empty() ? u"" : u", ") + o.substr(o.rfind(SourceSep()) + 1);
+                }
+            Error(LoadResString(IDS_SAME_ON_CONTROL_SYSTEM).toStdU16String(), it.source, others);
+        }
+        if (it.kind == 1)
+            refusedFolders.insert(it.source);
+        it.kind = 0;
+        it.total = 0;
+        it.done = 0;
+        it.finished = true;
+        m_success = false;
+    }
+}
+
+void FileOpEngine::Landed(size_t index)
+{
+    FileOpItem& it = m_items[index];
+    const auto [at, fresh] = m_landed.try_emplace(TargetKey(it), index);
+    if (!fresh && at->second != index) {
+        // A later file went where an earlier one's bytes were: the earlier
+        // source keeps its bytes, and the operation says so.
+        FileOpItem& earlier = m_items[at->second];
+        earlier.delivered = false;
+        m_success = false;
+        Error(LoadResString(IDS_SAME_ON_CONTROL_SYSTEM).toStdU16String(), earlier.source, it.source);
+        at->second = index;
+    }
+    it.delivered = true;
+}
+
+bool FileOpEngine::LinkGone()
+{
+    if (!m_object)
+        return false;
+    if (m_object->ControlSystemSilent() || m_object->LinkDown())
+        return true;
+    // A link never established since it was opened: gone once a request
+    // of this operation ended because the link failed.
+    return m_linkFailed && !m_object->IsEstablished();
+}
+
+void FileOpEngine::EndWaiting()
+{
+    const bool deleting = m_operation == OpDelete || m_stage == Stage::Delete;
+    const std::u16string line =
+        LoadResString(deleting ? IDS_NOT_DELETED_LINK_GONE : IDS_NOT_COPIED_LINK_GONE).toStdU16String();
+    for (FileOpItem& it : m_items) {
+        if (it.finished || it.inProgress)
+            continue;
+        const bool waits = m_stage == Stage::Scan       ? true
+                           : m_stage == Stage::Transfer ? it.kind == 2
+                           : m_stage == Stage::Delete   ? DeleteEligible(it)
+                                                        : false;
+        if (!waits)
+            continue;
+        it.finished = true;
+        // An entry not known or a folder not listed yet: nothing is made
+        // or removed for it later.
+        if (m_stage == Stage::Scan)
+            it.kind = 0;
+        m_success = false;
+        Error(line, it.source);
+    }
+}
+
+void FileOpEngine::OnSilent()
+{
+    // Local work (the scan before a put, the folders before a fetch, the
+    // sources a move removes after its puts) goes on; the next request
+    // asks the link again.
+    const bool remoteStage = (m_stage == Stage::Scan && m_sourceRemote) ||
+                             (m_stage == Stage::Folders && m_targetRemote) ||
+                             (m_stage == Stage::Transfer && m_phase != 3) ||
+                             (m_stage == Stage::Delete && m_sourceRemote);
+    if (!remoteStage)
+        return;
+    // What runs gets the line of its request failing for the link (its
+    // outcome on the control system is not known); what waits is named as
+    // not done.
+    for (FileOpItem& it : m_items) {
+        if (!it.inProgress)
+            continue;
+        std::u16string_view line = kErrCommXfer;
+        std::u16string_view arg = it.source;
+        switch (m_stage) {
+        case Stage::Scan: line = it.kind == 1 ? kErrCommList : kErrCommInfo; break;
+        case Stage::Folders:
+            line = kErrCommMkdir;
+            arg = it.target;
+            break;
+        case Stage::Transfer:
+            if (m_phase == 6)
+                line = m_operation == OpMove ? kErrCommMove : kErrCommCopy;
+            break;
+        case Stage::Delete: line = it.kind == 1 ? kErrCommRmdir : kErrCommDelete; break;
+        case Stage::Idle: break;
+        }
+        it.inProgress = false;
+        it.finished = true;
+        m_success = false;
+        Error(line, arg);
+    }
+    EndWaiting();
+    End(false);
 }
 
 bool FileOpEngine::LocalDeleteUnit()
@@ -1117,6 +1290,8 @@ bool FileOpEngine::LocalDeleteUnit()
 
 bool FileOpEngine::RemoteScanStep()
 {
+    if (LinkGone())
+        EndWaiting();
     for (size_t i = 0; i < m_items.size(); ++i) {
         FileOpItem& it = m_items[i];
         if (it.finished || it.inProgress)
@@ -1164,6 +1339,8 @@ void FileOpEngine::ScanComplete()
 {
     if (m_ended)
         return;
+    if (m_targetRemote && (m_operation == OpCopy || m_operation == OpMove))
+        RefuseCollisions();
     NoteProgress();
     if (m_operation == OpDelete)
         StartDelete();
@@ -1192,10 +1369,17 @@ void FileOpEngine::RemoteFolderStep()
 {
     if (m_ended || m_requests > 0)
         return;
+    // Without the control system no folder is made; the files that would
+    // go into them are named by the transfer.
+    const bool gone = LinkGone();
     for (size_t i = 0; i < m_items.size(); ++i) {
         FileOpItem& it = m_items[i];
         if (it.kind != 1 || it.finished)
             continue;
+        if (gone) {
+            it.finished = true;
+            continue;
+        }
         if (!m_link || !m_link->GetFileInfo(m_target, Param(i), it.target.c_str())) {
             it.finished = true;
             RequestRefused(LastLinkError(), kErrCommMkdir, it.target, it.target);
@@ -1241,6 +1425,8 @@ void FileOpEngine::TransferStep()
     int& counter = m_phase == 6 ? m_requests : m_jobs;
     if (counter > 0)
         return;
+    if (LinkGone())
+        EndWaiting();
     for (size_t i = 0; i < m_items.size(); ++i) {
         FileOpItem& it = m_items[i];
         if (it.kind != 2 || it.finished || it.inProgress)
@@ -1377,6 +1563,8 @@ void FileOpEngine::RemoteDeleteStep()
 {
     if (m_ended || m_requests > 0)
         return;
+    if (LinkGone())
+        EndWaiting();
     for (size_t n = m_items.size(); n > 0; --n) {
         const size_t i = n - 1;
         FileOpItem& it = m_items[i];

@@ -19,6 +19,7 @@
 class QTimer;
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,6 +39,10 @@ struct FileOpItem
     bool finished = false;
     bool inProgress = false;
     uint32_t job = 0;
+    // A file whose own bytes reached its target, and no later file of the
+    // operation wrote to the same target: only such a source may a move
+    // delete.
+    bool delivered = false;
 };
 
 // What the engine reports.
@@ -131,7 +136,7 @@ private:
     void OnResult(const LinkResultRecord& r);
     void OnLinkState();
 
-    void Error(std::u16string_view format, std::u16string_view arg = {});
+    void Error(std::u16string_view format, std::u16string_view arg = {}, std::u16string_view arg2 = {});
     // A name from the control system that is no plain name (or a local
     // path outside the operation's folder): the line, and the operation
     // fails.
@@ -201,6 +206,28 @@ private:
     void RemoteDeleteStep();
     bool DeleteEligible(const FileOpItem& item) const;
 
+    // Two entries of one operation that the control system would hold as
+    // one (its names compared in its code page, without regard to case):
+    // each is refused before anything is sent, named with the others, and
+    // nothing below a refused folder goes.
+    void RefuseCollisions();
+    // The target as the target side tells entries apart.
+    std::u16string TargetKey(const FileOpItem& item) const;
+    // A file's bytes reached its target; an earlier file of the operation
+    // that went to the same target is no longer delivered.
+    void Landed(size_t index);
+
+    // The link object holds the control system silent, or the link was
+    // established since it was opened (or a request of this operation ended
+    // because the link failed) and is not established now.  Only a link
+    // object can tell; another face never is.
+    bool LinkGone();
+    // Every item still waiting in the current stage ends at once, named as
+    // not copied (or not deleted).
+    void EndWaiting();
+    // The notice of a silent control system: what runs and what waits ends.
+    void OnSilent();
+
     void ReadListing(size_t index, const char16_t* file);
 
     FileOpObserver* m_observer;
@@ -209,7 +236,11 @@ private:
 
     IOxfrC* m_link = nullptr;
     IOlnkControl* m_control = nullptr;
+    COlnkLink* m_object = nullptr; // the link object behind m_link, if it is one
     bool m_registered = false;
+    bool m_notified = false; // registered for the link's notices (list 1)
+    bool m_linkFailed = false; // a request of this operation ended because the link failed
+    std::map<std::u16string, size_t> m_landed; // target key -> the file whose bytes are there
     int m_operation = OpNone;
     int m_phase = 0;
     std::u16string m_folderPath, m_sourceFolder, m_targetFolder;

@@ -214,6 +214,19 @@ public:
     }
 };
 
+// Opens a link object to the control system at conn as the project opens
+// it (333, 1000 ms; interfaces 0, 1, 2 and 258; Start) and waits until the
+// link is established.
+inline void OpenLink(std::unique_ptr<COlnkLink>& link, const std::string& conn)
+{
+    link = std::make_unique<COlnkLink>(linkui::WindowPoster());
+    ASSERT_EQ(link->Open(333, W(conn).c_str(), 1000), 1);
+    for (uint16_t id : {0, 1, 2, 258})
+        ASSERT_EQ(link->InitInterface(id), 1);
+    ASSERT_EQ(link->Start(), 1);
+    ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+}
+
 // The simulator with a share DATA and one link object opened to it.
 class SimFixture : public ::testing::Test
 {
@@ -224,16 +237,14 @@ protected:
         cssim::Config cfg;
         std::string conn;
         cfg.shares = {{"DATA", share.Path()}};
+        cfg.shim = withShim;
         for (const cssim::Share& more : moreShares)
             cfg.shares.push_back(more);
         sim = testsupport::StartSimulator(cfg, serial, conn);
         ASSERT_NE(sim, nullptr);
-        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        ASSERT_EQ(link->Open(333, W(conn).c_str(), 1000), 1);
-        for (uint16_t id : {0, 1, 2, 258})
-            ASSERT_EQ(link->InitInterface(id), 1);
-        ASSERT_EQ(link->Start(), 1);
-        ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+        OpenLink(link, conn);
+        if (HasFatalFailure())
+            return;
         fc = static_cast<IOxfrC*>(link->Query(OLNK_IID_OXFRC));
     }
     void TearDown() override
@@ -288,6 +299,7 @@ protected:
 
     testsupport::TempDir share, local;
     std::vector<cssim::Share> moreShares; // besides DATA, set before Open
+    bool withShim = false;                // the fault shim between the link and the simulator
     std::unique_ptr<cssim::Simulator> sim;
     std::unique_ptr<COlnkLink> link;
     IOxfrC* fc = nullptr;

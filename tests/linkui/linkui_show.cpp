@@ -10,8 +10,9 @@
 // show the file manager's questions and reports about unusual names: the
 // delete question of a folder of look-alike and long names (everything
 // selected), the report of a copy of names the control system cannot hold
-// and of a fetch onto a local folder, and the create-folder prompt (the
-// keys sent by the caller answer them).
+// and of a fetch onto a local folder, the create-folder prompt, and
+// ("names-collide") the report of a move of names that differ only in case
+// (the keys sent by the caller answer them).
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/ConInfoDlg.h"
 #include "link/ui/ConnectionErrorDlg.h"
@@ -135,6 +136,9 @@ int main(int argc, char** argv)
         QDir(share.path()).mkpath(QStringLiteral("x"));
         Fill(shareDir + "/x/right1.txt", 100);
         QDir(local.path()).mkpath(QStringLiteral("projekt/right1.txt"));
+        if (what == QStringLiteral("names-collide"))
+            for (const char* name : {"/A.TXT", "/a.txt", "/Report.TXT", "/report.txt", "/REPORT.txt"})
+                Fill(dir + name, 50);
     }
     if (what == QStringLiteral("filemanager") || namesMode) {
         linkui::CFileManagerDlg dlg;
@@ -154,13 +158,18 @@ int main(int argc, char** argv)
                                       (what == QStringLiteral("names-copy") &&
                                        (name.startsWith(u'a') || name.startsWith(QStringLiteral("caf")) ||
                                         name == QStringLiteral("pozn1.txt"))) ||
-                                      (what == QStringLiteral("names-get") && name == QStringLiteral("right1.txt"));
+                                      (what == QStringLiteral("names-get") && name == QStringLiteral("right1.txt")) ||
+                                      (what == QStringLiteral("names-collide") &&
+                                       (name.compare(QStringLiteral("a.txt"), Qt::CaseInsensitive) == 0 ||
+                                        name.startsWith(QStringLiteral("report"), Qt::CaseInsensitive)));
                     if (take)
                         pane->Details()->selectionModel()->select(
                             pane->Model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
                 }
                 if (what == QStringLiteral("names-delete"))
                     command = linkui::CFileManagerDlg::ID_DELETE;
+                else if (what == QStringLiteral("names-collide"))
+                    command = linkui::CFileManagerDlg::ID_MOVE;
                 else if (what != QStringLiteral("names-mkdir"))
                     command = linkui::CFileManagerDlg::ID_COPY;
                 if (auto* b = dlg.findChild<QToolButton*>(QStringLiteral("c%1").arg(command)))

@@ -29,12 +29,7 @@ protected:
     {
         sim = Simulator::StartUdp({QStringLiteral("--share"), QStringLiteral("DATA=") + QString::fromStdString(share.Path())});
         ASSERT_NE(sim, nullptr);
-        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
-        ASSERT_EQ(link->Open(333, W(sim->ConnectionString()).c_str(), 1000), 1);
-        for (uint16_t id : {0, 1, 2, 258})
-            ASSERT_EQ(link->InitInterface(id), 1);
-        ASSERT_EQ(link->Start(), 1);
-        ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+        OpenLink(link, sim->ConnectionString());
     }
     void TearDown() override
     {
