@@ -2,18 +2,19 @@
 
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 #include "platform/ui/Document.h"
+#include "platform/ui/LocalPath.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <set>
 #include <string>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace recovery {
 
@@ -27,16 +28,22 @@ QString CauseText(uint32_t cause) { return QString::fromLocal8Bit(sys::ErrorText
 // Makes the folder and its missing parents; 0 or the errno value.
 int MakeFolders(const QString& folder)
 {
-    const QByteArray native = QFile::encodeName(folder);
+    const std::string native = sys::NativeOf(folder.toStdU16String());
+    if (native.empty())
+        return EILSEQ;
     std::string path;
-    for (const QByteArray& part : native.split('/')) {
-        path += part.toStdString();
-        if (!part.isEmpty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+    for (size_t at = 0; at <= native.size();) {
+        size_t end = native.find('/', at);
+        if (end == std::string::npos)
+            end = native.size();
+        path += native.substr(at, end - at);
+        if (end > at && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
             return errno;
         path += '/';
+        at = end + 1;
     }
     struct stat st;
-    if (::stat(native.constData(), &st) != 0)
+    if (::stat(native.c_str(), &st) != 0)
         return errno;
     return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
@@ -50,7 +57,7 @@ QString NewEndingFolder(const QString& base, int& error)
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     for (int n = 1; n < 1000; ++n) {
         const QString folder = base + QLatin1Char('/') + stamp + (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
-        if (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0)
+        if (::mkdir(sys::NativeOf(folder.toStdU16String()).c_str(), 0700) == 0)
             return folder;
         if (errno != EEXIST) {
             error = errno;
@@ -65,7 +72,7 @@ QString NewEndingFolder(const QString& base, int& error)
 // component, not one that an earlier copy of this ending took.
 QString CopyName(const ui::Document& doc, std::set<QString>& taken)
 {
-    QString name = doc.GetPathName().isEmpty() ? doc.GetTitle() : QFileInfo(doc.GetPathName()).fileName();
+    QString name = doc.GetPathName().isEmpty() ? doc.GetTitle() : ui::LocalFileName(doc.GetPathName());
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         name = QStringLiteral("document");
@@ -81,29 +88,37 @@ QString CopyName(const ui::Document& doc, std::set<QString>& taken)
     return candidate;
 }
 
-QString Original(const ui::Document& doc)
-{
-    return doc.GetPathName().isEmpty() ? doc.GetTitle() : QDir::toNativeSeparators(doc.GetPathName());
-}
+// The original's path (exact: a byte that is no UTF-8 stays its escape).
+QString Original(const ui::Document& doc) { return doc.GetPathName().isEmpty() ? doc.GetTitle() : doc.GetPathName(); }
+// The original as the lines show it ("\xE9" for such a byte).
+QString ShownOriginal(const ui::Document& doc) { return ui::ShownLocalPath(Original(doc)); }
 
+// Writes text as UTF-8 with names' bytes as they are (sys::TextToNative):
+// a path in the file names exactly its file, never a look-alike.
 bool WriteUtf8(const QString& path, const QString& text, bool replace)
 {
-    const QByteArray bytes = text.toUtf8();
+    std::string bytes;
+    if (!sys::TextToNative(text.toStdU16String(), bytes))
+        bytes = text.toUtf8().toStdString();
     if (replace) {
-        const QByteArray native = QFile::encodeName(path);
-        return sys::AtomicWriteFile(native.toStdString(), std::string_view(bytes.constData(), size_t(bytes.size())));
+        const std::optional<std::string> native = ui::NativeOfLocalPath(path);
+        return native && sys::AtomicWriteFile(*native, bytes);
     }
     uint32_t cause = 0;
-    return ui::WriteNewFile(path, std::string_view(bytes.constData(), size_t(bytes.size())), cause);
+    return ui::WriteNewFile(path, bytes, cause);
 }
 
 } // namespace
 
 QString StateFolder()
 {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
+    QString base = ui::LocalPathOfNative(qgetenv("XDG_STATE_HOME").toStdString());
+    if (!base.startsWith(QLatin1Char('/')))
+    {
+        const QByteArray home = qgetenv("HOME");
+        base = (home.isEmpty() ? QDir::homePath() : ui::LocalPathOfNative(home.toStdString())) +
+               QStringLiteral("/.local/state");
+    }
     return base + QStringLiteral("/ORNA/Strandwork");
 }
 
@@ -117,7 +132,7 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
     if (kept.folder.isEmpty()) {
         for (const ui::Document* doc : docs)
             kept.lines << QStringLiteral("strandwork: the unsaved changes of %1 could not be kept in %2: %3")
-                              .arg(Original(*doc), QDir::toNativeSeparators(Unsaved(stateFolder)),
+                              .arg(ShownOriginal(*doc), ui::ShownLocalPath(Unsaved(stateFolder)),
                                    CauseText(uint32_t(error)));
         return kept;
     }
@@ -131,14 +146,15 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
             ++kept.written;
             index += name + QStringLiteral("\t") + Original(*doc) + QLatin1Char('\n');
             kept.lines << QStringLiteral("strandwork: the unsaved changes of %1 are kept in %2")
-                              .arg(Original(*doc), QDir::toNativeSeparators(copy));
+                              .arg(ShownOriginal(*doc), ui::ShownLocalPath(copy));
         } else {
             kept.lines << QStringLiteral("strandwork: the unsaved changes of %1 could not be kept in %2: %3")
-                              .arg(Original(*doc), QDir::toNativeSeparators(copy), CauseText(cause));
+                              .arg(ShownOriginal(*doc), ui::ShownLocalPath(copy), CauseText(cause));
         }
     }
     if (kept.written == 0) {
-        QDir().rmdir(kept.folder);
+        if (const std::optional<std::string> native = ui::NativeOfLocalPath(kept.folder))
+            ::rmdir(native->c_str());
         kept.folder.clear();
         return kept;
     }
@@ -151,16 +167,21 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
 
 QStringList Untold(const QString& stateFolder)
 {
-    QFile file(UntoldFile(stateFolder));
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<std::string> native = ui::NativeOfLocalPath(UntoldFile(stateFolder));
+    const std::optional<std::string> bytes = native ? sys::ReadWholeFile(*native) : std::nullopt;
+    if (!bytes)
         return {};
     QStringList folders;
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (!line.isEmpty() && QFileInfo(QString::fromUtf8(line)).isDir())
-            folders << QString::fromUtf8(line);
+    for (const QString& line : ui::LocalPathOfNative(*bytes).split(QLatin1Char('\n')))
+        if (!line.isEmpty() && ui::IsLocalFolder(line))
+            folders << line;
     return folders;
 }
 
-void ForgetUntold(const QString& stateFolder) { QFile::remove(UntoldFile(stateFolder)); }
+void ForgetUntold(const QString& stateFolder)
+{
+    if (const std::optional<std::string> native = ui::NativeOfLocalPath(UntoldFile(stateFolder)))
+        ::unlink(native->c_str());
+}
 
 } // namespace recovery

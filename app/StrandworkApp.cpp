@@ -37,6 +37,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include "platform/ui/LocalPath.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -591,7 +592,7 @@ void CStrandworkApp::TellKeptChanges()
         return;
     QStringList shown;
     for (const QString& f : folders)
-        shown << QDir::toNativeSeparators(f);
+        shown << ui::ShownLocalPath(f);
     const QString text = FormatResString(IDS_UNSAVED_KEPT, shown.join(QLatin1Char('\n')));
     if (m_unattended) {
         WriteStderr(QStringLiteral("strandwork: ") + text);
@@ -828,9 +829,9 @@ bool CStrandworkApp::ShowPlcSourceLine(const QString& path, int line)
 {
     ui::Document* doc = nullptr;
     if (CKXMultiDocTemplate* plc = m_templates[3]) {
-        const QString wanted = QFileInfo(path).absoluteFilePath();
+        const QString wanted = ui::AbsoluteLocalPath(path);
         for (ui::Document* d : plc->Documents())
-            if (!d->GetPathName().isEmpty() && QFileInfo(d->GetPathName()).absoluteFilePath() == wanted) {
+            if (!d->GetPathName().isEmpty() && ui::AbsoluteLocalPath(d->GetPathName()) == wanted) {
                 doc = d;
                 break;
             }
@@ -838,7 +839,7 @@ bool CStrandworkApp::ShowPlcSourceLine(const QString& path, int line)
     if (!doc)
         doc = OpenDocumentFile(path);
     if (!doc) {
-        ui::Prompt(FormatResString(IDS_FILE_OPEN_FAILED, QDir::toNativeSeparators(path)), {},
+        ui::Prompt(FormatResString(IDS_FILE_OPEN_FAILED, ui::ShownLocalPath(path)), {},
                    ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
         return false;
     }
@@ -1026,7 +1027,7 @@ ui::Document* CStrandworkApp::OpenDocumentWithTemplate(const QString& path, int 
     }
     if (p.isEmpty())
         return nullptr;
-    p = QDir::cleanPath(QFileInfo(p).absoluteFilePath());
+    p = ui::AbsoluteLocalPath(p);
     ui::DocManager& docs = Documents();
     // A document that is open already is never opened a second time,
     // whatever template is asked for.
@@ -1081,8 +1082,8 @@ bool CStrandworkApp::OnOpenRecentProject(uint32_t id)
     const QString path = m_pRecentFileList->Projects()[index];
     if (path.isEmpty())
         return false;
-    if (!QFileInfo(path).isFile()) {
-        ui::Prompt(FormatResString(IDS_PROJECT_MISSING, path), {}, ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
+    if (!ui::IsLocalFile(path)) {
+        ui::Prompt(FormatResString(IDS_PROJECT_MISSING, ui::ShownLocalPath(path)), {}, ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
         m_pRecentFileList->RemoveByPath(path, true);
         return false;
     }

@@ -5,6 +5,7 @@
 #include "projectui/QtText.h"
 
 #include <QDir>
+#include "platform/ui/LocalPath.h"
 
 std::u16string CStrandworkDoc::DocumentSite::PathName()
 {
@@ -46,7 +47,7 @@ void CStrandworkDoc::DocumentSite::ReportFormatFault(std::u16string_view path, u
                                    : LoadResString(core::IDS_PRJ_CUT_SHORT);
     projtext::Ask(ui::Document::SaveLoadExceptionText(file, ui::FileError::badFormat, false, textId) +
                       QLatin1Char('\n') +
-                      ui::FrameworkText(ui::IDS_FILE_CAUSE).arg(QDir::toNativeSeparators(file), wrong),
+                      ui::FrameworkText(ui::IDS_FILE_CAUSE).arg(ui::ShownLocalPath(file), wrong),
                   {}, core::ASK_ICONEXCLAMATION, core::AskOwner::None);
 }
 

@@ -42,8 +42,8 @@ std::string NativeOf(std::u16string_view text)
 
 bool HasNativeByteEscape(std::u16string_view text)
 {
-    for (char16_t c : text)
-        if (IsUtf8ByteEscape(c))
+    for (size_t i = 0; i < text.size(); ++i)
+        if (IsUtf8ByteEscapeAt(text, i))
             return true;
     return false;
 }
@@ -55,8 +55,9 @@ std::u16string ShownNativeText(std::u16string_view text)
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
     std::u16string out;
     out.reserve(text.size() + 16);
-    for (char16_t c : text) {
-        if (IsUtf8ByteEscape(c)) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (IsUtf8ByteEscapeAt(text, i)) {
             const unsigned b = unsigned(c - kUtf8ByteEscape);
             out += u"\\x";
             out += kHex[b >> 4];
@@ -64,6 +65,33 @@ std::u16string ShownNativeText(std::u16string_view text)
         } else {
             out += c;
         }
+    }
+    return out;
+}
+
+std::u16string UnmarkedNativeText(std::u16string_view shown)
+{
+    auto hex = [](char16_t c) -> int {
+        if (c >= u'0' && c <= u'9')
+            return c - u'0';
+        if (c >= u'A' && c <= u'F')
+            return c - u'A' + 10;
+        if (c >= u'a' && c <= u'f')
+            return c - u'a' + 10;
+        return -1;
+    };
+    std::u16string out;
+    out.reserve(shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == u'\\' && i + 3 < shown.size() && shown[i + 1] == u'x') {
+            const int hi = hex(shown[i + 2]), lo = hex(shown[i + 3]);
+            if (hi >= 8 && lo >= 0) {
+                out += char16_t(kUtf8ByteEscape + (hi << 4 | lo));
+                i += 3;
+                continue;
+            }
+        }
+        out += shown[i];
     }
     return out;
 }
