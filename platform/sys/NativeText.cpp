@@ -1,5 +1,6 @@
 #include "platform/sys/NativeText.h"
 
+#include "platform/sys/HexDigit.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/Utf8Stream.h"
 
@@ -71,20 +72,11 @@ std::u16string ShownNativeText(std::u16string_view text)
 
 std::u16string UnmarkedNativeText(std::u16string_view shown)
 {
-    auto hex = [](char16_t c) -> int {
-        if (c >= u'0' && c <= u'9')
-            return c - u'0';
-        if (c >= u'A' && c <= u'F')
-            return c - u'A' + 10;
-        if (c >= u'a' && c <= u'f')
-            return c - u'a' + 10;
-        return -1;
-    };
     std::u16string out;
     out.reserve(shown.size());
     for (size_t i = 0; i < shown.size(); ++i) {
         if (shown[i] == u'\\' && i + 3 < shown.size() && shown[i + 1] == u'x') {
-            const int hi = hex(shown[i + 2]), lo = hex(shown[i + 3]);
+            const int hi = HexDigitValue(shown[i + 2]), lo = HexDigitValue(shown[i + 3]);
             if (hi >= 8 && lo >= 0) {
                 out += char16_t(kUtf8ByteEscape + (hi << 4 | lo));
                 i += 3;

@@ -88,3 +88,15 @@ TEST(NativeText, CharactersBeyondTheBmpShowAsThemselves)
     EXPECT_EQ(ShownNativeText(both), u"💀\\xE9");
     EXPECT_EQ(NativeOf(both), "\xF0\x9F\x92\x80\xE9");
 }
+
+// A name typed as it is shown stands for its bytes again; other
+// backslashes stay as they are.
+TEST(NativeText, ShownTextReadsBack)
+{
+    for (const char* bytes : {"caf\xE9.txt", "\x80\xFF", "a\\xZZ\xE9", "\xF0\x9F\x92\x80\xE9"}) {
+        const std::u16string text = NativeToText(bytes);
+        EXPECT_EQ(UnmarkedNativeText(ShownNativeText(text)), text) << bytes;
+    }
+    EXPECT_EQ(UnmarkedNativeText(u"caf\\xe9.txt"), NativeToText("caf\xE9.txt"));
+    EXPECT_EQ(UnmarkedNativeText(u"a\\x41\\x7F\\x\\xE"), u"a\\x41\\x7F\\x\\xE"); // no byte of 80-FF
+}
