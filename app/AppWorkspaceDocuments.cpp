@@ -7,6 +7,7 @@
 #include "plcviews/StructuredTextDoc.h"
 
 #include "platform/ui/LocalPath.h"
+#include "core/projfile/Workspace.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/NativeText.h"
 #include "platform/ui/Prompt.h"
@@ -139,7 +140,8 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectD
                 continue;
             // The workspace file holds names in code page 1250: a name with
             // a byte that is no UTF-8 would come back as another file.
-            if (sys::HasNativeByteEscape(doc->GetPathName().toStdU16String())) {
+            if (sys::HasNativeByteEscape(
+                    core::StoredDocumentPath(projectDir.toStdU16String(), doc->GetPathName().toStdU16String()))) {
                 if (!m_toldUnstorable.contains(doc->GetPathName())) {
                     m_toldUnstorable << doc->GetPathName();
                     ui::Prompt(FormatResString(IDS_WORKSPACE_NAME_NOT_STORABLE, ui::ShownLocalPath(doc->GetPathName())),

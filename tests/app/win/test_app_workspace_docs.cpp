@@ -273,4 +273,16 @@ TEST(AppWorkspaceDocs, ADocumentWhoseNameIsNoUtf8IsLeftOutAndNamed)
     // Told once in a run.
     ASSERT_TRUE(doc->OnSaveDocument(doc->GetPathName()));
     EXPECT_EQ(prompts.Texts().size(), 1u);
+
+    // What counts is the name as the file stores it: relative to a project
+    // folder whose own name is no UTF-8, a plain name is kept.
+    s.dir.Write("d\xE9/notes.txt", "n\r\n");
+    ASSERT_NE(s.app->OpenDocumentFile(ui::LocalPathOfNative(s.dir / "d\xE9/notes.txt")), nullptr);
+    const core::WorkspaceDocuments got =
+        s.app->GetWorkspaceDocumentsPort()->Collect(ui::LocalPathOfNative(s.dir / "d\xE9"));
+    bool listed = false;
+    for (const core::WorkspaceDocument& d : got.lists[core::WorkspaceDocuments::Text])
+        listed = listed || QString::fromStdU16String(d.path).endsWith(QStringLiteral("/notes.txt"));
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(prompts.Texts().size(), 1u);
 }
