@@ -247,7 +247,7 @@ void CAppMenuCommands::OnFileOpen()
         return;
     const QStringList paths = dialog.GetSelectedPaths();
     if (!paths.isEmpty())
-        OpenFolder() = QFileInfo(paths.first()).absolutePath();
+        OpenFolder() = paths.first().left(paths.first().lastIndexOf(QLatin1Char('/')));
     const int codePage = dialog.GetCodePage();
     const bool readOnly = dialog.GetReadOnly();
     const int openAs = dialog.GetOpenAs();

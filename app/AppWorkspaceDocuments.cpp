@@ -6,9 +6,13 @@
 #include "plcviews/HexEditView.h"
 #include "plcviews/StructuredTextDoc.h"
 
-#include <QDir>
+#include "platform/ui/LocalPath.h"
+#include "core/projfile/Workspace.h"
+#include "platform/sys/FileIO.h"
+#include "platform/sys/NativeText.h"
+#include "platform/ui/Prompt.h"
+#include "res/StringTable.h"
 #include <QEvent>
-#include <QFileInfo>
 #include <QMdiArea>
 #include <QTimer>
 
@@ -17,6 +21,8 @@
 using core::WorkspaceDocuments;
 
 namespace {
+constexpr unsigned IDS_WORKSPACE_NAME_NOT_STORABLE = 4942;
+
 
 ui::WindowPlacement FromNumbers(const std::array<int32_t, 9>& n)
 {
@@ -123,7 +129,7 @@ CAppWorkspaceDocuments::~CAppWorkspaceDocuments() = default;
 core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectDir)
 {
     WorkspaceDocuments out;
-    const bool keepUnopened = !m_unopenedFolder.isEmpty() && QDir(projectDir) == QDir(m_unopenedFolder);
+    const bool keepUnopened = !m_unopenedFolder.isEmpty() && ui::AbsoluteLocalPath(projectDir) == ui::AbsoluteLocalPath(m_unopenedFolder);
     for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
         ui::DocTemplate* tmpl = m_templates[size_t(kind)];
         if (!tmpl)
@@ -132,6 +138,17 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectD
         for (ui::Document* doc : tmpl->Documents()) {
             if (doc->GetPathName().isEmpty())
                 continue;
+            // The workspace file holds names in code page 1250: a name with
+            // a byte that is no UTF-8 would come back as another file.
+            if (sys::HasNativeByteEscape(
+                    core::StoredDocumentPath(projectDir.toStdU16String(), doc->GetPathName().toStdU16String()))) {
+                if (!m_toldUnstorable.contains(doc->GetPathName())) {
+                    m_toldUnstorable << doc->GetPathName();
+                    ui::Prompt(FormatResString(IDS_WORKSPACE_NAME_NOT_STORABLE, ui::ShownLocalPath(doc->GetPathName())),
+                               {}, ui::MB_OK | ui::MB_ICONWARNING);
+                }
+                continue;
+            }
             core::WorkspaceDocument wd;
             wd.path = doc->GetPathName().toStdU16String();
             std::vector<ui::ChildFrame*> frames;
@@ -182,7 +199,7 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
     ui::DocManager* manager = ui::DocManager::Current();
     // The project's open made its folder the current one.
     m_unopened = {};
-    m_unopenedFolder = QDir::currentPath();
+    m_unopenedFolder = ui::CurrentLocalFolder();
     for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
         ui::DocTemplate* tmpl = m_templates[size_t(kind)];
         if (!tmpl)
@@ -197,10 +214,9 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
             // A file that is gone is left out; one that is there but cannot
             // be opened (a folder now, no permission) is reported by the
             // open, and its entry stays.
-            const QFileInfo info(QString::fromStdString(*native));
-            if (!info.exists())
+            if (!sys::FileExists(*native))
                 continue;
-            const QString path = info.absoluteFilePath();
+            const QString path = ui::AbsoluteLocalPath(ui::LocalPathOfNative(*native));
             // A document open already (in any template) is only activated.
             ui::Document* open = nullptr;
             for (int i = 0; manager && i < manager->TemplateCount() && !open; ++i) {

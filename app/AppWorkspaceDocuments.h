@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QStringList>
 
 #include <array>
 #include <vector>
@@ -54,6 +55,9 @@ private:
     // opened (the open said why), with the project folder they were read
     // for: Collect writes them back, so they stay in the workspace file.
     core::WorkspaceDocuments m_unopened;
+    // The documents left out of the workspace file because their names do
+    // not fit its code page, each told once in a run.
+    QStringList m_toldUnstorable;
     QString m_unopenedFolder;
     std::vector<QPointer<ui::ChildFrame>> m_pending;
     struct PendingSplit

@@ -2,10 +2,9 @@
 
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"
+#include "platform/ui/LocalPath.h"
 #include "platform/ui/Menu.h"
 
-#include <QDir>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -34,7 +33,7 @@ QString CRecentProjectList::FullPath(const QString& path)
 {
     if (path.isEmpty())
         return path;
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return ui::AbsoluteLocalPath(path);
 }
 
 bool CRecentProjectList::SameFile(const QString& a, const QString& b)
@@ -45,8 +44,8 @@ bool CRecentProjectList::SameFile(const QString& a, const QString& b)
     if (fa == fb)
         return true;
     struct stat sa{}, sb{};
-    const QByteArray na = QFile::encodeName(fa), nb = QFile::encodeName(fb);
-    return ::stat(na.constData(), &sa) == 0 && ::stat(nb.constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+    const std::optional<std::string> na = ui::NativeOfLocalPath(fa), nb = ui::NativeOfLocalPath(fb);
+    return na && nb && ::stat(na->c_str(), &sa) == 0 && ::stat(nb->c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
 
@@ -178,11 +177,12 @@ bool CRecentProjectList::DisplayName(const QStringList& list, QString& out, int 
     const QString& path = list[index];
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString folder = path.left(slash + 1);
+    // A byte that is no UTF-8 shows as "\xE9", as in the file manager.
     if (folder == currentDir) {
-        out = path.mid(slash + 1);
+        out = ui::ShownLocalPath(path.mid(slash + 1));
         return true;
     }
-    out = AbbreviatePath(path, maxLength, atLeastName);
+    out = ui::ShownLocalPath(AbbreviatePath(path, maxLength, atLeastName));
     return true;
 }
 
@@ -225,7 +225,7 @@ void CRecentProjectList::Update(ui::CmdUI& cmd, const QStringList& list, QString
         while ((idx = menu->IndexOf(id)) >= 0)
             menu->RemoveItem(idx);
     }
-    const QString cur = QDir::currentPath() + QLatin1Char('/');
+    const QString cur = ui::CurrentLocalFolder() + QLatin1Char('/');
     int index = cmd.Index();
     uint32_t id = cmd.Id();
     for (int i = 0; i < m_size; ++i) {

@@ -2,14 +2,14 @@
 
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Document.h"
+#include "platform/ui/LocalPath.h"
 #include "res/StringTable.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -38,16 +38,22 @@ QString CauseText(uint32_t cause) { return QString::fromLocal8Bit(sys::ErrorText
 // Makes the folder and its missing parents; 0 or the errno value.
 int MakeFolders(const QString& folder)
 {
-    const QByteArray native = QFile::encodeName(folder);
+    const std::string native = sys::NativeOf(folder.toStdU16String());
+    if (native.empty())
+        return EILSEQ;
     std::string path;
-    for (const QByteArray& part : native.split('/')) {
-        path += part.toStdString();
-        if (!part.isEmpty() && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+    for (size_t at = 0; at <= native.size();) {
+        size_t end = native.find('/', at);
+        if (end == std::string::npos)
+            end = native.size();
+        path += native.substr(at, end - at);
+        if (end > at && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
             return errno;
         path += '/';
+        at = end + 1;
     }
     struct stat st;
-    if (::stat(native.constData(), &st) != 0)
+    if (::stat(native.c_str(), &st) != 0)
         return errno;
     return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
@@ -61,7 +67,7 @@ QString NewEndingFolder(const QString& base, int& error)
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     for (int n = 1; n < 1000; ++n) {
         const QString folder = base + QLatin1Char('/') + stamp + (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
-        if (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0)
+        if (::mkdir(sys::NativeOf(folder.toStdU16String()).c_str(), 0700) == 0)
             return folder;
         if (errno != EEXIST) {
             error = errno;
@@ -93,7 +99,7 @@ QString Fitted(const QString& stem, const QString& tail, int room)
 // names the original).
 QString CopyName(const ui::Document& doc, std::set<QString>& taken, int room)
 {
-    QString name = doc.GetPathName().isEmpty() ? doc.GetTitle() : QFileInfo(doc.GetPathName()).fileName();
+    QString name = doc.GetPathName().isEmpty() ? doc.GetTitle() : ui::LocalFileName(doc.GetPathName());
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         name = QStringLiteral("document");
@@ -116,22 +122,26 @@ QString CopyName(const ui::Document& doc, std::set<QString>& taken, int room)
     }
 }
 
-QString Original(const ui::Document& doc)
-{
-    return doc.GetPathName().isEmpty() ? doc.GetTitle() : QDir::toNativeSeparators(doc.GetPathName());
-}
+// The original's path (exact: a byte that is no UTF-8 stays its escape).
+QString Original(const ui::Document& doc) { return doc.GetPathName().isEmpty() ? doc.GetTitle() : doc.GetPathName(); }
+// The original as the lines show it ("\xE9" for such a byte).
+QString ShownOriginal(const ui::Document& doc) { return ui::ShownLocalPath(Original(doc)); }
 
+// Writes text as UTF-8 with names' bytes as they are (sys::TextToNative):
+// a path in the file names exactly its file, never a look-alike.
 bool WriteUtf8(const QString& path, const QString& text, bool replace, uint32_t& cause)
 {
-    const QByteArray bytes = text.toUtf8();
+    std::string bytes;
+    if (!sys::TextToNative(text.toStdU16String(), bytes))
+        bytes = text.toUtf8().toStdString();
     if (replace) {
-        const QByteArray native = QFile::encodeName(path);
-        if (sys::AtomicWriteFile(native.toStdString(), std::string_view(bytes.constData(), size_t(bytes.size()))))
+        const std::optional<std::string> native = ui::NativeOfLocalPath(path);
+        if (native && sys::AtomicWriteFile(*native, bytes))
             return true;
-        cause = sys::GetLastError();
+        cause = native ? sys::GetLastError() : uint32_t(ENAMETOOLONG);
         return false;
     }
-    return ui::WriteNewFile(path, std::string_view(bytes.constData(), size_t(bytes.size())), cause);
+    return ui::WriteNewFile(path, bytes, cause);
 }
 
 // The list of folders to tell about, open and locked: every change is made
@@ -142,10 +152,15 @@ bool WriteUtf8(const QString& path, const QString& text, bool replace, uint32_t&
 // (create: made when missing).
 int OpenLockedList(const QString& stateFolder, bool change, bool create)
 {
-    const QByteArray native = QFile::encodeName(UntoldFile(stateFolder));
+    const std::optional<std::string> listFile = ui::NativeOfLocalPath(UntoldFile(stateFolder));
+    if (!listFile) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    const char* native = listFile->c_str();
     const int flags = (change ? O_RDWR : O_RDONLY) | (create ? O_CREAT : 0) | O_CLOEXEC;
     for (;;) {
-        const int fd = ::open(native.constData(), flags, 0600);
+        const int fd = ::open(native, flags, 0600);
         if (fd < 0)
             return -1;
         int locked;
@@ -158,7 +173,7 @@ int OpenLockedList(const QString& stateFolder, bool change, bool create)
             errno = error;
             return -1;
         }
-        if (::stat(native.constData(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino)
+        if (::stat(native, &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino)
             return fd;
         ::close(fd);
         if (!create) {
@@ -183,11 +198,10 @@ QStringList ReadList(int fd)
         at += n;
     }
     QStringList folders;
-    for (const QByteArray& line : all.split('\n')) {
-        const QString folder = QString::fromUtf8(line);
-        if (!line.isEmpty() && !folders.contains(folder) && QFileInfo(folder).isDir())
+    for (const QString& folder : ui::LocalPathOfNative(std::string_view(all.constData(), size_t(all.size())))
+                                     .split(QLatin1Char('\n')))
+        if (!folder.isEmpty() && !folders.contains(folder) && ui::IsLocalFolder(folder))
             folders << folder;
-    }
     return folders;
 }
 
@@ -199,7 +213,10 @@ int NoteUntold(const QString& stateFolder, const QString& folder)
     if (fd < 0)
         return errno;
     const off_t end = ::lseek(fd, 0, SEEK_END);
-    QByteArray line = folder.toUtf8() + '\n';
+    std::string bytes;
+    if (!sys::TextToNative(folder.toStdU16String(), bytes))
+        bytes = folder.toUtf8().toStdString();
+    QByteArray line = QByteArray::fromStdString(bytes) + '\n';
     char last = '\n';
     if (end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n')
         line.prepend('\n');
@@ -223,9 +240,13 @@ int NoteUntold(const QString& stateFolder, const QString& folder)
 
 QString StateFolder()
 {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
+    QString base = ui::LocalPathOfNative(qgetenv("XDG_STATE_HOME").toStdString());
+    if (!base.startsWith(QLatin1Char('/')))
+    {
+        const QByteArray home = qgetenv("HOME");
+        base = (home.isEmpty() ? QDir::homePath() : ui::LocalPathOfNative(home.toStdString())) +
+               QStringLiteral("/.local/state");
+    }
     return base + QStringLiteral("/ORNA/Strandwork");
 }
 
@@ -239,7 +260,7 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
     if (kept.folder.isEmpty()) {
         for (const ui::Document* doc : docs)
             kept.lines << QStringLiteral("strandwork: the unsaved changes of %1 could not be kept in %2: %3")
-                              .arg(Original(*doc), QDir::toNativeSeparators(Unsaved(stateFolder)),
+                              .arg(ShownOriginal(*doc), ui::ShownLocalPath(Unsaved(stateFolder)),
                                    CauseText(uint32_t(error)));
         return kept;
     }
@@ -248,8 +269,8 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
     // the list first, and so does the list of originals.
     if (const int noted = NoteUntold(stateFolder, kept.folder))
         kept.lines << QStringLiteral("strandwork: the folder %1 could not be noted in %2 for the next start: %3")
-                          .arg(QDir::toNativeSeparators(kept.folder),
-                               QDir::toNativeSeparators(UntoldFile(stateFolder)), CauseText(uint32_t(noted)));
+                          .arg(ui::ShownLocalPath(kept.folder),
+                               ui::ShownLocalPath(UntoldFile(stateFolder)), CauseText(uint32_t(noted)));
     // Every copy's path stays within the program's path limit.
     const int room = int(sys::WinPath::kMaxPath) - 1 - int(kept.folder.size()) - 1;
     std::set<QString> taken{QStringLiteral("originals.txt")};
@@ -264,7 +285,7 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
     const bool listed = WriteUtf8(originals, index, false, cause);
     if (!listed)
         kept.lines << QStringLiteral("strandwork: the list of originals could not be written in %1: %2")
-                          .arg(QDir::toNativeSeparators(originals), CauseText(cause));
+                          .arg(ui::ShownLocalPath(originals), CauseText(cause));
     QString written;
     for (const auto& [doc, name] : planned) {
         const QString copy = kept.folder + QLatin1Char('/') + name;
@@ -273,15 +294,17 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
             ++kept.written;
             written += name + QStringLiteral("\t") + Original(*doc) + QLatin1Char('\n');
             kept.lines << QStringLiteral("strandwork: the unsaved changes of %1 are kept in %2")
-                              .arg(Original(*doc), QDir::toNativeSeparators(copy));
+                              .arg(ShownOriginal(*doc), ui::ShownLocalPath(copy));
         } else {
             kept.lines << QStringLiteral("strandwork: the unsaved changes of %1 could not be kept in %2: %3")
-                              .arg(Original(*doc), QDir::toNativeSeparators(copy), CauseText(cause));
+                              .arg(ShownOriginal(*doc), ui::ShownLocalPath(copy), CauseText(cause));
         }
     }
     if (kept.written == 0) {
-        QFile::remove(originals);
-        QDir().rmdir(kept.folder);
+        if (const std::optional<std::string> native = ui::NativeOfLocalPath(originals))
+            ::unlink(native->c_str());
+        if (const std::optional<std::string> native = ui::NativeOfLocalPath(kept.folder))
+            ::rmdir(native->c_str());
         kept.folder.clear();
         return kept;
     }
@@ -310,7 +333,8 @@ QStringList TakeUntold(const QString& stateFolder)
     const QStringList folders = ReadList(fd);
     // Removed while locked: a program that opened it meanwhile opens the
     // new one once it has the lock.
-    QFile::remove(UntoldFile(stateFolder));
+    if (const std::optional<std::string> native = ui::NativeOfLocalPath(UntoldFile(stateFolder)))
+        ::unlink(native->c_str());
     ::close(fd);
     return folders;
 }
@@ -322,11 +346,11 @@ QString TellText(const QStringList& folders, bool whole, const QString& stateFol
     QStringList shown;
     const qsizetype first = whole ? 0 : std::max<qsizetype>(0, folders.size() - kShownFolders);
     for (qsizetype i = first; i < folders.size(); ++i)
-        shown << QDir::toNativeSeparators(folders[i]);
+        shown << ui::ShownLocalPath(folders[i]);
     QString list = shown.join(QLatin1Char('\n'));
     if (first > 0)
         list += QLatin1Char('\n') + FormatResString(IDS_UNSAVED_KEPT_MORE, int(folders.size()), kShownFolders,
-                                                     QDir::toNativeSeparators(Unsaved(stateFolder)));
+                                                     ui::ShownLocalPath(Unsaved(stateFolder)));
     return FormatResString(IDS_UNSAVED_KEPT, list);
 }
 

@@ -37,6 +37,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include "platform/ui/LocalPath.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -607,11 +608,12 @@ void CStrandworkApp::TellSettingsProblem()
     // An unattended run has it on standard error already.
     if (!problem || m_unattended)
         return;
-    const QString file = QString::fromStdString(problem->file);
+    const QString file = ui::ShownLocalPath(ui::LocalPathOfNative(problem->file));
     const QString cause = QString::fromStdString(problem->cause);
-    const QString text = problem->keptAs.empty()
-                             ? FormatResString(IDS_SETTINGS_UNREAD, file, cause)
-                             : FormatResString(IDS_SETTINGS_KEPT, file, cause, QString::fromStdString(problem->keptAs));
+    const QString text =
+        problem->keptAs.empty()
+            ? FormatResString(IDS_SETTINGS_UNREAD, file, cause)
+            : FormatResString(IDS_SETTINGS_KEPT, file, cause, ui::ShownLocalPath(ui::LocalPathOfNative(problem->keptAs)));
     ui::Prompt(text, {}, ui::MB_OK | ui::MB_ICONWARNING, GetMainWnd());
 }
 
@@ -840,9 +842,9 @@ bool CStrandworkApp::ShowPlcSourceLine(const QString& path, int line)
 {
     ui::Document* doc = nullptr;
     if (CKXMultiDocTemplate* plc = m_templates[3]) {
-        const QString wanted = QFileInfo(path).absoluteFilePath();
+        const QString wanted = ui::AbsoluteLocalPath(path);
         for (ui::Document* d : plc->Documents())
-            if (!d->GetPathName().isEmpty() && QFileInfo(d->GetPathName()).absoluteFilePath() == wanted) {
+            if (!d->GetPathName().isEmpty() && ui::AbsoluteLocalPath(d->GetPathName()) == wanted) {
                 doc = d;
                 break;
             }
@@ -850,7 +852,7 @@ bool CStrandworkApp::ShowPlcSourceLine(const QString& path, int line)
     if (!doc)
         doc = OpenDocumentFile(path);
     if (!doc) {
-        ui::Prompt(FormatResString(IDS_FILE_OPEN_FAILED, QDir::toNativeSeparators(path)), {},
+        ui::Prompt(FormatResString(IDS_FILE_OPEN_FAILED, ui::ShownLocalPath(path)), {},
                    ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
         return false;
     }
@@ -1038,7 +1040,7 @@ ui::Document* CStrandworkApp::OpenDocumentWithTemplate(const QString& path, int 
     }
     if (p.isEmpty())
         return nullptr;
-    p = QDir::cleanPath(QFileInfo(p).absoluteFilePath());
+    p = ui::AbsoluteLocalPath(p);
     ui::DocManager& docs = Documents();
     // A document that is open already is never opened a second time,
     // whatever template is asked for.
@@ -1093,8 +1095,8 @@ bool CStrandworkApp::OnOpenRecentProject(uint32_t id)
     const QString path = m_pRecentFileList->Projects()[index];
     if (path.isEmpty())
         return false;
-    if (!QFileInfo(path).isFile()) {
-        ui::Prompt(FormatResString(IDS_PROJECT_MISSING, path), {}, ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
+    if (!ui::IsLocalFile(path)) {
+        ui::Prompt(FormatResString(IDS_PROJECT_MISSING, ui::ShownLocalPath(path)), {}, ui::MB_OK | ui::MB_ICONERROR, GetMainWnd());
         m_pRecentFileList->RemoveByPath(path, true);
         return false;
     }

@@ -2,6 +2,7 @@
 // start-up, the event loop and its exit.  See docs/application.md.
 
 #include "app/StrandworkApp.h"
+#include "platform/ui/LocalPath.h"
 
 #include <QApplication>
 
@@ -62,6 +63,9 @@ int main(int argc, char** argv)
     CStrandworkApp::InstallCloseOnSignal();
 
     g_app = new CStrandworkApp;
+    // The parameters Qt left (it takes its own), each byte of a file name
+    // kept: QCoreApplication::arguments() decodes them lossily.
+    g_app->SetArguments(ui::LocalArguments(argc, argv));
     g_app->SetNoDisplay(WithoutDisplay());
     int status = 0;
     if (g_app->InitInstance()) {

@@ -34,6 +34,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include "platform/ui/LocalPath.h"
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
@@ -946,7 +947,7 @@ void CMainFrame::dropEvent(QDropEvent* e)
     QStringList paths;
     for (const QUrl& url : e->mimeData()->urls())
         if (url.isLocalFile())
-            paths << url.toLocalFile();
+            paths << ui::LocalPathOfUrl(url);
     e->acceptProposedAction();
     OpenDroppedFiles(paths);
 }

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <cerrno>
 #include <QFileDialog>
+#include "platform/ui/LocalPath.h"
 #include <QLabel>
 #include <QLineEdit>
 
@@ -142,8 +143,8 @@ void CPPPaths::OnBrowse(int i)
     QString title;
     if (auto* label = findChild<QLabel*>(QStringLiteral("label%1").arg(kEdits[size_t(i)])))
         title = label->text().remove(QLatin1Char('&'));
-    const QString folder = QFileDialog::getExistingDirectory(this, title, start);
-    if (folder.isEmpty())
+    QString folder = QFileDialog::getExistingDirectory(this, title, start);
+    if (folder.isEmpty() || !ui::TakeExactChosenPath(folder, this))
         return;
     const QString next = BrowseResult(i, m_values[size_t(i)], folder);
     if (next == m_values[size_t(i)])

@@ -11,6 +11,7 @@
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include "platform/ui/LocalPath.h"
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -42,9 +43,8 @@ QString ControlText(std::u16string_view text)
 QString FullPath(std::u16string_view path)
 {
     if (auto native = sys::WinPath::ToNative(path)) {
-        QString p = QString::fromStdString(*native);
-        if (!p.isEmpty())
-            return QFileInfo(p).absoluteFilePath();
+        if (!native->empty())
+            return ui::AbsoluteLocalPath(ui::LocalPathOfNative(*native));
     }
     return ToQString(path);
 }

@@ -15,6 +15,7 @@
 #include "res/text/StringIds.h"
 
 #include <QDir>
+#include "platform/ui/LocalPath.h"
 #include <QMdiArea>
 #include <QPointer>
 #include <QShowEvent>
@@ -115,7 +116,7 @@ bool CBinDoc::OnOpenDocument(const QString& path)
             OnNewDocument();
         } else {
             if (error == EFBIG)
-                ui::Prompt(FormatResString(IDS_BIN_TOO_LARGE, QDir::toNativeSeparators(path)), {},
+                ui::Prompt(FormatResString(IDS_BIN_TOO_LARGE, ui::ShownLocalPath(path)), {},
                            ui::MB_ICONEXCLAMATION);
             else
                 ReportSaveLoadException(path, ui::FileError::generic, false, ui::IDS_FAILED_TO_OPEN,
@@ -144,7 +145,7 @@ bool CBinDoc::OnSaveDocument(const QString& path)
     // Every refused or failed save names the file and the cause on a line
     // of its own.
     const auto failed = [&path](uint32_t cause) {
-        ui::Prompt(ui::WithFileCause(FormatResString(IDS_FILE_SAVE_FAILED, QDir::toNativeSeparators(path)), path,
+        ui::Prompt(ui::WithFileCause(FormatResString(IDS_FILE_SAVE_FAILED, ui::ShownLocalPath(path)), path,
                                      cause),
                    {}, ui::MB_ICONEXCLAMATION);
         return false;
@@ -187,7 +188,7 @@ bool CBinDoc::OnSaveDocument(const QString& path)
         if (!unavailable)
             return failed(cause);
         SaveCannotGoElsewhere();
-        ui::Prompt(FormatResString(IDS_BIN_BYTES_UNAVAILABLE, QDir::toNativeSeparators(GetPathName())), {},
+        ui::Prompt(FormatResString(IDS_BIN_BYTES_UNAVAILABLE, ui::ShownLocalPath(GetPathName())), {},
                    ui::MB_ICONEXCLAMATION);
         return false;
     }
@@ -236,7 +237,7 @@ bool CBinDoc::Reload()
                                     uint32_t(error));
         else
             ui::Prompt(FormatResString(error == EFBIG ? IDS_BIN_TOO_LARGE : IDS_BIN_RELOAD_FAILED,
-                                       QDir::toNativeSeparators(path)),
+                                       ui::ShownLocalPath(path)),
                        {}, ui::MB_ICONEXCLAMATION);
         return false;
     }
@@ -249,7 +250,7 @@ bool CBinDoc::Reload()
 
 bool CBinDoc::ReloadFile()
 {
-    if (!watched::AskBeforeReload(QDir::toNativeSeparators(GetPathName()), IsModified()))
+    if (!watched::AskBeforeReload(ui::ShownLocalPath(GetPathName()), IsModified()))
         return false;
     return watched::WithoutWatch(*this, GetPathName(), GetPathName(), [this] { return Reload(); });
 }
@@ -308,7 +309,7 @@ void CBinDoc::OutsideChange(uint32_t flags, const QString& path)
                 area->setActiveSubWindow(f);
     if (main)
         main->FlashUntilFocus();
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = ui::ShownLocalPath(path);
     // The user is told once about each kind of change of the data read.
     if (flags & kChanged)
         m_told |= BinData::kContentChanged | BinData::kPathReplaced;

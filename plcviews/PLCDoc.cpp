@@ -12,6 +12,7 @@
 #include "res/StringTable.h"
 
 #include <QFileInfo>
+#include "platform/ui/LocalPath.h"
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -226,7 +227,7 @@ const compout::ListingLine* CPLCView::ListingLineOf(int line, uint32_t* index) c
     ui::Document* own = GetDocument();
     if (!doc || !own || line < 0 || own->GetPathName().isEmpty())
         return nullptr;
-    const std::u16string name = QFileInfo(own->GetPathName()).fileName().toStdU16String();
+    const std::u16string name = ui::LocalFileName(own->GetPathName()).toStdU16String();
     const compout::ListingLine* l = doc->ListingFile().GetLineOfFile(uint32_t(line) + 1, name);
     if (l && index)
         *index = l->sourceFile->firstLine + uint32_t(line);

@@ -25,6 +25,7 @@
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDir>
+#include "platform/ui/LocalPath.h"
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QPointer>
@@ -46,15 +47,21 @@ constexpr std::u16string_view kRememberedSection = u"EdtLib\\Remembered";
 using watched::MainWnd;
 using watched::Watching;
 
-QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString Shown(const QString& path) { return ui::ShownLocalPath(path); }
 
 // 0: a file; ENOENT: nothing there; another errno: no file can be read there.
 int ProbePath(const QString& path)
 {
     const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
-    if (!native)
-        return ENOENT;
     struct stat st{};
+    if (!native) {
+        // A path the program cannot handle (too long, or text that no bytes
+        // give): what is there is never taken for a new, empty file.
+        const std::optional<std::string> exact = ui::NativeOfLocalPath(path);
+        if (!exact)
+            return EILSEQ;
+        return ::stat(exact->c_str(), &st) == 0 ? ENAMETOOLONG : ENOENT;
+    }
     if (::stat(native->c_str(), &st) != 0)
         return errno;
     return S_ISDIR(st.st_mode) ? EISDIR : 0;
@@ -62,7 +69,7 @@ int ProbePath(const QString& path)
 
 QString Extension(const QString& path)
 {
-    const QString name = QFileInfo(path).fileName();
+    const QString name = ui::LocalFileName(path);
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : name.mid(dot + 1);
 }

@@ -1,4 +1,5 @@
 #include "projectui/KXPExplorerView.h"
+#include "platform/ui/LocalPath.h"
 
 #include "projectui/StrandworkDoc.h"
 #include "core/projfile/ProjectData.h"
@@ -356,7 +357,7 @@ QString CKXPExplorerView::FilePathOf(const QTreeWidgetItem* item, QString* unfor
         return {};
     }
     if (const std::optional<std::string> native = sys::WinPath::ToNative(full))
-        return QString::fromStdString(*native);
+        return ui::LocalPathOfNative(*native);
     return QString::fromStdU16String(full);
 }
 

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QFileDialog>
+#include "platform/ui/LocalPath.h"
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -136,8 +137,8 @@ void CNewProjectDlg::OnLocationEdited(const QString& text)
 
 void CNewProjectDlg::OnBrowse()
 {
-    const QString chosen = QFileDialog::getExistingDirectory(this, QString(), m_base);
-    if (chosen.isEmpty())
+    QString chosen = QFileDialog::getExistingDirectory(this, QString(), m_base);
+    if (chosen.isEmpty() || !ui::TakeExactChosenPath(chosen, this))
         return;
     m_base = chosen;
     ShowLocation();

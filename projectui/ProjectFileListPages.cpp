@@ -7,9 +7,11 @@
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/OxfrFileDialog.h"
 #include "platform/sys/FileIO.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Document.h"
+#include "platform/ui/LocalPath.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/Prompt.h"
 #include "res/Resources.h"
@@ -249,6 +251,13 @@ bool CPPProjectFileList::Choose(bool mustExist, const QString& start, int skipRo
         ui::Prompt(FormatResString(IDS_PATH_TOO_LONG, fullPath), {}, ui::MB_OK | ui::MB_ICONERROR, this);
         return false;
     }
+    // The project file holds names in code page 1250: a name with a byte
+    // that is no UTF-8 would be stored as another name.
+    if (sys::HasNativeByteEscape(rec.FilePath)) {
+        ui::Prompt(FormatResString(core::IDS_PRJ_NAME_NOT_STORABLE, ui::ShownLocalPath(full)), {},
+                   ui::MB_OK | ui::MB_ICONERROR, this);
+        return false;
+    }
     rec.FileName = LastComponent(rec.FilePath);
     for (size_t i = 0; i < m_records.size(); ++i) {
         if (int(i) == skipRow)
@@ -303,7 +312,7 @@ void CPPProjectFileList::OnLocate()
     QString start = ProjectDir();
     const std::u16string current = core::ProjectFullPath(U16(ProjectDir()), m_records[size_t(row)].FilePath);
     if (const auto native = sys::WinPath::ToNative(current); native && !current.empty())
-        start = QString::fromStdString(*native);
+        start = ui::LocalPathOfNative(*native);
     QString full;
     core::SupportFileEntry rec;
     if (!Choose(false, start, row, full, rec))

@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include "platform/ui/LocalPath.h"
 #include <QFileInfo>
 #include <QIcon>
 #include <QLineEdit>
@@ -328,17 +329,16 @@ void CPPProjectAsmLinker::BrowseTool(int editId)
     const std::u16string folder = Effective(2134, m_app.PathBorlandBin);
     QString from = ProjectDir();
     if (const auto native = sys::WinPath::ToNative(folder); native && !folder.empty() && sys::IsDirectory(*native))
-        from = QString::fromStdString(*native);
-    QFileDialog dlg(this);
-    dlg.setOption(QFileDialog::DontUseNativeDialog);
+        from = ui::LocalPathOfNative(*native);
+    ui::ExactFileDialog dlg(this);
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setNameFilter(ui::ConvertFileFilter(LoadResString(IDS_EXE_FILTER) + LoadResString(IDS_ALL_FILES_FILTER_ENTRY) +
                                             QLatin1Char('|')));
     dlg.setDirectory(from);
     dlg.selectFile(Text(Edit(editId)));
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+    if (dlg.exec() != QDialog::Accepted || dlg.ExactFiles().isEmpty())
         return;
-    const QFileInfo chosen(dlg.selectedFiles().first());
+    const QFileInfo chosen(dlg.ExactFiles().first()); // its names, from the text alone
     bool changed = false;
     if (chosen.fileName().compare(Text(Edit(editId)), Qt::CaseInsensitive) != 0) {
         Edit(editId)->setText(chosen.fileName());

@@ -8,6 +8,8 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include "platform/ui/LocalPath.h"
+#include "platform/ui/FileDialogs.h"
 #include <QLineEdit>
 
 using namespace projtext;
@@ -119,15 +121,14 @@ bool CProjectSettingsPage::BrowseFolder(const std::u16string& start, QString& ch
 {
     QString from = ProjectDir();
     if (const auto native = sys::WinPath::ToNative(start); native && !start.empty() && sys::IsDirectory(*native))
-        from = QString::fromStdString(*native);
-    QFileDialog dlg(this);
-    dlg.setOption(QFileDialog::DontUseNativeDialog);
+        from = ui::LocalPathOfNative(*native);
+    ui::ExactFileDialog dlg(this);
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly);
     dlg.setDirectory(from);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+    if (dlg.exec() != QDialog::Accepted || dlg.ExactFiles().isEmpty())
         return false;
-    chosen = dlg.selectedFiles().first();
+    chosen = dlg.ExactFiles().first();
     if (!chosen.endsWith(QLatin1Char('/')))
         chosen += QLatin1Char('/');
     return true;

@@ -12,6 +12,7 @@
 #include "res/StringTable.h"
 
 #include <QDir>
+#include "platform/ui/LocalPath.h"
 #include <QIODevice>
 
 #include <algorithm>
@@ -229,7 +230,7 @@ bool CStrandworkDoc::OnOpenDocument(const QString& path, bool forCopying)
             m_isOpenProject = false;
         return false;
     }
-    QDir::setCurrent(GetProjectDir());
+    ui::SetCurrentLocalFolder(GetProjectDir());
     if (forCopying)
         return true;
     if (ProjectHost* host = GetProjectHost()) {
@@ -367,6 +368,6 @@ bool CStrandworkDoc::CopyOpenTemplateFiles(const QString& templatePath, const QS
 {
     if (!m_logic->CopyFilesTo(FolderOf(U16(templatePath)), U16(destFolder)))
         return false;
-    QDir::setCurrent(destFolder);
+    ui::SetCurrentLocalFolder(destFolder);
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include "platform/ui/LocalPath.h"
 #include <QFileDialog>
 
 #include <dirent.h>
@@ -77,14 +78,13 @@ bool CStrandworkDoc::OnNewDocument()
         return false;
     QString knf;
     if (choice.Kind == 1) {
-        QFileDialog files(MainWindow(), QString(), folder,
-                          ui::ConvertFileFilter(LoadResString(IDS_PRJ_KNF_FILTER)));
-        files.setOption(QFileDialog::DontUseNativeDialog);
+        ui::ExactFileDialog files(MainWindow(), QString(), folder,
+                                  ui::ConvertFileFilter(LoadResString(IDS_PRJ_KNF_FILTER)));
         files.setFileMode(QFileDialog::ExistingFile);
         files.setAcceptMode(QFileDialog::AcceptOpen);
-        if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        if (files.exec() != QDialog::Accepted || files.ExactFiles().isEmpty())
             return false;
-        knf = files.selectedFiles().first();
+        knf = files.ExactFiles().first();
     }
     // For every kind, also a template, whose open below would otherwise
     // ask only after the folder was made.
@@ -119,7 +119,7 @@ bool CStrandworkDoc::OnNewDocument()
     SetPathName(path, true); // now on the recent list
     m_opened = true;
     BroadcastUpdate(nullptr, HINT_ALL);
-    QDir::setCurrent(GetProjectDir());
+    ui::SetCurrentLocalFolder(GetProjectDir());
     EditProjectSettings(MainWindow());
     return true;
 }

@@ -4,7 +4,7 @@
 #include "projectui/DocCommon.h"
 #include "projectui/QtText.h"
 
-#include <QDir>
+#include "platform/ui/LocalPath.h"
 
 std::u16string CStrandworkDoc::DocumentSite::PathName()
 {
@@ -34,7 +34,7 @@ QString KeptNote(std::u16string_view keptAs)
     if (keptAs.empty())
         return {};
     return QLatin1Char('\n') +
-           FormatResString(core::IDS_PRJ_WORKSPACE_KEPT, QDir::toNativeSeparators(projtext::Q(keptAs)));
+           FormatResString(core::IDS_PRJ_WORKSPACE_KEPT, ui::ShownLocalPath(projtext::Q(keptAs)));
 }
 } // namespace
 
@@ -66,7 +66,7 @@ void CStrandworkDoc::DocumentSite::ReportFormatFault(std::u16string_view path, u
                                    : LoadResString(core::IDS_PRJ_CUT_SHORT);
     projtext::Ask(ui::Document::SaveLoadExceptionText(file, ui::FileError::badFormat, false, textId) +
                       QLatin1Char('\n') +
-                      ui::FrameworkText(ui::IDS_FILE_CAUSE).arg(QDir::toNativeSeparators(file), wrong) +
+                      ui::FrameworkText(ui::IDS_FILE_CAUSE).arg(ui::ShownLocalPath(file), wrong) +
                       KeptNote(keptAs),
                   {}, core::ASK_ICONEXCLAMATION, core::AskOwner::None);
 }

@@ -7,6 +7,7 @@
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 #include "res/text/StringIds.h"
 #include "res/text/TextTable.h"
@@ -490,6 +491,12 @@ bool ProjectDocument::AddFile(const std::u16string& path, ListKind kind, bool cr
     // path when no relative path can be formed.
     const std::u16string rel = ProjectRelativePath(ProjectFolder(), *full);
     const std::u16string name = rel.substr(sys::WinPath::FindFileName(rel));
+    // The project file holds names in code page 1250: a name with a byte
+    // that is no UTF-8 would be stored as another name.
+    if (sys::HasNativeByteEscape(rel)) {
+        Ask(res::FormatText(IDS_PRJ_NAME_NOT_STORABLE, sys::ShownNativeText(*full)), {}, ASK_OK | ASK_ICONERROR);
+        return false;
+    }
 
     auto duplicate = [&](const auto& list) {
         for (const auto& e : list)

@@ -67,6 +67,7 @@ constexpr unsigned IDS_PRJ_KNF_SOURCE_FAILED = 4395;
 constexpr unsigned IDS_PRJ_WORKSPACE_SAVE_FAILED = 4444;
 constexpr unsigned IDS_PRJ_WORKSPACE_LOAD_FAILED = 4445;
 constexpr unsigned IDS_PRJ_CHARS_REPLACED = 4460;
+constexpr unsigned IDS_PRJ_NAME_NOT_STORABLE = 4941;
 constexpr unsigned IDS_PRJ_BAD_LINE = 4861;  // "řádek %d nemá očekávaný tvar"
 constexpr unsigned IDS_PRJ_CUT_SHORT = 4862; // "soubor končí dříve, než má"
 // Below the error of a workspace file that could not be read whole: where

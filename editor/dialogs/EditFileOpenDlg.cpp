@@ -7,6 +7,7 @@
 #include "platform/sys/Utf8Stream.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/FileDialogs.h"
+#include "platform/ui/LocalPath.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
@@ -81,9 +82,9 @@ std::u16string DecodeUtf8Head(const std::vector<uint8_t>& head)
     sys::Utf8StreamDecoder decoder;
     std::u16string s(sys::Utf8StreamDecoder::Room(head.size() - skip), u'\0');
     s.resize(decoder.Decode(head.data() + skip, head.size() - skip, IsWholeFile(head), s.data()));
-    for (char16_t& c : s)
-        if (sys::IsUtf8ByteEscape(c))
-            c = u'\uFFFD';
+    for (size_t i = 0; i < s.size(); ++i)
+        if (sys::IsUtf8ByteEscapeAt(s, i))
+            s[i] = u'\uFFFD';
     return s;
 }
 } // namespace
@@ -179,9 +180,8 @@ void CPicturePreview::paintEvent(QPaintEvent*)
 
 CEditFileOpenDlg::CEditFileOpenDlg(bool open, const QString& defaultExt, const QString& fileName,
                                    uint32_t flags, const QString& pipeFilter, QWidget* parent)
-    : QFileDialog(parent)
+    : ui::ExactFileDialog(parent)
 {
-    setOption(QFileDialog::DontUseNativeDialog, true);
     ui::ShowInInterfaceLocale(*this);
     setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     if (open)
@@ -315,7 +315,7 @@ int CEditFileOpenDlg::DoModal()
 
 QStringList CEditFileOpenDlg::GetSelectedPaths() const
 {
-    return selectedFiles();
+    return ExactFiles();
 }
 
 bool CEditFileOpenDlg::GetReadOnly() const
@@ -349,9 +349,14 @@ void CEditFileOpenDlg::RefreshPreview()
 
 void CEditFileOpenDlg::OnCurrentChanged(const QString& path)
 {
-    m_current = path;
-    if (m_previewOn)
-        Preview(path);
+    // The list gives the name as Qt decodes it: the preview shows the
+    // entry it stands for, and nothing when it stands for several.
+    QString exact;
+    m_current = ui::ExactChosenPath(path, exact) ? exact : QString();
+    if (m_current.isEmpty())
+        ClearPreview();
+    else if (m_previewOn)
+        Preview(m_current);
 }
 
 void CEditFileOpenDlg::ClearPreview()
@@ -400,8 +405,7 @@ void CEditFileOpenDlg::Preview(const QString& path)
 
 bool BrowseForFolder(QString& result, const QString& initialFolder, const QString& title, QWidget* owner)
 {
-    QFileDialog dialog(owner);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    ui::ExactFileDialog dialog(owner);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     ui::ShowInInterfaceLocale(dialog);
     dialog.setFileMode(QFileDialog::Directory);
@@ -418,7 +422,7 @@ bool BrowseForFolder(QString& result, const QString& initialFolder, const QStrin
     QObject::connect(&dialog, &QFileDialog::directoryEntered, status,
                      [status](const QString& path) { status->setText(edt::FolderStatusText(path)); });
     if (dialog.exec() == QDialog::Accepted) {
-        const QStringList chosen = dialog.selectedFiles();
+        const QStringList chosen = dialog.ExactFiles();
         if (!chosen.isEmpty() && !chosen.front().isEmpty()) {
             result = chosen.front();
             return true;

@@ -5,6 +5,8 @@
 
 #include "editor/print/EdtDib.h"
 
+#include "platform/ui/FileDialogs.h"
+
 #include <QFileDialog>
 #include <QPointer>
 #include <QWidget>
@@ -62,7 +64,7 @@ private:
     CDib m_dib;
 };
 
-class CEditFileOpenDlg : public QFileDialog
+class CEditFileOpenDlg : public ui::ExactFileDialog
 {
     Q_OBJECT
 public:
@@ -74,6 +76,7 @@ public:
 
     void SetInitialFolder(const QString& folder);
     int DoModal();  // ui::IDOK or ui::IDCANCEL
+    // The paths chosen, each the entry's own name (ui::ExactFileDialog).
     QStringList GetSelectedPaths() const;
     bool GetReadOnly() const;
     // -1 none, else an index of GetEncodingNames(): 0..12 a code page, 13

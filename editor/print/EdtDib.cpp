@@ -3,7 +3,7 @@
 #include "platform/ui/Document.h"
 
 #include <QBuffer>
-#include <QFile>
+#include "platform/ui/LocalPath.h"
 #include <QImageReader>
 #include <QPainter>
 
@@ -45,11 +45,11 @@ uint64_t RowBytes(uint64_t bpp, uint64_t width)
 bool edt::ReadRegularFile(const QString& path, size_t maxBytes, std::vector<uint8_t>& data)
 {
     data.clear();
-    const QByteArray native = QFile::encodeName(path);
+    const std::optional<std::string> native = ui::NativeOfLocalPath(path);
     struct stat st {};
-    if (native.isEmpty() || ::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!native || native->empty() || ::stat(native->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(native->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

@@ -1,5 +1,6 @@
 #include "platform/sys/NativeText.h"
 
+#include "platform/sys/HexDigit.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/Utf8Stream.h"
 
@@ -42,8 +43,8 @@ std::string NativeOf(std::u16string_view text)
 
 bool HasNativeByteEscape(std::u16string_view text)
 {
-    for (char16_t c : text)
-        if (IsUtf8ByteEscape(c))
+    for (size_t i = 0; i < text.size(); ++i)
+        if (IsUtf8ByteEscapeAt(text, i))
             return true;
     return false;
 }
@@ -55,8 +56,9 @@ std::u16string ShownNativeText(std::u16string_view text)
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
     std::u16string out;
     out.reserve(text.size() + 16);
-    for (char16_t c : text) {
-        if (IsUtf8ByteEscape(c)) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (IsUtf8ByteEscapeAt(text, i)) {
             const unsigned b = unsigned(c - kUtf8ByteEscape);
             out += u"\\x";
             out += kHex[b >> 4];
@@ -64,6 +66,24 @@ std::u16string ShownNativeText(std::u16string_view text)
         } else {
             out += c;
         }
+    }
+    return out;
+}
+
+std::u16string UnmarkedNativeText(std::u16string_view shown)
+{
+    std::u16string out;
+    out.reserve(shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == u'\\' && i + 3 < shown.size() && shown[i + 1] == u'x') {
+            const int hi = HexDigitValue(shown[i + 2]), lo = HexDigitValue(shown[i + 3]);
+            if (hi >= 8 && lo >= 0) {
+                out += char16_t(kUtf8ByteEscape + (hi << 4 | lo));
+                i += 3;
+                continue;
+            }
+        }
+        out += shown[i];
     }
     return out;
 }

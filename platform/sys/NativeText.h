@@ -29,5 +29,9 @@ bool HasNativeByteEscape(std::u16string_view text);
 // The text as it is shown: each escaped byte marked as "\xE9" (two
 // upper-case hex digits); everything else as it is.
 std::u16string ShownNativeText(std::u16string_view text);
+// The text that a shown text stands for: each "\xHH" of a byte 80-FF (hex
+// digits of either case) is that byte's escape again.  (Whether the text
+// names what was meant is for the caller to check: "\xE9" may be typed.)
+std::u16string UnmarkedNativeText(std::u16string_view shown);
 
 } // namespace sys

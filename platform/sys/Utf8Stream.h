@@ -19,6 +19,12 @@ constexpr bool IsUtf8ByteEscape(char16_t c)
 {
     return c >= 0xDC80 && c <= 0xDCFF;
 }
+// Whether the unit at i of text is a byte's escape: such a unit that is
+// not the second half of a surrogate pair (U+1F480 is D83D DC80).
+constexpr bool IsUtf8ByteEscapeAt(std::u16string_view text, size_t i)
+{
+    return IsUtf8ByteEscape(text[i]) && !(i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF);
+}
 
 // Whether the bytes fed so far are valid UTF-8.
 class Utf8Check

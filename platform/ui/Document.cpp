@@ -2,6 +2,7 @@
 #include "platform/ui/Accel.h"
 #include "platform/ui/App.h"
 #include "platform/ui/FileDialogs.h"
+#include "platform/ui/LocalPath.h"
 #include "platform/ui/Menu.h"
 
 #include "platform/ui/Menu.h"
@@ -42,7 +43,7 @@ QString CleanPath(const QString& path)
     QString p = path.trimmed();
     if (p.size() >= 2 && p.startsWith(QLatin1Char('"')) && p.endsWith(QLatin1Char('"')))
         p = p.mid(1, p.size() - 2);
-    return p.isEmpty() ? p : QDir::cleanPath(QFileInfo(p).absoluteFilePath());
+    return AbsoluteLocalPath(p);
 }
 
 // Two full paths name the same file when they are equal, or when both exist
@@ -52,8 +53,9 @@ bool SameFile(const QString& a, const QString& b)
     if (a == b)
         return true;
     struct stat sa{}, sb{};
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
-           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    const std::optional<std::string> na = NativeOfLocalPath(a), nb = NativeOfLocalPath(b);
+    return na && nb && ::stat(na->c_str(), &sa) == 0 && ::stat(nb->c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 } // namespace
 
@@ -64,7 +66,7 @@ QString FileCauseLine(const QString& path, uint32_t cause)
     if (cause == 0)
         return {};
     return FrameworkText(IDS_FILE_CAUSE)
-        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(sys::ErrorText(cause)));
+        .arg(ShownLocalPath(path), QString::fromLocal8Bit(sys::ErrorText(cause)));
 }
 
 QString WithFileCause(const QString& text, const QString& path, uint32_t cause)
@@ -118,7 +120,8 @@ Document::~Document()
 void Document::SetPathName(const QString& path, bool addToRecent)
 {
     m_path = CleanPath(path);
-    SetTitle(QFileInfo(m_path).fileName());
+    // A byte that is no UTF-8 shows as "\xE9", as in the file manager.
+    SetTitle(ShownLocalPath(LocalFileName(m_path)));
     if (addToRecent && DocManager::Current())
         DocManager::Current()->AddToRecentFileList(m_path);
 }
@@ -209,7 +212,7 @@ bool Document::OnNewDocument()
 bool Document::OnOpenDocument(const QString& path)
 {
     QFile file;
-    if (!QFile::exists(path)) {
+    if (!LocalPathExists(path)) {
         ReportSaveLoadException(path, FileError::notFound, false, IDS_FAILED_TO_OPEN);
         return false;
     }
@@ -343,13 +346,11 @@ bool Document::DoFileSave()
     m_saveCannotGoElsewhere = false;
     if (m_path.isEmpty())
         return SaveElsewhere();
-    if (QFileInfo::exists(m_path) && !QFileInfo(m_path).isWritable()) {
+    if (const std::optional<std::string> native = sys::WinPath::ToNative(m_path.toStdU16String());
+        native && sys::FileExists(*native) && ::access(native->c_str(), W_OK) != 0) {
         // Why the save cannot go where the file is (a read-only file or
         // file system), before the question for another name.
-        int cause = EACCES;
-        if (std::optional<std::string> native = sys::WinPath::ToNative(m_path.toStdU16String());
-            native && ::access(native->c_str(), W_OK) != 0)
-            cause = errno;
+        const int cause = errno;
         ReportSaveLoadException(m_path, FileError::generic, true, IDS_FAILED_TO_SAVE, uint32_t(cause));
         return SaveElsewhere();
     }
@@ -397,13 +398,14 @@ QString Document::DoPromptFileName(const QString& suggested)
     if (Unattended())
         return {};
     QString filter = m_template ? m_template->FileFilter() : QString();
-    QFileDialog dialog(nullptr, {}, suggested, filter);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ExactFileDialog dialog(nullptr, {}, suggested, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     ShowInInterfaceLocale(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    // The entry the chosen name stands for (the list shows names as Qt
+    // decodes them).
+    if (dialog.exec() != QDialog::Accepted || dialog.ExactFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().first();
+    return dialog.ExactFiles().first();
 }
 
 void Document::ReportSaveLoadException(const QString& path, FileError error, bool saving, uint32_t defaultId,
@@ -417,7 +419,7 @@ QString Document::SaveLoadExceptionText(const QString& path, FileError error, bo
 {
     QString text;
     switch (error) {
-    case FileError::notFound: text = FrameworkText(IDS_FILE_NOT_FOUND).arg(QDir::toNativeSeparators(path)); break;
+    case FileError::notFound: text = FrameworkText(IDS_FILE_NOT_FOUND).arg(ShownLocalPath(path)); break;
     case FileError::badFormat: text = FrameworkText(IDS_UNEXPECTED_FORMAT); break;
     default:
         text = FrameworkText(defaultId ? defaultId : (saving ? IDS_FAILED_TO_SAVE : IDS_FAILED_TO_OPEN));

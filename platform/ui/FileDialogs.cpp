@@ -1,15 +1,26 @@
 #include "platform/ui/FileDialogs.h"
+#include "platform/ui/LocalPath.h"
 
+#include "platform/sys/LocalFiles.h"
+#include "platform/sys/NativeText.h"
+#include "platform/ui/Document.h"
+#include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
+#include <QLabel>
+#include <QHash>
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace ui {
 
@@ -58,9 +69,26 @@ class InterfaceLocaleFileList : public QIdentityProxyModel
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
 
+    void setSourceModel(QAbstractItemModel* model) override
+    {
+        QIdentityProxyModel::setSourceModel(model);
+        m_shownNames.clear();
+        if (!model)
+            return;
+        // What the names stand for may change with every change of the list.
+        auto forget = [this] { m_shownNames.clear(); };
+        connect(model, &QAbstractItemModel::rowsInserted, this, forget);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, forget);
+        connect(model, &QAbstractItemModel::dataChanged, this, forget);
+        connect(model, &QAbstractItemModel::layoutChanged, this, forget);
+        connect(model, &QAbstractItemModel::modelReset, this, forget);
+    }
+
     QVariant data(const QModelIndex& index, int role) const override
     {
         auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (role == Qt::ToolTipRole && files && index.column() == 0)
+            return SeveralNames(files, mapToSource(index));
         if (role != Qt::DisplayRole || !files || index.column() == 0)
             return QIdentityProxyModel::data(index, role);
         const QModelIndex source = mapToSource(index);
@@ -84,6 +112,29 @@ public:
         }
         return QIdentityProxyModel::data(index, role);
     }
+
+private:
+    // Qt lists a name whose bytes are no UTF-8 only where its look-alike
+    // is ("caf\xE9.txt" beside "caf\xEF\xBF\xBD.txt"), as one row: its tip
+    // names every entry the row stands for.
+    QVariant SeveralNames(QFileSystemModel* files, const QModelIndex& source) const
+    {
+        const QVariant name = files->data(source, Qt::DisplayRole);
+        if (!name.toString().contains(QChar(0xFFFD)))
+            return QIdentityProxyModel::data(mapFromSource(source), Qt::ToolTipRole);
+        const QString path = files->filePath(source);
+        // Looked at again after a while: another entry of that name may
+        // have come or gone without the list noticing a change.
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (const auto it = m_shownNames.constFind(path); it != m_shownNames.cend() && now - it->second < 1000)
+            return it->first;
+        const QString shown = ChosenPathCandidates(path).join(QLatin1Char('\n'));
+        m_shownNames.insert(path, {shown, now});
+        return shown;
+    }
+
+    // The shown name of a path and when it was made.
+    mutable QHash<QString, std::pair<QString, qint64>> m_shownNames;
 };
 
 // A wildcard pattern that matches without regard to case.
@@ -108,11 +159,97 @@ void ShowInInterfaceLocale(QFileDialog& dialog)
     dialog.setProxyModel(new InterfaceLocaleFileList(&dialog));
 }
 
+ExactFileDialog::ExactFileDialog(QWidget* parent, const QString& caption, const QString& directory,
+                                 const QString& filter)
+    : QFileDialog(parent, caption, directory, filter)
+{
+    setOption(QFileDialog::DontUseNativeDialog);
+    // Qt's list leaves out a name whose bytes are no UTF-8 (or merges it
+    // with its look-alike): a line below the list names them, as they are
+    // shown and may be typed.
+    m_undecodable = new QLabel(this);
+    m_undecodable->setObjectName(QStringLiteral("undecodableNames"));
+    m_undecodable->setWordWrap(true);
+    m_undecodable->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_undecodable->hide();
+    if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+        grid->addWidget(m_undecodable, grid->rowCount(), 0, 1, grid->columnCount());
+    if (auto* files = findChild<QFileSystemModel*>()) {
+        connect(files, &QFileSystemModel::rootPathChanged, this, [this] { ShowUndecodableNames(); });
+        connect(files, &QFileSystemModel::directoryLoaded, this, [this] { ShowUndecodableNames(); });
+    }
+    connect(this, &QFileDialog::directoryEntered, this, [this] { ShowUndecodableNames(); });
+    ShowUndecodableNames();
+}
+
+void ExactFileDialog::ShowUndecodableNames()
+{
+    QStringList names;
+    QString folder;
+    std::vector<sys::LocalEntry> entries;
+    const std::optional<std::string> native =
+        ExactChosenPath(directory().absolutePath(), folder) ? NativeOfLocalPath(folder) : std::nullopt;
+    if (native && sys::ListLocalFolder(*native, entries))
+        for (const sys::LocalEntry& e : entries)
+            if (const std::u16string text = sys::NativeToText(e.name); sys::HasNativeByteEscape(text))
+                names << QString::fromStdU16String(sys::ShownNativeText(text));
+    names.sort();
+    m_undecodable->setText(names.isEmpty() ? QString() : FormatResString(IDS_UNDECODABLE_NAMES, names.join(QStringLiteral(", "))));
+    m_undecodable->setVisible(!names.isEmpty());
+}
+
+void ExactFileDialog::accept()
+{
+    m_exact.clear();
+    const QStringList chosen = selectedFiles();
+    // A name Qt could not decode, and a name typed as the program shows it
+    // ("caf\xE9.txt") that is no entry itself but names one that way.
+    bool undecoded = false, marked = false;
+    QStringList typed = chosen;
+    for (QString& c : typed) {
+        undecoded = undecoded || c.contains(QChar(0xFFFD));
+        if (c.contains(QLatin1String("\\x")) && !LocalPathExists(c)) {
+            const QString unmarked = QString::fromStdU16String(sys::UnmarkedNativeText(c.toStdU16String()));
+            if (unmarked != c && LocalPathExists(unmarked)) {
+                c = unmarked;
+                marked = true;
+            }
+        }
+    }
+    if (!undecoded && !marked) {
+        // Qt's own checks (a folder typed is entered, a missing file told).
+        setResult(QDialog::Rejected);
+        QFileDialog::accept();
+        if (result() == QDialog::Accepted)
+            m_exact = chosen;
+        return;
+    }
+    QStringList exact = typed;
+    if (undecoded && !ExactChosenPaths(exact, this))
+        return; // said why; the dialog stays open for another choice
+    for (const QString& path : exact) {
+        const bool there = fileMode() == QFileDialog::Directory ? IsLocalFolder(path) : IsLocalFile(path);
+        const bool mustExist = fileMode() == QFileDialog::ExistingFile ||
+                               fileMode() == QFileDialog::ExistingFiles || fileMode() == QFileDialog::Directory;
+        if (!there && (mustExist || !IsLocalFolder(path.left(std::max<qsizetype>(path.lastIndexOf(QLatin1Char('/')), 1))))) {
+            Prompt(FrameworkText(IDS_FILE_NOT_FOUND).arg(ShownLocalPath(path)), windowTitle(), MB_OK | MB_ICONWARNING,
+                   this);
+            return;
+        }
+        if (there && acceptMode() == QFileDialog::AcceptSave && fileMode() != QFileDialog::Directory &&
+            !testOption(QFileDialog::DontConfirmOverwrite) &&
+            Prompt(FormatResString(IDS_REPLACE_EXISTING, ShownLocalPath(path)), windowTitle(),
+                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, this) != IDYES)
+            return;
+    }
+    m_exact = exact;
+    QDialog::accept();
+}
+
 bool PromptFileName(QWidget* owner, QString& path, const QString& start, const QStringList& filters,
                     const QString& pattern, bool mustExist)
 {
-    QFileDialog dlg(owner, LoadResString(IDS_OPEN_TITLE));
-    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    ExactFileDialog dlg(owner, LoadResString(IDS_OPEN_TITLE));
     ShowInInterfaceLocale(dlg);
     // The dialog shows each text as given; the brackets added below carry
     // the patterns it filters with.
@@ -146,13 +283,14 @@ bool PromptFileName(QWidget* owner, QString& path, const QString& start, const Q
     }
     if (dlg.exec() != QDialog::Accepted)
         return false;
-    const QStringList chosen = dlg.selectedFiles();
+    const QStringList chosen = dlg.ExactFiles();
     if (chosen.isEmpty())
         return false;
-    const QFileInfo result(chosen.first());
-    if (!result.absoluteDir().exists() || (mustExist && !result.isFile()))
+    const QString result = AbsoluteLocalPath(chosen.first());
+    if (!IsLocalFolder(result.left(std::max<qsizetype>(result.lastIndexOf(QLatin1Char('/')), 1))) ||
+        (mustExist && !IsLocalFile(result)))
         return false;
-    path = result.absoluteFilePath();
+    path = result;
     return true;
 }
 

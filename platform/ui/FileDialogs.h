@@ -24,10 +24,40 @@ QString ConvertFileFilter(const QString& pipeFilter);
 
 } // namespace ui
 
-class QFileDialog;
+#include <QFileDialog>
+
+class QLabel;
 class QWidget;
 
 namespace ui {
+
+// A non-native file dialog whose choice is the entry the chosen name
+// stands for.  Qt lists names as it decodes them, so "caf\xE9.txt" shows as
+// "caf\uFFFD.txt", and its own checks look for the UTF-8 of that text (a
+// look-alike, or nothing).  A name that holds U+FFFD is taken here:
+// ExactChosenPath (LocalPath.h) finds the entry by its bytes, a name that
+// stands for several entries is refused with a message naming them and
+// the dialog stays open, an existing file is offered for replacing before
+// a save; every other name goes through Qt's own checks.  The names that
+// no UTF-8 gives show marked ("caf\xE9.txt"), as in the file manager.
+class ExactFileDialog : public QFileDialog
+{
+public:
+    explicit ExactFileDialog(QWidget* parent = nullptr, const QString& caption = {}, const QString& directory = {},
+                             const QString& filter = {});
+    // The chosen paths, each the entry's own name (after an accepted exec).
+    QStringList ExactFiles() const { return m_exact; }
+    void accept() override;
+    // The line naming the current folder's entries whose names are no
+    // UTF-8 (hidden when there are none).
+    QLabel* UndecodableNames() const { return m_undecodable; }
+
+private:
+    void ShowUndecodableNames();
+
+    QStringList m_exact;
+    QLabel* m_undecodable = nullptr;
+};
 
 // String-table ids of the file prompt.
 constexpr unsigned IDS_OPEN_TITLE = 61440;     // "Otevřít"
@@ -46,6 +76,10 @@ bool PromptFileName(QWidget* owner, QString& path, const QString& start, const Q
 
 // The type of a folder in a file list: "složka".
 constexpr unsigned IDS_FOLDER_TYPE = 4745;
+// "Soubor %s již existuje. Chcete ho nahradit?"
+constexpr unsigned IDS_REPLACE_EXISTING = 4943;
+// The line of the names that are no UTF-8.
+constexpr unsigned IDS_UNDECODABLE_NAMES = 4944;
 
 // Makes a non-native file dialog's list speak the interface language
 // whatever the environment's locale is: sizes and dates in the default

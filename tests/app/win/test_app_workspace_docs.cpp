@@ -9,6 +9,7 @@
 #include "core/projfile/Workspace.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
+#include "platform/ui/LocalPath.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/Splitter.h"
 #include "plcviews/HexEditView.h"
@@ -249,4 +250,39 @@ TEST(AppWorkspaceDocs, ADocumentThatCannotBeOpenedIsReportedAndKeepsItsEntry)
               std::string::npos)
         << kxw;
     EXPECT_EQ(kxw.find("chybi.txt"), std::string::npos) << kxw;
+}
+
+// The workspace file holds names in code page 1250: a document whose name
+// has a byte that is no UTF-8 is left out, with a warning that names it,
+// instead of coming back as "caf?.txt" or a look-alike.
+TEST(AppWorkspaceDocs, ADocumentWhoseNameIsNoUtf8IsLeftOutAndNamed)
+{
+    Started s;
+    ASSERT_TRUE(s.Start());
+    s.dir.Write("caf\xE9.txt", "latin1\r\n");
+    s.dir.Write("caf?.txt", "question mark\r\n");
+    PromptScript prompts({ui::IDOK});
+    ui::Document* latin1 = s.app->OpenDocumentFile(ui::LocalPathOfNative(s.dir / "caf\xE9.txt"));
+    ASSERT_NE(latin1, nullptr);
+    CStrandworkDoc* doc = s.app->GetProjectDoc();
+    ASSERT_TRUE(doc->OnSaveDocument(doc->GetPathName()));
+    const std::string kxw = s.dir.Read("Lis.kxw");
+    EXPECT_EQ(kxw.find("caf"), std::string::npos) << kxw;
+    ASSERT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_NE(prompts.Texts()[0].indexOf(QStringLiteral("caf\\xE9.txt")), -1) << prompts.Texts()[0].toStdString();
+    // Told once in a run.
+    ASSERT_TRUE(doc->OnSaveDocument(doc->GetPathName()));
+    EXPECT_EQ(prompts.Texts().size(), 1u);
+
+    // What counts is the name as the file stores it: relative to a project
+    // folder whose own name is no UTF-8, a plain name is kept.
+    s.dir.Write("d\xE9/notes.txt", "n\r\n");
+    ASSERT_NE(s.app->OpenDocumentFile(ui::LocalPathOfNative(s.dir / "d\xE9/notes.txt")), nullptr);
+    const core::WorkspaceDocuments got =
+        s.app->GetWorkspaceDocumentsPort()->Collect(ui::LocalPathOfNative(s.dir / "d\xE9"));
+    bool listed = false;
+    for (const core::WorkspaceDocument& d : got.lists[core::WorkspaceDocuments::Text])
+        listed = listed || QString::fromStdU16String(d.path).endsWith(QStringLiteral("/notes.txt"));
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(prompts.Texts().size(), 1u);
 }

@@ -2,6 +2,7 @@
 // with its workspace file, adding files, and the files it refuses.
 #include "core/project/ProjectDocument.h"
 #include "platform/sys/FileIO.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 #include "res/text/TextTable.h"
 #include "tests/support/platform/TempDir.h"
@@ -439,4 +440,22 @@ TEST_F(ProjectDocumentLogic, AWorkspaceFileThatCannotBeReadIsKeptUnderASecondNam
     loaded.SaveWorkspace(s.path);
     ASSERT_EQ(::chmod((dir / "Lis.kxw.unreadable").c_str(), 0600), 0);
     EXPECT_EQ(dir.Read("Lis.kxw.unreadable"), good);
+// A name with a byte that is no UTF-8 has no form in the project file's
+// code page: adding it is refused with a message naming it, and nothing
+// is made or listed (it would be stored, and built, as another name).
+TEST_F(ProjectDocumentLogic, ANameThatIsNoUtf8IsNotAddedToTheProject)
+{
+    dir.Write("caf\xE9.plc", "x");
+    dir.Write("caf\xEF\xBF\xBD.plc", "look-alike");
+    site.asked.clear();
+    const std::u16string latin1 = folder + sys::NativeToText("caf\xE9.plc");
+    EXPECT_FALSE(doc.AddFile(latin1, core::ProjectDocument::ListKind::Source, false));
+    ASSERT_EQ(site.asked.size(), 1u);
+    EXPECT_NE(site.asked[0].find(u"caf\\xE9.plc"), std::u16string::npos);
+    EXPECT_FALSE(doc.AddFile(folder + sys::NativeToText("new\xE9.plc"), core::ProjectDocument::ListKind::Header, true));
+    EXPECT_FALSE(sys::FileExists(dir / "new\xE9.plc"));
+    EXPECT_TRUE(doc.Data().SourceFiles.empty());
+    EXPECT_TRUE(doc.Data().HeaderFiles.empty());
+    // Its look-alike, a valid UTF-8 name, is added as itself.
+    EXPECT_TRUE(doc.AddFile(folder + u"caf\uFFFD.plc", core::ProjectDocument::ListKind::Support, false));
 }

@@ -61,6 +61,10 @@ TEST(FileOpenPreview, PureRules)
     // Code page 1250 and CR only.
     EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("a\rb\rc\xE8"))), QStringLiteral("a\nb\ncč"));
     EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("a\n\r\nb"))), QStringLiteral("a\n\nb"));
+    // UTF-8 with characters beyond U+FFFF (U+1F480 ends in DC80) and a
+    // byte that is no UTF-8.
+    EXPECT_EQ(edt::PreviewTextOf(Vec(QByteArray("\xF0\x9F\x92\x80 \xC5\xA1\xF0\x9F\x98\x80\n\xFF")), edt::PreviewCharset::Utf8),
+              QString::fromUtf8("💀 š😀\n\xEF\xBF\xBD"));
 
     EXPECT_TRUE(edt::IsPicturePath("/x/Obr.BMP"));
     EXPECT_TRUE(edt::IsPicturePath("a.b.dib"));
@@ -308,4 +312,57 @@ TEST(FileOpenPreview, APreviewNeverMovesTheListAndTheColumnsShowWhole)
     for (int column = 0; column < tree->header()->count(); ++column)
         EXPECT_GE(tree->header()->sectionSize(column), view->sizeHintForColumn(column)) << "column " << column;
     dlg.reject();
+}
+
+// Qt's list leaves out a name that is no UTF-8: the line below the list
+// names it; beside its look-alike Qt shows one row, which previews
+// neither file and whose tip names both.  A name beyond U+FFFF is listed
+// and previewed as itself.
+TEST(FileOpenPreview, NamesThatAreNoUtf8AreNamedAndNeverPreviewAnotherFile)
+{
+    QTemporaryDir dir;
+    const std::string folder = QFile::encodeName(dir.path()).toStdString();
+    auto write = [&](const std::string& name, const std::string& bytes) {
+        FILE* f = std::fopen((folder + "/" + name).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    };
+    write("caf\xE9.txt", "latin1");
+    write("\xF0\x9F\x92\x80.txt", "skull \xF0\x9F\x92\x80");
+    CEditFileOpenDlg dlg(true, {}, {}, ui::OFN_FILEMUSTEXIST, "Vše|*.*|", nullptr);
+    dlg.SetInitialFolder(dir.path());
+    dlg.resize(900, 500);
+    dlg.show();
+    auto* list = FindChild<QListView>(&dlg, "listView");
+    ASSERT_NE(list, nullptr);
+    auto rows = [&] {
+        QStringList names;
+        for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
+            names << list->model()->index(r, 0, list->rootIndex()).data().toString();
+        names.sort();
+        return names;
+    };
+    auto row = [&](const QString& name) {
+        for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
+            if (list->model()->index(r, 0, list->rootIndex()).data().toString() == name)
+                return list->model()->index(r, 0, list->rootIndex());
+        return QModelIndex();
+    };
+    WaitFor([&] { return rows().size() == 1; }, 3000, "the folder's files");
+    EXPECT_EQ(rows(), QStringList{QString::fromUtf8("💀.txt")});
+    EXPECT_TRUE(dlg.UndecodableNames()->isVisible());
+    EXPECT_NE(dlg.UndecodableNames()->text().indexOf(QStringLiteral("caf\\xE9.txt")), -1);
+    list->setCurrentIndex(row(QString::fromUtf8("💀.txt")));
+    WaitFor([&] { return dlg.TextPreview()->text().startsWith(QStringLiteral("skull")); }, 3000, "text preview");
+    EXPECT_EQ(dlg.TextPreview()->text(), QString::fromUtf8("skull 💀"));
+
+    // The look-alike beside it: one row, its tip names both, no preview.
+    write("caf\xEF\xBF\xBD.txt", "look-alike");
+    const QString merged = QString::fromUtf8("caf\uFFFD.txt");
+    WaitFor([&] { return rows().contains(merged); }, 5000, "the look-alike's row");
+    EXPECT_EQ(row(merged).data(Qt::ToolTipRole).toString(), QString::fromUtf8("caf\\xE9.txt\ncaf\uFFFD.txt"));
+    list->setCurrentIndex(row(merged));
+    PumpEvents();
+    EXPECT_TRUE(dlg.TextPreview()->text().isEmpty()) << dlg.TextPreview()->text().toStdString();
 }

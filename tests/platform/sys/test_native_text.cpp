@@ -63,3 +63,40 @@ TEST(NativeText, ShownTextMarksTheBytes)
     EXPECT_FALSE(HasNativeByteEscape(u"caf\uFFFD.txt😀"));
     EXPECT_TRUE(HasNativeByteEscape(NativeToText("\xC3")));
 }
+
+// A character beyond U+FFFF is a surrogate pair; its second half may lie in
+// the escapes' range (U+1F480 is D83D DC80) and is still no byte: one
+// character in eight above U+FFFF would otherwise show as half a character
+// and "\x80".
+TEST(NativeText, CharactersBeyondTheBmpShowAsThemselves)
+{
+    const std::u16string skull = NativeToText("\xF0\x9F\x92\x80.txt");
+    ASSERT_EQ(skull, u"💀.txt");
+    EXPECT_EQ(skull[1], u'\xDC80');
+    EXPECT_FALSE(HasNativeByteEscape(skull));
+    EXPECT_EQ(ShownNativeText(skull), u"💀.txt");
+    // Every character from U+10000 up whose second half is in that range.
+    for (char32_t c = 0x10000; c <= 0x10FFFF; c += 0x400) {
+        const char32_t first = c + 0x80; // its second half is DC80
+        const std::u16string t = {char16_t(0xD800 + ((first - 0x10000) >> 10)),
+                                  char16_t(0xDC00 + ((first - 0x10000) & 0x3FF))};
+        ASSERT_EQ(ShownNativeText(t), t) << unsigned(first);
+    }
+    // A byte that is no UTF-8 right after such a character is still marked.
+    const std::u16string both = NativeToText("\xF0\x9F\x92\x80\xE9");
+    EXPECT_TRUE(HasNativeByteEscape(both));
+    EXPECT_EQ(ShownNativeText(both), u"💀\\xE9");
+    EXPECT_EQ(NativeOf(both), "\xF0\x9F\x92\x80\xE9");
+}
+
+// A name typed as it is shown stands for its bytes again; other
+// backslashes stay as they are.
+TEST(NativeText, ShownTextReadsBack)
+{
+    for (const char* bytes : {"caf\xE9.txt", "\x80\xFF", "a\\xZZ\xE9", "\xF0\x9F\x92\x80\xE9"}) {
+        const std::u16string text = NativeToText(bytes);
+        EXPECT_EQ(UnmarkedNativeText(ShownNativeText(text)), text) << bytes;
+    }
+    EXPECT_EQ(UnmarkedNativeText(u"caf\\xe9.txt"), NativeToText("caf\xE9.txt"));
+    EXPECT_EQ(UnmarkedNativeText(u"a\\x41\\x7F\\x\\xE"), u"a\\x41\\x7F\\x\\xE"); // no byte of 80-FF
+}
