@@ -86,6 +86,7 @@ void ResetLink(OlnkChannelImpl* c)
     c->unplaced = 0;
     c->peerAcknowledged = false;
     c->peerFirstPlain = false;
+    c->connectPending = false;
     c->slotFreeCv.notify_all();
 }
 
@@ -191,15 +192,27 @@ void BuildRequest(OlnkChannelImpl* c, OlnkSendRequest* r)
     CompleteSend(r, seq);
 }
 
+// The connect frame of an answer that waited for a free slot goes first.
+void ServePendingConnect(OlnkChannelImpl* c)
+{
+    if (!c->connectPending || c->count >= c->W)
+        return;
+    c->connectPending = false;
+    OlnkBuildFrame(c, c->pendingConnectLength, c->pendingConnect.get(), true, true);
+    c->sendEvent.Set();
+}
+
 void ServeUrgent(OlnkChannelImpl* c)
 {
-    while (c->urgentHead && c->count < c->W)
+    ServePendingConnect(c);
+    while (!c->connectPending && c->urgentHead && c->count < c->W)
         BuildRequest(c, Dequeue(c->urgentHead, c->urgentTail));
 }
 
 void ServeNormal(OlnkChannelImpl* c)
 {
-    while (c->normalHead && c->count < c->W && c->count <= c->W / 2)
+    ServePendingConnect(c);
+    while (!c->connectPending && c->normalHead && c->count < c->W && c->count <= c->W / 2)
         BuildRequest(c, Dequeue(c->normalHead, c->normalTail));
 }
 
@@ -372,14 +385,14 @@ int OlnkSend(OlnkChannel c, uint16_t length, const void* data, uint32_t reliable
         BlockingCall call(c);
         ready = WaitUntil(lk, c->slotFreeCv, timeoutMs, [c, bound] {
             return c->closing || c->linkState == OLNK_STATE_RESET_BY_PEER ||
-                   OffConnection(c, bound) || c->count < c->W;
+                   OffConnection(c, bound) || (c->count < c->W && !c->connectPending);
         });
     }
     if (c->closing)
         return Fail(OLNK_E_HANDLE, -1);
     if (c->linkState == OLNK_STATE_RESET_BY_PEER || OffConnection(c, bound))
         return Fail(OLNK_E_RESET, -1);
-    if (!ready)
+    if (!ready || c->connectPending)
         return Fail(OLNK_E_TIMEOUT, -1);
     const uint8_t seq = OlnkBuildFrame(c, length, data, reliable != 0, false);
     c->sendEvent.Set();
@@ -401,14 +414,14 @@ int OlnkSendAsync(OlnkChannel c, OlnkSendRequest* r, int8_t priority)
     r->next = nullptr;
     // A request never overtakes one queued before it.
     if (priority >= 0) {
-        if (!c->normalHead && c->count + 1 < c->W) {
+        if (!c->connectPending && !c->normalHead && c->count + 1 < c->W) {
             r->result = OlnkBuildFrame(c, r->length, r->data, r->reliable != 0, false);
             c->sendEvent.Set();
             return 1;
         }
         Enqueue(c->normalHead, c->normalTail, r);
     } else {
-        if (!c->urgentHead && c->count < c->W) {
+        if (!c->connectPending && !c->urgentHead && c->count < c->W) {
             r->result = OlnkBuildFrame(c, r->length, r->data, r->reliable != 0, false);
             c->sendEvent.Set();
             return 1;
@@ -507,12 +520,17 @@ int OlnkConnect(OlnkChannel c, uint16_t length, const void* data)
         OwnReset(c);
         break;
     }
-    {
-        BlockingCall call(c);
-        c->slotFreeCv.wait(lk, [c] { return c->closing || c->count < c->W; });
+    if (c->count >= c->W) {
+        // Only an answer without a reset finds the window full (W 1 and a
+        // frame of ours not yet acknowledged): its connect frame follows as
+        // soon as a slot frees, before anything sent later.  Waiting here
+        // would hold the session's thread until then.
+        c->connectPending = true;
+        c->pendingConnectLength = length;
+        if (length)
+            std::memcpy(c->pendingConnect.get(), data, length);
+        return 1;
     }
-    if (c->closing)
-        return Fail(OLNK_E_HANDLE);
     OlnkBuildFrame(c, length, data, true, true);
     c->sendEvent.Set();
     return 1;
@@ -829,7 +847,8 @@ OlnkChannel OlnkCreateChannel(uint8_t window, std::span<const uint8_t> connectDa
     }
     c->slots.reset(new (std::nothrow) OlnkSlot[window]);
     c->ring.reset(new (std::nothrow) OlnkRingSlot[OLNK_RING_SIZE]);
-    if (!c->slots || !c->ring) {
+    c->pendingConnect.reset(new (std::nothrow) uint8_t[OLNK_MAX_DATA]);
+    if (!c->slots || !c->ring || !c->pendingConnect) {
         delete c;
         sys::SetLastError(OLNK_E_OUTOFMEMORY);
         return nullptr;

@@ -69,6 +69,11 @@ struct OlnkChannelImpl
     // frame of a reset that crossed ours.
     bool peerFirstPlain = false;
     std::vector<uint8_t> connectData; // for a reset of the channel's own
+    // OlnkConnect answering without a reset while the window is full: the
+    // connect frame is built as soon as a slot frees, before anything else.
+    bool connectPending = false;
+    uint16_t pendingConnectLength = 0;
+    std::unique_ptr<uint8_t[]> pendingConnect; // OLNK_MAX_DATA bytes
     uint32_t resets = 0; // resets since the channel was created (OlnkGetConnection)
     std::atomic<uint32_t> selfResets{0}; // resets by OlnkCheckStall not yet taken
 
