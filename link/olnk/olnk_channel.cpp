@@ -126,6 +126,7 @@ void PeerReset(OlnkChannelImpl* c)
     ResetLink(c);
     SetState(c, OLNK_STATE_RESET_BY_PEER);
     c->ownResetOpen = false;
+    c->peerResetTaken = false;
 }
 
 // What a received frame holds, apart from its acknowledgement byte: its
@@ -564,10 +565,11 @@ int OlnkCheckStall(OlnkChannel c)
         return 0;
     Lock lk(c->mutex);
     const uint32_t now = Now(c);
-    if (!c->closing && c->linkState == OLNK_STATE_RESET_BY_PEER &&
+    if (!c->closing && c->linkState == OLNK_STATE_RESET_BY_PEER && !c->peerResetTaken &&
         static_cast<uint32_t>(now - c->stateTick) >= OLNK_PEER_RESET_MS) {
-        // Reset by the peer and not answered (its connect message waited
-        // in a full ring and never came again): no state waits for ever.
+        // Reset by the peer whose connect message never reached the session
+        // (it met a full ring and did not come again): no state waits for
+        // ever.
         SelfRestart(c);
         return 1;
     }
@@ -858,6 +860,9 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         const bool metOwnReset = connect && c->ownResetOpen;
         if (connect && s == 1 && c->linkState == OLNK_STATE_RESET_BY_PEER)
             c->peerResetPrint = print;
+        if (connect && c->linkState == OLNK_STATE_RESET_BY_PEER && good && n > 0 &&
+            (c->pendingReceive || c->ringCount < OLNK_RING_SIZE))
+            c->peerResetTaken = true;
         if (good && n > 0) {
             c->ackNeeded = true;
             if (OlnkReceiveRequest* r = c->pendingReceive) {

@@ -72,6 +72,7 @@ struct OlnkChannelImpl
     // The peer's connect frame that began this connection (a reset of the
     // peer this side answered; 0 none): a late copy of it is no new reset.
     uint64_t peerResetPrint = 0;
+    bool peerResetTaken = false; // state 1: the peer's connect frame reached the session
     bool copySuspect = false;     // such a copy was dropped ...
     uint64_t sentAtCopy = 0;      // ... when this many frames had gone out
     bool peerAckSinceCopy = false; // and the peer acknowledged since
