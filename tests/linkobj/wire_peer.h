@@ -386,6 +386,20 @@ public:
         m_now = std::move(now);
         m_stateAt = Now();
     }
+    // As some control systems do: a reset by its peer is acknowledged by an
+    // empty connect frame (numbered 1), the connect reply follows as 2.
+    void AcknowledgeResetFirst(bool on)
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        m_ackFirst = on;
+    }
+    // The first connect frame with a connect message it took from the link
+    // object, as it came.
+    WireFrame FirstConnectFrame()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        return m_firstConnect;
+    }
     // While set, requests are taken but not answered.
     void HoldAnswers(bool hold)
     {
@@ -423,10 +437,14 @@ private:
     {
         if (f.connect()) {
             if (IsConnectMessage(f.data)) {
+                if (m_firstConnect.data.empty())
+                    m_firstConnect = f;
                 // The answer to a reset by its peer ends state 1.
                 if (m_state == 1)
                     Enter(3);
                 m_lastReply = FrameSpec{};
+                if (m_ackFirst)
+                    Build({}, true); // the reset acknowledged by an empty connect frame
                 Build(ConnectReplyTo(f.data), true);
                 return true;
             }
@@ -519,6 +537,8 @@ private:
     uint8_t m_next = 1;
     bool m_nak = false;
     bool m_hold = false;
+    bool m_ackFirst = false;
+    WireFrame m_firstConnect;
     bool m_wrapped = false;
     bool m_ownZeroAcknowledged = false;
     int m_requests = 0;
