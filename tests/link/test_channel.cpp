@@ -1076,3 +1076,53 @@ TEST(LinkChannel, SendBoundToAConnectionIsRefusedAfterAReset)
     OlnkSendBinding bound(ch, fresh);
     EXPECT_EQ(OlnkSend(ch, uint16_t(write.size()), write.data(), 1, 0), 3);
 }
+
+// A frame out of order asks for the missing frame at once (the ack-needed
+// flag) once per resend round: two ends that each miss the other's frame
+// otherwise answered every such frame with one more, thousands a second.
+TEST(LinkChannel, AFrameOutOfOrderAsksAtOnceOncePerRound)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    Feed(ch, DataFrame(1));
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+    Feed(ch, DataFrame(3)); // 2 is missing
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+    for (int i = 0; i < 20; ++i) {
+        now += 10;
+        Feed(ch, DataFrame(uint8_t(4 + i % 5)));
+        EXPECT_FALSE(OlnkTakeAckNeeded(ch)) << i;
+    }
+    // Its own frames still carry the NAK.
+    EXPECT_EQ(Next(ch, OlnkFrameMode::Idle)[4], 2);
+    now += OLNK_RESEND_ROUND_MS;
+    Feed(ch, DataFrame(5));
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+    // Another missing frame asks at once.
+    Feed(ch, DataFrame(2));
+    Drain(ch);
+    OlnkTakeAckNeeded(ch);
+    Feed(ch, DataFrame(4)); // 3 is missing now
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+}
+
+// After a pause of this side (a stopped process: the transport's turns far
+// apart) the peer's silence meanwhile is no stall: the counts start again,
+// and the peer gets its resend rounds and the time before a reset.
+TEST(LinkChannel, APauseOfThisSideIsNoStall)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    SendN(ch, 1);
+    for (int i = 0; i < OLNK_STALL_ROUNDS + 1; ++i)
+        Next(ch, OlnkFrameMode::Idle);
+    now += 30000; // stopped, then continued
+    ASSERT_EQ(OlnkResumedAfterPause(ch), 1);
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    for (int i = 0; i < OLNK_STALL_ROUNDS + 1; ++i) {
+        now += OLNK_STALL_MS / OLNK_STALL_ROUNDS;
+        Next(ch, OlnkFrameMode::Idle);
+    }
+    EXPECT_EQ(OlnkCheckStall(ch), 1); // still unanswered after a round and the time
+    EXPECT_EQ(OlnkResumedAfterPause(nullptr), 0);
+}

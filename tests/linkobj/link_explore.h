@@ -30,7 +30,7 @@ constexpr uint32_t kRecoverMs = 2000;  // the link runs again within this after 
 constexpr uint32_t kQuietMs = 4000;    // the quiet wire lasts this long
 constexpr uint32_t kQuietStepMs = 100; // at most between turns while quiet
 
-enum class Peer : uint8_t { Ours, Rules };
+enum class Peer : uint8_t { Ours, Rules, RulesAckFirst };
 enum class Start : uint8_t { Handshake, Running };
 enum class Pre : uint8_t { None, ResetA, ResetB };
 
@@ -44,7 +44,7 @@ struct Scenario
 
 inline std::string Describe(const Scenario& s)
 {
-    std::string t = s.peer == Peer::Ours ? "ours/ours" : "ours/rules";
+    std::string t = s.peer == Peer::Ours ? "ours/ours" : s.peer == Peer::Rules ? "ours/rules" : "ours/rules-ack-first";
     t += " W " + std::to_string(s.W);
     t += s.start == Start::Running ? " running" : " handshake";
     t += s.pre == Pre::ResetA ? " +resetA" : s.pre == Pre::ResetB ? " +resetB" : "";
@@ -295,9 +295,10 @@ private:
 class RulesEnd : public End
 {
 public:
-    RulesEnd(Sim& sim, uint8_t W)
+    RulesEnd(Sim& sim, uint8_t W, bool ackFirst)
         : m_sim(sim), m_peer(W, [this](const Bytes& f) { m_sim.Emit(1, f); }, sim.peerTrace)
     {
+        m_peer.AcknowledgeResetFirst(ackFirst);
         m_peer.SetClock([this] {
             return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(m_sim.now);
         });
@@ -368,7 +369,7 @@ inline Sim::Sim(const Scenario& s, bool tr) : tracing(tr), sc(s)
     if (s.peer == Peer::Ours)
         b = std::make_unique<OurEnd>(*this, 1, s.W, true);
     else
-        b = std::make_unique<RulesEnd>(*this, s.W);
+        b = std::make_unique<RulesEnd>(*this, s.W, s.peer == Peer::RulesAckFirst);
 }
 
 inline Sim::~Sim()

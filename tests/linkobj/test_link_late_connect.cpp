@@ -315,7 +315,7 @@ protected:
     {
         const auto start = std::chrono::steady_clock::now();
         const size_t before = m_target.Count(WM_LINK_RESULT);
-        std::vector<std::uintptr_t> accepted;
+        std::vector<std::uintptr_t> accepted, refused;
         bool waiting = false;
         Pump([&] {
             const auto got = m_target.Of(WM_LINK_RESULT);
@@ -325,8 +325,10 @@ protected:
                 if (m_pl->GetStatus(m_target.handle, ++param) == 1) {
                     accepted.push_back(param);
                     waiting = true;
-                } else if (std::chrono::steady_clock::now() - start > std::chrono::seconds(2)) {
-                    ++refusedLate;
+                } else {
+                    refused.push_back(param);
+                    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(2))
+                        ++refusedLate;
                 }
             }
             return false;
@@ -343,6 +345,10 @@ protected:
                 }
             EXPECT_EQ(results, 1) << "request " << p << m_trace.Text();
         }
+        // A refused call posts nothing.
+        for (std::uintptr_t p : refused)
+            for (size_t i = before; i < got.size(); ++i)
+                EXPECT_NE(got[i].rec.parameter, p) << "refused request " << p << " got a result" << m_trace.Text();
         return answered;
     }
 };
