@@ -82,6 +82,15 @@ const Kept kKept[] = {
     {"reset answered behind a dropped frame (delivered)", {Peer::Ours, 1, Start::Handshake, Pre::ResetB}, {1}},
     {"reset answered behind a dropped frame (copy)", {Peer::Ours, 1, Start::Handshake, Pre::ResetB}, {2}},
     {"reset answered behind a dropped frame (two steps)", {Peer::Ours, 1, Start::Handshake, Pre::ResetB}, {4, 6}},
+    // A control system that acknowledges a reset by an empty connect frame
+    // numbered 1, its reply numbered 2: a late copy of the program's
+    // connect frame (or of that reply) reset the running program's channel,
+    // which then waited in state 1 for a connect frame that never came,
+    // reading established while every request was refused.
+    {"late copy, state 1 for good (tick, late reply)", {Peer::RulesAckFirst, 20, Start::Running, Pre::None}, {0, 6}},
+    {"late copy, state 1 for good (tick, late copy)", {Peer::RulesAckFirst, 20, Start::Running, Pre::None}, {0, 7}},
+    {"late copy, state 1 for good (delivered)", {Peer::RulesAckFirst, 20, Start::Running, Pre::None}, {1, 1}},
+    {"random, acknowledge-first peer", {Peer::RulesAckFirst, 20, Start::Running, Pre::None}, {}, 790052, 5},
     // Late copies and resets around a running link: the simulator's end
     // rested in state 2, or both read established with no request answered.
     {"random, W 1 running", {Peer::Ours, 1, Start::Running, Pre::None}, {}, 790002, 26},
