@@ -49,6 +49,15 @@ constexpr uint32_t OLNK_RESET_WINDOW_MS = 10000;
 constexpr uint8_t OLNK_STALL_ROUNDS = 4;
 constexpr uint32_t OLNK_STALL_UNPLACED = 8;
 constexpr uint32_t OLNK_STALL_MS = 2000;
+// A frame out of order is asked for again at once (a NAK of its own) at most
+// once per this time for the same missing frame (the UDP idle turn).
+constexpr uint32_t OLNK_RESEND_ROUND_MS = 500;
+// Reset by the peer (state 1) and not answered within this time: the
+// channel resets on its own.
+constexpr uint32_t OLNK_PEER_RESET_MS = 1000;
+// A gap of more than this between two turns of a transport means this side
+// did not run (a stopped process, a suspended machine).
+constexpr uint32_t OLNK_PAUSE_MS = 1000;
 
 // Status bytes of requests that did not complete.
 constexpr uint8_t OLNK_STATUS_RESET = 252;

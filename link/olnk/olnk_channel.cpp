@@ -86,6 +86,9 @@ void ResetLink(OlnkChannelImpl* c)
     c->unplaced = 0;
     c->peerAcknowledged = false;
     c->peerFirstPlain = false;
+    c->connectPending = false;
+    c->copySuspect = false;
+    c->nakAskedValid = false;
     c->slotFreeCv.notify_all();
 }
 
@@ -95,6 +98,7 @@ void OwnReset(OlnkChannelImpl* c)
     ResetLink(c);
     SetState(c, OLNK_STATE_RESET_BY_US);
     c->ownResetOpen = true;
+    c->peerResetPrint = 0;
 }
 
 // This side's own reset with the connect data the channel was created
@@ -108,12 +112,21 @@ void Restart(OlnkChannelImpl* c)
     c->sendEvent.Set();
 }
 
+// This side's own reset that the session is told of (OlnkTakeSelfReset).
+void SelfRestart(OlnkChannelImpl* c)
+{
+    Restart(c);
+    c->selfResets.fetch_add(1);
+    c->ringReadyCv.notify_all();
+}
+
 // A reset by the peer: state 1 until this side answers.
 void PeerReset(OlnkChannelImpl* c)
 {
     ResetLink(c);
     SetState(c, OLNK_STATE_RESET_BY_PEER);
     c->ownResetOpen = false;
+    c->peerResetTaken = false;
 }
 
 // What a received frame holds, apart from its acknowledgement byte: its
@@ -191,15 +204,27 @@ void BuildRequest(OlnkChannelImpl* c, OlnkSendRequest* r)
     CompleteSend(r, seq);
 }
 
+// The connect frame of an answer that waited for a free slot goes first.
+void ServePendingConnect(OlnkChannelImpl* c)
+{
+    if (!c->connectPending || c->count >= c->W)
+        return;
+    c->connectPending = false;
+    OlnkBuildFrame(c, c->pendingConnectLength, c->pendingConnect.get(), true, true);
+    c->sendEvent.Set();
+}
+
 void ServeUrgent(OlnkChannelImpl* c)
 {
-    while (c->urgentHead && c->count < c->W)
+    ServePendingConnect(c);
+    while (!c->connectPending && c->urgentHead && c->count < c->W)
         BuildRequest(c, Dequeue(c->urgentHead, c->urgentTail));
 }
 
 void ServeNormal(OlnkChannelImpl* c)
 {
-    while (c->normalHead && c->count < c->W && c->count <= c->W / 2)
+    ServePendingConnect(c);
+    while (!c->connectPending && c->normalHead && c->count < c->W && c->count <= c->W / 2)
         BuildRequest(c, Dequeue(c->normalHead, c->normalTail));
 }
 
@@ -372,14 +397,14 @@ int OlnkSend(OlnkChannel c, uint16_t length, const void* data, uint32_t reliable
         BlockingCall call(c);
         ready = WaitUntil(lk, c->slotFreeCv, timeoutMs, [c, bound] {
             return c->closing || c->linkState == OLNK_STATE_RESET_BY_PEER ||
-                   OffConnection(c, bound) || c->count < c->W;
+                   OffConnection(c, bound) || (c->count < c->W && !c->connectPending);
         });
     }
     if (c->closing)
         return Fail(OLNK_E_HANDLE, -1);
     if (c->linkState == OLNK_STATE_RESET_BY_PEER || OffConnection(c, bound))
         return Fail(OLNK_E_RESET, -1);
-    if (!ready)
+    if (!ready || c->connectPending)
         return Fail(OLNK_E_TIMEOUT, -1);
     const uint8_t seq = OlnkBuildFrame(c, length, data, reliable != 0, false);
     c->sendEvent.Set();
@@ -401,14 +426,14 @@ int OlnkSendAsync(OlnkChannel c, OlnkSendRequest* r, int8_t priority)
     r->next = nullptr;
     // A request never overtakes one queued before it.
     if (priority >= 0) {
-        if (!c->normalHead && c->count + 1 < c->W) {
+        if (!c->connectPending && !c->normalHead && c->count + 1 < c->W) {
             r->result = OlnkBuildFrame(c, r->length, r->data, r->reliable != 0, false);
             c->sendEvent.Set();
             return 1;
         }
         Enqueue(c->normalHead, c->normalTail, r);
     } else {
-        if (!c->urgentHead && c->count < c->W) {
+        if (!c->connectPending && !c->urgentHead && c->count < c->W) {
             r->result = OlnkBuildFrame(c, r->length, r->data, r->reliable != 0, false);
             c->sendEvent.Set();
             return 1;
@@ -507,12 +532,17 @@ int OlnkConnect(OlnkChannel c, uint16_t length, const void* data)
         OwnReset(c);
         break;
     }
-    {
-        BlockingCall call(c);
-        c->slotFreeCv.wait(lk, [c] { return c->closing || c->count < c->W; });
+    if (c->count >= c->W) {
+        // Only an answer without a reset finds the window full (W 1 and a
+        // frame of ours not yet acknowledged): its connect frame follows as
+        // soon as a slot frees, before anything sent later.  Waiting here
+        // would hold the session's thread until then.
+        c->connectPending = true;
+        c->pendingConnectLength = length;
+        if (length)
+            std::memcpy(c->pendingConnect.get(), data, length);
+        return 1;
     }
-    if (c->closing)
-        return Fail(OLNK_E_HANDLE);
     OlnkBuildFrame(c, length, data, true, true);
     c->sendEvent.Set();
     return 1;
@@ -534,10 +564,18 @@ int OlnkCheckStall(OlnkChannel c)
     if (!ValidChannel(c))
         return 0;
     Lock lk(c->mutex);
+    const uint32_t now = Now(c);
+    if (!c->closing && c->linkState == OLNK_STATE_RESET_BY_PEER && !c->peerResetTaken &&
+        static_cast<uint32_t>(now - c->stateTick) >= OLNK_PEER_RESET_MS) {
+        // Reset by the peer whose connect message never reached the session
+        // (it met a full ring and did not come again): no state waits for
+        // ever.
+        SelfRestart(c);
+        return 1;
+    }
     if (c->closing ||
         (c->linkState != OLNK_STATE_RUNNING && c->linkState != OLNK_STATE_RESET_DONE))
         return 0;
-    const uint32_t now = Now(c);
     const bool unacknowledged = c->sentCount > 0 && HoldsMessage(c) &&
                                 c->resendRounds >= OLNK_STALL_ROUNDS &&
                                 static_cast<uint32_t>(now - c->progressTick) >= OLNK_STALL_MS;
@@ -546,9 +584,20 @@ int OlnkCheckStall(OlnkChannel c)
     if (!unacknowledged && !unplaceable)
         return 0;
     // The connect handshake brings both ends back to the same numbers.
-    Restart(c);
-    c->selfResets.fetch_add(1);
-    c->ringReadyCv.notify_all();
+    SelfRestart(c);
+    return 1;
+}
+
+int OlnkResumedAfterPause(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    Lock lk(c->mutex);
+    // The peer's silence while this side did not run is no stall: the
+    // counts start again, so the peer gets a resend round first.
+    Progress(c);
+    c->unplaced = 0;
+    c->nakAskedValid = false;
     return 1;
 }
 
@@ -647,6 +696,9 @@ void OlnkProcessAck(OlnkChannel c, uint8_t ack)
             FreeFirst(c, static_cast<uint8_t>(d + 1));
         else if (d == 127 && c->sentCount > 0)
             Progress(c); // the peer is in step and waits for the first frame
+        else
+            return;
+        c->peerAckSinceCopy = true;
         return;
     }
     c->stats.NAKs += 1;
@@ -659,6 +711,7 @@ void OlnkProcessAck(OlnkChannel c, uint8_t ack)
     // The peer names a frame of the window: it is in step (a full receive
     // ring asks for the same frame again and again).
     Progress(c);
+    c->peerAckSinceCopy = true;
     FreeFirst(c, d);
     c->txOffset = 0;
     c->lastTransmitted = Seq(ack - 1u);
@@ -677,7 +730,25 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
     const bool reliable = control & 0x400;
     const bool connect = control & 0x800;
     const uint16_t n = c->rxDataCount;
+    const uint64_t print = good ? Fingerprint(control, c->rxData, n) : 0;
 
+    // A late copy of the peer's connect frame that began this connection,
+    // which this side answered and the peer has acknowledged frames since:
+    // no new reset.  A peer that did reset again sends its identical connect
+    // frame once more and acknowledges nothing meanwhile: the second copy
+    // after a frame of ours went out unacknowledged is its reset.
+    if (connect && s == 1 && ack == 0x80 && print != 0 && print == c->peerResetPrint &&
+        c->peerAcknowledged &&
+        (c->linkState == OLNK_STATE_RUNNING || c->linkState == OLNK_STATE_RESET_DONE)) {
+        if (!c->copySuspect || c->peerAckSinceCopy || c->stats.SendPackets == c->sentAtCopy) {
+            c->copySuspect = true;
+            c->peerAckSinceCopy = false;
+            c->sentAtCopy = c->stats.SendPackets;
+            return;
+        }
+    }
+
+    bool peerReset = false;
     switch (c->linkState) {
     case OLNK_STATE_RESET_BY_PEER:
         // Only the peer's in-order connect frame, so that a full ring cannot
@@ -695,8 +766,10 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         c->peerConnectSeen = true;
         break;
     case OLNK_STATE_RUNNING:
-        if (connect)
+        if (connect) {
             PeerReset(c);
+            peerReset = true;
+        }
         break;
     default:
         // State 3.  A reset numbers its connect frame 1 and, until the peer
@@ -722,20 +795,26 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         // before it (a peer may acknowledge our connect frame with an empty
         // frame first): NAKed, as any frame, and taken when the gap is
         // filled.
+        // A connect frame numbered 1 that differs from the frame taken as 1
+        // is no repeat either: the peer reset again with another message.
         if (connect && s == 1 && ack == 0x80) {
             const bool inOrder = s == Seq(c->R + 1u);
-            if (inOrder ? c->peerAcknowledged && c->peerFirstPlain : Seq(c->R - s) >= c->W)
+            const bool differs = print != 0 && c->taken[1] != 0 && c->taken[1] != print;
+            if (inOrder ? c->peerAcknowledged && c->peerFirstPlain : Seq(c->R - s) >= c->W || differs) {
                 PeerReset(c);
+                peerReset = true;
+            }
         }
         break;
     }
 
-    const uint64_t print = good ? Fingerprint(control, c->rxData, n) : 0;
     // A frame numbered R that differs from the one taken under R: that one
     // was not the peer's (a forged frame of valid shape, or data the weak
     // check let through), and this is the peer's own, which it sends only
     // once because this side's acknowledgement of R frees it.  Dropped as a
     // repeat it would be lost for good, with both ends in step.
+    bool tookMessage = false;  // a message for the session
+    bool waitsForRoom = false; // one that comes again when the ring has room
     const bool room = c->pendingReceive || c->ringCount < OLNK_RING_SIZE;
     const bool replaces =
         print != 0 && n > 0 && s == c->R && c->taken[s] != 0 && c->taken[s] != print && room;
@@ -757,8 +836,19 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         // its whole window again, which brings more NAKs: a storm that
         // buries the acknowledgements for seconds.  The next frame of this
         // side or its idle turn carries the NAK.
-        if (c->ringCount < OLNK_RING_SIZE || c->pendingReceive)
+        // Asked for at once only once per resend round for the same missing
+        // frame: two ends that each miss the other's frame would otherwise
+        // answer every frame that asks again with one more (thousands a
+        // second); the idle turn's go-back brings the frame meanwhile.
+        const uint32_t now = Now(c);
+        const bool askedLately = c->nakAskedValid && c->nakAsked == c->nakRequest &&
+                                 static_cast<uint32_t>(now - c->nakAskedTick) < OLNK_RESEND_ROUND_MS;
+        if ((c->ringCount < OLNK_RING_SIZE || c->pendingReceive) && !askedLately) {
             c->ackNeeded = true;
+            c->nakAsked = c->nakRequest;
+            c->nakAskedTick = now;
+            c->nakAskedValid = true;
+        }
         c->stats.HeaderErr += 1;
     } else {
         if (s == 0 && c->linkState == OLNK_STATE_RESET_DONE)
@@ -768,6 +858,11 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         // The peer's first connect frame after this side's own reset: its
         // answer, or its own reset that crossed ours.
         const bool metOwnReset = connect && c->ownResetOpen;
+        if (connect && s == 1 && c->linkState == OLNK_STATE_RESET_BY_PEER)
+            c->peerResetPrint = print;
+        if (connect && c->linkState == OLNK_STATE_RESET_BY_PEER && good && n > 0 &&
+            (c->pendingReceive || c->ringCount < OLNK_RING_SIZE))
+            c->peerResetTaken = true;
         if (good && n > 0) {
             c->ackNeeded = true;
             if (OlnkReceiveRequest* r = c->pendingReceive) {
@@ -780,6 +875,7 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
                 c->stats.GetBytes += copied;
                 c->R = s;
                 c->taken[s] = print;
+                tookMessage = true;
                 CompleteReceive(r, 0);
             } else if (c->ringCount < OLNK_RING_SIZE) {
                 OlnkRingSlot& slot = c->ring[(c->ringFirst + c->ringCount) % OLNK_RING_SIZE];
@@ -790,9 +886,11 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
                 ++c->ringCount;
                 c->R = s;
                 c->taken[s] = print;
+                tookMessage = true;
                 c->ringReadyCv.notify_one();
             } else {
                 c->nakRequest = s; // the ring is full: asked for again
+                waitsForRoom = true;
             }
         } else if (good) {
             c->R = s;
@@ -808,6 +906,17 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         }
         if (connect && c->R == s)
             c->ownResetOpen = false; // taken
+    }
+    if (peerReset && c->linkState == OLNK_STATE_RESET_BY_PEER && !tookMessage && !waitsForRoom) {
+        // The frame that reset the channel brings the session nothing to
+        // answer (out of order, empty, a bad check: a late copy of the
+        // peer's connect reply numbered 2, or its empty connect frame that
+        // acknowledged a late copy of ours).  State 1 would wait for ever
+        // for a connect frame the peer, already running, never sends: this
+        // side resets on its own, as a new channel starts, and the peer
+        // answers its connect message.
+        SelfRestart(c);
+        return;
     }
     OlnkProcessAck(c, ack);
     ServeUrgent(c);
@@ -829,7 +938,8 @@ OlnkChannel OlnkCreateChannel(uint8_t window, std::span<const uint8_t> connectDa
     }
     c->slots.reset(new (std::nothrow) OlnkSlot[window]);
     c->ring.reset(new (std::nothrow) OlnkRingSlot[OLNK_RING_SIZE]);
-    if (!c->slots || !c->ring) {
+    c->pendingConnect.reset(new (std::nothrow) uint8_t[OLNK_MAX_DATA]);
+    if (!c->slots || !c->ring || !c->pendingConnect) {
         delete c;
         sys::SetLastError(OLNK_E_OUTOFMEMORY);
         return nullptr;

@@ -69,6 +69,23 @@ struct OlnkChannelImpl
     // frame of a reset that crossed ours.
     bool peerFirstPlain = false;
     std::vector<uint8_t> connectData; // for a reset of the channel's own
+    // The peer's connect frame that began this connection (a reset of the
+    // peer this side answered; 0 none): a late copy of it is no new reset.
+    uint64_t peerResetPrint = 0;
+    bool peerResetTaken = false; // state 1: the peer's connect frame reached the session
+    bool copySuspect = false;     // such a copy was dropped ...
+    uint64_t sentAtCopy = 0;      // ... when this many frames had gone out
+    bool peerAckSinceCopy = false; // and the peer acknowledged since
+    // The frame asked for again at once (NAK) and when: once per resend round.
+    uint8_t nakAsked = 0;
+    uint32_t nakAskedTick = 0;
+    bool nakAskedValid = false;
+    uint32_t lastCheckTick = 0; // the previous OlnkCheckStall (a pause of this side)
+    // OlnkConnect answering without a reset while the window is full: the
+    // connect frame is built as soon as a slot frees, before anything else.
+    bool connectPending = false;
+    uint16_t pendingConnectLength = 0;
+    std::unique_ptr<uint8_t[]> pendingConnect; // OLNK_MAX_DATA bytes
     uint32_t resets = 0; // resets since the channel was created (OlnkGetConnection)
     std::atomic<uint32_t> selfResets{0}; // resets by OlnkCheckStall not yet taken
 

@@ -62,6 +62,12 @@ int OlnkReceiveBytes(OlnkChannel ch, std::span<const uint8_t> bytes);
 // is dropped; each counts in HeaderErr.
 int OlnkReceiveDatagram(OlnkChannel ch, std::span<const uint8_t> bytes, bool truncated);
 
+// This side did not run for a while (the transport's turns were more than
+// OLNK_PAUSE_MS apart): the stall counts start again, so that the peer's
+// silence meanwhile is not taken for a stall and the peer gets a resend
+// round before a reset.
+int OlnkResumedAfterPause(OlnkChannel ch);
+
 // Reads and clears the flag set when a received frame asks to be
 // acknowledged soon.
 bool OlnkTakeAckNeeded(OlnkChannel ch);

@@ -42,6 +42,17 @@ int MsUntil(Clock::time_point t, Clock::time_point now)
     return static_cast<int>(std::min<int64_t>((ns + 999999) / 1000000, 60000));
 }
 
+// One turn of a transport's loop ended: a gap of more than OLNK_PAUSE_MS
+// since the previous one (the thread's waits are far shorter) means this
+// side did not run, a stopped process or a suspended machine.
+void NoteTurn(OlnkChannel ch, Clock::time_point& lastTurn)
+{
+    const Clock::time_point now = Clock::now();
+    if (now - lastTurn > milliseconds(OLNK_PAUSE_MS))
+        OlnkResumedAfterPause(ch);
+    lastTurn = now;
+}
+
 // What the opener and the I/O thread share.
 struct IoBase
 {
@@ -110,6 +121,7 @@ uint32_t OlnkSerialThread(SerialIo& io)
         pauseUntil = Clock::now() + kErrorPause;
     };
 
+    Clock::time_point lastTurn = Clock::now();
     while (!OlnkStopRequested(ch)) {
         Clock::time_point now = Clock::now();
         const bool paused = now < pauseUntil;
@@ -191,6 +203,7 @@ uint32_t OlnkSerialThread(SerialIo& io)
                 break;
             }
         }
+        NoteTurn(ch, lastTurn);
         OlnkCheckConnectTimeout(ch);
         OlnkCheckStall(ch);
     }
@@ -215,6 +228,7 @@ uint32_t OlnkUdpThread(UdpIo& io)
     const int sockFd = io.socket.Fd();
     const int eventFd = OlnkGetSendEventFd(ch);
     Clock::time_point lastTx = Clock::now();
+    Clock::time_point lastTurn = lastTx;
     uint16_t pendingLen = 0; // a frame the socket had no room for
 
     // Sends frame[0, len): true when it went (or failed for good).
@@ -288,6 +302,7 @@ uint32_t OlnkUdpThread(UdpIo& io)
                 idleDue = false;
             }
         }
+        NoteTurn(ch, lastTurn);
         OlnkCheckConnectTimeout(ch);
         OlnkCheckStall(ch);
     }

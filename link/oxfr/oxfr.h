@@ -106,6 +106,12 @@ OxfrSession OxfrOpenSessionA(void* user, const char* connectionString, uint32_t 
 OxfrSession OxfrOpenSessionW(void* user, const char16_t* connectionString, uint32_t timeoutMs);
 // Starts the session thread; a second call returns 1 and does nothing.
 int OlnkResumeSession(OxfrSession s);
+// For a session whose thread was never started (a simulation that drives
+// both ends of a link on one thread and its own clock): the turns of the
+// session thread without waiting, as long as received messages are there.
+// Returns the number of messages handled; fails with OLNK_E_INVALIDARG once
+// the thread runs.
+int OxfrSessionTurn(OxfrSession s);
 // Ends every job with 132, stops the threads and closes the channel.
 int OxfrCloseSession(OxfrSession s);
 

@@ -385,38 +385,47 @@ void Dispatch(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool connectFrame,
     }
 }
 
+// One turn of the session thread: the channel's own reset, the idle call,
+// the reply queue, then at most one received message, waiting at most
+// waitMs for it.  1 when a message was handled, 0 when none came, -1 when
+// the channel is closing.
+int Turn(OxfrSessionImpl* s, std::vector<uint8_t>& buf, bool wait)
+{
+    if (OlnkTakeSelfReset(s->ch))
+        OwnReset(s);
+    Idle(s);
+    DrainQueue(s);
+    bool queued;
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        queued = !s->queue.empty();
+    }
+    uint16_t len = 0;
+    bool connectFrame = false, metOwnReset = false;
+    if (OlnkReceiveEx(s->ch, &len, uint16_t(buf.size()), buf.data(), !wait ? 0 : queued ? 10 : 100,
+                      &connectFrame, &metOwnReset)) {
+        // The channel may have reset itself while this thread waited,
+        // and the message may be the peer's answer to that reset: the
+        // reset is taken first, or it would end what the answer began
+        // (the session read not established for good).
+        if (OlnkTakeSelfReset(s->ch))
+            OwnReset(s);
+        Dispatch(s, buf.data(), std::min<size_t>(len, buf.size()), connectFrame, metOwnReset);
+        ReapJobs(s, false);
+        return 1;
+    }
+    const uint32_t e = sys::GetLastError();
+    if (e == OLNK_E_HANDLE)
+        return -1;
+    if (wait && e != OLNK_E_TIMEOUT)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return 0;
+}
+
 void SessionThread(OxfrSessionImpl* s)
 {
     std::vector<uint8_t> buf(kMaxMessage);
-    while (!s->stop) {
-        if (OlnkTakeSelfReset(s->ch))
-            OwnReset(s);
-        Idle(s);
-        DrainQueue(s);
-        bool queued;
-        {
-            std::lock_guard<std::mutex> g(s->m);
-            queued = !s->queue.empty();
-        }
-        uint16_t len = 0;
-        bool connectFrame = false, metOwnReset = false;
-        if (OlnkReceiveEx(s->ch, &len, uint16_t(buf.size()), buf.data(), queued ? 10 : 100, &connectFrame,
-                          &metOwnReset)) {
-            // The channel may have reset itself while this thread waited,
-            // and the message may be the peer's answer to that reset: the
-            // reset is taken first, or it would end what the answer began
-            // (the session read not established for good).
-            if (OlnkTakeSelfReset(s->ch))
-                OwnReset(s);
-            Dispatch(s, buf.data(), std::min<size_t>(len, buf.size()), connectFrame, metOwnReset);
-            ReapJobs(s, false);
-        } else {
-            const uint32_t e = sys::GetLastError();
-            if (e == OLNK_E_HANDLE)
-                break;
-            if (e != OLNK_E_TIMEOUT)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+    while (!s->stop && Turn(s, buf, true) >= 0) {
     }
     Idle(s);
 }
@@ -704,6 +713,22 @@ int OlnkResumeSession(OxfrSession s)
         s->thread = std::thread(SessionThread, s);
     }
     return 1;
+}
+
+int OxfrSessionTurn(OxfrSession s)
+{
+    if (!s)
+        return Fail(OLNK_E_HANDLE);
+    {
+        std::lock_guard<std::mutex> g(s->m);
+        if (s->resumed)
+            return Fail(OLNK_E_INVALIDARG);
+    }
+    static thread_local std::vector<uint8_t> buf(kMaxMessage);
+    int handled = 0;
+    while (Turn(s, buf, false) > 0)
+        ++handled;
+    return handled;
 }
 
 int OxfrCloseSession(OxfrSession s)

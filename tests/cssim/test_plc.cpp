@@ -288,7 +288,9 @@ TEST_F(PlcFixture, ResetsTravelOnlyInConnectFrames)
     EXPECT_NE(sim->linkState(), OLNK_STATE_RESET_BY_US);
 
     // A connect frame that carries something else is still the peer's
-    // reset, and the simulator answers it.  First both channels leave link
+    // reset; the simulator meets it with its own reset, its connect message
+    // in frame 1, as the program does (a reply would leave a peer that
+    // keeps the rules reset for good).  First both channels leave link
     // state 3 of the first connect (frames numbered 0 in both directions).
     for (int i = 0; i < 130; ++i)
         ASSERT_TRUE(peer->Send(Hex("01 00 00 02 00 00 00")));
@@ -299,9 +301,9 @@ TEST_F(PlcFixture, ResetsTravelOnlyInConnectFrames)
     peer->Clear();
     const uint8_t junk[] = {1, 2, 3};
     ASSERT_EQ(OlnkConnect(peer->Channel(), 3, junk), 1);
-    auto r = peer->Next([](const Bytes& b) { return b.size() >= 2 && b[0] == 0 && b[1] == 1; });
+    auto r = peer->Next([](const Bytes& b) { return b.size() >= 3 && b[0] == 0 && b[1] == 0 && b[2] == 0; });
     ASSERT_TRUE(r);
     EXPECT_EQ(OlnkGetLinkState(peer->Channel()), OLNK_STATE_RESET_DONE);
     EXPECT_EQ(Ask("01 00 00 03 00 00 00").size(), 18u);
-    EXPECT_EQ(sim->recorder().malformed(), bad + 2);
+    EXPECT_GE(sim->recorder().malformed(), bad + 2);
 }

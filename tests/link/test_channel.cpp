@@ -149,7 +149,10 @@ TEST(LinkChannel, ConnectInStateZeroFailsWaitingRequestsAndDropsFrames)
     EXPECT_EQ(OlnkReceiveAsync(p.b(), &second), 0);
     EXPECT_EQ(sys::GetLastError(), OLNK_E_TOO_MANY_ASYNC);
 
-    ASSERT_EQ(OlnkConnect(p.a(), 0, nullptr), 1);
+    // (A connect frame with a message for the session: an empty one would
+    // give it nothing to answer, and the channel would reset on its own.)
+    const Bytes hello = Str("hello");
+    ASSERT_EQ(OlnkConnect(p.a(), uint16_t(hello.size()), hello.data()), 1);
     p.transfer(Side::A, OlnkFrameMode::None);
     EXPECT_EQ(p.linkState(Side::B), OLNK_STATE_RESET_BY_PEER);
     EXPECT_TRUE(ev.IsSet());
@@ -159,7 +162,7 @@ TEST(LinkChannel, ConnectInStateZeroFailsWaitingRequestsAndDropsFrames)
     s.seq = 2;
     s.data = Str("dropped");
     Feed(p.b(), Encode(s));
-    EXPECT_TRUE(Drain(p.b()).empty());
+    EXPECT_EQ(Drain(p.b()), std::vector<Bytes>{hello}); // the connect frame's only
     ASSERT_EQ(OlnkConnect(p.b(), 0, nullptr), 1);
     ASSERT_TRUE(p.runUntil([&] { return p.connected(); }, 10));
 }
@@ -998,6 +1001,7 @@ TEST(LinkChannel, FrameThatDiffersFromTheOneTakenUnderItsNumberIsDelivered)
     FrameSpec connect;
     connect.seq = 1;
     connect.connect = true;
+    connect.data = Str("c");
     Feed(ch, Encode(connect));
     ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
     Drain(ch);
@@ -1071,4 +1075,54 @@ TEST(LinkChannel, SendBoundToAConnectionIsRefusedAfterAReset)
     // Bound to the connection it carries now, a send goes out.
     OlnkSendBinding bound(ch, fresh);
     EXPECT_EQ(OlnkSend(ch, uint16_t(write.size()), write.data(), 1, 0), 3);
+}
+
+// A frame out of order asks for the missing frame at once (the ack-needed
+// flag) once per resend round: two ends that each miss the other's frame
+// otherwise answered every such frame with one more, thousands a second.
+TEST(LinkChannel, AFrameOutOfOrderAsksAtOnceOncePerRound)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    Feed(ch, DataFrame(1));
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+    Feed(ch, DataFrame(3)); // 2 is missing
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+    for (int i = 0; i < 20; ++i) {
+        now += 10;
+        Feed(ch, DataFrame(uint8_t(4 + i % 5)));
+        EXPECT_FALSE(OlnkTakeAckNeeded(ch)) << i;
+    }
+    // Its own frames still carry the NAK.
+    EXPECT_EQ(Next(ch, OlnkFrameMode::Idle)[4], 2);
+    now += OLNK_RESEND_ROUND_MS;
+    Feed(ch, DataFrame(5));
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+    // Another missing frame asks at once.
+    Feed(ch, DataFrame(2));
+    Drain(ch);
+    OlnkTakeAckNeeded(ch);
+    Feed(ch, DataFrame(4)); // 3 is missing now
+    EXPECT_TRUE(OlnkTakeAckNeeded(ch));
+}
+
+// After a pause of this side (a stopped process: the transport's turns far
+// apart) the peer's silence meanwhile is no stall: the counts start again,
+// and the peer gets its resend rounds and the time before a reset.
+TEST(LinkChannel, APauseOfThisSideIsNoStall)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    SendN(ch, 1);
+    for (int i = 0; i < OLNK_STALL_ROUNDS + 1; ++i)
+        Next(ch, OlnkFrameMode::Idle);
+    now += 30000; // stopped, then continued
+    ASSERT_EQ(OlnkResumedAfterPause(ch), 1);
+    EXPECT_EQ(OlnkCheckStall(ch), 0);
+    for (int i = 0; i < OLNK_STALL_ROUNDS + 1; ++i) {
+        now += OLNK_STALL_MS / OLNK_STALL_ROUNDS;
+        Next(ch, OlnkFrameMode::Idle);
+    }
+    EXPECT_EQ(OlnkCheckStall(ch), 1); // still unanswered after a round and the time
+    EXPECT_EQ(OlnkResumedAfterPause(nullptr), 0);
 }

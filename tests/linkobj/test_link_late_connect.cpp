@@ -89,20 +89,25 @@ protected:
     // Of the frames in each direction, this percentage is duplicated and as
     // many are reordered (UDP only).
     virtual int FaultPercent() const { return 0; }
+    virtual uint8_t Window() const { return 20; }
+    // The control system acknowledges a reset by an empty connect frame
+    // first, its connect reply numbered 2.
+    virtual bool AckFirst() const { return false; }
 
     void SetUp() override
     {
         App();
         const bool serial = Serial();
-        m_conn = m_wire.Open(serial);
+        m_conn = m_wire.Open(serial, Window());
         ASSERT_FALSE(m_conn.empty());
         // Over a pseudo-terminal the frames pass as they are.
         const int percent = serial ? 0 : FaultPercent();
         m_toPeer = std::make_unique<FaultyWire<WireFrame>>(percent, 76);
         m_toLink = std::make_unique<FaultyWire<Bytes>>(percent, 67);
-        m_peer = std::make_unique<RulesPeer>(20, [this](const Bytes& f) {
+        m_peer = std::make_unique<RulesPeer>(Window(), [this](const Bytes& f) {
             m_toLink->Pass(f, [this](const Bytes& b) { m_wire.Write(b); });
         }, m_trace);
+        m_peer->AcknowledgeResetFirst(AckFirst());
         const auto take = [this](const WireFrame& f) { m_peer->Take(f); };
         m_wire.Start([this, take](const WireFrame& f) { m_toPeer->Pass(f, take); },
                      [this, take] {
@@ -285,3 +290,125 @@ TEST_F(LateConnectReplyOnAFaultyWire, NoRequestHangsAroundTheResets)
     for (const Got& g : m_target.Of(WM_LINK_RESULT))
         EXPECT_NE(g.rec.status, OLNK_STATUS_NO_ANSWER) << m_trace.Text();
 }
+
+// ---- late connect frames of both kinds at the running ends ------------------------------
+
+namespace {
+
+struct LateCase
+{
+    bool serial;
+    uint8_t window;
+};
+
+class LateConnectFrames : public RulesPeerLink, public ::testing::WithParamInterface<LateCase>
+{
+protected:
+    bool Serial() const override { return GetParam().serial; }
+    uint8_t Window() const override { return GetParam().window; }
+    bool AckFirst() const override { return true; }
+
+    // Requests one after the other for ms: every call that is accepted must
+    // end with exactly one result; refusals only in the first 2 s.  Returns
+    // how many were answered by the control system.
+    int RequestsFor(int ms, std::uintptr_t& param, int& refusedLate)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        const size_t before = m_target.Count(WM_LINK_RESULT);
+        std::vector<std::uintptr_t> accepted, refused;
+        bool waiting = false;
+        Pump([&] {
+            const auto got = m_target.Of(WM_LINK_RESULT);
+            if (waiting && got.size() > before && got.back().rec.parameter == param)
+                waiting = false;
+            if (!waiting) {
+                if (m_pl->GetStatus(m_target.handle, ++param) == 1) {
+                    accepted.push_back(param);
+                    waiting = true;
+                } else {
+                    refused.push_back(param);
+                    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(2))
+                        ++refusedLate;
+                }
+            }
+            return false;
+        }, ms);
+        Pump([&] { return !waiting; }, 3000);
+        int answered = 0;
+        const auto got = m_target.Of(WM_LINK_RESULT);
+        for (std::uintptr_t p : accepted) {
+            int results = 0;
+            for (size_t i = before; i < got.size(); ++i)
+                if (got[i].rec.parameter == p) {
+                    ++results;
+                    answered += got[i].rec.status == 0;
+                }
+            EXPECT_EQ(results, 1) << "request " << p << m_trace.Text();
+        }
+        // A refused call posts nothing.
+        for (std::uintptr_t p : refused)
+            for (size_t i = before; i < got.size(); ++i)
+                EXPECT_NE(got[i].rec.parameter, p) << "refused request " << p << " got a result" << m_trace.Text();
+        return answered;
+    }
+};
+
+std::string LateName(const ::testing::TestParamInfo<LateCase>& info)
+{
+    return std::string(info.param.serial ? "Serial" : "Udp") + "W" + std::to_string(info.param.window);
+}
+
+} // namespace
+
+// The control system takes a late copy of the link object's connect frame
+// (a delayed datagram) for its reset, acknowledges it with an empty connect
+// frame numbered 1 and answers with its connect reply numbered 2.  The
+// link object's channel, running, took that frame for the peer's reset and
+// waited in state 1 for a connect frame that never came: every request was
+// refused until the program was restarted.  Now it resets on its own and
+// the control system answers: requests are answered within 2 s, none is
+// refused after, and each has one result.  Twice in a row with W 1.
+TEST_P(LateConnectFrames, ACopyOfOurConnectFrameAtTheRunningControlSystem)
+{
+    ASSERT_TRUE(DriveToRunning()) << "the link never ran" << m_trace.Text();
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == m_sent; })) << m_trace.Text();
+    const WireFrame ours = m_peer->FirstConnectFrame();
+    ASSERT_TRUE(IsConnectMessage(ours.data)) << m_trace.Text();
+    std::uintptr_t param = 2000;
+    for (int copy = 0; copy < 2; ++copy) {
+        m_trace.Note("late copy of the link object's connect frame");
+        m_peer->Take(ours);
+        int refusedLate = 0;
+        const int answered = RequestsFor(3000, param, refusedLate);
+        EXPECT_GE(answered, 1) << "copy " << copy << ": no request answered" << m_trace.Text();
+        EXPECT_EQ(refusedLate, 0) << "copy " << copy << ": requests refused after 2 s" << m_trace.Text();
+        EXPECT_NE(m_peer->State(), 1) << m_trace.Text();
+        EXPECT_TRUE(m_link->IsEstablished()) << m_trace.Text();
+    }
+    for (const Got& g : m_target.Of(WM_LINK_RESULT))
+        EXPECT_NE(g.rec.status, OLNK_STATUS_NO_ANSWER) << m_trace.Text();
+}
+
+// The control system's connect reply numbered 2 (behind its empty connect
+// frame) arrives again late while the link runs: the channel, reset by it,
+// found the reply out of order in state 1 and the session never saw it.
+TEST_P(LateConnectFrames, ALateReplyNumberedTwoAtTheRunningLink)
+{
+    const FrameSpec reply = m_peer->LastConnectReply();
+    ASSERT_TRUE(IsConnectReply(reply.data)) << m_trace.Text();
+    ASSERT_EQ(reply.seq, 2) << m_trace.Text();
+    ASSERT_TRUE(DriveToRunning()) << "the link never ran" << m_trace.Text();
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == m_sent; })) << m_trace.Text();
+    m_peer->Inject(reply, "late copy of the connect reply numbered 2");
+    std::uintptr_t param = 3000;
+    int refusedLate = 0;
+    EXPECT_GE(RequestsFor(3000, param, refusedLate), 1) << "no request answered" << m_trace.Text();
+    EXPECT_EQ(refusedLate, 0) << "requests refused after 2 s" << m_trace.Text();
+    EXPECT_NE(m_peer->State(), 1) << m_trace.Text();
+    for (const Got& g : m_target.Of(WM_LINK_RESULT))
+        EXPECT_NE(g.rec.status, OLNK_STATUS_NO_ANSWER) << m_trace.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, LateConnectFrames,
+                         ::testing::Values(LateCase{false, 20}, LateCase{true, 20}, LateCase{false, 1}),
+                         LateName);

@@ -205,6 +205,8 @@ public:
     void Frame(const char* who, uint8_t seq, uint8_t ack, bool connect, const Bytes& data,
                const std::string& note = {})
     {
+        if (!m_enabled)
+            return;
         char head[64];
         std::snprintf(head, sizeof head, "%s #%u ack %02X%s", who, seq, ack, connect ? " connect" : "");
         std::string line = head;
@@ -225,8 +227,13 @@ public:
     {
         Frame(who, f.seq, f.ack, f.connect(), f.data, note);
     }
+    // Off: nothing is noted (a simulation that replays a schedule with its
+    // own trace only when it failed).
+    void Enable(bool on) { m_enabled = on; }
     void Note(const std::string& line)
     {
+        if (!m_enabled)
+            return;
         std::lock_guard<std::mutex> g(m_m);
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count();
         m_lines.push_back(std::to_string(ms) + " ms  " + line);
@@ -248,6 +255,7 @@ private:
     std::mutex m_m;
     Clock::time_point m_start = Clock::now();
     std::deque<std::string> m_lines;
+    std::atomic<bool> m_enabled{true};
 };
 
 // The connect reply to a connect message, status 0: 0, 1, 0, its parameter,
@@ -327,7 +335,7 @@ public:
     void Idle()
     {
         std::lock_guard<std::mutex> g(m_m);
-        if (m_state == 3 && std::chrono::steady_clock::now() - m_stateAt > std::chrono::seconds(10))
+        if (m_state == 3 && Now() - m_stateAt > std::chrono::seconds(10))
             Enter(0);
         if (m_state == 1)
             return;
@@ -371,6 +379,27 @@ public:
         std::lock_guard<std::mutex> g(m_m);
         return m_state == 0 && m_wrapped && m_ownZeroAcknowledged;
     }
+    // Its clock for the ten seconds of state 3 (a simulation's own).
+    void SetClock(std::function<std::chrono::steady_clock::time_point()> now)
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        m_now = std::move(now);
+        m_stateAt = Now();
+    }
+    // As some control systems do: a reset by its peer is acknowledged by an
+    // empty connect frame (numbered 1), the connect reply follows as 2.
+    void AcknowledgeResetFirst(bool on)
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        m_ackFirst = on;
+    }
+    // The first connect frame with a connect message it took from the link
+    // object, as it came.
+    WireFrame FirstConnectFrame()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        return m_firstConnect;
+    }
     // While set, requests are taken but not answered.
     void HoldAnswers(bool hold)
     {
@@ -381,10 +410,15 @@ public:
 private:
     using Sent = std::pair<uint8_t, FrameSpec>;
 
+    std::chrono::steady_clock::time_point Now() const
+    {
+        return m_now ? m_now() : std::chrono::steady_clock::now();
+    }
+
     void Enter(int state)
     {
         m_state = state;
-        m_stateAt = std::chrono::steady_clock::now();
+        m_stateAt = Now();
         m_trace.Note("peer enters state " + std::to_string(state));
     }
     void Reset()
@@ -403,10 +437,14 @@ private:
     {
         if (f.connect()) {
             if (IsConnectMessage(f.data)) {
+                if (m_firstConnect.data.empty())
+                    m_firstConnect = f;
                 // The answer to a reset by its peer ends state 1.
                 if (m_state == 1)
                     Enter(3);
                 m_lastReply = FrameSpec{};
+                if (m_ackFirst)
+                    Build({}, true); // the reset acknowledged by an empty connect frame
                 Build(ConnectReplyTo(f.data), true);
                 return true;
             }
@@ -491,6 +529,7 @@ private:
     const uint8_t m_W;
     const std::function<void(const Bytes&)> m_write;
     WireTrace& m_trace;
+    std::function<std::chrono::steady_clock::time_point()> m_now;
     std::mutex m_m;
     int m_state = 0;
     std::chrono::steady_clock::time_point m_stateAt = std::chrono::steady_clock::now();
@@ -498,6 +537,8 @@ private:
     uint8_t m_next = 1;
     bool m_nak = false;
     bool m_hold = false;
+    bool m_ackFirst = false;
+    WireFrame m_firstConnect;
     bool m_wrapped = false;
     bool m_ownZeroAcknowledged = false;
     int m_requests = 0;

@@ -55,8 +55,17 @@ void Simulator::Impl::Dispatch(const uint8_t* d, size_t n, bool connectFrame)
         }
         if (!isReply)
             malformed();
-        if (OlnkGetLinkState(sim->m_channel) == OLNK_STATE_RESET_BY_PEER)
-            AnswerReset(n >= 7 ? U32(d + 3) : 0);
+        // A connect frame that reset the channel but carries no connect
+        // message (a late copy of the program's connect reply): met with
+        // this side's own reset, its connect message in frame 1, as the
+        // program does.  Answered with a reply, a peer that keeps the rules
+        // stayed reset by its peer for good.
+        if (OlnkGetLinkState(sim->m_channel) == OLNK_STATE_RESET_BY_PEER &&
+            OlnkRestart(sim->m_channel)) {
+            EndAllJobs(133);
+            const Bytes c = ConnectMessage();
+            sim->m_recorder.add(1, c.data(), c.size());
+        }
         return;
     }
     if (isConnect || isReply || n < 7)

@@ -1,0 +1,712 @@
+#pragma once
+// A simulated wire between two ends of a link on one thread and one clock,
+// no sleeps: our channel and session (the program's end, active) against our
+// channel and session started passive, as the simulator runs them, or
+// against the control system that keeps the link rules (wire_peer.h).  Every
+// frame either end sends waits on the wire until the schedule delivers it,
+// a copy of it, drops it, or delivers a copy of any connect frame sent
+// before (a late datagram); then the wire turns quiet (every frame passes at
+// once) and the checks run: within 2 s the link runs and a request is
+// answered, every request has exactly one result, no end sends more than a
+// bounded number of frames per resend round, and nothing waits in a reset.
+#include "wire_peer.h"
+
+#include "link/olnk/olnk_transport.h"
+#include "link/oxfr/oxfr.h"
+#include "platform/sys/LastError.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace linktest::explore {
+
+constexpr uint32_t kIdleMs = 500;      // the UDP idle turn
+constexpr uint32_t kPeerIdleMs = 200;  // the rule-keeping peer's idle turn
+constexpr uint32_t kRecoverMs = 2000;  // the link runs again within this after the wire turns quiet
+constexpr uint32_t kQuietMs = 4000;    // the quiet wire lasts this long
+constexpr uint32_t kQuietStepMs = 100; // at most between turns while quiet
+
+enum class Peer : uint8_t { Ours, Rules, RulesAckFirst };
+enum class Start : uint8_t { Handshake, Running };
+enum class Pre : uint8_t { None, ResetA, ResetB };
+
+struct Scenario
+{
+    Peer peer = Peer::Ours;
+    uint8_t W = 20;
+    Start start = Start::Running;
+    Pre pre = Pre::None;
+};
+
+inline std::string Describe(const Scenario& s)
+{
+    std::string t = s.peer == Peer::Ours ? "ours/ours" : s.peer == Peer::Rules ? "ours/rules" : "ours/rules-ack-first";
+    t += " W " + std::to_string(s.W);
+    t += s.start == Start::Running ? " running" : " handshake";
+    t += s.pre == Pre::ResetA ? " +resetA" : s.pre == Pre::ResetB ? " +resetB" : "";
+    return t;
+}
+
+struct Action
+{
+    enum Kind : uint8_t { Tick, Deliver, Dup, Drop, Late, ResetA, ResetB } kind = Tick;
+    uint16_t index = 0;
+    uint32_t ms = 250; // Tick
+};
+
+struct OnWire
+{
+    int from = 0; // 0 A (the program), 1 B (the peer)
+    Bytes bytes;
+};
+
+class Sim;
+
+// One end of the link.
+class End
+{
+public:
+    virtual ~End() = default;
+    virtual void Take(const Bytes& frame) = 0;
+    virtual void Turn() = 0;
+    // Link state 0 or 3.
+    virtual bool Runs() = 0;
+    virtual std::string State() = 0;
+    // Milliseconds until its next idle turn (its transport wakes then, or
+    // for a frame).
+    virtual uint32_t NextTurnIn(uint32_t now) const = 0;
+};
+
+// What a request of the program got.
+struct Request
+{
+    uint32_t issuedAt = 0;
+    int results = 0;
+    bool answered = false; // by the peer (not ended here)
+    int status = 0;
+};
+
+class Sim
+{
+public:
+    Sim(const Scenario& sc, bool tracing);
+    ~Sim();
+
+    uint32_t now = 1000;
+    bool tracing = false;
+    std::vector<std::string> trace;
+    std::string failure;
+
+    void Log(const std::string& line)
+    {
+        if (!tracing)
+            return;
+        char head[24];
+        std::snprintf(head, sizeof head, "%7u ms  ", now);
+        trace.push_back(head + line);
+    }
+    void Fail(const std::string& why)
+    {
+        if (failure.empty())
+            failure = "at " + std::to_string(now) + " ms: " + why;
+    }
+
+    // A frame an end sent: onto the wire (delivered at once while quiet).
+    void Emit(int from, const Bytes& bytes);
+    // The adversary's choices at this step.
+    std::vector<Action> Options(bool exhaustive);
+    void Apply(const Action& a);
+    // Both ends take their turn after dt ms.
+    void Tick(uint32_t dt);
+    // Delivers what is on the wire at once, in order, until nothing is.
+    void Pump();
+    // Until the link runs (handshake; past the ten seconds of state 3).
+    void Warmup(Start start);
+    // Both ends take their turn after dt ms, the wire quiet.
+    void Step(uint32_t dt);
+    // Until the next turn an end has due by its clock.
+    uint32_t NextTurnIn() const;
+    // The quiet wire and the checks; false when a check failed.
+    bool Quiet();
+
+    // The program's requests.
+    void IssueRequest(bool quiet);
+    void Result(uint32_t param, int status, bool fromPeer);
+    void EndPending(int status);
+
+    std::unique_ptr<End> a, b;
+    Scenario sc;
+    std::vector<OnWire> wire;        // sent, not delivered yet
+    std::vector<OnWire> connects;    // every distinct connect frame sent
+    std::map<uint32_t, Request> requests;
+    uint32_t nextParam = 1;
+    bool quiet = false;
+    bool refusedLate = false;
+    uint32_t quietStart = 0;
+    uint32_t sentInRound[2] = {};
+    uint32_t round[2] = {};
+    uint32_t maxPerRound = 0;
+    WireTrace peerTrace;
+};
+
+std::string FrameText(const Bytes& f);
+
+// ---- our end: the real channel and session ------------------------------------------
+
+class OurEnd : public End
+{
+public:
+    OurEnd(Sim& sim, int who, uint8_t W, bool passive) : m_sim(sim), m_who(who), m_W(W), m_passive(passive)
+    {
+        Open();
+    }
+    ~OurEnd() override { Close(); }
+
+    void Open()
+    {
+        size_t n = 0;
+        const uint8_t* d = OxfrConnectData(&n);
+        OlnkChannelOptions o;
+        o.passive = m_passive;
+        o.transportKind = 1;
+        o.clock = [this] { return m_sim.now; };
+        m_ch = OlnkCreateChannel(m_W, std::span<const uint8_t>(d, n), o);
+        m_s = OxfrOpenSessionOnChannel(this, m_ch, 0);
+        OxfrSessionCallbacks sc;
+        sc.peerReset = [](void* u) {
+            auto* e = static_cast<OurEnd*>(u);
+            e->m_sim.Log(std::string(e->Name()) + " session: peer reset, requests end with -123");
+            if (e->m_who == 0)
+                e->m_sim.EndPending(-123);
+            return 0;
+        };
+        sc.linkReset = [](void* u) {
+            auto* e = static_cast<OurEnd*>(u);
+            e->m_sim.Log(std::string(e->Name()) + " session: own reset, requests end with -123");
+            if (e->m_who == 0)
+                e->m_sim.EndPending(-123);
+        };
+        OxfrSetSessionCallbacks(m_s, &sc);
+        OxfrLinkCallbacks lc;
+        lc.reply = [](void* u, uint8_t, int8_t status, uint32_t param, const uint8_t*, size_t) {
+            auto* e = static_cast<OurEnd*>(u);
+            if (e->m_who == 0)
+                e->m_sim.Result(param, status, true);
+        };
+        OxfrSetLinkCallbacks(m_s, &lc);
+        m_lastTx = m_sim.now - kIdleMs; // the connect frame goes at the first turn
+    }
+    void Close()
+    {
+        if (m_s)
+            OxfrCloseSession(m_s);
+        m_s = nullptr;
+        m_ch = nullptr;
+    }
+    // The program closed and opened again (a new channel, its connect frame
+    // numbered 1).
+    void Reopen()
+    {
+        Close();
+        m_sim.EndPending(-124);
+        Open();
+    }
+    // The simulator's own reset.
+    void ResetAsSimulator()
+    {
+        size_t n = 0;
+        const uint8_t* d = OxfrConnectData(&n);
+        OlnkConnect(m_ch, uint16_t(n), d);
+    }
+
+    const char* Name() const { return m_who == 0 ? "A" : "B"; }
+    uint32_t NextTurnIn(uint32_t now) const override
+    {
+        return now - m_lastTx >= kIdleMs ? 1 : kIdleMs - (now - m_lastTx);
+    }
+    OxfrSession Session() const { return m_s; }
+    OlnkChannel Channel() const { return m_ch; }
+
+    void Take(const Bytes& frame) override
+    {
+        OlnkReceiveDatagram(m_ch, frame, false);
+        Turn();
+    }
+
+    // As the UDP thread and the session thread take turns.
+    void Turn() override
+    {
+        OxfrSessionTurn(m_s);
+        Send();
+        OlnkCheckConnectTimeout(m_ch);
+        if (OlnkCheckStall(m_ch))
+            m_sim.Log(std::string(Name()) + " channel resets itself (stall)");
+        OxfrSessionTurn(m_s);
+        Send();
+    }
+
+    bool Runs() override
+    {
+        const int st = OlnkGetLinkState(m_ch);
+        return st == OLNK_STATE_RUNNING || st == OLNK_STATE_RESET_DONE;
+    }
+    std::string State() override
+    {
+        return std::string(Name()) + " state " + std::to_string(OlnkGetLinkState(m_ch)) +
+               (OxfrIsEstablished(m_s) ? " established" : " not established");
+    }
+
+private:
+    void Send()
+    {
+        bool idleDue = m_sim.now - m_lastTx >= kIdleMs;
+        uint8_t buf[OLNK_MAX_FRAME];
+        for (int k = 0; k < 1000; ++k) {
+            OlnkFrameMode mode = OlnkFrameMode::None;
+            if (OlnkTakeAckNeeded(m_ch))
+                mode = OlnkFrameMode::Ack;
+            else if (idleDue)
+                mode = OlnkFrameMode::Idle;
+            uint16_t len = 0;
+            OlnkNextFrame(m_ch, buf, &len, mode);
+            if (len == 0)
+                break;
+            m_lastTx = m_sim.now;
+            idleDue = false;
+            m_sim.Emit(m_who, Bytes(buf, buf + len));
+        }
+    }
+
+    Sim& m_sim;
+    const int m_who;
+    const uint8_t m_W;
+    const bool m_passive;
+    OlnkChannel m_ch = nullptr;
+    OxfrSession m_s = nullptr;
+    uint32_t m_lastTx = 0;
+};
+
+// ---- the control system that keeps the link rules ---------------------------------------
+
+class RulesEnd : public End
+{
+public:
+    RulesEnd(Sim& sim, uint8_t W, bool ackFirst)
+        : m_sim(sim), m_peer(W, [this](const Bytes& f) { m_sim.Emit(1, f); }, sim.peerTrace)
+    {
+        m_peer.AcknowledgeResetFirst(ackFirst);
+        m_peer.SetClock([this] {
+            return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(m_sim.now);
+        });
+        m_lastIdle = sim.now;
+    }
+    void Take(const Bytes& frame) override
+    {
+        std::vector<WireFrame> frames;
+        FrameReader reader;
+        reader.Feed(frame.data(), frame.size(), frames);
+        for (const WireFrame& f : frames)
+            m_peer.Take(f);
+    }
+    void Turn() override
+    {
+        if (m_sim.now - m_lastIdle >= kPeerIdleMs) {
+            m_lastIdle = m_sim.now;
+            m_peer.Idle();
+        }
+    }
+    bool Runs() override
+    {
+        const int st = m_peer.State();
+        return st == 0 || st == 3;
+    }
+    std::string State() override { return "B (rules) state " + std::to_string(m_peer.State()); }
+    uint32_t NextTurnIn(uint32_t now) const override
+    {
+        return now - m_lastIdle >= kPeerIdleMs ? 1 : kPeerIdleMs - (now - m_lastIdle);
+    }
+
+private:
+    Sim& m_sim;
+    RulesPeer m_peer;
+    uint32_t m_lastIdle = 0;
+};
+
+// ---- the simulation ----------------------------------------------------------------------
+
+inline std::string FrameText(const Bytes& f)
+{
+    if (f.size() < 10)
+        return "(short)";
+    char head[64];
+    const uint16_t control = uint16_t(f[5] | f[6] << 8);
+    std::snprintf(head, sizeof head, "#%u ack %02X%s%s", f[7], f[4], control & 0x800 ? " connect" : "",
+                  (control & 0x3FF) == 0 ? " empty" : "");
+    std::string t = head;
+    const size_t n = control & 0x3FF;
+    if (n) {
+        t += " [";
+        for (size_t i = 10, k = 0; i < f.size() && k < std::min<size_t>(n, 8); ++i, ++k) {
+            char b[4];
+            std::snprintf(b, sizeof b, k ? " %02X" : "%02X", f[i]);
+            t += b;
+            if ((f[i] == 0xF9 || f[i] == 0xFE) && i + 1 < f.size())
+                ++i;
+        }
+        t += n > 8 ? " ...]" : "]";
+    }
+    return t;
+}
+
+inline Sim::Sim(const Scenario& s, bool tr) : tracing(tr), sc(s)
+{
+    peerTrace.Enable(false);
+    a = std::make_unique<OurEnd>(*this, 0, s.W, false);
+    if (s.peer == Peer::Ours)
+        b = std::make_unique<OurEnd>(*this, 1, s.W, true);
+    else
+        b = std::make_unique<RulesEnd>(*this, s.W, s.peer == Peer::RulesAckFirst);
+}
+
+inline Sim::~Sim()
+{
+    a.reset();
+    b.reset();
+}
+
+inline void Sim::Emit(int from, const Bytes& bytes)
+{
+    Log(std::string(from == 0 ? "A->B " : "B->A ") + FrameText(bytes) + (quiet ? "" : "  (on the wire)"));
+    if (bytes.size() >= 7 && (bytes[6] & 0x08)) {
+        bool known = false;
+        for (const OnWire& w : connects)
+            known |= w.from == from && w.bytes == bytes;
+        if (!known)
+            connects.push_back({from, bytes});
+    }
+    wire.push_back({from, bytes});
+    if (quiet) {
+        const uint32_t r = now / kIdleMs;
+        if (r != round[from]) {
+            round[from] = r;
+            sentInRound[from] = 0;
+        }
+        maxPerRound = std::max(maxPerRound, ++sentInRound[from]);
+    }
+}
+
+inline std::vector<Action> Sim::Options(bool exhaustive)
+{
+    std::vector<Action> o;
+    o.push_back({Action::Tick, 0, 250});
+    const size_t onWire = std::min<size_t>(wire.size(), exhaustive ? 4 : wire.size());
+    for (size_t i = 0; i < onWire; ++i)
+        o.push_back({Action::Deliver, uint16_t(i)});
+    if (!wire.empty()) {
+        o.push_back({Action::Dup, 0});
+        o.push_back({Action::Drop, 0});
+    }
+    const size_t late = std::min<size_t>(connects.size(), 3);
+    for (size_t j = 0; j < late; ++j)
+        o.push_back({Action::Late, uint16_t(connects.size() - 1 - j)});
+    return o;
+}
+
+inline void Sim::Tick(uint32_t dt)
+{
+    now += dt;
+    IssueRequest(false);
+    a->Turn();
+    b->Turn();
+    if (quiet)
+        Pump();
+}
+
+inline void Sim::Apply(const Action& x)
+{
+    switch (x.kind) {
+    case Action::Tick:
+        Log("tick " + std::to_string(x.ms) + " ms");
+        Tick(x.ms);
+        break;
+    case Action::Deliver:
+    case Action::Dup: {
+        const OnWire w = wire[x.index];
+        if (x.kind == Action::Deliver)
+            wire.erase(wire.begin() + x.index);
+        Log(std::string(x.kind == Action::Dup ? "copy of " : "deliver ") + (w.from == 0 ? "A->B " : "B->A ") +
+            FrameText(w.bytes));
+        (w.from == 0 ? b : a)->Take(w.bytes);
+        break;
+    }
+    case Action::Drop:
+        Log(std::string("lost ") + (wire[x.index].from == 0 ? "A->B " : "B->A ") + FrameText(wire[x.index].bytes));
+        wire.erase(wire.begin() + x.index);
+        break;
+    case Action::Late: {
+        const OnWire w = connects[x.index];
+        Log(std::string("late copy ") + (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
+        (w.from == 0 ? b : a)->Take(w.bytes);
+        break;
+    }
+    case Action::ResetA:
+        Log("A closed and opened again");
+        static_cast<OurEnd&>(*a).Reopen();
+        a->Turn();
+        break;
+    case Action::ResetB:
+        if (sc.peer == Peer::Ours) {
+            Log("B resets");
+            static_cast<OurEnd&>(*b).ResetAsSimulator();
+            b->Turn();
+        }
+        break;
+    }
+}
+
+inline void Sim::Pump()
+{
+    for (int n = 0; !wire.empty(); ++n) {
+        if (n > 20000) {
+            Fail("more than 20000 frames passed at one instant (a storm)");
+            wire.clear();
+            return;
+        }
+        const OnWire w = wire.front();
+        wire.erase(wire.begin());
+        if (tracing)
+            Log(std::string("deliver ") + (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
+        (w.from == 0 ? b : a)->Take(w.bytes);
+    }
+}
+
+inline void Sim::Warmup(Start start)
+{
+    quiet = true;
+    for (int i = 0; i < 4; ++i)
+        Step(50);
+    if (start == Start::Running) {
+        Step(OLNK_RESET_WINDOW_MS + 500); // past the ten seconds of state 3
+        Step(50);
+    }
+    IssueRequest(false);
+    Pump();
+    quiet = false;
+    maxPerRound = 0;
+}
+
+inline void Sim::Step(uint32_t dt)
+{
+    now += dt;
+    a->Turn();
+    b->Turn();
+    Pump();
+}
+
+inline uint32_t Sim::NextTurnIn() const
+{
+    return std::max<uint32_t>(1, std::min(a->NextTurnIn(now), b->NextTurnIn(now)));
+}
+
+inline void Sim::IssueRequest(bool inQuiet)
+{
+    auto* e = static_cast<OurEnd*>(a.get());
+    if (inQuiet) {
+        for (const auto& [p, r] : requests)
+            if (r.results == 0 && r.issuedAt >= quietStart)
+                return; // one at a time
+    }
+    const uint32_t param = nextParam;
+    if (OlnkRequestGetStatus(e->Session(), param)) {
+        ++nextParam;
+        requests[param] = Request{now};
+        Log("A requests GetStatus, parameter " + std::to_string(param));
+    } else if (inQuiet && now - quietStart > kRecoverMs && sys::GetLastError() != OLNK_E_TIMEOUT) {
+        // A full window (W 1) makes a request wait for its slot; any other
+        // refusal after the link ran again is one too many.
+        Fail("request refused " + std::to_string(now - quietStart) + " ms after the wire turned quiet");
+    }
+}
+
+inline void Sim::Result(uint32_t param, int status, bool fromPeer)
+{
+    const auto it = requests.find(param);
+    if (it == requests.end()) {
+        Fail("a reply for a request never sent, parameter " + std::to_string(param));
+        return;
+    }
+    Request& r = it->second;
+    if (r.results > 0 && fromPeer && !r.answered) {
+        Log("late reply for parameter " + std::to_string(param) + " ignored (ended before)");
+        return;
+    }
+    if (++r.results > 1) {
+        Fail("request " + std::to_string(param) + " got a second result " + std::to_string(status));
+        return;
+    }
+    r.answered = fromPeer;
+    r.status = status;
+    Log("A result for parameter " + std::to_string(param) + ": " + std::to_string(status));
+}
+
+inline void Sim::EndPending(int status)
+{
+    for (auto& [p, r] : requests)
+        if (r.results == 0)
+            Result(p, status, false);
+}
+
+inline bool Sim::Quiet()
+{
+    Log("---- the wire turns quiet (frames still on it are lost)");
+    wire.clear();
+    quiet = true;
+    quietStart = now;
+    maxPerRound = 0;
+    round[0] = round[1] = now / kIdleMs;
+    sentInRound[0] = sentInRound[1] = 0;
+    bool up = false;
+    const uint32_t bound = 3u * sc.W + 20;
+    while (now - quietStart < kQuietMs && failure.empty()) {
+        IssueRequest(true);
+        a->Turn();
+        b->Turn();
+        Pump();
+        if (!up) {
+            bool answered = false;
+            for (const auto& [p, r] : requests)
+                answered |= r.answered && r.issuedAt >= quietStart;
+            up = answered && a->Runs() && b->Runs() &&
+                 OxfrIsEstablished(static_cast<OurEnd&>(*a).Session());
+            if (up)
+                Log("link runs and a request was answered, " + std::to_string(now - quietStart) + " ms after quiet");
+        }
+        if (!up && now - quietStart >= kRecoverMs)
+            Fail("link not running with a request answered 2 s after the wire turned quiet: " + a->State() +
+                 ", " + b->State());
+        if (maxPerRound > bound)
+            Fail("an end sent " + std::to_string(maxPerRound) + " frames in one resend round (bound " +
+                 std::to_string(bound) + ")");
+        now += std::min(NextTurnIn(), kQuietStepMs);
+    }
+    if (failure.empty()) {
+        if (!a->Runs() || !b->Runs())
+            Fail("an end rests in a reset: " + a->State() + ", " + b->State());
+        for (const auto& [p, r] : requests)
+            if (r.results == 0 && r.issuedAt + 1000 < now)
+                Fail("request " + std::to_string(p) + " (sent at " + std::to_string(r.issuedAt) +
+                     " ms) has no result");
+    }
+    return failure.empty();
+}
+
+// ---- schedules --------------------------------------------------------------------------
+
+// The choices of one schedule: from a list of digits (exhaustive search) or
+// a seeded generator.
+struct Chooser
+{
+    std::vector<uint8_t> digits; // exhaustive
+    std::mt19937* rng = nullptr;
+    int invalidAt = -1;
+    std::vector<uint16_t> taken; // the choices made, for the report
+};
+
+struct Outcome
+{
+    bool valid = true;   // the digits named options that existed
+    bool ok = true;
+    int invalidAt = -1;
+    std::string failure;
+    std::vector<std::string> trace;
+};
+
+// Random actions: ticks of several lengths, any frame on the wire, copies,
+// losses, late copies of any connect frame, and resets of either end.
+inline Action RandomAction(Sim& sim, std::mt19937& rng)
+{
+    static const uint32_t ticks[] = {1, 20, 250, 600, 2100};
+    for (;;) {
+        switch (rng() % 10) {
+        case 0:
+        case 1:
+            return {Action::Tick, 0, ticks[rng() % 5]};
+        case 2:
+        case 3:
+        case 4:
+            if (!sim.wire.empty())
+                return {Action::Deliver, uint16_t(rng() % sim.wire.size())};
+            break;
+        case 5:
+            if (!sim.wire.empty())
+                return {Action::Dup, uint16_t(rng() % sim.wire.size())};
+            break;
+        case 6:
+            if (!sim.wire.empty())
+                return {Action::Drop, uint16_t(rng() % sim.wire.size())};
+            break;
+        case 7:
+        case 8:
+            if (!sim.connects.empty())
+                return {Action::Late, uint16_t(rng() % sim.connects.size())};
+            break;
+        default:
+            if (rng() % 8 == 0)
+                return {rng() % 2 ? Action::ResetA : Action::ResetB, 0};
+            break;
+        }
+    }
+}
+
+// Runs one schedule: the scenario's start, depth steps, the quiet wire.
+inline Outcome RunSchedule(const Scenario& sc, const std::vector<uint8_t>& digits, std::mt19937* rng, int depth,
+                           bool tracing)
+{
+    Outcome out;
+    Sim sim(sc, tracing);
+    sim.Warmup(sc.start);
+    if (sc.pre == Pre::ResetA)
+        sim.Apply({Action::ResetA});
+    else if (sc.pre == Pre::ResetB)
+        sim.Apply({Action::ResetB});
+    for (int k = 0; k < depth; ++k) {
+        if (rng) {
+            sim.Apply(RandomAction(sim, *rng));
+            continue;
+        }
+        const std::vector<Action> options = sim.Options(true);
+        if (digits[size_t(k)] >= options.size()) {
+            out.valid = false;
+            out.invalidAt = k;
+            return out;
+        }
+        sim.Apply(options[digits[size_t(k)]]);
+    }
+    out.ok = sim.Quiet();
+    out.failure = sim.failure;
+    out.trace = std::move(sim.trace);
+    return out;
+}
+
+inline std::string Digits(const std::vector<uint8_t>& d)
+{
+    std::string t = "{";
+    for (size_t i = 0; i < d.size(); ++i)
+        t += (i ? ", " : "") + std::to_string(d[i]);
+    return t + "}";
+}
+
+inline std::string TraceText(const std::vector<std::string>& trace, size_t last = 400)
+{
+    std::string t = "\nwire trace:\n";
+    const size_t from = trace.size() > last ? trace.size() - last : 0;
+    for (size_t i = from; i < trace.size(); ++i)
+        t += "  " + trace[i] + "\n";
+    return t;
+}
+
+} // namespace linktest::explore
