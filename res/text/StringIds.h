@@ -51,3 +51,6 @@ inline constexpr unsigned IDS_XFER_SUPPORT_DONE = 4767;        // "Podpůrné so
 inline constexpr unsigned IDS_XFER_SUPPORT_FAILED = 4768;      // "Přenos podpůrných souborů se nezdařil..."
 inline constexpr unsigned IDS_XFER_CASSETTE_DONE = 4769;       // "Software kazety byl přenesen do řídíc..."
 inline constexpr unsigned IDS_XFER_COMPILER_DONE = 4770;       // "Soubory překladače Tarvane byly přene..."
+
+// A change of the control system that the link ended without its reply.
+inline constexpr unsigned IDS_FATE_UNKNOWN = 4923;             // "Spojení se přerušilo dřív, než řídicí..."
