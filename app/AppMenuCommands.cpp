@@ -416,10 +416,13 @@ void CAppMenuCommands::OnDebugClearAllBreakpoints()
     CStrandworkDoc* doc = m_app.GetProjectDoc();
     int ok = 0;
     uint32_t refusal = 0;
+    QString fateUnknown;
     {
         CPlcCommandDlg dialog(nullptr);
         ok = dialog.ClearAllBreakpoints(&doc->Link());
         refusal = dialog.Refusal();
+        if (dialog.FateUnknown())
+            fateUnknown = dialog.ResultText();
     }
     // The dialog's loop may have closed the project.
     doc = m_app.GetProjectDoc();
@@ -440,8 +443,12 @@ void CAppMenuCommands::OnDebugClearAllBreakpoints()
         doc->SetModifiedFlag(true);
         doc->BroadcastUpdate(nullptr, 11);
     }
-    if (!ok)
+    if (!ok && !fateUnknown.isEmpty()) {
+        if (core::OutputSink* out = m_app.GetOutputCtrl())
+            out->AppendText(fateUnknown.toStdU16String());
+    } else if (!ok) {
         AppendOutput(m_app, IDS_CLEAR_BREAKPOINTS_FAILED);
+    }
 }
 
 void CAppMenuCommands::OnViewMechanisms()

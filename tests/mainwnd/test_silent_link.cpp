@@ -202,6 +202,9 @@ TEST_P(SilentLink, ChangesAskedWhileSilentAreRefusedAndNeverReachIt)
     lastResult = 1;
     ASSERT_EQ(link->RunPLC(window->MessageTarget(), 0), 1);
     ASSERT_TRUE(WaitFor([&] { return lastResult == 0; }, 10000, "run"));
+    ASSERT_EQ(link->AddWatch(0, 0, 1, 0x10, 1, 0), 1);
+    ASSERT_EQ(link->SetWatchPeriod(0, 0, 100, 0), 1);
+    ASSERT_EQ(link->CommitWatch(window->MessageTarget(), 0), 1);
     // A breakpoint set and cleared while the simulator answers.
     const uint8_t set[10] = {10, 0, 7, 0, 0, 0, 1, 0, 0, 0};
     const uint8_t clear[10] = {10, 0, 7, 0, 0, 0, 0, 0, 0, 0};
@@ -212,7 +215,7 @@ TEST_P(SilentLink, ChangesAskedWhileSilentAreRefusedAndNeverReachIt)
     ASSERT_EQ(link->SetBrkAtLine(window->MessageTarget(), 0, clear), 1);
     ASSERT_TRUE(WaitFor([&] { return lastResult == 0; }, 10000, "breakpoint cleared"));
     ASSERT_EQ(link->GetStatus(0, 0), 1);
-    ASSERT_TRUE(WaitFor([&] { return PaneText() == QStringLiteral("PLC: běží"); }, 10000, "running"));
+    ExpectLive("running and watched");
 
     ASSERT_TRUE(sim->Signal(SIGSTOP)) << sim->Output().toStdString();
     if (!ExpectNotLiveWithin10s("silent after SIGSTOP"))
@@ -234,7 +237,7 @@ TEST_P(SilentLink, ChangesAskedWhileSilentAreRefusedAndNeverReachIt)
     refused(link->SetMech(w, 0, setMech), "SetMech");
     refused(link->SetRegs(w, 0, 1, 5), "SetRegs");
     refused(link->AddWatchMech(w, 0, 1, 0x40, 1), "AddWatchMech");
-    refused(link->AddWatch(w, 0, 1, 0x10, 1, 1), "AddWatch");
+    refused(link->AddWatch(w, 0, 1, 0x20, 1, 1), "AddWatch");
     refused(link->RunPLC(w, 0), "RunPLC");
     refused(link->StopPLC(w, 0), "StopPLC");
     refused(link->StepPLC(w, 0), "StepPLC");
@@ -259,9 +262,10 @@ TEST_P(SilentLink, ChangesAskedWhileSilentAreRefusedAndNeverReachIt)
         return std::count(codes.begin(), codes.end(), 0) == 2;
     }, 10000, "the status read anew in the record"));
     PumpEvents(500);
-    // Transfer (2), run (6), the two breakpoint requests (12) and the status
-    // reads (0): the test's own, then the link's once it answered again.
-    EXPECT_EQ(RequestCodes(), (std::vector<int>{2, 6, 12, 12, 0, 0}));
+    // Transfer (2), run (6), watch (16), the two breakpoint requests (12)
+    // and the status reads (0): the test's own, then the link's once it
+    // answered again.
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{2, 6, 16, 12, 12, 0, 0}));
     // Running, not halted at a breakpoint ("PLC: přerušeno").
     EXPECT_EQ(PaneText(), QStringLiteral("PLC: běží"));
 }

@@ -490,6 +490,21 @@ int Received(cssim::Simulator& sim, uint8_t code)
         n += r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == code;
     return n;
 }
+
+// The breakpoint lists (code 12) the simulator received after the first
+// `skip` of them that set any breakpoint.
+int BreakpointsSetAfter(cssim::Simulator& sim, int skip)
+{
+    int n = 0, seen = 0;
+    for (const cssim::Record& r : sim.recorder().all()) {
+        if (r.direction != 0 || r.cls() != 1 || r.type() != 0 || r.code() != 12)
+            continue;
+        const cssim::Bytes p = r.payload();
+        if (seen++ >= skip && p.size() >= 2 && (p[0] | p[1] << 8) > 4)
+            ++n;
+    }
+    return n;
+}
 } // namespace
 
 // A breakpoint set just as the control system stopped answering (it still
@@ -543,6 +558,10 @@ TEST(WatchView, ABreakpointAskedWhileSilentIsRefusedAndNeverSent)
     CPLCView* v = w.s.Open("Main.plc");
     ASSERT_NE(v, nullptr);
     COlnkLink& link = w.Doc()->Link();
+    // The view's first paint asks for its lines' registers: answered first,
+    // so that nothing waits for an answer when the answers stop.
+    ASSERT_TRUE(WaitFor([&] { return Received(w.s.Sim(), 19) > 0; }, 5000, "the lines' registers"));
+    PumpEvents(300);
     w.s.Sim().shim().silence(-1, true);
     ASSERT_TRUE(WaitFor([&] { return link.ControlSystemSilent(); }, 10000, "silent"));
     const int sets = Received(w.s.Sim(), 12);
@@ -553,10 +572,14 @@ TEST(WatchView, ABreakpointAskedWhileSilentIsRefusedAndNeverSent)
     EXPECT_TRUE(w.Doc()->Data().Breakpoints.empty());
     EXPECT_EQ(w.Doc()->ListingFile().GetLine(MainIndex(3))->breakpointState, compout::kBreakpointNone);
 
+    // Answering again.  (The simulator behind the shim went on pushing
+    // while its answers were stopped, and its channel may have reset itself
+    // meanwhile: that is a loss on our side, which ends debugging and sends
+    // the empty breakpoint list.)
     w.s.Sim().shim().silence(-1, false);
-    ASSERT_TRUE(WaitFor([&] { return !link.ControlSystemSilent(); }, 10000, "answering again"));
+    ASSERT_TRUE(WaitFor([&] { return !link.ControlSystemSilent() && link.IsEstablished(); }, 20000,
+                        "answering again"));
     PumpEvents(500);
-    EXPECT_EQ(Received(w.s.Sim(), 12), sets);
+    EXPECT_EQ(BreakpointsSetAfter(w.s.Sim(), sets), 0);
     EXPECT_TRUE(w.s.Sim().plc().breakpoints().empty());
-    EXPECT_TRUE(w.Doc()->IsDebugging());
 }
