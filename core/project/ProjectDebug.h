@@ -74,7 +74,6 @@ public:
     // control system's, as a debugging start does.  True when the request
     // went out (nothing is left to do then).
     bool ClearBreakpointsWhenUp(COlnkLink& link);
-    bool BreakpointsToClear() const { return m_clearBreakpoints; }
 
     // The link's latest PLC status; false (length 0) when unknown.
     static bool GetPlcStatus(COlnkLink& link, PlcStatusRecord& status);

@@ -212,7 +212,7 @@ int Impl::Xfer(uint8_t code, uint32_t window, std::uintptr_t param, bool byJob,
     return Run(r);
 }
 
-// ---- the session, and the refusal while the link is down or silent ---------------------------------
+// ---- the session, and the refusal while the link is down or silent ----------------------
 
 uint32_t Impl::UpConnection(OxfrSession s)
 {
