@@ -118,6 +118,23 @@ protected:
         return true;
     }
 
+    // The PLC runs a transferred program (transfer 2, run 6); a Byte is
+    // watched every 100 ms (16).
+    void RunAndWatch()
+    {
+        const std::vector<uint8_t> image = Image();
+        uint32_t job = 0;
+        ASSERT_EQ(link->TransferPLC(window->MessageTarget(), 0, nullptr, &job, uint32_t(image.size()), image.data()),
+                  1);
+        ASSERT_TRUE(WaitFor([&] { return lastResult == 0; }, 20000, "the transfer"));
+        lastResult = 1;
+        ASSERT_EQ(link->RunPLC(window->MessageTarget(), 0), 1);
+        ASSERT_TRUE(WaitFor([&] { return lastResult == 0; }, 10000, "run"));
+        ASSERT_EQ(link->AddWatch(0, 0, 1, 0x10, 1, 0), 1);
+        ASSERT_EQ(link->SetWatchPeriod(0, 0, 100, 0), 1);
+        ASSERT_EQ(link->CommitWatch(window->MessageTarget(), 0), 1);
+    }
+
     // The codes of the PLC requests the simulator received, in order (its
     // record: "<ms> < <class> <type> <code> ...").
     std::vector<int> RequestCodes()
@@ -147,17 +164,9 @@ protected:
 
 TEST_P(SilentLink, StoppedContinuedAndKilledWhileNothingIsPending)
 {
-    // The PLC runs a transferred program; a Byte is watched every 100 ms.
-    const std::vector<uint8_t> image = Image();
-    uint32_t job = 0;
-    ASSERT_EQ(link->TransferPLC(window->MessageTarget(), 0, nullptr, &job, uint32_t(image.size()), image.data()), 1);
-    ASSERT_TRUE(WaitFor([&] { return lastResult == 0; }, 20000, "the transfer"));
-    lastResult = 1;
-    ASSERT_EQ(link->RunPLC(window->MessageTarget(), 0), 1);
-    ASSERT_TRUE(WaitFor([&] { return lastResult == 0; }, 10000, "run"));
-    ASSERT_EQ(link->AddWatch(0, 0, 1, 0x10, 1, 0), 1);
-    ASSERT_EQ(link->SetWatchPeriod(0, 0, 100, 0), 1);
-    ASSERT_EQ(link->CommitWatch(window->MessageTarget(), 0), 1);
+    RunAndWatch();
+    if (HasFatalFailure())
+        return;
     ASSERT_EQ(link->GetStatus(0, 0), 1);
     ExpectLive("running and watched");
 
@@ -195,16 +204,11 @@ TEST_P(SilentLink, StoppedContinuedAndKilledWhileNothingIsPending)
 // breakpoint nobody saw halted the PLC.)
 TEST_P(SilentLink, ChangesAskedWhileSilentAreRefusedAndNeverReachIt)
 {
+    RunAndWatch();
+    if (HasFatalFailure())
+        return;
     const std::vector<uint8_t> image = Image();
     uint32_t job = 0;
-    ASSERT_EQ(link->TransferPLC(window->MessageTarget(), 0, nullptr, &job, uint32_t(image.size()), image.data()), 1);
-    ASSERT_TRUE(WaitFor([&] { return lastResult == 0; }, 20000, "the transfer"));
-    lastResult = 1;
-    ASSERT_EQ(link->RunPLC(window->MessageTarget(), 0), 1);
-    ASSERT_TRUE(WaitFor([&] { return lastResult == 0; }, 10000, "run"));
-    ASSERT_EQ(link->AddWatch(0, 0, 1, 0x10, 1, 0), 1);
-    ASSERT_EQ(link->SetWatchPeriod(0, 0, 100, 0), 1);
-    ASSERT_EQ(link->CommitWatch(window->MessageTarget(), 0), 1);
     // A breakpoint set and cleared while the simulator answers.
     const uint8_t set[10] = {10, 0, 7, 0, 0, 0, 1, 0, 0, 0};
     const uint8_t clear[10] = {10, 0, 7, 0, 0, 0, 0, 0, 0, 0};

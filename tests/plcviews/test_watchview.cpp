@@ -71,6 +71,14 @@ public:
         return true;
     }
     ~Watch() { view.reset(); }
+    // Debugging VARB with the simulator behind its fault shim, Main.plc
+    // open; its view, null when anything did not start.
+    CPLCView* StartBehindShim()
+    {
+        Options o;
+        o.shim = true;
+        return Start({u"VARB"}, true, o) ? s.Open("Main.plc") : nullptr;
+    }
     QString Cell(int row, int column) { return view->CellText(row, column); }
     // The value without its markers.
     QString Value(int row)
@@ -518,10 +526,7 @@ int BreakpointsSetAfter(cssim::Simulator& sim, int skip)
 TEST(WatchView, ABreakpointWhoseFateIsUnknownIsClearedOnceTheLinkIsBack)
 {
     Watch w;
-    Options o;
-    o.shim = true;
-    ASSERT_TRUE(w.Start({u"VARB"}, true, o));
-    CPLCView* v = w.s.Open("Main.plc");
+    CPLCView* v = w.StartBehindShim();
     ASSERT_NE(v, nullptr);
     COlnkLink& link = w.Doc()->Link();
     w.s.Sim().shim().silence(1, true);
@@ -552,10 +557,7 @@ TEST(WatchView, ABreakpointWhoseFateIsUnknownIsClearedOnceTheLinkIsBack)
 TEST(WatchView, ABreakpointAskedWhileSilentIsRefusedAndNeverSent)
 {
     Watch w;
-    Options o;
-    o.shim = true;
-    ASSERT_TRUE(w.Start({u"VARB"}, true, o));
-    CPLCView* v = w.s.Open("Main.plc");
+    CPLCView* v = w.StartBehindShim();
     ASSERT_NE(v, nullptr);
     COlnkLink& link = w.Doc()->Link();
     // The view's first paint asks for its lines' registers: answered first,
