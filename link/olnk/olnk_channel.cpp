@@ -737,6 +737,9 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
     // no new reset.  A peer that did reset again sends its identical connect
     // frame once more and acknowledges nothing meanwhile: the second copy
     // after a frame of ours went out unacknowledged is its reset.
+    // The second copy is a reset in state 3 as well, where a connect frame
+    // numbered 1 passes as a repeat otherwise.
+    bool secondCopy = false;
     if (connect && s == 1 && ack == 0x80 && print != 0 && print == c->peerResetPrint &&
         c->peerAcknowledged &&
         (c->linkState == OLNK_STATE_RUNNING || c->linkState == OLNK_STATE_RESET_DONE)) {
@@ -746,6 +749,7 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
             c->sentAtCopy = c->stats.SendPackets;
             return;
         }
+        secondCopy = true;
     }
 
     bool peerReset = false;
@@ -800,7 +804,8 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         if (connect && s == 1 && ack == 0x80) {
             const bool inOrder = s == Seq(c->R + 1u);
             const bool differs = print != 0 && c->taken[1] != 0 && c->taken[1] != print;
-            if (inOrder ? c->peerAcknowledged && c->peerFirstPlain : Seq(c->R - s) >= c->W || differs) {
+            if (secondCopy ||
+                (inOrder ? c->peerAcknowledged && c->peerFirstPlain : Seq(c->R - s) >= c->W || differs)) {
                 PeerReset(c);
                 peerReset = true;
             }
