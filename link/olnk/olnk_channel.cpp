@@ -579,8 +579,17 @@ int OlnkCheckStall(OlnkChannel c)
     const bool unacknowledged = c->sentCount > 0 && HoldsMessage(c) &&
                                 c->resendRounds >= OLNK_STALL_ROUNDS &&
                                 static_cast<uint32_t>(now - c->progressTick) >= OLNK_STALL_MS;
+    // Within the ten seconds after a reset both ends number from 1, and a
+    // peer in step sends the frame this side asked for again within a
+    // resend round.  Frames it still cannot place after two rounds come
+    // from numbers the reset did not start (a late copy of the peer's
+    // connect reply, byte for byte its answer, taken as the answer to this
+    // side's reset while the peer never saw that reset): the handshake
+    // starts again sooner than the running link's stall.
+    const uint32_t unplacedMs =
+        c->linkState == OLNK_STATE_RESET_DONE ? 2 * OLNK_RESEND_ROUND_MS : OLNK_STALL_MS;
     const bool unplaceable = c->unplaced >= OLNK_STALL_UNPLACED &&
-                             static_cast<uint32_t>(now - c->unplacedSince) >= OLNK_STALL_MS;
+                             static_cast<uint32_t>(now - c->unplacedSince) >= unplacedMs;
     if (!unacknowledged && !unplaceable)
         return 0;
     // The connect handshake brings both ends back to the same numbers.
