@@ -586,9 +586,10 @@ int OlnkCheckStall(OlnkChannel c)
     // connect reply, byte for byte its answer, taken as the answer to this
     // side's reset while the peer never saw that reset): the handshake
     // starts again sooner than the running link's stall.
-    const uint32_t unplacedMs =
-        c->linkState == OLNK_STATE_RESET_DONE ? 2 * OLNK_RESEND_ROUND_MS : OLNK_STALL_MS;
-    const bool unplaceable = c->unplaced >= OLNK_STALL_UNPLACED &&
+    const bool fresh = c->linkState == OLNK_STATE_RESET_DONE;
+    const uint32_t unplacedMs = fresh ? 2 * OLNK_RESEND_ROUND_MS : OLNK_STALL_MS;
+    const uint32_t unplacedCount = fresh ? OLNK_STALL_UNPLACED / 2 : OLNK_STALL_UNPLACED;
+    const bool unplaceable = c->unplaced >= unplacedCount &&
                              static_cast<uint32_t>(now - c->unplacedSince) >= unplacedMs;
     if (!unacknowledged && !unplaceable)
         return 0;
