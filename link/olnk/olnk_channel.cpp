@@ -576,7 +576,10 @@ int OlnkCheckStall(OlnkChannel c)
     if (c->closing ||
         (c->linkState != OLNK_STATE_RUNNING && c->linkState != OLNK_STATE_RESET_DONE))
         return 0;
-    const bool unacknowledged = c->sentCount > 0 && HoldsMessage(c) &&
+    // A full window counts even when it holds only empty frames: with W 1
+    // an empty frame the peer never acknowledges (it numbers on from
+    // another reset) holds back every request.
+    const bool unacknowledged = c->sentCount > 0 && (HoldsMessage(c) || c->count >= c->W) &&
                                 c->resendRounds >= OLNK_STALL_ROUNDS &&
                                 static_cast<uint32_t>(now - c->progressTick) >= OLNK_STALL_MS;
     // Within the ten seconds after a reset both ends number from 1, and a
