@@ -26,7 +26,7 @@ namespace linktest::explore {
 
 constexpr uint32_t kIdleMs = 500;      // the UDP idle turn
 constexpr uint32_t kPeerIdleMs = 200;  // the rule-keeping peer's idle turn
-constexpr uint32_t kRecoverMs = 2000;  // the link runs again within this after the wire turns quiet
+inline uint32_t kRecoverMs = 2000; // the link runs again within this after the wire turns quiet
 constexpr uint32_t kQuietMs = 4000;    // the quiet wire lasts this long
 constexpr uint32_t kQuietStepMs = 100; // at most between turns while quiet
 // A request unanswered this long while the wire is quiet counts as lost:
@@ -95,6 +95,8 @@ struct Request
     int results = 0;
     bool answered = false; // by the peer (not ended here)
     int status = 0;
+    uint32_t opening = 0; // the program's opening of the link that sent it
+    uint32_t resultIn = 0; // the connection (Sim::connection) of its result
 };
 
 class Sim
@@ -155,6 +157,10 @@ public:
     std::vector<OnWire> connects;    // every distinct connect frame sent
     std::map<uint32_t, Request> requests;
     uint32_t nextParam = 1;
+    uint32_t opening = 0; // how often the program closed and opened again
+    uint32_t connection = 0; // resets the program's session was told of
+    uint32_t secondReplies = 0; // replies to a request answered before
+    uint32_t recoveredMs = 0;   // the link ran again this long after the quiet began
     bool quiet = false;
     bool refusedLate = false;
     uint32_t quietStart = 0;
@@ -194,15 +200,19 @@ public:
         sc.peerReset = [](void* u) {
             auto* e = static_cast<OurEnd*>(u);
             e->m_sim.Log(std::string(e->Name()) + " session: peer reset, requests end with -123");
-            if (e->m_who == 0)
+            if (e->m_who == 0) {
+                ++e->m_sim.connection;
                 e->m_sim.EndPending(-123);
+            }
             return 0;
         };
         sc.linkReset = [](void* u) {
             auto* e = static_cast<OurEnd*>(u);
             e->m_sim.Log(std::string(e->Name()) + " session: own reset, requests end with -123");
-            if (e->m_who == 0)
+            if (e->m_who == 0) {
+                ++e->m_sim.connection;
                 e->m_sim.EndPending(-123);
+            }
         };
         OxfrSetSessionCallbacks(m_s, &sc);
         OxfrLinkCallbacks lc;
@@ -227,6 +237,7 @@ public:
     {
         Close();
         m_sim.EndPending(-124);
+        ++m_sim.opening;
         Open();
     }
     // The simulator's own reset.
@@ -554,6 +565,7 @@ inline void Sim::IssueRequest(bool inQuiet)
     if (OlnkRequestGetStatus(e->Session(), param)) {
         ++nextParam;
         requests[param] = Request{now};
+        requests[param].opening = opening;
         Log("A requests GetStatus, parameter " + std::to_string(param));
     } else if (inQuiet && now > RecoverFrom() + kRecoverMs && sys::GetLastError() != OLNK_E_TIMEOUT) {
         // A full window (W 1) makes a request wait for its slot; any other
@@ -570,6 +582,24 @@ inline void Sim::Result(uint32_t param, int status, bool fromPeer)
         return;
     }
     Request& r = it->second;
+    if (fromPeer && r.opening != opening) {
+        // A reply to a request of the link closed since, that a late copy
+        // of the peer's connect reply let through in step: the reopened
+        // link object has no such request and ignores it.
+        Log("reply for parameter " + std::to_string(param) + " of the closed link ignored");
+        return;
+    }
+    if (r.results > 0 && fromPeer && r.answered) {
+        // A second reply from the peer: its frames of an earlier connection
+        // let through in step by a late copy (no frame names its
+        // connection), or the request, sent again across the peer's reset,
+        // ran twice there.  The link object matches replies to the requests
+        // that wait and ignores it; the count is printed.
+        Log("second reply for parameter " + std::to_string(param) +
+            (r.resultIn != connection ? " (an earlier connection)" : "") + " ignored");
+        ++secondReplies;
+        return;
+    }
     if (r.results > 0 && fromPeer && !r.answered) {
         Log("late reply for parameter " + std::to_string(param) + " ignored (ended before)");
         return;
@@ -580,6 +610,7 @@ inline void Sim::Result(uint32_t param, int status, bool fromPeer)
     }
     r.answered = fromPeer;
     r.status = status;
+    r.resultIn = connection;
     Log("A result for parameter " + std::to_string(param) + ": " + std::to_string(status));
 }
 
@@ -601,7 +632,7 @@ inline bool Sim::Quiet()
     sentInRound[0] = sentInRound[1] = 0;
     bool up = false;
     const uint32_t bound = 3u * sc.W + 20;
-    while (now < RecoverFrom() + kQuietMs && failure.empty()) {
+    while (now < RecoverFrom() + std::max(kQuietMs, kRecoverMs + kIdleMs) && failure.empty()) {
         IssueRequest(true);
         a->Turn();
         b->Turn();
@@ -612,6 +643,8 @@ inline bool Sim::Quiet()
                 answered |= r.answered && r.issuedAt >= quietStart;
             up = answered && a->Runs() && b->Runs() &&
                  OxfrIsEstablished(static_cast<OurEnd&>(*a).Session());
+            if (up)
+                recoveredMs = now > RecoverFrom() ? now - RecoverFrom() : 0;
             if (up)
                 Log("link runs and a request was answered, " + std::to_string(now - quietStart) + " ms after quiet");
         }
@@ -624,6 +657,8 @@ inline bool Sim::Quiet()
         now += std::min(NextTurnIn(), kQuietStepMs);
     }
     if (failure.empty()) {
+        if (!up)
+            Fail("link not running with a request answered when the quiet wire ended");
         if (!a->Runs() || !b->Runs())
             Fail("an end rests in a reset: " + a->State() + ", " + b->State());
         for (auto& [p, r] : requests)
@@ -652,6 +687,8 @@ struct Outcome
     bool valid = true;   // the digits named options that existed
     bool ok = true;
     int invalidAt = -1;
+    uint32_t secondReplies = 0;
+    uint32_t recoveredMs = 0; // after the wire turned quiet
     std::string failure;
     std::vector<std::string> trace;
 };
@@ -719,6 +756,8 @@ inline Outcome RunSchedule(const Scenario& sc, const std::vector<uint8_t>& digit
     }
     out.ok = sim.Quiet();
     out.failure = sim.failure;
+    out.secondReplies = sim.secondReplies;
+    out.recoveredMs = sim.recoveredMs;
     out.trace = std::move(sim.trace);
     return out;
 }
