@@ -14,6 +14,7 @@
 #include "platform/ui/Prompt.h"
 #include "plcviews/BinDoc.h"
 #include "plcviews/InspectDlg.h"
+#include "plcviews/LinkNotices.h"
 #include "plcviews/MechanismsDlg.h"
 #include "plcviews/PlcCommandDlg.h"
 #include "plcviews/StructuredTextDoc.h"
@@ -365,12 +366,25 @@ void CAppMenuCommands::RunPlcCommand(uint32_t id)
         if (c.id != id)
             continue;
         int ok = 0;
+        uint32_t refusal = 0;
+        QString fateUnknown;
         {
             CPlcCommandDlg dialog(nullptr);
             ok = c.run(dialog, &m_app.GetProjectDoc()->Link());
+            refusal = dialog.Refusal();
+            if (dialog.FateUnknown())
+                fateUnknown = dialog.ResultText();
         }
         if (!ok) {
-            AppendOutput(m_app, c.failure);
+            // A command sent whose reply never came is no failure: the
+            // control system may have carried it out.
+            core::OutputSink* out = m_app.GetOutputCtrl();
+            if (!fateUnknown.isEmpty() && out)
+                out->AppendText(fateUnknown.toStdU16String());
+            else if (refusal && out)
+                out->AppendText(plcviews::RefusalLine(c.failure, refusal).toStdU16String());
+            else
+                AppendOutput(m_app, c.failure);
         } else if (core::OutputSink* out = m_app.GetOutputCtrl()) {
             // The command's name is the short text of its prompt.
             QString name = LoadResString(id).section(QLatin1Char('\n'), 1);
@@ -400,21 +414,41 @@ void CAppMenuCommands::OnDebugClearAllBreakpoints()
     if (!CommandEnabled(ID_DEBUG_CLEAR_ALL_BREAKPOINTS))
         return;
     CStrandworkDoc* doc = m_app.GetProjectDoc();
-    std::vector<uint32_t>& breakpoints = doc->Data().Breakpoints;
-    for (uint32_t index : breakpoints)
-        if (compout::ListingLine* line = doc->ListingFile().GetLine(index)) // none without a listing
-            line->breakpointState = compout::kBreakpointNone;
-    breakpoints.clear();
-    // The list is stored in the workspace file; the PLC views drop their marks.
-    doc->SetModifiedFlag(true);
-    doc->BroadcastUpdate(nullptr, 11);
     int ok = 0;
+    uint32_t refusal = 0;
+    QString fateUnknown;
     {
         CPlcCommandDlg dialog(nullptr);
         ok = dialog.ClearAllBreakpoints(&doc->Link());
+        refusal = dialog.Refusal();
+        if (dialog.FateUnknown())
+            fateUnknown = dialog.ResultText();
     }
-    if (!ok)
+    // The dialog's loop may have closed the project.
+    doc = m_app.GetProjectDoc();
+    if (refusal) {
+        // Nothing was sent (the control system silent, the link down): the
+        // breakpoints stay shown as the control system still holds them.
+        if (core::OutputSink* out = m_app.GetOutputCtrl())
+            out->AppendText(plcviews::RefusalLine(IDS_CLEAR_BREAKPOINTS_FAILED, refusal).toStdU16String());
+        return;
+    }
+    if (doc) {
+        std::vector<uint32_t>& breakpoints = doc->Data().Breakpoints;
+        for (uint32_t index : breakpoints)
+            if (compout::ListingLine* line = doc->ListingFile().GetLine(index)) // none without a listing
+                line->breakpointState = compout::kBreakpointNone;
+        breakpoints.clear();
+        // The list is stored in the workspace file; the PLC views drop their marks.
+        doc->SetModifiedFlag(true);
+        doc->BroadcastUpdate(nullptr, 11);
+    }
+    if (!ok && !fateUnknown.isEmpty()) {
+        if (core::OutputSink* out = m_app.GetOutputCtrl())
+            out->AppendText(fateUnknown.toStdU16String());
+    } else if (!ok) {
         AppendOutput(m_app, IDS_CLEAR_BREAKPOINTS_FAILED);
+    }
 }
 
 void CAppMenuCommands::OnViewMechanisms()

@@ -7,6 +7,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/InspectLogic.h"
+#include "plcviews/LinkNotices.h"
 #include "plcviews/PlcViewLogic.h"
 #include "res/StringTable.h"
 
@@ -25,6 +26,8 @@ constexpr unsigned IDS_WRITE_FAILED = 4022;
 constexpr unsigned IDS_MECH_LINE = 4023;     // "%s - ř.%d, %s"
 constexpr unsigned IDS_RUNNING = 4024, IDS_STOPPED = 4025;
 constexpr unsigned IDS_MECH_FAILED = 4026;
+constexpr unsigned IDS_WRITE_FATE_UNKNOWN = 4921;
+constexpr unsigned IDS_MECH_FATE_UNKNOWN = 4922;
 constexpr int kPollSpacingMs = 100;
 
 unsigned TypeNameId(uint32_t type)
@@ -275,6 +278,15 @@ bool CInspectDlg::SendRead()
     return ok != 0;
 }
 
+void CInspectDlg::ReadBack()
+{
+    // A read already polling answers once the link is up again.
+    if (m_polling || m_closing || !m_valid || !(IsVariable(m_symbol.type) || m_symbol.type == plcview::kMechanism))
+        return;
+    if (SendRead())
+        m_polling = true;
+}
+
 void CInspectDlg::SchedulePoll()
 {
     if (!m_polling || m_closing)
@@ -357,12 +369,18 @@ void CInspectDlg::OnLinkResult(const LinkResultRecord& r)
     }
     case 23:
     case 28:
-        if (r.status < 0)
-            Message(FormatResString(IDS_WRITE_FAILED, int(r.status)));
-        break;
     case 25:
-        if (r.status < 0)
-            Message(FormatResString(IDS_MECH_FAILED, int(r.status)));
+        if (r.status >= 0)
+            break;
+        if (plcviews::FateUnknown(r)) {
+            // Sent, and no answer came: the control system may have
+            // carried it out.  The window shows what it holds once the link
+            // answers again.
+            ReadBack();
+            Message(LoadResString(r.kind == 25 ? IDS_MECH_FATE_UNKNOWN : IDS_WRITE_FATE_UNKNOWN));
+        } else {
+            Message(FormatResString(r.kind == 25 ? IDS_MECH_FAILED : IDS_WRITE_FAILED, int(r.status)));
+        }
         break;
     default: break;
     }
@@ -400,7 +418,7 @@ void CInspectDlg::OnSetValue()
         ok = m_doc->Link().SetVar(LinkHandle(), 0, rec.data()) != 0;
     }
     if (!ok)
-        Message(LoadResString(IDS_REFUSED));
+        Message(plcviews::RefusalText(IDS_REFUSED));
 }
 
 void CInspectDlg::OnInvert()
@@ -412,7 +430,7 @@ void CInspectDlg::OnInvert()
     }
     const uint8_t mask = uint8_t(1u << (m_symbol.bitNumber & 7));
     if (!WriteBits(m_value ? 0 : mask, mask))
-        Message(LoadResString(IDS_REFUSED));
+        Message(plcviews::RefusalText(IDS_REFUSED));
 }
 
 void CInspectDlg::OnBitNotify(int bit, int code)
@@ -435,7 +453,7 @@ void CInspectDlg::OnBitNotify(int bit, int code)
         values = (m_value >> bit) & 1 ? 0 : mask;
     }
     if (!WriteBits(values, mask))
-        Message(LoadResString(IDS_REFUSED));
+        Message(plcviews::RefusalText(IDS_REFUSED));
 }
 
 void CInspectDlg::SetMechanism(bool run)
@@ -446,7 +464,7 @@ void CInspectDlg::SetMechanism(bool run)
     }
     const auto rec = inspect::SetMechanismRecord(m_symbol.address, m_symbol.selector, run);
     if (!m_doc->Link().SetMech(LinkHandle(), 0, rec.data()))
-        Message(LoadResString(IDS_REFUSED));
+        Message(plcviews::RefusalText(IDS_REFUSED));
 }
 
 void CInspectDlg::OnOK()

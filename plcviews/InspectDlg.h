@@ -108,6 +108,9 @@ private:
     // Sends the read of the current symbol; false when refused.
     bool SendRead();
     void SchedulePoll();
+    // After a change whose fate is unknown: polls again when it stopped, so
+    // that the window shows what the control system holds once it answers.
+    void ReadBack();
     void ShowValue();
     void ShowReadFailure(int status);
     bool WriteBits(uint8_t values, uint8_t mask);

@@ -6,6 +6,7 @@
 #include "link/ui/LinkMessages.h"
 #include "platform/ui/Help.h"
 #include "platform/ui/Prompt.h"
+#include "plcviews/LinkNotices.h"
 #include "plcviews/InspectLogic.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
@@ -26,6 +27,7 @@ constexpr unsigned IDS_GETMECH_RESULT = 4135;  // "Chyba příkazu GetMech %d"
 constexpr unsigned IDS_SETMECH_RESULT = 4136;  // "Chyba příkazu SetMech %d"
 constexpr unsigned IDS_GETMECH_REFUSED = 4138;
 constexpr unsigned IDS_SETMECH_REFUSED = 4139;
+constexpr unsigned IDS_SETMECH_FATE_UNKNOWN = 4922; // "... stav mechanismu mohl nastavit."
 constexpr int kIconWatched = 1009, kIconUnwatched = 1012;
 
 QIcon Icon(int id) { return QIcon(res::Path(QStringLiteral("icons/%1.svg").arg(id))); }
@@ -290,7 +292,7 @@ void CMechanismsDlg::FinishWatchChange(bool refused)
         refused = true;
     UpdateRows();
     if (refused)
-        Error(LoadResString(IDS_WATCH_REFUSED));
+        Error(plcviews::RefusalText(IDS_WATCH_REFUSED));
 }
 
 void CMechanismsDlg::OnRefresh()
@@ -360,7 +362,7 @@ void CMechanismsDlg::OnSetPeriod()
     if (QWidget* b = GetDlgItem(IDC_SETPERIOD))
         b->setEnabled(false);
     if (!SendPeriodAndCommit())
-        Error(LoadResString(IDS_WATCH_REFUSED));
+        Error(plcviews::RefusalText(IDS_WATCH_REFUSED));
 }
 
 void CMechanismsDlg::SetSelected(bool run)
@@ -373,7 +375,7 @@ void CMechanismsDlg::SetSelected(bool run)
             continue;
         const auto rec = inspect::SetMechanismRecord(m->address, m->selector, run);
         if (!m_doc->Link().SetMech(LinkHandle(), 0, rec.data())) {
-            Error(LoadResString(IDS_SETMECH_REFUSED));
+            Error(plcviews::RefusalText(IDS_SETMECH_REFUSED));
             return;
         }
     }
@@ -409,7 +411,9 @@ void CMechanismsDlg::OnLinkResult(const LinkResultRecord& r)
 {
     switch (r.kind) {
     case 21:
-        if (r.status < 0)
+        if (plcviews::FateUnknown(r))
+            Error(plcviews::FateUnknownLine(QStringLiteral("WatchMech")).trimmed());
+        else if (r.status < 0)
             Error(FormatResString(IDS_WATCH_RESULT, int(r.status)));
         if (ProjectHost* host = GetProjectHost())
             host->UpdatePlcViews(nullptr, 13, nullptr);
@@ -437,7 +441,9 @@ void CMechanismsDlg::OnLinkResult(const LinkResultRecord& r)
         break;
     }
     case 25:
-        if (r.status < 0)
+        if (plcviews::FateUnknown(r))
+            Error(LoadResString(IDS_SETMECH_FATE_UNKNOWN));
+        else if (r.status < 0)
             Error(FormatResString(IDS_SETMECH_RESULT, int(r.status)));
         break;
     default: break;

@@ -8,6 +8,7 @@
 #include "platform/ui/Beep.h"
 #include "platform/ui/SysColor.h"
 #include "plcviews/InspectDlg.h"
+#include "plcviews/LinkNotices.h"
 #include "plcviews/PlcViewLogic.h"
 #include "res/StringTable.h"
 
@@ -425,12 +426,7 @@ void CPLCView::OnProjectUpdate(ui::View*, long hint, QObject*)
 
 void CPLCView::Output(unsigned id, int status, bool withStatus)
 {
-    ProjectHost* host = GetProjectHost();
-    core::OutputSink* out = host ? host->GetOutputCtrl() : nullptr;
-    if (!out)
-        return;
-    const QString text = withStatus ? FormatResString(id, status) : LoadResString(id);
-    out->AppendText(text.toStdU16String());
+    plcviews::OutputText(withStatus ? FormatResString(id, status) : LoadResString(id));
 }
 
 void CPLCView::OnToggleBreakpoint()
@@ -444,20 +440,23 @@ void CPLCView::OnToggleBreakpoint()
         return;
     }
     std::vector<uint32_t>& list = doc->Data().Breakpoints;
-    bool set;
-    if (entry->breakpointState == compout::kBreakpointSet) {
-        list.erase(std::remove(list.begin(), list.end(), index), list.end());
-        entry->breakpointState = compout::kBreakpointNone;
-        set = false;
-    } else {
+    const bool set = entry->breakpointState != compout::kBreakpointSet;
+    const auto record = plcview::BreakpointRecord(index, set);
+    if (!doc->Link().SetBrkAtLine(LinkHandle(), 0, record.data())) {
+        // Refused (the control system silent, the link down): nothing
+        // changes, and the view shows no breakpoint the control system
+        // does not have.
+        plcviews::OutputText(plcviews::RefusalLine(IDS_BRK_FAILED));
+        return;
+    }
+    if (set) {
         if (std::find(list.begin(), list.end(), index) == list.end())
             list.push_back(index);
         entry->breakpointState = compout::kBreakpointSet;
-        set = true;
+    } else {
+        list.erase(std::remove(list.begin(), list.end(), index), list.end());
+        entry->breakpointState = compout::kBreakpointNone;
     }
-    const auto record = plcview::BreakpointRecord(index, set);
-    if (!doc->Link().SetBrkAtLine(LinkHandle(), 0, record.data()))
-        Output(IDS_BRK_FAILED);
     doc->SetModifiedFlag(true);
     if (ProjectHost* host = GetProjectHost())
         host->UpdatePlcViews(nullptr, 11, nullptr);
@@ -491,7 +490,7 @@ void CPLCView::OnToggleMechanismWatch()
         ok = doc->Link().AddWatchMech(LinkHandle(), 0, mech.selector, mech.address, 1);
     }
     if (!ok)
-        Output(IDS_MECH_FAILED);
+        plcviews::OutputText(plcviews::RefusalLine(IDS_MECH_FAILED));
     doc->SetModifiedFlag(true);
     RepaintMargin();
 }
@@ -548,20 +547,17 @@ void CPLCView::OnLinkResult(const LinkResultRecord& r)
     switch (r.kind) {
     case 11:
     case 12:
-        if (r.status < 0)
-            Output(IDS_BRK_RESULT, r.status, true);
+        plcviews::OutputResult(r, IDS_BRK_RESULT, "Set Breakpoint");
         if (host)
             host->UpdatePlcViews(nullptr, 11, nullptr);
         break;
     case 19:
-        if (r.status < 0)
-            Output(IDS_REGS_RESULT, r.status, true);
+        plcviews::OutputResult(r, IDS_REGS_RESULT, "WatchRegsOnLine");
         if (host)
             host->UpdatePlcViews(nullptr, 14, nullptr);
         break;
     case 21:
-        if (r.status < 0)
-            Output(IDS_MECH_RESULT, r.status, true);
+        plcviews::OutputResult(r, IDS_MECH_RESULT, "Watch Mechanisms");
         if (host)
             host->UpdatePlcViews(nullptr, 13, nullptr);
         break;

@@ -5,6 +5,7 @@
 #include "link/linkobj/olnk_link.h"
 #include "link/ui/LinkMessages.h"
 #include "plcviews/PlcCommandText.h"
+#include "platform/sys/LastError.h"
 #include "res/StringTable.h"
 
 #include <QAbstractButton>
@@ -162,6 +163,8 @@ void CPlcCommandDlg::StartRun(IOlnkPL* pl, int showResult, unsigned waitText)
     m_transferRunning = 0;
     m_fallback = false;
     m_noAnswer = false;
+    m_refusal = 0;
+    m_fateUnknown = false;
     m_showsResult = false;
     m_param = 0;
     m_waitText = LoadResString(waitText);
@@ -174,8 +177,10 @@ int CPlcCommandDlg::RunRequest(const std::function<int(uint32_t, std::uintptr_t)
     // carries another one (a request whose wait was cancelled) is dropped.
     if (!m_param)
         m_param = linkui::ProgressParam(LinkHandle(), ++m_counter);
-    if (!m_pl || !send(LinkHandle(), m_param))
+    if (!m_pl || !send(LinkHandle(), m_param)) {
         m_error = 1;  // refused: no modal loop
+        m_refusal = m_pl ? sys::GetLastError() : OLNK_LINK_E_NO_SESSION;
+    }
     else
         RunModal();
     return EndModal();
@@ -396,6 +401,8 @@ void CPlcCommandDlg::OnLinkResult(const LinkResultRecord& r)
         return;
     if (r.kind == plccmd::kTransfer)
         m_transferRunning = 0;
+    const std::u16string fate = plccmd::FateUnknownText(r.kind, r.status);
+    m_fateUnknown = !fate.empty();
     if (r.status == OLNK_STATUS_NO_ANSWER && r.kind != plccmd::kTransfer) {
         // The link gave up waiting for the reply: the box closes and the
         // connection-error dialog, which the project shows for it, comes
@@ -403,6 +410,7 @@ void CPlcCommandDlg::OnLinkResult(const LinkResultRecord& r)
         // information is not asked for: it would wait as long again.
         m_error = 1;
         m_noAnswer = true;
+        m_resultText = QString::fromStdU16String(fate);  // not shown; the caller may
         PostCommand(IDCANCEL);
         return;
     }

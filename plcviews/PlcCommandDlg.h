@@ -73,6 +73,13 @@ public:
     // The latest run ended because no reply came within the link's job
     // time-out (the box closed without a result text).
     bool NoAnswer() const { return m_noAnswer; }
+    // The latest run's request was refused at once: the link's error
+    // (OLNK_LINK_E_SILENT while the control system is silent); 0 otherwise.
+    uint32_t Refusal() const { return m_refusal; }
+    // The latest run's command changes the control system and the link
+    // ended it without its reply: the control system may have carried it
+    // out (ResultText says so, also when the box closed without a text).
+    bool FateUnknown() const { return m_fateUnknown; }
     std::uintptr_t RunningParameter() const { return m_param; }
 
     // The text as the controls show it: CR LF is one line break, a run of
@@ -113,6 +120,8 @@ private:
     // The extended information request ended without a text: the basic one follows.
     bool m_fallback = false;
     bool m_noAnswer = false;
+    uint32_t m_refusal = 0;
+    bool m_fateUnknown = false;
     bool m_showsResult = false;
     QString m_waitText;
     QString m_resultText;

@@ -1,6 +1,8 @@
 #include "plcviews/PlcCommandText.h"
 
 #include "core/compout/ListingFile.h"
+#include "link/linkobj/olnk_link.h"
+#include "res/text/StringIds.h"
 #include "res/text/TextTable.h"
 
 #include <algorithm>
@@ -142,9 +144,36 @@ std::u16string InfoExText(const void* data, uint32_t length)
                            text(72), text(76), text(80), text(84), text(88), U16(d, length, 2), num(4));
 }
 
+const char16_t* CommandName(uint8_t kind)
+{
+    switch (kind) {
+    case kClear: return u"ClearPLC";
+    case kSleep: return u"SleepPLC";
+    case kWake: return u"WakePLC";
+    case kRun: return u"RunPLC";
+    case kStop: return u"StopPLC";
+    case kBreak: return u"BreakPLC";
+    case kStep: return u"StepPLC";
+    case kBackup: return u"BackupPLC";
+    case kBreakpoints: return u"SetBrksAtLine";
+    default: return nullptr;
+    }
+}
+
+std::u16string FateUnknownText(uint8_t kind, int8_t status)
+{
+    // A transfer ends by its job, whose status says what the control system did.
+    const char16_t* name = CommandName(kind);
+    if (!name || !OlnkFateUnknown(kind, status))
+        return {};
+    return res::FormatText(IDS_FATE_UNKNOWN, std::u16string(name));
+}
+
 std::u16string ResultText(uint8_t kind, int8_t status, const void* data, uint32_t length,
                           const compout::CListingFile* listing)
 {
+    if (std::u16string unknown = FateUnknownText(kind, status); !unknown.empty())
+        return unknown;
     if (status < 0)
         return FailureText(kind, status);
     switch (kind) {

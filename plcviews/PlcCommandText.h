@@ -42,6 +42,13 @@ std::u16string StatusText(const void* data, uint32_t length, const compout::CLis
 std::u16string InfoText(const void* data, uint32_t length);
 std::u16string InfoExText(const void* data, uint32_t length);
 std::u16string FailureText(uint8_t kind, int8_t status);
+// The request's name of a command that changes the control system
+// ("RunPLC"); null for the others.
+const char16_t* CommandName(uint8_t kind);
+// For such a command that the link ended without its reply (reset, closed,
+// unanswered): the control system may have carried it out, and the text
+// says so; empty otherwise.
+std::u16string FateUnknownText(uint8_t kind, int8_t status);
 // The string id of a kind's failure header; 0 when the kind has none.
 unsigned FailureHeader(uint8_t kind);
 

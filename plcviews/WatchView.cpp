@@ -8,6 +8,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/SysColor.h"
+#include "plcviews/LinkNotices.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
 #include "uilib/KVTWorkspace.h"
@@ -454,12 +455,7 @@ bool CKXPWatchView::PlaqueSelected() const
 
 void CKXPWatchView::Output(unsigned id, int status, bool withStatus)
 {
-    ProjectHost* host = GetProjectHost();
-    core::OutputSink* out = host ? host->GetOutputCtrl() : nullptr;
-    if (!out)
-        return;
-    const QString text = withStatus ? FormatResString(id, status) : LoadResString(id);
-    out->AppendText(text.toStdU16String());
+    plcviews::OutputText(withStatus ? FormatResString(id, status) : LoadResString(id));
 }
 
 // ------------------------------------------------------- fonts and colours
@@ -766,9 +762,9 @@ void CKXPWatchView::OnUpdate(ui::View*, long hint, QObject*)
         link.SetWatchMechPeriod(h, 0, d.WatchMechInterval, 1);
         link.SetWatchRegsOnLinePeriod(h, 0, d.WatchRegsOnLineInterval, 1);
         if (!link.CommitWatch(h, 0))
-            Output(IDS_COMMIT_WATCH);
+            plcviews::OutputText(plcviews::RefusalLine(IDS_COMMIT_WATCH));
         if (!link.CommitWatchMech(h, 0))
-            Output(IDS_COMMIT_MECH);
+            plcviews::OutputText(plcviews::RefusalLine(IDS_COMMIT_MECH));
     }
     if (hint == 0 || hint == 12)
         FillCombo();
@@ -1139,7 +1135,7 @@ void CKXPWatchView::OnWriteRegisters()
     if (doc->Link().SetRegs(LinkHandle(), 0, rlo, dr))
         doc->Link().GetRegs(LinkHandle(), 0);
     else
-        ui::Prompt(LoadResString(IDS_SETREGS_REFUSED), {}, ui::MB_OK | ui::MB_ICONERROR, this);
+        ui::Prompt(plcviews::RefusalText(IDS_SETREGS_REFUSED), {}, ui::MB_OK | ui::MB_ICONERROR, this);
 }
 
 // ------------------------------------------------------------ the link
@@ -1189,7 +1185,7 @@ void CKXPWatchView::OnLinkState()
     CStrandworkDoc* doc = Project();
     if (!doc || !doc->IsDebugging())
         return;
-    doc->StopDebugging();
+    doc->StopDebugging(true);
     Output(IDS_LINK_RESET);
 }
 
@@ -1201,21 +1197,17 @@ void CKXPWatchView::OnLinkResult(const LinkResultRecord& r)
             Output(IDS_STATUS_RESULT, r.status, true);
         break;
     case 12:
-        if (r.status < 0)
-            Output(IDS_BRKS_RESULT, r.status, true);
+        plcviews::OutputResult(r, IDS_BRKS_RESULT, "SetBrksAtLine");
         break;
     case 16:
-        if (r.status < 0)
-            Output(IDS_WATCH_RESULT, r.status, true);
+        plcviews::OutputResult(r, IDS_WATCH_RESULT, "Watch");
         RefreshValues();  // the values' answers follow the list's reply
         break;
     case 19:
-        if (r.status < 0)
-            Output(IDS_REGSONLINE_RESULT, r.status, true);
+        plcviews::OutputResult(r, IDS_REGSONLINE_RESULT, "WatchRegsOnLine");
         break;
     case 21:
-        if (r.status < 0)
-            Output(IDS_MECH_RESULT, r.status, true);
+        plcviews::OutputResult(r, IDS_MECH_RESULT, "WatchMech");
         RefreshValues();
         break;
     case 26:
@@ -1229,8 +1221,7 @@ void CKXPWatchView::OnLinkResult(const LinkResultRecord& r)
         }
         break;
     case 27:
-        if (r.status < 0)
-            Output(IDS_SETREGS_RESULT, r.status, true);
+        plcviews::OutputResult(r, IDS_SETREGS_RESULT, "SetRegs");
         break;
     default:
         break;

@@ -57,6 +57,22 @@ constexpr uint32_t OLNK_LINK_E_NO_SLOT = OLNK_E_TOO_MANY_ASYNC; // all request s
 // link was lost and before it is established again: refused at once, never
 // held for a later connection.
 constexpr uint32_t OLNK_LINK_E_NOT_ESTABLISHED = OLNK_E_RESET;
+// A request that changes the control system, made while the control system
+// is silent (COlnkLink::ControlSystemSilent): refused at once, so that
+// nothing asked then reaches it once it answers again.
+constexpr uint32_t OLNK_LINK_E_SILENT = OLNK_E_SILENT;
+
+// Whether a request of this kind (link requests; transfer requests with
+// transfer) changes the control system: every PLC request but the reads
+// 0, 1, 22, 24, 26, 29 and 30, and the file requests but list, get and
+// information.
+bool OlnkChangesControlSystem(uint8_t kind, bool transfer = false);
+// A request that changes the control system and that the link ended
+// without its reply: reset (-123), closed (-124) or unanswered within the
+// job time-out (OLNK_STATUS_NO_ANSWER).  It may have reached the control
+// system, which may have carried it out: its fate is unknown, and a window
+// must not call it failed.
+bool OlnkFateUnknown(uint8_t kind, int8_t status, bool transfer = false);
 
 // ---- Records ------------------------------------------------------------------------
 

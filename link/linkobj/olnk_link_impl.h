@@ -297,7 +297,8 @@ struct Impl final : XferHost
     // may not have been reported yet): the channel would hold the request
     // for whichever control system answers next.  Before the first
     // handshake since Open there is no earlier connection, and the request
-    // waits for it as a read does.
+    // waits for it as a read does.  Refused as well, with
+    // OLNK_LINK_E_SILENT, while the control system is silent.
     uint32_t RefusalWhileDown(uint32_t* connection);
     uint32_t RefusalWhileDown();
     // The link is established (under the lock).

@@ -218,6 +218,18 @@ bool ChangesControlSystem(bool transfer, uint8_t code)
     }
 }
 
+} // namespace linkobj
+
+bool OlnkChangesControlSystem(uint8_t kind, bool transfer) { return linkobj::ChangesControlSystem(transfer, kind); }
+
+bool OlnkFateUnknown(uint8_t kind, int8_t status, bool transfer)
+{
+    return OlnkChangesControlSystem(kind, transfer) &&
+           (status == OLNK_STATUS_LINK_RESET || status == OLNK_STATUS_LINK_CLOSED || status == OLNK_STATUS_NO_ANSWER);
+}
+
+namespace linkobj {
+
 // ---- Pushes -------------------------------------------------------------------------
 
 void PushState::Sent(uint32_t wireParam)

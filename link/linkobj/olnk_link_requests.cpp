@@ -212,7 +212,7 @@ int Impl::Xfer(uint8_t code, uint32_t window, std::uintptr_t param, bool byJob,
     return Run(r);
 }
 
-// ---- the session, and the refusal while the link is down ---------------------------------
+// ---- the session, and the refusal while the link is down or silent ----------------------
 
 uint32_t Impl::UpConnection(OxfrSession s)
 {
@@ -227,16 +227,23 @@ uint32_t Impl::RefusalWhileDown(uint32_t* connection)
     if (!s)
         return OLNK_LINK_E_NO_SESSION;
     const uint32_t up = UpConnection(s);
-    bool refused;
+    uint32_t refusal = 0;
     {
         std::lock_guard<std::mutex> g(m);
         if (up)
             NoteUp();
-        refused = !up && upSeen;
+        if (!up && upSeen)
+            refusal = OLNK_LINK_E_NOT_ESTABLISHED;
+        else if (up && silence.Silent())
+            // The request would wait in the control system's input and be
+            // carried out whenever it runs again, long after the window
+            // that asked was told of the silence (or of the channel's
+            // reset the request itself brings about).
+            refusal = OLNK_LINK_E_SILENT;
     }
     Release();
-    if (refused)
-        return OLNK_LINK_E_NOT_ESTABLISHED;
+    if (refusal)
+        return refusal;
     *connection = up;
     return 0;
 }

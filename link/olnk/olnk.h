@@ -30,6 +30,7 @@ constexpr uint32_t OLNK_E_RESET = 0xE0020007;          // link reset by the peer
 constexpr uint32_t OLNK_E_SECOND_RESET = 0xE0020008;   // connect during this side's reset
 constexpr uint32_t OLNK_E_BUSY = 0xE0020009;           // (never reported)
 constexpr uint32_t OLNK_E_TOO_MANY_ASYNC = 0xE002000A; // second pending receive
+constexpr uint32_t OLNK_E_SILENT = 0xE002000C;         // the peer sends nothing (link object)
 // Used by the file-transfer session for a path outside every share.
 constexpr uint32_t OLNK_E_BAD_PATH = 555;
 

@@ -345,6 +345,11 @@ uint8_t OlnkBuildFrame(OlnkChannel c, uint16_t length, const void* data, bool re
                        bool connect)
 {
     const uint16_t n = std::min<uint16_t>(length, OLNK_MAX_DATA);
+    // The stall count (OlnkCheckStall) is that of a message: a peer need not
+    // acknowledge empty frames at once, so the rounds an empty frame went
+    // before it (a silent peer's) do not count against the first message.
+    if ((n > 0 || connect) && !HoldsMessage(c))
+        Progress(c);
     const uint8_t seq = Seq(c->lastBuilt + 1u);
     c->lastBuilt = seq;
     OlnkSlot& slot = c->slots[(c->first + c->count) % c->W];

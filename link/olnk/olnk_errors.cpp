@@ -33,6 +33,7 @@ constexpr Text kTexts[] = {
      "Spojení nelze uzavřít, protože probíhají funkce, které ho používají."},
     {OLNK_E_TOO_MANY_ASYNC, "Too many assynchronus operations are in progress.",
      "Probíhá příliš mnoho asynchronních operací."},
+    {OLNK_E_SILENT, "The control system does not answer.", "Řídicí systém neodpovídá."},
     {OLNK_E_BAD_PATH, "Invalid path or share.", "Neplatná cesta nebo sdílená složka."},
 };
 

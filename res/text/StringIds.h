@@ -54,3 +54,6 @@ inline constexpr unsigned IDS_XFER_COMPILER_DONE = 4770;       // "Soubory přek
 inline constexpr unsigned IDS_XFER_COMPILER_EMPTY = 4956;      // "Složka \Install\Tarvane řídícího sy..."
 inline constexpr unsigned IDS_XFER_COMPILER_INCOMPLETE = 4957; // "V souborech překladače Tarvane ze slo..."
 inline constexpr unsigned IDS_XFER_COMPILER_NONE_BOX = 4958;   // "Z řídícího systému nebyl přenesen žád..."
+
+// A change of the control system that the link ended without its reply.
+inline constexpr unsigned IDS_FATE_UNKNOWN = 4923;             // "Spojení se přerušilo dřív, než řídicí..."

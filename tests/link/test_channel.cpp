@@ -702,6 +702,35 @@ TEST(LinkChannel, UnacknowledgedWindowResetsAfterItsResendRounds)
     EXPECT_EQ(ch.ch->count, 0);
 }
 
+// A peer that fell silent: the idle empty frame goes round without an
+// acknowledgement (a peer need not answer an empty frame at once).  A
+// message sent then has resend rounds and time of its own before the
+// channel resets itself: OLNK_STALL_MS after it was sent, not at once.
+// (The empty frame's rounds counted against it: once the silence was older
+// than OLNK_STALL_MS, the channel reset itself within a tenth of a second
+// of the send.)
+TEST(LinkChannel, AMessageSentIntoASilentChannelHasItsOwnStallTime)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    for (int i = 0; i < 4 * OLNK_STALL_ROUNDS; ++i) {
+        now += 500;
+        EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 1); // the empty frame, again and again
+    }
+    EXPECT_EQ(OlnkCheckStall(ch), 0); // no message waits: no stall
+    SendN(ch, 1);
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 2);
+    EXPECT_EQ(OlnkCheckStall(ch), 0) << "reset at once";
+    const uint32_t sent = now;
+    while (OlnkCheckStall(ch) == 0 && now - sent < 10 * OLNK_STALL_MS) {
+        now += 100;
+        Next(ch, OlnkFrameMode::Idle);
+    }
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
+    EXPECT_GE(now - sent, OLNK_STALL_MS);
+    EXPECT_LE(now - sent, OLNK_STALL_MS + 1000);
+}
+
 // Only frames it cannot place, for the stall time: the channel resets
 // itself.  A short run of repeats (a peer going back N) does not.
 TEST(LinkChannel, OnlyUnplaceableFramesReset)

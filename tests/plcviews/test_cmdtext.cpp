@@ -4,6 +4,7 @@
 // outside them.
 #include "core/compout/ListingFile.h"
 #include "core/compout/MapFile.h"
+#include "link/linkobj/olnk_link.h"
 #include "plcviews/PlcCommandText.h"
 #include "res/text/TextTable.h"
 
@@ -94,6 +95,8 @@ TEST(CommandText, FailureTablesAndCommonTexts)
         for (int s = -120; s >= -128; --s) {
             if (r.kind == 30 && s <= -127)
                 continue;
+            if (!FateUnknownText(r.kind, int8_t(s)).empty())
+                continue;  // the link ended a change without its answer: below
             EXPECT_EQ(ResultText(r.kind, int8_t(s), nullptr, 0, nullptr), T(r.header) + T(unsigned(4120 - 120 - s)));
         }
         EXPECT_EQ(ResultText(r.kind, -119, nullptr, 0, nullptr), T(r.header) + u"Chyba bez popisu (-119)");
@@ -111,6 +114,38 @@ TEST(CommandText, FailureTablesAndCommonTexts)
         EXPECT_TRUE(ResultText(kind, -1, nullptr, 0, nullptr).empty());
     for (uint8_t kind : {2, 3, 9, 10, 12, 31})
         EXPECT_TRUE(ResultText(kind, 0, nullptr, 0, nullptr).empty());
+}
+
+// A command that changes the control system and that the link ended
+// without its answer (reset, closed, no answer in time): the control
+// system may have carried it out, and the text says so instead of a
+// failure.  (It said "Při provádění příkazu RunPLC došlo k chybě" with
+// the reset's text.)  A status of the control system's own, the reads
+// and the transfer, whose job reports what happened, keep their texts.
+TEST(CommandText, ACommandWhoseAnswerNeverCameMayHaveBeenCarriedOut)
+{
+    for (int8_t s : {int8_t(-122), int8_t(-123), int8_t(-124)})
+        EXPECT_EQ(ResultText(6, s, nullptr, 0, nullptr),
+                  u"Spojení se přerušilo dřív, než řídicí systém potvrdil příkaz RunPLC: mohl ho provést.\r\n")
+            << int(s);
+    EXPECT_EQ(ResultText(12, -123, nullptr, 0, nullptr),
+              u"Spojení se přerušilo dřív, než řídicí systém potvrdil příkaz SetBrksAtLine: mohl ho provést.\r\n");
+    for (uint8_t kind : {3, 4, 5, 7, 8, 9, 10})
+        EXPECT_FALSE(FateUnknownText(kind, -123).empty()) << int(kind);
+    EXPECT_EQ(ResultText(6, -121, nullptr, 0, nullptr), T(4096) + T(4121));
+    EXPECT_EQ(ResultText(6, -1, nullptr, 0, nullptr), T(4096) + T(4097));
+    for (uint8_t kind : {0, 1, 2, 30})
+        EXPECT_TRUE(FateUnknownText(kind, -123).empty()) << int(kind);
+    EXPECT_EQ(ResultText(2, -123, nullptr, 0, nullptr), T(4081) + T(4123));
+    // The link's rule: writes and breakpoints, not reads; statuses it gave.
+    EXPECT_TRUE(OlnkFateUnknown(23, OLNK_STATUS_LINK_RESET));
+    EXPECT_TRUE(OlnkFateUnknown(12, OLNK_STATUS_NO_ANSWER));
+    EXPECT_TRUE(OlnkFateUnknown(25, OLNK_STATUS_LINK_CLOSED));
+    EXPECT_FALSE(OlnkFateUnknown(22, OLNK_STATUS_LINK_RESET));
+    EXPECT_FALSE(OlnkFateUnknown(23, -1));
+    EXPECT_FALSE(OlnkFateUnknown(23, 0));
+    EXPECT_TRUE(OlnkFateUnknown(OXFR_CODE_PUT, OLNK_STATUS_LINK_RESET, true));
+    EXPECT_FALSE(OlnkFateUnknown(OXFR_CODE_GET, OLNK_STATUS_LINK_RESET, true));
 }
 
 TEST(CommandText, StatusWithItsLine)

@@ -344,3 +344,41 @@ TEST(Inspect, AWriteAskedWhileTheLinkIsDownIsRefusedAtOnceAndNeverSentLater)
             << "a write reached the new control system";
     EXPECT_EQ(Byte(s.Sim(), 1, 0x10), 0);
 }
+
+// A value set just as the control system stopped answering (its frames no
+// longer reach us; it still receives ours and carries the write out): the
+// channel resets itself for the unanswered requests, and the window says
+// that the control system may have set the value, not that it failed.
+// Once the link answers again, the window reads back and shows what the
+// control system holds.  (It said "Hodnotu proměnné se nepodařilo
+// nastavit! (Chyba -123.)" of a value the control system had set.)
+TEST(Inspect, AWriteWhoseFateIsUnknownIsNotCalledFailedAndIsReadBack)
+{
+    DebugSession s;
+    Options o;
+    o.shim = true;
+    ASSERT_TRUE(s.Start(o));
+    COlnkLink& link = s.Project()->Link();
+    PromptScript prompts({::ui::IDOK});
+    CInspectDlg d;
+    ModalSteps steps;
+    steps.Then([&] { return d.ValueValid() && Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("0"); }, [&] {
+        s.Sim().shim().silence(1, true);
+        d.Item<QComboBox>(CInspectDlg::IDC_NEWVALUE)->setEditText(QStringLiteral("200"));
+        d.Item<QPushButton>(CInspectDlg::IDC_SET)->click();
+    }, "VARB read");
+    steps.Then([&] { return Byte(s.Sim(), 1, 0x10) == 200; }, [] {}, "the write carried out");
+    steps.Then([&] { return !prompts.Texts().empty(); }, [&] {
+        EXPECT_FALSE(link.ControlSystemSilent()) << "the reset came after the silence was known";
+        s.Sim().shim().silence(1, false);
+    }, "the write's message", 15000);
+    steps.Then([&] { return link.IsEstablished() && Text(d, CInspectDlg::IDC_DECIMAL) == QStringLiteral("200"); },
+               [&] { d.OnOK(); }, "the value read back", 15000);
+    steps.Start();
+    EXPECT_EQ(d.Run(s.Project(), QStringLiteral("VARB")), CModalDialogBase::IDOK);
+    ASSERT_EQ(prompts.Texts().size(), 1u);
+    EXPECT_EQ(prompts.Texts()[0],
+              QStringLiteral("Spojení se přerušilo dřív, než řídicí systém zápis potvrdil: hodnotu proměnné mohl "
+                             "nastavit. Okno ukáže hodnotu, kterou řídicí systém má, jakmile bude spojení obnoveno."));
+    EXPECT_EQ(Text(d, CInspectDlg::IDC_HEX), QStringLiteral("0xc8"));
+}

@@ -52,9 +52,9 @@ std::vector<Entry> Entries(const cssim::Plc::WatchList& w)
 class Watch
 {
 public:
-    bool Start(std::vector<std::u16string> names, bool debug = true)
+    bool Start(std::vector<std::u16string> names, bool debug = true, const Options& options = {})
     {
-        if (!s.StartApp() || !s.Connect() || (debug && !s.EnterDebugging()))
+        if (!s.StartApp(options) || !s.Connect() || (debug && !s.EnterDebugging()))
             return false;
         core::ProjectData& d = s.Project()->Data();
         d.WatchPlaques = {core::WatchPlaque{u"Plaketa 0", std::move(names)}, core::WatchPlaque{u"Druhá", {}}};
@@ -71,6 +71,14 @@ public:
         return true;
     }
     ~Watch() { view.reset(); }
+    // Debugging VARB with the simulator behind its fault shim, Main.plc
+    // open; its view, null when anything did not start.
+    CPLCView* StartBehindShim()
+    {
+        Options o;
+        o.shim = true;
+        return Start({u"VARB"}, true, o) ? s.Open("Main.plc") : nullptr;
+    }
     QString Cell(int row, int column) { return view->CellText(row, column); }
     // The value without its markers.
     QString Value(int row)
@@ -479,4 +487,101 @@ TEST(WatchView, ASilentControlSystemShowsNoValueAsLive)
     EXPECT_TRUE(w.Doc()->IsDebugging());
     EXPECT_FALSE(w.OutputText().contains(QStringLiteral("Spojení bylo resetováno...")));
     EXPECT_EQ(w.view->RowCount(), 3);
+}
+
+namespace {
+// The PLC requests of a code the simulator received.
+int Received(cssim::Simulator& sim, uint8_t code)
+{
+    int n = 0;
+    for (const cssim::Record& r : sim.recorder().all())
+        n += r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == code;
+    return n;
+}
+
+// The breakpoint lists (code 12) the simulator received after the first
+// `skip` of them that set any breakpoint.
+int BreakpointsSetAfter(cssim::Simulator& sim, int skip)
+{
+    int n = 0, seen = 0;
+    for (const cssim::Record& r : sim.recorder().all()) {
+        if (r.direction != 0 || r.cls() != 1 || r.type() != 0 || r.code() != 12)
+            continue;
+        const cssim::Bytes p = r.payload();
+        if (seen++ >= skip && p.size() >= 2 && (p[0] | p[1] << 8) > 4)
+            ++n;
+    }
+    return n;
+}
+} // namespace
+
+// A breakpoint set just as the control system stopped answering (it still
+// receives our frames and sets it; its answers no longer come): the
+// channel resets itself, which ends debugging, and no view shows the
+// breakpoint any more.  The output does not call it failed; once the link
+// answers again, the program clears the control system's breakpoints, as a
+// debugging start does, so that the PLC never halts at one nobody sees.
+// (The output said "Chyba příkazu Set Breakpoint -123", and the control
+// system kept the breakpoint.)
+TEST(WatchView, ABreakpointWhoseFateIsUnknownIsClearedOnceTheLinkIsBack)
+{
+    Watch w;
+    CPLCView* v = w.StartBehindShim();
+    ASSERT_NE(v, nullptr);
+    COlnkLink& link = w.Doc()->Link();
+    w.s.Sim().shim().silence(1, true);
+    v->ClampTextPos(EdtPoint{0, 2});
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    ASSERT_TRUE(WaitFor([&] { return w.s.Sim().plc().breakpoints() == std::vector<uint32_t>{3}; }, 5000,
+                        "the breakpoint set"));
+    ASSERT_TRUE(WaitFor([&] { return !w.Doc()->IsDebugging(); }, 15000, "debugging ended by the reset"));
+    EXPECT_FALSE(link.ControlSystemSilent());
+    ASSERT_TRUE(WaitFor([&] { return w.OutputText().contains(QStringLiteral("Set Breakpoint")); }, 5000,
+                        "the breakpoint's result"));
+    EXPECT_TRUE(w.OutputText().contains(
+        QStringLiteral("Spojení se přerušilo dřív, než řídicí systém potvrdil příkaz Set Breakpoint: mohl ho provést.")))
+        << w.OutputText().toStdString();
+    EXPECT_FALSE(w.OutputText().contains(QStringLiteral("Chyba příkazu Set Breakpoint")));
+    const int clears = Received(w.s.Sim(), 13);
+
+    w.s.Sim().shim().silence(1, false);
+    ASSERT_TRUE(WaitFor([&] { return w.s.Sim().plc().breakpoints().empty(); }, 20000, "the breakpoints cleared"));
+    EXPECT_GT(Received(w.s.Sim(), 13), clears);
+    EXPECT_TRUE(link.IsEstablished());
+}
+
+// Once the silence is known, a breakpoint toggled is refused at once with
+// the silence's notice: nothing changes in the project, and the control
+// system, answering again, receives no breakpoint request.  (It was sent,
+// carried out when the control system went on, and halted the PLC.)
+TEST(WatchView, ABreakpointAskedWhileSilentIsRefusedAndNeverSent)
+{
+    Watch w;
+    CPLCView* v = w.StartBehindShim();
+    ASSERT_NE(v, nullptr);
+    COlnkLink& link = w.Doc()->Link();
+    // The view's first paint asks for its lines' registers: answered first,
+    // so that nothing waits for an answer when the answers stop.
+    ASSERT_TRUE(WaitFor([&] { return Received(w.s.Sim(), 19) > 0; }, 5000, "the lines' registers"));
+    PumpEvents(300);
+    w.s.Sim().shim().silence(-1, true);
+    ASSERT_TRUE(WaitFor([&] { return link.ControlSystemSilent(); }, 10000, "silent"));
+    const int sets = Received(w.s.Sim(), 12);
+    v->ClampTextPos(EdtPoint{0, 2});
+    v->ExecuteCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    EXPECT_TRUE(w.OutputText().contains(QStringLiteral("Řídicí systém neodpovídá, příkaz nebyl odeslán.")))
+        << w.OutputText().toStdString();
+    EXPECT_TRUE(w.Doc()->Data().Breakpoints.empty());
+    EXPECT_EQ(w.Doc()->ListingFile().GetLine(MainIndex(3))->breakpointState, compout::kBreakpointNone);
+
+    // Answering again.  (The simulator behind the shim went on pushing
+    // while its answers were stopped, and its channel may have reset itself
+    // meanwhile: that is a loss on our side, which ends debugging and sends
+    // the empty breakpoint list.)
+    w.s.Sim().shim().silence(-1, false);
+    ASSERT_TRUE(WaitFor([&] { return !link.ControlSystemSilent() && link.IsEstablished(); }, 20000,
+                        "answering again"));
+    PumpEvents(500);
+    EXPECT_EQ(BreakpointsSetAfter(w.s.Sim(), sets), 0);
+    EXPECT_TRUE(w.s.Sim().plc().breakpoints().empty());
 }

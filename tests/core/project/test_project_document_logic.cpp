@@ -440,6 +440,8 @@ TEST_F(ProjectDocumentLogic, AWorkspaceFileThatCannotBeReadIsKeptUnderASecondNam
     loaded.SaveWorkspace(s.path);
     ASSERT_EQ(::chmod((dir / "Lis.kxw.unreadable").c_str(), 0600), 0);
     EXPECT_EQ(dir.Read("Lis.kxw.unreadable"), good);
+}
+
 // A name with a byte that is no UTF-8 has no form in the project file's
 // code page: adding it is refused with a message naming it, and nothing
 // is made or listed (it would be stored, and built, as another name).

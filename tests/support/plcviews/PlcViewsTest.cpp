@@ -43,6 +43,7 @@ CStrandworkDoc* DebugSession::Project() const { return m_app ? m_app->GetProject
 
 bool DebugSession::StartApp(const Options& o)
 {
+    m_options = o;
     std::filesystem::copy(FixtureDir(), dir.Path(), std::filesystem::copy_options::recursive);
     core::ProjectData d;
     core::SetProjectDefaults(d, 1'100'000'000);
@@ -80,6 +81,7 @@ bool DebugSession::Connect()
     cfg.udpLocalPort = testsupport::PickFreeUdpPort();
     cfg.peerPort = ours;
     cfg.recording = true;
+    cfg.shim = m_options.shim;
     m_simConfig = cfg;
     m_sim = std::make_unique<cssim::Simulator>(cfg);
     if (!m_sim->start()) {

@@ -25,6 +25,9 @@ struct Options
     int32_t displayAsHex = 0;
     int32_t watchRegs = 1;
     std::u16string compilerVersion;  // TarvaneVer ("6.373"), with a target other than Haldor
+    // The simulator behind its fault shim (Sim().shim()): a test can make it
+    // fall silent in one direction or both.
+    bool shim = false;
 };
 
 class DebugSession
@@ -61,6 +64,7 @@ private:
     std::unique_ptr<CStrandworkApp> m_app;
     std::unique_ptr<cssim::Simulator> m_sim;
     cssim::Config m_simConfig;
+    Options m_options;
 };
 
 // The listing index of a 1-based line of Main.plc (1..40) and of
