@@ -649,7 +649,8 @@ inline bool Sim::Quiet()
                 Log("link runs and a request was answered, " + std::to_string(now - quietStart) + " ms after quiet");
         }
         if (!up && now >= RecoverFrom() + kRecoverMs)
-            Fail("link not running with a request answered 2 s after the wire turned quiet: " + a->State() +
+            Fail("link not running with a request answered " + std::to_string(kRecoverMs) +
+                 " ms after the wire turned quiet: " + a->State() +
                  ", " + b->State());
         if (maxPerRound > bound)
             Fail("an end sent " + std::to_string(maxPerRound) + " frames in one resend round (bound " +
