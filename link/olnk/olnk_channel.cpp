@@ -581,11 +581,24 @@ int OlnkCheckStall(OlnkChannel c)
     if (c->closing ||
         (c->linkState != OLNK_STATE_RUNNING && c->linkState != OLNK_STATE_RESET_DONE))
         return 0;
-    const bool unacknowledged = c->sentCount > 0 && HoldsMessage(c) &&
+    // A full window counts even when it holds only empty frames: with W 1
+    // an empty frame the peer never acknowledges (it numbers on from
+    // another reset) holds back every request.
+    const bool unacknowledged = c->sentCount > 0 && (HoldsMessage(c) || c->count >= c->W) &&
                                 c->resendRounds >= OLNK_STALL_ROUNDS &&
                                 static_cast<uint32_t>(now - c->progressTick) >= OLNK_STALL_MS;
-    const bool unplaceable = c->unplaced >= OLNK_STALL_UNPLACED &&
-                             static_cast<uint32_t>(now - c->unplacedSince) >= OLNK_STALL_MS;
+    // Within the ten seconds after a reset both ends number from 1, and a
+    // peer in step sends the frame this side asked for again within a
+    // resend round.  Frames it still cannot place after two rounds come
+    // from numbers the reset did not start (a late copy of the peer's
+    // connect reply, byte for byte its answer, taken as the answer to this
+    // side's reset while the peer never saw that reset): the handshake
+    // starts again sooner than the running link's stall.
+    const bool fresh = c->linkState == OLNK_STATE_RESET_DONE;
+    const uint32_t unplacedMs = fresh ? 2 * OLNK_RESEND_ROUND_MS : OLNK_STALL_MS;
+    const uint32_t unplacedCount = fresh ? OLNK_STALL_UNPLACED / 2 : OLNK_STALL_UNPLACED;
+    const bool unplaceable = c->unplaced >= unplacedCount &&
+                             static_cast<uint32_t>(now - c->unplacedSince) >= unplacedMs;
     if (!unacknowledged && !unplaceable)
         return 0;
     // The connect handshake brings both ends back to the same numbers.
@@ -742,6 +755,9 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
     // no new reset.  A peer that did reset again sends its identical connect
     // frame once more and acknowledges nothing meanwhile: the second copy
     // after a frame of ours went out unacknowledged is its reset.
+    // The second copy is a reset in state 3 as well, where a connect frame
+    // numbered 1 passes as a repeat otherwise.
+    bool secondCopy = false;
     if (connect && s == 1 && ack == 0x80 && print != 0 && print == c->peerResetPrint &&
         c->peerAcknowledged &&
         (c->linkState == OLNK_STATE_RUNNING || c->linkState == OLNK_STATE_RESET_DONE)) {
@@ -751,6 +767,7 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
             c->sentAtCopy = c->stats.SendPackets;
             return;
         }
+        secondCopy = true;
     }
 
     bool peerReset = false;
@@ -805,7 +822,8 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         if (connect && s == 1 && ack == 0x80) {
             const bool inOrder = s == Seq(c->R + 1u);
             const bool differs = print != 0 && c->taken[1] != 0 && c->taken[1] != print;
-            if (inOrder ? c->peerAcknowledged && c->peerFirstPlain : Seq(c->R - s) >= c->W || differs) {
+            if (secondCopy ||
+                (inOrder ? c->peerAcknowledged && c->peerFirstPlain : Seq(c->R - s) >= c->W || differs)) {
                 PeerReset(c);
                 peerReset = true;
             }

@@ -26,9 +26,16 @@ namespace linktest::explore {
 
 constexpr uint32_t kIdleMs = 500;      // the UDP idle turn
 constexpr uint32_t kPeerIdleMs = 200;  // the rule-keeping peer's idle turn
-constexpr uint32_t kRecoverMs = 2000;  // the link runs again within this after the wire turns quiet
+inline uint32_t kRecoverMs = 2000; // the link runs again within this after the wire turns quiet
 constexpr uint32_t kQuietMs = 4000;    // the quiet wire lasts this long
 constexpr uint32_t kQuietStepMs = 100; // at most between turns while quiet
+// A request unanswered this long while the wire is quiet counts as lost:
+// a late copy of the peer's connect reply, byte for byte its answer to a
+// reset of ours, can put the ends in step on the old numbers, and the
+// peer's acknowledgement of its old frame then frees our request's frame.
+// No end can tell; the link object ends such a request by its time-out
+// (one result), and the next one is answered.
+constexpr uint32_t kLostMs = 1000;
 
 enum class Peer : uint8_t { Ours, Rules, RulesAckFirst };
 enum class Start : uint8_t { Handshake, Running };
@@ -88,6 +95,8 @@ struct Request
     int results = 0;
     bool answered = false; // by the peer (not ended here)
     int status = 0;
+    uint32_t opening = 0; // the program's opening of the link that sent it
+    uint32_t resultIn = 0; // the connection (Sim::connection) of its result
 };
 
 class Sim
@@ -132,6 +141,10 @@ public:
     uint32_t NextTurnIn() const;
     // The quiet wire and the checks; false when a check failed.
     bool Quiet();
+    // When the 2 s for the link to run again begin: the wire turning
+    // quiet, or the end of the ten seconds in which a peer keeping the rules
+    // passed the program's reset as a repeat.
+    uint32_t RecoverFrom() const { return std::max(quietStart, resetIgnoredUntil); }
 
     // The program's requests.
     void IssueRequest(bool quiet);
@@ -144,9 +157,16 @@ public:
     std::vector<OnWire> connects;    // every distinct connect frame sent
     std::map<uint32_t, Request> requests;
     uint32_t nextParam = 1;
+    uint32_t opening = 0; // how often the program closed and opened again
+    uint32_t connection = 0; // resets the program's session was told of
+    uint32_t secondReplies = 0; // replies to a request answered before
+    uint32_t recoveredMs = 0;   // the link ran again this long after the quiet began
     bool quiet = false;
     bool refusedLate = false;
     uint32_t quietStart = 0;
+    // A reset of the program that a peer keeping the rules passes as a
+    // repeat in its state 3 until then (0: none).
+    uint32_t resetIgnoredUntil = 0;
     uint32_t sentInRound[2] = {};
     uint32_t round[2] = {};
     uint32_t maxPerRound = 0;
@@ -180,15 +200,19 @@ public:
         sc.peerReset = [](void* u) {
             auto* e = static_cast<OurEnd*>(u);
             e->m_sim.Log(std::string(e->Name()) + " session: peer reset, requests end with -123");
-            if (e->m_who == 0)
+            if (e->m_who == 0) {
+                ++e->m_sim.connection;
                 e->m_sim.EndPending(-123);
+            }
             return 0;
         };
         sc.linkReset = [](void* u) {
             auto* e = static_cast<OurEnd*>(u);
             e->m_sim.Log(std::string(e->Name()) + " session: own reset, requests end with -123");
-            if (e->m_who == 0)
+            if (e->m_who == 0) {
+                ++e->m_sim.connection;
                 e->m_sim.EndPending(-123);
+            }
         };
         OxfrSetSessionCallbacks(m_s, &sc);
         OxfrLinkCallbacks lc;
@@ -213,6 +237,7 @@ public:
     {
         Close();
         m_sim.EndPending(-124);
+        ++m_sim.opening;
         Open();
     }
     // The simulator's own reset.
@@ -309,8 +334,24 @@ public:
         std::vector<WireFrame> frames;
         FrameReader reader;
         reader.Feed(frame.data(), frame.size(), frames);
-        for (const WireFrame& f : frames)
+        for (const WireFrame& f : frames) {
+            if (f.connect() && m_peer.State() == 3 &&
+                OlnkGetLinkState(static_cast<OurEnd&>(*m_sim.a).Channel()) == OLNK_STATE_RESET_BY_US) {
+                // The program's reset meets the ten seconds of this peer's
+                // state 3, where every frame passes and a connect frame
+                // numbered 1 is a repeat: it is answered only after them.
+                const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       m_peer.StateSince().time_since_epoch())
+                                       .count();
+                const uint32_t until = uint32_t(since) + OLNK_RESET_WINDOW_MS + kPeerIdleMs + kIdleMs;
+                if (until > m_sim.resetIgnoredUntil) {
+                    m_sim.resetIgnoredUntil = until;
+                    m_sim.Log("the peer in its state 3 passes the program's reset as a repeat until " +
+                              std::to_string(until) + " ms");
+                }
+            }
             m_peer.Take(f);
+        }
     }
     void Turn() override
     {
@@ -517,15 +558,16 @@ inline void Sim::IssueRequest(bool inQuiet)
     auto* e = static_cast<OurEnd*>(a.get());
     if (inQuiet) {
         for (const auto& [p, r] : requests)
-            if (r.results == 0 && r.issuedAt >= quietStart)
+            if (r.results == 0 && r.issuedAt >= quietStart && now - r.issuedAt < kLostMs)
                 return; // one at a time
     }
     const uint32_t param = nextParam;
     if (OlnkRequestGetStatus(e->Session(), param)) {
         ++nextParam;
         requests[param] = Request{now};
+        requests[param].opening = opening;
         Log("A requests GetStatus, parameter " + std::to_string(param));
-    } else if (inQuiet && now - quietStart > kRecoverMs && sys::GetLastError() != OLNK_E_TIMEOUT) {
+    } else if (inQuiet && now > RecoverFrom() + kRecoverMs && sys::GetLastError() != OLNK_E_TIMEOUT) {
         // A full window (W 1) makes a request wait for its slot; any other
         // refusal after the link ran again is one too many.
         Fail("request refused " + std::to_string(now - quietStart) + " ms after the wire turned quiet");
@@ -540,6 +582,24 @@ inline void Sim::Result(uint32_t param, int status, bool fromPeer)
         return;
     }
     Request& r = it->second;
+    if (fromPeer && r.opening != opening) {
+        // A reply to a request of the link closed since, that a late copy
+        // of the peer's connect reply let through in step: the reopened
+        // link object has no such request and ignores it.
+        Log("reply for parameter " + std::to_string(param) + " of the closed link ignored");
+        return;
+    }
+    if (r.results > 0 && fromPeer && r.answered) {
+        // A second reply from the peer: its frames of an earlier connection
+        // let through in step by a late copy (no frame names its
+        // connection), or the request, sent again across the peer's reset,
+        // ran twice there.  The link object matches replies to the requests
+        // that wait and ignores it; the count is printed.
+        Log("second reply for parameter " + std::to_string(param) +
+            (r.resultIn != connection ? " (an earlier connection)" : "") + " ignored");
+        ++secondReplies;
+        return;
+    }
     if (r.results > 0 && fromPeer && !r.answered) {
         Log("late reply for parameter " + std::to_string(param) + " ignored (ended before)");
         return;
@@ -550,6 +610,7 @@ inline void Sim::Result(uint32_t param, int status, bool fromPeer)
     }
     r.answered = fromPeer;
     r.status = status;
+    r.resultIn = connection;
     Log("A result for parameter " + std::to_string(param) + ": " + std::to_string(status));
 }
 
@@ -571,7 +632,7 @@ inline bool Sim::Quiet()
     sentInRound[0] = sentInRound[1] = 0;
     bool up = false;
     const uint32_t bound = 3u * sc.W + 20;
-    while (now - quietStart < kQuietMs && failure.empty()) {
+    while (now < RecoverFrom() + std::max(kQuietMs, kRecoverMs + kIdleMs) && failure.empty()) {
         IssueRequest(true);
         a->Turn();
         b->Turn();
@@ -583,10 +644,13 @@ inline bool Sim::Quiet()
             up = answered && a->Runs() && b->Runs() &&
                  OxfrIsEstablished(static_cast<OurEnd&>(*a).Session());
             if (up)
+                recoveredMs = now > RecoverFrom() ? now - RecoverFrom() : 0;
+            if (up)
                 Log("link runs and a request was answered, " + std::to_string(now - quietStart) + " ms after quiet");
         }
-        if (!up && now - quietStart >= kRecoverMs)
-            Fail("link not running with a request answered 2 s after the wire turned quiet: " + a->State() +
+        if (!up && now >= RecoverFrom() + kRecoverMs)
+            Fail("link not running with a request answered " + std::to_string(kRecoverMs) +
+                 " ms after the wire turned quiet: " + a->State() +
                  ", " + b->State());
         if (maxPerRound > bound)
             Fail("an end sent " + std::to_string(maxPerRound) + " frames in one resend round (bound " +
@@ -594,12 +658,15 @@ inline bool Sim::Quiet()
         now += std::min(NextTurnIn(), kQuietStepMs);
     }
     if (failure.empty()) {
+        if (!up)
+            Fail("link not running with a request answered when the quiet wire ended");
         if (!a->Runs() || !b->Runs())
             Fail("an end rests in a reset: " + a->State() + ", " + b->State());
-        for (const auto& [p, r] : requests)
-            if (r.results == 0 && r.issuedAt + 1000 < now)
-                Fail("request " + std::to_string(p) + " (sent at " + std::to_string(r.issuedAt) +
-                     " ms) has no result");
+        for (auto& [p, r] : requests)
+            if (r.results == 0 && r.issuedAt + kLostMs < now) {
+                Log("request " + std::to_string(p) + " lost, ends by the link object's time-out");
+                Result(p, -122, false);
+            }
     }
     return failure.empty();
 }
@@ -621,6 +688,8 @@ struct Outcome
     bool valid = true;   // the digits named options that existed
     bool ok = true;
     int invalidAt = -1;
+    uint32_t secondReplies = 0;
+    uint32_t recoveredMs = 0; // after the wire turned quiet
     std::string failure;
     std::vector<std::string> trace;
 };
@@ -688,6 +757,8 @@ inline Outcome RunSchedule(const Scenario& sc, const std::vector<uint8_t>& digit
     }
     out.ok = sim.Quiet();
     out.failure = sim.failure;
+    out.secondReplies = sim.secondReplies;
+    out.recoveredMs = sim.recoveredMs;
     out.trace = std::move(sim.trace);
     return out;
 }

@@ -365,6 +365,12 @@ public:
         std::lock_guard<std::mutex> g(m_m);
         return m_state;
     }
+    // When it entered its present link state, by its clock.
+    std::chrono::steady_clock::time_point StateSince()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        return m_stateAt;
+    }
     // Requests it took (and answered unless held) since the start.
     int Requests()
     {
