@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <thread>
 #include <random>
 
 using namespace linktest;
@@ -108,7 +110,14 @@ protected:
             m_toLink->Pass(f, [this](const Bytes& b) { m_wire.Write(b); });
         }, m_trace);
         m_peer->AcknowledgeResetFirst(AckFirst());
-        const auto take = [this](const WireFrame& f) { m_peer->Take(f); };
+        const auto take = [this](const WireFrame& f) {
+            if (m_deaf) {
+                m_unheardConnects += f.connect();
+                m_trace.Frame("prog", f, "lost on the wire");
+                return;
+            }
+            m_peer->Take(f);
+        };
         m_wire.Start([this, take](const WireFrame& f) { m_toPeer->Pass(f, take); },
                      [this, take] {
                          m_toPeer->Flush(take);
@@ -155,6 +164,9 @@ protected:
     IOlnkPL* m_pl = nullptr;
     Target m_list0, m_target;
     size_t m_sent = 0;
+    // While set, the link object's frames never reach the control system.
+    std::atomic<bool> m_deaf{false};
+    std::atomic<int> m_unheardConnects{0};
 };
 
 class LateConnectReply : public RulesPeerLink, public ::testing::WithParamInterface<Case>
@@ -412,3 +424,88 @@ TEST_P(LateConnectFrames, ALateReplyNumberedTwoAtTheRunningLink)
 INSTANTIATE_TEST_SUITE_P(Frames, LateConnectFrames,
                          ::testing::Values(LateCase{false, 20}, LateCase{true, 20}, LateCase{false, 1}),
                          LateName);
+
+namespace {
+
+class OneResultPerRequest : public RulesPeerLink
+{
+protected:
+    uint8_t Window() const override { return 1; }
+    bool AckFirst() const override { return true; }
+};
+
+} // namespace
+
+// W 1: a request fills the window and its frame is lost, so a second
+// request waits for the window slot; then a late copy of the link object's
+// connect frame resets the control system, whose connect frames reset the
+// link object's channel, and the channel resets on its own.  The waiting
+// request was ended with -123 by the reset and then refused as well: two
+// outcomes of one call.  Each call ends with exactly one: accepted and one
+// result, or refused and none.
+TEST_F(OneResultPerRequest, ARequestWaitingForTheWindowWhileTheLinkResets)
+{
+    ASSERT_TRUE(DriveToRunning()) << "the link never ran" << m_trace.Text();
+    ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == m_sent; })) << m_trace.Text();
+    std::uintptr_t param = 5000;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(Pump([&] { return m_link->IsEstablished(); }, 10000))
+            << "round " << round << ": the link never ran again" << m_trace.Text();
+        m_deaf = true;
+        const std::uintptr_t first = ++param;
+        std::vector<std::pair<std::uintptr_t, int>> calls{{first, m_pl->GetStatus(m_target.handle, first)}};
+        // Calls one after the other from a second thread, each waiting for
+        // the window slot until it gives up, until one began after the
+        // channel's own reset.
+        const int resets = m_unheardConnects;
+        std::atomic<bool> stop{false};
+        std::mutex callsMutex;
+        std::uintptr_t next = param;
+        std::thread caller([&] {
+            while (!stop) {
+                const bool afterReset = m_unheardConnects > resets;
+                std::uintptr_t p;
+                {
+                    std::lock_guard<std::mutex> g(callsMutex);
+                    p = ++next;
+                }
+                const int taken = m_pl->GetStatus(m_target.handle, p);
+                std::lock_guard<std::mutex> g(callsMutex);
+                calls.push_back({p, taken});
+                if (afterReset)
+                    stop = true;
+            }
+        });
+        const bool reset = Pump([&] { return stop.load(); }, 15000);
+        stop = true;
+        caller.join();
+        param = next;
+        m_deaf = false;
+        ASSERT_TRUE(reset) << "round " << round << ": the channel never reset on its own" << m_trace.Text();
+        const auto results = [&](std::uintptr_t p) {
+            int n = 0;
+            for (const Got& g : m_target.Of(WM_LINK_RESULT))
+                n += g.rec.parameter == p;
+            return n;
+        };
+        // A request answered after the link runs again: whatever the reset
+        // posted for the two came before its result.
+        // (a refused or reset one is made again with the next number)
+        const std::uintptr_t markers = param + 1;
+        bool markerTaken = false;
+        ASSERT_TRUE(Pump([&] {
+            if (!markerTaken)
+                markerTaken = m_pl->GetStatus(m_target.handle, ++param) == 1;
+            for (const Got& g : m_target.Of(WM_LINK_RESULT))
+                if (g.rec.parameter >= markers && g.rec.parameter == param) {
+                    if (g.rec.status == 0)
+                        return true;
+                    markerTaken = false;
+                }
+            return false;
+        }, 10000)) << "round " << round << ": no request answered after the reset" << m_trace.Text();
+        for (const auto& [p, taken] : calls)
+            EXPECT_EQ(results(p), taken == 1 ? 1 : 0)
+                << "round " << round << ": request " << p << " returned " << taken << m_trace.Text();
+    }
+}
