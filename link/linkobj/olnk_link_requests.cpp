@@ -152,12 +152,17 @@ int Impl::Run(const Req& r)
         ok = r.send(s, wire);
     }
     const uint32_t err = ok ? 0 : sys::GetLastError();
+    bool ended;
     {
         std::lock_guard<std::mutex> g(m);
         --users;
         cv.notify_all();
         Slot& sl = slots[idx];
         const bool mine = sl.state != SlotState::Free && sl.wire == wire;
+        // A reset of the link (ours or the peer's) that came while the call
+        // waited for the channel's window ended the request with its result
+        // already: that is its one outcome, not a refusal besides.
+        ended = !mine;
         if (!ok) {
             if (mine)
                 FreeSlot(sl);
@@ -167,7 +172,7 @@ int Impl::Run(const Req& r)
             sl.state = SlotState::Waiting;
         }
     }
-    if (!ok)
+    if (!ok && !ended)
         return Fail(err ? err : OLNK_E_UNEXPECTED);
     return 1;
 }

@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <thread>
 #include <random>
 
 using namespace linktest;
@@ -108,7 +110,14 @@ protected:
             m_toLink->Pass(f, [this](const Bytes& b) { m_wire.Write(b); });
         }, m_trace);
         m_peer->AcknowledgeResetFirst(AckFirst());
-        const auto take = [this](const WireFrame& f) { m_peer->Take(f); };
+        const auto take = [this](const WireFrame& f) {
+            if (m_deaf) {
+                m_unheardConnects += f.connect();
+                m_trace.Frame("prog", f, "lost on the wire");
+                return;
+            }
+            m_peer->Take(f);
+        };
         m_wire.Start([this, take](const WireFrame& f) { m_toPeer->Pass(f, take); },
                      [this, take] {
                          m_toPeer->Flush(take);
@@ -155,6 +164,9 @@ protected:
     IOlnkPL* m_pl = nullptr;
     Target m_list0, m_target;
     size_t m_sent = 0;
+    // While set, the link object's frames never reach the control system.
+    std::atomic<bool> m_deaf{false};
+    std::atomic<int> m_unheardConnects{0};
 };
 
 class LateConnectReply : public RulesPeerLink, public ::testing::WithParamInterface<Case>
@@ -412,3 +424,80 @@ TEST_P(LateConnectFrames, ALateReplyNumberedTwoAtTheRunningLink)
 INSTANTIATE_TEST_SUITE_P(Frames, LateConnectFrames,
                          ::testing::Values(LateCase{false, 20}, LateCase{true, 20}, LateCase{false, 1}),
                          LateName);
+
+namespace {
+
+class OneResultPerRequest : public RulesPeerLink
+{
+protected:
+    uint8_t Window() const override { return 1; }
+    bool AckFirst() const override { return true; }
+};
+
+} // namespace
+
+// W 1: a request fills the window and the control system hears nothing
+// more, so each further request waits in its call for the window slot
+// until it gives up, and is refused.  The channel's stall rule resets it
+// on its own: the reset ended the waiting request with -123, and the call
+// then gave up on the slot and refused it as well, two outcomes of one
+// request.  Each call ends with exactly one: accepted with one result, or
+// refused (0) with none.
+TEST_F(OneResultPerRequest, ARequestWaitingForTheWindowWhileTheChannelResets)
+{
+    // The control system's ten seconds in its state 3 after a reset pass
+    // ten times as fast: the test takes seconds, not tens of them.
+    const auto start = std::chrono::steady_clock::now();
+    m_peer->SetClock([start] { return start + (std::chrono::steady_clock::now() - start) * 10; });
+    m_trace.Note("frames of the link object lost from here");
+    m_deaf = true;
+    std::uintptr_t param = 5001;
+    std::vector<std::pair<std::uintptr_t, int>> calls{{param, m_pl->GetStatus(m_target.handle, param)}};
+    // Calls one after the other from a second thread until one began after
+    // the channel's own reset (its connect frame on the wire).
+    const int resets = m_unheardConnects;
+    std::atomic<bool> stop{false};
+    std::thread caller([&] {
+        while (!stop) {
+            const bool afterReset = m_unheardConnects > resets;
+            ++param;
+            calls.push_back({param, m_pl->GetStatus(m_target.handle, param)});
+            if (afterReset)
+                stop = true;
+        }
+    });
+    const bool reset = Pump([&] { return stop.load(); }, 15000);
+    stop = true;
+    caller.join();
+    m_deaf = false;
+    m_trace.Note("the calls ended");
+    ASSERT_TRUE(reset) << "the channel never reset on its own" << m_trace.Text();
+    // A request answered once the link runs again: whatever the reset
+    // posted came before its result.  One refused or ended by a reset is
+    // made again with the next number.
+    const std::uintptr_t markers = param + 1;
+    bool markerTaken = false;
+    ASSERT_TRUE(Pump([&] {
+        if (!markerTaken)
+            markerTaken = m_pl->GetStatus(m_target.handle, ++param) == 1;
+        for (const Got& g : m_target.Of(WM_LINK_RESULT))
+            if (g.rec.parameter >= markers && g.rec.parameter == param) {
+                if (g.rec.status == 0)
+                    return true;
+                markerTaken = false;
+            }
+        return false;
+    }, 10000)) << "no request answered after the reset" << m_trace.Text();
+    const auto got = m_target.Of(WM_LINK_RESULT);
+    for (const auto& [p, taken] : calls) {
+        int results = 0;
+        std::string statuses;
+        for (const Got& g : got)
+            if (g.rec.parameter == p) {
+                ++results;
+                statuses += " " + std::to_string(g.rec.status);
+            }
+        EXPECT_EQ(results, taken == 1 ? 1 : 0)
+            << "request " << p << " returned " << taken << ", results:" << statuses << m_trace.Text();
+    }
+}
