@@ -56,6 +56,9 @@ constexpr uint32_t OLNK_RESEND_ROUND_MS = 500;
 // Reset by the peer (state 1) and not answered within this time: the
 // channel resets on its own.
 constexpr uint32_t OLNK_PEER_RESET_MS = 1000;
+// The session's own reset without the peer's answer this long in link state
+// 3 or 0: the channel resets on its own again (OlnkRestartUnanswered).
+constexpr uint32_t OLNK_ANSWER_WAIT_MS = 1000;
 // A gap of more than this between two turns of a transport means this side
 // did not run (a stopped process, a suspended machine).
 constexpr uint32_t OLNK_PAUSE_MS = 1000;
@@ -200,6 +203,13 @@ int OlnkCheckStall(OlnkChannel ch);
 // but carried no connect message of the peer: a peer keeping the rules
 // answers a connect message, never a reply.
 int OlnkRestart(OlnkChannel ch);
+// The session's own reset is still unanswered: in link state 3 or 0 since
+// OLNK_ANSWER_WAIT_MS or longer, the channel restarts as OlnkRestart does and
+// returns 1, else 0.  Frames pass both ways, but the connect frame the
+// channel took as the peer's first can be a late copy of an earlier reset of
+// the peer while the peer numbers its frames from its answer, which then
+// passes as a repeat: the session would wait for it for ever.
+int OlnkRestartUnanswered(OlnkChannel ch);
 // True once for each reset OlnkCheckStall made (the session's cue to end its
 // jobs and report the reset).
 bool OlnkTakeSelfReset(OlnkChannel ch);

@@ -86,6 +86,7 @@ void ResetLink(OlnkChannelImpl* c)
     c->unplaced = 0;
     c->peerAcknowledged = false;
     c->peerFirstPlain = false;
+    c->crossingUnanswered = false;
     c->connectPending = false;
     c->copySuspect = false;
     c->nakAskedValid = false;
@@ -542,7 +543,10 @@ int OlnkConnect(OlnkChannel c, uint16_t length, const void* data)
         // frame of ours not yet acknowledged): its connect frame follows as
         // soon as a slot frees, before anything sent later.  Waiting here
         // would hold the session's thread until then.
+        // The answer is given: a further OlnkConnect is a reset of this
+        // side, not a second answer in the place of this one.
         c->connectPending = true;
+        c->peerConnectSeen = false;
         c->pendingConnectLength = length;
         if (length)
             std::memcpy(c->pendingConnect.get(), data, length);
@@ -628,6 +632,24 @@ int OlnkRestart(OlnkChannel c)
         return Fail(OLNK_E_HANDLE);
     if (c->linkState == OLNK_STATE_RESET_BY_US)
         return Fail(OLNK_E_SECOND_RESET);
+    Restart(c);
+    return 1;
+}
+
+int OlnkRestartUnanswered(OlnkChannel c)
+{
+    if (!ValidChannel(c))
+        return 0;
+    Lock lk(c->mutex);
+    // Only while the ends are in step otherwise (the peer acknowledges frames
+    // of ours, and its frames find their place): ends out of step have the
+    // stall rules.  Only the side that opens the link: two ends restarting
+    // each other would cross for ever.
+    if (c->closing || c->passive ||
+        (c->linkState != OLNK_STATE_RUNNING && c->linkState != OLNK_STATE_RESET_DONE) ||
+        !c->peerAcknowledged || c->unplaced > 0 ||
+        static_cast<uint32_t>(Now(c) - c->stateTick) < OLNK_ANSWER_WAIT_MS)
+        return 0;
     Restart(c);
     return 1;
 }
@@ -827,6 +849,16 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
                 PeerReset(c);
                 peerReset = true;
             }
+        } else if (connect && s == 1 && c->crossingUnanswered && print != 0 && c->taken[1] != 0 &&
+                   c->taken[1] != print) {
+            // The peer's answer to our reset, numbered 1 and acknowledging
+            // our connect frame, after a connect frame taken as its reset
+            // crossing ours: that one was a late copy of an earlier reset of
+            // the peer, which numbers its frames from this answer.  Dropped
+            // as a repeat, the answer would never reach the session, which
+            // would wait for it with frames passing both ways: the frames
+            // are numbered again from this one.
+            c->R = 0;
         }
         break;
     }
@@ -927,8 +959,10 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
                 c->taken[s] = 0;
             }
         }
-        if (connect && c->R == s)
+        if (connect && c->R == s) {
+            c->crossingUnanswered = metOwnReset && s == 1 && ack == 0x80;
             c->ownResetOpen = false; // taken
+        }
     }
     if (peerReset && c->linkState == OLNK_STATE_RESET_BY_PEER && !tookMessage && !waitsForRoom) {
         // The frame that reset the channel brings the session nothing to
@@ -983,6 +1017,8 @@ OlnkChannel OlnkCreateChannel(uint8_t window, std::span<const uint8_t> connectDa
     c->stats.start.dwLowDateTime = static_cast<uint32_t>(start);
     c->stats.start.dwHighDateTime = static_cast<uint32_t>(start >> 32);
     Lock lk(c->mutex);
+    c->passive = options.passive;
+    c->producerThreads = options.producerThreads;
     if (options.passive) {
         SetState(c, OLNK_STATE_RUNNING);
     } else {
@@ -1038,7 +1074,7 @@ int OlnkNextFrame(OlnkChannel c, uint8_t* buffer, uint16_t* length, OlnkFrameMod
     ServeNormal(c);
     if (mode != OlnkFrameMode::None) {
         // Give a producer the chance to fill the window, without the lock.
-        for (int i = 0; i < 4 && c->count == 0; ++i) {
+        for (int i = 0; i < 4 && c->count == 0 && c->producerThreads; ++i) {
             lk.unlock();
             std::this_thread::yield();
             lk.lock();

@@ -68,6 +68,12 @@ struct OlnkChannelImpl
     // connect frame numbered 1 can then only be a new reset, not the connect
     // frame of a reset that crossed ours.
     bool peerFirstPlain = false;
+    // The peer's frame numbered 1, taken in state 2, was a connect frame
+    // acknowledging nothing (its own reset, crossing ours), and no connect
+    // frame of the peer answered ours since.
+    bool crossingUnanswered = false;
+    bool passive = false; // opened by the peer's connect frame (the control system's side)
+    bool producerThreads = true;
     std::vector<uint8_t> connectData; // for a reset of the channel's own
     // The peer's connect frame that began this connection (a reset of the
     // peer this side answered; 0 none): a late copy of it is no new reset.

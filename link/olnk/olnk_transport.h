@@ -22,6 +22,10 @@ struct OlnkChannelOptions
     bool passive = false;
     // Millisecond ticks for the link-state timing; empty: the steady clock.
     std::function<uint32_t()> clock;
+    // Other threads send on the channel: before an empty frame goes, the
+    // transport's thread lets them fill the window first.  Off where one
+    // thread drives everything.
+    bool producerThreads = true;
     // Transport kind (0 serial, 1 UDP) and the UDP mode of the connection
     // string; stored, not acted on.
     uint8_t transportKind = 0;

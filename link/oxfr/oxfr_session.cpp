@@ -233,6 +233,7 @@ void OwnReset(OxfrSessionImpl* s)
     {
         std::lock_guard<std::mutex> g(s->m);
         s->established = false;
+        s->awaitingAnswer = true;
         EndAllJobsLocked(s, OXFR_RESET);
         s->queue.clear();
         cb = s->scb.linkReset;
@@ -271,6 +272,7 @@ void DispatchConnectFrame(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool m
         if (n >= 12 && U16(m + 8) >= 4)
             s->peerValue = U16(m + 10);
         s->established = true;
+        s->awaitingAnswer = false;
     }
 }
 
@@ -393,6 +395,8 @@ int Turn(OxfrSessionImpl* s, std::vector<uint8_t>& buf, bool wait)
 {
     if (OlnkTakeSelfReset(s->ch))
         OwnReset(s);
+    else if (s->awaitingAnswer && OlnkRestartUnanswered(s->ch))
+        OwnReset(s); // the answer passed as a repeat: asked for again
     Idle(s);
     DrainQueue(s);
     bool queued;
@@ -609,6 +613,7 @@ OxfrSession NewSession(void* user, OlnkChannel ch, uint32_t timeoutMs)
     s->user = user;
     s->ch = ch;
     s->timeoutMs = timeoutMs;
+    s->awaitingAnswer = OlnkGetLinkState(ch) == OLNK_STATE_RESET_BY_US;
     return s;
 }
 

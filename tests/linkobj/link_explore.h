@@ -16,6 +16,7 @@
 #include "platform/sys/LastError.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <random>
@@ -26,7 +27,7 @@ namespace linktest::explore {
 
 constexpr uint32_t kIdleMs = 500;      // the UDP idle turn
 constexpr uint32_t kPeerIdleMs = 200;  // the rule-keeping peer's idle turn
-inline uint32_t kRecoverMs = 2000; // the link runs again within this after the wire turns quiet
+inline uint32_t kRecoverMs = 2000;     // the link runs again within this after the wire turns quiet
 constexpr uint32_t kQuietMs = 4000;    // the quiet wire lasts this long
 constexpr uint32_t kQuietStepMs = 100; // at most between turns while quiet
 // A request unanswered this long while the wire is quiet counts as lost:
@@ -37,9 +38,23 @@ constexpr uint32_t kQuietStepMs = 100; // at most between turns while quiet
 // (one result), and the next one is answered.
 constexpr uint32_t kLostMs = 1000;
 
-enum class Peer : uint8_t { Ours, Rules, RulesAckFirst };
-enum class Start : uint8_t { Handshake, Running };
-enum class Pre : uint8_t { None, ResetA, ResetB };
+enum class Peer : uint8_t
+{
+    Ours,
+    Rules,
+    RulesAckFirst
+};
+enum class Start : uint8_t
+{
+    Handshake,
+    Running
+};
+enum class Pre : uint8_t
+{
+    None,
+    ResetA,
+    ResetB
+};
 
 struct Scenario
 {
@@ -51,7 +66,9 @@ struct Scenario
 
 inline std::string Describe(const Scenario& s)
 {
-    std::string t = s.peer == Peer::Ours ? "ours/ours" : s.peer == Peer::Rules ? "ours/rules" : "ours/rules-ack-first";
+    std::string t = s.peer == Peer::Ours    ? "ours/ours"
+                    : s.peer == Peer::Rules ? "ours/rules"
+                                            : "ours/rules-ack-first";
     t += " W " + std::to_string(s.W);
     t += s.start == Start::Running ? " running" : " handshake";
     t += s.pre == Pre::ResetA ? " +resetA" : s.pre == Pre::ResetB ? " +resetB" : "";
@@ -60,7 +77,16 @@ inline std::string Describe(const Scenario& s)
 
 struct Action
 {
-    enum Kind : uint8_t { Tick, Deliver, Dup, Drop, Late, ResetA, ResetB } kind = Tick;
+    enum Kind : uint8_t
+    {
+        Tick,
+        Deliver,
+        Dup,
+        Drop,
+        Late,
+        ResetA,
+        ResetB
+    } kind = Tick;
     uint16_t index = 0;
     uint32_t ms = 250; // Tick
 };
@@ -95,7 +121,7 @@ struct Request
     int results = 0;
     bool answered = false; // by the peer (not ended here)
     int status = 0;
-    uint32_t opening = 0; // the program's opening of the link that sent it
+    uint32_t opening = 0;  // the program's opening of the link that sent it
     uint32_t resultIn = 0; // the connection (Sim::connection) of its result
 };
 
@@ -153,12 +179,12 @@ public:
 
     std::unique_ptr<End> a, b;
     Scenario sc;
-    std::vector<OnWire> wire;        // sent, not delivered yet
-    std::vector<OnWire> connects;    // every distinct connect frame sent
+    std::vector<OnWire> wire;     // sent, not delivered yet
+    std::vector<OnWire> connects; // every distinct connect frame sent
     std::map<uint32_t, Request> requests;
     uint32_t nextParam = 1;
-    uint32_t opening = 0; // how often the program closed and opened again
-    uint32_t connection = 0; // resets the program's session was told of
+    uint32_t opening = 0;       // how often the program closed and opened again
+    uint32_t connection = 0;    // resets the program's session was told of
     uint32_t secondReplies = 0; // replies to a request answered before
     uint32_t recoveredMs = 0;   // the link ran again this long after the quiet began
     bool quiet = false;
@@ -180,7 +206,8 @@ std::string FrameText(const Bytes& f);
 class OurEnd : public End
 {
 public:
-    OurEnd(Sim& sim, int who, uint8_t W, bool passive) : m_sim(sim), m_who(who), m_W(W), m_passive(passive)
+    OurEnd(Sim& sim, int who, uint8_t W, bool passive)
+        : m_sim(sim), m_who(who), m_W(W), m_passive(passive)
     {
         Open();
     }
@@ -194,12 +221,15 @@ public:
         o.passive = m_passive;
         o.transportKind = 1;
         o.clock = [this] { return m_sim.now; };
+        o.producerThreads = false;
         m_ch = OlnkCreateChannel(m_W, std::span<const uint8_t>(d, n), o);
         m_s = OxfrOpenSessionOnChannel(this, m_ch, 0);
         OxfrSessionCallbacks sc;
         sc.peerReset = [](void* u) {
             auto* e = static_cast<OurEnd*>(u);
-            e->m_sim.Log(std::string(e->Name()) + " session: peer reset, requests end with -123");
+            if (e->m_sim.tracing)
+                e->m_sim.Log(std::string(e->Name()) +
+                             " session: peer reset, requests end with -123");
             if (e->m_who == 0) {
                 ++e->m_sim.connection;
                 e->m_sim.EndPending(-123);
@@ -208,7 +238,9 @@ public:
         };
         sc.linkReset = [](void* u) {
             auto* e = static_cast<OurEnd*>(u);
-            e->m_sim.Log(std::string(e->Name()) + " session: own reset, requests end with -123");
+            if (e->m_sim.tracing)
+                e->m_sim.Log(std::string(e->Name()) +
+                             " session: own reset, requests end with -123");
             if (e->m_who == 0) {
                 ++e->m_sim.connection;
                 e->m_sim.EndPending(-123);
@@ -269,7 +301,8 @@ public:
         Send();
         OlnkCheckConnectTimeout(m_ch);
         if (OlnkCheckStall(m_ch))
-            m_sim.Log(std::string(Name()) + " channel resets itself (stall)");
+            if (m_sim.tracing)
+                m_sim.Log(std::string(Name()) + " channel resets itself (stall)");
         OxfrSessionTurn(m_s);
         Send();
     }
@@ -321,7 +354,8 @@ class RulesEnd : public End
 {
 public:
     RulesEnd(Sim& sim, uint8_t W, bool ackFirst)
-        : m_sim(sim), m_peer(W, [this](const Bytes& f) { m_sim.Emit(1, f); }, sim.peerTrace)
+        : m_sim(sim), m_peer(
+                          W, [this](const Bytes& f) { m_sim.Emit(1, f); }, sim.peerTrace)
     {
         m_peer.AcknowledgeResetFirst(ackFirst);
         m_peer.SetClock([this] {
@@ -336,18 +370,22 @@ public:
         reader.Feed(frame.data(), frame.size(), frames);
         for (const WireFrame& f : frames) {
             if (f.connect() && m_peer.State() == 3 &&
-                OlnkGetLinkState(static_cast<OurEnd&>(*m_sim.a).Channel()) == OLNK_STATE_RESET_BY_US) {
+                OlnkGetLinkState(static_cast<OurEnd&>(*m_sim.a).Channel()) ==
+                    OLNK_STATE_RESET_BY_US) {
                 // The program's reset meets the ten seconds of this peer's
                 // state 3, where every frame passes and a connect frame
                 // numbered 1 is a repeat: it is answered only after them.
                 const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
                                        m_peer.StateSince().time_since_epoch())
                                        .count();
-                const uint32_t until = uint32_t(since) + OLNK_RESET_WINDOW_MS + kPeerIdleMs + kIdleMs;
+                const uint32_t until =
+                    uint32_t(since) + OLNK_RESET_WINDOW_MS + kPeerIdleMs + kIdleMs;
                 if (until > m_sim.resetIgnoredUntil) {
                     m_sim.resetIgnoredUntil = until;
-                    m_sim.Log("the peer in its state 3 passes the program's reset as a repeat until " +
-                              std::to_string(until) + " ms");
+                    if (m_sim.tracing)
+                        m_sim.Log("the peer in its state 3 passes the program's reset as a repeat "
+                                  "until " +
+                                  std::to_string(until) + " ms");
                 }
             }
             m_peer.Take(f);
@@ -385,8 +423,8 @@ inline std::string FrameText(const Bytes& f)
         return "(short)";
     char head[64];
     const uint16_t control = uint16_t(f[5] | f[6] << 8);
-    std::snprintf(head, sizeof head, "#%u ack %02X%s%s", f[7], f[4], control & 0x800 ? " connect" : "",
-                  (control & 0x3FF) == 0 ? " empty" : "");
+    std::snprintf(head, sizeof head, "#%u ack %02X%s%s", f[7], f[4],
+                  control & 0x800 ? " connect" : "", (control & 0x3FF) == 0 ? " empty" : "");
     std::string t = head;
     const size_t n = control & 0x3FF;
     if (n) {
@@ -421,7 +459,9 @@ inline Sim::~Sim()
 
 inline void Sim::Emit(int from, const Bytes& bytes)
 {
-    Log(std::string(from == 0 ? "A->B " : "B->A ") + FrameText(bytes) + (quiet ? "" : "  (on the wire)"));
+    if (tracing)
+        Log(std::string(from == 0 ? "A->B " : "B->A ") + FrameText(bytes) +
+            (quiet ? "" : "  (on the wire)"));
     if (bytes.size() >= 7 && (bytes[6] & 0x08)) {
         bool known = false;
         for (const OnWire& w : connects)
@@ -471,7 +511,8 @@ inline void Sim::Apply(const Action& x)
 {
     switch (x.kind) {
     case Action::Tick:
-        Log("tick " + std::to_string(x.ms) + " ms");
+        if (tracing)
+            Log("tick " + std::to_string(x.ms) + " ms");
         Tick(x.ms);
         break;
     case Action::Deliver:
@@ -479,29 +520,35 @@ inline void Sim::Apply(const Action& x)
         const OnWire w = wire[x.index];
         if (x.kind == Action::Deliver)
             wire.erase(wire.begin() + x.index);
-        Log(std::string(x.kind == Action::Dup ? "copy of " : "deliver ") + (w.from == 0 ? "A->B " : "B->A ") +
-            FrameText(w.bytes));
+        if (tracing)
+            Log(std::string(x.kind == Action::Dup ? "copy of " : "deliver ") +
+                (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
         (w.from == 0 ? b : a)->Take(w.bytes);
         break;
     }
     case Action::Drop:
-        Log(std::string("lost ") + (wire[x.index].from == 0 ? "A->B " : "B->A ") + FrameText(wire[x.index].bytes));
+        if (tracing)
+            Log(std::string("lost ") + (wire[x.index].from == 0 ? "A->B " : "B->A ") +
+                FrameText(wire[x.index].bytes));
         wire.erase(wire.begin() + x.index);
         break;
     case Action::Late: {
         const OnWire w = connects[x.index];
-        Log(std::string("late copy ") + (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
+        if (tracing)
+            Log(std::string("late copy ") + (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
         (w.from == 0 ? b : a)->Take(w.bytes);
         break;
     }
     case Action::ResetA:
-        Log("A closed and opened again");
+        if (tracing)
+            Log("A closed and opened again");
         static_cast<OurEnd&>(*a).Reopen();
         a->Turn();
         break;
     case Action::ResetB:
         if (sc.peer == Peer::Ours) {
-            Log("B resets");
+            if (tracing)
+                Log("B resets");
             static_cast<OurEnd&>(*b).ResetAsSimulator();
             b->Turn();
         }
@@ -566,11 +613,14 @@ inline void Sim::IssueRequest(bool inQuiet)
         ++nextParam;
         requests[param] = Request{now};
         requests[param].opening = opening;
-        Log("A requests GetStatus, parameter " + std::to_string(param));
-    } else if (inQuiet && now > RecoverFrom() + kRecoverMs && sys::GetLastError() != OLNK_E_TIMEOUT) {
+        if (tracing)
+            Log("A requests GetStatus, parameter " + std::to_string(param));
+    } else if (inQuiet && now > RecoverFrom() + kRecoverMs &&
+               sys::GetLastError() != OLNK_E_TIMEOUT) {
         // A full window (W 1) makes a request wait for its slot; any other
         // refusal after the link ran again is one too many.
-        Fail("request refused " + std::to_string(now - quietStart) + " ms after the wire turned quiet");
+        Fail("request refused " + std::to_string(now - quietStart) +
+             " ms after the wire turned quiet");
     }
 }
 
@@ -586,7 +636,8 @@ inline void Sim::Result(uint32_t param, int status, bool fromPeer)
         // A reply to a request of the link closed since, that a late copy
         // of the peer's connect reply let through in step: the reopened
         // link object has no such request and ignores it.
-        Log("reply for parameter " + std::to_string(param) + " of the closed link ignored");
+        if (tracing)
+            Log("reply for parameter " + std::to_string(param) + " of the closed link ignored");
         return;
     }
     if (r.results > 0 && fromPeer && r.answered) {
@@ -595,13 +646,15 @@ inline void Sim::Result(uint32_t param, int status, bool fromPeer)
         // connection), or the request, sent again across the peer's reset,
         // ran twice there.  The link object matches replies to the requests
         // that wait and ignores it; the count is printed.
-        Log("second reply for parameter " + std::to_string(param) +
-            (r.resultIn != connection ? " (an earlier connection)" : "") + " ignored");
+        if (tracing)
+            Log("second reply for parameter " + std::to_string(param) +
+                (r.resultIn != connection ? " (an earlier connection)" : "") + " ignored");
         ++secondReplies;
         return;
     }
     if (r.results > 0 && fromPeer && !r.answered) {
-        Log("late reply for parameter " + std::to_string(param) + " ignored (ended before)");
+        if (tracing)
+            Log("late reply for parameter " + std::to_string(param) + " ignored (ended before)");
         return;
     }
     if (++r.results > 1) {
@@ -611,7 +664,8 @@ inline void Sim::Result(uint32_t param, int status, bool fromPeer)
     r.answered = fromPeer;
     r.status = status;
     r.resultIn = connection;
-    Log("A result for parameter " + std::to_string(param) + ": " + std::to_string(status));
+    if (tracing)
+        Log("A result for parameter " + std::to_string(param) + ": " + std::to_string(status));
 }
 
 inline void Sim::EndPending(int status)
@@ -623,7 +677,8 @@ inline void Sim::EndPending(int status)
 
 inline bool Sim::Quiet()
 {
-    Log("---- the wire turns quiet (frames still on it are lost)");
+    if (tracing)
+        Log("---- the wire turns quiet (frames still on it are lost)");
     wire.clear();
     quiet = true;
     quietStart = now;
@@ -646,15 +701,16 @@ inline bool Sim::Quiet()
             if (up)
                 recoveredMs = now > RecoverFrom() ? now - RecoverFrom() : 0;
             if (up)
-                Log("link runs and a request was answered, " + std::to_string(now - quietStart) + " ms after quiet");
+                if (tracing)
+                    Log("link runs and a request was answered, " +
+                        std::to_string(now - quietStart) + " ms after quiet");
         }
         if (!up && now >= RecoverFrom() + kRecoverMs)
             Fail("link not running with a request answered " + std::to_string(kRecoverMs) +
-                 " ms after the wire turned quiet: " + a->State() +
-                 ", " + b->State());
+                 " ms after the wire turned quiet: " + a->State() + ", " + b->State());
         if (maxPerRound > bound)
-            Fail("an end sent " + std::to_string(maxPerRound) + " frames in one resend round (bound " +
-                 std::to_string(bound) + ")");
+            Fail("an end sent " + std::to_string(maxPerRound) +
+                 " frames in one resend round (bound " + std::to_string(bound) + ")");
         now += std::min(NextTurnIn(), kQuietStepMs);
     }
     if (failure.empty()) {
@@ -664,7 +720,9 @@ inline bool Sim::Quiet()
             Fail("an end rests in a reset: " + a->State() + ", " + b->State());
         for (auto& [p, r] : requests)
             if (r.results == 0 && r.issuedAt + kLostMs < now) {
-                Log("request " + std::to_string(p) + " lost, ends by the link object's time-out");
+                if (tracing)
+                    Log("request " + std::to_string(p) +
+                        " lost, ends by the link object's time-out");
                 Result(p, -122, false);
             }
     }
@@ -685,7 +743,7 @@ struct Chooser
 
 struct Outcome
 {
-    bool valid = true;   // the digits named options that existed
+    bool valid = true; // the digits named options that existed
     bool ok = true;
     int invalidAt = -1;
     uint32_t secondReplies = 0;
@@ -732,8 +790,8 @@ inline Action RandomAction(Sim& sim, std::mt19937& rng)
 }
 
 // Runs one schedule: the scenario's start, depth steps, the quiet wire.
-inline Outcome RunSchedule(const Scenario& sc, const std::vector<uint8_t>& digits, std::mt19937* rng, int depth,
-                           bool tracing)
+inline Outcome RunSchedule(const Scenario& sc, const std::vector<uint8_t>& digits,
+                           std::mt19937* rng, int depth, bool tracing)
 {
     Outcome out;
     Sim sim(sc, tracing);
@@ -774,6 +832,8 @@ inline std::string Digits(const std::vector<uint8_t>& d)
 inline std::string TraceText(const std::vector<std::string>& trace, size_t last = 400)
 {
     std::string t = "\nwire trace:\n";
+    if (std::getenv("SW_LINK_EXPLORE_TRACE_ALL"))
+        last = trace.size();
     const size_t from = trace.size() > last ? trace.size() - last : 0;
     for (size_t i = from; i < trace.size(); ++i)
         t += "  " + trace[i] + "\n";
