@@ -963,6 +963,11 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
             c->crossingUnanswered = metOwnReset && s == 1 && ack == 0x80;
             c->ownResetOpen = false; // taken
         }
+        // Taken: no NAK is due.  Left at its old value, the NAK request
+        // named the next frame again once the numbers wrapped, and a frame
+        // of this side asked for one that was not missing.
+        if (c->R == s)
+            c->nakRequest = s;
     }
     if (peerReset && c->linkState == OLNK_STATE_RESET_BY_PEER && !tookMessage && !waitsForRoom) {
         // The frame that reset the channel brings the session nothing to

@@ -1155,3 +1155,26 @@ TEST(LinkChannel, APauseOfThisSideIsNoStall)
     EXPECT_EQ(OlnkCheckStall(ch), 1); // still unanswered after a round and the time
     EXPECT_EQ(OlnkResumedAfterPause(nullptr), 0);
 }
+
+// No NAK is due once the frame asked for is taken.  The NAK request stayed
+// at its old value while the numbers went on (0 from the reset, say): when
+// they wrapped it named the next frame again, and a frame of this side
+// asked for one that was not missing, once every 128 frames, for as long
+// as the link ran.
+TEST(LinkChannel, FramesTakenInOrderAreAcknowledgedAfterTheNumbersWrap)
+{
+    uint32_t now = 1000;
+    Guard ch(PassiveAt(&now, Str("hello")));
+    uint8_t ours = 0x80; // the peer's acknowledgement of our frames
+    for (int i = 1; i <= 300; ++i) {
+        const uint8_t s = uint8_t(i & 0x7F);
+        if (i == 140)
+            Feed(ch, DataFrame(uint8_t(s + 1), ours)); // out of order: asks for s
+        Feed(ch, DataFrame(s, ours));
+        ASSERT_EQ(Drain(ch).size(), 1u) << i;
+        const Bytes f = Next(ch, OlnkFrameMode::Idle);
+        ASSERT_FALSE(f.empty()) << i;
+        EXPECT_EQ(f[4], s | 0x80) << "frame " << i;
+        ours = uint8_t(SeqOf(f) | 0x80);
+    }
+}

@@ -107,10 +107,14 @@ protected:
         m_toPeer = std::make_unique<FaultyWire<WireFrame>>(percent, 76);
         m_toLink = std::make_unique<FaultyWire<Bytes>>(percent, 67);
         m_peer = std::make_unique<RulesPeer>(Window(), [this](const Bytes& f) {
-            m_toLink->Pass(f, [this](const Bytes& b) { m_wire.Write(b); });
+            m_toLink->Pass(f, [this](const Bytes& b) {
+                m_naksToLink += b.size() > 4 && !(b[4] & 0x80);
+                m_wire.Write(b);
+            });
         }, m_trace);
         m_peer->AcknowledgeResetFirst(AckFirst());
         const auto take = [this](const WireFrame& f) {
+            m_naksFromLink += !(f.ack & 0x80);
             if (m_deaf) {
                 m_unheardConnects += f.connect();
                 m_trace.Frame("prog", f, "lost on the wire");
@@ -167,6 +171,9 @@ protected:
     // While set, the link object's frames never reach the control system.
     std::atomic<bool> m_deaf{false};
     std::atomic<int> m_unheardConnects{0};
+    // Frames asking again (a NAK in their acknowledgement byte) that reached
+    // the link object and the control system.
+    std::atomic<int> m_naksToLink{0}, m_naksFromLink{0};
 };
 
 class LateConnectReply : public RulesPeerLink, public ::testing::WithParamInterface<Case>
@@ -320,40 +327,62 @@ protected:
     uint8_t Window() const override { return GetParam().window; }
     bool AckFirst() const override { return true; }
 
-    // Requests one after the other for ms: every call that is accepted must
-    // end with exactly one result; refusals only in the first 2 s.  Returns
-    // how many were answered by the control system.
-    int RequestsFor(int ms, std::uintptr_t& param, int& refusedLate)
+    struct Calls
     {
-        const auto start = std::chrono::steady_clock::now();
+        int accepted = 0;
+        int answered = 0;    // by the control system (status 0)
+        int refused = 0;     // calls that returned 0
+        int refusedLate = 0; // of them, more than 2 s after the start
+        std::chrono::milliseconds longest{0}; // an accepted call's wait for its result
+    };
+
+    // Requests one after the other for ms, or until more() fails: every
+    // call that is accepted must end with exactly one result, a refused one
+    // with none.
+    Calls RequestsFor(int ms, std::uintptr_t& param, const std::function<bool()>& more = {})
+    {
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
         const size_t before = m_target.Count(WM_LINK_RESULT);
+        Calls calls;
         std::vector<std::uintptr_t> accepted, refused;
         bool waiting = false;
-        Pump([&] {
+        Clock::time_point issued;
+        const auto ended = [&] {
             const auto got = m_target.Of(WM_LINK_RESULT);
-            if (waiting && got.size() > before && got.back().rec.parameter == param)
+            if (waiting && got.size() > before && got.back().rec.parameter == param) {
                 waiting = false;
-            if (!waiting) {
-                if (m_pl->GetStatus(m_target.handle, ++param) == 1) {
-                    accepted.push_back(param);
-                    waiting = true;
-                } else {
-                    refused.push_back(param);
-                    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(2))
-                        ++refusedLate;
-                }
+                calls.longest = std::max(calls.longest,
+                                         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - issued));
+            }
+            return !waiting;
+        };
+        Pump([&] {
+            if (!ended())
+                return false;
+            if (more && !more())
+                return true;
+            issued = Clock::now();
+            if (m_pl->GetStatus(m_target.handle, ++param) == 1) {
+                accepted.push_back(param);
+                waiting = true;
+            } else {
+                refused.push_back(param);
+                if (Clock::now() - start > std::chrono::seconds(2))
+                    ++calls.refusedLate;
             }
             return false;
         }, ms);
-        Pump([&] { return !waiting; }, 3000);
-        int answered = 0;
+        if (!Pump(ended, 3000))
+            calls.longest = std::max(calls.longest,
+                                     std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - issued));
         const auto got = m_target.Of(WM_LINK_RESULT);
         for (std::uintptr_t p : accepted) {
             int results = 0;
             for (size_t i = before; i < got.size(); ++i)
                 if (got[i].rec.parameter == p) {
                     ++results;
-                    answered += got[i].rec.status == 0;
+                    calls.answered += got[i].rec.status == 0;
                 }
             EXPECT_EQ(results, 1) << "request " << p << m_trace.Text();
         }
@@ -361,7 +390,9 @@ protected:
         for (std::uintptr_t p : refused)
             for (size_t i = before; i < got.size(); ++i)
                 EXPECT_NE(got[i].rec.parameter, p) << "refused request " << p << " got a result" << m_trace.Text();
-        return answered;
+        calls.accepted = int(accepted.size());
+        calls.refused = int(refused.size());
+        return calls;
     }
 };
 
@@ -390,10 +421,9 @@ TEST_P(LateConnectFrames, ACopyOfOurConnectFrameAtTheRunningControlSystem)
     for (int copy = 0; copy < 2; ++copy) {
         m_trace.Note("late copy of the link object's connect frame");
         m_peer->Take(ours);
-        int refusedLate = 0;
-        const int answered = RequestsFor(3000, param, refusedLate);
-        EXPECT_GE(answered, 1) << "copy " << copy << ": no request answered" << m_trace.Text();
-        EXPECT_EQ(refusedLate, 0) << "copy " << copy << ": requests refused after 2 s" << m_trace.Text();
+        const Calls calls = RequestsFor(3000, param);
+        EXPECT_GE(calls.answered, 1) << "copy " << copy << ": no request answered" << m_trace.Text();
+        EXPECT_EQ(calls.refusedLate, 0) << "copy " << copy << ": requests refused after 2 s" << m_trace.Text();
         EXPECT_NE(m_peer->State(), 1) << m_trace.Text();
         EXPECT_TRUE(m_link->IsEstablished()) << m_trace.Text();
     }
@@ -413,12 +443,73 @@ TEST_P(LateConnectFrames, ALateReplyNumberedTwoAtTheRunningLink)
     ASSERT_TRUE(Pump([&] { return m_target.Count(WM_LINK_RESULT) == m_sent; })) << m_trace.Text();
     m_peer->Inject(reply, "late copy of the connect reply numbered 2");
     std::uintptr_t param = 3000;
-    int refusedLate = 0;
-    EXPECT_GE(RequestsFor(3000, param, refusedLate), 1) << "no request answered" << m_trace.Text();
-    EXPECT_EQ(refusedLate, 0) << "requests refused after 2 s" << m_trace.Text();
+    const Calls calls = RequestsFor(3000, param);
+    EXPECT_GE(calls.answered, 1) << "no request answered" << m_trace.Text();
+    EXPECT_EQ(calls.refusedLate, 0) << "requests refused after 2 s" << m_trace.Text();
     EXPECT_NE(m_peer->State(), 1) << m_trace.Text();
     for (const Got& g : m_target.Of(WM_LINK_RESULT))
         EXPECT_NE(g.rec.status, OLNK_STATUS_NO_ANSWER) << m_trace.Text();
+}
+
+// The control system resets the link (its connect message numbered 1,
+// acknowledging nothing), the link object answers and the link runs again,
+// both ends numbering from 1 in the ten seconds of state 3.  About 2 s
+// after the reset a copy of that connect frame, byte for byte, arrives (a
+// datagram held in the network).  The link object's channel took it for a
+// new reset and answered; the control system, running, took the answer for
+// a frame out of order, and both ends asked for each other's missing frame,
+// thousands of frames a second, until the stall rule reset the link: the
+// request in flight ended with a reset and the next ones waited for
+// seconds.  Now the copy ends nothing: from the copy on, fewer than 1,000
+// frames ask again, and every request is answered within 2 s, none
+// refused, each with one result.
+TEST_P(LateConnectFrames, ALateCopyOfThePeersResetWhileTheLinkRunsAgain)
+{
+    using Clock = std::chrono::steady_clock;
+    // The link runs: requests are answered until the control system has
+    // sent more frames than a window holds, so that a connect frame
+    // numbered 1 is its reset in every link state.
+    std::uintptr_t param = 4000;
+    RequestsFor(10000, param, [&] { return m_peer->BuiltSinceReset() <= Window() + 1; });
+    ASSERT_GT(m_peer->BuiltSinceReset(), Window() + 1) << m_trace.Text();
+    size_t length = 0;
+    const uint8_t* message = OxfrConnectData(&length);
+    m_trace.Note("the control system resets the link");
+    const auto resetAt = Clock::now();
+    const FrameSpec connect = m_peer->ResetNow(Bytes(message, message + length));
+    ASSERT_TRUE(Pump([&] { return m_peer->State() != 2; })) << "the reset was not answered" << m_trace.Text();
+    // Requests answered until the control system has sent more frames than
+    // a window holds again (the copy is then neither in order nor a
+    // repeat), and the link runs for 2 s after the reset.
+    const size_t first = m_target.Count(WM_LINK_RESULT);
+    const auto enough = size_t(Window()) + 4;
+    const Calls before = RequestsFor(10000, param, [&] {
+        const auto got = m_target.Of(WM_LINK_RESULT);
+        return size_t(std::count_if(got.begin() + std::ptrdiff_t(first), got.end(),
+                                    [](const Got& g) { return g.rec.status == 0; })) < enough;
+    });
+    ASSERT_GE(size_t(before.answered), enough) << m_trace.Text();
+    Pump([&] { return Clock::now() - resetAt >= std::chrono::seconds(2); }, 2000);
+    // Still within the link object's ten seconds of state 3: the control
+    // system's frames have not reached the number 0.
+    const int built = m_peer->BuiltSinceReset();
+    ASSERT_LT(built, 120) << m_trace.Text();
+    ASSERT_LT(Clock::now() - resetAt, std::chrono::seconds(8)) << m_trace.Text();
+
+    const int naks = m_naksToLink + m_naksFromLink;
+    m_peer->Inject(connect, "late copy of the control system's connect frame");
+    const Calls after = RequestsFor(3000, param);
+    const int asked = m_naksToLink + m_naksFromLink - naks;
+    const std::string figures = "\nframes asking again since the copy: " + std::to_string(asked) +
+                                ", longest request: " + std::to_string(after.longest.count()) + " ms";
+    m_trace.Note(figures);
+    EXPECT_LT(asked, 1000) << figures << m_trace.Text();
+    EXPECT_LT(after.longest, std::chrono::seconds(2)) << figures << m_trace.Text();
+    EXPECT_GE(after.accepted, 1) << m_trace.Text();
+    EXPECT_EQ(after.answered, after.accepted) << "requests not answered" << figures << m_trace.Text();
+    EXPECT_EQ(after.refused, 0) << "requests refused" << figures << m_trace.Text();
+    EXPECT_NE(m_peer->State(), 1) << m_trace.Text();
+    EXPECT_TRUE(m_link->IsEstablished()) << m_trace.Text();
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, LateConnectFrames,

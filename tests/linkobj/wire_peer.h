@@ -2,8 +2,8 @@
 // Frame-level peers of the link object's tests: the peer's end of the wire
 // (a UDP socket on 127.0.0.1 or a pseudo-terminal pair, with a thread that
 // reads the link object's frames), the wire trace that failure messages
-// show, and a control system that keeps the link rules (link states 0, 1
-// and 3, go-back-N, ACK and NAK) and answers as a control system's session
+// show, and a control system that keeps the link rules (link states 0 to
+// 3, go-back-N, ACK and NAK) and answers as a control system's session
 // does.
 
 #include "link_test_env.h"
@@ -278,7 +278,9 @@ inline bool IsGetStatus(const Bytes& m) { return m.size() >= 7 && m[0] == 1 && m
 // as any frame; its session answers a connect message in a connect frame
 // with its connect reply in a connect frame, which ends state 1 (state 3,
 // back to 0 after ten seconds or on its frame numbered 0 in order); a reply
-// in a connect frame only has its session value stored.  Every frame it
+// in a connect frame only has its session value stored.  ResetNow resets
+// the link from its side (state 2: only a connect frame passes, the link
+// object's answer, which leads to state 3).  Every frame it
 // builds takes a number, empty ones included, and stays until acknowledged;
 // a NAK or its idle turn sends them again.  It answers GetStatus with the
 // status record and every other class-1 request with status 0.  Thread-safe;
@@ -299,6 +301,14 @@ public:
         case 1:
             m_trace.Frame("prog", f, "dropped in state 1");
             return;
+        case 2:
+            // Its own reset: only a connect frame passes, the answer.
+            if (!f.connect()) {
+                m_trace.Frame("prog", f, "dropped in state 2");
+                return;
+            }
+            Enter(3);
+            break;
         case 0:
             if (f.connect()) {
                 Reset();
@@ -344,6 +354,27 @@ public:
         else
             for (const auto& s : m_window)
                 Send(s);
+    }
+
+    // Resets the link from its side (state 2, left on the link object's
+    // answer in a connect frame): its connect frame, numbered 1 and
+    // acknowledging nothing, carries message.  Returns that frame as it
+    // went on the wire.
+    FrameSpec ResetNow(const Bytes& message)
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        Reset();
+        Enter(2);
+        Build(message, true);
+        FrameSpec sent = m_window.front().second;
+        sent.ack = 0x80; // an ACK of 0: R is 0 after the reset
+        return sent;
+    }
+    // Frames it built since its latest reset.
+    int BuiltSinceReset()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        return m_built;
     }
 
     // Writes a frame of the test's own, outside the peer's numbering.
@@ -436,6 +467,7 @@ private:
         m_backlog.clear();
         m_wrapped = false;
         m_ownZeroAcknowledged = false;
+        m_built = 0;
     }
 
     // The session: true when it sent an answer (which carries the ACK).
@@ -480,6 +512,7 @@ private:
         s.second.reliable = connect || !data.empty();
         s.second.data = data;
         m_next = uint8_t((m_next + 1) & 0x7F);
+        ++m_built;
         if (m_window.size() >= m_W) {
             m_backlog.push_back(std::move(s));
             return;
@@ -548,6 +581,7 @@ private:
     bool m_wrapped = false;
     bool m_ownZeroAcknowledged = false;
     int m_requests = 0;
+    int m_built = 0;
     FrameSpec m_lastReply;
     std::deque<Sent> m_window, m_backlog;
 };
