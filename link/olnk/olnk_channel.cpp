@@ -90,6 +90,7 @@ void ResetLink(OlnkChannelImpl* c)
     c->connectPending = false;
     c->copySuspect = false;
     c->nakAskedValid = false;
+    c->nakedAside = 0;
     c->slotFreeCv.notify_all();
 }
 
@@ -157,6 +158,7 @@ void Progress(OlnkChannelImpl* c)
 {
     c->resendRounds = 0;
     c->progressTick = Now(c);
+    c->nakedAside = 0;
 }
 
 // One more round of transmissions from the first unacknowledged frame.
@@ -603,7 +605,13 @@ int OlnkCheckStall(OlnkChannel c)
     const uint32_t unplacedCount = fresh ? OLNK_STALL_UNPLACED / 2 : OLNK_STALL_UNPLACED;
     const bool unplaceable = c->unplaced >= unplacedCount &&
                              static_cast<uint32_t>(now - c->unplacedSince) >= unplacedMs;
-    if (!unacknowledged && !unplaceable)
+    // The peer asks for a frame this side does not hold, round after round,
+    // and takes none of ours meanwhile: it numbers from another reset (it
+    // took a late copy of our connect frame for our reset, say), and would
+    // wait for that frame until the stall above.
+    const bool askedAside = c->nakedAside >= OLNK_STALL_UNPLACED / 2 &&
+                            static_cast<uint32_t>(now - c->nakedAsideSince) >= 2 * OLNK_RESEND_ROUND_MS;
+    if (!unacknowledged && !unplaceable && !askedAside)
         return 0;
     // The connect handshake brings both ends back to the same numbers.
     SelfRestart(c);
@@ -746,8 +754,14 @@ void OlnkProcessAck(OlnkChannel c, uint8_t ack)
         return;
     // Counts only for a transmitted frame or the one just after them.
     const uint8_t d = Seq(ack - SeqAt(c, 0));
-    if (d > c->sentCount)
+    if (d > c->sentCount) {
+        // A frame this side does not hold (freed long ago, or never built
+        // under these numbers): a late copy, or a peer out of step that
+        // asks for it again every round (OlnkCheckStall).
+        if (c->sentCount > 0 && c->nakedAside++ == 0)
+            c->nakedAsideSince = Now(c);
         return;
+    }
     // The peer names a frame of the window: it is in step (a full receive
     // ring asks for the same frame again and again).
     Progress(c);

@@ -100,6 +100,8 @@ struct OlnkChannelImpl
     uint8_t resendRounds = 0;   // go-back rounds since then
     uint32_t unplaced = 0;      // received frames in a row not placed
     uint32_t unplacedSince = 0; // when the first of them came
+    uint32_t nakedAside = 0;      // NAKs for frames outside the window since the last progress
+    uint32_t nakedAsideSince = 0; // when the first of them came
 
     // Receive side.
     uint8_t R = 0;
