@@ -99,12 +99,28 @@ public:
         return m_next;
     }
 
-    // Called by the reading thread for every frame, before it is answered.
-    void OnFrame(std::function<void(const DecodedFrame&)> f)
+    // While the returned object lives, f is called by the reading thread
+    // for every frame, before it is answered.
+    class Hook
     {
-        std::lock_guard<std::mutex> g(m_logLock);
-        m_onFrame = std::move(f);
-    }
+    public:
+        Hook(FramePeer& peer, std::function<void(const DecodedFrame&)> f) : m_peer(peer)
+        {
+            std::lock_guard<std::mutex> g(peer.m_hookLock);
+            peer.m_onFrame = std::move(f);
+        }
+        ~Hook()
+        {
+            std::lock_guard<std::mutex> g(m_peer.m_hookLock); // waits for a call under way
+            m_peer.m_onFrame = nullptr;
+        }
+        Hook(const Hook&) = delete;
+        Hook& operator=(const Hook&) = delete;
+
+    private:
+        FramePeer& m_peer;
+    };
+
     std::vector<Logged> Log()
     {
         std::lock_guard<std::mutex> g(m_logLock);
@@ -175,14 +191,15 @@ private:
                     m_R = 0; // its reset numbers from 1 again
                 if (f.seq == Seq(m_R + 1))
                     m_R = f.seq;
-                std::function<void(const DecodedFrame&)> hook;
                 {
                     std::lock_guard<std::mutex> g(m_logLock);
                     m_log.push_back({f, m_continued.load()});
-                    hook = m_onFrame;
                 }
-                if (hook)
-                    hook(f);
+                {
+                    std::lock_guard<std::mutex> g(m_hookLock);
+                    if (m_onFrame)
+                        m_onFrame(f);
+                }
                 if (acking)
                     Send({});
             }
@@ -202,6 +219,7 @@ private:
     uint8_t m_next = 1;
     std::mutex m_logLock;
     std::vector<Logged> m_log;
+    std::mutex m_hookLock;
     std::function<void(const DecodedFrame&)> m_onFrame;
 };
 
@@ -329,7 +347,7 @@ TEST_P(CssimPause, ItsUnacknowledgedReplyGetsResendRoundsAfterTheStop)
     peer.acking = false;
     std::atomic<int> sent{0}, sentAfter{0};
     std::atomic<bool> stopped{false};
-    peer.OnFrame([&](const DecodedFrame& f) {
+    const FramePeer::Hook hook(peer, [&](const DecodedFrame& f) {
         if (!IsStatusReply(f, 2))
             return;
         if (!stopped) {
@@ -368,7 +386,7 @@ TEST_P(CssimPause, FramesItCouldNotPlaceAcrossTheStopAreNoStall)
     const uint8_t lost = peer.NextSeq();
     std::atomic<bool> stopped{false};
     auto asksForLost = [&](const DecodedFrame& f) { return !f.isAck() && f.ackNumber() == lost; };
-    peer.OnFrame([&](const DecodedFrame& f) {
+    const FramePeer::Hook hook(peer, [&](const DecodedFrame& f) {
         if (!stopped && asksForLost(f)) {
             ::kill(sim->pid, SIGSTOP);
             stopped = true;
