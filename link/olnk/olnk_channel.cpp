@@ -624,8 +624,11 @@ int OlnkResumedAfterPause(OlnkChannel c)
         return 0;
     Lock lk(c->mutex);
     // The peer's silence while this side did not run is no stall: the
-    // counts start again, so the peer gets a resend round first.
+    // counts start again, so the peer gets a resend round first.  So does
+    // the time this side has to answer the peer's reset.
     Progress(c);
+    if (c->linkState == OLNK_STATE_RESET_BY_PEER)
+        c->stateTick = Now(c);
     c->unplaced = 0;
     c->nakAskedValid = false;
     return 1;

@@ -147,6 +147,11 @@ const Kept kKept[] = {
     {"answer never seen in the handshake, W 1", {Peer::Ours, 1, Start::Handshake, Pre::ResetB}, {}, 791436, 13},
     {"answer never seen in the handshake, deeper", {Peer::Ours, 20, Start::Handshake, Pre::ResetB}, {}, 792281, 22},
     {"answer never seen, W 1 running", {Peer::Ours, 1, Start::Running, Pre::ResetB}, {}, 792918, 16, nullptr, 5000},
+    // The peer took a late copy of the program's connect frame for its
+    // reset and asked, round after round, for a frame the program had freed
+    // long before: the program waited for its stall rule (more than 2 s).
+    {"peer asking for a frame freed long ago", {Peer::Rules, 20, Start::Running, Pre::None}, {}, 801912, 19},
+    {"peer asking for a frame freed long ago, deeper", {Peer::Rules, 20, Start::Running, Pre::None}, {}, 805140, 25},
 };
 
 TEST(LinkExplore, KeptSchedules)

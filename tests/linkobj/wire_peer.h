@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -322,6 +323,7 @@ public:
         const uint8_t s = f.seq & 0x7F;
         if (uint8_t((m_R - s) & 0x7F) < m_W) {
             m_trace.Frame("prog", f, note.empty() ? "repeat" : note);
+            m_resetPassed |= m_state == 3 && note.empty() && f.connect() && s == 1 && f.ack == 0x80;
         } else if (s != uint8_t((m_R + 1) & 0x7F)) {
             m_trace.Frame("prog", f, note.empty() ? "out of order" : note);
             m_nak = true;
@@ -338,6 +340,18 @@ public:
                 AckNow();
         }
         Acknowledged(f.ack);
+    }
+
+    // In its state 3 it passed a reset of the program (a connect frame
+    // numbered 1 acknowledging nothing) as a repeat: the program's channel
+    // restarted, say, because a frame it built before this peer's reset
+    // acknowledged this peer's answer by its old numbers, so the answer
+    // never reached it (no end can tell).  The link runs again when this
+    // peer's ten seconds end.
+    bool PassedAResetAsRepeat()
+    {
+        std::lock_guard<std::mutex> g(m_m);
+        return std::exchange(m_resetPassed, false);
     }
 
     // The idle turn: state 3 ends after ten seconds; the unacknowledged
@@ -580,6 +594,7 @@ private:
     WireFrame m_firstConnect;
     bool m_wrapped = false;
     bool m_ownZeroAcknowledged = false;
+    bool m_resetPassed = false;
     int m_requests = 0;
     int m_built = 0;
     FrameSpec m_lastReply;
