@@ -600,16 +600,19 @@ int OlnkCheckStall(OlnkChannel c)
     // connect reply, byte for byte its answer, taken as the answer to this
     // side's reset while the peer never saw that reset): the handshake
     // starts again sooner than the running link's stall.
+    // A peer that asks once per round (or resends its only frame, W 1)
+    // brings three such frames in two rounds.
     const bool fresh = c->linkState == OLNK_STATE_RESET_DONE;
+    constexpr uint32_t kRoundsOutOfStep = 3; // frames over two resend rounds
     const uint32_t unplacedMs = fresh ? 2 * OLNK_RESEND_ROUND_MS : OLNK_STALL_MS;
-    const uint32_t unplacedCount = fresh ? OLNK_STALL_UNPLACED / 2 : OLNK_STALL_UNPLACED;
+    const uint32_t unplacedCount = fresh ? kRoundsOutOfStep : OLNK_STALL_UNPLACED;
     const bool unplaceable = c->unplaced >= unplacedCount &&
                              static_cast<uint32_t>(now - c->unplacedSince) >= unplacedMs;
     // The peer asks for a frame this side does not hold, round after round,
     // and takes none of ours meanwhile: it numbers from another reset (it
     // took a late copy of our connect frame for our reset, say), and would
     // wait for that frame until the stall above.
-    const bool askedAside = c->nakedAside >= OLNK_STALL_UNPLACED / 2 &&
+    const bool askedAside = c->nakedAside >= kRoundsOutOfStep &&
                             static_cast<uint32_t>(now - c->nakedAsideSince) >= 2 * OLNK_RESEND_ROUND_MS;
     if (!unacknowledged && !unplaceable && !askedAside)
         return 0;
