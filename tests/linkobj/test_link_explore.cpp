@@ -152,6 +152,11 @@ const Kept kKept[] = {
     // long before: the program waited for its stall rule (more than 2 s).
     {"peer asking for a frame freed long ago", {Peer::Rules, 20, Start::Running, Pre::None}, {}, 801912, 19},
     {"peer asking for a frame freed long ago, deeper", {Peer::Rules, 20, Start::Running, Pre::None}, {}, 805140, 25},
+    // W 1: the simulator's end, reset by a late copy of the program's
+    // connect frame, resent its only frame once a round while the program
+    // asked for another once a round; four such frames took a round more
+    // than the 2 s.
+    {"one frame a round each way, W 1", {Peer::Ours, 1, Start::Running, Pre::ResetB}, {}, 800168, 11},
 };
 
 TEST(LinkExplore, KeptSchedules)
