@@ -933,7 +933,10 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         // The peer's first connect frame after this side's own reset: its
         // answer, or its own reset that crossed ours.
         const bool metOwnReset = connect && c->ownResetOpen;
-        if (connect && s == 1 && c->linkState == OLNK_STATE_RESET_BY_PEER)
+        // The peer's reset that began this connection: one this side
+        // answered, or one that crossed this side's own (its connect frame
+        // acknowledging nothing), whose late copy is no new reset either.
+        if (connect && s == 1 && (c->linkState == OLNK_STATE_RESET_BY_PEER || (metOwnReset && ack == 0x80)))
             c->peerResetPrint = print;
         if (connect && c->linkState == OLNK_STATE_RESET_BY_PEER && good && n > 0 &&
             (c->pendingReceive || c->ringCount < OLNK_RING_SIZE))

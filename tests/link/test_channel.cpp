@@ -1178,3 +1178,92 @@ TEST(LinkChannel, FramesTakenInOrderAreAcknowledgedAfterTheNumbersWrap)
         ours = uint8_t(SeqOf(f) | 0x80);
     }
 }
+
+namespace {
+
+// Both ends reset at once: the peer's connect frame numbered 1,
+// acknowledging nothing, is taken as its reset crossing ours.
+void CrossResets(OlnkChannel ch)
+{
+    EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 1);
+    FrameSpec crossing;
+    crossing.connect = true;
+    crossing.ack = 0x80;
+    crossing.data = Str("crossing");
+    Feed(ch, Encode(crossing));
+    ASSERT_EQ(Drain(ch), std::vector<Bytes>{Str("crossing")});
+    ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+}
+
+} // namespace
+
+// The frame taken as the peer's reset crossing ours was a late copy of an
+// earlier reset of the peer, which numbers its frames from its answer to
+// ours: that answer, numbered 1, differs from the frame taken as 1 and
+// acknowledges our connect frame.  The session gets it (dropped as a
+// repeat, the session waited for its answer for ever); the numbers go on
+// from it.
+TEST(LinkChannel, TheAnswerBehindACrossingThatWasALateCopyIsDelivered)
+{
+    Guard ch(OlnkCreateChannel(20, Str("hello"), {}));
+    CrossResets(ch);
+    FrameSpec empty;
+    empty.seq = 2;
+    empty.ack = 0x81;
+    empty.reliable = false;
+    Feed(ch, Encode(empty)); // a frame of the old numbers, in order by chance
+    FrameSpec answer;
+    answer.connect = true;
+    answer.ack = 0x81;
+    answer.data = Str("reply");
+    Feed(ch, Encode(answer));
+    EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("reply")});
+    FrameSpec next;
+    next.seq = 2;
+    next.ack = 0x81;
+    next.data = Str("two");
+    Feed(ch, Encode(next));
+    EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("two")});
+    // Once the peer answered, a connect frame numbered 1 that differs is a
+    // late copy of something else: a repeat, not delivered again.
+    Feed(ch, Encode(answer));
+    answer.data = Str("other");
+    Feed(ch, Encode(answer));
+    EXPECT_TRUE(Drain(ch).empty());
+}
+
+// A late copy of the peer's reset that crossed ours, after the peer
+// acknowledged frames of ours, ends nothing; a second copy after a frame
+// of ours went out unacknowledged is its new reset.
+TEST(LinkChannel, ALateCopyOfTheCrossingResetIsNoNewReset)
+{
+    Guard ch(OlnkCreateChannel(20, Str("hello"), {}));
+    CrossResets(ch);
+    ASSERT_GE(OlnkSend(ch, 3, "req", 1, 0), 0);
+    EXPECT_EQ(SeqOf(Next(ch)), 2);
+    Feed(ch, PeerAck(0x82, 2)); // our connect frame and request acknowledged
+    FrameSpec copy;
+    copy.connect = true;
+    copy.ack = 0x80;
+    copy.data = Str("crossing");
+    Feed(ch, Encode(copy));
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    EXPECT_TRUE(Drain(ch).empty());
+    ASSERT_GE(OlnkSend(ch, 3, "two", 1, 0), 0);
+    EXPECT_EQ(SeqOf(Next(ch)), 3); // unacknowledged
+    Feed(ch, Encode(copy));
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
+}
+
+// W 1: the answer to the peer's connect frame waits for the slot; a second
+// OlnkConnect meanwhile (the simulator resetting itself) is this side's own
+// reset, not a second answer in the place of the first.
+TEST(LinkChannel, AnAnswerWaitingForTheSlotIsNotReplaced)
+{
+    Guard ch(OlnkCreateChannel(1, Str("hello"), {}));
+    CrossResets(ch); // our connect frame still unacknowledged: the slot is taken
+    ASSERT_EQ(OlnkConnect(ch, 5, "reply"), 1);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    ASSERT_EQ(OlnkConnect(ch, 5, "again"), 1);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_US);
+}
