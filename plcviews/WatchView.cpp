@@ -1213,7 +1213,9 @@ void CKXPWatchView::OnLinkResult(const LinkResultRecord& r)
     case 26:
         if (r.status < 0) {
             Output(IDS_GETREGS_RESULT, r.status, true);
-        } else if (r.data && r.dataLength >= 5 && m_rlo && m_dr) {
+        } else if (r.data && r.dataLength >= 5 && m_rlo && m_dr && m_dr->isEnabled()) {
+            // A reply that arrives after the program ran again (the edits
+            // emptied and disabled) shows nothing: its values are gone.
             const auto* p = static_cast<const uint8_t*>(r.data);
             const uint32_t dr = uint32_t(p[1]) | uint32_t(p[2]) << 8 | uint32_t(p[3]) << 16 | uint32_t(p[4]) << 24;
             m_rlo->setText(QString::number(int(p[0])));
