@@ -176,6 +176,8 @@ void FreeFirst(OlnkChannelImpl* c, uint8_t k)
     c->count = static_cast<uint8_t>(c->count - k);
     c->sentCount = static_cast<uint8_t>(c->sentCount - k);
     c->txOffset = c->txOffset > k ? static_cast<uint8_t>(c->txOffset - k) : 0;
+    if (!c->peerAcknowledged)
+        c->inStepTick = Now(c);
     c->peerAcknowledged = true;
     Progress(c);
     c->slotFreeCv.notify_all();
@@ -632,6 +634,7 @@ int OlnkResumedAfterPause(OlnkChannel c)
     Progress(c);
     if (c->linkState == OLNK_STATE_RESET_BY_PEER)
         c->stateTick = Now(c);
+    c->inStepTick = Now(c);
     c->unplaced = 0;
     c->nakAskedValid = false;
     return 1;
@@ -658,11 +661,16 @@ int OlnkRestartUnanswered(OlnkChannel c)
     // Only while the ends are in step otherwise (the peer acknowledges frames
     // of ours, and its frames find their place): ends out of step have the
     // stall rules.  Only the side that opens the link: two ends restarting
-    // each other would cross for ever.
+    // each other would cross for ever.  The wait counts from the later of
+    // the reset and the moment the peer's frames fell in step (its first
+    // acknowledgement, or its frames finding their place again): frames held
+    // up on the way arrive together, the answer just behind the first.  Not
+    // while the session has messages to read: the answer may be among them.
     if (c->closing || c->passive ||
         (c->linkState != OLNK_STATE_RUNNING && c->linkState != OLNK_STATE_RESET_DONE) ||
-        !c->peerAcknowledged || c->unplaced > 0 ||
-        static_cast<uint32_t>(Now(c) - c->stateTick) < OLNK_ANSWER_WAIT_MS)
+        !c->peerAcknowledged || c->unplaced > 0 || c->ringCount > 0 ||
+        static_cast<uint32_t>(Now(c) - c->stateTick) < OLNK_ANSWER_WAIT_MS ||
+        static_cast<uint32_t>(Now(c) - c->inStepTick) < OLNK_ANSWER_WAIT_MS)
         return 0;
     Restart(c);
     return 1;
@@ -900,6 +908,8 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         if (c->unplaced++ == 0)
             c->unplacedSince = Now(c);
     } else {
+        if (c->unplaced > 0)
+            c->inStepTick = Now(c); // in step again from here
         c->unplaced = 0;
     }
     if (Seq(c->R - s) < c->W && !replaces) {

@@ -63,6 +63,7 @@ struct OlnkChannelImpl
     bool peerConnectSeen = false; // a connect frame arrived since we built ours
     bool ownResetOpen = false;    // no connect frame of the peer taken since our own reset
     bool peerAcknowledged = false; // the peer freed frames of ours since the last reset
+    uint32_t inStepTick = 0;       // when it first did, or the peer's frames found their place again
     // Since our own reset, the peer's frame numbered 1 was an ordinary one that
     // acknowledged ours (its answer's first frame, dropped in state 2): its
     // connect frame numbered 1 can then only be a new reset, not the connect

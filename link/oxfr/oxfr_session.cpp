@@ -218,6 +218,11 @@ void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool crossed)
         std::lock_guard<std::mutex> g(s->m);
         EndAllJobsLocked(s, OXFR_RESET);
         s->queue.clear(); // replies meant for the peer's previous session
+        // A connect message of this side that waited for its answer went
+        // with the peer's previous connection: the peer's reset, answered,
+        // begins the new one.
+        s->established = true;
+        s->awaitingAnswer = false;
     }
     const Bytes reply = ConnectReply(n >= 7 ? U32(m + 3) : 0, status);
     OlnkConnect(s->ch, uint16_t(reply.size()), reply.data());

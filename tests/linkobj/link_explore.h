@@ -95,6 +95,7 @@ struct OnWire
 {
     int from = 0; // 0 A (the program), 1 B (the peer)
     Bytes bytes;
+    uint32_t epoch = 0; // A's own resets before it was sent (0: a late copy)
 };
 
 class Sim;
@@ -193,6 +194,8 @@ public:
     // A reset of the program that a peer keeping the rules passes as a
     // repeat in its state 3 until then (0: none).
     uint32_t resetIgnoredUntil = 0;
+    uint32_t aEpoch = 1;        // A's own resets and openings, counted
+    bool takingCurrent = false; // the frame being taken is A's, sent since its last own reset
     uint32_t sentInRound[2] = {};
     uint32_t round[2] = {};
     uint32_t maxPerRound = 0;
@@ -243,6 +246,7 @@ public:
                              " session: own reset, requests end with -123");
             if (e->m_who == 0) {
                 ++e->m_sim.connection;
+                ++e->m_sim.aEpoch;
                 e->m_sim.EndPending(-123);
             }
         };
@@ -270,6 +274,7 @@ public:
         Close();
         m_sim.EndPending(-124);
         ++m_sim.opening;
+        ++m_sim.aEpoch;
         Open();
     }
     // The simulator's own reset.
@@ -370,11 +375,15 @@ public:
         reader.Feed(frame.data(), frame.size(), frames);
         for (const WireFrame& f : frames) {
             if (f.connect() && m_peer.State() == 3 &&
-                OlnkGetLinkState(static_cast<OurEnd&>(*m_sim.a).Channel()) ==
-                    OLNK_STATE_RESET_BY_US) {
+                (OlnkGetLinkState(static_cast<OurEnd&>(*m_sim.a).Channel()) ==
+                     OLNK_STATE_RESET_BY_US ||
+                 (m_sim.takingCurrent && (f.seq & 0x7F) == 1))) {
                 // The program's reset meets the ten seconds of this peer's
                 // state 3, where every frame passes and a connect frame
                 // numbered 1 is a repeat: it is answered only after them.
+                // Also when the program's channel left its state 2 on a
+                // frame of this peer's that was on its way (its connect
+                // frame sent again, acknowledging that frame).
                 const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
                                        m_peer.StateSince().time_since_epoch())
                                        .count();
@@ -469,7 +478,7 @@ inline void Sim::Emit(int from, const Bytes& bytes)
         if (!known)
             connects.push_back({from, bytes});
     }
-    wire.push_back({from, bytes});
+    wire.push_back({from, bytes, from == 0 ? aEpoch : 0});
     if (quiet) {
         const uint32_t r = now / kIdleMs;
         if (r != round[from]) {
@@ -523,7 +532,9 @@ inline void Sim::Apply(const Action& x)
         if (tracing)
             Log(std::string(x.kind == Action::Dup ? "copy of " : "deliver ") +
                 (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
+        takingCurrent = w.from == 0 && w.epoch == aEpoch;
         (w.from == 0 ? b : a)->Take(w.bytes);
+        takingCurrent = false;
         break;
     }
     case Action::Drop:
@@ -568,7 +579,9 @@ inline void Sim::Pump()
         wire.erase(wire.begin());
         if (tracing)
             Log(std::string("deliver ") + (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
+        takingCurrent = w.from == 0 && w.epoch == aEpoch;
         (w.from == 0 ? b : a)->Take(w.bytes);
+        takingCurrent = false;
     }
 }
 
@@ -692,6 +705,15 @@ inline bool Sim::Quiet()
         a->Turn();
         b->Turn();
         Pump();
+        // A request waiting for the window's slot goes as soon as the slot
+        // frees, as the link object's does.
+        const uint32_t before = nextParam;
+        IssueRequest(true);
+        if (nextParam != before) {
+            a->Turn();
+            b->Turn();
+            Pump();
+        }
         if (!up) {
             bool answered = false;
             for (const auto& [p, r] : requests)
