@@ -113,6 +113,8 @@ public:
     // Milliseconds until its next idle turn (its transport wakes then, or
     // for a frame).
     virtual uint32_t NextTurnIn(uint32_t now) const = 0;
+    // A peer keeping the rules in its state 3: when it ends (else 0).
+    virtual uint32_t StateThreeEnds() { return 0; }
 };
 
 // What a request of the program got.
@@ -172,6 +174,24 @@ public:
     // quiet, or the end of the ten seconds in which a peer keeping the rules
     // passed the program's reset as a repeat.
     uint32_t RecoverFrom() const { return std::max(quietStart, resetIgnoredUntil); }
+    // The peer passes the program's reset as a repeat until then.
+    void ResetPassedUntil(uint32_t until)
+    {
+        if (until <= resetIgnoredUntil)
+            return;
+        resetIgnoredUntil = until;
+        Log("the peer in its state 3 passes the program's reset as a repeat until " +
+            std::to_string(until) + " ms");
+    }
+    // The program reset its end (its own reset, or closed and opened
+    // again): a peer keeping the rules in its state 3 takes none of its
+    // connect frames for a reset, whichever arrives.
+    void OwnResetOfA()
+    {
+        ++aEpoch;
+        if (b)
+            ResetPassedUntil(b->StateThreeEnds());
+    }
 
     // The program's requests.
     void IssueRequest(bool quiet);
@@ -246,7 +266,7 @@ public:
                              " session: own reset, requests end with -123");
             if (e->m_who == 0) {
                 ++e->m_sim.connection;
-                ++e->m_sim.aEpoch;
+                e->m_sim.OwnResetOfA();
                 e->m_sim.EndPending(-123);
             }
         };
@@ -274,7 +294,7 @@ public:
         Close();
         m_sim.EndPending(-124);
         ++m_sim.opening;
-        ++m_sim.aEpoch;
+        m_sim.OwnResetOfA();
         Open();
     }
     // The simulator's own reset.
@@ -384,21 +404,20 @@ public:
                 // Also when the program's channel left its state 2 on a
                 // frame of this peer's that was on its way (its connect
                 // frame sent again, acknowledging that frame).
-                const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                       m_peer.StateSince().time_since_epoch())
-                                       .count();
-                const uint32_t until =
-                    uint32_t(since) + OLNK_RESET_WINDOW_MS + kPeerIdleMs + kIdleMs;
-                if (until > m_sim.resetIgnoredUntil) {
-                    m_sim.resetIgnoredUntil = until;
-                    if (m_sim.tracing)
-                        m_sim.Log("the peer in its state 3 passes the program's reset as a repeat "
-                                  "until " +
-                                  std::to_string(until) + " ms");
-                }
+                m_sim.ResetPassedUntil(StateThreeEnds());
             }
             m_peer.Take(f);
         }
+    }
+    // When this peer's ten seconds of state 3 end (0: not in state 3).
+    uint32_t StateThreeEnds() override
+    {
+        if (m_peer.State() != 3)
+            return 0;
+        const auto since =
+            std::chrono::duration_cast<std::chrono::milliseconds>(m_peer.StateSince().time_since_epoch())
+                .count();
+        return uint32_t(since) + OLNK_RESET_WINDOW_MS + kPeerIdleMs + kIdleMs;
     }
     void Turn() override
     {
@@ -733,7 +752,11 @@ inline bool Sim::Quiet()
         if (maxPerRound > bound)
             Fail("an end sent " + std::to_string(maxPerRound) +
                  " frames in one resend round (bound " + std::to_string(bound) + ")");
-        now += std::min(NextTurnIn(), kQuietStepMs);
+        uint32_t dt = std::min(NextTurnIn(), kQuietStepMs);
+        const uint32_t deadline = RecoverFrom() + kRecoverMs;
+        if (!up && now < deadline)
+            dt = std::min(dt, deadline - now); // the check falls on the bound itself
+        now += dt;
     }
     if (failure.empty()) {
         if (!up)

@@ -10,12 +10,11 @@
 // frames per resend round, and no end waiting in a reset.  A failing
 // schedule prints its wire trace; the ones found are kept below.
 //
-// In CI: the schedules kept below, every schedule to depth 2 (885, within
-// 2 s of the wire turning quiet) and 2,000 random schedules (seeds 790000
-// on, within 5 s: deeper piles of resets of both ends recover by the stall
-// rules, most within 2 s; the count of the slower ones is printed), with
-// the sanitizers; and as olnk_link_explore_wide, the link's code built
-// without them, 100,000 random schedules (seeds 800000 on).  What
+// In CI: the schedules kept below, every schedule to depth 2 (885) and
+// 2,000 random schedules (seeds 790000 on), with the sanitizers; and as
+// olnk_link_explore_wide, the link's code built without them, 100,000
+// random schedules (seeds 800000 on).  All within 2 s of the wire turning
+// quiet, but for 31 random ones listed below (within 5 s).  What
 // cannot be told apart is allowed for: a peer keeping the rules passes the
 // program's reset as a repeat in the ten seconds of its state 3 (the 2 s
 // start when they end), and a request whose frame a byte-identical late
@@ -24,7 +23,8 @@
 // SW_LINK_EXPLORE_RANDOM=n runs n random schedules (under the sanitizers
 // about 7 ms each), SW_LINK_EXPLORE_SEED=s the first seed (with
 // SW_LINK_EXPLORE_RANDOM=1 one schedule with its trace, also a known
-// failing one), SW_LINK_EXPLORE_RECOVER_MS the random search's bound,
+// failing one), SW_LINK_EXPLORE_RECOVER_MS the random search's bound
+// (the listed seeds' at least 5 s),
 // SW_LINK_EXPLORE_DEPTH=d the exhaustive search to depth d,
 // SW_LINK_EXPLORE_LIST=1 lists every failing schedule,
 // SW_LINK_EXPLORE_ONE=scenario:d,d replays one exhaustive schedule.
@@ -247,15 +247,24 @@ const uint32_t kKnownFailing[] = {804220, 886397};
 
 // Random schedules draw deeper resets on top of each other than the
 // exhaustive search (resets of both ends, late copies of every connect
-// frame in any order): most recover within 2 s, the rest by the stall rules
-// within this.
-constexpr uint32_t kRandomRecoverMs = 5000;
+// frame in any order).  These recover later than 2 s, by the stall rules,
+// within kSlowerRecoverMs: an end took frames the other sent before its
+// own reset (a connect frame sent again, an acknowledgement by the old
+// numbers, freeing a frame it never received) for frames of the new
+// connection, and the ends fell out of step.  Every other random schedule
+// recovers within 2 s.
+const uint32_t kSlowerSeeds[] = {
+    791482, 801355, 807806, 810055, 810790, 820555, 821354, 822198, 822271, 834991,
+    837392, 841355, 850733, 851949, 853597, 860737, 861344, 864656, 866277, 869418,
+    873647, 874770, 877257, 877357, 878020, 883216, 884155, 886113, 892908, 895305,
+    899568};
+constexpr uint32_t kSlowerRecoverMs = 5000;
 
 TEST(LinkExplore, RandomSchedules)
 {
     const int n = RandomCount();
     const uint32_t kept = kRecoverMs;
-    kRecoverMs = uint32_t(EnvInt("SW_LINK_EXPLORE_RECOVER_MS", int(kRandomRecoverMs)));
+    const uint32_t bound = uint32_t(EnvInt("SW_LINK_EXPLORE_RECOVER_MS", int(kRecoverMs)));
     const bool one = std::getenv("SW_LINK_EXPLORE_SEED") && n == 1;
     int skipped = 0;
     int slower = 0;
@@ -269,6 +278,9 @@ TEST(LinkExplore, RandomSchedules)
             ++skipped;
             continue;
         }
+        const bool listed =
+            std::find(std::begin(kSlowerSeeds), std::end(kSlowerSeeds), seed) != std::end(kSlowerSeeds);
+        kRecoverMs = listed ? std::max(bound, kSlowerRecoverMs) : bound;
         std::mt19937 rng(seed);
         const Scenario sc = all[rng() % all.size()];
         const int depth = 4 + int(rng() % 24);
@@ -286,7 +298,7 @@ TEST(LinkExplore, RandomSchedules)
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     std::printf("random: %d schedules, seeds %u to %u (%d known failing skipped), %d failing, %d recovered "
-                "later than 2 s, %.1f s\n",
+                "later than 2 s (allowed for the listed ones), %.1f s\n",
                 n, base, base + uint32_t(n) - 1, skipped, failures, slower, s);
     kRecoverMs = kept;
     EXPECT_EQ(failures, 0);
