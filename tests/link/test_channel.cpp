@@ -1181,16 +1181,22 @@ TEST(LinkChannel, FramesTakenInOrderAreAcknowledgedAfterTheNumbersWrap)
 
 namespace {
 
+// The peer's connect frame numbered 1.
+Bytes PeerConnect(uint8_t ack, const char* data)
+{
+    FrameSpec f;
+    f.connect = true;
+    f.ack = ack;
+    f.data = Str(data);
+    return Encode(f);
+}
+
 // Both ends reset at once: the peer's connect frame numbered 1,
 // acknowledging nothing, is taken as its reset crossing ours.
 void CrossResets(OlnkChannel ch)
 {
     EXPECT_EQ(SeqOf(Next(ch, OlnkFrameMode::Idle)), 1);
-    FrameSpec crossing;
-    crossing.connect = true;
-    crossing.ack = 0x80;
-    crossing.data = Str("crossing");
-    Feed(ch, Encode(crossing));
+    Feed(ch, PeerConnect(0x80, "crossing"));
     ASSERT_EQ(Drain(ch), std::vector<Bytes>{Str("crossing")});
     ASSERT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
 }
@@ -1212,11 +1218,7 @@ TEST(LinkChannel, TheAnswerBehindACrossingThatWasALateCopyIsDelivered)
     empty.ack = 0x81;
     empty.reliable = false;
     Feed(ch, Encode(empty)); // a frame of the old numbers, in order by chance
-    FrameSpec answer;
-    answer.connect = true;
-    answer.ack = 0x81;
-    answer.data = Str("reply");
-    Feed(ch, Encode(answer));
+    Feed(ch, PeerConnect(0x81, "reply"));
     EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("reply")});
     FrameSpec next;
     next.seq = 2;
@@ -1226,9 +1228,8 @@ TEST(LinkChannel, TheAnswerBehindACrossingThatWasALateCopyIsDelivered)
     EXPECT_EQ(Drain(ch), std::vector<Bytes>{Str("two")});
     // Once the peer answered, a connect frame numbered 1 that differs is a
     // late copy of something else: a repeat, not delivered again.
-    Feed(ch, Encode(answer));
-    answer.data = Str("other");
-    Feed(ch, Encode(answer));
+    Feed(ch, PeerConnect(0x81, "reply"));
+    Feed(ch, PeerConnect(0x81, "other"));
     EXPECT_TRUE(Drain(ch).empty());
 }
 
@@ -1242,16 +1243,13 @@ TEST(LinkChannel, ALateCopyOfTheCrossingResetIsNoNewReset)
     ASSERT_GE(OlnkSend(ch, 3, "req", 1, 0), 0);
     EXPECT_EQ(SeqOf(Next(ch)), 2);
     Feed(ch, PeerAck(0x82, 2)); // our connect frame and request acknowledged
-    FrameSpec copy;
-    copy.connect = true;
-    copy.ack = 0x80;
-    copy.data = Str("crossing");
-    Feed(ch, Encode(copy));
+    const Bytes copy = PeerConnect(0x80, "crossing");
+    Feed(ch, copy);
     EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
     EXPECT_TRUE(Drain(ch).empty());
     ASSERT_GE(OlnkSend(ch, 3, "two", 1, 0), 0);
     EXPECT_EQ(SeqOf(Next(ch)), 3); // unacknowledged
-    Feed(ch, Encode(copy));
+    Feed(ch, copy);
     EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
 }
 
