@@ -110,9 +110,12 @@ TEST(OxfrUntrusted, AConnectFrameCarryingAnythingElseIsMetWithOurOwnReset)
         const int connects = sp.peer->connects;
         ASSERT_EQ(OlnkConnect(sp.peer->Channel(), uint16_t(data.size()), data.data()), 1);
         ASSERT_TRUE(sp.rec.WaitFor([&] { return sp.rec.linkResets == resets + 1; }));
+        // The peer's thread counts our connect message when it reads it,
+        // which may come after both channels took their connect frames.
         ASSERT_TRUE(WaitUntil([&] {
             return OlnkGetLinkState(sp.peer->Channel()) == OLNK_STATE_RESET_DONE &&
-                   OlnkGetLinkState(OxfrGetChannel(sp.s)) == OLNK_STATE_RESET_DONE && OxfrIsEstablished(sp.s);
+                   OlnkGetLinkState(OxfrGetChannel(sp.s)) == OLNK_STATE_RESET_DONE && OxfrIsEstablished(sp.s) &&
+                   sp.peer->connects > connects;
         }));
         EXPECT_EQ(sp.peer->connects, connects + 1);
         EXPECT_EQ(sp.rec.peerResets, 0);
