@@ -754,13 +754,15 @@ void OlnkProcessAck(OlnkChannel c, uint8_t ack)
         // Counts only for a frame transmitted at least once (or the one just
         // before the window, which frees nothing).
         const uint8_t d = Seq(ack - SeqAt(c, 0));
-        if (d < c->sentCount)
+        if (d < c->sentCount) {
             FreeFirst(c, static_cast<uint8_t>(d + 1));
-        else if (d == 127 && c->sentCount > 0)
-            Progress(c); // the peer is in step and waits for the first frame
-        else
-            return;
-        c->peerAckSinceCopy = true;
+            c->peerAckSinceCopy = true;
+        } else if (d == 127 && c->sentCount > 0) {
+            // The peer is in step and waits for the first frame.  No sign
+            // against a reset of the peer, though: with the window starting
+            // at frame 1, a resetting peer's ACK 0 reads the same.
+            Progress(c);
+        }
         return;
     }
     c->stats.NAKs += 1;

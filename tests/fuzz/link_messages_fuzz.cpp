@@ -119,6 +119,7 @@ public:
         auto resend = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
         m_peerWasReset = false;
         int waitingForConnect = 0; // pumps with a channel waiting for the other's connect frame
+        int waitingForAnswer = 0;  // pumps with the session not established
         for (bool answered = false; !answered;) {
             FUZZ_CHECK(std::chrono::steady_clock::now() < deadline,
                        "the session answers its peer after the input");
@@ -139,6 +140,14 @@ public:
                 ++waitingForConnect > 20) {
                 LetTheResetTimeOut();
                 waitingForConnect = 0;
+            }
+            // The session's connect message unanswered (it crossed a reset
+            // of the peer's, whose upper layer here answers only a reset
+            // of its channel): the second the session waits before it
+            // resets again passes, as the clock stands still otherwise.
+            if (!OxfrIsEstablished(m_session) && ++waitingForAnswer > 20) {
+                m_ourClock += OLNK_ANSWER_WAIT_MS;
+                waitingForAnswer = 0;
             }
             if (std::chrono::steady_clock::now() > resend) {
                 Send(probe);
@@ -258,6 +267,14 @@ private:
         if (peer == 2 && ours == 3) {
             m_ourClock += 10'001;
             OlnkCheckConnectTimeout(m_channel);
+        }
+        // The session's running channel took the peer's new connect frame,
+        // identical to the one of its last reset, for a late copy of that:
+        // the peer sends it again a resend round later, and a second copy
+        // after a frame of ours went out unacknowledged is its reset.
+        if (peer == 2 && ours == 0) {
+            m_peerClock += OLNK_RESEND_ROUND_MS;
+            m_ourClock += OLNK_RESEND_ROUND_MS;
         }
     }
 

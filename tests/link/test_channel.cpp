@@ -1253,6 +1253,30 @@ TEST(LinkChannel, ALateCopyOfTheCrossingResetIsNoNewReset)
     EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
 }
 
+// With this side's window starting at frame 1 (its numbers gone round), a
+// resetting peer's ACK 0 reads as the acknowledgement of the frame before
+// it, which is no sign that the peer runs: its second copy after a frame of
+// ours went out unacknowledged is still its reset.
+TEST(LinkChannel, ASecondCopyIsTheResetAlsoWithTheWindowAtFrameOne)
+{
+    Guard ch(OlnkCreateChannel(20, Str("hello"), {}));
+    CrossResets(ch);
+    for (int i = 2; i <= 128; ++i) { // frames 2 to 127 and 0, each acknowledged
+        ASSERT_GE(OlnkSend(ch, 1, "x", 1, 0), 0);
+        const uint8_t s = SeqOf(Next(ch));
+        ASSERT_EQ(s, uint8_t(i & 0x7F));
+        Feed(ch, PeerAck(uint8_t(0x80 | s)));
+    }
+    const Bytes copy = PeerConnect(0x80, "crossing");
+    Feed(ch, copy);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_DONE);
+    ASSERT_GE(OlnkSend(ch, 1, "y", 1, 0), 0);
+    EXPECT_EQ(SeqOf(Next(ch)), 1); // unacknowledged
+    Feed(ch, PeerAck(0x80));       // the resetting peer acknowledges nothing
+    Feed(ch, copy);
+    EXPECT_EQ(OlnkGetLinkState(ch), OLNK_STATE_RESET_BY_PEER);
+}
+
 // W 1: the answer to the peer's connect frame waits for the slot; a second
 // OlnkConnect meanwhile (the simulator resetting itself) is this side's own
 // reset, not a second answer in the place of the first.

@@ -15,7 +15,7 @@
 // olnk_link_explore_wide, the link's code built without them, 100,000
 // random schedules (seeds 800000 on) and every schedule to depth 4
 // (46,625).  All within 2 s of the wire turning
-// quiet, but for 24 random ones listed below (within 5 s).  What
+// quiet, but for 18 random ones listed below (within 5 s).  What
 // cannot be told apart is allowed for: a peer keeping the rules passes the
 // program's reset as a repeat in the ten seconds of its state 3 (the 2 s
 // start when they end), and a request whose frame a byte-identical late
@@ -254,9 +254,8 @@ int RandomCount()
 // connection, and the ends fell out of step.  Every other random schedule
 // recovers within 2 s.
 const uint32_t kSlowerSeeds[] = {
-    801355, 803559, 807806, 810055, 810790, 820555, 821354, 837392, 850733, 851949,
-    853597, 860737, 861344, 864656, 866277, 869418, 873647, 877357, 878020, 883216,
-    884155, 886113, 895305, 899568};
+    801355, 807806, 810055, 810790, 820555, 821354, 850733, 853597, 860737, 864656,
+    866277, 869418, 873647, 878020, 883216, 884155, 886113, 899568};
 constexpr uint32_t kSlowerRecoverMs = 5000;
 
 TEST(LinkExplore, RandomSchedules)
