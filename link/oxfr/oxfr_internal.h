@@ -110,8 +110,6 @@ struct OxfrSessionImpl
     std::thread thread;
     bool resumed = false;
     std::atomic<bool> established{false};
-    // This side's own reset (or the active open) waits for the peer's answer.
-    std::atomic<bool> awaitingAnswer{false};
     uint16_t peerValue = 0;
     std::atomic<uint32_t> jobTimeoutMs{30000};
 

@@ -222,7 +222,6 @@ void PeerReset(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool crossed)
         // with the peer's previous connection: the peer's reset, answered,
         // begins the new one.
         s->established = true;
-        s->awaitingAnswer = false;
     }
     const Bytes reply = ConnectReply(n >= 7 ? U32(m + 3) : 0, status);
     OlnkConnect(s->ch, uint16_t(reply.size()), reply.data());
@@ -238,7 +237,6 @@ void OwnReset(OxfrSessionImpl* s)
     {
         std::lock_guard<std::mutex> g(s->m);
         s->established = false;
-        s->awaitingAnswer = true;
         EndAllJobsLocked(s, OXFR_RESET);
         s->queue.clear();
         cb = s->scb.linkReset;
@@ -277,7 +275,6 @@ void DispatchConnectFrame(OxfrSessionImpl* s, const uint8_t* m, size_t n, bool m
         if (n >= 12 && U16(m + 8) >= 4)
             s->peerValue = U16(m + 10);
         s->established = true;
-        s->awaitingAnswer = false;
     }
 }
 
@@ -400,7 +397,7 @@ int Turn(OxfrSessionImpl* s, std::vector<uint8_t>& buf, bool wait)
 {
     if (OlnkTakeSelfReset(s->ch))
         OwnReset(s);
-    else if (s->awaitingAnswer && OlnkRestartUnanswered(s->ch))
+    else if (!s->established && OlnkRestartUnanswered(s->ch))
         OwnReset(s); // the answer passed as a repeat: asked for again
     Idle(s);
     DrainQueue(s);
@@ -618,7 +615,6 @@ OxfrSession NewSession(void* user, OlnkChannel ch, uint32_t timeoutMs)
     s->user = user;
     s->ch = ch;
     s->timeoutMs = timeoutMs;
-    s->awaitingAnswer = OlnkGetLinkState(ch) == OLNK_STATE_RESET_BY_US;
     return s;
 }
 
