@@ -891,6 +891,15 @@ void CMainFrame::SaveWindowState()
         bar->SaveState();
 }
 
+void CMainFrame::WriteStartState()
+{
+    const sys::RegistryStore::StartValues start;
+    WritePlacement();
+    Helper().OnClosingMainFrame(); // the workspace and its placement
+    for (CAppBar* bar : AppBars())
+        bar->SaveState();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* e)
 {
     // 1. The project.
