@@ -28,6 +28,7 @@
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarCustomize.h"
+#include "uilib/KVTWorkspace.h"
 #include "uilib/KVTToolbarImageList.h"
 
 #include <QApplication>
@@ -893,9 +894,11 @@ void CMainFrame::SaveWindowState()
 
 void CMainFrame::WriteStartState()
 {
+    // The placement is left out: the window of the instance that ends last
+    // is the one the next start takes.
     const sys::RegistryStore::StartValues start;
-    WritePlacement();
-    Helper().OnClosingMainFrame(); // the workspace and its placement
+    if (CKVTWorkspace* ws = CKVTWorkspace::Instance())
+        ws->SaveState(nullptr, &Helper()); // toolbars, dock layout, menus, keys
     for (CAppBar* bar : AppBars())
         bar->SaveState();
 }

@@ -155,8 +155,8 @@ public:
     // so the settings are kept whatever runs at that moment.
     void SaveWindowState();
     // Writes the state the program stands with once its window is up
-    // (placement, workspace, bars) as this instance's start: the same
-    // written at the end is no change of its own.
+    // (workspace, bars) as this instance's start: the same written at the
+    // end is no change of its own.
     void WriteStartState();
 
     // Opens the files dropped on the window.
