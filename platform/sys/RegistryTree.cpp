@@ -188,30 +188,39 @@ void CopyInto(const Node& src, Node& dst, bool keepSerials)
         CopyInto(*child, *dst.ChildOrNew(child->name), keepSerials);
 }
 
-// The value this process started with: the file's (base), or where the
-// file had none the one it took instead (starts).
-const Value* StartValue(const Node* base, const Node* starts, std::u16string_view name)
-{
-    if (const Value* v = base ? base->FindValue(name) : nullptr)
-        return v;
-    return starts ? starts->FindValue(name) : nullptr;
-}
-
 const Node* ChildOf(const Node* node, std::u16string_view name)
 {
     return node ? node->FindChild(name) : nullptr;
 }
 
-// Whether anything below now differs from what this process started with
-// (base, and starts where the file had nothing).  bySerial: a key of base
-// is the same key of now only when it kept its serial (else it was deleted
-// and made again, and only its content counts, as below it).
-bool Differs(const Node* base, const Node& now, const Node* starts, bool bySerial)
+// Whether the value v is this process's to write: it differs from what the
+// process started with, the file's value (base) or where the file had none
+// the one it took instead (starts); or it is one it took where the disk
+// (when given) still has nothing, which fills the gap and undoes nothing.
+bool Writes(const Node* base, const Node* starts, const Node* disk, const Value& v)
 {
-    if (bySerial && now.listed && !(base && base->listed) && !starts)
+    if (const Value* found = base ? base->FindValue(v.name) : nullptr)
+        return !SameValue(found, v);
+    const Value* start = starts ? starts->FindValue(v.name) : nullptr;
+    return !SameValue(start, v) || (disk != nullptr && !disk->FindValue(v.name));
+}
+
+// Whether anything below now is this process's to write (see Writes; a
+// key is when it was created here, not found nor taken at the start, or
+// taken at the start and missing on disk).  bySerial: a key of base is
+// the same key of now only when it kept its serial (else it was deleted and
+// made again, and only its content counts, as below it).  disk: the key on
+// disk, or none when not asked.
+bool Differs(const Node* base, const Node& now, const Node* starts, bool bySerial, const Node* disk,
+             bool askDisk)
+{
+    if (bySerial && now.listed && !(base && base->listed) && (!starts || (askDisk && !disk)))
         return true;
+    // A key missing on disk: every value taken at the start fills it.
+    static const Node kEmpty;
+    const Node* onDisk = askDisk ? (disk ? disk : &kEmpty) : nullptr;
     for (const Value& v : now.values)
-        if (!SameValue(StartValue(base, starts, v.name), v))
+        if (Writes(base, starts, onDisk, v))
             return true;
     if (base) {
         for (const Value& v : base->values)
@@ -224,7 +233,7 @@ bool Differs(const Node* base, const Node& now, const Node* starts, bool bySeria
     for (const auto& child : now.children) {
         const Node* was = ChildOf(base, child->name);
         const bool same = bySerial && (!was || was->serial == child->serial);
-        if (Differs(was, *child, ChildOf(starts, child->name), same))
+        if (Differs(was, *child, ChildOf(starts, child->name), same, ChildOf(disk, child->name), askDisk))
             return true;
     }
     return false;
@@ -236,7 +245,7 @@ void Merge(const Node* base, const Node& now, Node& onDisk, const Node* starts)
     if (now.listed)
         onDisk.listed = true;
     for (const Value& v : now.values)
-        if (!SameValue(StartValue(base, starts, v.name), v))
+        if (Writes(base, starts, &onDisk, v))
             onDisk.SetValue(v.name, v.type, v.data);
     if (base) {
         for (const Value& v : base->values)
@@ -252,11 +261,11 @@ void Merge(const Node* base, const Node& now, Node& onDisk, const Node* starts)
         if (was && was->serial != child->serial) {
             // Deleted and made again: the new content replaces the old
             // whole, unless it is what this process started with.
-            if (Differs(was, *child, start, false)) {
+            if (Differs(was, *child, start, false, nullptr, false)) {
                 onDisk.RemoveChild(child->name);
                 CopyInto(*child, *onDisk.ChildOrNew(child->name), false);
             }
-        } else if (Differs(was, *child, start, true)) {
+        } else if (Differs(was, *child, start, true, onDisk.FindChild(child->name), true)) {
             // New here: what differs from the start joins whatever the
             // disk holds there.
             Merge(was, *child, *onDisk.ChildOrNew(child->name), start);
@@ -277,7 +286,7 @@ std::shared_ptr<Node> CloneTree(const Node& node)
 
 bool SameContent(const Node& a, const Node& b)
 {
-    return !Differs(&a, b, nullptr, false);
+    return !Differs(&a, b, nullptr, false, nullptr, false);
 }
 
 void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node* starts)

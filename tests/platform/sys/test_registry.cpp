@@ -790,6 +790,7 @@ TEST_F(Registry, WhatAnInstanceStartedWithIsNoChangeOfItsOwn)
     const auto asStart = [] {
         const RegistryStore::StartValues start;
         Profile::WriteString(u"Options", u"A", u"d"), Profile::WriteString(u"Options", u"C", u"d");
+        Profile::WriteString(u"Bars", u"Own", u"d");
     };
     const auto rewrite = [](std::u16string_view v) {
         return [v] {
@@ -797,17 +798,19 @@ TEST_F(Registry, WhatAnInstanceStartedWithIsNoChangeOfItsOwn)
             RegCreateKeyEx(HKEY_CURRENT_USER, Profile::AppKeyPath(), KEY_ALL_ACCESS, &app.h);
             RegDeleteTree(app.h, u"Options");
             Profile::WriteString(u"Options", u"A", v), Profile::WriteString(u"Options", u"C", v);
+            RegDeleteTree(app.h, u"Bars"), Profile::WriteString(u"Bars", u"Own", v);
         };
     };
     const auto write = [](std::u16string_view v) {
         return [v] { Profile::WriteString(u"Options", u"A", v), Profile::WriteString(u"Options", u"C", v); };
     };
-    struct Case { const char* name; std::function<void()> start, end; const char16_t* a; const char16_t* c; };
+    // What B took at its start where the disk has nothing fills the gap.
+    struct Case { const char* name; std::function<void()> start, end; const char16_t *a, *c, *own; };
     const Case cases[] = {
-        {"defaults read, written back", read, write(u""), u"/opt/borlandA/", u"/opt/c/"},
-        {"defaults read, changed", read, write(u"B"), u"B", u"B"},
-        {"start state, written again", asStart, rewrite(u"d"), u"/opt/borlandA/", u"/opt/c/"},
-        {"start state, changed", asStart, rewrite(u"B"), u"B", u"B"},
+        {"defaults read, written back", read, write(u""), u"/opt/borlandA/", u"/opt/c/", u"(none)"},
+        {"defaults read, changed", read, write(u"B"), u"B", u"B", u"(none)"},
+        {"start state, written again", asStart, rewrite(u"d"), u"/opt/borlandA/", u"/opt/c/", u"d"},
+        {"start state, changed", asStart, rewrite(u"B"), u"B", u"B", u"B"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -825,6 +828,7 @@ TEST_F(Registry, WhatAnInstanceStartedWithIsNoChangeOfItsOwn)
         ASSERT_TRUE(RegistryStore::Flush());
         EXPECT_EQ(StoredString(u"Options", u"A"), c.a);
         EXPECT_EQ(StoredString(u"Options", u"C"), c.c);
+        EXPECT_EQ(StoredString(u"Bars", u"Own"), c.own);
     }
 }
 
