@@ -276,7 +276,7 @@ bool Store::FlushLocked()
                          "(\"%s\"); the changes are kept for the next write.\n",
                          path.c_str(), failedFile.c_str());
         else
-            std::fprintf(stderr, "Strandwork: \"%s\" cannot be written (%s); the changes of "
+            std::fprintf(stderr, "Strandwork: \"%s\" cannot be opened or written (%s); the changes of "
                                  "the registry file \"%s\" are kept for the next write.\n",
                          failedFile.c_str(), std::strerror(saved), path.c_str());
         errno = saved;
