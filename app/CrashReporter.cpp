@@ -1,6 +1,7 @@
 #include "app/CrashReporter.h"
 
 #include "platform/sys/CodePage.h"
+#include "platform/sys/LockedFile.h"
 
 #include <cerrno>
 #include <csignal>
@@ -35,18 +36,6 @@ void CopyText(char* dst, const std::string& src)
     const size_t n = std::min(src.size(), kText - 1);
     std::memcpy(dst, src.data(), n);
     dst[n] = 0;
-}
-
-bool MakeFolders(const std::string& path)
-{
-    for (size_t i = 1; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            const std::string part = path.substr(0, i);
-            if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-                return false;
-        }
-    }
-    return true;
 }
 
 // Async-signal-safe helpers.
@@ -154,7 +143,7 @@ Handle* Install(Callback callback, const std::u16string& address, const std::u16
     else
         base = "/tmp";
     const std::string folder = base + "/ORNA/Strandwork/";
-    MakeFolders(folder.substr(0, folder.size() - 1));
+    (void)sys::MakeFolders(folder.substr(0, folder.size() - 1), 0700);
     CopyText(g_folder, folder);
     CopyText(g_head, Utf8(title) + "\nprogram: " + ProgramPath() + "\nlanguage: " + Utf8(language) +
                          "\naddress: " + Utf8(address) + "\n");

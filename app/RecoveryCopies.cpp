@@ -2,6 +2,7 @@
 
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/LockedFile.h"
 #include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/Document.h"
@@ -18,7 +19,6 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,23 +39,7 @@ QString CauseText(uint32_t cause) { return QString::fromLocal8Bit(sys::ErrorText
 int MakeFolders(const QString& folder)
 {
     const std::string native = sys::NativeOf(folder.toStdU16String());
-    if (native.empty())
-        return EILSEQ;
-    std::string path;
-    for (size_t at = 0; at <= native.size();) {
-        size_t end = native.find('/', at);
-        if (end == std::string::npos)
-            end = native.size();
-        path += native.substr(at, end - at);
-        if (end > at && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-            return errno;
-        path += '/';
-        at = end + 1;
-    }
-    struct stat st;
-    if (::stat(native.c_str(), &st) != 0)
-        return errno;
-    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    return native.empty() ? EILSEQ : sys::MakeFolders(native, 0700);
 }
 
 // A folder of its own for this ending: never one that is there already.
@@ -144,43 +128,27 @@ bool WriteUtf8(const QString& path, const QString& text, bool replace, uint32_t&
     return ui::WriteNewFile(path, bytes, cause);
 }
 
+enum class ListUse
+{
+    Read,   // read, shared with other readers
+    Take,   // read and removed (it needs no write access of its own)
+    Append, // made when missing, a line added
+};
+
 // The list of folders to tell about, open and locked: every change is made
 // under the lock, in place (an append) or by removing the file, never by
 // writing a new one over it, so that two programs ended by one signal both
 // find their folder on it.  A file that was removed while this one waited
-// for the lock is opened anew.  -1 with errno when it cannot be opened
-// (create: made when missing).
-int OpenLockedList(const QString& stateFolder, bool change, bool create)
+// for the lock is opened anew.  -1 with errno when it cannot be opened.
+int OpenLockedList(const QString& stateFolder, ListUse use)
 {
     const std::optional<std::string> listFile = ui::NativeOfLocalPath(UntoldFile(stateFolder));
     if (!listFile) {
         errno = ENAMETOOLONG;
         return -1;
     }
-    const char* native = listFile->c_str();
-    const int flags = (change ? O_RDWR : O_RDONLY) | (create ? O_CREAT : 0) | O_CLOEXEC;
-    for (;;) {
-        const int fd = ::open(native, flags, 0600);
-        if (fd < 0)
-            return -1;
-        int locked;
-        while ((locked = ::flock(fd, change ? LOCK_EX : LOCK_SH)) != 0 && errno == EINTR) {
-        }
-        struct stat opened, now;
-        if (locked != 0 || ::fstat(fd, &opened) != 0) {
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-            return -1;
-        }
-        if (::stat(native, &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino)
-            return fd;
-        ::close(fd);
-        if (!create) {
-            errno = ENOENT;
-            return -1;
-        }
-    }
+    const int flags = use == ListUse::Append ? O_RDWR | O_CREAT : O_RDONLY;
+    return sys::OpenLocked(*listFile, flags, use != ListUse::Read, -1, 0600);
 }
 
 // The folders on the open list that are still there, each once.
@@ -209,7 +177,7 @@ QStringList ReadList(int fd)
 // cannot be written whole is taken back, so the next one starts a line.
 int NoteUntold(const QString& stateFolder, const QString& folder)
 {
-    const int fd = OpenLockedList(stateFolder, true, true);
+    const int fd = OpenLockedList(stateFolder, ListUse::Append);
     if (fd < 0)
         return errno;
     const off_t end = ::lseek(fd, 0, SEEK_END);
@@ -317,7 +285,7 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
 
 QStringList Untold(const QString& stateFolder)
 {
-    const int fd = OpenLockedList(stateFolder, false, false);
+    const int fd = OpenLockedList(stateFolder, ListUse::Read);
     if (fd < 0)
         return {};
     const QStringList folders = ReadList(fd);
@@ -327,7 +295,7 @@ QStringList Untold(const QString& stateFolder)
 
 QStringList TakeUntold(const QString& stateFolder)
 {
-    const int fd = OpenLockedList(stateFolder, true, false);
+    const int fd = OpenLockedList(stateFolder, ListUse::Take);
     if (fd < 0)
         return {};
     const QStringList folders = ReadList(fd);

@@ -373,6 +373,10 @@ bool CStrandworkApp::InitInstance()
     // 17.
     frame->show();
     Trace("ShowWindow");
+    // What the window stands with once it has come up (bars, menus, keys,
+    // as the settings gave them or by default) is this instance's start:
+    // the same written at its end changes nothing another instance wrote.
+    QTimer::singleShot(0, frame, [frame] { frame->WriteStartState(); });
     TellKeptChanges();
     TellSettingsProblem();
     // 18.

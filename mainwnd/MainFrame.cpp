@@ -28,6 +28,7 @@
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarCustomize.h"
+#include "uilib/KVTWorkspace.h"
 #include "uilib/KVTToolbarImageList.h"
 
 #include <QApplication>
@@ -887,6 +888,17 @@ void CMainFrame::SaveWindowState()
     LeaveFullScreen();
     WritePlacement();
     CKVTMDIFrameWnd::OnClose(); // the customisation sheet, the workspace
+    for (CAppBar* bar : AppBars())
+        bar->SaveState();
+}
+
+void CMainFrame::WriteStartState()
+{
+    // The placement is left out: the window of the instance that ends last
+    // is the one the next start takes.
+    const sys::RegistryStore::StartValues start;
+    if (CKVTWorkspace* ws = CKVTWorkspace::Instance())
+        ws->SaveState(nullptr, &Helper()); // toolbars, dock layout, menus, keys
     for (CAppBar* bar : AppBars())
         bar->SaveState();
 }

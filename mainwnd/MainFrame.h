@@ -154,6 +154,10 @@ public:
     // docking bar's state.  A signal that ends the program calls it first,
     // so the settings are kept whatever runs at that moment.
     void SaveWindowState();
+    // Writes the state the program stands with once its window is up
+    // (workspace, bars) as this instance's start: the same written at the
+    // end is no change of its own.
+    void WriteStartState();
 
     // Opens the files dropped on the window.
     void OpenDroppedFiles(const QStringList& paths);

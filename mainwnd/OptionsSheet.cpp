@@ -16,6 +16,8 @@
 namespace {
 constexpr unsigned IDS_OPTIONS_CAPTION = 4036;  // "Možnosti aplikace Strandwork..."
 constexpr unsigned IDS_SETTINGS_NOT_WRITTEN = 4961; // "Nastavení nelze uložit do souboru %s: ..."
+constexpr unsigned IDS_SETTINGS_FILE_FAILED = 4980; // "Nastavení nelze uložit: soubor %s ..."
+constexpr unsigned IDS_SETTINGS_LOCKED = 4981;      // "... zamčený jiným programem ..."
 constexpr uint16_t kFontPageFlags = 14;
 const QString kFormats = QStringLiteral("Formats");
 const char16_t kOptions[] = u"Options";
@@ -179,8 +181,18 @@ bool WriteSettingsNow(QWidget* owner)
     if (sys::RegistryStore::Flush())
         return true;
     const int cause = errno;
-    ui::Prompt(FormatResString(IDS_SETTINGS_NOT_WRITTEN, QString::fromStdString(sys::RegistryStore::FilePath()),
-                               QString::fromLocal8Bit(sys::ErrorText(uint32_t(cause)))),
-               {}, ui::MB_OK | ui::MB_ICONERROR, owner);
+    const auto shown = [](const std::string& native) {
+        return ui::ShownLocalPath(ui::LocalPathOfNative(native));
+    };
+    const std::string settings = sys::RegistryStore::FilePath();
+    const std::string failed = sys::RegistryStore::FailedFile();
+    const QString causeText = QString::fromLocal8Bit(sys::ErrorText(uint32_t(cause)));
+    // The file that failed is named: the settings file, or its lock file or
+    // folder; a lock that another program holds is said as such.
+    const QString text =
+        cause == EWOULDBLOCK ? FormatResString(IDS_SETTINGS_LOCKED, shown(settings), shown(failed))
+        : failed == settings ? FormatResString(IDS_SETTINGS_NOT_WRITTEN, shown(settings), causeText)
+                             : FormatResString(IDS_SETTINGS_FILE_FAILED, shown(failed), causeText, shown(settings));
+    ui::Prompt(text, {}, ui::MB_OK | ui::MB_ICONERROR, owner);
     return false;
 }

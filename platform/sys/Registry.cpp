@@ -3,6 +3,7 @@
 #include "platform/sys/RegistryFile.h"
 #include "platform/sys/RegistryTree.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +50,16 @@ struct Store
     // The tree as this process last read or wrote the file: what differs
     // from it in root is what this process changed, and all it writes.
     std::shared_ptr<Node> base = std::make_shared<Node>();
+    // Where the file had nothing when this process read it: what the
+    // process started with instead (the defaults its reads gave, the state
+    // it wrote as its start).  Writing that back is no change.
+    std::shared_ptr<Node> starts = std::make_shared<Node>();
+    // Writes take their values as the start (RegistryStore::StartValues).
+    int startDepth = 0;
+    // How long a flush waits for another process's lock.
+    int lockWaitMs = RegistryStore::kLockWaitMs;
+    // The file that the last failed flush could not read, lock or write.
+    std::string failedFile;
     bool loaded = false;
     bool dirty = false;
     // The file could not be read or put aside: never write over it
@@ -146,6 +157,7 @@ bool Store::LoadLocked(const std::string& file)
 {
     ReplaceRoot(std::make_shared<Node>());
     path = file;
+    starts = std::make_shared<Node>();
     loaded = true;
     dirty = false;
     saveBlocked = false;
@@ -235,6 +247,7 @@ bool Store::FlushLocked()
     if (!dirty)
         return true;
     if (saveBlocked) {
+        failedFile = path;
         errno = blockedCause ? blockedCause : EACCES;
         return false;
     }
@@ -244,20 +257,32 @@ bool Store::FlushLocked()
     reg::StoreFileLock lock;
     auto current = std::make_shared<Node>();
     std::string before;
-    bool ok = lock.Acquire(path) && ReadCurrent(*current, before);
+    bool ok = lock.Acquire(path, lockWaitMs, failedFile);
     if (ok) {
-        reg::MergeChanges(*base, *root, *current);
+        failedFile = path;
+        ok = ReadCurrent(*current, before);
+    }
+    if (ok) {
+        reg::MergeChanges(*base, *root, *current, starts.get());
         const std::string after = reg::FormatFile(*current);
         ok = after == before || reg::WriteStoreFile(path, after);
     }
     current->MarkDeleted();
     if (!ok) {
         int saved = errno;
-        std::fprintf(stderr, "Strandwork: the registry file \"%s\" cannot be written (%s).\n",
-                     path.c_str(), std::strerror(saved));
+        if (saved == EWOULDBLOCK)
+            std::fprintf(stderr,
+                         "Strandwork: the registry file \"%s\" is locked by another process "
+                         "(\"%s\"); the changes are kept for the next write.\n",
+                         path.c_str(), failedFile.c_str());
+        else
+            std::fprintf(stderr, "Strandwork: \"%s\" cannot be opened or written (%s); the changes of "
+                                 "the registry file \"%s\" are kept for the next write.\n",
+                         failedFile.c_str(), std::strerror(saved), path.c_str());
         errno = saved;
         return false;
     }
+    failedFile.clear();
     base = reg::CloneTree(*root);
     dirty = false;
     return true;
@@ -354,6 +379,32 @@ bool SplitKeyPath(std::u16string_view path, std::vector<std::u16string_view>& pa
     return true;
 }
 
+// The names of the keys from the root down to node.
+std::vector<std::u16string_view> PathOf(const Node* node)
+{
+    std::vector<std::u16string_view> parts;
+    for (; node && node->parent; node = node->parent)
+        parts.push_back(node->name);
+    std::reverse(parts.begin(), parts.end());
+    return parts;
+}
+
+std::vector<uint8_t> StringBytes(std::u16string_view value)
+{
+    std::vector<uint8_t> data((value.size() + 1) * 2, 0);
+    for (size_t i = 0; i < value.size(); ++i) {
+        data[2 * i] = static_cast<uint8_t>(value[i] & 0xFF);
+        data[2 * i + 1] = static_cast<uint8_t>(value[i] >> 8);
+    }
+    return data;
+}
+
+std::vector<uint8_t> DwordBytes(uint32_t value)
+{
+    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+}
+
 std::u16string BytesToString(const std::vector<uint8_t>& data)
 {
     std::u16string s;
@@ -416,6 +467,8 @@ LONG RegCreateKeyEx(HKEY parent, std::u16string_view subKey, uint32_t access, HK
                 s.dirty = true;
             }
         }
+        if (s.startDepth)
+            reg::NoteStartValue(*s.base, *s.starts, PathOf(node), nullptr, true);
         if (created)
             *created = isNew;
         *result = NewHandle(s, node, access);
@@ -467,6 +520,8 @@ LONG RegSetValueEx(HKEY key, std::u16string_view name, uint32_t type, const void
         const auto* p = static_cast<const uint8_t*>(data);
         if (node->SetValue(name, type, std::vector<uint8_t>(p, p + size)))
             s.dirty = true;
+        if (s.startDepth)
+            reg::NoteStartValue(*s.base, *s.starts, PathOf(node), node->FindValue(name), true);
         return ERROR_SUCCESS;
     });
 }
@@ -600,19 +655,14 @@ bool RegGetBinary(HKEY key, std::u16string_view name, std::vector<uint8_t>& valu
 
 LONG RegSetString(HKEY key, std::u16string_view name, std::u16string_view value)
 {
-    std::vector<uint8_t> data((value.size() + 1) * 2, 0);
-    for (size_t i = 0; i < value.size(); ++i) {
-        data[2 * i] = static_cast<uint8_t>(value[i] & 0xFF);
-        data[2 * i + 1] = static_cast<uint8_t>(value[i] >> 8);
-    }
+    const std::vector<uint8_t> data = StringBytes(value);
     return RegSetValueEx(key, name, REG_SZ, data.data(), static_cast<uint32_t>(data.size()));
 }
 
 LONG RegSetDword(HKEY key, std::u16string_view name, uint32_t value)
 {
-    uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                       static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    return RegSetValueEx(key, name, REG_DWORD, data, 4);
+    const std::vector<uint8_t> data = DwordBytes(value);
+    return RegSetValueEx(key, name, REG_DWORD, data.data(), 4);
 }
 
 LONG RegSetBinary(HKEY key, std::u16string_view name, const void* data, uint32_t size)
@@ -659,6 +709,28 @@ private:
     HKEY m_key = nullptr;
 };
 
+// A value that the file lacked and a read gave its default for: the
+// default is what this process starts with (unless it set or deleted the
+// value meanwhile, or an earlier read noted another).
+void NoteDefault(std::u16string_view section, std::u16string_view entry, uint32_t type,
+                 std::vector<uint8_t> data)
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    s.EnsureLoaded();
+    const std::u16string path = SectionPath(section);
+    std::vector<std::u16string_view> parts;
+    if (!SplitKeyPath(path, parts) || !ValidName(entry, reg::kMaxValueName))
+        return;
+    const Node* node = s.root.get();
+    for (auto part : parts)
+        node = node ? node->FindChild(part) : nullptr;
+    if (node && node->FindValue(entry))
+        return;
+    const reg::Value value{std::u16string(entry), type, std::move(data)};
+    reg::NoteStartValue(*s.base, *s.starts, parts, &value, false);
+}
+
 } // namespace
 
 std::u16string AppKeyPath()
@@ -673,6 +745,7 @@ std::u16string GetString(std::u16string_view section, std::u16string_view entry,
     std::u16string value;
     if (key.get() && RegGetString(key.get(), entry, value))
         return value;
+    NoteDefault(section, entry, REG_SZ, StringBytes(defaultValue));
     return std::u16string(defaultValue);
 }
 
@@ -688,6 +761,7 @@ int32_t GetInt(std::u16string_view section, std::u16string_view entry, int32_t d
     uint32_t value;
     if (key.get() && RegGetDword(key.get(), entry, value))
         return static_cast<int32_t>(value);
+    NoteDefault(section, entry, REG_DWORD, DwordBytes(static_cast<uint32_t>(defaultValue)));
     return defaultValue;
 }
 
@@ -777,12 +851,42 @@ void Reset()
     std::lock_guard lock(s.mutex);
     s.ReplaceRoot(std::make_shared<Node>());
     s.base = std::make_shared<Node>();
+    s.starts = std::make_shared<Node>();
+    s.failedFile.clear();
     s.loaded = false;
     s.dirty = false;
     s.saveBlocked = false;
     s.blockedCause = 0;
     s.path.clear();
     s.problem.reset();
+}
+
+StartValues::StartValues()
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    ++s.startDepth;
+}
+
+StartValues::~StartValues()
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    --s.startDepth;
+}
+
+std::string FailedFile()
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    return s.failedFile.empty() ? s.path : s.failedFile;
+}
+
+void SetLockWait(int milliseconds)
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    s.lockWaitMs = milliseconds;
 }
 
 std::optional<LoadProblem> TakeLoadProblem()

@@ -124,6 +124,29 @@ std::string FilePath();
 // Empties the store in memory and forgets the file (tests).
 void Reset();
 
+// While one lives, what this process writes where the file had nothing
+// when the process read it is what the process starts with, not its
+// change: the program writes its state once it stands (bars, menus, keys
+// as they came up) inside one, and writing the same again later changes
+// nothing on disk.  (A read through Profile that finds no value takes its
+// default as the start in the same way.)
+class StartValues
+{
+public:
+    StartValues();
+    ~StartValues();
+    StartValues(const StartValues&) = delete;
+    StartValues& operator=(const StartValues&) = delete;
+};
+
+// How long a flush waits for the lock that another process holds before
+// it fails with EWOULDBLOCK (the changes stay for the next flush).
+constexpr int kLockWaitMs = 5000;
+void SetLockWait(int milliseconds); // tests
+// The file a failed flush names: the store's file, its lock file or the
+// folder that could not be made.
+std::string FailedFile();
+
 // Why the last load could not read the file.
 struct LoadProblem
 {

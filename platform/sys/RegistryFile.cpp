@@ -4,13 +4,12 @@
 #include "platform/sys/FileIO.h"
 #include "platform/sys/HexDigit.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/LockedFile.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -484,61 +483,34 @@ ReadStatus ReadStoreFile(const std::string& path, std::string& bytes)
     return ReadStatus::Ok;
 }
 
-namespace {
-
-// Creates the folder of path when missing; false with errno set.
-bool MakeFolder(const std::string& path)
-{
-    std::error_code ec;
-    std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty())
-        std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        errno = ec.value();
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 StoreFileLock::~StoreFileLock()
 {
     if (m_fd >= 0)
         ::close(m_fd); // releases the lock
 }
 
-bool StoreFileLock::Acquire(const std::string& path)
+bool StoreFileLock::Acquire(const std::string& path, int waitMs, std::string& failed)
 {
     if (m_fd >= 0)
         return true;
-    if (!MakeFolder(path))
-        return false;
-    const std::string name = path + ".lock";
-    int fd;
-    do
-        fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return false;
-    int rc;
-    do
-        rc = ::flock(fd, LOCK_EX);
-    while (rc < 0 && errno == EINTR);
-    if (rc < 0) {
-        int saved = errno;
-        ::close(fd);
-        errno = saved;
+    if (const int error = MakeParentFolders(path)) {
+        failed = path.substr(0, path.rfind('/'));
+        errno = error;
         return false;
     }
-    m_fd = fd;
-    return true;
+    failed = path + ".lock";
+    // A link in the lock's place is not followed: the lock stays beside
+    // the file it guards.
+    m_fd = OpenLocked(failed, O_RDWR | O_CREAT | O_NOFOLLOW, true, waitMs);
+    return m_fd >= 0;
 }
 
 bool WriteStoreFile(const std::string& path, std::string_view bytes)
 {
-    if (!MakeFolder(path))
+    if (const int error = MakeParentFolders(path)) {
+        errno = error;
         return false;
+    }
     if (AtomicWriteFile(path, bytes))
         return true;
     errno = static_cast<int>(GetLastError());

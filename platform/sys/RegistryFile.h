@@ -57,9 +57,11 @@ public:
     ~StoreFileLock();
     StoreFileLock(const StoreFileLock&) = delete;
     StoreFileLock& operator=(const StoreFileLock&) = delete;
-    // Waits for the lock; false (errno set) when the lock file cannot be
-    // made or opened.
-    [[nodiscard]] bool Acquire(const std::string& path);
+    // Waits for the lock at most waitMs (negative: without end); false
+    // (errno set, failed names the lock file or the folder that could not
+    // be made) when the lock file cannot be made or opened, or EWOULDBLOCK
+    // when another process still holds the lock.
+    [[nodiscard]] bool Acquire(const std::string& path, int waitMs, std::string& failed);
 
 private:
     int m_fd = -1;

@@ -80,6 +80,7 @@ Node* Node::ChildOrNew(std::u16string_view name, bool* created)
     auto child = std::make_shared<Node>();
     child->name = std::u16string(name);
     child->depth = depth + 1;
+    child->parent = this;
     m_childIndex.emplace(std::move(folded), static_cast<uint32_t>(children.size()));
     children.push_back(std::move(child));
     return children.back().get();
@@ -91,6 +92,7 @@ bool Node::RemoveChild(std::u16string_view name)
     if (i < 0)
         return false;
     children[static_cast<size_t>(i)]->MarkDeleted();
+    children[static_cast<size_t>(i)]->parent = nullptr;
     children.erase(children.begin() + i);
     ReindexChildren();
     return true;
@@ -132,8 +134,10 @@ bool Node::RemoveValue(std::u16string_view name)
 bool Node::Clear()
 {
     bool changed = !children.empty() || !values.empty();
-    for (auto& child : children)
+    for (auto& child : children) {
         child->MarkDeleted();
+        child->parent = nullptr;
+    }
     children.clear();
     values.clear();
     m_childIndex.clear();
@@ -184,26 +188,89 @@ void CopyInto(const Node& src, Node& dst, bool keepSerials)
         CopyInto(*child, *dst.ChildOrNew(child->name), keepSerials);
 }
 
-// Whether anything below now differs from base (see MergeChanges).
-bool Changed(const Node& base, const Node& now)
+const Node* ChildOf(const Node* node, std::u16string_view name)
 {
-    if (now.listed && !base.listed)
+    return node ? node->FindChild(name) : nullptr;
+}
+
+// Whether the value v is this process's to write: it differs from what the
+// process started with, the file's value (base) or where the file had none
+// the one it took instead (starts); or it is one it took where the disk
+// (when given) still has nothing, which fills the gap and undoes nothing.
+bool Writes(const Node* base, const Node* starts, const Node* disk, const Value& v)
+{
+    if (const Value* found = base ? base->FindValue(v.name) : nullptr)
+        return !SameValue(found, v);
+    const Value* start = starts ? starts->FindValue(v.name) : nullptr;
+    return !SameValue(start, v) || (disk != nullptr && !disk->FindValue(v.name));
+}
+
+// Whether anything below now is this process's to write (see Writes; a
+// key is when it was created here, not found nor taken at the start, or
+// taken at the start and missing on disk).  bySerial: a key of base is
+// the same key of now only when it kept its serial (else it was deleted and
+// made again, and only its content counts, as below it).  disk: the key on
+// disk, or none when not asked.
+bool Differs(const Node* base, const Node& now, const Node* starts, bool bySerial, const Node* disk,
+             bool askDisk)
+{
+    if (bySerial && now.listed && !(base && base->listed) && (!starts || (askDisk && !disk)))
         return true;
-    if (now.values.size() != base.values.size())
-        return true;
+    // A key missing on disk: every value taken at the start fills it.
+    static const Node kEmpty;
+    const Node* onDisk = askDisk ? (disk ? disk : &kEmpty) : nullptr;
     for (const Value& v : now.values)
-        if (!SameValue(base.FindValue(v.name), v))
+        if (Writes(base, starts, onDisk, v))
             return true;
-    if (now.children.size() != base.children.size())
-        return true;
+    if (base) {
+        for (const Value& v : base->values)
+            if (!now.FindValue(v.name))
+                return true;
+        for (const auto& was : base->children)
+            if (!now.FindChild(was->name))
+                return true;
+    }
     for (const auto& child : now.children) {
-        const Node* was = base.FindChild(child->name);
-        if (!was)
-            return true;
-        if (was->serial == child->serial ? Changed(*was, *child) : !SameContent(*was, *child))
+        const Node* was = ChildOf(base, child->name);
+        const bool same = bySerial && (!was || was->serial == child->serial);
+        if (Differs(was, *child, ChildOf(starts, child->name), same, ChildOf(disk, child->name), askDisk))
             return true;
     }
     return false;
+}
+
+// MergeChanges with base missing where this process's key is new.
+void Merge(const Node* base, const Node& now, Node& onDisk, const Node* starts)
+{
+    if (now.listed)
+        onDisk.listed = true;
+    for (const Value& v : now.values)
+        if (Writes(base, starts, &onDisk, v))
+            onDisk.SetValue(v.name, v.type, v.data);
+    if (base) {
+        for (const Value& v : base->values)
+            if (!now.FindValue(v.name))
+                onDisk.RemoveValue(v.name);
+        for (const auto& was : base->children)
+            if (!now.FindChild(was->name))
+                onDisk.RemoveChild(was->name);
+    }
+    for (const auto& child : now.children) {
+        const Node* was = ChildOf(base, child->name);
+        const Node* start = ChildOf(starts, child->name);
+        if (was && was->serial != child->serial) {
+            // Deleted and made again: the new content replaces the old
+            // whole, unless it is what this process started with.
+            if (Differs(was, *child, start, false, nullptr, false)) {
+                onDisk.RemoveChild(child->name);
+                CopyInto(*child, *onDisk.ChildOrNew(child->name), false);
+            }
+        } else if (Differs(was, *child, start, true, onDisk.FindChild(child->name), true)) {
+            // New here: what differs from the start joins whatever the
+            // disk holds there.
+            Merge(was, *child, *onDisk.ChildOrNew(child->name), start);
+        }
+    }
 }
 
 } // namespace
@@ -219,48 +286,28 @@ std::shared_ptr<Node> CloneTree(const Node& node)
 
 bool SameContent(const Node& a, const Node& b)
 {
-    if (a.values.size() != b.values.size() || a.children.size() != b.children.size())
-        return false;
-    for (const Value& v : a.values)
-        if (!SameValue(b.FindValue(v.name), v))
-            return false;
-    for (const auto& child : a.children) {
-        const Node* other = b.FindChild(child->name);
-        if (!other || !SameContent(*child, *other))
-            return false;
-    }
-    return true;
+    return !Differs(&a, b, nullptr, false, nullptr, false);
 }
 
-void MergeChanges(const Node& base, const Node& now, Node& onDisk)
+void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node* starts)
 {
-    if (now.listed)
-        onDisk.listed = true;
-    for (const Value& v : now.values)
-        if (!SameValue(base.FindValue(v.name), v))
-            onDisk.SetValue(v.name, v.type, v.data);
-    for (const Value& v : base.values)
-        if (!now.FindValue(v.name))
-            onDisk.RemoveValue(v.name);
-    for (const auto& was : base.children)
-        if (!now.FindChild(was->name))
-            onDisk.RemoveChild(was->name);
-    for (const auto& child : now.children) {
-        const Node* was = base.FindChild(child->name);
-        if (!was) {
-            // New here: its values join whatever the disk holds there.
-            CopyInto(*child, *onDisk.ChildOrNew(child->name), false);
-        } else if (was->serial != child->serial) {
-            // Deleted and made again: the new content replaces the old
-            // whole, unless it is the same as before.
-            if (!SameContent(*was, *child)) {
-                onDisk.RemoveChild(child->name);
-                CopyInto(*child, *onDisk.ChildOrNew(child->name), false);
-            }
-        } else if (Changed(*was, *child)) {
-            MergeChanges(*was, *child, *onDisk.ChildOrNew(child->name));
-        }
+    Merge(&base, now, onDisk, starts);
+}
+
+void NoteStartValue(const Node& base, Node& starts, const std::vector<std::u16string_view>& path,
+                    const Value* value, bool replace)
+{
+    const Node* b = &base;
+    Node* st = &starts;
+    for (std::u16string_view part : path) {
+        b = ChildOf(b, part);
+        st = st->ChildOrNew(part);
+        st->listed = true;
     }
+    if (!value || (b && b->FindValue(value->name)))
+        return;
+    if (replace || !st->FindValue(value->name))
+        st->SetValue(value->name, value->type, value->data);
 }
 
 } // namespace sys::reg

@@ -37,6 +37,8 @@ struct Node : std::enable_shared_from_this<Node>
     uint64_t serial = NewSerial();
     // Levels below HKEY_CURRENT_USER (which is 0).
     uint32_t depth = 0;
+    // The key that holds this one; none for the root and a removed key.
+    Node* parent = nullptr;
     // Written as a section of its own even without values (a key that the
     // file listed or that was created through the calls).
     bool listed = false;
@@ -86,7 +88,15 @@ bool SameContent(const Node& a, const Node& b);
 // nothing else: values set or changed, values deleted, keys created, keys
 // deleted with their subtrees, and a key deleted and made again with other
 // content replacing the one on disk whole.  Whatever else `onDisk` holds
-// stays.
-void MergeChanges(const Node& base, const Node& now, Node& onDisk);
+// stays.  `starts` (when given) holds, where the file had nothing when
+// this process read it, what the process started with instead (its
+// defaults): a value equal to it, and a key it holds, are no change.
+void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node* starts = nullptr);
+
+// Notes in `starts` that this process started with the key at path (below
+// the root) and, when given, the value in it: only where `base` (the file
+// as read) has no such value; an earlier note stays unless replace.
+void NoteStartValue(const Node& base, Node& starts, const std::vector<std::u16string_view>& path,
+                    const Value* value, bool replace);
 
 } // namespace sys::reg

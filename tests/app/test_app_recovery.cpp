@@ -276,6 +276,19 @@ TEST(RecoveryCopies, AListThatCannotBeWrittenIsNamedAndAStateFolderThatCannotBeM
               NotKept(Q(work / "Main.plc"), Q(locked / "unsaved"), EROFS));
 }
 
+// A list that can be read but not written (a read-only state folder) is
+// told all the same.
+TEST(RecoveryCopies, AListThatCannotBeWrittenIsToldAllTheSame)
+{
+    testsupport::TempDir state, work;
+    LineDoc a(Q(work / "Main.plc"), "typed");
+    const recovery::Kept kept = recovery::KeepUnsaved(Q(state.Path()), {&a});
+    const testsupport::TestMount readOnly = testsupport::TestMount::ReadOnly(state / "unsaved");
+    if (!readOnly.Up())
+        GTEST_SKIP() << readOnly.Why();
+    EXPECT_EQ(recovery::TakeUntold(Q(state.Path())), QStringList{kept.folder});
+}
+
 // Programs ended at the same moment (a logout) each add their folder to the
 // list: none is lost.
 TEST(RecoveryCopies, EndingsAtTheSameTimeAreAllOnTheList)

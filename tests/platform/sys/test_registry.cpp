@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <fcntl.h>
+#include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -776,6 +779,103 @@ TEST_F(Registry, DeletionsAreChangesToo)
     EXPECT_EQ(StoredString(u"Recent File List", u"Project2"), u"(none)");
     EXPECT_EQ(StoredString(u"Options", u"Count"), u"(none)");
     EXPECT_EQ(StoredString(u"Options", u"PathTarvane"), u"/opt/tarvaneB/");
+}
+
+// B read the file before A and C confirmed their values; what B writes
+// back as it started with (a default it read, the state it wrote as its
+// start) undoes neither, what B's user changed wins.
+TEST_F(Registry, WhatAnInstanceStartedWithIsNoChangeOfItsOwn)
+{
+    const auto read = [] { Profile::GetString(u"Options", u"A", u""), Profile::GetString(u"Options", u"C", u""); };
+    const auto asStart = [] {
+        const RegistryStore::StartValues start;
+        Profile::WriteString(u"Options", u"A", u"d"), Profile::WriteString(u"Options", u"C", u"d");
+        Profile::WriteString(u"Bars", u"Own", u"d");
+    };
+    const auto rewrite = [](std::u16string_view v) {
+        return [v] {
+            Key app;
+            RegCreateKeyEx(HKEY_CURRENT_USER, Profile::AppKeyPath(), KEY_ALL_ACCESS, &app.h);
+            RegDeleteTree(app.h, u"Options");
+            Profile::WriteString(u"Options", u"A", v), Profile::WriteString(u"Options", u"C", v);
+            RegDeleteTree(app.h, u"Bars"), Profile::WriteString(u"Bars", u"Own", v);
+        };
+    };
+    const auto write = [](std::u16string_view v) {
+        return [v] { Profile::WriteString(u"Options", u"A", v), Profile::WriteString(u"Options", u"C", v); };
+    };
+    // What B took at its start where the disk has nothing fills the gap.
+    struct Case { const char* name; std::function<void()> start, end; const char16_t *a, *c, *own; };
+    const Case cases[] = {
+        {"defaults read, written back", read, write(u""), u"/opt/borlandA/", u"/opt/c/", u"(none)"},
+        {"defaults read, changed", read, write(u"B"), u"B", u"B", u"(none)"},
+        {"start state, written again", asStart, rewrite(u"d"), u"/opt/borlandA/", u"/opt/c/", u"d"},
+        {"start state, changed", asStart, rewrite(u"B"), u"B", u"B", u"B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RegistryStore::Reset();
+        fs::remove_all(Folder());
+        c.start();
+        ASSERT_TRUE(RegistryStore::Flush()); // a sheet closed with Zrušit
+        for (const char16_t* entry : {u"A", u"C"})
+            ASSERT_EQ(OtherInstance([entry] {
+                          return Profile::WriteString(u"Options", entry, entry[0] == u'A' ? u"/opt/borlandA/" : u"/opt/c/") &&
+                                 RegistryStore::Flush();
+                      }),
+                      0);
+        c.end();
+        ASSERT_TRUE(RegistryStore::Flush());
+        EXPECT_EQ(StoredString(u"Options", u"A"), c.a);
+        EXPECT_EQ(StoredString(u"Options", u"C"), c.c);
+        EXPECT_EQ(StoredString(u"Bars", u"Own"), c.own);
+    }
+}
+
+// A lock file that cannot be opened is named with its cause; a lock that
+// another process holds is waited for a bounded time.  The change stays
+// for the next flush either way.
+TEST_F(Registry, ALockThatFailsIsNamedAndTheChangeKept)
+{
+    const std::string lock = File() + ".lock";
+    struct Case { const char* name; std::function<void()> make; int error; };
+    const Case cases[] = {
+        {"a dangling link", [&] { fs::create_symlink(Folder() + "/nowhere", lock); }, ELOOP},
+        {"a folder", [&] { fs::create_directory(lock); }, EISDIR},
+        {"read-only", [&] { WriteFile(lock, ""), ::chmod(lock.c_str(), 0444); }, EACCES},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.error == EACCES && ::geteuid() == 0)
+            continue; // root opens a read-only file all the same
+        RegistryStore::Reset();
+        fs::remove_all(Folder());
+        fs::create_directories(Folder());
+        c.make();
+        ASSERT_TRUE(Profile::WriteString(u"Options", u"Kept", u"x"));
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(RegistryStore::Flush());
+        EXPECT_EQ(errno, c.error);
+        EXPECT_EQ(RegistryStore::FailedFile(), lock);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(lock), std::string::npos);
+        fs::remove(lock);
+        ASSERT_TRUE(RegistryStore::Flush());
+        EXPECT_EQ(StoredString(u"Options", u"Kept"), u"x");
+    }
+
+    RegistryStore::Reset();
+    RegistryStore::SetLockWait(50);
+    ASSERT_TRUE(Profile::WriteString(u"Options", u"Kept", u"y"));
+    const int held = ::open(lock.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(RegistryStore::Flush());
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("locked by another process"), std::string::npos);
+    ::close(held);
+    ASSERT_TRUE(RegistryStore::Flush());
+    RegistryStore::SetLockWait(RegistryStore::kLockWaitMs);
+    EXPECT_EQ(StoredString(u"Options", u"Kept"), u"y");
 }
 
 TEST_F(Registry, InstancesWritingAtOnceLoseNothingAndNeverTearTheFile)
