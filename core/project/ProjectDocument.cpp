@@ -454,7 +454,8 @@ std::u16string FreeKeptName(const std::u16string& path)
     for (int n = 1; n < 1000; ++n) {
         std::u16string name = path + u".unreadable";
         if (n > 1) {
-            const std::string number = "-" + std::to_string(n);
+            name += u'-';
+            const std::string number = std::to_string(n);
             name.append(number.begin(), number.end());
         }
         const std::optional<std::string> native = Native(name);
