@@ -461,3 +461,48 @@ TEST_F(ProjectDocumentLogic, ANameThatIsNoUtf8IsNotAddedToTheProject)
     // Its look-alike, a valid UTF-8 name, is added as itself.
     EXPECT_TRUE(doc.AddFile(folder + u"caf\uFFFD.plc", core::ProjectDocument::ListKind::Support, false));
 }
+
+// A file that changed on disk since the document read or wrote it (a
+// damaged workspace file the user repaired among them) is kept beside it
+// before the document writes over it, and the user is told where.
+TEST_F(ProjectDocumentLogic, AFileChangedOnDiskIsKeptBeforeItIsWrittenOver)
+{
+    namespace fs = std::filesystem;
+    SaveProject();
+    const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
+    struct Case
+    {
+        const char* what;
+        std::string file;
+        std::optional<std::string> read; // what it held when read
+        bool save;                       // a save of the project, else the workspace file alone
+    };
+    const Case cases[] = {{"a damaged workspace file, repaired", "Lis.kxw", "Config\r\nnonsense\r\n", false},
+                          {"a workspace file, edited", "Lis.kxw", kxw, false},
+                          {"a missing workspace file, made", "Lis.kxw", std::nullopt, true},
+                          {"the project file, edited", "Lis.kxp", kxp, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dir.Write("Lis.kxp", kxp);
+        dir.Write("Lis.kxw", kxw);
+        if (c.read)
+            dir.Write(c.file, *c.read);
+        else
+            fs::remove(dir / c.file);
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        const std::string edited = (c.file == "Lis.kxp" ? kxp : kxw) + "\r\n";
+        dir.Write(c.file, edited);
+        for (int round = 0; round < 2; ++round) // kept once; the second write keeps nothing
+            c.save ? (void)r.doc.Save(site.path) : r.doc.SaveWorkspace(site.path);
+        EXPECT_EQ(Bytes(dir / (c.file + ".changed")), edited);
+        EXPECT_FALSE(sys::FileExists(dir / (c.file + ".changed-2")));
+        ASSERT_EQ(r.s.asked.size(), 1u);
+        EXPECT_NE(r.s.asked[0].find(folder + sys::WinPath::FromNative(c.file + ".changed")), std::u16string::npos);
+        EXPECT_NE(dir.Read(c.file), edited);
+        if (c.read && *c.read != kxw && *c.read != kxp) { // the damaged bytes as read, as the report said
+            EXPECT_EQ(Bytes(dir / "Lis.kxw.unreadable"), *c.read);
+        }
+        fs::remove(dir / (c.file + ".changed"));
+    }
+}
