@@ -153,11 +153,12 @@ bool ProjectDocument::Save(const std::u16string& path)
 {
     m_lossyValue.reset();
     m_workspaceLossyValue.reset();
-    // Started first, so that a project file that cannot be written (a
-    // folder) leaves the workspace file alone too.
+    // The user's own file: written where a symbolic link at its name leads.
+    // Started first, so that a project file that cannot be written (a link
+    // that names nothing, a folder) leaves the workspace file alone too.
     const std::optional<std::string> native = Native(path);
     sys::AtomicFile file;
-    if (!native || !file.Open(*native, sys::AtomicFile::kReplaceLink)) {
+    if (!native || !file.Open(*native)) {
         m_site.ReportFileFault(path, FileFault::Generic, true, 0, native ? sys::GetLastError() : ENAMETOOLONG);
         return false;
     }
@@ -388,7 +389,8 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
             else if (!KeepUnreadWorkspace(failId))
                 return;
         }
-        if (!native || !sys::AtomicReplaceFile(*native, ws.Bytes())) {
+        // The user's own file, written where a link at its name leads.
+        if (!native || !sys::AtomicWriteFile(*native, ws.Bytes())) {
             m_site.ReportFileFault(*path, FileFault::Generic, true, failId,
                                    native ? sys::GetLastError() : ENAMETOOLONG);
             return;
