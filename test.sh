@@ -4,6 +4,11 @@
 # Extra arguments go to ctest, e.g.  ./test.sh -R '^platform_'
 set -euo pipefail
 cd "$(dirname "$0")"
+# The compiler cache reads the paths below the checkout as relative ones
+# (and leaves the build folder's own path out of the key), so a clone in
+# any folder, CI's clean checkout too, reuses what another one compiled.
+CCACHE_BASEDIR=$(pwd -P)
+export CCACHE_BASEDIR CCACHE_NOHASHDIR=1
 bash cmake/install-deps.sh
 if [ ! -f build-test/build.ninja ]; then
   cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -17,6 +17,7 @@
 #include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Format.h"
+#include "platform/sys/LastError.h"
 #include "platform/sys/LocalFiles.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
@@ -30,6 +31,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <vector>
 
 using namespace core;
 
@@ -71,6 +73,46 @@ std::unique_ptr<PlcCommandDialog> NewCommandDialog()
 {
     ProjectHost* host = GetProjectHost();
     return host ? host->CreatePlcCommandDialog() : nullptr;
+}
+
+// The fetched files take the execute permission of the installed files
+// they replace (the same path below the installed folder, never through a
+// link), so that programs that ran still run.  False when a mode cannot be
+// set.
+bool CarryExecutePermission(int root, const std::string& fetched, const std::string& installed, int depth = 0)
+{
+    std::vector<sys::LocalEntry> entries;
+    if (depth > 64 || !sys::ListFolderBeneath(root, fetched, entries))
+        return false;
+    for (const sys::LocalEntry& e : entries) {
+        const std::string now = fetched + "/" + e.name;
+        const std::string was = installed + "/" + e.name;
+        if (e.folder && !CarryExecutePermission(root, now, was, depth + 1))
+            return false;
+        sys::LocalEntry old;
+        if (!e.regular || !sys::StatBeneath(root, was, old) || !old.regular)
+            continue;
+        const uint32_t mode = (e.mode & ~0111u) | (old.mode & 0111u);
+        if (mode != e.mode && !sys::SetModeBeneath(root, now, mode))
+            return false;
+    }
+    return true;
+}
+
+// The programs of the compiler that the build runs ("System/Tarv.exe",
+// found also as "System/Tarv") may be run by whoever may read them.
+bool MakeProgramsRunnable(int root, const std::string& fetched)
+{
+    for (const char* program : {"/System/Tarv.exe", "/System/Tarv"}) {
+        const std::string path = fetched + program;
+        sys::LocalEntry e;
+        if (!sys::StatBeneath(root, path, e) || !e.regular)
+            continue;
+        const uint32_t mode = e.mode | 0100u | ((e.mode & 0044u) >> 2);
+        if ((mode != e.mode && !sys::SetModeBeneath(root, path, mode)) || !sys::CanRunBeneath(root, path))
+            return false;
+    }
+    return true;
 }
 
 const AppSettings& Settings()
@@ -553,6 +595,16 @@ bool CProjectTransfer::TransferCompilerFiles(bool* noCompiler)
         // something is a partial set.
         const bool empty = sys::RemoveFolderBeneath(root.Get(), fetched) || errno == ENOENT;
         Out(Str(empty ? IDS_XFER_COMPILER_EMPTY : IDS_XFER_COMPILER_INCOMPLETE));
+        if (noCompiler)
+            *noCompiler = true;
+        return false;
+    }
+    // The files are new, made as the umask says: an installed program
+    // that ran must run after the fetch, and so must the compiler the
+    // build runs; a set that cannot be made so replaces nothing.
+    if (!CarryExecutePermission(root.Get(), fetched, finalName) || !MakeProgramsRunnable(root.Get(), fetched)) {
+        const std::u16string cause = sys::Utf8ToUtf16Lenient(sys::ErrorText(sys::GetLastError()));
+        Out(sys::Format(Str(IDS_XFER_COMPILER_NOT_RUNNABLE), cause));
         if (noCompiler)
             *noCompiler = true;
         return false;

@@ -114,6 +114,8 @@ bool ProjectDocument::Load(const std::u16string& path, bool forCopying)
 {
     m_forCopying = forCopying;
     m_unreadWorkspace.reset();
+    m_projectOnDisk = {};
+    m_workspaceOnDisk = {};
     const bool loaded = LoadProjectFile(path);
     m_forCopying = false;
     if (loaded && forCopying)
@@ -133,6 +135,8 @@ bool ProjectDocument::LoadProjectFile(const std::u16string& path)
         m_site.ReportFileFault(path, FileFault::Generic, false, 0, sys::GetLastError());
         return false;
     }
+    if (!m_forCopying)
+        m_projectOnDisk = Recorded(sys::WinPath::Canonicalize(path).value_or(path), bytes);
     m_site.SetModified(true); // dirty while it loads
     try {
         KxpArchive ar(false, path, std::move(*bytes));
@@ -149,6 +153,15 @@ bool ProjectDocument::Save(const std::u16string& path)
 {
     m_lossyValue.reset();
     m_workspaceLossyValue.reset();
+    // The user's own file: written where a symbolic link at its name leads.
+    // Started first, so that a project file that cannot be written (a link
+    // that names nothing, a folder) leaves the workspace file alone too.
+    const std::optional<std::string> native = Native(path);
+    sys::AtomicFile file;
+    if (!native || !file.Open(*native)) {
+        m_site.ReportFileFault(path, FileFault::Generic, true, 0, native ? sys::GetLastError() : ENAMETOOLONG);
+        return false;
+    }
     KxpArchive ar(true, path);
     try {
         Serialize(ar);
@@ -157,11 +170,15 @@ bool ProjectDocument::Save(const std::u16string& path)
         return false;
     }
     NoteLossy(ar);
-    std::optional<std::string> native = Native(path);
-    if (!native || !sys::AtomicReplaceFile(*native, ar.Bytes())) {
-        m_site.ReportFileFault(path, FileFault::Generic, true, 0, native ? sys::GetLastError() : ENAMETOOLONG);
+    const std::u16string canonical = sys::WinPath::Canonicalize(path).value_or(path);
+    bool changed = false;
+    if (!KeepChangedFile(m_projectOnDisk, canonical, 0, changed))
+        return false;
+    if (!file.Write(ar.Bytes()) || !file.Commit()) {
+        m_site.ReportFileFault(path, FileFault::Generic, true, 0, sys::GetLastError());
         return false;
     }
+    m_projectOnDisk = Recorded(canonical, ar.Bytes());
     m_site.SetModified(false);
     m_site.Changed(HINT_ALL);
     if (m_lossyValue)
@@ -358,16 +375,27 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
             m_site.ReportFileFault(*path, FileFault::Generic, true, failId, 0);
             return;
         }
+        // What changed on disk since it was read is kept beside it first.
+        bool changed = false;
+        if (!KeepChangedFile(m_workspaceOnDisk, *path, failId, changed))
+            return;
         // A workspace file that could not be read whole is kept beside it
         // before it is first written over; when it cannot be kept, it
-        // stays as it is.
-        if (m_unreadWorkspace && m_unreadWorkspace->path == *path && !KeepUnreadWorkspace(failId))
-            return;
-        if (!native || !sys::AtomicReplaceFile(*native, ws.Bytes())) {
+        // stays as it is.  One that could not be read at all and changed
+        // since is no longer there to keep (what is there was kept above).
+        if (m_unreadWorkspace && m_unreadWorkspace->path == *path) {
+            if (changed && !m_unreadWorkspace->bytes)
+                m_unreadWorkspace.reset();
+            else if (!KeepUnreadWorkspace(failId))
+                return;
+        }
+        // The user's own file, written where a link at its name leads.
+        if (!native || !sys::AtomicWriteFile(*native, ws.Bytes())) {
             m_site.ReportFileFault(*path, FileFault::Generic, true, failId,
                                    native ? sys::GetLastError() : ENAMETOOLONG);
             return;
         }
+        m_workspaceOnDisk = Recorded(*path, ws.Bytes());
         if (ws.HadLossyCharacter())
             m_workspaceLossyValue = ws.FirstLossyValue();
         return;
@@ -376,11 +404,15 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
     m_workspaceDocs = {};
     if (!native || !sys::FileExists(*native)) {
         // A template opened for copying may well have no workspace file.
-        if (!m_forCopying)
+        if (!m_forCopying) {
+            m_workspaceOnDisk = Recorded(*path, std::nullopt);
             m_site.ReportFileFault(*path, FileFault::NotFound, false, failId, 0);
+        }
         return;
     }
     std::optional<std::string> bytes = sys::ReadWholeFile(*native);
+    if (!m_forCopying)
+        m_workspaceOnDisk = Recorded(*path, bytes);
     if (!bytes) {
         const uint32_t cause = sys::GetLastError();
         m_site.ReportFileFault(*path, FileFault::Generic, false, failId, cause,
@@ -409,52 +441,118 @@ std::u16string ProjectDocument::NoteUnreadWorkspace(const std::u16string& path,
 bool ProjectDocument::KeepUnreadWorkspace(unsigned failId)
 {
     UnreadWorkspace& unread = *m_unreadWorkspace;
-    const std::optional<std::string> original = Native(unread.path);
-    uint32_t cause = ENAMETOOLONG;
-    // Never over an earlier kept copy: a name taken meanwhile moves on to
-    // the next free one.
-    for (int attempt = 0; attempt < 100 && !unread.keptAs.empty(); ++attempt) {
-        const std::optional<std::string> kept = Native(unread.keptAs);
-        if (!kept || !original)
-            break;
-        bool done = false;
-        if (unread.bytes) {
-            sys::AtomicFile file;
-            done = file.Open(*kept, sys::AtomicFile::kNoReplace) && file.Write(*unread.bytes) && file.Commit();
-            cause = done ? 0 : sys::GetLastError();
-        } else {
-            // It could not be read: the file itself gets the second name
-            // (a link's target, which the write replaces).
-            // Something that is no file (a folder) fails the write itself.
-            struct stat st;
-            if (::stat(original->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-                return true;
-            char* real = ::realpath(original->c_str(), nullptr);
-            if (!real)
-                return true; // nothing there any more
-            done = ::link(real, kept->c_str()) == 0;
-            cause = done ? 0 : uint32_t(errno);
-            std::free(real);
-        }
-        if (done) {
-            m_unreadWorkspace.reset();
-            return true;
-        }
-        if (cause != EEXIST)
-            break;
-        unread.keptAs = FreeKeptName(unread.path);
+    const uint32_t cause = KeepFileAs(unread.path, unread.bytes, unread.keptAs, u".unreadable");
+    if (cause == 0) {
+        m_unreadWorkspace.reset();
+        return true;
     }
     m_site.ReportFileFault(unread.keptAs.empty() ? unread.path : unread.keptAs, FileFault::Generic, true,
                            failId, cause);
     return false;
 }
 
-std::u16string FreeKeptName(const std::u16string& path)
+ProjectDocument::FileOnDisk ProjectDocument::Recorded(const std::u16string& path,
+                                                      const std::optional<std::string>& bytes)
+{
+    FileOnDisk file;
+    file.path = path;
+    file.bytes = bytes;
+    const std::optional<std::string> native = Native(path);
+    struct stat st;
+    file.present = bytes.has_value() || (native && ::stat(native->c_str(), &st) == 0);
+    if (!bytes && file.present) {
+        file.device = uint64_t(st.st_dev);
+        file.inode = uint64_t(st.st_ino);
+        file.size = int64_t(st.st_size);
+        file.writeSeconds = int64_t(st.st_mtim.tv_sec);
+        file.writeNanoseconds = int64_t(st.st_mtim.tv_nsec);
+    }
+    return file;
+}
+
+bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16string& path, unsigned failId,
+                                      bool& changed)
+{
+    changed = false;
+    if (known.path.empty() || known.path != path)
+        return true; // a file the document never read or wrote
+    const std::optional<std::string> native = Native(path);
+    struct stat st;
+    if (!native || ::stat(native->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return true; // nothing there to keep (the write says what else is wrong)
+    const std::optional<std::string> now = sys::ReadWholeFile(*native);
+    if (known.bytes)
+        changed = !now || *now != *known.bytes;
+    else if (known.present)
+        changed = uint64_t(st.st_dev) != known.device || uint64_t(st.st_ino) != known.inode ||
+                  int64_t(st.st_size) != known.size || int64_t(st.st_mtim.tv_sec) != known.writeSeconds ||
+                  int64_t(st.st_mtim.tv_nsec) != known.writeNanoseconds;
+    else
+        changed = true; // none was there
+    if (!changed)
+        return true;
+    std::u16string keptAs;
+    const uint32_t cause = KeepFileAs(path, now, keptAs, u".changed");
+    if (cause != 0) {
+        m_site.ReportFileFault(keptAs.empty() ? path : keptAs, FileFault::Generic, true, failId, cause);
+        return false;
+    }
+    if (!keptAs.empty())
+        Ask(res::FormatText(IDS_PRJ_CHANGED_KEPT, sys::ShownNativeText(path), sys::ShownNativeText(keptAs)), {},
+            ASK_OK | ASK_ICONEXCLAMATION, AskOwner::None);
+    return true;
+}
+
+uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes, std::u16string& keptAs,
+                    std::u16string_view suffix)
+{
+    const std::optional<std::string> original = Native(path);
+    if (keptAs.empty())
+        keptAs = FreeKeptName(path, suffix);
+    uint32_t cause = ENAMETOOLONG;
+    // Never over an earlier kept copy: a name taken meanwhile moves on to
+    // the next free one.
+    for (int attempt = 0; attempt < 100 && !keptAs.empty(); ++attempt) {
+        const std::optional<std::string> kept = Native(keptAs);
+        if (!kept || !original)
+            break;
+        bool done = false;
+        if (bytes) {
+            sys::AtomicFile file;
+            done = file.Open(*kept, sys::AtomicFile::kNoReplace) && file.Write(*bytes) && file.Commit();
+            cause = done ? 0 : sys::GetLastError();
+        } else {
+            // It could not be read: the file itself gets the second name
+            // (a link's target, which the write replaces).
+            // Something that is no file (a folder) fails the write itself.
+            struct stat st;
+            char* real = nullptr;
+            if (::stat(original->c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+                !(real = ::realpath(original->c_str(), nullptr))) {
+                keptAs.clear(); // nothing there any more
+                return 0;
+            }
+            done = ::link(real, kept->c_str()) == 0;
+            cause = done ? 0 : uint32_t(errno);
+            std::free(real);
+        }
+        if (done)
+            return 0;
+        if (cause != EEXIST)
+            break;
+        keptAs = FreeKeptName(path, suffix);
+    }
+    return cause;
+}
+
+std::u16string FreeKeptName(const std::u16string& path, std::u16string_view suffix)
 {
     for (int n = 1; n < 1000; ++n) {
-        std::u16string name = path + u".unreadable";
+        std::u16string name = path;
+        name += suffix;
         if (n > 1) {
-            const std::string number = "-" + std::to_string(n);
+            name += u'-';
+            const std::string number = std::to_string(n);
             name.append(number.begin(), number.end());
         }
         const std::optional<std::string> native = Native(name);

@@ -73,6 +73,9 @@ constexpr unsigned IDS_PRJ_CUT_SHORT = 4862; // "soubor končí dříve, než m�
 // Below the error of a workspace file that could not be read whole: where
 // its bytes go before the file is first written over.
 constexpr unsigned IDS_PRJ_WORKSPACE_KEPT = 4950;
+// A project or workspace file that changed on disk since the document read
+// (or wrote) it: where its bytes were kept before it was written over.
+constexpr unsigned IDS_PRJ_CHANGED_KEPT = 5000;
 
 // What went wrong with a file the document loads or saves.
 enum class FileFault
@@ -224,6 +227,21 @@ private:
     // beside it before anything is written over it.
     std::u16string NoteUnreadWorkspace(const std::u16string& path, std::optional<std::string> bytes);
     bool KeepUnreadWorkspace(unsigned failId);
+    // The file the document last read or wrote at path, as it was then.
+    struct FileOnDisk
+    {
+        std::u16string path;              // empty: none known
+        std::optional<std::string> bytes; // none: nothing there, or it could not be read
+        bool present = false;             // something was there
+        uint64_t device = 0, inode = 0;   // what could not be read: its identity
+        int64_t size = 0, writeSeconds = 0, writeNanoseconds = 0;
+    };
+    static FileOnDisk Recorded(const std::u16string& path, const std::optional<std::string>& bytes);
+    // Before the document writes over a file it read or wrote: when that
+    // changed on disk meanwhile, its bytes are kept beside it first (and
+    // the user told where); false, reported, when they cannot be kept.
+    // changed: whether it had changed.
+    bool KeepChangedFile(const FileOnDisk& known, const std::u16string& path, unsigned failId, bool& changed);
     WorkspaceDocuments DocumentsToWrite(const std::u16string& folder);
     int Ask(std::u16string_view text, std::u16string_view caption, uint32_t style,
             AskOwner owner = AskOwner::MainWindow);
@@ -245,12 +263,22 @@ private:
         std::u16string keptAs;
     };
     std::optional<UnreadWorkspace> m_unreadWorkspace;
+    FileOnDisk m_projectOnDisk;   // the project file as read or last written
+    FileOnDisk m_workspaceOnDisk; // the workspace file the same way
 };
 
-// The first name "<path>.unreadable", "<path>.unreadable-2", ... at which
-// nothing is (not even a dangling link); empty when none of them can be
-// formed.
-std::u16string FreeKeptName(const std::u16string& path);
+// The first name "<path>.unreadable", "<path>.unreadable-2", ... (or with
+// another suffix) at which nothing is (not even a dangling link); empty
+// when none of them can be formed.
+std::u16string FreeKeptName(const std::u16string& path, std::u16string_view suffix = u".unreadable");
+
+// Keeps the bytes of the file at path (as given; none: the file itself,
+// which could not be read, gets the kept name as a second link) as a new
+// file at keptAs, moving on to the next free name of FreeKeptName(path,
+// suffix) while one is taken meanwhile.  0, or the errno value of the
+// failure.
+uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes, std::u16string& keptAs,
+                    std::u16string_view suffix);
 
 // The time stamps the document records: seconds since 1970.
 int64_t Now();

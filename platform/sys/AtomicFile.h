@@ -34,9 +34,10 @@ public:
         // Replace the entry at the path, never what a symbolic link there
         // names: a link (to a file, to a folder or to nothing) is replaced
         // by the new file, which then gets 0666 less the umask, and its
-        // target keeps its bytes.  For the files the program keeps in a
-        // project's folders (the make file, the project and workspace
-        // files).  Anything else is as without it.  Open only (OpenAt
+        // target keeps its bytes.  For the files the program makes itself
+        // in a project's folders (the make file; the user's project and
+        // workspace files are written through a link, without this flag).
+        // Anything else is as without it.  Open only (OpenAt
         // never follows a link and refuses one).
         kReplaceLink = 2,
     };

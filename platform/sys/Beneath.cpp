@@ -204,12 +204,78 @@ bool StatBeneath(int root, std::string_view relative, LocalEntry& out)
     if (::fstatat(parent.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return FailErrno();
     out = LocalEntry{};
-    out.folder = S_ISDIR(st.st_mode);
-    out.symlink = S_ISLNK(st.st_mode);
-    out.regular = S_ISREG(st.st_mode);
-    out.size = out.folder ? 0 : uint64_t(st.st_size);
-    out.writeTime = FileTimeFromUnix(int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec));
+    FillLocalEntry(st, out);
     return true;
+}
+
+bool ListFolderBeneath(int root, std::string_view relative, std::vector<LocalEntry>& out)
+{
+    out.clear();
+    const OwnedFd folder(OpenFolderBeneath(root, relative));
+    if (!folder.Valid())
+        return false;
+    int fd;
+    do
+        fd = ::openat(folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return FailErrno();
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        return Fail(err);
+    }
+    while (struct dirent* e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        struct stat st;
+        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue; // gone meanwhile
+        LocalEntry entry;
+        FillLocalEntry(st, entry);
+        entry.name = e->d_name;
+        out.push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return true;
+}
+
+bool SetModeBeneath(int root, std::string_view relative, uint32_t mode)
+{
+    std::string name;
+    const OwnedFd parent(OpenParentBeneath(root, relative, name));
+    if (!parent.Valid())
+        return false;
+    // Opened without following a link and without waiting; only a regular
+    // file gets the mode.
+    int fd;
+    do
+        fd = ::openat(parent.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return FailErrno();
+    const OwnedFd file(fd);
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return FailErrno();
+    if (!S_ISREG(st.st_mode))
+        return Fail(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+    return ::fchmod(fd, mode_t(mode & 07777)) == 0 || FailErrno();
+}
+
+bool CanRunBeneath(int root, std::string_view relative)
+{
+    LocalEntry entry;
+    if (!StatBeneath(root, relative, entry))
+        return false;
+    if (!entry.regular)
+        return Fail(entry.folder ? EISDIR : EACCES);
+    std::string name;
+    const OwnedFd parent(OpenParentBeneath(root, relative, name));
+    if (!parent.Valid())
+        return false;
+    return ::faccessat(parent.Get(), name.c_str(), X_OK, AT_EACCESS) == 0 || FailErrno();
 }
 
 bool CreateFolderBeneath(int root, std::string_view relative)

@@ -22,6 +22,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sys {
 
@@ -73,6 +74,14 @@ int OpenParentBeneath(int root, std::string_view relative, std::string& name);
 
 // lstat of the entry `relative` below root (name left empty).
 bool StatBeneath(int root, std::string_view relative, LocalEntry& out);
+// The entries of the folder `relative` (lstat, without "." and "..").
+bool ListFolderBeneath(int root, std::string_view relative, std::vector<LocalEntry>& out);
+// Gives the regular file `relative` the permission bits `mode` (anything
+// else fails: a link with ELOOP, a folder with EISDIR, others ENODEV).
+bool SetModeBeneath(int root, std::string_view relative, uint32_t mode);
+// True when the entry `relative` is a regular file that this process may
+// run (its execute permission, on a file system that runs programs).
+bool CanRunBeneath(int root, std::string_view relative);
 // Creates one folder; anything already at the name (also a link, dangling
 // or not) fails with EEXIST.
 bool CreateFolderBeneath(int root, std::string_view relative);

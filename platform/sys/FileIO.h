@@ -25,8 +25,9 @@ namespace sys {
 // through: a symbolic link there (to a file, to a folder or to nothing) is
 // replaced by the new file and what it names keeps its bytes; a hard link
 // is replaced too (the other names keep the old content).  The writer of
-// the files the program keeps in a project's folders: the make file, the
-// project and workspace files, kept copies.  A folder, a FIFO, a device
+// the files the program makes itself in a project's folders: the make
+// file, files copied into a new project (the user's project and workspace
+// files are written through a link).  A folder, a FIFO, a device
 // and a file this process may not write are refused as above.
 [[nodiscard]] bool AtomicReplaceFile(const std::string& nativePath, std::string_view bytes);
 

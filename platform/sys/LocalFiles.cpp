@@ -21,15 +21,6 @@ FileTime WriteTimeOf(const struct stat& st)
     return FileTimeFromUnix(int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec));
 }
 
-void Fill(const struct stat& st, LocalEntry& out)
-{
-    out.folder = S_ISDIR(st.st_mode);
-    out.symlink = S_ISLNK(st.st_mode);
-    out.regular = S_ISREG(st.st_mode);
-    out.size = out.folder ? 0 : uint64_t(st.st_size);
-    out.writeTime = WriteTimeOf(st);
-}
-
 bool Fail(int err)
 {
     errno = err;
@@ -45,13 +36,23 @@ bool FailErrno()
 
 } // namespace
 
+void FillLocalEntry(const struct stat& st, LocalEntry& out)
+{
+    out.folder = S_ISDIR(st.st_mode);
+    out.symlink = S_ISLNK(st.st_mode);
+    out.regular = S_ISREG(st.st_mode);
+    out.size = out.folder ? 0 : uint64_t(st.st_size);
+    out.writeTime = WriteTimeOf(st);
+    out.mode = uint32_t(st.st_mode & 07777);
+}
+
 bool StatLocalEntry(const std::string& path, LocalEntry& out)
 {
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0)
         return FailErrno();
     out.name.clear();
-    Fill(st, out);
+    FillLocalEntry(st, out);
     return true;
 }
 
@@ -75,7 +76,7 @@ bool ListLocalFolder(const std::string& folder, std::vector<LocalEntry>& out)
         LocalEntry entry;
         entry.name = e->d_name;
         if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-            Fill(st, entry);
+            FillLocalEntry(st, entry);
         // An entry that vanished meanwhile stays a file; its own step fails.
         out.push_back(std::move(entry));
         errno = 0;

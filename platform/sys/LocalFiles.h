@@ -28,7 +28,11 @@ struct LocalEntry
     bool regular = false;  // a regular file itself
     uint64_t size = 0;
     FileTime writeTime = 0;
+    uint32_t mode = 0;     // the permission bits (07777)
 };
+
+// The entry's fields from an lstat (the name is left as it is).
+void FillLocalEntry(const struct ::stat& st, LocalEntry& out);
 
 // lstat of one path (the name is left empty).
 bool StatLocalEntry(const std::string& path, LocalEntry& out);

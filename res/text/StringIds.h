@@ -53,6 +53,7 @@ inline constexpr unsigned IDS_XFER_CASSETTE_DONE = 4769;       // "Software kaze
 inline constexpr unsigned IDS_XFER_COMPILER_DONE = 4770;       // "Soubory překladače Tarvane byly přene..."
 inline constexpr unsigned IDS_XFER_COMPILER_EMPTY = 4956;      // "Složka \Install\Tarvane řídícího sy..."
 inline constexpr unsigned IDS_XFER_COMPILER_INCOMPLETE = 4957; // "V souborech překladače Tarvane ze slo..."
+inline constexpr unsigned IDS_XFER_COMPILER_NOT_RUNNABLE = 5001; // "Program překladače System\Tarv.exe ..."
 inline constexpr unsigned IDS_XFER_COMPILER_NONE_BOX = 4958;   // "Z řídícího systému nebyl přenesen žád..."
 
 // A change of the control system that the link ended without its reply.

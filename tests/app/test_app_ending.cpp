@@ -277,8 +277,9 @@ std::string WithBadLine4(const std::string& workspace)
 TEST_F(ProgramEnding, AWorkspaceFileWithABadLineIsKeptBesideItBeforeASignalWritesItOver)
 {
     const std::string folder = CopyProject();
-    const std::string bad = WithBadLine4(dir.Read("Lis/Lis.kxw"));
-    ASSERT_NE(bad, dir.Read("Lis/Lis.kxw"));
+    const std::string good = dir.Read("Lis/Lis.kxw");
+    const std::string bad = WithBadLine4(good);
+    ASSERT_NE(bad, good);
     dir.Write("Lis/Lis.kxw", bad);
     // An earlier kept copy is never written over.
     dir.Write("Lis/Lis.kxw.unreadable", "kept by an earlier session");
@@ -302,14 +303,20 @@ TEST_F(ProgramEnding, AWorkspaceFileWithABadLineIsKeptBesideItBeforeASignalWrite
     // The main window, without a document its title is the program's name.
     ASSERT_TRUE(testsupport::WaitUntil([&] { return (frame = Box()) != 0 && frame != box; }, 60000))
         << "the main window did not show";
+    // Told so, the user repairs the file on disk before the end.
+    const std::string repaired = good + "\r\n";
+    dir.Write("Lis/Lis.kxw", repaired);
     const Ending end = Signal(SIGTERM);
     EXPECT_EQ(end.status, 0) << end.err.toStdString();
     auto after = Snapshot(folder);
     // The session went on with what was read and wrote its workspace file;
-    // the bytes the user had are beside it.
-    EXPECT_NE(after["Lis.kxw"], bad) << "the workspace file was not written";
+    // the bytes it read and the repair are beside it.
+    EXPECT_NE(after["Lis.kxw"], repaired) << "the workspace file was not written";
     EXPECT_EQ(after["Lis.kxw.unreadable-2"], bad);
+    EXPECT_EQ(after["Lis.kxw.changed"], repaired);
+    EXPECT_TRUE(end.err.contains(QStringLiteral("Lis.kxw.changed"))) << end.err.toStdString();
     after.erase("Lis.kxw.unreadable-2");
+    after.erase("Lis.kxw.changed");
     after["Lis.kxw"] = before.at("Lis.kxw");
     EXPECT_EQ(after, before); // the earlier copy and every other file as they were
     Stop();

@@ -179,52 +179,55 @@ TEST_F(ProjectDocumentLogic, TheProjectFileBytesAreWhatASaveWritesAndNothingIsWr
     EXPECT_FALSE(doc.ProjectFileBytes(site.path));
 }
 
-TEST_F(ProjectDocumentLogic, LinksAtTheNamesItWritesAreReplacedNeverWrittenThrough)
+TEST_F(ProjectDocumentLogic, LinkedProjectAndWorkspaceFilesAreWrittenWhereTheyLead)
 {
-    // The project file, the workspace file and a new source file whose
-    // names hold links (to files outside the project, to nothing, to a
-    // folder): each write replaces the link, and what it named keeps its
-    // bytes.
+    // The user's project and workspace files kept as links (absolute,
+    // relative, through a linked folder) stay links and what they name gets
+    // the save; a link that names nothing is reported and nothing written.
     namespace fs = std::filesystem;
     SaveProject();
-    ASSERT_TRUE(doc.Save(site.path)); // the bytes of every later save
     const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
     testsupport::TempDir outside;
-    outside.Write("p.txt", "project elsewhere");
-    outside.Write("w.txt", "workspace elsewhere");
-    outside.Write("s.plc", "source elsewhere");
-    outside.Write("folder/keep", "k");
-    auto isFile = [](const std::string& path) {
-        struct stat st{};
-        return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    };
-    for (const auto& [p, w] : {std::pair{"p.txt", "w.txt"}, std::pair{"gone1", "gone2"}, std::pair{"folder", "folder"}}) {
-        SCOPED_TRACE(p);
-        ASSERT_EQ(::unlink((dir / "Lis.kxp").c_str()), 0);
-        ASSERT_EQ(::unlink((dir / "Lis.kxw").c_str()), 0);
-        fs::create_symlink(outside / p, dir / "Lis.kxp");
-        fs::create_symlink(outside / w, dir / "Lis.kxw");
-        ASSERT_TRUE(doc.Save(site.path));
-        EXPECT_TRUE(site.faults.empty());
-        EXPECT_TRUE(isFile(dir / "Lis.kxp"));
-        EXPECT_TRUE(isFile(dir / "Lis.kxw"));
-        EXPECT_EQ(dir.Read("Lis.kxp"), kxp);
-        EXPECT_EQ(dir.Read("Lis.kxw"), kxw);
+    fs::create_symlink(outside.Path(), dir / "linked");
+    const std::pair<std::string, std::string> links[] = {// the link, the file it leads to
+                                                         {outside / "a/Lis", outside / "a/Lis"},
+                                                         {"shared/Lis", dir / "shared/Lis"},
+                                                         {"linked/b/Lis", outside / "b/Lis"}};
+    for (const auto& [link, file] : links) {
+        SCOPED_TRACE(link);
+        for (const char* ext : {".kxp", ".kxw"}) {
+            fs::create_directories(fs::path(file).parent_path());
+            ASSERT_TRUE(sys::AtomicWriteFile(file + ext, ext == std::string(".kxp") ? kxp : kxw));
+            fs::remove(dir / ("Lis" + std::string(ext)));
+            fs::create_symlink(link + ext, dir / ("Lis" + std::string(ext)));
+        }
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        r.doc.Data().OlnkConnectionString = u"UDP:127.0.0.1:4799";
+        ASSERT_TRUE(r.doc.Save(site.path));
+        EXPECT_TRUE(r.s.faults.empty() && r.s.asked.empty());
+        EXPECT_EQ(fs::read_symlink(dir / "Lis.kxp"), link + ".kxp");
+        EXPECT_EQ(fs::read_symlink(dir / "Lis.kxw"), link + ".kxw");
+        EXPECT_NE(sys::ReadWholeFile(file + ".kxw")->find("4799"), std::string::npos);
+        EXPECT_EQ(*sys::ReadWholeFile(file + ".kxp"), kxp);
     }
-    // A new source file at a link's name, once the user agreed to replace it.
+    fs::remove(dir / "Lis.kxp");
+    fs::create_symlink(outside / "gone.kxp", dir / "Lis.kxp");
+    const std::string linkedKxw = *sys::ReadWholeFile(outside / "b/Lis.kxw");
+    EXPECT_FALSE(doc.Save(site.path));
+    ASSERT_EQ(site.faults.size(), 1u);
+    EXPECT_TRUE(site.faults[0].saving);
+    EXPECT_FALSE(fs::exists(outside / "gone.kxp"));
+    EXPECT_EQ(*sys::ReadWholeFile(outside / "b/Lis.kxw"), linkedKxw);
+
+    // A new source file at a link's name replaces the link, once the user
+    // agreed to replace it; what it named keeps its bytes.
+    outside.Write("s.plc", "source elsewhere");
     fs::create_symlink(outside / "s.plc", dir / "New.plc");
     site.answer = core::ANSWER_YES;
     ASSERT_TRUE(doc.AddFile(folder + u"New.plc", core::ProjectDocument::ListKind::Source, true));
-    EXPECT_TRUE(isFile(dir / "New.plc"));
-    EXPECT_EQ(dir.Read("New.plc"), "");
-
-    EXPECT_EQ(outside.Read("p.txt"), "project elsewhere");
-    EXPECT_EQ(outside.Read("w.txt"), "workspace elsewhere");
+    EXPECT_FALSE(fs::is_symlink(dir / "New.plc"));
     EXPECT_EQ(outside.Read("s.plc"), "source elsewhere");
-    std::set<std::string> names;
-    for (const auto& e : fs::recursive_directory_iterator(outside.Path()))
-        names.insert(fs::relative(e.path(), outside.Path()).string());
-    EXPECT_EQ(names, (std::set<std::string>{"p.txt", "w.txt", "s.plc", "folder", "folder/keep"}));
 }
 
 TEST_F(ProjectDocumentLogic, DuplicateFileNameIsRefusedOnceAndCreatesNothing)
@@ -460,4 +463,49 @@ TEST_F(ProjectDocumentLogic, ANameThatIsNoUtf8IsNotAddedToTheProject)
     EXPECT_TRUE(doc.Data().HeaderFiles.empty());
     // Its look-alike, a valid UTF-8 name, is added as itself.
     EXPECT_TRUE(doc.AddFile(folder + u"caf\uFFFD.plc", core::ProjectDocument::ListKind::Support, false));
+}
+
+// A file that changed on disk since the document read or wrote it (a
+// damaged workspace file the user repaired among them) is kept beside it
+// before the document writes over it, and the user is told where.
+TEST_F(ProjectDocumentLogic, AFileChangedOnDiskIsKeptBeforeItIsWrittenOver)
+{
+    namespace fs = std::filesystem;
+    SaveProject();
+    const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
+    struct Case
+    {
+        const char* what;
+        std::string file;
+        std::optional<std::string> read; // what it held when read
+        bool save;                       // a save of the project, else the workspace file alone
+    };
+    const Case cases[] = {{"a damaged workspace file, repaired", "Lis.kxw", "Config\r\nnonsense\r\n", false},
+                          {"a workspace file, edited", "Lis.kxw", kxw, false},
+                          {"a missing workspace file, made", "Lis.kxw", std::nullopt, true},
+                          {"the project file, edited", "Lis.kxp", kxp, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dir.Write("Lis.kxp", kxp);
+        dir.Write("Lis.kxw", kxw);
+        if (c.read)
+            dir.Write(c.file, *c.read);
+        else
+            fs::remove(dir / c.file);
+        Reread r(site.path);
+        ASSERT_TRUE(r.loaded);
+        const std::string edited = (c.file == "Lis.kxp" ? kxp : kxw) + "\r\n";
+        dir.Write(c.file, edited);
+        for (int round = 0; round < 2; ++round) // kept once; the second write keeps nothing
+            c.save ? (void)r.doc.Save(site.path) : r.doc.SaveWorkspace(site.path);
+        EXPECT_EQ(Bytes(dir / (c.file + ".changed")), edited);
+        EXPECT_FALSE(sys::FileExists(dir / (c.file + ".changed-2")));
+        ASSERT_EQ(r.s.asked.size(), 1u);
+        EXPECT_NE(r.s.asked[0].find(folder + sys::WinPath::FromNative(c.file + ".changed")), std::u16string::npos);
+        EXPECT_NE(dir.Read(c.file), edited);
+        if (c.read && *c.read != kxw && *c.read != kxp) { // the damaged bytes as read, as the report said
+            EXPECT_EQ(Bytes(dir / "Lis.kxw.unreadable"), *c.read);
+        }
+        fs::remove(dir / (c.file + ".changed"));
+    }
 }

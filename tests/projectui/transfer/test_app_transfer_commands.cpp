@@ -218,4 +218,12 @@ TEST_F(AppCommands, FetchingAnEmptyCompilerSetKeepsTheWorkingCompiler)
     // The compiler is still there and builds.
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), program);
     EXPECT_TRUE(doc->BuildPlc()) << Out();
+
+    // A complete set, its files without execute permission as a control
+    // system serves them, replaces it, and the next build runs it.
+    fs::copy(compilers / "Pelmar0632", remote / "Install/Tarvane", fs::copy_options::recursive);
+    fs::permissions(remote / "Install/Tarvane/System/Tarv", fs::perms(0644));
+    ASSERT_TRUE(ui::SendCommand(ID_TRANSFER_COMPILER_FILES));
+    EXPECT_NE(Out().find("byly přeneseny"), std::string::npos) << Out();
+    EXPECT_TRUE(doc->BuildPlc()) << Out();
 }

@@ -2,6 +2,9 @@
 // the compiler folder, visible only when complete.
 #include "TransferTest.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
 #include <set>
 
@@ -241,4 +244,48 @@ TEST_F(CompilerTest, TheFetchNeverTakesAFolderOfTheUserForItsWork)
     EXPECT_EQ(Names(compilers.Path()),
               (std::set<std::string>{"Pelmar0632", "Pelmar0632.part", "Pelmar0632.old", "Pelmar0632.fetch-",
                                      "Pelmar0632.fetch-AAAAAA"}));
+}
+
+// The fetched files are new ones: they take the execute permission of the
+// installed files they replace, and the compiler's program runs after every
+// fetch; a cut or partial set leaves the installed compiler as it was.
+TEST_F(CompilerTest, AFetchedCompilerRuns)
+{
+    auto mode = [](const std::string& path) {
+        struct stat st{};
+        return ::lstat(path.c_str(), &st) == 0 ? uint32_t(st.st_mode & 07777) : 0u;
+    };
+    const std::string tarv = compilers / "Pelmar0632/System/Tarv", helper = compilers / "Pelmar0632/System/Helper",
+                      inc = compilers / "Pelmar0632/Include/plc.inc";
+    remote.Write("Install/Tarvane/System/Helper", "helper");
+    const struct
+    {
+        const char* what;
+        std::function<void()> prepare;
+        uint32_t helperRuns; // the execute bits the helper has after the fetch
+        const char* says;
+    } cases[] = {
+        {"nothing installed", [] {}, 0, "byly přeneseny"},
+        {"an installed compiler", [&] { ::chmod(helper.c_str(), 0750); ::chmod(tarv.c_str(), 0700); }, 0110,
+         "byly přeneseny"},
+        {"a cut copy", [&] {
+             cssim::JobScript cut;
+             cut.abortAfter = 0;
+             sim->scriptJobs(cut);
+         }, 0110, k9},
+        {"a partial set", [&] { sim->clearJobScript(); fs::remove(remote / "Install/Tarvane/System/Tarv"); }, 0110,
+         kIncomplete},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.prepare();
+        host.sink.entries.clear();
+        doc->TransferCompilerFiles();
+        EXPECT_TRUE(Has(c.says)) << Out();
+        EXPECT_EQ(ReadAll(tarv), "compiler");
+        EXPECT_EQ(::access(tarv.c_str(), X_OK), 0);
+        EXPECT_EQ(mode(tarv) & 0111, (mode(tarv) & 0444) >> 2 | 0100);
+        EXPECT_EQ(mode(helper) & 0111, c.helperRuns);
+        EXPECT_EQ(mode(inc) & 0111, 0u);
+    }
 }
