@@ -4,6 +4,7 @@
 // ID_VIEW_VARIABLE of the PLC view.
 #include "editor/dialogs/HistoryCombo.h"
 #include "link/linkobj/olnk_link.h"
+#include "platform/sys/CodePage.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
 #include "plcviews/InspectDlg.h"
@@ -17,6 +18,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -381,4 +384,48 @@ TEST(Inspect, AWriteWhoseFateIsUnknownIsNotCalledFailedAndIsReadBack)
               QStringLiteral("Spojení se přerušilo dřív, než řídicí systém zápis potvrdil: hodnotu proměnné mohl "
                              "nastavit. Okno ukáže hodnotu, kterou řídicí systém má, jakmile bude spojení obnoveno."));
     EXPECT_EQ(Text(d, CInspectDlg::IDC_HEX), QStringLiteral("0xc8"));
+}
+
+// A write whose bytes would reach the next variable of the map is refused
+// before it is sent: a Real (8 bytes) written as the Word VARW (two bytes
+// before VARD) left the DWord VARD as it was only by luck of the order.
+// The pure rule: a map that gives a REAL 4 bytes (REAL at 100H, WORD at
+// 104H) refuses, one that gives it 8 does not; a selector's last variable
+// and a mechanism's place in another selector do not end the room.
+TEST(Inspect, AWriteThatWouldReachTheNextVariableIsRefusedBeforeSending)
+{
+    testsupport::TempDir dir;
+    {
+        std::ofstream f(dir.Path() + "/x.MP2", std::ios::binary);
+        f << "$MP2 02\r\n[SYMBOL_TABLE 5]\r\n0001H 0100H REAL R4\r\n0001H 0104H WORD W4\r\n"
+             "0002H 0100H REAL R8\r\n0002H 0108H WORD W8\r\n0001H 0102H MECH M\r\n"
+             "[BIT_FIELDS 0]\r\n[STRUCTURE_OFFSETS 0]\r\n[BIT_WEIGHTS 0]\r\n";
+    }
+    compout::CMapFile map;
+    ASSERT_TRUE(map.Load(sys::Utf8ToUtf16Lenient(dir.Path() + "/x.MP2")));
+    EXPECT_FALSE(inspect::WriteStaysInVariable(map, 1, 0x100, 8));
+    EXPECT_TRUE(inspect::WriteStaysInVariable(map, 2, 0x100, 8));
+    EXPECT_TRUE(inspect::WriteStaysInVariable(map, 2, 0x108, 8));
+    EXPECT_TRUE(inspect::WriteStaysInVariable(map, 1, 0x100, 4));
+
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    s.Sim().plc().writeMemory(1, 0x14, {1, 2, 3, 4});
+    PromptScript prompts({::ui::IDOK});
+    CInspectDlg d;
+    ModalSteps steps;
+    steps.Then([&] { return d.ValueValid(); }, [&] {
+        d.Item<QComboBox>(CInspectDlg::IDC_NEWVALUE)->setEditText(QStringLiteral("2.5"));
+        d.Item<QPushButton>(CInspectDlg::IDC_SET)->click();
+        const std::vector<QString> shown = prompts.Texts();
+        d.OnOK();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Zápis 8 bajtů by přesáhl"))) << shown[0].toStdString();
+    }, "REAL.VARW read");
+    steps.Start();
+    EXPECT_EQ(d.Run(s.Project(), QStringLiteral("REAL.VARW")), CModalDialogBase::IDOK);
+    PumpEvents(300);
+    for (const cssim::Record& r : s.Sim().recorder().all())
+        EXPECT_FALSE(r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == 23) << "the write was sent";
+    EXPECT_EQ(s.Sim().plc().readMemory(1, 0x14, 4), (cssim::Bytes{1, 2, 3, 4}));
 }
