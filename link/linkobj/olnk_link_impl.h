@@ -308,8 +308,9 @@ struct Impl final : XferHost
     uint32_t RefusalWhileDown(uint32_t* connection);
     uint32_t RefusalWhileDown();
     // Ahead of a request that lets the PLC run: sends the owed clear of the
-    // breakpoints (COlnkLink::ClearBrks with window 0).  0 when nothing is
-    // owed or the clear went out, else the error that refuses the run.
+    // breakpoints (COlnkLink::ClearBrks with window 0) unless one is on its
+    // way.  0 when nothing is owed or the clear went out (or goes ahead),
+    // else the error that refuses the run.
     uint32_t ClearOwedBreakpoints();
     // The link is established (under the lock).
     void NoteUp() { upSeen = true; }

@@ -195,6 +195,11 @@ uint32_t Impl::ClearOwedBreakpoints()
         std::lock_guard<std::mutex> g(m);
         if (!brkClearOwed)
             return 0;
+        // A clear still on its way goes ahead of the run on the same
+        // channel; a second one would also empty a set sent after it.
+        for (const linkobj::Slot& sl : slots)
+            if (sl.state != linkobj::SlotState::Free && sl.family == linkobj::Family::Link && sl.code == 13)
+                return 0;
     }
     // Sent ahead of the run on the same channel, the clear is carried out
     // first, or neither is.
