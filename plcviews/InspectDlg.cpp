@@ -28,6 +28,7 @@ constexpr unsigned IDS_RUNNING = 4024, IDS_STOPPED = 4025;
 constexpr unsigned IDS_MECH_FAILED = 4026;
 constexpr unsigned IDS_WRITE_FATE_UNKNOWN = 4921;
 constexpr unsigned IDS_MECH_FATE_UNKNOWN = 4922;
+constexpr unsigned IDS_WRITE_BEYOND_VARIABLE = 4990; // "... %d bajtů ... nebyla odeslána."
 constexpr int kPollSpacingMs = 100;
 
 unsigned TypeNameId(uint32_t type)
@@ -413,8 +414,14 @@ void CInspectDlg::OnSetValue()
         const uint8_t mask = uint8_t(1u << (m_symbol.bitNumber & 7));
         ok = WriteBits(v.bits ? mask : 0, mask);
     } else {
-        const auto rec = inspect::WriteVariableRecord(m_symbol.address, m_symbol.selector,
-                                                      plcview::TypeSize(m_symbol.type), v.bits);
+        // The program writes a type's full size; a map that gives the
+        // variable less room would have the write change its neighbour.
+        const uint16_t size = plcview::TypeSize(m_symbol.type);
+        if (!inspect::WriteStaysInVariable(m_doc->MapFile(), m_symbol.selector, m_symbol.address, size)) {
+            Message(FormatResString(IDS_WRITE_BEYOND_VARIABLE, int(size)));
+            return;
+        }
+        const auto rec = inspect::WriteVariableRecord(m_symbol.address, m_symbol.selector, size, v.bits);
         ok = m_doc->Link().SetVar(LinkHandle(), 0, rec.data()) != 0;
     }
     if (!ok)

@@ -171,6 +171,15 @@ std::u16string HexText(uint32_t type, int64_t value, double real)
 
 std::u16string BitText(int64_t value, int bit) { return sys::Format(u"%d", int((value >> bit) & 1)); }
 
+bool WriteStaysInVariable(const compout::CMapFile& map, uint16_t selector, uint32_t address, uint32_t size)
+{
+    for (const compout::MapEntry& e : map.GetSymbols().entries)
+        if (e.type != compout::kTypeMech && e.selector == selector && e.address > address &&
+            e.address - address < size)
+            return false;
+    return true;
+}
+
 std::vector<uint8_t> WriteVariableRecord(uint32_t address, uint16_t area, uint16_t size, uint64_t bits)
 {
     std::vector<uint8_t> r(10u + size, 0);

@@ -3,6 +3,8 @@
 // value typed for a variable (parsed and range-checked by its type), the
 // value shown in both number forms, and the request records.
 
+#include "core/compout/MapFile.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -38,6 +40,14 @@ std::u16string BitText(int64_t value, int bit);
 // Records (little-endian; the first u16 is the record's length where it has one).
 // {u16 10 + size, u32 address, u16 area, u16 size, value}
 std::vector<uint8_t> WriteVariableRecord(uint32_t address, uint16_t area, uint16_t size, uint64_t bits);
+// Whether a write of `size` bytes at (selector, address) stays within the
+// room the map gives the variable there: no other variable of the map in
+// that selector begins inside the bytes written.  The map gives each
+// variable its place only, so the next one's address ends the room; the
+// last variable of a selector has no end.  False: the write would change a
+// variable besides its own (a map whose compiler gives a type fewer bytes
+// than the program writes) and is not sent.
+bool WriteStaysInVariable(const compout::CMapFile& map, uint16_t selector, uint32_t address, uint32_t size);
 // {u32 address, u16 area, u8 bit values, u8 mask}
 std::array<uint8_t, 8> WriteBitsRecord(uint32_t address, uint16_t area, uint8_t values, uint8_t mask);
 // {u16 9, u32 address, u16 number, u8 1 run / 0 stop}

@@ -10,17 +10,27 @@ namespace plcviews {
 
 namespace {
 constexpr unsigned IDS_SILENT_REFUSED = 4920; // "Řídicí systém neodpovídá, příkaz nebyl odeslán."
+constexpr unsigned IDS_BRKS_NOT_CLEARED = 4991; // "Breakpointy v řídicím systému se nepodařilo zrušit, ..."
+
+// The refusals the link gives its own text; 0 for the others.
+unsigned OwnRefusalId(uint32_t error)
+{
+    return error == OLNK_LINK_E_SILENT             ? IDS_SILENT_REFUSED
+           : error == OLNK_LINK_E_BRKS_NOT_CLEARED ? IDS_BRKS_NOT_CLEARED
+                                                   : 0;
+}
 } // namespace
 
 QString RefusalText(unsigned ownId, uint32_t error)
 {
-    return LoadResString(error == OLNK_LINK_E_SILENT ? IDS_SILENT_REFUSED : ownId);
+    const unsigned id = OwnRefusalId(error);
+    return LoadResString(id ? id : ownId);
 }
 
 QString RefusalLine(unsigned ownLineId, uint32_t error)
 {
-    if (error == OLNK_LINK_E_SILENT)
-        return LoadResString(IDS_SILENT_REFUSED) + QStringLiteral("\r\n");
+    if (const unsigned id = OwnRefusalId(error))
+        return LoadResString(id) + QStringLiteral("\r\n");
     return LoadResString(ownLineId);
 }
 

@@ -105,9 +105,9 @@ int CMechanismsDlg::Run(CStrandworkDoc* doc)
         return 0;
     // Pushed states reach the window only while it is on list 1; the end of
     // the link (list 0) makes every state read before it stale.
-    m_registered = doc->Link().RegisterWindow(LinkHandle(), 1) != 0;
+    m_registered = doc->Link().RegisterWindow(LinkHandle(), OLNK_LIST_NOTIFY) != 0;
     if (m_registered)
-        doc->Link().RegisterWindow(LinkHandle(), 0);
+        doc->Link().RegisterWindow(LinkHandle(), OLNK_LIST_LINK_STATE);
     InitContents();
     RunModal();
     if (m_registered) {

@@ -201,7 +201,7 @@ void CPLCView::RegisterWithLink()
         return;
     if (m_registeredLink && m_registeredLink != &doc->Link())
         m_registeredLink = nullptr;  // a project before this one: its link went with it
-    doc->Link().RegisterWindow(LinkHandle(), 1);
+    doc->Link().RegisterWindow(LinkHandle(), OLNK_LIST_NOTIFY);
     m_registeredLink = &doc->Link();
 }
 

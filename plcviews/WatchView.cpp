@@ -597,8 +597,8 @@ void CKXPWatchView::OnInitialUpdate()
     }
     if (CStrandworkDoc* doc = Project()) {
         // Both lists: list 0 tells of a reset link.
-        doc->Link().RegisterWindow(LinkHandle(), 0);
-        doc->Link().RegisterWindow(LinkHandle(), 1);
+        doc->Link().RegisterWindow(LinkHandle(), OLNK_LIST_LINK_STATE);
+        doc->Link().RegisterWindow(LinkHandle(), OLNK_LIST_NOTIFY);
         m_registeredLink = &doc->Link();
     }
     FillCombo();
@@ -714,8 +714,8 @@ void CKXPWatchView::OnUpdate(ui::View*, long hint, QObject*)
     const bool debugging = doc->IsDebugging();
     if (hint != 12) {
         // A project opened or a link started after the initial update.
-        link.RegisterWindow(h, 0);
-        link.RegisterWindow(h, 1);
+        link.RegisterWindow(h, OLNK_LIST_LINK_STATE);
+        link.RegisterWindow(h, OLNK_LIST_NOTIFY);
         m_registeredLink = &link;
     }
     if (hint == 10 && !debugging)

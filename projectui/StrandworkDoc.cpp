@@ -77,7 +77,7 @@ CStrandworkDoc::CStrandworkDoc()
                 ui::IdleUpdater::Instance().Invalidate();
             return 0;
         });
-    m_link->RegisterWindow(m_linkNotices->MessageTarget(), 1);
+    m_link->RegisterWindow(m_linkNotices->MessageTarget(), OLNK_LIST_NOTIFY);
 }
 
 CStrandworkDoc::~CStrandworkDoc()

@@ -82,6 +82,8 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     d->status = PlcStatusRecord{};
     d->statusReread = false;
     d->upSeen = false;
+    // A clear the control system never confirmed goes out once it answers.
+    d->brkClearResend = d->brkClearOwed;
     d->silence.Forget();
     d->info1.reset();
     d->info30.reset();
@@ -156,7 +158,7 @@ int COlnkLink::RegisterWindow(ILinkWindow* w, uint32_t list)
 
 int COlnkLink::RegisterWindow(uint32_t w, uint32_t list)
 {
-    if (list > 1 || w == 0)
+    if (list > OLNK_LIST_NOTIFY || w == 0)
         return linkobj::Fail(OLNK_LINK_E_ARG);
     std::lock_guard<std::mutex> g(d->m);
     auto& l = d->lists[list];
@@ -174,7 +176,7 @@ int COlnkLink::UnregisterWindow(ILinkWindow* w, uint32_t list)
 
 int COlnkLink::UnregisterWindow(uint32_t w, uint32_t list)
 {
-    if (list > 1)
+    if (list > OLNK_LIST_NOTIFY)
         return linkobj::Fail(OLNK_LINK_E_ARG);
     std::lock_guard<std::mutex> g(d->m);
     auto& l = d->lists[list];

@@ -28,6 +28,12 @@ constexpr uint32_t WM_LINK_RESULT = 0x800A; // lParam: const LinkResultRecord*
 constexpr uint32_t WM_LINK_NOTIFY = 0x800B; // lParam: the kind of pushed data
 constexpr uint32_t WM_XFER_RESULT = 0x801E; // lParam: const LinkResultRecord*
 
+// The window lists of RegisterWindow: the windows of the first hear of the
+// link's resets and events (WM_LINK_STATE), those of the second of the PLC
+// status, pushed data and the link's notices (WM_LINK_NOTIFY).
+constexpr uint32_t OLNK_LIST_LINK_STATE = 0;
+constexpr uint32_t OLNK_LIST_NOTIFY = 1;
+
 // The kind of WM_LINK_NOTIFY (list 1) that says requests got no answer
 // within the job time-out: each was ended with OLNK_STATUS_NO_ANSWER.
 constexpr std::intptr_t OLNK_NOTIFY_NO_ANSWER = 0x100;
@@ -61,6 +67,11 @@ constexpr uint32_t OLNK_LINK_E_NOT_ESTABLISHED = OLNK_E_RESET;
 // is silent (COlnkLink::ControlSystemSilent): refused at once, so that
 // nothing asked then reaches it once it answers again.
 constexpr uint32_t OLNK_LINK_E_SILENT = OLNK_E_SILENT;
+// A request that lets the PLC run (run, step, wake) while a clear of the
+// breakpoints is owed (COlnkLink::BreakpointClearOwed) and the clear could
+// not be sent before it: refused, so that no breakpoint nobody sees halts
+// the PLC.  (When the link is down or silent the refusal says that.)
+constexpr uint32_t OLNK_LINK_E_BRKS_NOT_CLEARED = OLNK_E_BRKS_NOT_CLEARED;
 
 // Whether a request of this kind (link requests; transfer requests with
 // transfer) changes the control system: every PLC request but the reads
@@ -373,6 +384,12 @@ public:
     // answers again the status is unknown and the pushed values read
     // OLNK_STATUS_NO_ANSWER (docs/link-object.md, "Silent control system").
     bool ControlSystemSilent();
+    // A clear of the breakpoints (ClearBrks) was sent and the control
+    // system has not confirmed it yet (a reply to it with a status >= 0):
+    // it may still hold breakpoints the link's set lacks.  The link sends
+    // the clear again at every return of the link, and sends it ahead of
+    // each request that lets the PLC run (docs/link-object.md, "Lists").
+    bool BreakpointClearOwed();
     uint32_t GetLinkId();
     uint64_t IgnoredReplies() const;
     // The job time-out: the longest wait of a transfer job for its peer, and

@@ -38,7 +38,7 @@ void Impl::OnIdle(void* u)
             any = true;
         }
         if (any)
-            d->ToList(posts, 1, WM_LINK_NOTIFY, OLNK_NOTIFY_NO_ANSWER);
+            d->ToList(posts, OLNK_LIST_NOTIFY, WM_LINK_NOTIFY, OLNK_NOTIFY_NO_ANSWER);
     }
     d->Flush(posts);
     d->CheckEstablished();
@@ -56,7 +56,7 @@ void Impl::CheckEstablished()
     }
     const bool up = LinkUp(s);
     const std::optional<uint64_t> received = ReceivedFrames(s);
-    bool reread;
+    bool reread, clear;
     std::vector<Post> posts;
     {
         std::lock_guard<std::mutex> g(m);
@@ -69,8 +69,16 @@ void Impl::CheckEstablished()
         // the channel would reset itself for it.
         reread = up && statusReread && !silence.Silent();
         statusReread = statusReread && !reread;
+        clear = up && brkClearResend && brkClearOwed && !silence.Silent();
+        brkClearResend = brkClearResend && brkClearOwed && !clear;
     }
     Flush(posts);
+    // The clear that a loss cut off, again at every return of the link,
+    // until a reply confirms it.
+    if (clear && !self->ClearBrks(0, 0)) {
+        std::lock_guard<std::mutex> g(m);
+        brkClearResend = true; // offered again at the next sweep
+    }
     if (!reread)
         return;
     if (!Simple(0, 0, 0, OlnkRequestGetStatus)) {
@@ -87,7 +95,7 @@ void Impl::NothingCurrent(std::vector<Post>& posts, void (PushState::*mark)(int8
     for (PushState* list : {&watchPush, &mechPush, &linePush})
         (list->*mark)(value);
     if (statusKnown)
-        ToList(posts, 1, WM_LINK_NOTIFY, 0);
+        ToList(posts, OLNK_LIST_NOTIFY, WM_LINK_NOTIFY, 0);
     for (std::intptr_t kind : {1, 4, 5})
         NoticeToList(posts, kind);
 }
@@ -95,6 +103,7 @@ void Impl::NothingCurrent(std::vector<Post>& posts, void (PushState::*mark)(int8
 void Impl::LinkLost(std::vector<Post>& posts)
 {
     brkReplyHeld = false;
+    brkClearResend = brkClearResend || brkClearOwed;
     NothingCurrent(posts, &PushState::Lost, kStatusReset);
 }
 
@@ -104,7 +113,7 @@ int Impl::OnPeerReset(void* u)
     std::vector<Post> posts;
     {
         std::lock_guard<std::mutex> g(d->m);
-        d->ToList(posts, 0, WM_LINK_STATE, 0);
+        d->ToList(posts, OLNK_LIST_LINK_STATE, WM_LINK_STATE, 0);
         d->CompleteSlots(posts, kStatusReset, false);
         d->LinkLost(posts);
     }
@@ -119,7 +128,7 @@ void Impl::OnLinkReset(void* u)
     std::vector<Post> posts;
     {
         std::lock_guard<std::mutex> g(d->m);
-        d->ToList(posts, 0, WM_LINK_STATE, OLNK_LINK_STATE_OWN_RESET);
+        d->ToList(posts, OLNK_LIST_LINK_STATE, WM_LINK_STATE, OLNK_LINK_STATE_OWN_RESET);
         d->CompleteSlots(posts, kStatusReset, false);
         d->LinkLost(posts);
     }
@@ -133,7 +142,7 @@ void Impl::OnLinkEvent(void* u, uint8_t code)
     std::vector<Post> posts;
     {
         std::lock_guard<std::mutex> g(d->m);
-        d->ToList(posts, 0, WM_LINK_STATE, code);
+        d->ToList(posts, OLNK_LIST_LINK_STATE, WM_LINK_STATE, code);
     }
     d->Flush(posts);
 }
@@ -205,7 +214,7 @@ void Impl::Absorb(std::vector<Post>& posts, const Slot& s, uint8_t code, int8_t 
             const bool changed = n.length != status.length || n.flags != status.flags || n.index != status.index;
             status = n;
             if (changed)
-                ToList(posts, 1, WM_LINK_NOTIFY, 0);
+                ToList(posts, OLNK_LIST_NOTIFY, WM_LINK_NOTIFY, 0);
         }
         break;
     case 1:
@@ -215,6 +224,11 @@ void Impl::Absorb(std::vector<Post>& posts, const Slot& s, uint8_t code, int8_t 
     case 30:
         if (st >= 0)
             info30 = Bytes(data, data + std::min<size_t>(len, 1023));
+        break;
+    case 13:
+        // Only a reply whose status says the clear was done ends the need.
+        if (st >= 0)
+            brkClearOwed = false;
         break;
     case 12:
         // {u16 n, n x i8 state in request order}; kept with the set it answers.
@@ -265,7 +279,7 @@ void Impl::OnPush(void* u, uint8_t kind, uint32_t param, const uint8_t* data, si
         if (notify && (kind == 1 || kind == 4 || kind == 5))
             d->NoticeToList(posts, kind);
         else if (notify)
-            d->ToList(posts, 1, WM_LINK_NOTIFY, kind);
+            d->ToList(posts, OLNK_LIST_NOTIFY, WM_LINK_NOTIFY, kind);
         else
             d->stats.CountIgnored();
     }

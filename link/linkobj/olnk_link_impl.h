@@ -164,6 +164,12 @@ struct Impl final : XferHost
     std::vector<uint32_t> brkReplySet;     // the set the stored reply answered
     std::vector<int8_t> brkReplyStates;
     bool brkReplyHeld = false;
+    // A clear was sent and no reply confirmed it: the control system may
+    // hold breakpoints nobody sees.  Ends only with a confirming reply.
+    bool brkClearOwed = false;
+    // The link was lost while the clear was owed: send it again once the
+    // link is established (CheckEstablished).
+    bool brkClearResend = false;
 
     std::vector<WatchEntry> watch;
     uint32_t watchPeriod = 0;
@@ -301,6 +307,11 @@ struct Impl final : XferHost
     // OLNK_LINK_E_SILENT, while the control system is silent.
     uint32_t RefusalWhileDown(uint32_t* connection);
     uint32_t RefusalWhileDown();
+    // Ahead of a request that lets the PLC run: sends the owed clear of the
+    // breakpoints (COlnkLink::ClearBrks with window 0) unless one is on its
+    // way.  0 when nothing is owed or the clear went out (or goes ahead),
+    // else the error that refuses the run.
+    uint32_t ClearOwedBreakpoints();
     // The link is established (under the lock).
     void NoteUp() { upSeen = true; }
     // Holds the session for a call outside the lock; null (last error set)

@@ -30,11 +30,26 @@ int COlnkLink::TransferPLC(uint32_t w, std::uintptr_t context, LinkProgress prog
 
 int COlnkLink::ClearPLC(uint32_t w, std::uintptr_t p) { return d->Simple(3, w, p, OlnkRequestClearPLC); }
 int COlnkLink::SleepPLC(uint32_t w, std::uintptr_t p) { return d->Simple(4, w, p, OlnkRequestSleepPLC); }
-int COlnkLink::WakePLC(uint32_t w, std::uintptr_t p) { return d->Simple(5, w, p, OlnkRequestWakePLC); }
-int COlnkLink::RunPLC(uint32_t w, std::uintptr_t p) { return d->Simple(6, w, p, OlnkRequestRunPLC); }
+int COlnkLink::WakePLC(uint32_t w, std::uintptr_t p)
+{
+    if (const uint32_t e = d->ClearOwedBreakpoints())
+        return linkobj::Fail(e);
+    return d->Simple(5, w, p, OlnkRequestWakePLC);
+}
+int COlnkLink::RunPLC(uint32_t w, std::uintptr_t p)
+{
+    if (const uint32_t e = d->ClearOwedBreakpoints())
+        return linkobj::Fail(e);
+    return d->Simple(6, w, p, OlnkRequestRunPLC);
+}
 int COlnkLink::StopPLC(uint32_t w, std::uintptr_t p) { return d->Simple(7, w, p, OlnkRequestStopPLC); }
 int COlnkLink::BreakPLC(uint32_t w, std::uintptr_t p) { return d->Simple(8, w, p, OlnkRequestBreakPLC); }
-int COlnkLink::StepPLC(uint32_t w, std::uintptr_t p) { return d->Simple(9, w, p, OlnkRequestStepPLC); }
+int COlnkLink::StepPLC(uint32_t w, std::uintptr_t p)
+{
+    if (const uint32_t e = d->ClearOwedBreakpoints())
+        return linkobj::Fail(e);
+    return d->Simple(9, w, p, OlnkRequestStepPLC);
+}
 
 int COlnkLink::BackupPLC(uint32_t w, std::uintptr_t p, uint32_t kind)
 {
@@ -150,7 +165,19 @@ int COlnkLink::ClearBrks(uint32_t w, std::uintptr_t p)
         d->brkLatestSet.clear();
         d->brkReplyHeld = false;
     }
-    if (d->Simple(13, w, p, OlnkRequest13))
+    Impl::Req r;
+    r.code = 13;
+    r.window = w;
+    r.param = p;
+    // Owed from the moment it may go out until a reply confirms it (also
+    // when the send fails: the channel may have reset with it in its
+    // window, and the link sends it again once it is up).
+    r.prepare = [this](uint32_t, linkobj::Slot&) {
+        d->brkClearOwed = true;
+        return true;
+    };
+    r.send = OlnkRequest13;
+    if (d->Run(r))
         return 1;
     // Refused (the link lost since the check, say): the set stays as it was.
     const uint32_t e = sys::GetLastError();
@@ -160,6 +187,28 @@ int COlnkLink::ClearBrks(uint32_t w, std::uintptr_t p)
             d->brks = std::move(before);
     }
     return linkobj::Fail(e);
+}
+
+uint32_t Impl::ClearOwedBreakpoints()
+{
+    {
+        std::lock_guard<std::mutex> g(m);
+        if (!brkClearOwed)
+            return 0;
+        // A clear still on its way goes ahead of the run on the same
+        // channel; a second one would also empty a set sent after it.
+        for (const linkobj::Slot& sl : slots)
+            if (sl.state != linkobj::SlotState::Free && sl.family == linkobj::Family::Link && sl.code == 13)
+                return 0;
+    }
+    // Sent ahead of the run on the same channel, the clear is carried out
+    // first, or neither is.
+    if (self->ClearBrks(0, 0))
+        return 0;
+    const uint32_t e = sys::GetLastError();
+    return e == OLNK_LINK_E_NOT_ESTABLISHED || e == OLNK_LINK_E_SILENT || e == OLNK_LINK_E_NO_SESSION
+               ? e
+               : OLNK_LINK_E_BRKS_NOT_CLEARED;
 }
 
 int8_t COlnkLink::GetBrkState(uint32_t index)

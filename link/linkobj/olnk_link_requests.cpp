@@ -27,7 +27,7 @@ void Impl::NoticeToList(std::vector<Post>& posts, std::intptr_t kind)
     std::lock_guard<std::mutex> g(notices->m);
     notices->poster = poster;
     notices->linkId = linkId;
-    for (uint32_t t : lists[1]) {
+    for (uint32_t t : lists[OLNK_LIST_NOTIFY]) {
         if (const auto it = notices->Find(t, kind); it != notices->waiting.end()) {
             it->again = true;
             continue;

@@ -56,7 +56,7 @@ void Impl::ObserveSilence(std::vector<Post>& posts, bool up, std::optional<uint6
 void Impl::ControlSystemSilent(std::vector<Post>& posts)
 {
     NothingCurrent(posts, &PushState::Quiet, OLNK_STATUS_NO_ANSWER);
-    ToList(posts, 1, WM_LINK_NOTIFY, OLNK_NOTIFY_SILENT);
+    ToList(posts, OLNK_LIST_NOTIFY, WM_LINK_NOTIFY, OLNK_NOTIFY_SILENT);
 }
 
 } // namespace linkobj
@@ -65,4 +65,10 @@ bool COlnkLink::ControlSystemSilent()
 {
     std::lock_guard<std::mutex> g(d->m);
     return d->session && d->silence.Silent();
+}
+
+bool COlnkLink::BreakpointClearOwed()
+{
+    std::lock_guard<std::mutex> g(d->m);
+    return d->brkClearOwed;
 }

@@ -90,7 +90,7 @@ void ResetLink(OlnkChannelImpl* c)
     c->connectPending = false;
     c->copySuspect = false;
     c->nakAskedValid = false;
-    c->nakedAside = 0;
+    c->naksForUnheld = 0;
     c->slotFreeCv.notify_all();
 }
 
@@ -100,7 +100,7 @@ void OwnReset(OlnkChannelImpl* c)
     ResetLink(c);
     SetState(c, OLNK_STATE_RESET_BY_US);
     c->ownResetOpen = true;
-    c->peerResetPrint = 0;
+    c->peerResetFingerprint = 0;
 }
 
 // This side's own reset with the connect data the channel was created
@@ -158,7 +158,7 @@ void Progress(OlnkChannelImpl* c)
 {
     c->resendRounds = 0;
     c->progressTick = Now(c);
-    c->nakedAside = 0;
+    c->naksForUnheld = 0;
 }
 
 // One more round of transmissions from the first unacknowledged frame.
@@ -614,9 +614,9 @@ int OlnkCheckStall(OlnkChannel c)
     // and takes none of ours meanwhile: it numbers from another reset (it
     // took a late copy of our connect frame for our reset, say), and would
     // wait for that frame until the stall above.
-    const bool askedAside = c->nakedAside >= kRoundsOutOfStep &&
-                            static_cast<uint32_t>(now - c->nakedAsideSince) >= 2 * OLNK_RESEND_ROUND_MS;
-    if (!unacknowledged && !unplaceable && !askedAside)
+    const bool askedForUnheld = c->naksForUnheld >= kRoundsOutOfStep &&
+                                static_cast<uint32_t>(now - c->naksForUnheldSince) >= 2 * OLNK_RESEND_ROUND_MS;
+    if (!unacknowledged && !unplaceable && !askedForUnheld)
         return 0;
     // The connect handshake brings both ends back to the same numbers.
     SelfRestart(c);
@@ -774,8 +774,8 @@ void OlnkProcessAck(OlnkChannel c, uint8_t ack)
         // A frame this side does not hold (freed long ago, or never built
         // under these numbers): a late copy, or a peer out of step that
         // asks for it again every round (OlnkCheckStall).
-        if (c->sentCount > 0 && c->nakedAside++ == 0)
-            c->nakedAsideSince = Now(c);
+        if (c->sentCount > 0 && c->naksForUnheld++ == 0)
+            c->naksForUnheldSince = Now(c);
         return;
     }
     // The peer names a frame of the window: it is in step (a full receive
@@ -810,7 +810,7 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
     // The second copy is a reset in state 3 as well, where a connect frame
     // numbered 1 passes as a repeat otherwise.
     bool secondCopy = false;
-    if (connect && s == 1 && ack == 0x80 && print != 0 && print == c->peerResetPrint &&
+    if (connect && s == 1 && ack == 0x80 && print != 0 && print == c->peerResetFingerprint &&
         c->peerAcknowledged &&
         (c->linkState == OLNK_STATE_RUNNING || c->linkState == OLNK_STATE_RESET_DONE)) {
         if (!c->copySuspect || c->peerAckSinceCopy || c->stats.SendPackets == c->sentAtCopy) {
@@ -949,7 +949,7 @@ void OlnkDeliverFrame(OlnkChannel c, bool good)
         // answered, or one that crossed this side's own (its connect frame
         // acknowledging nothing), whose late copy is no new reset either.
         if (connect && s == 1 && (c->linkState == OLNK_STATE_RESET_BY_PEER || (metOwnReset && ack == 0x80)))
-            c->peerResetPrint = print;
+            c->peerResetFingerprint = print;
         if (connect && c->linkState == OLNK_STATE_RESET_BY_PEER && good && n > 0 &&
             (c->pendingReceive || c->ringCount < OLNK_RING_SIZE))
             c->peerResetTaken = true;

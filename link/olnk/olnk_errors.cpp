@@ -34,6 +34,8 @@ constexpr Text kTexts[] = {
     {OLNK_E_TOO_MANY_ASYNC, "Too many assynchronus operations are in progress.",
      "Probíhá příliš mnoho asynchronních operací."},
     {OLNK_E_SILENT, "The control system does not answer.", "Řídicí systém neodpovídá."},
+    {OLNK_E_BRKS_NOT_CLEARED, "The breakpoints of the control system could not be cleared; the PLC was not started.",
+     "Breakpointy v řídicím systému se nepodařilo zrušit, PLC nebylo spuštěno."},
     {OLNK_E_BAD_PATH, "Invalid path or share.", "Neplatná cesta nebo sdílená složka."},
 };
 

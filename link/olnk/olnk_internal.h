@@ -76,9 +76,10 @@ struct OlnkChannelImpl
     bool passive = false; // opened by the peer's connect frame (the control system's side)
     bool producerThreads = true;
     std::vector<uint8_t> connectData; // for a reset of the channel's own
-    // The peer's connect frame that began this connection (a reset of the
-    // peer this side answered; 0 none): a late copy of it is no new reset.
-    uint64_t peerResetPrint = 0;
+    // The fingerprint (Fingerprint: control word and data) of the peer's
+    // connect frame that began this connection (a reset of the peer this
+    // side answered; 0 none): a late copy of it is no new reset.
+    uint64_t peerResetFingerprint = 0;
     bool peerResetTaken = false; // state 1: the peer's connect frame reached the session
     bool copySuspect = false;     // such a copy was dropped ...
     uint64_t sentAtCopy = 0;      // ... when this many frames had gone out
@@ -101,8 +102,11 @@ struct OlnkChannelImpl
     uint8_t resendRounds = 0;   // go-back rounds since then
     uint32_t unplaced = 0;      // received frames in a row not placed
     uint32_t unplacedSince = 0; // when the first of them came
-    uint32_t nakedAside = 0;      // NAKs for frames outside the window since the last progress
-    uint32_t nakedAsideSince = 0; // when the first of them came
+    // NAKs since the last progress for frames this side does not hold
+    // (freed long ago, or never built under these numbers), and when the
+    // first of them came.
+    uint32_t naksForUnheld = 0;
+    uint32_t naksForUnheldSince = 0;
 
     // Receive side.
     uint8_t R = 0;

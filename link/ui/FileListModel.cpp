@@ -174,7 +174,7 @@ void RemoteListing::SetLink(IOxfrC* link)
     m_link = link;
     m_control = ControlOf(link);
     if (m_control)
-        m_registered = m_control->RegisterWindow(m_target, 0) != 0;
+        m_registered = m_control->RegisterWindow(m_target, OLNK_LIST_LINK_STATE) != 0;
 }
 
 bool RemoteListing::Start(const std::u16string& pattern, QString* error)

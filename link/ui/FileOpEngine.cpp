@@ -199,11 +199,11 @@ void FileOpEngine::Reset()
     m_cancelled = false;
     m_requests = m_jobs = 0;
     m_registered = false;
-    m_notified = false;
+    m_registeredForPushes = false;
     m_linkFailed = false;
     m_landed.clear();
     m_operation = OpNone;
-    m_phase = 0;
+    m_phase = PhaseNone;
     m_started = m_ended = m_endOk = false;
     m_stage = Stage::Idle;
     m_foldersOnly = false;
@@ -342,7 +342,7 @@ void FileOpEngine::Start()
     EmitProgress();
 
     if (m_operation == OpCreateDir) {
-        if (m_control && m_control->RegisterWindow(m_target, 0))
+        if (m_control && m_control->RegisterWindow(m_target, OLNK_LIST_LINK_STATE))
             m_registered = true;
         if (!m_link || !m_link->CreateDir(m_target, Param(0), m_folderPath.c_str())) {
             RequestRefused(LastLinkError(), kErrCommMkdir, m_folderPath, m_folderPath);
@@ -352,11 +352,12 @@ void FileOpEngine::Start()
         ++m_requests;
         return;
     }
-    m_phase = 1;
+    m_phase = PhaseScan;
     m_stage = Stage::Scan;
     // A control system that falls silent ends what runs and what waits.
-    if (m_object && (m_sourceRemote || m_targetRemote) && m_control && m_control->RegisterWindow(m_target, 1))
-        m_notified = true;
+    if (m_object && (m_sourceRemote || m_targetRemote) && m_control &&
+        m_control->RegisterWindow(m_target, OLNK_LIST_NOTIFY))
+        m_registeredForPushes = true;
     for (const std::u16string& name : m_rejected)
         RefuseName(name);
     for (const auto& [why, source] : m_refusedTargets) {
@@ -585,9 +586,9 @@ void FileOpEngine::End(bool ok)
     if (m_registered && m_control)
         m_control->UnregisterWindow(m_target, 0);
     m_registered = false;
-    if (m_notified && m_control)
+    if (m_registeredForPushes && m_control)
         m_control->UnregisterWindow(m_target, 1);
-    m_notified = false;
+    m_registeredForPushes = false;
     for (FileOpItem& it : m_items) {
         if (it.job && m_control)
             m_control->CancelJob(it.job);
@@ -620,7 +621,7 @@ intptr_t FileOpEngine::OnMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam
         }
     } else if (msg == WM_LINK_STATE && m_registered) {
         OnLinkState();
-    } else if (msg == WM_LINK_NOTIFY && m_notified && lParam == OLNK_NOTIFY_SILENT) {
+    } else if (msg == WM_LINK_NOTIFY && m_registeredForPushes && lParam == OLNK_NOTIFY_SILENT) {
         OnSilent();
     }
     return 0;
@@ -1104,7 +1105,7 @@ void FileOpEngine::OnSilent()
     // asks the link again.
     const bool remoteStage = (m_stage == Stage::Scan && m_sourceRemote) ||
                              (m_stage == Stage::Folders && m_targetRemote) ||
-                             (m_stage == Stage::Transfer && m_phase != 3) ||
+                             (m_stage == Stage::Transfer && m_phase != PhaseLocalToLocal) ||
                              (m_stage == Stage::Delete && m_sourceRemote);
     if (!remoteStage)
         return;
@@ -1123,7 +1124,7 @@ void FileOpEngine::OnSilent()
             arg = it.target;
             break;
         case Stage::Transfer:
-            if (m_phase == 6)
+            if (m_phase == PhaseRemoteToRemote)
                 line = m_operation == OpMove ? kErrCommMove : kErrCommCopy;
             break;
         case Stage::Delete: line = it.kind == 1 ? kErrCommRmdir : kErrCommDelete; break;
@@ -1232,7 +1233,7 @@ void FileOpEngine::ScanComplete()
 
 void FileOpEngine::StartFolders()
 {
-    m_phase = 2;
+    m_phase = PhaseFolders;
     m_stage = Stage::Folders;
     for (FileOpItem& it : m_items)
         if (it.kind == 1) {
@@ -1288,11 +1289,11 @@ void FileOpEngine::StartTransfer()
             it.done = 0;
         }
     if (m_sourceRemote)
-        m_phase = m_targetRemote ? 6 : 5;
+        m_phase = m_targetRemote ? PhaseRemoteToRemote : PhaseGet;
     else
-        m_phase = m_targetRemote ? 4 : 3;
+        m_phase = m_targetRemote ? PhasePut : PhaseLocalToLocal;
     EmitProgress();
-    if (m_phase == 3) {
+    if (m_phase == PhaseLocalToLocal) {
         m_cursor = 0;
         ScheduleLocal(LocalTask::Transfer);
     } else {
@@ -1304,7 +1305,7 @@ void FileOpEngine::TransferStep()
 {
     if (m_ended)
         return;
-    int& counter = m_phase == 6 ? m_requests : m_jobs;
+    int& counter = m_phase == PhaseRemoteToRemote ? m_requests : m_jobs;
     if (counter > 0)
         return;
     if (LinkGone())
@@ -1319,17 +1320,17 @@ void FileOpEngine::TransferStep()
         std::u16string_view remote = it.source, remote2;
         if (!m_link) {
             // Nothing can be started without a link.
-        } else if (m_phase == 6 && m_operation == OpMove) {
+        } else if (m_phase == PhaseRemoteToRemote && m_operation == OpMove) {
             SetCurrent(FormatLine(kMoving, it.source, it.target));
             ok = m_link->Move(m_target, Param(i), it.source.c_str(), it.target.c_str());
             err = kErrCommMove;
             remote2 = it.target;
-        } else if (m_phase == 6) {
+        } else if (m_phase == PhaseRemoteToRemote) {
             SetCurrent(FormatLine(kCopying, it.source, it.target));
             ok = m_link->Copy(m_target, Param(i), it.source.c_str(), it.target.c_str());
             err = kErrCommCopy;
             remote2 = it.target;
-        } else if (m_phase == 5) {
+        } else if (m_phase == PhaseGet) {
             std::string rel;
             if (!LocalRelative(it, true, rel)) {
                 it.done = it.total;
@@ -1403,7 +1404,7 @@ void FileOpEngine::StartDelete()
 {
     if (m_ended)
         return;
-    const int transferPhase = m_phase;
+    const Phase transferPhase = m_phase;
     m_stage = Stage::Delete;
     SetHeadline(FormatLine(kRemoving, m_sourceFolder));
     for (FileOpItem& it : m_items) {
@@ -1427,7 +1428,7 @@ void FileOpEngine::StartDelete()
         }
         // Inside one side every file is moved already: only the emptied
         // folders are left to remove, deepest first.
-        m_foldersOnly = transferPhase == 3 || transferPhase == 6;
+        m_foldersOnly = transferPhase == PhaseLocalToLocal || transferPhase == PhaseRemoteToRemote;
         break;
     default:
         End(false);

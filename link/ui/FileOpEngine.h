@@ -68,6 +68,17 @@ public:
         OpDelete = 3,
         OpMove = 4,
     };
+    // What the operation does now (GetPhase).
+    enum Phase
+    {
+        PhaseNone = 0,
+        PhaseScan = 1,          // the sources listed (remote) or read (local)
+        PhaseFolders = 2,       // the target's folders made
+        PhaseLocalToLocal = 3,  // files copied or moved on this computer
+        PhasePut = 4,           // files sent to the control system
+        PhaseGet = 5,           // files fetched from the control system
+        PhaseRemoteToRemote = 6 // files copied or moved on the control system (requests, no jobs)
+    };
 
     explicit FileOpEngine(FileOpObserver* observer = nullptr);
     ~FileOpEngine();
@@ -238,11 +249,11 @@ private:
     IOlnkControl* m_control = nullptr;
     COlnkLink* m_object = nullptr; // the link object behind m_link, if it is one
     bool m_registered = false;
-    bool m_notified = false; // registered for the link's notices (list 1)
+    bool m_registeredForPushes = false; // on the link's list of pushed data and notices (OLNK_LIST_NOTIFY)
     bool m_linkFailed = false; // a request of this operation ended because the link failed
     std::map<std::u16string, size_t> m_landed; // target key -> the file whose bytes are there
     int m_operation = OpNone;
-    int m_phase = 0;
+    Phase m_phase = PhaseNone;
     std::u16string m_folderPath, m_sourceFolder, m_targetFolder;
     bool m_sourceRemote = false, m_targetRemote = false;
     void* m_argument = nullptr;

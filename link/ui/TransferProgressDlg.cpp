@@ -156,7 +156,7 @@ bool CTransferProgressDlg::Setup(IOxfrC* link, XferFileItem* items, int count, c
     m_target = ui::RegisterMessageTarget(this, [this](uint32_t msg, uintptr_t w, intptr_t l, ui::MessageRecord*) {
         return OnMessage(msg, w, l);
     });
-    if (m_control && m_control->RegisterWindow(m_target, 0))
+    if (m_control && m_control->RegisterWindow(m_target, OLNK_LIST_LINK_STATE))
         m_registered = true;
     m_running = true;
     if (BeginModal() < 0) {

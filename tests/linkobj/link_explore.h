@@ -9,6 +9,8 @@
 // once) and the checks run: within 2 s the link runs and a request is
 // answered, every request has exactly one result, no end sends more than a
 // bounded number of frames per resend round, and nothing waits in a reset.
+// Where a frame crossed a reset of either end (sent before it, taken after
+// it), the bound is kCrossedRecoverMs instead (below).
 #include "wire_peer.h"
 
 #include "link/olnk/olnk_transport.h"
@@ -26,8 +28,18 @@
 namespace linktest::explore {
 
 constexpr uint32_t kIdleMs = 500;      // the UDP idle turn
+constexpr uint32_t kRecoverMsDefault = 2000;
 constexpr uint32_t kPeerIdleMs = 200;  // the rule-keeping peer's idle turn
-inline uint32_t kRecoverMs = 2000;     // the link runs again within this after the wire turns quiet
+inline uint32_t kRecoverMs = kRecoverMsDefault;     // the link runs again within this after the wire turns quiet
+// The bound where a frame crossed a reset of either end: no frame names its
+// connection, so an end may take a frame sent before a reset for one of
+// the connection after it (a connect frame sent again, an acknowledgement
+// by the old numbers that frees a frame the peer never received) and the
+// ends fall out of step.  No rule can tell such a frame from a current
+// one; a stall rule ends it: the window's first frame unchanged (or only
+// unplaceable frames received) for OLNK_STALL_MS, seen at a resend round,
+// then the reset's own handshake and answer within kRecoverMs.
+constexpr uint32_t kCrossedRecoverMs = kRecoverMsDefault + OLNK_STALL_MS + 2 * OLNK_RESEND_ROUND_MS;
 constexpr uint32_t kQuietMs = 4000;    // the quiet wire lasts this long
 constexpr uint32_t kQuietStepMs = 100; // at most between turns while quiet
 // A request unanswered this long while the wire is quiet counts as lost:
@@ -96,6 +108,7 @@ struct OnWire
     int from = 0; // 0 A (the program), 1 B (the peer)
     Bytes bytes;
     uint32_t epoch = 0; // A's own resets before it was sent (0: a late copy)
+    uint32_t generation = 0; // resets of both ends before it was sent (Sim::Generation)
 };
 
 class Sim;
@@ -115,6 +128,9 @@ public:
     virtual uint32_t NextTurnIn(uint32_t now) const = 0;
     // A peer keeping the rules in its state 3: when it ends (else 0).
     virtual uint32_t StateThreeEnds() { return 0; }
+    // Its resets so far: its own, the peer's it took, and (the program)
+    // its closings and openings.
+    virtual uint32_t Resets() = 0;
 };
 
 // What a request of the program got.
@@ -174,6 +190,20 @@ public:
     // quiet, or the end of the ten seconds in which a peer keeping the rules
     // passed the program's reset as a repeat.
     uint32_t RecoverFrom() const { return std::max(quietStart, resetIgnoredUntil); }
+    // Resets of both ends so far: a frame sent at a lower count and taken
+    // now crossed a reset.
+    uint32_t Generation() const { return (a ? a->Resets() : 0) + (b ? b->Resets() : 0); }
+    // An end takes w: notes whether it crossed a reset.
+    void NoteTaken(const OnWire& w)
+    {
+        if (w.generation >= Generation() || crossed)
+            return;
+        crossed = true;
+        Log("a frame sent before a reset is taken after it: the bound is " +
+            std::to_string(kCrossedRecoverMs) + " ms");
+    }
+    // The link runs again within this after RecoverFrom.
+    uint32_t Bound() const { return crossed ? std::max(kRecoverMs, kCrossedRecoverMs) : kRecoverMs; }
     // The peer passes the program's reset as a repeat until then.
     void ResetPassedUntil(uint32_t until)
     {
@@ -208,6 +238,7 @@ public:
     uint32_t connection = 0;    // resets the program's session was told of
     uint32_t secondReplies = 0; // replies to a request answered before
     uint32_t recoveredMs = 0;   // the link ran again this long after the quiet began
+    bool crossed = false;       // a frame was taken across a reset (Bound)
     bool quiet = false;
     bool refusedLate = false;
     uint32_t quietStart = 0;
@@ -280,8 +311,25 @@ public:
         OxfrSetLinkCallbacks(m_s, &lc);
         m_lastTx = m_sim.now - kIdleMs; // the connect frame goes at the first turn
     }
+    // The connection number counts the channel's resets; while a reset is
+    // open it reads 0, and the reset counts already.
+    uint32_t Resets() override
+    {
+        if (!m_ch)
+            return m_resetsBefore;
+        if (const uint32_t c = OlnkGetConnection(m_ch))
+            m_connectionResets = c - 1;
+        else if (!m_inReset)
+            ++m_connectionResets;
+        m_inReset = OlnkGetConnection(m_ch) == 0;
+        return m_resetsBefore + m_connectionResets;
+    }
     void Close()
     {
+        if (m_ch)
+            m_resetsBefore = Resets() + 1;
+        m_connectionResets = 0;
+        m_inReset = false;
         if (m_s)
             OxfrCloseSession(m_s);
         m_s = nullptr;
@@ -369,6 +417,9 @@ private:
     const uint8_t m_W;
     const bool m_passive;
     OlnkChannel m_ch = nullptr;
+    uint32_t m_resetsBefore = 0;     // of the channels closed before this one
+    uint32_t m_connectionResets = 0; // of this channel, as its connection number tells
+    bool m_inReset = false;
     OxfrSession m_s = nullptr;
     uint32_t m_lastTx = 0;
 };
@@ -432,6 +483,7 @@ public:
         return st == 0 || st == 3;
     }
     std::string State() override { return "B (rules) state " + std::to_string(m_peer.State()); }
+    uint32_t Resets() override { return m_peer.Resets(); }
     uint32_t NextTurnIn(uint32_t now) const override
     {
         return now - m_lastIdle >= kPeerIdleMs ? 1 : kPeerIdleMs - (now - m_lastIdle);
@@ -490,14 +542,18 @@ inline void Sim::Emit(int from, const Bytes& bytes)
     if (tracing)
         Log(std::string(from == 0 ? "A->B " : "B->A ") + FrameText(bytes) +
             (quiet ? "" : "  (on the wire)"));
+    const uint32_t generation = Generation();
     if (bytes.size() >= 7 && (bytes[6] & 0x08)) {
         bool known = false;
-        for (const OnWire& w : connects)
-            known |= w.from == from && w.bytes == bytes;
+        for (OnWire& w : connects)
+            if (w.from == from && w.bytes == bytes) {
+                known = true;
+                w.generation = generation; // a copy now is one of the latest sending
+            }
         if (!known)
-            connects.push_back({from, bytes});
+            connects.push_back({from, bytes, 0, generation});
     }
-    wire.push_back({from, bytes, from == 0 ? aEpoch : 0});
+    wire.push_back({from, bytes, from == 0 ? aEpoch : 0, generation});
     if (quiet) {
         const uint32_t r = now / kIdleMs;
         if (r != round[from]) {
@@ -552,6 +608,7 @@ inline void Sim::Apply(const Action& x)
             Log(std::string(x.kind == Action::Dup ? "copy of " : "deliver ") +
                 (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
         takingCurrent = w.from == 0 && w.epoch == aEpoch;
+        NoteTaken(w);
         (w.from == 0 ? b : a)->Take(w.bytes);
         takingCurrent = false;
         break;
@@ -566,6 +623,7 @@ inline void Sim::Apply(const Action& x)
         const OnWire w = connects[x.index];
         if (tracing)
             Log(std::string("late copy ") + (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
+        NoteTaken(w);
         (w.from == 0 ? b : a)->Take(w.bytes);
         break;
     }
@@ -599,6 +657,7 @@ inline void Sim::Pump()
         if (tracing)
             Log(std::string("deliver ") + (w.from == 0 ? "A->B " : "B->A ") + FrameText(w.bytes));
         takingCurrent = w.from == 0 && w.epoch == aEpoch;
+        NoteTaken(w);
         (w.from == 0 ? b : a)->Take(w.bytes);
         takingCurrent = false;
     }
@@ -617,6 +676,7 @@ inline void Sim::Warmup(Start start)
     Pump();
     quiet = false;
     maxPerRound = 0;
+    crossed = false; // the wire so far was quiet: every frame in order
 }
 
 inline void Sim::Step(uint32_t dt)
@@ -647,7 +707,7 @@ inline void Sim::IssueRequest(bool inQuiet)
         requests[param].opening = opening;
         if (tracing)
             Log("A requests GetStatus, parameter " + std::to_string(param));
-    } else if (inQuiet && now > RecoverFrom() + kRecoverMs &&
+    } else if (inQuiet && now > RecoverFrom() + Bound() &&
                sys::GetLastError() != OLNK_E_TIMEOUT) {
         // A full window (W 1) makes a request wait for its slot; any other
         // refusal after the link ran again is one too many.
@@ -719,7 +779,7 @@ inline bool Sim::Quiet()
     sentInRound[0] = sentInRound[1] = 0;
     bool up = false;
     const uint32_t bound = 3u * sc.W + 20;
-    while (now < RecoverFrom() + std::max(kQuietMs, kRecoverMs + kIdleMs) && failure.empty()) {
+    while (now < RecoverFrom() + std::max(kQuietMs, Bound() + kIdleMs) && failure.empty()) {
         IssueRequest(true);
         a->Turn();
         b->Turn();
@@ -741,7 +801,7 @@ inline bool Sim::Quiet()
                  OxfrIsEstablished(static_cast<OurEnd&>(*a).Session());
             if (up)
                 recoveredMs = now > RecoverFrom() ? now - RecoverFrom() : 0;
-            if (up && recoveredMs > kRecoverMs)
+            if (up && recoveredMs > Bound())
                 Fail("the link ran again with a request answered only " + std::to_string(recoveredMs) +
                      " ms after the wire turned quiet");
             if (up)
@@ -749,8 +809,8 @@ inline bool Sim::Quiet()
                     Log("link runs and a request was answered, " +
                         std::to_string(now - quietStart) + " ms after quiet");
         }
-        if (!up && now >= RecoverFrom() + kRecoverMs)
-            Fail("link not running with a request answered " + std::to_string(kRecoverMs) +
+        if (!up && now >= RecoverFrom() + Bound())
+            Fail("link not running with a request answered " + std::to_string(Bound()) +
                  " ms after the wire turned quiet: " + a->State() + ", " + b->State());
         if (maxPerRound > bound)
             Fail("an end sent " + std::to_string(maxPerRound) +
@@ -792,6 +852,7 @@ struct Outcome
     int invalidAt = -1;
     uint32_t secondReplies = 0;
     uint32_t recoveredMs = 0; // after the wire turned quiet
+    bool crossed = false;     // a frame was taken across a reset: the bound kCrossedRecoverMs
     std::string failure;
     std::vector<std::string> trace;
 };
@@ -861,6 +922,7 @@ inline Outcome RunSchedule(const Scenario& sc, const std::vector<uint8_t>& digit
     out.failure = sim.failure;
     out.secondReplies = sim.secondReplies;
     out.recoveredMs = sim.recoveredMs;
+    out.crossed = sim.crossed;
     out.trace = std::move(sim.trace);
     return out;
 }

@@ -1152,3 +1152,82 @@ TEST_F(SimLink, AControlSystemRestartedUnnoticedHasItsStatusReadAgain)
     EXPECT_EQ(uint16_t{st.flags}, sim->plc().flags());
     EXPECT_EQ(target.Count(WM_LINK_RESULT), n + 1);
 }
+
+// ---- The breakpoints' clear, owed until confirmed ----------------------------------------
+
+namespace {
+// The simulator behind its fault shim, so that the relay can cut the link.
+class CutLink : public SimLink
+{
+protected:
+    void SetUp() override
+    {
+        cfg.shim = true;
+        SimLink::SetUp();
+    }
+};
+} // namespace
+
+// The relay cuts the link as the clear passes (dropping it and everything
+// after it), once and twice in a row: the link keeps the need, sends the
+// clear again each time the link is back, until the simulator confirmed
+// it; a breakpoint nobody shows no longer halts a run.  (The clear was
+// forgotten once it had gone out.)
+TEST_F(CutLink, AClearCutOffIsSentAgainAtEveryReturnUntilConfirmed)
+{
+    Wrap();
+    for (uint32_t cuts : {1u, 2u}) {
+        SCOPED_TRACE(cuts);
+        sim->plc().setBreakpoints({7});
+        const uint64_t matched = sim->shim().matched();
+        cssim::TargetedFault cut;
+        cut.match = {0, 1, 0, 13};
+        cut.action = cssim::FrameAction::Cut;
+        cut.count = cuts;
+        sim->shim().addTargeted(cut);
+        const size_t n = target.Count(WM_LINK_RESULT);
+        ASSERT_EQ(pl->ClearBrks(target.handle, cuts), 1);
+        for (uint32_t i = 1; i <= cuts; ++i) {
+            ASSERT_TRUE(Pump([&] { return sim->shim().matched() == matched + i && link->LinkDown(); }, 20000));
+            EXPECT_TRUE(link->BreakpointClearOwed());
+            EXPECT_EQ(pl->RunPLC(target.handle, 0), 0);
+            EXPECT_EQ(sys::GetLastError(), OLNK_LINK_E_NOT_ESTABLISHED);
+            sim->shim().silence(-1, false);
+        }
+        EXPECT_EQ(Wait(WM_LINK_RESULT, n + 1).rec.status, -123);
+        ASSERT_TRUE(Pump([&] { return !link->BreakpointClearOwed(); }, 20000));
+        EXPECT_TRUE(sim->plc().breakpoints().empty());
+        EXPECT_GE(Requests(13), size_t(cuts));
+    }
+}
+
+// A run, a step or a wake while the clear is owed (its reply said it was
+// not done) sends the clear first: the simulator receives it before.
+TEST_F(SimLink, ARunWhileTheClearIsOwedSendsTheClearFirst)
+{
+    using Run = int (IOlnkPL::*)(uint32_t, std::uintptr_t);
+    for (auto [run, code] : {std::pair<Run, uint8_t>{&IOlnkPL::RunPLC, 6}, {&IOlnkPL::StepPLC, 9},
+                             {&IOlnkPL::WakePLC, 5}}) {
+        SCOPED_TRACE(int(code));
+        cssim::RequestScript notDone;
+        notDone.status = -1;
+        sim->scriptRequest(13, notDone);
+        const size_t n = target.Count(WM_LINK_RESULT);
+        ASSERT_EQ(pl->ClearBrks(target.handle, 1), 1);
+        ASSERT_EQ(Wait(WM_LINK_RESULT, n + 1).rec.status, -1);
+        EXPECT_TRUE(link->BreakpointClearOwed());
+        sim->clearRequestScript(13);
+        sim->plc().setBreakpoints({7});
+        sim->recorder().clear();
+        ASSERT_EQ((pl->*run)(target.handle, 2), 1);
+        Request(code);
+        std::vector<uint8_t> order;
+        for (const auto& r : sim->recorder().all())
+            if (r.direction == 0 && r.cls() == 1 && r.type() == 0)
+                order.push_back(r.code());
+        EXPECT_EQ(order, (std::vector<uint8_t>{13, code}));
+        EXPECT_TRUE(sim->plc().breakpoints().empty());
+        ASSERT_TRUE(Pump([&] { return !link->BreakpointClearOwed(); }));
+        Wait(WM_LINK_RESULT, n + 2);
+    }
+}

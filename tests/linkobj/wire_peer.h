@@ -384,6 +384,9 @@ public:
         sent.ack = 0x80; // an ACK of 0: R is 0 after the reset
         return sent;
     }
+    // Its resets so far (its own and the program's it took).  Without the
+    // lock: also read while it writes a frame.
+    uint32_t Resets() const { return m_resets.load(); }
     // Frames it built since its latest reset.
     int BuiltSinceReset()
     {
@@ -474,6 +477,7 @@ private:
     }
     void Reset()
     {
+        ++m_resets;
         m_R = 0;
         m_next = 1;
         m_nak = false;
@@ -585,6 +589,7 @@ private:
     std::function<std::chrono::steady_clock::time_point()> m_now;
     std::mutex m_m;
     int m_state = 0;
+    std::atomic<uint32_t> m_resets{0};
     std::chrono::steady_clock::time_point m_stateAt = std::chrono::steady_clock::now();
     uint8_t m_R = 0;
     uint8_t m_next = 1;

@@ -382,3 +382,30 @@ TEST(Inspect, AWriteWhoseFateIsUnknownIsNotCalledFailedAndIsReadBack)
                              "nastavit. Okno ukáže hodnotu, kterou řídicí systém má, jakmile bude spojení obnoveno."));
     EXPECT_EQ(Text(d, CInspectDlg::IDC_HEX), QStringLiteral("0xc8"));
 }
+
+// A write whose bytes would reach the next variable of the map is refused
+// before it is sent: 2.5 written as a Real (8 bytes) at the place of the
+// Word VARW ("REAL.VARW", two bytes before the DWord VARD) zeroed VARD.
+TEST(Inspect, AWriteThatWouldReachTheNextVariableIsRefusedBeforeSending)
+{
+    DebugSession s;
+    ASSERT_TRUE(s.Start());
+    s.Sim().plc().writeMemory(1, 0x14, {1, 2, 3, 4});
+    PromptScript prompts({::ui::IDOK});
+    CInspectDlg d;
+    ModalSteps steps;
+    steps.Then([&] { return d.ValueValid(); }, [&] {
+        d.Item<QComboBox>(CInspectDlg::IDC_NEWVALUE)->setEditText(QStringLiteral("2.5"));
+        d.Item<QPushButton>(CInspectDlg::IDC_SET)->click();
+        const std::vector<QString> shown = prompts.Texts();
+        d.OnOK();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Zápis 8 bajtů by přesáhl"))) << shown[0].toStdString();
+    }, "REAL.VARW read");
+    steps.Start();
+    EXPECT_EQ(d.Run(s.Project(), QStringLiteral("REAL.VARW")), CModalDialogBase::IDOK);
+    PumpEvents(300);
+    for (const cssim::Record& r : s.Sim().recorder().all())
+        EXPECT_FALSE(r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == 23) << "the write was sent";
+    EXPECT_EQ(s.Sim().plc().readMemory(1, 0x14, 4), (cssim::Bytes{1, 2, 3, 4}));
+}

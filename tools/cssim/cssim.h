@@ -345,6 +345,7 @@ enum class FrameAction
     Delay, // by delayMs
     Hold,  // held back until the next frame of that direction passes
     Xor,   // byte at offset ^= mask (offset from the frame start; -1: last data byte)
+    Cut,   // dropped, and from it on nothing passes either way until silence(-1, false)
 };
 
 struct TargetedFault

@@ -55,6 +55,13 @@ struct Shim::Impl
             case FrameAction::Duplicate: return V::Duplicate;
             case FrameAction::Delay: delay = f.delayMs; return V::Delay;
             case FrameAction::Hold: return V::Hold;
+            case FrameAction::Cut:
+                for (int d = 0; d < 2; ++d) {
+                    faults[d].hold = true;
+                    if (relay)
+                        relay->SetFaults(d, faults[d]);
+                }
+                return V::Drop;
             case FrameAction::Xor: {
                 // Position of the data bytes in the datagram (after stuffing).
                 std::vector<size_t> dataPos;

@@ -3,6 +3,7 @@
 // image, read with our own map and listing readers and the image check.
 #include "core/compout/ListingFile.h"
 #include "core/compout/MapFile.h"
+#include "plcviews/PlcViewLogic.h"
 #include "projectui/StrandworkDoc.h"
 #include "platform/sys/CodePage.h"
 #include "tests/support/platform/TempDir.h"
@@ -105,7 +106,7 @@ TEST_F(Tarv, MapListingAndProgramModuleAgree)
     ASSERT_EQ(Build("; test\r\n#tarv-symbol Count WORD 2\r\n#tarv-symbol Flag\r\n"
                     "        LD Count\r\nMECH_BEGIN Osa\r\n        ST Flag\r\nMECH_END Osa\r\n"
                     "\r\n   ; comment\r\n        NOP\r\n",
-                    "#tarv-symbol Big qword 2\r\n  ADD Big\r\n#tarv-symbol Level REAL\r\n"),
+                    "#tarv-symbol Big qword 2\r\n  ADD Big\r\n#tarv-symbol Level REAL\r\n#tarv-symbol After\r\n"),
               0)
         << dir.Read("out.txt");
 
@@ -115,20 +116,17 @@ TEST_F(Tarv, MapListingAndProgramModuleAgree)
     ASSERT_TRUE(listing.Load(map, sys::Utf8ToUtf16Lenient(dir / "Temp/Main.LS1")))
         << listing.GetLoadError().reason;
 
-    // Variables are laid out per area from 100H by their size; the
-    // mechanism carries its number as selector.
+    // Variables are laid out per area from 100H by the size the program
+    // reads and writes (a REAL 8 bytes: with 4, a REAL written changed the
+    // variable after it); the mechanism carries its number as selector.
     const auto& syms = map.GetSymbols().entries;
-    ASSERT_EQ(syms.size(), 5u);
+    ASSERT_EQ(syms.size(), 6u);
     std::vector<ProgramModule::Var> mapVars;
     for (const auto& e : syms)
         if (e.type != compout::kTypeMech)
-            mapVars.push_back({e.selector, e.address,
-                               uint16_t(e.type == compout::kTypeByte   ? 1
-                                        : e.type == compout::kTypeWord ? 2
-                                        : e.type == compout::kTypeQword ? 8
-                                                                        : 4)});
+            mapVars.push_back({e.selector, e.address, plcview::TypeSize(e.type)});
     EXPECT_EQ(mapVars, (std::vector<ProgramModule::Var>{
-                           {2, 0x100, 2}, {1, 0x100, 1}, {2, 0x102, 8}, {1, 0x101, 4}}));
+                           {2, 0x100, 2}, {1, 0x100, 1}, {2, 0x102, 8}, {1, 0x101, 8}, {1, 0x109, 1}}));
     const auto* osa = map.FindName(u"Osa");
     ASSERT_TRUE(osa);
     EXPECT_EQ(osa->type, compout::kTypeMech);

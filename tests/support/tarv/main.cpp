@@ -287,7 +287,7 @@ bool Executable(const std::string& line)
 unsigned TypeSize(const std::string& type)
 {
     static const std::map<std::string, unsigned> sizes = {
-        {"BYTE", 1}, {"WORD", 2}, {"DWORD", 4}, {"QWORD", 8}, {"REAL", 4}};
+        {"BYTE", 1}, {"WORD", 2}, {"DWORD", 4}, {"QWORD", 8}, {"REAL", 8}};
     auto it = sizes.find(type);
     return it == sizes.end() ? 0 : it->second;
 }
