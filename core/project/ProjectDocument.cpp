@@ -123,7 +123,8 @@ bool ProjectDocument::Load(const std::u16string& path, bool forCopying)
 
 bool ProjectDocument::LoadProjectFile(const std::u16string& path)
 {
-    std::optional<std::string> native = Native(path);
+    // The project file the user named, exactly.
+    std::optional<std::string> native = sys::LocalNativePath(path);
     if (!native || !sys::FileExists(*native)) {
         m_site.ReportFileFault(path, FileFault::NotFound, false, 0, 0);
         return false;
@@ -157,9 +158,9 @@ bool ProjectDocument::Save(const std::u16string& path)
         return false;
     }
     NoteLossy(ar);
-    std::optional<std::string> native = Native(path);
+    std::optional<std::string> native = sys::LocalNativePath(path);
     if (!native || !sys::AtomicReplaceFile(*native, ar.Bytes())) {
-        m_site.ReportFileFault(path, FileFault::Generic, true, 0, native ? sys::GetLastError() : ENAMETOOLONG);
+        m_site.ReportFileFault(path, FileFault::Generic, true, 0, sys::GetLastError());
         return false;
     }
     m_site.SetModified(false);
@@ -491,10 +492,9 @@ bool ProjectDocument::AddFile(const std::u16string& path, ListKind kind, bool cr
     // path when no relative path can be formed.
     const std::u16string rel = ProjectRelativePath(ProjectFolder(), *full);
     const std::u16string name = rel.substr(sys::WinPath::FindFileName(rel));
-    // The project file holds names in code page 1250: a name with a byte
-    // that is no UTF-8 would be stored as another name.
-    if (sys::HasNativeByteEscape(rel)) {
-        Ask(res::FormatText(IDS_PRJ_NAME_NOT_STORABLE, sys::ShownNativeText(*full)), {}, ASK_OK | ASK_ICONERROR);
+    // The project file would read another name back.
+    if (!sys::WinPath::IsStorable(path, rel)) {
+        Ask(res::FormatText(IDS_PRJ_NAME_NOT_STORABLE, sys::ShownNativeText(path)), {}, ASK_OK | ASK_ICONERROR);
         return false;
     }
 
@@ -522,7 +522,8 @@ bool ProjectDocument::AddFile(const std::u16string& path, ListKind kind, bool cr
     }
 
     if (createNew) {
-        std::optional<std::string> native = Native(*full);
+        // The file the user named, exactly.
+        std::optional<std::string> native = sys::LocalNativePath(*full);
         if (native && sys::FileExists(*native) &&
             Ask(res::FormatText(IDS_PRJ_OVERWRITE, *full), res::LoadText(IDS_PRJ_OVERWRITE_CAPTION),
                 ASK_YESNO | ASK_ICONQUESTION) != ANSWER_YES)

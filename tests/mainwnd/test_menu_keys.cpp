@@ -4,12 +4,15 @@
 // the menu bar's keyboard mode takes its keys before the text view's own,
 // a command chosen by keyboard gives the keys back to the text window (also
 // through a dialog), Shift+F10 asks for the text view's context menu, and
-// on a Czech keyboard the number row with Ctrl and Alt keeps the bookmarks.
+// on a Czech keyboard the number row with Ctrl and Alt keeps the bookmarks;
+// each access key of a menu level names one item.
 #include "app/StrandworkApp.h"
 #include "editor/view/EdtTextView.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Prompt.h"
 #include "res/Resources.h"
 #include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
@@ -26,6 +29,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
 
 using namespace mainwndtest;
 using namespace testsupport::ui;
@@ -172,7 +178,7 @@ TEST_F(MenuKeys, TheKeyboardModeTakesItsKeysBeforeTheTextViewAndShiftF10AsksForT
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(context->GetParentButton(), nullptr);
     CKVTPopupMenuBar* items = context->GetMenuBar();
-    EXPECT_EQ(items->GetButton(items->Items().Count() - 1)->m_text, QStringLiteral("Vybrat &vše"));
+    EXPECT_EQ(items->GetButton(items->Items().Count() - 1)->m_text, QStringLiteral("Vybrat vš&e"));
 }
 
 TEST_F(MenuKeys, ACommandChosenByKeyboardGivesTheKeysBackToTheTextWindowAlsoThroughADialog)
@@ -215,4 +221,66 @@ TEST_F(MenuKeys,
     EXPECT_TRUE(text->hasFocus());
     PostKey(CzechURing());
     EXPECT_EQ(Line(2), QStringLiteral("ěůthree"));
+}
+
+// Each access key of a menu level reaches one item; the keys that two items
+// share there (the ones their texts have always had) only move the
+// highlight between them.
+TEST(MenuResources, EachAccessKeyOfAMenuLevelBelongsToOneItem)
+{
+    // Shared keys whose texts stay as they are: Editace's P, the byte
+    // counts 1 and 10-16.
+    const std::set<QString> shared = {QStringLiteral("&Editace:P"), QStringLiteral("&Bytů na řádek:1")};
+    std::function<void(const ui::Menu&, const QString&)> check = [&](const ui::Menu& menu, const QString& name) {
+        std::map<QChar, QStringList> keys;
+        for (int i = 0; i < menu.ItemCount(); ++i) {
+            const QString text = menu.Item(i)->text;
+            const qsizetype amp = text.indexOf(QLatin1Char('&'));
+            if (amp >= 0 && amp + 1 < text.size())
+                keys[text[amp + 1].toUpper()] << text;
+            if (const ui::Menu* sub = menu.SubMenu(i))
+                check(*sub, text);
+        }
+        for (const auto& [key, texts] : keys)
+            EXPECT_TRUE(texts.size() == 1 || shared.count(name + QLatin1Char(':') + key))
+                << name.toStdString() << ": " << texts.join(QStringLiteral(" | ")).toStdString();
+    };
+    for (const uint32_t id : {1u, 3u, 543u, 555u, 1001u, 1027u, 1029u, 1031u, 1033u, 4108u, 16102u}) {
+        const std::unique_ptr<ui::Menu> menu = ui::Menu::Load(id);
+        ASSERT_NE(menu, nullptr) << id;
+        check(*menu, QString::number(id));
+    }
+}
+
+TEST_F(MenuKeys, AnAccessKeyDoesWhatItsItemSaysAndAKeyOfTwoItemsOnlyMovesTheHighlight)
+{
+    ui::ScriptedPrompts prompts;
+    // Alt+E, Z after typing undoes, and asks nothing.
+    PostKey(Qt::Key_X);
+    ASSERT_EQ(Line0(), QStringLiteral("xone"));
+    PostKey(Qt::Key_E, Qt::AltModifier);
+    PostKey(Qt::Key_Z);
+    EXPECT_TRUE(WaitFor([this] { return Line0() == QStringLiteral("one"); }, 5000, "the typing undone"));
+    // Alt+N is Nástroje, Alt+L is PLC.
+    for (const auto& [key, item] : {std::pair{Qt::Key_N, QStringLiteral("&Nástroje")}, {Qt::Key_L, QStringLiteral("P&LC")}}) {
+        PostKey(key, Qt::AltModifier);
+        EXPECT_NE(CKVTPopupMenu::ActivePopup(), nullptr);
+        EXPECT_EQ(HotItem(), item);
+        PostKey(Qt::Key_Escape);
+        PostKey(Qt::Key_Escape);
+    }
+    // P in Editace: Najít předchozí, then Pouze pro čtení, each only
+    // highlighted; Enter chooses.
+    PostKey(Qt::Key_E, Qt::AltModifier);
+    CKVTPopupMenu* edit = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(edit, nullptr);
+    PostKey(Qt::Key_P);
+    EXPECT_EQ(CKVTPopupMenu::ActivePopup(), edit);
+    EXPECT_EQ(Hot(edit), QStringLiteral("Najít &předchozí\tShift+F3"));
+    PostKey(Qt::Key_P);
+    EXPECT_EQ(Hot(edit), QStringLiteral("&Pouze pro čtení"));
+    EXPECT_FALSE(text->GetTextBuffer()->GetReadOnly());
+    EXPECT_TRUE(prompts.Asked().empty());
+    PostKey(Qt::Key_Return);
+    EXPECT_TRUE(WaitFor([this] { return text->GetTextBuffer()->GetReadOnly(); }, 5000, "read-only"));
 }

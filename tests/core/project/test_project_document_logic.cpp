@@ -235,13 +235,13 @@ TEST_F(ProjectDocumentLogic, DuplicateFileNameIsRefusedOnceAndCreatesNothing)
     site.hints.clear();
 
     EXPECT_FALSE(
-        doc.AddFile(folder + u"sub\\MAIN.plc", core::ProjectDocument::ListKind::Source, false));
+        doc.AddFile(folder + u"sub/MAIN.plc", core::ProjectDocument::ListKind::Source, false));
     ASSERT_EQ(site.asked.size(), 1u);
     EXPECT_EQ(site.asked[0], res::LoadText(core::IDS_PRJ_SOURCE_DUPLICATE));
     EXPECT_EQ(site.styles[0], uint32_t(core::ASK_OK | core::ASK_ICONERROR));
     // A new file of a taken name is neither asked about nor made.
     EXPECT_FALSE(
-        doc.AddFile(folder + u"other\\main.PLC", core::ProjectDocument::ListKind::Source, true));
+        doc.AddFile(folder + u"other/main.PLC", core::ProjectDocument::ListKind::Source, true));
     EXPECT_EQ(site.asked.size(), 2u);
     EXPECT_FALSE(sys::FileExists(dir / "other/main.PLC"));
     ASSERT_EQ(doc.Data().SourceFiles.size(), 1u);
@@ -249,7 +249,7 @@ TEST_F(ProjectDocumentLogic, DuplicateFileNameIsRefusedOnceAndCreatesNothing)
 
     // The same name in another list is fine, relative to the project.
     EXPECT_TRUE(
-        doc.AddFile(folder + u"sub\\MAIN.plc", core::ProjectDocument::ListKind::Support, false));
+        doc.AddFile(folder + u"sub/MAIN.plc", core::ProjectDocument::ListKind::Support, false));
     ASSERT_EQ(doc.Data().SupportFiles.size(), 1u);
     EXPECT_EQ(doc.Data().SupportFiles[0].FilePath, u".\\sub\\MAIN.plc");
     EXPECT_EQ(site.hints, std::vector<long>{core::HINT_SUPPORT_LIST});
@@ -460,4 +460,23 @@ TEST_F(ProjectDocumentLogic, ANameThatIsNoUtf8IsNotAddedToTheProject)
     EXPECT_TRUE(doc.Data().HeaderFiles.empty());
     // Its look-alike, a valid UTF-8 name, is added as itself.
     EXPECT_TRUE(doc.AddFile(folder + u"caf\uFFFD.plc", core::ProjectDocument::ListKind::Support, false));
+}
+
+// A "\" in a name the user chose is a character of it; the project file
+// would read it as a separator and name another file: refused, and a new
+// file under a name that differs from an existing one in case is made as
+// given, never written into the other.
+TEST_F(ProjectDocumentLogic, ANameWithABackslashIsNotAddedAndANewFileIsMadeAsGiven)
+{
+    dir.Write("a/b.plc", "other");
+    dir.Write("a\\b.plc", "x");
+    site.asked.clear();
+    EXPECT_FALSE(doc.AddFile(folder + u"a\\b.plc", core::ProjectDocument::ListKind::Source, false));
+    ASSERT_EQ(site.asked.size(), 1u);
+    EXPECT_TRUE(doc.Data().SourceFiles.empty());
+    dir.Write("new.plc", "kept");
+    EXPECT_TRUE(doc.AddFile(folder + u"NEW.plc", core::ProjectDocument::ListKind::Source, true));
+    EXPECT_EQ(dir.Read("new.plc"), "kept");
+    EXPECT_EQ(dir.Read("NEW.plc"), "");
+    EXPECT_EQ(site.asked.size(), 1u);
 }
