@@ -4,7 +4,7 @@
 #include "editor/settings/EdtSettings.h"
 #include "editor/buffer/EdtTextBuffer.h"
 #include "editor/regexp/EdtWildcard.h"
-#include "platform/sys/NativeText.h"
+#include "platform/sys/WinPath.h"
 
 #include <optional>
 
@@ -181,7 +181,7 @@ bool FileExists(std::u16string_view path)
 {
     if (path.empty())
         return false;
-    std::optional<std::string> native = sys::LocalNativePath(path);
+    std::optional<std::string> native = sys::WinPath::ToNative(path);
     if (!native)
         return false;
     struct stat st;
