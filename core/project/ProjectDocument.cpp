@@ -350,7 +350,8 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
         m_site.ReportFileFault(ar.GetPath(), FileFault::Generic, saving, failId, 0);
         return;
     }
-    std::optional<std::string> native = Native(*path);
+    // Beside the project file, exactly (never a workspace of another case).
+    std::optional<std::string> native = sys::LocalNativePath(*path);
     if (saving) {
         KxpArchive ws(true, *path);
         try {

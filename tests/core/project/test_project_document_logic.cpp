@@ -463,9 +463,9 @@ TEST_F(ProjectDocumentLogic, ANameThatIsNoUtf8IsNotAddedToTheProject)
 }
 
 // A "\" in a name the user chose is a character of it; the project file
-// would read it as a separator and name another file: refused, and a new
-// file under a name that differs from an existing one in case is made as
-// given, never written into the other.
+// would read it as a separator and name another file: refused.  A new
+// source or a project saved under a name that differs from existing files
+// in case is made as given, never written into the others.
 TEST_F(ProjectDocumentLogic, ANameWithABackslashIsNotAddedAndANewFileIsMadeAsGiven)
 {
     dir.Write("a/b.plc", "other");
@@ -479,4 +479,12 @@ TEST_F(ProjectDocumentLogic, ANameWithABackslashIsNotAddedAndANewFileIsMadeAsGiv
     EXPECT_EQ(dir.Read("new.plc"), "kept");
     EXPECT_EQ(dir.Read("NEW.plc"), "");
     EXPECT_EQ(site.asked.size(), 1u);
+    // A project saved as "LIS.kxp" beside lis.kxp and lis.kxw: both keep
+    // their bytes, the project and its workspace are new files.
+    dir.Write("lis.kxp", "other project");
+    dir.Write("lis.kxw", "other workspace");
+    ASSERT_TRUE(doc.Save(folder + u"LIS.kxp"));
+    EXPECT_EQ(dir.Read("lis.kxp"), "other project");
+    EXPECT_EQ(dir.Read("lis.kxw"), "other workspace");
+    EXPECT_TRUE(sys::FileExists(dir / "LIS.kxw"));
 }
