@@ -720,7 +720,8 @@ int ProjectDocument::ImportKnf(const std::u16string& knf, const std::u16string& 
 
 bool ProjectDocument::CreateProjectFolder(const std::u16string& folder)
 {
-    const std::optional<std::string> native = Native(folder);
+    // The folder the user named, exactly.
+    const std::optional<std::string> native = sys::LocalNativePath(folder);
     if (native && MakeFolders(*native))
         return true;
     Ask(res::FormatText(IDS_PRJ_DIR_CREATE_FAILED, folder), {}, ASK_OK | ASK_ICONERROR);
