@@ -231,9 +231,8 @@ TEST(MenuResources, EachItemOfAMenuLevelHasAKeyOfItsOwn)
         std::map<QChar, QStringList> keys;
         for (int i = 0; i < menu.ItemCount(); ++i) {
             const QString text = menu.Item(i)->text;
-            const qsizetype amp = text.indexOf(QLatin1Char('&')) + 1;
-            const uint32_t id = menu.ItemId(i);
-            if (shown && (id || menu.SubMenu(i)) && id != ID_FILE_MRU_FIRST && id != ID_PROJECT_MRU_FIRST)
+            const qsizetype amp = text.indexOf(u'&') + 1;
+            if (const uint32_t id = menu.ItemId(i); shown && (id || menu.SubMenu(i)) && id != ID_FILE_MRU_FIRST && id != ID_PROJECT_MRU_FIRST)
                 keys[amp > 0 ? text[amp].toUpper() : QChar()] << text;
             if (menu.SubMenu(i))
                 check(*menu.SubMenu(i), true);
@@ -252,10 +251,6 @@ TEST_F(MenuKeys, AnAccessKeyDoesWhatItsItemSaysAndAKeyOfTwoItemsOnlyMovesTheHigh
     PostKey(Qt::Key_E, Qt::AltModifier);
     PostKey(Qt::Key_Z); // undoes, asks nothing
     EXPECT_TRUE(WaitFor([this] { return Line0() == QStringLiteral("one"); }, 5000, "the typing undone"));
-    PostKey(Qt::Key_N, Qt::AltModifier);
-    EXPECT_EQ(HotItem(), QStringLiteral("&Nástroje"));
-    PostKey(Qt::Key_Escape);
-    PostKey(Qt::Key_Escape);
     PostKey(Qt::Key_E, Qt::AltModifier);
     CKVTPopupMenu* edit = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(edit, nullptr);

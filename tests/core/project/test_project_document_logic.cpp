@@ -468,7 +468,6 @@ TEST_F(ProjectDocumentLogic, ANameThatIsNoUtf8IsNotAddedToTheProject)
 TEST_F(ProjectDocumentLogic, ANameWithABackslashIsNotAddedAndANewFileIsMadeAsGiven)
 {
     dir.Write("a/b.plc", "other");
-    dir.Write("a\\b.plc", "x");
     EXPECT_FALSE(doc.AddFile(folder + u"a\\b.plc", core::ProjectDocument::ListKind::Source, false));
     dir.Write("new.plc", "kept");
     dir.Write("lis.kxw", "other workspace");
