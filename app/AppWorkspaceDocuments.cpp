@@ -139,9 +139,10 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectD
             if (doc->GetPathName().isEmpty())
                 continue;
             // The workspace file would bring another file back.
-            if (!sys::WinPath::IsStorable(doc->GetPathName().toStdU16String(),
-                                          core::StoredDocumentPath(projectDir.toStdU16String(),
-                                                                   doc->GetPathName().toStdU16String()))) {
+            if (!sys::WinPath::IsStorable(
+                    doc->GetPathName().toStdU16String(),
+                    core::StoredDocumentPath(projectDir.toStdU16String(),
+                                             doc->GetPathName().toStdU16String()))) {
                 if (!m_toldUnstorable.contains(doc->GetPathName())) {
                     m_toldUnstorable << doc->GetPathName();
                     ui::Prompt(FormatResString(IDS_WORKSPACE_NAME_NOT_STORABLE, ui::ShownLocalPath(doc->GetPathName())),

@@ -852,7 +852,8 @@ void CBinView::ReloadCommand()
     CBinDoc* doc = GetDocument();
     if (!doc)
         return;
-    const std::optional<std::string> native = sys::LocalNativePath(doc->GetPathName().toStdU16String());
+    const std::optional<std::string> native =
+        sys::LocalNativePath(doc->GetPathName().toStdU16String());
     if (!native || !sys::FileExists(*native)) {
         ui::Prompt(LoadResString(IDS_FILE_MISSING), {}, ui::MB_ICONEXCLAMATION);
         return;

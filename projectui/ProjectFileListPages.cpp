@@ -254,8 +254,8 @@ bool CPPProjectFileList::Choose(bool mustExist, const QString& start, int skipRo
     }
     // The project file would read another name back.
     if (!sys::WinPath::IsStorable(chosen, rec.FilePath)) {
-        ui::Prompt(FormatResString(core::IDS_PRJ_NAME_NOT_STORABLE, ui::ShownLocalPath(Q(chosen))), {},
-                   ui::MB_OK | ui::MB_ICONERROR, this);
+        ui::Prompt(FormatResString(core::IDS_PRJ_NAME_NOT_STORABLE, ui::ShownLocalPath(Q(chosen))),
+                   {}, ui::MB_OK | ui::MB_ICONERROR, this);
         return false;
     }
     rec.FileName = LastComponent(rec.FilePath);

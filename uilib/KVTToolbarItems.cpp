@@ -146,7 +146,8 @@ void CKVTToolbarItems::RebuildMnemonics()
     }
 }
 
-CKVTToolbarButton* CKVTToolbarItems::FindMnemonic(QChar c, const CKVTToolbarButton* after, bool* several) const
+CKVTToolbarButton* CKVTToolbarItems::FindMnemonic(QChar c, const CKVTToolbarButton* after,
+                                                  bool* several) const
 {
     auto it = m_mnemonics.find(c.toUpper());
     if (several)

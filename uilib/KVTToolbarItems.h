@@ -58,7 +58,8 @@ public:
     // to whether more buttons share the key.  Then the key never acts: it
     // moves on from `after` (the hot button) to the next button of the key,
     // round the list, and the user chooses with Enter.
-    CKVTToolbarButton* FindMnemonic(QChar c, const CKVTToolbarButton* after = nullptr, bool* several = nullptr) const;
+    CKVTToolbarButton* FindMnemonic(QChar c, const CKVTToolbarButton* after = nullptr,
+                                    bool* several = nullptr) const;
 
     int pressed = -1;
     int hot = -1;

@@ -164,10 +164,11 @@ bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath
     w.Line(u"  Config\t= %s\t; %s\r\n", data.Config, Str(IDS_MAKE_CONFIG));
     w.Line(u"  Target\t= %s\t; %s\r\n", data.Target, Str(IDS_MAKE_TARGET));
     w.Section(4346);
-    w.Path(u"  FilePlc\t= %s\t\t; %s\r\n", OnDiskName(projectFolder, data.SourceFiles[0].FilePath), Str(4347));
+    w.Path(u"  FilePlc\t= %s\t\t; %s\r\n", OnDiskName(projectFolder, data.SourceFiles[0].FilePath),
+           Str(4347));
     for (size_t i = 1; i < data.SourceFiles.size(); ++i)
-        w.Path(u"  FilePlcExt\t= %s\t\t; %s\r\n", OnDiskName(projectFolder, data.SourceFiles[i].FilePath),
-               Str(4348));
+        w.Path(u"  FilePlcExt\t= %s\t\t; %s\r\n",
+               OnDiskName(projectFolder, data.SourceFiles[i].FilePath), Str(4348));
     w.Section(4349);
     w.Path(u"  PathUser\t= %s\t\t; %s\r\n", userFolder, Str(4350));
     w.Path(u"  PathOutput\t= %s\t\t; %s\r\n", outputFolder, Str(4351));

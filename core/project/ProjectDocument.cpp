@@ -495,7 +495,8 @@ bool ProjectDocument::AddFile(const std::u16string& path, ListKind kind, bool cr
     const std::u16string name = rel.substr(sys::WinPath::FindFileName(rel));
     // The project file would read another name back.
     if (!sys::WinPath::IsStorable(path, rel)) {
-        Ask(res::FormatText(IDS_PRJ_NAME_NOT_STORABLE, sys::ShownNativeText(path)), {}, ASK_OK | ASK_ICONERROR);
+        Ask(res::FormatText(IDS_PRJ_NAME_NOT_STORABLE, sys::ShownNativeText(path)), {},
+            ASK_OK | ASK_ICONERROR);
         return false;
     }
 

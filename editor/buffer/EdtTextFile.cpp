@@ -8,8 +8,8 @@
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
-#include "platform/sys/Utf8Stream.h"
 #include "platform/sys/NativeText.h"
+#include "platform/sys/Utf8Stream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

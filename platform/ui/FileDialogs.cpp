@@ -211,7 +211,8 @@ void ExactFileDialog::accept()
         undecoded = undecoded || c.contains(QChar(0xFFFD));
         if (!c.contains(QLatin1String("\\x")))
             continue;
-        const QString unmarked = QString::fromStdU16String(sys::UnmarkedNativeText(c.toStdU16String()));
+        const QString unmarked =
+            QString::fromStdU16String(sys::UnmarkedNativeText(c.toStdU16String()));
         if (unmarked == c || !LocalPathExists(unmarked))
             continue;
         if (LocalPathExists(c)) {
@@ -221,8 +222,10 @@ void ExactFileDialog::accept()
             for (size_t i = 0; i < text.size(); ++i)
                 if (sys::IsUtf8ByteEscapeAt(text, i))
                     bytes << QString::number(text[i] - 0xDC00, 16).toUpper();
-            const int answer = Prompt(FormatResString(IDS_MARKED_OR_LITERAL, ShownLocalPath(c), bytes.join(QLatin1Char(' '))),
-                                      windowTitle(), MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3, this);
+            const int answer =
+                Prompt(FormatResString(IDS_MARKED_OR_LITERAL, ShownLocalPath(c),
+                                       bytes.join(QLatin1Char(' '))),
+                       windowTitle(), MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3, this);
             if (answer == IDYES)
                 continue; // the literal name, through the checks below
             if (answer != IDNO)

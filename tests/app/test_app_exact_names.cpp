@@ -123,13 +123,15 @@ TEST_F(AppTest, NamesThatDifferOnlyInBytesThatAreNoUtf8)
 TEST_F(AppTest, AGivenNameIsTheFileOpenedAndWrittenBesideAnotherSpelling)
 {
     ASSERT_TRUE(Start({}));
-    for (const auto& [there, given] : {std::pair{"data.txt", "DATA.txt"}, {"sub/old.txt", "sub\\old.txt"}}) {
+    for (const auto& [there, given] :
+         {std::pair{"data.txt", "DATA.txt"}, {"sub/old.txt", "sub\\old.txt"}}) {
         dir.Write(there, "kept\r\n");
         auto* doc = qobject_cast<CStructuredTextDoc*>(app->OpenDocumentFile(T(dir / given)));
         ASSERT_NE(doc, nullptr) << given;
         Type(doc, u"typed\r\n");
         ASSERT_TRUE(doc->DoFileSave()) << given;
-        EXPECT_EQ(doc->GetTitle() + Q(Read(dir / there) + Read(dir / given)), Q(given + std::string("kept\r\ntyped\r\n")));
+        EXPECT_EQ(doc->GetTitle() + Q(Read(dir / there) + Read(dir / given)),
+                  Q(given + std::string("kept\r\ntyped\r\n")));
     }
 }
 

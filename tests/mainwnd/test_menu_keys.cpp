@@ -232,13 +232,16 @@ TEST(MenuResources, EachItemOfAMenuLevelHasAKeyOfItsOwn)
         for (int i = 0; i < menu.ItemCount(); ++i) {
             const QString text = menu.Item(i)->text;
             const qsizetype amp = text.indexOf(u'&') + 1;
-            if (const uint32_t id = menu.ItemId(i); shown && (id || menu.SubMenu(i)) && id != ID_FILE_MRU_FIRST && id != ID_PROJECT_MRU_FIRST)
+            if (const uint32_t id = menu.ItemId(i); shown && (id || menu.SubMenu(i)) &&
+                                                    id != ID_FILE_MRU_FIRST &&
+                                                    id != ID_PROJECT_MRU_FIRST)
                 keys[amp > 0 ? text[amp].toUpper() : QChar()] << text;
             if (menu.SubMenu(i))
                 check(*menu.SubMenu(i), true);
         }
         for (const auto& [key, texts] : keys)
-            EXPECT_TRUE(!key.isNull() && (texts.size() == 1 || key == u'P' || key == u'1')) << texts.join(u'|').toStdString();
+            EXPECT_TRUE(!key.isNull() && (texts.size() == 1 || key == u'P' || key == u'1'))
+                << texts.join(u'|').toStdString();
     };
     for (const uint32_t id : {1u, 3u, 543u, 555u, 1001u, 1027u, 1029u, 1031u, 1033u, 4108u, 16102u})
         check(*ui::Menu::Load(id), id == 1 || id == 3); // a context menu shows its popup's items
@@ -250,7 +253,8 @@ TEST_F(MenuKeys, AnAccessKeyDoesWhatItsItemSaysAndAKeyOfTwoItemsOnlyMovesTheHigh
     PostKey(Qt::Key_X);
     PostKey(Qt::Key_E, Qt::AltModifier);
     PostKey(Qt::Key_Z); // undoes, asks nothing
-    EXPECT_TRUE(WaitFor([this] { return Line0() == QStringLiteral("one"); }, 5000, "the typing undone"));
+    EXPECT_TRUE(
+        WaitFor([this] { return Line0() == QStringLiteral("one"); }, 5000, "the typing undone"));
     PostKey(Qt::Key_E, Qt::AltModifier);
     CKVTPopupMenu* edit = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(edit, nullptr);
@@ -260,5 +264,6 @@ TEST_F(MenuKeys, AnAccessKeyDoesWhatItsItemSaysAndAKeyOfTwoItemsOnlyMovesTheHigh
     EXPECT_EQ(Hot(edit), QStringLiteral("&Pouze pro čtení"));
     EXPECT_TRUE(prompts.Asked().empty());
     PostKey(Qt::Key_Return);
-    EXPECT_TRUE(WaitFor([this] { return text->GetTextBuffer()->GetReadOnly(); }, 5000, "read-only"));
+    EXPECT_TRUE(
+        WaitFor([this] { return text->GetTextBuffer()->GetReadOnly(); }, 5000, "read-only"));
 }

@@ -164,7 +164,10 @@ TEST(MakeKnf, SourcesAreNamedAsOnTheDisk)
     dir.Write("src/io.plc", "x");
     ProjectData d = Defaults();
     d.SourceFiles = {{u"io.plc", u"SRC\\IO.PLC"}, {u"Chybi.plc", u"Chybi.plc"}};
-    ASSERT_TRUE(WriteMakeKnf(d, sys::Utf8ToUtf16Lenient(dir / "Lis.kxp"), Options(), Make(dir), nullptr));
+    ASSERT_TRUE(
+        WriteMakeKnf(d, sys::Utf8ToUtf16Lenient(dir / "Lis.kxp"), Options(), Make(dir), nullptr));
     const std::string make = dir.Read("Make.knf");
-    EXPECT_TRUE(make.find("FilePlc\t= src\\io.plc\t") + make.find("FilePlcExt\t= Chybi.plc\t") < make.size()) << make;
+    EXPECT_TRUE(make.find("FilePlc\t= src\\io.plc\t") + make.find("FilePlcExt\t= Chybi.plc\t") <
+                make.size())
+        << make;
 }

@@ -474,5 +474,6 @@ TEST_F(ProjectDocumentLogic, ANameWithABackslashIsNotAddedAndANewFileIsMadeAsGiv
     EXPECT_TRUE(doc.AddFile(folder + u"NEW.plc", core::ProjectDocument::ListKind::Source, true));
     ASSERT_TRUE(doc.Save(folder + u"LIS.kxp"));
     EXPECT_EQ(doc.Data().SourceFiles.size(), 1u);
-    EXPECT_EQ(dir.Read("new.plc") + dir.Read("NEW.plc") + dir.Read("lis.kxw"), "keptother workspace");
+    EXPECT_EQ(dir.Read("new.plc") + dir.Read("NEW.plc") + dir.Read("lis.kxw"),
+              "keptother workspace");
 }

@@ -202,9 +202,11 @@ TEST(LocalPath, AMarkedNameThatIsAlsoALiteralNameIsAskedAbout)
     dir.Write(kLatin1, "bytes");
     dir.Write("caf\\xE9.txt", "literal");
     ui::ScriptedPrompts prompts({ui::IDCANCEL, ui::IDNO, ui::IDYES});
-    for (const QStringList& expected : {QStringList(), QStringList{T(dir / kLatin1)}, QStringList{T(dir / "caf\\xE9.txt")}}) {
+    for (const QStringList& expected :
+         {QStringList(), QStringList{T(dir / kLatin1)}, QStringList{T(dir / "caf\\xE9.txt")}}) {
         ui::ExactFileDialog d(nullptr, {}, T(dir.Path()));
-        d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("caf\\xE9.txt"));
+        d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("caf\\xE9.txt"));
         d.accept();
         EXPECT_EQ(d.ExactFiles(), expected);
     }
