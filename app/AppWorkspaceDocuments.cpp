@@ -138,10 +138,11 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectD
         for (ui::Document* doc : tmpl->Documents()) {
             if (doc->GetPathName().isEmpty())
                 continue;
-            // The workspace file holds names in code page 1250: a name with
-            // a byte that is no UTF-8 would come back as another file.
-            if (sys::HasNativeByteEscape(
-                    core::StoredDocumentPath(projectDir.toStdU16String(), doc->GetPathName().toStdU16String()))) {
+            // The workspace file would bring another file back.
+            if (!sys::WinPath::IsStorable(
+                    doc->GetPathName().toStdU16String(),
+                    core::StoredDocumentPath(projectDir.toStdU16String(),
+                                             doc->GetPathName().toStdU16String()))) {
                 if (!m_toldUnstorable.contains(doc->GetPathName())) {
                     m_toldUnstorable << doc->GetPathName();
                     ui::Prompt(FormatResString(IDS_WORKSPACE_NAME_NOT_STORABLE, ui::ShownLocalPath(doc->GetPathName())),

@@ -6,7 +6,7 @@
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
-#include "platform/sys/WinPath.h"
+#include "platform/sys/NativeText.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
 #include "platform/ui/Prompt.h"
@@ -43,7 +43,7 @@ using watched::Watching;
 // denied, a read-only file system), 0 when it can or is not there.
 int ReadOnlyCause(const QString& path)
 {
-    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    const std::optional<std::string> native = sys::LocalNativePath(path.toStdU16String());
     struct stat st{};
     if (!native || ::stat(native->c_str(), &st) != 0)
         return 0;
@@ -98,7 +98,7 @@ bool CBinDoc::OnNewDocument()
 
 bool CBinDoc::ReadFile(const QString& path, BinData& out, int& error) const
 {
-    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    const std::optional<std::string> native = sys::LocalNativePath(path.toStdU16String());
     if (!native) {
         error = ENOENT;
         return false;
@@ -161,14 +161,14 @@ bool CBinDoc::OnSaveDocument(const QString& path)
     std::string written;
     uint32_t cause = 0;
     const bool ok = watched::WithoutWatch(*this, GetPathName(), path, [&] {
-        const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+        const std::optional<std::string> native = sys::LocalNativePath(path.toStdU16String());
         sys::AtomicFile file;
         const auto fail = [&cause] {
             cause = sys::GetLastError();
             return false;
         };
         if (!native) {
-            cause = ENAMETOOLONG;
+            cause = sys::GetLastError();
             return false;
         }
         if (!file.Open(*native) ||
@@ -202,9 +202,9 @@ bool CBinDoc::OnSaveDocument(const QString& path)
 
 bool CBinDoc::WriteCopy(const QString& path, uint32_t& cause)
 {
-    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    const std::optional<std::string> native = sys::LocalNativePath(path.toStdU16String());
     if (!native) {
-        cause = ENAMETOOLONG;
+        cause = sys::GetLastError();
         return false;
     }
     sys::AtomicFile file;

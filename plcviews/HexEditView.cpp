@@ -3,7 +3,7 @@
 #include "editor/dialogs/EdtOptionPages.h"
 
 #include "platform/sys/FileIO.h"
-#include "platform/sys/WinPath.h"
+#include "platform/sys/NativeText.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
@@ -852,7 +852,8 @@ void CBinView::ReloadCommand()
     CBinDoc* doc = GetDocument();
     if (!doc)
         return;
-    const std::optional<std::string> native = sys::WinPath::ToNative(doc->GetPathName().toStdU16String());
+    const std::optional<std::string> native =
+        sys::LocalNativePath(doc->GetPathName().toStdU16String());
     if (!native || !sys::FileExists(*native)) {
         ui::Prompt(LoadResString(IDS_FILE_MISSING), {}, ui::MB_ICONEXCLAMATION);
         return;

@@ -4,11 +4,10 @@
 #include "plcviews/PPTextFile.h"
 #include "plcviews/WatchedFile.h"
 
-#include "projectui/ProjectHost.h"
 #include "editor/settings/EdtSettings.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/Registry.h"
-#include "platform/sys/WinPath.h"
 #include "platform/ui/Accel.h"
 #include "platform/ui/App.h"
 #include "platform/ui/Beep.h"
@@ -17,6 +16,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Prompt.h"
 #include "platform/ui/SysColor.h"
+#include "projectui/ProjectHost.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "uilib/KVTWorkspace.h"
@@ -52,16 +52,10 @@ QString Shown(const QString& path) { return ui::ShownLocalPath(path); }
 // 0: a file; ENOENT: nothing there; another errno: no file can be read there.
 int ProbePath(const QString& path)
 {
-    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    const std::optional<std::string> native = ui::NativeOfLocalPath(path);
     struct stat st{};
-    if (!native) {
-        // A path the program cannot handle (too long, or text that no bytes
-        // give): what is there is never taken for a new, empty file.
-        const std::optional<std::string> exact = ui::NativeOfLocalPath(path);
-        if (!exact)
-            return EILSEQ;
-        return ::stat(exact->c_str(), &st) == 0 ? ENAMETOOLONG : ENOENT;
-    }
+    if (!native)
+        return EILSEQ; // text that no bytes give
     if (::stat(native->c_str(), &st) != 0)
         return errno;
     return S_ISDIR(st.st_mode) ? EISDIR : 0;

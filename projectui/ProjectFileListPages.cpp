@@ -242,7 +242,8 @@ bool CPPProjectFileList::Choose(bool mustExist, const QString& start, int skipRo
     QStringList filters = TemplateFilters(m_cfg.templateExt);
     if (!ui::PromptFileName(this, full, start, filters, QString::fromLatin1(m_cfg.pattern), mustExist))
         return false;
-    std::optional<std::u16string> canonical = sys::WinPath::Canonicalize(U16(full));
+    const std::u16string chosen = U16(full);
+    std::optional<std::u16string> canonical = sys::WinPath::Canonicalize(chosen);
     const std::u16string fullPath = canonical ? *canonical : U16(full);
     full = Q(fullPath);
     rec = {};
@@ -251,11 +252,10 @@ bool CPPProjectFileList::Choose(bool mustExist, const QString& start, int skipRo
         ui::Prompt(FormatResString(IDS_PATH_TOO_LONG, fullPath), {}, ui::MB_OK | ui::MB_ICONERROR, this);
         return false;
     }
-    // The project file holds names in code page 1250: a name with a byte
-    // that is no UTF-8 would be stored as another name.
-    if (sys::HasNativeByteEscape(rec.FilePath)) {
-        ui::Prompt(FormatResString(core::IDS_PRJ_NAME_NOT_STORABLE, ui::ShownLocalPath(full)), {},
-                   ui::MB_OK | ui::MB_ICONERROR, this);
+    // The project file would read another name back.
+    if (!sys::WinPath::IsStorable(chosen, rec.FilePath)) {
+        ui::Prompt(FormatResString(core::IDS_PRJ_NAME_NOT_STORABLE, ui::ShownLocalPath(Q(chosen))),
+                   {}, ui::MB_OK | ui::MB_ICONERROR, this);
         return false;
     }
     rec.FileName = LastComponent(rec.FilePath);

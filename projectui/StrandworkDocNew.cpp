@@ -5,6 +5,7 @@
 #include "projectui/QtText.h"
 #include "projectui/StrandworkDoc.h"
 #include "core/projfile/ProjectTemplates.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 #include "platform/ui/App.h"
 #include "platform/ui/FileDialogs.h"
@@ -71,7 +72,7 @@ bool CStrandworkDoc::OnNewDocument()
 
     // Every question comes before anything is written: a refusal leaves the
     // disk as it was.
-    const std::optional<std::string> native = sys::WinPath::ToNative(U16(folder));
+    const std::optional<std::string> native = sys::LocalNativePath(U16(folder));
     if (native && HasEntries(*native) &&
         projtext::Ask(FormatResString(IDS_PRJ_DIR_NOT_EMPTY, folder), LoadResString(IDS_PRJ_CONTINUE),
                    core::ASK_YESNO | core::ASK_ICONQUESTION) != core::ANSWER_YES)

@@ -66,13 +66,13 @@ inline constexpr uint32_t ID_EDIT_REDO = 57644;            // "Znov&u"
 // The editor's text and edit views (menus/1.menu, accel/22901.accel)
 inline constexpr uint32_t ID_EDT_FIRST = 37000;            // the editor's own commands: 37000-37999
 inline constexpr uint32_t ID_EDT_LAST = 37999;
-inline constexpr uint32_t ID_EDT_RELOAD_FILE = 36999;      // "&Znovu načíst"
+inline constexpr uint32_t ID_EDT_RELOAD_FILE = 36999;      // "Znovu na&číst"
 inline constexpr uint32_t ID_EDT_DELETE = 37001;           // Delete
 inline constexpr uint32_t ID_EDT_DELETE_BACK = 37002;      // Backspace
 inline constexpr uint32_t ID_EDT_DELETE_WORD_BACK = 37003; // Ctrl+Backspace
 inline constexpr uint32_t ID_EDT_TAB = 37004;              // Tab
 inline constexpr uint32_t ID_EDT_UNTAB = 37005;            // Shift+Tab
-inline constexpr uint32_t ID_EDT_TOGGLE_OVERWRITE = 37006; // "Režim přep&isování"
+inline constexpr uint32_t ID_EDT_TOGGLE_OVERWRITE = 37006; // "Re&žim přepisování"
 inline constexpr uint32_t ID_EDT_DELETE_WORD = 37007;      // Ctrl+Delete
 inline constexpr uint32_t ID_EDT_TOGGLE_KEYBOARD_SELECTION = 37008; // keyboard selection on/off
 // caret commands 37100-37125: each plain one, then the one that selects (Shift)
@@ -118,7 +118,7 @@ inline constexpr uint32_t ID_EDT_CLEAR_ALL_BOOKMARKS = 37226; // "&Zrušit všec
 inline constexpr uint32_t ID_EDT_GOTO_LAST_CHANGE = 37227; // "Jdi na poslední změnu"
 inline constexpr uint32_t ID_EDT_INCREMENTAL_FORWARD = 37228; // "Přírůstkové hledání"
 inline constexpr uint32_t ID_EDT_INCREMENTAL_BACKWARD = 37229; // "Zpětné přírůstkové hledání"
-inline constexpr uint32_t ID_EDT_AUTO_COMPLETE = 37300;    // "Doplnit sl&ovo"
+inline constexpr uint32_t ID_EDT_AUTO_COMPLETE = 37300;    // "Dopln&it slovo"
 inline constexpr uint32_t ID_EDT_AUTO_EXPAND = 37301;      // "&Rozvinout zkratku"
 inline constexpr uint32_t ID_EDT_MATCH_BRACE = 37302;      // "Jdi na odpovídající závorku"
 inline constexpr uint32_t ID_EDT_LOWER_CASE = 37303;       // "Všechny malé"
@@ -151,7 +151,7 @@ inline constexpr uint32_t ID_VIEW_CONINFO = 33874;         // "&Sledování sp&o
 inline constexpr uint32_t ID_NEXT_ERROR = 33875;           // "&Následující chyba" (F4)
 inline constexpr uint32_t ID_PREV_ERROR = 33876;           // "Pře&dchozí chyba" (Shift+F4)
 inline constexpr uint32_t ID_VIEW_FULLSCREEN = 33877;      // "Na &celou obrazovku"
-inline constexpr uint32_t ID_VIEW_PROPERTIES = 33878;      // "&Vlastnosti..."
+inline constexpr uint32_t ID_VIEW_PROPERTIES = 33878;      // "Vl&astnosti..."
 inline constexpr uint32_t ID_VIEW_DEFAULT_LAYOUT = 33879;  // "&Obnovit výchozí uspořádání"
 
 // Project (menus/1.menu "&Projekt")
@@ -192,7 +192,7 @@ inline constexpr uint32_t ID_PLC_BACKUP_DATA = 33899;      // "Zálohovat data P
 inline constexpr uint32_t ID_PLC_FIRST = 33890;            // the PLC commands' range
 inline constexpr uint32_t ID_PLC_LAST = 33899;
 
-// Debugging (menus/1.menu "&Ladění", menus/1029.menu)
+// Debugging (menus/1.menu "La&dění", menus/1029.menu)
 inline constexpr uint32_t ID_DEBUG_TOGGLE_BREAKPOINT = 33820; // "&Nastavit/zrušit breakpoint"
 inline constexpr uint32_t ID_DEBUG_CLEAR_ALL_BREAKPOINTS = 33821; // "Zrušit &všechny breakpointy"
 // "Nastavit/zrušit &sledování mechanismu"
@@ -201,7 +201,7 @@ inline constexpr uint32_t ID_VIEW_MECHANISMS = 33823;      // "&Mechanismy..."
 inline constexpr uint32_t ID_VIEW_VARIABLE = 33824;        // "&Proměnná..."
 inline constexpr uint32_t ID_DEBUG_GO_TO_CURRENT_LINE = 33825; // "&Jdi na aktuální řádek"
 
-// Tools and help (menus/1.menu "&Nástroje", "&Nápověda")
+// Tools and help (menus/1.menu "&Nástroje", "Nápo&věda")
 inline constexpr uint32_t ID_VIEW_CUSTOMIZE = 33910;       // "&Vlastní..."
 inline constexpr uint32_t ID_TOOLS_OPTIONS = 33911;        // "&Možnosti..."
 inline constexpr uint32_t ID_TOOLS_FILEMANAGER = 33912;    // "&Správce souborů..."

@@ -348,10 +348,18 @@ bool CKVTMenuBar::OpenHot(bool byKeyboard)
 
 bool CKVTMenuBar::OnMenuChar(QChar c)
 {
-    CKVTToolbarButton* b = Items().FindMnemonic(c);
+    bool several = false;
+    CKVTToolbarButton* b = Items().FindMnemonic(c, GetButton(GetHotButton()), &several);
     if (!b)
         return false;
     const int index = Items().IndexOf(b);
+    if (several) {
+        // The next item of that key is highlighted; Enter or Down opens it.
+        if (!hasFocus())
+            EnterKeyboardMode();
+        SetHotButton(index);
+        return true;
+    }
     if (dynamic_cast<CKVTToolbarMenuButton*>(b)) {
         if (!hasFocus())
             EnterKeyboardMode();

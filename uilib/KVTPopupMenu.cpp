@@ -362,9 +362,11 @@ bool CKVTPopupMenuBar::OnMenuKey(int key)
     if (Customizing())
         return false;
     const QChar c = QChar(key).toUpper();
-    if (CKVTToolbarButton* b = Items().FindMnemonic(c)) {
+    bool several = false;
+    if (CKVTToolbarButton* b = Items().FindMnemonic(c, GetButton(GetHotButton()), &several)) {
         SelectItem(Items().IndexOf(b));
-        RunHot(true);
+        if (!several)
+            RunHot(true);
         return true;
     }
     auto it = m_hiddenMnemonics.find(c);

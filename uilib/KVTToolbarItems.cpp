@@ -6,6 +6,8 @@
 
 #include <QMdiSubWindow>
 
+#include <algorithm>
+
 CKVTToolbarButton* CKVTToolbarItems::At(int index) const
 {
     return index >= 0 && index < Count() ? m_list[size_t(index)].get() : nullptr;
@@ -135,7 +137,7 @@ void CKVTToolbarItems::RebuildMnemonics()
         for (int i = 0; i + 1 < t.size(); ++i) {
             if (t[i] == QLatin1Char('&')) {
                 if (t[i + 1] != QLatin1Char('&')) {
-                    m_mnemonics[t[i + 1].toUpper()] = b.get();
+                    m_mnemonics[t[i + 1].toUpper()].push_back(b.get());
                     break;
                 }
                 ++i;
@@ -144,8 +146,15 @@ void CKVTToolbarItems::RebuildMnemonics()
     }
 }
 
-CKVTToolbarButton* CKVTToolbarItems::FindMnemonic(QChar c) const
+CKVTToolbarButton* CKVTToolbarItems::FindMnemonic(QChar c, const CKVTToolbarButton* after,
+                                                  bool* several) const
 {
     auto it = m_mnemonics.find(c.toUpper());
-    return it == m_mnemonics.end() ? nullptr : it->second;
+    if (several)
+        *several = it != m_mnemonics.end() && it->second.size() > 1;
+    if (it == m_mnemonics.end())
+        return nullptr;
+    const std::vector<CKVTToolbarButton*>& buttons = it->second;
+    const auto at = std::find(buttons.begin(), buttons.end(), after);
+    return at == buttons.end() || at + 1 == buttons.end() ? buttons.front() : *(at + 1);
 }

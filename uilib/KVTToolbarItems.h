@@ -54,7 +54,12 @@ public:
 
     // The upper-case mnemonic after a single '&' of each text.
     void RebuildMnemonics();
-    CKVTToolbarButton* FindMnemonic(QChar c) const;
+    // The button that the key c reaches (null for none); several is set
+    // to whether more buttons share the key.  Then the key never acts: it
+    // moves on from `after` (the hot button) to the next button of the key,
+    // round the list, and the user chooses with Enter.
+    CKVTToolbarButton* FindMnemonic(QChar c, const CKVTToolbarButton* after = nullptr,
+                                    bool* several = nullptr) const;
 
     int pressed = -1;
     int hot = -1;
@@ -64,5 +69,5 @@ public:
 private:
     List m_list;
     CCustomizeButton* m_customize = nullptr;
-    std::map<QChar, CKVTToolbarButton*> m_mnemonics;
+    std::map<QChar, std::vector<CKVTToolbarButton*>> m_mnemonics;
 };

@@ -5,6 +5,7 @@
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Format.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/UnicodeCase.h"
 #include "platform/sys/WinPath.h"
 #include "res/text/TextTable.h"
 
@@ -38,6 +39,32 @@ std::u16string Joined(std::u16string base, std::u16string_view more)
 {
     sys::WinPath::Append(base, more);
     return base;
+}
+
+// A file of the project as the compiler must name it: the stored path
+// (relative to the project folder) with each component that the stored
+// rules find in another case ("Osa.plc" for osa.plc) spelt as on the disk.
+// The compiler names files exactly.  Anything else stays as stored.
+std::u16string OnDiskName(const std::u16string& projectFolder, const std::u16string& stored)
+{
+    const std::u16string full = Joined(projectFolder, stored);
+    const std::optional<std::string> native = sys::WinPath::ToNative(full);
+    if (!native || stored.size() > full.size())
+        return stored;
+    const std::u16string found = sys::WinPath::FromNative(*native);
+    if (found.size() != full.size())
+        return stored;
+    std::u16string out = stored;
+    const size_t at = full.size() - stored.size();
+    for (size_t i = 0; i < stored.size(); ++i) {
+        const char16_t a = stored[i], b = found[at + i];
+        if (sys::WinPath::IsSeparator(a) && sys::WinPath::IsSeparator(b))
+            continue;
+        if (a != full[at + i] || sys::ToUpperUnit(a) != sys::ToUpperUnit(b))
+            return stored; // the stored path was rewritten on the way: left as it is
+        out[i] = b;
+    }
+    return out;
 }
 
 std::u16string Trimmed(std::u16string_view s)
@@ -137,9 +164,11 @@ bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath
     w.Line(u"  Config\t= %s\t; %s\r\n", data.Config, Str(IDS_MAKE_CONFIG));
     w.Line(u"  Target\t= %s\t; %s\r\n", data.Target, Str(IDS_MAKE_TARGET));
     w.Section(4346);
-    w.Path(u"  FilePlc\t= %s\t\t; %s\r\n", data.SourceFiles[0].FilePath, Str(4347));
+    w.Path(u"  FilePlc\t= %s\t\t; %s\r\n", OnDiskName(projectFolder, data.SourceFiles[0].FilePath),
+           Str(4347));
     for (size_t i = 1; i < data.SourceFiles.size(); ++i)
-        w.Path(u"  FilePlcExt\t= %s\t\t; %s\r\n", data.SourceFiles[i].FilePath, Str(4348));
+        w.Path(u"  FilePlcExt\t= %s\t\t; %s\r\n",
+               OnDiskName(projectFolder, data.SourceFiles[i].FilePath), Str(4348));
     w.Section(4349);
     w.Path(u"  PathUser\t= %s\t\t; %s\r\n", userFolder, Str(4350));
     w.Path(u"  PathOutput\t= %s\t\t; %s\r\n", outputFolder, Str(4351));

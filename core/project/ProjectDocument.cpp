@@ -125,7 +125,8 @@ bool ProjectDocument::Load(const std::u16string& path, bool forCopying)
 
 bool ProjectDocument::LoadProjectFile(const std::u16string& path)
 {
-    std::optional<std::string> native = Native(path);
+    // The project file the user named, exactly.
+    std::optional<std::string> native = sys::LocalNativePath(path);
     if (!native || !sys::FileExists(*native)) {
         m_site.ReportFileFault(path, FileFault::NotFound, false, 0, 0);
         return false;
@@ -156,7 +157,7 @@ bool ProjectDocument::Save(const std::u16string& path)
     // The user's own file: written where a symbolic link at its name leads.
     // Started first, so that a project file that cannot be written (a link
     // that names nothing, a folder) leaves the workspace file alone too.
-    const std::optional<std::string> native = Native(path);
+    const std::optional<std::string> native = sys::LocalNativePath(path);
     sys::AtomicFile file;
     if (!native || !file.Open(*native)) {
         m_site.ReportFileFault(path, FileFault::Generic, true, 0, native ? sys::GetLastError() : ENAMETOOLONG);
@@ -366,7 +367,8 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
         m_site.ReportFileFault(ar.GetPath(), FileFault::Generic, saving, failId, 0);
         return;
     }
-    std::optional<std::string> native = Native(*path);
+    // Beside the project file, exactly (never a workspace of another case).
+    std::optional<std::string> native = sys::LocalNativePath(*path);
     if (saving) {
         KxpArchive ws(true, *path);
         try {
@@ -457,7 +459,7 @@ ProjectDocument::FileOnDisk ProjectDocument::Recorded(const std::u16string& path
     FileOnDisk file;
     file.path = path;
     file.bytes = bytes;
-    const std::optional<std::string> native = Native(path);
+    const std::optional<std::string> native = sys::LocalNativePath(path);
     struct stat st;
     file.present = bytes.has_value() || (native && ::stat(native->c_str(), &st) == 0);
     if (!bytes && file.present) {
@@ -476,7 +478,7 @@ bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16str
     changed = false;
     if (known.path.empty() || known.path != path)
         return true; // a file the document never read or wrote
-    const std::optional<std::string> native = Native(path);
+    const std::optional<std::string> native = sys::LocalNativePath(path);
     struct stat st;
     if (!native || ::stat(native->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return true; // nothing there to keep (the write says what else is wrong)
@@ -506,14 +508,14 @@ bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16str
 uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes, std::u16string& keptAs,
                     std::u16string_view suffix)
 {
-    const std::optional<std::string> original = Native(path);
+    const std::optional<std::string> original = sys::LocalNativePath(path);
     if (keptAs.empty())
         keptAs = FreeKeptName(path, suffix);
     uint32_t cause = ENAMETOOLONG;
     // Never over an earlier kept copy: a name taken meanwhile moves on to
     // the next free one.
     for (int attempt = 0; attempt < 100 && !keptAs.empty(); ++attempt) {
-        const std::optional<std::string> kept = Native(keptAs);
+        const std::optional<std::string> kept = sys::LocalNativePath(keptAs);
         if (!kept || !original)
             break;
         bool done = false;
@@ -555,7 +557,7 @@ std::u16string FreeKeptName(const std::u16string& path, std::u16string_view suff
             const std::string number = std::to_string(n);
             name.append(number.begin(), number.end());
         }
-        const std::optional<std::string> native = Native(name);
+        const std::optional<std::string> native = sys::LocalNativePath(name);
         if (!native)
             return {};
         struct stat st;
@@ -589,10 +591,10 @@ bool ProjectDocument::AddFile(const std::u16string& path, ListKind kind, bool cr
     // path when no relative path can be formed.
     const std::u16string rel = ProjectRelativePath(ProjectFolder(), *full);
     const std::u16string name = rel.substr(sys::WinPath::FindFileName(rel));
-    // The project file holds names in code page 1250: a name with a byte
-    // that is no UTF-8 would be stored as another name.
-    if (sys::HasNativeByteEscape(rel)) {
-        Ask(res::FormatText(IDS_PRJ_NAME_NOT_STORABLE, sys::ShownNativeText(*full)), {}, ASK_OK | ASK_ICONERROR);
+    // The project file would read another name back.
+    if (!sys::WinPath::IsStorable(path, rel)) {
+        Ask(res::FormatText(IDS_PRJ_NAME_NOT_STORABLE, sys::ShownNativeText(path)), {},
+            ASK_OK | ASK_ICONERROR);
         return false;
     }
 
@@ -620,7 +622,8 @@ bool ProjectDocument::AddFile(const std::u16string& path, ListKind kind, bool cr
     }
 
     if (createNew) {
-        std::optional<std::string> native = Native(*full);
+        // The file the user named, exactly.
+        std::optional<std::string> native = sys::LocalNativePath(*full);
         if (native && sys::FileExists(*native) &&
             Ask(res::FormatText(IDS_PRJ_OVERWRITE, *full), res::LoadText(IDS_PRJ_OVERWRITE_CAPTION),
                 ASK_YESNO | ASK_ICONQUESTION) != ANSWER_YES)
@@ -816,7 +819,8 @@ int ProjectDocument::ImportKnf(const std::u16string& knf, const std::u16string& 
 
 bool ProjectDocument::CreateProjectFolder(const std::u16string& folder)
 {
-    const std::optional<std::string> native = Native(folder);
+    // The folder the user named, exactly.
+    const std::optional<std::string> native = sys::LocalNativePath(folder);
     if (native && MakeFolders(*native))
         return true;
     Ask(res::FormatText(IDS_PRJ_DIR_CREATE_FAILED, folder), {}, ASK_OK | ASK_ICONERROR);

@@ -8,8 +8,8 @@
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/Utf8Stream.h"
-#include "platform/sys/WinPath.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -111,11 +111,9 @@ bool CEdtTextBuffer::LoadFromFile(std::u16string_view path, int crlfMode)
         if (utf16)
             utf8Rule = Utf8Rule::Never;
 
-        std::optional<std::string> native = sys::WinPath::ToNative(path);
-        if (!native) {
-            sys::SetLastError(ENAMETOOLONG);
-            return false;
-        }
+        std::optional<std::string> native = sys::LocalNativePath(path);
+        if (!native)
+            return false; // its last error says why
         // Only a regular file is read, and the open never waits (a FIFO).
         uint64_t size = 0;
         int fd = sys::OpenForReading(*native, size);
@@ -327,11 +325,9 @@ bool CEdtTextBuffer::SaveToFile(std::u16string_view path, int crlfMode, bool cle
         *replacedChars = 0;
     // A failure leaves its cause (an errno value) in the thread's last
     // error, for the message that names the file.
-    std::optional<std::string> native = sys::WinPath::ToNative(path);
-    if (!native || native->empty()) {
-        sys::SetLastError(native ? ENOENT : ENAMETOOLONG);
-        return false;
-    }
+    std::optional<std::string> native = sys::LocalNativePath(path);
+    if (!native)
+        return false; // its last error says why
     // The rules of sys::AtomicFile, checked before anything is built: a
     // link is followed, only a regular file that may be written is
     // replaced, and a link that names nothing stays a link (it never

@@ -1,7 +1,7 @@
 #include "editor/files/FileChangeMonitor.h"
 
 #include "platform/sys/FileWatch.h"
-#include "platform/sys/WinPath.h"
+#include "platform/sys/NativeText.h"
 
 #include <QObject>
 
@@ -28,7 +28,7 @@ int Examine(const std::u16string& path, int64_t& writeTime, int64_t& size)
 {
     writeTime = 0;
     size = 0;
-    std::optional<std::string> native = sys::WinPath::ToNative(path);
+    std::optional<std::string> native = sys::LocalNativePath(path);
     struct stat st;
     if (!native || ::stat(native->c_str(), &st) != 0)
         return -1;
@@ -105,7 +105,7 @@ void CFileChangeMonitor::AddFile(std::u16string_view pathView, bool watchSubtree
     // notification descriptor gets the watch, so nothing of the folders
     // already watched is lost.
     if (mask && m_watch) {
-        std::optional<std::string> native = sys::WinPath::ToNative(rec.folder);
+        std::optional<std::string> native = sys::LocalNativePath(rec.folder);
         int id = native ? m_watch->Add(*native, mask) : -1;
         if (id >= 0) {
             std::lock_guard lock(m_mutex);
@@ -178,7 +178,7 @@ void CFileChangeMonitor::Arm(sys::FileWatch& watch)
     }
     std::vector<std::pair<int, std::u16string>> armed;
     for (const FolderRec& f : folders) {
-        std::optional<std::string> native = sys::WinPath::ToNative(f.folder);
+        std::optional<std::string> native = sys::LocalNativePath(f.folder);
         if (!native)
             continue;  // a folder that cannot be watched is not watched
         int id = watch.Add(*native, sys::FileWatch::MaskForFilter(f.filter));

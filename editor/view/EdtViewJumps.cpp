@@ -7,6 +7,7 @@
 #include "editor/view/EdtTextView.h"
 
 #include "editor/dialogs/EdtGoToLineDlg.h"
+#include "platform/sys/WinPath.h"
 
 #include <algorithm>
 
@@ -145,8 +146,11 @@ void EdtViewJumps::OnSwitchHeader()
         return;
     for (const std::u16string& path : edt::HeaderCandidates(doc->GetPathName().toStdU16String()))
         if (FileExists(path)) {
-            if (ui::DocManager* dm = ui::DocManager::Current())
-                dm->OpenDocumentFile(QString::fromStdU16String(path));
+            // The candidate found without regard to case ("A.H" for a.c's
+            // a.h) is opened as the disk names it: documents take names exactly.
+            const std::optional<std::string> found = sys::WinPath::ToNative(path);
+            if (ui::DocManager* dm = ui::DocManager::Current(); dm && found)
+                dm->OpenDocumentFile(QString::fromStdU16String(sys::WinPath::FromNative(*found)));
             return;
         }
 }

@@ -41,6 +41,18 @@ std::string NativeOf(std::u16string_view text)
     return out;
 }
 
+std::optional<std::string> LocalNativePath(std::u16string_view path)
+{
+    std::string out;
+    if (path.empty()) {
+        SetLastError(ENOENT);
+        return std::nullopt;
+    }
+    if (!TextToNative(path, out))
+        return std::nullopt;
+    return out;
+}
+
 bool HasNativeByteEscape(std::u16string_view text)
 {
     for (size_t i = 0; i < text.size(); ++i)

@@ -10,6 +10,7 @@
 // (the file panel, the file operations' walk, the case-blind lookup of
 // WinPath::ToNative) goes through it.  See docs/paths-and-codepages.md.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,13 @@ std::u16string NativeToText(std::string_view bytes);
 bool TextToNative(std::u16string_view text, std::string& out);
 // The same, "" on failure.
 std::string NativeOf(std::u16string_view text);
+// The native path of a local path: a name the user gave on this computer
+// (a file dialog, the command line, a drop, the recent list) or a stored
+// path already resolved once.  Its bytes exactly: no lookup without regard
+// to case, "\" an ordinary character.  nullopt for empty text and for text
+// that no bytes give (last error EILSEQ).  A path read from a stored file
+// goes through WinPath::ToNative instead (case-blind, both separators).
+std::optional<std::string> LocalNativePath(std::u16string_view path);
 // Whether text holds an escaped byte.
 bool HasNativeByteEscape(std::u16string_view text);
 // The text as it is shown: each escaped byte marked as "\xE9" (two

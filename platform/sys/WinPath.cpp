@@ -540,6 +540,11 @@ std::string FromNativeAnsi(std::string_view nativePath, bool* lossy)
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
+bool IsStorable(std::u16string_view local, std::u16string_view stored)
+{
+    return local.find(u'\\') == std::u16string_view::npos && !HasNativeByteEscape(stored);
+}
+
 #define SW_WINPATH_BOTH(C)                                                                   \
     bool IsControlSystemPath(std::basic_string_view<C> p) { return R<C>::ControlSystem(p); } \
     bool IsUNC(std::basic_string_view<C> p) { return R<C>::Unc(p); }                         \

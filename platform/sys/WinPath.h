@@ -44,6 +44,13 @@ std::u16string FromNative(std::string_view nativePath);
 // character had to be replaced by "?".
 std::string FromNativeAnsi(std::string_view nativePath, bool* lossy = nullptr);
 
+// Whether a file the user named on this computer reads back as itself from
+// a stored file (project, workspace): `local` is its path as given (a "\"
+// in a name would be read as a separator) and `stored` the form written
+// there (a byte that is no UTF-8 has no form in code page 1250).  A name
+// that fails is refused there, never stored as another file's.
+bool IsStorable(std::u16string_view local, std::u16string_view stored);
+
 // --- Classification -------------------------------------------------------
 
 bool IsSeparator(char16_t c);

@@ -24,7 +24,7 @@
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
-#include "platform/sys/WinPath.h"
+#include "platform/sys/NativeText.h"
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -217,10 +217,10 @@ bool Document::OnOpenDocument(const QString& path)
         return false;
     }
     // Only a regular file is read, and the open never waits (a FIFO).
-    std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    std::optional<std::string> native = sys::LocalNativePath(path.toStdU16String());
     uint64_t size = 0;
     const int fd = native ? sys::OpenForReading(*native, size) : -1;
-    const uint32_t cause = !native ? ENAMETOOLONG : fd < 0 ? sys::GetLastError() : 0;
+    const uint32_t cause = !native ? EILSEQ : fd < 0 ? sys::GetLastError() : 0;
     if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         if (fd >= 0)
             ::close(fd);
@@ -258,11 +258,11 @@ bool Document::OnSaveDocument(const QString& path)
                                 true, IDS_FAILED_TO_SAVE);
         return false;
     }
-    std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    std::optional<std::string> native = sys::LocalNativePath(path.toStdU16String());
     const QByteArray& bytes = buffer.data();
     if (!native || !sys::AtomicWriteFile(*native, std::string_view(bytes.constData(), size_t(bytes.size())))) {
         ReportSaveLoadException(path, FileError::generic, true, IDS_FAILED_TO_SAVE,
-                                native ? sys::GetLastError() : ENAMETOOLONG);
+                                native ? sys::GetLastError() : EILSEQ);
         return false;
     }
     SetModifiedFlag(false);
@@ -285,9 +285,9 @@ bool Document::WriteCopy(const QString& path, uint32_t& cause)
 
 bool WriteNewFile(const QString& path, std::string_view bytes, uint32_t& cause)
 {
-    const std::optional<std::string> native = sys::WinPath::ToNative(path.toStdU16String());
+    const std::optional<std::string> native = sys::LocalNativePath(path.toStdU16String());
     if (!native) {
-        cause = ENAMETOOLONG;
+        cause = EILSEQ;
         return false;
     }
     sys::AtomicFile file;
@@ -346,7 +346,7 @@ bool Document::DoFileSave()
     m_saveCannotGoElsewhere = false;
     if (m_path.isEmpty())
         return SaveElsewhere();
-    if (const std::optional<std::string> native = sys::WinPath::ToNative(m_path.toStdU16String());
+    if (const std::optional<std::string> native = sys::LocalNativePath(m_path.toStdU16String());
         native && sys::FileExists(*native) && ::access(native->c_str(), W_OK) != 0) {
         // Why the save cannot go where the file is (a read-only file or
         // file system), before the question for another name.

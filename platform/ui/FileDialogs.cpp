@@ -3,6 +3,7 @@
 
 #include "platform/sys/LocalFiles.h"
 #include "platform/sys/NativeText.h"
+#include "platform/sys/Utf8Stream.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Prompt.h"
 #include "res/StringTable.h"
@@ -208,13 +209,30 @@ void ExactFileDialog::accept()
     QStringList typed = chosen;
     for (QString& c : typed) {
         undecoded = undecoded || c.contains(QChar(0xFFFD));
-        if (c.contains(QLatin1String("\\x")) && !LocalPathExists(c)) {
-            const QString unmarked = QString::fromStdU16String(sys::UnmarkedNativeText(c.toStdU16String()));
-            if (unmarked != c && LocalPathExists(unmarked)) {
-                c = unmarked;
-                marked = true;
-            }
+        if (!c.contains(QLatin1String("\\x")))
+            continue;
+        const QString unmarked =
+            QString::fromStdU16String(sys::UnmarkedNativeText(c.toStdU16String()));
+        if (unmarked == c || !LocalPathExists(unmarked))
+            continue;
+        if (LocalPathExists(c)) {
+            // Both are files: the user says which, nothing is taken before.
+            QStringList bytes;
+            const std::u16string text = unmarked.toStdU16String();
+            for (size_t i = 0; i < text.size(); ++i)
+                if (sys::IsUtf8ByteEscapeAt(text, i))
+                    bytes << QString::number(text[i] - 0xDC00, 16).toUpper();
+            const int answer =
+                Prompt(FormatResString(IDS_MARKED_OR_LITERAL, ShownLocalPath(c),
+                                       bytes.join(QLatin1Char(' '))),
+                       windowTitle(), MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3, this);
+            if (answer == IDYES)
+                continue; // the literal name, through the checks below
+            if (answer != IDNO)
+                return;
         }
+        c = unmarked;
+        marked = true;
     }
     if (!undecoded && !marked) {
         // Qt's own checks (a folder typed is entered, a missing file told).

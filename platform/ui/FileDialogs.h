@@ -80,6 +80,9 @@ constexpr unsigned IDS_FOLDER_TYPE = 4745;
 constexpr unsigned IDS_REPLACE_EXISTING = 4943;
 // The line of the names that are no UTF-8.
 constexpr unsigned IDS_UNDECODABLE_NAMES = 4944;
+// The question which of two files a name typed in its marked form means:
+// the file of that literal name or the one with the bytes.
+constexpr unsigned IDS_MARKED_OR_LITERAL = 4970;
 
 // Makes a non-native file dialog's list speak the interface language
 // whatever the environment's locale is: sizes and dates in the default

@@ -25,10 +25,7 @@ QString LocalPathOfNative(std::string_view bytes) { return QString::fromStdU16St
 
 std::optional<std::string> NativeOfLocalPath(const QString& path)
 {
-    std::string out;
-    if (!sys::TextToNative(path.toStdU16String(), out))
-        return std::nullopt;
-    return out;
+    return sys::LocalNativePath(path.toStdU16String());
 }
 
 QString LocalPathOfUrl(const QUrl& url)

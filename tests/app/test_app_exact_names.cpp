@@ -118,6 +118,23 @@ TEST_F(AppTest, NamesThatDifferOnlyInBytesThatAreNoUtf8)
     EXPECT_EQ(Read(dir / longName), "long\r\n");
 }
 
+// A given name is the file opened and written: no case-blind lookup, "\"
+// a character of the name; the other spelling's file keeps its bytes.
+TEST_F(AppTest, AGivenNameIsTheFileOpenedAndWrittenBesideAnotherSpelling)
+{
+    ASSERT_TRUE(Start({}));
+    for (const auto& [there, given] :
+         {std::pair{"data.txt", "DATA.txt"}, {"sub/old.txt", "sub\\old.txt"}}) {
+        dir.Write(there, "kept\r\n");
+        auto* doc = qobject_cast<CStructuredTextDoc*>(app->OpenDocumentFile(T(dir / given)));
+        ASSERT_NE(doc, nullptr) << given;
+        Type(doc, u"typed\r\n");
+        ASSERT_TRUE(doc->DoFileSave()) << given;
+        EXPECT_EQ(doc->GetTitle() + Q(Read(dir / there) + Read(dir / given)),
+                  Q(given + std::string("kept\r\ntyped\r\n")));
+    }
+}
+
 // The recent list keeps such a name through the settings file and shows
 // its byte marked.
 TEST_F(AppTest, TheRecentListKeepsTheBytesOfANameAndShowsThemMarked)

@@ -506,7 +506,7 @@ TEST_F(AppTest, TheMainFrameShowsTheLibraryMenuBarAndTheViewsTheirContextMenus)
     CKVTPopupMenuBar* items = popup->GetMenuBar();
     ASSERT_EQ(items->Items().Count(), 5);
     EXPECT_EQ(items->GetButton(0)->m_text, QStringLiteral("&Vyjmout"));
-    EXPECT_EQ(items->GetButton(4)->m_text, QStringLiteral("Vybrat &vše"));
+    EXPECT_EQ(items->GetButton(4)->m_text, QStringLiteral("Vybrat vš&e"));
     popup->CloseChain();
     QApplication::processEvents();
 }

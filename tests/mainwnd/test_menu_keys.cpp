@@ -4,12 +4,15 @@
 // the menu bar's keyboard mode takes its keys before the text view's own,
 // a command chosen by keyboard gives the keys back to the text window (also
 // through a dialog), Shift+F10 asks for the text view's context menu, and
-// on a Czech keyboard the number row with Ctrl and Alt keeps the bookmarks.
+// on a Czech keyboard the number row with Ctrl and Alt keeps the bookmarks;
+// each access key of a menu level names one item.
 #include "app/StrandworkApp.h"
 #include "editor/view/EdtTextView.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Prompt.h"
 #include "res/Resources.h"
 #include "tests/mainwnd/mainwnd_env.h"
 #include "tests/support/ui/UiTest.h"
@@ -26,6 +29,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
 
 using namespace mainwndtest;
 using namespace testsupport::ui;
@@ -110,12 +115,12 @@ protected:
 
 TEST_F(MenuKeys, AHighlightedSubmenuItemWaitsForRightAndTheAccessKeysActWhereTheHighlightIs)
 {
-    // Alt+P highlights "Přidat do projektu" and opens nothing: E is the
+    // Alt+P highlights "&Přidat do projektu" and opens nothing: E is the
     // Projekt menu's "Př&eklad".
     PostKey(Qt::Key_P, Qt::AltModifier);
     CKVTPopupMenu* projekt = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(projekt, nullptr);
-    EXPECT_EQ(Hot(projekt), QStringLiteral("Přidat do projektu"));
+    EXPECT_EQ(Hot(projekt), QStringLiteral("&Přidat do projektu"));
     LetTimersFire();
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), projekt);
     PostKey(Qt::Key_E);
@@ -124,13 +129,13 @@ TEST_F(MenuKeys, AHighlightedSubmenuItemWaitsForRightAndTheAccessKeysActWhereThe
                         5000, "the build starts"));
     EXPECT_TRUE(text->hasFocus());
 
-    // Alt+S, End highlights "Minulé projekty"; Right opens it with its first
+    // Alt+S, End highlights "Minulé pro&jekty"; Right opens it with its first
     // item, Left closes it and leaves the highlight on its item.
     PostKey(Qt::Key_S, Qt::AltModifier);
     CKVTPopupMenu* soubor = CKVTPopupMenu::ActivePopup();
     ASSERT_NE(soubor, nullptr);
     PostKey(Qt::Key_End);
-    EXPECT_EQ(Hot(soubor), QStringLiteral("Minulé projekty"));
+    EXPECT_EQ(Hot(soubor), QStringLiteral("Minulé pro&jekty"));
     LetTimersFire();
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), soubor);
     PostKey(Qt::Key_Right);
@@ -140,7 +145,7 @@ TEST_F(MenuKeys, AHighlightedSubmenuItemWaitsForRightAndTheAccessKeysActWhereThe
     EXPECT_EQ(recent->GetMenuBar()->GetHotButton(), 0);
     PostKey(Qt::Key_Left);
     EXPECT_EQ(CKVTPopupMenu::ActivePopup(), soubor);
-    EXPECT_EQ(Hot(soubor), QStringLiteral("Minulé projekty"));
+    EXPECT_EQ(Hot(soubor), QStringLiteral("Minulé pro&jekty"));
     EXPECT_EQ(HotItem(), QStringLiteral("&Soubor"));
     // Escape closes the menu, then leaves the bar: the focus is back.
     PostKey(Qt::Key_Escape);
@@ -172,7 +177,7 @@ TEST_F(MenuKeys, TheKeyboardModeTakesItsKeysBeforeTheTextViewAndShiftF10AsksForT
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(context->GetParentButton(), nullptr);
     CKVTPopupMenuBar* items = context->GetMenuBar();
-    EXPECT_EQ(items->GetButton(items->Items().Count() - 1)->m_text, QStringLiteral("Vybrat &vše"));
+    EXPECT_EQ(items->GetButton(items->Items().Count() - 1)->m_text, QStringLiteral("Vybrat vš&e"));
 }
 
 TEST_F(MenuKeys, ACommandChosenByKeyboardGivesTheKeysBackToTheTextWindowAlsoThroughADialog)
@@ -215,4 +220,50 @@ TEST_F(MenuKeys,
     EXPECT_TRUE(text->hasFocus());
     PostKey(CzechURing());
     EXPECT_EQ(Line(2), QStringLiteral("ěůthree"));
+}
+
+// Each item of a menu level has a key of its own (but the recent lists'
+// placeholders, and Editace's P and the byte counts' 1, which the texts
+// have always shared); a key of two items only moves the highlight.
+TEST(MenuResources, EachItemOfAMenuLevelHasAKeyOfItsOwn)
+{
+    std::function<void(const ui::Menu&, bool)> check = [&](const ui::Menu& menu, bool shown) {
+        std::map<QChar, QStringList> keys;
+        for (int i = 0; i < menu.ItemCount(); ++i) {
+            const QString text = menu.Item(i)->text;
+            const qsizetype amp = text.indexOf(u'&') + 1;
+            if (const uint32_t id = menu.ItemId(i); shown && (id || menu.SubMenu(i)) &&
+                                                    id != ID_FILE_MRU_FIRST &&
+                                                    id != ID_PROJECT_MRU_FIRST)
+                keys[amp > 0 ? text[amp].toUpper() : QChar()] << text;
+            if (menu.SubMenu(i))
+                check(*menu.SubMenu(i), true);
+        }
+        for (const auto& [key, texts] : keys)
+            EXPECT_TRUE(!key.isNull() && (texts.size() == 1 || key == u'P' || key == u'1'))
+                << texts.join(u'|').toStdString();
+    };
+    for (const uint32_t id : {1u, 3u, 543u, 555u, 1001u, 1027u, 1029u, 1031u, 1033u, 4108u, 16102u})
+        check(*ui::Menu::Load(id), id == 1 || id == 3); // a context menu shows its popup's items
+}
+
+TEST_F(MenuKeys, AnAccessKeyDoesWhatItsItemSaysAndAKeyOfTwoItemsOnlyMovesTheHighlight)
+{
+    ui::ScriptedPrompts prompts;
+    PostKey(Qt::Key_X);
+    PostKey(Qt::Key_E, Qt::AltModifier);
+    PostKey(Qt::Key_Z); // undoes, asks nothing
+    EXPECT_TRUE(
+        WaitFor([this] { return Line0() == QStringLiteral("one"); }, 5000, "the typing undone"));
+    PostKey(Qt::Key_E, Qt::AltModifier);
+    CKVTPopupMenu* edit = CKVTPopupMenu::ActivePopup();
+    ASSERT_NE(edit, nullptr);
+    PostKey(Qt::Key_P);
+    EXPECT_EQ(Hot(edit), QStringLiteral("Najít &předchozí\tShift+F3"));
+    PostKey(Qt::Key_P);
+    EXPECT_EQ(Hot(edit), QStringLiteral("&Pouze pro čtení"));
+    EXPECT_TRUE(prompts.Asked().empty());
+    PostKey(Qt::Key_Return);
+    EXPECT_TRUE(
+        WaitFor([this] { return text->GetTextBuffer()->GetReadOnly(); }, 5000, "read-only"));
 }

@@ -275,8 +275,8 @@ TEST_F(Explorer, TheRightButtonSelectsTheItemAndShowsTheContextMenu)
     CKVTPopupMenu* popup = CKVTPopupMenu::ActivePopup();
     CKVTToolBar* items = popup->GetMenuBar();
     ASSERT_EQ(items->Items().Count(), 4);
-    EXPECT_EQ(items->GetButton(0)->m_text, QStringLiteral("Vložit soubor do složky..."));
-    EXPECT_EQ(items->GetButton(3)->m_text, QStringLiteral("Nastavení projektu..."));
+    EXPECT_EQ(items->GetButton(0)->m_text, QStringLiteral("&Vložit soubor do složky..."));
+    EXPECT_EQ(items->GetButton(3)->m_text, QStringLiteral("&Nastavení projektu..."));
     PressKey(popup, Qt::Key_Escape);
     ASSERT_TRUE(WaitFor([] { return CKVTPopupMenu::ActivePopup() == nullptr; }, 2000, "menu closed"));
 

@@ -155,3 +155,19 @@ TEST(MakeKnf, FileThatCannotBeCreatedNamesTheSystemReason)
     EXPECT_EQ(sink.All(),
               "Chyba: Soubor " + dir / "Make.knf" + " se nepodařilo vytvořit (Is a directory)\r\n");
 }
+
+// Sources listed in another case than the disk has them are named as on
+// the disk (the compiler names files exactly); a missing one as listed.
+TEST(MakeKnf, SourcesAreNamedAsOnTheDisk)
+{
+    testsupport::TempDir dir;
+    dir.Write("src/io.plc", "x");
+    ProjectData d = Defaults();
+    d.SourceFiles = {{u"io.plc", u"SRC\\IO.PLC"}, {u"Chybi.plc", u"Chybi.plc"}};
+    ASSERT_TRUE(
+        WriteMakeKnf(d, sys::Utf8ToUtf16Lenient(dir / "Lis.kxp"), Options(), Make(dir), nullptr));
+    const std::string make = dir.Read("Make.knf");
+    EXPECT_TRUE(make.find("FilePlc\t= src\\io.plc\t") + make.find("FilePlcExt\t= Chybi.plc\t") <
+                make.size())
+        << make;
+}

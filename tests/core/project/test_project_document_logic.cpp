@@ -238,13 +238,13 @@ TEST_F(ProjectDocumentLogic, DuplicateFileNameIsRefusedOnceAndCreatesNothing)
     site.hints.clear();
 
     EXPECT_FALSE(
-        doc.AddFile(folder + u"sub\\MAIN.plc", core::ProjectDocument::ListKind::Source, false));
+        doc.AddFile(folder + u"sub/MAIN.plc", core::ProjectDocument::ListKind::Source, false));
     ASSERT_EQ(site.asked.size(), 1u);
     EXPECT_EQ(site.asked[0], res::LoadText(core::IDS_PRJ_SOURCE_DUPLICATE));
     EXPECT_EQ(site.styles[0], uint32_t(core::ASK_OK | core::ASK_ICONERROR));
     // A new file of a taken name is neither asked about nor made.
     EXPECT_FALSE(
-        doc.AddFile(folder + u"other\\main.PLC", core::ProjectDocument::ListKind::Source, true));
+        doc.AddFile(folder + u"other/main.PLC", core::ProjectDocument::ListKind::Source, true));
     EXPECT_EQ(site.asked.size(), 2u);
     EXPECT_FALSE(sys::FileExists(dir / "other/main.PLC"));
     ASSERT_EQ(doc.Data().SourceFiles.size(), 1u);
@@ -252,7 +252,7 @@ TEST_F(ProjectDocumentLogic, DuplicateFileNameIsRefusedOnceAndCreatesNothing)
 
     // The same name in another list is fine, relative to the project.
     EXPECT_TRUE(
-        doc.AddFile(folder + u"sub\\MAIN.plc", core::ProjectDocument::ListKind::Support, false));
+        doc.AddFile(folder + u"sub/MAIN.plc", core::ProjectDocument::ListKind::Support, false));
     ASSERT_EQ(doc.Data().SupportFiles.size(), 1u);
     EXPECT_EQ(doc.Data().SupportFiles[0].FilePath, u".\\sub\\MAIN.plc");
     EXPECT_EQ(site.hints, std::vector<long>{core::HINT_SUPPORT_LIST});
@@ -508,4 +508,20 @@ TEST_F(ProjectDocumentLogic, AFileChangedOnDiskIsKeptBeforeItIsWrittenOver)
         }
         fs::remove(dir / (c.file + ".changed"));
     }
+}
+
+// A "\" in a name is read as a separator from the project file: refused.
+// A new source or a project saved under a name that differs from existing
+// files in case is made as given, never written into the others.
+TEST_F(ProjectDocumentLogic, ANameWithABackslashIsNotAddedAndANewFileIsMadeAsGiven)
+{
+    dir.Write("a/b.plc", "other");
+    EXPECT_FALSE(doc.AddFile(folder + u"a\\b.plc", core::ProjectDocument::ListKind::Source, false));
+    dir.Write("new.plc", "kept");
+    dir.Write("lis.kxw", "other workspace");
+    EXPECT_TRUE(doc.AddFile(folder + u"NEW.plc", core::ProjectDocument::ListKind::Source, true));
+    ASSERT_TRUE(doc.Save(folder + u"LIS.kxp"));
+    EXPECT_EQ(doc.Data().SourceFiles.size(), 1u);
+    EXPECT_EQ(dir.Read("new.plc") + dir.Read("NEW.plc") + dir.Read("lis.kxw"),
+              "keptother workspace");
 }

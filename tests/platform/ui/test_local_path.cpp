@@ -193,3 +193,22 @@ TEST(LocalPath, TheFileDialogChoosesTheExactEntry)
     }
     EXPECT_EQ(sys::ReadWholeFile(dir / kLatin1).value_or(""), "latin1");
 }
+
+// A marked name that is also a file's literal name: both are named, and
+// nothing is taken until the user says which.
+TEST(LocalPath, AMarkedNameThatIsAlsoALiteralNameIsAskedAbout)
+{
+    testsupport::TempDir dir;
+    dir.Write(kLatin1, "bytes");
+    dir.Write("caf\\xE9.txt", "literal");
+    ui::ScriptedPrompts prompts({ui::IDCANCEL, ui::IDNO, ui::IDYES});
+    for (const QStringList& expected :
+         {QStringList(), QStringList{T(dir / kLatin1)}, QStringList{T(dir / "caf\\xE9.txt")}}) {
+        ui::ExactFileDialog d(nullptr, {}, T(dir.Path()));
+        d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("caf\\xE9.txt"));
+        d.accept();
+        EXPECT_EQ(d.ExactFiles(), expected);
+    }
+    EXPECT_NE(prompts.Asked().at(2).text.indexOf(QStringLiteral("E9")), -1);
+}
