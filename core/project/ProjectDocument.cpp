@@ -557,7 +557,9 @@ std::u16string FreeKeptName(const std::u16string& path, std::u16string_view suff
             const std::string number = std::to_string(n);
             name.append(number.begin(), number.end());
         }
-        const std::optional<std::string> native = sys::LocalNativePath(name);
+        // A name no longer than any path the program handles.
+        const std::optional<std::string> native =
+            name.size() < sys::WinPath::kMaxPath ? sys::LocalNativePath(name) : std::nullopt;
         if (!native)
             return {};
         struct stat st;

@@ -409,7 +409,7 @@ TEST_F(ProjectDocumentLogic, AWorkspaceFileThatCannotBeKeptIsNotWrittenOver)
     const std::string sub(room, 'p');
     dir.Write(sub + "/Lis.kxw", "Config = Default\r\nPlaquesCount = x\r\n");
     StubSite s;
-    s.path = sys::WinPath::FromNative(dir / sub) + u"\\Lis.kxp";
+    s.path = sys::WinPath::FromNative(dir / sub) + u"/Lis.kxp";
     core::ProjectDocument project(s);
     project.SetProjectDefaults();
     ASSERT_TRUE(project.Save(s.path)) << "the project file alone";
