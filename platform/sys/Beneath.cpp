@@ -220,25 +220,7 @@ bool ListFolderBeneath(int root, std::string_view relative, std::vector<LocalEnt
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return FailErrno();
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        const int err = errno;
-        ::close(fd);
-        return Fail(err);
-    }
-    while (struct dirent* e = ::readdir(dir)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-            continue;
-        struct stat st;
-        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue; // gone meanwhile
-        LocalEntry entry;
-        FillLocalEntry(st, entry);
-        entry.name = e->d_name;
-        out.push_back(std::move(entry));
-    }
-    ::closedir(dir);
-    return true;
+    return ListOpenFolder(fd, out, false);
 }
 
 bool SetModeBeneath(int root, std::string_view relative, uint32_t mode)

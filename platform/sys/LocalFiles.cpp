@@ -61,6 +61,11 @@ bool ListLocalFolder(const std::string& folder, std::vector<LocalEntry>& out)
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return FailErrno();
+    return ListOpenFolder(fd, out, true);
+}
+
+bool ListOpenFolder(int fd, std::vector<LocalEntry>& out, bool keepVanished)
+{
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         const int err = errno;
@@ -77,7 +82,8 @@ bool ListLocalFolder(const std::string& folder, std::vector<LocalEntry>& out)
         entry.name = e->d_name;
         if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
             FillLocalEntry(st, entry);
-        // An entry that vanished meanwhile stays a file; its own step fails.
+        else if (!keepVanished)
+            continue;
         out.push_back(std::move(entry));
         errno = 0;
     }

@@ -38,6 +38,10 @@ void FillLocalEntry(const struct ::stat& st, LocalEntry& out);
 bool StatLocalEntry(const std::string& path, LocalEntry& out);
 // The entries of a folder, without "." and "..".
 bool ListLocalFolder(const std::string& folder, std::vector<LocalEntry>& out);
+// The same of the folder open at fd, which it takes over and closes; an
+// entry that vanished meanwhile is kept as a file (its own step fails) or
+// left out.
+bool ListOpenFolder(int fd, std::vector<LocalEntry>& out, bool keepVanished);
 
 // Opens a regular file for reading: sys::OpenForReading (non-blocking open,
 // close-on-exec, then checked with fstat): the descriptor, or -1 (ENODEV for
