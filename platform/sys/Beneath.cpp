@@ -42,6 +42,27 @@ bool FailErrno()
     return false;
 }
 
+// Opens the entry name of folder for reading, without following a link and
+// without waiting, and reads its status; an invalid descriptor with the
+// error set when either fails.
+OwnedFd OpenEntryAt(int folder, const std::string& name, struct stat& st)
+{
+    int fd;
+    do
+        fd = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        FailErrno();
+        return OwnedFd();
+    }
+    if (::fstat(fd, &st) == 0)
+        return OwnedFd(fd);
+    const int err = errno;
+    ::close(fd);
+    Fail(err);
+    return OwnedFd();
+}
+
 // The components of a relative path; false for an absolute path or an
 // empty, "." or ".." component.
 bool Components(std::string_view relative, std::vector<std::string>& out)
@@ -229,21 +250,14 @@ bool SetModeBeneath(int root, std::string_view relative, uint32_t mode)
     const OwnedFd parent(OpenParentBeneath(root, relative, name));
     if (!parent.Valid())
         return false;
-    // Opened without following a link and without waiting; only a regular
-    // file gets the mode.
-    int fd;
-    do
-        fd = ::openat(parent.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return FailErrno();
-    const OwnedFd file(fd);
+    // Only a regular file gets the mode.
     struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return FailErrno();
+    const OwnedFd file = OpenEntryAt(parent.Get(), name, st);
+    if (!file.Valid())
+        return false;
     if (!S_ISREG(st.st_mode))
         return Fail(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
-    return ::fchmod(fd, mode_t(mode & 07777)) == 0 || FailErrno();
+    return ::fchmod(file.Get(), mode_t(mode & 07777)) == 0 || FailErrno();
 }
 
 bool CanRunBeneath(int root, std::string_view relative)
@@ -345,16 +359,11 @@ bool RemoveTreeAt(int parent, const std::string& name, int depth)
 // a link, never over an existing entry), with its time and mode.
 bool CopyInto(int sourceFolder, const std::string& sourceName, int folder, const std::string& name)
 {
-    int in;
-    do
-        in = ::openat(sourceFolder, sourceName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    while (in < 0 && errno == EINTR);
-    if (in < 0)
-        return FailErrno();
-    const OwnedFd source(in);
     struct stat st;
-    if (::fstat(in, &st) != 0)
-        return FailErrno();
+    const OwnedFd source = OpenEntryAt(sourceFolder, sourceName, st);
+    if (!source.Valid())
+        return false;
+    const int in = source.Get();
     if (!S_ISREG(st.st_mode))
         return Fail(EXDEV);
     AtomicFile out;
