@@ -10,14 +10,14 @@ namespace plcviews {
 
 namespace {
 constexpr unsigned IDS_SILENT_REFUSED = 4920; // "Řídicí systém neodpovídá, příkaz nebyl odeslán."
-constexpr unsigned IDS_BRKS_NOT_CLEARED = 4991; // "Breakpointy v řídicím systému se nepodařilo zrušit, ..."
+constexpr unsigned IDS_BRKS_NOT_CONFIRMED = 5020; // "Řídicí systém nepotvrdil breakpointy, ..."
 
 // The refusals the link gives its own text; 0 for the others.
 unsigned OwnRefusalId(uint32_t error)
 {
-    return error == OLNK_LINK_E_SILENT             ? IDS_SILENT_REFUSED
-           : error == OLNK_LINK_E_BRKS_NOT_CLEARED ? IDS_BRKS_NOT_CLEARED
-                                                   : 0;
+    return error == OLNK_LINK_E_SILENT               ? IDS_SILENT_REFUSED
+           : error == OLNK_LINK_E_BRKS_NOT_CONFIRMED ? IDS_BRKS_NOT_CONFIRMED
+                                                     : 0;
 }
 } // namespace
 
@@ -47,7 +47,7 @@ void OutputText(const QString& text)
 
 void OutputResult(const LinkResultRecord& r, unsigned failedId, const char* command)
 {
-    if (r.status >= 0)
+    if (!OlnkResultFailed(r.kind, r.status))
         return;
     if (FateUnknown(r))
         OutputText(FateUnknownLine(QString::fromLatin1(command)));

@@ -420,7 +420,8 @@ void CPlcCommandDlg::OnLinkResult(const LinkResultRecord& r)
             listing = &doc->ListingFile();
     const std::u16string text =
         plccmd::ResultText(r.kind, r.status, r.data, r.data ? r.dataLength : 0, listing);
-    if (r.status < 0)
+    const bool failed = OlnkResultFailed(r.kind, r.status);
+    if (failed)
         m_error = 1;
     m_resultText = QString::fromStdU16String(text);
     const bool show = !text.empty() && m_showResult;
@@ -434,7 +435,7 @@ void CPlcCommandDlg::OnLinkResult(const LinkResultRecord& r)
         ShowResultView();
         return;
     }
-    PostCommand(r.status < 0 ? IDCANCEL : IDOK);
+    PostCommand(failed ? IDCANCEL : IDOK);
 }
 
 void CPlcCommandDlg::ShowResultView()

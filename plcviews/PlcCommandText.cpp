@@ -78,12 +78,12 @@ unsigned FailureHeader(uint8_t kind)
 std::u16string FailureText(uint8_t kind, int8_t status)
 {
     const Failure* f = FailureOf(kind);
-    if (!f || status >= 0)
+    if (!f || !OlnkResultFailed(kind, status))
         return {};
     if (kind == kInfoEx && (status == -127 || status == -128))
         return {};  // the control system does not know the extended form
     std::u16string text = res::LoadText(f->header);
-    if (status >= -f->count)
+    if (status < 0 && status >= -f->count)
         text += res::LoadText(f->first + unsigned(-1 - status));
     else if (status <= -120)  // down to -128
         text += res::LoadText(IDS_LINK_FIRST + unsigned(-120 - status));
@@ -174,7 +174,7 @@ std::u16string ResultText(uint8_t kind, int8_t status, const void* data, uint32_
 {
     if (std::u16string unknown = FateUnknownText(kind, status); !unknown.empty())
         return unknown;
-    if (status < 0)
+    if (OlnkResultFailed(kind, status))
         return FailureText(kind, status);
     switch (kind) {
     case kStatus: return StatusText(data, length, listing);

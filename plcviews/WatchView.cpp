@@ -1185,7 +1185,7 @@ void CKXPWatchView::OnLinkState()
     CStrandworkDoc* doc = Project();
     if (!doc || !doc->IsDebugging())
         return;
-    doc->StopDebugging(true);
+    doc->StopDebugging();
     Output(IDS_LINK_RESET);
 }
 

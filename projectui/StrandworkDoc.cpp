@@ -66,10 +66,6 @@ CStrandworkDoc::CStrandworkDoc()
         this, [this](uint32_t msg, uintptr_t, intptr_t lParam, ui::MessageRecord*) -> intptr_t {
             if (msg == WM_LINK_NOTIFY && lParam == OLNK_NOTIFY_NO_ANSWER)
                 OnRequestsUnanswered();
-            // After a loss that ended debugging: the link reads the status
-            // of the control system once it answers again, and tells.
-            if (msg == WM_LINK_NOTIFY)
-                m_debug->ClearBreakpointsWhenUp(*m_link);
             // The state of the link or of the PLC changed: the status bar
             // and the commands show it without waiting for the user's
             // next key or click.

@@ -107,10 +107,10 @@ public:
     // the project, the debugging flag, hint 10.
     void EnterDebugging();
     // Clears the flag, sends hint 10 and frees the map; the listing stays.
-    // linkLost: a reset of the link ended debugging; the control system's
-    // breakpoints, which no view shows any more, are cleared as soon as it
-    // answers again (core::ProjectDebug::ClearBreakpointsWhenUp).
-    bool StopDebugging(bool linkLost = false);
+    // The link's wanted breakpoints become none: it sends that until the
+    // control system confirms it, also over a link that is down now
+    // (core::ProjectDebug::Stop).
+    bool StopDebugging();
     // Shows the source line of a 1-based listing index in the PLC view of
     // its file (opened when needed); beeps when the listing has no such line.
     void GoToListingLine(uint32_t index);

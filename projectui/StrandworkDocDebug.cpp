@@ -16,13 +16,11 @@ void CStrandworkDoc::EnterDebugging()
     BroadcastUpdate(nullptr, HINT_DEBUG_STATE);
 }
 
-bool CStrandworkDoc::StopDebugging(bool linkLost)
+bool CStrandworkDoc::StopDebugging()
 {
-    m_debug->Stop(linkLost);
+    m_debug->Stop(*m_link);
     BroadcastUpdate(nullptr, HINT_DEBUG_STATE);
     m_debug->MapFile().Clear();
-    // The link may be up again already; else the link's next notice does it.
-    m_debug->ClearBreakpointsWhenUp(*m_link);
     return true;
 }
 

@@ -53,18 +53,16 @@ void ProjectDebug::PrepareRun(const std::u16string& projectFolder, COlnkLink& li
     // the stored list, the link's set and the control system's are emptied.
     m_data.Breakpoints.clear();
     link.ClearBrks(0, 0);
-    m_clearBreakpoints = false;
 }
 
-bool ProjectDebug::ClearBreakpointsWhenUp(COlnkLink& link)
+void ProjectDebug::Stop(COlnkLink& link)
 {
-    if (!m_clearBreakpoints || m_debugging || !link.IsEstablished() || link.ControlSystemSilent())
-        return false;
-    // Refused (the link lost again since): offered again with the next notice.
-    if (!link.ClearBrks(0, 0))
-        return false;
-    m_clearBreakpoints = false;
-    return true;
+    m_debugging = false;
+    // Not debugging, the user sees no breakpoint: the link's wanted set is
+    // empty, and the link sends it until the control system confirms it
+    // (also when this request is refused because the link is down).
+    if (link.IsOpen())
+        link.ClearBrks(0, 0);
 }
 
 void ProjectDebug::Enter(COlnkLink& link)

@@ -58,22 +58,11 @@ public:
     void PrepareRun(const std::u16string& projectFolder, COlnkLink& link, OutputSink* out);
     // The link's three watch periods from the project; the debugging flag.
     void Enter(COlnkLink& link);
-    // Clears the flag; the document frees the map (MapFile().Clear()) once
-    // its views heard of it.  The listing stays.  linkLost: the link was
-    // lost (reset) while debugging, and the control system may still hold
-    // breakpoints no view shows any more, one whose request was in flight
-    // among them: they are cleared once it answers again
-    // (ClearBreakpointsWhenUp).
-    void Stop(bool linkLost = false)
-    {
-        m_debugging = false;
-        m_clearBreakpoints = m_clearBreakpoints || linkLost;
-    }
-    // After a loss that ended debugging, once the link is established and
-    // the control system answers: empties the link's breakpoints and the
-    // control system's, as a debugging start does.  True when the request
-    // went out (nothing is left to do then).
-    bool ClearBreakpointsWhenUp(COlnkLink& link);
+    // Clears the flag and makes the link's wanted breakpoints none (the
+    // link sends that until the control system confirms it, whatever the
+    // link does meanwhile); the document frees the map (MapFile().Clear())
+    // once its views heard of it.  The listing stays.
+    void Stop(COlnkLink& link);
 
     // The link's latest PLC status; false (length 0) when unknown.
     static bool GetPlcStatus(COlnkLink& link, PlcStatusRecord& status);
@@ -84,7 +73,6 @@ public:
 private:
     ProjectData& m_data;
     bool m_debugging = false;
-    bool m_clearBreakpoints = false; // a loss ended debugging: clear them when up
     compout::CMapFile m_mapFile;
     compout::CListingFile m_listingFile;
     std::vector<MechanismWatch> m_mechWatchSet;

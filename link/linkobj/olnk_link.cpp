@@ -82,8 +82,9 @@ int COlnkLink::Open(uint32_t linkId, const char16_t* connectionString, uint32_t 
     d->status = PlcStatusRecord{};
     d->statusReread = false;
     d->upSeen = false;
-    // A clear the control system never confirmed goes out once it answers.
-    d->brkClearResend = d->brkClearOwed;
+    // What the control system holds is unknown: the wanted breakpoints go
+    // out once it answers.
+    d->brk.Lost();
     d->silence.Forget();
     d->info1.reset();
     d->info30.reset();
@@ -277,14 +278,17 @@ int COlnkLink::EndWatches(uint32_t waitMs)
         [this](const auto& m) { return linkobj::MechBlock(m, d->mechPeriod); }, OlnkRequestWatchMech);
     endList(d->linePush, d->lineSent, 19,
         [this](const auto& m) { return linkobj::LineBlock(m, d->linePeriod); }, OlnkRequestWatchRegsOnLine);
-    // Their replies, and those of watch lists a window sent just before
-    // (or the link's end of them), within waitMs: a request still in the
-    // channel when it closes never reaches the control system.
+    // The wanted breakpoints (none once debugging ended), unless the
+    // control system confirmed them or they are on their way.
+    d->SendWantedBreakpoints();
+    // Their replies, and those of watch lists and breakpoints a window sent
+    // just before (or the link's end of them), within waitMs: a request
+    // still in the channel when it closes never reaches the control system.
     std::unique_lock<std::mutex> lk(d->m);
     d->cv.wait_for(lk, std::chrono::milliseconds(waitMs), [&] {
         for (const linkobj::Slot& sl : d->slots)
             if (sl.state != linkobj::SlotState::Free && sl.family == linkobj::Family::Link &&
-                (sl.code == 16 || sl.code == 19 || sl.code == 21))
+                (sl.code == 16 || sl.code == 19 || sl.code == 21 || sl.code == 12 || sl.code == 13))
                 return false;
         return true;
     });

@@ -67,11 +67,13 @@ constexpr uint32_t OLNK_LINK_E_NOT_ESTABLISHED = OLNK_E_RESET;
 // is silent (COlnkLink::ControlSystemSilent): refused at once, so that
 // nothing asked then reaches it once it answers again.
 constexpr uint32_t OLNK_LINK_E_SILENT = OLNK_E_SILENT;
-// A request that lets the PLC run (run, step, wake) while a clear of the
-// breakpoints is owed (COlnkLink::BreakpointClearOwed) and the clear could
-// not be sent before it: refused, so that no breakpoint nobody sees halts
-// the PLC.  (When the link is down or silent the refusal says that.)
-constexpr uint32_t OLNK_LINK_E_BRKS_NOT_CLEARED = OLNK_E_BRKS_NOT_CLEARED;
+// A request that lets the PLC run (run, step, wake) while the control
+// system has not confirmed the wanted breakpoints
+// (COlnkLink::BreakpointsConfirmed): refused once, and the set sent again,
+// so that the PLC never runs against breakpoints nobody sees or without
+// those the user set; after that refusal the next run goes.  (When the
+// link is down or silent the refusal says that.)
+constexpr uint32_t OLNK_LINK_E_BRKS_NOT_CONFIRMED = OLNK_E_BRKS_NOT_CONFIRMED;
 
 // Whether a request of this kind (link requests; transfer requests with
 // transfer) changes the control system: every PLC request but the reads
@@ -84,6 +86,11 @@ bool OlnkChangesControlSystem(uint8_t kind, bool transfer = false);
 // system, which may have carried it out: its fate is unknown, and a window
 // must not call it failed.
 bool OlnkFateUnknown(uint8_t kind, int8_t status, bool transfer = false);
+// Whether a link request's result says it failed: a negative status, and
+// for the breakpoint requests (kinds 11 to 13, whose success the link
+// relies on) any status but 0, since the control system's own failure
+// codes may be small positive numbers.
+bool OlnkResultFailed(uint8_t kind, int8_t status);
 
 // ---- Records ------------------------------------------------------------------------
 
@@ -384,12 +391,13 @@ public:
     // answers again the status is unknown and the pushed values read
     // OLNK_STATUS_NO_ANSWER (docs/link-object.md, "Silent control system").
     bool ControlSystemSilent();
-    // A clear of the breakpoints (ClearBrks) was sent and the control
-    // system has not confirmed it yet (a reply to it with a status >= 0):
-    // it may still hold breakpoints the link's set lacks.  The link sends
-    // the clear again at every return of the link, and sends it ahead of
-    // each request that lets the PLC run (docs/link-object.md, "Lists").
-    bool BreakpointClearOwed();
+    // The control system confirmed the wanted breakpoints (the set of the
+    // latest SetBrkAtLine, SetBrksAtLine or ClearBrks): a reply with status
+    // 0 to a request that carried them.  Until then the link sends the
+    // wanted set at every return of the link and after a reply that did not
+    // confirm it, and a run, a step or a wake waits for it
+    // (docs/link-object.md, "Breakpoints").
+    bool BreakpointsConfirmed();
     uint32_t GetLinkId();
     uint64_t IgnoredReplies() const;
     // The job time-out: the longest wait of a transfer job for its peer, and
@@ -405,7 +413,9 @@ public:
     // watches, the mechanism watches and the registers on lines; each an
     // empty list) and waits at most waitMs for their replies, so that it
     // pushes nothing more to a port nobody reads.  The link's own lists
-    // stay; a later commit sends them again.  Returns the lists ended.
+    // stay; a later commit sends them again.  The wanted breakpoints that
+    // the control system has not confirmed go too, and their replies are
+    // waited for alike.  Returns the lists ended.
     int EndWatches(uint32_t waitMs);
 
     // IOlnkPL

@@ -56,7 +56,7 @@ void Impl::CheckEstablished()
     }
     const bool up = LinkUp(s);
     const std::optional<uint64_t> received = ReceivedFrames(s);
-    bool reread, clear;
+    bool reread, brks;
     std::vector<Post> posts;
     {
         std::lock_guard<std::mutex> g(m);
@@ -69,16 +69,13 @@ void Impl::CheckEstablished()
         // the channel would reset itself for it.
         reread = up && statusReread && !silence.Silent();
         statusReread = statusReread && !reread;
-        clear = up && brkClearResend && brkClearOwed && !silence.Silent();
-        brkClearResend = brkClearResend && brkClearOwed && !clear;
+        // The wanted breakpoints, at every return of the link and after a
+        // reply that did not confirm them, until the control system does.
+        brks = up && !silence.Silent() && brk.Due(Clock::now());
     }
     Flush(posts);
-    // The clear that a loss cut off, again at every return of the link,
-    // until a reply confirms it.
-    if (clear && !self->ClearBrks(0, 0)) {
-        std::lock_guard<std::mutex> g(m);
-        brkClearResend = true; // offered again at the next sweep
-    }
+    if (brks)
+        SendWantedBreakpoints(); // refused: due again at the next sweep
     if (!reread)
         return;
     if (!Simple(0, 0, 0, OlnkRequestGetStatus)) {
@@ -103,7 +100,7 @@ void Impl::NothingCurrent(std::vector<Post>& posts, void (PushState::*mark)(int8
 void Impl::LinkLost(std::vector<Post>& posts)
 {
     brkReplyHeld = false;
-    brkClearResend = brkClearResend || brkClearOwed;
+    brk.Lost();
     NothingCurrent(posts, &PushState::Lost, kStatusReset);
 }
 
@@ -226,11 +223,11 @@ void Impl::Absorb(std::vector<Post>& posts, const Slot& s, uint8_t code, int8_t 
             info30 = Bytes(data, data + std::min<size_t>(len, 1023));
         break;
     case 13:
-        // Only a reply whose status says the clear was done ends the need.
-        if (st >= 0)
-            brkClearOwed = false;
-        break;
     case 12:
+        // Only status 0 says the control system holds the set it carried.
+        brk.Ended(s.brkNumber, st, Clock::now());
+        if (code == 13)
+            break;
         // {u16 n, n x i8 state in request order}; kept with the set it answers.
         if (brkLatest && *brkLatest == param && len >= 2 && U16(data) == s.indices.size() &&
             len >= 2 + s.indices.size()) {

@@ -6,6 +6,7 @@
 // only.  No Qt.  See docs/link-object.md.
 
 #include "link/linkobj/olnk_link.h"
+#include "link/linkobj/olnk_link_brks.h"
 #include "link/linkobj/olnk_link_logic.h"
 #include "link/linkobj/olnk_link_silence.h"
 #include "link/linkobj/olnk_link_stats.h"
@@ -59,6 +60,7 @@ struct Slot
     Clock::time_point deadline; // a request not carried by a job ends without reply then
     Bytes block;        // the list block a list request sent
     std::vector<uint32_t> indices; // the breakpoint set a code-12 request sent
+    uint64_t brkNumber = 0;        // a breakpoint request's number (BreakpointSync::Sent); 0 none
 };
 
 struct Post
@@ -158,18 +160,14 @@ struct Impl final : XferHost
     SilenceWatch silence;      // whether the control system still sends frames
     std::optional<Bytes> info1, info30;
 
-    std::set<uint32_t> brks;
+    // The breakpoints wanted (the user's set) and what the control system
+    // confirmed; the link sends the wanted set until it is confirmed.
+    BreakpointSync brk;
     std::optional<uint32_t> brkLatest;     // wire number of the latest code-12 request
     std::vector<uint32_t> brkLatestSet;    // the set it sent
     std::vector<uint32_t> brkReplySet;     // the set the stored reply answered
     std::vector<int8_t> brkReplyStates;
     bool brkReplyHeld = false;
-    // A clear was sent and no reply confirmed it: the control system may
-    // hold breakpoints nobody sees.  Ends only with a confirming reply.
-    bool brkClearOwed = false;
-    // The link was lost while the clear was owed: send it again once the
-    // link is established (CheckEstablished).
-    bool brkClearResend = false;
 
     std::vector<WatchEntry> watch;
     uint32_t watchPeriod = 0;
@@ -307,11 +305,21 @@ struct Impl final : XferHost
     // OLNK_LINK_E_SILENT, while the control system is silent.
     uint32_t RefusalWhileDown(uint32_t* connection);
     uint32_t RefusalWhileDown();
-    // Ahead of a request that lets the PLC run: sends the owed clear of the
-    // breakpoints (COlnkLink::ClearBrks with window 0) unless one is on its
-    // way.  0 when nothing is owed or the clear went out (or goes ahead),
-    // else the error that refuses the run.
-    uint32_t ClearOwedBreakpoints();
+    // Makes set the wanted breakpoints and sends it (code 12); refused at
+    // once (the link down, the control system silent), the wanted set stays.
+    int WantAndSend(uint32_t w, std::uintptr_t p, const std::set<uint32_t>& set,
+                    std::vector<uint32_t> order = {}, Bytes block = {});
+    // Sends the wanted breakpoint set (code 12, window 0) when the control
+    // system has not confirmed it and none carrying it is on its way.
+    // False (last error set) when it could not go out.
+    bool SendWantedBreakpoints();
+    // Ahead of a request that lets the PLC run (run, step, wake): 0 when it
+    // may go, else the error that refuses it.  It goes when the control
+    // system confirmed the wanted breakpoints, or after the user was told
+    // once that it did not (the wanted set then goes ahead of it on the
+    // same channel); else the wanted set is sent and the run refused with
+    // OLNK_LINK_E_BRKS_NOT_CONFIRMED.
+    uint32_t BreakpointsBeforeRun();
     // The link is established (under the lock).
     void NoteUp() { upSeen = true; }
     // Holds the session for a call outside the lock; null (last error set)

@@ -228,6 +228,11 @@ bool OlnkFateUnknown(uint8_t kind, int8_t status, bool transfer)
            (status == OLNK_STATUS_LINK_RESET || status == OLNK_STATUS_LINK_CLOSED || status == OLNK_STATUS_NO_ANSWER);
 }
 
+bool OlnkResultFailed(uint8_t kind, int8_t status)
+{
+    return status < 0 || (status > 0 && kind >= 11 && kind <= 13);
+}
+
 namespace linkobj {
 
 // ---- Pushes -------------------------------------------------------------------------

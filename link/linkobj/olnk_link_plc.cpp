@@ -32,13 +32,13 @@ int COlnkLink::ClearPLC(uint32_t w, std::uintptr_t p) { return d->Simple(3, w, p
 int COlnkLink::SleepPLC(uint32_t w, std::uintptr_t p) { return d->Simple(4, w, p, OlnkRequestSleepPLC); }
 int COlnkLink::WakePLC(uint32_t w, std::uintptr_t p)
 {
-    if (const uint32_t e = d->ClearOwedBreakpoints())
+    if (const uint32_t e = d->BreakpointsBeforeRun())
         return linkobj::Fail(e);
     return d->Simple(5, w, p, OlnkRequestWakePLC);
 }
 int COlnkLink::RunPLC(uint32_t w, std::uintptr_t p)
 {
-    if (const uint32_t e = d->ClearOwedBreakpoints())
+    if (const uint32_t e = d->BreakpointsBeforeRun())
         return linkobj::Fail(e);
     return d->Simple(6, w, p, OlnkRequestRunPLC);
 }
@@ -46,7 +46,7 @@ int COlnkLink::StopPLC(uint32_t w, std::uintptr_t p) { return d->Simple(7, w, p,
 int COlnkLink::BreakPLC(uint32_t w, std::uintptr_t p) { return d->Simple(8, w, p, OlnkRequestBreakPLC); }
 int COlnkLink::StepPLC(uint32_t w, std::uintptr_t p)
 {
-    if (const uint32_t e = d->ClearOwedBreakpoints())
+    if (const uint32_t e = d->BreakpointsBeforeRun())
         return linkobj::Fail(e);
     return d->Simple(9, w, p, OlnkRequestStepPLC);
 }
@@ -61,39 +61,62 @@ int COlnkLink::BackupPLC(uint32_t w, std::uintptr_t p, uint32_t kind)
 }
 
 namespace {
-// Sends the breakpoint set (code 12) as the latest breakpoint request; the
-// caller has checked the session.  restore: the set before the change.
-int SendBreakpoints(Impl& d, uint32_t w, std::uintptr_t p, std::vector<uint32_t> order, linkobj::Bytes block,
-                    std::optional<std::set<uint32_t>> restore)
+// Sends a breakpoint request carrying set (code 12 with the set, or the
+// clear, code 13, with set empty) as the latest breakpoint request; the
+// caller has made it the wanted set.
+// order and block: the indices and the block as the caller gave them
+// (none: the set's, sorted).
+int SendBreakpoints(Impl& d, uint32_t w, std::uintptr_t p, uint8_t code,
+                    const std::set<uint32_t>& set, std::vector<uint32_t> order = {},
+                    linkobj::Bytes block = {})
 {
+    if (code == 12 && block.empty()) {
+        order.assign(set.begin(), set.end());
+        block = linkobj::BreakpointBlock(set);
+    }
     auto savedLatest = std::make_shared<std::optional<uint32_t>>();
     auto savedSet = std::make_shared<std::vector<uint32_t>>();
     Impl::Req r;
-    r.code = 12;
+    r.code = code;
     r.window = w;
     r.param = p;
     r.prepare = [&, savedLatest, savedSet](uint32_t wire, linkobj::Slot& sl) {
-        sl.block = block;
-        sl.indices = order;
+        sl.brkNumber = d.brk.Sent(set);
         *savedLatest = d.brkLatest;
         *savedSet = d.brkLatestSet;
-        d.brkLatest = wire;
-        d.brkLatestSet = order;
+        if (code == 12) {
+            sl.block = block;
+            sl.indices = order;
+            d.brkLatest = wire;
+            d.brkLatestSet = order;
+        } else {
+            d.brkLatest.reset();
+            d.brkLatestSet.clear();
+            d.brkReplyHeld = false;
+        }
         return true;
     };
     r.undo = [&, savedLatest, savedSet](uint32_t wire) {
-        if (d.brkLatest && *d.brkLatest == wire) {
+        if (code == 13 || (d.brkLatest && *d.brkLatest == wire)) {
             d.brkLatest = *savedLatest;
             d.brkLatestSet = *savedSet;
-            if (restore)
-                d.brks = *restore;
         }
     };
-    r.send = [&](OxfrSession s, uint32_t wire) { return OlnkRequestSetBrksAtLine(s, wire, block.data()); };
+    if (code == 12)
+        r.send = [&](OxfrSession s, uint32_t wire) {
+            return OlnkRequestSetBrksAtLine(s, wire, block.data());
+        };
+    else
+        r.send = OlnkRequest13;
     return d.Run(r);
 }
 } // namespace
 
+// Each of the three makes its set the wanted one, which the link sends
+// until the control system confirmed it.  A set refused at once (the link
+// down, the control system silent) leaves the wanted set as it was, as the
+// windows leave theirs; a clear empties it even then, as no breakpoint is
+// what the user sees once debugging ended.
 int COlnkLink::SetBrkAtLine(uint32_t w, std::uintptr_t p, const void* record)
 {
     if (!record || linkobj::BlockLength(record) != 10)
@@ -102,35 +125,22 @@ int COlnkLink::SetBrkAtLine(uint32_t w, std::uintptr_t p, const void* record)
     uint32_t index, set;
     std::memcpy(&index, b + 2, 4);
     std::memcpy(&set, b + 6, 4);
+    std::set<uint32_t> wanted;
     {
         std::lock_guard<std::mutex> g(d->m);
         if (!d->session)
             return linkobj::Fail(OLNK_LINK_E_NO_SESSION);
-        if ((d->brks.count(index) != 0) == (set != 0))
+        wanted = d->brk.Wanted();
+        if ((wanted.count(index) != 0) == (set != 0))
             return 1;
-    }
-    // A refused change leaves the set as it was.
-    if (const uint32_t e = d->RefusalWhileDown())
-        return linkobj::Fail(e);
-    std::set<uint32_t> before, after;
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (!d->session)
-            return linkobj::Fail(OLNK_LINK_E_NO_SESSION);
-        const bool has = d->brks.count(index) != 0;
-        if (has == (set != 0))
-            return 1;
-        if (set && d->brks.size() >= linkobj::kMaxBreakpoints)
+        if (set && wanted.size() >= linkobj::kMaxBreakpoints)
             return linkobj::Fail(OLNK_LINK_E_ARG);
-        before = d->brks;
         if (set)
-            d->brks.insert(index);
+            wanted.insert(index);
         else
-            d->brks.erase(index);
-        after = d->brks;
+            wanted.erase(index);
     }
-    return SendBreakpoints(*d, w, p, std::vector<uint32_t>(after.begin(), after.end()),
-                           linkobj::BreakpointBlock(after), before);
+    return d->WantAndSend(w, p, wanted);
 }
 
 int COlnkLink::SetBrksAtLine(uint32_t w, std::uintptr_t p, const void* block)
@@ -138,77 +148,79 @@ int COlnkLink::SetBrksAtLine(uint32_t w, std::uintptr_t p, const void* block)
     std::vector<uint32_t> indices;
     if (!linkobj::ParseBreakpointBlock(block, indices))
         return linkobj::Fail(OLNK_LINK_E_ARG);
-    if (const uint32_t e = d->RefusalWhileDown())
-        return linkobj::Fail(e);
-    std::set<uint32_t> before;
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (!d->session)
-            return linkobj::Fail(OLNK_LINK_E_NO_SESSION);
-        before = d->brks;
-        d->brks = std::set<uint32_t>(indices.begin(), indices.end());
-    }
     const auto* b = static_cast<const uint8_t*>(block);
-    return SendBreakpoints(*d, w, p, indices, linkobj::Bytes(b, b + linkobj::BlockLength(block)), before);
+    return d->WantAndSend(w, p, std::set<uint32_t>(indices.begin(), indices.end()), indices,
+                          linkobj::Bytes(b, b + linkobj::BlockLength(block)));
 }
 
 int COlnkLink::ClearBrks(uint32_t w, std::uintptr_t p)
 {
+    {
+        std::lock_guard<std::mutex> g(d->m);
+        if (!d->session)
+            return linkobj::Fail(OLNK_LINK_E_NO_SESSION);
+        d->brk.Want({});
+    }
     if (const uint32_t e = d->RefusalWhileDown())
         return linkobj::Fail(e);
-    std::set<uint32_t> before;
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        before = d->brks;
-        d->brks.clear();
-        d->brkLatest.reset();
-        d->brkLatestSet.clear();
-        d->brkReplyHeld = false;
-    }
-    Impl::Req r;
-    r.code = 13;
-    r.window = w;
-    r.param = p;
-    // Owed from the moment it may go out until a reply confirms it (also
-    // when the send fails: the channel may have reset with it in its
-    // window, and the link sends it again once it is up).
-    r.prepare = [this](uint32_t, linkobj::Slot&) {
-        d->brkClearOwed = true;
-        return true;
-    };
-    r.send = OlnkRequest13;
-    if (d->Run(r))
-        return 1;
-    // Refused (the link lost since the check, say): the set stays as it was.
-    const uint32_t e = sys::GetLastError();
-    {
-        std::lock_guard<std::mutex> g(d->m);
-        if (d->brks.empty() && !d->brkLatest)
-            d->brks = std::move(before);
-    }
-    return linkobj::Fail(e);
+    return SendBreakpoints(*d, w, p, 13, {});
 }
 
-uint32_t Impl::ClearOwedBreakpoints()
+int Impl::WantAndSend(uint32_t w, std::uintptr_t p, const std::set<uint32_t>& set,
+                      std::vector<uint32_t> order, Bytes block)
+{
+    if (const uint32_t e = RefusalWhileDown())
+        return Fail(e);
+    {
+        std::lock_guard<std::mutex> g(m);
+        if (!session)
+            return Fail(OLNK_LINK_E_NO_SESSION);
+        brk.Want(set);
+    }
+    return SendBreakpoints(*this, w, p, 12, set, std::move(order), std::move(block));
+}
+
+bool Impl::SendWantedBreakpoints()
+{
+    std::set<uint32_t> wanted;
+    {
+        std::lock_guard<std::mutex> g(m);
+        if (brk.Confirmed() || brk.WantedOnItsWay())
+            return true;
+        wanted = brk.Wanted();
+    }
+    return SendBreakpoints(*this, 0, 0, 12, wanted) != 0;
+}
+
+uint32_t Impl::BreakpointsBeforeRun()
 {
     {
         std::lock_guard<std::mutex> g(m);
-        if (!brkClearOwed)
-            return 0;
-        // A clear still on its way goes ahead of the run on the same
-        // channel; a second one would also empty a set sent after it.
-        for (const linkobj::Slot& sl : slots)
-            if (sl.state != linkobj::SlotState::Free && sl.family == linkobj::Family::Link && sl.code == 13)
-                return 0;
+        if (!session || brk.Confirmed())
+            return 0; // without a session the run's own refusal says so
     }
-    // Sent ahead of the run on the same channel, the clear is carried out
-    // first, or neither is.
-    if (self->ClearBrks(0, 0))
-        return 0;
-    const uint32_t e = sys::GetLastError();
-    return e == OLNK_LINK_E_NOT_ESTABLISHED || e == OLNK_LINK_E_SILENT || e == OLNK_LINK_E_NO_SESSION
-               ? e
-               : OLNK_LINK_E_BRKS_NOT_CLEARED;
+    if (const uint32_t e = RefusalWhileDown())
+        return e;
+    bool told;
+    {
+        std::lock_guard<std::mutex> g(m);
+        if (brk.Confirmed())
+            return 0;
+        brk.Occasion();
+        told = brk.Told();
+        brk.Tell();
+    }
+    // Sent ahead of the run on the same channel, the control system
+    // carries it out first.
+    if (!SendWantedBreakpoints()) {
+        const uint32_t e = sys::GetLastError();
+        if (e == OLNK_LINK_E_NOT_ESTABLISHED || e == OLNK_LINK_E_SILENT ||
+            e == OLNK_LINK_E_NO_SESSION)
+            return e;
+    }
+    // Told once that the control system did not confirm them, the user may
+    // run without: a control system that never confirms is not a dead end.
+    return told ? 0 : OLNK_LINK_E_BRKS_NOT_CONFIRMED;
 }
 
 int8_t COlnkLink::GetBrkState(uint32_t index)

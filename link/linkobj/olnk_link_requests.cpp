@@ -69,6 +69,11 @@ void Impl::Deliver(std::vector<Post>& posts, const Slot& s, uint32_t message,
 void Impl::FreeSlot(Slot& s)
 {
     cv.notify_all(); // EndWatches waits for its slots
+    // A breakpoint request ended without a reply (reset, close, time-out,
+    // a send that failed): what the control system holds is unknown.
+    if (s.brkNumber)
+        brk.Ended(s.brkNumber, kStatusReset, Clock::now());
+    s.brkNumber = 0;
     s.state = SlotState::Free;
     s.block.clear();
     s.indices.clear();

@@ -67,8 +67,8 @@ bool COlnkLink::ControlSystemSilent()
     return d->session && d->silence.Silent();
 }
 
-bool COlnkLink::BreakpointClearOwed()
+bool COlnkLink::BreakpointsConfirmed()
 {
     std::lock_guard<std::mutex> g(d->m);
-    return d->brkClearOwed;
+    return d->brk.Confirmed();
 }

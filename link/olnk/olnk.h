@@ -31,7 +31,8 @@ constexpr uint32_t OLNK_E_SECOND_RESET = 0xE0020008;   // connect during this si
 constexpr uint32_t OLNK_E_BUSY = 0xE0020009;           // (never reported)
 constexpr uint32_t OLNK_E_TOO_MANY_ASYNC = 0xE002000A; // second pending receive
 constexpr uint32_t OLNK_E_SILENT = 0xE002000C;         // the peer sends nothing (link object)
-constexpr uint32_t OLNK_E_BRKS_NOT_CLEARED = 0xE002000D; // a run before the breakpoints' clear went out (link object)
+constexpr uint32_t OLNK_E_BRKS_NOT_CONFIRMED =
+    0xE002000D; // a run before the control system confirmed the breakpoints (link object)
 // Used by the file-transfer session for a path outside every share.
 constexpr uint32_t OLNK_E_BAD_PATH = 555;
 

@@ -28,14 +28,15 @@ constexpr Text kTexts[] = {
     {OLNK_E_RESET, "Connection was reset.", "Spojení bylo resetováno."},
     {OLNK_E_SECOND_RESET, "Second reset before the first reset was completed.",
      "Druhý reset před dokončením prvního resetu."},
-    {OLNK_E_BUSY,
-     "Connection can't be closed, because functions which used them are in progress.",
+    {OLNK_E_BUSY, "Connection can't be closed, because functions which used them are in progress.",
      "Spojení nelze uzavřít, protože probíhají funkce, které ho používají."},
     {OLNK_E_TOO_MANY_ASYNC, "Too many assynchronus operations are in progress.",
      "Probíhá příliš mnoho asynchronních operací."},
     {OLNK_E_SILENT, "The control system does not answer.", "Řídicí systém neodpovídá."},
-    {OLNK_E_BRKS_NOT_CLEARED, "The breakpoints of the control system could not be cleared; the PLC was not started.",
-     "Breakpointy v řídicím systému se nepodařilo zrušit, PLC nebylo spuštěno."},
+    {OLNK_E_BRKS_NOT_CONFIRMED,
+     "The control system has not confirmed the breakpoints; they were sent again and the PLC was "
+     "not started.",
+     "Řídicí systém nepotvrdil breakpointy, byly odeslány znovu a PLC nebylo spuštěno."},
     {OLNK_E_BAD_PATH, "Invalid path or share.", "Neplatná cesta nebo sdílená složka."},
 };
 

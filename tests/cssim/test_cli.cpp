@@ -54,9 +54,18 @@ TEST(CssimCli, ServesASessionAndEndsOnSigterm)
 TEST(CssimCli, BadArguments)
 {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--udp", "x"}, {"--udp", "5000"}, {"--bogus"},
-          {"--udp", "5000", "--peer", "127.0.0.1"}, {"--serial", "/dev/null", "--window", "200"},
-          {"--udp", "5000", "--peer", "127.0.0.1:1", "--share", "NOEQUALS"}}) {
+         {std::vector<std::string>{},
+          {"--udp", "x"},
+          {"--udp", "5000"},
+          {"--bogus"},
+          {"--udp", "5000", "--peer", "127.0.0.1"},
+          {"--serial", "/dev/null", "--window", "200"},
+          {"--udp", "5000", "--peer", "127.0.0.1:1", "--share", "NOEQUALS"},
+          {"--udp", "5000", "--peer", "127.0.0.1:1", "--answer", "12"},
+          {"--udp", "5000", "--peer", "127.0.0.1:1", "--answer", "12=-129"},
+          {"--udp", "5000", "--peer", "127.0.0.1:1", "--answer", "12=nonex0"},
+          {"--udp", "5000", "--peer", "127.0.0.1:1", "--cut", "7000x"},
+          {"--serial", "/dev/null", "--cut", "7000"}}) {
         Child c(args);
         const std::string err = c.ReadUntil(c.err, "usage:", 5000);
         EXPECT_NE(err.find("usage:"), std::string::npos);

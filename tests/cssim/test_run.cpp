@@ -6,51 +6,15 @@ using namespace cssimtest;
 
 namespace {
 
-const Bytes kEnd{0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8};
-
-void P16(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-void P32(Bytes& b, uint32_t v)
+using testsupport::PlcProgramModule;
+Bytes ProgramModule(const std::vector<uint32_t>& lines,
+                    const std::vector<testsupport::ProgramModuleVar>& vars, long lineCount = -1)
 {
-    P16(b, v & 0xFFFF);
-    P16(b, v >> 16);
+    return PlcProgramModule(lines, vars, lineCount);
 }
-
-// A program module; `lineCount` overrides the count written (a bad module).
-Bytes ProgramModule(const std::vector<uint32_t>& lines, const std::vector<cssim::ProgramVar>& vars,
-                    long lineCount = -1)
-{
-    Bytes pay{'T', 'A', 'R', 'V', 'P', 'R', 'G', '1'};
-    P32(pay, lineCount >= 0 ? uint32_t(lineCount) : uint32_t(lines.size()));
-    for (uint32_t l : lines)
-        P32(pay, l);
-    P32(pay, uint32_t(vars.size()));
-    for (const auto& v : vars) {
-        P16(pay, v.area);
-        P32(pay, v.address);
-        P16(pay, v.size);
-    }
-    const uint8_t head[] = {0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x06, 0xF9};
-    Bytes m(32 + pay.size(), 0);
-    std::copy(std::begin(head), std::end(head), m.begin());
-    std::copy(pay.begin(), pay.end(), m.begin() + 32);
-    m[12] = uint8_t(32 + pay.size());
-    m[13] = uint8_t((32 + pay.size()) >> 8);
-    m[24] = uint8_t(pay.size());
-    m[25] = uint8_t(pay.size() >> 8);
-    uint16_t sum = 0;
-    for (uint8_t c : pay)
-        sum = uint16_t(sum + c);
-    m[26] = uint8_t(sum);
-    m[27] = uint8_t(sum >> 8);
-    return m;
-}
-
 Bytes Image(const Bytes& program)
 {
-    Bytes img = testsupport::PlcImageModule(0xA520, 10, 0, 42);
-    img.insert(img.end(), program.begin(), program.end());
-    img.insert(img.end(), kEnd.begin(), kEnd.end());
-    return img;
+    return testsupport::PlcProgramImage(program);
 }
 
 struct RunFixture : ::testing::Test

@@ -36,6 +36,12 @@ protected:
         ASSERT_EQ(link->RegisterWindow(list0.handle, 0), 1);
         ASSERT_EQ(link->RegisterWindow(list1.handle, 1), 1);
         pl = static_cast<IOlnkPL*>(link->Query(OLNK_IID_PL));
+        // Once up, the link sends the breakpoints it wants (none), as the
+        // control system's are unknown; confirmed, they ask nothing more.
+        Bytes m;
+        peer->Reply(12, Next(m, 12), 0, {0, 0});
+        EXPECT_EQ(HexText(m, 7), "04 00 00 00");
+        ASSERT_TRUE(Pump([&] { return link->BreakpointsConfirmed(); }));
     }
     void TearDown() override
     {
@@ -370,9 +376,11 @@ TEST_F(LinkPeer, PeerResetLinkEventAndClose)
     EXPECT_EQ(target.Of(WM_LINK_RESULT)[0].rec.parameter, 41u);
 
     ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }));
-    // The reset made the status unknown: it is read again once the link is
-    // up (when that request came after the next one, the next one was not
-    // found where it was looked for).
+    // The reset made the control system's breakpoints unknown: the link
+    // sends the ones it wants (none) once it is up; and the status, which
+    // it reads again (when that request came after the next one, the next
+    // one was not found where it was looked for).
+    peer->Reply(12, Next(m, 12), 0, {0, 0});
     Next(m, 0);
     peer->Send({0, 3, 7, 0, 0, 0, 0});
     ASSERT_TRUE(Pump([&] { return list0.Count(WM_LINK_STATE) == 2; }));

@@ -225,6 +225,9 @@ inline void OpenLink(std::unique_ptr<COlnkLink>& link, const std::string& conn)
         ASSERT_EQ(link->InitInterface(id), 1);
     ASSERT_EQ(link->Start(), 1);
     ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+    // The breakpoints it wants (none) sent once up, and confirmed.
+    ASSERT_TRUE(
+        WaitFor([&] { return link->BreakpointsConfirmed(); }, 20000, "the breakpoints confirmed"));
 }
 
 // The simulator with a share DATA and one link object opened to it.

@@ -52,6 +52,9 @@ protected:
             ASSERT_EQ(link->InitInterface(id), 1);
         ASSERT_EQ(link->Start(), 1);
         ASSERT_TRUE(WaitFor([&] { return link->IsEstablished(); }, 20000, "the link established"));
+        // The breakpoints it wants (none) sent once up, and confirmed.
+        ASSERT_TRUE(WaitFor([&] { return link->BreakpointsConfirmed(); }, 20000,
+                            "the breakpoints confirmed"));
         window = std::make_unique<linkui::LinkWindow>(&holder, [this](uint32_t msg, uintptr_t, intptr_t lParam,
                                                                       ui::MessageRecord*) {
             if (msg == WM_LINK_STATE)
@@ -180,15 +183,15 @@ TEST_P(SilentLink, StoppedContinuedAndKilledWhileNothingIsPending)
     ExpectLive("live again after SIGCONT");
     EXPECT_GT(valueNotices, pushes);
     EXPECT_EQ(states, 0);
-    // The silence wrote nothing: besides the test's own transfer (2), run
-    // (6), watch (16) and status read (0), the simulator got only the link's
-    // own status read.
+    // The silence wrote nothing: besides the link's breakpoints once up
+    // (12, none), the test's own transfer (2), run (6), watch (16) and
+    // status read (0), the simulator got only the link's own status read.
     std::vector<int> codes;
     EXPECT_TRUE(WaitFor([&] {
         codes = RequestCodes();
         return std::count(codes.begin(), codes.end(), 0) == 2;
     }, 10000, "the status read anew in the record"));
-    EXPECT_EQ(codes, (std::vector<int>{2, 6, 16, 0, 0}));
+    EXPECT_EQ(codes, (std::vector<int>{12, 2, 6, 16, 0, 0}));
 
     // Killed: silent again.
     ASSERT_TRUE(sim->Signal(SIGKILL));
@@ -270,10 +273,10 @@ TEST_P(SilentLink, ChangesAskedWhileSilentAreRefusedAndNeverReachIt)
         return std::count(codes.begin(), codes.end(), 0) == 2;
     }, 10000, "the status read anew in the record"));
     PumpEvents(500);
-    // Transfer (2), run (6), watch (16), the two breakpoint requests (12)
-    // and the status reads (0): the test's own, then the link's once it
-    // answered again.
-    EXPECT_EQ(RequestCodes(), (std::vector<int>{2, 6, 16, 12, 12, 0, 0}));
+    // The link's breakpoints once up (12), transfer (2), run (6), watch
+    // (16), the two breakpoint requests (12) and the status reads (0): the
+    // test's own, then the link's once it answered again.
+    EXPECT_EQ(RequestCodes(), (std::vector<int>{12, 2, 6, 16, 12, 12, 0, 0}));
     // Running, not halted at a breakpoint ("PLC: přerušeno").
     EXPECT_EQ(PaneText(), QStringLiteral("PLC: běží"));
 }

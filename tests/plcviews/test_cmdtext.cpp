@@ -114,6 +114,10 @@ TEST(CommandText, FailureTablesAndCommonTexts)
         EXPECT_TRUE(ResultText(kind, -1, nullptr, 0, nullptr).empty());
     for (uint8_t kind : {2, 3, 9, 10, 12, 31})
         EXPECT_TRUE(ResultText(kind, 0, nullptr, 0, nullptr).empty());
+    // The breakpoints succeed with status 0 alone: a positive status is the
+    // control system's own failure code.  (It was shown as success.)
+    EXPECT_EQ(ResultText(12, 5, nullptr, 0, nullptr), T(4117) + u"Chyba bez popisu (5)");
+    EXPECT_TRUE(OlnkResultFailed(12, 5) && OlnkResultFailed(11, 1) && !OlnkResultFailed(6, 5));
 }
 
 // A command that changes the control system and that the link ended

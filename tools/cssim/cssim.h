@@ -206,6 +206,7 @@ struct RequestScript
     bool wrongParameter = false;  // the reply carries parameter + 1
     uint32_t cut = 0;             // bytes cut off the end of the reply data
     Bytes extra;                  // bytes appended to the reply data
+    uint32_t times = 0; // 0: every request of the code; else the next that many, then it ends
 };
 
 // Per file-server operation (class 2 code 0..8) and path.
@@ -334,6 +335,7 @@ struct FrameMatch
 {
     int direction = 0;
     int cls = -1, type = -1, code = -1; // -1: any
+    int codeLast = -1;                  // above code: the codes code to codeLast
     int job = -1;                       // byte 3 of job messages
     bool dataOnly = true;               // frames without data never match
 };

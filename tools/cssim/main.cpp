@@ -2,6 +2,7 @@
 #include "tools/cssim/cssim.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -24,7 +26,9 @@ int Usage(const char* why)
                  "       cssim --serial <device> [--baud <rate>] [options]\n"
                  "options: --share NAME=DIR (repeatable), --window <W>, --active,\n"
                  "         --loss <percent> --seed <n>, --record <file>, --verbose,\n"
-                 "         --run [--run-rate <lines per second, default 20>]\n",
+                 "         --run [--run-rate <lines per second, default 20>],\n"
+                 "         --answer <code>=<status>|none[x<times>] (repeatable),\n"
+                 "         --cut <ms>[x<times>] (UDP only)\n",
                  why);
     return 2;
 }
@@ -40,6 +44,18 @@ bool Number(const char* s, long lo, long hi, long& out)
     return true;
 }
 
+// "<text>x<times>" or "<text>": the text and the times (0 without).
+bool Times(const std::string& s, std::string& text, long& times)
+{
+    const size_t x = s.rfind('x');
+    times = 0;
+    text = s;
+    if (x == std::string::npos)
+        return true;
+    text = s.substr(0, x);
+    return Number(s.c_str() + x + 1, 1, 1000000, times);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -50,6 +66,8 @@ int main(int argc, char** argv)
     double loss = 0;
     bool run = false;
     uint32_t runRate = 20;
+    std::vector<std::pair<uint8_t, cssim::RequestScript>> answers;
+    long cutMs = 0, cuts = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char*& v) {
@@ -113,6 +131,30 @@ int main(int argc, char** argv)
                 return Usage("--run-rate needs lines per second from 1 to 1000000");
             runRate = uint32_t(n);
             run = true;
+        } else if (a == "--answer") {
+            // A PLC request's forced status, or no reply, for the next
+            // `times` requests of the code (all without).
+            std::string text;
+            long times = 0, code = 0, status = 0;
+            const char* eq = nullptr;
+            if (!value(v) || !(eq = std::strchr(v, '=')) ||
+                !Number(std::string(v, eq).c_str(), 0, 255, code) || !Times(eq + 1, text, times) ||
+                !(text == "none" || Number(text.c_str(), -128, 127, status)))
+                return Usage("--answer needs <code>=<status from -128 to 127>|none[x<times>]");
+            cssim::RequestScript s;
+            if (text == "none")
+                s.drop = true;
+            else
+                s.status = int8_t(status);
+            s.times = uint32_t(times);
+            answers.emplace_back(uint8_t(code), s);
+        } else if (a == "--cut") {
+            // The relay cuts the link for ms as a breakpoint request
+            // passes, `times` times in a row (once without).
+            std::string text;
+            if (!value(v) || !Times(v, text, cuts) || !Number(text.c_str(), 1, 3600000, cutMs))
+                return Usage("--cut needs <ms>[x<times>]");
+            cuts = cuts ? cuts : 1;
         } else if (a == "--verbose") {
             verbose = true;
         } else {
@@ -123,9 +165,9 @@ int main(int argc, char** argv)
         return Usage("give either --udp or --serial");
     if (haveUdp && !havePeer)
         return Usage("--udp needs --peer");
-    if (haveSerial && (havePeer || loss > 0))
-        return Usage("--peer and --loss apply to UDP only");
-    cfg.shim = loss > 0;
+    if (haveSerial && (havePeer || loss > 0 || cuts))
+        return Usage("--peer, --loss and --cut apply to UDP only");
+    cfg.shim = loss > 0 || cuts;
     cfg.runRate = run ? runRate : 0;
     cfg.recording = !record.empty() || verbose;
 
@@ -138,6 +180,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cssim: %s\n", text);
         return 1;
     }
+    for (const auto& [code, script] : answers)
+        sim.scriptRequest(code, script);
+    // A cut at the next breakpoint request (codes 11 to 13) from our side.
+    auto armCut = [&] {
+        cssim::TargetedFault cut;
+        cut.match = {0, 1, 0, 11};
+        cut.match.codeLast = 13;
+        cut.action = cssim::FrameAction::Cut;
+        sim.shim().addTargeted(cut);
+    };
+    uint64_t cutsSeen = 0;
+    auto cutEnds = std::chrono::steady_clock::time_point::max();
+    if (cuts)
+        armCut();
     if (cfg.shim) {
         sim.shim().setRandom(0, loss, 0, 0, 0);
         sim.shim().setRandom(1, loss, 0, 0, 0);
@@ -197,6 +253,21 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         flush();
         tellRun();
+        if (cuts && sim.shim().matched() > cutsSeen &&
+            cutEnds == std::chrono::steady_clock::time_point::max()) {
+            cutsSeen = sim.shim().matched();
+            cutEnds = std::chrono::steady_clock::now() + std::chrono::milliseconds(cutMs);
+            if (verbose)
+                std::fprintf(stderr, "cssim cut: the link is cut for %ld ms\n", cutMs);
+        }
+        if (std::chrono::steady_clock::now() >= cutEnds) {
+            cutEnds = std::chrono::steady_clock::time_point::max();
+            if (--cuts > 0)
+                armCut();
+            sim.shim().silence(-1, false);
+            if (verbose)
+                std::fprintf(stderr, "cssim cut: the link is back\n");
+        }
     }
     sim.stop();
     flush();

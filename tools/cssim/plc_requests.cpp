@@ -63,6 +63,8 @@ void Simulator::Impl::PlcRequest(uint8_t code, uint32_t param, const uint8_t* p,
         if (it != reqScripts.end()) {
             rs = it->second;
             scripted = true;
+            if (rs.times && --it->second.times == 0)
+                reqScripts.erase(it);
         }
     }
     auto& s = P();

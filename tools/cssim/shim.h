@@ -8,6 +8,7 @@
 #include "tools/linkshim/PtyBridge.h"
 #include "tools/linkshim/UdpFaultRelay.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -33,7 +34,8 @@ struct Shim::Impl
             return !fm.dataOnly && fm.cls < 0 && fm.type < 0 && fm.code < 0 && fm.job < 0;
         auto at = [&](size_t i) { return f.data.size() > i ? int(f.data[i]) : -2; };
         return (fm.cls < 0 || at(0) == fm.cls) && (fm.type < 0 || at(1) == fm.type) &&
-               (fm.code < 0 || at(2) == fm.code) && (fm.job < 0 || at(3) == fm.job);
+               (fm.code < 0 || (at(2) >= fm.code && at(2) <= std::max(fm.code, fm.codeLast))) &&
+               (fm.job < 0 || at(3) == fm.job);
     }
 
     linkshim::UdpFaultRelay::Verdict Filter(int dir, Bytes& bytes, uint32_t& delay)

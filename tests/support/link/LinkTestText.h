@@ -20,4 +20,20 @@ std::string HexText(const std::vector<uint8_t>& bytes, size_t from = 0);
 // its type, code length and checksum; the simulator's chain walk accepts it.
 std::vector<uint8_t> PlcImageModule(uint16_t type, uint16_t len, uint16_t sum, uint16_t size);
 
+// A variable of a program module: area, address, size.
+struct ProgramModuleVar
+{
+    uint16_t area = 0;
+    uint32_t address = 0;
+    uint16_t size = 0;
+};
+// A program module (type 0xA500, tag "TARVPRG1") listing `lines` and
+// `vars`, as the simulator's run mode reads it; `lineCount` overrides the
+// count written (a bad module).
+std::vector<uint8_t> PlcProgramModule(const std::vector<uint32_t>& lines,
+                                      const std::vector<ProgramModuleVar>& vars,
+                                      long lineCount = -1);
+// A PLC image holding `program` after a first module, with its end module.
+std::vector<uint8_t> PlcProgramImage(const std::vector<uint8_t>& program);
+
 } // namespace testsupport
