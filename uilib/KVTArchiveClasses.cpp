@@ -1,6 +1,10 @@
 #include "uilib/KVTArchiveClasses.h"
 
 #include "platform/sys/ObjectArchive.h"
+#include "platform/sys/Registry.h"
+#include "uilib/KVTKeyboardManager.h"
+#include "uilib/KVTMouseManager.h"
+#include "uilib/KVTToolbarStore.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarButton.h"
@@ -31,5 +35,10 @@ void RegisterKVTArchiveClasses()
         Register<CKVTShowAllButton>("CKVTShowAllButton", 0x80000001);
         Register<CKVTToolbarSystemMenuButton>("CKVTToolbarSystemMenuButton", 0x80000001);
         Register<CKVTToolbarMenuButtonsButton>("CKVTToolbarMenuButtonsButton", 0x80000001);
+        // The bars' and menus' buttons and the key tables are kept in the
+        // settings as tables: what an instance changed goes in by entry.
+        sys::RegistryStore::KeepAsTable(u"Buttons", CKVTToolbarStore::ButtonsTable());
+        sys::RegistryStore::KeepAsTable(u"Accelerators", CKVTKeyboardManager::AcceleratorsTable());
+        sys::RegistryStore::KeepAsTable(u"Mouse", CKVTMouseManager::BindingsTable());
     });
 }
