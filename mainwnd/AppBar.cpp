@@ -1,5 +1,6 @@
 #include "mainwnd/AppBar.h"
 
+#include "platform/ui/App.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/ui/ConInfoDlg.h"
 #include "mainwnd/OutputCtrl.h"
@@ -266,6 +267,8 @@ uint32_t CAppBar::CurrentStatus() const
 
 bool CAppBar::SaveState()
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return true; // no window layout of a run without a display
     const std::u16string s = Section(GetProfileName());
     using sys::Profile::WriteInt;
     QPoint pos(-1, -1);

@@ -1,5 +1,6 @@
 #include "mainwnd/MainFrame.h"
 
+#include "platform/ui/App.h"
 #include "projectui/ProjectHost.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/ui/ConnectionErrorDlg.h"
@@ -874,6 +875,8 @@ void CMainFrame::LeaveFullScreen()
 
 void CMainFrame::WritePlacement()
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return; // no window layout of a run without a display
     const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
     const int show = isMaximized() ? 3 : isMinimized() ? 2 : 1;
     sys::Profile::WriteInt(kAppWindow, u"ShowCmd", show);

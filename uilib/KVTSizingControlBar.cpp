@@ -1,5 +1,6 @@
 #include "uilib/KVTSizingControlBar.h"
 
+#include "platform/ui/App.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Dialog.h"
 #include "res/StringTable.h"
@@ -281,6 +282,8 @@ bool CKVTSizingControlBar::LoadState(const QString& profile)
 
 bool CKVTSizingControlBar::SaveState(const QString& profile)
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return true; // no window layout of a run without a display
     const std::u16string s = U16(Section(profile, GetDlgCtrlID()));
     const bool current = HorzRow();
     const bool floating = !ui::IsDockSiteId(GetDockSiteId());
