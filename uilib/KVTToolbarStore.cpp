@@ -88,8 +88,9 @@ sys::TableForm CKVTToolbarStore::ButtonsTable()
                 const auto* b = dynamic_cast<const CKVTToolbarButton*>(o.get());
                 if (!b)
                     return false;
-                // A button is its command (of its class); a separator the
-                // separator after the entry before it.
+                // A button is its command (of its class; a popup menu
+                // without one its text), a separator the separator after
+                // the entry before it.
                 std::vector<uint8_t> key;
                 if (b->IsSeparator()) {
                     key = previous;
@@ -99,6 +100,9 @@ sys::TableForm CKVTToolbarStore::ButtonsTable()
                     key.assign(name.begin(), name.end());
                     for (int shift = 0; shift < 32; shift += 8)
                         key.push_back(uint8_t(b->m_id >> shift));
+                    if (b->m_id == 0)
+                        for (const QChar c : b->m_text)
+                            key.insert(key.end(), {uint8_t(c.unicode()), uint8_t(c.unicode() >> 8)});
                 }
                 sys::ObjectArchive one;
                 one.WriteObject(b);

@@ -25,8 +25,9 @@ public:
     void Serialize(sys::ObjectArchive& ar);
     std::vector<uint8_t> StoreButtons();
     // The record ("Buttons") as a table of the settings store: an entry
-    // per button (its class and command; a separator by the entry before
-    // it), the text-labels flag and the caption as its head.
+    // per button (its class and command, or text when it has no command; a
+    // separator by the entry before it), the text-labels flag and the
+    // caption as its head.
     static sys::TableForm ButtonsTable();
     bool LoadButtons(const std::vector<uint8_t>& bytes);
 
