@@ -160,7 +160,8 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectD
             for (ui::ChildFrame* frame : frames) {
                 core::WorkspaceFrame wf;
                 wf.placement = ToNumbers(frame->GetWindowPlacement());
-                const core::WorkspaceFrame* read = ui::Application::RunsWithoutDisplay() ? PlacedBy(frame) : nullptr;
+                const core::WorkspaceFrame* read =
+                    ui::Application::RunsWithoutDisplay() ? PlacedBy(frame) : nullptr;
                 if (read)
                     wf.placement = read->placement;
                 wf.splitterRead = true;

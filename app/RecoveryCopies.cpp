@@ -31,7 +31,10 @@ namespace {
 
 QString Unsaved(const QString& stateFolder) { return stateFolder + QStringLiteral("/unsaved"); }
 QString UntoldFile(const QString& stateFolder) { return Unsaved(stateFolder) + QStringLiteral("/untold"); }
-QString ToldFile(const QString& stateFolder) { return Unsaved(stateFolder) + QStringLiteral("/told"); }
+QString ToldFile(const QString& stateFolder)
+{
+    return Unsaved(stateFolder) + QStringLiteral("/told");
+}
 
 // The longest extension a shortened copy name keeps (".plc", ".kxp",
 // ".txt" and their like, with room to spare).
@@ -231,7 +234,8 @@ QStringList FoldersFound(const QString& stateFolder)
         return {};
     QStringList folders;
     while (const dirent* e = ::readdir(dir)) {
-        const QString folder = Unsaved(stateFolder) + QLatin1Char('/') + ui::LocalPathOfNative(e->d_name);
+        const QString folder =
+            Unsaved(stateFolder) + QLatin1Char('/') + ui::LocalPathOfNative(e->d_name);
         if (EndingKey(folder).first.isEmpty())
             continue;
         DIR* inside = ::opendir((*base + '/' + e->d_name).c_str());
@@ -262,8 +266,9 @@ QStringList NotTold(const QString& stateFolder, int list, int told)
     if (told >= 0)
         for (const QString& folder : ReadList(told))
             folders.removeAll(folder);
-    std::stable_sort(folders.begin(), folders.end(),
-                     [](const QString& a, const QString& b) { return EndingKey(a) < EndingKey(b); });
+    std::stable_sort(folders.begin(), folders.end(), [](const QString& a, const QString& b) {
+        return EndingKey(a) < EndingKey(b);
+    });
     return folders;
 }
 
@@ -389,7 +394,8 @@ QStringList TakeUntold(const QString& stateFolder)
     // Removed while locked: a program that opened it meanwhile opens the
     // new one once it has the lock.
     if (list >= 0)
-        if (const std::optional<std::string> native = ui::NativeOfLocalPath(UntoldFile(stateFolder)))
+        if (const std::optional<std::string> native =
+                ui::NativeOfLocalPath(UntoldFile(stateFolder)))
             ::unlink(native->c_str());
     for (int fd : {told, list})
         if (fd >= 0)

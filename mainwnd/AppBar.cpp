@@ -1,12 +1,12 @@
 #include "mainwnd/AppBar.h"
 
-#include "platform/ui/App.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/ui/ConInfoDlg.h"
 #include "mainwnd/OutputCtrl.h"
 #include "mainwnd/SplashWnd.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Menu.h"
 #include "plcviews/WatchView.h"

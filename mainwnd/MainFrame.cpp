@@ -1,6 +1,5 @@
 #include "mainwnd/MainFrame.h"
 
-#include "platform/ui/App.h"
 #include "projectui/ProjectHost.h"
 #include "projectui/StrandworkDoc.h"
 #include "link/ui/ConnectionErrorDlg.h"
@@ -13,6 +12,7 @@
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Help.h"
 #include "platform/ui/LockKeys.h"
 #include "platform/ui/Menu.h"

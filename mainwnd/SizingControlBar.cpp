@@ -1,7 +1,7 @@
 #include "mainwnd/SizingControlBar.h"
 
-#include "platform/ui/App.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"

@@ -4,12 +4,12 @@
 #include "platform/sys/Registry.h"
 #include "uilib/KVTKeyboardManager.h"
 #include "uilib/KVTMouseManager.h"
-#include "uilib/KVTToolbarStore.h"
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarButton.h"
 #include "uilib/KVTToolbarComboBoxButton.h"
 #include "uilib/KVTToolbarMenuButton.h"
+#include "uilib/KVTToolbarStore.h"
 
 #include <QMdiSubWindow>
 

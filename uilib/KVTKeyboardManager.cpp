@@ -198,8 +198,9 @@ sys::TableForm CKVTKeyboardManager::AcceleratorsTable()
             return false;
         table = {};
         for (size_t i = 0; i < data.size(); i += kRecord)
-            table.entries.push_back({{data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + 4)},
-                                     {data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + kRecord)}});
+            table.entries.push_back(
+                {{data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + 4)},
+                 {data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + kRecord)}});
         return true;
     };
     form.join = [](const sys::Table& table, std::vector<uint8_t>& data) {

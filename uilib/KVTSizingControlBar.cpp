@@ -1,16 +1,16 @@
 #include "uilib/KVTSizingControlBar.h"
 
-#include "platform/ui/App.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Dialog.h"
 #include "res/StringTable.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTDrawingData.h"
+#include "uilib/KVTFrameHooks.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTMenuImages.h"
 #include "uilib/KVTToolBar.h"
-#include "uilib/KVTFrameHooks.h"
 
 #include <QAbstractButton>
 #include <QApplication>

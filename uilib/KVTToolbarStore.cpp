@@ -102,7 +102,8 @@ sys::TableForm CKVTToolbarStore::ButtonsTable()
                         key.push_back(uint8_t(b->m_id >> shift));
                     if (b->m_id == 0)
                         for (const QChar c : b->m_text)
-                            key.insert(key.end(), {uint8_t(c.unicode()), uint8_t(c.unicode() >> 8)});
+                            key.insert(key.end(),
+                                       {uint8_t(c.unicode()), uint8_t(c.unicode() >> 8)});
                 }
                 sys::ObjectArchive one;
                 one.WriteObject(b);

@@ -46,7 +46,8 @@ std::set<Id> KeptInOrder(const std::vector<Id>& a, const std::vector<Id>& b)
     std::vector<std::vector<uint16_t>> len(n + 1, std::vector<uint16_t>(m + 1, 0));
     for (size_t i = n; i-- > 0;)
         for (size_t j = m; j-- > 0;)
-            len[i][j] = a[i] == b[j] ? uint16_t(len[i + 1][j + 1] + 1) : std::max(len[i + 1][j], len[i][j + 1]);
+            len[i][j] = a[i] == b[j] ? uint16_t(len[i + 1][j + 1] + 1)
+                                     : std::max(len[i + 1][j], len[i][j + 1]);
     for (size_t i = 0, j = 0; i < n && j < m;) {
         if (a[i] == b[j]) {
             kept.insert(a[i]);
@@ -85,7 +86,8 @@ Table MergeTable(const Table& start, const Table& now, const Table& disk)
             result.emplace_back(d[i], disk.entries[i].data);
     }
     const auto find = [&result](const Id& id) {
-        return std::find_if(result.begin(), result.end(), [&id](const auto& e) { return e.first == id; });
+        return std::find_if(result.begin(), result.end(),
+                            [&id](const auto& e) { return e.first == id; });
     };
     // What this instance added, changed or moved goes in, each after the
     // entry before it in `now`.

@@ -285,8 +285,8 @@ void WriteValue(Node& disk, const Value& v, const Value* start, const TableForms
         const TableForm& f = form->second;
         Table before, after, onDisk;
         std::vector<uint8_t> merged;
-        if (f.split(start->data, before) && f.split(v.data, after) && f.split(there->data, onDisk) &&
-            f.join(MergeTable(before, after, onDisk), merged)) {
+        if (f.split(start->data, before) && f.split(v.data, after) &&
+            f.split(there->data, onDisk) && f.join(MergeTable(before, after, onDisk), merged)) {
             disk.SetValue(v.name, v.type, std::move(merged));
             return;
         }
@@ -296,7 +296,8 @@ void WriteValue(Node& disk, const Value& v, const Value* start, const TableForms
 
 // MergeChanges below one key; base is missing where this process's key is
 // new.
-void Merge(const Node* base, const Node& now, Node& onDisk, const Node* starts, const TableForms& tables)
+void Merge(const Node* base, const Node& now, Node& onDisk, const Node* starts,
+           const TableForms& tables)
 {
     if (now.listed)
         onDisk.listed = true;
@@ -355,7 +356,8 @@ bool SameContent(const Node& a, const Node& b)
     return true;
 }
 
-void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node& starts, const TableForms& tables)
+void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node& starts,
+                  const TableForms& tables)
 {
     Merge(&base, now, onDisk, &starts, tables);
 }

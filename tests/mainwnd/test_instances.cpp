@@ -33,13 +33,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum Second { Nothing, Other, Same, NoDisplay };
-const char* const kSecond[] = {"B does nothing", "B changes another entry", "B changes the same entry",
-                               "B runs without a display"};
+enum Second
+{
+    Nothing,
+    Other,
+    Same,
+    NoDisplay
+};
+const char* const kSecond[] = {"B does nothing", "B changes another entry",
+                               "B changes the same entry", "B runs without a display"};
 
 constexpr uint8_t kCtrlShift = 0x0D; // virtual key, Ctrl, Shift
 constexpr uint16_t kF7 = 0x76, kF8 = 0x77;
-const std::u16string kOutput = u"EdtLib\\IDE\\OutputBar", kExplorer = u"EdtLib\\IDE\\ProjectExplorerBar";
+const std::u16string kOutput = u"EdtLib\\IDE\\OutputBar",
+                     kExplorer = u"EdtLib\\IDE\\ProjectExplorerBar";
 const std::string kFrame = "FramePlacement = 1, -1, -1, -1, -1, 10, 20, 610, 420\r\n";
 
 // Runs body in another process on the same settings file; true when it
@@ -52,7 +59,8 @@ bool OtherInstance(const std::function<bool()>& body)
         ::_exit(body() && sys::RegistryStore::Flush() ? 0 : 1);
     }
     int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 bool WriteButtons(const QString& path, const sys::Table& table)
@@ -77,7 +85,8 @@ std::map<QString, QString> StoredButtons(const QString& path)
     for (const sys::TableEntry& e : table.entries) {
         sys::ObjectArchive ar(e.data);
         const auto b = ar.ReadObjectOf<CKVTToolbarButton>();
-        out[b->m_id ? QString::number(b->m_id) : b->m_text] = b->m_showText ? QStringLiteral("text") : QStringLiteral("image");
+        out[b->m_id ? QString::number(b->m_id) : b->m_text] =
+            b->m_showText ? QStringLiteral("text") : QStringLiteral("image");
     }
     return out;
 }
@@ -119,19 +128,25 @@ struct Kind
 
 TEST_F(Instances, AStoredSettingChangesOnlyByWhatTheUserDid)
 {
-    const QString toolbarPath = GetRegPath(QStringLiteral("KVTToolBars")) + QStringLiteral("KVTToolBar-59392");
-    const QString menuPath = GetRegPath(QStringLiteral("KVTMenuBar")) + QStringLiteral("KVTToolBar-593980");
-    const QString keysPath = GetRegPath(QStringLiteral("KVTKeyboardManager")) + QStringLiteral("KVTKeyboard-0");
+    const QString toolbarPath =
+        GetRegPath(QStringLiteral("KVTToolBars")) + QStringLiteral("KVTToolBar-59392");
+    const QString menuPath =
+        GetRegPath(QStringLiteral("KVTMenuBar")) + QStringLiteral("KVTToolBar-593980");
+    const QString keysPath =
+        GetRegPath(QStringLiteral("KVTKeyboardManager")) + QStringLiteral("KVTKeyboard-0");
     const QString print = QString::number(ID_FILE_PRINT), save = QString::number(ID_FILE_SAVE);
     const auto table = [](CKVTToolBar* bar) {
         sys::Table t;
         CKVTToolbarStore::ButtonsTable().split(bar->Store().StoreButtons(), t);
         return t;
     };
-    const auto button = [](CKVTToolBar* bar, uint32_t id) { return bar->GetButton(bar->Items().CommandToIndex(id)); };
+    const auto button = [](CKVTToolBar* bar, uint32_t id) {
+        return bar->GetButton(bar->Items().CommandToIndex(id));
+    };
     const auto addKey = [](CMainFrame* f, uint16_t key, uint32_t command) {
         std::vector<ui::Accel> keys = f->Accelerators()->Entries();
-        std::erase_if(keys, [key](const ui::Accel& a) { return a.flags == kCtrlShift && a.key == key; });
+        std::erase_if(keys,
+                      [key](const ui::Accel& a) { return a.flags == kCtrlShift && a.key == key; });
         keys.push_back({kCtrlShift, key, uint16_t(command)});
         return keys;
     };
@@ -149,12 +164,16 @@ TEST_F(Instances, AStoredSettingChangesOnlyByWhatTheUserDid)
     };
     const auto setPlacement = [](CMainFrame* f) { f->setGeometry(30, 30, 900, 640); };
     const Kind kinds[] = {
-        {"an option", [](CMainFrame*) { return [] { return sys::Profile::WriteString(u"Options", u"PathTarvane", u"/a/"); }; },
+        {"an option",
+         [](CMainFrame*) {
+             return [] { return sys::Profile::WriteString(u"Options", u"PathTarvane", u"/a/"); };
+         },
          [](CMainFrame*) { sys::Profile::WriteString(u"Options", u"PathBorlandBin", u"/b/"); },
          [](CMainFrame*) { sys::Profile::WriteString(u"Options", u"PathTarvane", u"/b/"); },
          [](CMainFrame*) {
-             return QString::fromStdU16String(sys::Profile::GetString(u"Options", u"PathTarvane", u"-") + u" " +
-                                              sys::Profile::GetString(u"Options", u"PathBorlandBin", u"-"))
+             return QString::fromStdU16String(
+                        sys::Profile::GetString(u"Options", u"PathTarvane", u"-") + u" " +
+                        sys::Profile::GetString(u"Options", u"PathBorlandBin", u"-"))
                  .toStdString();
          },
          {"/a/ -", "/a/ /b/", "/b/ -", "/a/ -"}},
@@ -165,19 +184,32 @@ TEST_F(Instances, AStoredSettingChangesOnlyByWhatTheUserDid)
                  return key.CreateKey(keysPath) && key.Write(QStringLiteral("Accelerators"), bytes);
              };
          },
-         [&](CMainFrame* f) { CKVTKeyboardManager::Instance()->UpdateAcceleratorTableFromArray(nullptr, addKey(f, kF8, ID_FILE_PRINT_PREVIEW), f); },
-         [&](CMainFrame* f) { CKVTKeyboardManager::Instance()->UpdateAcceleratorTableFromArray(nullptr, addKey(f, kF7, ID_FILE_PRINT_PREVIEW), f); },
+         [&](CMainFrame* f) {
+             CKVTKeyboardManager::Instance()->UpdateAcceleratorTableFromArray(
+                 nullptr, addKey(f, kF8, ID_FILE_PRINT_PREVIEW), f);
+         },
+         [&](CMainFrame* f) {
+             CKVTKeyboardManager::Instance()->UpdateAcceleratorTableFromArray(
+                 nullptr, addKey(f, kF7, ID_FILE_PRINT_PREVIEW), f);
+         },
          [&](CMainFrame*) { return keyOf(kF7) + " " + keyOf(kF8); },
          {"57607 -", "57607 57609", "57609 -", "57607 -"}},
         {"a toolbar's buttons",
          [&](CMainFrame* f) {
              sys::Table t = table(f->GetMainToolBar());
-             t.entries.erase(t.entries.begin() + f->GetMainToolBar()->Items().CommandToIndex(ID_FILE_PRINT));
+             t.entries.erase(t.entries.begin() +
+                             f->GetMainToolBar()->Items().CommandToIndex(ID_FILE_PRINT));
              return [t, toolbarPath] { return WriteButtons(toolbarPath, t); };
          },
-         [&](CMainFrame* f) { f->GetMainToolBar()->RemoveButton(f->GetMainToolBar()->Items().CommandToIndex(ID_FILE_SAVE)); },
+         [&](CMainFrame* f) {
+             f->GetMainToolBar()->RemoveButton(
+                 f->GetMainToolBar()->Items().CommandToIndex(ID_FILE_SAVE));
+         },
          [&](CMainFrame* f) { button(f->GetMainToolBar(), ID_FILE_PRINT)->m_showText = true; },
-         [&](CMainFrame*) { return text(StoredButtons(toolbarPath), print) + " " + text(StoredButtons(toolbarPath), save); },
+         [&](CMainFrame*) {
+             return text(StoredButtons(toolbarPath), print) + " " +
+                    text(StoredButtons(toolbarPath), save);
+         },
          {"- image", "- -", "text image", "- image"}},
         {"a menu",
          [&](CMainFrame* f) {
@@ -186,30 +218,42 @@ TEST_F(Instances, AStoredSettingChangesOnlyByWhatTheUserDid)
              return [t, menuPath] { return WriteButtons(menuPath, t); };
          },
          [](CMainFrame* f) { f->GetMenuBar()->RemoveButton(0); },
-         [](CMainFrame* f) { f->GetMenuBar()->GetButton(f->GetMenuBar()->Items().Count() - 1)->m_text = "&Pomoc"; },
+         [](CMainFrame* f) {
+             f->GetMenuBar()->GetButton(f->GetMenuBar()->Items().Count() - 1)->m_text = "&Pomoc";
+         },
          [&](CMainFrame*) {
              const auto m = StoredButtons(menuPath);
-             return (m.count("Nápo&věda") ? "Nápověda" : m.count("&Pomoc") ? "Pomoc" : "-") + std::string(" ") +
-                    text(m, QStringLiteral("&Soubor"));
+             return (m.count("Nápo&věda") ? "Nápověda"
+                     : m.count("&Pomoc")  ? "Pomoc"
+                                          : "-") +
+                    std::string(" ") + text(m, QStringLiteral("&Soubor"));
          },
          {"- text", "- -", "Pomoc text", "- text"}},
         {"a bar's visibility and size",
-         [](CMainFrame*) { return [] { return sys::Profile::WriteInt(kOutput, u"horzHeight", 222); }; },
+         [](CMainFrame*) {
+             return [] { return sys::Profile::WriteInt(kOutput, u"horzHeight", 222); };
+         },
          [](CMainFrame* f) { f->ShowControlBar(f->ExplorerBar(), false, false); },
-         [](CMainFrame* f) { f->OutputBar()->SetHorzSize({f->OutputBar()->HorzSize().width(), 333}); },
+         [](CMainFrame* f) {
+             f->OutputBar()->SetHorzSize({f->OutputBar()->HorzSize().width(), 333});
+         },
          [](CMainFrame*) {
              const int status = sys::Profile::GetInt(kExplorer, u"status", 0);
              return std::to_string(sys::Profile::GetInt(kOutput, u"horzHeight", -1)) +
-                    (status == 0 ? " -" : status & CAppBar::StatusVisible ? " shown" : " hidden");
+                    (status == 0                       ? " -"
+                     : status & CAppBar::StatusVisible ? " shown"
+                                                       : " hidden");
          },
          {"222 shown", "222 hidden", "333 shown", "222 -"}},
         {"the window placement",
          [](CMainFrame*) {
              return [] {
-                 return sys::Profile::WriteInt(u"AppWindow", u"Left", 128) && sys::Profile::WriteInt(u"AppWindow", u"Right", 1152);
+                 return sys::Profile::WriteInt(u"AppWindow", u"Left", 128) &&
+                        sys::Profile::WriteInt(u"AppWindow", u"Right", 1152);
              };
          },
-         nullptr, setPlacement,
+         nullptr,
+         setPlacement,
          [](CMainFrame*) {
              return std::to_string(sys::Profile::GetInt(u"AppWindow", u"Left", -1)) + " " +
                     std::to_string(sys::Profile::GetInt(u"AppWindow", u"Right", -1));
@@ -232,9 +276,10 @@ TEST_F(Instances, AStoredSettingChangesOnlyByWhatTheUserDid)
             kxw << std::ifstream(dir / "Lis.kxw").rdbuf();
             std::string workspace = kxw.str();
             if (kind.expected[Other] == nullptr)
-                workspace.replace(workspace.find("PLCDocumentsCount = 0\r\n"), 23,
-                                  "PLCDocumentsCount = 1\r\nDocumentPath = Main.plc\r\nFrameCount = 1\r\n" +
-                                      kFrame + "SplitterConfig = 1, 1, 600, 400\r\nCursorPos = 0, 0\r\n");
+                workspace.replace(
+                    workspace.find("PLCDocumentsCount = 0\r\n"), 23,
+                    "PLCDocumentsCount = 1\r\nDocumentPath = Main.plc\r\nFrameCount = 1\r\n" +
+                        kFrame + "SplitterConfig = 1, 1, 600, 400\r\nCursorPos = 0, 0\r\n");
             std::ofstream(dir / "Lis.kxw", std::ios::binary) << workspace;
 
             app = std::make_unique<CStrandworkApp>();

@@ -994,7 +994,10 @@ TEST(RegistryTable, AChangeGoesInByEntry)
             t.entries.push_back({{uint8_t(s[i])}, {uint8_t(s[i]), uint8_t(s[i + 1])}});
         return t;
     };
-    struct Case { const char *start, *now, *disk, *merged; };
+    struct Case
+    {
+        const char *start, *now, *disk, *merged;
+    };
     const Case cases[] = {
         {"a0b0c0", "a0b0c0", "a0c0", "a0c0"},         // nothing here: the disk's stays
         {"a0b0c0", "a0c0", "a0b0c0d0", "a0c0d0"},     // removed here, added there
