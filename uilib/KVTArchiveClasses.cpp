@@ -2,6 +2,7 @@
 
 #include "platform/sys/ObjectArchive.h"
 #include "platform/sys/Registry.h"
+#include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTKeyboardManager.h"
 #include "uilib/KVTMouseManager.h"
 #include "uilib/KVTPopupMenu.h"
@@ -40,5 +41,6 @@ void RegisterKVTArchiveClasses()
         sys::RegistryStore::KeepAsTable(u"Buttons", CKVTToolbarStore::ButtonsTable());
         sys::RegistryStore::KeepAsTable(u"Accelerators", CKVTKeyboardManager::AcceleratorsTable());
         sys::RegistryStore::KeepAsTable(u"Mouse", CKVTMouseManager::BindingsTable());
+        sys::RegistryStore::KeepAsTable(u"CommandsUsage", CKVTCommandUsage::UsageTable());
     });
 }

@@ -10,6 +10,7 @@
 #include "res/CommandIds.h"
 #include "res/Resources.h"
 #include "tests/mainwnd/mainwnd_env.h"
+#include "uilib/KVTCommandUsage.h"
 #include "uilib/KVTKeyboardManager.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTRegistryKey.h"
@@ -132,6 +133,8 @@ TEST_F(Instances, AStoredSettingChangesOnlyByWhatTheUserDid)
         GetRegPath(QStringLiteral("KVTToolBars")) + QStringLiteral("KVTToolBar-59392");
     const QString menuPath =
         GetRegPath(QStringLiteral("KVTMenuBar")) + QStringLiteral("KVTToolBar-593980");
+    const QString usagePath =
+        GetRegPath(QStringLiteral("KVTToolBars")) + QStringLiteral("KVTToolbarParameters");
     const QString keysPath =
         GetRegPath(QStringLiteral("KVTKeyboardManager")) + QStringLiteral("KVTKeyboard-0");
     const QString print = QString::number(ID_FILE_PRINT), save = QString::number(ID_FILE_SAVE);
@@ -245,6 +248,30 @@ TEST_F(Instances, AStoredSettingChangesOnlyByWhatTheUserDid)
                                                        : " hidden");
          },
          {"222 shown", "222 hidden", "333 shown", "222 -"}},
+        {"the command usage",
+         [&](CMainFrame*) {
+             return [&] {
+                 sys::ObjectArchive ar;
+                 ar.WriteU32(5), ar.WriteDwordMap({{ID_FILE_PRINT, 5}});
+                 CKVTRegistryKey key;
+                 return key.CreateKey(usagePath) &&
+                        key.Write(QStringLiteral("CommandsUsage"), ar.Bytes());
+             };
+         },
+         [](CMainFrame*) { CKVTCommandUsage::Instance().AddCommand(ID_FILE_SAVE); },
+         [](CMainFrame*) { CKVTCommandUsage::Instance().AddCommand(ID_FILE_PRINT); },
+         [&](CMainFrame*) {
+             CKVTCommandUsage usage;
+             CKVTRegistryKey key(false, true);
+             if (!key.Open(usagePath) || !key.ReadObject(QStringLiteral("CommandsUsage"), usage))
+                 return std::string("(none)");
+             const auto count = [&](uint32_t id) {
+                 return usage.Counts().count(id) ? std::to_string(usage.Counts().at(id)) : "-";
+             };
+             return count(ID_FILE_PRINT) + " " + count(ID_FILE_SAVE) + " " +
+                    std::to_string(usage.Total());
+         },
+         {"5 - 5", "5 1 6", "1 - 1", "5 - 5"}},
         {"the window placement",
          [](CMainFrame*) {
              return [] {
@@ -269,6 +296,7 @@ TEST_F(Instances, AStoredSettingChangesOnlyByWhatTheUserDid)
             // A fresh settings folder, and a project (whose workspace holds
             // a window for the window placement).
             sys::RegistryStore::Reset();
+            CKVTCommandUsage::Instance().Reset();
             fs::remove_all(fs::path(config.Path()) / "ORNA");
             fs::remove_all(dir.Path());
             fs::copy(fixture, dir.Path(), fs::copy_options::recursive);
