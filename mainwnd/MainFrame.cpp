@@ -1,13 +1,15 @@
 #include "mainwnd/MainFrame.h"
 
-#include "editor/buffer/EdtCodePages.h"
-#include "editor/settings/EdtCodePageNames.h"
-#include "fontcolor/FontColorPage.h"
+#include "projectui/ProjectHost.h"
+#include "projectui/StrandworkDoc.h"
 #include "link/ui/ConnectionErrorDlg.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrameHost.h"
 #include "mainwnd/OptionsSheet.h"
 #include "mainwnd/OutputCtrl.h"
+#include "editor/buffer/EdtCodePages.h"
+#include "editor/settings/EdtCodePageNames.h"
+#include "fontcolor/FontColorPage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/App.h"
@@ -19,8 +21,6 @@
 #include "plcviews/HexEditView.h"
 #include "plcviews/PLCDoc.h"
 #include "plcviews/WatchView.h"
-#include "projectui/ProjectHost.h"
-#include "projectui/StrandworkDoc.h"
 #include "res/CommandIds.h"
 #include "res/Resources.h"
 #include "res/StringTable.h"
@@ -29,8 +29,8 @@
 #include "uilib/KVTPopupMenu.h"
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarCustomize.h"
-#include "uilib/KVTToolbarImageList.h"
 #include "uilib/KVTWorkspace.h"
+#include "uilib/KVTToolbarImageList.h"
 
 #include <QApplication>
 #include <QCloseEvent>
