@@ -2,6 +2,7 @@
 
 #include "editor/view/EdtTextView.h"
 #include "platform/sys/WinPath.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Splitter.h"
 #include "plcviews/HexEditView.h"
 #include "plcviews/StructuredTextDoc.h"
@@ -159,6 +160,10 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectD
             for (ui::ChildFrame* frame : frames) {
                 core::WorkspaceFrame wf;
                 wf.placement = ToNumbers(frame->GetWindowPlacement());
+                const core::WorkspaceFrame* read =
+                    ui::Application::RunsWithoutDisplay() ? PlacedBy(frame) : nullptr;
+                if (read)
+                    wf.placement = read->placement;
                 wf.splitterRead = true;
                 if (ui::SplitterWnd* splitter = frame->Splitter()) {
                     int minimum = 0;
@@ -169,6 +174,10 @@ core::WorkspaceDocuments CAppWorkspaceDocuments::Collect(const QString& projectD
                 } else if (ui::View* v = PaneOf(frame, 0, 0)) {
                     wf.column0Width = v->width();
                     wf.row0Height = v->height();
+                }
+                if (read) {
+                    wf.column0Width = read->column0Width;
+                    wf.row0Height = read->row0Height;
                 }
                 for (int r = 0; r < wf.rows; ++r)
                     for (int c = 0; c < wf.columns; ++c) {
@@ -201,6 +210,7 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
     // The project's open made its folder the current one.
     m_unopened = {};
     m_unopenedFolder = ui::CurrentLocalFolder();
+    m_placed.clear();
     for (int kind = 0; kind < WorkspaceDocuments::KindCount; ++kind) {
         ui::DocTemplate* tmpl = m_templates[size_t(kind)];
         if (!tmpl)
@@ -250,6 +260,7 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
                 if (!frame)
                     continue;
                 Place(frame, FromNumbers(wf.placement));
+                m_placed.emplace_back(frame, wf);
                 ui::SplitterWnd* splitter = frame->Splitter();
                 if (splitter && wf.columns > 1)
                     splitter->SplitColumn(std::max(0, wf.column0Width));
@@ -287,6 +298,14 @@ void CAppWorkspaceDocuments::Apply(const core::WorkspaceDocuments& docs)
             }
         }
     }
+}
+
+const core::WorkspaceFrame* CAppWorkspaceDocuments::PlacedBy(const ui::ChildFrame* frame) const
+{
+    for (const auto& [placed, read] : m_placed)
+        if (placed == frame)
+            return &read;
+    return nullptr;
 }
 
 void CAppWorkspaceDocuments::Place(ui::ChildFrame* frame, const ui::WindowPlacement& read)

@@ -48,6 +48,8 @@ protected:
 
 private:
     void Place(ui::ChildFrame* frame, const ui::WindowPlacement& wp);
+    // What the last Apply read for the frame; null for a frame it did not place.
+    const core::WorkspaceFrame* PlacedBy(const ui::ChildFrame* frame) const;
     void ClampPending();
 
     std::array<ui::DocTemplate*, core::WorkspaceDocuments::KindCount> m_templates;
@@ -60,6 +62,10 @@ private:
     QStringList m_toldUnstorable;
     QString m_unopenedFolder;
     std::vector<QPointer<ui::ChildFrame>> m_pending;
+    // Each frame the last Apply placed, with what the file gave it: a run
+    // without a display writes that back, not the sizes of its own
+    // off-screen windows.
+    std::vector<std::pair<QPointer<ui::ChildFrame>, core::WorkspaceFrame>> m_placed;
     struct PendingSplit
     {
         QPointer<ui::SplitterWnd> splitter;

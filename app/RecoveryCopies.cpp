@@ -11,13 +11,16 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <set>
 #include <string>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +31,10 @@ namespace {
 
 QString Unsaved(const QString& stateFolder) { return stateFolder + QStringLiteral("/unsaved"); }
 QString UntoldFile(const QString& stateFolder) { return Unsaved(stateFolder) + QStringLiteral("/untold"); }
+QString ToldFile(const QString& stateFolder)
+{
+    return Unsaved(stateFolder) + QStringLiteral("/told");
+}
 
 // The longest extension a shortened copy name keeps (".plc", ".kxp",
 // ".txt" and their like, with room to spare).
@@ -204,6 +211,75 @@ int NoteUntold(const QString& stateFolder, const QString& folder)
     return error;
 }
 
+// The time in the name of an ending's folder and its number ("-2", ...):
+// the order of the endings.  A name of another form sorts first.
+std::pair<QString, int> EndingKey(const QString& folder)
+{
+    static const QRegularExpression kEnding(
+        QStringLiteral("/(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)(?:-(\\d{1,4}))?$"));
+    const QRegularExpressionMatch m = kEnding.match(folder);
+    if (!m.hasMatch())
+        return {};
+    return {m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt()};
+}
+
+// The folders of endings that the recovery folder itself holds, each with
+// a copy in it: also one that the list lacks (it could not be written when
+// that program ended).
+QStringList FoldersFound(const QString& stateFolder)
+{
+    const std::optional<std::string> base = ui::NativeOfLocalPath(Unsaved(stateFolder));
+    DIR* dir = base ? ::opendir(base->c_str()) : nullptr;
+    if (!dir)
+        return {};
+    QStringList folders;
+    while (const dirent* e = ::readdir(dir)) {
+        const QString folder =
+            Unsaved(stateFolder) + QLatin1Char('/') + ui::LocalPathOfNative(e->d_name);
+        if (EndingKey(folder).first.isEmpty())
+            continue;
+        DIR* inside = ::opendir((*base + '/' + e->d_name).c_str());
+        if (!inside)
+            continue;
+        bool copy = false;
+        while (const dirent* c = ::readdir(inside))
+            copy = copy || (std::strcmp(c->d_name, ".") != 0 && std::strcmp(c->d_name, "..") != 0 &&
+                            std::strcmp(c->d_name, "originals.txt") != 0);
+        ::closedir(inside);
+        if (copy)
+            folders << folder;
+    }
+    ::closedir(dir);
+    return folders;
+}
+
+// The folders of earlier endings the user was not told about, in the
+// order of the endings: those on the open list (list; -1 when there is
+// none) and those found in the recovery folder itself, none that the open
+// record of told folders (told; -1 when there is none) holds.
+QStringList NotTold(const QString& stateFolder, int list, int told)
+{
+    QStringList folders = list >= 0 ? ReadList(list) : QStringList();
+    for (const QString& folder : FoldersFound(stateFolder))
+        if (!folders.contains(folder))
+            folders << folder;
+    if (told >= 0)
+        for (const QString& folder : ReadList(told))
+            folders.removeAll(folder);
+    std::stable_sort(folders.begin(), folders.end(), [](const QString& a, const QString& b) {
+        return EndingKey(a) < EndingKey(b);
+    });
+    return folders;
+}
+
+// The record of told folders, open and locked (after the list, when that
+// is locked too); -1 when it cannot be opened.
+int OpenLockedTold(const QString& stateFolder, bool write)
+{
+    const std::optional<std::string> file = ui::NativeOfLocalPath(ToldFile(stateFolder));
+    return file ? sys::OpenLocked(*file, write ? O_RDWR | O_CREAT : O_RDONLY, write, -1, 0600) : -1;
+}
+
 } // namespace
 
 QString StateFolder()
@@ -285,25 +361,45 @@ Kept KeepUnsaved(const QString& stateFolder, const std::vector<ui::Document*>& d
 
 QStringList Untold(const QString& stateFolder)
 {
-    const int fd = OpenLockedList(stateFolder, ListUse::Read);
-    if (fd < 0)
-        return {};
-    const QStringList folders = ReadList(fd);
-    ::close(fd);
+    const int list = OpenLockedList(stateFolder, ListUse::Read);
+    const int told = OpenLockedTold(stateFolder, false);
+    const QStringList folders = NotTold(stateFolder, list, told);
+    for (int fd : {told, list})
+        if (fd >= 0)
+            ::close(fd);
     return folders;
 }
 
 QStringList TakeUntold(const QString& stateFolder)
 {
-    const int fd = OpenLockedList(stateFolder, ListUse::Take);
-    if (fd < 0)
-        return {};
-    const QStringList folders = ReadList(fd);
+    const int list = OpenLockedList(stateFolder, ListUse::Take);
+    // Where the record cannot be written the folders are told again at the
+    // next start, which loses nothing.
+    int told = OpenLockedTold(stateFolder, true);
+    if (told < 0)
+        told = OpenLockedTold(stateFolder, false);
+    const QStringList folders = NotTold(stateFolder, list, told);
+    if (told >= 0 && !folders.isEmpty()) {
+        // The record keeps the told folders that are still there.
+        std::string bytes;
+        for (const QString& folder : ReadList(told) + folders) {
+            std::string native;
+            if (!sys::TextToNative(folder.toStdU16String(), native))
+                native = folder.toUtf8().toStdString();
+            bytes += native + '\n';
+        }
+        if (::ftruncate(told, 0) == 0)
+            (void)::pwrite(told, bytes.data(), bytes.size(), 0);
+    }
     // Removed while locked: a program that opened it meanwhile opens the
     // new one once it has the lock.
-    if (const std::optional<std::string> native = ui::NativeOfLocalPath(UntoldFile(stateFolder)))
-        ::unlink(native->c_str());
-    ::close(fd);
+    if (list >= 0)
+        if (const std::optional<std::string> native =
+                ui::NativeOfLocalPath(UntoldFile(stateFolder)))
+            ::unlink(native->c_str());
+    for (int fd : {told, list})
+        if (fd >= 0)
+            ::close(fd);
     return folders;
 }
 

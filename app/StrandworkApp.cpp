@@ -467,7 +467,7 @@ bool CStrandworkApp::EndUnattendedWithoutProject(const QString& reason, const QS
                     .arg(m_cmdInfo.Build ? QStringLiteral("Build") : QStringLiteral("Make"), reason)
                     .arg(kExitInitFailed));
     Trace("UnattendedWithoutProject");
-    if (!m_noDisplay) {
+    if (!NoDisplay()) {
         // With a display the user sees why (the unattended prompt service
         // would only write it to standard error).
         ui::SetUnattended(false);
@@ -494,7 +494,7 @@ void CStrandworkApp::RunStartupSwitches()
             PostCloseMainWindow();
         } else {
             m_startupBuildFailed = true;
-            if (m_noDisplay) {
+            if (NoDisplay()) {
                 // Nobody can see the window or close it: the messages went
                 // to standard output, and the run ends now with status 1.
                 std::fputs("strandwork: the build failed and there is no display to show it: ending\n", stderr);

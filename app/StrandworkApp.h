@@ -176,11 +176,9 @@ public:
     bool IsUnattended() const { return m_unattended; }
     // Whether the build that -Build or -Make started failed.
     bool StartupBuildFailed() const { return m_startupBuildFailed; }
-    // The program runs without a display (the offscreen platform): a
-    // failed -Build or -Make cannot be seen or closed, so it ends the run at
-    // once (its messages are on standard output).  Set before InitInstance.
-    void SetNoDisplay(bool on) { m_noDisplay = on; }
-    bool NoDisplay() const { return m_noDisplay; }
+    // Without a display (ui::Application::NoDisplay) a failed -Build or
+    // -Make cannot be seen or closed, so it ends the run at once (its
+    // messages are on standard output).
     CKXMultiDocTemplate* Template(int order) const { return m_templates[order]; }
     const QString& HelpPath(int index) const { return m_helpPaths[index]; }
     int PreviewPages() const { return m_nPreviewPages; }
@@ -247,7 +245,6 @@ private:
     bool m_ownArguments = false;
     bool m_unattended = false;
     bool m_startupBuildFailed = false;
-    bool m_noDisplay = false;
     bool m_endingOnSignal = false;
     bool m_workspaceSavedOnSignal = false; // written when the signal came
     std::unique_ptr<UnattendedOutput> m_unattendedOutput;

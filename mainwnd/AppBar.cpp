@@ -6,6 +6,7 @@
 #include "mainwnd/SplashWnd.h"
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Menu.h"
 #include "plcviews/WatchView.h"
@@ -266,6 +267,8 @@ uint32_t CAppBar::CurrentStatus() const
 
 bool CAppBar::SaveState()
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return true; // no window layout of a run without a display
     const std::u16string s = Section(GetProfileName());
     using sys::Profile::WriteInt;
     QPoint pos(-1, -1);

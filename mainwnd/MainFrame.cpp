@@ -12,6 +12,7 @@
 #include "fontcolor/FontColorPage.h"
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Help.h"
 #include "platform/ui/LockKeys.h"
 #include "platform/ui/Menu.h"
@@ -874,6 +875,8 @@ void CMainFrame::LeaveFullScreen()
 
 void CMainFrame::WritePlacement()
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return; // no window layout of a run without a display
     const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
     const int show = isMaximized() ? 3 : isMinimized() ? 2 : 1;
     sys::Profile::WriteInt(kAppWindow, u"ShowCmd", show);

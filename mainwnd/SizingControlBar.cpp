@@ -1,6 +1,7 @@
 #include "mainwnd/SizingControlBar.h"
 
 #include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
@@ -453,6 +454,8 @@ bool CSizingControlBar::LoadState(const QString& section)
 
 bool CSizingControlBar::SaveState(const QString& section)
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return true; // no window layout of a run without a display
     const std::u16string s = StateSection(section, GetDlgCtrlID());
     using sys::Profile::WriteInt;
     return WriteInt(s, u"sizeHorzCX", m_szHorz.width()) && WriteInt(s, u"sizeHorzCY", m_szHorz.height()) &&

@@ -9,6 +9,8 @@
 // linker, and its class then cannot be read.  The workspace and the frame
 // helper call it when they are made (at start-up), and so do the toolbar and
 // the button, so that any code that stores or reads a bar finds every class.
-// Calling it again does nothing.
+// Calling it again does nothing.  It also tells the settings store which
+// of the library's values are tables ("Buttons", "Accelerators", "Mouse",
+// "CommandsUsage"; see RegistryStore::KeepAsTable).
 
 void RegisterKVTArchiveClasses();

@@ -21,6 +21,46 @@ void CKVTCommandUsage::Serialize(sys::ObjectArchive& ar)
     }
 }
 
+sys::TableForm CKVTCommandUsage::UsageTable()
+{
+    sys::TableForm form;
+    form.split = [](const std::vector<uint8_t>& data, sys::Table& table) {
+        try {
+            sys::ObjectArchive ar(data);
+            ar.ReadU32(); // the total: the sum of the counts, made again by join
+            const std::map<uint32_t, uint32_t> counts = ar.ReadDwordMap();
+            if (ar.Remaining() != 0)
+                return false;
+            table = {};
+            for (const auto& [id, count] : counts) {
+                sys::ObjectArchive entry;
+                entry.WriteU32(id);
+                std::vector<uint8_t> key = entry.Bytes();
+                entry.WriteU32(count);
+                table.entries.push_back({std::move(key), entry.TakeBytes()});
+            }
+        } catch (const sys::ArchiveError&) {
+            return false;
+        }
+        return true;
+    };
+    form.join = [](const sys::Table& table, std::vector<uint8_t>& data) {
+        std::map<uint32_t, uint32_t> counts;
+        uint32_t total = 0;
+        for (const sys::TableEntry& e : table.entries) {
+            sys::ObjectArchive entry(e.data);
+            const uint32_t id = entry.ReadU32();
+            total += counts[id] = entry.ReadU32();
+        }
+        sys::ObjectArchive ar;
+        ar.WriteU32(total);
+        ar.WriteDwordMap(counts);
+        data = ar.TakeBytes();
+        return true;
+    };
+    return form;
+}
+
 void CKVTCommandUsage::AddCommand(uint32_t id)
 {
     if (CKVTToolbarShared::IsCustomizeMode() || id == 0 || id == 0xFFFFFFFF || CKVTToolbarShared::IsBasicCommand(id) ||

@@ -4,6 +4,7 @@
 // "CommandsUsage" value of the toolbar options (the total, then the map).
 
 #include "platform/sys/ObjectArchive.h"
+#include "platform/sys/RegistryTable.h"
 
 #include <cstdint>
 #include <map>
@@ -17,6 +18,9 @@ public:
     const char* ArchiveClassName() const override { return "CKVTCommandUsage"; }
     // The total (u32), then the map (count, then id and count pairs).
     void Serialize(sys::ObjectArchive& ar) override;
+    // "CommandsUsage" as a table of the settings store: an entry per
+    // command; the total is the sum of the counts.
+    static sys::TableForm UsageTable();
 
     // Counts a use: not in customisation mode, not for 0 or all bits set,
     // not for basic or framework commands.

@@ -446,6 +446,8 @@ bool CKVTFrameHelper::SetDockState(const dock::DockState& state)
 
 void CKVTFrameHelper::SaveDockState(const QString& base) const
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return; // no window layout of a run without a display
     const std::string b = base.toStdString();
     // Every earlier section goes first.
     const QString root = QString::fromStdU16String(sys::Profile::AppKeyPath()) + u'\\';

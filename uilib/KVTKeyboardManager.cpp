@@ -189,6 +189,29 @@ std::vector<ui::Accel> CKVTKeyboardManager::Decode(const std::vector<uint8_t>& b
     return out;
 }
 
+sys::TableForm CKVTKeyboardManager::AcceleratorsTable()
+{
+    constexpr size_t kRecord = 6;
+    sys::TableForm form;
+    form.split = [](const std::vector<uint8_t>& data, sys::Table& table) {
+        if (data.size() % kRecord != 0)
+            return false;
+        table = {};
+        for (size_t i = 0; i < data.size(); i += kRecord)
+            table.entries.push_back(
+                {{data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + 4)},
+                 {data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + kRecord)}});
+        return true;
+    };
+    form.join = [](const sys::Table& table, std::vector<uint8_t>& data) {
+        data.clear();
+        for (const sys::TableEntry& e : table.entries)
+            data.insert(data.end(), e.data.begin(), e.data.end());
+        return true;
+    };
+    return form;
+}
+
 ui::MainFrameBase* CKVTKeyboardManager::FrameOf(QWidget* w)
 {
     for (QWidget* p = w; p; p = p->parentWidget())

@@ -10,6 +10,7 @@
 // command u16 LE) back to back.  The key codes are those of
 // ui::VirtualKeyFromQt.
 
+#include "platform/sys/RegistryTable.h"
 #include "platform/ui/Accel.h"
 
 #include <QString>
@@ -69,6 +70,9 @@ public:
     // shorter than a record is ignored).
     static std::vector<uint8_t> Encode(const std::vector<ui::Accel>& accels);
     static std::vector<ui::Accel> Decode(const std::vector<uint8_t>& bytes);
+    // "Accelerators" as a table of the settings store: an entry per key
+    // combination (the flags and the key), its record the entry's data.
+    static sys::TableForm AcceleratorsTable();
 
     // The frame a widget belongs to (a main frame up the parent chain, or
     // the application's main window); null when there is none.

@@ -8,6 +8,8 @@
 // "Mouse": a u32 count, then count pairs of u32 (view id, command), little
 // endian.  Names and icons come from registration and are not stored.
 
+#include "platform/sys/RegistryTable.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +48,8 @@ public:
     // unchanged) for a value that is cut or whose count passes its bytes.
     std::vector<uint8_t> Serialize() const;
     bool Serialize(const std::vector<uint8_t>& bytes);
+    // "Mouse" as a table of the settings store: an entry per view.
+    static sys::TableForm BindingsTable();
 
     virtual bool LoadState(const QString* profile);
     virtual bool SaveState(const QString* profile);

@@ -1,5 +1,6 @@
 #include "uilib/KVTRebar.h"
 
+#include "platform/ui/App.h"
 #include "platform/ui/ControlBar.h"
 #include "uilib/KVTRegistryKey.h"
 
@@ -136,6 +137,8 @@ QString RebarKey(const QString& path, const KvtRebar* rebar)
 
 bool SaveRebarsState(QWidget* frame, const QString& path)
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return true; // no window layout of a run without a display
     if (!frame)
         return false;
     bool ok = true;

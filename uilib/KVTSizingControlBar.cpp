@@ -1,15 +1,16 @@
 #include "uilib/KVTSizingControlBar.h"
 
 #include "platform/sys/Registry.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Dialog.h"
 #include "res/StringTable.h"
 #include "uilib/KVTDocking.h"
 #include "uilib/KVTDrawingData.h"
+#include "uilib/KVTFrameHooks.h"
 #include "uilib/KVTFrameWnd.h"
 #include "uilib/KVTMenuBar.h"
 #include "uilib/KVTMenuImages.h"
 #include "uilib/KVTToolBar.h"
-#include "uilib/KVTFrameHooks.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -281,6 +282,8 @@ bool CKVTSizingControlBar::LoadState(const QString& profile)
 
 bool CKVTSizingControlBar::SaveState(const QString& profile)
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return true; // no window layout of a run without a display
     const std::u16string s = U16(Section(profile, GetDlgCtrlID()));
     const bool current = HorzRow();
     const bool floating = !ui::IsDockSiteId(GetDockSiteId());

@@ -100,7 +100,7 @@ void CKVTToolbarButton::Serialize(sys::ObjectArchive& ar)
 {
     if (ar.IsStoring()) {
         ar.WriteU32(m_id);
-        ar.WriteU32(m_style);
+        ar.WriteU32(m_style & ~TBBS_STATE);
         ar.WriteI32(GetImage());
         ar.WriteString(m_text.toStdU16String());
         ar.WriteU32(m_userImage);

@@ -29,6 +29,9 @@ constexpr uint32_t TBBS_CHECKED = 0x10000;
 constexpr uint32_t TBBS_PRESSED = 0x20000;
 constexpr uint32_t TBBS_DISABLED = 0x40000;
 constexpr uint32_t TBBS_INDETERMINATE = 0x100000;
+// The bits that follow the command's state (enabled, checked, pressed):
+// never stored, so a bar's record holds only what the user chose.
+constexpr uint32_t TBBS_STATE = TBBS_CHECKED | TBBS_PRESSED | TBBS_DISABLED | TBBS_INDETERMINATE;
 
 // The clipboard format of a button.
 inline constexpr char kKvtButtonClipboardFormat[] = "KVTToolbarButton";

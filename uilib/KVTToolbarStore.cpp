@@ -6,6 +6,8 @@
 #include "uilib/KVTToolBar.h"
 #include "uilib/KVTToolbarShared.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -53,7 +55,7 @@ void CKVTToolbarStore::Serialize(sys::ObjectArchive& ar)
 
     m_bar.RemoveAllButtons();
     for (auto& b : buttons) {
-        b->m_style &= ~TBBS_PRESSED;
+        b->m_style &= ~TBBS_STATE;
         CKVTToolbarButton* raw = b.get();
         items.InsertBeforeCustomize(std::move(b));
         raw->OnParentChanged(&m_bar);
@@ -66,6 +68,74 @@ void CKVTToolbarStore::Serialize(sys::ObjectArchive& ar)
     for (int i = items.Count() - 1; i >= 0; --i)
         if (!CKVTToolbarShared::IsCommandPermitted(items[size_t(i)]->m_id))
             m_bar.RemoveButton(i);
+}
+
+sys::TableForm CKVTToolbarStore::ButtonsTable()
+{
+    sys::TableForm form;
+    form.split = [](const std::vector<uint8_t>& data, sys::Table& table) {
+        // Reading makes the buttons' objects: not once the program's
+        // objects are gone (a write at the very end).
+        if (!QCoreApplication::instance())
+            return false;
+        try {
+            sys::ObjectArchive ar(data);
+            std::vector<std::unique_ptr<sys::ArchiveObject>> objects = ar.ReadObjectList();
+            table = {};
+            table.head.assign(data.end() - std::ptrdiff_t(ar.Remaining()), data.end());
+            std::vector<uint8_t> previous;
+            for (const auto& o : objects) {
+                const auto* b = dynamic_cast<const CKVTToolbarButton*>(o.get());
+                if (!b)
+                    return false;
+                // A button is its command (of its class; a popup menu
+                // without one its text), a separator the separator after
+                // the entry before it.
+                std::vector<uint8_t> key;
+                if (b->IsSeparator()) {
+                    key = previous;
+                    key.push_back('-');
+                } else {
+                    const std::string name = b->ArchiveClassName();
+                    key.assign(name.begin(), name.end());
+                    for (int shift = 0; shift < 32; shift += 8)
+                        key.push_back(uint8_t(b->m_id >> shift));
+                    if (b->m_id == 0)
+                        for (const QChar c : b->m_text)
+                            key.insert(key.end(),
+                                       {uint8_t(c.unicode()), uint8_t(c.unicode() >> 8)});
+                }
+                sys::ObjectArchive one;
+                one.WriteObject(b);
+                table.entries.push_back({key, one.TakeBytes()});
+                previous = std::move(key);
+            }
+        } catch (const sys::ArchiveError&) {
+            return false;
+        }
+        return true;
+    };
+    form.join = [](const sys::Table& table, std::vector<uint8_t>& data) {
+        if (!QCoreApplication::instance())
+            return false;
+        try {
+            std::vector<std::unique_ptr<sys::ArchiveObject>> objects;
+            std::vector<const sys::ArchiveObject*> list;
+            for (const sys::TableEntry& e : table.entries) {
+                sys::ObjectArchive one(e.data);
+                objects.push_back(one.ReadObject());
+                list.push_back(objects.back().get());
+            }
+            sys::ObjectArchive ar;
+            ar.WriteObjectList(list);
+            data = ar.TakeBytes();
+        } catch (const sys::ArchiveError&) {
+            return false;
+        }
+        data.insert(data.end(), table.head.begin(), table.head.end());
+        return true;
+    };
+    return form;
 }
 
 std::vector<uint8_t> CKVTToolbarStore::StoreButtons()

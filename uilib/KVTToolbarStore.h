@@ -4,6 +4,8 @@
 // in the registry, and the options shared by all bars with the command
 // usage under "KVTToolbarParameters".  See docs/uilib.md for the keys.
 
+#include "platform/sys/RegistryTable.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -22,6 +24,11 @@ public:
     // The record.  Loading replaces the buttons only when everything has loaded.
     void Serialize(sys::ObjectArchive& ar);
     std::vector<uint8_t> StoreButtons();
+    // The record ("Buttons") as a table of the settings store: an entry
+    // per button (its class and command, or text when it has no command; a
+    // separator by the entry before it), the text-labels flag and the
+    // caption as its head.
+    static sys::TableForm ButtonsTable();
     bool LoadButtons(const std::vector<uint8_t>& bytes);
 
     // The registry.

@@ -214,6 +214,8 @@ bool CKVTWorkspace::LoadWindowPlacement(QRect& rect, uint32_t& flags, uint32_t& 
 
 bool CKVTWorkspace::StoreWindowPlacement(const QRect& rect, uint32_t flags, uint32_t showCmd)
 {
+    if (ui::Application::RunsWithoutDisplay())
+        return true; // no window layout of a run without a display
     CKVTRegistryKey key;
     if (!key.CreateKey(WorkspacePath() + QStringLiteral("WindowPlacement")))
         return false;

@@ -56,6 +56,8 @@ struct Store
     std::shared_ptr<Node> starts = std::make_shared<Node>();
     // Writes take their values as the start (RegistryStore::StartValues).
     int startDepth = 0;
+    // The values kept as tables (RegistryStore::KeepAsTable).
+    reg::TableForms tables;
     // How long a flush waits for another process's lock.
     int lockWaitMs = RegistryStore::kLockWaitMs;
     // The file that the last failed flush could not read, lock or write.
@@ -263,7 +265,7 @@ bool Store::FlushLocked()
         ok = ReadCurrent(*current, before);
     }
     if (ok) {
-        reg::MergeChanges(*base, *root, *current, starts.get());
+        reg::MergeChanges(*base, *root, *current, *starts, tables);
         const std::string after = reg::FormatFile(*current);
         ok = after == before || reg::WriteStoreFile(path, after);
     }
@@ -873,6 +875,13 @@ StartValues::~StartValues()
     Store& s = TheStore();
     std::lock_guard lock(s.mutex);
     --s.startDepth;
+}
+
+void KeepAsTable(std::u16string_view valueName, TableForm form)
+{
+    Store& s = TheStore();
+    std::lock_guard lock(s.mutex);
+    s.tables[reg::Fold(valueName)] = std::move(form);
 }
 
 std::string FailedFile()

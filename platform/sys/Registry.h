@@ -9,6 +9,8 @@
 // were created with.  Changes are written to the file at Flush points and
 // at exit, atomically.
 
+#include "platform/sys/RegistryTable.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -138,6 +140,12 @@ public:
     StartValues(const StartValues&) = delete;
     StartValues& operator=(const StartValues&) = delete;
 };
+
+// Values of this name (in any key) hold a table (see TableForm): where
+// this process changed one and the file holds one too, a flush applies
+// the change by entry (MergeTable), so that what another process changed in
+// other entries stays.  A later call for the name replaces the form.
+void KeepAsTable(std::u16string_view valueName, TableForm form);
 
 // How long a flush waits for the lock that another process holds before
 // it fails with EWOULDBLOCK (the changes stay for the next flush).

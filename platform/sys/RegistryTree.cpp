@@ -193,60 +193,117 @@ const Node* ChildOf(const Node* node, std::u16string_view name)
     return node ? node->FindChild(name) : nullptr;
 }
 
-// Whether the value v is this process's to write: it differs from what the
-// process started with, the file's value (base) or where the file had none
-// the one it took instead (starts); or it is one it took where the disk
-// (when given) still has nothing, which fills the gap and undoes nothing.
-bool Writes(const Node* base, const Node* starts, const Node* disk, const Value& v)
+// The value this process started with: the file's (base), or where the
+// file had none the one it took instead (starts); none when neither has it.
+const Value* StartValue(const Node* base, const Node* starts, std::u16string_view name)
+{
+    if (const Value* found = base ? base->FindValue(name) : nullptr)
+        return found;
+    return starts ? starts->FindValue(name) : nullptr;
+}
+
+// Whether the value v is this process's to write into the key disk: it
+// differs from what the process started with, or it is one it took where
+// the file had nothing and the disk still has nothing either (which fills
+// the gap and undoes nothing).
+bool Writes(const Node* base, const Node* starts, const Node& disk, const Value& v)
 {
     if (const Value* found = base ? base->FindValue(v.name) : nullptr)
         return !SameValue(found, v);
-    const Value* start = starts ? starts->FindValue(v.name) : nullptr;
-    return !SameValue(start, v) || (disk != nullptr && !disk->FindValue(v.name));
+    return !SameValue(StartValue(nullptr, starts, v.name), v) || !disk.FindValue(v.name);
 }
 
-// Whether anything below now is this process's to write (see Writes; a
-// key is when it was created here, not found nor taken at the start, or
-// taken at the start and missing on disk).  bySerial: a key of base is
-// the same key of now only when it kept its serial (else it was deleted and
-// made again, and only its content counts, as below it).  disk: the key on
-// disk, or none when not asked.
-bool Differs(const Node* base, const Node& now, const Node* starts, bool bySerial, const Node* disk,
-             bool askDisk)
+// Whether the process deleted a value or a subkey of base from now.
+bool DeletesFrom(const Node* base, const Node& now)
 {
-    if (bySerial && now.listed && !(base && base->listed) && (!starts || (askDisk && !disk)))
-        return true;
-    // A key missing on disk: every value taken at the start fills it.
-    static const Node kEmpty;
-    const Node* onDisk = askDisk ? (disk ? disk : &kEmpty) : nullptr;
-    for (const Value& v : now.values)
-        if (Writes(base, starts, onDisk, v))
+    if (!base)
+        return false;
+    for (const Value& v : base->values)
+        if (!now.FindValue(v.name))
             return true;
-    if (base) {
-        for (const Value& v : base->values)
-            if (!now.FindValue(v.name))
-                return true;
-        for (const auto& was : base->children)
-            if (!now.FindChild(was->name))
-                return true;
-    }
+    for (const auto& was : base->children)
+        if (!now.FindChild(was->name))
+            return true;
+    return false;
+}
+
+// Whether the key now (and what lies below it) holds anything other than
+// what this process started with.
+bool DiffersFromStart(const Node* base, const Node& now, const Node* starts)
+{
+    for (const Value& v : now.values)
+        if (!SameValue(StartValue(base, starts, v.name), v))
+            return true;
+    if (DeletesFrom(base, now))
+        return true;
+    for (const auto& child : now.children)
+        if (DiffersFromStart(ChildOf(base, child->name), *child, ChildOf(starts, child->name)))
+            return true;
+    return false;
+}
+
+// Whether the key now (with what lies below it) was deleted and made again:
+// base's key of that name is another one.
+bool MadeAgain(const Node* was, const Node& now)
+{
+    return was && was->serial != now.serial;
+}
+
+// Whether anything below the key now is this process's to write into the
+// key disk (none: the key is missing on disk): a value it writes, a value
+// or key it deleted, a key it created (not found in the file nor taken at
+// the start, or taken at the start and missing on disk), a key deleted and
+// made again with other content.
+bool HasWrites(const Node* base, const Node& now, const Node* starts, const Node* disk)
+{
+    if (now.listed && !(base && base->listed) && (!starts || !disk))
+        return true;
+    static const Node kMissing;
+    for (const Value& v : now.values)
+        if (Writes(base, starts, disk ? *disk : kMissing, v))
+            return true;
+    if (DeletesFrom(base, now))
+        return true;
     for (const auto& child : now.children) {
         const Node* was = ChildOf(base, child->name);
-        const bool same = bySerial && (!was || was->serial == child->serial);
-        if (Differs(was, *child, ChildOf(starts, child->name), same, ChildOf(disk, child->name), askDisk))
+        const Node* start = ChildOf(starts, child->name);
+        if (MadeAgain(was, *child) ? DiffersFromStart(was, *child, start)
+                                   : HasWrites(was, *child, start, ChildOf(disk, child->name)))
             return true;
     }
     return false;
 }
 
-// MergeChanges with base missing where this process's key is new.
-void Merge(const Node* base, const Node& now, Node& onDisk, const Node* starts)
+// Writes v into the key disk.  A table (see TableForm) that the disk holds
+// too takes what changed from the process's start by entry; a value that
+// cannot be read as a table is written whole.
+void WriteValue(Node& disk, const Value& v, const Value* start, const TableForms& tables)
+{
+    const Value* there = disk.FindValue(v.name);
+    const auto form = tables.find(Fold(v.name));
+    if (start && there && form != tables.end() && start->type == v.type && there->type == v.type) {
+        const TableForm& f = form->second;
+        Table before, after, onDisk;
+        std::vector<uint8_t> merged;
+        if (f.split(start->data, before) && f.split(v.data, after) &&
+            f.split(there->data, onDisk) && f.join(MergeTable(before, after, onDisk), merged)) {
+            disk.SetValue(v.name, v.type, std::move(merged));
+            return;
+        }
+    }
+    disk.SetValue(v.name, v.type, v.data);
+}
+
+// MergeChanges below one key; base is missing where this process's key is
+// new.
+void Merge(const Node* base, const Node& now, Node& onDisk, const Node* starts,
+           const TableForms& tables)
 {
     if (now.listed)
         onDisk.listed = true;
     for (const Value& v : now.values)
-        if (Writes(base, starts, &onDisk, v))
-            onDisk.SetValue(v.name, v.type, v.data);
+        if (Writes(base, starts, onDisk, v))
+            WriteValue(onDisk, v, StartValue(base, starts, v.name), tables);
     if (base) {
         for (const Value& v : base->values)
             if (!now.FindValue(v.name))
@@ -258,17 +315,17 @@ void Merge(const Node* base, const Node& now, Node& onDisk, const Node* starts)
     for (const auto& child : now.children) {
         const Node* was = ChildOf(base, child->name);
         const Node* start = ChildOf(starts, child->name);
-        if (was && was->serial != child->serial) {
-            // Deleted and made again: the new content replaces the old
-            // whole, unless it is what this process started with.
-            if (Differs(was, *child, start, false, nullptr, false)) {
+        if (MadeAgain(was, *child)) {
+            // The new content replaces the old whole, unless it is what
+            // this process started with.
+            if (DiffersFromStart(was, *child, start)) {
                 onDisk.RemoveChild(child->name);
                 CopyInto(*child, *onDisk.ChildOrNew(child->name), false);
             }
-        } else if (Differs(was, *child, start, true, onDisk.FindChild(child->name), true)) {
-            // New here: what differs from the start joins whatever the
-            // disk holds there.
-            Merge(was, *child, *onDisk.ChildOrNew(child->name), start);
+        } else if (HasWrites(was, *child, start, onDisk.FindChild(child->name))) {
+            // What differs from the start joins whatever the disk holds
+            // there.
+            Merge(was, *child, *onDisk.ChildOrNew(child->name), start, tables);
         }
     }
 }
@@ -286,12 +343,23 @@ std::shared_ptr<Node> CloneTree(const Node& node)
 
 bool SameContent(const Node& a, const Node& b)
 {
-    return !Differs(&a, b, nullptr, false, nullptr, false);
+    if (a.values.size() != b.values.size() || a.children.size() != b.children.size())
+        return false;
+    for (const Value& v : b.values)
+        if (!SameValue(a.FindValue(v.name), v))
+            return false;
+    for (const auto& child : b.children) {
+        const Node* other = a.FindChild(child->name);
+        if (!other || !SameContent(*other, *child))
+            return false;
+    }
+    return true;
 }
 
-void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node* starts)
+void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node& starts,
+                  const TableForms& tables)
 {
-    Merge(&base, now, onDisk, starts);
+    Merge(&base, now, onDisk, &starts, tables);
 }
 
 void NoteStartValue(const Node& base, Node& starts, const std::vector<std::u16string_view>& path,

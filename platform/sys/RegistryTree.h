@@ -5,7 +5,10 @@
 // the file) and the case of their names; lookups go through the names'
 // case fold.
 
+#include "platform/sys/RegistryTable.h"
+
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -83,15 +86,20 @@ std::shared_ptr<Node> CloneTree(const Node& node);
 // case fold, types and data exactly, order and listed marks aside).
 bool SameContent(const Node& a, const Node& b);
 
+// The values kept as tables, by the case fold of their names.
+using TableForms = std::map<std::u16string, TableForm>;
+
 // Applies to `onDisk` what changed from `base` (the tree as this process
 // last read or wrote it) to `now` (the tree as it is in memory), and
 // nothing else: values set or changed, values deleted, keys created, keys
 // deleted with their subtrees, and a key deleted and made again with other
 // content replacing the one on disk whole.  Whatever else `onDisk` holds
-// stays.  `starts` (when given) holds, where the file had nothing when
-// this process read it, what the process started with instead (its
-// defaults): a value equal to it, and a key it holds, are no change.
-void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node* starts = nullptr);
+// stays.  `starts` holds, where the file had nothing when this process
+// read it, what the process started with instead (its defaults): a value
+// equal to it, and a key it holds, are no change.  A value named in
+// `tables` that the disk holds too takes the change by entry (MergeTable).
+void MergeChanges(const Node& base, const Node& now, Node& onDisk, const Node& starts,
+                  const TableForms& tables);
 
 // Notes in `starts` that this process started with the key at path (below
 // the root) and, when given, the value in it: only where `base` (the file

@@ -64,6 +64,12 @@ Application::~Application()
 
 Application* Application::Instance() { return g_app; }
 
+bool Application::RunsWithoutDisplay()
+{
+    const Application* app = Instance();
+    return app && app->NoDisplay();
+}
+
 bool Application::OnIdle(long count)
 {
     if (count == 0)

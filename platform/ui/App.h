@@ -73,10 +73,21 @@ public:
     // minimised).
     int m_nCmdShow = 1;
 
+    // The program runs without a display (the offscreen platform of an
+    // unattended -Build or -Make): its windows' sizes and places are no
+    // one's choice, so it writes no window layout (window placement, bar
+    // sizes, docking, frame placements); what stands in the settings and
+    // the workspace file stays.  Set before InitInstance.
+    void SetNoDisplay(bool on) { m_noDisplay = on; }
+    bool NoDisplay() const { return m_noDisplay; }
+    // Whether the application that runs has no display (false without one).
+    static bool RunsWithoutDisplay();
+
 private:
     DocManager m_docs;
     QPointer<MainFrameBase> m_mainWnd;
     bool m_mainWindowClosed = false;
+    bool m_noDisplay = false;
 };
 
 class MainFrameBase : public QMainWindow, public CommandTarget

@@ -289,6 +289,28 @@ TEST(RecoveryCopies, AListThatCannotBeWrittenIsToldAllTheSame)
     EXPECT_EQ(recovery::TakeUntold(Q(state.Path())), QStringList{kept.folder});
 }
 
+// A folder the list could not take (a folder stands in its place) is found
+// in the recovery folder itself: every kept folder is told, once.
+TEST(RecoveryCopies, EveryKeptFolderIsToldOnceWhetherTheListHasItOrNot)
+{
+    testsupport::TempDir state, work;
+    LineDoc a(Q(work / "Main.plc"), "typed");
+    ASSERT_EQ(::mkdir((state / "unsaved").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((state / "unsaved/untold").c_str(), 0700), 0);
+    const recovery::Kept unlisted = recovery::KeepUnsaved(Q(state.Path()), {&a});
+    ASSERT_EQ(unlisted.written, 1);
+    ASSERT_EQ(::rmdir((state / "unsaved/untold").c_str()), 0);
+    const recovery::Kept listed = recovery::KeepUnsaved(Q(state.Path()), {&a});
+    ASSERT_EQ(listed.written, 1);
+    EXPECT_EQ(recovery::Untold(Q(state.Path())), (QStringList{unlisted.folder, listed.folder}));
+    EXPECT_EQ(recovery::TakeUntold(Q(state.Path())), (QStringList{unlisted.folder, listed.folder}));
+    EXPECT_TRUE(recovery::TakeUntold(Q(state.Path())).isEmpty());
+    ASSERT_EQ(::mkdir((state / "unsaved/untold").c_str(), 0700), 0);
+    const recovery::Kept later = recovery::KeepUnsaved(Q(state.Path()), {&a});
+    EXPECT_EQ(recovery::TakeUntold(Q(state.Path())), QStringList{later.folder});
+    EXPECT_TRUE(recovery::Untold(Q(state.Path())).isEmpty());
+}
+
 // Programs ended at the same moment (a logout) each add their folder to the
 // list: none is lost.
 TEST(RecoveryCopies, EndingsAtTheSameTimeAreAllOnTheList)

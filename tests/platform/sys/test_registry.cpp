@@ -984,4 +984,37 @@ TEST_F(Registry, WhatTheLoadCouldNotReadIsToldOnce)
     EXPECT_FALSE(problem->saving);
 }
 
+// A table kept as one value takes an instance's change by entry: letters
+// are the entries' keys, each with its data digit.
+TEST(RegistryTable, AChangeGoesInByEntry)
+{
+    const auto table = [](std::string_view s) {
+        Table t;
+        for (size_t i = 0; i + 1 < s.size(); i += 2)
+            t.entries.push_back({{uint8_t(s[i])}, {uint8_t(s[i]), uint8_t(s[i + 1])}});
+        return t;
+    };
+    struct Case
+    {
+        const char *start, *now, *disk, *merged;
+    };
+    const Case cases[] = {
+        {"a0b0c0", "a0b0c0", "a0c0", "a0c0"},         // nothing here: the disk's stays
+        {"a0b0c0", "a0c0", "a0b0c0d0", "a0c0d0"},     // removed here, added there
+        {"a0b0c0", "a0b0x0c0", "a0c0", "a0x0c0"},     // added here after a, b removed there
+        {"a0b0c0", "a0b1c0", "a0b2c0", "a0b1c0"},     // changed in both: the later wins
+        {"a0b0c0", "a0b1c0", "a0c0", "a0b1c0"},       // changed here, removed there
+        {"a0b0c0", "c0a0b0", "a0b0c0d0", "c0a0b0d0"}, // moved here
+        {"a0b0", "a0b0x0", "x1a0b0", "x0a0b0"},       // added in both: the later's, in place
+        {"a0a0", "a0", "a0a0b0", "a0b0"},             // one of two equal keys removed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.start) + " > " + c.now + " on " + c.disk);
+        std::string merged;
+        for (const TableEntry& e : MergeTable(table(c.start), table(c.now), table(c.disk)).entries)
+            merged.append(e.data.begin(), e.data.end());
+        EXPECT_EQ(merged, c.merged);
+    }
+}
+
 } // namespace
