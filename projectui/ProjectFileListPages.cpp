@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-
 using namespace projtext;
 
 namespace {

@@ -539,7 +539,8 @@ bool CProjectTransfer::TransferCompilerFiles(bool* noCompiler)
     const std::u16string& folder =
         m_doc.Data().PathTarvane.empty() ? Settings().PathTarvane : m_doc.Data().PathTarvane;
     // The option typed in the options is the folder named exactly.
-    const std::string base = folder.empty() ? std::string() : CompilersNative(m_doc.Data(), Settings(), {}).value_or("");
+    const std::string base =
+        folder.empty() ? std::string() : CompilersNative(m_doc.Data(), Settings(), {}).value_or("");
     if (base.empty() || !MakeFolders(base)) {
         // Without a compiler folder the copy would land in the current folder.
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));

@@ -55,7 +55,8 @@ std::u16string OnDiskName(const std::u16string& projectFolder, const std::u16str
 // read as another file.
 bool ReadBackAsAnother(std::u16string_view name)
 {
-    return name.find(u'\t') != name.npos || (!name.empty() && (name.front() == u' ' || name.back() == u' '));
+    return name.find(u'\t') != name.npos ||
+           (!name.empty() && (name.front() == u' ' || name.back() == u' '));
 }
 
 std::u16string Trimmed(std::u16string_view s)
@@ -109,17 +110,20 @@ bool UsesLinkedProgram(const ProjectData& data)
            (data.TarvaneVerMajor < 6 || (data.TarvaneVerMajor == 6 && data.TarvaneVerMinor < 349));
 }
 
-std::optional<std::string> CompilersNative(const ProjectData& data, const AppSettings& app, std::u16string_view below)
+std::optional<std::string> CompilersNative(const ProjectData& data, const AppSettings& app,
+                                           std::u16string_view below)
 {
     if (data.PathTarvane.empty())
-        return app.PathTarvane.empty() ? std::nullopt : sys::WinPath::ToNativeBelow(app.PathTarvane, below);
+        return app.PathTarvane.empty() ? std::nullopt
+                                       : sys::WinPath::ToNativeBelow(app.PathTarvane, below);
     return sys::WinPath::ToNative(Joined(data.PathTarvane, below));
 }
 
 std::u16string CompilerFolderName(const ProjectData& data)
 {
-    return IsHaldorTarget(data) ? sys::Format(u"Pelmar%04d", data.PelmarVer)
-                                : sys::Format(u"PLC%01d%03d", data.TarvaneVerMajor, data.TarvaneVerMinor);
+    return IsHaldorTarget(data)
+               ? sys::Format(u"Pelmar%04d", data.PelmarVer)
+               : sys::Format(u"PLC%01d%03d", data.TarvaneVerMajor, data.TarvaneVerMinor);
 }
 
 std::u16string CompilerFolder(const ProjectData& data, const AppSettings& app)
@@ -128,7 +132,8 @@ std::u16string CompilerFolder(const ProjectData& data, const AppSettings& app)
     const std::u16string name = CompilerFolderName(data);
     // The folder as the disk spells it, so that the build, the make file
     // and the compiler name one folder.
-    if (const std::optional<std::string> native = CompilersNative(data, app, name); native && !native->empty())
+    if (const std::optional<std::string> native = CompilersNative(data, app, name);
+        native && !native->empty())
         return sys::WinPath::FromNative(*native);
     return Joined(base, name);
 }
@@ -146,7 +151,8 @@ bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath
     const std::u16string userFolder = FolderForm(projectFolder);
     const std::u16string outputFolder =
         FolderForm(Joined(projectFolder, OnDiskName(projectFolder, data.PathOutput)));
-    const std::u16string tempFolder = FolderForm(Joined(projectFolder, OnDiskName(projectFolder, data.PathTemp)));
+    const std::u16string tempFolder =
+        FolderForm(Joined(projectFolder, OnDiskName(projectFolder, data.PathTemp)));
     const std::u16string compiler = CompilerFolder(data, app);
     auto orOption = [](const std::u16string& own, const std::u16string& option) {
         return FolderForm(own.empty() ? option : own);

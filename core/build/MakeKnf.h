@@ -23,7 +23,8 @@ bool UsesLinkedProgram(const ProjectData& data);
 // (WinPath::ToNative), or else the option "PathTarvane" exactly as the user
 // typed it, with only `below` read by those rules (WinPath::ToNativeBelow).
 // nullopt when there is none.
-std::optional<std::string> CompilersNative(const ProjectData& data, const AppSettings& app, std::u16string_view below);
+std::optional<std::string> CompilersNative(const ProjectData& data, const AppSettings& app,
+                                           std::u16string_view below);
 // "Pelmar%04d" (Haldor) or "PLC%01d%03d": the folder of the project's
 // compiler version.
 std::u16string CompilerFolderName(const ProjectData& data);

@@ -346,7 +346,8 @@ void ProjectBuild::Clean()
     }
     const auto output = sys::WinPath::Combine(projectFolder, m_data.PathOutput);
     if (!output || sys::WinPath::StoredNativePath(*output).empty() ||
-        IsProjectFolderOrAbove(RealFolder(sys::WinPath::StoredNativePath(*output)), projectNative)) {
+        IsProjectFolderOrAbove(RealFolder(sys::WinPath::StoredNativePath(*output)),
+                               projectNative)) {
         Out(sys::Format(Str(IDS_CLEAN_OUTPUT_INVALID), m_data.PathOutput));
         return;
     }
@@ -376,7 +377,8 @@ void ProjectBuild::UpdateToNewestCompilerVersion()
 {
     const AppSettings& app = Settings();
     const std::u16string& base = m_data.PathTarvane.empty() ? app.PathTarvane : m_data.PathTarvane;
-    const std::vector<std::u16string> folders = ListSubfolders(base.empty() ? std::string() : CompilersNative(m_data, app, {}).value_or(""));
+    const std::vector<std::u16string> folders = ListSubfolders(
+        base.empty() ? std::string() : CompilersNative(m_data, app, {}).value_or(""));
     if (IsHaldorTarget(m_data)) {
         const auto v = NewestPelmarVersion(folders, m_data.PelmarVer);
         if (!v)

@@ -92,7 +92,8 @@ PlcSourcePath ProjectDebug::FindPlcSource(std::u16string_view name, const std::u
         const std::u16string full = ProjectFullPath(projectFolder, e.FilePath);
         if (full.empty())
             return {};
-        if (const std::optional<std::string> native = sys::WinPath::ToNativeBelow(projectFolder, e.FilePath))
+        if (const std::optional<std::string> native =
+                sys::WinPath::ToNativeBelow(projectFolder, e.FilePath))
             return {*native, {}};
         return {{}, full};
     }

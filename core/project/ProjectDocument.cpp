@@ -698,7 +698,8 @@ bool ProjectDocument::CopyFilesTo(const std::u16string& templateFolder,
     for (Copy& c : copies) {
         bool ok = false;
         if (!c.src.empty() && !c.dst.empty()) {
-            std::optional<std::string> nsrc = sys::WinPath::ToNative(c.src), ndst = sys::WinPath::ToNative(c.dst);
+            std::optional<std::string> nsrc = sys::WinPath::ToNative(c.src),
+                                       ndst = sys::WinPath::ToNative(c.dst);
             std::optional<std::string> bytes;
             if (nsrc && ndst && sys::IsRegularFile(*nsrc) && (bytes = sys::ReadWholeFile(*nsrc)))
                 ok = sys::AtomicReplaceFile(*ndst, *bytes);

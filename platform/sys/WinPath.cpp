@@ -575,7 +575,8 @@ std::optional<std::string> WalkBelow(std::u16string_view folder, std::u16string_
                                      std::u16string* spelled)
 {
     std::u16string joined(folder);
-    if (!Append(joined, stored) || !Mappable(std::u16string_view(joined)) || stored.find(u'\0') != stored.npos)
+    if (!Append(joined, stored) || !Mappable(std::u16string_view(joined)) ||
+        stored.find(u'\0') != stored.npos)
         return std::nullopt;
     std::string bytes;
     if (!TextToNative(stored, bytes))
@@ -601,7 +602,8 @@ std::optional<std::string> ToNativeBelow(std::u16string_view folder, std::u16str
     return WalkBelow(folder, stored, nullptr);
 }
 
-std::optional<std::u16string> SpelledAsOnDisk(std::u16string_view folder, std::u16string_view stored)
+std::optional<std::u16string> SpelledAsOnDisk(std::u16string_view folder,
+                                              std::u16string_view stored)
 {
     std::u16string spelled;
     if (!WalkBelow(folder, stored, &spelled))
@@ -609,7 +611,10 @@ std::optional<std::u16string> SpelledAsOnDisk(std::u16string_view folder, std::u
     return spelled;
 }
 
-std::string StoredNativePath(std::u16string_view path) { return ToNative(path).value_or(std::string()); }
+std::string StoredNativePath(std::u16string_view path)
+{
+    return ToNative(path).value_or(std::string());
+}
 
 std::u16string FromNative(std::string_view nativePath) { return NativeToText(nativePath); }
 

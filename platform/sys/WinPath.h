@@ -53,7 +53,8 @@ std::optional<std::string> ToNativeBelow(std::u16string_view folder, std::u16str
 // ToNativeBelow finds: each component found on the disk spelt as there,
 // "." and ".." components and the separators as stored (".\OSA.plc" over
 // osa.plc gives ".\osa.plc").
-std::optional<std::u16string> SpelledAsOnDisk(std::u16string_view folder, std::u16string_view stored);
+std::optional<std::u16string> SpelledAsOnDisk(std::u16string_view folder,
+                                              std::u16string_view stored);
 
 // A native path as a path in UTF-16 form (it still begins with "/"), by
 // sys::NativeToText: ToNative gives the same bytes back.

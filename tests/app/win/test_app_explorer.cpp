@@ -6,17 +6,17 @@
 #include "app/StrandworkApp.h"
 #include "core/build/BuildOutput.h"
 #include "core/projfile/Workspace.h"
-#include "projectui/KXPExplorerView.h"
-#include "projectui/StrandworkDoc.h"
-#include "projectui/StrandworkView.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrame.h"
 #include "mainwnd/OutputCtrl.h"
 #include "platform/sys/FileIO.h"
-#include "plcviews/StructuredTextDoc.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Prompt.h"
+#include "plcviews/StructuredTextDoc.h"
+#include "projectui/KXPExplorerView.h"
+#include "projectui/StrandworkDoc.h"
+#include "projectui/StrandworkView.h"
 #include "res/CommandIds.h"
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/StandInApp.h"
@@ -353,7 +353,10 @@ TEST_F(Explorer, AnEntryLongerThanAPathMayBeSaysWhyItDoesNotOpen)
 
 namespace {
 
-std::string ReadFile(const std::string& path) { return sys::ReadWholeFile(path).value_or("(missing)"); }
+std::string ReadFile(const std::string& path)
+{
+    return sys::ReadWholeFile(path).value_or("(missing)");
+}
 
 // The documents open beside the project, closed.
 std::vector<ui::Document*> TakeOpenDocuments(CStrandworkApp& app, ui::Document* project)
@@ -410,7 +413,7 @@ TEST_F(Explorer, AGivenNameIsTheFileUsedOnEveryRoad)
                 }
                 ASSERT_EQ(doc->Data().SourceFiles.size(), before + 1);
                 EXPECT_EQ(ReadFile(dir / variant), ""); // made empty, under its own name
-                if (variant == "A.plc") { // after the replace question naming it
+                if (variant == "A.plc") {               // after the replace question naming it
                     EXPECT_TRUE(prompts.Asked().back().text.contains(given));
                 }
                 // The explorer opens the entry's file.
@@ -428,7 +431,8 @@ TEST_F(Explorer, AGivenNameIsTheFileUsedOnEveryRoad)
             ASSERT_TRUE(text->DoFileSave());
             // A save or an add under a name replaces the file (after the
             // dialog's or the add's question).
-            const bool kept = (road == roads[0] || road == roads[1]) && (variant == "A.plc" || variant == "x\\a.plc");
+            const bool kept = (road == roads[0] || road == roads[1]) &&
+                              (variant == "A.plc" || variant == "x\\a.plc");
             const std::string had = kept ? "given\r\n" : "";
             EXPECT_EQ(ReadFile(dir / variant), "typed\r\n" + had);
             EXPECT_EQ(ReadFile(dir / "a.plc"), "kept\r\n");
@@ -449,9 +453,15 @@ TEST_F(Explorer, AStoredPathNamesOneFileForEveryReader)
     dir.Write("lib/io.plc", "io\r\n");
     const std::string self = fs::path(dir.Path()).filename().string();
     const std::pair<std::string, const char*> cases[] = {
-        {".\\OSA.plc", "Osa.plc"},       {"OSA.plc", "Osa.plc"},         {"osa.plc", "osa.plc"},
-        {".\\osa.plc", "osa.plc"},       {"NOSUCH\\..\\OSA.plc", "Osa.plc"}, {"..\\" + self + "\\OSA.PLC", "Osa.plc"},
-        {".\\LIB\\Io.PLC", "lib/io.plc"}, {"lib/IO.plc", "lib/io.plc"},   {".\\Lib\\.\\io.plc", "lib/io.plc"},
+        {".\\OSA.plc", "Osa.plc"},
+        {"OSA.plc", "Osa.plc"},
+        {"osa.plc", "osa.plc"},
+        {".\\osa.plc", "osa.plc"},
+        {"NOSUCH\\..\\OSA.plc", "Osa.plc"},
+        {"..\\" + self + "\\OSA.PLC", "Osa.plc"},
+        {".\\LIB\\Io.PLC", "lib/io.plc"},
+        {"lib/IO.plc", "lib/io.plc"},
+        {".\\Lib\\.\\io.plc", "lib/io.plc"},
     };
     COutputCtrl* out = frame->GetOutputCtrl();
     ASSERT_NE(out, nullptr);
@@ -470,7 +480,10 @@ TEST_F(Explorer, AStoredPathNamesOneFileForEveryReader)
         ASSERT_NE(at, std::string::npos);
         std::string value = make.substr(at + 12, make.find('\t', at + 12) - at - 12);
         std::replace(value.begin(), value.end(), '\\', '/');
-        EXPECT_EQ(QString::fromStdString((fs::path(dir.Path()) / value).lexically_normal().string()), want) << "make file: " << value;
+        EXPECT_EQ(
+            QString::fromStdString((fs::path(dir.Path()) / value).lexically_normal().string()),
+            want)
+            << "make file: " << value;
 
         out->ClearAll();
         std::string pending;
