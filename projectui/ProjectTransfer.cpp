@@ -655,7 +655,8 @@ bool CProjectTransfer::TransferSupportFiles()
         linkui::XferFileItem item;
         const std::u16string full = ProjectFullPath(project, e.FilePath);
         const std::string native = sys::WinPath::ToNativeBelow(project, e.FilePath).value_or("");
-        item.localPath = native.empty() ? full : Shown(native);
+        // The file found, its bytes kept: the link maps it back to itself.
+        item.localPath = native.empty() ? full : sys::WinPath::FromNative(native);
         item.localBase = project;
         item.remotePath = e.DestPath;
         item.type = e.TransferType;
