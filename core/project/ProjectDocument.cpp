@@ -717,7 +717,8 @@ int ProjectDocument::ImportKnf(const std::u16string& knf, const std::u16string& 
         Ask(text, {}, ASK_OK | ASK_ICONERROR);
         return 0;
     };
-    const std::optional<std::string> native = sys::WinPath::ToNative(knf);
+    // The configuration the user chose, exactly.
+    const std::optional<std::string> native = sys::LocalNativePath(knf);
     uint64_t size = 0;
     const int fd = native ? sys::OpenForReading(*native, size) : -1;
     if (fd < 0)
