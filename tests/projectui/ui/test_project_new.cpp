@@ -330,7 +330,9 @@ TEST_F(NewTest, ImportFindsSourcesInOrderAndReportsAMissingOne)
     dir.Write("cfg/lower.knf", "FilePlc = a.plc\r\n");
     {
         tui::PromptScript prompts({ui::IDOK});
+        dir.Write("P5/.keep", "");
         auto doc = NewDoc();
+        doc->SetProjectDefaults();
         EXPECT_EQ(doc->ImportKnf(Path("cfg/LOWER.knf"), Path("P5")), 0);
         EXPECT_EQ(prompts.Texts().size(), 1u);
         EXPECT_FALSE(Exists("P5/a.plc"));
