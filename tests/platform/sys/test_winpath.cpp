@@ -11,8 +11,8 @@ using namespace sys;
 using namespace sys::WinPath;
 using std::nullopt;
 using std::optional;
-using std::u16string;
 using std::string;
+using std::u16string;
 
 namespace {
 
@@ -444,8 +444,10 @@ TEST(WinPath, StoredPathsBelowAGivenFolder)
     const u16string r = FromNative(root);
     EXPECT_EQ(ToNativeBelow(r + u"/a\\b", u"X.PLC"), root + "/a\\b/x.plc");
     EXPECT_EQ(ToNativeBelow(r + u"/Proj/", u"src\\io.plc"), root + "/Proj/src/io.plc");
-    EXPECT_EQ(SpelledAsOnDisk(r + u"/proj/", u"..\\PROJ\\.\\SRC\\Io.PLC"), u"..\\proj\\.\\src\\io.plc");
+    EXPECT_EQ(SpelledAsOnDisk(r + u"/proj/", u"..\\PROJ\\.\\SRC\\Io.PLC"),
+              u"..\\proj\\.\\src\\io.plc");
     EXPECT_EQ(ToNativeBelow(r + u"/proj/", r + u"/PROJ/src/IO.plc"), root + "/proj/src/io.plc");
     EXPECT_EQ(ToNativeBelow(r + u"/proj/", u"C:\\x.plc"), nullopt);
-    EXPECT_EQ(ToNative(u"/../" + r.substr(1) + u"/PROJ/NOSUCH/../src/./IO.plc"), root + "/proj/src/io.plc");
+    EXPECT_EQ(ToNative(u"/../" + r.substr(1) + u"/PROJ/NOSUCH/../src/./IO.plc"),
+              root + "/proj/src/io.plc");
 }

@@ -493,8 +493,8 @@ TEST_F(E2E, TheOptionsNameTheCompilerFolderExactlyAndTheMakeFileNamesFilesAsTheD
     doc->UpdateToNewestCompilerVersion();
     EXPECT_EQ(doc->Data().PelmarVer, 632);
     EXPECT_FALSE(doc->BuildPlc());
-    EXPECT_NE(Out().find("Chyba: Adresář překladače Tarvane nebyl nalezen! (" + compilers / "Tarvane" +
-                         "/Pelmar0632/System)\r\n"),
+    EXPECT_NE(Out().find("Chyba: Adresář překladače Tarvane nebyl nalezen! (" +
+                         compilers / "Tarvane" + "/Pelmar0632/System)\r\n"),
               std::string::npos)
         << Out();
 
