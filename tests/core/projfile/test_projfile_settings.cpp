@@ -74,7 +74,8 @@ TEST(ProjectSettingsRules, ScansTheInstalledVersions)
     ::mkdir((typed / "tarvane").c_str(), 0755);
     ::mkdir((typed / "tarvane/Pelmar0632").c_str(), 0755);
     EXPECT_TRUE(ScanCompilerVersions(sys_u16(typed / "Tarvane/"), true, true).empty());
-    EXPECT_EQ(ScanCompilerVersions(sys_u16(typed / "Tarvane/"), true), std::vector<std::u16string>{u"632"});
+    EXPECT_EQ(ScanCompilerVersions(sys_u16(typed / "Tarvane/"), true),
+              std::vector<std::u16string>{u"632"});
 }
 
 TEST(ProjectSettingsRules, SortedInsertAndPlaceholder)
