@@ -29,14 +29,6 @@ inline void Out(std::u16string_view text)
         sink->AppendText(text);
 }
 
-// The native form of a path ("" when it has none).
-inline std::string Native(const std::u16string& path)
-{
-    if (auto n = sys::WinPath::ToNative(path))
-        return *n;
-    return {};
-}
-
 // Creates a folder with its missing parents; true when it is a folder now
 // (an existing file of that name is no folder).
 inline bool MakeFolders(const std::string& native)

@@ -356,7 +356,7 @@ QString CKXPExplorerView::FilePathOf(const QTreeWidgetItem* item, QString* unfor
         }
         return {};
     }
-    if (const std::optional<std::string> native = sys::WinPath::ToNative(full))
+    if (const std::optional<std::string> native = sys::WinPath::ToNativeBelow(dir, *rel))
         return ui::LocalPathOfNative(*native);
     return QString::fromStdU16String(full);
 }

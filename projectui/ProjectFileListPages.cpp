@@ -24,9 +24,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 using namespace projtext;
 
 namespace {
@@ -89,22 +86,19 @@ std::u16string LastComponent(const std::u16string& path)
     return cut == std::u16string::npos ? path : path.substr(cut + 1);
 }
 
-// Creates the file empty (truncating it); false when it cannot.
+// The file the user chose is the file of exactly that name: no lookup
+// without regard to case (the project's own add does the same).
+// Creates it empty in place of whatever stands at the name (a link is
+// replaced, what it names keeps its bytes); false when it cannot.
 bool CreateEmpty(const std::u16string& full)
 {
-    const std::optional<std::string> native = sys::WinPath::ToNative(full);
-    if (!native)
-        return false;
-    const int fd = ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
+    const std::optional<std::string> native = sys::LocalNativePath(full);
+    return native && sys::AtomicReplaceFile(*native, {});
 }
 
 bool Exists(const std::u16string& full)
 {
-    const std::optional<std::string> native = sys::WinPath::ToNative(full);
+    const std::optional<std::string> native = sys::LocalNativePath(full);
     return native && sys::FileExists(*native);
 }
 

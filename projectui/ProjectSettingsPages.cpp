@@ -195,7 +195,8 @@ void CPPProjectCompiler::Rescan()
     const QString text = c->currentText();
     c->clear();
     const bool haldor = core::EqualsNoCase(m_doc->Data().Target, u"Haldor");
-    for (const std::u16string& v : core::ScanCompilerVersions(EffectiveFolder(), haldor))
+    const bool option = U16(Text(Combo(2187))) == core::kAppFolderPlaceholder;
+    for (const std::u16string& v : core::ScanCompilerVersions(EffectiveFolder(), haldor, option))
         c->addItem(Q(v));
     c->setEditText(text);
 }

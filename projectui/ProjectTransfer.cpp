@@ -41,7 +41,6 @@ using projtext::Q;
 using projtext::U16;
 
 using projtext::MakeFolders;
-using projtext::Native;
 using projtext::Out;
 using projtext::Sink;
 using projtext::Str;
@@ -354,7 +353,7 @@ bool CProjectTransfer::TransferPlcInterface(bool compare)
     std::u16string path = U16(m_doc.GetProjectDir());
     sys::WinPath::Append(path, m_doc.Data().PathOutput);
     sys::WinPath::Append(path, m_doc.Data().PLCOutputName);
-    const std::string native = Native(path);
+    const std::string native = sys::WinPath::StoredNativePath(path);
     const std::u16string shown = native.empty() ? path : Shown(native);
     FileBytes image;
     switch (ReadFileBytes(native, false, image)) {
@@ -435,7 +434,7 @@ bool CProjectTransfer::UpdateControlSystemSoftware()
     IOxfrC* xfr = m_doc.m_link.get();
     std::u16string output = U16(m_doc.GetProjectDir());
     sys::WinPath::Append(output, m_doc.Data().PathOutput);
-    const std::string outputNative = Native(output);
+    const std::string outputNative = sys::WinPath::StoredNativePath(output);
     const std::u16string local = Shown(outputNative) + u"/";
 
     if (m_doc.Data().TarvaneVerMajor < 6 || (m_doc.Data().TarvaneVerMajor == 6 && m_doc.Data().TarvaneVerMinor < 349)) {
@@ -539,7 +538,9 @@ bool CProjectTransfer::TransferCompilerFiles(bool* noCompiler)
 
     const std::u16string& folder =
         m_doc.Data().PathTarvane.empty() ? Settings().PathTarvane : m_doc.Data().PathTarvane;
-    const std::string base = folder.empty() ? std::string() : Native(folder);
+    // The option typed in the options is the folder named exactly.
+    const std::string base =
+        folder.empty() ? std::string() : CompilersNative(m_doc.Data(), Settings(), {}).value_or("");
     if (base.empty() || !MakeFolders(base)) {
         // Without a compiler folder the copy would land in the current folder.
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
@@ -653,8 +654,9 @@ bool CProjectTransfer::TransferSupportFiles()
             continue;
         linkui::XferFileItem item;
         const std::u16string full = ProjectFullPath(project, e.FilePath);
-        const std::string native = Native(full);
-        item.localPath = native.empty() ? full : Shown(native);
+        const std::string native = sys::WinPath::ToNativeBelow(project, e.FilePath).value_or("");
+        // The file found, its bytes kept: the link maps it back to itself.
+        item.localPath = native.empty() ? full : sys::WinPath::FromNative(native);
         item.localBase = project;
         item.remotePath = e.DestPath;
         item.type = e.TransferType;

@@ -25,11 +25,10 @@ std::u16string Str(unsigned id)
     return res::LoadText(id);
 }
 
-std::string Native(const std::u16string& path)
+// A path of the command line or a folder: its native form, else its text.
+std::string NativeOrText(const std::u16string& path)
 {
-    if (auto n = sys::WinPath::ToNative(path))
-        return *n;
-    return sys::Utf16ToUtf8Lenient(path);
+    return sys::WinPath::ToNative(path).value_or(sys::Utf16ToUtf8Lenient(path));
 }
 
 } // namespace
@@ -69,7 +68,7 @@ bool StartBuildProcess(const std::vector<std::u16string>& argv, const std::u16st
                        BuildPipes& pipes, const std::u16string& programFolder, OutputSink* sink,
                        sys::Process& process)
 {
-    const std::string folder = Native(programFolder);
+    const std::string folder = NativeOrText(programFolder);
     const auto helper = sys::FindProgram(folder, "Pilvex.exe");
     if (!helper) {
         const std::u16string shown = sys::WinPath::Combine(programFolder, u"Pilvex.exe")
@@ -82,13 +81,13 @@ bool StartBuildProcess(const std::vector<std::u16string>& argv, const std::u16st
     o.argv.push_back(*helper);
     std::vector<std::u16string> shown{sys::WinPath::FromNative(*helper)};
     for (const std::u16string& a : argv) {
-        o.argv.push_back(Native(a));
+        o.argv.push_back(NativeOrText(a));
         shown.push_back(sys::Utf8ToUtf16Lenient(o.argv.back()));
     }
     o.stdinFd = pipes.input.read;
     o.stdoutFd = pipes.output.write;
     o.stderrFd = pipes.output.write;
-    o.workingFolder = Native(workingFolder);
+    o.workingFolder = NativeOrText(workingFolder);
     if (!process.Spawn(o)) {
         if (sink)
             sink->AppendText(

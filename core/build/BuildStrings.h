@@ -34,6 +34,7 @@ constexpr unsigned IDS_MAKE_CONFIG = 4452;
 constexpr unsigned IDS_MAKE_TARGET = 4453;
 constexpr unsigned IDS_MAKE_NO_SOURCE = 4461;
 constexpr unsigned IDS_MAKE_PATH_NOT_ANSI = 4462;
+constexpr unsigned IDS_MAKE_NAME_BLANKS = 5010;
 constexpr unsigned IDS_BUILD_BATCH_NOT_FILE = 4955;
 
 } // namespace core

@@ -5,7 +5,6 @@
 #include "platform/sys/FileIO.h"
 #include "platform/sys/Format.h"
 #include "platform/sys/LastError.h"
-#include "platform/sys/UnicodeCase.h"
 #include "platform/sys/WinPath.h"
 #include "res/text/TextTable.h"
 
@@ -43,28 +42,21 @@ std::u16string Joined(std::u16string base, std::u16string_view more)
 
 // A file of the project as the compiler must name it: the stored path
 // (relative to the project folder) with each component that the stored
-// rules find in another case ("Osa.plc" for osa.plc) spelt as on the disk.
-// The compiler names files exactly.  Anything else stays as stored.
+// rules find in another case ("Osa.plc" for osa.plc) spelt as on the disk,
+// the file the editor and the explorer open.  The compiler names files
+// exactly.  A path that cannot be mapped stays as stored.
 std::u16string OnDiskName(const std::u16string& projectFolder, const std::u16string& stored)
 {
-    const std::u16string full = Joined(projectFolder, stored);
-    const std::optional<std::string> native = sys::WinPath::ToNative(full);
-    if (!native || stored.size() > full.size())
-        return stored;
-    const std::u16string found = sys::WinPath::FromNative(*native);
-    if (found.size() != full.size())
-        return stored;
-    std::u16string out = stored;
-    const size_t at = full.size() - stored.size();
-    for (size_t i = 0; i < stored.size(); ++i) {
-        const char16_t a = stored[i], b = found[at + i];
-        if (sys::WinPath::IsSeparator(a) && sys::WinPath::IsSeparator(b))
-            continue;
-        if (a != full[at + i] || sys::ToUpperUnit(a) != sys::ToUpperUnit(b))
-            return stored; // the stored path was rewritten on the way: left as it is
-        out[i] = b;
-    }
-    return out;
+    return sys::WinPath::SpelledAsOnDisk(projectFolder, stored).value_or(stored);
+}
+
+// The compiler reads a value up to its tab and without the blanks at its
+// ends: a name that begins or ends with a blank, or holds a tab, would be
+// read as another file.
+bool ReadBackAsAnother(std::u16string_view name)
+{
+    return name.find(u'\t') != name.npos ||
+           (!name.empty() && (name.front() == u' ' || name.back() == u' '));
 }
 
 std::u16string Trimmed(std::u16string_view s)
@@ -118,13 +110,31 @@ bool UsesLinkedProgram(const ProjectData& data)
            (data.TarvaneVerMajor < 6 || (data.TarvaneVerMajor == 6 && data.TarvaneVerMinor < 349));
 }
 
+std::optional<std::string> CompilersNative(const ProjectData& data, const AppSettings& app,
+                                           std::u16string_view below)
+{
+    if (data.PathTarvane.empty())
+        return app.PathTarvane.empty() ? std::nullopt
+                                       : sys::WinPath::ToNativeBelow(app.PathTarvane, below);
+    return sys::WinPath::ToNative(Joined(data.PathTarvane, below));
+}
+
+std::u16string CompilerFolderName(const ProjectData& data)
+{
+    return IsHaldorTarget(data)
+               ? sys::Format(u"Pelmar%04d", data.PelmarVer)
+               : sys::Format(u"PLC%01d%03d", data.TarvaneVerMajor, data.TarvaneVerMinor);
+}
+
 std::u16string CompilerFolder(const ProjectData& data, const AppSettings& app)
 {
     const std::u16string& base = data.PathTarvane.empty() ? app.PathTarvane : data.PathTarvane;
-    const std::u16string name =
-        IsHaldorTarget(data)
-            ? sys::Format(u"Pelmar%04d", data.PelmarVer)
-            : sys::Format(u"PLC%01d%03d", data.TarvaneVerMajor, data.TarvaneVerMinor);
+    const std::u16string name = CompilerFolderName(data);
+    // The folder as the disk spells it, so that the build, the make file
+    // and the compiler name one folder.
+    if (const std::optional<std::string> native = CompilersNative(data, app, name);
+        native && !native->empty())
+        return sys::WinPath::FromNative(*native);
     return Joined(base, name);
 }
 
@@ -139,8 +149,10 @@ bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath
     // The project file's folder; a bare root (nothing cut) is that folder.
     (void)sys::WinPath::RemoveFileSpec(projectFolder);
     const std::u16string userFolder = FolderForm(projectFolder);
-    const std::u16string outputFolder = FolderForm(Joined(projectFolder, data.PathOutput));
-    const std::u16string tempFolder = FolderForm(Joined(projectFolder, data.PathTemp));
+    const std::u16string outputFolder =
+        FolderForm(Joined(projectFolder, OnDiskName(projectFolder, data.PathOutput)));
+    const std::u16string tempFolder =
+        FolderForm(Joined(projectFolder, OnDiskName(projectFolder, data.PathTemp)));
     const std::u16string compiler = CompilerFolder(data, app);
     auto orOption = [](const std::u16string& own, const std::u16string& option) {
         return FolderForm(own.empty() ? option : own);
@@ -163,6 +175,11 @@ bool WriteMakeKnf(const ProjectData& data, const std::u16string& projectFilePath
     w.Line(u"  Comment\t \"%s\"\t; %s\r\n", data.PLCComment, Str(4345));
     w.Line(u"  Config\t= %s\t; %s\r\n", data.Config, Str(IDS_MAKE_CONFIG));
     w.Line(u"  Target\t= %s\t; %s\r\n", data.Target, Str(IDS_MAKE_TARGET));
+    for (const ProjectFileEntry& e : data.SourceFiles)
+        if (ReadBackAsAnother(e.FilePath)) {
+            Append(sink, sys::Format(Str(IDS_MAKE_NAME_BLANKS), e.FilePath));
+            return false;
+        }
     w.Section(4346);
     w.Path(u"  FilePlc\t= %s\t\t; %s\r\n", OnDiskName(projectFolder, data.SourceFiles[0].FilePath),
            Str(4347));

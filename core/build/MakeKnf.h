@@ -6,6 +6,7 @@
 #include "core/common/OutputSink.h"
 #include "core/projfile/ProjectData.h"
 
+#include <optional>
 #include <string>
 
 namespace core {
@@ -17,9 +18,19 @@ bool IsHaldorTarget(const ProjectData& data);
 // "Haldor" with a compiler version below 6.349.
 bool UsesLinkedProgram(const ProjectData& data);
 
+// The native path of `below` in the folder of the compiler installations:
+// the project's PathTarvane, a stored path, by the stored rules
+// (WinPath::ToNative), or else the option "PathTarvane" exactly as the user
+// typed it, with only `below` read by those rules (WinPath::ToNativeBelow).
+// nullopt when there is none.
+std::optional<std::string> CompilersNative(const ProjectData& data, const AppSettings& app,
+                                           std::u16string_view below);
+// "Pelmar%04d" (Haldor) or "PLC%01d%03d": the folder of the project's
+// compiler version.
+std::u16string CompilerFolderName(const ProjectData& data);
 // The project's PathTarvane (or the option "PathTarvane" when that is
-// empty) with "Pelmar%04d" (Haldor) or "PLC%01d%03d" appended; without
-// "System".
+// empty) with CompilerFolderName appended, as the disk spells it where
+// CompilersNative finds it; without "System".
 std::u16string CompilerFolder(const ProjectData& data, const AppSettings& app);
 
 // Writes the make file (created anew, code page 1250, CR LF).  On failure

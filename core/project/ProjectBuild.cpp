@@ -32,14 +32,6 @@ namespace {
 
 std::u16string Str(unsigned id) { return res::LoadText(id); }
 
-// The native form of a path ("" when it has none).
-std::string Native(const std::u16string& path)
-{
-    if (auto n = sys::WinPath::ToNative(path))
-        return *n;
-    return {};
-}
-
 // Creates a folder with its missing parents; true when it is a folder now.
 bool MakeFolders(const std::string& native)
 {
@@ -50,12 +42,16 @@ bool MakeFolders(const std::string& native)
     return sys::IsDirectory(native);
 }
 
-std::optional<sys::FileTime> WriteTime(const std::u16string& path)
+std::optional<sys::FileTime> WriteTimeOf(const std::string& native)
 {
-    const std::string native = Native(path);
     if (native.empty() || !sys::IsRegularFile(native))
         return std::nullopt;
     return sys::GetFileWriteTime(native);
+}
+
+std::optional<sys::FileTime> WriteTime(const std::u16string& path)
+{
+    return WriteTimeOf(sys::WinPath::StoredNativePath(path));
 }
 
 // The canonical native form of a folder: resolved links when it exists.
@@ -143,7 +139,7 @@ bool ProjectBuild::Build()
         Out(sys::Format(Str(IDS_BUILD_OUTPUT_DIR_INVALID), m_data.PathOutput));
         return fail();
     }
-    if (!MakeFolders(Native(*output))) {
+    if (!MakeFolders(sys::WinPath::StoredNativePath(*output))) {
         Out(sys::Format(Str(IDS_BUILD_OUTPUT_DIR_FAILED), *output));
         return fail();
     }
@@ -152,7 +148,7 @@ bool ProjectBuild::Build()
         Out(sys::Format(Str(IDS_BUILD_TEMP_DIR_INVALID), m_data.PathTemp));
         return fail();
     }
-    if (!MakeFolders(Native(*temp))) {
+    if (!MakeFolders(sys::WinPath::StoredNativePath(*temp))) {
         Out(sys::Format(Str(IDS_BUILD_TEMP_DIR_FAILED), *temp));
         return fail();
     }
@@ -167,7 +163,10 @@ bool ProjectBuild::Build()
 
     std::u16string compiler = CompilerFolder(m_data, Settings());
     sys::WinPath::Append(compiler, u"System");
-    if (!sys::IsDirectory(Native(compiler))) {
+    // The folder the options name is taken exactly, never another spelling.
+    const std::optional<std::string> compilerNative =
+        CompilersNative(m_data, Settings(), CompilerFolderName(m_data) + u"\\System");
+    if (!compilerNative || !sys::IsDirectory(*compilerNative)) {
         Out(sys::Format(Str(IDS_BUILD_COMPILER_DIR_MISSING), compiler));
         return fail();
     }
@@ -189,7 +188,7 @@ bool ProjectBuild::Build()
     // nothing; the file of an earlier build, also one with a second hard
     // link) is removed first, so the compiler never writes through it and
     // a batch file it did not write this time is never run.
-    const std::string nativeBatch = Native(batch);
+    const std::string nativeBatch = sys::WinPath::StoredNativePath(batch);
     struct stat st;
     if (::lstat(nativeBatch.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && ::unlink(nativeBatch.c_str()) != 0 &&
         errno != ENOENT) {
@@ -251,7 +250,7 @@ bool ProjectBuild::CheckDependencies()
     };
     sys::FileTime newest = SettingsTimeInstant(m_data.SettingsModificationTime);
     auto consider = [&](const std::u16string& rel) {
-        const auto t = WriteTime(in(rel));
+        const auto t = WriteTimeOf(sys::WinPath::ToNativeBelow(projectFolder, rel).value_or(""));
         if (!t)
             return false;
         newest = std::max(newest, *t);
@@ -290,7 +289,7 @@ bool ProjectBuild::CheckDependencies()
         return true;
 
     const std::u16string listPath = at(output, u"PLCBIN.txt");
-    const std::string native = Native(listPath);
+    const std::string native = sys::WinPath::StoredNativePath(listPath);
     const int fd = native.empty() ? -1 : ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -326,7 +325,7 @@ bool ProjectBuild::CheckDependencies()
     if (content.empty())
         return true;
     for (const std::u16string& name : ParsePlcBinNames(sys::AnsiToWide(content))) {
-        const std::string file = Native(at(output, name));
+        const std::string file = sys::WinPath::StoredNativePath(at(output, name));
         if (file.empty() || !sys::FileExists(file))
             return false;
     }
@@ -338,16 +337,17 @@ void ProjectBuild::Clean()
     if (m_building)
         return;
     const std::u16string projectFolder = m_site.ProjectFolder();
-    const std::string projectNative = RealFolder(Native(projectFolder));
+    const std::string projectNative = RealFolder(sys::WinPath::StoredNativePath(projectFolder));
     const auto temp = sys::WinPath::Combine(projectFolder, m_data.PathTemp);
-    if (!temp || Native(*temp).empty() ||
-        IsProjectFolderOrAbove(RealFolder(Native(*temp)), projectNative)) {
+    if (!temp || sys::WinPath::StoredNativePath(*temp).empty() ||
+        IsProjectFolderOrAbove(RealFolder(sys::WinPath::StoredNativePath(*temp)), projectNative)) {
         Out(sys::Format(Str(IDS_CLEAN_TEMP_INVALID), m_data.PathTemp));
         return;
     }
     const auto output = sys::WinPath::Combine(projectFolder, m_data.PathOutput);
-    if (!output || Native(*output).empty() ||
-        IsProjectFolderOrAbove(RealFolder(Native(*output)), projectNative)) {
+    if (!output || sys::WinPath::StoredNativePath(*output).empty() ||
+        IsProjectFolderOrAbove(RealFolder(sys::WinPath::StoredNativePath(*output)),
+                               projectNative)) {
         Out(sys::Format(Str(IDS_CLEAN_OUTPUT_INVALID), m_data.PathOutput));
         return;
     }
@@ -355,7 +355,7 @@ void ProjectBuild::Clean()
                    AskOwner::None) != ANSWER_YES)
         return;
     for (const std::u16string& folder : {*temp, *output}) {
-        const std::string native = Native(folder);
+        const std::string native = sys::WinPath::StoredNativePath(folder);
         DIR* d = ::opendir(native.c_str());
         if (!d)
             continue;
@@ -377,7 +377,8 @@ void ProjectBuild::UpdateToNewestCompilerVersion()
 {
     const AppSettings& app = Settings();
     const std::u16string& base = m_data.PathTarvane.empty() ? app.PathTarvane : m_data.PathTarvane;
-    const std::vector<std::u16string> folders = ListSubfolders(Native(base));
+    const std::vector<std::u16string> folders = ListSubfolders(
+        base.empty() ? std::string() : CompilersNative(m_data, app, {}).value_or(""));
     if (IsHaldorTarget(m_data)) {
         const auto v = NewestPelmarVersion(folders, m_data.PelmarVer);
         if (!v)

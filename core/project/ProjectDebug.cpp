@@ -90,7 +90,8 @@ PlcSourcePath ProjectDebug::FindPlcSource(std::u16string_view name, const std::u
         const std::u16string full = ProjectFullPath(projectFolder, e.FilePath);
         if (full.empty())
             return {};
-        if (const std::optional<std::string> native = sys::WinPath::ToNative(full))
+        if (const std::optional<std::string> native =
+                sys::WinPath::ToNativeBelow(projectFolder, e.FilePath))
             return {*native, {}};
         return {{}, full};
     }

@@ -39,11 +39,6 @@ std::u16string FolderOf(std::u16string path)
 
 namespace {
 
-std::optional<std::string> Native(std::u16string_view path)
-{
-    return sys::WinPath::ToNative(path);
-}
-
 // Creates a native folder component by component.
 bool MakeFolders(const std::string& native)
 {
@@ -73,8 +68,8 @@ enum class CopyResult
 // source that is no regular file counts as not found.
 CopyResult CopySource(const std::u16string& src, const std::u16string& dst)
 {
-    const std::optional<std::string> nsrc = Native(src);
-    const std::optional<std::string> ndst = Native(dst);
+    const std::optional<std::string> nsrc = sys::WinPath::ToNative(src);
+    const std::optional<std::string> ndst = sys::WinPath::ToNative(dst);
     struct stat ss, ds;
     if (!nsrc || !ndst || ::stat(nsrc->c_str(), &ss) != 0 || !S_ISREG(ss.st_mode))
         return CopyResult::NotFound;
@@ -703,7 +698,8 @@ bool ProjectDocument::CopyFilesTo(const std::u16string& templateFolder,
     for (Copy& c : copies) {
         bool ok = false;
         if (!c.src.empty() && !c.dst.empty()) {
-            std::optional<std::string> nsrc = Native(c.src), ndst = Native(c.dst);
+            std::optional<std::string> nsrc = sys::WinPath::ToNative(c.src),
+                                       ndst = sys::WinPath::ToNative(c.dst);
             std::optional<std::string> bytes;
             if (nsrc && ndst && sys::IsRegularFile(*nsrc) && (bytes = sys::ReadWholeFile(*nsrc)))
                 ok = sys::AtomicReplaceFile(*ndst, *bytes);
@@ -721,7 +717,8 @@ int ProjectDocument::ImportKnf(const std::u16string& knf, const std::u16string& 
         Ask(text, {}, ASK_OK | ASK_ICONERROR);
         return 0;
     };
-    const std::optional<std::string> native = Native(knf);
+    // The configuration the user chose, exactly.
+    const std::optional<std::string> native = sys::LocalNativePath(knf);
     uint64_t size = 0;
     const int fd = native ? sys::OpenForReading(*native, size) : -1;
     if (fd < 0)

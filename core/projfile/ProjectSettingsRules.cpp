@@ -3,6 +3,7 @@
 #include "core/projfile/CompilerFolders.h"
 #include "core/projfile/ProjectData.h"
 #include "platform/sys/CodePage.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 
 #include <dirent.h>
@@ -74,12 +75,14 @@ bool InsertVersionSorted(std::vector<std::u16string>& list, std::u16string_view 
     return true;
 }
 
-std::vector<std::u16string> ScanCompilerVersions(std::u16string_view folder, bool haldor)
+std::vector<std::u16string> ScanCompilerVersions(std::u16string_view folder, bool haldor,
+                                                 bool given)
 {
     std::vector<std::u16string> versions;
     if (folder.empty())
         return versions;
-    const std::optional<std::string> native = sys::WinPath::ToNative(folder);
+    const std::optional<std::string> native =
+        given ? sys::LocalNativePath(folder) : sys::WinPath::ToNative(folder);
     if (!native)
         return versions;
     DIR* d = ::opendir(native->c_str());

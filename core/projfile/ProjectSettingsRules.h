@@ -40,8 +40,10 @@ bool UsesDriverKitTools(std::u16string_view pendingVersion);
 // entries of at least 632 as "%d", otherwise the "PLC" entries of at least
 // (6, 32) as "%d.%d".  Files and folders alike; names in any case.  Sorted
 // by plain text order, without repeats.  A folder that cannot be listed
-// gives nothing.
-std::vector<std::u16string> ScanCompilerVersions(std::u16string_view folder, bool haldor);
+// gives nothing.  A folder the user typed in the options (`given`) is the
+// folder of exactly that name, as the build takes it.
+std::vector<std::u16string> ScanCompilerVersions(std::u16string_view folder, bool haldor,
+                                                 bool given = false);
 
 // Inserts a version text into a list kept in plain text order; false when
 // the list holds it already.

@@ -3,6 +3,7 @@
 #include "core/projfile/LineEngine.h"
 #include "core/projfile/ProjectData.h"
 #include "platform/sys/FileIO.h"
+#include "platform/sys/NativeText.h"
 #include "platform/sys/WinPath.h"
 #include "res/text/TextTable.h"
 
@@ -88,7 +89,7 @@ ProjectTemplateList FixedTemplateEntries()
 
 std::optional<ProjectTemplateInfo> ReadTemplateInfo(std::u16string_view path)
 {
-    const std::optional<std::string> native = sys::WinPath::ToNative(path);
+    const std::optional<std::string> native = sys::LocalNativePath(path);
     if (!native)
         return std::nullopt;
     std::optional<std::string> bytes = ReadFileStart(*native, kTemplateReadLimit);
@@ -114,7 +115,8 @@ void ScanTemplates(ProjectTemplateList& list, std::u16string_view folder, bool a
 {
     if (!append)
         list = FixedTemplateEntries();
-    const std::optional<std::string> native = sys::WinPath::ToNative(folder);
+    // A folder the user gave (the options, the browse button): exactly.
+    const std::optional<std::string> native = sys::LocalNativePath(folder);
     if (!native)
         return;
     struct stat st;
@@ -142,18 +144,16 @@ void ScanTemplates(ProjectTemplateList& list, std::u16string_view folder, bool a
     }
     std::sort(folders.begin(), folders.end(), NameLess);
     std::sort(files.begin(), files.end(), NameLess);
-    for (const std::u16string& sub : folders) {
-        std::u16string path(folder);
-        if (sys::WinPath::Append(path, sub))
-            ScanTemplates(list, path, true, visited);
-    }
-    for (const std::u16string& file : files) {
-        std::u16string path(folder);
-        if (!sys::WinPath::Append(path, file))
-            continue;
-        if (std::optional<ProjectTemplateInfo> info = ReadTemplateInfo(path))
+    // The entries below the folder as they are named ("\" is a character
+    // of a name here).
+    std::u16string prefix(folder);
+    if (prefix.back() != u'/')
+        prefix += u'/';
+    for (const std::u16string& sub : folders)
+        ScanTemplates(list, prefix + sub, true, visited);
+    for (const std::u16string& file : files)
+        if (std::optional<ProjectTemplateInfo> info = ReadTemplateInfo(prefix + file))
             list.push_back(std::move(*info));
-    }
 }
 
 std::vector<std::u16string> SplitTemplateFolders(std::u16string_view pathTemplates)

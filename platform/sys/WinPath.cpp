@@ -465,44 +465,81 @@ std::optional<std::string> FindNoCase(const std::string& folder, const std::stri
     return best;
 }
 
-std::optional<std::string> MapUtf8(std::string path)
+// A stored path walked on the disk below `base` (a native folder taken
+// exactly as given, "/" for a full path, "" for the current folder): "."
+// components are dropped and ".." takes back the component before it
+// (lexically, as the stored rules read a path; at the root it stays there,
+// and leading ".." of a relative path are kept); each other component that
+// does not exist under its exact name is looked up without regard to case,
+// and from the first one that is not found the rest is kept as given.
+// `spelled` (when given) receives the stored text with each component found
+// spelt as on the disk, its "." and ".." components and separators kept.
+std::string WalkStored(std::string base, std::string_view stored, std::u16string* spelled)
 {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    std::string out;
-    size_t i = 0;
-    if (path[0] == '/') {
-        out = "/";
-        i = 1;
-    }
+    std::string out = std::move(base);
+    const size_t fixed = out.size() == 1 ? 1 : 0; // the root "/" stays
+    size_t kept = 0;                              // leading ".." of a relative path
     bool missing = false;
-    bool first = true;
-    while (i < path.size()) {
-        while (i < path.size() && path[i] == '/')
+    size_t i = 0;
+    while (i < stored.size()) {
+        const size_t sepStart = i;
+        while (i < stored.size() && (stored[i] == '/' || stored[i] == '\\'))
             ++i;
         const size_t start = i;
-        while (i < path.size() && path[i] != '/')
+        while (i < stored.size() && stored[i] != '/' && stored[i] != '\\')
             ++i;
+        if (spelled)
+            *spelled += NativeToText(stored.substr(sepStart, start - sepStart));
         if (i == start)
             break;
-        const std::string comp = path.substr(start, i - start);
-        const std::string folder = out;
-        if (!first && out.back() != '/')
-            out.push_back('/');
-        first = false;
-        if (missing || comp == "." || comp == ".." || Exists(out + comp)) {
-            out += comp;
+        const std::string comp(stored.substr(start, i - start));
+        if (comp == ".") {
+            if (spelled)
+                *spelled += u".";
             continue;
         }
-        if (auto found = FindNoCase(folder, comp)) {
-            out += *found;
-        } else {
-            out += comp;
-            missing = true;
+        if (comp == "..") {
+            if (spelled)
+                *spelled += u"..";
+            const size_t cut = out.find_last_of('/');
+            if (out.size() > kept && !out.empty() && out != "/") {
+                out.erase(cut == std::string::npos ? 0 : std::max(cut, fixed));
+                missing = false; // the folder left was the missing one, or one below it
+                continue;
+            }
+            if (out == "/")
+                continue; // ".." at the root stays at the root
+            if (!out.empty())
+                out.push_back('/');
+            out += "..";
+            kept = out.size();
+            continue;
         }
+        const std::string folder = out;
+        if (!out.empty() && out.back() != '/')
+            out.push_back('/');
+        std::string name = comp;
+        if (!missing && !Exists(out + comp)) {
+            if (auto found = FindNoCase(folder, comp))
+                name = *found;
+            else
+                missing = true;
+        }
+        out += name;
+        if (spelled)
+            *spelled += NativeToText(name);
     }
-    if (path.back() == '/' && out.back() != '/')
+    const bool trailing = !stored.empty() && (stored.back() == '/' || stored.back() == '\\');
+    if (trailing && !out.empty() && out.back() != '/')
         out.push_back('/');
     return out;
+}
+
+std::optional<std::string> MapUtf8(std::string_view path, std::u16string* spelled = nullptr)
+{
+    if (path[0] == '/' || path[0] == '\\')
+        return WalkStored("/", path, spelled);
+    return WalkStored({}, path, spelled);
 }
 
 template <class C>
@@ -529,6 +566,54 @@ std::optional<std::string> ToNative(std::string_view ansiPath)
     if (!Mappable(ansiPath))
         return std::nullopt;
     return ToNative(AnsiToWide(ansiPath));
+}
+
+namespace {
+
+// ToNativeBelow and SpelledAsOnDisk: `folder` exactly, `stored` below it.
+std::optional<std::string> WalkBelow(std::u16string_view folder, std::u16string_view stored,
+                                     std::u16string* spelled)
+{
+    std::u16string joined(folder);
+    if (!Append(joined, stored) || !Mappable(std::u16string_view(joined)) ||
+        stored.find(u'\0') != stored.npos)
+        return std::nullopt;
+    std::string bytes;
+    if (!TextToNative(stored, bytes))
+        return std::nullopt;
+    if (!bytes.empty() && bytes[0] == '/')
+        return MapUtf8(bytes, spelled); // a full path stands for itself
+    std::string base;
+    if (!folder.empty()) {
+        const std::optional<std::string> exact = LocalNativePath(folder);
+        if (!exact)
+            return std::nullopt;
+        base = *exact;
+        while (base.size() > 1 && base.back() == '/')
+            base.pop_back();
+    }
+    return WalkStored(std::move(base), bytes, spelled);
+}
+
+} // namespace
+
+std::optional<std::string> ToNativeBelow(std::u16string_view folder, std::u16string_view stored)
+{
+    return WalkBelow(folder, stored, nullptr);
+}
+
+std::optional<std::u16string> SpelledAsOnDisk(std::u16string_view folder,
+                                              std::u16string_view stored)
+{
+    std::u16string spelled;
+    if (!WalkBelow(folder, stored, &spelled))
+        return std::nullopt;
+    return spelled;
+}
+
+std::string StoredNativePath(std::u16string_view path)
+{
+    return ToNative(path).value_or(std::string());
 }
 
 std::u16string FromNative(std::string_view nativePath) { return NativeToText(nativePath); }

@@ -27,15 +27,34 @@ namespace sys::WinPath {
 constexpr size_t kMaxPath = 260;
 
 // The native path for a path in Windows form (relative paths are taken as
-// they are, relative to the current folder).  Each component that does not
-// exist under its exact name is looked up without regard to case
-// ("MAIN.PLC" finds "main.plc").  Missing components are kept as given, so
+// they are, relative to the current folder): the one mapping from a stored
+// path to the file on the disk.  "." components are dropped and ".." takes
+// back the component before it, lexically.  Each other component that does
+// not exist under its exact name is looked up without regard to case
+// ("MAIN.PLC" finds "main.plc"; among several case variants the first in
+// byte order).  Missing components are kept as given, so
 // a file to be created maps too.  Fails (nullopt) for drive-letter, UNC and
 // control-system paths and for invalid text.  The text becomes bytes
 // through sys::TextToNative (NativeText.h), so the escapes of bytes that
 // are no UTF-8 come back as those bytes.
 std::optional<std::string> ToNative(std::u16string_view path);
 std::optional<std::string> ToNative(std::string_view ansiPath);
+// The same, "" where it fails: the form of the callers that go on with a
+// native path and test it for emptiness.
+std::string StoredNativePath(std::u16string_view path);
+// The file that a stored path names below a folder the user gave on this
+// computer (the project's folder, a folder typed in the options): `folder`
+// is taken exactly, as sys::LocalNativePath takes it, and only `stored` is
+// read by the rules of ToNative (a full path in `stored` stands for itself;
+// ".." may lead out of `folder`, lexically).  Fails where appending
+// `stored` to `folder` fails, or as ToNative fails.
+std::optional<std::string> ToNativeBelow(std::u16string_view folder, std::u16string_view stored);
+// `stored` as a program that names files exactly must name the file that
+// ToNativeBelow finds: each component found on the disk spelt as there,
+// "." and ".." components and the separators as stored (".\OSA.plc" over
+// osa.plc gives ".\osa.plc").
+std::optional<std::u16string> SpelledAsOnDisk(std::u16string_view folder,
+                                              std::u16string_view stored);
 
 // A native path as a path in UTF-16 form (it still begins with "/"), by
 // sys::NativeToText: ToNative gives the same bytes back.

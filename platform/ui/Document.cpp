@@ -38,9 +38,11 @@ namespace ui {
 namespace {
 DocManager* g_current = nullptr;
 
+// A name the user gave, made full: nothing is cut from it (blanks and
+// dots at its ends belong to the name).
 QString CleanPath(const QString& path)
 {
-    QString p = path.trimmed();
+    QString p = path;
     if (p.size() >= 2 && p.startsWith(QLatin1Char('"')) && p.endsWith(QLatin1Char('"')))
         p = p.mid(1, p.size() - 2);
     return AbsoluteLocalPath(p);

@@ -2,15 +2,21 @@
 // its hints, the commands and keys, removing files, opening files (also a
 // project file, which replaces the project the explorer shows), the context
 // menu, and the project form that closes its own frame.
+#include "app/AppWorkspaceDocuments.h"
 #include "app/StrandworkApp.h"
-#include "projectui/KXPExplorerView.h"
-#include "projectui/StrandworkDoc.h"
-#include "projectui/StrandworkView.h"
+#include "core/build/BuildOutput.h"
+#include "core/projfile/Workspace.h"
 #include "mainwnd/AppBar.h"
 #include "mainwnd/MainFrame.h"
+#include "mainwnd/OutputCtrl.h"
+#include "platform/sys/FileIO.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/Prompt.h"
+#include "plcviews/StructuredTextDoc.h"
+#include "projectui/KXPExplorerView.h"
+#include "projectui/StrandworkDoc.h"
+#include "projectui/StrandworkView.h"
 #include "res/CommandIds.h"
 #include "tests/support/platform/TempDir.h"
 #include "tests/support/ui/StandInApp.h"
@@ -28,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -342,4 +349,156 @@ TEST_F(Explorer, AnEntryLongerThanAPathMayBeSaysWhyItDoesNotOpen)
     EXPECT_TRUE(app->Template(3)->Documents().empty());
     doc->Data().SourceFiles.pop_back();
     doc->SetModifiedFlag(false);
+}
+
+namespace {
+
+std::string ReadFile(const std::string& path)
+{
+    return sys::ReadWholeFile(path).value_or("(missing)");
+}
+
+// The documents open beside the project, closed.
+std::vector<ui::Document*> TakeOpenDocuments(CStrandworkApp& app, ui::Document* project)
+{
+    std::vector<ui::Document*> out;
+    for (int i = 0; i < app.Documents().TemplateCount(); ++i)
+        for (ui::Document* d : app.Documents().Template(i)->Documents())
+            if (d != project)
+                out.push_back(d);
+    return out;
+}
+
+} // namespace
+
+// A name the user gives is the file used, whatever road it takes: nothing
+// is cut from it and no other spelling is taken.  Beside a.plc and
+// x/a.plc, each road writes a line into the file of exactly the given
+// name; the others keep their bytes.  A "\" in a name cannot be stored in
+// the project: adding it is refused and nothing is made.
+TEST_F(Explorer, AGivenNameIsTheFileUsedOnEveryRoad)
+{
+    const char* const variants[] = {"a.plc ", " a.plc", "a.plc.", "A.plc", "x\\a.plc"};
+    const char* const roads[] = {"command line", "open", "save", "add to project"};
+    ui::ScriptedPrompts prompts;
+    for (const char* road : roads)
+        for (const std::string variant : variants) {
+            SCOPED_TRACE(std::string(road) + " \"" + variant + "\"");
+            dir.Write("a.plc", "kept\r\n");
+            dir.Write("x/a.plc", "kept\r\n");
+            fs::remove(dir / variant);
+            if (variant != "A.plc" && variant != "x\\a.plc") // made by the road
+                ASSERT_FALSE(fs::exists(dir / variant));
+            else
+                dir.Write(variant, "given\r\n");
+            const QString given = Path(variant.c_str());
+            ui::Document* d = nullptr;
+            if (road == roads[0]) // main() hands the argument on; a drop is the same
+                d = app->OpenDocumentFile(given);
+            else if (road == roads[1]) // what the open dialog chose
+                d = app->OpenDocumentWithTemplate(given, -1);
+            else if (road == roads[2]) { // a new document saved under the chosen name
+                d = app->Template(3)->OpenDocumentFile(QString(), true, true);
+                ASSERT_NE(d, nullptr);
+                ASSERT_TRUE(d->DoSave(given));
+            } else {
+                const size_t before = doc->Data().SourceFiles.size();
+                doc->AddNewSourceFile(given);
+                if (variant == "x\\a.plc") {
+                    EXPECT_EQ(doc->Data().SourceFiles.size(), before);
+                    EXPECT_FALSE(prompts.Asked().empty());
+                    EXPECT_EQ(ReadFile(dir / variant), "given\r\n");
+                    EXPECT_EQ(ReadFile(dir / "x/a.plc"), "kept\r\n");
+                    continue;
+                }
+                ASSERT_EQ(doc->Data().SourceFiles.size(), before + 1);
+                EXPECT_EQ(ReadFile(dir / variant), ""); // made empty, under its own name
+                if (variant == "A.plc") {               // after the replace question naming it
+                    EXPECT_TRUE(prompts.Asked().back().text.contains(given));
+                }
+                // The explorer opens the entry's file.
+                const QString path = View()->FilePathOf(Group(7)->child(int(before)));
+                EXPECT_EQ(path, given);
+                d = app->OpenDocumentFile(path);
+                doc->Data().SourceFiles.pop_back();
+                doc->UpdateAllViews(nullptr, 7);
+            }
+            auto* text = qobject_cast<CStructuredTextDoc*>(d);
+            ASSERT_NE(text, nullptr);
+            EXPECT_EQ(text->GetPathName(), given);
+            int l = 0, c = 0;
+            text->Buffer().InsertText(nullptr, 0, 0, u"typed\r\n", l, c, 0);
+            ASSERT_TRUE(text->DoFileSave());
+            // A save or an add under a name replaces the file (after the
+            // dialog's or the add's question).
+            const bool kept = (road == roads[0] || road == roads[1]) &&
+                              (variant == "A.plc" || variant == "x\\a.plc");
+            const std::string had = kept ? "given\r\n" : "";
+            EXPECT_EQ(ReadFile(dir / variant), "typed\r\n" + had);
+            EXPECT_EQ(ReadFile(dir / "a.plc"), "kept\r\n");
+            EXPECT_EQ(ReadFile(dir / "x/a.plc"), "kept\r\n");
+            text->OnCloseDocument();
+        }
+}
+
+// A stored path names one file for every reader: the explorer, the make
+// file (read as the compiler reads it, naming files exactly), a compiler
+// message and the workspace's documents.  "." and ".." are read
+// lexically; where the stored rules cannot tell osa.plc from Osa.plc, the
+// exact spelling comes first, else the first in byte order.
+TEST_F(Explorer, AStoredPathNamesOneFileForEveryReader)
+{
+    dir.Write("osa.plc", "osa\r\n");
+    dir.Write("Osa.plc", "Osa\r\n");
+    dir.Write("lib/io.plc", "io\r\n");
+    const std::string self = fs::path(dir.Path()).filename().string();
+    const std::pair<std::string, const char*> cases[] = {
+        {".\\OSA.plc", "Osa.plc"},
+        {"OSA.plc", "Osa.plc"},
+        {"osa.plc", "osa.plc"},
+        {".\\osa.plc", "osa.plc"},
+        {"NOSUCH\\..\\OSA.plc", "Osa.plc"},
+        {"..\\" + self + "\\OSA.PLC", "Osa.plc"},
+        {".\\LIB\\Io.PLC", "lib/io.plc"},
+        {"lib/IO.plc", "lib/io.plc"},
+        {".\\Lib\\.\\io.plc", "lib/io.plc"},
+    };
+    COutputCtrl* out = frame->GetOutputCtrl();
+    ASSERT_NE(out, nullptr);
+    for (const auto& [stored, file] : cases) {
+        SCOPED_TRACE(stored);
+        const QString want = Path(file);
+        const std::u16string form = QString::fromStdString(stored).toStdU16String();
+        doc->Data().SourceFiles[0] = {form.substr(form.find_last_of(u"\\/") + 1), form};
+        doc->UpdateAllViews(nullptr, 7);
+
+        EXPECT_EQ(View()->FilePathOf(Group(7)->child(0)), want) << "explorer";
+
+        ASSERT_TRUE(doc->WriteMakeKnf(Path("Make.knf")));
+        const std::string make = ReadFile(dir / "Make.knf");
+        const size_t at = make.find("  FilePlc\t= ");
+        ASSERT_NE(at, std::string::npos);
+        std::string value = make.substr(at + 12, make.find('\t', at + 12) - at - 12);
+        std::replace(value.begin(), value.end(), '\\', '/');
+        EXPECT_EQ(
+            QString::fromStdString((fs::path(dir.Path()) / value).lexically_normal().string()),
+            want)
+            << "make file: " << value;
+
+        out->ClearAll();
+        std::string pending;
+        const std::string line = stored + "(3) : error T1001: chyba\r\n";
+        core::ParseBuildOutputLine(line.data(), line.size(), pending, out);
+        ASSERT_EQ(out->TagCount(), 1) << "compiler message";
+        EXPECT_EQ(out->Tag(0)->path, want) << "compiler message";
+
+        core::WorkspaceDocuments docs;
+        docs.lists[core::WorkspaceDocuments::PlcSource].push_back(
+            {form, core::ResolveDocumentPath(doc->GetProjectDir().toStdU16String(), form), {}});
+        app->GetWorkspaceDocumentsPort()->Apply(docs);
+        const std::vector<ui::Document*> opened = TakeOpenDocuments(*app, doc);
+        ASSERT_EQ(opened.size(), 1u) << "workspace";
+        EXPECT_EQ(opened[0]->GetPathName(), want) << "workspace";
+        opened[0]->OnCloseDocument();
+    }
 }

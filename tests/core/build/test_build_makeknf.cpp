@@ -1,5 +1,6 @@
 // The make file writer against the hand-written goldens, and its failures.
 #include "core/build/MakeKnf.h"
+#include "platform/sys/CodePage.h"
 #include "platform/sys/FileIO.h"
 #include "tests/support/build/CaptureSink.h"
 #include "tests/support/platform/TempDir.h"
@@ -170,4 +171,22 @@ TEST(MakeKnf, SourcesAreNamedAsOnTheDisk)
     EXPECT_TRUE(make.find("FilePlc\t= src\\io.plc\t") + make.find("FilePlcExt\t= Chybi.plc\t") <
                 make.size())
         << make;
+}
+
+// A source whose name begins or ends with a blank, or holds a tab, would be
+// read by the compiler as another file: refused, naming it, nothing written.
+TEST(MakeKnf, NamesTheCompilerWouldReadAsAnotherFileAreRefused)
+{
+    testsupport::TempDir dir;
+    for (const std::u16string name : {u"b.plc ", u" b.plc", u"b\t.plc"}) {
+        ProjectData d = Defaults();
+        d.SourceFiles = {{u"Main.plc", u"Main.plc"}, {name, name}};
+        CaptureSink sink;
+        EXPECT_FALSE(WriteMakeKnf(d, kProject, Options(), Make(dir), &sink));
+        EXPECT_NE(sink.All().find("Chyba: Název zdrojového souboru " +
+                                  sys::Utf16ToUtf8Lenient(name) + " začíná"),
+                  std::string::npos)
+            << sink.All();
+        EXPECT_FALSE(sys::FileExists(dir / "Make.knf"));
+    }
 }

@@ -68,6 +68,14 @@ TEST(ProjectSettingsRules, ScansTheInstalledVersions)
     EXPECT_TRUE(ScanCompilerVersions(sys_u16(dir / "missing"), false).empty());
     EXPECT_TRUE(ScanCompilerVersions(u"C:\\Tarvane\\", false).empty());
     EXPECT_TRUE(ScanCompilerVersions(u"", true).empty());
+    // A folder typed in the options is that folder, never another spelling;
+    // a stored one is found in any case.
+    testsupport::TempDir typed;
+    ::mkdir((typed / "tarvane").c_str(), 0755);
+    ::mkdir((typed / "tarvane/Pelmar0632").c_str(), 0755);
+    EXPECT_TRUE(ScanCompilerVersions(sys_u16(typed / "Tarvane/"), true, true).empty());
+    EXPECT_EQ(ScanCompilerVersions(sys_u16(typed / "Tarvane/"), true),
+              std::vector<std::u16string>{u"632"});
 }
 
 TEST(ProjectSettingsRules, SortedInsertAndPlaceholder)

@@ -12,6 +12,7 @@ using namespace sys::WinPath;
 using std::nullopt;
 using std::optional;
 using std::string;
+using std::u16string;
 
 namespace {
 
@@ -430,4 +431,23 @@ TEST(WinPath, ToNativeFindsNamesWithoutRegardToCase)
     EXPECT_EQ(ToNative(string("..\\Proj\\common\\X.inc")), "../Proj/Common/x.inc");
     ASSERT_EQ(chdir(old), 0);
     free(old);
+}
+
+// A folder the user gave is taken exactly ("\\" a character of its name),
+// only the stored part below it by the stored rules, ".." lexically.
+TEST(WinPath, StoredPathsBelowAGivenFolder)
+{
+    testsupport::TempDir dir;
+    dir.Write("proj/src/io.plc", "c");
+    dir.Write("a\\b/x.plc", "e");
+    const string root = dir.Path();
+    const u16string r = FromNative(root);
+    EXPECT_EQ(ToNativeBelow(r + u"/a\\b", u"X.PLC"), root + "/a\\b/x.plc");
+    EXPECT_EQ(ToNativeBelow(r + u"/Proj/", u"src\\io.plc"), root + "/Proj/src/io.plc");
+    EXPECT_EQ(SpelledAsOnDisk(r + u"/proj/", u"..\\PROJ\\.\\SRC\\Io.PLC"),
+              u"..\\proj\\.\\src\\io.plc");
+    EXPECT_EQ(ToNativeBelow(r + u"/proj/", r + u"/PROJ/src/IO.plc"), root + "/proj/src/io.plc");
+    EXPECT_EQ(ToNativeBelow(r + u"/proj/", u"C:\\x.plc"), nullopt);
+    EXPECT_EQ(ToNative(u"/../" + r.substr(1) + u"/PROJ/NOSUCH/../src/./IO.plc"),
+              root + "/proj/src/io.plc");
 }

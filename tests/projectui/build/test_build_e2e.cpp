@@ -473,3 +473,37 @@ TEST_F(E2E, ABatchFileOfAnEarlierBuildIsNeverRunAgain)
     EXPECT_EQ(Out().find("Spojuji PLC"), std::string::npos) << Out();
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "Temp/Make.bat")));
 }
+
+// The compiler folder typed in the options is the folder of exactly that
+// name: beside tarvane/ the option ".../Tarvane/" finds no compiler (and no
+// newer version), never tarvane/.  The project's own PathTarvane is a stored
+// path and finds it in any case; the make file names the folder and the
+// sources (stored as ".\MAIN.plc" and ".\SRC\Io.PLC") as the disk spells
+// them, so the compiler, which names files exactly, builds without errors.
+TEST_F(E2E, TheOptionsNameTheCompilerFolderExactlyAndTheMakeFileNamesFilesAsTheDiskDoes)
+{
+    Open("ok");
+    testsupport::TempDir compilers;
+    fs::copy(std::getenv("SW_TARVANE"), compilers / "tarvane", fs::copy_options::recursive);
+    fs::create_directories(compilers / "tarvane/Pelmar0700/System");
+    doc->Data().SourceFiles[0].FilePath = u".\\MAIN.plc";
+    doc->Data().SourceFiles[1].FilePath = u".\\SRC\\Io.PLC";
+
+    host.settings.PathTarvane = sys::Utf8ToUtf16Lenient(compilers / "Tarvane/");
+    doc->UpdateToNewestCompilerVersion();
+    EXPECT_EQ(doc->Data().PelmarVer, 632);
+    EXPECT_FALSE(doc->BuildPlc());
+    EXPECT_NE(Out().find("Chyba: Adresář překladače Tarvane nebyl nalezen! (" +
+                         compilers / "Tarvane" + "/Pelmar0632/System)\r\n"),
+              std::string::npos)
+        << Out();
+
+    doc->Data().PathTarvane = sys::Utf8ToUtf16Lenient(compilers / "TARVANE");
+    host.sink.entries.clear();
+    EXPECT_TRUE(doc->BuildPlc()) << Out();
+    EXPECT_TRUE(EndsWith(Out(), kSuccess)) << Out();
+    EXPECT_EQ(Line("FilePlc"), ".\\Main.plc");
+    EXPECT_EQ(Line("FilePlcExt"), ".\\src\\Io.plc");
+    EXPECT_EQ(Line("PathBin"), compilers / "tarvane/Pelmar0632/System/");
+    EXPECT_EQ(fs::exists(compilers / "Tarvane"), false);
+}

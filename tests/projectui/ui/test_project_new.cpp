@@ -325,6 +325,18 @@ TEST_F(NewTest, ImportFindsSourcesInOrderAndReportsAMissingOne)
                                                         Path("cfg/none.knf") +
                                                         QStringLiteral(" se nepodařilo otevřít!")});
     }
+    // The configuration chosen is the file of exactly that name, never
+    // another spelling beside it.
+    dir.Write("cfg/lower.knf", "FilePlc = a.plc\r\n");
+    {
+        tui::PromptScript prompts({ui::IDOK});
+        dir.Write("P5/.keep", "");
+        auto doc = NewDoc();
+        doc->SetProjectDefaults();
+        EXPECT_EQ(doc->ImportKnf(Path("cfg/LOWER.knf"), Path("P5")), 0);
+        EXPECT_EQ(prompts.Texts().size(), 1u);
+        EXPECT_FALSE(Exists("P5/a.plc"));
+    }
 }
 
 TEST_F(NewTest, ImportInTheFolderThatHoldsTheConfiguration)

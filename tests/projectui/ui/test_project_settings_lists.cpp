@@ -164,3 +164,23 @@ TEST_F(ListTest, LocationButtonCreatesAMissingFileAndTooLongPathsAreRefused)
     EXPECT_FALSE(TimeStamped());
     EXPECT_EQ(Hints(), std::vector<long>{HINT_SUPPORT_LIST});
 }
+
+// The new-file button makes the file of exactly the chosen name: beside
+// novy.plc, "Novy.plc" and "novy.plc " are new files, made without a
+// question, and novy.plc keeps its bytes.
+TEST_F(ListTest, TheNewFileButtonMakesTheChosenNameExactly)
+{
+    dir.Write("novy.plc", "work");
+    Sheet(Sources);
+    tui::PromptScript prompts({ui::IDYES, ui::IDYES});
+    for (const char* name : {"Novy.plc", "novy.plc "}) {
+        SCOPED_TRACE(name);
+        PickFile(Q(dir / name));
+        ClickButton(Sources, 2201);
+        EXPECT_TRUE(Lines(Sources).contains(QString::fromUtf8(name)));
+        EXPECT_EQ(dir.Read(name), "");
+    }
+    EXPECT_TRUE(prompts.Texts().empty());
+    EXPECT_EQ(dir.Read("novy.plc"), "work");
+    sheet->reject();
+}
