@@ -229,14 +229,15 @@ TEST_F(Brks, AControlSystemThatNeverConfirmsIsToldOnceThenRunsGo)
     const Bytes both = List({5, 7}), none = List({});
     for (Answer answer : {Answer::BusyOnce, Answer::OwnCodeOnce, Answer::NoneOnce}) {
         SCOPED_TRACE(int(answer));
+        const size_t n = target.Count(WM_LINK_RESULT);
         ASSERT_EQ(pl->SetBrksAtLine(target.handle, 1, both.data()), 1);
-        ASSERT_TRUE(Pump([&] { return link->BreakpointsConfirmed(); }));
+        ASSERT_EQ(Wait(WM_LINK_RESULT, n + 1).rec.status, 0);
+        ASSERT_TRUE(link->BreakpointsConfirmed());
         const bool drop = answer == Answer::NoneOnce;
         Script(drop ? std::nullopt : std::optional<int8_t>(answer == Answer::BusyOnce ? -1 : 5),
                drop, 0);
-        const size_t n = target.Count(WM_LINK_RESULT);
         ASSERT_EQ(pl->SetBrksAtLine(target.handle, 2, none.data()), 1);
-        const int8_t status = Wait(WM_LINK_RESULT, n + 1).rec.status;
+        const int8_t status = Wait(WM_LINK_RESULT, n + 2).rec.status;
         EXPECT_NE(status, 0);
         EXPECT_FALSE(link->BreakpointsConfirmed());
         EXPECT_EQ(pl->RunPLC(target.handle, 0), 0);
