@@ -222,28 +222,37 @@ std::vector<Row> Rows()
 INSTANTIATE_TEST_SUITE_P(Roads, BrksTable, ::testing::ValuesIn(Rows()), Name);
 
 // A control system that never confirms the empty set (busy, its own failure
-// code, no answer): the first run is refused with the reason, the next one
-// goes, so that the user is never left without a way to run.
+// code, no answer): the first run, step or wake is refused with the reason,
+// the next one goes, so that the user is never left without a way to run.
 TEST_F(Brks, AControlSystemThatNeverConfirmsIsToldOnceThenRunsGo)
 {
+    using Command = int (IOlnkPL::*)(uint32_t, std::uintptr_t);
+    struct Case
+    {
+        Answer answer;
+        Command command;
+        uint8_t code;
+    };
     const Bytes both = List({5, 7}), none = List({});
-    for (Answer answer : {Answer::BusyOnce, Answer::OwnCodeOnce, Answer::NoneOnce}) {
-        SCOPED_TRACE(int(answer));
+    for (const Case c : {Case{Answer::BusyOnce, &IOlnkPL::RunPLC, 6},
+                         Case{Answer::OwnCodeOnce, &IOlnkPL::StepPLC, 9},
+                         Case{Answer::NoneOnce, &IOlnkPL::WakePLC, 5}}) {
+        SCOPED_TRACE(int(c.code));
         const size_t n = target.Count(WM_LINK_RESULT);
         ASSERT_EQ(pl->SetBrksAtLine(target.handle, 1, both.data()), 1);
         ASSERT_EQ(Wait(WM_LINK_RESULT, n + 1).rec.status, 0);
         ASSERT_TRUE(link->BreakpointsConfirmed());
-        const bool drop = answer == Answer::NoneOnce;
-        Script(drop ? std::nullopt : std::optional<int8_t>(answer == Answer::BusyOnce ? -1 : 5),
+        const bool drop = c.answer == Answer::NoneOnce;
+        Script(drop ? std::nullopt : std::optional<int8_t>(c.answer == Answer::BusyOnce ? -1 : 5),
                drop, 0);
         ASSERT_EQ(pl->SetBrksAtLine(target.handle, 2, none.data()), 1);
-        const int8_t status = Wait(WM_LINK_RESULT, n + 2).rec.status;
-        EXPECT_NE(status, 0);
+        EXPECT_NE(Wait(WM_LINK_RESULT, n + 2).rec.status, 0);
         EXPECT_FALSE(link->BreakpointsConfirmed());
-        EXPECT_EQ(pl->RunPLC(target.handle, 0), 0);
+        const size_t sent = Requests(c.code);
+        EXPECT_EQ((pl->*c.command)(target.handle, 0), 0);
         EXPECT_EQ(sys::GetLastError(), OLNK_LINK_E_BRKS_NOT_CONFIRMED);
-        EXPECT_EQ(pl->RunPLC(target.handle, 0), 1);
-        ASSERT_TRUE(Pump([&] { return sim->plc().flags() & cssim::FLAG_RUNNING; }));
+        EXPECT_EQ((pl->*c.command)(target.handle, 0), 1);
+        ASSERT_TRUE(Pump([&] { return Requests(c.code) == sent + 1; }));
         sim->plc().setFlags(cssim::FLAG_LOADED);
         for (uint8_t code : {12, 13})
             sim->clearRequestScript(code);
