@@ -274,13 +274,28 @@ bool CanRunBeneath(int root, std::string_view relative)
     return ::faccessat(parent.Get(), name.c_str(), X_OK, AT_EACCESS) == 0 || FailErrno();
 }
 
-bool CreateFolderBeneath(int root, std::string_view relative)
+bool CreateFolderBeneath(int root, std::string_view relative, uint32_t mode)
 {
     std::string name;
     const OwnedFd parent(OpenParentBeneath(root, relative, name));
     if (!parent.Valid())
         return false;
-    return ::mkdirat(parent.Get(), name.c_str(), 0777) == 0 || FailErrno();
+    return ::mkdirat(parent.Get(), name.c_str(), mode_t(mode & 07777)) == 0 || FailErrno();
+}
+
+bool SetFolderModeBeneath(int root, std::string_view relative, uint32_t mode)
+{
+    std::string name;
+    const OwnedFd parent(OpenParentBeneath(root, relative, name));
+    if (!parent.Valid())
+        return false;
+    struct stat st;
+    const OwnedFd folder = OpenEntryAt(parent.Get(), name, st);
+    if (!folder.Valid())
+        return false;
+    if (!S_ISDIR(st.st_mode))
+        return Fail(ENOTDIR);
+    return ::fchmod(folder.Get(), mode_t(mode & 07777)) == 0 || FailErrno();
 }
 
 bool CreateUniqueFolderBeneath(int root, std::string_view prefix, std::string& relative)
@@ -413,6 +428,37 @@ bool MoveBeneath(int sourceRoot, std::string_view source, int targetRoot, std::s
     if (!CopyInto(from.Get(), sourceName, to.Get(), targetName))
         return false;
     return ::unlinkat(from.Get(), sourceName.c_str(), 0) == 0 || FailErrno();
+}
+
+bool LinkBeneath(int sourceRoot, std::string_view source, int targetRoot, std::string_view target)
+{
+    std::string sourceName, targetName;
+    const OwnedFd from(OpenParentBeneath(sourceRoot, source, sourceName));
+    if (!from.Valid())
+        return false;
+    const OwnedFd to(OpenParentBeneath(targetRoot, target, targetName));
+    if (!to.Valid())
+        return false;
+    if (::linkat(from.Get(), sourceName.c_str(), to.Get(), targetName.c_str(), 0) == 0)
+        return true;
+    const int refused = errno;
+    if (refused != EPERM && refused != EXDEV && refused != EMLINK && refused != EOPNOTSUPP && refused != EACCES)
+        return Fail(refused);
+    struct stat st;
+    if (::fstatat(from.Get(), sourceName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return FailErrno();
+    if (S_ISREG(st.st_mode))
+        return CopyInto(from.Get(), sourceName, to.Get(), targetName);
+    if (!S_ISLNK(st.st_mode))
+        return Fail(refused);
+    std::vector<char> content(size_t(st.st_size) + 1 > 4096 ? size_t(st.st_size) + 1 : 4096);
+    const ssize_t n = ::readlinkat(from.Get(), sourceName.c_str(), content.data(), content.size());
+    if (n < 0)
+        return FailErrno();
+    if (size_t(n) >= content.size())
+        return Fail(ENAMETOOLONG);
+    content[size_t(n)] = '\0';
+    return ::symlinkat(content.data(), to.Get(), targetName.c_str()) == 0 || FailErrno();
 }
 
 void ForceBeneathWithoutOpenat2(bool on) { g_forceWithoutOpenat2 = on; }
