@@ -124,8 +124,8 @@ bool MakeProgramsRunnable(int root, const std::string& fetched)
 // way, then given its mode.  Nothing below the installed folder changes,
 // so a fetch that fails after this leaves it as it was.  False when an
 // entry cannot be kept, with its path below root in `failed`.
-bool KeepInstalledEntries(int root, const std::string& installed, const std::string& fetched, std::string& failed,
-                          int depth = 0)
+bool KeepInstalledEntries(int root, const std::string& installed, const std::string& fetched,
+                          std::string& failed, int depth = 0)
 {
     std::vector<sys::LocalEntry> entries;
     if (depth > 64 || !sys::ListFolderBeneath(root, installed, entries)) {
@@ -137,13 +137,15 @@ bool KeepInstalledEntries(int root, const std::string& installed, const std::str
         sys::LocalEntry brought;
         if (sys::StatBeneath(root, now, brought)) {
             // A folder of both: the files of the user in it stay too.
-            if (e.folder && brought.folder && !KeepInstalledEntries(root, was, now, failed, depth + 1))
+            if (e.folder && brought.folder &&
+                !KeepInstalledEntries(root, was, now, failed, depth + 1))
                 return false;
             continue;
         }
         bool kept = errno == ENOENT;
         if (kept && e.folder)
-            kept = sys::CreateFolderBeneath(root, now, 0700) && KeepInstalledEntries(root, was, now, failed, depth + 1) &&
+            kept = sys::CreateFolderBeneath(root, now, 0700) &&
+                   KeepInstalledEntries(root, was, now, failed, depth + 1) &&
                    sys::SetFolderModeBeneath(root, now, e.mode);
         else if (kept)
             kept = sys::LinkBeneath(root, was, root, now);

@@ -456,7 +456,8 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
     try {
         ReadWorkspaceFile(ws, version);
     } catch (const ProjectFormatError& e) {
-        m_site.ReportFormatFault(*path, failId, e.Line(), NoteUnreadWorkspace(*path, std::move(bytes), mode));
+        m_site.ReportFormatFault(*path, failId, e.Line(),
+                                 NoteUnreadWorkspace(*path, std::move(bytes), mode));
     }
 }
 
@@ -478,28 +479,31 @@ void ProjectDocument::Tell(Messages& messages)
     messages.clear();
 }
 
-bool ProjectDocument::LockForWrite(sys::ReplaceLock& lock, const std::string& native, unsigned failId,
-                                   Messages& later)
+bool ProjectDocument::LockForWrite(sys::ReplaceLock& lock, const std::string& native,
+                                   unsigned failId, Messages& later)
 {
     if (lock.Acquire(native))
         return true;
-    later.push_back([this, failId, cause = sys::GetLastError(), at = sys::WinPath::FromNative(lock.Path())] {
-        m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
-    });
+    later.push_back(
+        [this, failId, cause = sys::GetLastError(), at = sys::WinPath::FromNative(lock.Path())] {
+            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
+        });
     return false;
 }
 
 bool ProjectDocument::KeepUnreadWorkspace(unsigned failId, Messages& later)
 {
     UnreadWorkspace& unread = *m_unreadWorkspace;
-    const uint32_t cause = KeepFileAs(unread.path, unread.bytes, unread.keptAs, u".unreadable", unread.mode);
+    const uint32_t cause =
+        KeepFileAs(unread.path, unread.bytes, unread.keptAs, u".unreadable", unread.mode);
     if (cause == 0) {
         m_unreadWorkspace.reset();
         return true;
     }
-    later.push_back([this, at = unread.keptAs.empty() ? unread.path : unread.keptAs, failId, cause] {
-        m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
-    });
+    later.push_back(
+        [this, at = unread.keptAs.empty() ? unread.path : unread.keptAs, failId, cause] {
+            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
+        });
     return false;
 }
 
@@ -522,8 +526,8 @@ ProjectDocument::FileOnDisk ProjectDocument::Recorded(const std::u16string& path
     return file;
 }
 
-bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16string& path, unsigned failId,
-                                      bool& changed, Messages& later)
+bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16string& path,
+                                      unsigned failId, bool& changed, Messages& later)
 {
     changed = false;
     if (known.path.empty() || known.path != path)
@@ -554,14 +558,15 @@ bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16str
     }
     if (!keptAs.empty())
         later.push_back([this, path, keptAs] {
-            Ask(res::FormatText(IDS_PRJ_CHANGED_KEPT, sys::ShownNativeText(path), sys::ShownNativeText(keptAs)), {},
-                ASK_OK | ASK_ICONEXCLAMATION, AskOwner::None);
+            Ask(res::FormatText(IDS_PRJ_CHANGED_KEPT, sys::ShownNativeText(path),
+                                sys::ShownNativeText(keptAs)),
+                {}, ASK_OK | ASK_ICONEXCLAMATION, AskOwner::None);
         });
     return true;
 }
 
-uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes, std::u16string& keptAs,
-                    std::u16string_view suffix, uint32_t mode)
+uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes,
+                    std::u16string& keptAs, std::u16string_view suffix, uint32_t mode)
 {
     const std::optional<std::string> original = sys::LocalNativePath(path);
     if (keptAs.empty())

@@ -254,11 +254,12 @@ private:
     // the user told where); false, reported, when they cannot be kept.
     // changed: whether it had changed.
     // Called with the file's lock held, from the check to the write.
-    bool KeepChangedFile(const FileOnDisk& known, const std::u16string& path, unsigned failId, bool& changed,
-                         Messages& later);
+    bool KeepChangedFile(const FileOnDisk& known, const std::u16string& path, unsigned failId,
+                         bool& changed, Messages& later);
     // Takes the lock of the file at native; false when it cannot be had,
     // with the report in later.
-    bool LockForWrite(sys::ReplaceLock& lock, const std::string& native, unsigned failId, Messages& later);
+    bool LockForWrite(sys::ReplaceLock& lock, const std::string& native, unsigned failId,
+                      Messages& later);
     WorkspaceDocuments DocumentsToWrite(const std::u16string& folder);
     int Ask(std::u16string_view text, std::u16string_view caption, uint32_t style,
             AskOwner owner = AskOwner::MainWindow);
@@ -297,8 +298,8 @@ std::u16string FreeKeptName(const std::u16string& path, std::u16string_view suff
 // umask's: a private file stays private), moving on to the next free name
 // of FreeKeptName(path, suffix) while one is taken meanwhile.  0, or the
 // errno value of the failure.
-uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes, std::u16string& keptAs,
-                    std::u16string_view suffix, uint32_t mode);
+uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes,
+                    std::u16string& keptAs, std::u16string_view suffix, uint32_t mode);
 
 // The time stamps the document records: seconds since 1970.
 int64_t Now();

@@ -442,7 +442,8 @@ bool LinkBeneath(int sourceRoot, std::string_view source, int targetRoot, std::s
     if (::linkat(from.Get(), sourceName.c_str(), to.Get(), targetName.c_str(), 0) == 0)
         return true;
     const int refused = errno;
-    if (refused != EPERM && refused != EXDEV && refused != EMLINK && refused != EOPNOTSUPP && refused != EACCES)
+    if (refused != EPERM && refused != EXDEV && refused != EMLINK && refused != EOPNOTSUPP &&
+        refused != EACCES)
         return Fail(refused);
     struct stat st;
     if (::fstatat(from.Get(), sourceName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)

@@ -15,7 +15,8 @@ namespace sys {
 std::string ReplaceLockPath(const std::string& nativePath)
 {
     const size_t slash = nativePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : nativePath.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : nativePath.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? nativePath : nativePath.substr(slash + 1);
     // A long name is cut as in the temporary files' names (a lock shared by
     // two such names only makes their writes wait for each other).

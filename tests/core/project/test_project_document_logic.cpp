@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -530,7 +530,8 @@ TEST_F(ProjectDocumentLogic, ANameWithABackslashIsNotAddedAndANewFileIsMadeAsGiv
 namespace {
 // The bytes of the file and of every kept copy of it ("<file>.changed",
 // "<file>.changed-2", ...), and how many copies there are.
-std::vector<std::string> FileAndKept(const testsupport::TempDir& dir, const std::string& file, size_t& kept)
+std::vector<std::string> FileAndKept(const testsupport::TempDir& dir, const std::string& file,
+                                     size_t& kept)
 {
     std::vector<std::string> all{dir.Read(file)};
     for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
@@ -559,7 +560,8 @@ TEST_F(ProjectDocumentLogic, TwoInstancesWritingTogetherKeepBothFiles)
     dir.Write("A.txt", "a");
     dir.Write("B.txt", "b");
     const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
-    for (const bool save : {false, true}) { // the workspace file alone (the end on a signal), a save
+    for (const bool save :
+         {false, true}) { // the workspace file alone (the end on a signal), a save
         SCOPED_TRACE(save ? "a save of the project" : "the workspace file");
         for (int round = 0; round < 30; ++round) {
             SCOPED_TRACE(round);
@@ -627,7 +629,9 @@ TEST_F(ProjectDocumentLogic, AKeptCopyHasThePermissionsOfTheFileItKeeps)
     const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
     const mode_t umask = ::umask(022);
     const auto mode = [&](const std::string& name) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         return ::stat((dir / name).c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
     };
     for (const mode_t perms : {0600, 0640, 0644}) {

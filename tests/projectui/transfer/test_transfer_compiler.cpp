@@ -306,11 +306,13 @@ TEST_F(CompilerTest, AFetchKeepsTheFilesOfTheUserItDoesNotBring)
         const char* says;
     } cases[] = {
         {"a complete fetch", [] {}, "header", "byly přeneseny"},
-        {"a cut fetch", [&] {
+        {"a cut fetch",
+         [&] {
              cssim::JobScript cut;
              cut.abortAfter = 0;
              sim->scriptJobs(cut);
-         }, "installed header", k9},
+         },
+         "installed header", k9},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
