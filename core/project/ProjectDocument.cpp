@@ -180,7 +180,7 @@ bool ProjectDocument::Save(const std::u16string& path)
     {
         sys::ReplaceLock lock;
         bool changed = false;
-        if (LockForWrite(lock, file.Target(), 0, later) &&
+        if (LockForWrite(lock, file.Target(), path, 0, later) &&
             KeepChangedFile(m_projectOnDisk, canonical, 0, changed, later)) {
             written = file.Write(ar.Bytes()) && file.Commit();
             if (!written)
@@ -402,7 +402,7 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
             sys::ReplaceLock lock;
             bool changed = false;
             // What changed on disk since it was read is kept beside it first.
-            if (LockForWrite(lock, *native, failId, later) &&
+            if (LockForWrite(lock, *native, *path, failId, later) &&
                 KeepChangedFile(m_workspaceOnDisk, *path, failId, changed, later)) {
                 // A workspace file that could not be read whole is kept
                 // beside it before it is first written over; when it cannot
@@ -480,14 +480,17 @@ void ProjectDocument::Tell(Messages& messages)
 }
 
 bool ProjectDocument::LockForWrite(sys::ReplaceLock& lock, const std::string& native,
-                                   unsigned failId, Messages& later)
+                                   const std::u16string& path, unsigned failId, Messages& later)
 {
     if (lock.Acquire(native))
         return true;
-    later.push_back(
-        [this, failId, cause = sys::GetLastError(), at = sys::WinPath::FromNative(lock.Path())] {
-            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
-        });
+    // The file is named (a folder that cannot be written fails its write
+    // too), the lock file where a link stands at its name.
+    const uint32_t cause = sys::GetLastError();
+    later.push_back([this, failId, cause,
+                     at = cause == ELOOP ? sys::WinPath::FromNative(lock.Path()) : path] {
+        m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
+    });
     return false;
 }
 

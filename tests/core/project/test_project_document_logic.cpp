@@ -659,3 +659,20 @@ TEST_F(ProjectDocumentLogic, AKeptCopyHasThePermissionsOfTheFileItKeeps)
     }
     ::umask(umask);
 }
+
+// A link planted at the lock's name is never followed: the write is
+// reported with the lock's name and the file stays as it was.
+TEST_F(ProjectDocumentLogic, AWriteWhoseLockCannotBeTakenIsReportedAndWritesNothing)
+{
+    SaveProject();
+    const std::string kxw = dir.Read("Lis.kxw");
+    dir.Write("elsewhere", "kept");
+    std::filesystem::create_symlink(dir / "elsewhere", dir / ".Lis.kxw.swlock");
+    doc.Data().OlnkConnectionString = u"changed";
+    site.faults.clear();
+    doc.SaveWorkspace(site.path);
+    ASSERT_EQ(site.faults.size(), 1u);
+    EXPECT_EQ(site.faults[0].path, folder + u".Lis.kxw.swlock");
+    EXPECT_EQ(dir.Read("Lis.kxw"), kxw);
+    EXPECT_EQ(dir.Read("elsewhere"), "kept");
+}
