@@ -487,10 +487,10 @@ bool ProjectDocument::LockForWrite(sys::ReplaceLock& lock, const std::string& na
     // The file is named (a folder that cannot be written fails its write
     // too), the lock file where a link stands at its name.
     const uint32_t cause = sys::GetLastError();
-    later.push_back([this, failId, cause,
-                     at = cause == ELOOP ? sys::WinPath::FromNative(lock.Path()) : path] {
-        m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
-    });
+    later.push_back(
+        [this, failId, cause, at = cause == ELOOP ? sys::WinPath::FromNative(lock.Path()) : path] {
+            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
+        });
     return false;
 }
 

@@ -258,8 +258,8 @@ private:
                          bool& changed, Messages& later);
     // Takes the lock of the file at native (path as shown); false when it
     // cannot be had, with the report in later.
-    bool LockForWrite(sys::ReplaceLock& lock, const std::string& native,
-                      const std::u16string& path, unsigned failId, Messages& later);
+    bool LockForWrite(sys::ReplaceLock& lock, const std::string& native, const std::u16string& path,
+                      unsigned failId, Messages& later);
     WorkspaceDocuments DocumentsToWrite(const std::u16string& folder);
     int Ask(std::u16string_view text, std::u16string_view caption, uint32_t style,
             AskOwner owner = AskOwner::MainWindow);
