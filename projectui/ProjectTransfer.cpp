@@ -114,6 +114,49 @@ bool MakeProgramsRunnable(int root, const std::string& fetched)
     return true;
 }
 
+// A fetch copies the folder over the installed one: the fetched entries
+// replace their namesakes, and every entry of the installed folder that
+// the fetch does not bring (a file of the user's own, such as an include
+// file) stays.  Each gets its name in the fetched folder as a second link
+// of the same file (bytes, mode and time as they were; a copy where the
+// file system links nothing), a folder is made there and filled the same
+// way, then given its mode.  Nothing below the installed folder changes,
+// so a fetch that fails after this leaves it as it was.  False when an
+// entry cannot be kept, with its path below root in `failed`.
+bool KeepInstalledEntries(int root, const std::string& installed, const std::string& fetched,
+                          std::string& failed, int depth = 0)
+{
+    std::vector<sys::LocalEntry> entries;
+    if (depth > 64 || !sys::ListFolderBeneath(root, installed, entries)) {
+        failed = installed;
+        return false;
+    }
+    for (const sys::LocalEntry& e : entries) {
+        const std::string was = installed + "/" + e.name, now = fetched + "/" + e.name;
+        sys::LocalEntry brought;
+        if (sys::StatBeneath(root, now, brought)) {
+            // A folder of both: the files of the user in it stay too.
+            if (e.folder && brought.folder &&
+                !KeepInstalledEntries(root, was, now, failed, depth + 1))
+                return false;
+            continue;
+        }
+        bool kept = errno == ENOENT;
+        if (kept && e.folder)
+            kept = sys::CreateFolderBeneath(root, now, 0700) &&
+                   KeepInstalledEntries(root, was, now, failed, depth + 1) &&
+                   sys::SetFolderModeBeneath(root, now, e.mode);
+        else if (kept)
+            kept = sys::LinkBeneath(root, was, root, now);
+        if (!kept) {
+            if (failed.empty())
+                failed = was;
+            return false;
+        }
+    }
+    return true;
+}
+
 const AppSettings& Settings()
 {
     static const AppSettings none;
@@ -610,10 +653,20 @@ bool CProjectTransfer::TransferCompilerFiles(bool* noCompiler)
             *noCompiler = true;
         return false;
     }
-    // The installed folder is kept aside in the fetch's own folder until
-    // the new one is in place, and put back when that fails.
+    // The files of the installed folder that the fetch does not bring
+    // stay; when one cannot be kept, nothing is replaced.
     sys::LocalEntry old;
     const bool hadOld = sys::StatBeneath(root.Get(), finalName, old);
+    std::string failed;
+    if (hadOld && old.folder && !KeepInstalledEntries(root.Get(), finalName, fetched, failed)) {
+        const std::u16string cause = sys::Utf8ToUtf16Lenient(sys::ErrorText(sys::GetLastError()));
+        Out(sys::Format(Str(IDS_XFER_COMPILER_USER_FILE), Shown(baseSlash + failed), cause));
+        if (noCompiler)
+            *noCompiler = true;
+        return false;
+    }
+    // The installed folder is kept aside in the fetch's own folder until
+    // the new one is in place, and put back when that fails.
     if (hadOld && !sys::MoveBeneath(root.Get(), finalName, root.Get(), aside)) {
         Out(Str(IDS_XFER_COMPILER_COPY_FAILED));
         return false;

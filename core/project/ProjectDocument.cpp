@@ -8,6 +8,7 @@
 #include "platform/sys/FileIO.h"
 #include "platform/sys/LastError.h"
 #include "platform/sys/NativeText.h"
+#include "platform/sys/ReplaceLock.h"
 #include "platform/sys/WinPath.h"
 #include "res/text/StringIds.h"
 #include "res/text/TextTable.h"
@@ -167,13 +168,25 @@ bool ProjectDocument::Save(const std::u16string& path)
     }
     NoteLossy(ar);
     const std::u16string canonical = sys::WinPath::Canonicalize(path).value_or(path);
-    bool changed = false;
-    if (!KeepChangedFile(m_projectOnDisk, canonical, 0, changed))
-        return false;
-    if (!file.Write(ar.Bytes()) || !file.Commit()) {
-        m_site.ReportFileFault(path, FileFault::Generic, true, 0, sys::GetLastError());
-        return false;
+    // The check that the file is still what was read and the write are
+    // one step against every other instance of the program.
+    Messages later;
+    bool written = false;
+    {
+        sys::ReplaceLock lock;
+        bool changed = false;
+        if (LockForWrite(lock, file.Target(), path, 0, later) &&
+            KeepChangedFile(m_projectOnDisk, canonical, 0, changed, later)) {
+            written = file.Write(ar.Bytes()) && file.Commit();
+            if (!written)
+                later.push_back([this, path, cause = sys::GetLastError()] {
+                    m_site.ReportFileFault(path, FileFault::Generic, true, 0, cause);
+                });
+        }
     }
+    Tell(later);
+    if (!written)
+        return false;
     m_projectOnDisk = Recorded(canonical, ar.Bytes());
     m_site.SetModified(false);
     m_site.Changed(HINT_ALL);
@@ -372,26 +385,43 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
             m_site.ReportFileFault(*path, FileFault::Generic, true, failId, 0);
             return;
         }
-        // What changed on disk since it was read is kept beside it first.
-        bool changed = false;
-        if (!KeepChangedFile(m_workspaceOnDisk, *path, failId, changed))
-            return;
-        // A workspace file that could not be read whole is kept beside it
-        // before it is first written over; when it cannot be kept, it
-        // stays as it is.  One that could not be read at all and changed
-        // since is no longer there to keep (what is there was kept above).
-        if (m_unreadWorkspace && m_unreadWorkspace->path == *path) {
-            if (changed && !m_unreadWorkspace->bytes)
-                m_unreadWorkspace.reset();
-            else if (!KeepUnreadWorkspace(failId))
-                return;
-        }
-        // The user's own file, written where a link at its name leads.
-        if (!native || !sys::AtomicWriteFile(*native, ws.Bytes())) {
-            m_site.ReportFileFault(*path, FileFault::Generic, true, failId,
-                                   native ? sys::GetLastError() : ENAMETOOLONG);
+        if (!native) {
+            m_site.ReportFileFault(*path, FileFault::Generic, true, failId, ENAMETOOLONG);
             return;
         }
+        // From the check to the write, one step against every other
+        // instance of the program.
+        Messages later;
+        bool written = false;
+        {
+            sys::ReplaceLock lock;
+            bool changed = false;
+            // What changed on disk since it was read is kept beside it first.
+            if (LockForWrite(lock, *native, *path, failId, later) &&
+                KeepChangedFile(m_workspaceOnDisk, *path, failId, changed, later)) {
+                // A workspace file that could not be read whole is kept
+                // beside it before it is first written over; when it cannot
+                // be kept, it stays as it is.  One that could not be read at
+                // all and changed since is no longer there to keep (what is
+                // there was kept above).
+                bool kept = true;
+                if (m_unreadWorkspace && m_unreadWorkspace->path == *path) {
+                    if (changed && !m_unreadWorkspace->bytes)
+                        m_unreadWorkspace.reset();
+                    else
+                        kept = KeepUnreadWorkspace(failId, later);
+                }
+                // The user's own file, written where a link at its name leads.
+                written = kept && sys::AtomicWriteFile(*native, ws.Bytes());
+                if (kept && !written)
+                    later.push_back([this, p = *path, failId, cause = sys::GetLastError()] {
+                        m_site.ReportFileFault(p, FileFault::Generic, true, failId, cause);
+                    });
+            }
+        }
+        Tell(later);
+        if (!written)
+            return;
         m_workspaceOnDisk = Recorded(*path, ws.Bytes());
         if (ws.HadLossyCharacter())
             m_workspaceLossyValue = ws.FirstLossyValue();
@@ -407,44 +437,71 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
         }
         return;
     }
-    std::optional<std::string> bytes = sys::ReadWholeFile(*native);
+    uint32_t mode = 0;
+    std::optional<std::string> bytes = sys::ReadWholeFile(*native, mode);
     if (!m_forCopying)
         m_workspaceOnDisk = Recorded(*path, bytes);
     if (!bytes) {
         const uint32_t cause = sys::GetLastError();
         m_site.ReportFileFault(*path, FileFault::Generic, false, failId, cause,
-                               NoteUnreadWorkspace(*path, std::nullopt));
+                               NoteUnreadWorkspace(*path, std::nullopt, mode));
         return;
     }
     KxpArchive ws(false, *path, std::string(*bytes));
     try {
         ReadWorkspaceFile(ws, version);
     } catch (const ProjectFormatError& e) {
-        m_site.ReportFormatFault(*path, failId, e.Line(), NoteUnreadWorkspace(*path, std::move(bytes)));
+        m_site.ReportFormatFault(*path, failId, e.Line(),
+                                 NoteUnreadWorkspace(*path, std::move(bytes), mode));
     }
 }
 
 std::u16string ProjectDocument::NoteUnreadWorkspace(const std::u16string& path,
-                                                    std::optional<std::string> bytes)
+                                                    std::optional<std::string> bytes, uint32_t mode)
 {
     // A template opened for copying is only read.
     if (m_forCopying)
         return {};
     std::u16string keptAs = FreeKeptName(path);
-    m_unreadWorkspace = UnreadWorkspace{path, std::move(bytes), keptAs};
+    m_unreadWorkspace = UnreadWorkspace{path, std::move(bytes), keptAs, mode};
     return keptAs;
 }
 
-bool ProjectDocument::KeepUnreadWorkspace(unsigned failId)
+void ProjectDocument::Tell(Messages& messages)
+{
+    for (const std::function<void()>& message : messages)
+        message();
+    messages.clear();
+}
+
+bool ProjectDocument::LockForWrite(sys::ReplaceLock& lock, const std::string& native,
+                                   const std::u16string& path, unsigned failId, Messages& later)
+{
+    if (lock.Acquire(native))
+        return true;
+    // The file is named (a folder that cannot be written fails its write
+    // too), the lock file where a link stands at its name.
+    const uint32_t cause = sys::GetLastError();
+    later.push_back(
+        [this, failId, cause, at = cause == ELOOP ? sys::WinPath::FromNative(lock.Path()) : path] {
+            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
+        });
+    return false;
+}
+
+bool ProjectDocument::KeepUnreadWorkspace(unsigned failId, Messages& later)
 {
     UnreadWorkspace& unread = *m_unreadWorkspace;
-    const uint32_t cause = KeepFileAs(unread.path, unread.bytes, unread.keptAs, u".unreadable");
+    const uint32_t cause =
+        KeepFileAs(unread.path, unread.bytes, unread.keptAs, u".unreadable", unread.mode);
     if (cause == 0) {
         m_unreadWorkspace.reset();
         return true;
     }
-    m_site.ReportFileFault(unread.keptAs.empty() ? unread.path : unread.keptAs, FileFault::Generic, true,
-                           failId, cause);
+    later.push_back(
+        [this, at = unread.keptAs.empty() ? unread.path : unread.keptAs, failId, cause] {
+            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
+        });
     return false;
 }
 
@@ -467,8 +524,8 @@ ProjectDocument::FileOnDisk ProjectDocument::Recorded(const std::u16string& path
     return file;
 }
 
-bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16string& path, unsigned failId,
-                                      bool& changed)
+bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16string& path,
+                                      unsigned failId, bool& changed, Messages& later)
 {
     changed = false;
     if (known.path.empty() || known.path != path)
@@ -477,7 +534,8 @@ bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16str
     struct stat st;
     if (!native || ::stat(native->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return true; // nothing there to keep (the write says what else is wrong)
-    const std::optional<std::string> now = sys::ReadWholeFile(*native);
+    uint32_t mode = 0;
+    const std::optional<std::string> now = sys::ReadWholeFile(*native, mode);
     if (known.bytes)
         changed = !now || *now != *known.bytes;
     else if (known.present)
@@ -489,19 +547,24 @@ bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16str
     if (!changed)
         return true;
     std::u16string keptAs;
-    const uint32_t cause = KeepFileAs(path, now, keptAs, u".changed");
+    const uint32_t cause = KeepFileAs(path, now, keptAs, u".changed", mode);
     if (cause != 0) {
-        m_site.ReportFileFault(keptAs.empty() ? path : keptAs, FileFault::Generic, true, failId, cause);
+        later.push_back([this, at = keptAs.empty() ? path : keptAs, failId, cause] {
+            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
+        });
         return false;
     }
     if (!keptAs.empty())
-        Ask(res::FormatText(IDS_PRJ_CHANGED_KEPT, sys::ShownNativeText(path), sys::ShownNativeText(keptAs)), {},
-            ASK_OK | ASK_ICONEXCLAMATION, AskOwner::None);
+        later.push_back([this, path, keptAs] {
+            Ask(res::FormatText(IDS_PRJ_CHANGED_KEPT, sys::ShownNativeText(path),
+                                sys::ShownNativeText(keptAs)),
+                {}, ASK_OK | ASK_ICONEXCLAMATION, AskOwner::None);
+        });
     return true;
 }
 
-uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes, std::u16string& keptAs,
-                    std::u16string_view suffix)
+uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes,
+                    std::u16string& keptAs, std::u16string_view suffix, uint32_t mode)
 {
     const std::optional<std::string> original = sys::LocalNativePath(path);
     if (keptAs.empty())
@@ -516,7 +579,9 @@ uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>
         bool done = false;
         if (bytes) {
             sys::AtomicFile file;
-            done = file.Open(*kept, sys::AtomicFile::kNoReplace) && file.Write(*bytes) && file.Commit();
+            done = file.Open(*kept, sys::AtomicFile::kNoReplace);
+            file.SetMode(mode & 0777); // the kept file's own, never the umask's
+            done = done && file.Write(*bytes) && file.Commit();
             cause = done ? 0 : sys::GetLastError();
         } else {
             // It could not be read: the file itself gets the second name

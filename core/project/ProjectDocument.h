@@ -13,10 +13,16 @@
 #include "core/projfile/Workspace.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
+
+namespace sys {
+class ReplaceLock;
+}
 
 namespace core {
 
@@ -225,8 +231,14 @@ private:
     void WorkspaceStep(KxpArchive& ar, int version);
     // A workspace file that could not be read whole: its bytes are kept
     // beside it before anything is written over it.
-    std::u16string NoteUnreadWorkspace(const std::u16string& path, std::optional<std::string> bytes);
-    bool KeepUnreadWorkspace(unsigned failId);
+    std::u16string NoteUnreadWorkspace(const std::u16string& path, std::optional<std::string> bytes,
+                                       uint32_t mode);
+    // The messages of a write over the project or workspace file, given
+    // once the file's lock (sys::ReplaceLock) is let go: a box on the
+    // screen never holds up another instance's write.
+    using Messages = std::vector<std::function<void()>>;
+    static void Tell(Messages& messages);
+    bool KeepUnreadWorkspace(unsigned failId, Messages& later);
     // The file the document last read or wrote at path, as it was then.
     struct FileOnDisk
     {
@@ -241,7 +253,13 @@ private:
     // changed on disk meanwhile, its bytes are kept beside it first (and
     // the user told where); false, reported, when they cannot be kept.
     // changed: whether it had changed.
-    bool KeepChangedFile(const FileOnDisk& known, const std::u16string& path, unsigned failId, bool& changed);
+    // Called with the file's lock held, from the check to the write.
+    bool KeepChangedFile(const FileOnDisk& known, const std::u16string& path, unsigned failId,
+                         bool& changed, Messages& later);
+    // Takes the lock of the file at native (path as shown); false when it
+    // cannot be had, with the report in later.
+    bool LockForWrite(sys::ReplaceLock& lock, const std::string& native, const std::u16string& path,
+                      unsigned failId, Messages& later);
     WorkspaceDocuments DocumentsToWrite(const std::u16string& folder);
     int Ask(std::u16string_view text, std::u16string_view caption, uint32_t style,
             AskOwner owner = AskOwner::MainWindow);
@@ -254,13 +272,15 @@ private:
     bool m_forCopying = false;                           // a template is being opened for copying
     // The workspace file last read, when it could not be read whole: its
     // path (as written), the bytes read (none when the read itself failed:
-    // the file is linked to its kept name then) and the name it is to be
-    // kept under.  Cleared once it was kept.
+    // the file is linked to its kept name then), the name it is to be
+    // kept under and the file's permission bits (the copy's).  Cleared
+    // once it was kept.
     struct UnreadWorkspace
     {
         std::u16string path;
         std::optional<std::string> bytes;
         std::u16string keptAs;
+        uint32_t mode = 0600;
     };
     std::optional<UnreadWorkspace> m_unreadWorkspace;
     FileOnDisk m_projectOnDisk;   // the project file as read or last written
@@ -274,11 +294,12 @@ std::u16string FreeKeptName(const std::u16string& path, std::u16string_view suff
 
 // Keeps the bytes of the file at path (as given; none: the file itself,
 // which could not be read, gets the kept name as a second link) as a new
-// file at keptAs, moving on to the next free name of FreeKeptName(path,
-// suffix) while one is taken meanwhile.  0, or the errno value of the
-// failure.
-uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes, std::u16string& keptAs,
-                    std::u16string_view suffix);
+// file at keptAs with the file's permission bits `mode` (never the
+// umask's: a private file stays private), moving on to the next free name
+// of FreeKeptName(path, suffix) while one is taken meanwhile.  0, or the
+// errno value of the failure.
+uint32_t KeepFileAs(const std::u16string& path, const std::optional<std::string>& bytes,
+                    std::u16string& keptAs, std::u16string_view suffix, uint32_t mode);
 
 // The time stamps the document records: seconds since 1970.
 int64_t Now();

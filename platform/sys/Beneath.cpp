@@ -244,20 +244,37 @@ bool ListFolderBeneath(int root, std::string_view relative, std::vector<LocalEnt
     return ListOpenFolder(fd, out, false);
 }
 
-bool SetModeBeneath(int root, std::string_view relative, uint32_t mode)
+namespace {
+
+// The mode of the entry `relative`, when it is a folder (folder) or a
+// regular file (else), opened without following a link.
+bool SetEntryModeBeneath(int root, std::string_view relative, uint32_t mode, bool folder)
 {
     std::string name;
     const OwnedFd parent(OpenParentBeneath(root, relative, name));
     if (!parent.Valid())
         return false;
-    // Only a regular file gets the mode.
     struct stat st;
-    const OwnedFd file = OpenEntryAt(parent.Get(), name, st);
-    if (!file.Valid())
+    const OwnedFd entry = OpenEntryAt(parent.Get(), name, st);
+    if (!entry.Valid())
         return false;
-    if (!S_ISREG(st.st_mode))
+    if (folder && !S_ISDIR(st.st_mode))
+        return Fail(ENOTDIR);
+    if (!folder && !S_ISREG(st.st_mode))
         return Fail(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
-    return ::fchmod(file.Get(), mode_t(mode & 07777)) == 0 || FailErrno();
+    return ::fchmod(entry.Get(), mode_t(mode & 07777)) == 0 || FailErrno();
+}
+
+} // namespace
+
+bool SetModeBeneath(int root, std::string_view relative, uint32_t mode)
+{
+    return SetEntryModeBeneath(root, relative, mode, false);
+}
+
+bool SetFolderModeBeneath(int root, std::string_view relative, uint32_t mode)
+{
+    return SetEntryModeBeneath(root, relative, mode, true);
 }
 
 bool CanRunBeneath(int root, std::string_view relative)
@@ -274,13 +291,13 @@ bool CanRunBeneath(int root, std::string_view relative)
     return ::faccessat(parent.Get(), name.c_str(), X_OK, AT_EACCESS) == 0 || FailErrno();
 }
 
-bool CreateFolderBeneath(int root, std::string_view relative)
+bool CreateFolderBeneath(int root, std::string_view relative, uint32_t mode)
 {
     std::string name;
     const OwnedFd parent(OpenParentBeneath(root, relative, name));
     if (!parent.Valid())
         return false;
-    return ::mkdirat(parent.Get(), name.c_str(), 0777) == 0 || FailErrno();
+    return ::mkdirat(parent.Get(), name.c_str(), mode_t(mode & 07777)) == 0 || FailErrno();
 }
 
 bool CreateUniqueFolderBeneath(int root, std::string_view prefix, std::string& relative)
@@ -397,15 +414,32 @@ bool RemoveTreeBeneath(int root, std::string_view relative)
     return RemoveTreeAt(parent.Get(), name, 0);
 }
 
+namespace {
+
+// The folders that hold a source and a target entry, and their names.
+struct Parents
+{
+    OwnedFd from, to;
+    std::string sourceName, targetName;
+    bool Open(int sourceRoot, std::string_view source, int targetRoot, std::string_view target)
+    {
+        from = OwnedFd(OpenParentBeneath(sourceRoot, source, sourceName));
+        if (!from.Valid())
+            return false;
+        to = OwnedFd(OpenParentBeneath(targetRoot, target, targetName));
+        return to.Valid();
+    }
+};
+
+} // namespace
+
 bool MoveBeneath(int sourceRoot, std::string_view source, int targetRoot, std::string_view target)
 {
-    std::string sourceName, targetName;
-    const OwnedFd from(OpenParentBeneath(sourceRoot, source, sourceName));
-    if (!from.Valid())
+    Parents p;
+    if (!p.Open(sourceRoot, source, targetRoot, target))
         return false;
-    const OwnedFd to(OpenParentBeneath(targetRoot, target, targetName));
-    if (!to.Valid())
-        return false;
+    const OwnedFd &from = p.from, &to = p.to;
+    const std::string &sourceName = p.sourceName, &targetName = p.targetName;
     if (::renameat2(from.Get(), sourceName.c_str(), to.Get(), targetName.c_str(), RENAME_NOREPLACE) == 0)
         return true;
     if (errno != EXDEV)
@@ -413,6 +447,36 @@ bool MoveBeneath(int sourceRoot, std::string_view source, int targetRoot, std::s
     if (!CopyInto(from.Get(), sourceName, to.Get(), targetName))
         return false;
     return ::unlinkat(from.Get(), sourceName.c_str(), 0) == 0 || FailErrno();
+}
+
+bool LinkBeneath(int sourceRoot, std::string_view source, int targetRoot, std::string_view target)
+{
+    Parents p;
+    if (!p.Open(sourceRoot, source, targetRoot, target))
+        return false;
+    const OwnedFd &from = p.from, &to = p.to;
+    const std::string &sourceName = p.sourceName, &targetName = p.targetName;
+    if (::linkat(from.Get(), sourceName.c_str(), to.Get(), targetName.c_str(), 0) == 0)
+        return true;
+    const int refused = errno;
+    if (refused != EPERM && refused != EXDEV && refused != EMLINK && refused != EOPNOTSUPP &&
+        refused != EACCES)
+        return Fail(refused);
+    struct stat st;
+    if (::fstatat(from.Get(), sourceName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return FailErrno();
+    if (S_ISREG(st.st_mode))
+        return CopyInto(from.Get(), sourceName, to.Get(), targetName);
+    if (!S_ISLNK(st.st_mode))
+        return Fail(refused);
+    std::vector<char> content(size_t(st.st_size) + 1 > 4096 ? size_t(st.st_size) + 1 : 4096);
+    const ssize_t n = ::readlinkat(from.Get(), sourceName.c_str(), content.data(), content.size());
+    if (n < 0)
+        return FailErrno();
+    if (size_t(n) >= content.size())
+        return Fail(ENAMETOOLONG);
+    content[size_t(n)] = '\0';
+    return ::symlinkat(content.data(), to.Get(), targetName.c_str()) == 0 || FailErrno();
 }
 
 void ForceBeneathWithoutOpenat2(bool on) { g_forceWithoutOpenat2 = on; }

@@ -82,9 +82,12 @@ bool SetModeBeneath(int root, std::string_view relative, uint32_t mode);
 // True when the entry `relative` is a regular file that this process may
 // run (its execute permission, on a file system that runs programs).
 bool CanRunBeneath(int root, std::string_view relative);
-// Creates one folder; anything already at the name (also a link, dangling
-// or not) fails with EEXIST.
-bool CreateFolderBeneath(int root, std::string_view relative);
+// Creates one folder (with `mode` less the umask); anything already at the
+// name (also a link, dangling or not) fails with EEXIST.
+bool CreateFolderBeneath(int root, std::string_view relative, uint32_t mode = 0777);
+// Gives the folder `relative` the permission bits `mode` (anything else
+// fails: a link with ELOOP, others ENOTDIR).
+bool SetFolderModeBeneath(int root, std::string_view relative, uint32_t mode);
 // Creates a new folder named `prefix` followed by six random letters or
 // digits (a name taken by anything is never used: it fails with EEXIST
 // and another is tried) and gives its relative path: a folder that this
@@ -102,6 +105,15 @@ bool RemoveTreeBeneath(int root, std::string_view relative);
 // a new file (never through a link) and its source deleted; anything else
 // fails with EXDEV.
 bool MoveBeneath(int sourceRoot, std::string_view source, int targetRoot, std::string_view target);
+
+// Gives the entry `source` (a file, a symbolic link itself, ...; never a
+// folder) the new name `target`, never over anything there: a second link
+// of the same file, so its bytes, mode and time stay as they are.  Where
+// the file system refuses that (no hard links, another file system, a file
+// of another owner under protected hard links), a regular file is copied
+// into a new file with its time and mode, and a symbolic link is made anew
+// with the same content; anything else fails with the refusal's cause.
+bool LinkBeneath(int sourceRoot, std::string_view source, int targetRoot, std::string_view target);
 
 // For tests: while on, resolution never uses openat2, as on a kernel
 // without it.

@@ -66,10 +66,23 @@ int OpenForReading(const std::string& nativePath, uint64_t& size)
 
 std::optional<std::string> ReadWholeFile(const std::string& nativePath)
 {
+    uint32_t mode = 0;
+    return ReadWholeFile(nativePath, mode);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& nativePath, uint32_t& mode)
+{
     uint64_t size = 0;
     int fd = OpenForReading(nativePath, size);
     if (fd < 0)
         return std::nullopt;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        SetLastErrorFromErrno();
+        ::close(fd);
+        return std::nullopt;
+    }
+    mode = uint32_t(st.st_mode & 07777);
     std::string out;
     if (size > 0)
         out.reserve(static_cast<size_t>(size));

@@ -48,6 +48,9 @@ namespace sys {
 
 // The whole content of a file; nullopt on failure.
 [[nodiscard]] std::optional<std::string> ReadWholeFile(const std::string& nativePath);
+// The same, with the permission bits (07777) of the very file read.
+[[nodiscard]] std::optional<std::string> ReadWholeFile(const std::string& nativePath,
+                                                       uint32_t& mode);
 
 bool FileExists(const std::string& nativePath);       // any kind of entry
 bool IsRegularFile(const std::string& nativePath);    // follows links

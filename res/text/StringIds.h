@@ -55,6 +55,7 @@ inline constexpr unsigned IDS_XFER_COMPILER_EMPTY = 4956;      // "Složka \Inst
 inline constexpr unsigned IDS_XFER_COMPILER_INCOMPLETE = 4957; // "V souborech překladače Tarvane ze slo..."
 inline constexpr unsigned IDS_XFER_COMPILER_NOT_RUNNABLE = 5001; // "Program překladače System\Tarv.exe ..."
 inline constexpr unsigned IDS_XFER_COMPILER_NONE_BOX = 4958;   // "Z řídícího systému nebyl přenesen žád..."
+inline constexpr unsigned IDS_XFER_COMPILER_USER_FILE = 5040;  // "Soubor %s dosavadní složky překladače..."
 
 // A change of the control system that the link ended without its reply.
 inline constexpr unsigned IDS_FATE_UNKNOWN = 4923;             // "Spojení se přerušilo dřív, než řídicí..."

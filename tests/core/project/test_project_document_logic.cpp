@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -524,4 +525,154 @@ TEST_F(ProjectDocumentLogic, ANameWithABackslashIsNotAddedAndANewFileIsMadeAsGiv
     EXPECT_EQ(doc.Data().SourceFiles.size(), 1u);
     EXPECT_EQ(dir.Read("new.plc") + dir.Read("NEW.plc") + dir.Read("lis.kxw"),
               "keptother workspace");
+}
+
+namespace {
+// The bytes of the file and of every kept copy of it ("<file>.changed",
+// "<file>.changed-2", ...), and how many copies there are.
+std::vector<std::string> FileAndKept(const testsupport::TempDir& dir, const std::string& file,
+                                     size_t& kept)
+{
+    std::vector<std::string> all{dir.Read(file)};
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        if (e.path().filename().string().rfind(file + ".changed", 0) == 0)
+            all.push_back(dir.Read(e.path().filename().string()));
+    kept = all.size() - 1;
+    return all;
+}
+bool AnyHolds(const std::vector<std::string>& files, const std::string& text)
+{
+    for (const std::string& bytes : files)
+        if (bytes.find(text) != std::string::npos)
+            return true;
+    return false;
+}
+} // namespace
+
+// Two instances on one project write together (the end of a session
+// signals both at once): the check that the file is what each read and
+// its write are one step, so the second finds the first one's bytes and
+// keeps them (and says so) before it writes.  Two processes, many times.
+TEST_F(ProjectDocumentLogic, TwoInstancesWritingTogetherKeepBothFiles)
+{
+    namespace fs = std::filesystem;
+    SaveProject();
+    dir.Write("A.txt", "a");
+    dir.Write("B.txt", "b");
+    const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
+    for (const bool save :
+         {false, true}) { // the workspace file alone (the end on a signal), a save
+        SCOPED_TRACE(save ? "a save of the project" : "the workspace file");
+        for (int round = 0; round < 30; ++round) {
+            SCOPED_TRACE(round);
+            for (const auto& e : fs::directory_iterator(dir.Path()))
+                if (e.path().filename().string().find(".changed") != std::string::npos)
+                    fs::remove(e.path());
+            dir.Write("Lis.kxp", kxp);
+            dir.Write("Lis.kxw", kxw);
+            Reread a(site.path), b(site.path);
+            ASSERT_TRUE(a.loaded && b.loaded);
+            for (Reread* r : {&a, &b}) {
+                const char16_t* name = r == &a ? u"A" : u"B";
+                core::WorkspaceDocuments open;
+                open.lists[core::WorkspaceDocuments::Text].push_back(
+                    {{}, folder + name + u".txt", {core::WorkspaceFrame{}}});
+                r->s.open = open;
+                r->doc.Data().PLCComment = name + std::u16string(u" comment");
+            }
+            int go[2];
+            ASSERT_EQ(::pipe(go), 0);
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            const auto write = [&](Reread& r) {
+                if (save)
+                    return r.doc.Save(site.path);
+                r.doc.SaveWorkspace(site.path);
+                return r.s.faults.empty();
+            };
+            if (child == 0) {
+                char c;
+                (void)!::read(go[0], &c, 1);
+                const bool ok = write(b);
+                ::_exit(ok ? int(b.s.asked.size()) : 100);
+            }
+            (void)!::write(go[1], "g", 1);
+            const bool ok = write(a);
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ::close(go[0]);
+            ::close(go[1]);
+            ASSERT_TRUE(ok && WIFEXITED(status) && WEXITSTATUS(status) < 100);
+            // Each file holds one instance's bytes, its one kept copy the
+            // other's, and whoever kept it said so.
+            size_t keptKxw = 0, keptKxp = 0;
+            const std::vector<std::string> kxws = FileAndKept(dir, "Lis.kxw", keptKxw);
+            EXPECT_TRUE(AnyHolds(kxws, "A.txt") && AnyHolds(kxws, "B.txt"));
+            EXPECT_EQ(keptKxw, 1u);
+            if (save) {
+                const std::vector<std::string> kxps = FileAndKept(dir, "Lis.kxp", keptKxp);
+                EXPECT_TRUE(AnyHolds(kxps, "A comment") && AnyHolds(kxps, "B comment"));
+                EXPECT_EQ(keptKxp, 1u);
+            }
+            EXPECT_EQ(a.s.asked.size() + size_t(WEXITSTATUS(status)), keptKxw + keptKxp);
+            if (HasFailure())
+                return;
+        }
+    }
+}
+
+// A kept copy (".changed", ".unreadable") has the permission bits of the
+// file it keeps, whatever the umask: a private file stays private.
+TEST_F(ProjectDocumentLogic, AKeptCopyHasThePermissionsOfTheFileItKeeps)
+{
+    SaveProject();
+    const std::string kxp = dir.Read("Lis.kxp"), kxw = dir.Read("Lis.kxw");
+    const mode_t umask = ::umask(022);
+    const auto mode = [&](const std::string& name) {
+        struct stat st
+        {
+        };
+        return ::stat((dir / name).c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    for (const mode_t perms : {0600, 0640, 0644}) {
+        const struct
+        {
+            const char* what;
+            std::string file, kept;
+        } cases[] = {{"a workspace file changed outside", "Lis.kxw", "Lis.kxw.changed"},
+                     {"a project file changed outside", "Lis.kxp", "Lis.kxp.changed"},
+                     {"a workspace file not read whole", "Lis.kxw", "Lis.kxw.unreadable"}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + " " + std::to_string(perms));
+            const bool unreadable = c.kept.find("unreadable") != std::string::npos;
+            dir.Write("Lis.kxp", kxp);
+            dir.Write("Lis.kxw", unreadable ? "Config\r\nnonsense\r\n" : kxw);
+            ASSERT_EQ(::chmod((dir / c.file).c_str(), perms), 0);
+            Reread r(site.path);
+            ASSERT_TRUE(r.loaded);
+            if (!unreadable)
+                dir.Write(c.file, dir.Read(c.file) + "\r\n");
+            c.file == "Lis.kxp" ? (void)r.doc.Save(site.path) : r.doc.SaveWorkspace(site.path);
+            EXPECT_EQ(mode(c.kept), perms);
+            std::filesystem::remove(dir / c.kept);
+        }
+    }
+    ::umask(umask);
+}
+
+// A link planted at the lock's name is never followed: the write is
+// reported with the lock's name and the file stays as it was.
+TEST_F(ProjectDocumentLogic, AWriteWhoseLockCannotBeTakenIsReportedAndWritesNothing)
+{
+    SaveProject();
+    const std::string kxw = dir.Read("Lis.kxw");
+    dir.Write("elsewhere", "kept");
+    std::filesystem::create_symlink(dir / "elsewhere", dir / ".Lis.kxw.swlock");
+    doc.Data().OlnkConnectionString = u"changed";
+    site.faults.clear();
+    doc.SaveWorkspace(site.path);
+    ASSERT_EQ(site.faults.size(), 1u);
+    EXPECT_EQ(site.faults[0].path, folder + u".Lis.kxw.swlock");
+    EXPECT_EQ(dir.Read("Lis.kxw"), kxw);
+    EXPECT_EQ(dir.Read("elsewhere"), "kept");
 }

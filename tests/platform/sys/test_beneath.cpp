@@ -2,6 +2,7 @@
 // symbolic link, with openat2 and with the walk that replaces it.
 #include "platform/sys/AtomicFile.h"
 #include "platform/sys/Beneath.h"
+#include "tests/support/platform/Mounts.h"
 #include "tests/support/platform/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -157,6 +159,39 @@ TEST_P(Beneath, AUniqueFolderIsNewEveryTime)
     EXPECT_FALSE(sys::CreateUniqueFolderBeneath(root.Get(), "flink/work-", rel));
     EXPECT_EQ(errno, ELOOP);
     EXPECT_TRUE(fs::is_empty(dir / "outside/folder"));
+}
+
+// A second name of a file or of a link itself, never over anything; on
+// another file system (no hard link there) a copy of the file with its
+// mode and a new link with the same content, and anything else refused.
+TEST_P(Beneath, ALinkedEntryKeepsItsBytesAndModeAlsoOnAnotherFileSystem)
+{
+    fs::create_directories(dir / "root/disk");
+    const testsupport::TestMount disk = testsupport::TestMount::Tmpfs(dir / "root/disk", 65536);
+    root.Reset(sys::OpenChosenFolder(dir / "root")); // in the mount namespace of the mount
+    ::chmod((dir / "root/sub/a.txt").c_str(), 0640);
+    ASSERT_EQ(::mkfifo((dir / "root/sub/fifo").c_str(), 0600), 0);
+    const struct
+    {
+        const char* target;
+        bool otherDisk;
+    } cases[] = {{"", false}, {"disk/", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        if (c.otherDisk && !disk.Up())
+            GTEST_SKIP() << "another file system is not tried: " << disk.Why();
+        const std::string to = std::string(c.target);
+        ASSERT_TRUE(sys::LinkBeneath(root.Get(), "sub/a.txt", root.Get(), to + "a2.txt"));
+        ASSERT_TRUE(sys::LinkBeneath(root.Get(), "sub/lnk.txt", root.Get(), to + "lnk2.txt"));
+        EXPECT_EQ(Read(dir / ("root/" + to + "a2.txt")), "a");
+        EXPECT_EQ(fs::status(dir / ("root/" + to + "a2.txt")).permissions(), fs::perms(0640));
+        EXPECT_EQ(fs::read_symlink(dir / ("root/" + to + "lnk2.txt")), dir / "outside/file.txt");
+        EXPECT_EQ(sys::LinkBeneath(root.Get(), "sub/fifo", root.Get(), to + "fifo2"), !c.otherDisk);
+        EXPECT_FALSE(sys::LinkBeneath(root.Get(), "sub/a.txt", root.Get(), to + "lnk2.txt"));
+        EXPECT_EQ(errno, EEXIST);
+    }
+    EXPECT_EQ(Read(dir / "root/sub/a.txt"), "a");
+    EXPECT_EQ(Read(dir / "outside/file.txt"), "keep");
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolution, Beneath, ::testing::Values(false, true),

@@ -223,7 +223,10 @@ TEST_F(AppCommands, FetchingAnEmptyCompilerSetKeepsTheWorkingCompiler)
     // system serves them, replaces it, and the next build runs it.
     fs::copy(compilers / "Pelmar0632", remote / "Install/Tarvane", fs::copy_options::recursive);
     fs::permissions(remote / "Install/Tarvane/System/Tarv", fs::perms(0644));
+    // An include file of the user's own in the installed folder stays.
+    compilers.Write("Pelmar0632/Include/mine.inc", "mine");
     ASSERT_TRUE(ui::SendCommand(ID_TRANSFER_COMPILER_FILES));
     EXPECT_NE(Out().find("byly přeneseny"), std::string::npos) << Out();
+    EXPECT_EQ(ReadAll(compilers / "Pelmar0632/Include/mine.inc"), "mine");
     EXPECT_TRUE(doc->BuildPlc()) << Out();
 }

@@ -209,7 +209,8 @@ TEST_F(CompilerTest, AFetchWithoutTheCompilerProgramReplacesNothing)
         EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), "installed");
         EXPECT_EQ(ReadAll(compilers / "Pelmar0632/Include/plc.inc"), "installed header");
     }
-    // With the program in it the set replaces the installed one; the
+    // With the program in it the set is copied over the installed one
+    // (what it does not bring stays, the build finds Tarv.exe first); the
     // user's folders are still there.
     fs::remove_all(remote / "Install/Tarvane/System");
     remote.Write("Install/Tarvane/System/Tarv.exe", "compiler.exe");
@@ -218,7 +219,7 @@ TEST_F(CompilerTest, AFetchWithoutTheCompilerProgramReplacesNothing)
     EXPECT_TRUE(doc->TransferCompilerFiles(&noCompiler)) << Out();
     EXPECT_FALSE(noCompiler);
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv.exe"), "compiler.exe");
-    EXPECT_FALSE(fs::exists(compilers / "Pelmar0632/System/Tarv"));
+    EXPECT_EQ(ReadAll(compilers / "Pelmar0632/System/Tarv"), "installed");
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632.part/mine.txt"), "mine 1");
     EXPECT_EQ(ReadAll(compilers / "Pelmar0632.old/mine.txt"), "mine 2");
     EXPECT_EQ(Names(compilers.Path()),
@@ -287,5 +288,52 @@ TEST_F(CompilerTest, AFetchedCompilerRuns)
         EXPECT_EQ(mode(tarv) & 0111, (mode(tarv) & 0444) >> 2 | 0100);
         EXPECT_EQ(mode(helper) & 0111, c.helperRuns);
         EXPECT_EQ(mode(inc) & 0111, 0u);
+    }
+}
+
+// A fetch copies the folder over the installed one: the fetched files
+// replace their namesakes, and what the user keeps there that the fetch
+// does not bring stays as it was (bytes, mode, a link as a link); a cut
+// fetch replaces nothing.
+TEST_F(CompilerTest, AFetchKeepsTheFilesOfTheUserItDoesNotBring)
+{
+    const std::string installed = compilers / "Pelmar0632";
+    const struct
+    {
+        const char* what;
+        std::function<void()> prepare;
+        const char* header; // Include/plc.inc after the fetch
+        const char* says;
+    } cases[] = {
+        {"a complete fetch", [] {}, "header", "byly přeneseny"},
+        {"a cut fetch",
+         [&] {
+             cssim::JobScript cut;
+             cut.abortAfter = 0;
+             sim->scriptJobs(cut);
+         },
+         "installed header", k9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(installed);
+        compilers.Write("Pelmar0632/System/Tarv", "installed");
+        compilers.Write("Pelmar0632/Include/plc.inc", "installed header");
+        compilers.Write("Pelmar0632/Include/mine.inc", "mine");
+        compilers.Write("Pelmar0632/Mine/deep/notes.txt", "notes");
+        fs::create_symlink("mine.inc", installed + "/Include/link.inc");
+        ::chmod((installed + "/Include/mine.inc").c_str(), 0600);
+        ::chmod((installed + "/Mine").c_str(), 0705);
+        c.prepare();
+        host.sink.entries.clear();
+        doc->TransferCompilerFiles();
+        EXPECT_TRUE(Has(c.says)) << Out();
+        EXPECT_EQ(ReadAll(installed + "/Include/plc.inc"), c.header);
+        EXPECT_EQ(ReadAll(installed + "/Include/mine.inc"), "mine");
+        EXPECT_EQ(ReadAll(installed + "/Mine/deep/notes.txt"), "notes");
+        EXPECT_EQ(fs::read_symlink(installed + "/Include/link.inc"), "mine.inc");
+        EXPECT_EQ(fs::status(installed + "/Include/mine.inc").permissions(), fs::perms(0600));
+        EXPECT_EQ(fs::status(installed + "/Mine").permissions(), fs::perms(0705));
+        EXPECT_EQ(Names(compilers.Path()), std::set<std::string>{"Pelmar0632"});
     }
 }
