@@ -149,8 +149,10 @@ int main(int argc, char** argv)
             s.times = uint32_t(times);
             answers.emplace_back(uint8_t(code), s);
         } else if (a == "--cut") {
-            // The relay cuts the link for ms as a breakpoint request
-            // passes, `times` times in a row (once without).
+            // The relay cuts the link for ms as the first breakpoint
+            // request after a set with breakpoints passes (the end of
+            // debugging, or a change while it runs), `times` times in a
+            // row (once without).
             std::string text;
             if (!value(v) || !Times(v, text, cuts) || !Number(text.c_str(), 1, 3600000, cutMs))
                 return Usage("--cut needs <ms>[x<times>]");
@@ -169,7 +171,8 @@ int main(int argc, char** argv)
         return Usage("--peer, --loss and --cut apply to UDP only");
     cfg.shim = loss > 0 || cuts;
     cfg.runRate = run ? runRate : 0;
-    cfg.recording = !record.empty() || verbose;
+    // A cut waits for a set with breakpoints in the record.
+    cfg.recording = !record.empty() || verbose || cuts > 0;
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -192,8 +195,22 @@ int main(int argc, char** argv)
     };
     uint64_t cutsSeen = 0;
     auto cutEnds = std::chrono::steady_clock::time_point::max();
-    if (cuts)
-        armCut();
+    // Armed once a breakpoint request with breakpoints was received: the
+    // program's own empty list at every connect passes.
+    bool armed = false;
+    size_t scanned = 0;
+    auto setWithBreakpoints = [&] {
+        const auto all = sim.recorder().all();
+        for (; scanned < all.size(); ++scanned) {
+            const cssim::Record& r = all[scanned];
+            if (r.direction != 0 || r.cls() != 1 || r.type() != 0)
+                continue;
+            const cssim::Bytes p = r.payload();
+            if ((r.code() == 11 && p.size() >= 10 && (p[6] || p[7] || p[8] || p[9])) || (r.code() == 12 && p.size() >= 4 && (p[2] || p[3])))
+                return true;
+        }
+        return false;
+    };
     if (cfg.shim) {
         sim.shim().setRandom(0, loss, 0, 0, 0);
         sim.shim().setRandom(1, loss, 0, 0, 0);
@@ -253,6 +270,10 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         flush();
         tellRun();
+        if (cuts && !armed && setWithBreakpoints()) {
+            armed = true;
+            armCut();
+        }
         if (cuts && sim.shim().matched() > cutsSeen &&
             cutEnds == std::chrono::steady_clock::time_point::max()) {
             cutsSeen = sim.shim().matched();
