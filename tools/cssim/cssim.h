@@ -336,6 +336,7 @@ struct FrameMatch
     int direction = 0;
     int cls = -1, type = -1, code = -1; // -1: any
     int codeLast = -1;                  // above code: the codes code to codeLast
+    int maxData = -1;                   // >= 0: frames with at most that many data bytes
     int job = -1;                       // byte 3 of job messages
     bool dataOnly = true;               // frames without data never match
 };

@@ -149,10 +149,9 @@ int main(int argc, char** argv)
             s.times = uint32_t(times);
             answers.emplace_back(uint8_t(code), s);
         } else if (a == "--cut") {
-            // The relay cuts the link for ms as the first breakpoint
-            // request after a set with breakpoints passes (the end of
-            // debugging, or a change while it runs), `times` times in a
-            // row (once without).
+            // The relay cuts the link for ms as the first request that
+            // empties the breakpoints after a set with breakpoints passes
+            // (the end of debugging), `times` times in a row (once without).
             std::string text;
             if (!value(v) || !Times(v, text, cuts) || !Number(text.c_str(), 1, 3600000, cutMs))
                 return Usage("--cut needs <ms>[x<times>]");
@@ -185,11 +184,13 @@ int main(int argc, char** argv)
     }
     for (const auto& [code, script] : answers)
         sim.scriptRequest(code, script);
-    // A cut at the next breakpoint request (codes 11 to 13) from our side.
+    // A cut at the next request from our side that empties the breakpoints:
+    // a clear (code 13, 7 bytes) or an empty list (code 12, 11 bytes).
     auto armCut = [&] {
         cssim::TargetedFault cut;
-        cut.match = {0, 1, 0, 11};
+        cut.match = {0, 1, 0, 12};
         cut.match.codeLast = 13;
+        cut.match.maxData = 11;
         cut.action = cssim::FrameAction::Cut;
         sim.shim().addTargeted(cut);
     };

@@ -35,7 +35,7 @@ struct Shim::Impl
         auto at = [&](size_t i) { return f.data.size() > i ? int(f.data[i]) : -2; };
         return (fm.cls < 0 || at(0) == fm.cls) && (fm.type < 0 || at(1) == fm.type) &&
                (fm.code < 0 || (at(2) >= fm.code && at(2) <= std::max(fm.code, fm.codeLast))) &&
-               (fm.job < 0 || at(3) == fm.job);
+               (fm.job < 0 || at(3) == fm.job) && (fm.maxData < 0 || f.data.size() <= size_t(fm.maxData));
     }
 
     linkshim::UdpFaultRelay::Verdict Filter(int dir, Bytes& bytes, uint32_t& delay)
