@@ -3,7 +3,7 @@
 // QCoreApplication.  The link is opened as the project opens it.  Request
 // and reply layouts are those of docs/link-protocol.md, "PLC requests,
 // replies and pushed data"; the simulator plays them from that document.
-#include "sim_link.h"
+#include "link_test_env.h"
 
 #include "platform/sys/LastError.h"
 #include "tests/support/platform/TempDir.h"
@@ -32,6 +32,106 @@ Bytes Image(size_t opaque = 0)
     img.insert(img.end(), {0xFA, 0xFE, 0xFF, 0xF9, 0x00, 0xA5, 0x07, 0xF8});
     return img;
 }
+
+// A breakpoint record {u16 10, u32 index, u32 set}.
+Bytes Brk(uint32_t index, uint32_t set)
+{
+    Bytes b{10, 0};
+    Put32(b, index);
+    Put32(b, set);
+    return b;
+}
+
+class SimLink : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        App();
+        const uint16_t ours = testsupport::PickFreeUdpPort();
+        cfg.udpLocalPort = testsupport::PickFreeUdpPort();
+        cfg.peerPort = ours;
+        cfg.shares = {{"DATA", share.Path()}};
+        // A fresh simulator per test, each in the state a control system
+        // starts in.
+        sim = std::make_unique<cssim::Simulator>(cfg);
+        ASSERT_TRUE(sim->start());
+        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
+        conn = Wide(UdpLoopbackConn(ours, sim->publicPort()));
+        ASSERT_NO_FATAL_FAILURE(OpenLink());
+        ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }));
+        // The breakpoints the link wants (none) confirmed by the simulator.
+        ASSERT_TRUE(Pump([&] { return link->BreakpointsConfirmed(); }));
+        ASSERT_EQ(link->RegisterWindow(list0.handle, 0), 1);
+        ASSERT_EQ(link->RegisterWindow(list1.handle, 1), 1);
+        pl = static_cast<IOlnkPL*>(link->Query(OLNK_IID_PL));
+        fc = static_cast<IOxfrC*>(link->Query(OLNK_IID_OXFRC));
+    }
+    void TearDown() override
+    {
+        link.reset();
+        sim.reset();
+        PumpFor(20);
+    }
+    // Opens and starts the link as the project does.
+    void OpenLink()
+    {
+        ASSERT_EQ(link->Open(333, conn.c_str(), 1000), 1);
+        for (uint16_t id : {0, 1, 2, 258})
+            ASSERT_EQ(link->InitInterface(id), 1);
+        ASSERT_EQ(link->Start(), 1);
+    }
+    std::u16string conn;
+    // The n-th (1-based) result of `msg` that `target` received.
+    Got Wait(uint32_t msg, size_t n, int ms = 20000)
+    {
+        EXPECT_TRUE(Pump([&] { return target.Count(msg) >= n; }, ms)) << "result " << n;
+        auto r = target.Of(msg);
+        return r.size() >= n ? r[n - 1] : Got{};
+    }
+    Got Result(size_t n) { return Wait(WM_LINK_RESULT, n); }
+    // The latest class-1 request of `code` the simulator received.
+    cssim::Record Request(uint8_t code)
+    {
+        std::optional<cssim::Record> last;
+        EXPECT_TRUE(Pump([&] {
+            for (const auto& r : sim->recorder().all())
+                if (r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == code)
+                    last = r;
+            return last.has_value();
+        })) << "no request "
+            << int(code);
+        return last ? *last : cssim::Record{};
+    }
+    size_t Requests(uint8_t code)
+    {
+        size_t n = 0;
+        for (const auto& r : sim->recorder().all())
+            n += r.direction == 0 && r.cls() == 1 && r.type() == 0 && r.code() == code;
+        return n;
+    }
+    // Moves the sequence numbers past 0 in both directions, so that either
+    // channel takes a new connect frame as a reset (see docs/cssim.md).
+    void Wrap()
+    {
+        const uint64_t before = link->IgnoredReplies();
+        for (int i = 0; i < 130; ++i)
+            sim->push(9, 0, {});
+        ASSERT_TRUE(Pump([&] { return link->IgnoredReplies() >= before + 130; }));
+        const size_t n = target.Count(WM_LINK_RESULT);
+        for (int i = 0; i < 130; ++i)
+            ASSERT_EQ(pl->GetStatus(target.handle, 0), 1);
+        ASSERT_TRUE(Pump([&] { return target.Count(WM_LINK_RESULT) == n + 130; }));
+    }
+
+    testsupport::TempDir share, local;
+    cssim::Config cfg; // the simulator's, kept for one started again
+    std::unique_ptr<cssim::Simulator> sim;
+    std::unique_ptr<COlnkLink> link;
+    IOlnkPL* pl = nullptr;
+    IOxfrC* fc = nullptr;
+    Target target, list0, list1;
+};
 
 } // namespace
 
@@ -1062,3 +1162,207 @@ TEST_F(SimLink, AControlSystemRestartedUnnoticedHasItsStatusReadAgain)
     EXPECT_EQ(uint16_t{st.flags}, sim->plc().flags());
     EXPECT_EQ(target.Count(WM_LINK_RESULT), n + 1);
 }
+
+// ---- The wanted breakpoints ----------------------------------------------------------------
+
+namespace {
+
+// How debugging ends; how the simulator answers the breakpoint requests
+// (a forced status or no reply, once: the next answer is 0; `times` 0 for
+// every request, below).
+enum End
+{
+    UserStop,     // the watch view's empty list
+    LinkLoss,     // a loss of the link, which the document's clear meets while it is down
+    ProjectClosed // the clear and the empty list, the link closed, the next one opened
+};
+struct Answer
+{
+    const char* name;
+    std::optional<int8_t> status;
+    bool drop;
+};
+const Answer kZero{"Zero", std::nullopt, false}, kBusy{"Busy", int8_t(-1), false},
+    kOwnCode{"OwnCode", int8_t(5), false}, kNone{"None", std::nullopt, true};
+struct Row
+{
+    End end;
+    uint32_t cuts; // the relay cuts the link at that many breakpoint requests in a row
+    Answer answer;
+};
+
+// The simulator runs a program (listing lines 3, 5, 7, 9, each counting a
+// variable of its own) behind its fault shim.
+class Brks : public SimLink
+{
+protected:
+    void SetUp() override
+    {
+        cfg.shim = true;
+        cfg.runRate = 2000;
+        SimLink::SetUp();
+        if (HasFatalFailure())
+            return;
+        link->SetJobTimeout(1500);
+        sim->plc().setImage(testsupport::PlcProgramImage(testsupport::PlcProgramModule(
+            {3, 5, 7, 9}, {{1, 0x100, 1}, {1, 0x101, 1}, {1, 0x102, 1}, {1, 0x103, 1}})));
+    }
+    // The next project's link, opened to the same simulator.
+    void Reopen()
+    {
+        link = std::make_unique<COlnkLink>(linkui::WindowPoster());
+        ASSERT_NO_FATAL_FAILURE(OpenLink());
+        link->SetJobTimeout(1500);
+        pl = static_cast<IOlnkPL*>(link->Query(OLNK_IID_PL));
+    }
+    void Script(const Answer& a, uint32_t times)
+    {
+        cssim::RequestScript s;
+        s.status = a.status;
+        s.drop = a.drop;
+        s.times = times;
+        for (uint8_t code : {12, 13})
+            sim->scriptRequest(code, s);
+    }
+    uint8_t RunsOf7() { return sim->plc().readMemory(1, 0x102, 1).at(0); }
+    // Runs the PLC until it stands at a line (returned) or ran line 7 twice (0).
+    uint32_t Run()
+    {
+        sim->plc().setFlags(cssim::FLAG_LOADED);
+        const uint8_t before = RunsOf7();
+        EXPECT_EQ(pl->RunPLC(target.handle, 0), 1) << std::hex << sys::GetLastError();
+        uint32_t at = 0;
+        EXPECT_TRUE(Pump([&] {
+            at = sim->plc().flags() & cssim::FLAG_AT_POSITION ? sim->plc().position() : 0;
+            return at || uint8_t(RunsOf7() - before) >= 2;
+        }));
+        sim->plc().setFlags(cssim::FLAG_LOADED);
+        return at;
+    }
+    // The relay cuts the link as the next breakpoint request (codes first
+    // to last) passes.
+    void CutAt(int first, int last)
+    {
+        cssim::TargetedFault cut;
+        cut.match = {0, 1, 0, first};
+        cut.match.codeLast = last;
+        cut.action = cssim::FrameAction::Cut;
+        sim->shim().addTargeted(cut);
+    }
+    const Bytes both = Bytes{12, 0, 2, 0, 5, 0, 0, 0, 7, 0, 0, 0}, none = Bytes{4, 0, 0, 0};
+};
+
+class BrksTable : public Brks, public ::testing::WithParamInterface<Row>
+{
+};
+
+// Debugging with breakpoints 5 and 7 ends by each road, the link cut at the
+// breakpoint request, the simulator answering it in each way: once the link
+// settles the simulator holds none and a run goes through line 7; a
+// breakpoint set after it (7) is held when the run starts, which halts
+// there.  (An empty list cut off or refused, a clear answered with a
+// positive status, left breakpoints behind; an owed clear sent ahead of a
+// run emptied a set confirmed after it.)
+TEST_P(BrksTable, TheControlSystemEndsWithTheWantedSet)
+{
+    const Row row = GetParam();
+    Wrap();
+    ASSERT_EQ(pl->SetBrksAtLine(target.handle, 1, both.data()), 1);
+    ASSERT_TRUE(Pump([&] { return link->BreakpointsConfirmed(); }));
+    ASSERT_EQ(sim->plc().breakpoints(), (std::vector<uint32_t>{5, 7}));
+    Script(row.answer, 1);
+    const uint64_t matched = sim->shim().matched() + (row.end == LinkLoss);
+    if (row.cuts)
+        CutAt(12, 13);
+    if (row.end == LinkLoss) {
+        // Cut at a read: the link resets itself; the clear is refused.
+        CutAt(0, 0);
+        ASSERT_EQ(pl->GetStatus(target.handle, 0), 1);
+        ASSERT_TRUE(
+            Pump([&] { return sim->shim().matched() == matched && link->LinkDown(); }, 20000));
+        EXPECT_EQ(link->ClearBrks(0, 0), 0);
+        sim->shim().silence(-1, false);
+    } else {
+        if (row.end == ProjectClosed)
+            link->ClearBrks(0, 0);
+        pl->SetBrksAtLine(target.handle, 2, none.data());
+    }
+    if (row.end == ProjectClosed) {
+        link->EndWatches(300);
+        ASSERT_EQ(link->Close(), 1);
+    }
+    for (uint32_t i = 1; i <= row.cuts; ++i) {
+        // Down (the channel reset itself), or closed with the project; armed
+        // again then, so that the next cut is at the link's own request.
+        ASSERT_TRUE(Pump(
+            [&] {
+                return sim->shim().matched() == matched + i &&
+                       (link->LinkDown() || !link->IsOpen());
+            },
+            20000))
+            << "cut " << i;
+        if (i < row.cuts)
+            CutAt(12, 13);
+        sim->shim().silence(-1, false);
+        if (!link->IsOpen()) {
+            ASSERT_NO_FATAL_FAILURE(Reopen());
+        }
+    }
+    if (!link->IsOpen()) {
+        ASSERT_NO_FATAL_FAILURE(Reopen());
+    }
+    ASSERT_TRUE(Pump(
+        [&] { return link->BreakpointsConfirmed() && sim->plc().breakpoints().empty(); }, 20000));
+    EXPECT_EQ(Run(), 0u);
+    ASSERT_EQ(pl->SetBrkAtLine(target.handle, 3, Brk(7, 1).data()), 1);
+    ASSERT_TRUE(Pump([&] { return link->BreakpointsConfirmed(); }));
+    EXPECT_EQ(Run(), 7u);
+}
+
+std::vector<Row> Rows()
+{
+    std::vector<Row> rows;
+    for (End end : {UserStop, LinkLoss, ProjectClosed})
+        for (uint32_t cuts : {0u, 1u, 2u})
+            for (const Answer& a : {kZero, kBusy, kOwnCode, kNone})
+                rows.push_back({end, cuts, a});
+    return rows;
+}
+std::string RowName(const ::testing::TestParamInfo<Row>& info)
+{
+    static const char* const ends[] = {"UserStop", "LinkLoss", "ProjectClosed"};
+    return ends[info.param.end] + ("Cut" + std::to_string(info.param.cuts)) +
+           info.param.answer.name;
+}
+INSTANTIATE_TEST_SUITE_P(Roads, BrksTable, ::testing::ValuesIn(Rows()), RowName);
+
+// A control system that never confirms the empty set: the first run, step
+// or wake is refused with the reason, the next one goes, so that the user
+// is never left without a way to run.
+TEST_F(Brks, AControlSystemThatNeverConfirmsIsToldOnceThenRunsGo)
+{
+    using Command = int (IOlnkPL::*)(uint32_t, std::uintptr_t);
+    const std::tuple<Answer, Command, uint8_t> cases[] = {{kBusy, &IOlnkPL::RunPLC, 6},
+                                                          {kOwnCode, &IOlnkPL::StepPLC, 9},
+                                                          {kNone, &IOlnkPL::WakePLC, 5}};
+    for (const auto& [answer, command, code] : cases) {
+        SCOPED_TRACE(answer.name);
+        const size_t n = target.Count(WM_LINK_RESULT);
+        ASSERT_EQ(pl->SetBrksAtLine(target.handle, 1, both.data()), 1);
+        ASSERT_EQ(Wait(WM_LINK_RESULT, n + 1).rec.status, 0);
+        Script(answer, 0);
+        ASSERT_EQ(pl->SetBrksAtLine(target.handle, 2, none.data()), 1);
+        EXPECT_NE(Wait(WM_LINK_RESULT, n + 2).rec.status, 0);
+        EXPECT_FALSE(link->BreakpointsConfirmed());
+        const size_t sent = Requests(code);
+        EXPECT_EQ((pl->*command)(target.handle, 0), 0);
+        EXPECT_EQ(sys::GetLastError(), OLNK_LINK_E_BRKS_NOT_CONFIRMED);
+        EXPECT_EQ((pl->*command)(target.handle, 0), 1);
+        ASSERT_TRUE(Pump([&] { return Requests(code) == sent + 1; }));
+        for (uint8_t c : {12, 13})
+            sim->clearRequestScript(c);
+        ASSERT_TRUE(Pump([&] { return link->IsEstablished(); }, 20000));
+    }
+}
+
+} // namespace
