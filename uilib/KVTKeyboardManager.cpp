@@ -191,25 +191,8 @@ std::vector<ui::Accel> CKVTKeyboardManager::Decode(const std::vector<uint8_t>& b
 
 sys::TableForm CKVTKeyboardManager::AcceleratorsTable()
 {
-    constexpr size_t kRecord = 6;
-    sys::TableForm form;
-    form.split = [](const std::vector<uint8_t>& data, sys::Table& table) {
-        if (data.size() % kRecord != 0)
-            return false;
-        table = {};
-        for (size_t i = 0; i < data.size(); i += kRecord)
-            table.entries.push_back(
-                {{data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + 4)},
-                 {data.begin() + std::ptrdiff_t(i), data.begin() + std::ptrdiff_t(i + kRecord)}});
-        return true;
-    };
-    form.join = [](const sys::Table& table, std::vector<uint8_t>& data) {
-        data.clear();
-        for (const sys::TableEntry& e : table.entries)
-            data.insert(data.end(), e.data.begin(), e.data.end());
-        return true;
-    };
-    return form;
+    // Records of 6 bytes (flags, key, command), told apart by flags and key.
+    return sys::FixedRecordsForm(6, 4, false);
 }
 
 ui::MainFrameBase* CKVTKeyboardManager::FrameOf(QWidget* w)

@@ -111,26 +111,8 @@ bool CKVTMouseManager::Serialize(const std::vector<uint8_t>& bytes)
 
 sys::TableForm CKVTMouseManager::BindingsTable()
 {
-    sys::TableForm form;
-    form.split = [](const std::vector<uint8_t>& data, sys::Table& table) {
-        if (data.size() < 4 || (data.size() - 4) % 8 != 0 ||
-            GetU32(data, 0) != (data.size() - 4) / 8)
-            return false;
-        table = {};
-        for (size_t at = 4; at < data.size(); at += 8)
-            table.entries.push_back(
-                {{data.begin() + std::ptrdiff_t(at), data.begin() + std::ptrdiff_t(at + 4)},
-                 {data.begin() + std::ptrdiff_t(at), data.begin() + std::ptrdiff_t(at + 8)}});
-        return true;
-    };
-    form.join = [](const sys::Table& table, std::vector<uint8_t>& data) {
-        data.clear();
-        PutU32(data, uint32_t(table.entries.size()));
-        for (const sys::TableEntry& e : table.entries)
-            data.insert(data.end(), e.data.begin(), e.data.end());
-        return true;
-    };
-    return form;
+    // A count, then records of 8 bytes told apart by their first 4.
+    return sys::FixedRecordsForm(8, 4, true);
 }
 
 bool CKVTMouseManager::LoadState(const QString* profile)

@@ -119,4 +119,34 @@ Table MergeTable(const Table& start, const Table& now, const Table& disk)
     return merged;
 }
 
+TableForm FixedRecordsForm(size_t recordSize, size_t keySize, bool withCount)
+{
+    const size_t first = withCount ? 4 : 0;
+    TableForm form;
+    form.split = [=](const std::vector<uint8_t>& data, Table& table) {
+        if (data.size() < first || (data.size() - first) % recordSize != 0)
+            return false;
+        const size_t count = (data.size() - first) / recordSize;
+        if (withCount && (data[0] | data[1] << 8 | data[2] << 16 | uint32_t(data[3]) << 24) != count)
+            return false;
+        table = {};
+        for (size_t at = first; at < data.size(); at += recordSize) {
+            const auto begin = data.begin() + std::ptrdiff_t(at);
+            table.entries.push_back({{begin, begin + std::ptrdiff_t(keySize)}, {begin, begin + std::ptrdiff_t(recordSize)}});
+        }
+        return true;
+    };
+    form.join = [=](const Table& table, std::vector<uint8_t>& data) {
+        data.clear();
+        if (withCount) {
+            const auto n = uint32_t(table.entries.size());
+            data = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+        }
+        for (const TableEntry& e : table.entries)
+            data.insert(data.end(), e.data.begin(), e.data.end());
+        return true;
+    };
+    return form;
+}
+
 } // namespace sys

@@ -4,6 +4,7 @@
 // table in the file entry by entry, so that what another instance changed
 // in other entries stays.  See docs/registry.md ("Tables").
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -37,6 +38,10 @@ struct TableForm
     std::function<bool(const std::vector<uint8_t>& data, Table& table)> split;
     std::function<bool(const Table& table, std::vector<uint8_t>& data)> join;
 };
+
+// A table of records of recordSize bytes, each told apart by its first
+// keySize bytes; withCount: the records follow a little-endian u32 count.
+TableForm FixedRecordsForm(size_t recordSize, size_t keySize, bool withCount);
 
 // Applies to `disk` what changed from `start` to `now`: entries removed,
 // added, changed or moved, and the head when it changed.  Entries that
