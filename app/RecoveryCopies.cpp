@@ -382,7 +382,10 @@ QStringList TakeUntold(const QString& stateFolder)
     if (told >= 0 && !folders.isEmpty()) {
         // The record keeps the told folders that are still there.
         std::string bytes;
+        const QStringList found = FoldersFound(stateFolder);
         for (const QString& folder : ReadList(told) + folders) {
+            if (!found.contains(folder) && !folders.contains(folder))
+                continue; // gone since: the record does not grow for ever
             std::string native;
             if (!sys::TextToNative(folder.toStdU16String(), native))
                 native = folder.toUtf8().toStdString();
