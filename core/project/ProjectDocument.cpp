@@ -179,9 +179,7 @@ bool ProjectDocument::Save(const std::u16string& path)
             KeepChangedFile(m_projectOnDisk, canonical, 0, changed, later)) {
             written = file.Write(ar.Bytes()) && file.Commit();
             if (!written)
-                later.push_back([this, path, cause = sys::GetLastError()] {
-                    m_site.ReportFileFault(path, FileFault::Generic, true, 0, cause);
-                });
+                LaterWriteFault(later, path, 0, sys::GetLastError());
         }
     }
     Tell(later);
@@ -414,9 +412,7 @@ void ProjectDocument::WorkspaceStep(KxpArchive& ar, int version)
                 // The user's own file, written where a link at its name leads.
                 written = kept && sys::AtomicWriteFile(*native, ws.Bytes());
                 if (kept && !written)
-                    later.push_back([this, p = *path, failId, cause = sys::GetLastError()] {
-                        m_site.ReportFileFault(p, FileFault::Generic, true, failId, cause);
-                    });
+                    LaterWriteFault(later, *path, failId, sys::GetLastError());
             }
         }
         Tell(later);
@@ -467,6 +463,13 @@ std::u16string ProjectDocument::NoteUnreadWorkspace(const std::u16string& path,
     return keptAs;
 }
 
+void ProjectDocument::LaterWriteFault(Messages& later, std::u16string path, unsigned failId, uint32_t cause)
+{
+    later.push_back([this, path = std::move(path), failId, cause] {
+        m_site.ReportFileFault(path, FileFault::Generic, true, failId, cause);
+    });
+}
+
 void ProjectDocument::Tell(Messages& messages)
 {
     for (const std::function<void()>& message : messages)
@@ -482,10 +485,7 @@ bool ProjectDocument::LockForWrite(sys::ReplaceLock& lock, const std::string& na
     // The file is named (a folder that cannot be written fails its write
     // too), the lock file where a link stands at its name.
     const uint32_t cause = sys::GetLastError();
-    later.push_back(
-        [this, failId, cause, at = cause == ELOOP ? sys::WinPath::FromNative(lock.Path()) : path] {
-            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
-        });
+    LaterWriteFault(later, cause == ELOOP ? sys::WinPath::FromNative(lock.Path()) : path, failId, cause);
     return false;
 }
 
@@ -498,10 +498,7 @@ bool ProjectDocument::KeepUnreadWorkspace(unsigned failId, Messages& later)
         m_unreadWorkspace.reset();
         return true;
     }
-    later.push_back(
-        [this, at = unread.keptAs.empty() ? unread.path : unread.keptAs, failId, cause] {
-            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
-        });
+    LaterWriteFault(later, unread.keptAs.empty() ? unread.path : unread.keptAs, failId, cause);
     return false;
 }
 
@@ -549,9 +546,7 @@ bool ProjectDocument::KeepChangedFile(const FileOnDisk& known, const std::u16str
     std::u16string keptAs;
     const uint32_t cause = KeepFileAs(path, now, keptAs, u".changed", mode);
     if (cause != 0) {
-        later.push_back([this, at = keptAs.empty() ? path : keptAs, failId, cause] {
-            m_site.ReportFileFault(at, FileFault::Generic, true, failId, cause);
-        });
+        LaterWriteFault(later, keptAs.empty() ? path : keptAs, failId, cause);
         return false;
     }
     if (!keptAs.empty())

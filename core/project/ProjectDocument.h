@@ -238,6 +238,8 @@ private:
     // screen never holds up another instance's write.
     using Messages = std::vector<std::function<void()>>;
     static void Tell(Messages& messages);
+    // A write's fault at path, told with the messages.
+    void LaterWriteFault(Messages& later, std::u16string path, unsigned failId, uint32_t cause);
     bool KeepUnreadWorkspace(unsigned failId, Messages& later);
     // The file the document last read or wrote at path, as it was then.
     struct FileOnDisk
